@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+namespace platform {
+
+// An ordered list of values. Subclasses may store their elements as they like.
+class Array : public Object {
+ public:
+  virtual std::size_t count() const = 0;
+  // Raises RangeException for an index past the end.
+  virtual const Value& objectAtIndex(std::size_t index) const = 0;
+
+  bool empty() const { return count() == 0; }
+  bool containsObject(const Value& v) const;
+  std::vector<Value> toVector() const;
+
+  std::string description() const override;
+  bool isEqual(const Object& other) const override;
+  std::size_t hash() const override;
+};
+
+class MutableArray : public Array {
+ public:
+  MutableArray() = default;
+  explicit MutableArray(std::vector<Value> items) : items_(std::move(items)) {}
+  static std::shared_ptr<MutableArray> create(std::vector<Value> items = {}) {
+    return std::make_shared<MutableArray>(std::move(items));
+  }
+
+  std::size_t count() const override { return items_.size(); }
+  const Value& objectAtIndex(std::size_t index) const override;
+
+  virtual void addObject(Value v) { items_.push_back(std::move(v)); }
+  // Index at most count(); raises RangeException otherwise.
+  virtual void insertObject(Value v, std::size_t index);
+  virtual void removeObjectAtIndex(std::size_t index);
+  virtual void replaceObjectAtIndex(std::size_t index, Value v);
+  virtual void removeAllObjects() { items_.clear(); }
+  virtual void removeLastObject() {
+    if (!items_.empty()) items_.pop_back();
+  }
+
+  const std::vector<Value>& items() const { return items_; }
+
+ private:
+  std::vector<Value> items_;
+};
+
+}  // namespace platform

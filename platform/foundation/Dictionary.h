@@ -1,0 +1,62 @@
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+namespace platform {
+
+// A map from text keys to values. Enumeration follows the subclass's order; the ones here keep
+// insertion order so that output is deterministic.
+class Dictionary : public Object {
+ public:
+  virtual std::size_t count() const = 0;
+  // nullptr when the key is absent.
+  virtual const Value* objectForKey(std::string_view key) const = 0;
+  // Calls fn for every pair in order; fn returns false to stop.
+  virtual void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const = 0;
+
+  bool empty() const { return count() == 0; }
+  // The value under key, or a null value.
+  const Value& valueForKey(std::string_view key) const;
+  std::vector<std::string> allKeys() const;
+
+  std::string description() const override;
+  bool isEqual(const Object& other) const override;
+  std::size_t hash() const override;
+};
+
+class MutableDictionary : public Dictionary {
+ public:
+  MutableDictionary() = default;
+  static std::shared_ptr<MutableDictionary> create() { return std::make_shared<MutableDictionary>(); }
+
+  std::size_t count() const override { return entries_.size() - erased_; }
+  const Value* objectForKey(std::string_view key) const override;
+  void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const override;
+
+  // Replacing a value keeps the key's place.
+  virtual void setObject(Value value, std::string_view key);
+  virtual void removeObjectForKey(std::string_view key);
+  virtual void removeAllObjects();
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  void compact();
+
+  std::vector<std::pair<std::string, Value>> entries_;
+  std::vector<bool> live_;
+  std::size_t erased_ = 0;
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+};
+
+}  // namespace platform

@@ -1,0 +1,331 @@
+#include "platform/foundation/Value.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "platform/foundation/Array.h"
+#include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Error.h"
+
+namespace platform {
+
+namespace {
+const std::string kEmptyString;
+const Data kEmptyData;
+const ObjectPtr kNullObject;
+const Value kNullValue;
+
+std::string formatDouble(double d) {
+  if (std::isnan(d)) return "nan";
+  if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, r.ptr);
+}
+}  // namespace
+
+std::string Object::description() const {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, reinterpret_cast<std::uintptr_t>(this), 16);
+  return "<Object 0x" + std::string(buf, r.ptr) + ">";
+}
+
+bool Value::boolValue() const {
+  switch (kind()) {
+    case Kind::Bool: return std::get<bool>(v_);
+    case Kind::Int: return std::get<std::int64_t>(v_) != 0;
+    case Kind::UInt: return std::get<std::uint64_t>(v_) != 0;
+    case Kind::Double: return std::get<double>(v_) != 0.0;
+    default: return false;
+  }
+}
+
+std::int64_t Value::intValue() const {
+  switch (kind()) {
+    case Kind::Bool: return std::get<bool>(v_) ? 1 : 0;
+    case Kind::Int: return std::get<std::int64_t>(v_);
+    case Kind::UInt: return static_cast<std::int64_t>(std::get<std::uint64_t>(v_));
+    case Kind::Double: {
+      double d = std::get<double>(v_);
+      if (std::isnan(d)) return 0;
+      if (d >= 9.2233720368547758e18) return INT64_MAX;
+      if (d <= -9.2233720368547758e18) return INT64_MIN;
+      return static_cast<std::int64_t>(d);
+    }
+    default: return 0;
+  }
+}
+
+std::uint64_t Value::uintValue() const {
+  switch (kind()) {
+    case Kind::UInt: return std::get<std::uint64_t>(v_);
+    case Kind::Double: {
+      double d = std::get<double>(v_);
+      if (std::isnan(d) || d <= 0) return d <= -1 ? static_cast<std::uint64_t>(intValue()) : 0;
+      if (d >= 1.8446744073709552e19) return UINT64_MAX;
+      return static_cast<std::uint64_t>(d);
+    }
+    default: return static_cast<std::uint64_t>(intValue());
+  }
+}
+
+double Value::doubleValue() const {
+  switch (kind()) {
+    case Kind::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
+    case Kind::Int: return static_cast<double>(std::get<std::int64_t>(v_));
+    case Kind::UInt: return static_cast<double>(std::get<std::uint64_t>(v_));
+    case Kind::Double: return std::get<double>(v_);
+    default: return 0.0;
+  }
+}
+
+const std::string& Value::stringValue() const {
+  if (auto* s = std::get_if<std::string>(&v_)) return *s;
+  return kEmptyString;
+}
+
+const Data& Value::bytesValue() const {
+  if (auto* d = std::get_if<Data>(&v_)) return *d;
+  return kEmptyData;
+}
+
+const ObjectPtr& Value::objectValue() const {
+  if (auto* o = std::get_if<ObjectPtr>(&v_)) return *o;
+  return kNullObject;
+}
+
+std::shared_ptr<Array> Value::arrayValue() const { return as<Array>(); }
+std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionary>(); }
+
+std::string Value::description() const {
+  switch (kind()) {
+    case Kind::Null: return "";
+    case Kind::Bool: return std::get<bool>(v_) ? "1" : "0";
+    case Kind::Int: return std::to_string(std::get<std::int64_t>(v_));
+    case Kind::UInt: return std::to_string(std::get<std::uint64_t>(v_));
+    case Kind::Double: return formatDouble(std::get<double>(v_));
+    case Kind::String: return std::get<std::string>(v_);
+    case Kind::Bytes: {
+      static const char* hex = "0123456789abcdef";
+      const Data& d = std::get<Data>(v_);
+      std::string out = "<";
+      for (std::size_t i = 0; i < d.size(); ++i) {
+        if (i && i % 4 == 0) out += ' ';
+        out += hex[d[i] >> 4];
+        out += hex[d[i] & 15];
+      }
+      return out + ">";
+    }
+    case Kind::Object: return std::get<ObjectPtr>(v_)->description();
+  }
+  return "";
+}
+
+bool Value::operator==(const Value& other) const {
+  if (isNumber() && other.isNumber()) {
+    if (kind() == Kind::Double || other.kind() == Kind::Double) return doubleValue() == other.doubleValue();
+    if (kind() == Kind::Int && other.kind() == Kind::Int) return intValue() == other.intValue();
+    if (kind() == Kind::UInt && other.kind() == Kind::UInt) return uintValue() == other.uintValue();
+    const Value& s = kind() == Kind::Int ? *this : other;
+    const Value& u = kind() == Kind::Int ? other : *this;
+    return s.intValue() >= 0 && static_cast<std::uint64_t>(s.intValue()) == u.uintValue();
+  }
+  if (kind() != other.kind()) return false;
+  if (kind() == Kind::Object) {
+    const auto& a = std::get<ObjectPtr>(v_);
+    const auto& b = std::get<ObjectPtr>(other.v_);
+    return a == b || a->isEqual(*b);
+  }
+  return v_ == other.v_;
+}
+
+std::size_t Value::hash() const {
+  switch (kind()) {
+    case Kind::Null: return 0;
+    case Kind::Bool:
+    case Kind::Int:
+    case Kind::UInt:
+    case Kind::Double: {
+      double d = doubleValue();
+      if (d == std::floor(d) && std::fabs(d) < 9e18) return std::hash<std::int64_t>()(static_cast<std::int64_t>(d));
+      return std::hash<double>()(d);
+    }
+    case Kind::String: return std::hash<std::string>()(std::get<std::string>(v_));
+    case Kind::Bytes: {
+      const Data& d = std::get<Data>(v_);
+      return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
+    }
+    case Kind::Object: return std::get<ObjectPtr>(v_)->hash();
+  }
+  return 0;
+}
+
+// ---- Array ----
+
+bool Array::containsObject(const Value& v) const {
+  for (std::size_t i = 0, n = count(); i < n; ++i)
+    if (objectAtIndex(i) == v) return true;
+  return false;
+}
+
+std::vector<Value> Array::toVector() const {
+  std::vector<Value> out;
+  out.reserve(count());
+  for (std::size_t i = 0, n = count(); i < n; ++i) out.push_back(objectAtIndex(i));
+  return out;
+}
+
+std::string Array::description() const {
+  std::string out = "(";
+  for (std::size_t i = 0, n = count(); i < n; ++i) {
+    out += i ? ", " : "";
+    out += objectAtIndex(i).description();
+  }
+  return out + ")";
+}
+
+bool Array::isEqual(const Object& other) const {
+  auto* a = dynamic_cast<const Array*>(&other);
+  if (!a) return false;
+  if (a == this) return true;
+  if (a->count() != count()) return false;
+  for (std::size_t i = 0, n = count(); i < n; ++i)
+    if (objectAtIndex(i) != a->objectAtIndex(i)) return false;
+  return true;
+}
+
+std::size_t Array::hash() const { return count(); }
+
+const Value& MutableArray::objectAtIndex(std::size_t index) const {
+  if (index >= items_.size())
+    throw RangeException("index " + std::to_string(index) + " beyond bounds [0 .. " +
+                         std::to_string(items_.size()) + ")");
+  return items_[index];
+}
+
+void MutableArray::insertObject(Value v, std::size_t index) {
+  if (index > items_.size()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
+  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(v));
+}
+
+void MutableArray::removeObjectAtIndex(std::size_t index) {
+  if (index >= items_.size()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void MutableArray::replaceObjectAtIndex(std::size_t index, Value v) {
+  if (index >= items_.size()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
+  items_[index] = std::move(v);
+}
+
+// ---- Dictionary ----
+
+const Value& Dictionary::valueForKey(std::string_view key) const {
+  const Value* v = objectForKey(key);
+  return v ? *v : kNullValue;
+}
+
+std::vector<std::string> Dictionary::allKeys() const {
+  std::vector<std::string> keys;
+  keys.reserve(count());
+  enumerate([&](const std::string& k, const Value&) {
+    keys.push_back(k);
+    return true;
+  });
+  return keys;
+}
+
+std::string Dictionary::description() const {
+  std::string out = "{";
+  bool first = true;
+  enumerate([&](const std::string& k, const Value& v) {
+    out += first ? "" : "; ";
+    first = false;
+    out += k + " = " + v.description();
+    return true;
+  });
+  return out + "}";
+}
+
+bool Dictionary::isEqual(const Object& other) const {
+  auto* d = dynamic_cast<const Dictionary*>(&other);
+  if (!d) return false;
+  if (d == this) return true;
+  if (d->count() != count()) return false;
+  bool same = true;
+  enumerate([&](const std::string& k, const Value& v) {
+    const Value* o = d->objectForKey(k);
+    same = o && *o == v;
+    return same;
+  });
+  return same;
+}
+
+std::size_t Dictionary::hash() const { return count(); }
+
+const Value* MutableDictionary::objectForKey(std::string_view key) const {
+  auto it = index_.find(key);
+  return it == index_.end() ? nullptr : &entries_[it->second].second;
+}
+
+void MutableDictionary::enumerate(const std::function<bool(const std::string&, const Value&)>& fn) const {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!live_[i]) continue;
+    if (!fn(entries_[i].first, entries_[i].second)) return;
+  }
+}
+
+void MutableDictionary::setObject(Value value, std::string_view key) {
+  auto it = index_.find(key);
+  if (it != index_.end()) {
+    entries_[it->second].second = std::move(value);
+    return;
+  }
+  index_.emplace(std::string(key), entries_.size());
+  entries_.emplace_back(std::string(key), std::move(value));
+  live_.push_back(true);
+}
+
+void MutableDictionary::removeObjectForKey(std::string_view key) {
+  auto it = index_.find(key);
+  if (it == index_.end()) return;
+  std::size_t i = it->second;
+  index_.erase(it);
+  live_[i] = false;
+  entries_[i].second = Value();
+  ++erased_;
+  if (erased_ > 16 && erased_ * 2 > entries_.size()) compact();
+}
+
+void MutableDictionary::removeAllObjects() {
+  entries_.clear();
+  live_.clear();
+  index_.clear();
+  erased_ = 0;
+}
+
+void MutableDictionary::compact() {
+  std::vector<std::pair<std::string, Value>> kept;
+  kept.reserve(entries_.size() - erased_);
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    if (live_[i]) kept.push_back(std::move(entries_[i]));
+  entries_ = std::move(kept);
+  live_.assign(entries_.size(), true);
+  erased_ = 0;
+  index_.clear();
+  for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+}
+
+// ---- Error ----
+
+std::string Error::description() const {
+  return "Error Domain=" + domain + " Code=" + std::to_string(code) + " \"" + localizedDescription + "\"";
+}
+
+Exception::Exception(std::string name, std::string reason, std::shared_ptr<const Dictionary> userInfo)
+    : std::runtime_error(name + ": " + reason),
+      name_(std::move(name)),
+      reason_(std::move(reason)),
+      userInfo_(std::move(userInfo)) {}
+
+}  // namespace platform
