@@ -1,6 +1,7 @@
 #include "kit/core/Base64.h"
 
 #include "platform/crypto/TripleDes.h"
+#include "platform/foundation/Text.h"
 
 namespace kavro {
 
@@ -15,40 +16,6 @@ bool isSkipped(std::uint8_t b) {
 
 std::span<const std::uint8_t> bytesOf(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool isValidUtf8(std::span<const std::uint8_t> s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const std::uint8_t b = s[i];
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t more;
-    std::uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) {
-      more = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      more = 2;
-      if (b == 0xE0) low = 0xA0;
-      if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      more = 3;
-      if (b == 0xF0) low = 0x90;
-      if (b == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (s.size() - i <= more) return false;
-    if (s[i + 1] < low || s[i + 1] > high) return false;
-    for (std::size_t k = 2; k <= more; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-    }
-    i += more + 1;
-  }
-  return true;
 }
 
 // The fixed initialisation vector: the first 8 bytes of this text.
@@ -197,8 +164,9 @@ std::optional<std::string> decryptStringWith3DES(std::string_view cipherText, st
   const CipherKey cipherKey(key);
   auto plain = platform::tripleDesDecrypt(cipherKey.bytes, cipherIv(), *cipher);
   if (!plain) return std::nullopt;
-  if (!isValidUtf8(*plain)) return std::nullopt;
-  return platform::stringFromData(*plain);
+  std::string text = platform::stringFromData(*plain);
+  if (!platform::isValidUtf8(text)) return std::nullopt;
+  return text;
 }
 
 }  // namespace kavro
