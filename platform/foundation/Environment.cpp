@@ -45,7 +45,8 @@ std::string userHome() {
   if (const char* h = std::getenv("HOME"); h && *h) return h;
   struct passwd pw, *found = nullptr;
   char buf[4096];
-  if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir) return found->pw_dir;
+  if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
   return "/tmp";
 }
 
@@ -117,7 +118,9 @@ std::optional<std::string> Environment::resourcePath(std::string_view name) {
 }
 
 std::string Environment::bundleName() { return read(settings().bundleName).value_or("Kavro"); }
-void Environment::setBundleName(std::string name) { write(settings().bundleName, std::optional(std::move(name))); }
+void Environment::setBundleName(std::string name) {
+  write(settings().bundleName, std::optional(std::move(name)));
+}
 
 std::string Environment::versionString() { return read(settings().versionString).value_or("2.4.2"); }
 void Environment::setVersionString(std::string version) {

@@ -24,7 +24,8 @@ bool fail(Error* error, int code, std::string_view what, std::string_view path) 
     *error = Error{};
     error->domain = POSIXErrorDomain;
     error->code = code;
-    error->localizedDescription = std::string(what) + " \"" + std::string(path) + "\": " + std::strerror(code);
+    error->localizedDescription =
+        std::string(what) + " \"" + std::string(path) + "\": " + std::strerror(code);
   }
   return false;
 }
@@ -136,7 +137,8 @@ bool FileManager::isDeletableFileAtPath(std::string_view path) {
   return true;
 }
 
-bool FileManager::createDirectoryAtPath(std::string_view path, bool withIntermediateDirectories, Error* error) {
+bool FileManager::createDirectoryAtPath(std::string_view path, bool withIntermediateDirectories,
+                                        Error* error) {
   const char* what = "Could not create the folder";
   if (path.empty()) return fail(error, ENOENT, what, path);
   std::string p = str(path);

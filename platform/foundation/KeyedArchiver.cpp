@@ -57,8 +57,12 @@ Data KeyedArchiver::archivedDataWithRootObject(const Value& root) {
 void KeyedArchiver::writeValue(Data& out, const Value& value, int depth) {
   if (state_.failed) return;
   switch (value.kind()) {
-    case Value::Kind::Null: putU8(out, archive::kNull); return;
-    case Value::Kind::Bool: putU8(out, value.boolValue() ? archive::kTrue : archive::kFalse); return;
+    case Value::Kind::Null:
+      putU8(out, archive::kNull);
+      return;
+    case Value::Kind::Bool:
+      putU8(out, value.boolValue() ? archive::kTrue : archive::kFalse);
+      return;
     case Value::Kind::Int:
       putU8(out, archive::kInt);
       putU64(out, static_cast<std::uint64_t>(value.intValue()));
@@ -79,7 +83,8 @@ void KeyedArchiver::writeValue(Data& out, const Value& value, int depth) {
       putU8(out, archive::kBytes);
       if (!putBytes(out, value.bytesValue().data(), value.bytesValue().size())) state_.failed = true;
       return;
-    case Value::Kind::Object: break;
+    case Value::Kind::Object:
+      break;
   }
 
   const Object* object = value.objectValue().get();
@@ -146,10 +151,14 @@ void KeyedArchiver::encodeObject(const Value& value, std::string_view key) {
   keyed_.emplace_back(std::string(key), std::move(bytes));
 }
 
-void KeyedArchiver::encodeInt(std::int64_t value, std::string_view key) { encodeObject(Value(static_cast<long long>(value)), key); }
+void KeyedArchiver::encodeInt(std::int64_t value, std::string_view key) {
+  encodeObject(Value(static_cast<long long>(value)), key);
+}
 void KeyedArchiver::encodeBool(bool value, std::string_view key) { encodeObject(Value(value), key); }
 void KeyedArchiver::encodeDouble(double value, std::string_view key) { encodeObject(Value(value), key); }
-void KeyedArchiver::encodeString(std::string_view value, std::string_view key) { encodeObject(Value(value), key); }
+void KeyedArchiver::encodeString(std::string_view value, std::string_view key) {
+  encodeObject(Value(value), key);
+}
 void KeyedArchiver::encodeBytes(const Data& value, std::string_view key) { encodeObject(Value(value), key); }
 
 void KeyedArchiver::encodeObject(const Value& value) {

@@ -100,9 +100,15 @@ class KeyedArchiveReader {
     std::uint8_t tag;
     if (!u8(tag)) return false;
     switch (tag) {
-      case archive::kNull: out = Value(); return true;
-      case archive::kFalse: out = Value(false); return true;
-      case archive::kTrue: out = Value(true); return true;
+      case archive::kNull:
+        out = Value();
+        return true;
+      case archive::kFalse:
+        out = Value(false);
+        return true;
+      case archive::kTrue:
+        out = Value(true);
+        return true;
       case archive::kInt: {
         std::uint64_t v;
         if (!u64(v)) return false;
@@ -134,10 +140,14 @@ class KeyedArchiveReader {
         out = Value(Data(start, start + n));
         return true;
       }
-      case archive::kArray: return array(out, depth);
-      case archive::kDictionary: return dictionary(out, depth);
-      case archive::kObject: return object(out, present, depth);
-      default: return false;
+      case archive::kArray:
+        return array(out, depth);
+      case archive::kDictionary:
+        return dictionary(out, depth);
+      case archive::kObject:
+        return object(out, present, depth);
+      default:
+        return false;
     }
   }
 
@@ -217,7 +227,8 @@ class KeyedArchiveReader {
 };
 
 std::optional<Value> KeyedUnarchiver::unarchiveObjectWithData(const Data& data) {
-  if (data.size() < archive::kHeaderSize || std::memcmp(data.data(), archive::kMagic, 4) != 0) return std::nullopt;
+  if (data.size() < archive::kHeaderSize || std::memcmp(data.data(), archive::kMagic, 4) != 0)
+    return std::nullopt;
   KeyedArchiveReader reader(data.data() + 4, data.size() - 4);
   std::uint16_t version;
   if (!reader.u16(version) || version != archive::kVersion) return std::nullopt;

@@ -165,7 +165,9 @@ std::optional<Data> UserDefaults::dataForKey(std::string_view key) const {
   return v.bytesValue();
 }
 
-std::shared_ptr<Array> UserDefaults::arrayForKey(std::string_view key) const { return objectForKey(key).arrayValue(); }
+std::shared_ptr<Array> UserDefaults::arrayForKey(std::string_view key) const {
+  return objectForKey(key).arrayValue();
+}
 
 std::shared_ptr<Dictionary> UserDefaults::dictionaryForKey(std::string_view key) const {
   return objectForKey(key).dictionaryValue();
@@ -184,7 +186,9 @@ bool UserDefaults::setObject(const Value& value, std::string_view key) {
   return true;
 }
 
-void UserDefaults::setInteger(std::int64_t value, std::string_view key) { setObject(Value(static_cast<long long>(value)), key); }
+void UserDefaults::setInteger(std::int64_t value, std::string_view key) {
+  setObject(Value(static_cast<long long>(value)), key);
+}
 void UserDefaults::setBool(bool value, std::string_view key) { setObject(Value(value), key); }
 void UserDefaults::setDouble(double value, std::string_view key) { setObject(Value(value), key); }
 
@@ -204,7 +208,8 @@ bool UserDefaults::synchronizeLocked() {
   if (!dirty_ || !values_) return true;
   Data data = KeyedArchiver::archivedDataWithRootObject(Value(values_));
   std::string folder = path_.substr(0, path_.rfind('/'));
-  if (data.empty() || !FileManager::createDirectoryAtPath(folder, true) || !FileManager::createFileAtPath(path_, data))
+  if (data.empty() || !FileManager::createDirectoryAtPath(folder, true) ||
+      !FileManager::createFileAtPath(path_, data))
     return false;
   dirty_ = false;
   return true;

@@ -1,10 +1,9 @@
-#include "platform/foundation/Environment.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <optional>
 
+#include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
@@ -99,7 +98,8 @@ TEST_F(EnvironmentTest, TempHomeRestoresTheRootsItReplaced) {
 TEST_F(EnvironmentTest, ResourcesAreFoundOnlyInsideTheBundle) {
   TempDir bundle;
   ASSERT_TRUE(FileManager::createDirectoryAtPath(bundle.path() + "/Config", true));
-  ASSERT_TRUE(FileManager::createFileAtPath(bundle.path() + "/Config/client.sign", dataFromString("partner")));
+  ASSERT_TRUE(
+      FileManager::createFileAtPath(bundle.path() + "/Config/client.sign", dataFromString("partner")));
   ASSERT_TRUE(FileManager::createFileAtPath(bundle.path() + "/outside", dataFromString("x")));
   Environment::setResourceRoot(bundle.path() + "/Config");
 

@@ -1,5 +1,3 @@
-#include "platform/foundation/FileManager.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +8,7 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/foundation/FileManager.h"
 #include "tests/support/TempDir.h"
 
 using namespace platform;

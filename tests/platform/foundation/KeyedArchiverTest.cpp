@@ -1,5 +1,3 @@
-#include "platform/foundation/KeyedArchiver.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +9,7 @@
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/KeyedArchiveFormat.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 
 using namespace platform;
@@ -40,7 +39,8 @@ class Sample : public Object, public Coding {
   }
   static ObjectPtr decode(KeyedUnarchiver& coder) {
     auto s = std::make_shared<Sample>();
-    if (auto m = std::dynamic_pointer_cast<MutableDictionary>(coder.decodeObject().dictionaryValue())) s->map = m;
+    if (auto m = std::dynamic_pointer_cast<MutableDictionary>(coder.decodeObject().dictionaryValue()))
+      s->map = m;
     s->count = coder.decodeIntForKey("count");
     s->flag = coder.decodeBoolForKey("flag");
     s->ratio = coder.decodeDoubleForKey("ratio");
@@ -100,7 +100,8 @@ std::shared_ptr<MutableDictionary> richDictionary() {
   d->setObject("", "empty text");
   d->setObject(std::string("nul\0inside \xe4\xbd\xa0\xe5\xa5\xbd", 15), "text");
   d->setObject(Data{0, 0, 255, 10}, "bytes");
-  d->setObject(MutableArray::create({Value(inner), Value(1), Value(MutableArray::create({Value("deep")}))}), "list");
+  d->setObject(MutableArray::create({Value(inner), Value(1), Value(MutableArray::create({Value("deep")}))}),
+               "list");
   return d;
 }
 
@@ -113,8 +114,9 @@ Value nestedArrays(int levels) {
 }  // namespace
 
 TEST_F(KeyedArchiverTest, ScalarsRoundTripWithTheirKinds) {
-  for (const Value& v : {Value(), Value(true), Value(false), Value(0), Value(-7), Value(INT64_MAX), Value(UINT64_MAX),
-                         Value(1.5), Value(-0.0), Value(""), Value("text"), Value(Data{}), Value(Data{1, 2})}) {
+  for (const Value& v :
+       {Value(), Value(true), Value(false), Value(0), Value(-7), Value(INT64_MAX), Value(UINT64_MAX),
+        Value(1.5), Value(-0.0), Value(""), Value("text"), Value(Data{}), Value(Data{1, 2})}) {
     auto back = roundTrip(v);
     ASSERT_TRUE(back) << v.description();
     EXPECT_EQ(back->kind(), v.kind()) << v.description();
@@ -227,7 +229,9 @@ TEST_F(KeyedArchiverTest, UnregisteredOrFailingClassesDecodeToNothing) {
 
 TEST_F(KeyedArchiverTest, RefusesWhatCannotBeArchived) {
   EXPECT_TRUE(KeyedArchiver::archivedDataWithRootObject(std::make_shared<Object>()).empty());
-  EXPECT_TRUE(KeyedArchiver::archivedDataWithRootObject(MutableArray::create({Value(std::make_shared<Object>())})).empty());
+  EXPECT_TRUE(
+      KeyedArchiver::archivedDataWithRootObject(MutableArray::create({Value(std::make_shared<Object>())}))
+          .empty());
 
   auto loop = MutableArray::create();
   loop->addObject(Value(loop));
@@ -241,7 +245,8 @@ TEST_F(KeyedArchiverTest, RefusesWhatCannotBeArchived) {
 
   // The same object twice, side by side, is no cycle.
   auto shared = MutableArray::create({Value(1)});
-  EXPECT_FALSE(KeyedArchiver::archivedDataWithRootObject(MutableArray::create({Value(shared), Value(shared)})).empty());
+  EXPECT_FALSE(KeyedArchiver::archivedDataWithRootObject(MutableArray::create({Value(shared), Value(shared)}))
+                   .empty());
 }
 
 TEST_F(KeyedArchiverTest, NestingIsBoundedOnBothSides) {
@@ -267,7 +272,8 @@ TEST_F(KeyedArchiverTest, RefusesForeignAndOversizedInput) {
   newerVersion[4] = 2;
   Data trailing = good;
   trailing.push_back(0);
-  for (const Data& d : {Data{}, badMagic, newerVersion, trailing}) EXPECT_EQ(KeyedUnarchiver::unarchiveObjectWithData(d), std::nullopt);
+  for (const Data& d : {Data{}, badMagic, newerVersion, trailing})
+    EXPECT_EQ(KeyedUnarchiver::unarchiveObjectWithData(d), std::nullopt);
 
   // Counts and lengths far beyond the bytes present are refused before anything is reserved.
   for (std::uint8_t tag : {archive::kArray, archive::kDictionary, archive::kString, archive::kBytes}) {

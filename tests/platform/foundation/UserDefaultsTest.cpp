@@ -1,5 +1,3 @@
-#include "platform/foundation/UserDefaults.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -9,6 +7,7 @@
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/UserDefaults.h"
 #include "tests/support/TempHome.h"
 
 using namespace platform;
@@ -130,7 +129,8 @@ TEST_F(UserDefaultsTest, CollectionsAreCopiedInAndOut) {
 
 TEST_F(UserDefaultsTest, CorruptFileReadsAsEmptyAndIsReplaced) {
   ASSERT_TRUE(FileManager::createDirectoryAtPath(home.path() + "/Library/Preferences", true));
-  for (const Data& junk : {Data{}, dataFromString("not an archive"), Data{'K', 'V', 'A', 'R', 1, 0, 8, 255, 255, 255, 255}}) {
+  for (const Data& junk :
+       {Data{}, dataFromString("not an archive"), Data{'K', 'V', 'A', 'R', 1, 0, 8, 255, 255, 255, 255}}) {
     ASSERT_TRUE(FileManager::createFileAtPath(file(), junk));
     reopen();
     EXPECT_TRUE(defaults().objectForKey("anything").isNull());
@@ -152,7 +152,8 @@ TEST_F(UserDefaultsTest, CorruptFileReadsAsEmptyAndIsReplaced) {
 
 TEST_F(UserDefaultsTest, FailedSaveKeepsChangesForTheNextTry) {
   // A file where the Preferences folder should be makes the save fail.
-  ASSERT_TRUE(FileManager::createFileAtPath(Environment::libraryPath() + "/Preferences", dataFromString("in the way")));
+  ASSERT_TRUE(FileManager::createFileAtPath(Environment::libraryPath() + "/Preferences",
+                                            dataFromString("in the way")));
   defaults().setObject("v", "k");
   EXPECT_FALSE(defaults().synchronize());
   ASSERT_TRUE(FileManager::removeItemAtPath(home.path() + "/Library/Preferences"));
