@@ -130,4 +130,25 @@ void AppUtil::setGUID(std::string_view guid) {
   AppCoreInfo::getCoreDB()->setStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey, guid);
 }
 
+std::optional<platform::URL> AppUtil::getResourceFullPath(std::string_view name) {
+  auto path = platform::Environment::resourcePath(name);
+  if (!path) return std::nullopt;
+  return platform::URL::fileURLWithPath(*path);
+}
+
+std::optional<platform::Date> AppUtil::getResourceModifyDate(std::string_view name) {
+  auto path = platform::Environment::resourcePath(name);
+  return path ? FSManager::fileModifyDate(*path) : std::nullopt;
+}
+
+std::optional<platform::Date> AppUtil::getResourceCreateDate(std::string_view name) {
+  auto path = platform::Environment::resourcePath(name);
+  return path ? FSManager::fileCreateDate(*path) : std::nullopt;
+}
+
+std::int64_t AppUtil::getResourceFileSize(std::string_view name) {
+  auto path = platform::Environment::resourcePath(name);
+  return path ? FSManager::getFileSize(*path) : 0;
+}
+
 }  // namespace kavro

@@ -1,7 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/foundation/Date.h"
+#include "platform/foundation/URL.h"
 
 namespace kavro {
 
@@ -41,6 +45,13 @@ class AppUtil {
   static std::string getGUID();
   // Stored only when exactly 32 characters long.
   static void setGUID(std::string_view guid);
+
+  // A bundle resource by its path inside the bundle ("Config/client.sign"): its file URL, dates
+  // and size; none or 0 for an empty name or a missing resource.
+  static std::optional<platform::URL> getResourceFullPath(std::string_view name);
+  static std::optional<platform::Date> getResourceModifyDate(std::string_view name);
+  static std::optional<platform::Date> getResourceCreateDate(std::string_view name);
+  static std::int64_t getResourceFileSize(std::string_view name);
 };
 
 }  // namespace kavro

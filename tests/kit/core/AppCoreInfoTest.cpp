@@ -97,6 +97,12 @@ TEST(AppUtilTest, VersionFromTheBuildPath) {
 TEST(AppUtilTest, PartnerIdIsTheTrimmedResource) {
   test::TempHome home;
   EXPECT_EQ(AppUtil::getPartnerInfo(), "10001");
+  EXPECT_EQ(AppUtil::getResourceFileSize("Config/client.sign"), 6);
+  EXPECT_TRUE(AppUtil::getResourceModifyDate("Config/client.sign"));
+  ASSERT_TRUE(AppUtil::getResourceFullPath("Config/client.sign"));
+  EXPECT_EQ(AppUtil::getResourceFullPath("Config/client.sign")->scheme(), "file");
+  EXPECT_FALSE(AppUtil::getResourceFullPath(""));
+  EXPECT_EQ(AppUtil::getResourceFileSize("Config/missing"), 0);
   test::TempDir bare;
   std::string previous = platform::Environment::setResourceRoot(bare.path());
   EXPECT_EQ(AppUtil::getPartnerInfo(), "");
