@@ -51,11 +51,12 @@ struct Bare {
     sqlite3_open(path.c_str(), &db);
     for (const char* table : {"DATA_STR_VALUE", "DATA_BIN_VALUE"}) {
       std::string t = table;
-      std::string create = "CREATE TABLE IF NOT EXISTS [" + t +
-                           "]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] CHAR(200) NOT "
-                           "NULL, [DATA_VALUE], [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
-                           "'localtime'))); CREATE UNIQUE INDEX IF NOT EXISTS [" +
-                           t + "_unique_key] ON [" + t + "] ([DATA_TYPE], [DATA_KEY]);";
+      std::string create =
+          "CREATE TABLE IF NOT EXISTS [" + t +
+          "]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] CHAR(200) NOT "
+          "NULL, [DATA_VALUE], [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
+          "'localtime'))); CREATE UNIQUE INDEX IF NOT EXISTS [" +
+          t + "_unique_key] ON [" + t + "] ([DATA_TYPE], [DATA_KEY]);";
       sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr);
     }
     setStr = prepare(upsert("DATA_STR_VALUE"));
@@ -68,7 +69,8 @@ struct Bare {
   }
   static std::string upsert(const std::string& table) {
     return "INSERT INTO " + table +
-           "(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) VALUES(?,?,?,datetime(CURRENT_TIMESTAMP,'localtime')) "
+           "(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) "
+           "VALUES(?,?,?,datetime(CURRENT_TIMESTAMP,'localtime')) "
            "ON CONFLICT(DATA_TYPE,DATA_KEY) DO UPDATE SET DATA_VALUE=excluded.DATA_VALUE, "
            "DATA_ADDTIME=excluded.DATA_ADDTIME";
   }
@@ -210,7 +212,8 @@ void Bare_GetBinary(benchmark::State& state) {
 
 // Both sides decode the same archived records: the comparison is of the store's layer.
 void Store_NewestList(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(store().getNewestItemCacheList(store().TABLE_BIN_VALUE(), Type, Newest));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(store().getNewestItemCacheList(store().TABLE_BIN_VALUE(), Type, Newest));
   state.SetItemsProcessed(state.iterations() * Newest);
 }
 
@@ -222,7 +225,8 @@ void Bare_NewestList(benchmark::State& state) {
     sqlite3_bind_int(s, 2, Newest);
     while (sqlite3_step(s) == SQLITE_ROW) {
       const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 0));
-      if (auto d = DataItemDetail::FromData(platform::Data(b, b + sqlite3_column_bytes(s, 0)))) result->addItem(d);
+      if (auto d = DataItemDetail::FromData(platform::Data(b, b + sqlite3_column_bytes(s, 0))))
+        result->addItem(d);
     }
     sqlite3_reset(s);
     benchmark::DoNotOptimize(result);
@@ -247,7 +251,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const auto& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        times[run.benchmark_name()] = run.GetAdjustedRealTime();
     }
   }
   std::map<std::string, double> times;
@@ -256,7 +261,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::filesystem::path home = std::filesystem::temp_directory_path() / ("kavro_bench_store_" + std::to_string(::getpid()));
+  std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("kavro_bench_store_" + std::to_string(::getpid()));
   platform::Environment::setHomeRoot(home.string());
   fill();
 

@@ -15,7 +15,8 @@ void AppTracking::record(std::string_view point) {
   const platform::Value name(point);
   auto row = platform::MutableDictionary::create();
   if (auto count = db->get_cell("select `TRACE_COUNT` from `USER_TRACE` where `TRACE_POINT`=?", {name})) {
-    row->setObject(platform::Value(static_cast<long long>(integerValueOf(platform::Value(*count)) + 1)), "TRACE_COUNT");
+    row->setObject(platform::Value(static_cast<long long>(integerValueOf(platform::Value(*count)) + 1)),
+                   "TRACE_COUNT");
     db->update(table, *row, "`TRACE_POINT`=?", {name});
     return;
   }

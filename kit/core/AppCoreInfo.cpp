@@ -37,8 +37,9 @@ F hook(F Shared::*member) {
 AppCoreInfo::AppCoreInfo() {
   bool isDirectory = false;
   isAppUpgradeFromOldVersion_ =
-      platform::FileManager::fileExistsAtPath(platform::Environment::documentsPath() + "/" + std::string(FSManager::DataFolderName),
-                                              &isDirectory) &&
+      platform::FileManager::fileExistsAtPath(
+          platform::Environment::documentsPath() + "/" + std::string(FSManager::DataFolderName),
+          &isDirectory) &&
       isDirectory;
   appCoreDB_ = std::make_shared<DataAppCoreDB>();
   appCacheDB_ = std::make_shared<DataAppCacheDB>();

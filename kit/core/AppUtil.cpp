@@ -123,7 +123,9 @@ bool AppUtil::isNetworkIndicatorVisible() {
   return identity().networkActivity > 0;
 }
 
-std::string AppUtil::getGUID() { return AppCoreInfo::getCoreDB()->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey); }
+std::string AppUtil::getGUID() {
+  return AppCoreInfo::getCoreDB()->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey);
+}
 
 void AppUtil::setGUID(std::string_view guid) {
   if (platform::utf16Length(guid) != 32) return;

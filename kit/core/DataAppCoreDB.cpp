@@ -9,6 +9,8 @@ constexpr std::string_view CreateUserTrace =
     "([TRACE_POINT]);";
 }  // namespace
 
-DataAppCoreDB::DataAppCoreDB() : DataKavroDB(FileName) { createTableIfMissing(TABLE_USER_TRACE(), CreateUserTrace); }
+DataAppCoreDB::DataAppCoreDB() : DataKavroDB(FileName) {
+  createTableIfMissing(TABLE_USER_TRACE(), CreateUserTrace);
+}
 
 }  // namespace kavro

@@ -167,7 +167,8 @@ std::string DataItemDetail::getAttribute(std::string_view attributeName, std::st
   return validAttribute(attributeName, nodeName) ? getString(attributeKey(attributeName, nodeName)) : "";
 }
 
-std::int64_t DataItemDetail::getIntAttribute(std::string_view attributeName, std::string_view nodeName) const {
+std::int64_t DataItemDetail::getIntAttribute(std::string_view attributeName,
+                                             std::string_view nodeName) const {
   return validAttribute(attributeName, nodeName) ? getInt(attributeKey(attributeName, nodeName)) : 0;
 }
 
@@ -177,17 +178,20 @@ bool DataItemDetail::getBoolAttribute(std::string_view attributeName, std::strin
 
 bool DataItemDetail::setAttribute(std::string_view attributeName, std::string_view attributeValue,
                                   std::string_view nodeName) {
-  return validAttribute(attributeName, nodeName) && setString(attributeValue, attributeKey(attributeName, nodeName));
+  return validAttribute(attributeName, nodeName) &&
+         setString(attributeValue, attributeKey(attributeName, nodeName));
 }
 
 bool DataItemDetail::setIntAttribute(std::string_view attributeName, std::int64_t attributeValue,
                                      std::string_view nodeName) {
-  return validAttribute(attributeName, nodeName) && setInt(attributeValue, attributeKey(attributeName, nodeName));
+  return validAttribute(attributeName, nodeName) &&
+         setInt(attributeValue, attributeKey(attributeName, nodeName));
 }
 
 bool DataItemDetail::setBoolAttribute(std::string_view attributeName, bool attributeValue,
                                       std::string_view nodeName) {
-  return validAttribute(attributeName, nodeName) && setBool(attributeValue, attributeKey(attributeName, nodeName));
+  return validAttribute(attributeName, nodeName) &&
+         setBool(attributeValue, attributeKey(attributeName, nodeName));
 }
 
 bool DataItemDetail::hasAttribute(std::string_view attributeName, std::string_view nodeName) const {
@@ -251,6 +255,8 @@ std::shared_ptr<DataItemDetail> DataItemDetail::FromData(const platform::Data& d
   return root->as<DataItemDetail>();
 }
 
-std::string DataItemDetail::description() const { return "<DataItemDetail " + dictData_->description() + ">"; }
+std::string DataItemDetail::description() const {
+  return "<DataItemDetail " + dictData_->description() + ">";
+}
 
 }  // namespace kavro

@@ -14,20 +14,20 @@ class KeyedUnarchiver;
 }
 
 // A form-cell field: four operations named after it over the key "<&Name&>" (see below).
-#define KAVRO_FORM_CELL_INT_FIELD(Name)                                                   \
-  static std::string_view key##Name() { return "<&" #Name "&>"; }                        \
-  bool set##Name(std::int64_t value) { return setInt(value, key##Name()); }              \
-  std::int64_t get##Name() const { return getInt(key##Name()); }                         \
+#define KAVRO_FORM_CELL_INT_FIELD(Name)                                     \
+  static std::string_view key##Name() { return "<&" #Name "&>"; }           \
+  bool set##Name(std::int64_t value) { return setInt(value, key##Name()); } \
+  std::int64_t get##Name() const { return getInt(key##Name()); }            \
   bool has##Name() const { return hasKey(key##Name()); }
-#define KAVRO_FORM_CELL_BOOL_FIELD(Name)                                                  \
-  static std::string_view key##Name() { return "<&" #Name "&>"; }                        \
-  bool set##Name(bool value) { return setBool(value, key##Name()); }                      \
-  bool get##Name() const { return getBool(key##Name()); }                                 \
+#define KAVRO_FORM_CELL_BOOL_FIELD(Name)                             \
+  static std::string_view key##Name() { return "<&" #Name "&>"; }    \
+  bool set##Name(bool value) { return setBool(value, key##Name()); } \
+  bool get##Name() const { return getBool(key##Name()); }            \
   bool has##Name() const { return hasKey(key##Name()); }
-#define KAVRO_FORM_CELL_STRING_FIELD(Name)                                                \
-  static std::string_view key##Name() { return "<&" #Name "&>"; }                        \
-  bool set##Name(std::string_view value) { return setString(value, key##Name()); }       \
-  std::string get##Name() const { return getString(key##Name()); }                        \
+#define KAVRO_FORM_CELL_STRING_FIELD(Name)                                         \
+  static std::string_view key##Name() { return "<&" #Name "&>"; }                  \
+  bool set##Name(std::string_view value) { return setString(value, key##Name()); } \
+  std::string get##Name() const { return getString(key##Name()); }                 \
   bool has##Name() const { return hasKey(key##Name()); }
 
 namespace kavro {
@@ -79,8 +79,10 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   std::string getAttribute(std::string_view attributeName, std::string_view nodeName) const;
   std::int64_t getIntAttribute(std::string_view attributeName, std::string_view nodeName) const;
   bool getBoolAttribute(std::string_view attributeName, std::string_view nodeName) const;
-  bool setAttribute(std::string_view attributeName, std::string_view attributeValue, std::string_view nodeName);
-  bool setIntAttribute(std::string_view attributeName, std::int64_t attributeValue, std::string_view nodeName);
+  bool setAttribute(std::string_view attributeName, std::string_view attributeValue,
+                    std::string_view nodeName);
+  bool setIntAttribute(std::string_view attributeName, std::int64_t attributeValue,
+                       std::string_view nodeName);
   bool setBoolAttribute(std::string_view attributeName, bool attributeValue, std::string_view nodeName);
   bool hasAttribute(std::string_view attributeName, std::string_view nodeName) const;
   bool hasAttribute(std::string_view attributeName, std::string_view nodeName, std::string_view value) const;
@@ -97,9 +99,15 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   std::string getItemAttribute(std::string_view name) const { return getAttribute(name, "item"); }
   std::int64_t getItemIntAttribute(std::string_view name) const { return getIntAttribute(name, "item"); }
   bool getItemBoolAttribute(std::string_view name) const { return getBoolAttribute(name, "item"); }
-  bool setItemAttribute(std::string_view name, std::string_view value) { return setAttribute(name, value, "item"); }
-  bool setItemIntAttribute(std::string_view name, std::int64_t value) { return setIntAttribute(name, value, "item"); }
-  bool setItemBoolAttribute(std::string_view name, bool value) { return setBoolAttribute(name, value, "item"); }
+  bool setItemAttribute(std::string_view name, std::string_view value) {
+    return setAttribute(name, value, "item");
+  }
+  bool setItemIntAttribute(std::string_view name, std::int64_t value) {
+    return setIntAttribute(name, value, "item");
+  }
+  bool setItemBoolAttribute(std::string_view name, bool value) {
+    return setBoolAttribute(name, value, "item");
+  }
 
   // "key=value" for every text value, both URL-encoded, in the map's order, joined by "&".
   std::string getParamString() const;
@@ -144,7 +152,9 @@ class DataItemDetail : public platform::Object, public platform::Coding {
 
   // The table-cell class of the row, an object: never archived, and lost by dataItemDetailCopy().
   static std::string_view keyCellClass() { return "<&CellClass&>"; }
-  void setCellClass(platform::ObjectPtr cellClass) { setObject(platform::Value(std::move(cellClass)), keyCellClass()); }
+  void setCellClass(platform::ObjectPtr cellClass) {
+    setObject(platform::Value(std::move(cellClass)), keyCellClass());
+  }
   platform::ObjectPtr getCellClass() const { return getObject(keyCellClass()).objectValue(); }
   bool hasCellClass() const { return hasKey(keyCellClass()); }
 

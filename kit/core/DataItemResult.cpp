@@ -96,8 +96,8 @@ void DataItemResult::syncSourceKey(std::string_view sourceKey, std::string_view 
 }
 
 std::size_t DataItemResult::countItemsWithBoolKey(std::string_view key, bool value) const {
-  return static_cast<std::size_t>(
-      std::count_if(dataList_.begin(), dataList_.end(), [&](const Row& row) { return row->getBool(key) == value; }));
+  return static_cast<std::size_t>(std::count_if(dataList_.begin(), dataList_.end(),
+                                                [&](const Row& row) { return row->getBool(key) == value; }));
 }
 
 std::string DataItemResult::getItemsIDWithBoolKey(std::string_view key, bool value) const {

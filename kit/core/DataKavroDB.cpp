@@ -12,17 +12,23 @@ namespace kavro {
 namespace {
 
 constexpr std::string_view CreateIntTable =
-    "CREATE TABLE [DATA_INT_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] CHAR(200) "
+    "CREATE TABLE [DATA_INT_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] "
+    "CHAR(200) "
     "NOT NULL, [DATA_VALUE] INTEGER, [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
-    "'localtime'))); CREATE UNIQUE INDEX [DATA_INT_VALUE_unique_key] ON [DATA_INT_VALUE] ([DATA_TYPE], [DATA_KEY]);";
+    "'localtime'))); CREATE UNIQUE INDEX [DATA_INT_VALUE_unique_key] ON [DATA_INT_VALUE] ([DATA_TYPE], "
+    "[DATA_KEY]);";
 constexpr std::string_view CreateStrTable =
-    "CREATE TABLE [DATA_STR_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] CHAR(200) "
+    "CREATE TABLE [DATA_STR_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] "
+    "CHAR(200) "
     "NOT NULL, [DATA_VALUE] TEXT, [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
-    "'localtime'))); CREATE UNIQUE INDEX [DATA_STR_VALUE_unique_key] ON [DATA_STR_VALUE] ([DATA_TYPE], [DATA_KEY]);";
+    "'localtime'))); CREATE UNIQUE INDEX [DATA_STR_VALUE_unique_key] ON [DATA_STR_VALUE] ([DATA_TYPE], "
+    "[DATA_KEY]);";
 constexpr std::string_view CreateBinTable =
-    "CREATE TABLE [DATA_BIN_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] CHAR(200) "
+    "CREATE TABLE [DATA_BIN_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] "
+    "CHAR(200) "
     "NOT NULL, [DATA_VALUE] BLOB, [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
-    "'localtime'))); CREATE UNIQUE INDEX [DATA_BIN_VALUE_unique_key] ON [DATA_BIN_VALUE] ([DATA_TYPE], [DATA_KEY]);";
+    "'localtime'))); CREATE UNIQUE INDEX [DATA_BIN_VALUE_unique_key] ON [DATA_BIN_VALUE] ([DATA_TYPE], "
+    "[DATA_KEY]);";
 
 constexpr std::string_view TypeAndKey = "`DATA_TYPE`=? and `DATA_KEY`=?";
 constexpr std::string_view ItemPrefix = "item.";
@@ -105,7 +111,8 @@ bool DataKavroDB::hasTypeItem(std::string_view table, std::string_view dataType,
   return tableRows(table, TypeAndKey, {text(dataType), text(dataKey)}) > 0;
 }
 
-std::int64_t DataKavroDB::removeTypeItem(std::string_view table, std::string_view dataType, std::string_view dataKey) {
+std::int64_t DataKavroDB::removeTypeItem(std::string_view table, std::string_view dataType,
+                                         std::string_view dataKey) {
   if (table.empty() || dataType.empty() || dataKey.empty()) return 0;
   if (const TableSql* t = sqlFor(table)) return deleteValue(*t, dataType, dataKey);
   return delete_(table, TypeAndKey, {text(dataType), text(dataKey)});
@@ -116,14 +123,16 @@ std::int64_t DataKavroDB::clearAnyTypeData(std::string_view table, std::string_v
   return delete_(table, "`DATA_TYPE`=?", {text(dataType)});
 }
 
-bool DataKavroDB::refreshTypeTime(std::string_view table, std::string_view dataType, std::string_view dataKey) {
+bool DataKavroDB::refreshTypeTime(std::string_view table, std::string_view dataType,
+                                  std::string_view dataKey) {
   if (table.empty() || dataType.empty() || dataKey.empty()) return false;
-  return execSQL("update " + quoteIdentifier(table) + " set `DATA_ADDTIME`=? where " + std::string(TypeAndKey),
-                 {text(timeText()), text(dataType), text(dataKey)});
+  return execSQL(
+      "update " + quoteIdentifier(table) + " set `DATA_ADDTIME`=? where " + std::string(TypeAndKey),
+      {text(timeText()), text(dataType), text(dataKey)});
 }
 
-std::int64_t DataKavroDB::setItemValue(std::string_view table, std::string_view dataType, std::string_view dataKey,
-                                       const platform::Dictionary* data) {
+std::int64_t DataKavroDB::setItemValue(std::string_view table, std::string_view dataType,
+                                       std::string_view dataKey, const platform::Dictionary* data) {
   if (table.empty() || dataType.empty() || dataKey.empty() || !data || data->empty()) return 0;
   const std::string now = timeText();
   // Update first: an existing row keeps its id, gets the values and the time in one statement.
@@ -146,8 +155,8 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
   const std::string& now = timeText();
   {
     Statement stmt = prepare(t.update);
-    if (!stmt || !bindValue(stmt.get(), 1, value) || !bindArgs(stmt.get(), {text(now), text(dataType), text(dataKey)}, 2) ||
-        !stepDone(stmt.get())) {
+    if (!stmt || !bindValue(stmt.get(), 1, value) ||
+        !bindArgs(stmt.get(), {text(now), text(dataType), text(dataKey)}, 2) || !stepDone(stmt.get())) {
       return 0;
     }
     if (std::int64_t n = changes(); n > 0) return n;
@@ -160,7 +169,8 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
   return lastInsertRowId();
 }
 
-std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey) {
+std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataType,
+                                      std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return 0;
   Statement stmt = prepare(t.remove);
   if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)}) || !stepDone(stmt.get())) return 0;
@@ -170,12 +180,14 @@ std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataTy
 bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return false;
   Statement stmt = prepare(t.exists);
-  return stmt && bindArgs(stmt.get(), {text(dataType), text(dataKey)}) && sqlite3_step(stmt.get()) == SQLITE_ROW;
+  return stmt && bindArgs(stmt.get(), {text(dataType), text(dataKey)}) &&
+         sqlite3_step(stmt.get()) == SQLITE_ROW;
 }
 
 // ---- Integers ----
 
-std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_view dataKey, std::int64_t dataValue) {
+std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_view dataKey,
+                                      std::int64_t dataValue) {
   return setValue(tables_[IntTable], dataType, dataKey, platform::Value(static_cast<long long>(dataValue)));
 }
 
@@ -195,15 +207,19 @@ bool DataKavroDB::hasIntItem(std::string_view dataType, std::string_view dataKey
   return hasValue(tables_[IntTable], dataType, dataKey);
 }
 
-std::int64_t DataKavroDB::clearIntData(std::string_view dataType) { return clearAnyTypeData(TABLE_INT_VALUE(), dataType); }
+std::int64_t DataKavroDB::clearIntData(std::string_view dataType) {
+  return clearAnyTypeData(TABLE_INT_VALUE(), dataType);
+}
 
-bool DataKavroDB::clearIntDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds) {
+bool DataKavroDB::clearIntDataType(std::string_view dataType, std::string_view dataKey,
+                                   std::int64_t inSeconds) {
   return clearDataWithTable(TABLE_INT_VALUE(), dataType, dataKey, inSeconds);
 }
 
 // ---- Text ----
 
-std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_view dataKey, std::string_view dataValue) {
+std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_view dataKey,
+                                      std::string_view dataValue) {
   return setValue(tables_[StrTable], dataType, dataKey, text(dataValue));
 }
 
@@ -214,7 +230,8 @@ std::string DataKavroDB::getStrValue(std::string_view dataType, std::string_view
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return {};
   const unsigned char* s = sqlite3_column_text(stmt.get(), 0);
   if (!s) return {};
-  return std::string(reinterpret_cast<const char*>(s), static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0)));
+  return std::string(reinterpret_cast<const char*>(s),
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0)));
 }
 
 std::int64_t DataKavroDB::deleteStrValue(std::string_view dataType, std::string_view dataKey) {
@@ -225,9 +242,12 @@ bool DataKavroDB::hasStrItem(std::string_view dataType, std::string_view dataKey
   return hasValue(tables_[StrTable], dataType, dataKey);
 }
 
-std::int64_t DataKavroDB::clearStrData(std::string_view dataType) { return clearAnyTypeData(TABLE_STR_VALUE(), dataType); }
+std::int64_t DataKavroDB::clearStrData(std::string_view dataType) {
+  return clearAnyTypeData(TABLE_STR_VALUE(), dataType);
+}
 
-bool DataKavroDB::clearStrDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds) {
+bool DataKavroDB::clearStrDataType(std::string_view dataType, std::string_view dataKey,
+                                   std::int64_t inSeconds) {
   return clearDataWithTable(TABLE_STR_VALUE(), dataType, dataKey, inSeconds);
 }
 
@@ -258,20 +278,25 @@ bool DataKavroDB::hasBinItem(std::string_view dataType, std::string_view dataKey
 
 bool DataKavroDB::hasBinItem(std::string_view dataType) { return hasTypeItem(TABLE_BIN_VALUE(), dataType); }
 
-std::int64_t DataKavroDB::clearBinData(std::string_view dataType) { return clearAnyTypeData(TABLE_BIN_VALUE(), dataType); }
+std::int64_t DataKavroDB::clearBinData(std::string_view dataType) {
+  return clearAnyTypeData(TABLE_BIN_VALUE(), dataType);
+}
 
-bool DataKavroDB::clearBinDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds) {
+bool DataKavroDB::clearBinDataType(std::string_view dataType, std::string_view dataKey,
+                                   std::int64_t inSeconds) {
   return clearDataWithTable(TABLE_BIN_VALUE(), dataType, dataKey, inSeconds);
 }
 
 // ---- Record and result caches ----
 
-bool DataKavroDB::saveItemCache(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data) {
+bool DataKavroDB::saveItemCache(std::string_view dataType, std::string_view dataKey,
+                                const DataItemDetail& data) {
   if (dataKey.empty()) return false;
   return setBinValue(dataType, prefixed(ItemPrefix, dataKey), data.toData()) > 0;
 }
 
-std::shared_ptr<DataItemDetail> DataKavroDB::getItemCache(std::string_view dataType, std::string_view dataKey) {
+std::shared_ptr<DataItemDetail> DataKavroDB::getItemCache(std::string_view dataType,
+                                                          std::string_view dataKey) {
   if (dataKey.empty()) return nullptr;
   auto bytes = getBinValue(dataType, prefixed(ItemPrefix, dataKey));
   return bytes ? DataItemDetail::FromData(*bytes) : nullptr;
@@ -282,12 +307,14 @@ std::int64_t DataKavroDB::removeItemCache(std::string_view dataType, std::string
   return deleteBinValue(dataType, prefixed(ItemPrefix, dataKey));
 }
 
-bool DataKavroDB::saveItemsCache(std::string_view dataType, std::string_view dataKey, const DataItemResult& data) {
+bool DataKavroDB::saveItemsCache(std::string_view dataType, std::string_view dataKey,
+                                 const DataItemResult& data) {
   if (dataKey.empty()) return false;
   return setBinValue(dataType, prefixed(ItemsPrefix, dataKey), data.toData()) > 0;
 }
 
-std::shared_ptr<DataItemResult> DataKavroDB::getItemsCache(std::string_view dataType, std::string_view dataKey) {
+std::shared_ptr<DataItemResult> DataKavroDB::getItemsCache(std::string_view dataType,
+                                                           std::string_view dataKey) {
   if (dataKey.empty()) return nullptr;
   auto bytes = getBinValue(dataType, prefixed(ItemsPrefix, dataKey));
   return bytes ? DataItemResult::FromData(*bytes) : nullptr;
@@ -298,17 +325,20 @@ std::int64_t DataKavroDB::removeItemsCache(std::string_view dataType, std::strin
   return deleteBinValue(dataType, prefixed(ItemsPrefix, dataKey));
 }
 
-bool DataKavroDB::clearItemDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds) {
-  return clearDataWithTable(TABLE_BIN_VALUE(), dataType, dataKey.empty() ? "item.%" : prefixed(ItemPrefix, dataKey),
-                            inSeconds);
+bool DataKavroDB::clearItemDataType(std::string_view dataType, std::string_view dataKey,
+                                    std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_BIN_VALUE(), dataType,
+                            dataKey.empty() ? "item.%" : prefixed(ItemPrefix, dataKey), inSeconds);
 }
 
-bool DataKavroDB::clearItemsDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds) {
-  return clearDataWithTable(TABLE_BIN_VALUE(), dataType, dataKey.empty() ? "items.%" : prefixed(ItemsPrefix, dataKey),
-                            inSeconds);
+bool DataKavroDB::clearItemsDataType(std::string_view dataType, std::string_view dataKey,
+                                     std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_BIN_VALUE(), dataType,
+                            dataKey.empty() ? "items.%" : prefixed(ItemsPrefix, dataKey), inSeconds);
 }
 
-std::shared_ptr<DataItemResult> DataKavroDB::getNewestItemCacheList(std::string_view table, std::string_view dataType,
+std::shared_ptr<DataItemResult> DataKavroDB::getNewestItemCacheList(std::string_view table,
+                                                                    std::string_view dataType,
                                                                     std::int64_t fetchMaxCount) {
   auto result = DataItemResult::create();
   if (table.empty() || dataType.empty() || fetchMaxCount <= 0) return result;
@@ -316,7 +346,8 @@ std::shared_ptr<DataItemResult> DataKavroDB::getNewestItemCacheList(std::string_
   Statement stmt = prepare("select `DATA_VALUE` from " + quoteIdentifier(table) +
                            " where `DATA_TYPE`=? and substr(`DATA_KEY`,1,5)='item.' and `DATA_ADDTIME`<=?"
                            " order by `DATA_ADDTIME` desc, `ID` desc limit ?");
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(timeText()), platform::Value(static_cast<long long>(fetchMaxCount))})) {
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(timeText()),
+                                      platform::Value(static_cast<long long>(fetchMaxCount))})) {
     return result;
   }
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
@@ -330,8 +361,9 @@ std::shared_ptr<DataItemResult> DataKavroDB::getNewestItemCacheList(std::string_
 
 std::optional<platform::Data> DataKavroDB::getFirstBinItem(std::string_view dataType) {
   if (dataType.empty()) return std::nullopt;
-  Statement stmt = prepare("select `DATA_VALUE` from `DATA_BIN_VALUE` where `DATA_TYPE`=? and `DATA_ADDTIME`<=?"
-                           " order by `DATA_ADDTIME` asc, `ID` asc limit 1");
+  Statement stmt = prepare(
+      "select `DATA_VALUE` from `DATA_BIN_VALUE` where `DATA_TYPE`=? and `DATA_ADDTIME`<=?"
+      " order by `DATA_ADDTIME` asc, `ID` asc limit 1");
   if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(timeText())})) return std::nullopt;
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
   const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 0));
@@ -347,9 +379,11 @@ bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_vi
   std::int64_t count = tableRows(table, "`DATA_TYPE`=?", {text(dataType)});
   if (count <= maxNewestCount) return true;
   const std::string q = quoteIdentifier(table);
-  return execSQL("delete from " + q + " where `DATA_TYPE`=? and `ID` in (select `ID` from " + q +
-                     " where `DATA_TYPE`=? order by `DATA_ADDTIME` asc, `ID` asc limit ?)",
-                 {text(dataType), text(dataType), platform::Value(static_cast<long long>(count - std::max<std::int64_t>(maxNewestCount, 0)))});
+  return execSQL(
+      "delete from " + q + " where `DATA_TYPE`=? and `ID` in (select `ID` from " + q +
+          " where `DATA_TYPE`=? order by `DATA_ADDTIME` asc, `ID` asc limit ?)",
+      {text(dataType), text(dataType),
+       platform::Value(static_cast<long long>(count - std::max<std::int64_t>(maxNewestCount, 0)))});
 }
 
 bool DataKavroDB::removeInvalidItems(std::string_view table, std::string_view dataType) {
@@ -367,7 +401,8 @@ void DataKavroDB::cleanAllDataWithDataType(std::string_view dataType) {
 std::int64_t DataKavroDB::getBinSize(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty()) return 0;
   std::string sql =
-      "select total(length(`ID`)+length(`DATA_TYPE`)+length(`DATA_VALUE`)+length(`DATA_KEY`)) from `DATA_BIN_VALUE`"
+      "select total(length(`ID`)+length(`DATA_TYPE`)+length(`DATA_VALUE`)+length(`DATA_KEY`)) from "
+      "`DATA_BIN_VALUE`"
       " where `DATA_TYPE`=?";
   SqlArgs args{text(dataType)};
   if (!dataKey.empty()) {
@@ -383,11 +418,12 @@ std::int64_t DataKavroDB::getSizeOfTable(std::string_view table) {
   if (table.empty()) return 0;
   Statement stmt = prepare("select count(*), total(length(`DATA_VALUE`)) from " + quoteIdentifier(table));
   if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return 0;
-  return sqlite3_column_int64(stmt.get(), 0) * 352 + static_cast<std::int64_t>(sqlite3_column_double(stmt.get(), 1));
+  return sqlite3_column_int64(stmt.get(), 0) * 352 +
+         static_cast<std::int64_t>(sqlite3_column_double(stmt.get(), 1));
 }
 
-bool DataKavroDB::clearDataWithTable(std::string_view table, std::string_view dataType, std::string_view dataKey,
-                                     std::int64_t inSeconds) {
+bool DataKavroDB::clearDataWithTable(std::string_view table, std::string_view dataType,
+                                     std::string_view dataKey, std::int64_t inSeconds) {
   if (table.empty() || dataType.empty()) return false;
   std::string where = "`DATA_TYPE`=?";
   SqlArgs args{text(dataType)};

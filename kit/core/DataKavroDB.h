@@ -50,7 +50,9 @@ class DataKavroDB : public DataSQLiteDB {
   // 0 when missing.
   std::int64_t getIntValue(std::string_view dataType, std::string_view dataKey);
   std::int64_t deleteIntValue(std::string_view dataType, std::string_view dataKey);
-  std::int64_t removeIntItem(std::string_view dataType, std::string_view dataKey) { return deleteIntValue(dataType, dataKey); }
+  std::int64_t removeIntItem(std::string_view dataType, std::string_view dataKey) {
+    return deleteIntValue(dataType, dataKey);
+  }
   bool hasIntItem(std::string_view dataType, std::string_view dataKey);
   std::int64_t clearIntData(std::string_view dataType);
   bool clearIntDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
@@ -60,17 +62,22 @@ class DataKavroDB : public DataSQLiteDB {
   // "" when missing or NULL.
   std::string getStrValue(std::string_view dataType, std::string_view dataKey);
   std::int64_t deleteStrValue(std::string_view dataType, std::string_view dataKey);
-  std::int64_t removeStrItem(std::string_view dataType, std::string_view dataKey) { return deleteStrValue(dataType, dataKey); }
+  std::int64_t removeStrItem(std::string_view dataType, std::string_view dataKey) {
+    return deleteStrValue(dataType, dataKey);
+  }
   bool hasStrItem(std::string_view dataType, std::string_view dataKey);
   std::int64_t clearStrData(std::string_view dataType);
   bool clearStrDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
 
   // ---- Bytes ----
-  std::int64_t setBinValue(std::string_view dataType, std::string_view dataKey, const platform::Data& dataValue);
+  std::int64_t setBinValue(std::string_view dataType, std::string_view dataKey,
+                           const platform::Data& dataValue);
   // None when missing; empty for NULL.
   std::optional<platform::Data> getBinValue(std::string_view dataType, std::string_view dataKey);
   std::int64_t deleteBinValue(std::string_view dataType, std::string_view dataKey);
-  std::int64_t removeBinItem(std::string_view dataType, std::string_view dataKey) { return deleteBinValue(dataType, dataKey); }
+  std::int64_t removeBinItem(std::string_view dataType, std::string_view dataKey) {
+    return deleteBinValue(dataType, dataKey);
+  }
   bool hasBinItem(std::string_view dataType, std::string_view dataKey);
   bool hasBinItem(std::string_view dataType);
   std::int64_t clearBinData(std::string_view dataType);
@@ -95,7 +102,8 @@ class DataKavroDB : public DataSQLiteDB {
 
   // ---- Housekeeping ----
   // Deletes the type's oldest rows beyond the newest n.
-  bool keepItemsWithOnlyNewest(std::string_view table, std::string_view dataType, std::int64_t maxNewestCount);
+  bool keepItemsWithOnlyNewest(std::string_view table, std::string_view dataType,
+                               std::int64_t maxNewestCount);
   // Deletes the type's rows dated in the future (left by a clock set back).
   bool removeInvalidItems(std::string_view table, std::string_view dataType);
   // The type in the binary, integer and string tables, in that order.

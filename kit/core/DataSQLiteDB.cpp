@@ -20,12 +20,14 @@ constexpr std::size_t MaxKeptStatements = 128;
 std::string columnText(sqlite3_stmt* stmt, int column) {
   const unsigned char* text = sqlite3_column_text(stmt, column);
   if (!text) return {};
-  return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+  return std::string(reinterpret_cast<const char*>(text),
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
 }
 
 SqlRow readRow(sqlite3_stmt* stmt, const std::vector<std::string>& names) {
   auto row = platform::MutableDictionary::create();
-  for (int i = 0; i < static_cast<int>(names.size()); ++i) row->setObject(platform::Value(columnText(stmt, i)), names[i]);
+  for (int i = 0; i < static_cast<int>(names.size()); ++i)
+    row->setObject(platform::Value(columnText(stmt, i)), names[i]);
   return row;
 }
 
@@ -91,7 +93,8 @@ void DataSQLiteDB::open() {
   }
   path_ = *path;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
       sqlite3_close(db_);
       db_ = nullptr;
       errorMessage_ = "Open db " + name_ + " Error!";
@@ -135,7 +138,8 @@ void DataSQLiteDB::moveDamagedFileAside() {
   // A journal left beside the damaged file belongs to it, not to the new one.
   for (const char* side : {"-journal", "-wal", "-shm"}) {
     std::string from = path_ + side;
-    if (platform::FileManager::fileExistsAtPath(from)) platform::FileManager::moveItemAtPath(from, target + side);
+    if (platform::FileManager::fileExistsAtPath(from))
+      platform::FileManager::moveItemAtPath(from, target + side);
   }
   damagedFileMovedTo_ = target;
   errorMessage_ = "Damaged db " + name_ + " moved to " + target;
@@ -188,8 +192,8 @@ DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
   }
   bool keep = it == kept_.end() && kept_.size() < MaxKeptStatements;
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), keep ? SQLITE_PREPARE_PERSISTENT : 0,
-                              &stmt, nullptr);
+  int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                              keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, nullptr);
   if (rc != SQLITE_OK || !stmt) {
     setErrorFromDb();
     sqlite3_finalize(stmt);
@@ -220,7 +224,9 @@ bool DataSQLiteDB::bindValue(sqlite3_stmt* stmt, int index, const platform::Valu
       break;
     }
     case Kind::Bool:
-    case Kind::Int: rc = sqlite3_bind_int64(stmt, index, value.intValue()); break;
+    case Kind::Int:
+      rc = sqlite3_bind_int64(stmt, index, value.intValue());
+      break;
     case Kind::UInt: {
       std::uint64_t u = value.uintValue();
       rc = u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
@@ -232,10 +238,12 @@ bool DataSQLiteDB::bindValue(sqlite3_stmt* stmt, int index, const platform::Valu
       // A number whose text has no decimal point goes in as an integer.
       double d = value.doubleValue();
       bool integral = std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9.2e18;
-      rc = integral ? sqlite3_bind_int64(stmt, index, static_cast<std::int64_t>(d)) : sqlite3_bind_double(stmt, index, d);
+      rc = integral ? sqlite3_bind_int64(stmt, index, static_cast<std::int64_t>(d))
+                    : sqlite3_bind_double(stmt, index, d);
       break;
     }
-    default: return false;
+    default:
+      return false;
   }
   if (rc != SQLITE_OK) {
     setErrorFromDb();
@@ -369,7 +377,8 @@ std::int64_t DataSQLiteDB::insert(std::string_view table, const platform::Dictio
     return true;
   });
   if (args.empty()) return 0;
-  Statement stmt = prepare("insert into " + quoteIdentifier(table) + "(" + columns + ") values (" + marks + ")");
+  Statement stmt =
+      prepare("insert into " + quoteIdentifier(table) + "(" + columns + ") values (" + marks + ")");
   if (!stmt || !bindArgs(stmt.get(), args) || !stepDone(stmt.get())) return 0;
   return lastInsertRowId();
 }
@@ -429,7 +438,8 @@ bool DataSQLiteDB::truncateTable(std::string_view table) {
   if (!db_ || table.empty()) return false;
   if (!execSQL("DELETE FROM " + quoteIdentifier(table), {})) return false;
   // Only tables with an autoincrement key have a sequence to reset.
-  if (hasTable("sqlite_sequence")) execSQL("UPDATE sqlite_sequence SET seq=0 WHERE name=?", {platform::Value(table)});
+  if (hasTable("sqlite_sequence"))
+    execSQL("UPDATE sqlite_sequence SET seq=0 WHERE name=?", {platform::Value(table)});
   return true;
 }
 

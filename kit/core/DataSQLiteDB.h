@@ -62,8 +62,10 @@ class DataSQLiteDB {
   // The first row's first column as text; none when there is no row.
   std::optional<std::string> get_cell(std::string_view sql, const SqlArgs& args = {});
   // "select * from table [where ...] [order by ...]" as one record per row; nullptr on failure.
-  std::shared_ptr<DataItemResult> queryStruct(std::string_view table, std::optional<std::string_view> whereParam,
-                                              std::optional<std::string_view> orderBy, const SqlArgs& whereArgs = {});
+  std::shared_ptr<DataItemResult> queryStruct(std::string_view table,
+                                              std::optional<std::string_view> whereParam,
+                                              std::optional<std::string_view> orderBy,
+                                              const SqlArgs& whereArgs = {});
 
   // The new row id, 0 on failure. Columns are the map's non-empty keys, in its order.
   std::int64_t insert(std::string_view table, const platform::Dictionary& data);

@@ -26,7 +26,8 @@ std::optional<std::string> udidOfRecord(const platform::Dictionary* record) {
   const platform::Value* udid = record->objectForKey(DeviceUDIDKey);
   const platform::Value* check = record->objectForKey(DeviceUDIDCheckKey);
   if (!udid || !check || !udid->isString() || !check->isString()) return std::nullopt;
-  if (udid->stringValue().empty() || check->stringValue() != checkValueOf(udid->stringValue())) return std::nullopt;
+  if (udid->stringValue().empty() || check->stringValue() != checkValueOf(udid->stringValue()))
+    return std::nullopt;
   return udid->stringValue();
 }
 

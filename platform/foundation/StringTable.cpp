@@ -72,8 +72,8 @@ class Parser {
   }
 
   static bool isBareChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-           c == '-' || c == '$' || c == '/' || c == ':';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '.' || c == '-' || c == '$' || c == '/' || c == ':';
   }
 
   bool token(std::string& out) {
@@ -89,7 +89,10 @@ class Parser {
     out = 0;
     for (std::size_t i = 0; i < digits; ++i, ++pos_) {
       char c = peek();
-      int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+      int d = c >= '0' && c <= '9'   ? c - '0'
+              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                     : -1;
       if (d < 0) return fail("bad \\u escape");
       out = out * 16 + static_cast<char32_t>(d);
     }
@@ -131,14 +134,30 @@ class Parser {
       }
       flushHigh();
       switch (e) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'f': out += '\f'; break;
-        case 'v': out += '\v'; break;
-        case 'a': out += '\a'; break;
-        case 'b': out += '\b'; break;
-        default: out += e; break;  // \" \\ \' \/ and any other character stand for themselves
+        case 'n':
+          out += '\n';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'v':
+          out += '\v';
+          break;
+        case 'a':
+          out += '\a';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        default:
+          out += e;
+          break;  // \" \\ \' \/ and any other character stand for themselves
       }
     }
     flushHigh();
@@ -152,7 +171,8 @@ class Parser {
 
 // UTF-16 with a byte-order mark becomes UTF-8; a UTF-8 mark is dropped.
 std::string decodeText(const Data& bytes) {
-  if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+  if (bytes.size() >= 2 &&
+      ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
     bool little = bytes[0] == 0xFF;
     std::u16string units;
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
@@ -235,7 +255,8 @@ std::shared_ptr<const StringTable> StringTable::bundleTable(std::string_view tab
   const std::string file = std::string(table) + ".strings";
   const std::string preferred = preferredLocalization();
   std::vector<std::string> names{preferred + ".lproj/" + file};
-  if (preferred != DevelopmentLocalization) names.push_back(std::string(DevelopmentLocalization) + ".lproj/" + file);
+  if (preferred != DevelopmentLocalization)
+    names.push_back(std::string(DevelopmentLocalization) + ".lproj/" + file);
   names.push_back(file);
   for (const auto& name : names) {
     auto path = Environment::resourcePath(name);
@@ -260,7 +281,8 @@ std::shared_ptr<const StringTable> StringTable::bundleTable(std::string_view tab
   return nullptr;
 }
 
-std::string StringTable::localizedString(std::string_view key, std::string_view value, std::string_view table) {
+std::string StringTable::localizedString(std::string_view key, std::string_view value,
+                                         std::string_view table) {
   auto strings = bundleTable(table);
   const std::string* text = strings ? strings->lookup(key) : nullptr;
   return text ? *text : std::string(value);

@@ -14,8 +14,8 @@ std::string fileNameFor(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-                 (c == '.' && i > 0);
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                 c == '_' || (c == '.' && i > 0);
     if (plain) {
       out += static_cast<char>(c);
     } else {

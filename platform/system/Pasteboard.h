@@ -26,7 +26,8 @@ class Pasteboard {
   // None when the pasteboard holds nothing of that type.
   std::optional<Data> dataForPasteboardType(std::string_view pasteboardType) const;
 
-  explicit Pasteboard(std::string name, std::string folder) : name_(std::move(name)), folder_(std::move(folder)) {}
+  explicit Pasteboard(std::string name, std::string folder)
+      : name_(std::move(name)), folder_(std::move(folder)) {}
 
  private:
   std::string name_;

@@ -1,7 +1,6 @@
-#include "app/shell/AppCoreInfoApp.h"
-
 #include <gtest/gtest.h>
 
+#include "app/shell/AppCoreInfoApp.h"
 #include "app/shell/AppTracking.h"
 #include "app/shell/PushUnit.h"
 #include "platform/foundation/StringTable.h"

@@ -26,7 +26,8 @@ std::set<std::string> keysUsedInCode() {
       std::stringstream text;
       text << in.rdbuf();
       std::string source = text.str();
-      for (std::sregex_iterator it(source.begin(), source.end(), call), end; it != end; ++it) keys.insert((*it)[1]);
+      for (std::sregex_iterator it(source.begin(), source.end(), call), end; it != end; ++it)
+        keys.insert((*it)[1]);
     }
   }
   return keys;
@@ -55,7 +56,8 @@ TEST(LocalizationKeysTest, TablesAgreeOnTheirKeys) {
   EXPECT_EQ(std::set<std::string>(chinese.keys().begin(), chinese.keys().end()),
             std::set<std::string>(english.keys().begin(), english.keys().end()));
   for (const auto& key : resume.keys()) {
-    EXPECT_NE(chinese.lookup(key), nullptr) << "the English resume table has a key the default table lacks: " << key;
+    EXPECT_NE(chinese.lookup(key), nullptr)
+        << "the English resume table has a key the default table lacks: " << key;
   }
   for (const auto& key : chinese.keys()) EXPECT_FALSE(chinese.lookup(key)->empty()) << key;
 }

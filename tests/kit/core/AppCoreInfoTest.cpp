@@ -1,9 +1,8 @@
-#include "kit/core/AppCoreInfo.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/FSManager.h"
 #include "kit/core/StoreDataTypes.h"

@@ -1,7 +1,6 @@
-#include "kit/core/DataItemDetail.h"
-
 #include <gtest/gtest.h>
 
+#include "kit/core/DataItemDetail.h"
 #include "kit/core/NSMutableSortedDictionary.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -141,7 +140,8 @@ TEST(DataItemDetailTest, DamagedArchivesDecodeToNothing) {
   platform::Data good = d.toData();
   EXPECT_EQ(DataItemDetail::FromData({}), nullptr);
   for (std::size_t cut : {std::size_t{1}, good.size() / 2, good.size() - 1}) {
-    EXPECT_EQ(DataItemDetail::FromData(platform::Data(good.begin(), good.begin() + static_cast<long>(cut))), nullptr)
+    EXPECT_EQ(DataItemDetail::FromData(platform::Data(good.begin(), good.begin() + static_cast<long>(cut))),
+              nullptr)
         << "cut at " << cut;
   }
   EXPECT_EQ(DataItemDetail::FromData(platform::dataFromString("not an archive at all")), nullptr);

@@ -1,6 +1,6 @@
-#include "kit/core/DataItemResult.h"
-
 #include <gtest/gtest.h>
+
+#include "kit/core/DataItemResult.h"
 
 namespace kavro {
 namespace {
@@ -163,7 +163,8 @@ TEST(DataItemResultTest, ArchiveRoundTripAndDamage) {
   EXPECT_EQ(back->getItem(1)->getString("id"), "2");
 
   for (std::size_t cut = 1; cut < bytes.size(); cut += 7) {
-    EXPECT_EQ(DataItemResult::FromData(platform::Data(bytes.begin(), bytes.begin() + static_cast<long>(cut))), nullptr);
+    EXPECT_EQ(DataItemResult::FromData(platform::Data(bytes.begin(), bytes.begin() + static_cast<long>(cut))),
+              nullptr);
   }
   // A record is not a result.
   EXPECT_EQ(DataItemResult::FromData(row("a", "b")->toData()), nullptr);

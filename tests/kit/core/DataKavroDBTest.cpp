@@ -1,7 +1,6 @@
-#include "kit/core/DataKavroDB.h"
-
 #include <gtest/gtest.h>
 
+#include "kit/core/DataKavroDB.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -22,8 +21,9 @@ class DataKavroDBTest : public test::VirtualRunLoopTest {
     VirtualRunLoopTest::TearDown();
   }
   std::string addTime(std::string_view table, std::string_view key) {
-    return db_->get_cell("select DATA_ADDTIME from `" + std::string(table) + "` where DATA_KEY=?",
-                         {platform::Value(key)})
+    return db_
+        ->get_cell("select DATA_ADDTIME from `" + std::string(table) + "` where DATA_KEY=?",
+                   {platform::Value(key)})
         .value_or("");
   }
   std::shared_ptr<DataItemDetail> record(std::string_view id) {
@@ -150,7 +150,8 @@ TEST_F(DataKavroDBTest, NewestListSkipsResultCachesFutureRowsAndOrdersTiesByRowI
 
   auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10);
   EXPECT_EQ(ids(*newest), (std::vector<std::string>{"c", "b", "a"}));
-  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 2)), (std::vector<std::string>{"c", "b"}));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 2)),
+            (std::vector<std::string>{"c", "b"}));
   EXPECT_EQ(db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 0)->count(), 0u);
 
   auto first = db_->getFirstBinItem(Type);

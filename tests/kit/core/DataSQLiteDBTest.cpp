@@ -1,5 +1,3 @@
-#include "kit/core/DataSQLiteDB.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -7,6 +5,7 @@
 
 #include "kit/core/DataAppCoreDB.h"
 #include "kit/core/DataItemResult.h"
+#include "kit/core/DataSQLiteDB.h"
 #include "kit/core/FSManager.h"
 #include "platform/foundation/FileManager.h"
 #include "tests/support/TempHome.h"
@@ -23,7 +22,8 @@ class DataSQLiteDBTest : public ::testing::Test {
     ASSERT_TRUE(db_->isOpen());
     ASSERT_TRUE(db_->execSQL("CREATE TABLE t(ID INTEGER PRIMARY KEY, DATA_VALUE, NAME TEXT)"));
   }
-  std::shared_ptr<platform::MutableDictionary> map(std::initializer_list<std::pair<const char*, Value>> pairs) {
+  std::shared_ptr<platform::MutableDictionary> map(
+      std::initializer_list<std::pair<const char*, Value>> pairs) {
     auto m = platform::MutableDictionary::create();
     for (const auto& [k, v] : pairs) m->setObject(v, k);
     return m;

@@ -1,7 +1,6 @@
-#include "kit/core/DeviceUUID.h"
-
 #include <gtest/gtest.h>
 
+#include "kit/core/DeviceUUID.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/UserDefaults.h"
@@ -64,7 +63,8 @@ TEST(DeviceUUIDTest, RecordsFailingTheCheckAreIgnored) {
   defaults().setObject(platform::Value(record(other, checkValueOf(good))), DeviceUDIDDefaultsKey);
   putOnPasteboard(platform::Value(record(good, checkValueOf(good))));
   EXPECT_EQ(getUDID(), good);
-  EXPECT_EQ(defaults().dictionaryForKey(DeviceUDIDDefaultsKey)->valueForKey(DeviceUDIDKey).stringValue(), good);
+  EXPECT_EQ(defaults().dictionaryForKey(DeviceUDIDDefaultsKey)->valueForKey(DeviceUDIDKey).stringValue(),
+            good);
 
   // Neither place valid: a new identifier goes to both.
   defaults().setObject(platform::Value("not a map"), DeviceUDIDDefaultsKey);

@@ -1,11 +1,10 @@
-#include "platform/foundation/StringTable.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/StringTable.h"
 #include "tests/support/TempDir.h"
 
 namespace platform {
@@ -31,14 +30,16 @@ TEST(StringTableTest, ParsesEntriesCommentsAndEscapes) {
   EXPECT_EQ(*table->lookup("self"), "self");
   EXPECT_EQ(*table->lookup("utf8"), "上海");
   EXPECT_EQ(table->lookup("absent"), nullptr);
-  EXPECT_EQ(table->keys(), (std::vector<std::string>{"plain", "quote", "unicode", "bare_key", "self", "utf8"}));
+  EXPECT_EQ(table->keys(),
+            (std::vector<std::string>{"plain", "quote", "unicode", "bare_key", "self", "utf8"}));
 }
 
 TEST(StringTableTest, BrokenSyntaxIsRefusedWithItsLine) {
   std::string error;
   EXPECT_FALSE(StringTable::parse("\"a\" = \"b\";\n\"c\" = \"d\"\n", &error));
   EXPECT_EQ(error, "line 3: expected ';'");
-  for (const char* bad : {"\"a\" = \"unterminated;", "\"a\" = ;", "/* open", "\"a\" = \"\\u12G4\";", "= \"x\";"}) {
+  for (const char* bad :
+       {"\"a\" = \"unterminated;", "\"a\" = ;", "/* open", "\"a\" = \"\\u12G4\";", "= \"x\";"}) {
     EXPECT_FALSE(StringTable::parse(bad)) << bad;
   }
   auto empty = StringTable::parse("  // nothing here\n");
@@ -52,7 +53,8 @@ TEST(StringTableTest, BundleLookupPrefersTheUserLanguageThenDevelopmentThenRoot)
   StringTable::clearCache();
   auto write = [&](const std::string& name, const std::string& text) {
     auto slash = name.rfind('/');
-    if (slash != std::string::npos) FileManager::createDirectoryAtPath(dir.path() + "/" + name.substr(0, slash), true);
+    if (slash != std::string::npos)
+      FileManager::createDirectoryAtPath(dir.path() + "/" + name.substr(0, slash), true);
     std::ofstream(dir.path() + "/" + name) << text;
   };
   write("zh-Hans.lproj/Localizable.strings", "\"k\" = \"中\";");

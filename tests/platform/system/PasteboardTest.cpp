@@ -1,9 +1,8 @@
-#include "platform/system/Pasteboard.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/system/Pasteboard.h"
 #include "tests/support/TempHome.h"
 
 namespace platform {
