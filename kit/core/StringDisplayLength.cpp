@@ -49,7 +49,8 @@ std::int64_t cnWordsLength(std::string_view s) {
     }
     if (b0 >= 0xF0 && b0 <= 0xF4 && continuation(p, n, i + 1) && continuation(p, n, i + 2) &&
         continuation(p, n, i + 3)) {
-      char32_t cp = char32_t((b0 & 0x07) << 18 | (p[i + 1] & 0x3F) << 12 | (p[i + 2] & 0x3F) << 6 | (p[i + 3] & 0x3F));
+      char32_t cp =
+          char32_t((b0 & 0x07) << 18 | (p[i + 1] & 0x3F) << 12 | (p[i + 2] & 0x3F) << 6 | (p[i + 3] & 0x3F));
       if (cp >= 0x10000 && cp <= 0x10FFFF) {
         halves += 4;
         i += 4;

@@ -20,10 +20,10 @@ RGXOpRequest request(const char* selector, const std::string& s, std::string_vie
   return r;
 }
 
-std::int64_t replaceByBlock(std::string& s, const RGXOpRequest& r, RGXRegexEnumerationOptions enumerationOptions,
-                            const RGXReplaceBlock& block) {
-  auto result = rgx_performEnumerationUsingBlock(r, RGXBlockEnumerationKind::Replace, enumerationOptions, nullptr,
-                                                 &block);
+std::int64_t replaceByBlock(std::string& s, const RGXOpRequest& r,
+                            RGXRegexEnumerationOptions enumerationOptions, const RGXReplaceBlock& block) {
+  auto result = rgx_performEnumerationUsingBlock(r, RGXBlockEnumerationKind::Replace, enumerationOptions,
+                                                 nullptr, &block);
   if (!result.ok) return -1;
   if (result.count > 0) s = platform::replace16(s, result.range, result.text);
   return result.count;
@@ -37,26 +37,29 @@ std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, s
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, std::string_view replacement,
                                        platform::Range range) {
   return rgx_replaceMutableOp(
-      request("replaceOccurrencesOfRegex:withString:range:", s, regex, RGXRegexNoOptions, range), s, replacement);
+      request("replaceOccurrencesOfRegex:withString:range:", s, regex, RGXRegexNoOptions, range), s,
+      replacement);
 }
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, std::string_view replacement,
-                                       RGXRegexOptions options, platform::Range range, platform::Error* error) {
+                                       RGXRegexOptions options, platform::Range range,
+                                       platform::Error* error) {
   return rgx_replaceMutableOp(
-      request("replaceOccurrencesOfRegex:withString:options:range:error:", s, regex, options, range, error), s,
-      replacement);
+      request("replaceOccurrencesOfRegex:withString:options:range:error:", s, regex, options, range, error),
+      s, replacement);
 }
 
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, const RGXReplaceBlock& block) {
-  return replaceByBlock(s, request("replaceOccurrencesOfRegex:usingBlock:", s, regex), RGXRegexEnumerationNoOptions,
-                        block);
+  return replaceByBlock(s, request("replaceOccurrencesOfRegex:usingBlock:", s, regex),
+                        RGXRegexEnumerationNoOptions, block);
 }
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, RGXRegexOptions options,
                                        platform::Range range, platform::Error* error,
-                                       RGXRegexEnumerationOptions enumerationOptions, const RGXReplaceBlock& block) {
+                                       RGXRegexEnumerationOptions enumerationOptions,
+                                       const RGXReplaceBlock& block) {
   return replaceByBlock(
       s,
-      request("replaceOccurrencesOfRegex:options:inRange:error:enumerationOptions:usingBlock:", s, regex, options,
-              range, error),
+      request("replaceOccurrencesOfRegex:options:inRange:error:enumerationOptions:usingBlock:", s, regex,
+              options, range, error),
       enumerationOptions, block);
 }
 

@@ -16,12 +16,14 @@ std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, s
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, std::string_view replacement,
                                        platform::Range range);
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, std::string_view replacement,
-                                       RGXRegexOptions options, platform::Range range, platform::Error* error);
+                                       RGXRegexOptions options, platform::Range range,
+                                       platform::Error* error);
 
 // Every match in range replaced by what the block returns.
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, const RGXReplaceBlock& block);
 std::int64_t replaceOccurrencesOfRegex(std::string& s, std::string_view regex, RGXRegexOptions options,
                                        platform::Range range, platform::Error* error,
-                                       RGXRegexEnumerationOptions enumerationOptions, const RGXReplaceBlock& block);
+                                       RGXRegexEnumerationOptions enumerationOptions,
+                                       const RGXReplaceBlock& block);
 
 }  // namespace kavro::str

@@ -34,7 +34,8 @@ RGXBlockEnumerationHelper::RGXBlockEnumerationHelper(std::string_view regex, std
   buffer_.generation = 1;
 
   const std::size_t length = std::size_t(buffer_.length);
-  if (range.length == platform::WholeLength && range.location <= length) range.length = length - range.location;
+  if (range.length == platform::WholeLength && range.location <= length)
+    range.length = length - range.location;
   if (range.location > length || range.length > length - range.location) {
     failure.set(RGXFailure::Kind::Range, "Range or index out of bounds.");
     return;
@@ -62,7 +63,8 @@ bool enumerationOptionsValid(std::uint32_t options, RGXBlockEnumerationKind kind
                                    RGXRegexEnumerationReleaseReplacementString |
                                    RGXRegexEnumerationReusedCapturedStrings;
   if (options & ~kKnown) return false;
-  if ((options & RGXRegexEnumerationCapturedStringsNotRequired) && (options & RGXRegexEnumerationReusedCapturedStrings))
+  if ((options & RGXRegexEnumerationCapturedStringsNotRequired) &&
+      (options & RGXRegexEnumerationReusedCapturedStrings))
     return false;
   if ((options & RGXRegexEnumerationReleaseReplacementString) && kind != RGXBlockEnumerationKind::Replace)
     return false;
@@ -106,14 +108,15 @@ class Captures {
 
 }  // namespace
 
-RGXEnumerationResult rgx_performEnumerationUsingBlock(const RGXOpRequest& request, RGXBlockEnumerationKind kind,
+RGXEnumerationResult rgx_performEnumerationUsingBlock(const RGXOpRequest& request,
+                                                      RGXBlockEnumerationKind kind,
                                                       std::uint32_t enumerationOptions,
                                                       const RGXMatchBlock* matchBlock,
                                                       const RGXReplaceBlock* replaceBlock) {
   RGXEnumerationResult result;
   RGXFailure failure;
-  RGXErrorContext context{request.regex, request.options, request.subject, request.range, std::nullopt,
-                          enumerationOptions};
+  RGXErrorContext context{request.regex, request.options, request.subject,
+                          request.range, std::nullopt,    enumerationOptions};
   const bool replacing = kind == RGXBlockEnumerationKind::Replace;
   if (!enumerationOptionsValid(enumerationOptions, kind)) {
     failure.set(RGXFailure::Kind::InvalidArgument, "The RGXRegexEnumerationOptions argument is not valid.");
@@ -134,7 +137,7 @@ RGXEnumerationResult rgx_performEnumerationUsingBlock(const RGXOpRequest& reques
   const UChar* units = slot.buffer ? slot.setToUniChar() : nullptr;
 
   Captures captures(slot, enumerationOptions);
-  std::int32_t copied = range.location;    // replace: subject text before this is in the output
+  std::int32_t copied = range.location;      // replace: subject text before this is in the output
   std::int32_t pieceStart = range.location;  // separated: where the next piece begins
   bool lastPieceEndsAtEnd = false;
   bool stop = false;
@@ -143,7 +146,8 @@ RGXEnumerationResult rgx_performEnumerationUsingBlock(const RGXOpRequest& reques
   auto call = [&] {
     ++result.count;
     if (replacing) {
-      std::string replacement = (*replaceBlock)(captures.count(), captures.strings(), captures.ranges(), stop);
+      std::string replacement =
+          (*replaceBlock)(captures.count(), captures.strings(), captures.ranges(), stop);
       result.text += replacement;
     } else {
       (*matchBlock)(captures.count(), captures.strings(), captures.ranges(), stop);

@@ -43,7 +43,8 @@ struct RGXEnumerationResult {
 // The block forms. Exactly one of matchBlock and replaceBlock is used, by kind. Argument errors
 // raise; ICU errors are reported through request.error or raised as RGXICURegexException, and give
 // ok == false.
-RGXEnumerationResult rgx_performEnumerationUsingBlock(const RGXOpRequest& request, RGXBlockEnumerationKind kind,
+RGXEnumerationResult rgx_performEnumerationUsingBlock(const RGXOpRequest& request,
+                                                      RGXBlockEnumerationKind kind,
                                                       std::uint32_t enumerationOptions,
                                                       const RGXMatchBlock* matchBlock,
                                                       const RGXReplaceBlock* replaceBlock);

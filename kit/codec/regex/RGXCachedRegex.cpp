@@ -162,8 +162,8 @@ void rgx_raiseOrReport(const RGXFailure& failure, const RGXCaller& caller, const
         *error = std::move(made);
         return;
       }
-      throw RGXICURegexException("ICU regular expression error #" + std::to_string(int(failure.status)) + ", " +
-                                     u_errorName(failure.status) + ".",
+      throw RGXICURegexException("ICU regular expression error #" + std::to_string(int(failure.status)) +
+                                     ", " + u_errorName(failure.status) + ".",
                                  made.userInfo);
     }
   }
@@ -180,8 +180,8 @@ RGXCache::RGXCache() {
   for (auto& r : setRecency_) r = kInitialRecency;
   for (int i = 0; i < kBuffers; ++i) fixed_[i].uniChar = fixedArrays_[i];
   platform::NotificationCenter::defaultCenter().addObserver(
-      platform::MemoryWarningNotification, nullptr, [this](const platform::Notification&) { lowMemoryWarning(); },
-      this);
+      platform::MemoryWarningNotification, nullptr,
+      [this](const platform::Notification&) { lowMemoryWarning(); }, this);
 }
 
 void RGXCache::lock() {
@@ -202,7 +202,8 @@ bool RGXCache::tryLock() {
 }
 
 void RGXCache::unlock() {
-  if (flushPending_.load(std::memory_order_relaxed) && flushPending_.exchange(false, std::memory_order_acq_rel))
+  if (flushPending_.load(std::memory_order_relaxed) &&
+      flushPending_.exchange(false, std::memory_order_acq_rel))
     flushLocked();
   locked_.store(false, std::memory_order_release);
 }
@@ -258,8 +259,10 @@ void RGXCache::emptyBuffer(RGXBuffer& buffer, bool freeArray) {
   }
 }
 
-RGXCachedRegex* RGXCache::getCachedRegex(std::string_view pattern, std::uint32_t options, RGXFailure& failure) {
-  if (last_ && last_->icu_regex && last_->options == options && sameText(last_->regexString, pattern)) return last_;
+RGXCachedRegex* RGXCache::getCachedRegex(std::string_view pattern, std::uint32_t options,
+                                         RGXFailure& failure) {
+  if (last_ && last_->icu_regex && last_->options == options && sameText(last_->regexString, pattern))
+    return last_;
   last_ = nullptr;
 
   // The direct table remembers where a pattern at this address was found last; it is only a hint,
@@ -278,7 +281,8 @@ RGXCachedRegex* RGXCache::getCachedRegex(std::string_view pattern, std::uint32_t
   for (int way = kWays - 1; way >= 0; --way) {
     int index = set * kWays + way;
     RGXCachedRegex& slot = slots_[index];
-    if (slot.icu_regex && slot.regexHash == hash && slot.options == options && sameText(slot.regexString, pattern)) {
+    if (slot.icu_regex && slot.regexHash == hash && slot.options == options &&
+        sameText(slot.regexString, pattern)) {
       hit(index, directIndex);
       return &slot;
     }
@@ -395,7 +399,8 @@ RGXCachedRegex* RGXCache::getCachedRegexSetToString(std::string_view pattern, st
   if (!buffer) return nullptr;
 
   std::size_t length = std::size_t(buffer->length);
-  if (range.length == platform::WholeLength && range.location <= length) range.length = length - range.location;
+  if (range.length == platform::WholeLength && range.location <= length)
+    range.length = length - range.location;
   if (range.location > length || range.length > length - range.location) {
     failure.set(RGXFailure::Kind::Range, "Range or index out of bounds.");
     return nullptr;

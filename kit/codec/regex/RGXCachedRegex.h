@@ -78,7 +78,7 @@ struct RGXFailure {
   std::string message;  // argument, range and internal failures
   UErrorCode status = U_ZERO_ERROR;
   UParseError parseError{-1, -1, {0}, {0}};  // line stays -1 unless the pattern parser set it
-  std::string description;                  // the error object's localized description
+  std::string description;                   // the error object's localized description
 
   explicit operator bool() const { return kind != Kind::None; }
   void set(Kind k, std::string m) {
@@ -92,8 +92,10 @@ struct RGXFailure {
   }
 };
 
-inline constexpr std::string_view RGXCompileErrorDescription = "There was an error compiling the regular expression.";
-inline constexpr std::string_view RGXUnexpectedErrorDescription = "The ICU library returned an unexpected error.";
+inline constexpr std::string_view RGXCompileErrorDescription =
+    "There was an error compiling the regular expression.";
+inline constexpr std::string_view RGXUnexpectedErrorDescription =
+    "The ICU library returned an unexpected error.";
 
 // What the user information of an error or exception describes, besides the ICU failure itself.
 struct RGXErrorContext {

@@ -10,7 +10,8 @@ namespace kavro {
 // slot. The user information carries the same keys as the error object would have.
 class RGXICURegexException : public platform::Exception {
  public:
-  explicit RGXICURegexException(std::string reason, std::shared_ptr<const platform::Dictionary> userInfo = nullptr)
+  explicit RGXICURegexException(std::string reason,
+                                std::shared_ptr<const platform::Dictionary> userInfo = nullptr)
       : platform::Exception("RGXICURegexException", std::move(reason), std::move(userInfo)) {}
 };
 

@@ -33,7 +33,8 @@ Result performRegexOp(const RGXOpRequest& request, platform::Range& range,
     }
   }
   if (failure) {
-    RGXErrorContext context{request.regex, request.options, request.subject, range, replacement, std::nullopt};
+    RGXErrorContext context{request.regex, request.options, request.subject,
+                            range,         replacement,     std::nullopt};
     rgx_raiseOrReport(failure, request.caller, context, request.error);
     return failed;
   }
@@ -71,8 +72,8 @@ struct Replaced {
 
 // Every match of the slot's text replaced by the template: the output's length (needed even when it
 // did not fit) and the count; status is U_BUFFER_OVERFLOW_ERROR when capacity was too small.
-std::int64_t replaceAll(RGXCachedRegex& slot, const UChar* replacement, std::int32_t replacementLength, UChar* out,
-                        std::int32_t capacity, std::int64_t& count, UErrorCode& status) {
+std::int64_t replaceAll(RGXCachedRegex& slot, const UChar* replacement, std::int32_t replacementLength,
+                        UChar* out, std::int32_t capacity, std::int64_t& count, UErrorCode& status) {
   URegularExpression* re = slot.icu_regex;
   count = 0;
   UErrorCode findStatus = U_ZERO_ERROR;
@@ -82,7 +83,8 @@ std::int64_t replaceAll(RGXCachedRegex& slot, const UChar* replacement, std::int
   std::int32_t destCapacity = capacity;
   std::int64_t needed = 0;
   while (U_SUCCESS(findStatus) && uregex_findNext(re, &findStatus)) {
-    needed += uregex_appendReplacement(re, replacement, replacementLength, &dest, &destCapacity, &appendStatus);
+    needed +=
+        uregex_appendReplacement(re, replacement, replacementLength, &dest, &destCapacity, &appendStatus);
     if (U_FAILURE(appendStatus) && appendStatus != U_BUFFER_OVERFLOW_ERROR) {
       status = appendStatus;
       return 0;
@@ -102,8 +104,8 @@ std::int64_t replaceAll(RGXCachedRegex& slot, const UChar* replacement, std::int
   return needed;
 }
 
-std::optional<Replaced> replaceString(RGXCachedRegex& slot, std::string_view subject, std::string_view replacement,
-                                      RGXFailure& failure) {
+std::optional<Replaced> replaceString(RGXCachedRegex& slot, std::string_view subject,
+                                      std::string_view replacement, RGXFailure& failure) {
   constexpr const char* kTooLong = "Replacement string length exceeds INT_MAX.";
   if (replacement.size() >= std::size_t(INT32_MAX)) {
     failure.set(RGXFailure::Kind::Range, kTooLong);
@@ -117,14 +119,15 @@ std::optional<Replaced> replaceString(RGXCachedRegex& slot, std::string_view sub
     failure.set(RGXFailure::Kind::Range, kTooLong);
     return std::nullopt;
   }
-  std::int64_t capacity = std::min<std::int64_t>(length + length / 2 + std::int64_t(replacementLength) * 2 + 16,
-                                                 INT32_MAX - 8);
+  std::int64_t capacity =
+      std::min<std::int64_t>(length + length / 2 + std::int64_t(replacementLength) * 2 + 16, INT32_MAX - 8);
   RGXUnitBuffer<8192> first{std::size_t(capacity)};
   std::unique_ptr<UChar[]> second;
   UChar* out = first.data();
   std::int64_t count = 0;
   UErrorCode status = U_ZERO_ERROR;
-  std::int64_t needed = replaceAll(slot, units.data(), replacementLength, out, std::int32_t(capacity), count, status);
+  std::int64_t needed =
+      replaceAll(slot, units.data(), replacementLength, out, std::int32_t(capacity), count, status);
   if (status == U_BUFFER_OVERFLOW_ERROR) {
     if (needed >= 2147483643) {
       slot.forgetLastMatch();
@@ -380,32 +383,35 @@ std::vector<std::shared_ptr<platform::Dictionary>> rgx_dictionaryOp(const RGXOpR
     early.set(RGXFailure::Kind::InvalidArgument, "The captures argument does not hold one capture per key.");
   }
   if (early) {
-    rgx_raiseOrReport(early, request.caller, {request.regex, request.options, request.subject, request.range, {}, {}},
+    rgx_raiseOrReport(early, request.caller,
+                      {request.regex, request.options, request.subject, request.range, {}, {}},
                       request.error);
     return {};
   }
   platform::Range range;
-  return performRegexOp<Result>(request, range, std::nullopt, {}, [&](RGXCachedRegex& slot, RGXFailure& failure) {
-    Result result;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (captures[i] < 0 || captures[i] > slot.captureCount) {
-        failure.set(RGXFailure::Kind::InvalidArgument,
-                    "The capture argument " + std::to_string(captures[i]) + " (capture " + std::to_string(i + 1) +
-                        " of " + std::to_string(keys.size()) + ") for key '" + keys[i] + "' is not valid.");
+  return performRegexOp<Result>(
+      request, range, std::nullopt, {}, [&](RGXCachedRegex& slot, RGXFailure& failure) {
+        Result result;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+          if (captures[i] < 0 || captures[i] > slot.captureCount) {
+            failure.set(RGXFailure::Kind::InvalidArgument,
+                        "The capture argument " + std::to_string(captures[i]) + " (capture " +
+                            std::to_string(i + 1) + " of " + std::to_string(keys.size()) + ") for key '" +
+                            keys[i] + "' is not valid.");
+            return result;
+          }
+        }
+        RGXFindAll all;
+        if (!findAll(slot, op, 0, all, failure)) return result;
+        const std::size_t stride = std::size_t(slot.captureCount) + 1;
+        for (std::size_t i = 0; i + stride <= all.found(); i += stride) {
+          auto dictionary = platform::MutableDictionary::create();
+          for (std::size_t k = 0; k < keys.size(); ++k)
+            dictionary->setObject(textOf(slot, all.ranges[i + std::size_t(captures[k])]), keys[k]);
+          result.push_back(std::move(dictionary));
+        }
         return result;
-      }
-    }
-    RGXFindAll all;
-    if (!findAll(slot, op, 0, all, failure)) return result;
-    const std::size_t stride = std::size_t(slot.captureCount) + 1;
-    for (std::size_t i = 0; i + stride <= all.found(); i += stride) {
-      auto dictionary = platform::MutableDictionary::create();
-      for (std::size_t k = 0; k < keys.size(); ++k)
-        dictionary->setObject(textOf(slot, all.ranges[i + std::size_t(captures[k])]), keys[k]);
-      result.push_back(std::move(dictionary));
-    }
-    return result;
-  });
+      });
 }
 
 std::optional<std::string> rgx_replaceOp(const RGXOpRequest& request, std::string_view replacement) {

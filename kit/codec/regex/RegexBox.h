@@ -44,8 +44,9 @@ constexpr RGXRegexEnumerationOptions operator|(RGXRegexEnumerationOptions a, RGX
 // the last match of a split); capturedStrings is empty with RGXRegexEnumerationCapturedStringsNotRequired;
 // a range is platform::NotFoundRange for a group that did not take part. Setting stop ends the
 // enumeration after this call. A replacement block returns the text that takes the match's place.
-using RGXMatchBlock = std::function<void(std::size_t captureCount, std::span<const std::string> capturedStrings,
-                                         std::span<const platform::Range> capturedRanges, bool& stop)>;
+using RGXMatchBlock =
+    std::function<void(std::size_t captureCount, std::span<const std::string> capturedStrings,
+                       std::span<const platform::Range> capturedRanges, bool& stop)>;
 using RGXReplaceBlock =
     std::function<std::string(std::size_t captureCount, std::span<const std::string> capturedStrings,
                               std::span<const platform::Range> capturedRanges, bool& stop)>;

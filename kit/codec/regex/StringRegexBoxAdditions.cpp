@@ -44,7 +44,8 @@ KeyLists split(const RGXKeysAndCaptures& pairs) {
   return lists;
 }
 
-std::shared_ptr<platform::Dictionary> firstDictionary(std::vector<std::shared_ptr<platform::Dictionary>> all) {
+std::shared_ptr<platform::Dictionary> firstDictionary(
+    std::vector<std::shared_ptr<platform::Dictionary>> all) {
   if (all.empty()) return platform::MutableDictionary::create();
   return std::move(all.front());
 }
@@ -62,7 +63,8 @@ std::int64_t captureCountForRegex(std::string_view regex, RGXRegexOptions option
 std::int64_t captureCount(std::string_view regex) {
   return rgx_captureCountOp({'-', "NSString", "captureCount"}, regex, 0, nullptr);
 }
-std::int64_t captureCountWithOptions(std::string_view regex, RGXRegexOptions options, platform::Error* error) {
+std::int64_t captureCountWithOptions(std::string_view regex, RGXRegexOptions options,
+                                     platform::Error* error) {
   return rgx_captureCountOp({'-', "NSString", "captureCountWithOptions:error:"}, regex, options, error);
 }
 bool isRegexValid(std::string_view regex) {
@@ -82,7 +84,8 @@ bool isMatchedByRegex(std::string_view s, std::string_view regex, Range range) {
 }
 bool isMatchedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options, Range range,
                       platform::Error* error) {
-  return rgx_rangeOp(request("isMatchedByRegex:options:inRange:error:", s, regex, options, range, 0, error)).found();
+  return rgx_rangeOp(request("isMatchedByRegex:options:inRange:error:", s, regex, options, range, 0, error))
+      .found();
 }
 
 Range rangeOfRegex(std::string_view s, std::string_view regex) {
@@ -94,8 +97,8 @@ Range rangeOfRegex(std::string_view s, std::string_view regex, int capture) {
 Range rangeOfRegex(std::string_view s, std::string_view regex, Range range) {
   return rgx_rangeOp(request("rangeOfRegex:inRange:", s, regex, RGXRegexNoOptions, range));
 }
-Range rangeOfRegex(std::string_view s, std::string_view regex, RGXRegexOptions options, Range range, int capture,
-                   platform::Error* error) {
+Range rangeOfRegex(std::string_view s, std::string_view regex, RGXRegexOptions options, Range range,
+                   int capture, platform::Error* error) {
   return rgx_rangeOp(
       request("rangeOfRegex:options:inRange:capture:error:", s, regex, options, range, capture, error));
 }
@@ -109,8 +112,9 @@ std::optional<std::string> stringByMatching(std::string_view s, std::string_view
 std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex, Range range) {
   return rgx_stringOp(request("stringByMatching:inRange:", s, regex, RGXRegexNoOptions, range));
 }
-std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex, RGXRegexOptions options,
-                                            Range range, int capture, platform::Error* error) {
+std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex,
+                                            RGXRegexOptions options, Range range, int capture,
+                                            platform::Error* error) {
   return rgx_stringOp(
       request("stringByMatching:options:inRange:capture:error:", s, regex, options, range, capture, error));
 }
@@ -121,20 +125,24 @@ std::vector<std::string> componentsSeparatedByRegex(std::string_view s, std::str
   return rgx_arrayOp(request("componentsSeparatedByRegex:", s, regex), RGXSplitOp);
 }
 std::vector<std::string> componentsSeparatedByRegex(std::string_view s, std::string_view regex, Range range) {
-  return rgx_arrayOp(request("componentsSeparatedByRegex:range:", s, regex, RGXRegexNoOptions, range), RGXSplitOp);
+  return rgx_arrayOp(request("componentsSeparatedByRegex:range:", s, regex, RGXRegexNoOptions, range),
+                     RGXSplitOp);
 }
 std::vector<std::string> componentsSeparatedByRegex(std::string_view s, std::string_view regex,
-                                                    RGXRegexOptions options, Range range, platform::Error* error) {
-  return rgx_arrayOp(request("componentsSeparatedByRegex:options:range:error:", s, regex, options, range, 0, error),
-                     RGXSplitOp);
+                                                    RGXRegexOptions options, Range range,
+                                                    platform::Error* error) {
+  return rgx_arrayOp(
+      request("componentsSeparatedByRegex:options:range:error:", s, regex, options, range, 0, error),
+      RGXSplitOp);
 }
 
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex) {
   return rgx_arrayOp(request("componentsMatchedByRegex:", s, regex), RGXArrayOfStringsOp);
 }
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex, int capture) {
-  return rgx_arrayOp(request("componentsMatchedByRegex:capture:", s, regex, RGXRegexNoOptions, kWhole, capture),
-                     RGXArrayOfStringsOp);
+  return rgx_arrayOp(
+      request("componentsMatchedByRegex:capture:", s, regex, RGXRegexNoOptions, kWhole, capture),
+      RGXArrayOfStringsOp);
 }
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex, Range range) {
   return rgx_arrayOp(request("componentsMatchedByRegex:range:", s, regex, RGXRegexNoOptions, range),
@@ -143,15 +151,16 @@ std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::strin
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex,
                                                   RGXRegexOptions options, Range range, int capture,
                                                   platform::Error* error) {
-  return rgx_arrayOp(
-      request("componentsMatchedByRegex:options:range:capture:error:", s, regex, options, range, capture, error),
-      RGXArrayOfStringsOp);
+  return rgx_arrayOp(request("componentsMatchedByRegex:options:range:capture:error:", s, regex, options,
+                             range, capture, error),
+                     RGXArrayOfStringsOp);
 }
 
 std::vector<std::string> captureComponentsMatchedByRegex(std::string_view s, std::string_view regex) {
   return rgx_arrayOp(request("captureComponentsMatchedByRegex:", s, regex), RGXCapturesArrayOp);
 }
-std::vector<std::string> captureComponentsMatchedByRegex(std::string_view s, std::string_view regex, Range range) {
+std::vector<std::string> captureComponentsMatchedByRegex(std::string_view s, std::string_view regex,
+                                                         Range range) {
   return rgx_arrayOp(request("captureComponentsMatchedByRegex:range:", s, regex, RGXRegexNoOptions, range),
                      RGXCapturesArrayOp);
 }
@@ -168,16 +177,18 @@ std::vector<std::vector<std::string>> arrayOfCaptureComponentsMatchedByRegex(std
   return rgx_arrayOfCapturesOp(request("arrayOfCaptureComponentsMatchedByRegex:", s, regex));
 }
 std::vector<std::vector<std::string>> arrayOfCaptureComponentsMatchedByRegex(std::string_view s,
-                                                                             std::string_view regex, Range range) {
+                                                                             std::string_view regex,
+                                                                             Range range) {
   return rgx_arrayOfCapturesOp(
       request("arrayOfCaptureComponentsMatchedByRegex:range:", s, regex, RGXRegexNoOptions, range));
 }
 std::vector<std::vector<std::string>> arrayOfCaptureComponentsMatchedByRegex(std::string_view s,
                                                                              std::string_view regex,
-                                                                             RGXRegexOptions options, Range range,
+                                                                             RGXRegexOptions options,
+                                                                             Range range,
                                                                              platform::Error* error) {
-  return rgx_arrayOfCapturesOp(
-      request("arrayOfCaptureComponentsMatchedByRegex:options:range:error:", s, regex, options, range, 0, error));
+  return rgx_arrayOfCapturesOp(request("arrayOfCaptureComponentsMatchedByRegex:options:range:error:", s,
+                                       regex, options, range, 0, error));
 }
 
 // ---- Dictionaries
@@ -201,18 +212,20 @@ std::shared_ptr<platform::Dictionary> dictionaryByMatchingRegex(std::string_view
                                                                 platform::Error* error,
                                                                 const RGXKeysAndCaptures& keysAndCaptures) {
   KeyLists l = split(keysAndCaptures);
-  return firstDictionary(rgx_dictionaryOp(request("dictionaryByMatchingRegex:options:range:error:withKeysAndCaptures:",
-                                                  s, regex, options, range, 0, error),
-                                          RGXDictionaryOfCapturesOp, l.keys, l.captures));
+  return firstDictionary(
+      rgx_dictionaryOp(request("dictionaryByMatchingRegex:options:range:error:withKeysAndCaptures:", s, regex,
+                               options, range, 0, error),
+                       RGXDictionaryOfCapturesOp, l.keys, l.captures));
 }
 std::shared_ptr<platform::Dictionary> dictionaryByMatchingRegex(std::string_view s, std::string_view regex,
                                                                 RGXRegexOptions options, Range range,
                                                                 platform::Error* error,
                                                                 std::span<const std::string> keys,
                                                                 std::span<const int> captures) {
-  return firstDictionary(rgx_dictionaryOp(request("dictionaryByMatchingRegex:options:range:error:withKeys:forCaptures:count:",
-                                                  s, regex, options, range, 0, error),
-                                          RGXDictionaryOfCapturesOp, keys, captures));
+  return firstDictionary(
+      rgx_dictionaryOp(request("dictionaryByMatchingRegex:options:range:error:withKeys:forCaptures:count:", s,
+                               regex, options, range, 0, error),
+                       RGXDictionaryOfCapturesOp, keys, captures));
 }
 
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
@@ -224,24 +237,26 @@ std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatching
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
     std::string_view s, std::string_view regex, Range range, const RGXKeysAndCaptures& keysAndCaptures) {
   KeyLists l = split(keysAndCaptures);
-  return rgx_dictionaryOp(
-      request("arrayOfDictionariesByMatchingRegex:range:withKeysAndCaptures:", s, regex, RGXRegexNoOptions, range),
-      RGXArrayOfDictionariesOfCapturesOp, l.keys, l.captures);
+  return rgx_dictionaryOp(request("arrayOfDictionariesByMatchingRegex:range:withKeysAndCaptures:", s, regex,
+                                  RGXRegexNoOptions, range),
+                          RGXArrayOfDictionariesOfCapturesOp, l.keys, l.captures);
 }
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
     std::string_view s, std::string_view regex, RGXRegexOptions options, Range range, platform::Error* error,
     const RGXKeysAndCaptures& keysAndCaptures) {
   KeyLists l = split(keysAndCaptures);
-  return rgx_dictionaryOp(request("arrayOfDictionariesByMatchingRegex:options:range:error:withKeysAndCaptures:", s,
-                                  regex, options, range, 0, error),
-                          RGXArrayOfDictionariesOfCapturesOp, l.keys, l.captures);
+  return rgx_dictionaryOp(
+      request("arrayOfDictionariesByMatchingRegex:options:range:error:withKeysAndCaptures:", s, regex,
+              options, range, 0, error),
+      RGXArrayOfDictionariesOfCapturesOp, l.keys, l.captures);
 }
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
     std::string_view s, std::string_view regex, RGXRegexOptions options, Range range, platform::Error* error,
     std::span<const std::string> keys, std::span<const int> captures) {
-  return rgx_dictionaryOp(request("arrayOfDictionariesByMatchingRegex:options:range:error:withKeys:forCaptures:count:",
-                                  s, regex, options, range, 0, error),
-                          RGXArrayOfDictionariesOfCapturesOp, keys, captures);
+  return rgx_dictionaryOp(
+      request("arrayOfDictionariesByMatchingRegex:options:range:error:withKeys:forCaptures:count:", s, regex,
+              options, range, 0, error),
+      RGXArrayOfDictionariesOfCapturesOp, keys, captures);
 }
 
 // ---- Replace
@@ -260,8 +275,8 @@ std::optional<std::string> stringByReplacingOccurrencesOfRegex(std::string_view 
                                                                std::string_view replacement,
                                                                RGXRegexOptions options, Range range,
                                                                platform::Error* error) {
-  return rgx_replaceOp(request("stringByReplacingOccurrencesOfRegex:withString:options:range:error:", s, regex,
-                               options, range, 0, error),
+  return rgx_replaceOp(request("stringByReplacingOccurrencesOfRegex:withString:options:range:error:", s,
+                               regex, options, range, 0, error),
                        replacement);
 }
 
@@ -274,33 +289,37 @@ bool enumerateStringsMatchedByRegex(std::string_view s, std::string_view regex, 
 }
 bool enumerateStringsMatchedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options,
                                     Range range, platform::Error* error,
-                                    RGXRegexEnumerationOptions enumerationOptions, const RGXMatchBlock& block) {
+                                    RGXRegexEnumerationOptions enumerationOptions,
+                                    const RGXMatchBlock& block) {
   return rgx_performEnumerationUsingBlock(
-             request("enumerateStringsMatchedByRegex:options:inRange:error:enumerationOptions:usingBlock:", s, regex,
-                     options, range, 0, error),
+             request("enumerateStringsMatchedByRegex:options:inRange:error:enumerationOptions:usingBlock:", s,
+                     regex, options, range, 0, error),
              RGXBlockEnumerationKind::Matches, enumerationOptions, &block, nullptr)
       .ok;
 }
 
-bool enumerateStringsSeparatedByRegex(std::string_view s, std::string_view regex, const RGXMatchBlock& block) {
+bool enumerateStringsSeparatedByRegex(std::string_view s, std::string_view regex,
+                                      const RGXMatchBlock& block) {
   return rgx_performEnumerationUsingBlock(request("enumerateStringsSeparatedByRegex:usingBlock:", s, regex),
                                           RGXBlockEnumerationKind::Separated, 0, &block, nullptr)
       .ok;
 }
 bool enumerateStringsSeparatedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options,
                                       Range range, platform::Error* error,
-                                      RGXRegexEnumerationOptions enumerationOptions, const RGXMatchBlock& block) {
+                                      RGXRegexEnumerationOptions enumerationOptions,
+                                      const RGXMatchBlock& block) {
   return rgx_performEnumerationUsingBlock(
-             request("enumerateStringsSeparatedByRegex:options:inRange:error:enumerationOptions:usingBlock:", s,
-                     regex, options, range, 0, error),
+             request("enumerateStringsSeparatedByRegex:options:inRange:error:enumerationOptions:usingBlock:",
+                     s, regex, options, range, 0, error),
              RGXBlockEnumerationKind::Separated, enumerationOptions, &block, nullptr)
       .ok;
 }
 
 std::optional<std::string> stringByReplacingOccurrencesOfRegex(std::string_view s, std::string_view regex,
                                                                const RGXReplaceBlock& block) {
-  auto result = rgx_performEnumerationUsingBlock(request("stringByReplacingOccurrencesOfRegex:usingBlock:", s, regex),
-                                                 RGXBlockEnumerationKind::Replace, 0, nullptr, &block);
+  auto result =
+      rgx_performEnumerationUsingBlock(request("stringByReplacingOccurrencesOfRegex:usingBlock:", s, regex),
+                                       RGXBlockEnumerationKind::Replace, 0, nullptr, &block);
   if (!result.ok) return std::nullopt;
   return std::move(result.text);
 }
@@ -310,8 +329,8 @@ std::optional<std::string> stringByReplacingOccurrencesOfRegex(std::string_view 
                                                                RGXRegexEnumerationOptions enumerationOptions,
                                                                const RGXReplaceBlock& block) {
   auto result = rgx_performEnumerationUsingBlock(
-      request("stringByReplacingOccurrencesOfRegex:options:inRange:error:enumerationOptions:usingBlock:", s, regex,
-              options, range, 0, error),
+      request("stringByReplacingOccurrencesOfRegex:options:inRange:error:enumerationOptions:usingBlock:", s,
+              regex, options, range, 0, error),
       RGXBlockEnumerationKind::Replace, enumerationOptions, nullptr, &block);
   if (!result.ok) return std::nullopt;
   return std::move(result.text);

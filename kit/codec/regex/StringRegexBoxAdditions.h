@@ -38,8 +38,8 @@ bool isRegexValidWithOptions(std::string_view regex, RGXRegexOptions options, pl
 // ---- Match test
 bool isMatchedByRegex(std::string_view s, std::string_view regex);
 bool isMatchedByRegex(std::string_view s, std::string_view regex, platform::Range range);
-bool isMatchedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options, platform::Range range,
-                      platform::Error* error);
+bool isMatchedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options,
+                      platform::Range range, platform::Error* error);
 
 // ---- The range of the first match, or of capture group `capture` in it (0: the whole match);
 // platform::NotFoundRange without a match or when the group did not take part.
@@ -52,9 +52,11 @@ platform::Range rangeOfRegex(std::string_view s, std::string_view regex, RGXRege
 // ---- The text of that range; nullopt where rangeOfRegex gives platform::NotFoundRange.
 std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex);
 std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex, int capture);
-std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex, platform::Range range);
-std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex, RGXRegexOptions options,
-                                            platform::Range range, int capture, platform::Error* error);
+std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex,
+                                            platform::Range range);
+std::optional<std::string> stringByMatching(std::string_view s, std::string_view regex,
+                                            RGXRegexOptions options, platform::Range range, int capture,
+                                            platform::Error* error);
 
 // ---- Split: the pieces between matches, each followed by the texts of the groups of the match that
 // ends it. Empty pieces at the end are dropped when the text ends with a match; without any match
@@ -69,7 +71,8 @@ std::vector<std::string> componentsSeparatedByRegex(std::string_view s, std::str
 // ---- The text of every match (or of group `capture` of every match; "" where it did not take part).
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex);
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex, int capture);
-std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex, platform::Range range);
+std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex,
+                                                  platform::Range range);
 std::vector<std::string> componentsMatchedByRegex(std::string_view s, std::string_view regex,
                                                   RGXRegexOptions options, platform::Range range, int capture,
                                                   platform::Error* error);
@@ -108,20 +111,21 @@ std::shared_ptr<platform::Dictionary> dictionaryByMatchingRegex(std::string_view
                                                                 platform::Range range,
                                                                 const RGXKeysAndCaptures& keysAndCaptures);
 std::shared_ptr<platform::Dictionary> dictionaryByMatchingRegex(std::string_view s, std::string_view regex,
-                                                                RGXRegexOptions options, platform::Range range,
-                                                                platform::Error* error,
+                                                                RGXRegexOptions options,
+                                                                platform::Range range, platform::Error* error,
                                                                 const RGXKeysAndCaptures& keysAndCaptures);
 // keys[i] takes capture captures[i]; both spans hold one entry per key.
 std::shared_ptr<platform::Dictionary> dictionaryByMatchingRegex(std::string_view s, std::string_view regex,
-                                                                RGXRegexOptions options, platform::Range range,
-                                                                platform::Error* error,
+                                                                RGXRegexOptions options,
+                                                                platform::Range range, platform::Error* error,
                                                                 std::span<const std::string> keys,
                                                                 std::span<const int> captures);
 
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
     std::string_view s, std::string_view regex, const RGXKeysAndCaptures& keysAndCaptures);
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
-    std::string_view s, std::string_view regex, platform::Range range, const RGXKeysAndCaptures& keysAndCaptures);
+    std::string_view s, std::string_view regex, platform::Range range,
+    const RGXKeysAndCaptures& keysAndCaptures);
 std::vector<std::shared_ptr<platform::Dictionary>> arrayOfDictionariesByMatchingRegex(
     std::string_view s, std::string_view regex, RGXRegexOptions options, platform::Range range,
     platform::Error* error, const RGXKeysAndCaptures& keysAndCaptures);
@@ -148,13 +152,15 @@ std::optional<std::string> stringByReplacingOccurrencesOfRegex(std::string_view 
 bool enumerateStringsMatchedByRegex(std::string_view s, std::string_view regex, const RGXMatchBlock& block);
 bool enumerateStringsMatchedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options,
                                     platform::Range range, platform::Error* error,
-                                    RGXRegexEnumerationOptions enumerationOptions, const RGXMatchBlock& block);
+                                    RGXRegexEnumerationOptions enumerationOptions,
+                                    const RGXMatchBlock& block);
 // The block gets [piece, group 1, ..., group n] for the piece before every match, then the piece
 // after the last match alone.
 bool enumerateStringsSeparatedByRegex(std::string_view s, std::string_view regex, const RGXMatchBlock& block);
 bool enumerateStringsSeparatedByRegex(std::string_view s, std::string_view regex, RGXRegexOptions options,
                                       platform::Range range, platform::Error* error,
-                                      RGXRegexEnumerationOptions enumerationOptions, const RGXMatchBlock& block);
+                                      RGXRegexEnumerationOptions enumerationOptions,
+                                      const RGXMatchBlock& block);
 // Every match replaced by what the block returns; the text of the range.
 std::optional<std::string> stringByReplacingOccurrencesOfRegex(std::string_view s, std::string_view regex,
                                                                const RGXReplaceBlock& block);

@@ -1,5 +1,3 @@
-#include "kit/core/StringDisplayLength.h"
-
 #include <gtest/gtest.h>
 #include <unicode/uregex.h>
 
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/core/StringDisplayLength.h"
 #include "platform/foundation/Text.h"
 
 using kavro::str::cnWordsLength;
@@ -39,8 +38,8 @@ TEST(StringDisplayLength, CountsWideCharactersTwice) {
   EXPECT_EQ(cnWordsLength("abc"), 2);
   EXPECT_EQ(cnWordsLength("中文"), 2);
   EXPECT_EQ(cnWordsLength("中a"), 2);
-  EXPECT_EQ(cnWordsLength("\xCE\x91"), 1);          // U+0391: two halves
-  EXPECT_EQ(cnWordsLength("\xCE\x90\xCE\x90"), 1);  // U+0390 twice: one half each
+  EXPECT_EQ(cnWordsLength("\xCE\x91"), 1);                              // U+0391: two halves
+  EXPECT_EQ(cnWordsLength("\xCE\x90\xCE\x90"), 1);                      // U+0390 twice: one half each
   EXPECT_EQ(cnWordsLength("\xEF\xBF\xA5\xEF\xBF\xA5\xEF\xBF\xA5"), 3);  // U+FFE5
   EXPECT_EQ(cnWordsLength("\xEF\xBF\xA6\xEF\xBF\xA6\xEF\xBF\xA6"), 2);  // U+FFE6
   EXPECT_EQ(cnWordsLength("\xF0\x9F\x98\x80"), 2);  // both halves of the pair are in the range
@@ -48,9 +47,23 @@ TEST(StringDisplayLength, CountsWideCharactersTwice) {
 }
 
 TEST(StringDisplayLength, AgreesWithOneExpressionPerUnit) {
-  const std::vector<std::string> pieces = {"a", " ", "~", "\xC3\xA9", "\xCE\x90", "\xCE\x91", "\xD0\x96", "中",
-                                           "，", "\xEF\xBF\xA5", "\xEF\xBF\xA6", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80",
-                                           "\xF0\xA0\x80\x80", "\xFF", "\xE4\xB8", "\xC3"};
+  const std::vector<std::string> pieces = {"a",
+                                           " ",
+                                           "~",
+                                           "\xC3\xA9",
+                                           "\xCE\x90",
+                                           "\xCE\x91",
+                                           "\xD0\x96",
+                                           "中",
+                                           "，",
+                                           "\xEF\xBF\xA5",
+                                           "\xEF\xBF\xA6",
+                                           "\xEF\xBF\xBD",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xF0\xA0\x80\x80",
+                                           "\xFF",
+                                           "\xE4\xB8",
+                                           "\xC3"};
   std::mt19937 rng(7);
   for (int round = 0; round < 300; ++round) {
     std::string s;

@@ -91,9 +91,11 @@ TEST_F(RegexCacheTest, AlternatingSubjectsWithTheSameRangeAreNeverStale) {
   }
   // More subjects than the conversion buffers hold, same length, same range.
   std::vector<std::string> subjects;
-  for (int i = 0; i < 9; ++i) subjects.push_back(std::string(std::size_t(i), '-') + "7" + std::string(std::size_t(8 - i), '-'));
+  for (int i = 0; i < 9; ++i)
+    subjects.push_back(std::string(std::size_t(i), '-') + "7" + std::string(std::size_t(8 - i), '-'));
   for (int round = 0; round < 3; ++round)
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(rangeOfRegex(subjects[std::size_t(i)], "7"), (Range{std::size_t(i), 1}));
+    for (int i = 0; i < 9; ++i)
+      EXPECT_EQ(rangeOfRegex(subjects[std::size_t(i)], "7"), (Range{std::size_t(i), 1}));
 }
 
 TEST_F(RegexCacheTest, TextChangedInPlaceIsSearchedAsItIsNow) {

@@ -123,7 +123,8 @@ TEST(RegexSplit, EdgeCases) {
 }
 
 TEST(RegexDictionaries, KeysTakeTheirCaptures) {
-  auto d = dictionaryByMatchingRegex("name=Ann age=7", "name=(\\w+) age=(\\d+)", {{"name", 1}, {"age", 2}, {"all", 0}});
+  auto d = dictionaryByMatchingRegex("name=Ann age=7", "name=(\\w+) age=(\\d+)",
+                                     {{"name", 1}, {"age", 2}, {"all", 0}});
   ASSERT_EQ(d->count(), 3u);
   EXPECT_EQ(d->valueForKey("name").stringValue(), "Ann");
   EXPECT_EQ(d->valueForKey("age").stringValue(), "7");
@@ -139,7 +140,8 @@ TEST(RegexDictionaries, KeysTakeTheirCaptures) {
 
   std::vector<std::string> keys{"first", "second"};
   std::vector<int> captures{2, 1};
-  auto swapped = dictionaryByMatchingRegex("x-y", "(\\w)-(\\w)", RGXRegexNoOptions, kWhole, nullptr, keys, captures);
+  auto swapped =
+      dictionaryByMatchingRegex("x-y", "(\\w)-(\\w)", RGXRegexNoOptions, kWhole, nullptr, keys, captures);
   EXPECT_EQ(swapped->valueForKey("first").stringValue(), "y");
   EXPECT_EQ(swapped->valueForKey("second").stringValue(), "x");
 }
@@ -159,15 +161,18 @@ TEST(RegexDictionaries, BadKeysAndCapturesAreRefused) {
     FAIL() << "no exception";
   } catch (const platform::InvalidArgumentException& e) {
     EXPECT_EQ(e.reason(),
-              "*** -[NSString dictionaryByMatchingRegex:withKeysAndCaptures:]: The capture argument 2 (capture 2 of "
+              "*** -[NSString dictionaryByMatchingRegex:withKeysAndCaptures:]: The capture argument 2 "
+              "(capture 2 of "
               "2) for key 'two' is not valid.");
   }
-  EXPECT_THROW(dictionaryByMatchingRegex("abc", "(b)", RGXKeysAndCaptures{}), platform::InvalidArgumentException);
+  EXPECT_THROW(dictionaryByMatchingRegex("abc", "(b)", RGXKeysAndCaptures{}),
+               platform::InvalidArgumentException);
 }
 
 TEST(RegexReplace, TemplatesAndRanges) {
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("hello world", "o", "0"), "hell0 w0rld");
-  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("ann@home bob@work", "(\\w+)@(\\w+)", "$2:$1"), "home:ann work:bob");
+  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("ann@home bob@work", "(\\w+)@(\\w+)", "$2:$1"),
+            "home:ann work:bob");
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("a.b", "\\.", "\\$"), "a$b");
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("张三 李四", "(\\S+) (\\S+)", "$2，$1"), "李四，张三");
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("a" + kGrin + "b", kGrin, "[$0]"), "a[" + kGrin + "]b");
@@ -180,12 +185,11 @@ TEST(RegexReplace, TemplatesAndRanges) {
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("aaa", "a", ""), "");
   // Output that outgrows the first estimate.
   std::string many(300, 'a');
-  EXPECT_EQ(stringByReplacingOccurrencesOfRegex(many, "a", "0123456789"),
-            [] {
-              std::string s;
-              for (int i = 0; i < 300; ++i) s += "0123456789";
-              return s;
-            }());
+  EXPECT_EQ(stringByReplacingOccurrencesOfRegex(many, "a", "0123456789"), [] {
+    std::string s;
+    for (int i = 0; i < 300; ++i) s += "0123456789";
+    return s;
+  }());
 }
 
 TEST(RegexReplace, InPlace) {
@@ -213,7 +217,8 @@ TEST(RegexErrors, BadPatternWithAnErrorSlot) {
   EXPECT_EQ(error.localizedDescription, "There was an error compiling the regular expression.");
   EXPECT_EQ(reasonOf(error), "The error U_REGEX_MISMATCHED_PAREN occurred at line 1, column 4: (abc<<HERE>>");
   EXPECT_EQ(error.userInfo->valueForKey(RGXICURegexRegexErrorKey).stringValue(), "(abc");
-  EXPECT_EQ(error.userInfo->valueForKey(RGXICURegexErrorNameErrorKey).stringValue(), "U_REGEX_MISMATCHED_PAREN");
+  EXPECT_EQ(error.userInfo->valueForKey(RGXICURegexErrorNameErrorKey).stringValue(),
+            "U_REGEX_MISMATCHED_PAREN");
   EXPECT_EQ(error.userInfo->valueForKey(RGXICURegexLineErrorKey).intValue(), 1);
   EXPECT_EQ(error.userInfo->valueForKey(RGXICURegexSubjectStringErrorKey).stringValue(), "abc");
 
@@ -226,7 +231,8 @@ TEST(RegexErrors, BadPatternWithAnErrorSlot) {
   EXPECT_EQ(reasonOf(flags), "The error U_REGEX_INVALID_FLAG occurred.");
 
   platform::Error replace;
-  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("a", "[", "b", RGXRegexNoOptions, kWhole, &replace), std::nullopt);
+  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("a", "[", "b", RGXRegexNoOptions, kWhole, &replace),
+            std::nullopt);
   EXPECT_EQ(replace.userInfo->valueForKey(RGXICURegexReplacementStringErrorKey).stringValue(), "b");
 }
 
@@ -236,15 +242,15 @@ TEST(RegexErrors, BadPatternWithoutAnErrorSlotRaises) {
     FAIL() << "no exception";
   } catch (const RGXICURegexException& e) {
     EXPECT_EQ(e.name(), "RGXICURegexException");
-    EXPECT_EQ(e.reason(),
-              "ICU regular expression error #" + std::to_string(int(U_REGEX_MISMATCHED_PAREN)) +
-                  ", U_REGEX_MISMATCHED_PAREN.");
+    EXPECT_EQ(e.reason(), "ICU regular expression error #" + std::to_string(int(U_REGEX_MISMATCHED_PAREN)) +
+                              ", U_REGEX_MISMATCHED_PAREN.");
     ASSERT_TRUE(e.userInfo());
     EXPECT_EQ(e.userInfo()->valueForKey(LocalizedFailureReasonErrorKey).stringValue(),
               "The error U_REGEX_MISMATCHED_PAREN occurred at line 1, column 4: (abc<<HERE>>");
   }
   EXPECT_THROW(stringByReplacingOccurrencesOfRegex("a", "(", "b"), RGXICURegexException);
-  EXPECT_THROW(enumerateStringsMatchedByRegex("a", "(", [](auto, auto, auto, bool&) {}), RGXICURegexException);
+  EXPECT_THROW(enumerateStringsMatchedByRegex("a", "(", [](auto, auto, auto, bool&) {}),
+               RGXICURegexException);
 }
 
 TEST(RegexErrors, CompileOnlyFormsNeverRaise) {
@@ -257,7 +263,8 @@ TEST(RegexErrors, CompileOnlyFormsNeverRaise) {
   platform::Error error;
   EXPECT_FALSE(isRegexValidWithOptions("[a", RGXRegexNoOptions, &error));
   EXPECT_EQ(error.code, U_REGEX_MISSING_CLOSE_BRACKET);
-  EXPECT_EQ(reasonOf(error), "The error U_REGEX_MISSING_CLOSE_BRACKET occurred at line 1, column 2: [a<<HERE>>");
+  EXPECT_EQ(reasonOf(error),
+            "The error U_REGEX_MISSING_CLOSE_BRACKET occurred at line 1, column 2: [a<<HERE>>");
   EXPECT_EQ(captureCountWithOptions("(x)", RGXRegexCaseless, nullptr), 1);
   // ICU takes no empty pattern.
   EXPECT_FALSE(isRegexValidWithOptions("", RGXRegexNoOptions, &error));
@@ -286,8 +293,9 @@ TEST(RegexErrors, MisuseRaisesWithTheCallersName) {
     replaceOccurrencesOfRegex(s, "a", "b", Range{1, 9});
     FAIL() << "no exception";
   } catch (const platform::RangeException& e) {
-    EXPECT_EQ(e.reason(), "*** -[NSMutableString replaceOccurrencesOfRegex:withString:range:]: Range or index out of "
-                          "bounds.");
+    EXPECT_EQ(e.reason(),
+              "*** -[NSMutableString replaceOccurrencesOfRegex:withString:range:]: Range or index out of "
+              "bounds.");
   }
   // The lock was released on the way out.
   EXPECT_TRUE(isMatchedByRegex("abc", "c"));
@@ -295,7 +303,8 @@ TEST(RegexErrors, MisuseRaisesWithTheCallersName) {
 
 TEST(RegexErrors, IcuFailureWhileReplacing) {
   platform::Error error;
-  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("xa", "(a)", "$5", RGXRegexNoOptions, kWhole, &error), std::nullopt);
+  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("xa", "(a)", "$5", RGXRegexNoOptions, kWhole, &error),
+            std::nullopt);
   EXPECT_EQ(error.code, U_INDEX_OUTOFBOUNDS_ERROR);
   EXPECT_EQ(error.localizedDescription, "The ICU library returned an unexpected error.");
   EXPECT_EQ(reasonOf(error), "The error U_INDEX_OUTOFBOUNDS_ERROR occurred.");
@@ -309,11 +318,12 @@ TEST(RegexBlocks, EnumerateMatches) {
   std::string s = "a1 " + kGrin + "22 b333";
   std::vector<Strings> strings;
   std::vector<std::vector<Range>> ranges;
-  EXPECT_TRUE(enumerateStringsMatchedByRegex(s, "(\\d)(\\d*)", [&](std::size_t count, auto caps, auto rs, bool&) {
-    EXPECT_EQ(count, 3u);
-    strings.emplace_back(caps.begin(), caps.end());
-    ranges.emplace_back(rs.begin(), rs.end());
-  }));
+  EXPECT_TRUE(
+      enumerateStringsMatchedByRegex(s, "(\\d)(\\d*)", [&](std::size_t count, auto caps, auto rs, bool&) {
+        EXPECT_EQ(count, 3u);
+        strings.emplace_back(caps.begin(), caps.end());
+        ranges.emplace_back(rs.begin(), rs.end());
+      }));
   ASSERT_EQ(strings.size(), 3u);
   EXPECT_EQ(strings[1], (Strings{"22", "2", "2"}));
   EXPECT_EQ(ranges[1], (std::vector<Range>{{5, 2}, {5, 1}, {6, 1}}));
@@ -327,34 +337,34 @@ TEST(RegexBlocks, EnumerateMatches) {
   EXPECT_EQ(calls, 1);
 
   calls = 0;
-  EXPECT_TRUE(enumerateStringsMatchedByRegex(
-      s, "(x)?\\d+", RGXRegexNoOptions, Range{3, WholeLength}, nullptr, RGXRegexEnumerationCapturedStringsNotRequired,
-      [&](std::size_t count, auto caps, auto rs, bool&) {
-        ++calls;
-        EXPECT_TRUE(caps.empty());
-        EXPECT_EQ(rs.size(), count);
-        EXPECT_EQ(rs[1], NotFoundRange);
-      }));
+  EXPECT_TRUE(enumerateStringsMatchedByRegex(s, "(x)?\\d+", RGXRegexNoOptions, Range{3, WholeLength}, nullptr,
+                                             RGXRegexEnumerationCapturedStringsNotRequired,
+                                             [&](std::size_t count, auto caps, auto rs, bool&) {
+                                               ++calls;
+                                               EXPECT_TRUE(caps.empty());
+                                               EXPECT_EQ(rs.size(), count);
+                                               EXPECT_EQ(rs[1], NotFoundRange);
+                                             }));
   EXPECT_EQ(calls, 2);
 
   Strings reused;
-  EXPECT_TRUE(enumerateStringsMatchedByRegex(s, "\\d+", RGXRegexNoOptions, kWhole, nullptr,
-                                             RGXRegexEnumerationReusedCapturedStrings,
-                                             [&](auto, auto caps, auto, bool&) { reused.push_back(caps[0]); }));
+  EXPECT_TRUE(enumerateStringsMatchedByRegex(
+      s, "\\d+", RGXRegexNoOptions, kWhole, nullptr, RGXRegexEnumerationReusedCapturedStrings,
+      [&](auto, auto caps, auto, bool&) { reused.push_back(caps[0]); }));
   EXPECT_EQ(reused, (Strings{"1", "22", "333"}));
 }
 
 TEST(RegexBlocks, EnumeratePieces) {
   std::vector<Strings> calls;
-  EXPECT_TRUE(enumerateStringsSeparatedByRegex("a1b2c", "(\\d)", [&](std::size_t count, auto caps, auto, bool&) {
-    calls.emplace_back(caps.begin(), caps.end());
-    EXPECT_EQ(count, caps.size());
-  }));
+  EXPECT_TRUE(
+      enumerateStringsSeparatedByRegex("a1b2c", "(\\d)", [&](std::size_t count, auto caps, auto, bool&) {
+        calls.emplace_back(caps.begin(), caps.end());
+        EXPECT_EQ(count, caps.size());
+      }));
   EXPECT_EQ(calls, (std::vector<Strings>{{"a", "1"}, {"b", "2"}, {"c"}}));
   calls.clear();
-  EXPECT_TRUE(enumerateStringsSeparatedByRegex("none", ",", [&](auto, auto caps, auto, bool&) {
-    calls.emplace_back(caps.begin(), caps.end());
-  }));
+  EXPECT_TRUE(enumerateStringsSeparatedByRegex(
+      "none", ",", [&](auto, auto caps, auto, bool&) { calls.emplace_back(caps.begin(), caps.end()); }));
   EXPECT_EQ(calls, (std::vector<Strings>{{"none"}}));
 }
 
@@ -365,8 +375,9 @@ TEST(RegexBlocks, ReplaceByBlock) {
     return s;
   };
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("a-b-c", "(\\w)", upper), "A-B-C");
-  EXPECT_EQ(stringByReplacingOccurrencesOfRegex("中x文y", "[a-z]", [](auto, auto, auto, bool&) { return ""; }),
-            "中文");
+  EXPECT_EQ(
+      stringByReplacingOccurrencesOfRegex("中x文y", "[a-z]", [](auto, auto, auto, bool&) { return ""; }),
+      "中文");
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("a-b-c", "\\w", RGXRegexNoOptions, Range{2, 3}, nullptr,
                                                 RGXRegexEnumerationReleaseReplacementString,
                                                 [](auto, auto, auto, bool& stop) {
@@ -377,10 +388,13 @@ TEST(RegexBlocks, ReplaceByBlock) {
   EXPECT_EQ(stringByReplacingOccurrencesOfRegex("abc", "\\d", upper), "abc");
 
   std::string s = "x1y22";
-  EXPECT_EQ(replaceOccurrencesOfRegex(s, "\\d+", [](auto, auto caps, auto, bool&) { return "<" + caps[0] + ">"; }), 2);
+  EXPECT_EQ(
+      replaceOccurrencesOfRegex(s, "\\d+", [](auto, auto caps, auto, bool&) { return "<" + caps[0] + ">"; }),
+      2);
   EXPECT_EQ(s, "x<1>y<22>");
   std::string none = "xyz";
-  EXPECT_EQ(replaceOccurrencesOfRegex(none, "\\d", [](auto, auto, auto, bool&) { return std::string("!"); }), 0);
+  EXPECT_EQ(replaceOccurrencesOfRegex(none, "\\d", [](auto, auto, auto, bool&) { return std::string("!"); }),
+            0);
   EXPECT_EQ(none, "xyz");
 }
 
@@ -405,12 +419,13 @@ TEST(RegexBlocks, BlocksMayCallBackIn) {
 TEST(RegexBlocks, BadEnumerationOptionsAreRefused) {
   auto block = [](auto, auto, auto, bool&) {};
   try {
-    enumerateStringsMatchedByRegex("a", "a", RGXRegexNoOptions, kWhole, nullptr, RGXRegexEnumerationOptions(0xA00),
-                                   block);
+    enumerateStringsMatchedByRegex("a", "a", RGXRegexNoOptions, kWhole, nullptr,
+                                   RGXRegexEnumerationOptions(0xA00), block);
     FAIL() << "no exception";
   } catch (const platform::InvalidArgumentException& e) {
     EXPECT_EQ(e.reason(),
-              "*** -[NSString enumerateStringsMatchedByRegex:options:inRange:error:enumerationOptions:usingBlock:]: "
+              "*** -[NSString "
+              "enumerateStringsMatchedByRegex:options:inRange:error:enumerationOptions:usingBlock:]: "
               "The RGXRegexEnumerationOptions argument is not valid.");
   }
   EXPECT_THROW(enumerateStringsSeparatedByRegex("a", "a", RGXRegexNoOptions, kWhole, nullptr,
