@@ -1,0 +1,100 @@
+#include "platform/crypto/Digest.h"
+
+#include <openssl/evp.h>
+
+#include <cstdlib>
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+
+const EVP_MD* evpOf(DigestAlgorithm algorithm) {
+  switch (algorithm) {
+    case DigestAlgorithm::MD5: return EVP_md5();
+    case DigestAlgorithm::SHA1: return EVP_sha1();
+    case DigestAlgorithm::SHA256: return EVP_sha256();
+  }
+  return EVP_md5();
+}
+
+// The digests are in the default provider and cannot fail on valid arguments; a failure means the
+// library itself is broken, and a wrong digest must never be handed out as a right one.
+[[noreturn]] void digestFailed() {
+  std::fputs("platform::Digest: the cryptography library failed\n", stderr);
+  std::abort();
+}
+
+std::span<const std::uint8_t> bytesOf(std::string_view s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+}  // namespace
+
+std::size_t digestLength(DigestAlgorithm algorithm) {
+  switch (algorithm) {
+    case DigestAlgorithm::MD5: return 16;
+    case DigestAlgorithm::SHA1: return 20;
+    case DigestAlgorithm::SHA256: return 32;
+  }
+  return 0;
+}
+
+Data digest(DigestAlgorithm algorithm, std::span<const std::uint8_t> bytes) {
+  Data out(digestLength(algorithm));
+  unsigned int length = 0;
+  static const std::uint8_t none = 0;
+  const void* data = bytes.empty() ? &none : bytes.data();
+  if (EVP_Digest(data, bytes.size(), out.data(), &length, evpOf(algorithm), nullptr) != 1 ||
+      length != out.size()) {
+    digestFailed();
+  }
+  return out;
+}
+
+Data digest(DigestAlgorithm algorithm, std::string_view bytes) { return digest(algorithm, bytesOf(bytes)); }
+
+std::string hexString(std::span<const std::uint8_t> bytes, bool upperCase) {
+  const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (std::uint8_t b : bytes) {
+    out.push_back(digits[b >> 4]);
+    out.push_back(digits[b & 0x0F]);
+  }
+  return out;
+}
+
+struct Digest::State {
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  ~State() { EVP_MD_CTX_free(context); }
+};
+
+Digest::Digest(DigestAlgorithm algorithm) : algorithm_(algorithm), state_(std::make_unique<State>()) {
+  if (state_->context == nullptr || EVP_DigestInit_ex(state_->context, evpOf(algorithm_), nullptr) != 1) {
+    digestFailed();
+  }
+}
+
+Digest::~Digest() = default;
+Digest::Digest(Digest&&) noexcept = default;
+Digest& Digest::operator=(Digest&&) noexcept = default;
+
+void Digest::update(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return;
+  if (EVP_DigestUpdate(state_->context, bytes.data(), bytes.size()) != 1) digestFailed();
+}
+
+void Digest::update(std::string_view bytes) { update(bytesOf(bytes)); }
+
+Data Digest::finish() {
+  Data out(digestLength(algorithm_));
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(state_->context, out.data(), &length) != 1 || length != out.size() ||
+      EVP_DigestInit_ex(state_->context, evpOf(algorithm_), nullptr) != 1) {
+    digestFailed();
+  }
+  return out;
+}
+
+}  // namespace platform
