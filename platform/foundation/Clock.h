@@ -5,23 +5,30 @@
 namespace platform {
 
 // Where time comes from: the real clock in the program, a virtual one in tests.
-// now() is seconds since 1970 as a double.
+// now() is seconds since 1970 as a double. Any thread may read a clock.
 class Clock {
  public:
   virtual ~Clock() = default;
   virtual double now() const = 0;
   virtual bool isVirtual() const { return false; }
+  // The wall clock, shared by everybody.
   static std::shared_ptr<Clock> real();
 };
 
-// Time that moves only when a test (or the run loop running on it) advances it.
+// Time that moves only when a test (or the run loop running on it) advances it. Thread-safe.
 class VirtualClock : public Clock {
  public:
   explicit VirtualClock(double start = 1'700'000'000.0) : now_(start) {}
   double now() const override { return now_.load(); }
   bool isVirtual() const override { return true; }
-  void advance(double seconds) { now_.store(now_.load() + seconds); }
+  void advance(double seconds) { now_.fetch_add(seconds); }
   void set(double t) { now_.store(t); }
+  // Moves to t unless the clock is already past it; time never goes back this way.
+  void advanceTo(double t) {
+    double cur = now_.load();
+    while (cur < t && !now_.compare_exchange_weak(cur, t)) {
+    }
+  }
 
  private:
   std::atomic<double> now_;

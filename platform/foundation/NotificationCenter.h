@@ -16,22 +16,28 @@ struct Notification {
 };
 
 // Posted by the platform layer when memory runs low (tests post it by hand).
-inline constexpr std::string_view MemoryWarningNotification = "ApplicationDidReceiveMemoryWarningNotification";
+inline constexpr std::string_view MemoryWarningNotification =
+    "ApplicationDidReceiveMemoryWarningNotification";
 
-// Synchronous notifications: post() calls every matching observer on the posting thread before it
-// returns. Observers added or removed during a post take effect for later posts; a removed observer
-// is never called after removeObserver() returns on the posting thread.
+// Synchronous notifications: post() calls every matching observer, in registration order, on the
+// posting thread before it returns. Any thread may add, remove and post; observers are called
+// without the centre's lock held, so they may post and add or remove observers themselves. An
+// observer added during a post is called from the next post on. A removed observer is not called
+// after removeObserver() has returned, also not later in a post that is under way; only a post
+// running at that moment on another thread may still be inside it. An exception thrown by an
+// observer ends the post and reaches the poster.
 class NotificationCenter {
  public:
   using Token = std::uint64_t;
   static NotificationCenter& defaultCenter();
 
   // name "" observes every name; object nullptr observes every sender. owner groups observers so
-  // they can be removed together.
+  // they can be removed together (a null owner groups nothing).
   Token addObserver(std::string_view name, const void* object, std::function<void(const Notification&)> fn,
                     const void* owner = nullptr);
   void removeObserver(Token token);
   void removeObserversOwnedBy(const void* owner);
+  // name must not be empty (std::invalid_argument).
   void post(std::string_view name, const void* object = nullptr,
             std::shared_ptr<const Dictionary> userInfo = nullptr);
 

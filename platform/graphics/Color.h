@@ -34,9 +34,9 @@ class Color {
   const std::vector<double>& components() const { return components_; }
   double alpha() const { return components_.back(); }
   // Red, green, blue and alpha whatever the model.
-  double red() const { return components_[0]; }
-  double green() const { return model_ == Model::Grey ? components_[0] : components_[1]; }
-  double blue() const { return model_ == Model::Grey ? components_[0] : components_[2]; }
+  double redComponent() const { return components_[0]; }
+  double greenComponent() const { return model_ == Model::Grey ? components_[0] : components_[1]; }
+  double blueComponent() const { return model_ == Model::Grey ? components_[0] : components_[2]; }
 
   Color withAlpha(double a) const {
     Color c = *this;

@@ -1,0 +1,25 @@
+#include "platform/foundation/Clock.h"
+
+#include <chrono>
+
+namespace platform {
+
+namespace {
+
+class RealClock final : public Clock {
+ public:
+  double now() const override {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<Clock> Clock::real() {
+  // Never destroyed: threads may still read the time while the process exits.
+  static const auto* clock = new std::shared_ptr<Clock>(std::make_shared<RealClock>());
+  return *clock;
+}
+
+}  // namespace platform
