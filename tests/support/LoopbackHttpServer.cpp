@@ -90,6 +90,7 @@ struct LoopbackHttpServer::Connection {
   bool idle = false;
   std::string pending;  // bytes read but not yet used
   std::string clientSubject;
+  std::string serverName;
 
   // Reads more bytes into pending; false at the end or on an error.
   bool readMore() {
@@ -280,6 +281,7 @@ void LoopbackHttpServer::serve(std::shared_ptr<Connection> c) {
       finish();
       return;
     }
+    if (const char* sni = SSL_get_servername(c->ssl, TLSEXT_NAMETYPE_host_name)) c->serverName = sni;
     if (X509* peer = SSL_get1_peer_certificate(c->ssl)) {
       char cn[256] = {0};
       X509_NAME_get_text_by_NID(X509_get_subject_name(peer), NID_commonName, cn, sizeof cn);
@@ -307,6 +309,7 @@ void LoopbackHttpServer::serve(std::shared_ptr<Connection> c) {
     RecordedRequest req;
     req.connection = c->index;
     req.clientCertificateSubject = c->clientSubject;
+    req.serverName = c->serverName;
     std::string head = c->pending.substr(0, headEnd);
     c->pending.erase(0, headEnd + 4);
     std::size_t lineEnd = head.find("\r\n");

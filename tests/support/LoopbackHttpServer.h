@@ -29,6 +29,7 @@ struct RecordedRequest {
   bool chunked = false;           // the body came chunked
   std::size_t connection = 0;     // 1 for the first accepted connection, 2 for the next, ...
   std::string clientCertificateSubject;  // with TLS and a client certificate: its subject's CN
+  std::string serverName;                // with TLS: the name the client sent (SNI)
 
   std::optional<std::string> header(std::string_view name) const;
 };
