@@ -39,11 +39,12 @@ std::string openSSLErrorText() {
 
 // Contexts are costly to make (the CA store): one per distinct setting, kept for the process.
 SSL_CTX* contextFor(const TLSSettings& settings, std::string& failure) {
-  static std::mutex mutex;
-  static std::map<std::string, std::pair<SSL_CTX*, std::shared_ptr<const ClientIdentity>>> cache;
+  // Never destroyed: contexts live as long as the process.
+  static auto* mutex = new std::mutex();
+  static auto* cache = new std::map<std::string, std::pair<SSL_CTX*, std::shared_ptr<const ClientIdentity>>>();
   std::string key = settings.key();
-  std::lock_guard lock(mutex);
-  if (auto it = cache.find(key); it != cache.end()) return it->second.first;
+  std::lock_guard lock(*mutex);
+  if (auto it = cache->find(key); it != cache->end()) return it->second.first;
   SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
   if (!ctx) {
     failure = "cannot create a TLS context: " + openSSLErrorText();
@@ -75,12 +76,12 @@ SSL_CTX* contextFor(const TLSSettings& settings, std::string& failure) {
       return nullptr;
     }
   }
-  if (cache.size() >= 32) {
+  if (cache->size() >= 32) {
     // Streams still using an old context hold their own reference (SSL objects).
-    for (auto& [k, v] : cache) SSL_CTX_free(v.first);
-    cache.clear();
+    for (auto& [k, v] : *cache) SSL_CTX_free(v.first);
+    cache->clear();
   }
-  cache[key] = {ctx, settings.clientIdentity};
+  (*cache)[key] = {ctx, settings.clientIdentity};
   return ctx;
 }
 
