@@ -760,13 +760,7 @@ void HTTPReadStream::deliverEvents() {
       dispatch(OpenCompleted);
       continue;
     }
-    if (status_ == Status::Error) {
-      if (!errorEventSent_) {
-        errorEventSent_ = true;
-        dispatch(ErrorOccurred);
-      }
-      break;
-    }
+    // Bytes that came before a failure are handed out first.
     if (bytesEventDue_) {
       bytesEventDue_ = false;
       std::uint64_t before = totalRead_;
@@ -775,6 +769,13 @@ void HTTPReadStream::deliverEvents() {
       // A client that reads part of what waits hears again; one that reads nothing waits for more.
       if (hasBytesAvailable() && (totalRead_ != before || !hadBytes)) bytesEventDue_ = true;
       continue;
+    }
+    if (status_ == Status::Error) {
+      if (!errorEventSent_) {
+        errorEventSent_ = true;
+        dispatch(ErrorOccurred);
+      }
+      break;
     }
     if (responseComplete_ && !hasBytesAvailable() && !endEventSent_) {
       endEventSent_ = true;
