@@ -501,7 +501,7 @@ bool HTTPReadStream::consume(const std::uint8_t* bytes, std::size_t length) {
       if (!response_.isHeaderComplete()) break;
       Phase before = phase_;
       if (!headerCompleted()) return false;
-      if (phase_ != before && phase_ == Phase::TLS) {
+      if (phase_ != before && before == Phase::TunnelReceive && !tunnelRefused_) {
         if (length > 0) {
           fail(makeURLError(URLErrorBadServerResponse, "The proxy sent data before the tunnel was set up"));
           return false;
