@@ -280,7 +280,8 @@ int ZBDataArchive::deflateData(const Data& data, const std::string& filename, co
   local.setGeneralPurposeBitFlag(0);
   if (attributes) local.setLastModDate(attributes->modificationDate);
   ZBCDHeader header = ZBCDHeader::headerFromLocalHeader(local);
-  header.setExternalFileAttributes(attributes ? zb::externalFileAttributesFor(*attributes) : 0);
+  // Without attributes the entry is a plain 0644 file: a zero word extracts as mode 000 elsewhere.
+  header.setExternalFileAttributes(zb::externalFileAttributesFor(attributes ? *attributes : ZBFileAttributes{}));
   return appendEntry(local.data(), *compressed, std::move(header));
 }
 

@@ -12,6 +12,9 @@
 #include "kit/codec/zip/ZBAdditions.h"
 #include "platform/foundation/Data.h"
 
+// Tests describe entries with designated initializers and leave the rest to the defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace kavro::test {
 
 // Writes zip archives field by field, so that tests can make them lie.
