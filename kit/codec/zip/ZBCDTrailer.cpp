@@ -37,17 +37,44 @@ std::optional<ZBCDTrailer> ZBCDTrailer::parse(zb::Bytes data, std::uint64_t offs
 
 std::optional<ZBCDTrailer> ZBCDTrailer::recordWithData(zb::Bytes data, std::uint64_t offset) { return parse(data, offset); }
 
+namespace {
+
+// A record agrees with its position when the directory it names ends where it (or the Zip64 end
+// record and locator before it) starts, or when it defers to Zip64 records.
+bool agreesWithPosition(const ZBCDTrailer& t, std::uint64_t at) {
+  if (t.offsetOfStartOfCentralDirectory() == Max32 || t.sizeOfCentralDirectory() == Max32) return true;
+  std::uint64_t end = t.offsetOfStartOfCentralDirectory() + t.sizeOfCentralDirectory();
+  return end == at || end + 56 + 20 == at;
+}
+
+// The longest distance from the end of the archive to the start of its end record.
+constexpr std::uint64_t Tail = ZBCDTrailer::FixedLength + Max16;
+
+}  // namespace
+
+// A comment may hold bytes that look like an end record. Within the tail that the real record must
+// lie in, the last record that agrees with its position wins; failing that, the last that fits.
 std::optional<ZBCDTrailer> ZBCDTrailer::recordWithData(zb::Bytes data, std::uint64_t* foundAt) {
   if (data.size() < FixedLength) return std::nullopt;
+  std::optional<ZBCDTrailer> fallback;
+  std::uint64_t fallbackAt = 0;
+  std::uint64_t tailStart = data.size() > Tail ? data.size() - Tail : 0;
   for (std::uint64_t at = data.size() - 4 + 1; at-- > 0;) {
     if (zb::detail::le32(data, at) != Signature) continue;
-    // A signature inside a comment, or one whose record runs past the end, is not the record.
-    if (std::optional<ZBCDTrailer> t = parse(data, at)) {
+    std::optional<ZBCDTrailer> t = parse(data, at);
+    if (!t) continue;
+    if (at >= tailStart && agreesWithPosition(*t, at)) {
       if (foundAt) *foundAt = at;
       return t;
     }
+    if (!fallback) {
+      fallback = std::move(t);
+      fallbackAt = at;
+    }
+    if (at < tailStart) break;
   }
-  return std::nullopt;
+  if (fallback && foundAt) *foundAt = fallbackAt;
+  return fallback;
 }
 
 std::optional<ZBCDTrailer> ZBCDTrailer::recordWithArchivePath(const std::string& path, std::uint64_t* foundAt) {
@@ -60,25 +87,38 @@ std::optional<ZBCDTrailer> ZBCDTrailer::recordWithFileDescriptor(int fd, std::ui
   struct stat st;
   if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(FixedLength)) return std::nullopt;
   std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t tailStart = size > Tail ? size - Tail : 0;
   // Search backwards window by window; each window overlaps the next by a whole record with the
   // longest comment, so a record is always seen complete in some window.
   constexpr std::uint64_t Window = 1 << 20;
-  constexpr std::uint64_t Overlap = FixedLength + Max16;
   std::uint64_t end = size;
   Data window;
   for (;;) {
     std::uint64_t start = end > Window ? end - Window : 0;
-    std::uint64_t readEnd = std::min(size, end + Overlap);
+    std::uint64_t readEnd = std::min(size, end + Tail);
     window.resize(readEnd - start);
     if (zb::readFully(fd, window.data(), window.size(), start) != static_cast<std::int64_t>(window.size()))
       return std::nullopt;
     // Candidates lie in [start, end - 4]; a record found parses inside the window.
+    std::optional<ZBCDTrailer> fallback;
+    std::uint64_t fallbackAt = 0;
     for (std::uint64_t at = end - start - 4 + 1; at-- > 0;) {
       if (zb::detail::le32(window, at) != Signature) continue;
-      if (std::optional<ZBCDTrailer> t = parse(window, at)) {
+      std::optional<ZBCDTrailer> t = parse(window, at);
+      if (!t) continue;
+      if (start + at >= tailStart && agreesWithPosition(*t, start + at)) {
         if (foundAt) *foundAt = start + at;
         return t;
       }
+      if (!fallback) {
+        fallback = std::move(t);
+        fallbackAt = start + at;
+      }
+      if (start + at < tailStart) break;
+    }
+    if (fallback) {
+      if (foundAt) *foundAt = fallbackAt;
+      return fallback;
     }
     if (start == 0) return std::nullopt;
     end = start + 3;

@@ -254,6 +254,21 @@ TEST_F(ZBDataArchiveTest, BrokenDirectoriesOpenNothing) {
   EXPECT_FALSE(ZBDataArchive::archiveWithArchiveData(Data{}));
 }
 
+TEST_F(ZBDataArchiveTest, AnEndRecordInsideTheCommentIsNotTheOne) {
+  ZBCDTrailer fake;
+  fake.setCommentLength(0);
+  fake.setComment("");
+  Data fakeBytes = fake.data();  // a complete end record: no entries
+  std::shared_ptr<ZBDataArchive> archive = ZBDataArchive::create();
+  archive->setComment("note " + std::string(fakeBytes.begin(), fakeBytes.end()));
+  ASSERT_EQ(archive->deflateData(platform::dataFromString("content"), "a.txt"), 1);
+  test::writeFile(path("c.zip"), archive->data());
+  for (auto parsed : {ZBDataArchive::archiveWithArchiveData(archive->data()), ZBDataArchive::archiveWithArchivePath(path("c.zip"))}) {
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->file_get_contents("a.txt"), platform::dataFromString("content"));
+  }
+}
+
 TEST_F(ZBDataArchiveTest, ExpansionStaysInsideTheTargetFolder) {
   ::mkdir(path("target").c_str(), 0755);
   struct Case {
