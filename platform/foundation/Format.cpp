@@ -19,7 +19,7 @@ constexpr int kMaxPrecision = 1024;
 
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, Ptrdiff, LongDouble };
 
-struct Spec {
+struct Directive {
   bool left = false, plus = false, space = false, zero = false, alt = false;
   int width = 0;
   std::optional<int> precision;
@@ -97,21 +97,21 @@ std::string_view prefix16(std::string_view s, std::size_t max) {
 void pad(std::string& out, std::size_t n, char c) { out.append(n, c); }
 
 // Text under a width: spaces on the left, or on the right with "-". "0" does not apply to text.
-void emitText(std::string& out, std::string_view text, const Spec& spec) {
-  if (spec.precision) text = prefix16(text, static_cast<std::size_t>(*spec.precision));
+void emitText(std::string& out, std::string_view text, const Directive& dir) {
+  if (dir.precision) text = prefix16(text, static_cast<std::size_t>(*dir.precision));
   std::size_t len = units16(text);
-  std::size_t fill = static_cast<std::size_t>(spec.width) > len ? spec.width - len : 0;
-  if (!spec.left) pad(out, fill, ' ');
+  std::size_t fill = static_cast<std::size_t>(dir.width) > len ? dir.width - len : 0;
+  if (!dir.left) pad(out, fill, ' ');
   out.append(text);
-  if (spec.left) pad(out, fill, ' ');
+  if (dir.left) pad(out, fill, ' ');
 }
 
 // A number's parts under a width: sign and prefix, then zeros when "0" pads, then digits.
-void emitNumber(std::string& out, std::string_view sign, std::string_view digits, const Spec& spec,
+void emitNumber(std::string& out, std::string_view sign, std::string_view digits, const Directive& dir,
                 bool zeroPads) {
   std::size_t len = sign.size() + digits.size();
-  std::size_t fill = static_cast<std::size_t>(spec.width) > len ? spec.width - len : 0;
-  if (spec.left) {
+  std::size_t fill = static_cast<std::size_t>(dir.width) > len ? dir.width - len : 0;
+  if (dir.left) {
     out.append(sign).append(digits);
     pad(out, fill, ' ');
   } else if (zeroPads) {
@@ -169,8 +169,8 @@ std::uint64_t asUnsigned(std::int64_t v, Length length) {
   return u;
 }
 
-void emitInteger(std::string& out, const Value& v, const Spec& spec) {
-  char conv = spec.conversion;
+void emitInteger(std::string& out, const Value& v, const Directive& dir) {
+  char conv = dir.conversion;
   bool isSigned = conv == 'd' || conv == 'i';
   bool negative = false;
   std::uint64_t magnitude = 0;
@@ -182,7 +182,7 @@ void emitInteger(std::string& out, const Value& v, const Spec& spec) {
       negative = true;
       magnitude = static_cast<std::uint64_t>(-(i + 1)) + 1;
     } else if (i < 0) {
-      magnitude = asUnsigned(i, spec.length);
+      magnitude = asUnsigned(i, dir.length);
     } else {
       magnitude = static_cast<std::uint64_t>(i);
     }
@@ -190,23 +190,23 @@ void emitInteger(std::string& out, const Value& v, const Spec& spec) {
   int base = conv == 'o' ? 8 : (conv == 'x' || conv == 'X') ? 16 : 10;
   char buf[72];
   char* end = buf;
-  if (!(spec.precision && *spec.precision == 0 && magnitude == 0)) {
+  if (!(dir.precision && *dir.precision == 0 && magnitude == 0)) {
     end = std::to_chars(buf, buf + sizeof buf, magnitude, base).ptr;
   }
   std::string digits(buf, end);
   if (conv == 'X') std::transform(digits.begin(), digits.end(), digits.begin(), [](char c) {
       return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
     });
-  if (spec.precision && digits.size() < static_cast<std::size_t>(*spec.precision))
-    digits.insert(0, static_cast<std::size_t>(*spec.precision) - digits.size(), '0');
-  if (spec.alt && conv == 'o' && (digits.empty() || digits.front() != '0')) digits.insert(0, 1, '0');
+  if (dir.precision && digits.size() < static_cast<std::size_t>(*dir.precision))
+    digits.insert(0, static_cast<std::size_t>(*dir.precision) - digits.size(), '0');
+  if (dir.alt && conv == 'o' && (digits.empty() || digits.front() != '0')) digits.insert(0, 1, '0');
   std::string sign;
   if (negative) sign = "-";
-  else if (isSigned && spec.plus) sign = "+";
-  else if (isSigned && spec.space) sign = " ";
-  if (spec.alt && magnitude != 0 && conv == 'x') sign += "0x";
-  if (spec.alt && magnitude != 0 && conv == 'X') sign += "0X";
-  emitNumber(out, sign, digits, spec, spec.zero && !spec.precision);
+  else if (isSigned && dir.plus) sign = "+";
+  else if (isSigned && dir.space) sign = " ";
+  if (dir.alt && magnitude != 0 && conv == 'x') sign += "0x";
+  if (dir.alt && magnitude != 0 && conv == 'X') sign += "0X";
+  emitNumber(out, sign, digits, dir, dir.zero && !dir.precision);
 }
 
 std::string toChars(double d, std::chars_format fmt, int precision) {
@@ -241,39 +241,39 @@ std::string generalForm(double d, int precision, bool alt) {
   return text + suffix;
 }
 
-void emitFloat(std::string& out, double d, const Spec& spec) {
-  char conv = spec.conversion;
+void emitFloat(std::string& out, double d, const Directive& dir) {
+  char conv = dir.conversion;
   bool upper = conv == 'F' || conv == 'E' || conv == 'G';
   bool negative = std::signbit(d);
   double magnitude = std::fabs(d);
-  std::string sign = negative ? "-" : spec.plus ? "+" : spec.space ? " " : "";
+  std::string sign = negative ? "-" : dir.plus ? "+" : dir.space ? " " : "";
   std::string digits;
   bool finite = std::isfinite(magnitude);
   if (!finite) {
     digits = std::isnan(magnitude) ? "nan" : "inf";
   } else {
-    int precision = spec.precision.value_or(6);
+    int precision = dir.precision.value_or(6);
     switch (conv) {
       case 'f':
       case 'F':
         digits = toChars(magnitude, std::chars_format::fixed, precision);
-        if (spec.alt && precision == 0) digits += '.';
+        if (dir.alt && precision == 0) digits += '.';
         break;
       case 'e':
       case 'E': {
         digits = toChars(magnitude, std::chars_format::scientific, precision);
-        if (spec.alt && precision == 0) digits.insert(digits.find('e'), 1, '.');
+        if (dir.alt && precision == 0) digits.insert(digits.find('e'), 1, '.');
         break;
       }
       default:
-        digits = generalForm(magnitude, precision, spec.alt);
+        digits = generalForm(magnitude, precision, dir.alt);
         break;
     }
   }
   if (upper) std::transform(digits.begin(), digits.end(), digits.begin(), [](char c) {
       return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     });
-  emitNumber(out, sign, digits, spec, spec.zero && finite);
+  emitNumber(out, sign, digits, dir, dir.zero && finite);
 }
 
 void appendCodePoint(std::string& out, std::uint64_t c) {
@@ -285,7 +285,7 @@ void appendCodePoint(std::string& out, std::uint64_t c) {
   out.append(buf, static_cast<std::size_t>(n));
 }
 
-void emitCharacter(std::string& out, const Value& v, const Spec& spec) {
+void emitCharacter(std::string& out, const Value& v, const Directive& dir) {
   std::string text;
   if (v.isString()) {
     // A text given for a character: its first character.
@@ -300,7 +300,7 @@ void emitCharacter(std::string& out, const Value& v, const Spec& spec) {
   } else {
     text = v.description();
   }
-  Spec s = spec;
+  Directive s = dir;
   s.precision.reset();
   emitText(out, text, s);
 }
@@ -310,7 +310,7 @@ bool isFloatConversion(char c) {
   return c == 'f' || c == 'F' || c == 'e' || c == 'E' || c == 'g' || c == 'G';
 }
 
-void emitNumeric(std::string& out, const Value& arg, const Spec& spec) {
+void emitNumeric(std::string& out, const Value& arg, const Directive& dir) {
   const Value* v = &arg;
   std::optional<Value> parsed;
   if (v->isString()) {
@@ -319,13 +319,13 @@ void emitNumeric(std::string& out, const Value& arg, const Spec& spec) {
   }
   if (!v->isNumber() && !v->isBool()) {
     // Not a number in any reading: show what it is rather than a made-up 0.
-    Spec s = spec;
+    Directive s = dir;
     s.precision.reset();
     emitText(out, v->description(), s);
     return;
   }
-  if (isFloatConversion(spec.conversion)) emitFloat(out, v->doubleValue(), spec);
-  else emitInteger(out, *v, spec);
+  if (isFloatConversion(dir.conversion)) emitFloat(out, v->doubleValue(), dir);
+  else emitInteger(out, *v, dir);
 }
 
 }  // namespace
@@ -350,15 +350,15 @@ std::string format(std::string_view fmt, std::span<const Value> args) {
       continue;
     }
 
-    Spec spec;
+    Directive dir;
     int position = readPosition(fmt, i);
     for (; i < fmt.size(); ++i) {
       char c = fmt[i];
-      if (c == '-') spec.left = true;
-      else if (c == '+') spec.plus = true;
-      else if (c == ' ') spec.space = true;
-      else if (c == '0') spec.zero = true;
-      else if (c == '#') spec.alt = true;
+      if (c == '-') dir.left = true;
+      else if (c == '+') dir.plus = true;
+      else if (c == ' ') dir.space = true;
+      else if (c == '0') dir.zero = true;
+      else if (c == '#') dir.alt = true;
       else break;
     }
     // "*" arguments are taken in the order they appear, before the converted value.
@@ -377,43 +377,43 @@ std::string format(std::string_view fmt, std::span<const Value> args) {
     if (i < fmt.size() && fmt[i] == '*') {
       starValue(starWidth);
       if (starWidth) {
-        if (*starWidth < 0) spec.left = true;
-        spec.width = std::abs(*starWidth);
+        if (*starWidth < 0) dir.left = true;
+        dir.width = std::abs(*starWidth);
       }
     } else {
-      spec.width = readNumber(fmt, i);
+      dir.width = readNumber(fmt, i);
     }
     if (i < fmt.size() && fmt[i] == '.') {
       ++i;
       if (i < fmt.size() && fmt[i] == '*') {
         starValue(starPrecision);
-        if (starPrecision && *starPrecision >= 0) spec.precision = *starPrecision;
+        if (starPrecision && *starPrecision >= 0) dir.precision = *starPrecision;
       } else {
-        spec.precision = readNumber(fmt, i);
+        dir.precision = readNumber(fmt, i);
       }
     }
-    spec.width = std::min(spec.width, kMaxWidth);
-    if (spec.precision) spec.precision = std::min(*spec.precision, kMaxPrecision);
+    dir.width = std::min(dir.width, kMaxWidth);
+    if (dir.precision) dir.precision = std::min(*dir.precision, kMaxPrecision);
     if (i < fmt.size()) {
       char c = fmt[i];
       if (c == 'h') {
         ++i;
-        spec.length = Length::Short;
-        if (i < fmt.size() && fmt[i] == 'h') ++i, spec.length = Length::Char;
+        dir.length = Length::Short;
+        if (i < fmt.size() && fmt[i] == 'h') ++i, dir.length = Length::Char;
       } else if (c == 'l') {
         ++i;
-        spec.length = Length::Long;
-        if (i < fmt.size() && fmt[i] == 'l') ++i, spec.length = Length::LongLong;
+        dir.length = Length::Long;
+        if (i < fmt.size() && fmt[i] == 'l') ++i, dir.length = Length::LongLong;
       } else if (c == 'q') {
-        ++i, spec.length = Length::LongLong;
+        ++i, dir.length = Length::LongLong;
       } else if (c == 'z') {
-        ++i, spec.length = Length::Size;
+        ++i, dir.length = Length::Size;
       } else if (c == 'j') {
-        ++i, spec.length = Length::Max;
+        ++i, dir.length = Length::Max;
       } else if (c == 't') {
-        ++i, spec.length = Length::Ptrdiff;
+        ++i, dir.length = Length::Ptrdiff;
       } else if (c == 'L') {
-        ++i, spec.length = Length::LongDouble;
+        ++i, dir.length = Length::LongDouble;
       }
     }
     if (i >= fmt.size()) {
@@ -421,8 +421,8 @@ std::string format(std::string_view fmt, std::span<const Value> args) {
       out.append(fmt.substr(start));
       break;
     }
-    spec.conversion = fmt[i++];
-    char conv = spec.conversion;
+    dir.conversion = fmt[i++];
+    char conv = dir.conversion;
     bool known = conv == '@' || conv == 's' || conv == 'c' || conv == 'C' || isIntegerConversion(conv) ||
                  isFloatConversion(conv);
     if (!known) {
@@ -432,13 +432,13 @@ std::string format(std::string_view fmt, std::span<const Value> args) {
     const Value* v = arguments.take(position);
     if (!v || missingStar) continue;
     if (conv == '@' || conv == 's') {
-      emitText(out, v->isString() ? v->stringValue() : v->description(), spec);
+      emitText(out, v->isString() ? v->stringValue() : v->description(), dir);
     } else if (conv == 'c' || conv == 'C') {
-      emitCharacter(out, *v, spec);
+      emitCharacter(out, *v, dir);
     } else if (v->isNull()) {
       continue;
     } else {
-      emitNumeric(out, *v, spec);
+      emitNumeric(out, *v, dir);
     }
   }
   return out;

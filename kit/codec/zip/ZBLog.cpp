@@ -3,11 +3,13 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+
+#include "platform/foundation/Environment.h"
+#include "platform/foundation/UserDefaults.h"
 
 namespace kavro {
 
@@ -28,15 +30,13 @@ std::atomic<bool>& debugSwitch() {
   return on;
 }
 
-// The user setting "ZBLogToFile", registered with the default NO. User defaults are not part of
-// this library's dependencies yet, so the registered default is the answer.
-bool logToFileSetting() { return false; }
+// The user setting "ZBLogToFile" (absent reads as NO).
+bool logToFileSetting() { return platform::UserDefaults::standardUserDefaults().boolForKey("ZBLogToFile"); }
 
-// Where the log file goes when that setting is on: <library>/Logs/<bundle identifier>.log.
+// Where the log file goes when that setting is on: <library>/Logs/<bundle name>.log.
 std::string logFileLocation() {
-  const char* home = std::getenv("HOME");
-  std::filesystem::path library = std::filesystem::path(home ? home : ".") / "Library";
-  return (library / "Logs" / "kavro.log").string();
+  return (std::filesystem::path(platform::Environment::libraryPath()) / "Logs" / (platform::Environment::bundleName() + ".log"))
+      .string();
 }
 
 std::string timestamp() {

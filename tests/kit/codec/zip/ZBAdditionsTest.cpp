@@ -9,7 +9,9 @@
 
 #include "kit/codec/zip/ZBAppleDouble.h"
 #include "kit/codec/zip/ZBLog.h"
+#include "platform/foundation/Environment.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/UserDefaults.h"
 #include "tests/kit/codec/zip/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -279,6 +281,25 @@ TEST(ZBLog, LevelsLabelsAndTheDebugSwitch) {
   std::string expected = " [" + std::to_string(::getpid()) + "] <ERROR-> shown (Source.cpp:12)\n";
   ASSERT_NE(out.find(expected), std::string::npos) << out;
   EXPECT_EQ(out.size(), 23 + expected.size());  // "yyyy-MM-dd HH:mm:ss.SSS" first
+}
+
+// The logger reopens standard error onto its file, so this runs in a child process.
+TEST(ZBLogDeathTest, TheUserSettingSendsLinesToAFile) {
+  TempDir home;
+  EXPECT_EXIT(
+      {
+        platform::Environment::setHomeRoot(home.path());
+        platform::UserDefaults::standardUserDefaults().setBool(true, "ZBLogToFile");
+        ZBLog::destroySharedInstance();
+        ZBLog::setDebugLoggingEnabled(true);
+        ZBLog& log = ZBLog::sharedInstance();
+        log.logFile("Here.cpp", 7, ZBLog::Error, "to the file");
+        std::string expected = platform::Environment::libraryPath() + "/Logs/" + platform::Environment::bundleName() + ".log";
+        bool ok = log.logFilePath() == expected && test::readFile(expected).find("<ERROR-> to the file (Here.cpp:7)") !=
+                                                       std::string::npos;
+        std::_Exit(ok ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

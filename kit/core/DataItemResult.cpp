@@ -1,0 +1,208 @@
+#include "kit/core/DataItemResult.h"
+
+#include <algorithm>
+#include <limits>
+#include <mutex>
+#include <utility>
+
+#include "platform/foundation/Array.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+
+namespace kavro {
+
+DataItemResult::DataItemResult() : detailInfo_(DataItemDetail::newDetail()) {}
+
+void DataItemResult::raiseMaxCountToRows() {
+  if (maxCount_ < dataList_.size()) {
+    maxCount_ = static_cast<std::uint32_t>(std::min<std::size_t>(dataList_.size(), UINT32_MAX));
+  }
+}
+
+void DataItemResult::lowerMaxCount(std::size_t by) {
+  maxCount_ = by >= maxCount_ ? 0 : maxCount_ - static_cast<std::uint32_t>(by);
+}
+
+bool DataItemResult::addItem(Row item) {
+  if (!item) return false;
+  if (!itemUniqueKeyName_.empty()) {
+    const std::string value = item->getString(itemUniqueKeyName_);
+    for (const auto& row : dataList_) {
+      if (row->getString(itemUniqueKeyName_) == value) return false;
+    }
+  }
+  dataList_.push_back(std::move(item));
+  raiseMaxCountToRows();
+  return true;
+}
+
+bool DataItemResult::appendItems(const DataItemResult* other) {
+  if (!other || other->hasError_) return false;
+  maxCount_ = other->maxCount_;
+  statusCode_ = other->statusCode_;
+  if (other != this) detailInfo_->append(other->detailInfo_.get());
+  // Snapshot: the other may be this very result.
+  const std::vector<Row> rows = other->dataList_;
+  bool all = true;
+  for (const auto& row : rows) all = addItem(row) && all;
+  raiseMaxCountToRows();
+  return all;
+}
+
+DataItemResult::Row DataItemResult::getItem(std::size_t index) const {
+  return index < dataList_.size() ? dataList_[index] : nullptr;
+}
+
+bool DataItemResult::removeByIndex(std::size_t index) {
+  if (index >= dataList_.size()) return false;
+  dataList_.erase(dataList_.begin() + static_cast<std::ptrdiff_t>(index));
+  lowerMaxCount(1);
+  return true;
+}
+
+std::size_t DataItemResult::removeItem(const DataItemDetail* item) {
+  if (!item) return 0;
+  std::size_t before = dataList_.size();
+  std::erase_if(dataList_, [item](const Row& row) { return row.get() == item; });
+  std::size_t removed = before - dataList_.size();
+  lowerMaxCount(removed);
+  return removed;
+}
+
+bool DataItemResult::removeItemsWithKey(std::string_view key, std::string_view value) {
+  if (dataList_.empty()) return false;
+  std::erase_if(dataList_, [&](const Row& row) { return row->hasKey(key, value); });
+  return true;
+}
+
+bool DataItemResult::removeItemsWithTrueValue(std::string_view key) {
+  std::erase_if(dataList_, [&](const Row& row) { return row->getBool(key); });
+  return true;
+}
+
+bool DataItemResult::setAllItemsKeyWithString(std::string_view key, std::string_view value) {
+  for (const auto& row : dataList_) row->setString(value, key);
+  return true;
+}
+
+bool DataItemResult::setAllItemsKeyWithBool(std::string_view key, bool value) {
+  for (const auto& row : dataList_) row->setBool(value, key);
+  return true;
+}
+
+void DataItemResult::syncSourceKey(std::string_view sourceKey, std::string_view targetKey) {
+  if (sourceKey.empty() || targetKey.empty()) return;
+  for (const auto& row : dataList_) row->setString(row->getString(sourceKey), targetKey);
+}
+
+std::size_t DataItemResult::countItemsWithBoolKey(std::string_view key, bool value) const {
+  return static_cast<std::size_t>(std::count_if(dataList_.begin(), dataList_.end(),
+                                                [&](const Row& row) { return row->getBool(key) == value; }));
+}
+
+std::string DataItemResult::getItemsIDWithBoolKey(std::string_view key, bool value) const {
+  std::string out;
+  if (dataList_.empty() || itemUniqueKeyName_.empty()) return out;
+  for (const auto& row : dataList_) {
+    if (row->getBool(key) != value) continue;
+    std::string id = row->getString(itemUniqueKeyName_);
+    if (id.empty()) continue;
+    if (!out.empty()) out += ',';
+    out += id;
+  }
+  return out;
+}
+
+std::vector<std::shared_ptr<platform::MutableDictionary>> DataItemResult::getItemsDictArray() const {
+  std::vector<std::shared_ptr<platform::MutableDictionary>> maps;
+  maps.reserve(dataList_.size());
+  for (const auto& row : dataList_) maps.push_back(row->dictData());
+  return maps;
+}
+
+std::string DataItemResult::getServerErrorMessage() const {
+  return hasError_ && !localError_ ? message_ : std::string();
+}
+
+std::uint32_t DataItemResult::getTotalPage(std::uint32_t pageSize) const {
+  if (pageSize == 0 || maxCount_ == 0) return 0;
+  return maxCount_ / pageSize + (maxCount_ % pageSize ? 1 : 0);
+}
+
+void DataItemResult::clear() {
+  detailInfo_->clear();
+  dataList_.clear();
+  statusCode_ = 0;
+  maxCount_ = 0;
+  hasError_ = false;
+  localError_ = false;
+  message_.clear();
+}
+
+void DataItemResult::encodeWithCoder(platform::KeyedArchiver& coder) const {
+  coder.encodeInt(maxCount_, "maxCount");
+  coder.encodeInt(statusCode_, "statusCode");
+  coder.encodeBool(hasError_, "hasError");
+  coder.encodeBool(localError_, "parserError");
+  coder.encodeString(itemUniqueKeyName_, "itemUniqueKeyName");
+  coder.encodeString(message_, "errorMessage");
+  coder.encodeBytes(detailInfo_->toData(), "detailInfo");
+  auto rows = platform::MutableArray::create();
+  for (const auto& row : dataList_) rows->addObject(platform::Value(row->toData()));
+  coder.encodeObject(platform::Value(rows), "dataList");
+}
+
+std::shared_ptr<DataItemResult> DataItemResult::initWithCoder(platform::KeyedUnarchiver& coder) {
+  auto result = create();
+  std::int64_t maxCount = coder.decodeIntForKey("maxCount");
+  result->maxCount_ = static_cast<std::uint32_t>(std::clamp<std::int64_t>(maxCount, 0, UINT32_MAX));
+  result->statusCode_ = static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(coder.decodeIntForKey("statusCode"), INT32_MIN, INT32_MAX));
+  result->hasError_ = coder.decodeBoolForKey("hasError");
+  result->localError_ = coder.decodeBoolForKey("parserError");
+  result->itemUniqueKeyName_ = coder.decodeStringForKey("itemUniqueKeyName");
+  result->message_ = coder.decodeStringForKey("errorMessage");
+  // A part that is there but does not decode means a damaged archive: the whole result is lost.
+  if (coder.containsValueForKey("detailInfo")) {
+    auto detail = DataItemDetail::FromData(coder.decodeBytesForKey("detailInfo"));
+    if (!detail) return nullptr;
+    result->detailInfo_ = std::move(detail);
+  }
+  if (coder.containsValueForKey("dataList")) {
+    auto rows = coder.decodeObjectForKey("dataList").arrayValue();
+    if (!rows) return nullptr;
+    for (std::size_t i = 0; i < rows->count(); ++i) {
+      const platform::Value& bytes = rows->objectAtIndex(i);
+      auto row = bytes.isBytes() ? DataItemDetail::FromData(bytes.bytesValue()) : nullptr;
+      if (!row) return nullptr;
+      result->dataList_.push_back(std::move(row));
+    }
+  }
+  return result;
+}
+
+void DataItemResult::registerCoding() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    DataItemDetail::registerCoding();
+    platform::KeyedUnarchiver::setClass(
+        [](platform::KeyedUnarchiver& coder) -> platform::ObjectPtr { return initWithCoder(coder); },
+        "DataItemResult");
+  });
+}
+
+platform::Data DataItemResult::toData() const {
+  // The archiver takes a shared object; a shallow stand-in serves results held any way.
+  auto self = std::make_shared<DataItemResult>(*this);
+  return platform::KeyedArchiver::archivedDataWithRootObject(platform::Value(self));
+}
+
+std::shared_ptr<DataItemResult> DataItemResult::FromData(const platform::Data& data) {
+  if (data.empty()) return nullptr;
+  registerCoding();
+  auto root = platform::KeyedUnarchiver::unarchiveObjectWithData(data);
+  if (!root) return nullptr;
+  return root->as<DataItemResult>();
+}
+
+}  // namespace kavro

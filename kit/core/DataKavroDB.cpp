@@ -1,0 +1,451 @@
+#include "kit/core/DataKavroDB.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <ctime>
+
+#include "platform/foundation/RunLoop.h"
+
+namespace kavro {
+
+namespace {
+
+constexpr std::string_view CreateIntTable =
+    "CREATE TABLE [DATA_INT_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] "
+    "CHAR(200) "
+    "NOT NULL, [DATA_VALUE] INTEGER, [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
+    "'localtime'))); CREATE UNIQUE INDEX [DATA_INT_VALUE_unique_key] ON [DATA_INT_VALUE] ([DATA_TYPE], "
+    "[DATA_KEY]);";
+constexpr std::string_view CreateStrTable =
+    "CREATE TABLE [DATA_STR_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] "
+    "CHAR(200) "
+    "NOT NULL, [DATA_VALUE] TEXT, [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
+    "'localtime'))); CREATE UNIQUE INDEX [DATA_STR_VALUE_unique_key] ON [DATA_STR_VALUE] ([DATA_TYPE], "
+    "[DATA_KEY]);";
+constexpr std::string_view CreateBinTable =
+    "CREATE TABLE [DATA_BIN_VALUE]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] "
+    "CHAR(200) "
+    "NOT NULL, [DATA_VALUE] BLOB, [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
+    "'localtime'))); CREATE UNIQUE INDEX [DATA_BIN_VALUE_unique_key] ON [DATA_BIN_VALUE] ([DATA_TYPE], "
+    "[DATA_KEY]);";
+
+constexpr std::string_view TypeAndKey = "`DATA_TYPE`=? and `DATA_KEY`=?";
+constexpr std::string_view ItemPrefix = "item.";
+constexpr std::string_view ItemsPrefix = "items.";
+
+platform::Value text(std::string_view s) { return platform::Value(s); }
+
+std::string prefixed(std::string_view prefix, std::string_view key) {
+  std::string out(prefix);
+  out += key;
+  return out;
+}
+
+}  // namespace
+
+DataKavroDB::DataKavroDB(std::string_view name) : DataSQLiteDB(name) {
+  tables_[IntTable] = makeTableSql(TABLE_INT_VALUE());
+  tables_[StrTable] = makeTableSql(TABLE_STR_VALUE());
+  tables_[BinTable] = makeTableSql(TABLE_BIN_VALUE());
+  createTableIfMissing(TABLE_INT_VALUE(), CreateIntTable);
+  createTableIfMissing(TABLE_STR_VALUE(), CreateStrTable);
+  createTableIfMissing(TABLE_BIN_VALUE(), CreateBinTable);
+}
+
+void DataKavroDB::createTableIfMissing(std::string_view table, std::string_view createSql) {
+  if (isOpen() && !hasTable(table)) execSQL(createSql);
+}
+
+DataKavroDB::TableSql DataKavroDB::makeTableSql(std::string_view name) {
+  TableSql t;
+  t.name = std::string(name);
+  const std::string q = quoteIdentifier(name);
+  const std::string where = " where " + std::string(TypeAndKey);
+  t.select = "select `DATA_VALUE` from " + q + where;
+  t.update = "update " + q + " set `DATA_VALUE`=?,`DATA_ADDTIME`=?" + where;
+  t.insert = "insert into " + q + "(`DATA_TYPE`,`DATA_KEY`,`DATA_VALUE`,`DATA_ADDTIME`) values (?,?,?,?)";
+  t.remove = "delete from " + q + where;
+  t.exists = "select 1 from " + q + where + " limit 1";
+  t.existsType = "select 1 from " + q + " where `DATA_TYPE`=? limit 1";
+  t.clearType = "delete from " + q + " where `DATA_TYPE`=?";
+  return t;
+}
+
+const DataKavroDB::TableSql* DataKavroDB::sqlFor(std::string_view table) const {
+  for (const auto& t : tables_) {
+    if (t.name == table) return &t;
+  }
+  return nullptr;
+}
+
+std::string DataKavroDB::timeText(std::int64_t offsetSeconds) const {
+  std::shared_ptr<platform::Clock> clock = clock_ ? clock_ : platform::RunLoop::main().clock();
+  auto now = static_cast<std::int64_t>(std::floor(clock->now())) + offsetSeconds;
+  if (offsetSeconds == 0 && now == cachedSecond_) return cachedTime_;
+  std::time_t t = static_cast<std::time_t>(now);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  if (offsetSeconds != 0) return buf;
+  cachedSecond_ = now;
+  cachedTime_ = buf;
+  return cachedTime_;
+}
+
+// ---- Any table ----
+
+bool DataKavroDB::hasTypeItem(std::string_view table, std::string_view dataType) {
+  if (table.empty() || dataType.empty()) return false;
+  if (const TableSql* t = sqlFor(table)) {
+    Statement stmt = prepare(t->existsType);
+    return stmt && bindArgs(stmt.get(), {text(dataType)}) && sqlite3_step(stmt.get()) == SQLITE_ROW;
+  }
+  return tableRows(table, "`DATA_TYPE`=?", {text(dataType)}) > 0;
+}
+
+bool DataKavroDB::hasTypeItem(std::string_view table, std::string_view dataType, std::string_view dataKey) {
+  if (table.empty() || dataType.empty() || dataKey.empty()) return false;
+  if (const TableSql* t = sqlFor(table)) return hasValue(*t, dataType, dataKey);
+  return tableRows(table, TypeAndKey, {text(dataType), text(dataKey)}) > 0;
+}
+
+std::int64_t DataKavroDB::removeTypeItem(std::string_view table, std::string_view dataType,
+                                         std::string_view dataKey) {
+  if (table.empty() || dataType.empty() || dataKey.empty()) return 0;
+  if (const TableSql* t = sqlFor(table)) return deleteValue(*t, dataType, dataKey);
+  return delete_(table, TypeAndKey, {text(dataType), text(dataKey)});
+}
+
+std::int64_t DataKavroDB::clearAnyTypeData(std::string_view table, std::string_view dataType) {
+  if (table.empty() || dataType.empty()) return 0;
+  return delete_(table, "`DATA_TYPE`=?", {text(dataType)});
+}
+
+bool DataKavroDB::refreshTypeTime(std::string_view table, std::string_view dataType,
+                                  std::string_view dataKey) {
+  if (table.empty() || dataType.empty() || dataKey.empty()) return false;
+  return execSQL(
+      "update " + quoteIdentifier(table) + " set `DATA_ADDTIME`=? where " + std::string(TypeAndKey),
+      {text(timeText()), text(dataType), text(dataKey)});
+}
+
+std::int64_t DataKavroDB::setItemValue(std::string_view table, std::string_view dataType,
+                                       std::string_view dataKey, const platform::Dictionary* data) {
+  if (table.empty() || dataType.empty() || dataKey.empty() || !data || data->empty()) return 0;
+  const std::string now = timeText();
+  // Update first: an existing row keeps its id, gets the values and the time in one statement.
+  auto values = platform::MutableDictionary::create();
+  data->enumerate([&](const std::string& key, const platform::Value& value) {
+    values->setObject(value, key);
+    return true;
+  });
+  values->setObject(text(now), "DATA_ADDTIME");
+  std::int64_t changed = update(table, *values, TypeAndKey, {text(dataType), text(dataKey)});
+  if (changed > 0) return changed;
+  values->setObject(text(dataType), "DATA_TYPE");
+  values->setObject(text(dataKey), "DATA_KEY");
+  return insert(table, *values);
+}
+
+std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                                   const platform::Value& value) {
+  if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
+  const std::string& now = timeText();
+  {
+    Statement stmt = prepare(t.update);
+    if (!stmt || !bindValue(stmt.get(), 1, value) ||
+        !bindArgs(stmt.get(), {text(now), text(dataType), text(dataKey)}, 2) || !stepDone(stmt.get())) {
+      return 0;
+    }
+    if (std::int64_t n = changes(); n > 0) return n;
+  }
+  Statement stmt = prepare(t.insert);
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)}) || !bindValue(stmt.get(), 3, value) ||
+      !bindValue(stmt.get(), 4, text(now)) || !stepDone(stmt.get())) {
+    return 0;
+  }
+  return lastInsertRowId();
+}
+
+std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataType,
+                                      std::string_view dataKey) {
+  if (dataType.empty() || dataKey.empty()) return 0;
+  Statement stmt = prepare(t.remove);
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)}) || !stepDone(stmt.get())) return 0;
+  return changes();
+}
+
+bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey) {
+  if (dataType.empty() || dataKey.empty()) return false;
+  Statement stmt = prepare(t.exists);
+  return stmt && bindArgs(stmt.get(), {text(dataType), text(dataKey)}) &&
+         sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+// ---- Integers ----
+
+std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_view dataKey,
+                                      std::int64_t dataValue) {
+  return setValue(tables_[IntTable], dataType, dataKey, platform::Value(static_cast<long long>(dataValue)));
+}
+
+std::int64_t DataKavroDB::getIntValue(std::string_view dataType, std::string_view dataKey) {
+  if (dataType.empty() || dataKey.empty()) return 0;
+  Statement stmt = prepare(tables_[IntTable].select);
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)})) return 0;
+  if (sqlite3_step(stmt.get()) != SQLITE_ROW) return 0;
+  return sqlite3_column_int64(stmt.get(), 0);
+}
+
+std::int64_t DataKavroDB::deleteIntValue(std::string_view dataType, std::string_view dataKey) {
+  return deleteValue(tables_[IntTable], dataType, dataKey);
+}
+
+bool DataKavroDB::hasIntItem(std::string_view dataType, std::string_view dataKey) {
+  return hasValue(tables_[IntTable], dataType, dataKey);
+}
+
+std::int64_t DataKavroDB::clearIntData(std::string_view dataType) {
+  return clearAnyTypeData(TABLE_INT_VALUE(), dataType);
+}
+
+bool DataKavroDB::clearIntDataType(std::string_view dataType, std::string_view dataKey,
+                                   std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_INT_VALUE(), dataType, dataKey, inSeconds);
+}
+
+// ---- Text ----
+
+std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_view dataKey,
+                                      std::string_view dataValue) {
+  return setValue(tables_[StrTable], dataType, dataKey, text(dataValue));
+}
+
+std::string DataKavroDB::getStrValue(std::string_view dataType, std::string_view dataKey) {
+  if (dataType.empty() || dataKey.empty()) return {};
+  Statement stmt = prepare(tables_[StrTable].select);
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)})) return {};
+  if (sqlite3_step(stmt.get()) != SQLITE_ROW) return {};
+  const unsigned char* s = sqlite3_column_text(stmt.get(), 0);
+  if (!s) return {};
+  return std::string(reinterpret_cast<const char*>(s),
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0)));
+}
+
+std::int64_t DataKavroDB::deleteStrValue(std::string_view dataType, std::string_view dataKey) {
+  return deleteValue(tables_[StrTable], dataType, dataKey);
+}
+
+bool DataKavroDB::hasStrItem(std::string_view dataType, std::string_view dataKey) {
+  return hasValue(tables_[StrTable], dataType, dataKey);
+}
+
+std::int64_t DataKavroDB::clearStrData(std::string_view dataType) {
+  return clearAnyTypeData(TABLE_STR_VALUE(), dataType);
+}
+
+bool DataKavroDB::clearStrDataType(std::string_view dataType, std::string_view dataKey,
+                                   std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_STR_VALUE(), dataType, dataKey, inSeconds);
+}
+
+// ---- Bytes ----
+
+std::int64_t DataKavroDB::setBinValue(std::string_view dataType, std::string_view dataKey,
+                                      const platform::Data& dataValue) {
+  return setValue(tables_[BinTable], dataType, dataKey, platform::Value(dataValue));
+}
+
+std::optional<platform::Data> DataKavroDB::getBinValue(std::string_view dataType, std::string_view dataKey) {
+  if (dataType.empty() || dataKey.empty()) return std::nullopt;
+  Statement stmt = prepare(tables_[BinTable].select);
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)})) return std::nullopt;
+  if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
+  const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 0));
+  auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0));
+  return bytes ? platform::Data(bytes, bytes + size) : platform::Data();
+}
+
+std::int64_t DataKavroDB::deleteBinValue(std::string_view dataType, std::string_view dataKey) {
+  return deleteValue(tables_[BinTable], dataType, dataKey);
+}
+
+bool DataKavroDB::hasBinItem(std::string_view dataType, std::string_view dataKey) {
+  return hasValue(tables_[BinTable], dataType, dataKey);
+}
+
+bool DataKavroDB::hasBinItem(std::string_view dataType) { return hasTypeItem(TABLE_BIN_VALUE(), dataType); }
+
+std::int64_t DataKavroDB::clearBinData(std::string_view dataType) {
+  return clearAnyTypeData(TABLE_BIN_VALUE(), dataType);
+}
+
+bool DataKavroDB::clearBinDataType(std::string_view dataType, std::string_view dataKey,
+                                   std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_BIN_VALUE(), dataType, dataKey, inSeconds);
+}
+
+// ---- Record and result caches ----
+
+bool DataKavroDB::saveItemCache(std::string_view dataType, std::string_view dataKey,
+                                const DataItemDetail& data) {
+  if (dataKey.empty()) return false;
+  return setBinValue(dataType, prefixed(ItemPrefix, dataKey), data.toData()) > 0;
+}
+
+std::shared_ptr<DataItemDetail> DataKavroDB::getItemCache(std::string_view dataType,
+                                                          std::string_view dataKey) {
+  if (dataKey.empty()) return nullptr;
+  auto bytes = getBinValue(dataType, prefixed(ItemPrefix, dataKey));
+  return bytes ? DataItemDetail::FromData(*bytes) : nullptr;
+}
+
+std::int64_t DataKavroDB::removeItemCache(std::string_view dataType, std::string_view dataKey) {
+  if (dataKey.empty()) return 0;
+  return deleteBinValue(dataType, prefixed(ItemPrefix, dataKey));
+}
+
+bool DataKavroDB::saveItemsCache(std::string_view dataType, std::string_view dataKey,
+                                 const DataItemResult& data) {
+  if (dataKey.empty()) return false;
+  return setBinValue(dataType, prefixed(ItemsPrefix, dataKey), data.toData()) > 0;
+}
+
+std::shared_ptr<DataItemResult> DataKavroDB::getItemsCache(std::string_view dataType,
+                                                           std::string_view dataKey) {
+  if (dataKey.empty()) return nullptr;
+  auto bytes = getBinValue(dataType, prefixed(ItemsPrefix, dataKey));
+  return bytes ? DataItemResult::FromData(*bytes) : nullptr;
+}
+
+std::int64_t DataKavroDB::removeItemsCache(std::string_view dataType, std::string_view dataKey) {
+  if (dataKey.empty()) return 0;
+  return deleteBinValue(dataType, prefixed(ItemsPrefix, dataKey));
+}
+
+bool DataKavroDB::clearItemDataType(std::string_view dataType, std::string_view dataKey,
+                                    std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_BIN_VALUE(), dataType,
+                            dataKey.empty() ? "item.%" : prefixed(ItemPrefix, dataKey), inSeconds);
+}
+
+bool DataKavroDB::clearItemsDataType(std::string_view dataType, std::string_view dataKey,
+                                     std::int64_t inSeconds) {
+  return clearDataWithTable(TABLE_BIN_VALUE(), dataType,
+                            dataKey.empty() ? "items.%" : prefixed(ItemsPrefix, dataKey), inSeconds);
+}
+
+std::shared_ptr<DataItemResult> DataKavroDB::getNewestItemCacheList(std::string_view table,
+                                                                    std::string_view dataType,
+                                                                    std::int64_t fetchMaxCount) {
+  auto result = DataItemResult::create();
+  if (table.empty() || dataType.empty() || fetchMaxCount <= 0) return result;
+  // substr() rather than LIKE: "item." must match exactly, and "items." must not.
+  Statement stmt = prepare("select `DATA_VALUE` from " + quoteIdentifier(table) +
+                           " where `DATA_TYPE`=? and substr(`DATA_KEY`,1,5)='item.' and `DATA_ADDTIME`<=?"
+                           " order by `DATA_ADDTIME` desc, `ID` desc limit ?");
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(timeText()),
+                                      platform::Value(static_cast<long long>(fetchMaxCount))})) {
+    return result;
+  }
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 0));
+    if (!bytes) continue;
+    platform::Data data(bytes, bytes + sqlite3_column_bytes(stmt.get(), 0));
+    if (auto detail = DataItemDetail::FromData(data)) result->addItem(std::move(detail));
+  }
+  return result;
+}
+
+std::optional<platform::Data> DataKavroDB::getFirstBinItem(std::string_view dataType) {
+  if (dataType.empty()) return std::nullopt;
+  Statement stmt = prepare(
+      "select `DATA_VALUE` from `DATA_BIN_VALUE` where `DATA_TYPE`=? and `DATA_ADDTIME`<=?"
+      " order by `DATA_ADDTIME` asc, `ID` asc limit 1");
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(timeText())})) return std::nullopt;
+  if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
+  const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 0));
+  auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0));
+  return bytes ? platform::Data(bytes, bytes + size) : platform::Data();
+}
+
+// ---- Housekeeping ----
+
+bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_view dataType,
+                                          std::int64_t maxNewestCount) {
+  if (table.empty() || dataType.empty()) return false;
+  std::int64_t count = tableRows(table, "`DATA_TYPE`=?", {text(dataType)});
+  if (count <= maxNewestCount) return true;
+  const std::string q = quoteIdentifier(table);
+  return execSQL(
+      "delete from " + q + " where `DATA_TYPE`=? and `ID` in (select `ID` from " + q +
+          " where `DATA_TYPE`=? order by `DATA_ADDTIME` asc, `ID` asc limit ?)",
+      {text(dataType), text(dataType),
+       platform::Value(static_cast<long long>(count - std::max<std::int64_t>(maxNewestCount, 0)))});
+}
+
+bool DataKavroDB::removeInvalidItems(std::string_view table, std::string_view dataType) {
+  if (table.empty() || dataType.empty()) return false;
+  return execSQL("delete from " + quoteIdentifier(table) + " where `DATA_TYPE`=? and `DATA_ADDTIME`>?",
+                 {text(dataType), text(timeText())});
+}
+
+void DataKavroDB::cleanAllDataWithDataType(std::string_view dataType) {
+  clearBinData(dataType);
+  clearIntData(dataType);
+  clearStrData(dataType);
+}
+
+std::int64_t DataKavroDB::getBinSize(std::string_view dataType, std::string_view dataKey) {
+  if (dataType.empty()) return 0;
+  std::string sql =
+      "select total(length(`ID`)+length(`DATA_TYPE`)+length(`DATA_VALUE`)+length(`DATA_KEY`)) from "
+      "`DATA_BIN_VALUE`"
+      " where `DATA_TYPE`=?";
+  SqlArgs args{text(dataType)};
+  if (!dataKey.empty()) {
+    sql += " and `DATA_KEY`=?";
+    args.push_back(text(dataKey));
+  }
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), args) || sqlite3_step(stmt.get()) != SQLITE_ROW) return 0;
+  return static_cast<std::int64_t>(sqlite3_column_double(stmt.get(), 0));
+}
+
+std::int64_t DataKavroDB::getSizeOfTable(std::string_view table) {
+  if (table.empty()) return 0;
+  Statement stmt = prepare("select count(*), total(length(`DATA_VALUE`)) from " + quoteIdentifier(table));
+  if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return 0;
+  return sqlite3_column_int64(stmt.get(), 0) * 352 +
+         static_cast<std::int64_t>(sqlite3_column_double(stmt.get(), 1));
+}
+
+bool DataKavroDB::clearDataWithTable(std::string_view table, std::string_view dataType,
+                                     std::string_view dataKey, std::int64_t inSeconds) {
+  if (table.empty() || dataType.empty()) return false;
+  std::string where = "`DATA_TYPE`=?";
+  SqlArgs args{text(dataType)};
+  if (!dataKey.empty()) {
+    // The two cache patterns match by prefix; any other key matches exactly.
+    if (dataKey == "item.%" || dataKey == "items.%") {
+      where += " and substr(`DATA_KEY`,1,?)=?";
+      std::string_view prefix = dataKey.substr(0, dataKey.size() - 1);
+      args.push_back(platform::Value(static_cast<long long>(prefix.size())));
+      args.push_back(text(prefix));
+    } else {
+      where += " and `DATA_KEY`=?";
+      args.push_back(text(dataKey));
+    }
+  }
+  if (inSeconds >= 1) {
+    where += " and (`DATA_ADDTIME`>? or `DATA_ADDTIME`<?)";
+    args.push_back(text(timeText()));
+    args.push_back(text(timeText(-inSeconds)));
+  }
+  if (!isOpen()) return false;
+  return execSQL("delete from " + quoteIdentifier(table) + " where " + where, args);
+}
+
+}  // namespace kavro

@@ -1,0 +1,149 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kit/core/DataItemDetail.h"
+#include "kit/core/DataItemResult.h"
+#include "kit/core/DataSQLiteDB.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Data.h"
+
+namespace kavro {
+
+// The key-value store every feature keeps its settings, login state, caches, histories and
+// dictionaries in. A value is addressed by a data type ("STORE_CACHE_JOB_DETAIL", a family of
+// values) and a key inside it, and lives in the integer, string or binary table. Every row carries
+// the local wall-clock time it was added or last written ("YYYY-MM-DD HH:MM:SS"), which drives
+// ageing and newest-N pruning; rows with the same time count in row-id order. Records and results
+// are kept as binary values under "item.<key>" and "items.<key>".
+//
+// Type and key must be non-empty, else an operation refuses with false, 0, "" or none. A database
+// that failed to open answers every read with its empty value. Time comes from the clock given to
+// setClock(), else from the main run loop's clock. Main thread only.
+class DataKavroDB : public DataSQLiteDB {
+ public:
+  // Opens the file and creates the missing value tables.
+  explicit DataKavroDB(std::string_view name);
+
+  std::string_view TABLE_INT_VALUE() const { return "DATA_INT_VALUE"; }
+  std::string_view TABLE_STR_VALUE() const { return "DATA_STR_VALUE"; }
+  std::string_view TABLE_BIN_VALUE() const { return "DATA_BIN_VALUE"; }
+
+  void setClock(std::shared_ptr<platform::Clock> clock) { clock_ = std::move(clock); }
+
+  // ---- Any of the three tables, by name ----
+  bool hasTypeItem(std::string_view table, std::string_view dataType);
+  bool hasTypeItem(std::string_view table, std::string_view dataType, std::string_view dataKey);
+  std::int64_t removeTypeItem(std::string_view table, std::string_view dataType, std::string_view dataKey);
+  std::int64_t clearAnyTypeData(std::string_view table, std::string_view dataType);
+  bool refreshTypeTime(std::string_view table, std::string_view dataType, std::string_view dataKey);
+  // Writes the map's columns (DATA_VALUE) of the row (type, key) and stamps it with the current
+  // time: the new row id when the row was added, else the number of rows changed; 0 on failure.
+  std::int64_t setItemValue(std::string_view table, std::string_view dataType, std::string_view dataKey,
+                            const platform::Dictionary* data);
+
+  // ---- Integers ----
+  std::int64_t setIntValue(std::string_view dataType, std::string_view dataKey, std::int64_t dataValue);
+  // 0 when missing.
+  std::int64_t getIntValue(std::string_view dataType, std::string_view dataKey);
+  std::int64_t deleteIntValue(std::string_view dataType, std::string_view dataKey);
+  std::int64_t removeIntItem(std::string_view dataType, std::string_view dataKey) {
+    return deleteIntValue(dataType, dataKey);
+  }
+  bool hasIntItem(std::string_view dataType, std::string_view dataKey);
+  std::int64_t clearIntData(std::string_view dataType);
+  bool clearIntDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
+
+  // ---- Text ----
+  std::int64_t setStrValue(std::string_view dataType, std::string_view dataKey, std::string_view dataValue);
+  // "" when missing or NULL.
+  std::string getStrValue(std::string_view dataType, std::string_view dataKey);
+  std::int64_t deleteStrValue(std::string_view dataType, std::string_view dataKey);
+  std::int64_t removeStrItem(std::string_view dataType, std::string_view dataKey) {
+    return deleteStrValue(dataType, dataKey);
+  }
+  bool hasStrItem(std::string_view dataType, std::string_view dataKey);
+  std::int64_t clearStrData(std::string_view dataType);
+  bool clearStrDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
+
+  // ---- Bytes ----
+  std::int64_t setBinValue(std::string_view dataType, std::string_view dataKey,
+                           const platform::Data& dataValue);
+  // None when missing; empty for NULL.
+  std::optional<platform::Data> getBinValue(std::string_view dataType, std::string_view dataKey);
+  std::int64_t deleteBinValue(std::string_view dataType, std::string_view dataKey);
+  std::int64_t removeBinItem(std::string_view dataType, std::string_view dataKey) {
+    return deleteBinValue(dataType, dataKey);
+  }
+  bool hasBinItem(std::string_view dataType, std::string_view dataKey);
+  bool hasBinItem(std::string_view dataType);
+  std::int64_t clearBinData(std::string_view dataType);
+  bool clearBinDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
+
+  // ---- Record and result caches (binary table, "item.<key>" and "items.<key>") ----
+  bool saveItemCache(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data);
+  std::shared_ptr<DataItemDetail> getItemCache(std::string_view dataType, std::string_view dataKey);
+  std::int64_t removeItemCache(std::string_view dataType, std::string_view dataKey);
+  bool saveItemsCache(std::string_view dataType, std::string_view dataKey, const DataItemResult& data);
+  std::shared_ptr<DataItemResult> getItemsCache(std::string_view dataType, std::string_view dataKey);
+  std::int64_t removeItemsCache(std::string_view dataType, std::string_view dataKey);
+  // Clear by age of one record cache, or of every one of the type for an empty key.
+  bool clearItemDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
+  bool clearItemsDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
+  // At most n records of the type's "item." rows, newest first, leaving out rows dated in the
+  // future and rows that do not decode. Never nullptr.
+  std::shared_ptr<DataItemResult> getNewestItemCacheList(std::string_view table, std::string_view dataType,
+                                                         std::int64_t fetchMaxCount);
+  // The type's oldest binary value not dated in the future.
+  std::optional<platform::Data> getFirstBinItem(std::string_view dataType);
+
+  // ---- Housekeeping ----
+  // Deletes the type's oldest rows beyond the newest n.
+  bool keepItemsWithOnlyNewest(std::string_view table, std::string_view dataType,
+                               std::int64_t maxNewestCount);
+  // Deletes the type's rows dated in the future (left by a clock set back).
+  bool removeInvalidItems(std::string_view table, std::string_view dataType);
+  // The type in the binary, integer and string tables, in that order.
+  void cleanAllDataWithDataType(std::string_view dataType);
+  // Stored length of the type's binary rows (only the key's row when a key is given).
+  std::int64_t getBinSize(std::string_view dataType, std::string_view dataKey);
+  // An estimate in bytes: 352 per row plus the values' lengths.
+  std::int64_t getSizeOfTable(std::string_view table);
+
+  // Clear by age: every row of the type (and key; "item.%" and "items.%" match the record and
+  // result caches) that is older than inSeconds or dated in the future; with inSeconds 0 or less,
+  // every such row.
+  bool clearDataWithTable(std::string_view table, std::string_view dataType, std::string_view dataKey,
+                          std::int64_t inSeconds);
+
+  // The current local time as the store writes it, moved by offsetSeconds.
+  std::string timeText(std::int64_t offsetSeconds = 0) const;
+
+ protected:
+  void createTableIfMissing(std::string_view table, std::string_view createSql);
+
+ private:
+  enum TableId { IntTable, StrTable, BinTable };
+  // Statement texts for one value table, built once.
+  struct TableSql {
+    std::string name;
+    std::string select, update, insert, remove, exists, existsType, clearType;
+  };
+  static TableSql makeTableSql(std::string_view name);
+  const TableSql* sqlFor(std::string_view table) const;
+
+  std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                        const platform::Value& value);
+  std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
+  bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
+
+  TableSql tables_[3];
+  std::shared_ptr<platform::Clock> clock_;
+  mutable std::int64_t cachedSecond_ = INT64_MIN;
+  mutable std::string cachedTime_;
+};
+
+}  // namespace kavro

@@ -1,0 +1,446 @@
+#include "kit/core/DataSQLiteDB.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "kit/core/DataItemResult.h"
+#include "kit/core/FSManager.h"
+#include "platform/foundation/FileManager.h"
+
+namespace kavro {
+
+namespace {
+
+// Statements the operations build come in few shapes; past this many, new ones are not kept.
+constexpr std::size_t MaxKeptStatements = 128;
+
+std::string columnText(sqlite3_stmt* stmt, int column) {
+  const unsigned char* text = sqlite3_column_text(stmt, column);
+  if (!text) return {};
+  return std::string(reinterpret_cast<const char*>(text),
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+SqlRow readRow(sqlite3_stmt* stmt, const std::vector<std::string>& names) {
+  auto row = platform::MutableDictionary::create();
+  for (int i = 0; i < static_cast<int>(names.size()); ++i)
+    row->setObject(platform::Value(columnText(stmt, i)), names[i]);
+  return row;
+}
+
+std::vector<std::string> columnNames(sqlite3_stmt* stmt) {
+  std::vector<std::string> names;
+  int n = sqlite3_column_count(stmt);
+  names.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const char* name = sqlite3_column_name(stmt, i);
+    names.emplace_back(name ? name : "");
+  }
+  return names;
+}
+
+void appendClause(std::string& sql, std::string_view keyword, std::optional<std::string_view> clause) {
+  if (!clause) return;
+  sql += keyword;
+  sql += *clause;
+}
+
+}  // namespace
+
+// ---- Statement guard ----
+
+DataSQLiteDB::Statement::Statement(Statement&& other) noexcept
+    : stmt_(std::exchange(other.stmt_, nullptr)), busy_(std::exchange(other.busy_, nullptr)) {}
+
+DataSQLiteDB::Statement& DataSQLiteDB::Statement::operator=(Statement&& other) noexcept {
+  if (this != &other) {
+    release();
+    stmt_ = std::exchange(other.stmt_, nullptr);
+    busy_ = std::exchange(other.busy_, nullptr);
+  }
+  return *this;
+}
+
+DataSQLiteDB::Statement::~Statement() { release(); }
+
+void DataSQLiteDB::Statement::release() {
+  if (!stmt_) return;
+  if (busy_) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    *busy_ = false;
+  } else {
+    sqlite3_finalize(stmt_);
+  }
+  stmt_ = nullptr;
+  busy_ = nullptr;
+}
+
+// ---- Opening ----
+
+DataSQLiteDB::DataSQLiteDB(std::string_view name) : name_(name) { open(); }
+
+DataSQLiteDB::~DataSQLiteDB() { close(); }
+
+void DataSQLiteDB::open() {
+  auto path = name_.empty() ? std::nullopt : FSManager::getDbFullPath(name_);
+  if (!path) {
+    errorMessage_ = "Open db " + name_ + " Error!";
+    return;
+  }
+  path_ = *path;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+      sqlite3_close(db_);
+      db_ = nullptr;
+      errorMessage_ = "Open db " + name_ + " Error!";
+      return;
+    }
+    if (passesIntegrityCheck()) return;
+    // Damaged: keep the file for inspection and start over with an empty database.
+    sqlite3_close(db_);
+    db_ = nullptr;
+    if (attempt == 0) moveDamagedFileAside();
+    if (!damagedFileMovedTo_) break;
+  }
+  errorMessage_ = "Open db " + name_ + " Error!";
+}
+
+bool DataSQLiteDB::passesIntegrityCheck() {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, "PRAGMA quick_check", -1, &stmt, nullptr) != SQLITE_OK) {
+    int code = sqlite3_errcode(db_) & 0xff;
+    // Only a file that SQLite calls damaged goes aside; other trouble (locks, I/O) is reported.
+    return code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
+  }
+  bool ok = true;
+  int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) {
+    ok = columnText(stmt, 0) == "ok";
+  } else {
+    int code = sqlite3_errcode(db_) & 0xff;
+    ok = code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
+  }
+  sqlite3_finalize(stmt);
+  return ok;
+}
+
+void DataSQLiteDB::moveDamagedFileAside() {
+  std::string target = path_ + ".damaged";
+  for (int n = 1; platform::FileManager::fileExistsAtPath(target); ++n) {
+    target = path_ + ".damaged-" + std::to_string(n);
+  }
+  if (!platform::FileManager::moveItemAtPath(path_, target)) return;
+  // A journal left beside the damaged file belongs to it, not to the new one.
+  for (const char* side : {"-journal", "-wal", "-shm"}) {
+    std::string from = path_ + side;
+    if (platform::FileManager::fileExistsAtPath(from))
+      platform::FileManager::moveItemAtPath(from, target + side);
+  }
+  damagedFileMovedTo_ = target;
+  errorMessage_ = "Damaged db " + name_ + " moved to " + target;
+}
+
+void DataSQLiteDB::finalizeKept() {
+  for (auto& [sql, kept] : kept_) sqlite3_finalize(kept->stmt);
+  kept_.clear();
+}
+
+void DataSQLiteDB::close() {
+  if (!db_) return;
+  finalizeKept();
+  sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+// ---- Errors ----
+
+void DataSQLiteDB::setErrorCString(const char* message) {
+  if (message) {
+    errorMessage_ = std::string(message);
+  } else {
+    errorMessage_.reset();
+  }
+}
+
+void DataSQLiteDB::setErrorFromDb() {
+  if (db_) setErrorCString(sqlite3_errmsg(db_));
+}
+
+std::string DataSQLiteDB::quoteIdentifier(std::string_view name) {
+  std::string out = "`";
+  for (char c : name) {
+    out += c;
+    if (c == '`') out += '`';
+  }
+  out += '`';
+  return out;
+}
+
+// ---- Statements ----
+
+DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
+  if (!db_ || sql.empty()) return {};
+  auto it = kept_.find(sql);
+  if (it != kept_.end() && !it->second->busy) {
+    it->second->busy = true;
+    return Statement(it->second->stmt, &it->second->busy);
+  }
+  bool keep = it == kept_.end() && kept_.size() < MaxKeptStatements;
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                              keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, nullptr);
+  if (rc != SQLITE_OK || !stmt) {
+    setErrorFromDb();
+    sqlite3_finalize(stmt);
+    return {};
+  }
+  if (!keep) return Statement(stmt, nullptr);
+  auto kept = std::make_unique<Kept>();
+  kept->stmt = stmt;
+  kept->busy = true;
+  bool* busy = &kept->busy;
+  kept_.emplace(std::string(sql), std::move(kept));
+  return Statement(stmt, busy);
+}
+
+bool DataSQLiteDB::bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value) {
+  int rc = SQLITE_MISUSE;
+  using Kind = platform::Value::Kind;
+  switch (value.kind()) {
+    case Kind::String: {
+      const std::string& s = value.stringValue();
+      rc = sqlite3_bind_text64(stmt, index, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    }
+    case Kind::Bytes: {
+      const platform::Data& d = value.bytesValue();
+      rc = d.empty() ? sqlite3_bind_zeroblob(stmt, index, 0)
+                     : sqlite3_bind_blob64(stmt, index, d.data(), d.size(), SQLITE_TRANSIENT);
+      break;
+    }
+    case Kind::Bool:
+    case Kind::Int:
+      rc = sqlite3_bind_int64(stmt, index, value.intValue());
+      break;
+    case Kind::UInt: {
+      std::uint64_t u = value.uintValue();
+      rc = u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+               ? sqlite3_bind_int64(stmt, index, static_cast<std::int64_t>(u))
+               : sqlite3_bind_double(stmt, index, static_cast<double>(u));
+      break;
+    }
+    case Kind::Double: {
+      // A number whose text has no decimal point goes in as an integer.
+      double d = value.doubleValue();
+      bool integral = std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 9.2e18;
+      rc = integral ? sqlite3_bind_int64(stmt, index, static_cast<std::int64_t>(d))
+                    : sqlite3_bind_double(stmt, index, d);
+      break;
+    }
+    default:
+      return false;
+  }
+  if (rc != SQLITE_OK) {
+    setErrorFromDb();
+    return false;
+  }
+  return true;
+}
+
+bool DataSQLiteDB::bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (!bindValue(stmt, first + static_cast<int>(i), args[i])) return false;
+  }
+  return true;
+}
+
+bool DataSQLiteDB::stepDone(sqlite3_stmt* stmt) {
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    setErrorFromDb();
+    return false;
+  }
+  return true;
+}
+
+std::int64_t DataSQLiteDB::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
+std::int64_t DataSQLiteDB::lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+bool DataSQLiteDB::execSQL(std::string_view sql) {
+  if (!db_ || sql.empty()) return false;
+  char* error = nullptr;
+  std::string text(sql);
+  if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    setErrorCString(error ? error : sqlite3_errmsg(db_));
+    sqlite3_free(error);
+    return false;
+  }
+  return true;
+}
+
+bool DataSQLiteDB::execSQL(std::string_view sql, const SqlArgs& args) {
+  Statement stmt = prepare(sql);
+  return stmt && bindArgs(stmt.get(), args) && stepDone(stmt.get());
+}
+
+sqlite3_stmt* DataSQLiteDB::query(std::string_view sql) {
+  if (!db_ || sql.empty()) return nullptr;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+    setErrorFromDb();
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  return stmt;
+}
+
+std::optional<std::vector<SqlRow>> DataSQLiteDB::get_all(std::string_view sql, const SqlArgs& args) {
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), args)) return std::nullopt;
+  std::vector<SqlRow> rows;
+  std::vector<std::string> names;
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    if (names.empty()) names = columnNames(stmt.get());
+    rows.push_back(readRow(stmt.get(), names));
+  }
+  if (rc != SQLITE_DONE) setErrorFromDb();
+  return rows;
+}
+
+std::optional<SqlRow> DataSQLiteDB::get_one(std::string_view sql, const SqlArgs& args) {
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), args)) return std::nullopt;
+  int rc = sqlite3_step(stmt.get());
+  if (rc == SQLITE_ROW) return readRow(stmt.get(), columnNames(stmt.get()));
+  if (rc != SQLITE_DONE) setErrorFromDb();
+  return platform::MutableDictionary::create();
+}
+
+std::optional<std::string> DataSQLiteDB::get_cell(std::string_view sql, const SqlArgs& args) {
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), args)) return std::nullopt;
+  int rc = sqlite3_step(stmt.get());
+  if (rc == SQLITE_ROW) return columnText(stmt.get(), 0);
+  if (rc != SQLITE_DONE) setErrorFromDb();
+  return std::nullopt;
+}
+
+std::shared_ptr<DataItemResult> DataSQLiteDB::queryStruct(std::string_view table,
+                                                          std::optional<std::string_view> whereParam,
+                                                          std::optional<std::string_view> orderBy,
+                                                          const SqlArgs& whereArgs) {
+  if (table.empty()) return nullptr;
+  std::string sql = "select * from " + quoteIdentifier(table);
+  appendClause(sql, " where ", whereParam);
+  appendClause(sql, " order by ", orderBy);
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), whereArgs)) return nullptr;
+  auto result = DataItemResult::create();
+  std::vector<std::string> names;
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    if (names.empty()) names = columnNames(stmt.get());
+    auto detail = DataItemDetail::newDetail();
+    for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+      detail->dictData()->setObject(platform::Value(columnText(stmt.get(), i)), names[i]);
+    }
+    result->dataList().push_back(std::move(detail));
+  }
+  if (rc != SQLITE_DONE) setErrorFromDb();
+  result->setMaxCount(static_cast<std::uint32_t>(std::min<std::size_t>(result->count(), UINT32_MAX)));
+  return result;
+}
+
+std::int64_t DataSQLiteDB::insert(std::string_view table, const platform::Dictionary& data) {
+  if (!db_ || table.empty() || data.empty()) return 0;
+  std::string columns;
+  std::string marks;
+  SqlArgs args;
+  args.reserve(data.count());
+  data.enumerate([&](const std::string& key, const platform::Value& value) {
+    if (key.empty()) return true;
+    if (!args.empty()) {
+      columns += ',';
+      marks += ',';
+    }
+    columns += quoteIdentifier(key);
+    marks += '?';
+    args.push_back(value);
+    return true;
+  });
+  if (args.empty()) return 0;
+  Statement stmt =
+      prepare("insert into " + quoteIdentifier(table) + "(" + columns + ") values (" + marks + ")");
+  if (!stmt || !bindArgs(stmt.get(), args) || !stepDone(stmt.get())) return 0;
+  return lastInsertRowId();
+}
+
+std::int64_t DataSQLiteDB::update(std::string_view table, const platform::Dictionary& data,
+                                  std::optional<std::string_view> whereParam, const SqlArgs& whereArgs) {
+  if (!db_ || table.empty() || data.empty()) return 0;
+  std::string sets;
+  SqlArgs args;
+  args.reserve(data.count() + whereArgs.size());
+  data.enumerate([&](const std::string& key, const platform::Value& value) {
+    if (key.empty()) return true;
+    if (!args.empty()) sets += ',';
+    sets += quoteIdentifier(key) + "=?";
+    args.push_back(value);
+    return true;
+  });
+  if (args.empty()) return 0;
+  args.insert(args.end(), whereArgs.begin(), whereArgs.end());
+  std::string sql = "update " + quoteIdentifier(table) + " set " + sets;
+  appendClause(sql, " where ", whereParam);
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), args) || !stepDone(stmt.get())) return 0;
+  return changes();
+}
+
+std::int64_t DataSQLiteDB::delete_(std::string_view table, std::optional<std::string_view> whereParam,
+                                   const SqlArgs& whereArgs) {
+  if (!db_ || table.empty()) return 0;
+  std::string sql = "delete from " + quoteIdentifier(table);
+  appendClause(sql, " where ", whereParam);
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), whereArgs) || !stepDone(stmt.get())) return 0;
+  return changes();
+}
+
+std::int64_t DataSQLiteDB::tableRows(std::string_view table, std::optional<std::string_view> whereParam,
+                                     const SqlArgs& whereArgs) {
+  if (!db_ || table.empty()) return 0;
+  std::string sql = "select count(*) from " + quoteIdentifier(table);
+  appendClause(sql, " where ", whereParam);
+  Statement stmt = prepare(sql);
+  if (!stmt || !bindArgs(stmt.get(), whereArgs)) return 0;
+  if (sqlite3_step(stmt.get()) != SQLITE_ROW) {
+    setErrorFromDb();
+    return 0;
+  }
+  return sqlite3_column_int64(stmt.get(), 0);
+}
+
+bool DataSQLiteDB::hasTable(std::string_view name) {
+  if (name.empty()) return false;
+  return tableRows("sqlite_master", "`type`='table' and `name`=?", {platform::Value(name)}) > 0;
+}
+
+bool DataSQLiteDB::truncateTable(std::string_view table) {
+  if (!db_ || table.empty()) return false;
+  if (!execSQL("DELETE FROM " + quoteIdentifier(table), {})) return false;
+  // Only tables with an autoincrement key have a sequence to reset.
+  if (hasTable("sqlite_sequence"))
+    execSQL("UPDATE sqlite_sequence SET seq=0 WHERE name=?", {platform::Value(table)});
+  return true;
+}
+
+}  // namespace kavro

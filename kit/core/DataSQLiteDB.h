@@ -1,0 +1,154 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Value.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kavro {
+
+class DataItemResult;
+
+// Values bound, in order, to the "?" parameters of a statement: text, bytes (a blob), numbers
+// (integral ones as 64-bit integers, others as doubles) and booleans (0 or 1). Bytes are copied
+// when bound. Any other value makes the statement fail.
+using SqlArgs = std::vector<platform::Value>;
+// One result row: every column's name and its value as text ("" for NULL).
+using SqlRow = std::shared_ptr<platform::MutableDictionary>;
+
+// A thin object around one SQLite database file in the data folder (Documents/kavro_client_data).
+// Statements are text; values always travel as bound parameters. Table and column names are
+// quoted as identifiers; where- and order-clauses are the caller's text, appended when present
+// (an empty one makes the statement fail). Nothing raises: failures give false, 0, none or an
+// empty list and leave the database's text in getErrorMessage().
+//
+// A file that is not a database or fails the integrity check at opening (damaged, truncated) is
+// moved aside and an empty database takes its place; damagedFileMovedTo() tells where it went.
+//
+// Main thread only; one handle per object.
+class DataSQLiteDB {
+ public:
+  // Opens (or creates) Documents/kavro_client_data/name. A failure leaves the object closed, with
+  // "Open db <name> Error!" as the error message; every operation then fails softly.
+  explicit DataSQLiteDB(std::string_view name);
+  virtual ~DataSQLiteDB();
+  DataSQLiteDB(const DataSQLiteDB&) = delete;
+  DataSQLiteDB& operator=(const DataSQLiteDB&) = delete;
+
+  bool isOpen() const { return db_ != nullptr; }
+  const std::string& name() const { return name_; }
+  // "" when the data folder could not be made.
+  const std::string& path() const { return path_; }
+  const std::optional<std::string>& damagedFileMovedTo() const { return damagedFileMovedTo_; }
+
+  // One or more statements without results and without values.
+  bool execSQL(std::string_view sql);
+  // One statement with bound values.
+  bool execSQL(std::string_view sql, const SqlArgs& args);
+  // A prepared statement the caller steps and finalizes (sqlite3_finalize); nullptr on failure.
+  sqlite3_stmt* query(std::string_view sql);
+  // Every row; none when the statement cannot be prepared, an empty list for no rows.
+  std::optional<std::vector<SqlRow>> get_all(std::string_view sql, const SqlArgs& args = {});
+  // The first row (an empty map for no rows); none when the statement cannot be prepared.
+  std::optional<SqlRow> get_one(std::string_view sql, const SqlArgs& args = {});
+  // The first row's first column as text; none when there is no row.
+  std::optional<std::string> get_cell(std::string_view sql, const SqlArgs& args = {});
+  // "select * from table [where ...] [order by ...]" as one record per row; nullptr on failure.
+  std::shared_ptr<DataItemResult> queryStruct(std::string_view table,
+                                              std::optional<std::string_view> whereParam,
+                                              std::optional<std::string_view> orderBy,
+                                              const SqlArgs& whereArgs = {});
+
+  // The new row id, 0 on failure. Columns are the map's non-empty keys, in its order.
+  std::int64_t insert(std::string_view table, const platform::Dictionary& data);
+  // Rows changed, 0 on failure. The where-values bind after the map's.
+  std::int64_t update(std::string_view table, const platform::Dictionary& data,
+                      std::optional<std::string_view> whereParam, const SqlArgs& whereArgs = {});
+  // Rows deleted, 0 on failure.
+  std::int64_t delete_(std::string_view table, std::optional<std::string_view> whereParam,
+                       const SqlArgs& whereArgs = {});
+  // Row count, 0 on failure.
+  std::int64_t tableRows(std::string_view table, std::optional<std::string_view> whereParam,
+                         const SqlArgs& whereArgs = {});
+  bool hasTable(std::string_view name);
+
+  bool begin() { return execSQL("BEGIN"); }
+  bool commit() { return execSQL("COMMIT"); }
+  bool rollback() { return execSQL("ROLLBACK"); }
+  // Deletes every row and resets the table's autoincrement sequence where it has one.
+  bool truncateTable(std::string_view table);
+  bool compressDB() { return execSQL("VACUUM"); }
+
+  // None until something failed.
+  const std::optional<std::string>& getErrorMessage() const { return errorMessage_; }
+  void setErrorMessage(std::optional<std::string> message) { errorMessage_ = std::move(message); }
+  void setErrorCString(const char* message);
+
+  void close();
+
+  // `name` with embedded backticks doubled.
+  static std::string quoteIdentifier(std::string_view name);
+
+ protected:
+  // A statement in use: a kept one is reset and unbound when the guard goes, any other finalized.
+  class Statement {
+   public:
+    Statement() = default;
+    Statement(sqlite3_stmt* stmt, bool* busy) : stmt_(stmt), busy_(busy) {}
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    ~Statement();
+    sqlite3_stmt* get() const { return stmt_; }
+    explicit operator bool() const { return stmt_ != nullptr; }
+
+   private:
+    void release();
+    sqlite3_stmt* stmt_ = nullptr;
+    bool* busy_ = nullptr;  // set for a kept statement
+  };
+
+  // Prepares sql, or reuses the copy kept from an earlier call (statements the operations build
+  // have a small, fixed set of shapes). An empty guard on failure, with the error message set.
+  Statement prepare(std::string_view sql);
+  // Binds args to parameters first, first + 1, ...; false (error message set when SQLite gave one).
+  bool bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first = 1);
+  bool bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value);
+  // Steps a statement without rows to its end; false with the error message on failure.
+  bool stepDone(sqlite3_stmt* stmt);
+  std::int64_t changes() const;
+  std::int64_t lastInsertRowId() const;
+  sqlite3* handle() const { return db_; }
+
+ private:
+  void open();
+  bool passesIntegrityCheck();
+  void moveDamagedFileAside();
+  void finalizeKept();
+  void setErrorFromDb();
+
+  struct Kept {
+    sqlite3_stmt* stmt = nullptr;
+    bool busy = false;
+  };
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+
+  sqlite3* db_ = nullptr;
+  std::string name_;
+  std::string path_;
+  std::optional<std::string> errorMessage_;
+  std::optional<std::string> damagedFileMovedTo_;
+  std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
+};
+
+}  // namespace kavro

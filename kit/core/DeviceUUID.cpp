@@ -1,0 +1,99 @@
+#include "kit/core/DeviceUUID.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "kit/core/StringMisc.h"
+#include "platform/crypto/Digest.h"
+#include "platform/crypto/Random.h"
+#include "platform/crypto/Uuid.h"
+#include "platform/foundation/Dictionary.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/system/Pasteboard.h"
+
+namespace kavro::device {
+
+namespace {
+
+constexpr std::string_view CheckSalt = "mirel_19980605";
+
+// The identifier of a valid record: both entries text, and the check value matching.
+std::optional<std::string> udidOfRecord(const platform::Dictionary* record) {
+  if (!record) return std::nullopt;
+  const platform::Value* udid = record->objectForKey(DeviceUDIDKey);
+  const platform::Value* check = record->objectForKey(DeviceUDIDCheckKey);
+  if (!udid || !check || !udid->isString() || !check->isString()) return std::nullopt;
+  if (udid->stringValue().empty() || check->stringValue() != checkValueOf(udid->stringValue()))
+    return std::nullopt;
+  return udid->stringValue();
+}
+
+std::shared_ptr<platform::MutableDictionary> recordFor(const std::string& udid) {
+  auto record = platform::MutableDictionary::create();
+  record->setObject(platform::Value(udid), DeviceUDIDKey);
+  record->setObject(platform::Value(checkValueOf(udid)), DeviceUDIDCheckKey);
+  return record;
+}
+
+std::optional<std::string> restoreUDIDFromLocal() {
+  auto record = platform::UserDefaults::standardUserDefaults().dictionaryForKey(DeviceUDIDDefaultsKey);
+  return udidOfRecord(record.get());
+}
+
+std::optional<std::string> restoreUDIDFromPasteboard() {
+  auto pasteboard = platform::Pasteboard::pasteboardWithName(DeviceUDIDPasteboardName, false);
+  if (!pasteboard) return std::nullopt;
+  auto data = pasteboard->dataForPasteboardType(DeviceUDIDPasteboardType);
+  if (!data) return std::nullopt;
+  auto root = platform::KeyedUnarchiver::unarchiveObjectWithData(*data);
+  if (!root) return std::nullopt;
+  auto record = root->dictionaryValue();
+  auto udid = udidOfRecord(record.get());
+  if (!udid) return std::nullopt;
+  auto& defaults = platform::UserDefaults::standardUserDefaults();
+  defaults.setObject(platform::Value(recordFor(*udid)), DeviceUDIDDefaultsKey);
+  defaults.synchronize();
+  return udid;
+}
+
+std::string generateAndSaveToLocal() {
+  std::string udid = createNewUDID();
+  auto record = recordFor(udid);
+  if (auto pasteboard = platform::Pasteboard::pasteboardWithName(DeviceUDIDPasteboardName, true)) {
+    pasteboard->setData(platform::KeyedArchiver::archivedDataWithRootObject(platform::Value(record)),
+                        DeviceUDIDPasteboardType);
+  }
+  auto& defaults = platform::UserDefaults::standardUserDefaults();
+  defaults.setObject(platform::Value(record), DeviceUDIDDefaultsKey);
+  defaults.synchronize();
+  return udid;
+}
+
+}  // namespace
+
+std::string checkValueOf(std::string_view udid) {
+  std::string salted(udid);
+  salted += CheckSalt;
+  return str::md5(salted).value_or("");
+}
+
+std::string createNewUDID() {
+  std::string text = platform::createUuidString();
+  std::string udid = platform::hexString(platform::md5(text));
+  char tail[9];
+  std::snprintf(tail, sizeof tail, "%08x", static_cast<unsigned>(platform::randomUInt32() % 4294967295u));
+  return udid + tail;
+}
+
+std::string getUDID() {
+  if (auto udid = restoreUDIDFromLocal()) return *udid;
+  if (auto udid = restoreUDIDFromPasteboard()) return *udid;
+  return generateAndSaveToLocal();
+}
+
+std::string getUUID() { return str::md5(getUDID()).value_or(""); }
+
+}  // namespace kavro::device

@@ -1,0 +1,159 @@
+#include "platform/foundation/Environment.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+#include "platform/foundation/FileManager.h"
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kDefaultHost = "http://127.0.0.1";
+
+struct Settings {
+  std::string homeRoot;
+  std::string resourceRoot;
+  std::optional<std::string> bundleName;
+  std::optional<std::string> versionString;
+  std::optional<std::string> buildNumber;
+  std::optional<std::vector<std::string>> urlSchemes;
+  std::string apiHostUrl;
+  std::string mapHostUrl;
+};
+
+std::mutex& lock() {
+  static std::mutex m;
+  return m;
+}
+
+Settings& settings() {
+  static Settings s;
+  return s;
+}
+
+std::string envOr(const char* name, std::string fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::string(v) : fallback;
+}
+
+std::string userHome() {
+  if (const char* h = std::getenv("HOME"); h && *h) return h;
+  struct passwd pw, *found = nullptr;
+  char buf[4096];
+  if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir)
+    return found->pw_dir;
+  return "/tmp";
+}
+
+std::string programFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(".") : exe.parent_path().string();
+}
+
+// The folder under the home root, created when missing.
+std::string homeFolder(std::string_view relative) {
+  std::string path = Environment::homeRoot();
+  if (!relative.empty()) path += "/" + std::string(relative);
+  FileManager::createDirectoryAtPath(path, true);
+  return path;
+}
+
+template <class T>
+T read(const T& field) {
+  std::lock_guard<std::mutex> g(lock());
+  return field;
+}
+
+template <class T>
+void write(T& field, T value) {
+  std::lock_guard<std::mutex> g(lock());
+  field = std::move(value);
+}
+
+}  // namespace
+
+std::string Environment::homeRoot() {
+  std::string root = read(settings().homeRoot);
+  if (root.empty()) root = envOr("KAVRO_HOME", userHome() + "/.kavro");
+  FileManager::createDirectoryAtPath(root, true);
+  return root;
+}
+
+std::string Environment::setHomeRoot(std::string path) {
+  std::lock_guard<std::mutex> g(lock());
+  std::swap(settings().homeRoot, path);
+  return path;
+}
+
+std::string Environment::documentsPath() { return homeFolder("Documents"); }
+std::string Environment::libraryPath() { return homeFolder("Library"); }
+std::string Environment::cachesPath() { return homeFolder("Library/Caches"); }
+std::string Environment::tmpPath() { return homeFolder("tmp"); }
+
+std::string Environment::resourceRoot() {
+  std::string root = read(settings().resourceRoot);
+  if (root.empty()) root = envOr("KAVRO_RESOURCES", programFolder() + "/resources");
+  return root;
+}
+
+std::string Environment::setResourceRoot(std::string path) {
+  std::lock_guard<std::mutex> g(lock());
+  std::swap(settings().resourceRoot, path);
+  return path;
+}
+
+std::optional<std::string> Environment::resourcePath(std::string_view name) {
+  if (name.empty() || name.front() == '/') return std::nullopt;
+  for (const auto& part : std::filesystem::path(name))
+    if (part == "..") return std::nullopt;
+  std::string path = resourceRoot() + "/" + std::string(name);
+  if (!FileManager::fileExistsAtPath(path)) return std::nullopt;
+  return path;
+}
+
+std::string Environment::bundleName() { return read(settings().bundleName).value_or("Kavro"); }
+void Environment::setBundleName(std::string name) {
+  write(settings().bundleName, std::optional(std::move(name)));
+}
+
+std::string Environment::versionString() { return read(settings().versionString).value_or("2.4.2"); }
+void Environment::setVersionString(std::string version) {
+  write(settings().versionString, std::optional(std::move(version)));
+}
+
+std::string Environment::buildNumber() { return read(settings().buildNumber).value_or("2.4.2"); }
+void Environment::setBuildNumber(std::string build) {
+  write(settings().buildNumber, std::optional(std::move(build)));
+}
+
+std::vector<std::string> Environment::urlSchemes() {
+  return read(settings().urlSchemes).value_or(std::vector<std::string>{"kavroapp"});
+}
+void Environment::setUrlSchemes(std::vector<std::string> schemes) {
+  write(settings().urlSchemes, std::optional(std::move(schemes)));
+}
+
+std::string Environment::apiHostUrl() {
+  std::string url = read(settings().apiHostUrl);
+  return url.empty() ? envOr("KAVRO_API_URL", kDefaultHost) : url;
+}
+void Environment::setApiHostUrl(std::string url) { write(settings().apiHostUrl, std::move(url)); }
+
+std::string Environment::mapHostUrl() {
+  std::string url = read(settings().mapHostUrl);
+  return url.empty() ? envOr("KAVRO_MAP_URL", kDefaultHost) : url;
+}
+void Environment::setMapHostUrl(std::string url) { write(settings().mapHostUrl, std::move(url)); }
+
+void Environment::reset() {
+  std::lock_guard<std::mutex> g(lock());
+  settings() = Settings{};
+}
+
+}  // namespace platform

@@ -1,0 +1,188 @@
+#include "platform/xml/XMLParser.h"
+
+#include <expat.h>
+
+#include <climits>
+
+namespace platform {
+
+struct XMLParser::Impl {
+  explicit Impl(XMLParser& owner) : owner(owner), parser(XML_ParserCreate(nullptr)) {
+    if (!parser) throw MallocException("cannot create the XML parser");
+    XML_SetUserData(parser, this);
+    XML_SetElementHandler(parser, &Impl::onStart, &Impl::onEnd);
+    XML_SetCharacterDataHandler(parser, &Impl::onCharacters);
+    XML_SetStartDoctypeDeclHandler(parser, &Impl::onDoctype);
+    XML_SetEntityDeclHandler(parser, &Impl::onEntityDecl);
+    XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  }
+  ~Impl() { XML_ParserFree(parser); }
+
+  XMLParser& owner;
+  XML_Parser parser;
+  std::shared_ptr<XMLParserDelegate> delegate;  // held while a piece is parsed
+  std::string text;
+  std::vector<XMLAttribute> attributes;
+  std::size_t inputSize = 0;
+  int depth = 0;
+  bool started = false;
+  bool stopped = false;  // an error, an abort or the end: no more callbacks
+  bool aborted = false;
+  bool finished = false;
+  std::optional<Error> pendingError;  // a limit hit inside a handler
+
+  void flushText() {
+    if (text.empty()) return;
+    if (delegate) delegate->foundCharacters(owner, text);
+    text.clear();
+  }
+
+  void stopWith(XMLParserErrorCode code, std::string message) {
+    pendingError = Error{std::string(XMLParserErrorDomain), code, std::move(message), nullptr, nullptr};
+    stopped = true;
+    XML_StopParser(parser, XML_FALSE);
+  }
+
+  static void onStart(void* data, const XML_Char* name, const XML_Char** atts) {
+    auto* self = static_cast<Impl*>(data);
+    if (self->stopped) return;
+    if (++self->depth > self->owner.maximumDepth_) {
+      self->stopWith(XMLParserDepthLimitError,
+                     "Elements are nested deeper than " + std::to_string(self->owner.maximumDepth_) + " levels");
+      return;
+    }
+    self->flushText();
+    if (self->stopped || !self->delegate) return;
+    self->attributes.clear();
+    for (const XML_Char** a = atts; a && a[0]; a += 2) self->attributes.push_back({a[0], a[1]});
+    self->delegate->didStartElement(self->owner, name, self->attributes);
+  }
+
+  static void onEnd(void* data, const XML_Char* name) {
+    auto* self = static_cast<Impl*>(data);
+    if (self->stopped) return;
+    --self->depth;
+    self->flushText();
+    if (self->stopped || !self->delegate) return;
+    self->delegate->didEndElement(self->owner, name);
+  }
+
+  static void onCharacters(void* data, const XML_Char* s, int len) {
+    auto* self = static_cast<Impl*>(data);
+    if (self->stopped) return;
+    self->text.append(s, static_cast<std::size_t>(len));
+  }
+
+  static void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError, "Document type declarations are not allowed");
+  }
+
+  static void onEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                           const XML_Char*, const XML_Char*) {
+    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError, "Entity declarations are not allowed");
+  }
+};
+
+XMLParser::XMLParser(std::weak_ptr<XMLParserDelegate> delegate) : delegate_(std::move(delegate)) {}
+
+XMLParser::~XMLParser() = default;
+
+bool XMLParser::parse(const Data& document) { return parse(viewOfData(document)); }
+
+bool XMLParser::parse(std::string_view document) {
+  impl_.reset();
+  error_.reset();
+  return parseChunk(document) && finish();
+}
+
+bool XMLParser::parseChunk(std::string_view piece) { return feed(piece.data(), piece.size(), false); }
+
+bool XMLParser::finish() { return feed("", 0, true); }
+
+void XMLParser::abortParsing() {
+  if (!impl_) impl_ = std::make_unique<Impl>(*this);
+  if (impl_->stopped) return;
+  impl_->stopped = true;
+  impl_->aborted = true;
+  error_ = Error{std::string(XMLParserErrorDomain), XMLParserDelegateAbortedParseError, "The parse was aborted", nullptr,
+                 nullptr};
+  XML_StopParser(impl_->parser, XML_FALSE);
+}
+
+std::int64_t XMLParser::lineNumber() const {
+  return impl_ ? static_cast<std::int64_t>(XML_GetCurrentLineNumber(impl_->parser)) : 0;
+}
+
+std::int64_t XMLParser::columnNumber() const {
+  return impl_ ? static_cast<std::int64_t>(XML_GetCurrentColumnNumber(impl_->parser)) + 1 : 0;
+}
+
+bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
+  if (!impl_) impl_ = std::make_unique<Impl>(*this);
+  Impl& impl = *impl_;
+  if (impl.stopped) return false;
+
+  impl.delegate = delegate_.lock();
+  struct Release {
+    Impl& impl;
+    ~Release() { impl.delegate.reset(); }
+  } release{impl};
+
+  if (!impl.started) {
+    impl.started = true;
+    if (impl.delegate) impl.delegate->parserDidStartDocument(*this);
+    if (impl.stopped) return false;
+  }
+
+  Error failure;
+  bool failed = false;
+  if (length > maximumInputSize_ - std::min(impl.inputSize, maximumInputSize_)) {
+    impl.stopped = true;
+    failure = Error{std::string(XMLParserErrorDomain), XMLParserSizeLimitError,
+                    "The document is larger than " + std::to_string(maximumInputSize_) + " bytes", nullptr, nullptr};
+    failed = true;
+  } else {
+    impl.inputSize += length;
+    // Expat takes an int length: large pieces go in slices.
+    constexpr std::size_t slice = INT_MAX / 2;
+    XML_Status status = XML_STATUS_OK;
+    do {
+      std::size_t n = std::min(length, slice);
+      bool last = isFinal && n == length;
+      status = XML_Parse(impl.parser, bytes, static_cast<int>(n), last ? XML_TRUE : XML_FALSE);
+      bytes += n;
+      length -= n;
+    } while (status == XML_STATUS_OK && length > 0);
+
+    if (impl.aborted) return false;
+    if (impl.pendingError) {
+      failure = *impl.pendingError;
+      failed = true;
+    } else if (status != XML_STATUS_OK) {
+      impl.stopped = true;
+      XML_Error code = XML_GetErrorCode(impl.parser);
+      failure = Error{std::string(XMLParserErrorDomain),
+                      code == XML_ERROR_NO_ELEMENTS ? XMLParserPrematureEndError : XMLParserMalformedError,
+                      XML_ErrorString(code), nullptr, nullptr};
+      failed = true;
+    }
+  }
+
+  if (failed) {
+    failure.localizedDescription += " (line " + std::to_string(lineNumber()) + ", column " +
+                                    std::to_string(columnNumber()) + ")";
+    error_ = failure;
+    if (impl.delegate) impl.delegate->parseErrorOccurred(*this, failure);
+    return false;
+  }
+  if (isFinal) {
+    impl.flushText();
+    if (impl.stopped) return false;
+    impl.stopped = true;
+    impl.finished = true;
+    if (impl.delegate) impl.delegate->parserDidEndDocument(*this);
+  }
+  return !impl.aborted;
+}
+
+}  // namespace platform

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include "kit/core/DataKavroDB.h"
+#include "tests/support/TempHome.h"
+#include "tests/support/VirtualRunLoop.h"
+
+namespace kavro {
+namespace {
+
+constexpr std::string_view Type = "STORE_CACHE_JOB_DETAIL";
+
+class DataKavroDBTest : public test::VirtualRunLoopTest {
+ protected:
+  void SetUp() override {
+    VirtualRunLoopTest::SetUp();
+    db_ = std::make_unique<DataKavroDB>("store.db");
+    ASSERT_TRUE(db_->isOpen());
+  }
+  void TearDown() override {
+    db_.reset();
+    VirtualRunLoopTest::TearDown();
+  }
+  std::string addTime(std::string_view table, std::string_view key) {
+    return db_
+        ->get_cell("select DATA_ADDTIME from `" + std::string(table) + "` where DATA_KEY=?",
+                   {platform::Value(key)})
+        .value_or("");
+  }
+  std::shared_ptr<DataItemDetail> record(std::string_view id) {
+    auto d = DataItemDetail::newDetail();
+    d->setString(id, "id");
+    return d;
+  }
+  std::vector<std::string> ids(const DataItemResult& r) {
+    std::vector<std::string> out;
+    for (const auto& row : r.dataList()) out.push_back(row->getString("id"));
+    return out;
+  }
+
+  test::TempHome home_;
+  std::unique_ptr<DataKavroDB> db_;
+};
+
+TEST_F(DataKavroDBTest, TypedValuesRoundTripAndRefuseEmptyNames) {
+  EXPECT_GT(db_->setIntValue(Type, "i", std::int64_t{1} << 40), 0);
+  EXPECT_EQ(db_->getIntValue(Type, "i"), std::int64_t{1} << 40);
+  EXPECT_GT(db_->setStrValue(Type, "s", "上海 'quoted'"), 0);
+  EXPECT_EQ(db_->getStrValue(Type, "s"), "上海 'quoted'");
+  platform::Data bytes{0, 255, 0, 7};
+  EXPECT_GT(db_->setBinValue(Type, "b", bytes), 0);
+  EXPECT_EQ(db_->getBinValue(Type, "b"), bytes);
+  EXPECT_GT(db_->setBinValue(Type, "empty", {}), 0);
+  EXPECT_EQ(db_->getBinValue(Type, "empty"), platform::Data{});
+  EXPECT_FALSE(db_->getBinValue(Type, "missing"));
+  EXPECT_EQ(db_->getIntValue(Type, "missing"), 0);
+
+  EXPECT_EQ(db_->setStrValue(Type, "", "v"), 0);
+  EXPECT_EQ(db_->setStrValue("", "k", "v"), 0);
+  EXPECT_EQ(db_->getStrValue(Type, ""), "");
+  EXPECT_TRUE(db_->hasStrItem(Type, "s"));
+  EXPECT_TRUE(db_->hasBinItem(Type));
+  EXPECT_FALSE(db_->hasIntItem(Type, "s"));
+  EXPECT_EQ(db_->deleteStrValue(Type, "s"), 1);
+  EXPECT_EQ(db_->removeStrItem(Type, "s"), 0);
+  EXPECT_EQ(db_->clearBinData(Type), 2);
+}
+
+TEST_F(DataKavroDBTest, SecondWriteKeepsOneRowWithItsValueAndTime) {
+  std::int64_t id = db_->setStrValue(Type, "k", "first");
+  EXPECT_GT(id, 0) << "an insert answers the new row id";
+  std::string first = addTime("DATA_STR_VALUE", "k");
+  clock().advance(90);
+  EXPECT_EQ(db_->setStrValue(Type, "k", "second"), 1) << "an update answers the rows changed";
+  EXPECT_EQ(db_->tableRows("DATA_STR_VALUE", std::nullopt), 1);
+  EXPECT_EQ(db_->getStrValue(Type, "k"), "second");
+  EXPECT_EQ(addTime("DATA_STR_VALUE", "k"), db_->timeText());
+  EXPECT_LT(first, addTime("DATA_STR_VALUE", "k"));
+  EXPECT_EQ(db_->get_cell("select ID from DATA_STR_VALUE"), std::to_string(id));
+
+  clock().advance(30);
+  EXPECT_TRUE(db_->refreshTypeTime(db_->TABLE_STR_VALUE(), Type, "k"));
+  EXPECT_EQ(addTime("DATA_STR_VALUE", "k"), db_->timeText());
+}
+
+TEST_F(DataKavroDBTest, ClearByAgeTakesOldAndFutureRowsOnly) {
+  db_->setStrValue(Type, "old", "1");
+  clock().advance(100);
+  db_->setStrValue(Type, "young", "2");
+  clock().advance(-1000);
+  db_->setStrValue(Type, "future", "3");  // written while the clock was set back
+  clock().advance(1000 + 10);
+  // now: old is 110 s old, young 10 s, future dated 990 s ahead
+  EXPECT_TRUE(db_->clearStrDataType(Type, "", 60));
+  EXPECT_FALSE(db_->hasStrItem(Type, "old"));
+  EXPECT_TRUE(db_->hasStrItem(Type, "young"));
+  EXPECT_FALSE(db_->hasStrItem(Type, "future"));
+
+  EXPECT_TRUE(db_->clearStrDataType(Type, "young", 0));
+  EXPECT_FALSE(db_->hasStrItem(Type, "young"));
+  EXPECT_FALSE(db_->clearStrDataType("", "", 0));
+}
+
+TEST_F(DataKavroDBTest, RemoveInvalidItemsDropsRowsDatedInTheFuture) {
+  clock().advance(3600);
+  db_->setIntValue(Type, "ahead", 1);
+  clock().advance(-3600);
+  db_->setIntValue(Type, "now", 1);
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_INT_VALUE(), Type));
+  EXPECT_FALSE(db_->hasIntItem(Type, "ahead"));
+  EXPECT_TRUE(db_->hasIntItem(Type, "now"));
+}
+
+TEST_F(DataKavroDBTest, RecordAndResultCaches) {
+  EXPECT_TRUE(db_->saveItemCache(Type, "42", *record("42")));
+  EXPECT_EQ(db_->getItemCache(Type, "42")->getString("id"), "42");
+  EXPECT_TRUE(db_->hasBinItem(Type, "item.42"));
+  DataItemResult list;
+  list.addItem(record("1"));
+  list.setMaxCount(9);
+  EXPECT_TRUE(db_->saveItemsCache(Type, "42", list));
+  auto back = db_->getItemsCache(Type, "42");
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->maxCount(), 9u);
+  EXPECT_EQ(ids(*back), std::vector<std::string>{"1"});
+
+  // A damaged cache reads as none.
+  db_->setBinValue(Type, "item.bad", platform::dataFromString("garbage"));
+  EXPECT_EQ(db_->getItemCache(Type, "bad"), nullptr);
+
+  // Clearing every result cache of the type leaves its record caches.
+  EXPECT_TRUE(db_->clearItemsDataType(Type, "", 0));
+  EXPECT_EQ(db_->getItemsCache(Type, "42"), nullptr);
+  EXPECT_NE(db_->getItemCache(Type, "42"), nullptr);
+  EXPECT_TRUE(db_->clearItemDataType(Type, "", 0));
+  EXPECT_FALSE(db_->hasBinItem(Type));
+}
+
+TEST_F(DataKavroDBTest, NewestListSkipsResultCachesFutureRowsAndOrdersTiesByRowId) {
+  db_->saveItemCache(Type, "a", *record("a"));
+  db_->saveItemCache(Type, "b", *record("b"));  // same second as a
+  clock().advance(5);
+  db_->saveItemCache(Type, "c", *record("c"));
+  DataItemResult list;
+  list.addItem(record("zz"));
+  db_->saveItemsCache(Type, "c", list);
+  db_->saveItemCache("OTHER", "d", *record("d"));
+  clock().advance(100);
+  db_->saveItemCache(Type, "later", *record("later"));
+  clock().advance(-50);
+
+  auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10);
+  EXPECT_EQ(ids(*newest), (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 2)),
+            (std::vector<std::string>{"c", "b"}));
+  EXPECT_EQ(db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 0)->count(), 0u);
+
+  auto first = db_->getFirstBinItem(Type);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(DataItemDetail::FromData(*first)->getString("id"), "a");
+}
+
+TEST_F(DataKavroDBTest, KeepOnlyNewestDeletesTheOldest) {
+  for (const char* k : {"1", "2", "3", "4", "5"}) {
+    db_->setStrValue(Type, k, k);
+    clock().advance(1);
+  }
+  db_->setStrValue(Type, "1", "rewritten");  // now the newest
+  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), Type, 3));
+  EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), std::nullopt), 3);
+  EXPECT_FALSE(db_->hasStrItem(Type, "2"));
+  EXPECT_FALSE(db_->hasStrItem(Type, "3"));
+  EXPECT_TRUE(db_->hasStrItem(Type, "1"));
+  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), Type, 3));
+  EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), std::nullopt), 3);
+
+  // Rows of one second go in row-id order.
+  clock().advance(10);
+  for (const char* k : {"x", "y", "z"}) db_->setStrValue("SAME", k, k);
+  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), "SAME", 1));
+  EXPECT_TRUE(db_->hasStrItem("SAME", "z"));
+  EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), "`DATA_TYPE`='SAME'"), 1);
+}
+
+TEST_F(DataKavroDBTest, Sizes) {
+  db_->setStrValue("A", "k1", std::string(10, 'x'));
+  db_->setStrValue("B", "k2", std::string(20, 'y'));
+  EXPECT_EQ(db_->getSizeOfTable(db_->TABLE_STR_VALUE()), 734);
+  EXPECT_EQ(db_->getSizeOfTable(""), 0);
+  EXPECT_EQ(db_->getSizeOfTable("no_such_table"), 0);
+
+  db_->setBinValue("T", "key", platform::Data(100, 1));
+  db_->setBinValue("T", "k2", platform::Data(50, 1));
+  // length(ID)=1, length("T")=1, 100 or 50 bytes, length(key)
+  EXPECT_EQ(db_->getBinSize("T", "key"), 1 + 1 + 100 + 3);
+  EXPECT_EQ(db_->getBinSize("T", ""), (1 + 1 + 100 + 3) + (1 + 1 + 50 + 2));
+  EXPECT_EQ(db_->getBinSize("", ""), 0);
+
+  db_->setIntValue("T", "n", 1);
+  db_->setStrValue("T", "s", "v");
+  db_->cleanAllDataWithDataType("T");
+  EXPECT_FALSE(db_->hasTypeItem(db_->TABLE_INT_VALUE(), "T"));
+  EXPECT_FALSE(db_->hasTypeItem(db_->TABLE_STR_VALUE(), "T"));
+  EXPECT_FALSE(db_->hasBinItem("T"));
+}
+
+TEST_F(DataKavroDBTest, GenericSetItemValueOnAnyTable) {
+  auto value = platform::MutableDictionary::create();
+  value->setObject(platform::Value("v1"), "DATA_VALUE");
+  std::int64_t id = db_->setItemValue(db_->TABLE_STR_VALUE(), Type, "k", value.get());
+  EXPECT_GT(id, 0);
+  value->setObject(platform::Value("v2"), "DATA_VALUE");
+  EXPECT_EQ(db_->setItemValue(db_->TABLE_STR_VALUE(), Type, "k", value.get()), 1);
+  EXPECT_EQ(db_->getStrValue(Type, "k"), "v2");
+  EXPECT_EQ(db_->setItemValue(db_->TABLE_STR_VALUE(), Type, "k", nullptr), 0);
+  EXPECT_TRUE(db_->hasTypeItem(db_->TABLE_STR_VALUE(), Type, "k"));
+  EXPECT_EQ(db_->removeTypeItem(db_->TABLE_STR_VALUE(), Type, "k"), 1);
+}
+
+}  // namespace
+}  // namespace kavro

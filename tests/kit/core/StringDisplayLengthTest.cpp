@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+#include <unicode/uregex.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kit/core/StringDisplayLength.h"
+#include "platform/foundation/Text.h"
+
+using kavro::str::cnWordsLength;
+using kavro::str::methodNameFromCString;
+
+namespace {
+
+// The display length the slow way: one match of "[\u0391-\uFFE5]" per UTF-16 unit.
+std::int64_t cnWordsLengthByExpression(const std::string& s) {
+  std::u16string units = platform::toUtf16(s);
+  const std::u16string pattern = u"[\\u0391-\\uFFE5]";
+  UErrorCode status = U_ZERO_ERROR;
+  URegularExpression* re = uregex_open(pattern.data(), std::int32_t(pattern.size()), 0, nullptr, &status);
+  std::int64_t n = std::int64_t(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    uregex_setText(re, units.data() + i, 1, &status);
+    if (uregex_find(re, 0, &status)) ++n;
+  }
+  uregex_close(re);
+  return std::int64_t(std::ceil(float(n) * 0.5f));
+}
+
+}  // namespace
+
+TEST(StringDisplayLength, CountsWideCharactersTwice) {
+  EXPECT_EQ(cnWordsLength(""), 0);
+  EXPECT_EQ(cnWordsLength("a"), 1);
+  EXPECT_EQ(cnWordsLength("ab"), 1);
+  EXPECT_EQ(cnWordsLength("abc"), 2);
+  EXPECT_EQ(cnWordsLength("中文"), 2);
+  EXPECT_EQ(cnWordsLength("中a"), 2);
+  EXPECT_EQ(cnWordsLength("\xCE\x91"), 1);                              // U+0391: two halves
+  EXPECT_EQ(cnWordsLength("\xCE\x90\xCE\x90"), 1);                      // U+0390 twice: one half each
+  EXPECT_EQ(cnWordsLength("\xEF\xBF\xA5\xEF\xBF\xA5\xEF\xBF\xA5"), 3);  // U+FFE5
+  EXPECT_EQ(cnWordsLength("\xEF\xBF\xA6\xEF\xBF\xA6\xEF\xBF\xA6"), 2);  // U+FFE6
+  EXPECT_EQ(cnWordsLength("\xF0\x9F\x98\x80"), 2);  // both halves of the pair are in the range
+  EXPECT_EQ(cnWordsLength("\xFF"), 1);              // a bad byte stands for U+FFFD
+}
+
+TEST(StringDisplayLength, AgreesWithOneExpressionPerUnit) {
+  const std::vector<std::string> pieces = {"a",
+                                           " ",
+                                           "~",
+                                           "\xC3\xA9",
+                                           "\xCE\x90",
+                                           "\xCE\x91",
+                                           "\xD0\x96",
+                                           "中",
+                                           "，",
+                                           "\xEF\xBF\xA5",
+                                           "\xEF\xBF\xA6",
+                                           "\xEF\xBF\xBD",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xF0\xA0\x80\x80",
+                                           "\xFF",
+                                           "\xE4\xB8",
+                                           "\xC3"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string s;
+    std::size_t n = rng() % 20;
+    for (std::size_t i = 0; i < n; ++i) s += pieces[rng() % pieces.size()];
+    ASSERT_EQ(cnWordsLength(s), cnWordsLengthByExpression(s)) << s;
+  }
+}
+
+TEST(StringDisplayLength, MethodNameFromCString) {
+  EXPECT_EQ(methodNameFromCString(nullptr), "");
+  EXPECT_EQ(methodNameFromCString("main"), "main");
+  EXPECT_EQ(methodNameFromCString("-[ListView reloadData]"), "reloadData");
+  EXPECT_EQ(methodNameFromCString("+[AppUtil getWindow]"), "getWindow");
+  EXPECT_EQ(methodNameFromCString("-[DataLoader start:delegate:]"), "start:delegate:");
+  EXPECT_EQ(methodNameFromCString("[not a method"), "");
+  EXPECT_EQ(methodNameFromCString("-[ListView]"), "");
+  EXPECT_EQ(methodNameFromCString("-[ListView reloadData] extra"), "");
+  EXPECT_EQ(methodNameFromCString("-[A b]-[C d]"), "");
+}

@@ -1,0 +1,156 @@
+#include "platform/xml/XMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using platform::XMLAttribute;
+using platform::XMLParser;
+
+namespace {
+
+// Writes each event as a line, so a test compares one list.
+class Recorder : public platform::XMLParserDelegate {
+ public:
+  std::vector<std::string> events;
+  std::optional<platform::Error> error;
+  std::function<void(XMLParser&, std::string_view)> onStart;
+
+  void parserDidStartDocument(XMLParser&) override { events.push_back("begin"); }
+  void parserDidEndDocument(XMLParser&) override { events.push_back("end"); }
+  void didStartElement(XMLParser& p, std::string_view name, const std::vector<XMLAttribute>& attrs) override {
+    std::string e = "<" + std::string(name);
+    for (const auto& a : attrs) e += " " + std::string(a.name) + "=" + std::string(a.value);
+    events.push_back(e + ">");
+    if (onStart) onStart(p, name);
+  }
+  void didEndElement(XMLParser&, std::string_view name) override { events.push_back("</" + std::string(name) + ">"); }
+  void foundCharacters(XMLParser&, std::string_view text) override { events.push_back("'" + std::string(text) + "'"); }
+  void parseErrorOccurred(XMLParser&, const platform::Error& e) override {
+    events.push_back("error");
+    error = e;
+  }
+};
+
+using Events = std::vector<std::string>;
+
+}  // namespace
+
+TEST(XMLParser, ReportsElementsAttributesInOrderAndMergedText) {
+  auto rec = std::make_shared<Recorder>();
+  XMLParser parser(rec);
+  ASSERT_TRUE(parser.parse(std::string_view(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<root><item z=\"1\" a=\"&lt;2&gt;\">a &amp; b&#x4e2d;<![CDATA[<raw>]]>\nc</item><e/></root>")));
+  EXPECT_EQ(rec->events, (Events{"begin", "<root>", "<item z=1 a=<2>>", "'a & b\u4e2d<raw>\nc'", "</item>", "<e>",
+                                 "</e>", "</root>", "end"}));
+  EXPECT_FALSE(parser.parserError());
+}
+
+TEST(XMLParser, IncrementalChunksGiveTheSameEvents) {
+  std::string doc = "<r><a k=\"v\">h\xC3\xA9llo wor<![CDATA[ld]]></a><b>x</b></r>";
+  auto whole = std::make_shared<Recorder>();
+  ASSERT_TRUE(XMLParser(whole).parse(std::string_view(doc)));
+  for (std::size_t step : {1u, 2u, 3u, 7u}) {
+    auto rec = std::make_shared<Recorder>();
+    XMLParser parser(rec);
+    for (std::size_t i = 0; i < doc.size(); i += step) ASSERT_TRUE(parser.parseChunk(doc.substr(i, step)));
+    ASSERT_TRUE(parser.finish());
+    EXPECT_EQ(rec->events, whole->events) << "step " << step;
+  }
+}
+
+TEST(XMLParser, MalformedInputReportsOneErrorWithPosition) {
+  auto rec = std::make_shared<Recorder>();
+  XMLParser parser(rec);
+  EXPECT_FALSE(parser.parse(std::string_view("<a>\n<b></a>")));
+  ASSERT_TRUE(parser.parserError());
+  EXPECT_EQ(parser.parserError()->domain, platform::XMLParserErrorDomain);
+  EXPECT_EQ(parser.parserError()->code, platform::XMLParserMalformedError);
+  EXPECT_NE(parser.parserError()->localizedDescription.find("line 2"), std::string::npos);
+  EXPECT_EQ(parser.lineNumber(), 2);
+  EXPECT_EQ(std::count(rec->events.begin(), rec->events.end(), "error"), 1);
+  EXPECT_EQ(rec->events.back(), "error");
+  // Nothing more after the error.
+  EXPECT_FALSE(parser.parseChunk("<c/>"));
+  EXPECT_FALSE(parser.finish());
+  EXPECT_EQ(rec->events.back(), "error");
+}
+
+TEST(XMLParser, TruncatedOrEmptyDocumentsFail) {
+  for (std::string_view doc : {"", "   ", "<a><b>text", "not xml at all"}) {
+    auto rec = std::make_shared<Recorder>();
+    XMLParser parser(rec);
+    EXPECT_FALSE(parser.parse(doc)) << doc;
+    ASSERT_TRUE(rec->error) << doc;
+    EXPECT_NE(rec->events.back(), "end");
+  }
+}
+
+TEST(XMLParser, RefusesDoctypeAndEntityBombs) {
+  std::string bomb =
+      "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">"
+      "<!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
+      "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">]><lolz>&lol3;</lolz>";
+  std::string external = "<!DOCTYPE r [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><r>&x;</r>";
+  std::string plainDoctype = "<!DOCTYPE r SYSTEM \"r.dtd\"><r/>";
+  for (const std::string& doc : {bomb, external, plainDoctype}) {
+    auto rec = std::make_shared<Recorder>();
+    XMLParser parser(rec);
+    EXPECT_FALSE(parser.parse(std::string_view(doc)));
+    ASSERT_TRUE(parser.parserError());
+    EXPECT_EQ(parser.parserError()->code, platform::XMLParserDocTypeNotAllowedError);
+    EXPECT_EQ(rec->events, (Events{"begin", "error"}));
+  }
+  // An entity reference without a declaration is an error, not an expansion.
+  XMLParser parser(std::make_shared<Recorder>());
+  EXPECT_FALSE(parser.parse(std::string_view("<r>&undefined;</r>")));
+}
+
+TEST(XMLParser, EnforcesDepthAndSizeLimits) {
+  auto rec = std::make_shared<Recorder>();
+  XMLParser parser(rec);
+  parser.setMaximumDepth(3);
+  EXPECT_TRUE(parser.parse(std::string_view("<a><b><c/></b></a>")));
+  EXPECT_FALSE(parser.parse(std::string_view("<a><b><c><d/></c></b></a>")));
+  ASSERT_TRUE(parser.parserError());
+  EXPECT_EQ(parser.parserError()->code, platform::XMLParserDepthLimitError);
+
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  XMLParser defaults(rec);
+  EXPECT_FALSE(defaults.parse(std::string_view(deep)));
+  EXPECT_EQ(defaults.parserError()->code, platform::XMLParserDepthLimitError);
+
+  XMLParser small(rec);
+  small.setMaximumInputSize(16);
+  EXPECT_TRUE(small.parseChunk("<a>0123456789"));
+  EXPECT_FALSE(small.parseChunk("0123456789</a>"));
+  EXPECT_EQ(small.parserError()->code, platform::XMLParserSizeLimitError);
+}
+
+TEST(XMLParser, AbortFromACallbackStopsEverything) {
+  auto rec = std::make_shared<Recorder>();
+  rec->onStart = [](XMLParser& p, std::string_view name) {
+    if (name == "stop") p.abortParsing();
+  };
+  XMLParser parser(rec);
+  EXPECT_FALSE(parser.parse(std::string_view("<r>t<stop/><after>x</after></r>")));
+  EXPECT_EQ(rec->events, (Events{"begin", "<r>", "'t'", "<stop>"}));
+  ASSERT_TRUE(parser.parserError());
+  EXPECT_EQ(parser.parserError()->code, platform::XMLParserDelegateAbortedParseError);
+  EXPECT_FALSE(rec->error);
+}
+
+TEST(XMLParser, AGoneDelegateHearsNothing) {
+  auto rec = std::make_shared<Recorder>();
+  XMLParser parser(rec);
+  ASSERT_TRUE(parser.parseChunk("<r>"));
+  std::weak_ptr<Recorder> weak = rec;
+  rec.reset();
+  EXPECT_TRUE(parser.parseChunk("<a/></r>"));
+  EXPECT_TRUE(parser.finish());
+  EXPECT_TRUE(weak.expired());
+}
