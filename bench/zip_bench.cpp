@@ -25,9 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Corpus {
-  fs::path root;        // holds "data/" (the folder) and the archives
-  fs::path folder;      // root / "data"
-  fs::path archive;     // the archive every reader reads
+  fs::path root;     // holds "data/" (the folder) and the archives
+  fs::path folder;   // root / "data"
+  fs::path archive;  // the archive every reader reads
   std::uint64_t bytes = 0;
   std::vector<fs::path> items;  // folder and files below "data", depth first, sorted
 };
@@ -38,8 +38,9 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
 }
 
 std::string text(std::size_t n, std::uint32_t seed) {
-  static const char* words[] = {"job", "search", "resume", "company", "salary", "city", "apply", "position",
-                                "engineer", "manager", "the", "of", "and", "for", "with", "<item>", "</item>"};
+  static const char* words[] = {"job",   "search",   "resume",   "company", "salary", "city",
+                                "apply", "position", "engineer", "manager", "the",    "of",
+                                "and",   "for",      "with",     "<item>",  "</item>"};
   std::string s;
   s.reserve(n + 32);
   std::uint32_t x = seed;
@@ -83,11 +84,14 @@ Corpus& corpus() {
     corpus->root = mkdtemp(tmpl);
     corpus->folder = corpus->root / "data";
     std::uint32_t seed = 1;
-    for (int i = 0; i < 16; ++i) writeBytes(corpus->folder / "text" / ("t" + std::to_string(i) + ".xml"), text(1 << 20, seed++));
-    for (int i = 0; i < 12; ++i) writeBytes(corpus->folder / "images" / ("i" + std::to_string(i) + ".png"), noise(1 << 20, seed++));
+    for (int i = 0; i < 16; ++i)
+      writeBytes(corpus->folder / "text" / ("t" + std::to_string(i) + ".xml"), text(1 << 20, seed++));
+    for (int i = 0; i < 12; ++i)
+      writeBytes(corpus->folder / "images" / ("i" + std::to_string(i) + ".png"), noise(1 << 20, seed++));
     for (int i = 0; i < 4; ++i) {
       std::string log;
-      while (log.size() < (4u << 20)) log += "2024-01-01 12:00:0" + std::to_string(log.size() % 10) + " INFO request served\n";
+      while (log.size() < (4u << 20))
+        log += "2024-01-01 12:00:0" + std::to_string(log.size() % 10) + " INFO request served\n";
       log.resize(4u << 20);
       writeBytes(corpus->folder / "logs" / ("l" + std::to_string(i) + ".log"), log);
     }
@@ -185,7 +189,8 @@ void BM_Write_Ours(benchmark::State& state) {
   for (auto _ : state) {
     fs::remove(out);
     auto archive = kavro::ZBFileArchive::archiveWithArchivePath(out);
-    if (archive->deflateDirectory(c.folder.string(), c.root.string()) != 1) state.SkipWithError("write failed");
+    if (archive->deflateDirectory(c.folder.string(), c.root.string()) != 1)
+      state.SkipWithError("write failed");
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.bytes));
 }
@@ -200,8 +205,9 @@ void BM_Write_Minizip(benchmark::State& state) {
       std::string name = entryName(p);
       zip_fileinfo info{};
       bool folder = name.back() == '/';
-      zipOpenNewFileInZip3_64(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, folder ? 0 : Z_DEFLATED,
-                              folder ? 0 : 9, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0);
+      zipOpenNewFileInZip3_64(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                              folder ? 0 : Z_DEFLATED, folder ? 0 : 9, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
+                              nullptr, 0, 0);
       if (!folder) {
         std::FILE* in = std::fopen(p.c_str(), "rb");
         std::size_t n;
@@ -261,8 +267,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
       double ours = get(std::string("BM_") + kind + "_Ours");
       double minizip = get(std::string("BM_") + kind + "_Minizip");
       double libzip = get(std::string("BM_") + kind + "_Libzip");
-      std::printf("%-6s ours %8.1f  minizip %8.1f  libzip %8.1f   ours/minizip %.2f  ours/libzip %.2f\n", kind, ours,
-                  minizip, libzip, minizip > 0 ? ours / minizip : 0, libzip > 0 ? ours / libzip : 0);
+      std::printf("%-6s ours %8.1f  minizip %8.1f  libzip %8.1f   ours/minizip %.2f  ours/libzip %.2f\n",
+                  kind, ours, minizip, libzip, minizip > 0 ? ours / minizip : 0,
+                  libzip > 0 ? ours / libzip : 0);
     }
   }
 

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -14,9 +16,6 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
-
-#include <unicode/normalizer2.h>
-#include <unicode/unistr.h>
 
 #include "kit/codec/zip/ZBAppleDouble.h"
 #include "kit/codec/zip/ZBRecordSupport.h"
@@ -33,7 +32,9 @@ void require(Bytes data, std::uint64_t offset, std::uint64_t length) {
   if (!detail::fits(data, offset, length)) throw platform::RangeException("read past the end of the block");
 }
 
-platform::Date toDate(const struct timespec& ts) { return platform::Date(static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9); }
+platform::Date toDate(const struct timespec& ts) {
+  return platform::Date(static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9);
+}
 
 bool lstatPath(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st) == 0; }
 
@@ -72,7 +73,8 @@ bool isValidUtf8(std::string_view s) {
       if ((p[i + k] & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (p[i + k] & 0x3F);
     }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
       return false;
     i += len;
   }
@@ -314,7 +316,8 @@ std::string precomposedUTF8String(std::string_view text) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
   if (U_FAILURE(status)) return std::string(text);
-  icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  icu::UnicodeString source =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   icu::UnicodeString composed = nfc->normalize(source, status);
   if (U_FAILURE(status)) return std::string(text);
   std::string out;
@@ -347,8 +350,10 @@ platform::Date dateWithDosDate(std::uint32_t dos) {
 std::uint32_t dosDate(platform::Date date) {
   platform::DateComponents c = platform::dateComponents(date);
   std::uint32_t year = static_cast<std::uint32_t>(c.year) - 1980u;
-  std::uint32_t high = ((year << 9) | (static_cast<std::uint32_t>(c.month) << 5) | static_cast<std::uint32_t>(c.day)) & 0xFFFF;
-  std::uint32_t low = (static_cast<std::uint32_t>(c.hour) << 11) | (static_cast<std::uint32_t>(c.minute) << 5) |
+  std::uint32_t high =
+      ((year << 9) | (static_cast<std::uint32_t>(c.month) << 5) | static_cast<std::uint32_t>(c.day)) & 0xFFFF;
+  std::uint32_t low = (static_cast<std::uint32_t>(c.hour) << 11) |
+                      (static_cast<std::uint32_t>(c.minute) << 5) |
                       (static_cast<std::uint32_t>(c.second) / 2);
   return (high << 16) | (low & 0xFFFF);
 }
@@ -483,18 +488,26 @@ std::uint32_t externalFileAttributesAtPath(const std::string& path) {
 std::uint32_t externalFileAttributesFor(const ZBFileAttributes& attributes) {
   std::uint32_t word;
   switch (attributes.fileType) {
-    case ZBFileAttributes::FileType::SymbolicLink: word = 0xA0004000u; break;
-    case ZBFileAttributes::FileType::Directory: word = 0x40004000u; break;
-    default: word = 0x80004000u; break;
+    case ZBFileAttributes::FileType::SymbolicLink:
+      word = 0xA0004000u;
+      break;
+    case ZBFileAttributes::FileType::Directory:
+      word = 0x40004000u;
+      break;
+    default:
+      word = 0x80004000u;
+      break;
   }
   return word | ((attributes.posixPermissions & 0xFFFF) << 16);
 }
 
-std::uint32_t crcForPath(const std::string& path, std::weak_ptr<const ZBInvoker> invoker, double throttleThreadSleepTime) {
+std::uint32_t crcForPath(const std::string& path, std::weak_ptr<const ZBInvoker> invoker,
+                         double throttleThreadSleepTime) {
   std::string expanded = path;
   if (!expanded.empty() && expanded[0] == '~') {
     const char* home = std::getenv("HOME");
-    if (home && (expanded.size() == 1 || expanded[1] == '/')) expanded = std::string(home) + expanded.substr(1);
+    if (home && (expanded.size() == 1 || expanded[1] == '/'))
+      expanded = std::string(home) + expanded.substr(1);
   }
   struct stat st;
   if (::stat(expanded.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
@@ -509,7 +522,8 @@ std::uint32_t crcForPath(const std::string& path, std::weak_ptr<const ZBInvoker>
     crc = crc32(Bytes(block.data(), static_cast<std::size_t>(n)), crc);
     offset += static_cast<std::uint64_t>(n);
     if (auto inv = invoker.lock(); inv && inv->isCancelled()) return 0;
-    if (throttleThreadSleepTime > 0) std::this_thread::sleep_for(std::chrono::duration<double>(throttleThreadSleepTime));
+    if (throttleThreadSleepTime > 0)
+      std::this_thread::sleep_for(std::chrono::duration<double>(throttleThreadSleepTime));
   }
   return crc;
 }
@@ -523,7 +537,8 @@ std::optional<Data> dataFromPath(const std::string& path, platform::Range range)
   std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   if (range.location > size || range.length > size - range.location) return std::nullopt;
   Data out(range.length);
-  if (readFully(fd.get(), out.data(), range.length, range.location) != static_cast<std::int64_t>(range.length))
+  if (readFully(fd.get(), out.data(), range.length, range.location) !=
+      static_cast<std::int64_t>(range.length))
     return std::nullopt;
   return out;
 }
@@ -548,7 +563,8 @@ std::optional<Data> appleDoubleDataForPath(const std::string& path) {
   struct stat st;
   if (!lstatPath(path, st)) return std::nullopt;
   ZBAppleDouble container = ZBAppleDouble::appleDouble();
-  if (auto info = readAttribute(path, FinderInfoAttribute)) container.addEntryWithID(ZBAppleDouble::FinderInfoID, std::move(*info));
+  if (auto info = readAttribute(path, FinderInfoAttribute))
+    container.addEntryWithID(ZBAppleDouble::FinderInfoID, std::move(*info));
   if (auto fork = readAttribute(path, ResourceForkAttribute))
     container.addEntryWithID(ZBAppleDouble::ResourceForkID, std::move(*fork));
   if (container.entries().empty()) return std::nullopt;

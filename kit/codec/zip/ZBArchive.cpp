@@ -34,23 +34,36 @@ struct DirectoryLocation {
 // Record access over a block in memory.
 struct BlockSource {
   zb::Bytes data;
-  std::optional<ZBCDTrailer> trailer(std::uint64_t* at) const { return ZBCDTrailer::recordWithData(data, at); }
-  std::optional<ZBCDTrailer64Locator> locator(std::uint64_t at) const { return ZBCDTrailer64Locator::recordWithData(data, at); }
-  std::optional<ZBCDTrailer64> trailer64(std::uint64_t at) const { return ZBCDTrailer64::recordWithData(data, at); }
+  std::optional<ZBCDTrailer> trailer(std::uint64_t* at) const {
+    return ZBCDTrailer::recordWithData(data, at);
+  }
+  std::optional<ZBCDTrailer64Locator> locator(std::uint64_t at) const {
+    return ZBCDTrailer64Locator::recordWithData(data, at);
+  }
+  std::optional<ZBCDTrailer64> trailer64(std::uint64_t at) const {
+    return ZBCDTrailer64::recordWithData(data, at);
+  }
   std::optional<ZBCDHeader> header(std::uint64_t at) const { return ZBCDHeader::recordWithData(data, at); }
 };
 
 // Record access over an open file.
 struct FileSource {
   int fd;
-  std::optional<ZBCDTrailer> trailer(std::uint64_t* at) const { return ZBCDTrailer::recordWithFileDescriptor(fd, at); }
+  std::optional<ZBCDTrailer> trailer(std::uint64_t* at) const {
+    return ZBCDTrailer::recordWithFileDescriptor(fd, at);
+  }
   std::optional<ZBCDTrailer64Locator> locator(std::uint64_t at) const {
     Data bytes(ZBCDTrailer64Locator::FixedLength);
-    if (zb::readFully(fd, bytes.data(), bytes.size(), at) != static_cast<std::int64_t>(bytes.size())) return std::nullopt;
+    if (zb::readFully(fd, bytes.data(), bytes.size(), at) != static_cast<std::int64_t>(bytes.size()))
+      return std::nullopt;
     return ZBCDTrailer64Locator::recordWithData(bytes, 0);
   }
-  std::optional<ZBCDTrailer64> trailer64(std::uint64_t at) const { return ZBCDTrailer64::recordWithFileDescriptor(fd, at); }
-  std::optional<ZBCDHeader> header(std::uint64_t at) const { return ZBCDHeader::recordWithFileDescriptor(fd, at); }
+  std::optional<ZBCDTrailer64> trailer64(std::uint64_t at) const {
+    return ZBCDTrailer64::recordWithFileDescriptor(fd, at);
+  }
+  std::optional<ZBCDHeader> header(std::uint64_t at) const {
+    return ZBCDHeader::recordWithFileDescriptor(fd, at);
+  }
 };
 
 }  // namespace
@@ -88,7 +101,8 @@ std::string ZBArchive::uniquify(const std::string& path) {
 std::string ZBArchive::uniqueExpansionDirectoryIn(const std::string& enclosingDirectory) {
   fs::path folder(enclosingDirectory);
   std::string candidate = (folder / ".ZipBox").string();
-  for (unsigned n = 1; existsAt(candidate); ++n) candidate = (folder / (".ZipBox " + std::to_string(n))).string();
+  for (unsigned n = 1; existsAt(candidate); ++n)
+    candidate = (folder / (".ZipBox " + std::to_string(n))).string();
   return candidate;
 }
 
@@ -225,15 +239,18 @@ bool ZBArchive::readDirectoryFrom(const Source& source) {
   std::uint64_t offset = trailer->offsetOfStartOfCentralDirectory();
   std::uint64_t count = trailer->totalNumberOfCentralDirectoryEntries();
   if (trailerAt >= ZBCDTrailer64Locator::FixedLength) {
-    if (std::optional<ZBCDTrailer64Locator> locator = source.locator(trailerAt - ZBCDTrailer64Locator::FixedLength)) {
-      if (std::optional<ZBCDTrailer64> trailer64 = source.trailer64(locator->offsetOfStartOfCentralDirectoryTrailer64())) {
+    if (std::optional<ZBCDTrailer64Locator> locator =
+            source.locator(trailerAt - ZBCDTrailer64Locator::FixedLength)) {
+      if (std::optional<ZBCDTrailer64> trailer64 =
+              source.trailer64(locator->offsetOfStartOfCentralDirectoryTrailer64())) {
         offset = trailer64->offsetOfStartOfCentralDirectory();
         trailer->setOffsetOfStartOfCentralDirectory(offset);
         trailer->setSizeOfCentralDirectory(trailer64->sizeOfCentralDirectory());
         if (count == zb::detail::Max16) {
           count = trailer64->totalNumberOfCentralDirectoryEntries();
           trailer->setTotalNumberOfCentralDirectoryEntries(count);
-          trailer->setNumberOfCentralDirectoryEntriesOnThisDisk(trailer64->numberOfCentralDirectoryEntriesOnThisDisk());
+          trailer->setNumberOfCentralDirectoryEntriesOnThisDisk(
+              trailer64->numberOfCentralDirectoryEntriesOnThisDisk());
         }
       }
     }
@@ -288,7 +305,8 @@ std::string ZBArchive::entryName(const std::string& path, const std::string& bas
   std::string prefix = base;
   while (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
   if (!prefix.empty()) prefix += '/';
-  std::string name = !prefix.empty() && path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+  std::string name =
+      !prefix.empty() && path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
   std::size_t start = name.find_first_not_of('/');
   return start == std::string::npos ? std::string() : name.substr(start);
 }

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 
-
 #include "kit/codec/zip/ZBLFHeader.h"
 #include "kit/codec/zip/ZBRecordSupport.h"
 
@@ -38,7 +37,8 @@ std::optional<ZBCDHeader> ZBCDHeader::parse(zb::Bytes data, std::uint64_t offset
   h.internalFileAttributes_ = zb::hostInt16OffsetBy(data, at);
   h.externalFileAttributes_ = zb::hostInt32OffsetBy(data, at);
   h.localHeaderOffset_ = zb::hostInt32OffsetBy(data, at);
-  if (!fits(data, at, std::uint64_t{h.filenameLength_} + h.extraFieldLength_ + h.commentLength_)) return std::nullopt;
+  if (!fits(data, at, std::uint64_t{h.filenameLength_} + h.extraFieldLength_ + h.commentLength_))
+    return std::nullopt;
   if (h.filenameLength_ > 0) h.filename_ = zb::detail::decodeText(data, at, h.filenameLength_, lenientNames);
   if (h.extraFieldLength_ > 0) {
     h.extraField_.assign(data.begin() + static_cast<std::ptrdiff_t>(at),
@@ -61,10 +61,12 @@ std::optional<ZBCDHeader> ZBCDHeader::recordWithArchivePath(const std::string& p
 }
 
 std::optional<ZBCDHeader> ZBCDHeader::recordWithFileDescriptor(int fd, std::uint64_t offset) {
-  std::optional<Data> bytes = zb::detail::readRecord(fd, offset, FixedLength, [](zb::Bytes fixed) -> std::optional<std::uint64_t> {
-    if (zb::detail::le32(fixed, 0) != Signature) return std::nullopt;
-    return std::uint64_t{zb::detail::le16(fixed, 28)} + zb::detail::le16(fixed, 30) + zb::detail::le16(fixed, 32);
-  });
+  std::optional<Data> bytes =
+      zb::detail::readRecord(fd, offset, FixedLength, [](zb::Bytes fixed) -> std::optional<std::uint64_t> {
+        if (zb::detail::le32(fixed, 0) != Signature) return std::nullopt;
+        return std::uint64_t{zb::detail::le16(fixed, 28)} + zb::detail::le16(fixed, 30) +
+               zb::detail::le16(fixed, 32);
+      });
   if (!bytes) return std::nullopt;
   return parse(*bytes, 0, false);
 }
@@ -103,7 +105,8 @@ void ZBCDHeader::setLocalHeaderOffset(std::uint64_t v) {
 
 void ZBCDHeader::setFilename(std::string name) {
   filename_ = std::move(name);
-  if (filenameLength_ == 0) filenameLength_ = static_cast<std::uint32_t>(zb::precomposedUTF8Length(filename_));
+  if (filenameLength_ == 0)
+    filenameLength_ = static_cast<std::uint32_t>(zb::precomposedUTF8Length(filename_));
   changed();
 }
 
@@ -139,9 +142,11 @@ void ZBCDHeader::parseZip64ExtraField() {
   std::optional<zb::Bytes> block = zb::detail::zip64Block(extraField_);
   if (!block) return;
   std::uint64_t at = 0;
-  if (uncompressedSize_ == Max32 && fits(*block, at, 8)) uncompressedSize_ = zb::hostInt64OffsetBy(*block, at);
+  if (uncompressedSize_ == Max32 && fits(*block, at, 8))
+    uncompressedSize_ = zb::hostInt64OffsetBy(*block, at);
   if (compressedSize_ == Max32 && fits(*block, at, 8)) compressedSize_ = zb::hostInt64OffsetBy(*block, at);
-  if (localHeaderOffset_ == Max32 && fits(*block, at, 8)) localHeaderOffset_ = zb::hostInt64OffsetBy(*block, at);
+  if (localHeaderOffset_ == Max32 && fits(*block, at, 8))
+    localHeaderOffset_ = zb::hostInt64OffsetBy(*block, at);
   changed();
 }
 
@@ -198,8 +203,9 @@ std::uint64_t ZBCDHeader::length() const {
 }
 
 std::string ZBCDHeader::description() const {
-  return filename_ + " modified " + zb::detail::describeDate(lastModDate()) + ", " + std::to_string(uncompressedSize_) +
-         " bytes (" + std::to_string(compressedSize_) + " compressed), @ " + std::to_string(localHeaderOffset_);
+  return filename_ + " modified " + zb::detail::describeDate(lastModDate()) + ", " +
+         std::to_string(uncompressedSize_) + " bytes (" + std::to_string(compressedSize_) +
+         " compressed), @ " + std::to_string(localHeaderOffset_);
 }
 
 }  // namespace kavro

@@ -30,18 +30,36 @@ class ZBCDHeader {
 
   std::uint32_t magicNumber() const { return magicNumber_; }
   std::uint32_t versionMadeBy() const { return versionMadeBy_; }
-  void setVersionMadeBy(std::uint32_t v) { versionMadeBy_ = v; changed(); }
+  void setVersionMadeBy(std::uint32_t v) {
+    versionMadeBy_ = v;
+    changed();
+  }
   std::uint32_t versionNeededToExtract() const { return versionNeededToExtract_; }
-  void setVersionNeededToExtract(std::uint32_t v) { versionNeededToExtract_ = v; changed(); }
+  void setVersionNeededToExtract(std::uint32_t v) {
+    versionNeededToExtract_ = v;
+    changed();
+  }
   std::uint32_t generalPurposeBitFlag() const { return generalPurposeBitFlag_; }
-  void setGeneralPurposeBitFlag(std::uint32_t v) { generalPurposeBitFlag_ = v; changed(); }
+  void setGeneralPurposeBitFlag(std::uint32_t v) {
+    generalPurposeBitFlag_ = v;
+    changed();
+  }
   std::uint32_t compressionMethod() const { return compressionMethod_; }
-  void setCompressionMethod(std::uint32_t v) { compressionMethod_ = v; changed(); }
+  void setCompressionMethod(std::uint32_t v) {
+    compressionMethod_ = v;
+    changed();
+  }
   // A parsed header converts its DOS date when asked (and writes it back unchanged).
   platform::Date lastModDate() const { return lastModDate_ ? *lastModDate_ : zb::dateWithDosDate(dosDate_); }
-  void setLastModDate(platform::Date d) { lastModDate_ = d; changed(); }
+  void setLastModDate(platform::Date d) {
+    lastModDate_ = d;
+    changed();
+  }
   std::uint32_t crc() const { return crc_; }
-  void setCrc(std::uint32_t v) { crc_ = v; changed(); }
+  void setCrc(std::uint32_t v) {
+    crc_ = v;
+    changed();
+  }
   // Setting a size or the offset sets versionNeededToExtract to 45 under Zip64, else 20.
   std::uint64_t compressedSize() const { return compressedSize_; }
   void setCompressedSize(std::uint64_t v);
@@ -50,17 +68,35 @@ class ZBCDHeader {
   std::uint64_t localHeaderOffset() const { return localHeaderOffset_; }
   void setLocalHeaderOffset(std::uint64_t v);
   std::uint32_t filenameLength() const { return filenameLength_; }
-  void setFilenameLength(std::uint32_t v) { filenameLength_ = v; changed(); }
+  void setFilenameLength(std::uint32_t v) {
+    filenameLength_ = v;
+    changed();
+  }
   std::uint32_t extraFieldLength() const { return extraFieldLength_; }
-  void setExtraFieldLength(std::uint32_t v) { extraFieldLength_ = v; changed(); }
+  void setExtraFieldLength(std::uint32_t v) {
+    extraFieldLength_ = v;
+    changed();
+  }
   std::uint32_t commentLength() const { return commentLength_; }
-  void setCommentLength(std::uint32_t v) { commentLength_ = v; changed(); }
+  void setCommentLength(std::uint32_t v) {
+    commentLength_ = v;
+    changed();
+  }
   std::uint32_t diskNumberStart() const { return diskNumberStart_; }
-  void setDiskNumberStart(std::uint32_t v) { diskNumberStart_ = v; changed(); }
+  void setDiskNumberStart(std::uint32_t v) {
+    diskNumberStart_ = v;
+    changed();
+  }
   std::uint32_t internalFileAttributes() const { return internalFileAttributes_; }
-  void setInternalFileAttributes(std::uint32_t v) { internalFileAttributes_ = v; changed(); }
+  void setInternalFileAttributes(std::uint32_t v) {
+    internalFileAttributes_ = v;
+    changed();
+  }
   std::uint32_t externalFileAttributes() const { return externalFileAttributes_; }
-  void setExternalFileAttributes(std::uint32_t v) { externalFileAttributes_ = v; changed(); }
+  void setExternalFileAttributes(std::uint32_t v) {
+    externalFileAttributes_ = v;
+    changed();
+  }
   // Name and comment set their lengths (NFC UTF-8 bytes) while those are 0.
   const std::string& filename() const { return filename_; }
   void setFilename(std::string name);

@@ -35,7 +35,9 @@ std::optional<ZBCDTrailer> ZBCDTrailer::parse(zb::Bytes data, std::uint64_t offs
   return t;
 }
 
-std::optional<ZBCDTrailer> ZBCDTrailer::recordWithData(zb::Bytes data, std::uint64_t offset) { return parse(data, offset); }
+std::optional<ZBCDTrailer> ZBCDTrailer::recordWithData(zb::Bytes data, std::uint64_t offset) {
+  return parse(data, offset);
+}
 
 namespace {
 
@@ -77,7 +79,8 @@ std::optional<ZBCDTrailer> ZBCDTrailer::recordWithData(zb::Bytes data, std::uint
   return fallback;
 }
 
-std::optional<ZBCDTrailer> ZBCDTrailer::recordWithArchivePath(const std::string& path, std::uint64_t* foundAt) {
+std::optional<ZBCDTrailer> ZBCDTrailer::recordWithArchivePath(const std::string& path,
+                                                              std::uint64_t* foundAt) {
   zb::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return std::nullopt;
   return recordWithFileDescriptor(fd.get(), foundAt);
@@ -131,8 +134,9 @@ void ZBCDTrailer::setComment(std::string comment) {
 }
 
 bool ZBCDTrailer::useZip64Extensions() const {
-  return zb::detail::needsZip64(sizeOfCentralDirectory_) || zb::detail::needsZip64(offsetOfStartOfCentralDirectory_) ||
-         entriesOnThisDisk_ >= Max16 || totalEntries_ >= Max16;
+  return zb::detail::needsZip64(sizeOfCentralDirectory_) ||
+         zb::detail::needsZip64(offsetOfStartOfCentralDirectory_) || entriesOnThisDisk_ >= Max16 ||
+         totalEntries_ >= Max16;
 }
 
 Data ZBCDTrailer::data() const {

@@ -22,14 +22,19 @@ class ZBCDTrailer {
   static std::optional<ZBCDTrailer> recordWithData(zb::Bytes data, std::uint64_t offset);
   // Searches backwards from the end for the last record that fits; foundAt receives its offset.
   static std::optional<ZBCDTrailer> recordWithData(zb::Bytes data, std::uint64_t* foundAt = nullptr);
-  static std::optional<ZBCDTrailer> recordWithArchivePath(const std::string& path, std::uint64_t* foundAt = nullptr);
+  static std::optional<ZBCDTrailer> recordWithArchivePath(const std::string& path,
+                                                          std::uint64_t* foundAt = nullptr);
   static std::optional<ZBCDTrailer> recordWithFileDescriptor(int fd, std::uint64_t* foundAt = nullptr);
 
   std::uint32_t magicNumber() const { return magicNumber_; }
   std::uint32_t thisDiskNumber() const { return thisDiskNumber_; }
   void setThisDiskNumber(std::uint32_t v) { thisDiskNumber_ = v; }
-  std::uint32_t diskNumberWithStartOfCentralDirectory() const { return diskNumberWithStartOfCentralDirectory_; }
-  void setDiskNumberWithStartOfCentralDirectory(std::uint32_t v) { diskNumberWithStartOfCentralDirectory_ = v; }
+  std::uint32_t diskNumberWithStartOfCentralDirectory() const {
+    return diskNumberWithStartOfCentralDirectory_;
+  }
+  void setDiskNumberWithStartOfCentralDirectory(std::uint32_t v) {
+    diskNumberWithStartOfCentralDirectory_ = v;
+  }
   std::uint64_t numberOfCentralDirectoryEntriesOnThisDisk() const { return entriesOnThisDisk_; }
   void setNumberOfCentralDirectoryEntriesOnThisDisk(std::uint64_t v) { entriesOnThisDisk_ = v; }
   std::uint64_t totalNumberOfCentralDirectoryEntries() const { return totalEntries_; }

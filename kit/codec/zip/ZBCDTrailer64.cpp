@@ -26,7 +26,8 @@ std::optional<ZBCDTrailer64> ZBCDTrailer64::recordWithData(zb::Bytes data, std::
   return t;
 }
 
-std::optional<ZBCDTrailer64> ZBCDTrailer64::recordWithArchivePath(const std::string& path, std::uint64_t offset) {
+std::optional<ZBCDTrailer64> ZBCDTrailer64::recordWithArchivePath(const std::string& path,
+                                                                  std::uint64_t offset) {
   zb::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return std::nullopt;
   return recordWithFileDescriptor(fd.get(), offset);
@@ -34,7 +35,8 @@ std::optional<ZBCDTrailer64> ZBCDTrailer64::recordWithArchivePath(const std::str
 
 std::optional<ZBCDTrailer64> ZBCDTrailer64::recordWithFileDescriptor(int fd, std::uint64_t offset) {
   Data bytes(FixedLength);
-  if (zb::readFully(fd, bytes.data(), FixedLength, offset) != static_cast<std::int64_t>(FixedLength)) return std::nullopt;
+  if (zb::readFully(fd, bytes.data(), FixedLength, offset) != static_cast<std::int64_t>(FixedLength))
+    return std::nullopt;
   return recordWithData(bytes, 0);
 }
 
@@ -55,8 +57,9 @@ Data ZBCDTrailer64::data() const {
 }
 
 std::string ZBCDTrailer64::description() const {
-  return std::to_string(entriesOnThisDisk_) + " entries @ offset of CD: " + std::to_string(offsetOfStartOfCentralDirectory_) +
-         " (" + std::to_string(sizeOfCentralDirectory_) + " bytes)";
+  return std::to_string(entriesOnThisDisk_) +
+         " entries @ offset of CD: " + std::to_string(offsetOfStartOfCentralDirectory_) + " (" +
+         std::to_string(sizeOfCentralDirectory_) + " bytes)";
 }
 
 }  // namespace kavro

@@ -29,8 +29,12 @@ class ZBCDTrailer64 {
   void setVersionNeededToExtract(std::uint32_t v) { versionNeededToExtract_ = v; }
   std::uint32_t thisDiskNumber() const { return thisDiskNumber_; }
   void setThisDiskNumber(std::uint32_t v) { thisDiskNumber_ = v; }
-  std::uint32_t diskNumberWithStartOfCentralDirectory() const { return diskNumberWithStartOfCentralDirectory_; }
-  void setDiskNumberWithStartOfCentralDirectory(std::uint32_t v) { diskNumberWithStartOfCentralDirectory_ = v; }
+  std::uint32_t diskNumberWithStartOfCentralDirectory() const {
+    return diskNumberWithStartOfCentralDirectory_;
+  }
+  void setDiskNumberWithStartOfCentralDirectory(std::uint32_t v) {
+    diskNumberWithStartOfCentralDirectory_ = v;
+  }
   std::uint64_t numberOfCentralDirectoryEntriesOnThisDisk() const { return entriesOnThisDisk_; }
   void setNumberOfCentralDirectoryEntriesOnThisDisk(std::uint64_t v) { entriesOnThisDisk_ = v; }
   std::uint64_t totalNumberOfCentralDirectoryEntries() const { return totalEntries_; }

@@ -9,7 +9,8 @@ namespace kavro {
 
 using platform::Data;
 
-std::optional<ZBCDTrailer64Locator> ZBCDTrailer64Locator::recordWithData(zb::Bytes data, std::uint64_t offset) {
+std::optional<ZBCDTrailer64Locator> ZBCDTrailer64Locator::recordWithData(zb::Bytes data,
+                                                                         std::uint64_t offset) {
   if (!zb::detail::fits(data, offset, FixedLength)) return std::nullopt;
   std::uint64_t at = offset;
   ZBCDTrailer64Locator l;
@@ -21,8 +22,8 @@ std::optional<ZBCDTrailer64Locator> ZBCDTrailer64Locator::recordWithData(zb::Byt
   return l;
 }
 
-std::optional<ZBCDTrailer64Locator> ZBCDTrailer64Locator::recordWithArchivePath(const std::string& path,
-                                                                              std::uint64_t cdTrailerLength) {
+std::optional<ZBCDTrailer64Locator> ZBCDTrailer64Locator::recordWithArchivePath(
+    const std::string& path, std::uint64_t cdTrailerLength) {
   zb::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return std::nullopt;
   struct stat st;

@@ -23,8 +23,12 @@ class ZBCDTrailer64Locator {
                                                                    std::uint64_t cdTrailerLength);
 
   std::uint32_t magicNumber() const { return magicNumber_; }
-  std::uint32_t diskNumberWithStartOfCentralDirectory() const { return diskNumberWithStartOfCentralDirectory_; }
-  void setDiskNumberWithStartOfCentralDirectory(std::uint32_t v) { diskNumberWithStartOfCentralDirectory_ = v; }
+  std::uint32_t diskNumberWithStartOfCentralDirectory() const {
+    return diskNumberWithStartOfCentralDirectory_;
+  }
+  void setDiskNumberWithStartOfCentralDirectory(std::uint32_t v) {
+    diskNumberWithStartOfCentralDirectory_ = v;
+  }
   std::uint64_t offsetOfStartOfCentralDirectoryTrailer64() const { return offsetOfTrailer64_; }
   void setOffsetOfStartOfCentralDirectoryTrailer64(std::uint64_t v) { offsetOfTrailer64_ = v; }
   std::uint32_t numberOfDisks() const { return numberOfDisks_; }

@@ -27,7 +27,8 @@ constexpr std::uint32_t Encrypted = 1;
 
 // Where an entry's stored bytes begin: after its local header's name and extra field.
 std::optional<std::uint64_t> dataStart(zb::Bytes localHeader) {
-  if (localHeader.size() < ZBLFHeader::FixedLength || zb::detail::le32(localHeader, 0) != ZBLFHeader::Signature)
+  if (localHeader.size() < ZBLFHeader::FixedLength ||
+      zb::detail::le32(localHeader, 0) != ZBLFHeader::Signature)
     return std::nullopt;
   return ZBLFHeader::FixedLength + zb::detail::le16(localHeader, 26) + zb::detail::le16(localHeader, 28);
 }
@@ -41,7 +42,8 @@ std::optional<Data> decodeEntry(const ZBCDHeader& header, const Data& stored) {
   } else if (header.compressionMethod() == Deflated) {
     content = zb::inflate(stored, header.uncompressedSize());
   } else {
-    ZBLOG_ERROR("Unknown compression method " + std::to_string(header.compressionMethod()) + " for " + header.filename());
+    ZBLOG_ERROR("Unknown compression method " + std::to_string(header.compressionMethod()) + " for " +
+                header.filename());
     return std::nullopt;
   }
   if (!content || zb::crc32(*content) != header.crc()) return std::nullopt;
@@ -64,7 +66,8 @@ std::optional<Data> readWholeFile(const std::string& path) {
   struct stat st;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   Data bytes(static_cast<std::size_t>(st.st_size));
-  if (zb::readFully(fd.get(), bytes.data(), bytes.size(), 0) != static_cast<std::int64_t>(bytes.size())) return std::nullopt;
+  if (zb::readFully(fd.get(), bytes.data(), bytes.size(), 0) != static_cast<std::int64_t>(bytes.size()))
+    return std::nullopt;
   return bytes;
 }
 
@@ -78,7 +81,9 @@ std::optional<std::string> linkDestination(const std::string& path) {
 
 }  // namespace
 
-std::shared_ptr<ZBDataArchive> ZBDataArchive::create() { return std::shared_ptr<ZBDataArchive>(new ZBDataArchive({})); }
+std::shared_ptr<ZBDataArchive> ZBDataArchive::create() {
+  return std::shared_ptr<ZBDataArchive>(new ZBDataArchive({}));
+}
 
 std::shared_ptr<ZBDataArchive> ZBDataArchive::archiveWithArchivePath(const std::string& path) {
   std::shared_ptr<ZBDataArchive> archive(new ZBDataArchive(path));
@@ -145,7 +150,8 @@ std::optional<Data> ZBDataArchive::storedBytes(const ZBCDHeader& header) const {
   zb::FileDescriptor fd(::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return std::nullopt;
   std::uint8_t fixed[ZBLFHeader::FixedLength];
-  if (zb::readFully(fd.get(), fixed, sizeof fixed, offset) != static_cast<std::int64_t>(sizeof fixed)) return std::nullopt;
+  if (zb::readFully(fd.get(), fixed, sizeof fixed, offset) != static_cast<std::int64_t>(sizeof fixed))
+    return std::nullopt;
   std::optional<std::uint64_t> start = dataStart(zb::Bytes(fixed, sizeof fixed));
   struct stat st;
   if (!start || ::fstat(fd.get(), &st) != 0) return std::nullopt;
@@ -180,7 +186,8 @@ int ZBDataArchive::inflateAll() {
     std::optional<Data> bytes = inflateFile(header, &record.fileAttributes);
     if (!bytes) return -1;
     record.path = header.filename();
-    if (record.fileAttributes.fileType != ZBFileAttributes::FileType::Directory) record.fileData = std::move(bytes);
+    if (record.fileAttributes.fileType != ZBFileAttributes::FileType::Directory)
+      record.fileData = std::move(bytes);
     inflatedFiles_.push_back(std::move(record));
   }
   return 1;
@@ -207,7 +214,9 @@ int ZBDataArchive::inflateInFolder(const std::string& folder, const std::string&
     }
     bool ok = false;
     switch (record.fileAttributes.fileType) {
-      case ZBFileAttributes::FileType::Directory: ok = expansion->createDirectory(*relative); break;
+      case ZBFileAttributes::FileType::Directory:
+        ok = expansion->createDirectory(*relative);
+        break;
       case ZBFileAttributes::FileType::SymbolicLink:
         ok = expansion->createLink(*relative, platform::stringFromData(*record.fileData));
         break;
@@ -265,7 +274,8 @@ int ZBDataArchive::appendEntry(const Data& localHeader, const Data& payload, ZBC
   return 1;
 }
 
-int ZBDataArchive::deflateData(const Data& data, const std::string& filename, const std::optional<ZBFileAttributes>& attributes) {
+int ZBDataArchive::deflateData(const Data& data, const std::string& filename,
+                               const std::optional<ZBFileAttributes>& attributes) {
   if (filename.empty() || zb::precomposedUTF8Length(filename) > zb::detail::Max16) return -1;
   std::optional<Data> compressed = zb::deflate(data);
   if (!compressed) return -1;
@@ -281,7 +291,8 @@ int ZBDataArchive::deflateData(const Data& data, const std::string& filename, co
   if (attributes) local.setLastModDate(attributes->modificationDate);
   ZBCDHeader header = ZBCDHeader::headerFromLocalHeader(local);
   // Without attributes the entry is a plain 0644 file: a zero word extracts as mode 000 elsewhere.
-  header.setExternalFileAttributes(zb::externalFileAttributesFor(attributes ? *attributes : ZBFileAttributes{}));
+  header.setExternalFileAttributes(
+      zb::externalFileAttributesFor(attributes ? *attributes : ZBFileAttributes{}));
   return appendEntry(local.data(), *compressed, std::move(header));
 }
 
@@ -324,7 +335,8 @@ int ZBDataArchive::deflateFile(const std::string& path, const std::string& relat
 int ZBDataArchive::deflateTree(const std::string& path, const std::string& relativeToPath) {
   std::error_code ec;
   std::vector<fs::path> children;
-  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) children.push_back(it->path());
+  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+    children.push_back(it->path());
   if (ec) return -1;
   std::sort(children.begin(), children.end());
   for (const fs::path& child : children) {
@@ -345,7 +357,8 @@ int ZBDataArchive::deflateDirectory(const std::string& path, const std::string& 
   return deflateTree(path, relativeToPath);
 }
 
-int ZBDataArchive::deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath, bool) {
+int ZBDataArchive::deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath,
+                                bool) {
   for (const std::string& path : paths) {
     int result = !zb::isSymLinkAtPath(path) && zb::isDirAtPath(path) ? deflateDirectory(path, relativeToPath)
                                                                      : deflateFile(path, relativeToPath);

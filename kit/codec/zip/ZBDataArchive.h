@@ -48,12 +48,15 @@ class ZBDataArchive : public ZBArchive {
   const std::vector<ZBInflatedFile>& inflatedFiles() const { return inflatedFiles_; }
   // Expands every entry into folder (which must exist), through a temporary expansion folder whose
   // items are then moved into it: 1 or -1. Unsafe or duplicate names fail the run.
-  int inflateInFolder(const std::string& folder, const std::string& folderName = {}, bool usingResourceFork = false);
+  int inflateInFolder(const std::string& folder, const std::string& folderName = {},
+                      bool usingResourceFork = false);
 
   // Adding entries (result codes). Names are the paths relative to relativeToPath when that is a
   // prefix of them, else the whole paths, without a leading "/".
-  int deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath, bool usingResourceFork = false);
-  int deflateDirectory(const std::string& path, const std::string& relativeToPath, bool usingResourceFork = false);
+  int deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath,
+                   bool usingResourceFork = false);
+  int deflateDirectory(const std::string& path, const std::string& relativeToPath,
+                       bool usingResourceFork = false);
   int deflateFile(const std::string& path, const std::string& relativeToPath, bool usingResourceFork = false);
   int deflateData(const platform::Data& data, const std::string& filename,
                   const std::optional<zb::ZBFileAttributes>& attributes = std::nullopt);

@@ -84,8 +84,8 @@ zb::FileDescriptor ZBExpansion::createFile(const std::string& relative) {
   std::vector<std::string> parts = split(relative);
   zb::FileDescriptor parent = openParent(parts, true);
   if (!parent.valid()) return {};
-  return zb::FileDescriptor(
-      ::openat(parent.get(), parts.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+  return zb::FileDescriptor(::openat(parent.get(), parts.back().c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
 }
 
 bool ZBExpansion::createDirectory(const std::string& relative) {
@@ -99,7 +99,8 @@ bool ZBExpansion::createLink(const std::string& relative, const std::string& des
   return parent.valid() && ::symlinkat(destination.c_str(), parent.get(), parts.back().c_str()) == 0;
 }
 
-bool ZBExpansion::setAttributes(const std::string& relative, std::uint32_t permissions, platform::Date modificationDate) {
+bool ZBExpansion::setAttributes(const std::string& relative, std::uint32_t permissions,
+                                platform::Date modificationDate) {
   std::vector<std::string> parts = split(relative);
   zb::FileDescriptor parent = openParent(parts, false);
   if (!parent.valid()) return false;

@@ -39,7 +39,8 @@ class ZBExpansion {
   ZBExpansion(std::string path, zb::FileDescriptor root) : path_(std::move(path)), root_(std::move(root)) {}
   // The folder holding the last component, opened without following links.
   zb::FileDescriptor openParent(const std::vector<std::string>& components, bool create) const;
-  zb::FileDescriptor openFolder(const std::vector<std::string>& components, std::size_t count, bool create) const;
+  zb::FileDescriptor openFolder(const std::vector<std::string>& components, std::size_t count,
+                                bool create) const;
 
   std::string path_;
   zb::FileDescriptor root_;

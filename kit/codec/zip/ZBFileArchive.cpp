@@ -99,17 +99,20 @@ std::shared_ptr<ZBFileArchive> ZBFileArchive::process(const std::string& path, b
   return compress({item}, target, usingResourceFork, std::move(invoker), std::move(delegate));
 }
 
-std::shared_ptr<ZBFileArchive> ZBFileArchive::process(const std::vector<std::string>& paths, bool usingResourceFork,
+std::shared_ptr<ZBFileArchive> ZBFileArchive::process(const std::vector<std::string>& paths,
+                                                      bool usingResourceFork,
                                                       std::weak_ptr<const ZBInvoker> invoker,
                                                       std::weak_ptr<ZBArchiveDelegate> delegate) {
   if (paths.empty()) return nullptr;
-  if (paths.size() == 1) return process(paths.front(), usingResourceFork, std::move(invoker), std::move(delegate));
+  if (paths.size() == 1)
+    return process(paths.front(), usingResourceFork, std::move(invoker), std::move(delegate));
   std::string folder = parentOf(paths.front());
   std::string target = uniquify((fs::path(folder) / (localizedArchiveName() + ".zip")).string());
   return compress(paths, target, usingResourceFork, std::move(invoker), std::move(delegate));
 }
 
-std::shared_ptr<ZBFileArchive> ZBFileArchive::expand(const std::string& path, std::weak_ptr<const ZBInvoker> invoker,
+std::shared_ptr<ZBFileArchive> ZBFileArchive::expand(const std::string& path,
+                                                     std::weak_ptr<const ZBInvoker> invoker,
                                                      std::weak_ptr<ZBArchiveDelegate> delegate) {
   std::shared_ptr<ZBFileArchive> archive = archiveWithArchivePath(path);
   if (!archive) return nullptr;
@@ -222,13 +225,15 @@ int ZBFileArchive::cancelled() {
   return 0;
 }
 
-int ZBFileArchive::inflateEntry(const ZBCDHeader& header, ZBExpansion& expansion, const std::string& relative) {
+int ZBFileArchive::inflateEntry(const ZBCDHeader& header, ZBExpansion& expansion,
+                                const std::string& relative) {
   willUnzipPath(header.filename());
   std::string target = expansion.path() + "/" + relative;
 
   zb::FileDescriptor archive(::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC));
   std::optional<ZBLFHeader> local;
-  if (archive.valid()) local = ZBLFHeader::recordWithFileDescriptor(archive.get(), header.localHeaderOffset());
+  if (archive.valid())
+    local = ZBLFHeader::recordWithFileDescriptor(archive.get(), header.localHeaderOffset());
   if (!local) {
     ZBLOG_ERROR("No local header for " + target);
     return -1;
@@ -245,7 +250,8 @@ int ZBFileArchive::inflateEntry(const ZBCDHeader& header, ZBExpansion& expansion
   if (header.isSymLink()) {
     if (compressedSize > MaxLinkLength || expected > MaxLinkLength) return -1;
     Data stored(static_cast<std::size_t>(compressedSize));
-    if (zb::readFully(archive.get(), stored.data(), compressedSize, readOffset) != static_cast<std::int64_t>(compressedSize))
+    if (zb::readFully(archive.get(), stored.data(), compressedSize, readOffset) !=
+        static_cast<std::int64_t>(compressedSize))
       return -1;
     std::optional<Data> destination;
     if (method == Stored && stored.size() == expected)
@@ -370,7 +376,8 @@ int ZBFileArchive::inflateEntry(const ZBCDHeader& header, ZBExpansion& expansion
 bool ZBFileArchive::writeDirectory(int fd, std::uint64_t offset) {
   Data directory = directoryBytes(offset, useZip64Extensions_);
   useZip64Extensions_ = useZip64Extensions_ || cdTrailer_.useZip64Extensions();
-  return zb::writeFully(fd, directory, offset) && ::ftruncate(fd, static_cast<off_t>(offset + directory.size())) == 0;
+  return zb::writeFully(fd, directory, offset) &&
+         ::ftruncate(fd, static_cast<off_t>(offset + directory.size())) == 0;
 }
 
 int ZBFileArchive::deflateFile(const std::string& path, const std::string& relativeToPath, bool) {
@@ -494,7 +501,8 @@ int ZBFileArchive::deflateFile(const std::string& path, const std::string& relat
   header.setExternalFileAttributes(zb::externalFileAttributesFor(*attributes));
   useZip64Extensions_ = useZip64Extensions_ || header.useZip64Extensions();
   centralDirectory_.push_back(std::move(header));
-  if (!writeDirectory(archive.get(), writePosition) || !zb::writeFully(archive.get(), finalHeader, entryOffset)) {
+  if (!writeDirectory(archive.get(), writePosition) ||
+      !zb::writeFully(archive.get(), finalHeader, entryOffset)) {
     centralDirectory_.pop_back();
     return rollback(-1);
   }
@@ -505,7 +513,8 @@ int ZBFileArchive::deflateFile(const std::string& path, const std::string& relat
 int ZBFileArchive::deflateTree(const std::string& path, const std::string& relativeToPath) {
   std::error_code ec;
   std::vector<fs::path> children;
-  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) children.push_back(it->path());
+  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+    children.push_back(it->path());
   if (ec) return -1;
   std::sort(children.begin(), children.end());
   for (const fs::path& child : children) {
@@ -526,7 +535,8 @@ int ZBFileArchive::deflateDirectory(const std::string& path, const std::string& 
   return deflateTree(path, relativeToPath);
 }
 
-int ZBFileArchive::deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath, bool) {
+int ZBFileArchive::deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath,
+                                bool) {
   for (const std::string& path : paths) {
     int result = !zb::isSymLinkAtPath(path) && zb::isDirAtPath(path) ? deflateDirectory(path, relativeToPath)
                                                                      : deflateFile(path, relativeToPath);

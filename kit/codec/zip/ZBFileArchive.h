@@ -45,8 +45,10 @@ class ZBFileArchive : public ZBArchive {
 
   // Adding to the archive file (result codes). Each addition rewrites the central directory after
   // the new entry; a failed or cancelled addition puts the previous directory back.
-  int deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath, bool usingResourceFork = false);
-  int deflateDirectory(const std::string& path, const std::string& relativeToPath, bool usingResourceFork = false);
+  int deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath,
+                   bool usingResourceFork = false);
+  int deflateDirectory(const std::string& path, const std::string& relativeToPath,
+                       bool usingResourceFork = false);
   int deflateFile(const std::string& path, const std::string& relativeToPath, bool usingResourceFork = false);
 
   bool useZip64Extensions() const { return useZip64Extensions_; }
@@ -54,10 +56,12 @@ class ZBFileArchive : public ZBArchive {
 
  private:
   explicit ZBFileArchive(std::string archivePath) : ZBArchive(std::move(archivePath)) {}
-  static std::shared_ptr<ZBFileArchive> expand(const std::string& path, std::weak_ptr<const ZBInvoker> invoker,
+  static std::shared_ptr<ZBFileArchive> expand(const std::string& path,
+                                               std::weak_ptr<const ZBInvoker> invoker,
                                                std::weak_ptr<ZBArchiveDelegate> delegate);
-  static std::shared_ptr<ZBFileArchive> compress(const std::vector<std::string>& paths, const std::string& archivePath,
-                                                 bool usingResourceFork, std::weak_ptr<const ZBInvoker> invoker,
+  static std::shared_ptr<ZBFileArchive> compress(const std::vector<std::string>& paths,
+                                                 const std::string& archivePath, bool usingResourceFork,
+                                                 std::weak_ptr<const ZBInvoker> invoker,
                                                  std::weak_ptr<ZBArchiveDelegate> delegate);
   int inflateEntry(const ZBCDHeader& header, ZBExpansion& expansion, const std::string& relative);
   int deflateTree(const std::string& path, const std::string& relativeToPath);

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 
-
 #include "kit/codec/zip/ZBRecordSupport.h"
 
 namespace kavro {
@@ -52,10 +51,11 @@ std::optional<ZBLFHeader> ZBLFHeader::recordWithArchivePath(const std::string& p
 }
 
 std::optional<ZBLFHeader> ZBLFHeader::recordWithFileDescriptor(int fd, std::uint64_t offset) {
-  std::optional<Data> bytes = zb::detail::readRecord(fd, offset, FixedLength, [](zb::Bytes fixed) -> std::optional<std::uint64_t> {
-    if (zb::detail::le32(fixed, 0) != Signature) return std::nullopt;
-    return std::uint64_t{zb::detail::le16(fixed, 26)} + zb::detail::le16(fixed, 28);
-  });
+  std::optional<Data> bytes =
+      zb::detail::readRecord(fd, offset, FixedLength, [](zb::Bytes fixed) -> std::optional<std::uint64_t> {
+        if (zb::detail::le32(fixed, 0) != Signature) return std::nullopt;
+        return std::uint64_t{zb::detail::le16(fixed, 26)} + zb::detail::le16(fixed, 28);
+      });
   if (!bytes) return std::nullopt;
   return parse(*bytes, 0, false);
 }
@@ -72,7 +72,8 @@ void ZBLFHeader::setUncompressedSize(std::uint64_t v) {
 
 void ZBLFHeader::setFilename(std::string name) {
   filename_ = std::move(name);
-  if (filenameLength_ == 0) filenameLength_ = static_cast<std::uint32_t>(zb::precomposedUTF8Length(filename_));
+  if (filenameLength_ == 0)
+    filenameLength_ = static_cast<std::uint32_t>(zb::precomposedUTF8Length(filename_));
 }
 
 void ZBLFHeader::setExtraField(Data extra) {
@@ -104,7 +105,8 @@ void ZBLFHeader::parseZip64ExtraField() {
   std::optional<zb::Bytes> block = zb::detail::zip64Block(extraField_);
   if (!block) return;
   std::uint64_t at = 0;
-  if (uncompressedSize_ == Max32 && fits(*block, at, 8)) uncompressedSize_ = zb::hostInt64OffsetBy(*block, at);
+  if (uncompressedSize_ == Max32 && fits(*block, at, 8))
+    uncompressedSize_ = zb::hostInt64OffsetBy(*block, at);
   if (compressedSize_ == Max32 && fits(*block, at, 8)) compressedSize_ = zb::hostInt64OffsetBy(*block, at);
 }
 
@@ -120,8 +122,10 @@ Data ZBLFHeader::data() const {
   zb::appendLittleInt16(out, static_cast<std::uint16_t>(compressionMethod_));
   zb::appendLittleInt32(out, lastModDate_ ? zb::dosDate(*lastModDate_) : dosDate_);
   zb::appendLittleInt32(out, crc_);
-  zb::appendLittleInt32(out, zip64 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(compressedSize_));
-  zb::appendLittleInt32(out, zip64 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(uncompressedSize_));
+  zb::appendLittleInt32(
+      out, zip64 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(compressedSize_));
+  zb::appendLittleInt32(
+      out, zip64 ? static_cast<std::uint32_t>(Max32) : static_cast<std::uint32_t>(uncompressedSize_));
   zb::appendLittleInt16(out, static_cast<std::uint16_t>(filenameLength_));
   zb::appendLittleInt16(out, static_cast<std::uint16_t>(extra.size()));
   out.insert(out.end(), name.begin(), name.end());
@@ -136,8 +140,8 @@ std::uint64_t ZBLFHeader::length() const {
 }
 
 std::string ZBLFHeader::description() const {
-  return filename_ + " modified " + zb::detail::describeDate(lastModDate()) + ", " + std::to_string(uncompressedSize_) + " bytes (" +
-         std::to_string(compressedSize_) + " compressed)";
+  return filename_ + " modified " + zb::detail::describeDate(lastModDate()) + ", " +
+         std::to_string(uncompressedSize_) + " bytes (" + std::to_string(compressedSize_) + " compressed)";
 }
 
 }  // namespace kavro

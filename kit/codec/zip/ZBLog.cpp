@@ -35,7 +35,8 @@ bool logToFileSetting() { return platform::UserDefaults::standardUserDefaults().
 
 // Where the log file goes when that setting is on: <library>/Logs/<bundle name>.log.
 std::string logFileLocation() {
-  return (std::filesystem::path(platform::Environment::libraryPath()) / "Logs" / (platform::Environment::bundleName() + ".log"))
+  return (std::filesystem::path(platform::Environment::libraryPath()) / "Logs" /
+          (platform::Environment::bundleName() + ".log"))
       .string();
 }
 
@@ -85,10 +86,14 @@ ZBLog::~ZBLog() {
 
 std::string ZBLog::levelToLabel(unsigned level) {
   switch (level) {
-    case Debug: return "<Debug->";
-    case Error: return "<ERROR->";
-    case Notice: return "<Notice>";
-    default: return "";
+    case Debug:
+      return "<Debug->";
+    case Error:
+      return "<ERROR->";
+    case Notice:
+      return "<Notice>";
+    default:
+      return "";
   }
 }
 
@@ -98,8 +103,8 @@ void ZBLog::setMinimumLevel(unsigned level) {
     return;
   }
   logFile(__FILE__, __LINE__, Error,
-          "Invalid logging level: " + std::to_string(level) + ". Old value " + levelToLabel(minimumLevel_.load()) +
-              " unchanged.");
+          "Invalid logging level: " + std::to_string(level) + ". Old value " +
+              levelToLabel(minimumLevel_.load()) + " unchanged.");
 }
 
 void ZBLog::logFile(const char* file, unsigned lineNumber, unsigned level, std::string_view message) {
@@ -108,8 +113,8 @@ void ZBLog::logFile(const char* file, unsigned lineNumber, unsigned level, std::
   if (label.empty()) return;
   std::string_view source = file ? file : "";
   if (std::size_t slash = source.rfind('/'); slash != std::string_view::npos) source.remove_prefix(slash + 1);
-  std::string line = timestamp() + " [" + std::to_string(pid_) + "] " + label + " " + std::string(message) + " (" +
-                     std::string(source) + ":" + std::to_string(lineNumber) + ")\n";
+  std::string line = timestamp() + " [" + std::to_string(pid_) + "] " + label + " " + std::string(message) +
+                     " (" + std::string(source) + ":" + std::to_string(lineNumber) + ")\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

@@ -43,8 +43,8 @@ class ZBLog {
 }  // namespace kavro
 
 // The message is only built while logging is on.
-#define ZBLOG_ERROR(message)                                                                   \
-  do {                                                                                         \
-    if (::kavro::ZBLog::debugLoggingEnabled())                                                 \
+#define ZBLOG_ERROR(message)                                                                          \
+  do {                                                                                                \
+    if (::kavro::ZBLog::debugLoggingEnabled())                                                        \
       ::kavro::ZBLog::sharedInstance().logFile(__FILE__, __LINE__, ::kavro::ZBLog::Error, (message)); \
   } while (0)

@@ -39,13 +39,15 @@ template <class VariableLength>
 std::optional<platform::Data> readRecord(int fd, std::uint64_t offset, std::uint64_t fixedLength,
                                          VariableLength variable) {
   platform::Data bytes(fixedLength);
-  if (readFully(fd, bytes.data(), fixedLength, offset) != static_cast<std::int64_t>(fixedLength)) return std::nullopt;
+  if (readFully(fd, bytes.data(), fixedLength, offset) != static_cast<std::int64_t>(fixedLength))
+    return std::nullopt;
   std::optional<std::uint64_t> more = variable(Bytes(bytes));
   if (!more) return std::nullopt;
   if (*more > 0) {
     if (offset > UINT64_MAX - fixedLength) return std::nullopt;
     bytes.resize(fixedLength + *more);
-    if (readFully(fd, bytes.data() + fixedLength, *more, offset + fixedLength) != static_cast<std::int64_t>(*more))
+    if (readFully(fd, bytes.data() + fixedLength, *more, offset + fixedLength) !=
+        static_cast<std::int64_t>(*more))
       return std::nullopt;
   }
   return bytes;

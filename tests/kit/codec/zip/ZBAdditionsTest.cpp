@@ -1,5 +1,3 @@
-#include "kit/codec/zip/ZBAdditions.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -7,6 +5,7 @@
 
 #include <atomic>
 
+#include "kit/codec/zip/ZBAdditions.h"
 #include "kit/codec/zip/ZBAppleDouble.h"
 #include "kit/codec/zip/ZBLog.h"
 #include "platform/foundation/Environment.h"
@@ -66,7 +65,8 @@ TEST(ZBAdditions, NamesAreWrittenPrecomposed) {
 }
 
 TEST(ZBAdditions, DeflateRoundTripsAnyBlock) {
-  for (const Data& input : {Data{}, Data{42}, platform::dataFromString(test::sampleText(100000)), test::noise(70000)}) {
+  for (const Data& input :
+       {Data{}, Data{42}, platform::dataFromString(test::sampleText(100000)), test::noise(70000)}) {
     std::optional<Data> packed = zb::deflate(input);
     ASSERT_TRUE(packed);
     if (input.empty()) {
@@ -294,9 +294,10 @@ TEST(ZBLogDeathTest, TheUserSettingSendsLinesToAFile) {
         ZBLog::setDebugLoggingEnabled(true);
         ZBLog& log = ZBLog::sharedInstance();
         log.logFile("Here.cpp", 7, ZBLog::Error, "to the file");
-        std::string expected = platform::Environment::libraryPath() + "/Logs/" + platform::Environment::bundleName() + ".log";
-        bool ok = log.logFilePath() == expected && test::readFile(expected).find("<ERROR-> to the file (Here.cpp:7)") !=
-                                                       std::string::npos;
+        std::string expected =
+            platform::Environment::libraryPath() + "/Logs/" + platform::Environment::bundleName() + ".log";
+        bool ok = log.logFilePath() == expected &&
+                  test::readFile(expected).find("<ERROR-> to the file (Here.cpp:7)") != std::string::npos;
         std::_Exit(ok ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");

@@ -1,9 +1,8 @@
-#include "kit/codec/zip/ZBDataArchive.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "kit/codec/zip/ZBDataArchive.h"
 #include "kit/codec/zip/ZBLFHeader.h"
 #include "tests/kit/codec/zip/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -18,7 +17,9 @@ class ZBDataArchiveTest : public ::testing::Test {
  protected:
   std::string path(const std::string& name) const { return dir_.path() + "/" + name; }
   // Runs the command-line zip tool in the temporary folder.
-  int zipTool(const std::string& arguments) { return test::run("cd '" + dir_.path() + "' && zip -q " + arguments); }
+  int zipTool(const std::string& arguments) {
+    return test::run("cd '" + dir_.path() + "' && zip -q " + arguments);
+  }
   int unzipTest(const std::string& archive) { return test::run("unzip -tq '" + archive + "'"); }
 
   test::TempDir dir_;
@@ -62,7 +63,9 @@ TEST_F(ZBDataArchiveTest, LookupsAreExactAndTheFirstNameWins) {
                    .add("Skin.xml", "upper")
                    .add("skin.xml", "second")
                    .add({.name = "folder/", .content = {}, .method = 0, .externalAttributes = 0x41ED0010})
-                   .add({.name = "link", .content = platform::dataFromString("skin.xml"), .method = 0,
+                   .add({.name = "link",
+                         .content = platform::dataFromString("skin.xml"),
+                         .method = 0,
                          .externalAttributes = 0xA1FF0000})
                    .build();
   std::shared_ptr<ZBDataArchive> archive = ZBDataArchive::archiveWithArchiveData(bytes);
@@ -86,7 +89,8 @@ TEST_F(ZBDataArchiveTest, LookupsAreExactAndTheFirstNameWins) {
 TEST_F(ZBDataArchiveTest, StoredEntriesReadUnchanged) {
   Data bytes = ZipBuilder().add("stored.txt", "plain bytes", 0).add("empty", "", 0).build();
   test::writeFile(path("s.zip"), bytes);
-  for (auto archive : {ZBDataArchive::archiveWithArchiveData(bytes), ZBDataArchive::archiveWithArchivePath(path("s.zip"))}) {
+  for (auto archive :
+       {ZBDataArchive::archiveWithArchiveData(bytes), ZBDataArchive::archiveWithArchivePath(path("s.zip"))}) {
     ASSERT_TRUE(archive);
     EXPECT_EQ(archive->file_get_contents("stored.txt"), platform::dataFromString("plain bytes"));
     EXPECT_EQ(archive->file_get_contents("empty"), Data{});
@@ -221,22 +225,30 @@ TEST_F(ZBDataArchiveTest, AddingToAnArchiveOpenedByPathKeepsItsEntries) {
 TEST_F(ZBDataArchiveTest, DamagedEntriesReadAsNothing) {
   std::string text = test::sampleText(10000);
   Data packed = *zb::deflate(platform::dataFromString(text));
-  Data bytes = ZipBuilder()
-                   .add({.name = "badcrc", .content = platform::dataFromString(text), .crc = 1234})
-                   .add({.name = "short", .content = platform::dataFromString(text), .uncompressedSize = 9999})
-                   .add({.name = "long", .content = platform::dataFromString(text), .uncompressedSize = 10001})
-                   // A bomb: the declared size is small, the stream is not.
-                   .add({.name = "bomb", .content = Data(5 << 20, 0), .uncompressedSize = 100})
-                   .add({.name = "past", .content = platform::dataFromString(text), .compressedSize = 1u << 30})
-                   .add({.name = "offset", .content = platform::dataFromString("x"), .localHeaderOffset = 0x7FFFFFF0})
-                   .add({.name = "stored", .content = platform::dataFromString("abc"), .method = 0, .uncompressedSize = 2})
-                   .add({.name = "method", .content = platform::dataFromString("abc"), .method = 99})
-                   .add({.name = "garbage", .content = platform::dataFromString("abc"), .stored = Data{0xFF, 0xFF, 0xFF}})
-                   .build();
+  Data bytes =
+      ZipBuilder()
+          .add({.name = "badcrc", .content = platform::dataFromString(text), .crc = 1234})
+          .add({.name = "short", .content = platform::dataFromString(text), .uncompressedSize = 9999})
+          .add({.name = "long", .content = platform::dataFromString(text), .uncompressedSize = 10001})
+          // A bomb: the declared size is small, the stream is not.
+          .add({.name = "bomb", .content = Data(5 << 20, 0), .uncompressedSize = 100})
+          .add({.name = "past", .content = platform::dataFromString(text), .compressedSize = 1u << 30})
+          .add({.name = "offset", .content = platform::dataFromString("x"), .localHeaderOffset = 0x7FFFFFF0})
+          .add({.name = "stored",
+                .content = platform::dataFromString("abc"),
+                .method = 0,
+                .uncompressedSize = 2})
+          .add({.name = "method", .content = platform::dataFromString("abc"), .method = 99})
+          .add({.name = "garbage",
+                .content = platform::dataFromString("abc"),
+                .stored = Data{0xFF, 0xFF, 0xFF}})
+          .build();
   test::writeFile(path("bad.zip"), bytes);
-  for (auto archive : {ZBDataArchive::archiveWithArchiveData(bytes), ZBDataArchive::archiveWithArchivePath(path("bad.zip"))}) {
+  for (auto archive : {ZBDataArchive::archiveWithArchiveData(bytes),
+                       ZBDataArchive::archiveWithArchivePath(path("bad.zip"))}) {
     ASSERT_TRUE(archive);
-    for (const std::string& name : archive->files_name_list()) EXPECT_FALSE(archive->file_get_contents(name)) << name;
+    for (const std::string& name : archive->files_name_list())
+      EXPECT_FALSE(archive->file_get_contents(name)) << name;
     EXPECT_EQ(archive->inflateAll(), -1);
   }
 }
@@ -263,7 +275,8 @@ TEST_F(ZBDataArchiveTest, AnEndRecordInsideTheCommentIsNotTheOne) {
   archive->setComment("note " + std::string(fakeBytes.begin(), fakeBytes.end()));
   ASSERT_EQ(archive->deflateData(platform::dataFromString("content"), "a.txt"), 1);
   test::writeFile(path("c.zip"), archive->data());
-  for (auto parsed : {ZBDataArchive::archiveWithArchiveData(archive->data()), ZBDataArchive::archiveWithArchivePath(path("c.zip"))}) {
+  for (auto parsed : {ZBDataArchive::archiveWithArchiveData(archive->data()),
+                      ZBDataArchive::archiveWithArchivePath(path("c.zip"))}) {
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->file_get_contents("a.txt"), platform::dataFromString("content"));
   }
@@ -279,18 +292,21 @@ TEST_F(ZBDataArchiveTest, ExpansionStaysInsideTheTargetFolder) {
       {"dotdot", ZipBuilder().add("ok.txt", "fine").add("../escaped.txt", "bad").build()},
       {"deep", ZipBuilder().add("a/../../escaped.txt", "bad").build()},
       {"absolute", ZipBuilder().add("/tmp/escaped-absolute.txt", "bad").build()},
-      {"through link",
-       ZipBuilder()
-           .add({.name = "ln", .content = platform::dataFromString("../.."), .method = 0, .externalAttributes = 0xA1FF0000})
-           .add("ln/escaped.txt", "bad")
-           .build()},
+      {"through link", ZipBuilder()
+                           .add({.name = "ln",
+                                 .content = platform::dataFromString("../.."),
+                                 .method = 0,
+                                 .externalAttributes = 0xA1FF0000})
+                           .add("ln/escaped.txt", "bad")
+                           .build()},
       {"duplicate", ZipBuilder().add("same.txt", "one").add("./same.txt", "two").build()},
-      {"link then file",
-       ZipBuilder()
-           .add({.name = "x", .content = platform::dataFromString("../../escaped.txt"), .method = 0,
-                 .externalAttributes = 0xA1FF0000})
-           .add("x", "bad")
-           .build()},
+      {"link then file", ZipBuilder()
+                             .add({.name = "x",
+                                   .content = platform::dataFromString("../../escaped.txt"),
+                                   .method = 0,
+                                   .externalAttributes = 0xA1FF0000})
+                             .add("x", "bad")
+                             .build()},
   };
   for (const Case& c : cases) {
     std::shared_ptr<ZBDataArchive> archive = ZBDataArchive::archiveWithArchiveData(c.bytes);

@@ -1,7 +1,5 @@
-#include "kit/codec/zip/ZBFileArchive.h"
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 #include "kit/codec/zip/ZBCDTrailer64.h"
 #include "kit/codec/zip/ZBCDTrailer64Locator.h"
 #include "kit/codec/zip/ZBDataArchive.h"
+#include "kit/codec/zip/ZBFileArchive.h"
 #include "kit/codec/zip/ZBLog.h"
 #include "tests/kit/codec/zip/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -57,7 +56,9 @@ class Recorder : public ZBArchiveDelegate {
       if (e == "endZip" || e == "endUnzip" || e == "fail" || e == "cancel") return true;
     return false;
   }
-  bool has(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+  bool has(const std::string& event) const {
+    return std::find(events.begin(), events.end(), event) != events.end();
+  }
 
   std::vector<std::string> events;
   std::uint64_t totalSize = 0, totalCount = 0, bytesWritten = 0;
@@ -89,7 +90,8 @@ class ZBFileArchiveTest : public test::VirtualRunLoopTest {
  protected:
   std::string path(const std::string& name) const { return dir_.path() + "/" + name; }
   int shell(const std::string& command) { return test::run("cd '" + dir_.path() + "' && " + command); }
-  std::shared_ptr<ZBFileArchive> process(const std::string& item, std::shared_ptr<ZBArchiveDelegate> delegate = nullptr,
+  std::shared_ptr<ZBFileArchive> process(const std::string& item,
+                                         std::shared_ptr<ZBArchiveDelegate> delegate = nullptr,
                                          std::shared_ptr<ZBInvoker> invoker = nullptr) {
     return ZBFileArchive::process(item, false, invoker, delegate);
   }
@@ -113,7 +115,8 @@ TEST_F(ZBFileArchiveTest, CompressesAFolderEntryByEntry) {
   EXPECT_TRUE(folder.isDirectory());
   EXPECT_EQ(archive->centralDirectory()[1].filename(), "a/b.txt");
   EXPECT_EQ(archive->centralDirectory()[1].compressionMethod(), 8u);
-  EXPECT_EQ(recorder->events, (std::vector<std::string>{"beginZip", "zip " + path("a"), "zip " + path("a/b.txt"), "endZip"}));
+  EXPECT_EQ(recorder->events,
+            (std::vector<std::string>{"beginZip", "zip " + path("a"), "zip " + path("a/b.txt"), "endZip"}));
   EXPECT_FALSE(recorder->offMainThread);
   // The totals come from a thread of their own.
   ASSERT_TRUE(runUntil([&] { return recorder->gotTotalSize && recorder->gotTotalCount; }, HUGE_VAL));
@@ -138,7 +141,8 @@ TEST_F(ZBFileArchiveTest, SeveralItemsGoIntoOneArchive) {
   ASSERT_TRUE(check);
   EXPECT_EQ(check->files_name_list(), (std::vector<std::string>{"one.txt", "d/", "d/two.txt"}));
   EXPECT_FALSE(ZBFileArchive::process(std::vector<std::string>{}, false, {}, {}));
-  std::shared_ptr<ZBFileArchive> single = ZBFileArchive::process(std::vector<std::string>{path("one.txt")}, false, {}, {});
+  std::shared_ptr<ZBFileArchive> single =
+      ZBFileArchive::process(std::vector<std::string>{path("one.txt")}, false, {}, {});
   ASSERT_TRUE(single);
   EXPECT_EQ(single->archivePath(), path("one.zip"));
 }
@@ -161,7 +165,8 @@ TEST_F(ZBFileArchiveTest, ExpandsBesideTheArchiveUnderAFreeName) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_NEAR(static_cast<double>(st.st_mtime), 1500000000.0, 2.0);
   EXPECT_FALSE(test::exists(path(".ZipBox")));
-  EXPECT_EQ(recorder->events, (std::vector<std::string>{"beginUnzip", "unzip x/", "unzip x/inner.txt", "endUnzip"}));
+  EXPECT_EQ(recorder->events,
+            (std::vector<std::string>{"beginUnzip", "unzip x/", "unzip x/inner.txt", "endUnzip"}));
   EXPECT_EQ(recorder->totalSize, 5u);
   EXPECT_EQ(recorder->totalCount, 2u);
   EXPECT_EQ(recorder->bytesWritten, 5u);
@@ -181,7 +186,9 @@ TEST_F(ZBFileArchiveTest, RoundTripsWithTheZipTools) {
   EXPECT_EQ(shell("unzip -tq in.zip"), 0);
   ASSERT_EQ(shell("mkdir tool && cd tool && unzip -q ../in.zip"), 0);
   for (const char* name : {"empty", "block", "block1", "text.txt"})
-    EXPECT_EQ(test::readFile(path(std::string("tool/in/") + name)), test::readFile(path(std::string("in/") + name))) << name;
+    EXPECT_EQ(test::readFile(path(std::string("tool/in/") + name)),
+              test::readFile(path(std::string("in/") + name)))
+        << name;
   EXPECT_TRUE(zb::isSymLinkAtPath(path("tool/in/link")));
   EXPECT_TRUE(zb::isDirAtPath(path("tool/in/emptydir")));
 
@@ -192,7 +199,8 @@ TEST_F(ZBFileArchiveTest, RoundTripsWithTheZipTools) {
     ASSERT_EQ(shell(std::string("mv ") + archive + ".zip x" + archive + "/"), 0);
     ASSERT_TRUE(process(folder + "/" + archive + ".zip")) << archive;
     for (const char* name : {"empty", "block", "block1", "text.txt"})
-      EXPECT_EQ(test::readFile(folder + "/in/" + name), test::readFile(path(std::string("in/") + name))) << archive << name;
+      EXPECT_EQ(test::readFile(folder + "/in/" + name), test::readFile(path(std::string("in/") + name)))
+          << archive << name;
     EXPECT_TRUE(zb::isDirAtPath(folder + "/in/emptydir")) << archive;
   }
   EXPECT_TRUE(zb::isSymLinkAtPath(path("xtheirs/in/link")));
@@ -227,8 +235,8 @@ TEST_F(ZBFileArchiveTest, WritesAndReadsZip64Records) {
   std::optional<ZBCDTrailer64Locator> locator =
       ZBCDTrailer64Locator::recordWithArchivePath(path("z.zip"), zb::dataSizeAtFilePath(path("z.zip")) - at);
   ASSERT_TRUE(locator);
-  std::optional<ZBCDTrailer64> trailer64 =
-      ZBCDTrailer64::recordWithArchivePath(path("z.zip"), locator->offsetOfStartOfCentralDirectoryTrailer64());
+  std::optional<ZBCDTrailer64> trailer64 = ZBCDTrailer64::recordWithArchivePath(
+      path("z.zip"), locator->offsetOfStartOfCentralDirectoryTrailer64());
   ASSERT_TRUE(trailer64);
   EXPECT_EQ(trailer64->totalNumberOfCentralDirectoryEntries(), 1u);
 
@@ -310,7 +318,10 @@ TEST_F(ZBFileArchiveTest, CancellingCompressionRemovesTheArchive) {
 }
 
 TEST_F(ZBFileArchiveTest, AStoredEntryWithABadCrcFails) {
-  Data bytes = ZipBuilder().add({.name = "s.txt", .content = platform::dataFromString("stored"), .method = 0, .crc = 1}).build();
+  Data bytes =
+      ZipBuilder()
+          .add({.name = "s.txt", .content = platform::dataFromString("stored"), .method = 0, .crc = 1})
+          .build();
   test::writeFile(path("crc.zip"), bytes);
   auto recorder = std::make_shared<Recorder>();
   ZBLog::setDebugLoggingEnabled(true);
@@ -326,7 +337,10 @@ TEST_F(ZBFileArchiveTest, AStoredEntryWithABadCrcFails) {
 }
 
 TEST_F(ZBFileArchiveTest, AnUnknownMethodFailsTheRun) {
-  Data bytes = ZipBuilder().add("ok.txt", "fine").add({.name = "odd.bin", .content = platform::dataFromString("x"), .method = 12}).build();
+  Data bytes = ZipBuilder()
+                   .add("ok.txt", "fine")
+                   .add({.name = "odd.bin", .content = platform::dataFromString("x"), .method = 12})
+                   .build();
   test::writeFile(path("odd.zip"), bytes);
   auto recorder = std::make_shared<Recorder>();
   ASSERT_TRUE(process(path("odd.zip"), recorder));
@@ -344,20 +358,32 @@ TEST_F(ZBFileArchiveTest, HostileArchivesFailInsideTheirFolder) {
   std::vector<Case> cases = {
       {"dotdot", ZipBuilder().add("../../escaped.txt", "bad").build()},
       {"absolute", ZipBuilder().add("/tmp/kavro-zip-escaped.txt", "bad").build()},
-      {"through link",
-       ZipBuilder()
-           .add({.name = "ln", .content = platform::dataFromString("../.."), .method = 0, .externalAttributes = 0xA1FF0000})
-           .add("ln/escaped.txt", "bad")
-           .build()},
+      {"through link", ZipBuilder()
+                           .add({.name = "ln",
+                                 .content = platform::dataFromString("../.."),
+                                 .method = 0,
+                                 .externalAttributes = 0xA1FF0000})
+                           .add("ln/escaped.txt", "bad")
+                           .build()},
       {"duplicate", ZipBuilder().add("dup.txt", "one").add("dup.txt", "two").build()},
-      {"bomb", ZipBuilder().add({.name = "bomb", .content = Data(20 << 20, 0), .uncompressedSize = 1000}).build()},
-      {"short", ZipBuilder().add({.name = "short", .content = platform::dataFromString(text), .uncompressedSize = 200000}).build()},
-      {"truncated", [&] {
+      {"bomb",
+       ZipBuilder().add({.name = "bomb", .content = Data(20 << 20, 0), .uncompressedSize = 1000}).build()},
+      {"short",
+       ZipBuilder()
+           .add({.name = "short", .content = platform::dataFromString(text), .uncompressedSize = 200000})
+           .build()},
+      {"truncated",
+       [&] {
          Data packed = *zb::deflate(platform::dataFromString(text));
          packed.resize(packed.size() / 2);
-         return ZipBuilder().add({.name = "cut", .content = platform::dataFromString(text), .stored = packed}).build();
+         return ZipBuilder()
+             .add({.name = "cut", .content = platform::dataFromString(text), .stored = packed})
+             .build();
        }()},
-      {"offset", ZipBuilder().add({.name = "far", .content = platform::dataFromString("x"), .localHeaderOffset = 1u << 30}).build()},
+      {"offset",
+       ZipBuilder()
+           .add({.name = "far", .content = platform::dataFromString("x"), .localHeaderOffset = 1u << 30})
+           .build()},
   };
   int n = 0;
   for (const Case& c : cases) {

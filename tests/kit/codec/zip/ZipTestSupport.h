@@ -30,7 +30,7 @@ class ZipBuilder {
     std::optional<std::uint64_t> uncompressedSize;  // else the content's length
     std::optional<std::uint64_t> compressedSize;    // else the stored bytes' length
     std::optional<std::uint64_t> localHeaderOffset;
-    std::optional<platform::Data> stored;           // else the content, compressed by method
+    std::optional<platform::Data> stored;  // else the content, compressed by method
   };
 
   ZipBuilder& add(Entry e) {
@@ -81,7 +81,8 @@ class ZipBuilder {
       zb::appendLittleInt16(directory, 0);
       zb::appendLittleInt16(directory, 0);
       zb::appendLittleInt32(directory, e.externalAttributes);
-      zb::appendLittleInt32(directory, static_cast<std::uint32_t>(e.localHeaderOffset ? *e.localHeaderOffset : offset));
+      zb::appendLittleInt32(directory,
+                            static_cast<std::uint32_t>(e.localHeaderOffset ? *e.localHeaderOffset : offset));
       directory.insert(directory.end(), e.name.begin(), e.name.end());
     }
     std::uint64_t cdOffset = out.size();
@@ -103,10 +104,12 @@ class ZipBuilder {
 
 inline void writeFile(const std::string& path, const platform::Data& bytes) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
-inline void writeFile(const std::string& path, const std::string& text) { writeFile(path, platform::dataFromString(text)); }
+inline void writeFile(const std::string& path, const std::string& text) {
+  writeFile(path, platform::dataFromString(text));
+}
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
