@@ -26,9 +26,9 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
 }
 
 JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable)
-    : mutations_(isMutable ? 1 : 0) {
+    : slots_(inlineSlots_), mutations_(isMutable ? 1 : 0) {
   pairs_.reserve(count);
-  slots_.assign(capacityForCount(count), 0);
+  allocateSlots(capacityForCount(count));
   for (std::size_t i = 0; i < count; ++i) add(std::move(pairs[i]));
 }
 
@@ -36,8 +36,20 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
   return std::make_shared<JBDictionary>(Private(), pairs, count, isMutable);
 }
 
+void JBDictionary::allocateSlots(std::size_t capacity) {
+  if (capacity <= kInlineSlots) {
+    heapSlots_.reset();
+    slots_ = inlineSlots_;
+  } else {
+    heapSlots_ = std::make_unique<std::uint32_t[]>(capacity);
+    slots_ = heapSlots_.get();
+  }
+  capacity_ = capacity;
+  std::fill(slots_, slots_ + capacity, 0);
+}
+
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
-  const std::size_t capacity = slots_.size();
+  const std::size_t capacity = capacity_;
   if (capacity == 0) return kNotFound;
   std::size_t i = home(hash);
   for (std::size_t probes = 0; probes < capacity; ++probes) {
@@ -51,7 +63,7 @@ std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const
 }
 
 void JBDictionary::placeIndex(std::uint32_t index, std::size_t hash) {
-  const std::size_t capacity = slots_.size();
+  const std::size_t capacity = capacity_;
   std::size_t i = home(hash);
   while (slots_[i] != 0)
     if (++i == capacity) i = 0;
@@ -60,7 +72,7 @@ void JBDictionary::placeIndex(std::uint32_t index, std::size_t hash) {
 
 // Needs a free slot. A pair with an equal key is removed first, so the later pair wins.
 void JBDictionary::add(Pair pair) {
-  const std::size_t capacity = slots_.size();
+  const std::size_t capacity = capacity_;
   std::size_t i = home(pair.keyHash);
   for (;;) {
     const std::uint32_t s = slots_[i];
@@ -79,7 +91,7 @@ void JBDictionary::add(Pair pair) {
 }
 
 void JBDictionary::removeSlot(std::size_t slot) {
-  const std::size_t capacity = slots_.size();
+  const std::size_t capacity = capacity_;
   const std::uint32_t removed = slots_[slot] - 1;
   slots_[slot] = 0;
   // Put the rest of the run back where probing from their homes finds them.
@@ -103,8 +115,8 @@ void JBDictionary::removeSlot(std::size_t slot) {
 }
 
 void JBDictionary::rebuild(std::size_t capacity) {
-  std::vector<std::uint32_t> old(capacity, 0);
-  old.swap(slots_);
+  const std::vector<std::uint32_t> old(slots_, slots_ + capacity_);
+  allocateSlots(capacity);
   for (std::uint32_t s : old)
     if (s != 0) placeIndex(s, pairs_[s - 1].keyHash);
 }
@@ -115,7 +127,7 @@ const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
 }
 
 void JBDictionary::enumerate(const std::function<bool(const std::string&, const platform::Value&)>& fn) const {
-  for (std::size_t i = 0; i < slots_.size(); ++i) {
+  for (std::size_t i = 0; i < capacity_; ++i) {
     const std::uint32_t s = slots_[i];
     if (s == 0) continue;
     const std::uint64_t before = mutations_;
@@ -140,7 +152,7 @@ void JBDictionary::mutated() {
 void JBDictionary::setObject(platform::Value value, std::string_view key) {
   checkMutable("setObject:forKey:");
   const std::size_t wanted = capacityForCount(pairs_.size() + 1);
-  if (wanted > slots_.size()) rebuild(wanted);
+  if (wanted > capacity_) rebuild(wanted);
   add(Pair{std::string(key), std::move(value), hashKey(key)});
   mutated();
 }
@@ -156,7 +168,7 @@ void JBDictionary::removeObjectForKey(std::string_view key) {
 void JBDictionary::removeAllObjects() {
   checkMutable("removeObjectForKey:");
   pairs_.clear();
-  std::fill(slots_.begin(), slots_.end(), 0);
+  std::fill(slots_, slots_ + capacity_, 0);
   mutated();
 }
 
@@ -166,15 +178,15 @@ std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
         std::const_pointer_cast<platform::Object>(shared_from_this()));
   std::vector<Pair> pairs;
   pairs.reserve(pairs_.size());
-  for (std::uint32_t s : slots_)
-    if (s != 0) pairs.push_back(pairs_[s - 1]);
+  for (std::size_t i = 0; i < capacity_; ++i)
+    if (slots_[i] != 0) pairs.push_back(pairs_[slots_[i] - 1]);
   return create(pairs.data(), pairs.size(), false);
 }
 
 std::shared_ptr<platform::MutableDictionary> JBDictionary::mutableCopy() const {
   auto copy = platform::MutableDictionary::create();
-  for (std::uint32_t s : slots_)
-    if (s != 0) copy->setObject(pairs_[s - 1].object, pairs_[s - 1].key);
+  for (std::size_t i = 0; i < capacity_; ++i)
+    if (slots_[i] != 0) copy->setObject(pairs_[slots_[i] - 1].object, pairs_[slots_[i] - 1].key);
   return copy;
 }
 

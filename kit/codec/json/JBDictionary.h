@@ -38,9 +38,11 @@ class JBDictionary final : public platform::MutableDictionary {
 
   // Moves count pairs out of pairs; a later pair with an equal key replaces the earlier one.
   JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable);
+  JBDictionary(const JBDictionary&) = delete;
+  JBDictionary& operator=(const JBDictionary&) = delete;
 
   std::size_t count() const override { return pairs_.size(); }
-  std::size_t capacity() const { return slots_.size(); }
+  std::size_t capacity() const { return capacity_; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
   void enumerate(const std::function<bool(const std::string& key, const platform::Value& value)>& fn) const override;
@@ -64,13 +66,20 @@ class JBDictionary final : public platform::MutableDictionary {
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
+  void allocateSlots(std::size_t capacity);
   void checkMutable(const char* selector) const;
   void mutated();
-  std::size_t home(std::size_t hash) const { return hash % slots_.size(); }
+  std::size_t home(std::size_t hash) const { return hash % capacity_; }
+
+  // Tables of up to this many slots (dictionaries of up to 18 pairs) live inside the object.
+  static constexpr std::size_t kInlineSlots = 23;
 
   std::vector<Pair> pairs_;
-  std::vector<std::uint32_t> slots_;  // index into pairs_ plus one; 0 marks an empty slot
-  std::uint64_t mutations_;           // 0 marks an immutable dictionary
+  std::uint32_t* slots_;  // index into pairs_ plus one; 0 marks an empty slot
+  std::size_t capacity_ = 0;
+  std::uint64_t mutations_;  // 0 marks an immutable dictionary
+  std::unique_ptr<std::uint32_t[]> heapSlots_;
+  std::uint32_t inlineSlots_[kInlineSlots];
 };
 
 }  // namespace kavro

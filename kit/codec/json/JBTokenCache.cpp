@@ -11,6 +11,13 @@ namespace {
 const platform::Value kEmptyString{std::string()};
 constexpr std::size_t kMask = JBTokenCache::kSlotCount - 1;
 constexpr int kProbes = 4;
+
+// Cached strings are short: a plain loop beats a call to memcmp.
+inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
 }  // namespace
 
 JBTokenCache::JBTokenCache() { entries_.reserve(64); }
@@ -42,10 +49,13 @@ const platform::Value* JBTokenCache::cachedObject(JBTokenValue& value) {
   if (value.kind != JBValueKind::String && value.kind != JBValueKind::SignedInt &&
       value.kind != JBValueKind::UnsignedInt && value.kind != JBValueKind::Double)
     return nullptr;
+  if (value.kind == JBValueKind::String && value.length > kMaxCachedStringLength) {
+    uncached_ = makeObject(value);
+    return &uncached_;
+  }
 
   const std::uint32_t hash = value.hash;
   const std::size_t step = value.length + static_cast<std::size_t>(value.kind) + 3;
-  const std::string_view bytes(value.bytes, value.length);
   std::size_t slot = hash & kMask;
   int chosen = -1;
   for (int x = 0; x < kProbes; ++x) {
@@ -56,7 +66,7 @@ const platform::Value* JBTokenCache::cachedObject(JBTokenValue& value) {
     }
     Entry& e = entries_[index - 1];
     if (e.hash == hash && e.size == value.length && e.kind == value.kind &&
-        (value.kind == JBValueKind::String ? std::string_view(e.object.stringValue()) == bytes
+        (value.kind == JBValueKind::String ? sameBytes(e.object.stringValue().data(), value.bytes, value.length)
                                            : e.numberBits == value.number.u)) {
       value.cacheSlot = static_cast<int>(slot);
       if (ages_[slot] != 0xFF) ++ages_[slot];

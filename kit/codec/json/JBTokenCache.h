@@ -25,12 +25,16 @@ struct JBTokenValue {
 };
 
 // The decoder's value cache: equal string and number tokens get one cached value (and a string
-// key's hash is computed once), within a decoder's life. 1,024 slots probed at most 4 times; a
+// key's hash is computed once), within a decoder's life. Strings longer than
+// kMaxCachedStringLength pass by uncached. 1,024 slots probed at most 4 times; a
 // slot holding another value is replaced when its age is 0, else its age is halved and two
 // pseudo-random slots age too. Hits raise a slot's age, so often-used values stay. One thread.
 class JBTokenCache {
  public:
   static constexpr std::size_t kSlotCount = 1024;
+  // Longer strings are not kept: a copy handed out costs as much as making the string afresh, so
+  // keeping them would only cost. Up to this length a string fits in its own storage.
+  static constexpr std::size_t kMaxCachedStringLength = 15;
 
   JBTokenCache();
 

@@ -5,7 +5,6 @@
 #include "kit/codec/json/JSONDecoder.h"
 #include "kit/codec/json/StringJSONBoxDeserializing.h"
 #include "kit/codec/json/StringJSONBoxSerializing.h"
-#include "kit/codec/json/UTF8Conversion.h"
 
 namespace kavro::json {
 
@@ -14,13 +13,6 @@ namespace {
 platform::Value decodeString(std::string_view json, unsigned parseOptions, bool mutableResult,
                              platform::Error* error) {
   JSONDecoder decoder(parseOptions);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(json.data());
-  if (!isWellFormedUTF8(bytes, bytes + json.size())) {
-    if (error)
-      *error = platform::Error{std::string(JBErrorDomain), -1,
-                               "An error occurred converting the contents of a NSString to UTF8.", nullptr, nullptr};
-    return platform::Value();
-  }
   return mutableResult ? decoder.mutableObjectWithUTF8String(json.data(), json.size(), error)
                        : decoder.objectWithUTF8String(json.data(), json.size(), error);
 }

@@ -61,6 +61,14 @@ constexpr std::array<std::uint8_t, 256> makeStringClasses() {
 }
 constexpr std::array<std::uint8_t, 256> kStringClass = makeStringClasses();
 
+// Bytes that may start white space, a line break or a comment.
+constexpr std::array<bool, 256> makeMaybeSpace() {
+  std::array<bool, 256> t{};
+  for (int c : {0x20, 0x09, 0x0A, 0x0D, 0x2F, 0xC2, 0xE2}) t[static_cast<std::size_t>(c)] = true;
+  return t;
+}
+constexpr std::array<bool, 256> kMaybeSpace = makeMaybeSpace();
+
 inline int hexValue(std::uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -128,8 +136,8 @@ bool exceedsAbove(std::string_view text) {
 // hold a container's members until it is complete, and the value cache.
 struct JBParseState {
   explicit JBParseState(unsigned opts) : options(opts) {
-    objectStack.reserve(1024);
-    pairStack.reserve(256);
+    objectStack.reserve(64);
+    pairStack.reserve(64);
   }
 
   unsigned options;
@@ -162,10 +170,11 @@ struct JBParseState {
   void skipWhitespace();
   bool nextToken();
   bool parseString();
-  bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p, std::uint32_t hash);
+  bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
+  void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
-  const platform::Value* tokenObject();
+  bool tokenObject(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -258,7 +267,7 @@ void JBParseState::skipWhitespace() {
 }
 
 bool JBParseState::nextToken() {
-  skipWhitespace();
+  if (pos >= length || kMaybeSpace[input[pos]]) skipWhitespace();
   tokenStart = pos;
   token = Token::None;
   if (pos >= length) {
@@ -301,39 +310,66 @@ bool JBParseState::nextToken() {
   return true;
 }
 
+// Index of the first byte in the eight at p that a string must look at: a control character, a
+// quotation mark, a backslash or a non-ASCII byte; 8 when there is none.
+inline unsigned firstSpecialByte(const std::uint8_t* p) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  constexpr std::uint64_t highs = 0x8080808080808080ull;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t quote = w ^ (ones * '"');
+  const std::uint64_t backslash = w ^ (ones * '\\');
+  // Each term flags its lowest matching byte exactly (borrows only disturb the bytes above it).
+  const std::uint64_t m = (w & highs) | ((w - ones * 0x20) & ~w & highs) | ((quote - ones) & ~quote & highs) |
+                          ((backslash - ones) & ~backslash & highs);
+  return m ? static_cast<unsigned>(__builtin_ctzll(m)) / 8 : 8;
+}
+
+// End of the run from p of bytes that a string takes as they are: ASCII other than controls, the
+// quotation mark and the backslash, and legal UTF-8 sequences.
+inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) {
+  for (;;) {
+    while (end - p >= 8) {
+      const unsigned at = firstSpecialByte(p);
+      p += at;
+      if (at < 8) break;
+    }
+    while (p < end && kStringClass[*p] == kPlain) ++p;
+    if (p >= end || *p < 0x80) return p;
+    const std::size_t n = json::legalSequenceLength(p, end);
+    if (n == 0) return p;
+    p += n;
+  }
+}
+
+void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
+  value.bytes = bytes;
+  value.length = n;
+  value.kind = JBValueKind::String;
+  // Only strings the cache keeps need their hash.
+  std::uint32_t h = kHashStart;
+  if (n <= JBTokenCache::kMaxCachedStringLength)
+    for (std::size_t i = 0; i < n; ++i) h = hashStep(h, static_cast<std::uint8_t>(bytes[i]));
+  value.hash = h;
+  pos = static_cast<std::size_t>(closingQuote + 1 - input);
+}
+
 bool JBParseState::parseString() {
   const std::uint8_t* const begin = input + pos + 1;
   const std::uint8_t* const end = input + length;
-  const std::uint8_t* p = begin;
-  std::uint32_t h = kHashStart;
-  for (;;) {
-    while (p < end && kStringClass[*p] == kPlain) h = hashStep(h, *p++);
-    if (p >= end) {
-      recordError("Invalid string.");
+  const std::uint8_t* p = scanText(begin, end);
+  if (p >= end) {
+    recordError("Invalid string.");
+    return false;
+  }
+  switch (kStringClass[*p]) {
+    case kQuote:
+      finishString(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin), p);
+      return true;
+    case kControl:
+      recordError("Invalid character < 0x20 found in string: 0x" + hex2(*p) + ".");
       return false;
-    }
-    switch (kStringClass[*p]) {
-      case kQuote:
-        value.bytes = reinterpret_cast<const char*>(begin);
-        value.length = static_cast<std::size_t>(p - begin);
-        value.kind = JBValueKind::String;
-        value.hash = h;
-        pos = static_cast<std::size_t>(p + 1 - input);
-        return true;
-      case kControl:
-        recordError("Invalid character < 0x20 found in string: 0x" + hex2(*p) + ".");
-        return false;
-      case kHigh: {
-        const std::uint8_t* next;
-        char32_t cp;
-        if (json::convertSingleCodePointInUTF8(p, end, &next, &cp) == ConversionResult::ok) {
-          while (p < next) h = hashStep(h, *p++);
-          continue;
-        }
-        return parseStringSlow(begin, p, h);
-      }
-      default: return parseStringSlow(begin, p, h);
-    }
+    default: return parseStringSlow(begin, p);
   }
 }
 
@@ -359,15 +395,12 @@ bool JBParseState::readHex4(const std::uint8_t*& p, char32_t& out) {
   return true;
 }
 
-bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p, std::uint32_t h) {
+bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p) {
   const std::uint8_t* const end = input + length;
   const bool lenient = options & JBParseOptionLenientUnicode;
   std::string& buf = tokenBuffer;
   buf.assign(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin));
-  auto put = [&](const std::uint8_t* from, std::size_t n) {
-    buf.append(reinterpret_cast<const char*>(from), n);
-    for (std::size_t i = 0; i < n; ++i) h = hashStep(h, from[i]);
-  };
+  auto put = [&](const std::uint8_t* from, std::size_t n) { buf.append(reinterpret_cast<const char*>(from), n); };
   static const std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
 
   for (;;) {
@@ -377,19 +410,16 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
     }
     const std::uint8_t c = *p;
     const std::uint8_t cls = kStringClass[c];
-    if (cls == kPlain) {
-      const std::uint8_t* q = p;
-      while (q < end && kStringClass[*q] == kPlain) ++q;
-      put(p, static_cast<std::size_t>(q - p));
-      p = q;
-      continue;
+    if (cls == kPlain || cls == kHigh) {
+      const std::uint8_t* q = scanText(p, end);
+      if (q != p) {
+        put(p, static_cast<std::size_t>(q - p));
+        p = q;
+        continue;
+      }
     }
     if (cls == kQuote) {
-      value.bytes = buf.data();
-      value.length = buf.size();
-      value.kind = JBValueKind::String;
-      value.hash = h;
-      pos = static_cast<std::size_t>(p + 1 - input);
+      finishString(buf.data(), buf.size(), p);
       return true;
     }
     if (cls == kControl) {
@@ -552,18 +582,27 @@ bool JBParseState::parseNumber() {
   return true;
 }
 
-const platform::Value* JBParseState::tokenObject() {
+bool JBParseState::tokenObject(platform::Value& out) {
   switch (token) {
     case Token::String:
+      if (value.length > JBTokenCache::kMaxCachedStringLength) {
+        out = platform::Value(std::string(value.bytes, value.length));
+        return true;
+      }
+      [[fallthrough]];
     case Token::Number: {
       const platform::Value* v = cache.cachedObject(value);
-      if (!v) recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
-      return v;
+      if (!v) {
+        recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+        return false;
+      }
+      out = *v;
+      return true;
     }
-    case Token::True: return &kTrue;
-    case Token::False: return &kFalse;
-    case Token::Null: return &kNull;
-    default: recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2"); return nullptr;
+    case Token::True: out = kTrue; return true;
+    case Token::False: out = kFalse; return true;
+    case Token::Null: out = kNull; return true;
+    default: recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2"); return false;
   }
 }
 
@@ -587,9 +626,8 @@ bool JBParseState::parseArray(platform::Value& out) {
         if (!parseContainer(token, child)) break;
         objectStack.push_back(std::move(child));
       } else {
-        const platform::Value* v = tokenObject();
-        if (!v) break;
-        objectStack.push_back(*v);
+        objectStack.emplace_back();
+        if (!tokenObject(objectStack.back())) break;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ArrayEnd) {
@@ -634,12 +672,16 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected string.");
         break;
       }
-      const platform::Value* key = tokenObject();
-      if (!key) break;
       const std::size_t entry = pairStack.size();
-      pairStack.push_back(JBDictionary::Pair{key->stringValue(), platform::Value(),
-                                             value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot)
-                                                                  : JBDictionary::hashKey(key->stringValue())});
+      JBDictionary::Pair& pair = pairStack.emplace_back();
+      if (value.length > JBTokenCache::kMaxCachedStringLength) {
+        pair.key.assign(value.bytes, value.length);
+        pair.keyHash = JBDictionary::hashKey(pair.key);
+      } else {
+        const platform::Value* key = cache.cachedObject(value);
+        pair.key = key->stringValue();
+        pair.keyHash = value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot) : JBDictionary::hashKey(pair.key);
+      }
       if (!nextToken()) break;
       if (token != Token::Separator) {
         recordError("Expected ':'.");
@@ -653,10 +695,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         pairStack[entry].object = std::move(child);
-      } else {
-        const platform::Value* v = tokenObject();
-        if (!v) break;
-        pairStack[entry].object = *v;
+      } else if (!tokenObject(pairStack[entry].object)) {
+        break;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ObjectEnd) {
@@ -723,11 +763,11 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   if (tokenBuffer.capacity() > 64 * 1024) std::string().swap(tokenBuffer);
   if (objectStack.capacity() > 64 * 1024) {
     std::vector<platform::Value>().swap(objectStack);
-    objectStack.reserve(1024);
+    objectStack.reserve(64);
   }
   if (pairStack.capacity() > 16 * 1024) {
     std::vector<JBDictionary::Pair>().swap(pairStack);
-    pairStack.reserve(256);
+    pairStack.reserve(64);
   }
   input = nullptr;
   length = pos = lineStart = 0;

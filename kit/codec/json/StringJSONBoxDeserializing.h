@@ -8,9 +8,9 @@
 // Decoding JSON text held in a string. Each call uses a fresh decoder, so calls share nothing.
 namespace kavro::json {
 
-// The root array or dictionary (immutable containers), or a null value with error set. Text that
-// is not well-formed UTF-8 fails with "An error occurred converting the contents of a NSString to
-// UTF8.". Options of 16 or more raise an invalid-argument exception.
+// The root array or dictionary (immutable containers), or a null value with error set. The text's
+// bytes are read as they are, exactly as objectFromJSONData reads bytes. Options of 16 or more
+// raise an invalid-argument exception.
 platform::Value objectFromJSONString(std::string_view json, unsigned parseOptions = JBParseOptionNone,
                                      platform::Error* error = nullptr);
 // The same with mutable containers.

@@ -15,6 +15,32 @@ enum class ConversionResult { ok, sourceExhausted, sourceIllegal };
 ConversionResult convertSingleCodePointInUTF8(const std::uint8_t* src, const std::uint8_t* end,
                                               const std::uint8_t** next, char32_t* codePoint);
 
+// Length of the multi-byte sequence at p (*p >= 0x80) when the conversion above would answer ok
+// for it; 0 otherwise.
+inline std::size_t legalSequenceLength(const std::uint8_t* p, const std::uint8_t* end) {
+  const std::uint8_t b = p[0];
+  const std::size_t available = static_cast<std::size_t>(end - p);
+  if (b >= 0xC2 && b <= 0xDF) return available >= 2 && (p[1] & 0xC0) == 0x80 ? 2 : 0;
+  if (b >= 0xE0 && b <= 0xEF) {
+    if (available < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
+    if (b == 0xE0 && p[1] < 0xA0) return 0;  // overlong
+    if (b == 0xED && p[1] > 0x9F) return 0;  // surrogates
+    if (b == 0xEF) {
+      const char32_t c = 0xF000u | (static_cast<char32_t>(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+      if ((c >= 0xFDD0 && c <= 0xFDEF) || c >= 0xFFFE) return 0;  // non-characters
+    }
+    return 3;
+  }
+  if (b >= 0xF0 && b <= 0xF4) {
+    if (available < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return 0;
+    if (b == 0xF0 && p[1] < 0x90) return 0;  // overlong
+    if (b == 0xF4 && p[1] > 0x8F) return 0;  // above U+10FFFF
+    if ((p[2] & 0x3F) == 0x3F && (p[3] & 0x3E) == 0x3E && (p[1] & 0x0F) == 0x0F) return 0;  // ends in FFFE/FFFF
+    return 4;
+  }
+  return 0;
+}
+
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

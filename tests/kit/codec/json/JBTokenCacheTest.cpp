@@ -69,6 +69,15 @@ TEST(JBTokenCache, KindsStayApart) {
   EXPECT_EQ(cache.cachedObject(unknown), nullptr);
 }
 
+TEST(JBTokenCache, LongStringsPassUncached) {
+  JBTokenCache cache;
+  const std::string longText(JBTokenCache::kMaxCachedStringLength + 1, 'x');
+  JBTokenValue t = stringToken(longText, 3);
+  EXPECT_EQ(cache.cachedObject(t)->stringValue(), longText);
+  EXPECT_EQ(t.cacheSlot, -1);
+  EXPECT_EQ(cache.occupiedSlots(), 0u);
+}
+
 TEST(JBTokenCache, EmptyStringUsesNoSlot) {
   JBTokenCache cache;
   const std::string empty;

@@ -382,13 +382,30 @@ TEST(JSONDecoder, RawUTF8) {
   EXPECT_EQ(errorOf("[\xC3\xA9]"), kUnexpected);
 }
 
-TEST(JSONDecoder, StringEntryPointChecksUTF8) {
+TEST(JSONDecoder, StringAndDataEntryPointsReadTheSameBytes) {
   platform::Error e;
-  EXPECT_TRUE(json::objectFromJSONString("[\"\xFF\"]", JBParseOptionLenientUnicode, &e).isNull());
-  EXPECT_EQ(e.localizedDescription, "An error occurred converting the contents of a NSString to UTF8.");
-  EXPECT_EQ(e.domain, "JBErrorDomain");
-  EXPECT_EQ(e.code, -1);
-  EXPECT_FALSE(json::objectFromJSONString("[\"\xEF\xBF\xBD\"]").isNull());
+  EXPECT_TRUE(json::objectFromJSONString("[\"\xFF\"]", 0, &e).isNull());
+  EXPECT_EQ(e.localizedDescription, "Illegal UTF8 sequence found in \"\" string.");
+  Value v = json::objectFromJSONString("[\"\xFF\"]", JBParseOptionLenientUnicode);
+  ASSERT_TRUE(v.arrayValue());
+  EXPECT_EQ(v.arrayValue()->objectAtIndex(0).stringValue(), "\xEF\xBF\xBD");
+  v = json::mutableObjectFromJSONData(platform::dataFromString("{\"k\":[]}"));
+  EXPECT_NO_THROW(std::dynamic_pointer_cast<JBDictionary>(v.dictionaryValue())->setObject(Value(1), "n"));
+}
+
+TEST(JSONDecoder, LongAndShortStringsAlike) {
+  // Strings on both sides of the cache's length limit, plain and escaped, as values and keys.
+  for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 64u, 1000u}) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + i % 26);
+    EXPECT_EQ(stringElement("[\"" + s + "\"]"), s);
+    EXPECT_EQ(stringElement("[\"" + s + "\\n\"]"), s + "\n");
+    EXPECT_EQ(stringElement("[\"\\t" + s + "é\"]"), "\t" + s + "é");
+    auto d = decode("{\"" + s + "\":1,\"" + s + "x\":2}").value.dictionaryValue();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->valueForKey(s).intValue(), 1);
+    EXPECT_EQ(d->valueForKey(s + "x").intValue(), 2);
+  }
 }
 
 TEST(JSONDecoder, DuplicateKeysKeepTheLastValue) {
