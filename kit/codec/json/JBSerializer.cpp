@@ -104,7 +104,7 @@ struct EncodeState {
   unsigned options = 0;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
-  std::string buf;
+  std::string buf = std::string(16 * 1024, '\0');
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
@@ -179,7 +179,14 @@ struct EncodeState {
     if (quotes) put('"');
     while (p < end) {
       const std::uint8_t* q = p;
-      while (q < end && !special[*q]) ++q;
+      for (;;) {
+        while (q < end && !special[*q]) ++q;
+        if (escapeNonASCII || q >= end || *q < 0x80) break;
+        // Legal UTF-8 goes out as it is; anything else is looked at below.
+        const std::size_t n = json::legalSequenceLength(q, end);
+        if (n == 0) break;
+        q += n;
+      }
       if (q != p) write(p, static_cast<std::size_t>(q - p));
       p = q;
       if (p >= end) break;

@@ -335,10 +335,13 @@ inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* e
       if (at < 8) break;
     }
     while (p < end && kStringClass[*p] == kPlain) ++p;
-    if (p >= end || *p < 0x80) return p;
-    const std::size_t n = json::legalSequenceLength(p, end);
-    if (n == 0) return p;
-    p += n;
+    // Runs of non-ASCII characters (CJK text) stay in this loop.
+    while (p < end && *p >= 0x80) {
+      const std::size_t n = json::legalSequenceLength(p, end);
+      if (n == 0) return p;
+      p += n;
+    }
+    if (p >= end || kStringClass[*p] != kPlain) return p;
   }
 }
 
