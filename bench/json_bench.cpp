@@ -66,7 +66,10 @@ std::string jobRecord(std::mt19937& rng, int id) {
 std::string answer(std::mt19937& rng, int records, int firstId) {
   std::string s = "{\"result\":1,\"status\":0,\"message\":\"成功\",\"totalcount\":" + std::to_string(records * 7) +
                   ",\"items\":[";
-  for (int i = 0; i < records; ++i) s += (i ? "," : "") + jobRecord(rng, firstId + i);
+  for (int i = 0; i < records; ++i) {
+    if (i) s += ',';
+    s += jobRecord(rng, firstId + i);
+  }
   return s + "]}";
 }
 
@@ -81,7 +84,8 @@ struct Corpus {
       // Splice more records into the one list.
       std::string part = answer(rng, 50, id);
       big.resize(big.size() - 2);
-      big += "," + part.substr(part.find('[') + 1);
+      big += ',';
+      big.append(part, part.find('[') + 1);
     }
     for (int i = 0; i < 10000; ++i) {
       small.push_back(answer(rng, 1 + static_cast<int>(rng() % 3), i * 3));
