@@ -240,8 +240,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
+      // With --benchmark_repetitions the median stands for the benchmark.
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
       auto it = r.counters.find("bytes_per_second");
-      if (it != r.counters.end()) mbPerSecond_[r.benchmark_name()] = it->second.value / 1e6;
+      if (it != r.counters.end()) mbPerSecond_[r.run_name.str()] = it->second.value / 1e6;
     }
   }
   void Finalize() override {

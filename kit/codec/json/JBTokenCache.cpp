@@ -20,7 +20,7 @@ inline bool sameBytes(const char* a, const char* b, std::size_t n) {
 }
 }  // namespace
 
-JBTokenCache::JBTokenCache() { entries_.reserve(64); }
+JBTokenCache::JBTokenCache() { entries_.reserve(32); }
 
 platform::Value JBTokenCache::makeObject(const JBTokenValue& value) {
   switch (value.kind) {

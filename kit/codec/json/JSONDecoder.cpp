@@ -135,10 +135,7 @@ bool exceedsAbove(std::string_view text) {
 // The state of one decoder: options, the text being read, the current token, the stacks that
 // hold a container's members until it is complete, and the value cache.
 struct JBParseState {
-  explicit JBParseState(unsigned opts) : options(opts) {
-    objectStack.reserve(64);
-    pairStack.reserve(64);
-  }
+  explicit JBParseState(unsigned opts) : options(opts) {}
 
   unsigned options;
   const std::uint8_t* input = nullptr;
@@ -764,14 +761,9 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   objectStack.clear();
   pairStack.clear();
   if (tokenBuffer.capacity() > 64 * 1024) std::string().swap(tokenBuffer);
-  if (objectStack.capacity() > 64 * 1024) {
-    std::vector<platform::Value>().swap(objectStack);
-    objectStack.reserve(64);
-  }
-  if (pairStack.capacity() > 16 * 1024) {
-    std::vector<JBDictionary::Pair>().swap(pairStack);
-    pairStack.reserve(64);
-  }
+  // A decoder kept for later parses does not hold on to what one large document needed.
+  if (objectStack.capacity() > 64 * 1024) std::vector<platform::Value>().swap(objectStack);
+  if (pairStack.capacity() > 16 * 1024) std::vector<JBDictionary::Pair>().swap(pairStack);
   input = nullptr;
   length = pos = lineStart = 0;
   line = 1;
