@@ -28,11 +28,12 @@ namespace {
 // ---- Test data: server answers listing job records ----
 
 const char* const kCities[] = {"北京", "上海", "广州", "深圳", "杭州", "成都", "南京", "武汉"};
-const char* const kTitles[] = {"高级软件工程师", "产品经理", "UI设计师", "数据分析师", "测试工程师",
-                               "运维工程师",     "销售代表", "人力资源专员", "Java Developer", "iOS Engineer"};
-const char* const kWords[] = {"负责", "公司", "产品", "的", "设计", "与", "开发", "工作", "，", "团队",
-                              "合作", "能力", "优先", "。", "熟悉", "经验", "以上", "本科", "学历", "良好",
-                              "沟通", "C++", "Linux", "3年", "and", "the", "team", "\\n", "\\\"", "/"};
+const char* const kTitles[] = {"高级软件工程师", "产品经理",    "UI设计师", "数据分析师",
+                               "测试工程师",     "运维工程师",  "销售代表", "人力资源专员",
+                               "Java Developer", "iOS Engineer"};
+const char* const kWords[] = {"负责", "公司", "产品",  "的",  "设计", "与",   "开发", "工作", "，",   "团队",
+                              "合作", "能力", "优先",  "。",  "熟悉", "经验", "以上", "本科", "学历", "良好",
+                              "沟通", "C++",  "Linux", "3年", "and",  "the",  "team", "\\n",  "\\\"", "/"};
 const char* const kTags[] = {"五险一金", "带薪年假", "弹性工作", "年终奖", "餐补", "交通补助", "定期体检"};
 
 std::string words(std::mt19937& rng, int n) {
@@ -52,20 +53,22 @@ std::string jobRecord(std::mt19937& rng, int id) {
   r += "\"salary_min\":" + std::to_string(low) + ",\"salary_max\":" + std::to_string(low + 5000) + ",";
   r += "\"lat\":" + std::to_string(30.0 + (rng() % 100000) / 10000.0) + ",";
   r += "\"lng\":" + std::to_string(110.0 + (rng() % 100000) / 10000.0) + ",";
-  r += "\"issuedate\":\"2024-0" + std::to_string(1 + rng() % 9) + "-1" + std::to_string(rng() % 10) + " 09:30:00\",";
+  r += "\"issuedate\":\"2024-0" + std::to_string(1 + rng() % 9) + "-1" + std::to_string(rng() % 10) +
+       " 09:30:00\",";
   r += "\"isapply\":" + std::string(rng() % 2 ? "true" : "false") + ",\"contact\":null,";
   r += "\"welfare\":[";
   for (int i = 0, n = 2 + static_cast<int>(rng() % 4); i < n; ++i)
     r += std::string(i ? "," : "") + "\"" + kTags[rng() % std::size(kTags)] + "\"";
-  r += "],\"company\":{\"size\":\"" + std::to_string(50 + rng() % 10) + "-500人\",\"industry\":\"" + words(rng, 2) +
-       "\",\"score\":" + std::to_string(rng() % 50 / 10.0) + "},";
+  r += "],\"company\":{\"size\":\"" + std::to_string(50 + rng() % 10) + "-500人\",\"industry\":\"" +
+       words(rng, 2) + "\",\"score\":" + std::to_string(rng() % 50 / 10.0) + "},";
   r += "\"jobinfo\":\"" + words(rng, 20 + static_cast<int>(rng() % 80)) + "\"}";
   return r;
 }
 
 std::string answer(std::mt19937& rng, int records, int firstId) {
-  std::string s = "{\"result\":1,\"status\":0,\"message\":\"成功\",\"totalcount\":" + std::to_string(records * 7) +
-                  ",\"items\":[";
+  std::string s =
+      "{\"result\":1,\"status\":0,\"message\":\"成功\",\"totalcount\":" + std::to_string(records * 7) +
+      ",\"items\":[";
   for (int i = 0; i < records; ++i) {
     if (i) s += ',';
     s += jobRecord(rng, firstId + i);
@@ -259,8 +262,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       }
       std::printf("\n");
     }
-    std::printf("  (the large answer: %.2f MB; the 10,000 small answers: %.2f MB in all)\n", corpus().big.size() / 1e6,
-                corpus().smallBytes / 1e6);
+    std::printf("  (the large answer: %.2f MB; the 10,000 small answers: %.2f MB in all)\n",
+                corpus().big.size() / 1e6, corpus().smallBytes / 1e6);
   }
 
  private:

@@ -14,10 +14,12 @@ namespace kavro::json {
 std::optional<platform::Data> JSONData(const platform::Array& array, unsigned options = JBSerializeOptionNone,
                                        platform::Error* error = nullptr);
 std::optional<platform::Data> JSONData(const platform::Array& array, unsigned options,
-                                       const JBUnsupportedClassFormatter& formatter, platform::Error* error = nullptr);
+                                       const JBUnsupportedClassFormatter& formatter,
+                                       platform::Error* error = nullptr);
 std::optional<std::string> JSONString(const platform::Array& array, unsigned options = JBSerializeOptionNone,
                                       platform::Error* error = nullptr);
 std::optional<std::string> JSONString(const platform::Array& array, unsigned options,
-                                      const JBUnsupportedClassFormatter& formatter, platform::Error* error = nullptr);
+                                      const JBUnsupportedClassFormatter& formatter,
+                                      platform::Error* error = nullptr);
 
 }  // namespace kavro::json

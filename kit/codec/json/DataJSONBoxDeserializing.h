@@ -12,7 +12,8 @@ namespace kavro::json {
 platform::Value objectFromJSONData(const platform::Data& data, unsigned parseOptions = JBParseOptionNone,
                                    platform::Error* error = nullptr);
 // The same with mutable containers.
-platform::Value mutableObjectFromJSONData(const platform::Data& data, unsigned parseOptions = JBParseOptionNone,
+platform::Value mutableObjectFromJSONData(const platform::Data& data,
+                                          unsigned parseOptions = JBParseOptionNone,
                                           platform::Error* error = nullptr);
 
 }  // namespace kavro::json

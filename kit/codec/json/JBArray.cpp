@@ -20,8 +20,8 @@ void JBArray::checkMutable(const char* selector) const {
 }
 
 void JBArray::raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const {
-  throw platform::RangeException(std::string("*** -[JBArray ") + selector + "]: index (" + std::to_string(index) +
-                                 ") beyond bounds (" + std::to_string(bound) + ")");
+  throw platform::RangeException(std::string("*** -[JBArray ") + selector + "]: index (" +
+                                 std::to_string(index) + ") beyond bounds (" + std::to_string(bound) + ")");
 }
 
 const platform::Value& JBArray::objectAtIndex(std::size_t index) const {
@@ -60,10 +60,14 @@ void JBArray::removeLastObject() {
 }
 
 std::shared_ptr<platform::Array> JBArray::copy() const {
-  if (!mutable_) return std::static_pointer_cast<platform::Array>(std::const_pointer_cast<platform::Object>(shared_from_this()));
+  if (!mutable_)
+    return std::static_pointer_cast<platform::Array>(
+        std::const_pointer_cast<platform::Object>(shared_from_this()));
   return create(items(), false);
 }
 
-std::shared_ptr<platform::MutableArray> JBArray::mutableCopy() const { return platform::MutableArray::create(items()); }
+std::shared_ptr<platform::MutableArray> JBArray::mutableCopy() const {
+  return platform::MutableArray::create(items());
+}
 
 }  // namespace kavro

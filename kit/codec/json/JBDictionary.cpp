@@ -11,10 +11,10 @@ namespace kavro {
 namespace {
 
 constexpr std::size_t kCapacities[] = {
-    0,        3,         7,         13,        23,        41,        71,        127,       191,      251,
-    383,      631,       1087,      1723,      2803,      4523,      7351,      11959,     19447,    31231,
-    50683,    81919,     132607,    214519,    346607,    561109,    907759,    1468927,   2376191,  3845119,
-    6221311,  10066421,  16287743,  26354171,  42641881,  68996069,  111638519, 180634607, 292272623, 472907251};
+    0,       3,        7,        13,       23,       41,       71,        127,       191,       251,
+    383,     631,      1087,     1723,     2803,     4523,     7351,      11959,     19447,     31231,
+    50683,   81919,    132607,   214519,   346607,   561109,   907759,    1468927,   2376191,   3845119,
+    6221311, 10066421, 16287743, 26354171, 42641881, 68996069, 111638519, 180634607, 292272623, 472907251};
 
 }  // namespace
 
@@ -126,7 +126,8 @@ const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
   return slot == kNotFound ? nullptr : &pairs_[slots_[slot] - 1].object;
 }
 
-void JBDictionary::enumerate(const std::function<bool(const std::string&, const platform::Value&)>& fn) const {
+void JBDictionary::enumerate(
+    const std::function<bool(const std::string&, const platform::Value&)>& fn) const {
   for (std::size_t i = 0; i < capacity_; ++i) {
     const std::uint32_t s = slots_[i];
     if (s == 0) continue;

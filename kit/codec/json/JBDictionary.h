@@ -45,7 +45,8 @@ class JBDictionary final : public platform::MutableDictionary {
   std::size_t capacity() const { return capacity_; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
-  void enumerate(const std::function<bool(const std::string& key, const platform::Value& value)>& fn) const override;
+  void enumerate(
+      const std::function<bool(const std::string& key, const platform::Value& value)>& fn) const override;
 
   void setObject(platform::Value value, std::string_view key) override;
   void removeObjectForKey(std::string_view key) override;

@@ -26,7 +26,8 @@ using json::ConversionResult;
 
 std::string demangled(const std::type_info& type) {
   int status = 0;
-  std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+  std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status),
+                                              std::free);
   return status == 0 && name ? std::string(name.get()) : std::string(type.name());
 }
 
@@ -34,14 +35,22 @@ std::string classNameOf(const platform::Object& o) { return demangled(typeid(o))
 
 std::string classNameOf(const platform::Value& v) {
   switch (v.kind()) {
-    case platform::Value::Kind::Null: return "null";
-    case platform::Value::Kind::Bool: return "bool";
-    case platform::Value::Kind::Int: return "std::int64_t";
-    case platform::Value::Kind::UInt: return "std::uint64_t";
-    case platform::Value::Kind::Double: return "double";
-    case platform::Value::Kind::String: return "std::string";
-    case platform::Value::Kind::Bytes: return "platform::Data";
-    case platform::Value::Kind::Object: return classNameOf(*v.objectValue());
+    case platform::Value::Kind::Null:
+      return "null";
+    case platform::Value::Kind::Bool:
+      return "bool";
+    case platform::Value::Kind::Int:
+      return "std::int64_t";
+    case platform::Value::Kind::UInt:
+      return "std::uint64_t";
+    case platform::Value::Kind::Double:
+      return "double";
+    case platform::Value::Kind::String:
+      return "std::string";
+    case platform::Value::Kind::Bytes:
+      return "platform::Data";
+    case platform::Value::Kind::Object:
+      return classNameOf(*v.objectValue());
   }
   return "NULL";
 }
@@ -155,8 +164,10 @@ struct EncodeState {
     put(c);
   }
   void colon() {
-    if (pretty()) write(": ", 2);
-    else put(':');
+    if (pretty())
+      write(": ", 2);
+    else
+      put(':');
   }
 
   void escape16(unsigned unit) {
@@ -214,15 +225,33 @@ struct EncodeState {
         continue;
       }
       switch (c) {
-        case '\b': write("\\b", 2); break;
-        case '\t': write("\\t", 2); break;
-        case '\n': write("\\n", 2); break;
-        case '\f': write("\\f", 2); break;
-        case '\r': write("\\r", 2); break;
-        case '"': write("\\\"", 2); break;
-        case '\\': write("\\\\", 2); break;
-        case '/': write("\\/", 2); break;
-        default: escape16(c); break;
+        case '\b':
+          write("\\b", 2);
+          break;
+        case '\t':
+          write("\\t", 2);
+          break;
+        case '\n':
+          write("\\n", 2);
+          break;
+        case '\f':
+          write("\\f", 2);
+          break;
+        case '\r':
+          write("\\r", 2);
+          break;
+        case '"':
+          write("\\\"", 2);
+          break;
+        case '\\':
+          write("\\\\", 2);
+          break;
+        case '/':
+          write("\\/", 2);
+          break;
+        default:
+          escape16(c);
+          break;
       }
       ++p;
     }
@@ -234,11 +263,16 @@ struct EncodeState {
     char* p = room(32);
     std::to_chars_result r{};
     switch (v.kind()) {
-      case platform::Value::Kind::Int: r = std::to_chars(p, p + 32, v.intValue()); break;
-      case platform::Value::Kind::UInt: r = std::to_chars(p, p + 32, v.uintValue()); break;
+      case platform::Value::Kind::Int:
+        r = std::to_chars(p, p + 32, v.intValue());
+        break;
+      case platform::Value::Kind::UInt:
+        r = std::to_chars(p, p + 32, v.uintValue());
+        break;
       default: {
         const double d = v.doubleValue();
-        if (!std::isfinite(d)) return fail("Floating point values must be finite.  JSON does not support NaN or Infinity.");
+        if (!std::isfinite(d))
+          return fail("Floating point values must be finite.  JSON does not support NaN or Infinity.");
         r = std::to_chars(p, p + 32, d, std::chars_format::general, 17);
         break;
       }
@@ -313,7 +347,8 @@ struct EncodeState {
     if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
     platform::Value self = asValue ? *asValue : platform::Value();
     if (self.isNull())
-      if (auto shared = o.weak_from_this().lock()) self = platform::Value(std::const_pointer_cast<platform::Object>(shared));
+      if (auto shared = o.weak_from_this().lock())
+        self = platform::Value(std::const_pointer_cast<platform::Object>(shared));
     return unsupported(self, classNameOf(o), false);
   }
 
@@ -333,22 +368,29 @@ struct EncodeState {
 
   bool writeValue(const platform::Value& v, bool isReplacement) {
     switch (v.kind()) {
-      case platform::Value::Kind::String: return writeString(v.stringValue(), true);
+      case platform::Value::Kind::String:
+        return writeString(v.stringValue(), true);
       case platform::Value::Kind::Bool:
-        if (v.boolValue()) write("true", 4);
-        else write("false", 5);
+        if (v.boolValue())
+          write("true", 4);
+        else
+          write("false", 5);
         return true;
       case platform::Value::Kind::Int:
       case platform::Value::Kind::UInt:
-      case platform::Value::Kind::Double: return writeNumber(v);
-      case platform::Value::Kind::Null: write("null", 4); return true;
+      case platform::Value::Kind::Double:
+        return writeNumber(v);
+      case platform::Value::Kind::Null:
+        write("null", 4);
+        return true;
       case platform::Value::Kind::Object: {
         const platform::Object& o = *v.objectValue();
         if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
         if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
         return unsupported(v, classNameOf(o), isReplacement);
       }
-      case platform::Value::Kind::Bytes: return unsupported(v, classNameOf(v), isReplacement);
+      case platform::Value::Kind::Bytes:
+        return unsupported(v, classNameOf(v), isReplacement);
     }
     return fail("Unable to serialize object class " + classNameOf(v) + ".");
   }
@@ -376,8 +418,12 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
         result = platform::Value(platform::Data(bytes, bytes + state.len));
         break;
       }
-      case JBEncodeOptionAsString: result = platform::Value(std::move(state.buf)); break;
-      default: state.fail("Unknown encode as type."); break;
+      case JBEncodeOptionAsString:
+        result = platform::Value(std::move(state.buf));
+        break;
+      default:
+        state.fail("Unknown encode as type.");
+        break;
     }
   }
   if (state.error && error) *error = std::move(*state.error);
@@ -386,8 +432,10 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
 
 }  // namespace
 
-platform::Value JBSerializer::serializeObject(const platform::Value& object, unsigned options, unsigned encodeOption,
-                                              const JBUnsupportedClassFormatter& formatter, platform::Error* error) {
+platform::Value JBSerializer::serializeObject(const platform::Value& object, unsigned options,
+                                              unsigned encodeOption,
+                                              const JBUnsupportedClassFormatter& formatter,
+                                              platform::Error* error) {
   checkEncodeOption(encodeOption);
   EncodeState state;
   state.options = options;
@@ -408,7 +456,8 @@ platform::Value JBSerializer::serializeObject(const platform::Value& object, uns
 }
 
 platform::Value JBSerializer::serializeObject(const platform::Object& object, unsigned options,
-                                              unsigned encodeOption, const JBUnsupportedClassFormatter& formatter,
+                                              unsigned encodeOption,
+                                              const JBUnsupportedClassFormatter& formatter,
                                               platform::Error* error) {
   checkEncodeOption(encodeOption);
   EncodeState state;

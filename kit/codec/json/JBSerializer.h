@@ -11,7 +11,8 @@ namespace kavro {
 
 // Called with a value the encoder cannot write (bytes, objects other than arrays and
 // dictionaries); answers its replacement, or nothing to fail the call.
-using JBUnsupportedClassFormatter = std::function<std::optional<platform::Value>(const platform::Value& unsupported)>;
+using JBUnsupportedClassFormatter =
+    std::function<std::optional<platform::Value>(const platform::Value& unsupported)>;
 
 // Writes a tree of values as UTF-8 JSON text: compact, or pretty (line feeds, two-space indents,
 // ": " after keys, dictionary keys sorted), with "\u" escapes for non-ASCII text and "\/" on
@@ -23,11 +24,13 @@ class JBSerializer {
   // result holds bytes) or JBEncodeOptionAsString (the result holds text), plus what the root must
   // be. error is written only when the call fails. Contradictory encode bits raise an
   // internal-inconsistency exception.
-  static platform::Value serializeObject(const platform::Value& object, unsigned options, unsigned encodeOption,
+  static platform::Value serializeObject(const platform::Value& object, unsigned options,
+                                         unsigned encodeOption,
                                          const JBUnsupportedClassFormatter& formatter = nullptr,
                                          platform::Error* error = nullptr);
   // The same with an object as the root (an array or dictionary that need not be shared).
-  static platform::Value serializeObject(const platform::Object& object, unsigned options, unsigned encodeOption,
+  static platform::Value serializeObject(const platform::Object& object, unsigned options,
+                                         unsigned encodeOption,
                                          const JBUnsupportedClassFormatter& formatter = nullptr,
                                          platform::Error* error = nullptr);
 };

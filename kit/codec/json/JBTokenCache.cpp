@@ -24,13 +24,18 @@ JBTokenCache::JBTokenCache() { entries_.reserve(32); }
 
 platform::Value JBTokenCache::makeObject(const JBTokenValue& value) {
   switch (value.kind) {
-    case JBValueKind::String: return platform::Value(std::string(value.bytes, value.length));
-    case JBValueKind::SignedInt: return platform::Value(static_cast<long long>(value.number.i));
+    case JBValueKind::String:
+      return platform::Value(std::string(value.bytes, value.length));
+    case JBValueKind::SignedInt:
+      return platform::Value(static_cast<long long>(value.number.i));
     case JBValueKind::UnsignedInt:
-      if (value.number.u < (std::uint64_t{1} << 63)) return platform::Value(static_cast<long long>(value.number.u));
+      if (value.number.u < (std::uint64_t{1} << 63))
+        return platform::Value(static_cast<long long>(value.number.u));
       return platform::Value(static_cast<unsigned long long>(value.number.u));
-    case JBValueKind::Double: return platform::Value(value.number.d);
-    case JBValueKind::None: break;
+    case JBValueKind::Double:
+      return platform::Value(value.number.d);
+    case JBValueKind::None:
+      break;
   }
   return platform::Value();
 }
@@ -66,8 +71,9 @@ const platform::Value* JBTokenCache::cachedObject(JBTokenValue& value) {
     }
     Entry& e = entries_[index - 1];
     if (e.hash == hash && e.size == value.length && e.kind == value.kind &&
-        (value.kind == JBValueKind::String ? sameBytes(e.object.stringValue().data(), value.bytes, value.length)
-                                           : e.numberBits == value.number.u)) {
+        (value.kind == JBValueKind::String
+             ? sameBytes(e.object.stringValue().data(), value.bytes, value.length)
+             : e.numberBits == value.number.u)) {
       value.cacheSlot = static_cast<int>(slot);
       if (ages_[slot] != 0xFF) ++ages_[slot];
       return &e.object;

@@ -37,16 +37,19 @@ platform::Value objectFromJSONString(std::string_view json, unsigned parseOption
   return decodeString(json, parseOptions, false, error);
 }
 
-platform::Value mutableObjectFromJSONString(std::string_view json, unsigned parseOptions, platform::Error* error) {
+platform::Value mutableObjectFromJSONString(std::string_view json, unsigned parseOptions,
+                                            platform::Error* error) {
   return decodeString(json, parseOptions, true, error);
 }
 
-platform::Value objectFromJSONData(const platform::Data& data, unsigned parseOptions, platform::Error* error) {
+platform::Value objectFromJSONData(const platform::Data& data, unsigned parseOptions,
+                                   platform::Error* error) {
   JSONDecoder decoder(parseOptions);
   return decoder.objectWithData(data, error);
 }
 
-platform::Value mutableObjectFromJSONData(const platform::Data& data, unsigned parseOptions, platform::Error* error) {
+platform::Value mutableObjectFromJSONData(const platform::Data& data, unsigned parseOptions,
+                                          platform::Error* error) {
   JSONDecoder decoder(parseOptions);
   return decoder.mutableObjectWithData(data, error);
 }
@@ -54,33 +57,37 @@ platform::Value mutableObjectFromJSONData(const platform::Data& data, unsigned p
 std::optional<platform::Data> JSONData(std::string_view string, unsigned options, bool includeQuotes,
                                        platform::Error* error) {
   return asData(JBSerializer::serializeObject(platform::Value(string), options,
-                                              stringEncodeOption(JBEncodeOptionAsData, includeQuotes), nullptr, error));
+                                              stringEncodeOption(JBEncodeOptionAsData, includeQuotes),
+                                              nullptr, error));
 }
 
 std::optional<std::string> JSONString(std::string_view string, unsigned options, bool includeQuotes,
                                       platform::Error* error) {
-  return asString(JBSerializer::serializeObject(
-      platform::Value(string), options, stringEncodeOption(JBEncodeOptionAsString, includeQuotes), nullptr, error));
+  return asString(JBSerializer::serializeObject(platform::Value(string), options,
+                                                stringEncodeOption(JBEncodeOptionAsString, includeQuotes),
+                                                nullptr, error));
 }
 
-#define KAVRO_JSON_COLLECTION_ENTRY_POINTS(Type)                                                                  \
-  std::optional<platform::Data> JSONData(const Type& root, unsigned options, platform::Error* error) {           \
-    return asData(JBSerializer::serializeObject(root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, \
-                                                nullptr, error));                                                 \
-  }                                                                                                               \
-  std::optional<platform::Data> JSONData(const Type& root, unsigned options,                                      \
-                                         const JBUnsupportedClassFormatter& formatter, platform::Error* error) {  \
-    return asData(JBSerializer::serializeObject(root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, \
-                                                formatter, error));                                               \
-  }                                                                                                               \
-  std::optional<std::string> JSONString(const Type& root, unsigned options, platform::Error* error) {            \
-    return asString(JBSerializer::serializeObject(                                                                \
-        root, options, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, nullptr, error));                    \
-  }                                                                                                               \
-  std::optional<std::string> JSONString(const Type& root, unsigned options,                                       \
-                                        const JBUnsupportedClassFormatter& formatter, platform::Error* error) {   \
-    return asString(JBSerializer::serializeObject(                                                                \
-        root, options, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, formatter, error));                  \
+#define KAVRO_JSON_COLLECTION_ENTRY_POINTS(Type)                                                       \
+  std::optional<platform::Data> JSONData(const Type& root, unsigned options, platform::Error* error) { \
+    return asData(JBSerializer::serializeObject(                                                       \
+        root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, nullptr, error));           \
+  }                                                                                                    \
+  std::optional<platform::Data> JSONData(const Type& root, unsigned options,                           \
+                                         const JBUnsupportedClassFormatter& formatter,                 \
+                                         platform::Error* error) {                                     \
+    return asData(JBSerializer::serializeObject(                                                       \
+        root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, formatter, error));         \
+  }                                                                                                    \
+  std::optional<std::string> JSONString(const Type& root, unsigned options, platform::Error* error) {  \
+    return asString(JBSerializer::serializeObject(                                                     \
+        root, options, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, nullptr, error));         \
+  }                                                                                                    \
+  std::optional<std::string> JSONString(const Type& root, unsigned options,                            \
+                                        const JBUnsupportedClassFormatter& formatter,                  \
+                                        platform::Error* error) {                                      \
+    return asString(JBSerializer::serializeObject(                                                     \
+        root, options, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, formatter, error));       \
   }
 
 KAVRO_JSON_COLLECTION_ENTRY_POINTS(platform::Array)

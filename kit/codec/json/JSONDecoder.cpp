@@ -51,11 +51,16 @@ enum : std::uint8_t { kPlain = 0, kQuote, kBackslash, kControl, kHigh };
 constexpr std::array<std::uint8_t, 256> makeStringClasses() {
   std::array<std::uint8_t, 256> t{};
   for (int c = 0; c < 256; ++c) {
-    if (c < 0x20) t[c] = kControl;
-    else if (c >= 0x80) t[c] = kHigh;
-    else if (c == '"') t[c] = kQuote;
-    else if (c == '\\') t[c] = kBackslash;
-    else t[c] = kPlain;
+    if (c < 0x20)
+      t[c] = kControl;
+    else if (c >= 0x80)
+      t[c] = kHigh;
+    else if (c == '"')
+      t[c] = kQuote;
+    else if (c == '\\')
+      t[c] = kBackslash;
+    else
+      t[c] = kPlain;
   }
   return t;
 }
@@ -96,8 +101,10 @@ bool exceedsAbove(std::string_view text) {
   bool found = false;
   long long intDigits = 0;
   while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    if (found) ++intDigits;
-    else if (text[i] != '0') found = true;
+    if (found)
+      ++intDigits;
+    else if (text[i] != '0')
+      found = true;
     ++i;
   }
   if (found) magnitude = intDigits;
@@ -157,9 +164,9 @@ struct JBParseState {
   bool mutableCollections = false;
   std::size_t depth = 0;
 
-  platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult, platform::Error* errorOut);
+  platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
+                        platform::Error* errorOut);
 
-  bool failed() const { return error.has_value(); }
   void recordError(std::string message);
   void recordExpectation(unsigned accepted, const char* valueText, const char* endText);
 
@@ -195,9 +202,12 @@ void JBParseState::recordExpectation(unsigned accepted, const char* valueText, c
   if (accepted & kAcceptEnd) items.emplace_back(endText);
   const std::string text(reinterpret_cast<const char*>(input) + tokenStart, tokenLength);
   std::string message;
-  if (items.size() == 1) message = "Expected " + items[0] + ", not '" + text + "'";
-  else if (items.size() == 2) message = "Expected " + items[0] + " or " + items[1] + ", not '" + text + "'";
-  else message = "Expected " + items[0] + ", " + items[1] + ", or " + items[2] + ", not '" + text;
+  if (items.size() == 1)
+    message = "Expected " + items[0] + ", not '" + text + "'";
+  else if (items.size() == 2)
+    message = "Expected " + items[0] + " or " + items[1] + ", not '" + text + "'";
+  else
+    message = "Expected " + items[0] + ", " + items[1] + ", or " + items[2] + ", not '" + text;
   recordError(std::move(message));
 }
 
@@ -207,7 +217,8 @@ inline std::size_t JBParseState::newlineAt(std::size_t at) const {
   if (c == '\n') return 1;
   if (c == '\r') return at + 1 < length && input[at + 1] == '\n' ? 2 : 1;
   if (options & JBParseOptionUnicodeLineBreaks) {
-    if (c == 0xE2 && at + 2 < length && input[at + 1] == 0x80 && (input[at + 2] == 0xA8 || input[at + 2] == 0xA9))
+    if (c == 0xE2 && at + 2 < length && input[at + 1] == 0x80 &&
+        (input[at + 2] == 0xA8 || input[at + 2] == 0xA9))
       return 3;
     if (c == 0xC2 && at + 1 < length && input[at + 1] == 0x85) return 2;
   }
@@ -282,22 +293,60 @@ bool JBParseState::nextToken() {
     return false;
   };
   switch (c) {
-    case '{': token = Token::ObjectBegin; ++pos; break;
-    case '}': token = Token::ObjectEnd; ++pos; break;
-    case '[': token = Token::ArrayBegin; ++pos; break;
-    case ']': token = Token::ArrayEnd; ++pos; break;
-    case ':': token = Token::Separator; ++pos; break;
-    case ',': token = Token::Comma; ++pos; break;
-    case 't': ok = word("true", 4, Token::True); break;
-    case 'f': ok = word("false", 5, Token::False); break;
-    case 'n': ok = word("null", 4, Token::Null); break;
-    case '"': ok = parseString(); if (ok) token = Token::String; break;
-    case '-': case '0': case '1': case '2': case '3': case '4':
-    case '5': case '6': case '7': case '8': case '9':
+    case '{':
+      token = Token::ObjectBegin;
+      ++pos;
+      break;
+    case '}':
+      token = Token::ObjectEnd;
+      ++pos;
+      break;
+    case '[':
+      token = Token::ArrayBegin;
+      ++pos;
+      break;
+    case ']':
+      token = Token::ArrayEnd;
+      ++pos;
+      break;
+    case ':':
+      token = Token::Separator;
+      ++pos;
+      break;
+    case ',':
+      token = Token::Comma;
+      ++pos;
+      break;
+    case 't':
+      ok = word("true", 4, Token::True);
+      break;
+    case 'f':
+      ok = word("false", 5, Token::False);
+      break;
+    case 'n':
+      ok = word("null", 4, Token::Null);
+      break;
+    case '"':
+      ok = parseString();
+      if (ok) token = Token::String;
+      break;
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
       ok = parseNumber();
       if (ok) token = Token::Number;
       break;
-    default: ok = false; break;
+    default:
+      ok = false;
+      break;
   }
   if (!ok) {
     recordError(kUnexpectedToken);
@@ -369,7 +418,8 @@ bool JBParseState::parseString() {
     case kControl:
       recordError("Invalid character < 0x20 found in string: 0x" + hex2(*p) + ".");
       return false;
-    default: return parseStringSlow(begin, p);
+    default:
+      return parseStringSlow(begin, p);
   }
 }
 
@@ -384,7 +434,8 @@ bool JBParseState::readHex4(const std::uint8_t*& p, char32_t& out) {
     const int d = hexValue(*p);
     if (d < 0) {
       // Only printable ASCII goes into the message as it is, so that it stays valid text.
-      const std::string found = *p >= 0x20 && *p < 0x7F ? std::string(1, static_cast<char>(*p)) : "\xEF\xBF\xBD";
+      const std::string found =
+          *p >= 0x20 && *p < 0x7F ? std::string(1, static_cast<char>(*p)) : "\xEF\xBF\xBD";
       recordError("Unexpected character found in \\u Unicode escape sequence.  Found '" + found +
                   "', expected [0-9a-fA-F].");
       return false;
@@ -400,7 +451,9 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
   const bool lenient = options & JBParseOptionLenientUnicode;
   std::string& buf = tokenBuffer;
   buf.assign(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin));
-  auto put = [&](const std::uint8_t* from, std::size_t n) { buf.append(reinterpret_cast<const char*>(from), n); };
+  auto put = [&](const std::uint8_t* from, std::size_t n) {
+    buf.append(reinterpret_cast<const char*>(from), n);
+  };
   static const std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
 
   for (;;) {
@@ -430,7 +483,9 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
       const std::uint8_t* next;
       char32_t cp;
       switch (json::convertSingleCodePointInUTF8(p, end, &next, &cp)) {
-        case ConversionResult::ok: put(p, static_cast<std::size_t>(next - p)); break;
+        case ConversionResult::ok:
+          put(p, static_cast<std::size_t>(next - p));
+          break;
         case ConversionResult::sourceExhausted:
           recordError("End of buffer reached while parsing UTF8 in \"\" string.");
           return false;
@@ -453,14 +508,31 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
     const std::uint8_t e = *p++;
     std::uint8_t single = 0;
     switch (e) {
-      case '"': case '\\': case '/': single = e; break;
-      case 'b': single = 0x08; break;
-      case 'f': single = 0x0C; break;
-      case 'n': single = 0x0A; break;
-      case 'r': single = 0x0D; break;
-      case 't': single = 0x09; break;
-      case 'u': break;
-      default: recordError("Invalid escape sequence found in \"\" string."); return false;
+      case '"':
+      case '\\':
+      case '/':
+        single = e;
+        break;
+      case 'b':
+        single = 0x08;
+        break;
+      case 'f':
+        single = 0x0C;
+        break;
+      case 'n':
+        single = 0x0A;
+        break;
+      case 'r':
+        single = 0x0D;
+        break;
+      case 't':
+        single = 0x09;
+        break;
+      case 'u':
+        break;
+      default:
+        recordError("Invalid escape sequence found in \"\" string.");
+        return false;
     }
     if (e != 'u') {
       put(&single, 1);
@@ -477,7 +549,8 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
       if (*p != '\\' || p[1] != 'u') {
         if (!lenient) {
           recordError(
-              "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+              "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape "
+              "sequence.");
           return false;
         }
         put(kReplacement, 3);
@@ -486,8 +559,10 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
       p += 2;
       char32_t low;
       if (!readHex4(p, low)) return false;
-      if (low >= 0xDC00 && low <= 0xDFFF) cp = (cp << 10) + low - 0x35FDC00;
-      else illegal = true;
+      if (low >= 0xDC00 && low <= 0xDFFF)
+        cp = (cp << 10) + low - 0x35FDC00;
+      else
+        illegal = true;
     }
     if (illegal || json::isIllegalCodePoint(cp)) {
       if (!lenient) {
@@ -599,10 +674,18 @@ bool JBParseState::tokenObject(platform::Value& out) {
       out = *v;
       return true;
     }
-    case Token::True: out = kTrue; return true;
-    case Token::False: out = kFalse; return true;
-    case Token::Null: out = kNull; return true;
-    default: recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2"); return false;
+    case Token::True:
+      out = kTrue;
+      return true;
+    case Token::False:
+      out = kFalse;
+      return true;
+    case Token::Null:
+      out = kNull;
+      return true;
+    default:
+      recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
+      return false;
   }
 }
 
@@ -635,8 +718,9 @@ bool JBParseState::parseArray(platform::Value& out) {
         recordError("Unexpected ']'.");
         break;
       }
-      std::vector<platform::Value> items(std::make_move_iterator(objectStack.begin() + static_cast<std::ptrdiff_t>(start)),
-                                         std::make_move_iterator(objectStack.end()));
+      std::vector<platform::Value> items(
+          std::make_move_iterator(objectStack.begin() + static_cast<std::ptrdiff_t>(start)),
+          std::make_move_iterator(objectStack.end()));
       objectStack.resize(start);
       out = JBArray::create(std::move(items), mutableCollections);
       --depth;
@@ -680,7 +764,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       } else {
         const platform::Value* key = cache.cachedObject(value);
         pair.key = key->stringValue();
-        pair.keyHash = value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot) : JBDictionary::hashKey(pair.key);
+        pair.keyHash =
+            value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot) : JBDictionary::hashKey(pair.key);
       }
       if (!nextToken()) break;
       if (token != Token::Separator) {
@@ -747,7 +832,8 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
     if (pos < length) {
       skipWhitespace();
       if (!(options & JBParseOptionAllowTrailingText) && pos < length) {
-        recordError("A valid JSON object was parsed but there were additional non-white-space characters remaining.");
+        recordError(
+            "A valid JSON object was parsed but there were additional non-white-space characters remaining.");
         root = platform::Value();
       }
     }
@@ -774,7 +860,8 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
 // ---- JSONDecoder ----
 
 JSONDecoder::JSONDecoder(unsigned parseOptions) : options_(parseOptions) {
-  if (parseOptions > JBParseOptionValidFlags) throw platform::InvalidArgumentException("Invalid parse options.");
+  if (parseOptions > JBParseOptionValidFlags)
+    throw platform::InvalidArgumentException("Invalid parse options.");
   state_ = std::make_unique<JBParseState>(parseOptions);
 }
 
@@ -792,7 +879,8 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
   return state_->parse(input, length, mutableCollections, error);
 }
 
-platform::Value JSONDecoder::objectWithUTF8String(const char* bytes, std::size_t length, platform::Error* error) {
+platform::Value JSONDecoder::objectWithUTF8String(const char* bytes, std::size_t length,
+                                                  platform::Error* error) {
   return parse(bytes, length, false, error);
 }
 

@@ -33,7 +33,8 @@ class JSONDecoder {
 
   // Immutable containers. A null bytes pointer with a non-zero length raises an invalid-argument
   // exception; a length of 0 parses as empty text. error is written only when the parse fails.
-  platform::Value objectWithUTF8String(const char* bytes, std::size_t length, platform::Error* error = nullptr);
+  platform::Value objectWithUTF8String(const char* bytes, std::size_t length,
+                                       platform::Error* error = nullptr);
   platform::Value parseUTF8String(const char* bytes, std::size_t length, platform::Error* error = nullptr) {
     return objectWithUTF8String(bytes, length, error);
   }
@@ -52,7 +53,8 @@ class JSONDecoder {
   const JBTokenCache& tokenCache() const;
 
  private:
-  platform::Value parse(const char* bytes, std::size_t length, bool mutableCollections, platform::Error* error);
+  platform::Value parse(const char* bytes, std::size_t length, bool mutableCollections,
+                        platform::Error* error);
 
   unsigned options_;
   std::unique_ptr<JBParseState> state_;

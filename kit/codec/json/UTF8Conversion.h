@@ -38,7 +38,8 @@ inline std::size_t legalSequenceLength(const std::uint8_t* p, const std::uint8_t
     if (available < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return 0;
     if (b == 0xF0 && p[1] < 0x90) return 0;  // overlong
     if (b == 0xF4 && p[1] > 0x8F) return 0;  // above U+10FFFF
-    if ((p[2] & 0x3F) == 0x3F && (p[3] & 0x3E) == 0x3E && (p[1] & 0x0F) == 0x0F) return 0;  // ends in FFFE/FFFF
+    if ((p[2] & 0x3F) == 0x3F && (p[3] & 0x3E) == 0x3E && (p[1] & 0x0F) == 0x0F)
+      return 0;  // ends in FFFE/FFFF
     return 4;
   }
   return 0;

@@ -37,7 +37,8 @@ TEST(JBArray, ImmutableArraysRefuseChanges) {
   auto a = array("[1,2]", false);
   ASSERT_TRUE(a);
   const std::string insert =
-      "NSInternalInconsistencyException: *** -[JBArray insertObject:atIndex:]: mutating method sent to immutable object";
+      "NSInternalInconsistencyException: *** -[JBArray insertObject:atIndex:]: mutating method sent to "
+      "immutable object";
   EXPECT_EQ(reasonOf([&] { a->addObject(Value(3)); }), insert);
   EXPECT_EQ(reasonOf([&] { a->insertObject(Value(3), 0); }), insert);
   EXPECT_EQ(reasonOf([&] { a->removeObjectAtIndex(0); }),
@@ -97,8 +98,8 @@ TEST(JBArray, Copies) {
 }
 
 TEST(JBDictionary, Capacities) {
-  const std::pair<std::size_t, std::size_t> table[] = {{0, 0},   {1, 3},   {3, 3},   {4, 7},    {6, 7},
-                                                       {7, 13},  {10, 13}, {11, 23}, {18, 23},  {19, 41},
+  const std::pair<std::size_t, std::size_t> table[] = {{0, 0},   {1, 3},   {3, 3},      {4, 7},   {6, 7},
+                                                       {7, 13},  {10, 13}, {11, 23},    {18, 23}, {19, 41},
                                                        {31, 41}, {32, 71}, {1000, 1723}};
   for (auto [n, capacity] : table) EXPECT_EQ(JBDictionary::capacityForCount(n), capacity) << n;
   EXPECT_THROW(JBDictionary::capacityForCount(400'000'000), platform::MallocException);
@@ -212,12 +213,14 @@ TEST(JBDictionary, BehavesLikeAMapUnderRandomChanges) {
 TEST(JBDictionary, ImmutableDictionariesRefuseChanges) {
   auto d = dictionary(R"({"a":1})", false);
   ASSERT_TRUE(d);
-  EXPECT_EQ(reasonOf([&] { d->setObject(Value(2), "b"); }),
-            "NSInternalInconsistencyException: *** -[JBDictionary setObject:forKey:]: mutating method sent to "
-            "immutable object");
-  EXPECT_EQ(reasonOf([&] { d->removeObjectForKey("a"); }),
-            "NSInternalInconsistencyException: *** -[JBDictionary removeObjectForKey:]: mutating method sent to "
-            "immutable object");
+  EXPECT_EQ(
+      reasonOf([&] { d->setObject(Value(2), "b"); }),
+      "NSInternalInconsistencyException: *** -[JBDictionary setObject:forKey:]: mutating method sent to "
+      "immutable object");
+  EXPECT_EQ(
+      reasonOf([&] { d->removeObjectForKey("a"); }),
+      "NSInternalInconsistencyException: *** -[JBDictionary removeObjectForKey:]: mutating method sent to "
+      "immutable object");
   EXPECT_THROW(d->removeAllObjects(), platform::InternalInconsistencyException);
   EXPECT_EQ(d->count(), 1u);
 }

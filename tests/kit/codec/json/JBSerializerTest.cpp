@@ -57,12 +57,14 @@ TEST(JBSerializer, ContainersCompactAndPretty) {
   auto data = json::JSONData(*d);
   ASSERT_TRUE(data);
   EXPECT_EQ(platform::stringFromData(*data), R"({"b":[true],"a":1})");
-  EXPECT_EQ(compact(*arrayOf({Value(), Value(false), Value("x"), Value(arrayOf({}))})), R"([null,false,"x",[]])");
+  EXPECT_EQ(compact(*arrayOf({Value(), Value(false), Value("x"), Value(arrayOf({}))})),
+            R"([null,false,"x",[]])");
 }
 
 TEST(JBSerializer, PrettyKeysSortInUTF16Order) {
   auto d = platform::MutableDictionary::create();
-  for (const char* k : {"b", "\xEF\xBD\x81" /* U+FF41 */, "\xF0\x9F\x98\x80" /* U+1F600 */, "a", "B", "ab", ""})
+  for (const char* k :
+       {"b", "\xEF\xBD\x81" /* U+FF41 */, "\xF0\x9F\x98\x80" /* U+1F600 */, "a", "B", "ab", ""})
     d->setObject(Value(0), k);
   std::string out = json::JSONString(*d, JBSerializeOptionPretty).value();
   EXPECT_EQ(out,
@@ -86,7 +88,8 @@ TEST(JBSerializer, StringEscaping) {
   EXPECT_EQ(failure(*arrayOf({Value("\xED\xA0\x80")})),
             "An error occurred converting the contents of a NSString to UTF8.");
   EXPECT_EQ(compact(*arrayOf({Value("\xEF\xBF\xBF")})), "[\"\xEF\xBF\xBF\"]");
-  EXPECT_EQ(failure(*arrayOf({Value("\xEF\xBF\xBF")}), JBSerializeOptionEscapeNonASCII), "Error converting UTF8.");
+  EXPECT_EQ(failure(*arrayOf({Value("\xEF\xBF\xBF")}), JBSerializeOptionEscapeNonASCII),
+            "Error converting UTF8.");
   EXPECT_EQ(failure(*arrayOf({Value("\xEF\xBF\xBF\xFF")}), JBSerializeOptionEscapeNonASCII),
             "An error occurred converting the contents of a NSString to UTF8.");
 }
@@ -94,22 +97,27 @@ TEST(JBSerializer, StringEscaping) {
 TEST(JBSerializer, StringRoots) {
   EXPECT_EQ(json::JSONString("a\"b").value(), "\"a\\\"b\"");
   EXPECT_EQ(json::JSONString("a\"b", 0, false).value(), "a\\\"b");
-  EXPECT_EQ(platform::stringFromData(json::JSONData("x/y", JBSerializeOptionEscapeSlash).value()), "\"x\\/y\"");
+  EXPECT_EQ(platform::stringFromData(json::JSONData("x/y", JBSerializeOptionEscapeSlash).value()),
+            "\"x\\/y\"");
   EXPECT_EQ(platform::stringFromData(json::JSONData("x", 0, false).value()), "x");
   platform::Error e;
   EXPECT_FALSE(json::JSONString("\xC3", 0, true, &e));
   EXPECT_EQ(e.localizedDescription, "An error occurred converting the contents of a NSString to UTF8.");
 
-  Value result = JBSerializer::serializeObject(Value(arrayOf({})), 0, JBEncodeOptionAsString | JBEncodeOptionStringObj,
-                                               nullptr, &e);
+  Value result = JBSerializer::serializeObject(Value(arrayOf({})), 0,
+                                               JBEncodeOptionAsString | JBEncodeOptionStringObj, nullptr, &e);
   EXPECT_TRUE(result.isNull());
-  EXPECT_EQ(e.localizedDescription, "Unable to serialize object class platform::MutableArray, expected a NSString.");
-  result = JBSerializer::serializeObject(Value("s"), 0, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, nullptr, &e);
-  EXPECT_EQ(e.localizedDescription, "Unable to serialize object class std::string, expected a NSArray or NSDictionary.");
+  EXPECT_EQ(e.localizedDescription,
+            "Unable to serialize object class platform::MutableArray, expected a NSString.");
+  result = JBSerializer::serializeObject(Value("s"), 0, JBEncodeOptionAsString | JBEncodeOptionCollectionObj,
+                                         nullptr, &e);
+  EXPECT_EQ(e.localizedDescription,
+            "Unable to serialize object class std::string, expected a NSArray or NSDictionary.");
   result = JBSerializer::serializeObject(Value(arrayOf({})), 0, 3, nullptr, &e);
   EXPECT_EQ(e.localizedDescription, "Unknown encode as type.");
-  EXPECT_THROW(JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionCollectionObj | JBEncodeOptionStringObj),
-               platform::InternalInconsistencyException);
+  EXPECT_THROW(
+      JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionCollectionObj | JBEncodeOptionStringObj),
+      platform::InternalInconsistencyException);
   EXPECT_THROW(JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionStringObjTrimQuotes),
                platform::InternalInconsistencyException);
   // Without root bits any value may be the root.
@@ -117,8 +125,8 @@ TEST(JBSerializer, StringRoots) {
 }
 
 TEST(JBSerializer, Numbers) {
-  auto a = arrayOf({Value(0.1), Value(1.0), Value(1e21), Value(-5), Value(UINT64_MAX), Value(INT64_MIN), Value(7),
-                    Value(-0.0), Value(5e-324), Value(123456789.125)});
+  auto a = arrayOf({Value(0.1), Value(1.0), Value(1e21), Value(-5), Value(UINT64_MAX), Value(INT64_MIN),
+                    Value(7), Value(-0.0), Value(5e-324), Value(123456789.125)});
   EXPECT_EQ(compact(*a),
             "[0.10000000000000001,1,1e+21,-5,18446744073709551615,-9223372036854775808,7,-0,"
             "4.9406564584124654e-324,123456789.125]");
@@ -142,10 +150,13 @@ TEST(JBSerializer, UnsupportedValuesAndFormatters) {
   EXPECT_EQ(json::JSONString(*withObject, 0, toText).value(), R"([["object"]])");
 
   platform::Error e;
-  JBUnsupportedClassFormatter again = [](const Value&) -> std::optional<Value> { return Value(platform::Data{}); };
+  JBUnsupportedClassFormatter again = [](const Value&) -> std::optional<Value> {
+    return Value(platform::Data{});
+  };
   EXPECT_FALSE(json::JSONString(*a, 0, again, &e));
   EXPECT_EQ(e.localizedDescription,
-            "Unable to serialize object class platform::Data that was returned by the unsupported class formatter.  "
+            "Unable to serialize object class platform::Data that was returned by the unsupported class "
+            "formatter.  "
             "Original object class was platform::Data.");
   JBUnsupportedClassFormatter none = [](const Value&) -> std::optional<Value> { return std::nullopt; };
   EXPECT_FALSE(json::JSONString(*a, 0, none, &e));
@@ -194,8 +205,10 @@ void expectRoundTrip(std::string_view text, unsigned options) {
   Value first = json::objectFromJSONData(platform::dataFromString(text), JBParseOptionLenientUnicode, &e);
   ASSERT_FALSE(first.isNull()) << e.localizedDescription;
   std::optional<std::string> written;
-  if (auto a = first.arrayValue()) written = json::JSONString(*a, options, &e);
-  else written = json::JSONString(*first.dictionaryValue(), options, &e);
+  if (auto a = first.arrayValue())
+    written = json::JSONString(*a, options, &e);
+  else
+    written = json::JSONString(*first.dictionaryValue(), options, &e);
   ASSERT_TRUE(written) << e.localizedDescription;
   Value second = json::objectFromJSONString(*written, 0, &e);
   ASSERT_FALSE(second.isNull()) << e.localizedDescription << "\n" << *written;
@@ -211,8 +224,9 @@ TEST(JBSerializer, RoundTrips) {
       R"([[[[[["deep"]]]]],{"a":{"b":{"c":[1,{"d":"e"}]}}}])",
   };
   for (const char* doc : documents) {
-    for (unsigned options : {0u, JBSerializeOptionPretty, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash,
-                             JBSerializeOptionPretty | JBSerializeOptionEscapeNonASCII}) {
+    for (unsigned options :
+         {0u, JBSerializeOptionPretty, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash,
+          JBSerializeOptionPretty | JBSerializeOptionEscapeNonASCII}) {
       SCOPED_TRACE(doc);
       expectRoundTrip(doc, options);
     }

@@ -54,7 +54,9 @@ Value element(std::string_view text, unsigned options = 0) {
   return a->objectAtIndex(0);
 }
 
-std::string stringElement(std::string_view text, unsigned options = 0) { return element(text, options).stringValue(); }
+std::string stringElement(std::string_view text, unsigned options = 0) {
+  return element(text, options).stringValue();
+}
 
 TEST(JSONDecoder, ParsesContainersAndScalars) {
   EXPECT_EQ(decode("{}").value.dictionaryValue()->count(), 0u);
@@ -272,7 +274,8 @@ TEST(JSONDecoder, Numbers) {
   EXPECT_EQ(errorOf("[1e999]"), "The value '1e999' could not be represented as a 'double' due to overflow.");
   EXPECT_EQ(errorOf("[-123.4e400]"),
             "The value '-123.4e400' could not be represented as a 'double' due to overflow.");
-  EXPECT_EQ(errorOf("[1e-999]"), "The value '1e-999' could not be represented as a 'double' due to underflow.");
+  EXPECT_EQ(errorOf("[1e-999]"),
+            "The value '1e-999' could not be represented as a 'double' due to underflow.");
   EXPECT_EQ(errorOf("[0.00001e-320]"),
             "The value '0.00001e-320' could not be represented as a 'double' due to underflow.");
 }
@@ -297,12 +300,15 @@ TEST(JSONDecoder, StringEscapes) {
   EXPECT_EQ(stringElement(R"(["\u0001"])"), std::string("\x01"));
   EXPECT_EQ(stringElement(R"(["plain then \n escape, then é"])"), "plain then \n escape, then é");
 
-  EXPECT_EQ(errorOf(R"(["\uD83D"])"),
-            "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
-  EXPECT_EQ(errorOf(R"(["\uD83Dx"])"),
-            "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
-  EXPECT_EQ(errorOf(R"(["\uD83D\n"])"),
-            "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+  EXPECT_EQ(
+      errorOf(R"(["\uD83D"])"),
+      "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+  EXPECT_EQ(
+      errorOf(R"(["\uD83Dx"])"),
+      "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+  EXPECT_EQ(
+      errorOf(R"(["\uD83D\n"])"),
+      "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
   EXPECT_EQ(errorOf(R"(["\uDE00"])"), "Illegal \\u Unicode escape sequence.");
   EXPECT_EQ(errorOf(R"(["\uD83D\u0041"])"), "Illegal \\u Unicode escape sequence.");
   EXPECT_EQ(errorOf(R"(["\u0000"])"), "Illegal \\u Unicode escape sequence.");
@@ -349,24 +355,28 @@ TEST(JSONDecoder, RawUTF8) {
     std::string lenient;
   };
   const Case illegal[] = {
-      {"\xC0\x80", fffd},                  // overlong NUL
-      {"\xC1\xBF", fffd},                  // overlong
-      {"\xE0\x80\x80", fffd},              // overlong, three bytes
-      {"\xF0\x80\x80\x80", fffd},          // overlong, four bytes
-      {"\xED\xA0\x80", fffd},              // a surrogate
-      {"\xED\xBF\xBF", fffd},              // a surrogate
-      {"\xEF\xBF\xBE", fffd},              // U+FFFE
-      {"\xEF\xBF\xBF", fffd},              // U+FFFF
-      {"\xEF\xB7\x90", fffd},              // U+FDD0
-      {"\xF0\x9F\xBF\xBE", fffd},          // U+1FFFE
-      {"\xF4\x90\x80\x80", fffd},          // above U+10FFFF
-      {"\xF5\x80\x80\x80", fffd},          // invalid lead
-      {"\xFF", fffd},                      // invalid lead
-      {"\x80", fffd},                      // lone continuation byte
-      {"\x80\x80", fffd + fffd},           // each lone continuation byte on its own
-      {"\xC3(", fffd + "("},               // missing continuation byte
-      {"\xE4\xB8" "a", fffd + "a"},        // cut short before an ASCII byte
-      {"a\xC3\xA9\xFF" "b", "a\xC3\xA9" + fffd + "b"},
+      {"\xC0\x80", fffd},          // overlong NUL
+      {"\xC1\xBF", fffd},          // overlong
+      {"\xE0\x80\x80", fffd},      // overlong, three bytes
+      {"\xF0\x80\x80\x80", fffd},  // overlong, four bytes
+      {"\xED\xA0\x80", fffd},      // a surrogate
+      {"\xED\xBF\xBF", fffd},      // a surrogate
+      {"\xEF\xBF\xBE", fffd},      // U+FFFE
+      {"\xEF\xBF\xBF", fffd},      // U+FFFF
+      {"\xEF\xB7\x90", fffd},      // U+FDD0
+      {"\xF0\x9F\xBF\xBE", fffd},  // U+1FFFE
+      {"\xF4\x90\x80\x80", fffd},  // above U+10FFFF
+      {"\xF5\x80\x80\x80", fffd},  // invalid lead
+      {"\xFF", fffd},              // invalid lead
+      {"\x80", fffd},              // lone continuation byte
+      {"\x80\x80", fffd + fffd},   // each lone continuation byte on its own
+      {"\xC3(", fffd + "("},       // missing continuation byte
+      {"\xE4\xB8"
+       "a",
+       fffd + "a"},  // cut short before an ASCII byte
+      {"a\xC3\xA9\xFF"
+       "b",
+       "a\xC3\xA9" + fffd + "b"},
   };
   for (const Case& c : illegal) {
     const std::string text = "[\"" + c.bytes + "\"]";
@@ -376,7 +386,8 @@ TEST(JSONDecoder, RawUTF8) {
   // Cut off by the end of the input: an error even when lenient.
   for (const char* text : {"[\"\xE4\xB8", "[\"\xF0\x9F\x98", "[\"\xC3"}) {
     EXPECT_EQ(errorOf(text), "End of buffer reached while parsing UTF8 in \"\" string.") << text;
-    EXPECT_EQ(errorOf(text, JBParseOptionLenientUnicode), "End of buffer reached while parsing UTF8 in \"\" string.");
+    EXPECT_EQ(errorOf(text, JBParseOptionLenientUnicode),
+              "End of buffer reached while parsing UTF8 in \"\" string.");
   }
   // Outside strings, non-ASCII bytes are just unexpected.
   EXPECT_EQ(errorOf("[\xC3\xA9]"), kUnexpected);
@@ -419,7 +430,8 @@ TEST(JSONDecoder, DuplicateKeysKeepTheLastValue) {
   // Many repeats of many keys, in a table that is completely full.
   std::string text = "{";
   for (int round = 0; round < 5; ++round)
-    for (int k = 0; k < 30; ++k) text += "\"k" + std::to_string(k) + "\":" + std::to_string(round * 100 + k) + ",";
+    for (int k = 0; k < 30; ++k)
+      text += "\"k" + std::to_string(k) + "\":" + std::to_string(round * 100 + k) + ",";
   text.back() = '}';
   d = decode(text).value.dictionaryValue();
   ASSERT_TRUE(d);
@@ -449,7 +461,8 @@ TEST(JSONDecoder, NestingLimit) {
   for (std::size_t i = 0; i <= limit; ++i) mixed += "{\"a\":[";
   EXPECT_EQ(errorOf(mixed), "Arrays and dictionaries are nested deeper than 512 levels.");
   // Far deeper input ends in the same error, without exhausting the stack.
-  EXPECT_EQ(errorOf(std::string(1'000'000, '[')), "Arrays and dictionaries are nested deeper than 512 levels.");
+  EXPECT_EQ(errorOf(std::string(1'000'000, '[')),
+            "Arrays and dictionaries are nested deeper than 512 levels.");
 }
 
 TEST(JSONDecoder, MutableResults) {
@@ -463,7 +476,8 @@ TEST(JSONDecoder, MutableResults) {
   a->addObject(Value("x"));
   EXPECT_EQ(a->count(), 2u);
 
-  auto immutable = std::dynamic_pointer_cast<JBArray>(json::objectFromJSONData(platform::dataFromString("[1]")).arrayValue());
+  auto immutable = std::dynamic_pointer_cast<JBArray>(
+      json::objectFromJSONData(platform::dataFromString("[1]")).arrayValue());
   ASSERT_TRUE(immutable);
   EXPECT_THROW(immutable->addObject(Value(1)), platform::InternalInconsistencyException);
 

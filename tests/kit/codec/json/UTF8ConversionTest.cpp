@@ -11,7 +11,8 @@ namespace {
 // The fast check agrees with the full conversion on every lead and second byte, with a spread of
 // third and fourth bytes, and at every cut-off length.
 TEST(UTF8Conversion, FastCheckAgreesWithConversion) {
-  const std::uint8_t tails[] = {0x00, 0x41, 0x7F, 0x80, 0x8E, 0x8F, 0x90, 0x9F, 0xA0, 0xB7, 0xBE, 0xBF, 0xC0, 0xFF};
+  const std::uint8_t tails[] = {0x00, 0x41, 0x7F, 0x80, 0x8E, 0x8F, 0x90,
+                                0x9F, 0xA0, 0xB7, 0xBE, 0xBF, 0xC0, 0xFF};
   for (unsigned b0 = 0x80; b0 < 0x100; ++b0)
     for (unsigned b1 = 0; b1 < 0x100; ++b1)
       for (std::uint8_t b2 : tails)
@@ -22,7 +23,8 @@ TEST(UTF8Conversion, FastCheckAgreesWithConversion) {
             char32_t cp;
             const bool ok = convertSingleCodePointInUTF8(s, s + len, &next, &cp) == ConversionResult::ok;
             const std::size_t n = legalSequenceLength(s, s + len);
-            ASSERT_EQ(n != 0, ok) << std::hex << b0 << " " << b1 << " " << +b2 << " " << +b3 << " len " << len;
+            ASSERT_EQ(n != 0, ok) << std::hex << b0 << " " << b1 << " " << +b2 << " " << +b3 << " len "
+                                  << len;
             if (ok) {
               ASSERT_EQ(static_cast<std::size_t>(next - s), n);
             }
