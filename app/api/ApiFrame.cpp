@@ -59,22 +59,7 @@ ApiLoader ApiFrame::post(const std::string& path, platform::Data body, ApiDelega
 }
 
 ApiLoader ApiFrame::fail(std::string_view message, ApiDelegate delegate) {
-  // A finished loader that holds the error; it reports like a started one, a turn later.
-  auto loader = DataLoadAndParser::initWithData(std::string_view());
-  auto result = loader->getResult();
-  result->clear();
-  result->setHasError(true);
-  result->setLocalError(true);
-  result->setMessage(message);
-  loader->setDelegate(std::move(delegate));
-  platform::RunLoop::main().performOnMain([loader] {
-    // stopLoading() forgets the delegate, so a stopped loader tells nobody.
-    if (auto d = loader->delegate().lock()) {
-      loader->setDelegate({});
-      d->dataLoader(*loader, *loader->getResult());
-    }
-  });
-  return loader;
+  return DataLoadAndParser::failWithMessage(message, std::move(delegate));
 }
 
 std::optional<platform::URL> ApiFrame::url(const std::string& path) {

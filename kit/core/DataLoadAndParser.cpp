@@ -75,6 +75,23 @@ std::shared_ptr<DataLoadAndParser> DataLoadAndParser::initWithData(std::string_v
   return loader;
 }
 
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::failWithMessage(
+    std::string_view message, std::weak_ptr<DataLoadAndParserDelegate> delegate) {
+  auto loader = create(std::move(delegate));
+  loader->started_ = true;
+  loader->loading_ = true;
+  loader->selfRetain_ = loader;
+  loader->failWith(message);
+  std::weak_ptr<DataLoadAndParser> weak = loader;
+  loader->pendingFailure_ = platform::RunLoop::main().scheduleTimer(
+      0, false,
+      [weak](platform::Timer&) {
+        if (auto self = weak.lock()) self->onFinished();
+      },
+      platform::DefaultRunLoopMode);
+  return loader;
+}
+
 void DataLoadAndParser::start(std::string_view relativePath, std::optional<platform::Data> postBody) {
   if (started_ || finished_) return;
   started_ = true;
@@ -91,6 +108,8 @@ void DataLoadAndParser::stopLoading() {
   delegate_.reset();
   if (connection_) connection_->stopLoading();
   connection_.reset();
+  if (pendingFailure_) pendingFailure_->invalidate();
+  pendingFailure_.reset();
   loading_ = false;
   finished_ = true;
   selfRetain_.reset();
@@ -145,6 +164,7 @@ void DataLoadAndParser::onFinished() {
   // connection is the one calling.
   auto keep = std::move(selfRetain_);
   auto connection = std::move(connection_);
+  pendingFailure_.reset();
   if (auto delegate = delegate_.lock()) delegate->dataLoader(*this, *result_);
 }
 

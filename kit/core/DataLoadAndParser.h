@@ -10,6 +10,7 @@
 #include "kit/core/DataHttpConnection.h"
 #include "kit/core/DataItemResult.h"
 #include "platform/foundation/Data.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/xml/XMLParser.h"
 
 namespace kavro {
@@ -46,6 +47,10 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   static std::shared_ptr<DataLoadAndParser> PostUrl(std::string_view url,
                                                     std::optional<platform::Data> postData,
                                                     std::weak_ptr<DataLoadAndParserDelegate> delegate);
+  // A loader that reports a local error with message on a later run-loop turn, as a started loader
+  // would, for calls refused before anything is sent.
+  static std::shared_ptr<DataLoadAndParser> failWithMessage(std::string_view message,
+                                                            std::weak_ptr<DataLoadAndParserDelegate> delegate);
   // Parses XML held in memory, at once; the loader is finished when it returns and tells nobody.
   static std::shared_ptr<DataLoadAndParser> initWithData(const platform::Data& data);
   static std::shared_ptr<DataLoadAndParser> initWithData(std::string_view data);
@@ -96,6 +101,7 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   std::shared_ptr<DataItemResult> result_;
   std::shared_ptr<DataHttpConnection> connection_;
   std::shared_ptr<DataLoadAndParser> selfRetain_;  // while loading
+  std::shared_ptr<platform::Timer> pendingFailure_;
   bool started_ = false;
   bool loading_ = false;
   bool finished_ = false;
