@@ -92,12 +92,16 @@ class BitmapContext {
     double alpha = 1;
   };
 
-  // Calls paint(x, y) for every pixel in the clip whose centre, mapped back to user space, the
-  // predicate accepts.
+  // Calls visit(x, y, user-space point of the pixel's centre) for every pixel of the clip near
+  // the rectangle's image under the CTM.
+  template <class Visit>
+  void forEachPixel(const Rect& userBounds, Visit visit);
+  // Blends the colour into every pixel whose centre the predicate (in user space) accepts.
   template <class Inside>
-  void coverShape(const Rect& userBounds, Inside inside, const Color& color);
+  void fillShape(const Rect& userBounds, Inside inside, const Color& color);
   void blendPixel(int x, int y, const float premultiplied[4]);
-  void drawBitmapPart(const Bitmap& bitmap, const Rect& source, const Rect& dest, bool opaqueSource);
+  // The source part (in pixels of the bitmap) scaled into dest (user space).
+  void drawBitmapPart(const Bitmap& bitmap, const Rect& source, const Rect& dest);
 
   Size size_;
   double scale_ = 1;
