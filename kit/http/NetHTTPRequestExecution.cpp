@@ -419,7 +419,7 @@ void NetHTTPRequest::cancelLoad() {
     PACFileData_.reset();
   } else if (PACFileRequest_) {
     auto pac = std::move(PACFileRequest_);
-    pac->clearDelegatesAndCancel();
+    requestLoop().performOnMain([pac] { pac->clearDelegatesAndCancel(); });
     // Its finish will not come back here: give the queue its place back now.
     auto queue = sharedQueue();
     std::lock_guard pool(shared().connectionsLock);

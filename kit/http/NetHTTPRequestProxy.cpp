@@ -78,11 +78,9 @@ void NetHTTPRequest::fetchPACFile() {
     return;
   }
   auto pac = requestWithURL(PACurl_);
-  {
-    std::lock_guard pacGuard(pac->lock_);
-    pac->isPACFileRequest_ = true;
-    pac->timeOutSeconds_ = timeOutSeconds_;
-  }
+  // Nobody else knows the new request yet.
+  pac->isPACFileRequest_ = true;
+  pac->timeOutSeconds_ = timeOutSeconds_;
   if (isSynchronous_) {
     pac->startSynchronous(requestLoop());
     if (!pac->error()) runPACScript(pac->responseString());
@@ -92,13 +90,17 @@ void NetHTTPRequest::fetchPACFile() {
   PACFileRequest_ = pac;
   pac->setQueuePriority(Operation::High);
   std::weak_ptr<NetHTTPRequest> weak = self();
+  // The download reports on this thread with its own lock held: go on from a fresh turn of the loop.
   auto done = [weak, pacWeak = std::weak_ptr<NetHTTPRequest>(pac)] {
-    auto r = weak.lock();
-    auto p = pacWeak.lock();
-    if (r && p) r->finishedDownloadingPACFile(*p);
+    // Only asynchronous requests wait this way: they run on the network thread.
+    threadForRequest().performOnMain([weak, pacWeak] {
+      auto waiting = weak.lock();
+      auto p = pacWeak.lock();
+      if (waiting && p) waiting->finishedDownloadingPACFile(*p);
+    });
   };
-  pac->setCompletionBlock(done);
-  pac->setFailedBlock(done);
+  pac->blocks_->completion = done;
+  pac->blocks_->failure = done;
   pac->startAsynchronous();
   // This request keeps its place in the queue while the script comes.
   changeSharedQueueLimit(+1);
