@@ -125,8 +125,9 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   std::lock_guard guard(lock_);
+  // The new request is nobody else's yet: only this one is locked (a HEAD request locks its main
+  // request, never the other way round).
   auto r = requestWithURL(url_);
-  std::lock_guard other(r->lock_);
   r->requestMethod_ = "HEAD";
   r->mainRequest_ = self();
   r->requestHeaders_ = requestHeaders_;
@@ -162,8 +163,8 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   std::lock_guard guard(lock_);
   auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
-  std::lock_guard other(r->lock_);
   r->delegate_ = delegate_;
+  r->delegateResponds_ = delegateResponds_;
   r->requestMethod_ = requestMethod_;
   r->postBody_ = postBody_;
   r->shouldStreamPostDataFromDisk_ = shouldStreamPostDataFromDisk_;
