@@ -24,7 +24,10 @@ enum NetCachePolicy : int {
 };
 
 // Storage policy of a request (cacheStoragePolicy).
-enum NetCacheStoragePolicy : int { NetCacheForSessionDurationCacheStoragePolicy = 0, NetCachePermanentlyCacheStoragePolicy = 1 };
+enum NetCacheStoragePolicy : int {
+  NetCacheForSessionDurationCacheStoragePolicy = 0,
+  NetCachePermanentlyCacheStoragePolicy = 1
+};
 
 // The header a cache stores with a response for the status to replay.
 inline constexpr std::string_view NetCachedResponseStatusCodeHeader = "X-NetHTTPRequest-Response-Status-Code";

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "kit/http/NetHTTPRequestErrors.h"
@@ -89,7 +89,8 @@ std::optional<platform::Data> NetDataCompressor::compressBytes(const std::uint8_
   return out;
 }
 
-std::optional<platform::Data> NetDataCompressor::compressData(const platform::Data& data, platform::Error* error) {
+std::optional<platform::Data> NetDataCompressor::compressData(const platform::Data& data,
+                                                              platform::Error* error) {
   auto c = compressor();
   if (!c) {
     if (error) *error = deflateErrorWithCode(Z_MEM_ERROR);
@@ -109,7 +110,8 @@ bool NetDataCompressor::compressDataFromFile(std::string_view sourcePath, std::s
     return false;
   };
   if (!platform::FileManager::createFileAtPath(dst, {}))
-    return fail(fileError(platform::format("Compression of %@ failed because we were to create a file at %@", src, dst)));
+    return fail(fileError(
+        platform::format("Compression of %@ failed because we were to create a file at %@", src, dst)));
   if (!platform::FileManager::fileExistsAtPath(src))
     return fail(fileError(platform::format("Compression of %@ failed the file does not exist", src)));
   auto compressor = NetDataCompressor::compressor();
@@ -124,14 +126,19 @@ bool NetDataCompressor::compressDataFromFile(std::string_view sourcePath, std::s
   if (!in) {
     int e = errno;
     closeAll();
-    return fail(fileError(platform::format("Compression of %@ failed because we were unable to read from the source data file", src),
-                          errnoError(e)));
+    return fail(fileError(
+        platform::format("Compression of %@ failed because we were unable to read from the source data file",
+                         src),
+        errnoError(e)));
   }
   if (!out) {
     int e = errno;
     closeAll();
-    return fail(fileError(platform::format("Compression of %@ failed because we were unable to write to the destination data file at %@", src, dst),
-                          errnoError(e)));
+    return fail(fileError(
+        platform::format(
+            "Compression of %@ failed because we were unable to write to the destination data file at %@",
+            src, dst),
+        errnoError(e)));
   }
   std::vector<std::uint8_t> buffer(FileChunk);
   while (compressor->streamReady()) {
@@ -140,8 +147,10 @@ bool NetDataCompressor::compressDataFromFile(std::string_view sourcePath, std::s
       int e = errno;
       closeAll();
       compressor->closeStream();
-      return fail(fileError(platform::format("Compression of %@ failed because we were unable to read from the source data file", src),
-                            errnoError(e)));
+      return fail(fileError(
+          platform::format(
+              "Compression of %@ failed because we were unable to read from the source data file", src),
+          errnoError(e)));
     }
     if (n == 0) break;
     // The last piece finishes the gzip member, also when the file is a multiple of the chunk.
@@ -159,8 +168,11 @@ bool NetDataCompressor::compressDataFromFile(std::string_view sourcePath, std::s
       int err = errno;
       closeAll();
       compressor->closeStream();
-      return fail(fileError(platform::format("Compression of %@ failed because we were unable to write to the destination data file at %@", src, dst),
-                            errnoError(err)));
+      return fail(fileError(
+          platform::format(
+              "Compression of %@ failed because we were unable to write to the destination data file at %@",
+              src, dst),
+          errnoError(err)));
     }
     if (last) break;
   }
@@ -168,7 +180,9 @@ bool NetDataCompressor::compressDataFromFile(std::string_view sourcePath, std::s
   closeAll();
   if (auto e = compressor->closeStream()) return fail(*e);
   if (!flushed)
-    return fail(fileError(platform::format("Compression of %@ failed because we were unable to write to the destination data file at %@", src, dst)));
+    return fail(fileError(platform::format(
+        "Compression of %@ failed because we were unable to write to the destination data file at %@", src,
+        dst)));
   return true;
 }
 

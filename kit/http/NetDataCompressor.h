@@ -32,10 +32,11 @@ class NetDataCompressor {
 
   // The compressed bytes of this piece (all of them once finish is set); nullopt for an empty
   // piece (no error) or a zlib failure (*error set when given).
-  std::optional<platform::Data> compressBytes(const std::uint8_t* bytes, std::size_t length, platform::Error* error,
-                                              bool shouldFinish);
+  std::optional<platform::Data> compressBytes(const std::uint8_t* bytes, std::size_t length,
+                                              platform::Error* error, bool shouldFinish);
 
-  static std::optional<platform::Data> compressData(const platform::Data& data, platform::Error* error = nullptr);
+  static std::optional<platform::Data> compressData(const platform::Data& data,
+                                                    platform::Error* error = nullptr);
   static bool compressDataFromFile(std::string_view sourcePath, std::string_view destinationPath,
                                    platform::Error* error = nullptr);
   static platform::Error deflateErrorWithCode(int code);

@@ -56,10 +56,12 @@ std::optional<platform::Error> NetDataDecompressor::closeStream() {
 }
 
 platform::Error NetDataDecompressor::inflateErrorWithCode(int code) {
-  return makeNetError(NetCompressionError, platform::format("Decompression of data failed with code %d", code));
+  return makeNetError(NetCompressionError,
+                      platform::format("Decompression of data failed with code %d", code));
 }
 
-std::optional<platform::Data> NetDataDecompressor::uncompressBytes(const std::uint8_t* bytes, std::size_t length,
+std::optional<platform::Data> NetDataDecompressor::uncompressBytes(const std::uint8_t* bytes,
+                                                                   std::size_t length,
                                                                    platform::Error* error) {
   if (length == 0) return std::nullopt;
   if (!streamReady_) {
@@ -91,7 +93,8 @@ std::optional<platform::Data> NetDataDecompressor::uncompressBytes(const std::ui
   return out;
 }
 
-std::optional<platform::Data> NetDataDecompressor::uncompressData(const platform::Data& data, platform::Error* error) {
+std::optional<platform::Data> NetDataDecompressor::uncompressData(const platform::Data& data,
+                                                                  platform::Error* error) {
   auto d = decompressor();
   if (!d) {
     if (error) *error = inflateErrorWithCode(Z_MEM_ERROR);
@@ -103,15 +106,16 @@ std::optional<platform::Data> NetDataDecompressor::uncompressData(const platform
   return out;
 }
 
-bool NetDataDecompressor::uncompressDataFromFile(std::string_view sourcePath, std::string_view destinationPath,
-                                                 platform::Error* error) {
+bool NetDataDecompressor::uncompressDataFromFile(std::string_view sourcePath,
+                                                 std::string_view destinationPath, platform::Error* error) {
   std::string src(sourcePath), dst(destinationPath);
   auto fail = [&](platform::Error e) {
     if (error) *error = std::move(e);
     return false;
   };
   if (!platform::FileManager::createFileAtPath(dst, {}))
-    return fail(fileError(platform::format("Decompression of %@ failed because we were to create a file at %@", src, dst)));
+    return fail(fileError(
+        platform::format("Decompression of %@ failed because we were to create a file at %@", src, dst)));
   if (!platform::FileManager::fileExistsAtPath(src))
     return fail(fileError(platform::format("Decompression of %@ failed the file does not exist", src)));
   auto decompressor = NetDataDecompressor::decompressor();
@@ -123,10 +127,11 @@ bool NetDataDecompressor::uncompressDataFromFile(std::string_view sourcePath, st
     if (out) std::fclose(out);
     in = out = nullptr;
   };
-  std::string readFailure =
-      platform::format("Decompression of %@ failed because we were unable to read from the source data file", src);
+  std::string readFailure = platform::format(
+      "Decompression of %@ failed because we were unable to read from the source data file", src);
   std::string writeFailure = platform::format(
-      "Decompression of %@ failed because we were unable to write to the destination data file at %@", src, dst);
+      "Decompression of %@ failed because we were unable to write to the destination data file at %@", src,
+      dst);
   if (!in || !out) {
     int e = errno;
     closeAll();

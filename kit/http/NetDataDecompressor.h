@@ -31,9 +31,11 @@ class NetDataDecompressor {
 
   // The inflated bytes of this piece; nullopt for an empty piece (no error) or a zlib failure
   // (*error set when given).
-  std::optional<platform::Data> uncompressBytes(const std::uint8_t* bytes, std::size_t length, platform::Error* error);
+  std::optional<platform::Data> uncompressBytes(const std::uint8_t* bytes, std::size_t length,
+                                                platform::Error* error);
 
-  static std::optional<platform::Data> uncompressData(const platform::Data& data, platform::Error* error = nullptr);
+  static std::optional<platform::Data> uncompressData(const platform::Data& data,
+                                                      platform::Error* error = nullptr);
   static bool uncompressDataFromFile(std::string_view sourcePath, std::string_view destinationPath,
                                      platform::Error* error = nullptr);
   static platform::Error inflateErrorWithCode(int code);

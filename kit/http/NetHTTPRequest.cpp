@@ -7,8 +7,8 @@
 #include "kit/http/NetDataDecompressor.h"
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "kit/http/NetInputStream.h"
-#include "platform/crypto/Random.h"
 #include "platform/crypto/Digest.h"
+#include "platform/crypto/Random.h"
 #include "platform/foundation/Environment.h"
 
 namespace kavro {
@@ -48,15 +48,15 @@ Error fileManagementError(std::string description, std::optional<Error> underlyi
 
 using netdetail::shared;
 
-#define NET_GET(Type, name, field)          \
-  Type NetHTTPRequest::name() const {       \
-    std::lock_guard guard(lock_);           \
-    return field;                           \
+#define NET_GET(Type, name, field)    \
+  Type NetHTTPRequest::name() const { \
+    std::lock_guard guard(lock_);     \
+    return field;                     \
   }
-#define NET_SET(Type, name, field)          \
-  void NetHTTPRequest::name(Type value) {   \
-    std::lock_guard guard(lock_);           \
-    field = std::move(value);               \
+#define NET_SET(Type, name, field)        \
+  void NetHTTPRequest::name(Type value) { \
+    std::lock_guard guard(lock_);         \
+    field = std::move(value);             \
   }
 
 // --- creation ---
@@ -74,7 +74,8 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::requestWithURL(std::optional<URL
   return std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(std::move(url)));
 }
 
-std::shared_ptr<NetHTTPRequest> NetHTTPRequest::requestWithURL(std::optional<URL> url, std::weak_ptr<NetCacheDelegate> cache,
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::requestWithURL(std::optional<URL> url,
+                                                               std::weak_ptr<NetCacheDelegate> cache,
                                                                int cachePolicy) {
   auto r = requestWithURL(std::move(url));
   r->setDownloadCache(std::move(cache));
@@ -241,7 +242,9 @@ RunLoop& NetHTTPRequest::requestLoop() const {
 
 double NetHTTPRequest::now() const { return requestLoop().now(); }
 
-void NetHTTPRequest::performOnRequestThread(std::function<void()> fn) { requestLoop().performOnMain(std::move(fn)); }
+void NetHTTPRequest::performOnRequestThread(std::function<void()> fn) {
+  requestLoop().performOnMain(std::move(fn));
+}
 
 void NetHTTPRequest::performOnMainThread(std::function<void()> fn) {
   RunLoop& main = RunLoop::main();
@@ -519,8 +522,10 @@ NET_SET(std::optional<URL>, setPACurl, PACurl_)
 NET_GET(bool, isPACFileRequest, isPACFileRequest_)
 NET_GET(bool, validatesSecureCertificate, validatesSecureCertificate_)
 NET_SET(bool, setValidatesSecureCertificate, validatesSecureCertificate_)
-NET_GET(std::shared_ptr<const platform::ClientIdentity>, clientCertificateIdentity, clientCertificateIdentity_)
-NET_SET(std::shared_ptr<const platform::ClientIdentity>, setClientCertificateIdentity, clientCertificateIdentity_)
+NET_GET(std::shared_ptr<const platform::ClientIdentity>, clientCertificateIdentity,
+        clientCertificateIdentity_)
+NET_SET(std::shared_ptr<const platform::ClientIdentity>, setClientCertificateIdentity,
+        clientCertificateIdentity_)
 
 std::shared_ptr<NetProgressDelegate> NetHTTPRequest::uploadProgressDelegate() const {
   std::lock_guard guard(lock_);
@@ -649,9 +654,9 @@ bool NetHTTPRequest::queueResponds(NetDelegateMethod method) const {
   return queue && queue->respondsTo(method);
 }
 
-#define NET_BLOCK_SETTER(name, Type, field)     \
-  void NetHTTPRequest::name(Type block) {       \
-    std::lock_guard guard(lock_);               \
+#define NET_BLOCK_SETTER(name, Type, field)         \
+  void NetHTTPRequest::name(Type block) {           \
+    std::lock_guard guard(lock_);                   \
     if (blocks_) blocks_->field = std::move(block); \
   }
 NET_BLOCK_SETTER(setStartedBlock, Block, started)
@@ -723,8 +728,10 @@ void NetHTTPRequest::requestWillRedirectToURL(URL url) {
       delegate = s->delegate_.lock();
       queue = s->queue_;
     }
-    if (delegate && delegate->respondsTo(NetDelegateMethod::WillRedirectToURL)) delegate->requestWillRedirectToURL(*s, url);
-    if (queue && queue->respondsTo(NetDelegateMethod::WillRedirectToURL)) queue->requestWillRedirectToURL(*s, url);
+    if (delegate && delegate->respondsTo(NetDelegateMethod::WillRedirectToURL))
+      delegate->requestWillRedirectToURL(*s, url);
+    if (queue && queue->respondsTo(NetDelegateMethod::WillRedirectToURL))
+      queue->requestWillRedirectToURL(*s, url);
   });
 }
 
@@ -803,7 +810,8 @@ void NetHTTPRequest::passOnReceivedData(Data data) {
       delegate = s->delegate_.lock();
       if (s->blocks_) block = s->blocks_->dataReceived;
     }
-    if (delegate && delegate->respondsTo(NetDelegateMethod::DidReceiveData)) delegate->requestDidReceiveData(*s, *shared);
+    if (delegate && delegate->respondsTo(NetDelegateMethod::DidReceiveData))
+      delegate->requestDidReceiveData(*s, *shared);
     if (block) block(*shared);
   });
 }
@@ -846,7 +854,8 @@ void NetHTTPRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresen
 std::vector<NetHTTPRequest::ConnectionInfo> NetHTTPRequest::persistentConnections() {
   std::lock_guard guard(shared().connectionsLock);
   std::vector<ConnectionInfo> out;
-  for (const auto& e : shared().pool) out.push_back({e->id, e->host, e->port, e->scheme, e->request, e->expires});
+  for (const auto& e : shared().pool)
+    out.push_back({e->id, e->host, e->port, e->scheme, e->request, e->expires});
   return out;
 }
 

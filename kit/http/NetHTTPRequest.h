@@ -57,7 +57,11 @@ inline constexpr std::string_view NetHTTPRequestRunLoopMode = "NetHTTPRequestRun
 // Make requests with requestWithURL() (they live in a shared_ptr).
 class NetHTTPRequest : public Operation {
  public:
-  enum AuthenticationState : int { NoAuthenticationNeeded = 0, HTTPAuthenticationNeeded = 1, ProxyAuthenticationNeeded = 2 };
+  enum AuthenticationState : int {
+    NoAuthenticationNeeded = 0,
+    HTTPAuthenticationNeeded = 1,
+    ProxyAuthenticationNeeded = 2
+  };
 
   using Block = std::function<void()>;
   using HeadersBlock = std::function<void(const NetHeaderDictionary& headers)>;
@@ -67,7 +71,8 @@ class NetHTTPRequest : public Operation {
 
   static std::shared_ptr<NetHTTPRequest> requestWithURL(std::optional<platform::URL> url);
   static std::shared_ptr<NetHTTPRequest> requestWithURL(std::optional<platform::URL> url,
-                                                        std::weak_ptr<NetCacheDelegate> cache, int cachePolicy = 0);
+                                                        std::weak_ptr<NetCacheDelegate> cache,
+                                                        int cachePolicy = 0);
   ~NetHTTPRequest() override;
   NetHTTPRequest(const NetHTTPRequest&) = delete;
   NetHTTPRequest& operator=(const NetHTTPRequest&) = delete;
@@ -326,15 +331,16 @@ class NetHTTPRequest : public Operation {
   static std::optional<platform::Date> dateFromRFC1123String(std::string_view text);
   static std::optional<platform::Date> expiryDateForRequest(NetHTTPRequest& request, double maxAge);
   // Leaves mimeType and encoding as they are where the content type says nothing.
-  static void parseMimeType(std::string* mimeType, NetStringEncoding* encoding, std::optional<std::string_view> contentType);
+  static void parseMimeType(std::string* mimeType, NetStringEncoding* encoding,
+                            std::optional<std::string_view> contentType);
 
   // Session credential stores (server and proxy), process-wide.
   struct SessionCredentials {
     std::shared_ptr<platform::HTTPAuthentication> authentication;
     std::shared_ptr<const platform::HTTPCredentials> credentials;
-    std::optional<platform::URL> url;       // server entries
-    std::string host;                       // proxy entries
-    int port = 0;                           // proxy entries
+    std::optional<platform::URL> url;  // server entries
+    std::string host;                  // proxy entries
+    int port = 0;                      // proxy entries
     std::optional<std::string> authenticationScheme;
     std::optional<std::string> authenticationRealm;
   };
@@ -342,19 +348,24 @@ class NetHTTPRequest : public Operation {
   static std::vector<SessionCredentials> sessionProxyCredentialsStore();
   static void storeAuthenticationCredentialsInSessionStore(SessionCredentials entry);
   static void storeProxyAuthenticationCredentialsInSessionStore(SessionCredentials entry);
-  static void removeAuthenticationCredentialsFromSessionStore(const std::shared_ptr<const platform::HTTPCredentials>& credentials);
-  static void removeProxyAuthenticationCredentialsFromSessionStore(const std::shared_ptr<const platform::HTTPCredentials>& credentials);
+  static void removeAuthenticationCredentialsFromSessionStore(
+      const std::shared_ptr<const platform::HTTPCredentials>& credentials);
+  static void removeProxyAuthenticationCredentialsFromSessionStore(
+      const std::shared_ptr<const platform::HTTPCredentials>& credentials);
 
   // The keychain: the platform's credential storage.
   static void saveCredentials(const platform::HTTPCredentials& credentials, std::string_view host, int port,
                               std::string_view protocol, std::string_view realm);
-  static void saveCredentialsForProxy(const platform::HTTPCredentials& credentials, std::string_view host, int port,
-                                      std::string_view realm);
+  static void saveCredentialsForProxy(const platform::HTTPCredentials& credentials, std::string_view host,
+                                      int port, std::string_view realm);
   static std::optional<platform::HTTPCredentials> savedCredentialsForHost(std::string_view host, int port,
-                                                                          std::string_view protocol, std::string_view realm);
+                                                                          std::string_view protocol,
+                                                                          std::string_view realm);
   static std::optional<platform::HTTPCredentials> savedCredentialsForProxy(std::string_view host, int port,
-                                                                           std::string_view protocol, std::string_view realm);
-  static void removeCredentialsForHost(std::string_view host, int port, std::string_view protocol, std::string_view realm);
+                                                                           std::string_view protocol,
+                                                                           std::string_view realm);
+  static void removeCredentialsForHost(std::string_view host, int port, std::string_view protocol,
+                                       std::string_view realm);
   static void removeCredentialsForProxy(std::string_view host, int port, std::string_view realm);
 
   // The dialog that asks the user for credentials; without one a request never shows a dialog.
@@ -492,7 +503,8 @@ class NetHTTPRequest : public Operation {
   void incrementUploadSizeBy(std::int64_t length);
   void removeUploadProgressSoFar();
   enum class ProgressTarget { Upload, Download, Queue };
-  void performProgress(ProgressTarget target, std::function<void(NetProgressDelegate&, NetHTTPRequest&)> call);
+  void performProgress(ProgressTarget target,
+                       std::function<void(NetProgressDelegate&, NetHTTPRequest&)> call);
   void updateProgressIndicator(ProgressTarget target, double progress, double total);
 
   // Callbacks to the main thread.

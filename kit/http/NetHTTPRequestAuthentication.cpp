@@ -25,13 +25,16 @@ bool splitDomainUser(const std::string& user, std::string& domain, std::string& 
   return true;
 }
 
-platform::ProtectionSpace serverSpace(std::string_view host, int port, std::string_view protocol, std::string_view realm) {
-  return platform::ProtectionSpace::server(std::string(host), port, std::string(protocol), std::string(realm));
+platform::ProtectionSpace serverSpace(std::string_view host, int port, std::string_view protocol,
+                                      std::string_view realm) {
+  return platform::ProtectionSpace::server(std::string(host), port, std::string(protocol),
+                                           std::string(realm));
 }
 
 }  // namespace
 
-void NetHTTPRequest::addBasicAuthenticationHeaderWithUsername(std::string_view username, std::string_view password) {
+void NetHTTPRequest::addBasicAuthenticationHeaderWithUsername(std::string_view username,
+                                                              std::string_view password) {
   std::lock_guard guard(lock_);
   std::string pair = std::string(username) + ":" + std::string(password);
   requestHeaders_.set("Authorization", "Basic " + base64forData(platform::dataFromString(pair)));
@@ -52,7 +55,8 @@ void NetHTTPRequest::applyAuthorizationHeader() {
           else
             removeAuthenticationCredentialsFromSessionStore(entry->credentials);
         } else {
-          addBasicAuthenticationHeaderWithUsername(entry->credentials->username, entry->credentials->password);
+          addBasicAuthenticationHeaderWithUsername(entry->credentials->username,
+                                                   entry->credentials->password);
         }
       }
     }
@@ -154,7 +158,8 @@ bool NetHTTPRequest::applyCredentials(CredentialsPtr credentials) {
     return false;
   }
   if (useKeychainPersistence_ && url_)
-    saveCredentials(*credentials, url_->host(), url_->port().value_or(0), url_->scheme(), authenticationRealm_.value_or(""));
+    saveCredentials(*credentials, url_->host(), url_->port().value_or(0), url_->scheme(),
+                    authenticationRealm_.value_or(""));
   if (useSessionPersistence_) {
     SessionCredentials entry;
     entry.authentication = requestAuthentication_;
@@ -177,7 +182,8 @@ bool NetHTTPRequest::applyProxyCredentials(CredentialsPtr credentials) {
     return false;
   }
   if (useKeychainPersistence_)
-    saveCredentialsForProxy(*credentials, proxyHost_.value_or(""), proxyPort_, proxyAuthenticationRealm_.value_or(""));
+    saveCredentialsForProxy(*credentials, proxyHost_.value_or(""), proxyPort_,
+                            proxyAuthenticationRealm_.value_or(""));
   if (useSessionPersistence_) {
     SessionCredentials entry;
     entry.authentication = proxyAuthentication_;
@@ -301,7 +307,9 @@ void NetHTTPRequest::cancelAuthentication() {
   performOnRequestThread([s] { s->failAuthentication(); });
 }
 
-void NetHTTPRequest::failAuthentication() { failWithError(netdetail::sharedError(NetAuthenticationErrorType)); }
+void NetHTTPRequest::failAuthentication() {
+  failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+}
 
 void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
   std::lock_guard guard(lock_);
@@ -325,13 +333,15 @@ void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
     requestAuthentication_->updateFromResponse(*response);
   }
   authenticationRealm_.reset();
-  if (!requestAuthentication_->requiresAccountDomain()) authenticationRealm_ = requestAuthentication_->realm();
+  if (!requestAuthentication_->requiresAccountDomain())
+    authenticationRealm_ = requestAuthentication_->realm();
 
   platform::Error validity;
   if (!requestAuthentication_->isValid(&validity)) {
     requestAuthentication_.reset();
     if (validity.domain == platform::HTTPStreamErrorDomain &&
-        (validity.code == platform::HTTPAuthenticationBadUserName || validity.code == platform::HTTPAuthenticationBadPassword)) {
+        (validity.code == platform::HTTPAuthenticationBadUserName ||
+         validity.code == platform::HTTPAuthenticationBadPassword)) {
       std::unique_lock authLock(shared().delegateAuthenticationLock);
       removeAuthenticationCredentialsFromSessionStore(requestCredentials_);
       requestCredentials_.reset();
@@ -361,7 +371,8 @@ void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
     } else if (ntlm && authenticationRetryCount_ == 2) {
       failWithError(netdetail::sharedError(NetAuthenticationErrorType));
     } else {
-      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"));
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                 "Failed to apply credentials to request"));
     }
     return;
   }
@@ -382,7 +393,8 @@ void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
       if (applied)
         startRequest();
       else
-        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"));
+        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                   "Failed to apply credentials to request"));
       return;
     }
     if (willAskDelegateForCredentials()) return;
@@ -413,13 +425,15 @@ void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
     proxyAuthentication_->updateFromResponse(*response);
   }
   proxyAuthenticationRealm_.reset();
-  if (!proxyAuthentication_->requiresAccountDomain()) proxyAuthenticationRealm_ = proxyAuthentication_->realm();
+  if (!proxyAuthentication_->requiresAccountDomain())
+    proxyAuthenticationRealm_ = proxyAuthentication_->realm();
 
   platform::Error validity;
   if (!proxyAuthentication_->isValid(&validity)) {
     proxyAuthentication_.reset();
     if (validity.domain == platform::HTTPStreamErrorDomain &&
-        (validity.code == platform::HTTPAuthenticationBadUserName || validity.code == platform::HTTPAuthenticationBadPassword)) {
+        (validity.code == platform::HTTPAuthenticationBadUserName ||
+         validity.code == platform::HTTPAuthenticationBadPassword)) {
       std::unique_lock authLock(shared().delegateAuthenticationLock);
       removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials_);
       proxyCredentials_.reset();
@@ -450,7 +464,8 @@ void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
     } else if (ntlm && proxyAuthenticationRetryCount_ == 2) {
       failWithError(netdetail::sharedError(NetAuthenticationErrorType));
     } else {
-      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType, "Failed to apply proxy credentials to request"));
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                 "Failed to apply proxy credentials to request"));
     }
     return;
   }
@@ -471,7 +486,8 @@ void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
       if (applied)
         startRequest();
       else
-        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType, "Failed to apply proxy credentials to request"));
+        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                   "Failed to apply proxy credentials to request"));
       return;
     }
     if (willAskDelegateForProxyCredentials()) return;
@@ -497,7 +513,9 @@ std::optional<NetHTTPRequest::SessionCredentials> NetHTTPRequest::findSessionAut
                    entry.url->port() == url_->port();
       if (!close) continue;
     }
-    if (authenticationRealm_ && entry.authenticationRealm && *entry.authenticationRealm != *authenticationRealm_) continue;
+    if (authenticationRealm_ && entry.authenticationRealm &&
+        *entry.authenticationRealm != *authenticationRealm_)
+      continue;
     if (username_ && password_ &&
         (entry.credentials->username != *username_ || entry.credentials->password != *password_))
       continue;
@@ -507,11 +525,13 @@ std::optional<NetHTTPRequest::SessionCredentials> NetHTTPRequest::findSessionAut
   return closeMatch;
 }
 
-std::optional<NetHTTPRequest::SessionCredentials> NetHTTPRequest::findSessionProxyAuthenticationCredentials() {
+std::optional<NetHTTPRequest::SessionCredentials>
+NetHTTPRequest::findSessionProxyAuthenticationCredentials() {
   std::lock_guard guard(lock_);
   std::lock_guard store(shared().sessionCredentialsLock);
   for (const auto& entry : shared().sessionProxyCredentials)
-    if (proxyHost_ && entry.host == *proxyHost_ && entry.port == proxyPort_ && entry.credentials) return entry;
+    if (proxyHost_ && entry.host == *proxyHost_ && entry.port == proxyPort_ && entry.credentials)
+      return entry;
   return std::nullopt;
 }
 
@@ -527,15 +547,18 @@ std::vector<NetHTTPRequest::SessionCredentials> NetHTTPRequest::sessionProxyCred
 
 namespace {
 
-void storeIn(std::vector<NetHTTPRequest::SessionCredentials>& list, NetHTTPRequest::SessionCredentials entry) {
-  auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.credentials == entry.credentials; });
+void storeIn(std::vector<NetHTTPRequest::SessionCredentials>& list,
+             NetHTTPRequest::SessionCredentials entry) {
+  auto it = std::find_if(list.begin(), list.end(),
+                         [&](const auto& e) { return e.credentials == entry.credentials; });
   if (it != list.end()) list.erase(it);
   list.push_back(std::move(entry));
 }
 
 void removeFrom(std::vector<NetHTTPRequest::SessionCredentials>& list, const CredentialsPtr& credentials) {
   if (!credentials) return;
-  auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.credentials == credentials; });
+  auto it =
+      std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.credentials == credentials; });
   if (it != list.end()) list.erase(it);
 }
 
@@ -564,26 +587,30 @@ void NetHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(const 
 void NetHTTPRequest::saveCredentials(const HTTPCredentials& credentials, std::string_view host, int port,
                                      std::string_view protocol, std::string_view realm) {
   platform::CredentialStorage::sharedCredentialStorage().setDefaultCredential(
-      platform::URLCredential{credentials.username, credentials.password, platform::URLCredential::Persistence::Permanent},
+      platform::URLCredential{credentials.username, credentials.password,
+                              platform::URLCredential::Persistence::Permanent},
       serverSpace(host, port, protocol, realm));
 }
 
-void NetHTTPRequest::saveCredentialsForProxy(const HTTPCredentials& credentials, std::string_view host, int port,
-                                             std::string_view realm) {
+void NetHTTPRequest::saveCredentialsForProxy(const HTTPCredentials& credentials, std::string_view host,
+                                             int port, std::string_view realm) {
   platform::CredentialStorage::sharedCredentialStorage().setDefaultCredential(
-      platform::URLCredential{credentials.username, credentials.password, platform::URLCredential::Persistence::Permanent},
+      platform::URLCredential{credentials.username, credentials.password,
+                              platform::URLCredential::Persistence::Permanent},
       platform::ProtectionSpace::proxy(std::string(host), port, std::string(realm)));
 }
 
 std::optional<HTTPCredentials> NetHTTPRequest::savedCredentialsForHost(std::string_view host, int port,
-                                                                       std::string_view protocol, std::string_view realm) {
+                                                                       std::string_view protocol,
+                                                                       std::string_view realm) {
   auto c = platform::CredentialStorage::sharedCredentialStorage().defaultCredentialForProtectionSpace(
       serverSpace(host, port, protocol, realm));
   if (!c) return std::nullopt;
   return HTTPCredentials{c->user, c->password, {}};
 }
 
-std::optional<HTTPCredentials> NetHTTPRequest::savedCredentialsForProxy(std::string_view host, int port, std::string_view,
+std::optional<HTTPCredentials> NetHTTPRequest::savedCredentialsForProxy(std::string_view host, int port,
+                                                                        std::string_view,
                                                                         std::string_view realm) {
   auto c = platform::CredentialStorage::sharedCredentialStorage().defaultCredentialForProtectionSpace(
       platform::ProtectionSpace::proxy(std::string(host), port, std::string(realm)));

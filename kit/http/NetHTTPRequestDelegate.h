@@ -25,7 +25,8 @@ class NetHTTPRequestDelegate {
   virtual bool respondsTo(NetDelegateMethod method) const { return false; }
 
   virtual void requestStarted(NetHTTPRequest& request) {}
-  virtual void requestDidReceiveResponseHeaders(NetHTTPRequest& request, const NetHeaderDictionary& headers) {}
+  virtual void requestDidReceiveResponseHeaders(NetHTTPRequest& request, const NetHeaderDictionary& headers) {
+  }
   virtual void requestWillRedirectToURL(NetHTTPRequest& request, const platform::URL& newURL) {}
   virtual void requestFinished(NetHTTPRequest& request) {}
   virtual void requestFailed(NetHTTPRequest& request) {}

@@ -29,10 +29,14 @@ namespace netdetail {
 
 Error sharedError(std::int64_t code) {
   switch (code) {
-    case NetRequestTimedOutErrorType: return makeNetError(code, "The request timed out");
-    case NetAuthenticationErrorType: return makeNetError(code, "Authentication needed");
-    case NetRequestCancelledErrorType: return makeNetError(code, "The request was cancelled");
-    case NetUnableToCreateRequestErrorType: return makeNetError(code, "Unable to create request (bad url?)");
+    case NetRequestTimedOutErrorType:
+      return makeNetError(code, "The request timed out");
+    case NetAuthenticationErrorType:
+      return makeNetError(code, "Authentication needed");
+    case NetRequestCancelledErrorType:
+      return makeNetError(code, "The request was cancelled");
+    case NetUnableToCreateRequestErrorType:
+      return makeNetError(code, "Unable to create request (bad url?)");
     case NetTooMuchRedirectionErrorType:
       return makeNetError(code, "The request failed because it redirected too many times");
   }
@@ -78,7 +82,8 @@ void NetHTTPRequest::main() {
     if (!hasMainRequest()) buildPostBody();
     if (error_) return;
     if (requestMethod_ != "GET") downloadCache_.reset();
-    request_ = HTTPMessage::request(requestMethod_, *url_, useHTTPVersionOne_ ? platform::HTTPVersion1_0 : platform::HTTPVersion1_1);
+    request_ = HTTPMessage::request(requestMethod_, *url_,
+                                    useHTTPVersionOne_ ? platform::HTTPVersion1_0 : platform::HTTPVersion1_1);
     if (auto main = mainRequest_.lock()) main->buildRequestHeaders();
     buildRequestHeaders();
     if (error_) return;
@@ -91,7 +96,8 @@ void NetHTTPRequest::main() {
       if (cachePolicy_ & (NetAskServerIfModifiedWhenStaleCachePolicy | NetAskServerIfModifiedCachePolicy)) {
         if (auto headers = cache->cachedResponseHeadersForURL(*url_)) {
           if (auto etag = headers->value("Etag")) addRequestHeader("If-None-Match", *etag);
-          if (auto modified = headers->value("Last-Modified")) addRequestHeader("If-Modified-Since", *modified);
+          if (auto modified = headers->value("Last-Modified"))
+            addRequestHeader("If-Modified-Since", *modified);
         }
       }
     }
@@ -99,11 +105,13 @@ void NetHTTPRequest::main() {
     for (const auto& field : requestHeaders_) request_->setHeaderField(field.name, field.value);
     if (configureProxies()) startRequest();
   } catch (const platform::Exception& e) {
-    failWithError(makeNetError(NetUnhandledExceptionError, e.name(),
-                               std::make_shared<const Error>(makeNetError(NetUnhandledExceptionError, e.reason()))));
+    failWithError(
+        makeNetError(NetUnhandledExceptionError, e.name(),
+                     std::make_shared<const Error>(makeNetError(NetUnhandledExceptionError, e.reason()))));
   } catch (const std::exception& e) {
-    failWithError(makeNetError(NetUnhandledExceptionError, "std::exception",
-                               std::make_shared<const Error>(makeNetError(NetUnhandledExceptionError, e.what()))));
+    failWithError(
+        makeNetError(NetUnhandledExceptionError, "std::exception",
+                     std::make_shared<const Error>(makeNetError(NetUnhandledExceptionError, e.what()))));
   }
 }
 
@@ -147,7 +155,8 @@ void NetHTTPRequest::buildPostBody() {
     postLength_ = postBody_ ? postBody_->size() : 0;
   }
   if (postLength_ > 0) {
-    if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD") setRequestMethod("POST");
+    if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD")
+      setRequestMethod("POST");
     addRequestHeader("Content-Length", std::to_string(postLength_));
   }
   haveBuiltPostBody_ = true;
@@ -220,9 +229,12 @@ void NetHTTPRequest::startRequest() {
 
   std::shared_ptr<NetInputStream> body;
   std::weak_ptr<NetHTTPRequest> weak = self();
-  if (shouldStreamPostDataFromDisk_ && postBodyFilePath_ && platform::FileManager::fileExistsAtPath(*postBodyFilePath_)) {
-    bool compressed = compressedPostBodyFilePath_ && platform::FileManager::fileExistsAtPath(*compressedPostBodyFilePath_);
-    body = NetInputStream::inputStreamWithFileAtPath(compressed ? *compressedPostBodyFilePath_ : *postBodyFilePath_, weak);
+  if (shouldStreamPostDataFromDisk_ && postBodyFilePath_ &&
+      platform::FileManager::fileExistsAtPath(*postBodyFilePath_)) {
+    bool compressed =
+        compressedPostBodyFilePath_ && platform::FileManager::fileExistsAtPath(*compressedPostBodyFilePath_);
+    body = NetInputStream::inputStreamWithFileAtPath(
+        compressed ? *compressedPostBodyFilePath_ : *postBodyFilePath_, weak);
   } else if (postBody_ && !postBody_->empty()) {
     body = NetInputStream::inputStreamWithData(
         shouldCompressRequestBody_ && compressedPostBody_ ? *compressedPostBody_ : *postBody_, weak);
@@ -244,7 +256,7 @@ void NetHTTPRequest::startRequest() {
     if (!proxyType_) proxyType_ = std::string(platform::ProxyTypeHTTP);
     platform::ProxySettings proxy;
     proxy.type = *proxyType_ == platform::ProxyTypeSOCKS ? platform::ProxySettings::Type::SOCKS5
-                                                          : platform::ProxySettings::Type::HTTP;
+                                                         : platform::ProxySettings::Type::HTTP;
     proxy.host = *proxyHost_;
     proxy.port = proxyPort_;
     stream->setProxy(std::move(proxy));
@@ -272,7 +284,8 @@ void NetHTTPRequest::startRequest() {
       }
       if (!connectionInfo_) {
         for (auto& entry : shared().pool)
-          if (!entry->request && entry->host == url_->host() && entry->scheme == url_->scheme() && entry->port == port)
+          if (!entry->request && entry->host == url_->host() && entry->scheme == url_->scheme() &&
+              entry->port == port)
             connectionInfo_ = entry;
       }
       if (connectionInfo_) {
@@ -300,10 +313,11 @@ void NetHTTPRequest::startRequest() {
     auto wake = throttleWakeUpTime();
     if (!wake || *wake <= platform::Date::now().timeIntervalSince1970()) scheduleReadStream();
   }
-  stream->setClient(HTTPReadStream::HasBytesAvailable | HTTPReadStream::ErrorOccurred | HTTPReadStream::EndEncountered,
-                    [weak](HTTPReadStream&, HTTPReadStream::Event event) {
-                      if (auto r = weak.lock()) r->handleNetworkEvent(event);
-                    });
+  stream->setClient(
+      HTTPReadStream::HasBytesAvailable | HTTPReadStream::ErrorOccurred | HTTPReadStream::EndEncountered,
+      [weak](HTTPReadStream&, HTTPReadStream::Event event) {
+        if (auto r = weak.lock()) r->handleNetworkEvent(event);
+      });
   bool opened = stream->open();
   if (previousStream && previousStream != stream) {
     if (!previousLoop || previousLoop->isCurrentThread())
@@ -323,7 +337,8 @@ void NetHTTPRequest::startRequest() {
       incrementUploadSizeBy(showAccurateProgress_ ? static_cast<std::int64_t>(postLength_) : 1);
       updateProgressIndicator(ProgressTarget::Upload, 0, 1);
     }
-    if (shouldResetDownloadProgress_ && partialDownloadSize_ == 0) updateProgressIndicator(ProgressTarget::Download, 0, 1);
+    if (shouldResetDownloadProgress_ && partialDownloadSize_ == 0)
+      updateProgressIndicator(ProgressTarget::Download, 0, 1);
   }
   lastActivityTime_ = now();
   if (statusTimer_) statusTimer_->invalidate();
@@ -351,7 +366,8 @@ void NetHTTPRequest::checkRequestStatus() {
   if (shouldTimeOut()) {
     if (retryCount_ < numberOfTimesToRetryOnTimeout_) {
       updatePartialDownloadSize();
-      if (partialDownloadSize_ > 0 && request_) request_->setHeaderField("Range", byteRange(partialDownloadSize_));
+      if (partialDownloadSize_ > 0 && request_)
+        request_->setHeaderField("Range", byteRange(partialDownloadSize_));
       retryCount_++;
       unscheduleReadStream();
       // The silent connection is not used again: its entry goes, and its stream is closed.
@@ -439,7 +455,8 @@ void NetHTTPRequest::cancelLoad() {
       removeTemporaryUncompressedDownloadFile();
     }
   }
-  if (authenticationNeeded_ == NoAuthenticationNeeded && !willRetryRequest_ && didCreateTemporaryPostDataFile_) {
+  if (authenticationNeeded_ == NoAuthenticationNeeded && !willRetryRequest_ &&
+      didCreateTemporaryPostDataFile_) {
     removeTemporaryUploadFile();
     removeTemporaryCompressedUploadFile();
     didCreateTemporaryPostDataFile_ = false;
@@ -468,15 +485,15 @@ void NetHTTPRequest::readResponseHeaders() {
       authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic && username_ && password_ &&
       useSessionPersistence_) {
     SessionCredentials entry;
-    entry.credentials = std::make_shared<const platform::HTTPCredentials>(platform::HTTPCredentials{*username_, *password_, {}});
+    entry.credentials = std::make_shared<const platform::HTTPCredentials>(
+        platform::HTTPCredentials{*username_, *password_, {}});
     entry.url = url_;
     entry.authenticationScheme = std::string(platform::HTTPAuthenticationSchemeBasic);
     storeAuthenticationCredentialsInSessionStore(std::move(entry));
   }
   parseStringEncodingFromHeaders();
-  responseCookies_ =
-      platform::HTTPCookie::cookiesWithResponseHeaderFields(message->allHeaderFields(), *url_,
-                                                            platform::Date::now().timeIntervalSince1970());
+  responseCookies_ = platform::HTTPCookie::cookiesWithResponseHeaderFields(
+      message->allHeaderFields(), *url_, platform::Date::now().timeIntervalSince1970());
   if (useCookiePersistence_ && !responseCookies_.empty()) {
     platform::HTTPCookieStorage::sharedHTTPCookieStorage().setCookies(responseCookies_);
     for (const auto& cookie : responseCookies_) addSessionCookie(cookie);
@@ -508,7 +525,8 @@ void NetHTTPRequest::readResponseHeaders() {
   if (shouldAttemptPersistentConnection_) {
     connectionCanBeReused_ = false;
     std::string connection = lowercase(responseHeaders_->value("Connection").value_or(""));
-    if ((responseHTTPVersion_ != platform::HTTPVersion1_0 || connection == "keep-alive") && connection != "close") {
+    if ((responseHTTPVersion_ != platform::HTTPVersion1_0 || connection == "keep-alive") &&
+        connection != "close") {
       if (auto keepAlive = responseHeaders_->value("Keep-Alive")) {
         int timeout = keepAliveValue(*keepAlive, "timeout=");
         int max = keepAliveValue(*keepAlive, "max=");
@@ -582,8 +600,9 @@ void NetHTTPRequest::parseStringEncodingFromHeaders() {
 void NetHTTPRequest::failWithError(const Error& theError) {
   std::lock_guard guard(lock_);
   complete_ = true;
-  bool keepsConnection = theError.domain == NetworkRequestErrorDomain &&
-                         (theError.code == NetAuthenticationErrorType || theError.code == NetTooMuchRedirectionErrorType);
+  bool keepsConnection =
+      theError.domain == NetworkRequestErrorDomain &&
+      (theError.code == NetAuthenticationErrorType || theError.code == NetTooMuchRedirectionErrorType);
   if (!keepsConnection) {
     {
       std::lock_guard pool(shared().connectionsLock);
@@ -596,11 +615,13 @@ void NetHTTPRequest::failWithError(const Error& theError) {
   }
   if (connectionCanBeReused_ && connectionInfo_) {
     std::lock_guard pool(shared().connectionsLock);
-    connectionInfo_->expires = platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
+    connectionInfo_->expires =
+        platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
   }
   if (cancelled_ || error_) return;
-  if (auto cache = downloadCache_.lock();
-      cache && (cachePolicy_ & NetFallbackToCacheIfLoadFailsCachePolicy) && cache->canUseCachedDataForRequest(*this)) {
+  if (auto cache = downloadCache_.lock(); cache &&
+                                          (cachePolicy_ & NetFallbackToCacheIfLoadFailsCachePolicy) &&
+                                          cache->canUseCachedDataForRequest(*this)) {
     useDataFromCache();
     return;
   }

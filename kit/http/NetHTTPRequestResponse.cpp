@@ -1,8 +1,8 @@
 // The second half of a running request: stream events, the body, completion, stream errors,
 // answers from the cache, the connection pool, scheduling and temporary files.
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "kit/http/NetDataDecompressor.h"
@@ -29,7 +29,9 @@ constexpr std::string_view URLErrorDomain = "NSURLErrorDomain";
 constexpr std::string_view OSStatusErrorDomain = "NSOSStatusErrorDomain";
 constexpr std::int64_t URLErrorNetworkConnectionLost = -1005;
 
-bool isSSLStatus(const Error& e) { return e.domain == OSStatusErrorDomain && e.code >= -9818 && e.code <= -9800; }
+bool isSSLStatus(const Error& e) {
+  return e.domain == OSStatusErrorDomain && e.code >= -9818 && e.code <= -9800;
+}
 
 }  // namespace
 
@@ -39,10 +41,17 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
   {
     if (complete_ || cancelled_) return;
     switch (event) {
-      case HTTPReadStream::HasBytesAvailable: handleBytesAvailable(); break;
-      case HTTPReadStream::EndEncountered: handleStreamComplete(); break;
-      case HTTPReadStream::ErrorOccurred: handleStreamError(); break;
-      default: break;
+      case HTTPReadStream::HasBytesAvailable:
+        handleBytesAvailable();
+        break;
+      case HTTPReadStream::EndEncountered:
+        handleStreamComplete();
+        break;
+      case HTTPReadStream::ErrorOccurred:
+        handleStreamError();
+        break;
+      default:
+        break;
     }
     performThrottling();
   }
@@ -55,7 +64,8 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
 
 bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
   std::lock_guard guard(lock_);
-  if (!delegateResponds(NetDelegateMethod::WillRedirectToURL) && !queueResponds(NetDelegateMethod::WillRedirectToURL))
+  if (!delegateResponds(NetDelegateMethod::WillRedirectToURL) &&
+      !queueResponds(NetDelegateMethod::WillRedirectToURL))
     return false;
   auto target = redirectURL_;
   redirectURL_.reset();
@@ -94,7 +104,8 @@ void NetHTTPRequest::handleBytesAvailable() {
 
   bool toDelegate = (blocks_ && blocks_->dataReceived) || delegateResponds(NetDelegateMethod::DidReceiveData);
   if (toDelegate) {
-    passOnReceivedData(inflated ? std::move(*inflated) : Data(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n)));
+    passOnReceivedData(inflated ? std::move(*inflated)
+                                : Data(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n)));
   } else if (downloadDestinationPath_) {
     if (!fileDownloadOutputStream_) {
       bool append = false;
@@ -110,8 +121,10 @@ void NetHTTPRequest::handleBytesAvailable() {
       }
       fileDownloadOutputStream_ = std::fopen(temporaryFileDownloadPath_->c_str(), append ? "ab" : "wb");
       if (fileDownloadOutputStream_ && inflated) {
-        if (!temporaryUncompressedDataDownloadPath_) temporaryUncompressedDataDownloadPath_ = netdetail::uniqueTemporaryPath();
-        inflatedFileDownloadOutputStream_ = std::fopen(temporaryUncompressedDataDownloadPath_->c_str(), append ? "ab" : "wb");
+        if (!temporaryUncompressedDataDownloadPath_)
+          temporaryUncompressedDataDownloadPath_ = netdetail::uniqueTemporaryPath();
+        inflatedFileDownloadOutputStream_ =
+            std::fopen(temporaryUncompressedDataDownloadPath_->c_str(), append ? "ab" : "wb");
       }
       if (!fileDownloadOutputStream_ || (inflated && !inflatedFileDownloadOutputStream_)) {
         int e = errno;
@@ -129,7 +142,8 @@ void NetHTTPRequest::handleBytesAvailable() {
     if (inflated)
       rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
     else
-      rawResponseData_->insert(rawResponseData_->end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+      rawResponseData_->insert(rawResponseData_->end(), buffer.begin(),
+                               buffer.begin() + static_cast<std::ptrdiff_t>(n));
   }
 }
 
@@ -174,14 +188,18 @@ void NetHTTPRequest::handleStreamComplete() {
         if (isResponseCompressed()) {
           if (shouldWaitToInflateCompressedResponses_) {
             Error e;
-            if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e)) fileError = e;
+            if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e))
+              fileError = e;
             removeTemporaryDownloadFile();
           } else if (temporaryUncompressedDataDownloadPath_) {
             Error e;
             removeFileAtPath(destination, nullptr);
-            if (!platform::FileManager::moveItemAtPath(*temporaryUncompressedDataDownloadPath_, destination, &e))
+            if (!platform::FileManager::moveItemAtPath(*temporaryUncompressedDataDownloadPath_, destination,
+                                                       &e))
               fileError = netdetail::fileManagementError(
-                  platform::format("Failed to move file from '%@' to '%@'", *temporaryUncompressedDataDownloadPath_, destination), e);
+                  platform::format("Failed to move file from '%@' to '%@'",
+                                   *temporaryUncompressedDataDownloadPath_, destination),
+                  e);
             temporaryUncompressedDataDownloadPath_.reset();
             removeTemporaryDownloadFile();
           }
@@ -189,8 +207,10 @@ void NetHTTPRequest::handleStreamComplete() {
           Error e;
           if (removeFileAtPath(destination, &e)) {
             if (!platform::FileManager::moveItemAtPath(*temporaryFileDownloadPath_, destination, &e))
-              fileError = netdetail::fileManagementError(
-                  platform::format("Failed to move file from '%@' to '%@'", *temporaryFileDownloadPath_, destination), e);
+              fileError =
+                  netdetail::fileManagementError(platform::format("Failed to move file from '%@' to '%@'",
+                                                                  *temporaryFileDownloadPath_, destination),
+                                                 e);
             else
               temporaryFileDownloadPath_.reset();
           } else {
@@ -199,14 +219,16 @@ void NetHTTPRequest::handleStreamComplete() {
         }
       }
     }
-    if (auto cache = downloadCache_.lock(); cache && !didUseCachedResponse_) cache->storeResponseForRequest(*this, secondsToCache_);
+    if (auto cache = downloadCache_.lock(); cache && !didUseCachedResponse_)
+      cache->storeResponseForRequest(*this, secondsToCache_);
   }
   {
     std::lock_guard pool(shared().connectionsLock);
     if (!connectionCanBeReused_) unscheduleReadStream();
     if (connectionInfo_) {
       connectionInfo_->request.reset();
-      connectionInfo_->expires = platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
+      connectionInfo_->expires =
+          platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
     }
   }
   if (authenticationNeeded_ == NoAuthenticationNeeded) destroyReadStream();
@@ -222,16 +244,18 @@ void NetHTTPRequest::handleStreamComplete() {
 void NetHTTPRequest::handleStreamError() {
   std::lock_guard guard(lock_);
   std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
-  Error cause = streamError.value_or(Error{std::string(URLErrorDomain), -1011,
-                                           "The stream failed", nullptr, nullptr});
+  Error cause =
+      streamError.value_or(Error{std::string(URLErrorDomain), -1011, "The stream failed", nullptr, nullptr});
   if (!error_) {
-    bool stale = (cause.domain == platform::POSIXErrorDomain && (cause.code == ENOTCONN || cause.code == EPIPE)) ||
-                 (cause.domain == URLErrorDomain && cause.code == URLErrorNetworkConnectionLost);
+    bool stale =
+        (cause.domain == platform::POSIXErrorDomain && (cause.code == ENOTCONN || cause.code == EPIPE)) ||
+        (cause.domain == URLErrorDomain && cause.code == URLErrorNetworkConnectionLost);
     if (stale && retryUsingNewConnection()) return;
     std::string description = "A connection failure occurred";
     if (isSSLStatus(cause) || (cause.underlying && isSSLStatus(*cause.underlying)))
       description = platform::format(
-          "%@: SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to wrong date)",
+          "%@: SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to "
+          "wrong date)",
           description);
     cancelLoad();
     failWithError(makeNetError(NetConnectionFailureErrorType, description, netdetail::underlying(cause)));
@@ -260,8 +284,10 @@ void NetHTTPRequest::useDataFromCache() {
   std::unique_lock<std::recursive_mutex> receiverLock;
   if (main) receiverLock = std::unique_lock(main->lock_);
   auto cache = downloadCache_.lock();
-  std::optional<NetHeaderDictionary> headers = cache && url_ ? cache->cachedResponseHeadersForURL(*url_) : std::nullopt;
-  std::optional<std::string> dataPath = cache && url_ ? cache->pathToCachedResponseDataForURL(*url_) : std::nullopt;
+  std::optional<NetHeaderDictionary> headers =
+      cache && url_ ? cache->cachedResponseHeadersForURL(*url_) : std::nullopt;
+  std::optional<std::string> dataPath =
+      cache && url_ ? cache->pathToCachedResponseDataForURL(*url_) : std::nullopt;
   if (headers && dataPath) {
     responseStatusCode_ = std::atoi(headers->value(NetCachedResponseStatusCodeHeader).value_or("0").c_str());
     didUseCachedResponse_ = true;
@@ -318,10 +344,11 @@ void NetHTTPRequest::scheduleReadStream() {
   showNetworkActivity();
   lastActivityTime_ = now();
   std::weak_ptr<NetHTTPRequest> weak = self();
-  readStream_->setClient(HTTPReadStream::HasBytesAvailable | HTTPReadStream::ErrorOccurred | HTTPReadStream::EndEncountered,
-                         [weak](HTTPReadStream&, HTTPReadStream::Event event) {
-                           if (auto r = weak.lock()) r->handleNetworkEvent(event);
-                         });
+  readStream_->setClient(
+      HTTPReadStream::HasBytesAvailable | HTTPReadStream::ErrorOccurred | HTTPReadStream::EndEncountered,
+      [weak](HTTPReadStream&, HTTPReadStream::Event event) {
+        if (auto r = weak.lock()) r->handleNetworkEvent(event);
+      });
   readStream_->schedule(requestLoop(), runLoopMode_);
   readStreamLoop_ = &requestLoop();
   readStreamIsScheduled_ = true;

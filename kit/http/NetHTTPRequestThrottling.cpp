@@ -81,10 +81,11 @@ void NetHTTPRequest::measureBandwidthUsage() {
   auto& s = shared();
   if (!s.bandwidthMeasurementDate || *s.bandwidthMeasurementDate < dateNow()) recordBandwidthUsageLocked();
   if (throttledLocked() && s.maxBandwidthPerSecond > 0) {
-    long long remaining = static_cast<long long>(s.maxBandwidthPerSecond) - static_cast<long long>(s.bandwidthUsedInLastSecond);
+    long long remaining =
+        static_cast<long long>(s.maxBandwidthPerSecond) - static_cast<long long>(s.bandwidthUsedInLastSecond);
     if (remaining < 0)
-      s.throttleWakeUpTime =
-          *s.bandwidthMeasurementDate + static_cast<double>(-remaining) / static_cast<double>(s.maxBandwidthPerSecond);
+      s.throttleWakeUpTime = *s.bandwidthMeasurementDate +
+                             static_cast<double>(-remaining) / static_cast<double>(s.maxBandwidthPerSecond);
   }
 }
 
@@ -93,7 +94,9 @@ unsigned long NetHTTPRequest::maxUploadReadLength() {
   auto& s = shared();
   unsigned long toRead = s.maxBandwidthPerSecond / 4;
   if (s.maxBandwidthPerSecond > 0 && s.bandwidthUsedInLastSecond + toRead > s.maxBandwidthPerSecond)
-    toRead = s.maxBandwidthPerSecond > s.bandwidthUsedInLastSecond ? s.maxBandwidthPerSecond - s.bandwidthUsedInLastSecond : 0;
+    toRead = s.maxBandwidthPerSecond > s.bandwidthUsedInLastSecond
+                 ? s.maxBandwidthPerSecond - s.bandwidthUsedInLastSecond
+                 : 0;
   if (toRead == 0 || !s.bandwidthMeasurementDate || *s.bandwidthMeasurementDate < dateNow())
     s.throttleWakeUpTime = s.bandwidthMeasurementDate;
   return toRead;
@@ -103,7 +106,8 @@ std::size_t NetHTTPRequest::throttledReadSize(std::size_t bufferSize) {
   std::lock_guard guard(shared().bandwidthLock);
   auto& s = shared();
   if (throttledLocked() && s.maxBandwidthPerSecond > 0) {
-    long long remaining = static_cast<long long>(s.maxBandwidthPerSecond) - static_cast<long long>(s.bandwidthUsedInLastSecond);
+    long long remaining =
+        static_cast<long long>(s.maxBandwidthPerSecond) - static_cast<long long>(s.bandwidthUsedInLastSecond);
     if (remaining < 0)
       bufferSize = 1;
     else if (static_cast<unsigned long long>(remaining / 4) < bufferSize)
@@ -161,7 +165,8 @@ void NetHTTPRequest::throttleBandwidthForWWANUsingLimit(unsigned long limit) {
   }
   if (observe) {
     auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        ReachabilityChangedNotification, nullptr, [](const platform::Notification&) { reachabilityChanged(); });
+        ReachabilityChangedNotification, nullptr,
+        [](const platform::Notification&) { reachabilityChanged(); });
     std::lock_guard guard(shared().bandwidthLock);
     if (shared().reachabilityObserver == 0)
       shared().reachabilityObserver = token;
@@ -226,19 +231,23 @@ void NetHTTPRequest::hideNetworkActivity() {
 
 // --- progress ---
 
-void NetHTTPRequest::performProgress(ProgressTarget target, std::function<void(NetProgressDelegate&, NetHTTPRequest&)> call) {
+void NetHTTPRequest::performProgress(ProgressTarget target,
+                                     std::function<void(NetProgressDelegate&, NetHTTPRequest&)> call) {
   auto pick = [target](NetHTTPRequest& r) -> std::shared_ptr<NetProgressDelegate> {
     std::lock_guard guard(r.lock_);
     switch (target) {
-      case ProgressTarget::Upload: return r.uploadProgressDelegate_.lock();
-      case ProgressTarget::Download: return r.downloadProgressDelegate_.lock();
-      case ProgressTarget::Queue: return r.queue_;
+      case ProgressTarget::Upload:
+        return r.uploadProgressDelegate_.lock();
+      case ProgressTarget::Download:
+        return r.downloadProgressDelegate_.lock();
+      case ProgressTarget::Queue:
+        return r.queue_;
     }
     return nullptr;
   };
   {
     std::lock_guard guard(lock_);
-    bool present = target == ProgressTarget::Queue ? queue_ != nullptr
+    bool present = target == ProgressTarget::Queue    ? queue_ != nullptr
                    : target == ProgressTarget::Upload ? !uploadProgressDelegate_.expired()
                                                       : !downloadProgressDelegate_.expired();
     if (!present) return;
@@ -328,7 +337,9 @@ void NetHTTPRequest::updateUploadProgress() {
 }
 
 void NetHTTPRequest::incrementDownloadSizeBy(std::int64_t length) {
-  auto change = [length](NetProgressDelegate& d, NetHTTPRequest& r) { d.requestIncrementDownloadSizeBy(r, length); };
+  auto change = [length](NetProgressDelegate& d, NetHTTPRequest& r) {
+    d.requestIncrementDownloadSizeBy(r, length);
+  };
   performProgress(ProgressTarget::Queue, change);
   performProgress(ProgressTarget::Download, change);
   auto s = self();
@@ -343,7 +354,9 @@ void NetHTTPRequest::incrementDownloadSizeBy(std::int64_t length) {
 }
 
 void NetHTTPRequest::incrementUploadSizeBy(std::int64_t length) {
-  auto change = [length](NetProgressDelegate& d, NetHTTPRequest& r) { d.requestIncrementUploadSizeBy(r, length); };
+  auto change = [length](NetProgressDelegate& d, NetHTTPRequest& r) {
+    d.requestIncrementUploadSizeBy(r, length);
+  };
   performProgress(ProgressTarget::Queue, change);
   performProgress(ProgressTarget::Upload, change);
   auto s = self();

@@ -31,16 +31,42 @@ struct MimeType {
 };
 
 constexpr MimeType mimeTypes[] = {
-    {"html", "text/html"}, {"htm", "text/html"}, {"txt", "text/plain"}, {"text", "text/plain"},
-    {"css", "text/css"}, {"csv", "text/csv"}, {"xml", "text/xml"}, {"js", "application/javascript"},
-    {"json", "application/json"}, {"pdf", "application/pdf"}, {"zip", "application/zip"},
-    {"gz", "application/x-gzip"}, {"tar", "application/x-tar"}, {"rtf", "text/rtf"},
-    {"doc", "application/msword"}, {"xls", "application/vnd.ms-excel"}, {"ppt", "application/vnd.ms-powerpoint"},
-    {"plist", "application/x-plist"}, {"png", "image/png"}, {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"},
-    {"gif", "image/gif"}, {"bmp", "image/bmp"}, {"tif", "image/tiff"}, {"tiff", "image/tiff"},
-    {"ico", "image/vnd.microsoft.icon"}, {"svg", "image/svg+xml"}, {"mp3", "audio/mpeg"}, {"m4a", "audio/mp4"},
-    {"wav", "audio/wav"}, {"aac", "audio/aac"}, {"caf", "audio/x-caf"}, {"mp4", "video/mp4"},
-    {"m4v", "video/x-m4v"}, {"mov", "video/quicktime"}, {"3gp", "video/3gpp"},
+    {"html", "text/html"},
+    {"htm", "text/html"},
+    {"txt", "text/plain"},
+    {"text", "text/plain"},
+    {"css", "text/css"},
+    {"csv", "text/csv"},
+    {"xml", "text/xml"},
+    {"js", "application/javascript"},
+    {"json", "application/json"},
+    {"pdf", "application/pdf"},
+    {"zip", "application/zip"},
+    {"gz", "application/x-gzip"},
+    {"tar", "application/x-tar"},
+    {"rtf", "text/rtf"},
+    {"doc", "application/msword"},
+    {"xls", "application/vnd.ms-excel"},
+    {"ppt", "application/vnd.ms-powerpoint"},
+    {"plist", "application/x-plist"},
+    {"png", "image/png"},
+    {"jpg", "image/jpeg"},
+    {"jpeg", "image/jpeg"},
+    {"gif", "image/gif"},
+    {"bmp", "image/bmp"},
+    {"tif", "image/tiff"},
+    {"tiff", "image/tiff"},
+    {"ico", "image/vnd.microsoft.icon"},
+    {"svg", "image/svg+xml"},
+    {"mp3", "audio/mpeg"},
+    {"m4a", "audio/mp4"},
+    {"wav", "audio/wav"},
+    {"aac", "audio/aac"},
+    {"caf", "audio/x-caf"},
+    {"mp4", "video/mp4"},
+    {"m4v", "video/x-m4v"},
+    {"mov", "video/quicktime"},
+    {"3gp", "video/3gpp"},
 };
 
 }  // namespace
@@ -62,7 +88,8 @@ void NetHTTPRequest::setSessionCookies(std::vector<platform::HTTPCookie> cookies
 void NetHTTPRequest::addSessionCookie(const platform::HTTPCookie& cookie) {
   std::lock_guard guard(shared().sessionCookiesLock);
   auto& list = shared().sessionCookies;
-  auto it = std::find_if(list.begin(), list.end(), [&](const platform::HTTPCookie& c) { return c.sameIdentity(cookie); });
+  auto it = std::find_if(list.begin(), list.end(),
+                         [&](const platform::HTTPCookie& c) { return c.sameIdentity(cookie); });
   if (it != list.end()) list.erase(it);
   list.push_back(cookie);
 }
@@ -73,7 +100,8 @@ void NetHTTPRequest::clearSession() {
     shared().sessionCredentials.clear();
   }
   setSessionCookies({});
-  if (auto cache = defaultCache()) cache->clearCachedResponsesForStoragePolicy(NetCacheForSessionDurationCacheStoragePolicy);
+  if (auto cache = defaultCache())
+    cache->clearCachedResponsesForStoragePolicy(NetCacheForSessionDurationCacheStoragePolicy);
 }
 
 // --- user agent ---
@@ -93,9 +121,9 @@ std::optional<std::string> NetHTTPRequest::defaultUserAgentString() {
     version = !shortVersion.empty() ? shortVersion : build;
   utsname system{};
   uname(&system);
-  shared().defaultUserAgent =
-      platform::format("%@ %@ (%@; %@ %@; %@)", name, version, std::string(system.machine), std::string(system.sysname),
-                       std::string(system.release), platform::currentLocaleIdentifier());
+  shared().defaultUserAgent = platform::format(
+      "%@ %@ (%@; %@ %@; %@)", name, version, std::string(system.machine), std::string(system.sysname),
+      std::string(system.release), platform::currentLocaleIdentifier());
   return shared().defaultUserAgent;
 }
 
@@ -126,8 +154,8 @@ std::string NetHTTPRequest::base64forData(const platform::Data& data) {
 std::optional<platform::Date> NetHTTPRequest::dateFromRFC1123String(std::string_view text) {
   std::string t(text);
   int colons = static_cast<int>(std::count(t.begin(), t.end(), ':'));
-  std::string pattern = platform::format("%@dd MMM yyyy HH:mm%@ z", t.find(',') != std::string::npos ? "EEE, " : "",
-                                         colons == 2 ? ":ss" : "");
+  std::string pattern = platform::format(
+      "%@dd MMM yyyy HH:mm%@ z", t.find(',') != std::string::npos ? "EEE, " : "", colons == 2 ? ":ss" : "");
   return platform::parseDate(t, pattern, "en_US_POSIX", "UTC");
 }
 

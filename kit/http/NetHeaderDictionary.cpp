@@ -24,7 +24,9 @@ void NetHeaderDictionary::set(std::string_view name, std::string_view value) {
 }
 
 void NetHeaderDictionary::remove(std::string_view name) {
-  std::erase_if(fields_, [&](const platform::HTTPHeaderField& f) { return HTTPMessage::equalsIgnoringCase(f.name, name); });
+  std::erase_if(fields_, [&](const platform::HTTPHeaderField& f) {
+    return HTTPMessage::equalsIgnoringCase(f.name, name);
+  });
 }
 
 }  // namespace kavro

@@ -36,11 +36,12 @@ class FileInputStream : public platform::InputStream {
 
 std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithData(platform::Data data,
                                                                     std::weak_ptr<NetHTTPRequest> request) {
-  return std::make_shared<NetInputStream>(platform::InputStream::withData(std::move(data)), std::move(request));
+  return std::make_shared<NetInputStream>(platform::InputStream::withData(std::move(data)),
+                                          std::move(request));
 }
 
-std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithFileAtPath(std::string_view path,
-                                                                          std::weak_ptr<NetHTTPRequest> request) {
+std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithFileAtPath(
+    std::string_view path, std::weak_ptr<NetHTTPRequest> request) {
   std::string p(path);
   std::FILE* file = std::fopen(p.c_str(), "rb");
   if (!file) return nullptr;
@@ -48,10 +49,12 @@ std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithFileAtPath(std::s
   long size = std::ftell(file);
   std::fseek(file, 0, SEEK_SET);
   return std::make_shared<NetInputStream>(
-      std::make_shared<FileInputStream>(file, size < 0 ? 0 : static_cast<std::uint64_t>(size)), std::move(request));
+      std::make_shared<FileInputStream>(file, size < 0 ? 0 : static_cast<std::uint64_t>(size)),
+      std::move(request));
 }
 
-NetInputStream::NetInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<NetHTTPRequest> request)
+NetInputStream::NetInputStream(std::shared_ptr<platform::InputStream> stream,
+                               std::weak_ptr<NetHTTPRequest> request)
     : stream_(std::move(stream)), request_(std::move(request)) {}
 
 std::size_t NetInputStream::readLengthFor(std::size_t maxLength) {

@@ -16,7 +16,8 @@ class NetHTTPRequest;
 // request's thread.
 class NetInputStream : public platform::InputStream {
  public:
-  static std::shared_ptr<NetInputStream> inputStreamWithData(platform::Data data, std::weak_ptr<NetHTTPRequest> request);
+  static std::shared_ptr<NetInputStream> inputStreamWithData(platform::Data data,
+                                                             std::weak_ptr<NetHTTPRequest> request);
   // nullptr when the file cannot be opened.
   static std::shared_ptr<NetInputStream> inputStreamWithFileAtPath(std::string_view path,
                                                                    std::weak_ptr<NetHTTPRequest> request);

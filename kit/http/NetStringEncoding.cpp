@@ -72,8 +72,9 @@ std::optional<std::string> stringFromBytes(const platform::Data& bytes, NetStrin
   if (U_FAILURE(status)) return std::nullopt;
   ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   std::u16string text(bytes.size() * 2 + 4, u'\0');
-  int32_t length = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                                 reinterpret_cast<const char*>(bytes.data()), static_cast<int32_t>(bytes.size()), &status);
+  int32_t length =
+      ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                    reinterpret_cast<const char*>(bytes.data()), static_cast<int32_t>(bytes.size()), &status);
   if (U_FAILURE(status)) return std::nullopt;
   text.resize(static_cast<std::size_t>(length));
   return platform::toUtf8(text);

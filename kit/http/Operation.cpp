@@ -1,8 +1,8 @@
 #include "kit/http/Operation.h"
 
-#include "kit/http/OperationQueue.h"
-
 #include <algorithm>
+
+#include "kit/http/OperationQueue.h"
 
 namespace kavro {
 

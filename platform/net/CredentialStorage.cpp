@@ -70,8 +70,9 @@ void CredentialStorage::load() {
     std::string rest = line.substr(cut + 1);
     std::size_t tab = rest.find('\t');
     if (tab == std::string::npos) continue;
-    credentials_[key] = URLCredential{URL::percentDecode(rest.substr(0, tab)), URL::percentDecode(rest.substr(tab + 1)),
-                                      URLCredential::Persistence::Permanent};
+    credentials_[key] =
+        URLCredential{URL::percentDecode(rest.substr(0, tab)), URL::percentDecode(rest.substr(tab + 1)),
+                      URLCredential::Persistence::Permanent};
   }
 }
 
@@ -91,7 +92,8 @@ void CredentialStorage::save() {
   FileManager::createFileAtPath(*filePath_, dataFromString(text));
 }
 
-std::optional<URLCredential> CredentialStorage::defaultCredentialForProtectionSpace(const ProtectionSpace& space) {
+std::optional<URLCredential> CredentialStorage::defaultCredentialForProtectionSpace(
+    const ProtectionSpace& space) {
   std::lock_guard lock(mutex_);
   load();
   auto it = credentials_.find(space.key());
@@ -104,7 +106,8 @@ void CredentialStorage::setDefaultCredential(const URLCredential& credential, co
   std::lock_guard lock(mutex_);
   load();
   auto it = credentials_.find(space.key());
-  bool wasPermanent = it != credentials_.end() && it->second.persistence == URLCredential::Persistence::Permanent;
+  bool wasPermanent =
+      it != credentials_.end() && it->second.persistence == URLCredential::Persistence::Permanent;
   credentials_[space.key()] = credential;
   if (wasPermanent || credential.persistence == URLCredential::Persistence::Permanent) save();
 }

@@ -108,7 +108,8 @@ Data concat(std::initializer_list<const Data*> parts) {
 
 // The authenticate message with NTLMv2 responses to the server's challenge message.
 std::optional<Data> ntlmAuthenticate(const Data& challenge, const HTTPCredentials& credentials) {
-  if (challenge.size() < 32 || std::memcmp(challenge.data(), ntlmSignature, 8) != 0 || get32(challenge, 8) != 2)
+  if (challenge.size() < 32 || std::memcmp(challenge.data(), ntlmSignature, 8) != 0 ||
+      get32(challenge, 8) != 2)
     return std::nullopt;
   Data serverChallenge(challenge.begin() + 24, challenge.begin() + 32);
   Data targetInfo;
@@ -269,7 +270,9 @@ std::shared_ptr<HTTPAuthentication> HTTPAuthentication::createFromResponse(const
       if (!HTTPMessage::equalsIgnoringCase(ch.scheme, name)) continue;
       if (scheme == Scheme::Digest) {
         auto algorithm = ch.param("algorithm");
-        if (!ch.param("nonce") || (algorithm && lower(*algorithm) != "md5" && lower(*algorithm) != "md5-sess")) continue;
+        if (!ch.param("nonce") ||
+            (algorithm && lower(*algorithm) != "md5" && lower(*algorithm) != "md5-sess"))
+          continue;
       }
       return std::shared_ptr<HTTPAuthentication>(new HTTPAuthentication(scheme, proxy, ch));
     }
@@ -279,9 +282,12 @@ std::shared_ptr<HTTPAuthentication> HTTPAuthentication::createFromResponse(const
 
 std::string HTTPAuthentication::method() const {
   switch (scheme_) {
-    case Scheme::Basic: return std::string(HTTPAuthenticationSchemeBasic);
-    case Scheme::Digest: return std::string(HTTPAuthenticationSchemeDigest);
-    case Scheme::NTLM: return std::string(HTTPAuthenticationSchemeNTLM);
+    case Scheme::Basic:
+      return std::string(HTTPAuthenticationSchemeBasic);
+    case Scheme::Digest:
+      return std::string(HTTPAuthenticationSchemeDigest);
+    case Scheme::NTLM:
+      return std::string(HTTPAuthenticationSchemeNTLM);
   }
   return "";
 }
@@ -299,8 +305,9 @@ bool HTTPAuthentication::isValid(Error* error) const {
   if (!invalid_) return true;
   if (error)
     *error = Error{std::string(HTTPStreamErrorDomain), *invalid_,
-                   *invalid_ == HTTPAuthenticationTypeUnsupported ? "The server asks for another authentication scheme"
-                                                                 : "The server refused the credentials",
+                   *invalid_ == HTTPAuthenticationTypeUnsupported
+                       ? "The server asks for another authentication scheme"
+                       : "The server refused the credentials",
                    nullptr, nullptr};
   return false;
 }
@@ -371,8 +378,9 @@ bool HTTPAuthentication::applyCredentials(const HTTPCredentials& credentials, HT
       std::string ha1 = md5Hex(credentials.username + ":" + realm + ":" + credentials.password);
       if (lower(algorithm) == "md5-sess") ha1 = md5Hex(ha1 + ":" + nonce + ":" + cnonce);
       std::string ha2 = md5Hex(request.method() + ":" + uri);
-      std::string response = qop ? md5Hex(ha1 + ":" + nonce + ":" + nc + ":" + cnonce + ":" + *qop + ":" + ha2)
-                                 : md5Hex(ha1 + ":" + nonce + ":" + ha2);
+      std::string response =
+          qop ? md5Hex(ha1 + ":" + nonce + ":" + nc + ":" + cnonce + ":" + *qop + ":" + ha2)
+              : md5Hex(ha1 + ":" + nonce + ":" + ha2);
       value = "Digest username=" + quoted(credentials.username) + ", realm=" + quoted(realm) +
               ", nonce=" + quoted(nonce) + ", uri=" + quoted(uri) + ", response=" + quoted(response) +
               ", algorithm=" + algorithm;

@@ -63,8 +63,12 @@ class HTTPAuthentication {
 
   // The header field a challenge of this kind comes in ("WWW-Authenticate", "Proxy-Authenticate")
   // and the one credentials go in ("Authorization", "Proxy-Authorization").
-  static std::string_view challengeField(bool proxy) { return proxy ? "Proxy-Authenticate" : "WWW-Authenticate"; }
-  static std::string_view authorizationField(bool proxy) { return proxy ? "Proxy-Authorization" : "Authorization"; }
+  static std::string_view challengeField(bool proxy) {
+    return proxy ? "Proxy-Authenticate" : "WWW-Authenticate";
+  }
+  static std::string_view authorizationField(bool proxy) {
+    return proxy ? "Proxy-Authorization" : "Authorization";
+  }
 
   // One challenge of a header value: scheme, parameters (names lower-cased) and, for NTLM, the token.
   struct Challenge {

@@ -79,7 +79,8 @@ std::vector<std::string_view> splitJoined(std::string_view text) {
 }  // namespace
 
 std::optional<double> parseCookieDate(std::string_view text) {
-  static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+  static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                 "jul", "aug", "sep", "oct", "nov", "dec"};
   std::optional<int> hour, minute, second, day, month, year;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -154,8 +155,8 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
   std::optional<double> maxAge, expires;
   while (semi != std::string_view::npos) {
     std::size_t next = text.find(';', semi + 1);
-    std::string_view attr = trim(text.substr(semi + 1, next == std::string_view::npos ? std::string_view::npos
-                                                                                        : next - semi - 1));
+    std::string_view attr = trim(
+        text.substr(semi + 1, next == std::string_view::npos ? std::string_view::npos : next - semi - 1));
     semi = next;
     std::size_t aeq = attr.find('=');
     std::string key = lower(trim(attr.substr(0, aeq)));
@@ -172,7 +173,8 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
       std::string v(val);
       char* end = nullptr;
       long long seconds = std::strtoll(v.c_str(), &end, 10);
-      if (!v.empty() && end && *end == '\0') maxAge = now + static_cast<double>(seconds <= 0 ? -1e9 : seconds);
+      if (!v.empty() && end && *end == '\0')
+        maxAge = now + static_cast<double>(seconds <= 0 ? -1e9 : seconds);
     } else if (key == "secure") {
       c.secure_ = true;
     } else if (key == "httponly") {
@@ -197,8 +199,8 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
   return c;
 }
 
-std::vector<HTTPCookie> HTTPCookie::cookiesWithResponseHeaderFields(const std::vector<HTTPHeaderField>& fields,
-                                                                    const URL& url, double now) {
+std::vector<HTTPCookie> HTTPCookie::cookiesWithResponseHeaderFields(
+    const std::vector<HTTPHeaderField>& fields, const URL& url, double now) {
   std::vector<HTTPCookie> out;
   for (const auto& f : fields) {
     if (!HTTPMessage::equalsIgnoringCase(f.name, "Set-Cookie")) continue;
@@ -213,8 +215,9 @@ bool HTTPCookie::matchesURL(const URL& url) const {
   if (domain_.empty()) return false;
   if (domain_[0] == '.') {
     std::string_view d = std::string_view(domain_).substr(1);
-    bool inDomain = host == d || (host.size() > d.size() && host.compare(host.size() - d.size(), d.size(), d) == 0 &&
-                                  host[host.size() - d.size() - 1] == '.');
+    bool inDomain =
+        host == d || (host.size() > d.size() && host.compare(host.size() - d.size(), d.size(), d) == 0 &&
+                      host[host.size() - d.size() - 1] == '.');
     if (!inDomain) return false;
   } else if (host != domain_) {
     return false;

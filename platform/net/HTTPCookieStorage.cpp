@@ -35,7 +35,8 @@ std::vector<std::string> splitTabs(const std::string& line) {
   std::size_t start = 0;
   for (;;) {
     std::size_t tab = line.find('\t', start);
-    fields.push_back(URL::percentDecode(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
+    fields.push_back(
+        URL::percentDecode(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
     if (tab == std::string::npos) break;
     start = tab + 1;
   }
@@ -85,8 +86,9 @@ void HTTPCookieStorage::save() {
     if (c.isSessionOnly()) continue;
     char expires[64];
     std::snprintf(expires, sizeof expires, "%.3f", *c.expiresDate());
-    text += escape(c.name()) + "\t" + escape(c.value()) + "\t" + escape(c.domain()) + "\t" + escape(c.path()) + "\t" +
-            expires + "\t" + (c.isSecure() ? "1" : "0") + "\t" + (c.isHTTPOnly() ? "1" : "0") + "\n";
+    text += escape(c.name()) + "\t" + escape(c.value()) + "\t" + escape(c.domain()) + "\t" +
+            escape(c.path()) + "\t" + expires + "\t" + (c.isSecure() ? "1" : "0") + "\t" +
+            (c.isHTTPOnly() ? "1" : "0") + "\n";
   }
   std::string folder = filePath_->substr(0, filePath_->rfind('/'));
   FileManager::createDirectoryAtPath(folder, true);
@@ -105,7 +107,8 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
   bool persistentChange = false;
   double now = Date::now().timeIntervalSince1970();
   for (const auto& cookie : cookies) {
-    auto it = std::find_if(cookies_.begin(), cookies_.end(), [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
+    auto it = std::find_if(cookies_.begin(), cookies_.end(),
+                           [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
     if (it != cookies_.end()) {
       persistentChange |= !it->isSessionOnly();
       cookies_.erase(it);
@@ -120,7 +123,8 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
 void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
   std::lock_guard lock(mutex_);
   load();
-  auto it = std::find_if(cookies_.begin(), cookies_.end(), [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
+  auto it = std::find_if(cookies_.begin(), cookies_.end(),
+                         [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
   if (it == cookies_.end()) return;
   bool persistent = !it->isSessionOnly();
   cookies_.erase(it);
@@ -134,8 +138,9 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(const URL& url) {
   std::vector<HTTPCookie> out;
   for (const auto& c : cookies_)
     if (c.matchesURL(url)) out.push_back(c);
-  std::stable_sort(out.begin(), out.end(),
-                   [](const HTTPCookie& a, const HTTPCookie& b) { return a.path().size() > b.path().size(); });
+  std::stable_sort(out.begin(), out.end(), [](const HTTPCookie& a, const HTTPCookie& b) {
+    return a.path().size() > b.path().size();
+  });
   return out;
 }
 

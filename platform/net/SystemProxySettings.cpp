@@ -81,7 +81,8 @@ std::vector<ProxyEntry> parsePACAnswer(std::string_view answer) {
   std::size_t pos = 0;
   while (pos <= answer.size()) {
     std::size_t semi = answer.find(';', pos);
-    std::string_view item = trim(answer.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos));
+    std::string_view item =
+        trim(answer.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos));
     pos = semi == std::string_view::npos ? answer.size() + 1 : semi + 1;
     if (item.empty()) continue;
     std::size_t space = item.find_first_of(" \t");
@@ -217,7 +218,8 @@ SystemProxySettings SystemProxySettings::current() {
     std::size_t pos = 0;
     while (pos <= list.size()) {
       std::size_t comma = list.find(',', pos);
-      std::string_view item = trim(list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+      std::string_view item =
+          trim(list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
       if (!item.empty()) s.exceptions.push_back(lower(item));
       if (comma == std::string_view::npos) break;
       pos = comma + 1;
@@ -259,8 +261,8 @@ std::optional<std::vector<ProxyEntry>> SystemProxySettings::proxiesForURL(const 
   return out;
 }
 
-std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script, const URL& url,
-                                                                         Error* error) {
+std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
+                                                                         const URL& url, Error* error) {
   auto fail = [&](std::string message) -> std::optional<std::vector<ProxyEntry>> {
     if (error) *error = Error{"kCFErrorDomainCFNetwork", 311, std::move(message), nullptr, nullptr};
     return std::nullopt;
@@ -279,7 +281,8 @@ std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::st
   duk_pop(ctx);
   duk_push_lstring(ctx, script.data(), script.size());
   duk_push_string(ctx, "proxy.pac");
-  if (duk_pcompile(ctx, 0) != 0) return fail(std::string("The script does not compile: ") + duk_safe_to_string(ctx, -1));
+  if (duk_pcompile(ctx, 0) != 0)
+    return fail(std::string("The script does not compile: ") + duk_safe_to_string(ctx, -1));
   if (duk_pcall(ctx, 0) != 0) return fail(std::string("The script failed: ") + duk_safe_to_string(ctx, -1));
   duk_pop(ctx);
   if (!duk_get_global_string(ctx, "FindProxyForURL") || !duk_is_function(ctx, -1))
@@ -288,7 +291,8 @@ std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::st
   std::string host = url.host();
   duk_push_lstring(ctx, u.data(), u.size());
   duk_push_lstring(ctx, host.data(), host.size());
-  if (duk_pcall(ctx, 2) != 0) return fail(std::string("FindProxyForURL failed: ") + duk_safe_to_string(ctx, -1));
+  if (duk_pcall(ctx, 2) != 0)
+    return fail(std::string("FindProxyForURL failed: ") + duk_safe_to_string(ctx, -1));
   if (!duk_is_string(ctx, -1)) return fail("FindProxyForURL answered no text");
   duk_size_t length = 0;
   const char* answer = duk_get_lstring(ctx, -1, &length);

@@ -51,7 +51,8 @@ struct SystemProxySettings {
 // ("PROXY h:p; SOCKS h:p; DIRECT") into entries, in order. nullopt, with *error, when the script
 // does not compile, throws, or answers something that is not a string. Blocking name look-ups
 // (dnsResolve, isResolvable, isInNet on names) run on the calling thread. Any thread.
-std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script, const URL& url,
+std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
+                                                                         const URL& url,
                                                                          Error* error = nullptr);
 
 }  // namespace platform

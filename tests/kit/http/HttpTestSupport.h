@@ -93,7 +93,8 @@ class HttpTest : public ::testing::Test {
     platform::RunLoop::main().discardAll();
   }
 
-  std::shared_ptr<NetHTTPRequest> make(const std::string& path, std::shared_ptr<Recorder> recorder = nullptr) {
+  std::shared_ptr<NetHTTPRequest> make(const std::string& path,
+                                       std::shared_ptr<Recorder> recorder = nullptr) {
     auto r = NetHTTPRequest::requestWithURL(url(server.url(path)));
     if (recorder) r->setDelegate(recorder);
     return r;

@@ -24,7 +24,8 @@ class NetHTTPRequestProxyTest : public HttpTest {
 TEST_F(NetHTTPRequestProxyTest, SystemSettingsAndOwnProxy) {
   server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("proxied " + r.target); });
   platform::SystemProxySettings settings;
-  settings.httpProxy = platform::ProxyEntry{std::string(platform::ProxyTypeHTTP), "127.0.0.1", server.port(), {}};
+  settings.httpProxy =
+      platform::ProxyEntry{std::string(platform::ProxyTypeHTTP), "127.0.0.1", server.port(), {}};
   platform::SystemProxySettings::setOverride(settings);
   auto r = NetHTTPRequest::requestWithURL(url("http://far.example/a"));
   run(r);
@@ -44,9 +45,12 @@ TEST_F(NetHTTPRequestProxyTest, SystemSettingsAndOwnProxy) {
 TEST_F(NetHTTPRequestProxyTest, AutoConfigurationFromAFile) {
   server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("pac " + r.target); });
   // ISO Latin 1 text ("é" as one byte) is still read.
-  useScript("// caf\xE9\nfunction FindProxyForURL(url, host) {\n"
-            "  if (shExpMatch(host, '*.example')) return 'PROXY 127.0.0.1:" + std::to_string(server.port()) + "; DIRECT';\n"
-            "  return 'DIRECT';\n}\n");
+  useScript(
+      "// caf\xE9\nfunction FindProxyForURL(url, host) {\n"
+      "  if (shExpMatch(host, '*.example')) return 'PROXY 127.0.0.1:" +
+      std::to_string(server.port()) +
+      "; DIRECT';\n"
+      "  return 'DIRECT';\n}\n");
   auto r = NetHTTPRequest::requestWithURL(url("http://far.example/c"));
   run(r);
   EXPECT_EQ(r->responseString(), "pac http://far.example/c");
@@ -63,8 +67,8 @@ TEST_F(NetHTTPRequestProxyTest, AutoConfigurationOverHTTPAndSOCKS) {
   target.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("socks " + r.target); });
   kavro::test::LoopbackSocksProxy socks(target.port());
   server.setHandler([&](const RecordedRequest&) {
-    return ScriptedResponse::ok("function FindProxyForURL(u, h) { return 'SOCKS 127.0.0.1:" + std::to_string(socks.port()) +
-                                "'; }");
+    return ScriptedResponse::ok(
+        "function FindProxyForURL(u, h) { return 'SOCKS 127.0.0.1:" + std::to_string(socks.port()) + "'; }");
   });
   auto r = NetHTTPRequest::requestWithURL(url("http://far.example/s"));
   r->setPACurl(url(server.url("/proxy.pac")));

@@ -23,7 +23,9 @@ struct RecordingQueue : kavro::NetHTTPRequestQueue {
   void requestDidReceiveBytes(NetHTTPRequest&, std::int64_t n) override { received += n; }
 };
 
-std::string basic(const std::string& pair) { return "Basic " + *kavro::base64EncodeData(platform::dataFromString(pair)); }
+std::string basic(const std::string& pair) {
+  return "Basic " + *kavro::base64EncodeData(platform::dataFromString(pair));
+}
 
 }  // namespace
 
@@ -41,7 +43,8 @@ TEST_F(NetHTTPRequestReceiversTest, AQueueHearsWhatTheDelegateHearsAndTheProgres
 }
 
 TEST_F(NetHTTPRequestReceiversTest, AHeadRequestCarriesTheMainRequestsHeadersAndReportsNothing) {
-  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok(r.method == "HEAD" ? "" : "0123456789"); });
+  server.setHandler(
+      [](const RecordedRequest& r) { return ScriptedResponse::ok(r.method == "HEAD" ? "" : "0123456789"); });
   auto main = make("/h");
   main->addRequestHeader("X-From-Main", "1");
   auto rec = std::make_shared<Recorder>();
@@ -57,10 +60,13 @@ TEST_F(NetHTTPRequestReceiversTest, AHeadRequestCarriesTheMainRequestsHeadersAnd
 }
 
 TEST_F(NetHTTPRequestReceiversTest, SessionCredentialsPreferTheExactURL) {
-  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok(r.header("Authorization").value_or("none")); });
+  server.setHandler([](const RecordedRequest& r) {
+    return ScriptedResponse::ok(r.header("Authorization").value_or("none"));
+  });
   auto store = [&](const std::string& path, const std::string& user) {
     NetHTTPRequest::SessionCredentials entry;
-    entry.credentials = std::make_shared<const platform::HTTPCredentials>(platform::HTTPCredentials{user, "pw", {}});
+    entry.credentials =
+        std::make_shared<const platform::HTTPCredentials>(platform::HTTPCredentials{user, "pw", {}});
     entry.url = url(server.url(path));
     entry.authenticationScheme = "Basic";
     NetHTTPRequest::storeAuthenticationCredentialsInSessionStore(entry);

@@ -81,7 +81,9 @@ TEST_F(NetHTTPRequestSynchronousTest, NeverAsksTheDelegateAndDeliversAtOnce) {
 }
 
 TEST_F(NetHTTPRequestSynchronousTest, IdleConnectionsExpire) {
-  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("x", {{"Keep-Alive", "timeout=5, max=50"}}); });
+  server.setHandler([](const RecordedRequest&) {
+    return ScriptedResponse::ok("x", {{"Keep-Alive", "timeout=5, max=50"}});
+  });
   auto first = make("/1");
   first->startSynchronous();
   auto second = make("/2");

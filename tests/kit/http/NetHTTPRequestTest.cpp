@@ -1,9 +1,8 @@
-#include "kit/http/NetHTTPRequest.h"
-
 #include <gtest/gtest.h>
 
 #include "kit/http/NetDataCompressor.h"
 #include "kit/http/NetDataDecompressor.h"
+#include "kit/http/NetHTTPRequest.h"
 #include "platform/foundation/FileManager.h"
 #include "tests/kit/http/HttpTestSupport.h"
 
@@ -91,7 +90,8 @@ TEST_F(NetHTTPRequestTest, RedirectsFollowTheRulesAndAreBounded) {
     r->addRequestHeader("Accept", "text/xml");
     auto rec = run(r);
     EXPECT_EQ(r->responseString(), c.expected) << c.path;
-    EXPECT_EQ(rec->calls, (Calls{"started", "redirected", "headers location", "started", "headers", "finished"}))
+    EXPECT_EQ(rec->calls,
+              (Calls{"started", "redirected", "headers location", "started", "headers", "finished"}))
         << c.path;
     EXPECT_EQ(r->url()->absoluteString(), base + "/landing");
     EXPECT_EQ(r->originalURL()->absoluteString(), base + c.path);
@@ -145,7 +145,9 @@ TEST_F(NetHTTPRequestTest, GzipResponsesInflate) {
   EXPECT_EQ(platform::stringFromData(*onTheFly->rawResponseData()), text);
 
   // A body that claims gzip but is not: no data (waiting), a compression error (on the fly).
-  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("plain", {{"Content-Encoding", "gzip"}}); });
+  server.setHandler([](const RecordedRequest&) {
+    return ScriptedResponse::ok("plain", {{"Content-Encoding", "gzip"}});
+  });
   auto bad = make("/g");
   run(bad);
   EXPECT_FALSE(bad->responseData());
@@ -179,7 +181,9 @@ TEST_F(NetHTTPRequestTest, CompressedRequestBodies) {
   auto bodyFile = disk->postBodyFilePath();
   ASSERT_TRUE(bodyFile);
   run(disk);
-  EXPECT_EQ(platform::stringFromData(*kavro::NetDataDecompressor::uncompressData(platform::dataFromString(received))), text);
+  EXPECT_EQ(platform::stringFromData(
+                *kavro::NetDataDecompressor::uncompressData(platform::dataFromString(received))),
+            text);
   EXPECT_FALSE(platform::FileManager::fileExistsAtPath(*bodyFile));
 }
 
@@ -241,7 +245,8 @@ TEST_F(NetHTTPRequestTest, PersistentConnectionsAreSharedAndExpire) {
   auto five = make("/k");
   run(five);
   EXPECT_FALSE(five->connectionCanBeReused());
-  server.enqueue(ScriptedResponse::ok("k", {{"Keep-Alive", "timeout=15, max=100"}, {"Connection", "Keep-Alive"}}));
+  server.enqueue(
+      ScriptedResponse::ok("k", {{"Keep-Alive", "timeout=15, max=100"}, {"Connection", "Keep-Alive"}}));
   auto hundred = make("/k");
   run(hundred);
   EXPECT_TRUE(hundred->connectionCanBeReused());
@@ -343,7 +348,8 @@ TEST_F(NetHTTPRequestTest, DownloadsToAFileAndResumes) {
     std::size_t from = std::stoul(range->substr(6));
     ScriptedResponse partial = ScriptedResponse::ok(body.substr(from));
     partial.status = 206;
-    partial.headers = {{"Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(body.size() - 1) + "/" +
+    partial.headers = {{"Content-Range", "bytes " + std::to_string(from) + "-" +
+                                             std::to_string(body.size() - 1) + "/" +
                                              std::to_string(body.size())}};
     return partial;
   });

@@ -25,7 +25,8 @@ TEST(NetDataCompression, RoundTripsAndReportsZlibFailures) {
   EXPECT_EQ(error.code, kavro::NetCompressionError);
   EXPECT_EQ(error.localizedDescription, "Decompression of data failed with code -3");
   // One byte (the smallest body) compresses too.
-  EXPECT_EQ(NetDataDecompressor::uncompressData(*NetDataCompressor::compressData({'x'})), platform::Data{'x'});
+  EXPECT_EQ(NetDataDecompressor::uncompressData(*NetDataCompressor::compressData({'x'})),
+            platform::Data{'x'});
 }
 
 TEST(NetDataCompression, FilesOfWholeChunks) {
@@ -39,7 +40,8 @@ TEST(NetDataCompression, FilesOfWholeChunks) {
   EXPECT_EQ(platform::FileManager::contentsAtPath(back), body);
   platform::Error error;
   EXPECT_FALSE(NetDataCompressor::compressDataFromFile(dir.path() + "/missing", packed, &error));
-  EXPECT_EQ(error.localizedDescription, "Compression of " + dir.path() + "/missing failed the file does not exist");
+  EXPECT_EQ(error.localizedDescription,
+            "Compression of " + dir.path() + "/missing failed the file does not exist");
   EXPECT_TRUE(platform::FileManager::fileExistsAtPath(packed));
 }
 

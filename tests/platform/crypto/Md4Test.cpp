@@ -1,8 +1,7 @@
-#include "platform/crypto/Md4.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/crypto/Digest.h"
+#include "platform/crypto/Md4.h"
 
 namespace {
 

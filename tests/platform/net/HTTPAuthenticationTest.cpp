@@ -1,6 +1,6 @@
-#include "platform/net/HTTPAuthentication.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/net/HTTPAuthentication.h"
 
 using platform::HTTPAuthentication;
 using platform::HTTPMessage;
@@ -25,7 +25,8 @@ TEST(HTTPAuthentication, ParsesChallengesAndPicksTheStrongest) {
   EXPECT_EQ(list[1].param("qop"), "auth");
   EXPECT_EQ(list[2].scheme, "NTLM");
   EXPECT_EQ(list[3].token, "abc==");
-  EXPECT_EQ(HTTPAuthentication::createFromResponse(challenge(401, "Basic realm=\"r\", NTLM"))->method(), "NTLM");
+  EXPECT_EQ(HTTPAuthentication::createFromResponse(challenge(401, "Basic realm=\"r\", NTLM"))->method(),
+            "NTLM");
   auto digest = HTTPAuthentication::createFromResponse(challenge(407, "Digest realm=\"r\", nonce=\"x\""));
   EXPECT_EQ(digest->method(), "Digest");
   EXPECT_TRUE(digest->isForProxy());
@@ -43,7 +44,8 @@ TEST(HTTPAuthentication, RefusedCredentialsInvalidateButStaleNoncesDoNot) {
   EXPECT_FALSE(basic->isValid(&error));
   EXPECT_EQ(error.code, platform::HTTPAuthenticationBadPassword);
 
-  auto digest = HTTPAuthentication::createFromResponse(challenge(401, "Digest realm=\"r\", nonce=\"one\", qop=\"auth\""));
+  auto digest = HTTPAuthentication::createFromResponse(
+      challenge(401, "Digest realm=\"r\", nonce=\"one\", qop=\"auth\""));
   ASSERT_TRUE(digest->applyCredentials({"u", "p", {}}, request));
   digest->updateFromResponse(challenge(401, "Digest realm=\"r\", nonce=\"two\", qop=\"auth\", stale=true"));
   EXPECT_TRUE(digest->isValid());

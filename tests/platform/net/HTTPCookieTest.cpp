@@ -1,7 +1,6 @@
-#include "platform/net/HTTPCookie.h"
-
 #include <gtest/gtest.h>
 
+#include "platform/net/HTTPCookie.h"
 #include "platform/net/HTTPCookieStorage.h"
 #include "tests/support/TempDir.h"
 
@@ -17,10 +16,12 @@ platform::URL url(const std::string& s) { return *platform::URL::parse(s); }
 TEST(HTTPCookie, SetCookieFieldsForAURL) {
   double now = 1'700'000'000;
   std::vector<platform::HTTPHeaderField> fields = {
-      {"Set-Cookie", "a=1; Path=/; Expires=Wed, 09 Jun 2100 10:18:14 GMT, b=2; Domain=.example.com; Secure; HttpOnly"},
+      {"Set-Cookie",
+       "a=1; Path=/; Expires=Wed, 09 Jun 2100 10:18:14 GMT, b=2; Domain=.example.com; Secure; HttpOnly"},
       {"Set-Cookie", "evil=1; Domain=other.com"},
       {"Content-Type", "text/html"}};
-  auto cookies = HTTPCookie::cookiesWithResponseHeaderFields(fields, url("http://www.example.com/dir/page"), now);
+  auto cookies =
+      HTTPCookie::cookiesWithResponseHeaderFields(fields, url("http://www.example.com/dir/page"), now);
   ASSERT_EQ(cookies.size(), 2u);
   EXPECT_EQ(cookies[0].name(), "a");
   EXPECT_EQ(cookies[0].domain(), "www.example.com");
@@ -34,7 +35,8 @@ TEST(HTTPCookie, SetCookieFieldsForAURL) {
   EXPECT_FALSE(cookies[1].matchesURL(url("https://api.example.com/directory")));
   EXPECT_FALSE(cookies[0].matchesURL(url("http://api.example.com/")));
 
-  auto aged = HTTPCookie::fromSetCookie("m=1; Max-Age=60; Expires=Wed, 09 Jun 2100 10:18:14 GMT", url("http://h/"), now);
+  auto aged = HTTPCookie::fromSetCookie("m=1; Max-Age=60; Expires=Wed, 09 Jun 2100 10:18:14 GMT",
+                                        url("http://h/"), now);
   EXPECT_DOUBLE_EQ(*aged->expiresDate(), now + 60);
   EXPECT_FALSE(HTTPCookie::fromSetCookie("novalue", url("http://h/"), now));
   EXPECT_EQ(platform::parseCookieDate("Wednesday, 09-Jun-21 10:18:14 GMT"), 1623233894);

@@ -1,6 +1,6 @@
-#include "platform/net/SystemProxySettings.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/net/SystemProxySettings.h"
 
 using platform::ProxyEntry;
 using platform::SystemProxySettings;
@@ -50,5 +50,6 @@ TEST(SystemProxySettings, AutoConfigurationScripts) {
   EXPECT_FALSE(platform::proxiesForAutoConfigurationScript("function (", url("http://h/"), &error));
   EXPECT_FALSE(error.localizedDescription.empty());
   EXPECT_FALSE(platform::proxiesForAutoConfigurationScript("var x = 1;", url("http://h/")));
-  EXPECT_FALSE(platform::proxiesForAutoConfigurationScript("function FindProxyForURL() { throw 1; }", url("http://h/")));
+  EXPECT_FALSE(platform::proxiesForAutoConfigurationScript("function FindProxyForURL() { throw 1; }",
+                                                           url("http://h/")));
 }
