@@ -21,8 +21,11 @@ class NetHTTPRequestSynchronousTest : public kavro::test::VirtualRunLoopTest {
     platform::SystemProxySettings::setOverride(std::nullopt);
     VirtualRunLoopTest::TearDown();
   }
+  // Virtual time runs on while the loop waits for the server: a slow machine must not time out.
   std::shared_ptr<NetHTTPRequest> make(const std::string& path) {
-    return NetHTTPRequest::requestWithURL(url(server.url(path)));
+    auto r = NetHTTPRequest::requestWithURL(url(server.url(path)));
+    r->setTimeOutSeconds(1000);
+    return r;
   }
 
   kavro::test::TempHome home;
