@@ -158,6 +158,8 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   platform::ObjectPtr getCellClass() const { return getObject(keyCellClass()).objectValue(); }
   bool hasCellClass() const { return hasKey(keyCellClass()); }
 
+#include "kit/core/DataItemDetailFields.inc"  // the named fields' accessors
+
  private:
   std::shared_ptr<platform::MutableDictionary> dictData_;
 };

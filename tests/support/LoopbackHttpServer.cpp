@@ -1,5 +1,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 
+#include "tests/support/LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -143,18 +145,7 @@ LoopbackHttpServer::LoopbackHttpServer(Options options) : options_(std::move(opt
     }
     sslContext_ = ctx;
   }
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int one = 1;
-  setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 128) != 0)
-    throw std::runtime_error("loopback server: cannot listen");
-  socklen_t len = sizeof addr;
-  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
+  listenFd_ = listenOnLoopback(128, port_);
   acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -433,31 +424,13 @@ bool LoopbackHttpServer::respond(Connection& c, const RecordedRequest& req, cons
 }
 
 void LoopbackHttpServer::relay(Connection& c, std::uint16_t port) {
-  int up = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(port);
-  if (::connect(up, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(up);
-    return;
-  }
+  int up = connectToLoopback(port);
+  if (up < 0) return;
   if (!c.pending.empty()) {
     ::send(up, c.pending.data(), c.pending.size(), MSG_NOSIGNAL);
     c.pending.clear();
   }
-  char buf[16384];
-  for (;;) {
-    pollfd fds[2] = {{c.fd, POLLIN, 0}, {up, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) break;
-    bool done = false;
-    for (int i = 0; i < 2 && !done; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      long n = ::recv(fds[i].fd, buf, sizeof buf, 0);
-      if (n <= 0 || ::send(fds[1 - i].fd, buf, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) done = true;
-    }
-    if (done) break;
-  }
+  relayBetween(c.fd, up);
   ::close(up);
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/LoopbackSocksProxy.h"
 
+#include "tests/support/LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -33,15 +35,7 @@ bool writeAll(int fd, const void* buf, std::size_t n) {
 LoopbackSocksProxy::LoopbackSocksProxy(std::uint16_t targetPort,
                                        std::optional<std::pair<std::string, std::string>> credentials)
     : targetPort_(targetPort), credentials_(std::move(credentials)) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 16) != 0)
-    throw std::runtime_error("socks proxy: cannot listen");
-  socklen_t len = sizeof addr;
-  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
+  listenFd_ = listenOnLoopback(16, port_);
   acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -133,29 +127,14 @@ void LoopbackSocksProxy::serve(int fd) {
     std::lock_guard lock(mutex_);
     targets_.push_back(target);
   }
-  int up = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(targetPort_);
-  bool connected = ::connect(up, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  int up = connectToLoopback(targetPort_);
+  bool connected = up >= 0;
   unsigned char reply[10] = {5, static_cast<unsigned char>(connected ? 0 : 5), 0, 1, 127, 0, 0, 1, 0, 0};
   if (!writeAll(fd, reply, sizeof reply) || !connected) {
-    ::close(up);
+    if (up >= 0) ::close(up);
     return;
   }
-  char buf[16384];
-  for (;;) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {up, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) break;
-    bool done = false;
-    for (int i = 0; i < 2 && !done; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      long n = ::recv(fds[i].fd, buf, sizeof buf, 0);
-      if (n <= 0 || ::send(fds[1 - i].fd, buf, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) done = true;
-    }
-    if (done) break;
-  }
+  relayBetween(fd, up);
   ::close(up);
 }
 

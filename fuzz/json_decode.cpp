@@ -1,0 +1,71 @@
+// JSON answers come from the network: any bytes must decode to a value or to a clear error. What
+// decodes must encode again, in every layout, and read back to an equal tree.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "kit/codec/json/ArrayJSONBoxSerializing.h"
+#include "kit/codec/json/DictionaryJSONBoxSerializing.h"
+#include "kit/codec/json/JSONDecoder.h"
+#include "kit/codec/json/StringJSONBoxDeserializing.h"
+#include "kit/codec/json/UTF8Conversion.h"
+#include "platform/foundation/Array.h"
+#include "platform/foundation/Dictionary.h"
+
+namespace {
+
+using platform::Value;
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+bool validText(const std::string& s) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+  return kavro::json::isWellFormedUTF8(p, p + s.size());
+}
+
+std::optional<std::string> encode(const Value& v, unsigned options, platform::Error* e) {
+  if (auto a = v.arrayValue()) return kavro::json::JSONString(*a, options, e);
+  return kavro::json::JSONString(*v.dictionaryValue(), options, e);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const unsigned control = data[0];
+  const unsigned options = control & kavro::JBParseOptionValidFlags;
+  const char* text = reinterpret_cast<const char*>(data + 1);
+  const std::size_t length = size - 1;
+
+  kavro::JSONDecoder decoder(options);
+  platform::Error error;
+  Value root = (control & 16) ? decoder.mutableObjectWithUTF8String(text, length, &error)
+                              : decoder.objectWithUTF8String(text, length, &error);
+  if (root.isNull()) {
+    require(error.domain == "JBErrorDomain" && !error.localizedDescription.empty());
+    require(validText(error.localizedDescription));
+    require(error.userInfo->valueForKey(kavro::JBAtIndexKey).uintValue() <= length);
+    return 0;
+  }
+  require(root.arrayValue() || root.dictionaryValue());
+
+  // A second parse by the same decoder (its cache now warm) gives an equal tree.
+  Value again = decoder.objectWithUTF8String(text, length);
+  require(again == root);
+
+  const unsigned layouts[] = {0, kavro::JBSerializeOptionPretty,
+                              kavro::JBSerializeOptionEscapeNonASCII | kavro::JBSerializeOptionEscapeSlash};
+  for (unsigned layout : layouts) {
+    platform::Error encodeError;
+    std::optional<std::string> written = encode(root, layout, &encodeError);
+    require(written.has_value());
+    require(validText(*written));
+    platform::Error decodeError;
+    Value back = kavro::json::objectFromJSONString(*written, 0, &decodeError);
+    require(!back.isNull());
+    require(back == root);
+  }
+  return 0;
+}

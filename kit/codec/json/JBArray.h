@@ -1,0 +1,48 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "platform/foundation/Array.h"
+
+namespace kavro {
+
+struct JBParseState;
+
+// The array the JSON decoder builds: complete and at its final size when made, immutable unless
+// the caller asked for mutable results. Changing an immutable one raises an internal-inconsistency
+// exception. Only the decoder makes them (and copy() of a mutable one). One thread at a time
+// while it can change; immutable ones may be read from several threads.
+class JBArray final : public platform::MutableArray {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  JBArray(Private, std::vector<platform::Value> objects, bool isMutable);
+
+  const platform::Value& objectAtIndex(std::size_t index) const override;
+
+  // Raise for an immutable array or an index out of range, with the platform's texts.
+  void addObject(platform::Value v) override;
+  void insertObject(platform::Value v, std::size_t index) override;
+  void removeObjectAtIndex(std::size_t index) override;
+  void replaceObjectAtIndex(std::size_t index, platform::Value v) override;
+  void removeAllObjects() override;
+  void removeLastObject() override;
+
+  // An immutable array is its own copy; a mutable one copies into a new immutable array.
+  std::shared_ptr<platform::Array> copy() const;
+  // Always a new platform mutable array with the same values.
+  std::shared_ptr<platform::MutableArray> mutableCopy() const;
+
+ private:
+  friend struct JBParseState;
+  static std::shared_ptr<JBArray> create(std::vector<platform::Value> objects, bool isMutable);
+  void checkMutable(const char* selector) const;
+  [[noreturn]] void raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const;
+
+  bool mutable_;
+};
+
+}  // namespace kavro

@@ -1,0 +1,86 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/foundation/Dictionary.h"
+
+namespace kavro {
+
+struct JBParseState;
+
+// The dictionary the JSON decoder builds, over its own open-addressing hash table (linear
+// probing, capacities from a fixed table of primes). Pairs come out in slot order, which follows
+// the keys' hashes and the capacity, not the document's order. Immutable unless the caller asked
+// for mutable results; changing an immutable one raises an internal-inconsistency exception.
+// One thread at a time while it can change; immutable ones may be read from several threads.
+class JBDictionary final : public platform::MutableDictionary {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  struct Pair {
+    std::string key;
+    platform::Value object;
+    std::size_t keyHash = 0;
+  };
+
+  // The hash the table stores for a key.
+  static std::size_t hashKey(std::string_view key) { return std::hash<std::string_view>()(key); }
+  // Slots for n pairs: the first capacity of the table not below floor(n * 1.33). Raises a memory
+  // exception beyond the largest one.
+  static std::size_t capacityForCount(std::size_t n);
+
+  // Moves count pairs out of pairs; a later pair with an equal key replaces the earlier one.
+  JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable);
+  JBDictionary(const JBDictionary&) = delete;
+  JBDictionary& operator=(const JBDictionary&) = delete;
+
+  std::size_t count() const override { return pairs_.size(); }
+  std::size_t capacity() const { return capacity_; }
+  const platform::Value* objectForKey(std::string_view key) const override;
+  // Raises when fn changes the dictionary.
+  void enumerate(
+      const std::function<bool(const std::string& key, const platform::Value& value)>& fn) const override;
+
+  void setObject(platform::Value value, std::string_view key) override;
+  void removeObjectForKey(std::string_view key) override;
+  void removeAllObjects() override;
+
+  // An immutable dictionary is its own copy; a mutable one copies into a new immutable one.
+  std::shared_ptr<platform::Dictionary> copy() const;
+  // Always a new platform mutable dictionary with the same pairs, in this one's order.
+  std::shared_ptr<platform::MutableDictionary> mutableCopy() const;
+
+ private:
+  friend struct JBParseState;
+  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, bool isMutable);
+
+  static constexpr std::size_t kNotFound = SIZE_MAX;
+  std::size_t findSlot(std::size_t hash, std::string_view key) const;
+  void add(Pair pair);
+  void placeIndex(std::uint32_t index, std::size_t hash);
+  void removeSlot(std::size_t slot);
+  void rebuild(std::size_t capacity);
+  void allocateSlots(std::size_t capacity);
+  void checkMutable(const char* selector) const;
+  void mutated();
+  std::size_t home(std::size_t hash) const { return hash % capacity_; }
+
+  // Tables of up to this many slots (dictionaries of up to 18 pairs) live inside the object.
+  static constexpr std::size_t kInlineSlots = 23;
+
+  std::vector<Pair> pairs_;
+  std::uint32_t* slots_;  // index into pairs_ plus one; 0 marks an empty slot
+  std::size_t capacity_ = 0;
+  std::uint64_t mutations_;  // 0 marks an immutable dictionary
+  std::unique_ptr<std::uint32_t[]> heapSlots_;
+  std::uint32_t inlineSlots_[kInlineSlots];
+};
+
+}  // namespace kavro

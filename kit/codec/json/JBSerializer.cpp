@@ -1,0 +1,478 @@
+#include "kit/codec/json/JBSerializer.h"
+
+#include <cxxabi.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <typeinfo>
+#include <vector>
+
+#include "kit/codec/json/UTF8Conversion.h"
+#include "platform/foundation/Array.h"
+#include "platform/foundation/Dictionary.h"
+
+namespace kavro {
+
+namespace {
+
+using json::ConversionResult;
+
+std::string demangled(const std::type_info& type) {
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status),
+                                              std::free);
+  return status == 0 && name ? std::string(name.get()) : std::string(type.name());
+}
+
+std::string classNameOf(const platform::Object& o) { return demangled(typeid(o)); }
+
+std::string classNameOf(const platform::Value& v) {
+  switch (v.kind()) {
+    case platform::Value::Kind::Null:
+      return "null";
+    case platform::Value::Kind::Bool:
+      return "bool";
+    case platform::Value::Kind::Int:
+      return "std::int64_t";
+    case platform::Value::Kind::UInt:
+      return "std::uint64_t";
+    case platform::Value::Kind::Double:
+      return "double";
+    case platform::Value::Kind::String:
+      return "std::string";
+    case platform::Value::Kind::Bytes:
+      return "platform::Data";
+    case platform::Value::Kind::Object:
+      return classNameOf(*v.objectValue());
+  }
+  return "NULL";
+}
+
+bool isCollection(const platform::Object& o) {
+  return dynamic_cast<const platform::Array*>(&o) || dynamic_cast<const platform::Dictionary*>(&o);
+}
+
+bool isSupported(const platform::Value& v) {
+  if (v.isBytes()) return false;
+  if (v.isObject()) return isCollection(*v.objectValue());
+  return true;
+}
+
+// Code point for ordering keys as UTF-16 code units order them: supplementary characters (high
+// surrogates) sort below U+E000-U+FFFF.
+inline char32_t utf16OrderKey(char32_t c) { return c >= 0xE000 && c <= 0xFFFF ? c + 0x200000 : c; }
+
+bool lessUTF16(const std::string& a, const std::string& b) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(a.data());
+  const auto* pe = p + a.size();
+  const auto* q = reinterpret_cast<const std::uint8_t*>(b.data());
+  const auto* qe = q + b.size();
+  while (p < pe && q < qe) {
+    if (*p < 0x80 && *q < 0x80) {
+      if (*p != *q) return *p < *q;
+      ++p;
+      ++q;
+      continue;
+    }
+    const std::uint8_t* pn;
+    const std::uint8_t* qn;
+    char32_t pc;
+    char32_t qc;
+    json::convertSingleCodePointInUTF8(p, pe, &pn, &pc);
+    json::convertSingleCodePointInUTF8(q, qe, &qn, &qc);
+    if (pc != qc) return utf16OrderKey(pc) < utf16OrderKey(qc);
+    // Equal replacement characters from different bytes: fall back to the bytes.
+    const int byBytes = std::memcmp(p, q, std::min(pn - p, qn - q));
+    if (byBytes != 0) return byBytes < 0;
+    p = pn;
+    q = qn;
+  }
+  return p == pe && q < qe;
+}
+
+// Bytes a string needs to look at: controls, the quotation mark, the backslash, the solidus (only
+// under the escape-slash option) and non-ASCII bytes.
+constexpr std::array<bool, 256> makeSpecial(bool slash) {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = c < 0x20 || c >= 0x80 || c == '"' || c == '\\' || (slash && c == '/');
+  return t;
+}
+constexpr std::array<bool, 256> kSpecial = makeSpecial(false);
+constexpr std::array<bool, 256> kSpecialWithSlash = makeSpecial(true);
+
+const char kHex[] = "0123456789abcdef";
+
+struct EncodeState {
+  unsigned options = 0;
+  const JBUnsupportedClassFormatter* formatter = nullptr;
+  std::optional<platform::Error> error;
+  std::string buf = std::string(16 * 1024, '\0');
+  std::size_t len = 0;
+  std::size_t depth = 0;
+  std::vector<const platform::Object*> open;
+
+  bool pretty() const { return options & JBSerializeOptionPretty; }
+
+  char* room(std::size_t n) {
+    if (len + n > buf.size()) buf.resize(std::max(buf.size() * 2, len + n + 4096));
+    return buf.data() + len;
+  }
+  void put(char c) {
+    *room(1) = c;
+    ++len;
+  }
+  void write(const void* p, std::size_t n) {
+    std::memcpy(room(n), p, n);
+    len += n;
+  }
+  void write(std::string_view s) { write(s.data(), s.size()); }
+
+  bool fail(std::string message) {
+    if (!error) error = platform::Error{std::string(JBErrorDomain), -1, std::move(message), nullptr, nullptr};
+    return false;
+  }
+
+  void newline() {
+    char* p = room(1 + 2 * depth);
+    *p = '\n';
+    std::memset(p + 1, ' ', 2 * depth);
+    len += 1 + 2 * depth;
+  }
+  void openBracket(char c) {
+    put(c);
+    if (pretty()) {
+      ++depth;
+      newline();
+    }
+  }
+  void comma() {
+    put(',');
+    if (pretty()) newline();
+  }
+  void closeBracket(char c) {
+    if (pretty()) {
+      --depth;
+      newline();
+    }
+    put(c);
+  }
+  void colon() {
+    if (pretty())
+      write(": ", 2);
+    else
+      put(':');
+  }
+
+  void escape16(unsigned unit) {
+    char* p = room(6);
+    p[0] = '\\';
+    p[1] = 'u';
+    p[2] = kHex[(unit >> 12) & 15];
+    p[3] = kHex[(unit >> 8) & 15];
+    p[4] = kHex[(unit >> 4) & 15];
+    p[5] = kHex[unit & 15];
+    len += 6;
+  }
+
+  bool writeString(std::string_view s, bool quotes) {
+    const auto& special = (options & JBSerializeOptionEscapeSlash) ? kSpecialWithSlash : kSpecial;
+    const bool escapeNonASCII = options & JBSerializeOptionEscapeNonASCII;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    const auto* const end = p + s.size();
+    room(s.size() + 2);
+    if (quotes) put('"');
+    while (p < end) {
+      const std::uint8_t* q = p;
+      for (;;) {
+        while (q < end && !special[*q]) ++q;
+        if (escapeNonASCII || q >= end || *q < 0x80) break;
+        // Legal UTF-8 goes out as it is; anything else is looked at below.
+        const std::size_t n = json::legalSequenceLength(q, end);
+        if (n == 0) break;
+        q += n;
+      }
+      if (q != p) write(p, static_cast<std::size_t>(q - p));
+      p = q;
+      if (p >= end) break;
+      const std::uint8_t c = *p;
+      if (c >= 0x80) {
+        const std::uint8_t* next;
+        char32_t cp;
+        if (json::convertSingleCodePointInUTF8(p, end, &next, &cp) != ConversionResult::ok) {
+          if (!json::isWellFormedUTF8(reinterpret_cast<const std::uint8_t*>(s.data()), end))
+            return fail("An error occurred converting the contents of a NSString to UTF8.");
+          if (escapeNonASCII) return fail("Error converting UTF8.");
+          // A non-character: text all the same, written as it is.
+        } else if (escapeNonASCII) {
+          if (cp < 0x10000) {
+            escape16(cp);
+          } else {
+            escape16(0xD800 + ((cp - 0x10000) >> 10));
+            escape16(0xDC00 + (cp & 0x3FF));
+          }
+          p = next;
+          continue;
+        }
+        write(p, static_cast<std::size_t>(next - p));
+        p = next;
+        continue;
+      }
+      switch (c) {
+        case '\b':
+          write("\\b", 2);
+          break;
+        case '\t':
+          write("\\t", 2);
+          break;
+        case '\n':
+          write("\\n", 2);
+          break;
+        case '\f':
+          write("\\f", 2);
+          break;
+        case '\r':
+          write("\\r", 2);
+          break;
+        case '"':
+          write("\\\"", 2);
+          break;
+        case '\\':
+          write("\\\\", 2);
+          break;
+        case '/':
+          write("\\/", 2);
+          break;
+        default:
+          escape16(c);
+          break;
+      }
+      ++p;
+    }
+    if (quotes) put('"');
+    return true;
+  }
+
+  bool writeNumber(const platform::Value& v) {
+    char* p = room(32);
+    std::to_chars_result r{};
+    switch (v.kind()) {
+      case platform::Value::Kind::Int:
+        r = std::to_chars(p, p + 32, v.intValue());
+        break;
+      case platform::Value::Kind::UInt:
+        r = std::to_chars(p, p + 32, v.uintValue());
+        break;
+      default: {
+        const double d = v.doubleValue();
+        if (!std::isfinite(d))
+          return fail("Floating point values must be finite.  JSON does not support NaN or Infinity.");
+        r = std::to_chars(p, p + 32, d, std::chars_format::general, 17);
+        break;
+      }
+    }
+    len += static_cast<std::size_t>(r.ptr - p);
+    return true;
+  }
+
+  bool enter(const platform::Object& o) {
+    if (open.size() >= JBMaximumNestingDepth)
+      return fail("Unable to serialize arrays and dictionaries nested deeper than 512 levels.");
+    if (std::find(open.begin(), open.end(), &o) != open.end())
+      return fail("Unable to serialize an array or dictionary that contains itself.");
+    open.push_back(&o);
+    return true;
+  }
+
+  [[noreturn]] static void raiseMutated(const platform::Object& o) {
+    throw platform::Exception("NSGenericException",
+                              "*** Collection <" + classNameOf(o) + "> was mutated while being enumerated.");
+  }
+
+  bool writeArray(const platform::Array& a) {
+    if (!enter(a)) return false;
+    openBracket('[');
+    const std::size_t n = a.count();
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i) comma();
+      if (!writeValue(a.objectAtIndex(i), false)) return false;
+      if (a.count() != n) raiseMutated(a);
+    }
+    closeBracket(']');
+    open.pop_back();
+    return true;
+  }
+
+  bool writePair(const std::string& key, const platform::Value& value, bool first) {
+    if (!first) comma();
+    if (!writeString(key, true)) return false;
+    colon();
+    return writeValue(value, false);
+  }
+
+  bool writeDictionary(const platform::Dictionary& d) {
+    if (!enter(d)) return false;
+    openBracket('{');
+    if (pretty()) {
+      std::vector<std::string> keys = d.allKeys();
+      std::sort(keys.begin(), keys.end(), lessUTF16);
+      for (std::size_t i = 0; i < keys.size(); ++i) {
+        const platform::Value* v = d.objectForKey(keys[i]);
+        if (!v) raiseMutated(d);
+        if (!writePair(keys[i], *v, i == 0)) return false;
+      }
+    } else {
+      bool ok = true;
+      bool first = true;
+      d.enumerate([&](const std::string& key, const platform::Value& value) {
+        ok = writePair(key, value, first);
+        first = false;
+        return ok;
+      });
+      if (!ok) return false;
+    }
+    closeBracket('}');
+    open.pop_back();
+    return true;
+  }
+
+  bool writeObject(const platform::Object& o, const platform::Value* asValue) {
+    if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
+    if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
+    platform::Value self = asValue ? *asValue : platform::Value();
+    if (self.isNull())
+      if (auto shared = o.weak_from_this().lock())
+        self = platform::Value(std::const_pointer_cast<platform::Object>(shared));
+    return unsupported(self, classNameOf(o), false);
+  }
+
+  bool unsupported(const platform::Value& v, const std::string& className, bool isReplacement) {
+    if (formatter && *formatter && !isReplacement && !v.isNull()) {
+      std::optional<platform::Value> replacement = (*formatter)(v);
+      if (replacement) {
+        if (!isSupported(*replacement))
+          return fail("Unable to serialize object class " + classNameOf(*replacement) +
+                      " that was returned by the unsupported class formatter.  Original object class was " +
+                      className + ".");
+        return writeValue(*replacement, true);
+      }
+    }
+    return fail("Unable to serialize object class " + className + ".");
+  }
+
+  bool writeValue(const platform::Value& v, bool isReplacement) {
+    switch (v.kind()) {
+      case platform::Value::Kind::String:
+        return writeString(v.stringValue(), true);
+      case platform::Value::Kind::Bool:
+        if (v.boolValue())
+          write("true", 4);
+        else
+          write("false", 5);
+        return true;
+      case platform::Value::Kind::Int:
+      case platform::Value::Kind::UInt:
+      case platform::Value::Kind::Double:
+        return writeNumber(v);
+      case platform::Value::Kind::Null:
+        write("null", 4);
+        return true;
+      case platform::Value::Kind::Object: {
+        const platform::Object& o = *v.objectValue();
+        if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
+        if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
+        return unsupported(v, classNameOf(o), isReplacement);
+      }
+      case platform::Value::Kind::Bytes:
+        return unsupported(v, classNameOf(v), isReplacement);
+    }
+    return fail("Unable to serialize object class " + classNameOf(v) + ".");
+  }
+};
+
+void checkEncodeOption(unsigned encodeOption) {
+  if ((encodeOption & JBEncodeOptionCollectionObj) &&
+      (encodeOption & (JBEncodeOptionStringObj | JBEncodeOptionStringObjTrimQuotes)))
+    throw platform::InternalInconsistencyException(
+        "Invalid parameter not satisfying: (encodeOption & JBEncodeOptionCollectionObj) == 0 || "
+        "(encodeOption & (JBEncodeOptionStringObj | JBEncodeOptionStringObjTrimQuotes)) == 0");
+  if ((encodeOption & JBEncodeOptionStringObjTrimQuotes) && !(encodeOption & JBEncodeOptionStringObj))
+    throw platform::InternalInconsistencyException(
+        "Invalid parameter not satisfying: (encodeOption & JBEncodeOptionStringObjTrimQuotes) == 0 || "
+        "(encodeOption & JBEncodeOptionStringObj) != 0");
+}
+
+platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platform::Error* error) {
+  platform::Value result;
+  if (ok) {
+    state.buf.resize(state.len);
+    switch (encodeOption & JBEncodeOptionAsTypeMask) {
+      case JBEncodeOptionAsData: {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(state.buf.data());
+        result = platform::Value(platform::Data(bytes, bytes + state.len));
+        break;
+      }
+      case JBEncodeOptionAsString:
+        result = platform::Value(std::move(state.buf));
+        break;
+      default:
+        state.fail("Unknown encode as type.");
+        break;
+    }
+  }
+  if (state.error && error) *error = std::move(*state.error);
+  return result;
+}
+
+}  // namespace
+
+platform::Value JBSerializer::serializeObject(const platform::Value& object, unsigned options,
+                                              unsigned encodeOption,
+                                              const JBUnsupportedClassFormatter& formatter,
+                                              platform::Error* error) {
+  checkEncodeOption(encodeOption);
+  EncodeState state;
+  state.options = options;
+  state.formatter = &formatter;
+  bool ok;
+  const bool isCollectionRoot = object.isObject() && isCollection(*object.objectValue());
+  if ((encodeOption & JBEncodeOptionCollectionObj) && !isCollectionRoot) {
+    ok = state.fail("Unable to serialize object class " + classNameOf(object) +
+                    ", expected a NSArray or NSDictionary.");
+  } else if ((encodeOption & JBEncodeOptionStringObj) && !object.isString()) {
+    ok = state.fail("Unable to serialize object class " + classNameOf(object) + ", expected a NSString.");
+  } else if (object.isString()) {
+    ok = state.writeString(object.stringValue(), !(encodeOption & JBEncodeOptionStringObjTrimQuotes));
+  } else {
+    ok = state.writeValue(object, false);
+  }
+  return finish(state, ok, encodeOption, error);
+}
+
+platform::Value JBSerializer::serializeObject(const platform::Object& object, unsigned options,
+                                              unsigned encodeOption,
+                                              const JBUnsupportedClassFormatter& formatter,
+                                              platform::Error* error) {
+  checkEncodeOption(encodeOption);
+  EncodeState state;
+  state.options = options;
+  state.formatter = &formatter;
+  bool ok;
+  if (!isCollection(object) && (encodeOption & JBEncodeOptionCollectionObj)) {
+    ok = state.fail("Unable to serialize object class " + classNameOf(object) +
+                    ", expected a NSArray or NSDictionary.");
+  } else if (encodeOption & JBEncodeOptionStringObj) {
+    ok = state.fail("Unable to serialize object class " + classNameOf(object) + ", expected a NSString.");
+  } else {
+    ok = state.writeObject(object, nullptr);
+  }
+  return finish(state, ok, encodeOption, error);
+}
+
+}  // namespace kavro

@@ -1,0 +1,904 @@
+#include "kit/codec/json/JSONDecoder.h"
+
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kit/codec/json/JBArray.h"
+#include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/UTF8Conversion.h"
+#include "platform/foundation/Dictionary.h"
+
+namespace kavro {
+
+namespace {
+
+using json::ConversionResult;
+
+enum class Token : std::uint8_t {
+  None,
+  Number,
+  String,
+  ObjectBegin,
+  ObjectEnd,
+  ArrayBegin,
+  ArrayEnd,
+  Separator,
+  Comma,
+  True,
+  False,
+  Null
+};
+
+inline bool isValueToken(Token t) {
+  return t == Token::Number || t == Token::String || t == Token::ObjectBegin || t == Token::ArrayBegin ||
+         t == Token::True || t == Token::False || t == Token::Null;
+}
+
+// What a container accepts next.
+enum : unsigned { kAcceptValue = 1, kAcceptComma = 2, kAcceptEnd = 4 };
+
+constexpr std::uint32_t kHashStart = 1402737925u;
+inline std::uint32_t hashStep(std::uint32_t h, std::uint32_t c) { return ((h * 33u) + c - 29u) ^ (h >> 19); }
+
+enum : std::uint8_t { kPlain = 0, kQuote, kBackslash, kControl, kHigh };
+
+constexpr std::array<std::uint8_t, 256> makeStringClasses() {
+  std::array<std::uint8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    if (c < 0x20)
+      t[c] = kControl;
+    else if (c >= 0x80)
+      t[c] = kHigh;
+    else if (c == '"')
+      t[c] = kQuote;
+    else if (c == '\\')
+      t[c] = kBackslash;
+    else
+      t[c] = kPlain;
+  }
+  return t;
+}
+constexpr std::array<std::uint8_t, 256> kStringClass = makeStringClasses();
+
+// Bytes that may start white space, a line break or a comment.
+constexpr std::array<bool, 256> makeMaybeSpace() {
+  std::array<bool, 256> t{};
+  for (int c : {0x20, 0x09, 0x0A, 0x0D, 0x2F, 0xC2, 0xE2}) t[static_cast<std::size_t>(c)] = true;
+  return t;
+}
+constexpr std::array<bool, 256> kMaybeSpace = makeMaybeSpace();
+
+inline int hexValue(std::uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string hex2(unsigned v) {
+  static const char* digits = "0123456789abcdef";
+  return std::string{digits[(v >> 4) & 15], digits[v & 15]};
+}
+
+const platform::Value kTrue(true);
+const platform::Value kFalse(false);
+const platform::Value kNull;
+
+const char* const kUnexpectedToken =
+    "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', '\"STRING\"', 'NUMBER'.";
+
+// True when an out-of-range decimal text is too large (rather than too small) for a double.
+bool exceedsAbove(std::string_view text) {
+  std::size_t i = 0;
+  if (i < text.size() && text[i] == '-') ++i;
+  long long magnitude = 0;
+  bool found = false;
+  long long intDigits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    if (found)
+      ++intDigits;
+    else if (text[i] != '0')
+      found = true;
+    ++i;
+  }
+  if (found) magnitude = intDigits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    long long zeros = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+      if (!found) {
+        if (text[i] != '0') {
+          found = true;
+          magnitude = -(zeros + 1);
+        } else {
+          ++zeros;
+        }
+      }
+      ++i;
+    }
+  }
+  long long exponent = 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - '0');
+      ++i;
+    }
+    if (negative) exponent = -exponent;
+  }
+  return magnitude + exponent >= 0;
+}
+
+}  // namespace
+
+// The state of one decoder: options, the text being read, the current token, the stacks that
+// hold a container's members until it is complete, and the value cache.
+struct JBParseState {
+  explicit JBParseState(unsigned opts) : options(opts) {}
+
+  unsigned options;
+  const std::uint8_t* input = nullptr;
+  std::size_t length = 0;
+  std::size_t pos = 0;
+  std::size_t line = 1;
+  std::size_t lineStart = 0;
+
+  Token token = Token::None;
+  std::size_t tokenStart = 0;
+  std::size_t tokenLength = 0;
+  JBTokenValue value;
+
+  std::string tokenBuffer;
+  std::vector<platform::Value> objectStack;
+  std::vector<JBDictionary::Pair> pairStack;
+  JBTokenCache cache;
+  std::optional<platform::Error> error;
+  bool mutableCollections = false;
+  std::size_t depth = 0;
+
+  platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
+                        platform::Error* errorOut);
+
+  void recordError(std::string message);
+  void recordExpectation(unsigned accepted, const char* valueText, const char* endText);
+
+  std::size_t newlineAt(std::size_t at) const;
+  void skipWhitespace();
+  bool nextToken();
+  bool parseString();
+  bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
+  void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
+  bool readHex4(const std::uint8_t*& p, char32_t& out);
+  bool parseNumber();
+  bool tokenObject(platform::Value& out);
+  bool parseArray(platform::Value& out);
+  bool parseDictionary(platform::Value& out);
+  bool parseContainer(Token kind, platform::Value& out) {
+    return kind == Token::ArrayBegin ? parseArray(out) : parseDictionary(out);
+  }
+};
+
+void JBParseState::recordError(std::string message) {
+  if (error) return;
+  auto info = platform::MutableDictionary::create();
+  info->setObject(platform::Value(static_cast<unsigned long long>(pos)), JBAtIndexKey);
+  info->setObject(platform::Value(static_cast<unsigned long long>(line)), JBLineNumberKey);
+  error = platform::Error{std::string(JBErrorDomain), -1, std::move(message), std::move(info), nullptr};
+}
+
+void JBParseState::recordExpectation(unsigned accepted, const char* valueText, const char* endText) {
+  if (error) return;
+  std::vector<std::string> items;
+  if (accepted & kAcceptValue) items.emplace_back(valueText);
+  if (accepted & kAcceptComma) items.emplace_back("a comma");
+  if (accepted & kAcceptEnd) items.emplace_back(endText);
+  const std::string text(reinterpret_cast<const char*>(input) + tokenStart, tokenLength);
+  std::string message;
+  if (items.size() == 1)
+    message = "Expected " + items[0] + ", not '" + text + "'";
+  else if (items.size() == 2)
+    message = "Expected " + items[0] + " or " + items[1] + ", not '" + text + "'";
+  else
+    message = "Expected " + items[0] + ", " + items[1] + ", or " + items[2] + ", not '" + text;
+  recordError(std::move(message));
+}
+
+// Length of the line break at the offset, or 0.
+inline std::size_t JBParseState::newlineAt(std::size_t at) const {
+  const std::uint8_t c = input[at];
+  if (c == '\n') return 1;
+  if (c == '\r') return at + 1 < length && input[at + 1] == '\n' ? 2 : 1;
+  if (options & JBParseOptionUnicodeLineBreaks) {
+    if (c == 0xE2 && at + 2 < length && input[at + 1] == 0x80 &&
+        (input[at + 2] == 0xA8 || input[at + 2] == 0xA9))
+      return 3;
+    if (c == 0xC2 && at + 1 < length && input[at + 1] == 0x85) return 2;
+  }
+  return 0;
+}
+
+void JBParseState::skipWhitespace() {
+  while (pos < length) {
+    const std::uint8_t c = input[pos];
+    if (c == ' ' || c == '\t') {
+      ++pos;
+      continue;
+    }
+    if (std::size_t n = newlineAt(pos)) {
+      pos += n;
+      ++line;
+      lineStart = pos;
+      continue;
+    }
+    if ((options & JBParseOptionAllowComments) && c == '/' && pos + 1 < length) {
+      if (input[pos + 1] == '/') {
+        pos += 2;
+        while (pos < length) {
+          if (std::size_t n = newlineAt(pos)) {
+            pos += n;
+            ++line;
+            lineStart = pos;
+            break;
+          }
+          ++pos;
+        }
+        continue;
+      }
+      if (input[pos + 1] == '*') {
+        ++pos;  // the search for "*/" starts at the star of "/*"
+        while (pos < length) {
+          if (input[pos] == '*' && pos + 1 < length && input[pos + 1] == '/') {
+            pos += 2;
+            break;
+          }
+          if (std::size_t n = newlineAt(pos)) {
+            pos += n;
+            ++line;
+            lineStart = pos;
+          } else {
+            ++pos;
+          }
+        }
+        continue;
+      }
+    }
+    break;
+  }
+}
+
+bool JBParseState::nextToken() {
+  if (pos >= length || kMaybeSpace[input[pos]]) skipWhitespace();
+  tokenStart = pos;
+  token = Token::None;
+  if (pos >= length) {
+    recordError(kUnexpectedToken);
+    return false;
+  }
+  const std::uint8_t c = input[pos];
+  bool ok = true;
+  auto word = [&](const char* text, std::size_t n, Token kind) {
+    if (length - pos > n && std::memcmp(input + pos, text, n) == 0) {
+      token = kind;
+      pos += n;
+      return true;
+    }
+    return false;
+  };
+  switch (c) {
+    case '{':
+      token = Token::ObjectBegin;
+      ++pos;
+      break;
+    case '}':
+      token = Token::ObjectEnd;
+      ++pos;
+      break;
+    case '[':
+      token = Token::ArrayBegin;
+      ++pos;
+      break;
+    case ']':
+      token = Token::ArrayEnd;
+      ++pos;
+      break;
+    case ':':
+      token = Token::Separator;
+      ++pos;
+      break;
+    case ',':
+      token = Token::Comma;
+      ++pos;
+      break;
+    case 't':
+      ok = word("true", 4, Token::True);
+      break;
+    case 'f':
+      ok = word("false", 5, Token::False);
+      break;
+    case 'n':
+      ok = word("null", 4, Token::Null);
+      break;
+    case '"':
+      ok = parseString();
+      if (ok) token = Token::String;
+      break;
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
+      ok = parseNumber();
+      if (ok) token = Token::Number;
+      break;
+    default:
+      ok = false;
+      break;
+  }
+  if (!ok) {
+    recordError(kUnexpectedToken);
+    return false;
+  }
+  tokenLength = pos - tokenStart;
+  return true;
+}
+
+// Index of the first byte in the eight at p that a string must look at: a control character, a
+// quotation mark, a backslash or a non-ASCII byte; 8 when there is none.
+inline unsigned firstSpecialByte(const std::uint8_t* p) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  constexpr std::uint64_t highs = 0x8080808080808080ull;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t quote = w ^ (ones * '"');
+  const std::uint64_t backslash = w ^ (ones * '\\');
+  // Each term flags its lowest matching byte exactly (borrows only disturb the bytes above it).
+  const std::uint64_t m = (w & highs) | ((w - ones * 0x20) & ~w & highs) | ((quote - ones) & ~quote & highs) |
+                          ((backslash - ones) & ~backslash & highs);
+  return m ? static_cast<unsigned>(__builtin_ctzll(m)) / 8 : 8;
+}
+
+// End of the run from p of bytes that a string takes as they are: ASCII other than controls, the
+// quotation mark and the backslash, and legal UTF-8 sequences.
+inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) {
+  for (;;) {
+    while (end - p >= 8) {
+      const unsigned at = firstSpecialByte(p);
+      p += at;
+      if (at < 8) break;
+    }
+    while (p < end && kStringClass[*p] == kPlain) ++p;
+    // Runs of non-ASCII characters (CJK text) stay in this loop.
+    while (p < end && *p >= 0x80) {
+      const std::size_t n = json::legalSequenceLength(p, end);
+      if (n == 0) return p;
+      p += n;
+    }
+    if (p >= end || kStringClass[*p] != kPlain) return p;
+  }
+}
+
+void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
+  value.bytes = bytes;
+  value.length = n;
+  value.kind = JBValueKind::String;
+  // Only strings the cache keeps need their hash.
+  std::uint32_t h = kHashStart;
+  if (n <= JBTokenCache::kMaxCachedStringLength)
+    for (std::size_t i = 0; i < n; ++i) h = hashStep(h, static_cast<std::uint8_t>(bytes[i]));
+  value.hash = h;
+  pos = static_cast<std::size_t>(closingQuote + 1 - input);
+}
+
+bool JBParseState::parseString() {
+  const std::uint8_t* const begin = input + pos + 1;
+  const std::uint8_t* const end = input + length;
+  const std::uint8_t* p = scanText(begin, end);
+  if (p >= end) {
+    recordError("Invalid string.");
+    return false;
+  }
+  switch (kStringClass[*p]) {
+    case kQuote:
+      finishString(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin), p);
+      return true;
+    case kControl:
+      recordError("Invalid character < 0x20 found in string: 0x" + hex2(*p) + ".");
+      return false;
+    default:
+      return parseStringSlow(begin, p);
+  }
+}
+
+bool JBParseState::readHex4(const std::uint8_t*& p, char32_t& out) {
+  const std::uint8_t* const end = input + length;
+  char32_t v = 0;
+  for (int i = 0; i < 4; ++i, ++p) {
+    if (p >= end) {
+      recordError("Invalid string.");
+      return false;
+    }
+    const int d = hexValue(*p);
+    if (d < 0) {
+      // Only printable ASCII goes into the message as it is, so that it stays valid text.
+      const std::string found =
+          *p >= 0x20 && *p < 0x7F ? std::string(1, static_cast<char>(*p)) : "\xEF\xBF\xBD";
+      recordError("Unexpected character found in \\u Unicode escape sequence.  Found '" + found +
+                  "', expected [0-9a-fA-F].");
+      return false;
+    }
+    v = (v << 4) | static_cast<char32_t>(d);
+  }
+  out = v;
+  return true;
+}
+
+bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p) {
+  const std::uint8_t* const end = input + length;
+  const bool lenient = options & JBParseOptionLenientUnicode;
+  std::string& buf = tokenBuffer;
+  buf.assign(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin));
+  auto put = [&](const std::uint8_t* from, std::size_t n) {
+    buf.append(reinterpret_cast<const char*>(from), n);
+  };
+  static const std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
+
+  for (;;) {
+    if (p >= end) {
+      recordError("Invalid string.");
+      return false;
+    }
+    const std::uint8_t c = *p;
+    const std::uint8_t cls = kStringClass[c];
+    if (cls == kPlain || cls == kHigh) {
+      const std::uint8_t* q = scanText(p, end);
+      if (q != p) {
+        put(p, static_cast<std::size_t>(q - p));
+        p = q;
+        continue;
+      }
+    }
+    if (cls == kQuote) {
+      finishString(buf.data(), buf.size(), p);
+      return true;
+    }
+    if (cls == kControl) {
+      recordError("Invalid character < 0x20 found in string: 0x" + hex2(c) + ".");
+      return false;
+    }
+    if (cls == kHigh) {
+      const std::uint8_t* next;
+      char32_t cp;
+      switch (json::convertSingleCodePointInUTF8(p, end, &next, &cp)) {
+        case ConversionResult::ok:
+          put(p, static_cast<std::size_t>(next - p));
+          break;
+        case ConversionResult::sourceExhausted:
+          recordError("End of buffer reached while parsing UTF8 in \"\" string.");
+          return false;
+        case ConversionResult::sourceIllegal:
+          if (!lenient) {
+            recordError("Illegal UTF8 sequence found in \"\" string.");
+            return false;
+          }
+          put(kReplacement, 3);
+          break;
+      }
+      p = next;
+      continue;
+    }
+    // A backslash.
+    if (++p >= end) {
+      recordError("Invalid string.");
+      return false;
+    }
+    const std::uint8_t e = *p++;
+    std::uint8_t single = 0;
+    switch (e) {
+      case '"':
+      case '\\':
+      case '/':
+        single = e;
+        break;
+      case 'b':
+        single = 0x08;
+        break;
+      case 'f':
+        single = 0x0C;
+        break;
+      case 'n':
+        single = 0x0A;
+        break;
+      case 'r':
+        single = 0x0D;
+        break;
+      case 't':
+        single = 0x09;
+        break;
+      case 'u':
+        break;
+      default:
+        recordError("Invalid escape sequence found in \"\" string.");
+        return false;
+    }
+    if (e != 'u') {
+      put(&single, 1);
+      continue;
+    }
+    char32_t cp;
+    if (!readHex4(p, cp)) return false;
+    bool illegal = false;
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      if (p >= end || (*p == '\\' && p + 1 >= end)) {
+        recordError("Invalid string.");
+        return false;
+      }
+      if (*p != '\\' || p[1] != 'u') {
+        if (!lenient) {
+          recordError(
+              "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape "
+              "sequence.");
+          return false;
+        }
+        put(kReplacement, 3);
+        continue;  // what follows is read again as plain text
+      }
+      p += 2;
+      char32_t low;
+      if (!readHex4(p, low)) return false;
+      if (low >= 0xDC00 && low <= 0xDFFF)
+        cp = (cp << 10) + low - 0x35FDC00;
+      else
+        illegal = true;
+    }
+    if (illegal || json::isIllegalCodePoint(cp)) {
+      if (!lenient) {
+        recordError("Illegal \\u Unicode escape sequence.");
+        return false;
+      }
+      cp = 0xFFFD;
+    }
+    std::uint8_t utf8[4];
+    put(utf8, json::encodeUTF8(cp, utf8));
+  }
+}
+
+bool JBParseState::parseNumber() {
+  const std::size_t start = pos;
+  std::size_t p = pos;
+  bool floating = false;
+  auto digit = [&](std::size_t at) { return at < length && input[at] >= '0' && input[at] <= '9'; };
+  auto invalid = [&] {
+    recordError("Invalid number.");
+    return false;
+  };
+  if (input[p] == '-') ++p;
+  if (p >= length) return invalid();
+  if (input[p] == '0') {
+    ++p;
+  } else if (digit(p)) {
+    while (digit(p)) ++p;
+  } else {
+    return invalid();
+  }
+  if (p < length && input[p] == '.') {
+    floating = true;
+    ++p;
+    if (!digit(p)) return invalid();
+    while (digit(p)) ++p;
+  }
+  if (p < length && (input[p] == 'e' || input[p] == 'E')) {
+    floating = true;
+    ++p;
+    if (p < length && (input[p] == '+' || input[p] == '-')) ++p;
+    if (!digit(p)) return invalid();
+    while (digit(p)) ++p;
+  }
+  // A number is complete only when a byte follows it.
+  if (p >= length) return invalid();
+  pos = p;
+
+  const char* first = reinterpret_cast<const char*>(input + start);
+  const char* last = reinterpret_cast<const char*>(input + p);
+  const std::string_view text(first, static_cast<std::size_t>(last - first));
+  std::from_chars_result r{};
+  std::uint32_t h;
+  if (floating || text == "-0") {
+    value.kind = JBValueKind::Double;
+    r = std::from_chars(first, last, value.number.d);
+    if (r.ec == std::errc::result_out_of_range) {
+      recordError("The value '" + std::string(text) + "' could not be represented as a 'double' due to " +
+                  (exceedsAbove(text) ? "overflow" : "underflow") + ".");
+      return invalid();
+    }
+    h = kHashStart + 13;
+  } else if (text[0] == '-') {
+    value.kind = JBValueKind::SignedInt;
+    r = std::from_chars(first, last, value.number.i, 10);
+    if (r.ec == std::errc::result_out_of_range) {
+      recordError("The value '" + std::string(text) +
+                  "' exceeded the minimum value that could be represented: -9223372036854775808.");
+      return invalid();
+    }
+    h = kHashStart + 7 + static_cast<std::uint32_t>(value.number.u);
+  } else {
+    value.kind = JBValueKind::UnsignedInt;
+    r = std::from_chars(first, last, value.number.u, 10);
+    if (r.ec == std::errc::result_out_of_range) {
+      recordError("The value '" + std::string(text) +
+                  "' exceeded the maximum value that could be represented: 18446744073709551615.");
+      return invalid();
+    }
+    h = kHashStart + 11 + static_cast<std::uint32_t>(value.number.u);
+  }
+  if (r.ec != std::errc()) return invalid();
+  if (r.ptr != last) {
+    recordError("The conversion function did not consume all of the number tokens characters.");
+    return invalid();
+  }
+  std::uint64_t bits = value.number.u;
+  for (int i = 0; i < 8; ++i, bits >>= 8) h = hashStep(h, static_cast<std::uint32_t>(bits & 0xFF));
+  value.hash = h;
+  value.bytes = reinterpret_cast<const char*>(&value.number);
+  value.length = 8;
+  return true;
+}
+
+bool JBParseState::tokenObject(platform::Value& out) {
+  switch (token) {
+    case Token::String:
+      if (value.length > JBTokenCache::kMaxCachedStringLength) {
+        out = platform::Value(std::string(value.bytes, value.length));
+        return true;
+      }
+      [[fallthrough]];
+    case Token::Number: {
+      const platform::Value* v = cache.cachedObject(value);
+      if (!v) {
+        recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+        return false;
+      }
+      out = *v;
+      return true;
+    }
+    case Token::True:
+      out = kTrue;
+      return true;
+    case Token::False:
+      out = kFalse;
+      return true;
+    case Token::Null:
+      out = kNull;
+      return true;
+    default:
+      recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
+      return false;
+  }
+}
+
+bool JBParseState::parseArray(platform::Value& out) {
+  if (++depth > JBMaximumNestingDepth) {
+    --depth;
+    recordError("Arrays and dictionaries are nested deeper than 512 levels.");
+    return false;
+  }
+  const std::size_t start = objectStack.size();
+  unsigned accepted = kAcceptValue | kAcceptEnd;
+  for (;;) {
+    if (pos >= length || !nextToken()) break;
+    if (isValueToken(token)) {
+      if (!(accepted & kAcceptValue)) {
+        recordError("Unexpected value.");
+        break;
+      }
+      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+        platform::Value child;
+        if (!parseContainer(token, child)) break;
+        objectStack.push_back(std::move(child));
+      } else {
+        objectStack.emplace_back();
+        if (!tokenObject(objectStack.back())) break;
+      }
+      accepted = kAcceptComma | kAcceptEnd;
+    } else if (token == Token::ArrayEnd) {
+      if (!(accepted & kAcceptEnd)) {
+        recordError("Unexpected ']'.");
+        break;
+      }
+      std::vector<platform::Value> items(
+          std::make_move_iterator(objectStack.begin() + static_cast<std::ptrdiff_t>(start)),
+          std::make_move_iterator(objectStack.end()));
+      objectStack.resize(start);
+      out = JBArray::create(std::move(items), mutableCollections);
+      --depth;
+      return true;
+    } else if (token == Token::Comma) {
+      if (!(accepted & kAcceptComma)) {
+        recordError("Unexpected ','.");
+        break;
+      }
+      accepted = kAcceptValue;
+    } else {
+      recordExpectation(accepted, "a value", "a ']'");
+      break;
+    }
+  }
+  objectStack.resize(start);
+  --depth;
+  return false;
+}
+
+bool JBParseState::parseDictionary(platform::Value& out) {
+  if (++depth > JBMaximumNestingDepth) {
+    --depth;
+    recordError("Arrays and dictionaries are nested deeper than 512 levels.");
+    return false;
+  }
+  const std::size_t start = pairStack.size();
+  unsigned accepted = kAcceptValue | kAcceptEnd;
+  for (;;) {
+    if (pos >= length || !nextToken()) break;
+    if (token == Token::String) {
+      if (!(accepted & kAcceptValue)) {
+        recordError("Unexpected string.");
+        break;
+      }
+      const std::size_t entry = pairStack.size();
+      JBDictionary::Pair& pair = pairStack.emplace_back();
+      if (value.length > JBTokenCache::kMaxCachedStringLength) {
+        pair.key.assign(value.bytes, value.length);
+        pair.keyHash = JBDictionary::hashKey(pair.key);
+      } else {
+        const platform::Value* key = cache.cachedObject(value);
+        pair.key = key->stringValue();
+        pair.keyHash =
+            value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot) : JBDictionary::hashKey(pair.key);
+      }
+      if (!nextToken()) break;
+      if (token != Token::Separator) {
+        recordError("Expected ':'.");
+        break;
+      }
+      if (!nextToken() || !isValueToken(token)) {
+        recordExpectation(accepted, "a value", "a '}'");
+        break;
+      }
+      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+        platform::Value child;
+        if (!parseContainer(token, child)) break;
+        pairStack[entry].object = std::move(child);
+      } else if (!tokenObject(pairStack[entry].object)) {
+        break;
+      }
+      accepted = kAcceptComma | kAcceptEnd;
+    } else if (token == Token::ObjectEnd) {
+      if (!(accepted & kAcceptEnd)) {
+        recordError("Unexpected '}'.");
+        break;
+      }
+      out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, mutableCollections);
+      pairStack.resize(start);
+      --depth;
+      return true;
+    } else if (token == Token::Comma) {
+      if (!(accepted & kAcceptComma)) {
+        recordError("Unexpected ','.");
+        break;
+      }
+      accepted = kAcceptValue;
+    } else {
+      recordExpectation(accepted, "a \"STRING\"", "a '}'");
+      break;
+    }
+  }
+  pairStack.resize(start);
+  --depth;
+  return false;
+}
+
+platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
+                                    platform::Error* errorOut) {
+  input = bytes;
+  length = len;
+  pos = 0;
+  line = 1;
+  lineStart = 0;
+  error.reset();
+  mutableCollections = mutableResult;
+  depth = 0;
+
+  platform::Value root;
+  if (pos < length && nextToken()) {
+    if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+      if (!parseContainer(token, root)) root = platform::Value();
+    } else {
+      recordError("Expected either '[' or '{'.");
+    }
+  }
+  if (!root.isNull()) {
+    if (pos < length) {
+      skipWhitespace();
+      if (!(options & JBParseOptionAllowTrailingText) && pos < length) {
+        recordError(
+            "A valid JSON object was parsed but there were additional non-white-space characters remaining.");
+        root = platform::Value();
+      }
+    }
+  } else {
+    if (pos == length) recordError("Reached the end of the buffer.");
+    recordError("Unable to parse JSON.");
+  }
+  if (error && errorOut) *errorOut = std::move(*error);
+
+  error.reset();
+  objectStack.clear();
+  pairStack.clear();
+  if (tokenBuffer.capacity() > 64 * 1024) std::string().swap(tokenBuffer);
+  // A decoder kept for later parses does not hold on to what one large document needed.
+  if (objectStack.capacity() > 64 * 1024) std::vector<platform::Value>().swap(objectStack);
+  if (pairStack.capacity() > 16 * 1024) std::vector<JBDictionary::Pair>().swap(pairStack);
+  input = nullptr;
+  length = pos = lineStart = 0;
+  line = 1;
+  value = JBTokenValue();
+  return root;
+}
+
+// ---- JSONDecoder ----
+
+JSONDecoder::JSONDecoder(unsigned parseOptions) : options_(parseOptions) {
+  if (parseOptions > JBParseOptionValidFlags)
+    throw platform::InvalidArgumentException("Invalid parse options.");
+  state_ = std::make_unique<JBParseState>(parseOptions);
+}
+
+JSONDecoder::~JSONDecoder() = default;
+
+std::shared_ptr<JSONDecoder> JSONDecoder::decoderWithParseOptions(unsigned parseOptions) {
+  return std::make_shared<JSONDecoder>(parseOptions);
+}
+
+platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool mutableCollections,
+                                   platform::Error* error) {
+  if (!bytes && length != 0) throw platform::InvalidArgumentException("The string argument is NULL.");
+  static const std::uint8_t kNothing = 0;
+  const auto* input = bytes ? reinterpret_cast<const std::uint8_t*>(bytes) : &kNothing;
+  return state_->parse(input, length, mutableCollections, error);
+}
+
+platform::Value JSONDecoder::objectWithUTF8String(const char* bytes, std::size_t length,
+                                                  platform::Error* error) {
+  return parse(bytes, length, false, error);
+}
+
+platform::Value JSONDecoder::mutableObjectWithUTF8String(const char* bytes, std::size_t length,
+                                                         platform::Error* error) {
+  return parse(bytes, length, true, error);
+}
+
+platform::Value JSONDecoder::objectWithData(const platform::Data& data, platform::Error* error) {
+  return parse(reinterpret_cast<const char*>(data.data()), data.size(), false, error);
+}
+
+platform::Value JSONDecoder::mutableObjectWithData(const platform::Data& data, platform::Error* error) {
+  return parse(reinterpret_cast<const char*>(data.data()), data.size(), true, error);
+}
+
+void JSONDecoder::clearCache() { state_->cache.clear(); }
+
+const JBTokenCache& JSONDecoder::tokenCache() const { return state_->cache; }
+
+}  // namespace kavro

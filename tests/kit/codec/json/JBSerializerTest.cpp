@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "kit/codec/json/ArrayJSONBoxSerializing.h"
+#include "kit/codec/json/DataJSONBoxDeserializing.h"
+#include "kit/codec/json/DictionaryJSONBoxSerializing.h"
+#include "kit/codec/json/JBSerializer.h"
+#include "kit/codec/json/StringJSONBoxDeserializing.h"
+#include "kit/codec/json/StringJSONBoxSerializing.h"
+#include "platform/foundation/Array.h"
+#include "platform/foundation/Dictionary.h"
+
+namespace kavro {
+namespace {
+
+using platform::Value;
+
+std::shared_ptr<platform::MutableArray> arrayOf(std::vector<Value> items) {
+  return platform::MutableArray::create(std::move(items));
+}
+
+std::string compact(const platform::Array& a, unsigned options = 0) {
+  platform::Error e;
+  auto s = json::JSONString(a, options, &e);
+  EXPECT_TRUE(s) << e.localizedDescription;
+  return s.value_or("<failed>");
+}
+
+std::string failure(const platform::Array& a, unsigned options = 0) {
+  platform::Error e;
+  auto s = json::JSONString(a, options, &e);
+  EXPECT_FALSE(s) << *s;
+  EXPECT_EQ(e.domain, "JBErrorDomain");
+  EXPECT_EQ(e.code, -1);
+  return e.localizedDescription;
+}
+
+struct Opaque : platform::Object {};
+
+TEST(JBSerializer, ContainersCompactAndPretty) {
+  auto empty = arrayOf({});
+  EXPECT_EQ(compact(*empty), "[]");
+  EXPECT_EQ(compact(*empty, JBSerializeOptionPretty), "[\n  \n]");
+  auto emptyDict = platform::MutableDictionary::create();
+  EXPECT_EQ(json::JSONString(*emptyDict).value(), "{}");
+  EXPECT_EQ(json::JSONString(*emptyDict, JBSerializeOptionPretty).value(), "{\n  \n}");
+
+  auto d = platform::MutableDictionary::create();
+  d->setObject(Value(arrayOf({Value(true)})), "b");
+  d->setObject(Value(1), "a");
+  EXPECT_EQ(json::JSONString(*d).value(), R"({"b":[true],"a":1})");
+  EXPECT_EQ(json::JSONString(*d, JBSerializeOptionPretty).value(),
+            "{\n  \"a\": 1,\n  \"b\": [\n    true\n  ]\n}");
+  auto data = json::JSONData(*d);
+  ASSERT_TRUE(data);
+  EXPECT_EQ(platform::stringFromData(*data), R"({"b":[true],"a":1})");
+  EXPECT_EQ(compact(*arrayOf({Value(), Value(false), Value("x"), Value(arrayOf({}))})),
+            R"([null,false,"x",[]])");
+}
+
+TEST(JBSerializer, PrettyKeysSortInUTF16Order) {
+  auto d = platform::MutableDictionary::create();
+  for (const char* k :
+       {"b", "\xEF\xBD\x81" /* U+FF41 */, "\xF0\x9F\x98\x80" /* U+1F600 */, "a", "B", "ab", ""})
+    d->setObject(Value(0), k);
+  std::string out = json::JSONString(*d, JBSerializeOptionPretty).value();
+  EXPECT_EQ(out,
+            "{\n  \"\": 0,\n  \"B\": 0,\n  \"a\": 0,\n  \"ab\": 0,\n  \"b\": 0,\n  \"\xF0\x9F\x98\x80\": 0,\n"
+            "  \"\xEF\xBD\x81\": 0\n}");
+}
+
+TEST(JBSerializer, StringEscaping) {
+  auto a = arrayOf({Value(std::string("q\"b\\t\t\x01/\b\f\n\r\x1f", 13))});
+  EXPECT_EQ(compact(*a), R"(["q\"b\\t\t\u0001/\b\f\n\r\u001f"])");
+  EXPECT_EQ(compact(*a, JBSerializeOptionEscapeSlash), R"(["q\"b\\t\t\u0001\/\b\f\n\r\u001f"])");
+  EXPECT_EQ(compact(*arrayOf({Value(std::string("a\0b", 3))})), R"(["a\u0000b"])");
+
+  auto text = arrayOf({Value("é"), Value("\xF0\x9F\x98\x80"), Value("中")});
+  EXPECT_EQ(compact(*text), "[\"é\",\"\xF0\x9F\x98\x80\",\"中\"]");
+  EXPECT_EQ(compact(*text, JBSerializeOptionEscapeNonASCII), R"(["\u00e9","\ud83d\ude00","\u4e2d"])");
+
+  // Text that is not UTF-8 cannot be written; a non-character can, unless escaped.
+  EXPECT_EQ(failure(*arrayOf({Value("ok"), Value("bad \xFF")})),
+            "An error occurred converting the contents of a NSString to UTF8.");
+  EXPECT_EQ(failure(*arrayOf({Value("\xED\xA0\x80")})),
+            "An error occurred converting the contents of a NSString to UTF8.");
+  EXPECT_EQ(compact(*arrayOf({Value("\xEF\xBF\xBF")})), "[\"\xEF\xBF\xBF\"]");
+  EXPECT_EQ(failure(*arrayOf({Value("\xEF\xBF\xBF")}), JBSerializeOptionEscapeNonASCII),
+            "Error converting UTF8.");
+  EXPECT_EQ(failure(*arrayOf({Value("\xEF\xBF\xBF\xFF")}), JBSerializeOptionEscapeNonASCII),
+            "An error occurred converting the contents of a NSString to UTF8.");
+}
+
+TEST(JBSerializer, StringRoots) {
+  EXPECT_EQ(json::JSONString("a\"b").value(), "\"a\\\"b\"");
+  EXPECT_EQ(json::JSONString("a\"b", 0, false).value(), "a\\\"b");
+  EXPECT_EQ(platform::stringFromData(json::JSONData("x/y", JBSerializeOptionEscapeSlash).value()),
+            "\"x\\/y\"");
+  EXPECT_EQ(platform::stringFromData(json::JSONData("x", 0, false).value()), "x");
+  platform::Error e;
+  EXPECT_FALSE(json::JSONString("\xC3", 0, true, &e));
+  EXPECT_EQ(e.localizedDescription, "An error occurred converting the contents of a NSString to UTF8.");
+
+  Value result = JBSerializer::serializeObject(Value(arrayOf({})), 0,
+                                               JBEncodeOptionAsString | JBEncodeOptionStringObj, nullptr, &e);
+  EXPECT_TRUE(result.isNull());
+  EXPECT_EQ(e.localizedDescription,
+            "Unable to serialize object class platform::MutableArray, expected a NSString.");
+  result = JBSerializer::serializeObject(Value("s"), 0, JBEncodeOptionAsString | JBEncodeOptionCollectionObj,
+                                         nullptr, &e);
+  EXPECT_EQ(e.localizedDescription,
+            "Unable to serialize object class std::string, expected a NSArray or NSDictionary.");
+  result = JBSerializer::serializeObject(Value(arrayOf({})), 0, 3, nullptr, &e);
+  EXPECT_EQ(e.localizedDescription, "Unknown encode as type.");
+  EXPECT_THROW(
+      JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionCollectionObj | JBEncodeOptionStringObj),
+      platform::InternalInconsistencyException);
+  EXPECT_THROW(JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionStringObjTrimQuotes),
+               platform::InternalInconsistencyException);
+  // Without root bits any value may be the root.
+  EXPECT_EQ(JBSerializer::serializeObject(Value(42), 0, JBEncodeOptionAsString).stringValue(), "42");
+}
+
+TEST(JBSerializer, Numbers) {
+  auto a = arrayOf({Value(0.1), Value(1.0), Value(1e21), Value(-5), Value(UINT64_MAX), Value(INT64_MIN),
+                    Value(7), Value(-0.0), Value(5e-324), Value(123456789.125)});
+  EXPECT_EQ(compact(*a),
+            "[0.10000000000000001,1,1e+21,-5,18446744073709551615,-9223372036854775808,7,-0,"
+            "4.9406564584124654e-324,123456789.125]");
+  EXPECT_EQ(failure(*arrayOf({Value(std::nan(""))})),
+            "Floating point values must be finite.  JSON does not support NaN or Infinity.");
+  EXPECT_EQ(failure(*arrayOf({Value(-std::numeric_limits<double>::infinity())})),
+            "Floating point values must be finite.  JSON does not support NaN or Infinity.");
+}
+
+TEST(JBSerializer, UnsupportedValuesAndFormatters) {
+  auto a = arrayOf({Value(1), Value(platform::Data{1, 2})});
+  EXPECT_EQ(failure(*a), "Unable to serialize object class platform::Data.");
+  auto withObject = arrayOf({Value(std::make_shared<Opaque>())});
+  EXPECT_EQ(failure(*withObject), "Unable to serialize object class kavro::(anonymous namespace)::Opaque.");
+
+  JBUnsupportedClassFormatter toText = [](const Value& v) -> std::optional<Value> {
+    if (v.isBytes()) return Value("bytes:" + std::to_string(v.bytesValue().size()));
+    return Value(arrayOf({Value("object")}));
+  };
+  EXPECT_EQ(json::JSONString(*a, 0, toText).value(), R"([1,"bytes:2"])");
+  EXPECT_EQ(json::JSONString(*withObject, 0, toText).value(), R"([["object"]])");
+
+  platform::Error e;
+  JBUnsupportedClassFormatter again = [](const Value&) -> std::optional<Value> {
+    return Value(platform::Data{});
+  };
+  EXPECT_FALSE(json::JSONString(*a, 0, again, &e));
+  EXPECT_EQ(e.localizedDescription,
+            "Unable to serialize object class platform::Data that was returned by the unsupported class "
+            "formatter.  "
+            "Original object class was platform::Data.");
+  JBUnsupportedClassFormatter none = [](const Value&) -> std::optional<Value> { return std::nullopt; };
+  EXPECT_FALSE(json::JSONString(*a, 0, none, &e));
+  EXPECT_EQ(e.localizedDescription, "Unable to serialize object class platform::Data.");
+  // A replacement may hold further unsupported values: they get the formatter too.
+  JBUnsupportedClassFormatter nested = [](const Value& v) -> std::optional<Value> {
+    if (v.isBytes()) return Value(arrayOf({Value(std::make_shared<Opaque>())}));
+    return Value("inner");
+  };
+  EXPECT_EQ(json::JSONString(*a, 0, nested).value(), R"([1,["inner"]])");
+}
+
+TEST(JBSerializer, SelfContainingAndDeepContainersFail) {
+  auto a = arrayOf({Value(1)});
+  a->addObject(Value(a));
+  EXPECT_EQ(failure(*a), "Unable to serialize an array or dictionary that contains itself.");
+  a->removeLastObject();  // break the cycle so it is freed
+
+  auto d = platform::MutableDictionary::create();
+  auto inner = arrayOf({});
+  inner->addObject(Value(d));
+  d->setObject(Value(inner), "x");
+  platform::Error e;
+  EXPECT_FALSE(json::JSONString(*d, JBSerializeOptionPretty, &e));
+  EXPECT_EQ(e.localizedDescription, "Unable to serialize an array or dictionary that contains itself.");
+  inner->removeAllObjects();
+
+  // The same container twice, side by side, is fine.
+  auto shared = arrayOf({Value("s")});
+  EXPECT_EQ(compact(*arrayOf({Value(shared), Value(shared)})), R"([["s"],["s"]])");
+
+  auto root = arrayOf({});
+  auto cursor = root;
+  for (std::size_t i = 1; i < JBMaximumNestingDepth; ++i) {
+    auto next = arrayOf({});
+    cursor->addObject(Value(next));
+    cursor = next;
+  }
+  EXPECT_TRUE(json::JSONString(*root));
+  cursor->addObject(Value(arrayOf({})));
+  EXPECT_EQ(failure(*root), "Unable to serialize arrays and dictionaries nested deeper than 512 levels.");
+}
+
+void expectRoundTrip(std::string_view text, unsigned options) {
+  platform::Error e;
+  Value first = json::objectFromJSONData(platform::dataFromString(text), JBParseOptionLenientUnicode, &e);
+  ASSERT_FALSE(first.isNull()) << e.localizedDescription;
+  std::optional<std::string> written;
+  if (auto a = first.arrayValue())
+    written = json::JSONString(*a, options, &e);
+  else
+    written = json::JSONString(*first.dictionaryValue(), options, &e);
+  ASSERT_TRUE(written) << e.localizedDescription;
+  Value second = json::objectFromJSONString(*written, 0, &e);
+  ASSERT_FALSE(second.isNull()) << e.localizedDescription << "\n" << *written;
+  EXPECT_EQ(first, second) << *written;
+}
+
+TEST(JBSerializer, RoundTrips) {
+  const char* documents[] = {
+      R"({"jobs":[{"id":18446744073709551615,"min":-9223372036854775808,"salary":12.5,"name":"工程师 \"A\"",)"
+      R"("tags":["c++","\u0001\t\n"],"remote":false,"desc":null,"emoji":"\ud83d\ude00","e":"","k":{}}],"n":[]})",
+      R"([0.1,1e300,5e-324,-0.0,1e21,3.14159,2.718281828459045])",
+      "[\"\xC3\xA9\xFF\", \"\\uD800\"]",  // lenient replacements survive
+      R"([[[[[["deep"]]]]],{"a":{"b":{"c":[1,{"d":"e"}]}}}])",
+  };
+  for (const char* doc : documents) {
+    for (unsigned options :
+         {0u, JBSerializeOptionPretty, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash,
+          JBSerializeOptionPretty | JBSerializeOptionEscapeNonASCII}) {
+      SCOPED_TRACE(doc);
+      expectRoundTrip(doc, options);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavro

@@ -1,0 +1,506 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <string>
+
+#include "kit/codec/json/DataJSONBoxDeserializing.h"
+#include "kit/codec/json/JBArray.h"
+#include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JSONDecoder.h"
+#include "kit/codec/json/StringJSONBoxDeserializing.h"
+#include "platform/foundation/Dictionary.h"
+
+namespace kavro {
+namespace {
+
+using platform::Value;
+
+const char* const kUnexpected =
+    "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', '\"STRING\"', 'NUMBER'.";
+const char* const kEnd = "Reached the end of the buffer.";
+
+struct Outcome {
+  Value value;
+  bool failed = false;
+  platform::Error error;
+  std::string message() const { return error.localizedDescription; }
+  std::uint64_t index() const { return error.userInfo->valueForKey(JBAtIndexKey).uintValue(); }
+  std::uint64_t line() const { return error.userInfo->valueForKey(JBLineNumberKey).uintValue(); }
+};
+
+Outcome decode(std::string_view text, unsigned options = 0) {
+  Outcome o;
+  o.value = json::objectFromJSONData(platform::dataFromString(text), options, &o.error);
+  o.failed = o.value.isNull();
+  return o;
+}
+
+std::string errorOf(std::string_view text, unsigned options = 0) {
+  Outcome o = decode(text, options);
+  EXPECT_TRUE(o.failed) << text;
+  return o.message();
+}
+
+// The one element of a one-element array.
+Value element(std::string_view text, unsigned options = 0) {
+  Outcome o = decode(text, options);
+  EXPECT_FALSE(o.failed) << text << ": " << o.message();
+  auto a = o.value.arrayValue();
+  if (!a || a->count() != 1) {
+    ADD_FAILURE() << "not a one-element array: " << text;
+    return Value();
+  }
+  return a->objectAtIndex(0);
+}
+
+std::string stringElement(std::string_view text, unsigned options = 0) {
+  return element(text, options).stringValue();
+}
+
+TEST(JSONDecoder, ParsesContainersAndScalars) {
+  EXPECT_EQ(decode("{}").value.dictionaryValue()->count(), 0u);
+  EXPECT_EQ(decode("[]").value.arrayValue()->count(), 0u);
+  auto a = decode(" \t[ 1 ,\r\n 2 ] \n").value.arrayValue();
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->objectAtIndex(1).intValue(), 2);
+
+  auto d = decode(R"({"s":"x","t":true,"f":false,"n":null,"a":[{"k":[]}],"o":{}})").value.dictionaryValue();
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->count(), 6u);
+  EXPECT_EQ(d->valueForKey("s").stringValue(), "x");
+  EXPECT_TRUE(d->valueForKey("t").isBool());
+  EXPECT_TRUE(d->valueForKey("t").boolValue());
+  EXPECT_FALSE(d->valueForKey("f").boolValue());
+  EXPECT_TRUE(d->objectForKey("n") && d->objectForKey("n")->isNull());
+  EXPECT_TRUE(d->valueForKey("a").arrayValue()->objectAtIndex(0).dictionaryValue()->objectForKey("k"));
+  EXPECT_EQ(d->valueForKey("o").dictionaryValue()->count(), 0u);
+  EXPECT_TRUE(std::dynamic_pointer_cast<JBDictionary>(d));
+  EXPECT_TRUE(std::dynamic_pointer_cast<JBArray>(d->valueForKey("a").arrayValue()));
+}
+
+TEST(JSONDecoder, RootMustBeAContainerFollowedByAByte) {
+  EXPECT_EQ(errorOf("\"abc\" "), "Expected either '[' or '{'.");
+  EXPECT_EQ(errorOf("42 "), "Expected either '[' or '{'.");
+  EXPECT_EQ(errorOf("true "), "Expected either '[' or '{'.");
+  EXPECT_EQ(errorOf("null "), "Expected either '[' or '{'.");
+  EXPECT_EQ(errorOf("42"), "Invalid number.");
+  EXPECT_EQ(errorOf("true"), kUnexpected);
+  EXPECT_EQ(errorOf(""), kEnd);
+  EXPECT_EQ(errorOf("  \n "), kUnexpected);
+  EXPECT_EQ(errorOf("[1,"), kEnd);
+  EXPECT_EQ(errorOf("[1, "), kUnexpected);
+  EXPECT_EQ(errorOf("[[[1,"), kEnd);
+  EXPECT_EQ(errorOf("{"), kEnd);
+  EXPECT_EQ(errorOf("@"), kUnexpected);
+}
+
+TEST(JSONDecoder, GrammarErrors) {
+  EXPECT_EQ(errorOf("[1,]"), "Unexpected ']'.");
+  EXPECT_EQ(errorOf(R"({"a":1,})"), "Unexpected '}'.");
+  EXPECT_EQ(errorOf("[1 2]"), "Unexpected value.");
+  EXPECT_EQ(errorOf("[,1]"), "Unexpected ','.");
+  EXPECT_EQ(errorOf("[1,,2]"), "Unexpected ','.");
+  EXPECT_EQ(errorOf("{1:2}"), "Expected a \"STRING\" or a '}', not '1'");
+  EXPECT_EQ(errorOf(R"({"a" 1})"), "Expected ':'.");
+  EXPECT_EQ(errorOf("[1:2]"), "Expected a comma or a ']', not ':'");
+  EXPECT_EQ(errorOf("[:]"), "Expected a value or a ']', not ':'");
+  EXPECT_EQ(errorOf("[1,:]"), "Expected a value, not ':'");
+  EXPECT_EQ(errorOf(R"({"a":]})"), "Expected a value or a '}', not ']'");
+  EXPECT_EQ(errorOf(R"({"a":1,"b":})"), "Expected a value, not '}'");
+  EXPECT_EQ(errorOf(R"({"a":1 "b":2})"), "Unexpected string.");
+  EXPECT_EQ(errorOf(R"({"a":1:})"), "Expected a comma or a '}', not ':'");
+  EXPECT_EQ(errorOf(R"({"a":1,])"), "Expected a \"STRING\", not ']'");
+  EXPECT_EQ(errorOf("[}"), "Expected a value or a ']', not '}'");
+  EXPECT_EQ(errorOf("[1}"), "Expected a comma or a ']', not '}'");
+}
+
+TEST(JSONDecoder, Words) {
+  auto a = decode("[true,false,null]").value.arrayValue();
+  ASSERT_TRUE(a);
+  EXPECT_TRUE(a->objectAtIndex(0).boolValue());
+  EXPECT_TRUE(a->objectAtIndex(1).isBool());
+  EXPECT_TRUE(a->objectAtIndex(2).isNull());
+  EXPECT_EQ(errorOf("[tru]"), kUnexpected);
+  EXPECT_EQ(errorOf("[nul]"), kUnexpected);
+  EXPECT_EQ(errorOf("[True]"), kUnexpected);
+  EXPECT_EQ(errorOf("[true"), kUnexpected);
+  EXPECT_EQ(errorOf("[true "), kUnexpected);
+}
+
+TEST(JSONDecoder, ErrorCarriesDomainIndexAndLine) {
+  Outcome o = decode("[\n1,\n+]");
+  ASSERT_TRUE(o.failed);
+  EXPECT_EQ(o.error.domain, "JBErrorDomain");
+  EXPECT_EQ(o.error.code, -1);
+  EXPECT_EQ(o.message(), kUnexpected);
+  EXPECT_EQ(o.line(), 3u);
+  EXPECT_EQ(o.index(), 5u);
+
+  // CR LF is one line break; a lone CR is one too.
+  o = decode("[1,\r\n2,\r3,\r\n\r\n#]");
+  EXPECT_EQ(o.line(), 5u);
+  EXPECT_EQ(o.index(), 14u);
+
+  // Errors inside a string are reported at its opening quotation mark.
+  o = decode("[1,\n \"ab\\x\"]");
+  EXPECT_EQ(o.message(), "Invalid escape sequence found in \"\" string.");
+  EXPECT_EQ(o.index(), 5u);
+  EXPECT_EQ(o.line(), 2u);
+
+  // A number that cannot be represented is reported after it.
+  o = decode("[18446744073709551616]");
+  EXPECT_EQ(o.index(), 21u);
+}
+
+TEST(JSONDecoder, ErrorOutParameterUntouchedOnSuccess) {
+  platform::Error e{"keep", 7, "as it was", nullptr, nullptr};
+  Value v = json::objectFromJSONString("[1]", 0, &e);
+  EXPECT_FALSE(v.isNull());
+  EXPECT_EQ(e.domain, "keep");
+  EXPECT_TRUE(json::objectFromJSONString("[").isNull());  // no error asked for
+}
+
+TEST(JSONDecoder, TrailingText) {
+  EXPECT_EQ(errorOf("[1]x"),
+            "A valid JSON object was parsed but there were additional non-white-space characters remaining.");
+  EXPECT_EQ(errorOf("[1] [2]"),
+            "A valid JSON object was parsed but there were additional non-white-space characters remaining.");
+  Outcome o = decode("[1]x", JBParseOptionAllowTrailingText);
+  ASSERT_FALSE(o.failed);
+  EXPECT_EQ(o.value.arrayValue()->count(), 1u);
+  EXPECT_FALSE(decode("[1] \r\n\t").failed);
+  // Form feed and vertical tab are not white space.
+  EXPECT_TRUE(decode("[1]\f").failed);
+  EXPECT_TRUE(decode("[\v1]").failed);
+}
+
+TEST(JSONDecoder, Comments) {
+  const char* text = "[1 /* one */, 2 // two\n]";
+  EXPECT_TRUE(decode(text).failed);
+  Outcome o = decode(text, JBParseOptionAllowComments);
+  ASSERT_FALSE(o.failed) << o.message();
+  EXPECT_EQ(o.value.arrayValue()->count(), 2u);
+
+  EXPECT_FALSE(decode("[1/*/,2]", JBParseOptionAllowComments).failed);
+  EXPECT_TRUE(decode("[1/*/,2]").failed);
+  EXPECT_FALSE(decode("[1] /* never closed", JBParseOptionAllowComments).failed);
+  EXPECT_TRUE(decode("[1] /* never closed").failed);
+  EXPECT_FALSE(decode("[1] // to the end", JBParseOptionAllowComments).failed);
+
+  // Line breaks inside comments count.
+  o = decode("[/* a\n b */ 1, // c\n #]", JBParseOptionAllowComments);
+  EXPECT_EQ(o.line(), 3u);
+  EXPECT_EQ(o.message(), kUnexpected);
+  // A lone slash is not a comment.
+  EXPECT_EQ(errorOf("[1 / 2]", JBParseOptionAllowComments), kUnexpected);
+}
+
+TEST(JSONDecoder, UnicodeLineBreaks) {
+  const std::string ls = "[1,\xE2\x80\xA8 2,\xC2\x85 3,\xE2\x80\xA9#]";
+  EXPECT_EQ(errorOf(ls), kUnexpected);
+  Outcome o = decode(ls, JBParseOptionUnicodeLineBreaks);
+  EXPECT_EQ(o.message(), kUnexpected);
+  EXPECT_EQ(o.line(), 4u);
+  EXPECT_FALSE(decode("[1,\xE2\x80\xA8 2]", JBParseOptionUnicodeLineBreaks).failed);
+  // They end a line comment too.
+  EXPECT_FALSE(
+      decode("[1, // c\xE2\x80\xA9 2]", JBParseOptionUnicodeLineBreaks | JBParseOptionAllowComments).failed);
+}
+
+TEST(JSONDecoder, InvalidOptionsRaise) {
+  EXPECT_THROW(JSONDecoder::decoderWithParseOptions(16), platform::InvalidArgumentException);
+  EXPECT_THROW(json::objectFromJSONString("[]", 16), platform::InvalidArgumentException);
+  try {
+    JSONDecoder d(99);
+    FAIL();
+  } catch (const platform::InvalidArgumentException& e) {
+    EXPECT_EQ(e.reason(), "Invalid parse options.");
+  }
+  JSONDecoder d(JBParseOptionValidFlags);
+  EXPECT_THROW(d.objectWithUTF8String(nullptr, 3), platform::InvalidArgumentException);
+  platform::Error e;
+  EXPECT_TRUE(d.objectWithUTF8String(nullptr, 0, &e).isNull());
+  EXPECT_EQ(e.localizedDescription, kEnd);
+}
+
+TEST(JSONDecoder, Numbers) {
+  Value v = element("[0]");
+  EXPECT_EQ(v.kind(), Value::Kind::Int);
+  EXPECT_EQ(element("[-12]").intValue(), -12);
+  EXPECT_EQ(element("[9223372036854775807]").kind(), Value::Kind::Int);
+  v = element("[9223372036854775808]");
+  EXPECT_EQ(v.kind(), Value::Kind::UInt);
+  EXPECT_EQ(v.uintValue(), 9223372036854775808ull);
+  v = element("[18446744073709551615]");
+  EXPECT_EQ(v.kind(), Value::Kind::UInt);
+  EXPECT_EQ(v.uintValue(), UINT64_MAX);
+  v = element("[-9223372036854775808]");
+  EXPECT_EQ(v.kind(), Value::Kind::Int);
+  EXPECT_EQ(v.intValue(), INT64_MIN);
+
+  v = element("[-0]");
+  EXPECT_EQ(v.kind(), Value::Kind::Double);
+  EXPECT_TRUE(std::signbit(v.doubleValue()));
+  v = element("[1.5]");
+  EXPECT_EQ(v.kind(), Value::Kind::Double);
+  EXPECT_EQ(v.doubleValue(), 1.5);
+  EXPECT_EQ(element("[1E2]").doubleValue(), 100.0);
+  EXPECT_EQ(element("[1e+2]").doubleValue(), 100.0);
+  EXPECT_EQ(element("[-2.5e-3]").doubleValue(), -0.0025);
+  EXPECT_EQ(element("[1.0]").kind(), Value::Kind::Double);
+  EXPECT_EQ(element("[0e-999]").doubleValue(), 0.0);
+  // The smallest subnormal and the largest finite double.
+  EXPECT_EQ(element("[5e-324]").doubleValue(), 4.9406564584124654e-324);
+  EXPECT_EQ(element("[1.7976931348623157e308]").doubleValue(), 1.7976931348623157e308);
+  EXPECT_EQ(element("[0.1]").doubleValue(), 0.1);
+
+  EXPECT_EQ(errorOf("[01]"), "Unexpected value.");
+  EXPECT_EQ(errorOf("[-00]"), "Unexpected value.");
+  EXPECT_EQ(errorOf("[-]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[1.]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[.5]"), kUnexpected);
+  EXPECT_EQ(errorOf("[1e]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[1e+]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[+1]"), kUnexpected);
+  EXPECT_EQ(errorOf("[-a]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[1"), "Invalid number.");
+  EXPECT_EQ(errorOf("[18446744073709551616]"),
+            "The value '18446744073709551616' exceeded the maximum value that could be represented: "
+            "18446744073709551615.");
+  EXPECT_EQ(errorOf("[-9223372036854775809]"),
+            "The value '-9223372036854775809' exceeded the minimum value that could be represented: "
+            "-9223372036854775808.");
+  EXPECT_EQ(errorOf("[1e999]"), "The value '1e999' could not be represented as a 'double' due to overflow.");
+  EXPECT_EQ(errorOf("[-123.4e400]"),
+            "The value '-123.4e400' could not be represented as a 'double' due to overflow.");
+  EXPECT_EQ(errorOf("[1e-999]"),
+            "The value '1e-999' could not be represented as a 'double' due to underflow.");
+  EXPECT_EQ(errorOf("[0.00001e-320]"),
+            "The value '0.00001e-320' could not be represented as a 'double' due to underflow.");
+}
+
+TEST(JSONDecoder, NumbersIgnoreTheProcessLocale) {
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  std::string saved = previous ? previous : "C";
+  // A locale with a decimal comma, when the machine has one.
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+    EXPECT_EQ(element("[2.5]").doubleValue(), 2.5);
+  }
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_EQ(element("[2.5]").doubleValue(), 2.5);
+}
+
+TEST(JSONDecoder, StringEscapes) {
+  EXPECT_EQ(stringElement(R"(["a\"b\\c\/d\b\f\n\r\t"])"), "a\"b\\c/d\b\f\n\r\t");
+  EXPECT_EQ(stringElement(R"(["\u00e9"])"), "\xC3\xA9");
+  EXPECT_EQ(stringElement(R"(["\u00E9x\u0041"])"), "\xC3\xA9xA");
+  EXPECT_EQ(stringElement(R"(["\u4e2d\u6587"])"), "中文");
+  EXPECT_EQ(stringElement(R"(["\uD83D\uDE00"])"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(stringElement(R"(["\u0001"])"), std::string("\x01"));
+  EXPECT_EQ(stringElement(R"(["plain then \n escape, then é"])"), "plain then \n escape, then é");
+
+  EXPECT_EQ(
+      errorOf(R"(["\uD83D"])"),
+      "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+  EXPECT_EQ(
+      errorOf(R"(["\uD83Dx"])"),
+      "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+  EXPECT_EQ(
+      errorOf(R"(["\uD83D\n"])"),
+      "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape sequence.");
+  EXPECT_EQ(errorOf(R"(["\uDE00"])"), "Illegal \\u Unicode escape sequence.");
+  EXPECT_EQ(errorOf(R"(["\uD83D\u0041"])"), "Illegal \\u Unicode escape sequence.");
+  EXPECT_EQ(errorOf(R"(["\u0000"])"), "Illegal \\u Unicode escape sequence.");
+  EXPECT_EQ(errorOf(R"(["\uFFFE"])"), "Illegal \\u Unicode escape sequence.");
+  EXPECT_EQ(errorOf(R"(["\uFDD0"])"), "Illegal \\u Unicode escape sequence.");
+  EXPECT_EQ(errorOf(R"(["\uD83F\uDFFF"])"), "Illegal \\u Unicode escape sequence.");  // U+1FFFF
+  EXPECT_EQ(errorOf(R"(["\x"])"), "Invalid escape sequence found in \"\" string.");
+  EXPECT_EQ(errorOf(R"(["\u12G4"])"),
+            "Unexpected character found in \\u Unicode escape sequence.  Found 'G', expected [0-9a-fA-F].");
+  EXPECT_EQ(errorOf("[\"\\u12\xC3\xA9\"]"),
+            "Unexpected character found in \\u Unicode escape sequence.  Found '\xEF\xBF\xBD', expected "
+            "[0-9a-fA-F].");
+  EXPECT_EQ(errorOf("[\"a\tb\"]"), "Invalid character < 0x20 found in string: 0x09.");
+  EXPECT_EQ(errorOf("[\"a\\n\x1f\"]"), "Invalid character < 0x20 found in string: 0x1f.");
+  EXPECT_EQ(errorOf("[\"abc"), "Invalid string.");
+  EXPECT_EQ(errorOf("[\""), "Invalid string.");
+  EXPECT_EQ(errorOf("[\"ab\\"), "Invalid string.");
+  EXPECT_EQ(errorOf("[\"\\u12"), "Invalid string.");
+  EXPECT_EQ(errorOf("[\"\\uD83D\\"), "Invalid string.");
+}
+
+TEST(JSONDecoder, LenientEscapes) {
+  const unsigned L = JBParseOptionLenientUnicode;
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(stringElement(R"(["a\uD83Db"])", L), "a" + fffd + "b");
+  EXPECT_EQ(stringElement(R"(["\uDE00"])", L), fffd);
+  EXPECT_EQ(stringElement(R"(["\u0000"])", L), fffd);
+  // A rejected pair is one replacement character.
+  EXPECT_EQ(stringElement(R"(["\uD83D\u0041z"])", L), fffd + "z");
+  // After a missing "u" the backslash and what follows are read again.
+  EXPECT_EQ(stringElement(R"(["\uD83D\n"])", L), fffd + "\n");
+  EXPECT_EQ(stringElement(R"(["\uD83D\"x"])", L), fffd + "\"x");
+  // Bad hex digits stay errors.
+  EXPECT_EQ(errorOf(R"(["\uZZZZ"])", L),
+            "Unexpected character found in \\u Unicode escape sequence.  Found 'Z', expected [0-9a-fA-F].");
+}
+
+TEST(JSONDecoder, RawUTF8) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(stringElement("[\"中文 é 😀\"]"), "中文 é 😀");
+  EXPECT_EQ(stringElement("[\"\xF4\x8F\xBF\xBD\"]"), "\xF4\x8F\xBF\xBD");  // U+10FFFD
+  struct Case {
+    std::string bytes;
+    std::string lenient;
+  };
+  const Case illegal[] = {
+      {"\xC0\x80", fffd},          // overlong NUL
+      {"\xC1\xBF", fffd},          // overlong
+      {"\xE0\x80\x80", fffd},      // overlong, three bytes
+      {"\xF0\x80\x80\x80", fffd},  // overlong, four bytes
+      {"\xED\xA0\x80", fffd},      // a surrogate
+      {"\xED\xBF\xBF", fffd},      // a surrogate
+      {"\xEF\xBF\xBE", fffd},      // U+FFFE
+      {"\xEF\xBF\xBF", fffd},      // U+FFFF
+      {"\xEF\xB7\x90", fffd},      // U+FDD0
+      {"\xF0\x9F\xBF\xBE", fffd},  // U+1FFFE
+      {"\xF4\x90\x80\x80", fffd},  // above U+10FFFF
+      {"\xF5\x80\x80\x80", fffd},  // invalid lead
+      {"\xFF", fffd},              // invalid lead
+      {"\x80", fffd},              // lone continuation byte
+      {"\x80\x80", fffd + fffd},   // each lone continuation byte on its own
+      {"\xC3(", fffd + "("},       // missing continuation byte
+      {"\xE4\xB8"
+       "a",
+       fffd + "a"},  // cut short before an ASCII byte
+      {"a\xC3\xA9\xFF"
+       "b",
+       "a\xC3\xA9" + fffd + "b"},
+  };
+  for (const Case& c : illegal) {
+    const std::string text = "[\"" + c.bytes + "\"]";
+    EXPECT_EQ(errorOf(text), "Illegal UTF8 sequence found in \"\" string.") << text;
+    EXPECT_EQ(stringElement(text, JBParseOptionLenientUnicode), c.lenient) << text;
+  }
+  // Cut off by the end of the input: an error even when lenient.
+  for (const char* text : {"[\"\xE4\xB8", "[\"\xF0\x9F\x98", "[\"\xC3"}) {
+    EXPECT_EQ(errorOf(text), "End of buffer reached while parsing UTF8 in \"\" string.") << text;
+    EXPECT_EQ(errorOf(text, JBParseOptionLenientUnicode),
+              "End of buffer reached while parsing UTF8 in \"\" string.");
+  }
+  // Outside strings, non-ASCII bytes are just unexpected.
+  EXPECT_EQ(errorOf("[\xC3\xA9]"), kUnexpected);
+}
+
+TEST(JSONDecoder, StringAndDataEntryPointsReadTheSameBytes) {
+  platform::Error e;
+  EXPECT_TRUE(json::objectFromJSONString("[\"\xFF\"]", 0, &e).isNull());
+  EXPECT_EQ(e.localizedDescription, "Illegal UTF8 sequence found in \"\" string.");
+  Value v = json::objectFromJSONString("[\"\xFF\"]", JBParseOptionLenientUnicode);
+  ASSERT_TRUE(v.arrayValue());
+  EXPECT_EQ(v.arrayValue()->objectAtIndex(0).stringValue(), "\xEF\xBF\xBD");
+  v = json::mutableObjectFromJSONData(platform::dataFromString("{\"k\":[]}"));
+  EXPECT_NO_THROW(std::dynamic_pointer_cast<JBDictionary>(v.dictionaryValue())->setObject(Value(1), "n"));
+}
+
+TEST(JSONDecoder, LongAndShortStringsAlike) {
+  // Strings on both sides of the cache's length limit, plain and escaped, as values and keys.
+  for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 64u, 1000u}) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + i % 26);
+    EXPECT_EQ(stringElement("[\"" + s + "\"]"), s);
+    EXPECT_EQ(stringElement("[\"" + s + "\\n\"]"), s + "\n");
+    EXPECT_EQ(stringElement("[\"\\t" + s + "é\"]"), "\t" + s + "é");
+    auto d = decode("{\"" + s + "\":1,\"" + s + "x\":2}").value.dictionaryValue();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->valueForKey(s).intValue(), 1);
+    EXPECT_EQ(d->valueForKey(s + "x").intValue(), 2);
+  }
+}
+
+TEST(JSONDecoder, DuplicateKeysKeepTheLastValue) {
+  auto d = decode(R"({"a":1,"b":2,"a":3})").value.dictionaryValue();
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->count(), 2u);
+  EXPECT_EQ(d->valueForKey("a").intValue(), 3);
+  EXPECT_EQ(d->valueForKey("b").intValue(), 2);
+  EXPECT_EQ(d->allKeys().size(), 2u);
+
+  // Many repeats of many keys, in a table that is completely full.
+  std::string text = "{";
+  for (int round = 0; round < 5; ++round)
+    for (int k = 0; k < 30; ++k)
+      text += "\"k" + std::to_string(k) + "\":" + std::to_string(round * 100 + k) + ",";
+  text.back() = '}';
+  d = decode(text).value.dictionaryValue();
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->count(), 30u);
+  for (int k = 0; k < 30; ++k) EXPECT_EQ(d->valueForKey("k" + std::to_string(k)).intValue(), 400 + k);
+}
+
+TEST(JSONDecoder, EmptyKeysAndValues) {
+  auto d = decode(R"({"":"","e":[]})").value.dictionaryValue();
+  ASSERT_TRUE(d);
+  ASSERT_TRUE(d->objectForKey(""));
+  EXPECT_TRUE(d->objectForKey("")->isString());
+  EXPECT_EQ(d->objectForKey("")->stringValue(), "");
+}
+
+TEST(JSONDecoder, NestingLimit) {
+  const std::size_t limit = JBMaximumNestingDepth;
+  std::string deep = std::string(limit, '[') + std::string(limit, ']');
+  EXPECT_FALSE(decode(deep).failed);
+  std::string tooDeep = std::string(limit + 1, '[') + std::string(limit + 1, ']');
+  Outcome o = decode(tooDeep);
+  ASSERT_TRUE(o.failed);
+  EXPECT_EQ(o.message(), "Arrays and dictionaries are nested deeper than 512 levels.");
+  EXPECT_EQ(o.index(), limit + 1);
+
+  std::string mixed;
+  for (std::size_t i = 0; i <= limit; ++i) mixed += "{\"a\":[";
+  EXPECT_EQ(errorOf(mixed), "Arrays and dictionaries are nested deeper than 512 levels.");
+  // Far deeper input ends in the same error, without exhausting the stack.
+  EXPECT_EQ(errorOf(std::string(1'000'000, '[')),
+            "Arrays and dictionaries are nested deeper than 512 levels.");
+}
+
+TEST(JSONDecoder, MutableResults) {
+  platform::Error e;
+  Value v = json::mutableObjectFromJSONString(R"({"a":[1]})", 0, &e);
+  auto d = std::dynamic_pointer_cast<JBDictionary>(v.dictionaryValue());
+  ASSERT_TRUE(d);
+  d->setObject(Value(2), "b");
+  auto a = std::dynamic_pointer_cast<JBArray>(d->valueForKey("a").arrayValue());
+  ASSERT_TRUE(a);
+  a->addObject(Value("x"));
+  EXPECT_EQ(a->count(), 2u);
+
+  auto immutable = std::dynamic_pointer_cast<JBArray>(
+      json::objectFromJSONData(platform::dataFromString("[1]")).arrayValue());
+  ASSERT_TRUE(immutable);
+  EXPECT_THROW(immutable->addObject(Value(1)), platform::InternalInconsistencyException);
+
+  JSONDecoder decoder;
+  auto m = decoder.mutableObjectWithData(platform::dataFromString("[[]]")).arrayValue();
+  EXPECT_NO_THROW(std::dynamic_pointer_cast<JBArray>(m->objectAtIndex(0).arrayValue())->addObject(Value(1)));
+}
+
+TEST(JSONDecoder, DecoderIsReusable) {
+  JSONDecoder decoder;
+  platform::Error e;
+  EXPECT_TRUE(decoder.objectWithUTF8String("[1,", 3, &e).isNull());
+  EXPECT_EQ(e.localizedDescription, kEnd);
+  // A failed parse leaves nothing behind for the next one.
+  const std::string text = R"({"a":[1,2,{"b":"c"}]})";
+  Value v = decoder.parseUTF8String(text.data(), text.size());
+  ASSERT_TRUE(v.dictionaryValue());
+  EXPECT_EQ(v.dictionaryValue()->valueForKey("a").arrayValue()->count(), 3u);
+  platform::Error second;
+  EXPECT_TRUE(decoder.parseJSONData(platform::dataFromString("[\"\\q\"]"), &second).isNull());
+  EXPECT_EQ(second.localizedDescription, "Invalid escape sequence found in \"\" string.");
+  EXPECT_EQ(second.userInfo->valueForKey(JBLineNumberKey).uintValue(), 1u);
+}
+
+}  // namespace
+}  // namespace kavro
