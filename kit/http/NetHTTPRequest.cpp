@@ -860,6 +860,7 @@ std::vector<NetHTTPRequest::ConnectionInfo> NetHTTPRequest::persistentConnection
 }
 
 void NetHTTPRequest::resetForTesting() {
+  unsubscribeFromNetworkReachabilityNotifications();
   std::vector<std::shared_ptr<NetConnectionEntry>> pool;
   {
     std::lock_guard guard(shared().connectionsLock);
@@ -900,7 +901,6 @@ void NetHTTPRequest::resetForTesting() {
   shared().defaultTimeOutSeconds = 10.0;
   shared().defaultCache.reset();
   shared().dialogPresenter = nullptr;
-  shared().reachabilityStatus = nullptr;
 }
 
 }  // namespace kavro

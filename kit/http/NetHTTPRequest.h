@@ -387,11 +387,12 @@ class NetHTTPRequest : public Operation {
   static constexpr unsigned long WWANBandwidthLimit = 14800;
   static void setShouldThrottleBandwidthForWWAN(bool throttle);
   static void throttleBandwidthForWWANUsingLimit(unsigned long limit);
+  // The internet connection's reachability says mobile data.
   static bool isNetworkReachableViaWWAN();
   static void reachabilityChanged();
-  // What reachability says of the internet connection (0 none, 1 Wi-Fi, 2 mobile data); the
-  // application wires it to its reachability object. None set: 0.
-  static void setInternetReachabilityStatusProvider(std::function<int()> provider);
+  // Watching the internet connection (main thread): started by mobile-data throttling.
+  static void registerForNetworkReachabilityNotifications();
+  static void unsubscribeFromNetworkReachabilityNotifications();
 
   // The network activity indicator, counted over scheduled streams.
   static bool isNetworkInUse();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kit/http/NetHTTPRequest.h"
+#include "kit/http/Reachability.h"
 #include "platform/net/HTTPReadStream.h"
 
 namespace kavro {
@@ -65,7 +66,6 @@ struct SharedState {
   std::optional<double> throttleWakeUpTime;
   bool isBandwidthThrottled = false;
   bool shouldThrottleBandwidthForWWANOnly = false;
-  std::uint64_t reachabilityObserver = 0;
 
   std::recursive_mutex sessionCookiesLock;
   std::vector<platform::HTTPCookie> sessionCookies;
@@ -81,7 +81,9 @@ struct SharedState {
   std::shared_ptr<NetCacheDelegate> defaultCache;
   std::optional<std::string> defaultUserAgent;
   NetHTTPRequest::AuthenticationDialogPresenter dialogPresenter;
-  std::function<int()> reachabilityStatus;
+  // Watched while mobile-data-only throttling is on.
+  std::shared_ptr<Reachability> internetReachability;
+  std::uint64_t reachabilityObserver = 0;
   std::shared_ptr<OperationQueue> sharedQueue;
 };
 

@@ -3,6 +3,7 @@
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
+#include "kit/http/Reachability.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/NotificationCenter.h"
 
@@ -11,8 +12,6 @@ namespace kavro {
 using netdetail::shared;
 
 namespace {
-
-constexpr std::string_view ReachabilityChangedNotification = "kNetworkReachabilityChangedNotification";
 
 double dateNow() { return platform::Date::now().timeIntervalSince1970(); }
 
@@ -143,57 +142,55 @@ void NetHTTPRequest::setShouldThrottleBandwidthForWWAN(bool throttle) {
     throttleBandwidthForWWANUsingLimit(WWANBandwidthLimit);
     return;
   }
-  std::uint64_t observer;
-  {
-    std::lock_guard guard(shared().bandwidthLock);
-    observer = shared().reachabilityObserver;
-    shared().reachabilityObserver = 0;
-    shared().maxBandwidthPerSecond = 0;
-    shared().isBandwidthThrottled = false;
-    shared().shouldThrottleBandwidthForWWANOnly = false;
-  }
-  if (observer) platform::NotificationCenter::defaultCenter().removeObserver(observer);
+  unsubscribeFromNetworkReachabilityNotifications();
+  std::lock_guard guard(shared().bandwidthLock);
+  shared().maxBandwidthPerSecond = 0;
+  shared().isBandwidthThrottled = false;
+  shared().shouldThrottleBandwidthForWWANOnly = false;
 }
 
 void NetHTTPRequest::throttleBandwidthForWWANUsingLimit(unsigned long limit) {
-  bool observe;
   {
     std::lock_guard guard(shared().bandwidthLock);
     shared().shouldThrottleBandwidthForWWANOnly = true;
     shared().maxBandwidthPerSecond = limit;
-    observe = shared().reachabilityObserver == 0;
   }
-  if (observe) {
-    auto token = platform::NotificationCenter::defaultCenter().addObserver(
-        ReachabilityChangedNotification, nullptr,
-        [](const platform::Notification&) { reachabilityChanged(); });
-    std::lock_guard guard(shared().bandwidthLock);
-    if (shared().reachabilityObserver == 0)
-      shared().reachabilityObserver = token;
-    else
-      platform::NotificationCenter::defaultCenter().removeObserver(token);
-  }
+  registerForNetworkReachabilityNotifications();
   reachabilityChanged();
 }
 
-bool NetHTTPRequest::isNetworkReachableViaWWAN() {
-  std::function<int()> provider;
+void NetHTTPRequest::registerForNetworkReachabilityNotifications() {
+  std::lock_guard guard(shared().defaultsLock);
+  if (shared().reachabilityObserver) return;
+  shared().internetReachability = Reachability::reachabilityForInternetConnection();
+  if (shared().internetReachability) shared().internetReachability->startNotifier(platform::RunLoop::main());
+  shared().reachabilityObserver = platform::NotificationCenter::defaultCenter().addObserver(
+      kNetworkReachabilityChangedNotification, nullptr,
+      [](const platform::Notification&) { reachabilityChanged(); });
+}
+
+void NetHTTPRequest::unsubscribeFromNetworkReachabilityNotifications() {
+  std::uint64_t observer;
+  std::shared_ptr<Reachability> reachability;
   {
     std::lock_guard guard(shared().defaultsLock);
-    provider = shared().reachabilityStatus;
+    observer = shared().reachabilityObserver;
+    shared().reachabilityObserver = 0;
+    reachability = std::move(shared().internetReachability);
   }
-  return provider && provider() == 2;
+  if (observer) platform::NotificationCenter::defaultCenter().removeObserver(observer);
+  if (reachability) reachability->stopNotifier();
+}
+
+bool NetHTTPRequest::isNetworkReachableViaWWAN() {
+  auto reachability = Reachability::reachabilityForInternetConnection();
+  return reachability && reachability->currentReachabilityStatus() == NetworkStatusViaWWAN;
 }
 
 void NetHTTPRequest::reachabilityChanged() {
   bool wwan = isNetworkReachableViaWWAN();
   std::lock_guard guard(shared().bandwidthLock);
   shared().isBandwidthThrottled = wwan;
-}
-
-void NetHTTPRequest::setInternetReachabilityStatusProvider(std::function<int()> provider) {
-  std::lock_guard guard(shared().defaultsLock);
-  shared().reachabilityStatus = std::move(provider);
 }
 
 // --- activity indicator ---

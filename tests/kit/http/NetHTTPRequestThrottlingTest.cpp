@@ -2,6 +2,7 @@
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetInputStream.h"
+#include "kit/http/ReachabilityFlagsProvider.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/NotificationCenter.h"
 
@@ -73,16 +74,32 @@ TEST_F(NetHTTPRequestThrottlingTest, UploadStreamsCountWhatTheyHandOut) {
   EXPECT_EQ(NetHTTPRequest::maxUploadReadLength(), 10u);
 }
 
+namespace {
+
+struct FixedFlags : kavro::ReachabilityFlagsProvider {
+  kavro::ReachabilityFlags flags = kavro::ReachabilityFlagReachable;
+  std::optional<kavro::ReachabilityFlags> flagsForTarget(const kavro::ReachabilityTarget&) override {
+    return flags;
+  }
+  std::unique_ptr<kavro::ReachabilityChangeSource> watchChanges(platform::RunLoop&,
+                                                                std::function<void()>) override {
+    return nullptr;
+  }
+};
+
+}  // namespace
+
 TEST_F(NetHTTPRequestThrottlingTest, MobileDataOnly) {
-  int status = 1;
-  NetHTTPRequest::setInternetReachabilityStatusProvider([&] { return status; });
+  auto provider = std::make_shared<FixedFlags>();
+  kavro::ReachabilityFlagsProvider::setShared(provider);
   NetHTTPRequest::setShouldThrottleBandwidthForWWAN(true);
   EXPECT_EQ(NetHTTPRequest::maxBandwidthPerSecond(), NetHTTPRequest::WWANBandwidthLimit);
   EXPECT_FALSE(NetHTTPRequest::isBandwidthThrottled());
-  status = 2;
+  provider->flags = kavro::ReachabilityFlagReachable | kavro::ReachabilityFlagIsWWAN;
   platform::NotificationCenter::defaultCenter().post("kNetworkReachabilityChangedNotification");
   EXPECT_TRUE(NetHTTPRequest::isBandwidthThrottled());
   NetHTTPRequest::setShouldThrottleBandwidthForWWAN(false);
   EXPECT_FALSE(NetHTTPRequest::isBandwidthThrottled());
   EXPECT_EQ(NetHTTPRequest::maxBandwidthPerSecond(), 0u);
+  kavro::ReachabilityFlagsProvider::setShared(nullptr);
 }
