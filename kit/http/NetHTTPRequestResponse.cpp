@@ -10,6 +10,7 @@
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "kit/http/NetInputStream.h"
 #include "platform/foundation/Date.h"
+#include "platform/net/NetError.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
 #include "platform/net/HTTPReadStream.h"
@@ -23,11 +24,9 @@ using platform::HTTPReadStream;
 
 namespace {
 
-// platform/net/NetError.h's names (that header cannot share a unit with FileManager.h: both
-// declare POSIXErrorDomain).
-constexpr std::string_view URLErrorDomain = "NSURLErrorDomain";
-constexpr std::string_view OSStatusErrorDomain = "NSOSStatusErrorDomain";
-constexpr std::int64_t URLErrorNetworkConnectionLost = -1005;
+using platform::OSStatusErrorDomain;
+using platform::URLErrorDomain;
+using platform::URLErrorNetworkConnectionLost;
 
 bool isSSLStatus(const Error& e) {
   return e.domain == OSStatusErrorDomain && e.code >= -9818 && e.code <= -9800;
