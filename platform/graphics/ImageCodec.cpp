@@ -94,6 +94,10 @@ bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t si
     jpeg_destroy_decompress(&s.cinfo);
     return false;
   }
+  // A progressive picture keeps all its coefficients (2 bytes each) while it is read; nothing a
+  // picture within the limits needs is refused by this bound.
+  s.cinfo.mem->max_memory_to_use =
+      static_cast<long>(std::min<std::int64_t>(limits.maxPixels, Bitmap::MaxPixelCount) * 12 + (8 << 20));
   s.progress.progress_monitor = jpegProgress;
   s.cinfo.progress = &s.progress;
   jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
