@@ -124,7 +124,7 @@ bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t si
       return false;
     }
     if (cmyk) {
-      // Files written by the common publishing tools (with the Adobe marker) store CMYK inverted.
+      // Files with an APP14 marker (those of the common publishing tools) store CMYK inverted.
       bool inverted = s.cinfo.saw_Adobe_marker;
       std::uint8_t* o = out.row(y);
       for (std::size_t x = 0; x < s.cinfo.output_width; ++x) {
