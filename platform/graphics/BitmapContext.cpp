@@ -18,8 +18,17 @@ void premultipliedColor(const Color& color, double alpha, float out[4]) {
   out[3] = static_cast<float>(a * 255);
 }
 
-// The pixels whose centres lie in [lo, hi): first and one past the last.
-int firstPixel(double lo) { return static_cast<int>(std::ceil(lo - 0.5)); }
+// Far beyond any bitmap, and still an int.
+constexpr double PixelRange = 1 << 30;
+
+// The pixels whose centres lie in [lo, hi): first and one past the last (clamped far outside any
+// bitmap, so no coordinate overflows an int).
+int firstPixel(double lo) {
+  if (std::isnan(lo)) return 0;
+  return static_cast<int>(std::clamp(std::ceil(lo - 0.5), -PixelRange, PixelRange));
+}
+
+int clampToInt(double v) { return static_cast<int>(std::clamp(v, -PixelRange, PixelRange)); }
 
 bool inRect(const Rect& r, Point p) { return r.containsPoint(p); }
 
@@ -79,6 +88,10 @@ void BitmapContext::concatCTM(const AffineTransform& t) { state_.ctm = t.concat(
 
 void BitmapContext::clipToRect(const Rect& rect) {
   Rect d = state_.ctm.apply(rect.standardized());
+  if (!std::isfinite(d.x()) || !std::isfinite(d.y()) || !std::isfinite(d.width()) || !std::isfinite(d.height())) {
+    state_.clipX1 = state_.clipX0;  // nothing sensible to draw into
+    return;
+  }
   state_.clipX0 = std::max(state_.clipX0, firstPixel(d.minX()));
   state_.clipY0 = std::max(state_.clipY0, firstPixel(d.minY()));
   state_.clipX1 = std::min(state_.clipX1, firstPixel(d.maxX()));
@@ -97,10 +110,10 @@ void BitmapContext::forEachPixel(const Rect& userBounds, Visit visit) {
   if (!std::isfinite(d.minX()) || !std::isfinite(d.minY()) || !std::isfinite(d.maxX()) || !std::isfinite(d.maxY()))
     return;
   // One pixel of slack around the box: the inside test in user space decides.
-  int x0 = std::max(state_.clipX0, static_cast<int>(std::max(-1.0, std::floor(d.minX()) - 1)));
-  int y0 = std::max(state_.clipY0, static_cast<int>(std::max(-1.0, std::floor(d.minY()) - 1)));
-  int x1 = std::min(state_.clipX1, static_cast<int>(std::min<double>(bitmap_.width(), std::ceil(d.maxX()) + 1)));
-  int y1 = std::min(state_.clipY1, static_cast<int>(std::min<double>(bitmap_.height(), std::ceil(d.maxY()) + 1)));
+  int x0 = std::max(state_.clipX0, clampToInt(std::floor(d.minX()) - 1));
+  int y0 = std::max(state_.clipY0, clampToInt(std::floor(d.minY()) - 1));
+  int x1 = std::min(state_.clipX1, clampToInt(std::ceil(d.maxX()) + 1));
+  int y1 = std::min(state_.clipY1, clampToInt(std::ceil(d.maxY()) + 1));
   AffineTransform inverse = state_.ctm.inverted();
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) visit(x, y, inverse.apply(Point{x + 0.5, y + 0.5}));

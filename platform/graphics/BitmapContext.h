@@ -52,6 +52,10 @@ class BitmapContext {
   void setLineWidth(double width);
   // 0...1, multiplies everything drawn; 1 to start with.
   void setAlpha(double alpha);
+  const Color& fillColor() const { return state_.fill; }
+  const Color& strokeColor() const { return state_.stroke; }
+  double lineWidth() const { return state_.lineWidth; }
+  double alpha() const { return state_.alpha; }
 
   void fillRect(const Rect& rect);
   // Makes the pixels transparent (black in an opaque context), whatever the colour and alpha.

@@ -94,6 +94,10 @@ bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t si
     jpeg_destroy_decompress(&s.cinfo);
     return false;
   }
+  // A progressive picture keeps all its coefficients (2 bytes each) while it is read; nothing a
+  // picture within the limits needs is refused by this bound.
+  s.cinfo.mem->max_memory_to_use =
+      static_cast<long>(std::min<std::int64_t>(limits.maxPixels, Bitmap::MaxPixelCount) * 12 + (8 << 20));
   s.progress.progress_monitor = jpegProgress;
   s.cinfo.progress = &s.progress;
   jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
@@ -120,7 +124,7 @@ bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t si
       return false;
     }
     if (cmyk) {
-      // Files written by the common publishing tools (with the Adobe marker) store CMYK inverted.
+      // Files with an APP14 marker (those of the common publishing tools) store CMYK inverted.
       bool inverted = s.cinfo.saw_Adobe_marker;
       std::uint8_t* o = out.row(y);
       for (std::size_t x = 0; x < s.cinfo.output_width; ++x) {

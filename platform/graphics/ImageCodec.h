@@ -13,11 +13,12 @@ enum class ImageFormat { Unknown, PNG, JPEG, GIF };
 
 // Bounds a decoder keeps to, checked against the file's header before any pixel memory is taken,
 // so a small hostile file cannot ask for gigabytes. The defaults are Bitmap's limits; a GIF's
-// frames together may hold at most maxTotalPixels.
+// frames together may hold at most maxTotalPixels. A decoder's own working memory is bounded in
+// proportion to maxPixels.
 struct DecodeLimits {
   int maxDimension = Bitmap::MaxDimension;
   std::int64_t maxPixels = Bitmap::MaxPixelCount;
-  std::int64_t maxTotalPixels = Bitmap::MaxPixelCount * 2;
+  std::int64_t maxTotalPixels = Bitmap::MaxPixelCount;
   int maxFrames = 2000;
 };
 

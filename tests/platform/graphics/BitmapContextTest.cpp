@@ -42,6 +42,14 @@ TEST(BitmapContext, FillsInPointsAtTheContextScale) {
   ASSERT_TRUE(image);
   EXPECT_EQ(image->scale(), 2.0);
   EXPECT_EQ(image->size(), (Size{10, 5}));
+  // Absurd coordinates draw what falls inside and nothing else.
+  c.fillRect(Rect(-1e300, 0, 2e300, 0.5));
+  EXPECT_EQ(at(c, 19, 0), kRed);
+  EXPECT_EQ(at(c, 19, 1), kClear);
+  c.fillRect(Rect(NAN, 0, 1, 1));
+  c.clipToRect(Rect(0, 0, INFINITY, NAN));
+  c.fillRect(Rect(0, 0, 10, 5));
+  EXPECT_EQ(at(c, 0, 9), kClear);
   EXPECT_FALSE(BitmapContext(Size{0, 5}, false, 1).makeImage());
   EXPECT_FALSE(BitmapContext(Size{1e9, 1}, false, 1).isValid());
 }

@@ -70,10 +70,10 @@ TEST(OutsideApplications, OpensOnlyInstalledSchemesAndRecordsEveryTry) {
   OutsideApplications::addInstalledScheme("GeoMap");
   EXPECT_TRUE(OutsideApplications::canOpenURL("geomap://map/marker"));
   EXPECT_TRUE(OutsideApplications::openURL("geomap://map/marker?location=1,2"));
-  EXPECT_FALSE(OutsideApplications::openURL("comgooglemaps://?daddr=1,2"));
+  EXPECT_FALSE(OutsideApplications::openURL("othermaps://?daddr=1,2"));
   EXPECT_EQ(OutsideApplications::openedURLs(),
             (std::vector<OutsideApplications::OpenedURL>{{"geomap://map/marker?location=1,2", true},
-                                                         {"comgooglemaps://?daddr=1,2", false}}));
+                                                         {"othermaps://?daddr=1,2", false}}));
   OutsideApplications::setInstalledSchemes({"iosamap"});
   EXPECT_FALSE(OutsideApplications::canOpenURL("http://example.com"));
   EXPECT_TRUE(OutsideApplications::canOpenURL("iosamap://navi"));
