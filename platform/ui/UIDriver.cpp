@@ -189,21 +189,50 @@ Rect UIDriver::visibleRect(const View& view) {
 
 std::vector<std::shared_ptr<View>> UIDriver::findViews(std::string_view text) {
   Application::layoutWindows();
-  std::vector<std::shared_ptr<View>> exact, partial;
-  std::function<void(const std::shared_ptr<View>&)> walk = [&](const std::shared_ptr<View>& v) {
-    if (v->isHidden() || v->alpha() < 0.01) return;
-    const auto& subs = v->subviews();
-    for (auto it = subs.rbegin(); it != subs.rend(); ++it) walk(*it);
-    std::string shown = v->displayedText();
-    const std::string& label = v->accessibilityLabel();
-    bool isExact = shown == text || label == text;
-    bool isPartial = !isExact && !text.empty() &&
-                     (shown.find(text) != std::string::npos || label.find(text) != std::string::npos);
-    if ((isExact || isPartial) && !visibleRect(*v).isEmpty()) (isExact ? exact : partial).push_back(v);
+  struct Match {
+    std::shared_ptr<View> view;
+    bool exact;
+    std::size_t window;
+    bool reachable;
+    Rect rect;
   };
-  for (auto& w : windowsTopFirst()) walk(w);
-  exact.insert(exact.end(), partial.begin(), partial.end());
-  return exact;
+  std::vector<Match> matches;
+  auto windows = windowsTopFirst();
+  for (std::size_t wi = 0; wi < windows.size(); ++wi) {
+    std::function<void(const std::shared_ptr<View>&)> walk = [&](const std::shared_ptr<View>& v) {
+      if (v->isHidden() || v->alpha() < 0.01) return;
+      for (const auto& sub : v->subviews()) walk(sub);
+      std::string shown = v->displayedText();
+      const std::string& label = v->accessibilityLabel();
+      bool exact = shown == text || label == text;
+      bool partial = !exact && !text.empty() &&
+                     (shown.find(text) != std::string::npos || label.find(text) != std::string::npos);
+      if (!exact && !partial) return;
+      Rect r = visibleRect(*v);
+      if (r.isEmpty()) return;
+      // Reachable: a finger on its centre lands on it (or on what holds it).
+      bool reachable = false;
+      for (std::size_t k = 0; k < windows.size(); ++k) {
+        auto hit = windows[k]->hitTest(windows[k]->convertPointFromView(r.center(), nullptr));
+        if (!hit) continue;
+        reachable = k == wi && (hit == v || hit->isDescendantOfView(v.get()) || v->isDescendantOfView(hit.get()));
+        break;
+      }
+      matches.push_back(Match{v, exact, wi, reachable, r});
+    };
+    walk(windows[wi]);
+  }
+  // Exact before partial, reachable before covered, then the upper window, then reading order.
+  std::stable_sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) {
+    if (a.exact != b.exact) return a.exact;
+    if (a.reachable != b.reachable) return a.reachable;
+    if (a.window != b.window) return a.window < b.window;
+    if (a.rect.minY() != b.rect.minY()) return a.rect.minY() < b.rect.minY();
+    return a.rect.minX() < b.rect.minX();
+  });
+  std::vector<std::shared_ptr<View>> out;
+  for (auto& m : matches) out.push_back(m.view);
+  return out;
 }
 
 std::shared_ptr<View> UIDriver::findView(std::string_view text) {

@@ -25,9 +25,10 @@ class Window;
 // recognizer: a horizontal swipe on a table row shows its delete confirmation; drags, swipes and
 // pinches move or zoom the nearest scroll view that can.
 //
-// Finding: the shown windows top first, each front to back (a view's subviews before the view);
-// only views on screen count (not hidden, not transparent, not clipped away); an exact match of
-// View::displayedText() or the accessibility label wins over a view whose text contains the words.
+// Finding: views on screen (not hidden, not transparent, not clipped away) whose
+// View::displayedText() or accessibility label is the text, then those that contain it; among
+// each, the ones a finger on their centre would reach first, then the upper window, then reading
+// order (top to bottom, left to right; a view before its subviews at the same place).
 // Main thread only.
 class UIDriver {
  public:

@@ -250,7 +250,10 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
     return;
   }
-  if (oldWindow != newWindow) view->willMoveToWindow(newWindow);
+  if (oldWindow != newWindow) {
+    view->resignFirstResponderLeaving(oldWindow);
+    view->willMoveToWindow(newWindow);
+  }
   view->willMoveToSuperview(this);
   if (View* old = view->superview_) {
     old->willRemoveSubview(view.get());
@@ -301,7 +304,11 @@ void View::detachFromSuperview() {
   auto it = std::find_if(subs.begin(), subs.end(), [&](auto& s) { return s.get() == this; });
   std::shared_ptr<View> self = *it;  // alive until the hooks have run
   Window* oldWindow = windowOf(this);
-  if (oldWindow) willMoveToWindow(nullptr);
+  if (oldWindow) {
+    resignFirstResponderLeaving(oldWindow);
+    if (superview_ != sup) return;  // moved elsewhere meanwhile
+    willMoveToWindow(nullptr);
+  }
   willMoveToSuperview(nullptr);
   sup->willRemoveSubview(this);
   subs.erase(std::find(subs.begin(), subs.end(), self));
@@ -312,14 +319,20 @@ void View::detachFromSuperview() {
 
 void View::removeFromSuperview() { detachFromSuperview(); }
 
+void View::resignFirstResponderLeaving(Window* oldWindow) {
+  if (!oldWindow) return;
+  auto fr = oldWindow->firstResponder_.lock();
+  if (!fr || !(fr.get() == this || fr->isDescendantOfView(this))) return;
+  // Ends editing while the input is still in its window, whatever its delegate says.
+  bool saved = forcingResign;
+  forcingResign = true;
+  fr->resignFirstResponder();
+  forcingResign = saved;
+  if (oldWindow->firstResponder_.lock() == fr) oldWindow->firstResponder_.reset();
+}
+
 void View::moveToWindow(Window* oldWindow, Window* newWindow) {
-  if (oldWindow && oldWindow->firstResponder_.lock().get() == this) {
-    bool saved = forcingResign;
-    forcingResign = true;
-    resignFirstResponder();
-    forcingResign = saved;
-    if (oldWindow->firstResponder_.lock().get() == this) oldWindow->firstResponder_.reset();
-  }
+  if (oldWindow && oldWindow->firstResponder_.lock().get() == this) oldWindow->firstResponder_.reset();
   for (auto sub : std::vector<std::shared_ptr<View>>(subviews_)) {
     sub->willMoveToWindow(newWindow);
     sub->moveToWindow(oldWindow, newWindow);

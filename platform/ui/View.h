@@ -229,6 +229,7 @@ class View : public Responder {
   friend class Window;
   void resizeWithOldSuperviewSize(Size oldSize);
   void moveToWindow(Window* oldWindow, Window* newWindow);
+  void resignFirstResponderLeaving(Window* oldWindow);
   void detachFromSuperview();
 
   Rect bounds_;
@@ -261,7 +262,7 @@ class View : public Responder {
   bool autoresizesSubviews_ = true;
   ContentMode contentMode_ = ContentMode::ScaleToFill;
   std::string accessibilityLabel_;
-  bool needsLayout_ = false;
+  bool needsLayout_ = true;  // every view is laid out once before it is first looked at
 };
 
 }  // namespace platform
