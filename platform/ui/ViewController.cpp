@@ -17,26 +17,38 @@ namespace platform {
 
 namespace {
 
+// A transition's end, run by its delayed perform or earlier by finishPendingTransitions. The
+// perform owns it, so a run loop that drops its performs (tests) drops it too.
 struct PendingTransition {
-  std::uint64_t id;
   std::function<void()> fn;
+  bool done = false;
 };
 
-std::vector<PendingTransition>& pendingTransitions() {
-  static std::vector<PendingTransition> pending;
+std::vector<std::weak_ptr<PendingTransition>>& pendingTransitions() {
+  static std::vector<std::weak_ptr<PendingTransition>> pending;
   return pending;
 }
 
 const char kTransitionTarget = 0;
 
-void runPending(std::uint64_t upTo) {
-  // In order, the ones scheduled up to and including upTo; each may schedule more.
+// Runs, in order, the pending ends up to and including last (all of them for null); each may
+// start more.
+void runPending(const PendingTransition* last) {
   while (true) {
     auto& pending = pendingTransitions();
-    if (pending.empty() || pending.front().id > upTo) return;
-    auto fn = std::move(pending.front().fn);
-    pending.erase(pending.begin());
+    pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                 [](auto& w) {
+                                   auto p = w.lock();
+                                   return !p || p->done;
+                                 }),
+                  pending.end());
+    if (pending.empty()) return;
+    auto next = pending.front().lock();
+    bool wasLast = next.get() == last;
+    next->done = true;
+    auto fn = std::move(next->fn);
     fn();
+    if (wasLast) return;
   }
 }
 
@@ -47,16 +59,19 @@ void ViewController::afterTransition(bool animated, std::function<void()> fn) {
     fn();
     return;
   }
-  static std::uint64_t nextId = 1;
-  std::uint64_t id = nextId++;
-  pendingTransitions().push_back({id, std::move(fn)});
-  RunLoop::main().performAfter(TransitionDuration, &kTransitionTarget, [id] { runPending(id); });
+  auto pending = std::make_shared<PendingTransition>();
+  pending->fn = std::move(fn);
+  pendingTransitions().push_back(pending);
+  RunLoop::main().performAfter(TransitionDuration, &kTransitionTarget, [pending] {
+    if (!pending->done) runPending(pending.get());
+  });
 }
 
-void ViewController::finishPendingTransitions() { runPending(UINT64_MAX); }
+void ViewController::finishPendingTransitions() { runPending(nullptr); }
 
 void ViewController::discardPendingTransitions() {
-  auto dropped = std::move(pendingTransitions());
+  for (auto& w : pendingTransitions())
+    if (auto p = w.lock()) p->done = true;
   pendingTransitions().clear();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/View.h"
@@ -136,6 +137,39 @@ TEST_F(ControllerTest, TabBarHidesForScreensThatAskWhenPushed) {
   tabs->setSelectedIndex(1);
   EXPECT_EQ(log, (Log{"pushed.willDisappear", "other.loadView", "other.viewDidLoad", "other.willAppear",
                       "pushed.didDisappear", "other.didAppear"}));
+}
+
+TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
+  struct NavLog : NavigationControllerDelegate {
+    std::vector<std::string> shown;
+    void didShowViewController(NavigationController&, ViewController& vc, bool) override { shown.push_back(vc.title()); }
+  };
+  auto navLog = std::make_shared<NavLog>();
+  std::vector<std::shared_ptr<ViewController>> screens;
+  for (auto name : {"A", "B", "C", "D"}) {
+    screens.push_back(std::make_shared<ViewController>());
+    screens.back()->setTitle(name);
+  }
+  auto nav = NavigationController::create(screens[0]);
+  nav->setDelegate(navLog);
+  window->setRootViewController(nav);
+  screens[0]->navigationItem()->setBackBarButtonItem(
+      std::make_shared<BarButtonItem>("返回", BarButtonItemStyle::Plain));
+  nav->setViewControllers({screens[0], screens[1], screens[2]}, false);
+  EXPECT_EQ(nav->navigationBar()->items().size(), 3u);
+  EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "B");
+  nav->pushViewController(screens[3], false);
+  auto popped = nav->popToViewController(screens[1].get(), false);
+  EXPECT_EQ(popped.size(), 2u);
+  EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "返回");
+  screens[1]->navigationItem()->setHidesBackButton(true);
+  EXPECT_FALSE(nav->navigationBar()->backButton());
+  screens[1]->navigationItem()->setHidesBackButton(false);
+  screens[1]->navigationItem()->setLeftBarButtonItem(std::make_shared<BarButtonItem>("Cancel", BarButtonItemStyle::Bordered));
+  EXPECT_FALSE(nav->navigationBar()->backButton());
+  EXPECT_EQ(nav->popToRootViewControllerAnimated(false).size(), 1u);
+  EXPECT_EQ(navLog->shown, (std::vector<std::string>{"C", "D", "B", "A"}));
+  EXPECT_EQ(screens[2]->parentViewController(), nullptr);
 }
 
 }  // namespace

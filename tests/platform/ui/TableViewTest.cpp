@@ -119,5 +119,34 @@ TEST_F(TableViewTest, SwipeShowsTheDeleteButtonWhichCommits) {
   EXPECT_EQ(table->deleteConfirmationIndexPath(), (IndexPath{0, 0}));
 }
 
+TEST_F(TableViewTest, GroupedTablesSectionUpdatesAndEmptyRows) {
+  auto grouped = std::make_shared<TableView>(Rect(0, 0, 320, 480), TableViewStyle::Grouped);
+  grouped->setDataSource(rows);
+  grouped->setDelegate(rows);
+  rows->counts = {1, 2};
+  rows->heights[{1, 0}] = 0;
+  auto header = std::make_shared<View>(Rect(0, 0, 10, 30));
+  grouped->setTableHeaderView(header);
+  window->addSubview(grouped);
+  grouped->layoutIfNeeded();
+  // 30 + (10 + 44 + 10) + (46 + 0 + 44 + 10): grouped sections keep a gap, a titled header more.
+  EXPECT_EQ(grouped->contentSize().height, 194);
+  EXPECT_EQ(header->frame(), Rect(0, 0, 320, 30));
+  // A row of height 0 still has its cell.
+  EXPECT_TRUE(grouped->cellForRowAtIndexPath({1, 0}));
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 0})->contentView()->frame(), Rect(10, 0, 300, 0));
+
+  auto kept = grouped->cellForRowAtIndexPath({1, 1});
+  rows->counts = {4, 1, 2};
+  grouped->beginUpdates();
+  grouped->insertSections({0});
+  grouped->reloadRowsAtIndexPaths({{0, 0}});
+  grouped->endUpdates();
+  EXPECT_EQ(grouped->numberOfSections(), 3);
+  // Rows of the moved sections keep their cells; the reloaded row is asked again.
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({2, 1}), kept);
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 0})->textLabel()->text(), "1.0");
+}
+
 }  // namespace
 }  // namespace kavro::test
