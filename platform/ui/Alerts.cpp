@@ -49,7 +49,10 @@ std::shared_ptr<Label> makeLabel(const std::string& text, const Font& font, doub
 
 AlertView::AlertView(std::string title, std::string message, std::weak_ptr<AlertViewDelegate> delegate,
                      std::optional<std::string> cancelButtonTitle, std::vector<std::string> otherButtonTitles)
-    : View(Rect(0, 0, 284, 0)), title_(std::move(title)), message_(std::move(message)), delegate_(std::move(delegate)) {
+    : View(Rect(0, 0, 284, 0)),
+      title_(std::move(title)),
+      message_(std::move(message)),
+      delegate_(std::move(delegate)) {
   setBackgroundColor(Color::rgba(0.1, 0.15, 0.35, 0.9));
   setCornerRadius(8);
   if (cancelButtonTitle) {
@@ -95,7 +98,8 @@ void AlertView::setAlertViewStyle(AlertViewStyle s) {
     auto f = std::make_shared<TextField>(Rect(0, 0, 260, 29));
     f->setBackgroundColor(Color::white());
     f->setBorderStyle(TextBorderStyle::Line);
-    bool secure = s == AlertViewStyle::SecureTextInput || (s == AlertViewStyle::LoginAndPasswordInput && i == 1);
+    bool secure =
+        s == AlertViewStyle::SecureTextInput || (s == AlertViewStyle::LoginAndPasswordInput && i == 1);
     f->setSecureTextEntry(secure);
     if (s == AlertViewStyle::LoginAndPasswordInput) f->setPlaceholder(i == 0 ? "Login" : "Password");
     fields_.push_back(f);
@@ -210,7 +214,8 @@ void AlertView::describeProperties(std::vector<std::string>& out) const {
 // --- ActionSheet -------------------------------------------------------------------------------
 
 ActionSheet::ActionSheet(std::string title, std::weak_ptr<ActionSheetDelegate> delegate,
-                         std::optional<std::string> cancelButtonTitle, std::optional<std::string> destructiveButtonTitle,
+                         std::optional<std::string> cancelButtonTitle,
+                         std::optional<std::string> destructiveButtonTitle,
                          std::vector<std::string> otherButtonTitles)
     : View(Rect(0, 0, 320, 0)), title_(std::move(title)), delegate_(std::move(delegate)) {
   setBackgroundColor(Color::grey(0.15, 0.9));

@@ -91,7 +91,8 @@ std::vector<std::shared_ptr<Window>> Application::windows() const {
   std::vector<std::shared_ptr<Window>> out;
   for (const auto& w : windows_)
     if (auto s = w.lock(); s && !s->isHidden()) out.push_back(std::move(s));
-  std::stable_sort(out.begin(), out.end(), [](auto& a, auto& b) { return a->windowLevel() < b->windowLevel(); });
+  std::stable_sort(out.begin(), out.end(),
+                   [](auto& a, auto& b) { return a->windowLevel() < b->windowLevel(); });
   return out;
 }
 
@@ -105,7 +106,9 @@ Rect Application::statusBarFrame() const {
   return Rect(0, 0, Screen::mainScreen().bounds().size.width, 20);
 }
 
-bool Application::canOpenURL(const URL& url) const { return OutsideApplications::canOpenURL(url.absoluteString()); }
+bool Application::canOpenURL(const URL& url) const {
+  return OutsideApplications::canOpenURL(url.absoluteString());
+}
 
 bool Application::openURL(const URL& url) { return OutsideApplications::openURL(url.absoluteString()); }
 

@@ -27,11 +27,16 @@ class Window;
 enum class ApplicationState { Active = 0, Inactive = 1, Background = 2 };
 enum class StatusBarStyle { Default = 0, BlackTranslucent = 1, BlackOpaque = 2 };
 
-inline constexpr std::string_view ApplicationDidBecomeActiveNotification = "UIApplicationDidBecomeActiveNotification";
-inline constexpr std::string_view ApplicationWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
-inline constexpr std::string_view ApplicationDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
-inline constexpr std::string_view ApplicationWillEnterForegroundNotification = "UIApplicationWillEnterForegroundNotification";
-inline constexpr std::string_view ApplicationWillTerminateNotification = "UIApplicationWillTerminateNotification";
+inline constexpr std::string_view ApplicationDidBecomeActiveNotification =
+    "UIApplicationDidBecomeActiveNotification";
+inline constexpr std::string_view ApplicationWillResignActiveNotification =
+    "UIApplicationWillResignActiveNotification";
+inline constexpr std::string_view ApplicationDidEnterBackgroundNotification =
+    "UIApplicationDidEnterBackgroundNotification";
+inline constexpr std::string_view ApplicationWillEnterForegroundNotification =
+    "UIApplicationWillEnterForegroundNotification";
+inline constexpr std::string_view ApplicationWillTerminateNotification =
+    "UIApplicationWillTerminateNotification";
 
 // The application's delegate; every method is optional.
 class ApplicationDelegate {

@@ -13,29 +13,52 @@ namespace {
 
 std::string systemTitle(BarButtonSystemItem item) {
   switch (item) {
-    case BarButtonSystemItem::Done: return "Done";
-    case BarButtonSystemItem::Cancel: return "Cancel";
-    case BarButtonSystemItem::Edit: return "Edit";
-    case BarButtonSystemItem::Save: return "Save";
-    case BarButtonSystemItem::Add: return "Add";
-    case BarButtonSystemItem::Compose: return "Compose";
-    case BarButtonSystemItem::Reply: return "Reply";
-    case BarButtonSystemItem::Action: return "Action";
-    case BarButtonSystemItem::Organize: return "Organize";
-    case BarButtonSystemItem::Bookmarks: return "Bookmarks";
-    case BarButtonSystemItem::Search: return "Search";
-    case BarButtonSystemItem::Refresh: return "Refresh";
-    case BarButtonSystemItem::Stop: return "Stop";
-    case BarButtonSystemItem::Camera: return "Camera";
-    case BarButtonSystemItem::Trash: return "Trash";
-    case BarButtonSystemItem::Play: return "Play";
-    case BarButtonSystemItem::Pause: return "Pause";
-    case BarButtonSystemItem::Rewind: return "Rewind";
-    case BarButtonSystemItem::FastForward: return "Fast Forward";
-    case BarButtonSystemItem::Undo: return "Undo";
-    case BarButtonSystemItem::Redo: return "Redo";
-    case BarButtonSystemItem::PageCurl: return "Page Curl";
-    default: return "";
+    case BarButtonSystemItem::Done:
+      return "Done";
+    case BarButtonSystemItem::Cancel:
+      return "Cancel";
+    case BarButtonSystemItem::Edit:
+      return "Edit";
+    case BarButtonSystemItem::Save:
+      return "Save";
+    case BarButtonSystemItem::Add:
+      return "Add";
+    case BarButtonSystemItem::Compose:
+      return "Compose";
+    case BarButtonSystemItem::Reply:
+      return "Reply";
+    case BarButtonSystemItem::Action:
+      return "Action";
+    case BarButtonSystemItem::Organize:
+      return "Organize";
+    case BarButtonSystemItem::Bookmarks:
+      return "Bookmarks";
+    case BarButtonSystemItem::Search:
+      return "Search";
+    case BarButtonSystemItem::Refresh:
+      return "Refresh";
+    case BarButtonSystemItem::Stop:
+      return "Stop";
+    case BarButtonSystemItem::Camera:
+      return "Camera";
+    case BarButtonSystemItem::Trash:
+      return "Trash";
+    case BarButtonSystemItem::Play:
+      return "Play";
+    case BarButtonSystemItem::Pause:
+      return "Pause";
+    case BarButtonSystemItem::Rewind:
+      return "Rewind";
+    case BarButtonSystemItem::FastForward:
+      return "Fast Forward";
+    case BarButtonSystemItem::Undo:
+      return "Undo";
+    case BarButtonSystemItem::Redo:
+      return "Redo";
+    case BarButtonSystemItem::PageCurl:
+      return "Page Curl";
+    default:
+      return "";
   }
 }
 

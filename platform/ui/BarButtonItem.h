@@ -15,8 +15,30 @@ class View;
 // The platform's values.
 enum class BarButtonItemStyle { Plain = 0, Bordered = 1, Done = 2 };
 enum class BarButtonSystemItem {
-  Done = 0, Cancel, Edit, Save, Add, FlexibleSpace, FixedSpace, Compose, Reply, Action, Organize, Bookmarks,
-  Search, Refresh, Stop, Camera, Trash, Play, Pause, Rewind, FastForward, Undo, Redo, PageCurl
+  Done = 0,
+  Cancel,
+  Edit,
+  Save,
+  Add,
+  FlexibleSpace,
+  FixedSpace,
+  Compose,
+  Reply,
+  Action,
+  Organize,
+  Bookmarks,
+  Search,
+  Refresh,
+  Stop,
+  Camera,
+  Trash,
+  Play,
+  Pause,
+  Rewind,
+  FastForward,
+  Undo,
+  Redo,
+  PageCurl
 };
 
 // An item of a navigation bar or a toolbar: a title, an image, a system item or a custom view,

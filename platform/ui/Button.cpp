@@ -98,7 +98,8 @@ void Button::setTitleShadowColor(std::optional<Color> color, unsigned state) {
 
 std::optional<Color> Button::titleShadowColorForState(unsigned state) const {
   if (auto it = titleShadowColors_.find(state); it != titleShadowColors_.end()) return it->second;
-  if (auto it = titleShadowColors_.find(ControlState::Normal); it != titleShadowColors_.end()) return it->second;
+  if (auto it = titleShadowColors_.find(ControlState::Normal); it != titleShadowColors_.end())
+    return it->second;
   return std::nullopt;
 }
 
@@ -116,7 +117,9 @@ std::shared_ptr<Image> Button::imageForState(unsigned state) const {
   return nullptr;
 }
 
-std::shared_ptr<Image> Button::currentImage() const { return lookup<std::shared_ptr<Image>>(images_, state(), nullptr); }
+std::shared_ptr<Image> Button::currentImage() const {
+  return lookup<std::shared_ptr<Image>>(images_, state(), nullptr);
+}
 
 void Button::setBackgroundImage(std::shared_ptr<Image> image, unsigned state) {
   if (image)
@@ -127,7 +130,8 @@ void Button::setBackgroundImage(std::shared_ptr<Image> image, unsigned state) {
 
 std::shared_ptr<Image> Button::backgroundImageForState(unsigned state) const {
   if (auto it = backgroundImages_.find(state); it != backgroundImages_.end()) return it->second;
-  if (auto it = backgroundImages_.find(ControlState::Normal); it != backgroundImages_.end()) return it->second;
+  if (auto it = backgroundImages_.find(ControlState::Normal); it != backgroundImages_.end())
+    return it->second;
   return nullptr;
 }
 
@@ -188,18 +192,30 @@ Rect Button::titleRectForContentRect(const Rect& cr) const {
   Size ts = titleSize(r.size.width - is.width);
   double x = 0, y = 0, w = ts.width, h = ts.height;
   switch (contentHorizontalAlignment()) {
-    case ContentHorizontalAlignment::Center: x = r.origin.x + (r.size.width - is.width - ts.width) / 2 + is.width; break;
-    case ContentHorizontalAlignment::Left: x = r.origin.x + is.width; break;
-    case ContentHorizontalAlignment::Right: x = r.maxX() - ts.width; break;
+    case ContentHorizontalAlignment::Center:
+      x = r.origin.x + (r.size.width - is.width - ts.width) / 2 + is.width;
+      break;
+    case ContentHorizontalAlignment::Left:
+      x = r.origin.x + is.width;
+      break;
+    case ContentHorizontalAlignment::Right:
+      x = r.maxX() - ts.width;
+      break;
     case ContentHorizontalAlignment::Fill:
       x = r.origin.x + is.width;
       w = std::max(0.0, r.size.width - is.width);
       break;
   }
   switch (contentVerticalAlignment()) {
-    case ContentVerticalAlignment::Center: y = r.origin.y + (r.size.height - ts.height) / 2; break;
-    case ContentVerticalAlignment::Top: y = r.origin.y; break;
-    case ContentVerticalAlignment::Bottom: y = r.maxY() - ts.height; break;
+    case ContentVerticalAlignment::Center:
+      y = r.origin.y + (r.size.height - ts.height) / 2;
+      break;
+    case ContentVerticalAlignment::Top:
+      y = r.origin.y;
+      break;
+    case ContentVerticalAlignment::Bottom:
+      y = r.maxY() - ts.height;
+      break;
     case ContentVerticalAlignment::Fill:
       y = r.origin.y;
       h = r.size.height;
@@ -214,16 +230,28 @@ Rect Button::imageRectForContentRect(const Rect& cr) const {
   Size ts = titleSize(r.size.width - is.width);
   double x = 0, y = 0;
   switch (contentHorizontalAlignment()) {
-    case ContentHorizontalAlignment::Center: x = r.origin.x + (r.size.width - is.width - ts.width) / 2; break;
+    case ContentHorizontalAlignment::Center:
+      x = r.origin.x + (r.size.width - is.width - ts.width) / 2;
+      break;
     case ContentHorizontalAlignment::Left:
-    case ContentHorizontalAlignment::Fill: x = r.origin.x; break;
-    case ContentHorizontalAlignment::Right: x = r.maxX() - ts.width - is.width; break;
+    case ContentHorizontalAlignment::Fill:
+      x = r.origin.x;
+      break;
+    case ContentHorizontalAlignment::Right:
+      x = r.maxX() - ts.width - is.width;
+      break;
   }
   switch (contentVerticalAlignment()) {
-    case ContentVerticalAlignment::Center: y = r.origin.y + (r.size.height - is.height) / 2; break;
+    case ContentVerticalAlignment::Center:
+      y = r.origin.y + (r.size.height - is.height) / 2;
+      break;
     case ContentVerticalAlignment::Top:
-    case ContentVerticalAlignment::Fill: y = r.origin.y; break;
-    case ContentVerticalAlignment::Bottom: y = r.maxY() - is.height; break;
+    case ContentVerticalAlignment::Fill:
+      y = r.origin.y;
+      break;
+    case ContentVerticalAlignment::Bottom:
+      y = r.maxY() - is.height;
+      break;
   }
   return Rect(x, y, is.width, is.height);
 }
@@ -247,7 +275,8 @@ void Button::layoutSubviews() {
     imageView_->removeFromSuperview();
   }
   if (!titleLabel_->text().empty()) {
-    if (titleLabel_->superviewPointer() != this) insertSubview(titleLabel_, imageView_->superviewPointer() == this ? 1 : 0);
+    if (titleLabel_->superviewPointer() != this)
+      insertSubview(titleLabel_, imageView_->superviewPointer() == this ? 1 : 0);
   } else {
     titleLabel_->removeFromSuperview();
   }

@@ -13,7 +13,14 @@
 namespace platform {
 
 // The platform's values.
-enum class ButtonType { Custom = 0, RoundedRect = 1, DetailDisclosure = 2, InfoLight = 3, InfoDark = 4, ContactAdd = 5 };
+enum class ButtonType {
+  Custom = 0,
+  RoundedRect = 1,
+  DetailDisclosure = 2,
+  InfoLight = 3,
+  InfoDark = 4,
+  ContactAdd = 5
+};
 
 // A push button: a title, an image and a background image per control state, laid out by fixed
 // rules (the state asked for, else the normal state's value, is shown):

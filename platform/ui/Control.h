@@ -12,8 +12,9 @@ inline constexpr unsigned TouchDown = 1u << 0, TouchDownRepeat = 1u << 1, TouchD
                           TouchDragOutside = 1u << 3, TouchDragEnter = 1u << 4, TouchDragExit = 1u << 5,
                           TouchUpInside = 1u << 6, TouchUpOutside = 1u << 7, TouchCancel = 1u << 8,
                           ValueChanged = 1u << 12, EditingDidBegin = 1u << 16, EditingChanged = 1u << 17,
-                          EditingDidEnd = 1u << 18, EditingDidEndOnExit = 1u << 19, AllTouchEvents = 0x00000FFFu,
-                          AllEditingEvents = 0x000F0000u, AllEvents = 0xFFFFFFFFu;
+                          EditingDidEnd = 1u << 18, EditingDidEndOnExit = 1u << 19,
+                          AllTouchEvents = 0x00000FFFu, AllEditingEvents = 0x000F0000u,
+                          AllEvents = 0xFFFFFFFFu;
 }
 namespace ControlState {
 inline constexpr unsigned Normal = 0, Highlighted = 1u << 0, Disabled = 1u << 1, Selected = 1u << 2;

@@ -118,7 +118,8 @@ void PageControl::layoutSubviews() {
   double x0 = (b.size.width - total) / 2 + 4.5;
   for (std::size_t i = 0; i < subviews().size(); ++i) {
     Rect f = subviews()[i]->frame();
-    subviews()[i]->setFrame(Rect(x0 + 16.0 * double(i), (b.size.height - f.size.height) / 2, f.size.width, f.size.height));
+    subviews()[i]->setFrame(
+        Rect(x0 + 16.0 * double(i), (b.size.height - f.size.height) / 2, f.size.width, f.size.height));
   }
 }
 
@@ -238,7 +239,8 @@ Size SegmentedControl::sizeThatFits(Size) const {
   double w = 0;
   Font f = Font::boldSystemFontOfSize(13);
   for (auto& s : segments_) {
-    double sw = s.width > 0 ? s.width : (s.image ? s.image->size().width : TextMetrics::widthOfText(s.title, f)) + 20;
+    double sw =
+        s.width > 0 ? s.width : (s.image ? s.image->size().width : TextMetrics::widthOfText(s.title, f)) + 20;
     w += std::ceil(sw);
   }
   return Size{w, style_ == SegmentedControlStyle::Bar ? 30.0 : 44.0};

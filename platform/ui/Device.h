@@ -4,10 +4,19 @@
 
 namespace platform {
 
-inline constexpr std::string_view DeviceOrientationDidChangeNotification = "UIDeviceOrientationDidChangeNotification";
+inline constexpr std::string_view DeviceOrientationDidChangeNotification =
+    "UIDeviceOrientationDidChangeNotification";
 
 // The platform's values.
-enum class DeviceOrientation { Unknown = 0, Portrait = 1, PortraitUpsideDown = 2, LandscapeLeft = 3, LandscapeRight = 4, FaceUp = 5, FaceDown = 6 };
+enum class DeviceOrientation {
+  Unknown = 0,
+  Portrait = 1,
+  PortraitUpsideDown = 2,
+  LandscapeLeft = 3,
+  LandscapeRight = 4,
+  FaceUp = 5,
+  FaceDown = 6
+};
 enum class UserInterfaceIdiom { Phone = 0, Pad = 1 };
 
 // Facts about the device. The defaults describe a phone held upright; tests and the runner may

@@ -9,7 +9,8 @@ namespace platform {
 std::optional<Font> Font::fontWithName(std::string_view name, double size) {
   if (name == SystemFontName) return systemFontOfSize(size);
   if (name == BoldSystemFontName) return boldSystemFontOfSize(size);
-  static constexpr std::array<std::string_view, 5> families{"Helvetica", "Arial", "Courier", "Georgia", "STHeitiSC"};
+  static constexpr std::array<std::string_view, 5> families{"Helvetica", "Arial", "Courier", "Georgia",
+                                                            "STHeitiSC"};
   static constexpr std::array<std::string_view, 4> suffixes{"", "-Bold", "-Light", "-Medium"};
   for (std::string_view family : families) {
     if (name.substr(0, family.size()) != family) continue;

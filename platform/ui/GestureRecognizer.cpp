@@ -18,8 +18,9 @@ void GestureRecognizer::addTarget(const void* target, Action action) {
 }
 
 void GestureRecognizer::removeTarget(const void* target) {
-  actions_.erase(std::remove_if(actions_.begin(), actions_.end(), [&](auto& r) { return r.target == target; }),
-                 actions_.end());
+  actions_.erase(
+      std::remove_if(actions_.begin(), actions_.end(), [&](auto& r) { return r.target == target; }),
+      actions_.end());
 }
 
 Point GestureRecognizer::locationInView(const View* v) const {

@@ -14,7 +14,14 @@ class Touch;
 class View;
 
 // The platform's values (Recognized is Ended).
-enum class GestureRecognizerState { Possible = 0, Began = 1, Changed = 2, Ended = 3, Cancelled = 4, Failed = 5 };
+enum class GestureRecognizerState {
+  Possible = 0,
+  Began = 1,
+  Changed = 2,
+  Ended = 3,
+  Cancelled = 4,
+  Failed = 5
+};
 
 // Asked before a recognizer takes a touch or begins; every method optional (empty: allow).
 class GestureRecognizerDelegate {
@@ -25,7 +32,7 @@ class GestureRecognizerDelegate {
     return std::nullopt;
   }
   virtual std::optional<bool> shouldRecognizeSimultaneouslyWithGestureRecognizer(GestureRecognizer& gr,
-                                                                                  GestureRecognizer& other) {
+                                                                                 GestureRecognizer& other) {
     return std::nullopt;
   }
 };
@@ -62,7 +69,9 @@ class GestureRecognizer : public Object {
   bool delaysTouchesEnded() const { return delaysEnded_; }
   void setDelaysTouchesEnded(bool v) { delaysEnded_ = v; }
   // This one recognizes only when other did not.
-  void requireGestureRecognizerToFail(std::shared_ptr<GestureRecognizer> other) { mustFail_.push_back(other); }
+  void requireGestureRecognizerToFail(std::shared_ptr<GestureRecognizer> other) {
+    mustFail_.push_back(other);
+  }
   const std::vector<std::weak_ptr<GestureRecognizer>>& failureRequirements() const { return mustFail_; }
 
   // Where the gesture is, in v's coordinates (the window's for null).

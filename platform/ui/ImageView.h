@@ -25,7 +25,9 @@ class ImageView : public View {
   std::shared_ptr<Image> currentImage() const;
 
   const std::vector<std::shared_ptr<Image>>& animationImages() const { return animationImages_; }
-  void setAnimationImages(std::vector<std::shared_ptr<Image>> images) { animationImages_ = std::move(images); }
+  void setAnimationImages(std::vector<std::shared_ptr<Image>> images) {
+    animationImages_ = std::move(images);
+  }
   double animationDuration() const { return animationDuration_; }
   void setAnimationDuration(double d) { animationDuration_ = d; }
   void startAnimating() { animating_ = !animationImages_.empty(); }

@@ -15,7 +15,8 @@ inline constexpr std::string_view KeyboardDidHideNotification = "UIKeyboardDidHi
 // User info: RectValue frames in screen coordinates, the duration in seconds, the curve (7).
 inline constexpr std::string_view KeyboardFrameBeginUserInfoKey = "UIKeyboardFrameBeginUserInfoKey";
 inline constexpr std::string_view KeyboardFrameEndUserInfoKey = "UIKeyboardFrameEndUserInfoKey";
-inline constexpr std::string_view KeyboardAnimationDurationUserInfoKey = "UIKeyboardAnimationDurationUserInfoKey";
+inline constexpr std::string_view KeyboardAnimationDurationUserInfoKey =
+    "UIKeyboardAnimationDurationUserInfoKey";
 inline constexpr std::string_view KeyboardAnimationCurveUserInfoKey = "UIKeyboardAnimationCurveUserInfoKey";
 
 // The on-screen keyboard. It comes up when a text input begins editing and goes down when no text

@@ -27,8 +27,8 @@ void Label::setNumberOfLines(int n) { numberOfLines_ = n < 0 ? 0 : n; }
 Font Label::displayFont() const {
   if (!adjustsFontSize_ || numberOfLines_ != 1 || text_.empty()) return font_;
   double actual = font_.pointSize();
-  TextMetrics::sizeWithFont(text_, font_, minimumFontSize_ > 0 ? minimumFontSize_ : font_.pointSize(), &actual,
-                            bounds().size.width, lineBreakMode_);
+  TextMetrics::sizeWithFont(text_, font_, minimumFontSize_ > 0 ? minimumFontSize_ : font_.pointSize(),
+                            &actual, bounds().size.width, lineBreakMode_);
   return font_.fontWithSize(actual);
 }
 
@@ -39,7 +39,8 @@ std::vector<std::string> Label::displayLines() const {
   double lh = TextMetrics::lineHeight(f);
   std::size_t maxLines = std::size_t(numberOfLines_);
   if (maxLines == 0) maxLines = std::size_t(std::max(1.0, std::floor(bounds().size.height / lh + 1e-9)));
-  LineBreakMode wrap = lineBreakMode_ == LineBreakMode::CharacterWrap ? LineBreakMode::CharacterWrap : LineBreakMode::WordWrap;
+  LineBreakMode wrap =
+      lineBreakMode_ == LineBreakMode::CharacterWrap ? LineBreakMode::CharacterWrap : LineBreakMode::WordWrap;
   std::vector<std::string> all = TextMetrics::linesForText(text_, f, numberOfLines_ == 1 ? 0 : width, wrap);
   if (all.size() <= maxLines) {
     for (auto& l : all) l = TextMetrics::truncateLine(l, f, width, lineBreakMode_);
@@ -52,7 +53,8 @@ std::vector<std::string> Label::displayLines() const {
   LineBreakMode cut = lineBreakMode_;
   if (cut == LineBreakMode::WordWrap || cut == LineBreakMode::CharacterWrap) cut = LineBreakMode::Clip;
   shown.back() = TextMetrics::truncateLine(rest, f, width, cut);
-  for (std::size_t i = 0; i + 1 < shown.size(); ++i) shown[i] = TextMetrics::truncateLine(shown[i], f, width, lineBreakMode_);
+  for (std::size_t i = 0; i + 1 < shown.size(); ++i)
+    shown[i] = TextMetrics::truncateLine(shown[i], f, width, lineBreakMode_);
   return shown;
 }
 

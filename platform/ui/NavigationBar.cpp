@@ -93,7 +93,8 @@ void NavigationBar::layoutSubviews() {
   };
   double left = 5, right = width - 5;
   auto below = backItem();
-  if (below && !top->hidesBackButton() && (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton())) {
+  if (below && !top->hidesBackButton() &&
+      (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton())) {
     std::string title = below->backBarButtonItem() ? below->backBarButtonItem()->title() : below->title();
     if (title.empty()) title = "Back";
     auto button = std::make_shared<Button>(ButtonType::Custom);

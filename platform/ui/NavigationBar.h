@@ -22,7 +22,9 @@ enum class BarStyle { Default = 0, Black = 1, BlackTranslucent = 2 };
 class NavigationBarDelegate {
  public:
   virtual ~NavigationBarDelegate() = default;
-  virtual std::optional<bool> shouldPushItem(NavigationBar& bar, NavigationItem& item) { return std::nullopt; }
+  virtual std::optional<bool> shouldPushItem(NavigationBar& bar, NavigationItem& item) {
+    return std::nullopt;
+  }
   virtual void didPushItem(NavigationBar& bar, NavigationItem& item) {}
   virtual std::optional<bool> shouldPopItem(NavigationBar& bar, NavigationItem& item) { return std::nullopt; }
   virtual void didPopItem(NavigationBar& bar, NavigationItem& item) {}

@@ -11,7 +11,8 @@
 namespace platform {
 
 NavigationController::NavigationController()
-    : bar_(std::make_shared<NavigationBar>(Rect(0, 0, Screen::mainScreen().bounds().size.width, NavigationBar::Height))) {
+    : bar_(std::make_shared<NavigationBar>(
+          Rect(0, 0, Screen::mainScreen().bounds().size.width, NavigationBar::Height))) {
   setWantsFullScreenLayout(true);
 }
 
@@ -75,7 +76,8 @@ std::vector<std::shared_ptr<ViewController>> NavigationController::appearanceChi
   return {};
 }
 
-void NavigationController::transition(std::shared_ptr<ViewController> from, std::shared_ptr<ViewController> to,
+void NavigationController::transition(std::shared_ptr<ViewController> from,
+                                      std::shared_ptr<ViewController> to,
                                       std::vector<std::shared_ptr<ViewController>> leaving, bool animated) {
   auto self = sharedAs<NavigationController>();
   bool visible = appearState() == AppearState::Appeared || appearState() == AppearState::Appearing;
@@ -104,7 +106,8 @@ void NavigationController::transition(std::shared_ptr<ViewController> from, std:
 void NavigationController::pushViewController(std::shared_ptr<ViewController> vc, bool animated) {
   if (!vc) return;
   if (std::find(stack_.begin(), stack_.end(), vc) != stack_.end())
-    throw InvalidArgumentException("Pushing the same view controller instance more than once is not supported");
+    throw InvalidArgumentException(
+        "Pushing the same view controller instance more than once is not supported");
   installBackHandler();
   finishPendingTransitions();
   auto from = topViewController();
@@ -124,13 +127,14 @@ std::shared_ptr<ViewController> NavigationController::popViewControllerAnimated(
   return from;
 }
 
-std::vector<std::shared_ptr<ViewController>> NavigationController::popToRootViewControllerAnimated(bool animated) {
+std::vector<std::shared_ptr<ViewController>> NavigationController::popToRootViewControllerAnimated(
+    bool animated) {
   if (stack_.empty()) return {};
   return popToViewController(stack_.front().get(), animated);
 }
 
-std::vector<std::shared_ptr<ViewController>> NavigationController::popToViewController(const ViewController* vc,
-                                                                                       bool animated) {
+std::vector<std::shared_ptr<ViewController>> NavigationController::popToViewController(
+    const ViewController* vc, bool animated) {
   auto it = std::find_if(stack_.begin(), stack_.end(), [&](auto& c) { return c.get() == vc; });
   if (it == stack_.end() || it + 1 == stack_.end()) return {};
   finishPendingTransitions();

@@ -31,7 +31,9 @@ class NavigationController : public ViewController {
   static std::shared_ptr<NavigationController> create(std::shared_ptr<ViewController> root);
 
   const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return stack_; }
-  std::shared_ptr<ViewController> topViewController() const { return stack_.empty() ? nullptr : stack_.back(); }
+  std::shared_ptr<ViewController> topViewController() const {
+    return stack_.empty() ? nullptr : stack_.back();
+  }
   // What the top screen presents, else the top screen.
   std::shared_ptr<ViewController> visibleViewController() const;
 

@@ -8,7 +8,8 @@
 
 namespace platform {
 
-PickerView::PickerView(Rect frame) : View(Rect(frame.origin, Size{frame.size.width > 0 ? frame.size.width : 320, Height})) {
+PickerView::PickerView(Rect frame)
+    : View(Rect(frame.origin, Size{frame.size.width > 0 ? frame.size.width : 320, Height})) {
   setBackgroundColor(Color::grey(0.85));
 }
 
@@ -94,7 +95,8 @@ std::string PickerView::titleForRow(int row, int component) {
 
 bool PickerView::pickRow(int row, int component) {
   if (!loaded_) load();
-  if (component < 0 || component >= int(rows_.size()) || row < 0 || row >= rows_[std::size_t(component)]) return false;
+  if (component < 0 || component >= int(rows_.size()) || row < 0 || row >= rows_[std::size_t(component)])
+    return false;
   auto self = weak_from_this().lock();
   selected_[std::size_t(component)] = row;
   setNeedsLayout();

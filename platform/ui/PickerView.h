@@ -22,8 +22,11 @@ class PickerViewDataSource {
 class PickerViewDelegate {
  public:
   virtual ~PickerViewDelegate() = default;
-  virtual std::optional<std::string> titleForRow(PickerView& pv, int row, int component) { return std::nullopt; }
-  virtual std::shared_ptr<View> viewForRow(PickerView& pv, int row, int component, std::shared_ptr<View> reusing) {
+  virtual std::optional<std::string> titleForRow(PickerView& pv, int row, int component) {
+    return std::nullopt;
+  }
+  virtual std::shared_ptr<View> viewForRow(PickerView& pv, int row, int component,
+                                           std::shared_ptr<View> reusing) {
     return nullptr;
   }
   virtual void didSelectRow(PickerView& pv, int row, int component) {}

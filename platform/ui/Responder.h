@@ -17,7 +17,10 @@ enum class TouchPhase { Began = 0, Moved = 1, Stationary = 2, Ended = 3, Cancell
 class Touch {
  public:
   Touch(std::shared_ptr<Window> window, std::shared_ptr<View> view, Point locationInWindow, int tapCount)
-      : window_(std::move(window)), view_(std::move(view)), location_(locationInWindow), tapCount_(tapCount) {}
+      : window_(std::move(window)),
+        view_(std::move(view)),
+        location_(locationInWindow),
+        tapCount_(tapCount) {}
 
   const std::shared_ptr<View>& view() const { return view_; }
   const std::shared_ptr<Window>& window() const { return window_; }

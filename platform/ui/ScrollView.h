@@ -34,8 +34,8 @@ class ScrollViewDelegate {
 // less the bounds plus the insets) or, with paging, the nearest page (the next one in the
 // direction of a non-zero velocity); when that differs the view "decelerates" there at once:
 // didEndDragging(true), willBeginDecelerating, didScroll (one step per point while springing back
-// from beyond an edge, one step otherwise), didEndDecelerating; otherwise didEndDragging(false). An animated setContentOffset moves at once and reports
-// didEndScrollingAnimation 0.3 s later through the main run loop.
+// from beyond an edge, one step otherwise), didEndDecelerating; otherwise didEndDragging(false). An animated
+// setContentOffset moves at once and reports didEndScrollingAnimation 0.3 s later through the main run loop.
 // Zooming scales the delegate's zooming view by a transform between the minimum and maximum zoom
 // scales; the content size becomes that view's scaled size and the view's frame starts at 0, 0.
 class ScrollView : public View {

@@ -97,7 +97,8 @@ bool SearchBar::isFirstResponder() const { return field_->isFirstResponder(); }
 void SearchBar::layoutSubviews() {
   Rect b = bounds();
   double cancelWidth = cancel_ ? 66 : 0;
-  field_->setFrame(Rect(6, std::floor((b.size.height - 30) / 2), std::max(0.0, b.size.width - 12 - cancelWidth), 30));
+  field_->setFrame(
+      Rect(6, std::floor((b.size.height - 30) / 2), std::max(0.0, b.size.width - 12 - cancelWidth), 30));
   if (cancel_) cancel_->setFrame(Rect(b.size.width - 66, std::floor((b.size.height - 30) / 2), 60, 30));
 }
 

@@ -25,7 +25,8 @@ class SearchBarDelegate {
   virtual std::optional<bool> searchBarShouldEndEditing(SearchBar& sb) { return std::nullopt; }
   virtual void searchBarTextDidEndEditing(SearchBar& sb) {}
   virtual void textDidChange(SearchBar& sb, std::string_view text) {}
-  virtual std::optional<bool> shouldChangeTextInRange(SearchBar& sb, Range range, std::string_view replacement) {
+  virtual std::optional<bool> shouldChangeTextInRange(SearchBar& sb, Range range,
+                                                      std::string_view replacement) {
     return std::nullopt;
   }
   virtual void searchButtonClicked(SearchBar& sb) {}

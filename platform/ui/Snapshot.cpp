@@ -38,7 +38,8 @@ Rect fitRect(ContentMode mode, Size s, const Rect& b) {
   double x = b.origin.x, y = b.origin.y;
   switch (mode) {
     case ContentMode::ScaleToFill:
-    case ContentMode::Redraw: return b;
+    case ContentMode::Redraw:
+      return b;
     case ContentMode::ScaleAspectFit:
     case ContentMode::ScaleAspectFill: {
       if (w <= 0 || h <= 0) return b;
@@ -46,15 +47,24 @@ Rect fitRect(ContentMode mode, Size s, const Rect& b) {
                                                      : std::max(b.size.width / w, b.size.height / h);
       return Rect(b.midX() - w * k / 2, b.midY() - h * k / 2, w * k, h * k);
     }
-    case ContentMode::Center: return Rect(b.midX() - w / 2, b.midY() - h / 2, w, h);
-    case ContentMode::Top: return Rect(b.midX() - w / 2, y, w, h);
-    case ContentMode::Bottom: return Rect(b.midX() - w / 2, b.maxY() - h, w, h);
-    case ContentMode::Left: return Rect(x, b.midY() - h / 2, w, h);
-    case ContentMode::Right: return Rect(b.maxX() - w, b.midY() - h / 2, w, h);
-    case ContentMode::TopLeft: return Rect(x, y, w, h);
-    case ContentMode::TopRight: return Rect(b.maxX() - w, y, w, h);
-    case ContentMode::BottomLeft: return Rect(x, b.maxY() - h, w, h);
-    case ContentMode::BottomRight: return Rect(b.maxX() - w, b.maxY() - h, w, h);
+    case ContentMode::Center:
+      return Rect(b.midX() - w / 2, b.midY() - h / 2, w, h);
+    case ContentMode::Top:
+      return Rect(b.midX() - w / 2, y, w, h);
+    case ContentMode::Bottom:
+      return Rect(b.midX() - w / 2, b.maxY() - h, w, h);
+    case ContentMode::Left:
+      return Rect(x, b.midY() - h / 2, w, h);
+    case ContentMode::Right:
+      return Rect(b.maxX() - w, b.midY() - h / 2, w, h);
+    case ContentMode::TopLeft:
+      return Rect(x, y, w, h);
+    case ContentMode::TopRight:
+      return Rect(b.maxX() - w, y, w, h);
+    case ContentMode::BottomLeft:
+      return Rect(x, b.maxY() - h, w, h);
+    case ContentMode::BottomRight:
+      return Rect(b.maxX() - w, b.maxY() - h, w, h);
   }
   return b;
 }
@@ -84,7 +94,8 @@ void drawContent(View& v, BitmapContext& ctx, double alpha) {
     return;
   }
   if (auto* label = dynamic_cast<Label*>(&v)) {
-    Color c = label->isHighlighted() && label->highlightedTextColor() ? *label->highlightedTextColor() : label->textColor();
+    Color c = label->isHighlighted() && label->highlightedTextColor() ? *label->highlightedTextColor()
+                                                                      : label->textColor();
     if (!label->isEnabled()) c = Color::gray();
     drawLines(ctx, label->displayLines(), label->displayFont(), b, label->textAlignment(), c, alpha, true);
     return;
@@ -104,8 +115,8 @@ void drawContent(View& v, BitmapContext& ctx, double alpha) {
     std::string text = placeholder ? field->placeholder() : field->displayText();
     Rect tr = field->textRectForBounds(b);
     std::string line = TextMetrics::truncateLine(text, field->font(), tr.size.width, LineBreakMode::Clip);
-    drawLines(ctx, {line}, field->font(), tr, field->textAlignment(), placeholder ? Color::grey(0.7) : field->textColor(),
-              alpha, false);
+    drawLines(ctx, {line}, field->font(), tr, field->textAlignment(),
+              placeholder ? Color::grey(0.7) : field->textColor(), alpha, false);
     return;
   }
   if (auto* tv = dynamic_cast<TextView*>(&v)) {
@@ -115,7 +126,8 @@ void drawContent(View& v, BitmapContext& ctx, double alpha) {
     return;
   }
   if (auto* sw = dynamic_cast<Switch*>(&v)) {
-    ctx.setFillColor(faded(sw->isOn() ? sw->onTintColor().value_or(Color::rgba(0.2, 0.5, 0.9)) : Color::grey(0.9), alpha));
+    ctx.setFillColor(
+        faded(sw->isOn() ? sw->onTintColor().value_or(Color::rgba(0.2, 0.5, 0.9)) : Color::grey(0.9), alpha));
     ctx.fillRoundedRect(b, b.size.height / 2);
     ctx.setFillColor(faded(Color::white(), alpha));
     double d = b.size.height - 2;
@@ -126,12 +138,14 @@ void drawContent(View& v, BitmapContext& ctx, double alpha) {
     ctx.setFillColor(faded(Color::grey(0.8), alpha));
     ctx.fillRoundedRect(b, b.size.height / 2);
     ctx.setFillColor(faded(pv->progressTintColor().value_or(Color::rgba(0.2, 0.5, 0.9)), alpha));
-    ctx.fillRoundedRect(Rect(b.origin.x, b.origin.y, b.size.width * pv->progress(), b.size.height), b.size.height / 2);
+    ctx.fillRoundedRect(Rect(b.origin.x, b.origin.y, b.size.width * pv->progress(), b.size.height),
+                        b.size.height / 2);
     return;
   }
   if (auto* ai = dynamic_cast<ActivityIndicatorView*>(&v)) {
-    Color c = ai->color().value_or(ai->activityIndicatorViewStyle() == ActivityIndicatorViewStyle::Gray ? Color::gray()
-                                                                                                       : Color::white());
+    Color c = ai->color().value_or(ai->activityIndicatorViewStyle() == ActivityIndicatorViewStyle::Gray
+                                       ? Color::gray()
+                                       : Color::white());
     ctx.setStrokeColor(faded(c, alpha));
     ctx.setLineWidth(2);
     ctx.strokeRoundedRect(b.insetBy(2, 2), b.size.width / 2);
@@ -168,7 +182,8 @@ void draw(View& v, BitmapContext& ctx, double parentAlpha, bool own) {
       ctx.clipToRect(b);
       ctx.setAlpha(alpha);
       for (double y = b.minY(); y < b.maxY(); y += s.height)
-        for (double x = b.minX(); x < b.maxX(); x += s.width) ctx.drawImage(*pattern, Rect(x, y, s.width, s.height));
+        for (double x = b.minX(); x < b.maxX(); x += s.width)
+          ctx.drawImage(*pattern, Rect(x, y, s.width, s.height));
       ctx.restoreGState();
     }
   }
@@ -228,7 +243,8 @@ std::shared_ptr<Image> Snapshot::imageOfScreen(double scale) {
 bool Snapshot::writePNG(const Image& image, std::string_view path, Error* error) {
   Data png = image.PNGRepresentation();
   if (png.empty()) {
-    if (error) *error = Error{"KavroSnapshot", 1, "The picture could not be encoded as PNG", nullptr, nullptr};
+    if (error)
+      *error = Error{"KavroSnapshot", 1, "The picture could not be encoded as PNG", nullptr, nullptr};
     return false;
   }
   return FileManager::createFileAtPath(path, png, error);

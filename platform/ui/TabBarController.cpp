@@ -80,7 +80,8 @@ void TabBarController::userSelected(std::size_t index) {
   auto vc = controllers_[index];
   if (auto d = delegate_.lock(); d && !d->shouldSelectViewController(*this, *vc).value_or(true)) return;
   if (index == selected_) {
-    if (auto nav = std::dynamic_pointer_cast<NavigationController>(vc)) nav->popToRootViewControllerAnimated(true);
+    if (auto nav = std::dynamic_pointer_cast<NavigationController>(vc))
+      nav->popToRootViewControllerAnimated(true);
   } else {
     select(index);
   }

@@ -133,7 +133,8 @@ void TableView::computeLayout() {
     l.footerTitle = ds->titleForFooterInSection(*this, s);
     if (l.footerTitle && l.footerTitle->empty()) l.footerTitle.reset();
     std::optional<double> hh = d ? d->heightForHeaderInSection(*this, s) : std::nullopt;
-    if (!hh) hh = l.headerTitle ? sectionHeaderHeight_ + (grouped ? 36 : 0) : (grouped ? sectionHeaderHeight_ : 0);
+    if (!hh)
+      hh = l.headerTitle ? sectionHeaderHeight_ + (grouped ? 36 : 0) : (grouped ? sectionHeaderHeight_ : 0);
     l.headerHeight = std::max(0.0, *hh);
     double ry = y + l.headerHeight;
     for (int r = 0; r < l.rows; ++r) {
@@ -146,7 +147,8 @@ void TableView::computeLayout() {
       ry += h;
     }
     std::optional<double> fh = d ? d->heightForFooterInSection(*this, s) : std::nullopt;
-    if (!fh) fh = l.footerTitle ? sectionFooterHeight_ + (grouped ? 36 : 0) : (grouped ? sectionFooterHeight_ : 0);
+    if (!fh)
+      fh = l.footerTitle ? sectionFooterHeight_ + (grouped ? 36 : 0) : (grouped ? sectionFooterHeight_ : 0);
     l.footerHeight = std::max(0.0, *fh);
     y = ry + l.footerHeight;
     sections_.push_back(std::move(l));
@@ -165,8 +167,9 @@ std::shared_ptr<View> TableView::makeTitleView(const std::string& title, double 
   bool grouped = style_ == TableViewStyle::Grouped;
   auto v = std::make_shared<View>(Rect(0, 0, width, height));
   if (!grouped) v->setBackgroundColor(Color::rgba(0.6, 0.65, 0.7));
-  auto label = std::make_shared<Label>(grouped ? Rect(20, std::max(0.0, height - 32), std::max(0.0, width - 40), 22)
-                                               : Rect(12, 0, std::max(0.0, width - 24), height));
+  auto label =
+      std::make_shared<Label>(grouped ? Rect(20, std::max(0.0, height - 32), std::max(0.0, width - 40), 22)
+                                      : Rect(12, 0, std::max(0.0, width - 24), height));
   label->setText(title);
   label->setBackgroundColor(std::nullopt);
   label->setFont(Font::boldSystemFontOfSize(grouped ? 17 : 18));
@@ -242,7 +245,8 @@ void TableView::tile() {
       if (!ds) break;
       cell = ds->cellForRowAtIndexPath(*this, ip);
       if (!cell)
-        throw InternalInconsistencyException("TableView dataSource must return a cell from cellForRowAtIndexPath");
+        throw InternalInconsistencyException(
+            "TableView dataSource must return a cell from cellForRowAtIndexPath");
       cell->setFrame(f);
       cell->grouped_ = style_ == TableViewStyle::Grouped;
       cell->table_ = std::static_pointer_cast<TableView>(self);
@@ -277,7 +281,8 @@ void TableView::tile() {
       if (it != shown.end()) {
         v = it->second;
       } else {
-        v = d ? (header ? d->viewForHeaderInSection(*this, s) : d->viewForFooterInSection(*this, s)) : nullptr;
+        v = d ? (header ? d->viewForHeaderInSection(*this, s) : d->viewForFooterInSection(*this, s))
+              : nullptr;
         const auto& title = header ? l.headerTitle : l.footerTitle;
         if (!v && title) v = makeTitleView(*title, h);
         if (!v) continue;
@@ -375,7 +380,8 @@ std::vector<IndexPath> TableView::indexPathsForRowsInRect(const Rect& rect) {
     const auto& l = sections_[std::size_t(s)];
     for (int r = 0; r < l.rows; ++r) {
       double top = l.rowY[std::size_t(r)];
-      if (top < rect.maxY() && top + l.rowHeight[std::size_t(r)] > rect.minY()) out.push_back(IndexPath{s, r});
+      if (top < rect.maxY() && top + l.rowHeight[std::size_t(r)] > rect.minY())
+        out.push_back(IndexPath{s, r});
     }
   }
   return out;
@@ -418,9 +424,15 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& ip, TableViewScrollPosit
       if (r.maxY() > b.maxY()) o.y = r.maxY() - b.size.height;
       if (r.minY() < o.y) o.y = r.minY();
       break;
-    case TableViewScrollPosition::Top: o.y = r.minY(); break;
-    case TableViewScrollPosition::Middle: o.y = r.midY() - b.size.height / 2; break;
-    case TableViewScrollPosition::Bottom: o.y = r.maxY() - b.size.height; break;
+    case TableViewScrollPosition::Top:
+      o.y = r.minY();
+      break;
+    case TableViewScrollPosition::Middle:
+      o.y = r.midY() - b.size.height / 2;
+      break;
+    case TableViewScrollPosition::Bottom:
+      o.y = r.maxY() - b.size.height;
+      break;
   }
   Point lo = minimumContentOffset(), hi = maximumContentOffset();
   o.y = std::clamp(o.y, lo.y, hi.y);
@@ -479,42 +491,52 @@ void TableView::applyUpdate(const Update& u) {
   hideDeleteConfirmation();
   for (int s : u.deletedSections)
     if (s < 0 || s >= oldN)
-      throw InternalInconsistencyException("attempt to delete section " + std::to_string(s) + ", but there are only " +
-                                           std::to_string(oldN) + " sections before the update");
+      throw InternalInconsistencyException("attempt to delete section " + std::to_string(s) +
+                                           ", but there are only " + std::to_string(oldN) +
+                                           " sections before the update");
   for (const auto& ip : u.deletedRows)
     if (ip.section < 0 || ip.section >= oldN || ip.row < 0 || ip.row >= oldRows[std::size_t(ip.section)])
-      throw InternalInconsistencyException("attempt to delete row " + std::to_string(ip.row) + " from section " +
-                                           std::to_string(ip.section) + " which does not exist before the update");
+      throw InternalInconsistencyException("attempt to delete row " + std::to_string(ip.row) +
+                                           " from section " + std::to_string(ip.section) +
+                                           " which does not exist before the update");
   computeLayout();
   int newN = int(sections_.size());
   int expected = oldN - int(u.deletedSections.size()) + int(u.insertedSections.size());
   if (newN != expected)
     throw InternalInconsistencyException(
-        "Invalid update: invalid number of sections. The number of sections contained in the table view after the "
-        "update (" + std::to_string(newN) + ") must be equal to the number of sections contained in the table view "
-        "before the update (" + std::to_string(oldN) + "), plus or minus the number of sections inserted or deleted (" +
+        "Invalid update: invalid number of sections. The number of sections contained in the table view "
+        "after the "
+        "update (" +
+        std::to_string(newN) +
+        ") must be equal to the number of sections contained in the table view "
+        "before the update (" +
+        std::to_string(oldN) + "), plus or minus the number of sections inserted or deleted (" +
         std::to_string(u.insertedSections.size()) + " inserted, " + std::to_string(u.deletedSections.size()) +
         " deleted).");
   for (const auto& ip : u.insertedRows)
-    if (ip.section < 0 || ip.section >= newN || ip.row < 0 || ip.row >= sections_[std::size_t(ip.section)].rows)
-      throw InternalInconsistencyException("attempt to insert row " + std::to_string(ip.row) + " into section " +
-                                           std::to_string(ip.section) + " which does not exist after the update");
+    if (ip.section < 0 || ip.section >= newN || ip.row < 0 ||
+        ip.row >= sections_[std::size_t(ip.section)].rows)
+      throw InternalInconsistencyException("attempt to insert row " + std::to_string(ip.row) +
+                                           " into section " + std::to_string(ip.section) +
+                                           " which does not exist after the update");
   for (int s = 0; s < oldN; ++s) {
     if (u.deletedSections.count(s) || u.reloadedSections.count(s)) continue;
     int ns = mapIndex(s, u.deletedSections, u.insertedSections);
-    int want = oldRows[std::size_t(s)] - int(rowsOf(u.deletedRows, s).size()) + int(rowsOf(u.insertedRows, ns).size());
+    int want = oldRows[std::size_t(s)] - int(rowsOf(u.deletedRows, s).size()) +
+               int(rowsOf(u.insertedRows, ns).size());
     int have = sections_[std::size_t(ns)].rows;
     if (have != want)
       throw InternalInconsistencyException(
           "Invalid update: invalid number of rows in section " + std::to_string(ns) +
           ". The number of rows contained in an existing section after the update (" + std::to_string(have) +
           ") must be equal to the number of rows contained in that section before the update (" +
-          std::to_string(oldRows[std::size_t(s)]) + "), plus or minus the number of rows inserted or deleted from "
+          std::to_string(oldRows[std::size_t(s)]) +
+          "), plus or minus the number of rows inserted or deleted from "
           "that section.");
   }
   auto remap = [&](const IndexPath& ip) -> std::optional<IndexPath> {
-    if (u.deletedSections.count(ip.section) || u.reloadedSections.count(ip.section) || u.deletedRows.count(ip) ||
-        u.reloadedRows.count(ip))
+    if (u.deletedSections.count(ip.section) || u.reloadedSections.count(ip.section) ||
+        u.deletedRows.count(ip) || u.reloadedRows.count(ip))
       return std::nullopt;
     int ns = mapIndex(ip.section, u.deletedSections, u.insertedSections);
     int nr = mapIndex(ip.row, rowsOf(u.deletedRows, ip.section), rowsOf(u.insertedRows, ns));
@@ -536,7 +558,8 @@ void TableView::applyUpdate(const Update& u) {
   tile();
 }
 
-void TableView::selectRowAtIndexPath(std::optional<IndexPath> ip, bool animated, TableViewScrollPosition position) {
+void TableView::selectRowAtIndexPath(std::optional<IndexPath> ip, bool animated,
+                                     TableViewScrollPosition position) {
   ensureLoaded();
   if (!ip) {
     if (selected_) deselectRowAtIndexPath(*selected_, animated);
@@ -568,7 +591,8 @@ bool TableView::tapRowAtIndexPath(const IndexPath& ip) {
   if (!target || !validRow(*target)) return false;
   if (selected_ && *selected_ != *target) {
     IndexPath old = *selected_;
-    std::optional<IndexPath> des = d ? d->willDeselectRowAtIndexPath(*this, old) : std::optional<IndexPath>(old);
+    std::optional<IndexPath> des =
+        d ? d->willDeselectRowAtIndexPath(*this, old) : std::optional<IndexPath>(old);
     if (des) {
       deselectRowAtIndexPath(*des, false);
       if (d) d->didDeselectRowAtIndexPath(*this, *des);
@@ -592,7 +616,8 @@ TableViewCellEditingStyle TableView::editingStyle(const IndexPath& ip) {
 }
 
 void TableView::updateEditControl(TableViewCell& cell, const IndexPath& ip) {
-  TableViewCellEditingStyle style = editing_ && canEdit(ip) ? editingStyle(ip) : TableViewCellEditingStyle::None;
+  TableViewCellEditingStyle style =
+      editing_ && canEdit(ip) ? editingStyle(ip) : TableViewCellEditingStyle::None;
   if (style == TableViewCellEditingStyle::None) {
     if (cell.editControl_) {
       cell.editControl_->removeFromSuperview();
@@ -609,7 +634,8 @@ void TableView::updateEditControl(TableViewCell& cell, const IndexPath& ip) {
   button->setCornerRadius(14);
   button->setAccessibilityLabel(del ? "Delete control" : "Insert control");
   std::weak_ptr<TableView> weakTable = std::static_pointer_cast<TableView>(weak_from_this().lock());
-  std::weak_ptr<TableViewCell> weakCell = std::static_pointer_cast<TableViewCell>(cell.weak_from_this().lock());
+  std::weak_ptr<TableViewCell> weakCell =
+      std::static_pointer_cast<TableViewCell>(cell.weak_from_this().lock());
   button->addTarget(this, ControlEvent::TouchUpInside, [weakTable, weakCell, del](Control&) {
     auto t = weakTable.lock();
     auto c = weakCell.lock();

@@ -18,7 +18,16 @@ class TableView;
 // The platform's values.
 enum class TableViewStyle { Plain = 0, Grouped = 1 };
 enum class TableViewScrollPosition { None = 0, Top = 1, Middle = 2, Bottom = 3 };
-enum class TableViewRowAnimation { Fade = 0, Right = 1, Left = 2, Top = 3, Bottom = 4, None = 5, Middle = 6, Automatic = 100 };
+enum class TableViewRowAnimation {
+  Fade = 0,
+  Right = 1,
+  Left = 2,
+  Top = 3,
+  Bottom = 4,
+  None = 5,
+  Middle = 6,
+  Automatic = 100
+};
 enum class TableViewCellSeparatorStyle { None = 0, SingleLine = 1, SingleLineEtched = 2 };
 
 // Where a table's rows come from. The two first methods are required; the others are optional
@@ -31,19 +40,29 @@ class TableViewDataSource {
   virtual std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView& tv, const IndexPath& ip) = 0;
   // One section when not implemented.
   virtual std::optional<int> numberOfSectionsInTableView(TableView& tv) { return std::nullopt; }
-  virtual std::optional<std::string> titleForHeaderInSection(TableView& tv, int section) { return std::nullopt; }
-  virtual std::optional<std::string> titleForFooterInSection(TableView& tv, int section) { return std::nullopt; }
+  virtual std::optional<std::string> titleForHeaderInSection(TableView& tv, int section) {
+    return std::nullopt;
+  }
+  virtual std::optional<std::string> titleForFooterInSection(TableView& tv, int section) {
+    return std::nullopt;
+  }
   // Every row may be edited when not implemented.
-  virtual std::optional<bool> canEditRowAtIndexPath(TableView& tv, const IndexPath& ip) { return std::nullopt; }
+  virtual std::optional<bool> canEditRowAtIndexPath(TableView& tv, const IndexPath& ip) {
+    return std::nullopt;
+  }
   // True when handled.
-  virtual bool commitEditingStyle(TableView& tv, TableViewCellEditingStyle style, const IndexPath& ip) { return false; }
+  virtual bool commitEditingStyle(TableView& tv, TableViewCellEditingStyle style, const IndexPath& ip) {
+    return false;
+  }
 };
 
 // Told and asked about rows, headers, selection and editing; every method optional (an empty
 // answer means "not implemented"; the will-select questions answer the row itself by default).
 class TableViewDelegate : public ScrollViewDelegate {
  public:
-  virtual std::optional<double> heightForRowAtIndexPath(TableView& tv, const IndexPath& ip) { return std::nullopt; }
+  virtual std::optional<double> heightForRowAtIndexPath(TableView& tv, const IndexPath& ip) {
+    return std::nullopt;
+  }
   virtual std::optional<double> heightForHeaderInSection(TableView& tv, int section) { return std::nullopt; }
   virtual std::optional<double> heightForFooterInSection(TableView& tv, int section) { return std::nullopt; }
   virtual std::shared_ptr<View> viewForHeaderInSection(TableView& tv, int section) { return nullptr; }
@@ -52,11 +71,14 @@ class TableViewDelegate : public ScrollViewDelegate {
   // The row to select instead, or none to refuse.
   virtual std::optional<IndexPath> willSelectRowAtIndexPath(TableView& tv, const IndexPath& ip) { return ip; }
   virtual void didSelectRowAtIndexPath(TableView& tv, const IndexPath& ip) {}
-  virtual std::optional<IndexPath> willDeselectRowAtIndexPath(TableView& tv, const IndexPath& ip) { return ip; }
+  virtual std::optional<IndexPath> willDeselectRowAtIndexPath(TableView& tv, const IndexPath& ip) {
+    return ip;
+  }
   virtual void didDeselectRowAtIndexPath(TableView& tv, const IndexPath& ip) {}
   virtual void accessoryButtonTappedForRowWithIndexPath(TableView& tv, const IndexPath& ip) {}
   // Delete when not implemented.
-  virtual std::optional<TableViewCellEditingStyle> editingStyleForRowAtIndexPath(TableView& tv, const IndexPath& ip) {
+  virtual std::optional<TableViewCellEditingStyle> editingStyleForRowAtIndexPath(TableView& tv,
+                                                                                 const IndexPath& ip) {
     return std::nullopt;
   }
   // "Delete" when not implemented.
@@ -148,12 +170,18 @@ class TableView : public ScrollView {
   // --- Updates --------------------------------------------------------------------------------
   void beginUpdates();
   void endUpdates();
-  void insertSections(const std::vector<int>& sections, TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void deleteSections(const std::vector<int>& sections, TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void reloadSections(const std::vector<int>& sections, TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void insertRowsAtIndexPaths(const std::vector<IndexPath>& ips, TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips, TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void reloadRowsAtIndexPaths(const std::vector<IndexPath>& ips, TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  void insertSections(const std::vector<int>& sections,
+                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  void deleteSections(const std::vector<int>& sections,
+                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  void reloadSections(const std::vector<int>& sections,
+                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  void insertRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                              TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  void deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                              TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  void reloadRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                              TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
 
   // --- Selection ------------------------------------------------------------------------------
   std::optional<IndexPath> indexPathForSelectedRow() const { return selected_; }

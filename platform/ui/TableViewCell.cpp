@@ -19,7 +19,10 @@ TableViewCell::TableViewCell(TableViewCellStyle style, std::string reuseIdentifi
 const std::shared_ptr<Label>& TableViewCell::textLabel() {
   if (!textLabel_) {
     textLabel_ = std::make_shared<Label>();
-    double size = style_ == TableViewCellStyle::Default ? 20 : style_ == TableViewCellStyle::Value2 ? 12 : style_ == TableViewCellStyle::Subtitle ? 18 : 17;
+    double size = style_ == TableViewCellStyle::Default    ? 20
+                  : style_ == TableViewCellStyle::Value2   ? 12
+                  : style_ == TableViewCellStyle::Subtitle ? 18
+                                                           : 17;
     textLabel_->setFont(Font::boldSystemFontOfSize(size));
     if (style_ == TableViewCellStyle::Value2) {
       textLabel_->setTextAlignment(TextAlignment::Right);
@@ -40,7 +43,9 @@ const std::shared_ptr<Label>& TableViewCell::detailTextLabel() {
         detailTextLabel_->setTextColor(Color::rgba(0.22, 0.33, 0.53));
         detailTextLabel_->setTextAlignment(TextAlignment::Right);
         break;
-      case TableViewCellStyle::Value2: detailTextLabel_->setFont(Font::boldSystemFontOfSize(15)); break;
+      case TableViewCellStyle::Value2:
+        detailTextLabel_->setFont(Font::boldSystemFontOfSize(15));
+        break;
       default:
         detailTextLabel_->setFont(Font::systemFontOfSize(14));
         detailTextLabel_->setTextColor(Color::gray());
@@ -110,16 +115,21 @@ double TableViewCell::accessoryWidth() const {
   if (accessoryView_) return accessoryView_->frame().size.width + 20;
   switch (accessoryType_) {
     case TableViewCellAccessoryType::DisclosureIndicator:
-    case TableViewCellAccessoryType::Checkmark: return 30;
-    case TableViewCellAccessoryType::DetailDisclosureButton: return 43;
-    default: return 0;
+    case TableViewCellAccessoryType::Checkmark:
+      return 30;
+    case TableViewCellAccessoryType::DetailDisclosureButton:
+      return 43;
+    default:
+      return 0;
   }
 }
 
 void TableViewCell::setSelected(bool selected, bool) {
   selected_ = selected;
-  if (textLabel_) textLabel_->setHighlighted(selected && selectionStyle_ != TableViewCellSelectionStyle::None);
-  if (detailTextLabel_) detailTextLabel_->setHighlighted(selected && selectionStyle_ != TableViewCellSelectionStyle::None);
+  if (textLabel_)
+    textLabel_->setHighlighted(selected && selectionStyle_ != TableViewCellSelectionStyle::None);
+  if (detailTextLabel_)
+    detailTextLabel_->setHighlighted(selected && selectionStyle_ != TableViewCellSelectionStyle::None);
 }
 
 void TableViewCell::setHighlighted(bool highlighted, bool) { highlighted_ = highlighted; }
@@ -142,7 +152,8 @@ void TableViewCell::layoutSubviews() {
   if (shownAccessory_) {
     Rect af = shownAccessory_->frame();
     double ax = b.size.width - inset - (deleteButton_ ? 74 : 0) - 10 - af.size.width;
-    shownAccessory_->setFrame(Rect(ax, std::floor((b.size.height - af.size.height) / 2), af.size.width, af.size.height));
+    shownAccessory_->setFrame(
+        Rect(ax, std::floor((b.size.height - af.size.height) / 2), af.size.width, af.size.height));
   }
   if (deleteButton_)
     deleteButton_->setFrame(Rect(b.size.width - inset - 74, std::floor((b.size.height - 30) / 2), 64, 30));
@@ -164,7 +175,8 @@ void TableViewCell::layoutSubviews() {
     case TableViewCellStyle::Value1: {
       Size ds = oneLine(detailTextLabel_);
       double dw = std::min(ds.width, std::max(0.0, w - x - 10));
-      if (detailTextLabel_) detailTextLabel_->setFrame(Rect(w - 10 - dw, std::floor((h - ds.height) / 2), dw, ds.height));
+      if (detailTextLabel_)
+        detailTextLabel_->setFrame(Rect(w - 10 - dw, std::floor((h - ds.height) / 2), dw, ds.height));
       Size ts = oneLine(textLabel_);
       double tw = std::min(ts.width, std::max(0.0, w - x - 10 - dw - (dw > 0 ? 10 : 0)));
       if (textLabel_) textLabel_->setFrame(Rect(x, std::floor((h - ts.height) / 2), tw, ts.height));
@@ -178,7 +190,8 @@ void TableViewCell::layoutSubviews() {
       Size ts = oneLine(textLabel_), ds = oneLine(detailTextLabel_);
       double top = std::floor((h - ts.height - ds.height) / 2);
       if (textLabel_) textLabel_->setFrame(Rect(x, top, std::max(0.0, w - x - 10), ts.height));
-      if (detailTextLabel_) detailTextLabel_->setFrame(Rect(x, top + ts.height, std::max(0.0, w - x - 10), ds.height));
+      if (detailTextLabel_)
+        detailTextLabel_->setFrame(Rect(x, top + ts.height, std::max(0.0, w - x - 10), ds.height));
       break;
     }
   }

@@ -13,7 +13,12 @@ class TableView;
 
 // The platform's values.
 enum class TableViewCellStyle { Default = 0, Value1 = 1, Value2 = 2, Subtitle = 3 };
-enum class TableViewCellAccessoryType { None = 0, DisclosureIndicator = 1, DetailDisclosureButton = 2, Checkmark = 3 };
+enum class TableViewCellAccessoryType {
+  None = 0,
+  DisclosureIndicator = 1,
+  DetailDisclosureButton = 2,
+  Checkmark = 3
+};
 enum class TableViewCellSelectionStyle { None = 0, Blue = 1, Gray = 2 };
 enum class TableViewCellEditingStyle { None = 0, Delete = 1, Insert = 2 };
 

@@ -5,8 +5,8 @@ namespace platform::textediting {
 namespace {
 
 bool isExtender(char32_t c) {
-  return (c >= 0x300 && c <= 0x36F) || (c >= 0xFE00 && c <= 0xFE0F) || c == 0x200D || (c >= 0x1F3FB && c <= 0x1F3FF) ||
-         (c >= 0xE0100 && c <= 0xE01EF) || c == 0x20E3;
+  return (c >= 0x300 && c <= 0x36F) || (c >= 0xFE00 && c <= 0xFE0F) || c == 0x200D ||
+         (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0100 && c <= 0xE01EF) || c == 0x20E3;
 }
 
 // The code point that ends at UTF-16 position pos and its length in units.

@@ -46,10 +46,14 @@ void TextField::setRightViewMode(TextFieldViewMode m) {
 
 bool TextField::sideViewShown(TextFieldViewMode mode) const {
   switch (mode) {
-    case TextFieldViewMode::Always: return true;
-    case TextFieldViewMode::WhileEditing: return editing_;
-    case TextFieldViewMode::UnlessEditing: return !editing_;
-    default: return false;
+    case TextFieldViewMode::Always:
+      return true;
+    case TextFieldViewMode::WhileEditing:
+      return editing_;
+    case TextFieldViewMode::UnlessEditing:
+      return !editing_;
+    default:
+      return false;
   }
 }
 
@@ -142,15 +146,24 @@ Rect TextField::textRectForBounds(const Rect& b) const {
   double h = TextMetrics::lineHeight(font_);
   double y = b.origin.y;
   switch (contentVerticalAlignment()) {
-    case ContentVerticalAlignment::Center: y += (b.size.height - h) / 2; break;
-    case ContentVerticalAlignment::Bottom: y += b.size.height - h; break;
-    case ContentVerticalAlignment::Fill: h = b.size.height; break;
-    default: break;
+    case ContentVerticalAlignment::Center:
+      y += (b.size.height - h) / 2;
+      break;
+    case ContentVerticalAlignment::Bottom:
+      y += b.size.height - h;
+      break;
+    case ContentVerticalAlignment::Fill:
+      h = b.size.height;
+      break;
+    default:
+      break;
   }
   return Rect(b.origin.x + left, y, std::max(0.0, b.size.width - left - right), h);
 }
 
-std::string TextField::displayText() const { return traits_.secureTextEntry ? textediting::masked(text_) : text_; }
+std::string TextField::displayText() const {
+  return traits_.secureTextEntry ? textediting::masked(text_) : text_;
+}
 
 std::string TextField::displayedText() const { return text_.empty() ? placeholder_ : displayText(); }
 

@@ -21,9 +21,11 @@ enum class TextBorderStyle { None = 0, Line = 1, Bezel = 2, RoundedRect = 3 };
 enum class TextFieldViewMode { Never = 0, WhileEditing = 1, UnlessEditing = 2, Always = 3 };
 
 // Posted with the field as object.
-inline constexpr std::string_view TextFieldTextDidBeginEditingNotification = "UITextFieldTextDidBeginEditingNotification";
+inline constexpr std::string_view TextFieldTextDidBeginEditingNotification =
+    "UITextFieldTextDidBeginEditingNotification";
 inline constexpr std::string_view TextFieldTextDidChangeNotification = "UITextFieldTextDidChangeNotification";
-inline constexpr std::string_view TextFieldTextDidEndEditingNotification = "UITextFieldTextDidEndEditingNotification";
+inline constexpr std::string_view TextFieldTextDidEndEditingNotification =
+    "UITextFieldTextDidEndEditingNotification";
 
 // Asked and told about editing; every method optional (empty: not implemented, which allows).
 class TextFieldDelegate {
@@ -34,7 +36,8 @@ class TextFieldDelegate {
   virtual std::optional<bool> textFieldShouldEndEditing(TextField& tf) { return std::nullopt; }
   virtual void textFieldDidEndEditing(TextField& tf) {}
   // range counts UTF-16 units of the current text.
-  virtual std::optional<bool> shouldChangeCharactersInRange(TextField& tf, Range range, std::string_view replacement) {
+  virtual std::optional<bool> shouldChangeCharactersInRange(TextField& tf, Range range,
+                                                            std::string_view replacement) {
     return std::nullopt;
   }
   virtual std::optional<bool> textFieldShouldClear(TextField& tf) { return std::nullopt; }

@@ -169,11 +169,13 @@ Size TextMetrics::sizeWithFont(std::string_view text, const Font& font) {
   return Size{std::ceil(widthOfText(text, font) - 1e-9), lineHeight(font)};
 }
 
-Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, Size constrained, LineBreakMode mode) {
+Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, Size constrained,
+                               LineBreakMode mode) {
   if (text.empty()) return Size{0, 0};
   double lh = lineHeight(font);
   std::size_t maxLines = 0;
-  if (constrained.height > 0) maxLines = std::max<std::size_t>(1, std::size_t(std::floor(constrained.height / lh + 1e-9)));
+  if (constrained.height > 0)
+    maxLines = std::max<std::size_t>(1, std::size_t(std::floor(constrained.height / lh + 1e-9)));
   std::vector<std::string> lines = linesForText(text, font, constrained.width, mode, maxLines);
   double w = 0;
   for (const auto& l : lines) w = std::max(w, widthOfText(l, font));
@@ -189,8 +191,8 @@ Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double f
   return Size{w, lineHeight(font)};
 }
 
-Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double minFontSize, double* actualFontSize,
-                               double forWidth, LineBreakMode mode) {
+Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double minFontSize,
+                               double* actualFontSize, double forWidth, LineBreakMode mode) {
   double size = font.pointSize();
   if (!text.empty() && forWidth > 0) {
     double w = widthOfText(text, font);
@@ -200,7 +202,8 @@ Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double m
   return sizeWithFont(text, font.fontWithSize(size), forWidth, mode);
 }
 
-std::string TextMetrics::truncateLine(std::string_view line, const Font& font, double width, LineBreakMode mode) {
+std::string TextMetrics::truncateLine(std::string_view line, const Font& font, double width,
+                                      LineBreakMode mode) {
   std::u32string s = decode(line);
   double size = font.pointSize();
   if (widthOf(s, size) <= width + 1e-9) return std::string(line);

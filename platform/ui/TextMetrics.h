@@ -10,7 +10,14 @@
 namespace platform {
 
 // The platform's values.
-enum class LineBreakMode { WordWrap = 0, CharacterWrap = 1, Clip = 2, HeadTruncation = 3, TailTruncation = 4, MiddleTruncation = 5 };
+enum class LineBreakMode {
+  WordWrap = 0,
+  CharacterWrap = 1,
+  Clip = 2,
+  HeadTruncation = 3,
+  TailTruncation = 4,
+  MiddleTruncation = 5
+};
 enum class TextAlignment { Left = 0, Center = 1, Right = 2 };
 
 // The one text metric of the headless toolkit, shared by labels, buttons, text inputs, the
@@ -55,14 +62,15 @@ class TextMetrics {
   // sizeWithFont:constrainedToSize:lineBreakMode: the text wrapped at the width (0: unlimited)
   // and cut to the whole lines that fit the height (0: unlimited; at least one line). The width
   // is that of the widest line, never above the constraint.
-  static Size sizeWithFont(std::string_view text, const Font& font, Size constrainedToSize, LineBreakMode mode);
+  static Size sizeWithFont(std::string_view text, const Font& font, Size constrainedToSize,
+                           LineBreakMode mode);
   // sizeWithFont:forWidth:lineBreakMode: one line, at most width wide.
   static Size sizeWithFont(std::string_view text, const Font& font, double forWidth, LineBreakMode mode);
   // sizeWithFont:minFontSize:actualFontSize:forWidth:lineBreakMode: one line; the font shrinks,
   // down to minFontSize, so that the text fits the width; actualFontSize (when given) receives the
   // size used. The metric is linear, so the size used is exactly the one that fits.
-  static Size sizeWithFont(std::string_view text, const Font& font, double minFontSize, double* actualFontSize,
-                           double forWidth, LineBreakMode mode);
+  static Size sizeWithFont(std::string_view text, const Font& font, double minFontSize,
+                           double* actualFontSize, double forWidth, LineBreakMode mode);
 
   // One line cut to the width: an ellipsis "…" at the tail, head or middle for the truncation
   // modes, a plain cut otherwise. A line that fits comes back unchanged.

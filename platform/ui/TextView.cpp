@@ -81,7 +81,8 @@ void TextView::touchesEnded(const Touch& t) {
 bool TextView::replace(Range range, std::string_view with) {
   if (!editing_) return false;
   auto self = weak_from_this().lock();
-  if (auto d = textDelegate_.lock(); d && !d->shouldChangeTextInRange(*this, range, with).value_or(true)) return false;
+  if (auto d = textDelegate_.lock(); d && !d->shouldChangeTextInRange(*this, range, with).value_or(true))
+    return false;
   std::size_t len = utf16Length(text_);
   if (range.location > len) range = Range{len, 0};
   if (range.max() > len) range.length = len - range.location;

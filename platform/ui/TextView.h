@@ -16,9 +16,11 @@ namespace platform {
 class TextView;
 
 // Posted with the text view as object.
-inline constexpr std::string_view TextViewTextDidBeginEditingNotification = "UITextViewTextDidBeginEditingNotification";
+inline constexpr std::string_view TextViewTextDidBeginEditingNotification =
+    "UITextViewTextDidBeginEditingNotification";
 inline constexpr std::string_view TextViewTextDidChangeNotification = "UITextViewTextDidChangeNotification";
-inline constexpr std::string_view TextViewTextDidEndEditingNotification = "UITextViewTextDidEndEditingNotification";
+inline constexpr std::string_view TextViewTextDidEndEditingNotification =
+    "UITextViewTextDidEndEditingNotification";
 
 // Asked and told about editing; every method optional (empty: not implemented, which allows).
 class TextViewDelegate : public ScrollViewDelegate {
@@ -28,7 +30,8 @@ class TextViewDelegate : public ScrollViewDelegate {
   virtual std::optional<bool> textViewShouldEndEditing(TextView& tv) { return std::nullopt; }
   virtual void textViewDidEndEditing(TextView& tv) {}
   // range counts UTF-16 units of the current text.
-  virtual std::optional<bool> shouldChangeTextInRange(TextView& tv, Range range, std::string_view replacement) {
+  virtual std::optional<bool> shouldChangeTextInRange(TextView& tv, Range range,
+                                                      std::string_view replacement) {
     return std::nullopt;
   }
   virtual void textViewDidChange(TextView& tv) {}

@@ -42,7 +42,8 @@ void Toolbar::layoutSubviews() {
       x += item->width() + 6;
     } else {
       Rect f = views[i]->frame();
-      views[i]->setFrame(Rect(x, std::floor((b.size.height - f.size.height) / 2), f.size.width, f.size.height));
+      views[i]->setFrame(
+          Rect(x, std::floor((b.size.height - f.size.height) / 2), f.size.width, f.size.height));
       x += f.size.width + 6;
     }
   }

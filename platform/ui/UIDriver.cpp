@@ -47,9 +47,8 @@ std::string describeView(const View& v) {
 
 // The recognizers of the view and its ancestors, nearest first, that match; an enabled control
 // keeps the gesture from the recognizers above it when controlsKeep is set.
-std::vector<std::shared_ptr<GestureRecognizer>> recognizers(View* hit,
-                                                            const std::function<bool(GestureRecognizer&)>& match,
-                                                            bool controlsKeep) {
+std::vector<std::shared_ptr<GestureRecognizer>> recognizers(
+    View* hit, const std::function<bool(GestureRecognizer&)>& match, bool controlsKeep) {
   std::vector<std::shared_ptr<GestureRecognizer>> out;
   for (View* v = hit; v; v = v->superviewPointer()) {
     for (auto& g : v->gestureRecognizers())
@@ -63,13 +62,14 @@ std::vector<std::shared_ptr<GestureRecognizer>> recognizers(View* hit,
 bool mayBegin(GestureRecognizer& g, const Touch& t) {
   auto d = g.delegate().lock();
   if (!d) return true;
-  return d->gestureRecognizerShouldReceiveTouch(g, t).value_or(true) && d->gestureRecognizerShouldBegin(g).value_or(true);
+  return d->gestureRecognizerShouldReceiveTouch(g, t).value_or(true) &&
+         d->gestureRecognizerShouldBegin(g).value_or(true);
 }
 
 // The recognizers that take the gesture: the first that may begin, and those that may recognize
 // along with it.
-std::vector<std::shared_ptr<GestureRecognizer>> choose(const std::vector<std::shared_ptr<GestureRecognizer>>& candidates,
-                                                       const Touch& t) {
+std::vector<std::shared_ptr<GestureRecognizer>> choose(
+    const std::vector<std::shared_ptr<GestureRecognizer>>& candidates, const Touch& t) {
   std::vector<std::shared_ptr<GestureRecognizer>> out;
   for (auto& g : candidates) {
     if (!mayBegin(*g, t)) continue;
@@ -80,8 +80,9 @@ std::vector<std::shared_ptr<GestureRecognizer>> choose(const std::vector<std::sh
     auto& first = out.front();
     auto d1 = first->delegate().lock();
     auto d2 = g->delegate().lock();
-    bool together = (d1 && d1->shouldRecognizeSimultaneouslyWithGestureRecognizer(*first, *g).value_or(false)) ||
-                    (d2 && d2->shouldRecognizeSimultaneouslyWithGestureRecognizer(*g, *first).value_or(false));
+    bool together =
+        (d1 && d1->shouldRecognizeSimultaneouslyWithGestureRecognizer(*first, *g).value_or(false)) ||
+        (d2 && d2->shouldRecognizeSimultaneouslyWithGestureRecognizer(*g, *first).value_or(false));
     if (together) out.push_back(g);
   }
   return out;
@@ -95,9 +96,11 @@ bool cancelsTouches(const std::vector<std::shared_ptr<GestureRecognizer>>& chose
 
 // Runs a recognized gesture: begins the touch on the view, runs the recognizers through their
 // states, and ends or cancels the touch.
-void deliver(const std::shared_ptr<View>& hit, Touch& touch, const std::vector<std::shared_ptr<GestureRecognizer>>& chosen,
+void deliver(const std::shared_ptr<View>& hit, Touch& touch,
+             const std::vector<std::shared_ptr<GestureRecognizer>>& chosen,
              const std::function<void(GestureRecognizer&)>& run, const std::function<void()>& between = {}) {
-  bool delayBegan = !chosen.empty() && std::all_of(chosen.begin(), chosen.end(), [](auto& g) { return g->delaysTouchesBegan(); });
+  bool delayBegan = !chosen.empty() && std::all_of(chosen.begin(), chosen.end(),
+                                                   [](auto& g) { return g->delaysTouchesBegan(); });
   if (!delayBegan) hit->touchesBegan(touch);
   if (between) between();
   for (auto& g : chosen) {
@@ -158,7 +161,8 @@ void dragScrollView(ScrollView& sv, Point delta, Point velocity) {
 std::shared_ptr<NavigationController> visibleNavigation(const std::shared_ptr<ViewController>& vc) {
   if (!vc) return nullptr;
   if (auto nav = std::dynamic_pointer_cast<NavigationController>(vc)) return nav;
-  if (auto tab = std::dynamic_pointer_cast<TabBarController>(vc)) return visibleNavigation(tab->selectedViewController());
+  if (auto tab = std::dynamic_pointer_cast<TabBarController>(vc))
+    return visibleNavigation(tab->selectedViewController());
   for (auto& child : vc->childViewControllers())
     if (child->isViewLoaded() && child->view()->window())
       if (auto nav = visibleNavigation(child)) return nav;
@@ -215,7 +219,8 @@ std::vector<std::shared_ptr<View>> UIDriver::findViews(std::string_view text) {
       for (std::size_t k = 0; k < windows.size(); ++k) {
         auto hit = windows[k]->hitTest(windows[k]->convertPointFromView(r.center(), nullptr));
         if (!hit) continue;
-        reachable = k == wi && (hit == v || hit->isDescendantOfView(v.get()) || v->isDescendantOfView(hit.get()));
+        reachable =
+            k == wi && (hit == v || hit->isDescendantOfView(v.get()) || v->isDescendantOfView(hit.get()));
         break;
       }
       matches.push_back(Match{v, exact, wi, reachable, r});
@@ -250,13 +255,15 @@ bool UIDriver::tapAt(Point p, int tapCount) {
     auto hit = w->hitTest(w->convertPointFromView(p, nullptr));
     if (!hit) continue;
     Touch touch(w, hit, p, tapCount);
-    auto chosen = choose(recognizers(hit.get(),
-                                     [&](GestureRecognizer& g) {
-                                       auto* t = dynamic_cast<TapGestureRecognizer*>(&g);
-                                       return t && t->numberOfTapsRequired() == tapCount && t->numberOfTouchesRequired() == 1;
-                                     },
-                                     true),
-                         touch);
+    auto chosen =
+        choose(recognizers(
+                   hit.get(),
+                   [&](GestureRecognizer& g) {
+                     auto* t = dynamic_cast<TapGestureRecognizer*>(&g);
+                     return t && t->numberOfTapsRequired() == tapCount && t->numberOfTouchesRequired() == 1;
+                   },
+                   true),
+               touch);
     deliver(hit, touch, chosen, [&](GestureRecognizer& g) {
       g.setLocation(p);
       g.setState(GestureRecognizerState::Ended);
@@ -283,13 +290,15 @@ bool UIDriver::longPress(View& view, double seconds) {
   auto t = targetFor(view);
   if (!t) return false;
   Touch touch(t->window, t->hit, t->point, 1);
-  auto chosen = choose(recognizers(t->hit.get(),
-                                   [&](GestureRecognizer& g) {
-                                     auto* lp = dynamic_cast<LongPressGestureRecognizer*>(&g);
-                                     return lp && lp->minimumPressDuration() <= seconds && lp->numberOfTouchesRequired() == 1;
-                                   },
-                                   false),
-                       touch);
+  auto chosen =
+      choose(recognizers(
+                 t->hit.get(),
+                 [&](GestureRecognizer& g) {
+                   auto* lp = dynamic_cast<LongPressGestureRecognizer*>(&g);
+                   return lp && lp->minimumPressDuration() <= seconds && lp->numberOfTouchesRequired() == 1;
+                 },
+                 false),
+             touch);
   deliver(t->hit, touch, chosen, [&](GestureRecognizer& g) {
     g.setLocation(t->point);
     g.setState(GestureRecognizerState::Began);
@@ -303,12 +312,13 @@ bool UIDriver::swipe(View& view, unsigned direction) {
   auto t = targetFor(view);
   if (!t) return false;
   Touch touch(t->window, t->hit, t->point, 1);
-  auto chosen = choose(recognizers(t->hit.get(),
-                                   [&](GestureRecognizer& g) {
-                                     auto* s = dynamic_cast<SwipeGestureRecognizer*>(&g);
-                                     return s && (s->direction() & direction) && s->numberOfTouchesRequired() == 1;
-                                   },
-                                   false),
+  auto chosen = choose(recognizers(
+                           t->hit.get(),
+                           [&](GestureRecognizer& g) {
+                             auto* s = dynamic_cast<SwipeGestureRecognizer*>(&g);
+                             return s && (s->direction() & direction) && s->numberOfTouchesRequired() == 1;
+                           },
+                           false),
                        touch);
   if (!chosen.empty()) {
     deliver(t->hit, touch, chosen, [&](GestureRecognizer& g) {
@@ -348,12 +358,13 @@ bool UIDriver::pan(View& view, Point translation) {
   auto t = targetFor(view);
   if (!t) return false;
   Touch touch(t->window, t->hit, t->point, 1);
-  auto chosen = choose(recognizers(t->hit.get(),
-                                   [](GestureRecognizer& g) {
-                                     auto* p = dynamic_cast<PanGestureRecognizer*>(&g);
-                                     return p && p->minimumNumberOfTouches() <= 1;
-                                   },
-                                   false),
+  auto chosen = choose(recognizers(
+                           t->hit.get(),
+                           [](GestureRecognizer& g) {
+                             auto* p = dynamic_cast<PanGestureRecognizer*>(&g);
+                             return p && p->minimumNumberOfTouches() <= 1;
+                           },
+                           false),
                        touch);
   if (!chosen.empty()) {
     Point end{t->point.x + translation.x, t->point.y + translation.y};
@@ -383,8 +394,11 @@ bool UIDriver::pinch(View& view, double scale) {
   auto t = targetFor(view);
   if (!t) return false;
   Touch touch(t->window, t->hit, t->point, 1);
-  auto chosen = choose(recognizers(t->hit.get(), [](GestureRecognizer& g) { return dynamic_cast<PinchGestureRecognizer*>(&g); }, false),
-                       touch);
+  auto chosen =
+      choose(recognizers(
+                 t->hit.get(), [](GestureRecognizer& g) { return dynamic_cast<PinchGestureRecognizer*>(&g); },
+                 false),
+             touch);
   if (!chosen.empty()) {
     deliver(t->hit, touch, chosen, [&](GestureRecognizer& g) {
       auto* p = dynamic_cast<PinchGestureRecognizer*>(&g);

@@ -58,9 +58,10 @@ std::shared_ptr<AnimationRecord>& currentAnimation() {
 }
 
 // The running animation of each (view, property); only views animated at least once appear.
+// Never destroyed: views owned by other static objects still look here when they go at exit.
 std::map<std::pair<const View*, int>, std::weak_ptr<AnimationRecord>>& runningAnimations() {
-  static std::map<std::pair<const View*, int>, std::weak_ptr<AnimationRecord>> running;
-  return running;
+  static auto* running = new std::map<std::pair<const View*, int>, std::weak_ptr<AnimationRecord>>();
+  return *running;
 }
 
 const char kAnimationTarget = 0;
@@ -77,7 +78,8 @@ Point boundsCenter(const Rect& b) { return {b.origin.x + b.size.width / 2, b.ori
 
 }  // namespace
 
-void View::animate(double duration, const std::function<void()>& animations, std::function<void(bool)> completion) {
+void View::animate(double duration, const std::function<void()>& animations,
+                   std::function<void(bool)> completion) {
   animate(duration, 0, animations, std::move(completion));
 }
 
@@ -94,8 +96,9 @@ void View::animate(double duration, double delay, const std::function<void()>& a
   }
   currentAnimation() = saved;
   if (!completion) return;
-  RunLoop::main().performAfter(std::max(0.0, delay) + std::max(0.0, duration), &kAnimationTarget,
-                               [record, completion = std::move(completion)] { completion(!record->interrupted); });
+  RunLoop::main().performAfter(
+      std::max(0.0, delay) + std::max(0.0, duration), &kAnimationTarget,
+      [record, completion = std::move(completion)] { completion(!record->interrupted); });
 }
 
 bool View::isAnimating() { return currentAnimation() != nullptr; }
@@ -135,8 +138,10 @@ std::shared_ptr<View> View::superview() const {
 
 Rect View::frame() const {
   const Size& s = bounds_.size;
-  if (transform_.isIdentity()) return Rect(center_.x - s.width / 2, center_.y - s.height / 2, s.width, s.height);
-  return transform_.apply(Rect(-s.width / 2, -s.height / 2, s.width, s.height)).offsetBy(center_.x, center_.y);
+  if (transform_.isIdentity())
+    return Rect(center_.x - s.width / 2, center_.y - s.height / 2, s.width, s.height);
+  return transform_.apply(Rect(-s.width / 2, -s.height / 2, s.width, s.height))
+      .offsetBy(center_.x, center_.y);
 }
 
 void View::setFrame(Rect f) {
@@ -176,7 +181,8 @@ void View::resizeWithOldSuperviewSize(Size oldSize) {
   if (!sup || autoresizingMask_ == FlexibleNone) return;
   Size newSize = sup->bounds().size;
   Rect f = frame();
-  auto axis = [](double& pos, double& len, double oldTotal, double delta, bool flexA, bool flexL, bool flexB) {
+  auto axis = [](double& pos, double& len, double oldTotal, double delta, bool flexA, bool flexL,
+                 bool flexB) {
     double a = pos, l = len, b = oldTotal - pos - len;
     int n = int(flexA) + int(flexL) + int(flexB);
     if (n == 0 || delta == 0) return;
@@ -426,16 +432,20 @@ Point View::convertPointFromView(Point p, const View* view) const {
 }
 
 Rect View::convertRectToView(const Rect& r, const View* view) const {
-  Point a = convertPointToView({r.minX(), r.minY()}, view), b = convertPointToView({r.maxX(), r.minY()}, view);
-  Point c = convertPointToView({r.minX(), r.maxY()}, view), d = convertPointToView({r.maxX(), r.maxY()}, view);
+  Point a = convertPointToView({r.minX(), r.minY()}, view),
+        b = convertPointToView({r.maxX(), r.minY()}, view);
+  Point c = convertPointToView({r.minX(), r.maxY()}, view),
+        d = convertPointToView({r.maxX(), r.maxY()}, view);
   double x0 = std::min({a.x, b.x, c.x, d.x}), x1 = std::max({a.x, b.x, c.x, d.x});
   double y0 = std::min({a.y, b.y, c.y, d.y}), y1 = std::max({a.y, b.y, c.y, d.y});
   return Rect(x0, y0, x1 - x0, y1 - y0);
 }
 
 Rect View::convertRectFromView(const Rect& r, const View* view) const {
-  Point a = convertPointFromView({r.minX(), r.minY()}, view), b = convertPointFromView({r.maxX(), r.minY()}, view);
-  Point c = convertPointFromView({r.minX(), r.maxY()}, view), d = convertPointFromView({r.maxX(), r.maxY()}, view);
+  Point a = convertPointFromView({r.minX(), r.minY()}, view),
+        b = convertPointFromView({r.maxX(), r.minY()}, view);
+  Point c = convertPointFromView({r.minX(), r.maxY()}, view),
+        d = convertPointFromView({r.maxX(), r.maxY()}, view);
   double x0 = std::min({a.x, b.x, c.x, d.x}), x1 = std::max({a.x, b.x, c.x, d.x});
   double y0 = std::min({a.y, b.y, c.y, d.y}), y1 = std::max({a.y, b.y, c.y, d.y});
   return Rect(x0, y0, x1 - x0, y1 - y0);

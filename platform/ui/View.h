@@ -18,8 +18,19 @@ class Image;
 
 // The platform's values.
 enum class ContentMode {
-  ScaleToFill = 0, ScaleAspectFit = 1, ScaleAspectFill = 2, Redraw = 3, Center = 4, Top = 5, Bottom = 6,
-  Left = 7, Right = 8, TopLeft = 9, TopRight = 10, BottomLeft = 11, BottomRight = 12
+  ScaleToFill = 0,
+  ScaleAspectFit = 1,
+  ScaleAspectFill = 2,
+  Redraw = 3,
+  Center = 4,
+  Top = 5,
+  Bottom = 6,
+  Left = 7,
+  Right = 8,
+  TopLeft = 9,
+  TopRight = 10,
+  BottomLeft = 11,
+  BottomRight = 12
 };
 
 // A rectangle on screen that keeps state and takes touches: the headless view. It holds its

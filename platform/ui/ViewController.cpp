@@ -220,7 +220,8 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> vc, b
   vc->beginAppearanceTransition(true, animated);
   window->addSubview(v);
   afterTransition(animated, [root, vc, window, visible, completion = std::move(completion)] {
-    if (root->presented_ == vc && root->view_ && root->view_->superview() == window) root->view_->removeFromSuperview();
+    if (root->presented_ == vc && root->view_ && root->view_->superview() == window)
+      root->view_->removeFromSuperview();
     if (visible) root->endAppearanceTransition();
     vc->endAppearanceTransition();
     if (completion) completion();

@@ -35,8 +35,8 @@ std::string quoted(std::string_view text) {
 }
 
 std::string formatRect(const Rect& r) {
-  return "(" + formatNumber(r.origin.x) + ", " + formatNumber(r.origin.y) + ", " + formatNumber(r.size.width) +
-         ", " + formatNumber(r.size.height) + ")";
+  return "(" + formatNumber(r.origin.x) + ", " + formatNumber(r.origin.y) + ", " +
+         formatNumber(r.size.width) + ", " + formatNumber(r.size.height) + ")";
 }
 
 namespace {

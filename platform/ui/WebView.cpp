@@ -20,9 +20,11 @@ std::optional<URLRequest> WebView::request() const {
   return history_[current_];
 }
 
-bool WebView::start(const URLRequest& request, WebViewNavigationType type, std::string html, bool addToHistory) {
+bool WebView::start(const URLRequest& request, WebViewNavigationType type, std::string html,
+                    bool addToHistory) {
   auto self = weak_from_this().lock();
-  if (auto d = delegate_.lock(); d && !d->shouldStartLoadWithRequest(*this, request, type).value_or(true)) return false;
+  if (auto d = delegate_.lock(); d && !d->shouldStartLoadWithRequest(*this, request, type).value_or(true))
+    return false;
   RunLoop::main().cancelPerforms(this);
   loads_.push_back(Load{request, type, std::move(html)});
   if (addToHistory) {
@@ -41,14 +43,18 @@ bool WebView::start(const URLRequest& request, WebViewNavigationType type, std::
   return true;
 }
 
-void WebView::loadRequest(const URLRequest& request) { start(request, WebViewNavigationType::Other, "", true); }
+void WebView::loadRequest(const URLRequest& request) {
+  start(request, WebViewNavigationType::Other, "", true);
+}
 
 void WebView::loadHTMLString(std::string html, std::optional<URL> baseURL) {
   URL url = baseURL ? *baseURL : *URL::parse("about:blank");
   start(URLRequest(url), WebViewNavigationType::Other, std::move(html), true);
 }
 
-bool WebView::clickLink(const URL& url) { return start(URLRequest(url), WebViewNavigationType::LinkClicked, "", true); }
+bool WebView::clickLink(const URL& url) {
+  return start(URLRequest(url), WebViewNavigationType::LinkClicked, "", true);
+}
 
 void WebView::goBack() {
   if (!canGoBack()) return;

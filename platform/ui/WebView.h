@@ -16,7 +16,14 @@ class ScrollView;
 class WebView;
 
 // The platform's values.
-enum class WebViewNavigationType { LinkClicked = 0, FormSubmitted = 1, BackForward = 2, Reload = 3, FormResubmitted = 4, Other = 5 };
+enum class WebViewNavigationType {
+  LinkClicked = 0,
+  FormSubmitted = 1,
+  BackForward = 2,
+  Reload = 3,
+  FormResubmitted = 4,
+  Other = 5
+};
 
 // Decides on requests and hears how loads end; every method optional (empty: not implemented,
 // which allows).
@@ -72,7 +79,9 @@ class WebView : public View {
   // --- The record and the other side --------------------------------------------------------------
   const std::vector<Load>& loads() const { return loads_; }
   const std::vector<std::string>& evaluatedScripts() const { return scripts_; }
-  void setJavaScriptAnswer(const std::string& script, std::string answer) { answers_[script] = std::move(answer); }
+  void setJavaScriptAnswer(const std::string& script, std::string answer) {
+    answers_[script] = std::move(answer);
+  }
   bool autoFinish() const { return autoFinish_; }
   void setAutoFinish(bool a) { autoFinish_ = a; }
   // A person follows a link on the page; false when the delegate refuses.

@@ -32,7 +32,8 @@ class AppLog : public ApplicationDelegate, public ImagePickerControllerDelegate 
     log.push_back("token " + stringFromData(token));
   }
   void didFinishPickingMediaWithInfo(ImagePickerController&, const Dictionary& info) override {
-    log.push_back(info.valueForKey(ImagePickerControllerOriginalImage).as<Image>() ? "picked" : "picked nothing");
+    log.push_back(info.valueForKey(ImagePickerControllerOriginalImage).as<Image>() ? "picked"
+                                                                                   : "picked nothing");
   }
 };
 
@@ -45,7 +46,8 @@ TEST_F(ApplicationTest, LifeCycleUrlsAndPushRegistrationReachTheDelegate) {
   EXPECT_TRUE(app.launch());
   app.enterBackground();
   app.enterForeground();
-  EXPECT_EQ(d->log, (std::vector<std::string>{"launch", "active", "resign", "background", "foreground", "active"}));
+  EXPECT_EQ(d->log,
+            (std::vector<std::string>{"launch", "active", "resign", "background", "foreground", "active"}));
   EXPECT_EQ(app.applicationState(), ApplicationState::Active);
 
   EXPECT_TRUE(app.handleOpenURL(*URL::parse("kavro://job?id=1")));
@@ -57,7 +59,8 @@ TEST_F(ApplicationTest, LifeCycleUrlsAndPushRegistrationReachTheDelegate) {
   app.registerForRemoteNotificationTypes(RemoteNotificationTypeAlert | RemoteNotificationTypeBadge);
   runFor(0.1);
   EXPECT_EQ(d->log.back(), "token abc");
-  EXPECT_EQ(app.enabledRemoteNotificationTypes(), unsigned(RemoteNotificationTypeAlert | RemoteNotificationTypeBadge));
+  EXPECT_EQ(app.enabledRemoteNotificationTypes(),
+            unsigned(RemoteNotificationTypeAlert | RemoteNotificationTypeBadge));
 
   int expired = 0;
   auto task = app.beginBackgroundTaskWithExpirationHandler([&] { ++expired; });
@@ -80,8 +83,8 @@ TEST_F(ApplicationTest, StatusBarScreenAndOrientationShapeTheLayout) {
   EXPECT_EQ(Snapshot::imageOfScreen()->bitmap()->width(), 320);
 
   int turns = 0;
-  NotificationCenter::defaultCenter().addObserver(DeviceOrientationDidChangeNotification, nullptr,
-                                                  [&](const Notification&) { ++turns; }, this);
+  NotificationCenter::defaultCenter().addObserver(
+      DeviceOrientationDidChangeNotification, nullptr, [&](const Notification&) { ++turns; }, this);
   auto& device = Device::currentDevice();
   device.setOrientation(DeviceOrientation::LandscapeLeft);
   device.beginGeneratingDeviceOrientationNotifications();

@@ -40,7 +40,8 @@ TEST_F(ControllerTest, ViewLoadsOnceAndUnloadsOnlyOffScreen) {
   Application::sharedApplication().receiveMemoryWarning();
   EXPECT_FALSE(a->isViewLoaded());
   a->view();
-  EXPECT_EQ(log, (Log{"a.willDisappear", "a.didDisappear", "a.viewDidUnload", "a.loadView", "a.viewDidLoad"}));
+  EXPECT_EQ(log,
+            (Log{"a.willDisappear", "a.didDisappear", "a.viewDidUnload", "a.loadView", "a.viewDidLoad"}));
 }
 
 TEST_F(ControllerTest, PushAndPopRunAppearanceInOrderAfterTheTransition) {
@@ -142,7 +143,9 @@ TEST_F(ControllerTest, TabBarHidesForScreensThatAskWhenPushed) {
 TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
   struct NavLog : NavigationControllerDelegate {
     std::vector<std::string> shown;
-    void didShowViewController(NavigationController&, ViewController& vc, bool) override { shown.push_back(vc.title()); }
+    void didShowViewController(NavigationController&, ViewController& vc, bool) override {
+      shown.push_back(vc.title());
+    }
   };
   auto navLog = std::make_shared<NavLog>();
   std::vector<std::shared_ptr<ViewController>> screens;
@@ -165,7 +168,8 @@ TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
   screens[1]->navigationItem()->setHidesBackButton(true);
   EXPECT_FALSE(nav->navigationBar()->backButton());
   screens[1]->navigationItem()->setHidesBackButton(false);
-  screens[1]->navigationItem()->setLeftBarButtonItem(std::make_shared<BarButtonItem>("Cancel", BarButtonItemStyle::Bordered));
+  screens[1]->navigationItem()->setLeftBarButtonItem(
+      std::make_shared<BarButtonItem>("Cancel", BarButtonItemStyle::Bordered));
   EXPECT_FALSE(nav->navigationBar()->backButton());
   EXPECT_EQ(nav->popToRootViewControllerAnimated(false).size(), 1u);
   EXPECT_EQ(navLog->shown, (std::vector<std::string>{"C", "D", "B", "A"}));

@@ -59,8 +59,9 @@ TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
   window->addSubview(parent);
   std::vector<unsigned> events;
   b->addTarget(this, ControlEvent::AllTouchEvents, [&](Control&) {});
-  b->addTarget(&events, ControlEvent::TouchDown | ControlEvent::TouchUpInside,
-               [&](Control& c) { events.push_back(c.isHighlighted() ? ControlEvent::TouchDown : ControlEvent::TouchUpInside); });
+  b->addTarget(&events, ControlEvent::TouchDown | ControlEvent::TouchUpInside, [&](Control& c) {
+    events.push_back(c.isHighlighted() ? ControlEvent::TouchDown : ControlEvent::TouchUpInside);
+  });
   int parentTaps = 0;
   parent->addTarget(this, ControlEvent::TouchUpInside, [&](Control&) { ++parentTaps; });
   ASSERT_TRUE(UIDriver::tap("Go"));
@@ -131,7 +132,8 @@ TEST_F(ControlsTest, SwitchesSegmentsPagesAndIndicators) {
 
 TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   int sent = 0;
-  auto done = std::make_shared<BarButtonItem>("完成", BarButtonItemStyle::Done, [&](BarButtonItem&) { ++sent; });
+  auto done =
+      std::make_shared<BarButtonItem>("完成", BarButtonItemStyle::Done, [&](BarButtonItem&) { ++sent; });
   auto flex = std::make_shared<BarButtonItem>(BarButtonSystemItem::FlexibleSpace);
   auto label = std::make_shared<View>(Rect(0, 0, 80, 44));
   auto bar = std::make_shared<Toolbar>(Rect(0, 436, 320, 44));

@@ -78,7 +78,8 @@ TEST_F(DriverTest, AlertsAreAnsweredByIndexAndKeepTheirOrder) {
   EXPECT_FALSE(UIDriver::topAlert());
   EXPECT_TRUE(window->isKeyWindow());
 
-  auto sheet = std::make_shared<ActionSheet>("", log, "Cancel", "Delete", std::vector<std::string>{"Album", "Camera"});
+  auto sheet =
+      std::make_shared<ActionSheet>("", log, "Cancel", "Delete", std::vector<std::string>{"Album", "Camera"});
   EXPECT_EQ(sheet->destructiveButtonIndex(), 0);
   EXPECT_EQ(sheet->firstOtherButtonIndex(), 1);
   EXPECT_EQ(sheet->cancelButtonIndex(), 3);
@@ -102,7 +103,8 @@ TEST_F(DriverTest, BackTapsTheBarAndDragsReachTheScrollViewDelegate) {
   nav->pushViewController(second, false);
   ASSERT_TRUE(UIDriver::tap("Save"));
   EXPECT_EQ(saved, 1);
-  EXPECT_NE(UIDriver::describeScreen().find("Button (5, 7, 50, 30) title=\"Home\" label=\"Back\""), std::string::npos)
+  EXPECT_NE(UIDriver::describeScreen().find("Button (5, 7, 50, 30) title=\"Home\" label=\"Back\""),
+            std::string::npos)
       << UIDriver::describeScreen();
   ASSERT_TRUE(UIDriver::back());
   runFor(ViewController::TransitionDuration);

@@ -37,7 +37,8 @@ TEST_F(GestureScrollTest, RecognizersMatchTheGestureAndCancelTheTouch) {
   auto v = std::make_shared<TouchLog>(Rect(0, 100, 200, 200));
   window->addSubview(v);
   std::vector<std::string> seen;
-  auto doubleTap = std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { seen.push_back("double"); });
+  auto doubleTap =
+      std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { seen.push_back("double"); });
   doubleTap->setNumberOfTapsRequired(2);
   auto press = std::make_shared<LongPressGestureRecognizer>([&](GestureRecognizer& g) {
     seen.push_back(g.state() == GestureRecognizerState::Began ? "press began" : "press ended");
@@ -51,9 +52,11 @@ TEST_F(GestureScrollTest, RecognizersMatchTheGestureAndCancelTheTouch) {
     }
   });
   auto pinch = std::make_shared<PinchGestureRecognizer>([&](GestureRecognizer& g) {
-    if (g.state() == GestureRecognizerState::Ended) seen.push_back("pinch " + std::to_string(static_cast<PinchGestureRecognizer&>(g).scale()));
+    if (g.state() == GestureRecognizerState::Ended)
+      seen.push_back("pinch " + std::to_string(static_cast<PinchGestureRecognizer&>(g).scale()));
   });
-  for (auto& g : std::vector<std::shared_ptr<GestureRecognizer>>{doubleTap, press, swipe, pan, pinch}) v->addGestureRecognizer(g);
+  for (auto& g : std::vector<std::shared_ptr<GestureRecognizer>>{doubleTap, press, swipe, pan, pinch})
+    v->addGestureRecognizer(g);
 
   ASSERT_TRUE(UIDriver::tap(*v));  // a single tap: no recognizer wants it
   ASSERT_TRUE(UIDriver::tap(*v, 2));
@@ -61,9 +64,11 @@ TEST_F(GestureScrollTest, RecognizersMatchTheGestureAndCancelTheTouch) {
   ASSERT_TRUE(UIDriver::swipe(*v, SwipeDirection::Left));
   ASSERT_TRUE(UIDriver::pan(*v, {30, -10}));
   ASSERT_TRUE(UIDriver::pinch(*v, 2));
-  EXPECT_EQ(seen, (std::vector<std::string>{"double", "press began", "press ended", "swipe", "pan 30,-10", "pinch 2.000000"}));
-  EXPECT_EQ(v->log, (std::vector<std::string>{"began", "ended", "began", "cancelled", "began", "cancelled", "began",
-                                               "cancelled", "began", "cancelled", "began", "cancelled"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"double", "press began", "press ended", "swipe", "pan 30,-10",
+                                            "pinch 2.000000"}));
+  EXPECT_EQ(v->log,
+            (std::vector<std::string>{"began", "ended", "began", "cancelled", "began", "cancelled", "began",
+                                      "cancelled", "began", "cancelled", "began", "cancelled"}));
 
   // A delegate may refuse; a recognizer that does not cancel lets the touch end.
   auto refuser = std::make_shared<Refuser>();
@@ -83,7 +88,9 @@ TEST_F(GestureScrollTest, PagingSettlesOnPagesAndAnimatedScrollsReportTheirEnd) 
     std::vector<std::string> events;
     std::shared_ptr<View> zoomed;
     void scrollViewWillBeginDragging(ScrollView&) override { events.push_back("drag"); }
-    void scrollViewDidEndDragging(ScrollView&, bool d) override { events.push_back(d ? "end+decelerate" : "end"); }
+    void scrollViewDidEndDragging(ScrollView&, bool d) override {
+      events.push_back(d ? "end+decelerate" : "end");
+    }
     void scrollViewDidEndDecelerating(ScrollView& sv) override {
       events.push_back("rest " + std::to_string(int(sv.contentOffset().x)));
     }
@@ -99,8 +106,8 @@ TEST_F(GestureScrollTest, PagingSettlesOnPagesAndAnimatedScrollsReportTheirEnd) 
   ASSERT_TRUE(UIDriver::swipe(*pager, SwipeDirection::Left));
   UIDriver::scroll(*pager, {700, 0});  // nearer page 2 than 3
   UIDriver::scroll(*pager, {640, 0});
-  EXPECT_EQ(log->events, (std::vector<std::string>{"drag", "end+decelerate", "rest 320", "drag", "end+decelerate",
-                                                   "rest 640", "drag", "end"}));
+  EXPECT_EQ(log->events, (std::vector<std::string>{"drag", "end+decelerate", "rest 320", "drag",
+                                                   "end+decelerate", "rest 640", "drag", "end"}));
   log->events.clear();
   pager->scrollRectToVisible(Rect(1500, 0, 20, 20), true);
   EXPECT_EQ(pager->contentOffset().x, 1200);

@@ -88,7 +88,9 @@ TEST_F(TextInputTest, KeyboardComesAndGoesWithEditingAndStaysAcrossFocusMoves) {
   std::optional<Rect> endFrame;
   NotificationCenter::defaultCenter().addObserver(
       KeyboardWillShowNotification, nullptr,
-      [&](const Notification& n) { endFrame = RectValue::rectFromValue(n.userInfo->valueForKey(KeyboardFrameEndUserInfoKey)); },
+      [&](const Notification& n) {
+        endFrame = RectValue::rectFromValue(n.userInfo->valueForKey(KeyboardFrameEndUserInfoKey));
+      },
       this);
 
   ASSERT_TRUE(a->becomeFirstResponder());

@@ -66,12 +66,14 @@ TEST_F(ViewTest, HitTestingHonoursHiddenInteractionAndTransforms) {
 TEST_F(ViewTest, AnimationsEndAtOnceAndCompleteOnTheClock) {
   auto v = std::make_shared<View>(Rect(0, 0, 10, 10));
   std::vector<bool> finished;
-  View::animate(0.3, [&] { v->setAlpha(0.5); }, [&](bool f) { finished.push_back(f); });
+  View::animate(
+      0.3, [&] { v->setAlpha(0.5); }, [&](bool f) { finished.push_back(f); });
   EXPECT_DOUBLE_EQ(v->alpha(), 0.5);
   runFor(0.2);
   EXPECT_TRUE(finished.empty());
   // A later animation of the same property interrupts the first.
-  View::animate(0.3, [&] { v->setAlpha(1); }, [&](bool f) { finished.push_back(f); });
+  View::animate(
+      0.3, [&] { v->setAlpha(1); }, [&](bool f) { finished.push_back(f); });
   runFor(0.5);
   EXPECT_EQ(finished, (std::vector<bool>{false, true}));
 }
@@ -88,7 +90,8 @@ TEST_F(ViewTest, TextMetricsWrapWordsAndCharactersDeterministically) {
             (std::vector<std::string>{"一二", "三四", "五"}));
   EXPECT_EQ(TextMetrics::linesForText("abcdefghij", f, 20, LineBreakMode::WordWrap),
             (std::vector<std::string>{"abcd", "efgh", "ij"}));
-  EXPECT_EQ(TextMetrics::sizeWithFont("aaa bbb ccc", f, Size{40, 12}, LineBreakMode::WordWrap), (Size{35, 12}));
+  EXPECT_EQ(TextMetrics::sizeWithFont("aaa bbb ccc", f, Size{40, 12}, LineBreakMode::WordWrap),
+            (Size{35, 12}));
   EXPECT_EQ(TextMetrics::truncateLine("abcdefgh", f, 20, LineBreakMode::TailTruncation), "abc\u2026");
 
   auto label = std::make_shared<Label>(Rect(0, 0, 40, 100));

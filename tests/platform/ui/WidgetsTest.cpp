@@ -48,13 +48,16 @@ TEST_F(WidgetsTest, PickerShowsTheSelectedRowsAndClampsOnReload) {
 class Browser : public WebViewDelegate {
  public:
   std::vector<std::string> log;
-  std::optional<bool> shouldStartLoadWithRequest(WebView&, const URLRequest& r, WebViewNavigationType t) override {
+  std::optional<bool> shouldStartLoadWithRequest(WebView&, const URLRequest& r,
+                                                 WebViewNavigationType t) override {
     log.push_back("ask " + r.url.absoluteString() + " " + std::to_string(int(t)));
     return r.url.scheme() != "kavro";
   }
   void webViewDidStartLoad(WebView&) override { log.push_back("start"); }
   void webViewDidFinishLoad(WebView&) override { log.push_back("finish"); }
-  void didFailLoadWithError(WebView&, const Error& e) override { log.push_back("fail " + std::to_string(e.code)); }
+  void didFailLoadWithError(WebView&, const Error& e) override {
+    log.push_back("fail " + std::to_string(e.code));
+  }
 };
 
 TEST_F(WidgetsTest, WebViewRecordsLoadsAndLetsTheDelegateDecide) {
@@ -72,9 +75,9 @@ TEST_F(WidgetsTest, WebViewRecordsLoadsAndLetsTheDelegateDecide) {
   web->goBack();
   EXPECT_EQ(web->request()->url.absoluteString(), "http://127.0.0.1/a");
   EXPECT_TRUE(web->canGoForward());
-  EXPECT_EQ(browser->log, (std::vector<std::string>{"ask http://127.0.0.1/a 5", "start", "finish", "ask kavro://open 0",
-                                                    "ask http://127.0.0.1/b 0", "start", "fail -1009",
-                                                    "ask http://127.0.0.1/a 2", "start"}));
+  EXPECT_EQ(browser->log, (std::vector<std::string>{"ask http://127.0.0.1/a 5", "start", "finish",
+                                                    "ask kavro://open 0", "ask http://127.0.0.1/b 0", "start",
+                                                    "fail -1009", "ask http://127.0.0.1/a 2", "start"}));
   web->setJavaScriptAnswer("document.title", "Jobs");
   EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.title"), "Jobs");
   EXPECT_EQ(web->loads().size(), 3u);
@@ -85,7 +88,9 @@ class Searcher : public SearchBarDelegate {
   std::vector<std::string> log;
   void searchBarTextDidBeginEditing(SearchBar&) override { log.push_back("begin"); }
   void searchBarTextDidEndEditing(SearchBar&) override { log.push_back("end"); }
-  void textDidChange(SearchBar&, std::string_view text) override { log.push_back("text " + std::string(text)); }
+  void textDidChange(SearchBar&, std::string_view text) override {
+    log.push_back("text " + std::string(text));
+  }
   void searchButtonClicked(SearchBar& sb) override {
     log.push_back("search");
     sb.resignFirstResponder();
@@ -107,7 +112,8 @@ TEST_F(WidgetsTest, SearchBarReportsTypingSearchAndCancel) {
   bar->setShowsCancelButton(true);
   ASSERT_TRUE(UIDriver::type("ab\n"));
   ASSERT_TRUE(UIDriver::tap("Cancel"));
-  EXPECT_EQ(searcher->log, (std::vector<std::string>{"begin", "text a", "text ab", "search", "end", "cancel", "text "}));
+  EXPECT_EQ(searcher->log,
+            (std::vector<std::string>{"begin", "text a", "text ab", "search", "end", "cancel", "text "}));
   bar->layoutIfNeeded();
   EXPECT_EQ(bar->searchField()->frame(), Rect(6, 7, 242, 30));
 }
