@@ -27,6 +27,8 @@ void ImageView::describeProperties(std::vector<std::string>& out) const {
     out.push_back("image=" + formatNumber(s.width) + "x" + formatNumber(s.height));
   }
   View::describeProperties(out);
+  // Taking no touches is what these views do by default: not worth a word.
+  std::erase(out, std::string("no-touch"));
 }
 
 }  // namespace platform

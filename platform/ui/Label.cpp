@@ -83,6 +83,8 @@ Size Label::sizeThatFits(Size size) const {
 void Label::describeProperties(std::vector<std::string>& out) const {
   out.push_back("text=" + quoted(text_));
   View::describeProperties(out);
+  // Taking no touches is what these views do by default: not worth a word.
+  std::erase(out, std::string("no-touch"));
 }
 
 }  // namespace platform

@@ -190,14 +190,6 @@ void draw(View& v, BitmapContext& ctx, double parentAlpha, bool own) {
   ctx.setAlpha(alpha);
   drawContent(v, ctx, 1.0);
   ctx.setAlpha(1);
-  if (auto* cell = dynamic_cast<TableViewCell*>(&v)) {
-    auto table = cell->tableView();
-    if (table && table->separatorStyle() != TableViewCellSeparatorStyle::None && table->separatorColor()) {
-      ctx.setFillColor(faded(*table->separatorColor(), alpha));
-      double inset = table->style() == TableViewStyle::Grouped ? 10 : 0;
-      ctx.fillRect(Rect(b.minX() + inset, b.maxY() - 1, b.size.width - 2 * inset, 1));
-    }
-  }
   if (v.borderWidth() > 0) {
     ctx.setStrokeColor(faded(v.borderColor(), alpha));
     ctx.setLineWidth(v.borderWidth());
@@ -208,6 +200,15 @@ void draw(View& v, BitmapContext& ctx, double parentAlpha, bool own) {
       ctx.strokeRect(inner);
   }
   for (const auto& sub : std::vector<std::shared_ptr<View>>(v.subviews())) draw(*sub, ctx, alpha, false);
+  // A cell's separator lies over its content.
+  if (auto* cell = dynamic_cast<TableViewCell*>(&v)) {
+    auto table = cell->tableView();
+    if (table && table->separatorStyle() != TableViewCellSeparatorStyle::None && table->separatorColor()) {
+      ctx.setFillColor(faded(*table->separatorColor(), alpha));
+      double inset = table->style() == TableViewStyle::Grouped ? 10 : 0;
+      ctx.fillRect(Rect(b.minX() + inset, b.maxY() - 1, b.size.width - 2 * inset, 1));
+    }
+  }
   ctx.restoreGState();
 }
 

@@ -97,10 +97,12 @@ void TableView::setEditing(bool editing, bool animated) {
 }
 
 void TableView::ensureLoaded() {
-  if (!loaded_) reloadData();
+  if (!loaded_) load();
 }
 
-void TableView::reloadData() {
+void TableView::reloadData() { load(); }
+
+void TableView::load() {
   auto self = weak_from_this().lock();
   loaded_ = true;
   hideDeleteConfirmation();

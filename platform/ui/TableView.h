@@ -143,10 +143,11 @@ class TableView : public ScrollView {
   bool allowsSelectionDuringEditing() const { return allowsSelectionDuringEditing_; }
   void setAllowsSelectionDuringEditing(bool a) { allowsSelectionDuringEditing_ = a; }
   bool isEditing() const { return editing_; }
-  void setEditing(bool editing, bool animated = false);
+  virtual void setEditing(bool editing, bool animated = false);
 
   // --- Data and geometry ----------------------------------------------------------------------
-  void reloadData();
+  // Virtual, so that a subclass may add to it; the table's own first load does not call it.
+  virtual void reloadData();
   int numberOfSections();
   int numberOfRowsInSection(int section);
   Rect rectForSection(int section);
@@ -170,18 +171,18 @@ class TableView : public ScrollView {
   // --- Updates --------------------------------------------------------------------------------
   void beginUpdates();
   void endUpdates();
-  void insertSections(const std::vector<int>& sections,
-                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void deleteSections(const std::vector<int>& sections,
-                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void reloadSections(const std::vector<int>& sections,
-                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void insertRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+  virtual void insertSections(const std::vector<int>& sections,
                               TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+  virtual void deleteSections(const std::vector<int>& sections,
                               TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
-  void reloadRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+  virtual void reloadSections(const std::vector<int>& sections,
                               TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  virtual void insertRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  virtual void deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
+  virtual void reloadRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                                      TableViewRowAnimation animation = TableViewRowAnimation::Automatic);
 
   // --- Selection ------------------------------------------------------------------------------
   std::optional<IndexPath> indexPathForSelectedRow() const { return selected_; }
@@ -227,6 +228,7 @@ class TableView : public ScrollView {
   };
 
   void ensureLoaded();
+  void load();
   void computeLayout();
   void tile();
   std::shared_ptr<View> makeTitleView(const std::string& title, double height);

@@ -115,7 +115,7 @@ TEST_F(ViewTest, DescribeTreeIndentsAndSkipsHiddenSubtrees) {
   box->addSubview(hidden);
   EXPECT_EQ(describeTree(*box),
             "View (0, 0, 100, 50.5) tag=7\n"
-            "  Label (1, 2, 3, 4) text=\"Hi \\\"you\\\"\" no-touch\n"
+            "  Label (1, 2, 3, 4) text=\"Hi \\\"you\\\"\"\n"
             "  View (0, 0, 1, 1) hidden\n");
 }
 
