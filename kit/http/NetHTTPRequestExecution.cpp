@@ -505,18 +505,20 @@ void NetHTTPRequest::readResponseHeaders() {
     NetHTTPRequest& target = main ? *main : *this;
     std::unique_lock<std::recursive_mutex> targetLock;
     if (main) targetLock = std::unique_lock(main->lock_);
+    // This request's own switches decide: a queue clears them on the main request whose HEAD
+    // request announces its size, so that the size is not counted twice.
     if (lengthText) {
       std::uint64_t length = std::strtoull(lengthText->c_str(), nullptr, 0);
-      if (main && allowCompressedResponse_ && length == 20 && target.showAccurateProgress_ &&
-          target.shouldResetDownloadProgress_) {
+      if (main && allowCompressedResponse_ && length == 20 && showAccurateProgress_ &&
+          shouldResetDownloadProgress_) {
         target.showAccurateProgress_ = false;
         target.incrementDownloadSizeBy(1);
       } else {
         target.contentLength_ = length;
-        if (target.showAccurateProgress_ && target.shouldResetDownloadProgress_)
+        if (showAccurateProgress_ && shouldResetDownloadProgress_)
           target.incrementDownloadSizeBy(static_cast<std::int64_t>(length + target.partialDownloadSize_));
       }
-    } else if (target.showAccurateProgress_ && target.shouldResetDownloadProgress_) {
+    } else if (showAccurateProgress_ && shouldResetDownloadProgress_) {
       target.showAccurateProgress_ = false;
       target.incrementDownloadSizeBy(1);
     }

@@ -51,6 +51,29 @@ void Operation::setQueuePriority(int priority) {
   priority_ = priority;
 }
 
+void Operation::addDependency(std::shared_ptr<Operation> operation) {
+  if (!operation || operation.get() == this) return;
+  std::lock_guard lock(stateMutex_);
+  if (std::find(dependencies_.begin(), dependencies_.end(), operation) == dependencies_.end())
+    dependencies_.push_back(std::move(operation));
+}
+
+void Operation::removeDependency(const std::shared_ptr<Operation>& operation) {
+  std::lock_guard lock(stateMutex_);
+  std::erase(dependencies_, operation);
+}
+
+std::vector<std::shared_ptr<Operation>> Operation::dependencies() const {
+  std::lock_guard lock(stateMutex_);
+  return dependencies_;
+}
+
+bool Operation::isReady() const {
+  for (const auto& dependency : dependencies())
+    if (!dependency->isFinished()) return false;
+  return true;
+}
+
 void Operation::didFinish() {
   std::shared_ptr<OperationQueue> queue;
   {
@@ -136,12 +159,24 @@ void OperationQueue::operationDidFinish(Operation& operation) {
 }
 
 void OperationQueue::startReady() {
+  // Readiness asks other operations (and their locks): never under this queue's lock.
+  std::vector<std::shared_ptr<Operation>> waiting;
+  {
+    std::lock_guard lock(mutex_);
+    if (suspended_) return;
+    for (auto& op : operations_)
+      if (std::find(started_.begin(), started_.end(), op.get()) == started_.end()) waiting.push_back(op);
+  }
+  std::vector<Operation*> ready;
+  for (auto& op : waiting)
+    if (op->isReady()) ready.push_back(op.get());
   std::vector<std::shared_ptr<Operation>> toStart;
   {
     std::lock_guard lock(mutex_);
     while (!suspended_ && (maxConcurrent_ < 0 || running_ < static_cast<std::size_t>(maxConcurrent_))) {
       std::shared_ptr<Operation> best;
       for (auto& op : operations_) {
+        if (std::find(ready.begin(), ready.end(), op.get()) == ready.end()) continue;
         if (std::find(started_.begin(), started_.end(), op.get()) != started_.end()) continue;
         if (!best || op->queuePriority() > best->queuePriority()) best = op;
       }

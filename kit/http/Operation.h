@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace kavro {
 
@@ -10,7 +11,8 @@ class OperationQueue;
 // operation class (the platform layer has none). A plain operation runs main() inside start()
 // and is then finished. A concurrent one (isConcurrent) only begins its work in start(), keeps
 // its own executing and finished state, and calls didFinish() once it is done, which lets its
-// queue start the next. Thread-safe.
+// queue start the next. An operation with dependencies waits in its queue until each of them has
+// finished (a queue looks again whenever one of its own operations finishes). Thread-safe.
 class Operation : public std::enable_shared_from_this<Operation> {
  public:
   // Queue priorities: higher ones start first; equal ones in the order added.
@@ -29,6 +31,12 @@ class Operation : public std::enable_shared_from_this<Operation> {
   int queuePriority() const;
   void setQueuePriority(int priority);
 
+  void addDependency(std::shared_ptr<Operation> operation);
+  void removeDependency(const std::shared_ptr<Operation>& operation);
+  std::vector<std::shared_ptr<Operation>> dependencies() const;
+  // Every dependency has finished. Not to be asked with a queue's lock held: it asks them.
+  bool isReady() const;
+
  protected:
   // Tells the queue the operation has finished; any thread, without the operation's locks held.
   void didFinish();
@@ -40,6 +48,7 @@ class Operation : public std::enable_shared_from_this<Operation> {
   bool finished_ = false;
   bool cancelled_ = false;
   int priority_ = Normal;
+  std::vector<std::shared_ptr<Operation>> dependencies_;
   std::weak_ptr<OperationQueue> queue_;
 };
 
