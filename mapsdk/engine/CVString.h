@@ -98,6 +98,9 @@ class CVString {
     } else if constexpr (std::is_convertible_v<const T&, const char16_t*>) {
       const char16_t* p = v;
       return platform::Value(CVString(p).ToUtf8());
+    } else if constexpr (std::is_convertible_v<const T&, const char*>) {
+      const char* p = v;
+      return platform::Value(p ? p : "");
     } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
       return platform::Value(std::string_view(v));
     } else {

@@ -24,6 +24,9 @@ TEST(CVStringTest, FormatsWithTheEngineConversions) {
   EXPECT_EQ(s.GetLength(), 8);
   s.Format("%05x|%u|%c%%", 255u, 4000000000u, u'A');
   EXPECT_EQ(s.ToUtf8(), "000ff|4000000000|A%");
+  const char* none = nullptr;
+  s.Format("[%s]", none);
+  EXPECT_EQ(s.ToUtf8(), "[]");
   // A format asking for more than it is given renders what it can.
   s.Format("%d-%d", 1);
   EXPECT_EQ(s.ToUtf8(), "1-");

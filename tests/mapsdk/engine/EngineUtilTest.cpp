@@ -10,6 +10,7 @@
 #include "mapsdk/engine/CVMutex.h"
 #include "mapsdk/engine/CVThread.h"
 #include "mapsdk/engine/MD5.h"
+#include "mapsdk/engine/UIDeviceDiskSpace.h"
 #include "mapsdk/engine/VBase64.h"
 #include "mapsdk/engine/VFileUtil.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -117,6 +118,8 @@ TEST(EngineUtilTest, EnginePathsComeFromTheEnvironment) {
   kavro::test::TempHome home;
   EXPECT_EQ(GetCachesPath().ToUtf8(), home.path() + "/Library/Caches/");
   EXPECT_EQ(GetDocumentsPath().ToUtf8(), home.path() + "/Documents/");
+  EXPECT_GT(mapsdk::device::totalDiskSpace(), 0);
+  EXPECT_LE(mapsdk::device::myAvailableDiskSpace(), static_cast<double>(mapsdk::device::totalDiskSpace()));
 }
 
 TEST(EngineUtilTest, MutexTimesOutAndThreadsRun) {
