@@ -1,12 +1,12 @@
 // Skin files come in downloaded packages: any bytes must load as a group (or an empty one) whose
 // attributes apply to controls without harm.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
-
-#include <unistd.h>
 
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/skin/AppSkin.h"
@@ -43,9 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     auto table = std::make_shared<platform::TableView>();
     auto imageView = std::make_shared<platform::ImageView>();
     auto view = std::make_shared<platform::View>();
-    for (platform::Object* c : {static_cast<platform::Object*>(label.get()), static_cast<platform::Object*>(button.get()),
-                                static_cast<platform::Object*>(table.get()),
-                                static_cast<platform::Object*>(imageView.get()), static_cast<platform::Object*>(view.get())}) {
+    for (platform::Object* c :
+         {static_cast<platform::Object*>(label.get()), static_cast<platform::Object*>(button.get()),
+          static_cast<platform::Object*>(table.get()), static_cast<platform::Object*>(imageView.get()),
+          static_cast<platform::Object*>(view.get())}) {
       skin.applyControl(c, type, "fuzz");
     }
     skin.skinSizeForText("skin text", type, "fuzz", 80);

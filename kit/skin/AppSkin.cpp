@@ -211,8 +211,9 @@ bool AppSkin::loadSkinGroup(std::string_view group, const std::shared_ptr<DataIt
   static constexpr std::array flags = {"transparent", "hiddenActivity", "clipsToBounds",
                                        "showsTouchWhenHighlighted"};
   static constexpr std::array numbers = {"cornerRadius", "borderWidth", "alpha"};
-  static constexpr std::array images = {"backgroundImage", "highlightedBackgroundImage", "image", "imageChecked",
-                                        "imageNotChecked", "highlightedImage",           "separatorImage"};
+  static constexpr std::array images = {
+      "backgroundImage", "highlightedBackgroundImage", "image",         "imageChecked",
+      "imageNotChecked", "highlightedImage",           "separatorImage"};
   for (const auto& item : items->dataList()) {
     if (!item) continue;
     std::string target = item->getItemAttribute("skinTarget");
@@ -312,13 +313,17 @@ void AppSkin::loadFont(const DataItemDetail& item, AppSkinAttributes& dict) {
   }
 }
 
-void AppSkin::loadEnumUITextAlignment(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
-  loadEnum(key, item, dict, {{"UITextAlignmentLeft", 0}, {"UITextAlignmentCenter", 1}, {"UITextAlignmentRight", 2}});
+void AppSkin::loadEnumUITextAlignment(std::string_view key, const DataItemDetail& item,
+                                      AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UITextAlignmentLeft", 0}, {"UITextAlignmentCenter", 1}, {"UITextAlignmentRight", 2}});
 }
 void AppSkin::loadEnumUIBarButtonItemStyle(std::string_view key, const DataItemDetail& item,
                                            AppSkinAttributes& dict) {
   loadEnum(key, item, dict,
-           {{"UIBarButtonItemStylePlain", 0}, {"UIBarButtonItemStyleBordered", 1}, {"UIBarButtonItemStyleDone", 2}});
+           {{"UIBarButtonItemStylePlain", 0},
+            {"UIBarButtonItemStyleBordered", 1},
+            {"UIBarButtonItemStyleDone", 2}});
 }
 void AppSkin::loadEnumUIActivityIndicatorViewStyle(std::string_view key, const DataItemDetail& item,
                                                    AppSkinAttributes& dict) {
@@ -327,13 +332,18 @@ void AppSkin::loadEnumUIActivityIndicatorViewStyle(std::string_view key, const D
             {"UIActivityIndicatorViewStyleWhite", 1},
             {"UIActivityIndicatorViewStyleGray", 2}});
 }
-void AppSkin::loadEnumUIStatusBarStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+void AppSkin::loadEnumUIStatusBarStyle(std::string_view key, const DataItemDetail& item,
+                                       AppSkinAttributes& dict) {
   loadEnum(key, item, dict,
-           {{"UIStatusBarStyleDefault", 0}, {"UIStatusBarStyleBlackTranslucent", 1}, {"UIStatusBarStyleBlackOpaque", 2}});
+           {{"UIStatusBarStyleDefault", 0},
+            {"UIStatusBarStyleBlackTranslucent", 1},
+            {"UIStatusBarStyleBlackOpaque", 2}});
 }
 void AppSkin::loadEnumUIBarStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
   loadEnum(key, item, dict,
-           {{"UIBarStyleDefault", 0}, {"UIBarStyleBlack", 1}, {"UIBarStyleBlackOpaque", 1},
+           {{"UIBarStyleDefault", 0},
+            {"UIBarStyleBlack", 1},
+            {"UIBarStyleBlackOpaque", 1},
             {"UIBarStyleBlackTranslucent", 2}});
 }
 void AppSkin::loadEnumUITableViewCellSeparatorStyle(std::string_view key, const DataItemDetail& item,
@@ -359,7 +369,8 @@ void AppSkin::loadEnumUIControlContentHorizontalAlignment(std::string_view key, 
             {"UIControlContentHorizontalAlignmentRight", 2},
             {"UIControlContentHorizontalAlignmentFill", 3}});
 }
-void AppSkin::loadEnumUIViewContentMode(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+void AppSkin::loadEnumUIViewContentMode(std::string_view key, const DataItemDetail& item,
+                                        AppSkinAttributes& dict) {
   loadEnum(key, item, dict,
            {{"UIViewContentModeScaleToFill", 0},
             {"UIViewContentModeScaleAspectFit", 1},
@@ -393,7 +404,8 @@ bool AppSkin::applyControl(platform::Object* control, std::string_view type, std
   if (auto* c = dynamic_cast<Label*>(control)) return applyUILabel(*c, type, group);
   if (auto* c = dynamic_cast<Button*>(control)) return applyUIButton(*c, type, group);
   if (dynamic_cast<AppSkinTableCell*>(control)) return applyDataTableCell(*control, type, group);
-  if (auto* c = dynamic_cast<NavigationController*>(control)) return applyUINavigationController(*c, type, group);
+  if (auto* c = dynamic_cast<NavigationController*>(control))
+    return applyUINavigationController(*c, type, group);
   if (auto* c = dynamic_cast<TabBarController*>(control)) return applyUITabBarController(*c, type, group);
   if (auto* c = dynamic_cast<TableView*>(control)) return applyUITableView(*c, type, group);
   if (auto* c = dynamic_cast<TextField*>(control)) return applyUITextField(*c, type, group);
@@ -403,7 +415,8 @@ bool AppSkin::applyControl(platform::Object* control, std::string_view type, std
   if (auto* c = dynamic_cast<SegmentedControl*>(control)) return applyUISegmentedControl(*c, type, group);
   if (auto* c = dynamic_cast<Toolbar*>(control)) return applyUIToolbar(*c, type, group);
   if (auto* c = dynamic_cast<ImageView*>(control)) return applyUIImageView(*c, type, group);
-  if (auto* c = dynamic_cast<ActivityIndicatorView*>(control)) return applyUIActivityIndicatorView(*c, type, group);
+  if (auto* c = dynamic_cast<ActivityIndicatorView*>(control))
+    return applyUIActivityIndicatorView(*c, type, group);
   if (dynamic_cast<AppSkinLoadingView*>(control)) return applyUILoadingView(*control, type, group);
   if (dynamic_cast<AppSkinCheckBoxView*>(control)) return applyUICheckBoxView(*control, type, group);
   if (auto* c = dynamic_cast<BarButtonItem*>(control)) return applyUIBarButtonItem(*c, type, group);
@@ -460,7 +473,8 @@ bool AppSkin::applyUIButton(platform::Button& button, std::string_view type, std
   if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, "contentHorizontalAlignment")) {
     button.setContentHorizontalAlignment(*a);
   }
-  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment"); a && title) title->setTextAlignment(*a);
+  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment"); a && title)
+    title->setTextAlignment(*a);
   if (auto b = m->flag("showsTouchWhenHighlighted")) button.setShowsTouchWhenHighlighted(*b);
   applyUIView(&button, m.get());
   return true;
@@ -516,10 +530,12 @@ bool AppSkin::applyUITabBarController(platform::TabBarController& controller, st
   return true;
 }
 
-bool AppSkin::applyUITableView(platform::TableView& tableView, std::string_view type, std::string_view group) {
+bool AppSkin::applyUITableView(platform::TableView& tableView, std::string_view type,
+                               std::string_view group) {
   auto m = getSkin("UITableView", type, group);
   if (!m) return false;
-  if (auto s = enumValue<platform::TableViewCellSeparatorStyle>(*m, "separatorStyle")) tableView.setSeparatorStyle(*s);
+  if (auto s = enumValue<platform::TableViewCellSeparatorStyle>(*m, "separatorStyle"))
+    tableView.setSeparatorStyle(*s);
   tableView.setBackgroundView(nullptr);
   if (auto c = m->color("separatorColor")) {
     tableView.setSeparatorColor(*c);
@@ -562,7 +578,8 @@ bool AppSkin::applyUITextView(platform::TextView& textView, std::string_view typ
   return true;
 }
 
-bool AppSkin::applyUISearchBar(platform::SearchBar& searchBar, std::string_view type, std::string_view group) {
+bool AppSkin::applyUISearchBar(platform::SearchBar& searchBar, std::string_view type,
+                               std::string_view group) {
   auto m = getSkin("UISearchBar", type, group);
   if (!m) return false;
   if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) searchBar.setBarStyle(*s);
@@ -605,7 +622,8 @@ bool AppSkin::applyUIToolbar(platform::Toolbar& toolbar, std::string_view type, 
   return true;
 }
 
-bool AppSkin::applyUIImageView(platform::ImageView& imageView, std::string_view type, std::string_view group) {
+bool AppSkin::applyUIImageView(platform::ImageView& imageView, std::string_view type,
+                               std::string_view group) {
   auto m = getSkin("UIImageView", type, group);
   if (!m) return false;
   if (m->has("image")) imageView.setImage(imageData(m->item("image").get(), "image"));
@@ -627,7 +645,8 @@ bool AppSkin::applyUIActivityIndicatorView(platform::ActivityIndicatorView& indi
   return true;
 }
 
-bool AppSkin::applyUILoadingView(platform::Object& loadingView, std::string_view type, std::string_view group) {
+bool AppSkin::applyUILoadingView(platform::Object& loadingView, std::string_view type,
+                                 std::string_view group) {
   auto* target = dynamic_cast<AppSkinLoadingView*>(&loadingView);
   if (!target) return false;
   auto indicator = target->activityIndicator();
@@ -669,7 +688,8 @@ bool AppSkin::applyUICheckBoxView(platform::Object& checkBox, std::string_view t
   return true;
 }
 
-bool AppSkin::applyUIBarButtonItem(platform::BarButtonItem& item, std::string_view type, std::string_view group) {
+bool AppSkin::applyUIBarButtonItem(platform::BarButtonItem& item, std::string_view type,
+                                   std::string_view group) {
   auto m = getSkin("UIBarButtonItem", type, group);
   if (!m) return false;
   if (m->has("image")) item.setImage(imageData(m->item("image").get(), "image"));
@@ -721,7 +741,8 @@ platform::Size AppSkin::skinSizeForText(std::string_view text, std::string_view 
   }
   using platform::LineBreakMode;
   using platform::TextMetrics;
-  if (maxWidth < 1.0) return TextMetrics::sizeWithFont(text, font, platform::Size{0, 0}, LineBreakMode::WordWrap);
+  if (maxWidth < 1.0)
+    return TextMetrics::sizeWithFont(text, font, platform::Size{0, 0}, LineBreakMode::WordWrap);
   if (m) {
     if (auto minimum = m->number("minimumFontSize")) {
       return TextMetrics::sizeWithFont(text, font, *minimum, nullptr, maxWidth, LineBreakMode::WordWrap);

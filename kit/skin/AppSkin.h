@@ -48,7 +48,9 @@ class AppSkinAttributes {
   bool has(std::string_view key) const { return values_.find(key) != values_.end(); }
   bool empty() const { return values_.empty(); }
   std::size_t count() const { return values_.size(); }
-  void set(std::string_view key, Value value) { values_.insert_or_assign(std::string(key), std::move(value)); }
+  void set(std::string_view key, Value value) {
+    values_.insert_or_assign(std::string(key), std::move(value));
+  }
 
   std::optional<platform::Color> color(std::string_view key) const { return get<platform::Color>(key); }
   std::optional<bool> flag(std::string_view key) const { return get<bool>(key); }
@@ -114,8 +116,10 @@ class AppSkin {
     return applyWithSkinKey(control.get(), skinKey);
   }
   static std::shared_ptr<platform::Image> imageWithSkinKey(std::string_view skinKey);
-  static std::shared_ptr<platform::Image> imageWithSkinType(std::string_view type, std::string_view group = {});
-  static platform::Size sizeForTextWithSkinKey(std::string_view text, std::string_view skinKey, double maxWidth);
+  static std::shared_ptr<platform::Image> imageWithSkinType(std::string_view type,
+                                                            std::string_view group = {});
+  static platform::Size sizeForTextWithSkinKey(std::string_view text, std::string_view skinKey,
+                                               double maxWidth);
   static platform::Size sizeForText(std::string_view text, std::string_view type, std::string_view group,
                                     double maxWidth);
 
@@ -176,7 +180,8 @@ class AppSkin {
   void loadFontSize(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
   void loadFont(const DataItemDetail& item, AppSkinAttributes& dict);
   void loadEnumUITextAlignment(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
-  void loadEnumUIBarButtonItemStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadEnumUIBarButtonItemStyle(std::string_view key, const DataItemDetail& item,
+                                    AppSkinAttributes& dict);
   void loadEnumUIActivityIndicatorViewStyle(std::string_view key, const DataItemDetail& item,
                                             AppSkinAttributes& dict);
   void loadEnumUIStatusBarStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);

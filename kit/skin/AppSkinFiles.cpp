@@ -35,7 +35,8 @@ std::shared_ptr<DataItemResult> AppSkin::parseSkinFile(const platform::Data& byt
 std::shared_ptr<DataItemResult> AppSkin::loadPackageSkinConfigForGroup(std::string_view group) const {
   if (!skinPackage_ || !skinPackage_->archive()) return nullptr;
   std::string entry = isDefaultGroup(group) ? std::string("skin.xml") : std::string(group) + "/skin.xml";
-  auto bytes = AppSkinPackage::entryData(*skinPackage_->archive(), entry, AppSkinPackage::MaximumSkinFileSize);
+  auto bytes =
+      AppSkinPackage::entryData(*skinPackage_->archive(), entry, AppSkinPackage::MaximumSkinFileSize);
   if (!bytes) return nullptr;
   return parseSkinFile(*bytes);
 }
@@ -48,7 +49,8 @@ std::shared_ptr<DataItemResult> AppSkin::loadNativeSkinConfigForGroup(std::strin
   return parseSkinFile(*bytes);
 }
 
-std::optional<std::string> AppSkin::getImagePathInPackage(std::string_view fileName, std::string_view group) const {
+std::optional<std::string> AppSkin::getImagePathInPackage(std::string_view fileName,
+                                                          std::string_view group) const {
   std::string name(fileName);
   if (screenScale_ == 2.0 && name.find('.') != std::string::npos) name = highResolutionName(name);
   if (isDefaultGroup(group)) return name;

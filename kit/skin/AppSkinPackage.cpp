@@ -49,7 +49,8 @@ bool AppSkinPackage::isValidSkinPackage(std::string_view packageName) {
   if (loader) loader->stopLoading();
   // A result marked as an error styles nothing (its groups load empty), so it does not count.
   if (!result || !result->isValidListData()) return false;
-  static const std::set<std::string, std::less<>> required = {"UINavigationController", "UIButton", "UILabel"};
+  static const std::set<std::string, std::less<>> required = {"UINavigationController", "UIButton",
+                                                              "UILabel"};
   std::set<std::string, std::less<>> found;
   for (const auto& item : result->dataList()) {
     if (!item) continue;

@@ -77,8 +77,9 @@ TEST_F(AppSkinTest, TheBuiltInSkinLoadsAndStylesControls) {
 TEST_F(AppSkinTest, RequestsFallBackWithinTheirGroupOnly) {
   ASSERT_TRUE(installSkin(
       "fallback",
-      zipOf({{"skin.xml", bytesOf(skinXml(requiredItems() +
-                                          "<item skinTarget=\"UILabel\" skinType=\"blue\"><alpha>0.5</alpha></item>"))},
+      zipOf({{"skin.xml",
+              bytesOf(skinXml(requiredItems() +
+                              "<item skinTarget=\"UILabel\" skinType=\"blue\"><alpha>0.5</alpha></item>"))},
              {"fb/skin.xml",
               bytesOf(skinXml("<item skinTarget=\"UIButton\"><alpha>0.25</alpha></item>"
                               "<item skinType=\"blue\"><alpha>0.75</alpha></item>"
@@ -154,6 +155,21 @@ TEST_F(AppSkinTest, InstallingAndSwitchingPostsTheNotificationOnce) {
   platform::NotificationCenter::defaultCenter().removeObserver(token);
 }
 
+TEST_F(AppSkinTest, APackageGroupFileReplacesTheNativeOne) {
+  ASSERT_TRUE(installSkin(
+      "partial",
+      zipOf({{"skin.xml", bytesOf(skinXml(requiredItems()))},
+             {"app_home/skin.xml",
+              bytesOf(
+                  skinXml("<item skinTarget=\"UILabel\" skinType=\"other\"><alpha>0.5</alpha></item>"))}})));
+  ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("partial"));
+  auto label = std::make_shared<platform::Label>();
+  EXPECT_FALSE(AppSkin::applyWithSkinKey(label, "@app_home@grid_jobsearch"))
+      << "no merging with the native file";
+  EXPECT_TRUE(AppSkin::applyWithSkinKey(label, "@app_home@other"));
+  EXPECT_EQ(label->alpha(), 0.5);
+}
+
 TEST_F(AppSkinTest, TheSkinListAndTheStoreRefuseBadRecords) {
   EXPECT_EQ(AppSkin::getLocalSkinList()->count(), 1u);
   platform::Data small(49, 'x');
@@ -207,10 +223,13 @@ TEST_F(AppSkinTest, InlineImagesScalesAndCaps) {
   std::string b64 = *base64EncodeData(png);
   ASSERT_TRUE(installSkin(
       "inline",
-      zipOf({{"skin.xml",
-              bytesOf(skinXml(requiredItems() + "<item skinTarget=\"UIImage\" skinType=\"a\"><image scale=\"2\">" + b64 +
-                              "</image></item><item skinTarget=\"UIImage\" skinType=\"b\"><image leftCapWidth=\"2\">" +
-                              b64 + "</image></item><item skinTarget=\"UIImage\" skinType=\"c\"><image>!!!</image></item>"))}})));
+      zipOf(
+          {{"skin.xml",
+            bytesOf(skinXml(
+                requiredItems() + "<item skinTarget=\"UIImage\" skinType=\"a\"><image scale=\"2\">" + b64 +
+                "</image></item><item skinTarget=\"UIImage\" skinType=\"b\"><image leftCapWidth=\"2\">" +
+                b64 +
+                "</image></item><item skinTarget=\"UIImage\" skinType=\"c\"><image>!!!</image></item>"))}})));
   ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("inline"));
   auto a = AppSkin::imageWithSkinType("a");
   ASSERT_NE(a, nullptr);
@@ -233,15 +252,17 @@ TEST_F(AppSkinTest, HostilePackagesAreRefusedAndTheSkinStays) {
   std::vector<Case> cases = {
       {"notzip", platform::Data(200, 'z')},
       {"noskin", zipOf({{"other.xml", bytesOf(skinXml(requiredItems()))}})},
-      {"malformed", zipOf({{"skin.xml", bytesOf("<responsemessage><resultbody><item skinTarget=\"UILabel\"")}})},
+      {"malformed",
+       zipOf({{"skin.xml", bytesOf("<responsemessage><resultbody><item skinTarget=\"UILabel\"")}})},
       {"outside", zipOf({{"skin.xml", bytesOf("<r><result>1</result>" + requiredItems() + "</r>")}})},
-      {"errorresult",
-       zipOf({{"skin.xml", bytesOf("<r><result>0</result><resultbody>" + requiredItems() + "</resultbody></r>")}})},
+      {"errorresult", zipOf({{"skin.xml", bytesOf("<r><result>0</result><resultbody>" + requiredItems() +
+                                                  "</resultbody></r>")}})},
       {"twotargets",
        zipOf({{"skin.xml", bytesOf(skinXml("<item skinTarget=\"UIButton\"/><item skinTarget=\"UILabel\"/>"
                                            "<item skinTarget=\"UIButton\"/>"))}})},
       {"nested", zipOf({{"x/skin.xml", bytesOf(skinXml(requiredItems()))}})},
-      {"truncated", [] {
+      {"truncated",
+       [] {
          auto z = zipOf({{"skin.xml", bytesOf(skinXml(requiredItems()))}});
          z.resize(z.size() / 2);
          return z;
@@ -264,12 +285,16 @@ TEST_F(AppSkinTest, HostilePackagesAreRefusedAndTheSkinStays) {
   // A valid package with a huge image and names leaving the folder: the images are not made, and
   // the controls keep their look.
   ASSERT_TRUE(installSkin(
-      "huge", zipOf({{"skin.xml",
-                      bytesOf(skinXml(requiredItems() +
-                                      "<item skinTarget=\"UIView\" skinType=\"big\"><backgroundImage>big.png</backgroundImage></item>"
-                                      "<item skinTarget=\"UIView\" skinType=\"up\"><backgroundImage>../../Config/client.sign</backgroundImage></item>"
-                                      "<item skinTarget=\"UIImage\" skinType=\"abs\"><image>/etc/passwd.png</image></item>"))},
-                     {"big@2x.png", bigPng}})));
+      "huge",
+      zipOf({{"skin.xml",
+              bytesOf(skinXml(
+                  requiredItems() +
+                  "<item skinTarget=\"UIView\" "
+                  "skinType=\"big\"><backgroundImage>big.png</backgroundImage></item>"
+                  "<item skinTarget=\"UIView\" "
+                  "skinType=\"up\"><backgroundImage>../../Config/client.sign</backgroundImage></item>"
+                  "<item skinTarget=\"UIImage\" skinType=\"abs\"><image>/etc/passwd.png</image></item>"))},
+             {"big@2x.png", bigPng}})));
   ASSERT_TRUE(skin.loadPackage("huge"));
   auto view = std::make_shared<platform::View>();
   EXPECT_TRUE(AppSkin::apply(view, "big"));
@@ -295,19 +320,31 @@ TEST_F(AppSkinTest, AttributesReachEachKindOfControl) {
       "look",
       zipOf({{"skin.xml",
               bytesOf(skinXml(
-                  "<item skinTarget=\"UINavigationController\"><tintColor>red</tintColor><barStyle>UIBarStyleBlackOpaque</barStyle>"
+                  "<item "
+                  "skinTarget=\"UINavigationController\"><tintColor>red</"
+                  "tintColor><barStyle>UIBarStyleBlackOpaque</barStyle>"
                   "<transparent>yes</transparent><backgroundColor>#0000ff</backgroundColor></item>"
-                  "<item skinTarget=\"UIApplication\"><statusBarStyle>UIStatusBarStyleBlackOpaque</statusBarStyle></item>"
-                  "<item skinTarget=\"UIButton\"><textColor>#ff0000</textColor><highlightedColor>green</highlightedColor>"
-                  "<backgroundImage>missing.png</backgroundImage><showsTouchWhenHighlighted>1</showsTouchWhenHighlighted>"
-                  "<contentHorizontalAlignment>UIControlContentHorizontalAlignmentLeft</contentHorizontalAlignment></item>"
+                  "<item "
+                  "skinTarget=\"UIApplication\"><statusBarStyle>UIStatusBarStyleBlackOpaque</"
+                  "statusBarStyle></item>"
+                  "<item "
+                  "skinTarget=\"UIButton\"><textColor>#ff0000</textColor><highlightedColor>green</"
+                  "highlightedColor>"
+                  "<backgroundImage>missing.png</backgroundImage><showsTouchWhenHighlighted>1</"
+                  "showsTouchWhenHighlighted>"
+                  "<contentHorizontalAlignment>UIControlContentHorizontalAlignmentLeft</"
+                  "contentHorizontalAlignment></item>"
                   "<item skinTarget=\"UILabel\"><textAlignment>center</textAlignment><fontsize>0</fontsize>"
                   "<minimumFontSize>small</minimumFontSize></item>"
-                  "<item skinTarget=\"UITableView\"><separatorStyle>UITableViewCellSeparatorStyleNone</separatorStyle>"
-                  "<separatorColor>gray</separatorColor><cornerRadius> 4.5px</cornerRadius><borderWidth>x</borderWidth></item>"
+                  "<item "
+                  "skinTarget=\"UITableView\"><separatorStyle>UITableViewCellSeparatorStyleNone</"
+                  "separatorStyle>"
+                  "<separatorColor>gray</separatorColor><cornerRadius> "
+                  "4.5px</cornerRadius><borderWidth>x</borderWidth></item>"
                   "<item skinTarget=\"UIImageView\"><image>missing.png</image></item>"
                   "<item skinTarget=\"DataTableCell\"><backgroundImage>cell_bg.png</backgroundImage></item>"
-                  "<item skinTarget=\"UIView\"><alpha>0.5</alpha><clipsToBounds>on</clipsToBounds></item>"))}})));
+                  "<item "
+                  "skinTarget=\"UIView\"><alpha>0.5</alpha><clipsToBounds>on</clipsToBounds></item>"))}})));
   ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("look"));
 
   auto nav = platform::NavigationController::create(std::make_shared<platform::ViewController>());
@@ -316,7 +353,8 @@ TEST_F(AppSkinTest, AttributesReachEachKindOfControl) {
   EXPECT_EQ(nav->navigationBar()->barStyle(), platform::BarStyle::Black);
   EXPECT_TRUE(nav->navigationBar()->isTranslucent());
   EXPECT_EQ(nav->view()->backgroundColor(), Color::rgba(0, 0, 1));
-  EXPECT_EQ(platform::Application::sharedApplication().statusBarStyle(), platform::StatusBarStyle::BlackOpaque);
+  EXPECT_EQ(platform::Application::sharedApplication().statusBarStyle(),
+            platform::StatusBarStyle::BlackOpaque);
 
   auto button = std::make_shared<platform::Button>();
   EXPECT_TRUE(AppSkin::apply(button));
