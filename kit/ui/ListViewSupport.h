@@ -67,3 +67,13 @@ class ListLoadingView : public platform::View {
 };
 
 }  // namespace kavro
+
+#include "platform/ui/ViewController.h"
+
+namespace kavro {
+
+// The base of the list framework's screens. It becomes the kit's screen base once that is wired
+// in; the screens build their views in customView(), called once when the view has loaded.
+using ListScreenBase = platform::ViewController;
+
+}  // namespace kavro
