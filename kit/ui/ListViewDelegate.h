@@ -6,6 +6,10 @@
 #include "kit/core/DataLoadAndParser.h"
 #include "platform/ui/IndexPath.h"
 
+namespace platform {
+class TextField;
+}
+
 namespace kavro {
 
 class ListView;
@@ -53,6 +57,10 @@ class ListViewDelegate {
   virtual bool dataLoadedForSection(ListViewData& section, const DataItemResult& result, bool isCachedData) {
     return false;
   }
+
+  // Form screens: an input row's text changed, and the last input row's return asks to submit.
+  virtual bool onEditingChanged(platform::TextField& field) { return false; }
+  virtual bool submitData(ListView& list) { return false; }
 };
 
 }  // namespace kavro

@@ -89,6 +89,44 @@ void setHeight(platform::View& view, double h) {
   view.setFrame(f);
 }
 
+std::shared_ptr<platform::TextField> initCommonInput(platform::Rect frame) {
+  auto field = std::make_shared<platform::TextField>(frame);
+  field->setAutocorrectionType(platform::TextAutocorrectionType::No);
+  field->setAutocapitalizationType(platform::TextAutocapitalizationType::None);
+  field->setReturnKeyType(platform::ReturnKeyType::Done);
+  field->setClearButtonMode(platform::TextFieldViewMode::WhileEditing);
+  field->setKeyboardType(platform::KeyboardType::ASCIICapable);
+  applySkin(*field, "skinTextFieldCommonInput", {});
+  return field;
+}
+
+void convertToPasswordInput(platform::TextField& field) {
+  if (!field.isSecureTextEntry()) field.setSecureTextEntry(true);
+}
+
+void convertToCommonInput(platform::TextField& field) {
+  if (field.isSecureTextEntry()) field.setSecureTextEntry(false);
+}
+
+namespace {
+std::shared_ptr<platform::TextField> firstTextField(const std::shared_ptr<platform::View>& view) {
+  if (auto field = std::dynamic_pointer_cast<platform::TextField>(view)) return field;
+  for (const auto& sub : view->subviews())
+    if (auto field = firstTextField(sub)) return field;
+  return nullptr;
+}
+}  // namespace
+
+bool focusInputBoxAtIndexPath(platform::TableView& table, const platform::IndexPath& ip) {
+  if (ip.section < 0 || ip.row < 0) return false;
+  if (ip.section >= table.numberOfSections() || ip.row >= table.numberOfRowsInSection(ip.section)) return false;
+  table.scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::None, false);
+  auto cell = table.cellForRowAtIndexPath(ip);
+  if (!cell) return false;
+  auto field = firstTextField(cell);
+  return field && field->becomeFirstResponder();
+}
+
 }  // namespace kavro::listsupport
 
 namespace kavro {

@@ -7,6 +7,8 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 
 // What the list framework needs from the skin engine and the view helpers, in one place, so the
@@ -43,6 +45,14 @@ void bottomOfView(platform::View& a, const platform::View& b, double margin);
 // The view's height becomes the bottom of its lowest subview plus the margin.
 void heightFromSubViewsWithBottomMargin(platform::View& view, double margin);
 void setTop(platform::View& view, double y);
+// The form input of the kit: a field with the frame, no autocorrection or capitalisation, "Done"
+// return key, a clear button while editing, the ASCII keyboard and the common input skin.
+std::shared_ptr<platform::TextField> initCommonInput(platform::Rect frame);
+// Secure entry on / off, when not already so.
+void convertToPasswordInput(platform::TextField& field);
+void convertToCommonInput(platform::TextField& field);
+// Moves the focus to the text input of the row at the path; whether one took it.
+bool focusInputBoxAtIndexPath(platform::TableView& table, const platform::IndexPath& ip);
 void setHeight(platform::View& view, double h);
 
 }  // namespace kavro::listsupport
