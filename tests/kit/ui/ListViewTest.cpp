@@ -314,3 +314,26 @@ TEST_F(ListViewTest, ErrorRowsGrowWithTheirTextAndTitleValueRowsCapTheValue) {
 
 }  // namespace
 }  // namespace kavro::test
+
+namespace kavro::test {
+namespace {
+
+TEST_F(ListViewTest, SectionHeadersComeFromTheTitleOrFromAHeaderClass) {
+  section->setShowHeader(true);
+  section->setTitle("Jobs near you");
+  EXPECT_EQ(list->heightForHeaderInSection(*list, 0).value_or(-1), 44);
+  EXPECT_EQ(list->titleForHeaderInSection(*list, 0).value_or(""), "Jobs near you");
+  section->setMHeaderViewClass(platform::classFor<ListView>());
+  EXPECT_FALSE(list->titleForHeaderInSection(*list, 0));
+  auto header = list->viewForHeaderInSection(*list, 0);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->subviews().front()->frame().origin.x, 10);
+  EXPECT_EQ(list->heightForHeaderInSection(*list, 0).value_or(-1), header->frame().size.height);
+  EXPECT_GT(header->frame().size.height, 20);
+  section->setShowHeader(false);
+  EXPECT_EQ(list->heightForHeaderInSection(*list, 0).value_or(-1), 0);
+  EXPECT_EQ(list->heightForFooterInSection(*list, 0).value_or(-1), 0);
+}
+
+}  // namespace
+}  // namespace kavro::test
