@@ -22,7 +22,8 @@ class ListViewData;
 // and, for state rows, "getErrorMessage" (ErrorMessageFunction).
 class DataTableCell : public platform::TableViewCell {
  public:
-  using CellFactory = std::shared_ptr<DataTableCell>(const std::string&, ListView&, const platform::IndexPath&);
+  using CellFactory = std::shared_ptr<DataTableCell>(const std::string&, ListView&,
+                                                     const platform::IndexPath&);
   using HeightFunction = double(ListView&, const platform::IndexPath&);
   using ErrorMessageFunction = std::string(ListView&, const platform::IndexPath&);
 
@@ -73,9 +74,9 @@ class DataTableCell : public platform::TableViewCell {
 }  // namespace kavro
 
 // Registers a row class with the list's class functions; chain more (heightForCell, ...) after it.
-#define KAVRO_CELL_CLASS(Type, Base)                                                           \
-  KAVRO_CLASS(Type, Base)                                                                      \
-      .classFunction<::kavro::DataTableCell::CellFactory>("cellWithCellID",                    \
+#define KAVRO_CELL_CLASS(Type, Base)                                        \
+  KAVRO_CLASS(Type, Base)                                                   \
+      .classFunction<::kavro::DataTableCell::CellFactory>("cellWithCellID", \
                                                           &::kavro::DataTableCell::cellWithCellID<Type>)
 
 namespace kavro {

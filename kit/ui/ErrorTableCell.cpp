@@ -40,10 +40,11 @@ void ErrorTableCell::bindCellData(bool) {
   }
 }
 
-double ErrorTableCell::heightForCell(const platform::ClassRef& cls, ListView& list, const platform::IndexPath& ip) {
+double ErrorTableCell::heightForCell(const platform::ClassRef& cls, ListView& list,
+                                     const platform::IndexPath& ip) {
   double margin = list.isGroupedTable() ? 40 : 20;
-  platform::Size size =
-      listsupport::sizeForText(messageOf(cls, list, ip), "skinErrorText", {}, list.bounds().size.width - margin);
+  platform::Size size = listsupport::sizeForText(messageOf(cls, list, ip), "skinErrorText", {},
+                                                 list.bounds().size.width - margin);
   return std::max(44.0, size.height + 20);
 }
 

@@ -2,8 +2,8 @@
 #include <memory>
 #include <string>
 
-#include "kit/ui/LoadingTableCell.h"
 #include "kit/ui/FullEmptyTableCell.h"
+#include "kit/ui/LoadingTableCell.h"
 namespace kavro {
 
 // The loading state filling the list.

@@ -13,7 +13,8 @@ using platform::ClassPtr;
 using platform::IndexPath;
 
 ListView::ListView(bool grouped)
-    : platform::TableView(platform::Rect{}, grouped ? platform::TableViewStyle::Grouped : platform::TableViewStyle::Plain),
+    : platform::TableView(platform::Rect{},
+                          grouped ? platform::TableViewStyle::Grouped : platform::TableViewStyle::Plain),
       grouped_(grouped) {}
 
 ListView::~ListView() {
@@ -112,7 +113,8 @@ std::vector<IndexPath> ListView::indexPathsForKey(std::string_view key, std::str
   for (std::size_t s = 0; s < sections_.size(); ++s) {
     const auto& rows = sections_[s]->listData()->dataList();
     for (std::size_t r = 0; r < rows.size(); ++r)
-      if (rows[r]->getString(key) == value) paths.push_back(IndexPath::forRow(static_cast<int>(r), static_cast<int>(s)));
+      if (rows[r]->getString(key) == value)
+        paths.push_back(IndexPath::forRow(static_cast<int>(r), static_cast<int>(s)));
   }
   return paths;
 }
@@ -130,13 +132,13 @@ int ListView::updateItemsDataForIndexPaths(const std::vector<IndexPath>& paths, 
   return changed;
 }
 
-int ListView::updateItemsDataForIndexPathsWithIntValue(const std::vector<IndexPath>& paths, std::string_view key,
-                                                       std::int64_t value) {
+int ListView::updateItemsDataForIndexPathsWithIntValue(const std::vector<IndexPath>& paths,
+                                                       std::string_view key, std::int64_t value) {
   return updateItemsDataForIndexPaths(paths, key, std::to_string(value));
 }
 
-int ListView::updateItemsDataForIndexPathsWithBoolValue(const std::vector<IndexPath>& paths, std::string_view key,
-                                                        bool value) {
+int ListView::updateItemsDataForIndexPathsWithBoolValue(const std::vector<IndexPath>& paths,
+                                                        std::string_view key, bool value) {
   return updateItemsDataForIndexPaths(paths, key, value ? "1" : "0");
 }
 
@@ -167,12 +169,13 @@ void ListView::reloadData() {
 void ListView::delayReloadData() {
   if (delayReloadDataTimer_) delayReloadDataTimer_->invalidate();
   std::weak_ptr<ListView> weak = self();
-  delayReloadDataTimer_ = platform::RunLoop::main().scheduleTimer(DelayReloadInterval, false, [weak](platform::Timer&) {
-    if (auto list = weak.lock()) {
-      list->delayReloadDataTimer_.reset();
-      list->reloadData();
-    }
-  });
+  delayReloadDataTimer_ =
+      platform::RunLoop::main().scheduleTimer(DelayReloadInterval, false, [weak](platform::Timer&) {
+        if (auto list = weak.lock()) {
+          list->delayReloadDataTimer_.reset();
+          list->reloadData();
+        }
+      });
 }
 
 void ListView::setEditing(bool editing, bool animated) {
@@ -194,7 +197,8 @@ void ListView::enableEdit(bool editing, bool animated) {
   }
 }
 
-void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips, platform::TableViewRowAnimation animation) {
+void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                                      platform::TableViewRowAnimation animation) {
   auto keep = self();
   std::vector<std::pair<std::shared_ptr<ListViewData>, std::shared_ptr<DataItemDetail>>> noted;
   std::vector<std::shared_ptr<ListViewData>> affected;
@@ -216,7 +220,8 @@ void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips, platfor
     std::uint64_t size = section->pageSize();
     if (section->pageAt() >= 2 && size > 0)
       section->setPageAt(static_cast<std::uint32_t>(std::max<std::uint64_t>(1, section->count() / size)));
-    if (section->count() == 0 || size * (section->pageAt() + std::uint64_t{1}) > section->listData()->maxCount()) {
+    if (section->count() == 0 ||
+        size * (section->pageAt() + std::uint64_t{1}) > section->listData()->maxCount()) {
       reloadData();
       return;
     }
@@ -308,7 +313,8 @@ int ListView::numberOfRowsInSection(platform::TableView&, int index) {
   return n + 1;
 }
 
-std::shared_ptr<platform::TableViewCell> ListView::cellForRowAtIndexPath(platform::TableView&, const IndexPath& ip) {
+std::shared_ptr<platform::TableViewCell> ListView::cellForRowAtIndexPath(platform::TableView&,
+                                                                         const IndexPath& ip) {
   return cellWithClass(cellClassAtIndexPath(ip), ip);
 }
 
@@ -335,7 +341,8 @@ std::optional<bool> ListView::canEditRowAtIndexPath(platform::TableView&, const 
   return allowEditCell_ || isEditing();
 }
 
-bool ListView::commitEditingStyle(platform::TableView&, platform::TableViewCellEditingStyle style, const IndexPath& ip) {
+bool ListView::commitEditingStyle(platform::TableView&, platform::TableViewCellEditingStyle style,
+                                  const IndexPath& ip) {
   if (style != platform::TableViewCellEditingStyle::Delete) return true;
   auto keep = self();
   auto cell = std::dynamic_pointer_cast<DataTableCell>(platform::TableView::cellForRowAtIndexPath(ip));
@@ -366,8 +373,8 @@ std::shared_ptr<platform::View> ListView::sectionView(int index, bool header) {
   if (header ? !section->showHeader() : !section->showFooter()) return nullptr;
   const ClassPtr& cls = header ? section->mHeaderViewClass() : section->mFooterViewClass();
   if (!cls) return nullptr;
-  auto view = cls->callClassFunction<SectionViewFunction>(header ? "viewForHeaderInSection" : "viewForFooterInSection",
-                                                          *this, index);
+  auto view = cls->callClassFunction<SectionViewFunction>(
+      header ? "viewForHeaderInSection" : "viewForFooterInSection", *this, index);
   return view ? *view : nullptr;
 }
 

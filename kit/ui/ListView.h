@@ -93,13 +93,15 @@ class ListView : public platform::TableView,
   std::optional<bool> canEditRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
   bool commitEditingStyle(platform::TableView& tv, platform::TableViewCellEditingStyle style,
                           const platform::IndexPath& ip) override;
-  std::optional<double> heightForRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
+  std::optional<double> heightForRowAtIndexPath(platform::TableView& tv,
+                                                const platform::IndexPath& ip) override;
   std::optional<double> heightForHeaderInSection(platform::TableView& tv, int section) override;
   std::optional<double> heightForFooterInSection(platform::TableView& tv, int section) override;
   std::shared_ptr<platform::View> viewForHeaderInSection(platform::TableView& tv, int section) override;
   std::shared_ptr<platform::View> viewForFooterInSection(platform::TableView& tv, int section) override;
   void didSelectRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
-  void accessoryButtonTappedForRowWithIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
+  void accessoryButtonTappedForRowWithIndexPath(platform::TableView& tv,
+                                                const platform::IndexPath& ip) override;
   void scrollViewDidEndDecelerating(platform::ScrollView& sv) override;
   void scrollViewDidEndScrollingAnimation(platform::ScrollView& sv) override;
 
@@ -119,7 +121,7 @@ class ListView : public platform::TableView,
 };
 
 KAVRO_CLASS(ListView, platform::TableView)
-    .classFunction<ListView::SectionViewFunction>(
-        "viewForHeaderInSection", &ListView::titleViewForHeaderInSection);
+    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
+                                                  &ListView::titleViewForHeaderInSection);
 
 }  // namespace kavro

@@ -146,8 +146,8 @@ void ListViewData::scrollToIndex(int row, bool animated) {
   if (!list || row < 0 || static_cast<std::size_t>(row) >= count()) return;
   int section = list->indexOfSectionData(this);
   if (section < 0) return;
-  list->scrollToRowAtIndexPath(platform::IndexPath::forRow(row, section), platform::TableViewScrollPosition::Middle,
-                               animated);
+  list->scrollToRowAtIndexPath(platform::IndexPath::forRow(row, section),
+                               platform::TableViewScrollPosition::Middle, animated);
 }
 
 int ListViewData::indexOfData(const DataItemDetail* item) const {

@@ -35,7 +35,8 @@ class ListViewDelegate {
   }
   // false: keep the row.
   virtual std::optional<bool> listViewRemoveCell(ListView& list, DataTableCell& cell) { return std::nullopt; }
-  virtual bool listViewAccessoryButtonTappedForRowWithIndexPath(ListView& list, const platform::IndexPath& ip) {
+  virtual bool listViewAccessoryButtonTappedForRowWithIndexPath(ListView& list,
+                                                                const platform::IndexPath& ip) {
     return false;
   }
   // A started loader for the section's pageAt() and pageSize(), reporting to

@@ -47,7 +47,8 @@ Size sizeForTextKey(std::string_view text, std::string_view key, double maxWidth
 void autoFitHeight(platform::Label& label) {
   label.setNumberOfLines(0);
   platform::Rect f = label.frame();
-  Size fitted = TextMetrics::sizeWithFont(label.text(), label.font(), Size{f.size.width, 0}, LineBreakMode::WordWrap);
+  Size fitted =
+      TextMetrics::sizeWithFont(label.text(), label.font(), Size{f.size.width, 0}, LineBreakMode::WordWrap);
   f.size.height = fitted.height;
   label.setFrame(f);
 }
@@ -119,7 +120,8 @@ std::shared_ptr<platform::TextField> firstTextField(const std::shared_ptr<platfo
 
 bool focusInputBoxAtIndexPath(platform::TableView& table, const platform::IndexPath& ip) {
   if (ip.section < 0 || ip.row < 0) return false;
-  if (ip.section >= table.numberOfSections() || ip.row >= table.numberOfRowsInSection(ip.section)) return false;
+  if (ip.section >= table.numberOfSections() || ip.row >= table.numberOfRowsInSection(ip.section))
+    return false;
   table.scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::None, false);
   auto cell = table.cellForRowAtIndexPath(ip);
   if (!cell) return false;

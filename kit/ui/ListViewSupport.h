@@ -10,6 +10,7 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
 
 // What the list framework needs from the skin engine and the view helpers, in one place, so the
 // lists stay usable before (and independent of how) those are wired in. The skin hooks default to
@@ -33,7 +34,8 @@ SkinHooks& skinHooks();
 
 bool applySkin(platform::View& view, std::string_view type, std::string_view group = {});
 bool applySkinKey(platform::View& view, std::string_view key);
-platform::Size sizeForText(std::string_view text, std::string_view type, std::string_view group, double maxWidth);
+platform::Size sizeForText(std::string_view text, std::string_view type, std::string_view group,
+                           double maxWidth);
 platform::Size sizeForTextKey(std::string_view text, std::string_view key, double maxWidth);
 
 // Any number of lines; the label keeps x, y and width and takes the height of its wrapped text.
@@ -77,8 +79,6 @@ class ListLoadingView : public platform::View {
 };
 
 }  // namespace kavro
-
-#include "platform/ui/ViewController.h"
 
 namespace kavro {
 

@@ -21,7 +21,8 @@ void MoreTableCell::bindCellData(bool) {
   label_->setFrame(bounds());
   auto section = listData();
   std::int64_t pageSize = section ? section->pageSize() : 0;
-  label_->setText(platform::format(AppCoreInfo::getLocalizedString("common_text_next_items_format__int"), pageSize));
+  label_->setText(
+      platform::format(AppCoreInfo::getLocalizedString("common_text_next_items_format__int"), pageSize));
   listsupport::applySkin(*label_, "skinCellMainLabel", {});
 }
 

@@ -28,7 +28,8 @@ PageTurnController::~PageTurnController() {
 }
 
 std::shared_ptr<PageTurnController> PageTurnController::create(std::shared_ptr<ListViewData> section,
-                                                               std::int32_t index, platform::ClassPtr pageClass) {
+                                                               std::int32_t index,
+                                                               platform::ClassPtr pageClass) {
   return std::make_shared<PageTurnController>(std::move(section), index, std::move(pageClass));
 }
 
@@ -43,10 +44,12 @@ void PageTurnController::viewDidLoad() {
 
 void PageTurnController::customView() {
   if (pagesClass_) {
-    if (auto title = pagesClass_->callClassFunction<PageTurnDelegate::TitleFunction>("getTitle")) setTitle(*title);
+    if (auto title = pagesClass_->callClassFunction<PageTurnDelegate::TitleFunction>("getTitle"))
+      setTitle(*title);
   }
   Rect bounds = view()->bounds();
-  pagesScrollView_ = std::make_shared<platform::ScrollView>(Rect(0, 44, bounds.size.width, bounds.size.height - 44));
+  pagesScrollView_ =
+      std::make_shared<platform::ScrollView>(Rect(0, 44, bounds.size.width, bounds.size.height - 44));
   pagesScrollView_->setPagingEnabled(true);
   pagesScrollView_->setShowsHorizontalScrollIndicator(false);
   pagesScrollView_->setShowsVerticalScrollIndicator(false);
@@ -59,7 +62,8 @@ void PageTurnController::customView() {
 }
 
 void PageTurnController::initCurrentPage() {
-  pagesScrollView_->setContentSize(platform::Size{maxScrollPage_ * scrollPageSize_.width, scrollPageSize_.height});
+  pagesScrollView_->setContentSize(
+      platform::Size{maxScrollPage_ * scrollPageSize_.width, scrollPageSize_.height});
   pageViewAtIndex(currentPageIndex_);
   setPageVisible(currentPageIndex_);
   checkPosition();
@@ -91,7 +95,8 @@ std::shared_ptr<View> PageTurnController::pageViewAtIndex(std::int32_t index) {
       return v;
     }
   }
-  auto spinner = std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray);
+  auto spinner =
+      std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray);
   spinner->setBackgroundColor(platform::Color::clear());
   spinner->setContentMode(platform::ContentMode::Center);
   spinner->startAnimating();
@@ -165,9 +170,10 @@ void PageTurnController::setPageVisible(std::int32_t index) {
 void PageTurnController::pageCheckStart() {
   pageCheckStop();
   std::weak_ptr<PageTurnController> weak = std::static_pointer_cast<PageTurnController>(shared_from_this());
-  pageCheckTimer_ = platform::RunLoop::main().scheduleTimer(PageCheckInterval, true, [weak](platform::Timer&) {
-    if (auto ctrl = weak.lock()) ctrl->checkCurrentPageView();
-  });
+  pageCheckTimer_ =
+      platform::RunLoop::main().scheduleTimer(PageCheckInterval, true, [weak](platform::Timer&) {
+        if (auto ctrl = weak.lock()) ctrl->checkCurrentPageView();
+      });
 }
 
 void PageTurnController::pageCheckStop() {
@@ -182,7 +188,8 @@ void PageTurnController::pageOnScrolling() {
   auto last0 = static_cast<std::int32_t>(maxScrollPage_) - 1;
   std::int32_t first = std::max(0, static_cast<std::int32_t>(std::floor(b.origin.x / w)));
   currentPageIndex_ = first;
-  std::int32_t last = std::min(last0, static_cast<std::int32_t>(std::floor((b.origin.x + b.size.width + 1) / w)));
+  std::int32_t last =
+      std::min(last0, static_cast<std::int32_t>(std::floor((b.origin.x + b.size.width + 1) / w)));
 
   std::vector<std::shared_ptr<View>> keep;
   for (auto& v : visiblePages_) {

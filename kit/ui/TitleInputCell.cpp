@@ -18,8 +18,9 @@ void TitleInputCell::initCellView() {
   double width = platform::Screen::mainScreen().bounds().size.width;
   input_ = listsupport::initCommonInput(platform::Rect(85, 0, width - 105, 44));
   input_->setDelegate(std::static_pointer_cast<TitleInputCell>(shared_from_this()));
-  input_->addTarget(this, platform::ControlEvent::EditingChanged,
-                    [this](platform::Control& sender) { onEditingChanged(static_cast<platform::TextField&>(sender)); });
+  input_->addTarget(this, platform::ControlEvent::EditingChanged, [this](platform::Control& sender) {
+    onEditingChanged(static_cast<platform::TextField&>(sender));
+  });
   addSubview(input_);
 }
 
@@ -39,7 +40,8 @@ void TitleInputCell::bindCellData(bool reused) {
   if (input_->keyboardType() != keyboard) input_->setKeyboardType(keyboard);
 }
 
-std::optional<bool> TitleInputCell::shouldChangeCharactersInRange(platform::TextField& tf, platform::Range range,
+std::optional<bool> TitleInputCell::shouldChangeCharactersInRange(platform::TextField& tf,
+                                                                  platform::Range range,
                                                                   std::string_view replacement) {
   if (auto record = detail()) record->setInputValue(platform::replace16(tf.text(), range, replacement));
   return true;

@@ -70,7 +70,8 @@ void TitleValueCell::bindCellData(bool) {
   }
 }
 
-double TitleValueCell::heightForCell(const platform::ClassRef& cls, ListView& list, const platform::IndexPath& ip) {
+double TitleValueCell::heightForCell(const platform::ClassRef& cls, ListView& list,
+                                     const platform::IndexPath& ip) {
   auto record = list.dataOfIndexPath(ip);
   if (!record) return 0;
   bool g = list.isGroupedTable();
@@ -79,7 +80,8 @@ double TitleValueCell::heightForCell(const platform::ClassRef& cls, ListView& li
   double p = rightInset(g, *record);
   Size value = measureValue(wrapsValue(cls), *record);
   double titleMax = w - p - m - std::min(value.width, MaxValueWidth) - 5;
-  Size title = listsupport::sizeForTextKey(record->getItemTitle(), record->getTitleSkin(), std::max(titleMax, 1.0));
+  Size title =
+      listsupport::sizeForTextKey(record->getItemTitle(), record->getTitleSkin(), std::max(titleMax, 1.0));
   return std::max(44.0, std::max(value.height, title.height) + 20);
 }
 

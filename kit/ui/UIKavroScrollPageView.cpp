@@ -24,8 +24,8 @@ UIKavroScrollPageView::UIKavroScrollPageView(Rect frame) : View(frame) {
   addSubview(pageControl_);
 }
 
-std::shared_ptr<UIKavroScrollPageView> UIKavroScrollPageView::create(Rect frame,
-                                                                     std::vector<std::shared_ptr<platform::View>> views) {
+std::shared_ptr<UIKavroScrollPageView> UIKavroScrollPageView::create(
+    Rect frame, std::vector<std::shared_ptr<platform::View>> views) {
   auto view = std::make_shared<UIKavroScrollPageView>(frame);
   std::weak_ptr<UIKavroScrollPageView> weak = view;
   view->scrollView_->setDelegate(weak);

@@ -14,13 +14,15 @@
 namespace kavro::test {
 
 // An answer of the service: total, then one item per id (jobid and a title).
-inline std::string pageXml(int total, const std::vector<int>& ids, bool ok = true, const std::string& message = "") {
+inline std::string pageXml(int total, const std::vector<int>& ids, bool ok = true,
+                           const std::string& message = "") {
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><responsemessage><result>";
   xml += ok ? "1" : "0";
   xml += "</result><status>0</status><message>" + message + "</message><resultbody><totalcount>" +
          std::to_string(total) + "</totalcount>";
   for (int id : ids)
-    xml += "<item><jobid>" + std::to_string(id) + "</jobid><jobname>job " + std::to_string(id) + "</jobname></item>";
+    xml += "<item><jobid>" + std::to_string(id) + "</jobid><jobname>job " + std::to_string(id) +
+           "</jobname></item>";
   return xml + "</resultbody></responsemessage>";
 }
 
@@ -60,14 +62,16 @@ class ScriptedController : public ListViewDelegate {
     while (!pending.empty()) {
       auto [loader, section] = pending.front();
       pending.erase(pending.begin());
-      if (auto s = section.lock(); s && s->dataLoaderObject() == loader) s->dataLoader(*loader, *loader->getResult());
+      if (auto s = section.lock(); s && s->dataLoaderObject() == loader)
+        s->dataLoader(*loader, *loader->getResult());
     }
   }
   void deliverOne() {
     if (pending.empty()) return;
     auto [loader, section] = pending.front();
     pending.erase(pending.begin());
-    if (auto s = section.lock(); s && s->dataLoaderObject() == loader) s->dataLoader(*loader, *loader->getResult());
+    if (auto s = section.lock(); s && s->dataLoaderObject() == loader)
+      s->dataLoader(*loader, *loader->getResult());
   }
 };
 

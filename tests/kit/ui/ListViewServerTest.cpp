@@ -21,10 +21,10 @@ namespace {
 class JobListScreen : public ListViewDelegate {
  public:
   std::optional<std::shared_ptr<DataLoadAndParser>> listViewData(ListViewData& section) override {
-    return DataLoadAndParser::GetUrl(
-        platform::format("job/search_job_list.php?pageno=%d&pagesize=%d", static_cast<std::int64_t>(section.pageAt()),
-                         static_cast<std::int64_t>(section.pageSize())),
-        section.loaderDelegate());
+    return DataLoadAndParser::GetUrl(platform::format("job/search_job_list.php?pageno=%d&pagesize=%d",
+                                                      static_cast<std::int64_t>(section.pageAt()),
+                                                      static_cast<std::int64_t>(section.pageSize())),
+                                     section.loaderDelegate());
   }
 };
 

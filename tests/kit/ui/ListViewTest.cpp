@@ -2,6 +2,8 @@
 
 #include "kit/ui/EmptyTableCell.h"
 #include "kit/ui/ErrorTableCell.h"
+#include "kit/ui/FullEmptyNotClickTableCell.h"
+#include "kit/ui/FullLoadingTableCell.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/LoadingTableCell.h"
 #include "kit/ui/MoreTableCell.h"
@@ -219,7 +221,8 @@ TEST_F(ListViewTest, EachRecordIsDrawnByItsOwnCellClassOrTheSectionsAndCellsAreR
   list->reloadData();
   list->layoutIfNeeded();
   EXPECT_EQ(list->cellClassAtIndexPath(IndexPath::forRow(1, 0))->name(), "TitleValueCell");
-  EXPECT_TRUE(std::dynamic_pointer_cast<TitleValueCell>(list->cellForRowAtIndexPath(IndexPath::forRow(1, 0))));
+  EXPECT_TRUE(
+      std::dynamic_pointer_cast<TitleValueCell>(list->cellForRowAtIndexPath(IndexPath::forRow(1, 0))));
   auto first = std::dynamic_pointer_cast<CountingCell>(list->cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
   ASSERT_TRUE(first);
   EXPECT_EQ(first->detail()->getString("jobid"), "1");
@@ -290,9 +293,7 @@ TEST_F(ListViewTest, BurstsOfDelayedReloadsGiveOneReload) {
 }
 
 TEST_F(ListViewTest, ErrorRowsGrowWithTheirTextAndTitleValueRowsCapTheValue) {
-  ctrl->answer = [](ListViewData&) {
-    return pageXml(0, {}, false, std::string(300, 'x'));
-  };
+  ctrl->answer = [](ListViewData&) { return pageXml(0, {}, false, std::string(300, 'x')); };
   section->loadData();
   ctrl->deliverAll();
   double h = list->heightForRowAtIndexPath(*list, IndexPath::forRow(0, 0)).value_or(0);
@@ -333,6 +334,42 @@ TEST_F(ListViewTest, SectionHeadersComeFromTheTitleOrFromAHeaderClass) {
   section->setShowHeader(false);
   EXPECT_EQ(list->heightForHeaderInSection(*list, 0).value_or(-1), 0);
   EXPECT_EQ(list->heightForFooterInSection(*list, 0).value_or(-1), 0);
+}
+
+}  // namespace
+}  // namespace kavro::test
+
+namespace kavro::test {
+namespace {
+
+TEST_F(ListViewTest, FullSizeStateRowsFillTheListAndTheMoreRowNamesThePageSize) {
+  section->setPageSize(20);
+  total = 50;
+  section->loadData();
+  ctrl->deliverAll();
+  auto more = std::dynamic_pointer_cast<MoreTableCell>(lastCell());
+  ASSERT_TRUE(more);
+  EXPECT_EQ(more->label()->text(), "显示下20条");
+
+  auto empty = ListViewData::newDataOnListView(*list, platform::classFor<TitleCell>());
+  empty->setMEmtpyCellClass(platform::classFor<FullEmptyNotClickTableCell>());
+  empty->setMLoadingCellClass(platform::classFor<FullLoadingTableCell>());
+  total = 0;
+  empty->loadData();
+  IndexPath ip = IndexPath::forRow(0, 1);
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, ip).value_or(0), 480);
+  ctrl->deliverAll();
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, ip).value_or(0), 480);
+  empty->setSectionHeight(300);
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, ip).value_or(0), 300);
+  list->reloadData();
+  list->layoutIfNeeded();
+  list->scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::Top, false);
+  auto cell = std::dynamic_pointer_cast<FullEmptyNotClickTableCell>(list->cellForRowAtIndexPath(ip));
+  ASSERT_TRUE(cell);
+  EXPECT_EQ(cell->customButton()->frame(), platform::Rect(0, 0, 320, 300));
+  EXPECT_EQ(cell->subviews().back(), cell->customButton());
+  EXPECT_EQ(cell->label()->frame(), platform::Rect(20, 10, 280, 280));
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ class RecordPage : public platform::View, public PageTurnDelegate {
     ++activations;
     return true;
   }
-  static std::shared_ptr<platform::View> make(const std::shared_ptr<DataItemDetail>& record, platform::Rect frame,
-                                              PageTurnController&) {
+  static std::shared_ptr<platform::View> make(const std::shared_ptr<DataItemDetail>& record,
+                                              platform::Rect frame, PageTurnController&) {
     auto page = std::make_shared<RecordPage>(frame);
     page->jobid = record->getString("jobid");
     return page;

@@ -53,7 +53,8 @@ class TitleInputCellTest : public VirtualRunLoopTest {
     VirtualRunLoopTest::TearDown();
   }
   std::shared_ptr<TitleInputCell> cell(int row) {
-    return std::dynamic_pointer_cast<TitleInputCell>(list->cellForRowAtIndexPath(platform::IndexPath::forRow(row, 0)));
+    return std::dynamic_pointer_cast<TitleInputCell>(
+        list->cellForRowAtIndexPath(platform::IndexPath::forRow(row, 0)));
   }
 
   std::shared_ptr<platform::Window> window;

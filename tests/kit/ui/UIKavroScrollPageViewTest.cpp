@@ -11,7 +11,8 @@ class UIKavroScrollPageViewTest : public VirtualRunLoopTest {
  protected:
   std::vector<std::shared_ptr<platform::View>> pages(int n) {
     std::vector<std::shared_ptr<platform::View>> out;
-    for (int i = 0; i < n; ++i) out.push_back(std::make_shared<platform::View>(platform::Rect(0, 0, 300, 100)));
+    for (int i = 0; i < n; ++i)
+      out.push_back(std::make_shared<platform::View>(platform::Rect(0, 0, 300, 100)));
     return out;
   }
 };
