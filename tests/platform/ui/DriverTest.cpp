@@ -11,6 +11,7 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TapGestureRecognizer.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/platform/ui/UITest.h"
 #include "tests/support/TempDir.h"
@@ -148,6 +149,49 @@ TEST_F(DriverTest, SnapshotsWritePngOfThePixelSize) {
   EXPECT_EQ(png->bitmap()->width(), 640);
   EXPECT_EQ(png->bitmap()->height(), 960);
   EXPECT_EQ(png->bitmap()->pixelAt(5, 5), (Pixel{255, 0, 0, 255}));
+}
+
+TEST_F(DriverTest, FindingPrefersExactReachableAndReadingOrder) {
+  auto make = [&](const std::string& text, Rect frame) {
+    auto l = std::make_shared<Label>(frame);
+    l->setText(text);
+    window->addSubview(l);
+    return l;
+  };
+  auto lower = make("Jobs", Rect(0, 300, 100, 20));
+  auto upper = make("Jobs", Rect(0, 100, 100, 20));
+  auto partial = make("Jobs near me", Rect(0, 0, 100, 20));
+  EXPECT_EQ(UIDriver::findViews("Jobs"), (std::vector<std::shared_ptr<View>>{upper, lower, partial}));
+  auto cover = std::make_shared<View>(Rect(0, 90, 320, 40));
+  window->addSubview(cover);
+  EXPECT_EQ(UIDriver::findView("Jobs"), lower);
+
+  EXPECT_FALSE(UIDriver::type("x"));
+  EXPECT_FALSE(UIDriver::deleteBackward());
+  auto alert = std::make_shared<AlertView>("", "Wait", std::weak_ptr<AlertViewDelegate>(), "OK");
+  alert->show();
+  EXPECT_FALSE(UIDriver::back());
+  EXPECT_FALSE(UIDriver::tap(*lower));  // under the alert's window
+  alert->dismissWithClickedButtonIndex(0, false);
+  EXPECT_TRUE(UIDriver::tap(*lower));
+}
+
+TEST_F(DriverTest, AlertDelegateCanHoldBackTheOtherButton) {
+  struct Strict : AlertLog {
+    std::optional<bool> alertViewShouldEnableFirstOtherButton(AlertView&) override { return false; }
+  };
+  auto strict = std::make_shared<Strict>();
+  auto alert = std::make_shared<AlertView>("Login", "", strict, "Cancel", std::vector<std::string>{"Go"});
+  alert->setAlertViewStyle(AlertViewStyle::LoginAndPasswordInput);
+  EXPECT_TRUE(alert->textFieldAtIndex(1)->isSecureTextEntry());
+  EXPECT_FALSE(alert->textFieldAtIndex(2));
+  alert->show();
+  auto go = std::dynamic_pointer_cast<Button>(UIDriver::findView("Go"));
+  ASSERT_TRUE(go);
+  EXPECT_FALSE(go->isEnabled());
+  // Dismissing by hand tells no click.
+  alert->dismissWithClickedButtonIndex(1, true);
+  EXPECT_EQ(strict->log, (std::vector<std::string>{"will 1", "did 1"}));
 }
 
 }  // namespace

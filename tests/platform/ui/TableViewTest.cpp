@@ -148,5 +148,66 @@ TEST_F(TableViewTest, GroupedTablesSectionUpdatesAndEmptyRows) {
   EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 0})->textLabel()->text(), "1.0");
 }
 
+TEST_F(TableViewTest, DelegatesShapeHeadersSelectionAndAccessories) {
+  struct Picky : Rows {
+    std::vector<IndexPath> accessories;
+    std::optional<IndexPath> willSelectRowAtIndexPath(TableView&, const IndexPath& ip) override {
+      if (ip.row == 0) return std::nullopt;  // the first row cannot be chosen
+      return ip.row == 1 ? IndexPath{0, 2} : ip;
+    }
+    std::optional<double> heightForHeaderInSection(TableView&, int) override { return 30; }
+    std::shared_ptr<View> viewForHeaderInSection(TableView&, int) override {
+      auto v = std::make_shared<View>();
+      v->setAccessibilityLabel("header");
+      return v;
+    }
+    std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView& tv, const IndexPath& ip) override {
+      auto cell = Rows::cellForRowAtIndexPath(tv, ip);
+      cell->setAccessoryType(TableViewCellAccessoryType::DetailDisclosureButton);
+      return cell;
+    }
+    void accessoryButtonTappedForRowWithIndexPath(TableView&, const IndexPath& ip) override {
+      accessories.push_back(ip);
+    }
+  };
+  auto picky = std::make_shared<Picky>();
+  table->setDataSource(picky);
+  table->setDelegate(picky);
+  table->reloadData();
+  EXPECT_EQ(table->rectForHeaderInSection(0), Rect(0, 0, 320, 30));
+  EXPECT_EQ(UIDriver::findView("header")->frame(), Rect(0, 0, 320, 30));
+  EXPECT_FALSE(table->tapRowAtIndexPath({0, 0}));
+  EXPECT_TRUE(table->tapRowAtIndexPath({0, 1}));
+  EXPECT_EQ(picky->selected, (std::vector<IndexPath>{{0, 2}}));
+  table->layoutIfNeeded();
+  auto more = UIDriver::findViews("More Info");
+  ASSERT_EQ(more.size(), 3u);
+  ASSERT_TRUE(UIDriver::tap(*more[1]));
+  EXPECT_EQ(picky->accessories, (std::vector<IndexPath>{{0, 1}}));
+  EXPECT_EQ(picky->selected.size(), 1u);  // the accessory is not a selection
+  table->setAllowsSelection(false);
+  EXPECT_FALSE(table->tapRowAtIndexPath({0, 2}));
+}
+
+TEST_F(TableViewTest, ScrollPositionsResizingAndConfirmationDismissal) {
+  rows->counts = {20};
+  table->reloadData();
+  table->scrollToRowAtIndexPath({0, 10}, TableViewScrollPosition::Middle, false);
+  EXPECT_EQ(table->contentOffset().y, 440 + 22 - 100);
+  table->scrollToRowAtIndexPath({0, 19}, TableViewScrollPosition::Top, false);
+  EXPECT_EQ(table->contentOffset().y, 880 - 200);  // no further than the end
+  table->scrollToRowAtIndexPath({0, 2}, TableViewScrollPosition::None, false);
+  EXPECT_EQ(table->contentOffset().y, 88);
+  EXPECT_EQ(table->indexPathsForVisibleRows().size(), 5u);
+  table->setFrame(Rect(0, 0, 320, 400));
+  EXPECT_EQ(table->indexPathsForVisibleRows().size(), 10u);
+  EXPECT_EQ(table->indexPathsForRowsInRect(Rect(0, 0, 10, 45)).size(), 2u);
+
+  ASSERT_TRUE(table->showDeleteConfirmation({0, 3}));
+  ASSERT_TRUE(UIDriver::tap(*table->cellForRowAtIndexPath({0, 5})));  // a tap elsewhere only hides it
+  EXPECT_FALSE(table->deleteConfirmationIndexPath());
+  EXPECT_TRUE(rows->selected.empty());
+}
+
 }  // namespace
 }  // namespace kavro::test
