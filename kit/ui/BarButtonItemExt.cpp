@@ -33,24 +33,24 @@ std::shared_ptr<platform::BarButtonItem> setBackHomeItem(platform::ViewControlle
                  std::move(action), true);
 }
 std::shared_ptr<platform::BarButtonItem> setSaveItem(platform::ViewController& c, Action action) {
-  return install(c, AppCoreInfo::getLocalizedString("common_text_save"), BarButtonItemStyle::Done, std::move(action),
-                 false);
+  return install(c, AppCoreInfo::getLocalizedString("common_text_save"), BarButtonItemStyle::Done,
+                 std::move(action), false);
 }
 std::shared_ptr<platform::BarButtonItem> setSubmitItem(platform::ViewController& c, Action action) {
   return install(c, AppCoreInfo::getLocalizedString("common_text_submit"), BarButtonItemStyle::Done,
                  std::move(action), false);
 }
 std::shared_ptr<platform::BarButtonItem> setSureItem(platform::ViewController& c, Action action) {
-  return install(c, AppCoreInfo::getLocalizedString("common_text_ok"), BarButtonItemStyle::Done, std::move(action),
-                 false);
+  return install(c, AppCoreInfo::getLocalizedString("common_text_ok"), BarButtonItemStyle::Done,
+                 std::move(action), false);
 }
 std::shared_ptr<platform::BarButtonItem> setDeleteItem(platform::ViewController& c, Action action) {
   return install(c, AppCoreInfo::getLocalizedString("common_text_delete"), BarButtonItemStyle::Done,
                  std::move(action), false);
 }
 std::shared_ptr<platform::BarButtonItem> setEditItem(platform::ViewController& c, Action action) {
-  return install(c, AppCoreInfo::getLocalizedString("common_text_edit"), BarButtonItemStyle::Plain, std::move(action),
-                 false);
+  return install(c, AppCoreInfo::getLocalizedString("common_text_edit"), BarButtonItemStyle::Plain,
+                 std::move(action), false);
 }
 std::shared_ptr<platform::BarButtonItem> setCustomLeftItem(std::string title, platform::ViewController& c,
                                                            Action action) {
@@ -60,7 +60,8 @@ std::shared_ptr<platform::BarButtonItem> setCustomRightItem(std::string title, p
                                                             Action action) {
   return install(c, std::move(title), BarButtonItemStyle::Plain, std::move(action), false);
 }
-std::shared_ptr<platform::BarButtonItem> setCustomRightBorderedItem(std::string title, platform::ViewController& c,
+std::shared_ptr<platform::BarButtonItem> setCustomRightBorderedItem(std::string title,
+                                                                    platform::ViewController& c,
                                                                     Action action) {
   return install(c, std::move(title), BarButtonItemStyle::Bordered, std::move(action), false);
 }

@@ -25,7 +25,8 @@ std::shared_ptr<platform::BarButtonItem> setCustomLeftItem(std::string title, pl
                                                            Action action);
 std::shared_ptr<platform::BarButtonItem> setCustomRightItem(std::string title, platform::ViewController& c,
                                                             Action action);
-std::shared_ptr<platform::BarButtonItem> setCustomRightBorderedItem(std::string title, platform::ViewController& c,
+std::shared_ptr<platform::BarButtonItem> setCustomRightBorderedItem(std::string title,
+                                                                    platform::ViewController& c,
                                                                     Action action);
 
 }  // namespace kavro::barbutton

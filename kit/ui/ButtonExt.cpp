@@ -40,7 +40,8 @@ Measures prepare(platform::Button& b, bool resetImageInsets) {
 void leftOfIconCentred(platform::Button& b, const Measures& m) {
   double Tw = m.T.width(), Th = m.T.height(), Iw = m.I.width();
   double mid = (m.W - Tw - Iw) / 2;
-  b.setTitleEdgeInsets({std::floor((m.H - Th) / 2), std::floor(mid - m.T.x()), (m.H - Th) / 2, m.T.x() - mid});
+  b.setTitleEdgeInsets(
+      {std::floor((m.H - Th) / 2), std::floor(mid - m.T.x()), (m.H - Th) / 2, m.T.x() - mid});
   b.setImageEdgeInsets({std::floor((m.H - m.ih) / 2), std::floor(mid + Tw), (m.H - m.ih) / 2, mid});
 }
 
@@ -57,10 +58,10 @@ std::shared_ptr<platform::Button> buttonForNavigationBar() {
 void setTitleLeftOfIcon(platform::Button& b) {
   Measures m = prepare(b, true);
   double Tw = m.T.width(), Th = m.T.height(), Iw = m.I.width();
-  b.setImageEdgeInsets({std::floor((m.H - m.ih) / 2), std::floor(m.T.x() + Tw - m.I.x() - Iw), (m.H - m.ih) / 2,
-                        m.W - m.T.x() - Tw});
-  b.setTitleEdgeInsets({std::floor((m.H - Th) / 2), std::floor(m.I.x() - m.T.x()), (m.H - Th) / 2,
-                        m.W - m.I.x() - Tw});
+  b.setImageEdgeInsets({std::floor((m.H - m.ih) / 2), std::floor(m.T.x() + Tw - m.I.x() - Iw),
+                        (m.H - m.ih) / 2, m.W - m.T.x() - Tw});
+  b.setTitleEdgeInsets(
+      {std::floor((m.H - Th) / 2), std::floor(m.I.x() - m.T.x()), (m.H - Th) / 2, m.W - m.I.x() - Tw});
 }
 
 void setTitleLeftOfIconHorizontalCenter(platform::Button& b) { leftOfIconCentred(b, prepare(b, true)); }
@@ -75,7 +76,8 @@ void setTitleRightOfIconHorizontalLeft(platform::Button& b) {
   Measures m = prepare(b, false);
   double Tw = m.T.width(), Iw = m.I.width();
   double mid = (m.W - Tw - Iw) / 2;
-  b.setImageEdgeInsets({std::floor((m.H - m.ih) / 2), std::floor((m.T.x() - Iw) / 2), (m.H - m.ih) / 2, Tw + mid});
+  b.setImageEdgeInsets(
+      {std::floor((m.H - m.ih) / 2), std::floor((m.T.x() - Iw) / 2), (m.H - m.ih) / 2, Tw + mid});
   b.titleLabel()->setLineBreakMode(platform::LineBreakMode::TailTruncation);
 }
 
@@ -132,7 +134,9 @@ void badge(platform::Button& b, const std::shared_ptr<FansBadge>& newBadge, std:
   bringBubbleToRightTop(b, newBadge);
 }
 
-void fansBadge(platform::Button& b, std::string_view value) { badge(b, std::make_shared<FansBadge>(), value); }
+void fansBadge(platform::Button& b, std::string_view value) {
+  badge(b, std::make_shared<FansBadge>(), value);
+}
 
 void smallerBadge(platform::Button& b, std::string_view value) {
   badge(b, std::make_shared<SmallerBadge>(), value);

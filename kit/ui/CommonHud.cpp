@@ -74,7 +74,9 @@ void CommonHud::showTips(std::string_view text, bool showIndicator, double hidde
   }
 }
 
-CommonHud::CommonHud(std::weak_ptr<CommonHudDelegate> delegate) : delegate_(std::move(delegate)) { construct(); }
+CommonHud::CommonHud(std::weak_ptr<CommonHudDelegate> delegate) : delegate_(std::move(delegate)) {
+  construct();
+}
 
 CommonHud::~CommonHud() {
   hudView_->detach();

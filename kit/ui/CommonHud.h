@@ -50,7 +50,9 @@ class CommonHud : public platform::ViewController {
   static void Destroy() { getInstance(true); }
   static void hiddenTips() { getInstance(true); }
   static void showTips(std::string_view text) { showTips(text, false, 0); }
-  static void showTips(std::string_view text, double hiddenAfterSeconds) { showTips(text, false, hiddenAfterSeconds); }
+  static void showTips(std::string_view text, double hiddenAfterSeconds) {
+    showTips(text, false, hiddenAfterSeconds);
+  }
   static void showTips(std::string_view text, bool showIndicator) { showTips(text, showIndicator, 0); }
   // Empty text hides the HUD. Otherwise the tip replaces the one on display (or appears); with
   // seconds above 0 the screens below keep their touches and the HUD hides after that time.

@@ -62,7 +62,8 @@ void CommonHudView::setProgress(double p) {
 Size CommonHudView::measureCaption(double widthLimit) const {
   if (caption_.empty()) return {};
   return platform::TextMetrics::sizeWithFont(caption_, platform::Font::boldSystemFontOfSize(14),
-                                             Size{widthLimit, CaptionHeightLimit}, platform::LineBreakMode::WordWrap);
+                                             Size{widthLimit, CaptionHeightLimit},
+                                             platform::LineBreakMode::WordWrap);
 }
 
 double CommonHudView::accessoryExtent(bool horizontal) const {

@@ -17,7 +17,8 @@ constexpr std::string_view BadgeSkinGroup = "app_home";
 
 FansBadge::FansBadge() : FansBadge(31, 26, 27, "fans_badge_label") {}
 
-FansBadge::FansBadge(double widerWidth, double thinnerWidth, double badgeHeight, std::string_view labelSkinType)
+FansBadge::FansBadge(double widerWidth, double thinnerWidth, double badgeHeight,
+                     std::string_view labelSkinType)
     : ImageView(platform::Rect(0, 0, widerWidth, badgeHeight)),
       lblNumber_(std::make_shared<platform::Label>()),
       widerWidth_(widerWidth),

@@ -36,14 +36,14 @@ bool systemVersionLessThan(const char* version) {
   return own < other;
 }
 
-std::shared_ptr<platform::Image> resizableImageWithInsetOfLeft(const platform::Image& image, int left, int top,
-                                                               int right, int bottom) {
+std::shared_ptr<platform::Image> resizableImageWithInsetOfLeft(const platform::Image& image, int left,
+                                                               int top, int right, int bottom) {
   if (systemVersionLessThan("5.0")) return image.stretchableImageWithLeftCapWidth(left, top);
   return image.resizableImageWithCapInsets({double(top), double(left), double(bottom), double(right)});
 }
 
-std::shared_ptr<platform::Image> customStretchableImageWithLeftCapWidth(const platform::Image& image, int left,
-                                                                        int top) {
+std::shared_ptr<platform::Image> customStretchableImageWithLeftCapWidth(const platform::Image& image,
+                                                                        int left, int top) {
   platform::Size size = image.size();
   int right = int(size.width - left - 1);
   int bottom = int(size.height - top - 1);

@@ -11,8 +11,10 @@
 // until then every request answers "no skin" (false, null) and leaves the control as it was.
 namespace kavro::skinhook {
 
-using ApplyFunction = std::function<bool(platform::Object& control, std::string_view type, std::string_view group)>;
-using ImageFunction = std::function<std::shared_ptr<platform::Image>(std::string_view type, std::string_view group)>;
+using ApplyFunction =
+    std::function<bool(platform::Object& control, std::string_view type, std::string_view group)>;
+using ImageFunction =
+    std::function<std::shared_ptr<platform::Image>(std::string_view type, std::string_view group)>;
 
 // Empty functions remove the hook.
 void setApply(ApplyFunction f);

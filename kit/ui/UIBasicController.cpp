@@ -119,7 +119,8 @@ std::shared_ptr<platform::Button> UIBasicController::buttonWithRect(platform::Re
   return button;
 }
 
-std::shared_ptr<platform::Label> UIBasicController::smallLabelWithRect(platform::Rect rect, std::string text) {
+std::shared_ptr<platform::Label> UIBasicController::smallLabelWithRect(platform::Rect rect,
+                                                                       std::string text) {
   auto label = std::make_shared<platform::Label>(rect);
   label->setText(std::move(text));
   label->setBackgroundColor(std::nullopt);

@@ -8,7 +8,8 @@ namespace kavro {
 
 UILoadingView::UILoadingView(platform::Rect frame)
     : View(frame),
-      activityView_(std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)),
+      activityView_(
+          std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)),
       label_(std::make_shared<platform::Label>()) {
   label_->setBackgroundColor(std::nullopt);
   addSubview(activityView_);

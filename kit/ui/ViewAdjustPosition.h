@@ -29,9 +29,10 @@ bool verticalCenterWithSubviews(platform::View& v, const std::vector<std::shared
                                 double padding);
 bool verticalCenterWithSubviews(platform::View& v, const std::vector<std::shared_ptr<platform::View>>& views,
                                 double padding, double maxHeight);
-bool horizontalCenterWithSubviews(platform::View& v, const std::vector<std::shared_ptr<platform::View>>& views,
-                                  double padding);
-bool horizontalCenterWithSubviews(platform::View& v, const std::vector<std::shared_ptr<platform::View>>& views,
-                                  double padding, double maxWidth);
+bool horizontalCenterWithSubviews(platform::View& v,
+                                  const std::vector<std::shared_ptr<platform::View>>& views, double padding);
+bool horizontalCenterWithSubviews(platform::View& v,
+                                  const std::vector<std::shared_ptr<platform::View>>& views, double padding,
+                                  double maxWidth);
 
 }  // namespace kavro::view

@@ -60,10 +60,18 @@ void enableItem(const std::shared_ptr<platform::BarButtonItem>& item, bool on) {
 }
 }  // namespace
 
-void enableRightButton(platform::ViewController& c) { enableItem(c.navigationItem()->rightBarButtonItem(), true); }
-void disableRightButton(platform::ViewController& c) { enableItem(c.navigationItem()->rightBarButtonItem(), false); }
-void enableLeftButton(platform::ViewController& c) { enableItem(c.navigationItem()->leftBarButtonItem(), true); }
-void disableLeftButton(platform::ViewController& c) { enableItem(c.navigationItem()->leftBarButtonItem(), false); }
+void enableRightButton(platform::ViewController& c) {
+  enableItem(c.navigationItem()->rightBarButtonItem(), true);
+}
+void disableRightButton(platform::ViewController& c) {
+  enableItem(c.navigationItem()->rightBarButtonItem(), false);
+}
+void enableLeftButton(platform::ViewController& c) {
+  enableItem(c.navigationItem()->leftBarButtonItem(), true);
+}
+void disableLeftButton(platform::ViewController& c) {
+  enableItem(c.navigationItem()->leftBarButtonItem(), false);
+}
 
 void addFullSubview(platform::ViewController& c, const std::shared_ptr<platform::View>& view) {
   if (!view) return;

@@ -36,8 +36,8 @@ std::vector<View*> spreadable(const View& parent, const std::vector<std::shared_
 }
 
 // One axis of the spreading: size and place of a view along it.
-bool spread(const View& parent, const std::vector<std::shared_ptr<View>>& views, double padding, double maxExtent,
-            bool vertical) {
+bool spread(const View& parent, const std::vector<std::shared_ptr<View>>& views, double padding,
+            double maxExtent, bool vertical) {
   auto kept = spreadable(parent, views);
   if (kept.empty()) return false;
   auto extent = [vertical](View* v) { return vertical ? v->frame().height() : v->frame().width(); };
@@ -64,10 +64,16 @@ bool spread(const View& parent, const std::vector<std::shared_ptr<View>>& views,
 }
 }  // namespace
 
-void setTop(View& v, double top) { change(v, [&](Rect& f) { f.origin.y = top; }); }
-void setLeft(View& v, double left) { change(v, [&](Rect& f) { f.origin.x = left; }); }
+void setTop(View& v, double top) {
+  change(v, [&](Rect& f) { f.origin.y = top; });
+}
+void setLeft(View& v, double left) {
+  change(v, [&](Rect& f) { f.origin.x = left; });
+}
 void setX(View& v, double x, double y) { setXY(v, {x, y}); }
-void setXY(View& v, platform::Point p) { change(v, [&](Rect& f) { f.origin = p; }); }
+void setXY(View& v, platform::Point p) {
+  change(v, [&](Rect& f) { f.origin = p; });
+}
 void addTop(View& v, double delta) { setTop(v, v.frame().y() + delta); }
 void reduceTop(View& v, double delta) { setTop(v, v.frame().y() - delta); }
 
@@ -99,9 +105,15 @@ bool horizontalCenterWithSubviews(View& v, const std::vector<std::shared_ptr<Vie
   return spread(v, views, padding, maxWidth, false);
 }
 
-void setWidth(View& v, double width) { change(v, [&](Rect& f) { f.size.width = width; }); }
-void setHeight(View& v, double height) { change(v, [&](Rect& f) { f.size.height = height; }); }
-void setSize(View& v, platform::Size size) { change(v, [&](Rect& f) { f.size = size; }); }
+void setWidth(View& v, double width) {
+  change(v, [&](Rect& f) { f.size.width = width; });
+}
+void setHeight(View& v, double height) {
+  change(v, [&](Rect& f) { f.size.height = height; });
+}
+void setSize(View& v, platform::Size size) {
+  change(v, [&](Rect& f) { f.size = size; });
+}
 void addHeight(View& v, double delta) { setHeight(v, v.frame().height() + delta); }
 void reduceHeight(View& v, double delta) { setHeight(v, v.frame().height() - delta); }
 
@@ -127,7 +139,8 @@ void sameTopAndHeightOfView(View& v, View* reference) {
     f.origin.y = top;
     f.size.height = height;
   });
-  if (reference) change(*reference, [&](Rect& f) {
+  if (reference)
+    change(*reference, [&](Rect& f) {
       f.origin.y = top;
       f.size.height = height;
     });

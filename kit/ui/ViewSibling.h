@@ -9,8 +9,10 @@ class View;
 namespace kavro::view {
 
 void bottomOfView(platform::View& v, const platform::View* reference, double margin = 0);
-void rightOfView(platform::View& v, const platform::View* reference, double margin = 0, bool sameVertical = false);
-void leftOfView(platform::View& v, const platform::View* reference, double margin = 0, bool sameVertical = false);
+void rightOfView(platform::View& v, const platform::View* reference, double margin = 0,
+                 bool sameVertical = false);
+void leftOfView(platform::View& v, const platform::View* reference, double margin = 0,
+                bool sameVertical = false);
 void sameHorizontalMidLineOfView(platform::View& v, const platform::View* reference);
 
 }  // namespace kavro::view

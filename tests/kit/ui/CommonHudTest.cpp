@@ -165,9 +165,9 @@ TEST_F(CommonHudTest, DelegateHearsTheTransitionsAndAnInterruptedHideDoesNotRese
   EXPECT_EQ(hud->hudView()->caption(), "gone");
   hud->hide();
   runFor(0.2);
-  EXPECT_EQ(delegate->log, (std::vector<std::string>{"willAppear", "didAppear", "willUpdate", "didUpdate",
-                                                     "willDisappear", "willAppear", "didAppear", "willDisappear",
-                                                     "didDisappear"}));
+  EXPECT_EQ(delegate->log,
+            (std::vector<std::string>{"willAppear", "didAppear", "willUpdate", "didUpdate", "willDisappear",
+                                      "willAppear", "didAppear", "willDisappear", "didDisappear"}));
   EXPECT_EQ(hud->hudView()->caption(), "");
   EXPECT_EQ(hud->displayQueue().size(), 2u);  // only the shared HUD empties its queue
 }

@@ -109,9 +109,25 @@ TEST_F(UIBasicControllerTest, OpensModallyFromHomeAndPushesElsewhere) {
   platform::ViewController::finishPendingTransitions();
   EXPECT_EQ(AppControllers::mostRecentController(), modal);
   EXPECT_FALSE(vc::prevControllerIsKindOfClass<CountingScreen>(*modal));  // the root
-  modal->closeButton()->sendAction();  // dismisses
+  modal->closeButton()->sendAction();                                     // dismisses
   platform::ViewController::finishPendingTransitions();
   EXPECT_EQ(home->presentedViewController(), nullptr);
+}
+
+TEST_F(UIBasicControllerTest, ContentAreaFollowsTheBars) {
+  auto screen = UIBasicController::create<CountingScreen>();
+  auto nav = platform::NavigationController::create(screen);
+  window->setRootViewController(nav);
+  EXPECT_DOUBLE_EQ(vc::getMainViewHeight(*screen), 480 - 20 - 44);
+  auto content = std::make_shared<platform::View>();
+  vc::addFullSubview(*screen, content);
+  EXPECT_EQ(content->frame(), platform::Rect(0, 44, 320, 416));
+  EXPECT_EQ(screen->view()->subviews().back(), content);
+
+  nav->setNavigationBarHidden(true, false);
+  vc::addFullSubview(*screen, content);
+  EXPECT_EQ(content->frame(), platform::Rect(0, 0, 320, 460));
+  vc::addFullSubview(*screen, nullptr);
 }
 
 }  // namespace

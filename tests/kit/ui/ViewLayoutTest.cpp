@@ -61,7 +61,8 @@ TEST(ViewLayoutTest, SpreadingLeavesOutViewsThatShowNothing) {
   faint->setAlpha(0.04);
   auto flat = child(parent, {0, 5, 10, 0.05});
   auto elsewhere = child(other, {0, 6, 10, 20});
-  EXPECT_FALSE(view::verticalCenterWithSubviews(parent, {emptyLabel, noImage, hidden, faint, flat, elsewhere}, 0));
+  EXPECT_FALSE(
+      view::verticalCenterWithSubviews(parent, {emptyLabel, noImage, hidden, faint, flat, elsewhere}, 0));
 
   auto shown = child(parent, {0, 0, 10, 20});
   EXPECT_TRUE(view::verticalCenterWithSubviews(parent, {emptyLabel, shown, elsewhere}, 0));
