@@ -19,9 +19,10 @@ class SharedHudDelegate : public CommonHudDelegate {
   void hudDidDisappear(CommonHud& hud) override { hud.clearQueue(); }
 };
 
+// Never destroyed at exit: the HUD's views must not outlive the application's statics.
 std::shared_ptr<CommonHud>& sharedHud() {
-  static std::shared_ptr<CommonHud> hud;
-  return hud;
+  static auto* hud = new std::shared_ptr<CommonHud>();
+  return *hud;
 }
 
 const std::shared_ptr<SharedHudDelegate>& sharedDelegate() {
