@@ -12,6 +12,8 @@ UILoadingView::UILoadingView(platform::Rect frame)
           std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)),
       label_(std::make_shared<platform::Label>()) {
   label_->setBackgroundColor(std::nullopt);
+  // Its hidden flag is the skin's and setHiddenActivity's to set, not the animation's.
+  activityView_->setHidesWhenStopped(false);
   addSubview(activityView_);
   addSubview(label_);
   activityView_->startAnimating();
@@ -27,6 +29,7 @@ void UILoadingView::setText(std::string_view text) {
 
 void UILoadingView::setHiddenActivity(bool hidden) {
   hiddenActivity_ = hidden;
+  activityView_->setHidden(hidden);
   autoResizing();
 }
 
@@ -39,12 +42,12 @@ void UILoadingView::setCenterAlign(bool center) {
 void UILoadingView::autoResizing() {
   const platform::Size own = bounds().size;
   const platform::Size indicator = activityView_->sizeThatFits({});
-  activityView_->setHidden(hiddenActivity_);
-  if (hiddenActivity_)
+  const bool indicatorHidden = activityView_->isHidden();
+  if (indicatorHidden)
     activityView_->stopAnimating();
   else
     activityView_->startAnimating();
-  const double indicatorPart = hiddenActivity_ ? 0 : indicator.width + Gap;
+  const double indicatorPart = indicatorHidden ? 0 : indicator.width + Gap;
   const double room = std::max(0.0, own.width - indicatorPart);
   const double textWidth = std::min(room, platform::TextMetrics::sizeWithFont(text_, label_->font()).width);
   const double content = indicatorPart + textWidth;

@@ -24,7 +24,7 @@ class UILoadingView : public platform::View {
   void setHiddenActivity(bool hidden);
   bool centerAlign() const { return centerAlign_; }
   void setCenterAlign(bool center);
-  // Lays the indicator and the label out after their contents changed.
+  // Lays the indicator (unless hidden) and the label out after their contents changed.
   void autoResizing();
 
   static constexpr double Gap = 5;

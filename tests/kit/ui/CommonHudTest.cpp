@@ -30,6 +30,10 @@ class RecordingDelegate : public CommonHudDelegate {
   void hudDidUpdate(CommonHud&) override { log.push_back("didUpdate"); }
   void hudWillDisappear(CommonHud&) override { log.push_back("willDisappear"); }
   void hudDidDisappear(CommonHud&) override { log.push_back("didDisappear"); }
+  std::optional<bool> userDidTapHud(CommonHud&) override {
+    log.push_back("tap");
+    return true;
+  }
   std::vector<std::string> log;
 };
 
@@ -170,6 +174,26 @@ TEST_F(CommonHudTest, DelegateHearsTheTransitionsAndAnInterruptedHideDoesNotRese
                                       "willAppear", "didAppear", "willDisappear", "didDisappear"}));
   EXPECT_EQ(hud->hudView()->caption(), "");
   EXPECT_EQ(hud->displayQueue().size(), 2u);  // only the shared HUD empties its queue
+}
+
+TEST_F(CommonHudTest, SingleTapsOnTheBoxReachTheDelegateUnlessBlocked) {
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto hud = std::make_shared<CommonHud>(delegate);
+  window->addSubview(hud->view());
+  hud->setCaption("Tap me");
+  hud->show();
+  runFor(0.2);
+  delegate->log.clear();
+  auto tap = [&](platform::Point at, int count) {
+    hud->touchesEnded(platform::Touch(window, hud->view(), at, count));
+  };
+  tap({160, 240}, 1);
+  tap({160, 240}, 2);
+  tap({5, 5}, 1);
+  EXPECT_EQ(delegate->log, std::vector<std::string>{"tap"});
+  hud->setBlockTouches(true);
+  tap({160, 240}, 1);
+  EXPECT_EQ(delegate->log.size(), 1u);
 }
 
 }  // namespace
