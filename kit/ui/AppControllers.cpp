@@ -28,7 +28,7 @@ std::string demangledName(const std::type_info& type) {
 
 AppControllers& AppControllers::sharedAppControllers() {
   std::lock_guard<std::mutex> guard(instanceLock);
-  if (!instance) instance = std::make_unique<AppControllers>();
+  if (!instance) instance.reset(new AppControllers());
   return *instance;
 }
 

@@ -46,11 +46,12 @@ class AppControllers {
   // type's name.
   static std::string classNameOf(const platform::ViewController& controller);
 
-  AppControllers() = default;
   AppControllers(const AppControllers&) = delete;
   AppControllers& operator=(const AppControllers&) = delete;
 
  private:
+  // Only sharedAppControllers() makes one.
+  AppControllers() = default;
   void dropDead();
   std::vector<Entry> stack_;
 };
