@@ -1,8 +1,8 @@
 #include "kit/ui/FansBadge.h"
 
 #include "kit/core/StringMisc.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/LabelExt.h"
-#include "kit/ui/SkinHook.h"
 #include "kit/ui/SmallerBadge.h"
 #include "kit/ui/ViewAdjustPosition.h"
 #include "kit/ui/ViewAdjustSize.h"
@@ -25,8 +25,8 @@ FansBadge::FansBadge(double widerWidth, double thinnerWidth, double badgeHeight,
       thinnerWidth_(thinnerWidth),
       badgeHeight_(badgeHeight) {
   addSubview(lblNumber_);
-  skinhook::apply(lblNumber_.get(), labelSkinType, BadgeSkinGroup);
-  skinhook::apply(this, BadgeSkinType, BadgeSkinGroup);
+  AppSkin::apply(lblNumber_.get(), labelSkinType, BadgeSkinGroup);
+  AppSkin::apply(this, BadgeSkinType, BadgeSkinGroup);
 }
 
 void FansBadge::setBadgeValue(std::string_view value) {

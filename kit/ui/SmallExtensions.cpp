@@ -1,5 +1,5 @@
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/PageControlExt.h"
-#include "kit/ui/SkinHook.h"
 #include "kit/ui/TextFieldCommonInput.h"
 #include "kit/ui/TextFieldExt.h"
 #include "platform/ui/ImageView.h"
@@ -32,7 +32,7 @@ std::shared_ptr<platform::TextField> initCommonInput(platform::Rect frame) {
   field->setReturnKeyType(platform::ReturnKeyType::Done);
   field->setClearButtonMode(platform::TextFieldViewMode::WhileEditing);
   field->setKeyboardType(platform::KeyboardType::ASCIICapable);
-  skinhook::apply(field.get(), "skinTextFieldCommonInput");
+  AppSkin::apply(field.get(), "skinTextFieldCommonInput");
   return field;
 }
 

@@ -2,8 +2,8 @@
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/AppControllers.h"
-#include "kit/ui/SkinHook.h"
 #include "kit/ui/ViewControllerExt.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/runtime/ClassRef.h"
@@ -55,7 +55,7 @@ void UIBasicController::viewDidLoad() {
 void UIBasicController::viewWillAppear(bool animated) {
   AppControllers::addController(std::static_pointer_cast<platform::ViewController>(shared_from_this()));
   ViewController::viewWillAppear(animated);
-  if (auto nav = navigationController()) skinhook::apply(nav.get());
+  if (auto nav = navigationController()) AppSkin::apply(nav.get());
 }
 
 std::optional<bool> UIBasicController::textFieldShouldReturn(platform::TextField& tf) {
@@ -115,7 +115,7 @@ std::shared_ptr<platform::Button> UIBasicController::buttonWithRect(platform::Re
   if (action)
     button->addTarget(this, platform::ControlEvent::TouchUpInside,
                       [action = std::move(action)](platform::Control&) { action(); });
-  skinhook::apply(button.get());
+  AppSkin::apply(button.get());
   return button;
 }
 
@@ -125,7 +125,7 @@ std::shared_ptr<platform::Label> UIBasicController::smallLabelWithRect(platform:
   label->setText(std::move(text));
   label->setBackgroundColor(std::nullopt);
   label->setTextAlignment(platform::TextAlignment::Right);
-  skinhook::apply(label.get(), "skinCellSubLabel");
+  AppSkin::apply(label.get(), "skinCellSubLabel");
   return label;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "kit/skin/AppSkin.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
@@ -22,7 +23,7 @@ namespace kavro {
 // the registry when destroyed. Portrait only. Main thread only.
 class UIBasicController : public platform::ViewController, public platform::TextFieldDelegate {
  public:
-  static constexpr std::string_view skinChangedNotify = "skinChangedNotify";
+  static constexpr std::string_view skinChangedNotify = AppSkin::SkinChangedNotification;
   static constexpr std::string_view languageChangedNotify = "languageChangedNotify";
 
   template <class T = UIBasicController>

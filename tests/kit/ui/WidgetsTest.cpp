@@ -9,17 +9,22 @@
 #include "kit/ui/UILoadingView.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/ui/Device.h"
+#include "tests/kit/ui/KitUITest.h"
 
 namespace kavro {
 namespace {
 
 using platform::Rect;
 
+class BadgeTest : public test::KitUITest {};
+class LoadingAndCheckBoxTest : public test::KitUITest {};
+class ImageExtTest : public test::KitUITest {};
+
 std::shared_ptr<platform::Image> picture(int w, int h) {
   return platform::Image::imageWithBitmap(*platform::Bitmap::create(w, h));
 }
 
-TEST(BadgeTest, WidthFollowsTheNumberOfCharacters) {
+TEST_F(BadgeTest, WidthFollowsTheNumberOfCharacters) {
   auto badge = std::make_shared<FansBadge>();
   EXPECT_EQ(badge->frame(), Rect(0, 0, 31, 27));
   badge->setBadgeValue("7");
@@ -48,7 +53,7 @@ TEST(BadgeTest, WidthFollowsTheNumberOfCharacters) {
   EXPECT_DOUBLE_EQ(label.y(), (20 - label.height()) / 2);
 }
 
-TEST(BadgeTest, AButtonShowsOneBadge) {
+TEST_F(BadgeTest, AButtonShowsOneBadge) {
   platform::Button button(platform::ButtonType::Custom, Rect(0, 0, 80, 40));
   button.setTitle(std::string("Inbox"));
   button::fansBadge(button, "3");
@@ -62,7 +67,7 @@ TEST(BadgeTest, AButtonShowsOneBadge) {
   EXPECT_EQ(button.subviews().back(), shown);
 }
 
-TEST(LoadingAndCheckBoxTest, LayOutTheirParts) {
+TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {
   UILoadingView loading(Rect(0, 0, 200, 40));
   loading.setHidden(true);
   loading.setText("Wait");  // 4 x 8.5 = 34 at 17 points
@@ -87,7 +92,23 @@ TEST(LoadingAndCheckBoxTest, LayOutTheirParts) {
   EXPECT_DOUBLE_EQ(box.textLabel()->frame().x(), 25);
 }
 
-TEST(ImageExtTest, StretchableCapsAndScalingGeometry) {
+TEST_F(LoadingAndCheckBoxTest, TakeTheBuiltInSkin) {
+  auto box = std::make_shared<UICheckBoxView>(Rect(0, 0, 100, 20));
+  EXPECT_TRUE(AppSkin::apply(box.get()));
+  ASSERT_TRUE(box->imageNotChecked());
+  ASSERT_TRUE(box->imageChecked());
+  EXPECT_EQ(box->imageView()->image(), box->imageNotChecked());
+
+  auto loading = std::make_shared<UILoadingView>(Rect(0, 0, 200, 40));
+  loading->setText("Wait");
+  EXPECT_TRUE(AppSkin::apply(loading.get()));
+  EXPECT_FALSE(loading->activityView()->isHidden());
+  EXPECT_EQ(loading->activityView()->activityIndicatorViewStyle(),
+            platform::ActivityIndicatorViewStyle::Gray);
+  EXPECT_DOUBLE_EQ(loading->label()->frame().x(), loading->activityView()->frame().x() + 25);
+}
+
+TEST_F(ImageExtTest, StretchableCapsAndScalingGeometry) {
   auto image = picture(21, 30);
   auto stretched = image::customStretchableImageWithLeftCapWidth(*image, 10, 14);
   EXPECT_EQ(stretched->capInsets(), (platform::EdgeInsets{14, 10, 15, 10}));
