@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kit/ui/AlertViewExt.h"
+#include "kit/ui/CommonHud.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/TextMetrics.h"
+#include "tests/kit/ui/KitUITest.h"
+
+namespace kavro {
+namespace {
+
+using platform::Rect;
+using platform::Size;
+
+class CommonHudTest : public test::KitUITest {
+ protected:
+  static std::shared_ptr<CommonHud> hud() { return CommonHud::currentInstance(); }
+  static bool visible() { return hud() && hud()->hudView()->alpha() == 1; }
+  static std::string caption() { return hud()->hudView()->captionLayer().caption; }
+};
+
+class RecordingDelegate : public CommonHudDelegate {
+ public:
+  void hudWillAppear(CommonHud&) override { log.push_back("willAppear"); }
+  void hudDidAppear(CommonHud&) override { log.push_back("didAppear"); }
+  void hudWillUpdate(CommonHud&) override { log.push_back("willUpdate"); }
+  void hudDidUpdate(CommonHud&) override { log.push_back("didUpdate"); }
+  void hudWillDisappear(CommonHud&) override { log.push_back("willDisappear"); }
+  void hudDidDisappear(CommonHud&) override { log.push_back("didDisappear"); }
+  std::optional<bool> userDidTapHud(CommonHud&) override {
+    log.push_back("tap");
+    return true;
+  }
+  std::vector<std::string> log;
+};
+
+TEST_F(CommonHudTest, TipAppearsInAFixedBoxAndBlocksTouchesUntilHidden) {
+  alert::showTips("Loading", true, 0);
+  ASSERT_TRUE(hud());
+  auto box = hud()->hudView();
+  EXPECT_EQ(box->targetBounds(), Rect(0, 0, 200, 100));
+  EXPECT_EQ(box->frame(), Rect(60, 190, 200, 100));  // centred on the 320 x 480 overlay
+  EXPECT_EQ(caption(), "Loading");
+  EXPECT_TRUE(box->activity()->isAnimating());
+  // Caption and indicator centred as a pair: 17 + 10 + 20 = 47 high in 100.
+  EXPECT_EQ(box->captionRect(), Rect(75.5, 26.5, 49, 17));
+  EXPECT_EQ(box->activityRect(), Rect(90, 53.5, 20, 20));
+  EXPECT_EQ(hud()->view()->window(), window);
+  EXPECT_FALSE(hud()->view()->isUserInteractionEnabled());
+
+  runFor(0.2);
+  EXPECT_TRUE(visible());
+  EXPECT_TRUE(hud()->view()->isUserInteractionEnabled());  // swallows touches now
+  runFor(100);
+  EXPECT_TRUE(visible());  // no time limit
+
+  alert::hiddenTips();
+  EXPECT_EQ(hud(), nullptr);
+  EXPECT_TRUE(window->subviews().size() == 1);  // only the root screen's view is left
+}
+
+TEST_F(CommonHudTest, SecondTipReplacesTheFirstAndTheFirstTimerHidesBoth) {
+  alert::showTips("Saved", 1.5);
+  runFor(0.5);
+  EXPECT_FALSE(hud()->view()->isUserInteractionEnabled());  // auto-hiding tips let touches through
+  alert::showTips("Submitting", true);
+  EXPECT_EQ(caption(), "Submitting");
+  EXPECT_EQ(hud()->displayQueue().size(), 2u);
+  EXPECT_EQ(hud()->queuePosition(), 1u);
+  runFor(1.2);  // the first tip's 1.5 s run out
+  EXPECT_FALSE(visible());
+  EXPECT_TRUE(hud()->displayQueue().empty());
+  EXPECT_EQ(caption(), "");
+
+  alert::showTips("Again", 2.0);
+  runFor(0.2);
+  EXPECT_TRUE(visible());
+  EXPECT_EQ(hud()->queuePosition(), 0u);
+  runFor(2.0);
+  EXPECT_FALSE(visible());
+}
+
+TEST_F(CommonHudTest, EmptyTextHidesAndHiddenTipsMakesAFreshHud) {
+  alert::showTips("One");
+  runFor(0.2);
+  auto first = hud();
+  alert::showTips("");
+  runFor(0.2);
+  EXPECT_FALSE(visible());
+  EXPECT_TRUE(first->displayQueue().empty());
+  EXPECT_FALSE(first->view()->isUserInteractionEnabled());
+
+  alert::showTips("Two");
+  runFor(0.2);
+  EXPECT_EQ(hud(), first);
+  alert::hiddenTips();
+  alert::showTips("Three");
+  EXPECT_NE(hud(), first);
+  first.reset();
+  runFor(0.2);
+  EXPECT_TRUE(visible());
+  EXPECT_EQ(caption(), "Three");
+}
+
+TEST_F(CommonHudTest, TipsAvoidWindowsHoldingAnAlert) {
+  auto alertView = alert::showAlert("Network error");
+  ASSERT_TRUE(alertView);
+  alert::showTips("Working");
+  EXPECT_EQ(hud()->view()->window(), window);
+  alertView->dismissWithClickedButtonIndex(0, false);
+}
+
+TEST_F(CommonHudTest, BoxSizesFollowTheContent) {
+  auto owner = std::make_shared<CommonHud>();
+  CommonHud& hud = *owner;
+  hud.view();
+  auto box = hud.hudView();
+  // Right of the caption, no fixed size: caption + 10 + 20 + 2 x 10 wide.
+  hud.setCaption("Wait");
+  hud.setActivity(true);
+  hud.setAccessoryPosition(1);
+  box->calculate();
+  EXPECT_EQ(box->targetBounds(), Rect(0, 0, 28 + 10 + 20 + 20, 17 + 20));
+
+  hud.setCaption("");
+  box->calculate();
+  EXPECT_EQ(box->targetBounds().size, Size(40, 40));
+  hud.setActivityStyle(0);
+  box->calculate();
+  EXPECT_EQ(box->targetBounds().size, Size(57, 57));
+
+  // A long caption in a fixed box wraps within it and grows the box when taller.
+  hud.setActivityStyle(1);
+  hud.setAccessoryPosition(2);
+  std::string text(60, 'w');
+  for (std::size_t i = 5; i < text.size(); i += 6) text[i] = ' ';
+  hud.setCaption(text);
+  hud.setFixedSize({200, 100});
+  box->calculate();
+  EXPECT_LE(box->captionRect().width(), 180);
+  EXPECT_GT(box->targetBounds().height(), 100);
+  EXPECT_DOUBLE_EQ(box->captionRect().y(), 10);
+
+  box->setProgress(0.03);
+  EXPECT_DOUBLE_EQ(box->progress(), 0.08);
+  box->setProgress(1.5);
+  EXPECT_DOUBLE_EQ(box->progress(), 1);
+}
+
+TEST_F(CommonHudTest, DelegateHearsTheTransitionsAndAnInterruptedHideDoesNotReset) {
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto hud = std::make_shared<CommonHud>(delegate);
+  window->addSubview(hud->view());
+  for (const char* text : {"first", "second"}) {
+    CommonHudQueueItem item;
+    item.caption = text;
+    hud->addQueueItem(item);
+  }
+  hud->startQueue();
+  runFor(0.2);
+  hud->showNextInQueue();
+  hud->setCaption("gone");
+  hud->hide();
+  hud->show();  // interrupts the fading
+  runFor(0.2);
+  EXPECT_EQ(hud->hudView()->caption(), "gone");
+  hud->hide();
+  runFor(0.2);
+  EXPECT_EQ(delegate->log,
+            (std::vector<std::string>{"willAppear", "didAppear", "willUpdate", "didUpdate", "willDisappear",
+                                      "willAppear", "didAppear", "willDisappear", "didDisappear"}));
+  EXPECT_EQ(hud->hudView()->caption(), "");
+  EXPECT_EQ(hud->displayQueue().size(), 2u);  // only the shared HUD empties its queue
+}
+
+TEST_F(CommonHudTest, SingleTapsOnTheBoxReachTheDelegateUnlessBlocked) {
+  auto delegate = std::make_shared<RecordingDelegate>();
+  auto hud = std::make_shared<CommonHud>(delegate);
+  window->addSubview(hud->view());
+  hud->setCaption("Tap me");
+  hud->show();
+  runFor(0.2);
+  delegate->log.clear();
+  auto tap = [&](platform::Point at, int count) {
+    hud->touchesEnded(platform::Touch(window, hud->view(), at, count));
+  };
+  tap({160, 240}, 1);
+  tap({160, 240}, 2);
+  tap({5, 5}, 1);
+  EXPECT_EQ(delegate->log, std::vector<std::string>{"tap"});
+  hud->setBlockTouches(true);
+  tap({160, 240}, 1);
+  EXPECT_EQ(delegate->log.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kavro

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "kit/ui/ButtonExt.h"
+#include "kit/ui/DeviceHardware.h"
+#include "kit/ui/FansBadge.h"
+#include "kit/ui/ImageExt.h"
+#include "kit/ui/SmallerBadge.h"
+#include "kit/ui/UICheckBoxView.h"
+#include "kit/ui/UILoadingView.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/ui/Device.h"
+#include "tests/kit/ui/KitUITest.h"
+
+namespace kavro {
+namespace {
+
+using platform::Rect;
+
+class BadgeTest : public test::KitUITest {};
+class LoadingAndCheckBoxTest : public test::KitUITest {};
+class ImageExtTest : public test::KitUITest {};
+
+std::shared_ptr<platform::Image> picture(int w, int h) {
+  return platform::Image::imageWithBitmap(*platform::Bitmap::create(w, h));
+}
+
+TEST_F(BadgeTest, WidthFollowsTheNumberOfCharacters) {
+  auto badge = std::make_shared<FansBadge>();
+  EXPECT_EQ(badge->frame(), Rect(0, 0, 31, 27));
+  badge->setBadgeValue("7");
+  EXPECT_DOUBLE_EQ(badge->frame().width(), 26);
+  EXPECT_EQ(badge->numberLabel()->text(), "7");
+  badge->setBadgeValue("42");
+  EXPECT_DOUBLE_EQ(badge->frame().width(), 31);
+  EXPECT_DOUBLE_EQ(badge->numberLabel()->frame().width(), 31);
+  badge->setBadgeValue("100");
+  EXPECT_DOUBLE_EQ(badge->frame().width(), 26);
+  EXPECT_EQ(badge->numberLabel()->text(), "N");
+  EXPECT_EQ(badge->badgeValue(), "100");
+  badge->setBadgeValue(" 5 ");
+  EXPECT_EQ(badge->badgeValue(), "5");
+  for (const char* nothing : {"0", "", "  "}) {
+    badge->setBadgeValue(nothing);
+    EXPECT_DOUBLE_EQ(badge->frame().width(), 0) << nothing;
+  }
+
+  auto small = std::make_shared<SmallerBadge>();
+  EXPECT_EQ(small->frame(), Rect(0, 0, 24, 20));
+  small->setBadgeValue("12");
+  EXPECT_DOUBLE_EQ(small->frame().width(), 24);
+  // The label is centred vertically in the badge.
+  Rect label = small->numberLabel()->frame();
+  EXPECT_DOUBLE_EQ(label.y(), (20 - label.height()) / 2);
+}
+
+TEST_F(BadgeTest, AButtonShowsOneBadge) {
+  platform::Button button(platform::ButtonType::Custom, Rect(0, 0, 80, 40));
+  button.setTitle(std::string("Inbox"));
+  button::fansBadge(button, "3");
+  button::fansBadge(button, "12");
+  int badges = 0;
+  for (const auto& sub : button.subviews()) badges += sub->tag() == button::BadgeTag;
+  EXPECT_EQ(badges, 1);
+  auto shown = std::dynamic_pointer_cast<FansBadge>(button.viewWithTag(button::BadgeTag));
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown->badgeValue(), "12");
+  EXPECT_EQ(button.subviews().back(), shown);
+}
+
+TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {
+  UILoadingView loading(Rect(0, 0, 200, 40));
+  loading.setHidden(true);
+  loading.setText("Wait");  // 4 x 8.5 = 34 at 17 points
+  EXPECT_FALSE(loading.isHidden());
+  EXPECT_EQ(loading.activityView()->frame(), Rect((200 - 59) / 2.0, 10, 20, 20));
+  EXPECT_DOUBLE_EQ(loading.label()->frame().x(), (200 - 59) / 2.0 + 25);
+  loading.setCenterAlign(false);
+  EXPECT_DOUBLE_EQ(loading.activityView()->frame().x(), 0);
+  loading.setHiddenActivity(true);
+  EXPECT_TRUE(loading.activityView()->isHidden());
+  EXPECT_DOUBLE_EQ(loading.label()->frame().x(), 0);
+
+  UICheckBoxView box(Rect(0, 0, 100, 20));
+  box.setImageChecked(picture(40, 40));
+  box.setImageNotChecked(picture(10, 10));
+  box.refreshUI();
+  EXPECT_EQ(box.imageView()->image(), box.imageNotChecked());
+  EXPECT_EQ(box.imageView()->frame(), Rect(0, 5, 10, 10));
+  box.setChecked(true);
+  box.refreshUI();
+  EXPECT_EQ(box.imageView()->frame(), Rect(0, 0, 20, 20));  // scaled down to the height
+  EXPECT_DOUBLE_EQ(box.textLabel()->frame().x(), 25);
+}
+
+TEST_F(LoadingAndCheckBoxTest, TakeTheBuiltInSkin) {
+  auto box = std::make_shared<UICheckBoxView>(Rect(0, 0, 100, 20));
+  EXPECT_TRUE(AppSkin::apply(box.get()));
+  ASSERT_TRUE(box->imageNotChecked());
+  ASSERT_TRUE(box->imageChecked());
+  EXPECT_EQ(box->imageView()->image(), box->imageNotChecked());
+
+  auto loading = std::make_shared<UILoadingView>(Rect(0, 0, 200, 40));
+  loading->setText("Wait");
+  EXPECT_TRUE(AppSkin::apply(loading.get()));
+  EXPECT_FALSE(loading->activityView()->isHidden());
+  EXPECT_EQ(loading->activityView()->activityIndicatorViewStyle(),
+            platform::ActivityIndicatorViewStyle::Gray);
+  EXPECT_DOUBLE_EQ(loading->label()->frame().x(), loading->activityView()->frame().x() + 25);
+}
+
+TEST_F(ImageExtTest, StretchableCapsAndScalingGeometry) {
+  auto image = picture(21, 30);
+  auto stretched = image::customStretchableImageWithLeftCapWidth(*image, 10, 14);
+  EXPECT_EQ(stretched->capInsets(), (platform::EdgeInsets{14, 10, 15, 10}));
+
+  platform::Device::currentDevice().setSystemVersion("4.3");
+  auto old = image::customStretchableImageWithLeftCapWidth(*image, 10, 14);
+  EXPECT_EQ(old->leftCapWidth(), 10);
+  EXPECT_EQ(old->topCapHeight(), 14);
+  platform::Device::currentDevice().reset();
+
+  EXPECT_EQ(image::scaledAndCroppedRect({200, 100}, {100, 100}), Rect(-50, 0, 200, 100));
+  EXPECT_EQ(image::scaledAndCroppedRect({100, 200}, {100, 100}), Rect(0, -50, 100, 200));
+  auto cropped = image::imageByScalingAndCroppingForSize(*picture(200, 100), {100, 100});
+  ASSERT_TRUE(cropped);
+  EXPECT_EQ(cropped->size(), (platform::Size{100, 100}));
+  auto small = picture(8, 8);
+  EXPECT_EQ(image::getNetworkPostImageData(small), small);
+}
+
+TEST(DeviceHardwareTest, FormatsItsFacts) {
+  platform::Device::currentDevice().setSystemName("iPhone OS");
+  platform::Device::currentDevice().setSystemVersion("6.1");
+  EXPECT_EQ(device::getOS(), "iPhone OS 6.1");
+  platform::Device::currentDevice().reset();
+  EXPECT_FALSE(device::getDeviceType().empty());
+  EXPECT_EQ(device::formatMacAddress({0x0a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f}), "0A:1B:2C:3D:4E:5F");
+  EXPECT_EQ(device::getMacAddress("no-such-interface0"), std::nullopt);
+  EXPECT_EQ(device::getNetworkOperators(), "");
+  EXPECT_EQ(device::getNetworkOperators(std::string("CTCarrier [Carrier name: [Alpha]]\nMobile")), "Alpha]");
+  EXPECT_EQ(device::getNetworkOperators(std::string("Carrier name: [Alpha]")), "Alpha");
+  EXPECT_EQ(device::getNetworkOperators(std::string("Carrier name: []")), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kavro
