@@ -233,6 +233,13 @@ TEST_F(ControlsTest, OnceADayTipFadesByItselfAndWaitsADay) {
   EXPECT_TRUE(window->subviews().empty());
   UITipsImageView::showImageOnceADay("picture:20x20", "job2");
   EXPECT_EQ(window->subviews().size(), 1u) << "another key is another memory";
+  runFor(3);
+  runFor(86390);
+  UITipsImageView::showImageOnceADay("picture:20x20", "job1");
+  EXPECT_TRUE(window->subviews().empty()) << "not within 86400 s";
+  runFor(20);
+  UITipsImageView::showImageOnceADay("picture:20x20", "job1");
+  EXPECT_EQ(window->subviews().size(), 1u);
 }
 
 TEST_F(ControlsTest, SmallKitWidgetsLayOut) {
