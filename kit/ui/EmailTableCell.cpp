@@ -11,6 +11,8 @@ EmailTableCell::EmailTableCell(double listWidth)
   contentView()->addSubview(emailLabel_);
 }
 
-void EmailTableCell::bindCellData(const DataItemDetail& detail) { emailLabel_->setText(detail.getItemValue()); }
+void EmailTableCell::bindCellData(const DataItemDetail& detail) {
+  emailLabel_->setText(detail.getItemValue());
+}
 
 }  // namespace kavro

@@ -38,27 +38,39 @@ constexpr Entry kEntries[] = {Entry::EditBegin, Entry::EditEnd, Entry::EditChang
 
 unsigned controlEventOf(Entry e) {
   switch (e) {
-    case Entry::EditBegin: return platform::ControlEvent::EditingDidBegin;
-    case Entry::EditEnd: return platform::ControlEvent::EditingDidEnd;
-    case Entry::EditChanged: return platform::ControlEvent::EditingChanged;
+    case Entry::EditBegin:
+      return platform::ControlEvent::EditingDidBegin;
+    case Entry::EditEnd:
+      return platform::ControlEvent::EditingDidEnd;
+    case Entry::EditChanged:
+      return platform::ControlEvent::EditingChanged;
   }
   return 0;
 }
 
 std::string_view notificationOf(Entry e) {
   switch (e) {
-    case Entry::EditBegin: return platform::TextViewTextDidBeginEditingNotification;
-    case Entry::EditEnd: return platform::TextViewTextDidEndEditingNotification;
-    case Entry::EditChanged: return platform::TextViewTextDidChangeNotification;
+    case Entry::EditBegin:
+      return platform::TextViewTextDidBeginEditingNotification;
+    case Entry::EditEnd:
+      return platform::TextViewTextDidEndEditingNotification;
+    case Entry::EditChanged:
+      return platform::TextViewTextDidChangeNotification;
   }
   return {};
 }
 
 void call(EditToolbarEntryPoints& toolbar, Entry e, platform::View* sender) {
   switch (e) {
-    case Entry::EditBegin: toolbar.toolbarEditBegin(sender); break;
-    case Entry::EditEnd: toolbar.toolbarEditEnd(sender); break;
-    case Entry::EditChanged: toolbar.toolbarEditChanged(sender); break;
+    case Entry::EditBegin:
+      toolbar.toolbarEditBegin(sender);
+      break;
+    case Entry::EditEnd:
+      toolbar.toolbarEditEnd(sender);
+      break;
+    case Entry::EditChanged:
+      toolbar.toolbarEditChanged(sender);
+      break;
   }
 }
 
@@ -158,7 +170,8 @@ void bindEditToolbarInView(platform::View& input, platform::View* view) {
         if (!toolbar.implementsEntry(e)) continue;
         removeTextViewObservation(tv.get(), textView, e);
         textViewObservers()[{tv.get(), textView, e}] = center().addObserver(
-            notificationOf(e), textView, [weakToolbar, weakInput, e](const platform::Notification&) {
+            notificationOf(e), textView,
+            [weakToolbar, weakInput, e](const platform::Notification&) {
               auto t = weakToolbar.lock();
               auto in = weakInput.lock();
               if (auto* entries = dynamic_cast<EditToolbarEntryPoints*>(t.get()); entries && in)

@@ -10,7 +10,8 @@
 
 namespace kavro {
 
-inline constexpr std::string_view UIkavroEditToolbarCreatedNotification = "UIkavroEditToolbarCreatedNotification";
+inline constexpr std::string_view UIkavroEditToolbarCreatedNotification =
+    "UIkavroEditToolbarCreatedNotification";
 
 // Receivers of the keyboard's did-show and did-hide notifications; each handler is optional
 // (answer false from implements... when it is not there).

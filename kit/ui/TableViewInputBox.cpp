@@ -21,7 +21,8 @@ void unfocusAllInputBox(platform::TableView& table) {
   }
 }
 
-std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table, platform::IndexPath ip) {
+std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table,
+                                                            platform::IndexPath ip) {
   platform::Point offset = table.contentOffset();
   platform::Size size = table.contentSize();
   int sections = table.numberOfSections();

@@ -11,6 +11,7 @@ namespace kavro::inputbox {
 void unfocusAllInputBox(platform::TableView& table);
 // Focuses the first visible input box in the row or a later row of the same section; the row
 // that got it, or nothing (the table then goes back to where it was).
-std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table, platform::IndexPath ip);
+std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table,
+                                                            platform::IndexPath ip);
 
 }  // namespace kavro::inputbox

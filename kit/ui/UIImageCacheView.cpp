@@ -22,7 +22,8 @@ UIImageCacheView::~UIImageCacheView() {
 
 std::string UIImageCacheView::cacheKey(const std::string& url) { return str::md5(url).value_or(""); }
 
-void UIImageCacheView::loadImageWithURL(const std::string& url, std::shared_ptr<platform::Image> defaultImage) {
+void UIImageCacheView::loadImageWithURL(const std::string& url,
+                                        std::shared_ptr<platform::Image> defaultImage) {
   loadImageWithURL(url, true, std::move(defaultImage));
 }
 
@@ -50,7 +51,8 @@ void UIImageCacheView::loadImageWithURL(const std::string& url, bool withCache,
     return;
   }
   if (!activityView_) {
-    activityView_ = std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray);
+    activityView_ =
+        std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray);
     activityView_->setBackgroundColor(platform::Color::clear());
     addSubview(activityView_);
     centerSpinner();
@@ -127,7 +129,8 @@ void UIImageCacheView::connectionOnReceived(DataHttpConnection&, const platform:
   if (needLoadImageCache_) {
     auto db = AppCoreInfo::getCacheDB();
     std::string key = cacheKey(imageURL_);
-    if (db && !key.empty() && !db->hasBinItem(STORE_CACHE_IMAGES, key)) db->setBinValue(STORE_CACHE_IMAGES, key, data);
+    if (db && !key.empty() && !db->hasBinItem(STORE_CACHE_IMAGES, key))
+      db->setBinValue(STORE_CACHE_IMAGES, key, data);
   }
   setImage(picture);
   imageLoadSuccess_ = true;

@@ -29,7 +29,8 @@ class UIImageCacheView : public platform::ImageView, public DataHttpConnectionDe
   ~UIImageCacheView() override;
 
   void loadImageWithURL(const std::string& url, std::shared_ptr<platform::Image> defaultImage);
-  void loadImageWithURL(const std::string& url, bool withCache, std::shared_ptr<platform::Image> defaultImage);
+  void loadImageWithURL(const std::string& url, bool withCache,
+                        std::shared_ptr<platform::Image> defaultImage);
   // inSeconds: age limit of the cached picture, 0 for none.
   void loadImageWithURL(const std::string& url, bool withCache, std::shared_ptr<platform::Image> defaultImage,
                         int inSeconds);

@@ -11,14 +11,16 @@ std::shared_ptr<platform::BarButtonItem> UIKavroBarButton::flexItem() {
   return std::make_shared<platform::BarButtonItem>(platform::BarButtonSystemItem::FlexibleSpace);
 }
 
-std::shared_ptr<platform::BarButtonItem> UIKavroBarButton::itemWithView(std::shared_ptr<platform::View> view) {
+std::shared_ptr<platform::BarButtonItem> UIKavroBarButton::itemWithView(
+    std::shared_ptr<platform::View> view) {
   auto item = std::make_shared<platform::BarButtonItem>(std::move(view));
   item->setStyle(platform::BarButtonItemStyle::Plain);
   return item;
 }
 
 namespace {
-std::shared_ptr<platform::Button> makeButton(Rect frame, const std::string& title, UIKavroBarButton::Action action) {
+std::shared_ptr<platform::Button> makeButton(Rect frame, const std::string& title,
+                                             UIKavroBarButton::Action action) {
   auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom, frame);
   button->setTitle(title);
   if (action) {
@@ -35,7 +37,8 @@ std::shared_ptr<UIKavroBarButton> UIKavroBarButton::barButtonWithFrame(Rect fram
 }
 
 std::shared_ptr<UIKavroBarButton> UIKavroBarButton::create(Rect frame, const std::string& title,
-                                                           std::shared_ptr<platform::Image> image, Action action) {
+                                                           std::shared_ptr<platform::Image> image,
+                                                           Action action) {
   auto button = makeButton(frame, title, std::move(action));
   widgetskin::apply(button.get(), "", "");
   button->titleLabel()->setFont(platform::Font::systemFontOfSize(15));

@@ -30,7 +30,8 @@ std::shared_ptr<UIKavroEmailTextField> UIKavroEmailTextField::create(Rect frame)
 UIKavroEmailTextField::UIKavroEmailTextField(Rect frame) : platform::TextField(frame) {}
 
 UIKavroEmailTextField::~UIKavroEmailTextField() {
-  for (auto& [target, token] : observers_) platform::NotificationCenter::defaultCenter().removeObserver(token);
+  for (auto& [target, token] : observers_)
+    platform::NotificationCenter::defaultCenter().removeObserver(token);
   if (emailTipsView_) emailTipsView_->removeFromSuperview();
 }
 
@@ -83,7 +84,8 @@ void UIKavroEmailTextField::listViewDataOnReceived(const DataItemResult& result)
   if (result.hasError()) return;
   fullEmailList_ = result.dataList();
   if (fullEmailList_.empty()) return;
-  if (auto db = AppCoreInfo::getCacheDB()) db->setBinValue(STORE_CACHE_EMAIL_SUFFIX, kSuffixKey, result.toData());
+  if (auto db = AppCoreInfo::getCacheDB())
+    db->setBinValue(STORE_CACHE_EMAIL_SUFFIX, kSuffixKey, result.toData());
 }
 
 void UIKavroEmailTextField::hideTips() {
@@ -145,7 +147,8 @@ void UIKavroEmailTextField::bindParentView(const std::shared_ptr<platform::View>
   if (parent) parent->addSubview(emailTipsView_);
 }
 
-void UIKavroEmailTextField::registerEmailEventForTarget(const std::shared_ptr<EmailSelectedObserver>& target) {
+void UIKavroEmailTextField::registerEmailEventForTarget(
+    const std::shared_ptr<EmailSelectedObserver>& target) {
   if (!target) return;
   removeEmailEventForTarget(target.get());
   std::weak_ptr<EmailSelectedObserver> weak = target;
@@ -173,15 +176,18 @@ int UIKavroEmailTextField::numberOfRowsInSection(platform::TableView&, int secti
   return section == 0 ? int(suggestions_.size()) : 0;
 }
 
-std::shared_ptr<platform::TableViewCell> UIKavroEmailTextField::cellForRowAtIndexPath(platform::TableView& tv,
-                                                                                     const platform::IndexPath& ip) {
-  auto cell = std::dynamic_pointer_cast<EmailTableCell>(tv.dequeueReusableCellWithIdentifier("EmailTableCell"));
+std::shared_ptr<platform::TableViewCell> UIKavroEmailTextField::cellForRowAtIndexPath(
+    platform::TableView& tv, const platform::IndexPath& ip) {
+  auto cell =
+      std::dynamic_pointer_cast<EmailTableCell>(tv.dequeueReusableCellWithIdentifier("EmailTableCell"));
   if (!cell) cell = std::make_shared<EmailTableCell>(tv.frame().size.width);
-  if (ip.row >= 0 && ip.row < int(suggestions_.size())) cell->bindCellData(*suggestions_[std::size_t(ip.row)]);
+  if (ip.row >= 0 && ip.row < int(suggestions_.size()))
+    cell->bindCellData(*suggestions_[std::size_t(ip.row)]);
   return cell;
 }
 
-std::optional<double> UIKavroEmailTextField::heightForRowAtIndexPath(platform::TableView&, const platform::IndexPath&) {
+std::optional<double> UIKavroEmailTextField::heightForRowAtIndexPath(platform::TableView&,
+                                                                     const platform::IndexPath&) {
   return EmailTableCell::heightForCell();
 }
 

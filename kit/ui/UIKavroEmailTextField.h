@@ -64,7 +64,8 @@ class UIKavroEmailTextField : public platform::TextField,
   int numberOfRowsInSection(platform::TableView& tv, int section) override;
   std::shared_ptr<platform::TableViewCell> cellForRowAtIndexPath(platform::TableView& tv,
                                                                  const platform::IndexPath& ip) override;
-  std::optional<double> heightForRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
+  std::optional<double> heightForRowAtIndexPath(platform::TableView& tv,
+                                                const platform::IndexPath& ip) override;
   void didSelectRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
 
  private:

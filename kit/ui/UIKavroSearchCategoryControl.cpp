@@ -19,18 +19,20 @@ constexpr const char* kChosenSkins[] = {"jobsearch_button_position_name_focus",
 
 std::shared_ptr<UIKavroSearchCategoryControl> UIKavroSearchCategoryControl::create(
     Rect frame, std::vector<std::string> titles, std::weak_ptr<UIKavroSearchCategoryDelegate> delegate) {
-  auto control = std::make_shared<UIKavroSearchCategoryControl>(frame, std::move(titles), std::move(delegate));
+  auto control =
+      std::make_shared<UIKavroSearchCategoryControl>(frame, std::move(titles), std::move(delegate));
   control->initWithView();
   return control;
 }
 
-UIKavroSearchCategoryControl::UIKavroSearchCategoryControl(Rect frame, std::vector<std::string> titles,
-                                                           std::weak_ptr<UIKavroSearchCategoryDelegate> delegate)
+UIKavroSearchCategoryControl::UIKavroSearchCategoryControl(
+    Rect frame, std::vector<std::string> titles, std::weak_ptr<UIKavroSearchCategoryDelegate> delegate)
     : platform::View(frame), segmentTitles_(std::move(titles)), delegate_(std::move(delegate)) {}
 
 void UIKavroSearchCategoryControl::skinItem(std::size_t position, bool chosen) {
   if (position >= 3) return;
-  widgetskin::apply(items_[position].get(), chosen ? kChosenSkins[position] : kNormalSkins[position], "job_related");
+  widgetskin::apply(items_[position].get(), chosen ? kChosenSkins[position] : kNormalSkins[position],
+                    "job_related");
 }
 
 void UIKavroSearchCategoryControl::initWithView() {

@@ -21,7 +21,8 @@ class UIKavroSearchCategoryDelegate {
 class UIKavroSearchCategoryControl : public platform::View {
  public:
   static std::shared_ptr<UIKavroSearchCategoryControl> create(
-      platform::Rect frame, std::vector<std::string> titles, std::weak_ptr<UIKavroSearchCategoryDelegate> delegate);
+      platform::Rect frame, std::vector<std::string> titles,
+      std::weak_ptr<UIKavroSearchCategoryDelegate> delegate);
   UIKavroSearchCategoryControl(platform::Rect frame, std::vector<std::string> titles,
                                std::weak_ptr<UIKavroSearchCategoryDelegate> delegate);
 

@@ -11,7 +11,8 @@ namespace kavro {
 // A multi-line text box with a placeholder, a shadowed background and a counter label that turns
 // red while the count (UTF-16 units) is above the limit. Not a view: the host places bgView and
 // lblCount in its own view. The text is never cut. Main thread only.
-class UIKavroTextView : public platform::TextViewDelegate, public std::enable_shared_from_this<UIKavroTextView> {
+class UIKavroTextView : public platform::TextViewDelegate,
+                        public std::enable_shared_from_this<UIKavroTextView> {
  public:
   // A null format counts as "%d".
   static std::shared_ptr<UIKavroTextView> create(std::optional<std::string> format = std::nullopt);

@@ -57,7 +57,8 @@ void UIKavroTitleView::bothTitle(const std::string& title, const std::string& su
 
 void UIKavroTitleView::setCurrentTitle(const std::string& title, int count) {
   if (count >= 1) {
-    bothTitle(title, platform::format(AppCoreInfo::getLocalizedString("common_text_total_num_format__int"), count));
+    bothTitle(title,
+              platform::format(AppCoreInfo::getLocalizedString("common_text_total_num_format__int"), count));
   } else {
     onlyMainTitle(title);
   }

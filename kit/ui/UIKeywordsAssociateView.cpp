@@ -59,8 +59,9 @@ void UIKeywordsAssociateView::closeAssociateView() {
   widgettracking::record("TRACKING_JOBSEARCH_PROMPT_CLOSE");
 }
 
-std::shared_ptr<platform::Button> UIKeywordsAssociateView::createFooterButton(Rect frame, const std::string& title,
-                                                                             std::function<void()> action) {
+std::shared_ptr<platform::Button> UIKeywordsAssociateView::createFooterButton(Rect frame,
+                                                                              const std::string& title,
+                                                                              std::function<void()> action) {
   auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom, frame);
   button->setTitle(title);
   if (action) {
@@ -83,7 +84,7 @@ std::shared_ptr<platform::TableViewCell> UIKeywordsAssociateView::cellForRowAtIn
 }
 
 std::optional<bool> UIKeywordsAssociateView::gestureRecognizerShouldReceiveTouch(platform::GestureRecognizer&,
-                                                                                const platform::Touch&) {
+                                                                                 const platform::Touch&) {
   focusAssociateView();
   return false;
 }

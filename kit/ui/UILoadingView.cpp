@@ -11,7 +11,8 @@ using platform::Rect;
 UILoadingView::UILoadingView(Rect frame)
     : platform::View(Rect()),
       label_(std::make_shared<platform::Label>()),
-      activityView_(std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)) {
+      activityView_(
+          std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)) {
   label_->setBackgroundColor(platform::Color::clear());
   label_->setLineBreakMode(platform::LineBreakMode::TailTruncation);
   label_->setNumberOfLines(0);

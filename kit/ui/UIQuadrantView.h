@@ -19,7 +19,8 @@ class UIQuadrantViewDelegate {
   virtual int numberOfVercitalInQuadrantView(UIQuadrantView& view) = 0;
   virtual void didSelectAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) {}
   virtual void didHighlightQuadViewAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) {}
-  virtual void didUnhighlightAreaQuadViewAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) {}
+  virtual void didUnhighlightAreaQuadViewAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) {
+  }
   virtual std::optional<std::shared_ptr<QuadView>> viewInIndexLocation(UIQuadrantView& view,
                                                                        platform::IndexPath location,
                                                                        platform::Rect rectOfQuadView) {

@@ -39,8 +39,9 @@ UIkavroEditToolbar::~UIkavroEditToolbar() {
 void UIkavroEditToolbar::build() {
   Rect screen = platform::Screen::mainScreen().bounds();
   setFrame(Rect(0, screen.size.height, screen.size.width, 44));
-  segCtrl_ = std::make_shared<platform::SegmentedControl>(std::vector<std::string>{
-      AppCoreInfo::getLocalizedString("toolbar_button_prev"), AppCoreInfo::getLocalizedString("toolbar_button_next")});
+  segCtrl_ = std::make_shared<platform::SegmentedControl>(
+      std::vector<std::string>{AppCoreInfo::getLocalizedString("toolbar_button_prev"),
+                               AppCoreInfo::getLocalizedString("toolbar_button_next")});
   segCtrl_->setSegmentedControlStyle(platform::SegmentedControlStyle::Bar);
   std::weak_ptr<UIkavroEditToolbar> weak = sharedAs<UIkavroEditToolbar>();
   segCtrl_->addTarget(this, platform::ControlEvent::ValueChanged, [weak](platform::Control&) {
@@ -231,7 +232,8 @@ void UIkavroEditToolbar::checkTextChanged(platform::View* view) {
   auto list = listView_.lock();
   std::shared_ptr<DataItemDetail> record;
   if (text && list) {
-    for (auto* v = view->superviewPointer(); v && !record; v = v->superviewPointer()) record = list->recordOfCell(*v);
+    for (auto* v = view->superviewPointer(); v && !record; v = v->superviewPointer())
+      record = list->recordOfCell(*v);
   }
   if (!record) {
     textCountLabel_->setText("");

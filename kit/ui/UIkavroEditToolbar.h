@@ -22,7 +22,8 @@ class UIkavroEditToolbar : public platform::Toolbar,
                            public EditToolbarEntryPoints,
                            public KeyboardNotificationsDelegate {
  public:
-  static std::shared_ptr<UIkavroEditToolbar> initWithListView(const std::shared_ptr<EditToolbarForm>& listView);
+  static std::shared_ptr<UIkavroEditToolbar> initWithListView(
+      const std::shared_ptr<EditToolbarForm>& listView);
   UIkavroEditToolbar();
   ~UIkavroEditToolbar() override;
 

@@ -155,7 +155,9 @@ struct GridDelegate : UIQuadrantViewDelegate {
   int numberOfLevelInQuadrantView(UIQuadrantView&) override { return 2; }
   int numberOfVercitalInQuadrantView(UIQuadrantView&) override { return 3; }
   void didSelectAtIndexLocation(UIQuadrantView&, platform::IndexPath p) override { note("select", p); }
-  void didHighlightQuadViewAtIndexLocation(UIQuadrantView&, platform::IndexPath p) override { note("high", p); }
+  void didHighlightQuadViewAtIndexLocation(UIQuadrantView&, platform::IndexPath p) override {
+    note("high", p);
+  }
   void didUnhighlightAreaQuadViewAtIndexLocation(UIQuadrantView&, platform::IndexPath p) override {
     note("unhigh", p);
   }

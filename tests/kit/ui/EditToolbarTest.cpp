@@ -38,7 +38,8 @@ class Form : public EditToolbarForm, public platform::TableViewDataSource {
     return true;
   }
   int numberOfRowsInSection(platform::TableView&, int) override { return int(records_.size()); }
-  std::shared_ptr<platform::TableViewCell> cellForRowAtIndexPath(platform::TableView&, const IndexPath& ip) override {
+  std::shared_ptr<platform::TableViewCell> cellForRowAtIndexPath(platform::TableView&,
+                                                                 const IndexPath& ip) override {
     auto& cell = cells[ip.row];
     if (!cell) {
       cell = std::make_shared<platform::TableViewCell>(platform::TableViewCellStyle::Default, "row");
@@ -85,8 +86,9 @@ TEST_F(EditToolbarTest, MovesBetweenInputsWithTheKeyboard) {
   auto bar = UIkavroEditToolbar::initWithListView(form);
   form->table->addSubview(bar);
   EXPECT_EQ(bar->frame(), Rect(0, 480, 320, 44));
-  EXPECT_EQ(bar->arrayEditCellIndex(),
-            (std::vector<IndexPath>{IndexPath::forRow(0, 0), IndexPath::forRow(1, 0), IndexPath::forRow(3, 0)}));
+  EXPECT_EQ(
+      bar->arrayEditCellIndex(),
+      (std::vector<IndexPath>{IndexPath::forRow(0, 0), IndexPath::forRow(1, 0), IndexPath::forRow(3, 0)}));
   EXPECT_FALSE(bar->segCtrl()->isHidden());
   runFor(0.2);  // the delayed bind and the creation notice
 
@@ -231,7 +233,9 @@ struct Reader {
 
 TEST_F(EditToolbarTest, PerformSelectorOnlyRunsNamedActions) {
   platform::ActionTable<Reader&> table;
-  table.add("hear:", 1, [](Reader& r, const platform::Arguments& a) { return platform::Value(r.hear(a[0].stringValue())); });
+  table.add("hear:", 1, [](Reader& r, const platform::Arguments& a) {
+    return platform::Value(r.hear(a[0].stringValue()));
+  });
   Reader reader;
   EXPECT_EQ(objext::performSelector(reader, table, "hear:", {platform::Value("hi")}).intValue(), 7);
   EXPECT_EQ(reader.said, "hi");

@@ -61,7 +61,8 @@ class ImageCacheViewTest : public ::testing::Test {
   test::LoopbackHttpServer server;
   platform::Data png;
   std::shared_ptr<SuccessRecorder> recorder = std::make_shared<SuccessRecorder>();
-  std::shared_ptr<platform::Image> placeholder = platform::Image::imageWithBitmap(*platform::Bitmap::create(1, 1));
+  std::shared_ptr<platform::Image> placeholder =
+      platform::Image::imageWithBitmap(*platform::Bitmap::create(1, 1));
 };
 
 TEST_F(ImageCacheViewTest, DownloadsOnceStoresInTheCacheAndThenReadsTheCache) {
@@ -71,7 +72,8 @@ TEST_F(ImageCacheViewTest, DownloadsOnceStoresInTheCacheAndThenReadsTheCache) {
   b->loadImageWithURL(url, placeholder);
   EXPECT_EQ(a->image(), placeholder);
   ASSERT_TRUE(a->activityView());
-  EXPECT_EQ(a->activityView()->frame(), platform::Rect(20, 0, 20, 20)) << "a square of the smaller side, centred";
+  EXPECT_EQ(a->activityView()->frame(), platform::Rect(20, 0, 20, 20))
+      << "a square of the smaller side, centred";
   EXPECT_TRUE(a->imageIsLoading());
   ASSERT_TRUE(runUntil([&] { return a->imageLoadSuccess() && b->imageLoadSuccess(); }));
   EXPECT_EQ(server.requestCount(), 1u) << "one shared download";

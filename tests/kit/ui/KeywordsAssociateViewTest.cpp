@@ -36,7 +36,9 @@ class Suggestions : public UIKeywordsAssociateView {
 
 struct Host : UIKeywordsAssociateViewDelegate {
   std::vector<std::string> log;
-  void associateViewPicked(UIKeywordsAssociateView&, const DataItemDetail&) override { log.push_back("picked"); }
+  void associateViewPicked(UIKeywordsAssociateView&, const DataItemDetail&) override {
+    log.push_back("picked");
+  }
   void onFocusAssociateView(UIKeywordsAssociateView&) override { log.push_back("focus"); }
   void onCloseAssociateView(UIKeywordsAssociateView&) override { log.push_back("close"); }
 };

@@ -34,7 +34,8 @@ class WidgetTest : public VirtualRunLoopTest {
           skins.push_back(v.className() + ":" + std::string(key));
           if (auto* iv = dynamic_cast<platform::ImageView*>(&v); iv && key.starts_with("picture:")) {
             auto x = key.find('x');
-            int w = std::stoi(std::string(key.substr(8, x - 8))), h = std::stoi(std::string(key.substr(x + 1)));
+            int w = std::stoi(std::string(key.substr(8, x - 8))),
+                h = std::stoi(std::string(key.substr(x + 1)));
             iv->setImage(picture(w, h));
           }
           return true;
