@@ -1,0 +1,754 @@
+#include "kit/skin/AppSkin.h"
+
+#include <array>
+#include <mutex>
+
+#include "kit/core/StringConversion.h"
+#include "kit/core/StringMisc.h"
+#include "kit/skin/AppSkinScan.h"
+#include "kit/skin/AppSkinTargets.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Text.h"
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/SearchBar.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/TabBar.h"
+#include "platform/ui/TabBarController.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/TextMetrics.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Toolbar.h"
+
+namespace kavro {
+
+namespace {
+
+std::mutex& sharedMutex() {
+  static std::mutex m;
+  return m;
+}
+std::unique_ptr<AppSkin>& sharedInstance() {
+  static std::unique_ptr<AppSkin> instance;
+  return instance;
+}
+
+std::string_view orStar(std::string_view s) { return s.empty() ? std::string_view("*") : s; }
+
+// A size text: a named platform size or a number (0 when none can be read).
+double fontSizeFromText(std::string_view text) {
+  std::string lower = platform::lowercase(text);
+  if (lower.find("label") != std::string::npos) return platform::Font::labelFontSize();
+  if (lower.find("button") != std::string::npos) return platform::Font::buttonFontSize();
+  if (lower.find("small") != std::string::npos) return platform::Font::smallSystemFontSize();
+  if (lower.find("system") != std::string::npos) return platform::Font::systemFontSize();
+  return skinscan::scanNumber(lower).value_or(0);
+}
+
+using EnumName = std::pair<std::string_view, std::int64_t>;
+
+void loadEnum(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict,
+              std::initializer_list<EnumName> names) {
+  if (!item.hasKey(key)) return;
+  std::string text = str::trim(item.getString(key));
+  std::int64_t value = 0;
+  for (const auto& [name, v] : names) {
+    if (text == name) {
+      value = v;
+      break;
+    }
+  }
+  dict.set(key, value);
+}
+
+template <class E>
+std::optional<E> enumValue(const AppSkinAttributes& m, std::string_view key) {
+  if (auto v = m.integer(key)) return static_cast<E>(*v);
+  return std::nullopt;
+}
+
+platform::Color averageColor(const platform::Image& image) {
+  const auto& bitmap = image.bitmap();
+  if (!bitmap || bitmap->isEmpty()) return platform::Color::clear();
+  double r = 0, g = 0, b = 0, a = 0;
+  for (int y = 0; y < bitmap->height(); ++y) {
+    for (int x = 0; x < bitmap->width(); ++x) {
+      auto p = bitmap->pixelAt(x, y);
+      r += p.r;
+      g += p.g;
+      b += p.b;
+      a += p.a;
+    }
+  }
+  const double n = 255.0 * bitmap->width() * bitmap->height();
+  return platform::Color::rgba(r / n, g / n, b / n, a / n);
+}
+
+}  // namespace
+
+// ---- Creation ----
+
+AppSkin::AppSkin() { screenScale_ = platform::Screen::mainScreen().scale(); }
+AppSkin::~AppSkin() = default;
+
+AppSkin& AppSkin::sharedAppSkin() {
+  AppSkin* created = nullptr;
+  AppSkin* instance = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(sharedMutex());
+    auto& shared = sharedInstance();
+    if (!shared) {
+      shared.reset(new AppSkin());
+      created = shared.get();
+    }
+    instance = shared.get();
+  }
+  // Published first: observers of the first "skinChangedNotify" may ask for the instance.
+  if (created) created->loadPackage(getDefaultSkin());
+  return *instance;
+}
+
+void AppSkin::destroySharedAppSkin() {
+  std::unique_ptr<AppSkin> old;
+  std::lock_guard<std::mutex> lock(sharedMutex());
+  old = std::move(sharedInstance());
+}
+
+AppSkin::SkinKey AppSkin::parseSkinKey(std::string_view skinKey) {
+  SkinKey key;
+  if (skinKey.empty()) return key;
+  if (skinKey.front() != '@') {
+    key.type = skinKey;
+    return key;
+  }
+  std::string_view rest = skinKey.substr(1);
+  auto at = rest.find('@');
+  if (at == std::string_view::npos) {
+    key.group = rest;
+  } else {
+    key.group = rest.substr(0, at);
+    key.type = rest.substr(at + 1);
+  }
+  return key;
+}
+
+// ---- Class operations ----
+
+bool AppSkin::apply(platform::Object* control, std::string_view type, std::string_view group) {
+  return sharedAppSkin().applyControl(control, type, group);
+}
+
+bool AppSkin::applyWithSkinKey(platform::Object* control, std::string_view skinKey) {
+  SkinKey key = parseSkinKey(skinKey);
+  return apply(control, key.type, key.group);
+}
+
+std::shared_ptr<platform::Image> AppSkin::imageWithSkinKey(std::string_view skinKey) {
+  SkinKey key = parseSkinKey(skinKey);
+  return imageWithSkinType(key.type, key.group);
+}
+
+std::shared_ptr<platform::Image> AppSkin::imageWithSkinType(std::string_view type, std::string_view group) {
+  return sharedAppSkin().skinImage(type, group);
+}
+
+platform::Size AppSkin::sizeForTextWithSkinKey(std::string_view text, std::string_view skinKey,
+                                               double maxWidth) {
+  SkinKey key = parseSkinKey(skinKey);
+  return sizeForText(text, key.type, key.group, maxWidth);
+}
+
+platform::Size AppSkin::sizeForText(std::string_view text, std::string_view type, std::string_view group,
+                                    double maxWidth) {
+  return sharedAppSkin().skinSizeForText(text, type, group, maxWidth);
+}
+
+// ---- The skin in use ----
+
+bool AppSkin::loadPackage(std::string_view name) {
+  if (name.empty()) return false;
+  if (name == skinName_) return true;
+  if (name == NativeSkinName) {
+    skinPackage_.reset();
+  } else {
+    if (!AppSkinPackage::isValidSkinPackage(name)) return false;
+    auto package = AppSkinPackage::initWithPackageName(name);
+    if (!package->isLoaded()) return false;
+    skinPackage_ = std::move(package);
+  }
+  skinDict_.clear();
+  skinName_ = name;
+  platform::NotificationCenter::defaultCenter().post(SkinChangedNotification);
+  return true;
+}
+
+// ---- Groups ----
+
+bool AppSkin::loadSkinGroupByName(std::string_view group) {
+  if (group.empty()) return false;
+  std::shared_ptr<DataItemResult> items;
+  if (skinPackage_) items = loadPackageSkinConfigForGroup(group);
+  if (!items) items = loadNativeSkinConfigForGroup(group);
+  return loadSkinGroup(group, items);
+}
+
+bool AppSkin::loadSkinGroup(std::string_view group, const std::shared_ptr<DataItemResult>& items) {
+  if (group.empty()) return false;
+  GroupMap& groupMap = skinDict_[std::string(group)];
+  groupMap.clear();
+  if (!items || !items->isValidListData()) return false;
+
+  static constexpr std::array colours = {"textColor",   "backgroundColor",  "tintColor",  "separatorColor",
+                                         "borderColor", "highlightedColor", "shadowColor"};
+  static constexpr std::array flags = {"transparent", "hiddenActivity", "clipsToBounds",
+                                       "showsTouchWhenHighlighted"};
+  static constexpr std::array numbers = {"cornerRadius", "borderWidth", "alpha"};
+  static constexpr std::array images = {
+      "backgroundImage", "highlightedBackgroundImage", "image",         "imageChecked",
+      "imageNotChecked", "highlightedImage",           "separatorImage"};
+  for (const auto& item : items->dataList()) {
+    if (!item) continue;
+    std::string target = item->getItemAttribute("skinTarget");
+    std::string type = item->getItemAttribute("skinType");
+    if (target.empty() && type.empty()) continue;
+    item->setString(group, GroupKey);
+    if (target.empty()) target = "*";
+    if (type.empty()) type = "*";
+    auto& slot = groupMap[target][type];
+    if (!slot) slot = std::make_shared<AppSkinAttributes>();
+    AppSkinAttributes& dict = *slot;
+    loadFont(*item, dict);
+    loadFontSize("minimumFontSize", *item, dict);
+    for (auto key : colours) loadColor(key, *item, dict);
+    for (auto key : flags) loadBool(key, *item, dict);
+    for (auto key : numbers) loadFloat(key, *item, dict);
+    for (auto key : images) loadImage(key, item, dict);
+    loadEnumUITextAlignment("textAlignment", *item, dict);
+    loadEnumUIBarButtonItemStyle("barButtonItemStyle", *item, dict);
+    loadEnumUIActivityIndicatorViewStyle("activityIndicatorViewStyle", *item, dict);
+    loadEnumUIStatusBarStyle("statusBarStyle", *item, dict);
+    loadEnumUIBarStyle("barStyle", *item, dict);
+    loadEnumUITableViewCellSeparatorStyle("separatorStyle", *item, dict);
+    loadEnumUIControlContentVerticalAlignment("contentVerticalAlignment", *item, dict);
+    loadEnumUIControlContentHorizontalAlignment("contentHorizontalAlignment", *item, dict);
+    loadEnumUIViewContentMode("contentMode", *item, dict);
+    loadEnumUISegmentedControlStyle("segmentedControlStyle", *item, dict);
+  }
+  return true;
+}
+
+std::shared_ptr<const AppSkinAttributes> AppSkin::getSkin(std::string_view target, std::string_view type,
+                                                          std::string_view group) {
+  target = orStar(target);
+  type = orStar(type);
+  group = orStar(group);
+  if (skinDict_.find(group) == skinDict_.end()) loadSkinGroupByName(group);
+  auto g = skinDict_.find(group);
+  if (g == skinDict_.end()) return nullptr;
+  if (target == "*" && type == "*") return nullptr;
+  const GroupMap& groupMap = g->second;
+  const bool specific = target != "*" && type != "*";
+  auto entry = [&](std::string_view t, std::string_view y) -> std::shared_ptr<const AppSkinAttributes> {
+    auto ti = groupMap.find(t);
+    if (ti == groupMap.end()) return nullptr;
+    auto yi = ti->second.find(y);
+    return yi == ti->second.end() ? nullptr : yi->second;
+  };
+  auto ti = groupMap.find(target);
+  if (ti != groupMap.end()) {
+    auto yi = ti->second.find(type);
+    if (yi != ti->second.end()) return yi->second;
+    if (!specific) return nullptr;
+    if (auto any = ti->second.find("*"); any != ti->second.end()) return any->second;
+    return entry("*", type);
+  }
+  return specific ? entry("*", type) : nullptr;
+}
+
+// ---- Loaders ----
+
+void AppSkin::loadColor(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+  if (item.hasKey(key)) dict.set(key, str::toColor(item.getString(key)));
+}
+
+void AppSkin::loadBool(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+  if (item.hasKey(key)) dict.set(key, item.getBool(key));
+}
+
+void AppSkin::loadFloat(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+  if (!item.hasKey(key)) return;
+  if (auto v = skinscan::scanNumber(platform::lowercase(item.getString(key)))) dict.set(key, *v);
+}
+
+void AppSkin::loadImage(std::string_view key, const std::shared_ptr<DataItemDetail>& item,
+                        AppSkinAttributes& dict) {
+  if (item && item->hasKey(key)) dict.set(key, item);
+}
+
+void AppSkin::loadFontSize(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+  if (!item.hasKey(key)) return;
+  double size = fontSizeFromText(item.getString(key));
+  if (size > 0) dict.set(key, size);
+}
+
+void AppSkin::loadFont(const DataItemDetail& item, AppSkinAttributes& dict) {
+  if (!item.hasKey("fontsize")) return;
+  double size = fontSizeFromText(item.getString("fontsize"));
+  if (!(size > 0)) return;
+  if (item.hasKey("fontName")) {
+    auto font = platform::Font::fontWithName(item.getString("fontName"), size);
+    dict.set("font", font ? *font : platform::Font::systemFontOfSize(size));
+  } else if (item.getBool("boldFont")) {
+    dict.set("font", platform::Font::boldSystemFontOfSize(size));
+  } else {
+    dict.set("font", platform::Font::systemFontOfSize(size));
+  }
+}
+
+void AppSkin::loadEnumUITextAlignment(std::string_view key, const DataItemDetail& item,
+                                      AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UITextAlignmentLeft", 0}, {"UITextAlignmentCenter", 1}, {"UITextAlignmentRight", 2}});
+}
+void AppSkin::loadEnumUIBarButtonItemStyle(std::string_view key, const DataItemDetail& item,
+                                           AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIBarButtonItemStylePlain", 0},
+            {"UIBarButtonItemStyleBordered", 1},
+            {"UIBarButtonItemStyleDone", 2}});
+}
+void AppSkin::loadEnumUIActivityIndicatorViewStyle(std::string_view key, const DataItemDetail& item,
+                                                   AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIActivityIndicatorViewStyleWhiteLarge", 0},
+            {"UIActivityIndicatorViewStyleWhite", 1},
+            {"UIActivityIndicatorViewStyleGray", 2}});
+}
+void AppSkin::loadEnumUIStatusBarStyle(std::string_view key, const DataItemDetail& item,
+                                       AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIStatusBarStyleDefault", 0},
+            {"UIStatusBarStyleBlackTranslucent", 1},
+            {"UIStatusBarStyleBlackOpaque", 2}});
+}
+void AppSkin::loadEnumUIBarStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIBarStyleDefault", 0},
+            {"UIBarStyleBlack", 1},
+            {"UIBarStyleBlackOpaque", 1},
+            {"UIBarStyleBlackTranslucent", 2}});
+}
+void AppSkin::loadEnumUITableViewCellSeparatorStyle(std::string_view key, const DataItemDetail& item,
+                                                    AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UITableViewCellSeparatorStyleNone", 0},
+            {"UITableViewCellSeparatorStyleSingleLine", 1},
+            {"UITableViewCellSeparatorStyleSingleLineEtched", 2}});
+}
+void AppSkin::loadEnumUIControlContentVerticalAlignment(std::string_view key, const DataItemDetail& item,
+                                                        AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIControlContentVerticalAlignmentCenter", 0},
+            {"UIControlContentVerticalAlignmentTop", 1},
+            {"UIControlContentVerticalAlignmentBottom", 2},
+            {"UIControlContentVerticalAlignmentFill", 3}});
+}
+void AppSkin::loadEnumUIControlContentHorizontalAlignment(std::string_view key, const DataItemDetail& item,
+                                                          AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIControlContentHorizontalAlignmentCenter", 0},
+            {"UIControlContentHorizontalAlignmentLeft", 1},
+            {"UIControlContentHorizontalAlignmentRight", 2},
+            {"UIControlContentHorizontalAlignmentFill", 3}});
+}
+void AppSkin::loadEnumUIViewContentMode(std::string_view key, const DataItemDetail& item,
+                                        AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UIViewContentModeScaleToFill", 0},
+            {"UIViewContentModeScaleAspectFit", 1},
+            {"UIViewContentModeScaleAspectFill", 2},
+            {"UIViewContentModeRedraw", 3},
+            {"UIViewContentModeCenter", 4},
+            {"UIViewContentModeTop", 5},
+            {"UIViewContentModeBottom", 6},
+            {"UIViewContentModeLeft", 7},
+            {"UIViewContentModeRight", 8},
+            {"UIViewContentModeTopLeft", 9},
+            {"UIViewContentModeTopRight", 10},
+            {"UIViewContentModeBottomLeft", 11},
+            {"UIViewContentModeBottomRight", 12}});
+}
+void AppSkin::loadEnumUISegmentedControlStyle(std::string_view key, const DataItemDetail& item,
+                                              AppSkinAttributes& dict) {
+  loadEnum(key, item, dict,
+           {{"UISegmentedControlStylePlain", 0},
+            {"UISegmentedControlStyleBordered", 1},
+            {"UISegmentedControlStyleBar", 2},
+            {"UISegmentedControlStyleBezeled", 3}});
+}
+
+// ---- Applying ----
+
+bool AppSkin::applyControl(platform::Object* control, std::string_view type, std::string_view group) {
+  if (!control) return false;
+  type = orStar(type);
+  using namespace platform;
+  if (auto* c = dynamic_cast<Label*>(control)) return applyUILabel(*c, type, group);
+  if (auto* c = dynamic_cast<Button*>(control)) return applyUIButton(*c, type, group);
+  if (dynamic_cast<AppSkinTableCell*>(control)) return applyDataTableCell(*control, type, group);
+  if (auto* c = dynamic_cast<NavigationController*>(control))
+    return applyUINavigationController(*c, type, group);
+  if (auto* c = dynamic_cast<TabBarController*>(control)) return applyUITabBarController(*c, type, group);
+  if (auto* c = dynamic_cast<TableView*>(control)) return applyUITableView(*c, type, group);
+  if (auto* c = dynamic_cast<TextField*>(control)) return applyUITextField(*c, type, group);
+  if (auto* c = dynamic_cast<TextView*>(control)) return applyUITextView(*c, type, group);
+  if (auto* c = dynamic_cast<SearchBar*>(control)) return applyUISearchBar(*c, type, group);
+  if (auto* c = dynamic_cast<Application*>(control)) return applyUIApplication(*c, type, group);
+  if (auto* c = dynamic_cast<SegmentedControl*>(control)) return applyUISegmentedControl(*c, type, group);
+  if (auto* c = dynamic_cast<Toolbar*>(control)) return applyUIToolbar(*c, type, group);
+  if (auto* c = dynamic_cast<ImageView*>(control)) return applyUIImageView(*c, type, group);
+  if (auto* c = dynamic_cast<ActivityIndicatorView*>(control))
+    return applyUIActivityIndicatorView(*c, type, group);
+  if (dynamic_cast<AppSkinLoadingView*>(control)) return applyUILoadingView(*control, type, group);
+  if (dynamic_cast<AppSkinCheckBoxView*>(control)) return applyUICheckBoxView(*control, type, group);
+  if (auto* c = dynamic_cast<BarButtonItem*>(control)) return applyUIBarButtonItem(*c, type, group);
+  if (auto* c = dynamic_cast<View*>(control)) return applyUIView(*c, type, group);
+  return false;
+}
+
+bool AppSkin::applyUILabel(platform::Label& label, std::string_view type, std::string_view group) {
+  auto m = getSkin("UILabel", type, group);
+  if (!m) return false;
+  if (auto c = m->color("textColor")) label.setTextColor(*c);
+  if (auto c = m->color("highlightedColor")) label.setHighlightedTextColor(*c);
+  if (auto f = m->font("font")) label.setFont(*f);
+  if (auto s = m->number("minimumFontSize")) {
+    label.setAdjustsFontSizeToFitWidth(true);
+    label.setMinimumFontSize(*s);
+  }
+  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) label.setTextAlignment(*a);
+  applyUIView(&label, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIButton(platform::Button& button, std::string_view type, std::string_view group) {
+  using platform::ControlState::Highlighted;
+  using platform::ControlState::Normal;
+  using platform::ControlState::Selected;
+  auto m = getSkin("UIButton", type, group);
+  if (!m) return false;
+  if (auto c = m->color("textColor")) button.setTitleColor(*c, Normal);
+  if (auto c = m->color("highlightedColor")) {
+    button.setTitleColor(*c, Highlighted);
+    button.setTitleColor(*c, Selected);
+  }
+  if (auto image = imageData(m->item("backgroundImage").get(), "backgroundImage")) {
+    button.setBackgroundImage(image, Normal);
+  }
+  if (auto image = imageData(m->item("highlightedBackgroundImage").get(), "highlightedBackgroundImage")) {
+    button.setBackgroundImage(image, Highlighted);
+    button.setBackgroundImage(image, Selected);
+  }
+  if (auto image = imageData(m->item("image").get(), "image")) button.setImage(image, Normal);
+  if (auto image = imageData(m->item("highlightedImage").get(), "highlightedImage")) {
+    button.setImage(image, Highlighted);
+  }
+  const auto& title = button.titleLabel();
+  if (auto f = m->font("font"); f && title) title->setFont(*f);
+  if (auto s = m->number("minimumFontSize"); s && title) {
+    title->setAdjustsFontSizeToFitWidth(true);
+    title->setMinimumFontSize(*s);
+  }
+  if (auto a = enumValue<platform::ContentVerticalAlignment>(*m, "contentVerticalAlignment")) {
+    button.setContentVerticalAlignment(*a);
+  }
+  if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, "contentHorizontalAlignment")) {
+    button.setContentHorizontalAlignment(*a);
+  }
+  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment"); a && title)
+    title->setTextAlignment(*a);
+  if (auto b = m->flag("showsTouchWhenHighlighted")) button.setShowsTouchWhenHighlighted(*b);
+  applyUIView(&button, m.get());
+  return true;
+}
+
+bool AppSkin::applyDataTableCell(platform::Object& cell, std::string_view type, std::string_view group) {
+  auto* target = dynamic_cast<AppSkinTableCell*>(&cell);
+  if (!target) return false;
+  auto m = getSkin("DataTableCell", type, group);
+  if (!m) return false;
+  if (auto c = m->color("backgroundColor")) {
+    target->setBgColor(*c, nullptr);
+  } else if (auto image = imageData(m->item("backgroundImage").get(), "backgroundImage")) {
+    target->setBgColor(std::nullopt, image);
+  }
+  return true;
+}
+
+bool AppSkin::applyUINavigationController(platform::NavigationController& controller, std::string_view type,
+                                          std::string_view group) {
+  auto m = getSkin("UINavigationController", type, group);
+  if (!m) return false;
+  if (const auto& view = controller.view()) {
+    if (auto c = m->color("backgroundColor")) {
+      view->setBackgroundColor(*c);
+    } else if (auto image = imageData(m->item("backgroundImage").get(), "backgroundImage")) {
+      view->setBackgroundPatternImage(image);
+    }
+  }
+  if (const auto& bar = controller.navigationBar()) {
+    if (auto c = m->color("tintColor")) {
+      bar->setTintColor(std::nullopt);
+      bar->setTintColor(*c);
+    }
+    if (auto b = m->flag("transparent")) bar->setTranslucent(*b);
+    if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) {
+      bar->setBarStyle(platform::BarStyle::Default);
+      bar->setBarStyle(*s);
+    }
+  }
+  applyUIApplication(platform::Application::sharedApplication(), type, group);
+  return true;
+}
+
+bool AppSkin::applyUITabBarController(platform::TabBarController& controller, std::string_view type,
+                                      std::string_view group) {
+  auto m = getSkin("UITabBarController", type, group);
+  if (!m) return false;
+  if (auto c = m->color("tintColor"); c && controller.tabBar()) {
+    controller.tabBar()->setTintColor(std::nullopt);
+    controller.tabBar()->setTintColor(*c);
+  }
+  return true;
+}
+
+bool AppSkin::applyUITableView(platform::TableView& tableView, std::string_view type,
+                               std::string_view group) {
+  auto m = getSkin("UITableView", type, group);
+  if (!m) return false;
+  if (auto s = enumValue<platform::TableViewCellSeparatorStyle>(*m, "separatorStyle"))
+    tableView.setSeparatorStyle(*s);
+  tableView.setBackgroundView(nullptr);
+  if (auto c = m->color("separatorColor")) {
+    tableView.setSeparatorColor(*c);
+  } else if (auto image = imageData(m->item("separatorImage").get(), "separatorImage")) {
+    // The headless table draws separators in one colour: the image's average stands for its pattern.
+    tableView.setSeparatorColor(averageColor(*image));
+  }
+  applyUIView(&tableView, m.get());
+  return true;
+}
+
+bool AppSkin::applyUITextField(platform::TextField& field, std::string_view type, std::string_view group) {
+  auto m = getSkin("UITextField", type, group);
+  if (!m) return false;
+  if (auto c = m->color("textColor")) field.setTextColor(*c);
+  if (auto s = m->number("minimumFontSize")) {
+    field.setAdjustsFontSizeToFitWidth(true);
+    field.setMinimumFontSize(*s);
+  }
+  if (auto a = enumValue<platform::ContentVerticalAlignment>(*m, "contentVerticalAlignment")) {
+    field.setContentVerticalAlignment(*a);
+  }
+  if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, "contentHorizontalAlignment")) {
+    field.setContentHorizontalAlignment(*a);
+  }
+  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) field.setTextAlignment(*a);
+  if (auto f = m->font("font")) field.setFont(*f);
+  applyUIView(&field, m.get());
+  return true;
+}
+
+bool AppSkin::applyUITextView(platform::TextView& textView, std::string_view type, std::string_view group) {
+  auto m = getSkin("UITextView", type, group);
+  if (!m) return false;
+  if (auto c = m->color("textColor")) textView.setTextColor(*c);
+  if (auto mode = enumValue<platform::ContentMode>(*m, "contentMode")) textView.setContentMode(*mode);
+  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) textView.setTextAlignment(*a);
+  if (auto f = m->font("font")) textView.setFont(*f);
+  applyUIView(&textView, m.get());
+  return true;
+}
+
+bool AppSkin::applyUISearchBar(platform::SearchBar& searchBar, std::string_view type,
+                               std::string_view group) {
+  auto m = getSkin("UISearchBar", type, group);
+  if (!m) return false;
+  if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) searchBar.setBarStyle(*s);
+  if (auto c = m->color("tintColor")) searchBar.setTintColor(*c);
+  applyUIView(&searchBar, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIApplication(platform::Application& application, std::string_view type,
+                                 std::string_view group) {
+  auto m = getSkin("UIApplication", type, group);
+  if (!m) return false;
+  if (auto s = m->integer("statusBarStyle")) {
+    // Going through another style first makes the bar redraw even when the style is unchanged.
+    if (*s == 0) application.setStatusBarStyle(platform::StatusBarStyle::BlackTranslucent);
+    application.setStatusBarHidden(false);
+    application.setStatusBarStyle(static_cast<platform::StatusBarStyle>(*s));
+  }
+  return true;
+}
+
+bool AppSkin::applyUISegmentedControl(platform::SegmentedControl& control, std::string_view type,
+                                      std::string_view group) {
+  auto m = getSkin("UISegmentedControl", type, group);
+  if (!m) return false;
+  if (auto c = m->color("tintColor")) control.setTintColor(*c);
+  if (auto s = enumValue<platform::SegmentedControlStyle>(*m, "segmentedControlStyle")) {
+    control.setSegmentedControlStyle(*s);
+  }
+  applyUIView(&control, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIToolbar(platform::Toolbar& toolbar, std::string_view type, std::string_view group) {
+  auto m = getSkin("UIToolbar", type, group);
+  if (!m) return false;
+  if (auto c = m->color("tintColor")) toolbar.setTintColor(*c);
+  if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) toolbar.setBarStyle(*s);
+  applyUIView(&toolbar, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIImageView(platform::ImageView& imageView, std::string_view type,
+                               std::string_view group) {
+  auto m = getSkin("UIImageView", type, group);
+  if (!m) return false;
+  if (m->has("image")) imageView.setImage(imageData(m->item("image").get(), "image"));
+  if (m->has("highlightedImage")) {
+    imageView.setHighlightedImage(imageData(m->item("highlightedImage").get(), "highlightedImage"));
+  }
+  applyUIView(&imageView, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIActivityIndicatorView(platform::ActivityIndicatorView& indicator, std::string_view type,
+                                           std::string_view group) {
+  auto m = getSkin("UIActivityIndicatorView", type, group);
+  if (!m) return false;
+  if (auto s = enumValue<platform::ActivityIndicatorViewStyle>(*m, "activityIndicatorViewStyle")) {
+    indicator.setActivityIndicatorViewStyle(*s);
+  }
+  applyUIView(&indicator, m.get());
+  return true;
+}
+
+bool AppSkin::applyUILoadingView(platform::Object& loadingView, std::string_view type,
+                                 std::string_view group) {
+  auto* target = dynamic_cast<AppSkinLoadingView*>(&loadingView);
+  if (!target) return false;
+  auto indicator = target->activityIndicator();
+  auto label = target->textLabel();
+  bool inner = false;
+  if (indicator) inner = applyUIActivityIndicatorView(*indicator, type, group) || inner;
+  if (label) inner = applyUILabel(*label, type, group) || inner;
+  auto m = getSkin("UILoadingView", type, group);
+  if (m && m->has("hiddenActivity")) {
+    if (indicator) indicator->setHidden(m->flag("hiddenActivity").value_or(false));
+    target->autoResizing();
+    return true;
+  }
+  if (!inner) return false;
+  target->autoResizing();
+  return true;
+}
+
+bool AppSkin::applyUICheckBoxView(platform::Object& checkBox, std::string_view type, std::string_view group) {
+  auto* target = dynamic_cast<AppSkinCheckBoxView*>(&checkBox);
+  if (!target) return false;
+  auto m = getSkin("UICheckBoxView", type, group);
+  if (!m) return false;
+  if (auto label = target->textLabel()) {
+    if (auto c = m->color("textColor")) label->setTextColor(*c);
+    if (auto f = m->font("font")) label->setFont(*f);
+    if (auto s = m->number("minimumFontSize")) {
+      label->setAdjustsFontSizeToFitWidth(true);
+      label->setMinimumFontSize(*s);
+    }
+    if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) label->setTextAlignment(*a);
+  }
+  const bool checked = m->has("imageChecked");
+  const bool notChecked = m->has("imageNotChecked");
+  if (checked) target->setImageChecked(imageData(m->item("imageChecked").get(), "imageChecked"));
+  if (notChecked) target->setImageNotChecked(imageData(m->item("imageNotChecked").get(), "imageNotChecked"));
+  if (checked || notChecked) target->refreshUI();
+  if (auto* view = dynamic_cast<platform::View*>(&checkBox)) applyUIView(view, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIBarButtonItem(platform::BarButtonItem& item, std::string_view type,
+                                   std::string_view group) {
+  auto m = getSkin("UIBarButtonItem", type, group);
+  if (!m) return false;
+  if (m->has("image")) item.setImage(imageData(m->item("image").get(), "image"));
+  if (auto s = enumValue<platform::BarButtonItemStyle>(*m, "barButtonItemStyle")) item.setStyle(*s);
+  if (auto c = m->color("tintColor")) item.setTintColor(*c);
+  return true;
+}
+
+bool AppSkin::applyUIView(platform::View& view, std::string_view type, std::string_view group) {
+  auto m = getSkin("UIView", type, group);
+  if (!m) return false;
+  applyUIView(&view, m.get());
+  return true;
+}
+
+bool AppSkin::applyUIView(platform::View* view, const AppSkinAttributes* skin) {
+  if (!view || !skin) return false;
+  if (auto c = skin->color("backgroundColor")) {
+    view->setBackgroundColor(*c);
+  } else if (!dynamic_cast<platform::Button*>(view) && skin->has("backgroundImage")) {
+    if (auto image = imageData(skin->item("backgroundImage").get(), "backgroundImage")) {
+      view->setBackgroundPatternImage(image);
+    }
+  }
+  if (auto c = skin->color("borderColor")) view->setBorderColor(*c);
+  if (auto w = skin->number("borderWidth")) view->setBorderWidth(*w);
+  if (auto r = skin->number("cornerRadius")) view->setCornerRadius(*r);
+  if (auto b = skin->flag("clipsToBounds")) view->setClipsToBounds(*b);
+  if (auto c = skin->color("shadowColor")) view->setShadowColor(*c);
+  if (auto a = skin->number("alpha")) view->setAlpha(*a);
+  return true;
+}
+
+// ---- Images and text ----
+
+std::shared_ptr<platform::Image> AppSkin::skinImage(std::string_view type, std::string_view group) {
+  auto m = getSkin("UIImage", type, group);
+  if (!m || !m->has("image")) return nullptr;
+  return imageData(m->item("image").get(), "image");
+}
+
+platform::Size AppSkin::skinSizeForText(std::string_view text, std::string_view type, std::string_view group,
+                                        double maxWidth) {
+  if (text.empty()) return {};
+  auto m = getSkin("UILabel", type, group);
+  platform::Font font = platform::Font::systemFontOfSize(platform::Font::systemFontSize());
+  if (m) {
+    if (auto f = m->font("font")) font = *f;
+  }
+  using platform::LineBreakMode;
+  using platform::TextMetrics;
+  if (maxWidth < 1.0)
+    return TextMetrics::sizeWithFont(text, font, platform::Size{0, 0}, LineBreakMode::WordWrap);
+  if (m) {
+    if (auto minimum = m->number("minimumFontSize")) {
+      return TextMetrics::sizeWithFont(text, font, *minimum, nullptr, maxWidth, LineBreakMode::WordWrap);
+    }
+  }
+  return TextMetrics::sizeWithFont(text, font, platform::Size{maxWidth, 0}, LineBreakMode::WordWrap);
+}
+
+}  // namespace kavro

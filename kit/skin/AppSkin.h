@@ -1,0 +1,232 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+
+#include "kit/core/DataItemDetail.h"
+#include "kit/core/DataItemResult.h"
+#include "kit/skin/AppSkinPackage.h"
+#include "platform/foundation/Data.h"
+#include "platform/foundation/Object.h"
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Geometry.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/Font.h"
+
+namespace platform {
+class ActivityIndicatorView;
+class Application;
+class BarButtonItem;
+class Button;
+class ImageView;
+class Label;
+class NavigationController;
+class SearchBar;
+class SegmentedControl;
+class TabBarController;
+class TableView;
+class TextField;
+class TextView;
+class Toolbar;
+class View;
+}  // namespace platform
+
+namespace kavro {
+
+// The converted attributes of one (target, skin type) in a group: colours, flags, numbers,
+// enumeration values, fonts, and for image keys the item record the image is made from on demand.
+class AppSkinAttributes {
+ public:
+  using Value = std::variant<platform::Color, bool, double, std::int64_t, platform::Font,
+                             std::shared_ptr<DataItemDetail>>;
+
+  bool has(std::string_view key) const { return values_.find(key) != values_.end(); }
+  bool empty() const { return values_.empty(); }
+  std::size_t count() const { return values_.size(); }
+  void set(std::string_view key, Value value) {
+    values_.insert_or_assign(std::string(key), std::move(value));
+  }
+
+  std::optional<platform::Color> color(std::string_view key) const { return get<platform::Color>(key); }
+  std::optional<bool> flag(std::string_view key) const { return get<bool>(key); }
+  std::optional<double> number(std::string_view key) const { return get<double>(key); }
+  std::optional<std::int64_t> integer(std::string_view key) const { return get<std::int64_t>(key); }
+  std::optional<platform::Font> font(std::string_view key) const { return get<platform::Font>(key); }
+  std::shared_ptr<DataItemDetail> item(std::string_view key) const {
+    return get<std::shared_ptr<DataItemDetail>>(key).value_or(nullptr);
+  }
+
+ private:
+  template <class T>
+  std::optional<T> get(std::string_view key) const {
+    auto it = values_.find(key);
+    if (it == values_.end()) return std::nullopt;
+    if (const T* v = std::get_if<T>(&it->second)) return *v;
+    return std::nullopt;
+  }
+  std::map<std::string, Value, std::less<>> values_;
+};
+
+// The process-wide skin engine. It holds the skin in use (the native skin "/System.Native.Skin/"
+// among the bundle resources, or one stored zip package), loads a skin group's attributes on first
+// demand, resolves (target, skin type, skin group) with the fallback (target, type) →
+// (target, "*") → ("*", type) inside the group only, and applies the attributes to controls.
+// Switching the skin posts "skinChangedNotify". A bad package is refused and the skin in use stays.
+//
+// Creation is thread-safe; everything else is for the main thread.
+class AppSkin {
+ public:
+  static constexpr std::string_view NativeSkinName = "/System.Native.Skin/";
+  static constexpr std::string_view SkinChangedNotification = "skinChangedNotify";
+  static constexpr std::string_view GroupKey = "<&AppSkin_Item_GroupKey&>";
+  static constexpr std::string_view CachedKey = "<&AppSkin_Item_CachedKey&>";
+  static constexpr std::string_view NativeKey = "<&AppSkin_Item_NativeKey&>";
+  static constexpr std::string_view DownloadingKey = "<&AppSkin_Item_Downloading&>";
+  static constexpr std::string_view CacheSkinList = "AppSkin_Cache_SkinList";
+  static constexpr std::string_view CacheDefault = "AppSkin_Cache_Default";
+  // Images made from skin files are kept small: a skin cannot make the client decode a huge one.
+  static constexpr int MaximumImageDimension = 4096;
+  static constexpr std::int64_t MaximumImagePixels = std::int64_t{1} << 22;
+
+  static AppSkin& sharedAppSkin();
+  // Forgets the instance (tests); the next use creates a new one from the stored default skin.
+  static void destroySharedAppSkin();
+  static void destroyAppSkin() { destroySharedAppSkin(); }
+
+  // A skin key: "@group@type", "@group" or "type". Empty means none, which reads as "*".
+  struct SkinKey {
+    std::string type;
+    std::string group;
+  };
+  static SkinKey parseSkinKey(std::string_view skinKey);
+
+  // ---- Class operations (forward to the shared instance). Empty type or group reads as "*".
+  static bool apply(platform::Object* control, std::string_view type = {}, std::string_view group = {});
+  static bool apply(const std::shared_ptr<platform::Object>& control, std::string_view type = {},
+                    std::string_view group = {}) {
+    return apply(control.get(), type, group);
+  }
+  static bool applyWithSkinKey(platform::Object* control, std::string_view skinKey);
+  static bool applyWithSkinKey(const std::shared_ptr<platform::Object>& control, std::string_view skinKey) {
+    return applyWithSkinKey(control.get(), skinKey);
+  }
+  static std::shared_ptr<platform::Image> imageWithSkinKey(std::string_view skinKey);
+  static std::shared_ptr<platform::Image> imageWithSkinType(std::string_view type,
+                                                            std::string_view group = {});
+  static platform::Size sizeForTextWithSkinKey(std::string_view text, std::string_view skinKey,
+                                               double maxWidth);
+  static platform::Size sizeForText(std::string_view text, std::string_view type, std::string_view group,
+                                    double maxWidth);
+
+  // ---- The skin in use.
+  // Switches the skin: true when name is (now) the skin in use; false, with the old skin kept, for
+  // an empty name or a package that is missing or invalid.
+  bool loadPackage(std::string_view name);
+  // "" before the first load.
+  const std::string& skinName() const { return skinName_; }
+  const std::shared_ptr<AppSkinPackage>& skinPackage() const { return skinPackage_; }
+  double screenScale() const { return screenScale_; }
+
+  // ---- Groups and requests.
+  bool loadSkinGroupByName(std::string_view group);
+  // The conversion step of loadSkinGroupByName: stores the group from parsed skin-file items
+  // (empty when they are not valid list data), replacing what the group held.
+  bool loadSkinGroup(std::string_view group, const std::shared_ptr<DataItemResult>& items);
+  std::shared_ptr<const AppSkinAttributes> getSkin(std::string_view target, std::string_view type,
+                                                   std::string_view group);
+
+  // The instance side of apply(), imageWithSkinType() and sizeForText().
+  bool applyControl(platform::Object* control, std::string_view type, std::string_view group);
+  std::shared_ptr<platform::Image> skinImage(std::string_view type, std::string_view group);
+  platform::Size skinSizeForText(std::string_view text, std::string_view type, std::string_view group,
+                                 double maxWidth);
+
+  // One operation per control kind: true when an attribute map was found for it.
+  bool applyUILabel(platform::Label& label, std::string_view type, std::string_view group);
+  bool applyUIButton(platform::Button& button, std::string_view type, std::string_view group);
+  bool applyDataTableCell(platform::Object& cell, std::string_view type, std::string_view group);
+  bool applyUINavigationController(platform::NavigationController& controller, std::string_view type,
+                                   std::string_view group);
+  bool applyUITabBarController(platform::TabBarController& controller, std::string_view type,
+                               std::string_view group);
+  bool applyUITableView(platform::TableView& tableView, std::string_view type, std::string_view group);
+  bool applyUITextField(platform::TextField& field, std::string_view type, std::string_view group);
+  bool applyUITextView(platform::TextView& textView, std::string_view type, std::string_view group);
+  bool applyUISearchBar(platform::SearchBar& searchBar, std::string_view type, std::string_view group);
+  bool applyUIApplication(platform::Application& application, std::string_view type, std::string_view group);
+  bool applyUISegmentedControl(platform::SegmentedControl& control, std::string_view type,
+                               std::string_view group);
+  bool applyUIToolbar(platform::Toolbar& toolbar, std::string_view type, std::string_view group);
+  bool applyUIImageView(platform::ImageView& imageView, std::string_view type, std::string_view group);
+  bool applyUIActivityIndicatorView(platform::ActivityIndicatorView& indicator, std::string_view type,
+                                    std::string_view group);
+  bool applyUILoadingView(platform::Object& loadingView, std::string_view type, std::string_view group);
+  bool applyUICheckBoxView(platform::Object& checkBox, std::string_view type, std::string_view group);
+  bool applyUIBarButtonItem(platform::BarButtonItem& item, std::string_view type, std::string_view group);
+  bool applyUIView(platform::View& view, std::string_view type, std::string_view group);
+  // The attributes every view takes.
+  bool applyUIView(platform::View* view, const AppSkinAttributes* skin);
+
+  // ---- Loaders used while a group loads: each stores only when the item has its key.
+  void loadColor(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadBool(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadFloat(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadImage(std::string_view key, const std::shared_ptr<DataItemDetail>& item, AppSkinAttributes& dict);
+  void loadFontSize(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadFont(const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadEnumUITextAlignment(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadEnumUIBarButtonItemStyle(std::string_view key, const DataItemDetail& item,
+                                    AppSkinAttributes& dict);
+  void loadEnumUIActivityIndicatorViewStyle(std::string_view key, const DataItemDetail& item,
+                                            AppSkinAttributes& dict);
+  void loadEnumUIStatusBarStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadEnumUIBarStyle(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadEnumUITableViewCellSeparatorStyle(std::string_view key, const DataItemDetail& item,
+                                             AppSkinAttributes& dict);
+  void loadEnumUIControlContentVerticalAlignment(std::string_view key, const DataItemDetail& item,
+                                                 AppSkinAttributes& dict);
+  void loadEnumUIControlContentHorizontalAlignment(std::string_view key, const DataItemDetail& item,
+                                                   AppSkinAttributes& dict);
+  void loadEnumUIViewContentMode(std::string_view key, const DataItemDetail& item, AppSkinAttributes& dict);
+  void loadEnumUISegmentedControlStyle(std::string_view key, const DataItemDetail& item,
+                                       AppSkinAttributes& dict);
+
+  // ---- Skin files.
+  std::shared_ptr<DataItemResult> loadPackageSkinConfigForGroup(std::string_view group) const;
+  std::shared_ptr<DataItemResult> loadNativeSkinConfigForGroup(std::string_view group) const;
+  std::optional<std::string> getImagePathInPackage(std::string_view fileName, std::string_view group) const;
+  std::string getImagePathInNative(std::string_view fileName, std::string_view group) const;
+  // The image of an image attribute, made now (images are not kept); nullptr when it cannot be.
+  std::shared_ptr<platform::Image> imageData(const DataItemDetail* item, std::string_view key) const;
+
+  // ---- The downloaded skins, listed in the core store.
+  static bool hasLocalSkin(std::string_view name);
+  static bool saveLocalSkin(const DataItemDetail* skin, const std::optional<platform::Data>& skinData);
+  static bool removeLocalSkin(std::string_view name);
+  static std::shared_ptr<DataItemResult> getLocalSkinList();
+  static bool setDefaultSkin(std::string_view name);
+  static std::string getDefaultSkin();
+
+  AppSkin(const AppSkin&) = delete;
+  AppSkin& operator=(const AppSkin&) = delete;
+  ~AppSkin();
+
+ private:
+  AppSkin();
+  using TypeMap = std::map<std::string, std::shared_ptr<AppSkinAttributes>, std::less<>>;
+  using GroupMap = std::map<std::string, TypeMap, std::less<>>;
+  static std::shared_ptr<DataItemResult> parseSkinFile(const platform::Data& bytes);
+  std::shared_ptr<platform::Image> decodeImage(const platform::Data& bytes) const;
+
+  std::map<std::string, GroupMap, std::less<>> skinDict_;
+  std::string skinName_;
+  std::shared_ptr<AppSkinPackage> skinPackage_;
+  double screenScale_ = 1.0;
+};
+
+}  // namespace kavro

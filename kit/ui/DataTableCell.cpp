@@ -1,0 +1,59 @@
+#include "kit/ui/DataTableCell.h"
+
+#include "kit/ui/ListView.h"
+#include "kit/ui/ListViewSupport.h"
+
+namespace kavro {
+
+DataTableCell::DataTableCell(std::string cellId, platform::TableViewCellStyle style)
+    : platform::TableViewCell(style, std::move(cellId)) {}
+
+DataTableCell::~DataTableCell() = default;
+
+void DataTableCell::initWithCellID(ListView& list, const platform::IndexPath& ip) {
+  setFrame(platform::Rect(0, 0, 0, 44));
+  textLabel()->setBackgroundColor(platform::Color::clear());
+  if (detailTextLabel()) detailTextLabel()->setBackgroundColor(platform::Color::clear());
+  contentView()->setBackgroundColor(platform::Color::clear());
+  indexPath_ = ip;
+  setListView(&list);
+  listData_ = list.dataOfSection(ip.section);
+  detail_ = list.dataOfIndexPath(ip);
+  setBgColor(platform::Color::clear());
+  listsupport::applySkin(*this, {}, {});
+  initCellView();
+}
+
+void DataTableCell::setListView(ListView* list) {
+  if (list)
+    listView_ = list->self();
+  else
+    listView_.reset();
+}
+
+void DataTableCell::setBgColor(std::optional<platform::Color> color) {
+  bgColor_ = std::move(color);
+  auto list = listView();
+  if (list && list->isGroupedTable()) {
+    setBackgroundColor(bgColor_);
+    return;
+  }
+  if (!backgroundView()) {
+    auto bg = std::make_shared<platform::View>(bounds());
+    bg->setAutoresizingMask(63);
+    setBackgroundView(bg);
+  }
+  backgroundView()->setBackgroundColor(bgColor_);
+}
+
+double DataTableCell::listWidth() const {
+  auto list = listView();
+  return list ? list->bounds().size.width : 0;
+}
+
+bool DataTableCell::grouped() const {
+  auto list = listView();
+  return list && list->isGroupedTable();
+}
+
+}  // namespace kavro

@@ -1,0 +1,85 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kit/core/DataItemDetail.h"
+#include "platform/graphics/Color.h"
+#include "platform/runtime/ClassRef.h"
+#include "platform/ui/IndexPath.h"
+#include "platform/ui/TableViewCell.h"
+
+namespace kavro {
+
+class ListView;
+class ListViewData;
+
+// A row of a ListView bound to one record of one section; built once (initCellView) and bound
+// again on reuse (bindCellData). Row classes register with KAVRO_CELL_CLASS, which gives them the
+// class functions the list calls by name:
+//   "cellWithCellID"  CellFactory   a new cell of the class
+//   "heightForCell"   HeightFunction
+// and, for state rows, "getErrorMessage" (ErrorMessageFunction).
+class DataTableCell : public platform::TableViewCell {
+ public:
+  using CellFactory = std::shared_ptr<DataTableCell>(const std::string&, ListView&,
+                                                     const platform::IndexPath&);
+  using HeightFunction = double(ListView&, const platform::IndexPath&);
+  using ErrorMessageFunction = std::string(ListView&, const platform::IndexPath&);
+
+  explicit DataTableCell(std::string cellId,
+                         platform::TableViewCellStyle style = platform::TableViewCellStyle::Value1);
+  ~DataTableCell() override;
+
+  // initWithCellID:cellStyle:listView:indexPath: after construction: binds the list, the section and
+  // the record, then initCellView().
+  void initWithCellID(ListView& list, const platform::IndexPath& ip);
+  template <class T>
+  static std::shared_ptr<DataTableCell> cellWithCellID(const std::string& cellId, ListView& list,
+                                                       const platform::IndexPath& ip) {
+    auto cell = std::make_shared<T>(cellId);
+    cell->initWithCellID(list, ip);
+    return cell;
+  }
+
+  virtual void initCellView() {}
+  // reused: the cell came from the reuse pool.
+  virtual void bindCellData(bool reused) {}
+  static double heightForCell(ListView& list, const platform::IndexPath& ip) { return 44; }
+
+  std::shared_ptr<ListView> listView() const { return listView_.lock(); }
+  void setListView(ListView* list);
+  const platform::IndexPath& indexPath() const { return indexPath_; }
+  void setIndexPath(const platform::IndexPath& ip) { indexPath_ = ip; }
+  const std::shared_ptr<DataItemDetail>& detail() const { return detail_; }
+  void setDetail(std::shared_ptr<DataItemDetail> d) { detail_ = std::move(d); }
+  std::shared_ptr<ListViewData> listData() const { return listData_.lock(); }
+  void setListData(const std::shared_ptr<ListViewData>& d) { listData_ = d; }
+  const std::optional<platform::Color>& bgColor() const { return bgColor_; }
+  void setBgColor(std::optional<platform::Color> color);
+
+ protected:
+  // The list's width, and whether it is grouped (0 and false without a list).
+  double listWidth() const;
+  bool grouped() const;
+
+ private:
+  std::weak_ptr<ListView> listView_;
+  platform::IndexPath indexPath_;
+  std::shared_ptr<DataItemDetail> detail_;
+  std::weak_ptr<ListViewData> listData_;
+  std::optional<platform::Color> bgColor_;
+};
+
+}  // namespace kavro
+
+// Registers a row class with the list's class functions; chain more (heightForCell, ...) after it.
+#define KAVRO_CELL_CLASS(Type, Base)                                        \
+  KAVRO_CLASS(Type, Base)                                                   \
+      .classFunction<::kavro::DataTableCell::CellFactory>("cellWithCellID", \
+                                                          &::kavro::DataTableCell::cellWithCellID<Type>)
+
+namespace kavro {
+KAVRO_CELL_CLASS(DataTableCell, platform::TableViewCell)
+    .classFunction<DataTableCell::HeightFunction>("heightForCell", &DataTableCell::heightForCell);
+}

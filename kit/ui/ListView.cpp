@@ -1,0 +1,436 @@
+#include "kit/ui/ListView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "kit/ui/ListViewSupport.h"
+#include "platform/ui/Label.h"
+
+namespace kavro {
+
+using platform::ClassPtr;
+using platform::IndexPath;
+
+ListView::ListView(bool grouped)
+    : platform::TableView(platform::Rect{},
+                          grouped ? platform::TableViewStyle::Grouped : platform::TableViewStyle::Plain),
+      grouped_(grouped) {}
+
+ListView::~ListView() {
+  ctrl_.reset();
+  if (delayReloadDataTimer_) delayReloadDataTimer_->invalidate();
+  for (auto& section : sections_) section->stopLoading();
+}
+
+std::shared_ptr<ListView> ListView::create(bool grouped) {
+  auto list = std::make_shared<ListView>(grouped);
+  list->initWithGroupStyle();
+  return list;
+}
+
+std::shared_ptr<ListView> ListView::groupedListViewForDelegate(std::weak_ptr<ListViewDelegate> ctrl) {
+  auto list = create(true);
+  list->setCtrl(std::move(ctrl));
+  return list;
+}
+
+std::shared_ptr<ListView> ListView::plainListViewForDelegate(std::weak_ptr<ListViewDelegate> ctrl) {
+  auto list = create(false);
+  list->setCtrl(std::move(ctrl));
+  return list;
+}
+
+void ListView::initWithGroupStyle() {
+  auto me = self();
+  setDataSource(me);
+  setDelegate(me);
+  setBackgroundColor(platform::Color::clear());
+  setSeparatorStyle(platform::TableViewCellSeparatorStyle::SingleLine);
+  listsupport::applySkin(*this, {}, {});
+  if (grouped_) {
+    setSectionHeaderHeight(5);
+    setSectionFooterHeight(5);
+  }
+}
+
+std::shared_ptr<ListView> ListView::self() { return std::static_pointer_cast<ListView>(shared_from_this()); }
+
+// --- Sections and records ---------------------------------------------------------------------
+
+void ListView::addSectionWithData(std::shared_ptr<ListViewData> section) {
+  if (!section) return;
+  section->setListView(self());
+  sections_.push_back(std::move(section));
+}
+
+int ListView::indexOfSectionData(const ListViewData* section) const {
+  for (std::size_t i = 0; i < sections_.size(); ++i)
+    if (sections_[i].get() == section) return static_cast<int>(i);
+  return -1;
+}
+
+std::shared_ptr<ListViewData> ListView::dataOfSection(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= sections_.size()) return nullptr;
+  return sections_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<ListViewData> ListView::dataOfSectionTag(std::int32_t tag) const {
+  for (const auto& s : sections_)
+    if (s->tag() == tag) return s;
+  return nullptr;
+}
+
+std::shared_ptr<DataItemDetail> ListView::dataOfIndexPath(const IndexPath& ip) const {
+  auto section = dataOfSection(ip.section);
+  if (!section || ip.row < 0) return nullptr;
+  return section->listData()->getItem(static_cast<std::size_t>(ip.row));
+}
+
+std::shared_ptr<DataItemDetail> ListView::dataOfTableCellTag(std::int64_t tag) const {
+  for (const auto& s : sections_)
+    for (const auto& row : s->listData()->dataList())
+      if (row->getTableCellTag() == tag) return row;
+  return nullptr;
+}
+
+std::shared_ptr<DataTableCell> ListView::cellOfTableCellTag(std::int64_t tag) {
+  for (const auto& c : visibleCells()) {
+    auto cell = std::dynamic_pointer_cast<DataTableCell>(c);
+    if (cell && cell->detail() && cell->detail()->getTableCellTag() == tag) return cell;
+  }
+  return nullptr;
+}
+
+std::int64_t ListView::tagOfIndexPath(const IndexPath& ip) const {
+  auto record = dataOfIndexPath(ip);
+  return record ? record->getTableCellTag() : 0;
+}
+
+std::vector<IndexPath> ListView::indexPathsForKey(std::string_view key, std::string_view value) const {
+  std::vector<IndexPath> paths;
+  if (key.empty() || value.empty()) return paths;
+  for (std::size_t s = 0; s < sections_.size(); ++s) {
+    const auto& rows = sections_[s]->listData()->dataList();
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      if (rows[r]->getString(key) == value)
+        paths.push_back(IndexPath::forRow(static_cast<int>(r), static_cast<int>(s)));
+  }
+  return paths;
+}
+
+int ListView::updateItemsDataForIndexPaths(const std::vector<IndexPath>& paths, std::string_view key,
+                                           std::string_view value) {
+  if (paths.empty() || key.empty() || value.empty() || sections_.empty()) return 0;
+  int changed = 0;
+  for (const auto& ip : paths) {
+    auto record = dataOfIndexPath(ip);
+    if (!record) continue;
+    record->setString(value, key);
+    ++changed;
+  }
+  return changed;
+}
+
+int ListView::updateItemsDataForIndexPathsWithIntValue(const std::vector<IndexPath>& paths,
+                                                       std::string_view key, std::int64_t value) {
+  return updateItemsDataForIndexPaths(paths, key, std::to_string(value));
+}
+
+int ListView::updateItemsDataForIndexPathsWithBoolValue(const std::vector<IndexPath>& paths,
+                                                        std::string_view key, bool value) {
+  return updateItemsDataForIndexPaths(paths, key, value ? "1" : "0");
+}
+
+// --- Loading and reloading --------------------------------------------------------------------
+
+void ListView::stopLoading() {
+  ctrl_.reset();
+  if (delayReloadDataTimer_) delayReloadDataTimer_->invalidate();
+  delayReloadDataTimer_.reset();
+  auto sections = std::move(sections_);
+  sections_.clear();
+  for (auto& section : sections) section->stopLoading();
+}
+
+void ListView::clear() {
+  auto sections = std::move(sections_);
+  sections_.clear();
+  for (auto& section : sections) section->stopLoading();
+  reloadData();
+}
+
+void ListView::reloadData() {
+  auto keep = self();
+  platform::TableView::reloadData();
+  if (auto c = ctrl()) c->listViewOnReloaded(*this);
+}
+
+void ListView::delayReloadData() {
+  if (delayReloadDataTimer_) delayReloadDataTimer_->invalidate();
+  std::weak_ptr<ListView> weak = self();
+  delayReloadDataTimer_ =
+      platform::RunLoop::main().scheduleTimer(DelayReloadInterval, false, [weak](platform::Timer&) {
+        if (auto list = weak.lock()) {
+          list->delayReloadDataTimer_.reset();
+          list->reloadData();
+        }
+      });
+}
+
+void ListView::setEditing(bool editing, bool animated) {
+  bool changed = editing != isEditing();
+  platform::TableView::setEditing(editing, animated);
+  if (changed) reloadData();
+}
+
+void ListView::enableEdit(bool editing, bool animated) {
+  if (editing == isEditing()) return;
+  platform::TableView::setEditing(editing, animated);
+  if (animated) {
+    std::weak_ptr<ListView> weak = self();
+    platform::View::animate(0.2, [weak] {
+      if (auto list = weak.lock()) list->reloadData();
+    });
+  } else {
+    reloadData();
+  }
+}
+
+void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
+                                      platform::TableViewRowAnimation animation) {
+  auto keep = self();
+  std::vector<std::pair<std::shared_ptr<ListViewData>, std::shared_ptr<DataItemDetail>>> noted;
+  std::vector<std::shared_ptr<ListViewData>> affected;
+  for (const auto& ip : ips) {
+    auto section = dataOfSection(ip.section);
+    if (!section) continue;
+    section->listData()->detailInfo()->setString("0", ListViewData::RemovedSectionItemCountKey);
+    if (std::find(affected.begin(), affected.end(), section) == affected.end()) affected.push_back(section);
+    if (auto record = dataOfIndexPath(ip)) noted.emplace_back(section, record);
+  }
+  for (const auto& [section, record] : noted) {
+    std::size_t removed = section->listData()->removeItem(record.get());
+    auto info = section->listData()->detailInfo();
+    info->setString(std::to_string(info->getInt(ListViewData::RemovedSectionItemCountKey) +
+                                   static_cast<std::int64_t>(removed)),
+                    ListViewData::RemovedSectionItemCountKey);
+  }
+  for (const auto& section : affected) {
+    std::uint64_t size = section->pageSize();
+    if (section->pageAt() >= 2 && size > 0)
+      section->setPageAt(static_cast<std::uint32_t>(std::max<std::uint64_t>(1, section->count() / size)));
+    if (section->count() == 0 ||
+        size * (section->pageAt() + std::uint64_t{1}) > section->listData()->maxCount()) {
+      reloadData();
+      return;
+    }
+  }
+  platform::TableView::deleteRowsAtIndexPaths(ips, animation);
+}
+
+ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
+  auto section = dataOfSection(ip.section);
+  if (!section) return nullptr;
+  std::size_t n = section->count();
+  if (ip.row >= 0 && static_cast<std::size_t>(ip.row) < n) {
+    auto record = section->listData()->getItem(static_cast<std::size_t>(ip.row));
+    if (auto own = std::dynamic_pointer_cast<platform::ClassRef>(record->getCellClass())) return own;
+    return section->mDataCellClass();
+  }
+  if (section->listViewDataStatus() == 1) return section->mLoadingCellClass();
+  if (!section->isLoadDataOK()) return section->mErrorCellClass();
+  if (n > 0) return section->mMoreCellClass();
+  if (section->loadFinished()) return section->mEmtpyCellClass();
+  return section->mMoreCellClass();
+}
+
+std::shared_ptr<DataTableCell> ListView::cellWithClass(const ClassPtr& requested, const IndexPath& ip) {
+  ClassPtr cls = requested ? requested : platform::classFor<DataTableCell>();
+  std::string cellId = "cellclass-" + cls->name();
+  auto reused = std::dynamic_pointer_cast<DataTableCell>(dequeueReusableCellWithIdentifier(cellId));
+  if (reused) {
+    reused->setListData(dataOfSection(ip.section));
+    reused->setListView(this);
+    reused->setIndexPath(ip);
+    reused->setDetail(dataOfIndexPath(ip));
+    reused->bindCellData(true);
+    return reused;
+  }
+  auto made = cls->callClassFunction<DataTableCell::CellFactory>("cellWithCellID", cellId, *this, ip);
+  std::shared_ptr<DataTableCell> cell = made ? *made : nullptr;
+  // A class that makes no cell (not a row class) still gets a row: a plain one.
+  if (!cell) cell = DataTableCell::cellWithCellID<DataTableCell>("cellclass-DataTableCell", *this, ip);
+  cell->bindCellData(false);
+  return cell;
+}
+
+bool ListView::isAtBottom() const {
+  double bottom = std::ceil(contentOffset().y + bounds().size.height);
+  return bottom >= std::floor(contentSize().height);
+}
+
+void ListView::checkLastSection(bool retryFailed) {
+  if (sections_.empty() || !isAtBottom()) return;
+  auto last = sections_.back();
+  if (last->listViewDataStatus() != 2 || !last->hasNextPage() || last->loadFinished()) return;
+  if (last->isLoadDataOK())
+    last->loadDataforNextPage();
+  else if (retryFailed)
+    last->loadData();
+}
+
+void ListView::autoCheckAndLoadNextPage() { checkLastSection(true); }
+
+void ListView::autoCheckAndLoadNextPageAfterAnswer() { checkLastSection(false); }
+
+std::shared_ptr<platform::View> ListView::titleViewForHeaderInSection(ListView& list, int index) {
+  auto section = list.dataOfSection(index);
+  if (!section || !section->showHeader() || section->title().empty()) return nullptr;
+  auto view = std::make_shared<platform::View>();
+  double margin = list.isGroupedTable() ? 20 : 10;
+  auto label = std::make_shared<platform::Label>(
+      platform::Rect{{margin, 10}, {list.bounds().size.width - 2 * margin, 10}});
+  label->setText(section->title());
+  label->setBackgroundColor(platform::Color::clear());
+  listsupport::applySkin(*label, "skinTableTitle", {});
+  listsupport::autoFitHeight(*label);
+  view->addSubview(label);
+  listsupport::heightFromSubViewsWithBottomMargin(*view, 10);
+  return view;
+}
+
+// --- Table data source and delegate -----------------------------------------------------------
+
+int ListView::numberOfRowsInSection(platform::TableView&, int index) {
+  auto section = dataOfSection(index);
+  if (!section) return 0;
+  int n = static_cast<int>(section->count());
+  int status = section->listViewDataStatus();
+  if (status == 0) return n;
+  if (status == 2 && section->loadFinished()) return n == 0 ? 1 : n;
+  if (status == 2 && !section->hasNextPage() && section->isLoadDataOK()) return n;
+  return n + 1;
+}
+
+std::shared_ptr<platform::TableViewCell> ListView::cellForRowAtIndexPath(platform::TableView&,
+                                                                         const IndexPath& ip) {
+  return cellWithClass(cellClassAtIndexPath(ip), ip);
+}
+
+std::optional<int> ListView::numberOfSectionsInTableView(platform::TableView&) {
+  return static_cast<int>(sections_.size());
+}
+
+std::optional<std::string> ListView::titleForHeaderInSection(platform::TableView&, int index) {
+  auto section = dataOfSection(index);
+  if (!section || !section->showHeader() || section->mHeaderViewClass() || section->title().empty())
+    return std::nullopt;
+  return section->title();
+}
+
+std::optional<bool> ListView::canEditRowAtIndexPath(platform::TableView&, const IndexPath& ip) {
+  auto section = dataOfSection(ip.section);
+  if (!section) return false;
+  std::size_t n = section->count();
+  if (section->loadFinished() && n == 0) return false;
+  if (ip.row < 0 || static_cast<std::size_t>(ip.row) >= n) return false;
+  if (auto c = ctrl()) {
+    if (auto answer = c->listViewCanEditRowAtIndexPath(*this, ip)) return *answer;
+  }
+  return allowEditCell_ || isEditing();
+}
+
+bool ListView::commitEditingStyle(platform::TableView&, platform::TableViewCellEditingStyle style,
+                                  const IndexPath& ip) {
+  if (style != platform::TableViewCellEditingStyle::Delete) return true;
+  auto keep = self();
+  auto cell = std::dynamic_pointer_cast<DataTableCell>(platform::TableView::cellForRowAtIndexPath(ip));
+  if (cell) {
+    cell->setListView(this);
+    cell->setIndexPath(ip);
+    cell->setDetail(dataOfIndexPath(ip));
+    if (auto c = ctrl()) {
+      auto answer = c->listViewRemoveCell(*this, *cell);
+      if (answer && !*answer) return true;
+    }
+  }
+  deleteRowsAtIndexPaths({ip}, platform::TableViewRowAnimation::Fade);
+  return true;
+}
+
+std::optional<double> ListView::heightForRowAtIndexPath(platform::TableView&, const IndexPath& ip) {
+  auto section = dataOfSection(ip.section);
+  if (!section || !section->isCellCustomHeight()) return 44.0;
+  ClassPtr cls = cellClassAtIndexPath(ip);
+  if (!cls) return 44.0;
+  return cls->callClassFunction<DataTableCell::HeightFunction>("heightForCell", *this, ip).value_or(44.0);
+}
+
+std::shared_ptr<platform::View> ListView::sectionView(int index, bool header) {
+  auto section = dataOfSection(index);
+  if (!section) return nullptr;
+  if (header ? !section->showHeader() : !section->showFooter()) return nullptr;
+  const ClassPtr& cls = header ? section->mHeaderViewClass() : section->mFooterViewClass();
+  if (!cls) return nullptr;
+  auto view = cls->callClassFunction<SectionViewFunction>(
+      header ? "viewForHeaderInSection" : "viewForFooterInSection", *this, index);
+  return view ? *view : nullptr;
+}
+
+std::optional<double> ListView::heightForHeaderInSection(platform::TableView&, int index) {
+  auto section = dataOfSection(index);
+  if (!section || !section->showHeader()) return 0.0;
+  if (!section->mHeaderViewClass()) return 44.0;
+  auto view = sectionView(index, true);
+  return view ? view->frame().size.height : 0.0;
+}
+
+std::optional<double> ListView::heightForFooterInSection(platform::TableView&, int index) {
+  auto view = sectionView(index, false);
+  return view ? view->frame().size.height : 0.0;
+}
+
+std::shared_ptr<platform::View> ListView::viewForHeaderInSection(platform::TableView&, int index) {
+  return sectionView(index, true);
+}
+
+std::shared_ptr<platform::View> ListView::viewForFooterInSection(platform::TableView&, int index) {
+  return sectionView(index, false);
+}
+
+void ListView::didSelectRowAtIndexPath(platform::TableView&, const IndexPath& ip) {
+  auto keep = self();
+  deselectRowAtIndexPath(ip, true);
+  auto section = dataOfSection(ip.section);
+  if (!section) return;
+  std::size_t n = section->count();
+  if (ip.row >= 0 && static_cast<std::size_t>(ip.row) < n) {
+    if (auto c = ctrl()) c->listViewSelectedIndexPath(*this, ip);
+    return;
+  }
+  if (section->listViewDataStatus() != 2) return;
+  if (section->isLoadDataOK()) {
+    if (n == 0 && section->loadFinished()) {
+      section->refreshData();
+    } else {
+      if (auto c = ctrl()) c->listViewOnTurnPage(*this, ip);
+      section->loadDataforNextPage();
+    }
+    return;
+  }
+  if (auto c = ctrl()) {
+    if (c->listViewLoadData(*this, ip)) return;
+  }
+  section->loadData();
+}
+
+void ListView::accessoryButtonTappedForRowWithIndexPath(platform::TableView&, const IndexPath& ip) {
+  if (auto c = ctrl()) c->listViewAccessoryButtonTappedForRowWithIndexPath(*this, ip);
+}
+
+void ListView::scrollViewDidEndDecelerating(platform::ScrollView&) { autoCheckAndLoadNextPage(); }
+
+void ListView::scrollViewDidEndScrollingAnimation(platform::ScrollView&) { autoCheckAndLoadNextPage(); }
+
+}  // namespace kavro

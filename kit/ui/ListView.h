@@ -1,0 +1,127 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kit/ui/DataTableCell.h"
+#include "kit/ui/ListViewData.h"
+#include "kit/ui/ListViewDelegate.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/runtime/ClassRef.h"
+#include "platform/ui/TableView.h"
+
+namespace kavro {
+
+// The table of every list screen: its sections are ListViewData objects, it is its own data source
+// and delegate, and it talks to its screen (ctrl) through ListViewDelegate. Each section shows its
+// records plus one state row (loading, error, "more") while it is not done, or one empty row when
+// it finished without records. Made with create(); main thread only.
+//
+// Header and footer classes (a section's mHeaderViewClass / mFooterViewClass) offer the class
+// functions "viewForHeaderInSection" / "viewForFooterInSection" (SectionViewFunction); ListView
+// itself serves a title header.
+class ListView : public platform::TableView,
+                 public platform::TableViewDataSource,
+                 public platform::TableViewDelegate {
+ public:
+  using SectionViewFunction = std::shared_ptr<platform::View>(ListView&, int);
+  static constexpr double DelayReloadInterval = 0.05;
+
+  explicit ListView(bool grouped);
+  ~ListView() override;
+  static std::shared_ptr<ListView> create(bool grouped);
+  static std::shared_ptr<ListView> groupedListViewForDelegate(std::weak_ptr<ListViewDelegate> ctrl);
+  static std::shared_ptr<ListView> plainListViewForDelegate(std::weak_ptr<ListViewDelegate> ctrl);
+
+  std::shared_ptr<ListView> self();
+  std::shared_ptr<ListViewDelegate> ctrl() const { return ctrl_.lock(); }
+  virtual void setCtrl(std::weak_ptr<ListViewDelegate> ctrl) { ctrl_ = std::move(ctrl); }
+  bool isGroupedTable() const { return grouped_; }
+  bool allowEditCell() const { return allowEditCell_; }
+  void setAllowEditCell(bool a) { allowEditCell_ = a; }
+
+  // --- Sections and records -------------------------------------------------------------------
+  void addSectionWithData(std::shared_ptr<ListViewData> section);
+  const std::vector<std::shared_ptr<ListViewData>>& sections() const { return sections_; }
+  int indexOfSectionData(const ListViewData* section) const;
+  std::shared_ptr<ListViewData> dataOfSection(int index) const;
+  std::shared_ptr<ListViewData> dataOfSectionTag(std::int32_t tag) const;
+  std::shared_ptr<DataItemDetail> dataOfIndexPath(const platform::IndexPath& ip) const;
+  std::shared_ptr<DataItemDetail> dataOfTableCellTag(std::int64_t tag) const;
+  std::shared_ptr<DataTableCell> cellOfTableCellTag(std::int64_t tag);
+  std::int64_t tagOfIndexPath(const platform::IndexPath& ip) const;
+  std::vector<platform::IndexPath> indexPathsForKey(std::string_view key, std::string_view value) const;
+  // The number of records changed; no reload.
+  int updateItemsDataForIndexPaths(const std::vector<platform::IndexPath>& paths, std::string_view key,
+                                   std::string_view value);
+  int updateItemsDataForIndexPathsWithIntValue(const std::vector<platform::IndexPath>& paths,
+                                               std::string_view key, std::int64_t value);
+  int updateItemsDataForIndexPathsWithBoolValue(const std::vector<platform::IndexPath>& paths,
+                                                std::string_view key, bool value);
+
+  // --- Loading and reloading ------------------------------------------------------------------
+  void stopLoading();
+  void clear();
+  void reloadData() override;
+  void delayReloadData();
+  void setEditing(bool editing, bool animated = false) override;
+  void enableEdit(bool editing, bool animated);
+  using platform::TableView::deleteRowsAtIndexPaths;
+  void deleteRowsAtIndexPaths(const std::vector<platform::IndexPath>& ips,
+                              platform::TableViewRowAnimation animation) override;
+  platform::ClassPtr cellClassAtIndexPath(const platform::IndexPath& ip) const;
+  std::shared_ptr<DataTableCell> cellWithClass(const platform::ClassPtr& cls, const platform::IndexPath& ip);
+  void autoCheckAndLoadNextPage();
+  // After an answer: a failed page is not asked for again by itself.
+  void autoCheckAndLoadNextPageAfterAnswer();
+  // The list is scrolled to its bottom (or its content is shorter than the list).
+  bool isAtBottom() const;
+
+  // The title header of a section (class function "viewForHeaderInSection" of ListView).
+  static std::shared_ptr<platform::View> titleViewForHeaderInSection(ListView& list, int section);
+
+  // --- Table data source and delegate ---------------------------------------------------------
+  using platform::TableView::cellForRowAtIndexPath;
+  using platform::TableView::numberOfRowsInSection;
+  int numberOfRowsInSection(platform::TableView& tv, int section) override;
+  std::shared_ptr<platform::TableViewCell> cellForRowAtIndexPath(platform::TableView& tv,
+                                                                 const platform::IndexPath& ip) override;
+  std::optional<int> numberOfSectionsInTableView(platform::TableView& tv) override;
+  std::optional<std::string> titleForHeaderInSection(platform::TableView& tv, int section) override;
+  std::optional<bool> canEditRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
+  bool commitEditingStyle(platform::TableView& tv, platform::TableViewCellEditingStyle style,
+                          const platform::IndexPath& ip) override;
+  std::optional<double> heightForRowAtIndexPath(platform::TableView& tv,
+                                                const platform::IndexPath& ip) override;
+  std::optional<double> heightForHeaderInSection(platform::TableView& tv, int section) override;
+  std::optional<double> heightForFooterInSection(platform::TableView& tv, int section) override;
+  std::shared_ptr<platform::View> viewForHeaderInSection(platform::TableView& tv, int section) override;
+  std::shared_ptr<platform::View> viewForFooterInSection(platform::TableView& tv, int section) override;
+  void didSelectRowAtIndexPath(platform::TableView& tv, const platform::IndexPath& ip) override;
+  void accessoryButtonTappedForRowWithIndexPath(platform::TableView& tv,
+                                                const platform::IndexPath& ip) override;
+  void scrollViewDidEndDecelerating(platform::ScrollView& sv) override;
+  void scrollViewDidEndScrollingAnimation(platform::ScrollView& sv) override;
+
+ protected:
+  // initWithGroupStyle: once the list is owned by a shared_ptr.
+  virtual void initWithGroupStyle();
+
+ private:
+  std::shared_ptr<platform::View> sectionView(int section, bool header);
+  void checkLastSection(bool retryFailed);
+
+  std::vector<std::shared_ptr<ListViewData>> sections_;
+  std::weak_ptr<ListViewDelegate> ctrl_;
+  bool grouped_;
+  bool allowEditCell_ = false;
+  std::shared_ptr<platform::Timer> delayReloadDataTimer_;
+};
+
+KAVRO_CLASS(ListView, platform::TableView)
+    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
+                                                  &ListView::titleViewForHeaderInSection);
+
+}  // namespace kavro

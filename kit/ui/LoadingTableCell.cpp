@@ -1,0 +1,19 @@
+#include "kit/ui/LoadingTableCell.h"
+
+#include "kit/core/AppCoreInfo.h"
+
+namespace kavro {
+
+void LoadingTableCell::initCellView() {
+  setAccessoryType(platform::TableViewCellAccessoryType::None);
+  setSelectionStyle(platform::TableViewCellSelectionStyle::None);
+  setUserInteractionEnabled(false);
+  loadingView_ = std::make_shared<ListLoadingView>(platform::Rect(20, 10, listWidth() - 40, 24));
+  listsupport::applySkin(*loadingView_, "skinLoadingText", {});
+  addSubview(loadingView_);
+  loadingText_ = AppCoreInfo::getLocalizedString("common_text_loading");
+}
+
+void LoadingTableCell::bindCellData(bool) { loadingView_->setText(loadingText_); }
+
+}  // namespace kavro

@@ -1,0 +1,41 @@
+#include "kit/ui/PullDownLoadingTableCell.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "kit/ui/ListViewPullDown.h"
+
+namespace kavro {
+
+bool PullDownLoadingTableCell::headerShowsProgress(ListView& list) {
+  auto* pullDown = dynamic_cast<ListViewPullDown*>(&list);
+  if (!pullDown || !pullDown->isPullDownRefreshNow()) return false;
+  auto first = list.dataOfSection(0);
+  if (!first || first->pageAt() > 1) return false;
+  double b = std::ceil(list.contentOffset().y + list.bounds().size.height);
+  double h = std::max(std::floor(list.contentSize().height), list.frame().size.height);
+  return b - ListViewPullDown::HeaderHeight <= h;
+}
+
+double PullDownLoadingTableCell::heightForCell(ListView& list, const platform::IndexPath&) {
+  return headerShowsProgress(list) ? 0 : 44;
+}
+
+void PullDownLoadingTableCell::initCellView() {
+  LoadingTableCell::initCellView();
+  if (!backgroundView()) setBgColor(platform::Color::clear());
+  backgroundView()->setAlpha(0);
+  listsupport::applySkin(*loadingView_, "listview_header_label", ListViewPullDown::SkinGroup);
+  platform::Rect f = loadingView_->frame();
+  f.origin.y = 0;
+  f.size.height = 44;
+  loadingView_->setFrame(f);
+}
+
+void PullDownLoadingTableCell::bindCellData(bool reused) {
+  LoadingTableCell::bindCellData(reused);
+  auto list = listView();
+  loadingView_->setHidden(list && headerShowsProgress(*list));
+}
+
+}  // namespace kavro

@@ -1,0 +1,10 @@
+#include "kit/ui/ResumeListEmptyCell.h"
+
+namespace kavro {
+
+void ResumeListEmptyCell::initCellView() {
+  setUserInteractionEnabled(false);
+  setClipsToBounds(true);
+}
+
+}  // namespace kavro

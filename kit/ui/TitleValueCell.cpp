@@ -1,0 +1,88 @@
+#include "kit/ui/TitleValueCell.h"
+
+#include <algorithm>
+
+#include "kit/ui/ListView.h"
+#include "kit/ui/ListViewSupport.h"
+#include "kit/ui/TitleFullValueCell.h"
+
+namespace kavro {
+
+using platform::Rect;
+using platform::Size;
+
+bool TitleValueCell::wrapsValue(const platform::ClassRef& cls) {
+  auto full = platform::classFor<TitleFullValueCell>();
+  return full && cls.isSubclassOfClass(*full);
+}
+
+Size TitleValueCell::measureValue(bool wrap, const DataItemDetail& record) {
+  if (wrap) {
+    Size s = listsupport::sizeForTextKey(record.getItemValue(), record.getValueSkin(), MaxValueWidth);
+    return Size{MaxValueWidth, s.height};
+  }
+  Size s = listsupport::sizeForTextKey(record.getItemValue(), record.getValueSkin(), 0);
+  return Size{std::min(s.width, MaxValueWidth), s.height};
+}
+
+double TitleValueCell::rightInset(bool grouped, const DataItemDetail& record) {
+  int k = grouped ? 2 : 1;
+  if (record.getCellAccessoryType() != 0) k += 2;
+  return 10.0 * k;
+}
+
+void TitleValueCell::initCellView() {
+  leftTitleLabel_ = std::make_shared<platform::Label>();
+  rightValueLabel_ = std::make_shared<platform::Label>();
+  for (const auto& label : {leftTitleLabel_, rightValueLabel_}) {
+    label->setBackgroundColor(platform::Color::clear());
+    label->setNumberOfLines(0);
+    addSubview(label);
+  }
+}
+
+void TitleValueCell::bindCellData(bool) {
+  auto record = detail();
+  if (!record) return;
+  listsupport::applySkinKey(*this, record->getCellSkin());
+  listsupport::applySkinKey(*leftTitleLabel_, record->getTitleSkin());
+  listsupport::applySkinKey(*rightValueLabel_, record->getValueSkin());
+  setAccessoryType(static_cast<platform::TableViewCellAccessoryType>(record->getCellAccessoryType()));
+  leftTitleLabel_->setText(record->getItemTitle());
+  rightValueLabel_->setText(record->getItemValue());
+
+  double w = listWidth();
+  double m = grouped() ? 20 : 10;
+  double p = rightInset(grouped(), *record);
+  auto cls = platform::classOf(*this);
+  Size value = measureValue(cls && wrapsValue(*cls), *record);
+  rightValueLabel_->setFrame(Rect(w - p - value.width, 10, value.width, value.height));
+
+  double titleWidth = rightValueLabel_->frame().origin.x - m - 5;
+  leftTitleLabel_->setFrame(Rect(m, 10, titleWidth, 10));
+  listsupport::autoFitHeight(*leftTitleLabel_);
+
+  listsupport::sameTopAndHeight(*leftTitleLabel_, *rightValueLabel_);
+  double height = leftTitleLabel_->frame().size.height;
+  if (height < 24) {
+    listsupport::setTop(*leftTitleLabel_, (44 - height) / 2);
+    listsupport::setTop(*rightValueLabel_, (44 - height) / 2);
+  }
+}
+
+double TitleValueCell::heightForCell(const platform::ClassRef& cls, ListView& list,
+                                     const platform::IndexPath& ip) {
+  auto record = list.dataOfIndexPath(ip);
+  if (!record) return 0;
+  bool g = list.isGroupedTable();
+  double w = list.bounds().size.width;
+  double m = g ? 20 : 10;
+  double p = rightInset(g, *record);
+  Size value = measureValue(wrapsValue(cls), *record);
+  double titleMax = w - p - m - std::min(value.width, MaxValueWidth) - 5;
+  Size title =
+      listsupport::sizeForTextKey(record->getItemTitle(), record->getTitleSkin(), std::max(titleMax, 1.0));
+  return std::max(44.0, std::max(value.height, title.height) + 20);
+}
+
+}  // namespace kavro

@@ -1,0 +1,113 @@
+#pragma once
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "mapsdk/engine/CVString.h"
+
+namespace gmengine {
+
+class CVMsgDispatcher;
+class CVSocketMan;
+
+// Engine messages of the HTTP client, posted on queue 1 with wParam = client id and lParam = the
+// request tag.
+enum HttpClientMessage {
+  kHttpData = 1002,           // answer bytes arrived (only with progress messages on)
+  kHttpComplete = 1003,       // answer complete: the body and its length are in the receive buffer
+  kHttpConnectFailed = 1004,  // name lookup, connect or send failed (a request with flag 0)
+  kHttpAttemptsOver = 1005,   // the same, after every attempt of a request with flag 1
+  kHttpTimeout = 1006,        // no progress within the time-out, or the connection broke mid-answer
+  kHttpBadAnswer = 1007,      // an HTTP error status, a redirect without a target, or a broken body
+  kHttpTooLarge = 1008,       // the answer does not fit the receive buffer
+  kHttpMarkupPage = 1120,     // a redirect, or a markup page in place of the answer
+};
+
+// A socket of a client, named to address one of its three requests. Opaque.
+struct CVSocket;
+
+// The engine's HTTP client. Requests run on the engine's socket thread (CVSocketMan, names looked
+// up on its resolver thread) and end in one engine message on queue 1 (HttpClientMessage). The
+// received body reaches the caller's receive buffer and length word on the thread that takes the
+// message from the queue (the main thread), just before the message is handled, through
+// DeliverReceived; the socket thread never touches them. Each of the client's three sockets
+// carries one request at a time; a request goes on the socket named, or on the first.
+//
+// A request with flag 1 is tried up to three times while the connection cannot be made or the
+// request not sent, then answers 1005; with flag 0 it is tried once and answers 1004. A 3xx
+// answer with a Location, and a 2xx answer of type text/html, answer 1120: the redirect URL is
+// then the Location (or the request's own URL), for RepeatRequest(1). Five 1120 answers in a row
+// without a fresh request end in 1007 instead, so a page that keeps answering with markup cannot
+// make the client loop. Gzip bodies are inflated whether asked for or not.
+//
+// Requests, settings and queries may come from any thread; the client must outlive none of its
+// requests (destruction cancels them) and must not be used once the engine is torn down. No message of a cancelled request is posted once
+// CancelRequest has returned, though one already queued is still handled.
+class CHttpClient {
+ public:
+  static constexpr int kSocketCount = 3;
+  static constexpr int kAttempts = 3;
+  static constexpr int kDefaultTimeoutMs = 30000;
+  static constexpr int kMaxMarkupPagesInARow = 5;
+
+  CHttpClient();
+  virtual ~CHttpClient();
+  CHttpClient(const CHttpClient&) = delete;
+  CHttpClient& operator=(const CHttpClient&) = delete;
+
+  // Takes the engine's socket threads and message dispatcher (from the engine global) and readies
+  // the three sockets; answers 1, or 0 without an engine. Init with both given serves tests.
+  int Init();
+  int Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher);
+  // The id the client's messages carry as wParam; DeliverReceived finds the client by it.
+  void SetClientID(int id);
+  int GetClientID() const;
+  // The caller's buffer of size bytes and its received-length word; both stay the caller's and
+  // must live as long as the client (or until replaced).
+  void SetReceiveBuffer(void* buffer, int* length, int size);
+  void SetUseGzip(int on);
+  void SetTimeout(int ms);
+  // Progress messages (1002) as answer bytes arrive; at most one waits in the queue at a time.
+  void SetNotifyProgress(int on);
+
+  // One of the three sockets (index 0..2), null outside.
+  CVSocket* GetSocket(int index);
+  // 1 while that socket (null: any of the three) carries a request.
+  int IsBusy(CVSocket* socket = nullptr) const;
+  // Closes that socket's request (null: all three) and forgets the last request URL. Answers 1.
+  int CancelRequest(CVSocket* socket = nullptr);
+
+  // Starts a GET of url with tag as the request tag. When the socket still carries a request for
+  // the same URL nothing is sent, tag takes that request's tag and 0 is answered; 0 also for a URL
+  // that is not http or https. A request still on the socket is closed first. rangeStart > 0 asks
+  // for the bytes from there on. Else 1.
+  int RequestGet(const CVString& url, unsigned int& tag, int flag = 1, int rangeStart = 0,
+                 CVSocket* socket = nullptr);
+  int RequestGet(const CVString& url, int& tag, int flag = 1, int rangeStart = 0, CVSocket* socket = nullptr);
+  // Starts a POST of the form fields (sent URL-encoded as application/x-www-form-urlencoded), as
+  // RequestGet does otherwise.
+  int RequestPost(const CVString& url, unsigned int& tag, int flag = 1, CVSocket* socket = nullptr);
+  void AddPostField(const CVString& name, const CVString& value);
+  void ClearPostFields();
+  // With followRedirect, requests the stored redirect URL; else repeats the last request as it
+  // was (same tag). 1 when there is nothing to do; else as RequestGet.
+  int RepeatRequest(int followRedirect, CVSocket* socket = nullptr);
+  // The last request URL, or with redirect set the stored redirect URL; 1 when not empty.
+  int GetRequestUrl(int redirect, CVString& url) const;
+
+  // The thread handling a 1002 or 1003 message of clientId calls this first: copies what arrived
+  // for the request tag into the client's receive buffer and sets its length word. Nothing when
+  // no such client or request is there.
+  static void DeliverReceived(int clientId, int message, int tag);
+
+  struct Core;
+  class Exchange;
+
+ private:
+  int StartRequest(bool post, const CVString& url, unsigned int& tag, int flag, int rangeStart,
+                   CVSocket* socket, bool repeat);
+
+  std::shared_ptr<Core> core_;
+};
+
+}  // namespace gmengine

@@ -1,0 +1,188 @@
+#include "mapsdk/engine/CVMsgDispatcher.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+
+#include "platform/foundation/RunLoop.h"
+
+namespace gmengine {
+
+CVMsgDispatcher::CVMsgDispatcher() : mainLoop_(&platform::RunLoop::main()) {
+  observer_ = platform::NotificationCenter::defaultCenter().addObserver(
+      NotificationEngineMessage, this, [this](const platform::Notification&) { DispatchMessage(); });
+}
+
+CVMsgDispatcher::~CVMsgDispatcher() {
+  Stop();
+  platform::NotificationCenter::defaultCenter().removeObserver(observer_);
+}
+
+int CVMsgDispatcher::Start(MsgProc engineProc, MsgProc uiProc, bool runTimerThread) {
+  std::thread finished;
+  std::size_t pending = 0;
+  {
+    std::lock_guard lock(mutex_);
+    engineProc_ = std::move(engineProc);
+    uiProc_ = std::move(uiProc);
+    if (!started_) {
+      started_ = true;
+      pending = queues_[0].size() + queues_[1].size();
+    }
+    bool running = timerThread_.joinable() && !stopFlag_;
+    if (runTimerThread && !running) {
+      finished = std::move(timerThread_);  // one that was told to stop from inside itself
+      stopFlag_ = false;
+      try {
+        timerThread_ = std::thread([this] { TimerThread(); });
+      } catch (const std::system_error&) {
+        stopFlag_ = true;
+      }
+    }
+  }
+  if (finished.joinable()) finished.join();
+  for (std::size_t i = 0; i < pending; ++i) Announce();
+  std::lock_guard lock(mutex_);
+  return !runTimerThread || timerThread_.joinable() ? 1 : 0;
+}
+
+int CVMsgDispatcher::Stop() {
+  std::thread thread;
+  {
+    std::lock_guard lock(mutex_);
+    stopFlag_ = true;
+    changed_.notify_all();
+    if (!timerThread_.joinable() || std::this_thread::get_id() == timerThreadId_) return 1;
+    thread = std::move(timerThread_);
+  }
+  thread.join();
+  return 1;
+}
+
+bool CVMsgDispatcher::IsTimerRunning() const {
+  std::lock_guard lock(mutex_);
+  return timerThread_.joinable() && !stopFlag_;
+}
+
+void CVMsgDispatcher::TimerThread() {
+  std::unique_lock lock(mutex_);
+  timerThreadId_ = std::this_thread::get_id();
+  while (!stopFlag_) {
+    if (changed_.wait_for(lock, std::chrono::milliseconds(kTickMs), [this] { return stopFlag_; })) break;
+    lock.unlock();
+    OnTimerTick(kTickMs);
+    lock.lock();
+  }
+  timerThreadId_ = std::thread::id();
+}
+
+void CVMsgDispatcher::Announce() {
+  const void* self = this;
+  mainLoop_->performOnMain(
+      [self] { platform::NotificationCenter::defaultCenter().post(NotificationEngineMessage, self); });
+}
+
+int CVMsgDispatcher::PostMessage(int queue, int message, int wParam, int lParam) {
+  if (queue != kEngineQueue && queue != kUIQueue) return 0;
+  bool announce;
+  {
+    std::lock_guard lock(mutex_);
+    auto& q = queues_[queue - 1];
+    if (static_cast<int>(q.size()) >= kQueueCapacity) return 0;
+    q.push_back({message, wParam, lParam});
+    announce = started_;  // before the first start, Start announces what waits
+  }
+  if (announce) Announce();
+  return 1;
+}
+
+int CVMsgDispatcher::SendMessage(int queue, int message, int wParam, int lParam) {
+  MsgProc proc;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue == kEngineQueue) {
+      proc = engineProc_;
+    } else if (queue == kUIQueue) {
+      proc = uiProc_;
+    }
+  }
+  return proc ? proc(message, wParam, lParam) : 0;
+}
+
+int CVMsgDispatcher::DispatchMessage() {
+  VMessage m;
+  MsgProc proc;
+  {
+    std::lock_guard lock(mutex_);
+    if (!started_) return 0;
+    int index = !queues_[1].empty() ? 1 : (!queues_[0].empty() ? 0 : -1);
+    if (index < 0) return 0;
+    m = queues_[index].front();
+    queues_[index].pop_front();
+    proc = index == 1 ? uiProc_ : engineProc_;
+  }
+  if (proc) proc(m.message, m.wParam, m.lParam);
+  return 1;
+}
+
+int CVMsgDispatcher::SetTimer(int id, int ms) {
+  if (ms < 0) return 0;
+  std::lock_guard lock(mutex_);
+  auto it = std::find_if(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; });
+  if (it != timers_.end()) {
+    it->interval = ms;
+    it->elapsed = 0;
+  } else {
+    timers_.push_back({id, ms, 0});
+  }
+  return 1;
+}
+
+int CVMsgDispatcher::KillTimer(int id) {
+  std::unique_lock lock(mutex_);
+  auto it = std::find_if(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; });
+  if (it == timers_.end()) return 0;
+  timers_.erase(it);
+  if (firing_ && firingId_ == id && std::this_thread::get_id() != firingThread_) {
+    changed_.wait(lock, [this, id] { return !firing_ || firingId_ != id; });
+  }
+  return 1;
+}
+
+void CVMsgDispatcher::OnTimerTick(int elapsedMs) {
+  std::vector<int> due;
+  {
+    std::lock_guard lock(mutex_);
+    for (Timer& t : timers_) {
+      t.elapsed += elapsedMs;
+      if (t.elapsed >= t.interval) {
+        t.elapsed = 0;
+        due.push_back(t.id);
+      }
+    }
+  }
+  for (int id : due) {
+    MsgProc proc;
+    {
+      std::lock_guard lock(mutex_);
+      // A timer killed by an earlier call of this tick does not run.
+      if (std::none_of(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; })) continue;
+      proc = engineProc_;
+      firing_ = true;
+      firingId_ = id;
+      firingThread_ = std::this_thread::get_id();
+    }
+    if (proc) proc(kTimerMessage, id, 0);
+    std::lock_guard lock(mutex_);
+    firing_ = false;
+    changed_.notify_all();
+  }
+}
+
+int CVMsgDispatcher::GetQueueCount(int queue) const {
+  if (queue != kEngineQueue && queue != kUIQueue) return 0;
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(queues_[queue - 1].size());
+}
+
+}  // namespace gmengine

@@ -1,0 +1,110 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/foundation/NotificationCenter.h"
+
+namespace platform {
+class RunLoop;
+}
+
+namespace gmengine {
+
+// The engine message record.
+struct VMessage {
+  int message = 0;
+  int wParam = 0;
+  int lParam = 0;
+};
+
+// Posted on the main thread, once for every message queued (object: the dispatcher).
+inline constexpr const char* NotificationEngineMessage = "NotificationEngineMessage";
+
+// Carries engine messages between the engine's threads and the main thread, and runs the engine's
+// timers.
+//
+// Two queues of 50 messages: 1, the engine queue, and 2, the UI queue. A post from any thread
+// queues the message and has "NotificationEngineMessage" posted on the main run loop; for each
+// such notification the main thread takes one message, from the UI queue before the engine queue,
+// and hands it to that queue's procedure. A post to a full queue is refused (0) and the message is
+// lost; nothing else happens. SendMessage runs a queue's procedure at once on the calling thread.
+//
+// Timers: a timer thread ticks every 100 ms; at each tick every timer adds 100 ms to its count,
+// and a timer whose count reached its interval calls the engine procedure with message 8 and its
+// id, on the timer thread, and counts again from 0. KillTimer waits for the timer's call when it
+// is running on the timer thread (unless called from that call), so a killed timer never runs
+// after KillTimer returns.
+//
+// Build and destroy it on the main thread; every other member is for any thread unless noted.
+class CVMsgDispatcher {
+ public:
+  static constexpr int kQueueCapacity = 50;
+  static constexpr int kTickMs = 100;
+  static constexpr int kTimerMessage = 8;
+  enum Queue { kEngineQueue = 1, kUIQueue = 2 };
+  using MsgProc = std::function<int(int message, int wParam, int lParam)>;
+
+  CVMsgDispatcher();
+  ~CVMsgDispatcher();
+  CVMsgDispatcher(const CVMsgDispatcher&) = delete;
+  CVMsgDispatcher& operator=(const CVMsgDispatcher&) = delete;
+
+  // Sets the two procedures and starts the timer thread (with runTimerThread false, ticks come
+  // only from OnTimerTick: tests). Messages queued before the first start are delivered then.
+  // Starting again while running only replaces the procedures. 0 when the thread cannot start.
+  int Start(MsgProc engineProc, MsgProc uiProc, bool runTimerThread = true);
+  // Sets the stop flag and waits for the timer thread to end (from the timer thread itself it
+  // only sets the flag). Queued messages still reach the main thread. Answers 1.
+  int Stop();
+  bool IsTimerRunning() const;
+
+  // queue 1 or 2. 1 when queued; 0 for another queue or a full one.
+  int PostMessage(int queue, int message, int wParam, int lParam);
+  // The queue's procedure on the calling thread, at once; its result (0 without one).
+  int SendMessage(int queue, int message, int wParam, int lParam);
+  // Enters (or re-enters, counting from 0 again) timer id with interval ms; 0 for a negative one.
+  int SetTimer(int id, int ms);
+  // 1 when the timer was there.
+  int KillTimer(int id);
+
+  // Main thread: takes one message, UI queue first, and hands it over; 1 when one was handled.
+  // The notification observer calls it; tests may too.
+  int DispatchMessage();
+  // One tick of elapsedMs: what the timer thread does every 100 ms.
+  void OnTimerTick(int elapsedMs = kTickMs);
+  int GetQueueCount(int queue) const;
+
+ private:
+  struct Timer {
+    int id;
+    int interval;
+    int elapsed;
+  };
+
+  void TimerThread();
+  void Announce();
+
+  platform::RunLoop* mainLoop_;
+  platform::NotificationCenter::Token observer_ = 0;
+
+  mutable std::mutex mutex_;  // queues, procedures, timers, thread state
+  std::condition_variable changed_;
+  std::deque<VMessage> queues_[2];
+  MsgProc engineProc_;
+  MsgProc uiProc_;
+  bool started_ = false;
+  std::vector<Timer> timers_;
+  int firingId_ = 0;
+  bool firing_ = false;
+  std::thread::id firingThread_;
+  std::thread::id timerThreadId_;
+  std::thread timerThread_;
+  bool stopFlag_ = false;
+};
+
+}  // namespace gmengine

@@ -1,0 +1,73 @@
+#pragma once
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/net/HostResolver.h"
+
+namespace gmengine {
+
+// The engine's two network threads: the socket thread, a run loop on which every HTTP exchange of
+// the engine's clients runs, and the host-name resolver thread, which looks names up one at a
+// time and hands the answers to the socket thread. Start and Stop from one thread (the main
+// thread); Perform and Resolve from any thread.
+class CVSocketMan {
+ public:
+  // Something running on the socket thread that Stop must end.
+  class Job {
+   public:
+    virtual ~Job() = default;
+    // Socket thread: close everything at once and tell nobody.
+    virtual void Abort() = 0;
+  };
+  using ResolveDone = std::function<void(std::vector<platform::SocketAddress> addresses)>;
+
+  CVSocketMan();
+  ~CVSocketMan();
+  CVSocketMan(const CVSocketMan&) = delete;
+  CVSocketMan& operator=(const CVSocketMan&) = delete;
+
+  // Starts both threads when they are not running; 0 when a thread cannot be made.
+  int Start();
+  // Aborts every job (on the socket thread), then ends and joins both threads. Work performed
+  // afterwards waits for the next Start.
+  void Stop();
+  bool IsRunning() const;
+
+  // fn on the socket thread, in order.
+  void Perform(std::function<void()> fn);
+  // Socket thread only.
+  platform::RunLoop& Loop() { return *loop_; }
+  void Attach(std::shared_ptr<Job> job);
+  void Detach(Job* job);
+  // Looks host up on the resolver thread; done runs on the socket thread with the addresses
+  // (none when the name is unknown).
+  void Resolve(std::string host, int port, ResolveDone done);
+
+ private:
+  struct Lookup {
+    std::string host;
+    int port;
+    ResolveDone done;
+  };
+  void ResolverThread();
+
+  std::unique_ptr<platform::RunLoop> loop_;
+  std::thread socketThread_;
+  std::unordered_map<Job*, std::shared_ptr<Job>> jobs_;  // socket thread
+
+  std::mutex mutex_;  // resolver queue and flag
+  std::condition_variable wake_;
+  std::deque<Lookup> lookups_;
+  bool resolverStop_ = false;
+  std::thread resolverThread_;
+};
+
+}  // namespace gmengine

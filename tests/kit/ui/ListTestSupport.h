@@ -1,0 +1,78 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kit/core/DataLoadAndParser.h"
+#include "kit/ui/ListView.h"
+#include "kit/ui/ListViewData.h"
+#include "kit/ui/ListViewDelegate.h"
+
+namespace kavro::test {
+
+// An answer of the service: total, then one item per id (jobid and a title).
+inline std::string pageXml(int total, const std::vector<int>& ids, bool ok = true,
+                           const std::string& message = "") {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><responsemessage><result>";
+  xml += ok ? "1" : "0";
+  xml += "</result><status>0</status><message>" + message + "</message><resultbody><totalcount>" +
+         std::to_string(total) + "</totalcount>";
+  for (int id : ids)
+    xml += "<item><jobid>" + std::to_string(id) + "</jobid><jobname>job " + std::to_string(id) +
+           "</jobname></item>";
+  return xml + "</resultbody></responsemessage>";
+}
+
+// Rows first..first+count-1, capped at total.
+inline std::vector<int> ids(int first, int count, int total) {
+  std::vector<int> out;
+  for (int i = first; i < first + count && i <= total; ++i) out.push_back(i);
+  return out;
+}
+
+// A screen that hands out loaders over in-memory answers and delivers them when the test says.
+class ScriptedController : public ListViewDelegate {
+ public:
+  std::function<std::string(ListViewData&)> answer;
+  std::vector<std::uint32_t> requestedPages;
+  std::vector<std::pair<std::shared_ptr<DataLoadAndParser>, std::weak_ptr<ListViewData>>> pending;
+  std::vector<platform::IndexPath> selected;
+  int loadDataTaps = 0;
+  bool handleLoadData = false;
+
+  std::optional<std::shared_ptr<DataLoadAndParser>> dataLoaderForSection(ListViewData& section) override {
+    requestedPages.push_back(section.pageAt());
+    auto loader = DataLoadAndParser::initWithData(answer(section));
+    pending.emplace_back(loader, std::static_pointer_cast<ListViewData>(section.shared_from_this()));
+    return loader;
+  }
+  bool listViewSelectedIndexPath(ListView&, const platform::IndexPath& ip) override {
+    selected.push_back(ip);
+    return true;
+  }
+  bool listViewLoadData(ListView&, const platform::IndexPath&) override {
+    ++loadDataTaps;
+    return handleLoadData;
+  }
+  // Delivers every answer asked for so far (and those asked for meanwhile), as the loaders would.
+  void deliverAll() {
+    while (!pending.empty()) {
+      auto [loader, section] = pending.front();
+      pending.erase(pending.begin());
+      if (auto s = section.lock(); s && s->dataLoaderObject() == loader)
+        s->dataLoader(*loader, *loader->getResult());
+    }
+  }
+  void deliverOne() {
+    if (pending.empty()) return;
+    auto [loader, section] = pending.front();
+    pending.erase(pending.begin());
+    if (auto s = section.lock(); s && s->dataLoaderObject() == loader)
+      s->dataLoader(*loader, *loader->getResult());
+  }
+};
+
+}  // namespace kavro::test

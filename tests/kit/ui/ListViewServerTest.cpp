@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "kit/core/AppCoreInfo.h"
+#include "kit/ui/ListView.h"
+#include "kit/ui/MoreTableCell.h"
+#include "kit/ui/TitleCell.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Environment.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/net/HTTPReadStream.h"
+#include "tests/support/ApiFixtureServer.h"
+#include "tests/support/TempHome.h"
+
+namespace kavro::test {
+namespace {
+
+// A job list screen: each page is one call of the service, with the section as the loader's
+// delegate.
+class JobListScreen : public ListViewDelegate {
+ public:
+  std::optional<std::shared_ptr<DataLoadAndParser>> listViewData(ListViewData& section) override {
+    return DataLoadAndParser::GetUrl(platform::format("job/search_job_list.php?pageno=%d&pagesize=%d",
+                                                      static_cast<std::int64_t>(section.pageAt()),
+                                                      static_cast<std::int64_t>(section.pageSize())),
+                                     section.loaderDelegate());
+  }
+};
+
+class ListViewServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    loop().discardAll();
+    loop().setClock(platform::Clock::real());
+    platform::Environment::setApiHostUrl(server.hostUrl());
+  }
+  void TearDown() override {
+    loop().discardAll();
+    platform::HTTPReadStream::closeIdleConnections();
+    platform::Environment::setApiHostUrl("");
+    AppCoreInfo::destroyAppCoreInfo();
+  }
+  platform::RunLoop& loop() { return platform::RunLoop::main(); }
+
+  TempHome home;
+  ApiFixtureServer server;
+};
+
+TEST_F(ListViewServerTest, PagesThroughTheServiceAndRefusesRowsItAlreadyHolds) {
+  auto screen = std::make_shared<JobListScreen>();
+  auto list = ListView::plainListViewForDelegate(screen);
+  list->setFrame(platform::Rect(0, 0, 320, 100));
+  auto section = ListViewData::newDataOnListView(*list, platform::classFor<TitleCell>());
+  section->setPageSize(3);
+  section->listData()->setItemUniqueKeyName("jobid");
+
+  section->loadData();
+  ASSERT_TRUE(loop().runUntil([&] { return section->listViewDataStatus() == 2; }, 20));
+  EXPECT_TRUE(section->isLoadDataOK());
+  EXPECT_EQ(section->listData()->maxCount(), 57u);
+  EXPECT_EQ(section->count(), 3u);
+  EXPECT_EQ(list->numberOfRowsInSection(0), 4);
+  EXPECT_EQ(list->cellClassAtIndexPath(platform::IndexPath::forRow(3, 0))->name(), "MoreTableCell");
+
+  // The next page answers the same jobs again: the unique key keeps them out.
+  list->tapRowAtIndexPath(platform::IndexPath::forRow(3, 0));
+  ASSERT_EQ(section->listViewDataStatus(), 1);
+  ASSERT_TRUE(loop().runUntil([&] { return section->listViewDataStatus() == 2; }, 20));
+  EXPECT_EQ(section->pageAt(), 2u);
+  EXPECT_EQ(section->count(), 3u);
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[1].target.find("pageno=2"), std::string::npos);
+  list->stopLoading();
+}
+
+}  // namespace
+}  // namespace kavro::test

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "tests/support/VirtualRunLoop.h"
+
+using namespace gmengine;
+
+namespace {
+
+struct Seen {
+  int queue;
+  int message;
+  int wParam;
+  int lParam;
+  bool operator==(const Seen&) const = default;
+};
+
+class CVMsgDispatcherTest : public kavro::test::VirtualRunLoopTest {
+ protected:
+  void StartRecording() {
+    dispatcher.Start([this](int m, int w, int l) { return Record(1, m, w, l); },
+                     [this](int m, int w, int l) { return Record(2, m, w, l); }, false);
+  }
+  int Record(int queue, int m, int w, int l) {
+    std::lock_guard lock(mutex);
+    seen.push_back({queue, m, w, l});
+    return 0;
+  }
+  std::vector<Seen> Recorded() {
+    std::lock_guard lock(mutex);
+    return seen;
+  }
+
+  CVMsgDispatcher dispatcher;
+  std::mutex mutex;
+  std::vector<Seen> seen;
+};
+
+TEST_F(CVMsgDispatcherTest, TheMainThreadTakesOneMessagePerPostUiQueueFirst) {
+  StartRecording();
+  EXPECT_EQ(dispatcher.PostMessage(1, 1003, 0, 1), 1);
+  EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 0), 1);
+  EXPECT_EQ(dispatcher.PostMessage(1, 1003, 0, 2), 1);
+  EXPECT_EQ(dispatcher.PostMessage(2, 2000, 11, 0), 1);
+  EXPECT_EQ(dispatcher.PostMessage(3, 1, 0, 0), 0);  // no such queue
+  EXPECT_TRUE(Recorded().empty());                   // nothing runs on the posting call
+  runFor(0);
+  EXPECT_EQ(Recorded(),
+            (std::vector<Seen>{{2, 9, 0, 0}, {2, 2000, 11, 0}, {1, 1003, 0, 1}, {1, 1003, 0, 2}}));
+}
+
+TEST_F(CVMsgDispatcherTest, AFullQueueRefusesFurtherPosts) {
+  StartRecording();
+  for (int i = 0; i < CVMsgDispatcher::kQueueCapacity; ++i)
+    ASSERT_EQ(dispatcher.PostMessage(1, 8013, i, 0), 1);
+  EXPECT_EQ(dispatcher.PostMessage(1, 8013, 50, 0), 0);
+  EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 0), 1);  // the other queue has its own room
+  EXPECT_EQ(dispatcher.GetQueueCount(1), 50);
+  runFor(0);
+  auto all = Recorded();
+  ASSERT_EQ(all.size(), 51u);
+  EXPECT_EQ(all.front(), (Seen{2, 9, 0, 0}));
+  EXPECT_EQ(all.back(), (Seen{1, 8013, 49, 0}));
+  EXPECT_EQ(dispatcher.GetQueueCount(1), 0);
+  EXPECT_EQ(dispatcher.PostMessage(1, 8013, 51, 0), 1);  // room again once taken
+}
+
+TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder) {
+  StartRecording();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < 10; ++i) dispatcher.PostMessage(1, 1002, t, i);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  runFor(0);
+  auto all = Recorded();
+  ASSERT_EQ(all.size(), 40u);
+  int next[4] = {};
+  for (const Seen& s : all) EXPECT_EQ(s.lParam, next[s.wParam]++);
+}
+
+TEST_F(CVMsgDispatcherTest, MessagesPostedBeforeStartWaitForIt) {
+  dispatcher.PostMessage(1, 1003, 0, 7);
+  runFor(0);
+  StartRecording();
+  runFor(0);
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{1, 1003, 0, 7}}));
+}
+
+TEST_F(CVMsgDispatcherTest, SendMessageRunsTheQueueProcedureAtOnce) {
+  StartRecording();
+  std::thread other([this] { dispatcher.SendMessage(2, 2004, 0, 0); });
+  other.join();
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{2, 2004, 0, 0}}));
+  EXPECT_EQ(dispatcher.GetQueueCount(2), 0);
+}
+
+TEST_F(CVMsgDispatcherTest, TimersCountTicksOfOneHundredMilliseconds) {
+  StartRecording();
+  dispatcher.SetTimer(1000, 1000);
+  dispatcher.SetTimer(5, 150);
+  for (int tick = 0; tick < 10; ++tick) dispatcher.OnTimerTick();
+  int location = 0, fast = 0;
+  for (const Seen& s : Recorded()) {
+    EXPECT_EQ(s.queue, 1);
+    EXPECT_EQ(s.message, 8);
+    (s.wParam == 1000 ? location : fast)++;
+  }
+  EXPECT_EQ(location, 1);  // the 10th tick
+  EXPECT_EQ(fast, 5);      // every second tick
+  EXPECT_EQ(dispatcher.KillTimer(5), 1);
+  EXPECT_EQ(dispatcher.KillTimer(5), 0);
+  dispatcher.SetTimer(1000, 1000);  // set again: counts from 0
+  for (int tick = 0; tick < 9; ++tick) dispatcher.OnTimerTick();
+  EXPECT_EQ(Recorded().size(), 6u);
+  dispatcher.OnTimerTick();
+  EXPECT_EQ(Recorded().size(), 7u);
+  EXPECT_EQ(dispatcher.SetTimer(1, -1), 0);
+}
+
+TEST_F(CVMsgDispatcherTest, ATimerKilledByAnEarlierTimerOfTheSameTickDoesNotRun) {
+  dispatcher.Start(
+      [this](int m, int w, int) {
+        if (w == 1) dispatcher.KillTimer(2);
+        return Record(1, m, w, 0);
+      },
+      nullptr, false);
+  dispatcher.SetTimer(1, 100);
+  dispatcher.SetTimer(2, 100);
+  dispatcher.OnTimerTick();
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{1, 8, 1, 0}}));
+}
+
+TEST_F(CVMsgDispatcherTest, TheTimerThreadRunsTimersAndStopJoinsIt) {
+  std::mutex m;
+  std::condition_variable fired;
+  int count = 0;
+  std::thread::id timerThread;
+  dispatcher.Start(
+      [&](int, int, int) {
+        std::lock_guard lock(m);
+        ++count;
+        timerThread = std::this_thread::get_id();
+        fired.notify_all();
+        return 0;
+      },
+      nullptr);
+  EXPECT_TRUE(dispatcher.IsTimerRunning());
+  dispatcher.SetTimer(3, 100);
+  {
+    std::unique_lock lock(m);
+    ASSERT_TRUE(fired.wait_for(lock, std::chrono::seconds(10), [&] { return count > 0; }));
+    EXPECT_NE(timerThread, std::this_thread::get_id());
+  }
+  dispatcher.KillTimer(3);
+  int after;
+  {
+    std::lock_guard lock(m);
+    after = count;
+  }
+  EXPECT_EQ(dispatcher.Stop(), 1);
+  EXPECT_FALSE(dispatcher.IsTimerRunning());
+  std::lock_guard lock(m);
+  EXPECT_EQ(count, after);  // nothing ran once KillTimer returned
+}
+
+}  // namespace

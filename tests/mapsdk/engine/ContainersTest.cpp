@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "mapsdk/engine/CAppDataCache.h"
+#include "mapsdk/engine/CComplexPt.h"
+#include "mapsdk/engine/CVArray.h"
+#include "mapsdk/engine/CVList.h"
+#include "mapsdk/engine/CVMapStringToPtr.h"
+#include "mapsdk/engine/CVMapWordToPtr.h"
+
+using namespace gmengine;
+
+TEST(ContainersTest, ArrayGrowsInsertsAndRemoves) {
+  CVArray<CVString> a;
+  a.SetAtGrow(0, CVString("a"));
+  a.SetAtGrow(2, CVString("c"));  // grows past the end
+  EXPECT_EQ(a.GetSize(), 3);
+  EXPECT_TRUE(a[1].IsEmpty());
+  a.InsertAt(0, CVString("z"), 1);
+  a.RemoveAt(1, 2);
+  ASSERT_EQ(a.GetSize(), 2);
+  EXPECT_EQ(a[0], CVString("z"));
+  EXPECT_EQ(a[1], CVString("c"));
+  a.RemoveAt(5);  // outside: nothing
+  a.Append(a);
+  EXPECT_EQ(a.GetSize(), 4);
+  CVArray<CVString> b;
+  b.Copy(a);
+  EXPECT_EQ(b.GetSize(), 4);
+  EXPECT_TRUE(b[99].IsEmpty());  // outside the array: a scratch element
+  b.SetSize(-1);
+  EXPECT_EQ(b.GetSize(), 0);
+  EXPECT_EQ(b.GetData(), nullptr);
+}
+
+TEST(ContainersTest, ListKeepsOrder) {
+  CVList<int> list(4);
+  list.AddTail(1);
+  list.AddTail(2);
+  list.AddHead(0);
+  EXPECT_EQ(list.GetCount(), 3);
+  EXPECT_EQ(list.RemoveHead(), 0);
+  EXPECT_EQ(list.RemoveTail(), 2);
+  EXPECT_EQ(list.GetHead(), 1);
+  list.RemoveAll();
+  EXPECT_EQ(list.RemoveHead(), 0);
+  EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST(ContainersTest, MapsLookUpAndIterateInInsertionOrder) {
+  CVMapStringToPtr map(10);
+  map.InitHashTable(17, 1);
+  int one = 1, two = 2, three = 3;
+  map.SetAt(CVString("乙"), &two);
+  map.SetAt(CVString("甲"), &one);
+  map.SetAt(CVString("丙"), &three);
+  map.SetAt(CVString("乙"), &one);  // replaced in place
+  void* value = nullptr;
+  ASSERT_EQ(map.Lookup(CVString("乙"), value), 1);
+  EXPECT_EQ(value, &one);
+  EXPECT_EQ(map.Lookup(CVString("丁"), value), 0);
+
+  std::vector<std::string> order;
+  POSITION pos = map.GetStartPosition();
+  while (pos) {
+    CVString key;
+    map.GetNextAssoc(pos, key, value);
+    order.push_back(key.ToUtf8());
+    if (key == CVString("甲")) map.RemoveKey(key);  // removing the entry just read is fine
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"乙", "甲", "丙"}));
+  EXPECT_EQ(map.GetCount(), 2);
+  map.RemoveAll();
+  EXPECT_EQ(map.GetStartPosition(), nullptr);
+
+  CVMapWordToPtr words;
+  words[7] = &three;
+  ASSERT_EQ(words.Lookup(7, value), 1);
+  EXPECT_EQ(value, &three);
+}
+
+namespace {
+std::vector<int> freed;
+void freeEntry(void** slot, int word) {
+  freed.push_back(word);
+  delete static_cast<int*>(*slot);
+  *slot = nullptr;
+}
+}  // namespace
+
+TEST(ContainersTest, AppDataCacheEvictsTheOldestAndFreesIt) {
+  freed.clear();
+  {
+    CAppDataCache cache;
+    cache.SetCapacity(2);
+    cache.Add(CVString("a"), new int(1), 11, freeEntry);
+    cache.Add(CVString("b"), new int(2), 12, freeEntry);
+    cache.Add(CVString("c"), new int(3), 13, freeEntry);  // evicts "a"
+    EXPECT_EQ(freed, std::vector<int>{11});
+    void* data = nullptr;
+    int word = 0;
+    EXPECT_EQ(cache.Find(CVString("a"), data, word), 0);
+    ASSERT_EQ(cache.Find(CVString("b"), data, word), 1);
+    EXPECT_EQ(*static_cast<int*>(data), 2);
+    EXPECT_EQ(word, 12);
+    // Finding does not reorder: "b" is still the oldest.
+    cache.Add(CVString("d"), new int(4), 14, freeEntry);
+    EXPECT_EQ(freed, (std::vector<int>{11, 12}));
+    cache.RemoveAll();  // from the tail
+    EXPECT_EQ(freed, (std::vector<int>{11, 12, 13, 14}));
+    cache.Add(CVString("e"), new int(5), 15, freeEntry);
+  }
+  EXPECT_EQ(freed.back(), 15);  // freed with the cache
+}
+
+TEST(ContainersTest, ComplexPointReadsPartsSafely) {
+  CComplexPt shape;
+  _VPoint line[] = {{0, 0}, {10, -5}};
+  shape.AddPart(line, 2);
+  shape.AddPoint({3, 8});
+  EXPECT_EQ(shape.GetPartSize(), 1);
+  EXPECT_EQ(shape.GetPart(0)->GetSize(), 3);
+  EXPECT_EQ(shape.GetPart(1), nullptr);
+  EXPECT_EQ(shape.GetPartPt(0, 1), _VPoint(10, -5));
+  EXPECT_EQ(shape.GetPartPt(0, 3), _VPoint());
+  EXPECT_EQ(shape.GetBound(), _VRect(0, 8, 10, -5));
+  CComplexPt copy = shape;
+  EXPECT_EQ(copy.GetPartPt(0, 2), _VPoint(3, 8));
+}
