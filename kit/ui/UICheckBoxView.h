@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "kit/skin/AppSkinTargets.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -19,7 +20,7 @@ class UICheckBoxViewDelegate {
 
 // An image and a caption that toggle between a checked and an unchecked image when tapped; a tap
 // tells the delegate (not retained), setChecked does not. Main thread only.
-class UICheckBoxView : public platform::View {
+class UICheckBoxView : public platform::View, public AppSkinCheckBoxView {
  public:
   static std::shared_ptr<UICheckBoxView> create(platform::Rect frame = {});
   explicit UICheckBoxView(platform::Rect frame = {});
@@ -28,16 +29,18 @@ class UICheckBoxView : public platform::View {
   bool checked() const { return checked_; }
   void setChecked(bool checked);
   void buttonClicked();
-  void refreshUI();
+  void refreshUI() override;
 
-  void setImageChecked(std::shared_ptr<platform::Image> image) { imageChecked_ = std::move(image); }
-  void setImageNotChecked(std::shared_ptr<platform::Image> image) { imageNotChecked_ = std::move(image); }
+  void setImageChecked(std::shared_ptr<platform::Image> image) override { imageChecked_ = std::move(image); }
+  void setImageNotChecked(std::shared_ptr<platform::Image> image) override {
+    imageNotChecked_ = std::move(image);
+  }
   const std::shared_ptr<platform::Image>& imageChecked() const { return imageChecked_; }
   const std::shared_ptr<platform::Image>& imageNotChecked() const { return imageNotChecked_; }
   void setDelegate(std::weak_ptr<UICheckBoxViewDelegate> d) { delegate_ = std::move(d); }
 
   const std::shared_ptr<platform::ImageView>& imageView() const { return imageView_; }
-  const std::shared_ptr<platform::Label>& textLabel() const { return textLabel_; }
+  std::shared_ptr<platform::Label> textLabel() const override { return textLabel_; }
   const std::shared_ptr<platform::Button>& clickButton() const { return clickButton_; }
 
  private:

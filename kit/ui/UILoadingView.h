@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "kit/skin/AppSkinTargets.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Label.h"
 
@@ -9,7 +10,7 @@ namespace kavro {
 
 // A spinner with a text, shown while something loads. Hidden until its first setText; at least
 // 50 x 20 points. Main thread only.
-class UILoadingView : public platform::View {
+class UILoadingView : public platform::View, public AppSkinLoadingView {
  public:
   explicit UILoadingView(platform::Rect frame = {});
   ~UILoadingView() override;
@@ -27,7 +28,11 @@ class UILoadingView : public platform::View {
   void setHiddenActivity(bool hidden);
   bool centerAlign() const { return centerAlign_; }
   void setCenterAlign(bool center);
-  void autoResizing();
+  void autoResizing() override;
+  std::shared_ptr<platform::ActivityIndicatorView> activityIndicator() const override {
+    return activityView_;
+  }
+  std::shared_ptr<platform::Label> textLabel() const override { return label_; }
 
   const std::shared_ptr<platform::Label>& label() const { return label_; }
   const std::shared_ptr<platform::ActivityIndicatorView>& activityView() const { return activityView_; }

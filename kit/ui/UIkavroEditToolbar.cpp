@@ -2,6 +2,10 @@
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/StringDisplayLength.h"
+#include "kit/ui/DataTableCell.h"
+#include "kit/ui/ListView.h"
+#include "kit/ui/ListViewData.h"
+#include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/TableViewInputBox.h"
 #include "kit/ui/UIKavroBarButton.h"
 #include "kit/ui/WidgetSkin.h"
@@ -20,6 +24,54 @@
 namespace kavro {
 
 using platform::Rect;
+
+namespace {
+// The form list of the list framework seen as an edit-toolbar form.
+class ListViewForm : public EditToolbarForm {
+ public:
+  explicit ListViewForm(const std::shared_ptr<ListView>& list) : list_(list) {}
+  platform::TableView& formTable() override {
+    auto list = list_.lock();
+    return list ? *list : *placeholder();
+  }
+  int numberOfSections() override {
+    auto list = list_.lock();
+    return list ? int(list->sections().size()) : 0;
+  }
+  std::vector<std::shared_ptr<DataItemDetail>> recordsOfSection(int section) override {
+    auto list = list_.lock();
+    auto data = list ? list->dataOfSection(section) : nullptr;
+    if (!data || !data->listData()) return {};
+    return data->listData()->dataList();
+  }
+  std::shared_ptr<DataItemDetail> recordOfCell(const platform::View& cell) override {
+    auto* dataCell = dynamic_cast<const DataTableCell*>(&cell);
+    return dataCell ? dataCell->detail() : nullptr;
+  }
+  bool submitData() override {
+    auto list = list_.lock();
+    auto ctrl = list ? list->ctrl() : nullptr;
+    return ctrl && ctrl->submitData(*list);
+  }
+
+ private:
+  // Stands in for a list that is gone, so that every step finds nothing to do.
+  static std::shared_ptr<platform::TableView> placeholder() {
+    static auto empty = std::make_shared<platform::TableView>();
+    return empty;
+  }
+  std::weak_ptr<ListView> list_;
+};
+}  // namespace
+
+std::shared_ptr<UIkavroEditToolbar> UIkavroEditToolbar::initWithListView(
+    const std::shared_ptr<ListView>& listView) {
+  auto bar = std::make_shared<UIkavroEditToolbar>();
+  bar->adapter_ = std::make_shared<ListViewForm>(listView);
+  bar->listView_ = bar->adapter_;
+  bar->build();
+  return bar;
+}
 
 std::shared_ptr<UIkavroEditToolbar> UIkavroEditToolbar::initWithListView(
     const std::shared_ptr<EditToolbarForm>& listView) {

@@ -13,6 +13,8 @@
 
 namespace kavro {
 
+class ListView;
+
 // The keyboard companion bar of form screens: previous/next over the editable rows of the form
 // list (rows whose record has an input box), a "%d/%d" counter of the field being edited (red past
 // the row's limit; the text is never cut) and done, which submits. The form's inputs reach it
@@ -22,6 +24,9 @@ class UIkavroEditToolbar : public platform::Toolbar,
                            public EditToolbarEntryPoints,
                            public KeyboardNotificationsDelegate {
  public:
+  // Over a form list of the list framework; its ctrl receives submitData on done.
+  static std::shared_ptr<UIkavroEditToolbar> initWithListView(const std::shared_ptr<ListView>& listView);
+  // Over any form list.
   static std::shared_ptr<UIkavroEditToolbar> initWithListView(
       const std::shared_ptr<EditToolbarForm>& listView);
   UIkavroEditToolbar();
@@ -58,6 +63,7 @@ class UIkavroEditToolbar : public platform::Toolbar,
   void afterFocusChange();
 
   std::weak_ptr<EditToolbarForm> listView_;
+  std::shared_ptr<EditToolbarForm> adapter_;  // over a ListView, which it does not retain
   int scrollPosition_ = 1;
   std::vector<platform::IndexPath> arrayEditCellIndex_;
   std::optional<platform::IndexPath> currentIndexPath_;

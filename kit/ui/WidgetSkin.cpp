@@ -1,5 +1,7 @@
 #include "kit/ui/WidgetSkin.h"
 
+#include "kit/skin/AppSkin.h"
+
 namespace kavro::widgetskin {
 namespace {
 Hooks& hooks() {
@@ -12,18 +14,20 @@ void setHooks(Hooks h) { hooks() = std::move(h); }
 void resetHooks() { hooks() = Hooks{}; }
 
 bool apply(platform::View* view, std::string_view type, std::string_view group) {
-  if (!view || !hooks().apply) return false;
-  return hooks().apply(*view, type, group);
+  if (!view) return false;
+  if (hooks().apply) return hooks().apply(*view, type, group);
+  return AppSkin::apply(view, type, group);
 }
 
 bool applyKey(platform::View* view, std::string_view key) {
-  if (!view || !hooks().applyKey) return false;
-  return hooks().applyKey(*view, key);
+  if (!view) return false;
+  if (hooks().applyKey) return hooks().applyKey(*view, key);
+  return AppSkin::applyWithSkinKey(view, key);
 }
 
 std::shared_ptr<platform::Image> image(std::string_view type, std::string_view group) {
-  if (!hooks().image) return nullptr;
-  return hooks().image(type, group);
+  if (hooks().image) return hooks().image(type, group);
+  return AppSkin::imageWithSkinType(type, group);
 }
 
 }  // namespace kavro::widgetskin

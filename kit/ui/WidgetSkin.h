@@ -6,9 +6,8 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/View.h"
 
-// The widgets reach the skin engine only through these calls, so they work (unskinned) before an
-// engine is installed. The application installs the engine's appliers once at start; an empty
-// type or group stands for nil (the default look of the control's class).
+// The widgets reach the skin engine (AppSkin) through these calls; tests may put hooks in its
+// place. An empty type or group stands for nil (the default look of the control's class).
 namespace kavro::widgetskin {
 
 struct Hooks {
@@ -20,7 +19,7 @@ struct Hooks {
 void setHooks(Hooks hooks);
 void resetHooks();
 
-// False without an engine, for a null view or when the engine refuses.
+// False for a null view or when the engine refuses.
 bool apply(platform::View* view, std::string_view type, std::string_view group);
 bool applyKey(platform::View* view, std::string_view key);
 // Null when absent.

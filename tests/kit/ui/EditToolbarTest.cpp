@@ -2,6 +2,9 @@
 
 #include <map>
 
+#include "kit/ui/ListView.h"
+#include "kit/ui/ListViewData.h"
+#include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/ObjectExtKavro.h"
 #include "kit/ui/TableViewInputBox.h"
 #include "kit/ui/UIkavroEditToolbar.h"
@@ -241,6 +244,39 @@ TEST_F(EditToolbarTest, PerformSelectorOnlyRunsNamedActions) {
   EXPECT_EQ(reader.said, "hi");
   EXPECT_TRUE(objext::performSelector(reader, table, "shout:", {platform::Value("x")}).isNull());
   EXPECT_EQ(reader.said, "hi");
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+struct FormScreen : ListViewDelegate {
+  int submits = 0;
+  bool submitData(ListView&) override {
+    ++submits;
+    return true;
+  }
+};
+
+TEST_F(EditToolbarTest, WorksOverAListOfTheListFramework) {
+  auto screen = std::make_shared<FormScreen>();
+  auto list = ListView::plainListViewForDelegate(screen);
+  auto first = ListViewData::create(), second = ListViewData::create();
+  list->addSectionWithData(first);
+  list->addSectionWithData(second);
+  first->listData()->addItem(record(false));
+  first->listData()->addItem(record(true));
+  second->listData()->addItem(record(true));
+  auto bar = UIkavroEditToolbar::initWithListView(list);
+  EXPECT_EQ(bar->arrayEditCellIndex(),
+            (std::vector<IndexPath>{IndexPath::forRow(1, 0), IndexPath::forRow(0, 1)}));
+  bar->doneButtonClicked();
+  EXPECT_EQ(screen->submits, 1);
+  list.reset();
+  bar->doneButtonClicked();  // the list is gone: nothing to do
+  EXPECT_EQ(screen->submits, 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "kit/core/DataAppCacheDB.h"
 #include "kit/core/DownloadQueue.h"
 #include "kit/core/StoreDataTypes.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/UIImageCacheView.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Date.h"
@@ -109,7 +110,8 @@ TEST_F(ImageCacheViewTest, FailuresShowTheDefaultAndAreNotRetriedForTheSameURL) 
 
   v->loadImageWithURL(server.url("/gone.png"), nullptr);
   ASSERT_TRUE(runUntil([&] { return !v->imageIsLoading(); }));
-  EXPECT_FALSE(v->image()) << "no default and no skin: the transparent fallback is absent";
+  EXPECT_EQ(v->image(), AppSkin::imageWithSkinType("transparent", "common"))
+      << "no default: the skin's transparent image";
   std::size_t requests = server.requestCount();
   v->loadImageWithURL(server.url("/gone.png"), placeholder);
   loop().runFor(0.05);
