@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -79,9 +80,20 @@ double Value::doubleValue() const {
   }
 }
 
+const std::string& Value::SharedText::string() const {
+  return store_ ? store_->stringFor(*block_) : kEmptyString;
+}
+
 const std::string& Value::stringValue() const {
   if (auto* s = std::get_if<std::string>(&v_)) return *s;
+  if (auto* t = std::get_if<SharedText>(&v_)) return t->string();
   return kEmptyString;
+}
+
+std::string_view Value::stringView() const {
+  if (auto* s = std::get_if<std::string>(&v_)) return *s;
+  if (auto* t = std::get_if<SharedText>(&v_)) return t->view();
+  return {};
 }
 
 const Data& Value::bytesValue() const {
@@ -104,7 +116,7 @@ std::string Value::description() const {
     case Kind::Int: return std::to_string(std::get<std::int64_t>(v_));
     case Kind::UInt: return std::to_string(std::get<std::uint64_t>(v_));
     case Kind::Double: return formatDouble(std::get<double>(v_));
-    case Kind::String: return std::get<std::string>(v_);
+    case Kind::String: return std::string(stringView());
     case Kind::Bytes: {
       static const char* hex = "0123456789abcdef";
       const Data& d = std::get<Data>(v_);
@@ -131,12 +143,18 @@ bool Value::operator==(const Value& other) const {
     return s.intValue() >= 0 && static_cast<std::uint64_t>(s.intValue()) == u.uintValue();
   }
   if (kind() != other.kind()) return false;
+  if (kind() == Kind::String) return stringView() == other.stringView();
   if (kind() == Kind::Object) {
     const auto& a = std::get<ObjectPtr>(v_);
     const auto& b = std::get<ObjectPtr>(other.v_);
     return a == b || a->isEqual(*b);
   }
-  return v_ == other.v_;
+  switch (kind()) {
+    case Kind::Null: return true;
+    case Kind::Bool: return std::get<bool>(v_) == std::get<bool>(other.v_);
+    case Kind::Bytes: return std::get<Data>(v_) == std::get<Data>(other.v_);
+    default: return false;
+  }
 }
 
 std::size_t Value::hash() const {
@@ -150,7 +168,7 @@ std::size_t Value::hash() const {
       if (d == std::floor(d) && std::fabs(d) < 9e18) return std::hash<std::int64_t>()(static_cast<std::int64_t>(d));
       return std::hash<double>()(d);
     }
-    case Kind::String: return std::hash<std::string>()(std::get<std::string>(v_));
+    case Kind::String: return std::hash<std::string_view>()(stringView());
     case Kind::Bytes: {
       const Data& d = std::get<Data>(v_);
       return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
@@ -263,57 +281,88 @@ bool Dictionary::isEqual(const Object& other) const {
 
 std::size_t Dictionary::hash() const { return count(); }
 
+struct MutableDictionary::Storage {
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::vector<std::pair<std::string, Value>> entries;
+  std::vector<bool> live;
+  std::size_t erased = 0;
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index;
+};
+
+MutableDictionary::MutableDictionary(const MutableDictionary& other)
+    : Dictionary(other), storage_(other.storage_ ? std::make_unique<Storage>(*other.storage_) : nullptr) {}
+
+MutableDictionary& MutableDictionary::operator=(const MutableDictionary& other) {
+  if (this != &other) storage_ = other.storage_ ? std::make_unique<Storage>(*other.storage_) : nullptr;
+  return *this;
+}
+
+MutableDictionary::MutableDictionary(MutableDictionary&& other) noexcept = default;
+MutableDictionary& MutableDictionary::operator=(MutableDictionary&& other) noexcept = default;
+MutableDictionary::MutableDictionary() = default;
+MutableDictionary::~MutableDictionary() = default;
+
+std::size_t MutableDictionary::count() const {
+  return storage_ ? storage_->entries.size() - storage_->erased : 0;
+}
+
 const Value* MutableDictionary::objectForKey(std::string_view key) const {
-  auto it = index_.find(key);
-  return it == index_.end() ? nullptr : &entries_[it->second].second;
+  if (!storage_) return nullptr;
+  auto it = storage_->index.find(key);
+  return it == storage_->index.end() ? nullptr : &storage_->entries[it->second].second;
 }
 
 void MutableDictionary::enumerate(const std::function<bool(const std::string&, const Value&)>& fn) const {
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (!live_[i]) continue;
-    if (!fn(entries_[i].first, entries_[i].second)) return;
+  if (!storage_) return;
+  const auto& entries = storage_->entries;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!storage_->live[i]) continue;
+    if (!fn(entries[i].first, entries[i].second)) return;
   }
 }
 
 void MutableDictionary::setObject(Value value, std::string_view key) {
-  auto it = index_.find(key);
-  if (it != index_.end()) {
-    entries_[it->second].second = std::move(value);
+  if (!storage_) storage_ = std::make_unique<Storage>();
+  Storage& s = *storage_;
+  auto it = s.index.find(key);
+  if (it != s.index.end()) {
+    s.entries[it->second].second = std::move(value);
     return;
   }
-  index_.emplace(std::string(key), entries_.size());
-  entries_.emplace_back(std::string(key), std::move(value));
-  live_.push_back(true);
+  s.index.emplace(std::string(key), s.entries.size());
+  s.entries.emplace_back(std::string(key), std::move(value));
+  s.live.push_back(true);
 }
 
 void MutableDictionary::removeObjectForKey(std::string_view key) {
-  auto it = index_.find(key);
-  if (it == index_.end()) return;
+  if (!storage_) return;
+  Storage& s = *storage_;
+  auto it = s.index.find(key);
+  if (it == s.index.end()) return;
   std::size_t i = it->second;
-  index_.erase(it);
-  live_[i] = false;
-  entries_[i].second = Value();
-  ++erased_;
-  if (erased_ > 16 && erased_ * 2 > entries_.size()) compact();
+  s.index.erase(it);
+  s.live[i] = false;
+  s.entries[i].second = Value();
+  ++s.erased;
+  if (s.erased > 16 && s.erased * 2 > s.entries.size()) compact();
 }
 
-void MutableDictionary::removeAllObjects() {
-  entries_.clear();
-  live_.clear();
-  index_.clear();
-  erased_ = 0;
-}
+void MutableDictionary::removeAllObjects() { storage_.reset(); }
 
 void MutableDictionary::compact() {
+  Storage& s = *storage_;
   std::vector<std::pair<std::string, Value>> kept;
-  kept.reserve(entries_.size() - erased_);
-  for (std::size_t i = 0; i < entries_.size(); ++i)
-    if (live_[i]) kept.push_back(std::move(entries_[i]));
-  entries_ = std::move(kept);
-  live_.assign(entries_.size(), true);
-  erased_ = 0;
-  index_.clear();
-  for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+  kept.reserve(s.entries.size() - s.erased);
+  for (std::size_t i = 0; i < s.entries.size(); ++i)
+    if (s.live[i]) kept.push_back(std::move(s.entries[i]));
+  s.entries = std::move(kept);
+  s.live.assign(s.entries.size(), true);
+  s.erased = 0;
+  s.index.clear();
+  for (std::size_t i = 0; i < s.entries.size(); ++i) s.index.emplace(s.entries[i].first, i);
 }
 
 // ---- Error ----

@@ -8,6 +8,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/TextStore.h"
 
 namespace platform {
 
@@ -38,8 +39,18 @@ class Value {
   Value(std::shared_ptr<T> o) {
     if (o) v_ = std::static_pointer_cast<Object>(std::move(o));
   }
+  // A string value over block's bytes in store. It takes over one reference that the caller
+  // holds on the store.
+  static Value adoptingText(TextStore& store, const TextStore::Block& block) {
+    Value v;
+    v.v_.emplace<SharedText>(&store, &block);
+    return v;
+  }
 
-  Kind kind() const { return static_cast<Kind>(v_.index()); }
+  Kind kind() const {
+    const std::size_t i = v_.index();
+    return i == kSharedTextIndex ? Kind::String : static_cast<Kind>(i);
+  }
   bool isNull() const { return kind() == Kind::Null; }
   bool isString() const { return kind() == Kind::String; }
   bool isNumber() const { return kind() >= Kind::Int && kind() <= Kind::Double; }
@@ -53,6 +64,8 @@ class Value {
   double doubleValue() const;
   // The text of a string value; "" for every other kind.
   const std::string& stringValue() const;
+  // The same without making a std::string for text kept in a store.
+  std::string_view stringView() const;
   // The bytes of a bytes value; empty for every other kind.
   const Data& bytesValue() const;
   const ObjectPtr& objectValue() const;
@@ -71,7 +84,33 @@ class Value {
   std::size_t hash() const;
 
  private:
-  std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Data, ObjectPtr> v_;
+  // Text in a store, with one reference on it.
+  class SharedText {
+   public:
+    SharedText(TextStore* store, const TextStore::Block* block) noexcept : store_(store), block_(block) {}
+    SharedText(const SharedText& o) noexcept : store_(o.store_), block_(o.block_) {
+      if (store_) store_->retain();
+    }
+    SharedText(SharedText&& o) noexcept : store_(o.store_), block_(o.block_) { o.store_ = nullptr; }
+    SharedText& operator=(SharedText o) noexcept {
+      std::swap(store_, o.store_);
+      std::swap(block_, o.block_);
+      return *this;
+    }
+    ~SharedText() {
+      if (store_) store_->release();
+    }
+    std::string_view view() const { return store_ ? block_->view() : std::string_view(); }
+    const std::string& string() const;
+
+   private:
+    TextStore* store_;
+    const TextStore::Block* block_;
+  };
+  static constexpr std::size_t kSharedTextIndex = 8;
+
+  std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Data, ObjectPtr, SharedText>
+      v_;
 };
 
 }  // namespace platform

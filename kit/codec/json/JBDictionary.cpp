@@ -25,27 +25,18 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
   throw platform::MallocException("Unable to allocate memory for hash table.");
 }
 
-JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable)
-    : slots_(inlineSlots_), mutations_(isMutable ? 1 : 0) {
+JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
+                           bool isMutable)
+    : pairs_(storage), slots_(capacityForCount(count), 0, storage), mutations_(isMutable ? 1 : 0) {
+  capacity_ = slots_.size();
   pairs_.reserve(count);
-  allocateSlots(capacityForCount(count));
   for (std::size_t i = 0; i < count; ++i) add(std::move(pairs[i]));
 }
 
-std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, bool isMutable) {
-  return std::make_shared<JBDictionary>(Private(), pairs, count, isMutable);
-}
-
-void JBDictionary::allocateSlots(std::size_t capacity) {
-  if (capacity <= kInlineSlots) {
-    heapSlots_.reset();
-    slots_ = inlineSlots_;
-  } else {
-    heapSlots_ = std::make_unique<std::uint32_t[]>(capacity);
-    slots_ = heapSlots_.get();
-  }
-  capacity_ = capacity;
-  std::fill(slots_, slots_ + capacity, 0);
+std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
+                                                   std::pmr::memory_resource* storage, bool isMutable) {
+  return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(), pairs,
+                                            count, storage, isMutable);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
@@ -115,8 +106,9 @@ void JBDictionary::removeSlot(std::size_t slot) {
 }
 
 void JBDictionary::rebuild(std::size_t capacity) {
-  const std::vector<std::uint32_t> old(slots_, slots_ + capacity_);
-  allocateSlots(capacity);
+  std::pmr::vector<std::uint32_t> old(capacity, 0, slots_.get_allocator());
+  old.swap(slots_);
+  capacity_ = capacity;
   for (std::uint32_t s : old)
     if (s != 0) placeIndex(s, pairs_[s - 1].keyHash);
 }
@@ -169,7 +161,7 @@ void JBDictionary::removeObjectForKey(std::string_view key) {
 void JBDictionary::removeAllObjects() {
   checkMutable("removeObjectForKey:");
   pairs_.clear();
-  std::fill(slots_, slots_ + capacity_, 0);
+  std::fill(slots_.begin(), slots_.end(), 0);
   mutated();
 }
 
@@ -181,7 +173,8 @@ std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
   pairs.reserve(pairs_.size());
   for (std::size_t i = 0; i < capacity_; ++i)
     if (slots_[i] != 0) pairs.push_back(pairs_[slots_[i] - 1]);
-  return create(pairs.data(), pairs.size(), false);
+  auto* heap = std::pmr::new_delete_resource();
+  return create(pairs.data(), pairs.size(), heap, heap, false);
 }
 
 std::shared_ptr<platform::MutableDictionary> JBDictionary::mutableCopy() const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +37,9 @@ class JBDictionary final : public platform::MutableDictionary {
   // exception beyond the largest one.
   static std::size_t capacityForCount(std::size_t n);
 
-  // Moves count pairs out of pairs; a later pair with an equal key replaces the earlier one.
-  JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable);
+  // Moves count pairs out of pairs into storage from the resource; a later pair with an equal key
+  // replaces the earlier one.
+  JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable);
   JBDictionary(const JBDictionary&) = delete;
   JBDictionary& operator=(const JBDictionary&) = delete;
 
@@ -59,7 +61,9 @@ class JBDictionary final : public platform::MutableDictionary {
 
  private:
   friend struct JBParseState;
-  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, bool isMutable);
+  // The node comes from nodes, its pairs' and slots' storage from storage.
+  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
+                                              std::pmr::memory_resource* storage, bool isMutable);
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
@@ -67,20 +71,14 @@ class JBDictionary final : public platform::MutableDictionary {
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
-  void allocateSlots(std::size_t capacity);
   void checkMutable(const char* selector) const;
   void mutated();
   std::size_t home(std::size_t hash) const { return hash % capacity_; }
 
-  // Tables of up to this many slots (dictionaries of up to 18 pairs) live inside the object.
-  static constexpr std::size_t kInlineSlots = 23;
-
-  std::vector<Pair> pairs_;
-  std::uint32_t* slots_;  // index into pairs_ plus one; 0 marks an empty slot
+  std::pmr::vector<Pair> pairs_;
+  std::pmr::vector<std::uint32_t> slots_;  // index into pairs_ plus one; 0 marks an empty slot
   std::size_t capacity_ = 0;
   std::uint64_t mutations_;  // 0 marks an immutable dictionary
-  std::unique_ptr<std::uint32_t[]> heapSlots_;
-  std::uint32_t inlineSlots_[kInlineSlots];
 };
 
 }  // namespace kavro

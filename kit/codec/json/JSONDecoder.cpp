@@ -9,6 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/UTF8Conversion.h"
@@ -43,8 +48,6 @@ inline bool isValueToken(Token t) {
 // What a container accepts next.
 enum : unsigned { kAcceptValue = 1, kAcceptComma = 2, kAcceptEnd = 4 };
 
-constexpr std::uint32_t kHashStart = 1402737925u;
-inline std::uint32_t hashStep(std::uint32_t h, std::uint32_t c) { return ((h * 33u) + c - 29u) ^ (h >> 19); }
 
 enum : std::uint8_t { kPlain = 0, kQuote, kBackslash, kControl, kHigh };
 
@@ -142,7 +145,10 @@ bool exceedsAbove(std::string_view text) {
 // The state of one decoder: options, the text being read, the current token, the stacks that
 // hold a container's members until it is complete, and the value cache.
 struct JBParseState {
-  explicit JBParseState(unsigned opts) : options(opts) {}
+  explicit JBParseState(unsigned opts) : options(opts) {
+    objectStack.reserve(256);
+    pairStack.reserve(128);
+  }
 
   unsigned options;
   const std::uint8_t* input = nullptr;
@@ -163,6 +169,10 @@ struct JBParseState {
   std::optional<platform::Error> error;
   bool mutableCollections = false;
   std::size_t depth = 0;
+  // Where this parse's containers and their storage come from.
+  JBArena* arena = nullptr;
+  std::pmr::memory_resource* nodes = nullptr;
+  std::pmr::memory_resource* storage = nullptr;
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -178,7 +188,8 @@ struct JBParseState {
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
-  bool tokenObject(platform::Value& out);
+  const platform::Value* tokenObject();
+  bool appendTokenObject(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -356,6 +367,44 @@ bool JBParseState::nextToken() {
   return true;
 }
 
+#if defined(__SSE2__)
+// What a string's 16 bytes at p allow: the number of bytes that are whole characters it takes as
+// they are (ASCII other than controls, the quotation mark and the backslash; two-byte sequences;
+// three-byte sequences led by E1-EC, EE or EF, less the non-characters' leading bytes), and whether
+// the byte after them needs a closer look. A sequence cut by the block's end is left to the next.
+struct Block16 {
+  unsigned taken;
+  bool stopped;
+};
+inline Block16 scanBlock16(const std::uint8_t* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed byte compares: bytes from 0x80 up are negative.
+  auto eq = [&](int c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+  auto lt = [&](int c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+  auto gt = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+  auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+  const unsigned high = bits(v);
+  const unsigned cont = bits(lt(0xC0));
+  const unsigned lead2 = bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
+  const unsigned ef = bits(eq(0xEF));
+  const unsigned lead3 = bits(_mm_and_si128(gt(0xE0), lt(0xED))) | bits(eq(0xEE)) | ef;
+  const unsigned quoteOrBackslash = bits(_mm_or_si128(eq('"'), eq('\\')));
+  const unsigned control = bits(lt(0x20)) & ~high;
+  // EF B7 and EF BF lead to the non-characters U+FDD0-U+FDEF, U+FFFE and U+FFFF.
+  const unsigned nonCharacter = ef & (bits(_mm_or_si128(eq(0xB7), eq(0xBF))) >> 1);
+  const unsigned stop = quoteOrBackslash | control | (high & ~(cont | lead2 | lead3)) | nonCharacter;
+  const unsigned expected = (((lead2 | lead3) << 1) | (lead3 << 2)) & 0xFFFF;
+  const unsigned bad = stop | (cont ^ expected);
+  if (bad == 0) {
+    const unsigned open = (lead3 & 0xC000) | (lead2 & 0x8000);
+    return {open ? static_cast<unsigned>(__builtin_ctz(open)) : 16u, false};
+  }
+  unsigned at = static_cast<unsigned>(__builtin_ctz(bad));
+  // Inside a broken sequence: back to its leading byte.
+  if (expected >> at & 1) at = 31u - static_cast<unsigned>(__builtin_clz((lead2 | lead3) & ((1u << at) - 1)));
+  return {at, true};
+}
+#else
 // Index of the first byte in the eight at p that a string must look at: a control character, a
 // quotation mark, a backslash or a non-ASCII byte; 8 when there is none.
 inline unsigned firstSpecialByte(const std::uint8_t* p) {
@@ -370,24 +419,36 @@ inline unsigned firstSpecialByte(const std::uint8_t* p) {
                           ((backslash - ones) & ~backslash & highs);
   return m ? static_cast<unsigned>(__builtin_ctzll(m)) / 8 : 8;
 }
+#endif
 
 // End of the run from p of bytes that a string takes as they are: ASCII other than controls, the
 // quotation mark and the backslash, and legal UTF-8 sequences.
 inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) {
   for (;;) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+      const Block16 b = scanBlock16(p);
+      p += b.taken;
+      if (b.stopped) break;
+    }
+#else
     while (end - p >= 8) {
       const unsigned at = firstSpecialByte(p);
       p += at;
       if (at < 8) break;
     }
-    while (p < end && kStringClass[*p] == kPlain) ++p;
-    // Runs of non-ASCII characters (CJK text) stay in this loop.
-    while (p < end && *p >= 0x80) {
+#endif
+    if (p >= end) return p;
+    const std::uint8_t c = *p;
+    if (kStringClass[c] == kPlain) {
+      ++p;
+    } else if (c >= 0x80) {
       const std::size_t n = json::legalSequenceLength(p, end);
       if (n == 0) return p;
       p += n;
+    } else {
+      return p;
     }
-    if (p >= end || kStringClass[*p] != kPlain) return p;
   }
 }
 
@@ -396,10 +457,7 @@ void JBParseState::finishString(const char* bytes, std::size_t n, const std::uin
   value.length = n;
   value.kind = JBValueKind::String;
   // Only strings the cache keeps need their hash.
-  std::uint32_t h = kHashStart;
-  if (n <= JBTokenCache::kMaxCachedStringLength)
-    for (std::size_t i = 0; i < n; ++i) h = hashStep(h, static_cast<std::uint8_t>(bytes[i]));
-  value.hash = h;
+  value.hash = n <= JBTokenCache::kMaxCachedStringLength ? JBTokenCache::hashString(bytes, n) : 0;
   pos = static_cast<std::size_t>(closingQuote + 1 - input);
 }
 
@@ -615,7 +673,6 @@ bool JBParseState::parseNumber() {
   const char* last = reinterpret_cast<const char*>(input + p);
   const std::string_view text(first, static_cast<std::size_t>(last - first));
   std::from_chars_result r{};
-  std::uint32_t h;
   if (floating || text == "-0") {
     value.kind = JBValueKind::Double;
     r = std::from_chars(first, last, value.number.d);
@@ -624,7 +681,6 @@ bool JBParseState::parseNumber() {
                   (exceedsAbove(text) ? "overflow" : "underflow") + ".");
       return invalid();
     }
-    h = kHashStart + 13;
   } else if (text[0] == '-') {
     value.kind = JBValueKind::SignedInt;
     r = std::from_chars(first, last, value.number.i, 10);
@@ -633,7 +689,6 @@ bool JBParseState::parseNumber() {
                   "' exceeded the minimum value that could be represented: -9223372036854775808.");
       return invalid();
     }
-    h = kHashStart + 7 + static_cast<std::uint32_t>(value.number.u);
   } else {
     value.kind = JBValueKind::UnsignedInt;
     r = std::from_chars(first, last, value.number.u, 10);
@@ -642,51 +697,49 @@ bool JBParseState::parseNumber() {
                   "' exceeded the maximum value that could be represented: 18446744073709551615.");
       return invalid();
     }
-    h = kHashStart + 11 + static_cast<std::uint32_t>(value.number.u);
   }
   if (r.ec != std::errc()) return invalid();
   if (r.ptr != last) {
     recordError("The conversion function did not consume all of the number tokens characters.");
     return invalid();
   }
-  std::uint64_t bits = value.number.u;
-  for (int i = 0; i < 8; ++i, bits >>= 8) h = hashStep(h, static_cast<std::uint32_t>(bits & 0xFF));
-  value.hash = h;
+  value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
   value.bytes = reinterpret_cast<const char*>(&value.number);
   value.length = 8;
   return true;
 }
 
-bool JBParseState::tokenObject(platform::Value& out) {
+// The cached or constant object for a value token other than a long string or a container.
+const platform::Value* JBParseState::tokenObject() {
   switch (token) {
     case Token::String:
-      if (value.length > JBTokenCache::kMaxCachedStringLength) {
-        out = platform::Value(std::string(value.bytes, value.length));
-        return true;
-      }
-      [[fallthrough]];
     case Token::Number: {
       const platform::Value* v = cache.cachedObject(value);
-      if (!v) {
-        recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
-        return false;
-      }
-      out = *v;
-      return true;
+      if (!v) recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+      return v;
     }
     case Token::True:
-      out = kTrue;
-      return true;
+      return &kTrue;
     case Token::False:
-      out = kFalse;
-      return true;
+      return &kFalse;
     case Token::Null:
-      out = kNull;
-      return true;
+      return &kNull;
     default:
       recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
-      return false;
+      return nullptr;
   }
+}
+
+// Sets out (a null value) to the object for the current value token that is not a container.
+bool JBParseState::appendTokenObject(platform::Value& out) {
+  if (token == Token::String && value.length > JBTokenCache::kMaxCachedStringLength) {
+    out = arena->text(value.bytes, value.length);
+    return true;
+  }
+  const platform::Value* v = tokenObject();
+  if (!v) return false;
+  out = *v;
+  return true;
 }
 
 bool JBParseState::parseArray(platform::Value& out) {
@@ -708,9 +761,12 @@ bool JBParseState::parseArray(platform::Value& out) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         objectStack.push_back(std::move(child));
+      } else if (token == Token::String && value.length > JBTokenCache::kMaxCachedStringLength) {
+        objectStack.push_back(arena->text(value.bytes, value.length));
       } else {
-        objectStack.emplace_back();
-        if (!tokenObject(objectStack.back())) break;
+        const platform::Value* v = tokenObject();
+        if (!v) break;
+        objectStack.push_back(*v);
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ArrayEnd) {
@@ -718,11 +774,9 @@ bool JBParseState::parseArray(platform::Value& out) {
         recordError("Unexpected ']'.");
         break;
       }
-      std::vector<platform::Value> items(
-          std::make_move_iterator(objectStack.begin() + static_cast<std::ptrdiff_t>(start)),
-          std::make_move_iterator(objectStack.end()));
+      out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage,
+                            mutableCollections);
       objectStack.resize(start);
-      out = JBArray::create(std::move(items), mutableCollections);
       --depth;
       return true;
     } else if (token == Token::Comma) {
@@ -780,7 +834,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         pairStack[entry].object = std::move(child);
-      } else if (!tokenObject(pairStack[entry].object)) {
+      } else if (!appendTokenObject(pairStack[entry].object)) {
         break;
       }
       accepted = kAcceptComma | kAcceptEnd;
@@ -789,7 +843,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected '}'.");
         break;
       }
-      out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, mutableCollections);
+      out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, nodes, storage,
+                                 mutableCollections);
       pairStack.resize(start);
       --depth;
       return true;
@@ -819,6 +874,18 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   error.reset();
   mutableCollections = mutableResult;
   depth = 0;
+  arena = JBArena::create();
+  struct ReleaseArena {
+    JBParseState& state;
+    ~ReleaseArena() {
+      state.arena->release();
+      state.arena = nullptr;
+      state.nodes = state.storage = nullptr;
+    }
+  } releaseArena{*this};
+  nodes = arena->nodes();
+  // Mutable containers grow, so their storage comes from the heap.
+  storage = mutableResult ? std::pmr::new_delete_resource() : arena->storage();
 
   platform::Value root;
   if (pos < length && nextToken()) {
@@ -859,13 +926,33 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
 
 // ---- JSONDecoder ----
 
+namespace {
+// The parse state of the last decoder that ended on this thread, emptied, for the next one: most
+// decoders live for one parse, and making the stacks and the cache table afresh each time would
+// cost more than many a parse.
+thread_local std::unique_ptr<JBParseState> spareState;
+}  // namespace
+
 JSONDecoder::JSONDecoder(unsigned parseOptions) : options_(parseOptions) {
   if (parseOptions > JBParseOptionValidFlags)
     throw platform::InvalidArgumentException("Invalid parse options.");
-  state_ = std::make_unique<JBParseState>(parseOptions);
+  if (spareState) {
+    state_ = std::move(spareState);
+    state_->options = parseOptions;
+  } else {
+    state_ = std::make_unique<JBParseState>(parseOptions);
+  }
 }
 
-JSONDecoder::~JSONDecoder() = default;
+JSONDecoder::~JSONDecoder() {
+  if (!state_ || spareState) return;
+  state_->cache.reset();
+  // A spare keeps only what a usual answer needs.
+  if (state_->objectStack.capacity() > 4096) std::vector<platform::Value>().swap(state_->objectStack);
+  if (state_->pairStack.capacity() > 2048) std::vector<JBDictionary::Pair>().swap(state_->pairStack);
+  if (state_->tokenBuffer.capacity() > 16 * 1024) std::string().swap(state_->tokenBuffer);
+  spareState = std::move(state_);
+}
 
 std::shared_ptr<JSONDecoder> JSONDecoder::decoderWithParseOptions(unsigned parseOptions) {
   return std::make_shared<JSONDecoder>(parseOptions);
