@@ -31,23 +31,60 @@ std::string Object::description() const {
   return "<Object 0x" + std::string(buf, r.ptr) + ">";
 }
 
+void Value::copySlow(const Value& other) {
+  switch (tag_) {
+    case Tag::String: new (&u_.s) std::string(other.u_.s); break;
+    case Tag::Bytes: new (&u_.data) Data(other.u_.data); break;
+    case Tag::Object: new (&u_.o) ObjectPtr(other.u_.o); break;
+    case Tag::Text:
+      u_.t = other.u_.t;
+      u_.t.store->retain();
+      break;
+    default: copyPayload(other); break;
+  }
+}
+
+void Value::moveSlow(Value& other) noexcept {
+  switch (tag_) {
+    case Tag::String:
+      new (&u_.s) std::string(std::move(other.u_.s));
+      other.u_.s.~basic_string();
+      break;
+    case Tag::Bytes:
+      new (&u_.data) Data(std::move(other.u_.data));
+      other.u_.data.~Data();
+      break;
+    default: break;  // the inline part handles the others
+  }
+}
+
+void Value::destroySlow() noexcept {
+  switch (tag_) {
+    case Tag::String: u_.s.~basic_string(); break;
+    case Tag::Bytes: u_.data.~Data(); break;
+    case Tag::Object: u_.o.~ObjectPtr(); break;
+    case Tag::Text: u_.t.store->release(); break;
+    default: break;
+  }
+}
+
 bool Value::boolValue() const {
-  switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_);
-    case Kind::Int: return std::get<std::int64_t>(v_) != 0;
-    case Kind::UInt: return std::get<std::uint64_t>(v_) != 0;
-    case Kind::Double: return std::get<double>(v_) != 0.0;
+  switch (tag_) {
+    case Tag::Bool: return u_.b;
+    case Tag::Int: return u_.i != 0;
+    case Tag::UInt: return u_.u != 0;
+    case Tag::Double: return u_.d != 0.0;
     default: return false;
   }
 }
 
 std::int64_t Value::intValue() const {
-  switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Kind::Int: return std::get<std::int64_t>(v_);
-    case Kind::UInt: return static_cast<std::int64_t>(std::get<std::uint64_t>(v_));
-    case Kind::Double: {
-      double d = std::get<double>(v_);
+  switch (tag_) {
+    case Tag::Bool: return u_.b ? 1 : 0;
+    case Tag::Int: return u_.i;
+    case Tag::UInt: return static_cast<std::int64_t>(u_.u);
+    case Tag::Double: {
+      const double d = u_.d;
       if (std::isnan(d)) return 0;
       if (d >= 9.2233720368547758e18) return INT64_MAX;
       if (d <= -9.2233720368547758e18) return INT64_MIN;
@@ -58,10 +95,10 @@ std::int64_t Value::intValue() const {
 }
 
 std::uint64_t Value::uintValue() const {
-  switch (kind()) {
-    case Kind::UInt: return std::get<std::uint64_t>(v_);
-    case Kind::Double: {
-      double d = std::get<double>(v_);
+  switch (tag_) {
+    case Tag::UInt: return u_.u;
+    case Tag::Double: {
+      const double d = u_.d;
       if (std::isnan(d) || d <= 0) return d <= -1 ? static_cast<std::uint64_t>(intValue()) : 0;
       if (d >= 1.8446744073709552e19) return UINT64_MAX;
       return static_cast<std::uint64_t>(d);
@@ -71,40 +108,36 @@ std::uint64_t Value::uintValue() const {
 }
 
 double Value::doubleValue() const {
-  switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Kind::Int: return static_cast<double>(std::get<std::int64_t>(v_));
-    case Kind::UInt: return static_cast<double>(std::get<std::uint64_t>(v_));
-    case Kind::Double: return std::get<double>(v_);
+  switch (tag_) {
+    case Tag::Bool: return u_.b ? 1.0 : 0.0;
+    case Tag::Int: return static_cast<double>(u_.i);
+    case Tag::UInt: return static_cast<double>(u_.u);
+    case Tag::Double: return u_.d;
     default: return 0.0;
   }
 }
 
-const std::string& Value::SharedText::string() const {
-  return store_ ? store_->stringFor(*block_) : kEmptyString;
-}
-
 const std::string& Value::stringValue() const {
-  if (auto* s = std::get_if<std::string>(&v_)) return *s;
-  if (auto* t = std::get_if<SharedText>(&v_)) return t->string();
-  return kEmptyString;
+  switch (tag_) {
+    case Tag::String: return u_.s;
+    case Tag::Text:
+    case Tag::BorrowedText: return u_.t.store->stringFor(*u_.t.block);
+    default: return kEmptyString;
+  }
 }
 
 std::string_view Value::stringView() const {
-  if (auto* s = std::get_if<std::string>(&v_)) return *s;
-  if (auto* t = std::get_if<SharedText>(&v_)) return t->view();
-  return {};
+  switch (tag_) {
+    case Tag::String: return u_.s;
+    case Tag::Text:
+    case Tag::BorrowedText: return u_.t.block->view();
+    default: return {};
+  }
 }
 
-const Data& Value::bytesValue() const {
-  if (auto* d = std::get_if<Data>(&v_)) return *d;
-  return kEmptyData;
-}
+const Data& Value::bytesValue() const { return tag_ == Tag::Bytes ? u_.data : kEmptyData; }
 
-const ObjectPtr& Value::objectValue() const {
-  if (auto* o = std::get_if<ObjectPtr>(&v_)) return *o;
-  return kNullObject;
-}
+const ObjectPtr& Value::objectValue() const { return tag_ == Tag::Object ? u_.o : kNullObject; }
 
 std::shared_ptr<Array> Value::arrayValue() const { return as<Array>(); }
 std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionary>(); }
@@ -112,14 +145,14 @@ std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionar
 std::string Value::description() const {
   switch (kind()) {
     case Kind::Null: return "";
-    case Kind::Bool: return std::get<bool>(v_) ? "1" : "0";
-    case Kind::Int: return std::to_string(std::get<std::int64_t>(v_));
-    case Kind::UInt: return std::to_string(std::get<std::uint64_t>(v_));
-    case Kind::Double: return formatDouble(std::get<double>(v_));
+    case Kind::Bool: return u_.b ? "1" : "0";
+    case Kind::Int: return std::to_string(u_.i);
+    case Kind::UInt: return std::to_string(u_.u);
+    case Kind::Double: return formatDouble(u_.d);
     case Kind::String: return std::string(stringView());
     case Kind::Bytes: {
       static const char* hex = "0123456789abcdef";
-      const Data& d = std::get<Data>(v_);
+      const Data& d = u_.data;
       std::string out = "<";
       for (std::size_t i = 0; i < d.size(); ++i) {
         if (i && i % 4 == 0) out += ' ';
@@ -128,7 +161,7 @@ std::string Value::description() const {
       }
       return out + ">";
     }
-    case Kind::Object: return std::get<ObjectPtr>(v_)->description();
+    case Kind::Object: return u_.o->description();
   }
   return "";
 }
@@ -143,16 +176,12 @@ bool Value::operator==(const Value& other) const {
     return s.intValue() >= 0 && static_cast<std::uint64_t>(s.intValue()) == u.uintValue();
   }
   if (kind() != other.kind()) return false;
-  if (kind() == Kind::String) return stringView() == other.stringView();
-  if (kind() == Kind::Object) {
-    const auto& a = std::get<ObjectPtr>(v_);
-    const auto& b = std::get<ObjectPtr>(other.v_);
-    return a == b || a->isEqual(*b);
-  }
   switch (kind()) {
     case Kind::Null: return true;
-    case Kind::Bool: return std::get<bool>(v_) == std::get<bool>(other.v_);
-    case Kind::Bytes: return std::get<Data>(v_) == std::get<Data>(other.v_);
+    case Kind::Bool: return u_.b == other.u_.b;
+    case Kind::String: return stringView() == other.stringView();
+    case Kind::Bytes: return u_.data == other.u_.data;
+    case Kind::Object: return u_.o == other.u_.o || u_.o->isEqual(*other.u_.o);
     default: return false;
   }
 }
@@ -169,11 +198,8 @@ std::size_t Value::hash() const {
       return std::hash<double>()(d);
     }
     case Kind::String: return std::hash<std::string_view>()(stringView());
-    case Kind::Bytes: {
-      const Data& d = std::get<Data>(v_);
-      return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
-    }
-    case Kind::Object: return std::get<ObjectPtr>(v_)->hash();
+    case Kind::Bytes: return std::hash<std::string_view>()(viewOfData(u_.data));
+    case Kind::Object: return u_.o->hash();
   }
   return 0;
 }

@@ -1,10 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <variant>
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Object.h"
@@ -21,36 +22,58 @@ class Value {
  public:
   enum class Kind { Null, Bool, Int, UInt, Double, String, Bytes, Object };
 
-  Value() = default;
-  Value(std::nullptr_t) {}
-  Value(bool b) : v_(b) {}
-  Value(int i) : v_(static_cast<std::int64_t>(i)) {}
-  Value(long i) : v_(static_cast<std::int64_t>(i)) {}
-  Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
-  Value(unsigned u) : v_(static_cast<std::uint64_t>(u)) {}
-  Value(unsigned long u) : v_(static_cast<std::uint64_t>(u)) {}
-  Value(unsigned long long u) : v_(static_cast<std::uint64_t>(u)) {}
-  Value(double d) : v_(d) {}
-  Value(const char* s) : v_(std::string(s ? s : "")) {}
-  Value(std::string s) : v_(std::move(s)) {}
-  Value(std::string_view s) : v_(std::string(s)) {}
-  Value(Data d) : v_(std::move(d)) {}
+  Value() noexcept : tag_(Tag::Null) { u_.t = {}; }
+  Value(std::nullptr_t) noexcept : Value() {}
+  Value(bool b) noexcept : Value() { set(Tag::Bool).b = b; }
+  Value(int i) noexcept : Value() { set(Tag::Int).i = i; }
+  Value(long i) noexcept : Value() { set(Tag::Int).i = i; }
+  Value(long long i) noexcept : Value() { set(Tag::Int).i = i; }
+  Value(unsigned u) noexcept : Value() { set(Tag::UInt).u = u; }
+  Value(unsigned long u) noexcept : Value() { set(Tag::UInt).u = u; }
+  Value(unsigned long long u) noexcept : Value() { set(Tag::UInt).u = u; }
+  Value(double d) noexcept : Value() { set(Tag::Double).d = d; }
+  Value(const char* s) : tag_(Tag::String) { new (&u_.s) std::string(s ? s : ""); }
+  Value(std::string s) noexcept : tag_(Tag::String) { new (&u_.s) std::string(std::move(s)); }
+  Value(std::string_view s) : tag_(Tag::String) { new (&u_.s) std::string(s); }
+  Value(Data d) noexcept : tag_(Tag::Bytes) { new (&u_.data) Data(std::move(d)); }
   template <class T, class = std::enable_if_t<std::is_base_of_v<Object, T>>>
-  Value(std::shared_ptr<T> o) {
-    if (o) v_ = std::static_pointer_cast<Object>(std::move(o));
+  Value(std::shared_ptr<T> o) noexcept : Value() {
+    if (o) {
+      new (&u_.o) ObjectPtr(std::static_pointer_cast<Object>(std::move(o)));
+      tag_ = Tag::Object;
+    }
   }
-  // A string value over block's bytes in store. It takes over one reference that the caller
-  // holds on the store.
-  static Value adoptingText(TextStore& store, const TextStore::Block& block) {
+  // A string value over block's bytes in store that takes no reference on the store. Only for
+  // values kept inside something that holds the store for them (the containers of a decoded
+  // document); every copy made of it holds its own reference.
+  static Value borrowingText(TextStore& store, const TextStore::Block& block) noexcept {
     Value v;
-    v.v_.emplace<SharedText>(&store, &block);
+    v.tag_ = Tag::BorrowedText;
+    v.u_.t = {&store, &block};
     return v;
   }
 
-  Kind kind() const {
-    const std::size_t i = v_.index();
-    return i == kSharedTextIndex ? Kind::String : static_cast<Kind>(i);
+  Value(const Value& other) { copyFrom(other); }
+  Value(Value&& other) noexcept { moveFrom(other); }
+  Value& operator=(const Value& other) {
+    if (this != &other) {
+      Value copy(other);  // other may live inside what this value holds
+      destroy();
+      moveFrom(copy);
+    }
+    return *this;
   }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      Value moved(std::move(other));
+      destroy();
+      moveFrom(moved);
+    }
+    return *this;
+  }
+  ~Value() { destroy(); }
+
+  Kind kind() const { return kKinds[static_cast<std::size_t>(tag_)]; }
   bool isNull() const { return kind() == Kind::Null; }
   bool isString() const { return kind() == Kind::String; }
   bool isNumber() const { return kind() >= Kind::Int && kind() <= Kind::Double; }
@@ -84,33 +107,69 @@ class Value {
   std::size_t hash() const;
 
  private:
-  // Text in a store, with one reference on it.
-  class SharedText {
-   public:
-    SharedText(TextStore* store, const TextStore::Block* block) noexcept : store_(store), block_(block) {}
-    SharedText(const SharedText& o) noexcept : store_(o.store_), block_(o.block_) {
-      if (store_) store_->retain();
-    }
-    SharedText(SharedText&& o) noexcept : store_(o.store_), block_(o.block_) { o.store_ = nullptr; }
-    SharedText& operator=(SharedText o) noexcept {
-      std::swap(store_, o.store_);
-      std::swap(block_, o.block_);
-      return *this;
-    }
-    ~SharedText() {
-      if (store_) store_->release();
-    }
-    std::string_view view() const { return store_ ? block_->view() : std::string_view(); }
-    const std::string& string() const;
-
-   private:
-    TextStore* store_;
-    const TextStore::Block* block_;
+  // Tags up to BorrowedText need no work to copy, move or destroy (a borrowed text's copies
+  // become counted Text).
+  enum class Tag : std::uint8_t { Null, Bool, Int, UInt, Double, BorrowedText, String, Bytes, Object, Text };
+  static constexpr Kind kKinds[] = {Kind::Null,   Kind::Bool,   Kind::Int,   Kind::UInt,   Kind::Double,
+                                    Kind::String, Kind::String, Kind::Bytes, Kind::Object, Kind::String};
+  struct SharedText {
+    TextStore* store;
+    const TextStore::Block* block;
   };
-  static constexpr std::size_t kSharedTextIndex = 8;
+  union Payload {
+    Payload() noexcept {}
+    ~Payload() {}
+    bool b;
+    std::int64_t i;
+    std::uint64_t u;
+    double d;
+    SharedText t;
+    std::string s;
+    Data data;
+    ObjectPtr o;
+  };
 
-  std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Data, ObjectPtr, SharedText>
-      v_;
+  Payload& set(Tag tag) {
+    tag_ = tag;
+    return u_;
+  }
+  bool plain() const { return tag_ <= Tag::BorrowedText; }
+  // The payload of a plain or text value, whichever member holds it (all zero-filled first).
+  void copyPayload(const Value& other) { std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(SharedText)); }
+  void copyFrom(const Value& other) {
+    tag_ = other.tag_;
+    if (tag_ < Tag::BorrowedText) {
+      copyPayload(other);
+    } else if (tag_ == Tag::BorrowedText) {
+      u_.t = other.u_.t;
+      u_.t.store->retain();
+      tag_ = Tag::Text;
+    } else {
+      copySlow(other);
+    }
+  }
+  // Leaves other null.
+  void moveFrom(Value& other) noexcept {
+    tag_ = other.tag_;
+    if (plain() || tag_ == Tag::Text) {
+      copyPayload(other);
+    } else if (tag_ == Tag::Object) {
+      new (&u_.o) ObjectPtr(std::move(other.u_.o));
+      other.u_.o.~ObjectPtr();
+    } else {
+      moveSlow(other);
+    }
+    other.tag_ = Tag::Null;
+  }
+  void destroy() noexcept {
+    if (!plain()) destroySlow();
+  }
+  void copySlow(const Value& other);
+  void moveSlow(Value& other) noexcept;
+  void destroySlow() noexcept;
+
+  Payload u_;
+  Tag tag_;
 };
 
 }  // namespace platform

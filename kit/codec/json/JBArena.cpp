@@ -69,7 +69,15 @@ JBArena* JBArena::create() {
   return arena;
 }
 
+const std::string* JBArena::key(std::string_view text) {
+  void* memory = carve(sizeof(OwnedKey), alignof(OwnedKey));
+  auto* owned = new (memory) OwnedKey{std::string(text), ownedKeys_};
+  ownedKeys_ = owned;
+  return &owned->key;
+}
+
 JBArena::~JBArena() {
+  for (OwnedKey* k = ownedKeys_; k; k = k->next) k->key.~basic_string();
   for (Chunk* b = chunks_; b;) {
     Chunk* next = b->next;
     if (b->size == kBlock)

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <memory_resource>
 
 #include "platform/foundation/TextStore.h"
@@ -20,14 +22,16 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   // A new arena, referenced once by its builder (release() drops that reference).
   static JBArena* create();
 
-  // A string value over a copy of the bytes.
-  platform::Value text(const char* bytes, std::size_t length) {
+  // A copy of the bytes, for string values that borrow it (Value::borrowingText) inside this
+  // arena's containers.
+  const TextStore::Block* text(const char* bytes, std::size_t length) {
     void* memory = carve(sizeof(TextStore::Block) + length, alignof(TextStore::Block));
     auto* block = new (memory) TextStore::Block(length);
     std::memcpy(block->bytes(), bytes, length);
-    retainUnshared();
-    return platform::Value::adoptingText(*this, *block);
+    return block;
   }
+  // A dictionary key that lives as long as the arena.
+  const std::string* key(std::string_view text);
 
   // Counted allocations: each one keeps the arena alive until it is freed.
   std::pmr::memory_resource* nodes() { return this; }
@@ -35,6 +39,10 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   std::pmr::memory_resource* storage() { return &storage_; }
 
  private:
+  struct OwnedKey {
+    std::string key;
+    OwnedKey* next;
+  };
   struct Chunk {
     Chunk* next;
     std::size_t size;
@@ -71,6 +79,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   char* next_ = nullptr;
   char* end_ = nullptr;
   Chunk* chunks_ = nullptr;
+  OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
   Storage storage_;
 };
 

@@ -26,17 +26,27 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
 }
 
 JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
-                           bool isMutable)
-    : pairs_(storage), slots_(capacityForCount(count), 0, storage), mutations_(isMutable ? 1 : 0) {
+                           bool isMutable, bool copyKeys)
+    : pairs_(storage), slots_(capacityForCount(count), 0, storage), mutations_(isMutable ? 1 : 0),
+      ownsKeys_(isMutable || copyKeys) {
   capacity_ = slots_.size();
   pairs_.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) add(std::move(pairs[i]));
+  for (std::size_t i = 0; i < count; ++i) {
+    if (ownsKeys_) pairs[i].key = new std::string(*pairs[i].key);
+    add(std::move(pairs[i]));
+  }
+}
+
+JBDictionary::~JBDictionary() {
+  if (ownsKeys_)
+    for (const Pair& p : pairs_) delete p.key;
 }
 
 std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
-                                                   std::pmr::memory_resource* storage, bool isMutable) {
+                                                   std::pmr::memory_resource* storage, bool isMutable,
+                                                   bool copyKeys) {
   return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(), pairs,
-                                            count, storage, isMutable);
+                                            count, storage, isMutable, copyKeys);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
@@ -47,7 +57,7 @@ std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const
     const std::uint32_t s = slots_[i];
     if (s == 0) return kNotFound;
     const Pair& p = pairs_[s - 1];
-    if (p.keyHash == hash && p.key == key) return i;
+    if (p.keyHash == hash && *p.key == key) return i;
     if (++i == capacity) i = 0;
   }
   return kNotFound;
@@ -62,7 +72,7 @@ void JBDictionary::placeIndex(std::uint32_t index, std::size_t hash) {
 }
 
 // Needs a free slot. A pair with an equal key is removed first, so the later pair wins.
-void JBDictionary::add(Pair pair) {
+void JBDictionary::add(Pair&& pair) {
   const std::size_t capacity = capacity_;
   std::size_t i = home(pair.keyHash);
   for (;;) {
@@ -73,7 +83,7 @@ void JBDictionary::add(Pair pair) {
       return;
     }
     const Pair& p = pairs_[s - 1];
-    if (p.keyHash == pair.keyHash && p.key == pair.key) {
+    if (p.keyHash == pair.keyHash && *p.key == *pair.key) {
       removeSlot(i);
       continue;  // the slot may have been refilled by the run behind it
     }
@@ -85,6 +95,8 @@ void JBDictionary::removeSlot(std::size_t slot) {
   const std::size_t capacity = capacity_;
   const std::uint32_t removed = slots_[slot] - 1;
   slots_[slot] = 0;
+  dropKey(pairs_[removed].key);
+  pairs_[removed].key = nullptr;
   // Put the rest of the run back where probing from their homes finds them.
   std::size_t j = slot + 1 == capacity ? 0 : slot + 1;
   while (slots_[j] != 0) {
@@ -125,7 +137,7 @@ void JBDictionary::enumerate(
     if (s == 0) continue;
     const std::uint64_t before = mutations_;
     const Pair& p = pairs_[s - 1];
-    if (!fn(p.key, p.object)) return;
+    if (!fn(*p.key, p.object)) return;
     if (mutations_ != before)
       throw platform::Exception("NSGenericException",
                                 "*** Collection <JBDictionary> was mutated while being enumerated.");
@@ -146,7 +158,7 @@ void JBDictionary::setObject(platform::Value value, std::string_view key) {
   checkMutable("setObject:forKey:");
   const std::size_t wanted = capacityForCount(pairs_.size() + 1);
   if (wanted > capacity_) rebuild(wanted);
-  add(Pair{std::string(key), std::move(value), hashKey(key)});
+  add(Pair{new std::string(key), std::move(value), hashKey(key)});
   mutated();
 }
 
@@ -160,6 +172,7 @@ void JBDictionary::removeObjectForKey(std::string_view key) {
 
 void JBDictionary::removeAllObjects() {
   checkMutable("removeObjectForKey:");
+  for (const Pair& p : pairs_) dropKey(p.key);
   pairs_.clear();
   std::fill(slots_.begin(), slots_.end(), 0);
   mutated();
@@ -174,13 +187,13 @@ std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
   for (std::size_t i = 0; i < capacity_; ++i)
     if (slots_[i] != 0) pairs.push_back(pairs_[slots_[i] - 1]);
   auto* heap = std::pmr::new_delete_resource();
-  return create(pairs.data(), pairs.size(), heap, heap, false);
+  return create(pairs.data(), pairs.size(), heap, heap, false, true);
 }
 
 std::shared_ptr<platform::MutableDictionary> JBDictionary::mutableCopy() const {
   auto copy = platform::MutableDictionary::create();
   for (std::size_t i = 0; i < capacity_; ++i)
-    if (slots_[i] != 0) copy->setObject(pairs_[slots_[i] - 1].object, pairs_[slots_[i] - 1].key);
+    if (slots_[i] != 0) copy->setObject(pairs_[slots_[i] - 1].object, *pairs_[slots_[i] - 1].key);
   return copy;
 }
 

@@ -25,8 +25,10 @@ class JBDictionary final : public platform::MutableDictionary {
   };
 
  public:
+  // A pair while the decoder builds the dictionary. The key lives in the document's memory; a
+  // dictionary that owns its keys keeps copies.
   struct Pair {
-    std::string key;
+    const std::string* key = nullptr;
     platform::Value object;
     std::size_t keyHash = 0;
   };
@@ -38,10 +40,13 @@ class JBDictionary final : public platform::MutableDictionary {
   static std::size_t capacityForCount(std::size_t n);
 
   // Moves count pairs out of pairs into storage from the resource; a later pair with an equal key
-  // replaces the earlier one.
-  JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable);
+  // replaces the earlier one. With copyKeys (always for a mutable dictionary) the dictionary keeps
+  // copies of the keys; otherwise they must outlive it.
+  JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
+               bool copyKeys);
   JBDictionary(const JBDictionary&) = delete;
   JBDictionary& operator=(const JBDictionary&) = delete;
+  ~JBDictionary() override;
 
   std::size_t count() const override { return pairs_.size(); }
   std::size_t capacity() const { return capacity_; }
@@ -63,11 +68,14 @@ class JBDictionary final : public platform::MutableDictionary {
   friend struct JBParseState;
   // The node comes from nodes, its pairs' and slots' storage from storage.
   static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
-                                              std::pmr::memory_resource* storage, bool isMutable);
+                                              std::pmr::memory_resource* storage, bool isMutable, bool copyKeys);
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
-  void add(Pair pair);
+  void add(Pair&& pair);
+  void dropKey(const std::string* key) {
+    if (ownsKeys_) delete key;
+  }
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
@@ -79,6 +87,7 @@ class JBDictionary final : public platform::MutableDictionary {
   std::pmr::vector<std::uint32_t> slots_;  // index into pairs_ plus one; 0 marks an empty slot
   std::size_t capacity_ = 0;
   std::uint64_t mutations_;  // 0 marks an immutable dictionary
+  bool ownsKeys_;
 };
 
 }  // namespace kavro

@@ -42,6 +42,7 @@ void JBTokenCache::age() {
 
 const platform::Value* JBTokenCache::cachedObject(JBTokenValue& value) {
   value.cacheSlot = -1;
+  value.cacheHit = false;
   Words words;
   switch (value.kind) {
     case JBValueKind::String:
@@ -76,6 +77,7 @@ const platform::Value* JBTokenCache::cachedObject(JBTokenValue& value) {
       Entry& e = entries_[s.entry - 1];
       if (e.words.a == words.a && e.words.b == words.b) {
         value.cacheSlot = static_cast<int>(slot);
+        value.cacheHit = true;
         if (s.age != 0xFF) ++s.age;
         return &e.object;
       }

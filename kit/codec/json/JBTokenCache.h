@@ -22,7 +22,8 @@ struct JBTokenValue {
     std::uint64_t u;
     double d;
   } number{};
-  int cacheSlot = -1;  // the slot that produced the token's object, or -1
+  int cacheSlot = -1;     // the slot that produced the token's object, or -1
+  bool cacheHit = false;  // whether the slot held the object already
 };
 
 // The decoder's value cache: equal string and number tokens get one cached value (and a string

@@ -1,5 +1,6 @@
 #include "kit/codec/json/JSONDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -89,9 +90,6 @@ std::string hex2(unsigned v) {
   return std::string{digits[(v >> 4) & 15], digits[v & 15]};
 }
 
-const platform::Value kTrue(true);
-const platform::Value kFalse(false);
-const platform::Value kNull;
 
 const char* const kUnexpectedToken =
     "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', '\"STRING\"', 'NUMBER'.";
@@ -169,10 +167,21 @@ struct JBParseState {
   std::optional<platform::Error> error;
   bool mutableCollections = false;
   std::size_t depth = 0;
-  // Where this parse's containers and their storage come from.
+  // Where this parse's containers, their storage and their strings come from.
   JBArena* arena = nullptr;
   std::pmr::memory_resource* nodes = nullptr;
   std::pmr::memory_resource* storage = nullptr;
+  // The document's copy of the string (and key) cached in each slot, valid for the parse whose
+  // generation it carries: equal strings of one document share one copy.
+  struct DocumentText {
+    std::uint32_t generation = 0;
+    const platform::TextStore::Block* text = nullptr;
+    const std::string* key = nullptr;
+    std::size_t keyHash = 0;
+  };
+  std::vector<DocumentText> documentTexts = std::vector<DocumentText>(JBTokenCache::kSlotCount);
+  std::uint32_t generation = 0;
+  const platform::TextStore::Block* emptyText = nullptr;
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -188,8 +197,10 @@ struct JBParseState {
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
-  const platform::Value* tokenObject();
-  bool appendTokenObject(platform::Value& out);
+  DocumentText* documentSlot();
+  const platform::TextStore::Block* documentText();
+  bool documentKey(JBDictionary::Pair& pair);
+  bool tokenValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -709,37 +720,101 @@ bool JBParseState::parseNumber() {
   return true;
 }
 
-// The cached or constant object for a value token other than a long string or a container.
-const platform::Value* JBParseState::tokenObject() {
-  switch (token) {
-    case Token::String:
-    case Token::Number: {
-      const platform::Value* v = cache.cachedObject(value);
-      if (!v) recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
-      return v;
-    }
-    case Token::True:
-      return &kTrue;
-    case Token::False:
-      return &kFalse;
-    case Token::Null:
-      return &kNull;
-    default:
-      recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
-      return nullptr;
+// The document's entry for the current string token's cache slot, after a cache lookup; nullptr
+// when the cache did not keep the token.
+JBParseState::DocumentText* JBParseState::documentSlot() {
+  if (!cache.cachedObject(value)) {
+    recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+    return nullptr;
   }
+  if (value.cacheSlot < 0) return nullptr;
+  DocumentText& d = documentTexts[static_cast<std::size_t>(value.cacheSlot)];
+  // A slot filled now may have held something else for this document.
+  if (d.generation != generation || !value.cacheHit) d = DocumentText{generation, nullptr, nullptr, 0};
+  return &d;
 }
 
-// Sets out (a null value) to the object for the current value token that is not a container.
-bool JBParseState::appendTokenObject(platform::Value& out) {
-  if (token == Token::String && value.length > JBTokenCache::kMaxCachedStringLength) {
-    out = arena->text(value.bytes, value.length);
+// The document's copy of the current string token.
+const platform::TextStore::Block* JBParseState::documentText() {
+  if (value.length > JBTokenCache::kMaxCachedStringLength) return arena->text(value.bytes, value.length);
+  if (value.length == 0) {
+    if (!emptyText) emptyText = arena->text(value.bytes, 0);
+    return emptyText;
+  }
+  DocumentText* d = documentSlot();
+  if (!d) return error ? nullptr : arena->text(value.bytes, value.length);
+  if (!d->text) d->text = arena->text(value.bytes, value.length);
+  return d->text;
+}
+
+// The document's key for the current string token, and its hash.
+bool JBParseState::documentKey(JBDictionary::Pair& pair) {
+  const std::string_view text(value.bytes, value.length);
+  if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
+    pair.key = arena->key(text);
+    pair.keyHash = JBDictionary::hashKey(text);
     return true;
   }
-  const platform::Value* v = tokenObject();
-  if (!v) return false;
-  out = *v;
+  DocumentText* d = documentSlot();
+  if (!d) {
+    if (error) return false;
+    pair.key = arena->key(text);
+    pair.keyHash = JBDictionary::hashKey(text);
+    return true;
+  }
+  if (!d->key) {
+    d->key = arena->key(text);
+    d->keyHash = cache.keyHash(value.cacheSlot);
+  }
+  pair.key = d->key;
+  pair.keyHash = d->keyHash;
   return true;
+}
+
+// Sets out (a null value) to the value of the current token, which is neither "[" nor "{".
+bool JBParseState::tokenValue(platform::Value& out) {
+  switch (token) {
+    case Token::String: {
+      const platform::TextStore::Block* text = documentText();
+      if (!text) return false;
+      out = platform::Value::borrowingText(*arena, *text);
+      return true;
+    }
+    case Token::Number:
+      if (!cache.cachedObject(value)) {
+        recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+        return false;
+      }
+      // A number that took a slot over ends the document's use of what the slot held.
+      if (!value.cacheHit && value.cacheSlot >= 0)
+        documentTexts[static_cast<std::size_t>(value.cacheSlot)].generation = 0;
+      switch (value.kind) {
+        case JBValueKind::SignedInt:
+          out = platform::Value(static_cast<long long>(value.number.i));
+          break;
+        case JBValueKind::UnsignedInt:
+          if (value.number.u < (std::uint64_t{1} << 63))
+            out = platform::Value(static_cast<long long>(value.number.u));
+          else
+            out = platform::Value(static_cast<unsigned long long>(value.number.u));
+          break;
+        default:
+          out = platform::Value(value.number.d);
+          break;
+      }
+      return true;
+    case Token::True:
+      out = platform::Value(true);
+      return true;
+    case Token::False:
+      out = platform::Value(false);
+      return true;
+    case Token::Null:
+      return true;
+    default:
+      recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
+      return false;
+  }
 }
 
 bool JBParseState::parseArray(platform::Value& out) {
@@ -761,12 +836,8 @@ bool JBParseState::parseArray(platform::Value& out) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         objectStack.push_back(std::move(child));
-      } else if (token == Token::String && value.length > JBTokenCache::kMaxCachedStringLength) {
-        objectStack.push_back(arena->text(value.bytes, value.length));
-      } else {
-        const platform::Value* v = tokenObject();
-        if (!v) break;
-        objectStack.push_back(*v);
+      } else if (!tokenValue(objectStack.emplace_back())) {
+        break;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ArrayEnd) {
@@ -811,16 +882,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         break;
       }
       const std::size_t entry = pairStack.size();
-      JBDictionary::Pair& pair = pairStack.emplace_back();
-      if (value.length > JBTokenCache::kMaxCachedStringLength) {
-        pair.key.assign(value.bytes, value.length);
-        pair.keyHash = JBDictionary::hashKey(pair.key);
-      } else {
-        const platform::Value* key = cache.cachedObject(value);
-        pair.key = key->stringValue();
-        pair.keyHash =
-            value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot) : JBDictionary::hashKey(pair.key);
-      }
+      if (!documentKey(pairStack.emplace_back())) break;
       if (!nextToken()) break;
       if (token != Token::Separator) {
         recordError("Expected ':'.");
@@ -834,7 +896,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         pairStack[entry].object = std::move(child);
-      } else if (!appendTokenObject(pairStack[entry].object)) {
+      } else if (!tokenValue(pairStack[entry].object)) {
         break;
       }
       accepted = kAcceptComma | kAcceptEnd;
@@ -844,7 +906,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         break;
       }
       out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, nodes, storage,
-                                 mutableCollections);
+                                 mutableCollections, mutableCollections);
       pairStack.resize(start);
       --depth;
       return true;
@@ -875,6 +937,11 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   mutableCollections = mutableResult;
   depth = 0;
   arena = JBArena::create();
+  emptyText = nullptr;
+  if (++generation == 0) {
+    std::fill(documentTexts.begin(), documentTexts.end(), DocumentText());
+    generation = 1;
+  }
   struct ReleaseArena {
     JBParseState& state;
     ~ReleaseArena() {
