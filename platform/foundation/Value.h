@@ -56,7 +56,10 @@ class Value {
   Value(const Value& other) { copyFrom(other); }
   Value(Value&& other) noexcept { moveFrom(other); }
   Value& operator=(const Value& other) {
-    if (this != &other) {
+    if (this == &other) return *this;
+    if (plain()) {
+      copyFrom(other);
+    } else {
       Value copy(other);  // other may live inside what this value holds
       destroy();
       moveFrom(copy);
@@ -64,7 +67,10 @@ class Value {
     return *this;
   }
   Value& operator=(Value&& other) noexcept {
-    if (this != &other) {
+    if (this == &other) return *this;
+    if (plain()) {
+      moveFrom(other);
+    } else {
       Value moved(std::move(other));
       destroy();
       moveFrom(moved);

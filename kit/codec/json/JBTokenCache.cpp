@@ -40,7 +40,7 @@ void JBTokenCache::age() {
   }
 }
 
-const platform::Value* JBTokenCache::cachedObject(JBTokenValue& value) {
+const platform::Value* JBTokenCache::lookUp(JBTokenValue& value) {
   value.cacheSlot = -1;
   value.cacheHit = false;
   Words words;

@@ -48,27 +48,6 @@ class JBTokenCache {
     return mix(bits, 0, 8 | (std::uint64_t{static_cast<std::uint8_t>(kind)} << 8));
   }
 
-  JBTokenCache();
-
-  // The object for the token value; value.cacheSlot tells where it is cached (-1: not cached).
-  // nullptr for an unknown kind. The pointer is valid until the next call.
-  const platform::Value* cachedObject(JBTokenValue& value);
-  // The dictionary hash of the string cached in slot, computed on first use.
-  std::size_t keyHash(int slot);
-  void clear();
-  // Empties the cache and restarts its ageing sequence, as in a new cache.
-  void reset() {
-    clear();
-    shift_ = 1;
-  }
-
-  // Inspection.
-  std::size_t occupiedSlots() const;
-  const platform::Value* objectAtSlot(std::size_t slot) const;
-  std::uint8_t ageAtSlot(std::size_t slot) const { return slots_[slot].age; }
-  std::uint32_t shiftRegister() const { return shift_; }
-
- private:
   // The bytes of a short string as two words (overlapping loads), which with the length tell
   // the string apart from every other of that length.
   struct Words {
@@ -91,6 +70,45 @@ class JBTokenCache {
     const auto* u = reinterpret_cast<const std::uint8_t*>(p);
     return {std::uint64_t{u[0]} | std::uint64_t{u[n / 2]} << 8 | std::uint64_t{u[n - 1]} << 16, 0};
   }
+  JBTokenCache();
+
+  // The object for the token value; value.cacheSlot tells where it is cached (-1: not cached).
+  // nullptr for an unknown kind. The pointer is valid until the next call.
+  const platform::Value* cachedObject(JBTokenValue& value) {
+    // Most tokens are found in their first slot.
+    const bool string = value.kind == JBValueKind::String;
+    if (string ? value.length - 1 < kMaxCachedStringLength : value.kind != JBValueKind::None) {
+      const std::size_t at = value.hash & (kSlotCount - 1);
+      Slot& s = slots_[at];
+      if (s.entry != 0 && s.hash == value.hash && s.tag == tagOf(value)) {
+        const Entry& e = entries_[s.entry - 1];
+        const Words w = string ? wordsOf(value.bytes, value.length) : Words{value.number.u, 0};
+        if (e.words.a == w.a && e.words.b == w.b) {
+          value.cacheSlot = static_cast<int>(at);
+          value.cacheHit = true;
+          if (s.age != 0xFF) ++s.age;
+          return &e.object;
+        }
+      }
+    }
+    return lookUp(value);
+  }
+  // The dictionary hash of the string cached in slot, computed on first use.
+  std::size_t keyHash(int slot);
+  void clear();
+  // Empties the cache and restarts its ageing sequence, as in a new cache.
+  void reset() {
+    clear();
+    shift_ = 1;
+  }
+
+  // Inspection.
+  std::size_t occupiedSlots() const;
+  const platform::Value* objectAtSlot(std::size_t slot) const;
+  std::uint8_t ageAtSlot(std::size_t slot) const { return slots_[slot].age; }
+  std::uint32_t shiftRegister() const { return shift_; }
+
+ private:
   static std::uint32_t mix(std::uint64_t a, std::uint64_t b, std::uint64_t salt) {
     std::uint64_t h = (a ^ salt) * 0x9E3779B97F4A7C15ull;
     h ^= (b + salt) * 0xC2B2AE3D27D4EB4Full;
@@ -116,6 +134,7 @@ class JBTokenCache {
   static std::uint8_t tagOf(const JBTokenValue& value) {
     return static_cast<std::uint8_t>((static_cast<unsigned>(value.kind) << 4) | (value.length & 15));
   }
+  const platform::Value* lookUp(JBTokenValue& value);
   void age();
   static platform::Value makeObject(const JBTokenValue& value);
 

@@ -171,15 +171,21 @@ struct JBParseState {
   JBArena* arena = nullptr;
   std::pmr::memory_resource* nodes = nullptr;
   std::pmr::memory_resource* storage = nullptr;
-  // The document's copy of the string (and key) cached in each slot, valid for the parse whose
-  // generation it carries: equal strings of one document share one copy.
-  struct DocumentText {
+  // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
+  // nobody could look at.
+  bool useCache = true;
+  // The document's copies of its short strings and keys, found by content: equal strings of one
+  // document share one copy. Entries of earlier parses carry an older generation.
+  struct Interned {
     std::uint32_t generation = 0;
+    std::uint32_t length = 0;
+    JBTokenCache::Words words{0, 0};
     const platform::TextStore::Block* text = nullptr;
     const std::string* key = nullptr;
     std::size_t keyHash = 0;
   };
-  std::vector<DocumentText> documentTexts = std::vector<DocumentText>(JBTokenCache::kSlotCount);
+  static constexpr std::size_t kInternedSlots = 1024;
+  std::vector<Interned> interned = std::vector<Interned>(kInternedSlots);
   std::uint32_t generation = 0;
   const platform::TextStore::Block* emptyText = nullptr;
 
@@ -192,12 +198,14 @@ struct JBParseState {
   std::size_t newlineAt(std::size_t at) const;
   void skipWhitespace();
   bool nextToken();
+  bool nextTokenSlow();
   bool parseString();
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
-  DocumentText* documentSlot();
+  bool touchCache();
+  Interned& internedEntry();
   const platform::TextStore::Block* documentText();
   bool documentKey(JBDictionary::Pair& pair);
   bool tokenValue(platform::Value& out);
@@ -296,7 +304,33 @@ void JBParseState::skipWhitespace() {
   }
 }
 
-bool JBParseState::nextToken() {
+// The one-byte tokens by their byte; None for every other byte.
+constexpr std::array<Token, 256> makeSingleTokens() {
+  std::array<Token, 256> t{};
+  t['{'] = Token::ObjectBegin;
+  t['}'] = Token::ObjectEnd;
+  t['['] = Token::ArrayBegin;
+  t[']'] = Token::ArrayEnd;
+  t[':'] = Token::Separator;
+  t[','] = Token::Comma;
+  return t;
+}
+constexpr std::array<Token, 256> kSingleTokens = makeSingleTokens();
+
+inline bool JBParseState::nextToken() {
+  if (pos < length && !kMaybeSpace[input[pos]]) {
+    const Token t = kSingleTokens[input[pos]];
+    if (t != Token::None) {
+      tokenStart = pos++;
+      token = t;
+      tokenLength = 1;
+      return true;
+    }
+  }
+  return nextTokenSlow();
+}
+
+bool JBParseState::nextTokenSlow() {
   if (pos >= length || kMaybeSpace[input[pos]]) skipWhitespace();
   tokenStart = pos;
   token = Token::None;
@@ -314,61 +348,42 @@ bool JBParseState::nextToken() {
     }
     return false;
   };
-  switch (c) {
-    case '{':
-      token = Token::ObjectBegin;
-      ++pos;
-      break;
-    case '}':
-      token = Token::ObjectEnd;
-      ++pos;
-      break;
-    case '[':
-      token = Token::ArrayBegin;
-      ++pos;
-      break;
-    case ']':
-      token = Token::ArrayEnd;
-      ++pos;
-      break;
-    case ':':
-      token = Token::Separator;
-      ++pos;
-      break;
-    case ',':
-      token = Token::Comma;
-      ++pos;
-      break;
-    case 't':
-      ok = word("true", 4, Token::True);
-      break;
-    case 'f':
-      ok = word("false", 5, Token::False);
-      break;
-    case 'n':
-      ok = word("null", 4, Token::Null);
-      break;
-    case '"':
-      ok = parseString();
-      if (ok) token = Token::String;
-      break;
-    case '-':
-    case '0':
-    case '1':
-    case '2':
-    case '3':
-    case '4':
-    case '5':
-    case '6':
-    case '7':
-    case '8':
-    case '9':
-      ok = parseNumber();
-      if (ok) token = Token::Number;
-      break;
-    default:
-      ok = false;
-      break;
+  if (const Token t = kSingleTokens[c]; t != Token::None) {
+    token = t;
+    ++pos;
+  } else {
+    switch (c) {
+      case 't':
+        ok = word("true", 4, Token::True);
+        break;
+      case 'f':
+        ok = word("false", 5, Token::False);
+        break;
+      case 'n':
+        ok = word("null", 4, Token::Null);
+        break;
+      case '"':
+        ok = parseString();
+        if (ok) token = Token::String;
+        break;
+      case '-':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        ok = parseNumber();
+        if (ok) token = Token::Number;
+        break;
+      default:
+        ok = false;
+        break;
+    }
   }
   if (!ok) {
     recordError(kUnexpectedToken);
@@ -379,40 +394,70 @@ bool JBParseState::nextToken() {
 }
 
 #if defined(__SSE2__)
-// What a string's 16 bytes at p allow: the number of bytes that are whole characters it takes as
-// they are (ASCII other than controls, the quotation mark and the backslash; two-byte sequences;
-// three-byte sequences led by E1-EC, EE or EF, less the non-characters' leading bytes), and whether
-// the byte after them needs a closer look. A sequence cut by the block's end is left to the next.
-struct Block16 {
-  unsigned taken;
-  bool stopped;
+// The bytes of a 16-byte block that a string must look at, one bit per byte.
+struct Classes16 {
+  unsigned special;  // quotation marks, backslashes, controls and every byte from 0x80 up
+  unsigned high;     // bytes from 0x80 up
+  unsigned cont;     // continuation bytes, 80-BF
+  unsigned lead2;    // C2-DF
+  unsigned lead3;    // E1-EC, EE, EF
+  unsigned ef;       // EF
+  unsigned b7bf;     // B7, BF
 };
-inline Block16 scanBlock16(const std::uint8_t* p) {
+inline Classes16 classify16(const std::uint8_t* p, bool full) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   // Signed byte compares: bytes from 0x80 up are negative.
   auto eq = [&](int c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
   auto lt = [&](int c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
   auto gt = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
   auto bits = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-  const unsigned high = bits(v);
-  const unsigned cont = bits(lt(0xC0));
-  const unsigned lead2 = bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
-  const unsigned ef = bits(eq(0xEF));
-  const unsigned lead3 = bits(_mm_and_si128(gt(0xE0), lt(0xED))) | bits(eq(0xEE)) | ef;
-  const unsigned quoteOrBackslash = bits(_mm_or_si128(eq('"'), eq('\\')));
-  const unsigned control = bits(lt(0x20)) & ~high;
+  Classes16 c{};
+  c.special = bits(_mm_or_si128(_mm_or_si128(eq('"'), eq('\\')), lt(0x20)));
+  if (!full) return c;
+  c.high = bits(v);
+  c.cont = bits(lt(0xC0));
+  c.lead2 = bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
+  c.ef = bits(eq(0xEF));
+  c.lead3 = bits(_mm_or_si128(_mm_and_si128(gt(0xE0), lt(0xED)), eq(0xEE))) | c.ef;
+  c.b7bf = bits(_mm_or_si128(eq(0xB7), eq(0xBF)));
+  return c;
+}
+
+// What a string's 32 bytes at p allow: the number of bytes that are whole characters it takes as
+// they are (ASCII other than controls, the quotation mark and the backslash; two-byte sequences;
+// three-byte sequences led by E1-EC, EE or EF, less the non-characters' leading bytes), and whether
+// the byte after them needs a closer look. A sequence cut by the block's end is left to the next.
+struct Block32 {
+  unsigned taken;
+  bool stopped;
+};
+inline Block32 scanBlock32(const std::uint8_t* p) {
+  Classes16 a = classify16(p, false);
+  Classes16 b = classify16(p + 16, false);
+  const std::uint32_t special = a.special | b.special << 16;
+  // ASCII text first.
+  if (special == 0) return {32, false};
+  const unsigned first = static_cast<unsigned>(__builtin_ctz(special));
+  if (p[first] < 0x80) return {first, true};
+
+  a = classify16(p, true);
+  b = classify16(p + 16, true);
+  auto join = [&](unsigned Classes16::*m) { return std::uint64_t{a.*m} | std::uint64_t{b.*m} << 16; };
+  const std::uint64_t high = join(&Classes16::high), cont = join(&Classes16::cont),
+                      lead2 = join(&Classes16::lead2), lead3 = join(&Classes16::lead3), ef = join(&Classes16::ef);
   // EF B7 and EF BF lead to the non-characters U+FDD0-U+FDEF, U+FFFE and U+FFFF.
-  const unsigned nonCharacter = ef & (bits(_mm_or_si128(eq(0xB7), eq(0xBF))) >> 1);
-  const unsigned stop = quoteOrBackslash | control | (high & ~(cont | lead2 | lead3)) | nonCharacter;
-  const unsigned expected = (((lead2 | lead3) << 1) | (lead3 << 2)) & 0xFFFF;
-  const unsigned bad = stop | (cont ^ expected);
+  const std::uint64_t nonCharacter = ef & (join(&Classes16::b7bf) >> 1);
+  const std::uint64_t stop = (special & ~high) | (high & ~(cont | lead2 | lead3)) | nonCharacter;
+  const std::uint64_t expected = (((lead2 | lead3) << 1) | (lead3 << 2)) & 0xFFFFFFFFu;
+  const std::uint64_t bad = stop | (cont ^ expected);
   if (bad == 0) {
-    const unsigned open = (lead3 & 0xC000) | (lead2 & 0x8000);
-    return {open ? static_cast<unsigned>(__builtin_ctz(open)) : 16u, false};
+    const std::uint64_t open = (lead3 & 0xC0000000u) | (lead2 & 0x80000000u);
+    return {open ? static_cast<unsigned>(__builtin_ctzll(open)) : 32u, false};
   }
-  unsigned at = static_cast<unsigned>(__builtin_ctz(bad));
+  unsigned at = static_cast<unsigned>(__builtin_ctzll(bad));
   // Inside a broken sequence: back to its leading byte.
-  if (expected >> at & 1) at = 31u - static_cast<unsigned>(__builtin_clz((lead2 | lead3) & ((1u << at) - 1)));
+  if (expected >> at & 1)
+    at = 63u - static_cast<unsigned>(__builtin_clzll((lead2 | lead3) & ((std::uint64_t{1} << at) - 1)));
   return {at, true};
 }
 #else
@@ -437,8 +482,8 @@ inline unsigned firstSpecialByte(const std::uint8_t* p) {
 inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) {
   for (;;) {
 #if defined(__SSE2__)
-    while (end - p >= 16) {
-      const Block16 b = scanBlock16(p);
+    while (end - p >= 32) {
+      const Block32 b = scanBlock32(p);
       p += b.taken;
       if (b.stopped) break;
     }
@@ -649,17 +694,32 @@ bool JBParseState::parseNumber() {
   const std::size_t start = pos;
   std::size_t p = pos;
   bool floating = false;
+  // The digits read so far as one integer, while it is exact; and the exponent they need.
+  std::uint64_t mantissa = 0;
+  int taken = 0;
+  bool exact = true;
+  int fractionDigits = 0;
+  long long exponent = 0;
   auto digit = [&](std::size_t at) { return at < length && input[at] >= '0' && input[at] <= '9'; };
+  auto take = [&](std::size_t at) {
+    if (taken < 19) {
+      mantissa = mantissa * 10 + (input[at] - '0');
+      ++taken;
+    } else {
+      exact = false;
+    }
+  };
   auto invalid = [&] {
     recordError("Invalid number.");
     return false;
   };
-  if (input[p] == '-') ++p;
+  const bool negative = input[p] == '-';
+  if (negative) ++p;
   if (p >= length) return invalid();
   if (input[p] == '0') {
     ++p;
   } else if (digit(p)) {
-    while (digit(p)) ++p;
+    while (digit(p)) take(p++);
   } else {
     return invalid();
   }
@@ -667,18 +727,58 @@ bool JBParseState::parseNumber() {
     floating = true;
     ++p;
     if (!digit(p)) return invalid();
-    while (digit(p)) ++p;
+    while (digit(p)) {
+      take(p++);
+      ++fractionDigits;
+    }
   }
   if (p < length && (input[p] == 'e' || input[p] == 'E')) {
     floating = true;
     ++p;
-    if (p < length && (input[p] == '+' || input[p] == '-')) ++p;
+    bool negativeExponent = false;
+    if (p < length && (input[p] == '+' || input[p] == '-')) negativeExponent = input[p++] == '-';
     if (!digit(p)) return invalid();
-    while (digit(p)) ++p;
+    while (digit(p)) {
+      if (exponent < 100000) exponent = exponent * 10 + (input[p] - '0');
+      ++p;
+    }
+    if (negativeExponent) exponent = -exponent;
   }
   // A number is complete only when a byte follows it.
   if (p >= length) return invalid();
   pos = p;
+  value.bytes = reinterpret_cast<const char*>(&value.number);
+  value.length = 8;
+
+  // Exact integers, and decimals whose digits and power of ten are exact doubles (one correctly
+  // rounded operation gives the nearest double), need no general conversion.
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const std::size_t textLength = p - start;
+  if (!floating && !(negative && textLength == 2 && input[start + 1] == '0')) {
+    if (exact && !negative) {
+      value.kind = JBValueKind::UnsignedInt;
+      value.number.u = mantissa;
+      value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+      return true;
+    }
+    if (exact && mantissa <= (std::uint64_t{1} << 63)) {
+      value.kind = JBValueKind::SignedInt;
+      value.number.u = 0 - mantissa;
+      value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+      return true;
+    }
+  } else if (exact && mantissa <= (std::uint64_t{1} << 53)) {
+    const long long power = exponent - fractionDigits;
+    if (power >= -22 && power <= 22) {
+      double d = static_cast<double>(mantissa);
+      d = power < 0 ? d / kPowersOfTen[-power] : d * kPowersOfTen[power];
+      value.kind = JBValueKind::Double;
+      value.number.d = negative ? -d : d;
+      value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+      return true;
+    }
+  }
 
   const char* first = reinterpret_cast<const char*>(input + start);
   const char* last = reinterpret_cast<const char*>(input + p);
@@ -715,59 +815,54 @@ bool JBParseState::parseNumber() {
     return invalid();
   }
   value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
-  value.bytes = reinterpret_cast<const char*>(&value.number);
-  value.length = 8;
   return true;
 }
 
-// The document's entry for the current string token's cache slot, after a cache lookup; nullptr
-// when the cache did not keep the token.
-JBParseState::DocumentText* JBParseState::documentSlot() {
-  if (!cache.cachedObject(value)) {
-    recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
-    return nullptr;
-  }
-  if (value.cacheSlot < 0) return nullptr;
-  DocumentText& d = documentTexts[static_cast<std::size_t>(value.cacheSlot)];
-  // A slot filled now may have held something else for this document.
-  if (d.generation != generation || !value.cacheHit) d = DocumentText{generation, nullptr, nullptr, 0};
-  return &d;
+// Looks the current string or number token up in the value cache, when the decoder keeps one.
+bool JBParseState::touchCache() {
+  if (!useCache || cache.cachedObject(value)) return true;
+  recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+  return false;
+}
+
+// The document's entry for the current string token, of 1 to 15 bytes.
+JBParseState::Interned& JBParseState::internedEntry() {
+  const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
+  Interned& e = interned[value.hash & (kInternedSlots - 1)];
+  if (e.generation != generation || e.length != value.length || e.words.a != w.a || e.words.b != w.b)
+    e = Interned{generation, static_cast<std::uint32_t>(value.length), w, nullptr, nullptr, 0};
+  return e;
 }
 
 // The document's copy of the current string token.
 const platform::TextStore::Block* JBParseState::documentText() {
   if (value.length > JBTokenCache::kMaxCachedStringLength) return arena->text(value.bytes, value.length);
+  if (!touchCache()) return nullptr;
   if (value.length == 0) {
     if (!emptyText) emptyText = arena->text(value.bytes, 0);
     return emptyText;
   }
-  DocumentText* d = documentSlot();
-  if (!d) return error ? nullptr : arena->text(value.bytes, value.length);
-  if (!d->text) d->text = arena->text(value.bytes, value.length);
-  return d->text;
+  Interned& e = internedEntry();
+  if (!e.text) e.text = arena->text(value.bytes, value.length);
+  return e.text;
 }
 
 // The document's key for the current string token, and its hash.
 bool JBParseState::documentKey(JBDictionary::Pair& pair) {
+  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
   const std::string_view text(value.bytes, value.length);
   if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
     pair.key = arena->key(text);
     pair.keyHash = JBDictionary::hashKey(text);
     return true;
   }
-  DocumentText* d = documentSlot();
-  if (!d) {
-    if (error) return false;
-    pair.key = arena->key(text);
-    pair.keyHash = JBDictionary::hashKey(text);
-    return true;
+  Interned& e = internedEntry();
+  if (!e.key) {
+    e.key = arena->key(text);
+    e.keyHash = JBDictionary::hashKey(text);
   }
-  if (!d->key) {
-    d->key = arena->key(text);
-    d->keyHash = cache.keyHash(value.cacheSlot);
-  }
-  pair.key = d->key;
-  pair.keyHash = d->keyHash;
+  pair.key = e.key;
+  pair.keyHash = e.keyHash;
   return true;
 }
 
@@ -781,13 +876,7 @@ bool JBParseState::tokenValue(platform::Value& out) {
       return true;
     }
     case Token::Number:
-      if (!cache.cachedObject(value)) {
-        recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
-        return false;
-      }
-      // A number that took a slot over ends the document's use of what the slot held.
-      if (!value.cacheHit && value.cacheSlot >= 0)
-        documentTexts[static_cast<std::size_t>(value.cacheSlot)].generation = 0;
+      if (!touchCache()) return false;
       switch (value.kind) {
         case JBValueKind::SignedInt:
           out = platform::Value(static_cast<long long>(value.number.i));
@@ -939,7 +1028,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   arena = JBArena::create();
   emptyText = nullptr;
   if (++generation == 0) {
-    std::fill(documentTexts.begin(), documentTexts.end(), DocumentText());
+    std::fill(interned.begin(), interned.end(), Interned());
     generation = 1;
   }
   struct ReleaseArena {
@@ -1006,6 +1095,7 @@ JSONDecoder::JSONDecoder(unsigned parseOptions) : options_(parseOptions) {
   if (spareState) {
     state_ = std::move(spareState);
     state_->options = parseOptions;
+    state_->useCache = true;
   } else {
     state_ = std::make_unique<JBParseState>(parseOptions);
   }
@@ -1031,6 +1121,13 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
   static const std::uint8_t kNothing = 0;
   const auto* input = bytes ? reinterpret_cast<const std::uint8_t*>(bytes) : &kNothing;
   return state_->parse(input, length, mutableCollections, error);
+}
+
+platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, unsigned parseOptions,
+                                       bool mutableCollections, platform::Error* error) {
+  JSONDecoder decoder(parseOptions);
+  decoder.state_->useCache = false;
+  return decoder.parse(bytes, length, mutableCollections, error);
 }
 
 platform::Value JSONDecoder::objectWithUTF8String(const char* bytes, std::size_t length,
