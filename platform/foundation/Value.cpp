@@ -31,6 +31,24 @@ std::string Object::description() const {
   return "<Object 0x" + std::string(buf, r.ptr) + ">";
 }
 
+Value& Value::assignSlow(const Value& other) {
+  if (this != &other) {
+    Value copy(other);  // other may live inside what this value holds
+    destroy();
+    moveFrom(copy);
+  }
+  return *this;
+}
+
+Value& Value::assignSlow(Value&& other) noexcept {
+  if (this != &other) {
+    Value moved(std::move(other));
+    destroy();
+    moveFrom(moved);
+  }
+  return *this;
+}
+
 void Value::copySlow(const Value& other) {
   switch (tag_) {
     case Tag::String: new (&u_.s) std::string(other.u_.s); break;

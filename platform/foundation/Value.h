@@ -56,26 +56,18 @@ class Value {
   Value(const Value& other) { copyFrom(other); }
   Value(Value&& other) noexcept { moveFrom(other); }
   Value& operator=(const Value& other) {
-    if (this == &other) return *this;
-    if (plain()) {
+    if (plain() && this != &other) {
       copyFrom(other);
-    } else {
-      Value copy(other);  // other may live inside what this value holds
-      destroy();
-      moveFrom(copy);
+      return *this;
     }
-    return *this;
+    return assignSlow(other);
   }
   Value& operator=(Value&& other) noexcept {
-    if (this == &other) return *this;
-    if (plain()) {
+    if (plain() && this != &other) {
       moveFrom(other);
-    } else {
-      Value moved(std::move(other));
-      destroy();
-      moveFrom(moved);
+      return *this;
     }
-    return *this;
+    return assignSlow(std::move(other));
   }
   ~Value() { destroy(); }
 
@@ -170,6 +162,8 @@ class Value {
   void destroy() noexcept {
     if (!plain()) destroySlow();
   }
+  Value& assignSlow(const Value& other);
+  Value& assignSlow(Value&& other) noexcept;
   void copySlow(const Value& other);
   void moveSlow(Value& other) noexcept;
   void destroySlow() noexcept;

@@ -1,5 +1,7 @@
 #include "kit/codec/json/JBArena.h"
 
+#include "kit/codec/json/JBKeyPool.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
@@ -76,7 +78,14 @@ const std::string* JBArena::key(std::string_view text) {
   return &owned->key;
 }
 
+void JBArena::hold(JBKeyPool* pool) {
+  pool->retain();
+  void* memory = carve(sizeof(HeldPool), alignof(HeldPool));
+  heldPools_ = new (memory) HeldPool{pool, heldPools_};
+}
+
 JBArena::~JBArena() {
+  for (HeldPool* h = heldPools_; h; h = h->next) h->pool->release();
   for (OwnedKey* k = ownedKeys_; k; k = k->next) k->key.~basic_string();
   for (Chunk* b = chunks_; b;) {
     Chunk* next = b->next;

@@ -11,6 +11,8 @@
 
 namespace kavro {
 
+class JBKeyPool;
+
 // The memory of one decoded document. Containers (nodes()), their element storage (storage()) and
 // long strings (text()) are carved from a few large blocks with a bump pointer, and the blocks go
 // back together when the builder has released the arena and the last node and string value made
@@ -32,6 +34,8 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   }
   // A dictionary key that lives as long as the arena.
   const std::string* key(std::string_view text);
+  // Keeps the pool (whose keys this arena's dictionaries use) alive as long as the arena.
+  void hold(JBKeyPool* pool);
 
   // Counted allocations: each one keeps the arena alive until it is freed.
   std::pmr::memory_resource* nodes() { return this; }
@@ -39,6 +43,10 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   std::pmr::memory_resource* storage() { return &storage_; }
 
  private:
+  struct HeldPool {
+    JBKeyPool* pool;
+    HeldPool* next;
+  };
   struct OwnedKey {
     std::string key;
     OwnedKey* next;
@@ -80,6 +88,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   char* end_ = nullptr;
   Chunk* chunks_ = nullptr;
   OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
+  HeldPool* heldPools_ = nullptr;
   Storage storage_;
 };
 

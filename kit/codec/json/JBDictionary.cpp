@@ -19,7 +19,8 @@ constexpr std::size_t kCapacities[] = {
 }  // namespace
 
 std::size_t JBDictionary::capacityForCount(std::size_t n) {
-  const auto wanted = static_cast<std::size_t>(std::floor(static_cast<double>(n) * 1.33));
+  // floor(n * 1.33), exactly.
+  const std::size_t wanted = n <= SIZE_MAX / 133 ? n * 133 / 100 : SIZE_MAX;
   for (std::size_t c : kCapacities)
     if (c >= wanted) return c;
   throw platform::MallocException("Unable to allocate memory for hash table.");
@@ -29,7 +30,7 @@ JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::me
                            bool isMutable, bool copyKeys)
     : pairs_(storage), slots_(capacityForCount(count), 0, storage), mutations_(isMutable ? 1 : 0),
       ownsKeys_(isMutable || copyKeys) {
-  capacity_ = slots_.size();
+  setCapacity(slots_.size());
   pairs_.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     if (ownsKeys_) pairs[i].key = new std::string(*pairs[i].key);
@@ -120,7 +121,7 @@ void JBDictionary::removeSlot(std::size_t slot) {
 void JBDictionary::rebuild(std::size_t capacity) {
   std::pmr::vector<std::uint32_t> old(capacity, 0, slots_.get_allocator());
   old.swap(slots_);
-  capacity_ = capacity;
+  setCapacity(capacity);
   for (std::uint32_t s : old)
     if (s != 0) placeIndex(s, pairs_[s - 1].keyHash);
 }

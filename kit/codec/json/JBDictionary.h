@@ -81,11 +81,23 @@ class JBDictionary final : public platform::MutableDictionary {
   void rebuild(std::size_t capacity);
   void checkMutable(const char* selector) const;
   void mutated();
-  std::size_t home(std::size_t hash) const { return hash % capacity_; }
+  // hash % capacity_, by a multiplication with the capacity's reciprocal instead of a division.
+  std::size_t home(std::size_t hash) const {
+    const std::uint64_t h = hash;
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(h) * reciprocal_) >> 64);
+    std::uint64_t r = h - q * capacity_;
+    while (r >= capacity_) r -= capacity_;
+    return static_cast<std::size_t>(r);
+  }
+  void setCapacity(std::size_t capacity) {
+    capacity_ = capacity;
+    reciprocal_ = capacity ? UINT64_MAX / capacity : 0;
+  }
 
   std::pmr::vector<Pair> pairs_;
   std::pmr::vector<std::uint32_t> slots_;  // index into pairs_ plus one; 0 marks an empty slot
   std::size_t capacity_ = 0;
+  std::uint64_t reciprocal_ = 0;  // floor((2^64 - 1) / capacity_)
   std::uint64_t mutations_;  // 0 marks an immutable dictionary
   bool ownsKeys_;
 };

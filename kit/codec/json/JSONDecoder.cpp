@@ -17,6 +17,7 @@
 #include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JBKeyPool.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Dictionary.h"
 
@@ -147,6 +148,11 @@ struct JBParseState {
     objectStack.reserve(256);
     pairStack.reserve(128);
   }
+  ~JBParseState() {
+    if (keyPool) keyPool->release();
+  }
+  JBParseState(const JBParseState&) = delete;
+  JBParseState& operator=(const JBParseState&) = delete;
 
   unsigned options;
   const std::uint8_t* input = nullptr;
@@ -188,6 +194,10 @@ struct JBParseState {
   std::vector<Interned> interned = std::vector<Interned>(kInternedSlots);
   std::uint32_t generation = 0;
   const platform::TextStore::Block* emptyText = nullptr;
+  // Short keys come from a pool kept across parses; the arena holds the pools its document used.
+  JBKeyPool* keyPool = nullptr;
+  JBKeyPool* heldPool = nullptr;
+  const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -207,7 +217,7 @@ struct JBParseState {
   bool touchCache();
   Interned& internedEntry();
   const platform::TextStore::Block* documentText();
-  bool documentKey(JBDictionary::Pair& pair);
+  bool documentKey(const std::string*& key, std::size_t& keyHash);
   bool tokenValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
@@ -317,13 +327,32 @@ constexpr std::array<Token, 256> makeSingleTokens() {
 }
 constexpr std::array<Token, 256> kSingleTokens = makeSingleTokens();
 
+// The token a byte starts, where the byte alone tells: one-byte tokens, strings and numbers.
+constexpr std::array<Token, 256> makeFirstByteTokens() {
+  std::array<Token, 256> t = makeSingleTokens();
+  t['"'] = Token::String;
+  t['-'] = Token::Number;
+  for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = Token::Number;
+  return t;
+}
+constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
+
 inline bool JBParseState::nextToken() {
-  if (pos < length && !kMaybeSpace[input[pos]]) {
-    const Token t = kSingleTokens[input[pos]];
+  if (pos < length) {
+    const Token t = kFirstByteTokens[input[pos]];
     if (t != Token::None) {
-      tokenStart = pos++;
+      tokenStart = pos;
+      if (t == Token::String || t == Token::Number) {
+        token = Token::None;
+        if (!(t == Token::String ? parseString() : parseNumber())) {
+          recordError(kUnexpectedToken);
+          return false;
+        }
+      } else {
+        ++pos;
+      }
       token = t;
-      tokenLength = 1;
+      tokenLength = pos - tokenStart;
       return true;
     }
   }
@@ -933,55 +962,69 @@ const platform::TextStore::Block* JBParseState::documentText() {
 }
 
 // The document's key for the current string token, and its hash.
-bool JBParseState::documentKey(JBDictionary::Pair& pair) {
+const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& keyHash) {
+  for (;;) {
+    if (!keyPool) keyPool = JBKeyPool::create();
+    if (heldPool != keyPool) {
+      arena->hold(keyPool);
+      heldPool = keyPool;
+    }
+    if (const std::string* k = keyPool->key(text, value.hash, keyHash)) return k;
+    // Full: later keys go to a new pool; this one lives on with the documents using it.
+    keyPool->release();
+    keyPool = nullptr;
+  }
+}
+
+bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
   const std::string_view text(value.bytes, value.length);
   if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
-    pair.key = arena->key(text);
-    pair.keyHash = JBDictionary::hashKey(text);
+    key = arena->key(text);
+    keyHash = JBDictionary::hashKey(text);
     return true;
   }
   Interned& e = internedEntry();
-  if (!e.key) {
-    e.key = arena->key(text);
-    e.keyHash = JBDictionary::hashKey(text);
-  }
-  pair.key = e.key;
-  pair.keyHash = e.keyHash;
+  if (!e.key) e.key = pooledKey(text, e.keyHash);
+  key = e.key;
+  keyHash = e.keyHash;
   return true;
 }
 
 // Sets out (a null value) to the value of the current token, which is neither "[" nor "{".
 bool JBParseState::tokenValue(platform::Value& out) {
+  // out holds nothing: the value is made in its place (a temporary moved in would cost a stall
+  // on reading back what was just written).
+  auto make = [&out](auto&&... args) { new (&out) platform::Value(std::forward<decltype(args)>(args)...); };
   switch (token) {
     case Token::String: {
       const platform::TextStore::Block* text = documentText();
       if (!text) return false;
-      out = platform::Value::borrowingText(*arena, *text);
+      new (&out) platform::Value(platform::Value::borrowingText(*arena, *text));
       return true;
     }
     case Token::Number:
       if (!touchCache()) return false;
       switch (value.kind) {
         case JBValueKind::SignedInt:
-          out = platform::Value(static_cast<long long>(value.number.i));
+          make(static_cast<long long>(value.number.i));
           break;
         case JBValueKind::UnsignedInt:
           if (value.number.u < (std::uint64_t{1} << 63))
-            out = platform::Value(static_cast<long long>(value.number.u));
+            make(static_cast<long long>(value.number.u));
           else
-            out = platform::Value(static_cast<unsigned long long>(value.number.u));
+            make(static_cast<unsigned long long>(value.number.u));
           break;
         default:
-          out = platform::Value(value.number.d);
+          make(value.number.d);
           break;
       }
       return true;
     case Token::True:
-      out = platform::Value(true);
+      make(true);
       return true;
     case Token::False:
-      out = platform::Value(false);
+      make(false);
       return true;
     case Token::Null:
       return true;
@@ -1055,8 +1098,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected string.");
         break;
       }
-      const std::size_t entry = pairStack.size();
-      if (!documentKey(pairStack.emplace_back())) break;
+      const std::string* key;
+      std::size_t keyHash;
+      if (!documentKey(key, keyHash)) break;
       if (!nextToken()) break;
       if (token != Token::Separator) {
         recordError("Expected ':'.");
@@ -1069,9 +1113,12 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
-        pairStack[entry].object = std::move(child);
-      } else if (!tokenValue(pairStack[entry].object)) {
-        break;
+        pairStack.push_back(JBDictionary::Pair{key, std::move(child), keyHash});
+      } else {
+        JBDictionary::Pair& pair = pairStack.emplace_back();
+        pair.key = key;
+        pair.keyHash = keyHash;
+        if (!tokenValue(pair.object)) break;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ObjectEnd) {
@@ -1112,6 +1159,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   depth = 0;
   arena = JBArena::create();
   emptyText = nullptr;
+  heldPool = nullptr;
   if (++generation == 0) {
     std::fill(interned.begin(), interned.end(), Interned());
     generation = 1;
