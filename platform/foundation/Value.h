@@ -100,6 +100,10 @@ class Value {
   // A readable rendering of any kind (numbers in shortest round-trip form, "1"/"0" for booleans).
   std::string description() const;
 
+  // Whether destroying the value releases anything. A value that owns nothing may simply be
+  // dropped with the memory holding it.
+  bool ownsSomething() const { return !plain(); }
+
   bool operator==(const Value& other) const;
   bool operator!=(const Value& other) const { return !(*this == other); }
   std::size_t hash() const;

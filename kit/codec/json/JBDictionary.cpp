@@ -28,19 +28,55 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
 
 JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
                            bool isMutable, bool copyKeys)
-    : pairs_(storage), slots_(capacityForCount(count), 0, storage), mutations_(isMutable ? 1 : 0),
-      ownsKeys_(isMutable || copyKeys) {
-  setCapacity(slots_.size());
-  pairs_.reserve(count);
+    : storage_(storage), mutations_(isMutable ? 1 : 0), ownsKeys_(isMutable || copyKeys) {
+  const std::size_t capacity = capacityForCount(count);
+  reservePairs(count);
+  slots_ = allocateSlots(capacity);
+  setCapacity(capacity);
   for (std::size_t i = 0; i < count; ++i) {
     if (ownsKeys_) pairs[i].key = new std::string(*pairs[i].key);
     add(std::move(pairs[i]));
+  }
+  if (!isMutable && count_ <= 64) {
+    owningPairs_ = 0;
+    for (std::size_t i = 0; i < count_; ++i)
+      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
   }
 }
 
 JBDictionary::~JBDictionary() {
   if (ownsKeys_)
-    for (const Pair& p : pairs_) delete p.key;
+    for (std::size_t i = 0; i < count_; ++i) delete pairs_[i].key;
+  if (mutations_ == 0 && count_ <= 64) {
+    for (std::uint64_t m = owningPairs_ & (count_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count_) - 1); m;
+         m &= m - 1)
+      pairs_[__builtin_ctzll(m)].~Pair();
+  } else {
+    for (std::size_t i = 0; i < count_; ++i) pairs_[i].~Pair();
+  }
+  if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
+  if (slots_) storage_->deallocate(slots_, capacity_ * sizeof(std::uint32_t), alignof(std::uint32_t));
+}
+
+std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
+  if (capacity == 0) return nullptr;
+  auto* slots = static_cast<std::uint32_t*>(
+      storage_->allocate(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
+  std::fill(slots, slots + capacity, 0);
+  return slots;
+}
+
+// Room for n pairs; the pairs move to new storage when there is less.
+void JBDictionary::reservePairs(std::size_t n) {
+  if (n <= pairCapacity_) return;
+  auto* fresh = static_cast<Pair*>(storage_->allocate(n * sizeof(Pair), alignof(Pair)));
+  for (std::size_t i = 0; i < count_; ++i) {
+    new (&fresh[i]) Pair(std::move(pairs_[i]));
+    pairs_[i].~Pair();
+  }
+  if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
+  pairs_ = fresh;
+  pairCapacity_ = n;
 }
 
 std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
@@ -79,8 +115,8 @@ void JBDictionary::add(Pair&& pair) {
   for (;;) {
     const std::uint32_t s = slots_[i];
     if (s == 0) {
-      pairs_.push_back(std::move(pair));
-      slots_[i] = static_cast<std::uint32_t>(pairs_.size());
+      new (&pairs_[count_]) Pair(std::move(pair));
+      slots_[i] = static_cast<std::uint32_t>(++count_);
       return;
     }
     const Pair& p = pairs_[s - 1];
@@ -107,7 +143,7 @@ void JBDictionary::removeSlot(std::size_t slot) {
     if (++j == capacity) j = 0;
   }
   // Keep the pairs dense: the last one moves into the hole.
-  const auto last = static_cast<std::uint32_t>(pairs_.size() - 1);
+  const auto last = static_cast<std::uint32_t>(count_ - 1);
   if (removed != last) {
     std::size_t k = home(pairs_[last].keyHash);
     while (slots_[k] != last + 1)
@@ -115,15 +151,18 @@ void JBDictionary::removeSlot(std::size_t slot) {
     slots_[k] = removed + 1;
     pairs_[removed] = std::move(pairs_[last]);
   }
-  pairs_.pop_back();
+  pairs_[last].~Pair();
+  --count_;
 }
 
 void JBDictionary::rebuild(std::size_t capacity) {
-  std::pmr::vector<std::uint32_t> old(capacity, 0, slots_.get_allocator());
-  old.swap(slots_);
+  std::uint32_t* const old = slots_;
+  const std::size_t oldCapacity = capacity_;
+  slots_ = allocateSlots(capacity);
   setCapacity(capacity);
-  for (std::uint32_t s : old)
-    if (s != 0) placeIndex(s, pairs_[s - 1].keyHash);
+  for (std::size_t i = 0; i < oldCapacity; ++i)
+    if (old[i] != 0) placeIndex(old[i], pairs_[old[i] - 1].keyHash);
+  if (old) storage_->deallocate(old, oldCapacity * sizeof(std::uint32_t), alignof(std::uint32_t));
 }
 
 const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
@@ -157,8 +196,9 @@ void JBDictionary::mutated() {
 
 void JBDictionary::setObject(platform::Value value, std::string_view key) {
   checkMutable("setObject:forKey:");
-  const std::size_t wanted = capacityForCount(pairs_.size() + 1);
+  const std::size_t wanted = capacityForCount(count_ + 1);
   if (wanted > capacity_) rebuild(wanted);
+  if (count_ == pairCapacity_) reservePairs(count_ < 8 ? 8 : count_ * 2);
   add(Pair{new std::string(key), std::move(value), hashKey(key)});
   mutated();
 }
@@ -173,9 +213,12 @@ void JBDictionary::removeObjectForKey(std::string_view key) {
 
 void JBDictionary::removeAllObjects() {
   checkMutable("removeObjectForKey:");
-  for (const Pair& p : pairs_) dropKey(p.key);
-  pairs_.clear();
-  std::fill(slots_.begin(), slots_.end(), 0);
+  for (std::size_t i = 0; i < count_; ++i) {
+    dropKey(pairs_[i].key);
+    pairs_[i].~Pair();
+  }
+  count_ = 0;
+  std::fill(slots_, slots_ + capacity_, 0);
   mutated();
 }
 
@@ -184,7 +227,7 @@ std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
   std::vector<Pair> pairs;
-  pairs.reserve(pairs_.size());
+  pairs.reserve(count_);
   for (std::size_t i = 0; i < capacity_; ++i)
     if (slots_[i] != 0) pairs.push_back(pairs_[slots_[i] - 1]);
   auto* heap = std::pmr::new_delete_resource();

@@ -48,7 +48,7 @@ class JBDictionary final : public platform::MutableDictionary {
   JBDictionary& operator=(const JBDictionary&) = delete;
   ~JBDictionary() override;
 
-  std::size_t count() const override { return pairs_.size(); }
+  std::size_t count() const override { return count_; }
   std::size_t capacity() const { return capacity_; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
@@ -79,6 +79,8 @@ class JBDictionary final : public platform::MutableDictionary {
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
+  void reservePairs(std::size_t n);
+  std::uint32_t* allocateSlots(std::size_t capacity);
   void checkMutable(const char* selector) const;
   void mutated();
   // hash % capacity_, by a multiplication with the capacity's reciprocal instead of a division.
@@ -94,11 +96,17 @@ class JBDictionary final : public platform::MutableDictionary {
     reciprocal_ = capacity ? UINT64_MAX / capacity : 0;
   }
 
-  std::pmr::vector<Pair> pairs_;
-  std::pmr::vector<std::uint32_t> slots_;  // index into pairs_ plus one; 0 marks an empty slot
+  std::pmr::memory_resource* storage_;
+  Pair* pairs_ = nullptr;  // count_ pairs in room for pairCapacity_
+  std::size_t count_ = 0;
+  std::size_t pairCapacity_ = 0;
+  std::uint32_t* slots_ = nullptr;  // index into pairs_ plus one; 0 marks an empty slot
   std::size_t capacity_ = 0;
   std::uint64_t reciprocal_ = 0;  // floor((2^64 - 1) / capacity_)
-  std::uint64_t mutations_;  // 0 marks an immutable dictionary
+  std::uint64_t mutations_;       // 0 marks an immutable dictionary
+  // For an immutable dictionary of at most 64 pairs: the pairs whose values own something (a
+  // container, above all). Only those need destroying; the others go with the storage.
+  std::uint64_t owningPairs_ = ~std::uint64_t{0};
   bool ownsKeys_;
 };
 

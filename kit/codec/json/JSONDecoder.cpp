@@ -180,15 +180,13 @@ struct JBParseState {
   // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
   // nobody could look at.
   bool useCache = true;
-  // The document's copies of its short strings and keys, found by content: equal strings of one
+  // The document's copies of its short strings, found by content: equal strings of one
   // document share one copy. Entries of earlier parses carry an older generation.
   struct Interned {
     std::uint32_t generation = 0;
     std::uint32_t length = 0;
     JBTokenCache::Words words{0, 0};
     const platform::TextStore::Block* text = nullptr;
-    const std::string* key = nullptr;
-    std::size_t keyHash = 0;
   };
   static constexpr std::size_t kInternedSlots = 1024;
   std::vector<Interned> interned = std::vector<Interned>(kInternedSlots);
@@ -944,7 +942,7 @@ JBParseState::Interned& JBParseState::internedEntry() {
   const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
   Interned& e = interned[value.hash & (kInternedSlots - 1)];
   if (e.generation != generation || e.length != value.length || e.words.a != w.a || e.words.b != w.b)
-    e = Interned{generation, static_cast<std::uint32_t>(value.length), w, nullptr, nullptr, 0};
+    e = Interned{generation, static_cast<std::uint32_t>(value.length), w, nullptr};
   return e;
 }
 
@@ -984,10 +982,7 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
     keyHash = JBDictionary::hashKey(text);
     return true;
   }
-  Interned& e = internedEntry();
-  if (!e.key) e.key = pooledKey(text, e.keyHash);
-  key = e.key;
-  keyHash = e.keyHash;
+  key = pooledKey(text, keyHash);
   return true;
 }
 
