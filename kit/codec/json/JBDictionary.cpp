@@ -172,16 +172,11 @@ const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
 
 void JBDictionary::enumerate(
     const std::function<bool(const std::string&, const platform::Value&)>& fn) const {
-  for (std::size_t i = 0; i < capacity_; ++i) {
-    const std::uint32_t s = slots_[i];
-    if (s == 0) continue;
-    const std::uint64_t before = mutations_;
-    const Pair& p = pairs_[s - 1];
-    if (!fn(*p.key, p.object)) return;
-    if (mutations_ != before)
-      throw platform::Exception("NSGenericException",
-                                "*** Collection <JBDictionary> was mutated while being enumerated.");
-  }
+  forEach(fn);
+}
+
+void JBDictionary::raiseMutatedWhileEnumerating() {
+  throw platform::Exception("NSGenericException", "*** Collection <JBDictionary> was mutated while being enumerated.");
 }
 
 void JBDictionary::checkMutable(const char* selector) const {

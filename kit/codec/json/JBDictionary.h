@@ -55,6 +55,19 @@ class JBDictionary final : public platform::MutableDictionary {
   void enumerate(
       const std::function<bool(const std::string& key, const platform::Value& value)>& fn) const override;
 
+  // enumerate() without the cost of a std::function, for callers that know the class.
+  template <class Fn>
+  void forEach(Fn&& fn) const {
+    for (std::size_t i = 0; i < capacity_; ++i) {
+      const std::uint32_t s = slots_[i];
+      if (s == 0) continue;
+      const std::uint64_t before = mutations_;
+      const Pair& p = pairs_[s - 1];
+      if (!fn(*p.key, p.object)) return;
+      if (mutations_ != before) raiseMutatedWhileEnumerating();
+    }
+  }
+
   void setObject(platform::Value value, std::string_view key) override;
   void removeObjectForKey(std::string_view key) override;
   void removeAllObjects() override;
@@ -82,6 +95,7 @@ class JBDictionary final : public platform::MutableDictionary {
   void reservePairs(std::size_t n);
   std::uint32_t* allocateSlots(std::size_t capacity);
   void checkMutable(const char* selector) const;
+  [[noreturn]] static void raiseMutatedWhileEnumerating();
   void mutated();
   // hash % capacity_, by a multiplication with the capacity's reciprocal instead of a division.
   std::size_t home(std::size_t hash) const {
