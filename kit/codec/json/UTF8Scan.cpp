@@ -111,9 +111,13 @@ inline Masks32 fullSSE2(const std::uint8_t* p) {
   return m;
 }
 
-const std::uint8_t* scanTextSSE2(const std::uint8_t* p, const std::uint8_t* end) {
+}  // namespace
+
+const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end) {
   KAVRO_SCAN_LOOP(quickSSE2, fullSSE2)
 }
+
+namespace {
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define KAVRO_HAVE_AVX2_SCAN 1
@@ -160,7 +164,7 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2) return scanTextAVX2(p, end);
 #endif
-  return scanTextSSE2(p, end);
+  return scanPlainTextBaseline(p, end);
 }
 #else
 // Index of the first byte in the eight at p that a string must look at: a control character, a
@@ -181,6 +185,10 @@ inline unsigned firstSpecialByte(const std::uint8_t* p) {
 }  // namespace
 
 const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end) {
+  return scanPlainTextBaseline(p, end);
+}
+
+const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end) {
   for (;;) {
     while (end - p >= 8) {
       const unsigned at = firstSpecialByte(p);
