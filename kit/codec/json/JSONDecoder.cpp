@@ -165,6 +165,17 @@ struct JBParseState {
   std::size_t tokenStart = 0;
   std::size_t tokenLength = 0;
   JBTokenValue value;
+  bool hashed = false;  // whether value.hash is made
+  // The current string (of at most JBTokenCache::kMaxCachedStringLength bytes) or number token's
+  // hash, made on first use.
+  std::uint32_t tokenHash() {
+    if (!hashed) {
+      value.hash = value.kind == JBValueKind::String ? JBTokenCache::hashString(value.bytes, value.length)
+                                                     : JBTokenCache::hashNumber(value.kind, value.number.u);
+      hashed = true;
+    }
+    return value.hash;
+  }
 
   std::string tokenBuffer;
   std::vector<platform::Value> objectStack;
@@ -195,6 +206,18 @@ struct JBParseState {
   // Short keys come from a pool kept across parses; the arena holds the pools its document used.
   JBKeyPool* keyPool = nullptr;
   JBKeyPool* heldPool = nullptr;
+  // The key last found at each place (nesting depth, position in its dictionary): records of one
+  // answer repeat their keys in the same order, so most keys are known before any lookup.
+  struct PredictedKey {
+    const JBKeyPool* pool = nullptr;
+    const std::string* key = nullptr;
+    std::size_t keyHash = 0;
+    JBTokenCache::Words words{0, 0};
+    std::size_t length = 0;
+  };
+  static constexpr std::size_t kPredictedDepths = 16;
+  static constexpr std::size_t kPredictedPositions = 32;
+  std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
   const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -215,7 +238,7 @@ struct JBParseState {
   bool touchCache();
   Interned& internedEntry();
   const platform::TextStore::Block* documentText();
-  bool documentKey(const std::string*& key, std::size_t& keyHash);
+  bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
   bool tokenValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
@@ -429,7 +452,9 @@ void JBParseState::finishString(const char* bytes, std::size_t n, const std::uin
   value.length = n;
   value.kind = JBValueKind::String;
   // Only strings the cache keeps need their hash.
-  value.hash = n <= JBTokenCache::kMaxCachedStringLength ? JBTokenCache::hashString(bytes, n) : 0;
+  // The hash is made when something asks for it (tokenHash()).
+  value.hash = 0;
+  hashed = false;
   pos = static_cast<std::size_t>(closingQuote + 1 - input);
 }
 
@@ -693,13 +718,13 @@ bool JBParseState::parseNumber() {
     if (exact && !negative) {
       value.kind = JBValueKind::UnsignedInt;
       value.number.u = mantissa;
-      value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+      hashed = false;
       return true;
     }
     if (exact && mantissa <= (std::uint64_t{1} << 63)) {
       value.kind = JBValueKind::SignedInt;
       value.number.u = 0 - mantissa;
-      value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+      hashed = false;
       return true;
     }
   } else if (exact && mantissa <= (std::uint64_t{1} << 53)) {
@@ -709,7 +734,7 @@ bool JBParseState::parseNumber() {
       d = power < 0 ? d / kPowersOfTen[-power] : d * kPowersOfTen[power];
       value.kind = JBValueKind::Double;
       value.number.d = negative ? -d : d;
-      value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+      hashed = false;
       return true;
     }
   }
@@ -748,13 +773,15 @@ bool JBParseState::parseNumber() {
     recordError("The conversion function did not consume all of the number tokens characters.");
     return invalid();
   }
-  value.hash = JBTokenCache::hashNumber(value.kind, value.number.u);
+  hashed = false;
   return true;
 }
 
 // Looks the current string or number token up in the value cache, when the decoder keeps one.
 bool JBParseState::touchCache() {
-  if (!useCache || cache.cachedObject(value)) return true;
+  if (!useCache) return true;
+  tokenHash();
+  if (cache.cachedObject(value)) return true;
   recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
   return false;
 }
@@ -762,7 +789,7 @@ bool JBParseState::touchCache() {
 // The document's entry for the current string token, of 1 to 15 bytes.
 JBParseState::Interned& JBParseState::internedEntry() {
   const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
-  Interned& e = interned[value.hash & (kInternedSlots - 1)];
+  Interned& e = interned[tokenHash() & (kInternedSlots - 1)];
   if (e.generation != generation || e.length != value.length || e.words.a != w.a || e.words.b != w.b)
     e = Interned{generation, static_cast<std::uint32_t>(value.length), w, nullptr};
   return e;
@@ -789,16 +816,33 @@ const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& k
       arena->hold(keyPool);
       heldPool = keyPool;
     }
-    if (const std::string* k = keyPool->key(text, value.hash, keyHash)) return k;
+    if (const std::string* k = keyPool->key(text, tokenHash(), keyHash)) return k;
     // Full: later keys go to a new pool; this one lives on with the documents using it.
     keyPool->release();
     keyPool = nullptr;
   }
 }
 
-bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
-  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
+bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
   const std::string_view text(value.bytes, value.length);
+  if (!useCache && value.length != 0 && value.length <= JBTokenCache::kMaxCachedStringLength) {
+    PredictedKey& p =
+        predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+    const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
+    if (p.pool == keyPool && p.length == value.length && p.words.a == w.a && p.words.b == w.b && keyPool) {
+      if (heldPool != keyPool) {
+        arena->hold(keyPool);
+        heldPool = keyPool;
+      }
+      key = p.key;
+      keyHash = p.keyHash;
+      return true;
+    }
+    key = pooledKey(text, keyHash);
+    p = PredictedKey{keyPool, key, keyHash, w, value.length};
+    return true;
+  }
+  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
   if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
     key = arena->key(text);
     keyHash = JBDictionary::hashKey(text);
@@ -917,7 +961,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       }
       const std::string* key;
       std::size_t keyHash;
-      if (!documentKey(key, keyHash)) break;
+      if (!documentKey(key, keyHash, pairStack.size() - start)) break;
       if (!nextToken()) break;
       if (token != Token::Separator) {
         recordError("Expected ':'.");
