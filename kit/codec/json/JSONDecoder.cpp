@@ -191,17 +191,7 @@ struct JBParseState {
   // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
   // nobody could look at.
   bool useCache = true;
-  // The document's copies of its short strings, found by content: equal strings of one
-  // document share one copy. Entries of earlier parses carry an older generation.
-  struct Interned {
-    std::uint32_t generation = 0;
-    std::uint32_t length = 0;
-    JBTokenCache::Words words{0, 0};
-    const platform::TextStore::Block* text = nullptr;
-  };
-  static constexpr std::size_t kInternedSlots = 1024;
-  std::vector<Interned> interned = std::vector<Interned>(kInternedSlots);
-  std::uint32_t generation = 0;
+  // One copy of "" per document.
   const platform::TextStore::Block* emptyText = nullptr;
   // Short keys come from a pool kept across parses; the arena holds the pools its document used.
   JBKeyPool* keyPool = nullptr;
@@ -231,12 +221,12 @@ struct JBParseState {
   bool nextToken();
   bool nextTokenSlow();
   bool parseString();
+  bool parseLongerString();
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
   bool touchCache();
-  Interned& internedEntry();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
   bool tokenValue(platform::Value& out);
@@ -447,7 +437,7 @@ inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* e
   return json::scanPlainText(p, end);
 }
 
-void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
+inline void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
   value.bytes = bytes;
   value.length = n;
   value.kind = JBValueKind::String;
@@ -458,13 +448,13 @@ void JBParseState::finishString(const char* bytes, std::size_t n, const std::uin
   pos = static_cast<std::size_t>(closingQuote + 1 - input);
 }
 
-bool JBParseState::parseString() {
-  const std::uint8_t* const begin = input + pos + 1;
-  const std::uint8_t* const end = input + length;
+// Most strings are short ASCII text (keys above all): their closing quote is in the first 16 bytes
+// with nothing special before it. The look for those is made where each token is read, so that the
+// processor learns what to expect at each place.
+inline bool JBParseState::parseString() {
 #if defined(__SSE2__)
-  // Most strings are short ASCII text (keys above all): their closing quote is in the first 16
-  // bytes with nothing special before it.
-  if (end - begin >= 16) {
+  const std::uint8_t* const begin = input + pos + 1;
+  if (input + length - begin >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
     const __m128i special = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
@@ -479,6 +469,12 @@ bool JBParseState::parseString() {
     }
   }
 #endif
+  return parseLongerString();
+}
+
+bool JBParseState::parseLongerString() {
+  const std::uint8_t* const begin = input + pos + 1;
+  const std::uint8_t* const end = input + length;
   const std::uint8_t* p = scanText(begin, end);
   if (p >= end) {
     recordError("Invalid string.");
@@ -786,26 +782,15 @@ bool JBParseState::touchCache() {
   return false;
 }
 
-// The document's entry for the current string token, of 1 to 15 bytes.
-JBParseState::Interned& JBParseState::internedEntry() {
-  const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
-  Interned& e = interned[tokenHash() & (kInternedSlots - 1)];
-  if (e.generation != generation || e.length != value.length || e.words.a != w.a || e.words.b != w.b)
-    e = Interned{generation, static_cast<std::uint32_t>(value.length), w, nullptr};
-  return e;
-}
-
 // The document's copy of the current string token.
+// A copy is cheaper than looking for an equal string the document has already.
 const platform::TextStore::Block* JBParseState::documentText() {
-  if (value.length > JBTokenCache::kMaxCachedStringLength) return arena->text(value.bytes, value.length);
-  if (!touchCache()) return nullptr;
+  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return nullptr;
   if (value.length == 0) {
     if (!emptyText) emptyText = arena->text(value.bytes, 0);
     return emptyText;
   }
-  Interned& e = internedEntry();
-  if (!e.text) e.text = arena->text(value.bytes, value.length);
-  return e.text;
+  return arena->text(value.bytes, value.length);
 }
 
 // The document's key for the current string token, and its hash.
@@ -1021,10 +1006,6 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   arena = JBArena::create();
   emptyText = nullptr;
   heldPool = nullptr;
-  if (++generation == 0) {
-    std::fill(interned.begin(), interned.end(), Interned());
-    generation = 1;
-  }
   struct ReleaseArena {
     JBParseState& state;
     ~ReleaseArena() {
