@@ -10,7 +10,20 @@ namespace kavro {
 JBArray::JBArray(Private, platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
                  bool isMutable)
     : items_(std::make_move_iterator(objects), std::make_move_iterator(objects + count), storage),
-      mutable_(isMutable) {}
+      mutable_(isMutable) {
+  if (isMutable) return;
+  for (const platform::Value& v : items_)
+    if (v.ownsSomething()) return;
+  ownsNothing_ = true;
+}
+
+JBArray::~JBArray() {
+  if (ownsNothing_) {
+    if (items_.data()) items_.get_allocator().deallocate(items_.data(), items_.capacity());
+  } else {
+    items_.~vector();
+  }
+}
 
 std::shared_ptr<JBArray> JBArray::create(platform::Value* objects, std::size_t count,
                                          std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,

@@ -23,6 +23,9 @@ class JBArray final : public platform::MutableArray {
   // Moves count values out of objects into storage from the resource.
   JBArray(Private, platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
           bool isMutable);
+  JBArray(const JBArray&) = delete;
+  JBArray& operator=(const JBArray&) = delete;
+  ~JBArray() override;
 
   std::size_t count() const override { return items_.size(); }
   const platform::Value& objectAtIndex(std::size_t index) const override;
@@ -49,8 +52,13 @@ class JBArray final : public platform::MutableArray {
   void checkMutable(const char* selector) const;
   [[noreturn]] void raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const;
 
-  std::pmr::vector<platform::Value> items_;
+  // Destroyed by hand: the values of an immutable array that own nothing need no destruction and
+  // go with their storage.
+  union {
+    std::pmr::vector<platform::Value> items_;
+  };
   bool mutable_;
+  bool ownsNothing_ = false;
 };
 
 }  // namespace kavro
