@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "kit/core/AppCoreInfo.h"
+#include "kit/core/LocationUtil.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringAppend.h"
 #include "kit/core/StringCheck.h"
@@ -34,10 +35,11 @@ struct Area {
   std::string name;
 };
 
-// The area a search runs in when the user chose none: the default area of the "job" location type.
+// The area a search runs in when the user chose none: the default area of the "job" location type
+// (the user's choice, else the located area, else the shipped default).
 Area defaultJobArea() {
-  return {AppCoreInfo::getLocalizedString("location_default_job_areacode"),
-          AppCoreInfo::getLocalizedString("location_default_job_areaname")};
+  auto area = LocationUtil::defaultLocationForType("job");
+  return {area->getString("code"), area->getString("value")};
 }
 
 void trimInPlace(std::string& s) { s = str::trim(s); }

@@ -8,6 +8,9 @@ namespace platform {
 
 class Dictionary;
 
+// Errors that carry the operating system's errno as their code.
+inline constexpr const char* POSIXErrorDomain = "NSPOSIXErrorDomain";
+
 // A failure as a value: who reported it, a code, and a text for the user.
 struct Error {
   std::string domain;

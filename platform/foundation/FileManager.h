@@ -11,7 +11,6 @@
 namespace platform {
 
 // Domain of the errors the file operations report; the code is the errno value.
-inline constexpr const char* POSIXErrorDomain = "NSPOSIXErrorDomain";
 
 enum class FileType { Regular, Directory, SymbolicLink, Other };
 

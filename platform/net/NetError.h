@@ -11,7 +11,6 @@ namespace platform {
 // The domain of the errors the network layer reports (streams and URL connections).
 inline constexpr std::string_view URLErrorDomain = "NSURLErrorDomain";
 // Underlying errors: the operating system's errno, a resolver failure, a TLS failure.
-inline constexpr std::string_view POSIXErrorDomain = "NSPOSIXErrorDomain";
 inline constexpr std::string_view ResolverErrorDomain = "kCFStreamErrorDomainNetDB";
 inline constexpr std::string_view OSStatusErrorDomain = "NSOSStatusErrorDomain";
 

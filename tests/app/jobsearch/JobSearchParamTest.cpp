@@ -5,6 +5,7 @@
 #include "app/jobsearch/JobSearchParam.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/StoreDataTypes.h"
+#include "kit/core/LocationUtil.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -75,6 +76,17 @@ TEST_F(JobSearchParamTest, AFreshQuerySearchesTheDefaultAreaAndKeepsIt) {
   q->setJobarea("020000");
   EXPECT_EQ(q->getText_jobarea(), DefaultAreaName);
   EXPECT_EQ(q->getJobArea(), DefaultAreaCode);
+}
+
+TEST_F(JobSearchParamTest, TheUsersChosenJobAreaIsTheDefault) {
+  DataItemDetail chosen;
+  chosen.setString("030200", "code");
+  chosen.setString("广州", "value");
+  ASSERT_TRUE(LocationUtil::setDefaultLocationForType("job", chosen));
+  auto p = JobSearchParam::create();
+  EXPECT_EQ(p->getJobArea(), "030200");
+  EXPECT_EQ(p->getText_jobarea(), "广州");
+  LocationUtil::destroyLocationUtil();
 }
 
 TEST_F(JobSearchParamTest, KeywordTypesAndEscapedValues) {

@@ -1,0 +1,233 @@
+#include "kit/core/DataLoadAndParser.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "kit/core/StringError.h"
+#include "kit/core/StringMisc.h"
+#include "platform/foundation/Value.h"
+
+namespace kavro {
+
+namespace {
+
+std::int64_t integerOf(std::string_view text) { return integerValueOf(platform::Value(text)); }
+
+// True when text surely neither starts nor ends with white space or a line break as trim() sees
+// them: ASCII blanks and controls 0x09-0x0D, and U+0085, U+00A0, U+1680, U+2000-U+200A, U+2028,
+// U+2029, U+202F, U+205F, U+3000, which start with the bytes C2, E1, E2 or E3 and end with one
+// of 80-8A, 9F, A0, A8, A9, AF.
+bool hasNoEdgeSpace(std::string_view text) {
+  auto first = static_cast<unsigned char>(text.front());
+  auto last = static_cast<unsigned char>(text.back());
+  auto asciiSpace = [](unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D); };
+  if (first < 0x80 ? asciiSpace(first) : (first == 0xC2 || (first >= 0xE1 && first <= 0xE3))) return false;
+  if (last < 0x80) return !asciiSpace(last);
+  return !((last >= 0x80 && last <= 0x8A) || last == 0x9F || last == 0xA0 || last == 0xA8 || last == 0xA9 ||
+           last == 0xAF);
+}
+
+// Leaf text goes in trimmed; most of it has nothing to trim and is copied once.
+void setTrimmed(DataItemDetail& record, std::string_view text, std::string_view key) {
+  if (key.empty()) return;
+  if (text.empty() || hasNoEdgeSpace(text))
+    record.dictData()->setObject(platform::Value(text), key);
+  else
+    record.dictData()->setObject(platform::Value(str::trim(text)), key);
+}
+
+}  // namespace
+
+DataLoadAndParser::DataLoadAndParser(Token, std::weak_ptr<DataLoadAndParserDelegate> delegate)
+    : delegate_(std::move(delegate)), result_(DataItemResult::create()) {}
+
+DataLoadAndParser::~DataLoadAndParser() { stopLoading(); }
+
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::create(
+    std::weak_ptr<DataLoadAndParserDelegate> delegate) {
+  return std::make_shared<DataLoadAndParser>(Token{}, std::move(delegate));
+}
+
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::GetUrl(
+    std::string_view url, std::weak_ptr<DataLoadAndParserDelegate> delegate) {
+  auto loader = create(std::move(delegate));
+  loader->start(url);
+  return loader;
+}
+
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::PostUrl(
+    std::string_view url, std::optional<platform::Data> postData,
+    std::weak_ptr<DataLoadAndParserDelegate> delegate) {
+  auto loader = create(std::move(delegate));
+  loader->start(url, std::move(postData));
+  return loader;
+}
+
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::initWithData(const platform::Data& data) {
+  return initWithData(platform::viewOfData(data));
+}
+
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::initWithData(std::string_view data) {
+  auto loader = create({});
+  loader->started_ = true;
+  loader->parse(data);
+  loader->onFinished();
+  return loader;
+}
+
+std::shared_ptr<DataLoadAndParser> DataLoadAndParser::failWithMessage(
+    std::string_view message, std::weak_ptr<DataLoadAndParserDelegate> delegate) {
+  auto loader = create(std::move(delegate));
+  loader->started_ = true;
+  loader->loading_ = true;
+  loader->selfRetain_ = loader;
+  loader->failWith(message);
+  std::weak_ptr<DataLoadAndParser> weak = loader;
+  loader->pendingFailure_ = platform::RunLoop::main().scheduleTimer(
+      0, false,
+      [weak](platform::Timer&) {
+        if (auto self = weak.lock()) self->onFinished();
+      },
+      platform::DefaultRunLoopMode);
+  return loader;
+}
+
+void DataLoadAndParser::start(std::string_view relativePath, std::optional<platform::Data> postBody) {
+  if (started_ || finished_) return;
+  started_ = true;
+  loading_ = true;
+  selfRetain_ = shared_from_this();
+  std::weak_ptr<DataHttpConnectionDelegate> self = std::shared_ptr<DataHttpConnectionDelegate>(
+      selfRetain_, static_cast<DataHttpConnectionDelegate*>(this));
+  connection_ = DataHttpConnection::create(relativePath, std::move(postBody), self);
+}
+
+void DataLoadAndParser::stopLoading() {
+  // Whoever calls may hold this loader only through its self-retention.
+  auto keep = weak_from_this().lock();
+  delegate_.reset();
+  if (connection_) connection_->stopLoading();
+  connection_.reset();
+  if (pendingFailure_) pendingFailure_->invalidate();
+  pendingFailure_.reset();
+  loading_ = false;
+  finished_ = true;
+  selfRetain_.reset();
+}
+
+void DataLoadAndParser::connectionOnError(DataHttpConnection&, const platform::Error& error) {
+  if (finished_) return;
+  failWith(str::fromError(&error));
+  onFinished();
+}
+
+void DataLoadAndParser::connectionOnReceived(DataHttpConnection&, const platform::Data& data) {
+  if (finished_) return;
+  parse(platform::viewOfData(data));
+  onFinished();
+}
+
+void DataLoadAndParser::connectionOnDownloadedSize(DataHttpConnection& connection, std::int64_t size) {
+  if (finished_ || size <= static_cast<std::int64_t>(MaximumAnswerSize)) return;
+  connection.stopLoading();
+  failWith("The answer is larger than " + std::to_string(MaximumAnswerSize) + " bytes");
+  onFinished();
+}
+
+void DataLoadAndParser::parse(std::string_view document) {
+  platform::XMLParser parser(std::shared_ptr<platform::XMLParserDelegate>(
+      shared_from_this(), static_cast<platform::XMLParserDelegate*>(this)));
+  parser.setMaximumDepth(MaximumDepth);
+  parser.setMaximumInputSize(MaximumAnswerSize);
+  bool ok = parser.parse(document);
+  if (!ok) {
+    const auto& error = parser.parserError();
+    failWith(str::fromError(error ? &*error : nullptr));
+  }
+  hasBuffer_ = false;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  row_.reset();
+}
+
+void DataLoadAndParser::failWith(std::string_view message) {
+  result_->setHasError(true);
+  result_->setLocalError(true);
+  result_->setMessage(message);
+}
+
+void DataLoadAndParser::onFinished() {
+  if (finished_) return;
+  finished_ = true;
+  loading_ = false;
+  // Both stay until the report is over: the loader may be held only by itself, and the
+  // connection is the one calling.
+  auto keep = std::move(selfRetain_);
+  auto connection = std::move(connection_);
+  pendingFailure_.reset();
+  if (auto delegate = delegate_.lock()) delegate->dataLoader(*this, *result_);
+}
+
+void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view name,
+                                        const std::vector<platform::XMLAttribute>& attributes) {
+  if (!bodyStarted_) {
+    if (name == "resultbody") {
+      bodyStarted_ = true;
+      hasBuffer_ = false;
+    } else {
+      hasBuffer_ = true;
+      buffer_.clear();
+    }
+    return;
+  }
+  hasBuffer_ = true;
+  buffer_.clear();
+  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetail();
+  if (!row_ || attributes.empty()) return;
+  // "element.attribute", built in one reused buffer.
+  attributeKey_.assign(name).push_back('.');
+  const std::size_t prefix = attributeKey_.size();
+  for (const auto& attribute : attributes) {
+    if (attribute.name.empty()) continue;
+    attributeKey_.resize(prefix);
+    attributeKey_.append(attribute.name);
+    row_->dictData()->setObject(platform::Value(attribute.value), attributeKey_);
+  }
+}
+
+void DataLoadAndParser::foundCharacters(platform::XMLParser&, std::string_view characters) {
+  if (hasBuffer_) buffer_.append(characters);
+}
+
+void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view name) {
+  if (hasBuffer_) {
+    if (!bodyStarted_) {
+      if (name == "status") {
+        result_->setStatusCode(
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(buffer_), INT32_MIN, INT32_MAX)));
+      } else if (name == "result") {
+        result_->setHasError(!(buffer_ == "1" || buffer_ == "true"));
+      } else if (name == "message") {
+        result_->setMessage(buffer_);
+      }
+    } else if (itemDepth_ >= 1 && row_) {
+      setTrimmed(*row_, buffer_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name);
+    } else if (name == "jobcount" || name == "totalcount") {
+      result_->setMaxCount(
+          static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(buffer_), 0, UINT32_MAX)));
+    } else {
+      setTrimmed(*result_->detailInfo(), buffer_, name);
+    }
+  }
+  if (name == "item" && bodyStarted_) {
+    if (itemDepth_ == 1 && row_) {
+      result_->addItem(std::move(row_));
+      row_.reset();
+    }
+    if (itemDepth_ > 0) --itemDepth_;
+  }
+  hasBuffer_ = false;
+  buffer_.clear();
+}
+
+}  // namespace kavro

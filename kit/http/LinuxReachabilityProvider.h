@@ -1,0 +1,50 @@
+#pragma once
+#include <netinet/in.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kit/http/ReachabilityFlagsProvider.h"
+
+namespace kavro {
+
+// Reachability flags from the interfaces the kernel reports (getifaddrs), with changes watched on a
+// netlink route socket as a run-loop source. The internet (the zero address, any remote address,
+// any host name) is reachable through an interface that is up and running, not loopback, with a
+// routable address; when every such interface is one of the mobile-data interfaces it is reached
+// over WWAN. Link-local addresses (169.254/16) and addresses on an interface's own subnet are
+// reachable directly; loopback and the host's own addresses are local. The mobile-data interfaces
+// are a list of names, empty by default. Any thread.
+class LinuxReachabilityProvider : public ReachabilityFlagsProvider {
+ public:
+  // One address of one interface, as getifaddrs tells it.
+  struct InterfaceAddress {
+    std::string name;
+    unsigned flags = 0;  // IFF_UP, IFF_RUNNING, IFF_LOOPBACK, ...
+    int family = AF_UNSPEC;
+    in_addr address{};
+    in_addr netmask{};
+    in6_addr address6{};
+  };
+
+  void setMobileDataInterfaces(std::vector<std::string> names);
+  std::vector<std::string> mobileDataInterfaces() const;
+
+  std::optional<ReachabilityFlags> flagsForTarget(const ReachabilityTarget& target) override;
+  std::unique_ptr<ReachabilityChangeSource> watchChanges(platform::RunLoop& loop,
+                                                         std::function<void()> onChange) override;
+
+  // The rules above over a given list of interface addresses.
+  static ReachabilityFlags flagsFor(const ReachabilityTarget& target,
+                                    const std::vector<InterfaceAddress>& interfaces,
+                                    const std::vector<std::string>& mobileDataInterfaces);
+  // The interface addresses now; nothing when they cannot be read.
+  static std::optional<std::vector<InterfaceAddress>> currentInterfaces();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> mobile_;
+};
+
+}  // namespace kavro

@@ -1,0 +1,906 @@
+#include "kit/http/NetHTTPRequest.h"
+
+#include <cstdio>
+#include <future>
+#include <thread>
+
+#include "kit/http/NetDataDecompressor.h"
+#include "kit/http/NetHTTPRequestInternal.h"
+#include "kit/http/NetInputStream.h"
+#include "platform/crypto/Digest.h"
+#include "platform/crypto/Random.h"
+#include "platform/foundation/Environment.h"
+
+namespace kavro {
+
+using platform::Data;
+using platform::Error;
+using platform::RunLoop;
+using platform::URL;
+
+namespace netdetail {
+
+SharedState& shared() {
+  // Never destroyed: the network thread may still use it while the process exits.
+  static SharedState* state = new SharedState();
+  return *state;
+}
+
+std::string lowercase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::string uniqueTemporaryPath() {
+  return platform::Environment::tmpPath() + "/" + platform::hexString(platform::randomData(16), true);
+}
+
+std::shared_ptr<const Error> underlying(const Error& error) { return std::make_shared<const Error>(error); }
+
+Error fileManagementError(std::string description, std::optional<Error> underlyingError) {
+  return makeNetError(NetFileManagementError, std::move(description),
+                      underlyingError ? underlying(*underlyingError) : nullptr);
+}
+
+}  // namespace netdetail
+
+using netdetail::shared;
+
+#define NET_GET(Type, name, field)    \
+  Type NetHTTPRequest::name() const { \
+    std::lock_guard guard(lock_);     \
+    return field;                     \
+  }
+#define NET_SET(Type, name, field)        \
+  void NetHTTPRequest::name(Type value) { \
+    std::lock_guard guard(lock_);         \
+    field = std::move(value);             \
+  }
+
+// --- creation ---
+
+NetHTTPRequest::NetHTTPRequest(std::optional<URL> url) : blocks_(std::make_unique<NetRequestBlocks>()) {
+  {
+    std::lock_guard guard(shared().defaultsLock);
+    timeOutSeconds_ = shared().defaultTimeOutSeconds;
+    downloadCache_ = shared().defaultCache;
+  }
+  url_ = std::move(url);
+}
+
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::requestWithURL(std::optional<URL> url) {
+  return std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(std::move(url)));
+}
+
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::requestWithURL(std::optional<URL> url,
+                                                               std::weak_ptr<NetCacheDelegate> cache,
+                                                               int cachePolicy) {
+  auto r = requestWithURL(std::move(url));
+  r->setDownloadCache(std::move(cache));
+  r->setCachePolicy(cachePolicy);
+  return r;
+}
+
+NetHTTPRequest::~NetHTTPRequest() {
+  tearingDown_ = true;
+  authenticationNeeded_ = NoAuthenticationNeeded;
+  requestAuthentication_.reset();
+  proxyAuthentication_.reset();
+  request_.reset();
+  cancelLoad();
+  if (statusTimer_) {
+    auto timer = std::move(statusTimer_);
+    RunLoop* loop = runLoop_ ? runLoop_ : &threadForRequest();
+    if (loop->isCurrentThread())
+      timer->invalidate();
+    else
+      loop->performOnMain([timer] { timer->invalidate(); });
+  }
+  for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_}) {
+    if (!*timer) continue;
+    auto t = std::move(*timer);
+    RunLoop* loop = runLoop_ ? runLoop_ : &threadForRequest();
+    if (loop->isCurrentThread())
+      t->invalidate();
+    else
+      loop->performOnMain([t] { t->invalidate(); });
+  }
+  if (PACFileReadStream_) std::fclose(PACFileReadStream_);
+  if (postBodyWriteStream_) std::fclose(postBodyWriteStream_);
+  closeDownloadStreams();
+  // Blocks and what they hold go on the main thread.
+  if (blocks_) {
+    auto blocks = std::shared_ptr<NetRequestBlocks>(std::move(blocks_));
+    if (RunLoop::main().isCurrentThread())
+      blocks.reset();
+    else
+      RunLoop::main().performOnMain([blocks]() mutable { blocks.reset(); });
+  }
+}
+
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
+  return std::static_pointer_cast<NetHTTPRequest>(shared_from_this());
+}
+
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
+  std::lock_guard guard(lock_);
+  // The new request is nobody else's yet: only this one is locked (a HEAD request locks its main
+  // request, never the other way round).
+  auto r = requestWithURL(url_);
+  r->requestMethod_ = "HEAD";
+  r->mainRequest_ = self();
+  r->requestHeaders_ = requestHeaders_;
+  r->requestCookies_ = requestCookies_;
+  r->useCookiePersistence_ = useCookiePersistence_;
+  r->useKeychainPersistence_ = useKeychainPersistence_;
+  r->useSessionPersistence_ = useSessionPersistence_;
+  r->allowCompressedResponse_ = allowCompressedResponse_;
+  r->username_ = username_;
+  r->password_ = password_;
+  r->domain_ = domain_;
+  r->proxyUsername_ = proxyUsername_;
+  r->proxyPassword_ = proxyPassword_;
+  r->proxyDomain_ = proxyDomain_;
+  r->proxyHost_ = proxyHost_;
+  r->proxyPort_ = proxyPort_;
+  r->proxyType_ = proxyType_;
+  r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
+  r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
+  r->timeOutSeconds_ = timeOutSeconds_;
+  r->useHTTPVersionOne_ = useHTTPVersionOne_;
+  r->validatesSecureCertificate_ = validatesSecureCertificate_;
+  r->clientCertificateIdentity_ = clientCertificateIdentity_;
+  r->PACurl_ = PACurl_;
+  r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
+  r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
+  r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+  r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
+  r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
+  return r;
+}
+
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
+  std::lock_guard guard(lock_);
+  auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
+  r->delegate_ = delegate_;
+  r->delegateResponds_ = delegateResponds_;
+  r->requestMethod_ = requestMethod_;
+  r->postBody_ = postBody_;
+  r->shouldStreamPostDataFromDisk_ = shouldStreamPostDataFromDisk_;
+  r->postBodyFilePath_ = postBodyFilePath_;
+  r->requestHeaders_ = requestHeaders_;
+  r->requestCookies_ = requestCookies_;
+  r->useCookiePersistence_ = useCookiePersistence_;
+  r->useKeychainPersistence_ = useKeychainPersistence_;
+  r->useSessionPersistence_ = useSessionPersistence_;
+  r->allowCompressedResponse_ = allowCompressedResponse_;
+  r->downloadDestinationPath_ = downloadDestinationPath_;
+  r->temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
+  r->username_ = username_;
+  r->password_ = password_;
+  r->domain_ = domain_;
+  r->proxyUsername_ = proxyUsername_;
+  r->proxyPassword_ = proxyPassword_;
+  r->proxyDomain_ = proxyDomain_;
+  r->proxyHost_ = proxyHost_;
+  r->proxyPort_ = proxyPort_;
+  r->proxyType_ = proxyType_;
+  r->uploadProgressDelegate_ = uploadProgressDelegate_;
+  r->downloadProgressDelegate_ = downloadProgressDelegate_;
+  r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
+  r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
+  r->postLength_ = postLength_;
+  r->haveBuiltPostBody_ = haveBuiltPostBody_;
+  r->timeOutSeconds_ = timeOutSeconds_;
+  r->shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
+  r->shouldResetUploadProgress_ = shouldResetUploadProgress_;
+  r->showAccurateProgress_ = showAccurateProgress_;
+  r->defaultResponseEncoding_ = defaultResponseEncoding_;
+  r->allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
+  r->userInfo_ = userInfo_;
+  r->tag_ = tag_;
+  r->useHTTPVersionOne_ = useHTTPVersionOne_;
+  r->shouldRedirect_ = shouldRedirect_;
+  r->validatesSecureCertificate_ = validatesSecureCertificate_;
+  r->clientCertificateIdentity_ = clientCertificateIdentity_;
+  r->PACurl_ = PACurl_;
+  r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
+  r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
+  r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+  r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
+  r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
+  r->authenticationScheme_ = authenticationScheme_;
+  return r;
+}
+
+// --- threads ---
+
+RunLoop& NetHTTPRequest::threadForRequest(const NetHTTPRequest*) {
+  static std::atomic<RunLoop*> networkLoop{nullptr};
+  if (RunLoop* loop = networkLoop.load(std::memory_order_acquire)) return *loop;
+  static std::mutex creation;
+  std::lock_guard guard(creation);
+  if (RunLoop* loop = networkLoop.load(std::memory_order_acquire)) return *loop;
+  auto ready = std::make_shared<std::promise<RunLoop*>>();
+  std::thread([ready] {
+    // Made on the thread that runs it, so that the loop belongs to it; kept for the process.
+    RunLoop* loop = RunLoop::create().release();
+    ready->set_value(loop);
+    for (;;) loop->run();
+  }).detach();
+  RunLoop* loop = ready->get_future().get();
+  networkLoop.store(loop, std::memory_order_release);
+  return *loop;
+}
+
+RunLoop& NetHTTPRequest::requestLoop() const {
+  std::lock_guard guard(lock_);
+  return runLoop_ ? *runLoop_ : threadForRequest();
+}
+
+double NetHTTPRequest::now() const { return requestLoop().now(); }
+
+void NetHTTPRequest::performOnRequestThread(std::function<void()> fn) {
+  requestLoop().performOnMain(std::move(fn));
+}
+
+void NetHTTPRequest::performOnMainThread(std::function<void()> fn) {
+  RunLoop& main = RunLoop::main();
+  if (main.isCurrentThread())
+    fn();
+  else
+    main.performOnMain(std::move(fn));
+}
+
+std::shared_ptr<OperationQueue> NetHTTPRequest::sharedQueue() {
+  std::lock_guard guard(shared().defaultsLock);
+  if (!shared().sharedQueue) {
+    shared().sharedQueue = OperationQueue::create();
+    shared().sharedQueue->setMaxConcurrentOperationCount(4);
+  }
+  return shared().sharedQueue;
+}
+
+// --- running ---
+
+void NetHTTPRequest::startAsynchronous() {
+  // The main loop belongs to the thread that asks first: make sure that is not the network thread.
+  RunLoop::main();
+  sharedQueue()->addOperation(self());
+}
+
+void NetHTTPRequest::start() {
+  {
+    std::lock_guard guard(lock_);
+    inProgress_ = true;
+    runLoop_ = &threadForRequest();
+  }
+  auto s = self();
+  threadForRequest().performOnMain([s] { s->main(); });
+}
+
+void NetHTTPRequest::startSynchronous(RunLoop& loop) {
+  auto keep = self();
+  {
+    std::lock_guard guard(lock_);
+    isSynchronous_ = true;
+    runLoopMode_ = std::string(NetHTTPRequestRunLoopMode);
+    runLoop_ = &loop;
+    inProgress_ = true;
+  }
+  if (!isCancelled() && !complete()) {
+    main();
+    while (!complete()) loop.runOnce(1e10, NetHTTPRequestRunLoopMode);
+  }
+  std::lock_guard guard(lock_);
+  inProgress_ = false;
+}
+
+bool NetHTTPRequest::isExecuting() const { return inProgress(); }
+
+NET_GET(bool, isFinished, finished_)
+NET_GET(bool, isCancelled, cancelled_)
+
+void NetHTTPRequest::cancel() {
+  auto s = self();
+  performOnRequestThread([s] { s->cancelOnRequestThread(); });
+}
+
+void NetHTTPRequest::clearDelegatesAndCancel() {
+  {
+    std::lock_guard guard(lock_);
+    delegate_.reset();
+    queue_.reset();
+    delegateResponds_ = 0;
+    uploadProgressDelegate_.reset();
+    downloadProgressDelegate_.reset();
+    releaseBlocksOnMainThread();
+  }
+  cancel();
+}
+
+void NetHTTPRequest::redirectToURL(const URL& newURL) {
+  {
+    std::lock_guard guard(lock_);
+    redirectURL_ = newURL;
+  }
+  auto s = self();
+  performOnRequestThread([s] { s->performRedirect(); });
+}
+
+// --- configuration ---
+
+NET_GET(std::optional<URL>, url, url_)
+
+void NetHTTPRequest::setURL(std::optional<URL> url) {
+  std::lock_guard guard(lock_);
+  if (url == url_) return;
+  url_ = std::move(url);
+  requestAuthentication_.reset();
+  proxyAuthentication_.reset();
+  request_.reset();
+  redirectURL_.reset();
+}
+
+NET_GET(std::optional<URL>, originalURL, originalURL_)
+NET_GET(std::optional<URL>, redirectURL, redirectURL_)
+NET_GET(std::string, requestMethod, requestMethod_)
+
+void NetHTTPRequest::setRequestMethod(std::string_view method) {
+  std::lock_guard guard(lock_);
+  if (requestMethod_ == method) return;
+  requestMethod_ = std::string(method);
+  if (method == "POST" || method == "PUT" || (postBody_ && !postBody_->empty()) || postBodyFilePath_)
+    shouldAttemptPersistentConnection_ = false;
+}
+
+NET_GET(bool, useHTTPVersionOne, useHTTPVersionOne_)
+NET_SET(bool, setUseHTTPVersionOne, useHTTPVersionOne_)
+NET_GET(NetHeaderDictionary, requestHeaders, requestHeaders_)
+NET_SET(NetHeaderDictionary, setRequestHeaders, requestHeaders_)
+
+void NetHTTPRequest::addRequestHeader(std::string_view name, std::string_view value) {
+  std::lock_guard guard(lock_);
+  requestHeaders_.set(name, value);
+}
+
+NET_GET(std::vector<platform::HTTPCookie>, requestCookies, requestCookies_)
+NET_SET(std::vector<platform::HTTPCookie>, setRequestCookies, requestCookies_)
+NET_GET(bool, useCookiePersistence, useCookiePersistence_)
+NET_SET(bool, setUseCookiePersistence, useCookiePersistence_)
+NET_GET(std::optional<std::string>, userAgentString, userAgentString_)
+NET_SET(std::optional<std::string>, setUserAgentString, userAgentString_)
+NET_GET(std::optional<platform::HTTPMessage>, request, request_)
+
+NET_GET(std::optional<Data>, postBody, postBody_)
+NET_SET(std::optional<Data>, setPostBody, postBody_)
+NET_GET(bool, shouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
+NET_SET(bool, setShouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
+NET_GET(std::optional<std::string>, postBodyFilePath, postBodyFilePath_)
+NET_SET(std::optional<std::string>, setPostBodyFilePath, postBodyFilePath_)
+NET_GET(bool, shouldCompressRequestBody, shouldCompressRequestBody_)
+NET_SET(bool, setShouldCompressRequestBody, shouldCompressRequestBody_)
+NET_GET(std::uint64_t, postLength, postLength_)
+NET_SET(std::uint64_t, setPostLength, postLength_)
+NET_GET(bool, haveBuiltPostBody, haveBuiltPostBody_)
+NET_SET(bool, setHaveBuiltPostBody, haveBuiltPostBody_)
+
+void NetHTTPRequest::setupPostBody() {
+  std::lock_guard guard(lock_);
+  if (shouldStreamPostDataFromDisk_) {
+    if (!postBodyFilePath_) {
+      postBodyFilePath_ = netdetail::uniqueTemporaryPath();
+      didCreateTemporaryPostDataFile_ = true;
+    }
+    if (!postBodyWriteStream_) postBodyWriteStream_ = std::fopen(postBodyFilePath_->c_str(), "wb");
+  } else if (!postBody_) {
+    postBody_ = Data();
+  }
+}
+
+void NetHTTPRequest::appendPostData(const Data& data) {
+  std::lock_guard guard(lock_);
+  setupPostBody();
+  if (data.empty()) return;
+  if (shouldStreamPostDataFromDisk_) {
+    if (postBodyWriteStream_) std::fwrite(data.data(), 1, data.size(), postBodyWriteStream_);
+  } else {
+    postBody_->insert(postBody_->end(), data.begin(), data.end());
+  }
+}
+
+bool NetHTTPRequest::appendPostDataFromFile(std::string_view path) {
+  std::lock_guard guard(lock_);
+  setupPostBody();
+  std::FILE* in = std::fopen(std::string(path).c_str(), "rb");
+  if (!in) return false;
+  std::vector<std::uint8_t> buffer(262144);
+  for (;;) {
+    std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+    if (n == 0) break;
+    if (shouldStreamPostDataFromDisk_) {
+      if (postBodyWriteStream_) std::fwrite(buffer.data(), 1, n, postBodyWriteStream_);
+    } else {
+      postBody_->insert(postBody_->end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+  }
+  std::fclose(in);
+  return true;
+}
+
+NET_GET(std::optional<NetHeaderDictionary>, responseHeaders, responseHeaders_)
+NET_GET(int, responseStatusCode, responseStatusCode_)
+NET_GET(std::optional<std::string>, responseStatusMessage, responseStatusMessage_)
+NET_GET(std::vector<platform::HTTPCookie>, responseCookies, responseCookies_)
+NET_GET(std::optional<Data>, rawResponseData, rawResponseData_)
+NET_GET(std::uint64_t, contentLength, contentLength_)
+NET_GET(std::uint64_t, totalBytesRead, totalBytesRead_)
+NET_GET(std::uint64_t, totalBytesSent, totalBytesSent_)
+NET_GET(bool, allowCompressedResponse, allowCompressedResponse_)
+NET_SET(bool, setAllowCompressedResponse, allowCompressedResponse_)
+NET_GET(bool, shouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
+NET_SET(bool, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
+NET_GET(NetStringEncoding, defaultResponseEncoding, defaultResponseEncoding_)
+NET_SET(NetStringEncoding, setDefaultResponseEncoding, defaultResponseEncoding_)
+NET_GET(NetStringEncoding, responseEncoding, responseEncoding_)
+NET_GET(bool, downloadComplete, downloadComplete_)
+
+bool NetHTTPRequest::isResponseCompressed() const {
+  std::lock_guard guard(lock_);
+  if (!responseHeaders_) return false;
+  auto encoding = responseHeaders_->value("Content-Encoding");
+  return encoding && encoding->find("gzip") != std::string::npos;
+}
+
+std::optional<Data> NetHTTPRequest::responseData() const {
+  std::lock_guard guard(lock_);
+  if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_) {
+    if (!rawResponseData_) return std::nullopt;
+    return NetDataDecompressor::uncompressData(*rawResponseData_);
+  }
+  return rawResponseData_;
+}
+
+std::optional<std::string> NetHTTPRequest::responseString() const {
+  std::lock_guard guard(lock_);
+  auto data = responseData();
+  if (!data) return std::nullopt;
+  return stringFromBytes(*data, responseEncoding_);
+}
+
+NET_GET(std::optional<std::string>, downloadDestinationPath, downloadDestinationPath_)
+NET_SET(std::optional<std::string>, setDownloadDestinationPath, downloadDestinationPath_)
+NET_GET(std::optional<std::string>, temporaryFileDownloadPath, temporaryFileDownloadPath_)
+NET_SET(std::optional<std::string>, setTemporaryFileDownloadPath, temporaryFileDownloadPath_)
+NET_GET(bool, allowResumeForFileDownloads, allowResumeForFileDownloads_)
+NET_SET(bool, setAllowResumeForFileDownloads, allowResumeForFileDownloads_)
+NET_GET(std::uint64_t, partialDownloadSize, partialDownloadSize_)
+
+NET_GET(std::optional<std::string>, username, username_)
+NET_SET(std::optional<std::string>, setUsername, username_)
+NET_GET(std::optional<std::string>, password, password_)
+NET_SET(std::optional<std::string>, setPassword, password_)
+NET_GET(std::optional<std::string>, domain, domain_)
+NET_SET(std::optional<std::string>, setDomain, domain_)
+NET_GET(std::optional<std::string>, proxyUsername, proxyUsername_)
+NET_SET(std::optional<std::string>, setProxyUsername, proxyUsername_)
+NET_GET(std::optional<std::string>, proxyPassword, proxyPassword_)
+NET_SET(std::optional<std::string>, setProxyPassword, proxyPassword_)
+NET_GET(std::optional<std::string>, proxyDomain, proxyDomain_)
+NET_SET(std::optional<std::string>, setProxyDomain, proxyDomain_)
+NET_GET(std::optional<std::string>, authenticationScheme, authenticationScheme_)
+NET_SET(std::optional<std::string>, setAuthenticationScheme, authenticationScheme_)
+NET_GET(std::optional<std::string>, authenticationRealm, authenticationRealm_)
+NET_GET(std::optional<std::string>, proxyAuthenticationScheme, proxyAuthenticationScheme_)
+NET_GET(std::optional<std::string>, proxyAuthenticationRealm, proxyAuthenticationRealm_)
+NET_GET(int, authenticationRetryCount, authenticationRetryCount_)
+NET_GET(int, proxyAuthenticationRetryCount, proxyAuthenticationRetryCount_)
+NET_GET(int, authenticationNeeded, authenticationNeeded_)
+NET_GET(bool, shouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
+NET_SET(bool, setShouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
+NET_GET(bool, shouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
+NET_SET(bool, setShouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
+NET_GET(bool, shouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
+NET_SET(bool, setShouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
+NET_GET(bool, useKeychainPersistence, useKeychainPersistence_)
+NET_SET(bool, setUseKeychainPersistence, useKeychainPersistence_)
+NET_GET(bool, useSessionPersistence, useSessionPersistence_)
+NET_SET(bool, setUseSessionPersistence, useSessionPersistence_)
+NET_GET(std::shared_ptr<const platform::HTTPCredentials>, requestCredentials, requestCredentials_)
+NET_GET(std::shared_ptr<const platform::HTTPCredentials>, proxyCredentials, proxyCredentials_)
+
+NET_GET(std::optional<std::string>, proxyHost, proxyHost_)
+NET_SET(std::optional<std::string>, setProxyHost, proxyHost_)
+NET_GET(int, proxyPort, proxyPort_)
+NET_SET(int, setProxyPort, proxyPort_)
+NET_GET(std::optional<std::string>, proxyType, proxyType_)
+NET_SET(std::optional<std::string>, setProxyType, proxyType_)
+NET_GET(std::optional<URL>, PACurl, PACurl_)
+NET_SET(std::optional<URL>, setPACurl, PACurl_)
+NET_GET(bool, isPACFileRequest, isPACFileRequest_)
+NET_GET(bool, validatesSecureCertificate, validatesSecureCertificate_)
+NET_SET(bool, setValidatesSecureCertificate, validatesSecureCertificate_)
+NET_GET(std::shared_ptr<const platform::ClientIdentity>, clientCertificateIdentity,
+        clientCertificateIdentity_)
+NET_SET(std::shared_ptr<const platform::ClientIdentity>, setClientCertificateIdentity,
+        clientCertificateIdentity_)
+
+std::shared_ptr<NetProgressDelegate> NetHTTPRequest::uploadProgressDelegate() const {
+  std::lock_guard guard(lock_);
+  return uploadProgressDelegate_.lock();
+}
+NET_SET(std::weak_ptr<NetProgressDelegate>, setUploadProgressDelegate, uploadProgressDelegate_)
+std::shared_ptr<NetProgressDelegate> NetHTTPRequest::downloadProgressDelegate() const {
+  std::lock_guard guard(lock_);
+  return downloadProgressDelegate_.lock();
+}
+NET_SET(std::weak_ptr<NetProgressDelegate>, setDownloadProgressDelegate, downloadProgressDelegate_)
+NET_GET(bool, showAccurateProgress, showAccurateProgress_)
+NET_SET(bool, setShowAccurateProgress, showAccurateProgress_)
+NET_GET(bool, shouldResetUploadProgress, shouldResetUploadProgress_)
+NET_SET(bool, setShouldResetUploadProgress, shouldResetUploadProgress_)
+NET_GET(bool, shouldResetDownloadProgress, shouldResetDownloadProgress_)
+NET_SET(bool, setShouldResetDownloadProgress, shouldResetDownloadProgress_)
+NET_GET(bool, updatedProgress, updatedProgress_)
+
+NET_GET(bool, complete, complete_)
+NET_GET(bool, inProgress, inProgress_)
+NET_GET(std::optional<Error>, error, error_)
+NET_GET(double, timeOutSeconds, timeOutSeconds_)
+NET_SET(double, setTimeOutSeconds, timeOutSeconds_)
+NET_GET(int, numberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
+NET_SET(int, setNumberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
+NET_GET(int, retryCount, retryCount_)
+NET_GET(bool, isSynchronous, isSynchronous_)
+NET_GET(bool, shouldContinueWhenAppEntersBackground, shouldContinueWhenAppEntersBackground_)
+NET_SET(bool, setShouldContinueWhenAppEntersBackground, shouldContinueWhenAppEntersBackground_)
+NET_GET(std::string, runLoopMode, runLoopMode_)
+
+std::shared_ptr<NetHTTPRequest> NetHTTPRequest::mainRequest() const {
+  std::lock_guard guard(lock_);
+  return mainRequest_.lock();
+}
+
+bool NetHTTPRequest::hasMainRequest() const {
+  std::lock_guard guard(lock_);
+  std::weak_ptr<NetHTTPRequest> none;
+  return mainRequest_.owner_before(none) || none.owner_before(mainRequest_);
+}
+
+NET_GET(bool, shouldRedirect, shouldRedirect_)
+NET_SET(bool, setShouldRedirect, shouldRedirect_)
+NET_GET(int, redirectCount, redirectCount_)
+NET_GET(bool, shouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
+NET_SET(bool, setShouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
+
+NET_GET(bool, shouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
+NET_SET(bool, setShouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
+NET_GET(double, persistentConnectionTimeoutSeconds, persistentConnectionTimeoutSeconds_)
+NET_SET(double, setPersistentConnectionTimeoutSeconds, persistentConnectionTimeoutSeconds_)
+NET_GET(bool, connectionCanBeReused, connectionCanBeReused_)
+NET_GET(std::optional<std::uint64_t>, requestID, requestID_)
+
+std::optional<int> NetHTTPRequest::connectionID() const {
+  std::lock_guard guard(lock_);
+  std::lock_guard pool(shared().connectionsLock);
+  if (!connectionInfo_) return std::nullopt;
+  return connectionInfo_->id;
+}
+
+std::shared_ptr<NetCacheDelegate> NetHTTPRequest::downloadCache() const {
+  std::lock_guard guard(lock_);
+  return downloadCache_.lock();
+}
+NET_SET(std::weak_ptr<NetCacheDelegate>, setDownloadCache, downloadCache_)
+NET_GET(int, cachePolicy, cachePolicy_)
+NET_SET(int, setCachePolicy, cachePolicy_)
+NET_GET(int, cacheStoragePolicy, cacheStoragePolicy_)
+NET_SET(int, setCacheStoragePolicy, cacheStoragePolicy_)
+NET_GET(bool, didUseCachedResponse, didUseCachedResponse_)
+NET_GET(double, secondsToCache, secondsToCache_)
+NET_SET(double, setSecondsToCache, secondsToCache_)
+
+NET_GET(std::shared_ptr<const platform::Dictionary>, userInfo, userInfo_)
+NET_SET(std::shared_ptr<const platform::Dictionary>, setUserInfo, userInfo_)
+NET_GET(int, tag, tag_)
+NET_SET(int, setTag, tag_)
+
+std::shared_ptr<NetHTTPRequestDelegate> NetHTTPRequest::delegate() const {
+  std::lock_guard guard(lock_);
+  return delegate_.lock();
+}
+NET_GET(std::shared_ptr<NetHTTPRequestQueue>, queue, queue_)
+
+namespace {
+
+unsigned respondsMask(const NetHTTPRequestDelegate* receiver) {
+  unsigned mask = 0;
+  if (!receiver) return 0;
+  for (auto m : {NetDelegateMethod::DidReceiveData, NetDelegateMethod::WillRedirectToURL,
+                 NetDelegateMethod::AuthenticationNeeded, NetDelegateMethod::ProxyAuthenticationNeeded})
+    if (receiver->respondsTo(m)) mask |= 1u << static_cast<unsigned>(m);
+  return mask;
+}
+
+}  // namespace
+
+void NetHTTPRequest::setDelegate(std::weak_ptr<NetHTTPRequestDelegate> delegate) {
+  auto strong = delegate.lock();
+  unsigned mask = respondsMask(strong.get());
+  std::lock_guard guard(lock_);
+  delegate_ = std::move(delegate);
+  delegateResponds_ = mask;
+}
+
+void NetHTTPRequest::setQueue(std::shared_ptr<NetHTTPRequestQueue> queue) {
+  std::lock_guard guard(lock_);
+  queue_ = std::move(queue);
+}
+
+bool NetHTTPRequest::delegateResponds(NetDelegateMethod method) const {
+  std::lock_guard guard(lock_);
+  return !delegate_.expired() && (delegateResponds_ & (1u << static_cast<unsigned>(method)));
+}
+
+bool NetHTTPRequest::queueResponds(NetDelegateMethod method) const {
+  std::shared_ptr<NetHTTPRequestQueue> queue;
+  {
+    std::lock_guard guard(lock_);
+    queue = queue_;
+  }
+  // A queue's answer may change with its own delegate: asked each time (queues answer from any thread).
+  return queue && queue->respondsTo(method);
+}
+
+#define NET_BLOCK_SETTER(name, Type, field)         \
+  void NetHTTPRequest::name(Type block) {           \
+    std::lock_guard guard(lock_);                   \
+    if (blocks_) blocks_->field = std::move(block); \
+  }
+NET_BLOCK_SETTER(setStartedBlock, Block, started)
+NET_BLOCK_SETTER(setHeadersReceivedBlock, HeadersBlock, headersReceived)
+NET_BLOCK_SETTER(setCompletionBlock, Block, completion)
+NET_BLOCK_SETTER(setFailedBlock, Block, failure)
+NET_BLOCK_SETTER(setBytesReceivedBlock, SizeBlock, bytesReceived)
+NET_BLOCK_SETTER(setBytesSentBlock, SizeBlock, bytesSent)
+NET_BLOCK_SETTER(setDownloadSizeIncrementedBlock, ProgressBlock, downloadSizeIncremented)
+NET_BLOCK_SETTER(setUploadSizeIncrementedBlock, ProgressBlock, uploadSizeIncremented)
+NET_BLOCK_SETTER(setDataReceivedBlock, DataBlock, dataReceived)
+NET_BLOCK_SETTER(setAuthenticationNeededBlock, Block, authenticationNeeded)
+NET_BLOCK_SETTER(setProxyAuthenticationNeededBlock, Block, proxyAuthenticationNeeded)
+NET_BLOCK_SETTER(setRequestRedirectedBlock, Block, requestRedirected)
+
+// --- callbacks on the main thread ---
+
+bool NetHTTPRequest::suppressesEvents() const {
+  std::lock_guard guard(lock_);
+  return error_.has_value() || hasMainRequest();
+}
+
+void NetHTTPRequest::requestStarted() {
+  auto s = self();
+  performOnMainThread([s] {
+    if (s->suppressesEvents()) return;
+    std::shared_ptr<NetHTTPRequestDelegate> delegate;
+    std::shared_ptr<NetHTTPRequestQueue> queue;
+    Block block;
+    {
+      std::lock_guard guard(s->lock_);
+      delegate = s->delegate_.lock();
+      queue = s->queue_;
+      if (s->blocks_) block = s->blocks_->started;
+    }
+    if (delegate) delegate->requestStarted(*s);
+    if (block) block();
+    if (queue) queue->requestStarted(*s);
+  });
+}
+
+void NetHTTPRequest::requestReceivedResponseHeaders(NetHeaderDictionary headers) {
+  auto s = self();
+  performOnMainThread([s, headers] {
+    if (s->suppressesEvents()) return;
+    std::shared_ptr<NetHTTPRequestDelegate> delegate;
+    std::shared_ptr<NetHTTPRequestQueue> queue;
+    HeadersBlock block;
+    {
+      std::lock_guard guard(s->lock_);
+      delegate = s->delegate_.lock();
+      queue = s->queue_;
+      if (s->blocks_) block = s->blocks_->headersReceived;
+    }
+    if (delegate) delegate->requestDidReceiveResponseHeaders(*s, headers);
+    if (block) block(headers);
+    if (queue) queue->requestDidReceiveResponseHeaders(*s, headers);
+  });
+}
+
+void NetHTTPRequest::requestWillRedirectToURL(URL url) {
+  auto s = self();
+  performOnMainThread([s, url] {
+    if (s->suppressesEvents()) return;
+    std::shared_ptr<NetHTTPRequestDelegate> delegate;
+    std::shared_ptr<NetHTTPRequestQueue> queue;
+    {
+      std::lock_guard guard(s->lock_);
+      delegate = s->delegate_.lock();
+      queue = s->queue_;
+    }
+    if (delegate && delegate->respondsTo(NetDelegateMethod::WillRedirectToURL))
+      delegate->requestWillRedirectToURL(*s, url);
+    if (queue && queue->respondsTo(NetDelegateMethod::WillRedirectToURL))
+      queue->requestWillRedirectToURL(*s, url);
+  });
+}
+
+void NetHTTPRequest::requestRedirected() {
+  auto s = self();
+  performOnMainThread([s] {
+    if (s->suppressesEvents()) return;
+    std::shared_ptr<NetHTTPRequestDelegate> delegate;
+    Block block;
+    {
+      std::lock_guard guard(s->lock_);
+      delegate = s->delegate_.lock();
+      if (s->blocks_) block = s->blocks_->requestRedirected;
+    }
+    if (delegate) delegate->requestRedirected(*s);
+    if (block) block();
+  });
+}
+
+void NetHTTPRequest::requestFinished() {
+  bool pac;
+  {
+    std::lock_guard guard(lock_);
+    pac = isPACFileRequest_;
+  }
+  // A proxy-script download reports at once on its own thread: the request that waits for it
+  // runs there too.
+  if (pac)
+    reportFinished();
+  else {
+    auto s = self();
+    performOnMainThread([s] { s->reportFinished(); });
+  }
+}
+
+void NetHTTPRequest::reportFinished() {
+  if (suppressesEvents()) return;
+  std::shared_ptr<NetHTTPRequestDelegate> delegate;
+  std::shared_ptr<NetHTTPRequestQueue> queue;
+  Block block;
+  std::function<void(NetHTTPRequest&)> pacDone;
+  {
+    std::lock_guard guard(lock_);
+    delegate = delegate_.lock();
+    queue = queue_;
+    if (blocks_) block = blocks_->completion;
+  }
+  if (delegate) delegate->requestFinished(*this);
+  if (block) block();
+  if (queue) queue->requestFinished(*this);
+}
+
+void NetHTTPRequest::reportFailure() {
+  std::shared_ptr<NetHTTPRequestDelegate> delegate;
+  std::shared_ptr<NetHTTPRequestQueue> queue;
+  Block block;
+  {
+    std::lock_guard guard(lock_);
+    delegate = delegate_.lock();
+    queue = queue_;
+    if (blocks_) block = blocks_->failure;
+  }
+  if (delegate) delegate->requestFailed(*this);
+  if (block) block();
+  if (queue) queue->requestFailed(*this);
+}
+
+void NetHTTPRequest::passOnReceivedData(Data data) {
+  auto s = self();
+  auto shared = std::make_shared<Data>(std::move(data));
+  performOnMainThread([s, shared] {
+    std::shared_ptr<NetHTTPRequestDelegate> delegate;
+    DataBlock block;
+    {
+      std::lock_guard guard(s->lock_);
+      delegate = s->delegate_.lock();
+      if (s->blocks_) block = s->blocks_->dataReceived;
+    }
+    if (delegate && delegate->respondsTo(NetDelegateMethod::DidReceiveData))
+      delegate->requestDidReceiveData(*s, *shared);
+    if (block) block(*shared);
+  });
+}
+
+void NetHTTPRequest::releaseBlocksOnMainThread() {
+  std::lock_guard guard(lock_);
+  if (!blocks_) return;
+  auto old = std::make_shared<NetRequestBlocks>(std::move(*blocks_));
+  *blocks_ = NetRequestBlocks();
+  performOnMainThread([old]() mutable { old.reset(); });
+}
+
+// --- class-wide defaults ---
+
+double NetHTTPRequest::defaultTimeOutSeconds() {
+  std::lock_guard guard(shared().defaultsLock);
+  return shared().defaultTimeOutSeconds;
+}
+
+void NetHTTPRequest::setDefaultTimeOutSeconds(double seconds) {
+  std::lock_guard guard(shared().defaultsLock);
+  shared().defaultTimeOutSeconds = seconds;
+}
+
+std::shared_ptr<NetCacheDelegate> NetHTTPRequest::defaultCache() {
+  std::lock_guard guard(shared().defaultsLock);
+  return shared().defaultCache;
+}
+
+void NetHTTPRequest::setDefaultCache(std::shared_ptr<NetCacheDelegate> cache) {
+  std::lock_guard guard(shared().defaultsLock);
+  shared().defaultCache = std::move(cache);
+}
+
+void NetHTTPRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter) {
+  std::lock_guard guard(shared().defaultsLock);
+  shared().dialogPresenter = std::move(presenter);
+}
+
+std::vector<NetHTTPRequest::ConnectionInfo> NetHTTPRequest::persistentConnections() {
+  std::lock_guard guard(shared().connectionsLock);
+  std::vector<ConnectionInfo> out;
+  for (const auto& e : shared().pool)
+    out.push_back({e->id, e->host, e->port, e->scheme, e->request, e->expires});
+  return out;
+}
+
+void NetHTTPRequest::resetForTesting() {
+  unsubscribeFromNetworkReachabilityNotifications();
+  std::vector<std::shared_ptr<NetConnectionEntry>> pool;
+  {
+    std::lock_guard guard(shared().connectionsLock);
+    pool.swap(shared().pool);
+    shared().runningRequestCount = 0;
+    shared().indicatorVisible = false;
+  }
+  for (auto& e : pool) {
+    if (!e->stream) continue;
+    auto stream = e->stream;
+    RunLoop* loop = e->streamLoop;
+    if (!loop || loop->isCurrentThread())
+      stream->close();
+    else
+      loop->performOnMain([stream] { stream->close(); });
+  }
+  {
+    std::lock_guard guard(shared().sessionCredentialsLock);
+    shared().sessionCredentials.clear();
+    shared().sessionProxyCredentials.clear();
+  }
+  {
+    std::lock_guard guard(shared().sessionCookiesLock);
+    shared().sessionCookies.clear();
+  }
+  {
+    std::lock_guard guard(shared().bandwidthLock);
+    shared().maxBandwidthPerSecond = 0;
+    shared().bandwidthUsedInLastSecond = 0;
+    shared().bandwidthMeasurementDate.reset();
+    shared().bandwidthUsageTracker.clear();
+    shared().averageBandwidthUsedPerSecond = 0;
+    shared().throttleWakeUpTime.reset();
+    shared().isBandwidthThrottled = false;
+    shared().shouldThrottleBandwidthForWWANOnly = false;
+  }
+  std::lock_guard guard(shared().defaultsLock);
+  shared().defaultTimeOutSeconds = 10.0;
+  shared().defaultCache.reset();
+  shared().dialogPresenter = nullptr;
+}
+
+}  // namespace kavro

@@ -1,0 +1,682 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kit/http/NetCacheDelegate.h"
+#include "kit/http/NetHTTPRequestDelegate.h"
+#include "kit/http/NetHTTPRequestErrors.h"
+#include "kit/http/NetHeaderDictionary.h"
+#include "kit/http/NetStringEncoding.h"
+#include "kit/http/Operation.h"
+#include "kit/http/OperationQueue.h"
+#include "platform/foundation/Data.h"
+#include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/URL.h"
+#include "platform/net/ClientIdentity.h"
+#include "platform/net/HTTPAuthentication.h"
+#include "platform/net/HTTPCookie.h"
+#include "platform/net/HTTPMessage.h"
+
+namespace platform {
+class HTTPReadStream;
+class Timer;
+}  // namespace platform
+
+namespace kavro {
+
+class NetDataDecompressor;
+class NetInputStream;
+struct NetConnectionEntry;
+struct NetRequestBlocks;
+
+// The private run-loop mode of synchronous requests.
+inline constexpr std::string_view NetHTTPRequestRunLoopMode = "NetHTTPRequestRunLoopMode";
+
+// One HTTP request with its whole configuration, the message it builds, the stream it runs on,
+// the response it collects and the callbacks it makes: redirects, persistent connections,
+// authentication (Basic, Digest, NTLM; server and proxy), proxies and proxy auto-configuration,
+// gzip in both directions, cookies, downloads to files with resume, progress, bandwidth
+// throttling.
+//
+// Threads. startAsynchronous() puts the request on the shared queue (at most 4 at once); its
+// work (building the message, the stream, its timers) then runs on the single network thread.
+// startSynchronous() runs it on the calling thread's run loop, in NetHTTPRequestRunLoopMode.
+// Every delegate, block, progress and queue callback runs on the main thread
+// (RunLoop::main()): the delegate first, then the block, then the queue; when the engine itself
+// is on the main thread the callback runs at once. Getters and setters may be used from any
+// thread. Delegates and progress delegates are held weakly; the queue is kept.
+//
+// Make requests with requestWithURL() (they live in a shared_ptr).
+class NetHTTPRequest : public Operation {
+ public:
+  enum AuthenticationState : int {
+    NoAuthenticationNeeded = 0,
+    HTTPAuthenticationNeeded = 1,
+    ProxyAuthenticationNeeded = 2
+  };
+
+  using Block = std::function<void()>;
+  using HeadersBlock = std::function<void(const NetHeaderDictionary& headers)>;
+  using SizeBlock = std::function<void(std::uint64_t size, std::uint64_t total)>;
+  using ProgressBlock = std::function<void(std::int64_t size)>;
+  using DataBlock = std::function<void(const platform::Data& data)>;
+
+  static std::shared_ptr<NetHTTPRequest> requestWithURL(std::optional<platform::URL> url);
+  static std::shared_ptr<NetHTTPRequest> requestWithURL(std::optional<platform::URL> url,
+                                                        std::weak_ptr<NetCacheDelegate> cache,
+                                                        int cachePolicy = 0);
+  ~NetHTTPRequest() override;
+  NetHTTPRequest(const NetHTTPRequest&) = delete;
+  NetHTTPRequest& operator=(const NetHTTPRequest&) = delete;
+
+  // A HEAD request for the same URL made for this one (it reports nothing of its own; its
+  // "Content-Length" sizes this request's download).
+  std::shared_ptr<NetHTTPRequest> HEADRequest();
+  // A new request with this one's configuration (not its queue, blocks, cache or state).
+  std::shared_ptr<NetHTTPRequest> copy();
+
+  // --- running ---
+  void startAsynchronous();
+  // Runs on loop, which must be the calling thread's (the main loop by default), until complete.
+  void startSynchronous(platform::RunLoop& loop = platform::RunLoop::main());
+  void start() override;
+  void cancel() override;
+  // No delegate, progress delegate, queue or block hears anything more; then cancel().
+  void clearDelegatesAndCancel();
+  bool isConcurrent() const override { return true; }
+  bool isExecuting() const override;
+  bool isFinished() const override;
+  bool isCancelled() const override;
+
+  // After the delegate was asked for credentials: try again with what it set, or give up
+  // (the request fails with "Authentication needed").
+  void retryUsingSuppliedCredentials();
+  void cancelAuthentication();
+  // After the delegate was asked to confirm a redirect: follow it to newURL.
+  void redirectToURL(const platform::URL& newURL);
+
+  // --- target, method, headers, cookies ---
+  std::optional<platform::URL> url() const;
+  // Drops the built message and the authentication objects when the URL changes.
+  void setURL(std::optional<platform::URL> url);
+  std::optional<platform::URL> originalURL() const;
+  std::optional<platform::URL> redirectURL() const;
+  std::string requestMethod() const;
+  // "POST" and "PUT", or any method once there is a body, turn persistent connections off.
+  void setRequestMethod(std::string_view method);
+  bool useHTTPVersionOne() const;
+  void setUseHTTPVersionOne(bool value);
+  NetHeaderDictionary requestHeaders() const;
+  void setRequestHeaders(NetHeaderDictionary headers);
+  void addRequestHeader(std::string_view name, std::string_view value);
+  std::vector<platform::HTTPCookie> requestCookies() const;
+  void setRequestCookies(std::vector<platform::HTTPCookie> cookies);
+  bool useCookiePersistence() const;
+  void setUseCookiePersistence(bool value);
+  std::optional<std::string> userAgentString() const;
+  void setUserAgentString(std::optional<std::string> value);
+  // The message as built (after start).
+  std::optional<platform::HTTPMessage> request() const;
+
+  // --- body ---
+  std::optional<platform::Data> postBody() const;
+  void setPostBody(std::optional<platform::Data> body);
+  void appendPostData(const platform::Data& data);
+  // false when the file cannot be read.
+  bool appendPostDataFromFile(std::string_view path);
+  bool shouldStreamPostDataFromDisk() const;
+  void setShouldStreamPostDataFromDisk(bool value);
+  std::optional<std::string> postBodyFilePath() const;
+  void setPostBodyFilePath(std::optional<std::string> path);
+  bool shouldCompressRequestBody() const;
+  void setShouldCompressRequestBody(bool value);
+  std::uint64_t postLength() const;
+  // Measures (and gzips when asked) the body; once.
+  virtual void buildPostBody();
+
+  // --- response ---
+  std::optional<NetHeaderDictionary> responseHeaders() const;
+  int responseStatusCode() const;
+  std::optional<std::string> responseStatusMessage() const;
+  std::vector<platform::HTTPCookie> responseCookies() const;
+  // The body as it came (still gzipped when the server compressed it and inflating waits).
+  std::optional<platform::Data> rawResponseData() const;
+  // The body, inflated; none when there is none or it cannot be inflated.
+  std::optional<platform::Data> responseData() const;
+  std::optional<std::string> responseString() const;
+  bool isResponseCompressed() const;
+  std::uint64_t contentLength() const;
+  std::uint64_t totalBytesRead() const;
+  std::uint64_t totalBytesSent() const;
+  bool allowCompressedResponse() const;
+  void setAllowCompressedResponse(bool value);
+  bool shouldWaitToInflateCompressedResponses() const;
+  void setShouldWaitToInflateCompressedResponses(bool value);
+  NetStringEncoding defaultResponseEncoding() const;
+  void setDefaultResponseEncoding(NetStringEncoding encoding);
+  NetStringEncoding responseEncoding() const;
+  bool downloadComplete() const;
+
+  // --- downloads to a file ---
+  std::optional<std::string> downloadDestinationPath() const;
+  void setDownloadDestinationPath(std::optional<std::string> path);
+  std::optional<std::string> temporaryFileDownloadPath() const;
+  void setTemporaryFileDownloadPath(std::optional<std::string> path);
+  bool allowResumeForFileDownloads() const;
+  void setAllowResumeForFileDownloads(bool value);
+  std::uint64_t partialDownloadSize() const;
+
+  // --- authentication ---
+  std::optional<std::string> username() const;
+  void setUsername(std::optional<std::string> value);
+  std::optional<std::string> password() const;
+  void setPassword(std::optional<std::string> value);
+  std::optional<std::string> domain() const;
+  void setDomain(std::optional<std::string> value);
+  std::optional<std::string> proxyUsername() const;
+  void setProxyUsername(std::optional<std::string> value);
+  std::optional<std::string> proxyPassword() const;
+  void setProxyPassword(std::optional<std::string> value);
+  std::optional<std::string> proxyDomain() const;
+  void setProxyDomain(std::optional<std::string> value);
+  std::optional<std::string> authenticationScheme() const;
+  void setAuthenticationScheme(std::optional<std::string> value);
+  std::optional<std::string> authenticationRealm() const;
+  std::optional<std::string> proxyAuthenticationScheme() const;
+  std::optional<std::string> proxyAuthenticationRealm() const;
+  int authenticationRetryCount() const;
+  int proxyAuthenticationRetryCount() const;
+  int authenticationNeeded() const;
+  bool shouldPresentAuthenticationDialog() const;
+  void setShouldPresentAuthenticationDialog(bool value);
+  bool shouldPresentProxyAuthenticationDialog() const;
+  void setShouldPresentProxyAuthenticationDialog(bool value);
+  bool shouldPresentCredentialsBeforeChallenge() const;
+  void setShouldPresentCredentialsBeforeChallenge(bool value);
+  bool useKeychainPersistence() const;
+  void setUseKeychainPersistence(bool value);
+  bool useSessionPersistence() const;
+  void setUseSessionPersistence(bool value);
+  std::shared_ptr<const platform::HTTPCredentials> requestCredentials() const;
+  std::shared_ptr<const platform::HTTPCredentials> proxyCredentials() const;
+  // "Authorization: Basic ..." and the Basic scheme.
+  void addBasicAuthenticationHeaderWithUsername(std::string_view username, std::string_view password);
+
+  // --- proxy and TLS ---
+  std::optional<std::string> proxyHost() const;
+  void setProxyHost(std::optional<std::string> host);
+  int proxyPort() const;
+  void setProxyPort(int port);
+  // A platform proxy type name (ProxyTypeHTTP, ProxyTypeSOCKS, ...).
+  std::optional<std::string> proxyType() const;
+  void setProxyType(std::optional<std::string> type);
+  std::optional<platform::URL> PACurl() const;
+  void setPACurl(std::optional<platform::URL> url);
+  bool isPACFileRequest() const;
+  bool validatesSecureCertificate() const;
+  void setValidatesSecureCertificate(bool value);
+  std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity() const;
+  void setClientCertificateIdentity(std::shared_ptr<const platform::ClientIdentity> identity);
+
+  // --- progress ---
+  std::shared_ptr<NetProgressDelegate> uploadProgressDelegate() const;
+  void setUploadProgressDelegate(std::weak_ptr<NetProgressDelegate> delegate);
+  std::shared_ptr<NetProgressDelegate> downloadProgressDelegate() const;
+  void setDownloadProgressDelegate(std::weak_ptr<NetProgressDelegate> delegate);
+  bool showAccurateProgress() const;
+  void setShowAccurateProgress(bool value);
+  bool shouldResetUploadProgress() const;
+  void setShouldResetUploadProgress(bool value);
+  bool shouldResetDownloadProgress() const;
+  void setShouldResetDownloadProgress(bool value);
+  bool updatedProgress() const;
+
+  // --- run state ---
+  bool complete() const;
+  bool inProgress() const;
+  std::optional<platform::Error> error() const;
+  double timeOutSeconds() const;
+  void setTimeOutSeconds(double seconds);
+  int numberOfTimesToRetryOnTimeout() const;
+  void setNumberOfTimesToRetryOnTimeout(int count);
+  int retryCount() const;
+  bool isSynchronous() const;
+  bool shouldContinueWhenAppEntersBackground() const;
+  void setShouldContinueWhenAppEntersBackground(bool value);
+  std::shared_ptr<NetHTTPRequest> mainRequest() const;
+  std::string runLoopMode() const;
+
+  // --- redirects ---
+  bool shouldRedirect() const;
+  void setShouldRedirect(bool value);
+  int redirectCount() const;
+  bool shouldUseRFC2616RedirectBehaviour() const;
+  void setShouldUseRFC2616RedirectBehaviour(bool value);
+
+  // --- persistent connections ---
+  bool shouldAttemptPersistentConnection() const;
+  void setShouldAttemptPersistentConnection(bool value);
+  double persistentConnectionTimeoutSeconds() const;
+  void setPersistentConnectionTimeoutSeconds(double seconds);
+  bool connectionCanBeReused() const;
+  // The number of the pooled connection the request runs on; none without one.
+  std::optional<int> connectionID() const;
+  std::optional<std::uint64_t> requestID() const;
+
+  // --- cache ---
+  std::shared_ptr<NetCacheDelegate> downloadCache() const;
+  void setDownloadCache(std::weak_ptr<NetCacheDelegate> cache);
+  int cachePolicy() const;
+  void setCachePolicy(int policy);
+  int cacheStoragePolicy() const;
+  void setCacheStoragePolicy(int policy);
+  bool didUseCachedResponse() const;
+  double secondsToCache() const;
+  void setSecondsToCache(double seconds);
+
+  // --- caller's data ---
+  std::shared_ptr<const platform::Dictionary> userInfo() const;
+  void setUserInfo(std::shared_ptr<const platform::Dictionary> info);
+  int tag() const;
+  void setTag(int tag);
+
+  // --- receivers ---
+  std::shared_ptr<NetHTTPRequestDelegate> delegate() const;
+  void setDelegate(std::weak_ptr<NetHTTPRequestDelegate> delegate);
+  std::shared_ptr<NetHTTPRequestQueue> queue() const;
+  void setQueue(std::shared_ptr<NetHTTPRequestQueue> queue);
+  void setStartedBlock(Block block);
+  void setHeadersReceivedBlock(HeadersBlock block);
+  void setCompletionBlock(Block block);
+  void setFailedBlock(Block block);
+  void setBytesReceivedBlock(SizeBlock block);
+  void setBytesSentBlock(SizeBlock block);
+  void setDownloadSizeIncrementedBlock(ProgressBlock block);
+  void setUploadSizeIncrementedBlock(ProgressBlock block);
+  void setDataReceivedBlock(DataBlock block);
+  void setAuthenticationNeededBlock(Block block);
+  void setProxyAuthenticationNeededBlock(Block block);
+  void setRequestRedirectedBlock(Block block);
+
+  // --- class-wide ---
+  static std::shared_ptr<OperationQueue> sharedQueue();
+  static double defaultTimeOutSeconds();
+  static void setDefaultTimeOutSeconds(double seconds);
+  static std::shared_ptr<NetCacheDelegate> defaultCache();
+  static void setDefaultCache(std::shared_ptr<NetCacheDelegate> cache);
+  // The loop of the network thread (made on first use, never ended).
+  static platform::RunLoop& threadForRequest(const NetHTTPRequest* request = nullptr);
+
+  // Session cookies: those received during this run of the program.
+  static std::vector<platform::HTTPCookie> sessionCookies();
+  // Deletes the current session cookies from the shared cookie storage, then keeps cookies.
+  static void setSessionCookies(std::vector<platform::HTTPCookie> cookies);
+  static void addSessionCookie(const platform::HTTPCookie& cookie);
+  // Forgets the session credentials and cookies and the default cache's session responses.
+  static void clearSession();
+
+  static std::optional<std::string> defaultUserAgentString();
+  static void setDefaultUserAgentString(std::optional<std::string> agent);
+  // None when no file is at path; "application/octet-stream" for an unknown extension.
+  static std::optional<std::string> mimeTypeForFileAtPath(std::string_view path);
+  static std::string base64forData(const platform::Data& data);
+  static std::optional<platform::Date> dateFromRFC1123String(std::string_view text);
+  static std::optional<platform::Date> expiryDateForRequest(NetHTTPRequest& request, double maxAge);
+  // Leaves mimeType and encoding as they are where the content type says nothing.
+  static void parseMimeType(std::string* mimeType, NetStringEncoding* encoding,
+                            std::optional<std::string_view> contentType);
+
+  // Session credential stores (server and proxy), process-wide.
+  struct SessionCredentials {
+    std::shared_ptr<platform::HTTPAuthentication> authentication;
+    std::shared_ptr<const platform::HTTPCredentials> credentials;
+    std::optional<platform::URL> url;  // server entries
+    std::string host;                  // proxy entries
+    int port = 0;                      // proxy entries
+    std::optional<std::string> authenticationScheme;
+    std::optional<std::string> authenticationRealm;
+  };
+  static std::vector<SessionCredentials> sessionCredentialsStore();
+  static std::vector<SessionCredentials> sessionProxyCredentialsStore();
+  static void storeAuthenticationCredentialsInSessionStore(SessionCredentials entry);
+  static void storeProxyAuthenticationCredentialsInSessionStore(SessionCredentials entry);
+  static void removeAuthenticationCredentialsFromSessionStore(
+      const std::shared_ptr<const platform::HTTPCredentials>& credentials);
+  static void removeProxyAuthenticationCredentialsFromSessionStore(
+      const std::shared_ptr<const platform::HTTPCredentials>& credentials);
+
+  // The keychain: the platform's credential storage.
+  static void saveCredentials(const platform::HTTPCredentials& credentials, std::string_view host, int port,
+                              std::string_view protocol, std::string_view realm);
+  static void saveCredentialsForProxy(const platform::HTTPCredentials& credentials, std::string_view host,
+                                      int port, std::string_view realm);
+  static std::optional<platform::HTTPCredentials> savedCredentialsForHost(std::string_view host, int port,
+                                                                          std::string_view protocol,
+                                                                          std::string_view realm);
+  static std::optional<platform::HTTPCredentials> savedCredentialsForProxy(std::string_view host, int port,
+                                                                           std::string_view protocol,
+                                                                           std::string_view realm);
+  static void removeCredentialsForHost(std::string_view host, int port, std::string_view protocol,
+                                       std::string_view realm);
+  static void removeCredentialsForProxy(std::string_view host, int port, std::string_view realm);
+
+  // The dialog that asks the user for credentials; without one a request never shows a dialog.
+  using AuthenticationDialogPresenter = std::function<void(std::shared_ptr<NetHTTPRequest> request)>;
+  static void setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter);
+
+  // Bandwidth, shared by every request.
+  static bool isBandwidthThrottled();
+  static unsigned long maxBandwidthPerSecond();
+  static void setMaxBandwidthPerSecond(unsigned long bytes);
+  static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
+  static unsigned long averageBandwidthUsedPerSecond();
+  static unsigned long maxUploadReadLength();
+  static void measureBandwidthUsage();
+  // The bytes a read of a response body asks for: bufferSize capped while throttled, at least 1.
+  static std::size_t throttledReadSize(std::size_t bufferSize);
+  // When throttled streams wake up again; none when they need not sleep.
+  static std::optional<double> throttleWakeUpTime();
+  static constexpr unsigned long WWANBandwidthLimit = 14800;
+  static void setShouldThrottleBandwidthForWWAN(bool throttle);
+  static void throttleBandwidthForWWANUsingLimit(unsigned long limit);
+  // The internet connection's reachability says mobile data.
+  static bool isNetworkReachableViaWWAN();
+  static void reachabilityChanged();
+  // Watching the internet connection (main thread): started by mobile-data throttling.
+  static void registerForNetworkReachabilityNotifications();
+  static void unsubscribeFromNetworkReachabilityNotifications();
+
+  // The network activity indicator, counted over scheduled streams.
+  static bool isNetworkInUse();
+  static void setShouldUpdateNetworkActivityIndicator(bool value);
+  static bool isNetworkActivityIndicatorVisible();
+  static bool isMultitaskingSupported() { return false; }
+
+  // Per-request throttling step (also run by the upload stream).
+  void performThrottling();
+
+  // For tests: the connection pool as it stands, and its reset.
+  struct ConnectionInfo {
+    int id = 0;
+    std::string host;
+    int port = 0;
+    std::string scheme;
+    std::optional<std::uint64_t> request;
+    std::optional<double> expires;
+  };
+  static std::vector<ConnectionInfo> persistentConnections();
+  static void expirePersistentConnections();
+  static void resetForTesting();
+
+ protected:
+  explicit NetHTTPRequest(std::optional<platform::URL> url);
+  // Runs on the request's thread: builds the message and starts the stream.
+  void main() override;
+  // For subclasses that make up their body (form requests).
+  void setPostLength(std::uint64_t length);
+  void setHaveBuiltPostBody(bool value);
+  bool haveBuiltPostBody() const;
+  void failWithError(const platform::Error& error);
+  std::recursive_mutex& cancelledLock() const { return lock_; }
+
+ private:
+  std::shared_ptr<NetHTTPRequest> self();
+  platform::RunLoop& requestLoop() const;
+  void performOnRequestThread(std::function<void()> fn);
+  static void performOnMainThread(std::function<void()> fn);
+  double now() const;
+
+  // Execution.
+  void setupPostBody();
+  void buildRequestHeaders();
+  void applyCookieHeader();
+  void updatePartialDownloadSize();
+  void startRequest();
+  void updateStatus();
+  void checkRequestStatus();
+  bool shouldTimeOut();
+  void cancelOnRequestThread();
+  void cancelLoad();
+  void readResponseHeaders();
+  bool willRedirect();
+  void performRedirect();
+  void parseStringEncodingFromHeaders();
+  void markAsFinished();
+  void dropConnectionEntry();
+
+  // Response stream.
+  void handleNetworkEvent(unsigned event);
+  void handleBytesAvailable();
+  void handleStreamComplete();
+  void handleStreamError();
+  bool willAskDelegateToConfirmRedirect();
+  void useDataFromCache();
+  bool retryUsingNewConnection();
+  void scheduleReadStream();
+  void unscheduleReadStream();
+  void destroyReadStream();
+  bool removeTemporaryDownloadFile();
+  bool removeTemporaryUncompressedDownloadFile();
+  bool removeTemporaryUploadFile();
+  bool removeTemporaryCompressedUploadFile();
+  bool removeFileAtPath(const std::string& path, platform::Error* error);
+  void closeDownloadStreams();
+
+  // Authentication.
+  void applyAuthorizationHeader();
+  std::shared_ptr<const platform::HTTPCredentials> findCredentials();
+  std::shared_ptr<const platform::HTTPCredentials> findProxyCredentials();
+  bool applyCredentials(std::shared_ptr<const platform::HTTPCredentials> credentials);
+  bool applyProxyCredentials(std::shared_ptr<const platform::HTTPCredentials> credentials);
+  bool willAskDelegateForCredentials();
+  bool willAskDelegateForProxyCredentials();
+  void askDelegateForCredentials();
+  void askDelegateForProxyCredentials();
+  bool showAuthenticationDialog();
+  bool showProxyAuthenticationDialog();
+  void failAuthentication();
+  void attemptToApplyCredentialsAndResume();
+  void attemptToApplyProxyCredentialsAndResume();
+  std::optional<SessionCredentials> findSessionAuthenticationCredentials();
+  std::optional<SessionCredentials> findSessionProxyAuthenticationCredentials();
+
+  // Proxies.
+  bool configureProxies();
+  void fetchPACFile();
+  void runPACScript(std::optional<std::string> script);
+  void readPACFileChunk();
+  void finishPACFileRead(bool atEnd);
+  void finishedDownloadingPACFile(NetHTTPRequest& request);
+
+  // Progress.
+  void updateProgressIndicators();
+  void updateDownloadProgress();
+  void updateUploadProgress();
+  void incrementDownloadSizeBy(std::int64_t length);
+  void incrementUploadSizeBy(std::int64_t length);
+  void removeUploadProgressSoFar();
+  enum class ProgressTarget { Upload, Download, Queue };
+  void performProgress(ProgressTarget target,
+                       std::function<void(NetProgressDelegate&, NetHTTPRequest&)> call);
+  void updateProgressIndicator(ProgressTarget target, double progress, double total);
+
+  // Callbacks to the main thread.
+  void requestStarted();
+  void requestReceivedResponseHeaders(NetHeaderDictionary headers);
+  void requestWillRedirectToURL(platform::URL url);
+  void requestRedirected();
+  void requestFinished();
+  void reportFinished();
+  void reportFailure();
+  void passOnReceivedData(platform::Data data);
+  void releaseBlocksOnMainThread();
+  bool suppressesEvents() const;
+  bool hasMainRequest() const;
+  bool delegateResponds(NetDelegateMethod method) const;
+  bool queueResponds(NetDelegateMethod method) const;
+
+  // Throttling bookkeeping for this request.
+  void showNetworkActivity();
+  void hideNetworkActivity();
+
+  mutable std::recursive_mutex lock_;
+
+  // Target, method, message.
+  std::optional<platform::URL> url_;
+  std::optional<platform::URL> originalURL_;
+  std::optional<platform::URL> redirectURL_;
+  std::string requestMethod_ = "GET";
+  bool useHTTPVersionOne_ = false;
+  NetHeaderDictionary requestHeaders_;
+  bool haveBuiltRequestHeaders_ = false;
+  std::vector<platform::HTTPCookie> requestCookies_;
+  bool useCookiePersistence_ = true;
+  std::optional<std::string> userAgentString_;
+  std::optional<platform::HTTPMessage> request_;
+
+  // Body.
+  std::optional<platform::Data> postBody_;
+  bool shouldStreamPostDataFromDisk_ = false;
+  std::optional<std::string> postBodyFilePath_;
+  bool didCreateTemporaryPostDataFile_ = false;
+  std::FILE* postBodyWriteStream_ = nullptr;
+  std::shared_ptr<NetInputStream> postBodyReadStream_;
+  bool shouldCompressRequestBody_ = false;
+  std::optional<platform::Data> compressedPostBody_;
+  std::optional<std::string> compressedPostBodyFilePath_;
+  std::uint64_t postLength_ = 0;
+  bool haveBuiltPostBody_ = false;
+  std::uint64_t uploadBufferSize_ = 0;
+
+  // Response.
+  std::optional<NetHeaderDictionary> responseHeaders_;
+  std::optional<std::string> responseHTTPVersion_;
+  int responseStatusCode_ = 0;
+  std::optional<std::string> responseStatusMessage_;
+  std::vector<platform::HTTPCookie> responseCookies_;
+  std::optional<platform::Data> rawResponseData_;
+  std::uint64_t contentLength_ = 0;
+  std::uint64_t totalBytesRead_ = 0;
+  std::uint64_t lastBytesRead_ = 0;
+  std::uint64_t totalBytesSent_ = 0;
+  std::uint64_t lastBytesSent_ = 0;
+  bool allowCompressedResponse_ = true;
+  bool shouldWaitToInflateCompressedResponses_ = true;
+  std::unique_ptr<NetDataDecompressor> dataDecompressor_;
+  NetStringEncoding defaultResponseEncoding_ = NetISOLatin1StringEncoding;
+  NetStringEncoding responseEncoding_ = 0;
+  bool downloadComplete_ = false;
+
+  // Downloads.
+  std::optional<std::string> downloadDestinationPath_;
+  std::optional<std::string> temporaryFileDownloadPath_;
+  std::optional<std::string> temporaryUncompressedDataDownloadPath_;
+  std::FILE* fileDownloadOutputStream_ = nullptr;
+  std::FILE* inflatedFileDownloadOutputStream_ = nullptr;
+  bool allowResumeForFileDownloads_ = false;
+  std::uint64_t partialDownloadSize_ = 0;
+
+  // Authentication.
+  std::optional<std::string> username_, password_, domain_;
+  std::shared_ptr<platform::HTTPAuthentication> requestAuthentication_;
+  std::shared_ptr<const platform::HTTPCredentials> requestCredentials_;
+  std::optional<std::string> authenticationScheme_, authenticationRealm_;
+  int authenticationRetryCount_ = 0;
+  bool shouldPresentAuthenticationDialog_ = false;
+  bool shouldPresentCredentialsBeforeChallenge_ = true;
+  int authenticationNeeded_ = NoAuthenticationNeeded;
+  bool useKeychainPersistence_ = false;
+  bool useSessionPersistence_ = true;
+  std::optional<std::string> proxyUsername_, proxyPassword_, proxyDomain_;
+  std::shared_ptr<platform::HTTPAuthentication> proxyAuthentication_;
+  std::shared_ptr<const platform::HTTPCredentials> proxyCredentials_;
+  std::optional<std::string> proxyAuthenticationScheme_, proxyAuthenticationRealm_;
+  int proxyAuthenticationRetryCount_ = 0;
+  bool shouldPresentProxyAuthenticationDialog_ = true;
+
+  // Proxy and TLS.
+  std::optional<std::string> proxyHost_;
+  int proxyPort_ = 0;
+  std::optional<std::string> proxyType_;
+  std::optional<platform::URL> PACurl_;
+  bool isPACFileRequest_ = false;
+  std::shared_ptr<NetHTTPRequest> PACFileRequest_;
+  std::FILE* PACFileReadStream_ = nullptr;
+  std::shared_ptr<platform::Timer> PACFileReadTimer_;
+  std::shared_ptr<platform::Timer> PACFileTimeOutTimer_;
+  std::optional<platform::Data> PACFileData_;
+  bool validatesSecureCertificate_ = true;
+  std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;
+
+  // Progress.
+  std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_;
+  std::weak_ptr<NetProgressDelegate> downloadProgressDelegate_;
+  bool showAccurateProgress_ = true;
+  bool shouldResetUploadProgress_ = true;
+  bool shouldResetDownloadProgress_ = true;
+  bool updatedProgress_ = false;
+
+  // Run state.
+  bool complete_ = false;
+  bool finished_ = false;
+  bool cancelled_ = false;
+  bool inProgress_ = false;
+  std::optional<platform::Error> error_;
+  std::shared_ptr<platform::HTTPReadStream> readStream_;
+  platform::RunLoop* readStreamLoop_ = nullptr;
+  bool readStreamIsScheduled_ = false;
+  std::string runLoopMode_ = std::string(platform::DefaultRunLoopMode);
+  platform::RunLoop* runLoop_ = nullptr;
+  std::shared_ptr<platform::Timer> statusTimer_;
+  std::optional<double> lastActivityTime_;
+  double timeOutSeconds_ = 10.0;
+  int numberOfTimesToRetryOnTimeout_ = 0;
+  int retryCount_ = 0;
+  bool willRetryRequest_ = false;
+  bool isSynchronous_ = false;
+  bool shouldContinueWhenAppEntersBackground_ = false;
+  std::weak_ptr<NetHTTPRequest> mainRequest_;
+
+  // Redirects.
+  bool shouldRedirect_ = true;
+  bool needsRedirect_ = false;
+  int redirectCount_ = 0;
+  bool shouldUseRFC2616RedirectBehaviour_ = false;
+
+  // Persistent connections.
+  bool shouldAttemptPersistentConnection_ = true;
+  double persistentConnectionTimeoutSeconds_ = 60.0;
+  bool connectionCanBeReused_ = false;
+  std::shared_ptr<NetConnectionEntry> connectionInfo_;
+  std::optional<std::uint64_t> requestID_;
+
+  // Cache.
+  std::weak_ptr<NetCacheDelegate> downloadCache_;
+  int cachePolicy_ = 0;
+  int cacheStoragePolicy_ = 0;
+  bool didUseCachedResponse_ = false;
+  double secondsToCache_ = 0;
+
+  // Caller's data.
+  std::shared_ptr<const platform::Dictionary> userInfo_;
+  int tag_ = 0;
+
+  // Receivers.
+  std::weak_ptr<NetHTTPRequestDelegate> delegate_;
+  std::shared_ptr<NetHTTPRequestQueue> queue_;
+  // What the delegate answered from respondsTo() when it was set (a bit per NetDelegateMethod),
+  // so that the request's thread never calls into it.
+  unsigned delegateResponds_ = 0;
+  bool tearingDown_ = false;
+  std::unique_ptr<NetRequestBlocks> blocks_;
+};
+
+}  // namespace kavro

@@ -1,0 +1,634 @@
+// Credentials: presented before a challenge, looked up, applied, remembered for the session and
+// in the keychain, asked of the delegate or the dialog; the reaction to 401 and 407.
+#include <algorithm>
+
+#include "kit/http/NetHTTPRequest.h"
+#include "kit/http/NetHTTPRequestInternal.h"
+#include "platform/net/CredentialStorage.h"
+#include "platform/net/HTTPReadStream.h"
+
+namespace kavro {
+
+using netdetail::shared;
+using platform::HTTPAuthentication;
+using platform::HTTPCredentials;
+using CredentialsPtr = std::shared_ptr<const HTTPCredentials>;
+
+namespace {
+
+// "DOMAIN\user" gives the domain and the name; anything else gives none.
+bool splitDomainUser(const std::string& user, std::string& domain, std::string& name) {
+  std::size_t slash = user.find('\\');
+  if (slash == std::string::npos || user.find('\\', slash + 1) != std::string::npos) return false;
+  domain = user.substr(0, slash);
+  name = user.substr(slash + 1);
+  return true;
+}
+
+platform::ProtectionSpace serverSpace(std::string_view host, int port, std::string_view protocol,
+                                      std::string_view realm) {
+  return platform::ProtectionSpace::server(std::string(host), port, std::string(protocol),
+                                           std::string(realm));
+}
+
+}  // namespace
+
+void NetHTTPRequest::addBasicAuthenticationHeaderWithUsername(std::string_view username,
+                                                              std::string_view password) {
+  std::lock_guard guard(lock_);
+  std::string pair = std::string(username) + ":" + std::string(password);
+  requestHeaders_.set("Authorization", "Basic " + base64forData(platform::dataFromString(pair)));
+  authenticationScheme_ = std::string(platform::HTTPAuthenticationSchemeBasic);
+}
+
+void NetHTTPRequest::applyAuthorizationHeader() {
+  std::lock_guard guard(lock_);
+  if (!shouldPresentCredentialsBeforeChallenge_ || !request_) return;
+  if (!requestHeaders_.contains("Authorization")) {
+    if (username_ && password_ && authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic) {
+      addBasicAuthenticationHeaderWithUsername(*username_, *password_);
+    } else if (useSessionPersistence_) {
+      if (auto entry = findSessionAuthenticationCredentials()) {
+        if (entry->authentication) {
+          if (entry->authentication->applyCredentials(*entry->credentials, *request_))
+            authenticationScheme_ = entry->authenticationScheme;
+          else
+            removeAuthenticationCredentialsFromSessionStore(entry->credentials);
+        } else {
+          addBasicAuthenticationHeaderWithUsername(entry->credentials->username,
+                                                   entry->credentials->password);
+        }
+      }
+    }
+  }
+  if (useSessionPersistence_) {
+    if (auto entry = findSessionProxyAuthenticationCredentials()) {
+      if (!entry->authentication || !entry->authentication->applyCredentials(*entry->credentials, *request_))
+        removeProxyAuthenticationCredentialsFromSessionStore(entry->credentials);
+    }
+  }
+}
+
+CredentialsPtr NetHTTPRequest::findCredentials() {
+  std::lock_guard guard(lock_);
+  std::optional<std::string> user, pass;
+  if (url_ && url_->userInfo()) {
+    user = url_->user();
+    pass = url_->password();
+  }
+  if (!user || !pass) {
+    auto main = mainRequest_.lock();
+    std::optional<std::string> mainUser = main ? main->username() : std::nullopt;
+    std::optional<std::string> mainPass = main ? main->password() : std::nullopt;
+    if (mainUser && mainPass) {
+      user = mainUser;
+      pass = mainPass;
+    } else if (username_ && password_) {
+      user = username_;
+      pass = password_;
+    }
+  }
+  if ((!user || !pass) && useKeychainPersistence_ && url_) {
+    if (auto saved = savedCredentialsForHost(url_->host(), url_->port().value_or(0), url_->scheme(),
+                                             authenticationRealm_.value_or(""))) {
+      user = saved->username;
+      pass = saved->password;
+    }
+  }
+  std::optional<std::string> accountDomain;
+  if (requestAuthentication_ && requestAuthentication_->requiresAccountDomain()) {
+    std::string d, name;
+    if (domain_ && !domain_->empty())
+      accountDomain = *domain_;
+    else if (user && splitDomainUser(*user, d, name)) {
+      accountDomain = d;
+      user = name;
+    } else
+      accountDomain = "";
+  }
+  if (!user || !pass) return nullptr;
+  return std::make_shared<const HTTPCredentials>(HTTPCredentials{*user, *pass, accountDomain});
+}
+
+CredentialsPtr NetHTTPRequest::findProxyCredentials() {
+  std::lock_guard guard(lock_);
+  std::optional<std::string> user, pass;
+  auto main = mainRequest_.lock();
+  std::optional<std::string> mainUser = main ? main->proxyUsername() : std::nullopt;
+  std::optional<std::string> mainPass = main ? main->proxyPassword() : std::nullopt;
+  if (mainUser && mainPass) {
+    user = mainUser;
+    pass = mainPass;
+  } else if (proxyUsername_ && proxyPassword_) {
+    user = proxyUsername_;
+    pass = proxyPassword_;
+  }
+  if ((!user || !pass) && proxyAuthenticationScheme_ == platform::HTTPAuthenticationSchemeNTLM) {
+    user = username_;
+    pass = password_;
+  }
+  if (!user || !pass) {
+    if (auto saved = savedCredentialsForProxy(proxyHost_.value_or(""), proxyPort_, url_ ? url_->scheme() : "",
+                                              proxyAuthenticationRealm_.value_or(""))) {
+      user = saved->username;
+      pass = saved->password;
+    }
+  }
+  std::optional<std::string> accountDomain;
+  if (proxyAuthentication_ && proxyAuthentication_->requiresAccountDomain()) {
+    std::string d, name;
+    if (proxyDomain_ && !proxyDomain_->empty())
+      accountDomain = *proxyDomain_;
+    else if (user && splitDomainUser(*user, d, name)) {
+      accountDomain = d;
+      user = name;
+    } else
+      accountDomain = domain_.value_or("");
+  }
+  if (!user || !pass) return nullptr;
+  return std::make_shared<const HTTPCredentials>(HTTPCredentials{*user, *pass, accountDomain});
+}
+
+bool NetHTTPRequest::applyCredentials(CredentialsPtr credentials) {
+  std::lock_guard guard(lock_);
+  authenticationRetryCount_++;
+  if (!credentials || !requestAuthentication_ || !request_) return false;
+  if (!requestAuthentication_->applyCredentials(*credentials, *request_)) {
+    removeAuthenticationCredentialsFromSessionStore(credentials);
+    return false;
+  }
+  if (useKeychainPersistence_ && url_)
+    saveCredentials(*credentials, url_->host(), url_->port().value_or(0), url_->scheme(),
+                    authenticationRealm_.value_or(""));
+  if (useSessionPersistence_) {
+    SessionCredentials entry;
+    entry.authentication = requestAuthentication_;
+    entry.credentials = credentials;
+    entry.url = url_;
+    entry.authenticationScheme = authenticationScheme_;
+    entry.authenticationRealm = authenticationRealm_;
+    storeAuthenticationCredentialsInSessionStore(std::move(entry));
+  }
+  requestCredentials_ = credentials;
+  return true;
+}
+
+bool NetHTTPRequest::applyProxyCredentials(CredentialsPtr credentials) {
+  std::lock_guard guard(lock_);
+  proxyAuthenticationRetryCount_++;
+  if (!credentials || !proxyAuthentication_ || !request_) return false;
+  if (!proxyAuthentication_->applyCredentials(*credentials, *request_)) {
+    removeProxyAuthenticationCredentialsFromSessionStore(credentials);
+    return false;
+  }
+  if (useKeychainPersistence_)
+    saveCredentialsForProxy(*credentials, proxyHost_.value_or(""), proxyPort_,
+                            proxyAuthenticationRealm_.value_or(""));
+  if (useSessionPersistence_) {
+    SessionCredentials entry;
+    entry.authentication = proxyAuthentication_;
+    entry.credentials = credentials;
+    entry.host = proxyHost_.value_or("");
+    entry.port = proxyPort_;
+    entry.authenticationScheme = proxyAuthenticationScheme_;
+    storeProxyAuthenticationCredentialsInSessionStore(std::move(entry));
+  }
+  proxyCredentials_ = credentials;
+  return true;
+}
+
+bool NetHTTPRequest::willAskDelegateForCredentials() {
+  std::lock_guard guard(lock_);
+  if (isSynchronous_) return false;
+  bool hasDelegate = !delegate_.expired();
+  bool answers = hasDelegate ? delegateResponds(NetDelegateMethod::AuthenticationNeeded)
+                             : queueResponds(NetDelegateMethod::AuthenticationNeeded);
+  if (!answers && !(blocks_ && blocks_->authenticationNeeded)) return false;
+  auto s = self();
+  platform::RunLoop::main().performOnMain([s] { s->askDelegateForCredentials(); });
+  return true;
+}
+
+bool NetHTTPRequest::willAskDelegateForProxyCredentials() {
+  std::lock_guard guard(lock_);
+  if (isSynchronous_) return false;
+  bool hasDelegate = !delegate_.expired();
+  bool answers = hasDelegate ? delegateResponds(NetDelegateMethod::ProxyAuthenticationNeeded)
+                             : queueResponds(NetDelegateMethod::ProxyAuthenticationNeeded);
+  if (!answers && !(blocks_ && blocks_->proxyAuthenticationNeeded)) return false;
+  auto s = self();
+  platform::RunLoop::main().performOnMain([s] { s->askDelegateForProxyCredentials(); });
+  return true;
+}
+
+void NetHTTPRequest::askDelegateForCredentials() {
+  std::shared_ptr<NetHTTPRequestDelegate> delegate;
+  std::shared_ptr<NetHTTPRequestQueue> queue;
+  Block block;
+  {
+    std::lock_guard guard(lock_);
+    delegate = delegate_.lock();
+    queue = queue_;
+    if (blocks_) block = blocks_->authenticationNeeded;
+  }
+  if (delegate && delegate->respondsTo(NetDelegateMethod::AuthenticationNeeded)) {
+    delegate->authenticationNeededForRequest(*this);
+    return;
+  }
+  if (!delegate && queue && queue->respondsTo(NetDelegateMethod::AuthenticationNeeded)) {
+    queue->authenticationNeededForRequest(*this);
+    return;
+  }
+  if (block) block();
+}
+
+void NetHTTPRequest::askDelegateForProxyCredentials() {
+  std::shared_ptr<NetHTTPRequestDelegate> delegate;
+  std::shared_ptr<NetHTTPRequestQueue> queue;
+  Block block;
+  {
+    std::lock_guard guard(lock_);
+    delegate = delegate_.lock();
+    queue = queue_;
+    if (blocks_) block = blocks_->proxyAuthenticationNeeded;
+  }
+  if (delegate && delegate->respondsTo(NetDelegateMethod::ProxyAuthenticationNeeded)) {
+    delegate->proxyAuthenticationNeededForRequest(*this);
+    return;
+  }
+  if (!delegate && queue && queue->respondsTo(NetDelegateMethod::ProxyAuthenticationNeeded)) {
+    queue->proxyAuthenticationNeededForRequest(*this);
+    return;
+  }
+  if (block) block();
+}
+
+bool NetHTTPRequest::showAuthenticationDialog() {
+  std::lock_guard guard(lock_);
+  if (isSynchronous_ || !shouldPresentAuthenticationDialog_) return false;
+  AuthenticationDialogPresenter presenter;
+  {
+    std::lock_guard defaults(shared().defaultsLock);
+    presenter = shared().dialogPresenter;
+  }
+  if (!presenter) return false;
+  auto s = self();
+  performOnMainThread([presenter, s] { presenter(s); });
+  return true;
+}
+
+bool NetHTTPRequest::showProxyAuthenticationDialog() {
+  std::lock_guard guard(lock_);
+  if (isSynchronous_ || !shouldPresentProxyAuthenticationDialog_) return false;
+  AuthenticationDialogPresenter presenter;
+  {
+    std::lock_guard defaults(shared().defaultsLock);
+    presenter = shared().dialogPresenter;
+  }
+  if (!presenter) return false;
+  auto s = self();
+  performOnMainThread([presenter, s] { presenter(s); });
+  return true;
+}
+
+void NetHTTPRequest::retryUsingSuppliedCredentials() {
+  auto s = self();
+  performOnRequestThread([s] {
+    std::lock_guard guard(s->lock_);
+    if (s->request_)
+      s->attemptToApplyCredentialsAndResume();
+    else
+      s->main();
+  });
+}
+
+void NetHTTPRequest::cancelAuthentication() {
+  auto s = self();
+  performOnRequestThread([s] { s->failAuthentication(); });
+}
+
+void NetHTTPRequest::failAuthentication() {
+  failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+}
+
+void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
+  std::lock_guard guard(lock_);
+  if (error_ || cancelled_) return;
+  if (authenticationNeeded_ == ProxyAuthenticationNeeded) {
+    attemptToApplyProxyCredentialsAndResume();
+    return;
+  }
+  auto response = readStream_ ? readStream_->responseHeader() : nullptr;
+  if (!requestAuthentication_) {
+    if (response) requestAuthentication_ = HTTPAuthentication::createFromResponse(*response);
+    if (!requestAuthentication_) {
+      cancelLoad();
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                 "Failed to get authentication object from response headers"));
+      return;
+    }
+    authenticationScheme_ = requestAuthentication_->method();
+  } else if (response) {
+    // The object learns from the repeated challenge whether its credentials were refused.
+    requestAuthentication_->updateFromResponse(*response);
+  }
+  authenticationRealm_.reset();
+  if (!requestAuthentication_->requiresAccountDomain())
+    authenticationRealm_ = requestAuthentication_->realm();
+
+  platform::Error validity;
+  if (!requestAuthentication_->isValid(&validity)) {
+    requestAuthentication_.reset();
+    if (validity.domain == platform::HTTPStreamErrorDomain &&
+        (validity.code == platform::HTTPAuthenticationBadUserName ||
+         validity.code == platform::HTTPAuthenticationBadPassword)) {
+      std::unique_lock authLock(shared().delegateAuthenticationLock);
+      removeAuthenticationCredentialsFromSessionStore(requestCredentials_);
+      requestCredentials_.reset();
+      if (error_ || cancelled_) return;
+      if (useSessionPersistence_) {
+        auto entry = findSessionAuthenticationCredentials();
+        if (entry && applyCredentials(entry->credentials)) {
+          authLock.unlock();
+          startRequest();
+          return;
+        }
+      }
+      lastActivityTime_.reset();
+      if (willAskDelegateForCredentials()) return;
+      if (showAuthenticationDialog()) return;
+    }
+    cancelLoad();
+    failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+    return;
+  }
+
+  cancelLoad();
+  if (requestCredentials_) {
+    bool ntlm = authenticationScheme_ == platform::HTTPAuthenticationSchemeNTLM;
+    if ((!ntlm || authenticationRetryCount_ < 2) && applyCredentials(requestCredentials_)) {
+      startRequest();
+    } else if (ntlm && authenticationRetryCount_ == 2) {
+      failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+    } else {
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                 "Failed to apply credentials to request"));
+    }
+    return;
+  }
+  if (requestAuthentication_->requiresUserNameAndPassword()) {
+    std::unique_lock authLock(shared().delegateAuthenticationLock);
+    if (error_ || cancelled_) return;
+    if (useSessionPersistence_) {
+      auto entry = findSessionAuthenticationCredentials();
+      if (entry && applyCredentials(entry->credentials)) {
+        authLock.unlock();
+        startRequest();
+        return;
+      }
+    }
+    if (auto found = findCredentials()) {
+      bool applied = applyCredentials(found);
+      authLock.unlock();
+      if (applied)
+        startRequest();
+      else
+        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                   "Failed to apply credentials to request"));
+      return;
+    }
+    if (willAskDelegateForCredentials()) return;
+    if (showAuthenticationDialog()) return;
+    authLock.unlock();
+    failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+    return;
+  }
+  // A scheme that takes no user name and password has no further step; the request would wait
+  // for ever, so it ends as unauthenticated.
+  failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+}
+
+void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
+  std::lock_guard guard(lock_);
+  if (error_ || cancelled_) return;
+  auto response = readStream_ ? readStream_->responseHeader() : nullptr;
+  if (!proxyAuthentication_) {
+    if (response) proxyAuthentication_ = HTTPAuthentication::createFromResponse(*response);
+    if (!proxyAuthentication_) {
+      cancelLoad();
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                 "Failed to get authentication object from response headers"));
+      return;
+    }
+    proxyAuthenticationScheme_ = proxyAuthentication_->method();
+  } else if (response) {
+    proxyAuthentication_->updateFromResponse(*response);
+  }
+  proxyAuthenticationRealm_.reset();
+  if (!proxyAuthentication_->requiresAccountDomain())
+    proxyAuthenticationRealm_ = proxyAuthentication_->realm();
+
+  platform::Error validity;
+  if (!proxyAuthentication_->isValid(&validity)) {
+    proxyAuthentication_.reset();
+    if (validity.domain == platform::HTTPStreamErrorDomain &&
+        (validity.code == platform::HTTPAuthenticationBadUserName ||
+         validity.code == platform::HTTPAuthenticationBadPassword)) {
+      std::unique_lock authLock(shared().delegateAuthenticationLock);
+      removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials_);
+      proxyCredentials_.reset();
+      if (error_ || cancelled_) return;
+      if (useSessionPersistence_) {
+        auto entry = findSessionProxyAuthenticationCredentials();
+        if (entry && applyProxyCredentials(entry->credentials)) {
+          authLock.unlock();
+          startRequest();
+          return;
+        }
+      }
+      lastActivityTime_.reset();
+      // Stops here as the server reaction does (no second run of the reaction).
+      if (willAskDelegateForProxyCredentials()) return;
+      if (showProxyAuthenticationDialog()) return;
+    }
+    cancelLoad();
+    failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+    return;
+  }
+
+  cancelLoad();
+  if (proxyCredentials_) {
+    bool ntlm = proxyAuthenticationScheme_ == platform::HTTPAuthenticationSchemeNTLM;
+    if ((!ntlm || proxyAuthenticationRetryCount_ < 2) && applyProxyCredentials(proxyCredentials_)) {
+      startRequest();
+    } else if (ntlm && proxyAuthenticationRetryCount_ == 2) {
+      failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+    } else {
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                 "Failed to apply proxy credentials to request"));
+    }
+    return;
+  }
+  if (proxyAuthentication_->requiresUserNameAndPassword()) {
+    std::unique_lock authLock(shared().delegateAuthenticationLock);
+    if (error_ || cancelled_) return;
+    if (useSessionPersistence_) {
+      auto entry = findSessionProxyAuthenticationCredentials();
+      if (entry && applyProxyCredentials(entry->credentials)) {
+        authLock.unlock();
+        startRequest();
+        return;
+      }
+    }
+    if (auto found = findProxyCredentials()) {
+      bool applied = applyProxyCredentials(found);
+      authLock.unlock();
+      if (applied)
+        startRequest();
+      else
+        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
+                                   "Failed to apply proxy credentials to request"));
+      return;
+    }
+    if (willAskDelegateForProxyCredentials()) return;
+    if (showProxyAuthenticationDialog()) return;
+    authLock.unlock();
+    failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+    return;
+  }
+  failWithError(netdetail::sharedError(NetAuthenticationErrorType));
+}
+
+std::optional<NetHTTPRequest::SessionCredentials> NetHTTPRequest::findSessionAuthenticationCredentials() {
+  std::lock_guard guard(lock_);
+  if (!url_) return std::nullopt;
+  std::lock_guard store(shared().sessionCredentialsLock);
+  std::optional<SessionCredentials> closeMatch;
+  for (const auto& entry : shared().sessionCredentials) {
+    if (!entry.url || !entry.credentials) continue;
+    bool exact = *entry.url == *url_;
+    if (!exact) {
+      if (closeMatch) continue;
+      bool close = entry.url->host() == url_->host() && entry.url->scheme() == url_->scheme() &&
+                   entry.url->port() == url_->port();
+      if (!close) continue;
+    }
+    if (authenticationRealm_ && entry.authenticationRealm &&
+        *entry.authenticationRealm != *authenticationRealm_)
+      continue;
+    if (username_ && password_ &&
+        (entry.credentials->username != *username_ || entry.credentials->password != *password_))
+      continue;
+    if (exact) return entry;
+    closeMatch = entry;
+  }
+  return closeMatch;
+}
+
+std::optional<NetHTTPRequest::SessionCredentials>
+NetHTTPRequest::findSessionProxyAuthenticationCredentials() {
+  std::lock_guard guard(lock_);
+  std::lock_guard store(shared().sessionCredentialsLock);
+  for (const auto& entry : shared().sessionProxyCredentials)
+    if (proxyHost_ && entry.host == *proxyHost_ && entry.port == proxyPort_ && entry.credentials)
+      return entry;
+  return std::nullopt;
+}
+
+std::vector<NetHTTPRequest::SessionCredentials> NetHTTPRequest::sessionCredentialsStore() {
+  std::lock_guard store(shared().sessionCredentialsLock);
+  return shared().sessionCredentials;
+}
+
+std::vector<NetHTTPRequest::SessionCredentials> NetHTTPRequest::sessionProxyCredentialsStore() {
+  std::lock_guard store(shared().sessionCredentialsLock);
+  return shared().sessionProxyCredentials;
+}
+
+namespace {
+
+void storeIn(std::vector<NetHTTPRequest::SessionCredentials>& list,
+             NetHTTPRequest::SessionCredentials entry) {
+  auto it = std::find_if(list.begin(), list.end(),
+                         [&](const auto& e) { return e.credentials == entry.credentials; });
+  if (it != list.end()) list.erase(it);
+  list.push_back(std::move(entry));
+}
+
+void removeFrom(std::vector<NetHTTPRequest::SessionCredentials>& list, const CredentialsPtr& credentials) {
+  if (!credentials) return;
+  auto it =
+      std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.credentials == credentials; });
+  if (it != list.end()) list.erase(it);
+}
+
+}  // namespace
+
+void NetHTTPRequest::storeAuthenticationCredentialsInSessionStore(SessionCredentials entry) {
+  std::lock_guard store(shared().sessionCredentialsLock);
+  storeIn(shared().sessionCredentials, std::move(entry));
+}
+
+void NetHTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(SessionCredentials entry) {
+  std::lock_guard store(shared().sessionCredentialsLock);
+  storeIn(shared().sessionProxyCredentials, std::move(entry));
+}
+
+void NetHTTPRequest::removeAuthenticationCredentialsFromSessionStore(const CredentialsPtr& credentials) {
+  std::lock_guard store(shared().sessionCredentialsLock);
+  removeFrom(shared().sessionCredentials, credentials);
+}
+
+void NetHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(const CredentialsPtr& credentials) {
+  std::lock_guard store(shared().sessionCredentialsLock);
+  removeFrom(shared().sessionProxyCredentials, credentials);
+}
+
+void NetHTTPRequest::saveCredentials(const HTTPCredentials& credentials, std::string_view host, int port,
+                                     std::string_view protocol, std::string_view realm) {
+  platform::CredentialStorage::sharedCredentialStorage().setDefaultCredential(
+      platform::URLCredential{credentials.username, credentials.password,
+                              platform::URLCredential::Persistence::Permanent},
+      serverSpace(host, port, protocol, realm));
+}
+
+void NetHTTPRequest::saveCredentialsForProxy(const HTTPCredentials& credentials, std::string_view host,
+                                             int port, std::string_view realm) {
+  platform::CredentialStorage::sharedCredentialStorage().setDefaultCredential(
+      platform::URLCredential{credentials.username, credentials.password,
+                              platform::URLCredential::Persistence::Permanent},
+      platform::ProtectionSpace::proxy(std::string(host), port, std::string(realm)));
+}
+
+std::optional<HTTPCredentials> NetHTTPRequest::savedCredentialsForHost(std::string_view host, int port,
+                                                                       std::string_view protocol,
+                                                                       std::string_view realm) {
+  auto c = platform::CredentialStorage::sharedCredentialStorage().defaultCredentialForProtectionSpace(
+      serverSpace(host, port, protocol, realm));
+  if (!c) return std::nullopt;
+  return HTTPCredentials{c->user, c->password, {}};
+}
+
+std::optional<HTTPCredentials> NetHTTPRequest::savedCredentialsForProxy(std::string_view host, int port,
+                                                                        std::string_view,
+                                                                        std::string_view realm) {
+  auto c = platform::CredentialStorage::sharedCredentialStorage().defaultCredentialForProtectionSpace(
+      platform::ProtectionSpace::proxy(std::string(host), port, std::string(realm)));
+  if (!c) return std::nullopt;
+  return HTTPCredentials{c->user, c->password, {}};
+}
+
+void NetHTTPRequest::removeCredentialsForHost(std::string_view host, int port, std::string_view protocol,
+                                              std::string_view realm) {
+  auto space = serverSpace(host, port, protocol, realm);
+  auto& storage = platform::CredentialStorage::sharedCredentialStorage();
+  if (auto c = storage.defaultCredentialForProtectionSpace(space)) storage.removeCredential(*c, space);
+}
+
+void NetHTTPRequest::removeCredentialsForProxy(std::string_view host, int port, std::string_view realm) {
+  auto space = platform::ProtectionSpace::proxy(std::string(host), port, std::string(realm));
+  auto& storage = platform::CredentialStorage::sharedCredentialStorage();
+  if (auto c = storage.defaultCredentialForProtectionSpace(space)) storage.removeCredential(*c, space);
+}
+
+}  // namespace kavro

@@ -1,0 +1,438 @@
+// The second half of a running request: stream events, the body, completion, stream errors,
+// answers from the cache, the connection pool, scheduling and temporary files.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "kit/http/NetDataDecompressor.h"
+#include "kit/http/NetHTTPRequest.h"
+#include "kit/http/NetHTTPRequestInternal.h"
+#include "kit/http/NetInputStream.h"
+#include "platform/foundation/Date.h"
+#include "platform/net/NetError.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Format.h"
+#include "platform/net/HTTPReadStream.h"
+
+namespace kavro {
+
+using netdetail::shared;
+using platform::Data;
+using platform::Error;
+using platform::HTTPReadStream;
+
+namespace {
+
+using platform::OSStatusErrorDomain;
+using platform::URLErrorDomain;
+using platform::URLErrorNetworkConnectionLost;
+
+bool isSSLStatus(const Error& e) {
+  return e.domain == OSStatusErrorDomain && e.code >= -9818 && e.code <= -9800;
+}
+
+}  // namespace
+
+void NetHTTPRequest::handleNetworkEvent(unsigned event) {
+  auto keep = self();
+  std::lock_guard guard(lock_);
+  {
+    if (complete_ || cancelled_) return;
+    switch (event) {
+      case HTTPReadStream::HasBytesAvailable:
+        handleBytesAvailable();
+        break;
+      case HTTPReadStream::EndEncountered:
+        handleStreamComplete();
+        break;
+      case HTTPReadStream::ErrorOccurred:
+        handleStreamError();
+        break;
+      default:
+        break;
+    }
+    performThrottling();
+  }
+  if (downloadComplete_ && needsRedirect_) {
+    if (!willAskDelegateToConfirmRedirect()) performRedirect();
+  } else if (downloadComplete_ && authenticationNeeded_ != NoAuthenticationNeeded) {
+    attemptToApplyCredentialsAndResume();
+  }
+}
+
+bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
+  std::lock_guard guard(lock_);
+  if (!delegateResponds(NetDelegateMethod::WillRedirectToURL) &&
+      !queueResponds(NetDelegateMethod::WillRedirectToURL))
+    return false;
+  auto target = redirectURL_;
+  redirectURL_.reset();
+  if (target) requestWillRedirectToURL(*target);
+  return true;
+}
+
+void NetHTTPRequest::handleBytesAvailable() {
+  std::lock_guard guard(lock_);
+  if (!responseHeaders_) readResponseHeaders();
+  if (complete_ || !readStream_ || !readStream_->hasBytesAvailable()) return;
+  std::size_t size = 16384;
+  if (contentLength_ > 262144)
+    size = 262144;
+  else if (contentLength_ > 65536)
+    size = 65536;
+  size = throttledReadSize(size);
+  std::vector<std::uint8_t> buffer(size);
+  std::size_t n = readStream_->read(buffer.data(), size);
+  if (n == 0) return;
+
+  std::optional<Data> inflated;
+  if (isResponseCompressed() && !shouldWaitToInflateCompressedResponses_) {
+    if (!dataDecompressor_) dataDecompressor_ = NetDataDecompressor::decompressor();
+    Error e = NetDataDecompressor::inflateErrorWithCode(-4);
+    if (dataDecompressor_) inflated = dataDecompressor_->uncompressBytes(buffer.data(), n, &e);
+    if (!inflated) {
+      failWithError(e);
+      return;
+    }
+  }
+  totalBytesRead_ += n;
+  lastActivityTime_ = now();
+  incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(n));
+  if (needsRedirect_ && shouldRedirect_ && allowResumeForFileDownloads_) return;
+
+  bool toDelegate = (blocks_ && blocks_->dataReceived) || delegateResponds(NetDelegateMethod::DidReceiveData);
+  if (toDelegate) {
+    passOnReceivedData(inflated ? std::move(*inflated)
+                                : Data(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n)));
+  } else if (downloadDestinationPath_) {
+    if (!fileDownloadOutputStream_) {
+      bool append = false;
+      if (!temporaryFileDownloadPath_) {
+        temporaryFileDownloadPath_ = netdetail::uniqueTemporaryPath();
+      } else if (allowResumeForFileDownloads_ && requestHeaders_.contains("Range")) {
+        if (responseHeaders_ && responseHeaders_->contains("Content-Range")) {
+          append = true;
+        } else {
+          incrementDownloadSizeBy(-static_cast<std::int64_t>(partialDownloadSize_));
+          partialDownloadSize_ = 0;
+        }
+      }
+      fileDownloadOutputStream_ = std::fopen(temporaryFileDownloadPath_->c_str(), append ? "ab" : "wb");
+      if (fileDownloadOutputStream_ && inflated) {
+        if (!temporaryUncompressedDataDownloadPath_)
+          temporaryUncompressedDataDownloadPath_ = netdetail::uniqueTemporaryPath();
+        inflatedFileDownloadOutputStream_ =
+            std::fopen(temporaryUncompressedDataDownloadPath_->c_str(), append ? "ab" : "wb");
+      }
+      if (!fileDownloadOutputStream_ || (inflated && !inflatedFileDownloadOutputStream_)) {
+        int e = errno;
+        failWithError(netdetail::fileManagementError(
+            platform::format("Failed to write to file at path '%@'", *temporaryFileDownloadPath_),
+            Error{platform::POSIXErrorDomain, e, std::strerror(e), nullptr, nullptr}));
+        return;
+      }
+    }
+    std::fwrite(buffer.data(), 1, n, fileDownloadOutputStream_);
+    if (inflated && inflatedFileDownloadOutputStream_ && !inflated->empty())
+      std::fwrite(inflated->data(), 1, inflated->size(), inflatedFileDownloadOutputStream_);
+  } else {
+    if (!rawResponseData_) rawResponseData_ = Data();
+    if (inflated)
+      rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
+    else
+      rawResponseData_->insert(rawResponseData_->end(), buffer.begin(),
+                               buffer.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+}
+
+void NetHTTPRequest::closeDownloadStreams() {
+  if (fileDownloadOutputStream_) std::fclose(fileDownloadOutputStream_);
+  if (inflatedFileDownloadOutputStream_) std::fclose(inflatedFileDownloadOutputStream_);
+  fileDownloadOutputStream_ = inflatedFileDownloadOutputStream_ = nullptr;
+}
+
+void NetHTTPRequest::handleStreamComplete() {
+  std::lock_guard guard(lock_);
+  if (statusTimer_) {
+    statusTimer_->invalidate();
+    statusTimer_.reset();
+  }
+  downloadComplete_ = true;
+  if (!responseHeaders_) {
+    readResponseHeaders();
+    if (complete_) return;  // answered from the cache
+  }
+  std::optional<Error> fileError;
+  {
+    std::lock_guard progress(shared().progressLock);
+    lastBytesSent_ = totalBytesSent_;
+    if (readStream_) totalBytesSent_ = readStream_->requestBytesWritten();
+    complete_ = true;
+    if (contentLength_ == 0) contentLength_ = totalBytesRead_;
+    updateProgressIndicators();
+    if (postBodyReadStream_) {
+      postBodyReadStream_->close();
+      postBodyReadStream_.reset();
+    }
+    dataDecompressor_.reset();
+    if (didCreateTemporaryPostDataFile_ && authenticationNeeded_ == NoAuthenticationNeeded) {
+      removeTemporaryUploadFile();
+      removeTemporaryCompressedUploadFile();
+    }
+    if (temporaryFileDownloadPath_) {
+      closeDownloadStreams();
+      if (!(shouldRedirect_ && needsRedirect_ && allowResumeForFileDownloads_) && downloadDestinationPath_) {
+        const std::string destination = *downloadDestinationPath_;
+        if (isResponseCompressed()) {
+          if (shouldWaitToInflateCompressedResponses_) {
+            Error e;
+            if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e))
+              fileError = e;
+            removeTemporaryDownloadFile();
+          } else if (temporaryUncompressedDataDownloadPath_) {
+            Error e;
+            removeFileAtPath(destination, nullptr);
+            if (!platform::FileManager::moveItemAtPath(*temporaryUncompressedDataDownloadPath_, destination,
+                                                       &e))
+              fileError = netdetail::fileManagementError(
+                  platform::format("Failed to move file from '%@' to '%@'",
+                                   *temporaryUncompressedDataDownloadPath_, destination),
+                  e);
+            temporaryUncompressedDataDownloadPath_.reset();
+            removeTemporaryDownloadFile();
+          }
+        } else {
+          Error e;
+          if (removeFileAtPath(destination, &e)) {
+            if (!platform::FileManager::moveItemAtPath(*temporaryFileDownloadPath_, destination, &e))
+              fileError =
+                  netdetail::fileManagementError(platform::format("Failed to move file from '%@' to '%@'",
+                                                                  *temporaryFileDownloadPath_, destination),
+                                                 e);
+            else
+              temporaryFileDownloadPath_.reset();
+          } else {
+            fileError = e;
+          }
+        }
+      }
+    }
+    if (auto cache = downloadCache_.lock(); cache && !didUseCachedResponse_)
+      cache->storeResponseForRequest(*this, secondsToCache_);
+  }
+  {
+    std::lock_guard pool(shared().connectionsLock);
+    if (!connectionCanBeReused_) unscheduleReadStream();
+    if (connectionInfo_) {
+      connectionInfo_->request.reset();
+      connectionInfo_->expires =
+          platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
+    }
+  }
+  if (authenticationNeeded_ == NoAuthenticationNeeded) destroyReadStream();
+  if (!needsRedirect_ && authenticationNeeded_ == NoAuthenticationNeeded && !didUseCachedResponse_) {
+    if (fileError)
+      failWithError(*fileError);
+    else
+      requestFinished();
+    markAsFinished();
+  }
+}
+
+void NetHTTPRequest::handleStreamError() {
+  std::lock_guard guard(lock_);
+  std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
+  Error cause =
+      streamError.value_or(Error{std::string(URLErrorDomain), -1011, "The stream failed", nullptr, nullptr});
+  if (!error_) {
+    bool stale =
+        (cause.domain == platform::POSIXErrorDomain && (cause.code == ENOTCONN || cause.code == EPIPE)) ||
+        (cause.domain == URLErrorDomain && cause.code == URLErrorNetworkConnectionLost);
+    if (stale && retryUsingNewConnection()) return;
+    std::string description = "A connection failure occurred";
+    if (isSSLStatus(cause) || (cause.underlying && isSSLStatus(*cause.underlying)))
+      description = platform::format(
+          "%@: SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to "
+          "wrong date)",
+          description);
+    cancelLoad();
+    failWithError(makeNetError(NetConnectionFailureErrorType, description, netdetail::underlying(cause)));
+  } else {
+    cancelLoad();
+  }
+  checkRequestStatus();
+}
+
+bool NetHTTPRequest::retryUsingNewConnection() {
+  std::lock_guard guard(lock_);
+  if (retryCount_ != 0) return false;
+  willRetryRequest_ = true;
+  cancelLoad();
+  willRetryRequest_ = false;
+  dropConnectionEntry();
+  retryCount_++;
+  startRequest();
+  return true;
+}
+
+void NetHTTPRequest::useDataFromCache() {
+  std::lock_guard guard(lock_);
+  auto main = mainRequest_.lock();
+  NetHTTPRequest& receiver = main ? *main : *this;
+  std::unique_lock<std::recursive_mutex> receiverLock;
+  if (main) receiverLock = std::unique_lock(main->lock_);
+  auto cache = downloadCache_.lock();
+  std::optional<NetHeaderDictionary> headers =
+      cache && url_ ? cache->cachedResponseHeadersForURL(*url_) : std::nullopt;
+  std::optional<std::string> dataPath =
+      cache && url_ ? cache->pathToCachedResponseDataForURL(*url_) : std::nullopt;
+  if (headers && dataPath) {
+    responseStatusCode_ = std::atoi(headers->value(NetCachedResponseStatusCodeHeader).value_or("0").c_str());
+    didUseCachedResponse_ = true;
+    receiver.responseHeaders_ = headers;
+    if (receiver.downloadDestinationPath_) {
+      receiver.downloadDestinationPath_ = dataPath;
+    } else {
+      receiver.rawResponseData_ = cache->cachedResponseDataForURL(*url_);
+    }
+    std::uint64_t length = std::strtoull(headers->value("Content-Length").value_or("0").c_str(), nullptr, 10);
+    receiver.contentLength_ = length;
+    receiver.totalBytesRead_ = length;
+    receiver.parseStringEncodingFromHeaders();
+    receiver.responseCookies_ = platform::HTTPCookie::cookiesWithResponseHeaderFields(
+        headers->fields(), *url_, platform::Date::now().timeIntervalSince1970());
+    if (willRedirect()) {
+      if (!willAskDelegateToConfirmRedirect()) performRedirect();
+      return;
+    }
+  }
+  receiver.complete_ = true;
+  receiver.downloadComplete_ = true;
+  if (receiver.redirectCount_ == 0) receiver.originalURL_ = receiver.url_;
+  receiver.updateProgressIndicators();
+  receiver.requestFinished();
+  receiver.markAsFinished();
+  if (main) markAsFinished();
+}
+
+void NetHTTPRequest::expirePersistentConnections() {
+  std::vector<std::shared_ptr<NetConnectionEntry>> expired;
+  {
+    std::lock_guard pool(shared().connectionsLock);
+    double nowDate = platform::Date::now().timeIntervalSince1970();
+    std::erase_if(shared().pool, [&](const std::shared_ptr<NetConnectionEntry>& e) {
+      if (e->request || !e->expires || *e->expires > nowDate) return false;
+      expired.push_back(e);
+      return true;
+    });
+  }
+  for (auto& e : expired) {
+    if (!e->stream) continue;
+    auto stream = e->stream;
+    if (!e->streamLoop || e->streamLoop->isCurrentThread())
+      stream->close();
+    else
+      e->streamLoop->performOnMain([stream] { stream->close(); });
+  }
+}
+
+void NetHTTPRequest::scheduleReadStream() {
+  std::lock_guard guard(lock_);
+  if (!readStream_ || readStreamIsScheduled_) return;
+  showNetworkActivity();
+  lastActivityTime_ = now();
+  std::weak_ptr<NetHTTPRequest> weak = self();
+  readStream_->setClient(
+      HTTPReadStream::HasBytesAvailable | HTTPReadStream::ErrorOccurred | HTTPReadStream::EndEncountered,
+      [weak](HTTPReadStream&, HTTPReadStream::Event event) {
+        if (auto r = weak.lock()) r->handleNetworkEvent(event);
+      });
+  readStream_->schedule(requestLoop(), runLoopMode_);
+  readStreamLoop_ = &requestLoop();
+  readStreamIsScheduled_ = true;
+}
+
+void NetHTTPRequest::unscheduleReadStream() {
+  std::lock_guard guard(lock_);
+  if (!readStream_ || !readStreamIsScheduled_) return;
+  hideNetworkActivity();
+  readStreamIsScheduled_ = false;
+  if (readStreamLoop_ && !readStreamLoop_->isCurrentThread()) {
+    // Only while the request is going away on another thread.
+    auto stream = readStream_;
+    readStreamLoop_->performOnMain([stream] {
+      stream->setClient(0, nullptr);
+      stream->unschedule();
+    });
+    return;
+  }
+  readStream_->setClient(0, nullptr);
+  readStream_->unschedule();
+}
+
+void NetHTTPRequest::destroyReadStream() {
+  std::lock_guard guard(lock_);
+  if (!readStream_) return;
+  unscheduleReadStream();
+  if (!connectionCanBeReused_) {
+    auto stream = readStream_;
+    if (readStreamLoop_ && !readStreamLoop_->isCurrentThread())
+      readStreamLoop_->performOnMain([stream] { stream->close(); });
+    else
+      stream->close();
+  }
+  readStream_.reset();
+  readStreamLoop_ = nullptr;
+}
+
+bool NetHTTPRequest::removeFileAtPath(const std::string& path, Error* error) {
+  if (!platform::FileManager::fileExistsAtPath(path)) return true;
+  Error e;
+  if (platform::FileManager::removeItemAtPath(path, &e)) return true;
+  if (error)
+    *error = netdetail::fileManagementError(platform::format("Failed to delete file at path '%@'", path), e);
+  return false;
+}
+
+bool NetHTTPRequest::removeTemporaryDownloadFile() {
+  std::lock_guard guard(lock_);
+  if (!temporaryFileDownloadPath_) return true;
+  Error e;
+  bool removed = removeFileAtPath(*temporaryFileDownloadPath_, &e);
+  temporaryFileDownloadPath_.reset();
+  if (!removed && !tearingDown_) failWithError(e);
+  return removed;
+}
+
+bool NetHTTPRequest::removeTemporaryUncompressedDownloadFile() {
+  std::lock_guard guard(lock_);
+  if (!temporaryUncompressedDataDownloadPath_) return true;
+  Error e;
+  bool removed = removeFileAtPath(*temporaryUncompressedDataDownloadPath_, &e);
+  temporaryUncompressedDataDownloadPath_.reset();
+  if (!removed && !tearingDown_) failWithError(e);
+  return removed;
+}
+
+bool NetHTTPRequest::removeTemporaryUploadFile() {
+  std::lock_guard guard(lock_);
+  if (!postBodyFilePath_) return true;
+  Error e;
+  bool removed = removeFileAtPath(*postBodyFilePath_, &e);
+  postBodyFilePath_.reset();
+  if (!removed && !tearingDown_) failWithError(e);
+  return removed;
+}
+
+bool NetHTTPRequest::removeTemporaryCompressedUploadFile() {
+  std::lock_guard guard(lock_);
+  if (!compressedPostBodyFilePath_) return true;
+  Error e;
+  bool removed = removeFileAtPath(*compressedPostBodyFilePath_, &e);
+  compressedPostBodyFilePath_.reset();
+  if (!removed && !tearingDown_) failWithError(e);
+  return removed;
+}
+
+}  // namespace kavro

@@ -1,0 +1,79 @@
+#pragma once
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr std::string_view AuthenticationMethodDefault = "NSURLAuthenticationMethodDefault";
+inline constexpr std::string_view ProxySpaceTypeHTTP = "HTTP";
+
+// Where a credential applies: a server (host, port, protocol, realm) or a proxy (host, port,
+// proxy type, realm), and the authentication method.
+struct ProtectionSpace {
+  std::string host;
+  int port = 0;
+  std::string protocol;  // servers: "http", "https"
+  std::string realm;
+  std::string authenticationMethod = std::string(AuthenticationMethodDefault);
+  bool isProxy = false;
+  std::string proxyType;  // proxies: ProxySpaceTypeHTTP
+
+  static ProtectionSpace server(std::string host, int port, std::string protocol, std::string realm) {
+    ProtectionSpace s;
+    s.host = std::move(host);
+    s.port = port;
+    s.protocol = std::move(protocol);
+    s.realm = std::move(realm);
+    return s;
+  }
+  static ProtectionSpace proxy(std::string host, int port, std::string realm) {
+    ProtectionSpace s;
+    s.host = std::move(host);
+    s.port = port;
+    s.realm = std::move(realm);
+    s.isProxy = true;
+    s.proxyType = std::string(ProxySpaceTypeHTTP);
+    return s;
+  }
+  std::string key() const;
+};
+
+struct URLCredential {
+  enum class Persistence { None = 0, ForSession = 1, Permanent = 2 };
+  std::string user;
+  std::string password;
+  Persistence persistence = Persistence::ForSession;
+  bool operator==(const URLCredential&) const = default;
+};
+
+// The platform's credential store: one default credential per protection space. Credentials
+// with permanent persistence are also kept in "Library/Credentials.txt" under the home root
+// (owner-only permissions), read on first use and rewritten atomically on each change; the others
+// live for the process. A credential of persistence None is not stored. Thread-safe.
+class CredentialStorage {
+ public:
+  static CredentialStorage& sharedCredentialStorage();
+  // Forgets the shared store (tests); the next use reads the file of the home root then in force.
+  static void destroySharedCredentialStorage();
+
+  std::optional<URLCredential> defaultCredentialForProtectionSpace(const ProtectionSpace& space);
+  void setDefaultCredential(const URLCredential& credential, const ProtectionSpace& space);
+  // Removes the space's credential when it is this one.
+  void removeCredential(const URLCredential& credential, const ProtectionSpace& space);
+
+  explicit CredentialStorage(std::optional<std::string> filePath);
+
+ private:
+  void load();
+  void save();
+
+  std::mutex mutex_;
+  std::optional<std::string> filePath_;
+  bool loaded_ = false;
+  std::map<std::string, URLCredential> credentials_;
+};
+
+}  // namespace platform

@@ -1,0 +1,154 @@
+#include "platform/net/HTTPCookieStorage.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Environment.h"
+#include "platform/foundation/FileManager.h"
+
+namespace platform {
+
+namespace {
+
+std::mutex sharedMutex;
+HTTPCookieStorage* sharedStorage = nullptr;
+
+// Tabs, line ends and "%" are escaped so that one cookie is one line of tab-separated fields.
+std::string escape(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t tab = line.find('\t', start);
+    fields.push_back(
+        URL::percentDecode(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return fields;
+}
+
+}  // namespace
+
+HTTPCookieStorage& HTTPCookieStorage::sharedHTTPCookieStorage() {
+  std::lock_guard lock(sharedMutex);
+  if (!sharedStorage)
+    sharedStorage = new HTTPCookieStorage(Environment::libraryPath() + "/Cookies/Cookies.txt");
+  return *sharedStorage;
+}
+
+void HTTPCookieStorage::destroySharedHTTPCookieStorage() {
+  std::lock_guard lock(sharedMutex);
+  delete sharedStorage;
+  sharedStorage = nullptr;
+}
+
+HTTPCookieStorage::HTTPCookieStorage(std::optional<std::string> filePath) : filePath_(std::move(filePath)) {}
+
+void HTTPCookieStorage::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  if (!filePath_) return;
+  auto contents = FileManager::contentsAtPath(*filePath_);
+  if (!contents) return;
+  std::istringstream in(stringFromData(*contents));
+  std::string line;
+  while (std::getline(in, line)) {
+    auto f = splitTabs(line);
+    if (f.size() != 7) continue;
+    char* end = nullptr;
+    double expires = std::strtod(f[4].c_str(), &end);
+    if (!end || *end) continue;
+    auto c = HTTPCookie::make(f[0], f[1], f[2], f[3], expires, f[5] == "1");
+    cookies_.push_back(std::move(c));
+  }
+}
+
+void HTTPCookieStorage::save() {
+  if (!filePath_) return;
+  std::string text;
+  for (const auto& c : cookies_) {
+    if (c.isSessionOnly()) continue;
+    char expires[64];
+    std::snprintf(expires, sizeof expires, "%.3f", *c.expiresDate());
+    text += escape(c.name()) + "\t" + escape(c.value()) + "\t" + escape(c.domain()) + "\t" +
+            escape(c.path()) + "\t" + expires + "\t" + (c.isSecure() ? "1" : "0") + "\t" +
+            (c.isHTTPOnly() ? "1" : "0") + "\n";
+  }
+  std::string folder = filePath_->substr(0, filePath_->rfind('/'));
+  FileManager::createDirectoryAtPath(folder, true);
+  FileManager::createFileAtPath(*filePath_, dataFromString(text));
+}
+
+void HTTPCookieStorage::dropExpired(double now) {
+  std::erase_if(cookies_, [now](const HTTPCookie& c) { return c.isExpired(now); });
+}
+
+void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) { setCookies({cookie}); }
+
+void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
+  std::lock_guard lock(mutex_);
+  load();
+  bool persistentChange = false;
+  double now = Date::now().timeIntervalSince1970();
+  for (const auto& cookie : cookies) {
+    auto it = std::find_if(cookies_.begin(), cookies_.end(),
+                           [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
+    if (it != cookies_.end()) {
+      persistentChange |= !it->isSessionOnly();
+      cookies_.erase(it);
+    }
+    if (cookie.isExpired(now)) continue;
+    persistentChange |= !cookie.isSessionOnly();
+    cookies_.push_back(cookie);
+  }
+  if (persistentChange) save();
+}
+
+void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
+  std::lock_guard lock(mutex_);
+  load();
+  auto it = std::find_if(cookies_.begin(), cookies_.end(),
+                         [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
+  if (it == cookies_.end()) return;
+  bool persistent = !it->isSessionOnly();
+  cookies_.erase(it);
+  if (persistent) save();
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(const URL& url) {
+  std::lock_guard lock(mutex_);
+  load();
+  dropExpired(Date::now().timeIntervalSince1970());
+  std::vector<HTTPCookie> out;
+  for (const auto& c : cookies_)
+    if (c.matchesURL(url)) out.push_back(c);
+  std::stable_sort(out.begin(), out.end(), [](const HTTPCookie& a, const HTTPCookie& b) {
+    return a.path().size() > b.path().size();
+  });
+  return out;
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::cookies() {
+  std::lock_guard lock(mutex_);
+  load();
+  dropExpired(Date::now().timeIntervalSince1970());
+  return cookies_;
+}
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#pragma once
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/URL.h"
+#include "platform/net/HTTPCookie.h"
+
+namespace platform {
+
+// The process's cookie jar. Session cookies live in memory; cookies with an expiry date are also
+// kept in "Library/Cookies/Cookies.txt" under the home root (read on first use, rewritten
+// atomically on each change). Thread-safe.
+class HTTPCookieStorage {
+ public:
+  static HTTPCookieStorage& sharedHTTPCookieStorage();
+  // Forgets the shared jar (tests); the next use reads the file of the home root then in force.
+  static void destroySharedHTTPCookieStorage();
+
+  // Replaces the cookie of the same identity; an expired cookie only removes it.
+  void setCookie(const HTTPCookie& cookie);
+  void setCookies(const std::vector<HTTPCookie>& cookies);
+  void deleteCookie(const HTTPCookie& cookie);
+  // Unexpired cookies a request for url carries, longer paths first, else in the order set.
+  std::vector<HTTPCookie> cookiesForURL(const URL& url);
+  std::vector<HTTPCookie> cookies();
+
+  explicit HTTPCookieStorage(std::optional<std::string> filePath);
+
+ private:
+  void load();
+  void save();
+  void dropExpired(double now);
+
+  std::mutex mutex_;
+  std::optional<std::string> filePath_;
+  bool loaded_ = false;
+  std::vector<HTTPCookie> cookies_;
+};
+
+}  // namespace platform

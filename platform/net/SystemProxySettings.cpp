@@ -1,0 +1,302 @@
+#include "platform/net/SystemProxySettings.h"
+
+#include <arpa/inet.h>
+#include <duktape.h>
+#include <ifaddrs.h>
+#include <netdb.h>
+#include <netinet/in.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::mutex overrideMutex;
+std::optional<SystemProxySettings> overrideSettings;
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+std::optional<std::string> env(const char* lowerName, const char* upperName) {
+  const char* v = std::getenv(lowerName);
+  if (!v || !*v) v = upperName ? std::getenv(upperName) : nullptr;
+  if (!v || !*v) return std::nullopt;
+  return std::string(v);
+}
+
+std::optional<ProxyEntry> proxyFromEnv(const std::string& text, std::string_view defaultType) {
+  std::string t = text.find("://") == std::string::npos ? "http://" + text : text;
+  auto url = URL::parse(t);
+  if (!url || url->host().empty()) return std::nullopt;
+  ProxyEntry e;
+  std::string scheme = url->scheme();
+  e.type = scheme.rfind("socks", 0) == 0 ? std::string(ProxyTypeSOCKS) : std::string(defaultType);
+  e.host = url->host();
+  e.port = url->port().value_or(e.type == ProxyTypeSOCKS ? 1080 : scheme == "https" ? 443 : 80);
+  return e;
+}
+
+bool isLoopback(const std::string& host) {
+  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0 || host.ends_with(".localhost");
+}
+
+// "h:p" with a default port.
+std::optional<ProxyEntry> parseHostPort(std::string_view text, std::string_view type, int defaultPort) {
+  text = trim(text);
+  if (text.empty()) return std::nullopt;
+  ProxyEntry e;
+  e.type = std::string(type);
+  std::size_t colon = text.rfind(':');
+  bool bracketed = text.front() == '[';
+  if (colon != std::string_view::npos && (!bracketed || text.find(']') < colon)) {
+    std::string port(text.substr(colon + 1));
+    char* end = nullptr;
+    long p = std::strtol(port.c_str(), &end, 10);
+    if (port.empty() || *end || p <= 0 || p > 65535) return std::nullopt;
+    e.port = static_cast<int>(p);
+    text = text.substr(0, colon);
+  } else {
+    e.port = defaultPort;
+  }
+  if (bracketed && text.size() >= 2 && text.back() == ']') text = text.substr(1, text.size() - 2);
+  if (text.empty()) return std::nullopt;
+  e.host = std::string(text);
+  return e;
+}
+
+std::vector<ProxyEntry> parsePACAnswer(std::string_view answer) {
+  std::vector<ProxyEntry> out;
+  std::size_t pos = 0;
+  while (pos <= answer.size()) {
+    std::size_t semi = answer.find(';', pos);
+    std::string_view item =
+        trim(answer.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos));
+    pos = semi == std::string_view::npos ? answer.size() + 1 : semi + 1;
+    if (item.empty()) continue;
+    std::size_t space = item.find_first_of(" \t");
+    std::string keyword = lower(item.substr(0, space));
+    std::string_view rest = space == std::string_view::npos ? std::string_view() : item.substr(space);
+    std::optional<ProxyEntry> e;
+    if (keyword == "direct") {
+      e = ProxyEntry{};
+    } else if (keyword == "proxy" || keyword == "http") {
+      e = parseHostPort(rest, ProxyTypeHTTP, 80);
+    } else if (keyword == "https") {
+      e = parseHostPort(rest, ProxyTypeHTTPS, 443);
+    } else if (keyword == "socks" || keyword == "socks5" || keyword == "socks4") {
+      e = parseHostPort(rest, ProxyTypeSOCKS, 1080);
+    }
+    if (e) out.push_back(std::move(*e));
+  }
+  return out;
+}
+
+std::optional<std::string> resolveIPv4(const std::string& host) {
+  in_addr literal{};
+  if (inet_pton(AF_INET, host.c_str(), &literal) == 1) return host;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result) return std::nullopt;
+  char buf[INET_ADDRSTRLEN] = {};
+  auto* sin = reinterpret_cast<sockaddr_in*>(result->ai_addr);
+  inet_ntop(AF_INET, &sin->sin_addr, buf, sizeof buf);
+  freeaddrinfo(result);
+  return std::string(buf);
+}
+
+duk_ret_t nativeDnsResolve(duk_context* ctx) {
+  std::string host = duk_safe_to_string(ctx, 0);
+  if (auto ip = resolveIPv4(host))
+    duk_push_string(ctx, ip->c_str());
+  else
+    duk_push_null(ctx);
+  return 1;
+}
+
+duk_ret_t nativeMyIpAddress(duk_context* ctx) {
+  std::string address = "127.0.0.1";
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) == 0) {
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+      if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+      char buf[INET_ADDRSTRLEN] = {};
+      inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, buf, sizeof buf);
+      if (std::string(buf).rfind("127.", 0) == 0) continue;
+      address = buf;
+      break;
+    }
+    freeifaddrs(list);
+  }
+  duk_push_string(ctx, address.c_str());
+  return 1;
+}
+
+// The helper functions scripts expect around FindProxyForURL.
+constexpr const char* pacHelpers = R"JS(
+function isPlainHostName(host) { return host.indexOf('.') < 0; }
+function dnsDomainIs(host, domain) {
+  return host.length >= domain.length && host.substring(host.length - domain.length) == domain;
+}
+function localHostOrDomainIs(host, hostdom) { return host == hostdom || hostdom.lastIndexOf(host + '.', 0) == 0; }
+function isResolvable(host) { return dnsResolve(host) != null; }
+function dnsDomainLevels(host) { return host.split('.').length - 1; }
+function __ipToInt(ip) {
+  var p = /^(\d+)\.(\d+)\.(\d+)\.(\d+)$/.exec(ip);
+  if (!p) return null;
+  return ((+p[1]) * 16777216) + ((+p[2]) << 16) + ((+p[3]) << 8) + (+p[4]);
+}
+function isInNet(host, pattern, mask) {
+  var ip = __ipToInt(host) == null ? dnsResolve(host) : host;
+  if (ip == null) return false;
+  var a = __ipToInt(ip), b = __ipToInt(pattern), m = __ipToInt(mask);
+  if (a == null || b == null || m == null) return false;
+  for (var i = 0; i < 4; i++) {
+    var d = Math.pow(256, 3 - i);
+    var ma = Math.floor(m / d) % 256;
+    if ((Math.floor(a / d) % 256 & ma) != (Math.floor(b / d) % 256 & ma)) return false;
+  }
+  return true;
+}
+function shExpMatch(str, shexp) {
+  var re = shexp.replace(/[.+^${}()|[\]\\]/g, '\\$&').replace(/\*/g, '.*').replace(/\?/g, '.');
+  return new RegExp('^' + re + '$').test(str);
+}
+function __now(gmt) { var d = new Date(); return gmt == 'GMT' ? { day: d.getUTCDay(), hour: d.getUTCHours() } : { day: d.getDay(), hour: d.getHours() }; }
+function weekdayRange(wd1, wd2, gmt) {
+  var days = ['SUN', 'MON', 'TUE', 'WED', 'THU', 'FRI', 'SAT'];
+  if (wd2 == 'GMT') { gmt = wd2; wd2 = undefined; }
+  var now = __now(gmt).day, a = days.indexOf(wd1), b = wd2 === undefined ? a : days.indexOf(wd2);
+  if (a < 0 || b < 0) return false;
+  return a <= b ? (now >= a && now <= b) : (now >= a || now <= b);
+}
+function timeRange() {
+  var args = Array.prototype.slice.call(arguments), gmt;
+  if (args.length && args[args.length - 1] == 'GMT') { gmt = 'GMT'; args.pop(); }
+  var h = __now(gmt).hour;
+  if (args.length == 1) return h == args[0];
+  if (args.length == 2) return args[0] <= args[1] ? (h >= args[0] && h < args[1]) : (h >= args[0] || h < args[1]);
+  return false;
+}
+)JS";
+
+void duktapeFatal(void*, const char* message) {
+  std::fprintf(stderr, "proxy auto-configuration: fatal script engine error: %s\n", message ? message : "");
+  std::abort();
+}
+
+}  // namespace
+
+SystemProxySettings SystemProxySettings::current() {
+  {
+    std::lock_guard lock(overrideMutex);
+    if (overrideSettings) return *overrideSettings;
+  }
+  SystemProxySettings s;
+  if (auto pac = env("KAVRO_PROXY_AUTOCONFIG_URL", nullptr)) s.autoConfigurationURL = URL::parse(*pac);
+  if (auto v = env("http_proxy", "HTTP_PROXY")) s.httpProxy = proxyFromEnv(*v, ProxyTypeHTTP);
+  if (auto v = env("https_proxy", "HTTPS_PROXY")) s.httpsProxy = proxyFromEnv(*v, ProxyTypeHTTPS);
+  if (auto v = env("all_proxy", "ALL_PROXY")) {
+    auto e = proxyFromEnv(*v, ProxyTypeHTTP);
+    if (e && e->type == ProxyTypeSOCKS) s.socksProxy = e;
+  }
+  if (auto v = env("no_proxy", "NO_PROXY")) {
+    std::string_view list = *v;
+    std::size_t pos = 0;
+    while (pos <= list.size()) {
+      std::size_t comma = list.find(',', pos);
+      std::string_view item =
+          trim(list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+      if (!item.empty()) s.exceptions.push_back(lower(item));
+      if (comma == std::string_view::npos) break;
+      pos = comma + 1;
+    }
+  }
+  return s;
+}
+
+void SystemProxySettings::setOverride(std::optional<SystemProxySettings> settings) {
+  std::lock_guard lock(overrideMutex);
+  overrideSettings = std::move(settings);
+}
+
+std::optional<std::vector<ProxyEntry>> SystemProxySettings::proxiesForURL(const URL& url) const {
+  if (url.scheme().empty()) return std::nullopt;
+  if (autoConfigurationURL) {
+    ProxyEntry e;
+    e.type = std::string(ProxyTypeAutoConfigurationURL);
+    e.autoConfigurationURL = autoConfigurationURL;
+    return std::vector<ProxyEntry>{e};
+  }
+  std::string host = lower(url.host());
+  bool bypass = host.empty() || isLoopback(host);
+  for (const auto& ex : exceptions) {
+    if (ex == "*") bypass = true;
+    std::string suffix = ex.front() == '.' ? ex.substr(1) : ex;
+    if (host == suffix || (host.size() > suffix.size() && host.ends_with("." + suffix))) bypass = true;
+  }
+  std::vector<ProxyEntry> out;
+  if (!bypass) {
+    if (url.scheme() == "https" && httpsProxy)
+      out.push_back(*httpsProxy);
+    else if (url.scheme() == "http" && httpProxy)
+      out.push_back(*httpProxy);
+    else if (socksProxy)
+      out.push_back(*socksProxy);
+  }
+  out.push_back(ProxyEntry{});
+  return out;
+}
+
+std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
+                                                                         const URL& url, Error* error) {
+  auto fail = [&](std::string message) -> std::optional<std::vector<ProxyEntry>> {
+    if (error) *error = Error{"kCFErrorDomainCFNetwork", 311, std::move(message), nullptr, nullptr};
+    return std::nullopt;
+  };
+  duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, nullptr, duktapeFatal);
+  if (!ctx) return fail("The script engine could not start");
+  struct HeapGuard {
+    duk_context* ctx;
+    ~HeapGuard() { duk_destroy_heap(ctx); }
+  } guard{ctx};
+  duk_push_c_function(ctx, nativeDnsResolve, 1);
+  duk_put_global_string(ctx, "dnsResolve");
+  duk_push_c_function(ctx, nativeMyIpAddress, 0);
+  duk_put_global_string(ctx, "myIpAddress");
+  if (duk_peval_string(ctx, pacHelpers) != 0) return fail(duk_safe_to_string(ctx, -1));
+  duk_pop(ctx);
+  duk_push_lstring(ctx, script.data(), script.size());
+  duk_push_string(ctx, "proxy.pac");
+  if (duk_pcompile(ctx, 0) != 0)
+    return fail(std::string("The script does not compile: ") + duk_safe_to_string(ctx, -1));
+  if (duk_pcall(ctx, 0) != 0) return fail(std::string("The script failed: ") + duk_safe_to_string(ctx, -1));
+  duk_pop(ctx);
+  if (!duk_get_global_string(ctx, "FindProxyForURL") || !duk_is_function(ctx, -1))
+    return fail("The script has no FindProxyForURL function");
+  std::string u = url.absoluteString();
+  std::string host = url.host();
+  duk_push_lstring(ctx, u.data(), u.size());
+  duk_push_lstring(ctx, host.data(), host.size());
+  if (duk_pcall(ctx, 2) != 0)
+    return fail(std::string("FindProxyForURL failed: ") + duk_safe_to_string(ctx, -1));
+  if (!duk_is_string(ctx, -1)) return fail("FindProxyForURL answered no text");
+  duk_size_t length = 0;
+  const char* answer = duk_get_lstring(ctx, -1, &length);
+  return parsePACAnswer(std::string_view(answer, length));
+}
+
+}  // namespace platform

@@ -1,0 +1,192 @@
+#include "platform/runtime/ClassRef.h"
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+// A chain longer than this is a registration loop, not a hierarchy.
+constexpr int MaxDepth = 64;
+
+struct Registry {
+  std::mutex mutex;
+  std::map<std::string, ClassPtr, std::less<>> byName;
+  std::unordered_map<std::type_index, ClassPtr> byType;
+  // Dynamic types met by classOf, with the class found for them (nullptr: none).
+  std::unordered_map<std::type_index, ClassPtr> dynamicTypes;
+};
+
+Registry& registry() {
+  static Registry r;
+  return r;
+}
+
+int depthOf(const ClassRef& cls) {
+  int depth = 0;
+  for (ClassPtr c = cls.superclass(); c && depth < MaxDepth; c = c->superclass()) ++depth;
+  return depth;
+}
+
+}  // namespace
+
+ClassPtr registerClass(std::string name, std::type_index type, std::optional<std::type_index> baseType,
+                       bool& created) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  created = false;
+  if (auto it = r.byType.find(type); it != r.byType.end()) {
+    if (it->second->name() != name)
+      throw std::logic_error("class registered twice under different names: " + it->second->name() + ", " + name);
+    return it->second;
+  }
+  if (name.empty()) throw std::logic_error("class registered without a name");
+  if (r.byName.count(name)) throw std::logic_error("class name registered twice: " + name);
+  auto cls = std::make_shared<ClassRef>(name, type, baseType);
+  r.byName.emplace(std::move(name), cls);
+  r.byType.emplace(type, cls);
+  r.dynamicTypes.clear();
+  created = true;
+  return cls;
+}
+
+ClassPtr classFromString(std::string_view name) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.byName.find(name);
+  return it == r.byName.end() ? nullptr : it->second;
+}
+
+ClassPtr classForType(std::type_index type) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.byType.find(type);
+  return it == r.byType.end() ? nullptr : it->second;
+}
+
+ClassPtr classOf(const Object& object) {
+  std::type_index type(typeid(object));
+  std::vector<ClassPtr> all;
+  {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (auto it = r.byType.find(type); it != r.byType.end()) return it->second;
+    if (auto it = r.dynamicTypes.find(type); it != r.dynamicTypes.end()) return it->second;
+    for (auto& [name, cls] : r.byName) all.push_back(cls);
+  }
+  // An unregistered type: the deepest registered class it belongs to.
+  ClassPtr best;
+  int bestDepth = -1;
+  for (const ClassPtr& cls : all) {
+    if (!cls->isInstance(object)) continue;
+    int depth = depthOf(*cls);
+    if (depth > bestDepth) {
+      best = cls;
+      bestDepth = depth;
+    }
+  }
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.dynamicTypes[type] = best;
+  return best;
+}
+
+bool isKindOfClass(const Object& object, const ClassRef& cls) { return cls.isInstance(object); }
+
+bool isKindOfClass(const Object& object, std::string_view className) {
+  ClassPtr cls = classFromString(className);
+  return cls && cls->isInstance(object);
+}
+
+bool respondsToAction(const Object& receiver, std::string_view name) {
+  ClassPtr cls = classOf(receiver);
+  return cls && cls->instancesRespondToAction(name);
+}
+
+ActionResult performAction(Object& receiver, std::string_view name, const Arguments& arguments) {
+  ClassPtr cls = classOf(receiver);
+  if (!cls) return {ActionStatus::NotFound, {}};
+  return cls->performAction(receiver, name, arguments);
+}
+
+ClassPtr ClassRef::superclass() const {
+  if (!baseType_) return nullptr;
+  return classForType(*baseType_);
+}
+
+bool ClassRef::isSubclassOfClass(const ClassRef& other) const {
+  if (this == &other) return true;
+  int depth = 0;
+  for (ClassPtr c = superclass(); c && depth < MaxDepth; c = c->superclass(), ++depth)
+    if (c.get() == &other) return true;
+  return false;
+}
+
+const ClassRef::FunctionEntry* ClassRef::findFunction(std::string_view name) const {
+  const ClassRef* c = this;
+  ClassPtr hold;  // keeps the base alive while it is searched
+  for (int depth = 0; c && depth < MaxDepth; ++depth) {
+    for (const FunctionEntry& e : c->functions_)
+      if (e.name == name) return &e;
+    hold = c->superclass();
+    c = hold.get();
+  }
+  return nullptr;
+}
+
+std::optional<std::size_t> ClassRef::classFunctionArgumentCount(std::string_view name) const {
+  const FunctionEntry* e = findFunction(name);
+  return e ? std::optional<std::size_t>(e->argumentCount) : std::nullopt;
+}
+
+bool ClassRef::respondsToClassAction(std::string_view name) const {
+  const ClassRef* c = this;
+  ClassPtr hold;
+  for (int depth = 0; c && depth < MaxDepth; ++depth) {
+    if (c->classActions_.contains(name)) return true;
+    hold = c->superclass();
+    c = hold.get();
+  }
+  return false;
+}
+
+ActionResult ClassRef::performClassAction(std::string_view name, const Arguments& arguments) const {
+  const ClassRef* c = this;
+  ClassPtr hold;
+  for (int depth = 0; c && depth < MaxDepth; ++depth) {
+    if (c->classActions_.contains(name)) return c->classActions_.perform(name, *this, arguments);
+    hold = c->superclass();
+    c = hold.get();
+  }
+  return {ActionStatus::NotFound, {}};
+}
+
+bool ClassRef::instancesRespondToAction(std::string_view name) const {
+  const ClassRef* c = this;
+  ClassPtr hold;
+  for (int depth = 0; c && depth < MaxDepth; ++depth) {
+    if (c->actions_.contains(name)) return true;
+    hold = c->superclass();
+    c = hold.get();
+  }
+  return false;
+}
+
+ActionResult ClassRef::performAction(Object& receiver, std::string_view name, const Arguments& arguments) const {
+  const ClassRef* c = this;
+  ClassPtr hold;
+  for (int depth = 0; c && depth < MaxDepth; ++depth) {
+    if (c->actions_.contains(name)) {
+      if (!isInstance(receiver) || !c->isInstance(receiver)) return {ActionStatus::WrongReceiver, {}};
+      return c->actions_.perform(name, receiver, arguments);
+    }
+    hold = c->superclass();
+    c = hold.get();
+  }
+  return {ActionStatus::NotFound, {}};
+}
+
+}  // namespace platform

@@ -1,0 +1,150 @@
+#include "platform/ui/NavigationBar.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TextMetrics.h"
+
+namespace platform {
+
+NavigationBar::NavigationBar(Rect frame) : View(frame) {
+  setBackgroundColor(Color::rgba(0.45, 0.56, 0.7));
+  setAutoresizingMask(FlexibleWidth);
+}
+
+void NavigationBar::attach(NavigationItem& item) {
+  item.setBar(std::static_pointer_cast<View>(weak_from_this().lock()));
+}
+
+void NavigationBar::pushNavigationItem(std::shared_ptr<NavigationItem> item, bool animated) {
+  if (!item) return;
+  auto d = delegate_.lock();
+  if (d && !d->shouldPushItem(*this, *item).value_or(true)) return;
+  attach(*item);
+  items_.push_back(item);
+  setNeedsLayout();
+  if (d) d->didPushItem(*this, *item);
+}
+
+std::shared_ptr<NavigationItem> NavigationBar::popNavigationItemAnimated(bool animated) {
+  if (items_.empty()) return nullptr;
+  auto top = items_.back();
+  auto d = delegate_.lock();
+  if (d && !d->shouldPopItem(*this, *top).value_or(true)) return nullptr;
+  items_.pop_back();
+  top->setBar({});
+  setNeedsLayout();
+  if (d) d->didPopItem(*this, *top);
+  return top;
+}
+
+void NavigationBar::setItems(std::vector<std::shared_ptr<NavigationItem>> items, bool animated) {
+  for (auto& i : items_) i->setBar({});
+  items_.clear();
+  for (auto& i : items) {
+    if (!i) continue;
+    attach(*i);
+    items_.push_back(i);
+  }
+  setNeedsLayout();
+}
+
+std::shared_ptr<Button> NavigationBar::backButton() {
+  layoutIfNeeded();
+  return backButton_;
+}
+
+void NavigationBar::goBack() {
+  if (backHandler_) {
+    auto h = backHandler_;
+    h();
+    return;
+  }
+  popNavigationItemAnimated(true);
+}
+
+void NavigationBar::layoutSubviews() {
+  // Views that stay in the bar (custom views, title views) are not taken out and put back, so
+  // that a text input among them keeps editing.
+  std::vector<std::shared_ptr<View>> shown;
+  struct Reconcile {
+    NavigationBar& bar;
+    std::vector<std::shared_ptr<View>>& shown;
+    ~Reconcile() {
+      for (auto sub : std::vector<std::shared_ptr<View>>(bar.subviews()))
+        if (std::find(shown.begin(), shown.end(), sub) == shown.end()) sub->removeFromSuperview();
+      for (auto& v : shown)
+        if (v->superviewPointer() != &bar) bar.addSubview(v);
+    }
+  } reconcile{*this, shown};
+  backButton_.reset();
+  auto top = topItem();
+  if (!top) return;
+  double width = bounds().size.width;
+  double barHeight = bounds().size.height;
+  std::weak_ptr<View> self = std::static_pointer_cast<View>(weak_from_this().lock());
+  auto place = [&](const std::shared_ptr<View>& v, double x) {
+    Rect f = v->frame();
+    v->setFrame(Rect(x, std::floor((barHeight - f.size.height) / 2), f.size.width, f.size.height));
+    shown.push_back(v);
+    return x + f.size.width;
+  };
+  double left = 5, right = width - 5;
+  auto below = backItem();
+  if (below && !top->hidesBackButton() &&
+      (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton())) {
+    std::string title = below->backBarButtonItem() ? below->backBarButtonItem()->title() : below->title();
+    if (title.empty()) title = "Back";
+    auto button = std::make_shared<Button>(ButtonType::Custom);
+    Font font = Font::boldSystemFontOfSize(12);
+    button->titleLabel()->setFont(font);
+    button->setTitle(title);
+    button->setAccessibilityLabel("Back");
+    button->setBorderWidth(1);
+    button->setCornerRadius(5);
+    button->setBorderColor(Color::grey(0.2));
+    double w = std::max(50.0, std::ceil(TextMetrics::widthOfText(title, font) - 1e-9) + 20);
+    button->setFrame(Rect(0, 0, w, 30));
+    std::weak_ptr<NavigationBar> weak = std::static_pointer_cast<NavigationBar>(weak_from_this().lock());
+    button->addTarget(this, ControlEvent::TouchUpInside, [weak](Control&) {
+      if (auto bar = weak.lock()) bar->goBack();
+    });
+    left = place(button, left) + 5;
+    backButton_ = button;
+  }
+  if (auto item = top->leftBarButtonItem()) left = place(item->viewForBar(self), left) + 5;
+  if (auto item = top->rightBarButtonItem()) {
+    auto v = item->viewForBar(self);
+    right = right - v->frame().size.width;
+    place(v, right);
+    right -= 5;
+  }
+  if (auto tv = top->titleView()) {
+    Rect f = tv->frame();
+    double x = std::clamp(std::floor((width - f.size.width) / 2), left, std::max(left, right - f.size.width));
+    place(tv, x);
+  } else if (std::string title = top->title(); !title.empty()) {
+    auto label = std::make_shared<Label>();
+    Font font = Font::boldSystemFontOfSize(20);
+    label->setFont(font);
+    label->setText(title);
+    label->setTextColor(Color::white());
+    label->setBackgroundColor(std::nullopt);
+    label->setTextAlignment(TextAlignment::Center);
+    double room = std::max(0.0, right - left);
+    double w = std::min(room, std::ceil(TextMetrics::widthOfText(title, font) - 1e-9));
+    double x = std::clamp(std::floor((width - w) / 2), left, std::max(left, right - w));
+    label->setFrame(Rect(x, 0, w, barHeight));
+    shown.push_back(label);
+  }
+}
+
+void NavigationBar::describeProperties(std::vector<std::string>& out) const {
+  if (barStyle_ != BarStyle::Default) out.push_back("style=" + std::to_string(int(barStyle_)));
+  if (translucent_) out.push_back("translucent");
+  View::describeProperties(out);
+}
+
+}  // namespace platform

@@ -1,0 +1,244 @@
+#include "platform/ui/TextMetrics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/foundation/Text.h"
+
+namespace platform {
+
+namespace {
+
+std::u32string decode(std::string_view text) {
+  std::u16string u16 = toUtf16(text);
+  std::u32string out;
+  out.reserve(u16.size());
+  for (std::size_t i = 0; i < u16.size(); ++i) {
+    char16_t c = u16[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u16.size() && u16[i + 1] >= 0xDC00 && u16[i + 1] <= 0xDFFF) {
+      out += char32_t(0x10000 + ((c - 0xD800) << 10) + (u16[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      out += char32_t(c);
+    }
+  }
+  return out;
+}
+
+std::string encode(std::u32string_view s) {
+  std::string out;
+  for (char32_t c : s) out += toUtf8(c);
+  return out;
+}
+
+bool isBreak(char32_t c) { return c == U'\n' || c == U'\r' || c == 0x85 || c == 0x2028 || c == 0x2029; }
+bool isSpace(char32_t c) { return c == U' ' || c == U'\t' || c == 0x3000; }
+bool isWide(char32_t c) { return TextMetrics::advanceFactor(c) == 1.0; }
+
+double widthOf(std::u32string_view s, double size) {
+  double w = 0;
+  for (char32_t c : s) w += TextMetrics::advance(c, size);
+  return w;
+}
+
+// Width without the trailing spaces, which hang past the line's end.
+double visibleWidth(std::u32string_view s, double size) {
+  std::size_t n = s.size();
+  while (n > 0 && isSpace(s[n - 1])) --n;
+  return widthOf(s.substr(0, n), size);
+}
+
+std::vector<std::u32string> paragraphs(const std::u32string& text) {
+  std::vector<std::u32string> out(1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (isBreak(c)) {
+      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+// Units that a line may not split: a run of spaces, a wide character, or a word of narrow
+// characters (a single character with character wrapping).
+std::vector<std::u32string> units(const std::u32string& para, bool byCharacter) {
+  std::vector<std::u32string> out;
+  for (char32_t c : para) {
+    bool space = isSpace(c);
+    bool wide = !space && isWide(c);
+    bool joins = !out.empty() && !byCharacter && !wide && !isWide(out.back().back()) &&
+                 space == isSpace(out.back().back());
+    // A zero-width mark always stays with the character before it.
+    if (!out.empty() && TextMetrics::advanceFactor(c) == 0.0 && !space) joins = true;
+    if (joins)
+      out.back() += c;
+    else
+      out.emplace_back(1, c);
+  }
+  return out;
+}
+
+void wrapParagraph(const std::u32string& para, double size, double maxWidth, bool byCharacter,
+                   std::vector<std::u32string>& lines) {
+  if (maxWidth <= 0) {
+    lines.push_back(para);
+    return;
+  }
+  std::u32string line;
+  bool any = false;
+  auto flush = [&] {
+    std::size_t n = line.size();
+    while (n > 0 && isSpace(line[n - 1])) --n;
+    lines.push_back(line.substr(0, n));
+    line.clear();
+    any = true;
+  };
+  for (const std::u32string& u : units(para, byCharacter)) {
+    bool space = isSpace(u.front());
+    if (space) {
+      if (!line.empty() || !any) line += u;  // spaces hang at a line's end; dropped at a wrapped start
+      continue;
+    }
+    if (visibleWidth(line + u, size) <= maxWidth + 1e-9) {
+      line += u;
+      continue;
+    }
+    if (visibleWidth(line, size) > 0) flush();
+    if (widthOf(u, size) <= maxWidth + 1e-9) {
+      line = u;
+      continue;
+    }
+    // A word wider than the line: broken between characters.
+    for (std::size_t i = 0; i < u.size(); ++i) {
+      std::u32string next = line + u[i];
+      if (!line.empty() && widthOf(next, size) > maxWidth + 1e-9 && TextMetrics::advanceFactor(u[i]) > 0) {
+        flush();
+        line = std::u32string(1, u[i]);
+      } else {
+        line = std::move(next);
+      }
+    }
+  }
+  if (!line.empty() || !any) {
+    std::size_t n = line.size();
+    while (n > 0 && isSpace(line[n - 1])) --n;
+    lines.push_back(line.substr(0, n));
+  }
+}
+
+}  // namespace
+
+double TextMetrics::advanceFactor(char32_t c) {
+  if (c == U'\t') return 0.5;
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return 0;
+  if (c < 0x7F) return 0.5;
+  if ((c >= 0x300 && c <= 0x36F) || (c >= 0x200B && c <= 0x200F) || (c >= 0x2060 && c <= 0x2064) ||
+      (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0100 && c <= 0xE01EF) || c == 0xFEFF)
+    return 0;
+  if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x2600 && c <= 0x27BF) || (c >= 0x1F000 && c <= 0x1FAFF) ||
+      (c >= 0x20000 && c <= 0x3FFFD))
+    return 1;
+  return 0.5;
+}
+
+double TextMetrics::lineHeight(double fontSize) { return std::ceil(fontSize * 1.2 - 1e-9); }
+
+double TextMetrics::widthOfText(std::string_view text, const Font& font) {
+  return widthOf(decode(text), font.pointSize());
+}
+
+std::vector<std::string> TextMetrics::linesForText(std::string_view text, const Font& font, double maxWidth,
+                                                   LineBreakMode mode, std::size_t maxLines) {
+  std::vector<std::u32string> lines;
+  for (const std::u32string& para : paragraphs(decode(text)))
+    wrapParagraph(para, font.pointSize(), maxWidth, mode == LineBreakMode::CharacterWrap, lines);
+  if (maxLines > 0 && lines.size() > maxLines) lines.resize(maxLines);
+  std::vector<std::string> out;
+  out.reserve(lines.size());
+  for (const auto& l : lines) out.push_back(encode(l));
+  return out;
+}
+
+Size TextMetrics::sizeWithFont(std::string_view text, const Font& font) {
+  if (text.empty()) return Size{0, 0};
+  return Size{std::ceil(widthOfText(text, font) - 1e-9), lineHeight(font)};
+}
+
+Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, Size constrained,
+                               LineBreakMode mode) {
+  if (text.empty()) return Size{0, 0};
+  double lh = lineHeight(font);
+  std::size_t maxLines = 0;
+  if (constrained.height > 0)
+    maxLines = std::max<std::size_t>(1, std::size_t(std::floor(constrained.height / lh + 1e-9)));
+  std::vector<std::string> lines = linesForText(text, font, constrained.width, mode, maxLines);
+  double w = 0;
+  for (const auto& l : lines) w = std::max(w, widthOfText(l, font));
+  w = std::ceil(w - 1e-9);
+  if (constrained.width > 0) w = std::min(w, constrained.width);
+  return Size{w, lh * double(lines.size())};
+}
+
+Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double forWidth, LineBreakMode mode) {
+  if (text.empty()) return Size{0, 0};
+  double w = std::ceil(widthOfText(text, font) - 1e-9);
+  if (forWidth > 0) w = std::min(w, forWidth);
+  return Size{w, lineHeight(font)};
+}
+
+Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double minFontSize,
+                               double* actualFontSize, double forWidth, LineBreakMode mode) {
+  double size = font.pointSize();
+  if (!text.empty() && forWidth > 0) {
+    double w = widthOfText(text, font);
+    if (w > forWidth) size = std::max(minFontSize, size * forWidth / w);
+  }
+  if (actualFontSize) *actualFontSize = size;
+  return sizeWithFont(text, font.fontWithSize(size), forWidth, mode);
+}
+
+std::string TextMetrics::truncateLine(std::string_view line, const Font& font, double width,
+                                      LineBreakMode mode) {
+  std::u32string s = decode(line);
+  double size = font.pointSize();
+  if (widthOf(s, size) <= width + 1e-9) return std::string(line);
+  const std::u32string ellipsis = U"\u2026";
+  double room = width - widthOf(ellipsis, size);
+  auto fitPrefix = [&](double w) {
+    std::size_t n = 0;
+    double acc = 0;
+    while (n < s.size() && acc + advance(s[n], size) <= w + 1e-9) acc += advance(s[n++], size);
+    return n;
+  };
+  auto fitSuffix = [&](double w) {
+    std::size_t n = 0;
+    double acc = 0;
+    while (n < s.size() && acc + advance(s[s.size() - 1 - n], size) <= w + 1e-9)
+      acc += advance(s[s.size() - 1 - n++], size);
+    return n;
+  };
+  switch (mode) {
+    case LineBreakMode::TailTruncation:
+      if (room < 0) return "";
+      return encode(s.substr(0, fitPrefix(room)) + ellipsis);
+    case LineBreakMode::HeadTruncation:
+      if (room < 0) return "";
+      return encode(ellipsis + s.substr(s.size() - fitSuffix(room)));
+    case LineBreakMode::MiddleTruncation: {
+      if (room < 0) return "";
+      std::size_t head = fitPrefix(room / 2);
+      double used = widthOf(s.substr(0, head), size);
+      std::size_t tail = std::min(fitSuffix(room - used), s.size() - head);
+      return encode(s.substr(0, head) + ellipsis + s.substr(s.size() - tail));
+    }
+    default:
+      return encode(s.substr(0, fitPrefix(width)));
+  }
+}
+
+}  // namespace platform

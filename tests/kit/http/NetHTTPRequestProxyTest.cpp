@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/FileManager.h"
+#include "tests/kit/http/HttpTestSupport.h"
+#include "tests/support/LoopbackSocksProxy.h"
+
+using namespace httptest;
+
+namespace {
+
+class NetHTTPRequestProxyTest : public HttpTest {
+ protected:
+  void useScript(const std::string& script) {
+    std::string path = home.path() + "/proxy.pac";
+    platform::FileManager::createFileAtPath(path, platform::dataFromString(script));
+    platform::SystemProxySettings settings;
+    settings.autoConfigurationURL = platform::URL::fileURLWithPath(path);
+    platform::SystemProxySettings::setOverride(settings);
+  }
+};
+
+}  // namespace
+
+TEST_F(NetHTTPRequestProxyTest, SystemSettingsAndOwnProxy) {
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("proxied " + r.target); });
+  platform::SystemProxySettings settings;
+  settings.httpProxy =
+      platform::ProxyEntry{std::string(platform::ProxyTypeHTTP), "127.0.0.1", server.port(), {}};
+  platform::SystemProxySettings::setOverride(settings);
+  auto r = NetHTTPRequest::requestWithURL(url("http://far.example/a"));
+  run(r);
+  EXPECT_EQ(r->responseString(), "proxied http://far.example/a");
+  EXPECT_EQ(r->proxyHost(), "127.0.0.1");
+
+  // A request's own proxy wins over the system's.
+  LoopbackHttpServer own;
+  own.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("own"); });
+  auto mine = NetHTTPRequest::requestWithURL(url("http://far.example/b"));
+  mine->setProxyHost("127.0.0.1");
+  mine->setProxyPort(own.port());
+  run(mine);
+  EXPECT_EQ(mine->responseString(), "own");
+}
+
+TEST_F(NetHTTPRequestProxyTest, AutoConfigurationFromAFile) {
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("pac " + r.target); });
+  // ISO Latin 1 text ("é" as one byte) is still read.
+  useScript(
+      "// caf\xE9\nfunction FindProxyForURL(url, host) {\n"
+      "  if (shExpMatch(host, '*.example')) return 'PROXY 127.0.0.1:" +
+      std::to_string(server.port()) +
+      "; DIRECT';\n"
+      "  return 'DIRECT';\n}\n");
+  auto r = NetHTTPRequest::requestWithURL(url("http://far.example/c"));
+  run(r);
+  EXPECT_EQ(r->responseString(), "pac http://far.example/c");
+  EXPECT_EQ(r->proxyPort(), server.port());
+
+  auto direct = make("/direct");
+  run(direct);
+  EXPECT_EQ(direct->responseString(), "pac /direct");
+  EXPECT_FALSE(direct->proxyHost());
+}
+
+TEST_F(NetHTTPRequestProxyTest, AutoConfigurationOverHTTPAndSOCKS) {
+  LoopbackHttpServer target;
+  target.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("socks " + r.target); });
+  kavro::test::LoopbackSocksProxy socks(target.port());
+  server.setHandler([&](const RecordedRequest&) {
+    return ScriptedResponse::ok(
+        "function FindProxyForURL(u, h) { return 'SOCKS 127.0.0.1:" + std::to_string(socks.port()) + "'; }");
+  });
+  auto r = NetHTTPRequest::requestWithURL(url("http://far.example/s"));
+  r->setPACurl(url(server.url("/proxy.pac")));
+  run(r);
+  EXPECT_EQ(r->responseString(), "socks /s");
+  EXPECT_EQ(r->proxyType(), std::string(platform::ProxyTypeSOCKS));
+  ASSERT_EQ(socks.targets().size(), 1u);
+  EXPECT_EQ(socks.targets()[0].host, "far.example");
+  EXPECT_EQ(NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount(), 4);
+
+  // A script that cannot be fetched leaves the request direct; a PAC URL that is not HTTP is skipped.
+  auto failed = make("/x");
+  failed->setPACurl(url("http://127.0.0.1:1/none.pac"));
+  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("direct"); });
+  run(failed);
+  EXPECT_EQ(failed->responseString(), "direct");
+  EXPECT_EQ(NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount(), 4);
+  auto ftp = make("/y");
+  ftp->setPACurl(url("ftp://127.0.0.1/proxy.pac"));
+  run(ftp);
+  EXPECT_EQ(ftp->responseString(), "direct");
+}

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "tests/kit/http/HttpTestSupport.h"
+#include "tests/support/VirtualRunLoop.h"
+
+using namespace httptest;
+
+namespace {
+
+// Synchronous requests on the main loop, on a virtual clock: time-outs without waiting for them.
+class NetHTTPRequestSynchronousTest : public kavro::test::VirtualRunLoopTest {
+ protected:
+  void SetUp() override {
+    VirtualRunLoopTest::SetUp();
+    platform::SystemProxySettings::setOverride(platform::SystemProxySettings{});
+    NetHTTPRequest::resetForTesting();
+  }
+  void TearDown() override {
+    NetHTTPRequest::resetForTesting();
+    platform::HTTPReadStream::closeIdleConnections();
+    platform::SystemProxySettings::setOverride(std::nullopt);
+    VirtualRunLoopTest::TearDown();
+  }
+  // Virtual time runs on while the loop waits for the server: a slow machine must not time out.
+  std::shared_ptr<NetHTTPRequest> make(const std::string& path) {
+    auto r = NetHTTPRequest::requestWithURL(url(server.url(path)));
+    r->setTimeOutSeconds(1000);
+    return r;
+  }
+
+  kavro::test::TempHome home;
+  LoopbackHttpServer server;
+};
+
+}  // namespace
+
+TEST_F(NetHTTPRequestSynchronousTest, SilentServersTimeOutAfterTheRetries) {
+  ScriptedResponse hold;
+  hold.holdWithoutResponse = true;
+  server.setHandler([&](const RecordedRequest&) { return hold; });
+  auto r = make("/silent");
+  r->setTimeOutSeconds(2);
+  double start = now();
+  r->startSynchronous();
+  ASSERT_TRUE(r->error());
+  EXPECT_EQ(r->error()->code, kavro::NetRequestTimedOutErrorType);
+  EXPECT_EQ(r->error()->localizedDescription, "The request timed out");
+  EXPECT_GT(now() - start, 2.0);
+  EXPECT_LE(now() - start, 2.26);
+  EXPECT_TRUE(r->isSynchronous());
+  EXPECT_FALSE(r->inProgress());
+
+  auto retried = make("/silent");
+  retried->setTimeOutSeconds(1);
+  retried->setNumberOfTimesToRetryOnTimeout(2);
+  retried->startSynchronous();
+  EXPECT_EQ(retried->error()->code, kavro::NetRequestTimedOutErrorType);
+  EXPECT_EQ(retried->retryCount(), 2);
+  EXPECT_EQ(server.requestCount(), 4u);
+  // The silent connections were not kept.
+  EXPECT_TRUE(NetHTTPRequest::persistentConnections().empty());
+  server.stop();
+}
+
+TEST_F(NetHTTPRequestSynchronousTest, NeverAsksTheDelegateAndDeliversAtOnce) {
+  server.setHandler([](const RecordedRequest& r) {
+    if (r.target == "/locked") return ScriptedResponse::challenge(401, "Basic realm=\"x\"");
+    return ScriptedResponse::ok("sync");
+  });
+  auto rec = std::make_shared<Recorder>();
+  rec->wantsAuthentication = true;
+  auto r = make("/locked");
+  r->setDelegate(rec);
+  r->startSynchronous();
+  EXPECT_EQ(r->error()->code, kavro::NetAuthenticationErrorType);
+  EXPECT_EQ(rec->calls.back(), "failed 3");
+  EXPECT_EQ(std::count(rec->calls.begin(), rec->calls.end(), "authentication"), 0);
+
+  auto ok = make("/ok");
+  ok->setDelegate(rec);
+  ok->startSynchronous();
+  EXPECT_EQ(rec->calls.back(), "finished");
+  EXPECT_EQ(ok->responseString(), "sync");
+}
+
+TEST_F(NetHTTPRequestSynchronousTest, IdleConnectionsExpire) {
+  server.setHandler([](const RecordedRequest&) {
+    return ScriptedResponse::ok("x", {{"Keep-Alive", "timeout=5, max=50"}});
+  });
+  auto first = make("/1");
+  first->startSynchronous();
+  auto second = make("/2");
+  second->startSynchronous();
+  EXPECT_EQ(first->connectionID(), second->connectionID());
+  clock().advance(6);
+  auto third = make("/3");
+  third->startSynchronous();
+  EXPECT_NE(third->connectionID(), first->connectionID());
+  auto pool = NetHTTPRequest::persistentConnections();
+  ASSERT_EQ(pool.size(), 1u);
+  EXPECT_EQ(pool[0].id, *third->connectionID());
+
+  // No host, no persistent connection (and no way to send it).
+  auto bad = NetHTTPRequest::requestWithURL(url("http:/nohost"));
+  bad->startSynchronous();
+  EXPECT_FALSE(bad->shouldAttemptPersistentConnection());
+  EXPECT_EQ(bad->error()->code, kavro::NetInternalErrorWhileBuildingRequestType);
+  auto relative = NetHTTPRequest::requestWithURL(url("/relative"));
+  relative->startSynchronous();
+  EXPECT_EQ(relative->error()->code, kavro::NetUnableToCreateRequestErrorType);
+}
+
+TEST_F(NetHTTPRequestSynchronousTest, TheActivityIndicatorOutlivesBackToBackRequests) {
+  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("x"); });
+  make("/1")->startSynchronous();
+  EXPECT_FALSE(NetHTTPRequest::isNetworkInUse());
+  EXPECT_TRUE(NetHTTPRequest::isNetworkActivityIndicatorVisible());
+  runFor(0.2);
+  make("/2")->startSynchronous();
+  runFor(0.4);
+  EXPECT_TRUE(NetHTTPRequest::isNetworkActivityIndicatorVisible());
+  runFor(0.2);
+  EXPECT_FALSE(NetHTTPRequest::isNetworkActivityIndicatorVisible());
+}

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/TabBarController.h"
+#include "platform/ui/View.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+using Log = std::vector<std::string>;
+
+class ControllerTest : public UITest {
+ protected:
+  Log log;
+  std::shared_ptr<RecordingController> make(const std::string& name) {
+    return std::make_shared<RecordingController>(name, &log);
+  }
+};
+
+TEST_F(ControllerTest, ViewLoadsOnceAndUnloadsOnlyOffScreen) {
+  auto a = make("a");
+  a->view();
+  a->view();
+  EXPECT_EQ(log, (Log{"a.loadView", "a.viewDidLoad"}));
+  // The root view fills the application frame, below the status bar.
+  EXPECT_EQ(a->view()->frame(), Rect(0, 20, 320, 460));
+
+  window->setRootViewController(a);
+  EXPECT_EQ(log.back(), "a.didAppear");
+  log.clear();
+  Application::sharedApplication().receiveMemoryWarning();
+  EXPECT_TRUE(a->isViewLoaded());  // on screen: kept
+
+  window->setRootViewController(nullptr);
+  Application::sharedApplication().receiveMemoryWarning();
+  EXPECT_FALSE(a->isViewLoaded());
+  a->view();
+  EXPECT_EQ(log,
+            (Log{"a.willDisappear", "a.didDisappear", "a.viewDidUnload", "a.loadView", "a.viewDidLoad"}));
+}
+
+TEST_F(ControllerTest, PushAndPopRunAppearanceInOrderAfterTheTransition) {
+  auto root = make("root");
+  auto nav = NavigationController::create(root);
+  window->setRootViewController(nav);
+  EXPECT_EQ(log, (Log{"root.loadView", "root.viewDidLoad", "root.willAppear", "root.didAppear"}));
+  EXPECT_EQ(nav->view()->frame(), Rect(0, 0, 320, 480));
+  EXPECT_EQ(nav->navigationBar()->frame(), Rect(0, 20, 320, 44));
+  EXPECT_EQ(root->view()->frame(), Rect(0, 64, 320, 416));
+
+  log.clear();
+  auto second = make("second");
+  nav->pushViewController(second, true);
+  EXPECT_EQ(log, (Log{"second.loadView", "second.viewDidLoad", "root.willDisappear", "second.willAppear"}));
+  EXPECT_EQ(second->navigationController(), nav);
+  runFor(ViewController::TransitionDuration);
+  EXPECT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[4], "root.didDisappear");
+  EXPECT_EQ(log[5], "second.didAppear");
+  EXPECT_FALSE(root->view()->superview());
+
+  log.clear();
+  auto popped = nav->popViewControllerAnimated(true);
+  EXPECT_EQ(popped, second);
+  // In will-disappear the popped screen still has its navigation controller; afterwards not.
+  EXPECT_EQ(second->navigationController(), nav);
+  runFor(ViewController::TransitionDuration);
+  EXPECT_EQ(log, (Log{"second.willDisappear", "root.willAppear", "second.didDisappear", "root.didAppear"}));
+  EXPECT_EQ(second->parentViewController(), nullptr);
+  EXPECT_EQ(nav->popViewControllerAnimated(true), nullptr);  // the root stays
+
+  EXPECT_THROW(nav->pushViewController(root, false), InvalidArgumentException);
+}
+
+TEST_F(ControllerTest, TranslucentOrHiddenBarLetsTheScreenStartUnderIt) {
+  auto root = make("root");
+  auto nav = NavigationController::create(root);
+  window->setRootViewController(nav);
+  nav->navigationBar()->setTranslucent(true);
+  nav->viewWillLayoutSubviews();
+  EXPECT_EQ(root->view()->frame(), Rect(0, 20, 320, 460));
+  nav->navigationBar()->setTranslucent(false);
+  nav->setNavigationBarHidden(true, false);
+  EXPECT_EQ(root->view()->frame(), Rect(0, 20, 320, 460));
+}
+
+TEST_F(ControllerTest, ModalPresentationCoversAndComesBack) {
+  auto home = make("home");
+  window->setRootViewController(home);
+  log.clear();
+  auto modal = make("modal");
+  auto modalNav = NavigationController::create(modal);
+  bool completed = false;
+  home->presentViewController(modalNav, true, [&] { completed = true; });
+  EXPECT_EQ(log, (Log{"modal.loadView", "modal.viewDidLoad", "home.willDisappear", "modal.willAppear"}));
+  EXPECT_FALSE(completed);
+  runFor(ViewController::TransitionDuration);
+  EXPECT_TRUE(completed);
+  EXPECT_EQ(home->presentedViewController(), modalNav);
+  EXPECT_EQ(modal->presentingViewController(), home);
+  EXPECT_FALSE(home->view()->window());  // covered views leave the window
+
+  // Presenting again from the same chain is refused.
+  home->presentViewController(make("other"), false);
+  EXPECT_EQ(home->presentedViewController(), modalNav);
+
+  log.clear();
+  modal->dismissViewControllerAnimated(false);  // asks its presenter
+  EXPECT_EQ(log, (Log{"home.willAppear", "modal.willDisappear", "modal.didDisappear", "home.didAppear"}));
+  EXPECT_EQ(home->presentedViewController(), nullptr);
+  EXPECT_TRUE(home->view()->window());
+  EXPECT_FALSE(modalNav->view()->window());
+}
+
+TEST_F(ControllerTest, TabBarHidesForScreensThatAskWhenPushed) {
+  auto first = make("first");
+  auto nav = NavigationController::create(first);
+  auto other = make("other");
+  auto tabs = std::make_shared<TabBarController>();
+  tabs->setViewControllers({nav, other});
+  window->setRootViewController(tabs);
+  EXPECT_EQ(nav->view()->frame(), Rect(0, 0, 320, 431));
+  EXPECT_FALSE(tabs->tabBar()->isHidden());
+
+  auto pushed = make("pushed");
+  pushed->setHidesBottomBarWhenPushed(true);
+  nav->pushViewController(pushed, false);
+  EXPECT_TRUE(tabs->tabBar()->isHidden());
+  EXPECT_EQ(nav->view()->frame(), Rect(0, 0, 320, 480));
+  EXPECT_EQ(pushed->tabBarController(), tabs);
+
+  log.clear();
+  tabs->setSelectedIndex(1);
+  EXPECT_EQ(log, (Log{"pushed.willDisappear", "other.loadView", "other.viewDidLoad", "other.willAppear",
+                      "pushed.didDisappear", "other.didAppear"}));
+}
+
+TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
+  struct NavLog : NavigationControllerDelegate {
+    std::vector<std::string> shown;
+    void didShowViewController(NavigationController&, ViewController& vc, bool) override {
+      shown.push_back(vc.title());
+    }
+  };
+  auto navLog = std::make_shared<NavLog>();
+  std::vector<std::shared_ptr<ViewController>> screens;
+  for (auto name : {"A", "B", "C", "D"}) {
+    screens.push_back(std::make_shared<ViewController>());
+    screens.back()->setTitle(name);
+  }
+  auto nav = NavigationController::create(screens[0]);
+  nav->setDelegate(navLog);
+  window->setRootViewController(nav);
+  screens[0]->navigationItem()->setBackBarButtonItem(
+      std::make_shared<BarButtonItem>("返回", BarButtonItemStyle::Plain));
+  nav->setViewControllers({screens[0], screens[1], screens[2]}, false);
+  EXPECT_EQ(nav->navigationBar()->items().size(), 3u);
+  EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "B");
+  nav->pushViewController(screens[3], false);
+  auto popped = nav->popToViewController(screens[1].get(), false);
+  EXPECT_EQ(popped.size(), 2u);
+  EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "返回");
+  screens[1]->navigationItem()->setHidesBackButton(true);
+  EXPECT_FALSE(nav->navigationBar()->backButton());
+  screens[1]->navigationItem()->setHidesBackButton(false);
+  screens[1]->navigationItem()->setLeftBarButtonItem(
+      std::make_shared<BarButtonItem>("Cancel", BarButtonItemStyle::Bordered));
+  EXPECT_FALSE(nav->navigationBar()->backButton());
+  EXPECT_EQ(nav->popToRootViewControllerAnimated(false).size(), 1u);
+  EXPECT_EQ(navLog->shown, (std::vector<std::string>{"C", "D", "B", "A"}));
+  EXPECT_EQ(screens[2]->parentViewController(), nullptr);
+}
+
+}  // namespace
+}  // namespace kavro::test

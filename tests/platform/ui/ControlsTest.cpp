@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include "platform/graphics/Bitmap.h"
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/PageControl.h"
+#include "platform/ui/ProgressView.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/Toolbar.h"
+#include "platform/ui/UIDriver.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+using ControlsTest = UITest;
+
+std::shared_ptr<Image> pictureOf(int w, int h) { return Image::imageWithBitmap(*Bitmap::create(w, h), 1.0); }
+
+TEST_F(ControlsTest, ButtonLaysOutImageAndTitleAsAPairWithInsets) {
+  auto b = std::make_shared<Button>(ButtonType::Custom, Rect(0, 0, 100, 40));
+  b->titleLabel()->setFont(Font::systemFontOfSize(10));
+  b->setTitle("abcd");  // 20 x 12
+  b->setImage(pictureOf(20, 20));
+  Rect cr = b->contentRectForBounds(b->bounds());
+  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(30, 10, 20, 20));
+  EXPECT_EQ(b->titleRectForContentRect(cr), Rect(50, 14, 20, 12));
+  // Equal and opposite insets move the title left of the image.
+  b->setTitleEdgeInsets({0, -20, 0, 20});
+  b->setImageEdgeInsets({0, 20, 0, -20});
+  EXPECT_EQ(b->titleRectForContentRect(cr), Rect(30, 14, 20, 12));
+  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(50, 10, 20, 20));
+  b->setContentHorizontalAlignment(ContentHorizontalAlignment::Left);
+  b->setContentEdgeInsets({0, 5, 0, 0});
+  cr = b->contentRectForBounds(b->bounds());
+  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(25, 10, 20, 20));
+  EXPECT_EQ(b->sizeThatFits({}), (Size{45, 20}));
+
+  // Titles and colours fall back to the normal state.
+  b->setTitle("on", ControlState::Selected);
+  b->setTitleColor(Color::red(), ControlState::Highlighted);
+  EXPECT_EQ(b->titleForState(ControlState::Highlighted), "abcd");
+  b->setSelected(true);
+  EXPECT_EQ(b->currentTitle(), "on");
+  EXPECT_EQ(b->currentTitleColor(), Color::white());
+  b->setHighlighted(true);
+  EXPECT_EQ(b->currentTitleColor(), Color::red());
+}
+
+TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
+  auto parent = std::make_shared<Button>(ButtonType::Custom, Rect(0, 100, 320, 100));
+  auto b = std::make_shared<Button>(ButtonType::Custom, Rect(10, 10, 100, 40));
+  b->setTitle("Go");
+  parent->addSubview(b);
+  window->addSubview(parent);
+  std::vector<unsigned> events;
+  b->addTarget(this, ControlEvent::AllTouchEvents, [&](Control&) {});
+  b->addTarget(&events, ControlEvent::TouchDown | ControlEvent::TouchUpInside, [&](Control& c) {
+    events.push_back(c.isHighlighted() ? ControlEvent::TouchDown : ControlEvent::TouchUpInside);
+  });
+  int parentTaps = 0;
+  parent->addTarget(this, ControlEvent::TouchUpInside, [&](Control&) { ++parentTaps; });
+  ASSERT_TRUE(UIDriver::tap("Go"));
+  EXPECT_EQ(events, (std::vector<unsigned>{ControlEvent::TouchDown, ControlEvent::TouchUpInside}));
+  EXPECT_EQ(parentTaps, 0);
+
+  b->setEnabled(false);
+  ASSERT_TRUE(UIDriver::tap("Go"));
+  EXPECT_EQ(events.size(), 2u);
+  EXPECT_EQ(parentTaps, 1);
+
+  b->setEnabled(true);
+  b->removeTarget(&events, ControlEvent::TouchDown);
+  EXPECT_EQ(b->allControlEvents(), ControlEvent::AllTouchEvents);
+  ASSERT_TRUE(UIDriver::tap("Go"));
+  EXPECT_EQ(events.size(), 3u);
+}
+
+TEST_F(ControlsTest, SwitchesSegmentsPagesAndIndicators) {
+  auto sw = std::make_shared<Switch>(Rect(10, 10, 0, 0));
+  EXPECT_EQ(sw->frame().size, (Size{79, 27}));
+  int changes = 0;
+  sw->addTarget(this, ControlEvent::ValueChanged, [&](Control&) { ++changes; });
+  window->addSubview(sw);
+  ASSERT_TRUE(UIDriver::tap(*sw));
+  EXPECT_TRUE(sw->isOn());
+  sw->setOn(false);
+  EXPECT_EQ(changes, 1);
+
+  auto seg = std::make_shared<SegmentedControl>(std::vector<std::string>{"上一项", "下一项"});
+  seg->setFrame(Rect(0, 100, 200, 30));
+  seg->setMomentary(true);
+  std::vector<int> seen;
+  seg->addTarget(this, ControlEvent::ValueChanged, [&](Control& c) {
+    seen.push_back(static_cast<SegmentedControl&>(c).selectedSegmentIndex());
+  });
+  window->addSubview(seg);
+  ASSERT_TRUE(UIDriver::tap("下一项"));
+  EXPECT_EQ(seen, (std::vector<int>{1}));
+  EXPECT_EQ(seg->selectedSegmentIndex(), SegmentedControl::NoSegment);
+  seg->setEnabled(false, 0);
+  EXPECT_FALSE(seg->tapSegment(0));
+  seg->insertSegmentWithTitle("first", 0);
+  EXPECT_EQ(seg->titleForSegmentAtIndex(2), "下一项");
+  EXPECT_FALSE(seg->isEnabledForSegmentAtIndex(1));
+
+  auto pages = std::make_shared<PageControl>(Rect(0, 200, 320, 36));
+  pages->setNumberOfPages(3);
+  EXPECT_EQ(pages->subviews().size(), 3u);
+  window->addSubview(pages);
+  ASSERT_TRUE(UIDriver::tapAt({300, 218}));
+  EXPECT_EQ(pages->currentPage(), 1);
+  pages->setHidesForSinglePage(true);
+  pages->setNumberOfPages(1);
+  EXPECT_TRUE(pages->isHidden());
+
+  auto spinner = std::make_shared<ActivityIndicatorView>(ActivityIndicatorViewStyle::WhiteLarge);
+  EXPECT_TRUE(spinner->isHidden());
+  spinner->startAnimating();
+  EXPECT_FALSE(spinner->isHidden());
+  spinner->setCenter({50, 50});
+  spinner->setActivityIndicatorViewStyle(ActivityIndicatorViewStyle::Gray);
+  EXPECT_EQ(spinner->frame(), Rect(40, 40, 20, 20));
+  auto progress = std::make_shared<ProgressView>();
+  progress->setProgress(1.5);
+  EXPECT_EQ(progress->progress(), 1);
+}
+
+TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
+  int sent = 0;
+  auto done =
+      std::make_shared<BarButtonItem>("完成", BarButtonItemStyle::Done, [&](BarButtonItem&) { ++sent; });
+  auto flex = std::make_shared<BarButtonItem>(BarButtonSystemItem::FlexibleSpace);
+  auto label = std::make_shared<View>(Rect(0, 0, 80, 44));
+  auto bar = std::make_shared<Toolbar>(Rect(0, 436, 320, 44));
+  bar->setItems({std::make_shared<BarButtonItem>(label), flex, done});
+  window->addSubview(bar);
+  bar->layoutIfNeeded();
+  // 6 + 80 + 6 + flexible + 6 + 44 + 6: the done button ends 6 points from the right.
+  EXPECT_EQ(label->frame(), Rect(6, 0, 80, 44));
+  ASSERT_TRUE(UIDriver::tap("完成"));
+  EXPECT_EQ(sent, 1);
+  EXPECT_EQ(UIDriver::findView("完成")->frame().maxX(), 314);
+  done->setEnabled(false);
+  EXPECT_FALSE(done->sendAction());
+  UIDriver::tap("完成");
+  EXPECT_EQ(sent, 1);
+}
+
+}  // namespace
+}  // namespace kavro::test

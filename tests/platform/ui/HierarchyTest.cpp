@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/UIDriver.h"
+#include "platform/ui/View.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+// Writes down the hierarchy hooks and its layout passes.
+class HookView : public View {
+ public:
+  HookView(std::string name, std::vector<std::string>* log)
+      : View(Rect(0, 0, 10, 10)), name_(std::move(name)), log_(log) {}
+  void willMoveToWindow(Window* w) override { log_->push_back(name_ + (w ? " to window" : " from window")); }
+  void didMoveToSuperview() override { log_->push_back(name_ + " moved"); }
+  void layoutSubviews() override { log_->push_back(name_ + " layout"); }
+
+ private:
+  std::string name_;
+  std::vector<std::string>* log_;
+};
+
+class LayoutController : public ViewController {
+ public:
+  std::vector<std::string>* log = nullptr;
+  void viewWillLayoutSubviews() override { log->push_back("vc will layout"); }
+  void viewDidLayoutSubviews() override { log->push_back("vc did layout"); }
+};
+
+using HierarchyTest = UITest;
+
+TEST_F(HierarchyTest, SubviewOrderTagsAndHooks) {
+  std::vector<std::string> log;
+  auto parent = std::make_shared<HookView>("parent", &log);
+  auto child = std::make_shared<HookView>("child", &log);
+  auto a = std::make_shared<View>(), b = std::make_shared<View>(), c = std::make_shared<View>();
+  parent->addSubview(a);
+  parent->addSubview(b);
+  parent->insertSubviewBelow(c, a.get());
+  EXPECT_EQ(parent->subviews(), (std::vector<std::shared_ptr<View>>{c, a, b}));
+  parent->bringSubviewToFront(c.get());
+  parent->sendSubviewToBack(b.get());
+  parent->insertSubviewAbove(a, c.get());
+  EXPECT_EQ(parent->subviews(), (std::vector<std::shared_ptr<View>>{b, c, a}));
+  parent->exchangeSubview(0, 2);
+  EXPECT_EQ(parent->subviews().front(), a);
+  b->setTag(5);
+  EXPECT_EQ(parent->viewWithTag(5), b);
+  EXPECT_EQ(parent->viewWithTag(6), nullptr);
+
+  b->addSubview(child);
+  window->addSubview(parent);
+  child->removeFromSuperview();
+  EXPECT_EQ(log, (std::vector<std::string>{"child moved", "parent to window", "child to window",
+                                           "parent moved", "child from window", "child moved"}));
+  EXPECT_FALSE(child->superview());
+  EXPECT_EQ(b->convertPointToView({1, 1}, nullptr), (Point{1, 1}));
+}
+
+TEST_F(HierarchyTest, LayoutRunsTopDownOnTheRunLoopAndAroundTheController) {
+  std::vector<std::string> log;
+  auto vc = std::make_shared<LayoutController>();
+  vc->log = &log;
+  auto outer = std::make_shared<HookView>("outer", &log);
+  auto inner = std::make_shared<HookView>("inner", &log);
+  outer->addSubview(inner);
+  vc->view()->addSubview(outer);
+  window->setRootViewController(vc);
+  log.clear();
+  runFor(0);  // every new view is laid out once
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"vc will layout", "vc did layout", "outer layout", "inner layout"}));
+  log.clear();
+  inner->setNeedsLayout();
+  outer->setFrame(Rect(0, 0, 50, 50));  // a new size asks for layout too
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"outer layout", "inner layout"}));
+  log.clear();
+  runFor(1);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(HierarchyTest, ConversionsBetweenSiblingsAndScrolledViews) {
+  auto left = std::make_shared<View>(Rect(10, 20, 100, 100));
+  auto right = std::make_shared<View>(Rect(200, 20, 100, 100));
+  right->setBounds(Rect(0, 50, 100, 100));  // scrolled by 50
+  window->addSubview(left);
+  window->addSubview(right);
+  EXPECT_EQ(left->convertPointToView({5, 5}, right.get()), (Point{-185, 55}));
+  EXPECT_EQ(right->convertRectToView(Rect(0, 50, 10, 10), left.get()), Rect(190, 0, 10, 10));
+  EXPECT_EQ(UIDriver::visibleRect(*left), Rect(10, 20, 100, 100));
+  // Clipped by a parent that clips: only the part inside counts.
+  auto clip = std::make_shared<View>(Rect(0, 300, 50, 50));
+  clip->setClipsToBounds(true);
+  auto wide = std::make_shared<Label>(Rect(40, 0, 100, 20));
+  wide->setText("far");
+  clip->addSubview(wide);
+  window->addSubview(clip);
+  EXPECT_EQ(UIDriver::visibleRect(*wide), Rect(40, 300, 10, 20));
+  wide->setFrame(Rect(60, 0, 100, 20));
+  EXPECT_FALSE(UIDriver::findView("far"));
+  EXPECT_FALSE(UIDriver::tap(*wide));
+  EXPECT_NE(UIDriver::lastError().find("not on screen"), std::string::npos);
+}
+
+TEST_F(HierarchyTest, HidingOrEndingEditingTakesTheFocusAway) {
+  auto box = std::make_shared<View>(Rect(0, 0, 320, 200));
+  auto field = std::make_shared<TextField>(Rect(0, 0, 100, 30));
+  box->addSubview(field);
+  window->addSubview(box);
+  EXPECT_FALSE(std::make_shared<TextField>()->becomeFirstResponder());  // not in a window
+  ASSERT_TRUE(field->becomeFirstResponder());
+  EXPECT_EQ(window->firstResponder(), field);
+  box->setHidden(true);
+  EXPECT_FALSE(field->isEditing());
+  box->setHidden(false);
+  field->setEnabled(false);
+  EXPECT_FALSE(field->becomeFirstResponder());
+  EXPECT_FALSE(UIDriver::type("x"));
+}
+
+}  // namespace
+}  // namespace kavro::test

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Error.h"
+#include "platform/ui/SwipeGestureRecognizer.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/UIDriver.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+// Rows "s.r" of sections whose counts are given; tall rows where asked; deletes remove rows.
+class Rows : public TableViewDataSource, public TableViewDelegate {
+ public:
+  std::vector<int> counts{3};
+  std::map<IndexPath, double> heights;
+  int made = 0, reused = 0;
+  std::vector<IndexPath> selected, deselected;
+
+  int numberOfRowsInSection(TableView&, int s) override { return counts[std::size_t(s)]; }
+  std::optional<int> numberOfSectionsInTableView(TableView&) override { return int(counts.size()); }
+  std::optional<std::string> titleForHeaderInSection(TableView&, int s) override {
+    return s == 1 ? std::optional<std::string>("Second") : std::nullopt;
+  }
+  std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView& tv, const IndexPath& ip) override {
+    auto cell = tv.dequeueReusableCellWithIdentifier("row");
+    if (cell) {
+      ++reused;
+    } else {
+      ++made;
+      cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "row");
+    }
+    cell->textLabel()->setText(std::to_string(ip.section) + "." + std::to_string(ip.row));
+    return cell;
+  }
+  bool commitEditingStyle(TableView& tv, TableViewCellEditingStyle, const IndexPath& ip) override {
+    --counts[std::size_t(ip.section)];
+    tv.deleteRowsAtIndexPaths({ip});
+    return true;
+  }
+  std::optional<double> heightForRowAtIndexPath(TableView&, const IndexPath& ip) override {
+    auto it = heights.find(ip);
+    return it == heights.end() ? std::nullopt : std::optional<double>(it->second);
+  }
+  void didSelectRowAtIndexPath(TableView&, const IndexPath& ip) override { selected.push_back(ip); }
+  void didDeselectRowAtIndexPath(TableView&, const IndexPath& ip) override { deselected.push_back(ip); }
+};
+
+class TableViewTest : public UITest {
+ protected:
+  std::shared_ptr<Rows> rows = std::make_shared<Rows>();
+  std::shared_ptr<TableView> table = std::make_shared<TableView>(Rect(0, 0, 320, 200));
+  void SetUp() override {
+    UITest::SetUp();
+    table->setDataSource(rows);
+    table->setDelegate(rows);
+    window->addSubview(table);
+  }
+  std::vector<std::string> texts() {
+    std::vector<std::string> out;
+    for (auto& c : table->visibleCells()) out.push_back(c->textLabel()->text());
+    return out;
+  }
+};
+
+TEST_F(TableViewTest, LaysOutSectionsAndMakesCellsOnlyForVisibleRows) {
+  rows->counts = {3, 10};
+  rows->heights[{0, 1}] = 100;
+  table->reloadData();
+  // 44 + 100 + 44, a titled plain header of 22, ten rows of 44.
+  EXPECT_EQ(table->contentSize(), (Size{320, 188 + 22 + 440}));
+  EXPECT_EQ(table->rectForRowAtIndexPath({1, 0}), Rect(0, 210, 320, 44));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"0.0", "0.1", "0.2"}));
+  EXPECT_EQ(table->indexPathForRowAtPoint({5, 100}), (IndexPath{0, 1}));
+  EXPECT_TRUE(table->headerViewForSection(1));
+
+  table->setContentOffset({0, 200});
+  EXPECT_EQ(texts(), (std::vector<std::string>{"1.0", "1.1", "1.2", "1.3", "1.4"}));
+  // Cells that left the view came back for the new rows.
+  EXPECT_EQ(rows->made, 5);
+  EXPECT_EQ(rows->reused, 3);
+  table->scrollToRowAtIndexPath({1, 9}, TableViewScrollPosition::Bottom, false);
+  EXPECT_EQ(table->contentOffset().y, 650 - 200);
+  EXPECT_FALSE(table->headerViewForSection(1));
+  EXPECT_THROW(table->scrollToRowAtIndexPath({1, 10}, TableViewScrollPosition::Top, false), RangeException);
+}
+
+TEST_F(TableViewTest, TapsSelectRowsAndUpdatesMoveTheSelection) {
+  ASSERT_TRUE(UIDriver::tap("0.1"));
+  ASSERT_TRUE(UIDriver::tap("0.2"));
+  EXPECT_EQ(rows->selected, (std::vector<IndexPath>{{0, 1}, {0, 2}}));
+  EXPECT_EQ(rows->deselected, (std::vector<IndexPath>{{0, 1}}));
+  EXPECT_TRUE(table->cellForRowAtIndexPath({0, 2})->isSelected());
+
+  rows->counts = {4};
+  table->insertRowsAtIndexPaths({{0, 0}});
+  EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath{0, 3}));
+  // The cells of untouched rows stay; only the new row is asked for.
+  EXPECT_EQ(rows->made, 4);
+
+  // A data source that does not match the update is caught.
+  EXPECT_THROW(table->deleteRowsAtIndexPaths({{0, 0}}), InternalInconsistencyException);
+}
+
+TEST_F(TableViewTest, SwipeShowsTheDeleteButtonWhichCommits) {
+  auto cell = table->cellForRowAtIndexPath({0, 1});
+  ASSERT_TRUE(UIDriver::swipe(*cell, SwipeDirection::Left));
+  EXPECT_EQ(table->deleteConfirmationIndexPath(), (IndexPath{0, 1}));
+  EXPECT_TRUE(cell->showingDeleteConfirmation());
+  ASSERT_TRUE(UIDriver::tap("Delete"));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"0.0", "0.2"}));
+  EXPECT_FALSE(table->deleteConfirmationIndexPath());
+
+  // In editing mode the edit control leads to the same button.
+  table->setEditing(true);
+  ASSERT_TRUE(UIDriver::tap(*UIDriver::findViews("Delete control").at(0)));
+  EXPECT_EQ(table->deleteConfirmationIndexPath(), (IndexPath{0, 0}));
+}
+
+TEST_F(TableViewTest, GroupedTablesSectionUpdatesAndEmptyRows) {
+  auto grouped = std::make_shared<TableView>(Rect(0, 0, 320, 480), TableViewStyle::Grouped);
+  grouped->setDataSource(rows);
+  grouped->setDelegate(rows);
+  rows->counts = {1, 2};
+  rows->heights[{1, 0}] = 0;
+  auto header = std::make_shared<View>(Rect(0, 0, 10, 30));
+  grouped->setTableHeaderView(header);
+  window->addSubview(grouped);
+  grouped->layoutIfNeeded();
+  // 30 + (10 + 44 + 10) + (46 + 0 + 44 + 10): grouped sections keep a gap, a titled header more.
+  EXPECT_EQ(grouped->contentSize().height, 194);
+  EXPECT_EQ(header->frame(), Rect(0, 0, 320, 30));
+  // A row of height 0 still has its cell.
+  EXPECT_TRUE(grouped->cellForRowAtIndexPath({1, 0}));
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 0})->contentView()->frame(), Rect(10, 0, 300, 0));
+
+  auto kept = grouped->cellForRowAtIndexPath({1, 1});
+  rows->counts = {4, 1, 2};
+  grouped->beginUpdates();
+  grouped->insertSections({0});
+  grouped->reloadRowsAtIndexPaths({{0, 0}});
+  grouped->endUpdates();
+  EXPECT_EQ(grouped->numberOfSections(), 3);
+  // Rows of the moved sections keep their cells; the reloaded row is asked again.
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({2, 1}), kept);
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 0})->textLabel()->text(), "1.0");
+}
+
+TEST_F(TableViewTest, DelegatesShapeHeadersSelectionAndAccessories) {
+  struct Picky : Rows {
+    std::vector<IndexPath> accessories;
+    std::optional<IndexPath> willSelectRowAtIndexPath(TableView&, const IndexPath& ip) override {
+      if (ip.row == 0) return std::nullopt;  // the first row cannot be chosen
+      return ip.row == 1 ? IndexPath{0, 2} : ip;
+    }
+    std::optional<double> heightForHeaderInSection(TableView&, int) override { return 30; }
+    std::shared_ptr<View> viewForHeaderInSection(TableView&, int) override {
+      auto v = std::make_shared<View>();
+      v->setAccessibilityLabel("header");
+      return v;
+    }
+    std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView& tv, const IndexPath& ip) override {
+      auto cell = Rows::cellForRowAtIndexPath(tv, ip);
+      cell->setAccessoryType(TableViewCellAccessoryType::DetailDisclosureButton);
+      return cell;
+    }
+    void accessoryButtonTappedForRowWithIndexPath(TableView&, const IndexPath& ip) override {
+      accessories.push_back(ip);
+    }
+  };
+  auto picky = std::make_shared<Picky>();
+  table->setDataSource(picky);
+  table->setDelegate(picky);
+  table->reloadData();
+  EXPECT_EQ(table->rectForHeaderInSection(0), Rect(0, 0, 320, 30));
+  EXPECT_EQ(UIDriver::findView("header")->frame(), Rect(0, 0, 320, 30));
+  EXPECT_FALSE(table->tapRowAtIndexPath({0, 0}));
+  EXPECT_TRUE(table->tapRowAtIndexPath({0, 1}));
+  EXPECT_EQ(picky->selected, (std::vector<IndexPath>{{0, 2}}));
+  table->layoutIfNeeded();
+  auto more = UIDriver::findViews("More Info");
+  ASSERT_EQ(more.size(), 3u);
+  ASSERT_TRUE(UIDriver::tap(*more[1]));
+  EXPECT_EQ(picky->accessories, (std::vector<IndexPath>{{0, 1}}));
+  EXPECT_EQ(picky->selected.size(), 1u);  // the accessory is not a selection
+  table->setAllowsSelection(false);
+  EXPECT_FALSE(table->tapRowAtIndexPath({0, 2}));
+}
+
+TEST_F(TableViewTest, ScrollPositionsResizingAndConfirmationDismissal) {
+  rows->counts = {20};
+  table->reloadData();
+  table->scrollToRowAtIndexPath({0, 10}, TableViewScrollPosition::Middle, false);
+  EXPECT_EQ(table->contentOffset().y, 440 + 22 - 100);
+  table->scrollToRowAtIndexPath({0, 19}, TableViewScrollPosition::Top, false);
+  EXPECT_EQ(table->contentOffset().y, 880 - 200);  // no further than the end
+  table->scrollToRowAtIndexPath({0, 2}, TableViewScrollPosition::None, false);
+  EXPECT_EQ(table->contentOffset().y, 88);
+  EXPECT_EQ(table->indexPathsForVisibleRows().size(), 5u);
+  table->setFrame(Rect(0, 0, 320, 400));
+  EXPECT_EQ(table->indexPathsForVisibleRows().size(), 10u);
+  EXPECT_EQ(table->indexPathsForRowsInRect(Rect(0, 0, 10, 45)).size(), 2u);
+
+  ASSERT_TRUE(table->showDeleteConfirmation({0, 3}));
+  ASSERT_TRUE(UIDriver::tap(*table->cellForRowAtIndexPath({0, 5})));  // a tap elsewhere only hides it
+  EXPECT_FALSE(table->deleteConfirmationIndexPath());
+  EXPECT_TRUE(rows->selected.empty());
+}
+
+}  // namespace
+}  // namespace kavro::test

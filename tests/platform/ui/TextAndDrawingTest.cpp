@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/graphics/BitmapContext.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Snapshot.h"
+#include "platform/ui/TextEditing.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/TextMetrics.h"
+#include "platform/ui/TextView.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+using TextAndDrawingTest = UITest;
+
+TEST_F(TextAndDrawingTest, MetricEdgesBreaksMarksAndShrinking) {
+  Font f = Font::systemFontOfSize(10);
+  EXPECT_EQ(TextMetrics::advanceFactor(U'e'), 0.5);
+  EXPECT_EQ(TextMetrics::advanceFactor(0x301), 0);   // a combining accent
+  EXPECT_EQ(TextMetrics::advanceFactor(0xFF01), 1);  // full-width "!"
+  EXPECT_EQ(TextMetrics::sizeWithFont("e\u0301", f), (Size{5, 12}));
+  EXPECT_EQ(TextMetrics::linesForText("ab\r\ncd\n", f, 0, LineBreakMode::WordWrap),
+            (std::vector<std::string>{"ab", "cd", ""}));
+  // Spaces hang at a wrapped line's end and are dropped at the next line's start.
+  EXPECT_EQ(TextMetrics::linesForText("abc    def", f, 20, LineBreakMode::WordWrap),
+            (std::vector<std::string>{"abc", "def"}));
+  EXPECT_EQ(TextMetrics::linesForText("abcdef", f, 15, LineBreakMode::CharacterWrap),
+            (std::vector<std::string>{"abc", "def"}));
+  EXPECT_EQ(TextMetrics::truncateLine("abcdefgh", f, 20, LineBreakMode::HeadTruncation), "\u2026fgh");
+  EXPECT_EQ(TextMetrics::truncateLine("abcdefgh", f, 20, LineBreakMode::MiddleTruncation), "a\u2026gh");
+  EXPECT_EQ(TextMetrics::truncateLine("abcdefgh", f, 20, LineBreakMode::Clip), "abcd");
+  double actual = 0;
+  EXPECT_EQ(TextMetrics::sizeWithFont("abcdefgh", f, 5, &actual, 20, LineBreakMode::TailTruncation),
+            (Size{20, 6}));
+  EXPECT_EQ(actual, 5);
+  EXPECT_EQ(TextMetrics::sizeWithFont("", f), (Size{0, 0}));
+
+  auto label = std::make_shared<Label>(Rect(0, 0, 20, 30));
+  label->setFont(f);
+  label->setText("abcdefgh");
+  label->setAdjustsFontSizeToFitWidth(true);
+  label->setMinimumFontSize(8);
+  EXPECT_EQ(label->displayFont().pointSize(), 8);
+  EXPECT_EQ(label->displayLines(), (std::vector<std::string>{"abcd\u2026"}));
+  EXPECT_EQ(textediting::masked("a中😀"), "\u25CF\u25CF\u25CF");
+}
+
+TEST_F(TextAndDrawingTest, FieldsClearRefuseAndViewsGrowWithText) {
+  struct Gate : TextFieldDelegate {
+    bool open = false;
+    std::optional<bool> textFieldShouldBeginEditing(TextField&) override { return open; }
+  };
+  auto gate = std::make_shared<Gate>();
+  auto field = std::make_shared<TextField>(Rect(0, 100, 200, 30));
+  field->setDelegate(gate);
+  field->setText("old");
+  field->setClearsOnBeginEditing(true);
+  window->addSubview(field);
+  EXPECT_FALSE(field->becomeFirstResponder());
+  gate->open = true;
+  ASSERT_TRUE(field->becomeFirstResponder());
+  EXPECT_EQ(field->text(), "");
+  field->insertText("secret");
+  field->setSecureTextEntry(true);
+  EXPECT_EQ(field->displayedText(), "\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF");
+  EXPECT_TRUE(field->clear());
+  EXPECT_EQ(field->text(), "");
+  // With a target for the return key the field resigns by itself.
+  field->addTarget(this, ControlEvent::EditingDidEndOnExit, [](Control&) {});
+  EXPECT_TRUE(field->returnKey());
+  EXPECT_FALSE(field->isEditing());
+
+  int changes = 0;
+  NotificationCenter::defaultCenter().addObserver(
+      TextViewTextDidChangeNotification, nullptr, [&](const Notification&) { ++changes; }, this);
+  auto tv = std::make_shared<TextView>(Rect(0, 200, 116, 100));
+  tv->setFont(Font::systemFontOfSize(10));
+  window->addSubview(tv);
+  ASSERT_TRUE(tv->becomeFirstResponder());
+  tv->insertText("aaaaaaaaaaaaaaaaaaaaa");  // 21 characters: two lines of 100 points
+  tv->returnKey();
+  EXPECT_EQ(tv->contentSize().height, 3 * 12 + 16);
+  EXPECT_TRUE(tv->deleteBackward());
+  EXPECT_EQ(changes, 3);
+  NotificationCenter::defaultCenter().removeObserversOwnedBy(this);
+  tv->setEditable(false);
+  window->endEditing(true);
+  EXPECT_FALSE(tv->becomeFirstResponder());
+}
+
+TEST_F(TextAndDrawingTest, RendererDrawsColoursBordersTextAndTransforms) {
+  auto root = std::make_shared<View>(Rect(50, 50, 40, 40));
+  root->setBackgroundColor(Color::white());
+  root->setBorderWidth(2);
+  root->setBorderColor(Color::blue());
+  auto half = std::make_shared<View>(Rect(10, 10, 10, 10));
+  half->setBackgroundColor(Color::red());
+  half->setAlpha(0.5);
+  root->addSubview(half);
+  auto label = std::make_shared<Label>(Rect(0, 20, 40, 20));
+  label->setFont(Font::systemFontOfSize(10));
+  label->setText("W");
+  label->setTextColor(Color::green());
+  label->setTextAlignment(TextAlignment::Center);
+  label->setBackgroundColor(std::nullopt);
+  root->addSubview(label);
+
+  BitmapContext ctx(Size{40, 40}, false, 1);
+  Snapshot::renderInContext(*root, ctx);  // its own coordinates: the frame's origin plays no part
+  const Bitmap& bm = ctx.bitmap();
+  EXPECT_EQ(bm.pixelAt(0, 0), (Pixel{0, 0, 255, 255}));      // border inside the bounds
+  EXPECT_EQ(bm.pixelAt(5, 5), (Pixel{255, 255, 255, 255}));  // background
+  EXPECT_EQ(bm.pixelAt(15, 15).r, 255);                      // red at half over white
+  EXPECT_EQ(bm.pixelAt(15, 15).g, 128);
+  // The one glyph box: centred in the 40-point row, within its 5-point advance.
+  EXPECT_EQ(bm.pixelAt(20, 30), (Pixel{0, 255, 0, 255}));
+  EXPECT_EQ(bm.pixelAt(10, 30), (Pixel{255, 255, 255, 255}));
+
+  half->setTransform(AffineTransform::makeScale(2, 2));  // now 5...25 around its centre
+  auto image = Snapshot::imageOfView(*root, 1);
+  EXPECT_EQ(image->bitmap()->pixelAt(6, 6).g, 128);
+  root->setClipsToBounds(true);
+  half->setFrame(Rect(30, 30, 20, 20));
+  image = Snapshot::imageOfView(*root, 1);
+  EXPECT_EQ(image->bitmap()->width(), 40);
+}
+
+}  // namespace
+}  // namespace kavro::test

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/foundation/Error.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TextMetrics.h"
+#include "platform/ui/View.h"
+#include "platform/ui/ViewDescription.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+using ViewTest = UITest;
+
+TEST_F(ViewTest, AutoresizingSharesTheChangeAmongFlexibleParts) {
+  auto parent = std::make_shared<View>(Rect(0, 0, 100, 100));
+  auto fixed = std::make_shared<View>(Rect(10, 10, 20, 20));
+  auto width = std::make_shared<View>(Rect(10, 10, 80, 20));
+  width->setAutoresizingMask(View::FlexibleWidth);
+  auto rightPinned = std::make_shared<View>(Rect(70, 10, 20, 20));
+  rightPinned->setAutoresizingMask(View::FlexibleLeftMargin | View::FlexibleBottomMargin);
+  auto both = std::make_shared<View>(Rect(20, 0, 40, 100));
+  both->setAutoresizingMask(View::FlexibleLeftMargin | View::FlexibleWidth | View::FlexibleRightMargin);
+  for (auto& v : {fixed, width, rightPinned, both}) parent->addSubview(v);
+
+  parent->setFrame(Rect(0, 0, 200, 150));
+  EXPECT_EQ(fixed->frame(), Rect(10, 10, 20, 20));
+  EXPECT_EQ(width->frame(), Rect(10, 10, 180, 20));
+  EXPECT_EQ(rightPinned->frame(), Rect(170, 10, 20, 20));
+  // Left 20, width 40, right 40 share +100 as 20 : 40 : 40.
+  EXPECT_EQ(both->frame(), Rect(40, 0, 80, 100));
+  parent->setAutoresizesSubviews(false);
+  parent->setFrame(Rect(0, 0, 50, 50));
+  EXPECT_EQ(width->frame(), Rect(10, 10, 180, 20));
+}
+
+TEST_F(ViewTest, HitTestingHonoursHiddenInteractionAndTransforms) {
+  auto a = std::make_shared<View>(Rect(10, 10, 100, 100));
+  auto b = std::make_shared<View>(Rect(0, 0, 50, 50));
+  auto label = std::make_shared<Label>(Rect(0, 0, 50, 50));
+  window->addSubview(a);
+  a->addSubview(b);
+  a->addSubview(label);
+  // The label is on top but takes no touches.
+  EXPECT_EQ(window->hitTest({20, 20}), b);
+  b->setHidden(true);
+  EXPECT_EQ(window->hitTest({20, 20}), a);
+  EXPECT_EQ(window->hitTest({5, 5}), window);
+
+  // A view scaled twice its size around its centre answers for the larger area.
+  auto scaled = std::make_shared<View>(Rect(200, 200, 20, 20));
+  window->addSubview(scaled);
+  scaled->setTransform(AffineTransform::makeScale(2, 2));
+  EXPECT_EQ(scaled->frame(), Rect(190, 190, 40, 40));
+  EXPECT_EQ(window->hitTest({192, 228}), scaled);
+  Point local = scaled->convertPointFromView({192, 228}, nullptr);
+  EXPECT_DOUBLE_EQ(local.x, 1);
+  EXPECT_DOUBLE_EQ(local.y, 19);
+  EXPECT_THROW(b->addSubview(a), InvalidArgumentException);
+}
+
+TEST_F(ViewTest, AnimationsEndAtOnceAndCompleteOnTheClock) {
+  auto v = std::make_shared<View>(Rect(0, 0, 10, 10));
+  std::vector<bool> finished;
+  View::animate(
+      0.3, [&] { v->setAlpha(0.5); }, [&](bool f) { finished.push_back(f); });
+  EXPECT_DOUBLE_EQ(v->alpha(), 0.5);
+  runFor(0.2);
+  EXPECT_TRUE(finished.empty());
+  // A later animation of the same property interrupts the first.
+  View::animate(
+      0.3, [&] { v->setAlpha(1); }, [&](bool f) { finished.push_back(f); });
+  runFor(0.5);
+  EXPECT_EQ(finished, (std::vector<bool>{false, true}));
+}
+
+TEST_F(ViewTest, TextMetricsWrapWordsAndCharactersDeterministically) {
+  Font f = Font::systemFontOfSize(10);
+  EXPECT_EQ(TextMetrics::lineHeight(14), 17);
+  EXPECT_EQ(TextMetrics::sizeWithFont("abcd", f), (Size{20, 12}));
+  EXPECT_EQ(TextMetrics::sizeWithFont("中文😀", f), (Size{30, 12}));
+  // Words move whole to the next line; wide characters break anywhere.
+  EXPECT_EQ(TextMetrics::linesForText("aaa bbb ccc", f, 40, LineBreakMode::WordWrap),
+            (std::vector<std::string>{"aaa bbb", "ccc"}));
+  EXPECT_EQ(TextMetrics::linesForText("一二三四五", f, 20, LineBreakMode::WordWrap),
+            (std::vector<std::string>{"一二", "三四", "五"}));
+  EXPECT_EQ(TextMetrics::linesForText("abcdefghij", f, 20, LineBreakMode::WordWrap),
+            (std::vector<std::string>{"abcd", "efgh", "ij"}));
+  EXPECT_EQ(TextMetrics::sizeWithFont("aaa bbb ccc", f, Size{40, 12}, LineBreakMode::WordWrap),
+            (Size{35, 12}));
+  EXPECT_EQ(TextMetrics::truncateLine("abcdefgh", f, 20, LineBreakMode::TailTruncation), "abc\u2026");
+
+  auto label = std::make_shared<Label>(Rect(0, 0, 40, 100));
+  label->setFont(f);
+  label->setText("aaa bbb ccc ddd eee");
+  label->setNumberOfLines(2);
+  EXPECT_EQ(label->displayLines(), (std::vector<std::string>{"aaa bbb", "ccc ddd\u2026"}));
+  label->setNumberOfLines(0);
+  EXPECT_EQ(label->sizeThatFits(Size{40, 0}), (Size{35, 36}));
+}
+
+TEST_F(ViewTest, DescribeTreeIndentsAndSkipsHiddenSubtrees) {
+  auto box = std::make_shared<View>(Rect(0, 0, 100, 50.5));
+  box->setTag(7);
+  auto label = std::make_shared<Label>(Rect(1, 2, 3, 4));
+  label->setText("Hi \"you\"");
+  box->addSubview(label);
+  auto hidden = std::make_shared<View>(Rect(0, 0, 1, 1));
+  hidden->addSubview(std::make_shared<View>());
+  hidden->setHidden(true);
+  box->addSubview(hidden);
+  EXPECT_EQ(describeTree(*box),
+            "View (0, 0, 100, 50.5) tag=7\n"
+            "  Label (1, 2, 3, 4) text=\"Hi \\\"you\\\"\"\n"
+            "  View (0, 0, 1, 1) hidden\n");
+}
+
+}  // namespace
+}  // namespace kavro::test

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "platform/ui/Button.h"
+#include "platform/ui/PickerView.h"
+#include "platform/ui/SearchBar.h"
+#include "platform/ui/UIDriver.h"
+#include "platform/ui/WebView.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+using WidgetsTest = UITest;
+
+class Wheels : public PickerViewDataSource, public PickerViewDelegate {
+ public:
+  std::vector<int> rows{3, 5};
+  std::vector<std::pair<int, int>> picked;
+  int numberOfComponentsInPickerView(PickerView&) override { return int(rows.size()); }
+  int numberOfRowsInComponent(PickerView&, int c) override { return rows[std::size_t(c)]; }
+  std::optional<std::string> titleForRow(PickerView&, int r, int c) override {
+    return "c" + std::to_string(c) + "r" + std::to_string(r);
+  }
+  void didSelectRow(PickerView&, int r, int c) override { picked.emplace_back(r, c); }
+};
+
+TEST_F(WidgetsTest, PickerShowsTheSelectedRowsAndClampsOnReload) {
+  auto wheels = std::make_shared<Wheels>();
+  auto picker = std::make_shared<PickerView>(Rect(0, 264, 320, 0));
+  EXPECT_EQ(picker->frame().size.height, PickerView::Height);
+  picker->setDataSource(wheels);
+  picker->setDelegate(wheels);
+  window->addSubview(picker);
+  picker->selectRow(4, 1);
+  EXPECT_TRUE(wheels->picked.empty());
+  EXPECT_TRUE(UIDriver::findView("c1r4"));
+  EXPECT_TRUE(picker->pickRow(2, 0));
+  EXPECT_FALSE(picker->pickRow(3, 0));
+  EXPECT_EQ(wheels->picked, (std::vector<std::pair<int, int>>{{2, 0}}));
+  wheels->rows = {0, 2};
+  picker->reloadAllComponents();
+  EXPECT_EQ(picker->selectedRowInComponent(0), -1);
+  EXPECT_EQ(picker->selectedRowInComponent(1), 1);
+}
+
+class Browser : public WebViewDelegate {
+ public:
+  std::vector<std::string> log;
+  std::optional<bool> shouldStartLoadWithRequest(WebView&, const URLRequest& r,
+                                                 WebViewNavigationType t) override {
+    log.push_back("ask " + r.url.absoluteString() + " " + std::to_string(int(t)));
+    return r.url.scheme() != "kavro";
+  }
+  void webViewDidStartLoad(WebView&) override { log.push_back("start"); }
+  void webViewDidFinishLoad(WebView&) override { log.push_back("finish"); }
+  void didFailLoadWithError(WebView&, const Error& e) override {
+    log.push_back("fail " + std::to_string(e.code));
+  }
+};
+
+TEST_F(WidgetsTest, WebViewRecordsLoadsAndLetsTheDelegateDecide) {
+  auto browser = std::make_shared<Browser>();
+  auto web = std::make_shared<WebView>(Rect(0, 0, 320, 400));
+  web->setDelegate(browser);
+  web->loadRequest(URLRequest(*URL::parse("http://127.0.0.1/a")));
+  EXPECT_TRUE(web->isLoading());
+  runFor(0);
+  EXPECT_FALSE(web->isLoading());
+  EXPECT_FALSE(web->clickLink(*URL::parse("kavro://open")));  // the app's own links stay in the app
+  web->setAutoFinish(false);
+  EXPECT_TRUE(web->clickLink(*URL::parse("http://127.0.0.1/b")));
+  web->failLoad(Error{"NSURLErrorDomain", -1009, "offline", nullptr, nullptr});
+  web->goBack();
+  EXPECT_EQ(web->request()->url.absoluteString(), "http://127.0.0.1/a");
+  EXPECT_TRUE(web->canGoForward());
+  EXPECT_EQ(browser->log, (std::vector<std::string>{"ask http://127.0.0.1/a 5", "start", "finish",
+                                                    "ask kavro://open 0", "ask http://127.0.0.1/b 0", "start",
+                                                    "fail -1009", "ask http://127.0.0.1/a 2", "start"}));
+  web->setJavaScriptAnswer("document.title", "Jobs");
+  EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.title"), "Jobs");
+  EXPECT_EQ(web->loads().size(), 3u);
+}
+
+class Searcher : public SearchBarDelegate {
+ public:
+  std::vector<std::string> log;
+  void searchBarTextDidBeginEditing(SearchBar&) override { log.push_back("begin"); }
+  void searchBarTextDidEndEditing(SearchBar&) override { log.push_back("end"); }
+  void textDidChange(SearchBar&, std::string_view text) override {
+    log.push_back("text " + std::string(text));
+  }
+  void searchButtonClicked(SearchBar& sb) override {
+    log.push_back("search");
+    sb.resignFirstResponder();
+  }
+  void cancelButtonClicked(SearchBar& sb) override {
+    log.push_back("cancel");
+    sb.setText("");
+  }
+};
+
+TEST_F(WidgetsTest, SearchBarReportsTypingSearchAndCancel) {
+  auto searcher = std::make_shared<Searcher>();
+  auto bar = std::make_shared<SearchBar>(Rect(0, 20, 320, 44));
+  bar->setDelegate(searcher);
+  bar->setPlaceholder("职位");
+  window->addSubview(bar);
+  ASSERT_TRUE(UIDriver::tap("职位"));
+  EXPECT_TRUE(bar->isFirstResponder());
+  bar->setShowsCancelButton(true);
+  ASSERT_TRUE(UIDriver::type("ab\n"));
+  ASSERT_TRUE(UIDriver::tap("Cancel"));
+  EXPECT_EQ(searcher->log,
+            (std::vector<std::string>{"begin", "text a", "text ab", "search", "end", "cancel", "text "}));
+  bar->layoutIfNeeded();
+  EXPECT_EQ(bar->searchField()->frame(), Rect(6, 7, 242, 30));
+}
+
+}  // namespace
+}  // namespace kavro::test

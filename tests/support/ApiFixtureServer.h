@@ -1,0 +1,56 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/LoopbackHttpServer.h"
+
+namespace kavro::test {
+
+// The service's API on 127.0.0.1 for tests: a request for "/api/<area>/<name>.php" (query ignored)
+// is answered with the file <root>/<area>/<name>.xml, else <root>/<area>/<name>.json, from the
+// fixtures under tests/fixtures/api; anything else is a 404. One path can be told to answer with a
+// given status and body instead. Every request is recorded.
+class ApiFixtureServer {
+ public:
+  ApiFixtureServer();
+  explicit ApiFixtureServer(std::string fixtureRoot);
+  ApiFixtureServer(const ApiFixtureServer&) = delete;
+  ApiFixtureServer& operator=(const ApiFixtureServer&) = delete;
+
+  // The repository's tests/fixtures/api.
+  static std::string defaultFixtureRoot();
+
+  // "http://127.0.0.1:<port>", for platform::Environment::setApiHostUrl().
+  std::string hostUrl() const { return server_.url(""); }
+  std::uint16_t port() const { return server_.port(); }
+
+  // Every later request for path ("/api/job/get_job_info.php", without query) gets this answer
+  // instead of its fixture, until clearAnswers().
+  void setAnswer(std::string_view path, int status, std::string body, HeaderList headers = {});
+  void setAnswer(std::string_view path, ScriptedResponse response);
+  void clearAnswers();
+
+  // The fixture file a request target answers from; none outside the API's paths or without a file.
+  std::optional<std::string> fixtureFor(std::string_view target) const;
+
+  std::vector<RecordedRequest> requests() const { return server_.requests(); }
+  std::size_t requestCount() const { return server_.requestCount(); }
+  LoopbackHttpServer& server() { return server_; }
+  void stop() { server_.stop(); }
+
+ private:
+  ScriptedResponse respond(const RecordedRequest& request);
+
+  std::string root_;
+  mutable std::mutex mutex_;
+  std::map<std::string, ScriptedResponse, std::less<>> answers_;
+  LoopbackHttpServer server_;
+};
+
+}  // namespace kavro::test
