@@ -394,7 +394,14 @@ void MutableDictionary::removeObjectForKey(std::string_view key) {
   if (s.erased > 16 && s.erased * 2 > s.entries.size()) compact();
 }
 
-void MutableDictionary::removeAllObjects() { storage_.reset(); }
+void MutableDictionary::removeAllObjects() {
+  if (!storage_) return;
+  // Emptied rather than freed: an enumeration may be under way.
+  storage_->entries.clear();
+  storage_->live.clear();
+  storage_->index.clear();
+  storage_->erased = 0;
+}
 
 void MutableDictionary::compact() {
   Storage& s = *storage_;

@@ -48,8 +48,8 @@ class JBTokenCache {
     return mix(bits, 0, 8 | (std::uint64_t{static_cast<std::uint8_t>(kind)} << 8));
   }
 
-  // The bytes of a short string as two words (overlapping loads), which with the length tell
-  // the string apart from every other of that length.
+  // The bytes of a string of at most 16 bytes as two words (overlapping loads), which with the
+  // length tell it apart from every other string of that length.
   struct Words {
     std::uint64_t a, b;
   };
@@ -70,6 +70,7 @@ class JBTokenCache {
     const auto* u = reinterpret_cast<const std::uint8_t*>(p);
     return {std::uint64_t{u[0]} | std::uint64_t{u[n / 2]} << 8 | std::uint64_t{u[n - 1]} << 16, 0};
   }
+
   JBTokenCache();
 
   // The object for the token value; value.cacheSlot tells where it is cached (-1: not cached).

@@ -196,10 +196,11 @@ struct JBParseState {
   // Short keys come from a pool kept across parses; the arena holds the pools its document used.
   JBKeyPool* keyPool = nullptr;
   JBKeyPool* heldPool = nullptr;
+  std::uint64_t keyPoolNumber = 0;  // counts the pools made, so that a later one never passes for an earlier
   // The key last found at each place (nesting depth, position in its dictionary): records of one
   // answer repeat their keys in the same order, so most keys are known before any lookup.
   struct PredictedKey {
-    const JBKeyPool* pool = nullptr;
+    std::uint64_t poolNumber = 0;
     const std::string* key = nullptr;
     std::size_t keyHash = 0;
     JBTokenCache::Words words{0, 0};
@@ -796,7 +797,10 @@ const platform::TextStore::Block* JBParseState::documentText() {
 // The document's key for the current string token, and its hash.
 const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& keyHash) {
   for (;;) {
-    if (!keyPool) keyPool = JBKeyPool::create();
+    if (!keyPool) {
+      keyPool = JBKeyPool::create();
+      ++keyPoolNumber;
+    }
     if (heldPool != keyPool) {
       arena->hold(keyPool);
       heldPool = keyPool;
@@ -814,7 +818,8 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     PredictedKey& p =
         predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
     const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
-    if (p.pool == keyPool && p.length == value.length && p.words.a == w.a && p.words.b == w.b && keyPool) {
+    if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
+        p.words.b == w.b) {
       if (heldPool != keyPool) {
         arena->hold(keyPool);
         heldPool = keyPool;
@@ -824,7 +829,7 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
       return true;
     }
     key = pooledKey(text, keyHash);
-    p = PredictedKey{keyPool, key, keyHash, w, value.length};
+    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length};
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
