@@ -115,7 +115,7 @@ const char kHex[] = "0123456789abcdef";
 // written into fresh memory each time costs more in page faults than in writing. An encoding
 // inside another (from an unsupported-class formatter) finds none and makes its own.
 thread_local std::string scratch;
-constexpr std::size_t kScratchKept = 8 * 1024 * 1024;
+constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
 
 std::string takeScratch() {
   std::string s = std::move(scratch);
