@@ -20,8 +20,8 @@ CAppSearch::~CAppSearch() {
 
 int CAppSearch::Start() {
   // A cache evicting a record must not leave the store pointing at it.
-  SetSearchResultFreeObserver([](void* context, void* record) { static_cast<CAppSearch*>(context)->Forget(record); },
-                              this);
+  SetSearchResultFreeObserver(
+      [](void* context, void* record) { static_cast<CAppSearch*>(context)->Forget(record); }, this);
   CVMainGlobalMan* global = GetMainGlobalMan();
   if (global && global->engine) {
     EngineHooks hooks = global->engine->GetHooks();
@@ -56,7 +56,8 @@ int CAppSearch::PoiSearchInCity(const CVString& keyword, int cityCode, int pageI
   expectedType_ = 11;
   void* record = nullptr;
   int type = 0;
-  if (!man_.RequestPoiInCity(keyword, cityCode, pageIndex, pageSize, cityName, searchSeq_, record, type)) return 0;
+  if (!man_.RequestPoiInCity(keyword, cityCode, pageIndex, pageSize, cityName, searchSeq_, record, type))
+    return 0;
   if (record) {
     SetResult(record, type);
     int error = (type == 11 && static_cast<tag_PoiSearchRst*>(record)->pois.IsEmpty()) ? 11 : 0;
@@ -71,22 +72,23 @@ int CAppSearch::PoiSearchInBounds(const CVString& keyword, double x1, double y1,
   expectedType_ = 21;
   void* record = nullptr;
   int type = 0;
-  if (!man_.RequestPoiInBounds(keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName, searchSeq_, record,
-                               type)) {
+  if (!man_.RequestPoiInBounds(keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName, searchSeq_,
+                               record, type)) {
     return 0;
   }
   if (record) Immediate(record, type, true);
   return 1;
 }
 
-int CAppSearch::PoiMultiKeySearch(const CVString& keywords, int count, double x1, double y1, double x2, double y2,
-                                  int cityCode, int pageIndex, int pageSize, const char* cityName) {
+int CAppSearch::PoiMultiKeySearch(const CVString& keywords, int count, double x1, double y1, double x2,
+                                  double y2, int cityCode, int pageIndex, int pageSize,
+                                  const char* cityName) {
   ++searchSeq_;
   expectedType_ = 45;
   void* record = nullptr;
   int type = 0;
-  if (!man_.RequestPoiMultiKey(keywords, count, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName, searchSeq_,
-                               record, type)) {
+  if (!man_.RequestPoiMultiKey(keywords, count, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName,
+                               searchSeq_, record, type)) {
     return 0;
   }
   if (record) Immediate(record, type, false);
@@ -104,27 +106,29 @@ int CAppSearch::TransitSearch(const tag_RouteNode& start, const tag_RouteNode& e
   return 1;
 }
 
-int CAppSearch::DrivingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
-                              int policy, const char* startCityName, const char* endCityName) {
+int CAppSearch::DrivingSearch(int startCity, int endCity, const tag_RouteNode& start,
+                              const tag_RouteNode& end, int policy, const char* startCityName,
+                              const char* endCityName) {
   ++searchSeq_;
   expectedType_ = 20;
   void* record = nullptr;
   int type = 0;
-  if (!man_.RequestDriving(startCity, endCity, start, end, policy, startCityName, endCityName, searchSeq_, record,
-                           type)) {
+  if (!man_.RequestDriving(startCity, endCity, start, end, policy, startCityName, endCityName, searchSeq_,
+                           record, type)) {
     return 0;
   }
   if (record) Immediate(record, type, false);
   return 1;
 }
 
-int CAppSearch::WalkingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
-                              const char* startCityName, const char* endCityName) {
+int CAppSearch::WalkingSearch(int startCity, int endCity, const tag_RouteNode& start,
+                              const tag_RouteNode& end, const char* startCityName, const char* endCityName) {
   ++searchSeq_;
   expectedType_ = 31;
   void* record = nullptr;
   int type = 0;
-  if (!man_.RequestWalking(startCity, endCity, start, end, startCityName, endCityName, searchSeq_, record, type)) {
+  if (!man_.RequestWalking(startCity, endCity, start, end, startCityName, endCityName, searchSeq_, record,
+                           type)) {
     return 0;
   }
   if (record) Immediate(record, type, false);
@@ -182,8 +186,8 @@ int CAppSearch::RequestCityByCenter(const _VRect& bound, int level) {
   return man_.RequestCityByCenter(bound, level, citySeq_);
 }
 
-int CAppSearch::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles, int cityCode,
-                                  const _VRect& bound) {
+int CAppSearch::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
+                                  int cityCode, const _VRect& bound) {
   if (tiles.IsEmpty()) return 0;
   if (currentCity_) cityCode = currentCity_->cityCode;
   ++searchSeq_;
@@ -239,23 +243,40 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
 
 void* CAppSearch::Slot(int type) const {
   switch (type) {
-    case 2: return city_;
-    case 4: return currentCity_;
-    case 6: return poiDetail_;
-    case 7: return cityList_;
-    case 14: return transit_;
-    case 18: return busLine_;
-    case 20: return driving_;
-    case 23: return routeAddr_;
-    case 26: return mapPoint_;
-    case 31: return walking_;
-    case 35: return geocode_;
-    case 44: return reverse_;
-    case 45: return multiKey_;
-    case 500: return link_;
-    case 506: return suggestion_;
-    case 507: return offline_;
-    default: return nullptr;
+    case 2:
+      return city_;
+    case 4:
+      return currentCity_;
+    case 6:
+      return poiDetail_;
+    case 7:
+      return cityList_;
+    case 14:
+      return transit_;
+    case 18:
+      return busLine_;
+    case 20:
+      return driving_;
+    case 23:
+      return routeAddr_;
+    case 26:
+      return mapPoint_;
+    case 31:
+      return walking_;
+    case 35:
+      return geocode_;
+    case 44:
+      return reverse_;
+    case 45:
+      return multiKey_;
+    case 500:
+      return link_;
+    case 506:
+      return suggestion_;
+    case 507:
+      return offline_;
+    default:
+      return nullptr;
   }
 }
 
@@ -278,22 +299,54 @@ int CAppSearch::SetResult(void* record, int type) {
       }
       break;
     }
-    case 2: city_ = record; break;
-    case 4: currentCity_ = static_cast<tag_GeoShapeInfo*>(record); break;
-    case 6: poiDetail_ = record; break;
-    case 7: cityList_ = record; break;
-    case 14: transit_ = record; break;
-    case 18: busLine_ = record; break;
-    case 20: driving_ = record; break;
-    case 23: routeAddr_ = record; break;
-    case 26: mapPoint_ = record; break;
-    case 31: walking_ = record; break;
-    case 35: geocode_ = record; break;
-    case 44: reverse_ = record; break;
-    case 45: multiKey_ = record; break;
-    case 500: link_ = record; break;
-    case 506: suggestion_ = record; break;
-    case 510: poiBkg_ = record; break;
+    case 2:
+      city_ = record;
+      break;
+    case 4:
+      currentCity_ = static_cast<tag_GeoShapeInfo*>(record);
+      break;
+    case 6:
+      poiDetail_ = record;
+      break;
+    case 7:
+      cityList_ = record;
+      break;
+    case 14:
+      transit_ = record;
+      break;
+    case 18:
+      busLine_ = record;
+      break;
+    case 20:
+      driving_ = record;
+      break;
+    case 23:
+      routeAddr_ = record;
+      break;
+    case 26:
+      mapPoint_ = record;
+      break;
+    case 31:
+      walking_ = record;
+      break;
+    case 35:
+      geocode_ = record;
+      break;
+    case 44:
+      reverse_ = record;
+      break;
+    case 45:
+      multiKey_ = record;
+      break;
+    case 500:
+      link_ = record;
+      break;
+    case 506:
+      suggestion_ = record;
+      break;
+    case 510:
+      poiBkg_ = record;
+      break;
     case 507:
       offline_ = record;
       if (offlineListHandler_) offlineListHandler_(*static_cast<CVArray<tag_OfflineTask>*>(record));

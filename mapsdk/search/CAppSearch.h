@@ -30,15 +30,16 @@ class CAppSearch {
 
   // Entry points: 0 when the URL cannot be built or the request not sent, else 1. An answer at
   // hand (cache, kept geocode) is stored and announced before they return.
-  int PoiSearchInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize, const char* cityName);
+  int PoiSearchInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
+                      const char* cityName);
   int PoiSearchInBounds(const CVString& keyword, double x1, double y1, double x2, double y2, int cityCode,
                         int pageIndex, int pageSize, const char* cityName);
   int PoiMultiKeySearch(const CVString& keywords, int count, double x1, double y1, double x2, double y2,
                         int cityCode, int pageIndex, int pageSize, const char* cityName);
   int TransitSearch(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
                     const char* cityName);
-  int DrivingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end, int policy,
-                    const char* startCityName, const char* endCityName);
+  int DrivingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
+                    int policy, const char* startCityName, const char* endCityName);
   int WalkingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
                     const char* startCityName, const char* endCityName);
   int BusLineSearch(int cityCode, const CVString& uid, const char* cityName);
@@ -50,7 +51,8 @@ class CAppSearch {
   // Tiles as (level, column, row) keys; the current city's code when one is known.
   int RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles, int cityCode,
                         const _VRect& bound);
-  int GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles, CVArray<tag_PoiBkgDataElem>& missing);
+  int GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles,
+                    CVArray<tag_PoiBkgDataElem>& missing);
 
   // Handles a message of the search clients; -1 for a stale answer, else 0.
   int OnMessage(int message, int clientId, int tag);

@@ -309,7 +309,7 @@ int CJsonResultParser::GetResultError(const cJSON* root, int& out) {
 
 int CJsonResultParser::PoiExtTypeFromName(const char* name) {
   if (!name) return -1;
-  static const char* const kNames[] = {"ctrip_hotel", "ctrip_site",  "dianping",    "house_new",
+  static const char* const kNames[] = {"ctrip_hotel",  "ctrip_site", "dianping",    "house_new",
                                        "house_ershou", "dt_stop",    "general_ext", "biaozhu_data"};
   for (int i = 0; i < 8; ++i) {
     if (std::strcmp(name, kNames[i]) == 0) return i;
@@ -489,7 +489,8 @@ int CJsonResultParser::ParseBusRoute(const cJSON* root, tag_BusRouteRst& result)
   if (!content) return 0;
   GetInt(resultObject, "total", result.total);
   GetInt(resultObject, "sy", result.policy);
-  ParseRouteEnd(ObjectAt(root, "start"), result.startIsStop, result.startUid, result.startName, result.startPoint);
+  ParseRouteEnd(ObjectAt(root, "start"), result.startIsStop, result.startUid, result.startName,
+                result.startPoint);
   ParseRouteEnd(ObjectAt(root, "end"), result.endIsStop, result.endUid, result.endName, result.endPoint);
   const cJSON* element = nullptr;
   cJSON_ArrayForEach(element, content) {
@@ -584,7 +585,8 @@ int CJsonResultParser::ParseCarRoute(const cJSON* root, int mode, tag_CarRouteRs
   if (endCities) ParseCityInfo(cJSON_GetArrayItem(endCities, 0), result.endCity);
   GetInt(resultObject, "sy", result.policy);
   result.policyClass = result.policy < 3 ? result.policy : 3;
-  ParseRouteEnd(ObjectAt(root, "start"), result.startIsStop, result.startUid, result.startName, result.startPoint);
+  ParseRouteEnd(ObjectAt(root, "start"), result.startIsStop, result.startUid, result.startName,
+                result.startPoint);
   const cJSON* ends = ArrayAt(root, "end");
   int endCount = cJSON_GetArraySize(ends);
   if (endCount > 0) {
@@ -602,8 +604,11 @@ int CJsonResultParser::ParseCarRoute(const cJSON* root, int mode, tag_CarRouteRs
     GetGeometry(element, "pt", kp.point);
     GetInt(element, "rt", kp.kind);
     GetInt(element, "tt", kp.turn);
-    if (kp.kind >= 0 && kp.kind < 20) CopyRecordText(kp.kindName, 20, CVStringToMultiByte(CP_ACP, CVString(KeyPointKindName(mode, kp.kind))).c_str());
-    if (kp.turn >= 0 && kp.turn <= 24) CopyRecordText(kp.turnName, 20, CVStringToMultiByte(CP_ACP, CVString(TurnName(kp.turn))).c_str());
+    if (kp.kind >= 0 && kp.kind < 20)
+      CopyRecordText(kp.kindName, 20,
+                     CVStringToMultiByte(CP_ACP, CVString(KeyPointKindName(mode, kp.kind))).c_str());
+    if (kp.turn >= 0 && kp.turn <= 24)
+      CopyRecordText(kp.turnName, 20, CVStringToMultiByte(CP_ACP, CVString(TurnName(kp.turn))).c_str());
     route.keyPoints.Add(kp);
   }
   cJSON_ArrayForEach(element, ArrayAt(content, "rss")) {
@@ -612,7 +617,8 @@ int CJsonResultParser::ParseCarRoute(const cJSON* root, int mode, tag_CarRouteRs
     GetString(element, "n", link.roadName, sizeof link.roadName);
     GetInt(element, "t", link.roadKind);
     if (link.roadKind >= 0 && link.roadKind < 20) {
-      CopyRecordText(link.roadKindName, 20, CVStringToMultiByte(CP_ACP, CVString(RoadKindName(link.roadKind))).c_str());
+      CopyRecordText(link.roadKindName, 20,
+                     CVStringToMultiByte(CP_ACP, CVString(RoadKindName(link.roadKind))).c_str());
     }
     GetInt(element, "d", link.length);
     GetGeometry(element, "g", link.geometry);
@@ -621,14 +627,16 @@ int CJsonResultParser::ParseCarRoute(const cJSON* root, int mode, tag_CarRouteRs
   BuildCarRouteTexts(route);
   // The links join up: each begins where the previous one ended.
   for (int i = route.links.GetSize() - 1; i >= 1; --i) {
-    const CVArray<_VPoint>* previous = route.links[i - 1].geometry.GetPart(route.links[i - 1].geometry.GetPartSize() - 1);
+    const CVArray<_VPoint>* previous =
+        route.links[i - 1].geometry.GetPart(route.links[i - 1].geometry.GetPartSize() - 1);
     const CVArray<_VPoint>* first = route.links[i].geometry.GetPart(0);
     if (!previous || previous->IsEmpty() || !first) continue;
     CComplexPt joined;
     CVArray<_VPoint> part = *first;
     part.InsertAt(0, (*previous)[previous->GetSize() - 1]);
     joined.AddPart(part);
-    for (int p = 1; p < route.links[i].geometry.GetPartSize(); ++p) joined.AddPart(*route.links[i].geometry.GetPart(p));
+    for (int p = 1; p < route.links[i].geometry.GetPartSize(); ++p)
+      joined.AddPart(*route.links[i].geometry.GetPart(p));
     route.links[i].geometry = joined;
   }
   return 1;
@@ -677,7 +685,8 @@ int CJsonResultParser::ParseRouteAddr(const cJSON* root, tag_RouteAddrRst& resul
   };
   readEnd("start", result.startIsCityList, result.startCities, result.startChoices, result.startCount,
           result.startPriority);
-  readEnd("end", result.endIsCityList, result.endCities, result.endChoices, result.endCount, result.endPriority);
+  readEnd("end", result.endIsCityList, result.endCities, result.endChoices, result.endCount,
+          result.endPriority);
   return 1;
 }
 
@@ -689,7 +698,8 @@ int CJsonResultParser::ParseMapPoint(const cJSON* root, tag_MapPointRst& result)
   if (!cJSON_IsString(first) || !cJSON_IsString(second)) return 0;
   const char* comma = std::strchr(first->valuestring, ',');
   if (!comma) return 0;
-  result.x = std::atof(std::string(first->valuestring, static_cast<std::size_t>(comma - first->valuestring)).c_str());
+  result.x = std::atof(
+      std::string(first->valuestring, static_cast<std::size_t>(comma - first->valuestring)).c_str());
   result.y = std::atof(comma + 1);
   result.flag = TextToInt(second->valuestring);
   return 1;
@@ -731,7 +741,9 @@ int CJsonResultParser::ParseSuggestion(const cJSON* root, tag_SuggestionResult& 
     // The number stands after the second-to-last "$".
     CVString number(pieces[pieces.size() - 2]);
     std::u16string a = pieces[0], b = pieces[1], c = pieces[2], d = pieces[3];
-    auto contains = [&](const std::u16string& part) { return !query.empty() && part.find(query) != std::u16string::npos; };
+    auto contains = [&](const std::u16string& part) {
+      return !query.empty() && part.find(query) != std::u16string::npos;
+    };
     std::u16string context;
     if (contains(d)) {
       context = a + b + c;
@@ -776,8 +788,8 @@ int CJsonResultParser::ParseOfflineCities(const cJSON* root, CVArray<tag_Offline
     const char* ls = StringAt(element, "ls");
     const char* le = StringAt(element, "le");
     const char* version = StringAt(element, "cityver");
-    if (!name || !cityId || !packages || !(cJSON_IsNumber(size) || cJSON_IsString(size)) || !cx || !cy || !l ||
-        !ls || !le || !version) {
+    if (!name || !cityId || !packages || !(cJSON_IsNumber(size) || cJSON_IsString(size)) || !cx || !cy ||
+        !l || !ls || !le || !version) {
       return 0;
     }
     task.name = Gbk(name);

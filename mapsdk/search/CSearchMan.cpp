@@ -133,7 +133,8 @@ void CSearchMan::NoteRequestCity(int cityCode, const char* cityName) {
 
 void CSearchMan::PrepareCenterPoi(double x1, double y1, double x2, double y2) {
   centerPoi_ = tag_PoiInfo();
-  centerPoi_.geometry.AddPoint(_VPoint(static_cast<int>((x1 + x2) / 2 * 100), static_cast<int>((y1 + y2) / 2 * 100)));
+  centerPoi_.geometry.AddPoint(
+      _VPoint(static_cast<int>((x1 + x2) / 2 * 100), static_cast<int>((y1 + y2) / 2 * 100)));
   CopyRecordText(centerPoi_.name, sizeof centerPoi_.name,
                  CVStringToMultiByte(CP_ACP, CVString("地图上点选的点")).c_str());
   centerPoi_.mark = 2;
@@ -161,10 +162,11 @@ int CSearchMan::RequestPoiInCity(const CVString& keyword, int cityCode, int page
 }
 
 int CSearchMan::RequestPoiInBounds(const CVString& keyword, double x1, double y1, double x2, double y2,
-                                   int cityCode, int pageIndex, int pageSize, const char* cityName, unsigned& seq,
-                                   void*& record, int& type) {
+                                   int cityCode, int pageIndex, int pageSize, const char* cityName,
+                                   unsigned& seq, void*& record, int& type) {
   defaultType_ = 21;
-  if (!Urls() || !Urls()->GetPoiInBoundsUrl(url_, keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName)) {
+  if (!Urls() ||
+      !Urls()->GetPoiInBoundsUrl(url_, keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName)) {
     return 0;
   }
   if (FindCached(poiCache_, record, type)) return 1;
@@ -176,12 +178,12 @@ int CSearchMan::RequestPoiInBounds(const CVString& keyword, double x1, double y1
   return 1;
 }
 
-int CSearchMan::RequestPoiMultiKey(const CVString& keywords, int count, double x1, double y1, double x2, double y2,
-                                   int cityCode, int pageIndex, int pageSize, const char* cityName, unsigned& seq,
-                                   void*& record, int& type) {
+int CSearchMan::RequestPoiMultiKey(const CVString& keywords, int count, double x1, double y1, double x2,
+                                   double y2, int cityCode, int pageIndex, int pageSize, const char* cityName,
+                                   unsigned& seq, void*& record, int& type) {
   defaultType_ = 45;
-  if (!Urls() ||
-      !Urls()->GetPoiMultiKeyUrl(url_, keywords, count, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName)) {
+  if (!Urls() || !Urls()->GetPoiMultiKeyUrl(url_, keywords, count, x1, y1, x2, y2, cityCode, pageIndex,
+                                            pageSize, cityName)) {
     return 0;
   }
   if (FindCached(poiCache_, record, type)) return 1;
@@ -204,11 +206,12 @@ int CSearchMan::RequestTransit(const tag_RouteNode& start, const tag_RouteNode& 
   return 1;
 }
 
-int CSearchMan::RequestDriving(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
-                               int policy, const char* startCityName, const char* endCityName, unsigned& seq,
-                               void*& record, int& type) {
+int CSearchMan::RequestDriving(int startCity, int endCity, const tag_RouteNode& start,
+                               const tag_RouteNode& end, int policy, const char* startCityName,
+                               const char* endCityName, unsigned& seq, void*& record, int& type) {
   defaultType_ = 20;
-  if (!Urls() || !Urls()->GetDrivingUrl(url_, startCity, endCity, start, end, policy, startCityName, endCityName)) {
+  if (!Urls() ||
+      !Urls()->GetDrivingUrl(url_, startCity, endCity, start, end, policy, startCityName, endCityName)) {
     return 0;
   }
   if (FindCached(routeCache_, record, type)) return 1;
@@ -218,11 +221,12 @@ int CSearchMan::RequestDriving(int startCity, int endCity, const tag_RouteNode& 
   return 1;
 }
 
-int CSearchMan::RequestWalking(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
-                               const char* startCityName, const char* endCityName, unsigned& seq, void*& record,
-                               int& type) {
+int CSearchMan::RequestWalking(int startCity, int endCity, const tag_RouteNode& start,
+                               const tag_RouteNode& end, const char* startCityName, const char* endCityName,
+                               unsigned& seq, void*& record, int& type) {
   defaultType_ = 31;
-  if (!Urls() || !Urls()->GetWalkingUrl(url_, startCity, endCity, start, end, startCityName, endCityName)) return 0;
+  if (!Urls() || !Urls()->GetWalkingUrl(url_, startCity, endCity, start, end, startCityName, endCityName))
+    return 0;
   if (FindCached(routeCache_, record, type)) return 1;
   if (!Send(searchClient_, seq)) return 0;
   NoteRequestCity(startCity, startCityName);
@@ -279,8 +283,8 @@ int CSearchMan::RequestCityByCenter(const _VRect& bound, int level, unsigned& se
   return cityClient_.RequestGet(url_, seq, 1);
 }
 
-int CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles, int cityCode,
-                                  const _VRect& bound, unsigned& seq) {
+int CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
+                                  int cityCode, const _VRect& bound, unsigned& seq) {
   defaultType_ = 510;
   if (tiles.IsEmpty() || !Urls()) return 0;
   CVArray<_VPoint> keys;

@@ -42,8 +42,8 @@ class CSearchMan {
 
   // Requests. Each answers 0 when the URL cannot be built or the request not sent; 1 when sent,
   // or when answered at once (record and type then set).
-  int RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize, const char* cityName,
-                       unsigned& seq, void*& record, int& type);
+  int RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
+                       const char* cityName, unsigned& seq, void*& record, int& type);
   int RequestPoiInBounds(const CVString& keyword, double x1, double y1, double x2, double y2, int cityCode,
                          int pageIndex, int pageSize, const char* cityName, unsigned& seq, void*& record,
                          int& type);
@@ -52,9 +52,9 @@ class CSearchMan {
                          void*& record, int& type);
   int RequestTransit(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
                      const char* cityName, unsigned& seq, void*& record, int& type);
-  int RequestDriving(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end, int policy,
-                     const char* startCityName, const char* endCityName, unsigned& seq, void*& record,
-                     int& type);
+  int RequestDriving(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
+                     int policy, const char* startCityName, const char* endCityName, unsigned& seq,
+                     void*& record, int& type);
   int RequestWalking(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
                      const char* startCityName, const char* endCityName, unsigned& seq, void*& record,
                      int& type);
@@ -62,8 +62,8 @@ class CSearchMan {
   int RequestSuggestion(const CVString& keyword, int cityId, int suggestionType, unsigned& seq, void*& record,
                         int& type);
   int RequestOfflineCities(const CVArray<int>& cityIds, unsigned& seq);
-  int RequestGeocode(const CVString& address, int cityCode, const char* cityName, unsigned& seq, void*& record,
-                     int& type);
+  int RequestGeocode(const CVString& address, int cityCode, const char* cityName, unsigned& seq,
+                     void*& record, int& type);
   int RequestReverseGeocode(int x, int y, unsigned& seq, void*& record, int& type);
   int RequestCityByCenter(const _VRect& bound, int level, unsigned& seq);
   int RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles, int cityCode,

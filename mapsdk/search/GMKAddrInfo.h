@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "mapsdk/search/GMKSearchTypes.h"
 #include "mapsdk/search/GMKGeocoderAddressComponent.h"
 #include "mapsdk/search/GMKPoiInfo.h"
+#include "mapsdk/search/GMKSearchTypes.h"
 
 namespace mapsdk {
 
@@ -14,7 +14,9 @@ namespace mapsdk {
 class GMKAddrInfo {
  public:
   const std::shared_ptr<GMKGeocoderAddressComponent>& addressComponent() const { return addressComponent_; }
-  void setAddressComponent(std::shared_ptr<GMKGeocoderAddressComponent> value) { addressComponent_ = std::move(value); }
+  void setAddressComponent(std::shared_ptr<GMKGeocoderAddressComponent> value) {
+    addressComponent_ = std::move(value);
+  }
   const std::optional<std::string>& strAddr() const { return strAddr_; }
   void setStrAddr(std::optional<std::string> value) { strAddr_ = std::move(value); }
   const CLLocationCoordinate2D& geoPt() const { return geoPt_; }

@@ -66,7 +66,8 @@ int PageCount(int total) {
   return total / capacity + (total % capacity ? 1 : 0);
 }
 
-std::shared_ptr<GMKPoiInfo> PoiInfo(const tag_PoiInfo& poi, bool withUid, const std::optional<std::string>& city) {
+std::shared_ptr<GMKPoiInfo> PoiInfo(const tag_PoiInfo& poi, bool withUid,
+                                    const std::optional<std::string>& city) {
   auto info = std::make_shared<GMKPoiInfo>();
   info->setName(Text(poi.name));
   if (withUid) info->setUid(Text(poi.uid));
@@ -108,7 +109,9 @@ void GMKNotifier::initDelegate() {
 }
 
 void GMKNotifier::setGeneralDelegate(NetworkStateHandler handler) { g_general = std::move(handler); }
-void GMKNotifier::setSearchDelegate(std::weak_ptr<GMKSearchDelegate> delegate) { g_search = std::move(delegate); }
+void GMKNotifier::setSearchDelegate(std::weak_ptr<GMKSearchDelegate> delegate) {
+  g_search = std::move(delegate);
+}
 std::shared_ptr<GMKSearchDelegate> GMKNotifier::searchDelegate() { return g_search.lock(); }
 void GMKNotifier::setOfflineDelegate(OfflineStateHandler handler) { g_offline = std::move(handler); }
 
@@ -258,7 +261,8 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
   }
 }
 
-bool GMKNotifier::getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array, const void* record, int type) {
+bool GMKNotifier::getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array, const void* record,
+                               int type) {
   if (!record) return false;
   if (type == 7) {
     const auto* list = static_cast<const tag_CityListRst*>(record);
@@ -538,7 +542,8 @@ void GMKNotifier::getBusLineResult(GMKBusLineResult& result, const tag_BusLineRs
     if (part->GetSize() > 0) {
       std::vector<GMKMapPoint> points;
       for (const _VPoint& p : *part) {
-        points.push_back(searchgeo::MapPointFromCoordinate(searchgeo::CoordinateFromMercator(p.x / 100, p.y / 100)));
+        points.push_back(
+            searchgeo::MapPointFromCoordinate(searchgeo::CoordinateFromMercator(p.x / 100, p.y / 100)));
       }
       route->setPoints(std::move(points), i);
     }

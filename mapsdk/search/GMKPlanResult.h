@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "mapsdk/search/GMKSearchTypes.h"
 #include "mapsdk/search/GMKPlanNode.h"
 #include "mapsdk/search/GMKRouteAddrResult.h"
+#include "mapsdk/search/GMKSearchTypes.h"
 
 namespace mapsdk {
 
-// A route answer: its ends and plans (GMKTransitRoutePlan for transit, GMKRoutePlan otherwise), or route-end candidates. Made empty, filled once, then read. Main thread.
+// A route answer: its ends and plans (GMKTransitRoutePlan for transit, GMKRoutePlan otherwise), or route-end
+// candidates. Made empty, filled once, then read. Main thread.
 class GMKPlanResult {
  public:
   const std::shared_ptr<GMKPlanNode>& startNode() const { return startNode_; }

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "mapsdk/search/GMKSearchTypes.h"
 #include "mapsdk/search/GMKCityListInfo.h"
 #include "mapsdk/search/GMKPoiInfo.h"
+#include "mapsdk/search/GMKSearchTypes.h"
 
 namespace mapsdk {
 

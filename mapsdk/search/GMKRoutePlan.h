@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "mapsdk/search/GMKSearchTypes.h"
 #include "mapsdk/search/GMKRoute.h"
+#include "mapsdk/search/GMKSearchTypes.h"
 
 namespace mapsdk {
 

@@ -132,11 +132,12 @@ bool GMKSearch::poiSearchInCity(const Text& city, const Text& key, int pageIndex
   char cityName[40] = {};
   bool withCity = city && !city->empty();
   if (withCity) ToGbk(*city, cityName, 32);
-  return search->PoiSearchInCity(Key(*key), -1, pageIndex, g_pageCapacity, withCity ? cityName : nullptr) != 0;
+  return search->PoiSearchInCity(Key(*key), -1, pageIndex, g_pageCapacity, withCity ? cityName : nullptr) !=
+         0;
 }
 
-bool GMKSearch::poiSearchInbounds(const Text& key, CLLocationCoordinate2D leftBottom, CLLocationCoordinate2D rightTop,
-                                  int pageIndex) {
+bool GMKSearch::poiSearchInbounds(const Text& key, CLLocationCoordinate2D leftBottom,
+                                  CLLocationCoordinate2D rightTop, int pageIndex) {
   if (!key || pageIndex < 0 || Length(*key) > 99) return false;
   CAppSearch* search = Search();
   if (!search) return false;
@@ -146,18 +147,19 @@ bool GMKSearch::poiSearchInbounds(const Text& key, CLLocationCoordinate2D leftBo
   return search->PoiSearchInBounds(Key(*key), x1, y1, x2, y2, -1, pageIndex, g_pageCapacity, nullptr) != 0;
 }
 
-bool GMKSearch::multiSearch(const std::optional<std::vector<Text>>& keys, double x1, double y1, double x2, double y2,
-                            int pageIndex) {
+bool GMKSearch::multiSearch(const std::optional<std::vector<Text>>& keys, double x1, double y1, double x2,
+                            double y2, int pageIndex) {
   std::optional<std::string> joined = JoinKeys(keys);
   if (!joined) return false;
   CAppSearch* search = Search();
   if (!search) return false;
-  return search->PoiMultiKeySearch(Key(*joined), static_cast<int>(keys->size()), x1, y1, x2, y2, -1, pageIndex,
-                                   g_pageCapacity, nullptr) != 0;
+  return search->PoiMultiKeySearch(Key(*joined), static_cast<int>(keys->size()), x1, y1, x2, y2, -1,
+                                   pageIndex, g_pageCapacity, nullptr) != 0;
 }
 
-bool GMKSearch::poiMultiSearchInbounds(const std::optional<std::vector<Text>>& keys, CLLocationCoordinate2D leftBottom,
-                                       CLLocationCoordinate2D rightTop, int pageIndex) {
+bool GMKSearch::poiMultiSearchInbounds(const std::optional<std::vector<Text>>& keys,
+                                       CLLocationCoordinate2D leftBottom, CLLocationCoordinate2D rightTop,
+                                       int pageIndex) {
   if (!keys || pageIndex < 0) return false;
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   searchgeo::CoordinateToMercator(leftBottom, x1, y1);
@@ -172,11 +174,12 @@ bool GMKSearch::poiSearchNearBy(const Text& key, CLLocationCoordinate2D center, 
   double x = 0, y = 0;
   searchgeo::CoordinateToMercator(center, x, y);
   double r = radius;
-  return search->PoiSearchInBounds(Key(*key), x - r, y - r, x + r, y + r, -1, pageIndex, g_pageCapacity, nullptr) != 0;
+  return search->PoiSearchInBounds(Key(*key), x - r, y - r, x + r, y + r, -1, pageIndex, g_pageCapacity,
+                                   nullptr) != 0;
 }
 
-bool GMKSearch::poiMultiSearchNearBy(const std::optional<std::vector<Text>>& keys, CLLocationCoordinate2D center,
-                                     int radius, int pageIndex) {
+bool GMKSearch::poiMultiSearchNearBy(const std::optional<std::vector<Text>>& keys,
+                                     CLLocationCoordinate2D center, int radius, int pageIndex) {
   if (!keys || radius < 1 || pageIndex < 0) return false;
   double x = 0, y = 0;
   searchgeo::CoordinateToMercator(center, x, y);
@@ -214,15 +217,18 @@ bool GMKSearch::carRoute(bool driving, const Text& startCity, const Node& startN
   char endCityName[40] = {};
   if (startName) ToGbk(*startCity, startCityName, 32);
   if (endName) ToGbk(*endCity, endCityName, 32);
-  if (driving) return search->DrivingSearch(-1, -1, start, end, drivingPolicy_, startCityName, endCityName) != 0;
+  if (driving)
+    return search->DrivingSearch(-1, -1, start, end, drivingPolicy_, startCityName, endCityName) != 0;
   return search->WalkingSearch(-1, -1, start, end, startCityName, endCityName) != 0;
 }
 
-bool GMKSearch::drivingSearch(const Text& startCity, const Node& startNode, const Text& endCity, const Node& endNode) {
+bool GMKSearch::drivingSearch(const Text& startCity, const Node& startNode, const Text& endCity,
+                              const Node& endNode) {
   return carRoute(true, startCity, startNode, endCity, endNode);
 }
 
-bool GMKSearch::walkingSearch(const Text& startCity, const Node& startNode, const Text& endCity, const Node& endNode) {
+bool GMKSearch::walkingSearch(const Text& startCity, const Node& startNode, const Text& endCity,
+                              const Node& endNode) {
   return carRoute(false, startCity, startNode, endCity, endNode);
 }
 

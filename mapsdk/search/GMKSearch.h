@@ -45,8 +45,8 @@ class GMKSearch {
                               CLLocationCoordinate2D rightTop, int pageIndex);
   // The square of side 2 × radius map units around the centre.
   bool poiSearchNearBy(const Text& key, CLLocationCoordinate2D center, int radius, int pageIndex);
-  bool poiMultiSearchNearBy(const std::optional<std::vector<Text>>& keys, CLLocationCoordinate2D center, int radius,
-                            int pageIndex);
+  bool poiMultiSearchNearBy(const std::optional<std::vector<Text>>& keys, CLLocationCoordinate2D center,
+                            int radius, int pageIndex);
   bool transitSearch(const Text& city, const Node& startNode, const Node& endNode);
   bool drivingSearch(const Text& startCity, const Node& startNode, const Text& endCity, const Node& endNode);
   bool walkingSearch(const Text& startCity, const Node& startNode, const Text& endCity, const Node& endNode);

@@ -17,9 +17,15 @@ class GMKSearchDelegate {
   virtual bool onGetPoiResult(const GMKArray<GMKPoiResult>& poiResultList, int searchType, int errorCode) {
     return false;
   }
-  virtual bool onGetTransitRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) { return false; }
-  virtual bool onGetDrivingRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) { return false; }
-  virtual bool onGetWalkingRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) { return false; }
+  virtual bool onGetTransitRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) {
+    return false;
+  }
+  virtual bool onGetDrivingRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) {
+    return false;
+  }
+  virtual bool onGetWalkingRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) {
+    return false;
+  }
   virtual bool onGetAddrResult(const std::shared_ptr<GMKAddrInfo>& result, int errorCode) { return false; }
   virtual bool onGetSuggestionResult(const std::shared_ptr<GMKSuggestionResult>& result, int errorCode) {
     return false;

@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "mapsdk/search/GMKSearchTypes.h"
 #include "mapsdk/search/GMKLine.h"
 #include "mapsdk/search/GMKRoute.h"
+#include "mapsdk/search/GMKSearchTypes.h"
 
 namespace mapsdk {
 
-// A public-transport plan: its rides (lines) and walking legs (routes). Made empty, filled once, then read. Main thread.
+// A public-transport plan: its rides (lines) and walking legs (routes). Made empty, filled once, then read.
+// Main thread.
 class GMKTransitRoutePlan : public GMKObject {
  public:
   int distance() const { return distance_; }

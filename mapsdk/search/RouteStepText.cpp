@@ -10,19 +10,40 @@ namespace gmengine {
 
 namespace {
 
-const char* const kTurnNames[25] = {"",         "直行",     "稍向右转", "右前方转弯", "右转",
-                                    "稍向右后转弯", "右后方转弯", "调头",     "左后方转弯", "稍向左后转弯",
-                                    "左转",     "左前方转弯", "稍向左转", "正北方向",   "东北方向",
-                                    "正东方向", "东南方向", "正南方向", "西南方向",   "正西方向",
-                                    "西北方向", "",         "",         "",           ""};
-const char* const kDriveKinds[7] = {"", "从起点出发", "到达终点", "到达途经点", "行驶", "到达终点(在左侧)",
-                                    "到达终点(在右侧)"};
-const char* const kWalkKinds[7] = {"", "从起点出发", "到达终点", "到达途经点", "步行", "到达终点(在左侧)",
-                                   "到达终点(在右侧)"};
-const char* const kRoadKinds[20] = {"",         "环岛",       "无属性道路",     "主路",         "高速连接路",
-                                    "交叉点内路段", "连接道路",   "停车场内部道路", "服务区内部道路", "桥",
-                                    "步行街",   "辅路",       "匝道",           "全封闭道路",   "未定义交通区域",
-                                    "POI连接路", "隧道",       "步行道",         "公交专用道",   "提前右转道"};
+const char* const kTurnNames[25] = {"",
+                                    "直行",
+                                    "稍向右转",
+                                    "右前方转弯",
+                                    "右转",
+                                    "稍向右后转弯",
+                                    "右后方转弯",
+                                    "调头",
+                                    "左后方转弯",
+                                    "稍向左后转弯",
+                                    "左转",
+                                    "左前方转弯",
+                                    "稍向左转",
+                                    "正北方向",
+                                    "东北方向",
+                                    "正东方向",
+                                    "东南方向",
+                                    "正南方向",
+                                    "西南方向",
+                                    "正西方向",
+                                    "西北方向",
+                                    "",
+                                    "",
+                                    "",
+                                    ""};
+const char* const kDriveKinds[7] = {"",     "从起点出发",       "到达终点",        "到达途经点",
+                                    "行驶", "到达终点(在左侧)", "到达终点(在右侧)"};
+const char* const kWalkKinds[7] = {"",     "从起点出发",       "到达终点",        "到达途经点",
+                                   "步行", "到达终点(在左侧)", "到达终点(在右侧)"};
+const char* const kRoadKinds[20] = {
+    "",           "环岛",           "无属性道路",     "主路",      "高速连接路", "交叉点内路段",
+    "连接道路",   "停车场内部道路", "服务区内部道路", "桥",        "步行街",     "辅路",
+    "匝道",       "全封闭道路",     "未定义交通区域", "POI连接路", "隧道",       "步行道",
+    "公交专用道", "提前右转道"};
 
 CVString Gbk(const char* text) { return MultiByteToCVString(CP_ACP, text); }
 
@@ -79,8 +100,8 @@ void BuildPlanTexts(CVArray<tag_BusLine>& rides, CVArray<tag_BusTransStop>& stop
     CVString l = LineName(rides[0].name);
     first.walkSummary = CVString("步行,到达") + s;
     if (first.walkDistance >= 11) first.walkSummary += CVString(" - ") + d;
-    first.rideText = CVString("在") + s + CVString("上车,乘坐") + l + CVString(" - ") + Count(rides[0].stationCount) +
-                     CVString("站");
+    first.rideText = CVString("在") + s + CVString("上车,乘坐") + l + CVString(" - ") +
+                     Count(rides[0].stationCount) + CVString("站");
     if (first.walkDistance >= 11) {
       first.walkText = CVString("步行") + d + CVString(",到达") + s;
       first.walkMarkup = Bold(CVString("步行")) + d + CVString(",到达") + Bold(s);
@@ -123,8 +144,8 @@ void BuildPlanTexts(CVArray<tag_BusLine>& rides, CVArray<tag_BusTransStop>& stop
     if (j == n - 1) {
       next.rideText = CVString("到达") + Gbk(next.onName);
     } else {
-      next.rideText = CVString("在") + nName + CVString("上车,乘坐") + LineName(rides[j + 1].name) + CVString(" - ") +
-                      Count(rides[j + 1].stationCount) + CVString("站");
+      next.rideText = CVString("在") + nName + CVString("上车,乘坐") + LineName(rides[j + 1].name) +
+                      CVString(" - ") + Count(rides[j + 1].stationCount) + CVString("站");
     }
     total += static_cast<unsigned>(ride.distance) + static_cast<unsigned>(next.walkDistance);
   }

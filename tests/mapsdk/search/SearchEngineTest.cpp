@@ -77,7 +77,8 @@ std::string Query(const RecordedRequest& request, const std::string& key) {
   std::size_t at = target.find(key + "=");
   if (at == std::string::npos) return "";
   std::size_t end = target.find('&', at);
-  return target.substr(at + key.size() + 1, end == std::string::npos ? std::string::npos : end - at - key.size() - 1);
+  return target.substr(at + key.size() + 1,
+                       end == std::string::npos ? std::string::npos : end - at - key.size() - 1);
 }
 
 ScriptedResponse Json(std::string body) {
@@ -110,7 +111,8 @@ class SearchEngineTest : public ::testing::Test {
     std::string qt = Query(request, "qt");
     if (qt == "con") {
       return Json(R"({"result":{"type":11,"total":95},"content":[
-        {"name":"星光咖啡","uid":"u1","poiType":0,"geo":")" + PointGeo(1295000, 48000) + R"(","addr":"建国路88号","tel":"010-1"},
+        {"name":"星光咖啡","uid":"u1","poiType":0,"geo":")" +
+                  PointGeo(1295000, 48000) + R"(","addr":"建国路88号","tel":"010-1"},
         {"name":"","uid":"u2","poiType":2}]})");
     }
     if (qt == "rgc") {
@@ -122,7 +124,8 @@ class SearchEngineTest : public ::testing::Test {
     if (qt == "bse" || qt == "bt") {
       if (transitError) return Json(R"({"result":{"type":14,"error":1}})");
       return Json(R"({"result":{"type":23,"if_nav":0},"content":{
-        "start":[{"name":"天安门东","addr":"东城区","geo":")" + PointGeo(1, 2) + R"("},{"name":"天安门西"}],
+        "start":[{"name":"天安门东","addr":"东城区","geo":")" +
+                  PointGeo(1, 2) + R"("},{"name":"天安门西"}],
         "end":[{"name":"西单"}]}})");
     }
     if (request.target.find("/su?") == 0) {
@@ -250,8 +253,10 @@ TEST_F(SearchEngineTest, ArgumentsAreCheckedBeforeAnythingIsSent) {
   using Keys = std::vector<GMKSearch::Text>;
   EXPECT_FALSE(search->poiMultiSearchInbounds(Keys{std::string("a")}, {1, 1}, {2, 2}, 0));
   EXPECT_FALSE(search->poiMultiSearchInbounds(Keys(11, std::string("a")), {1, 1}, {2, 2}, 0));
-  EXPECT_FALSE(search->poiMultiSearchInbounds(Keys{std::string("a$$b"), std::string("c")}, {1, 1}, {2, 2}, 0));
-  EXPECT_FALSE(search->poiMultiSearchInbounds(Keys{std::string(50, 'a'), std::string(50, 'b')}, {1, 1}, {2, 2}, 0));
+  EXPECT_FALSE(
+      search->poiMultiSearchInbounds(Keys{std::string("a$$b"), std::string("c")}, {1, 1}, {2, 2}, 0));
+  EXPECT_FALSE(
+      search->poiMultiSearchInbounds(Keys{std::string(50, 'a'), std::string(50, 'b')}, {1, 1}, {2, 2}, 0));
   auto named = std::make_shared<GMKPlanNode>();
   named->setName(std::string("西单"));
   EXPECT_FALSE(search->transitSearch(std::nullopt, named, named));

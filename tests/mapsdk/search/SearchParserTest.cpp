@@ -17,7 +17,8 @@ TEST(SearchParserTest, PoiListReadsItemsWithCjkTextAndCleansAddressAndPhone) {
     "psrs":{"SENum":2,"SEResult":["上海","广州"]},
     "suggest_query":[{"query":"咖啡馆"}],
     "content":[
-      {"name":"星光咖啡","uid":"u1","poiType":0,"geo":")" + PointGeo(1295000, 48000) + R"(","dis":12.7,
+      {"name":"星光咖啡","uid":"u1","poiType":0,"geo":")" +
+            PointGeo(1295000, 48000) + R"(","dis":12.7,
        "addr":"朝阳区;朝阳区;建国路","tel":"010-8888（总机）","detail":1},
       {"name":"站台","uid":"u2","poiType":2,"geo":"too short"},
       "not an object"]})");
@@ -88,7 +89,8 @@ TEST(SearchParserTest, PoiDetailOfAStopNeedsItsLines) {
 }
 
 TEST(SearchParserTest, GeocodeAndReverseGeocodeAnswers) {
-  Tree gc(R"({"result":{"type":35,"error":0},"content":{"cn":"北京市","wd":"北京市海淀区中关村","coord":{"x":"12947000","y":"4846000"}}})");
+  Tree gc(
+      R"({"result":{"type":35,"error":0},"content":{"cn":"北京市","wd":"北京市海淀区中关村","coord":{"x":"12947000","y":"4846000"}}})");
   tag_GeocodeRst geocode;
   int error = -1;
   ASSERT_EQ(CJsonResultParser::ParseGeocode(gc.root, geocode, error), 1);
@@ -96,7 +98,8 @@ TEST(SearchParserTest, GeocodeAndReverseGeocodeAnswers) {
   EXPECT_EQ(Utf8(geocode.cityName), "北京市");
   EXPECT_EQ(geocode.x, 12947000);
 
-  Tree rgc(R"({"result":{"type":44,"error":0},"content":{"address":"北京市海淀区丹棱街5号","business":"中关村",
+  Tree rgc(
+      R"({"result":{"type":44,"error":0},"content":{"address":"北京市海淀区丹棱街5号","business":"中关村",
     "address_detail":{"street_number":"5号","street":"丹棱街","district":"海淀区","city":"北京市","province":"北京市"},
     "point":{"x":"12947000","y":"4846000"},
     "surround_poi":[{"name":"微软大厦","addr":"丹棱街","distance":"35.8","point":{"x":"12947010.5","y":"4846020"}}]}})");
@@ -126,9 +129,10 @@ TEST(SearchParserTest, SuggestionsSplitAroundTheQuery) {
 
 TEST(SearchParserTest, TransitRoutesGetTheirStepTextsAndPlanDistances) {
   Tree tree(R"J({"result":{"type":14,"total":1,"sy":3},
-    "start":{"wd":"天安门","pt":")J" + PointGeo(100, 200) + R"J("},"end":{"wd":"西单"},
+    "start":{"wd":"天安门","pt":")J" +
+            PointGeo(100, 200) + R"J("},"end":{"wd":"西单"},
     "content":[{"lines":[[{"name":"1路(四惠-老山)","station_num":3,"distance":2400,"type":1,"geo":")J" +
-                         LineGeo("100,200,300,400") + R"J("},
+            LineGeo("100,200,300,400") + R"J("},
                          {"name":"地铁4号线","station_num":2,"distance":1500}]],
                 "stops":[[{"getOn":{"name":"天安门东"},"walk":{"distance":150}},
                           {"getOff":{"name":"西单站"},"getOn":{"name":"西单站"},"walk":{"distance":5}},
@@ -155,9 +159,13 @@ TEST(SearchParserTest, TransitRoutesGetTheirStepTextsAndPlanDistances) {
 TEST(SearchParserTest, DrivingRoutesJoinTheirLinksAndDescribeTheSteps) {
   Tree tree(R"({"result":{"type":20,"total":1,"sy":5},"start":{"wd":"起点"},"end":[{"wd":"a"},{"wd":"终点"}],
     "content":{"dis":1850,"time":300,
-      "kps":[{"rt":1,"tt":13,"pt":")" + PointGeo(1, 2) + R"("},{"rt":4,"tt":4},{"rt":4,"tt":10},{"rt":2}],
-      "rss":[{"d":0,"g":")" + LineGeo("0,0,10,10") + R"("},{"n":"长安街","t":3,"d":1200,"g":")" + LineGeo("20,20,30,30") + R"("},
-             {"t":12,"d":650,"g":")" + LineGeo("40,40") + R"("},{"d":0}]}})");
+      "kps":[{"rt":1,"tt":13,"pt":")" +
+            PointGeo(1, 2) + R"("},{"rt":4,"tt":4},{"rt":4,"tt":10},{"rt":2}],
+      "rss":[{"d":0,"g":")" +
+            LineGeo("0,0,10,10") + R"("},{"n":"长安街","t":3,"d":1200,"g":")" + LineGeo("20,20,30,30") +
+            R"("},
+             {"t":12,"d":650,"g":")" +
+            LineGeo("40,40") + R"("},{"d":0}]}})");
   tag_CarRouteRst result;
   ASSERT_EQ(CJsonResultParser::ParseCarRoute(tree.root, 0, result), 1);
   EXPECT_EQ(result.policyClass, 3);
@@ -179,14 +187,16 @@ TEST(SearchParserTest, DrivingRoutesJoinTheirLinksAndDescribeTheSteps) {
 
 TEST(SearchParserTest, BusLinesCityListsAndOfflineCities) {
   Tree line(R"({"result":{"type":18,"total":1},"content":{"name":"1路","startTime":"05:00","endTime":"23:00",
-    "geo":")" + LineGeo("1,2,3,4;5,6") + R"(","stations":[{"name":"四惠"},{"name":"老山"}]}})");
+    "geo":")" +
+            LineGeo("1,2,3,4;5,6") + R"(","stations":[{"name":"四惠"},{"name":"老山"}]}})");
   tag_BusLineRst busLine;
   ASSERT_EQ(CJsonResultParser::ParseBusLine(line.root, busLine), 1);
   ASSERT_EQ(busLine.lines.GetSize(), 1);
   EXPECT_EQ(busLine.lines[0].geometry.GetPartSize(), 2);
   EXPECT_EQ(busLine.lines[0].stations.GetSize(), 2);
 
-  Tree cities(R"({"result":{"type":7,"current_null":1},"content":[{"code":131,"name":"北京","num":40},{"code":289,"name":"上海","num":12}]})");
+  Tree cities(
+      R"({"result":{"type":7,"current_null":1},"content":[{"code":131,"name":"北京","num":40},{"code":289,"name":"上海","num":12}]})");
   tag_CityListRst list;
   ASSERT_EQ(CJsonResultParser::ParseCityList(cities.root, list), 1);
   EXPECT_EQ(list.count, 2);
@@ -212,6 +222,137 @@ TEST(RouteStepTextTest, DistancesAndNames) {
   EXPECT_STREQ(TurnName(25), "");
   EXPECT_STREQ(KeyPointKindName(2, 4), "步行");
   EXPECT_STREQ(RoadKindName(16), "隧道");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SearchParserTest, RouteEndCandidatesAsPlacesOrCities) {
+  Tree tree(R"({"result":{"type":23,"city_list":[0,1],"prio_flag":[0,0],"s_wd":"天安门","e_wd":"西单","if_nav":1,
+    "start_city":{"cname":"北京","code":131}},
+    "content":{"start":[{"name":"天安门东","addr":"东城;东城","uid":"s1","geo":")" +
+            PointGeo(10, 20) + R"("}],
+               "end":[{"code":131,"name":"北京","num":3},{"code":289,"name":"上海","num":1}]}})");
+  tag_RouteAddrRst result;
+  ASSERT_EQ(CJsonResultParser::ParseRouteAddr(tree.root, result), 1);
+  EXPECT_EQ(result.ifNav, 1);
+  EXPECT_EQ(result.startIsCityList, 0);
+  EXPECT_EQ(result.endIsCityList, 1);
+  EXPECT_EQ(result.startCount, 1);
+  EXPECT_EQ(result.startPriority, 1);  // exactly one place
+  EXPECT_EQ(result.endCount, 2);
+  EXPECT_EQ(Utf8(result.startChoices[0].address), "东城");
+  EXPECT_EQ(Utf8(result.startWord), "天安门");
+  EXPECT_EQ(result.startCityCode, 131);
+  EXPECT_EQ(CJsonResultParser::ParseRouteAddr(nullptr, result), 0);
+}
+
+TEST(SearchParserTest, SeveralKeywordsKeepTheirGroups) {
+  Tree tree(R"({"result":{"type":45,"result_array":[{"total":12},{"total":0},{"total":3}]},
+    "content":[[{"name":"银行甲"},{"name":"银行乙"}],[],"oops"]})");
+  tag_MultiKeyPoiRst result;
+  ASSERT_EQ(CJsonResultParser::ParseMultiKeyPoi(tree.root, result), 1);
+  EXPECT_EQ(result.answerKind, 5);
+  ASSERT_EQ(result.pois.GetSize(), 3);
+  EXPECT_EQ(result.counts[0], 2);
+  EXPECT_EQ(result.counts[2], 0);
+  EXPECT_EQ(result.totals[0], 12);
+  Tree noTotals(R"({"result":{"type":45},"content":[]})");
+  tag_MultiKeyPoiRst missing;
+  EXPECT_EQ(CJsonResultParser::ParseMultiKeyPoi(noTotals.root, missing), 0);
+}
+
+TEST(SearchParserTest, MapPointsLinksAndVersions) {
+  Tree point(R"({"content":["12947000.5,4846000.25","1"]})");
+  tag_MapPointRst mapPoint;
+  ASSERT_EQ(CJsonResultParser::ParseMapPoint(point.root, mapPoint), 1);
+  EXPECT_DOUBLE_EQ(mapPoint.x, 12947000.5);
+  EXPECT_DOUBLE_EQ(mapPoint.y, 4846000.25);
+  EXPECT_EQ(mapPoint.flag, 1);
+  Tree noComma(R"({"content":["12947000","1"]})");
+  EXPECT_EQ(CJsonResultParser::ParseMapPoint(noComma.root, mapPoint), 0);
+
+  Tree poiPoint(R"({"result":{"type":28},"content":[{"name":"a","geo":")" + PointGeo(-199, 1299) + R"("}]})");
+  ASSERT_EQ(CJsonResultParser::ParseMapPointPoi(poiPoint.root, mapPoint), 1);
+  EXPECT_EQ(mapPoint.x, -1);
+  EXPECT_EQ(mapPoint.y, 12);
+
+  Tree link(R"({"state":"success","url":"http://m.example/x"})");
+  CVString url;
+  ASSERT_EQ(CJsonResultParser::ParseLink(link.root, url), 1);
+  EXPECT_EQ(url.ToUtf8(), "http://m.example/x");
+  Tree failed(R"({"state":"fail","url":"x"})");
+  EXPECT_EQ(CJsonResultParser::ParseLink(failed.root, url), 0);
+
+  Tree versions(R"({"result":{"error":0},"content":{"version":[{"pic_version":"3","task_version":"7","city_version":"9"}]}})");
+  tag_DataVersions v;
+  ASSERT_EQ(CJsonResultParser::ParseDataVersions(versions.root, v), 1);
+  EXPECT_EQ(v.d.ToUtf8(), "3");
+  EXPECT_EQ(v.m.ToUtf8(), "7");
+  EXPECT_EQ(v.c.ToUtf8(), "9");
+  Tree partial(R"({"result":{"error":0},"content":{"version":[{"pic_version":"3"}]}})");
+  EXPECT_EQ(CJsonResultParser::ParseDataVersions(partial.root, v), 0);
+}
+
+TEST(SearchParserTest, CitiesAndBackgroundTiles) {
+  Tree city(R"({"result":{"type":2},"content":{"cname":"杭州市","city_type":2,"code":179,"uid":"c179",
+    "sup_bus":1,"sup_subway":2,"geo":")" + LineGeo("1,2,3,4") + R"("}})");
+  tag_GeoShapeInfo info;
+  ASSERT_EQ(CJsonResultParser::ParseCity(city.root, info), 1);
+  EXPECT_EQ(Utf8(info.name), "杭州市");
+  EXPECT_EQ(info.level, 12);  // derived from city type 2
+  EXPECT_EQ(info.supBus, 1);
+  EXPECT_EQ(info.supSubway, 0);
+  tag_GeoShapeInfo copy;
+  copy = info;
+  EXPECT_EQ(copy.cityCode, 179);
+  EXPECT_STREQ(copy.uid, "");  // the uid is not copied
+
+  Tree center(R"({"result":{"type":4},"content":{"name":"北京市","type":2,"uid":131}})");
+  tag_GeoShapeInfo current;
+  ASSERT_EQ(CJsonResultParser::ParseCityCenter(center.root, current), 1);
+  EXPECT_EQ(current.cityCode, 131);
+
+  Tree tiles(R"({"result":{"type":510,"count":2,"error":0,"wd":"餐饮"},"content":[
+    {"tileid":"15_100_200","uids":[{"x":12.9,"y":4.2,"uid":"p1","name":"面馆"}]},
+    {"tileid":"15-100","uids":[]},
+    {"tileid":"15_101_200"},
+    {"tileid":"15_102_200","uids":[]}]})");
+  tag_PoiBkgDataRst bkg;
+  ASSERT_EQ(CJsonResultParser::ParsePoiBkgData(tiles.root, bkg), 1);
+  EXPECT_EQ(bkg.word.ToUtf8(), "餐饮");
+  ASSERT_EQ(bkg.tiles.GetSize(), 1);  // a bad id is skipped; a tile without "uids" ends the list
+  EXPECT_EQ(bkg.tiles[0].key[2], 200);
+  EXPECT_EQ(bkg.tiles[0].pois[0].x, 12);
+  EXPECT_EQ(Utf8(bkg.tiles[0].pois[0].name), "面馆");
+}
+
+TEST(RouteStepTextTest, StopAndLineNamesAreTouchedOnce) {
+  tag_BusRouteRst record;
+  tag_BusRoute route;
+  CVArray<tag_BusLine> rides;
+  tag_BusLine ride;
+  CopyRecordText(ride.name, sizeof ride.name, CVStringToMultiByte(CP_ACP, CVString("地铁1号线")).c_str());
+  ride.stationCount = 4;
+  rides.Add(ride);
+  CVArray<tag_BusTransStop> stops;
+  stops.SetSize(2);
+  CopyRecordText(stops[0].onName, 100, CVStringToMultiByte(CP_ACP, CVString("西单站")).c_str());
+  CopyRecordText(stops[1].offName, 100, CVStringToMultiByte(CP_ACP, CVString("复兴门")).c_str());
+  route.plans.Add(rides);
+  route.stops.Add(stops);
+  // A plan whose stops do not fit its rides gets no texts and no distance.
+  route.plans.Add(rides);
+  route.stops.Add(CVArray<tag_BusTransStop>());
+  record.routes.Add(route);
+  BuildBusRouteTexts(record);
+  const tag_BusRoute& built = record.routes[0];
+  EXPECT_EQ(built.plans[0][0].text.ToUtf8(), "乘坐地铁1号线, 经过4站, 到达复兴门站");
+  EXPECT_EQ(built.stops[0][0].walkSummary.ToUtf8(), "步行,到达西单站");
+  EXPECT_TRUE(built.stops[0][0].walkText.IsEmpty());
+  EXPECT_EQ(built.planDistances.GetSize(), 1);
+  EXPECT_TRUE(built.plans[1][0].text.IsEmpty());
 }
 
 }  // namespace

@@ -35,6 +35,8 @@ inline std::string PointGeo(int x, int y) {
 // A line geometry text: a 33-character header ending in "-", then the parts.
 inline std::string LineGeo(const std::string& parts) { return std::string(32, 'L') + "-" + parts; }
 
-inline std::string Utf8(const char* gbk) { return gmengine::MultiByteToCVString(gmengine::CP_ACP, gbk).ToUtf8(); }
+inline std::string Utf8(const char* gbk) {
+  return gmengine::MultiByteToCVString(gmengine::CP_ACP, gbk).ToUtf8();
+}
 
 }  // namespace searchtest
