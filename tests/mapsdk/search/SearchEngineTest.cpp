@@ -50,6 +50,11 @@ class RecordingDelegate : public GMKSearchDelegate {
     Record("driving", errorCode);
     return true;
   }
+  bool onGetBusDetailResult(const std::shared_ptr<GMKBusLineResult>& result, int errorCode) override {
+    busLine = result;
+    Record("busline", errorCode);
+    return true;
+  }
   bool onGetAddrResult(const std::shared_ptr<GMKAddrInfo>& result, int errorCode) override {
     addr = result;
     Record("addr", errorCode);
@@ -70,6 +75,7 @@ class RecordingDelegate : public GMKSearchDelegate {
   std::shared_ptr<GMKPlanResult> plan;
   std::shared_ptr<GMKAddrInfo> addr;
   std::shared_ptr<GMKSuggestionResult> suggestion;
+  std::shared_ptr<GMKBusLineResult> busLine;
 };
 
 std::string Query(const RecordedRequest& request, const std::string& key) {
@@ -128,6 +134,27 @@ class SearchEngineTest : public ::testing::Test {
                   PointGeo(1, 2) + R"("},{"name":"天安门西"}],
         "end":[{"name":"西单"}]}})");
     }
+    if (qt == "gc") {
+      return Json(R"({"result":{"type":35,"error":0},"content":{"cn":"北京","wd":"中关村大街1号",
+        "coord":{"x":"12947000","y":"4846000"}}})");
+    }
+    if (qt == "bsl") {
+      return Json(
+          R"({"result":{"type":18,"total":1},"content":{"name":"1路","startTime":"05:00","endTime":"23:00",
+        "geo":")" +
+          searchtest::LineGeo("1294700000,484600000,1294800000,484700000") + R"(",
+        "stations":[{"name":"四惠","geo":")" +
+          searchtest::LineGeo("1294700000,484600000") + R"("},{"name":"老山"}]}})");
+    }
+    if (qt == "nse" || qt == "nav") {
+      return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"起点"},"end":[{"wd":"终点"}],
+        "content":{"dis":1200,"kps":[{"rt":1,"tt":13},{"rt":4,"tt":4},{"rt":2}],
+        "rss":[{"d":0},{"n":"长安街","d":1200,"g":")" +
+                  searchtest::LineGeo("0,0,100,100") + R"("},{"d":0}]}})");
+    }
+    if (qt == "bda")
+      return Json(R"({"result":{"type":45,"result_array":[{"total":0},{"total":0}]},"content":[[],[]]})");
+    if (qt == "cen") return Json(R"({"result":{"type":4},"content":{"name":"上海市","type":2,"uid":289}})");
     if (request.target.find("/su?") == 0) {
       return Json(R"({"q":"天","p":0,"t":0,"s":["北京$$天坛$$1$","上海$$天山路$$2$","深圳$$天坛$$3$"]})");
     }
@@ -297,6 +324,79 @@ TEST_F(SearchEngineTest, ANearbySearchAsksForTheSquareAroundThePoint) {
   EXPECT_EQ(top - bottom, 1000);
   // A start given by point needs no city.
   EXPECT_TRUE(search->drivingSearch(std::nullopt, pointed, std::string("北京"), named));
+}
+
+TEST_F(SearchEngineTest, AGeocodeForTheSameCityAndAddressIsAnsweredWithoutARequest) {
+  ASSERT_TRUE(search->geocode(std::string("中关村大街1号"), std::string("北京")));
+  ASSERT_TRUE(WaitForCalls(1));
+  EXPECT_EQ(delegate->calls[0].error, 0);
+  ASSERT_TRUE(delegate->addr);
+  EXPECT_EQ(delegate->addr->strAddr(), std::optional<std::string>("中关村大街1号"));
+  EXPECT_GT(delegate->addr->geoPt().latitude, 30);
+  ASSERT_TRUE(search->geocode(std::string("中关村大街1号"), std::string("北京")));
+  ASSERT_TRUE(WaitForCalls(2));
+  EXPECT_EQ(server.requestCount(), 1u);
+  // A city name that is too long is left out; the search still goes.
+  EXPECT_TRUE(search->geocode(std::string("中关村大街1号"), std::string(17, 'c')));
+}
+
+TEST_F(SearchEngineTest, BusLinesAndDrivingRoutesArriveConverted) {
+  ASSERT_TRUE(search->busLineSearch(std::string("北京"), std::string("uid-1")));
+  ASSERT_TRUE(WaitForCalls(1));
+  EXPECT_EQ(Query(server.requests()[0], "uid"), "uid-1");
+  ASSERT_TRUE(delegate->busLine);
+  EXPECT_EQ(delegate->busLine->mBusName(), std::optional<std::string>("1路"));
+  ASSERT_TRUE(delegate->busLine->mBusRoute());
+  const GMKRoute& line = *delegate->busLine->mBusRoute();
+  EXPECT_EQ(line.type(), 3);
+  EXPECT_EQ(line.getPointsNum(0), 2);
+  ASSERT_TRUE(line.steps());
+  EXPECT_EQ(line.steps()->size(), 2u);
+  EXPECT_GT(line.startPt().longitude, 100);
+
+  auto start = std::make_shared<GMKPlanNode>();
+  start->setPt({39.90, 116.40});
+  auto end = std::make_shared<GMKPlanNode>();
+  end->setPt({39.91, 116.38});
+  ASSERT_TRUE(search->drivingSearch(std::nullopt, start, std::nullopt, end));
+  ASSERT_TRUE(WaitForCalls(2));
+  EXPECT_EQ(delegate->calls[1].name, "driving");
+  EXPECT_EQ(delegate->calls[1].error, 0);
+  ASSERT_TRUE(delegate->plan && delegate->plan->plans());
+  ASSERT_EQ(delegate->plan->plans()->size(), 1u);
+  auto plan = std::dynamic_pointer_cast<GMKRoutePlan>((*delegate->plan->plans())[0]);
+  ASSERT_TRUE(plan && plan->routes());
+  const GMKRoute& route = *(*plan->routes())[0];
+  EXPECT_EQ(route.distance(), 1200);
+  EXPECT_EQ(route.pointsCount(), 3);
+  EXPECT_EQ(route.getPointsNum(1), 2);
+  ASSERT_TRUE(route.steps());
+  EXPECT_EQ((*route.steps())[0]->content(), std::optional<std::string>("从起点向正北方向出发"));
+  EXPECT_EQ(delegate->plan->startNode()->name(), std::optional<std::string>("起点"));
+}
+
+TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentreIsRemembered) {
+  using Keys = std::vector<GMKSearch::Text>;
+  ASSERT_TRUE(
+      search->poiMultiSearchNearBy(Keys{std::string("银行"), std::string("超市")}, {39.9, 116.4}, 100, 0));
+  ASSERT_TRUE(WaitForCalls(1));
+  EXPECT_EQ(delegate->calls[0].error, 100);
+  EXPECT_EQ(delegate->calls[0].searchType, 45);
+
+  CAppSearch* engineSearch = engine->search;
+  gmengine::_VRect bound;
+  bound.left = 1;
+  bound.top = 4;
+  bound.right = 3;
+  bound.bottom = 2;
+  ASSERT_EQ(engineSearch->RequestCityByCenter(bound, 12), 1);
+  gmengine::tag_GeoShapeInfo city;
+  ASSERT_TRUE(
+      platform::RunLoop::main().runUntil([&] { return engineSearch->GetCurrentCity(city) == 1; }, 20));
+  EXPECT_EQ(city.cityCode, 289);
+  ASSERT_TRUE(search->suggestionSearch(std::string("天")));
+  ASSERT_TRUE(WaitForCalls(2));
+  EXPECT_EQ(Query(server.requests().back(), "cid"), "289");
 }
 
 }  // namespace
