@@ -129,7 +129,9 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
     }
     DeleteFile(path);
   }
-  if (gridCount <= 0 || firstLevel < baseLevel) return 0;
+  // A package spans at most eight levels (base 3: 3 to 10, base 11: 11 to 18); levels from a
+  // broken record must not size a table of gigabytes.
+  if (gridCount <= 0 || firstLevel < baseLevel || lastLevel - baseLevel > 7) return 0;
   if (!file_.Open(path, CVFile::modeCreate | CVFile::modeReadWrite)) return 0;
   bool multi = firstLevel < lastLevel;
   std::vector<std::uint32_t> words;

@@ -92,6 +92,8 @@ TEST_F(COfflineDataCacheTest, BrokenFilesAreRebuiltAndBadEntriesRefused) {
   EXPECT_EQ(Read(11, "256_256", 18), "<none>");
   EXPECT_EQ(store.WriteGridData(11, CVString("256_256"), 18, 18, 18, "abc", 3), 0);
   EXPECT_EQ(store.DeleteGridFile(11, CVString("2_2_18"), 18, 18), 1);
+  // Levels no package spans (a broken record) make no file.
+  EXPECT_EQ(store.CreateOfflineDat(3, CVString("1_1"), 3, 18, stored), 0);
 }
 
 }  // namespace
