@@ -1,0 +1,320 @@
+#include "mapsdk/offline/COLRecordMan.h"
+
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/offline/COfflineMapMan.h"
+#include "mapsdk/offline/CVerDatsetMan.h"
+#include "mapsdk/offline/OLRecordFile.h"
+#include "mapsdk/offline/OfflineSeams.h"
+
+namespace gmengine {
+
+namespace {
+constexpr int kOfflineCommand = 8013;
+const char* const kVersionFile = "OfflineVersion.dat";
+
+int IdOf(const void* in) { return in ? *static_cast<const int*>(in) : 0; }
+}  // namespace
+
+COLRecordMan::~COLRecordMan() {
+  if (!folder_.IsEmpty()) updateList_.Write();
+}
+
+int COLRecordMan::Init() { return Init(olrecord::EngineDataFolder()); }
+
+int COLRecordMan::Init(const CVString& folder) {
+  mutex_.Create();
+  folder_ = folder;
+  hotcities_.SetFolder(folder);
+  searchList_.SetFolder(folder);
+  updateList_.SetFolder(folder);
+  wifilog_.SetFolder(folder);
+  version_.Read(folder + CVString(kVersionFile));
+  hotcities_.Read();
+  searchList_.Read();
+  updateList_.Read();
+  CVArray<COLUpdateRecord> seed;
+  updateList_.BuildQueueSeed(seed);
+  downloadQueue_.Append(seed);
+  return 1;
+}
+
+int COLRecordMan::Command(int command, void* in, void* out) {
+  if (command < 1 || command > 22 || command == 12 || command == 14) return 0;
+  mutex_.Lock(-1);
+  int result = 0;
+  switch (command) {
+    case kStart:
+      result = Start(IdOf(in));
+      break;
+    case kStop:
+      result = Stop(IdOf(in));
+      break;
+    case kRemove:
+      result = Remove(IdOf(in));
+      break;
+    case kGetUpdateList:
+      if (out) static_cast<CVArray<COLUpdateRecord>*>(out)->Copy(updateList_.Records());
+      result = 1;
+      break;
+    case kGetUpdateRecord: {
+      int index = updateList_.FindLocal(IdOf(in));
+      if (index >= 0) {
+        if (out) *static_cast<COLUpdateRecord*>(out) = updateList_.Records()[index];
+        result = 1;
+      }
+      break;
+    }
+    case kStoreRecord:
+      if (in) result = Store(*static_cast<COLUpdateRecord*>(in));
+      break;
+    case kProgress:
+      if (in) result = Progress(*static_cast<const COLUpdateRecord*>(in));
+      break;
+    case kNextCity:
+      if (in) result = NextCity(*static_cast<COLUpdateRecord*>(in));
+      break;
+    case kPackageCount:
+      if (in) result = updateList_.GetNameCount(*static_cast<const CVString*>(in));
+      break;
+    case kGetHotcities:
+      if (out) static_cast<CVArray<COLSearchRecord>*>(out)->Copy(hotcities_.GetList());
+      result = 1;
+      break;
+    case kSearchCities: {
+      CVString key = in ? *static_cast<const CVString*>(in) : CVString();
+      const CVArray<COLSearchRecord>& found = searchList_.Search(key);
+      if (out) static_cast<CVArray<COLSearchRecord>*>(out)->Copy(found);
+      result = 1;
+      break;
+    }
+    case kNextRemoved:
+      if (in) result = NextRemoved(*static_cast<COLUpdateRecord*>(in));
+      break;
+    case kWifiLog:
+      result = WifiLog(IdOf(in));
+      break;
+    case kSetVersion:
+      if (in) result = SetVersion(*static_cast<const COLVersionInfo*>(in));
+      break;
+    case kGetVersion:
+      if (in) *static_cast<COLVersionInfo*>(in) = version_;
+      result = 1;
+      break;
+    case kMergeCityList:
+      if (in) result = MergeCityList(*static_cast<CVArray<COLUpdateRecord>*>(in));
+      break;
+    case kStoreHotcity:
+      if (in && out) result = hotcities_.Store(static_cast<const char*>(in), *static_cast<const int*>(out));
+      break;
+    case kStoreSearch:
+      if (in && out) {
+        result = searchList_.Store(static_cast<const char*>(in), *static_cast<const int*>(out));
+        if (result) {
+          CVMainGlobalMan* global = GetMainGlobalMan();
+          CVerDatsetMan* versions = global && global->engine ? global->engine->verDatsetMan : nullptr;
+          if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
+        }
+      }
+      break;
+    case kClearAll:
+      result = ClearAll();
+      break;
+    case kHasCity:
+      result = searchList_.Contains(IdOf(in));
+      break;
+    default:
+      break;
+  }
+  mutex_.Unlock();
+  return result;
+}
+
+int COLRecordMan::RemoveFromQueue(int id) {
+  for (int i = 0; i < downloadQueue_.GetSize(); ++i) {
+    if (downloadQueue_[i].local.id == id) {
+      downloadQueue_.RemoveAt(i);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int COLRecordMan::Start(int id) {
+  int index = updateList_.FindLocal(id);
+  if (index < 0) return 0;
+  COLUpdateRecord& record = updateList_.Records()[index];
+  record.local.state = 2;
+  downloadQueue_.Add(record);
+  olrecord::PostEngineMessage(1, kOfflineCommand, 1, 0);
+  updateList_.Write();
+  return 1;
+}
+
+int COLRecordMan::Stop(int id) {
+  int index = updateList_.FindLocal(id);
+  if (index < 0) return 0;
+  updateList_.Records()[index].local.state = 3;
+  RemoveFromQueue(id);
+  olrecord::PostEngineMessage(1, kOfflineCommand, 2, id);
+  updateList_.Write();
+  return 1;
+}
+
+int COLRecordMan::Remove(int id) {
+  int removed = RemoveFromQueue(id);
+  int index = updateList_.FindLocal(id);
+  if (index < 0) {
+    if (!removed) return 0;
+    updateList_.Write();
+    return 1;
+  }
+  COLUpdateRecord record = updateList_.Records()[index];
+  for (const CVString& name : record.local.packages) updateList_.RemoveName(name);
+  removalQueue_.Add(record);
+  updateList_.Records().RemoveAt(index);
+  olrecord::PostEngineMessage(1, kOfflineCommand, 3, id);
+  updateList_.Write();
+  return 1;
+}
+
+int COLRecordMan::Store(COLUpdateRecord& record) {
+  if (record.local.state == 4 && record.server.state == 4) {
+    Remove(record.local.id);
+    updateList_.Records().InsertAt(0, record);
+    for (const CVString& name : record.local.packages) updateList_.AddName(name);
+    updateList_.Write();
+    return 1;
+  }
+  int index = updateList_.FindLocal(record.server.id);
+  if (index >= 0) {
+    updateList_.Records()[index].server.CopyFrom(record.server);
+    updateList_.Write();
+    return 1;
+  }
+  record.local.CopyFrom(record.server);
+  record.local.state = 2;
+  downloadQueue_.Add(record);
+  updateList_.Records().InsertAt(0, record);
+  for (const CVString& name : record.local.packages) updateList_.AddName(name);
+  updateList_.Write();
+  return 1;
+}
+
+int COLRecordMan::Progress(const COLUpdateRecord& record) {
+  int index = updateList_.FindLocal(record.local.id);
+  if (index < 0) return 0;
+  COLUpdateRecord& stored = updateList_.Records()[index];
+  long long delta = static_cast<long long>(record.local.ratio) - stored.local.savedRatio;
+  bool large = delta >= 101 || (record.local.state == 4 && stored.local.state != 4);
+  stored.local.ratio = record.local.ratio;
+  if (large) {
+    stored.CopyFrom(record);
+    stored.local.savedRatio = stored.local.ratio;
+    updateList_.Write();
+  }
+  olrecord::PostEngineMessage(2, kMsgOfflineState, 0, record.local.id);
+  return 1;
+}
+
+int COLRecordMan::NextCity(COLUpdateRecord& record) {
+  if (!downloadQueue_.IsEmpty()) {
+    record = downloadQueue_[0];
+    downloadQueue_.RemoveAt(0);
+  }
+  int index = updateList_.FindLocal(record.local.id);
+  if (index < 0) return 0;
+  updateList_.Records()[index].local.state = 1;
+  return 1;
+}
+
+int COLRecordMan::NextRemoved(COLUpdateRecord& record) {
+  if (removalQueue_.IsEmpty()) return 0;
+  record = removalQueue_[0];
+  removalQueue_.RemoveAt(0);
+  return 1;
+}
+
+int COLRecordMan::WifiLog(int id) {
+  if (!searchList_.Contains(id)) return 0;
+  int added = wifilog_.Add(id);
+  if (added == 0) return 0;
+  olrecord::PostEngineMessage(2, kMsgOfflineState, added, id);
+  wifilog_.Write();
+  return added;
+}
+
+int COLRecordMan::SetVersion(const COLVersionInfo& version) {
+  if (version == version_) return 1;
+  COLVersionInfo previous = version_;
+  version_ = version;
+  if (!version_.Write(folder_ + CVString(kVersionFile))) {
+    version_ = previous;
+    return 0;
+  }
+  CVArray<int> ids;
+  for (const COLUpdateRecord& record : updateList_.Records()) ids.Add(record.local.id);
+  if (!ids.IsEmpty()) {
+    updateList_.Write();
+    OfflineSeams seams = GetOfflineSeams();
+    if (seams.startCitySearch) seams.startCitySearch(ids);
+  }
+  return 1;
+}
+
+int COLRecordMan::MergeCityList(CVArray<COLUpdateRecord>& list) {
+  bool newCity = false;
+  bool updateAvailable = false;
+  for (COLUpdateRecord& r : list) {
+    int index = updateList_.FindLocal(r.server.id);
+    if (index < 0) {
+      r.local.update = r.server.update = 0;
+      newCity = true;
+      continue;
+    }
+    const COLUpdateRecord& s = updateList_.Records()[index];
+    if (s.local.state != 4) {
+      r.local.update = r.server.update = 0;
+      continue;
+    }
+    int rd = olrecord::TextToInt(r.server.dataVersion), sd = olrecord::TextToInt(s.server.dataVersion);
+    int rm = olrecord::TextToInt(r.server.mapVersion), sm = olrecord::TextToInt(s.server.mapVersion);
+    int rc = olrecord::TextToInt(r.server.cityVersion), sc = olrecord::TextToInt(s.server.cityVersion);
+    if (rd == sd && rm == sm && rc == sc && r.local.ratio != 10000) r = s;
+    if (r.local.state == 4) continue;
+    if (rc > sc || rd > sd) {
+      r.local.update = r.server.update = 1;
+      updateAvailable = true;
+    } else if (rm > sm) {
+      bool missing = false;
+      for (const CVString& name : r.server.packages) {
+        bool found = false;
+        for (const CVString& have : s.local.packages) found = found || have == name;
+        if (!found) missing = true;
+      }
+      if (missing) {
+        r.local.update = r.server.update = 1;
+        updateAvailable = true;
+      }
+    }
+  }
+  for (COLUpdateRecord& r : list) Store(r);
+  if (updateAvailable) olrecord::PostEngineMessage(2, kMsgOfflineState, 4, 0);
+  if (newCity) olrecord::PostEngineMessage(1, kOfflineCommand, 1, 0);
+  return 1;
+}
+
+int COLRecordMan::ClearAll() {
+  downloadQueue_.RemoveAll();
+  removalQueue_.RemoveAll();
+  updateList_.RemoveAll();
+  updateList_.Write();
+  wifilog_.RemoveAll();
+  wifilog_.Write();
+  OfflineSeams seams = GetOfflineSeams();
+  COfflineMapMan* mapMan = seams.mapMan ? seams.mapMan() : nullptr;
+  if (mapMan) mapMan->OnCommand(21, 0);
+  return 1;
+}
+
+}  // namespace gmengine

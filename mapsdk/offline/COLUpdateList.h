@@ -1,0 +1,48 @@
+#pragma once
+#include <cjson/cJSON.h>
+
+#include "mapsdk/engine/CVArray.h"
+#include "mapsdk/engine/CVMapStringToPtr.h"
+#include "mapsdk/engine/CVString.h"
+#include "mapsdk/offline/COLUpdateRecord.h"
+
+namespace gmengine {
+
+// The per-city update records, "OfflineUpdate.dat" in the data folder (newest first), and how
+// many local halves name each package file. One thread at a time (the record manager's lock).
+class COLUpdateList {
+ public:
+  COLUpdateList() : counts_(10) {}
+  void SetFolder(const CVString& folder) { folder_ = folder; }
+  // Reads the file again (records and counts emptied first); 0 when it is missing or not JSON.
+  int Read();
+  int Parse(const char* data, int length);
+  // Writes the whole list; 1 when the file could be written.
+  int Write() const;
+  CVString Compose() const;
+
+  CVArray<COLUpdateRecord>& Records() { return records_; }
+  const CVArray<COLUpdateRecord>& Records() const { return records_; }
+  // The index of the record whose local id is id; -1 when none.
+  int FindLocal(int id) const;
+
+  void AddName(const CVString& name);
+  void RemoveName(const CVString& name);
+  int GetNameCount(const CVString& name) const;
+  void RemoveAll();
+
+  // Interrupted downloads (state 1, turned into 2) first, then the queued ones (state 2).
+  void BuildQueueSeed(CVArray<COLUpdateRecord>& seed);
+
+  // One record object of the file form; with packageForm the form of a package description
+  // (every key required, "lup"/"sup" not read, ratios given as percentages and stored times
+  // 100). False when a key is missing or a package list is empty.
+  static bool ParseRecord(const cJSON* object, COLUpdateRecord& record, bool packageForm = false);
+
+ private:
+  CVString folder_;
+  CVArray<COLUpdateRecord> records_;
+  CVMapStringToPtr counts_;
+};
+
+}  // namespace gmengine

@@ -1,0 +1,378 @@
+#include "mapsdk/offline/COfflineMapMan.h"
+
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/CVThread.h"
+#include "mapsdk/engine/VCodePage.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/COfflineDataCache.h"
+#include "mapsdk/offline/OLRecordFile.h"
+#include "mapsdk/offline/OfflineGridClient.h"
+#include "mapsdk/offline/OfflinePackageScan.h"
+
+namespace gmengine {
+
+namespace {
+
+constexpr int kTilesBase11 = 5461;
+constexpr int kTilesLevel18 = 16384;
+constexpr int kTilesBase3 = 21845;
+
+COLRecordMan* RecordMan() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? global->engine->recordMan : nullptr;
+}
+
+int RecordCommand(int command, void* in, void* out = nullptr) {
+  COLRecordMan* records = RecordMan();
+  return records ? records->Command(command, in, out) : 0;
+}
+
+CVMsgDispatcher* Dispatcher() {
+  CVGlobalMan* global = GetGlobalMan();
+  return global ? global->dispatcher : nullptr;
+}
+
+void SplitName(const CVString& name, int& x, int& y) {
+  x = vwtoi(name.GetBuffer());
+  int sep = name.Find(CVString("_"));
+  y = sep >= 0 ? vwtoi(name.Mid(sep + 1).GetBuffer()) : 0;
+}
+
+void CopyVersions(COLUpdateElement& local, const COLUpdateElement& server) {
+  local.dataVersion = server.dataVersion;
+  local.mapVersion = server.mapVersion;
+  local.cityVersion = server.cityVersion;
+}
+
+}  // namespace
+
+COfflineMapMan::COfflineMapMan() {
+  CVGlobalMan* global = GetGlobalMan();
+  downloadOn_ = global && global->sysInfo.offlineDownload == 1 ? 1 : 0;
+}
+
+COfflineMapMan::~COfflineMapMan() {
+  OfflineScanThread().Join();
+  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
+}
+
+int COfflineMapMan::Init() {
+  scanRunning = 0;
+  packagesFound = 0;
+  packagesNotInstalled = 0;
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  total_ = 0;
+  return 1;
+}
+
+void COfflineMapMan::SetMapRequesting(int pending) {
+  if (client_) client_->SetMapRequesting(pending);
+}
+
+int COfflineMapMan::IsMapRequesting() const { return client_ ? client_->IsMapRequesting() : 0; }
+
+int COfflineMapMan::OnCommand(int command, int argument) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  switch (command) {
+    case 1:
+      return StartNextCity();
+    case 2:
+      if (current_.local.id == argument) {
+        if (client_) client_->CancelRequest();
+        packages_.RemoveAll();
+        StartNextCity();
+      }
+      return 1;
+    case 3: {
+      COLUpdateRecord removed;
+      if (!RecordCommand(COLRecordMan::kNextRemoved, &removed)) return 1;
+      if (removed.local.id == current_.local.id) {
+        if (client_) client_->CancelRequest();
+        current_.local.packages.RemoveAll();
+        packages_.RemoveAll();
+        StartNextCity();
+      }
+      DeleteCityFiles(removed.local, true);
+      return 1;
+    }
+    case 12:
+      if (argument == 1) {
+        if (!downloadOn_) {
+          downloadOn_ = 1;
+          ContinueDownload(headReceived_, 1);
+        }
+      } else if (argument == 0) {
+        downloadOn_ = 0;
+      }
+      return 1;
+    case 14:
+      return StartScan(argument);
+    case 21:
+      if (!IsMapRequesting() && client_) client_->CancelRequest();
+      packages_.RemoveAll();
+      return 1;
+    default:
+      return 1;
+  }
+}
+
+int COfflineMapMan::StartScan(int argument) {
+  scanArgument = argument;
+  if (argument < 1) return 1;
+  installedCount = 0;
+  installing = 1;
+  CVThread& thread = OfflineScanThread();
+  thread.Join();
+  scanRunning = 1;
+  if (!thread.CreateThread([](void* self) { ScanThreadProc(static_cast<COfflineMapMan*>(self)); }, this)) {
+    scanRunning = 0;
+    olrecord::PostEngineMessage(2, kMsgOfflineState, 5, 1);
+    installing = 0;
+    return 0;
+  }
+  return 1;
+}
+
+int COfflineMapMan::StartNextCity() {
+  if (!packages_.IsEmpty()) return 0;
+  current_.local.id = -1;
+  if (!RecordCommand(COLRecordMan::kNextCity, &current_)) return 0;
+  COLUpdateElement& local = current_.local;
+  const COLUpdateElement& server = current_.server;
+  if (!(local.dataVersion == server.dataVersion) || local.update == 1 || server.update == 1) {
+    DeleteCityFiles(local, false);
+    local.update = 0;
+    current_.server.update = 0;
+    local.ratio = 0;
+    RecordCommand(COLRecordMan::kProgress, &current_);
+    CopyVersions(local, server);
+    local.ratio = 0;
+  } else if (!(local.mapVersion == server.mapVersion)) {
+    CopyVersions(local, server);
+  } else if (!(local.cityVersion == server.cityVersion)) {
+    DeleteCityFiles(local, false);
+    CopyVersions(local, server);
+  }
+  local.state = 1;
+  RecordCommand(COLRecordMan::kProgress, &current_);
+  BuildPackageList();
+  if (local.packages.IsEmpty()) return 0;
+  receivedAtTick_ = -1;
+  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->SetTimer(kTimerId, kTimerMs);
+  ContinueDownload(headReceived_, 1);
+  return 1;
+}
+
+void COfflineMapMan::BuildPackageList() {
+  packages_.RemoveAll();
+  received_ = 0;
+  total_ = 0;
+  headReceived_ = 0;
+  const COLUpdateElement& local = current_.local;
+  auto add = [this](int base, int first, int last, int x, int y, int stored, int expected) {
+    if (stored != expected) {
+      if (packages_.IsEmpty()) {
+        headX_ = x;
+        headY_ = y;
+        headReceived_ = stored;
+      }
+      packages_.Add(tag_GridRisk{base, first, last, x, y, stored});
+    }
+    received_ += stored;
+    total_ += expected;
+  };
+  for (const CVString& name : local.packages) {
+    int x = 0, y = 0;
+    SplitName(name, x, y);
+    int stored = 0;
+    if (local.baseLevel == 11) {
+      if (!store_ || !store_->CreateOfflineDat(11, name, 11, 17, stored)) stored = 0;
+      add(11, 11, 17, x, y, stored, kTilesBase11);
+      if (local.lastLevel == 18) {
+        if (!store_ || !store_->CreateOfflineDat(11, name, 18, 18, stored)) stored = 0;
+        add(11, 18, 18, x, y, stored, kTilesLevel18);
+      }
+    } else if (local.baseLevel == 3) {
+      if (!store_ || !store_->CreateOfflineDat(3, name, local.firstLevel, local.lastLevel, stored)) stored = 0;
+      add(3, 3, 10, x, y, stored, kTilesBase3);
+    }
+  }
+}
+
+void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (installing || !downloadOn_ || IsMapRequesting() || total_ == 0) return;
+  int percent = static_cast<int>(100LL * received_ / total_);
+  if (percent != current_.local.ratio) {
+    current_.local.ratio = percent;
+    RecordCommand(COLRecordMan::kProgress, &current_);
+  }
+  if (!packages_.IsEmpty()) {
+    const tag_GridRisk& head = packages_[0];
+    if (receivedInHead == COfflineDataCache::GridCount(head.baseLevel, head.firstLevel, head.lastLevel)) {
+      headReceived_ = 0;
+      packages_.RemoveAt(0);
+      if (!packages_.IsEmpty()) {
+        headX_ = packages_[0].x;
+        headY_ = packages_[0].y;
+        // A package already partly stored resumes where its file stops.
+        headReceived_ = packages_[0].stored;
+      }
+      receivedInHead = headReceived_;
+    }
+  }
+  if (packages_.IsEmpty()) {
+    if (!(current_.local.dataVersion == current_.server.dataVersion) ||
+        !(current_.local.mapVersion == current_.server.mapVersion)) {
+      current_.local.CopyFrom(current_.server);
+    }
+    current_.local.ratio = current_.server.ratio = 10000;
+    current_.local.state = current_.server.state = 4;
+    current_.local.update = current_.server.update = 0;
+    RecordCommand(COLRecordMan::kProgress, &current_);
+    if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
+    StartNextCity();
+    return;
+  }
+  headReceived_ = receivedInHead;
+  Locate();
+  if (!located_) return;
+  BuildBatch();
+  RequestBatch(flag);
+}
+
+void COfflineMapMan::Locate() {
+  located_ = false;
+  int a = headReceived_;
+  if (a < 0 || packages_.IsEmpty()) return;
+  const tag_GridRisk& head = packages_[0];
+  int level = head.firstLevel;
+  while (a >= 1 && a >= (1 << (2 * (level - head.baseLevel)))) {
+    a -= 1 << (2 * (level - head.baseLevel));
+    ++level;
+    if (level > head.lastLevel) return;
+  }
+  int s = 1 << (level - head.baseLevel);
+  level_ = level;
+  firstRow_ = head.x * s;
+  lastRow_ = firstRow_ + s - 1;
+  firstCol_ = head.y * s;
+  lastCol_ = firstCol_ + s - 1;
+  row_ = firstRow_ + a / s;
+  col_ = firstCol_ + a % s;
+  located_ = true;
+}
+
+void COfflineMapMan::BuildBatch() {
+  batch_.RemoveAll();
+  int row = row_, col = col_;
+  while (row <= lastRow_ && batch_.GetSize() < kBatchSize) {
+    batch_.Add(tagGirdData{level_, row, col, nullptr, 0});
+    if (++col > lastCol_) {
+      col = firstCol_;
+      ++row;
+    }
+  }
+  keys_.RemoveAll();
+  for (const tagGirdData& tile : batch_) {
+    CVString key;
+    key.Format("%d_%d", tile.x, tile.y);
+    keys_.Add(key);
+  }
+}
+
+void COfflineMapMan::RequestBatch(int flag) {
+  if (keys_.IsEmpty() || IsMapRequesting() || batch_.IsEmpty() || !client_) return;
+  if (client_->RequestGrids(3, batch_[0].level, keys_, batchSequence_ + 1, flag)) ++batchSequence_;
+}
+
+int COfflineMapMan::SaveGridData(const void* data, int size, const CVString& key, int level) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (packages_.IsEmpty() || !store_) return 0;
+  const tag_GridRisk& head = packages_[0];
+  if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size)) return 0;
+  ++headReceived_;
+  ++received_;
+  return 1;
+}
+
+int COfflineMapMan::OnTimer(int message, int id) {
+  if (message != CVMsgDispatcher::kTimerMessage) return 0;
+  if (id != kTimerId) return 1;
+  std::unique_lock<std::recursive_mutex> lock(mutex_, std::try_to_lock);
+  // The main thread is inside the manager (and may be killing this timer): skip the tick.
+  if (!lock.owns_lock()) return 1;
+  if (packages_.IsEmpty() || !downloadOn_) return 1;
+  if (received_ == receivedAtTick_) {
+    if (IsMapRequesting()) {
+      ++stall_;
+      if (stall_ < 3) {
+        receivedAtTick_ = received_;
+        return 1;
+      }
+    }
+    stall_ = 0;
+    if (client_) {
+      client_->CancelRequest();
+      client_->SetMapRequesting(0);
+    }
+    ContinueDownload(headReceived_, 1);
+  } else {
+    stall_ = 0;
+  }
+  receivedAtTick_ = received_;
+  return 1;
+}
+
+void COfflineMapMan::DeleteCityFiles(const COLUpdateElement& city, bool keepShared) {
+  if (!store_) return;
+  for (const CVString& name : city.packages) {
+    if (keepShared) {
+      CVString key = name;
+      if (RecordCommand(COLRecordMan::kPackageCount, &key)) continue;
+    }
+    if (city.baseLevel == 11) {
+      store_->DeleteGridFile(11, name, 11, 17);
+      if (city.lastLevel == 18) store_->DeleteGridFile(11, name + CVString("_18"), 18, 18);
+    } else if (city.baseLevel == 3) {
+      store_->DeleteGridFile(3, name, city.firstLevel, city.lastLevel);
+    }
+  }
+}
+
+COLUpdateRecord COfflineMapMan::CurrentRecord() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return current_;
+}
+int COfflineMapMan::GetPackageCount() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return packages_.GetSize();
+}
+int COfflineMapMan::GetReceivedCount() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return received_;
+}
+int COfflineMapMan::GetTotalCount() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return total_;
+}
+int COfflineMapMan::GetHeadReceived() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return headReceived_;
+}
+int COfflineMapMan::GetBatchSequence() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return batchSequence_;
+}
+int COfflineMapMan::IsDownloadOn() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return downloadOn_;
+}
+CVArray<tagGirdData> COfflineMapMan::GetBatch() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return batch_;
+}
+
+}  // namespace gmengine

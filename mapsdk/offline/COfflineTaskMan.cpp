@@ -1,0 +1,168 @@
+#include "mapsdk/offline/COfflineTaskMan.h"
+
+#include <string>
+
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/VCodePage.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/CVerDatsetMan.h"
+#include "mapsdk/offline/OLRecordFile.h"
+
+namespace gmengine {
+
+COfflineTaskMan::COfflineTaskMan() : buffer_(kBufferSize) {}
+
+COfflineTaskMan::~COfflineTaskMan() {
+  CVGlobalMan* global = GetGlobalMan();
+  if (global && global->dispatcher) global->dispatcher->KillTimer(kTimerId);
+}
+
+int COfflineTaskMan::Init() {
+  if (!CHttpClient::Init()) return 0;
+  SetClientID(kClientId);
+  SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
+  SetUseGzip(1);
+  SetTimeout(10000);
+  CVGlobalMan* global = GetGlobalMan();
+  if (global && global->dispatcher) global->dispatcher->SetTimer(kTimerId, kTimerMs);
+  return 1;
+}
+
+int COfflineTaskMan::AddHttpClient(CHttpClient* client) {
+  if (!client) return 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  pool_.Add(client);
+  return 1;
+}
+
+int COfflineTaskMan::AddCityListTask(int unused) {
+  CUrlTranslater* urls = GetUrlTranslater();
+  CVString url;
+  if (urls && urls->GetOfflineCityListUrl(url, unused)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.Add(tag_CommonTask{2, url, -1});
+  }
+  return 0;
+}
+
+int COfflineTaskMan::AddUpdateFileTask(const CVString& fileName, int code) {
+  CUrlTranslater* urls = GetUrlTranslater();
+  CVString url;
+  if (urls && urls->GetOfflineUpdateUrl(url, fileName)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.Add(tag_CommonTask{3, url, code});
+  }
+  return 0;
+}
+
+int COfflineTaskMan::GetTaskCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return tasks_.GetSize();
+}
+
+int COfflineTaskMan::IsAnyClientBusy() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (CHttpClient* client : pool_) {
+    if (client->IsBusy()) return 1;
+  }
+  return 0;
+}
+
+int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {
+  if (message == kHttpMarkupPage) {
+    RepeatRequest(0);
+  } else if (message == kHttpData || message == kHttpComplete) {
+    HandleAnswer(lParam);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tasks_.IsEmpty()) tasks_.RemoveAt(0);
+  } else if (message == CVMsgDispatcher::kTimerMessage && wParam == kTimerId) {
+    RunNextTask();
+  }
+  return 0;
+}
+
+int COfflineTaskMan::RunNextTask() {
+  tag_CommonTask task;
+  int tag = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (tasks_.IsEmpty()) return 0;
+  }
+  if (IsBusy() || IsAnyClientBusy()) return 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (tasks_.IsEmpty()) return 0;
+    int earlier = -1;
+    for (int i = 1; i < tasks_.GetSize(); ++i) {
+      if (tasks_[i].kind < tasks_[0].kind) earlier = i;
+    }
+    if (earlier > 0) {
+      tag_CommonTask moved = tasks_[earlier];
+      tasks_.RemoveAt(earlier);
+      tasks_.InsertAt(0, moved);
+    }
+    task = tasks_[0];
+    runningKind_ = task.kind;
+    runningUrl_ = task.url;
+    runningParam_ = task.param;
+    tag = ++sequence_;
+  }
+  RequestGet(task.url, tag, 1);
+  return 1;
+}
+
+bool COfflineTaskMan::ParseDataVersion(const char* text, int length, COLVersionInfo& version) {
+  olrecord::JsonPtr json = olrecord::ParseBytes(text, length);
+  if (!json) return false;
+  const cJSON* result = cJSON_GetObjectItemCaseSensitive(json.get(), "result");
+  int error = -1;
+  if (!cJSON_IsObject(result) || !olrecord::GetInt(result, "error", error) || error != 0) return false;
+  const cJSON* content = cJSON_GetObjectItemCaseSensitive(json.get(), "content");
+  const cJSON* list = cJSON_GetObjectItemCaseSensitive(content, "version");
+  const cJSON* first = cJSON_IsArray(list) ? cJSON_GetArrayItem(list, 0) : nullptr;
+  if (!cJSON_IsObject(first)) return false;
+  COLVersionInfo read;
+  if (!olrecord::GetString(first, "pic_version", read.d) || !olrecord::GetString(first, "task_version", read.m) ||
+      !olrecord::GetString(first, "city_version", read.c)) {
+    return false;
+  }
+  version = read;
+  return true;
+}
+
+void COfflineTaskMan::HandleAnswer(int tag) {
+  int kind = 0, param = -1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (tag != sequence_) return;
+    kind = runningKind_;
+    param = runningParam_;
+  }
+  int length = received_;
+  if (length <= 0 || length > kBufferSize) return;
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  CVMapEngine* engine = global ? global->engine : nullptr;
+  COLRecordMan* records = engine ? engine->recordMan : nullptr;
+  const char* data = buffer_.data();
+  if (kind == 3) {
+    if (param == kSearch && records) {
+      records->Command(COLRecordMan::kStoreSearch, const_cast<char*>(data), &length);
+    } else if (param == kHotcity && records) {
+      records->Command(COLRecordMan::kStoreHotcity, const_cast<char*>(data), &length);
+    } else if (param == kVerDatset && engine && engine->verDatsetMan) {
+      engine->verDatsetMan->CompareServerList(data, length);
+    }
+  } else if (kind == 2) {
+    std::string utf8(data, static_cast<std::size_t>(length));
+    CVString text = CVString::FromUtf8(utf8);
+    std::string local = CVStringToMultiByte(CP_ACP, text);
+    COLVersionInfo version;
+    if (!local.empty() && ParseDataVersion(local.data(), static_cast<int>(local.size()), version) && records) {
+      records->Command(COLRecordMan::kSetVersion, &version, nullptr);
+    }
+  }
+}
+
+}  // namespace gmengine

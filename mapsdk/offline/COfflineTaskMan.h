@@ -1,0 +1,63 @@
+#pragma once
+#include <vector>
+
+#include "mapsdk/engine/CHttpClient.h"
+#include "mapsdk/engine/CVArray.h"
+#include "mapsdk/engine/CVString.h"
+#include "mapsdk/offline/COLVersionInfo.h"
+
+namespace gmengine {
+
+// A catalogue download waiting in the task manager's queue.
+struct tag_CommonTask {
+  int kind = 0;  // 2 city task list, 3 update file
+  CVString url;
+  int param = -1;  // kind 3: the file code
+};
+
+// Fetches the offline catalogue files one at a time on engine timer 1004 (every 5000 ms), waiting
+// while any pooled search client is busy, and hands each answer to the record manager. Timer
+// ticks arrive on the timer thread, answers on the main thread; the queue is guarded for that.
+class COfflineTaskMan : public CHttpClient {
+ public:
+  static constexpr int kBufferSize = 256000;
+  static constexpr int kTimerId = 1004;
+  static constexpr int kTimerMs = 5000;
+  static constexpr int kClientId = 9;
+  enum FileCode { kVerDatset = 0, kCMRequire = 1, kMPZoomCtl = 2, kHotcity = 3, kSearch = 4 };
+
+  COfflineTaskMan();
+  ~COfflineTaskMan() override;
+
+  // Sockets, client id 9, the receive buffer, gzip, 10 s time-out, timer 1004. 1; 0 without an
+  // engine.
+  int Init();
+  int AddHttpClient(CHttpClient* client);
+  // Queues the offline city task list; the argument does not change the URL. 0.
+  int AddCityListTask(int unused);
+  // Queues the catalogue file with its code. 0.
+  int AddUpdateFileTask(const CVString& fileName, int code);
+  // Engine messages of client 9 and timer 1004 (message 8, wParam 1004). 0.
+  int OnMessage(int message, int wParam, int lParam);
+  int IsAnyClientBusy() const;
+  int GetTaskCount() const;
+  // The catalogue version of a data-version answer (pic_version, task_version, city_version into
+  // d, m and c); false when the answer lacks a part or its error is not 0.
+  static bool ParseDataVersion(const char* text, int length, COLVersionInfo& version);
+
+ private:
+  int RunNextTask();
+  void HandleAnswer(int tag);
+
+  std::vector<char> buffer_;
+  int received_ = 0;
+  int runningKind_ = 0;
+  CVString runningUrl_;
+  int runningParam_ = -1;
+  int sequence_ = 0;
+  CVArray<tag_CommonTask> tasks_;
+  CVArray<CHttpClient*> pool_;
+  mutable std::mutex mutex_;
+};
+
+}  // namespace gmengine

@@ -1,0 +1,112 @@
+#include "mapsdk/offline/CVerDatsetMan.h"
+
+#include <string>
+
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/offline/COfflineTaskMan.h"
+#include "mapsdk/offline/OLRecordFile.h"
+
+namespace gmengine {
+
+namespace {
+const char* const kFileName = "VerDatset.dat";
+
+int FileCode(const CVString& name) {
+  if (name == CVString("CMRequire.dat")) return 1;
+  if (name == CVString("MPZoomCtl.dat")) return 2;
+  if (name == CVString("OfflineHotcity.dat")) return 3;
+  if (name == CVString("OfflineSearch.dat")) return 4;
+  return -1;
+}
+}  // namespace
+
+int CVerDatsetMan::Init() { return Init(olrecord::EngineDataFolder()); }
+
+int CVerDatsetMan::Init(const CVString& folder) {
+  folder_ = folder;
+  ReadLocal();
+  return 1;
+}
+
+int CVerDatsetMan::ParseList(const char* data, int length, CVArray<CVerDatsetRecord>& list) {
+  olrecord::JsonPtr json = olrecord::ParseBytes(data, length);
+  if (!json) return 0;
+  if (!cJSON_IsArray(json.get())) return 1;
+  const cJSON* item = nullptr;
+  cJSON_ArrayForEach(item, json.get()) {
+    CVerDatsetRecord record;
+    if (!olrecord::GetString(item, "f", record.fileName)) continue;
+    if (!olrecord::GetString(item, "a", record.version) && !olrecord::GetString(item, "d", record.version)) continue;
+    list.Add(record);
+  }
+  return 1;
+}
+
+int CVerDatsetMan::ReadLocal() {
+  local_.RemoveAll();
+  server_.RemoveAll();
+  std::string bytes;
+  if (olrecord::ReadWholeFile(folder_ + CVString(kFileName), bytes) &&
+      ParseList(bytes.data(), static_cast<int>(bytes.size()), local_)) {
+    return 1;
+  }
+  local_.RemoveAll();
+  local_.Add(CVerDatsetRecord{CVString("OfflineHotcity.dat"), CVString("1.0.0")});
+  local_.Add(CVerDatsetRecord{CVString("OfflineSearch.dat"), CVString("1.0.0")});
+  return 0;
+}
+
+int CVerDatsetMan::Write() const {
+  CVString text("[\r\n");
+  for (int i = 0; i < local_.GetSize(); ++i) {
+    text += CVString("{\"f\":\"") + olrecord::Quote(local_[i].fileName) + CVString("\",\"d\":\"") +
+            olrecord::Quote(local_[i].version) + CVString(i + 1 < local_.GetSize() ? "\"},\r\n" : "\"}\r\n");
+  }
+  text += CVString("]");
+  return olrecord::WriteTextFile(folder_ + CVString(kFileName), text);
+}
+
+int CVerDatsetMan::CompareServerList(const char* data, int length) {
+  CVArray<CVerDatsetRecord> received;
+  if (!ParseList(data, length, received)) return 0;
+  server_.Append(received);
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  COfflineTaskMan* tasks = global && global->engine ? global->engine->offlineTaskMan : nullptr;
+  for (const CVerDatsetRecord& local : local_) {
+    for (const CVerDatsetRecord& offered : received) {
+      if (!(offered.fileName == local.fileName) || offered.version == local.version) continue;
+      int code = FileCode(local.fileName);
+      if (code > 0 && tasks) tasks->AddUpdateFileTask(local.fileName, code);
+      break;
+    }
+  }
+  return 1;
+}
+
+int CVerDatsetMan::UpdateLocalVersion(const CVString& fileName) {
+  int localIndex = -1;
+  for (int i = 0; i < local_.GetSize(); ++i) {
+    if (local_[i].fileName == fileName) {
+      localIndex = i;
+      break;
+    }
+  }
+  const CVerDatsetRecord* offered = nullptr;
+  for (const CVerDatsetRecord& record : server_) {
+    if (record.fileName == fileName) {
+      offered = &record;
+      break;
+    }
+  }
+  if (localIndex < 0 || !offered) return 0;
+  CVerDatsetRecord previous = local_[localIndex];
+  local_[localIndex].version = offered->version;
+  if (!Write()) {
+    local_[localIndex] = previous;
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace gmengine

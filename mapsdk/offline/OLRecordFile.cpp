@@ -1,0 +1,161 @@
+#include "mapsdk/offline/OLRecordFile.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "mapsdk/engine/CVFile.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/VCodePage.h"
+
+namespace gmengine::olrecord {
+
+bool ReadWholeFile(const CVString& path, std::string& bytes) {
+  bytes.clear();
+  CVFile file;
+  if (!file.Open(path, CVFile::modeRead)) return false;
+  int length = file.GetLength();
+  if (length < 0) return false;
+  bytes.resize(static_cast<std::size_t>(length));
+  if (length > 0 && file.Read(bytes.data(), length) != length) {
+    bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+JsonPtr ParseBytes(const char* data, int length) {
+  if (!data || length <= 0) return nullptr;
+  const void* zero = std::memchr(data, 0, static_cast<std::size_t>(length));
+  std::size_t size = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - data)
+                          : static_cast<std::size_t>(length);
+  return JsonPtr(cJSON_ParseWithLength(data, size));
+}
+
+JsonPtr ReadJsonFile(const CVString& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return nullptr;
+  return ParseBytes(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+int WriteBytesFile(const CVString& path, const char* data, int length) {
+  if (length < 0) return 0;
+  CVFile file;
+  if (!file.Open(path, CVFile::modeCreate | CVFile::modeReadWrite)) return 0;
+  if (length > 0 && file.Write(data, length) != length) return 0;
+  file.Flush();
+  return 1;
+}
+
+int WriteTextFile(const CVString& path, const CVString& text) {
+  std::string bytes;
+  if (!text.IsEmpty()) {
+    bytes = CVStringToMultiByte(CP_ACP, text);
+    if (bytes.empty()) return 0;
+  }
+  bytes.push_back('\0');
+  return WriteBytesFile(path, bytes.data(), static_cast<int>(bytes.size()));
+}
+
+CVString Quote(const CVString& text) {
+  CVString out;
+  for (int i = 0; i < text.GetLength(); ++i) {
+    char16_t c = text[i];
+    if (c == u'"' || c == u'\\') {
+      out += u'\\';
+      out += c;
+    } else if (c < 0x20) {
+      CVString escape;
+      escape.Format("\\u%04x", static_cast<int>(c));
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool GetString(const cJSON* object, const char* key, CVString& out) {
+  const cJSON* item = cJSON_GetObjectItemCaseSensitive(object, key);
+  if (!cJSON_IsString(item) || !item->valuestring) return false;
+  out = MultiByteToCVString(CP_ACP, item->valuestring);
+  return true;
+}
+
+bool GetInt(const cJSON* object, const char* key, int& out) {
+  const cJSON* item = cJSON_GetObjectItemCaseSensitive(object, key);
+  if (cJSON_IsString(item) && item->valuestring) {
+    CVString text = CVString::FromUtf8(item->valuestring);
+    out = vwtoi(text.GetBuffer());
+    return true;
+  }
+  if (cJSON_IsNumber(item)) {
+    double v = item->valuedouble;
+    if (std::isnan(v)) {
+      out = 0;
+    } else if (v >= static_cast<double>(INT_MAX)) {
+      out = INT_MAX;
+    } else if (v <= static_cast<double>(INT_MIN)) {
+      out = INT_MIN;
+    } else {
+      out = static_cast<int>(v);
+    }
+    return true;
+  }
+  return false;
+}
+
+int TextToInt(const CVString& text) { return text.IsEmpty() ? 0 : vwtoi(text.GetBuffer()); }
+
+bool IsHighDensityScreen() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  if (!global || !global->engine) return false;
+  return global->engine->dpiX >= 181 || global->engine->dpiY >= 181;
+}
+
+CVString EngineDataFolder() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global ? global->sysInfo.dataPath : CVString();
+}
+
+int PostEngineMessage(int queue, int message, int wParam, int lParam) {
+  CVGlobalMan* global = GetGlobalMan();
+  if (!global || !global->dispatcher) return 0;
+  return global->dispatcher->PostMessage(queue, message, wParam, lParam);
+}
+
+}  // namespace gmengine::olrecord
+
+#include "mapsdk/engine/VFileUtil.h"
+
+namespace gmengine::olrecord {
+
+int ParseCityList(const char* data, int length, bool highDensity, CVArray<COLSearchRecord>& list) {
+  list.RemoveAll();
+  JsonPtr json = ParseBytes(data, length);
+  if (!json) return 0;
+  if (!cJSON_IsArray(json.get())) return 1;
+  const char* sizeKey = highDensity ? "sh" : "sl";
+  const cJSON* item = nullptr;
+  cJSON_ArrayForEach(item, json.get()) {
+    COLSearchRecord record;
+    if (!GetInt(item, "i", record.id)) continue;
+    if (!GetString(item, "n", record.name)) continue;
+    if (!GetInt(item, sizeKey, record.size)) continue;
+    list.Add(record);
+  }
+  return 1;
+}
+
+int ReplaceRecordFile(const CVString& folder, const CVString& name, const char* data, int length) {
+  if (!data || length < 0) return 0;
+  CVString temp = folder + CVString("UpdateTmp.dat");
+  if (!WriteBytesFile(temp, data, length)) return 0;
+  CVString target = folder + name;
+  DeleteFile(target);
+  return MoveFile(temp, target) ? 1 : 0;
+}
+
+}  // namespace gmengine::olrecord

@@ -1,0 +1,73 @@
+#pragma once
+#include <cstdint>
+
+#include "mapsdk/engine/CVArray.h"
+#include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/CVThread.h"
+#include "mapsdk/offline/COLUpdateRecord.h"
+
+namespace gmengine {
+
+class COfflineMapMan;
+struct tagOffLineFileInfo;
+
+// One line of a ".chk" file: a tile file and the MD5 of its first and last 1024 bytes.
+struct tag_CheckInfo {
+  CVString name;
+  int size = 0;
+  char smd5[50] = {};
+  char emd5[50] = {};
+};
+
+// A ".zip" file of the documents folder.
+struct tagZipFileEntry {
+  int length = 0;
+  CVString path;
+};
+
+// The offline package scan: zip packages copied into the documents folder and loose city files
+// in "GeoMap/Mapdata/" of the SDK data folder are installed into the data folder. Runs on its own
+// thread (ScanThreadProc), started by the offline map manager's command 14; states go to the UI
+// as message 65289: 2 (installing package i), 6 (cities from "GeoMap/Mapdata/"), 5 (zip
+// packages done: 0 good, 1 otherwise), 3 (packages not installed).
+//
+// Package entries whose names are absolute or climb out with ".." are refused, as are ".chk"
+// lines naming anything but a file in their folder: nothing is ever written outside the data
+// folder.
+
+// The process-wide thread object of the scan.
+CVThread& OfflineScanThread();
+
+int ScanThreadProc(COfflineMapMan* man);
+// Rebuilds the manager's install list; the number of packages in it.
+int CollectPackages(COfflineMapMan* man);
+// 0 no description entry (or not a zip), 1 description unreadable, 2 not newer than the installed
+// data, 3 to be installed (info filled when given).
+int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* info);
+int InstallPackage(COfflineMapMan* man, const CVString& path);
+int ReadPackageInfo(COfflineMapMan* man, const CVString& path);
+// Cities waiting in dataFolder + "GeoMap/Mapdata/" moved into "data/" and recorded; how many.
+int InstallMapdataFolder(const CVString& dataFolder);
+
+// A package description or ".cfg" file: a JSON array of exactly one complete update record.
+int ReadCfgFile(const CVString& path, COLUpdateRecord& record);
+int ParseCfg(const char* data, int length, COLUpdateRecord& record);
+// Appends one line per complete object; 1 when the JSON parsed.
+int ReadChkFile(const CVString& path, CVArray<tag_CheckInfo>& list);
+int ParseChk(const char* data, int length, CVArray<tag_CheckInfo>& list);
+int IsRecordNewer(const COLUpdateRecord& record);
+
+// Extracts every entry (or only the first ".cfg" entry) below targetFolder; 1 on success.
+int UnzipPackage(const CVString& zipPath, const CVString& targetFolder);
+int UnzipPackageCfg(const CVString& zipPath, const CVString& targetFolder);
+// True for a relative entry name that stays inside its target folder.
+bool IsSafeEntryName(const char* name);
+
+// The ".zip" files of the documents folder (names not starting with "."), by name.
+int FindZipFiles(CVArray<tagZipFileEntry>& files);
+void GetDiskSpaceInfo(std::int64_t& total, double& available);
+// The description name of a package file name (".gmap.zip", ".gmap.gmap", ".gmap" or ".zip"
+// replaced by ".txt").
+CVString PackageDescriptionName(const CVString& fileName);
+
+}  // namespace gmengine

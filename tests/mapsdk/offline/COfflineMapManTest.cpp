@@ -1,0 +1,163 @@
+#include "mapsdk/offline/COfflineMapMan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mapsdk/engine/VFileUtil.h"
+#include "mapsdk/engine/VMemory.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/COLUpdateList.h"
+#include "mapsdk/offline/COfflineDataCache.h"
+#include "mapsdk/offline/OfflineGridClient.h"
+#include "tests/mapsdk/offline/OfflineTestSupport.h"
+
+using namespace gmengine;
+using offline_test::MakeRecord;
+
+namespace {
+
+// The grid client: records each batch; the test answers it.
+class FakeGridClient : public OfflineGridClient {
+ public:
+  int IsMapRequesting() const override { return mapRequesting; }
+  void SetMapRequesting(int pending) override { mapRequesting = pending; }
+  int CancelRequest() override {
+    ++cancels;
+    return 1;
+  }
+  int RequestGrids(int kind, int level, const CVArray<CVString>& keys, int sequence, int flag) override {
+    batches.push_back({kind, level, keys, sequence});
+    return 1;
+  }
+  struct Batch {
+    int kind;
+    int level;
+    CVArray<CVString> keys;
+    int sequence;
+  };
+  int mapRequesting = 0;
+  int cancels = 0;
+  std::vector<Batch> batches;
+};
+
+class COfflineMapManTest : public offline_test::OfflineEngineTest {
+ protected:
+  void SetUp() override {
+    OfflineEngineTest::SetUp();
+    COLUpdateList list;
+    list.SetFolder(DataFolder());
+    COLUpdateRecord city = MakeRecord(131, {"3_4"});
+    city.local.state = 2;
+    list.Records().Add(city);
+    ASSERT_EQ(list.Write(), 1);
+    records.Init(DataFolder());
+    engine->recordMan = &records;
+    store.Init(DataFolder(), CVString("10000001"), 0);
+    man = std::make_unique<COfflineMapMan>();
+    man->Init();
+    man->SetHttpClient(&client);
+    man->SetOfflineDataCache(&store);
+    man->SetMapRequesting(0);
+    mapMan = man.get();
+  }
+  void TearDown() override {
+    mapMan = nullptr;
+    man.reset();
+    engine->recordMan = nullptr;
+    OfflineEngineTest::TearDown();
+  }
+  // Answers the last batch as the map controller does: every tile, then ContinueDownload.
+  void AnswerLastBatch() {
+    const FakeGridClient::Batch batch = client.batches.back();
+    for (const CVString& key : batch.keys) {
+      std::string tile = "tile " + key.ToUtf8();
+      ASSERT_EQ(man->SaveGridData(tile.data(), static_cast<int>(tile.size()), key, batch.level), 1) << key.ToUtf8();
+    }
+    man->ContinueDownload(man->GetHeadReceived(), 1);
+  }
+  COLRecordMan records;
+  COfflineDataCache store;
+  FakeGridClient client;
+  std::unique_ptr<COfflineMapMan> man;
+};
+
+TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesIt) {
+  // Downloading is off until switched on.
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  EXPECT_EQ(man->GetTotalCount(), 5461);
+  EXPECT_TRUE(client.batches.empty());
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(client.batches.size(), 1u);
+  EXPECT_EQ(client.batches[0].kind, 3);
+  EXPECT_EQ(client.batches[0].level, 11);
+  EXPECT_EQ(client.batches[0].sequence, 1000001);
+  ASSERT_EQ(client.batches[0].keys.GetSize(), 1);
+  EXPECT_EQ(client.batches[0].keys[0], CVString("3_4"));
+
+  AnswerLastBatch();
+  ASSERT_EQ(client.batches.size(), 2u);
+  EXPECT_EQ(client.batches[1].level, 12);
+  ASSERT_EQ(client.batches[1].keys.GetSize(), 4);
+  EXPECT_EQ(client.batches[1].keys[3], CVString("7_9"));
+
+  // A pause (stop) and a resume continue where the file stops.
+  int id = 131;
+  ASSERT_EQ(records.Command(COLRecordMan::kStop, &id, nullptr), 1);
+  Drain();
+  EXPECT_EQ(man->GetPackageCount(), 0);
+  ASSERT_EQ(records.Command(COLRecordMan::kStart, &id, nullptr), 1);
+  Drain();
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  EXPECT_EQ(man->GetHeadReceived(), 1);
+  EXPECT_EQ(client.batches.back().level, 12);
+
+  int guard = 0;
+  while (man->GetPackageCount() > 0 && ++guard < 1000) AnswerLastBatch();
+  ASSERT_EQ(man->GetPackageCount(), 0);
+  COLUpdateRecord finished;
+  ASSERT_EQ(records.Command(COLRecordMan::kGetUpdateRecord, &id, &finished), 1);
+  EXPECT_EQ(finished.local.ratio, 10000);
+  EXPECT_EQ(finished.local.state, 4);
+
+  void* data = nullptr;
+  int size = 0;
+  ASSERT_EQ(store.ReadGridData(11, CVString("200_260"), 17, data, size), 1);
+  EXPECT_EQ(std::string(static_cast<char*>(data), static_cast<std::size_t>(size)), "tile 200_260");
+  VFree(data);
+}
+
+TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) {
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(client.batches.size(), 1u);
+  EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);  // first tick remembers the count
+  EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);  // silent tick without map loading
+  EXPECT_EQ(client.cancels, 1);
+  ASSERT_EQ(client.batches.size(), 2u);
+
+  client.mapRequesting = 1;
+  man->ContinueDownload(man->GetHeadReceived(), 1);
+  EXPECT_EQ(client.batches.size(), 2u);  // the map's own tiles first
+  man->OnTimer(8, COfflineMapMan::kTimerId);
+  man->OnTimer(8, COfflineMapMan::kTimerId);
+  EXPECT_EQ(client.batches.size(), 2u);
+  man->OnTimer(8, COfflineMapMan::kTimerId);  // third silent tick: cancelled and asked again
+  EXPECT_EQ(client.mapRequesting, 0);
+  EXPECT_EQ(client.batches.size(), 3u);
+  EXPECT_EQ(client.batches.back().sequence, 1000003);
+}
+
+TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  CVString file = store.PackagePath(CVString("3_4"));
+  ASSERT_EQ(FileExists(file), 1);
+  int id = 131;
+  ASSERT_EQ(records.Command(COLRecordMan::kRemove, &id, nullptr), 1);
+  Drain();
+  EXPECT_EQ(man->GetPackageCount(), 0);
+  EXPECT_EQ(FileExists(file), 0);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include "mapsdk/offline/COfflineTaskMan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/CVerDatsetMan.h"
+#include "mapsdk/offline/OLRecordFile.h"
+#include "platform/foundation/Environment.h"
+#include "tests/mapsdk/offline/OfflineTestSupport.h"
+#include "tests/support/LoopbackHttpServer.h"
+
+using namespace gmengine;
+using kavro::test::LoopbackHttpServer;
+using kavro::test::RecordedRequest;
+using kavro::test::ScriptedResponse;
+
+namespace {
+
+class COfflineTaskManTest : public offline_test::OfflineEngineTest {
+ protected:
+  void SetUp() override {
+    OfflineEngineTest::SetUp();
+    platform::Environment::setMapHostUrl(server.url("/"));
+    server.setHandler([](const RecordedRequest& request) {
+      if (request.target.find("taskcity") != std::string::npos) {
+        return ScriptedResponse::ok(
+            "{\"result\":{\"error\":0},\"content\":{\"version\":[{\"pic_version\":\"20\",\"task_version\":\"21\","
+            "\"city_version\":\"22\"}]}}");
+      }
+      if (request.target.find("update/VerDatset.dat") != std::string::npos) {
+        return ScriptedResponse::ok("[{\"f\":\"OfflineSearch.dat\",\"d\":\"2.0\"},{\"f\":\"CMRequire.dat\",\"d\":\"9\"}]");
+      }
+      if (request.target.find("update/OfflineSearch.dat") != std::string::npos) {
+        return ScriptedResponse::ok("[{\"i\":\"131\",\"n\":\"Beijing\",\"sl\":1,\"sh\":2}]");
+      }
+      return ScriptedResponse::ok("<html></html>", {{"Content-Type", "text/html"}});
+    });
+    versions.Init(DataFolder());
+    records.Init(DataFolder());
+    engine->verDatsetMan = &versions;
+    engine->recordMan = &records;
+    tasks = std::make_unique<COfflineTaskMan>();
+    ASSERT_EQ(tasks->Init(), 1);
+    Dispatcher()->KillTimer(COfflineTaskMan::kTimerId);  // the test ticks by hand
+    engine->offlineTaskMan = tasks.get();
+    EngineHooks hooks = engine->GetHooks();
+    hooks.offlineTask = [this](int m, int w, int l) {
+      int result = tasks->OnMessage(m, w, l);
+      if (m == kHttpComplete) ++answers;
+      return result;
+    };
+    engine->SetHooks(hooks);
+  }
+  void TearDown() override {
+    engine->offlineTaskMan = nullptr;
+    tasks.reset();
+    engine->recordMan = nullptr;
+    engine->verDatsetMan = nullptr;
+    OfflineEngineTest::TearDown();
+    platform::Environment::setMapHostUrl("");
+  }
+  // One timer tick, then the main loop until its answer was handled.
+  bool Tick() {
+    int before = answers;
+    tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+    return RunUntil([&] { return answers > before; });
+  }
+
+  LoopbackHttpServer server;
+  int answers = 0;
+  CVerDatsetMan versions;
+  COLRecordMan records;
+  std::unique_ptr<COfflineTaskMan> tasks;
+};
+
+TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
+  tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
+  tasks->AddCityListTask(2);
+  ASSERT_EQ(tasks->GetTaskCount(), 2);
+
+  ASSERT_TRUE(Tick());
+  ASSERT_EQ(server.requestCount(), 1u);
+  EXPECT_NE(server.requests()[0].target.find("offlinemap/?qt=taskcity"), std::string::npos);
+  COLVersionInfo version;
+  records.Command(COLRecordMan::kGetVersion, &version, nullptr);
+  EXPECT_EQ(version.d, CVString("20"));
+  EXPECT_EQ(version.m, CVString("21"));
+  EXPECT_EQ(version.c, CVString("22"));
+
+  // The version list queues the newer search list; CMRequire.dat has no local version to differ.
+  ASSERT_TRUE(Tick());
+  ASSERT_EQ(tasks->GetTaskCount(), 1);
+  ASSERT_TRUE(Tick());
+  EXPECT_NE(server.requests()[2].target.find("update/OfflineSearch.dat"), std::string::npos);
+  int id = 131;
+  EXPECT_EQ(records.Command(COLRecordMan::kHasCity, &id, nullptr), 1);
+  ASSERT_EQ(versions.Local().GetSize(), 2);
+  EXPECT_EQ(versions.Local()[1].version, CVString("2.0"));
+  EXPECT_EQ(tasks->GetTaskCount(), 0);
+  tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+  EXPECT_EQ(server.requestCount(), 3u);
+}
+
+TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {
+  CHttpClient search;
+  ASSERT_EQ(search.Init(), 1);
+  search.SetClientID(0);
+  ASSERT_EQ(tasks->AddHttpClient(&search), 1);
+  EXPECT_EQ(tasks->AddHttpClient(nullptr), 0);
+  LoopbackHttpServer slow;
+  ScriptedResponse held;
+  held.holdWithoutResponse = true;
+  slow.enqueue(held);
+  int tag = 1;
+  ASSERT_EQ(search.RequestGet(CVString::FromUtf8(slow.url("/held")), tag, 0), 1);
+  tasks->AddCityListTask(2);
+  tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+  EXPECT_EQ(tasks->IsBusy(), 0);
+  search.CancelRequest();
+  ASSERT_TRUE(Tick());
+  EXPECT_EQ(server.requestCount(), 1u);
+}
+
+}  // namespace

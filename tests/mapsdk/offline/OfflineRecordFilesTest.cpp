@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mapsdk/engine/CVFile.h"
+#include "mapsdk/engine/VCodePage.h"
+#include "mapsdk/engine/VFileUtil.h"
+#include "mapsdk/offline/COLHotcityList.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/COLSearchList.h"
+#include "mapsdk/offline/COLUpdateList.h"
+#include "mapsdk/offline/COLVersionInfo.h"
+#include "mapsdk/offline/CVerDatsetMan.h"
+#include "mapsdk/offline/OLRecordFile.h"
+#include "tests/mapsdk/offline/OfflineTestSupport.h"
+
+using namespace gmengine;
+using offline_test::MakeRecord;
+
+namespace {
+
+std::string ReadAll(const CVString& path) {
+  std::string bytes;
+  olrecord::ReadWholeFile(path, bytes);
+  return bytes;
+}
+
+void WriteAll(const CVString& path, const std::string& bytes) {
+  olrecord::WriteBytesFile(path, bytes.data(), static_cast<int>(bytes.size()));
+}
+
+class OfflineRecordFilesTest : public offline_test::OfflineEngineTest {};
+
+TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
+  COLUpdateList list;
+  list.SetFolder(DataFolder());
+  COLUpdateRecord first = MakeRecord(131, {"1_2", "1_3"});
+  first.local.name = CVString(u"\u5317\u4eac \"old\" town");
+  first.local.ratio = 37;
+  COLUpdateRecord second = MakeRecord(132, {"4_5"}, 3, 3, 10);
+  second.local.update = 1;
+  list.Records().Add(first);
+  list.Records().Add(second);
+  ASSERT_EQ(list.Write(), 1);
+
+  std::string bytes = ReadAll(DataFolder() + CVString("OfflineUpdate.dat"));
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(bytes.substr(0, 4), "[\r\n{");
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string("]\0", 2));
+  EXPECT_NE(bytes.find("\"li\":\"131\",\"ln\":\""), std::string::npos);
+  EXPECT_NE(bytes.find("\"lr\":37,\"lu\":131000,"), std::string::npos);
+  EXPECT_NE(bytes.find("\"lt\":\r\n  [\r\n    {\"d\":\"1_2\"},\r\n    {\"d\":\"1_3\"}\r\n  ],\r\n \"si\""),
+            std::string::npos);
+  EXPECT_NE(bytes.find("  ]\r\n},\r\n{"), std::string::npos);
+  EXPECT_NE(bytes.find("  ]\r\n}\r\n]"), std::string::npos);
+
+  COLUpdateList again;
+  again.SetFolder(DataFolder());
+  ASSERT_EQ(again.Read(), 1);
+  ASSERT_EQ(again.Records().GetSize(), 2);
+  EXPECT_EQ(again.Records()[0].local.name, first.local.name);
+  EXPECT_EQ(again.Records()[0].local.ratio, 37);
+  EXPECT_EQ(again.Records()[0].local.savedRatio, 37);
+  EXPECT_EQ(again.Records()[1].local.update, 1);
+  EXPECT_EQ(again.Records()[1].local.baseLevel, 3);
+  EXPECT_EQ(again.GetNameCount(CVString("1_3")), 1);
+  EXPECT_EQ(again.GetNameCount(CVString("9_9")), 0);
+}
+
+TEST_F(OfflineRecordFilesTest, BrokenUpdateFilesAndRecordsAreRefused) {
+  COLUpdateList list;
+  list.SetFolder(DataFolder());
+  list.Records().Add(MakeRecord(1, {"1_1"}));
+  list.Records().Add(MakeRecord(2, {}));  // written, but dropped when read again
+  list.Records().Add(MakeRecord(3, {"3_3"}));
+  ASSERT_EQ(list.Write(), 1);
+  ASSERT_EQ(list.Read(), 1);
+  ASSERT_EQ(list.Records().GetSize(), 2);
+  EXPECT_EQ(list.Records()[1].local.id, 3);
+
+  std::string whole = ReadAll(DataFolder() + CVString("OfflineUpdate.dat"));
+  for (std::size_t cut : {std::size_t{1}, whole.size() / 3, whole.size() - 3}) {
+    WriteAll(DataFolder() + CVString("OfflineUpdate.dat"), whole.substr(0, cut));
+    EXPECT_EQ(list.Read(), 0) << cut;
+    EXPECT_EQ(list.Records().GetSize(), 0);
+  }
+  WriteAll(DataFolder() + CVString("OfflineUpdate.dat"), "[{\"li\":\"1\"}, 7, \"x\"]");
+  EXPECT_EQ(list.Read(), 1);
+  EXPECT_EQ(list.Records().GetSize(), 0);
+}
+
+TEST_F(OfflineRecordFilesTest, CityListsPickTheSizeOfTheScreenAndSearchByName) {
+  std::string gbk = CVStringToMultiByte(CP_ACP, CVString(u"\u4e0a\u6d77"));
+  std::string text = "[{\"i\":\"289\",\"n\":\"" + gbk + "\",\"sl\":10,\"sh\":20},{\"i\":\"131\",\"n\":\"Beijing\",\"sl\":5},"
+                     "{\"n\":\"no id\",\"sl\":1}]";
+  COLSearchList search;
+  search.SetFolder(DataFolder());
+  ASSERT_EQ(search.Store(text.data(), static_cast<int>(text.size())), 1);
+  EXPECT_EQ(FileExists(DataFolder() + CVString("UpdateTmp.dat")), 0);
+  // High-density screen (the default engine screen has scale 2): "sh" is needed.
+  const CVArray<COLSearchRecord>& all = search.Search(CVString());
+  ASSERT_EQ(all.GetSize(), 1);
+  EXPECT_EQ(all[0].name, CVString(u"\u4e0a\u6d77"));
+  EXPECT_EQ(all[0].size, 20);
+  EXPECT_EQ(search.Search(CVString("zzz")).GetSize(), 0);
+  EXPECT_EQ(search.Contains(289), 1);
+  EXPECT_EQ(search.Contains(131), 0);
+
+  engine->dpiX = engine->dpiY = 163;
+  COLHotcityList hot;
+  hot.SetFolder(DataFolder());
+  ASSERT_EQ(hot.Store(text.data(), static_cast<int>(text.size())), 1);
+  ASSERT_EQ(hot.GetList().GetSize(), 2);
+  EXPECT_EQ(hot.GetList()[1].size, 5);
+}
+
+TEST_F(OfflineRecordFilesTest, VersionFilesReadWithDefaults) {
+  CVerDatsetMan versions;
+  versions.Init(DataFolder());
+  ASSERT_EQ(versions.Local().GetSize(), 2);
+  EXPECT_EQ(versions.Local()[0].fileName, CVString("OfflineHotcity.dat"));
+  EXPECT_EQ(versions.Local()[1].version, CVString("1.0.0"));
+
+  std::string offered = "[{\"f\":\"CMRequire.dat\",\"a\":\"2\",\"d\":\"1\"},{\"f\":\"OfflineSearch.dat\",\"d\":\"1.1\"},{\"d\":\"3\"}]";
+  ASSERT_EQ(versions.CompareServerList(offered.data(), static_cast<int>(offered.size())), 1);
+  ASSERT_EQ(versions.Server().GetSize(), 2);
+  EXPECT_EQ(versions.Server()[0].version, CVString("2"));
+  EXPECT_EQ(versions.CompareServerList("not json", 8), 0);
+  ASSERT_EQ(versions.UpdateLocalVersion(CVString("OfflineSearch.dat")), 1);
+  EXPECT_EQ(versions.UpdateLocalVersion(CVString("CMRequire.dat")), 0);
+  CVerDatsetMan reread;
+  reread.Init(DataFolder());
+  ASSERT_EQ(reread.Local().GetSize(), 2);
+  EXPECT_EQ(reread.Local()[1].version, CVString("1.1"));
+
+  COLVersionInfo version{CVString("c1"), CVString("d1"), CVString("m1")};
+  ASSERT_EQ(version.Write(DataFolder() + CVString("OfflineVersion.dat")), 1);
+  EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineVersion.dat")), std::string("{\"d\":\"d1\",\"m\":\"m1\",\"c\":\"c1\"}\0", 29));
+  COLVersionInfo read;
+  ASSERT_EQ(read.Read(DataFolder() + CVString("OfflineVersion.dat")), 1);
+  EXPECT_TRUE(read == version);
+  WriteAll(DataFolder() + CVString("OfflineVersion.dat"), "{\"d\":\"d1\",\"m");
+  EXPECT_EQ(read.Read(DataFolder() + CVString("OfflineVersion.dat")), 0);
+  EXPECT_TRUE(read.d.IsEmpty());
+}
+
+class COLRecordManTest : public offline_test::OfflineEngineTest {
+ protected:
+  void Seed(const CVArray<COLUpdateRecord>& records) {
+    COLUpdateList list;
+    list.SetFolder(DataFolder());
+    list.Records().Copy(records);
+    ASSERT_EQ(list.Write(), 1);
+  }
+  std::vector<std::pair<int, int>> UiStates() {
+    std::vector<std::pair<int, int>> seen;
+    engine->SetHooks([&] {
+      EngineHooks hooks = engine->GetHooks();
+      hooks.notifier = [&seen](int kind, int a, int b) {
+        if (kind == 13) seen.emplace_back(a, b);
+      };
+      return hooks;
+    }());
+    Drain();
+    return seen;
+  }
+};
+
+TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDownloadsFirst) {
+  CVArray<COLUpdateRecord> records;
+  records.Add(MakeRecord(1, {"1_1"}));
+  records.Add(MakeRecord(2, {"2_2"}));
+  records[0].local.state = 2;
+  records[1].local.state = 1;
+  Seed(records);
+  COLRecordMan man;
+  man.Init(DataFolder());
+
+  COLUpdateRecord next;
+  ASSERT_EQ(man.Command(8, &next, nullptr), 1);
+  EXPECT_EQ(next.local.id, 2);  // the interrupted download first
+  ASSERT_EQ(man.Command(8, &next, nullptr), 1);
+  EXPECT_EQ(next.local.id, 1);
+  COLUpdateRecord unchanged = next;
+  EXPECT_EQ(man.Command(8, &unchanged, nullptr), 1);  // empty queue: record kept, id 1 known
+  EXPECT_EQ(unchanged.local.id, 1);
+
+  std::string before = ReadAll(DataFolder() + CVString("OfflineUpdate.dat"));
+  next.local.ratio = 40;
+  ASSERT_EQ(man.Command(7, &next, nullptr), 1);
+  EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")), before);
+  next.local.ratio = 10000;
+  ASSERT_EQ(man.Command(7, &next, nullptr), 1);
+  EXPECT_NE(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")).find("\"lr\":10000"), std::string::npos);
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{0, 1}, {0, 1}}));
+
+  for (int command : {0, 12, 14, 23}) EXPECT_EQ(man.Command(command, nullptr, nullptr), 0) << command;
+}
+
+TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile) {
+  CVArray<COLUpdateRecord> records;
+  records.Add(MakeRecord(1, {"1_1", "5_5"}));
+  records.Add(MakeRecord(2, {"5_5"}));
+  Seed(records);
+  COLRecordMan man;
+  man.Init(DataFolder());
+  CVString shared("5_5");
+  EXPECT_EQ(man.Command(9, &shared, nullptr), 2);
+  int id = 1;
+  ASSERT_EQ(man.Command(3, &id, nullptr), 1);
+  EXPECT_EQ(man.Command(9, &shared, nullptr), 1);
+  EXPECT_EQ(man.Command(3, &id, nullptr), 0);
+  COLUpdateRecord removed;
+  ASSERT_EQ(man.Command(13, &removed, nullptr), 1);
+  EXPECT_EQ(removed.local.id, 1);
+  EXPECT_EQ(man.Command(13, &removed, nullptr), 0);
+
+  ASSERT_EQ(man.Command(21, nullptr, nullptr), 1);
+  EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")), std::string("[\r\n]\0", 5));
+}
+
+TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
+  CVArray<COLUpdateRecord> records;
+  records.Add(MakeRecord(7, {"1_1"}));
+  records[0].local.state = 4;
+  records[0].local.ratio = 10000;
+  Seed(records);
+  COLRecordMan man;
+  man.Init(DataFolder());
+
+  CVArray<COLUpdateRecord> offered;
+  offered.Add(MakeRecord(7, {"1_1"}));
+  offered[0].server.dataVersion = "2";
+  offered.Add(MakeRecord(8, {"9_9"}));
+  ASSERT_EQ(man.Command(18, &offered, nullptr), 1);
+
+  COLUpdateRecord stored;
+  int id = 7;
+  ASSERT_EQ(man.Command(5, &id, &stored), 1);
+  EXPECT_EQ(stored.server.update, 1);
+  EXPECT_EQ(stored.server.dataVersion, CVString("2"));
+  id = 8;
+  ASSERT_EQ(man.Command(5, &id, &stored), 1);
+  EXPECT_EQ(stored.local.state, 2);
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{4, 0}}));
+
+  id = 8;
+  EXPECT_EQ(man.Command(15, &id, nullptr), 0);  // not in the search list
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/offline/COLUpdateRecord.h"
+#include "mapsdk/offline/COfflineMapMan.h"
+#include "mapsdk/offline/OfflineSeams.h"
+#include "mapsdk/offline/OfflineStateRelay.h"
+#include "platform/foundation/RunLoop.h"
+#include "tests/support/TempHome.h"
+
+namespace offline_test {
+
+struct State {
+  int state;
+  int value;
+  bool onMainThread;
+};
+
+class RecordingDelegate : public mapsdk::GMKOfflineMapDelegate {
+ public:
+  void onGetOfflineMapState(int state, int value) override {
+    states.push_back({state, value, platform::RunLoop::main().isCurrentThread()});
+  }
+  std::vector<State> states;
+};
+
+inline gmengine::COLUpdateRecord MakeRecord(int id, std::vector<std::string> names, int base = 11, int first = 11,
+                                           int last = 17) {
+  gmengine::COLUpdateRecord r;
+  for (gmengine::COLUpdateElement* half : {&r.local, &r.server}) {
+    half->id = id;
+    half->name = gmengine::CVString::FromUtf8("City " + std::to_string(id));
+    half->size = 1000 * id;
+    half->x = 12958000;
+    half->y = 4825000;
+    half->dataVersion = "1";
+    half->mapVersion = "1";
+    half->cityVersion = "1";
+    half->baseLevel = base;
+    half->firstLevel = first;
+    half->lastLevel = last;
+    for (const std::string& n : names) half->packages.Add(gmengine::CVString::FromUtf8(n));
+  }
+  return r;
+}
+
+// A running engine in a fresh home: UI messages 65289 go to the offline state relay, engine
+// messages and timers to the offline map manager given to Attach. The timers are killed again
+// where a test drives them itself.
+class OfflineEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gmengine::InitMapEngine();
+    engine = gmengine::GetMainGlobalMan()->engine;
+    gmengine::EngineHooks hooks;
+    hooks.notifier = [](int kind, int state, int value) {
+      if (kind == 13) mapsdk::OfflineStateRelay::deliver(state, value);
+    };
+    hooks.mapControl = [this](int message, int wParam, int lParam) {
+      gmengine::COfflineMapMan* man = mapMan;
+      if (!man) return 0;
+      if (message == 8013) return man->OnCommand(wParam, lParam);
+      if (message == 8) return man->OnTimer(message, wParam);
+      return 0;
+    };
+    engine->SetHooks(hooks);
+    ASSERT_EQ(engine->Start(), 1);
+    gmengine::OfflineSeams seams;
+    seams.mapMan = [this] { return mapMan; };
+    gmengine::SetOfflineSeams(seams);
+    delegate = std::make_shared<RecordingDelegate>();
+    mapsdk::OfflineStateRelay::setOfflineDelegate(delegate);
+  }
+  void TearDown() override {
+    gmengine::SetOfflineSeams({});
+    mapsdk::OfflineStateRelay::setOfflineDelegate({});
+    mapMan = nullptr;
+    gmengine::UnInitMapEngine();
+    platform::RunLoop::main().discardAll();
+  }
+  gmengine::CVString DataFolder() const { return gmengine::GetMainGlobalMan()->sysInfo.dataPath; }
+  gmengine::CVMsgDispatcher* Dispatcher() const { return gmengine::GetGlobalMan()->dispatcher; }
+  // Hands every queued engine message over (what the main run loop does).
+  void Drain() {
+    while (Dispatcher()->DispatchMessage()) {
+    }
+  }
+  bool RunUntil(const std::function<bool()>& done, double seconds = 20) {
+    return platform::RunLoop::main().runUntil(done, seconds);
+  }
+
+  kavro::test::TempHome home;
+  gmengine::CVMapEngine* engine = nullptr;
+  gmengine::COfflineMapMan* mapMan = nullptr;
+  std::shared_ptr<RecordingDelegate> delegate;
+};
+
+}  // namespace offline_test
