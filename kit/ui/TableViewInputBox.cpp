@@ -1,30 +1,49 @@
 #include "kit/ui/TableViewInputBox.h"
 
-#include <memory>
-
-#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/TextView.h"
 
-namespace kavro::tableview {
+namespace kavro::inputbox {
 
 namespace {
-std::shared_ptr<platform::TextField> firstTextField(const std::shared_ptr<platform::View>& view) {
-  if (auto field = std::dynamic_pointer_cast<platform::TextField>(view)) return field;
-  for (const auto& sub : view->subviews())
-    if (auto field = firstTextField(sub)) return field;
-  return nullptr;
+bool isInput(const platform::View& v) {
+  return dynamic_cast<const platform::TextField*>(&v) || dynamic_cast<const platform::TextView*>(&v);
 }
 }  // namespace
 
-bool focusInputBoxAtIndexPath(platform::TableView& table, const platform::IndexPath& ip) {
-  if (ip.section < 0 || ip.row < 0) return false;
-  if (ip.section >= table.numberOfSections() || ip.row >= table.numberOfRowsInSection(ip.section))
-    return false;
-  table.scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::None, false);
-  auto cell = table.cellForRowAtIndexPath(ip);
-  if (!cell) return false;
-  auto field = firstTextField(cell);
-  return field && field->becomeFirstResponder();
+void unfocusAllInputBox(platform::TableView& table) {
+  for (const auto& cell : table.visibleCells()) {
+    auto subviews = cell->subviews();
+    for (const auto& v : subviews) {
+      if (isInput(*v)) v->resignFirstResponder();
+    }
+  }
 }
 
-}  // namespace kavro::tableview
+std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table,
+                                                            platform::IndexPath ip) {
+  platform::Point offset = table.contentOffset();
+  platform::Size size = table.contentSize();
+  int sections = table.numberOfSections();
+  if (ip.section < 0 || ip.row < 0 || ip.section >= sections) return std::nullopt;
+  int rows = table.numberOfRowsInSection(ip.section);
+  if (ip.row >= rows) return std::nullopt;
+  for (int row = ip.row; row < rows; ++row) {
+    auto current = platform::IndexPath::forRow(row, ip.section);
+    table.scrollToRowAtIndexPath(current, platform::TableViewScrollPosition::Middle, false);
+    auto cell = table.cellForRowAtIndexPath(current);
+    if (!cell) continue;  // no cell even after scrolling: try the next row
+    auto subviews = cell->subviews();
+    for (const auto& v : subviews) {
+      if (!v->isHidden() && isInput(*v)) {
+        v->becomeFirstResponder();
+        return current;
+      }
+    }
+  }
+  table.scrollRectToVisible(platform::Rect(offset, size), false);
+  return std::nullopt;
+}
+
+}  // namespace kavro::inputbox

@@ -1,14 +1,17 @@
 #pragma once
+#include <optional>
+
 #include "platform/ui/IndexPath.h"
+#include "platform/ui/TableView.h"
 
-namespace platform {
-class TableView;
-}
+// Focus of the input boxes in a form table's cells.
+namespace kavro::inputbox {
 
-namespace kavro::tableview {
+// Every text field and text view directly in a visible cell resigns (hidden ones too).
+void unfocusAllInputBox(platform::TableView& table);
+// Focuses the first visible input box in the row or a later row of the same section; the row
+// that got it, or nothing (the table then goes back to where it was).
+std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table,
+                                                            platform::IndexPath ip);
 
-// Moves the keyboard focus to the text input of the form row at the path (scrolling it into the
-// table first); whether an input took it. False for a path outside the table.
-bool focusInputBoxAtIndexPath(platform::TableView& table, const platform::IndexPath& ip);
-
-}  // namespace kavro::tableview
+}  // namespace kavro::inputbox

@@ -65,7 +65,7 @@ std::optional<bool> TitleInputCell::textFieldShouldReturn(platform::TextField& t
   if (auto record = detail()) record->setInputValue(tf.text());
   auto list = listView();
   platform::IndexPath next = platform::IndexPath::forRow(indexPath().row + 1, indexPath().section);
-  if (!list || !tableview::focusInputBoxAtIndexPath(*list, next)) trySubmitData();
+  if (!list || !inputbox::focusInputBoxAtIndexPath(*list, next)) trySubmitData();
   return false;
 }
 

@@ -1,31 +1,71 @@
 #include "kit/ui/UICheckBoxView.h"
 
-#include <algorithm>
-
 namespace kavro {
 
-UICheckBoxView::UICheckBoxView(platform::Rect frame)
-    : View(frame),
+using platform::Rect;
+
+std::shared_ptr<UICheckBoxView> UICheckBoxView::create(Rect frame) {
+  auto box = std::make_shared<UICheckBoxView>(frame);
+  std::weak_ptr<UICheckBoxView> weak = box;
+  box->clickButton_->addTarget(box.get(), platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
+    if (auto self = weak.lock()) self->buttonClicked();
+  });
+  return box;
+}
+
+UICheckBoxView::UICheckBoxView(Rect frame)
+    : platform::View(frame),
       imageView_(std::make_shared<platform::ImageView>()),
-      textLabel_(std::make_shared<platform::Label>()) {
-  textLabel_->setBackgroundColor(std::nullopt);
+      textLabel_(std::make_shared<platform::Label>()),
+      clickButton_(std::make_shared<platform::Button>(platform::ButtonType::Custom)) {
+  setBackgroundColor(platform::Color::clear());
+  imageView_->setBackgroundColor(platform::Color::clear());
+  imageView_->setContentMode(platform::ContentMode::Center);
+  textLabel_->setBackgroundColor(platform::Color::clear());
+  textLabel_->setLineBreakMode(platform::LineBreakMode::TailTruncation);
+  textLabel_->setNumberOfLines(1);
+  textLabel_->setTextAlignment(platform::TextAlignment::Left);
+  clickButton_->setBackgroundColor(platform::Color::clear());
+  clickButton_->setTitle(std::string());
   addSubview(imageView_);
   addSubview(textLabel_);
+  addSubview(clickButton_);
+  ready_ = true;
   refreshUI();
 }
 
+void UICheckBoxView::setFrame(Rect frame) {
+  platform::View::setFrame(frame);
+  if (ready_) refreshUI();
+}
+
+void UICheckBoxView::setChecked(bool checked) {
+  checked_ = checked;
+  refreshUI();
+}
+
+void UICheckBoxView::buttonClicked() {
+  setChecked(!checked_);
+  if (auto d = delegate_.lock()) d->checkBox(*this);
+}
+
 void UICheckBoxView::refreshUI() {
+  double W = frame().size.width, H = frame().size.height;
   const auto& image = checked_ ? imageChecked_ : imageNotChecked_;
-  imageView_->setImage(image);
-  const platform::Size own = bounds().size;
-  platform::Size size = image ? image->size() : platform::Size{};
-  if (size.width > 0 && size.height > 0 && (size.width > own.width || size.height > own.height)) {
-    double scale = std::min(own.width / size.width, own.height / size.height);
-    size = {size.width * scale, size.height * scale};
+  platform::Size size = image ? image->size() : platform::Size{0, 0};
+  double iw = size.width, ih = size.height;
+  if (ih > H && ih > 0) {
+    iw *= H / ih;
+    ih = H;
   }
-  imageView_->setFrame({0, (own.height - size.height) / 2, size.width, size.height});
-  const double left = size.width > 0 ? size.width + Gap : 0;
-  textLabel_->setFrame({left, 0, std::max(0.0, own.width - left), own.height});
+  if (iw > W && iw > 0) {
+    ih *= W / iw;
+    iw = W;
+  }
+  imageView_->setImage(image);
+  imageView_->setFrame(Rect(0, (H - ih) / 2, iw, ih));
+  textLabel_->setFrame(Rect(iw + 5, 0, W - iw - 5, H));
+  clickButton_->setFrame(Rect(0, 0, W, H));
 }
 
 }  // namespace kavro

@@ -2,34 +2,61 @@
 
 #include <algorithm>
 
-#include "platform/ui/TextMetrics.h"
+#include "platform/ui/Font.h"
 
 namespace kavro {
 
-UILoadingView::UILoadingView(platform::Rect frame)
-    : View(frame),
+using platform::Rect;
+
+UILoadingView::UILoadingView(Rect frame)
+    : platform::View(Rect()),
+      label_(std::make_shared<platform::Label>()),
       activityView_(
-          std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)),
-      label_(std::make_shared<platform::Label>()) {
-  label_->setBackgroundColor(std::nullopt);
-  // Its hidden flag is the skin's and setHiddenActivity's to set, not the animation's.
-  activityView_->setHidesWhenStopped(false);
-  addSubview(activityView_);
-  addSubview(label_);
+          std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray)) {
+  label_->setBackgroundColor(platform::Color::clear());
+  label_->setLineBreakMode(platform::LineBreakMode::TailTruncation);
+  label_->setNumberOfLines(0);
+  label_->setFont(platform::Font::systemFontOfSize(platform::Font::systemFontSize()));
+  activityView_->setBackgroundColor(platform::Color::clear());
   activityView_->startAnimating();
-  autoResizing();
+  addSubview(label_);
+  addSubview(activityView_);
+  initHidden(true);
+  ready_ = true;
+  setFrame(frame);
+  setBackgroundColor(platform::Color::clear());
 }
 
-void UILoadingView::setText(std::string_view text) {
-  text_ = std::string(text);
+UILoadingView::~UILoadingView() { activityView_->stopAnimating(); }
+
+void UILoadingView::setFrame(Rect frame) {
+  frame.size.width = std::max(frame.size.width, 50.0);
+  frame.size.height = std::max(frame.size.height, 20.0);
+  platform::View::setFrame(frame);
+  if (ready_) autoResizing();
+}
+
+void UILoadingView::setText(std::string text) {
+  text_ = std::move(text);
   label_->setText(text_);
   setHidden(false);
   autoResizing();
 }
 
+void UILoadingView::setTextColor(std::optional<platform::Color> color) {
+  platform::Color c = color.value_or(platform::Color::black());
+  if (c == textColor_) return;
+  textColor_ = c;
+  label_->setTextColor(c);
+}
+
+void UILoadingView::setActivityStyle(platform::ActivityIndicatorViewStyle style) {
+  activityView_->setActivityIndicatorViewStyle(style);
+  activityStyle_ = style;
+}
+
 void UILoadingView::setHiddenActivity(bool hidden) {
   hiddenActivity_ = hidden;
-  activityView_->setHidden(hidden);
   autoResizing();
 }
 
@@ -40,21 +67,31 @@ void UILoadingView::setCenterAlign(bool center) {
 }
 
 void UILoadingView::autoResizing() {
-  const platform::Size own = bounds().size;
-  const platform::Size indicator = activityView_->sizeThatFits({});
-  const bool indicatorHidden = activityView_->isHidden();
-  if (indicatorHidden)
-    activityView_->stopAnimating();
-  else
-    activityView_->startAnimating();
-  const double indicatorPart = indicatorHidden ? 0 : indicator.width + Gap;
-  const double room = std::max(0.0, own.width - indicatorPart);
-  const double textWidth = std::min(room, platform::TextMetrics::sizeWithFont(text_, label_->font()).width);
-  const double content = indicatorPart + textWidth;
-  const double x0 = centerAlign_ ? std::max(0.0, (own.width - content) / 2) : 0;
-  activityView_->setFrame({x0, (own.height - indicator.height) / 2, indicator.width, indicator.height});
+  double W = frame().size.width, H = frame().size.height;
   label_->setTextAlignment(centerAlign_ ? platform::TextAlignment::Center : platform::TextAlignment::Left);
-  label_->setFrame({x0 + indicatorPart, 0, textWidth, own.height});
+  activityView_->setHidden(hiddenActivity_);
+  if (hiddenActivity_) {
+    activityView_->stopAnimating();
+  } else if (!activityView_->isAnimating()) {
+    activityView_->startAnimating();
+  }
+  if (hiddenActivity_) {
+    label_->setFrame(Rect(5, 5, W - 10, H - 10));
+  } else if (!centerAlign_) {
+    activityView_->setFrame(Rect(3, (H - 20) / 2, 20, 20));
+    label_->setFrame(Rect(23, 0, W - 23, H));
+  } else if (!label_->text().empty()) {
+    double w = platform::TextMetrics::sizeWithFont(label_->text(), label_->font()).width;
+    if (w <= W - 26) {
+      activityView_->setFrame(Rect((W - 23 - w) / 2, (H - 20) / 2, 20, 20));
+      label_->setFrame(Rect(23, 0, W - 23, H));
+    } else {
+      activityView_->setFrame(Rect(3, (H - 20) / 2, 20, 20));
+      label_->setFrame(Rect(26, 0, W - 26, H));
+    }
+  } else {
+    activityView_->setFrame(Rect((W - 20) / 2, (H - 20) / 2, 20, 20));
+  }
 }
 
 }  // namespace kavro

@@ -1,46 +1,51 @@
 #pragma once
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "kit/skin/AppSkinTargets.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Label.h"
-#include "platform/ui/View.h"
 
 namespace kavro {
 
-// A loading line: an activity indicator and a text side by side, centred or from the left. The
-// owner hides the whole view with its hidden flag. Main thread only.
+// A spinner with a text, shown while something loads. Hidden until its first setText; at least
+// 50 x 20 points. Main thread only.
 class UILoadingView : public platform::View, public AppSkinLoadingView {
  public:
   explicit UILoadingView(platform::Rect frame = {});
+  ~UILoadingView() override;
 
-  const std::shared_ptr<platform::ActivityIndicatorView>& activityView() const { return activityView_; }
-  const std::shared_ptr<platform::Label>& label() const { return label_; }
-  // What the skin engine styles.
-  std::shared_ptr<platform::ActivityIndicatorView> activityIndicator() const override {
-    return activityView_;
+  void setFrame(platform::Rect frame) override;
+  void setText(std::string text);
+  std::string getText() const { return label_->text(); }
+  void setTextColor(std::optional<platform::Color> color);
+  platform::Color getTextColor() const { return label_->textColor(); }
+  void setActivityStyle(platform::ActivityIndicatorViewStyle style);
+  platform::ActivityIndicatorViewStyle getActivityStyle() const {
+    return activityView_->activityIndicatorViewStyle();
   }
-  std::shared_ptr<platform::Label> textLabel() const override { return label_; }
-  const std::string& text() const { return text_; }
-  // Shows the text, un-hides the view and lays it out again.
-  void setText(std::string_view text);
   bool hiddenActivity() const { return hiddenActivity_; }
   void setHiddenActivity(bool hidden);
   bool centerAlign() const { return centerAlign_; }
   void setCenterAlign(bool center);
-  // Lays the indicator (unless hidden) and the label out after their contents changed.
   void autoResizing() override;
+  std::shared_ptr<platform::ActivityIndicatorView> activityIndicator() const override {
+    return activityView_;
+  }
+  std::shared_ptr<platform::Label> textLabel() const override { return label_; }
 
-  static constexpr double Gap = 5;
+  const std::shared_ptr<platform::Label>& label() const { return label_; }
+  const std::shared_ptr<platform::ActivityIndicatorView>& activityView() const { return activityView_; }
 
  private:
-  std::shared_ptr<platform::ActivityIndicatorView> activityView_;
   std::shared_ptr<platform::Label> label_;
+  std::shared_ptr<platform::ActivityIndicatorView> activityView_;
   std::string text_;
-  bool hiddenActivity_ = false;
+  platform::Color textColor_ = platform::Color::black();
   bool centerAlign_ = true;
+  bool hiddenActivity_ = false;
+  platform::ActivityIndicatorViewStyle activityStyle_ = platform::ActivityIndicatorViewStyle::Gray;
+  bool ready_ = false;
 };
 
 }  // namespace kavro

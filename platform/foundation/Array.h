@@ -45,8 +45,6 @@ class MutableArray : public Array {
     if (!items_.empty()) items_.pop_back();
   }
 
-  const std::vector<Value>& items() const { return items_; }
-
  private:
   std::vector<Value> items_;
 };

@@ -34,10 +34,15 @@ class Dictionary : public Object {
 
 class MutableDictionary : public Dictionary {
  public:
-  MutableDictionary() = default;
+  MutableDictionary();
+  MutableDictionary(const MutableDictionary& other);
+  MutableDictionary& operator=(const MutableDictionary& other);
+  MutableDictionary(MutableDictionary&& other) noexcept;
+  MutableDictionary& operator=(MutableDictionary&& other) noexcept;
+  ~MutableDictionary() override;
   static std::shared_ptr<MutableDictionary> create() { return std::make_shared<MutableDictionary>(); }
 
-  std::size_t count() const override { return entries_.size() - erased_; }
+  std::size_t count() const override;
   const Value* objectForKey(std::string_view key) const override;
   void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const override;
 
@@ -47,16 +52,12 @@ class MutableDictionary : public Dictionary {
   virtual void removeAllObjects();
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
+  // Made on the first insertion, so that an empty dictionary, and a subclass that keeps its pairs
+  // its own way, carries no table.
+  struct Storage;
   void compact();
 
-  std::vector<std::pair<std::string, Value>> entries_;
-  std::vector<bool> live_;
-  std::size_t erased_ = 0;
-  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+  std::unique_ptr<Storage> storage_;
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -30,23 +31,78 @@ std::string Object::description() const {
   return "<Object 0x" + std::string(buf, r.ptr) + ">";
 }
 
+Value& Value::assignSlow(const Value& other) {
+  if (this != &other) {
+    Value copy(other);  // other may live inside what this value holds
+    destroy();
+    moveFrom(copy);
+  }
+  return *this;
+}
+
+Value& Value::assignSlow(Value&& other) noexcept {
+  if (this != &other) {
+    Value moved(std::move(other));
+    destroy();
+    moveFrom(moved);
+  }
+  return *this;
+}
+
+void Value::copySlow(const Value& other) {
+  switch (tag_) {
+    case Tag::String: new (&u_.s) std::string(other.u_.s); break;
+    case Tag::Bytes: new (&u_.data) Data(other.u_.data); break;
+    case Tag::Object: new (&u_.o) ObjectPtr(other.u_.o); break;
+    case Tag::Text:
+      u_.t = other.u_.t;
+      u_.t.store->retain();
+      break;
+    default: copyPayload(other); break;
+  }
+}
+
+void Value::moveSlow(Value& other) noexcept {
+  switch (tag_) {
+    case Tag::String:
+      new (&u_.s) std::string(std::move(other.u_.s));
+      other.u_.s.~basic_string();
+      break;
+    case Tag::Bytes:
+      new (&u_.data) Data(std::move(other.u_.data));
+      other.u_.data.~Data();
+      break;
+    default: break;  // the inline part handles the others
+  }
+}
+
+void Value::destroySlow() noexcept {
+  switch (tag_) {
+    case Tag::String: u_.s.~basic_string(); break;
+    case Tag::Bytes: u_.data.~Data(); break;
+    case Tag::Object: u_.o.~ObjectPtr(); break;
+    case Tag::Text: u_.t.store->release(); break;
+    default: break;
+  }
+}
+
 bool Value::boolValue() const {
-  switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_);
-    case Kind::Int: return std::get<std::int64_t>(v_) != 0;
-    case Kind::UInt: return std::get<std::uint64_t>(v_) != 0;
-    case Kind::Double: return std::get<double>(v_) != 0.0;
+  switch (tag_) {
+    case Tag::Bool: return u_.b;
+    case Tag::Int: return u_.i != 0;
+    case Tag::UInt: return u_.u != 0;
+    case Tag::Double: return u_.d != 0.0;
     default: return false;
   }
 }
 
 std::int64_t Value::intValue() const {
-  switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Kind::Int: return std::get<std::int64_t>(v_);
-    case Kind::UInt: return static_cast<std::int64_t>(std::get<std::uint64_t>(v_));
-    case Kind::Double: {
-      double d = std::get<double>(v_);
+  switch (tag_) {
+    case Tag::Bool: return u_.b ? 1 : 0;
+    case Tag::Int: return u_.i;
+    case Tag::UInt: return static_cast<std::int64_t>(u_.u);
+    case Tag::Double: {
+      const double d = u_.d;
       if (std::isnan(d)) return 0;
       if (d >= 9.2233720368547758e18) return INT64_MAX;
       if (d <= -9.2233720368547758e18) return INT64_MIN;
@@ -57,10 +113,10 @@ std::int64_t Value::intValue() const {
 }
 
 std::uint64_t Value::uintValue() const {
-  switch (kind()) {
-    case Kind::UInt: return std::get<std::uint64_t>(v_);
-    case Kind::Double: {
-      double d = std::get<double>(v_);
+  switch (tag_) {
+    case Tag::UInt: return u_.u;
+    case Tag::Double: {
+      const double d = u_.d;
       if (std::isnan(d) || d <= 0) return d <= -1 ? static_cast<std::uint64_t>(intValue()) : 0;
       if (d >= 1.8446744073709552e19) return UINT64_MAX;
       return static_cast<std::uint64_t>(d);
@@ -70,29 +126,36 @@ std::uint64_t Value::uintValue() const {
 }
 
 double Value::doubleValue() const {
-  switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Kind::Int: return static_cast<double>(std::get<std::int64_t>(v_));
-    case Kind::UInt: return static_cast<double>(std::get<std::uint64_t>(v_));
-    case Kind::Double: return std::get<double>(v_);
+  switch (tag_) {
+    case Tag::Bool: return u_.b ? 1.0 : 0.0;
+    case Tag::Int: return static_cast<double>(u_.i);
+    case Tag::UInt: return static_cast<double>(u_.u);
+    case Tag::Double: return u_.d;
     default: return 0.0;
   }
 }
 
 const std::string& Value::stringValue() const {
-  if (auto* s = std::get_if<std::string>(&v_)) return *s;
-  return kEmptyString;
+  switch (tag_) {
+    case Tag::String: return u_.s;
+    case Tag::Text:
+    case Tag::BorrowedText: return u_.t.store->stringFor(*u_.t.block);
+    default: return kEmptyString;
+  }
 }
 
-const Data& Value::bytesValue() const {
-  if (auto* d = std::get_if<Data>(&v_)) return *d;
-  return kEmptyData;
+std::string_view Value::stringView() const {
+  switch (tag_) {
+    case Tag::String: return u_.s;
+    case Tag::Text:
+    case Tag::BorrowedText: return u_.t.block->view();
+    default: return {};
+  }
 }
 
-const ObjectPtr& Value::objectValue() const {
-  if (auto* o = std::get_if<ObjectPtr>(&v_)) return *o;
-  return kNullObject;
-}
+const Data& Value::bytesValue() const { return tag_ == Tag::Bytes ? u_.data : kEmptyData; }
+
+const ObjectPtr& Value::objectValue() const { return tag_ == Tag::Object ? u_.o : kNullObject; }
 
 std::shared_ptr<Array> Value::arrayValue() const { return as<Array>(); }
 std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionary>(); }
@@ -100,14 +163,14 @@ std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionar
 std::string Value::description() const {
   switch (kind()) {
     case Kind::Null: return "";
-    case Kind::Bool: return std::get<bool>(v_) ? "1" : "0";
-    case Kind::Int: return std::to_string(std::get<std::int64_t>(v_));
-    case Kind::UInt: return std::to_string(std::get<std::uint64_t>(v_));
-    case Kind::Double: return formatDouble(std::get<double>(v_));
-    case Kind::String: return std::get<std::string>(v_);
+    case Kind::Bool: return u_.b ? "1" : "0";
+    case Kind::Int: return std::to_string(u_.i);
+    case Kind::UInt: return std::to_string(u_.u);
+    case Kind::Double: return formatDouble(u_.d);
+    case Kind::String: return std::string(stringView());
     case Kind::Bytes: {
       static const char* hex = "0123456789abcdef";
-      const Data& d = std::get<Data>(v_);
+      const Data& d = u_.data;
       std::string out = "<";
       for (std::size_t i = 0; i < d.size(); ++i) {
         if (i && i % 4 == 0) out += ' ';
@@ -116,7 +179,7 @@ std::string Value::description() const {
       }
       return out + ">";
     }
-    case Kind::Object: return std::get<ObjectPtr>(v_)->description();
+    case Kind::Object: return u_.o->description();
   }
   return "";
 }
@@ -131,12 +194,14 @@ bool Value::operator==(const Value& other) const {
     return s.intValue() >= 0 && static_cast<std::uint64_t>(s.intValue()) == u.uintValue();
   }
   if (kind() != other.kind()) return false;
-  if (kind() == Kind::Object) {
-    const auto& a = std::get<ObjectPtr>(v_);
-    const auto& b = std::get<ObjectPtr>(other.v_);
-    return a == b || a->isEqual(*b);
+  switch (kind()) {
+    case Kind::Null: return true;
+    case Kind::Bool: return u_.b == other.u_.b;
+    case Kind::String: return stringView() == other.stringView();
+    case Kind::Bytes: return u_.data == other.u_.data;
+    case Kind::Object: return u_.o == other.u_.o || u_.o->isEqual(*other.u_.o);
+    default: return false;
   }
-  return v_ == other.v_;
 }
 
 std::size_t Value::hash() const {
@@ -150,12 +215,9 @@ std::size_t Value::hash() const {
       if (d == std::floor(d) && std::fabs(d) < 9e18) return std::hash<std::int64_t>()(static_cast<std::int64_t>(d));
       return std::hash<double>()(d);
     }
-    case Kind::String: return std::hash<std::string>()(std::get<std::string>(v_));
-    case Kind::Bytes: {
-      const Data& d = std::get<Data>(v_);
-      return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
-    }
-    case Kind::Object: return std::get<ObjectPtr>(v_)->hash();
+    case Kind::String: return std::hash<std::string_view>()(stringView());
+    case Kind::Bytes: return std::hash<std::string_view>()(viewOfData(u_.data));
+    case Kind::Object: return u_.o->hash();
   }
   return 0;
 }
@@ -263,57 +325,95 @@ bool Dictionary::isEqual(const Object& other) const {
 
 std::size_t Dictionary::hash() const { return count(); }
 
+struct MutableDictionary::Storage {
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::vector<std::pair<std::string, Value>> entries;
+  std::vector<bool> live;
+  std::size_t erased = 0;
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index;
+};
+
+MutableDictionary::MutableDictionary(const MutableDictionary& other)
+    : Dictionary(other), storage_(other.storage_ ? std::make_unique<Storage>(*other.storage_) : nullptr) {}
+
+MutableDictionary& MutableDictionary::operator=(const MutableDictionary& other) {
+  if (this != &other) storage_ = other.storage_ ? std::make_unique<Storage>(*other.storage_) : nullptr;
+  return *this;
+}
+
+MutableDictionary::MutableDictionary(MutableDictionary&& other) noexcept = default;
+MutableDictionary& MutableDictionary::operator=(MutableDictionary&& other) noexcept = default;
+MutableDictionary::MutableDictionary() = default;
+MutableDictionary::~MutableDictionary() = default;
+
+std::size_t MutableDictionary::count() const {
+  return storage_ ? storage_->entries.size() - storage_->erased : 0;
+}
+
 const Value* MutableDictionary::objectForKey(std::string_view key) const {
-  auto it = index_.find(key);
-  return it == index_.end() ? nullptr : &entries_[it->second].second;
+  if (!storage_) return nullptr;
+  auto it = storage_->index.find(key);
+  return it == storage_->index.end() ? nullptr : &storage_->entries[it->second].second;
 }
 
 void MutableDictionary::enumerate(const std::function<bool(const std::string&, const Value&)>& fn) const {
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (!live_[i]) continue;
-    if (!fn(entries_[i].first, entries_[i].second)) return;
+  if (!storage_) return;
+  const auto& entries = storage_->entries;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!storage_->live[i]) continue;
+    if (!fn(entries[i].first, entries[i].second)) return;
   }
 }
 
 void MutableDictionary::setObject(Value value, std::string_view key) {
-  auto it = index_.find(key);
-  if (it != index_.end()) {
-    entries_[it->second].second = std::move(value);
+  if (!storage_) storage_ = std::make_unique<Storage>();
+  Storage& s = *storage_;
+  auto it = s.index.find(key);
+  if (it != s.index.end()) {
+    s.entries[it->second].second = std::move(value);
     return;
   }
-  index_.emplace(std::string(key), entries_.size());
-  entries_.emplace_back(std::string(key), std::move(value));
-  live_.push_back(true);
+  s.index.emplace(std::string(key), s.entries.size());
+  s.entries.emplace_back(std::string(key), std::move(value));
+  s.live.push_back(true);
 }
 
 void MutableDictionary::removeObjectForKey(std::string_view key) {
-  auto it = index_.find(key);
-  if (it == index_.end()) return;
+  if (!storage_) return;
+  Storage& s = *storage_;
+  auto it = s.index.find(key);
+  if (it == s.index.end()) return;
   std::size_t i = it->second;
-  index_.erase(it);
-  live_[i] = false;
-  entries_[i].second = Value();
-  ++erased_;
-  if (erased_ > 16 && erased_ * 2 > entries_.size()) compact();
+  s.index.erase(it);
+  s.live[i] = false;
+  s.entries[i].second = Value();
+  ++s.erased;
+  if (s.erased > 16 && s.erased * 2 > s.entries.size()) compact();
 }
 
 void MutableDictionary::removeAllObjects() {
-  entries_.clear();
-  live_.clear();
-  index_.clear();
-  erased_ = 0;
+  if (!storage_) return;
+  // Emptied rather than freed: an enumeration may be under way.
+  storage_->entries.clear();
+  storage_->live.clear();
+  storage_->index.clear();
+  storage_->erased = 0;
 }
 
 void MutableDictionary::compact() {
+  Storage& s = *storage_;
   std::vector<std::pair<std::string, Value>> kept;
-  kept.reserve(entries_.size() - erased_);
-  for (std::size_t i = 0; i < entries_.size(); ++i)
-    if (live_[i]) kept.push_back(std::move(entries_[i]));
-  entries_ = std::move(kept);
-  live_.assign(entries_.size(), true);
-  erased_ = 0;
-  index_.clear();
-  for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+  kept.reserve(s.entries.size() - s.erased);
+  for (std::size_t i = 0; i < s.entries.size(); ++i)
+    if (s.live[i]) kept.push_back(std::move(s.entries[i]));
+  s.entries = std::move(kept);
+  s.live.assign(s.entries.size(), true);
+  s.erased = 0;
+  s.index.clear();
+  for (std::size_t i = 0; i < s.entries.size(); ++i) s.index.emplace(s.entries[i].first, i);
 }
 
 // ---- Error ----

@@ -1,13 +1,15 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <variant>
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/TextStore.h"
 
 namespace platform {
 
@@ -20,26 +22,56 @@ class Value {
  public:
   enum class Kind { Null, Bool, Int, UInt, Double, String, Bytes, Object };
 
-  Value() = default;
-  Value(std::nullptr_t) {}
-  Value(bool b) : v_(b) {}
-  Value(int i) : v_(static_cast<std::int64_t>(i)) {}
-  Value(long i) : v_(static_cast<std::int64_t>(i)) {}
-  Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
-  Value(unsigned u) : v_(static_cast<std::uint64_t>(u)) {}
-  Value(unsigned long u) : v_(static_cast<std::uint64_t>(u)) {}
-  Value(unsigned long long u) : v_(static_cast<std::uint64_t>(u)) {}
-  Value(double d) : v_(d) {}
-  Value(const char* s) : v_(std::string(s ? s : "")) {}
-  Value(std::string s) : v_(std::move(s)) {}
-  Value(std::string_view s) : v_(std::string(s)) {}
-  Value(Data d) : v_(std::move(d)) {}
+  Value() noexcept : tag_(Tag::Null) { u_.t = {}; }
+  Value(std::nullptr_t) noexcept : Value() {}
+  Value(bool b) noexcept : Value() { set(Tag::Bool).b = b; }
+  Value(int i) noexcept : Value() { set(Tag::Int).i = i; }
+  Value(long i) noexcept : Value() { set(Tag::Int).i = i; }
+  Value(long long i) noexcept : Value() { set(Tag::Int).i = i; }
+  Value(unsigned u) noexcept : Value() { set(Tag::UInt).u = u; }
+  Value(unsigned long u) noexcept : Value() { set(Tag::UInt).u = u; }
+  Value(unsigned long long u) noexcept : Value() { set(Tag::UInt).u = u; }
+  Value(double d) noexcept : Value() { set(Tag::Double).d = d; }
+  Value(const char* s) : tag_(Tag::String) { new (&u_.s) std::string(s ? s : ""); }
+  Value(std::string s) noexcept : tag_(Tag::String) { new (&u_.s) std::string(std::move(s)); }
+  Value(std::string_view s) : tag_(Tag::String) { new (&u_.s) std::string(s); }
+  Value(Data d) noexcept : tag_(Tag::Bytes) { new (&u_.data) Data(std::move(d)); }
   template <class T, class = std::enable_if_t<std::is_base_of_v<Object, T>>>
-  Value(std::shared_ptr<T> o) {
-    if (o) v_ = std::static_pointer_cast<Object>(std::move(o));
+  Value(std::shared_ptr<T> o) noexcept : Value() {
+    if (o) {
+      new (&u_.o) ObjectPtr(std::static_pointer_cast<Object>(std::move(o)));
+      tag_ = Tag::Object;
+    }
+  }
+  // A string value over block's bytes in store that takes no reference on the store. Only for
+  // values kept inside something that holds the store for them (the containers of a decoded
+  // document); every copy made of it holds its own reference.
+  static Value borrowingText(TextStore& store, const TextStore::Block& block) noexcept {
+    Value v;
+    v.tag_ = Tag::BorrowedText;
+    v.u_.t = {&store, &block};
+    return v;
   }
 
-  Kind kind() const { return static_cast<Kind>(v_.index()); }
+  Value(const Value& other) { copyFrom(other); }
+  Value(Value&& other) noexcept { moveFrom(other); }
+  Value& operator=(const Value& other) {
+    if (plain() && this != &other) {
+      copyFrom(other);
+      return *this;
+    }
+    return assignSlow(other);
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (plain() && this != &other) {
+      moveFrom(other);
+      return *this;
+    }
+    return assignSlow(std::move(other));
+  }
+  ~Value() { destroy(); }
+
+  Kind kind() const { return kKinds[static_cast<std::size_t>(tag_)]; }
   bool isNull() const { return kind() == Kind::Null; }
   bool isString() const { return kind() == Kind::String; }
   bool isNumber() const { return kind() >= Kind::Int && kind() <= Kind::Double; }
@@ -53,6 +85,8 @@ class Value {
   double doubleValue() const;
   // The text of a string value; "" for every other kind.
   const std::string& stringValue() const;
+  // The same without making a std::string for text kept in a store.
+  std::string_view stringView() const;
   // The bytes of a bytes value; empty for every other kind.
   const Data& bytesValue() const;
   const ObjectPtr& objectValue() const;
@@ -66,12 +100,80 @@ class Value {
   // A readable rendering of any kind (numbers in shortest round-trip form, "1"/"0" for booleans).
   std::string description() const;
 
+  // Whether destroying the value releases anything. A value that owns nothing may simply be
+  // dropped with the memory holding it.
+  bool ownsSomething() const { return !plain(); }
+
   bool operator==(const Value& other) const;
   bool operator!=(const Value& other) const { return !(*this == other); }
   std::size_t hash() const;
 
  private:
-  std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Data, ObjectPtr> v_;
+  // Tags up to BorrowedText need no work to copy, move or destroy (a borrowed text's copies
+  // become counted Text).
+  enum class Tag : std::uint8_t { Null, Bool, Int, UInt, Double, BorrowedText, String, Bytes, Object, Text };
+  static constexpr Kind kKinds[] = {Kind::Null,   Kind::Bool,   Kind::Int,   Kind::UInt,   Kind::Double,
+                                    Kind::String, Kind::String, Kind::Bytes, Kind::Object, Kind::String};
+  struct SharedText {
+    TextStore* store;
+    const TextStore::Block* block;
+  };
+  union Payload {
+    Payload() noexcept {}
+    ~Payload() {}
+    bool b;
+    std::int64_t i;
+    std::uint64_t u;
+    double d;
+    SharedText t;
+    std::string s;
+    Data data;
+    ObjectPtr o;
+  };
+
+  Payload& set(Tag tag) {
+    tag_ = tag;
+    return u_;
+  }
+  bool plain() const { return tag_ <= Tag::BorrowedText; }
+  // The payload of a plain or text value, whichever member holds it (all zero-filled first).
+  void copyPayload(const Value& other) { std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(SharedText)); }
+  void copyFrom(const Value& other) {
+    tag_ = other.tag_;
+    if (tag_ < Tag::BorrowedText) {
+      copyPayload(other);
+    } else if (tag_ == Tag::BorrowedText) {
+      u_.t = other.u_.t;
+      u_.t.store->retain();
+      tag_ = Tag::Text;
+    } else {
+      copySlow(other);
+    }
+  }
+  // Leaves other null.
+  void moveFrom(Value& other) noexcept {
+    tag_ = other.tag_;
+    if (plain() || tag_ == Tag::Text) {
+      copyPayload(other);
+    } else if (tag_ == Tag::Object) {
+      new (&u_.o) ObjectPtr(std::move(other.u_.o));
+      other.u_.o.~ObjectPtr();
+    } else {
+      moveSlow(other);
+    }
+    other.tag_ = Tag::Null;
+  }
+  void destroy() noexcept {
+    if (!plain()) destroySlow();
+  }
+  Value& assignSlow(const Value& other);
+  Value& assignSlow(Value&& other) noexcept;
+  void copySlow(const Value& other);
+  void moveSlow(Value& other) noexcept;
+  void destroySlow() noexcept;
+
+  Payload u_;
+  Tag tag_;
 };
 
 }  // namespace platform

@@ -189,7 +189,14 @@ std::size_t LoopbackHttpServer::tlsHandshakeFailures() const {
 }
 
 void LoopbackHttpServer::closeIdleConnections() {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  // A connection that has just sent its answer may not be back at its next read yet: give it a
+  // moment, so a client that saw the answer finds the connection closed.
+  idleChanged_.wait_for(lock, std::chrono::seconds(2), [&] {
+    for (auto& c : connections_)
+      if (c->fd >= 0 && !c->idle) return false;
+    return true;
+  });
   for (auto& c : connections_)
     if (c->idle && c->fd >= 0) ::shutdown(c->fd, SHUT_RDWR);
 }
@@ -287,6 +294,7 @@ void LoopbackHttpServer::serve(std::shared_ptr<Connection> c) {
       std::lock_guard lock(mutex_);
       c->idle = c->pending.empty();
     }
+    idleChanged_.notify_all();
     bool ok = true;
     while ((headEnd = c->pending.find("\r\n\r\n")) == std::string::npos && (ok = c->readMore())) {
       std::lock_guard lock(mutex_);

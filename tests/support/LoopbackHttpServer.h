@@ -110,6 +110,7 @@ class LoopbackHttpServer {
   std::thread acceptThread_;
 
   mutable std::mutex mutex_;
+  std::condition_variable idleChanged_;
   std::condition_variable stopped_;
   bool stopping_ = false;
   Handler handler_;

@@ -1,16 +1,35 @@
 #include "kit/codec/json/JBArray.h"
 
+#include <iterator>
 #include <string>
 
 #include "platform/foundation/Error.h"
 
 namespace kavro {
 
-JBArray::JBArray(Private, std::vector<platform::Value> objects, bool isMutable)
-    : platform::MutableArray(std::move(objects)), mutable_(isMutable) {}
+JBArray::JBArray(Private, platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
+                 bool isMutable)
+    : items_(std::make_move_iterator(objects), std::make_move_iterator(objects + count), storage),
+      mutable_(isMutable) {
+  if (isMutable) return;
+  for (const platform::Value& v : items_)
+    if (v.ownsSomething()) return;
+  ownsNothing_ = true;
+}
 
-std::shared_ptr<JBArray> JBArray::create(std::vector<platform::Value> objects, bool isMutable) {
-  return std::make_shared<JBArray>(Private(), std::move(objects), isMutable);
+JBArray::~JBArray() {
+  if (ownsNothing_) {
+    if (items_.data()) items_.get_allocator().deallocate(items_.data(), items_.capacity());
+  } else {
+    items_.~vector();
+  }
+}
+
+std::shared_ptr<JBArray> JBArray::create(platform::Value* objects, std::size_t count,
+                                         std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,
+                                         bool isMutable) {
+  return std::allocate_shared<JBArray>(std::pmr::polymorphic_allocator<JBArray>(nodes), Private(), objects,
+                                       count, storage, isMutable);
 }
 
 void JBArray::checkMutable(const char* selector) const {
@@ -25,49 +44,51 @@ void JBArray::raiseBeyondBounds(const char* selector, std::size_t index, std::si
 }
 
 const platform::Value& JBArray::objectAtIndex(std::size_t index) const {
-  if (index >= count()) raiseBeyondBounds("objectAtIndex:", index, count());
-  return items()[index];
+  if (index >= items_.size()) raiseBeyondBounds("objectAtIndex:", index, items_.size());
+  return items_[index];
 }
 
 void JBArray::addObject(platform::Value v) { insertObject(std::move(v), count()); }
 
 void JBArray::insertObject(platform::Value v, std::size_t index) {
   checkMutable("insertObject:atIndex:");
-  if (index > count()) raiseBeyondBounds("insertObject:atIndex:", index, count() + 1);
-  platform::MutableArray::insertObject(std::move(v), index);
+  if (index > items_.size()) raiseBeyondBounds("insertObject:atIndex:", index, items_.size() + 1);
+  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(v));
 }
 
 void JBArray::removeObjectAtIndex(std::size_t index) {
   checkMutable("removeObjectAtIndex:");
-  if (index >= count()) raiseBeyondBounds("removeObjectAtIndex:", index, count());
-  platform::MutableArray::removeObjectAtIndex(index);
+  if (index >= items_.size()) raiseBeyondBounds("removeObjectAtIndex:", index, items_.size());
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void JBArray::replaceObjectAtIndex(std::size_t index, platform::Value v) {
   checkMutable("replaceObjectAtIndex:withObject:");
-  if (index >= count()) raiseBeyondBounds("replaceObjectAtIndex:withObject:", index, count());
-  platform::MutableArray::replaceObjectAtIndex(index, std::move(v));
+  if (index >= items_.size()) raiseBeyondBounds("replaceObjectAtIndex:withObject:", index, items_.size());
+  items_[index] = std::move(v);
 }
 
 void JBArray::removeAllObjects() {
   checkMutable("removeObjectAtIndex:");
-  platform::MutableArray::removeAllObjects();
+  items_.clear();
 }
 
 void JBArray::removeLastObject() {
   checkMutable("removeObjectAtIndex:");
-  platform::MutableArray::removeLastObject();
+  if (!items_.empty()) items_.pop_back();
 }
 
 std::shared_ptr<platform::Array> JBArray::copy() const {
   if (!mutable_)
     return std::static_pointer_cast<platform::Array>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
-  return create(items(), false);
+  std::vector<platform::Value> values(items_.begin(), items_.end());
+  auto* heap = std::pmr::new_delete_resource();
+  return create(values.data(), values.size(), heap, heap, false);
 }
 
 std::shared_ptr<platform::MutableArray> JBArray::mutableCopy() const {
-  return platform::MutableArray::create(items());
+  return platform::MutableArray::create(std::vector<platform::Value>(items_.begin(), items_.end()));
 }
 
 }  // namespace kavro

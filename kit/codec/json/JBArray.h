@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <memory_resource>
 #include <vector>
 
 #include "platform/foundation/Array.h"
@@ -19,8 +20,14 @@ class JBArray final : public platform::MutableArray {
   };
 
  public:
-  JBArray(Private, std::vector<platform::Value> objects, bool isMutable);
+  // Moves count values out of objects into storage from the resource.
+  JBArray(Private, platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
+          bool isMutable);
+  JBArray(const JBArray&) = delete;
+  JBArray& operator=(const JBArray&) = delete;
+  ~JBArray() override;
 
+  std::size_t count() const override { return items_.size(); }
   const platform::Value& objectAtIndex(std::size_t index) const override;
 
   // Raise for an immutable array or an index out of range, with the platform's texts.
@@ -38,11 +45,20 @@ class JBArray final : public platform::MutableArray {
 
  private:
   friend struct JBParseState;
-  static std::shared_ptr<JBArray> create(std::vector<platform::Value> objects, bool isMutable);
+  // The node comes from nodes, its values' storage from storage.
+  static std::shared_ptr<JBArray> create(platform::Value* objects, std::size_t count,
+                                         std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,
+                                         bool isMutable);
   void checkMutable(const char* selector) const;
   [[noreturn]] void raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const;
 
+  // Destroyed by hand: the values of an immutable array that own nothing need no destruction and
+  // go with their storage.
+  union {
+    std::pmr::vector<platform::Value> items_;
+  };
   bool mutable_;
+  bool ownsNothing_ = false;
 };
 
 }  // namespace kavro

@@ -19,33 +19,71 @@ constexpr std::size_t kCapacities[] = {
 }  // namespace
 
 std::size_t JBDictionary::capacityForCount(std::size_t n) {
-  const auto wanted = static_cast<std::size_t>(std::floor(static_cast<double>(n) * 1.33));
+  // floor(n * 1.33), exactly.
+  const std::size_t wanted = n <= SIZE_MAX / 133 ? n * 133 / 100 : SIZE_MAX;
   for (std::size_t c : kCapacities)
     if (c >= wanted) return c;
   throw platform::MallocException("Unable to allocate memory for hash table.");
 }
 
-JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable)
-    : slots_(inlineSlots_), mutations_(isMutable ? 1 : 0) {
-  pairs_.reserve(count);
-  allocateSlots(capacityForCount(count));
-  for (std::size_t i = 0; i < count; ++i) add(std::move(pairs[i]));
-}
-
-std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, bool isMutable) {
-  return std::make_shared<JBDictionary>(Private(), pairs, count, isMutable);
-}
-
-void JBDictionary::allocateSlots(std::size_t capacity) {
-  if (capacity <= kInlineSlots) {
-    heapSlots_.reset();
-    slots_ = inlineSlots_;
-  } else {
-    heapSlots_ = std::make_unique<std::uint32_t[]>(capacity);
-    slots_ = heapSlots_.get();
+JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
+                           bool isMutable, bool copyKeys)
+    : storage_(storage), mutations_(isMutable ? 1 : 0), ownsKeys_(isMutable || copyKeys) {
+  const std::size_t capacity = capacityForCount(count);
+  reservePairs(count);
+  slots_ = allocateSlots(capacity);
+  setCapacity(capacity);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (ownsKeys_) pairs[i].key = new std::string(*pairs[i].key);
+    add(std::move(pairs[i]));
   }
-  capacity_ = capacity;
-  std::fill(slots_, slots_ + capacity, 0);
+  if (!isMutable && count_ <= 64) {
+    owningPairs_ = 0;
+    for (std::size_t i = 0; i < count_; ++i)
+      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
+  }
+}
+
+JBDictionary::~JBDictionary() {
+  if (ownsKeys_)
+    for (std::size_t i = 0; i < count_; ++i) delete pairs_[i].key;
+  if (mutations_ == 0 && count_ <= 64) {
+    for (std::uint64_t m = owningPairs_ & (count_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count_) - 1); m;
+         m &= m - 1)
+      pairs_[__builtin_ctzll(m)].~Pair();
+  } else {
+    for (std::size_t i = 0; i < count_; ++i) pairs_[i].~Pair();
+  }
+  if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
+  if (slots_) storage_->deallocate(slots_, capacity_ * sizeof(std::uint32_t), alignof(std::uint32_t));
+}
+
+std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
+  if (capacity == 0) return nullptr;
+  auto* slots = static_cast<std::uint32_t*>(
+      storage_->allocate(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
+  std::fill(slots, slots + capacity, 0);
+  return slots;
+}
+
+// Room for n pairs; the pairs move to new storage when there is less.
+void JBDictionary::reservePairs(std::size_t n) {
+  if (n <= pairCapacity_) return;
+  auto* fresh = static_cast<Pair*>(storage_->allocate(n * sizeof(Pair), alignof(Pair)));
+  for (std::size_t i = 0; i < count_; ++i) {
+    new (&fresh[i]) Pair(std::move(pairs_[i]));
+    pairs_[i].~Pair();
+  }
+  if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
+  pairs_ = fresh;
+  pairCapacity_ = n;
+}
+
+std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
+                                                   std::pmr::memory_resource* storage, bool isMutable,
+                                                   bool copyKeys) {
+  return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(), pairs,
+                                            count, storage, isMutable, copyKeys);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
@@ -56,7 +94,7 @@ std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const
     const std::uint32_t s = slots_[i];
     if (s == 0) return kNotFound;
     const Pair& p = pairs_[s - 1];
-    if (p.keyHash == hash && p.key == key) return i;
+    if (p.keyHash == hash && *p.key == key) return i;
     if (++i == capacity) i = 0;
   }
   return kNotFound;
@@ -71,18 +109,18 @@ void JBDictionary::placeIndex(std::uint32_t index, std::size_t hash) {
 }
 
 // Needs a free slot. A pair with an equal key is removed first, so the later pair wins.
-void JBDictionary::add(Pair pair) {
+void JBDictionary::add(Pair&& pair) {
   const std::size_t capacity = capacity_;
   std::size_t i = home(pair.keyHash);
   for (;;) {
     const std::uint32_t s = slots_[i];
     if (s == 0) {
-      pairs_.push_back(std::move(pair));
-      slots_[i] = static_cast<std::uint32_t>(pairs_.size());
+      new (&pairs_[count_]) Pair(std::move(pair));
+      slots_[i] = static_cast<std::uint32_t>(++count_);
       return;
     }
     const Pair& p = pairs_[s - 1];
-    if (p.keyHash == pair.keyHash && p.key == pair.key) {
+    if (p.keyHash == pair.keyHash && *p.key == *pair.key) {
       removeSlot(i);
       continue;  // the slot may have been refilled by the run behind it
     }
@@ -94,6 +132,8 @@ void JBDictionary::removeSlot(std::size_t slot) {
   const std::size_t capacity = capacity_;
   const std::uint32_t removed = slots_[slot] - 1;
   slots_[slot] = 0;
+  dropKey(pairs_[removed].key);
+  pairs_[removed].key = nullptr;
   // Put the rest of the run back where probing from their homes finds them.
   std::size_t j = slot + 1 == capacity ? 0 : slot + 1;
   while (slots_[j] != 0) {
@@ -103,7 +143,7 @@ void JBDictionary::removeSlot(std::size_t slot) {
     if (++j == capacity) j = 0;
   }
   // Keep the pairs dense: the last one moves into the hole.
-  const auto last = static_cast<std::uint32_t>(pairs_.size() - 1);
+  const auto last = static_cast<std::uint32_t>(count_ - 1);
   if (removed != last) {
     std::size_t k = home(pairs_[last].keyHash);
     while (slots_[k] != last + 1)
@@ -111,14 +151,18 @@ void JBDictionary::removeSlot(std::size_t slot) {
     slots_[k] = removed + 1;
     pairs_[removed] = std::move(pairs_[last]);
   }
-  pairs_.pop_back();
+  pairs_[last].~Pair();
+  --count_;
 }
 
 void JBDictionary::rebuild(std::size_t capacity) {
-  const std::vector<std::uint32_t> old(slots_, slots_ + capacity_);
-  allocateSlots(capacity);
-  for (std::uint32_t s : old)
-    if (s != 0) placeIndex(s, pairs_[s - 1].keyHash);
+  std::uint32_t* const old = slots_;
+  const std::size_t oldCapacity = capacity_;
+  slots_ = allocateSlots(capacity);
+  setCapacity(capacity);
+  for (std::size_t i = 0; i < oldCapacity; ++i)
+    if (old[i] != 0) placeIndex(old[i], pairs_[old[i] - 1].keyHash);
+  if (old) storage_->deallocate(old, oldCapacity * sizeof(std::uint32_t), alignof(std::uint32_t));
 }
 
 const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
@@ -128,16 +172,11 @@ const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
 
 void JBDictionary::enumerate(
     const std::function<bool(const std::string&, const platform::Value&)>& fn) const {
-  for (std::size_t i = 0; i < capacity_; ++i) {
-    const std::uint32_t s = slots_[i];
-    if (s == 0) continue;
-    const std::uint64_t before = mutations_;
-    const Pair& p = pairs_[s - 1];
-    if (!fn(p.key, p.object)) return;
-    if (mutations_ != before)
-      throw platform::Exception("NSGenericException",
-                                "*** Collection <JBDictionary> was mutated while being enumerated.");
-  }
+  forEach(fn);
+}
+
+void JBDictionary::raiseMutatedWhileEnumerating() {
+  throw platform::Exception("NSGenericException", "*** Collection <JBDictionary> was mutated while being enumerated.");
 }
 
 void JBDictionary::checkMutable(const char* selector) const {
@@ -152,9 +191,10 @@ void JBDictionary::mutated() {
 
 void JBDictionary::setObject(platform::Value value, std::string_view key) {
   checkMutable("setObject:forKey:");
-  const std::size_t wanted = capacityForCount(pairs_.size() + 1);
+  const std::size_t wanted = capacityForCount(count_ + 1);
   if (wanted > capacity_) rebuild(wanted);
-  add(Pair{std::string(key), std::move(value), hashKey(key)});
+  if (count_ == pairCapacity_) reservePairs(count_ < 8 ? 8 : count_ * 2);
+  add(Pair{new std::string(key), std::move(value), hashKey(key)});
   mutated();
 }
 
@@ -168,7 +208,11 @@ void JBDictionary::removeObjectForKey(std::string_view key) {
 
 void JBDictionary::removeAllObjects() {
   checkMutable("removeObjectForKey:");
-  pairs_.clear();
+  for (std::size_t i = 0; i < count_; ++i) {
+    dropKey(pairs_[i].key);
+    pairs_[i].~Pair();
+  }
+  count_ = 0;
   std::fill(slots_, slots_ + capacity_, 0);
   mutated();
 }
@@ -178,16 +222,17 @@ std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
   std::vector<Pair> pairs;
-  pairs.reserve(pairs_.size());
+  pairs.reserve(count_);
   for (std::size_t i = 0; i < capacity_; ++i)
     if (slots_[i] != 0) pairs.push_back(pairs_[slots_[i] - 1]);
-  return create(pairs.data(), pairs.size(), false);
+  auto* heap = std::pmr::new_delete_resource();
+  return create(pairs.data(), pairs.size(), heap, heap, false, true);
 }
 
 std::shared_ptr<platform::MutableDictionary> JBDictionary::mutableCopy() const {
   auto copy = platform::MutableDictionary::create();
   for (std::size_t i = 0; i < capacity_; ++i)
-    if (slots_[i] != 0) copy->setObject(pairs_[slots_[i] - 1].object, pairs_[slots_[i] - 1].key);
+    if (slots_[i] != 0) copy->setObject(pairs_[slots_[i] - 1].object, *pairs_[slots_[i] - 1].key);
   return copy;
 }
 

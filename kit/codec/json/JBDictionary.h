@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +25,10 @@ class JBDictionary final : public platform::MutableDictionary {
   };
 
  public:
+  // A pair while the decoder builds the dictionary. The key lives in the document's memory; a
+  // dictionary that owns its keys keeps copies.
   struct Pair {
-    std::string key;
+    const std::string* key = nullptr;
     platform::Value object;
     std::size_t keyHash = 0;
   };
@@ -36,17 +39,34 @@ class JBDictionary final : public platform::MutableDictionary {
   // exception beyond the largest one.
   static std::size_t capacityForCount(std::size_t n);
 
-  // Moves count pairs out of pairs; a later pair with an equal key replaces the earlier one.
-  JBDictionary(Private, Pair* pairs, std::size_t count, bool isMutable);
+  // Moves count pairs out of pairs into storage from the resource; a later pair with an equal key
+  // replaces the earlier one. With copyKeys (always for a mutable dictionary) the dictionary keeps
+  // copies of the keys; otherwise they must outlive it.
+  JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
+               bool copyKeys);
   JBDictionary(const JBDictionary&) = delete;
   JBDictionary& operator=(const JBDictionary&) = delete;
+  ~JBDictionary() override;
 
-  std::size_t count() const override { return pairs_.size(); }
+  std::size_t count() const override { return count_; }
   std::size_t capacity() const { return capacity_; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
   void enumerate(
       const std::function<bool(const std::string& key, const platform::Value& value)>& fn) const override;
+
+  // enumerate() without the cost of a std::function, for callers that know the class.
+  template <class Fn>
+  void forEach(Fn&& fn) const {
+    for (std::size_t i = 0; i < capacity_; ++i) {
+      const std::uint32_t s = slots_[i];
+      if (s == 0) continue;
+      const std::uint64_t before = mutations_;
+      const Pair& p = pairs_[s - 1];
+      if (!fn(*p.key, p.object)) return;
+      if (mutations_ != before) raiseMutatedWhileEnumerating();
+    }
+  }
 
   void setObject(platform::Value value, std::string_view key) override;
   void removeObjectForKey(std::string_view key) override;
@@ -59,28 +79,49 @@ class JBDictionary final : public platform::MutableDictionary {
 
  private:
   friend struct JBParseState;
-  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, bool isMutable);
+  // The node comes from nodes, its pairs' and slots' storage from storage.
+  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
+                                              std::pmr::memory_resource* storage, bool isMutable, bool copyKeys);
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
-  void add(Pair pair);
+  void add(Pair&& pair);
+  void dropKey(const std::string* key) {
+    if (ownsKeys_) delete key;
+  }
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
-  void allocateSlots(std::size_t capacity);
+  void reservePairs(std::size_t n);
+  std::uint32_t* allocateSlots(std::size_t capacity);
   void checkMutable(const char* selector) const;
+  [[noreturn]] static void raiseMutatedWhileEnumerating();
   void mutated();
-  std::size_t home(std::size_t hash) const { return hash % capacity_; }
+  // hash % capacity_, by a multiplication with the capacity's reciprocal instead of a division.
+  std::size_t home(std::size_t hash) const {
+    const std::uint64_t h = hash;
+    const auto q = static_cast<std::uint64_t>((static_cast<unsigned __int128>(h) * reciprocal_) >> 64);
+    std::uint64_t r = h - q * capacity_;
+    while (r >= capacity_) r -= capacity_;
+    return static_cast<std::size_t>(r);
+  }
+  void setCapacity(std::size_t capacity) {
+    capacity_ = capacity;
+    reciprocal_ = capacity ? UINT64_MAX / capacity : 0;
+  }
 
-  // Tables of up to this many slots (dictionaries of up to 18 pairs) live inside the object.
-  static constexpr std::size_t kInlineSlots = 23;
-
-  std::vector<Pair> pairs_;
-  std::uint32_t* slots_;  // index into pairs_ plus one; 0 marks an empty slot
+  std::pmr::memory_resource* storage_;
+  Pair* pairs_ = nullptr;  // count_ pairs in room for pairCapacity_
+  std::size_t count_ = 0;
+  std::size_t pairCapacity_ = 0;
+  std::uint32_t* slots_ = nullptr;  // index into pairs_ plus one; 0 marks an empty slot
   std::size_t capacity_ = 0;
-  std::uint64_t mutations_;  // 0 marks an immutable dictionary
-  std::unique_ptr<std::uint32_t[]> heapSlots_;
-  std::uint32_t inlineSlots_[kInlineSlots];
+  std::uint64_t reciprocal_ = 0;  // floor((2^64 - 1) / capacity_)
+  std::uint64_t mutations_;       // 0 marks an immutable dictionary
+  // For an immutable dictionary of at most 64 pairs: the pairs whose values own something (a
+  // container, above all). Only those need destroying; the others go with the storage.
+  std::uint64_t owningPairs_ = ~std::uint64_t{0};
+  bool ownsKeys_;
 };
 
 }  // namespace kavro

@@ -14,6 +14,8 @@
 #include <typeinfo>
 #include <vector>
 
+#include "kit/codec/json/JBArray.h"
+#include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -109,11 +111,24 @@ constexpr std::array<bool, 256> kSpecialWithSlash = makeSpecial(true);
 
 const char kHex[] = "0123456789abcdef";
 
+// The output buffer of the last encoding on this thread, kept for the next one: a large answer
+// written into fresh memory each time costs more in page faults than in writing. An encoding
+// inside another (from an unsupported-class formatter) finds none and makes its own.
+thread_local std::string scratch;
+constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
+
+std::string takeScratch() {
+  std::string s = std::move(scratch);
+  scratch = std::string();
+  if (s.size() < 16 * 1024) s.resize(16 * 1024);
+  return s;
+}
+
 struct EncodeState {
   unsigned options = 0;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
-  std::string buf = std::string(16 * 1024, '\0');
+  std::string buf = takeScratch();
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
@@ -188,15 +203,21 @@ struct EncodeState {
     const auto* const end = p + s.size();
     room(s.size() + 2);
     if (quotes) put('"');
+    // Without escaping options, the run that goes out as it is is the one the decoder takes as it is.
+    const bool plainRuns = !escapeNonASCII && !(options & JBSerializeOptionEscapeSlash);
     while (p < end) {
       const std::uint8_t* q = p;
-      for (;;) {
-        while (q < end && !special[*q]) ++q;
-        if (escapeNonASCII || q >= end || *q < 0x80) break;
-        // Legal UTF-8 goes out as it is; anything else is looked at below.
-        const std::size_t n = json::legalSequenceLength(q, end);
-        if (n == 0) break;
-        q += n;
+      if (plainRuns) {
+        q = json::scanPlainText(p, end);
+      } else {
+        for (;;) {
+          while (q < end && !special[*q]) ++q;
+          if (escapeNonASCII || q >= end || *q < 0x80) break;
+          // Legal UTF-8 goes out as it is; anything else is looked at below.
+          const std::size_t n = json::legalSequenceLength(q, end);
+          if (n == 0) break;
+          q += n;
+        }
       }
       if (q != p) write(p, static_cast<std::size_t>(q - p));
       p = q;
@@ -330,11 +351,15 @@ struct EncodeState {
     } else {
       bool ok = true;
       bool first = true;
-      d.enumerate([&](const std::string& key, const platform::Value& value) {
+      auto pair = [&](const std::string& key, const platform::Value& value) {
         ok = writePair(key, value, first);
         first = false;
         return ok;
-      });
+      };
+      if (typeid(d) == typeid(JBDictionary))
+        static_cast<const JBDictionary&>(d).forEach(pair);
+      else
+        d.enumerate(pair);
       if (!ok) return false;
     }
     closeBracket('}');
@@ -369,7 +394,7 @@ struct EncodeState {
   bool writeValue(const platform::Value& v, bool isReplacement) {
     switch (v.kind()) {
       case platform::Value::Kind::String:
-        return writeString(v.stringValue(), true);
+        return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())
           write("true", 4);
@@ -385,6 +410,10 @@ struct EncodeState {
         return true;
       case platform::Value::Kind::Object: {
         const platform::Object& o = *v.objectValue();
+        // The decoder's own classes first, without a dynamic cast.
+        const std::type_info& type = typeid(o);
+        if (type == typeid(JBDictionary)) return writeDictionary(static_cast<const JBDictionary&>(o));
+        if (type == typeid(JBArray)) return writeArray(static_cast<const JBArray&>(o));
         if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
         if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
         return unsupported(v, classNameOf(o), isReplacement);
@@ -411,7 +440,6 @@ void checkEncodeOption(unsigned encodeOption) {
 platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platform::Error* error) {
   platform::Value result;
   if (ok) {
-    state.buf.resize(state.len);
     switch (encodeOption & JBEncodeOptionAsTypeMask) {
       case JBEncodeOptionAsData: {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(state.buf.data());
@@ -419,7 +447,7 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
         break;
       }
       case JBEncodeOptionAsString:
-        result = platform::Value(std::move(state.buf));
+        result = platform::Value(std::string(state.buf.data(), state.len));
         break;
       default:
         state.fail("Unknown encode as type.");
@@ -427,6 +455,7 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
     }
   }
   if (state.error && error) *error = std::move(*state.error);
+  if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
   return result;
 }
 
@@ -448,7 +477,7 @@ platform::Value JBSerializer::serializeObject(const platform::Value& object, uns
   } else if ((encodeOption & JBEncodeOptionStringObj) && !object.isString()) {
     ok = state.fail("Unable to serialize object class " + classNameOf(object) + ", expected a NSString.");
   } else if (object.isString()) {
-    ok = state.writeString(object.stringValue(), !(encodeOption & JBEncodeOptionStringObjTrimQuotes));
+    ok = state.writeString(object.stringView(), !(encodeOption & JBEncodeOptionStringObjTrimQuotes));
   } else {
     ok = state.writeValue(object, false);
   }

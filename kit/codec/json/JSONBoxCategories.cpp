@@ -12,9 +12,7 @@ namespace {
 
 platform::Value decodeString(std::string_view json, unsigned parseOptions, bool mutableResult,
                              platform::Error* error) {
-  JSONDecoder decoder(parseOptions);
-  return mutableResult ? decoder.mutableObjectWithUTF8String(json.data(), json.size(), error)
-                       : decoder.objectWithUTF8String(json.data(), json.size(), error);
+  return JSONDecoder::parseOnce(json.data(), json.size(), parseOptions, mutableResult, error);
 }
 
 std::optional<platform::Data> asData(platform::Value v) {
@@ -44,14 +42,14 @@ platform::Value mutableObjectFromJSONString(std::string_view json, unsigned pars
 
 platform::Value objectFromJSONData(const platform::Data& data, unsigned parseOptions,
                                    platform::Error* error) {
-  JSONDecoder decoder(parseOptions);
-  return decoder.objectWithData(data, error);
+  return JSONDecoder::parseOnce(reinterpret_cast<const char*>(data.data()), data.size(), parseOptions, false,
+                                error);
 }
 
 platform::Value mutableObjectFromJSONData(const platform::Data& data, unsigned parseOptions,
                                           platform::Error* error) {
-  JSONDecoder decoder(parseOptions);
-  return decoder.mutableObjectWithData(data, error);
+  return JSONDecoder::parseOnce(reinterpret_cast<const char*>(data.data()), data.size(), parseOptions, true,
+                                error);
 }
 
 std::optional<platform::Data> JSONData(std::string_view string, unsigned options, bool includeQuotes,

@@ -1,5 +1,6 @@
 #include "kit/codec/json/JSONDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -9,8 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+#include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JBKeyPool.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Dictionary.h"
 
@@ -43,8 +50,6 @@ inline bool isValueToken(Token t) {
 // What a container accepts next.
 enum : unsigned { kAcceptValue = 1, kAcceptComma = 2, kAcceptEnd = 4 };
 
-constexpr std::uint32_t kHashStart = 1402737925u;
-inline std::uint32_t hashStep(std::uint32_t h, std::uint32_t c) { return ((h * 33u) + c - 29u) ^ (h >> 19); }
 
 enum : std::uint8_t { kPlain = 0, kQuote, kBackslash, kControl, kHigh };
 
@@ -86,9 +91,6 @@ std::string hex2(unsigned v) {
   return std::string{digits[(v >> 4) & 15], digits[v & 15]};
 }
 
-const platform::Value kTrue(true);
-const platform::Value kFalse(false);
-const platform::Value kNull;
 
 const char* const kUnexpectedToken =
     "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', '\"STRING\"', 'NUMBER'.";
@@ -142,7 +144,15 @@ bool exceedsAbove(std::string_view text) {
 // The state of one decoder: options, the text being read, the current token, the stacks that
 // hold a container's members until it is complete, and the value cache.
 struct JBParseState {
-  explicit JBParseState(unsigned opts) : options(opts) {}
+  explicit JBParseState(unsigned opts) : options(opts) {
+    objectStack.reserve(256);
+    pairStack.reserve(128);
+  }
+  ~JBParseState() {
+    if (keyPool) keyPool->release();
+  }
+  JBParseState(const JBParseState&) = delete;
+  JBParseState& operator=(const JBParseState&) = delete;
 
   unsigned options;
   const std::uint8_t* input = nullptr;
@@ -155,6 +165,17 @@ struct JBParseState {
   std::size_t tokenStart = 0;
   std::size_t tokenLength = 0;
   JBTokenValue value;
+  bool hashed = false;  // whether value.hash is made
+  // The current string (of at most JBTokenCache::kMaxCachedStringLength bytes) or number token's
+  // hash, made on first use.
+  std::uint32_t tokenHash() {
+    if (!hashed) {
+      value.hash = value.kind == JBValueKind::String ? JBTokenCache::hashString(value.bytes, value.length)
+                                                     : JBTokenCache::hashNumber(value.kind, value.number.u);
+      hashed = true;
+    }
+    return value.hash;
+  }
 
   std::string tokenBuffer;
   std::vector<platform::Value> objectStack;
@@ -163,6 +184,32 @@ struct JBParseState {
   std::optional<platform::Error> error;
   bool mutableCollections = false;
   std::size_t depth = 0;
+  // Where this parse's containers, their storage and their strings come from.
+  JBArena* arena = nullptr;
+  std::pmr::memory_resource* nodes = nullptr;
+  std::pmr::memory_resource* storage = nullptr;
+  // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
+  // nobody could look at.
+  bool useCache = true;
+  // One copy of "" per document.
+  const platform::TextStore::Block* emptyText = nullptr;
+  // Short keys come from a pool kept across parses; the arena holds the pools its document used.
+  JBKeyPool* keyPool = nullptr;
+  JBKeyPool* heldPool = nullptr;
+  std::uint64_t keyPoolNumber = 0;  // counts the pools made, so that a later one never passes for an earlier
+  // The key last found at each place (nesting depth, position in its dictionary): records of one
+  // answer repeat their keys in the same order, so most keys are known before any lookup.
+  struct PredictedKey {
+    std::uint64_t poolNumber = 0;
+    const std::string* key = nullptr;
+    std::size_t keyHash = 0;
+    JBTokenCache::Words words{0, 0};
+    std::size_t length = 0;
+  };
+  static constexpr std::size_t kPredictedDepths = 16;
+  static constexpr std::size_t kPredictedPositions = 32;
+  std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
+  const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -173,12 +220,17 @@ struct JBParseState {
   std::size_t newlineAt(std::size_t at) const;
   void skipWhitespace();
   bool nextToken();
+  bool nextTokenSlow();
   bool parseString();
+  bool parseLongerString();
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
-  bool tokenObject(platform::Value& out);
+  bool touchCache();
+  const platform::TextStore::Block* documentText();
+  bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  bool tokenValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -274,7 +326,52 @@ void JBParseState::skipWhitespace() {
   }
 }
 
-bool JBParseState::nextToken() {
+// The one-byte tokens by their byte; None for every other byte.
+constexpr std::array<Token, 256> makeSingleTokens() {
+  std::array<Token, 256> t{};
+  t['{'] = Token::ObjectBegin;
+  t['}'] = Token::ObjectEnd;
+  t['['] = Token::ArrayBegin;
+  t[']'] = Token::ArrayEnd;
+  t[':'] = Token::Separator;
+  t[','] = Token::Comma;
+  return t;
+}
+constexpr std::array<Token, 256> kSingleTokens = makeSingleTokens();
+
+// The token a byte starts, where the byte alone tells: one-byte tokens, strings and numbers.
+constexpr std::array<Token, 256> makeFirstByteTokens() {
+  std::array<Token, 256> t = makeSingleTokens();
+  t['"'] = Token::String;
+  t['-'] = Token::Number;
+  for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = Token::Number;
+  return t;
+}
+constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
+
+inline bool JBParseState::nextToken() {
+  if (pos < length) {
+    const Token t = kFirstByteTokens[input[pos]];
+    if (t != Token::None) {
+      tokenStart = pos;
+      if (t == Token::String || t == Token::Number) {
+        token = Token::None;
+        if (!(t == Token::String ? parseString() : parseNumber())) {
+          recordError(kUnexpectedToken);
+          return false;
+        }
+      } else {
+        ++pos;
+      }
+      token = t;
+      tokenLength = pos - tokenStart;
+      return true;
+    }
+  }
+  return nextTokenSlow();
+}
+
+bool JBParseState::nextTokenSlow() {
   if (pos >= length || kMaybeSpace[input[pos]]) skipWhitespace();
   tokenStart = pos;
   token = Token::None;
@@ -292,61 +389,42 @@ bool JBParseState::nextToken() {
     }
     return false;
   };
-  switch (c) {
-    case '{':
-      token = Token::ObjectBegin;
-      ++pos;
-      break;
-    case '}':
-      token = Token::ObjectEnd;
-      ++pos;
-      break;
-    case '[':
-      token = Token::ArrayBegin;
-      ++pos;
-      break;
-    case ']':
-      token = Token::ArrayEnd;
-      ++pos;
-      break;
-    case ':':
-      token = Token::Separator;
-      ++pos;
-      break;
-    case ',':
-      token = Token::Comma;
-      ++pos;
-      break;
-    case 't':
-      ok = word("true", 4, Token::True);
-      break;
-    case 'f':
-      ok = word("false", 5, Token::False);
-      break;
-    case 'n':
-      ok = word("null", 4, Token::Null);
-      break;
-    case '"':
-      ok = parseString();
-      if (ok) token = Token::String;
-      break;
-    case '-':
-    case '0':
-    case '1':
-    case '2':
-    case '3':
-    case '4':
-    case '5':
-    case '6':
-    case '7':
-    case '8':
-    case '9':
-      ok = parseNumber();
-      if (ok) token = Token::Number;
-      break;
-    default:
-      ok = false;
-      break;
+  if (const Token t = kSingleTokens[c]; t != Token::None) {
+    token = t;
+    ++pos;
+  } else {
+    switch (c) {
+      case 't':
+        ok = word("true", 4, Token::True);
+        break;
+      case 'f':
+        ok = word("false", 5, Token::False);
+        break;
+      case 'n':
+        ok = word("null", 4, Token::Null);
+        break;
+      case '"':
+        ok = parseString();
+        if (ok) token = Token::String;
+        break;
+      case '-':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+      case '8':
+      case '9':
+        ok = parseNumber();
+        if (ok) token = Token::Number;
+        break;
+      default:
+        ok = false;
+        break;
+    }
   }
   if (!ok) {
     recordError(kUnexpectedToken);
@@ -356,54 +434,46 @@ bool JBParseState::nextToken() {
   return true;
 }
 
-// Index of the first byte in the eight at p that a string must look at: a control character, a
-// quotation mark, a backslash or a non-ASCII byte; 8 when there is none.
-inline unsigned firstSpecialByte(const std::uint8_t* p) {
-  constexpr std::uint64_t ones = 0x0101010101010101ull;
-  constexpr std::uint64_t highs = 0x8080808080808080ull;
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  const std::uint64_t quote = w ^ (ones * '"');
-  const std::uint64_t backslash = w ^ (ones * '\\');
-  // Each term flags its lowest matching byte exactly (borrows only disturb the bytes above it).
-  const std::uint64_t m = (w & highs) | ((w - ones * 0x20) & ~w & highs) | ((quote - ones) & ~quote & highs) |
-                          ((backslash - ones) & ~backslash & highs);
-  return m ? static_cast<unsigned>(__builtin_ctzll(m)) / 8 : 8;
-}
-
-// End of the run from p of bytes that a string takes as they are: ASCII other than controls, the
-// quotation mark and the backslash, and legal UTF-8 sequences.
 inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) {
-  for (;;) {
-    while (end - p >= 8) {
-      const unsigned at = firstSpecialByte(p);
-      p += at;
-      if (at < 8) break;
-    }
-    while (p < end && kStringClass[*p] == kPlain) ++p;
-    // Runs of non-ASCII characters (CJK text) stay in this loop.
-    while (p < end && *p >= 0x80) {
-      const std::size_t n = json::legalSequenceLength(p, end);
-      if (n == 0) return p;
-      p += n;
-    }
-    if (p >= end || kStringClass[*p] != kPlain) return p;
-  }
+  return json::scanPlainText(p, end);
 }
 
-void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
+inline void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
   value.bytes = bytes;
   value.length = n;
   value.kind = JBValueKind::String;
   // Only strings the cache keeps need their hash.
-  std::uint32_t h = kHashStart;
-  if (n <= JBTokenCache::kMaxCachedStringLength)
-    for (std::size_t i = 0; i < n; ++i) h = hashStep(h, static_cast<std::uint8_t>(bytes[i]));
-  value.hash = h;
+  // The hash is made when something asks for it (tokenHash()).
+  value.hash = 0;
+  hashed = false;
   pos = static_cast<std::size_t>(closingQuote + 1 - input);
 }
 
-bool JBParseState::parseString() {
+// Most strings are short ASCII text (keys above all): their closing quote is in the first 16 bytes
+// with nothing special before it. The look for those is made where each token is read, so that the
+// processor learns what to expect at each place.
+inline bool JBParseState::parseString() {
+#if defined(__SSE2__)
+  const std::uint8_t* const begin = input + pos + 1;
+  if (input + length - begin >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+    const __m128i special = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+        _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (m != 0) {
+      const std::uint8_t* q = begin + __builtin_ctz(m);
+      if (*q == '"') {
+        finishString(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(q - begin), q);
+        return true;
+      }
+    }
+  }
+#endif
+  return parseLongerString();
+}
+
+bool JBParseState::parseLongerString() {
   const std::uint8_t* const begin = input + pos + 1;
   const std::uint8_t* const end = input + length;
   const std::uint8_t* p = scanText(begin, end);
@@ -580,17 +650,32 @@ bool JBParseState::parseNumber() {
   const std::size_t start = pos;
   std::size_t p = pos;
   bool floating = false;
+  // The digits read so far as one integer, while it is exact; and the exponent they need.
+  std::uint64_t mantissa = 0;
+  int taken = 0;
+  bool exact = true;
+  int fractionDigits = 0;
+  long long exponent = 0;
   auto digit = [&](std::size_t at) { return at < length && input[at] >= '0' && input[at] <= '9'; };
+  auto take = [&](std::size_t at) {
+    if (taken < 19) {
+      mantissa = mantissa * 10 + (input[at] - '0');
+      ++taken;
+    } else {
+      exact = false;
+    }
+  };
   auto invalid = [&] {
     recordError("Invalid number.");
     return false;
   };
-  if (input[p] == '-') ++p;
+  const bool negative = input[p] == '-';
+  if (negative) ++p;
   if (p >= length) return invalid();
   if (input[p] == '0') {
     ++p;
   } else if (digit(p)) {
-    while (digit(p)) ++p;
+    while (digit(p)) take(p++);
   } else {
     return invalid();
   }
@@ -598,24 +683,63 @@ bool JBParseState::parseNumber() {
     floating = true;
     ++p;
     if (!digit(p)) return invalid();
-    while (digit(p)) ++p;
+    while (digit(p)) {
+      take(p++);
+      ++fractionDigits;
+    }
   }
   if (p < length && (input[p] == 'e' || input[p] == 'E')) {
     floating = true;
     ++p;
-    if (p < length && (input[p] == '+' || input[p] == '-')) ++p;
+    bool negativeExponent = false;
+    if (p < length && (input[p] == '+' || input[p] == '-')) negativeExponent = input[p++] == '-';
     if (!digit(p)) return invalid();
-    while (digit(p)) ++p;
+    while (digit(p)) {
+      if (exponent < 100000) exponent = exponent * 10 + (input[p] - '0');
+      ++p;
+    }
+    if (negativeExponent) exponent = -exponent;
   }
   // A number is complete only when a byte follows it.
   if (p >= length) return invalid();
   pos = p;
+  value.bytes = reinterpret_cast<const char*>(&value.number);
+  value.length = 8;
+
+  // Exact integers, and decimals whose digits and power of ten are exact doubles (one correctly
+  // rounded operation gives the nearest double), need no general conversion.
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const std::size_t textLength = p - start;
+  if (!floating && !(negative && textLength == 2 && input[start + 1] == '0')) {
+    if (exact && !negative) {
+      value.kind = JBValueKind::UnsignedInt;
+      value.number.u = mantissa;
+      hashed = false;
+      return true;
+    }
+    if (exact && mantissa <= (std::uint64_t{1} << 63)) {
+      value.kind = JBValueKind::SignedInt;
+      value.number.u = 0 - mantissa;
+      hashed = false;
+      return true;
+    }
+  } else if (exact && mantissa <= (std::uint64_t{1} << 53)) {
+    const long long power = exponent - fractionDigits;
+    if (power >= -22 && power <= 22) {
+      double d = static_cast<double>(mantissa);
+      d = power < 0 ? d / kPowersOfTen[-power] : d * kPowersOfTen[power];
+      value.kind = JBValueKind::Double;
+      value.number.d = negative ? -d : d;
+      hashed = false;
+      return true;
+    }
+  }
 
   const char* first = reinterpret_cast<const char*>(input + start);
   const char* last = reinterpret_cast<const char*>(input + p);
   const std::string_view text(first, static_cast<std::size_t>(last - first));
   std::from_chars_result r{};
-  std::uint32_t h;
   if (floating || text == "-0") {
     value.kind = JBValueKind::Double;
     r = std::from_chars(first, last, value.number.d);
@@ -624,7 +748,6 @@ bool JBParseState::parseNumber() {
                   (exceedsAbove(text) ? "overflow" : "underflow") + ".");
       return invalid();
     }
-    h = kHashStart + 13;
   } else if (text[0] == '-') {
     value.kind = JBValueKind::SignedInt;
     r = std::from_chars(first, last, value.number.i, 10);
@@ -633,7 +756,6 @@ bool JBParseState::parseNumber() {
                   "' exceeded the minimum value that could be represented: -9223372036854775808.");
       return invalid();
     }
-    h = kHashStart + 7 + static_cast<std::uint32_t>(value.number.u);
   } else {
     value.kind = JBValueKind::UnsignedInt;
     r = std::from_chars(first, last, value.number.u, 10);
@@ -642,46 +764,120 @@ bool JBParseState::parseNumber() {
                   "' exceeded the maximum value that could be represented: 18446744073709551615.");
       return invalid();
     }
-    h = kHashStart + 11 + static_cast<std::uint32_t>(value.number.u);
   }
   if (r.ec != std::errc()) return invalid();
   if (r.ptr != last) {
     recordError("The conversion function did not consume all of the number tokens characters.");
     return invalid();
   }
-  std::uint64_t bits = value.number.u;
-  for (int i = 0; i < 8; ++i, bits >>= 8) h = hashStep(h, static_cast<std::uint32_t>(bits & 0xFF));
-  value.hash = h;
-  value.bytes = reinterpret_cast<const char*>(&value.number);
-  value.length = 8;
+  hashed = false;
   return true;
 }
 
-bool JBParseState::tokenObject(platform::Value& out) {
-  switch (token) {
-    case Token::String:
-      if (value.length > JBTokenCache::kMaxCachedStringLength) {
-        out = platform::Value(std::string(value.bytes, value.length));
-        return true;
+// Looks the current string or number token up in the value cache, when the decoder keeps one.
+bool JBParseState::touchCache() {
+  if (!useCache) return true;
+  tokenHash();
+  if (cache.cachedObject(value)) return true;
+  recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
+  return false;
+}
+
+// The document's copy of the current string token.
+// A copy is cheaper than looking for an equal string the document has already.
+const platform::TextStore::Block* JBParseState::documentText() {
+  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return nullptr;
+  if (value.length == 0) {
+    if (!emptyText) emptyText = arena->text(value.bytes, 0);
+    return emptyText;
+  }
+  return arena->text(value.bytes, value.length);
+}
+
+// The document's key for the current string token, and its hash.
+const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& keyHash) {
+  for (;;) {
+    if (!keyPool) {
+      keyPool = JBKeyPool::create();
+      ++keyPoolNumber;
+    }
+    if (heldPool != keyPool) {
+      arena->hold(keyPool);
+      heldPool = keyPool;
+    }
+    if (const std::string* k = keyPool->key(text, tokenHash(), keyHash)) return k;
+    // Full: later keys go to a new pool; this one lives on with the documents using it.
+    keyPool->release();
+    keyPool = nullptr;
+  }
+}
+
+bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
+  const std::string_view text(value.bytes, value.length);
+  if (!useCache && value.length != 0 && value.length <= JBTokenCache::kMaxCachedStringLength) {
+    PredictedKey& p =
+        predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+    const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
+    if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
+        p.words.b == w.b) {
+      if (heldPool != keyPool) {
+        arena->hold(keyPool);
+        heldPool = keyPool;
       }
-      [[fallthrough]];
-    case Token::Number: {
-      const platform::Value* v = cache.cachedObject(value);
-      if (!v) {
-        recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
-        return false;
-      }
-      out = *v;
+      key = p.key;
+      keyHash = p.keyHash;
       return true;
     }
+    key = pooledKey(text, keyHash);
+    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length};
+    return true;
+  }
+  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
+  if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
+    key = arena->key(text);
+    keyHash = JBDictionary::hashKey(text);
+    return true;
+  }
+  key = pooledKey(text, keyHash);
+  return true;
+}
+
+// Sets out (a null value) to the value of the current token, which is neither "[" nor "{".
+bool JBParseState::tokenValue(platform::Value& out) {
+  // out holds nothing: the value is made in its place (a temporary moved in would cost a stall
+  // on reading back what was just written).
+  auto make = [&out](auto&&... args) { new (&out) platform::Value(std::forward<decltype(args)>(args)...); };
+  switch (token) {
+    case Token::String: {
+      const platform::TextStore::Block* text = documentText();
+      if (!text) return false;
+      new (&out) platform::Value(platform::Value::borrowingText(*arena, *text));
+      return true;
+    }
+    case Token::Number:
+      if (!touchCache()) return false;
+      switch (value.kind) {
+        case JBValueKind::SignedInt:
+          make(static_cast<long long>(value.number.i));
+          break;
+        case JBValueKind::UnsignedInt:
+          if (value.number.u < (std::uint64_t{1} << 63))
+            make(static_cast<long long>(value.number.u));
+          else
+            make(static_cast<unsigned long long>(value.number.u));
+          break;
+        default:
+          make(value.number.d);
+          break;
+      }
+      return true;
     case Token::True:
-      out = kTrue;
+      make(true);
       return true;
     case Token::False:
-      out = kFalse;
+      make(false);
       return true;
     case Token::Null:
-      out = kNull;
       return true;
     default:
       recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
@@ -708,9 +904,8 @@ bool JBParseState::parseArray(platform::Value& out) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         objectStack.push_back(std::move(child));
-      } else {
-        objectStack.emplace_back();
-        if (!tokenObject(objectStack.back())) break;
+      } else if (!tokenValue(objectStack.emplace_back())) {
+        break;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ArrayEnd) {
@@ -718,11 +913,9 @@ bool JBParseState::parseArray(platform::Value& out) {
         recordError("Unexpected ']'.");
         break;
       }
-      std::vector<platform::Value> items(
-          std::make_move_iterator(objectStack.begin() + static_cast<std::ptrdiff_t>(start)),
-          std::make_move_iterator(objectStack.end()));
+      out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage,
+                            mutableCollections);
       objectStack.resize(start);
-      out = JBArray::create(std::move(items), mutableCollections);
       --depth;
       return true;
     } else if (token == Token::Comma) {
@@ -756,17 +949,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected string.");
         break;
       }
-      const std::size_t entry = pairStack.size();
-      JBDictionary::Pair& pair = pairStack.emplace_back();
-      if (value.length > JBTokenCache::kMaxCachedStringLength) {
-        pair.key.assign(value.bytes, value.length);
-        pair.keyHash = JBDictionary::hashKey(pair.key);
-      } else {
-        const platform::Value* key = cache.cachedObject(value);
-        pair.key = key->stringValue();
-        pair.keyHash =
-            value.cacheSlot >= 0 ? cache.keyHash(value.cacheSlot) : JBDictionary::hashKey(pair.key);
-      }
+      const std::string* key;
+      std::size_t keyHash;
+      if (!documentKey(key, keyHash, pairStack.size() - start)) break;
       if (!nextToken()) break;
       if (token != Token::Separator) {
         recordError("Expected ':'.");
@@ -779,9 +964,12 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
-        pairStack[entry].object = std::move(child);
-      } else if (!tokenObject(pairStack[entry].object)) {
-        break;
+        pairStack.push_back(JBDictionary::Pair{key, std::move(child), keyHash});
+      } else {
+        JBDictionary::Pair& pair = pairStack.emplace_back();
+        pair.key = key;
+        pair.keyHash = keyHash;
+        if (!tokenValue(pair.object)) break;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ObjectEnd) {
@@ -789,7 +977,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected '}'.");
         break;
       }
-      out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, mutableCollections);
+      out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, nodes, storage,
+                                 mutableCollections, mutableCollections);
       pairStack.resize(start);
       --depth;
       return true;
@@ -819,6 +1008,20 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   error.reset();
   mutableCollections = mutableResult;
   depth = 0;
+  arena = JBArena::create();
+  emptyText = nullptr;
+  heldPool = nullptr;
+  struct ReleaseArena {
+    JBParseState& state;
+    ~ReleaseArena() {
+      state.arena->release();
+      state.arena = nullptr;
+      state.nodes = state.storage = nullptr;
+    }
+  } releaseArena{*this};
+  nodes = arena->nodes();
+  // Mutable containers grow, so their storage comes from the heap.
+  storage = mutableResult ? std::pmr::new_delete_resource() : arena->storage();
 
   platform::Value root;
   if (pos < length && nextToken()) {
@@ -859,13 +1062,34 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
 
 // ---- JSONDecoder ----
 
+namespace {
+// The parse state of the last decoder that ended on this thread, emptied, for the next one: most
+// decoders live for one parse, and making the stacks and the cache table afresh each time would
+// cost more than many a parse.
+thread_local std::unique_ptr<JBParseState> spareState;
+}  // namespace
+
 JSONDecoder::JSONDecoder(unsigned parseOptions) : options_(parseOptions) {
   if (parseOptions > JBParseOptionValidFlags)
     throw platform::InvalidArgumentException("Invalid parse options.");
-  state_ = std::make_unique<JBParseState>(parseOptions);
+  if (spareState) {
+    state_ = std::move(spareState);
+    state_->options = parseOptions;
+    state_->useCache = true;
+  } else {
+    state_ = std::make_unique<JBParseState>(parseOptions);
+  }
 }
 
-JSONDecoder::~JSONDecoder() = default;
+JSONDecoder::~JSONDecoder() {
+  if (!state_ || spareState) return;
+  state_->cache.reset();
+  // A spare keeps only what a usual answer needs.
+  if (state_->objectStack.capacity() > 4096) std::vector<platform::Value>().swap(state_->objectStack);
+  if (state_->pairStack.capacity() > 2048) std::vector<JBDictionary::Pair>().swap(state_->pairStack);
+  if (state_->tokenBuffer.capacity() > 16 * 1024) std::string().swap(state_->tokenBuffer);
+  spareState = std::move(state_);
+}
 
 std::shared_ptr<JSONDecoder> JSONDecoder::decoderWithParseOptions(unsigned parseOptions) {
   return std::make_shared<JSONDecoder>(parseOptions);
@@ -877,6 +1101,13 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
   static const std::uint8_t kNothing = 0;
   const auto* input = bytes ? reinterpret_cast<const std::uint8_t*>(bytes) : &kNothing;
   return state_->parse(input, length, mutableCollections, error);
+}
+
+platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, unsigned parseOptions,
+                                       bool mutableCollections, platform::Error* error) {
+  JSONDecoder decoder(parseOptions);
+  decoder.state_->useCache = false;
+  return decoder.parse(bytes, length, mutableCollections, error);
 }
 
 platform::Value JSONDecoder::objectWithUTF8String(const char* bytes, std::size_t length,

@@ -48,6 +48,11 @@ class JSONDecoder {
   }
   platform::Value mutableObjectWithData(const platform::Data& data, platform::Error* error = nullptr);
 
+  // What the string and data entry points use: a decoder for this one parse. Nobody could look at
+  // its value cache, so the parse goes without one; the result is the same.
+  static platform::Value parseOnce(const char* bytes, std::size_t length, unsigned parseOptions,
+                                   bool mutableCollections, platform::Error* error);
+
   // Empties the value cache.
   void clearCache();
   const JBTokenCache& tokenCache() const;

@@ -45,6 +45,14 @@ inline std::size_t legalSequenceLength(const std::uint8_t* p, const std::uint8_t
   return 0;
 }
 
+// End of the run from p of bytes that JSON text carries as they are inside a string: ASCII other
+// than controls, the quotation mark and the backslash, and the sequences legalSequenceLength
+// accepts. Looks at many bytes at a time.
+const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end);
+// The same with the instructions every processor of the target has (what scanPlainText falls
+// back to where wider ones are missing).
+const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end);
+
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

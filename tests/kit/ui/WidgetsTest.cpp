@@ -68,17 +68,13 @@ TEST_F(BadgeTest, AButtonShowsOneBadge) {
 }
 
 TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {
+  // The loading view's own layout is the widget's (ControlsTest); here only what screens rely on.
   UILoadingView loading(Rect(0, 0, 200, 40));
   loading.setHidden(true);
-  loading.setText("Wait");  // 4 x 8.5 = 34 at 17 points
+  loading.setText("Wait");
   EXPECT_FALSE(loading.isHidden());
-  EXPECT_EQ(loading.activityView()->frame(), Rect((200 - 59) / 2.0, 10, 20, 20));
-  EXPECT_DOUBLE_EQ(loading.label()->frame().x(), (200 - 59) / 2.0 + 25);
-  loading.setCenterAlign(false);
-  EXPECT_DOUBLE_EQ(loading.activityView()->frame().x(), 0);
   loading.setHiddenActivity(true);
   EXPECT_TRUE(loading.activityView()->isHidden());
-  EXPECT_DOUBLE_EQ(loading.label()->frame().x(), 0);
 
   UICheckBoxView box(Rect(0, 0, 100, 20));
   box.setImageChecked(picture(40, 40));
@@ -105,7 +101,6 @@ TEST_F(LoadingAndCheckBoxTest, TakeTheBuiltInSkin) {
   EXPECT_FALSE(loading->activityView()->isHidden());
   EXPECT_EQ(loading->activityView()->activityIndicatorViewStyle(),
             platform::ActivityIndicatorViewStyle::Gray);
-  EXPECT_DOUBLE_EQ(loading->label()->frame().x(), loading->activityView()->frame().x() + 25);
 }
 
 TEST_F(ImageExtTest, StretchableCapsAndScalingGeometry) {

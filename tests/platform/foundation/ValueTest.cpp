@@ -4,6 +4,8 @@
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Error.h"
 
+#include <vector>
+
 using namespace platform;
 
 TEST(Value, WrongKindReadsAsEmpty) {
@@ -53,4 +55,62 @@ TEST(Collections, CompareByContent) {
   d2->setObject(b, "list");
   EXPECT_EQ(Value(d1), Value(d2));
   EXPECT_THROW(a->objectAtIndex(2), RangeException);
+}
+
+TEST(Value, CopiesMovesAndAssignmentsOfEveryKind) {
+  const std::vector<Value> samples = {Value(),     Value(true),          Value(-7),
+                                      Value(7ull), Value(2.5),           Value(std::string(40, 's')),
+                                      Value("s"),  Value(Data{1, 2, 3}), Value(MutableArray::create({1}))};
+  for (const Value& a : samples) {
+    Value copy = a;
+    EXPECT_EQ(copy, a);
+    Value moved = std::move(copy);
+    EXPECT_EQ(moved, a);
+    EXPECT_TRUE(copy.isNull());  // NOLINT(bugprone-use-after-move): moved-from values are null
+    for (const Value& b : samples) {
+      Value target = b;
+      target = a;
+      EXPECT_EQ(target, a);
+      Value source = a;
+      target = b;
+      target = std::move(source);
+      EXPECT_EQ(target, a);
+    }
+    Value self = a;
+    self = *&self;
+    EXPECT_EQ(self, a);
+  }
+}
+
+TEST(Value, AssigningWhatTheValueItselfHolds) {
+  // The array is held only by v: taking its element must not read it after it is gone.
+  Value v(MutableArray::create({Value(std::string(50, 'e'))}));
+  v = v.arrayValue()->objectAtIndex(0);
+  EXPECT_EQ(v.stringValue(), std::string(50, 'e'));
+  Value w(MutableArray::create({Value(MutableArray::create({3}))}));
+  w = Value(w.arrayValue()->objectAtIndex(0));
+  EXPECT_EQ(w.arrayValue()->objectAtIndex(0).intValue(), 3);
+}
+
+TEST(Dictionary, CopiesAreDeepAndEmptyOnesAnswer) {
+  MutableDictionary empty;
+  EXPECT_EQ(empty.count(), 0u);
+  EXPECT_EQ(empty.objectForKey("x"), nullptr);
+  EXPECT_TRUE(empty.allKeys().empty());
+  empty.removeObjectForKey("x");
+  MutableDictionary d;
+  d.setObject(1, "a");
+  d.setObject("two", "b");
+  MutableDictionary copy = d;
+  copy.setObject(3, "c");
+  EXPECT_EQ(d.count(), 2u);
+  EXPECT_EQ(copy.count(), 3u);
+  d = copy;
+  EXPECT_EQ(d.allKeys(), (std::vector<std::string>{"a", "b", "c"}));
+  d.removeAllObjects();
+  EXPECT_EQ(d.count(), 0u);
+  d.setObject(4, "d");
+  EXPECT_EQ(d.valueForKey("d").intValue(), 4);
+  MutableDictionary moved = std::move(copy);
+  EXPECT_EQ(moved.valueForKey("b").stringValue(), "two");
 }

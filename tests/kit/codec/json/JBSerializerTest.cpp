@@ -167,6 +167,13 @@ TEST(JBSerializer, UnsupportedValuesAndFormatters) {
     return Value("inner");
   };
   EXPECT_EQ(json::JSONString(*a, 0, nested).value(), R"([1,["inner"]])");
+  // A formatter may encode on its own while the outer encoding is under way.
+  JBUnsupportedClassFormatter encoding = [](const Value&) -> std::optional<Value> {
+    return Value(*json::JSONString(*arrayOf({Value(std::string(40000, 'i'))})));
+  };
+  const std::string inner = R"([\")" + std::string(40000, 'i') + R"(\"])";
+  auto big = arrayOf({Value(std::string(40000, 'o')), Value(platform::Data{1})});
+  EXPECT_EQ(json::JSONString(*big, 0, encoding).value(), R"([")" + std::string(40000, 'o') + R"(",")" + inner + R"("])");
 }
 
 TEST(JBSerializer, SelfContainingAndDeepContainersFail) {

@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "kit/codec/json/DataJSONBoxDeserializing.h"
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JSONDecoder.h"
 #include "kit/codec/json/StringJSONBoxDeserializing.h"
+#include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Dictionary.h"
 
 namespace kavro {
@@ -500,6 +506,195 @@ TEST(JSONDecoder, DecoderIsReusable) {
   EXPECT_TRUE(decoder.parseJSONData(platform::dataFromString("[\"\\q\"]"), &second).isNull());
   EXPECT_EQ(second.localizedDescription, "Invalid escape sequence found in \"\" string.");
   EXPECT_EQ(second.userInfo->valueForKey(JBLineNumberKey).uintValue(), 1u);
+}
+
+// Numbers read the same whether or not they take the short ways for exact integers and short
+// decimals: integers as the general conversion gives them, decimals to the nearest double.
+TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
+  std::mt19937_64 rng(11);
+  auto digits = [&](std::size_t n, bool leadingNonZero) {
+    std::string d;
+    for (std::size_t i = 0; i < n; ++i)
+      d += static_cast<char>('0' + (i == 0 && leadingNonZero ? 1 + rng() % 9 : rng() % 10));
+    return d;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = rng() % 3 == 0 ? "-" : "";
+    text += rng() % 10 == 0 ? "0" : digits(1 + rng() % 21, true);
+    const bool fraction = rng() % 2 == 0;
+    const bool exponent = rng() % 4 == 0;
+    if (fraction) text += "." + digits(1 + rng() % 20, false);
+    if (exponent) {
+      text += rng() % 2 ? "e" : "E";
+      if (rng() % 2) text += rng() % 2 ? "-" : "+";
+      text += digits(1 + rng() % 3, false);
+    }
+    const char* first = text.data();
+    const char* last = first + text.size();
+    Outcome o = decode("[" + text + "]");
+    if (fraction || exponent || text == "-0") {
+      double expected;
+      if (std::from_chars(first, last, expected).ec != std::errc()) {
+        EXPECT_TRUE(o.failed) << text;
+        continue;
+      }
+      ASSERT_FALSE(o.failed) << text << ": " << o.message();
+      const Value v = o.value.arrayValue()->objectAtIndex(0);
+      ASSERT_EQ(v.kind(), Value::Kind::Double) << text;
+      const double got = v.doubleValue();
+      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+    } else if (text[0] == '-') {
+      std::int64_t expected;
+      if (std::from_chars(first, last, expected).ec != std::errc()) {
+        EXPECT_TRUE(o.failed) << text;
+        continue;
+      }
+      ASSERT_FALSE(o.failed) << text;
+      const Value v = o.value.arrayValue()->objectAtIndex(0);
+      ASSERT_EQ(v.kind(), Value::Kind::Int) << text;
+      ASSERT_EQ(v.intValue(), expected) << text;
+    } else {
+      std::uint64_t expected;
+      if (std::from_chars(first, last, expected).ec != std::errc()) {
+        EXPECT_TRUE(o.failed) << text;
+        continue;
+      }
+      ASSERT_FALSE(o.failed) << text;
+      const Value v = o.value.arrayValue()->objectAtIndex(0);
+      ASSERT_EQ(v.kind(), expected < (std::uint64_t{1} << 63) ? Value::Kind::Int : Value::Kind::UInt) << text;
+      ASSERT_EQ(v.uintValue(), expected) << text;
+    }
+  }
+}
+
+// Strings of every length, mixing ASCII, CJK and other sequences, escapes and bytes that are not
+// text, read back exactly or fail with the error of their first bad sequence.
+TEST(JSONDecoder, StringsAcrossScanBlocks) {
+  struct Piece {
+    std::string raw;      // as written in the document
+    std::string decoded;  // as read back; empty with bad set for what is not text
+    bool bad = false;
+  };
+  const std::vector<Piece> pieces = {
+      {"a", "a"}, {"Zz", "Zz"}, {"中", "中"}, {"文字", "文字"}, {"，", "，"}, {"é", "é"}, {"\xEE\x80\x80", "\xEE\x80\x80"},
+      {"\xE0\xA0\x80", "\xE0\xA0\x80"}, {"\xED\x9F\xBF", "\xED\x9F\xBF"}, {"😀", "😀"}, {R"(\n)", "\n"},
+      {R"(\")", "\""}, {R"(\u4e2d)", "中"}, {"\xEF\xB7\x90", "", true}, {"\xEF\xBF\xBF", "", true},
+      {"\xED\xA0\x80", "", true}, {"\xC0\xAF", "", true}, {"\x80", "", true}, {"\xE4\xB8x", "", true},
+      {"\xF8", "", true}};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 5000; ++round) {
+    std::string raw;
+    std::string decoded;
+    bool bad = false;
+    const std::size_t count = rng() % 60;
+    for (std::size_t i = 0; i < count; ++i) {
+      const Piece& piece = pieces[rng() % 10 == 0 ? rng() % pieces.size() : rng() % 10];
+      raw += piece.raw;
+      decoded += piece.decoded;
+      bad = bad || piece.bad;
+    }
+    Outcome o = decode("[\"" + raw + "\"]");
+    if (bad) {
+      ASSERT_TRUE(o.failed) << round;
+      ASSERT_EQ(o.message(), "Illegal UTF8 sequence found in \"\" string.") << round;
+    } else {
+      ASSERT_FALSE(o.failed) << round << ": " << o.message();
+      ASSERT_EQ(o.value.arrayValue()->objectAtIndex(0).stringValue(), decoded) << round;
+    }
+  }
+}
+
+// Values taken out of a decoded document stay good after the document is gone, on any thread.
+TEST(JSONDecoder, ValuesOutliveTheirDocument) {
+  const std::string longText(100, 'x');
+  Value longString, shortString, inner, key;
+  std::thread([&] {
+    Value root = json::objectFromJSONString(R"({"long":")" + longText + R"(","short":"abc","inner":{"k":[1,"v"]}})");
+    auto d = root.dictionaryValue();
+    longString = d->valueForKey("long");
+    shortString = d->valueForKey("short");
+    inner = d->valueForKey("inner");
+  }).join();
+  EXPECT_EQ(longString.stringValue(), longText);
+  EXPECT_EQ(longString.stringView(), longText);
+  EXPECT_EQ(shortString.stringValue(), "abc");
+  EXPECT_EQ(inner.dictionaryValue()->valueForKey("k").arrayValue()->objectAtIndex(1).stringValue(), "v");
+  Value copy = longString;
+  longString = Value();
+  EXPECT_EQ(copy, Value(longText));
+  EXPECT_EQ(copy.hash(), Value(longText).hash());
+}
+
+// Several threads asking one shared document for the same text all get it, made once.
+TEST(JSONDecoder, SharedDocumentsReadFromManyThreads) {
+  std::string text = "[";
+  for (int i = 0; i < 200; ++i) text += (i ? ",\"" : "\"") + std::string(20 + i % 7, 'a' + i % 26) + "\"";
+  text += "]";
+  const Value root = json::objectFromJSONString(text);
+  auto list = root.arrayValue();
+  ASSERT_EQ(list->count(), 200u);
+  std::vector<std::vector<const std::string*>> seen(4);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (std::size_t i = 0; i < list->count(); ++i) seen[t].push_back(&list->objectAtIndex(i).stringValue());
+    });
+  for (auto& th : threads) th.join();
+  for (std::size_t i = 0; i < list->count(); ++i) {
+    EXPECT_EQ(*seen[0][i], std::string(20 + i % 7, static_cast<char>('a' + i % 26)));
+    for (int t = 1; t < 4; ++t) EXPECT_EQ(seen[t][i], seen[0][i]);
+  }
+}
+
+// Many documents with many different keys, all kept: every key stays readable.
+TEST(JSONDecoder, ManyKeysOverManyDocuments) {
+  std::vector<Value> kept;
+  for (int doc = 0; doc < 300; ++doc) {
+    std::string text = "{";
+    for (int k = 0; k < 10; ++k) text += (k ? ",\"" : "\"") + std::to_string(doc * 10 + k) + "k\":" + std::to_string(k);
+    text += "}";
+    kept.push_back(json::objectFromJSONString(text));
+  }
+  for (int doc = 0; doc < 300; ++doc) {
+    auto d = kept[static_cast<std::size_t>(doc)].dictionaryValue();
+    ASSERT_EQ(d->count(), 10u);
+    for (int k = 0; k < 10; ++k) ASSERT_EQ(d->valueForKey(std::to_string(doc * 10 + k) + "k").intValue(), k);
+    int seen = 0;
+    d->enumerate([&](const std::string& key, const Value& v) {
+      EXPECT_EQ(key, std::to_string(doc * 10 + v.intValue()) + "k");
+      ++seen;
+      return true;
+    });
+    EXPECT_EQ(seen, 10);
+  }
+}
+
+// Dictionaries large and small, holding containers anywhere and repeating keys, read back whole.
+TEST(JSONDecoder, DictionariesHoldingContainers) {
+  for (int size : {3, 40, 63, 64, 65, 130}) {
+    std::string text = "{";
+    for (int i = 0; i < size; ++i) {
+      if (i) text += ",";
+      const std::string key = "\"k" + std::to_string(i % (size - 1)) + "\":";
+      text += key + (i % 3 == 0 ? "[" + std::to_string(i) + "]" : i % 3 == 1 ? "{\"n\":" + std::to_string(i) + "}" : std::to_string(i));
+    }
+    text += "}";
+    for (bool isMutable : {false, true}) {
+      Value root = isMutable ? json::mutableObjectFromJSONString(text) : json::objectFromJSONString(text);
+      auto d = root.dictionaryValue();
+      ASSERT_TRUE(d) << size;
+      ASSERT_EQ(d->count(), static_cast<std::size_t>(size - 1)) << size;
+      // The last key repeats the first and wins.
+      const int last = size - 1;
+      const Value& first = d->valueForKey("k0");
+      if (last % 3 == 0)
+        EXPECT_EQ(first.arrayValue()->objectAtIndex(0).intValue(), last);
+      else if (last % 3 == 1)
+        EXPECT_EQ(first.dictionaryValue()->valueForKey("n").intValue(), last);
+      else
+        EXPECT_EQ(first.intValue(), last);
+    }
+  }
 }
 
 }  // namespace

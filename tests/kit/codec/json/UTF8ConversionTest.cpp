@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -69,6 +70,51 @@ TEST(UTF8Conversion, WellFormedness) {
   EXPECT_FALSE(wf("abcdefgh\xFF"));
   EXPECT_FALSE(wf("\xED\xA0\x80"));
   EXPECT_FALSE(wf("\xE4\xB8"));
+}
+
+// The many-bytes-at-a-time scan stops exactly where a byte-by-byte one does, whatever the bytes
+// and wherever they fall in its blocks.
+TEST(UTF8Conversion, PlainTextScanAgreesWithByteByByte) {
+  auto byteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
+    while (p < end) {
+      const std::uint8_t c = *p;
+      if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+        ++p;
+      } else if (c >= 0x80) {
+        const std::size_t n = legalSequenceLength(p, end);
+        if (n == 0) break;
+        p += n;
+      } else {
+        break;
+      }
+    }
+    return p;
+  };
+  // Plain text, CJK and other sequences, and the bytes that need a closer look.
+  const std::vector<std::vector<std::uint8_t>> pieces = {
+      {'a'}, {'Z'}, {0x7F}, {' '}, {0xE4, 0xB8, 0xAD}, {0xE5, 0x9B, 0xBD}, {0xEF, 0xBC, 0x8C}, {0xC3, 0xA9},
+      {0xEE, 0x80, 0x80}, {0xE0, 0xA0, 0x80}, {0xED, 0x9F, 0xBF}, {0xF0, 0x9F, 0x98, 0x80},
+      {0xEF, 0xB7, 0x90}, {0xEF, 0xBF, 0xBE}, {0xEF, 0xB7, 0x80}, {0xED, 0xA0, 0x80}, {0xE0, 0x80, 0x80},
+      {0xC0, 0x80}, {0xC1}, {0x80}, {0xBF}, {0xE4, 0xB8}, {0xE4}, {0xF4, 0x90, 0x80, 0x80}, {0xF8}, {'"'},
+      {'\\'}, {0x1F}, {0x00}, {'\n'}};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::vector<std::uint8_t> text;
+    // Mostly text that the scan takes, with now and then one piece that stops it.
+    const std::size_t count = rng() % 40;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t pick = rng() % 8 == 0 ? rng() % pieces.size() : rng() % 9;
+      text.insert(text.end(), pieces[pick].begin(), pieces[pick].end());
+    }
+    const std::size_t cut = text.empty() ? 0 : rng() % (text.size() + 1);
+    for (std::size_t start = 0; start <= std::min<std::size_t>(cut, 3); ++start) {
+      const std::uint8_t* b = text.data() + start;
+      const std::uint8_t* e = text.data() + cut;
+      const auto expected = byteByByte(b, e) - b;
+      ASSERT_EQ(scanPlainText(b, e) - b, expected) << "round " << round << " start " << start;
+      ASSERT_EQ(scanPlainTextBaseline(b, e) - b, expected) << "round " << round << " start " << start;
+    }
+  }
 }
 
 }  // namespace

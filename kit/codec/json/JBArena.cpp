@@ -1,0 +1,120 @@
+#include "kit/codec/json/JBArena.h"
+
+#include "kit/codec/json/JBKeyPool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+
+namespace kavro {
+
+namespace {
+
+// The first block holds the arena itself and a small document. Later blocks are all of one size
+// and a few freed ones are kept for the next documents: handing fresh pages to every large
+// document costs more than parsing it.
+constexpr std::size_t kFirstBlock = 8 * 1024;
+constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::size_t kKeptBlocks = 128;
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+class BlockPool {
+ public:
+  void* take() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (FreeBlock* b = free_) {
+        free_ = b->next;
+        --count_;
+        return b;
+      }
+    }
+    return std::malloc(kBlock);
+  }
+  void give(void* block) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (count_ < kKeptBlocks) {
+        auto* b = static_cast<FreeBlock*>(block);
+        b->next = free_;
+        free_ = b;
+        ++count_;
+        return;
+      }
+    }
+    std::free(block);
+  }
+
+ private:
+  std::mutex mutex_;
+  FreeBlock* free_ = nullptr;
+  std::size_t count_ = 0;
+};
+
+BlockPool& pool() {
+  static BlockPool* p = new BlockPool();  // never destroyed: arenas may outlive static destruction
+  return *p;
+}
+
+}  // namespace
+
+JBArena* JBArena::create() {
+  void* memory = std::malloc(kFirstBlock);
+  if (!memory) throw std::bad_alloc();
+  auto* arena = new (memory) JBArena();
+  arena->next_ = static_cast<char*>(memory) + sizeof(JBArena);
+  arena->end_ = static_cast<char*>(memory) + kFirstBlock;
+  return arena;
+}
+
+const std::string* JBArena::key(std::string_view text) {
+  void* memory = carve(sizeof(OwnedKey), alignof(OwnedKey));
+  auto* owned = new (memory) OwnedKey{std::string(text), ownedKeys_};
+  ownedKeys_ = owned;
+  return &owned->key;
+}
+
+void JBArena::hold(JBKeyPool* pool) {
+  pool->retain();
+  void* memory = carve(sizeof(HeldPool), alignof(HeldPool));
+  heldPools_ = new (memory) HeldPool{pool, heldPools_};
+}
+
+JBArena::~JBArena() {
+  for (HeldPool* h = heldPools_; h; h = h->next) h->pool->release();
+  for (OwnedKey* k = ownedKeys_; k; k = k->next) k->key.~basic_string();
+  for (Chunk* b = chunks_; b;) {
+    Chunk* next = b->next;
+    if (b->size == kBlock)
+      pool().give(b);
+    else
+      std::free(b);
+    b = next;
+  }
+}
+
+void JBArena::destroy() noexcept {
+  this->~JBArena();
+  std::free(this);
+}
+
+void* JBArena::carveFromNewBlock(std::size_t bytes, std::size_t alignment) {
+  const std::size_t needed = sizeof(Chunk) + bytes + alignment;
+  const std::size_t size = std::max(needed, kBlock);
+  void* memory = size == kBlock ? pool().take() : std::malloc(size);
+  if (!memory) throw std::bad_alloc();
+  auto* block = static_cast<Chunk*>(memory);
+  block->next = chunks_;
+  block->size = size;
+  chunks_ = block;
+  next_ = static_cast<char*>(memory) + sizeof(Chunk);
+  end_ = static_cast<char*>(memory) + size;
+  return carve(bytes, alignment);
+}
+
+
+}  // namespace kavro

@@ -1,0 +1,95 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <memory_resource>
+
+#include "platform/foundation/TextStore.h"
+#include "platform/foundation/Value.h"
+
+namespace kavro {
+
+class JBKeyPool;
+
+// The memory of one decoded document. Containers (nodes()), their element storage (storage()) and
+// long strings (text()) are carved from a few large blocks with a bump pointer, and the blocks go
+// back together when the builder has released the arena and the last node and string value made
+// from it are gone. Freeing a single allocation returns nothing early, so only storage that never
+// grows belongs here. Allocation happens on the building thread only; nodes and values may be
+// freed on any thread.
+class JBArena final : public platform::TextStore, public std::pmr::memory_resource {
+ public:
+  // A new arena, referenced once by its builder (release() drops that reference).
+  static JBArena* create();
+
+  // A copy of the bytes, for string values that borrow it (Value::borrowingText) inside this
+  // arena's containers.
+  const TextStore::Block* text(const char* bytes, std::size_t length) {
+    void* memory = carve(sizeof(TextStore::Block) + length, alignof(TextStore::Block));
+    auto* block = new (memory) TextStore::Block(length);
+    std::memcpy(block->bytes(), bytes, length);
+    return block;
+  }
+  // A dictionary key that lives as long as the arena.
+  const std::string* key(std::string_view text);
+  // Keeps the pool (whose keys this arena's dictionaries use) alive as long as the arena.
+  void hold(JBKeyPool* pool);
+
+  // Counted allocations: each one keeps the arena alive until it is freed.
+  std::pmr::memory_resource* nodes() { return this; }
+  // Uncounted allocations, for storage owned by a node of this arena (freed with the node).
+  std::pmr::memory_resource* storage() { return &storage_; }
+
+ private:
+  struct HeldPool {
+    JBKeyPool* pool;
+    HeldPool* next;
+  };
+  struct OwnedKey {
+    std::string key;
+    OwnedKey* next;
+  };
+  struct Chunk {
+    Chunk* next;
+    std::size_t size;
+  };
+  class Storage final : public std::pmr::memory_resource {
+   public:
+    explicit Storage(JBArena& arena) : arena_(arena) {}
+
+   private:
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override { return arena_.carve(bytes, alignment); }
+    void do_deallocate(void*, std::size_t, std::size_t) override {}
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+    JBArena& arena_;
+  };
+
+  JBArena() : storage_(*this) {}
+  ~JBArena() override;
+  void destroy() noexcept override;
+  void* carve(std::size_t bytes, std::size_t alignment) {
+    char* p = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(next_) + alignment - 1) & ~(alignment - 1));
+    if (p > end_ || static_cast<std::size_t>(end_ - p) < bytes) return carveFromNewBlock(bytes, alignment);
+    next_ = p + bytes;
+    return p;
+  }
+  void* carveFromNewBlock(std::size_t bytes, std::size_t alignment);
+
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+    retainUnshared();
+    return carve(bytes, alignment);
+  }
+  void do_deallocate(void*, std::size_t, std::size_t) override { release(); }
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  Chunk* chunks_ = nullptr;
+  OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
+  HeldPool* heldPools_ = nullptr;
+  Storage storage_;
+};
+
+}  // namespace kavro

@@ -1,0 +1,55 @@
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "kit/codec/json/JBTokenCache.h"
+
+namespace kavro {
+
+// Dictionary keys kept across the documents that one parse state decodes: answers use the same
+// few keys over and over, so each is made and hashed once. Every document that takes keys from a
+// pool holds it, so the keys live as long as any dictionary using them. A pool holds at most
+// kCapacity keys of at most JBTokenCache::kMaxCachedStringLength bytes; the parse state replaces
+// a full one. Keys are added on the building thread only and never change; they may be read on any.
+class JBKeyPool {
+ public:
+  static constexpr std::size_t kCapacity = 1024;
+
+  // A new pool, referenced once by its creator.
+  static JBKeyPool* create() { return new JBKeyPool(); }
+  void retain() noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
+  void release() noexcept {
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
+
+  // The pooled key with the text (hash is JBTokenCache::hashString's), and its dictionary hash;
+  // nullptr when the text is new and the pool full.
+  const std::string* key(std::string_view text, std::uint32_t hash, std::size_t& keyHash);
+
+ private:
+  JBKeyPool() = default;
+  ~JBKeyPool();
+
+  struct Key {
+    std::string text;
+    std::size_t keyHash;
+    JBTokenCache::Words words;
+  };
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::uint32_t index = 0;  // key index plus one; 0 marks an empty slot
+  };
+  static constexpr std::size_t kSlots = 2 * kCapacity;
+
+  std::atomic<std::size_t> refs_{1};
+  std::size_t count_ = 0;
+  Slot slots_[kSlots];
+  alignas(Key) unsigned char keys_[kCapacity * sizeof(Key)];
+  Key* keyAt(std::size_t i) { return reinterpret_cast<Key*>(keys_) + i; }
+};
+
+}  // namespace kavro

@@ -1,0 +1,207 @@
+#include <cstdint>
+#include <cstring>
+
+#include "kit/codec/json/UTF8Conversion.h"
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+namespace kavro::json {
+
+namespace {
+
+// Strings are scanned 32 bytes at a time: a quick look for quotation marks, backslashes,
+// controls and non-ASCII bytes, and where non-ASCII bytes come first, a check that they form
+// whole, legal sequences. The masks have one bit per byte.
+struct Masks32 {
+  std::uint32_t high;   // bytes from 0x80 up
+  std::uint32_t cont;   // continuation bytes, 80-BF
+  std::uint32_t lead2;  // C2-DF
+  std::uint32_t lead3;  // E1-EC, EE, EF
+  std::uint32_t ef;     // EF
+  std::uint32_t b7bf;   // B7, BF
+};
+
+// How far a block is taken: the bytes that are whole characters a string takes as they are
+// (ASCII other than controls, the quotation mark and the backslash; two-byte sequences; three-byte
+// sequences led by E1-EC, EE or EF, less the non-characters' leading bytes), and whether the byte
+// after them needs a closer look. A sequence cut by the block's end is left to the next block.
+struct Block32 {
+  unsigned taken;
+  bool stopped;
+};
+inline Block32 judgeBlock(std::uint32_t special, const Masks32& m) {
+  const std::uint64_t high = m.high, cont = m.cont, lead2 = m.lead2, lead3 = m.lead3;
+  // EF B7 and EF BF lead to the non-characters U+FDD0-U+FDEF, U+FFFE and U+FFFF.
+  const std::uint64_t nonCharacter = m.ef & (m.b7bf >> 1);
+  const std::uint64_t stop = (special & ~high) | (high & ~(cont | lead2 | lead3)) | nonCharacter;
+  const std::uint64_t expected = (((lead2 | lead3) << 1) | (lead3 << 2)) & 0xFFFFFFFFu;
+  const std::uint64_t bad = stop | (cont ^ expected);
+  if (bad == 0) {
+    const std::uint64_t open = (lead3 & 0xC0000000u) | (lead2 & 0x80000000u);
+    return {open ? static_cast<unsigned>(__builtin_ctzll(open)) : 32u, false};
+  }
+  unsigned at = static_cast<unsigned>(__builtin_ctzll(bad));
+  // Inside a broken sequence: back to its leading byte.
+  if (expected >> at & 1)
+    at = 63u - static_cast<unsigned>(__builtin_clzll((lead2 | lead3) & ((std::uint64_t{1} << at) - 1)));
+  return {at, true};
+}
+
+// One step past the blocks: the byte at p is taken on its own. Answers the position after it, or
+// nullptr when the run ends at p.
+inline const std::uint8_t* scanOne(const std::uint8_t* p, const std::uint8_t* end) {
+  const std::uint8_t c = *p;
+  if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') return p + 1;
+  if (c < 0x80) return nullptr;
+  const std::size_t n = json::legalSequenceLength(p, end);
+  return n ? p + n : nullptr;
+}
+
+#if defined(__SSE2__)
+#define KAVRO_SCAN_LOOP(quick, full)                      \
+  for (;;) {                                              \
+    while (end - p >= 32) {                               \
+      const std::uint32_t special = quick(p);             \
+      if (special == 0) {                                 \
+        p += 32;                                          \
+        continue;                                         \
+      }                                                   \
+      const unsigned first = __builtin_ctz(special);      \
+      if (p[first] < 0x80) return p + first;              \
+      const Block32 b = judgeBlock(special, full(p));     \
+      p += b.taken;                                       \
+      if (b.stopped) break;                               \
+    }                                                     \
+    if (p >= end) return p;                               \
+    const std::uint8_t* next = scanOne(p, end);           \
+    if (!next) return p;                                  \
+    p = next;                                             \
+  }
+
+inline std::uint32_t quickSSE2(const std::uint8_t* p) {
+  std::uint32_t m = 0;
+  for (int half = 0; half < 2; ++half) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+                                         _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+    m |= static_cast<std::uint32_t>(_mm_movemask_epi8(special)) << (16 * half);
+  }
+  return m;
+}
+
+inline Masks32 fullSSE2(const std::uint8_t* p) {
+  Masks32 m{};
+  for (int half = 0; half < 2; ++half) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+    // Signed byte compares: bytes from 0x80 up are negative.
+    auto eq = [&](int c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+    auto lt = [&](int c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+    auto gt = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+    auto bits = [&](__m128i x) { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)) << (16 * half); };
+    m.high |= bits(v);
+    m.cont |= bits(lt(0xC0));
+    m.lead2 |= bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
+    m.ef |= bits(eq(0xEF));
+    m.lead3 |= bits(_mm_or_si128(_mm_or_si128(_mm_and_si128(gt(0xE0), lt(0xED)), eq(0xEE)), eq(0xEF)));
+    m.b7bf |= bits(_mm_or_si128(eq(0xB7), eq(0xBF)));
+  }
+  return m;
+}
+
+}  // namespace
+
+const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end) {
+  KAVRO_SCAN_LOOP(quickSSE2, fullSSE2)
+}
+
+namespace {
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define KAVRO_HAVE_AVX2_SCAN 1
+#define KAVRO_AVX2 __attribute__((target("avx2")))
+
+KAVRO_AVX2 inline __m256i splat(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
+
+KAVRO_AVX2 inline std::uint32_t quickAVX2(const std::uint8_t* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i special = _mm256_or_si256(
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, splat('"')), _mm256_cmpeq_epi8(v, splat('\\'))),
+      _mm256_cmpgt_epi8(splat(0x20), v));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(special));
+}
+
+KAVRO_AVX2 inline Masks32 fullAVX2(const std::uint8_t* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i ef = _mm256_cmpeq_epi8(v, splat(0xEF));
+  Masks32 m;
+  m.high = static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+  m.cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(splat(0xC0), v)));
+  m.lead2 = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpgt_epi8(v, splat(0xC1)), _mm256_cmpgt_epi8(splat(0xE0), v))));
+  m.ef = static_cast<std::uint32_t>(_mm256_movemask_epi8(ef));
+  m.lead3 = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(
+      _mm256_or_si256(_mm256_and_si256(_mm256_cmpgt_epi8(v, splat(0xE0)), _mm256_cmpgt_epi8(splat(0xED), v)),
+                      _mm256_cmpeq_epi8(v, splat(0xEE))),
+      ef)));
+  m.b7bf = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, splat(0xB7)), _mm256_cmpeq_epi8(v, splat(0xBF)))));
+  return m;
+}
+
+KAVRO_AVX2 const std::uint8_t* scanTextAVX2(const std::uint8_t* p, const std::uint8_t* end) {
+  KAVRO_SCAN_LOOP(quickAVX2, fullAVX2)
+}
+#endif
+#undef KAVRO_SCAN_LOOP
+
+}  // namespace
+
+const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(KAVRO_HAVE_AVX2_SCAN)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return scanTextAVX2(p, end);
+#endif
+  return scanPlainTextBaseline(p, end);
+}
+#else
+// Index of the first byte in the eight at p that a string must look at: a control character, a
+// quotation mark, a backslash or a non-ASCII byte; 8 when there is none.
+inline unsigned firstSpecialByte(const std::uint8_t* p) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  constexpr std::uint64_t highs = 0x8080808080808080ull;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t quote = w ^ (ones * '"');
+  const std::uint64_t backslash = w ^ (ones * '\\');
+  // Each term flags its lowest matching byte exactly (borrows only disturb the bytes above it).
+  const std::uint64_t m = (w & highs) | ((w - ones * 0x20) & ~w & highs) | ((quote - ones) & ~quote & highs) |
+                          ((backslash - ones) & ~backslash & highs);
+  return m ? static_cast<unsigned>(__builtin_ctzll(m)) / 8 : 8;
+}
+
+}  // namespace
+
+const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end) {
+  return scanPlainTextBaseline(p, end);
+}
+
+const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end) {
+  for (;;) {
+    while (end - p >= 8) {
+      const unsigned at = firstSpecialByte(p);
+      p += at;
+      if (at < 8) break;
+    }
+    if (p >= end) return p;
+    const std::uint8_t* next = scanOne(p, end);
+    if (!next) return p;
+    p = next;
+  }
+}
+#endif
+
+
+}  // namespace kavro::json

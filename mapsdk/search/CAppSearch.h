@@ -1,0 +1,107 @@
+#pragma once
+#include <functional>
+
+#include "mapsdk/engine/CVArray.h"
+#include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/VRect.h"
+#include "mapsdk/engine/tag_RouteNode.h"
+#include "mapsdk/search/CSearchMan.h"
+#include "mapsdk/search/SearchResultRecords.h"
+
+namespace gmengine {
+
+// The engine-side search: turns a search call into one request of the request manager, takes the
+// answer off the engine queue, keeps the parsed record by result type and announces it with UI
+// message 2000 (wParam type, lParam error); background POI answers go to the engine queue as 8010.
+// One per engine (the core's search slot). Main thread; no lock guards the sequence numbers or the
+// store, as the answers come back on the main thread too.
+class CAppSearch {
+ public:
+  static constexpr int kMsgPoiBkgData = 8010;
+
+  CAppSearch() = default;
+  ~CAppSearch();
+  CAppSearch(const CAppSearch&) = delete;
+  CAppSearch& operator=(const CAppSearch&) = delete;
+
+  // Readies the request manager and routes the search clients' engine messages here. 1.
+  int Start();
+  void Stop();
+
+  // Entry points: 0 when the URL cannot be built or the request not sent, else 1. An answer at
+  // hand (cache, kept geocode) is stored and announced before they return.
+  int PoiSearchInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
+                      const char* cityName);
+  int PoiSearchInBounds(const CVString& keyword, double x1, double y1, double x2, double y2, int cityCode,
+                        int pageIndex, int pageSize, const char* cityName);
+  int PoiMultiKeySearch(const CVString& keywords, int count, double x1, double y1, double x2, double y2,
+                        int cityCode, int pageIndex, int pageSize, const char* cityName);
+  int TransitSearch(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
+                    const char* cityName);
+  int DrivingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
+                    int policy, const char* startCityName, const char* endCityName);
+  int WalkingSearch(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
+                    const char* startCityName, const char* endCityName);
+  int BusLineSearch(int cityCode, const CVString& uid, const char* cityName);
+  int SuggestionSearch(const CVString& keyword, int cityId, int suggestionType);
+  int OfflineCitySearch(const CVArray<int>& cityIds);
+  int Geocode(const CVString& address, int cityCode, const char* cityName);
+  int ReverseGeocode(int x, int y);
+  int RequestCityByCenter(const _VRect& bound, int level);
+  // Tiles as (level, column, row) keys; the current city's code when one is known.
+  int RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles, int cityCode,
+                        const _VRect& bound);
+  int GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles,
+                    CVArray<tag_PoiBkgDataElem>& missing);
+
+  // Handles a message of the search clients; -1 for a stale answer, else 0.
+  int OnMessage(int message, int clientId, int tag);
+
+  int SetResult(void* record, int type);
+  void* GetResult(int type);
+  int GetCurrentCity(tag_GeoShapeInfo& city) const;
+  int GetExpectedType() const { return expectedType_; }
+  unsigned GetSearchSeq() const { return searchSeq_; }
+
+  // Where the offline city list goes when it is stored (the offline record manager's merge).
+  void SetOfflineListHandler(std::function<void(const CVArray<tag_OfflineTask>&)> handler) {
+    offlineListHandler_ = std::move(handler);
+  }
+
+  CSearchMan& SearchMan() { return man_; }
+
+ private:
+  void* Slot(int type) const;
+  void Forget(void* record);
+  void Post(int queue, int message, int wParam, int lParam);
+  // Stores and announces an answer at hand; error 11 for an empty POI answer when emptyIsError.
+  void Immediate(void* record, int type, bool emptyIsError);
+
+  tag_GeoShapeInfo* currentCity_ = nullptr;
+  tag_PoiSearchRst poiResult_;
+  bool hasPoiResult_ = false;
+  void* multiKey_ = nullptr;    // 45
+  void* city_ = nullptr;        // 2
+  void* cityList_ = nullptr;    // 7
+  void* transit_ = nullptr;     // 14
+  void* driving_ = nullptr;     // 20
+  void* walking_ = nullptr;     // 31
+  void* poiDetail_ = nullptr;   // 6
+  void* busLine_ = nullptr;     // 18
+  void* routeAddr_ = nullptr;   // 23
+  void* mapPoint_ = nullptr;    // 26
+  void* link_ = nullptr;        // 500
+  void* poiBkg_ = nullptr;      // 510
+  void* suggestion_ = nullptr;  // 506
+  void* offline_ = nullptr;     // 507
+  void* geocode_ = nullptr;     // 35
+  void* reverse_ = nullptr;     // 44
+  CSearchMan man_;
+  unsigned searchSeq_ = 0;
+  int expectedType_ = 0;
+  unsigned citySeq_ = 0;
+  std::function<void(const CVArray<tag_OfflineTask>&)> offlineListHandler_;
+  bool hooked_ = false;
+};
+
+}  // namespace gmengine

@@ -1,0 +1,43 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Value types that the map SDK's search results share with the map display.
+namespace mapsdk {
+
+struct CLLocationCoordinate2D {
+  double latitude = 0;
+  double longitude = 0;
+};
+
+// World map units, origin at the top left of the world, y down.
+struct GMKMapPoint {
+  double x = 0;
+  double y = 0;
+};
+
+// Base of the plan classes, so that one array of a plan result holds either kind.
+class GMKObject {
+ public:
+  virtual ~GMKObject() = default;
+};
+
+// An array property: nullopt is nil.
+template <class T>
+using GMKArray = std::optional<std::vector<std::shared_ptr<T>>>;
+
+// The search's own geometry conversions (engine integer points to map points and coordinates).
+namespace searchgeo {
+// Engine point (origin at the world's centre, y up) to map point.
+GMKMapPoint VPointToMapPoint(int x, int y);
+// Engine Mercator units to a coordinate.
+CLLocationCoordinate2D CoordinateFromMercator(double x, double y);
+// A coordinate to map units of the engine (GeoToMercator, longitude first).
+void CoordinateToMercator(const CLLocationCoordinate2D& coordinate, double& x, double& y);
+// GeoToMercator of the coordinate truncated, as a map point.
+GMKMapPoint MapPointFromCoordinate(const CLLocationCoordinate2D& coordinate);
+}  // namespace searchgeo
+
+}  // namespace mapsdk

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "mapsdk/search/CPoiBkgDataCache.h"
+#include "mapsdk/search/CSearchMan.h"
+#include "mapsdk/search/GMKNotifier.h"
+#include "mapsdk/search/GMKRoute.h"
+#include "tests/support/TempDir.h"
+
+using namespace gmengine;
+
+namespace {
+
+bool Exists(const CVString& path) {
+  std::FILE* file = std::fopen(path.ToUtf8().c_str(), "rb");
+  if (file) std::fclose(file);
+  return file != nullptr;
+}
+
+tag_PoiBkgDataElem Tile(int level, int x, int y, int pois) {
+  tag_PoiBkgDataElem tile;
+  tile.key[0] = level;
+  tile.key[1] = x;
+  tile.key[2] = y;
+  for (int i = 0; i < pois; ++i) {
+    tag_PoiBkgBaseData poi;
+    std::snprintf(poi.name, sizeof poi.name, "poi%d", i);
+    poi.x = 100 + i;
+    poi.y = 200;
+    tile.pois.Add(poi);
+  }
+  return tile;
+}
+
+TEST(CPoiBkgDataCacheTest, TilesComeBackFromTheFileAndTheSixthWordDropsTheOldest) {
+  kavro::test::TempDir dir;
+  CPoiBkgDataCache cache;
+  cache.SetFolder(CVString::FromUtf8(dir.path() + "/"));
+  CVArray<tag_PoiBkgDataElem> tiles;
+  tiles.Add(Tile(15, 1, 2, 3));
+  tiles.Add(Tile(15, 1, 3, 0));
+  ASSERT_EQ(cache.Add(CVString("w0"), tiles), 1);
+
+  CVArray<tag_PoiBkgDataElem> wanted;
+  wanted.Add(Tile(15, 1, 2, 0));
+  wanted.Add(Tile(15, 1, 3, 0));
+  wanted.Add(Tile(15, 9, 9, 0));
+  CVArray<tag_PoiBkgDataElem> missing;
+  ASSERT_EQ(cache.Get(CVString("w0"), wanted, missing), 1);
+  ASSERT_EQ(wanted[0].pois.GetSize(), 3);
+  EXPECT_STREQ(wanted[0].pois[2].name, "poi2");
+  EXPECT_EQ(wanted[0].pois[2].x, 102);
+  EXPECT_EQ(wanted[1].pois.GetSize(), 0);
+  ASSERT_EQ(missing.GetSize(), 1);
+  EXPECT_EQ(missing[0].key[1], 9);
+  EXPECT_EQ(cache.Get(CVString("unknown"), wanted, missing), 0);
+  EXPECT_EQ(missing.GetSize(), 3);
+  EXPECT_EQ(cache.Add(CVString("empty"), CVArray<tag_PoiBkgDataElem>()), 0);
+
+  CVString oldest = cache.GetEntry(0)->path;
+  for (int i = 1; i <= 5; ++i) ASSERT_EQ(cache.Add(CVString::FromUtf8("w" + std::to_string(i)), tiles), 1);
+  EXPECT_EQ(cache.GetCount(), 5);
+  EXPECT_EQ(cache.Get(CVString("w0"), wanted, missing), 0);
+  // The file index wrapped, so the newest entry took the name of the file just deleted.
+  EXPECT_EQ(cache.GetEntry(0)->path.ToUtf8(), oldest.ToUtf8());
+  EXPECT_TRUE(Exists(oldest));
+  cache.RemoveAll();
+  EXPECT_FALSE(Exists(oldest));
+}
+
+int g_freed = 0;
+void CountFreed(void*, void*) { ++g_freed; }
+
+TEST(CSearchManTest, AnswersOfUnhandledTypesAndBrokenTextAreErrors) {
+  CSearchMan man;
+  int type = 0;
+  int error = 0;
+  const std::string unhandled = R"({"result":{"type":3}})";
+  EXPECT_EQ(man.ParseAnswer(unhandled.c_str(), static_cast<int>(unhandled.size()), 21, type, error), nullptr);
+  EXPECT_EQ(type, 21);
+  EXPECT_EQ(error, 11);
+  const std::string broken = "{\"result\":";
+  man.ParseAnswer(broken.c_str(), static_cast<int>(broken.size()), 11, type, error);
+  EXPECT_EQ(error, 3);
+  const std::string notUtf8 = "\xff\xfe{}";
+  man.ParseAnswer(notUtf8.c_str(), static_cast<int>(notUtf8.size()), 11, type, error);
+  EXPECT_EQ(error, 102);
+  const std::string transit6 = R"({"result":{"type":14,"error":6}})";
+  man.ParseAnswer(transit6.c_str(), static_cast<int>(transit6.size()), 14, type, error);
+  EXPECT_EQ(error, 13);
+  const std::string bkg = R"({"result":{"type":510},"content":[]})";
+  man.ParseAnswer(bkg.c_str(), static_cast<int>(bkg.size()), 510, type, error);
+  EXPECT_EQ(type, 510);
+}
+
+TEST(CSearchManTest, TheSixthPoiAnswerEvictsAndFreesTheOldest) {
+  CSearchMan man;
+  man.PoiCache().SetCapacity(5);
+  g_freed = 0;
+  SetSearchResultFreeObserver(CountFreed, nullptr);
+  const std::string empty = R"({"result":{"type":11,"total":0},"content":[]})";
+  int type = 0;
+  int error = 0;
+  for (int i = 0; i < 6; ++i) {
+    void* record = man.ParseAnswer(empty.c_str(), static_cast<int>(empty.size()), 11, type, error);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(error, 11);  // no POI
+  }
+  EXPECT_EQ(man.PoiCache().GetCount(), 5);
+  EXPECT_EQ(g_freed, 1);
+  SetSearchResultFreeObserver(nullptr, nullptr);
+}
+
+TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
+  tag_MultiKeyPoiRst multi;
+  multi.pois.Add(CVArray<tag_PoiInfo>());
+  multi.pois.Add(CVArray<tag_PoiInfo>());
+  std::vector<std::shared_ptr<mapsdk::GMKPoiResult>> array;
+  ASSERT_TRUE(mapsdk::GMKNotifier::getPoiResult(array, &multi, 45));
+  EXPECT_TRUE(array.empty());  // all groups empty: reported as 100
+  EXPECT_FALSE(mapsdk::GMKNotifier::getPoiResult(array, nullptr, 11));
+  EXPECT_FALSE(mapsdk::GMKNotifier::getPoiResult(array, &multi, 3));
+
+  mapsdk::GMKRoute route;
+  route.setPointsCount(2);
+  route.setPointsCount(0);
+  EXPECT_EQ(route.pointsCount(), 2);
+  EXPECT_EQ(route.getPoints(5), nullptr);
+  EXPECT_EQ(route.getPointsNum(1), 0);
+
+  tag_BusTransStop stop;
+  stop.walkDistance = 40;
+  stop.offPoint.AddPoint(_VPoint(199, -199));  // becomes (1, -1)
+  CVArray<_VPoint> path;
+  path.Add(_VPoint(100, 100));
+  path.Add(_VPoint(300, 300));
+  stop.walkPath.AddPart(path);
+  mapsdk::GMKRoute walk;
+  mapsdk::GMKNotifier::getBusTrans(walk, stop);
+  EXPECT_EQ(walk.type(), 2);
+  EXPECT_NE(walk.startPt().longitude, 0);
+  ASSERT_NE(walk.getPoints(0), nullptr);
+  EXPECT_EQ(walk.getPointsNum(0), 2);
+  EXPECT_DOUBLE_EQ((*walk.getPoints(0))[1].x - (*walk.getPoints(0))[0].x, 2);
+  EXPECT_EQ(walk.endPt().latitude, 0);  // no boarding point
+}
+
+TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
+  std::vector<std::pair<int, int>> states;
+  mapsdk::GMKNotifier::setOfflineDelegate([&](int state, int value) { states.emplace_back(state, value); });
+  mapsdk::GMKNotifier::msgProc(13, 4, 77);
+  mapsdk::GMKNotifier::msgProc(13, 0, 1);
+  mapsdk::GMKNotifier::msgProc(13, 2, 5);
+  mapsdk::GMKNotifier::msgProc(13, 7, 1);
+  EXPECT_EQ(states, (std::vector<std::pair<int, int>>{{4, 0}, {2, 5}}));
+  mapsdk::GMKNotifier::setOfflineDelegate(nullptr);
+  mapsdk::GMKNotifier::initDelegate();
+  mapsdk::GMKNotifier::msgProc(7, 1, 0);  // nothing to call
+  int network = -1;
+  mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });
+  mapsdk::GMKNotifier::msgProc(7, 1, 0);
+  EXPECT_EQ(network, 1);
+  mapsdk::GMKNotifier::initDelegate();
+}
+
+}  // namespace
