@@ -1,7 +1,7 @@
 #include "kit/ui/DataTableCell.h"
 
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
 
 namespace kavro {
 
@@ -20,7 +20,7 @@ void DataTableCell::initWithCellID(ListView& list, const platform::IndexPath& ip
   listData_ = list.dataOfSection(ip.section);
   detail_ = list.dataOfIndexPath(ip);
   setBgColor(platform::Color::clear());
-  listsupport::applySkin(*this, {}, {});
+  AppSkin::apply(this);
   initCellView();
 }
 
@@ -31,19 +31,21 @@ void DataTableCell::setListView(ListView* list) {
     listView_.reset();
 }
 
-void DataTableCell::setBgColor(std::optional<platform::Color> color) {
+void DataTableCell::setBgColor(std::optional<platform::Color> color,
+                               std::shared_ptr<platform::Image> pattern) {
   bgColor_ = std::move(color);
   auto list = listView();
-  if (list && list->isGroupedTable()) {
-    setBackgroundColor(bgColor_);
-    return;
+  platform::View* target = this;
+  if (!list || !list->isGroupedTable()) {
+    if (!backgroundView()) {
+      auto bg = std::make_shared<platform::View>(bounds());
+      bg->setAutoresizingMask(63);
+      setBackgroundView(bg);
+    }
+    target = backgroundView().get();
   }
-  if (!backgroundView()) {
-    auto bg = std::make_shared<platform::View>(bounds());
-    bg->setAutoresizingMask(63);
-    setBackgroundView(bg);
-  }
-  backgroundView()->setBackgroundColor(bgColor_);
+  target->setBackgroundColor(bgColor_);
+  target->setBackgroundPatternImage(std::move(pattern));
 }
 
 double DataTableCell::listWidth() const {

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "kit/core/DataItemDetail.h"
+#include "kit/skin/AppSkinTargets.h"
 #include "platform/graphics/Color.h"
+#include "platform/graphics/Image.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/ui/IndexPath.h"
 #include "platform/ui/TableViewCell.h"
@@ -20,7 +22,7 @@ class ListViewData;
 //   "cellWithCellID"  CellFactory   a new cell of the class
 //   "heightForCell"   HeightFunction
 // and, for state rows, "getErrorMessage" (ErrorMessageFunction).
-class DataTableCell : public platform::TableViewCell {
+class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
  public:
   using CellFactory = std::shared_ptr<DataTableCell>(const std::string&, ListView&,
                                                      const platform::IndexPath&);
@@ -56,7 +58,10 @@ class DataTableCell : public platform::TableViewCell {
   std::shared_ptr<ListViewData> listData() const { return listData_.lock(); }
   void setListData(const std::shared_ptr<ListViewData>& d) { listData_ = d; }
   const std::optional<platform::Color>& bgColor() const { return bgColor_; }
-  void setBgColor(std::optional<platform::Color> color);
+  void setBgColor(std::optional<platform::Color> color) { setBgColor(std::move(color), nullptr); }
+  // The skin's background: a colour or, without one, a pattern tiled from the image. In a plain
+  // list the cell's background view takes it, in a grouped list the cell itself.
+  void setBgColor(std::optional<platform::Color> color, std::shared_ptr<platform::Image> pattern) override;
 
  protected:
   // The list's width, and whether it is grouped (0 and false without a list).

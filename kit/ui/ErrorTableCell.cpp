@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "kit/skin/AppSkin.h"
+#include "kit/ui/LabelExt.h"
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
+#include "kit/ui/ViewAdjustPosition.h"
+#include "kit/ui/ViewAdjustSize.h"
 
 namespace kavro {
 
@@ -20,7 +23,7 @@ void ErrorTableCell::initCellView() {
   label_->setBackgroundColor(platform::Color::clear());
   label_->setTextAlignment(platform::TextAlignment::Center);
   label_->setNumberOfLines(0);
-  listsupport::applySkin(*label_, "skinErrorText", {});
+  AppSkin::apply(label_, "skinErrorText", {});
   addSubview(label_);
 }
 
@@ -31,20 +34,18 @@ void ErrorTableCell::bindCellData(bool) {
   label_->setFrame(platform::Rect(margin, 10, listWidth() - 2 * margin, 44));
   auto cls = platform::classOf(*this);
   label_->setText(cls ? messageOf(*cls, *list, indexPath()) : std::string());
-  listsupport::autoFitHeight(*label_);
+  label::autoFitHeight(*label_);
   if (label_->frame().size.height < 24) {
-    platform::Rect f = label_->frame();
-    f.origin.y = 10;
-    f.size.height = 24;
-    label_->setFrame(f);
+    view::setTop(*label_, 10);
+    view::setHeight(*label_, 24);
   }
 }
 
 double ErrorTableCell::heightForCell(const platform::ClassRef& cls, ListView& list,
                                      const platform::IndexPath& ip) {
   double margin = list.isGroupedTable() ? 40 : 20;
-  platform::Size size = listsupport::sizeForText(messageOf(cls, list, ip), "skinErrorText", {},
-                                                 list.bounds().size.width - margin);
+  platform::Size size =
+      AppSkin::sizeForText(messageOf(cls, list, ip), "skinErrorText", {}, list.bounds().size.width - margin);
   return std::max(44.0, size.height + 20);
 }
 

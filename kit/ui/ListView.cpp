@@ -4,7 +4,9 @@
 #include <cmath>
 #include <set>
 
-#include "kit/ui/ListViewSupport.h"
+#include "kit/skin/AppSkin.h"
+#include "kit/ui/LabelExt.h"
+#include "kit/ui/ViewAdjustSize.h"
 #include "platform/ui/Label.h"
 
 namespace kavro {
@@ -47,7 +49,7 @@ void ListView::initWithGroupStyle() {
   setDelegate(me);
   setBackgroundColor(platform::Color::clear());
   setSeparatorStyle(platform::TableViewCellSeparatorStyle::SingleLine);
-  listsupport::applySkin(*this, {}, {});
+  AppSkin::apply(this);
   if (grouped_) {
     setSectionHeaderHeight(5);
     setSectionFooterHeight(5);
@@ -293,10 +295,10 @@ std::shared_ptr<platform::View> ListView::titleViewForHeaderInSection(ListView& 
       platform::Rect{{margin, 10}, {list.bounds().size.width - 2 * margin, 10}});
   label->setText(section->title());
   label->setBackgroundColor(platform::Color::clear());
-  listsupport::applySkin(*label, "skinTableTitle", {});
-  listsupport::autoFitHeight(*label);
+  AppSkin::apply(label, "skinTableTitle", {});
+  label::autoFitHeight(*label);
   view->addSubview(label);
-  listsupport::heightFromSubViewsWithBottomMargin(*view, 10);
+  view::heightFromSubViewsWithBottomMargin(*view, 10);
   return view;
 }
 

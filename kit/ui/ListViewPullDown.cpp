@@ -3,6 +3,8 @@
 #include <numbers>
 
 #include "kit/core/AppCoreInfo.h"
+#include "kit/skin/AppSkin.h"
+#include "kit/ui/ViewSibling.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Format.h"
 #include "platform/ui/Screen.h"
@@ -24,7 +26,7 @@ void ListViewPullDown::initWithGroupStyle() {
   ListView::initWithGroupStyle();
   isDragged_ = false;
   isLoading_ = false;
-  loadingView_ = std::make_shared<ListLoadingView>();
+  loadingView_ = std::make_shared<UILoadingView>();
   loadingView_->setHidden(true);
   lastRefreshTime();
   addPullToRefreshHeader();
@@ -44,29 +46,29 @@ void ListViewPullDown::lastRefreshTime() {
 void ListViewPullDown::addPullToRefreshHeader() {
   double width = platform::Screen::mainScreen().bounds().size.width;
   header_ = std::make_shared<platform::View>(Rect(0, -HeaderHeight, width, HeaderHeight));
-  listsupport::applySkin(*header_, "listview_header_bg", SkinGroup);
+  AppSkin::apply(header_, "listview_header_bg", SkinGroup);
 
   prompt_ = std::make_shared<platform::Label>(Rect(0, 10, width, 13));
   prompt_->setTextAlignment(platform::TextAlignment::Center);
   prompt_->setNumberOfLines(1);
   prompt_->setBackgroundColor(platform::Color::clear());
-  listsupport::applySkin(*prompt_, "listview_header_label", SkinGroup);
+  AppSkin::apply(prompt_, "listview_header_label", SkinGroup);
 
   timeLabel_ = std::make_shared<platform::Label>(Rect(0, 0, width, 13));
   timeLabel_->setTextAlignment(platform::TextAlignment::Center);
   timeLabel_->setNumberOfLines(1);
   timeLabel_->setBackgroundColor(platform::Color::clear());
   timeLabel_->setText(textPullOff_);
-  listsupport::applySkin(*timeLabel_, "listview_header_time_label", SkinGroup);
-  listsupport::bottomOfView(*timeLabel_, *prompt_, 5);
+  AppSkin::apply(timeLabel_, "listview_header_time_label", SkinGroup);
+  view::bottomOfView(*timeLabel_, prompt_.get(), 5);
 
   arrow_ = std::make_shared<platform::ImageView>(Rect(12.5, 4, 27, 44));
-  listsupport::applySkin(*arrow_, "listview_arrow", SkinGroup);
+  AppSkin::apply(arrow_, "listview_arrow", SkinGroup);
 
   loadingView_->setFrame(header_->bounds());
-  loadingView_->label()->setText(AppCoreInfo::getLocalizedString("common_text_loading"));
+  loadingView_->setText(AppCoreInfo::getLocalizedString("common_text_loading"));
   loadingView_->setHidden(true);
-  listsupport::applySkin(*loadingView_, "listview_header_label", SkinGroup);
+  AppSkin::apply(loadingView_, "listview_header_label", SkinGroup);
 
   header_->addSubview(prompt_);
   header_->addSubview(timeLabel_);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
+#include "kit/ui/UILoadingView.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 
@@ -56,7 +56,7 @@ class ListViewPullDown : public ListView {
   const std::shared_ptr<platform::Label>& refreshLabel() const { return prompt_; }
   const std::shared_ptr<platform::Label>& refreshLasttimeLabel() const { return timeLabel_; }
   const std::shared_ptr<platform::ImageView>& refreshArrow() const { return arrow_; }
-  const std::shared_ptr<ListLoadingView>& loadingView() const { return loadingView_; }
+  const std::shared_ptr<UILoadingView>& loadingView() const { return loadingView_; }
 
   void scrollViewWillBeginDragging(platform::ScrollView& sv) override;
   void scrollViewDidScroll(platform::ScrollView& sv) override;
@@ -74,7 +74,7 @@ class ListViewPullDown : public ListView {
   std::shared_ptr<platform::Label> prompt_;
   std::shared_ptr<platform::Label> timeLabel_;
   std::shared_ptr<platform::ImageView> arrow_;
-  std::shared_ptr<ListLoadingView> loadingView_;
+  std::shared_ptr<UILoadingView> loadingView_;
   std::weak_ptr<ListViewPullDownDelegate> pullDownDelegate_;
   std::string textPullOff_;
 };

@@ -1,6 +1,7 @@
 #include "kit/ui/LoadingTableCell.h"
 
 #include "kit/core/AppCoreInfo.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 
@@ -8,8 +9,8 @@ void LoadingTableCell::initCellView() {
   setAccessoryType(platform::TableViewCellAccessoryType::None);
   setSelectionStyle(platform::TableViewCellSelectionStyle::None);
   setUserInteractionEnabled(false);
-  loadingView_ = std::make_shared<ListLoadingView>(platform::Rect(20, 10, listWidth() - 40, 24));
-  listsupport::applySkin(*loadingView_, "skinLoadingText", {});
+  loadingView_ = std::make_shared<UILoadingView>(platform::Rect(20, 10, listWidth() - 40, 24));
+  AppSkin::apply(loadingView_, "skinLoadingText", {});
   addSubview(loadingView_);
   loadingText_ = AppCoreInfo::getLocalizedString("common_text_loading");
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "kit/ui/DataTableCell.h"
-#include "kit/ui/ListViewSupport.h"
+#include "kit/ui/UILoadingView.h"
 namespace kavro {
 
 // The state row while a section loads.
@@ -12,12 +12,12 @@ class LoadingTableCell : public DataTableCell {
   using DataTableCell::DataTableCell;
   void initCellView() override;
   void bindCellData(bool reused) override;
-  const std::shared_ptr<ListLoadingView>& loadingView() const { return loadingView_; }
+  const std::shared_ptr<UILoadingView>& loadingView() const { return loadingView_; }
   const std::string& loadingText() const { return loadingText_; }
   void setLoadingText(std::string text) { loadingText_ = std::move(text); }
 
  protected:
-  std::shared_ptr<ListLoadingView> loadingView_;
+  std::shared_ptr<UILoadingView> loadingView_;
   std::string loadingText_;
 };
 

@@ -1,8 +1,8 @@
 #include "kit/ui/MoreTableCell.h"
 
 #include "kit/core/AppCoreInfo.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
 #include "platform/foundation/Format.h"
 
 namespace kavro {
@@ -23,7 +23,7 @@ void MoreTableCell::bindCellData(bool) {
   std::int64_t pageSize = section ? section->pageSize() : 0;
   label_->setText(
       platform::format(AppCoreInfo::getLocalizedString("common_text_next_items_format__int"), pageSize));
-  listsupport::applySkin(*label_, "skinCellMainLabel", {});
+  AppSkin::apply(label_, "skinCellMainLabel", {});
 }
 
 }  // namespace kavro

@@ -30,19 +30,17 @@ PageTurnController::~PageTurnController() {
 std::shared_ptr<PageTurnController> PageTurnController::create(std::shared_ptr<ListViewData> section,
                                                                std::int32_t index,
                                                                platform::ClassPtr pageClass) {
-  return std::make_shared<PageTurnController>(std::move(section), index, std::move(pageClass));
+  auto screen = std::make_shared<PageTurnController>(std::move(section), index, std::move(pageClass));
+  screen->init();
+  return screen;
 }
 
 std::uint32_t PageTurnController::sectionTotal() const {
   return pagesData_ ? pagesData_->listData()->maxCount() : 0;
 }
 
-void PageTurnController::viewDidLoad() {
-  ListScreenBase::viewDidLoad();
-  customView();
-}
-
 void PageTurnController::customView() {
+  UIBasicController::customView();
   if (pagesClass_) {
     if (auto title = pagesClass_->callClassFunction<PageTurnDelegate::TitleFunction>("getTitle"))
       setTitle(*title);
@@ -244,16 +242,16 @@ void PageTurnController::checkPosition() {
 
 void PageTurnController::viewDidAppear(bool animated) {
   pageCheckStart();
-  ListScreenBase::viewDidAppear(animated);
+  UIBasicController::viewDidAppear(animated);
 }
 
 void PageTurnController::viewDidDisappear(bool animated) {
   pageCheckStop();
-  ListScreenBase::viewDidDisappear(animated);
+  UIBasicController::viewDidDisappear(animated);
 }
 
 void PageTurnController::viewWillDisappear(bool animated) {
-  ListScreenBase::viewWillDisappear(animated);
+  UIBasicController::viewWillDisappear(animated);
   if (pagesData_) pagesData_->scrollToIndex(currentPageIndex_ + scrollStartPosition_, true);
 }
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "kit/ui/ListViewData.h"
-#include "kit/ui/ListViewSupport.h"
 #include "kit/ui/PageTurnDelegate.h"
+#include "kit/ui/UIBasicController.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/ui/ScrollView.h"
@@ -17,18 +17,18 @@ namespace kavro {
 // exist for the pages in view and their right neighbour; a spinner stands in for a record not yet
 // loaded while the section fetches its next page. At most 51 pages are laid out; for longer lists
 // the window follows the current record. Every page view carries its record index as its tag.
-class PageTurnController : public ListScreenBase, public platform::ScrollViewDelegate {
+class PageTurnController : public UIBasicController, public platform::ScrollViewDelegate {
  public:
   static constexpr std::uint32_t MaxWindowPages = 51;
   static constexpr double PageCheckInterval = 0.5;
 
   PageTurnController(std::shared_ptr<ListViewData> section, std::int32_t index, platform::ClassPtr pageClass);
   ~PageTurnController() override;
-  // initWithListData:atIndex:withClass:
+  // initWithListData:atIndex:withClass:; registered as a screen like every UIBasicController.
   static std::shared_ptr<PageTurnController> create(std::shared_ptr<ListViewData> section, std::int32_t index,
                                                     platform::ClassPtr pageClass);
 
-  virtual void customView();
+  void customView() override;
   void initCurrentPage();
   platform::Rect frameAtIndex(std::int32_t index) const;
   bool pageIsDisplaying(std::int32_t index) const;
@@ -56,7 +56,6 @@ class PageTurnController : public ListScreenBase, public platform::ScrollViewDel
   std::int32_t scrollStartPosition() const { return scrollStartPosition_; }
   const std::shared_ptr<ListViewData>& pagesData() const { return pagesData_; }
 
-  void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
   void viewDidDisappear(bool animated) override;
   void viewWillDisappear(bool animated) override;
@@ -85,5 +84,7 @@ class PageTurnController : public ListScreenBase, public platform::ScrollViewDel
   std::int32_t scrollStartPosition_ = 0;
   std::shared_ptr<ListViewData> pagesData_;
 };
+
+KAVRO_CLASS(PageTurnController, UIBasicController);
 
 }  // namespace kavro

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/ListViewPullDown.h"
+#include "kit/ui/ViewAdjustPosition.h"
+#include "kit/ui/ViewAdjustSize.h"
 
 namespace kavro {
 
@@ -25,11 +28,9 @@ void PullDownLoadingTableCell::initCellView() {
   LoadingTableCell::initCellView();
   if (!backgroundView()) setBgColor(platform::Color::clear());
   backgroundView()->setAlpha(0);
-  listsupport::applySkin(*loadingView_, "listview_header_label", ListViewPullDown::SkinGroup);
-  platform::Rect f = loadingView_->frame();
-  f.origin.y = 0;
-  f.size.height = 44;
-  loadingView_->setFrame(f);
+  AppSkin::apply(loadingView_, "listview_header_label", ListViewPullDown::SkinGroup);
+  view::setTop(*loadingView_, 0);
+  view::setHeight(*loadingView_, 44);
 }
 
 void PullDownLoadingTableCell::bindCellData(bool reused) {

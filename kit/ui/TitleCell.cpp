@@ -1,6 +1,6 @@
 #include "kit/ui/TitleCell.h"
 
-#include "kit/ui/ListViewSupport.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/ui/Screen.h"
 
 namespace kavro {
@@ -13,9 +13,9 @@ void TitleCell::initCellView() {
   label_->setBackgroundColor(platform::Color::clear());
   label_->setNumberOfLines(1);
   if (detail() && !detail()->getTitleSkin().empty())
-    listsupport::applySkinKey(*label_, detail()->getTitleSkin());
+    AppSkin::applyWithSkinKey(label_, detail()->getTitleSkin());
   else
-    listsupport::applySkin(*label_, "skinCellMainLabel", {});
+    AppSkin::apply(label_, "skinCellMainLabel", {});
   addSubview(label_);
 }
 

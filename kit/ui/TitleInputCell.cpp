@@ -1,7 +1,9 @@
 #include "kit/ui/TitleInputCell.h"
 
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
+#include "kit/ui/TableViewInputBox.h"
+#include "kit/ui/TextFieldCommonInput.h"
+#include "kit/ui/TextFieldExt.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Screen.h"
 
@@ -16,7 +18,7 @@ void TitleInputCell::initCellView() {
   setAccessoryType(platform::TableViewCellAccessoryType::None);
   setSelectionStyle(platform::TableViewCellSelectionStyle::None);
   double width = platform::Screen::mainScreen().bounds().size.width;
-  input_ = listsupport::initCommonInput(platform::Rect(85, 0, width - 105, 44));
+  input_ = textfield::initCommonInput(platform::Rect(85, 0, width - 105, 44));
   input_->setDelegate(std::static_pointer_cast<TitleInputCell>(shared_from_this()));
   input_->addTarget(this, platform::ControlEvent::EditingChanged, [this](platform::Control& sender) {
     onEditingChanged(static_cast<platform::TextField&>(sender));
@@ -31,9 +33,9 @@ void TitleInputCell::bindCellData(bool reused) {
   input_->setText(record->getInputValue());
   input_->setPlaceholder(record->getInputPlaceHold());
   if (record->getInputIsPassword())
-    listsupport::convertToPasswordInput(*input_);
+    textfield::convertToPasswordInput(*input_);
   else
-    listsupport::convertToCommonInput(*input_);
+    textfield::convertToCommonInput(*input_);
   platform::KeyboardType keyboard = record->getInputIsNumberic()  ? platform::KeyboardType::NumberPad
                                     : record->getInputIsChinese() ? platform::KeyboardType::Default
                                                                   : platform::KeyboardType::ASCIICapable;
@@ -63,7 +65,7 @@ std::optional<bool> TitleInputCell::textFieldShouldReturn(platform::TextField& t
   if (auto record = detail()) record->setInputValue(tf.text());
   auto list = listView();
   platform::IndexPath next = platform::IndexPath::forRow(indexPath().row + 1, indexPath().section);
-  if (!list || !listsupport::focusInputBoxAtIndexPath(*list, next)) trySubmitData();
+  if (!list || !inputbox::focusInputBoxAtIndexPath(*list, next)) trySubmitData();
   return false;
 }
 

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "kit/skin/AppSkin.h"
+#include "kit/ui/LabelExt.h"
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
 #include "kit/ui/TitleFullValueCell.h"
+#include "kit/ui/ViewAdjustPosition.h"
+#include "kit/ui/ViewAdjustSize.h"
 
 namespace kavro {
 
@@ -18,10 +21,10 @@ bool TitleValueCell::wrapsValue(const platform::ClassRef& cls) {
 
 Size TitleValueCell::measureValue(bool wrap, const DataItemDetail& record) {
   if (wrap) {
-    Size s = listsupport::sizeForTextKey(record.getItemValue(), record.getValueSkin(), MaxValueWidth);
+    Size s = AppSkin::sizeForTextWithSkinKey(record.getItemValue(), record.getValueSkin(), MaxValueWidth);
     return Size{MaxValueWidth, s.height};
   }
-  Size s = listsupport::sizeForTextKey(record.getItemValue(), record.getValueSkin(), 0);
+  Size s = AppSkin::sizeForTextWithSkinKey(record.getItemValue(), record.getValueSkin(), 0);
   return Size{std::min(s.width, MaxValueWidth), s.height};
 }
 
@@ -44,9 +47,9 @@ void TitleValueCell::initCellView() {
 void TitleValueCell::bindCellData(bool) {
   auto record = detail();
   if (!record) return;
-  listsupport::applySkinKey(*this, record->getCellSkin());
-  listsupport::applySkinKey(*leftTitleLabel_, record->getTitleSkin());
-  listsupport::applySkinKey(*rightValueLabel_, record->getValueSkin());
+  AppSkin::applyWithSkinKey(this, record->getCellSkin());
+  AppSkin::applyWithSkinKey(leftTitleLabel_, record->getTitleSkin());
+  AppSkin::applyWithSkinKey(rightValueLabel_, record->getValueSkin());
   setAccessoryType(static_cast<platform::TableViewCellAccessoryType>(record->getCellAccessoryType()));
   leftTitleLabel_->setText(record->getItemTitle());
   rightValueLabel_->setText(record->getItemValue());
@@ -60,13 +63,13 @@ void TitleValueCell::bindCellData(bool) {
 
   double titleWidth = rightValueLabel_->frame().origin.x - m - 5;
   leftTitleLabel_->setFrame(Rect(m, 10, titleWidth, 10));
-  listsupport::autoFitHeight(*leftTitleLabel_);
+  label::autoFitHeight(*leftTitleLabel_);
 
-  listsupport::sameTopAndHeight(*leftTitleLabel_, *rightValueLabel_);
+  view::sameTopAndHeightOfView(*leftTitleLabel_, rightValueLabel_.get());
   double height = leftTitleLabel_->frame().size.height;
   if (height < 24) {
-    listsupport::setTop(*leftTitleLabel_, (44 - height) / 2);
-    listsupport::setTop(*rightValueLabel_, (44 - height) / 2);
+    view::setTop(*leftTitleLabel_, (44 - height) / 2);
+    view::setTop(*rightValueLabel_, (44 - height) / 2);
   }
 }
 
@@ -80,8 +83,8 @@ double TitleValueCell::heightForCell(const platform::ClassRef& cls, ListView& li
   double p = rightInset(g, *record);
   Size value = measureValue(wrapsValue(cls), *record);
   double titleMax = w - p - m - std::min(value.width, MaxValueWidth) - 5;
-  Size title =
-      listsupport::sizeForTextKey(record->getItemTitle(), record->getTitleSkin(), std::max(titleMax, 1.0));
+  Size title = AppSkin::sizeForTextWithSkinKey(record->getItemTitle(), record->getTitleSkin(),
+                                               std::max(titleMax, 1.0));
   return std::max(44.0, std::max(value.height, title.height) + 20);
 }
 

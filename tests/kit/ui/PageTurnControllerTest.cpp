@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/ui/AppControllers.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/PageTurnController.h"
 #include "kit/ui/TitleCell.h"
@@ -74,6 +75,16 @@ class PageTurnControllerTest : public VirtualRunLoopTest {
   std::shared_ptr<ListView> list;
   std::shared_ptr<ListViewData> section;
 };
+
+TEST_F(PageTurnControllerTest, IsAScreenRegisteredAtCreationAndBuiltOnce) {
+  auto pager = open(2);
+  EXPECT_EQ(AppControllers::mostRecentController(), pager);
+  EXPECT_TRUE(platform::isKindOfClass(*pager, "UIBasicController"));
+  EXPECT_TRUE(pager->isCustomed());
+  auto scrollView = pager->pagesScrollView();
+  pager->viewDidLoad();  // loaded again: not built a second time
+  EXPECT_EQ(pager->pagesScrollView(), scrollView);
+}
 
 TEST_F(PageTurnControllerTest, AShortListIsOneWindowWithTheOpenedRecordOnScreen) {
   section->setPageSize(20);

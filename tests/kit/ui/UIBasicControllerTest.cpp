@@ -3,28 +3,19 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
 #include "kit/ui/AppControllers.h"
+#include "kit/ui/ListView.h"
+#include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/UIBasicController.h"
 #include "kit/ui/ViewControllerExt.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
-#include "platform/ui/TableView.h"
 #include "tests/kit/ui/KitUITest.h"
 
 namespace kavro {
 
 class HomeViewController : public UIBasicController {};
 KAVRO_CLASS(HomeViewController, UIBasicController);
-
-// Stands in for the kit's list, registered under the list's name while the list is not built.
-class FakeListView : public platform::TableView {
- public:
-  void reloadData() override {
-    ++reloads;
-    TableView::reloadData();
-  }
-  int reloads = 0;
-};
 
 namespace {
 
@@ -40,6 +31,16 @@ class CountingScreen : public UIBasicController {
   }
   void userStatusChanged() override { ++statusChanges; }
   int built = 0, skinned = 0, statusChanges = 0;
+};
+
+// Counts the reloads of the list it controls.
+class ReloadCounter : public ListViewDelegate {
+ public:
+  bool listViewOnReloaded(ListView&) override {
+    ++reloads;
+    return true;
+  }
+  int reloads = 0;
 };
 
 class UIBasicControllerTest : public test::KitUITest {};
@@ -74,18 +75,19 @@ TEST_F(UIBasicControllerTest, BuildsOnceFollowsNotificationsAndRegisters) {
 }
 
 TEST_F(UIBasicControllerTest, SkinChangeReloadsOnlyDirectListSubviews) {
-  if (platform::classFromString("ListView")) GTEST_SKIP() << "the kit's own list is registered";
-  platform::defineClass<FakeListView, platform::TableView>("ListView");
   auto screen = UIBasicController::create<CountingScreen>();
-  auto direct = std::make_shared<FakeListView>();
+  auto directCounter = std::make_shared<ReloadCounter>();
+  auto nestedCounter = std::make_shared<ReloadCounter>();
+  auto direct = ListView::plainListViewForDelegate(directCounter);
   auto holder = std::make_shared<platform::View>();
-  auto nested = std::make_shared<FakeListView>();
+  auto nested = ListView::plainListViewForDelegate(nestedCounter);
   screen->view()->addSubview(direct);
   screen->view()->addSubview(holder);
   holder->addSubview(nested);
+  directCounter->reloads = nestedCounter->reloads = 0;
   screen->changeSkin();
-  EXPECT_EQ(direct->reloads, 1);
-  EXPECT_EQ(nested->reloads, 0);
+  EXPECT_EQ(directCounter->reloads, 1);
+  EXPECT_EQ(nestedCounter->reloads, 0);
 }
 
 TEST_F(UIBasicControllerTest, OpensModallyFromHomeAndPushesElsewhere) {
