@@ -20,15 +20,38 @@ namespace kavro {
 namespace {
 
 // The words after "store_dict_" of types 0 to 31.
-constexpr std::array<std::string_view, 32> TypeWords = {
-    "job_area",         "job_funtype",        "job_indtype",         "job_pubdate",
-    "job_salary_range", "job_degree",         "job_term",            "job_workyear",
-    "job_cotype",       "job_landmark",       "salary_area",         "salary_funtype",
-    "salary_indtype",   "resume_hukou",       "resume_location",     "resume_gender",
-    "resume_situation", "job_credentials",    "resume_yearsalary",   "resume_mobilearea",
-    "resume_major",     "resume_resume_degree", "resume_cosize",     "resume_overseas",
-    "resume_forlang",   "resume_enlevel",     "resume_jplevel",      "resume_ability",
-    "resume_entrytime", "resume_showresume",  "campus_famouscoindtype", "campus_majortype"};
+constexpr std::array<std::string_view, 32> TypeWords = {"job_area",
+                                                        "job_funtype",
+                                                        "job_indtype",
+                                                        "job_pubdate",
+                                                        "job_salary_range",
+                                                        "job_degree",
+                                                        "job_term",
+                                                        "job_workyear",
+                                                        "job_cotype",
+                                                        "job_landmark",
+                                                        "salary_area",
+                                                        "salary_funtype",
+                                                        "salary_indtype",
+                                                        "resume_hukou",
+                                                        "resume_location",
+                                                        "resume_gender",
+                                                        "resume_situation",
+                                                        "job_credentials",
+                                                        "resume_yearsalary",
+                                                        "resume_mobilearea",
+                                                        "resume_major",
+                                                        "resume_resume_degree",
+                                                        "resume_cosize",
+                                                        "resume_overseas",
+                                                        "resume_forlang",
+                                                        "resume_enlevel",
+                                                        "resume_jplevel",
+                                                        "resume_ability",
+                                                        "resume_entrytime",
+                                                        "resume_showresume",
+                                                        "campus_famouscoindtype",
+                                                        "campus_majortype"};
 
 // Title words where they differ from the type's word.
 std::string titleWord(std::int32_t type) {
@@ -38,14 +61,22 @@ std::string titleWord(std::int32_t type) {
 }
 
 // The order in which a dictionary name is matched to its cache.
-constexpr std::array<std::string_view, 31> CachedWords = {
-    "job_funtype",       "job_indtype",       "job_pubdate",       "job_salary_range",  "job_degree",
-    "job_term",          "job_workyear",      "job_cotype",        "salary_area",       "salary_funtype",
-    "salary_indtype",    "resume_hukou",      "resume_location",   "resume_gender",     "resume_situation",
-    "resume_yearsalary", "resume_mobilearea", "resume_major",      "resume_resume_degree", "resume_overseas",
-    "resume_cosize",     "job_area",          "job_landmark",      "resume_forlang",    "resume_enlevel",
-    "resume_jplevel",    "resume_ability",    "resume_entrytime",  "resume_showresume",
-    "campus_famouscoindtype", "campus_majortype"};
+constexpr std::array<std::string_view, 31> CachedWords = {"job_funtype",          "job_indtype",
+                                                          "job_pubdate",          "job_salary_range",
+                                                          "job_degree",           "job_term",
+                                                          "job_workyear",         "job_cotype",
+                                                          "salary_area",          "salary_funtype",
+                                                          "salary_indtype",       "resume_hukou",
+                                                          "resume_location",      "resume_gender",
+                                                          "resume_situation",     "resume_yearsalary",
+                                                          "resume_mobilearea",    "resume_major",
+                                                          "resume_resume_degree", "resume_overseas",
+                                                          "resume_cosize",        "job_area",
+                                                          "job_landmark",         "resume_forlang",
+                                                          "resume_enlevel",       "resume_jplevel",
+                                                          "resume_ability",       "resume_entrytime",
+                                                          "resume_showresume",    "campus_famouscoindtype",
+                                                          "campus_majortype"};
 
 std::string upper(std::string_view s) {
   std::string out(s);
@@ -67,7 +98,7 @@ void DictPickerController::setDictLoader(DictLoader loader) { dictLoader() = std
 
 std::string DictPickerController::dictTypeToDictName(std::int32_t dictType) {
   std::string_view word = (dictType >= 0 && dictType <= 31) ? TypeWords[static_cast<std::size_t>(dictType)]
-                                                           : std::string_view("resume_entrytime");
+                                                            : std::string_view("resume_entrytime");
   return AppCoreInfo::getLocalizedString("store_dict_" + std::string(word));
 }
 

@@ -44,14 +44,16 @@ void DictPickerDataCell::bindCellData(bool) {
                                                  : platform::TableViewCellSelectionStyle::Blue);
 }
 
-double DictPickerDataCell::heightForCell(const platform::ClassRef&, ListView& list, const platform::IndexPath& ip) {
+double DictPickerDataCell::heightForCell(const platform::ClassRef&, ListView& list,
+                                         const platform::IndexPath& ip) {
   auto record = list.dataOfIndexPath(ip);
   if (!record) return 0;
   Layout l = layoutFor(list.isGroupedTable(), list.bounds().width(), *record);
   double main = listsupport::sizeForText(record->getDictValue(), "skinCellMainLabel", {}, l.main).height;
-  double value = record->getItemValue().empty()
-                     ? 0
-                     : listsupport::sizeForText(record->getItemValue(), "skinCellSubLabel", {}, l.value).height;
+  double value =
+      record->getItemValue().empty()
+          ? 0
+          : listsupport::sizeForText(record->getItemValue(), "skinCellSubLabel", {}, l.value).height;
   return std::max(main, value) + 28;
 }
 

@@ -15,6 +15,7 @@ class DictPickerGpsErrorCell : public ErrorTableCell {
 
 KAVRO_CELL_CLASS(DictPickerGpsErrorCell, ErrorTableCell)
     .classFunction<DataTableCell::HeightFunction>("heightForCell", &ErrorTableCell::heightForCell)
-    .classFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage", &DictPickerGpsErrorCell::getErrorMessage);
+    .classFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage",
+                                                        &DictPickerGpsErrorCell::getErrorMessage);
 
 }  // namespace kavro

@@ -273,8 +273,8 @@ void MultiDictPickController::tapItemsBoard() {
 
 void MultiDictPickController::closeItemsBoard() { openSelectedView(!isBoardOpen()); }
 
-std::optional<bool> MultiDictPickController::gestureRecognizerShouldReceiveTouch(platform::GestureRecognizer&,
-                                                                                const platform::Touch& touch) {
+std::optional<bool> MultiDictPickController::gestureRecognizerShouldReceiveTouch(
+    platform::GestureRecognizer&, const platform::Touch& touch) {
   return !std::dynamic_pointer_cast<platform::Button>(touch.view());
 }
 
@@ -319,7 +319,8 @@ void MultiDictPickController::deleteItem(SelectedItemBox& box) {
 
 void MultiDictPickController::checkSubItemSelectedStatus(DataItemDetail& row) const {
   auto cls = row.getCellClass();
-  if (!cls || cls != std::static_pointer_cast<platform::Object>(platform::classFor<DictPickerDataCell>())) return;
+  if (!cls || cls != std::static_pointer_cast<platform::Object>(platform::classFor<DictPickerDataCell>()))
+    return;
   row.setItemValue("");
   row.setDictIsSelected(false);
   bool hasSub = row.getDictHasSubItem();
@@ -336,7 +337,8 @@ void MultiDictPickController::checkSubItemSelectedStatus(DataItemDetail& row) co
   for (const auto& key : picked_->allKeys())
     if (strippedCode(key).starts_with(prefix)) ++n;
   if (n > 0)
-    row.setItemValue(platform::format(AppCoreInfo::getLocalizedString("dictpicker_picked_selected_item_format__int"), n));
+    row.setItemValue(
+        platform::format(AppCoreInfo::getLocalizedString("dictpicker_picked_selected_item_format__int"), n));
 }
 
 void MultiDictPickController::markAllRows() {
@@ -355,7 +357,8 @@ void MultiDictPickController::fillListData(ListViewData& section, const DataItem
   markAllRows();
 }
 
-std::optional<std::shared_ptr<DataLoadAndParser>> MultiDictPickController::listViewData(ListViewData& section) {
+std::optional<std::shared_ptr<DataLoadAndParser>> MultiDictPickController::listViewData(
+    ListViewData& section) {
   std::int32_t t = dictType();
   bool area = t == 0 || t == 13 || t == 14;
   return startLoader(area ? ServerCall::JobArea : ServerCall::SpecialDataDict, section);

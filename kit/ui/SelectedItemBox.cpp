@@ -25,7 +25,8 @@ std::shared_ptr<SelectedItemBox> SelectedItemBox::initWithValue(
   label->setLineBreakMode(platform::LineBreakMode::WordWrap);
   label->setNumberOfLines(1);
   label->sizeToFit();
-  double limit = parent && parent->isViewLoaded() ? parent->view()->bounds().width() * 0.85 : label->frame().width();
+  double limit =
+      parent && parent->isViewLoaded() ? parent->view()->bounds().width() * 0.85 : label->frame().width();
   platform::Rect lf = label->frame();
   lf.size.width = std::min(lf.size.width, limit);
   label->setFrame(lf);

@@ -14,8 +14,8 @@ class MultiDictPickController;
 class SelectedItemBox : public platform::Button {
  public:
   SelectedItemBox() : platform::Button(platform::ButtonType::Custom) {}
-  static std::shared_ptr<SelectedItemBox> initWithValue(const std::string& value,
-                                                        const std::shared_ptr<MultiDictPickController>& parent);
+  static std::shared_ptr<SelectedItemBox> initWithValue(
+      const std::string& value, const std::shared_ptr<MultiDictPickController>& parent);
   const std::string& itemKey() const { return itemKey_; }
   void setItemKey(std::string key) { itemKey_ = std::move(key); }
   std::shared_ptr<MultiDictPickController> parentController() const { return parent_.lock(); }

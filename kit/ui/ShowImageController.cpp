@@ -36,18 +36,18 @@ std::shared_ptr<ShowImageController> ShowImageController::present(std::string ur
   return viewer;
 }
 
-std::shared_ptr<ShowImageController> ShowImageController::openWithURL(std::string_view url,
-                                                                      std::shared_ptr<platform::Image> smallImage,
-                                                                      std::int32_t occasion) {
+std::shared_ptr<ShowImageController> ShowImageController::openWithURL(
+    std::string_view url, std::shared_ptr<platform::Image> smallImage, std::int32_t occasion) {
   return present(std::string(url), std::move(smallImage), occasion);
 }
 
-std::shared_ptr<ShowImageController> ShowImageController::openWithURL(std::string_view url, std::int32_t occasion) {
+std::shared_ptr<ShowImageController> ShowImageController::openWithURL(std::string_view url,
+                                                                      std::int32_t occasion) {
   return present(std::string(url), AppSkin::imageWithSkinType("transparent", "common"), occasion);
 }
 
-std::shared_ptr<ShowImageController> ShowImageController::openWithImage(std::shared_ptr<platform::Image> image,
-                                                                        std::int32_t occasion) {
+std::shared_ptr<ShowImageController> ShowImageController::openWithImage(
+    std::shared_ptr<platform::Image> image, std::int32_t occasion) {
   return present(std::string(), std::move(image), occasion);
 }
 
@@ -80,7 +80,8 @@ void ShowImageController::customView() {
 
   platform::Size size = imageForShow_ ? imageForShow_->size() : platform::Size{};
   double sh = scrollView_->bounds().height();
-  imageView_ = std::make_shared<platform::ImageView>(Rect(0, (sh - size.height) / 2, size.width, size.height));
+  imageView_ =
+      std::make_shared<platform::ImageView>(Rect(0, (sh - size.height) / 2, size.width, size.height));
   imageView_->setImage(imageForShow_);
   imageView_->setUserInteractionEnabled(false);
   scrollView_->addSubview(imageView_);
@@ -137,8 +138,9 @@ void ShowImageController::loadImageData() {
 
 void ShowImageController::showActivity() {
   errorView_->setHidden(true);
-  if (!activityView_) activityView_ = std::make_shared<platform::ActivityIndicatorView>(
-                          platform::ActivityIndicatorViewStyle::Gray);
+  if (!activityView_)
+    activityView_ =
+        std::make_shared<platform::ActivityIndicatorView>(platform::ActivityIndicatorViewStyle::Gray);
   double height = view()->bounds().height();
   activityView_->setFrame(Rect((view()->bounds().width() - 24) / 2, (height - 44 - 24) / 2 + 44, 24, 24));
   view()->addSubview(activityView_);

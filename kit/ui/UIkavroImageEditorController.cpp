@@ -85,11 +85,11 @@ void UIkavroImageEditorController::customView() {
     nav->navigationBar()->setFrame(Rect(0, 20, platform::Screen::mainScreen().bounds().width(), 44));
   }
   std::weak_ptr<UIkavroImageEditorController> weak = weakAs<UIkavroImageEditorController>();
-  barbutton::setCustomLeftItem(AppCoreInfo::getLocalizedString(sourceType_ == 1 ? "imageedit_retalk_photo"
-                                                                                  : "imageedit_repick_photo"),
-                               *this, [weak](platform::BarButtonItem&) {
-                                 if (auto p = weak.lock()) p->giveUp();
-                               });
+  barbutton::setCustomLeftItem(
+      AppCoreInfo::getLocalizedString(sourceType_ == 1 ? "imageedit_retalk_photo" : "imageedit_repick_photo"),
+      *this, [weak](platform::BarButtonItem&) {
+        if (auto p = weak.lock()) p->giveUp();
+      });
   barbutton::setSureItem(*this, [weak](platform::BarButtonItem&) {
     if (auto p = weak.lock()) p->use();
   });
@@ -109,7 +109,8 @@ void UIkavroImageEditorController::customView() {
   blueCutBox_ = box(centre, platform::Color::rgba(0, 0, 1));
 }
 
-std::shared_ptr<platform::View> UIkavroImageEditorController::viewForZoomingInScrollView(platform::ScrollView&) {
+std::shared_ptr<platform::View> UIkavroImageEditorController::viewForZoomingInScrollView(
+    platform::ScrollView&) {
   return imageView_;
 }
 
@@ -147,7 +148,8 @@ std::shared_ptr<platform::Image> UIkavroImageEditorController::getCutImage() {
   int x = static_cast<int>(r.origin.x * scale), y = static_cast<int>(r.origin.y * scale);
   int cw = static_cast<int>(r.size.width * scale), ch = static_cast<int>(r.size.height * scale);
   if (snapshot) {
-    if (auto bitmap = snapshot->bitmap() ? snapshot->bitmap()->cropped(x, y, cw, ch) : std::nullopt) cut = platform::Image::imageWithBitmap(std::move(*bitmap), 1.0);
+    if (auto bitmap = snapshot->bitmap() ? snapshot->bitmap()->cropped(x, y, cw, ch) : std::nullopt)
+      cut = platform::Image::imageWithBitmap(std::move(*bitmap), 1.0);
   }
 
   Size target = cut ? cut->size() : Size{};

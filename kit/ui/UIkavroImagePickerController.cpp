@@ -70,7 +70,8 @@ void UIkavroImagePickerController::pickPicture(bool fromAlbum) {
     setSourceType(ImagePickerControllerSourceType::PhotoLibrary);
   else if (isSourceTypeAvailable(ImagePickerControllerSourceType::Camera))
     setSourceType(ImagePickerControllerSourceType::Camera);
-  if (auto parent = parent_.lock()) parent->presentViewController(sharedAs<UIkavroImagePickerController>(), true);
+  if (auto parent = parent_.lock())
+    parent->presentViewController(sharedAs<UIkavroImagePickerController>(), true);
 }
 
 void UIkavroImagePickerController::viewWillAppear(bool animated) {

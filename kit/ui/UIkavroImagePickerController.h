@@ -49,8 +49,8 @@ class UIkavroImagePickerController : public platform::ImagePickerController,
                                      const platform::Dictionary& info) override;
 
  private:
-  static std::shared_ptr<UIkavroImagePickerController> make(std::weak_ptr<UIkavroImagePickerDelegate> delegate,
-                                                             std::int32_t occasion, bool withDelete);
+  static std::shared_ptr<UIkavroImagePickerController> make(
+      std::weak_ptr<UIkavroImagePickerDelegate> delegate, std::int32_t occasion, bool withDelete);
 
   std::int32_t occasion_ = 0;
   std::weak_ptr<platform::ViewController> parent_;

@@ -115,19 +115,46 @@ TEST_F(DictPickerControllerTest, TheJobAreaRootSplitsHotCitiesFromProvinces) {
   picker->view();
   EXPECT_TRUE(picker->dictView()->isGroupedTable());
   EXPECT_EQ(server.requests[0].call, DictPickerController::ServerCall::JobArea);
-  server.answer(0, dictXml({{"010000", "Beijing", false, false, true}, {"", "no code"}, {"030000", "Guangdong", true}}));
+  server.answer(
+      0,
+      dictXml({{"010000", "Beijing", false, false, true}, {"", "no code"}, {"030000", "Guangdong", true}}));
   ASSERT_EQ(picker->dictView()->sections().size(), 3u);
-  EXPECT_EQ(picker->dictView()->dataOfSection(0)->title(), AppCoreInfo::getLocalizedString("common_text_gps_city"));
+  EXPECT_EQ(picker->dictView()->dataOfSection(0)->title(),
+            AppCoreInfo::getLocalizedString("common_text_gps_city"));
   EXPECT_EQ(picker->dictView()->dataOfSection(1)->count(), 1u);
   EXPECT_EQ(picker->dictView()->dataOfSection(2)->count(), 2u);
   EXPECT_EQ(picker->dictView()->dataOfSection(2)->title(),
             AppCoreInfo::getLocalizedString("common_text_city_by_province"));
 }
 
+TEST_F(DictPickerControllerTest, TheGpsRowAsksForTheLocationLateAndRetriesAfterAFailure) {
+  auto picker = DictPickerController::pickerWidthType(0, screen);
+  picker->view();
+  auto gps = picker->dictView()->dataOfSection(0);
+  EXPECT_EQ(gps->listViewDataStatus(), 1);
+  EXPECT_EQ(LocationUtil::sharedLocationUtil().delegate().lock(), nullptr);
+  runFor(0.3);
+  EXPECT_EQ(LocationUtil::sharedLocationUtil().delegate().lock(), picker);
+
+  picker->locationUtil(LocationUtil::sharedLocationUtil(), false);
+  EXPECT_EQ(gps->listViewDataStatus(), 2);
+  EXPECT_FALSE(gps->isLoadDataOK());
+  EXPECT_EQ(gps->count(), 0u);
+  LocationUtil::stopLocation();
+  picker->listViewLoadData(*picker->dictView(), platform::IndexPath::forRow(0, 0));
+  EXPECT_EQ(gps->listViewDataStatus(), 1);
+  EXPECT_EQ(server.requests.size(), 1u);  // the dictionary is not asked again
+  runFor(1.0);
+  EXPECT_EQ(LocationUtil::sharedLocationUtil().delegate().lock(), picker);
+}
+
 TEST_F(DictPickerControllerTest, NamesVersionsAndTitles) {
-  EXPECT_EQ(DictPickerController::dictTypeToDictName(40), AppCoreInfo::getLocalizedString("store_dict_resume_entrytime"));
-  EXPECT_EQ(DictPickerController::getTitleByType(40), AppCoreInfo::getLocalizedString("dictpicker_title_default"));
-  EXPECT_EQ(DictPickerController::getTitleByType(29), AppCoreInfo::getLocalizedString("dictpicker_title_default"));
+  EXPECT_EQ(DictPickerController::dictTypeToDictName(40),
+            AppCoreInfo::getLocalizedString("store_dict_resume_entrytime"));
+  EXPECT_EQ(DictPickerController::getTitleByType(40),
+            AppCoreInfo::getLocalizedString("dictpicker_title_default"));
+  EXPECT_EQ(DictPickerController::getTitleByType(29),
+            AppCoreInfo::getLocalizedString("dictpicker_title_default"));
   std::string degree = DictPickerController::dictTypeToDictName(5);
   EXPECT_EQ(DictPickerController::dictNameToCacheName(degree), "STORE_DICT_JOB_DEGREE");
   std::string credentials = DictPickerController::dictTypeToDictName(17);

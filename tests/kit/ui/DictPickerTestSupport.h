@@ -19,7 +19,8 @@ struct DictEntry {
   bool hassub = false, issection = false, ishot = false;
 };
 
-inline std::string dictXml(const std::vector<DictEntry>& entries, bool ok = true, const std::string& message = "") {
+inline std::string dictXml(const std::vector<DictEntry>& entries, bool ok = true,
+                           const std::string& message = "") {
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><responsemessage><result>";
   xml += ok ? "1" : "0";
   xml += "</result><status>0</status><message>" + message + "</message><resultbody><totalcount>" +
@@ -46,7 +47,8 @@ struct ScriptedDictServer {
 
   void install() {
     DictPickerController::setDictLoader([this](DictPickerController::ServerCall call, std::string_view ddtype,
-                                               std::string_view code, std::weak_ptr<DataLoadAndParserDelegate> d) {
+                                               std::string_view code,
+                                               std::weak_ptr<DataLoadAndParserDelegate> d) {
       auto loader = DataLoadAndParser::create(d);
       requests.push_back({call, std::string(ddtype), std::string(code), d, loader});
       return loader;

@@ -14,8 +14,9 @@ inline platform::Bitmap solidBitmap(int width, int height, platform::Pixel p = {
   return std::move(*bitmap);
 }
 
-inline std::shared_ptr<platform::Image> solidImage(int width, int height, double scale = 1.0,
-                                                   platform::ImageOrientation o = platform::ImageOrientation::Up) {
+inline std::shared_ptr<platform::Image> solidImage(
+    int width, int height, double scale = 1.0,
+    platform::ImageOrientation o = platform::ImageOrientation::Up) {
   return platform::Image::imageWithBitmap(solidBitmap(width, height), scale, o);
 }
 

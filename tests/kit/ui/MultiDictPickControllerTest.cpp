@@ -2,8 +2,8 @@
 
 #include "kit/ui/CommonHud.h"
 #include "kit/ui/CommonHudView.h"
-#include "platform/foundation/Format.h"
 #include "kit/ui/MultiDictPickController.h"
+#include "platform/foundation/Format.h"
 #include "tests/kit/ui/DictPickerTestSupport.h"
 
 namespace kavro {
@@ -57,12 +57,17 @@ TEST_F(MultiDictPickControllerTest, EarlierPicksShowOnTheBoardAndUnfoldIntoBoxes
 TEST_F(MultiDictPickControllerTest, PickingReplacesAncestorsAndDescendantsAndStopsAtFive) {
   auto picker = open("030200,030300", "Guangzhou,Shenzhen");
   server.answer(0, dictXml({{"030000", "Guangdong", true, false, true},
-                            {"0400", "Tianjin"}, {"0500", "Chongqing"}, {"0600", "Xian"},
-                            {"0700", "Wuhan"}, {"0800", "Hefei"}, {"000", "No limit"}}));
+                            {"0400", "Tianjin"},
+                            {"0500", "Chongqing"},
+                            {"0600", "Xian"},
+                            {"0700", "Wuhan"},
+                            {"0800", "Hefei"},
+                            {"000", "No limit"}}));
   auto hot = picker->dictView()->dataOfSection(1);
   ASSERT_EQ(hot->count(), 1u);
-  EXPECT_EQ(hot->listData()->dataList()[0]->getItemValue(),
-            platform::format(AppCoreInfo::getLocalizedString("dictpicker_picked_selected_item_format__int"), 2));
+  EXPECT_EQ(
+      hot->listData()->dataList()[0]->getItemValue(),
+      platform::format(AppCoreInfo::getLocalizedString("dictpicker_picked_selected_item_format__int"), 2));
 
   // A province's own entry one level down replaces its picked cities.
   auto province = hot->listData()->dataList()[0];

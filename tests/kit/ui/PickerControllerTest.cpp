@@ -56,7 +56,8 @@ TEST_F(PickerControllerTest, PagesLikeAListAndHandsTheTappedRecordToItsDelegate)
   EXPECT_TRUE(section->hasNextPage());
   EXPECT_EQ(picker->listForPicker()->frame().y(), 44);
 
-  picker->listForPicker()->didSelectRowAtIndexPath(*picker->listForPicker(), platform::IndexPath::forRow(2, 0));
+  picker->listForPicker()->didSelectRowAtIndexPath(*picker->listForPicker(),
+                                                   platform::IndexPath::forRow(2, 0));
   platform::ViewController::finishPendingTransitions();
   ASSERT_EQ(receiver->picked.size(), 1u);
   EXPECT_EQ(receiver->picked[0]->getString("jobid"), "3");
