@@ -1,0 +1,24 @@
+#include "kit/ui/DictPickerSectionCell.h"
+
+#include "kit/ui/ListViewSupport.h"
+
+namespace kavro {
+
+void DictPickerSectionCell::initCellView() {
+  TitleValueCell::initCellView();
+  setAccessoryType(platform::TableViewCellAccessoryType::None);
+  setSelectionStyle(platform::TableViewCellSelectionStyle::None);
+  setUserInteractionEnabled(false);
+  listsupport::applySkin(*this, "section_cell", "dictpicker");
+  listsupport::applySkin(*leftTitleLabel_, "section_label", "dictpicker");
+  rightValueLabel_->setHidden(true);
+}
+
+void DictPickerSectionCell::bindCellData(bool) {
+  auto record = detail();
+  if (!record) return;
+  leftTitleLabel_->setFrame(platform::Rect(10, 0, listWidth() - 20, 31));
+  leftTitleLabel_->setText(record->getDictValue());
+}
+
+}  // namespace kavro

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "kit/ui/UIkavroImageEditorController.h"
+#include "platform/ui/NavigationController.h"
+#include "tests/kit/ui/ImageTestSupport.h"
+#include "tests/kit/ui/KitUITest.h"
+
+namespace kavro {
+namespace {
+
+class Receiver : public UIkavroImageEditorDelegate {
+ public:
+  void pickedImage(const std::shared_ptr<platform::Image>& image) override { images.push_back(image); }
+  std::vector<std::shared_ptr<platform::Image>> images;
+};
+
+class UIkavroImageEditorControllerTest : public test::KitUITest {
+ protected:
+  std::shared_ptr<UIkavroImageEditorController> open(std::shared_ptr<platform::Image> photo, int occasion) {
+    auto editor = UIkavroImageEditorController::initWithImage(std::move(photo), occasion);
+    editor->setDelegate(receiver);
+    nav = platform::NavigationController::create(editor);
+    window->rootViewController()->presentViewController(nav, false);
+    platform::ViewController::finishPendingTransitions();
+    editor->view();
+    return editor;
+  }
+  std::shared_ptr<Receiver> receiver = std::make_shared<Receiver>();
+  std::shared_ptr<platform::NavigationController> nav;
+};
+
+TEST_F(UIkavroImageEditorControllerTest, ASmallPhotoIsBlownUpToCoverTheBoxAndCutAtItsOwnResolution) {
+  auto editor = open(test::solidImage(100, 100), 0);
+  EXPECT_DOUBLE_EQ(editor->cutBoxHeight(), 354.4);
+  EXPECT_NEAR(editor->imageView()->frame().width(), 354.4, 1e-9);
+  EXPECT_NEAR(editor->scrollView()->minimumZoomScale(), 354.4 / 320, 1e-9);
+  EXPECT_EQ(editor->blueCutBox()->frame(), platform::Rect(15, (416 - 354.4) / 2 + 44, 290, 354.4));
+
+  auto cut = editor->getCutImage();
+  ASSERT_TRUE(cut);
+  // Shown at 3.544 times its own width: cut back to the photo's resolution, under the 270 limit.
+  EXPECT_NEAR(cut->size().width, 580 * 100 / 354.4, 1);
+  EXPECT_FALSE(editor->blueCutBox()->isHidden());
+}
+
+TEST_F(UIkavroImageEditorControllerTest, UseSendsAPictureOfAtMost270By330AndClosesThePicker) {
+  auto editor = open(test::solidImage(1000, 1200), 1);
+  EXPECT_DOUBLE_EQ(editor->cutBoxHeight(), 290);
+  editor->use();
+  EXPECT_TRUE(editor->blueCutBox()->isHidden());
+  EXPECT_TRUE(receiver->images.empty());
+  runFor(0.2);
+  platform::ViewController::finishPendingTransitions();
+  ASSERT_EQ(receiver->images.size(), 1u);
+  ASSERT_TRUE(receiver->images[0]);
+  EXPECT_EQ(receiver->images[0]->size(), (platform::Size{270, 330}));
+  EXPECT_EQ(receiver->images[0]->scale(), 1);
+  // The photo's colour, not the box's.
+  auto px = receiver->images[0]->bitmap()->pixelAt(135, 165);
+  EXPECT_EQ(px.r, 200);
+  EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
+}
+
+}  // namespace
+}  // namespace kavro
