@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 
@@ -19,8 +19,8 @@ DictPickerDataCell::Layout DictPickerDataCell::layoutFor(bool grouped, double li
 
 void DictPickerDataCell::initCellView() {
   TitleValueCell::initCellView();
-  listsupport::applySkin(*leftTitleLabel_, "skinCellMainLabel");
-  listsupport::applySkin(*rightValueLabel_, "skinCellSubLabel");
+  AppSkin::apply(leftTitleLabel_.get(), "skinCellMainLabel");
+  AppSkin::apply(rightValueLabel_.get(), "skinCellSubLabel");
   rightValueLabel_->setTextAlignment(platform::TextAlignment::Right);
 }
 
@@ -49,11 +49,11 @@ double DictPickerDataCell::heightForCell(const platform::ClassRef&, ListView& li
   auto record = list.dataOfIndexPath(ip);
   if (!record) return 0;
   Layout l = layoutFor(list.isGroupedTable(), list.bounds().width(), *record);
-  double main = listsupport::sizeForText(record->getDictValue(), "skinCellMainLabel", {}, l.main).height;
+  double main = AppSkin::sizeForText(record->getDictValue(), "skinCellMainLabel", "", l.main).height;
   double value =
       record->getItemValue().empty()
           ? 0
-          : listsupport::sizeForText(record->getItemValue(), "skinCellSubLabel", {}, l.value).height;
+          : AppSkin::sizeForText(record->getItemValue(), "skinCellSubLabel", "", l.value).height;
   return std::max(main, value) + 28;
 }
 

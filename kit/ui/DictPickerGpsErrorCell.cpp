@@ -2,13 +2,13 @@
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/ListView.h"
-#include "kit/ui/ListViewSupport.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 
 void DictPickerGpsErrorCell::initCellView() {
   ErrorTableCell::initCellView();
-  listsupport::applySkin(*label_, "skinErrorText");
+  AppSkin::apply(label_.get(), "skinErrorText");
   label_->setTextAlignment(platform::TextAlignment::Left);
 }
 

@@ -1,4 +1,5 @@
 #include "kit/ui/DictPickerGpsLoadingCell.h"
+#include "kit/skin/AppSkin.h"
 
 #include "kit/core/AppCoreInfo.h"
 
@@ -6,7 +7,7 @@ namespace kavro {
 
 void DictPickerGpsLoadingCell::initCellView() {
   LoadingTableCell::initCellView();
-  listsupport::applySkin(*loadingView_, "skinLoadingText");
+  AppSkin::apply(loadingView_.get(), "skinLoadingText");
   loadingView_->label()->setTextAlignment(platform::TextAlignment::Left);
   setLoadingText(AppCoreInfo::getLocalizedString("gps_doing_location_tips"));
 }

@@ -1,6 +1,6 @@
 #include "kit/ui/DictPickerSectionCell.h"
 
-#include "kit/ui/ListViewSupport.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 
@@ -9,8 +9,8 @@ void DictPickerSectionCell::initCellView() {
   setAccessoryType(platform::TableViewCellAccessoryType::None);
   setSelectionStyle(platform::TableViewCellSelectionStyle::None);
   setUserInteractionEnabled(false);
-  listsupport::applySkin(*this, "section_cell", "dictpicker");
-  listsupport::applySkin(*leftTitleLabel_, "section_label", "dictpicker");
+  AppSkin::apply(this, "section_cell", "dictpicker");
+  AppSkin::apply(leftTitleLabel_.get(), "section_label", "dictpicker");
   rightValueLabel_->setHidden(true);
 }
 
