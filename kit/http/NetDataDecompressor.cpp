@@ -1,32 +1,14 @@
 #include "kit/http/NetDataDecompressor.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <vector>
 
+#include "kit/http/NetDataCodecFile.h"
 #include "kit/http/NetHTTPRequestErrors.h"
-#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
 
 namespace kavro {
 
-namespace {
-
-constexpr std::size_t FileChunk = 262144;
-constexpr std::size_t MinimumGrowth = 64;
-
-platform::Error fileError(std::string message, std::shared_ptr<const platform::Error> underlying = nullptr) {
-  return makeNetError(NetCompressionError, std::move(message), std::move(underlying));
-}
-
-std::shared_ptr<const platform::Error> errnoError(int e) {
-  return std::make_shared<const platform::Error>(
-      platform::Error{platform::POSIXErrorDomain, e, std::strerror(e), nullptr, nullptr});
-}
-
-}  // namespace
+using netcodec::MinimumGrowth;
 
 std::unique_ptr<NetDataDecompressor> NetDataDecompressor::decompressor() {
   auto d = std::make_unique<NetDataDecompressor>();
@@ -108,64 +90,11 @@ std::optional<platform::Data> NetDataDecompressor::uncompressData(const platform
 
 bool NetDataDecompressor::uncompressDataFromFile(std::string_view sourcePath,
                                                  std::string_view destinationPath, platform::Error* error) {
-  std::string src(sourcePath), dst(destinationPath);
-  auto fail = [&](platform::Error e) {
-    if (error) *error = std::move(e);
-    return false;
-  };
-  if (!platform::FileManager::createFileAtPath(dst, {}))
-    return fail(fileError(
-        platform::format("Decompression of %@ failed because we were to create a file at %@", src, dst)));
-  if (!platform::FileManager::fileExistsAtPath(src))
-    return fail(fileError(platform::format("Decompression of %@ failed the file does not exist", src)));
-  auto decompressor = NetDataDecompressor::decompressor();
-  if (!decompressor) return fail(inflateErrorWithCode(Z_MEM_ERROR));
-  std::FILE* in = std::fopen(src.c_str(), "rb");
-  std::FILE* out = std::fopen(dst.c_str(), "wb");
-  auto closeAll = [&] {
-    if (in) std::fclose(in);
-    if (out) std::fclose(out);
-    in = out = nullptr;
-  };
-  std::string readFailure = platform::format(
-      "Decompression of %@ failed because we were unable to read from the source data file", src);
-  std::string writeFailure = platform::format(
-      "Decompression of %@ failed because we were unable to write to the destination data file at %@", src,
-      dst);
-  if (!in || !out) {
-    int e = errno;
-    closeAll();
-    return fail(fileError(!in ? readFailure : writeFailure, errnoError(e)));
-  }
-  std::vector<std::uint8_t> buffer(FileChunk);
-  while (decompressor->streamReady()) {
-    std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
-    if (n == 0 && std::ferror(in)) {
-      int e = errno;
-      closeAll();
-      decompressor->closeStream();
-      return fail(fileError(readFailure, errnoError(e)));
-    }
-    if (n == 0) break;
-    platform::Error e;
-    auto piece = decompressor->uncompressBytes(buffer.data(), n, &e);
-    if (!piece) {
-      closeAll();
-      decompressor->closeStream();
-      return fail(e);
-    }
-    if (!piece->empty() && std::fwrite(piece->data(), 1, piece->size(), out) != piece->size()) {
-      int err = errno;
-      closeAll();
-      decompressor->closeStream();
-      return fail(fileError(writeFailure, errnoError(err)));
-    }
-  }
-  bool flushed = std::fflush(out) == 0;
-  closeAll();
-  if (auto e = decompressor->closeStream()) return fail(*e);
-  if (!flushed) return fail(fileError(writeFailure));
-  return true;
+  return netcodec::transformFile(
+      "Decompression", sourcePath, destinationPath, error, [] { return NetDataDecompressor::decompressor(); },
+      [] { return inflateErrorWithCode(Z_MEM_ERROR); },
+      [](NetDataDecompressor& c, const std::uint8_t* bytes, std::size_t n, bool /*last*/,
+         platform::Error* e) { return c.uncompressBytes(bytes, n, e); });
 }
 
 }  // namespace kavro
