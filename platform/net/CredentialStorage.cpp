@@ -1,15 +1,8 @@
 #include "platform/net/CredentialStorage.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <sstream>
-#include <vector>
-
-#include "platform/foundation/Data.h"
 #include "platform/foundation/Environment.h"
-#include "platform/foundation/FileManager.h"
 #include "platform/foundation/URL.h"
+#include "platform/net/StoreFile.h"
 
 namespace platform {
 
@@ -18,25 +11,14 @@ namespace {
 std::mutex sharedMutex;
 CredentialStorage* sharedStorage = nullptr;
 
-std::string escape(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+using storefile::escapeField;
 
 }  // namespace
 
 std::string ProtectionSpace::key() const {
-  return escape(host) + "\t" + std::to_string(port) + "\t" + escape(protocol) + "\t" + escape(realm) + "\t" +
-         escape(authenticationMethod) + "\t" + (isProxy ? "1" : "0") + "\t" + escape(proxyType);
+  return escapeField(host) + "\t" + std::to_string(port) + "\t" + escapeField(protocol) + "\t" +
+         escapeField(realm) + "\t" + escapeField(authenticationMethod) + "\t" + (isProxy ? "1" : "0") + "\t" +
+         escapeField(proxyType);
 }
 
 CredentialStorage& CredentialStorage::sharedCredentialStorage() {
@@ -57,23 +39,19 @@ void CredentialStorage::load() {
   if (loaded_) return;
   loaded_ = true;
   if (!filePath_) return;
-  auto contents = FileManager::contentsAtPath(*filePath_);
-  if (!contents) return;
-  std::istringstream in(stringFromData(*contents));
-  std::string line;
-  while (std::getline(in, line)) {
+  storefile::forEachLine(*filePath_, [this](const std::string& line) {
     // The space's seven fields, then user and password.
     std::size_t cut = line.size();
     for (int i = 0; i < 2 && cut != std::string::npos; ++i) cut = line.rfind('\t', cut - 1);
-    if (cut == std::string::npos || cut == 0) continue;
+    if (cut == std::string::npos || cut == 0) return;
     std::string key = line.substr(0, cut);
     std::string rest = line.substr(cut + 1);
     std::size_t tab = rest.find('\t');
-    if (tab == std::string::npos) continue;
+    if (tab == std::string::npos) return;
     credentials_[key] =
         URLCredential{URL::percentDecode(rest.substr(0, tab)), URL::percentDecode(rest.substr(tab + 1)),
                       URLCredential::Persistence::Permanent};
-  }
+  });
 }
 
 void CredentialStorage::save() {
@@ -81,15 +59,8 @@ void CredentialStorage::save() {
   std::string text;
   for (const auto& [key, c] : credentials_)
     if (c.persistence == URLCredential::Persistence::Permanent)
-      text += key + "\t" + escape(c.user) + "\t" + escape(c.password) + "\n";
-  std::string folder = filePath_->substr(0, filePath_->rfind('/'));
-  FileManager::createDirectoryAtPath(folder, true);
-  // Created owner-only first: the atomic replacement keeps an existing file's permissions.
-  if (!FileManager::fileExistsAtPath(*filePath_)) {
-    FileManager::createFileAtPath(*filePath_, {});
-    ::chmod(filePath_->c_str(), 0600);
-  }
-  FileManager::createFileAtPath(*filePath_, dataFromString(text));
+      text += key + "\t" + escapeField(c.user) + "\t" + escapeField(c.password) + "\n";
+  storefile::write(*filePath_, text, true);
 }
 
 std::optional<URLCredential> CredentialStorage::defaultCredentialForProtectionSpace(

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Environment.h"
-#include "platform/foundation/FileManager.h"
+#include "platform/net/StoreFile.h"
 
 namespace platform {
 
@@ -15,20 +16,7 @@ namespace {
 std::mutex sharedMutex;
 HTTPCookieStorage* sharedStorage = nullptr;
 
-// Tabs, line ends and "%" are escaped so that one cookie is one line of tab-separated fields.
-std::string escape(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+using storefile::escapeField;
 
 std::vector<std::string> splitTabs(const std::string& line) {
   std::vector<std::string> fields;
@@ -64,19 +52,15 @@ void HTTPCookieStorage::load() {
   if (loaded_) return;
   loaded_ = true;
   if (!filePath_) return;
-  auto contents = FileManager::contentsAtPath(*filePath_);
-  if (!contents) return;
-  std::istringstream in(stringFromData(*contents));
-  std::string line;
-  while (std::getline(in, line)) {
+  storefile::forEachLine(*filePath_, [this](const std::string& line) {
     auto f = splitTabs(line);
-    if (f.size() != 7) continue;
+    if (f.size() != 7) return;
     char* end = nullptr;
     double expires = std::strtod(f[4].c_str(), &end);
-    if (!end || *end) continue;
+    if (!end || *end) return;
     auto c = HTTPCookie::make(f[0], f[1], f[2], f[3], expires, f[5] == "1");
     cookies_.push_back(std::move(c));
-  }
+  });
 }
 
 void HTTPCookieStorage::save() {
@@ -86,13 +70,11 @@ void HTTPCookieStorage::save() {
     if (c.isSessionOnly()) continue;
     char expires[64];
     std::snprintf(expires, sizeof expires, "%.3f", *c.expiresDate());
-    text += escape(c.name()) + "\t" + escape(c.value()) + "\t" + escape(c.domain()) + "\t" +
-            escape(c.path()) + "\t" + expires + "\t" + (c.isSecure() ? "1" : "0") + "\t" +
+    text += escapeField(c.name()) + "\t" + escapeField(c.value()) + "\t" + escapeField(c.domain()) + "\t" +
+            escapeField(c.path()) + "\t" + expires + "\t" + (c.isSecure() ? "1" : "0") + "\t" +
             (c.isHTTPOnly() ? "1" : "0") + "\n";
   }
-  std::string folder = filePath_->substr(0, filePath_->rfind('/'));
-  FileManager::createDirectoryAtPath(folder, true);
-  FileManager::createFileAtPath(*filePath_, dataFromString(text));
+  storefile::write(*filePath_, text, false);
 }
 
 void HTTPCookieStorage::dropExpired(double now) {
