@@ -1,19 +1,14 @@
 #include "platform/system/MailComposer.h"
 
+#include "platform/system/ComposerRegistry.h"
+
 namespace platform {
 
 namespace {
 
-struct Shared {
-  bool canSend = true;
-  std::vector<std::shared_ptr<MailComposer::Record>> records;
-  std::shared_ptr<MailComposer> onScreen;
-};
+using Registry = ComposerRegistry<MailComposer, MailComposer::Record>;
 
-Shared& shared() {
-  static Shared s;
-  return s;
-}
+Registry& shared() { return Registry::shared(); }
 
 }  // namespace
 
@@ -21,39 +16,23 @@ bool MailComposer::canSendMail() { return shared().canSend; }
 void MailComposer::setCanSendMail(bool can) { shared().canSend = can; }
 
 bool MailComposer::present() {
-  Shared& s = shared();
-  if (!s.canSend || presented_) return false;
-  presented_ = true;
-  record_ = std::make_shared<Record>(Record{to_, cc_, bcc_, subject_, body_, isHTML_, attachments_, std::nullopt});
-  s.records.push_back(record_);
-  s.onScreen = shared_from_this();
-  return true;
+  return shared().present(*this, presented_, record_, [this] {
+    return Record{to_, cc_, bcc_, subject_, body_, isHTML_, attachments_, std::nullopt};
+  });
 }
 
 void MailComposer::finish(MailComposeResult result, std::optional<Error> error) {
-  if (!presented_) return;
-  presented_ = false;
-  record_->result = result;
-  auto self = shared_from_this();  // the delegate may drop the last other reference
-  Shared& s = shared();
-  if (s.onScreen == self) s.onScreen.reset();
+  auto self = shared().finish(*this, presented_, record_, result);
+  if (!self) return;
   if (auto d = delegate_.lock()) d->mailComposerDidFinish(*this, result, error);
 }
 
-std::vector<MailComposer::Record> MailComposer::presentedMails() {
-  std::vector<Record> out;
-  for (const auto& r : shared().records) out.push_back(*r);
-  return out;
-}
+std::vector<MailComposer::Record> MailComposer::presentedMails() { return shared().records(); }
 
-std::shared_ptr<MailComposer> MailComposer::presentedComposer() { return shared().onScreen; }
+std::shared_ptr<MailComposer> MailComposer::presentedComposer() { return shared().onScreen(); }
 
 void MailComposer::reset() {
-  Shared& s = shared();
-  s.canSend = true;
-  s.records.clear();
-  if (s.onScreen) s.onScreen->presented_ = false;
-  s.onScreen.reset();
+  if (auto c = shared().reset()) c->presented_ = false;
 }
 
 }  // namespace platform

@@ -1,19 +1,14 @@
 #include "platform/system/MessageComposer.h"
 
+#include "platform/system/ComposerRegistry.h"
+
 namespace platform {
 
 namespace {
 
-struct Shared {
-  bool canSend = true;
-  std::vector<std::shared_ptr<MessageComposer::Record>> records;
-  std::shared_ptr<MessageComposer> onScreen;
-};
+using Registry = ComposerRegistry<MessageComposer, MessageComposer::Record>;
 
-Shared& shared() {
-  static Shared s;
-  return s;
-}
+Registry& shared() { return Registry::shared(); }
 
 }  // namespace
 
@@ -27,39 +22,23 @@ bool MessageComposer::addAttachmentData(Data data, std::string typeIdentifier, s
 }
 
 bool MessageComposer::present() {
-  Shared& s = shared();
-  if (!s.canSend || presented_) return false;
-  presented_ = true;
-  record_ = std::make_shared<Record>(Record{recipients_, subject_, body_, attachments_, std::nullopt});
-  s.records.push_back(record_);
-  s.onScreen = shared_from_this();
-  return true;
+  return shared().present(*this, presented_, record_, [this] {
+    return Record{recipients_, subject_, body_, attachments_, std::nullopt};
+  });
 }
 
 void MessageComposer::finish(MessageComposeResult result) {
-  if (!presented_) return;
-  presented_ = false;
-  record_->result = result;
-  auto self = shared_from_this();  // the delegate may drop the last other reference
-  Shared& s = shared();
-  if (s.onScreen == self) s.onScreen.reset();
+  auto self = shared().finish(*this, presented_, record_, result);
+  if (!self) return;
   if (auto d = delegate_.lock()) d->messageComposerDidFinish(*this, result);
 }
 
-std::vector<MessageComposer::Record> MessageComposer::presentedMessages() {
-  std::vector<Record> out;
-  for (const auto& r : shared().records) out.push_back(*r);
-  return out;
-}
+std::vector<MessageComposer::Record> MessageComposer::presentedMessages() { return shared().records(); }
 
-std::shared_ptr<MessageComposer> MessageComposer::presentedComposer() { return shared().onScreen; }
+std::shared_ptr<MessageComposer> MessageComposer::presentedComposer() { return shared().onScreen(); }
 
 void MessageComposer::reset() {
-  Shared& s = shared();
-  s.canSend = true;
-  s.records.clear();
-  if (s.onScreen) s.onScreen->presented_ = false;
-  s.onScreen.reset();
+  if (auto c = shared().reset()) c->presented_ = false;
 }
 
 }  // namespace platform
