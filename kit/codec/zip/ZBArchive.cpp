@@ -336,4 +336,38 @@ void ZBArchive::Progress::flush() {
   pending_ = 0;
 }
 
+int ZBArchive::deflateTree(const std::string& path, const DeflateFile& deflateFile) {
+  std::error_code ec;
+  std::vector<fs::path> children;
+  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+    children.push_back(it->path());
+  if (ec) return -1;
+  std::sort(children.begin(), children.end());
+  for (const fs::path& child : children) {
+    std::string childPath = child.string();
+    int result = deflateFile(childPath);
+    if (result != 1) return result;
+    if (!zb::isSymLinkAtPath(childPath) && zb::isDirAtPath(childPath)) {
+      result = deflateTree(childPath, deflateFile);
+      if (result != 1) return result;
+    }
+  }
+  return 1;
+}
+
+int ZBArchive::deflateDirectoryWith(const std::string& path, const DeflateFile& deflateFile) {
+  int result = deflateFile(path);
+  if (result != 1) return result;
+  return deflateTree(path, deflateFile);
+}
+
+int ZBArchive::deflateFilesWith(const std::vector<std::string>& paths, const DeflateFile& deflateFile) {
+  for (const std::string& path : paths) {
+    int result = !zb::isSymLinkAtPath(path) && zb::isDirAtPath(path) ? deflateDirectoryWith(path, deflateFile)
+                                                                     : deflateFile(path);
+    if (result != 1) return result;
+  }
+  return 1;
+}
+
 }  // namespace kavro

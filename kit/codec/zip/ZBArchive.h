@@ -88,6 +88,13 @@ class ZBArchive : public std::enable_shared_from_this<ZBArchive> {
   // The name of path in the archive relative to base (a prefix), without leading "/".
   static std::string entryName(const std::string& path, const std::string& base);
 
+  // Adding paths through deflateFile (which adds one entry, a result code): a folder adds itself,
+  // then its contents in name order, depth first; symbolic links are not followed. The first
+  // result other than 1 ends the run.
+  using DeflateFile = std::function<int(const std::string& path)>;
+  static int deflateFilesWith(const std::vector<std::string>& paths, const DeflateFile& deflateFile);
+  static int deflateDirectoryWith(const std::string& path, const DeflateFile& deflateFile);
+
   // calculateSizeAndItemCount on a thread of its own; the archive joins it before it goes.
   void startSizeCalculation(std::vector<std::string> paths, bool usingResourceFork);
 
@@ -114,6 +121,7 @@ class ZBArchive : public std::enable_shared_from_this<ZBArchive> {
  private:
   template <class Source>
   bool readDirectoryFrom(const Source& source);
+  static int deflateTree(const std::string& path, const DeflateFile& deflateFile);
 
   mutable std::mutex mutex_;
   std::weak_ptr<ZBArchiveDelegate> delegate_;

@@ -74,7 +74,6 @@ class ZBDataArchive : public ZBArchive {
   // An archive opened by path takes its file into memory before it changes.
   bool loadForWriting();
   int appendEntry(const platform::Data& localHeader, const platform::Data& payload, ZBCDHeader header);
-  int deflateTree(const std::string& path, const std::string& relativeToPath);
 
   platform::Data data_;
   std::vector<ZBInflatedFile> inflatedFiles_;

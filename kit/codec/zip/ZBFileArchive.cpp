@@ -510,39 +510,13 @@ int ZBFileArchive::deflateFile(const std::string& path, const std::string& relat
   return 1;
 }
 
-int ZBFileArchive::deflateTree(const std::string& path, const std::string& relativeToPath) {
-  std::error_code ec;
-  std::vector<fs::path> children;
-  for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
-    children.push_back(it->path());
-  if (ec) return -1;
-  std::sort(children.begin(), children.end());
-  for (const fs::path& child : children) {
-    std::string childPath = child.string();
-    int result = deflateFile(childPath, relativeToPath);
-    if (result != 1) return result;
-    if (!zb::isSymLinkAtPath(childPath) && zb::isDirAtPath(childPath)) {
-      result = deflateTree(childPath, relativeToPath);
-      if (result != 1) return result;
-    }
-  }
-  return 1;
-}
-
 int ZBFileArchive::deflateDirectory(const std::string& path, const std::string& relativeToPath, bool) {
-  int result = deflateFile(path, relativeToPath);
-  if (result != 1) return result;
-  return deflateTree(path, relativeToPath);
+  return deflateDirectoryWith(path, [&](const std::string& p) { return deflateFile(p, relativeToPath); });
 }
 
 int ZBFileArchive::deflateFiles(const std::vector<std::string>& paths, const std::string& relativeToPath,
                                 bool) {
-  for (const std::string& path : paths) {
-    int result = !zb::isSymLinkAtPath(path) && zb::isDirAtPath(path) ? deflateDirectory(path, relativeToPath)
-                                                                     : deflateFile(path, relativeToPath);
-    if (result != 1) return result;
-  }
-  return 1;
+  return deflateFilesWith(paths, [&](const std::string& p) { return deflateFile(p, relativeToPath); });
 }
 
 }  // namespace kavro

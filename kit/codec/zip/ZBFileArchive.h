@@ -64,7 +64,6 @@ class ZBFileArchive : public ZBArchive {
                                                  std::weak_ptr<const ZBInvoker> invoker,
                                                  std::weak_ptr<ZBArchiveDelegate> delegate);
   int inflateEntry(const ZBCDHeader& header, ZBExpansion& expansion, const std::string& relative);
-  int deflateTree(const std::string& path, const std::string& relativeToPath);
   // Writes the directory for the current entries at offset and cuts the file there.
   bool writeDirectory(int fd, std::uint64_t offset);
   // A cancelled entry: its output is closed, the cancel posted.
