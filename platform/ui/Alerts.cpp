@@ -30,6 +30,25 @@ void restoreKey(const std::weak_ptr<Window>& previous) {
   if (p && !p->isHidden()) p->makeKeyWindow();
 }
 
+// Puts the view, laid out, on an overlay window of its own; previousKey keeps the key window it
+// will cover.
+void putOnOverlay(const std::shared_ptr<View>& view, std::shared_ptr<Window>& window,
+                  std::weak_ptr<Window>& previousKey) {
+  previousKey = Application::sharedApplication().keyWindow();
+  window = makeOverlayWindow();
+  window->addSubview(view);
+  view->setNeedsLayout();
+  view->layoutIfNeeded();
+}
+
+// Takes the view and its overlay window away and gives the key back.
+void takeOffOverlay(View& view, std::shared_ptr<Window>& window, const std::weak_ptr<Window>& previousKey) {
+  view.removeFromSuperview();
+  if (window) window->setHidden(true);
+  window.reset();
+  restoreKey(previousKey);
+}
+
 std::shared_ptr<Label> makeLabel(const std::string& text, const Font& font, double width) {
   auto label = std::make_shared<Label>();
   label->setText(text);
@@ -171,11 +190,7 @@ void AlertView::show() {
   if (visible_) return;
   auto self = std::static_pointer_cast<AlertView>(shared_from_this());
   if (auto d = delegate_.lock()) d->willPresentAlertView(*this);
-  previousKey_ = Application::sharedApplication().keyWindow();
-  window_ = makeOverlayWindow();
-  window_->addSubview(self);
-  setNeedsLayout();
-  layoutIfNeeded();
+  putOnOverlay(self, window_, previousKey_);
   visible_ = true;
   Application::sharedApplication().alertDidShow(self);
   window_->makeKeyAndVisible();
@@ -189,10 +204,7 @@ void AlertView::dismissWithClickedButtonIndex(int buttonIndex, bool animated) {
   if (auto d = delegate_.lock()) d->willDismissWithButtonIndex(*this, buttonIndex);
   visible_ = false;
   endEditing(true);
-  removeFromSuperview();
-  if (window_) window_->setHidden(true);
-  window_.reset();
-  restoreKey(previousKey_);
+  takeOffOverlay(*this, window_, previousKey_);
   Application::sharedApplication().alertDidHide(this);
   if (auto d = delegate_.lock()) d->didDismissWithButtonIndex(*this, buttonIndex);
 }
@@ -289,11 +301,7 @@ void ActionSheet::present() {
   if (visible_) return;
   auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
   if (auto d = delegate_.lock()) d->willPresentActionSheet(*this);
-  previousKey_ = Application::sharedApplication().keyWindow();
-  window_ = makeOverlayWindow();
-  window_->addSubview(self);
-  setNeedsLayout();
-  layoutIfNeeded();
+  putOnOverlay(self, window_, previousKey_);
   visible_ = true;
   Application::sharedApplication().alertDidShow(self);
   window_->makeKeyAndVisible();
@@ -315,10 +323,7 @@ void ActionSheet::dismissWithClickedButtonIndex(int buttonIndex, bool) {
   auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
   if (auto d = delegate_.lock()) d->willDismissWithButtonIndex(*this, buttonIndex);
   visible_ = false;
-  removeFromSuperview();
-  if (window_) window_->setHidden(true);
-  window_.reset();
-  restoreKey(previousKey_);
+  takeOffOverlay(*this, window_, previousKey_);
   Application::sharedApplication().alertDidHide(this);
   if (auto d = delegate_.lock()) d->didDismissWithButtonIndex(*this, buttonIndex);
 }
