@@ -21,6 +21,14 @@ std::pair<char32_t, std::size_t> before(const std::u16string& s, std::size_t pos
 
 }  // namespace
 
+Range replaceInText(std::string& text, Range range, std::string_view with) {
+  std::size_t len = utf16Length(text);
+  if (range.location > len) range = Range{len, 0};
+  if (range.max() > len) range.length = len - range.location;
+  text = replace16(text, range, with);
+  return Range{range.location + utf16Length(with), 0};
+}
+
 Range deleteBackwardRange(std::string_view text, Range selection) {
   if (selection.length > 0) return selection;
   std::u16string s = toUtf16(text);

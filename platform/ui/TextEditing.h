@@ -14,6 +14,10 @@ namespace textediting {
 // and zero-width-joined characters that belong to it); empty at the start of the text.
 Range deleteBackwardRange(std::string_view text, Range selection);
 
+// Replaces the range, cut to fit the text (a delegate may have changed the text since it was
+// asked), with `with`; the caret after the new text.
+Range replaceInText(std::string& text, Range range, std::string_view with);
+
 // One bullet "●" per character (Unicode scalar value).
 std::string masked(std::string_view text);
 

@@ -98,12 +98,7 @@ bool TextField::replace(Range range, std::string_view with) {
   auto self = std::static_pointer_cast<TextField>(shared_from_this());
   if (auto d = delegate_.lock(); d && !d->shouldChangeCharactersInRange(*this, range, with).value_or(true))
     return false;
-  // The delegate may have changed the text itself; the range must still fit.
-  std::size_t len = utf16Length(text_);
-  if (range.location > len) range = Range{len, 0};
-  if (range.max() > len) range.length = len - range.location;
-  text_ = replace16(text_, range, with);
-  selection_ = Range{range.location + utf16Length(with), 0};
+  selection_ = textediting::replaceInText(text_, range, with);
   sendActionsForControlEvents(ControlEvent::EditingChanged);
   NotificationCenter::defaultCenter().post(TextFieldTextDidChangeNotification, this);
   return true;

@@ -83,11 +83,7 @@ bool TextView::replace(Range range, std::string_view with) {
   auto self = weak_from_this().lock();
   if (auto d = textDelegate_.lock(); d && !d->shouldChangeTextInRange(*this, range, with).value_or(true))
     return false;
-  std::size_t len = utf16Length(text_);
-  if (range.location > len) range = Range{len, 0};
-  if (range.max() > len) range.length = len - range.location;
-  text_ = replace16(text_, range, with);
-  selection_ = Range{range.location + utf16Length(with), 0};
+  selection_ = textediting::replaceInText(text_, range, with);
   updateContentSize();
   if (auto d = textDelegate_.lock()) d->textViewDidChange(*this);
   NotificationCenter::defaultCenter().post(TextViewTextDidChangeNotification, this);
