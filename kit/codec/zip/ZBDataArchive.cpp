@@ -17,13 +17,11 @@ namespace kavro {
 namespace fs = std::filesystem;
 using platform::Data;
 using zb::ZBFileAttributes;
+using zb::detail::Deflated;
+using zb::detail::Encrypted;
+using zb::detail::Stored;
 
 namespace {
-
-constexpr std::uint32_t Stored = 0;
-constexpr std::uint32_t Deflated = 8;
-// Bit 0 of the flag: the entry is encrypted, which this component does not read.
-constexpr std::uint32_t Encrypted = 1;
 
 // Where an entry's stored bytes begin: after its local header's name and extra field.
 std::optional<std::uint64_t> dataStart(zb::Bytes localHeader) {

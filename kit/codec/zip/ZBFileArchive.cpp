@@ -18,12 +18,12 @@ namespace kavro {
 namespace fs = std::filesystem;
 using platform::Data;
 using zb::ZBFileAttributes;
+using zb::detail::Deflated;
+using zb::detail::Encrypted;
+using zb::detail::Stored;
 
 namespace {
 
-constexpr std::uint32_t Stored = 0;
-constexpr std::uint32_t Deflated = 8;
-constexpr std::uint32_t Encrypted = 1;
 // Longest link destination an entry may carry.
 constexpr std::uint64_t MaxLinkLength = 4096;
 

@@ -13,6 +13,12 @@ namespace kavro::zb::detail {
 inline constexpr std::uint64_t Max32 = 0xFFFFFFFFu;
 inline constexpr std::uint32_t Max16 = 0xFFFFu;
 
+// Compression methods the archives write and read.
+inline constexpr std::uint32_t Stored = 0;
+inline constexpr std::uint32_t Deflated = 8;
+// Bit 0 of the flag: the entry is encrypted, which this component does not read.
+inline constexpr std::uint32_t Encrypted = 1;
+
 // A value needs Zip64 when it does not fit in 32 bits or would read as the sentinel.
 inline bool needsZip64(std::uint64_t v) { return v > Max32 || (v & Max32) == Max32; }
 
