@@ -74,7 +74,8 @@ void HTTPCookieStorage::save() {
             escapeField(c.path()) + "\t" + expires + "\t" + (c.isSecure() ? "1" : "0") + "\t" +
             (c.isHTTPOnly() ? "1" : "0") + "\n";
   }
-  storefile::write(*filePath_, text, false);
+  // Cookies carry session tokens: only the owner may read them.
+  storefile::write(*filePath_, text, true);
 }
 
 void HTTPCookieStorage::dropExpired(double now) {
