@@ -2,17 +2,26 @@
 
 #include <array>
 
+#include "app/shell/DataBaseClean_v200.h"
+#include "app/shell/DataBaseClean_v210.h"
+#include "app/shell/DataBaseClean_v220.h"
+#include "app/shell/DataBaseClean_v221.h"
+#include "app/shell/DataBaseClean_v231.h"
+#include "app/shell/DataBaseClean_v240plus.h"
 #include "platform/foundation/StringTable.h"
 
 namespace kavro::appcore {
 
 namespace {
 
-using UpgradeStep = void (*)(AppCoreInfo& core);
+using UpgradeStep = void (*)();
 
-// The steps from one data layout to the next, in the order they must run. They arrive with the
-// skin engine, whose data some of them clear.
-constexpr std::array<UpgradeStep, 0> UpgradeSteps{};
+// The steps from one data layout to the next, in the order they must run: each raises the flag
+// past the next one's bound, so old data passes through every later step.
+constexpr std::array<UpgradeStep, 6> UpgradeSteps{
+    DataBaseClean_v200::cleanDataBase_v200_to_v210, DataBaseClean_v210::cleanDataBase_v210_to_v220,
+    DataBaseClean_v220::cleanDataBase_v220_to_v221, DataBaseClean_v221::cleanDataBase_v221_to_v231,
+    DataBaseClean_v231::cleanDataBase_v231_to_v235, DataBaseClean_v240plus::autoCleanDataByAppVersion};
 
 }  // namespace
 
@@ -21,8 +30,9 @@ void install() {
   AppCoreInfo::setLocalizedString(getLocalizedString);
 }
 
-void upgradeDataBases(AppCoreInfo& core) {
-  for (UpgradeStep step : UpgradeSteps) step(core);
+void upgradeDataBases(AppCoreInfo& /*core*/) {
+  // The steps work on the shared instance, which is the one resourceInit() hands over.
+  for (UpgradeStep step : UpgradeSteps) step();
 }
 
 std::string getLocalizedString(std::string_view key) {
