@@ -1,13 +1,13 @@
 #include "kit/ui/EmailTableCell.h"
 
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 
 EmailTableCell::EmailTableCell(double listWidth)
     : platform::TableViewCell(platform::TableViewCellStyle::Default, "EmailTableCell"),
       emailLabel_(std::make_shared<platform::Label>(platform::Rect(0, 0, listWidth, Height))) {
-  widgetskin::apply(emailLabel_.get(), "email_list_label", "common");
+  AppSkin::apply(emailLabel_.get(), "email_list_label", "common");
   contentView()->addSubview(emailLabel_);
 }
 

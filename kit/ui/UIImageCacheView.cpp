@@ -7,7 +7,7 @@
 #include "kit/core/DownloadQueue.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringMisc.h"
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/ui/TapGestureRecognizer.h"
 
 namespace kavro {
@@ -116,7 +116,7 @@ void UIImageCacheView::centerSpinner() {
 }
 
 void UIImageCacheView::showFallback() {
-  setImage(defaultImage_ ? defaultImage_ : widgetskin::image("transparent", "common"));
+  setImage(defaultImage_ ? defaultImage_ : AppSkin::imageWithSkinType("transparent", "common"));
 }
 
 void UIImageCacheView::connectionOnReceived(DataHttpConnection&, const platform::Data& data) {

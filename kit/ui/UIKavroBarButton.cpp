@@ -1,6 +1,6 @@
 #include "kit/ui/UIKavroBarButton.h"
 
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/ui/Font.h"
 
 namespace kavro {
@@ -40,7 +40,7 @@ std::shared_ptr<UIKavroBarButton> UIKavroBarButton::create(Rect frame, const std
                                                            std::shared_ptr<platform::Image> image,
                                                            Action action) {
   auto button = makeButton(frame, title, std::move(action));
-  widgetskin::apply(button.get(), "", "");
+  AppSkin::apply(button.get(), "", "");
   button->titleLabel()->setFont(platform::Font::systemFontOfSize(15));
   button->setTitleShadowColor(platform::Color::black());
   button->titleLabel()->setShadowOffset({0, -0.5});

@@ -3,8 +3,8 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataAppCacheDB.h"
 #include "kit/core/StoreDataTypes.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/EmailTableCell.h"
-#include "kit/ui/WidgetSkin.h"
 
 namespace kavro {
 
@@ -57,12 +57,12 @@ void UIKavroEmailTextField::setUp() {
   emailTipsView_ = std::make_shared<platform::ImageView>();
   emailTipsView_->setHidden(true);
   emailTipsView_->setUserInteractionEnabled(true);
-  widgetskin::apply(emailTipsView_.get(), "email_list_bg", "common");
+  AppSkin::apply(emailTipsView_.get(), "email_list_bg", "common");
   emailListView_ = std::make_shared<platform::TableView>(Rect(), platform::TableViewStyle::Plain);
   emailListView_->setClipsToBounds(true);
   emailListView_->setDataSource(sharedAs<UIKavroEmailTextField>());
   emailListView_->setDelegate(sharedAs<UIKavroEmailTextField>());
-  widgetskin::apply(emailListView_.get(), "email_list", "common");
+  AppSkin::apply(emailListView_.get(), "email_list", "common");
   emailTipsView_->addSubview(emailListView_);
 
   auto db = AppCoreInfo::getCacheDB();
@@ -77,7 +77,7 @@ void UIKavroEmailTextField::setUp() {
                 if (auto self = weak.lock()) self->listViewDataOnReceived(answer);
               });
   }
-  widgetskin::apply(this, "skinTextFieldCommonInput", "");
+  AppSkin::apply(this, "skinTextFieldCommonInput", "");
 }
 
 void UIKavroEmailTextField::listViewDataOnReceived(const DataItemResult& result) {

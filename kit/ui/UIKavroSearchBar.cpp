@@ -1,7 +1,7 @@
 #include "kit/ui/UIKavroSearchBar.h"
 
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/UISearchBarKavro.h"
-#include "kit/ui/WidgetSkin.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationBar.h"
@@ -42,7 +42,7 @@ void UIKavroSearchBar::initWithCtrl(const std::shared_ptr<platform::ViewControll
   setDelegate(sharedAs<UIKavroSearchBar>());
   autoDisplayCancelButton_ = true;
   barRootCtrl_ = ctrl;
-  widgetskin::apply(this, "", "");
+  AppSkin::apply(this, "", "");
   if (!ctrl) return;
   const auto& host = ctrl->view();
   host->addSubview(sharedAs<platform::View>());

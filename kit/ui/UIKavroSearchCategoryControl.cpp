@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 
@@ -31,8 +31,8 @@ UIKavroSearchCategoryControl::UIKavroSearchCategoryControl(
 
 void UIKavroSearchCategoryControl::skinItem(std::size_t position, bool chosen) {
   if (position >= 3) return;
-  widgetskin::apply(items_[position].get(), chosen ? kChosenSkins[position] : kNormalSkins[position],
-                    "job_related");
+  AppSkin::apply(items_[position].get(), chosen ? kChosenSkins[position] : kNormalSkins[position],
+                 "job_related");
 }
 
 void UIKavroSearchCategoryControl::initWithView() {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/ui/Screen.h"
 
 namespace kavro {
@@ -25,7 +25,7 @@ UIKavroSegmentControl::UIKavroSegmentControl(Rect frame, std::vector<std::string
       segmentTitles_(std::move(titles)) {}
 
 void UIKavroSegmentControl::initWithSegmentView() {
-  widgetskin::apply(this, "segmentcontrol_bg", "company_fans");
+  AppSkin::apply(this, "segmentcontrol_bg", "company_fans");
   Rect f = frame();
   mainScrollview_->setFrame(Rect(0, 0, f.size.width, f.size.height));
   // No titles: nothing to lay out (avoids a division by zero).
@@ -43,13 +43,13 @@ void UIKavroSegmentControl::initWithSegmentView() {
     items_.insert(items_.begin() + std::ptrdiff_t(i), button);
     mainScrollview_->addSubview(button);
   }
-  widgetskin::apply(arrowView_.get(), "segmentcontrol_arrow", "company_fans");
+  AppSkin::apply(arrowView_.get(), "segmentcontrol_arrow", "company_fans");
   arrowView_->setFrame(arrowFrame());
   mainScrollview_->addSubview(arrowView_);
   mainScrollview_->setContentSize({double(segmentTitles_.size()) * segmentWidth_, f.size.height});
   shadowView_ = std::make_shared<platform::ImageView>(
       Rect(0, 0, platform::Screen::mainScreen().bounds().size.width, 6));
-  widgetskin::apply(shadowView_.get(), "card_shadow_view", "company_fans");
+  AppSkin::apply(shadowView_.get(), "card_shadow_view", "company_fans");
   mainScrollview_->addSubview(shadowView_);
   addSubview(mainScrollview_);
 }
@@ -79,9 +79,9 @@ void UIKavroSegmentControl::setDefaultIndex(int index) {
 void UIKavroSegmentControl::layoutsegments() {
   if (items_.empty() || selectIndex_ < 0 || selectIndex_ >= int(items_.size())) return;
   for (std::size_t i = 0; i < items_.size(); ++i) {
-    widgetskin::apply(items_[i].get(),
-                      int(i) == selectIndex_ ? "segmentcontrol_button_select" : "segmentcontrol_button_nomal",
-                      "company_fans");
+    AppSkin::apply(items_[i].get(),
+                   int(i) == selectIndex_ ? "segmentcontrol_button_select" : "segmentcontrol_button_nomal",
+                   "company_fans");
   }
   Rect target = arrowFrame();
   auto arrow = arrowView_;

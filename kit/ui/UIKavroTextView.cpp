@@ -1,6 +1,6 @@
 #include "kit/ui/UIKavroTextView.h"
 
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/Text.h"
 
@@ -14,10 +14,10 @@ std::shared_ptr<UIKavroTextView> UIKavroTextView::create(std::optional<std::stri
   box->bgView_ = std::make_shared<platform::View>();
   box->bgView_->setShadowOffset({1, 1});
   box->bgView_->setShadowOpacity(0.7);
-  widgetskin::apply(box->bgView_.get(), "more_feedback_content_bgview", "the_more");
+  AppSkin::apply(box->bgView_.get(), "more_feedback_content_bgview", "the_more");
   box->contentView_ = UIPlaceHolderTextView::create();
   box->contentView_->setDelegate(box);
-  widgetskin::apply(box->contentView_.get(), "more_feedback_content_view", "the_more");
+  AppSkin::apply(box->contentView_.get(), "more_feedback_content_view", "the_more");
   box->bgView_->addSubview(box->contentView_);
   box->lblCount_ = std::make_shared<platform::Label>();
   box->lblCount_->setBackgroundColor(platform::Color::white().withAlpha(0.5));

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "kit/core/AppCoreInfo.h"
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/foundation/Format.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Screen.h"
@@ -27,8 +27,8 @@ UIKavroTitleView::UIKavroTitleView()
     label->setTextAlignment(platform::TextAlignment::Center);
     label->setBackgroundColor(platform::Color::clear());
   }
-  widgetskin::apply(mainTitle_.get(), "nav_title_main", "common");
-  widgetskin::apply(subTitle_.get(), "nav_title_sub", "common");
+  AppSkin::apply(mainTitle_.get(), "nav_title_main", "common");
+  AppSkin::apply(subTitle_.get(), "nav_title_sub", "common");
   addSubview(mainTitle_);
   addSubview(subTitle_);
   ready_ = true;

@@ -1,6 +1,6 @@
 #include "kit/ui/UIKeywordsAssociateView.h"
 
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/WidgetTracking.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TapGestureRecognizer.h"
@@ -70,12 +70,12 @@ std::shared_ptr<platform::Button> UIKeywordsAssociateView::createFooterButton(Re
   }
   button->setContentHorizontalAlignment(platform::ContentHorizontalAlignment::Center);
   button->setContentVerticalAlignment(platform::ContentVerticalAlignment::Center);
-  widgetskin::apply(button.get(), "jobsearch_associate_close_button", "job_related");
+  AppSkin::apply(button.get(), "jobsearch_associate_close_button", "job_related");
   return button;
 }
 
 void UIKeywordsAssociateView::changeSkin() {
-  widgetskin::apply(associateView_.get(), "jobsearch_associate_tableview", "job_related");
+  AppSkin::apply(associateView_.get(), "jobsearch_associate_tableview", "job_related");
 }
 
 std::shared_ptr<platform::TableViewCell> UIKeywordsAssociateView::cellForRowAtIndexPath(

@@ -3,7 +3,7 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataAppCoreDB.h"
 #include "kit/core/StoreDataTypes.h"
-#include "kit/ui/WidgetSkin.h"
+#include "kit/skin/AppSkin.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
@@ -20,7 +20,7 @@ std::function<std::shared_ptr<platform::Window>()>& windowProvider() {
 
 std::shared_ptr<UITipsImageView> makeTip(const std::string& skinKey) {
   auto tip = std::make_shared<UITipsImageView>();
-  widgetskin::applyKey(tip.get(), skinKey);
+  AppSkin::applyWithSkinKey(tip.get(), skinKey);
   return tip;
 }
 }  // namespace

@@ -2,13 +2,13 @@
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/StringDisplayLength.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/DataTableCell.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/ListViewData.h"
 #include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/TableViewInputBox.h"
 #include "kit/ui/UIKavroBarButton.h"
-#include "kit/ui/WidgetSkin.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/RunLoop.h"
@@ -99,9 +99,9 @@ void UIkavroEditToolbar::build() {
   segCtrl_->addTarget(this, platform::ControlEvent::ValueChanged, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->changeItem();
   });
-  widgetskin::apply(segCtrl_.get(), "toolbar_segmented", "common");
+  AppSkin::apply(segCtrl_.get(), "toolbar_segmented", "common");
   textCountLabel_ = std::make_shared<platform::Label>(Rect(0, 0, 80, 44));
-  widgetskin::apply(textCountLabel_.get(), "toolbar_customview_label", "common");
+  AppSkin::apply(textCountLabel_.get(), "toolbar_customview_label", "common");
   auto done = std::make_shared<platform::BarButtonItem>(
       AppCoreInfo::getLocalizedString("resume_detail_finish_edit"), platform::BarButtonItemStyle::Done,
       [weak](platform::BarButtonItem&) {
@@ -109,7 +109,7 @@ void UIkavroEditToolbar::build() {
       });
   setItems({std::make_shared<platform::BarButtonItem>(segCtrl_), UIKavroBarButton::flexItem(),
             std::make_shared<platform::BarButtonItem>(textCountLabel_), done});
-  widgetskin::apply(this, "toolbar_editing", "common");
+  AppSkin::apply(this, "toolbar_editing", "common");
   initEditIndexArray();
   objext::registerForKeyboardNotifications(sharedAs<UIkavroEditToolbar>());
   platform::RunLoop::main().performAfter(0.1, this, [] {

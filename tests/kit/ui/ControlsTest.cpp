@@ -41,24 +41,30 @@ TEST_F(ControlsTest, SegmentControlTellsOnTapsAndSetterButNotOnTheSilentSetter) 
   EXPECT_EQ(rec->told, std::vector<int>{1});
   EXPECT_EQ(seg->selectedSegmentIndex(), 1);
   EXPECT_DOUBLE_EQ(seg->arrowView()->frame().origin.x, 143);
-  EXPECT_EQ(std::count(skins.begin(), skins.end(), "Button:segmentcontrol_button_select@company_fans"), 1);
+  EXPECT_EQ(titleColour(seg->items()[1]), platform::Color::blue()) << "the chosen look";
+  EXPECT_EQ(titleColour(seg->items()[0]), platform::Color::rgba(128 / 255.0, 128 / 255.0, 128 / 255.0));
 
   // Again on the selected tab: told again, nothing re-skinned.
-  skins.clear();
+  auto unskin = [&] {
+    for (auto& item : seg->items())
+      item->setTitleColor(platform::Color::red(), platform::ControlState::Normal);
+  };
+  unskin();
   seg->setSelectedIndex(1);
   EXPECT_EQ(rec->told, (std::vector<int>{1, 1}));
-  EXPECT_TRUE(skins.empty());
+  EXPECT_EQ(titleColour(seg->items()[1]), platform::Color::red());
 
   seg->setDefaultIndex(2);
   EXPECT_EQ(rec->told.size(), 2u);
   EXPECT_EQ(seg->selectedSegmentIndex(), 2);
+  EXPECT_EQ(titleColour(seg->items()[2]), platform::Color::blue());
   EXPECT_DOUBLE_EQ(seg->arrowView()->frame().origin.x, 243);
 
   // Out of range: stored, look unchanged.
-  skins.clear();
+  unskin();
   seg->setDefaultIndex(7);
   EXPECT_EQ(seg->selectedSegmentIndex(), 7);
-  EXPECT_TRUE(skins.empty());
+  for (auto& item : seg->items()) EXPECT_EQ(titleColour(item), platform::Color::red());
   EXPECT_DOUBLE_EQ(seg->arrowView()->frame().origin.x, 243);
 }
 
@@ -77,7 +83,8 @@ TEST_F(ControlsTest, SearchCategoryChosenButtonTakesNoTaps) {
   EXPECT_EQ(rec->told, std::vector<int>{102});
   EXPECT_FALSE(cat->items()[2]->isUserInteractionEnabled());
   EXPECT_TRUE(cat->items()[0]->isUserInteractionEnabled());
-  EXPECT_EQ(skins.back(), "Button:jobsearch_button_all_name_focus@job_related");
+  EXPECT_EQ(titleColour(cat->items()[2]), platform::Color::blue());
+  EXPECT_NE(titleColour(cat->items()[0]), platform::Color::blue());
 
   cat->setSelectedIndex(2);  // from code: told even without a change
   EXPECT_EQ(rec->told, (std::vector<int>{102, 102}));
@@ -203,14 +210,14 @@ TEST_F(ControlsTest, QuadrantGridCellsLinesAndTouches) {
 }
 
 TEST_F(ControlsTest, TipShownOnceForeverAndOnceADay) {
-  auto tip = UITipsImageView::showImageOnceForever("picture:100x50");
+  auto tip = UITipsImageView::showImageOnceForever("tip_wide");
   ASSERT_TRUE(tip);
   EXPECT_EQ(tip->frame(), Rect(110, 0, 100, 50));
   EXPECT_EQ(tip->superview(), window);
   runFor(0.6);
   EXPECT_EQ(tip->alpha(), 1);
-  EXPECT_FALSE(UITipsImageView::showImageOnceForever("picture:100x50")) << "never twice";
-  EXPECT_TRUE(AppCoreInfo::getCoreDB()->hasIntItem(STORE_CORE_TIP_MESSAGE, "picture:100x50"));
+  EXPECT_FALSE(UITipsImageView::showImageOnceForever("tip_wide")) << "never twice";
+  EXPECT_TRUE(AppCoreInfo::getCoreDB()->hasIntItem(STORE_CORE_TIP_MESSAGE, "tip_wide"));
 
   // A tap anywhere takes it away.
   ASSERT_TRUE(platform::UIDriver::tapAt({5, 400}));
@@ -226,21 +233,21 @@ TEST_F(ControlsTest, TipShownOnceForeverAndOnceADay) {
 }
 
 TEST_F(ControlsTest, OnceADayTipFadesByItselfAndWaitsADay) {
-  UITipsImageView::showImageOnceADay("picture:20x20", "job1");
+  UITipsImageView::showImageOnceADay("tip_small", "job1");
   ASSERT_EQ(window->subviews().size(), 1u);
   EXPECT_EQ(window->subviews()[0]->frame(), Rect(150, 230, 20, 20));
   runFor(2.1);
   EXPECT_TRUE(window->subviews().empty()) << "faded out about 1 s after fading in";
-  UITipsImageView::showImageOnceADay("picture:20x20", "job1");
+  UITipsImageView::showImageOnceADay("tip_small", "job1");
   EXPECT_TRUE(window->subviews().empty());
-  UITipsImageView::showImageOnceADay("picture:20x20", "job2");
+  UITipsImageView::showImageOnceADay("tip_small", "job2");
   EXPECT_EQ(window->subviews().size(), 1u) << "another key is another memory";
   runFor(3);
   runFor(86390);
-  UITipsImageView::showImageOnceADay("picture:20x20", "job1");
+  UITipsImageView::showImageOnceADay("tip_small", "job1");
   EXPECT_TRUE(window->subviews().empty()) << "not within 86400 s";
   runFor(20);
-  UITipsImageView::showImageOnceADay("picture:20x20", "job1");
+  UITipsImageView::showImageOnceADay("tip_small", "job1");
   EXPECT_EQ(window->subviews().size(), 1u);
 }
 
