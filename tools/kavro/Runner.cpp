@@ -6,6 +6,7 @@
 
 #include "app/api/ApiJob.h"
 #include "app/jobsearch/JobSearchParam.h"
+#include "app/services/KitServices.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "platform/foundation/Environment.h"
@@ -49,6 +50,7 @@ Runner::Runner(std::string apiUrl, std::string demoRoot, std::ostream& out) : ou
     apiUrl = demo_->hostUrl();
   }
   platform::Environment::setApiHostUrl(apiUrl);
+  appcore::installKitServices();
   AppCoreInfo::resourceInit();
 }
 
