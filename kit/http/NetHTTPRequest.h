@@ -485,6 +485,9 @@ class NetHTTPRequest : public Operation {
   void failAuthentication();
   void attemptToApplyCredentialsAndResume();
   void attemptToApplyProxyCredentialsAndResume();
+  // The server and the proxy run one credential reaction over their own state.
+  struct AuthenticationSide;
+  void applyCredentialsAndResume(const AuthenticationSide& side);
   std::optional<SessionCredentials> findSessionAuthenticationCredentials();
   std::optional<SessionCredentials> findSessionProxyAuthenticationCredentials();
 

@@ -311,52 +311,88 @@ void NetHTTPRequest::failAuthentication() {
   failWithError(netdetail::sharedError(NetAuthenticationErrorType));
 }
 
+// One side of authentication: the server's or the proxy's state and operations.
+struct NetHTTPRequest::AuthenticationSide {
+  std::shared_ptr<platform::HTTPAuthentication>& authentication;
+  std::shared_ptr<const platform::HTTPCredentials>& credentials;
+  std::optional<std::string>& scheme;
+  std::optional<std::string>& realm;
+  int& retryCount;
+  bool proxy;
+};
+
 void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
   std::lock_guard guard(lock_);
-  if (error_ || cancelled_) return;
   if (authenticationNeeded_ == ProxyAuthenticationNeeded) {
     attemptToApplyProxyCredentialsAndResume();
     return;
   }
+  applyCredentialsAndResume({requestAuthentication_, requestCredentials_, authenticationScheme_,
+                             authenticationRealm_, authenticationRetryCount_, false});
+}
+
+void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
+  std::lock_guard guard(lock_);
+  applyCredentialsAndResume({proxyAuthentication_, proxyCredentials_, proxyAuthenticationScheme_,
+                             proxyAuthenticationRealm_, proxyAuthenticationRetryCount_, true});
+}
+
+void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
+  if (error_ || cancelled_) return;
+  auto findSession = [&] {
+    return side.proxy ? findSessionProxyAuthenticationCredentials() : findSessionAuthenticationCredentials();
+  };
+  auto apply = [&](std::shared_ptr<const platform::HTTPCredentials> c) {
+    return side.proxy ? applyProxyCredentials(std::move(c)) : applyCredentials(std::move(c));
+  };
+  auto askDelegate = [&] {
+    return side.proxy ? willAskDelegateForProxyCredentials() : willAskDelegateForCredentials();
+  };
+  auto showDialog = [&] { return side.proxy ? showProxyAuthenticationDialog() : showAuthenticationDialog(); };
+  const char* applyFailure =
+      side.proxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
+
   auto response = readStream_ ? readStream_->responseHeader() : nullptr;
-  if (!requestAuthentication_) {
-    if (response) requestAuthentication_ = HTTPAuthentication::createFromResponse(*response);
-    if (!requestAuthentication_) {
+  if (!side.authentication) {
+    if (response) side.authentication = HTTPAuthentication::createFromResponse(*response);
+    if (!side.authentication) {
       cancelLoad();
       failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
                                  "Failed to get authentication object from response headers"));
       return;
     }
-    authenticationScheme_ = requestAuthentication_->method();
+    side.scheme = side.authentication->method();
   } else if (response) {
     // The object learns from the repeated challenge whether its credentials were refused.
-    requestAuthentication_->updateFromResponse(*response);
+    side.authentication->updateFromResponse(*response);
   }
-  authenticationRealm_.reset();
-  if (!requestAuthentication_->requiresAccountDomain())
-    authenticationRealm_ = requestAuthentication_->realm();
+  side.realm.reset();
+  if (!side.authentication->requiresAccountDomain()) side.realm = side.authentication->realm();
 
   platform::Error validity;
-  if (!requestAuthentication_->isValid(&validity)) {
-    requestAuthentication_.reset();
+  if (!side.authentication->isValid(&validity)) {
+    side.authentication.reset();
     if (validity.domain == platform::HTTPStreamErrorDomain &&
         (validity.code == platform::HTTPAuthenticationBadUserName ||
          validity.code == platform::HTTPAuthenticationBadPassword)) {
       std::unique_lock authLock(shared().delegateAuthenticationLock);
-      removeAuthenticationCredentialsFromSessionStore(requestCredentials_);
-      requestCredentials_.reset();
+      if (side.proxy)
+        removeProxyAuthenticationCredentialsFromSessionStore(side.credentials);
+      else
+        removeAuthenticationCredentialsFromSessionStore(side.credentials);
+      side.credentials.reset();
       if (error_ || cancelled_) return;
       if (useSessionPersistence_) {
-        auto entry = findSessionAuthenticationCredentials();
-        if (entry && applyCredentials(entry->credentials)) {
+        auto entry = findSession();
+        if (entry && apply(entry->credentials)) {
           authLock.unlock();
           startRequest();
           return;
         }
       }
       lastActivityTime_.reset();
-      if (willAskDelegateForCredentials()) return;
-      if (showAuthenticationDialog()) return;
+      if (askDelegate()) return;
+      if (showDialog()) return;
     }
     cancelLoad();
     failWithError(netdetail::sharedError(NetAuthenticationErrorType));
@@ -364,138 +400,45 @@ void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
   }
 
   cancelLoad();
-  if (requestCredentials_) {
-    bool ntlm = authenticationScheme_ == platform::HTTPAuthenticationSchemeNTLM;
-    if ((!ntlm || authenticationRetryCount_ < 2) && applyCredentials(requestCredentials_)) {
+  if (side.credentials) {
+    bool ntlm = side.scheme == platform::HTTPAuthenticationSchemeNTLM;
+    if ((!ntlm || side.retryCount < 2) && apply(side.credentials)) {
       startRequest();
-    } else if (ntlm && authenticationRetryCount_ == 2) {
+    } else if (ntlm && side.retryCount == 2) {
       failWithError(netdetail::sharedError(NetAuthenticationErrorType));
     } else {
-      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
-                                 "Failed to apply credentials to request"));
+      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType, applyFailure));
     }
     return;
   }
-  if (requestAuthentication_->requiresUserNameAndPassword()) {
+  if (side.authentication->requiresUserNameAndPassword()) {
     std::unique_lock authLock(shared().delegateAuthenticationLock);
     if (error_ || cancelled_) return;
     if (useSessionPersistence_) {
-      auto entry = findSessionAuthenticationCredentials();
-      if (entry && applyCredentials(entry->credentials)) {
+      auto entry = findSession();
+      if (entry && apply(entry->credentials)) {
         authLock.unlock();
         startRequest();
         return;
       }
     }
-    if (auto found = findCredentials()) {
-      bool applied = applyCredentials(found);
+    if (auto found = side.proxy ? findProxyCredentials() : findCredentials()) {
+      bool applied = apply(found);
       authLock.unlock();
       if (applied)
         startRequest();
       else
-        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
-                                   "Failed to apply credentials to request"));
+        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType, applyFailure));
       return;
     }
-    if (willAskDelegateForCredentials()) return;
-    if (showAuthenticationDialog()) return;
+    if (askDelegate()) return;
+    if (showDialog()) return;
     authLock.unlock();
     failWithError(netdetail::sharedError(NetAuthenticationErrorType));
     return;
   }
   // A scheme that takes no user name and password has no further step; the request would wait
   // for ever, so it ends as unauthenticated.
-  failWithError(netdetail::sharedError(NetAuthenticationErrorType));
-}
-
-void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
-  std::lock_guard guard(lock_);
-  if (error_ || cancelled_) return;
-  auto response = readStream_ ? readStream_->responseHeader() : nullptr;
-  if (!proxyAuthentication_) {
-    if (response) proxyAuthentication_ = HTTPAuthentication::createFromResponse(*response);
-    if (!proxyAuthentication_) {
-      cancelLoad();
-      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
-                                 "Failed to get authentication object from response headers"));
-      return;
-    }
-    proxyAuthenticationScheme_ = proxyAuthentication_->method();
-  } else if (response) {
-    proxyAuthentication_->updateFromResponse(*response);
-  }
-  proxyAuthenticationRealm_.reset();
-  if (!proxyAuthentication_->requiresAccountDomain())
-    proxyAuthenticationRealm_ = proxyAuthentication_->realm();
-
-  platform::Error validity;
-  if (!proxyAuthentication_->isValid(&validity)) {
-    proxyAuthentication_.reset();
-    if (validity.domain == platform::HTTPStreamErrorDomain &&
-        (validity.code == platform::HTTPAuthenticationBadUserName ||
-         validity.code == platform::HTTPAuthenticationBadPassword)) {
-      std::unique_lock authLock(shared().delegateAuthenticationLock);
-      removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials_);
-      proxyCredentials_.reset();
-      if (error_ || cancelled_) return;
-      if (useSessionPersistence_) {
-        auto entry = findSessionProxyAuthenticationCredentials();
-        if (entry && applyProxyCredentials(entry->credentials)) {
-          authLock.unlock();
-          startRequest();
-          return;
-        }
-      }
-      lastActivityTime_.reset();
-      // Stops here as the server reaction does (no second run of the reaction).
-      if (willAskDelegateForProxyCredentials()) return;
-      if (showProxyAuthenticationDialog()) return;
-    }
-    cancelLoad();
-    failWithError(netdetail::sharedError(NetAuthenticationErrorType));
-    return;
-  }
-
-  cancelLoad();
-  if (proxyCredentials_) {
-    bool ntlm = proxyAuthenticationScheme_ == platform::HTTPAuthenticationSchemeNTLM;
-    if ((!ntlm || proxyAuthenticationRetryCount_ < 2) && applyProxyCredentials(proxyCredentials_)) {
-      startRequest();
-    } else if (ntlm && proxyAuthenticationRetryCount_ == 2) {
-      failWithError(netdetail::sharedError(NetAuthenticationErrorType));
-    } else {
-      failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
-                                 "Failed to apply proxy credentials to request"));
-    }
-    return;
-  }
-  if (proxyAuthentication_->requiresUserNameAndPassword()) {
-    std::unique_lock authLock(shared().delegateAuthenticationLock);
-    if (error_ || cancelled_) return;
-    if (useSessionPersistence_) {
-      auto entry = findSessionProxyAuthenticationCredentials();
-      if (entry && applyProxyCredentials(entry->credentials)) {
-        authLock.unlock();
-        startRequest();
-        return;
-      }
-    }
-    if (auto found = findProxyCredentials()) {
-      bool applied = applyProxyCredentials(found);
-      authLock.unlock();
-      if (applied)
-        startRequest();
-      else
-        failWithError(makeNetError(NetInternalErrorWhileApplyingCredentialsType,
-                                   "Failed to apply proxy credentials to request"));
-      return;
-    }
-    if (willAskDelegateForProxyCredentials()) return;
-    if (showProxyAuthenticationDialog()) return;
-    authLock.unlock();
-    failWithError(netdetail::sharedError(NetAuthenticationErrorType));
-    return;
-  }
   failWithError(netdetail::sharedError(NetAuthenticationErrorType));
 }
 
