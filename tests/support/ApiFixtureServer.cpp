@@ -34,8 +34,8 @@ std::optional<std::string> readFile(const std::string& path) {
 }  // namespace
 
 std::string ApiFixtureServer::defaultFixtureRoot() {
-  // This file lives in tests/support; the fixtures beside it in tests/fixtures.
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / "api").string();
+  // Given by the build: compiler caches may rewrite this file's own path to a relative one.
+  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "tests" / "fixtures" / "api").string();
 }
 
 ApiFixtureServer::ApiFixtureServer() : ApiFixtureServer(defaultFixtureRoot()) {}
