@@ -43,6 +43,11 @@ class ScreenServerTest : public KitUITest {
     settle();
   }
   void TearDown() override {
+    // A shown alert keeps itself on screen, and alive, until it is answered.
+    auto alerts = platform::Application::sharedApplication().visibleAlerts();
+    for (auto& view : alerts)
+      if (auto alert = std::dynamic_pointer_cast<platform::AlertView>(view))
+        alert->dismissWithClickedButtonIndex(0, false);
     nav.reset();
     root.reset();
     loop().discardAll();
