@@ -29,7 +29,7 @@ const std::vector<CampusFactsController::Fact>& CampusGroupDetailController::fac
   static const std::vector<Fact> rows = {{"cotype", "campus_group_cotype"},
                                          {"cosize", "campus_group_cosize"},
                                          {"indtype", "campus_group_indtype"},
-                                         {"jobcount", "campus_group_jobcount"},
+                                         {"jobnum", "campus_group_jobcount"},
                                          {"groupinfo", "campus_group_groupinfo"}};
   return rows;
 }
