@@ -46,8 +46,19 @@ std::shared_ptr<UserLoginController> UserLoginController::loginWithParent(
   return screen;
 }
 
-UserLoginController::~UserLoginController() {
-  if (loader_) loader_->stopLoading();
+UserLoginController::~UserLoginController() { abandonLogin(); }
+
+void UserLoginController::abandonLogin() {
+  if (!loader_) return;
+  loader_->stopLoading();
+  loader_.reset();
+  if (UserCoreInfo::isLoginingNow()) UserCoreInfo::userLogout();
+}
+
+void UserLoginController::cancelLogin() {
+  if (loader_) alert::hiddenTips();
+  abandonLogin();
+  vc::closeViewController(*this);
 }
 
 void UserLoginController::setAfterLogin(std::weak_ptr<platform::Object> receiver, std::string sel,
@@ -63,6 +74,11 @@ void UserLoginController::clickedButtonAtIndex(platform::AlertView&, int) {
   pendingParent_.reset();
 }
 
+void UserLoginController::didDismissWithButtonIndex(platform::AlertView&, int) {
+  // Dismissed without a tap: nobody asked for the login screen.
+  keepWhileAsking_.reset();
+}
+
 void UserLoginController::presentFrom(const std::shared_ptr<platform::ViewController>& parent) {
   auto nav = platform::NavigationController::create(
       std::static_pointer_cast<platform::ViewController>(shared_from_this()));
@@ -76,7 +92,7 @@ void UserLoginController::customView() {
   if (!navigationItem()->leftBarButtonItem()) {
     auto weak = weakAs<UserLoginController>();
     barbutton::setCancelItem(*this, [weak](auto&&...) {
-      if (auto self = weak.lock()) vc::closeViewController(*self);
+      if (auto self = weak.lock()) self->cancelLogin();
     });
   }
 

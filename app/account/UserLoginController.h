@@ -48,6 +48,9 @@ class UserLoginController : public UIBasicController,
 
   void dataLoader(DataLoadAndParser& loader, const DataItemResult& result) override;
   void clickedButtonAtIndex(platform::AlertView& alert, int buttonIndex) override;
+  void didDismissWithButtonIndex(platform::AlertView& alert, int buttonIndex) override;
+  // The cancel item: stops a login under way (the session goes back to logged out) and closes.
+  void cancelLogin();
 
   const std::shared_ptr<platform::TextField>& nameField() const { return nameField_; }
   const std::shared_ptr<platform::TextField>& passwordField() const { return passwordField_; }
@@ -57,6 +60,8 @@ class UserLoginController : public UIBasicController,
   // In a navigation controller of its own, presented from the parent.
   void presentFrom(const std::shared_ptr<platform::ViewController>& parent);
   void performAfterLogin();
+  // A login under way ends without an answer: the session must not stay "logging in".
+  void abandonLogin();
 
   std::shared_ptr<platform::TextField> nameField_;
   std::shared_ptr<platform::TextField> passwordField_;

@@ -72,6 +72,8 @@ TEST_F(MyResumeListControllerTest, ALoggedOutUserLogsInFirstAndTheListLoadsAfter
   // Logging out takes the resumes off the screen.
   UserCoreInfo::userLogout();
   EXPECT_EQ(screen->resumes()->count(), 0u);
+  loop().runFor(0.2);
+  EXPECT_EQ(requestsFor("/api/user/get_resume_list.php").size(), 1u) << "nothing is asked for logged out";
 }
 
 // A form screen with one e-mail row.

@@ -137,7 +137,8 @@ TEST_F(UserLoginControllerTest, TheParameterGoesToAnActionOfOneArgumentAndUnknow
   EXPECT_EQ(receiver->opened.size(), 1u);
 }
 
-TEST_F(UserLoginControllerTest, ACancelledLoginPerformsNothingAndAGoneReceiverIsNoFault) {
+TEST_F(UserLoginControllerTest,
+       ACancelledLoginPerformsNothingAndEndsTheSessionsLoggingInAndAGoneReceiverIsNoFault) {
   auto receiver = pushReceiver();
   auto screen = UserLoginController::loginWithParent(receiver, "applySelectedJobs");
   settle();
@@ -147,6 +148,28 @@ TEST_F(UserLoginControllerTest, ACancelledLoginPerformsNothingAndAGoneReceiverIs
   settle();
   EXPECT_EQ(nav->presentedViewController(), nullptr);
   EXPECT_EQ(receiver->applied, 0);
+
+  // Cancelled while the server is still answering: the session does not stay "logging in".
+  test::ScriptedResponse slow;
+  slow.delayBeforeResponse = 0.3;
+  slow.body =
+      "<responsemessage><result>1</result><resultbody><accountid>1</accountid><key>k</key>"
+      "</resultbody></responsemessage>";
+  server.setAnswer("/api/user/login.php", slow);
+  auto waiting = UserLoginController::loginWithParent(receiver, "applySelectedJobs");
+  settle();
+  waiting->nameField()->setText("demo");
+  waiting->passwordField()->setText("pw");
+  waiting->doLogin();
+  EXPECT_TRUE(UserCoreInfo::isLoginingNow());
+  waiting->navigationItem()->leftBarButtonItem()->sendAction();
+  settle();
+  EXPECT_FALSE(UserCoreInfo::isLoginingNow());
+  EXPECT_FALSE(UserCoreInfo::hasLogined());
+  loop().runFor(0.6);
+  EXPECT_FALSE(UserCoreInfo::hasLogined());
+  EXPECT_EQ(receiver->applied, 0);
+  server.clearAnswers();
 
   // The callback object goes before the login ends.
   auto other = std::make_shared<LoginGateReceiver>();
