@@ -182,5 +182,21 @@ TEST_F(UserLoginControllerTest,
   EXPECT_EQ(receiver->applied, 0);
 }
 
+TEST_F(UserLoginControllerTest, AScreenThatOpensTheLoginScreenItselfGetsItBackAfterTheLogin) {
+  auto screen = UIBasicController::create<UserLoginController>();
+  screen->ShowUIBasicController(root, false);
+  settle();
+  ASSERT_EQ(nav->topViewController(), screen);
+  EXPECT_EQ(screen->nameField()->text(), "") << "nobody logged in before";
+  typeAndLogIn(*screen, "demo", "pw");
+  EXPECT_TRUE(UserCoreInfo::hasLogined());
+  EXPECT_EQ(nav->topViewController(), root);
+
+  // The next login screen offers the name used last.
+  auto next = UIBasicController::create<UserLoginController>();
+  next->view();
+  EXPECT_EQ(next->nameField()->text(), "demo");
+}
+
 }  // namespace
 }  // namespace kavro
