@@ -9,12 +9,13 @@ namespace kavro::fans {
 std::shared_ptr<platform::BarButtonItem> bindFansNewTopicItem(platform::ViewController& screen,
                                                               std::function<void()> action) {
   auto item = std::make_shared<platform::BarButtonItem>(
-      AppCoreInfo::getLocalizedString("fans_new_topic"), platform::BarButtonItemStyle::Bordered,
+      AppCoreInfo::getLocalizedString("fans_new_topic"), platform::BarButtonItemStyle::Plain,
       [action = std::move(action)](platform::BarButtonItem&) {
         if (action) action();
       });
   item->setTarget(screen.weak_from_this());
-  AppSkin::apply(item.get(), "nav_write", "company_fans");
+  // A skin package may dress it in the community's group; the built-in skin has it in the default one.
+  if (!AppSkin::apply(item.get(), "nav_write", "company_fans")) AppSkin::apply(item.get(), "nav_write");
   screen.navigationItem()->setRightBarButtonItem(item);
   return item;
 }

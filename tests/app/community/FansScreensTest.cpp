@@ -99,6 +99,8 @@ TEST_F(FansScreensTest, TheCompanyPageShowsTheCompanyAndItsPostsAndRefreshesAfte
   auto write = page->navigationItem()->rightBarButtonItem();
   ASSERT_TRUE(write);
   EXPECT_EQ(write->title(), text("fans_new_topic"));
+  EXPECT_EQ(write->style(), platform::BarButtonItemStyle::Bordered) << "dressed by the skin's \"nav_write\"";
+  EXPECT_TRUE(write->tintColor());
   ASSERT_TRUE(waitFor([&] { return page->companyInfo() && page->topics()->listViewDataStatus() == 2; }));
   EXPECT_EQ(page->title(), "上海浦江数据科技有限公司");
   EXPECT_EQ(page->topics()->count(), 2u);
