@@ -1,0 +1,44 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/campus/CampusFactsController.h"
+#include "kit/ui/AppControllers.h"
+
+namespace kavro {
+
+// The company group screen of campus recruiting: the group's facts from the server. The job detail
+// page opens it by name with group type 2. Main thread only.
+class CampusGroupDetailController : public CampusFactsController {
+ public:
+  // A new screen for the group (not shown yet).
+  static std::shared_ptr<CampusGroupDetailController> initWithGroupId(std::string_view groupId,
+                                                                      std::int32_t groupType);
+  // Takes the most recent screen, then shows a new screen for the group from it.
+  static std::shared_ptr<CampusGroupDetailController> openWithGroupId(std::string_view groupId,
+                                                                      std::int32_t groupType);
+
+  const std::string& groupId() const { return groupId_; }
+  std::int32_t groupType() const { return groupType_; }
+
+ protected:
+  std::shared_ptr<DataLoadAndParser> startCall(std::weak_ptr<DataLoadAndParserDelegate> delegate) override;
+  const std::vector<Fact>& factRows() const override;
+  std::string_view titleKey() const override { return "campus_group_title"; }
+  std::string_view titleField() const override { return "groupname"; }
+
+ private:
+  std::string groupId_;
+  std::int32_t groupType_ = 0;
+};
+
+KAVRO_CLASS(CampusGroupDetailController, CampusFactsController)
+    .classAction("initWithGroupId:groupType:", 2,
+                 [](const platform::ClassRef&, const platform::Arguments& a) -> platform::Value {
+                   return CampusGroupDetailController::openWithGroupId(
+                       a[0].stringValue(), static_cast<std::int32_t>(a[1].intValue()));
+                 });
+
+}  // namespace kavro

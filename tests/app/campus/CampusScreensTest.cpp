@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "app/campus/CampusGroupDetailController.h"
+#include "app/campus/CampusTalkDetailController.h"
+#include "app/campus/GroupAreaPickerController.h"
+#include "kit/ui/TitleValueCell.h"
+#include "tests/app/account/ScreenServerTest.h"
+
+namespace kavro {
+namespace {
+
+// A group job list as the job screens write one: it opens the area picker and keeps the pick.
+class AreaFilterScreen : public UIBasicController, public pickerControllerDelegate {
+ public:
+  std::vector<std::shared_ptr<DataItemDetail>> picked;
+  bool finishPicker(PickerController&, const std::shared_ptr<DataItemDetail>& data) override {
+    picked.push_back(data);
+    return true;
+  }
+};
+
+class CampusScreensTest : public test::ScreenServerTest {
+ protected:
+  static std::vector<std::pair<std::string, std::string>> rowsOf(CampusFactsController& screen) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const auto& row : screen.facts()->listData()->dataList())
+      rows.emplace_back(row->getItemTitle(), row->getItemValue());
+    return rows;
+  }
+  bool loaded(const CampusFactsController& screen) {
+    return waitFor([&] { return screen.facts() && screen.facts()->listViewDataStatus() == 2; });
+  }
+};
+
+TEST_F(CampusScreensTest, TheGroupScreenOpensByNameFromTheMostRecentScreenAndShowsTheGroup) {
+  auto cls = platform::classFromString("CampusGroupDetailController");
+  ASSERT_TRUE(cls);
+  auto result =
+      cls->performClassAction("initWithGroupId:groupType:", {platform::Value("9001"), platform::Value(2)});
+  ASSERT_TRUE(result.performed());
+  auto screen = result.value.as<CampusGroupDetailController>();
+  ASSERT_TRUE(screen);
+  settle();
+  EXPECT_EQ(nav->topViewController(), screen) << "pushed on the most recent screen's navigation";
+  EXPECT_EQ(screen->groupId(), "9001");
+  EXPECT_EQ(screen->groupType(), 2);
+  EXPECT_EQ(screen->title(), text("campus_group_title"));
+
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_EQ(screen->title(), "浦江数据集团");
+  auto calls = requestsFor("/api/campus/get_group_info.php");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(calls[0].target.starts_with("/api/campus/get_group_info.php?groupid=9001&grouptype=2&"))
+      << calls[0].target;
+  auto rows = rowsOf(*screen);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], std::make_pair(text("campus_group_cotype"), std::string("民营公司")));
+  EXPECT_EQ(rows[3], std::make_pair(text("campus_group_jobcount"), std::string("36")));
+  EXPECT_EQ(screen->factList()->numberOfRowsInSection(0), 5);
+  auto cell = std::dynamic_pointer_cast<TitleValueCell>(
+      screen->factList()->cellForRowAtIndexPath(platform::IndexPath::forRow(1, 0)));
+  ASSERT_TRUE(cell);
+  EXPECT_EQ(cell->rightValueLabel()->text(), "1000-5000人");
+
+  EXPECT_EQ(cls->performClassAction("initWithGroupId:groupType:", {platform::Value("9001")}).status,
+            platform::ActionStatus::WrongArgumentCount);
+}
+
+TEST_F(CampusScreensTest, AFailedGroupAnswerShowsTheErrorRowAndATapAsksAgain) {
+  server.setAnswer("/api/campus/get_group_info.php", 200, failure("集团不存在"));
+  auto screen = CampusGroupDetailController::openWithGroupId("1", 2);
+  settle();
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_TRUE(rowsOf(*screen).empty());
+  EXPECT_EQ(screen->facts()->getErrorTipsMessage(), "集团不存在");
+  EXPECT_EQ(screen->title(), text("campus_group_title"));
+
+  server.clearAnswers();
+  screen->factList()->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_EQ(rowsOf(*screen).size(), 5u);
+  EXPECT_EQ(requestsFor("/api/campus/get_group_info.php").size(), 2u);
+}
+
+TEST_F(CampusScreensTest, TheAreaPickerOpensByNameAndHandsThePickedAreaToItsDelegate) {
+  auto filter = UIBasicController::create<AreaFilterScreen>();
+  nav->pushViewController(filter, false);
+  settle();
+  auto cls = platform::classFromString("GroupAreaPickerController");
+  ASSERT_TRUE(cls);
+  platform::Value delegate(std::static_pointer_cast<platform::Object>(filter));
+  auto result = cls->performClassAction("groupAreaPickerController:grouptype:delegate:",
+                                        {platform::Value("9001"), platform::Value(2), delegate});
+  ASSERT_TRUE(result.performed());
+  auto picker = result.value.as<GroupAreaPickerController>();
+  ASSERT_TRUE(picker);
+  settle();
+  auto presented = std::dynamic_pointer_cast<platform::NavigationController>(nav->presentedViewController());
+  ASSERT_TRUE(presented) << "modal";
+  EXPECT_EQ(presented->topViewController(), picker);
+  EXPECT_EQ(picker->title(), text("campus_group_area_title"));
+
+  auto list = picker->listForPicker();
+  ASSERT_TRUE(
+      waitFor([&] { return list->dataOfSection(0) && list->dataOfSection(0)->listViewDataStatus() == 2; }));
+  auto calls = requestsFor("/api/campus/get_group_jobarea.php");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(calls[0].target.starts_with("/api/campus/get_group_jobarea.php?groupid=9001&grouptype=2&"));
+  ASSERT_EQ(list->numberOfRowsInSection(0), 3);
+  EXPECT_EQ(list->cellForRowAtIndexPath(platform::IndexPath::forRow(1, 0))->textLabel()->text(), "北京");
+
+  list->tapRowAtIndexPath(platform::IndexPath::forRow(1, 0));
+  settle();
+  ASSERT_EQ(filter->picked.size(), 1u);
+  EXPECT_EQ(filter->picked[0]->getString("code"), "010000");
+  EXPECT_EQ(nav->presentedViewController(), nullptr);
+}
+
+TEST_F(CampusScreensTest, ThePickerWithoutAScreenForDelegateOpensFromTheMostRecentScreen) {
+  auto picker = GroupAreaPickerController::groupAreaPickerController("9001", 1, nullptr);
+  settle();
+  EXPECT_TRUE(nav->presentedViewController());
+  auto list = picker->listForPicker();
+  ASSERT_TRUE(
+      waitFor([&] { return list->dataOfSection(0) && list->dataOfSection(0)->listViewDataStatus() == 2; }));
+  list->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
+  settle();
+  EXPECT_EQ(nav->presentedViewController(), nullptr) << "closes though nobody hears the pick";
+}
+
+TEST_F(CampusScreensTest, TheTalkScreenShowsTheTalk) {
+  auto screen = CampusTalkDetailController::openWithExpkid("55120");
+  settle();
+  ASSERT_EQ(nav->topViewController(), screen);
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_EQ(screen->title(), "上海浦江数据科技有限公司");
+  auto rows = rowsOf(*screen);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], std::make_pair(text("campus_talk_school"), std::string("复旦大学")));
+  EXPECT_NE(requestsFor("/api/campus/get_project_info.php").at(0).target.find("expkid=55120"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavro
