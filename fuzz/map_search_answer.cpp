@@ -13,14 +13,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m->PoiBkgCache().SetFolder(gmengine::CVString::FromUtf8(folder));
     return m;
   }();
-  static const int kTypes[] = {11, 14, 20, 31, 18, 35, 44, 45, 506, 507, 510, 21, 0, 7};
+  using gmengine::SearchType;
+  static const SearchType kTypes[] = {
+      SearchType::PoiInCity,  SearchType::Transit,       SearchType::Driving,        SearchType::Walking,
+      SearchType::BusLine,    SearchType::Geocode,       SearchType::ReverseGeocode, SearchType::MultiKeyPoi,
+      SearchType::Suggestion, SearchType::OfflineCities, SearchType::PoiBkgData,     SearchType::PoiInBounds,
+      SearchType::None,       SearchType::CityList};
   if (size == 0) return 0;
-  int expected = kTypes[data[0] % (sizeof kTypes / sizeof kTypes[0])];
+  SearchType expected = kTypes[data[0] % (sizeof kTypes / sizeof kTypes[0])];
   const char* body = reinterpret_cast<const char*>(data + 1);
   int length = static_cast<int>(size - 1);
-  int type = 0;
-  int error = 0;
-  man->ParseAnswer(body, length, expected, type, error);
+  man->ParseAnswer(body, length, expected);
   man->ParseCityCenterAnswer(body, length);
   return 0;
 }

@@ -1,23 +1,25 @@
 #pragma once
+#include <functional>
 #include <list>
+#include <utility>
 
 #include "mapsdk/engine/CVString.h"
 
 namespace gmengine {
 
-// A small most-recent-first cache of answers by key: each entry holds a data pointer, a data word
-// and the callback that frees the data. It owns the entries' data through those callbacks. One
-// thread at a time.
+// A small most-recent-first cache of answers by key. Each entry owns its record (Record is an
+// owning type such as a unique_ptr or a variant of them) and carries a data word. Whoever keeps a
+// view of a cached record is told through the eviction handler before the record goes. One thread
+// at a time.
+template <class Record>
 class CAppDataCache {
  public:
-  // Frees the data in *dataSlot (and may clear the slot); dataWord is the entry's word.
-  using FreeCallback = void (*)(void** dataSlot, int dataWord);
+  using EvictedHandler = std::function<void(const Record& record, int dataWord)>;
 
   struct tag_CacheElem {
     CVString key;
-    void* data = nullptr;
+    Record data;
     int dataWord = 0;
-    FreeCallback free = nullptr;
   };
 
   CAppDataCache() = default;
@@ -29,21 +31,41 @@ class CAppDataCache {
   void SetCapacity(int count) { capacity_ = count; }
   int GetCapacity() const { return capacity_; }
   int GetCount() const { return static_cast<int>(entries_.size()); }
+  void SetEvictedHandler(EvictedHandler handler) { evicted_ = std::move(handler); }
 
-  // Evicts from the end (freeing each evicted entry) while the cache holds capacity entries or
-  // more, then puts the new entry in front. Answers 1.
-  int Add(const CVString& key, void* data, int dataWord, FreeCallback free);
-  // The first entry from the front whose key equals key: 1 with its data and word, else 0. The
+  // Evicts from the end while the cache holds capacity entries or more, then puts the new entry in
+  // front. Answers the record as stored.
+  const Record& Add(const CVString& key, Record data, int dataWord) {
+    while (!entries_.empty() && static_cast<int>(entries_.size()) >= capacity_) DropLast();
+    entries_.push_front(tag_CacheElem{key, std::move(data), dataWord});
+    return entries_.front().data;
+  }
+  // The first entry from the front whose key equals key, or null; dataWord is set when found. The
   // order is not changed.
-  int Find(const CVString& key, void*& data, int& dataWord) const;
-  // Frees every entry, from the tail, and empties the cache.
-  void RemoveAll();
+  const Record* Find(const CVString& key, int& dataWord) const {
+    for (const tag_CacheElem& element : entries_) {
+      if (element.key == key) {
+        dataWord = element.dataWord;
+        return &element.data;
+      }
+    }
+    return nullptr;
+  }
+  // Evicts every entry, from the tail.
+  void RemoveAll() {
+    while (!entries_.empty()) DropLast();
+  }
 
  private:
-  static void Release(tag_CacheElem& element);
+  void DropLast() {
+    tag_CacheElem last = std::move(entries_.back());
+    entries_.pop_back();  // out of the cache before the handler hears of it
+    if (evicted_) evicted_(last.data, last.dataWord);
+  }
 
   std::list<tag_CacheElem> entries_;
   int capacity_ = 10;
+  EvictedHandler evicted_;
 };
 
 }  // namespace gmengine

@@ -13,7 +13,6 @@ namespace {
 constexpr int kOfflineCommand = 8013;
 const char* const kVersionFile = "OfflineVersion.dat";
 
-int IdOf(const void* in) { return in ? *static_cast<const int*>(in) : 0; }
 }  // namespace
 
 COLRecordMan::~COLRecordMan() {
@@ -39,95 +38,110 @@ int COLRecordMan::Init(const CVString& folder) {
   return 1;
 }
 
-int COLRecordMan::Command(int command, void* in, void* out) {
-  if (command < 1 || command > 22 || command == 12 || command == 14) return 0;
-  mutex_.Lock(-1);
-  int result = 0;
-  switch (command) {
-    case kStart:
-      result = Start(IdOf(in));
-      break;
-    case kStop:
-      result = Stop(IdOf(in));
-      break;
-    case kRemove:
-      result = Remove(IdOf(in));
-      break;
-    case kGetUpdateList:
-      if (out) static_cast<CVArray<COLUpdateRecord>*>(out)->Copy(updateList_.Records());
-      result = 1;
-      break;
-    case kGetUpdateRecord: {
-      int index = updateList_.FindLocal(IdOf(in));
-      if (index >= 0) {
-        if (out) *static_cast<COLUpdateRecord*>(out) = updateList_.Records()[index];
-        result = 1;
-      }
-      break;
+int COLRecordMan::StartCity(int id) {
+  return Locked([&] { return Start(id); });
+}
+
+int COLRecordMan::StopCity(int id) {
+  return Locked([&] { return Stop(id); });
+}
+
+int COLRecordMan::RemoveCity(int id) {
+  return Locked([&] { return Remove(id); });
+}
+
+CVArray<COLUpdateRecord> COLRecordMan::GetUpdateList() {
+  return Locked([&] {
+    CVArray<COLUpdateRecord> copy;
+    copy.Copy(updateList_.Records());
+    return copy;
+  });
+}
+
+std::optional<COLUpdateRecord> COLRecordMan::GetUpdateRecord(int id) {
+  return Locked([&]() -> std::optional<COLUpdateRecord> {
+    int index = updateList_.FindLocal(id);
+    if (index < 0) return std::nullopt;
+    return updateList_.Records()[index];
+  });
+}
+
+int COLRecordMan::StoreRecord(COLUpdateRecord& record) {
+  return Locked([&] { return Store(record); });
+}
+
+int COLRecordMan::ReportProgress(const COLUpdateRecord& record) {
+  return Locked([&] { return Progress(record); });
+}
+
+int COLRecordMan::TakeNextCity(COLUpdateRecord& record) {
+  return Locked([&] { return NextCity(record); });
+}
+
+int COLRecordMan::PackageCount(const CVString& name) {
+  return Locked([&] { return updateList_.GetNameCount(name); });
+}
+
+CVArray<COLSearchRecord> COLRecordMan::GetHotcities() {
+  return Locked([&] {
+    CVArray<COLSearchRecord> copy;
+    copy.Copy(hotcities_.GetList());
+    return copy;
+  });
+}
+
+CVArray<COLSearchRecord> COLRecordMan::SearchCities(const CVString& key) {
+  return Locked([&] {
+    CVArray<COLSearchRecord> copy;
+    copy.Copy(searchList_.Search(key));
+    return copy;
+  });
+}
+
+int COLRecordMan::TakeNextRemoved(COLUpdateRecord& record) {
+  return Locked([&] { return NextRemoved(record); });
+}
+
+int COLRecordMan::LogWifi(int id) {
+  return Locked([&] { return WifiLog(id); });
+}
+
+int COLRecordMan::StoreVersion(const COLVersionInfo& version) {
+  return Locked([&] { return SetVersion(version); });
+}
+
+COLVersionInfo COLRecordMan::GetVersion() {
+  return Locked([&] { return version_; });
+}
+
+int COLRecordMan::MergeCities(CVArray<COLUpdateRecord>& list) {
+  return Locked([&] { return MergeCityList(list); });
+}
+
+int COLRecordMan::StoreHotcities(const char* bytes, int length) {
+  if (!bytes) return 0;
+  return Locked([&] { return hotcities_.Store(bytes, length); });
+}
+
+int COLRecordMan::StoreSearchList(const char* bytes, int length) {
+  if (!bytes) return 0;
+  return Locked([&] {
+    int result = searchList_.Store(bytes, length);
+    if (result) {
+      CVMainGlobalMan* global = GetMainGlobalMan();
+      CVerDatsetMan* versions = global && global->engine ? global->engine->verDatsetMan : nullptr;
+      if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
     }
-    case kStoreRecord:
-      if (in) result = Store(*static_cast<COLUpdateRecord*>(in));
-      break;
-    case kProgress:
-      if (in) result = Progress(*static_cast<const COLUpdateRecord*>(in));
-      break;
-    case kNextCity:
-      if (in) result = NextCity(*static_cast<COLUpdateRecord*>(in));
-      break;
-    case kPackageCount:
-      if (in) result = updateList_.GetNameCount(*static_cast<const CVString*>(in));
-      break;
-    case kGetHotcities:
-      if (out) static_cast<CVArray<COLSearchRecord>*>(out)->Copy(hotcities_.GetList());
-      result = 1;
-      break;
-    case kSearchCities: {
-      CVString key = in ? *static_cast<const CVString*>(in) : CVString();
-      const CVArray<COLSearchRecord>& found = searchList_.Search(key);
-      if (out) static_cast<CVArray<COLSearchRecord>*>(out)->Copy(found);
-      result = 1;
-      break;
-    }
-    case kNextRemoved:
-      if (in) result = NextRemoved(*static_cast<COLUpdateRecord*>(in));
-      break;
-    case kWifiLog:
-      result = WifiLog(IdOf(in));
-      break;
-    case kSetVersion:
-      if (in) result = SetVersion(*static_cast<const COLVersionInfo*>(in));
-      break;
-    case kGetVersion:
-      if (in) *static_cast<COLVersionInfo*>(in) = version_;
-      result = 1;
-      break;
-    case kMergeCityList:
-      if (in) result = MergeCityList(*static_cast<CVArray<COLUpdateRecord>*>(in));
-      break;
-    case kStoreHotcity:
-      if (in && out) result = hotcities_.Store(static_cast<const char*>(in), *static_cast<const int*>(out));
-      break;
-    case kStoreSearch:
-      if (in && out) {
-        result = searchList_.Store(static_cast<const char*>(in), *static_cast<const int*>(out));
-        if (result) {
-          CVMainGlobalMan* global = GetMainGlobalMan();
-          CVerDatsetMan* versions = global && global->engine ? global->engine->verDatsetMan : nullptr;
-          if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
-        }
-      }
-      break;
-    case kClearAll:
-      result = ClearAll();
-      break;
-    case kHasCity:
-      result = searchList_.Contains(IdOf(in));
-      break;
-    default:
-      break;
-  }
-  mutex_.Unlock();
-  return result;
+    return result;
+  });
+}
+
+int COLRecordMan::ClearAllRecords() {
+  return Locked([&] { return ClearAll(); });
+}
+
+bool COLRecordMan::HasCity(int id) {
+  return Locked([&] { return searchList_.Contains(id) != 0; });
 }
 
 int COLRecordMan::RemoveFromQueue(int id) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVMutex.h"
 #include "mapsdk/engine/CVString.h"
@@ -15,29 +17,6 @@ namespace gmengine {
 // Command, which holds one lock for the whole command; any thread.
 class COLRecordMan {
  public:
-  enum CommandId {
-    kStart = 1,           // in const int* city id
-    kStop = 2,            // in const int* city id
-    kRemove = 3,          // in const int* city id
-    kGetUpdateList = 4,   // out CVArray<COLUpdateRecord>* (a copy)
-    kGetUpdateRecord = 5, // in const int* city id, out COLUpdateRecord* (a copy)
-    kStoreRecord = 6,     // in COLUpdateRecord*
-    kProgress = 7,        // in const COLUpdateRecord*
-    kNextCity = 8,        // in COLUpdateRecord* (filled from the download queue)
-    kPackageCount = 9,    // in const CVString* package name
-    kGetHotcities = 10,   // out CVArray<COLSearchRecord>* (a copy)
-    kSearchCities = 11,   // in const CVString* key, out CVArray<COLSearchRecord>* (a copy)
-    kNextRemoved = 13,    // in COLUpdateRecord* (filled from the removal queue)
-    kWifiLog = 15,        // in const int* city id
-    kSetVersion = 16,     // in const COLVersionInfo*
-    kGetVersion = 17,     // in COLVersionInfo* (filled)
-    kMergeCityList = 18,  // in CVArray<COLUpdateRecord>*
-    kStoreHotcity = 19,   // in const char* bytes, out const int* length
-    kStoreSearch = 20,    // in const char* bytes, out const int* length
-    kClearAll = 21,
-    kHasCity = 22,        // in const int* city id
-  };
-
   COLRecordMan() = default;
   // Writes "OfflineUpdate.dat" once more.
   ~COLRecordMan();
@@ -48,12 +27,42 @@ class COLRecordMan {
   // download queue (interrupted downloads first). 1.
   int Init();
   int Init(const CVString& folder);
-  // Runs one command under the lock; see CommandId for the arguments. 0 for unknown commands.
-  int Command(int command, void* in, void* out);
+  // The commands. Each holds the record lock for the whole call.
+  int StartCity(int id);
+  int StopCity(int id);
+  int RemoveCity(int id);
+  CVArray<COLUpdateRecord> GetUpdateList();
+  std::optional<COLUpdateRecord> GetUpdateRecord(int id);
+  int StoreRecord(COLUpdateRecord& record);
+  int ReportProgress(const COLUpdateRecord& record);
+  // Fills record from the download queue.
+  int TakeNextCity(COLUpdateRecord& record);
+  // How many cities share the package name.
+  int PackageCount(const CVString& name);
+  CVArray<COLSearchRecord> GetHotcities();
+  CVArray<COLSearchRecord> SearchCities(const CVString& key);
+  // Fills record from the removal queue.
+  int TakeNextRemoved(COLUpdateRecord& record);
+  int LogWifi(int id);
+  int StoreVersion(const COLVersionInfo& version);
+  COLVersionInfo GetVersion();
+  int MergeCities(CVArray<COLUpdateRecord>& list);
+  int StoreHotcities(const char* bytes, int length);
+  int StoreSearchList(const char* bytes, int length);
+  int ClearAllRecords();
+  bool HasCity(int id);
 
   const CVString& Folder() const { return folder_; }
 
  private:
+  template <class F>
+  auto Locked(F&& body) {
+    mutex_.Lock(-1);
+    auto result = body();
+    mutex_.Unlock();
+    return result;
+  }
+
   int Start(int id);
   int Stop(int id);
   int Remove(int id);

@@ -24,10 +24,10 @@ COLRecordMan* RecordMan() {
   return global && global->engine ? global->engine->recordMan : nullptr;
 }
 
-int RecordCommand(int command, void* in, void* out = nullptr) {
-  COLRecordMan* records = RecordMan();
-  return records ? records->Command(command, in, out) : 0;
+void ReportProgressOf(const COLUpdateRecord& record) {
+  if (COLRecordMan* records = RecordMan()) records->ReportProgress(record);
 }
+
 
 CVMsgDispatcher* Dispatcher() {
   CVGlobalMan* global = GetGlobalMan();
@@ -87,7 +87,7 @@ int COfflineMapMan::OnCommand(int command, int argument) {
       return 1;
     case 3: {
       COLUpdateRecord removed;
-      if (!RecordCommand(COLRecordMan::kNextRemoved, &removed)) return 1;
+      if (!RecordMan() || !RecordMan()->TakeNextRemoved(removed)) return 1;
       if (removed.local.id == current_.local.id) {
         if (client_) client_->CancelRequest();
         current_.local.packages.RemoveAll();
@@ -138,7 +138,7 @@ int COfflineMapMan::StartScan(int argument) {
 int COfflineMapMan::StartNextCity() {
   if (!packages_.IsEmpty()) return 0;
   current_.local.id = -1;
-  if (!RecordCommand(COLRecordMan::kNextCity, &current_)) return 0;
+  if (!RecordMan() || !RecordMan()->TakeNextCity(current_)) return 0;
   COLUpdateElement& local = current_.local;
   const COLUpdateElement& server = current_.server;
   if (!(local.dataVersion == server.dataVersion) || local.update == 1 || server.update == 1) {
@@ -146,7 +146,7 @@ int COfflineMapMan::StartNextCity() {
     local.update = 0;
     current_.server.update = 0;
     local.ratio = 0;
-    RecordCommand(COLRecordMan::kProgress, &current_);
+    ReportProgressOf(current_);
     CopyVersions(local, server);
     local.ratio = 0;
   } else if (!(local.mapVersion == server.mapVersion)) {
@@ -156,7 +156,7 @@ int COfflineMapMan::StartNextCity() {
     CopyVersions(local, server);
   }
   local.state = 1;
-  RecordCommand(COLRecordMan::kProgress, &current_);
+  ReportProgressOf(current_);
   BuildPackageList();
   if (local.packages.IsEmpty()) return 0;
   receivedAtTick_ = -1;
@@ -207,7 +207,7 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
   int percent = static_cast<int>(100LL * received_ / total_);
   if (percent != current_.local.ratio) {
     current_.local.ratio = percent;
-    RecordCommand(COLRecordMan::kProgress, &current_);
+    ReportProgressOf(current_);
   }
   if (!packages_.IsEmpty()) {
     const tag_GridRisk& head = packages_[0];
@@ -231,7 +231,7 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
     current_.local.ratio = current_.server.ratio = 10000;
     current_.local.state = current_.server.state = 4;
     current_.local.update = current_.server.update = 0;
-    RecordCommand(COLRecordMan::kProgress, &current_);
+    ReportProgressOf(current_);
     if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
     StartNextCity();
     return;
@@ -330,8 +330,7 @@ void COfflineMapMan::DeleteCityFiles(const COLUpdateElement& city, bool keepShar
   if (!store_) return;
   for (const CVString& name : city.packages) {
     if (keepShared) {
-      CVString key = name;
-      if (RecordCommand(COLRecordMan::kPackageCount, &key)) continue;
+      if (RecordMan() && RecordMan()->PackageCount(name)) continue;
     }
     if (city.baseLevel == 11) {
       store_->DeleteGridFile(11, name, 11, 17);

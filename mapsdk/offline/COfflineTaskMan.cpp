@@ -148,9 +148,9 @@ void COfflineTaskMan::HandleAnswer(int tag) {
   const char* data = buffer_.data();
   if (kind == 3) {
     if (param == kSearch && records) {
-      records->Command(COLRecordMan::kStoreSearch, const_cast<char*>(data), &length);
+      records->StoreSearchList(data, length);
     } else if (param == kHotcity && records) {
-      records->Command(COLRecordMan::kStoreHotcity, const_cast<char*>(data), &length);
+      records->StoreHotcities(data, length);
     } else if (param == kVerDatset && engine && engine->verDatsetMan) {
       engine->verDatsetMan->CompareServerList(data, length);
     }
@@ -160,7 +160,7 @@ void COfflineTaskMan::HandleAnswer(int tag) {
     std::string local = CVStringToMultiByte(CP_ACP, text);
     COLVersionInfo version;
     if (!local.empty() && ParseDataVersion(local.data(), static_cast<int>(local.size()), version) && records) {
-      records->Command(COLRecordMan::kSetVersion, &version, nullptr);
+      records->StoreVersion(version);
     }
   }
 }

@@ -114,7 +114,7 @@ bool GMKOfflineMap::scan() {
 bool GMKOfflineMap::remove(int cityID) {
   CVMapEngine* engine = Engine();
   if (!engine || !engine->recordMan) return false;
-  return engine->recordMan->Command(COLRecordMan::kRemove, &cityID, nullptr) != 0;
+  return engine->recordMan->RemoveCity(cityID) != 0;
 }
 
 std::shared_ptr<GMKOLUpdateElement> GMKOfflineMap::elementFromRecord(const COLUpdateRecord& record) {
@@ -135,8 +135,7 @@ std::shared_ptr<GMKOLUpdateElement> GMKOfflineMap::elementFromRecord(const COLUp
 std::optional<std::vector<std::shared_ptr<GMKOLUpdateElement>>> GMKOfflineMap::getAllUpdateInfo() const {
   CVMapEngine* engine = Engine();
   if (!engine || !engine->recordMan) return std::nullopt;
-  CVArray<COLUpdateRecord> records;
-  engine->recordMan->Command(COLRecordMan::kGetUpdateList, nullptr, &records);
+  CVArray<COLUpdateRecord> records = engine->recordMan->GetUpdateList();
   if (records.IsEmpty()) return std::nullopt;
   std::vector<std::shared_ptr<GMKOLUpdateElement>> elements;
   elements.reserve(static_cast<std::size_t>(records.GetSize()));
@@ -147,9 +146,9 @@ std::optional<std::vector<std::shared_ptr<GMKOLUpdateElement>>> GMKOfflineMap::g
 std::shared_ptr<GMKOLUpdateElement> GMKOfflineMap::getUpdateInfo(int cityID) const {
   CVMapEngine* engine = Engine();
   if (!engine || !engine->recordMan) return nullptr;
-  COLUpdateRecord record;
-  if (!engine->recordMan->Command(COLRecordMan::kGetUpdateRecord, &cityID, &record)) return nullptr;
-  return elementFromRecord(record);
+  std::optional<COLUpdateRecord> record = engine->recordMan->GetUpdateRecord(cityID);
+  if (!record) return nullptr;
+  return elementFromRecord(*record);
 }
 
 }  // namespace mapsdk

@@ -260,9 +260,9 @@ int ReadChkFile(const CVString& path, CVArray<tag_CheckInfo>& list) {
 
 int IsRecordNewer(const COLUpdateRecord& record) {
   COLRecordMan* records = RecordMan();
-  COLUpdateRecord stored;
-  int id = record.local.id;
-  if (!records || !records->Command(COLRecordMan::kGetUpdateRecord, &id, &stored)) return 1;
+  std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(record.local.id) : std::nullopt;
+  if (!found) return 1;
+  const COLUpdateRecord& stored = *found;
   if (stored.local.dataVersion.IsEmpty() || stored.local.mapVersion.IsEmpty() || stored.local.cityVersion.IsEmpty()) {
     return 0;
   }
@@ -310,10 +310,10 @@ int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* 
   if (!ReadPackageInfo(man, package)) return 1;
   const COLUpdateElement& offered = man->packageDesc.local;
   COLRecordMan* records = RecordMan();
-  COLUpdateRecord stored;
-  int id = offered.id;
   int result = 3;
-  if (records && records->Command(COLRecordMan::kGetUpdateRecord, &id, &stored)) {
+  std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(offered.id) : std::nullopt;
+  if (found) {
+    const COLUpdateRecord& stored = *found;
     int pd = olrecord::TextToInt(offered.dataVersion), sd = olrecord::TextToInt(stored.local.dataVersion);
     int pm = olrecord::TextToInt(offered.mapVersion), sm = olrecord::TextToInt(stored.local.mapVersion);
     int pc = olrecord::TextToInt(offered.cityVersion), sc = olrecord::TextToInt(stored.local.cityVersion);
@@ -428,7 +428,7 @@ int InstallMapdataFolder(const CVString& dataFolder) {
     if (!good) continue;
     CVArray<COLUpdateRecord> list;
     list.Add(record);
-    if (records && records->Command(COLRecordMan::kMergeCityList, &list, nullptr)) {
+    if (records && records->MergeCities(list)) {
       DeleteFile(source + cfgName);
       ++installed;
     }

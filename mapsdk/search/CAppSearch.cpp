@@ -8,7 +8,7 @@
 namespace gmengine {
 
 CAppSearch::~CAppSearch() {
-  SetSearchResultFreeObserver(nullptr, nullptr);
+  man_.SetEvictedHandler(nullptr);
   man_.Stop();
   CVMainGlobalMan* global = GetMainGlobalMan();
   if (hooked_ && global && global->engine) {
@@ -20,8 +20,7 @@ CAppSearch::~CAppSearch() {
 
 int CAppSearch::Start() {
   // A cache evicting a record must not leave the store pointing at it.
-  SetSearchResultFreeObserver(
-      [](void* context, void* record) { static_cast<CAppSearch*>(context)->Forget(record); }, this);
+  man_.SetEvictedHandler([this](const SearchRecord& record) { Forget(record); });
   CVMainGlobalMan* global = GetMainGlobalMan();
   if (global && global->engine) {
     EngineHooks hooks = global->engine->GetHooks();
@@ -40,159 +39,121 @@ void CAppSearch::Post(int queue, int message, int wParam, int lParam) {
   if (global && global->dispatcher) global->dispatcher->PostMessage(queue, message, wParam, lParam);
 }
 
-void CAppSearch::Immediate(void* record, int type, bool emptyIsError) {
-  SetResult(record, type);
-  int error = 0;
-  if (emptyIsError && (type == 11 || type == 12 || type == 21) && record &&
-      static_cast<tag_PoiSearchRst*>(record)->pois.IsEmpty()) {
-    error = 11;
+void CAppSearch::PostResult(SearchType type, SearchError error) {
+  Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, ToInt(type), ToInt(error));
+}
+
+void CAppSearch::Immediate(const SearchAnswer& answer, bool emptyIsError) {
+  SetResult(answer.record, answer.type);
+  SearchError error = SearchError::None;
+  if (emptyIsError && IsPoiListType(answer.type)) {
+    const tag_PoiSearchRst* poi = RecordAs<tag_PoiSearchRst>(answer.record);
+    if (poi && poi->pois.IsEmpty()) error = SearchError::NothingFound;
   }
-  Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, type, error);
+  PostResult(answer.type, error);
+}
+
+void CAppSearch::Begin(SearchType expected) {
+  ++searchSeq_;
+  expectedType_ = expected;
+}
+
+int CAppSearch::Finish(const SearchRequest& request, SearchType wanted, bool emptyIsError) {
+  if (!request) return 0;
+  const SearchAnswer& answer = request.atHand;
+  if (HasRecord(answer.record) && (wanted == SearchType::None || answer.type == wanted))
+    Immediate(answer, emptyIsError);
+  return 1;
 }
 
 int CAppSearch::PoiSearchInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
                                 const char* cityName) {
-  ++searchSeq_;
-  expectedType_ = 11;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestPoiInCity(keyword, cityCode, pageIndex, pageSize, cityName, searchSeq_, record, type))
-    return 0;
-  if (record) {
-    SetResult(record, type);
-    int error = (type == 11 && static_cast<tag_PoiSearchRst*>(record)->pois.IsEmpty()) ? 11 : 0;
-    Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, type, error);
-  }
-  return 1;
+  Begin(SearchType::PoiInCity);
+  return Finish(man_.RequestPoiInCity(keyword, cityCode, pageIndex, pageSize, cityName, searchSeq_),
+                SearchType::None, true);
 }
 
 int CAppSearch::PoiSearchInBounds(const CVString& keyword, double x1, double y1, double x2, double y2,
                                   int cityCode, int pageIndex, int pageSize, const char* cityName) {
-  ++searchSeq_;
-  expectedType_ = 21;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestPoiInBounds(keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName, searchSeq_,
-                               record, type)) {
-    return 0;
-  }
-  if (record) Immediate(record, type, true);
-  return 1;
+  Begin(SearchType::PoiInBounds);
+  return Finish(
+      man_.RequestPoiInBounds(keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName, searchSeq_),
+      SearchType::None, true);
 }
 
 int CAppSearch::PoiMultiKeySearch(const CVString& keywords, int count, double x1, double y1, double x2,
                                   double y2, int cityCode, int pageIndex, int pageSize,
                                   const char* cityName) {
-  ++searchSeq_;
-  expectedType_ = 45;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestPoiMultiKey(keywords, count, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName,
-                               searchSeq_, record, type)) {
-    return 0;
-  }
-  if (record) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::MultiKeyPoi);
+  return Finish(man_.RequestPoiMultiKey(keywords, count, x1, y1, x2, y2, cityCode, pageIndex, pageSize,
+                                        cityName, searchSeq_),
+                SearchType::None, false);
 }
 
 int CAppSearch::TransitSearch(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
                               const char* cityName) {
-  ++searchSeq_;
-  expectedType_ = 14;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestTransit(start, end, policy, cityCode, cityName, searchSeq_, record, type)) return 0;
-  if (record) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::Transit);
+  return Finish(man_.RequestTransit(start, end, policy, cityCode, cityName, searchSeq_), SearchType::None,
+                false);
 }
 
 int CAppSearch::DrivingSearch(int startCity, int endCity, const tag_RouteNode& start,
                               const tag_RouteNode& end, int policy, const char* startCityName,
                               const char* endCityName) {
-  ++searchSeq_;
-  expectedType_ = 20;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestDriving(startCity, endCity, start, end, policy, startCityName, endCityName, searchSeq_,
-                           record, type)) {
-    return 0;
-  }
-  if (record) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::Driving);
+  return Finish(
+      man_.RequestDriving(startCity, endCity, start, end, policy, startCityName, endCityName, searchSeq_),
+      SearchType::None, false);
 }
 
 int CAppSearch::WalkingSearch(int startCity, int endCity, const tag_RouteNode& start,
                               const tag_RouteNode& end, const char* startCityName, const char* endCityName) {
-  ++searchSeq_;
-  expectedType_ = 31;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestWalking(startCity, endCity, start, end, startCityName, endCityName, searchSeq_, record,
-                           type)) {
-    return 0;
-  }
-  if (record) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::Walking);
+  return Finish(man_.RequestWalking(startCity, endCity, start, end, startCityName, endCityName, searchSeq_),
+                SearchType::None, false);
 }
 
 int CAppSearch::BusLineSearch(int cityCode, const CVString& uid, const char* cityName) {
   (void)cityName;  // the bus-line request names the city by code only
-  ++searchSeq_;
-  expectedType_ = 18;
+  Begin(SearchType::BusLine);
   man_.RequestBusLine(cityCode, uid, searchSeq_);
   return 1;
 }
 
 int CAppSearch::SuggestionSearch(const CVString& keyword, int cityId, int suggestionType) {
-  ++searchSeq_;
-  expectedType_ = 506;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestSuggestion(keyword, cityId, suggestionType, searchSeq_, record, type)) return 0;
-  if (record && type == 506) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::Suggestion);
+  return Finish(man_.RequestSuggestion(keyword, cityId, suggestionType, searchSeq_), SearchType::Suggestion,
+                false);
 }
 
 int CAppSearch::OfflineCitySearch(const CVArray<int>& cityIds) {
-  ++searchSeq_;
-  expectedType_ = 507;
+  Begin(SearchType::OfflineCities);
   man_.RequestOfflineCities(cityIds, searchSeq_);
   return 1;
 }
 
 int CAppSearch::Geocode(const CVString& address, int cityCode, const char* cityName) {
-  ++searchSeq_;
-  expectedType_ = 35;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestGeocode(address, cityCode, cityName, searchSeq_, record, type)) return 0;
-  if (record && type == 35) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::Geocode);
+  return Finish(man_.RequestGeocode(address, cityCode, cityName, searchSeq_), SearchType::Geocode, false);
 }
 
 int CAppSearch::ReverseGeocode(int x, int y) {
-  ++searchSeq_;
-  expectedType_ = 44;
-  void* record = nullptr;
-  int type = 0;
-  if (!man_.RequestReverseGeocode(x, y, searchSeq_, record, type)) return 0;
-  if (record && type == 44) Immediate(record, type, false);
-  return 1;
+  Begin(SearchType::ReverseGeocode);
+  return Finish(man_.RequestReverseGeocode(x, y, searchSeq_), SearchType::ReverseGeocode, false);
 }
 
 int CAppSearch::RequestCityByCenter(const _VRect& bound, int level) {
-  expectedType_ = 4;
+  expectedType_ = SearchType::CityCenter;
   ++citySeq_;
-  return man_.RequestCityByCenter(bound, level, citySeq_);
+  return man_.RequestCityByCenter(bound, level, citySeq_).ok ? 1 : 0;
 }
 
 int CAppSearch::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
                                   int cityCode, const _VRect& bound) {
   if (tiles.IsEmpty()) return 0;
   if (currentCity_) cityCode = currentCity_->cityCode;
-  ++searchSeq_;
-  expectedType_ = 510;
-  return man_.RequestPoiBkgData(word, tiles, cityCode, bound, searchSeq_);
+  Begin(SearchType::PoiBkgData);
+  return man_.RequestPoiBkgData(word, tiles, cityCode, bound, searchSeq_).ok ? 1 : 0;
 }
 
 int CAppSearch::GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles,
@@ -207,14 +168,12 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
     return -1;
   }
   if (message == kHttpComplete && clientId == CSearchMan::kSearchClientId) {
-    int type = 0;
-    int error = 0;
-    void* record = man_.ParseAnswer(man_.SearchBuffer(), man_.SearchLength(), expectedType_, type, error);
-    if (record) SetResult(record, type);
-    if (type == 510) {
-      Post(CVMsgDispatcher::kEngineQueue, kMsgPoiBkgData, 510, error);
+    const SearchAnswer answer = man_.ParseAnswer(man_.SearchBuffer(), man_.SearchLength(), expectedType_);
+    if (HasRecord(answer.record)) SetResult(answer.record, answer.type);
+    if (answer.type == SearchType::PoiBkgData) {
+      Post(CVMsgDispatcher::kEngineQueue, kMsgPoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(answer.error));
     } else {
-      Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, type, error);
+      PostResult(answer.type, answer.error);
     }
     return 0;
   }
@@ -227,10 +186,10 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
     case kHttpConnectFailed:
     case kHttpAttemptsOver:
     case kHttpTimeout:
-      if (expectedType_ != 4) Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, expectedType_, 2);
+      if (expectedType_ != SearchType::CityCenter) PostResult(expectedType_, SearchError::Network);
       break;
     case kHttpBadAnswer:
-      Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, expectedType_, 101);
+      PostResult(expectedType_, SearchError::BadAnswer);
       break;
     case kHttpMarkupPage:
       man_.SearchClient().RepeatRequest(1);
@@ -241,126 +200,42 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
   return 0;
 }
 
-void* CAppSearch::Slot(int type) const {
-  switch (type) {
-    case 2:
-      return city_;
-    case 4:
-      return currentCity_;
-    case 6:
-      return poiDetail_;
-    case 7:
-      return cityList_;
-    case 14:
-      return transit_;
-    case 18:
-      return busLine_;
-    case 20:
-      return driving_;
-    case 23:
-      return routeAddr_;
-    case 26:
-      return mapPoint_;
-    case 31:
-      return walking_;
-    case 35:
-      return geocode_;
-    case 44:
-      return reverse_;
-    case 45:
-      return multiKey_;
-    case 500:
-      return link_;
-    case 506:
-      return suggestion_;
-    case 507:
-      return offline_;
-    default:
-      return nullptr;
+void CAppSearch::Forget(const SearchRecord& record) {
+  for (auto& [type, kept] : results_) {
+    if (kept == record) kept = std::monostate{};
   }
 }
 
-void CAppSearch::Forget(void* record) {
-  for (void** slot : {&multiKey_, &transit_, &driving_, &walking_, &poiDetail_, &suggestion_}) {
-    if (*slot == record) *slot = nullptr;
-  }
-}
-
-int CAppSearch::SetResult(void* record, int type) {
-  if (!record) return 1;
-  switch (type) {
-    case 11:
-    case 12:
-    case 21: {
-      auto* poi = static_cast<tag_PoiSearchRst*>(record);
-      if (!poi->pois.IsEmpty() || !poi->otherCities.IsEmpty()) {
-        if (poi != &poiResult_) poiResult_ = *poi;
-        hasPoiResult_ = true;
-      }
-      break;
+void CAppSearch::SetResult(const SearchRecord& record, SearchType type) {
+  if (!HasRecord(record)) return;
+  if (IsPoiListType(type)) {
+    // POI lists are kept by value: the cache may evict its copy while the user still looks at it.
+    const tag_PoiSearchRst* poi = RecordAs<tag_PoiSearchRst>(record);
+    if (poi && (!poi->pois.IsEmpty() || !poi->otherCities.IsEmpty())) {
+      if (poi != &poiResult_) poiResult_ = *poi;
+      hasPoiResult_ = true;
     }
-    case 2:
-      city_ = record;
-      break;
-    case 4:
-      currentCity_ = static_cast<tag_GeoShapeInfo*>(record);
-      break;
-    case 6:
-      poiDetail_ = record;
-      break;
-    case 7:
-      cityList_ = record;
-      break;
-    case 14:
-      transit_ = record;
-      break;
-    case 18:
-      busLine_ = record;
-      break;
-    case 20:
-      driving_ = record;
-      break;
-    case 23:
-      routeAddr_ = record;
-      break;
-    case 26:
-      mapPoint_ = record;
-      break;
-    case 31:
-      walking_ = record;
-      break;
-    case 35:
-      geocode_ = record;
-      break;
-    case 44:
-      reverse_ = record;
-      break;
-    case 45:
-      multiKey_ = record;
-      break;
-    case 500:
-      link_ = record;
-      break;
-    case 506:
-      suggestion_ = record;
-      break;
-    case 510:
-      poiBkg_ = record;
-      break;
-    case 507:
-      offline_ = record;
-      if (offlineListHandler_) offlineListHandler_(*static_cast<CVArray<tag_OfflineTask>*>(record));
-      break;
-    default:
-      break;
+    return;
   }
-  if (type == 2) currentCity_ = &man_.CurrentCity();
-  return 1;
+  if (type == SearchType::CityCenter) {
+    // A city-centre record is always the manager's current city.
+    currentCity_ = &man_.CurrentCity();
+    return;
+  }
+  results_[type] = record;
+  if (type == SearchType::OfflineCities && offlineListHandler_) {
+    if (const auto* list = RecordAs<CVArray<tag_OfflineTask>>(record)) offlineListHandler_(*list);
+  }
+  if (type == SearchType::City) currentCity_ = &man_.CurrentCity();
 }
 
-void* CAppSearch::GetResult(int type) {
-  if (type == 11 || type == 12 || type == 21) return hasPoiResult_ ? &poiResult_ : nullptr;
-  return Slot(type);
+SearchRecord CAppSearch::GetResult(SearchType type) const {
+  if (IsPoiListType(type)) return hasPoiResult_ ? SearchRecord(&poiResult_) : SearchRecord();
+  if (type == SearchType::CityCenter) return currentCity_ ? SearchRecord(currentCity_) : SearchRecord();
+  // The background POI answer is only for the engine; it is never handed out here.
+  if (type == SearchType::PoiBkgData) return {};
+  auto it = results_.find(type);
+  return it == results_.end() ? SearchRecord() : it->second;
 }
 
 int CAppSearch::GetCurrentCity(tag_GeoShapeInfo& city) const {

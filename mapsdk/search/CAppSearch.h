@@ -1,11 +1,13 @@
 #pragma once
 #include <functional>
+#include <map>
 
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/VRect.h"
 #include "mapsdk/engine/tag_RouteNode.h"
 #include "mapsdk/search/CSearchMan.h"
+#include "mapsdk/search/SearchAnswer.h"
 #include "mapsdk/search/SearchResultRecords.h"
 
 namespace gmengine {
@@ -57,10 +59,12 @@ class CAppSearch {
   // Handles a message of the search clients; -1 for a stale answer, else 0.
   int OnMessage(int message, int clientId, int tag);
 
-  int SetResult(void* record, int type);
-  void* GetResult(int type);
+  // Keeps the record as the latest of its type (POI lists by value, the rest as views).
+  void SetResult(const SearchRecord& record, SearchType type);
+  // The latest record of the type; none before one arrived or after its cache evicted it.
+  SearchRecord GetResult(SearchType type) const;
   int GetCurrentCity(tag_GeoShapeInfo& city) const;
-  int GetExpectedType() const { return expectedType_; }
+  SearchType GetExpectedType() const { return expectedType_; }
   unsigned GetSearchSeq() const { return searchSeq_; }
 
   // Where the offline city list goes when it is stored (the offline record manager's merge).
@@ -71,34 +75,24 @@ class CAppSearch {
   CSearchMan& SearchMan() { return man_; }
 
  private:
-  void* Slot(int type) const;
-  void Forget(void* record);
+  void Forget(const SearchRecord& record);
   void Post(int queue, int message, int wParam, int lParam);
-  // Stores and announces an answer at hand; error 11 for an empty POI answer when emptyIsError.
-  void Immediate(void* record, int type, bool emptyIsError);
+  void PostResult(SearchType type, SearchError error);
+  // Stores and announces an answer at hand; an empty POI answer is "nothing found" when emptyIsError.
+  void Immediate(const SearchAnswer& answer, bool emptyIsError);
+  // A new search of the expected type; its answers carry the new sequence number.
+  void Begin(SearchType expected);
+  // 0 when the request failed; an answer at hand of the wanted type (any when None) is kept and
+  // announced first.
+  int Finish(const SearchRequest& request, SearchType wanted, bool emptyIsError);
 
   tag_GeoShapeInfo* currentCity_ = nullptr;
   tag_PoiSearchRst poiResult_;
   bool hasPoiResult_ = false;
-  void* multiKey_ = nullptr;    // 45
-  void* city_ = nullptr;        // 2
-  void* cityList_ = nullptr;    // 7
-  void* transit_ = nullptr;     // 14
-  void* driving_ = nullptr;     // 20
-  void* walking_ = nullptr;     // 31
-  void* poiDetail_ = nullptr;   // 6
-  void* busLine_ = nullptr;     // 18
-  void* routeAddr_ = nullptr;   // 23
-  void* mapPoint_ = nullptr;    // 26
-  void* link_ = nullptr;        // 500
-  void* poiBkg_ = nullptr;      // 510
-  void* suggestion_ = nullptr;  // 506
-  void* offline_ = nullptr;     // 507
-  void* geocode_ = nullptr;     // 35
-  void* reverse_ = nullptr;     // 44
+  std::map<SearchType, SearchRecord> results_;
   CSearchMan man_;
   unsigned searchSeq_ = 0;
-  int expectedType_ = 0;
+  SearchType expectedType_ = SearchType::None;
   unsigned citySeq_ = 0;
   std::function<void(const CVArray<tag_OfflineTask>&)> offlineListHandler_;
   bool hooked_ = false;

@@ -15,12 +15,6 @@ namespace gmengine {
 
 namespace {
 
-template <class T>
-void Delete(void** slot) {
-  delete static_cast<T*>(*slot);
-  *slot = nullptr;
-}
-
 CUrlTranslater* Urls() { return GetUrlTranslater(); }
 
 // The keyword as GBK into a 60-byte field (at most 59 bytes and a zero).
@@ -28,50 +22,9 @@ void CopyKeyword(char* field, const CVString& keyword) {
   CopyRecordText(field, 60, CVStringToMultiByte(CP_ACP, keyword).c_str());
 }
 
-void (*g_freeObserver)(void*, void*) = nullptr;
-void* g_freeContext = nullptr;
+SearchAnswer Fail(SearchType type, SearchError error) { return {type, error, {}}; }
 
 }  // namespace
-
-void SetSearchResultFreeObserver(void (*observer)(void* context, void* record), void* context) {
-  g_freeObserver = observer;
-  g_freeContext = context;
-}
-
-void FreeSearchResult(void** slot, int type) {
-  if (!slot || !*slot) return;
-  if (g_freeObserver) g_freeObserver(g_freeContext, *slot);
-  switch (type) {
-    case 11:
-    case 12:
-    case 21:
-    case 44:
-      Delete<tag_PoiSearchRst>(slot);
-      break;
-    case 45:
-      Delete<tag_MultiKeyPoiRst>(slot);
-      break;
-    case 14:
-      Delete<tag_BusRouteRst>(slot);
-      break;
-    case 20:
-    case 31:
-      Delete<tag_CarRouteRst>(slot);
-      break;
-    case 6:
-      Delete<tag_PoiDetailRst>(slot);
-      break;
-    case 506:
-      Delete<tag_SuggestionResult>(slot);
-      break;
-    case 503:
-      VFree(*slot);
-      *slot = nullptr;
-      break;
-    default:
-      break;
-  }
-}
 
 CSearchMan::CSearchMan()
     : searchBuffer_(new char[kSearchBufferSize]()), cityBuffer_(new char[kCityBufferSize]()) {}
@@ -112,13 +65,25 @@ int CSearchMan::Send(CHttpClient& client, unsigned& seq, int flag) {
   return sent;
 }
 
-int CSearchMan::FindCached(CAppDataCache& cache, void*& record, int& type) {
-  void* data = nullptr;
+void CSearchMan::SetEvictedHandler(EvictedHandler handler) {
+  RecordCache::EvictedHandler each;
+  if (handler) each = [handler](const CachedSearchRecord& record, int) { handler(ViewOf(record)); };
+  for (RecordCache* cache : {&poiCache_, &routeCache_, &poiDetailCache_, &suggestionCache_})
+    cache->SetEvictedHandler(each);
+}
+
+SearchRequest CSearchMan::FromCache(const RecordCache& cache) const {
   int word = 0;
-  if (!cache.Find(url_, data, word)) return 0;
-  record = data;
-  type = word;
-  return 1;
+  const CachedSearchRecord* cached = cache.Find(url_, word);
+  if (!cached) return SearchRequest::Failed();
+  return SearchRequest::Answered({static_cast<SearchType>(word), SearchError::None, ViewOf(*cached)});
+}
+
+template <class T>
+SearchAnswer CSearchMan::Cache(RecordCache& cache, SearchType type, std::unique_ptr<T> record,
+                               SearchError error) {
+  const CachedSearchRecord& stored = cache.Add(url_, CachedSearchRecord(std::move(record)), ToInt(type));
+  return {type, error, ViewOf(stored)};
 }
 
 void CSearchMan::NoteRequestCity(int cityCode, const char* cityName) {
@@ -149,148 +114,147 @@ void CSearchMan::ApplyRequestCity(tag_GeoShapeInfo& city) {
   if (city.cityCode < 1) city = requestCity_;
 }
 
-int CSearchMan::RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
-                                 const char* cityName, unsigned& seq, void*& record, int& type) {
-  defaultType_ = 11;
-  if (!Urls() || !Urls()->GetPoiInCityUrl(url_, keyword, cityCode, pageIndex, pageSize, cityName)) return 0;
-  if (FindCached(poiCache_, record, type)) return 1;
-  if (!Send(searchClient_, seq)) return 0;
+SearchRequest CSearchMan::RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
+                                           const char* cityName, unsigned& seq) {
+  defaultType_ = SearchType::PoiInCity;
+  if (!Urls() || !Urls()->GetPoiInCityUrl(url_, keyword, cityCode, pageIndex, pageSize, cityName))
+    return SearchRequest::Failed();
+  if (SearchRequest cached = FromCache(poiCache_)) return cached;
+  if (!Send(searchClient_, seq)) return SearchRequest::Failed();
   keyword_ = keyword;
   pageIndex_ = pageIndex;
   NoteRequestCity(cityCode, cityName);
-  return 1;
+  return SearchRequest::Sent(true);
 }
 
-int CSearchMan::RequestPoiInBounds(const CVString& keyword, double x1, double y1, double x2, double y2,
-                                   int cityCode, int pageIndex, int pageSize, const char* cityName,
-                                   unsigned& seq, void*& record, int& type) {
-  defaultType_ = 21;
+SearchRequest CSearchMan::RequestPoiInBounds(const CVString& keyword, double x1, double y1, double x2,
+                                             double y2, int cityCode, int pageIndex, int pageSize,
+                                             const char* cityName, unsigned& seq) {
+  defaultType_ = SearchType::PoiInBounds;
   if (!Urls() ||
       !Urls()->GetPoiInBoundsUrl(url_, keyword, x1, y1, x2, y2, cityCode, pageIndex, pageSize, cityName)) {
-    return 0;
+    return SearchRequest::Failed();
   }
-  if (FindCached(poiCache_, record, type)) return 1;
-  if (!Send(searchClient_, seq)) return 0;
+  if (SearchRequest cached = FromCache(poiCache_)) return cached;
+  if (!Send(searchClient_, seq)) return SearchRequest::Failed();
   keyword_ = keyword;
   pageIndex_ = pageIndex;
   NoteRequestCity(cityCode, cityName);
   PrepareCenterPoi(x1, y1, x2, y2);
-  return 1;
+  return SearchRequest::Sent(true);
 }
 
-int CSearchMan::RequestPoiMultiKey(const CVString& keywords, int count, double x1, double y1, double x2,
-                                   double y2, int cityCode, int pageIndex, int pageSize, const char* cityName,
-                                   unsigned& seq, void*& record, int& type) {
-  defaultType_ = 45;
+SearchRequest CSearchMan::RequestPoiMultiKey(const CVString& keywords, int count, double x1, double y1,
+                                             double x2, double y2, int cityCode, int pageIndex, int pageSize,
+                                             const char* cityName, unsigned& seq) {
+  defaultType_ = SearchType::MultiKeyPoi;
   if (!Urls() || !Urls()->GetPoiMultiKeyUrl(url_, keywords, count, x1, y1, x2, y2, cityCode, pageIndex,
                                             pageSize, cityName)) {
-    return 0;
+    return SearchRequest::Failed();
   }
-  if (FindCached(poiCache_, record, type)) return 1;
-  if (!Send(searchClient_, seq)) return 0;
+  if (SearchRequest cached = FromCache(poiCache_)) return cached;
+  if (!Send(searchClient_, seq)) return SearchRequest::Failed();
   keyword_ = keywords;
   pageIndex_ = pageIndex;
   NoteRequestCity(cityCode, cityName);
   PrepareCenterPoi(x1, y1, x2, y2);
-  return 1;
+  return SearchRequest::Sent(true);
 }
 
-int CSearchMan::RequestTransit(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
-                               const char* cityName, unsigned& seq, void*& record, int& type) {
-  defaultType_ = 14;
-  if (!Urls() || !Urls()->GetTransitUrl(url_, start, end, policy, cityCode, cityName)) return 0;
-  if (FindCached(routeCache_, record, type)) return 1;
-  if (!Send(searchClient_, seq)) return 0;
+SearchRequest CSearchMan::RequestTransit(const tag_RouteNode& start, const tag_RouteNode& end, int policy,
+                                         int cityCode, const char* cityName, unsigned& seq) {
+  defaultType_ = SearchType::Transit;
+  if (!Urls() || !Urls()->GetTransitUrl(url_, start, end, policy, cityCode, cityName))
+    return SearchRequest::Failed();
+  if (SearchRequest cached = FromCache(routeCache_)) return cached;
+  if (!Send(searchClient_, seq)) return SearchRequest::Failed();
   NoteRequestCity(cityCode, cityName);
   routeKind_ = 1;
-  return 1;
+  return SearchRequest::Sent(true);
 }
 
-int CSearchMan::RequestDriving(int startCity, int endCity, const tag_RouteNode& start,
-                               const tag_RouteNode& end, int policy, const char* startCityName,
-                               const char* endCityName, unsigned& seq, void*& record, int& type) {
-  defaultType_ = 20;
+SearchRequest CSearchMan::RequestDriving(int startCity, int endCity, const tag_RouteNode& start,
+                                         const tag_RouteNode& end, int policy, const char* startCityName,
+                                         const char* endCityName, unsigned& seq) {
+  defaultType_ = SearchType::Driving;
   if (!Urls() ||
       !Urls()->GetDrivingUrl(url_, startCity, endCity, start, end, policy, startCityName, endCityName)) {
-    return 0;
+    return SearchRequest::Failed();
   }
-  if (FindCached(routeCache_, record, type)) return 1;
-  if (!Send(searchClient_, seq)) return 0;
+  if (SearchRequest cached = FromCache(routeCache_)) return cached;
+  if (!Send(searchClient_, seq)) return SearchRequest::Failed();
   NoteRequestCity(startCity, startCityName);
   routeKind_ = 0;
-  return 1;
+  return SearchRequest::Sent(true);
 }
 
-int CSearchMan::RequestWalking(int startCity, int endCity, const tag_RouteNode& start,
-                               const tag_RouteNode& end, const char* startCityName, const char* endCityName,
-                               unsigned& seq, void*& record, int& type) {
-  defaultType_ = 31;
+SearchRequest CSearchMan::RequestWalking(int startCity, int endCity, const tag_RouteNode& start,
+                                         const tag_RouteNode& end, const char* startCityName,
+                                         const char* endCityName, unsigned& seq) {
+  defaultType_ = SearchType::Walking;
   if (!Urls() || !Urls()->GetWalkingUrl(url_, startCity, endCity, start, end, startCityName, endCityName))
-    return 0;
-  if (FindCached(routeCache_, record, type)) return 1;
-  if (!Send(searchClient_, seq)) return 0;
+    return SearchRequest::Failed();
+  if (SearchRequest cached = FromCache(routeCache_)) return cached;
+  if (!Send(searchClient_, seq)) return SearchRequest::Failed();
   NoteRequestCity(startCity, startCityName);
   routeKind_ = 2;
-  return 1;
+  return SearchRequest::Sent(true);
 }
 
-int CSearchMan::RequestBusLine(int cityCode, const CVString& uid, unsigned& seq) {
-  defaultType_ = 18;
-  if (!Urls() || !Urls()->GetBusLineUrl(url_, cityCode, uid)) return 0;
-  return Send(searchClient_, seq);
+SearchRequest CSearchMan::RequestBusLine(int cityCode, const CVString& uid, unsigned& seq) {
+  defaultType_ = SearchType::BusLine;
+  if (!Urls() || !Urls()->GetBusLineUrl(url_, cityCode, uid)) return SearchRequest::Failed();
+  return SearchRequest::Sent(Send(searchClient_, seq));
 }
 
-int CSearchMan::RequestSuggestion(const CVString& keyword, int cityId, int suggestionType, unsigned& seq,
-                                  void*& record, int& type) {
-  defaultType_ = 506;
-  if (!Urls() || !Urls()->GetSuggestionUrl(url_, keyword, cityId, suggestionType)) return 0;
-  if (FindCached(suggestionCache_, record, type)) return 1;
-  return Send(searchClient_, seq);
+SearchRequest CSearchMan::RequestSuggestion(const CVString& keyword, int cityId, int suggestionType,
+                                            unsigned& seq) {
+  defaultType_ = SearchType::Suggestion;
+  if (!Urls() || !Urls()->GetSuggestionUrl(url_, keyword, cityId, suggestionType))
+    return SearchRequest::Failed();
+  if (SearchRequest cached = FromCache(suggestionCache_)) return cached;
+  return SearchRequest::Sent(Send(searchClient_, seq));
 }
 
-int CSearchMan::RequestOfflineCities(const CVArray<int>& cityIds, unsigned& seq) {
-  defaultType_ = 507;
-  if (!Urls() || !Urls()->GetOfflineCitySearchUrl(url_, cityIds)) return 0;
-  return Send(searchClient_, seq);
+SearchRequest CSearchMan::RequestOfflineCities(const CVArray<int>& cityIds, unsigned& seq) {
+  defaultType_ = SearchType::OfflineCities;
+  if (!Urls() || !Urls()->GetOfflineCitySearchUrl(url_, cityIds)) return SearchRequest::Failed();
+  return SearchRequest::Sent(Send(searchClient_, seq));
 }
 
-int CSearchMan::RequestGeocode(const CVString& address, int cityCode, const char* cityName, unsigned& seq,
-                               void*& record, int& type) {
-  defaultType_ = 35;
-  if (!Urls() || !Urls()->GetGeocodeUrl(url_, address, cityCode, cityName)) return 0;
+SearchRequest CSearchMan::RequestGeocode(const CVString& address, int cityCode, const char* cityName,
+                                         unsigned& seq) {
+  defaultType_ = SearchType::Geocode;
+  if (!Urls() || !Urls()->GetGeocodeUrl(url_, address, cityCode, cityName)) return SearchRequest::Failed();
   if (hasGeocode_ && cityName && std::strcmp(cityName, geocode_.cityName) == 0 &&
       CVStringToMultiByte(CP_ACP, address) == geocode_.address) {
-    record = &geocode_;
-    type = 35;
-    return 1;
+    return SearchRequest::Answered({SearchType::Geocode, SearchError::None, &geocode_});
   }
-  return Send(searchClient_, seq);
+  return SearchRequest::Sent(Send(searchClient_, seq));
 }
 
-int CSearchMan::RequestReverseGeocode(int x, int y, unsigned& seq, void*& record, int& type) {
-  defaultType_ = 44;
-  if (!Urls() || !Urls()->GetReverseGeocodeUrl(url_, x, y)) return 0;
-  if (hasReverseGeocode_ && reverseGeocode_.x == x && reverseGeocode_.y == y) {
-    record = &reverseGeocode_;
-    type = 44;
-    return 1;
-  }
-  return Send(searchClient_, seq);
+SearchRequest CSearchMan::RequestReverseGeocode(int x, int y, unsigned& seq) {
+  defaultType_ = SearchType::ReverseGeocode;
+  if (!Urls() || !Urls()->GetReverseGeocodeUrl(url_, x, y)) return SearchRequest::Failed();
+  if (hasReverseGeocode_ && reverseGeocode_.x == x && reverseGeocode_.y == y)
+    return SearchRequest::Answered({SearchType::ReverseGeocode, SearchError::None, &reverseGeocode_});
+  return SearchRequest::Sent(Send(searchClient_, seq));
 }
 
-int CSearchMan::RequestCityByCenter(const _VRect& bound, int level, unsigned& seq) {
-  if (!Urls() || !Urls()->GetCityByCenterUrl(url_, bound, level)) return 0;
-  return cityClient_.RequestGet(url_, seq, 1);
+SearchRequest CSearchMan::RequestCityByCenter(const _VRect& bound, int level, unsigned& seq) {
+  if (!Urls() || !Urls()->GetCityByCenterUrl(url_, bound, level)) return SearchRequest::Failed();
+  return SearchRequest::Sent(cityClient_.RequestGet(url_, seq, 1));
 }
 
-int CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
-                                  int cityCode, const _VRect& bound, unsigned& seq) {
-  defaultType_ = 510;
-  if (tiles.IsEmpty() || !Urls()) return 0;
+SearchRequest CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
+                                            int cityCode, const _VRect& bound, unsigned& seq) {
+  defaultType_ = SearchType::PoiBkgData;
+  if (tiles.IsEmpty() || !Urls()) return SearchRequest::Failed();
   CVArray<_VPoint> keys;
   for (const tag_PoiBkgDataElem& tile : tiles) keys.Add(_VPoint(tile.key[1], tile.key[2]));
-  if (!Urls()->GetPoiBkgDataUrl(url_, word, cityCode, 20, tiles[0].key[0], keys, bound)) return 0;
-  return Send(searchClient_, seq, 0);
+  if (!Urls()->GetPoiBkgDataUrl(url_, word, cityCode, 20, tiles[0].key[0], keys, bound))
+    return SearchRequest::Failed();
+  return SearchRequest::Sent(Send(searchClient_, seq, 0));
 }
 
 int CSearchMan::ParseCityCenterAnswer(const char* body, int length) {
@@ -301,7 +265,8 @@ int CSearchMan::ParseCityCenterAnswer(const char* body, int length) {
   cJSON* root = cJSON_ParseWithLength(gbk, static_cast<std::size_t>(gbkLength));
   int ok = 0;
   int answerType = -1;
-  if (root && CJsonResultParser::GetResultType(root, answerType) && answerType == 4) {
+  if (root && CJsonResultParser::GetResultType(root, answerType) &&
+      answerType == ToInt(SearchType::CityCenter)) {
     tag_GeoShapeInfo city;
     if (CJsonResultParser::ParseCityCenter(root, city)) {
       currentCity_ = city;
@@ -314,244 +279,229 @@ int CSearchMan::ParseCityCenterAnswer(const char* body, int length) {
   return ok;
 }
 
-void* CSearchMan::ParseAnswer(const char* body, int length, int expectedType, int& type, int& error) {
-  type = expectedType;
-  error = 0;
-  if (!body || length <= 0) return nullptr;
+SearchAnswer CSearchMan::ParseAnswer(const char* body, int length, SearchType expectedType) {
+  if (!body || length <= 0) return Fail(expectedType, SearchError::None);
   int gbkLength = 0;
   char* gbk = Utf8ToGbk(body, length, &gbkLength);
-  if (!gbk) {
-    error = 102;
-    return nullptr;
-  }
+  if (!gbk) return Fail(expectedType, SearchError::Unconvertible);
   cJSON* root = cJSON_ParseWithLength(gbk, static_cast<std::size_t>(gbkLength));
-  void* record = nullptr;
-  if (!root) {
-    error = 3;
-  } else {
+  SearchAnswer answer = Fail(expectedType, SearchError::Unparsable);
+  if (root) {
     int answerType = -1;
     CJsonResultParser::GetResultType(root, answerType);
-    if (answerType == -1) answerType = defaultType_;
-    record = ParseTree(root, answerType, expectedType, type, error);
+    answer =
+        ParseTree(root, answerType == -1 ? defaultType_ : static_cast<SearchType>(answerType), expectedType);
   }
   cJSON_Delete(root);
   VFree(gbk);
-  return record;
+  return answer;
 }
 
-void* CSearchMan::ParseTree(const void* tree, int answerType, int expectedType, int& type, int& error) {
-  const cJSON* root = static_cast<const cJSON*>(tree);
+SearchAnswer CSearchMan::ParseTree(const cJSON* root, SearchType answerType, SearchType expectedType) {
   int serverError = 0;
   CJsonResultParser::GetResultError(root, serverError);
-  type = answerType;
-  error = 0;
   switch (answerType) {
-    case 2: {
-      tag_GeoShapeInfo city;
-      if (!CJsonResultParser::ParseCity(root, city)) {
-        error = 3;
-        return nullptr;
-      }
-      cityAnswer_ = city;
-      currentCity_ = city;
-      hasCurrentCity_ = true;
-      return &cityAnswer_;
-    }
-    case 4: {
-      tag_GeoShapeInfo city;
-      if (!CJsonResultParser::ParseCityCenter(root, city)) {
-        error = 3;
-        return nullptr;
-      }
-      currentCity_ = city;
-      hasCurrentCity_ = true;
-      return &currentCity_;
-    }
-    case 6: {
-      auto* detail = new tag_PoiDetailRst();
-      if (!CJsonResultParser::ParsePoiDetail(root, *detail)) {
-        delete detail;
-        error = 3;
-        return nullptr;
-      }
-      poiDetailCache_.Add(url_, detail, 6, FreeSearchResult);
-      return detail;
-    }
-    case 7: {
-      cityList_ = tag_CityListRst();
-      if (!CJsonResultParser::ParseCityList(root, cityList_)) {
-        error = 3;
-        return nullptr;
-      }
-      ApplyRequestCity(cityList_.city);
-      return &cityList_;
-    }
-    case 11:
-    case 12:
-    case 21: {
-      auto* result = new tag_PoiSearchRst();
-      if (!CJsonResultParser::ParsePoiList(root, answerType, *result)) {
-        delete result;
-        error = 3;
-        return nullptr;
-      }
-      if (answerType == 21) {
-        result->markers.Add(centerPoi_);
-        for (int i = 0; i < 4; ++i) result->bounds[i] = searchRect_[i];
-      }
-      CopyKeyword(result->keyword, keyword_);
-      result->pageIndex = pageIndex_;
-      ApplyRequestCity(result->city);
-      error = result->pois.IsEmpty() ? 11 : 0;
-      poiCache_.Add(url_, result, answerType, FreeSearchResult);
-      return result;
-    }
-    case 14: {
-      if (serverError != 0) {
-        error = serverError == 1 ? 14 : serverError == 6 ? 13 : 11;
-        return nullptr;
-      }
-      auto* result = new tag_BusRouteRst();
-      if (!CJsonResultParser::ParseBusRoute(root, *result)) {
-        delete result;
-        error = 3;
-        return nullptr;
-      }
-      ApplyRequestCity(result->city);
-      if (result->routes.IsEmpty()) {
-        delete result;
-        error = 11;
-        return nullptr;
-      }
-      routeCache_.Add(url_, result, 14, FreeSearchResult);
-      return result;
-    }
-    case 20:
-    case 31: {
-      if (serverError != 0) {
-        error = serverError == 4 ? 14 : 11;
-        return nullptr;
-      }
-      auto* result = new tag_CarRouteRst();
-      if (!CJsonResultParser::ParseCarRoute(root, answerType == 31 ? 2 : 0, *result)) {
-        delete result;
-        error = 3;
-        return nullptr;
-      }
-      ApplyRequestCity(result->city);
-      if (result->route.keyPoints.IsEmpty() && result->route.links.IsEmpty()) {
-        delete result;
-        error = 11;
-        return nullptr;
-      }
-      routeCache_.Add(url_, result, answerType, FreeSearchResult);
-      return result;
-    }
-    case 18:
-      busLine_ = tag_BusLineRst();
-      if (!CJsonResultParser::ParseBusLine(root, busLine_)) {
-        error = 3;
-        return nullptr;
-      }
-      return &busLine_;
-    case 23:
-      routeAddr_ = tag_RouteAddrRst();
-      if (!CJsonResultParser::ParseRouteAddr(root, routeAddr_)) {
-        error = 3;
-        return nullptr;
-      }
-      routeAddr_.routeKind = routeKind_;
-      ApplyRequestCity(routeAddr_.city);
-      if (routeAddr_.ifNav && routeKind_ == 1) {
-        type = 14;
-        error = 13;
-      }
-      return &routeAddr_;
-    case 26:
-    case 28:
-      mapPoint_ = tag_MapPointRst();
-      type = 26;
-      if (!(answerType == 26 ? CJsonResultParser::ParseMapPoint(root, mapPoint_)
-                             : CJsonResultParser::ParseMapPointPoi(root, mapPoint_))) {
-        error = 3;
-        return nullptr;
-      }
-      return &mapPoint_;
-    case 35: {
-      tag_GeocodeRst result;
-      int geocodeError = 0;
-      if (!CJsonResultParser::ParseGeocode(root, result, geocodeError)) {
-        error = 3;
-        return nullptr;
-      }
-      geocode_ = result;
-      hasGeocode_ = true;
-      error = geocodeError;
-      return &geocode_;
-    }
-    case 44: {
-      tag_PoiSearchRst result;
-      int rgcError = 0;
-      if (!CJsonResultParser::ParseReverseGeocode(root, result, rgcError)) {
-        error = 3;
-        return nullptr;
-      }
-      reverseGeocode_ = result;
-      hasReverseGeocode_ = true;
-      error = rgcError;
-      return &reverseGeocode_;
-    }
-    case 45: {
-      auto* result = new tag_MultiKeyPoiRst();
-      if (!CJsonResultParser::ParseMultiKeyPoi(root, *result)) {
-        delete result;
-        error = 3;
-        return nullptr;
-      }
-      for (int i = 0; i < 4; ++i) result->bounds[i] = searchRect_[i];
-      CopyKeyword(result->keyword, keyword_);
-      result->pageIndex = pageIndex_;
-      ApplyRequestCity(result->city);
-      poiCache_.Add(url_, result, 45, FreeSearchResult);
-      return result;
-    }
-    case 500:
-      link_.Empty();
-      if (!CJsonResultParser::ParseLink(root, link_)) {
-        error = 3;
-        return nullptr;
-      }
-      return &link_;
-    case 506: {
-      auto* result = new tag_SuggestionResult();
-      if (!CJsonResultParser::ParseSuggestion(root, *result)) {
-        delete result;
-        error = 3;
-        return nullptr;
-      }
-      suggestionCache_.Add(url_, result, 506, FreeSearchResult);
-      return result;
-    }
-    case 507:
-      offlineCities_.RemoveAll();
-      if (!CJsonResultParser::ParseOfflineCities(root, offlineCities_)) {
-        error = 3;
-        return nullptr;
-      }
-      return &offlineCities_;
-    case 510:
-      poiBkgData_ = tag_PoiBkgDataRst();
-      if (!CJsonResultParser::ParsePoiBkgData(root, poiBkgData_)) {
-        error = 3;
-        return nullptr;
-      }
-      poiBkgCache_.Add(poiBkgData_.word, poiBkgData_.tiles);
-      return &poiBkgData_;
+    case SearchType::City:
+      return ParseCity(root);
+    case SearchType::CityCenter:
+      return ParseCityCenter(root);
+    case SearchType::PoiDetail:
+      return ParsePoiDetail(root);
+    case SearchType::CityList:
+      return ParseCityList(root);
+    case SearchType::PoiInCity:
+    case SearchType::PoiAround:
+    case SearchType::PoiInBounds:
+      return ParsePoiList(root, answerType);
+    case SearchType::Transit:
+      return ParseTransit(root, serverError);
+    case SearchType::Driving:
+    case SearchType::Walking:
+      return ParseCarRoute(root, answerType, serverError);
+    case SearchType::BusLine:
+      return ParseBusLine(root);
+    case SearchType::RouteAddr:
+      return ParseRouteAddr(root);
+    case SearchType::MapPoint:
+    case SearchType::MapPointPoi:
+      return ParseMapPoint(root, answerType);
+    case SearchType::Geocode:
+      return ParseGeocode(root);
+    case SearchType::ReverseGeocode:
+      return ParseReverseGeocode(root);
+    case SearchType::MultiKeyPoi:
+      return ParseMultiKeyPoi(root);
+    case SearchType::Link:
+      return ParseLink(root);
+    case SearchType::Suggestion:
+      return ParseSuggestion(root);
+    case SearchType::OfflineCities:
+      return ParseOfflineCities(root);
+    case SearchType::PoiBkgData:
+      return ParsePoiBkgData(root);
     default:
-      type = expectedType;
-      error = 11;
-      return nullptr;
+      return Fail(expectedType, SearchError::NothingFound);
   }
+}
+
+SearchAnswer CSearchMan::ParseCity(const cJSON* root) {
+  tag_GeoShapeInfo city;
+  if (!CJsonResultParser::ParseCity(root, city)) return Fail(SearchType::City, SearchError::Unparsable);
+  cityAnswer_ = city;
+  currentCity_ = city;
+  hasCurrentCity_ = true;
+  return {SearchType::City, SearchError::None, &cityAnswer_};
+}
+
+SearchAnswer CSearchMan::ParseCityCenter(const cJSON* root) {
+  tag_GeoShapeInfo city;
+  if (!CJsonResultParser::ParseCityCenter(root, city))
+    return Fail(SearchType::CityCenter, SearchError::Unparsable);
+  currentCity_ = city;
+  hasCurrentCity_ = true;
+  return {SearchType::CityCenter, SearchError::None, &currentCity_};
+}
+
+SearchAnswer CSearchMan::ParsePoiDetail(const cJSON* root) {
+  auto detail = std::make_unique<tag_PoiDetailRst>();
+  if (!CJsonResultParser::ParsePoiDetail(root, *detail))
+    return Fail(SearchType::PoiDetail, SearchError::Unparsable);
+  return Cache(poiDetailCache_, SearchType::PoiDetail, std::move(detail), SearchError::None);
+}
+
+SearchAnswer CSearchMan::ParseCityList(const cJSON* root) {
+  cityList_ = tag_CityListRst();
+  if (!CJsonResultParser::ParseCityList(root, cityList_))
+    return Fail(SearchType::CityList, SearchError::Unparsable);
+  ApplyRequestCity(cityList_.city);
+  return {SearchType::CityList, SearchError::None, &cityList_};
+}
+
+SearchAnswer CSearchMan::ParsePoiList(const cJSON* root, SearchType type) {
+  auto result = std::make_unique<tag_PoiSearchRst>();
+  if (!CJsonResultParser::ParsePoiList(root, ToInt(type), *result))
+    return Fail(type, SearchError::Unparsable);
+  if (type == SearchType::PoiInBounds) {
+    result->markers.Add(centerPoi_);
+    for (int i = 0; i < 4; ++i) result->bounds[i] = searchRect_[i];
+  }
+  CopyKeyword(result->keyword, keyword_);
+  result->pageIndex = pageIndex_;
+  ApplyRequestCity(result->city);
+  const SearchError error = result->pois.IsEmpty() ? SearchError::NothingFound : SearchError::None;
+  return Cache(poiCache_, type, std::move(result), error);
+}
+
+SearchAnswer CSearchMan::ParseTransit(const cJSON* root, int serverError) {
+  if (serverError != 0) {
+    return Fail(SearchType::Transit, serverError == 1   ? SearchError::RouteFailed
+                                     : serverError == 6 ? SearchError::TransitFailed
+                                                        : SearchError::NothingFound);
+  }
+  auto result = std::make_unique<tag_BusRouteRst>();
+  if (!CJsonResultParser::ParseBusRoute(root, *result))
+    return Fail(SearchType::Transit, SearchError::Unparsable);
+  ApplyRequestCity(result->city);
+  if (result->routes.IsEmpty()) return Fail(SearchType::Transit, SearchError::NothingFound);
+  return Cache(routeCache_, SearchType::Transit, std::move(result), SearchError::None);
+}
+
+SearchAnswer CSearchMan::ParseCarRoute(const cJSON* root, SearchType type, int serverError) {
+  if (serverError != 0)
+    return Fail(type, serverError == 4 ? SearchError::RouteFailed : SearchError::NothingFound);
+  auto result = std::make_unique<tag_CarRouteRst>();
+  if (!CJsonResultParser::ParseCarRoute(root, type == SearchType::Walking ? 2 : 0, *result))
+    return Fail(type, SearchError::Unparsable);
+  ApplyRequestCity(result->city);
+  if (result->route.keyPoints.IsEmpty() && result->route.links.IsEmpty())
+    return Fail(type, SearchError::NothingFound);
+  return Cache(routeCache_, type, std::move(result), SearchError::None);
+}
+
+SearchAnswer CSearchMan::ParseBusLine(const cJSON* root) {
+  busLine_ = tag_BusLineRst();
+  if (!CJsonResultParser::ParseBusLine(root, busLine_))
+    return Fail(SearchType::BusLine, SearchError::Unparsable);
+  return {SearchType::BusLine, SearchError::None, &busLine_};
+}
+
+SearchAnswer CSearchMan::ParseRouteAddr(const cJSON* root) {
+  routeAddr_ = tag_RouteAddrRst();
+  if (!CJsonResultParser::ParseRouteAddr(root, routeAddr_))
+    return Fail(SearchType::RouteAddr, SearchError::Unparsable);
+  routeAddr_.routeKind = routeKind_;
+  ApplyRequestCity(routeAddr_.city);
+  // Route ends offered for a transit request mean no transit plan: reported as a transit failure.
+  if (routeAddr_.ifNav && routeKind_ == 1)
+    return {SearchType::Transit, SearchError::TransitFailed, &routeAddr_};
+  return {SearchType::RouteAddr, SearchError::None, &routeAddr_};
+}
+
+SearchAnswer CSearchMan::ParseMapPoint(const cJSON* root, SearchType answerType) {
+  mapPoint_ = tag_MapPointRst();
+  const bool ok = answerType == SearchType::MapPoint ? CJsonResultParser::ParseMapPoint(root, mapPoint_)
+                                                     : CJsonResultParser::ParseMapPointPoi(root, mapPoint_);
+  if (!ok) return Fail(SearchType::MapPoint, SearchError::Unparsable);
+  return {SearchType::MapPoint, SearchError::None, &mapPoint_};
+}
+
+SearchAnswer CSearchMan::ParseGeocode(const cJSON* root) {
+  tag_GeocodeRst result;
+  int geocodeError = 0;
+  if (!CJsonResultParser::ParseGeocode(root, result, geocodeError))
+    return Fail(SearchType::Geocode, SearchError::Unparsable);
+  geocode_ = result;
+  hasGeocode_ = true;
+  return {SearchType::Geocode, static_cast<SearchError>(geocodeError), &geocode_};
+}
+
+SearchAnswer CSearchMan::ParseReverseGeocode(const cJSON* root) {
+  tag_PoiSearchRst result;
+  int rgcError = 0;
+  if (!CJsonResultParser::ParseReverseGeocode(root, result, rgcError))
+    return Fail(SearchType::ReverseGeocode, SearchError::Unparsable);
+  reverseGeocode_ = result;
+  hasReverseGeocode_ = true;
+  return {SearchType::ReverseGeocode, static_cast<SearchError>(rgcError), &reverseGeocode_};
+}
+
+SearchAnswer CSearchMan::ParseMultiKeyPoi(const cJSON* root) {
+  auto result = std::make_unique<tag_MultiKeyPoiRst>();
+  if (!CJsonResultParser::ParseMultiKeyPoi(root, *result))
+    return Fail(SearchType::MultiKeyPoi, SearchError::Unparsable);
+  for (int i = 0; i < 4; ++i) result->bounds[i] = searchRect_[i];
+  CopyKeyword(result->keyword, keyword_);
+  result->pageIndex = pageIndex_;
+  ApplyRequestCity(result->city);
+  return Cache(poiCache_, SearchType::MultiKeyPoi, std::move(result), SearchError::None);
+}
+
+SearchAnswer CSearchMan::ParseLink(const cJSON* root) {
+  link_.Empty();
+  if (!CJsonResultParser::ParseLink(root, link_)) return Fail(SearchType::Link, SearchError::Unparsable);
+  return {SearchType::Link, SearchError::None, &link_};
+}
+
+SearchAnswer CSearchMan::ParseSuggestion(const cJSON* root) {
+  auto result = std::make_unique<tag_SuggestionResult>();
+  if (!CJsonResultParser::ParseSuggestion(root, *result))
+    return Fail(SearchType::Suggestion, SearchError::Unparsable);
+  return Cache(suggestionCache_, SearchType::Suggestion, std::move(result), SearchError::None);
+}
+
+SearchAnswer CSearchMan::ParseOfflineCities(const cJSON* root) {
+  offlineCities_.RemoveAll();
+  if (!CJsonResultParser::ParseOfflineCities(root, offlineCities_))
+    return Fail(SearchType::OfflineCities, SearchError::Unparsable);
+  return {SearchType::OfflineCities, SearchError::None, &offlineCities_};
+}
+
+SearchAnswer CSearchMan::ParsePoiBkgData(const cJSON* root) {
+  poiBkgData_ = tag_PoiBkgDataRst();
+  if (!CJsonResultParser::ParsePoiBkgData(root, poiBkgData_))
+    return Fail(SearchType::PoiBkgData, SearchError::Unparsable);
+  poiBkgCache_.Add(poiBkgData_.word, poiBkgData_.tiles);
+  return {SearchType::PoiBkgData, SearchError::None, &poiBkgData_};
 }
 
 }  // namespace gmengine

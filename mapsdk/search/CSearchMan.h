@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 
 #include "mapsdk/engine/CAppDataCache.h"
@@ -8,15 +9,23 @@
 #include "mapsdk/engine/VRect.h"
 #include "mapsdk/engine/tag_RouteNode.h"
 #include "mapsdk/search/CPoiBkgDataCache.h"
+#include "mapsdk/search/SearchAnswer.h"
 #include "mapsdk/search/SearchResultRecords.h"
+
+struct cJSON;
 
 namespace gmengine {
 
-// Frees a cached answer record of the given result type and clears the slot (the answer caches'
-// free callback). Types it does not know are left alone.
-void FreeSearchResult(void** slot, int type);
-// Told of every record FreeSearchResult is about to free, so that no store keeps pointing at it.
-void SetSearchResultFreeObserver(void (*observer)(void* context, void* record), void* context);
+// What a request call did: ok when the URL was built and the request sent, or when it was answered
+// at once (from a cache or a kept answer; atHand then holds that answer).
+struct SearchRequest {
+  bool ok = false;
+  SearchAnswer atHand;
+  explicit operator bool() const { return ok; }
+  static SearchRequest Failed() { return {}; }
+  static SearchRequest Sent(bool sent) { return {sent, {}}; }
+  static SearchRequest Answered(SearchAnswer answer) { return {true, answer}; }
+};
 
 // The request manager of the search engine: builds request URLs, sends them on the search client
 // (id 0) or the city-centre client (id 3), answers repeated requests from its caches and parses
@@ -29,6 +38,10 @@ class CSearchMan {
   static constexpr int kSearchClientId = 0;
   static constexpr int kCityClientId = 3;
 
+  using RecordCache = CAppDataCache<CachedSearchRecord>;
+  // Told of every cached record about to be evicted, so that no store keeps a view of it.
+  using EvictedHandler = std::function<void(const SearchRecord& record)>;
+
   CSearchMan();
   ~CSearchMan();
   CSearchMan(const CSearchMan&) = delete;
@@ -39,39 +52,37 @@ class CSearchMan {
   int Start();
   // Empties the answer caches and the background POI cache.
   void Stop();
+  void SetEvictedHandler(EvictedHandler handler);
 
-  // Requests. Each answers 0 when the URL cannot be built or the request not sent; 1 when sent,
-  // or when answered at once (record and type then set).
-  int RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
-                       const char* cityName, unsigned& seq, void*& record, int& type);
-  int RequestPoiInBounds(const CVString& keyword, double x1, double y1, double x2, double y2, int cityCode,
-                         int pageIndex, int pageSize, const char* cityName, unsigned& seq, void*& record,
-                         int& type);
-  int RequestPoiMultiKey(const CVString& keywords, int count, double x1, double y1, double x2, double y2,
-                         int cityCode, int pageIndex, int pageSize, const char* cityName, unsigned& seq,
-                         void*& record, int& type);
-  int RequestTransit(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
-                     const char* cityName, unsigned& seq, void*& record, int& type);
-  int RequestDriving(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
-                     int policy, const char* startCityName, const char* endCityName, unsigned& seq,
-                     void*& record, int& type);
-  int RequestWalking(int startCity, int endCity, const tag_RouteNode& start, const tag_RouteNode& end,
-                     const char* startCityName, const char* endCityName, unsigned& seq, void*& record,
-                     int& type);
-  int RequestBusLine(int cityCode, const CVString& uid, unsigned& seq);
-  int RequestSuggestion(const CVString& keyword, int cityId, int suggestionType, unsigned& seq, void*& record,
-                        int& type);
-  int RequestOfflineCities(const CVArray<int>& cityIds, unsigned& seq);
-  int RequestGeocode(const CVString& address, int cityCode, const char* cityName, unsigned& seq,
-                     void*& record, int& type);
-  int RequestReverseGeocode(int x, int y, unsigned& seq, void*& record, int& type);
-  int RequestCityByCenter(const _VRect& bound, int level, unsigned& seq);
-  int RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles, int cityCode,
-                        const _VRect& bound, unsigned& seq);
+  // Requests. Each fails when the URL cannot be built or the request not sent.
+  SearchRequest RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,
+                                 const char* cityName, unsigned& seq);
+  SearchRequest RequestPoiInBounds(const CVString& keyword, double x1, double y1, double x2, double y2,
+                                   int cityCode, int pageIndex, int pageSize, const char* cityName,
+                                   unsigned& seq);
+  SearchRequest RequestPoiMultiKey(const CVString& keywords, int count, double x1, double y1, double x2,
+                                   double y2, int cityCode, int pageIndex, int pageSize, const char* cityName,
+                                   unsigned& seq);
+  SearchRequest RequestTransit(const tag_RouteNode& start, const tag_RouteNode& end, int policy, int cityCode,
+                               const char* cityName, unsigned& seq);
+  SearchRequest RequestDriving(int startCity, int endCity, const tag_RouteNode& start,
+                               const tag_RouteNode& end, int policy, const char* startCityName,
+                               const char* endCityName, unsigned& seq);
+  SearchRequest RequestWalking(int startCity, int endCity, const tag_RouteNode& start,
+                               const tag_RouteNode& end, const char* startCityName, const char* endCityName,
+                               unsigned& seq);
+  SearchRequest RequestBusLine(int cityCode, const CVString& uid, unsigned& seq);
+  SearchRequest RequestSuggestion(const CVString& keyword, int cityId, int suggestionType, unsigned& seq);
+  SearchRequest RequestOfflineCities(const CVArray<int>& cityIds, unsigned& seq);
+  SearchRequest RequestGeocode(const CVString& address, int cityCode, const char* cityName, unsigned& seq);
+  SearchRequest RequestReverseGeocode(int x, int y, unsigned& seq);
+  SearchRequest RequestCityByCenter(const _VRect& bound, int level, unsigned& seq);
+  SearchRequest RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
+                                  int cityCode, const _VRect& bound, unsigned& seq);
 
-  // Parses a search answer of body (UTF-8, length bytes): yields the answer's type, an error code
-  // and the record stored (null when none). Never reads outside body.
-  void* ParseAnswer(const char* body, int length, int expectedType, int& type, int& error);
+  // Parses a search answer of body (UTF-8, length bytes): the answer's type, an error and a view of
+  // the record stored (none on failure). Never reads outside body.
+  SearchAnswer ParseAnswer(const char* body, int length, SearchType expectedType);
   // A city-centre answer: 1 when it was a city record, now the current city.
   int ParseCityCenterAnswer(const char* body, int length);
 
@@ -84,20 +95,41 @@ class CSearchMan {
 
   tag_GeoShapeInfo& CurrentCity() { return currentCity_; }
   CPoiBkgDataCache& PoiBkgCache() { return poiBkgCache_; }
-  CAppDataCache& PoiCache() { return poiCache_; }
+  RecordCache& PoiCache() { return poiCache_; }
 
  private:
   int Send(CHttpClient& client, unsigned& seq, int flag = 1);
-  int FindCached(CAppDataCache& cache, void*& record, int& type);
+  SearchRequest FromCache(const RecordCache& cache) const;
+  template <class T>
+  SearchAnswer Cache(RecordCache& cache, SearchType type, std::unique_ptr<T> record, SearchError error);
   void NoteRequestCity(int cityCode, const char* cityName);
   void PrepareCenterPoi(double x1, double y1, double x2, double y2);
   void ApplyRequestCity(tag_GeoShapeInfo& city);
-  void* ParseTree(const void* root, int answerType, int expectedType, int& type, int& error);
+
+  // One parser per answer kind; each answers with the kind's type unless it says otherwise.
+  SearchAnswer ParseTree(const cJSON* root, SearchType answerType, SearchType expectedType);
+  SearchAnswer ParseCity(const cJSON* root);
+  SearchAnswer ParseCityCenter(const cJSON* root);
+  SearchAnswer ParsePoiDetail(const cJSON* root);
+  SearchAnswer ParseCityList(const cJSON* root);
+  SearchAnswer ParsePoiList(const cJSON* root, SearchType type);
+  SearchAnswer ParseTransit(const cJSON* root, int serverError);
+  SearchAnswer ParseCarRoute(const cJSON* root, SearchType type, int serverError);
+  SearchAnswer ParseBusLine(const cJSON* root);
+  SearchAnswer ParseRouteAddr(const cJSON* root);
+  SearchAnswer ParseMapPoint(const cJSON* root, SearchType answerType);
+  SearchAnswer ParseGeocode(const cJSON* root);
+  SearchAnswer ParseReverseGeocode(const cJSON* root);
+  SearchAnswer ParseMultiKeyPoi(const cJSON* root);
+  SearchAnswer ParseLink(const cJSON* root);
+  SearchAnswer ParseSuggestion(const cJSON* root);
+  SearchAnswer ParseOfflineCities(const cJSON* root);
+  SearchAnswer ParsePoiBkgData(const cJSON* root);
 
   CHttpClient searchClient_;
   std::unique_ptr<char[]> searchBuffer_;
   int searchLength_ = 0;
-  int defaultType_ = 0;
+  SearchType defaultType_ = SearchType::None;
   CVString url_;
   CVString keyword_;
   int pageIndex_ = 0;
@@ -108,10 +140,10 @@ class CSearchMan {
   CHttpClient cityClient_;
   std::unique_ptr<char[]> cityBuffer_;
   int cityLength_ = 0;
-  CAppDataCache poiCache_;
-  CAppDataCache routeCache_;
-  CAppDataCache poiDetailCache_;
-  CAppDataCache suggestionCache_;
+  RecordCache poiCache_;
+  RecordCache routeCache_;
+  RecordCache poiDetailCache_;
+  RecordCache suggestionCache_;
   CPoiBkgDataCache poiBkgCache_;
   tag_GeoShapeInfo currentCity_;
   bool hasCurrentCity_ = false;

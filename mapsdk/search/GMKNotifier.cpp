@@ -96,9 +96,9 @@ CAppSearch* Search() {
 }
 
 template <class T>
-const T* Record(int type) {
+const T* Record(SearchType type) {
   CAppSearch* search = Search();
-  return search ? static_cast<const T*>(search->GetResult(type)) : nullptr;
+  return search ? RecordAs<T>(search->GetResult(type)) : nullptr;
 }
 
 }  // namespace
@@ -128,17 +128,17 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
   }
   std::shared_ptr<GMKSearchDelegate> delegate = g_search.lock();
   const int error = wParam;
-  const int type = lParam;
+  const auto type = static_cast<SearchType>(lParam);
   switch (kind) {
     case 1: {
       if (!delegate) return;
       if (error != 0) {
-        delegate->onGetPoiResult(std::nullopt, 0, error);
+        delegate->onGetPoiResult(std::nullopt, SearchType::None, error);
         return;
       }
       std::vector<std::shared_ptr<GMKPoiResult>> array;
       CAppSearch* search = Search();
-      if (!getPoiResult(array, search ? search->GetResult(type) : nullptr, type)) {
+      if (!getPoiResult(array, search ? search->GetResult(type) : SearchRecord(), type)) {
         delegate->onGetPoiResult(std::nullopt, type, 310);
       } else if (array.empty()) {
         delegate->onGetPoiResult(std::nullopt, type, 100);
@@ -204,7 +204,7 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
     }
     case 11: {
       if (!delegate) return;
-      const tag_RouteAddrRst* record = Record<tag_RouteAddrRst>(23);
+      const tag_RouteAddrRst* record = Record<tag_RouteAddrRst>(SearchType::RouteAddr);
       if (!record) return;
       auto addr = std::make_shared<GMKRouteAddrResult>();
       int routeKind = getRouteAddrResult(*addr, record);
@@ -224,7 +224,7 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
       return;
     }
     case 14: {
-      SystemLog(std::to_string(type));
+      SystemLog(std::to_string(lParam));
       if (delegate) {
         if (error != 0) {
           delegate->onGetBusDetailResult(nullptr, error);
@@ -261,11 +261,12 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
   }
 }
 
-bool GMKNotifier::getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array, const void* record,
-                               int type) {
-  if (!record) return false;
-  if (type == 7) {
-    const auto* list = static_cast<const tag_CityListRst*>(record);
+bool GMKNotifier::getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array, const SearchRecord& record,
+                               SearchType type) {
+  if (!HasRecord(record)) return false;
+  if (type == SearchType::CityList) {
+    const auto* list = RecordAs<tag_CityListRst>(record);
+    if (!list) return false;
     auto result = std::make_shared<GMKPoiResult>();
     std::vector<std::shared_ptr<GMKCityListInfo>> cities;
     for (const tag_CityInfo& city : list->cities) {
@@ -278,8 +279,9 @@ bool GMKNotifier::getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array
     array.push_back(result);
     return true;
   }
-  if (type == 11 || type == 12 || type == 21) {
-    const auto* poi = static_cast<const tag_PoiSearchRst*>(record);
+  if (IsPoiListType(type)) {
+    const auto* poi = RecordAs<tag_PoiSearchRst>(record);
+    if (!poi) return false;
     auto result = PoiResult(poi->pois, true, TextIfAny(poi->city.name));
     result->setPageIndex(poi->pageIndex);
     result->setCurrPoiNum(poi->pois.GetSize());
@@ -288,8 +290,9 @@ bool GMKNotifier::getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array
     array.push_back(result);
     return true;
   }
-  if (type == 45) {
-    const auto* multi = static_cast<const tag_MultiKeyPoiRst*>(record);
+  if (type == SearchType::MultiKeyPoi) {
+    const auto* multi = RecordAs<tag_MultiKeyPoiRst>(record);
+    if (!multi) return false;
     bool any = false;
     std::optional<std::string> city = TextIfAny(multi->city.name);
     for (int i = 0; i < multi->pois.GetSize(); ++i) {

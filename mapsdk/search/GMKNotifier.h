@@ -14,6 +14,7 @@
 #include "mapsdk/search/GMKSearchDelegate.h"
 #include "mapsdk/search/GMKSuggestionResult.h"
 #include "mapsdk/search/GMKTransitRoutePlan.h"
+#include "mapsdk/search/SearchAnswer.h"
 #include "mapsdk/search/SearchResultRecords.h"
 
 namespace mapsdk {
@@ -41,7 +42,8 @@ class GMKNotifier {
   static void msgProc(int kind, int wParam, int lParam);
 
   // Converters: false when the record is missing (or of a type they do not take).
-  static bool getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array, const void* record, int type);
+  static bool getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array,
+                           const gmengine::SearchRecord& record, gmengine::SearchType type);
   static bool getAddrInfo(GMKAddrInfo& info, const gmengine::tag_PoiSearchRst* record);
   static bool getGeocodeInfo(GMKAddrInfo& info, const gmengine::tag_GeocodeRst* record);
   static bool getTransitRouteResult(GMKPlanResult& result, const gmengine::tag_BusRouteRst* record);

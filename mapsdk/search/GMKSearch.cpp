@@ -111,12 +111,18 @@ void GMKSearch::setDelegate(std::weak_ptr<GMKSearchDelegate> delegate) {
   GMKNotifier::setSearchDelegate(std::move(delegate));
 }
 
-void GMKSearch::setTransitPolicy(int policy) {
-  if (policy >= 3 && policy <= 6) transitPolicy_ = policy;
+void GMKSearch::setTransitPolicy(GMKTransitPolicy policy) {
+  const int value = static_cast<int>(policy);
+  if (value >= static_cast<int>(GMKTransitPolicy::LeastTime) &&
+      value <= static_cast<int>(GMKTransitPolicy::NoSubway))
+    transitPolicy_ = policy;
 }
 
-void GMKSearch::setDrivingPolicy(int policy) {
-  if (policy >= 0 && policy <= 2) drivingPolicy_ = policy;
+void GMKSearch::setDrivingPolicy(GMKDrivingPolicy policy) {
+  const int value = static_cast<int>(policy);
+  if (value >= static_cast<int>(GMKDrivingPolicy::LeastTime) &&
+      value <= static_cast<int>(GMKDrivingPolicy::LeastFee))
+    drivingPolicy_ = policy;
 }
 
 int GMKSearch::getPageCapacity() { return g_pageCapacity; }
@@ -197,7 +203,7 @@ bool GMKSearch::transitSearch(const Text& city, const Node& startNode, const Nod
   tag_RouteNode end = RouteNode(endNode, ValidName(endNode));
   char cityName[40] = {};
   ToGbk(*city, cityName, 32);
-  return search->TransitSearch(start, end, transitPolicy_, -1, cityName) != 0;
+  return search->TransitSearch(start, end, static_cast<int>(transitPolicy_), -1, cityName) != 0;
 }
 
 bool GMKSearch::carRoute(bool driving, const Text& startCity, const Node& startNode, const Text& endCity,
@@ -218,7 +224,8 @@ bool GMKSearch::carRoute(bool driving, const Text& startCity, const Node& startN
   if (startName) ToGbk(*startCity, startCityName, 32);
   if (endName) ToGbk(*endCity, endCityName, 32);
   if (driving)
-    return search->DrivingSearch(-1, -1, start, end, drivingPolicy_, startCityName, endCityName) != 0;
+    return search->DrivingSearch(-1, -1, start, end, static_cast<int>(drivingPolicy_), startCityName,
+                                 endCityName) != 0;
   return search->WalkingSearch(-1, -1, start, end, startCityName, endCityName) != 0;
 }
 

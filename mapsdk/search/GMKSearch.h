@@ -10,6 +10,10 @@
 
 namespace mapsdk {
 
+// Route preferences, as the server numbers them in its requests.
+enum class GMKTransitPolicy : int { LeastTime = 3, LeastTransfer = 4, LeastWalking = 5, NoSubway = 6 };
+enum class GMKDrivingPolicy : int { LeastTime = 0, ShortestDistance = 1, LeastFee = 2 };
+
 // The map SDK's search: places in a city, in a rectangle, around a point and for several
 // keywords, transit, driving and walking routes, bus lines, geocoding, reverse geocoding and
 // keyword suggestions. Each method checks its arguments (lengths in UTF-16 units), hands one
@@ -31,10 +35,10 @@ class GMKSearch {
   // Also makes it the notifier's search delegate (one for the process).
   void setDelegate(std::weak_ptr<GMKSearchDelegate> delegate);
 
-  int transitPolicy() const { return transitPolicy_; }
-  void setTransitPolicy(int policy);  // 3..6, others ignored
-  int drivingPolicy() const { return drivingPolicy_; }
-  void setDrivingPolicy(int policy);  // 0..2, others ignored
+  GMKTransitPolicy transitPolicy() const { return transitPolicy_; }
+  void setTransitPolicy(GMKTransitPolicy policy);  // a value outside the enumeration is ignored
+  GMKDrivingPolicy drivingPolicy() const { return drivingPolicy_; }
+  void setDrivingPolicy(GMKDrivingPolicy policy);  // a value outside the enumeration is ignored
   static int getPageCapacity();
   static void setPageCapacity(int capacity);  // 1..50, others ignored
 
@@ -62,8 +66,8 @@ class GMKSearch {
                 const Node& endNode);
 
   std::weak_ptr<GMKSearchDelegate> delegate_;
-  int transitPolicy_ = 3;
-  int drivingPolicy_ = 0;
+  GMKTransitPolicy transitPolicy_ = GMKTransitPolicy::LeastTime;
+  GMKDrivingPolicy drivingPolicy_ = GMKDrivingPolicy::LeastTime;
 };
 
 }  // namespace mapsdk

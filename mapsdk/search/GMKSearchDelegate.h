@@ -6,6 +6,7 @@
 #include "mapsdk/search/GMKPlanResult.h"
 #include "mapsdk/search/GMKPoiResult.h"
 #include "mapsdk/search/GMKSuggestionResult.h"
+#include "mapsdk/search/SearchAnswer.h"
 
 namespace mapsdk {
 
@@ -14,7 +15,8 @@ namespace mapsdk {
 class GMKSearchDelegate {
  public:
   virtual ~GMKSearchDelegate() = default;
-  virtual bool onGetPoiResult(const GMKArray<GMKPoiResult>& poiResultList, int searchType, int errorCode) {
+  virtual bool onGetPoiResult(const GMKArray<GMKPoiResult>& poiResultList, gmengine::SearchType searchType,
+                              int errorCode) {
     return false;
   }
   virtual bool onGetTransitRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "mapsdk/engine/CAppDataCache.h"
@@ -82,34 +83,30 @@ TEST(ContainersTest, MapsLookUpAndIterateInInsertionOrder) {
 
 namespace {
 std::vector<int> freed;
-void freeEntry(void** slot, int word) {
-  freed.push_back(word);
-  delete static_cast<int*>(*slot);
-  *slot = nullptr;
-}
 }  // namespace
 
 TEST(ContainersTest, AppDataCacheEvictsTheOldestAndFreesIt) {
   freed.clear();
   {
-    CAppDataCache cache;
+    CAppDataCache<std::unique_ptr<int>> cache;
+    cache.SetEvictedHandler([](const std::unique_ptr<int>&, int word) { freed.push_back(word); });
     cache.SetCapacity(2);
-    cache.Add(CVString("a"), new int(1), 11, freeEntry);
-    cache.Add(CVString("b"), new int(2), 12, freeEntry);
-    cache.Add(CVString("c"), new int(3), 13, freeEntry);  // evicts "a"
+    cache.Add(CVString("a"), std::make_unique<int>(1), 11);
+    cache.Add(CVString("b"), std::make_unique<int>(2), 12);
+    cache.Add(CVString("c"), std::make_unique<int>(3), 13);  // evicts "a"
     EXPECT_EQ(freed, std::vector<int>{11});
-    void* data = nullptr;
     int word = 0;
-    EXPECT_EQ(cache.Find(CVString("a"), data, word), 0);
-    ASSERT_EQ(cache.Find(CVString("b"), data, word), 1);
-    EXPECT_EQ(*static_cast<int*>(data), 2);
+    EXPECT_EQ(cache.Find(CVString("a"), word), nullptr);
+    const std::unique_ptr<int>* data = cache.Find(CVString("b"), word);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(**data, 2);
     EXPECT_EQ(word, 12);
     // Finding does not reorder: "b" is still the oldest.
-    cache.Add(CVString("d"), new int(4), 14, freeEntry);
+    cache.Add(CVString("d"), std::make_unique<int>(4), 14);
     EXPECT_EQ(freed, (std::vector<int>{11, 12}));
     cache.RemoveAll();  // from the tail
     EXPECT_EQ(freed, (std::vector<int>{11, 12, 13, 14}));
-    cache.Add(CVString("e"), new int(5), 15, freeEntry);
+    cache.Add(CVString("e"), std::make_unique<int>(5), 15);
   }
   EXPECT_EQ(freed.back(), 15);  // freed with the cache
 }

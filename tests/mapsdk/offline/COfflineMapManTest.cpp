@@ -1,5 +1,3 @@
-#include "mapsdk/offline/COfflineMapMan.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +8,7 @@
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/COLUpdateList.h"
 #include "mapsdk/offline/COfflineDataCache.h"
+#include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/OfflineGridClient.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
 
@@ -73,7 +72,8 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
     const FakeGridClient::Batch batch = client.batches.back();
     for (const CVString& key : batch.keys) {
       std::string tile = "tile " + key.ToUtf8();
-      ASSERT_EQ(man->SaveGridData(tile.data(), static_cast<int>(tile.size()), key, batch.level), 1) << key.ToUtf8();
+      ASSERT_EQ(man->SaveGridData(tile.data(), static_cast<int>(tile.size()), key, batch.level), 1)
+          << key.ToUtf8();
     }
     man->ContinueDownload(man->GetHeadReceived(), 1);
   }
@@ -104,10 +104,10 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
 
   // A pause (stop) and a resume continue where the file stops.
   int id = 131;
-  ASSERT_EQ(records.Command(COLRecordMan::kStop, &id, nullptr), 1);
+  ASSERT_EQ(records.StopCity(id), 1);
   Drain();
   EXPECT_EQ(man->GetPackageCount(), 0);
-  ASSERT_EQ(records.Command(COLRecordMan::kStart, &id, nullptr), 1);
+  ASSERT_EQ(records.StartCity(id), 1);
   Drain();
   ASSERT_EQ(man->GetPackageCount(), 1);
   EXPECT_EQ(man->GetHeadReceived(), 1);
@@ -116,10 +116,10 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
   int guard = 0;
   while (man->GetPackageCount() > 0 && ++guard < 1000) AnswerLastBatch();
   ASSERT_EQ(man->GetPackageCount(), 0);
-  COLUpdateRecord finished;
-  ASSERT_EQ(records.Command(COLRecordMan::kGetUpdateRecord, &id, &finished), 1);
-  EXPECT_EQ(finished.local.ratio, 10000);
-  EXPECT_EQ(finished.local.state, 4);
+  std::optional<COLUpdateRecord> finished = records.GetUpdateRecord(id);
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(finished->local.ratio, 10000);
+  EXPECT_EQ(finished->local.state, 4);
 
   void* data = nullptr;
   int size = 0;
@@ -154,7 +154,7 @@ TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
   CVString file = store.PackagePath(CVString("3_4"));
   ASSERT_EQ(FileExists(file), 1);
   int id = 131;
-  ASSERT_EQ(records.Command(COLRecordMan::kRemove, &id, nullptr), 1);
+  ASSERT_EQ(records.RemoveCity(id), 1);
   Drain();
   EXPECT_EQ(man->GetPackageCount(), 0);
   EXPECT_EQ(FileExists(file), 0);

@@ -1,10 +1,9 @@
-#include "mapsdk/offline/COfflineTaskMan.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
 #include "platform/foundation/Environment.h"
@@ -26,11 +25,13 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
     server.setHandler([](const RecordedRequest& request) {
       if (request.target.find("taskcity") != std::string::npos) {
         return ScriptedResponse::ok(
-            "{\"result\":{\"error\":0},\"content\":{\"version\":[{\"pic_version\":\"20\",\"task_version\":\"21\","
+            "{\"result\":{\"error\":0},\"content\":{\"version\":[{\"pic_version\":\"20\",\"task_version\":"
+            "\"21\","
             "\"city_version\":\"22\"}]}}");
       }
       if (request.target.find("update/VerDatset.dat") != std::string::npos) {
-        return ScriptedResponse::ok("[{\"f\":\"OfflineSearch.dat\",\"d\":\"2.0\"},{\"f\":\"CMRequire.dat\",\"d\":\"9\"}]");
+        return ScriptedResponse::ok(
+            "[{\"f\":\"OfflineSearch.dat\",\"d\":\"2.0\"},{\"f\":\"CMRequire.dat\",\"d\":\"9\"}]");
       }
       if (request.target.find("update/OfflineSearch.dat") != std::string::npos) {
         return ScriptedResponse::ok("[{\"i\":\"131\",\"n\":\"Beijing\",\"sl\":1,\"sh\":2}]");
@@ -83,8 +84,7 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   ASSERT_TRUE(Tick());
   ASSERT_EQ(server.requestCount(), 1u);
   EXPECT_NE(server.requests()[0].target.find("offlinemap/?qt=taskcity"), std::string::npos);
-  COLVersionInfo version;
-  records.Command(COLRecordMan::kGetVersion, &version, nullptr);
+  COLVersionInfo version = records.GetVersion();
   EXPECT_EQ(version.d, CVString("20"));
   EXPECT_EQ(version.m, CVString("21"));
   EXPECT_EQ(version.c, CVString("22"));
@@ -94,8 +94,7 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   ASSERT_EQ(tasks->GetTaskCount(), 1);
   ASSERT_TRUE(Tick());
   EXPECT_NE(server.requests()[2].target.find("update/OfflineSearch.dat"), std::string::npos);
-  int id = 131;
-  EXPECT_EQ(records.Command(COLRecordMan::kHasCity, &id, nullptr), 1);
+  EXPECT_TRUE(records.HasCity(131));
   ASSERT_EQ(versions.Local().GetSize(), 2);
   EXPECT_EQ(versions.Local()[1].version, CVString("2.0"));
   EXPECT_EQ(tasks->GetTaskCount(), 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "mapsdk/engine/CVFile.h"
@@ -91,7 +92,8 @@ TEST_F(OfflineRecordFilesTest, BrokenUpdateFilesAndRecordsAreRefused) {
 
 TEST_F(OfflineRecordFilesTest, CityListsPickTheSizeOfTheScreenAndSearchByName) {
   std::string gbk = CVStringToMultiByte(CP_ACP, CVString(u"\u4e0a\u6d77"));
-  std::string text = "[{\"i\":\"289\",\"n\":\"" + gbk + "\",\"sl\":10,\"sh\":20},{\"i\":\"131\",\"n\":\"Beijing\",\"sl\":5},"
+  std::string text = "[{\"i\":\"289\",\"n\":\"" + gbk +
+                     "\",\"sl\":10,\"sh\":20},{\"i\":\"131\",\"n\":\"Beijing\",\"sl\":5},"
                      "{\"n\":\"no id\",\"sl\":1}]";
   COLSearchList search;
   search.SetFolder(DataFolder());
@@ -121,7 +123,9 @@ TEST_F(OfflineRecordFilesTest, VersionFilesReadWithDefaults) {
   EXPECT_EQ(versions.Local()[0].fileName, CVString("OfflineHotcity.dat"));
   EXPECT_EQ(versions.Local()[1].version, CVString("1.0.0"));
 
-  std::string offered = "[{\"f\":\"CMRequire.dat\",\"a\":\"2\",\"d\":\"1\"},{\"f\":\"OfflineSearch.dat\",\"d\":\"1.1\"},{\"d\":\"3\"}]";
+  std::string offered =
+      "[{\"f\":\"CMRequire.dat\",\"a\":\"2\",\"d\":\"1\"},{\"f\":\"OfflineSearch.dat\",\"d\":\"1.1\"},{\"d\":"
+      "\"3\"}]";
   ASSERT_EQ(versions.CompareServerList(offered.data(), static_cast<int>(offered.size())), 1);
   ASSERT_EQ(versions.Server().GetSize(), 2);
   EXPECT_EQ(versions.Server()[0].version, CVString("2"));
@@ -135,7 +139,8 @@ TEST_F(OfflineRecordFilesTest, VersionFilesReadWithDefaults) {
 
   COLVersionInfo version{CVString("c1"), CVString("d1"), CVString("m1")};
   ASSERT_EQ(version.Write(DataFolder() + CVString("OfflineVersion.dat")), 1);
-  EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineVersion.dat")), std::string("{\"d\":\"d1\",\"m\":\"m1\",\"c\":\"c1\"}\0", 29));
+  EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineVersion.dat")),
+            std::string("{\"d\":\"d1\",\"m\":\"m1\",\"c\":\"c1\"}\0", 29));
   COLVersionInfo read;
   ASSERT_EQ(read.Read(DataFolder() + CVString("OfflineVersion.dat")), 1);
   EXPECT_TRUE(read == version);
@@ -177,24 +182,22 @@ TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDown
   man.Init(DataFolder());
 
   COLUpdateRecord next;
-  ASSERT_EQ(man.Command(8, &next, nullptr), 1);
+  ASSERT_EQ(man.TakeNextCity(next), 1);
   EXPECT_EQ(next.local.id, 2);  // the interrupted download first
-  ASSERT_EQ(man.Command(8, &next, nullptr), 1);
+  ASSERT_EQ(man.TakeNextCity(next), 1);
   EXPECT_EQ(next.local.id, 1);
   COLUpdateRecord unchanged = next;
-  EXPECT_EQ(man.Command(8, &unchanged, nullptr), 1);  // empty queue: record kept, id 1 known
+  EXPECT_EQ(man.TakeNextCity(unchanged), 1);  // empty queue: record kept, id 1 known
   EXPECT_EQ(unchanged.local.id, 1);
 
   std::string before = ReadAll(DataFolder() + CVString("OfflineUpdate.dat"));
   next.local.ratio = 40;
-  ASSERT_EQ(man.Command(7, &next, nullptr), 1);
+  ASSERT_EQ(man.ReportProgress(next), 1);
   EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")), before);
   next.local.ratio = 10000;
-  ASSERT_EQ(man.Command(7, &next, nullptr), 1);
+  ASSERT_EQ(man.ReportProgress(next), 1);
   EXPECT_NE(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")).find("\"lr\":10000"), std::string::npos);
   EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{0, 1}, {0, 1}}));
-
-  for (int command : {0, 12, 14, 23}) EXPECT_EQ(man.Command(command, nullptr, nullptr), 0) << command;
 }
 
 TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile) {
@@ -205,17 +208,17 @@ TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile
   COLRecordMan man;
   man.Init(DataFolder());
   CVString shared("5_5");
-  EXPECT_EQ(man.Command(9, &shared, nullptr), 2);
+  EXPECT_EQ(man.PackageCount(shared), 2);
   int id = 1;
-  ASSERT_EQ(man.Command(3, &id, nullptr), 1);
-  EXPECT_EQ(man.Command(9, &shared, nullptr), 1);
-  EXPECT_EQ(man.Command(3, &id, nullptr), 0);
+  ASSERT_EQ(man.RemoveCity(id), 1);
+  EXPECT_EQ(man.PackageCount(shared), 1);
+  EXPECT_EQ(man.RemoveCity(id), 0);
   COLUpdateRecord removed;
-  ASSERT_EQ(man.Command(13, &removed, nullptr), 1);
+  ASSERT_EQ(man.TakeNextRemoved(removed), 1);
   EXPECT_EQ(removed.local.id, 1);
-  EXPECT_EQ(man.Command(13, &removed, nullptr), 0);
+  EXPECT_EQ(man.TakeNextRemoved(removed), 0);
 
-  ASSERT_EQ(man.Command(21, nullptr, nullptr), 1);
+  ASSERT_EQ(man.ClearAllRecords(), 1);
   EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")), std::string("[\r\n]\0", 5));
 }
 
@@ -232,20 +235,18 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   offered.Add(MakeRecord(7, {"1_1"}));
   offered[0].server.dataVersion = "2";
   offered.Add(MakeRecord(8, {"9_9"}));
-  ASSERT_EQ(man.Command(18, &offered, nullptr), 1);
+  ASSERT_EQ(man.MergeCities(offered), 1);
 
-  COLUpdateRecord stored;
-  int id = 7;
-  ASSERT_EQ(man.Command(5, &id, &stored), 1);
-  EXPECT_EQ(stored.server.update, 1);
-  EXPECT_EQ(stored.server.dataVersion, CVString("2"));
-  id = 8;
-  ASSERT_EQ(man.Command(5, &id, &stored), 1);
-  EXPECT_EQ(stored.local.state, 2);
+  std::optional<COLUpdateRecord> stored = man.GetUpdateRecord(7);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->server.update, 1);
+  EXPECT_EQ(stored->server.dataVersion, CVString("2"));
+  stored = man.GetUpdateRecord(8);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->local.state, 2);
   EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{4, 0}}));
 
-  id = 8;
-  EXPECT_EQ(man.Command(15, &id, nullptr), 0);  // not in the search list
+  EXPECT_EQ(man.LogWifi(8), 0);  // not in the search list
 }
 
 }  // namespace

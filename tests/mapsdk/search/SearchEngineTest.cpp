@@ -19,6 +19,7 @@
 
 using namespace mapsdk;
 using gmengine::CAppSearch;
+using gmengine::SearchType;
 using kavro::test::LoopbackHttpServer;
 using kavro::test::RecordedRequest;
 using kavro::test::ScriptedResponse;
@@ -32,10 +33,10 @@ class RecordingDelegate : public GMKSearchDelegate {
   struct Call {
     std::string name;
     int error = 0;
-    int searchType = 0;
+    SearchType searchType = SearchType::None;
     bool onMain = false;
   };
-  bool onGetPoiResult(const GMKArray<GMKPoiResult>& list, int searchType, int errorCode) override {
+  bool onGetPoiResult(const GMKArray<GMKPoiResult>& list, SearchType searchType, int errorCode) override {
     poiResults = list;
     Record("poi", errorCode, searchType);
     return true;
@@ -65,7 +66,7 @@ class RecordingDelegate : public GMKSearchDelegate {
     Record("suggestion", errorCode);
     return true;
   }
-  void Record(const char* name, int error, int searchType = 0) {
+  void Record(const char* name, int error, SearchType searchType = SearchType::None) {
     calls.push_back({name, error, searchType, std::this_thread::get_id() == mainThread});
   }
 
@@ -178,7 +179,7 @@ TEST_F(SearchEngineTest, APlaceSearchReachesTheDelegateAsResultObjectsAndRepeats
   const RecordingDelegate::Call& call = delegate->calls[0];
   EXPECT_EQ(call.name, "poi");
   EXPECT_EQ(call.error, 0);
-  EXPECT_EQ(call.searchType, 11);
+  EXPECT_EQ(call.searchType, SearchType::PoiInCity);
   EXPECT_TRUE(call.onMain);
   ASSERT_TRUE(delegate->poiResults);
   ASSERT_EQ(delegate->poiResults->size(), 1u);
@@ -241,7 +242,7 @@ TEST_F(SearchEngineTest, TransitAnswersCarryServerErrorsAndRouteEndCandidates) {
   EXPECT_EQ(delegate->plan->routeAddrResult()->startPoiList()->size(), 2u);
 
   transitError = true;
-  search->setTransitPolicy(5);
+  search->setTransitPolicy(GMKTransitPolicy::LeastWalking);
   ASSERT_TRUE(search->transitSearch(std::string("北京"), start, end));
   ASSERT_TRUE(WaitForCalls(2));
   EXPECT_EQ(delegate->calls[1].error, 100);  // engine error 14
@@ -295,12 +296,12 @@ TEST_F(SearchEngineTest, ArgumentsAreCheckedBeforeAnythingIsSent) {
   EXPECT_FALSE(search->busLineSearch(std::string(""), std::string("1")));
   EXPECT_EQ(server.requestCount(), 0u);
 
-  search->setTransitPolicy(2);
-  search->setTransitPolicy(7);
-  EXPECT_EQ(search->transitPolicy(), 3);
-  search->setDrivingPolicy(-1);
-  search->setDrivingPolicy(2);
-  EXPECT_EQ(search->drivingPolicy(), 2);
+  search->setTransitPolicy(static_cast<GMKTransitPolicy>(2));
+  search->setTransitPolicy(static_cast<GMKTransitPolicy>(7));
+  EXPECT_EQ(search->transitPolicy(), GMKTransitPolicy::LeastTime);
+  search->setDrivingPolicy(static_cast<GMKDrivingPolicy>(-1));
+  search->setDrivingPolicy(GMKDrivingPolicy::LeastFee);
+  EXPECT_EQ(search->drivingPolicy(), GMKDrivingPolicy::LeastFee);
   GMKSearch::setPageCapacity(51);
   GMKSearch::setPageCapacity(20);
   EXPECT_EQ(GMKSearch::getPageCapacity(), 20);
@@ -381,7 +382,7 @@ TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentre
       search->poiMultiSearchNearBy(Keys{std::string("银行"), std::string("超市")}, {39.9, 116.4}, 100, 0));
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].error, 100);
-  EXPECT_EQ(delegate->calls[0].searchType, 45);
+  EXPECT_EQ(delegate->calls[0].searchType, SearchType::MultiKeyPoi);
 
   CAppSearch* engineSearch = engine->search;
   gmengine::_VRect bound;

@@ -70,47 +70,41 @@ TEST(CPoiBkgDataCacheTest, TilesComeBackFromTheFileAndTheSixthWordDropsTheOldest
   EXPECT_FALSE(Exists(oldest));
 }
 
-int g_freed = 0;
-void CountFreed(void*, void*) { ++g_freed; }
-
 TEST(CSearchManTest, AnswersOfUnhandledTypesAndBrokenTextAreErrors) {
   CSearchMan man;
-  int type = 0;
-  int error = 0;
-  const std::string unhandled = R"({"result":{"type":3}})";
-  EXPECT_EQ(man.ParseAnswer(unhandled.c_str(), static_cast<int>(unhandled.size()), 21, type, error), nullptr);
-  EXPECT_EQ(type, 21);
-  EXPECT_EQ(error, 11);
-  const std::string broken = "{\"result\":";
-  man.ParseAnswer(broken.c_str(), static_cast<int>(broken.size()), 11, type, error);
-  EXPECT_EQ(error, 3);
-  const std::string notUtf8 = "\xff\xfe{}";
-  man.ParseAnswer(notUtf8.c_str(), static_cast<int>(notUtf8.size()), 11, type, error);
-  EXPECT_EQ(error, 102);
-  const std::string transit6 = R"({"result":{"type":14,"error":6}})";
-  man.ParseAnswer(transit6.c_str(), static_cast<int>(transit6.size()), 14, type, error);
-  EXPECT_EQ(error, 13);
-  const std::string bkg = R"({"result":{"type":510},"content":[]})";
-  man.ParseAnswer(bkg.c_str(), static_cast<int>(bkg.size()), 510, type, error);
-  EXPECT_EQ(type, 510);
+  auto parse = [&](const std::string& body, SearchType expected) {
+    return man.ParseAnswer(body.c_str(), static_cast<int>(body.size()), expected);
+  };
+  SearchAnswer unhandled = parse(R"({"result":{"type":3}})", SearchType::PoiInBounds);
+  EXPECT_FALSE(HasRecord(unhandled.record));
+  EXPECT_EQ(unhandled.type, SearchType::PoiInBounds);
+  EXPECT_EQ(unhandled.error, SearchError::NothingFound);
+  EXPECT_EQ(parse("{\"result\":", SearchType::PoiInCity).error, SearchError::Unparsable);
+  EXPECT_EQ(parse("\xff\xfe{}", SearchType::PoiInCity).error, SearchError::Unconvertible);
+  EXPECT_EQ(parse(R"({"result":{"type":14,"error":6}})", SearchType::Transit).error,
+            SearchError::TransitFailed);
+  EXPECT_EQ(parse(R"({"result":{"type":510},"content":[]})", SearchType::PoiBkgData).type,
+            SearchType::PoiBkgData);
 }
 
 TEST(CSearchManTest, TheSixthPoiAnswerEvictsAndFreesTheOldest) {
   CSearchMan man;
   man.PoiCache().SetCapacity(5);
-  g_freed = 0;
-  SetSearchResultFreeObserver(CountFreed, nullptr);
+  std::vector<SearchRecord> evicted;
+  man.SetEvictedHandler([&](const SearchRecord& record) { evicted.push_back(record); });
   const std::string empty = R"({"result":{"type":11,"total":0},"content":[]})";
-  int type = 0;
-  int error = 0;
+  std::vector<SearchRecord> parsed;
   for (int i = 0; i < 6; ++i) {
-    void* record = man.ParseAnswer(empty.c_str(), static_cast<int>(empty.size()), 11, type, error);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(error, 11);  // no POI
+    SearchAnswer answer =
+        man.ParseAnswer(empty.c_str(), static_cast<int>(empty.size()), SearchType::PoiInCity);
+    ASSERT_NE(RecordAs<tag_PoiSearchRst>(answer.record), nullptr);
+    EXPECT_EQ(answer.error, SearchError::NothingFound);  // no POI
+    parsed.push_back(answer.record);
   }
   EXPECT_EQ(man.PoiCache().GetCount(), 5);
-  EXPECT_EQ(g_freed, 1);
-  SetSearchResultFreeObserver(nullptr, nullptr);
+  ASSERT_EQ(evicted.size(), 1u);
+  EXPECT_EQ(evicted[0], parsed[0]);  // the oldest
+  man.SetEvictedHandler(nullptr);
 }
 
 TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
@@ -118,10 +112,10 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
   multi.pois.Add(CVArray<tag_PoiInfo>());
   multi.pois.Add(CVArray<tag_PoiInfo>());
   std::vector<std::shared_ptr<mapsdk::GMKPoiResult>> array;
-  ASSERT_TRUE(mapsdk::GMKNotifier::getPoiResult(array, &multi, 45));
+  ASSERT_TRUE(mapsdk::GMKNotifier::getPoiResult(array, SearchRecord(&multi), SearchType::MultiKeyPoi));
   EXPECT_TRUE(array.empty());  // all groups empty: reported as 100
-  EXPECT_FALSE(mapsdk::GMKNotifier::getPoiResult(array, nullptr, 11));
-  EXPECT_FALSE(mapsdk::GMKNotifier::getPoiResult(array, &multi, 3));
+  EXPECT_FALSE(mapsdk::GMKNotifier::getPoiResult(array, SearchRecord(), SearchType::PoiInCity));
+  EXPECT_FALSE(mapsdk::GMKNotifier::getPoiResult(array, SearchRecord(&multi), static_cast<SearchType>(3)));
 
   mapsdk::GMKRoute route;
   route.setPointsCount(2);
