@@ -165,9 +165,14 @@ ClassBuilder<T> defineClass(std::string name) {
   if (created) {
     if constexpr (std::is_base_of_v<Object, T>) {
       cls->isInstance_ = [](const Object& o) { return dynamic_cast<const T*>(&o) != nullptr; };
+      // A class made by a templated factory (screens: create<T>()) must come out of it whole.
       if constexpr (requires {
-                      { T::create() } -> std::convertible_to<std::shared_ptr<T>>;
+                      { T::template create<T>() } -> std::convertible_to<std::shared_ptr<T>>;
                     }) {
+        cls->factory_ = []() -> ObjectPtr { return T::template create<T>(); };
+      } else if constexpr (requires {
+                             { T::create() } -> std::convertible_to<std::shared_ptr<T>>;
+                           }) {
         cls->factory_ = []() -> ObjectPtr { return T::create(); };
       } else if constexpr (std::is_default_constructible_v<T> && !std::is_abstract_v<T>) {
         cls->factory_ = []() -> ObjectPtr { return std::make_shared<T>(); };

@@ -46,6 +46,20 @@ class Screen : public platform::Object {
 };
 KAVRO_CLASS(Screen, platform::Object);
 
+// Screens share one templated factory in their base; a subclass made by name must run it too.
+class BaseScreen : public platform::Object {
+ public:
+  template <class T = BaseScreen>
+  static std::shared_ptr<T> create() {
+    auto s = std::make_shared<T>();
+    s->initialised = true;
+    return s;
+  }
+  bool initialised = false;
+};
+class LoginScreen : public BaseScreen {};
+KAVRO_CLASS(LoginScreen, platform::Object);
+
 // Class methods only, as the URL actions are.
 struct UrlActions {};
 KAVRO_CLASS(UrlActions, void).classAction("show_co_info", 2, [](const ClassRef&, const Arguments& a) {
@@ -76,6 +90,9 @@ TEST(ClassRef, CreatesInstancesThroughTheFactory) {
   auto screen = platform::classFor<Screen>()->createInstance<Screen>();
   ASSERT_TRUE(screen);
   EXPECT_TRUE(screen->loaded);
+  auto login = platform::classFor<LoginScreen>()->createInstance<LoginScreen>();
+  ASSERT_TRUE(login);
+  EXPECT_TRUE(login->initialised);
   auto abstract = platform::classFor<AbstractPage>();
   EXPECT_FALSE(abstract->canCreateInstance());
   EXPECT_EQ(abstract->createInstance(), nullptr);
