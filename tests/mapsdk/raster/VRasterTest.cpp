@@ -283,6 +283,33 @@ TEST(VRasterCopyTest, AlphaPlaneBlendsSkipsZeroAndKeepsOpaqueExact) {
   FreeBitmapData(src);
 }
 
+TEST(VRasterCopyTest, LongRowsBlendExactlyAsSinglePixelsDo) {
+  constexpr int kWidth = 37;
+  Canvas c(kWidth, 1, 0xFF4080C0u);
+  std::vector<std::uint32_t> px;
+  std::vector<std::uint8_t> alpha;
+  for (int x = 0; x < kWidth; ++x) {
+    px.push_back(0x00000000u | static_cast<std::uint32_t>(x * 7) << 16 | 0x00FF00u | static_cast<std::uint32_t>(x));
+    alpha.push_back(static_cast<std::uint8_t>(x % 5 == 0 ? 0 : x % 7 == 0 ? 255 : x * 6));
+  }
+  VBitmap* src = VCreateBitmapWithAlpha(kWidth, 1, px.data(), alpha.data());
+  ASSERT_EQ(VBitBlt(c.dc, 0, 0, kWidth, 1, src, 0, 0, SRCCOPY), 1);
+  for (int x = 0; x < kWidth; ++x) {
+    unsigned a = alpha[static_cast<std::size_t>(x)];
+    std::uint32_t s = px[static_cast<std::size_t>(x)], d = 0xFF4080C0u, want;
+    if (a == 0) {
+      want = d;
+    } else if (a == 255) {
+      want = s | 0xFF000000u;
+    } else {
+      auto ch = [&](int shift) { return ((((d >> shift) & 0xFF) * (255 - a) + ((s >> shift) & 0xFF) * a) >> 8) << shift; };
+      want = 0xFF000000u | ch(16) | ch(8) | ch(0);
+    }
+    EXPECT_EQ(c.At(x, 0), want) << x;
+  }
+  FreeBitmapData(src);
+}
+
 TEST(VRasterCopyTest, StretchedCopyFillsSymmetricallyFromBothEnds) {
   Canvas c(8, 1);
   VBitmap* src = Columns(3, 1);
