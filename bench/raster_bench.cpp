@@ -31,7 +31,8 @@ const Scene& scene() {
   static const Scene s = [] {
     Scene sc;
     std::mt19937 rng(12345);
-    std::uniform_int_distribution<int> corner(0, kSide - 200), offset(0, 200), step(-20, 20), any(0, kSide - 1);
+    std::uniform_int_distribution<int> corner(0, kSide - 200), offset(0, 200), step(-20, 20),
+        any(0, kSide - 1);
     for (int i = 0; i < 1000; ++i) {
       int x0 = corner(rng), y0 = corner(rng);
       std::vector<_VPoint> p;
@@ -86,9 +87,11 @@ struct CairoCanvas {
 void BM_Polygons_Ours(benchmark::State& state) {
   OurCanvas c;
   c.Pen(gmengine::PenStyle::None, 1);
-  gmengine::VFreeBrush(gmengine::VSelectBrush(c.dc, gmengine::VCreateBrush(gmengine::BrushStyle::Solid, 0xFF2060A0u)));
+  gmengine::VFreeBrush(
+      gmengine::VSelectBrush(c.dc, gmengine::VCreateBrush(gmengine::BrushStyle::Solid, 0xFF2060A0u)));
   for (auto _ : state)
-    for (const auto& p : scene().polygons) gmengine::VPolygon(c.dc, p.data(), static_cast<int>(p.size()), 200);
+    for (const auto& p : scene().polygons)
+      gmengine::VPolygon(c.dc, p.data(), static_cast<int>(p.size()), 200);
 }
 
 void BM_Polygons_Cairo(benchmark::State& state) {
@@ -108,7 +111,8 @@ void BM_WideLines_Ours(benchmark::State& state) {
   OurCanvas c;
   c.Pen(gmengine::PenStyle::Solid, 6);
   for (auto _ : state)
-    for (const auto& p : scene().polylines) gmengine::VPolyline(c.dc, p.data(), static_cast<int>(p.size()), 200);
+    for (const auto& p : scene().polylines)
+      gmengine::VPolyline(c.dc, p.data(), static_cast<int>(p.size()), 200);
 }
 
 void BM_WideLines_Cairo(benchmark::State& state) {
@@ -127,7 +131,8 @@ void BM_WideLines_Cairo(benchmark::State& state) {
 
 void BM_AlphaBlit_Ours(benchmark::State& state) {
   OurCanvas c;
-  gmengine::VBitmap* icon = gmengine::VCreateBitmapWithAlpha(256, 256, scene().icon.data(), scene().iconAlpha.data());
+  gmengine::VBitmap* icon =
+      gmengine::VCreateBitmapWithAlpha(256, 256, scene().icon.data(), scene().iconAlpha.data());
   for (auto _ : state) gmengine::VBitBlt(c.dc, 100, 100, 256, 256, icon, 0, 0, gmengine::SRCCOPY);
   gmengine::FreeBitmapData(icon);
 }
@@ -142,7 +147,8 @@ void BM_AlphaBlit_Cairo(benchmark::State& state) {
     for (int x = 0; x < 256; ++x) {
       std::uint32_t v = scene().icon[static_cast<std::size_t>(y * 256 + x)];
       std::uint32_t a = scene().iconAlpha[static_cast<std::size_t>(y * 256 + x)];
-      std::uint32_t r = ((v >> 16) & 0xFF) * a / 255, g = ((v >> 8) & 0xFF) * a / 255, b = (v & 0xFF) * a / 255;
+      std::uint32_t r = ((v >> 16) & 0xFF) * a / 255, g = ((v >> 8) & 0xFF) * a / 255,
+                    b = (v & 0xFF) * a / 255;
       px[y * stride + x] = a << 24 | r << 16 | g << 8 | b;  // premultiplied, as Cairo keeps it
     }
   cairo_surface_mark_dirty(icon);

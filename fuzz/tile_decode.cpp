@@ -15,7 +15,8 @@ void require(bool condition) {
 
 // Draws a decoded buffer into a small context as the tile layers do.
 void DrawTile(std::uint8_t* pixels, int size, int width, int height) {
-  require(width >= 1 && height >= 1 && width <= gmengine::kMaxDecodeSide && height <= gmengine::kMaxDecodeSide);
+  require(width >= 1 && height >= 1 && width <= gmengine::kMaxDecodeSide &&
+          height <= gmengine::kMaxDecodeSide);
   std::int64_t plain = std::int64_t{width} * height * 4;
   require(size == plain || size == plain + std::int64_t{width} * height);
   gmengine::VDC* dc = gmengine::VCreateDC();

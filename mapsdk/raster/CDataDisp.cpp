@@ -34,7 +34,9 @@ IconFetch FetchIcon(int imageId) {
   }
   auto bitmap = std::make_shared<CVBitmap>();
   CVString path = global->iconFolder + entry->fileName;
-  int loaded = entry->fileKind == 1 ? bitmap->LoadPNG(path) : entry->fileKind == 0 ? bitmap->LoadBitmap(path) : 0;
+  int loaded = entry->fileKind == 1   ? bitmap->LoadPNG(path)
+               : entry->fileKind == 0 ? bitmap->LoadBitmap(path)
+                                      : 0;
   if (!loaded) return fetch;
   if (entry->keepLoaded) {
     entry->bitmap = bitmap;
@@ -43,6 +45,23 @@ IconFetch FetchIcon(int imageId) {
   }
   fetch.bitmap = bitmap.get();
   return fetch;
+}
+
+// Calls fn for every point of every part of the element's shape.
+template <class Fn>
+void ForEachPoint(const CGeoElement& element, Fn fn) {
+  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
+    const CVArray<_VPoint>* points = element.shape.GetPart(part);
+    for (int i = 0; points && i < points->GetSize(); ++i) fn((*points)[i]);
+  }
+}
+
+// Calls fn with every part of the element's shape.
+template <class Fn>
+void ForEachPart(const CGeoElement& element, Fn fn) {
+  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
+    if (const CVArray<_VPoint>* points = element.shape.GetPart(part)) fn(*points);
+  }
 }
 
 // Reduced by 360 when above 360, as the marker's three angles are.
@@ -90,13 +109,9 @@ void CDataDisp::DrawPoints(CVDC& dc, const CGeoElement& element) {
   int w = style->width;
   int h = style->height;
   bool standing = StandsOnPoint(element.styleId);
-  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-    const CVArray<_VPoint>* points = element.shape.GetPart(part);
-    for (int i = 0; points && i < points->GetSize(); ++i) {
-      const _VPoint& p = (*points)[i];
-      dc.BitBlt(p.x - w / 2, standing ? p.y - h : p.y - h / 2, w, h, icon.bitmap->GetHandle(), 0, 0, SRCCOPY);
-    }
-  }
+  ForEachPoint(element, [&](const _VPoint& p) {
+    dc.BitBlt(p.x - w / 2, standing ? p.y - h : p.y - h / 2, w, h, icon.bitmap->GetHandle(), 0, 0, SRCCOPY);
+  });
 }
 
 void CDataDisp::DrawDirection(CVDC& dc, const CGeoElement& element, int radius) {
@@ -106,19 +121,15 @@ void CDataDisp::DrawDirection(CVDC& dc, const CGeoElement& element, int radius) 
   const double rad = 3.14159265358979323846 / 180.0;
   double a = element.angle;
   double angles[3] = {Wrap(a + 240), a, Wrap(a + 120)};
-  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-    const CVArray<_VPoint>* points = element.shape.GetPart(part);
-    for (int i = 0; points && i < points->GetSize(); ++i) {
-      const _VPoint& p = (*points)[i];
-      dc.Ellipse(p.x - radius, p.y - radius, p.x + radius, p.y + radius, 255);
-      _VPoint chevron[3];
-      for (int k = 0; k < 3; ++k) {
-        chevron[k] = _VPoint(p.x + static_cast<int>(inner * std::sin(angles[k] * rad)),
-                             p.y - static_cast<int>(inner * std::cos(angles[k] * rad)));
-      }
-      dc.Polyline(chevron, 3, 255);
+  ForEachPoint(element, [&](const _VPoint& p) {
+    dc.Ellipse(p.x - radius, p.y - radius, p.x + radius, p.y + radius, 255);
+    _VPoint chevron[3];
+    for (int k = 0; k < 3; ++k) {
+      chevron[k] = _VPoint(p.x + static_cast<int>(inner * std::sin(angles[k] * rad)),
+                           p.y - static_cast<int>(inner * std::cos(angles[k] * rad)));
     }
-  }
+    dc.Polyline(chevron, 3, 255);
+  });
   if (oldPen) dc.SelectObject(oldPen);
   if (oldBrush) dc.SelectObject(oldBrush);
 }
@@ -130,10 +141,9 @@ void CDataDisp::DrawLines(CVDC& dc, const CGeoElement& element) {
   if (!linePen.CreatePen(PenStyle::Solid, style->width, style->color)) return;
   VPen* old = dc.SelectObject(&linePen);
   int opacity = static_cast<int>(style->opacity * 255);
-  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-    const CVArray<_VPoint>* points = element.shape.GetPart(part);
-    if (points) dc.Polyline(points->GetData(), points->GetSize(), opacity);
-  }
+  ForEachPart(element, [&](const CVArray<_VPoint>& points) {
+    dc.Polyline(points.GetData(), points.GetSize(), opacity);
+  });
   if (old) dc.SelectObject(old);
 }
 
@@ -144,14 +154,13 @@ void CDataDisp::DrawSurfaces(CVDC& dc, const CGeoElement& element) {
   if (!border) return;
   CVPen borderPen;
   CVBrush fill;
-  if (!borderPen.CreatePen(border->penStyle, border->width, border->color) || !fill.CreateSolidBrush(style->fillColor))
+  if (!borderPen.CreatePen(border->penStyle, border->width, border->color) ||
+      !fill.CreateSolidBrush(style->fillColor))
     return;
   VPen* oldPen = dc.SelectObject(&borderPen);
   VBrush* oldBrush = dc.SelectObject(&fill);
-  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-    const CVArray<_VPoint>* points = element.shape.GetPart(part);
-    if (points) dc.Polygon(points->GetData(), points->GetSize(), 255);
-  }
+  ForEachPart(element,
+              [&](const CVArray<_VPoint>& points) { dc.Polygon(points.GetData(), points.GetSize(), 255); });
   if (oldPen) dc.SelectObject(oldPen);
   if (oldBrush) dc.SelectObject(oldBrush);
 }
@@ -160,18 +169,15 @@ void CDataDisp::DrawTexts(CVDC& dc, const CGeoElement& element) {
   const TextStyle* style = param.GetTextStyle(element.styleId);
   if (!style) return;
   CVFont font;
-  if (!font.CreateFont(style->fontSize, style->fontSize, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF")) return;
+  if (!font.CreateFont(style->fontSize, style->fontSize, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF"))
+    return;
   VFont* oldFont = dc.SelectObject(&font);
   std::uint32_t oldColor = dc.SetTextColor(style->color);
   const CVString& text = element.label;
-  for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-    const CVArray<_VPoint>* points = element.shape.GetPart(part);
-    for (int i = 0; points && i < points->GetSize(); ++i) {
-      const _VPoint& p = (*points)[i];
-      _VSize size = dc.GetTextExtent(text.GetBuffer(), text.GetLength());
-      dc.DrawText(text.GetBuffer(), text.GetLength(), _VRect(p.x, p.y, p.x + size.cx, p.y + size.cy));
-    }
-  }
+  ForEachPoint(element, [&](const _VPoint& p) {
+    _VSize size = dc.GetTextExtent(text.GetBuffer(), text.GetLength());
+    dc.DrawText(text.GetBuffer(), text.GetLength(), _VRect(p.x, p.y, p.x + size.cx, p.y + size.cy));
+  });
   if (oldFont) dc.SelectObject(oldFont);
   dc.SetTextColor(oldColor);
 }

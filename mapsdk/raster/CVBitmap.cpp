@@ -3,8 +3,8 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/foundation/FileManager.h"
 #include "mapsdk/raster/VImageDecode.h"
+#include "platform/foundation/FileManager.h"
 
 namespace gmengine {
 

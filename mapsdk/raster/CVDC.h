@@ -47,12 +47,15 @@ class CVDC {
   std::uint32_t GetTextColor() const { return VGetTextColor(dc_); }
   _VPoint MoveTo(int x, int y) { return VMoveTo(dc_, x, y); }
   int LineTo(int x, int y) { return VLineTo(dc_, x, y); }
-  int Polyline(const _VPoint* points, int count, int opacity) { return VPolyline(dc_, points, count, opacity); }
+  int Polyline(const _VPoint* points, int count, int opacity) {
+    return VPolyline(dc_, points, count, opacity);
+  }
   int Polygon(const _VPoint* points, int count, int opacity) { return VPolygon(dc_, points, count, opacity); }
   int Ellipse(int left, int top, int right, int bottom, int opacity) {
     return VEllipse(dc_, left, top, right, bottom, opacity);
   }
-  int BitBlt(int x, int y, int width, int height, const CVDC* source, int sourceX, int sourceY, std::uint32_t rop);
+  int BitBlt(int x, int y, int width, int height, const CVDC* source, int sourceX, int sourceY,
+             std::uint32_t rop);
   int BitBlt(int x, int y, int width, int height, const VBitmap* source, int sourceX, int sourceY,
              std::uint32_t rop) {
     return VBitBlt(dc_, x, y, width, height, source, sourceX, sourceY, rop);

@@ -10,7 +10,8 @@ std::optional<platform::Bitmap> BitmapToImage(const VBitmap* bitmap) {
   std::optional<platform::Bitmap> image = platform::Bitmap::create(bitmap->width, bitmap->height, false);
   if (!image) return std::nullopt;
   for (int y = 0; y < bitmap->height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(bitmap->pixels + static_cast<std::size_t>(y) * bitmap->stride);
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(bitmap->pixels + static_cast<std::size_t>(y) * bitmap->stride);
     std::uint8_t* out = image->row(y);
     for (int x = 0; x < bitmap->width; ++x) {
       std::uint32_t v = row[x];

@@ -57,10 +57,16 @@ bool ReadPngHeader(const std::uint8_t* d, std::size_t n, bool& alpha) {
   int depth = d[24];
   int colorType = d[25];
   bool interlaced = d[28] != 0;
-  int channels = colorType == 0 ? 1 : colorType == 2 ? 3 : colorType == 3 ? 1 : colorType == 4 ? 2 : colorType == 6 ? 4 : 0;
+  int channels = colorType == 0   ? 1
+                 : colorType == 2 ? 3
+                 : colorType == 3 ? 1
+                 : colorType == 4 ? 2
+                 : colorType == 6 ? 4
+                                  : 0;
   int bits = channels * depth;
   bool known = bits == 32 || bits == 24 || bits == 16 || bits == 8 || bits == 4 || bits == 2 || bits == 1;
-  if (!known || (colorType == 3 && depth > 8) || (colorType == 2 && depth != 8) || (colorType == 6 && depth != 8))
+  if (!known || (colorType == 3 && depth > 8) || (colorType == 2 && depth != 8) ||
+      (colorType == 6 && depth != 8))
     return false;
   if (interlaced && bits != 32 && bits != 8) return false;
   alpha = colorType == 6;
@@ -73,7 +79,8 @@ std::uint8_t* DecodeJpeg(const void* data, int& size, int& width, int& height, i
   const auto* d = static_cast<const std::uint8_t*>(data);
   if (!d || size < 10) return nullptr;
   auto n = static_cast<std::size_t>(size);
-  if (d[0] != 0xFF || d[1] != 0xD8 || d[n - 2] != 0xFF || d[n - 1] != 0xD9 || std::memcmp(d + 6, "JFIF", 4) != 0)
+  if (d[0] != 0xFF || d[1] != 0xD8 || d[n - 2] != 0xFF || d[n - 1] != 0xD9 ||
+      std::memcmp(d + 6, "JFIF", 4) != 0)
     return nullptr;
   std::optional<platform::Bitmap> picture = platform::ImageCodec::decodeJPEG(d, n, Limits());
   if (!picture) return nullptr;

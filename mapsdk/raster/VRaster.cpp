@@ -61,6 +61,15 @@ void ForgetOwner(VOwnerSlot*& owner) {
   }
 }
 
+// Frees a block nobody else holds (count 1 or less), emptying its owner.
+template <class T>
+int FreeBlock(T* block) {
+  if (!block || block->refCount > 1) return 0;
+  ForgetOwner(block->owner);
+  VFree(block);
+  return 1;
+}
+
 template <class T>
 void ReleaseFromContext(T* object, int (*freeFn)(T*)) {
   if (!object) return;
@@ -106,13 +115,13 @@ inline bool HasFF(std::uint32_t v) { return HasZero(~v); }
 #if defined(VRASTER_X86)
 // Eight pixels a step (see BlendRow); answers how many pixels it did.
 __attribute__((target("avx2"))) std::int64_t BlendRowAvx2(std::uint32_t* d, const std::uint32_t* s,
-                                                         const std::uint8_t* a, std::int64_t n) {
+                                                          const std::uint8_t* a, std::int64_t n) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i all = _mm256_set1_epi8(static_cast<char>(0xFF));
   const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const __m256i c255 = _mm256_set1_epi16(255);
-  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 6,
-                                          6, 6, 6, 7, 7, 7, 7);
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5,
+                                          5, 6, 6, 6, 6, 7, 7, 7, 7);
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
     std::uint32_t a4[2];
@@ -234,7 +243,8 @@ int StretchRect(VBitmap* dest, int x, int y, int w, int h, const Source& src, in
   std::int64_t jy1 = std::min<std::int64_t>(h, std::int64_t{dest->height} - y);
   if (jx0 >= jx1 || jy0 >= jy1) return 0;
   std::vector<std::int64_t> xs(static_cast<std::size_t>(jx1 - jx0));
-  for (std::int64_t j = jx0; j < jx1; ++j) xs[static_cast<std::size_t>(j - jx0)] = sx + StretchIndex(j, w, sw);
+  for (std::int64_t j = jx0; j < jx1; ++j)
+    xs[static_cast<std::size_t>(j - jx0)] = sx + StretchIndex(j, w, sw);
   int bpp = dest->bitsPerPixel / 8;
   bool drew = false;
   for (std::int64_t j = jy0; j < jy1; ++j) {
@@ -262,7 +272,8 @@ int StretchRect(VBitmap* dest, int x, int y, int w, int h, const Source& src, in
 }
 
 // The stroke of the current pen through fixed-point points (closed: back to the first).
-int StrokeWithPen(VDC* dc, const FixPoint* points, int count, bool closed, std::int64_t halfWidth, int opacity) {
+int StrokeWithPen(VDC* dc, const FixPoint* points, int count, bool closed, std::int64_t halfWidth,
+                  int opacity) {
   std::vector<FixPoint> pts(points, points + count);
   if (closed) pts.push_back(points[0]);
   return raster::StrokePolyline(dc->bitmap, dc->clip, pts.data(), static_cast<int>(pts.size()), halfWidth,
@@ -277,9 +288,11 @@ int DrawSegment(VDC* dc, int x1, int y1, int x2, int y2, int opacity) {
   std::int64_t bx = std::int64_t{x2} + dc->originX, by = std::int64_t{y2} + dc->originY;
   switch (pen->style) {
     case PenStyle::Solid:
-      if (pen->width == 1) return raster::DrawThinLine(dc->bitmap, dc->clip, ax, ay, bx, by, pen->color, false);
+      if (pen->width == 1)
+        return raster::DrawThinLine(dc->bitmap, dc->clip, ax, ay, bx, by, pen->color, false);
       {
-        FixPoint pts[2] = {{std::int64_t{x1} << 8, std::int64_t{y1} << 8}, {std::int64_t{x2} << 8, std::int64_t{y2} << 8}};
+        FixPoint pts[2] = {{std::int64_t{x1} << 8, std::int64_t{y1} << 8},
+                           {std::int64_t{x2} << 8, std::int64_t{y2} << 8}};
         return raster::StrokePolyline(dc->bitmap, dc->clip, pts, 2, ((pen->width + 1) >> 1) << 8, pen->color,
                                       opacity);
       }
@@ -334,7 +347,8 @@ VBitmap* VCreateBitmapFromDIB(const void* dib, std::size_t dibSize) {
   if (!dib || dibSize < sizeof(BITMAPINFOHEADER)) return nullptr;
   BITMAPINFOHEADER info;
   std::memcpy(&info, dib, sizeof info);
-  if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > dibSize || info.biCompression != 0) return nullptr;
+  if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > dibSize || info.biCompression != 0)
+    return nullptr;
   int bits = info.biBitCount;
   if (bits < 9 || (bits != 16 && bits != 24 && bits != 32)) return nullptr;
   std::int64_t width = info.biWidth;
@@ -366,12 +380,7 @@ VBitmap* VCreateBitmapFromDIB(const void* dib, std::size_t dibSize) {
   return b;
 }
 
-int FreeBitmapData(VBitmap* bitmap) {
-  if (!bitmap || bitmap->refCount > 1) return 0;
-  ForgetOwner(bitmap->owner);
-  VFree(bitmap);
-  return 1;
-}
+int FreeBitmapData(VBitmap* bitmap) { return FreeBlock(bitmap); }
 
 int VGetBitmapInfo(const VBitmap* bitmap, void* out44) {
   if (!bitmap || !out44) return 0;
@@ -391,12 +400,7 @@ VPen* VCreatePen(PenStyle style, int width, std::uint32_t color) {
   return p;
 }
 
-int VFreePen(VPen* pen) {
-  if (!pen || pen->refCount > 1) return 0;
-  ForgetOwner(pen->owner);
-  VFree(pen);
-  return 1;
-}
+int VFreePen(VPen* pen) { return FreeBlock(pen); }
 
 VBrush* VCreateBrush(BrushStyle style, std::uint32_t color) {
   auto* b = static_cast<VBrush*>(VMalloc(sizeof(VBrush)));
@@ -408,12 +412,7 @@ VBrush* VCreateBrush(BrushStyle style, std::uint32_t color) {
   return b;
 }
 
-int VFreeBrush(VBrush* brush) {
-  if (!brush || brush->refCount > 1) return 0;
-  ForgetOwner(brush->owner);
-  VFree(brush);
-  return 1;
-}
+int VFreeBrush(VBrush* brush) { return FreeBlock(brush); }
 
 namespace {
 VFont* MakeFont(int height, int width) {
@@ -434,12 +433,7 @@ VFont* VCreateFont(int height, int width, const char16_t* faceName) {
   return MakeFont(height, width);
 }
 
-int VFreeFont(VFont* font) {
-  if (!font || font->refCount > 1) return 0;
-  ForgetOwner(font->owner);
-  VFree(font);
-  return 1;
-}
+int VFreeFont(VFont* font) { return FreeBlock(font); }
 
 VDC* VCreateDC() {
   auto* dc = static_cast<VDC*>(VMalloc(sizeof(VDC)));
@@ -551,8 +545,9 @@ int VEllipse(VDC* dc, int left, int top, int right, int bottom, int opacity) {
   pts[0] = {(cx + rx) << 8, cy << 8};
   for (int i = 1; i < n; ++i) {
     double angle = 2.0 * static_cast<double>(pi) * i / n;
-    pts[static_cast<std::size_t>(i)] = {(cx << 8) + std::llround(static_cast<double>(rx) * 256.0 * std::cos(angle)),
-                                        (cy << 8) + std::llround(static_cast<double>(ry) * 256.0 * std::sin(angle))};
+    pts[static_cast<std::size_t>(i)] = {
+        (cx << 8) + std::llround(static_cast<double>(rx) * 256.0 * std::cos(angle)),
+        (cy << 8) + std::llround(static_cast<double>(ry) * 256.0 * std::sin(angle))};
   }
   int drawn = raster::FillPolygon(dc->bitmap, dc->clip, pts.data(), n, dc->brush->color, opacity);
   if (dc->pen->style != PenStyle::None) {
@@ -568,7 +563,8 @@ int VBitBlt(VDC* dc, int x, int y, int width, int height, const VBitmap* source,
   if (source->bitsPerPixel != dc->bitmap->bitsPerPixel) return 0;
   Source src = SourceOf(source);
   if (WholeCopy(dc->bitmap, x, y, width, height, src, sourceX, sourceY)) {
-    std::memcpy(dc->bitmap->pixels, source->pixels, static_cast<std::size_t>(source->stride) * source->height);
+    std::memcpy(dc->bitmap->pixels, source->pixels,
+                static_cast<std::size_t>(source->stride) * source->height);
     return 1;
   }
   return CopyRect(dc->bitmap, x, y, width, height, src, sourceX, sourceY);
@@ -581,13 +577,17 @@ int VStretchBlt(VDC* dc, int x, int y, int width, int height, const VBitmap* sou
                      sourceHeight, rop);
 }
 
-int VSetDIBitsToDevice(VDC* dc, int x, int y, int width, int height, int sourceX, int sourceY, const void* bits,
-                       const BITMAPINFOHEADER* info) {
+int VSetDIBitsToDevice(VDC* dc, int x, int y, int width, int height, int sourceX, int sourceY,
+                       const void* bits, const BITMAPINFOHEADER* info) {
   if (!dc || !dc->bitmap || !bits || !info || width <= 0 || height <= 0) return 0;
   if (info->biBitCount != dc->bitmap->bitsPerPixel) return 0;
   if (!AllowedSize(info->biWidth, info->biHeight)) return 0;
-  Source src{info->biWidth, info->biHeight, static_cast<int>(VBitmapStride(info->biBitCount, info->biWidth)),
-             info->biBitCount, static_cast<const std::uint8_t*>(bits), nullptr};
+  Source src{info->biWidth,
+             info->biHeight,
+             static_cast<int>(VBitmapStride(info->biBitCount, info->biWidth)),
+             info->biBitCount,
+             static_cast<const std::uint8_t*>(bits),
+             nullptr};
   std::int64_t pixelBytes = std::int64_t{src.stride} * src.height;
   if (info->biSizeImage > pixelBytes) {
     // The bytes after the pixels are an alpha plane; one too short to cover the image is refused.
@@ -607,7 +607,8 @@ int VFillRect(VDC* dc, const _VRect& rect, std::uint32_t color) {
   dc->bkColor = color;
   VBitmap* b = dc->bitmap;
   int l = std::max(rect.left, 0), t = std::max(rect.top, 0);
-  int r = std::min(rect.right, static_cast<int>(b->width)), btm = std::min(rect.bottom, static_cast<int>(b->height));
+  int r = std::min(rect.right, static_cast<int>(b->width)),
+      btm = std::min(rect.bottom, static_cast<int>(b->height));
   if (b->bitsPerPixel == 32 && l < r && t < btm) {
     for (int yy = t; yy < btm; ++yy) {
       auto* row = reinterpret_cast<std::uint32_t*>(b->pixels + static_cast<std::size_t>(yy) * b->stride);

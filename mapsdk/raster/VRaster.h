@@ -169,8 +169,8 @@ int VStretchBlt(VDC* dc, int x, int y, int width, int height, const VBitmap* sou
                 int sourceWidth, int sourceHeight, std::uint32_t rop);
 // The source is raw pixels described by info (rows top-down); an image size beyond stride x
 // height means an alpha plane of width x height bytes follows the pixels.
-int VSetDIBitsToDevice(VDC* dc, int x, int y, int width, int height, int sourceX, int sourceY, const void* bits,
-                       const BITMAPINFOHEADER* info);
+int VSetDIBitsToDevice(VDC* dc, int x, int y, int width, int height, int sourceX, int sourceY,
+                       const void* bits, const BITMAPINFOHEADER* info);
 int VFillRect(VDC* dc, const _VRect& rect, std::uint32_t color);
 
 // Text is not drawn by this engine: output leaves the bitmap as it is, measurement answers (0, 0).

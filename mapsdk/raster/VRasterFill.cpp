@@ -233,21 +233,16 @@ class Filler {
   void line_clip_y(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
     if (y1 == y2) return;  // horizontal: no cells
     if ((y1 < top_ && y2 < top_) || (y1 > bottom_ && y2 > bottom_)) return;
+    // An end above or below the clip moves along the edge onto that boundary.
+    auto toRows = [&](std::int64_t& x, std::int64_t& y) {
+      std::int64_t boundary = y < top_ ? top_ : y > bottom_ ? bottom_ : y;
+      if (boundary == y) return;
+      x = RoundCross(x1, boundary - y1, x2 - x1, y2 - y1);
+      y = boundary;
+    };
     std::int64_t cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
-    if (cy1 < top_) {
-      cx1 = RoundCross(x1, top_ - y1, x2 - x1, y2 - y1);
-      cy1 = top_;
-    } else if (cy1 > bottom_) {
-      cx1 = RoundCross(x1, bottom_ - y1, x2 - x1, y2 - y1);
-      cy1 = bottom_;
-    }
-    if (cy2 < top_) {
-      cx2 = RoundCross(x1, top_ - y1, x2 - x1, y2 - y1);
-      cy2 = top_;
-    } else if (cy2 > bottom_) {
-      cx2 = RoundCross(x1, bottom_ - y1, x2 - x1, y2 - y1);
-      cy2 = bottom_;
-    }
+    toRows(cx1, cy1);
+    toRows(cx2, cy2);
     if (cy1 == cy2) return;
     cx1 = std::clamp(cx1, left_, right_);
     cx2 = std::clamp(cx2, left_, right_);
@@ -374,7 +369,8 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
     if (row.Count() == 0) continue;
     SortCells(row.Cells(), row.Count());
 
-    auto* line = reinterpret_cast<std::uint32_t*>(bitmap->pixels + static_cast<std::size_t>(r) * bitmap->stride);
+    auto* line =
+        reinterpret_cast<std::uint32_t*>(bitmap->pixels + static_cast<std::size_t>(r) * bitmap->stride);
     auto put = [&](int x, int coverage) {
       if (coverage < 0) coverage = -coverage;
       if (coverage > 255) coverage = 255;
@@ -412,8 +408,8 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
   return 1;
 }
 
-int StrokePolyline(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int count, std::int64_t halfWidth,
-                   std::uint32_t color, int opacity) {
+int StrokePolyline(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int count,
+                   std::int64_t halfWidth, std::uint32_t color, int opacity) {
   if (!bitmap || !points || count < 1 || count > kMaxFillPoints / 4 || halfWidth <= 0) return 0;
   // Consecutive points on the same pixel are one point.
   auto* kept = static_cast<FixPoint*>(VMalloc(sizeof(FixPoint) * static_cast<std::size_t>(count)));

@@ -23,8 +23,8 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
 
 // Strokes an open polyline of halfWidth (24.8) with bevel joins and half-octagon caps as one
 // polygon. 0 when nothing was drawn (one distinct pixel, outside).
-int StrokePolyline(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int count, std::int64_t halfWidth,
-                   std::uint32_t color, int opacity);
+int StrokePolyline(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int count,
+                   std::int64_t halfWidth, std::uint32_t color, int opacity);
 
 // The 1-pixel anti-aliased line from (x1, y1) to (x2, y2), both ends drawn, clipped to the bitmap
 // and written only inside clip; dotted draws one step in three. 0 when the line was dropped.

@@ -6,7 +6,8 @@
 
 namespace gmengine {
 
-double PointSegmentDistance(const _VPoint& point, const _VPoint& start, const _VPoint& end, _VPoint* nearest) {
+double PointSegmentDistance(const _VPoint& point, const _VPoint& start, const _VPoint& end,
+                            _VPoint* nearest) {
   double px = point.x, py = point.y, ax = start.x, ay = start.y, bx = end.x, by = end.y;
   double dpa = (px - ax) * (px - ax) + (py - ay) * (py - ay);
   double length = (ax - bx) * (ax - bx) + (ay - by) * (ay - by);

@@ -1,10 +1,9 @@
-#include "mapsdk/raster/CDataDisp.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/raster/CDataDisp.h"
 #include "mapsdk/raster/CVBitmap.h"
 #include "tests/mapsdk/raster/RasterTestUtil.h"
 #include "tests/support/VirtualRunLoop.h"

@@ -37,7 +37,8 @@ TEST(CVDrawingOwnershipTest, ContextDeletedFirstEmptiesTheWrappersOfWhatItFreed)
     EXPECT_EQ(VFreePen(oldPen), 1);
     EXPECT_EQ(FreeBitmapData(oldBitmap), 1);
     EXPECT_EQ(VFreeBrush(dc.SelectObject(&brush)), 1);
-    EXPECT_EQ(dc.SelectObject(dc.SelectObject(&brush)), brush.GetHandle());  // selecting the current brush again changes nothing
+    EXPECT_EQ(dc.SelectObject(dc.SelectObject(&brush)),
+              brush.GetHandle());  // selecting the current brush again changes nothing
   }
   // The context freed the pen and bitmap; the wrappers hold nothing to free a second time.
   EXPECT_EQ(pen.GetHandle(), nullptr);

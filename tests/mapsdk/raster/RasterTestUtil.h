@@ -22,13 +22,19 @@ struct Canvas {
   Canvas& operator=(const Canvas&) = delete;
 
   std::uint32_t At(int x, int y) const {
-    return reinterpret_cast<const std::uint32_t*>(bitmap->pixels + static_cast<std::size_t>(y) * bitmap->stride)[x];
+    return reinterpret_cast<const std::uint32_t*>(bitmap->pixels +
+                                                  static_cast<std::size_t>(y) * bitmap->stride)[x];
   }
   void SetPen(PenStyle style, int width, std::uint32_t color) {
     VFreePen(VSelectPen(dc, VCreatePen(style, width, color)));
   }
   void SetBrush(BrushStyle style, std::uint32_t color) {
     VFreeBrush(VSelectBrush(dc, VCreateBrush(style, color)));
+  }
+  // Polygons filled with colour, no outline.
+  void UseFill(std::uint32_t color) {
+    SetPen(PenStyle::None, 1, 0);
+    SetBrush(BrushStyle::Solid, color);
   }
   // Number of pixels that are not the background.
   int Changed(std::uint32_t background = 0xFF000000u) const {

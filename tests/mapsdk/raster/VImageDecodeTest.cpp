@@ -1,11 +1,10 @@
-#include "mapsdk/raster/VImageDecode.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "mapsdk/engine/VMemory.h"
+#include "mapsdk/raster/VImageDecode.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/graphics/ImageCodec.h"
@@ -20,8 +19,9 @@ platform::Bitmap Picture(int width, int height, bool alpha) {
   platform::Bitmap b = *platform::Bitmap::create(width, height, alpha);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      b.setPixel(x, y, {static_cast<std::uint8_t>(x * 40), static_cast<std::uint8_t>(y * 40), 200,
-                        static_cast<std::uint8_t>(alpha ? (x == 0 ? 0 : 255) : 255)});
+      b.setPixel(x, y,
+                 {static_cast<std::uint8_t>(x * 40), static_cast<std::uint8_t>(y * 40), 200,
+                  static_cast<std::uint8_t>(alpha ? (x == 0 ? 0 : 255) : 255)});
   return b;
 }
 

@@ -53,8 +53,7 @@ std::vector<_VPoint> Star(int cx, int cy, int r) {
 
 TEST(VRasterGoldenTest, PolygonsWithClippingSelfOverlapAndOpacity) {
   Canvas c(96, 64, 0xFF203040u);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, 0xFFFFCC00u);
+  c.UseFill(0xFFFFCC00u);
   std::vector<_VPoint> star = Star(30, 32, 28);
   VPolygon(c.dc, star.data(), 5, 255);
   c.SetBrush(BrushStyle::Solid, 0xFF40C0FFu);
@@ -88,8 +87,7 @@ TEST(VRasterGoldenTest, ThinDottedAndWideLinesWithJoinsAndCaps) {
 
 TEST(VRasterGoldenTest, EllipsesFilledAndOutlined) {
   Canvas c(96, 64, 0xFF000000u);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, 0xFF3080FFu);
+  c.UseFill(0xFF3080FFu);
   VEllipse(c.dc, 4, 4, 44, 30, 255);
   c.SetPen(PenStyle::Solid, 4, 0xFFFFFFFFu);
   c.SetBrush(BrushStyle::Solid, 0xFFFF8000u);
@@ -105,7 +103,8 @@ TEST(VRasterGoldenTest, StretchedAndBlendedCopies) {
   std::vector<std::uint8_t> alpha(8 * 8);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) {
-      px[y * 8 + x] = 0xFF000000u | static_cast<std::uint32_t>(x * 32) << 16 | static_cast<std::uint32_t>(y * 32);
+      px[y * 8 + x] =
+          0xFF000000u | static_cast<std::uint32_t>(x * 32) << 16 | static_cast<std::uint32_t>(y * 32);
       alpha[y * 8 + x] = static_cast<std::uint8_t>(std::min(255, (x + y) * 20));
     }
   VBitmap* icon = VCreateBitmapWithAlpha(8, 8, px.data(), alpha.data());

@@ -1,5 +1,3 @@
-#include "mapsdk/raster/VRaster.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "mapsdk/engine/VMemory.h"
+#include "mapsdk/raster/VRaster.h"
 #include "tests/mapsdk/raster/RasterTestUtil.h"
 
 using namespace gmengine;
@@ -21,8 +20,7 @@ std::uint32_t Grey(unsigned v) { return 0xFF000000u | v << 16 | v << 8 | v; }
 
 TEST(VRasterFillTest, SquareFillsWholePixelsWithTheColourWordAsGiven) {
   Canvas c(5, 5);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, 0x12345678u);
+  c.UseFill(0x12345678u);
   _VPoint square[4] = {{1, 1}, {3, 1}, {3, 3}, {1, 3}};
   EXPECT_EQ(VPolygon(c.dc, square, 4, 255), 1);
   for (int y = 0; y < 5; ++y)
@@ -34,8 +32,7 @@ TEST(VRasterFillTest, SquareFillsWholePixelsWithTheColourWordAsGiven) {
 
 TEST(VRasterFillTest, DiagonalEdgeCoversHalfPixelsAndOpacityScalesCoverage) {
   Canvas c(4, 4);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, kWhite);
+  c.UseFill(kWhite);
   _VPoint triangle[3] = {{0, 0}, {2, 0}, {0, 2}};
   ASSERT_EQ(VPolygon(c.dc, triangle, 3, 255), 1);
   EXPECT_EQ(c.At(0, 0), kWhite);
@@ -45,8 +42,7 @@ TEST(VRasterFillTest, DiagonalEdgeCoversHalfPixelsAndOpacityScalesCoverage) {
   EXPECT_EQ(c.At(1, 1), kBlack);
 
   Canvas half(4, 4);
-  half.SetPen(PenStyle::None, 1, 0);
-  half.SetBrush(BrushStyle::Solid, kWhite);
+  half.UseFill(kWhite);
   _VPoint square[4] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}};
   ASSERT_EQ(VPolygon(half.dc, square, 4, 128), 1);
   // 255 x (128 / 255) truncated to 128, then (255 x 128) >> 8.
@@ -55,8 +51,7 @@ TEST(VRasterFillTest, DiagonalEdgeCoversHalfPixelsAndOpacityScalesCoverage) {
 
 TEST(VRasterFillTest, OpacityZeroDrawsNothing) {
   Canvas c(4, 4);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, kWhite);
+  c.UseFill(kWhite);
   _VPoint square[4] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
   VPolygon(c.dc, square, 4, 0);
   EXPECT_EQ(c.Changed(), 0);
@@ -64,24 +59,22 @@ TEST(VRasterFillTest, OpacityZeroDrawsNothing) {
 
 TEST(VRasterFillTest, ClipEdgesCutExactlyWithoutSmearAndOutsideFails) {
   Canvas c(5, 5);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, kWhite);
+  c.UseFill(kWhite);
   _VPoint partly[4] = {{-5, -5}, {3, -5}, {3, 3}, {-5, 3}};
   ASSERT_EQ(VPolygon(c.dc, partly, 4, 255), 1);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(c.At(x, y), x < 3 && y < 3 ? kWhite : kBlack) << x << "," << y;
 
   Canvas right(5, 5);
-  right.SetPen(PenStyle::None, 1, 0);
-  right.SetBrush(BrushStyle::Solid, kWhite);
+  right.UseFill(kWhite);
   _VPoint beyond[4] = {{2, 2}, {900, 2}, {900, 900}, {2, 900}};
   ASSERT_EQ(VPolygon(right.dc, beyond, 4, 255), 1);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 5; ++x) EXPECT_EQ(right.At(x, y), x >= 2 && y >= 2 ? kWhite : kBlack) << x << "," << y;
+    for (int x = 0; x < 5; ++x)
+      EXPECT_EQ(right.At(x, y), x >= 2 && y >= 2 ? kWhite : kBlack) << x << "," << y;
 
   Canvas outside(5, 5);
-  outside.SetPen(PenStyle::None, 1, 0);
-  outside.SetBrush(BrushStyle::Solid, kWhite);
+  outside.UseFill(kWhite);
   _VPoint away[3] = {{10, 10}, {20, 10}, {10, 20}};
   EXPECT_EQ(VPolygon(outside.dc, away, 3, 255), 0);
   _VPoint left[3] = {{-20, 0}, {-1, 0}, {-20, 5}};
@@ -91,8 +84,7 @@ TEST(VRasterFillTest, ClipEdgesCutExactlyWithoutSmearAndOutsideFails) {
 
 TEST(VRasterFillTest, FlatPolygonAndHorizontalEdgesGiveNoCells) {
   Canvas c(6, 6);
-  c.SetPen(PenStyle::None, 1, 0);
-  c.SetBrush(BrushStyle::Solid, kWhite);
+  c.UseFill(kWhite);
   _VPoint flat[3] = {{0, 2}, {5, 2}, {3, 2}};
   VPolygon(c.dc, flat, 3, 255);
   EXPECT_EQ(c.Changed(), 0);
@@ -101,8 +93,7 @@ TEST(VRasterFillTest, FlatPolygonAndHorizontalEdgesGiveNoCells) {
 TEST(VRasterFillTest, SelfOverlapFillsOnceAndHugeCoordinatesDoNotWrap) {
   Canvas once(6, 6), twice(6, 6);
   for (Canvas* c : {&once, &twice}) {
-    c->SetPen(PenStyle::None, 1, 0);
-    c->SetBrush(BrushStyle::Solid, kWhite);
+    c->UseFill(kWhite);
   }
   _VPoint square[4] = {{1, 1}, {5, 1}, {5, 5}, {1, 5}};
   _VPoint doubled[8] = {{1, 1}, {5, 1}, {5, 5}, {1, 5}, {1, 1}, {5, 1}, {5, 5}, {1, 5}};
@@ -112,10 +103,11 @@ TEST(VRasterFillTest, SelfOverlapFillsOnceAndHugeCoordinatesDoNotWrap) {
     for (int x = 0; x < 6; ++x) EXPECT_EQ(once.At(x, y), twice.At(x, y));
 
   Canvas huge(4, 4);
-  huge.SetPen(PenStyle::None, 1, 0);
-  huge.SetBrush(BrushStyle::Solid, kWhite);
+  huge.UseFill(kWhite);
   // Shifted into 24.8 these leave 32 bits far behind; the polygon still covers the bitmap.
-  _VPoint big[4] = {{-2000000000, -2000000000}, {2000000000, -2000000000}, {2000000000, 2000000000},
+  _VPoint big[4] = {{-2000000000, -2000000000},
+                    {2000000000, -2000000000},
+                    {2000000000, 2000000000},
                     {-2000000000, 2000000000}};
   ASSERT_EQ(VPolygon(huge.dc, big, 4, 255), 1);
   EXPECT_EQ(huge.Changed(kWhite), 0);
@@ -289,7 +281,8 @@ TEST(VRasterCopyTest, LongRowsBlendExactlyAsSinglePixelsDo) {
   std::vector<std::uint32_t> px;
   std::vector<std::uint8_t> alpha;
   for (int x = 0; x < kWidth; ++x) {
-    px.push_back(0x00000000u | static_cast<std::uint32_t>(x * 7) << 16 | 0x00FF00u | static_cast<std::uint32_t>(x));
+    px.push_back(0x00000000u | static_cast<std::uint32_t>(x * 7) << 16 | 0x00FF00u |
+                 static_cast<std::uint32_t>(x));
     alpha.push_back(static_cast<std::uint8_t>(x % 5 == 0 ? 0 : x % 7 == 0 ? 255 : x * 6));
   }
   VBitmap* src = VCreateBitmapWithAlpha(kWidth, 1, px.data(), alpha.data());
@@ -302,7 +295,9 @@ TEST(VRasterCopyTest, LongRowsBlendExactlyAsSinglePixelsDo) {
     } else if (a == 255) {
       want = s | 0xFF000000u;
     } else {
-      auto ch = [&](int shift) { return ((((d >> shift) & 0xFF) * (255 - a) + ((s >> shift) & 0xFF) * a) >> 8) << shift; };
+      auto ch = [&](int shift) {
+        return ((((d >> shift) & 0xFF) * (255 - a) + ((s >> shift) & 0xFF) * a) >> 8) << shift;
+      };
       want = 0xFF000000u | ch(16) | ch(8) | ch(0);
     }
     EXPECT_EQ(c.At(x, 0), want) << x;
@@ -359,7 +354,8 @@ TEST(VRasterObjectsTest, SizesFromOutsideAreCheckedBeforeAllocation) {
   EXPECT_EQ(VCreateBitmap(16000, 16000, 32, nullptr), nullptr);
   BITMAPINFOHEADER info;
   info.biBitCount = 32;
-  for (auto [w, h] : {std::pair{0x7FFFFFFF, 1}, std::pair{1, -0x7FFFFFFF}, std::pair{-4, 4}, std::pair{4, 4}}) {
+  for (auto [w, h] :
+       {std::pair{0x7FFFFFFF, 1}, std::pair{1, -0x7FFFFFFF}, std::pair{-4, 4}, std::pair{4, 4}}) {
     info.biWidth = w;
     info.biHeight = h;
     // Header only: even a plausible size is refused when its pixels are missing.

@@ -1,6 +1,6 @@
-#include "mapsdk/raster/VSimplify.h"
-
 #include <gtest/gtest.h>
+
+#include "mapsdk/raster/VSimplify.h"
 
 using namespace gmengine;
 
