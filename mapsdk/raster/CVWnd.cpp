@@ -5,7 +5,7 @@
 namespace gmengine {
 
 int CVWnd::Create(void* handle) {
-  if (!handle) return 0;
+  if (!handle || handle_) return 0;
   handle_ = handle;
   return dc_.CreateCompatibleDC();
 }

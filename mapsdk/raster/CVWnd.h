@@ -17,7 +17,8 @@ class CVWnd {
   CVWnd(const CVWnd&) = delete;
   CVWnd& operator=(const CVWnd&) = delete;
 
-  // Attaches the platform handle and creates the context; 0 for a null handle.
+  // Attaches the platform handle and creates the context; 0 for a null handle or when a handle is
+  // already attached.
   int Create(void* handle);
   // Moves the window and gives it a new back buffer of size; 0 without a handle or with an empty
   // size (the old buffer is kept).

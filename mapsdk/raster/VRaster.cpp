@@ -347,8 +347,12 @@ VBitmap* VCreateBitmapFromDIB(const void* dib, std::size_t dibSize) {
   if (!dib || dibSize < sizeof(BITMAPINFOHEADER)) return nullptr;
   BITMAPINFOHEADER info;
   std::memcpy(&info, dib, sizeof info);
-  if (info.biSize < sizeof(BITMAPINFOHEADER) || info.biSize > dibSize || info.biCompression != 0)
+  // Uncompressed, or bit fields: the three colour masks after a 40-byte header are skipped (the
+  // engine's pixel layouts are fixed).
+  if (info.biSize < sizeof(BITMAPINFOHEADER) || (info.biCompression != 0 && info.biCompression != 3))
     return nullptr;
+  std::size_t pixelOffset = info.biSize + (info.biCompression == 3 && info.biSize == 40 ? 12 : 0);
+  if (pixelOffset > dibSize) return nullptr;
   int bits = info.biBitCount;
   if (bits < 9 || (bits != 16 && bits != 24 && bits != 32)) return nullptr;
   std::int64_t width = info.biWidth;
@@ -357,10 +361,10 @@ VBitmap* VCreateBitmapFromDIB(const void* dib, std::size_t dibSize) {
   if (height < 0) height = -height;
   if (!AllowedSize(width, height)) return nullptr;
   std::int64_t stride = VBitmapStride(bits, static_cast<int>(width));
-  if (static_cast<std::int64_t>(dibSize - info.biSize) < stride * height) return nullptr;
+  if (static_cast<std::int64_t>(dibSize - pixelOffset) < stride * height) return nullptr;
   VBitmap* b = AllocBitmap(static_cast<int>(width), static_cast<int>(height), bits, false);
   if (!b) return nullptr;
-  const auto* src = static_cast<const std::uint8_t*>(dib) + info.biSize;
+  const auto* src = static_cast<const std::uint8_t*>(dib) + pixelOffset;
   for (std::int64_t row = 0; row < height; ++row) {
     std::int64_t from = bottomUp ? height - 1 - row : row;
     std::uint8_t* d = b->pixels + row * stride;

@@ -16,7 +16,7 @@ constexpr int kScale = 1 << kShift;
 constexpr int kMask = kScale - 1;
 
 // Only what the filler's single block may grow to; a larger request is refused, not attempted.
-constexpr std::int64_t kMaxFillBlock = std::int64_t{1} << 30;
+constexpr std::int64_t kMaxFillBlock = std::int64_t{1} << 28;
 
 // One edge piece after clipping, oriented downward (y1 < y2).
 struct EdgeEx {
@@ -503,17 +503,21 @@ int DrawThinLine(VBitmap* bitmap, const _VRect& clip, std::int64_t x1, std::int6
     if ((c1 & c2) != 0 || pass == 4) return 0;
     int c = c1 ? c1 : c2;
     std::int64_t x, y;
+    // a + (b - a) x (boundary - c) / (d - c), the product in 128 bits so no end wraps.
+    auto cross = [](std::int64_t a, std::int64_t b, std::int64_t boundary, std::int64_t c, std::int64_t d) {
+      return a + static_cast<std::int64_t>(static_cast<__int128>(b - a) * (boundary - c) / (d - c));
+    };
     if (c & 8) {
-      x = x1 + (x2 - x1) * (0 - y1) / (y2 - y1);
+      x = cross(x1, x2, 0, y1, y2);
       y = 0;
     } else if (c & 4) {
-      x = x1 + (x2 - x1) * (ymax - y1) / (y2 - y1);
+      x = cross(x1, x2, ymax, y1, y2);
       y = ymax;
     } else if (c & 1) {
-      y = y1 + (y2 - y1) * (0 - x1) / (x2 - x1);
+      y = cross(y1, y2, 0, x1, x2);
       x = 0;
     } else {
-      y = y1 + (y2 - y1) * (xmax - x1) / (x2 - x1);
+      y = cross(y1, y2, xmax, x1, x2);
       x = xmax;
     }
     if (c == c1) {

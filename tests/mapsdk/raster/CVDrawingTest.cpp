@@ -122,6 +122,7 @@ TEST(CVWndTest, SetWindowPosGivesABackBufferOwnedByTheContextAndPaintIsAnnounced
   EXPECT_EQ(wnd.SetWindowPos(0, 0, _VSize{10, 10}), 0);
   EXPECT_EQ(wnd.UpdateWindow(), 0);
   ASSERT_EQ(wnd.Create(&view), 1);
+  EXPECT_EQ(wnd.Create(&view), 0);
   EXPECT_EQ(wnd.GetClientRect(), _VRect());
   ASSERT_EQ(wnd.SetWindowPos(5, 6, _VSize{32, 20}), 1);
   EXPECT_EQ(wnd.GetClientRect(), _VRect(0, 0, 32, 20));

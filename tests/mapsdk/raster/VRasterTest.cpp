@@ -169,6 +169,13 @@ TEST(VRasterLineTest, ClippedAndDottedLinesWriteOnlyInside) {
   EXPECT_EQ(VLineTo(c.dc, -1, 20), 0);  // wholly outside: dropped, position kept
   EXPECT_EQ(VMoveTo(c.dc, 0, 0), _VPoint(-10, -10));
 
+  // Ends at the far corners of the 32-bit plane: the diagonal still crosses the bitmap exactly.
+  Canvas far(5, 5);
+  far.SetPen(PenStyle::Solid, 1, kWhite);
+  VMoveTo(far.dc, -2000000000, -2000000000);
+  ASSERT_EQ(VLineTo(far.dc, 2000000000, 2000000000), 1);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(far.At(i, i), kWhite) << i;
+
   Canvas d(10, 1);
   d.SetPen(PenStyle::Dotted, 1, kWhite);
   VMoveTo(d.dc, 0, 0);
