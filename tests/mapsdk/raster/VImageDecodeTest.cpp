@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mapsdk/engine/VMemory.h"
+#include "mapsdk/raster/VBitmapPng.h"
 #include "mapsdk/raster/VImageDecode.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
@@ -137,6 +138,26 @@ TEST(MapApiPathsTest, ResourcesComeFromTheBundleFolder) {
   EXPECT_FALSE(GetMapApiResourcePath(""));
   EXPECT_FALSE(GetMapApiResourcePath("../../etc/passwd"));
   platform::Environment::setResourceRoot(previous);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BitmapPngTest, AWrittenBackBufferReadsBackPixelForPixel) {
+  kavro::test::TempDir dir;
+  test::Canvas canvas(3, 2, 0xFF102030u);
+  VFillRect(canvas.dc, _VRect(1, 1, 3, 2), 0xFFA0B0C0u);
+  std::string path = dir.path() + "/buffer.png";
+  ASSERT_TRUE(WriteBitmapPNG(canvas.bitmap, path));
+  std::optional<platform::Data> file = platform::FileManager::contentsAtPath(path);
+  ASSERT_TRUE(file);
+  std::optional<platform::Bitmap> image = platform::ImageCodec::decodePNG(file->data(), file->size());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->pixelAt(0, 0), (platform::Pixel{0x10, 0x20, 0x30, 255}));
+  EXPECT_EQ(image->pixelAt(2, 1), (platform::Pixel{0xA0, 0xB0, 0xC0, 255}));
+  EXPECT_FALSE(WriteBitmapPNG(nullptr, path));
+  EXPECT_TRUE(EncodeBitmapPNG(nullptr).empty());
 }
 
 }  // namespace
