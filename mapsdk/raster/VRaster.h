@@ -25,7 +25,7 @@ struct VOwnerSlot {
   bool owns = false;
 };
 
-// The DIB info header, as the Windows format lays it out (40 bytes, little-endian words).
+// The DIB info header as device-independent bitmap files lay it out (40 bytes, little-endian).
 #pragma pack(push, 1)
 struct BITMAPINFOHEADER {
   std::uint32_t biSize = 40;
