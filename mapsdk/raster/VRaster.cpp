@@ -303,8 +303,10 @@ int DrawSegment(VDC* dc, int x1, int y1, int x2, int y2, int opacity) {
   }
 }
 
+// A polyline: one wide stroke for a pen wider than 1, else every segment as a thin line, whatever
+// the pen's style.
 int PolylineWithPen(VDC* dc, const _VPoint* points, int count, bool closed, int opacity) {
-  if (dc->pen->width > 1 && dc->pen->style == PenStyle::Solid) {
+  if (dc->pen->width > 1) {
     std::vector<FixPoint> pts;
     pts.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
@@ -316,7 +318,9 @@ int PolylineWithPen(VDC* dc, const _VPoint* points, int count, bool closed, int 
   for (int i = 0; i < segments; ++i) {
     const _VPoint& a = points[i];
     const _VPoint& b = points[(i + 1) % count];
-    drawn |= DrawSegment(dc, a.x, a.y, b.x, b.y, opacity);
+    drawn |= raster::DrawThinLine(dc->bitmap, dc->clip, std::int64_t{a.x} + dc->originX,
+                                  std::int64_t{a.y} + dc->originY, std::int64_t{b.x} + dc->originX,
+                                  std::int64_t{b.y} + dc->originY, dc->pen->color, false);
   }
   return drawn;
 }

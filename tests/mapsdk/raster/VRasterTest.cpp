@@ -181,6 +181,12 @@ TEST(VRasterLineTest, ClippedAndDottedLinesWriteOnlyInside) {
   VMoveTo(d.dc, 0, 0);
   VLineTo(d.dc, 9, 0);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(d.At(x, 0), x % 3 == 0 ? kWhite : kBlack) << x;
+  // A polyline draws its thin segments solid, whatever the pen's style.
+  Canvas p(10, 1);
+  p.SetPen(PenStyle::Dotted, 1, kWhite);
+  _VPoint row[2] = {{0, 0}, {9, 0}};
+  ASSERT_EQ(VPolyline(p.dc, row, 2, 255), 1);
+  EXPECT_EQ(p.Changed(), 10);
 }
 
 TEST(VRasterLineTest, WideLinesCoverTheirWidthAndADegeneratePolylineDrawsNothing) {
