@@ -166,7 +166,7 @@ ClassBuilder<T> defineClass(std::string name) {
     if constexpr (std::is_base_of_v<Object, T>) {
       cls->isInstance_ = [](const Object& o) { return dynamic_cast<const T*>(&o) != nullptr; };
       // A class made by a templated factory (screens: create<T>()) must come out of it whole.
-      if constexpr (requires {
+      if constexpr (!std::is_abstract_v<T> && requires {
                       { T::template create<T>() } -> std::convertible_to<std::shared_ptr<T>>;
                     }) {
         cls->factory_ = []() -> ObjectPtr { return T::template create<T>(); };
