@@ -3,8 +3,7 @@
 namespace kavro {
 
 // Placeholder until the job operations land: nothing is sent.
-std::shared_ptr<JobOperateUtil> JobOperateUtil::jobApply(std::string_view,
-                                                         std::weak_ptr<JobOperateUtilDelegate>) {
+std::shared_ptr<JobOperateUtil> JobOperateUtil::jobApply(std::string_view, std::weak_ptr<JobOperateUtilDelegate>) {
   return nullptr;
 }
 std::shared_ptr<JobOperateUtil> JobOperateUtil::jobAddToFavorites(std::string_view,
