@@ -84,9 +84,8 @@ void JobSearchResultController::initNavBar() {
                                                   if (auto self = weak.lock()) self->filterClicked();
                                                 });
   filterButton_->setEnabled(false);
-  navTitleView_->setNavItem(navigationItem());
   navigationItem()->setTitleView(navTitleView_);
-  navTitleView_->onlyMainTitle(searchParam_->searchTitle());
+  showTitle(0);
 }
 
 void JobSearchResultController::initListView() {
@@ -164,12 +163,7 @@ bool JobSearchResultController::listViewDataOnReceived(ListViewData& section, co
   std::int64_t count = section.listData()->maxCount();
   searchParam_->saveToSearchHistory(count);
 
-  if (count > 0)
-    navTitleView_->bothTitle(
-        searchParam_->searchTitle(),
-        platform::format(AppCoreInfo::getLocalizedString("jobsearch_subtitle_text"), count));
-  else
-    navTitleView_->onlyMainTitle(searchParam_->searchTitle());
+  showTitle(count);
 
   buttonsStatesBySelectJobs(anyRowSelected());
   if (auto detail = toolbarButton(DetailItem)) detail->setEnabled(true);
@@ -181,6 +175,18 @@ bool JobSearchResultController::listViewDataOnReceived(ListViewData& section, co
     if (auto detail = toolbarButton(DetailItem)) detail->setEnabled(false);
   }
   return true;
+}
+
+void JobSearchResultController::showTitle(std::int64_t count) {
+  // The title view names the navigation item only while it writes, so neither keeps the other.
+  navTitleView_->setNavItem(navigationItem());
+  if (count > 0)
+    navTitleView_->bothTitle(
+        searchParam_->searchTitle(),
+        platform::format(AppCoreInfo::getLocalizedString("jobsearch_subtitle_text"), count));
+  else
+    navTitleView_->onlyMainTitle(searchParam_->searchTitle());
+  navTitleView_->setNavItem(nullptr);
 }
 
 bool JobSearchResultController::listViewSelectedIndexPath(ListView&, const platform::IndexPath& ip) {

@@ -98,6 +98,8 @@ class JobSearchResultController : public UIBasicController,
   void setupWithParam(std::shared_ptr<JobSearchParam> param);
   std::shared_ptr<UIKavroBarButton> customBarButton(const std::string& title, std::function<void()> action);
   bool anyRowSelected() const;
+  // The search's title, with the number of jobs found when there are any.
+  void showTitle(std::int64_t count);
 
   std::shared_ptr<JobSearchParam> searchParam_;
   std::shared_ptr<UIKavroTitleView> navTitleView_;
