@@ -297,11 +297,7 @@ std::shared_ptr<platform::View> JobSearchController::viewForFooterInSection(List
 }
 
 void JobSearchController::makeSureToClearHistory() {
-  auto sheet = std::make_shared<platform::ActionSheet>(
-      AppCoreInfo::getLocalizedString("fans_myfolder_select_way"), sharedAs<JobSearchController>(),
-      AppCoreInfo::getLocalizedString("common_text_cancel"),
-      AppCoreInfo::getLocalizedString("jobsearch_ask_clear_history"));
-  sheet->showInView(*view());
+  KeyAssociateJobSearch::clearHistorySheet(sharedAs<JobSearchController>())->showInView(*view());
 }
 
 void JobSearchController::clickedButtonAtIndex(platform::ActionSheet&, int buttonIndex) {

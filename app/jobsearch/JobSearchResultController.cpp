@@ -300,15 +300,18 @@ void JobSearchResultController::clickedButtonAtIndex(platform::AlertView& alert,
   if (alert.tag() == ApplyAlertTag && buttonIndex == 1) applyJobs();
 }
 
-void JobSearchResultController::applyJobs() {
+void JobSearchResultController::applyJobs() { operateOnTickedJobs(&JobOperateUtil::jobApply); }
+
+void JobSearchResultController::operateOnTickedJobs(
+    std::shared_ptr<JobOperateUtil> (*operation)(std::string_view, std::weak_ptr<JobOperateUtilDelegate>)) {
   std::string ids = listDataSearchResult_->listData()->getItemsIDWithBoolKey(
       DataItemDetail::keyTableCellIsSelected(), true);
   if (ids.empty()) {
     buttonsStatesBySelectJobs(false);
     return;
   }
-  if (auto op = JobOperateUtil::jobApply(ids, sharedAs<JobSearchResultController>()))
-    op->setParentCtrl(sharedAs<JobSearchResultController>());
+  auto me = sharedAs<JobSearchResultController>();
+  if (auto op = operation(ids, me)) op->setParentCtrl(me);
 }
 
 void JobSearchResultController::addFavSelectedJobsClicked() {
@@ -321,14 +324,7 @@ void JobSearchResultController::addFavSelectedJobs() {
     UserLoginController::loginWithParent(sharedAs<JobSearchResultController>(), "addFavSelectedJobs");
     return;
   }
-  std::string ids = listDataSearchResult_->listData()->getItemsIDWithBoolKey(
-      DataItemDetail::keyTableCellIsSelected(), true);
-  if (ids.empty()) {
-    buttonsStatesBySelectJobs(false);
-    return;
-  }
-  if (auto op = JobOperateUtil::jobAddToFavorites(ids, sharedAs<JobSearchResultController>()))
-    op->setParentCtrl(sharedAs<JobSearchResultController>());
+  operateOnTickedJobs(&JobOperateUtil::jobAddToFavorites);
 }
 
 void JobSearchResultController::jobOperate(JobOperateUtil& util) {

@@ -98,6 +98,9 @@ class JobSearchResultController : public UIBasicController,
   void setupWithParam(std::shared_ptr<JobSearchParam> param);
   std::shared_ptr<UIKavroBarButton> customBarButton(const std::string& title, std::function<void()> action);
   bool anyRowSelected() const;
+  // Runs the operation on the ticked jobs; without a tick, only the buttons are set again.
+  void operateOnTickedJobs(
+      std::shared_ptr<JobOperateUtil> (*operation)(std::string_view, std::weak_ptr<JobOperateUtilDelegate>));
   // The search's title, with the number of jobs found when there are any.
   void showTitle(std::int64_t count);
 

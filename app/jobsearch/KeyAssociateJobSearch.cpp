@@ -193,12 +193,16 @@ std::shared_ptr<platform::View> KeyAssociateJobSearch::getFooterView() {
   return footer;
 }
 
-void KeyAssociateJobSearch::clearHistory() {
-  auto sheet = std::make_shared<platform::ActionSheet>(
-      AppCoreInfo::getLocalizedString("fans_myfolder_select_way"), sharedAs<KeyAssociateJobSearch>(),
+std::shared_ptr<platform::ActionSheet> KeyAssociateJobSearch::clearHistorySheet(
+    std::weak_ptr<platform::ActionSheetDelegate> delegate) {
+  return std::make_shared<platform::ActionSheet>(
+      AppCoreInfo::getLocalizedString("fans_myfolder_select_way"), std::move(delegate),
       AppCoreInfo::getLocalizedString("common_text_cancel"),
       AppCoreInfo::getLocalizedString("jobsearch_ask_clear_history"));
-  sheet->showInView(*this);
+}
+
+void KeyAssociateJobSearch::clearHistory() {
+  clearHistorySheet(sharedAs<KeyAssociateJobSearch>())->showInView(*this);
 }
 
 void KeyAssociateJobSearch::clickedButtonAtIndex(platform::ActionSheet&, int buttonIndex) {

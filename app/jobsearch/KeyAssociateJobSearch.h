@@ -40,6 +40,9 @@ class KeyAssociateJobSearch : public UIKeywordsAssociateView,
   std::shared_ptr<platform::View> getHeaderView();
   std::shared_ptr<platform::View> getFooterView();
   void clearHistory();
+  // The question before a history is cleared: the destructive button (index 0) clears.
+  static std::shared_ptr<platform::ActionSheet> clearHistorySheet(
+      std::weak_ptr<platform::ActionSheetDelegate> delegate);
   // Shows the segment of a keyword type without telling anybody (a recent search restored it).
   void showKeywordType(std::int32_t keywordtype);
 
