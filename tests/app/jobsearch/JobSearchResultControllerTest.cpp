@@ -132,6 +132,38 @@ TEST_F(JobSearchResultControllerTest, AnEmptyResultShowsTheSuggestionInItsRow) {
   EXPECT_NE(nav->topViewController(), results) << "the back button pops the list";
 }
 
+TEST_F(JobSearchResultControllerTest, TheEmptyRowOpensTheFiltersWhenOnAndClosesAQuickSearch) {
+  // A quick search from the home screen: the list is the root of a modal navigation of its own.
+  answerSearchWith("search_job_list_empty.xml");
+  auto home = UIBasicController::create<UIBasicController>();
+  show(home);
+  query->setEnableFilters(true);
+  auto results = JobSearchResultController::initWithParam(query);
+  auto modal = platform::NavigationController::create(results);
+  nav->presentViewController(modal, false);
+  settle();
+  ASSERT_TRUE(loaded(results->listDataSearchResult()));
+  tapGuideAway();
+  EXPECT_TRUE(results->filterButton()->isEnabled()) << "filters on: the button stays usable";
+  auto& list = *results->listViewResult();
+  list.layoutSubviews();
+  auto cell = std::dynamic_pointer_cast<JobSearchResultEmptyCell>(
+      list.cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+  ASSERT_TRUE(cell);
+  EXPECT_EQ(cell->button()->currentTitle(),
+            AppCoreInfo::getLocalizedString("jobsearch_result_empty_button_filter"));
+  cell->buttonClicked();
+  settle();
+  EXPECT_TRUE(std::dynamic_pointer_cast<JobSearchFilterController>(modal->topViewController()));
+
+  modal->popViewControllerAnimated(false);
+  settle();
+  query->setEnableFilters(false);
+  cell->buttonClicked();
+  settle();
+  EXPECT_FALSE(nav->presentedViewController()) << "the modal search is closed";
+}
+
 TEST_F(JobSearchResultControllerTest, ConfirmedFiltersGoIntoTheNextRequestAndMarkTheButton) {
   auto results = openWithFirstPage("search_job_list_page1.xml");
   ASSERT_TRUE(results->filterButton()->isEnabled());
