@@ -233,7 +233,7 @@ void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
 }
 
 // A record names its row class either as a class object or by its registered name (the form a
-// stored record keeps). A name nobody registered is a programming slip: said once per look-up,
+// stored record keeps). A name nobody registered is a programming slip: reported at each look-up,
 // and the row falls back to the section's class rather than vanishing.
 ClassPtr ListView::recordCellClass(const DataItemDetail& record) {
   platform::Value named = record.getObject(DataItemDetail::keyCellClass());
