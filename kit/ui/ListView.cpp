@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "kit/skin/AppSkin.h"
@@ -231,13 +232,29 @@ void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
   platform::TableView::deleteRowsAtIndexPaths(ips, animation);
 }
 
+// A record names its row class either as a class object or by its registered name (the form a
+// stored record keeps). A name nobody registered is a programming slip: reported at each look-up,
+// and the row falls back to the section's class rather than vanishing.
+ClassPtr ListView::recordCellClass(const DataItemDetail& record) {
+  platform::Value named = record.getObject(DataItemDetail::keyCellClass());
+  if (auto own = std::dynamic_pointer_cast<platform::ClassRef>(named.objectValue())) return own;
+  std::string name = record.getString(DataItemDetail::keyCellClass());
+  if (name.empty()) return nullptr;
+  ClassPtr cls = platform::classFromString(name);
+  if (!cls || !cls->respondsToClassFunction("cellWithCellID")) {
+    std::fprintf(stderr, "Error: row cell class \"%s\" is not a registered row class\n", name.c_str());
+    return nullptr;
+  }
+  return cls;
+}
+
 ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
   auto section = dataOfSection(ip.section);
   if (!section) return nullptr;
   std::size_t n = section->count();
   if (ip.row >= 0 && static_cast<std::size_t>(ip.row) < n) {
     auto record = section->listData()->getItem(static_cast<std::size_t>(ip.row));
-    if (auto own = std::dynamic_pointer_cast<platform::ClassRef>(record->getCellClass())) return own;
+    if (auto own = recordCellClass(*record)) return own;
     return section->mDataCellClass();
   }
   if (section->listViewDataStatus() == 1) return section->mLoadingCellClass();

@@ -71,7 +71,10 @@ class ListView : public platform::TableView,
   using platform::TableView::deleteRowsAtIndexPaths;
   void deleteRowsAtIndexPaths(const std::vector<platform::IndexPath>& ips,
                               platform::TableViewRowAnimation animation) override;
+  // A record row's own class (given as a class or by its registered name), else the section's.
   platform::ClassPtr cellClassAtIndexPath(const platform::IndexPath& ip) const;
+  // The row class a record names; nullptr when it names none or an unknown one.
+  static platform::ClassPtr recordCellClass(const DataItemDetail& record);
   std::shared_ptr<DataTableCell> cellWithClass(const platform::ClassPtr& cls, const platform::IndexPath& ip);
   void autoCheckAndLoadNextPage();
   // After an answer: a failed page is not asked for again by itself.

@@ -4,8 +4,8 @@
 
 #include "app/jobsearch/JobSearchParam.h"
 #include "kit/core/AppCoreInfo.h"
-#include "kit/core/StoreDataTypes.h"
 #include "kit/core/LocationUtil.h"
+#include "kit/core/StoreDataTypes.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 

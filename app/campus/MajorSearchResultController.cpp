@@ -1,0 +1,1 @@
+#include "app/campus/MajorSearchResultController.h"

@@ -1,0 +1,44 @@
+#include "app/jobsearch/JobListBasicCell.h"
+
+#include "kit/skin/AppSkin.h"
+
+namespace kavro {
+
+namespace {
+std::shared_ptr<platform::Label> skinnedLabel(std::string_view skinType) {
+  auto label = std::make_shared<platform::Label>(platform::Rect{});
+  label->setBackgroundColor(platform::Color::clear());
+  AppSkin::apply(label, skinType, {});
+  return label;
+}
+}  // namespace
+
+std::shared_ptr<platform::ImageView> JobListBasicCell::badge(std::string_view skinType) {
+  auto view = std::make_shared<platform::ImageView>(platform::Rect{});
+  AppSkin::apply(view, skinType, "job_related");
+  platform::Size size = view->image() ? view->image()->size() : platform::Size{};
+  view->setFrame(platform::Rect(0, 10, size.width, size.height));
+  view->setHidden(true);
+  return view;
+}
+
+void JobListBasicCell::initCellView() {
+  setAccessoryType(platform::TableViewCellAccessoryType::DisclosureIndicator);
+  jobname_ = skinnedLabel("skin_cell_display_jobname");
+  coname_ = skinnedLabel("skin_cell_left_assist");
+  jobarea_ = skinnedLabel("skin_cell_right_assist");
+  issuedate_ = skinnedLabel("skin_cell_right_assist");
+  internImgView_ = badge("jobslist_result_internship");
+  for (const auto& v : {jobname_, coname_, jobarea_, issuedate_}) addSubview(v);
+  addSubview(internImgView_);
+}
+
+void JobListBasicCell::bindTexts() {
+  const auto& d = detail();
+  jobname_->setText(d ? d->get_jobname() : std::string());
+  coname_->setText(d ? d->get_coname() : std::string());
+  jobarea_->setText(d ? d->get_jobarea() : std::string());
+  issuedate_->setText(d ? d->get_issuedate() : std::string());
+}
+
+}  // namespace kavro

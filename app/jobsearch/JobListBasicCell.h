@@ -1,0 +1,38 @@
+#pragma once
+#include <memory>
+
+#include "kit/ui/DataTableCell.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+
+namespace kavro {
+
+// The labels every job row shows (name, area, company, date) and the internship badge; the
+// subclasses lay them out. Binding sets every text and badge anew, since cells are reused.
+class JobListBasicCell : public DataTableCell {
+ public:
+  using DataTableCell::DataTableCell;
+  void initCellView() override;
+
+  const std::shared_ptr<platform::Label>& jobname() const { return jobname_; }
+  const std::shared_ptr<platform::Label>& jobarea() const { return jobarea_; }
+  const std::shared_ptr<platform::Label>& coname() const { return coname_; }
+  const std::shared_ptr<platform::Label>& issuedate() const { return issuedate_; }
+  const std::shared_ptr<platform::ImageView>& internImgView() const { return internImgView_; }
+
+ protected:
+  // The four texts from the record.
+  void bindTexts();
+  // A hidden badge sized to its skin image, at y 10.
+  static std::shared_ptr<platform::ImageView> badge(std::string_view skinType);
+
+  std::shared_ptr<platform::Label> jobname_;
+  std::shared_ptr<platform::Label> jobarea_;
+  std::shared_ptr<platform::Label> coname_;
+  std::shared_ptr<platform::Label> issuedate_;
+  std::shared_ptr<platform::ImageView> internImgView_;
+};
+
+KAVRO_CELL_CLASS(JobListBasicCell, DataTableCell);
+
+}  // namespace kavro

@@ -1,0 +1,137 @@
+#include "app/jobsearch/JobListSearchResultCell.h"
+
+#include "app/jobsearch/JobOperateUtil.h"
+#include "app/jobsearch/JobSearchResultController.h"
+#include "app/shell/AppTracking.h"
+#include "kit/core/AppCoreInfo.h"
+#include "kit/core/StringAppend.h"
+#include "kit/skin/AppSkin.h"
+#include "kit/ui/AlertViewExt.h"
+#include "kit/ui/LabelExt.h"
+#include "kit/ui/ListView.h"
+#include "kit/ui/ViewAdjustSize.h"
+#include "kit/ui/ViewSibling.h"
+
+namespace kavro {
+
+namespace {
+std::shared_ptr<platform::Label> jobLabel(std::string_view skinType, int lines) {
+  auto label = std::make_shared<platform::Label>(platform::Rect{});
+  label->setBackgroundColor(platform::Color::clear());
+  label->setNumberOfLines(lines);
+  AppSkin::apply(label, skinType, "job_related");
+  return label;
+}
+double bottom(const platform::View& v) { return v.frame().origin.y + v.frame().size.height; }
+}  // namespace
+
+void JobListSearchResultCell::initCellView() {
+  JobListFavoriteCell::initCellView();
+  double width = listWidth();
+  jobname_->setFrame(platform::Rect(32, 10, 160, 17));
+  jobarea_->setFrame(platform::Rect(width - 25 - 75, 10, 75, 17));
+  jobarea_->setTextAlignment(platform::TextAlignment::Right);
+  issuedate_->setFrame(jobarea_->frame());
+  issuedate_->setTextAlignment(platform::TextAlignment::Right);
+  coname_->setFrame(platform::Rect(32, 0, 186, 13));
+  jobsummary_ = jobLabel("jobsearch_result_jobarea", 0);
+  jobsummary_->setFrame(platform::Rect(32, 0, width - 57, 13));
+  jobinfo_ = jobLabel("jobsearch_result_coname", 2);
+  jobinfo_->setFrame(platform::Rect(32, 0, width - 57, 13));
+  checkView_ = UICheckBoxView::create(platform::Rect(0, 0, 80, 55));
+  AppSkin::apply(checkView_, "checkbox_circle", "common");
+  checkView_->setDelegate(sharedAs<JobListSearchResultCell>());
+  readMark_ = std::make_shared<platform::ImageView>(platform::Rect(width - 11, 0, 11, 11));
+  AppSkin::apply(readMark_, "jobsearch_result_readmark", "job_related");
+  for (const auto& v : {jobsummary_, jobinfo_}) addSubview(v);
+  addSubview(checkView_);
+  addSubview(readMark_);
+}
+
+void JobListSearchResultCell::bindCellData(bool) {
+  bindTexts();
+  appliedImgView_->setHidden(true);
+  const auto& d = detail();
+  bool read = d && JobOperateUtil::getjobHasRead(d->get_jobid());
+  AppSkin::apply(jobname_, read ? "skin_cell_display_jobname_readed" : "skin_cell_display_jobname", {});
+  readMark_->setHidden(!read);
+
+  bool intern = d && d->get_isintern();
+  auto nameFrame = jobname_->frame();
+  jobname_->setFrame(platform::Rect(32, 10, intern ? 160 : 178, nameFrame.size.height));
+  label::autoFitSizeWithMaxWidth(*jobname_, intern ? 160 : 178);
+  internImgView_->setHidden(!intern);
+  if (intern) view::rightOfView(*internImgView_, jobname_.get(), 4);
+  view::bottomOfView(*coname_, jobname_.get(), 5);
+  view::bottomOfView(*issuedate_, jobarea_.get(), 5);
+  double running = bottom(*coname_);
+
+  auto list = listView();
+  bool details = list && getNeedShowDetail(*list);
+  jobsummary_->setHidden(!details);
+  jobinfo_->setHidden(!details);
+  if (details && d) {
+    jobsummary_->setText(getJobSummaryFromDetail(*d));
+    label::autoFitHeight(*jobsummary_);
+    view::bottomOfView(*jobsummary_, coname_.get(), 5);
+    jobinfo_->setText(d->get_jobinfo());
+    label::autoFitHeight(*jobinfo_);
+    view::bottomOfView(*jobinfo_, jobsummary_.get(), 5);
+    running = bottom(*jobinfo_);
+  }
+  view::setHeight(*checkView_, running + 10);
+  checkView_->setChecked(d && d->getTableCellIsSelected());
+}
+
+bool JobListSearchResultCell::getNeedShowDetail(const ListView& list) {
+  auto screen = std::dynamic_pointer_cast<JobSearchResultController>(list.ctrl());
+  return screen && screen->showDetail();
+}
+
+std::string JobListSearchResultCell::getJobSummaryFromDetail(const DataItemDetail& record) {
+  std::string summary;
+  for (const auto& part : {record.get_degree(), record.getString("workyear"), record.get_cotype()})
+    str::appendString(summary, part, "  |  ");
+  return summary;
+}
+
+double JobListSearchResultCell::heightForCell(ListView& list, const platform::IndexPath& ip) {
+  auto record = list.dataOfIndexPath(ip);
+  if (!record) return 0;
+  if (!getNeedShowDetail(list)) return 55;
+  double width = list.bounds().size.width - 57;
+  double summary =
+      AppSkin::sizeForText(getJobSummaryFromDetail(*record), "jobsearch_result_jobarea", "job_related", width)
+          .height;
+  double info =
+      AppSkin::sizeForText(record->get_jobinfo(), "jobsearch_result_coname", "job_related", width).height;
+  return summary + 50 + 5 + info + 10;
+}
+
+void JobListSearchResultCell::checkBox(UICheckBoxView& box) {
+  auto list = listView();
+  auto screen = list ? std::dynamic_pointer_cast<JobSearchResultController>(list->ctrl()) : nullptr;
+  bool major = screen && platform::isKindOfClass(*screen, "MajorSearchResultController");
+  AppTracking::record(major ? "TRACKING_CAMPUS_MAJORSEARCHRESULT_JOBSELECT"
+                            : "TRACKING_JOBSEARCH_RESULTS_JOBSELECT");
+  const auto& d = detail();
+  if (!d) return;
+  if (!box.checked()) {
+    d->setTableCellIsSelected(false);
+    if (screen) screen->onCheckBoxChanged();
+    return;
+  }
+  auto section = listData();
+  std::size_t ticked =
+      section ? section->listData()->countItemsWithBoolKey(DataItemDetail::keyTableCellIsSelected(), true)
+              : 0;
+  if (ticked < MaxSelected) {
+    d->setTableCellIsSelected(true);
+    if (screen) screen->onCheckBoxChanged();
+    return;
+  }
+  alert::showAlert(AppCoreInfo::getLocalizedString("jobsearch_result_selected_too_many_tips"));
+  box.setChecked(false);
+}
+
+}  // namespace kavro

@@ -1,0 +1,128 @@
+// A job result list of 1,000 rows scrolled from top to bottom through the headless table view:
+// every row that comes into view gets a cell from the reuse pool (or a new one), its layout and
+// its record bound, as the list framework does it (row class from the record or the section,
+// class height function, JobListSearchResultCell's build and bind). The peer is the same table
+// view with a bare data source of plain TableViewCells, two labels set per row. Prints the list's
+// rows per second as a share of the plain cells'.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/jobsearch/JobListSearchResultCell.h"
+#include "kit/ui/ListView.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+
+namespace {
+
+using platform::IndexPath;
+
+constexpr int Rows = 1000;
+constexpr double RowHeight = 55;
+
+std::shared_ptr<kavro::DataItemDetail> job(int i) {
+  auto r = kavro::DataItemDetail::newDetail();
+  r->set_jobid(std::to_string(900000 + i));
+  r->set_jobname("软件工程师 " + std::to_string(i));
+  r->set_coname("上海数据科技有限公司");
+  r->set_jobarea("上海-浦东新区");
+  r->set_issuedate("2013-05-20");
+  r->setBool(i % 5 == 0, "isintern");
+  return r;
+}
+
+// Scrolls the table's whole content by one screen at a time, laying out each position.
+void scrollThrough(platform::TableView& table) {
+  table.setContentOffset({0, 0});
+  table.layoutSubviews();
+  double bottom = table.contentSize().height - table.bounds().size.height;
+  for (double y = 0; y < bottom; y += RowHeight) {
+    table.setContentOffset({0, y});
+    table.layoutSubviews();
+  }
+}
+
+// ---- The result list ----
+
+struct ResultList {
+  std::shared_ptr<kavro::ListViewDelegate> ctrl = std::make_shared<kavro::ListViewDelegate>();
+  std::shared_ptr<kavro::ListView> list = kavro::ListView::plainListViewForDelegate(ctrl);
+  ResultList() {
+    list->setFrame(platform::Rect(0, 0, 320, 416));
+    auto section =
+        kavro::ListViewData::newDataOnListView(*list, platform::classFor<kavro::JobListSearchResultCell>());
+    for (int i = 0; i < Rows; ++i) section->listData()->addItem(job(i));
+    list->reloadData();
+  }
+};
+
+void List_ScrollResultRows(benchmark::State& state) {
+  ResultList fixture;
+  for (auto _ : state) scrollThrough(*fixture.list);
+  state.SetItemsProcessed(state.iterations() * Rows);
+}
+
+// ---- Plain cells ----
+
+class PlainSource : public platform::TableViewDataSource, public platform::TableViewDelegate {
+ public:
+  std::vector<std::shared_ptr<kavro::DataItemDetail>> rows;
+  int numberOfRowsInSection(platform::TableView&, int) override { return static_cast<int>(rows.size()); }
+  std::shared_ptr<platform::TableViewCell> cellForRowAtIndexPath(platform::TableView& tv,
+                                                                 const IndexPath& ip) override {
+    auto cell = tv.dequeueReusableCellWithIdentifier("plain");
+    if (!cell)
+      cell = std::make_shared<platform::TableViewCell>(platform::TableViewCellStyle::Subtitle, "plain");
+    const auto& r = rows[static_cast<std::size_t>(ip.row)];
+    cell->textLabel()->setText(r->get_jobname());
+    cell->detailTextLabel()->setText(r->get_coname());
+    return cell;
+  }
+  std::optional<double> heightForRowAtIndexPath(platform::TableView&, const IndexPath&) override {
+    return RowHeight;
+  }
+};
+
+void Plain_ScrollTableViewCells(benchmark::State& state) {
+  auto source = std::make_shared<PlainSource>();
+  for (int i = 0; i < Rows; ++i) source->rows.push_back(job(i));
+  auto table =
+      std::make_shared<platform::TableView>(platform::Rect(0, 0, 320, 416), platform::TableViewStyle::Plain);
+  table->setDataSource(source);
+  table->setDelegate(source);
+  table->reloadData();
+  for (auto _ : state) scrollThrough(*table);
+  state.SetItemsProcessed(state.iterations() * Rows);
+}
+
+BENCHMARK(List_ScrollResultRows);
+BENCHMARK(Plain_ScrollTableViewCells);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs)
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        times[run.benchmark_name()] = run.GetAdjustedRealTime();
+  }
+  std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto list = reporter.times.find("List_ScrollResultRows");
+  auto plain = reporter.times.find("Plain_ScrollTableViewCells");
+  if (list != reporter.times.end() && plain != reporter.times.end() && list->second > 0)
+    std::printf("result list rows vs plain cells: %.2fx the rate (goal >= 0.5x)\n",
+                plain->second / list->second);
+  benchmark::Shutdown();
+  return 0;
+}
