@@ -16,7 +16,8 @@ namespace {
 
 std::int64_t WordAt(const std::uint8_t* p) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                   static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+                                   static_cast<std::uint32_t>(p[2]) << 16 |
+                                   static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 bool Contains(const CVArray<CVString>& keys, const CVString& key) {
@@ -47,8 +48,8 @@ int CGridHttpClient::CancelRequest() {
   return 1;
 }
 
-int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArray<CVString>& keys, int sequence,
-                                  int flag) {
+int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArray<CVString>& keys,
+                                  int sequence, int flag) {
   int count = keys.GetSize();
   if (count < 1 || count > kMaxKeys) return 0;
   int clientId = kStreetClientId;
@@ -61,7 +62,8 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
   }
   if (kind == last_.kind && level == last_.level && x == last_.x && y == last_.y &&
       count <= last_.keys.GetSize() && http_.IsBusy()) {
-    bool all = std::all_of(keys.begin(), keys.end(), [&](const CVString& k) { return Contains(last_.keys, k); });
+    bool all =
+        std::all_of(keys.begin(), keys.end(), [&](const CVString& k) { return Contains(last_.keys, k); });
     if (all) return 0;  // the same batch is on its way
   }
   gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
@@ -104,7 +106,8 @@ void CGridHttpClient::ParseBatch(BatchParseState& state, CVArray<CVString>& keys
     for (int i = 0; i < n; ++i) {
       std::int64_t offset = WordAt(p + 8 + 8 * i);
       std::int64_t length = WordAt(p + 12 + 8 * i);
-      bool usable = offset >= 0 && length >= 0 && length <= static_cast<std::int64_t>(tileimage::kMaxTileBytes) &&
+      bool usable = offset >= 0 && length >= 0 &&
+                    length <= static_cast<std::int64_t>(tileimage::kMaxTileBytes) &&
                     header + offset + length <= kBufferSize;
       state.positions[static_cast<std::size_t>(i)] = usable ? static_cast<int>(header + offset) : -1;
       state.lengths[static_cast<std::size_t>(i)] = usable ? static_cast<int>(length) : 0;
@@ -114,14 +117,16 @@ void CGridHttpClient::ParseBatch(BatchParseState& state, CVArray<CVString>& keys
   state.deliveredBefore = state.complete;
   while (state.complete < state.tileCount) {
     auto i = static_cast<std::size_t>(state.complete);
-    if (state.positions[i] >= 0 && state.positions[i] + static_cast<std::int64_t>(state.lengths[i]) > received) {
+    if (state.positions[i] >= 0 &&
+        state.positions[i] + static_cast<std::int64_t>(state.lengths[i]) > received) {
       break;
     }
     ++state.complete;
   }
   if (state.complete == state.tileCount && state.tileCount > 0) {
     auto last = static_cast<std::size_t>(state.tileCount - 1);
-    if (state.positions[last] < 0 || state.positions[last] + static_cast<std::int64_t>(state.lengths[last]) == received) {
+    if (state.positions[last] < 0 ||
+        state.positions[last] + static_cast<std::int64_t>(state.lengths[last]) == received) {
       inFlight_.RemoveAll();
     }
   }

@@ -7,9 +7,7 @@ namespace mapsdk {
 
 namespace {
 
-int ClampInt(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
-}
+int ClampInt(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 }  // namespace
 

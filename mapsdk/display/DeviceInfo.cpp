@@ -32,8 +32,8 @@ std::string DeviceInfo::platform() { return MachineName(); }
 
 int DeviceInfo::modelOfPlatform(std::string_view machineId) {
   static const std::pair<std::string_view, int> models[] = {
-      {"iPhone1,1", 6}, {"iPhone1,2", 7}, {"iPhone2,1", 8}, {"iPhone3,1", 9}, {"iPod1,1", 2}, {"iPod2,1", 3},
-      {"iPod3,1", 4},   {"iPod4,1", 5},   {"iPad1,1", 10},  {"i386", 1}};
+      {"iPhone1,1", 6}, {"iPhone1,2", 7}, {"iPhone2,1", 8}, {"iPhone3,1", 9}, {"iPod1,1", 2},
+      {"iPod2,1", 3},   {"iPod3,1", 4},   {"iPod4,1", 5},   {"iPad1,1", 10},  {"i386", 1}};
   for (const auto& [name, model] : models) {
     if (machineId == name) return model;
   }
@@ -80,7 +80,8 @@ bool DeviceInfo::isEmulator() { return detectModel() == 1; }
 
 bool DeviceInfo::isOS4() {
   std::string name = platform();
-  return name.empty() || name.find("iPod4,") != std::string::npos || name.find("iPhone4,") != std::string::npos;
+  return name.empty() || name.find("iPod4,") != std::string::npos ||
+         name.find("iPhone4,") != std::string::npos;
 }
 
 std::string DeviceInfo::returnDeviceName(bool flag) { return nameOfDevice(detectDevice(), flag); }

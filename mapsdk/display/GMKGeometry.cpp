@@ -84,7 +84,9 @@ const GMKMapRect& GMKMapRectNull() {
   return null;
 }
 
-bool GMKMapRectIsNull(const GMKMapRect& rect) { return std::isinf(rect.origin.x) || std::isinf(rect.origin.y); }
+bool GMKMapRectIsNull(const GMKMapRect& rect) {
+  return std::isinf(rect.origin.x) || std::isinf(rect.origin.y);
+}
 
 gmengine::_VPoint GMKMapPointToVPoint(const GMKMapPoint& point) {
   return {TruncInt(point.x - TheWorld().hw), TruncInt(TheWorld().hh - point.y)};
@@ -172,7 +174,8 @@ bool GMKMapRectContainsPoint(const GMKMapRect& rect, const GMKMapPoint& point) {
 }
 
 bool GMKMapRectIntersectsRect(const GMKMapRect& a, const GMKMapRect& b) {
-  double w = std::fmin(a.origin.x + a.size.width, b.origin.x + b.size.width) - std::fmax(a.origin.x, b.origin.x);
+  double w =
+      std::fmin(a.origin.x + a.size.width, b.origin.x + b.size.width) - std::fmax(a.origin.x, b.origin.x);
   double h =
       std::fmin(a.origin.y + a.size.height, b.origin.y + b.size.height) - std::fmax(a.origin.y, b.origin.y);
   return w > 0 && h > 0;
@@ -187,7 +190,8 @@ GMKCoordinateRegion GMKCoordinateRegionForMapRect(const GMKMapRect& rect) {
   return {center, {c1.latitude - c2.latitude, c2.longitude - c1.longitude}};
 }
 
-std::shared_ptr<platform::MutableDictionary> GMKEncodeMapCoordinate(const CLLocationCoordinate2D& coordinate) {
+std::shared_ptr<platform::MutableDictionary> GMKEncodeMapCoordinate(
+    const CLLocationCoordinate2D& coordinate) {
   double x = coordinate.longitude, y = coordinate.latitude;
   gmengine::CoordShiftToMapSystem(coordinate.longitude, coordinate.latitude, &x, &y);
   auto dictionary = platform::MutableDictionary::create();

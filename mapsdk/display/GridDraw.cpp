@@ -24,8 +24,8 @@ void GridDraw::Draw(MapDrawTarget& target) {
   if (!needed_ || needed_->IsEmpty() || (*needed_)[0].level != status_->level) return;
   for (const gmengine::tagGirdData& tile : *needed_) {
     if (!tile.data || tile.size <= 0) continue;
-    target.drawBitmap(static_cast<const std::uint32_t*>(tile.data), tileimage::kTileSide, tileimage::kTileSide,
-                      TileRect(tile.x, tile.y));
+    target.drawBitmap(static_cast<const std::uint32_t*>(tile.data), tileimage::kTileSide,
+                      tileimage::kTileSide, TileRect(tile.x, tile.y));
   }
 }
 
@@ -34,7 +34,8 @@ void GridDrawEx::Draw(MapDrawTarget& target) {
   if (!drawList_ || drawList_->empty() || drawList_->front().level != status_->level) return;
   for (const tagGirdDataForShow& entry : *drawList_) {
     if (!entry.pixels) continue;
-    target.drawBitmap(entry.pixels->data(), tileimage::kTileSide, tileimage::kTileSide, TileRect(entry.x, entry.y));
+    target.drawBitmap(entry.pixels->data(), tileimage::kTileSide, tileimage::kTileSide,
+                      TileRect(entry.x, entry.y));
   }
 }
 

@@ -17,7 +17,9 @@ using gmengine::tagGirdData;
 
 namespace {
 
-bool SameTile(const tagGirdData& a, const tagGirdData& b) { return a.level == b.level && a.x == b.x && a.y == b.y; }
+bool SameTile(const tagGirdData& a, const tagGirdData& b) {
+  return a.level == b.level && a.x == b.x && a.y == b.y;
+}
 
 CVString DocumentsFile(const char* name) {
   std::string folder = gmengine::GetDocumentsPath().ToUtf8();
@@ -33,12 +35,13 @@ bool IsHttpFailure(int message) {
 
 }  // namespace
 
-GridReq::GridReq(GridKind kind, CMapStatus* status) : kind_(kind), status_(status ? status : &CMapStatus::shared()) {}
+GridReq::GridReq(GridKind kind, CMapStatus* status)
+    : kind_(kind), status_(status ? status : &CMapStatus::shared()) {}
 
 GridReq::~GridReq() = default;
 
-int GridReq::Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName, bool traffic,
-                  bool allocate) {
+int GridReq::Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName,
+                  bool traffic, bool allocate) {
   int result = 1;
   cols_ = cols;
   rows_ = rows;
@@ -386,7 +389,8 @@ void GridReqEx::BuildDrawList(bool fallback) {
           int colIn = ((tile.x % scale) + scale) % scale;
           int rowIn = ((tile.y % scale) + scale) % scale;
           auto pixels = std::make_shared<std::vector<std::uint32_t>>(tileimage::kTilePixels);
-          tileimage::StretchSquare(scratch_.data(), colIn * side, (scale - 1 - rowIn) * side, side, pixels->data());
+          tileimage::StretchSquare(scratch_.data(), colIn * side, (scale - 1 - rowIn) * side, side,
+                                   pixels->data());
           entry.ancestorLevel = tile.level - k;
           entry.ancestorX = one[0].x;
           entry.ancestorY = one[0].y;
@@ -401,23 +405,27 @@ void GridReqEx::BuildDrawList(bool fallback) {
   }
 }
 
-CTrafficReq::CTrafficReq(CMapStatus* status) : GridReq(GridKind::Traffic, status) { sequence_ = kFirstSequence; }
+CTrafficReq::CTrafficReq(CMapStatus* status) : GridReq(GridKind::Traffic, status) {
+  sequence_ = kFirstSequence;
+}
 
 void CTrafficReq::Request() {
   if (status_->level < kMinLevel) return;
   GridReq::Request();
 }
 
-int CTrafficReq::NextSequence() const { return sequence_ >= kLastSequence ? kFirstSequence + 1 : sequence_ + 1; }
+int CTrafficReq::NextSequence() const {
+  return sequence_ >= kLastSequence ? kFirstSequence + 1 : sequence_ + 1;
+}
 
 void CTrafficReq::BatchFetch(const CVArray<CVString>& keys) {
   if (keys.IsEmpty() || !needed_ || needed_->IsEmpty()) return;
   int sequence = NextSequence();
   bool history = day_ != 0 || time_ != 0;
-  if (client_ && client_->RequestGrids(history ? static_cast<int>(GridKind::TrafficHistory)
-                                               : static_cast<int>(GridKind::Traffic),
-                                       (*needed_)[0].level, history ? day_ : 0, history ? time_ : 0, keys,
-                                       sequence, 1)) {
+  if (client_ &&
+      client_->RequestGrids(
+          history ? static_cast<int>(GridKind::TrafficHistory) : static_cast<int>(GridKind::Traffic),
+          (*needed_)[0].level, history ? day_ : 0, history ? time_ : 0, keys, sequence, 1)) {
     sequence_ = sequence;
   }
   PostUI(kMsgTilesRequested, 1, 1);

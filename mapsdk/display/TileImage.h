@@ -18,10 +18,10 @@ inline constexpr std::uint32_t kBackgroundLowLevels = 0xFFF2F0EB;  // below leve
 inline constexpr std::size_t kEmptyRecordSize = 20;
 
 enum class RecordKind {
-  EmptyTile,   // "taon" with a zero fifth byte: painted in the background colour
-  NoTile,      // "taon" with another fifth byte: left empty, not asked for again
-  PNG,         // "PNG" at bytes 1-3
-  JPEG,        // "JFIF" at bytes 6-9
+  EmptyTile,  // "taon" with a zero fifth byte: painted in the background colour
+  NoTile,     // "taon" with another fifth byte: left empty, not asked for again
+  PNG,        // "PNG" at bytes 1-3
+  JPEG,       // "JFIF" at bytes 6-9
   Unknown,
 };
 

@@ -4,7 +4,9 @@
 
 namespace mapsdk {
 
-std::string TileKeyMap::KeyOf(int column, int row) { return std::to_string(column) + "_" + std::to_string(row); }
+std::string TileKeyMap::KeyOf(int column, int row) {
+  return std::to_string(column) + "_" + std::to_string(row);
+}
 
 bool TileKeyMap::SplitKey(const std::string& key, int& column, int& row) {
   std::size_t sep = key.find('_');
@@ -12,7 +14,8 @@ bool TileKeyMap::SplitKey(const std::string& key, int& column, int& row) {
   const char* end = key.data() + key.size();
   auto first = std::from_chars(key.data(), key.data() + sep, column);
   auto second = std::from_chars(key.data() + sep + 1, end, row);
-  return first.ec == std::errc() && first.ptr == key.data() + sep && second.ec == std::errc() && second.ptr == end;
+  return first.ec == std::errc() && first.ptr == key.data() + sep && second.ec == std::errc() &&
+         second.ptr == end;
 }
 
 void TileKeyMap::Refresh(int leftCol, int topRow, int cols, int rows) {

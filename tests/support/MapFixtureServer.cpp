@@ -74,8 +74,8 @@ bool insidePolygon(Px p, const std::vector<Px>& polygon) {
 }
 
 platform::Pixel pixelOf(std::uint32_t rgb, std::uint8_t alpha = 255) {
-  return {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb),
-          alpha};
+  return {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+          static_cast<std::uint8_t>(rgb), alpha};
 }
 
 ScriptedResponse withStatus(int status) {
@@ -148,7 +148,9 @@ std::string MapFixtureServer::tile(std::string_view type, int level, int column,
   const double upp = std::pow(2.0, 18 - std::clamp(level, 3, 18));
   const double left = static_cast<double>(column) * kSide * upp;
   const double top = (static_cast<double>(row) + 1) * kSide * upp;
-  auto toPixel = [&](const std::pair<double, double>& p) { return Px{(p.first - left) / upp, (top - p.second) / upp}; };
+  auto toPixel = [&](const std::pair<double, double>& p) {
+    return Px{(p.first - left) / upp, (top - p.second) / upp};
+  };
 
   auto bitmap = platform::Bitmap::create(kSide, kSide, traffic);
   if (!bitmap) return {};
@@ -166,7 +168,8 @@ std::string MapFixtureServer::tile(std::string_view type, int level, int column,
       maxY = std::max(maxY, px.y);
     }
     double reach = feature.width;
-    if (points.empty() || maxX < -reach || minX > kSide + reach || maxY < -reach || minY > kSide + reach) continue;
+    if (points.empty() || maxX < -reach || minX > kSide + reach || maxY < -reach || minY > kSide + reach)
+      continue;
     std::uint32_t colour = traffic ? 0x40C040 : (satellite ? darker(feature.colour) : feature.colour);
     platform::Pixel paint = pixelOf(colour);
     int x0 = std::max(0, static_cast<int>(std::floor(minX - reach)));
@@ -194,8 +197,8 @@ std::string MapFixtureServer::tile(std::string_view type, int level, int column,
       }
     }
   }
-  platform::Data data = satellite ? platform::ImageCodec::encodeJPEG(*bitmap, 0.8)
-                                  : platform::ImageCodec::encodePNG(*bitmap);
+  platform::Data data =
+      satellite ? platform::ImageCodec::encodeJPEG(*bitmap, 0.8) : platform::ImageCodec::encodePNG(*bitmap);
   std::string bytes(data.begin(), data.end());
   std::lock_guard lock(mutex_);
   tiles_[{std::string(type), level, column, row}] = bytes;
@@ -219,7 +222,8 @@ std::string MapFixtureServer::buildBatch(const std::vector<std::optional<std::st
   return out;
 }
 
-std::string MapFixtureServer::batchAnswer(std::string_view type, int level, const std::vector<std::string>& keys) {
+std::string MapFixtureServer::batchAnswer(std::string_view type, int level,
+                                          const std::vector<std::string>& keys) {
   std::vector<std::optional<std::string>> tiles;
   for (const std::string& key : keys) {
     std::vector<std::string_view> parts = split(key, '_');

@@ -35,7 +35,8 @@ struct DrawnBitmap {
 // Keeps what the layer painted, so pixels of the window can be read back.
 class RecordingTarget : public MapDrawTarget {
  public:
-  void drawBitmap(const std::uint32_t* pixels, int width, int height, const gmengine::_VRect& destination) override {
+  void drawBitmap(const std::uint32_t* pixels, int width, int height,
+                  const gmengine::_VRect& destination) override {
     bitmaps.push_back({std::vector<std::uint32_t>(pixels, pixels + width * height), destination});
   }
   void drawPolyline(std::span<const gmengine::_VPoint>, std::uint32_t, int) override {}
@@ -100,7 +101,8 @@ class TileLayerTest : public ::testing::Test {
   }
   int TilesWithData() const {
     const auto& needed = layer->Needed();
-    return static_cast<int>(std::count_if(needed.begin(), needed.end(), [](const auto& t) { return t.data; }));
+    return static_cast<int>(
+        std::count_if(needed.begin(), needed.end(), [](const auto& t) { return t.data; }));
   }
   const gmengine::tagGirdData* Tile(int column, int row) const {
     for (const auto& t : layer->Needed()) {
@@ -215,7 +217,8 @@ TEST_F(TileLayerTest, OfflineTilesArePreferredToTheNetwork) {
   int stored = 0;
   ASSERT_EQ(offline->CreateOfflineDat(11, CVString::FromUtf8(name), 11, 12, stored), 1);
   std::string png = server.tile("map", 11, column, row);
-  ASSERT_EQ(offline->WriteGridData(11, CVString::FromUtf8(name), 11, 12, 11, png.data(), static_cast<int>(png.size())),
+  ASSERT_EQ(offline->WriteGridData(11, CVString::FromUtf8(name), 11, 12, 11, png.data(),
+                                   static_cast<int>(png.size())),
             1);
   MakeLayer();
   layer->Update();
@@ -240,7 +243,8 @@ TEST_F(TileLayerTest, AMissingTileIsDrawnFromItsParentMagnified) {
   EXPECT_EQ(TilesWithData(), 0);
   const GridShowList& shown = layer->DrawList();
   ASSERT_FALSE(shown.empty());
-  EXPECT_TRUE(std::all_of(shown.begin(), shown.end(), [](const auto& s) { return s.pixels && s.ancestorLevel == 11; }));
+  EXPECT_TRUE(std::all_of(shown.begin(), shown.end(),
+                          [](const auto& s) { return s.pixels && s.ancestorLevel == 11; }));
   RecordingTarget target;
   layer->Draw(target);
   EXPECT_EQ(target.bitmaps.size(), shown.size());
