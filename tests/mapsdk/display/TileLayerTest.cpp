@@ -269,4 +269,50 @@ TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
   EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, none, 4, 1), 0);
 }
 
+TEST_F(TileLayerTest, SequencesWrapAroundTheirRanges) {
+  layer->Request()->SetSequence(999999);
+  layer->Update();
+  EXPECT_EQ(layer->Request()->Sequence(), 1);
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_NE(server.server().requests().front().target.find("&tick=1"), std::string::npos);
+
+  CGridLayer traffic;
+  auto request = std::make_unique<CTrafficReq>(&status);
+  request->Init(status.KeptCols(), status.KeptRows(), 0, "TrafData.Index", "Traf.ca", true, true);
+  request->SetClient(&client);
+  request->SetSequence(CTrafficReq::kLastSequence);
+  traffic.SetRequest(std::move(request));
+  traffic.Update();
+  EXPECT_EQ(traffic.Request()->Sequence(), 1000001);
+  EXPECT_FALSE(traffic.KeepsData());
+}
+
+TEST_F(TileLayerTest, NoTrafficIsAskedForBelowLevelSix) {
+  status.SetLevel(5);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  CGridLayer traffic;
+  auto request = std::make_unique<CTrafficReq>(&status);
+  request->Init(status.KeptCols(), status.KeptRows(), 0, "TrafData.Index", "Traf.ca", true, true);
+  request->SetClient(&client);
+  traffic.SetRequest(std::move(request));
+  traffic.Update();
+  EXPECT_TRUE(traffic.Needed().IsEmpty());
+  platform::RunLoop::main().runFor(0.05);
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(TileLayerTest, AnEmptyTileIsPaintedInTheBackgroundOfItsLevel) {
+  for (int level : {9, 10}) {
+    status.SetLevel(level);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    layer->Request()->SetClient(nullptr);
+    layer->Update();
+    const auto& first = layer->Needed()[0];
+    layer->Request()->OnTileData(nullptr, 0, TileKeyMap::KeyOf(first.x, first.y), level, 0);
+    ASSERT_NE(layer->Needed()[0].data, nullptr);
+    EXPECT_EQ(static_cast<const std::uint32_t*>(layer->Needed()[0].data)[0], tileimage::BackgroundFor(level));
+  }
+  EXPECT_EQ(tileimage::BackgroundFor(9), 0xFFF2F0EBu);
+}
+
 }  // namespace
