@@ -20,6 +20,22 @@ std::string CellKeyOf(const CellRecord& cell) {
   return text;
 }
 
+// A valid network location of the cell at map point (x, y).
+LocationRecord NetworkRecord(const CellRecord& cell, double x, double y, int radius) {
+  LocationRecord record;
+  record.mapX = x;
+  record.mapY = y;
+  gmengine::MercatorToGeo(x, y, &record.longitude, &record.latitude);
+  record.radius = radius;
+  record.source = LocationSource::Network;
+  record.state = LocationState::Valid;
+  record.c0 = cell.c0;
+  record.c1 = cell.c1;
+  record.c2 = cell.c2;
+  record.c3 = cell.c3;
+  return record;
+}
+
 // Locks the engine mutex for a scope, waiting without limit.
 class ResultLock {
  public:
@@ -234,17 +250,7 @@ void CAppLocation::OnTimer() {
         if (cellCache_.Find(cell, x, y, radius)) {
           {
             ResultLock lock(resultMutex_);
-            network_ = LocationRecord();
-            network_.mapX = x;
-            network_.mapY = y;
-            gmengine::MercatorToGeo(x, y, &network_.longitude, &network_.latitude);
-            network_.radius = radius;
-            network_.source = LocationSource::Network;
-            network_.state = LocationState::Valid;
-            network_.c0 = cell.c0;
-            network_.c1 = cell.c1;
-            network_.c2 = cell.c2;
-            network_.c3 = cell.c3;
+            network_ = NetworkRecord(cell, x, y, radius);
           }
           if (TakeNotifySlot(now)) Notify(0);
         }
@@ -314,17 +320,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
         ResultLock lock(resultMutex_);
         int step = answer.radius / 3;
         moved = std::fabs(answer.x - network_.mapX) > step || std::fabs(answer.y - network_.mapY) > step;
-        network_ = LocationRecord();
-        network_.mapX = answer.x;
-        network_.mapY = answer.y;
-        gmengine::MercatorToGeo(answer.x, answer.y, &network_.longitude, &network_.latitude);
-        network_.radius = answer.radius;
-        network_.source = LocationSource::Network;
-        network_.state = LocationState::Valid;
-        network_.c0 = request.c0;
-        network_.c1 = request.c1;
-        network_.c2 = request.c2;
-        network_.c3 = request.c3;
+        network_ = NetworkRecord(request, answer.x, answer.y, answer.radius);
       }
       if (request.c2 != 0 && request.c3 != 0) cellCache_.Add(request, answer.x, answer.y, answer.radius);
       if (moved && TakeNotifySlot(now)) Notify(0);
