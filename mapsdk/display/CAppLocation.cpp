@@ -126,6 +126,16 @@ int CAppLocation::SetLocMode(int mode) {
   return result;
 }
 
+bool CAppLocation::FindCell(const CellRecord& cell, double& x, double& y, int& radius) {
+  std::lock_guard lock(cacheMutex_);
+  return cellCache_.Find(cell, x, y, radius);
+}
+
+void CAppLocation::AddCell(const CellRecord& cell, double x, double y, int radius) {
+  std::lock_guard lock(cacheMutex_);
+  cellCache_.Add(cell, x, y, radius);
+}
+
 LocMode CAppLocation::GetLocMode() const {
   std::lock_guard lock(mutex_);
   return mode_;
@@ -247,7 +257,7 @@ void CAppLocation::OnTimer() {
       if (!unchanged) {
         double x = 0, y = 0;
         int radius = 0;
-        if (cellCache_.Find(cell, x, y, radius)) {
+        if (FindCell(cell, x, y, radius)) {
           {
             ResultLock lock(resultMutex_);
             network_ = NetworkRecord(cell, x, y, radius);
@@ -322,7 +332,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
         moved = std::fabs(answer.x - network_.mapX) > step || std::fabs(answer.y - network_.mapY) > step;
         network_ = NetworkRecord(request, answer.x, answer.y, answer.radius);
       }
-      if (request.c2 != 0 && request.c3 != 0) cellCache_.Add(request, answer.x, answer.y, answer.radius);
+      if (request.c2 != 0 && request.c3 != 0) AddCell(request, answer.x, answer.y, answer.radius);
       if (moved && TakeNotifySlot(now)) Notify(0);
       return;
     }

@@ -57,7 +57,8 @@ class CAppLocation {
 
   // Where the announcements go; by default message 2004 sent at once on the engine's UI queue.
   void SetNotify(std::function<void(int lParam)> notify) { notify_ = std::move(notify); }
-  CLocCellCache& CellCache() { return cellCache_; }
+  bool FindCell(const CellRecord& cell, double& x, double& y, int& radius);
+  void AddCell(const CellRecord& cell, double x, double y, int radius);
 
  private:
   LocationRecord SatelliteRecord(const GpsFix& fix) const;
@@ -72,6 +73,7 @@ class CAppLocation {
   CLocHttpClient client_;
   CLocHttpClient uploadClient_;
   CLocUploader uploader_;
+  std::mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
   CLocCellCache cellCache_;
   std::function<void(int)> notify_;
 

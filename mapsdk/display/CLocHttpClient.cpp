@@ -24,6 +24,7 @@ int CLocHttpClient::Init(int clientId) {
 
 int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& wifiRequest,
                                     const std::string& wifiKey, unsigned int tag, int coordType) {
+  std::lock_guard lock(mutex_);
   type_ = LocationAnswerType::Location;
   ClearPostFields();
   gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
@@ -53,6 +54,7 @@ int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& 
 }
 
 int CLocHttpClient::UploadLocations(const CVArray<CVString>& entries, unsigned int tag) {
+  std::lock_guard lock(mutex_);
   type_ = LocationAnswerType::Upload;
   cached_.reset();
   ClearPostFields();
@@ -65,6 +67,7 @@ int CLocHttpClient::UploadLocations(const CVArray<CVString>& entries, unsigned i
 }
 
 LocationResult CLocHttpClient::GetResult(LocationAnswer& answer) {
+  std::lock_guard lock(mutex_);
   if (cached_) {
     answer = *cached_;
     cached_.reset();

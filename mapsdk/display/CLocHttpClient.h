@@ -1,5 +1,6 @@
 #pragma once
 #include <list>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +29,8 @@ enum class LocationResult : int { Ok = 0, NotParsed = 3, NoBody = 102 };
 
 // The location endpoint's client: location requests ("bloc", answers cached by cell and Wi-Fi key,
 // 20 of them, newest first) and observation uploads ("cldc"). 10240-byte answers at most.
-// Main thread.
+// Requests come from the location timer thread, results are read on the main thread: the client's
+// own state is under a lock.
 class CLocHttpClient : public gmengine::CHttpClient {
  public:
   static constexpr int kBufferSize = 10240;
@@ -47,6 +49,7 @@ class CLocHttpClient : public gmengine::CHttpClient {
   static std::optional<LocationAnswer> ParseLocationResult(std::string_view body);
 
  private:
+  std::mutex mutex_;  // what follows but the receive buffer (the HTTP client fills it on the main thread)
   LocationAnswerType type_ = LocationAnswerType::Location;
   std::vector<char> buffer_ = std::vector<char>(kBufferSize);
   int length_ = 0;

@@ -168,7 +168,7 @@ TEST_F(LocationCombinerTest, ModesStartWhatTheyNeed) {
 }
 
 TEST_F(LocationCombinerTest, AKnownCellIsLocatedFromTheCacheWithoutWaiting) {
-  location->CellCache().Add(Cell(77), 12958162, 4825907, 500);
+  location->AddCell(Cell(77), 12958162, 4825907, 500);
   location->SetLocMode(3);
   cell->cell = Cell(77);
   Tick();
@@ -333,7 +333,7 @@ TEST_F(NetworkLocationTest, AnAnswerWithoutAPositionFailsOnceAndAGoodOneIsKept) 
   EXPECT_EQ(record.radius, 300);
   double x = 0, y = 0;
   int radius = 0;
-  EXPECT_TRUE(location->CellCache().Find(Cell(1002), x, y, radius));
+  EXPECT_TRUE(location->FindCell(Cell(1002), x, y, radius));
 
   server.enqueue(Answer("167", "12958162"));  // not located: the result of the same cell stays
   cell->cell = Cell(1002, 4190);

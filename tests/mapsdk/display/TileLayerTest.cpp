@@ -207,6 +207,18 @@ TEST_F(TileLayerTest, ACutShortAnswerKeepsWhatArrivedAndAsksForTheRest) {
   EXPECT_EQ(server.requestedKeys().size(), keys.size() + (keys.size() - static_cast<std::size_t>(arrived)));
 }
 
+TEST_F(TileLayerTest, AnOversizedAnswerIsDroppedWhole) {
+  server.enqueue(kavro::test::ScriptedResponse::ok(std::string(CGridHttpClient::kBufferSize + 1000, 'x')));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(TilesWithData(), 0);
+  std::size_t asked = server.requestedKeys().size();
+  layer->Update();  // nothing was kept: everything is asked for again
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(server.requestedKeys().size(), asked * 2);
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+}
+
 TEST_F(TileLayerTest, OfflineTilesArePreferredToTheNetwork) {
   status.SetLevel(11);
   status.UpdateBounds(status.KeptCols(), status.KeptRows());
