@@ -11,6 +11,7 @@
 #include "mapsdk/engine/VBase64.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Text.h"
 
 namespace mapsdk {
 
@@ -209,7 +210,7 @@ CLLocationCoordinate2D GMKDecodeCoordinateDictionary(const platform::Dictionary&
   }
   const std::string& xs = x->stringValue();
   const std::string& ys = y->stringValue();
-  if (xs.size() > 20 || ys.size() > 20) return result;
+  if (platform::utf16Length(xs) > 20 || platform::utf16Length(ys) > 20) return result;
   double value = 0;
   if (DecodeComponent(xs, value)) result.longitude = value;
   if (DecodeComponent(ys, value)) result.latitude = value;

@@ -117,6 +117,14 @@ TEST(GeometryTest, EncodedCoordinatesAreInTheSdksSystem) {
   longOne->setObject(std::string(21, 'A'), "x");
   longOne->setObject(encoded->objectForKey("y")->stringValue(), "y");
   EXPECT_EQ(GMKDecodeCoordinateDictionary(*longOne).latitude, 0);  // neither is set
+  auto wide = platform::MutableDictionary::create();
+  wide->setObject(
+      std::string("\xE5\x8C\x97\xE4\xBA\xAC\xE5\xB8\x82\xE4\xB8\xAD\xE5\xBF\x83\xE5\x8C\xBA\xE5\x9F\x9F"),
+      "x");
+  wide->setObject(encoded->objectForKey("y")->stringValue(), "y");
+  CLLocationCoordinate2D half = GMKDecodeCoordinateDictionary(*wide);  // 7 characters, not ASCII
+  EXPECT_EQ(half.longitude, 0);
+  EXPECT_NEAR(half.latitude, lat, 1e-5);
   auto missing = platform::MutableDictionary::create();
   missing->setObject(x, "x");
   EXPECT_EQ(GMKDecodeCoordinateDictionary(*missing).longitude, 0);
