@@ -340,9 +340,11 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
         if (++core_->markupInARow >= kMaxMarkupPagesInARow) message = kHttpBadAnswer;
       }
     }
-    if (core_->dispatcher) {
-      core_->dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, message, core_->clientId,
-                                     static_cast<int>(r_.tag));
+    if (core_->dispatcher &&
+        !core_->dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, message, core_->clientId,
+                                        static_cast<int>(r_.tag)) &&
+        message == kHttpData) {
+      s.progressQueued = false;  // refused by a full queue: the next bytes may try again
     }
   }
 

@@ -88,12 +88,18 @@ int CVMsgDispatcher::PostMessage(int queue, int message, int wParam, int lParam)
   {
     std::lock_guard lock(mutex_);
     auto& q = queues_[queue - 1];
-    if (static_cast<int>(q.size()) >= kQueueCapacity) return 0;
+    if (static_cast<int>(q.size()) >= kQueueCapacity && IsRepeatable(queue, message)) return 0;
     q.push_back({message, wParam, lParam});
     announce = started_;  // before the first start, Start announces what waits
   }
   if (announce) Announce();
   return 1;
+}
+
+bool CVMsgDispatcher::IsRepeatable(int queue, int message) {
+  // Progress and repaint say "something changed"; a later one says it again. Completions and
+  // failures are said once and must arrive.
+  return (queue == kEngineQueue && message == 1002) || (queue == kUIQueue && message == 9);
 }
 
 int CVMsgDispatcher::SendMessage(int queue, int message, int wParam, int lParam) {

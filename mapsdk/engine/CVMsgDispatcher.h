@@ -31,8 +31,11 @@ inline constexpr const char* NotificationEngineMessage = "NotificationEngineMess
 // Two queues of 50 messages: 1, the engine queue, and 2, the UI queue. A post from any thread
 // queues the message and has "NotificationEngineMessage" posted on the main run loop; for each
 // such notification the main thread takes one message, from the UI queue before the engine queue,
-// and hands it to that queue's procedure. A post to a full queue is refused (0) and the message is
-// lost; nothing else happens. SendMessage runs a queue's procedure at once on the calling thread.
+// and hands it to that queue's procedure. A queue holds 50 messages of the repeatable kinds (HTTP
+// progress 1002 on the engine queue, repaint 9 on the UI queue): a repeatable post to a queue
+// holding 50 or more is refused (0), since a later one says the same. Every other message (HTTP
+// completions and failures, commands, results) is queued whatever the count, so none is lost. SendMessage
+// runs a queue's procedure at once on the calling thread.
 //
 // Timers: a timer thread ticks every 100 ms; at each tick every timer adds 100 ms to its count,
 // and a timer whose count reached its interval calls the engine procedure with message 8 and its
@@ -63,8 +66,10 @@ class CVMsgDispatcher {
   int Stop();
   bool IsTimerRunning() const;
 
-  // queue 1 or 2. 1 when queued; 0 for another queue or a full one.
+  // queue 1 or 2. 1 when queued; 0 for another queue, or a repeatable message to a full one.
   int PostMessage(int queue, int message, int wParam, int lParam);
+  // Whether a full queue may refuse the message.
+  static bool IsRepeatable(int queue, int message);
   // The queue's procedure on the calling thread, at once; its result (0 without one).
   int SendMessage(int queue, int message, int wParam, int lParam);
   // Enters (or re-enters, counting from 0 again) timer id with interval ms; 0 for a negative one.

@@ -15,12 +15,11 @@ void MercatorToGeo(double x, double y, double* longitude, double* latitude);
 // the mean radius). 0 for a non-finite input.
 double GeoDistance(double longitude1, double latitude1, double longitude2, double latitude2);
 
-// Shifts a position into the map service's own coordinate system. The service's transform is
-// not known here, so this engine uses a fixed rule of its own that any stand-in service shares:
-//   longitude' = longitude + 0.0065 + 0.00001 * sin(40 * latitude in radians)
-//   latitude'  = latitude  + 0.0060 + 0.00001 * cos(40 * longitude in radians)
-// (an offset of roughly 600 m with a ripple of about a metre). 1 on success; 0 (outputs
-// untouched) for a non-finite input or one outside +-180 / +-90 degrees.
+// The map SDK's own system: converts a position of the national grid (what the platform's map gives,
+// and what the satellite shift of VCoordShift.h yields) into the SDK's coordinate system, which the
+// map service's answers use. A conversion apart from the satellite shift; its rule is the one of
+// mapsdk/README.md ("Formats and units"). 1 on success; 0 (outputs untouched) for a non-finite
+// input or one outside +-180 / +-90 degrees.
 int CoordShiftToMapSystem(double longitude, double latitude, double* outLongitude, double* outLatitude);
 
 }  // namespace gmengine

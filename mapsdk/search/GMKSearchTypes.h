@@ -4,19 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "mapsdk/display/GMKTypes.h"
+
 // Value types that the map SDK's search results share with the map display.
 namespace mapsdk {
-
-struct CLLocationCoordinate2D {
-  double latitude = 0;
-  double longitude = 0;
-};
-
-// World map units, origin at the top left of the world, y down.
-struct GMKMapPoint {
-  double x = 0;
-  double y = 0;
-};
 
 // Base of the plan classes, so that one array of a plan result holds either kind.
 class GMKObject {

@@ -55,20 +55,28 @@ TEST_F(CVMsgDispatcherTest, TheMainThreadTakesOneMessagePerPostUiQueueFirst) {
             (std::vector<Seen>{{2, 9, 0, 0}, {2, 2000, 11, 0}, {1, 1003, 0, 1}, {1, 1003, 0, 2}}));
 }
 
-TEST_F(CVMsgDispatcherTest, AFullQueueRefusesFurtherPosts) {
+TEST_F(CVMsgDispatcherTest, AFullQueueRefusesOnlyRepeatableMessages) {
   StartRecording();
   for (int i = 0; i < CVMsgDispatcher::kQueueCapacity; ++i)
-    ASSERT_EQ(dispatcher.PostMessage(1, 8013, i, 0), 1);
-  EXPECT_EQ(dispatcher.PostMessage(1, 8013, 50, 0), 0);
+    ASSERT_EQ(dispatcher.PostMessage(1, 1002, 7, i), 1);
+  EXPECT_EQ(dispatcher.PostMessage(1, 1002, 7, 50), 0);  // progress: a later one says the same
+  EXPECT_EQ(dispatcher.PostMessage(1, 1003, 7, 51), 1);  // the answer itself is never lost
+  EXPECT_EQ(dispatcher.PostMessage(1, 1005, 8, 52), 1);
+  EXPECT_EQ(dispatcher.PostMessage(1, 8013, 14, 1), 1);
   EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 0), 1);  // the other queue has its own room
-  EXPECT_EQ(dispatcher.GetQueueCount(1), 50);
+  EXPECT_EQ(dispatcher.GetQueueCount(1), 53);
   runFor(0);
   auto all = Recorded();
-  ASSERT_EQ(all.size(), 51u);
+  ASSERT_EQ(all.size(), 54u);
   EXPECT_EQ(all.front(), (Seen{2, 9, 0, 0}));
-  EXPECT_EQ(all.back(), (Seen{1, 8013, 49, 0}));
+  EXPECT_EQ(all[51], (Seen{1, 1003, 7, 51}));
+  EXPECT_EQ(all.back(), (Seen{1, 8013, 14, 1}));
   EXPECT_EQ(dispatcher.GetQueueCount(1), 0);
-  EXPECT_EQ(dispatcher.PostMessage(1, 8013, 51, 0), 1);  // room again once taken
+  EXPECT_EQ(dispatcher.PostMessage(1, 1002, 7, 53), 1);  // room again once taken
+
+  for (int i = 0; i < CVMsgDispatcher::kQueueCapacity; ++i) ASSERT_EQ(dispatcher.PostMessage(2, 9, 0, i), 1);
+  EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 50), 0);
+  EXPECT_EQ(dispatcher.PostMessage(2, 2000, 11, 0), 1);
 }
 
 TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder) {

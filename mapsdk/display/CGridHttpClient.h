@@ -1,0 +1,95 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "mapsdk/engine/CHttpClient.h"
+#include "mapsdk/engine/CVArray.h"
+#include "mapsdk/engine/CVString.h"
+#include "mapsdk/offline/OfflineGridClient.h"
+
+namespace mapsdk {
+
+// Kinds of tile batch.
+enum class GridKind : int { Street = 0, Traffic = 1, TrafficHistory = 2, Offline = 3, Satellite = 4 };
+
+// The last batch asked for.
+struct tag_GridReqState {
+  int kind = 0;
+  int level = 0;
+  int x = -1;
+  int y = -1;
+  gmengine::CVArray<gmengine::CVString> keys;
+};
+
+// How far the answer of the batch in flight has been read. Positions and lengths of the entries
+// (a position of -1: the server has no such tile, or the entry is unusable).
+struct BatchParseState {
+  static constexpr int kMaxEntries = 40;
+  int kind = 0;
+  int level = 0;
+  int x = 0;
+  int y = 0;
+  int keyCount = 0;
+  int tileCount = 0;
+  int complete = 0;         // entries whose bytes have all arrived, counted from the first
+  int deliveredBefore = 0;  // complete as the previous call left it
+  std::array<int, kMaxEntries> positions{};
+  std::array<int, kMaxEntries> lengths{};
+};
+
+// The tile client of the map: asks the map service for batches of up to 40 tiles and reads the
+// answer as it arrives. Answer format (little-endian 32-bit words): header length H, tile count n,
+// n pairs (offset, length), offset -1 for a tile the server does not have; tile i's bytes start at
+// H + offset. The answer buffer holds 256000 bytes; a longer answer ends in message 1008.
+// The offline map manager shares it (OfflineGridClient). Main thread, except what CHttpClient says.
+class CGridHttpClient : public gmengine::OfflineGridClient {
+ public:
+  static constexpr int kMaxKeys = BatchParseState::kMaxEntries;
+  static constexpr int kBufferSize = 256000;
+  static constexpr int kTimeoutMs = 10000;
+  static constexpr int kStreetClientId = 1;
+  static constexpr int kOfflineClientId = 11;
+  static constexpr int kSatelliteClientId = 12;
+
+  CGridHttpClient();
+  // Over the engine's network threads and dispatcher: client id 1, no gzip, progress messages on,
+  // 10 s time-out. 0 without an engine.
+  int Init();
+
+  // Asks for the batch; 0 for a key count outside 1..40, a repeat of the batch in flight, or a
+  // request that does not start. Kinds 0-2 use client id 1 and set the map-requesting flag, kind 3
+  // id 11, kind 4 id 12.
+  int RequestGrids(int kind, int level, int x, int y, const gmengine::CVArray<gmengine::CVString>& keys,
+                   int sequence, int flag);
+  // Reads what has arrived of the batch in flight into state (the caller keeps it between calls)
+  // and copies the batch's keys.
+  void ParseBatch(BatchParseState& state, gmengine::CVArray<gmengine::CVString>& keys);
+  // The batch parse state the client keeps for its own batch.
+  BatchParseState& ParseState() { return parse_; }
+
+  const std::uint8_t* Buffer() const { return buffer_.data(); }
+  int Received() const { return received_; }
+  int IsBusy() const { return http_.IsBusy(); }
+  int GetClientID() const { return http_.GetClientID(); }
+
+  // OfflineGridClient
+  int IsMapRequesting() const override { return mapRequesting_; }
+  void SetMapRequesting(int pending) override { mapRequesting_ = pending; }
+  int CancelRequest() override;
+  int RequestGrids(int kind, int level, const gmengine::CVArray<gmengine::CVString>& keys, int sequence,
+                   int flag) override {
+    return RequestGrids(kind, level, 0, 0, keys, sequence, flag);
+  }
+
+ private:
+  gmengine::CHttpClient http_;
+  tag_GridReqState last_;
+  std::vector<std::uint8_t> buffer_;
+  int received_ = 0;
+  BatchParseState parse_;
+  gmengine::CVArray<gmengine::CVString> inFlight_;
+  int mapRequesting_ = 0;
+};
+
+}  // namespace mapsdk

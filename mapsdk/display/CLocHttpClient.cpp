@@ -1,0 +1,112 @@
+#include "mapsdk/display/CLocHttpClient.h"
+
+#include <cJSON.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "mapsdk/engine/CUrlTranslater.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+
+namespace mapsdk {
+
+using gmengine::CVArray;
+using gmengine::CVString;
+
+int CLocHttpClient::Init(int clientId) {
+  if (!CHttpClient::Init()) return 0;
+  SetClientID(clientId);
+  SetReceiveBuffer(buffer_.data(), &length_, kBufferSize);
+  SetUseGzip(1);
+  return 1;
+}
+
+int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& wifiRequest,
+                                    const std::string& wifiKey, unsigned int tag, int coordType) {
+  std::lock_guard lock(mutex_);
+  type_ = LocationAnswerType::Location;
+  ClearPostFields();
+  gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
+  CVString url;
+  CVArray<CVString> names, values;
+  if (!translater ||
+      !translater->GetLocationUrl(url, names, values, cellKey, CVString::FromUtf8(wifiRequest), coordType)) {
+    return 0;
+  }
+  for (int i = 0; i < names.GetSize() && i < values.GetSize(); ++i) AddPostField(names[i], values[i]);
+  if (!names.IsEmpty()) {
+    requestKey_ = cellKey.ToUtf8() + wifiKey;
+    for (const auto& [key, answer] : cache_) {
+      if (key == requestKey_ && answer.type == LocationAnswerType::Location) {
+        cached_ = answer;
+        gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+        if (global && global->dispatcher) {
+          global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue, gmengine::kHttpComplete,
+                                          GetClientID(), static_cast<int>(tag));
+        }
+        return 1;
+      }
+    }
+  }
+  cached_.reset();
+  return RequestPost(url, tag);
+}
+
+int CLocHttpClient::UploadLocations(const CVArray<CVString>& entries, unsigned int tag) {
+  std::lock_guard lock(mutex_);
+  type_ = LocationAnswerType::Upload;
+  cached_.reset();
+  ClearPostFields();
+  gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
+  CVString url;
+  CVArray<CVString> names, values;
+  if (!translater || !translater->GetLocDataPostFields(url, names, values, entries)) return 0;
+  for (int i = 0; i < names.GetSize() && i < values.GetSize(); ++i) AddPostField(names[i], values[i]);
+  return RequestPost(url, tag);
+}
+
+LocationResult CLocHttpClient::GetResult(LocationAnswer& answer) {
+  std::lock_guard lock(mutex_);
+  if (cached_) {
+    answer = *cached_;
+    cached_.reset();
+    return LocationResult::Ok;
+  }
+  int length = std::clamp(length_, 0, kBufferSize);
+  if (length == 0) return LocationResult::NoBody;
+  std::optional<LocationAnswer> parsed = ParseLocationResult(std::string_view(buffer_.data(), length));
+  if (!parsed) return LocationResult::NotParsed;
+  answer = *parsed;
+  answer.type = type_;
+  if (answer.type == LocationAnswerType::Location && answer.error == kLocated) {
+    cache_.remove_if([&](const auto& entry) { return entry.first == requestKey_; });
+    cache_.emplace_front(requestKey_, answer);
+    if (static_cast<int>(cache_.size()) > kCacheCapacity) cache_.pop_back();
+  }
+  return LocationResult::Ok;
+}
+
+std::optional<LocationAnswer> CLocHttpClient::ParseLocationResult(std::string_view body) {
+  std::unique_ptr<cJSON, decltype(&cJSON_Delete)> root(cJSON_ParseWithLength(body.data(), body.size()),
+                                                       &cJSON_Delete);
+  if (!cJSON_IsObject(root.get())) return std::nullopt;
+  cJSON* result = cJSON_GetObjectItemCaseSensitive(root.get(), "result");
+  cJSON* content = cJSON_GetObjectItemCaseSensitive(root.get(), "content");
+  if (!cJSON_IsObject(result) || !cJSON_IsObject(content)) return std::nullopt;
+  cJSON* point = cJSON_GetObjectItemCaseSensitive(content, "point");
+  if (!cJSON_IsObject(point)) return std::nullopt;
+  cJSON* x = cJSON_GetObjectItemCaseSensitive(point, "x");
+  cJSON* y = cJSON_GetObjectItemCaseSensitive(point, "y");
+  if (!cJSON_IsString(x) || !cJSON_IsString(y)) return std::nullopt;
+  LocationAnswer answer;
+  answer.x = std::atof(x->valuestring);
+  answer.y = std::atof(y->valuestring);
+  cJSON* error = cJSON_GetObjectItemCaseSensitive(result, "error");
+  if (cJSON_IsString(error)) answer.error = std::atoi(error->valuestring);
+  cJSON* radius = cJSON_GetObjectItemCaseSensitive(content, "radius");
+  if (cJSON_IsString(radius)) answer.radius = std::atoi(radius->valuestring);
+  return answer;
+}
+
+}  // namespace mapsdk

@@ -1,0 +1,445 @@
+#include "mapsdk/display/GridReq.h"
+
+#include <algorithm>
+
+#include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/TileImage.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/VFileUtil.h"
+#include "mapsdk/offline/COfflineDataCache.h"
+
+namespace mapsdk {
+
+using gmengine::CVArray;
+using gmengine::CVString;
+using gmengine::tagGirdData;
+
+namespace {
+
+bool SameTile(const tagGirdData& a, const tagGirdData& b) {
+  return a.level == b.level && a.x == b.x && a.y == b.y;
+}
+
+CVString DocumentsFile(const char* name) {
+  std::string folder = gmengine::GetDocumentsPath().ToUtf8();
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  folder.erase(folder.rfind('/') + 1);
+  return CVString::FromUtf8(folder + name);
+}
+
+bool IsHttpFailure(int message) {
+  return (message >= gmengine::kHttpConnectFailed && message <= gmengine::kHttpTooLarge) ||
+         message == gmengine::kHttpMarkupPage;
+}
+
+}  // namespace
+
+GridReq::GridReq(GridKind kind, CMapStatus* status)
+    : kind_(kind), status_(status ? status : &CMapStatus::shared()) {}
+
+GridReq::~GridReq() = default;
+
+int GridReq::Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName,
+                  bool traffic, bool allocate) {
+  int result = 1;
+  cols_ = cols;
+  rows_ = rows;
+  allocate_ = allocate;
+  int count = std::max(0, cols * rows);
+  if (static_cast<int>(buffers_.size()) != count || buffers_.empty()) {
+    result = cache_.Init(DocumentsFile(indexName), DocumentsFile(dataName), std::max(1, count), fileCapacity,
+                         kFileByteLimit);
+    buffers_.assign(static_cast<std::size_t>(count), {});
+    if (allocate) AllocateBuffers();
+    if (needed_) needed_->RemoveAll();
+    if (drawList_) drawList_->clear();
+  }
+  traffic_ = traffic;
+  return result;
+}
+
+void GridReq::SetGridData(GridTileList* needed, GridShowList* drawList) {
+  needed_ = needed;
+  drawList_ = drawList;
+}
+
+void GridReq::AllocateBuffers() {
+  buffers_.resize(static_cast<std::size_t>(std::max(0, cols_ * rows_)));
+  for (auto& buffer : buffers_) {
+    if (buffer.empty()) buffer.assign(tileimage::kTilePixels, 0);
+  }
+}
+
+void GridReq::FreeBuffers() {
+  for (auto& buffer : buffers_) std::vector<std::uint32_t>().swap(buffer);
+  if (needed_) {
+    for (tagGirdData& tile : *needed_) {
+      tile.data = nullptr;
+      tile.size = 0;
+    }
+  }
+}
+
+std::uint32_t* GridReq::BufferOf(int slot) {
+  if (slot < 0 || slot >= static_cast<int>(buffers_.size())) return nullptr;
+  auto& buffer = buffers_[static_cast<std::size_t>(slot)];
+  if (buffer.empty()) {
+    if (!allocate_) return nullptr;
+    buffer.assign(tileimage::kTilePixels, 0);
+  }
+  return buffer.data();
+}
+
+int GridReq::SlotOf(int level, int column, int row) const {
+  if (!needed_) return -1;
+  for (int i = 0; i < needed_->GetSize(); ++i) {
+    const tagGirdData& tile = (*needed_)[i];
+    if (tile.level == level && tile.x == column && tile.y == row) return i;
+  }
+  return -1;
+}
+
+void GridReq::BuildTileList() {
+  CMapStatus& s = *status_;
+  needed_->RemoveAll();
+  if (s.upp <= 0) return;
+  gmengine::_VRect range = s.WindowTileRange();
+  s.loadedLeftCol = range.left;
+  s.loadedRightCol = range.right;
+  s.loadedBottomRow = range.bottom;
+  s.loadedTopRow = range.top;
+  keys_.Refresh(s.firstTileCol, s.firstTileRow, cols_, rows_);
+  keys_.LimitSize();
+  auto add = [&](int column, int row) {
+    if (keys_.List(column, row)) needed_->Add(tagGirdData{s.level, column, row, nullptr, 0});
+  };
+  int l = range.left, r = range.right, b = range.bottom, t = range.top;
+  while (l <= r && b <= t) {
+    for (int c = r; c >= l; --c) add(c, b);
+    for (int row = b + 1; row <= t; ++row) add(l, row);
+    if (t > b) {
+      for (int c = l + 1; c <= r; ++c) add(c, t);
+    }
+    if (r > l) {
+      for (int row = t - 1; row > b; --row) add(r, row);
+    }
+    ++l;
+    --r;
+    ++b;
+    --t;
+  }
+  std::reverse(needed_->begin(), needed_->end());
+  // The kept block bounds what the buffers can hold.
+  if (needed_->GetSize() > static_cast<int>(buffers_.size())) {
+    needed_->SetSize(static_cast<int>(buffers_.size()));
+  }
+}
+
+void GridReq::Reuse(const GridTileList& previous) {
+  std::vector<std::vector<std::uint32_t>> old(buffers_.size());
+  old.swap(buffers_);
+  std::vector<bool> taken(old.size(), false);
+  for (int i = 0; i < needed_->GetSize(); ++i) {
+    tagGirdData& tile = (*needed_)[i];
+    for (int j = 0; j < previous.GetSize() && j < static_cast<int>(old.size()); ++j) {
+      const tagGirdData& before = previous[j];
+      if (!before.data || taken[static_cast<std::size_t>(j)] || !SameTile(tile, before)) continue;
+      buffers_[static_cast<std::size_t>(i)].swap(old[static_cast<std::size_t>(j)]);
+      taken[static_cast<std::size_t>(j)] = true;
+      tile.data = buffers_[static_cast<std::size_t>(i)].data();
+      tile.size = before.size;
+      break;
+    }
+  }
+  // The other buffers serve the other slots as they are.
+  std::size_t next = 0;
+  for (auto& buffer : buffers_) {
+    if (!buffer.empty()) continue;
+    while (next < old.size() && old[next].empty()) ++next;
+    if (next == old.size()) break;
+    buffer.swap(old[next++]);
+  }
+}
+
+void GridReq::CacheLookup(GridTileList& tiles) {
+  cache_.GetGridData(tiles);
+  if (offline_) {
+    offline_->SetGridCache(&cache_);
+    offline_->LoadGridData(tiles);
+  }
+}
+
+void GridReq::FillFromCaches(bool fetch, bool evict) {
+  GridTileList lookup;
+  std::vector<int> slots;
+  for (int i = 0; i < needed_->GetSize(); ++i) {
+    const tagGirdData& tile = (*needed_)[i];
+    if (tile.data) continue;
+    lookup.Add(tagGirdData{tile.level, tile.x, tile.y, nullptr, 0});
+    slots.push_back(i);
+  }
+  if (lookup.IsEmpty()) {
+    if (fetch) pending_.RemoveAll();
+    return;
+  }
+  CacheLookup(lookup);
+  GridTileList missing;
+  CVArray<CVString> missingKeys;
+  for (int k = 0; k < lookup.GetSize(); ++k) {
+    tagGirdData& found = lookup[k];
+    tagGirdData& tile = (*needed_)[slots[static_cast<std::size_t>(k)]];
+    bool ask = true;
+    if (found.data && found.size > 0) {
+      const auto* bytes = static_cast<const std::uint8_t*>(found.data);
+      auto size = static_cast<std::size_t>(found.size);
+      std::uint32_t* buffer = BufferOf(slots[static_cast<std::size_t>(k)]);
+      switch (tileimage::KindOf(bytes, size)) {
+        case tileimage::RecordKind::EmptyTile:
+          if (buffer) {
+            std::fill_n(buffer, tileimage::kTilePixels, tileimage::BackgroundFor(tile.level));
+            tile.data = buffer;
+            tile.size = kTileBytes;
+          }
+          ask = false;
+          break;
+        case tileimage::RecordKind::NoTile:
+          ask = false;
+          break;
+        case tileimage::RecordKind::PNG:
+        case tileimage::RecordKind::JPEG:
+          if (buffer && tileimage::Decode(bytes, size, buffer)) {
+            tile.data = buffer;
+            tile.size = kTileBytes;
+            ask = false;
+          } else if (evict) {
+            cache_.RemoveGridData(found, 1);
+          } else {
+            ask = false;
+          }
+          break;
+        case tileimage::RecordKind::Unknown:
+          cache_.RemoveGridData(found, 1);
+          break;
+      }
+    }
+    if (ask) {
+      missing.Add(tagGirdData{tile.level, tile.x, tile.y, nullptr, 0});
+      missingKeys.Add(CVString::FromUtf8(TileKeyMap::KeyOf(tile.x, tile.y)));
+    }
+  }
+  if (fetch) {
+    pending_.Copy(missing);
+    BatchFetch(missingKeys);
+  }
+}
+
+void GridReq::Request() {
+  if (!needed_) return;
+  GridTileList previous;
+  previous.Copy(*needed_);
+  BuildTileList();
+  Reuse(previous);
+  FillFromCaches(true, true);
+}
+
+int GridReq::NextSequence() const { return sequence_ >= 999999 ? 1 : sequence_ + 1; }
+
+void GridReq::BatchFetch(const CVArray<CVString>& keys) {
+  int sequence = NextSequence();
+  if (!client_ || !needed_ || needed_->IsEmpty() || keys.IsEmpty()) return;
+  if (client_->RequestGrids(static_cast<int>(kind_), (*needed_)[0].level, 0, 0, keys, sequence, 1)) {
+    sequence_ = sequence;
+    PostUI(kMsgTilesRequested, 1, 0);
+  }
+}
+
+void GridReq::PostUI(int message, int wParam, int lParam) {
+  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+  if (global && global->dispatcher) {
+    global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, message, wParam, lParam);
+  }
+}
+
+void GridReq::OnTileData(const std::uint8_t* data, int length, const std::string& key, int level, int flag) {
+  int column = 0, row = 0;
+  if (!TileKeyMap::SplitKey(key, column, row) || length < 0) return;
+  int slot = SlotOf(level, column, row);
+  tagGirdData tile{level, column, row, nullptr, 0};
+  CVArray<tagGirdData> one;
+  if (length == 0) {
+    auto record = tileimage::EmptyRecord(static_cast<std::uint8_t>(flag));
+    tile.data = record.data();
+    tile.size = static_cast<int>(record.size());
+    one.Add(tile);
+    cache_.AddGridData(one, 0);
+    std::uint32_t* buffer = BufferOf(slot);
+    if (flag == 0 && slot >= 0 && buffer) {
+      std::fill_n(buffer, tileimage::kTilePixels, tileimage::BackgroundFor(level));
+      (*needed_)[slot].data = buffer;
+      (*needed_)[slot].size = kTileBytes;
+    }
+    return;
+  }
+  if (!data) return;
+  std::uint32_t* buffer = BufferOf(slot);
+  std::vector<std::uint32_t> check;
+  if (!buffer) {
+    check.resize(tileimage::kTilePixels);
+    buffer = check.data();
+  }
+  if (!tileimage::Decode(data, static_cast<std::size_t>(length), buffer)) {
+    if (slot >= 0) {
+      (*needed_)[slot].data = nullptr;
+      (*needed_)[slot].size = -1;
+    }
+    return;
+  }
+  if (slot >= 0 && check.empty()) {
+    (*needed_)[slot].data = buffer;
+    (*needed_)[slot].size = kTileBytes;
+  }
+  tile.data = const_cast<std::uint8_t*>(data);
+  tile.size = length;
+  one.Add(tile);
+  cache_.AddGridData(one, 1);
+}
+
+bool GridReq::OnHttpMessage(int message, int tag) {
+  if (!client_ || tag != sequence_) return false;
+  if (message == gmengine::kHttpData || message == gmengine::kHttpComplete) {
+    BatchParseState& state = client_->ParseState();
+    CVArray<CVString> keys;
+    client_->ParseBatch(state, keys);
+    bool changed = false;
+    for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
+      int position = state.positions[static_cast<std::size_t>(e)];
+      if (position < 0) continue;  // the server has no such tile
+      OnTileData(client_->Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e].ToUtf8(),
+                 state.level, 0);
+      changed = true;
+    }
+    if (message == gmengine::kHttpComplete) client_->SetMapRequesting(0);
+    return changed;
+  }
+  if (IsHttpFailure(message)) client_->CancelRequest();
+  return false;
+}
+
+void GridReqEx::Request() {
+  GridReq::Request();
+  BuildDrawList(true);
+}
+
+bool GridReqEx::OnHttpMessage(int message, int tag) {
+  bool changed = GridReq::OnHttpMessage(message, tag);
+  if (changed) RefreshFromCache(true);
+  return changed;
+}
+
+void GridReqEx::RefreshFromCache(bool fallback) {
+  if (!needed_) return;
+  GridTileList previous;
+  previous.Copy(*needed_);
+  BuildTileList();
+  if (!previous.IsEmpty() && !needed_->IsEmpty() && previous[0].level == (*needed_)[0].level) {
+    Reuse(previous);
+  }
+  FillFromCaches(false, false);
+  BuildDrawList(fallback);
+}
+
+void GridReqEx::BuildDrawList(bool fallback) {
+  if (!drawList_ || !needed_) return;
+  previousDraw_.swap(*drawList_);
+  drawList_->clear();
+  for (const tagGirdData& tile : *needed_) {
+    tagGirdDataForShow entry;
+    entry.level = tile.level;
+    entry.x = tile.x;
+    entry.y = tile.y;
+    if (!tile.data) {
+      for (const tagGirdDataForShow& before : previousDraw_) {
+        if (before.pixels && before.level == tile.level && before.x == tile.x && before.y == tile.y) {
+          entry = before;
+          break;
+        }
+      }
+    }
+    drawList_->push_back(std::move(entry));
+  }
+  previousDraw_.clear();
+  if (!fallback) return;
+  for (int i = 0; i < needed_->GetSize(); ++i) {
+    const tagGirdData& tile = (*needed_)[i];
+    tagGirdDataForShow& entry = (*drawList_)[static_cast<std::size_t>(i)];
+    if (tile.data || entry.pixels) continue;
+    for (int k = 1; k <= kMaxAncestorSteps && tile.level - k >= CMapStatus::kMinLevel; ++k) {
+      int scale = 1 << k;
+      GridTileList one;
+      one.Add(tagGirdData{tile.level - k, tile.x / scale, tile.y / scale, nullptr, 0});
+      if (cache_.GetGridData(one) == 0) continue;
+      const auto* bytes = static_cast<const std::uint8_t*>(one[0].data);
+      auto size = static_cast<std::size_t>(one[0].size);
+      tileimage::RecordKind kind = tileimage::KindOf(bytes, size);
+      if (kind == tileimage::RecordKind::PNG || kind == tileimage::RecordKind::JPEG) {
+        scratch_.resize(tileimage::kTilePixels);
+        if (tileimage::Decode(bytes, size, scratch_.data())) {
+          int side = tileimage::kTileSide / scale;
+          int colIn = ((tile.x % scale) + scale) % scale;
+          int rowIn = ((tile.y % scale) + scale) % scale;
+          auto pixels = std::make_shared<std::vector<std::uint32_t>>(tileimage::kTilePixels);
+          tileimage::StretchSquare(scratch_.data(), colIn * side, (scale - 1 - rowIn) * side, side,
+                                   pixels->data());
+          entry.ancestorLevel = tile.level - k;
+          entry.ancestorX = one[0].x;
+          entry.ancestorY = one[0].y;
+          entry.pixels = std::move(pixels);
+          entry.size = kTileBytes;
+        }
+      } else if (kind == tileimage::RecordKind::Unknown) {
+        cache_.RemoveGridData(one[0], 1);
+      }
+      break;
+    }
+  }
+}
+
+CTrafficReq::CTrafficReq(CMapStatus* status) : GridReq(GridKind::Traffic, status) {
+  sequence_ = kFirstSequence;
+}
+
+void CTrafficReq::Request() {
+  if (status_->level < kMinLevel) return;
+  GridReq::Request();
+}
+
+int CTrafficReq::NextSequence() const {
+  return sequence_ >= kLastSequence ? kFirstSequence + 1 : sequence_ + 1;
+}
+
+void CTrafficReq::BatchFetch(const CVArray<CVString>& keys) {
+  if (keys.IsEmpty() || !needed_ || needed_->IsEmpty()) return;
+  int sequence = NextSequence();
+  bool history = day_ != 0 || time_ != 0;
+  if (client_ &&
+      client_->RequestGrids(
+          history ? static_cast<int>(GridKind::TrafficHistory) : static_cast<int>(GridKind::Traffic),
+          (*needed_)[0].level, history ? day_ : 0, history ? time_ : 0, keys, sequence, 1)) {
+    sequence_ = sequence;
+  }
+  PostUI(kMsgTilesRequested, 1, 1);
+}
+
+void CTrafficReq::OnShow(bool shown) {
+  if (shown) {
+    allocate_ = true;
+    AllocateBuffers();
+  } else {
+    FreeBuffers();
+    allocate_ = false;
+    cache_.RemoveAll();
+  }
+}
+
+}  // namespace mapsdk

@@ -1,0 +1,151 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mapsdk/display/CGridHttpClient.h"
+#include "mapsdk/display/CMapLayer.h"
+#include "mapsdk/display/TileKeyMap.h"
+#include "mapsdk/engine/CGridDataCache.h"
+
+namespace gmengine {
+class COfflineDataCache;
+}
+
+namespace mapsdk {
+
+class CMapStatus;
+
+// One substitute image: a magnified part of an ancestor tile shown while the tile is missing.
+struct tagGirdDataForShow {
+  int level = 0;
+  int x = 0;
+  int y = 0;
+  int ancestorLevel = 0;
+  int ancestorX = 0;
+  int ancestorY = 0;
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels;  // 256 x 256, null without one
+  int size = 0;
+};
+
+using GridTileList = gmengine::CVArray<gmengine::tagGirdData>;
+using GridShowList = std::vector<tagGirdDataForShow>;
+
+// The tile request of a tile layer: lists the window's tiles (centre first), takes what it can
+// from the memory and file caches and the offline store, decodes into one 256 x 256 pixel buffer
+// per kept tile, and asks the map service for the rest in one batch. Answers arrive as engine
+// messages of the tile client (OnHttpMessage); a tile is decoded before it enters any cache, so an
+// answer that is cut short, too large or not a picture leaves its tile missing, to be asked again
+// by a later pass, and never reaches the caches. Main thread.
+class GridReq : public CReqBase {
+ public:
+  static constexpr int kTileBytes = 32 * 8192;  // bits per pixel x 8192
+  static constexpr int kFileByteLimit = 104857600;
+  static constexpr int kMsgTilesRequested = 8011;
+
+  explicit GridReq(GridKind kind, CMapStatus* status = nullptr);
+  ~GridReq() override;
+
+  // Kept block cols x rows; cache files under the documents folder; with allocate, the pixel
+  // buffers. The memory cache is rebuilt only when the block size changes. 1; 0 when the file
+  // cache could not be opened (the memory cache works all the same).
+  int Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName, bool traffic,
+           bool allocate);
+  // The layer's lists (not owned).
+  void SetGridData(GridTileList* needed, GridShowList* drawList);
+  void SetClient(CGridHttpClient* client) { client_ = client; }
+  // The offline grid store read before the network (not owned; the street request has one).
+  void SetOfflineStore(gmengine::COfflineDataCache* store) { offline_ = store; }
+
+  void Request() override;
+  // One tile of an answer: length 0 is an empty tile (flag 0: painted in the background colour).
+  virtual void OnTileData(const std::uint8_t* data, int length, const std::string& key, int level, int flag);
+  // Fills the listed tiles from the memory cache (through the file cache) and the offline store.
+  virtual void CacheLookup(GridTileList& tiles);
+  virtual void BatchFetch(const gmengine::CVArray<gmengine::CVString>& keys);
+  // An engine message of the tile client with its request tag; true when tiles changed.
+  virtual bool OnHttpMessage(int message, int tag);
+
+  const GridTileList& Pending() const { return pending_; }
+  int Sequence() const { return sequence_; }
+  void SetSequence(int sequence) { sequence_ = sequence; }
+  gmengine::CGridDataCache& Cache() { return cache_; }
+  TileKeyMap& Keys() { return keys_; }
+  int Cols() const { return cols_; }
+  int Rows() const { return rows_; }
+  GridKind Kind() const { return kind_; }
+  void AllocateBuffers();
+  void FreeBuffers();
+
+ protected:
+  // Rebuilds the needed list from the status centre, outer ring first, then reversed.
+  void BuildTileList();
+  // Moves the buffers of tiles still needed into their new slots.
+  void Reuse(const GridTileList& previous);
+  // Fills tiles from the caches; with fetch, asks for the missing ones; with evict, a record that
+  // does not decode leaves the cache.
+  void FillFromCaches(bool fetch, bool evict);
+  void PostUI(int message, int wParam, int lParam);
+  int SlotOf(int level, int column, int row) const;
+  std::uint32_t* BufferOf(int slot);
+  virtual int NextSequence() const;
+
+  GridKind kind_;
+  CMapStatus* status_;
+  TileKeyMap keys_;
+  GridTileList* needed_ = nullptr;
+  GridShowList* drawList_ = nullptr;
+  GridShowList previousDraw_;
+  GridTileList pending_;
+  gmengine::CGridDataCache cache_;
+  int cols_ = 0;
+  int rows_ = 0;
+  CGridHttpClient* client_ = nullptr;
+  gmengine::COfflineDataCache* offline_ = nullptr;
+  int sequence_ = 0;
+  std::vector<std::vector<std::uint32_t>> buffers_;
+  bool traffic_ = false;
+  bool allocate_ = true;
+};
+
+// The street and satellite request: adds the ancestor fallback and the cache-only refresh.
+class GridReqEx : public GridReq {
+ public:
+  static constexpr int kMaxAncestorSteps = 4;
+  using GridReq::GridReq;
+
+  void Request() override;
+  bool OnHttpMessage(int message, int tag) override;
+  // Steps of Request without any fetch; then the draw list and, with fallback, the substitutes.
+  void RefreshFromCache(bool fallback);
+
+ private:
+  void BuildDrawList(bool fallback);
+  std::vector<std::uint32_t> scratch_;
+};
+
+// The traffic request: level 6 and above, live or history, its own sequence range.
+class CTrafficReq : public GridReq {
+ public:
+  static constexpr int kMinLevel = 6;
+  static constexpr int kFirstSequence = 1000000;
+  static constexpr int kLastSequence = 2000000;
+
+  explicit CTrafficReq(CMapStatus* status = nullptr);
+  void Request() override;
+  void BatchFetch(const gmengine::CVArray<gmengine::CVString>& keys) override;
+  void SetHistory(int day, int time) {
+    day_ = day;
+    time_ = time;
+  }
+  // From hidden: buffers allocated; to hidden: buffers freed and the memory cache emptied.
+  void OnShow(bool shown);
+
+ private:
+  int NextSequence() const override;
+  int day_ = 0;
+  int time_ = 0;
+};
+
+}  // namespace mapsdk

@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "mapsdk/engine/VRect.h"
+
+namespace mapsdk {
+
+// Where the layers' Draw step paints: the map controller's back buffer, seen through the few
+// operations the layers need. The drawing classes plug in here (a target over the engine's drawing
+// context); tests record what arrives. Pixels are engine colours, 0xAARRGGBB words, rows top down.
+// Rectangles and points are window pixels (y down). Main thread.
+class MapDrawTarget {
+ public:
+  virtual ~MapDrawTarget() = default;
+  // Draws a width x height bitmap into destination (same size: copied; else stretched).
+  virtual void drawBitmap(const std::uint32_t* pixels, int width, int height,
+                          const gmengine::_VRect& destination) = 0;
+  // Draws an open polyline of the given colour and width in pixels.
+  virtual void drawPolyline(std::span<const gmengine::_VPoint> points, std::uint32_t color, int width) = 0;
+};
+
+}  // namespace mapsdk

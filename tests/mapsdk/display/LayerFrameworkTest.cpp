@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "mapsdk/display/CGridLayer.h"
+#include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/MapDrawTarget.h"
+#include "mapsdk/display/TileImage.h"
+#include "mapsdk/display/TileKeyMap.h"
+
+using namespace mapsdk;
+
+namespace {
+
+struct CountingTarget : MapDrawTarget {
+  void drawBitmap(const std::uint32_t*, int, int, const gmengine::_VRect&) override { ++bitmaps; }
+  void drawPolyline(std::span<const gmengine::_VPoint>, std::uint32_t, int) override {}
+  int bitmaps = 0;
+};
+
+struct CountingDraw : GridDraw {
+  explicit CountingDraw(int* destroyed, int* drawn) : destroyed_(destroyed), drawn_(drawn) {}
+  ~CountingDraw() override { ++*destroyed_; }
+  void Draw(MapDrawTarget&) override { ++*drawn_; }
+  int* destroyed_;
+  int* drawn_;
+};
+
+struct CountingReq : GridReq {
+  explicit CountingReq(int* requests) : GridReq(GridKind::Street), requests_(requests) {}
+  void Request() override { ++*requests_; }
+  int* requests_;
+};
+
+TEST(TileKeyMapTest, RefreshKeepsTheBlocksStatesAndDropsTheRest) {
+  TileKeyMap keys;
+  keys.Refresh(10, 20, 3, 3);  // columns 10..12, rows 20 down to 18
+  EXPECT_EQ(keys.Count(), 9);
+  EXPECT_TRUE(keys.List(11, 19));
+  EXPECT_FALSE(keys.List(11, 19));  // once per pass
+  EXPECT_FALSE(keys.List(13, 19));  // outside the block
+  keys.SetState(12, 18, 5);
+  keys.Refresh(11, 20, 3, 3);          // one column east
+  EXPECT_EQ(keys.StateOf(11, 19), 0);  // listed: back to 0
+  EXPECT_EQ(keys.StateOf(12, 18), 5);  // any other state stays
+  EXPECT_FALSE(keys.Contains(10, 19));
+  EXPECT_TRUE(keys.Contains(13, 18));
+
+  keys.Refresh(0, 0, 11, 10);  // 110 tiles: too many to list any
+  keys.LimitSize();
+  EXPECT_FALSE(keys.List(0, 0));
+
+  int column = 0, row = 0;
+  EXPECT_TRUE(TileKeyMap::SplitKey("-3_17", column, row));
+  EXPECT_EQ(column, -3);
+  EXPECT_EQ(row, 17);
+  EXPECT_FALSE(TileKeyMap::SplitKey("3_", column, row));
+  EXPECT_FALSE(TileKeyMap::SplitKey("3x4", column, row));
+}
+
+TEST(LayerFrameworkTest, AHiddenLayerNeitherRequestsNorDraws) {
+  int destroyed = 0, drawn = 0, requests = 0;
+  CGridLayer layer;
+  layer.SetRequest(std::make_unique<CountingReq>(&requests));
+  layer.SetDrawer(std::make_unique<CountingDraw>(&destroyed, &drawn));
+  CountingTarget target;
+  layer.Update();
+  layer.Draw(target);
+  EXPECT_EQ(requests, 1);
+  EXPECT_EQ(drawn, 1);
+  layer.Show(false);
+  layer.Update();
+  layer.Draw(target);
+  EXPECT_EQ(requests, 1);
+  EXPECT_EQ(drawn, 1);
+  EXPECT_FALSE(layer.IsShown());
+}
+
+TEST(LayerFrameworkTest, ReplacingADrawerDestroysTheOldOneOnce) {
+  int destroyedA = 0, destroyedB = 0, drawn = 0;
+  {
+    CGridLayer layer;
+    layer.SetDrawer(std::make_unique<CountingDraw>(&destroyedA, &drawn));
+    layer.SetDrawer(std::make_unique<CountingDraw>(&destroyedB, &drawn));
+    EXPECT_EQ(destroyedA, 1);
+    EXPECT_EQ(destroyedB, 0);
+  }
+  EXPECT_EQ(destroyedA, 1);
+  EXPECT_EQ(destroyedB, 1);
+}
+
+TEST(TileImageTest, RecordsAreToldApartByTheirBytes) {
+  auto empty = tileimage::EmptyRecord(0);
+  EXPECT_EQ(tileimage::KindOf(empty.data(), empty.size()), tileimage::RecordKind::EmptyTile);
+  auto none = tileimage::EmptyRecord(1);
+  EXPECT_EQ(tileimage::KindOf(none.data(), none.size()), tileimage::RecordKind::NoTile);
+  const std::uint8_t png[] = {0x89, 'P', 'N', 'G'};
+  EXPECT_EQ(tileimage::KindOf(png, sizeof png), tileimage::RecordKind::PNG);
+  const std::uint8_t jpeg[] = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'};
+  EXPECT_EQ(tileimage::KindOf(jpeg, sizeof jpeg), tileimage::RecordKind::JPEG);
+  EXPECT_EQ(tileimage::KindOf(png, 3), tileimage::RecordKind::Unknown);
+  EXPECT_EQ(tileimage::BackgroundFor(9), 0xFFF2F0EBu);
+  EXPECT_EQ(tileimage::BackgroundFor(10), 0xFFF5F3F0u);
+  std::uint32_t out[4] = {};
+  EXPECT_FALSE(tileimage::Decode(png, sizeof png, out));
+}
+
+TEST(TileImageTest, AQuarterIsStretchedOverTheWholeTile) {
+  std::vector<std::uint32_t> source(tileimage::kTilePixels, 1);
+  for (int y = 128; y < 256; ++y) {
+    for (int x = 0; x < 128; ++x) source[static_cast<std::size_t>(y * 256 + x)] = 2;  // bottom left
+  }
+  std::vector<std::uint32_t> out(tileimage::kTilePixels);
+  tileimage::StretchSquare(source.data(), 0, 128, 128, out.data());
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint32_t p) { return p == 2; }));
+  tileimage::StretchSquare(source.data(), 64, 64, 128, out.data());
+  EXPECT_EQ(out[0], 1u);
+  EXPECT_EQ(out[255 * 256], 2u);
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mapsdk/display/LocationSources.h"
+#include "platform/foundation/Dictionary.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "tests/support/VirtualRunLoop.h"
+
+using namespace mapsdk;
+
+namespace {
+
+// The bridge over the platform's location service, fed through the location device.
+class IphoneGPSManTest : public kavro::test::VirtualRunLoopTest {
+ protected:
+  void SetUp() override {
+    VirtualRunLoopTest::SetUp();
+    platform::LocationDevice::reset();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    tokens.push_back(center.addObserver(NotificationLocationUpdate, nullptr,
+                                        [this](const platform::Notification&) { seen.push_back("update"); }));
+    tokens.push_back(
+        center.addObserver(NotificationLocationFail, nullptr, [this](const platform::Notification& n) {
+          seen.push_back("fail");
+          const platform::Value* error = n.userInfo ? n.userInfo->objectForKey("error") : nullptr;
+          auto failure = error ? std::dynamic_pointer_cast<LocationFailure>(error->objectValue()) : nullptr;
+          if (failure) codes.push_back(failure->error().code);
+        }));
+    gps = IphoneGPSMan::getInstance();
+    gps->initialize();
+  }
+  void TearDown() override {
+    for (auto token : tokens) platform::NotificationCenter::defaultCenter().removeObserver(token);
+    gps.reset();
+    IphoneGPSMan::destroyInstance();
+    platform::LocationDevice::reset();
+    VirtualRunLoopTest::TearDown();
+  }
+  void Move(double longitude, double latitude, double accuracy, double age = 0) {
+    platform::LocationDevice::setCurrentLocation({latitude, longitude, accuracy, now() - age});
+    runFor(0);
+  }
+  GpsFix Fix() const {
+    GpsFix fix;
+    gps->getLastLocation(fix);
+    return fix;
+  }
+
+  std::shared_ptr<IphoneGPSMan> gps;
+  std::vector<platform::NotificationCenter::Token> tokens;
+  std::vector<std::string> seen;
+  std::vector<std::int64_t> codes;
+};
+
+TEST_F(IphoneGPSManTest, KeepsTheBestFreshFix) {
+  GpsFix none = Fix();
+  EXPECT_EQ(none.state, FixState::NoFix);
+  EXPECT_EQ(none.longitude, 0);
+  EXPECT_EQ(none.valid, 0);
+
+  Move(116.4, 39.9, 30, 5);  // a cached fix, 5 s old
+  EXPECT_EQ(Fix().state, FixState::NoFix);
+  EXPECT_TRUE(seen.empty());
+
+  Move(116.4, 39.9, 2500);  // the first fix is taken whatever its accuracy, capped
+  EXPECT_EQ(Fix().state, FixState::Fix);
+  EXPECT_EQ(Fix().accuracy, 2000);
+  Move(116.5, 39.9, 2500);  // with a best fix, a coarse one is ignored
+  EXPECT_FLOAT_EQ(Fix().longitude, 116.4f);
+  Move(116.6, 39.9, 1500);
+  EXPECT_FLOAT_EQ(Fix().longitude, 116.6f);
+  EXPECT_EQ(Fix().valid, 1);
+  EXPECT_EQ(seen, (std::vector<std::string>{"update", "update"}));
+}
+
+TEST_F(IphoneGPSManTest, ARefusalKeepsTheLastFixAndIsAnnouncedOnce) {
+  Move(116.4, 39.9, 30);
+  seen.clear();
+  platform::LocationDevice::setAuthorizationStatus(platform::AuthorizationStatus::Denied);
+  runFor(0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"update", "fail"}));
+  EXPECT_EQ(codes, std::vector<std::int64_t>{platform::LocationErrorDenied});
+  EXPECT_EQ(Fix().state, FixState::Fix);  // the last good position stays
+  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  runFor(0);
+  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  runFor(0);
+  EXPECT_EQ(seen.size(), 2u);  // not again on every report
+
+  platform::LocationDevice::setAuthorizationStatus(platform::AuthorizationStatus::Authorized);
+  gps->initialize();  // updating again: a new failure is news
+  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  runFor(0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"update", "fail", "update", "fail"}));  // the fix, then the news
+}
+
+TEST_F(IphoneGPSManTest, StoppingForgetsTheFix) {
+  Move(116.4, 39.9, 30);
+  gps->stopUpdatingLocation();
+  EXPECT_EQ(Fix().state, FixState::NoFix);
+  EXPECT_EQ(seen.back(), "update");
+  CCellMan cells;
+  EXPECT_FALSE(cells.GetCell().HasCell());
+  CWifiMan wifi;
+  EXPECT_EQ(wifi.Start(), 0);
+  EXPECT_TRUE(wifi.Scan().requestText.empty());
+}
+
+}  // namespace

@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mapsdk/display/CGridLayer.h"
+#include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/MapDrawTarget.h"
+#include "mapsdk/display/TileImage.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/offline/COfflineDataCache.h"
+#include "platform/foundation/Environment.h"
+#include "platform/foundation/RunLoop.h"
+#include "tests/support/MapFixtureServer.h"
+#include "tests/support/TempHome.h"
+
+using namespace mapsdk;
+using gmengine::CVString;
+using kavro::test::MapFixtureServer;
+
+namespace {
+
+constexpr int kCenterX = 12958162;
+constexpr int kCenterY = 4825907;
+
+struct DrawnBitmap {
+  std::vector<std::uint32_t> pixels;
+  gmengine::_VRect rect;
+};
+
+// Keeps what the layer painted, so pixels of the window can be read back.
+class RecordingTarget : public MapDrawTarget {
+ public:
+  void drawBitmap(const std::uint32_t* pixels, int width, int height,
+                  const gmengine::_VRect& destination) override {
+    bitmaps.push_back({std::vector<std::uint32_t>(pixels, pixels + width * height), destination});
+  }
+  void drawPolyline(std::span<const gmengine::_VPoint>, std::uint32_t, int) override {}
+  // The last painted colour at a window pixel; 0 where nothing was painted.
+  std::uint32_t PixelAt(int x, int y) const {
+    for (auto it = bitmaps.rbegin(); it != bitmaps.rend(); ++it) {
+      const gmengine::_VRect& r = it->rect;
+      if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
+        return it->pixels[static_cast<std::size_t>((y - r.top) * 256 + (x - r.left))];
+      }
+    }
+    return 0;
+  }
+  std::vector<DrawnBitmap> bitmaps;
+};
+
+// The engine started on the real clock, its tile-client messages handed to the layer's request;
+// a 640 x 960 window on the demo map service.
+class TileLayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::Environment::setMapHostUrl(server.hostUrl() + "/");
+    gmengine::InitMapEngine();
+    gmengine::EngineHooks hooks;
+    hooks.mapControl = [this](int message, int, int lParam) {
+      if (message != 8 && layer && layer->Request()) {
+        ++messages;
+        if (layer->Request()->OnHttpMessage(message, lParam)) ++changes;
+        if (message != gmengine::kHttpData) ++finished;
+      }
+      return -1;
+    };
+    gmengine::GetMainGlobalMan()->engine->SetHooks(hooks);
+    ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
+    ASSERT_EQ(client.Init(), 1);
+    status.SetLevel(12);
+    status.SetWindow({0, 0, 640, 960});
+    status.SetCenter(kCenterX, kCenterY);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    MakeLayer();
+  }
+  void TearDown() override {
+    layer.reset();
+    client.CancelRequest();
+    gmengine::UnInitMapEngine();
+    platform::RunLoop::main().discardAll();
+    platform::Environment::setMapHostUrl("");
+  }
+  void MakeLayer() {
+    layer = std::make_unique<CGridLayer>();
+    auto request = std::make_unique<GridReqEx>(GridKind::Street, &status);
+    request->Init(status.KeptCols(), status.KeptRows(), 500, "Data.Index", "Grid.ca", false, true);
+    request->SetClient(&client);
+    if (offline) request->SetOfflineStore(offline.get());
+    layer->SetRequest(std::move(request));
+    layer->SetDrawer(std::make_unique<GridDrawEx>(&status));
+  }
+  // Runs the main loop until the batch in flight has ended.
+  bool WaitForBatch() {
+    int before = finished;
+    return platform::RunLoop::main().runUntil([&] { return finished > before; }, 20);
+  }
+  int TilesWithData() const {
+    const auto& needed = layer->Needed();
+    return static_cast<int>(
+        std::count_if(needed.begin(), needed.end(), [](const auto& t) { return t.data; }));
+  }
+  const gmengine::tagGirdData* Tile(int column, int row) const {
+    for (const auto& t : layer->Needed()) {
+      if (t.x == column && t.y == row) return &t;
+    }
+    return nullptr;
+  }
+  int CenterColumn() const { return kCenterX / (256 * status.upp); }
+  int CenterRow() const { return kCenterY / (256 * status.upp); }
+
+  kavro::test::TempHome home;
+  MapFixtureServer server;
+  CGridHttpClient client;
+  CMapStatus status;
+  std::unique_ptr<gmengine::COfflineDataCache> offline;
+  std::unique_ptr<CGridLayer> layer;
+  int messages = 0;
+  int changes = 0;
+  int finished = 0;
+};
+
+TEST_F(TileLayerTest, OneBatchFillsTheWindowWithTheMapsShapes) {
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(server.requestCount(), 1u);
+  std::vector<std::string> keys = server.requestedKeys();
+  ASSERT_FALSE(keys.empty());
+  EXPECT_LE(keys.size(), 20u);
+  int firstColumn = 0, firstRow = 0;  // the innermost ring comes first
+  ASSERT_TRUE(TileKeyMap::SplitKey(keys.front(), firstColumn, firstRow));
+  EXPECT_LE(std::abs(firstColumn - CenterColumn()), 1);
+  EXPECT_LE(std::abs(firstRow - CenterRow()), 1);
+  EXPECT_NE(keys.back(), keys.front());
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+  EXPECT_EQ(status.loadedLeftCol, status.firstTileCol);
+
+  RecordingTarget target;
+  layer->Draw(target);
+  EXPECT_EQ(static_cast<int>(target.bitmaps.size()), layer->Needed().GetSize());
+  EXPECT_EQ(target.PixelAt(320, 480), 0xFFE04030u);  // the red dot at the centre
+  EXPECT_EQ(target.PixelAt(2, 2), 0xFFF5F3F0u);      // land in the north-west corner
+}
+
+TEST_F(TileLayerTest, TilesComeFromTheFileCacheAfterARestart) {
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  int tiles = TilesWithData();
+  ASSERT_GT(tiles, 0);
+  layer.reset();
+  MakeLayer();  // a new memory cache over the same files
+  layer->Update();
+  EXPECT_EQ(TilesWithData(), tiles);  // at once, without the network
+  platform::RunLoop::main().runFor(0.05);
+  EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST_F(TileLayerTest, ABrokenTileIsRefusedNotCachedAndAskedAgain) {
+  std::string broken = server.tile("map", 12, CenterColumn(), CenterRow());
+  broken.resize(broken.size() / 2);  // a picture cut in half
+  server.replaceTile(12, CenterColumn(), CenterRow(), broken);
+  server.replaceTile(12, CenterColumn() + 1, CenterRow(), "\x89PNG\r\n\x1a\nnot really");
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  ASSERT_NE(Tile(CenterColumn(), CenterRow()), nullptr);
+  EXPECT_EQ(Tile(CenterColumn(), CenterRow())->data, nullptr);
+  EXPECT_EQ(Tile(CenterColumn() + 1, CenterRow())->data, nullptr);
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize() - 2);
+
+  // Neither reached the caches: a fresh layer asks for exactly those two again.
+  layer.reset();
+  MakeLayer();
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  std::vector<std::string> keys = server.requestedKeys();
+  std::vector<std::string> second(keys.end() - 2, keys.end());
+  std::sort(second.begin(), second.end());
+  std::vector<std::string> expected{TileKeyMap::KeyOf(CenterColumn(), CenterRow()),
+                                    TileKeyMap::KeyOf(CenterColumn() + 1, CenterRow())};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(second, expected);
+}
+
+TEST_F(TileLayerTest, ACutShortAnswerKeepsWhatArrivedAndAsksForTheRest) {
+  layer->Request()->SetClient(nullptr);
+  layer->Update();  // lists the window's tiles without asking
+  std::vector<std::string> keys;
+  for (const auto& t : layer->Needed()) keys.push_back(TileKeyMap::KeyOf(t.x, t.y));
+  ASSERT_FALSE(keys.empty());
+  std::string whole = server.batchAnswer("map", 12, keys);
+  std::size_t header = 8 + 8 * keys.size();
+  server.enqueue(kavro::test::ScriptedResponse::ok(whole.substr(0, header + (whole.size() - header) / 2)));
+  layer->Request()->SetClient(&client);
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  int arrived = TilesWithData();
+  EXPECT_GT(arrived, 0);
+  EXPECT_LT(arrived, layer->Needed().GetSize());
+
+  layer->Update();  // the missing ones only
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+  EXPECT_EQ(server.requestedKeys().size(), keys.size() + (keys.size() - static_cast<std::size_t>(arrived)));
+}
+
+TEST_F(TileLayerTest, AnOversizedAnswerIsDroppedWhole) {
+  server.enqueue(kavro::test::ScriptedResponse::ok(std::string(CGridHttpClient::kBufferSize + 1000, 'x')));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(TilesWithData(), 0);
+  std::size_t asked = server.requestedKeys().size();
+  layer->Update();  // nothing was kept: everything is asked for again
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(server.requestedKeys().size(), asked * 2);
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+}
+
+TEST_F(TileLayerTest, OfflineTilesArePreferredToTheNetwork) {
+  status.SetLevel(11);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  int column = CenterColumn(), row = CenterRow();
+  std::string name = TileKeyMap::KeyOf(column, row);
+  offline = std::make_unique<gmengine::COfflineDataCache>();
+  offline->Init(CVString::FromUtf8(home.path() + "/GeoMapSdk/"), CVString("10000001"), 0);
+  int stored = 0;
+  ASSERT_EQ(offline->CreateOfflineDat(11, CVString::FromUtf8(name), 11, 12, stored), 1);
+  std::string png = server.tile("map", 11, column, row);
+  ASSERT_EQ(offline->WriteGridData(11, CVString::FromUtf8(name), 11, 12, 11, png.data(),
+                                   static_cast<int>(png.size())),
+            1);
+  MakeLayer();
+  layer->Update();
+  ASSERT_NE(Tile(column, row), nullptr);
+  EXPECT_NE(Tile(column, row)->data, nullptr);  // before any answer
+  ASSERT_TRUE(WaitForBatch());
+  std::vector<std::string> keys = server.requestedKeys();
+  EXPECT_EQ(std::count(keys.begin(), keys.end(), name), 0);
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+}
+
+TEST_F(TileLayerTest, AMissingTileIsDrawnFromItsParentMagnified) {
+  status.SetLevel(11);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  status.SetLevel(12);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  server.enqueue(kavro::test::ScriptedResponse::ok(MapFixtureServer::buildBatch({})));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(TilesWithData(), 0);
+  const GridShowList& shown = layer->DrawList();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_TRUE(std::all_of(shown.begin(), shown.end(),
+                          [](const auto& s) { return s.pixels && s.ancestorLevel == 11; }));
+  RecordingTarget target;
+  layer->Draw(target);
+  EXPECT_EQ(target.bitmaps.size(), shown.size());
+  EXPECT_EQ(target.PixelAt(320, 480), 0xFFE04030u);  // the dot, twice as large
+}
+
+TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
+  gmengine::CVArray<CVString> keys;
+  for (int i = 0; i < 41; ++i) keys.Add(CVString::FromUtf8(TileKeyMap::KeyOf(i, 0)));
+  EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, keys, 1, 1), 0);
+  keys.SetSize(40);
+  server.enqueue([] {
+    kavro::test::ScriptedResponse slow = kavro::test::ScriptedResponse::ok("");
+    slow.holdWithoutResponse = true;
+    return slow;
+  }());
+  EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, keys, 1, 1), 1);
+  keys.SetSize(10);
+  EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, keys, 2, 1), 0);  // already on its way
+  EXPECT_EQ(client.RequestGrids(0, 13, 0, 0, keys, 3, 1), 1);
+  gmengine::CVArray<CVString> none;
+  EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, none, 4, 1), 0);
+}
+
+TEST_F(TileLayerTest, SequencesWrapAroundTheirRanges) {
+  layer->Request()->SetSequence(999999);
+  layer->Update();
+  EXPECT_EQ(layer->Request()->Sequence(), 1);
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_NE(server.server().requests().front().target.find("&tick=1"), std::string::npos);
+
+  CGridLayer traffic;
+  auto request = std::make_unique<CTrafficReq>(&status);
+  request->Init(status.KeptCols(), status.KeptRows(), 0, "TrafData.Index", "Traf.ca", true, true);
+  request->SetClient(&client);
+  request->SetSequence(CTrafficReq::kLastSequence);
+  traffic.SetRequest(std::move(request));
+  traffic.Update();
+  EXPECT_EQ(traffic.Request()->Sequence(), 1000001);
+  EXPECT_FALSE(traffic.KeepsData());
+}
+
+TEST_F(TileLayerTest, NoTrafficIsAskedForBelowLevelSix) {
+  status.SetLevel(5);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  CGridLayer traffic;
+  auto request = std::make_unique<CTrafficReq>(&status);
+  request->Init(status.KeptCols(), status.KeptRows(), 0, "TrafData.Index", "Traf.ca", true, true);
+  request->SetClient(&client);
+  traffic.SetRequest(std::move(request));
+  traffic.Update();
+  EXPECT_TRUE(traffic.Needed().IsEmpty());
+  platform::RunLoop::main().runFor(0.05);
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(TileLayerTest, AnEmptyTileIsPaintedInTheBackgroundOfItsLevel) {
+  for (int level : {9, 10}) {
+    status.SetLevel(level);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    layer->Request()->SetClient(nullptr);
+    layer->Update();
+    const auto& first = layer->Needed()[0];
+    layer->Request()->OnTileData(nullptr, 0, TileKeyMap::KeyOf(first.x, first.y), level, 0);
+    ASSERT_NE(layer->Needed()[0].data, nullptr);
+    EXPECT_EQ(static_cast<const std::uint32_t*>(layer->Needed()[0].data)[0], tileimage::BackgroundFor(level));
+  }
+  EXPECT_EQ(tileimage::BackgroundFor(9), 0xFFF2F0EBu);
+}
+
+}  // namespace
