@@ -33,7 +33,7 @@ void FullTitleCell::initCellView() {
   title_ = std::make_shared<platform::Label>();
   title_->setBackgroundColor(platform::Color::clear());
   title_->setNumberOfLines(0);
-  addSubview(title_);
+  contentView()->addSubview(title_);
 }
 
 void FullTitleCell::bindCellData(bool) {

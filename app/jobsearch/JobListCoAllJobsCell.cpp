@@ -28,9 +28,9 @@ void JobListCoAllJobsCell::initCellView() {
   jobDetail_ = detailcell::addLabel(*this, InfoSkin);
   readMark_ = std::make_shared<platform::ImageView>(platform::Rect(0, 0, ReadMarkSize, ReadMarkSize));
   AppSkin::apply(readMark_.get(), "jobsearch_result_readmark", "job_related");
-  addSubview(readMark_);
+  contentView()->addSubview(readMark_);
   internImgView_ = std::make_shared<platform::ImageView>();
-  addSubview(internImgView_);
+  contentView()->addSubview(internImgView_);
 }
 
 void JobListCoAllJobsCell::bindCellData(bool) {

@@ -8,7 +8,7 @@ void ShortTitleValueAddressCell::initCellView() {
   ShortTitleValueClickAbleCell::initCellView();
   icon_ = std::make_shared<platform::ImageView>(platform::Rect(0, 0, IconWidth, IconHeight));
   AppSkin::apply(icon_.get(), "jobdetail_location_map", "job_related");
-  addSubview(icon_);
+  contentView()->addSubview(icon_);
 }
 
 void ShortTitleValueAddressCell::bindCellData(bool) {

@@ -20,13 +20,13 @@ double textHeight(std::string_view text, std::string_view skinType, std::string_
   return AppSkin::sizeForText(text, skinType, skinGroup, std::max(width, 1.0)).height;
 }
 
-std::shared_ptr<platform::Label> addLabel(platform::View& cell, std::string_view skinType,
+std::shared_ptr<platform::Label> addLabel(platform::TableViewCell& cell, std::string_view skinType,
                                           std::string_view skinGroup) {
   auto label = std::make_shared<platform::Label>();
   AppSkin::apply(label.get(), skinType, skinGroup);
   label->setBackgroundColor(platform::Color::clear());
   label->setNumberOfLines(0);
-  cell.addSubview(label);
+  cell.contentView()->addSubview(label);
   return label;
 }
 

@@ -15,7 +15,7 @@ namespace detailcell {
 inline double sideMargin(bool grouped) { return grouped ? 20 : 10; }
 double textHeight(std::string_view text, std::string_view skinType, std::string_view skinGroup, double width);
 // A clear label with unlimited lines, styled by the skin type, added to the cell.
-std::shared_ptr<platform::Label> addLabel(platform::View& cell, std::string_view skinType,
+std::shared_ptr<platform::Label> addLabel(platform::TableViewCell& cell, std::string_view skinType,
                                           std::string_view skinGroup = {});
 // Sets the label's text and frame, its height measured at the width.
 void placeLabel(platform::Label& label, std::string_view text, std::string_view skinType,

@@ -19,7 +19,7 @@ void TextViewInputCell::initCellView() {
   textview_ = UIPlaceHolderTextView::create(platform::Rect(10, 5, listWidth() - 20, 158));
   AppSkin::apply(textview_.get(), "jobdetail_report_value", "job_related");
   textview_->setDelegate(std::static_pointer_cast<TextViewInputCell>(shared_from_this()));
-  addSubview(textview_);
+  contentView()->addSubview(textview_);
   objext::registerForToolbarNotifications(textview_);
 }
 
