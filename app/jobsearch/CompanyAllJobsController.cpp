@@ -47,8 +47,7 @@ std::string CompanyAllJobsController::baseTitle() const {
 
 void CompanyAllJobsController::customView() {
   UIBasicController::customView();
-  titleView_->setNavItem(navigationItem());
-  titleView_->onlyMainTitle(baseTitle());
+  showTitle(baseTitle());
   navigationItem()->setTitleView(titleView_);
   auto weak = weakAs<CompanyAllJobsController>();
   barbutton::setCustomRightBorderedItem(text("jobsearch_result_filter"), *this,
@@ -65,6 +64,16 @@ void CompanyAllJobsController::customView() {
       ListViewData::newDataOnListView(*listViewAllJobs_, platform::classFor<JobListCoAllJobsCell>());
   prepareSection(*section);
   section->loadData();
+}
+
+void CompanyAllJobsController::showTitle(const std::string& title, const std::string& subtitle) {
+  // The item's own title as well, for whoever reads the bar; the title view does not hold the
+  // item (that would keep both alive).
+  setTitle(title);
+  if (subtitle.empty())
+    titleView_->onlyMainTitle(title);
+  else
+    titleView_->bothTitle(title, subtitle);
 }
 
 void CompanyAllJobsController::prepareSection(ListViewData& section) {
@@ -103,10 +112,10 @@ bool CompanyAllJobsController::listViewDataOnReceived(ListViewData& section, con
     std::string title = baseTitle();
     if (!areaCode().empty() && jobareaDetail_)
       title = platform::format("%@ %@", jobareaDetail_->getDictValue(), listTitle());
-    titleView_->bothTitle(title, platform::format(text("common_text_total_num_format__int"),
-                                                  static_cast<std::int64_t>(result.maxCount())));
+    showTitle(title, platform::format(text("common_text_total_num_format__int"),
+                                      static_cast<std::int64_t>(result.maxCount())));
   } else {
-    titleView_->onlyMainTitle(baseTitle());
+    showTitle(baseTitle());
     if (!result.hasError()) section.setErrorTipsMessage(text("fans_cell_empty_company_jobs"));
   }
   rows.setAllItemsKeyWithBool(DataItemDetail::keyNeedShowCompanyInfo(), rowsShowCompany());

@@ -55,6 +55,7 @@ class CompanyAllJobsController : public UIBasicController,
   virtual void prepareSection(ListViewData& section);
   std::string areaCode() const { return jobareaDetail_ ? jobareaDetail_->getDictCode() : ""; }
   void setFilterEnabled(bool enabled);
+  void showTitle(const std::string& title, const std::string& subtitle = {});
 
   std::string idForAllJobs_;
   std::string titleCompanyName_;
