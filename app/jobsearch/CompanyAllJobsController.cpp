@@ -9,6 +9,7 @@
 #include "kit/ui/BarButtonItemExt.h"
 #include "kit/ui/FullEmptyNotClickTableCell.h"
 #include "kit/ui/PageTurnController.h"
+#include "kit/ui/ViewControllerExt.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
@@ -150,12 +151,6 @@ bool CompanyAllJobsController::finishPicker(PickerController&, const std::shared
   return true;
 }
 
-void CompanyAllJobsController::backToParent() {
-  auto nav = navigationController();
-  if (nav && nav->viewControllers().size() >= 2)
-    nav->popViewControllerAnimated(true);
-  else
-    dismissViewControllerAnimated(true);
-}
+void CompanyAllJobsController::backToParent() { vc::closeViewController(*this); }
 
 }  // namespace kavro

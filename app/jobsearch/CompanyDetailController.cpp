@@ -88,15 +88,10 @@ bool CompanyDetailController::listViewDataOnReceived(ListViewData& section, cons
     return true;
   }
   if (result.localError() && staleCache_) {
-    auto& own = *section.listData();
-    own.setHasError(false);
-    own.setLocalError(false);
-    own.setMessage("");
-    section.setIsLoadDataOK(true);
     auto stale = std::move(staleCache_);
     companyDetail_ = stale->detailInfo();
+    JobDetailCellUtil::takeOldAnswer(section);
     listData(section, *stale);
-    alert::showTips(text("jobdetail_cache_outdated_tip"), 3.0);
     return true;
   }
   return false;
@@ -161,12 +156,6 @@ void CompanyDetailController::onSubmitSuccessForUgcController(FansUgcForGroupCon
   FansCompanyHomeController::openWithCoID(coid_);
 }
 
-void CompanyDetailController::backToParent() {
-  auto nav = navigationController();
-  if (nav && nav->viewControllers().size() >= 2)
-    nav->popViewControllerAnimated(true);
-  else
-    dismissViewControllerAnimated(true);
-}
+void CompanyDetailController::backToParent() { vc::closeViewController(*this); }
 
 }  // namespace kavro

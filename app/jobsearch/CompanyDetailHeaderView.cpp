@@ -2,6 +2,7 @@
 
 #include "app/community/FansCompanyHomeController.h"
 #include "app/jobsearch/CompanyDetailController.h"
+#include "app/jobsearch/JobDetailHeaderView.h"
 #include "app/jobsearch/JobOperateUtil.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
@@ -40,23 +41,7 @@ void CompanyDetailHeaderView::initWithCoid() {
     if (auto self = weak.lock()) self->openFansCoHomePage();
   });
 
-  label_ = std::make_shared<platform::Label>();
-  AppSkin::applyWithSkinKey(label_.get(), TitleSkin);
-  label_->setBackgroundColor(platform::Color::clear());
-  label_->setNumberOfLines(0);
-  label_->setText(title_);
-  double labelWidth = width - ButtonWidth - 25;
-  label_->setFrame(platform::Rect(10, 0, labelWidth,
-                                  AppSkin::sizeForTextWithSkinKey(title_, TitleSkin, labelWidth).height));
-  button_->setFrame(platform::Rect(10 + labelWidth + 5, 0, ButtonWidth, ButtonHeight));
-  addSubview(label_);
-  addSubview(button_);
-
-  setFrame(platform::Rect(0, 0, width, 0));
-  view::heightFromSubViewsWithBottomMargin(*this, 10);
-  double h = frame().height() - 7;
-  label_->setFrame(platform::Rect(10, 7, labelWidth, h));
-  button_->setFrame(platform::Rect(10 + labelWidth + 5, 7, ButtonWidth, h));
+  label_ = JobDetailHeaderView::addTitleWithButton(*this, title_, button_);
 
   if (coid_.empty()) {
     button_->setHidden(true);

@@ -9,7 +9,9 @@
 #include "app/jobsearch/ShortTitleValueClickAbleCell.h"
 #include "app/jobsearch/TitleDescriptionCell.h"
 #include "app/jobsearch/TwoColumnTitleValueCell.h"
+#include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
+#include "kit/ui/AlertViewExt.h"
 
 namespace kavro {
 
@@ -64,6 +66,15 @@ void JobDetailCellUtil::addTwoColumnRow(ListViewData& data, std::string_view tit
   row->setTableCellTag(tag);
   row->setCellClass(platform::classFor<TwoColumnTitleValueCell>());
   data.listData()->addItem(row);
+}
+
+void JobDetailCellUtil::takeOldAnswer(ListViewData& section) {
+  auto& own = *section.listData();
+  own.setHasError(false);
+  own.setLocalError(false);
+  own.setMessage("");
+  section.setIsLoadDataOK(true);
+  alert::showTips(AppCoreInfo::getLocalizedString("jobdetail_cache_outdated_tip"), 3.0);
 }
 
 platform::ActionResult JobDetailCellUtil::performClassAction(std::string_view className,

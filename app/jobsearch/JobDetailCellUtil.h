@@ -30,6 +30,10 @@ class JobDetailCellUtil : public DataTableCell {
   static void addTwoColumnRow(ListViewData& data, std::string_view title1, std::string_view value1,
                               std::string_view title2, std::string_view value2, std::int64_t tag);
 
+  // A detail page shows an answer past its age because the server cannot be reached: the section
+  // forgets the failure and the user is told the answer is old.
+  static void takeOldAnswer(ListViewData& section);
+
   // Screens of the targets above this one (campus, job map) are reached by class name: performs
   // the class action; an error is logged and nothing happens when the class or action is missing.
   static platform::ActionResult performClassAction(std::string_view className, std::string_view action,

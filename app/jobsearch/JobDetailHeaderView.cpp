@@ -19,33 +19,40 @@ std::shared_ptr<JobDetailHeaderView> JobDetailHeaderView::viewForJobID(
   return header;
 }
 
-void JobDetailHeaderView::build() {
+std::shared_ptr<platform::Label> JobDetailHeaderView::addTitleWithButton(
+    platform::View& header, std::string_view title, const std::shared_ptr<platform::Button>& button) {
+  constexpr std::string_view TitleSkin = "skinTableTitle";
   double width = screen::screenWidth();
-  setBackgroundColor(platform::Color::clear());
-  label_ = std::make_shared<platform::Label>();
-  AppSkin::applyWithSkinKey(label_.get(), "skinTableTitle");
-  label_->setBackgroundColor(platform::Color::clear());
-  label_->setNumberOfLines(0);
-  label_->setText(title_);
-  double labelWidth = width - ButtonWidth - 25;
-  double textHeight = AppSkin::sizeForTextWithSkinKey(title_, "skinTableTitle", labelWidth).height;
-  label_->setFrame(platform::Rect(10, 0, labelWidth, textHeight));
-  addSubview(label_);
+  platform::Size buttonSize = button->frame().size;
+  auto label = std::make_shared<platform::Label>();
+  AppSkin::applyWithSkinKey(label.get(), TitleSkin);
+  label->setBackgroundColor(platform::Color::clear());
+  label->setNumberOfLines(0);
+  label->setText(std::string(title));
+  double labelWidth = width - buttonSize.width - 25;
+  label->setFrame(platform::Rect(10, 0, labelWidth,
+                                 AppSkin::sizeForTextWithSkinKey(title, TitleSkin, labelWidth).height));
+  button->setFrame(platform::Rect(10 + labelWidth + 5, 0, buttonSize.width, buttonSize.height));
+  header.addSubview(label);
+  header.addSubview(button);
+  header.setFrame(platform::Rect(0, 0, width, 0));
+  view::heightFromSubViewsWithBottomMargin(header, 10);
+  double h = header.frame().height() - 7;
+  label->setFrame(platform::Rect(10, 7, labelWidth, h));
+  button->setFrame(platform::Rect(10 + labelWidth + 5, 7, buttonSize.width, h));
+  return label;
+}
 
-  button_ = std::make_shared<platform::Button>(
-      platform::ButtonType::Custom, platform::Rect(10 + labelWidth + 5, 0, ButtonWidth, ButtonHeight));
+void JobDetailHeaderView::build() {
+  setBackgroundColor(platform::Color::clear());
+  button_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
+                                               platform::Rect(0, 0, ButtonWidth, ButtonHeight));
   AppSkin::apply(button_.get(), "jobdetail_resume_match", "job_related");
   std::weak_ptr<JobDetailHeaderView> weak = std::static_pointer_cast<JobDetailHeaderView>(shared_from_this());
   button_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->watchResumeMatchPercent();
   });
-  addSubview(button_);
-
-  setFrame(platform::Rect(0, 0, width, 0));
-  view::heightFromSubViewsWithBottomMargin(*this, 10);
-  double h = frame().height() - 7;
-  label_->setFrame(platform::Rect(10, 7, labelWidth, h));
-  button_->setFrame(platform::Rect(10 + labelWidth + 5, 7, ButtonWidth, h));
+  label_ = addTitleWithButton(*this, title_, button_);
 }
 
 void JobDetailHeaderView::watchResumeMatchPercent() {

@@ -26,6 +26,12 @@ class JobDetailHeaderView : public platform::View {
   // The button's action; also the login gate's callback.
   void watchResumeMatchPercent();
 
+  // The layout of the detail headers: the title (skin "skinTableTitle") at x 10, the button (of
+  // its own size) 5 points right of it, the header screen-wide and as high as its content plus 10,
+  // title and button then placed at 7 with the rest of that height. Adds both; answers the label.
+  static std::shared_ptr<platform::Label> addTitleWithButton(platform::View& header, std::string_view title,
+                                                             const std::shared_ptr<platform::Button>& button);
+
   const std::string& jobid() const { return jobid_; }
   const std::string& title() const { return title_; }
   std::shared_ptr<platform::ViewController> target() const { return target_.lock(); }

@@ -152,14 +152,9 @@ bool JobDetailView::listViewDataOnReceived(ListViewData& section, const DataItem
   }
   if (result.localError() && staleCache_) {
     // The server cannot be reached: the old answer, said to be old.
-    auto& own = *section.listData();
-    own.setHasError(false);
-    own.setLocalError(false);
-    own.setMessage("");
-    section.setIsLoadDataOK(true);
     auto stale = std::move(staleCache_);
+    JobDetailCellUtil::takeOldAnswer(section);
     listData(section, *stale);
-    alert::showTips(text("jobdetail_cache_outdated_tip"), 3.0);
     return true;
   }
   return false;

@@ -30,9 +30,7 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
  protected:
   void SetUp() override {
     JobScreenTest::SetUp();
-    home = UIBasicController::create<UIBasicController>();
-    nav = platform::NavigationController::create(home);
-    window->setRootViewController(nav);
+    openNavigation();
     GroupAreaPickerController::opened.clear();
   }
   template <class T = CompanyAllJobsController>
@@ -53,9 +51,6 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
   static bool filterEnabled(CompanyAllJobsController& c) {
     return c.navigationItem()->rightBarButtonItem()->isEnabled();
   }
-
-  std::shared_ptr<UIBasicController> home;
-  std::shared_ptr<platform::NavigationController> nav;
 };
 
 TEST_F(CompanyAllJobsControllerTest, ListsTheCompanysJobsWithTheirCountInTheTitle) {

@@ -22,9 +22,7 @@ class CompanyDetailControllerTest : public JobScreenTest {
  protected:
   void SetUp() override {
     JobScreenTest::SetUp();
-    home = UIBasicController::create<UIBasicController>();
-    nav = platform::NavigationController::create(home);
-    window->setRootViewController(nav);
+    openNavigation();
   }
   std::shared_ptr<CompanyDetailController> open() {
     auto screen = CompanyDetailController::companyWithParent(home, "2310486");
@@ -41,9 +39,6 @@ class CompanyDetailControllerTest : public JobScreenTest {
         out.push_back(l.dataOfSection(s)->listData()->getItem(r)->getItemTitle());
     return out;
   }
-
-  std::shared_ptr<UIBasicController> home;
-  std::shared_ptr<platform::NavigationController> nav;
 };
 
 TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {

@@ -26,9 +26,7 @@ class JobDetailViewTest : public JobScreenTest {
     list = ListView::plainListViewForDelegate(origin);
     list->setFrame(platform::Rect(0, 0, 320, 480));
     section = ListViewData::newDataOnListView(*list, platform::classFor<FullTitleCell>());
-    home = UIBasicController::create<UIBasicController>();
-    nav = platform::NavigationController::create(home);
-    window->setRootViewController(nav);
+    openNavigation();
   }
   void TearDown() override {
     list->stopLoading();
@@ -94,8 +92,6 @@ class JobDetailViewTest : public JobScreenTest {
   std::shared_ptr<OriginList> origin;
   std::shared_ptr<ListView> list;
   std::shared_ptr<ListViewData> section;
-  std::shared_ptr<UIBasicController> home;
-  std::shared_ptr<platform::NavigationController> nav;
 };
 
 TEST_F(JobDetailViewTest, SwipingAlongTheListAsksTheServerOnlyForJobsNotCached) {

@@ -11,12 +11,14 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
 #include "kit/ui/CommonHud.h"
+#include "kit/ui/UIBasicController.h"
 #include "platform/foundation/Environment.h"
 #include "platform/net/HTTPReadStream.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/kit/ui/KitUITest.h"
 #include "tests/support/ApiFixtureServer.h"
@@ -103,8 +105,17 @@ class JobScreenTest : public KitUITest {
            message + "</message><resultbody>" + body + "</resultbody></responsemessage>";
   }
 
+  // A screen at the root of a navigation controller in the key window, for screens to be pushed on.
+  void openNavigation() {
+    home = UIBasicController::create<UIBasicController>();
+    nav = platform::NavigationController::create(home);
+    window->setRootViewController(nav);
+  }
+
   ApiFixtureServer server;
   std::vector<GateCall> gateCalls;
+  std::shared_ptr<UIBasicController> home;
+  std::shared_ptr<platform::NavigationController> nav;
 };
 
 }  // namespace kavro::test

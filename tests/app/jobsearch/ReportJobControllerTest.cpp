@@ -19,9 +19,7 @@ class ReportJobControllerTest : public JobScreenTest {
   void SetUp() override {
     JobScreenTest::SetUp();
     logIn();
-    home = UIBasicController::create<UIBasicController>();
-    nav = platform::NavigationController::create(home);
-    window->setRootViewController(nav);
+    openNavigation();
     form = UIBasicController::create<ReportJobController>();
     form->setJobid("45127603");
     nav->pushViewController(form, false);
@@ -48,8 +46,6 @@ class ReportJobControllerTest : public JobScreenTest {
   void submit() { form->navigationItem()->rightBarButtonItem()->sendAction(); }
   void cancel() { form->navigationItem()->leftBarButtonItem()->sendAction(); }
 
-  std::shared_ptr<UIBasicController> home;
-  std::shared_ptr<platform::NavigationController> nav;
   std::shared_ptr<ReportJobController> form;
 };
 
