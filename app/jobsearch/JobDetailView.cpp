@@ -1,5 +1,7 @@
 #include "app/jobsearch/JobDetailView.h"
 
+#include <algorithm>
+
 #include "app/api/ApiJob.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/CompanyDetailController.h"
@@ -116,6 +118,21 @@ void JobDetailView::customView() {
 
   platform::RunLoop::main().performAfter(
       0.1, this, [] { UITipsImageView::showImageOnceADay("@user_tips@jobdetail_guide", "jobDetail"); });
+}
+
+void JobDetailView::layoutSubviews() {
+  platform::View::layoutSubviews();
+  // Pages are as high as the container's scroll view, which may reach below the screen under an
+  // opaque navigation bar: the bar goes to the bottom of what can be seen.
+  double width = bounds().width();
+  double height = bounds().height();
+  if (auto w = window()) {
+    platform::Rect inWindow = convertRectToView(bounds(), nullptr);
+    double visibleBottom = std::min(inWindow.maxY(), w->bounds().height());
+    height = std::clamp(visibleBottom - inWindow.origin.y, BarHeight, height);
+  }
+  bottomToolBar_->setFrame(platform::Rect(0, height - BarHeight, width, BarHeight));
+  listViewJobDetail_->setFrame(platform::Rect(0, 0, width, height - BarHeight));
 }
 
 std::shared_ptr<UIKavroBarButton> JobDetailView::barButton(int index) const {

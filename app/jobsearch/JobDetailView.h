@@ -85,6 +85,7 @@ class JobDetailView : public platform::View,
                                                           const platform::Touch& touch) override;
   void clickedButtonAtIndex(platform::AlertView& alert, int buttonIndex) override;
   void touchesBegan(const platform::Touch& touch) override;
+  void layoutSubviews() override;
 
   const std::string& jobid() const { return jobid_; }
   const std::string& groupid() const { return groupid_; }
