@@ -14,6 +14,7 @@
 #include "kit/core/UserCoreInfo.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/AlertViewExt.h"
+#include "kit/ui/AppControllers.h"
 #include "kit/ui/ButtonExt.h"
 #include "kit/ui/ScreenSize.h"
 #include "kit/ui/UITipsImageView.h"
@@ -53,6 +54,21 @@ void JobDetailView::initWithJobID(std::string_view jobid) {
   needShowCompany_ = true;
   listViewJobDetail_ = ListView::create(true);
   bottomToolBar_ = std::make_shared<platform::Toolbar>();
+}
+
+std::shared_ptr<PageTurnController> JobDetailView::openWithJobID(
+    std::string_view jobid, std::shared_ptr<platform::ViewController> parent) {
+  if (jobid.empty()) return nullptr;
+  if (!parent) parent = AppControllers::mostRecentController();
+  auto record = DataItemDetail::newDetail();
+  record->set_jobid(jobid);
+  auto single = ListViewData::newData();
+  single->listData()->addItem(record);
+  single->listData()->setMaxCount(1);
+  single->setListViewDataStatus(2);
+  auto pager = PageTurnController::create(single, 0, platform::classFor<JobDetailView>());
+  if (parent) pager->ShowUIBasicController(parent);
+  return pager;
 }
 
 std::string JobDetailView::getTitle() { return text("jobdetail_title"); }

@@ -56,6 +56,11 @@ class JobDetailView : public platform::View,
   // initWithJobID:frame:
   static std::shared_ptr<JobDetailView> initWithJobID(std::string_view jobid, platform::Rect frame);
 
+  // A job opened by itself (an application link): the pager over a one-record list, shown from
+  // the parent (the most recent screen when none is given).
+  static std::shared_ptr<PageTurnController> openWithJobID(
+      std::string_view jobid, std::shared_ptr<platform::ViewController> parent = {});
+
   // Page-turn hooks.
   static std::shared_ptr<platform::View> customPartViewWithDetail(
       const std::shared_ptr<DataItemDetail>& record, platform::Rect frame, PageTurnController& ctrl);

@@ -129,6 +129,16 @@ TEST_F(JobDetailViewTest, SwipingAlongTheListAsksTheServerOnlyForJobsNotCached) 
   EXPECT_TRUE(JobOperateUtil::getJobCache("1")) << "a shown answer is kept";
 }
 
+TEST_F(JobDetailViewTest, AJobOpenedByItselfIsAOneRecordList) {
+  auto pager = JobDetailView::openWithJobID("45127603", home);
+  ASSERT_TRUE(pager);
+  EXPECT_EQ(nav->topViewController(), pager);
+  EXPECT_EQ(pager->maxScrollPage(), 1u);
+  ASSERT_TRUE(shown(*pager));
+  EXPECT_EQ(page(*pager)->jobDetailInfo()->get_jobname(), "高级软件工程师（C++）");
+  EXPECT_EQ(JobDetailView::openWithJobID("", home), nullptr);
+}
+
 TEST_F(JobDetailViewTest, RowsFollowTheJobAndLeadToTheCompanyPage) {
   addRecord("1");
   auto pager = open(0);
