@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/jobsearch/CompanyAllJobsController.h"
+
+namespace kavro {
+
+// All jobs of a campus company group (the group id is idForAllJobs), filtered by the group's
+// own area picker; every row shows its company. Main thread only.
+class GroupAllJobsController : public CompanyAllJobsController {
+ public:
+  // 1: the group of a campus talk, 2: the group of a job.
+  std::int32_t groupType() const { return groupType_; }
+  void setGroupType(std::int32_t type) { groupType_ = type; }
+
+ protected:
+  std::string listTitle() const override;
+  std::string baseTitle() const override { return listTitle(); }
+  bool rowsShowCompany() const override { return true; }
+  std::shared_ptr<DataLoadAndParser> loadPage(ListViewData& section) override;
+  void openAreaPicker() override;
+  std::string_view openDetailTrackingPoint() const override {
+    return "TRACKING_CAMPUS_GROUPOTHERJOBS_OPENDETAIL";
+  }
+  void prepareSection(ListViewData& section) override;
+
+ private:
+  std::int32_t groupType_ = 2;
+};
+
+KAVRO_CLASS(GroupAllJobsController, CompanyAllJobsController);
+
+}  // namespace kavro

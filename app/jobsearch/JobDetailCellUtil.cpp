@@ -1,0 +1,101 @@
+#include "app/jobsearch/JobDetailCellUtil.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/jobsearch/FullTitleCell.h"
+#include "app/jobsearch/ShortTitleValueAddressCell.h"
+#include "app/jobsearch/ShortTitleValueCell.h"
+#include "app/jobsearch/ShortTitleValueClickAbleCell.h"
+#include "app/jobsearch/TitleDescriptionCell.h"
+#include "app/jobsearch/TwoColumnTitleValueCell.h"
+#include "kit/core/AppCoreInfo.h"
+#include "kit/core/UserCoreInfo.h"
+#include "kit/ui/AlertViewExt.h"
+
+namespace kavro {
+
+namespace {
+template <class Cell>
+void addRow(ListViewData& data, std::string_view title, std::string_view value, std::int64_t tag) {
+  auto row = DataItemDetail::newDetail();
+  row->setItemTitle(title);
+  row->setItemValue(value);
+  row->setTableCellTag(tag);
+  row->setCellClass(platform::classFor<Cell>());
+  data.listData()->addItem(row);
+}
+}  // namespace
+
+void JobDetailCellUtil::addTitleRow(ListViewData& data, std::string_view title, std::int64_t tag) {
+  if (!title.empty()) addRow<FullTitleCell>(data, title, "", tag);
+}
+
+void JobDetailCellUtil::addNormalRow(ListViewData& data, std::string_view title, std::string_view value,
+                                     std::int64_t tag) {
+  if (!value.empty()) addRow<ShortTitleValueCell>(data, title, value, tag);
+}
+
+void JobDetailCellUtil::addNormalClickRow(ListViewData& data, std::string_view title, std::string_view value,
+                                          std::int64_t tag) {
+  if (!value.empty()) addRow<ShortTitleValueClickAbleCell>(data, title, value, tag);
+}
+
+void JobDetailCellUtil::addAddressRow(ListViewData& data, std::string_view title, std::string_view value,
+                                      std::int64_t tag) {
+  if (!value.empty()) addRow<ShortTitleValueAddressCell>(data, title, value, tag);
+}
+
+void JobDetailCellUtil::addDescriptionRow(ListViewData& data, std::string_view title, std::string_view value,
+                                          std::int64_t tag) {
+  if (!value.empty()) addRow<TitleDescriptionCell>(data, title, value, tag);
+}
+
+void JobDetailCellUtil::addTwoColumnRow(ListViewData& data, std::string_view title1, std::string_view value1,
+                                        std::string_view title2, std::string_view value2, std::int64_t tag) {
+  if (value1.empty() || value2.empty()) {
+    addNormalRow(data, title1, value1, tag);
+    addNormalRow(data, title2, value2, tag);
+    return;
+  }
+  auto row = DataItemDetail::newDetail();
+  row->setItemTitle(title1);
+  row->setItemValue(value1);
+  row->setItemTitle2(title2);
+  row->setItemValue2(value2);
+  row->setTableCellTag(tag);
+  row->setCellClass(platform::classFor<TwoColumnTitleValueCell>());
+  data.listData()->addItem(row);
+}
+
+void JobDetailCellUtil::takeOldAnswer(ListViewData& section) {
+  auto& own = *section.listData();
+  own.setHasError(false);
+  own.setLocalError(false);
+  own.setMessage("");
+  section.setIsLoadDataOK(true);
+  alert::showTips(AppCoreInfo::getLocalizedString("jobdetail_cache_outdated_tip"), 3.0);
+}
+
+platform::ActionResult JobDetailCellUtil::performClassAction(std::string_view className,
+                                                             std::string_view action,
+                                                             const platform::Arguments& arguments) {
+  auto cls = platform::classFromString(className);
+  platform::ActionResult result;
+  if (cls) result = cls->performClassAction(action, arguments);
+  if (!result.performed())
+    std::fprintf(stderr, "Error: %s cannot %s\n", std::string(className).c_str(),
+                 std::string(action).c_str());
+  return result;
+}
+
+void JobDetailCellUtil::pushRouteController(platform::NavigationController* nav,
+                                            const std::shared_ptr<DataItemDetail>& record) {
+  std::string_view name = UserCoreInfo::sharedUserCoreInfo().appMapType() != 0 ? "JobAppleRouteController"
+                                                                               : "JobGeoRouteController";
+  auto made = performClassAction(name, "initWithDetail:", {platform::Value(record)});
+  auto screen = made.value.as<platform::ViewController>();
+  if (nav && screen) nav->pushViewController(screen, true);
+}
+
+}  // namespace kavro

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "app/jobsearch/AreaPickerController.h"
+#include "app/jobsearch/CompanyAllJobsController.h"
+#include "app/jobsearch/GroupAllJobsController.h"
+#include "app/jobsearch/JobDetailView.h"
+#include "app/jobsearch/JobListCoAllJobsCell.h"
+#include "kit/ui/PageTurnController.h"
+#include "platform/foundation/Format.h"
+#include "platform/ui/NavigationController.h"
+#include "tests/app/jobsearch/JobDetailViewTestSupport.h"
+
+namespace kavro::test {
+
+// Stand-in for the campus group's area picker (another target), reached by name.
+class GroupAreaPickerController : public UIBasicController {
+ public:
+  static inline std::vector<platform::Arguments> opened;
+};
+KAVRO_CLASS(GroupAreaPickerController, UIBasicController)
+    .classAction("groupAreaPickerController:grouptype:delegate:", 3,
+                 [](const platform::ClassRef&, const platform::Arguments& args) {
+                   GroupAreaPickerController::opened.push_back(args);
+                   return platform::Value();
+                 });
+
+namespace {
+
+class CompanyAllJobsControllerTest : public JobScreenTest {
+ protected:
+  void SetUp() override {
+    JobScreenTest::SetUp();
+    openNavigation();
+    GroupAreaPickerController::opened.clear();
+  }
+  template <class T = CompanyAllJobsController>
+  std::shared_ptr<T> open(std::string_view id, std::string_view name = {}) {
+    auto screen = UIBasicController::create<T>();
+    screen->setIdForAllJobs(id);
+    screen->setTitleCompanyName(name);
+    nav->pushViewController(screen, false);
+    screen->view();
+    return screen;
+  }
+  bool loaded(CompanyAllJobsController& c) {
+    return settle([&] {
+      auto s = c.listViewAllJobs()->dataOfSection(0);
+      return s && s->listViewDataStatus() == 2;
+    });
+  }
+  static bool filterEnabled(CompanyAllJobsController& c) {
+    return c.navigationItem()->rightBarButtonItem()->isEnabled();
+  }
+};
+
+TEST_F(CompanyAllJobsControllerTest, ListsTheCompanysJobsWithTheirCountInTheTitle) {
+  auto screen = open("2310486", "上海浦江数据科技有限公司");
+  EXPECT_EQ(screen->titleView()->mainTitle()->text(),
+            "上海浦江数据科技有限公司" + text("fans_company_all_jobs"));
+  EXPECT_FALSE(filterEnabled(*screen));
+  ASSERT_TRUE(loaded(*screen));
+  auto section = screen->listViewAllJobs()->dataOfSection(0);
+  ASSERT_EQ(section->count(), 3u);
+  EXPECT_TRUE(filterEnabled(*screen));
+  EXPECT_EQ(screen->titleView()->subTitle()->text(),
+            platform::format(text("common_text_total_num_format__int"), static_cast<std::int64_t>(3)));
+  for (const auto& row : section->listData()->dataList()) {
+    EXPECT_TRUE(row->hasNeedShowCompanyInfo());
+    EXPECT_FALSE(row->getNeedShowCompanyInfo());
+  }
+  auto asked = targetsOf("/api/job/get_co_alljob.php?jobarea=&coid=2310486&pageno=1&pagesize=10&");
+  EXPECT_EQ(asked.size(), 1u);
+}
+
+TEST_F(CompanyAllJobsControllerTest, AOneCharacterCompanyNameIsIgnoredInTheTitle) {
+  auto screen = open("2310486", "浦");
+  EXPECT_EQ(screen->titleView()->mainTitle()->text(), text("coalljobs_list_title"));
+  ASSERT_TRUE(loaded(*screen));
+}
+
+TEST_F(CompanyAllJobsControllerTest, PickingAnAreaReloadsTheFirstPageWithTheFilter) {
+  auto screen = open("2310486");
+  ASSERT_TRUE(loaded(*screen));
+  screen->navigationItem()->rightBarButtonItem()->sendAction();
+  auto picker = std::dynamic_pointer_cast<platform::NavigationController>(screen->presentedViewController());
+  ASSERT_TRUE(picker);
+  auto areas = std::dynamic_pointer_cast<AreaPickerController>(picker->topViewController());
+  ASSERT_TRUE(areas);
+  areas->view();
+  EXPECT_EQ(areas->title(), text("jobsearch_result_filter"));
+  ASSERT_TRUE(settle([&] { return areas->listForPicker()->dataOfSection(0)->count() == 2; }));
+  EXPECT_EQ(targetsOf("/api/job/get_co_jobarea.php?coid=2310486&").size(), 1u);
+  auto first = areas->listForPicker()->dataOfSection(0)->listData()->getItem(0);
+  EXPECT_EQ(first->getItemTitle(), "上海");
+
+  areas->listForPicker()->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
+  ASSERT_TRUE(screen->jobareaDetail());
+  EXPECT_EQ(screen->jobareaDetail()->getDictCode(), "020000");
+  runFor(0.1);
+  ASSERT_TRUE(loaded(*screen));
+  ASSERT_TRUE(settle([&] { return targetsOf("/api/job/get_co_alljob.php?jobarea=020000&").size() == 1; }));
+  ASSERT_TRUE(loaded(*screen));
+  for (int i = 0; i < 50; ++i) loop().runOnce(0);
+  EXPECT_EQ(screen->titleView()->mainTitle()->text(), "上海 " + text("coalljobs_list_title"));
+  EXPECT_EQ(screen->listViewAllJobs()->dataOfSection(0)->count(), 3u) << "page 1 again, old rows dropped";
+}
+
+TEST_F(CompanyAllJobsControllerTest, AnEmptyFirstPageLeavesTheFilterOffAndSaysSo) {
+  server.setAnswer("/api/job/get_co_alljob.php", 200, answer(true, 0, "", "<totalcount>0</totalcount>"));
+  auto screen = open("2310486");
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_FALSE(filterEnabled(*screen));
+  auto section = screen->listViewAllJobs()->dataOfSection(0);
+  EXPECT_EQ(section->getErrorTipsMessageWithDefault(""), text("fans_cell_empty_company_jobs"));
+  EXPECT_FALSE(screen->titleView()->showSubTitle());
+}
+
+TEST_F(CompanyAllJobsControllerTest, ARowOpensTheDetailPagerWithoutCompanyRows) {
+  auto screen = open("2310486");
+  ASSERT_TRUE(loaded(*screen));
+  screen->listViewAllJobs()->tapRowAtIndexPath(platform::IndexPath::forRow(1, 0));
+  auto pager = std::dynamic_pointer_cast<PageTurnController>(nav->topViewController());
+  ASSERT_TRUE(pager);
+  pager->view();
+  ASSERT_TRUE(settle([&] {
+    auto p = std::dynamic_pointer_cast<JobDetailView>(pager->get_current_view());
+    return p && p->jobDetailInfo();
+  }));
+  auto page = std::dynamic_pointer_cast<JobDetailView>(pager->get_current_view());
+  EXPECT_EQ(page->jobid(), "45127711");
+  EXPECT_FALSE(page->needShowCompany());
+  EXPECT_EQ(page->listViewJobDetail()->numberOfSections(), 1);
+
+  // Back on the list, the opened job is drawn as read.
+  JobOperateUtil::setJobHasRead("45127711");
+  nav->popViewControllerAnimated(false);
+  auto cell = std::dynamic_pointer_cast<JobListCoAllJobsCell>(
+      screen->listViewAllJobs()->cellForRowAtIndexPath(platform::IndexPath::forRow(1, 0)));
+  ASSERT_TRUE(cell);
+  EXPECT_FALSE(cell->readMark()->isHidden());
+  EXPECT_FALSE(cell->internImgView()->isHidden()) << "an internship";
+}
+
+TEST_F(CompanyAllJobsControllerTest, TheGroupListShowsCompaniesAndUsesTheGroupsPicker) {
+  auto screen = open<GroupAllJobsController>("G1");
+  EXPECT_EQ(screen->titleView()->mainTitle()->text(), text("jobdetail_group_alljobs"));
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_EQ(
+      targetsOf("/api/campus/get_group_alljob.php?groupid=G1&jobarea=&grouptype=2&pagesize=10&pageno=1&")
+          .size(),
+      1u);
+  auto section = screen->listViewAllJobs()->dataOfSection(0);
+  ASSERT_EQ(section->count(), 2u);
+  EXPECT_TRUE(section->listData()->getItem(0)->getNeedShowCompanyInfo());
+
+  screen->navigationItem()->rightBarButtonItem()->sendAction();
+  ASSERT_EQ(GroupAreaPickerController::opened.size(), 1u);
+  const auto& args = GroupAreaPickerController::opened[0];
+  EXPECT_EQ(args[0].stringValue(), "G1");
+  EXPECT_EQ(args[1].intValue(), 2);
+  EXPECT_EQ(args[2].objectValue(), screen);
+}
+
+}  // namespace
+}  // namespace kavro::test

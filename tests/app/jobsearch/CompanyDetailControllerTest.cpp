@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "app/community/FansCompanyHomeController.h"
+#include "app/jobsearch/CompanyAllJobsController.h"
+#include "app/jobsearch/CompanyDetailController.h"
+#include "app/jobsearch/CompanyDetailHeaderView.h"
+#include "app/shell/AppTracking.h"
+#include "platform/ui/NavigationController.h"
+#include "tests/app/jobsearch/JobDetailViewTestSupport.h"
+
+namespace kavro::test {
+
+// Stand-ins for the campus screens that host the company header (another target).
+class CampusTalkDetailController : public UIBasicController {};
+class CampusGroupDetailController : public UIBasicController {};
+KAVRO_CLASS(CampusTalkDetailController, UIBasicController);
+KAVRO_CLASS(CampusGroupDetailController, UIBasicController);
+
+namespace {
+
+class CompanyDetailControllerTest : public JobScreenTest {
+ protected:
+  void SetUp() override {
+    JobScreenTest::SetUp();
+    openNavigation();
+  }
+  std::shared_ptr<CompanyDetailController> open() {
+    auto screen = CompanyDetailController::companyWithParent(home, "2310486");
+    screen->view();
+    settle([&] { return screen->companyDetail() != nullptr; });
+    return screen;
+  }
+  std::size_t companyCalls() const { return targetsOf("/api/job/get_co_info.php?coid=2310486&").size(); }
+  static std::vector<std::string> titles(CompanyDetailController& c) {
+    std::vector<std::string> out;
+    auto& l = *c.listViewCoDetail();
+    for (int s = 0; s < l.numberOfSections(); ++s)
+      for (std::size_t r = 0; r < l.dataOfSection(s)->count(); ++r)
+        out.push_back(l.dataOfSection(s)->listData()->getItem(r)->getItemTitle());
+    return out;
+  }
+};
+
+TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
+  auto screen = open();
+  ASSERT_TRUE(screen->companyDetail());
+  EXPECT_EQ(nav->topViewController(), screen);
+  EXPECT_EQ(screen->title(), text("codetail_title"));
+  EXPECT_TRUE(screen->navigationItem()->rightBarButtonItem()->isEnabled());
+  EXPECT_EQ(titles(*screen),
+            (std::vector<std::string>{text("codetail_title_all_jobs"), text("codetail_title_cotype"),
+                                      text("codetail_title_coindustry"), text("codetail_title_coaddress"),
+                                      text("codetail_title_coinfo")}));
+  auto header =
+      std::dynamic_pointer_cast<CompanyDetailHeaderView>(screen->listViewCoDetail()->tableHeaderView());
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->label()->text(), "上海浦江数据科技有限公司");
+  EXPECT_FALSE(header->button()->isHidden());
+
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(text("codetail_title_all_jobs"))) << platform::UIDriver::lastError();
+  auto jobs = std::dynamic_pointer_cast<CompanyAllJobsController>(nav->topViewController());
+  ASSERT_TRUE(jobs);
+  EXPECT_EQ(jobs->idForAllJobs(), "2310486");
+}
+
+TEST_F(CompanyDetailControllerTest, ACompanySeenWithinThirtyDaysOpensFromTheCacheAndAnOlderOneIsAskedFor) {
+  open();
+  EXPECT_EQ(companyCalls(), 1u);
+  nav->popToRootViewControllerAnimated(false);
+  clock().advance(29 * 86400.0);
+  auto again = open();
+  EXPECT_EQ(companyCalls(), 1u) << "no second call within 30 days";
+  EXPECT_EQ(again->companyDetail()->get_coname(), "上海浦江数据科技有限公司");
+
+  nav->popToRootViewControllerAnimated(false);
+  clock().advance(31 * 86400.0);
+  open();
+  EXPECT_EQ(companyCalls(), 2u);
+}
+
+TEST_F(CompanyDetailControllerTest, AnOldAnswerIsShownOnlyWhenTheServerCannotBeReached) {
+  open();
+  nav->popToRootViewControllerAnimated(false);
+  clock().advance(31 * 86400.0);
+  platform::Environment::setApiHostUrl("http://127.0.0.1:1");
+  auto screen = open();
+  ASSERT_TRUE(screen->companyDetail());
+  EXPECT_EQ(screen->companyDetail()->get_coname(), "上海浦江数据科技有限公司");
+  EXPECT_EQ(hudCaption(), text("jobdetail_cache_outdated_tip"));
+  EXPECT_FALSE(AppCoreInfo::getCacheDB()->getItemsCache("STORE_CACHE_COMPANY_DETAIL", "2310486"))
+      << "not stored again as if it were current";
+}
+
+TEST_F(CompanyDetailControllerTest, AFailedAnswerShowsTheErrorRowAndKeepsThePostButtonOff) {
+  server.setAnswer("/api/job/get_co_info.php", 200, answer(false, 3, "公司不存在"));
+  auto screen = CompanyDetailController::companyWithParent(home, "2310486");
+  screen->view();
+  ASSERT_TRUE(
+      settle([&] { return screen->listViewCoDetail()->dataOfSection(0)->listViewDataStatus() == 2; }));
+  EXPECT_FALSE(screen->companyDetail());
+  EXPECT_FALSE(screen->navigationItem()->rightBarButtonItem()->isEnabled());
+  EXPECT_FALSE(AppCoreInfo::getCacheDB()->getItemsCache("STORE_CACHE_COMPANY_DETAIL", "2310486"));
+  EXPECT_EQ(screen->listViewCoDetail()->dataOfSection(0)->listData()->message(), "公司不存在");
+}
+
+TEST_F(CompanyDetailControllerTest, WithoutTypeSizeOrAddressTheRowsShrink) {
+  server.setAnswer("/api/job/get_co_info.php", 200,
+                   answer(true, 0, "", "<coid>5</coid><coname>小公司</coname><cotype>民营</cotype>"));
+  auto screen = open();
+  EXPECT_EQ(titles(*screen),
+            (std::vector<std::string>{text("codetail_title_all_jobs"), text("codetail_title_cotype")}));
+}
+
+TEST_F(CompanyDetailControllerTest, TheHeaderWithoutCompanyHasNoButtonAndAFullWidthTitle) {
+  auto header = CompanyDetailHeaderView::viewForCoid("", "某某宣讲会", home);
+  EXPECT_TRUE(header->button()->isHidden());
+  EXPECT_EQ(header->label()->frame().width(), 300);
+  EXPECT_EQ(header->label()->frame().origin.y, 7);
+  auto full = CompanyDetailHeaderView::viewForCoid("5", "某公司", home);
+  EXPECT_EQ(full->label()->frame().width(), 320 - CompanyDetailHeaderView::ButtonWidth - 25);
+}
+
+TEST_F(CompanyDetailControllerTest, TheCommunityButtonAsksForALoginFirstAndCountsByItsScreen) {
+  auto screen = open();
+  auto header =
+      std::dynamic_pointer_cast<CompanyDetailHeaderView>(screen->listViewCoDetail()->tableHeaderView());
+  header->openFansCoHomePage();
+  ASSERT_EQ(gateCalls.size(), 1u);
+  EXPECT_EQ(gateCalls[0].sel, "openFansCoHomePage");
+  EXPECT_EQ(gateCalls[0].parent.lock(), screen);
+
+  logIn();
+  EXPECT_TRUE(platform::performAction(*gateCalls[0].callback.lock(), "openFansCoHomePage", {}).performed());
+  auto after = AppTracking::getTrackingPostData();
+  std::string posted(after.begin(), after.end());
+  EXPECT_NE(posted.find("TRACKING_JOBSEARCH_COMPANYINFO_MAINPAGE"), std::string::npos) << posted;
+
+  auto talk = UIBasicController::create<CampusTalkDetailController>();
+  CompanyDetailHeaderView::viewForCoid("5", "某公司", talk)->openFansCoHomePage();
+  auto group = UIBasicController::create<CampusGroupDetailController>();
+  CompanyDetailHeaderView::viewForCoid("5", "某公司", group)->openFansCoHomePage();
+  auto data = AppTracking::getTrackingPostData();
+  std::string all(data.begin(), data.end());
+  EXPECT_NE(all.find("TRACKING_CAMPUS_TALKDETAIL_FANS"), std::string::npos) << all;
+  EXPECT_NE(all.find("TRACKING_CAMPUS_GROUPINFO_FANS"), std::string::npos) << all;
+}
+
+}  // namespace
+}  // namespace kavro::test

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "app/jobsearch/ReportJobController.h"
+#include "app/jobsearch/TextViewInputCell.h"
+#include "platform/ui/NavigationController.h"
+#include "tests/app/jobsearch/JobDetailViewTestSupport.h"
+
+namespace kavro::test {
+namespace {
+
+std::string repeat(std::string_view unit, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+class ReportJobControllerTest : public JobScreenTest {
+ protected:
+  void SetUp() override {
+    JobScreenTest::SetUp();
+    logIn();
+    openNavigation();
+    form = UIBasicController::create<ReportJobController>();
+    form->setJobid("45127603");
+    nav->pushViewController(form, false);
+    form->view();
+    platform::Application::layoutWindows();
+  }
+  void TearDown() override {
+    form.reset();
+    JobScreenTest::TearDown();
+  }
+
+  std::shared_ptr<TextViewInputCell> statementCell() {
+    return std::dynamic_pointer_cast<TextViewInputCell>(
+        form->listReport()->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 0)));
+  }
+  // Types into the statement as the keyboard would.
+  void typeStatement(const std::string& text) {
+    auto cell = statementCell();
+    ASSERT_TRUE(cell);
+    cell->textview()->becomeFirstResponder();
+    cell->textview()->insertText(text);
+  }
+  bool submitEnabled() { return form->navigationItem()->rightBarButtonItem()->isEnabled(); }
+  void submit() { form->navigationItem()->rightBarButtonItem()->sendAction(); }
+  void cancel() { form->navigationItem()->leftBarButtonItem()->sendAction(); }
+
+  std::shared_ptr<ReportJobController> form;
+};
+
+TEST_F(ReportJobControllerTest, TheFormIsPrefilledAndSubmitFollowsTheStatement) {
+  EXPECT_EQ(form->title(), text("reportjob_reportjob"));
+  EXPECT_EQ(form->mobileData()->getInputValue(), "13800000000");
+  EXPECT_EQ(form->emailData()->getInputValue(), "me@example.com");
+  EXPECT_FALSE(submitEnabled());
+  typeStatement("虚假");
+  EXPECT_EQ(form->descriptionData()->getInputValue(), "虚假") << "the record follows every keystroke";
+  EXPECT_TRUE(submitEnabled());
+  statementCell()->textview()->deleteBackward();
+  statementCell()->textview()->deleteBackward();
+  EXPECT_FALSE(submitEnabled());
+}
+
+TEST_F(ReportJobControllerTest, TwoHundredCharactersAreSentAndOneMoreIsRefused) {
+  typeStatement(repeat("假", 201));
+  submit();
+  ASSERT_TRUE(topAlertView());
+  EXPECT_EQ(topAlertView()->message(), text("reportjob_reportinfo_alert"));
+  platform::UIDriver::answerAlert(0);
+  EXPECT_EQ(server.requestCount(), 0u);
+
+  statementCell()->textview()->deleteBackward();
+  form->emailData()->setInputValue("");
+  submit();
+  EXPECT_EQ(hudCaption(), text("common_text_submit_data_now"));
+  ASSERT_TRUE(settle([&] { return nav->topViewController() == home; })) << "closed after the answer";
+  ASSERT_EQ(server.requestCount(), 1u);
+  auto request = server.requests()[0];
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_TRUE(request.target.starts_with("/api/market/report.php?accountid=1001&key=k3y&")) << request.target;
+  EXPECT_TRUE(request.body.starts_with("jobid=45127603&description=%E5%81%87")) << request.body;
+  EXPECT_NE(request.body.find("&telphone=13800000000&email="), std::string::npos) << request.body;
+  EXPECT_TRUE(request.body.ends_with("&email=")) << "sent with an empty e-mail";
+  EXPECT_EQ(hudCaption(), "举报已提交，感谢您的支持");
+}
+
+TEST_F(ReportJobControllerTest, WithoutAnyContactNothingIsSent) {
+  typeStatement("虚假信息");
+  form->mobileData()->setInputValue("");
+  form->emailData()->setInputValue("");
+  submit();
+  ASSERT_TRUE(topAlertView());
+  EXPECT_EQ(topAlertView()->message(), text("reportjob_contact_way") + text("alert_detail_cannot_be_null"));
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(ReportJobControllerTest, AServerErrorKeepsTheFormAndASecondPressReplacesTheFirstCall) {
+  server.setAnswer("/api/market/report.php", 200, answer(false, 2, "请勿重复举报"));
+  typeStatement("虚假信息");
+  submit();
+  submit();
+  ASSERT_TRUE(settle([&] { return topAlertView() != nullptr; }));
+  EXPECT_EQ(topAlertView()->message(), "请勿重复举报");
+  EXPECT_EQ(nav->topViewController(), form);
+  EXPECT_EQ(form->descriptionData()->getInputValue(), "虚假信息");
+}
+
+TEST_F(ReportJobControllerTest, LeavingAsksOnlyWhenSomethingChanged) {
+  cancel();
+  EXPECT_EQ(nav->topViewController(), home);
+
+  nav->pushViewController(form, false);
+  form->emailData()->setInputValue("other@example.com");
+  cancel();
+  ASSERT_TRUE(topAlertView());
+  EXPECT_EQ(topAlertView()->message(), text("alert_detail_has_not_saved"));
+  platform::UIDriver::answerAlert(0);
+  EXPECT_EQ(nav->topViewController(), form);
+  cancel();
+  platform::UIDriver::answerAlert(1);
+  EXPECT_EQ(nav->topViewController(), home);
+}
+
+}  // namespace
+}  // namespace kavro::test

@@ -1,0 +1,144 @@
+// The detail rows: heights computed from the record alone agree with what binding lays out.
+#include <gtest/gtest.h>
+
+#include "app/jobsearch/FullTitleCell.h"
+#include "app/jobsearch/JobDetailCellUtil.h"
+#include "app/jobsearch/ShortTitleValueAddressCell.h"
+#include "app/jobsearch/ShortTitleValueCell.h"
+#include "app/jobsearch/TextViewInputCell.h"
+#include "app/jobsearch/TitleDescriptionCell.h"
+#include "app/jobsearch/TwoColumnTitleValueCell.h"
+#include "kit/ui/ListView.h"
+#include "tests/app/jobsearch/JobDetailViewTestSupport.h"
+
+namespace kavro::test {
+namespace {
+
+// A form screen that hears the multi-line input.
+struct Form : ListViewDelegate, TextViewInputDelegate {
+  std::vector<std::string> seen;
+  bool onEditingChanged(platform::TextView& tv) override {
+    seen.push_back(tv.text());
+    return true;
+  }
+};
+
+class ShortTitleValueCellTest : public KitUITest {
+ protected:
+  std::shared_ptr<ListView> makeList(bool grouped) {
+    auto list =
+        grouped ? ListView::groupedListViewForDelegate(form) : ListView::plainListViewForDelegate(form);
+    list->setFrame(platform::Rect(0, 0, 320, 480));
+    window->addSubview(list);
+    section = ListViewData::newDataOnListView(*list, platform::classFor<ShortTitleValueCell>());
+    return list;
+  }
+  double height(ListView& list, int row) {
+    auto cls = list.cellClassAtIndexPath(platform::IndexPath::forRow(row, 0));
+    return *cls->callClassFunction<DataTableCell::HeightFunction>("heightForCell", list,
+                                                                  platform::IndexPath::forRow(row, 0));
+  }
+  template <class T>
+  std::shared_ptr<T> cell(ListView& list, int row) {
+    list.reloadData();
+    return std::dynamic_pointer_cast<T>(list.cellForRowAtIndexPath(platform::IndexPath::forRow(row, 0)));
+  }
+
+  std::shared_ptr<Form> form = std::make_shared<Form>();
+  std::shared_ptr<ListViewData> section;
+};
+
+TEST_F(ShortTitleValueCellTest, AOneLineValueIsFortyFourHighAndALongOneGrows) {
+  auto list = makeList(false);
+  JobDetailCellUtil::addNormalRow(*section, "人数", "2", 7);
+  JobDetailCellUtil::addNormalRow(*section, "职位", std::string(300, 'x'), 8);
+  JobDetailCellUtil::addNormalRow(*section, "空", "", 9);
+  ASSERT_EQ(section->count(), 2u) << "an empty value gives no row";
+  EXPECT_EQ(height(*list, 0), 44);
+  double tall = height(*list, 1);
+  EXPECT_GT(tall, 44);
+  auto c = cell<ShortTitleValueCell>(*list, 1);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->value()->frame().height() + 20, tall) << "measured and laid out alike";
+  EXPECT_EQ(c->title()->frame().origin.x, 10);
+  EXPECT_FALSE(c->isUserInteractionEnabled());
+}
+
+TEST_F(ShortTitleValueCellTest, AGroupedListMovesTheTitleAndNarrowsTheValue) {
+  auto plain = makeList(false);
+  JobDetailCellUtil::addNormalRow(*section, "人数", "2", 7);
+  auto plainCell = cell<ShortTitleValueCell>(*plain, 0);
+  auto grouped = makeList(true);
+  JobDetailCellUtil::addNormalRow(*section, "人数", "2", 7);
+  auto groupedCell = cell<ShortTitleValueCell>(*grouped, 0);
+  EXPECT_EQ(groupedCell->title()->frame().origin.x, 20);
+  EXPECT_EQ(plainCell->value()->frame().width() - groupedCell->value()->frame().width(), 20);
+}
+
+TEST_F(ShortTitleValueCellTest, TheAddressRowLeavesRoomForItsIcon) {
+  auto list = makeList(false);
+  JobDetailCellUtil::addNormalRow(*section, "地址", "上海", 9);
+  JobDetailCellUtil::addAddressRow(*section, "地址", "上海", 9);
+  auto normal = cell<ShortTitleValueCell>(*list, 0);
+  auto address = cell<ShortTitleValueAddressCell>(*list, 1);
+  ASSERT_TRUE(address);
+  EXPECT_EQ(normal->value()->frame().width() - address->value()->frame().width(),
+            ShortTitleValueAddressCell::ValueReduction);
+  EXPECT_EQ(address->icon()->frame().maxX(), 320 - 15 - 10);
+  EXPECT_EQ(address->accessoryType(), platform::TableViewCellAccessoryType::DisclosureIndicator);
+}
+
+TEST_F(ShortTitleValueCellTest, TwoColumnsFallBackToNormalRowsWhenAValueIsMissing) {
+  auto list = makeList(false);
+  JobDetailCellUtil::addTwoColumnRow(*section, "性质", "民营", "规模", "50人", 3);
+  JobDetailCellUtil::addTwoColumnRow(*section, "性质", "民营", "规模", "", 3);
+  ASSERT_EQ(section->count(), 2u);
+  EXPECT_EQ(list->cellClassAtIndexPath(platform::IndexPath::forRow(0, 0))->name(), "TwoColumnTitleValueCell");
+  EXPECT_EQ(list->cellClassAtIndexPath(platform::IndexPath::forRow(1, 0))->name(), "ShortTitleValueCell");
+  EXPECT_EQ(list->tagOfIndexPath(platform::IndexPath::forRow(1, 0)), 3);
+  auto two = cell<TwoColumnTitleValueCell>(*list, 0);
+  EXPECT_EQ(two->title2()->frame().origin.x, 10 + (320 - 20 - 10) / 2.0 + 10);
+  EXPECT_EQ(height(*list, 0), 44);
+}
+
+TEST_F(ShortTitleValueCellTest, AFullTitleUsesTheRecordsTitleSkinForMeasureAndShow) {
+  auto list = makeList(false);
+  JobDetailCellUtil::addTitleRow(*section, "全部职位", 15);
+  JobDetailCellUtil::addTitleRow(*section, "", 16);
+  ASSERT_EQ(section->count(), 1u);
+  section->listData()->getItem(0)->setTitleSkin("title");
+  auto c = cell<FullTitleCell>(*list, 0);
+  double expected = AppSkin::sizeForTextWithSkinKey("全部职位", "title", 300).height;
+  EXPECT_EQ(c->title()->frame().height(), expected);
+  EXPECT_EQ(c->title()->font().pointSize(), 17) << "the skin's title font";
+  EXPECT_EQ(height(*list, 0), std::max(44.0, expected + 20));
+}
+
+TEST_F(ShortTitleValueCellTest, TheDescriptionRowStacksItsTexts) {
+  auto list = makeList(true);
+  JobDetailCellUtil::addDescriptionRow(*section, "职位描述", "负责开发\n参与评审", 8);
+  auto c = cell<TitleDescriptionCell>(*list, 0);
+  EXPECT_EQ(c->value()->frame().origin.y, c->title()->frame().maxY() + 5);
+  EXPECT_EQ(height(*list, 0), c->title()->frame().height() + c->value()->frame().height() + 25);
+}
+
+TEST_F(ShortTitleValueCellTest, TypingIntoTheTextRowKeepsTheRecordCurrentAndTellsTheForm) {
+  auto list = makeList(true);
+  auto row = DataItemDetail::newDetail();
+  row->setCellClass(platform::classFor<TextViewInputCell>());
+  row->setInputPlaceHold("说明");
+  section->listData()->addItem(row);
+  EXPECT_EQ(height(*list, 0), TextViewInputCell::Height);
+  auto c = cell<TextViewInputCell>(*list, 0);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->textview()->placeholder(), "说明");
+  c->textview()->becomeFirstResponder();
+  c->textview()->insertText("虚");
+  EXPECT_EQ(row->getInputValue(), "虚");
+  c->textview()->insertText("假");
+  EXPECT_EQ(row->getInputValue(), "虚假");
+  EXPECT_EQ(form->seen, (std::vector<std::string>{"虚", "虚假"}));
+}
+
+}  // namespace
+}  // namespace kavro::test
