@@ -10,6 +10,8 @@
 #include "kit/core/DataHex.h"
 #include "kit/http/Reachability.h"
 #include "kit/skin/AppSkin.h"
+#include "kit/ui/AppControllers.h"
+#include "kit/ui/CommonHud.h"
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/NavigationController.h"
 
@@ -40,6 +42,18 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
                                          platform::RemoteNotificationTypeSound |
                                          platform::RemoteNotificationTypeAlert);
   return true;
+}
+
+void ios_kavroAppDelegate::destroySharedServices() {
+  CommonHud::hiddenTips();
+  platform::ViewController::discardPendingTransitions();
+  platform::Application::destroySharedApplication();
+  AppControllers::destroyAppControllers();
+  LocationUtil::destroyLocationUtil();
+  PushUnit::destroySharedPushUnit();
+  platform::PushRegistration::destroySharedPushRegistration();
+  AppSkin::destroySharedAppSkin();
+  AppCoreInfo::destroyAppCoreInfo();
 }
 
 void ios_kavroAppDelegate::noteStores() {

@@ -36,6 +36,10 @@ class ios_kavroAppDelegate : public AppBaseDelegate,
 
   void locationUtil(LocationUtil& util, bool isSucceed) override {}
 
+  // Ends the application object and the process-wide services a start made (the stores closed),
+  // so that another start can follow in the same process (the runner's end, tests).
+  static void destroySharedServices();
+
   const std::shared_ptr<HomeViewController>& homeViewController() const { return home_; }
   // What the start had to say about the stores (also written to the log), one line each.
   const std::vector<std::string>& storeNotes() const { return storeNotes_; }

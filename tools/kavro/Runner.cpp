@@ -11,14 +11,9 @@
 #include "app/api/ApiJob.h"
 #include "app/home/ios_kavroAppDelegate.h"
 #include "app/jobsearch/JobSearchParam.h"
-#include "app/shell/PushUnit.h"
-#include "kit/core/AppCoreInfo.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/DataLoadAndParser.h"
-#include "kit/core/LocationUtil.h"
-#include "kit/skin/AppSkin.h"
 #include "kit/ui/AppControllers.h"
-#include "kit/ui/CommonHud.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
@@ -160,16 +155,8 @@ Runner::Runner(Options options, std::ostream& out, std::ostream& err)
 
 Runner::~Runner() {
   if (!started_) return;
-  CommonHud::hiddenTips();
-  platform::ViewController::discardPendingTransitions();
-  platform::Application::destroySharedApplication();
+  ios_kavroAppDelegate::destroySharedServices();
   delegate_.reset();
-  AppControllers::destroyAppControllers();
-  LocationUtil::destroyLocationUtil();
-  PushUnit::destroySharedPushUnit();
-  platform::PushRegistration::destroySharedPushRegistration();
-  AppSkin::destroySharedAppSkin();
-  AppCoreInfo::destroyAppCoreInfo();
   platform::RunLoop::main().discardAll();
   platform::RunLoop::main().setClock(platform::Clock::real());
   platform::Snapshot::setGlyphRenderer(nullptr);
