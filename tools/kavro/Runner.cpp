@@ -526,6 +526,17 @@ std::optional<int> pageNumber(std::string_view text) {
   return v;
 }
 
+// "" when the loader's answer came without error; else what went wrong.
+std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& wait, const std::string& what) {
+  runner.waitUntilIdle();
+  loader.stopLoading();
+  if (!wait.result) return what + ": no answer within " + std::to_string(int(RequestPatience)) + " s";
+  const DataItemResult& r = *wait.result;
+  if (!r.hasError()) return "";
+  return (r.localError() ? what + " failed: " : "the server refused the " + what + ": ") + r.message() + " (status " +
+         std::to_string(r.statusCode()) + ")";
+}
+
 }  // namespace
 
 Outcome Runner::search(const std::vector<std::string>& args) {
@@ -574,13 +585,8 @@ Outcome Runner::job(const std::vector<std::string>& args) {
   if (args.size() != 1) return usage("job JOBID");
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::get_job_info(args[0], wait);
-  waitUntilIdle();
-  loader->stopLoading();
-  if (!wait->result) return fail("job: no answer within " + std::to_string(int(RequestPatience)) + " s");
+  if (auto problem = awaitAnswer(*this, *loader, *wait, "job"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
-  if (r.hasError())
-    return fail(std::string(r.localError() ? "job failed: " : "the server refused the job: ") + r.message() +
-                " (status " + std::to_string(r.statusCode()) + ")");
   out_ << "job " << args[0] << "\n";
   r.detailInfo()->dictData()->enumerate([&](const std::string& key, const platform::Value& value) {
     std::string text = value.description();
