@@ -428,6 +428,13 @@ std::shared_ptr<platform::View> Runner::find(std::string_view target, std::strin
   return nullptr;
 }
 
+std::shared_ptr<platform::View> Runner::target(std::string_view argument, std::string_view command) {
+  std::string why;
+  auto v = find(unquote(argument), &why);
+  if (!v) fail(std::string(command) + ": " + why);
+  return v;
+}
+
 Outcome Runner::tap(std::string_view target) {
   if (target.size() > 1 && target.front() == '@') {
     auto comma = target.find(',');
@@ -439,9 +446,8 @@ Outcome Runner::tap(std::string_view target) {
     if (!x || !y) return usage("tap @X,Y (points on screen)");
     return afterAction(platform::UIDriver::tapAt({*x, *y}), "tap");
   }
-  std::string why;
-  auto v = find(target, &why);
-  if (!v) return fail("tap: " + why);
+  auto v = this->target(target, "tap");
+  if (!v) return Outcome::Failed;
   return afterAction(platform::UIDriver::tap(*v), "tap");
 }
 
@@ -468,9 +474,7 @@ Outcome Runner::swipe(std::string_view args) {
   if (!dir) return usage("swipe left|right|up|down [TARGET]");
   std::shared_ptr<platform::View> v;
   if (!rest.empty()) {
-    std::string why;
-    v = find(unquote(rest), &why);
-    if (!v) return fail("swipe: " + why);
+    if (!(v = target(rest, "swipe"))) return Outcome::Failed;
   } else {
     auto all = viewsOnScreen();
     for (auto it = all.rbegin(); it != all.rend() && !v; ++it) {
@@ -488,9 +492,8 @@ Outcome Runner::scroll(std::string_view args) {
   if (!dy) return usage("scroll DY [TARGET] (points; positive shows what is further down)");
   std::shared_ptr<platform::ScrollView> sv;
   if (!rest.empty()) {
-    std::string why;
-    auto v = find(unquote(rest), &why);
-    if (!v) return fail("scroll: " + why);
+    auto v = target(rest, "scroll");
+    if (!v) return Outcome::Failed;
     sv = enclosingScrollView(v);
     if (!sv) return fail("scroll: " + platform::quoted(unquote(rest)) + " is in no scroll view");
   } else {
@@ -527,14 +530,15 @@ std::optional<int> pageNumber(std::string_view text) {
 }
 
 // "" when the loader's answer came without error; else what went wrong.
-std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& wait, const std::string& what) {
+std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& wait,
+                        const std::string& what) {
   runner.waitUntilIdle();
   loader.stopLoading();
   if (!wait.result) return what + ": no answer within " + std::to_string(int(RequestPatience)) + " s";
   const DataItemResult& r = *wait.result;
   if (!r.hasError()) return "";
-  return (r.localError() ? what + " failed: " : "the server refused the " + what + ": ") + r.message() + " (status " +
-         std::to_string(r.statusCode()) + ")";
+  return (r.localError() ? what + " failed: " : "the server refused the " + what + ": ") + r.message() +
+         " (status " + std::to_string(r.statusCode()) + ")";
 }
 
 }  // namespace

@@ -99,6 +99,8 @@ class Runner {
 
   // The view a target names; nullptr with the reason in *why.
   std::shared_ptr<platform::View> find(std::string_view target, std::string* why);
+  // find() for a command's argument; nullptr with the failure set.
+  std::shared_ptr<platform::View> target(std::string_view argument, std::string_view command);
   // "nothing on screen is ...; on screen: ..." for a target that names nothing.
   std::string nothingNamed(std::string_view target);
   int idOf(const std::shared_ptr<platform::View>& view);
