@@ -22,12 +22,15 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/GlyphRenderer.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/SearchBar.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/SwipeGestureRecognizer.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/ViewDescription.h"
@@ -116,8 +119,27 @@ std::vector<std::shared_ptr<platform::View>> viewsOnScreen() {
   return all;
 }
 
+template <class T>
+bool isKind(const platform::View& v) {
+  return dynamic_cast<const T*>(&v) != nullptr;
+}
+
+// The platform's kinds of view by name, so that a target names any subclass of them too.
+constexpr std::pair<std::string_view, bool (*)(const platform::View&)> PlatformKinds[] = {
+    {"SearchBar", isKind<platform::SearchBar>},
+    {"TextField", isKind<platform::TextField>},
+    {"Button", isKind<platform::Button>},
+    {"Label", isKind<platform::Label>},
+    {"TableViewCell", isKind<platform::TableViewCell>},
+    {"TableView", isKind<platform::TableView>},
+    {"ScrollView", isKind<platform::ScrollView>},
+};
+
 bool isOfClass(const platform::View& v, std::string_view name) {
   if (v.className() == name) return true;
+  for (const auto& [kind, test] : PlatformKinds) {
+    if (kind == name) return test(v);
+  }
   for (auto cls = platform::classOf(v); cls; cls = cls->superclass()) {
     if (cls->name() == name) return true;
   }

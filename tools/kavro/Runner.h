@@ -39,7 +39,8 @@ struct Options {
 //   show                    the screen as an indented tree: id, class, frame on screen, the
 //                           screen's controller, texts and states
 //   tap TARGET              TARGET: #ID from show, @X,Y a point on screen, else the text shown
-//                           on a view, its accessibility label or its class name
+//                           on a view, its accessibility label or its class name (the
+//                           platform's kinds, such as SearchBar, also name their subclasses)
 //   type TEXT               into the focused field
 //   return                  the keyboard's return key
 //   swipe DIR [TARGET]      DIR: left, right, up or down

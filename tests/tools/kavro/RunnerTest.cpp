@@ -86,6 +86,10 @@ TEST_F(RunnerTest, HomeEntriesOpenTheirScreensAndBackLeadsHome) {
   ASSERT_NE(login, std::string::npos) << text;
   EXPECT_NE(text.find("title=\"返回首页\"", login), std::string::npos) << "opened from home: a way back home";
   EXPECT_NE(text.find("<HomeViewController>", login), std::string::npos) << text;
+
+  // A platform kind names its subclasses too: the first button is the first entry.
+  ASSERT_EQ(script("tap Button\n"), Outcome::Done) << err_.str();
+  EXPECT_NE(runner_->describeScreen().find("<UserLoginController>"), std::string::npos);
 }
 
 TEST_F(RunnerTest, ACommandNamingNothingSaysWhatIsOnScreenAndTheScriptStopsThere) {
