@@ -17,6 +17,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/location/LocationManager.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/Application.h"
@@ -182,6 +183,7 @@ Runner::~Runner() {
   platform::RunLoop::main().discardAll();
   platform::RunLoop::main().setClock(platform::Clock::real());
   platform::Snapshot::setGlyphRenderer(nullptr);
+  platform::LocationDevice::reset();
   if (demo_) demo_->stop();
 }
 
@@ -196,6 +198,8 @@ bool Runner::start() {
   clock_ = std::make_shared<platform::VirtualClock>(platform::Clock::real()->now());
   platform::RunLoop::main().setClock(clock_);
   platform::PushRegistration::sharedPushRegistration().setAnswer(DemoPushToken);
+  // The device stands where the demo answers are: Shanghai, Pudong.
+  platform::LocationDevice::setCurrentLocation({31.2037, 121.5907, 10, clock_->now()});
   // Pictures for people: real glyphs when a CJK font is installed (tools/deps.sh installs one).
   auto glyphs = platform::GlyphRenderer::systemFont();
   if (!glyphs)
