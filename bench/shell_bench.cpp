@@ -70,7 +70,8 @@ void BM_StartToHomeIdle(benchmark::State& state) {
   platform::Environment::setHomeRoot(home());
   // The repository's resources, beside its fixtures.
   platform::Environment::setResourceRoot(
-      (fs::path(kavro::test::ApiFixtureServer::defaultFixtureRoot()) / ".." / ".." / ".." / "resources").string());
+      (fs::path(kavro::test::ApiFixtureServer::defaultFixtureRoot()) / ".." / ".." / ".." / "resources")
+          .string());
   platform::Environment::setApiHostUrl(server().hostUrl());
   platform::LocationDevice::setCurrentLocation({31.2, 121.5, 10, platform::Clock::real()->now()});
   if (!startOnce()) {  // the warm home
@@ -85,7 +86,8 @@ void BM_StartToHomeIdle(benchmark::State& state) {
         return;
       }
     }
-    seconds["start"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / Starts;
+    seconds["start"] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / Starts;
   }
   state.counters["ms/start"] = seconds["start"] * 1000;
   platform::HTTPReadStream::closeIdleConnections();
@@ -113,7 +115,8 @@ void BM_BareRoundTrips(benchmark::State& state) {
         }
       }
     }
-    seconds["round trips"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / Starts;
+    seconds["round trips"] =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / Starts;
   }
   state.counters["ms/start"] = seconds["round trips"] * 1000;
   curl_easy_cleanup(curl);
@@ -130,8 +133,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (seconds.count("start") && seconds.count("round trips")) {
-    std::printf("start to the home screen idle %.3f ms, bare round trips of its calls %.3f ms, ratio %.1f (aim < 2)\n",
-                seconds["start"] * 1000, seconds["round trips"] * 1000, seconds["start"] / seconds["round trips"]);
+    std::printf(
+        "start to the home screen idle %.3f ms, bare round trips of its calls %.3f ms, ratio %.1f (aim < "
+        "2)\n",
+        seconds["start"] * 1000, seconds["round trips"] * 1000, seconds["start"] / seconds["round trips"]);
   }
   curl_global_cleanup();
   std::error_code ec;
