@@ -55,13 +55,15 @@ bool homeIdle(const kavro::ios_kavroAppDelegate& delegate) {
   return nav && nav->topViewController() && nav->topViewController()->isViewVisible();
 }
 
-// One start; false when it did not reach the home screen idle.
+// One start; false when it did not reach the home screen idle with its calls answered.
 bool startOnce() {
+  const std::size_t calls = server().requestCount() + std::size(StartCalls);
   auto delegate = std::make_shared<kavro::ios_kavroAppDelegate>();
   auto& app = platform::Application::sharedApplication();
   app.setDelegate(delegate);
   if (!app.launch()) return false;
-  bool idle = platform::RunLoop::main().runUntil([&] { return homeIdle(*delegate); }, 30);
+  bool idle = platform::RunLoop::main().runUntil(
+      [&] { return server().requestCount() >= calls && homeIdle(*delegate); }, 30);
   kavro::ios_kavroAppDelegate::destroySharedServices();
   return idle;
 }

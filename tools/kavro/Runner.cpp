@@ -315,7 +315,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
     if (command == "end") {
       if (depth == 0) {
         err_ << "kavro: " << where() << "\"end\" without \"if\"\n";
-        return Outcome::Usage;
+        return Outcome::Failed;
       }
       --depth;
       if (skipping > 0) --skipping;
@@ -340,7 +340,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
     Outcome o = run(line);
     if (o != Outcome::Done) {
       err_ << "kavro: " << where() << (o == Outcome::Usage ? "usage: " : "") << message_ << "\n";
-      return o;
+      return Outcome::Failed;
     }
   }
   if (in.bad()) {
@@ -349,7 +349,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
   }
   if (depth > 0) {
     err_ << "kavro: " << name << ": \"if\" without \"end\"\n";
-    return Outcome::Usage;
+    return Outcome::Failed;
   }
   return Outcome::Done;
 }

@@ -69,8 +69,8 @@ class Runner {
   Outcome execute(std::string_view line);
   // Why the last command failed.
   const std::string& lastMessage() const { return message_; }
-  // Lines from the stream; stops at the first command that fails, naming the line: Failed or
-  // Usage then. name labels the messages.
+  // Lines from the stream; stops at the first command that fails (misused ones too), naming the
+  // line: Failed then. name labels the messages.
   Outcome runScript(std::istream& in, std::string_view name);
   // Commands as a person types them: a prompt when asked for, and a failed command does not end
   // the session. Ends at the end of input or with "quit".

@@ -118,8 +118,11 @@ TEST_F(RunnerTest, MisusedCommandsAreUsageErrors) {
   }
   EXPECT_NE(err_.str().find("--page needs a whole number from 1 to 2147483647, not \"x\""),
             std::string::npos);
-  EXPECT_EQ(script("end\n"), Outcome::Usage);
-  EXPECT_EQ(script("if Nowhere\nshow\n"), Outcome::Usage) << "an if without end";
+  // In a script every misuse is the script's failure.
+  EXPECT_EQ(script("show\nsearch java --page x\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:2: usage: search: --page"), std::string::npos) << err_.str();
+  EXPECT_EQ(script("end\n"), Outcome::Failed);
+  EXPECT_EQ(script("if Nowhere\nshow\n"), Outcome::Failed) << "an if without end";
 }
 
 TEST_F(RunnerTest, IfBlocksRunOnlyForWhatIsOnScreen) {
