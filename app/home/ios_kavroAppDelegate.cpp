@@ -1,6 +1,7 @@
 #include "app/home/ios_kavroAppDelegate.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "app/home/HomeViewController.h"
 #include "app/services/KitServices.h"
@@ -24,6 +25,10 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
   launched_ = true;
 
   AppUtil::setApplicationWord("kavro");
+  // A build installed under ".../kavro-N.N.N/" carries its version in its path.
+  std::error_code ec;
+  auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) AppUtil::fetchVersionFromFilePath(program.string());
   appcore::installKitServices();
   AppCoreInfo::resourceInit();
   noteStores();

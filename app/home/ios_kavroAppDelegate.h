@@ -13,13 +13,13 @@ class HomeViewController;
 
 // The application's delegate: the start sequence and the application's life cycle.
 //
-// Launch, in this order: the application word; the kit's hooks and the application's own
-// AppCoreInfo operations; the stores and the version upgrade steps (once per start); the skin;
-// the window with a navigation controller whose root is the home screen; then the network
-// watcher, the current-location lookup and the push registration, none of which the home screen
-// waits for. A store that had to be moved aside or could not be opened is said once on the log.
-// Becoming active counts the client's opening; the background stops the network watcher and the
-// foreground starts it again. Main thread only.
+// Launch, in this order: the application word and the version from the program's path; the
+// kit's hooks and the application's own AppCoreInfo operations; the stores and the version
+// upgrade steps (once per start); the skin; the window with a navigation controller whose root is
+// the home screen; then the network watcher, the current-location lookup and the push
+// registration, none of which the home screen waits for. A store that had to be moved aside or could not be
+// opened is said once on the log. Becoming active counts the client's opening; the background stops the
+// network watcher and the foreground starts it again. Main thread only.
 class ios_kavroAppDelegate : public AppBaseDelegate,
                              public LocationUtilDelegate,
                              public std::enable_shared_from_this<ios_kavroAppDelegate> {
