@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "app/home/ios_kavroAppDelegate.h"
@@ -14,6 +15,9 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/runtime/ClassRef.h"
+#include "platform/ui/GlyphRenderer.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/support/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
@@ -177,6 +181,32 @@ TEST_F(RunnerTest, DISABLED_SearchFromTheHomeScreenToTheFirstJobsDetail) {
   EXPECT_NE(text.find("上海浦江数据科技有限公司", detail), std::string::npos) << text;
   for (const char* picture : {"form.png", "results.png", "detail.png"})
     expectScreenPicture(pictures_.path() + "/" + picture);
+}
+
+// Glyph boxes are solid; real glyphs are antialiased, so their edges take many greys between the
+// black text and the white ground.
+std::size_t inkLevels(const platform::Image& image) {
+  std::set<int> levels;
+  auto bitmap = image.bitmap();
+  for (int y = 0; y < bitmap->height(); ++y)
+    for (int x = 0; x < bitmap->width(); ++x) levels.insert(bitmap->pixelAt(x, y).r);
+  return levels.size();
+}
+
+TEST(Snapshots, DrawRealGlyphsWhenAFontIsSetAndGlyphBoxesOtherwise) {
+  auto font = platform::GlyphRenderer::systemFont();
+  ASSERT_TRUE(font) << "tools/deps.sh installs fonts-wqy-microhei";
+  auto label = std::make_shared<platform::Label>(platform::Rect(0, 0, 120, 30));
+  label->setText("职位 Jobs");
+  label->setBackgroundColor(platform::Color::white());
+  auto boxes = platform::Snapshot::imageOfView(*label, 2);
+  platform::Snapshot::setGlyphRenderer(font);
+  auto glyphs = platform::Snapshot::imageOfView(*label, 2);
+  platform::Snapshot::setGlyphRenderer(nullptr);
+  ASSERT_TRUE(boxes && glyphs);
+  EXPECT_LE(inkLevels(*boxes), 2u);
+  EXPECT_GT(inkLevels(*glyphs), 20u);
+  EXPECT_GT(font->widthOfLine("职位", 17), font->widthOfLine("Jo", 17)) << "CJK glyphs are full width";
 }
 
 TEST(DemoServer, UnknownCallsGetTheServicesErrorAnswerWhichTheLoaderReports) {
