@@ -1,7 +1,5 @@
 #include "app/api/ApiUtil.h"
 
-#include "app/shell/AppTracking.h"
-#include "app/shell/PushUnit.h"
 #include "kit/core/DeviceUUID.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Format.h"
@@ -21,8 +19,8 @@ std::shared_ptr<DataHttpConnection> ApiUtil::track_client_report(
                     CrashReportUserAgent);
 }
 
-ApiLoader ApiUtil::get_version(ApiDelegate delegate) {
-  return V::post("util/get_version.php", AppTracking::getTrackingPostData(), delegate);
+ApiLoader ApiUtil::get_version(platform::Data trackingBody, ApiDelegate delegate) {
+  return V::post("util/get_version.php", std::move(trackingBody), delegate);
 }
 
 ApiLoader ApiUtil::get_location(double longitude, double latitude, ApiDelegate delegate) {
@@ -68,11 +66,10 @@ std::string ApiUtil::pushValidKey(std::string_view token) {
   return str::md5(format("%@vesta%@", token, device::getUUID())).value_or("");
 }
 
-ApiLoader ApiUtil::set_pushnotify_info(bool status, std::string_view resumeview,
+ApiLoader ApiUtil::set_pushnotify_info(std::string_view token, bool status, std::string_view resumeview,
                                        std::string_view campusproject, std::string_view campusworkflow,
                                        std::string_view hrmessage, std::int32_t starttime,
                                        std::int32_t endtime, ApiDelegate delegate) {
-  const std::string& token = PushUnit::sharedPushUnit().deviceToken();
   return V::get(
       format("util/set_pushnotify_info.php?token=%@&accountid=%@&status=%@&validkey=%@&resumeview=%@"
              "&campusproject=%@&campusworkflow=%@&hrmessage=%@&starttime=%02d&endtime=%02d",
@@ -82,8 +79,7 @@ ApiLoader ApiUtil::set_pushnotify_info(bool status, std::string_view resumeview,
       delegate);
 }
 
-ApiLoader ApiUtil::get_pushnotify_info(ApiDelegate delegate) {
-  const std::string& token = PushUnit::sharedPushUnit().deviceToken();
+ApiLoader ApiUtil::get_pushnotify_info(std::string_view token, ApiDelegate delegate) {
   return V::get(format("util/get_pushnotify_info.php?accountid=%@&validkey=%@&token=%@", V::accountID(),
                        V::value(pushValidKey(token)), V::value(token)),
                 delegate);

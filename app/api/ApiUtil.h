@@ -21,8 +21,8 @@ class ApiUtil {
   // Posts a crash report through a bare connection with its own user agent, and returns it.
   static std::shared_ptr<DataHttpConnection> track_client_report(
       platform::Data data, std::weak_ptr<DataHttpConnectionDelegate> delegate);
-  // The version check; it also uploads the usage counters.
-  static ApiLoader get_version(ApiDelegate delegate);
+  // The version check; it also uploads the usage counters (the tracker's upload body).
+  static ApiLoader get_version(platform::Data trackingBody, ApiDelegate delegate);
   // Which areas the position (degrees) belongs to.
   static ApiLoader get_location(double longitude, double latitude, ApiDelegate delegate);
   // The full URL of the microblog authorisation page.
@@ -37,12 +37,13 @@ class ApiUtil {
                                    std::string_view oauth_token_secret, ApiDelegate delegate);
   static ApiLoader convert_lonlat(std::string_view lonlat, std::string_view from, std::string_view to,
                                   ApiDelegate delegate);
-  // Hours are sent as two digits. Carries the push token ("" before registration) and its check key.
-  static ApiLoader set_pushnotify_info(bool status, std::string_view resumeview,
+  // Hours are sent as two digits. Carries the device's push token ("" before registration) and its
+  // check key.
+  static ApiLoader set_pushnotify_info(std::string_view token, bool status, std::string_view resumeview,
                                        std::string_view campusproject, std::string_view campusworkflow,
                                        std::string_view hrmessage, std::int32_t starttime,
                                        std::int32_t endtime, ApiDelegate delegate);
-  static ApiLoader get_pushnotify_info(ApiDelegate delegate);
+  static ApiLoader get_pushnotify_info(std::string_view token, ApiDelegate delegate);
   // The full URL that redirects to the content at a position, sized for the main screen in points.
   static std::optional<platform::URL> redirect_url(std::int32_t position);
   static ApiLoader get_verification_info(ApiDelegate delegate);

@@ -14,7 +14,7 @@ namespace kavro::appcore {
 
 namespace {
 
-using UpgradeStep = void (*)();
+using UpgradeStep = bool (*)();
 
 // The steps from one data layout to the next, in the order they must run: each raises the flag
 // past the next one's bound, so old data passes through every later step.
@@ -31,8 +31,11 @@ void install() {
 }
 
 void upgradeDataBases(AppCoreInfo& /*core*/) {
-  // The steps work on the shared instance, which is the one resourceInit() hands over.
-  for (UpgradeStep step : UpgradeSteps) step();
+  // The steps work on the shared instance, which is the one resourceInit() hands over. After a
+  // failed step the later ones wait: they would raise the flag past it.
+  for (UpgradeStep step : UpgradeSteps) {
+    if (!step()) return;
+  }
 }
 
 std::string getLocalizedString(std::string_view key) {

@@ -14,7 +14,8 @@ inline constexpr std::string_view EnglishResumeTable = "Localizable.Resume.EN";
 void install();
 
 // Runs the version upgrade steps, oldest first, on every start; each step decides by the stored
-// version flag whether it has anything to do.
+// version flag whether it has anything to do. A step a store failed in stops the run; it and the
+// later ones run at the next start.
 void upgradeDataBases(AppCoreInfo& core);
 
 // With the English resume chosen, the text from the table "Localizable.Resume.EN" when it has one

@@ -28,6 +28,22 @@ void setVersionFlag(std::int64_t flag) {
   core().setIntValue(STORE_CORE_CLIENT_VERSION_INFO, VersionFlagKey, flag);
 }
 
+bool runStep(const std::function<void()>& writeFlag, const std::function<void()>& cleanUps) {
+  auto& info = AppCoreInfo::sharedAppCoreInfo();
+  DataSQLiteDB* stores[] = {info.appCoreDB().get(), info.appCacheDB().get(), info.appDictDB().get()};
+  for (DataSQLiteDB* db : stores) {
+    if (!db || !db->isOpen()) return false;
+    db->setErrorMessage(std::nullopt);
+  }
+  cleanUps();
+  for (DataSQLiteDB* db : stores) {
+    if (!db->isOpen() || db->getErrorMessage()) return false;
+  }
+  writeFlag();
+  markUpdatedWhenUpgrading();
+  return true;
+}
+
 void markUpdatedWhenUpgrading() {
   if (AppCoreInfo::sharedAppCoreInfo().isAppUpgradeFromOldVersion())
     core().setIntValue(STORE_CORE_CLIENT_VERSION_INFO, AppUpdatedKey, 1);

@@ -1,10 +1,12 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 // The clean-ups the version upgrade steps share, and the version flag they move. Each works on the
-// stores of AppCoreInfo's shared instance; store failures are not checked. Main thread.
+// stores of AppCoreInfo's shared instance; a store failing in a step keeps the step's flag from moving. Main
+// thread.
 namespace kavro::dbclean {
 
 // Core store, STORE_CORE_CLIENT_VERSION_INFO: the data layout's version code (absent reads 0)
@@ -28,6 +30,9 @@ std::int64_t currentVersionFlag();
 void setVersionFlag(std::int64_t flag);
 // Sets the updated marker when AppCoreInfo says the data came from an older installation.
 void markUpdatedWhenUpgrading();
+// One step: runs the clean-ups, and only when no store failed in them (a store that is not open
+// counts as failed) writes the new flag and the updated marker. False when a store failed.
+bool runStep(const std::function<void()>& writeFlag, const std::function<void()>& cleanUps);
 
 // Seals the plain name and password of old versions (the password only with automatic login on)
 // and forgets the old login strings.

@@ -7,7 +7,8 @@ namespace kavro {
 // any new version may read differently. Class functions only. Main thread.
 class DataBaseClean_v240plus {
  public:
-  static void autoCleanDataByAppVersion();
+  // False when a store failed during the clean-ups: the flag then stays where it was.
+  static bool autoCleanDataByAppVersion();
   // The earlier steps' last flag; a running code at or below it leaves the flag alone, so those
   // steps do not run again on every start.
   static constexpr std::int64_t LastStepFlag = 235;

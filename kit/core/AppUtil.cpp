@@ -9,6 +9,8 @@
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Window.h"
 
 namespace kavro {
 
@@ -151,6 +153,14 @@ std::optional<platform::Date> AppUtil::getResourceCreateDate(std::string_view na
 std::int64_t AppUtil::getResourceFileSize(std::string_view name) {
   auto path = platform::Environment::resourcePath(name);
   return path ? FSManager::getFileSize(*path) : 0;
+}
+
+std::shared_ptr<platform::Window> AppUtil::getWindow() {
+  auto& app = platform::Application::sharedApplication();
+  if (auto* source = dynamic_cast<const AppWindowSource*>(app.delegate().get())) {
+    if (auto window = source->mainWindow()) return window;
+  }
+  return app.keyWindow();
 }
 
 }  // namespace kavro

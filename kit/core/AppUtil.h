@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,7 +8,19 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/URL.h"
 
+namespace platform {
+class Window;
+}
+
 namespace kavro {
+
+// What the application's delegate tells of its main window (the application delegate base has
+// one); getWindow() asks the delegate through it.
+class AppWindowSource {
+ public:
+  virtual ~AppWindowSource() = default;
+  virtual std::shared_ptr<platform::Window> mainWindow() const = 0;
+};
 
 // The client's identity as the server sees it (user agent, partner id, version, GUID) and the
 // network-activity count. Class functions only; the application word and the version name are
@@ -52,6 +65,9 @@ class AppUtil {
   static std::optional<platform::Date> getResourceModifyDate(std::string_view name);
   static std::optional<platform::Date> getResourceCreateDate(std::string_view name);
   static std::int64_t getResourceFileSize(std::string_view name);
+
+  // The application delegate's main window, else the key window; nullptr when there is neither.
+  static std::shared_ptr<platform::Window> getWindow();
 };
 
 }  // namespace kavro

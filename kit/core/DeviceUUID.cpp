@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "kit/core/DeviceSystemVersionCompare.h"
 #include "kit/core/StringMisc.h"
 #include "platform/crypto/Digest.h"
 #include "platform/crypto/Random.h"
@@ -12,6 +13,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/system/AdvertisingIdentifier.h"
 #include "platform/system/Pasteboard.h"
 
 namespace kavro::device {
@@ -95,5 +97,14 @@ std::string getUDID() {
 }
 
 std::string getUUID() { return str::md5(getUDID()).value_or(""); }
+
+std::string getADID() {
+  if (!systemVersionNotLessThan("6.0")) return "";
+  return platform::AdvertisingIdentifier::sharedManager().advertisingIdentifier().value_or("");
+}
+
+bool isAdTrackingEnabled() {
+  return platform::AdvertisingIdentifier::sharedManager().isAdvertisingTrackingEnabled();
+}
 
 }  // namespace kavro::device

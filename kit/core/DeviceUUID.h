@@ -25,4 +25,10 @@ std::string createNewUDID();
 // The check value of an identifier.
 std::string checkValueOf(std::string_view udid);
 
+// The system's advertising identifier as text on systems from 6.0 on, when the system offers one;
+// "" otherwise.
+std::string getADID();
+// Whether the user allows ad tracking.
+bool isAdTrackingEnabled();
+
 }  // namespace kavro::device

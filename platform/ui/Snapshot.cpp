@@ -7,6 +7,7 @@
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ProgressView.h"
@@ -22,6 +23,11 @@
 namespace platform {
 
 namespace {
+
+std::shared_ptr<GlyphRenderer>& renderer() {
+  static std::shared_ptr<GlyphRenderer> r;
+  return r;
+}
 
 Color faded(const Color& c, double alpha) { return c.withAlpha(c.alpha() * alpha); }
 
@@ -76,13 +82,18 @@ void drawLines(BitmapContext& ctx, const std::vector<std::string>& lines, const 
   double y = centreVertically ? box.origin.y + std::floor((box.size.height - total) / 2) : box.origin.y;
   ctx.setFillColor(faded(color, alpha));
   auto advance = [&](char32_t c) { return TextMetrics::advance(c, font.pointSize()); };
+  const auto& glyphs = renderer();
   for (const auto& line : lines) {
-    double w = TextMetrics::widthOfText(line, font);
+    double w = glyphs ? glyphs->widthOfLine(line, font.pointSize()) : TextMetrics::widthOfText(line, font);
     double x = box.origin.x;
     if (align == TextAlignment::Center) x += std::floor((box.size.width - w) / 2);
     if (align == TextAlignment::Right) x += box.size.width - w;
-    // The glyph boxes hang below origin.y by a fraction of the font size; centre them in the line.
-    ctx.drawText(line, Point{x, y + (lh - font.pointSize()) / 2}, font.pointSize(), advance);
+    // The glyphs hang below origin.y by a fraction of the font size; centre them in the line.
+    Point origin{x, y + (lh - font.pointSize()) / 2};
+    if (glyphs)
+      glyphs->drawLine(ctx, line, origin, font.pointSize(), faded(color, alpha));
+    else
+      ctx.drawText(line, origin, font.pointSize(), advance);
     y += lh;
   }
 }
@@ -250,5 +261,9 @@ bool Snapshot::writePNG(const Image& image, std::string_view path, Error* error)
   }
   return FileManager::createFileAtPath(path, png, error);
 }
+
+void Snapshot::setGlyphRenderer(std::shared_ptr<GlyphRenderer> r) { renderer() = std::move(r); }
+
+const std::shared_ptr<GlyphRenderer>& Snapshot::glyphRenderer() { return renderer(); }
 
 }  // namespace platform

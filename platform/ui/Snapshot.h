@@ -8,14 +8,16 @@
 
 namespace platform {
 
+class GlyphRenderer;
 class View;
 
 // Draws view trees into bitmaps, so that screens can be looked at and cut (the crop editor).
 // What is drawn, back to front, for every view that is not hidden and not fully transparent:
 // its background colour (or pattern image, tiled), with rounded corners when it has a corner
 // radius; what its class shows (an image view's picture fitted by its content mode; a label's
-// lines as glyph boxes, each character a box within its TextMetrics advance, aligned and
-// vertically centred; a button's background image; a text field's text or grey placeholder and
+// lines, broken and placed by TextMetrics, aligned and vertically centred, as glyph boxes (each
+// character a box within its TextMetrics advance) or, when a glyph renderer is set, as real
+// glyphs; a button's background image; a text field's text or grey placeholder and
 // line border; a text view's wrapped text; a switch, a progress bar, a spinner as simple shapes;
 // a table cell's separator line); its border, inside its bounds; then its subviews. Transforms,
 // alpha (multiplied down the tree) and clipping are honoured. Main thread only.
@@ -32,6 +34,11 @@ class Snapshot {
   // The picture as a PNG file (replaced atomically); false with error set when it cannot be
   // made or written.
   static bool writePNG(const Image& image, std::string_view path, Error* error = nullptr);
+
+  // Real glyphs for every later picture (the runner's); nullptr goes back to glyph boxes, which
+  // tests that look at pixels keep.
+  static void setGlyphRenderer(std::shared_ptr<GlyphRenderer> renderer);
+  static const std::shared_ptr<GlyphRenderer>& glyphRenderer();
 };
 
 }  // namespace platform

@@ -60,6 +60,35 @@ void ApiFixtureServer::clearAnswers() {
   answers_.clear();
 }
 
+void ApiFixtureServer::setAnswerUnknownCallsAsServer(bool asServer) {
+  std::lock_guard lock(mutex_);
+  unknownAsServer_ = asServer;
+}
+
+std::string ApiFixtureServer::serverErrorAnswer(std::string_view path) {
+  std::string call(path);
+  if (call.rfind("/api/", 0) == 0) call.erase(0, 5);
+  std::string escaped;
+  for (char c : call) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<responsemessage>\n  <result>0</result>\n"
+         "  <status>404</status>\n  <message>演示服务器不认识这个接口：" +
+         escaped + "</message>\n  <resultbody></resultbody>\n</responsemessage>\n";
+}
+
 std::optional<std::string> ApiFixtureServer::fixtureFor(std::string_view target) const {
   std::string_view path = withoutQuery(target);
   constexpr std::string_view prefix = "/api/";
@@ -95,6 +124,13 @@ ScriptedResponse ApiFixtureServer::respond(const RecordedRequest& request) {
                                                                            : "text/xml; charset=utf-8"}});
     }
   }
+  bool asServer = false;
+  {
+    std::lock_guard lock(mutex_);
+    asServer = unknownAsServer_;
+  }
+  if (asServer)
+    return ScriptedResponse::ok(serverErrorAnswer(path), {{"Content-Type", "text/xml; charset=utf-8"}});
   ScriptedResponse missing =
       ScriptedResponse::ok("no fixture for " + std::string(path), {{"Content-Type", "text/plain"}});
   missing.status = 404;

@@ -14,8 +14,9 @@ namespace kavro::test {
 
 // The service's API on 127.0.0.1 for tests: a request for "/api/<area>/<name>.php" (query ignored)
 // is answered with the file <root>/<area>/<name>.xml, else <root>/<area>/<name>.json, from the
-// fixtures under tests/fixtures/api; anything else is a 404. One path can be told to answer with a
-// given status and body instead. Every request is recorded.
+// fixtures under tests/fixtures/api; anything else is a 404, or, when asked, the service's own
+// error answer (an XML answer with result 0, status 404 and a message naming the call). One path
+// can be told to answer with a given status and body instead. Every request is recorded.
 class ApiFixtureServer {
  public:
   ApiFixtureServer();
@@ -36,6 +37,11 @@ class ApiFixtureServer {
   void setAnswer(std::string_view path, ScriptedResponse response);
   void clearAnswers();
 
+  // Calls without a fixture get the service's error answer instead of a bare 404.
+  void setAnswerUnknownCallsAsServer(bool asServer);
+  // The service's error answer for a request path.
+  static std::string serverErrorAnswer(std::string_view path);
+
   // The fixture file a request target answers from; none outside the API's paths or without a file.
   std::optional<std::string> fixtureFor(std::string_view target) const;
 
@@ -50,6 +56,7 @@ class ApiFixtureServer {
   std::string root_;
   mutable std::mutex mutex_;
   std::map<std::string, ScriptedResponse, std::less<>> answers_;
+  bool unknownAsServer_ = false;
   LoopbackHttpServer server_;
 };
 

@@ -1,94 +1,591 @@
 #include "tools/kavro/Runner.h"
 
+#include <charconv>
+#include <chrono>
+#include <filesystem>
 #include <istream>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include "app/api/ApiJob.h"
+#include "app/home/ios_kavroAppDelegate.h"
 #include "app/jobsearch/JobSearchParam.h"
-#include "app/services/KitServices.h"
-#include "kit/core/AppCoreInfo.h"
+#include "kit/core/AppUtil.h"
 #include "kit/core/DataLoadAndParser.h"
+#include "kit/ui/AppControllers.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/location/LocationManager.h"
+#include "platform/runtime/ClassRef.h"
+#include "platform/system/PushRegistration.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/GlyphRenderer.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/SearchBar.h"
+#include "platform/ui/Snapshot.h"
+#include "platform/ui/SwipeGestureRecognizer.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/UIDriver.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/ViewDescription.h"
+#include "platform/ui/Window.h"
 #include "tests/support/ApiFixtureServer.h"
 
 namespace kavro::runner {
 
 namespace {
 
-// Waits for one loader's report on the main run loop.
+// Real time a wait gives open requests before it gives up.
+constexpr double RequestPatience = 60;
+// Virtual time a settled screen is given for its animations (a push takes 0.35 s).
+constexpr double SettleSeconds = 0.5;
+// The push service's answer to the registration at launch.
+const platform::Data DemoPushToken{0x6b, 0x61, 0x76, 0x72, 0x6f, 0x2d, 0x64, 0x65, 0x6d, 0x6f};
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// The text of an argument: surrounding double quotes go.
+std::string unquote(std::string_view s) {
+  s = trim(s);
+  if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
+  return std::string(s);
+}
+
+// First word and the rest.
+std::pair<std::string_view, std::string_view> split(std::string_view line) {
+  line = trim(line);
+  std::size_t space = line.find_first_of(" \t");
+  if (space == std::string_view::npos) return {line, {}};
+  return {line.substr(0, space), trim(line.substr(space + 1))};
+}
+
+std::vector<std::string> words(std::string_view s) {
+  std::istringstream in{std::string(s)};
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+std::optional<double> number(std::string_view s) {
+  double v = 0;
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+// A '#' at the start of a word begins a comment, unless digits follow it ("tap #12").
+std::string_view withoutComment(std::string_view line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '#') continue;
+    bool wordStart = i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t';
+    bool id = i + 1 < line.size() && line[i + 1] >= '0' && line[i + 1] <= '9';
+    if (wordStart && !id) return line.substr(0, i);
+  }
+  return line;
+}
+
+bool shown(const platform::View& v) { return !v.isHidden() && v.alpha() > 0; }
+
+// What a person reads on a view.
+std::string textOn(const platform::View& v) {
+  std::string text = v.displayedText();
+  if (text.empty()) {
+    if (auto* button = dynamic_cast<const platform::Button*>(&v)) text = button->currentTitle();
+  }
+  return text;
+}
+
+// Every shown view, windows bottom to top, each before its subviews.
+void collect(const std::shared_ptr<platform::View>& v, std::vector<std::shared_ptr<platform::View>>& out) {
+  if (!shown(*v)) return;
+  out.push_back(v);
+  for (const auto& sub : v->subviews()) collect(sub, out);
+}
+
+std::vector<std::shared_ptr<platform::View>> viewsOnScreen() {
+  platform::Application::layoutWindows();
+  std::vector<std::shared_ptr<platform::View>> all;
+  for (const auto& w : platform::Application::sharedApplication().windows()) collect(w, all);
+  return all;
+}
+
+template <class T>
+bool isKind(const platform::View& v) {
+  return dynamic_cast<const T*>(&v) != nullptr;
+}
+
+// The platform's kinds of view by name, so that a target names any subclass of them too.
+constexpr std::pair<std::string_view, bool (*)(const platform::View&)> PlatformKinds[] = {
+    {"SearchBar", isKind<platform::SearchBar>},
+    {"TextField", isKind<platform::TextField>},
+    {"Button", isKind<platform::Button>},
+    {"Label", isKind<platform::Label>},
+    {"TableViewCell", isKind<platform::TableViewCell>},
+    {"TableView", isKind<platform::TableView>},
+    {"ScrollView", isKind<platform::ScrollView>},
+};
+
+bool isOfClass(const platform::View& v, std::string_view name) {
+  if (v.className() == name) return true;
+  for (const auto& [kind, test] : PlatformKinds) {
+    if (kind == name) return test(v);
+  }
+  for (auto cls = platform::classOf(v); cls; cls = cls->superclass()) {
+    if (cls->name() == name) return true;
+  }
+  return false;
+}
+
+std::shared_ptr<platform::ScrollView> enclosingScrollView(std::shared_ptr<platform::View> v) {
+  for (; v; v = v->superview()) {
+    if (auto sv = std::dynamic_pointer_cast<platform::ScrollView>(v)) return sv;
+  }
+  return nullptr;
+}
+
+std::optional<unsigned> direction(std::string_view name) {
+  if (name == "left") return platform::SwipeDirection::Left;
+  if (name == "right") return platform::SwipeDirection::Right;
+  if (name == "up") return platform::SwipeDirection::Up;
+  if (name == "down") return platform::SwipeDirection::Down;
+  return std::nullopt;
+}
+
+// Waits for one loader's report.
 class Wait : public DataLoadAndParserDelegate {
  public:
   std::shared_ptr<DataItemResult> result;
   void dataLoader(DataLoadAndParser&, const DataItemResult& r) override {
     result = std::make_shared<DataItemResult>(r);
   }
-  bool until(double seconds) {
-    return platform::RunLoop::main().runUntil([this] { return result != nullptr; }, seconds);
-  }
 };
 
-constexpr double kTimeout = 60;
+}  // namespace
 
-bool reportFailure(std::ostream& out, const DataItemResult* r) {
-  if (!r) {
-    out << "no answer within " << kTimeout << " s\n";
+Runner::Runner(Options options, std::ostream& out, std::ostream& err)
+    : options_(std::move(options)), out_(out), err_(err) {}
+
+Runner::~Runner() {
+  if (!started_) return;
+  ios_kavroAppDelegate::destroySharedServices();
+  delegate_.reset();
+  platform::RunLoop::main().discardAll();
+  platform::RunLoop::main().setClock(platform::Clock::real());
+  platform::Snapshot::setGlyphRenderer(nullptr);
+  platform::LocationDevice::reset();
+  if (demo_) demo_->stop();
+}
+
+bool Runner::start() {
+  std::string api = options_.apiUrl;
+  if (api.empty()) {
+    demo_ = std::make_unique<test::ApiFixtureServer>(options_.demoRoot);
+    demo_->setAnswerUnknownCallsAsServer(true);
+    api = demo_->hostUrl();
+  }
+  platform::Environment::setApiHostUrl(api);
+  clock_ = std::make_shared<platform::VirtualClock>(platform::Clock::real()->now());
+  platform::RunLoop::main().setClock(clock_);
+  platform::PushRegistration::sharedPushRegistration().setAnswer(DemoPushToken);
+  // The device stands where the demo answers are: Shanghai, Pudong.
+  platform::LocationDevice::setCurrentLocation({31.2037, 121.5907, 10, clock_->now()});
+  // Pictures for people: real glyphs when a CJK font is installed (tools/deps.sh installs one).
+  auto glyphs = platform::GlyphRenderer::systemFont();
+  if (!glyphs)
+    err_ << "kavro: no CJK font found (fonts-wqy-microhei, or $KAVRO_FONT): snapshots draw text as boxes\n";
+  platform::Snapshot::setGlyphRenderer(glyphs);
+
+  auto& app = platform::Application::sharedApplication();
+  delegate_ = std::make_shared<ios_kavroAppDelegate>();
+  app.setDelegate(delegate_);
+  started_ = true;
+  if (!app.launch()) {
+    err_ << "kavro: the application did not start\n";
     return false;
   }
-  if (!r->hasError()) return true;
-  out << (r->localError() ? "failed: " : "server refused: ") << r->message() << " (status " << r->statusCode()
-      << ")\n";
-  return false;
+  if (!waitUntilIdle()) {
+    err_ << "kavro: the start did not settle: requests still open after " << RequestPatience << " s\n";
+    return false;
+  }
+  return true;
+}
+
+bool Runner::waitUntilIdle(double extraSeconds) {
+  auto& loop = platform::RunLoop::main();
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(RequestPatience);
+  // A settled screen may start loading (a screen loads when it appears), so settle until a round
+  // starts no request.
+  for (int round = 0; round < 20; ++round) {
+    int quiet = 0;
+    while (quiet < 2) {
+      // Small steps: a pass with open sockets polls them for real before virtual time moves, so
+      // the server has real time to answer before any time-out comes due.
+      bool busy = loop.runOnce(0.05);
+      quiet = (busy || AppUtil::isNetworkIndicatorVisible()) ? 0 : quiet + 1;
+      if (std::chrono::steady_clock::now() > giveUp) return false;
+    }
+    loop.runFor(SettleSeconds);
+    if (!AppUtil::isNetworkIndicatorVisible() && !loop.runOnce(0)) break;
+  }
+  if (extraSeconds > 0) loop.runFor(extraSeconds);
+  return true;
+}
+
+// ---- Commands ----------------------------------------------------------------------------------
+
+Outcome Runner::fail(const std::string& message) {
+  message_ = message;
+  return Outcome::Failed;
+}
+
+Outcome Runner::usage(const std::string& message) {
+  message_ = message;
+  return Outcome::Usage;
+}
+
+Outcome Runner::afterAction(bool done, std::string_view what) {
+  if (!done) return fail(std::string(what) + ": " + platform::UIDriver::lastError());
+  if (!waitUntilIdle()) return fail(std::string(what) + ": requests still open after the wait");
+  return Outcome::Done;
+}
+
+Outcome Runner::execute(std::string_view line) {
+  Outcome o = run(line);
+  if (o != Outcome::Done) err_ << "kavro: " << (o == Outcome::Usage ? "usage: " : "") << message_ << "\n";
+  return o;
+}
+
+Outcome Runner::run(std::string_view line) {
+  message_.clear();
+  line = withoutComment(line);
+  auto [command, rest] = split(line);
+  if (command.empty()) return Outcome::Done;
+  if (command == "show") return show();
+  if (command == "tap") return rest.empty() ? usage("tap #ID | @X,Y | TEXT") : tap(unquote(rest));
+  if (command == "type") {
+    if (rest.empty()) return usage("type TEXT");
+    return afterAction(platform::UIDriver::type(unquote(rest)), "type");
+  }
+  if (command == "return") return afterAction(platform::UIDriver::pressReturn(), "return");
+  if (command == "back") return back();
+  if (command == "swipe") return swipe(rest);
+  if (command == "scroll") return scroll(rest);
+  if (command == "alert") {
+    auto index = number(rest);
+    if (!index || *index < 0 || *index != int(*index))
+      return usage("alert INDEX (a button's number, from 0)");
+    return afterAction(platform::UIDriver::answerAlert(int(*index)), "alert");
+  }
+  if (command == "wait") {
+    auto seconds = rest.empty() ? std::optional<double>(0) : number(rest);
+    if (!seconds || *seconds < 0 || *seconds > 86400) return usage("wait [SECONDS] (0 to 86400)");
+    if (!waitUntilIdle(*seconds))
+      return fail("wait: requests still open after " + std::to_string(int(RequestPatience)) + " s");
+    return Outcome::Done;
+  }
+  if (command == "snap") return rest.empty() ? usage("snap FILE.png") : snap(unquote(rest));
+  if (command == "search") return search(words(rest));
+  if (command == "job") return job(words(rest));
+  return usage(
+      "unknown command \"" + std::string(command) +
+      "\"; commands: show, tap, type, return, swipe, scroll, back, alert, wait, snap, search, job, quit");
+}
+
+Outcome Runner::runScript(std::istream& in, std::string_view name) {
+  std::string line;
+  int number = 0;
+  int skipping = 0;  // depth of "if" blocks being skipped
+  int depth = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    auto [command, rest] = split(withoutComment(line));
+    if (command.empty() || command.front() == '#') continue;
+    auto where = [&] { return std::string(name) + ":" + std::to_string(number) + ": "; };
+    if (command == "end") {
+      if (depth == 0) {
+        err_ << "kavro: " << where() << "\"end\" without \"if\"\n";
+        return Outcome::Failed;
+      }
+      --depth;
+      if (skipping > 0) --skipping;
+      continue;
+    }
+    if (command == "if") {
+      ++depth;
+      if (skipping > 0) {
+        ++skipping;
+        continue;
+      }
+      std::string why;
+      if (!find(unquote(rest), &why)) {
+        out_ << "> " << trim(line) << "  (not on screen: skipped)\n";
+        skipping = 1;
+      }
+      continue;
+    }
+    if (skipping > 0) continue;
+    if (command == "quit") break;
+    out_ << "> " << trim(line) << "\n" << std::flush;
+    Outcome o = run(line);
+    if (o != Outcome::Done) {
+      err_ << "kavro: " << where() << (o == Outcome::Usage ? "usage: " : "") << message_ << "\n";
+      return Outcome::Failed;
+    }
+  }
+  if (in.bad()) {
+    err_ << "kavro: " << name << ": reading stopped at line " << number << "\n";
+    return Outcome::Failed;
+  }
+  if (depth > 0) {
+    err_ << "kavro: " << name << ": \"if\" without \"end\"\n";
+    return Outcome::Failed;
+  }
+  return Outcome::Done;
+}
+
+void Runner::interact(std::istream& in, bool prompt) {
+  if (prompt) {
+    out_ << describeScreen();
+    out_ << "Commands: show, tap, type, return, swipe, scroll, back, alert, wait, snap, search, job, quit.\n";
+  }
+  std::string line;
+  while (true) {
+    if (prompt) out_ << "kavro> " << std::flush;
+    if (!std::getline(in, line)) break;
+    auto [command, rest] = split(line);
+    if (command == "quit" || command == "exit") break;
+    if (command == "help") {
+      out_ << "show | tap #ID|@X,Y|TEXT | type TEXT | return | swipe left|right|up|down [TARGET] |\n"
+              "scroll DY [TARGET] | back | alert INDEX | wait [SECONDS] | snap FILE | search ... | job ID | "
+              "quit\n";
+      continue;
+    }
+    execute(line);
+  }
+}
+
+Outcome Runner::show() {
+  out_ << describeScreen();
+  return Outcome::Done;
+}
+
+std::string Runner::describeScreen() {
+  std::string out;
+  platform::Application::layoutWindows();
+  for (const auto& w : platform::Application::sharedApplication().windows()) {
+    if (shown(*w)) describe(w, 0, out);
+  }
+  return out;
+}
+
+int Runner::idOf(const std::shared_ptr<platform::View>& view) {
+  auto it = ids_.find(view.get());
+  if (it != ids_.end() && !it->second.view.expired()) return it->second.id;
+  int id = nextId_++;
+  ids_[view.get()] = Known{view, id};
+  return id;
+}
+
+void Runner::describe(const std::shared_ptr<platform::View>& v, int depth, std::string& out) {
+  if (!shown(*v)) return;
+  out.append(std::size_t(depth) * 2, ' ');
+  out += "#" + std::to_string(idOf(v)) + " " + v->className() + " ";
+  out += platform::formatRect(v->convertRectToView(v->bounds(), nullptr));
+  if (auto vc = v->viewController()) out += " <" + AppControllers::classNameOf(*vc) + ">";
+  if (auto* cell = dynamic_cast<platform::TableViewCell*>(v.get())) {
+    if (auto table = cell->tableView()) {
+      if (auto ip = table->indexPathForCell(cell))
+        out += " row=" + std::to_string(ip->section) + "." + std::to_string(ip->row);
+    }
+  }
+  std::vector<std::string> facts;
+  v->describeProperties(facts);
+  for (const auto& f : facts) out += " " + f;
+  out += '\n';
+  for (const auto& sub : std::vector<std::shared_ptr<platform::View>>(v->subviews()))
+    describe(sub, depth + 1, out);
+}
+
+std::string Runner::nothingNamed(std::string_view target) {
+  std::vector<std::string> texts;
+  std::set<std::string> seen;
+  for (const auto& v : viewsOnScreen()) {
+    std::string t = textOn(*v);
+    if (t.empty() || !seen.insert(t).second) continue;
+    texts.push_back(platform::quoted(t));
+  }
+  std::string message = "nothing on screen is " + platform::quoted(target) + "; on screen:";
+  const std::size_t shownTexts = 16;
+  for (std::size_t i = 0; i < texts.size() && i < shownTexts; ++i) message += (i ? ", " : " ") + texts[i];
+  if (texts.empty()) message += " no text";
+  if (texts.size() > shownTexts) message += ", ... (" + std::to_string(texts.size() - shownTexts) + " more)";
+  return message;
+}
+
+std::shared_ptr<platform::View> Runner::find(std::string_view target, std::string* why) {
+  if (target.size() > 1 && target.front() == '#') {
+    auto id = number(target.substr(1));
+    if (id) {
+      for (const auto& [ptr, known] : ids_) {
+        if (known.id != int(*id)) continue;
+        auto v = known.view.lock();
+        if (v && v->window() && shown(*v)) return v;
+      }
+    }
+    *why = "no view " + std::string(target) + " on screen (\"show\" lists the ids)";
+    return nullptr;
+  }
+  if (auto v = platform::UIDriver::findView(target)) return v;
+  for (const auto& v : viewsOnScreen()) {
+    if (isOfClass(*v, target)) return v;
+  }
+  *why = nothingNamed(target);
+  return nullptr;
+}
+
+std::shared_ptr<platform::View> Runner::target(std::string_view argument, std::string_view command) {
+  std::string why;
+  auto v = find(unquote(argument), &why);
+  if (!v) fail(std::string(command) + ": " + why);
+  return v;
+}
+
+Outcome Runner::tap(std::string_view target) {
+  if (target.size() > 1 && target.front() == '@') {
+    auto comma = target.find(',');
+    std::optional<double> x, y;
+    if (comma != std::string_view::npos) {
+      x = number(trim(target.substr(1, comma - 1)));
+      y = number(trim(target.substr(comma + 1)));
+    }
+    if (!x || !y) return usage("tap @X,Y (points on screen)");
+    return afterAction(platform::UIDriver::tapAt({*x, *y}), "tap");
+  }
+  auto v = this->target(target, "tap");
+  if (!v) return Outcome::Failed;
+  return afterAction(platform::UIDriver::tap(*v), "tap");
+}
+
+Outcome Runner::back() {
+  if (platform::UIDriver::back()) return afterAction(true, "back");
+  std::string why = platform::UIDriver::lastError();
+  // A screen opened from the home screen has no back button: its left item leads home.
+  auto all = viewsOnScreen();
+  for (auto it = all.rbegin(); it != all.rend(); ++it) {
+    if (!dynamic_cast<platform::NavigationBar*>(it->get())) continue;
+    double middle = (*it)->bounds().size.width / 2;
+    for (const auto& sub : (*it)->subviews()) {
+      if (shown(*sub) && dynamic_cast<platform::Button*>(sub.get()) && sub->frame().maxX() <= middle)
+        return afterAction(platform::UIDriver::tap(*sub), "back");
+    }
+    break;
+  }
+  return fail("back: " + why);
+}
+
+Outcome Runner::swipe(std::string_view args) {
+  auto [dirName, rest] = split(args);
+  auto dir = direction(dirName);
+  if (!dir) return usage("swipe left|right|up|down [TARGET]");
+  std::shared_ptr<platform::View> v;
+  if (!rest.empty()) {
+    if (!(v = target(rest, "swipe"))) return Outcome::Failed;
+  } else {
+    auto all = viewsOnScreen();
+    for (auto it = all.rbegin(); it != all.rend() && !v; ++it) {
+      if (dynamic_cast<platform::ScrollView*>(it->get())) v = *it;
+    }
+    if (!v && !all.empty()) v = all.back();
+    if (!v) return fail("swipe: nothing on screen");
+  }
+  return afterAction(platform::UIDriver::swipe(*v, *dir), "swipe");
+}
+
+Outcome Runner::scroll(std::string_view args) {
+  auto [amount, rest] = split(args);
+  auto dy = number(amount);
+  if (!dy) return usage("scroll DY [TARGET] (points; positive shows what is further down)");
+  std::shared_ptr<platform::ScrollView> sv;
+  if (!rest.empty()) {
+    auto v = target(rest, "scroll");
+    if (!v) return Outcome::Failed;
+    sv = enclosingScrollView(v);
+    if (!sv) return fail("scroll: " + platform::quoted(unquote(rest)) + " is in no scroll view");
+  } else {
+    for (const auto& v : viewsOnScreen()) {
+      if ((sv = std::dynamic_pointer_cast<platform::ScrollView>(v))) break;
+    }
+    if (!sv) return fail("scroll: " + nothingNamed("a scroll view"));
+  }
+  return afterAction(platform::UIDriver::scrollBy(*sv, {0, *dy}), "scroll");
+}
+
+Outcome Runner::snap(std::string_view path) {
+  std::filesystem::path file(path);
+  if (file.is_relative()) file = std::filesystem::path(options_.snapshotDir) / file;
+  auto image = platform::Snapshot::imageOfScreen();
+  platform::Error error;
+  if (!image) return fail("snap: the screen could not be drawn");
+  if (!platform::Snapshot::writePNG(*image, file.string(), &error))
+    return fail("snap: cannot write " + file.string() + ": " + error.description());
+  out_ << "wrote " << file.string() << "\n";
+  return Outcome::Done;
+}
+
+// ---- Server calls without screens ----------------------------------------------------------------
+
+namespace {
+
+// A page number: a whole number from 1 that fits the query.
+std::optional<int> pageNumber(std::string_view text) {
+  int v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v < 1) return std::nullopt;
+  return v;
+}
+
+// "" when the loader's answer came without error; else what went wrong.
+std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& wait,
+                        const std::string& what) {
+  runner.waitUntilIdle();
+  loader.stopLoading();
+  if (!wait.result) return what + ": no answer within " + std::to_string(int(RequestPatience)) + " s";
+  const DataItemResult& r = *wait.result;
+  if (!r.hasError()) return "";
+  return (r.localError() ? what + " failed: " : "the server refused the " + what + ": ") + r.message() +
+         " (status " + std::to_string(r.statusCode()) + ")";
 }
 
 }  // namespace
 
-Runner::Runner(std::string apiUrl, std::string demoRoot, std::ostream& out) : out_(out) {
-  if (apiUrl.empty()) {
-    demo_ = std::make_unique<test::ApiFixtureServer>(std::move(demoRoot));
-    apiUrl = demo_->hostUrl();
-  }
-  platform::Environment::setApiHostUrl(apiUrl);
-  appcore::installKitServices();
-  AppCoreInfo::resourceInit();
-}
-
-Runner::~Runner() { AppCoreInfo::destroyAppCoreInfo(); }
-
-bool Runner::run(const std::vector<std::string>& command) {
-  if (command.empty()) return true;
-  std::vector<std::string> args(command.begin() + 1, command.end());
-  if (command[0] == "search") return search(args);
-  if (command[0] == "job") return job(args);
-  out_ << "unknown command: " << command[0] << "\n";
-  return false;
-}
-
-bool Runner::runScript(std::istream& in) {
-  bool ok = true;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::vector<std::string> command;
-    for (std::string w; words >> w;) command.push_back(w);
-    if (command.empty()) continue;
-    out_ << "> " << line << "\n";
-    ok = run(command) && ok;
-  }
-  return ok;
-}
-
-bool Runner::search(const std::vector<std::string>& args) {
+Outcome Runner::search(const std::vector<std::string>& args) {
   auto param = JobSearchParam::create();
   std::string keywords;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--area" && i + 1 < args.size()) {
-      param->setJobarea(args[++i]);
-      param->setText_jobarea(args[i]);
-    } else if (args[i] == "--page" && i + 1 < args.size()) {
-      param->setPageAt(std::max(1, std::atoi(args[++i].c_str())));
+    if (args[i] == "--area" || args[i] == "--page") {
+      if (i + 1 >= args.size())
+        return usage("search [KEYWORDS] [--area CODE] [--page N]: " + args[i] + " needs a value");
+      const std::string& value = args[++i];
+      if (args[i - 1] == "--area") {
+        param->setJobarea(value);
+        param->setText_jobarea(value);
+      } else if (auto page = pageNumber(value)) {
+        param->setPageAt(*page);
+      } else {
+        return usage("search: --page needs a whole number from 1 to 2147483647, not " +
+                     platform::quoted(value));
+      }
     } else {
       keywords += (keywords.empty() ? "" : " ") + args[i];
     }
@@ -96,10 +593,13 @@ bool Runner::search(const std::vector<std::string>& args) {
   param->setKeywords(keywords);
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::search_job_list(*param, wait);
-  wait->until(kTimeout);
+  waitUntilIdle();
   loader->stopLoading();
-  if (!reportFailure(out_, wait->result.get())) return false;
+  if (!wait->result) return fail("search: no answer within " + std::to_string(int(RequestPatience)) + " s");
   const auto& r = *wait->result;
+  if (r.hasError())
+    return fail(std::string(r.localError() ? "search failed: " : "the server refused the search: ") +
+                r.message() + " (status " + std::to_string(r.statusCode()) + ")");
   out_ << "search \"" << keywords << "\" in " << param->getText_jobarea() << ": " << r.maxCount()
        << " jobs, page " << param->pageAt() << "\n";
   for (std::size_t i = 0; i < r.count(); ++i) {
@@ -108,27 +608,24 @@ bool Runner::search(const std::vector<std::string>& args) {
          << row->getString("jobarea") << " | " << row->getString("providesalary") << " | "
          << row->getString("issuedate") << " [" << row->getString("jobid") << "]\n";
   }
-  return true;
+  return Outcome::Done;
 }
 
-bool Runner::job(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    out_ << "usage: job JOBID\n";
-    return false;
-  }
+Outcome Runner::job(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usage("job JOBID");
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::get_job_info(args[0], wait);
-  wait->until(kTimeout);
-  loader->stopLoading();
-  if (!reportFailure(out_, wait->result.get())) return false;
+  if (auto problem = awaitAnswer(*this, *loader, *wait, "job"); !problem.empty()) return fail(problem);
+  const auto& r = *wait->result;
   out_ << "job " << args[0] << "\n";
-  wait->result->detailInfo()->dictData()->enumerate([&](const std::string& key, const platform::Value& value) {
+  r.detailInfo()->dictData()->enumerate([&](const std::string& key, const platform::Value& value) {
     std::string text = value.description();
-    for (std::size_t p = 0; (p = text.find('\n', p)) != std::string::npos; p += 5) text.replace(p, 1, "\n    ");
+    for (std::size_t p = 0; (p = text.find('\n', p)) != std::string::npos; p += 5)
+      text.replace(p, 1, "\n    ");
     out_ << "  " << key << ": " << text << "\n";
     return true;
   });
-  return true;
+  return Outcome::Done;
 }
 
 }  // namespace kavro::runner

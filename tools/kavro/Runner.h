@@ -1,8 +1,19 @@
 #pragma once
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace platform {
+class View;
+class VirtualClock;
+}  // namespace platform
+
+namespace kavro {
+class ios_kavroAppDelegate;
+}
 
 namespace kavro::test {
 class ApiFixtureServer;
@@ -10,26 +21,106 @@ class ApiFixtureServer;
 
 namespace kavro::runner {
 
-// Runs the client's commands headless against the API host (a demo server on 127.0.0.1 unless one
-// is given) and prints what the client parsed. Main thread only.
+// How a command ended: done, failed (the reason went to the error stream), or misused (a usage
+// message went there).
+enum class Outcome { Done, Failed, Usage };
+
+struct Options {
+  // "" starts the demo server on 127.0.0.1, answering from demoRoot.
+  std::string apiUrl;
+  std::string demoRoot;
+  // Where relative snapshot paths go.
+  std::string snapshotDir = ".";
+};
+
+// Runs the application headless: starts it (the application delegate's launch, home screen
+// first) against the API host, then works its screens by commands, one a line, as a person would:
+//
+//   show                    the screen as an indented tree: id, class, frame on screen, the
+//                           screen's controller, texts and states
+//   tap TARGET              TARGET: #ID from show, @X,Y a point on screen, else the text shown
+//                           on a view, its accessibility label or its class name (the
+//                           platform's kinds, such as SearchBar, also name their subclasses)
+//   type TEXT               into the focused field
+//   return                  the keyboard's return key
+//   swipe DIR [TARGET]      DIR: left, right, up or down
+//   scroll DY [TARGET]      drags the scroll view (at TARGET, else the first on screen) by DY
+//   back                    the navigation bar's back button, or the left item that leads home
+//   alert INDEX             answers the alert or action sheet on top
+//   wait [SECONDS]          until the run loop and the network are idle, then SECONDS more
+//   snap FILE               a PNG of the screen
+//   search ... / job ID     a server call without screens, printing the parsed records
+//
+// Screen actions wait for idle afterwards. In scripts, "if TARGET" ... "end" runs its lines only
+// when TARGET is on screen, and '#' starts a comment. Time runs on a virtual clock: timers fire
+// as the runner waits, never in real time. Main thread only.
 class Runner {
  public:
-  // apiUrl "" starts the demo server, answering from demoRoot.
-  Runner(std::string apiUrl, std::string demoRoot, std::ostream& out);
+  Runner(Options options, std::ostream& out, std::ostream& err);
   ~Runner();
+  Runner(const Runner&) = delete;
+  Runner& operator=(const Runner&) = delete;
 
-  // One command with its arguments ("search java --area 020000", "job 45127603"); false when it
-  // failed or is unknown (the reason is printed).
-  bool run(const std::vector<std::string>& command);
-  // Commands one a line; '#' starts a comment. False when any failed.
-  bool runScript(std::istream& in);
+  // Launches the application and waits until the home screen is idle. False (reason on the error
+  // stream) when it cannot start.
+  bool start();
+
+  // One command line; a failure's reason goes to the error stream.
+  Outcome execute(std::string_view line);
+  // Why the last command failed.
+  const std::string& lastMessage() const { return message_; }
+  // Lines from the stream; stops at the first command that fails (misused ones too), naming the
+  // line: Failed then. name labels the messages.
+  Outcome runScript(std::istream& in, std::string_view name);
+  // Commands as a person types them: a prompt when asked for, and a failed command does not end
+  // the session. Ends at the end of input or with "quit".
+  void interact(std::istream& in, bool prompt);
+
+  // The screen as "show" prints it.
+  std::string describeScreen();
+  // Runs the main loop until no request is open and nothing is left to do, then extra seconds of
+  // virtual time; false when requests are still open after the real-time limit.
+  bool waitUntilIdle(double extraSeconds = 0);
+
+  const std::shared_ptr<ios_kavroAppDelegate>& delegate() const { return delegate_; }
 
  private:
-  bool search(const std::vector<std::string>& args);
-  bool job(const std::vector<std::string>& args);
+  Outcome run(std::string_view line);
+  Outcome show();
+  Outcome tap(std::string_view target);
+  Outcome back();
+  Outcome swipe(std::string_view args);
+  Outcome scroll(std::string_view args);
+  Outcome snap(std::string_view path);
+  Outcome search(const std::vector<std::string>& args);
+  Outcome job(const std::vector<std::string>& args);
+  Outcome fail(const std::string& message);
+  Outcome usage(const std::string& message);
+  Outcome afterAction(bool done, std::string_view what);
 
+  // The view a target names; nullptr with the reason in *why.
+  std::shared_ptr<platform::View> find(std::string_view target, std::string* why);
+  // find() for a command's argument; nullptr with the failure set.
+  std::shared_ptr<platform::View> target(std::string_view argument, std::string_view command);
+  // "nothing on screen is ...; on screen: ..." for a target that names nothing.
+  std::string nothingNamed(std::string_view target);
+  int idOf(const std::shared_ptr<platform::View>& view);
+  void describe(const std::shared_ptr<platform::View>& view, int depth, std::string& out);
+
+  Options options_;
   std::ostream& out_;
+  std::ostream& err_;
   std::unique_ptr<test::ApiFixtureServer> demo_;
+  std::shared_ptr<platform::VirtualClock> clock_;
+  std::shared_ptr<ios_kavroAppDelegate> delegate_;
+  struct Known {
+    std::weak_ptr<platform::View> view;
+    int id = 0;
+  };
+  std::map<const platform::View*, Known> ids_;
+  int nextId_ = 1;
+  bool started_ = false;
+  std::string message_;
 };
 
 }  // namespace kavro::runner

@@ -523,7 +523,9 @@ std::map<std::string, Builder> builders() {
   m["ApiUtil.track_client_report"] = [](const Args& a, ApiDelegate) {
     return ApiUtil::track_client_report(a.bytes(0), {});
   };
-  m["ApiUtil.get_version"] = [](const Args&, ApiDelegate d) { return ApiUtil::get_version(d); };
+  m["ApiUtil.get_version"] = [](const Args&, ApiDelegate d) {
+    return ApiUtil::get_version(AppTracking::getTrackingPostData(), d);
+  };
   m["ApiUtil.get_location"] = [](const Args& a, ApiDelegate d) {
     return ApiUtil::get_location(a.d(0), a.d(1), d);
   };
@@ -539,10 +541,11 @@ std::map<std::string, Builder> builders() {
     return ApiUtil::convert_lonlat(a.s(0), a.s(1), a.s(2), d);
   };
   m["ApiUtil.set_pushnotify_info"] = [](const Args& a, ApiDelegate d) {
-    return ApiUtil::set_pushnotify_info(a.b(0), a.s(1), a.s(2), a.s(3), a.s(4), a.i(5), a.i(6), d);
+    return ApiUtil::set_pushnotify_info(PushUnit::sharedPushUnit().deviceToken(), a.b(0), a.s(1), a.s(2),
+                                        a.s(3), a.s(4), a.i(5), a.i(6), d);
   };
   m["ApiUtil.get_pushnotify_info"] = [](const Args&, ApiDelegate d) {
-    return ApiUtil::get_pushnotify_info(d);
+    return ApiUtil::get_pushnotify_info(PushUnit::sharedPushUnit().deviceToken(), d);
   };
   m["ApiUtil.redirect_url"] = [](const Args& a, ApiDelegate) { return ApiUtil::redirect_url(a.i(0)); };
   m["ApiUtil.get_verification_info"] = [](const Args&, ApiDelegate d) {

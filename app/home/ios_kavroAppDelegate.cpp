@@ -1,0 +1,99 @@
+#include "app/home/ios_kavroAppDelegate.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/home/HomeViewController.h"
+#include "app/services/KitServices.h"
+#include "app/shell/AppTracking.h"
+#include "app/shell/PushUnit.h"
+#include "kit/core/AppCoreInfo.h"
+#include "kit/core/DataHex.h"
+#include "kit/http/Reachability.h"
+#include "kit/skin/AppSkin.h"
+#include "kit/ui/AppControllers.h"
+#include "kit/ui/CommonHud.h"
+#include "platform/system/PushRegistration.h"
+#include "platform/ui/NavigationController.h"
+
+namespace kavro {
+
+bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& app,
+                                                         const platform::Dictionary* /*options*/) {
+  // A second launch of the same object would run the upgrade steps twice in one start.
+  if (launched_) return true;
+  launched_ = true;
+
+  AppUtil::setApplicationWord("kavro");
+  // A build installed under ".../kavro-N.N.N/" carries its version in its path.
+  std::error_code ec;
+  auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) AppUtil::fetchVersionFromFilePath(program.string());
+  appcore::installKitServices();
+  AppCoreInfo::resourceInit();
+  noteStores();
+  AppSkin::sharedAppSkin();
+
+  home_ = UIBasicController::create<HomeViewController>();
+  auto window = std::make_shared<platform::Window>();
+  window->setRootViewController(platform::NavigationController::create(home_));
+  setWindow(window);
+  window->makeKeyAndVisible();
+
+  reachability_ = Reachability::reachabilityForInternetConnection();
+  if (reachability_) reachability_->startNotifier();
+  LocationUtil::getLocationForType(LocationUtil::TypeJob, weak_from_this());
+  app.registerForRemoteNotificationTypes(platform::RemoteNotificationTypeBadge |
+                                         platform::RemoteNotificationTypeSound |
+                                         platform::RemoteNotificationTypeAlert);
+  return true;
+}
+
+void ios_kavroAppDelegate::destroySharedServices() {
+  CommonHud::hiddenTips();
+  platform::ViewController::discardPendingTransitions();
+  platform::Application::destroySharedApplication();
+  AppControllers::destroyAppControllers();
+  LocationUtil::destroyLocationUtil();
+  PushUnit::destroySharedPushUnit();
+  platform::PushRegistration::destroySharedPushRegistration();
+  AppSkin::destroySharedAppSkin();
+  AppCoreInfo::destroyAppCoreInfo();
+}
+
+void ios_kavroAppDelegate::noteStores() {
+  auto& core = AppCoreInfo::sharedAppCoreInfo();
+  const DataSQLiteDB* stores[] = {core.appCoreDB().get(), core.appCacheDB().get(), core.appDictDB().get()};
+  for (const DataSQLiteDB* db : stores) {
+    if (!db) continue;
+    std::string note;
+    if (db->damagedFileMovedTo())
+      note = "store " + db->name() + " was damaged: moved aside to " + *db->damagedFileMovedTo() +
+             ", starting with an empty one";
+    else if (!db->isOpen())
+      note = "store " + db->name() + " could not be opened (" + db->getErrorMessage().value_or("") +
+             "): running without it";
+    if (note.empty()) continue;
+    std::fprintf(stderr, "kavro: %s\n", note.c_str());
+    storeNotes_.push_back(std::move(note));
+  }
+}
+
+void ios_kavroAppDelegate::applicationDidBecomeActive(platform::Application&) {
+  AppTracking::record(OpenClientTrackingPoint);
+}
+
+void ios_kavroAppDelegate::applicationDidEnterBackground(platform::Application&) {
+  if (reachability_) reachability_->stopNotifier();
+}
+
+void ios_kavroAppDelegate::applicationWillEnterForeground(platform::Application&) {
+  if (reachability_) reachability_->startNotifier();
+}
+
+void ios_kavroAppDelegate::didRegisterForRemoteNotificationsWithDeviceToken(platform::Application&,
+                                                                            const platform::Data& token) {
+  PushUnit::sharedPushUnit().setDeviceToken(data::toHex(token));
+}
+
+}  // namespace kavro
