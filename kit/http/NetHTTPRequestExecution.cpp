@@ -550,7 +550,7 @@ bool NetHTTPRequest::willRedirect() {
   auto location = responseHeaders_->value("Location");
   if (!location) return false;
   int status = responseStatusCode_;
-  if (status != 301 && status != 302 && status != 303 && status != 307) return false;
+  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return false;
   auto target = URL::resolve(*url_, *location);
   if (!target) return false;
   requestRedirected();
