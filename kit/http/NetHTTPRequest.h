@@ -221,6 +221,9 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::URL> PACurl() const;
   void setPACurl(std::optional<platform::URL> url);
   bool isPACFileRequest() const;
+  // Why the last proxy auto-configuration script gave no proxy (it failed to compile, threw, or
+  // overran its time or memory); the request then went on without a proxy.
+  std::optional<platform::Error> PACScriptError() const;
   bool validatesSecureCertificate() const;
   void setValidatesSecureCertificate(bool value);
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity() const;
@@ -616,6 +619,7 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<platform::Timer> PACFileReadTimer_;
   std::shared_ptr<platform::Timer> PACFileTimeOutTimer_;
   std::optional<platform::Data> PACFileData_;
+  std::optional<platform::Error> PACScriptError_;
   bool validatesSecureCertificate_ = true;
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;
 

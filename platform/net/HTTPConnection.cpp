@@ -44,7 +44,8 @@ using ContextRef = std::shared_ptr<SSL_CTX>;
 ContextRef contextFor(const TLSSettings& settings, std::string& failure) {
   // Never destroyed: the cache lives as long as the process.
   static auto* mutex = new std::mutex();
-  static auto* cache = new std::map<std::string, std::pair<ContextRef, std::shared_ptr<const ClientIdentity>>>();
+  static auto* cache =
+      new std::map<std::string, std::pair<ContextRef, std::shared_ptr<const ClientIdentity>>>();
   std::string key = settings.key();
   std::lock_guard lock(*mutex);
   if (auto it = cache->find(key); it != cache->end()) return it->second.first;
