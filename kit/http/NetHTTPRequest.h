@@ -160,6 +160,11 @@ class NetHTTPRequest : public Operation {
   void setAllowCompressedResponse(bool value);
   bool shouldWaitToInflateCompressedResponses() const;
   void setShouldWaitToInflateCompressedResponses(bool value);
+  // The most bytes the answer's body may decode to (inflated, when compressed), counted as they
+  // arrive; a larger answer fails with NetResponseTooLargeErrorType. NetDefaultMaxResponseSize
+  // unless set.
+  std::uint64_t maxResponseSize() const;
+  void setMaxResponseSize(std::uint64_t bytes);
   NetStringEncoding defaultResponseEncoding() const;
   void setDefaultResponseEncoding(NetStringEncoding encoding);
   NetStringEncoding responseEncoding() const;
@@ -571,6 +576,8 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::Data> rawResponseData_;
   std::uint64_t contentLength_ = 0;
   std::uint64_t totalBytesRead_ = 0;
+  std::uint64_t decodedBytesRead_ = 0;
+  std::uint64_t maxResponseSize_ = NetDefaultMaxResponseSize;
   std::uint64_t lastBytesRead_ = 0;
   std::uint64_t totalBytesSent_ = 0;
   std::uint64_t lastBytesSent_ = 0;

@@ -218,6 +218,7 @@ void NetHTTPRequest::startRequest() {
   downloadComplete_ = false;
   complete_ = false;
   totalBytesRead_ = 0;
+  decodedBytesRead_ = 0;
   lastBytesRead_ = 0;
   if (redirectCount_ == 0) originalURL_ = url_;
   if (lastBytesSent_ > 0) removeUploadProgressSoFar();
