@@ -25,16 +25,33 @@ if [ "${1:-}" = "--regress" ]; then
   logs=build/fuzz/regress
   rm -rf "$logs"
   mkdir -p "$logs"
-  passed=0
-  failed=0
-  for t in "${targets[@]}"; do
-    scratch="$logs/$t.corpus"
+  # One target per core (each fuzzer is one thread), half of them at most, so the machine stays usable.
+  jobs=$(( $(nproc) / 2 ))
+  [ "$jobs" -ge 1 ] || jobs=1
+  run_one() {
+    local t=$1 scratch="$logs/$1.corpus" seeds=()
     mkdir -p "$scratch"
-    seeds=()
     [ -d "fuzz/corpus/$t" ] && seeds=("fuzz/corpus/$t")
     # Crash files go to the log folder, never into the tree.
     if build/fuzz/fuzz/"fuzz_$t" -max_total_time="$secs" -timeout=20 -rss_limit_mb=2560 -print_final_stats=0 \
       -artifact_prefix="$logs/$t-" "$scratch" "${seeds[@]}" >"$logs/$t.log" 2>&1; then
+      touch "$logs/$t.ok"
+    fi
+  }
+  running=0
+  for t in "${targets[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+      wait -n || true
+      running=$((running - 1))
+    fi
+    run_one "$t" &
+    running=$((running + 1))
+  done
+  wait || true
+  passed=0
+  failed=0
+  for t in "${targets[@]}"; do
+    if [ -e "$logs/$t.ok" ]; then
       echo "fuzz $t: ok"
       passed=$((passed + 1))
     else
