@@ -4,8 +4,8 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config git
       libgtest-dev libgmock-dev libbenchmark-dev
       libicu-dev libsqlite3-dev zlib1g-dev libssl-dev libexpat1-dev
-      libminizip-dev libcjson-dev zip unzip libpng-dev libjpeg-dev libgif-dev duktape-dev
-      libfreetype-dev fonts-wqy-microhei
+      libminizip-dev libcjson-dev zip unzip libpng-dev libjpeg-dev libgif-dev duktape-dev libpsl-dev
+      libfreetype-dev fonts-wqy-microhei clang clang-format
       "$@")
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,6 +1,9 @@
 #include "kit/core/DataSQLiteDB.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <limits>
@@ -93,6 +96,13 @@ void DataSQLiteDB::open() {
   }
   path_ = *path;
   for (int attempt = 0; attempt < 2; ++attempt) {
+    // The database holds sealed credentials: created private, and made private when an earlier
+    // version left it open to others. SQLite gives its journals the database file's mode.
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, platform::PrivateFileMode);
+    if (fd >= 0) {
+      ::fchmod(fd, platform::PrivateFileMode);
+      ::close(fd);
+    }
     if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
       sqlite3_close(db_);

@@ -52,12 +52,18 @@ std::optional<platform::Data> NetDataDecompressor::uncompressBytes(const std::ui
   }
   std::size_t step = std::max(length / 2, MinimumGrowth);
   platform::Data out(length + length / 2);
+  // A small piece may inflate to a great deal: grow no further than the limit allows.
+  std::uint64_t room = outputLimit_ > zStream_.total_out ? outputLimit_ - zStream_.total_out : 0;
   zStream_.next_in = const_cast<Bytef*>(bytes);
   zStream_.avail_in = static_cast<uInt>(length);
   uLong start = zStream_.total_out;
   // Also when the input is used up but the output filled the buffer: zlib may hold more.
   for (;;) {
     std::size_t produced = zStream_.total_out - start;
+    if (produced > room) {
+      if (error) *error = responseTooLargeError(outputLimit_);
+      return std::nullopt;
+    }
     if (produced >= out.size()) out.resize(out.size() + step);
     zStream_.next_out = out.data() + produced;
     zStream_.avail_out = static_cast<uInt>(out.size() - produced);
@@ -71,17 +77,23 @@ std::optional<platform::Data> NetDataDecompressor::uncompressBytes(const std::ui
     }
     if (zStream_.avail_in == 0 && zStream_.avail_out != 0) break;
   }
+  if (zStream_.total_out - start > room) {
+    if (error) *error = responseTooLargeError(outputLimit_);
+    return std::nullopt;
+  }
   out.resize(zStream_.total_out - start);
   return out;
 }
 
 std::optional<platform::Data> NetDataDecompressor::uncompressData(const platform::Data& data,
-                                                                  platform::Error* error) {
+                                                                  platform::Error* error,
+                                                                  std::uint64_t outputLimit) {
   auto d = decompressor();
   if (!d) {
     if (error) *error = inflateErrorWithCode(Z_MEM_ERROR);
     return std::nullopt;
   }
+  d->setOutputLimit(outputLimit);
   platform::Error e;
   auto out = d->uncompressBytes(data.data(), data.size(), &e);
   if (!out && !data.empty() && error) *error = e;
@@ -89,9 +101,15 @@ std::optional<platform::Data> NetDataDecompressor::uncompressData(const platform
 }
 
 bool NetDataDecompressor::uncompressDataFromFile(std::string_view sourcePath,
-                                                 std::string_view destinationPath, platform::Error* error) {
+                                                 std::string_view destinationPath, platform::Error* error,
+                                                 std::uint64_t outputLimit) {
   return netcodec::transformFile(
-      "Decompression", sourcePath, destinationPath, error, [] { return NetDataDecompressor::decompressor(); },
+      "Decompression", sourcePath, destinationPath, error,
+      [outputLimit] {
+        auto d = NetDataDecompressor::decompressor();
+        if (d) d->setOutputLimit(outputLimit);
+        return d;
+      },
       [] { return inflateErrorWithCode(Z_MEM_ERROR); },
       [](NetDataDecompressor& c, const std::uint8_t* bytes, std::size_t n, bool /*last*/,
          platform::Error* e) { return c.uncompressBytes(bytes, n, e); });

@@ -26,6 +26,8 @@ class NetDataDecompressor {
   NetDataDecompressor& operator=(NetDataDecompressor&&) = delete;
 
   bool streamReady() const { return streamReady_; }
+  // The most bytes the stream may inflate to, in all; past it uncompressBytes fails with code 12.
+  void setOutputLimit(std::uint64_t limit) { outputLimit_ = limit; }
   std::optional<platform::Error> setupStream();
   std::optional<platform::Error> closeStream();
 
@@ -35,14 +37,17 @@ class NetDataDecompressor {
                                                 platform::Error* error);
 
   static std::optional<platform::Data> uncompressData(const platform::Data& data,
-                                                      platform::Error* error = nullptr);
+                                                      platform::Error* error = nullptr,
+                                                      std::uint64_t outputLimit = UINT64_MAX);
   static bool uncompressDataFromFile(std::string_view sourcePath, std::string_view destinationPath,
-                                     platform::Error* error = nullptr);
+                                     platform::Error* error = nullptr,
+                                     std::uint64_t outputLimit = UINT64_MAX);
   static platform::Error inflateErrorWithCode(int code);
 
  private:
   z_stream zStream_{};
   bool streamReady_ = false;
+  std::uint64_t outputLimit_ = UINT64_MAX;
 };
 
 }  // namespace kavro

@@ -442,6 +442,8 @@ NET_GET(bool, allowCompressedResponse, allowCompressedResponse_)
 NET_SET(bool, setAllowCompressedResponse, allowCompressedResponse_)
 NET_GET(bool, shouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
 NET_SET(bool, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
+NET_GET(std::uint64_t, maxResponseSize, maxResponseSize_)
+NET_SET(std::uint64_t, setMaxResponseSize, maxResponseSize_)
 NET_GET(NetStringEncoding, defaultResponseEncoding, defaultResponseEncoding_)
 NET_SET(NetStringEncoding, setDefaultResponseEncoding, defaultResponseEncoding_)
 NET_GET(NetStringEncoding, responseEncoding, responseEncoding_)
@@ -458,7 +460,7 @@ std::optional<Data> NetHTTPRequest::responseData() const {
   std::lock_guard guard(lock_);
   if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_) {
     if (!rawResponseData_) return std::nullopt;
-    return NetDataDecompressor::uncompressData(*rawResponseData_);
+    return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, maxResponseSize_);
   }
   return rawResponseData_;
 }

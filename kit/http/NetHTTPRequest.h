@@ -160,6 +160,11 @@ class NetHTTPRequest : public Operation {
   void setAllowCompressedResponse(bool value);
   bool shouldWaitToInflateCompressedResponses() const;
   void setShouldWaitToInflateCompressedResponses(bool value);
+  // The most bytes the answer's body may decode to (inflated, when compressed), counted as they
+  // arrive; a larger answer fails with NetResponseTooLargeErrorType. NetDefaultMaxResponseSize
+  // unless set.
+  std::uint64_t maxResponseSize() const;
+  void setMaxResponseSize(std::uint64_t bytes);
   NetStringEncoding defaultResponseEncoding() const;
   void setDefaultResponseEncoding(NetStringEncoding encoding);
   NetStringEncoding responseEncoding() const;
@@ -221,6 +226,9 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::URL> PACurl() const;
   void setPACurl(std::optional<platform::URL> url);
   bool isPACFileRequest() const;
+  // Why the last proxy auto-configuration script gave no proxy (it failed to compile, threw, or
+  // overran its time or memory); the request then went on without a proxy.
+  std::optional<platform::Error> PACScriptError() const;
   bool validatesSecureCertificate() const;
   void setValidatesSecureCertificate(bool value);
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity() const;
@@ -568,6 +576,8 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::Data> rawResponseData_;
   std::uint64_t contentLength_ = 0;
   std::uint64_t totalBytesRead_ = 0;
+  std::uint64_t decodedBytesRead_ = 0;
+  std::uint64_t maxResponseSize_ = NetDefaultMaxResponseSize;
   std::uint64_t lastBytesRead_ = 0;
   std::uint64_t totalBytesSent_ = 0;
   std::uint64_t lastBytesSent_ = 0;
@@ -616,6 +626,7 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<platform::Timer> PACFileReadTimer_;
   std::shared_ptr<platform::Timer> PACFileTimeOutTimer_;
   std::optional<platform::Data> PACFileData_;
+  std::optional<platform::Error> PACScriptError_;
   bool validatesSecureCertificate_ = true;
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;
 

@@ -218,6 +218,7 @@ void NetHTTPRequest::startRequest() {
   downloadComplete_ = false;
   complete_ = false;
   totalBytesRead_ = 0;
+  decodedBytesRead_ = 0;
   lastBytesRead_ = 0;
   if (redirectCount_ == 0) originalURL_ = url_;
   if (lastBytesSent_ > 0) removeUploadProgressSoFar();
@@ -550,7 +551,7 @@ bool NetHTTPRequest::willRedirect() {
   auto location = responseHeaders_->value("Location");
   if (!location) return false;
   int status = responseStatusCode_;
-  if (status != 301 && status != 302 && status != 303 && status != 307) return false;
+  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return false;
   auto target = URL::resolve(*url_, *location);
   if (!target) return false;
   requestRedirected();

@@ -13,6 +13,8 @@ using platform::Data;
 namespace {
 
 constexpr std::size_t PACReadChunk = 16384;
+// A proxy script larger than this is not read to its end.
+constexpr std::size_t PACScriptMaxBytes = 1024 * 1024;
 
 void changeSharedQueueLimit(int delta) {
   std::lock_guard pool(shared().connectionsLock);
@@ -107,56 +109,91 @@ void NetHTTPRequest::fetchPACFile() {
 }
 
 void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
+  std::optional<std::string> script;
+  {
+    std::lock_guard guard(lock_);
+    if (PACFileRequest_.get() != &pac) return;
+    if (!pac.error()) script = pac.responseString();
+  }
+  runPACScript(std::move(script));
   std::lock_guard guard(lock_);
+  // Cancelled while the script ran: cancelLoad gave the queue its place back.
   if (PACFileRequest_.get() != &pac) return;
-  if (!pac.error()) runPACScript(pac.responseString());
   changeSharedQueueLimit(-1);
   PACFileRequest_.reset();
   startRequest();
 }
 
 void NetHTTPRequest::readPACFileChunk() {
-  std::lock_guard guard(lock_);
-  if (!PACFileReadStream_) return;
-  if (!PACFileData_) PACFileData_ = Data();
-  std::uint8_t buffer[PACReadChunk];
-  std::size_t n = std::fread(buffer, 1, sizeof buffer, PACFileReadStream_);
-  PACFileData_->insert(PACFileData_->end(), buffer, buffer + n);
-  if (n < sizeof buffer) {
-    if (std::ferror(PACFileReadStream_))
-      finishPACFileRead(false);
-    else if (std::feof(PACFileReadStream_))
-      finishPACFileRead(true);
+  std::optional<bool> ended;
+  {
+    std::lock_guard guard(lock_);
+    if (!PACFileReadStream_) return;
+    if (!PACFileData_) PACFileData_ = Data();
+    std::uint8_t buffer[PACReadChunk];
+    std::size_t n = std::fread(buffer, 1, sizeof buffer, PACFileReadStream_);
+    PACFileData_->insert(PACFileData_->end(), buffer, buffer + n);
+    if (PACFileData_->size() > PACScriptMaxBytes)
+      ended = false;
+    else if (n < sizeof buffer && std::ferror(PACFileReadStream_))
+      ended = false;
+    else if (n < sizeof buffer && std::feof(PACFileReadStream_))
+      ended = true;
   }
+  // The script runs without the request's lock held.
+  if (ended) finishPACFileRead(*ended);
 }
 
 void NetHTTPRequest::finishPACFileRead(bool atEnd) {
-  std::lock_guard guard(lock_);
-  if (!PACFileReadStream_) return;
-  for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_})
-    if (*timer) {
-      (*timer)->invalidate();
-      timer->reset();
+  std::optional<std::string> script;
+  {
+    std::lock_guard guard(lock_);
+    if (!PACFileReadStream_) return;
+    for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_})
+      if (*timer) {
+        (*timer)->invalidate();
+        timer->reset();
+      }
+    std::fclose(PACFileReadStream_);
+    PACFileReadStream_ = nullptr;
+    if (atEnd && PACFileData_) {
+      script = stringFromBytes(*PACFileData_, NetUTF8StringEncoding);
+      if (!script) script = stringFromBytes(*PACFileData_, NetISOLatin1StringEncoding);
     }
-  std::fclose(PACFileReadStream_);
-  PACFileReadStream_ = nullptr;
-  if (atEnd && PACFileData_) {
-    auto script = stringFromBytes(*PACFileData_, NetUTF8StringEncoding);
-    if (!script) script = stringFromBytes(*PACFileData_, NetISOLatin1StringEncoding);
-    runPACScript(script);
+    PACFileData_.reset();
   }
-  PACFileData_.reset();
+  runPACScript(std::move(script));
+  std::lock_guard guard(lock_);
+  if (cancelled_) return;
   startRequest();
 }
 
 void NetHTTPRequest::runPACScript(std::optional<std::string> script) {
+  std::optional<platform::URL> url;
+  {
+    std::lock_guard guard(lock_);
+    if (!script || !url_) return;
+    url = url_;
+  }
+  // A script may take up to its deadline: cancelling and reading the request's state go on
+  // meanwhile. Callers on the asynchronous paths hold no lock here.
+  platform::Error error;
+  auto list = platform::proxiesForAutoConfigurationScript(*script, *url, &error);
   std::lock_guard guard(lock_);
-  if (!script || !url_) return;
-  auto list = platform::proxiesForAutoConfigurationScript(*script, *url_);
-  if (!list || list->empty() || list->front().host.empty()) return;
+  if (!list) {
+    PACScriptError_ = error;
+    return;
+  }
+  PACScriptError_.reset();
+  if (list->empty() || list->front().host.empty()) return;
   proxyHost_ = list->front().host;
   proxyPort_ = list->front().port;
   proxyType_ = list->front().type;
+}
+
+std::optional<platform::Error> NetHTTPRequest::PACScriptError() const {
+  std::lock_guard guard(lock_);
+  return PACScriptError_;
 }
 
 }  // namespace kavro

@@ -86,15 +86,30 @@ void NetHTTPRequest::handleBytesAvailable() {
   std::size_t n = readStream_->read(buffer.data(), size);
   if (n == 0) return;
 
+  // Compressed answers are inflated as they arrive also when the body is kept compressed, so that
+  // what they decode to is counted against the limit before it is ever held whole.
   std::optional<Data> inflated;
-  if (isResponseCompressed() && !shouldWaitToInflateCompressedResponses_) {
-    if (!dataDecompressor_) dataDecompressor_ = NetDataDecompressor::decompressor();
+  std::uint64_t decoded = n;
+  if (isResponseCompressed()) {
+    if (!dataDecompressor_) {
+      dataDecompressor_ = NetDataDecompressor::decompressor();
+      if (dataDecompressor_) dataDecompressor_->setOutputLimit(maxResponseSize_);
+    }
     Error e = NetDataDecompressor::inflateErrorWithCode(-4);
-    if (dataDecompressor_) inflated = dataDecompressor_->uncompressBytes(buffer.data(), n, &e);
-    if (!inflated) {
+    std::optional<Data> piece;
+    if (dataDecompressor_) piece = dataDecompressor_->uncompressBytes(buffer.data(), n, &e);
+    // A body kept compressed fails later, when it is inflated, as it always did.
+    if (!piece && (!shouldWaitToInflateCompressedResponses_ || e.code == NetResponseTooLargeErrorType)) {
       failWithError(e);
       return;
     }
+    decoded = piece ? piece->size() : 0;
+    if (!shouldWaitToInflateCompressedResponses_) inflated = std::move(piece);
+  }
+  decodedBytesRead_ += decoded;
+  if (decodedBytesRead_ > maxResponseSize_) {
+    failWithError(responseTooLargeError(maxResponseSize_));
+    return;
   }
   totalBytesRead_ += n;
   lastActivityTime_ = now();
@@ -187,7 +202,8 @@ void NetHTTPRequest::handleStreamComplete() {
         if (isResponseCompressed()) {
           if (shouldWaitToInflateCompressedResponses_) {
             Error e;
-            if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e))
+            if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e,
+                                                             maxResponseSize_))
               fileError = e;
             removeTemporaryDownloadFile();
           } else if (temporaryUncompressedDataDownloadPath_) {

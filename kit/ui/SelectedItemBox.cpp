@@ -33,7 +33,7 @@ std::shared_ptr<SelectedItemBox> SelectedItemBox::initWithValue(
   platform::Rect bf = box->frame();
   bf.size.width = lf.size.width + 40;
   box->setFrame(bf);
-  label->setCenter(platform::Point(label->center().x, bf.size.height / 2));
+  label->setCenter(platform::Point{label->center().x, bf.size.height / 2});
   box->addSubview(label);
   box->label_ = label;
   return box;

@@ -85,7 +85,7 @@ void ShowImageController::customView() {
   imageView_->setImage(imageForShow_);
   imageView_->setUserInteractionEnabled(false);
   scrollView_->addSubview(imageView_);
-  imageView_->setCenter(platform::Point(scrollView_->bounds().width() / 2, imageView_->center().y));
+  imageView_->setCenter(platform::Point{scrollView_->bounds().width() / 2, imageView_->center().y});
   initErrorView();
   loadImageData();
 }
@@ -245,7 +245,7 @@ void ShowImageController::scrollViewDidZoom(platform::ScrollView& sv) {
   platform::Size content = sv.contentSize();
   double dx = sv.bounds().width() > content.width ? (sv.bounds().width() - content.width) / 2 : 0;
   double dy = sv.bounds().height() > content.height ? (sv.bounds().height() - content.height) / 2 : 0;
-  imageView_->setCenter(platform::Point(content.width / 2 + dx, content.height / 2 + dy));
+  imageView_->setCenter(platform::Point{content.width / 2 + dx, content.height / 2 + dy});
 }
 
 void ShowImageController::doubleTapImageView() {

@@ -60,7 +60,7 @@ void UIkavroImageEditorController::initCutViewWithImage(const std::shared_ptr<pl
 
   scrollView_ = std::make_shared<platform::ScrollView>(Rect(left, top, w, h));
   scrollView_->setContentSize(Size{W, H});
-  scrollView_->setContentOffset(platform::Point((W - w) / 2, (H - h) / 2));
+  scrollView_->setContentOffset(platform::Point{(W - w) / 2, (H - h) / 2});
   scrollView_->setDelegate(weakAs<UIkavroImageEditorController>());
   double m = (W > 0 && H > 0) ? std::max(w / W, h / H) : 1;
   double most = (W > 0 && H > 0) ? std::max(2 * std::max(W / w, H / h), m) : m;
@@ -105,7 +105,7 @@ void UIkavroImageEditorController::customView() {
     view()->addSubview(v);
     return v;
   };
-  whiteCutBox_ = box(platform::Point(centre.x + 1, centre.y + 1), platform::Color::white());
+  whiteCutBox_ = box(platform::Point{centre.x + 1, centre.y + 1}, platform::Color::white());
   blueCutBox_ = box(centre, platform::Color::rgba(0, 0, 1));
 }
 

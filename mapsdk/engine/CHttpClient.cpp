@@ -43,6 +43,7 @@ struct CHttpClient::Core {
   int bufferSize = 0;
   bool gzip = false;
   int timeoutMs = kDefaultTimeoutMs;
+  int maxAnswerSize = 0;  // 0: the default
   bool progress = false;
   Slot slots[kSocketCount];
 
@@ -90,6 +91,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     bool progress = false;
     int rangeStart = 0;
     int limit = 0;  // bytes the receive buffer holds; 0 without one (nothing is kept)
+    std::size_t maxAnswer = kDefaultMaxAnswerSize;  // decoded bytes, kept or not
   };
 
   Exchange(std::shared_ptr<Core> core, CVSocketMan* sockets, Request request)
@@ -260,6 +262,11 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
   }
 
   bool Keep(const std::uint8_t* bytes, std::size_t n) {
+    decoded_ += n;
+    if (decoded_ > r_.maxAnswer) {
+      Finish(kHttpTooLarge);
+      return false;
+    }
     if (r_.limit <= 0) return true;
     if (received_.size() + n > static_cast<std::size_t>(r_.limit)) {
       Finish(kHttpTooLarge);
@@ -277,6 +284,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     if (--attemptsLeft_ > 0) {
       headerSeen_ = false;
       received_.clear();
+      decoded_ = 0;
       EndInflate();
       return Attempt();
     }
@@ -362,6 +370,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
   z_stream z_{};
   bool inflating_ = false;
   bool inflateDone_ = false;
+  std::size_t decoded_ = 0;
   platform::Data received_;
 };
 
@@ -423,6 +432,11 @@ void CHttpClient::SetReceiveBuffer(void* buffer, int* length, int size) {
 void CHttpClient::SetUseGzip(int on) {
   std::lock_guard lock(core_->mutex);
   core_->gzip = on != 0;
+}
+
+void CHttpClient::SetMaxAnswerSize(int bytes) {
+  std::lock_guard lock(core_->mutex);
+  core_->maxAnswerSize = std::max(0, bytes);
 }
 
 void CHttpClient::SetTimeout(int ms) {
@@ -591,6 +605,9 @@ int CHttpClient::StartRequest(bool post, const CVString& url, unsigned int& tag,
     r.progress = core_->progress;
     r.rangeStart = std::max(0, rangeStart);
     r.limit = core_->bufferSize;
+    r.maxAnswer = static_cast<std::size_t>(core_->maxAnswerSize > 0 ? core_->maxAnswerSize
+                                           : r.limit > 0            ? r.limit
+                                                                    : kDefaultMaxAnswerSize);
 
     s.busy = true;
     s.url = text;

@@ -19,7 +19,7 @@ enum HttpClientMessage {
   kHttpAttemptsOver = 1005,   // the same, after every attempt of a request with flag 1
   kHttpTimeout = 1006,        // no progress within the time-out, or the connection broke mid-answer
   kHttpBadAnswer = 1007,      // an HTTP error status, a redirect without a target, or a broken body
-  kHttpTooLarge = 1008,       // the answer does not fit the receive buffer
+  kHttpTooLarge = 1008,       // the answer does not fit the receive buffer or the maximum answer size
   kHttpMarkupPage = 1120,     // a redirect, or a markup page in place of the answer
 };
 
@@ -49,6 +49,9 @@ class CHttpClient {
   static constexpr int kAttempts = 3;
   static constexpr int kDefaultTimeoutMs = 30000;
   static constexpr int kMaxMarkupPagesInARow = 5;
+  // What an answer may decode to when the client keeps none of it (no receive buffer): the map
+  // service's answers are far smaller.
+  static constexpr int kDefaultMaxAnswerSize = 8 * 1024 * 1024;
 
   CHttpClient();
   virtual ~CHttpClient();
@@ -66,6 +69,10 @@ class CHttpClient {
   // must live as long as the client (or until replaced).
   void SetReceiveBuffer(void* buffer, int* length, int size);
   void SetUseGzip(int on);
+  // The most bytes an answer may decode to (inflated, when gzipped), counted as they arrive;
+  // requests started afterwards answer 1008 past it. 0 goes back to the default: the receive
+  // buffer's size, or kDefaultMaxAnswerSize without a buffer.
+  void SetMaxAnswerSize(int bytes);
   void SetTimeout(int ms);
   // Progress messages (1002) as answer bytes arrive; at most one waits in the queue at a time.
   void SetNotifyProgress(int on);

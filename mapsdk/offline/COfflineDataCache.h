@@ -61,7 +61,7 @@ class COfflineDataCache {
   CVString name_ = CVString("10000001");
   int curCount_ = 0;
   int mode_ = 0;
-  int reserved_ = 0;
+  [[maybe_unused]] int reserved_ = 0;
   CVFile file_;
 };
 

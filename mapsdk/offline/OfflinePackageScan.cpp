@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <system_error>
@@ -94,19 +95,47 @@ int ExtractCurrent(unzFile zip, const std::string& target, std::vector<char>& bu
   if (unzOpenCurrentFile(zip) != UNZ_OK) return 0;
   CVFile file;
   int ok = file.Open(CVString::FromUtf8(target + entry), CVFile::modeCreate | CVFile::modeWrite);
+  // The size was checked before anything was written: an entry that inflates past it lies.
+  std::uint64_t written = 0;
   while (ok) {
     int got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
     if (got < 0) ok = 0;
     if (got <= 0) break;
-    if (file.Write(buffer.data(), got) != got) ok = 0;
+    written += static_cast<std::uint64_t>(got);
+    if (written > info.uncompressed_size) ok = 0;
+    if (ok && file.Write(buffer.data(), got) != got) ok = 0;
   }
   if (unzCloseCurrentFile(zip) != UNZ_OK) ok = 0;
   return ok;
 }
 
-int Unzip(const CVString& zipPath, const CVString& targetFolder, bool cfgOnly) {
+// What the entries to extract declare they expand to; nullopt when the directory cannot be read.
+std::optional<std::uint64_t> ExpandedSize(unzFile zip, bool cfgOnly) {
+  std::uint64_t total = 0;
+  if (unzGoToFirstFile(zip) != UNZ_OK) return total;
+  do {
+    char name[kMaxEntryName + 1] = {};
+    unz_file_info info{};
+    if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+      return std::nullopt;
+    if (cfgOnly && !std::strstr(name, ".cfg")) continue;
+    total += info.uncompressed_size;
+    if (cfgOnly) break;
+  } while (unzGoToNextFile(zip) == UNZ_OK);
+  return total;
+}
+
+int Unzip(const CVString& zipPath, const CVString& targetFolder, bool cfgOnly,
+          std::uint64_t maxExpandedBytes) {
   unzFile zip = unzOpen(zipPath.ToUtf8().c_str());
   if (!zip) return 0;
+  // Refused before anything is written: a package larger than allowed, or than the disk holds.
+  auto expanded = ExpandedSize(zip, cfgOnly);
+  if (!expanded || *expanded > maxExpandedBytes ||
+      static_cast<double>(*expanded) + kSpareBytes > mapsdk::device::myAvailableDiskSpace()) {
+    unzClose(zip);
+    return 0;
+  }
   unz_global_info global{};
   CVString target = WithSlash(targetFolder);
   int ok = unzGetGlobalInfo(zip, &global) == UNZ_OK && CreateDirectory(target);
@@ -273,10 +302,12 @@ int IsRecordNewer(const COLUpdateRecord& record) {
              : 0;
 }
 
-int UnzipPackage(const CVString& zipPath, const CVString& targetFolder) { return Unzip(zipPath, targetFolder, false); }
+int UnzipPackage(const CVString& zipPath, const CVString& targetFolder, std::uint64_t maxExpandedBytes) {
+  return Unzip(zipPath, targetFolder, false, maxExpandedBytes);
+}
 
 int UnzipPackageCfg(const CVString& zipPath, const CVString& targetFolder) {
-  return Unzip(zipPath, targetFolder, true);
+  return Unzip(zipPath, targetFolder, true, kMaxExpandedPackageBytes);
 }
 
 int ReadPackageInfo(COfflineMapMan* man, const CVString& path) {

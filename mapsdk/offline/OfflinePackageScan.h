@@ -57,8 +57,14 @@ int ReadChkFile(const CVString& path, CVArray<tag_CheckInfo>& list);
 int ParseChk(const char* data, int length, CVArray<tag_CheckInfo>& list);
 int IsRecordNewer(const COLUpdateRecord& record);
 
-// Extracts every entry (or only the first ".cfg" entry) below targetFolder; 1 on success.
-int UnzipPackage(const CVString& zipPath, const CVString& targetFolder);
+// What a package may expand to: the largest city packages are a few hundred megabytes.
+inline constexpr std::uint64_t kMaxExpandedPackageBytes = 2ull * 1024 * 1024 * 1024;
+
+// Extracts every entry (or only the first ".cfg" entry) below targetFolder; 1 on success. A
+// package whose entries expand past maxExpandedBytes, or past the free disk space, is refused
+// before anything is written; an entry that inflates past its declared size fails.
+int UnzipPackage(const CVString& zipPath, const CVString& targetFolder,
+                 std::uint64_t maxExpandedBytes = kMaxExpandedPackageBytes);
 int UnzipPackageCfg(const CVString& zipPath, const CVString& targetFolder);
 // True for a relative entry name that stays inside its target folder.
 bool IsSafeEntryName(const char* name);

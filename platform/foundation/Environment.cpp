@@ -1,6 +1,7 @@
 #include "platform/foundation/Environment.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -56,11 +57,21 @@ std::string programFolder() {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
+// The home's folders are private also when an earlier version made them open to others.
+// A shared sticky folder (a home root pointed at /tmp) is left as it is.
+void makePrivateFolder(const std::string& path) {
+  FileManager::createDirectoryAtPath(path, true);
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && !(st.st_mode & S_ISVTX) &&
+      (st.st_mode & 0777) != PrivateFolderMode)
+    ::chmod(path.c_str(), PrivateFolderMode);
+}
+
 // The folder under the home root, created when missing.
 std::string homeFolder(std::string_view relative) {
   std::string path = Environment::homeRoot();
   if (!relative.empty()) path += "/" + std::string(relative);
-  FileManager::createDirectoryAtPath(path, true);
+  makePrivateFolder(path);
   return path;
 }
 
@@ -81,7 +92,11 @@ void write(T& field, T value) {
 std::string Environment::homeRoot() {
   std::string root = read(settings().homeRoot);
   if (root.empty()) root = envOr("KAVRO_HOME", userHome() + "/.kavro");
-  FileManager::createDirectoryAtPath(root, true);
+  // Whatever else the process writes (databases' journals, the map engine's caches, logs) is
+  // private too.
+  static std::once_flag privateByDefault;
+  std::call_once(privateByDefault, [] { ::umask(077); });
+  makePrivateFolder(root);
   return root;
 }
 

@@ -143,12 +143,19 @@ bool FileManager::createDirectoryAtPath(std::string_view path, bool withIntermed
   if (path.empty()) return fail(error, ENOENT, what, path);
   std::string p = str(path);
   if (!withIntermediateDirectories) {
-    if (::mkdir(p.c_str(), 0777) != 0) return fail(error, errno, what, path);
+    if (::mkdir(p.c_str(), PrivateFolderMode) != 0) return fail(error, errno, what, path);
     return true;
   }
-  std::error_code ec;
-  fs::create_directories(p, ec);
-  if (ec) return fail(error, ec, what, path);
+  // Every folder made on the way is private too: component by component, not create_directories
+  // (which makes them 0777 less the umask).
+  fs::path whole = fs::path(p).lexically_normal();
+  fs::path made;
+  for (const auto& part : whole) {
+    made /= part;
+    if (part.empty() || part == "/" || part == "." || part == "..") continue;
+    if (::mkdir(made.c_str(), PrivateFolderMode) != 0 && errno != EEXIST)
+      return fail(error, errno, what, path);
+  }
   bool isDir = false;
   if (!fileExistsAtPath(p, &isDir) || !isDir) return fail(error, ENOTDIR, what, path);
   return true;
@@ -272,11 +279,12 @@ bool FileManager::createFileAtPath(std::string_view path, const Data& contents, 
   const char* what = "Could not write";
   std::string target = str(path);
   if (target.empty()) return fail(error, ENOENT, what, path);
-  mode_t mode = 0644;
+  mode_t mode = PrivateFileMode;
   struct stat st;
   if (::stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return fail(error, EISDIR, what, path);
-    mode = st.st_mode & 07777;
+    // A file written again keeps what its owner may do, and is private from then on.
+    mode = st.st_mode & 0700;
   }
   std::string folder = parentOf(target);
   // Named after the target (shortened to stay within the name limit) so a leftover is recognisable.

@@ -28,6 +28,10 @@ struct FileAttributes {
 
 // The file operations of the platform, on UTF-8 paths. Stateless and safe from any thread.
 // Failures are values: false or an empty optional, with the reason in *error when one is given.
+// What the client's files and folders are created with: its data is its owner's alone.
+inline constexpr unsigned PrivateFileMode = 0600;
+inline constexpr unsigned PrivateFolderMode = 0700;
+
 class FileManager {
  public:
   // Anything at the path (links followed: a dangling link answers false). *isDirectory tells
@@ -39,7 +43,8 @@ class FileManager {
   // The item exists and its folder lets it be removed.
   static bool isDeletableFileAtPath(std::string_view path);
 
-  // A folder that already exists is success only with intermediate folders allowed.
+  // A folder that already exists is success only with intermediate folders allowed. Folders made
+  // here are private to their owner (PrivateFolderMode), those made on the way too.
   static bool createDirectoryAtPath(std::string_view path, bool withIntermediateDirectories,
                                     Error* error = nullptr);
   // Removes a file, a link (not its target) or a whole folder tree. Nothing there is a failure.
@@ -61,7 +66,8 @@ class FileManager {
   static std::optional<Data> contentsAtPath(std::string_view path, Error* error = nullptr);
   // Replaces the file at path atomically: the bytes go to a temporary file in the same folder,
   // are flushed to disk and renamed over the target, so the target holds either its old content
-  // or the new one, never a part. An existing file keeps its permissions; a new one gets 0644.
+  // or the new one, never a part. A new file is private to its owner (PrivateFileMode); an existing
+  // one keeps its owner's permissions and loses any others.
   // The folder must exist.
   static bool createFileAtPath(std::string_view path, const Data& contents, Error* error = nullptr);
 };

@@ -37,15 +37,20 @@ std::string openSSLErrorText() {
   return text;
 }
 
-// Contexts are costly to make (the CA store): one per distinct setting, kept for the process.
-SSL_CTX* contextFor(const TLSSettings& settings, std::string& failure) {
-  // Never destroyed: contexts live as long as the process.
+using ContextRef = std::shared_ptr<SSL_CTX>;
+
+// Contexts are costly to make (the CA store): one per distinct setting, kept while in use. A
+// caller's reference keeps its context alive when the cache is emptied under it.
+ContextRef contextFor(const TLSSettings& settings, std::string& failure) {
+  // Never destroyed: the cache lives as long as the process.
   static auto* mutex = new std::mutex();
-  static auto* cache = new std::map<std::string, std::pair<SSL_CTX*, std::shared_ptr<const ClientIdentity>>>();
+  static auto* cache =
+      new std::map<std::string, std::pair<ContextRef, std::shared_ptr<const ClientIdentity>>>();
   std::string key = settings.key();
   std::lock_guard lock(*mutex);
   if (auto it = cache->find(key); it != cache->end()) return it->second.first;
-  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+  ContextRef ref(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
+  SSL_CTX* ctx = ref.get();
   if (!ctx) {
     failure = "cannot create a TLS context: " + openSSLErrorText();
     return nullptr;
@@ -71,18 +76,14 @@ SSL_CTX* contextFor(const TLSSettings& settings, std::string& failure) {
         ok = SSL_CTX_add1_chain_cert(ctx, sk_X509_value(chain, i)) == 1;
     if (!ok) {
       failure = "cannot use the client identity: " + openSSLErrorText();
-      SSL_CTX_free(ctx);
       ERR_clear_error();
       return nullptr;
     }
   }
-  if (cache->size() >= 32) {
-    // Streams still using an old context hold their own reference (SSL objects).
-    for (auto& [k, v] : *cache) SSL_CTX_free(v.first);
-    cache->clear();
-  }
-  (*cache)[key] = {ctx, settings.clientIdentity};
-  return ctx;
+  // Streams still using an old context hold their own reference (SSL objects).
+  if (cache->size() >= 32) cache->clear();
+  (*cache)[key] = {ref, settings.clientIdentity};
+  return ref;
 }
 
 }  // namespace
@@ -238,13 +239,13 @@ HTTPConnection::IO HTTPConnection::read(std::uint8_t* buffer, std::size_t capaci
 
 bool HTTPConnection::startTLS(const std::string& host, const TLSSettings& settings) {
   std::string failure;
-  SSL_CTX* ctx = contextFor(settings, failure);
+  ContextRef ctx = contextFor(settings, failure);
   if (!ctx) {
     lastError_ = makeURLError(URLErrorSecureConnectionFailed, failure,
                               makeUnderlyingError(OSStatusErrorDomain, SSLProtocolError, failure));
     return false;
   }
-  SSL* ssl = SSL_new(ctx);
+  SSL* ssl = SSL_new(ctx.get());
   BIO* rbio = BIO_new(BIO_s_mem());
   BIO* wbio = BIO_new(BIO_s_mem());
   BIO_set_mem_eof_return(rbio, -1);

@@ -1,5 +1,7 @@
 #include "platform/net/HTTPCookie.h"
 
+#include <libpsl.h>
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -140,6 +142,20 @@ HTTPCookie HTTPCookie::make(std::string name, std::string value, std::string dom
   return c;
 }
 
+bool HTTPCookie::isPublicSuffix(std::string_view domain) {
+  // The newest of the built-in list and the system's; never freed.
+  static const psl_ctx_t* list = [] {
+    const psl_ctx_t* latest = psl_latest(nullptr);
+    return latest ? latest : psl_builtin();
+  }();
+  std::string d(domain);
+  while (!d.empty() && d.front() == '.') d.erase(0, 1);
+  if (d.empty()) return true;
+  // Without a list, only names that are one label are known to be suffixes.
+  if (!list) return d.find('.') == std::string::npos;
+  return psl_is_public_suffix2(list, d.c_str(), PSL_TYPE_ANY | PSL_TYPE_NO_STAR_RULE) != 0;
+}
+
 std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const URL& url, double now) {
   std::size_t semi = text.find(';');
   std::string_view pair = trim(text.substr(0, semi));
@@ -182,10 +198,12 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
     }
   }
   if (domainAttr && *domainAttr != host) {
-    // A domain cookie: the host must lie in the domain, and an address is never a domain.
+    // A domain cookie: the host must lie in the domain, and an address is never a domain. Nor is
+    // a public suffix ("co.uk"): a cookie there would reach every site under it.
     if (isIPLiteral(host) || host.size() <= domainAttr->size() ||
         host.compare(host.size() - domainAttr->size(), domainAttr->size(), *domainAttr) != 0 ||
-        host[host.size() - domainAttr->size() - 1] != '.' || domainAttr->find('.') == std::string::npos)
+        host[host.size() - domainAttr->size() - 1] != '.' || domainAttr->find('.') == std::string::npos ||
+        isPublicSuffix(*domainAttr))
       return std::nullopt;
     c.domain_ = "." + *domainAttr;
   } else if (domainAttr) {

@@ -21,6 +21,8 @@ class HTTPCookie {
                                                                  const URL& url, double now);
   // One "Set-Cookie" value; nullopt when it is malformed or url may not set it. now: for "Max-Age".
   static std::optional<HTTPCookie> fromSetCookie(std::string_view text, const URL& url, double now);
+  // A name under which anyone may register ("com", "co.uk", "com.cn"), by the public suffix list.
+  static bool isPublicSuffix(std::string_view domain);
   // A cookie made by hand: host-only when domain has no leading ".".
   static HTTPCookie make(std::string name, std::string value, std::string domain, std::string path = "/",
                          std::optional<double> expiresDate = std::nullopt, bool secure = false);

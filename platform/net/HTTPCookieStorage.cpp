@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/foundation/Date.h"
@@ -61,6 +62,34 @@ void HTTPCookieStorage::load() {
     auto c = HTTPCookie::make(f[0], f[1], f[2], f[3], expires, f[5] == "1");
     cookies_.push_back(std::move(c));
   });
+  enforceBounds();
+}
+
+bool HTTPCookieStorage::enforceBounds() {
+  auto domainOf = [](const HTTPCookie& c) {
+    std::string_view d = c.domain();
+    while (!d.empty() && d.front() == '.') d.remove_prefix(1);
+    return d;
+  };
+  std::unordered_map<std::string_view, std::size_t> perDomain;
+  for (const auto& c : cookies_) ++perDomain[domainOf(c)];
+  std::size_t excess = cookies_.size() > MaxCookies ? cookies_.size() - MaxCookies : 0;
+  // Oldest first: the jar keeps the order in which cookies were set.
+  std::vector<bool> drop(cookies_.size(), false);
+  bool any = false;
+  for (std::size_t i = 0; i < cookies_.size(); ++i) {
+    auto& count = perDomain[domainOf(cookies_[i])];
+    if (count > MaxCookiesPerDomain || excess > 0) {
+      drop[i] = true;
+      any = true;
+      --count;
+      if (excess > 0) --excess;
+    }
+  }
+  if (!any) return false;
+  std::size_t i = 0;
+  std::erase_if(cookies_, [&](const HTTPCookie&) { return drop[i++]; });
+  return true;
 }
 
 void HTTPCookieStorage::save() {
@@ -100,6 +129,7 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
     persistentChange |= !cookie.isSessionOnly();
     cookies_.push_back(cookie);
   }
+  persistentChange |= enforceBounds();
   if (persistentChange) save();
 }
 

@@ -12,9 +12,13 @@ namespace platform {
 
 // The process's cookie jar. Session cookies live in memory; cookies with an expiry date are also
 // kept in "Library/Cookies/Cookies.txt" under the home root (read on first use, rewritten
-// atomically on each change). Thread-safe.
+// atomically on each change). The jar holds at most MaxCookiesPerDomain cookies of one domain and
+// MaxCookies in all; past either, the cookies set longest ago go first. Thread-safe.
 class HTTPCookieStorage {
  public:
+  static constexpr std::size_t MaxCookiesPerDomain = 50;
+  static constexpr std::size_t MaxCookies = 3000;
+
   static HTTPCookieStorage& sharedHTTPCookieStorage();
   // Forgets the shared jar (tests); the next use reads the file of the home root then in force.
   static void destroySharedHTTPCookieStorage();
@@ -33,6 +37,8 @@ class HTTPCookieStorage {
   void load();
   void save();
   void dropExpired(double now);
+  // Drops the oldest cookies past the bounds; true when any went.
+  bool enforceBounds();
 
   std::mutex mutex_;
   std::optional<std::string> filePath_;

@@ -6,8 +6,12 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 namespace platform {
@@ -193,12 +197,74 @@ function timeRange() {
 }
 )JS";
 
+// What one evaluation may spend: real time (checked between bytecode steps) and heap bytes.
+struct ScriptBudget {
+  std::chrono::steady_clock::time_point deadline;
+  std::size_t bytesLeft;
+  bool overran = false;
+  bool outOfMemory = false;
+};
+
+// Each block carries its size in front, so realloc and free can give it back to the budget.
+constexpr std::size_t blockHeader = alignof(std::max_align_t);
+
+void* budgetAlloc(void* udata, duk_size_t size) {
+  auto* budget = static_cast<ScriptBudget*>(udata);
+  if (size > budget->bytesLeft) {
+    budget->outOfMemory = true;
+    return nullptr;
+  }
+  auto* block = static_cast<unsigned char*>(std::malloc(size + blockHeader));
+  if (!block) return nullptr;
+  std::memcpy(block, &size, sizeof size);
+  budget->bytesLeft -= size;
+  return block + blockHeader;
+}
+
+void budgetFree(void* udata, void* ptr) {
+  if (!ptr) return;
+  auto* block = static_cast<unsigned char*>(ptr) - blockHeader;
+  std::size_t size = 0;
+  std::memcpy(&size, block, sizeof size);
+  static_cast<ScriptBudget*>(udata)->bytesLeft += size;
+  std::free(block);
+}
+
+void* budgetRealloc(void* udata, void* ptr, duk_size_t size) {
+  if (!ptr) return budgetAlloc(udata, size);
+  if (size == 0) {
+    budgetFree(udata, ptr);
+    return nullptr;
+  }
+  void* fresh = budgetAlloc(udata, size);
+  if (!fresh) return nullptr;
+  std::size_t old = 0;
+  std::memcpy(&old, static_cast<unsigned char*>(ptr) - blockHeader, sizeof old);
+  std::memcpy(fresh, ptr, std::min<std::size_t>(old, size));
+  budgetFree(udata, ptr);
+  return fresh;
+}
+
 void duktapeFatal(void*, const char* message) {
   std::fprintf(stderr, "proxy auto-configuration: fatal script engine error: %s\n", message ? message : "");
   std::abort();
 }
 
 }  // namespace
+
+}  // namespace platform
+
+// Called by the script engine between bytecode steps: a true answer throws a RangeError in the
+// script, which nothing in the script can catch for long (the check repeats).
+extern "C" int kavro_duk_exec_timeout(void* udata) {
+  auto* budget = static_cast<platform::ScriptBudget*>(udata);
+  if (!budget) return 0;
+  if (std::chrono::steady_clock::now() < budget->deadline) return 0;
+  budget->overran = true;
+  return 1;
+}
+
+namespace platform {
 
 SystemProxySettings SystemProxySettings::current() {
   {
@@ -262,12 +328,22 @@ std::optional<std::vector<ProxyEntry>> SystemProxySettings::proxiesForURL(const 
 }
 
 std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
-                                                                         const URL& url, Error* error) {
+                                                                         const URL& url, Error* error,
+                                                                         PACScriptLimits limits) {
+  ScriptBudget budget{
+      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(limits.seconds)),
+      limits.heapBytes};
   auto fail = [&](std::string message) -> std::optional<std::vector<ProxyEntry>> {
+    if (budget.overran)
+      message = "The script ran out of time";
+    else if (budget.outOfMemory)
+      message = "The script ran out of memory";
     if (error) *error = Error{"kCFErrorDomainCFNetwork", 311, std::move(message), nullptr, nullptr};
     return std::nullopt;
   };
-  duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, nullptr, duktapeFatal);
+  if (script.size() > limits.heapBytes) return fail("The script is too large");
+  duk_context* ctx = duk_create_heap(budgetAlloc, budgetRealloc, budgetFree, &budget, duktapeFatal);
   if (!ctx) return fail("The script engine could not start");
   struct HeapGuard {
     duk_context* ctx;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,12 +48,21 @@ struct SystemProxySettings {
   std::optional<std::vector<ProxyEntry>> proxiesForURL(const URL& url) const;
 };
 
+// What one evaluation of a script may spend: wall time for the script's own steps, and heap.
+// Deep recursion ends with the engine's call-stack limit.
+struct PACScriptLimits {
+  double seconds = 2.0;
+  std::size_t heapBytes = 16 * 1024 * 1024;
+};
+
 // Runs a proxy auto-configuration script's FindProxyForURL(url, host) and turns its answer
 // ("PROXY h:p; SOCKS h:p; DIRECT") into entries, in order. nullopt, with *error, when the script
-// does not compile, throws, or answers something that is not a string. Blocking name look-ups
-// (dnsResolve, isResolvable, isInNet on names) run on the calling thread. Any thread.
+// does not compile, throws, overruns its limits, or answers something that is not a string.
+// Blocking name look-ups (dnsResolve, isResolvable, isInNet on names) run on the calling thread and
+// are not cut short by the deadline. Any thread.
 std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
                                                                          const URL& url,
-                                                                         Error* error = nullptr);
+                                                                         Error* error = nullptr,
+                                                                         PACScriptLimits limits = {});
 
 }  // namespace platform

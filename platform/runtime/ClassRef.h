@@ -228,20 +228,26 @@ auto ClassRef::callClassFunction(std::string_view name, Args&&... args) const {
   }
 }
 
+namespace detail {
+// A function taking the class first is stored as it is; one without gets the class argument added.
+template <class Stored, class F, class R, class... A>
+Stored wrapClassFunction(F f, R (*)(A...)) {
+  if constexpr (std::is_invocable_r_v<R, F&, const ClassRef&, A...>) {
+    return Stored(std::move(f));
+  } else {
+    static_assert(std::is_invocable_r_v<R, F&, A...>, "the function does not fit the signature");
+    return [f = std::move(f)](const ClassRef&, A... a) mutable -> R { return f(std::forward<A>(a)...); };
+  }
+}
+}  // namespace detail
+
 template <class T>
 template <class Sig, class F>
 ClassBuilder<T>& ClassBuilder<T>::classFunction(std::string name, F function) {
   using Traits = detail::ClassFunctionSignature<Sig>;
-  auto wrap = []<class R, class... A>(F f, R (*)(A...)) -> typename Traits::Stored {
-    if constexpr (std::is_invocable_r_v<R, F&, const ClassRef&, A...>) {
-      return typename Traits::Stored(std::move(f));
-    } else {
-      static_assert(std::is_invocable_r_v<R, F&, A...>, "the function does not fit the signature");
-      return [f = std::move(f)](const ClassRef&, A... a) mutable -> R { return f(std::forward<A>(a)...); };
-    }
-  };
-  ClassRef::FunctionEntry entry{std::move(name), Traits::arity, std::type_index(typeid(Sig)),
-                                wrap(std::move(function), static_cast<Sig*>(nullptr))};
+  ClassRef::FunctionEntry entry{
+      std::move(name), Traits::arity, std::type_index(typeid(Sig)),
+      detail::wrapClassFunction<typename Traits::Stored>(std::move(function), static_cast<Sig*>(nullptr))};
   for (auto& e : class_->functions_) {
     if (e.name == entry.name) {
       e = std::move(entry);

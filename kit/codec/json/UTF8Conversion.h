@@ -22,7 +22,7 @@ inline std::size_t legalSequenceLength(const std::uint8_t* p, const std::uint8_t
   const std::size_t available = static_cast<std::size_t>(end - p);
   // The common case first: three bytes led by E1-EC (most CJK text), with nothing else to check.
   if (b >= 0xE1 && b <= 0xEC && available >= 3)
-    return ((p[1] & 0xC0) == 0x80) & ((p[2] & 0xC0) == 0x80) ? 3 : 0;
+    return (((p[1] & 0xC0) == 0x80) & ((p[2] & 0xC0) == 0x80)) ? 3 : 0;
   if (b >= 0xC2 && b <= 0xDF) return available >= 2 && (p[1] & 0xC0) == 0x80 ? 2 : 0;
   if (b >= 0xE0 && b <= 0xEF) {
     if (available < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;

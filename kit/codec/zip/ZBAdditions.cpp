@@ -431,7 +431,7 @@ FileDescriptor newFileHandleForWritingAtPath(const std::string& path, bool trunc
     if (!parent.empty()) fs::create_directories(parent, ec);
   }
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0);
-  return FileDescriptor(::open(path.c_str(), flags, 0644));
+  return FileDescriptor(::open(path.c_str(), flags, 0600));
 }
 
 // File-system queries

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include "kit/codec/zip/ZBCDTrailer64.h"
 #include "kit/codec/zip/ZBCDTrailer64Locator.h"
 #include "kit/codec/zip/ZBLFHeader.h"
+#include "kit/codec/zip/ZBLog.h"
 #include "kit/codec/zip/ZBRecordSupport.h"
 #include "platform/foundation/RunLoop.h"
 
@@ -368,6 +370,37 @@ int ZBArchive::deflateFilesWith(const std::vector<std::string>& paths, const Def
     if (result != 1) return result;
   }
   return 1;
+}
+
+std::uint64_t ZBArchive::expandedSize() const {
+  std::uint64_t total = 0;
+  for (const ZBCDHeader& header : centralDirectory_) {
+    std::uint64_t size = header.uncompressedSize();
+    total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
+  }
+  return total;
+}
+
+bool ZBArchive::expansionFits(const std::string& folder) const {
+  std::uint64_t needed = expandedSize();
+  if (needed > maxExpandedSize()) {
+    ZBLOG_ERROR("Refusing to expand " + archivePath_ + ": " + std::to_string(needed) + " bytes");
+    return false;
+  }
+  if (folder.empty()) return true;
+  // The nearest folder that exists is where the space will be taken from.
+  std::filesystem::path at(folder);
+  std::error_code ec;
+  while (!at.empty() && !std::filesystem::exists(at, ec) && at.has_parent_path() && at.parent_path() != at)
+    at = at.parent_path();
+  struct statvfs fs {};
+  if (at.empty() || ::statvfs(at.c_str(), &fs) != 0) return true;
+  std::uint64_t available = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+  if (needed > available) {
+    ZBLOG_ERROR("Not enough space to expand " + archivePath_);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kavro

@@ -52,6 +52,18 @@ class ZBArchive : public std::enable_shared_from_this<ZBArchive> {
   double throttleThreadSleepTime() const { return throttleThreadSleepTime_.load(); }
   void setThrottleThreadSleepTime(double seconds) { throttleThreadSleepTime_.store(seconds); }
 
+  // What an expansion may write in all, by the entries' declared sizes (each entry is held to its
+  // own). An archive past it, or past the free space where it would go, is refused before anything
+  // is written.
+  static constexpr std::uint64_t DefaultMaxExpandedSize = 1ull << 30;
+  std::uint64_t maxExpandedSize() const { return maxExpandedSize_.load(); }
+  void setMaxExpandedSize(std::uint64_t bytes) { maxExpandedSize_.store(bytes); }
+  // The declared sizes of the entries together.
+  std::uint64_t expandedSize() const;
+  // expandedSize() is within maxExpandedSize() and, for a folder given, within the free space of
+  // the file system that holds it (or would, for a folder still to be made).
+  bool expansionFits(const std::string& folder) const;
+
   const std::string& archivePath() const { return archivePath_; }
   const std::vector<ZBCDHeader>& centralDirectory() const { return centralDirectory_; }
   const ZBCDTrailer& cdTrailer() const { return cdTrailer_; }
@@ -128,6 +140,7 @@ class ZBArchive : public std::enable_shared_from_this<ZBArchive> {
   std::weak_ptr<const ZBInvoker> invoker_;
   std::atomic<bool> wantsSizes_{false};
   std::atomic<double> throttleThreadSleepTime_{0};
+  std::atomic<std::uint64_t> maxExpandedSize_{DefaultMaxExpandedSize};
   std::thread sizeThread_;
 };
 

@@ -179,6 +179,7 @@ std::optional<Data> ZBDataArchive::inflateFile(const ZBCDHeader& header, ZBFileA
 
 int ZBDataArchive::inflateAll() {
   inflatedFiles_.clear();
+  if (!expansionFits({})) return -1;
   for (const ZBCDHeader& header : centralDirectory_) {
     ZBInflatedFile record;
     std::optional<Data> bytes = inflateFile(header, &record.fileAttributes);
@@ -192,7 +193,7 @@ int ZBDataArchive::inflateAll() {
 }
 
 int ZBDataArchive::inflateInFolder(const std::string& folder, const std::string&, bool) {
-  if (inflateAll() != 1) return -1;
+  if (!expansionFits(folder) || inflateAll() != 1) return -1;
   if (inflatedFiles_.empty()) return 1;
   if (!zb::isDirAtPath(folder)) return -1;
   std::string expansionPath = uniqueExpansionDirectoryIn(folder);
@@ -280,12 +281,12 @@ int ZBDataArchive::deflateData(const Data& data, const std::string& filename,
   if (!loadForWriting() || cdTrailer_.offsetOfStartOfCentralDirectory() > data_.size()) return -1;
 
   ZBLFHeader local;
+  local.setGeneralPurposeBitFlag(0);
   local.setUncompressedSize(data.size());
   local.setFilename(filename);
   local.setCrc(zb::crc32(data));
   local.setCompressedSize(compressed->size());
   local.setCompressionMethod(Deflated);
-  local.setGeneralPurposeBitFlag(0);
   if (attributes) local.setLastModDate(attributes->modificationDate);
   ZBCDHeader header = ZBCDHeader::headerFromLocalHeader(local);
   // Without attributes the entry is a plain 0644 file: a zero word extracts as mode 000 elsewhere.

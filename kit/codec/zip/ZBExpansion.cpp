@@ -68,7 +68,7 @@ zb::FileDescriptor ZBExpansion::openFolder(const std::vector<std::string>& compo
     int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     int next = ::openat(current.get(), name, flags);
     if (next < 0 && errno == ENOENT && create) {
-      if (::mkdirat(current.get(), name, 0755) != 0 && errno != EEXIST) return {};
+      if (::mkdirat(current.get(), name, 0700) != 0 && errno != EEXIST) return {};
       next = ::openat(current.get(), name, flags);
     }
     current.reset(next);
@@ -108,8 +108,9 @@ bool ZBExpansion::setAttributes(const std::string& relative, std::uint32_t permi
   struct stat st;
   if (::fstatat(parent.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   bool ok = true;
-  // Links have no permissions of their own here; changing them would change their target's.
-  if (!S_ISLNK(st.st_mode)) ok = ::fchmodat(parent.get(), name, permissions & 0777, 0) == 0;
+  // Links have no permissions of their own here; changing them would change their target's. What
+  // an archive allows others is not kept: expanded files are the owner's alone.
+  if (!S_ISLNK(st.st_mode)) ok = ::fchmodat(parent.get(), name, permissions & 0700, 0) == 0;
   struct timespec times[2] = {toTimespec(modificationDate), toTimespec(modificationDate)};
   return ::utimensat(parent.get(), name, times, AT_SYMLINK_NOFOLLOW) == 0 && ok;
 }

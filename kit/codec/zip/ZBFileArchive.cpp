@@ -184,6 +184,7 @@ int ZBFileArchive::inflateToDiskUsingResourceFork(bool usingResourceFork) {
 }
 
 int ZBFileArchive::inflateToDirectory(const std::string& expansionDirectory, bool) {
+  if (!expansionFits(expansionDirectory)) return -1;
   std::error_code ec;
   fs::create_directories(expansionDirectory, ec);
   std::optional<ZBExpansion> expansion = ZBExpansion::open(expansionDirectory);

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+
 #include "kit/codec/zip/ZBRecordSupport.h"
 
 namespace kavro {
@@ -72,6 +74,9 @@ void ZBLFHeader::setUncompressedSize(std::uint64_t v) {
 
 void ZBLFHeader::setFilename(std::string name) {
   filename_ = std::move(name);
+  // Names beyond ASCII are marked as UTF-8, or other readers take them for their own code page.
+  bool ascii = std::all_of(filename_.begin(), filename_.end(), [](char c) { return (c & 0x80) == 0; });
+  if (!ascii) generalPurposeBitFlag_ |= zb::detail::UTF8Names;
   if (filenameLength_ == 0)
     filenameLength_ = static_cast<std::uint32_t>(zb::precomposedUTF8Length(filename_));
 }

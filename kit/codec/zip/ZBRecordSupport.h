@@ -18,6 +18,8 @@ inline constexpr std::uint32_t Stored = 0;
 inline constexpr std::uint32_t Deflated = 8;
 // Bit 0 of the flag: the entry is encrypted, which this component does not read.
 inline constexpr std::uint32_t Encrypted = 1;
+// Bit 11: the entry's name (and comment) are UTF-8.
+inline constexpr std::uint32_t UTF8Names = 1u << 11;
 
 // A value needs Zip64 when it does not fit in 32 bits or would read as the sentinel.
 inline bool needsZip64(std::uint64_t v) { return v > Max32 || (v & Max32) == Max32; }

@@ -54,9 +54,9 @@ TEST(FileManager, AtomicWriteReplacesContentAndLeavesNoTemporaryFile) {
   std::string path = tmp.path() + "/prefs.bin";
   ASSERT_TRUE(FileManager::createFileAtPath(path, bytes("old content")));
   EXPECT_EQ(readText(path), "old content");
-  EXPECT_EQ(FileManager::attributesOfItemAtPath(path)->posixPermissions, 0644u);
+  EXPECT_EQ(FileManager::attributesOfItemAtPath(path)->posixPermissions, 0600u);
 
-  ::chmod(path.c_str(), 0600);
+  ::chmod(path.c_str(), 0644);
   ASSERT_TRUE(FileManager::createFileAtPath(path, bytes("new")));
   EXPECT_EQ(readText(path), "new");
   EXPECT_EQ(FileManager::attributesOfItemAtPath(path)->posixPermissions, 0600u);

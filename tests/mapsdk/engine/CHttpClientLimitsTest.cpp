@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "mapsdk/engine/CHttpClient.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "platform/foundation/RunLoop.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempHome.h"
+
+using namespace gmengine;
+using kavro::test::LoopbackHttpServer;
+using kavro::test::ScriptedResponse;
+
+namespace {
+
+// 16 MiB of one byte, gzipped to a few kilobytes.
+std::string gzipBomb() {
+  std::string text(16 << 20, 'a');
+  z_stream z{};
+  deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+  std::string out(compressBound(static_cast<uLong>(text.size())) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(text.data());
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A client that keeps no answer (no receive buffer): only the message tells what happened.
+class CHttpClientLimitsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitMapEngine();
+    CVMapEngine* engine = GetMainGlobalMan()->engine;
+    EngineHooks hooks;
+    hooks.search = [this](int m, int, int) {
+      messages.push_back(m);
+      return 0;
+    };
+    engine->SetHooks(hooks);
+    ASSERT_EQ(engine->Start(), 1);
+    client = std::make_unique<CHttpClient>();
+    ASSERT_EQ(client->Init(), 1);
+    client->SetClientID(0);
+    client->SetTimeout(10000);
+  }
+  void TearDown() override {
+    client.reset();
+    UnInitMapEngine();
+    platform::RunLoop::main().discardAll();
+  }
+  int Fetch(const std::string& body, bool gzipped) {
+    messages.clear();
+    server.enqueue(gzipped ? ScriptedResponse::ok(body, {{"Content-Encoding", "gzip"}})
+                           : ScriptedResponse::ok(body));
+    unsigned tag = 1;
+    EXPECT_EQ(client->RequestGet(CVString::FromUtf8(server.url("/tile")), tag), 1);
+    EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !messages.empty(); }, 20));
+    return messages.empty() ? 0 : messages[0];
+  }
+
+  kavro::test::TempHome home;
+  LoopbackHttpServer server;
+  std::unique_ptr<CHttpClient> client;
+  std::vector<int> messages;
+};
+
+}  // namespace
+
+TEST_F(CHttpClientLimitsTest, AnswersThatDecodeTooLargeEndIn1008) {
+  std::string bomb = gzipBomb();
+  // By default, without a receive buffer: the default maximum.
+  EXPECT_EQ(Fetch(bomb, true), kHttpTooLarge);
+  client->SetMaxAnswerSize(32 << 20);
+  EXPECT_EQ(Fetch(bomb, true), kHttpComplete);
+  client->SetMaxAnswerSize(1000);
+  EXPECT_EQ(Fetch(std::string(1000, 'x'), false), kHttpComplete);
+  EXPECT_EQ(Fetch(std::string(1001, 'x'), false), kHttpTooLarge);
+  client->SetMaxAnswerSize(0);
+  EXPECT_EQ(Fetch(std::string(1001, 'x'), false), kHttpComplete);
+}
