@@ -619,14 +619,28 @@ namespace {
 
 unsigned respondsMask(const NetHTTPRequestDelegate* receiver) {
   unsigned mask = 0;
-  if (!receiver) return 0;
   for (auto m : {NetDelegateMethod::DidReceiveData, NetDelegateMethod::WillRedirectToURL,
                  NetDelegateMethod::AuthenticationNeeded, NetDelegateMethod::ProxyAuthenticationNeeded})
-    if (receiver->respondsTo(m)) mask |= 1u << static_cast<unsigned>(m);
+    if (implementsMethod(receiver, m)) mask |= 1u << static_cast<unsigned>(m);
   return mask;
 }
 
 }  // namespace
+
+bool implementsMethod(const NetHTTPRequestDelegate* receiver, NetDelegateMethod method) {
+  if (!receiver) return false;
+  switch (method) {
+    case NetDelegateMethod::DidReceiveData:
+      return dynamic_cast<const NetDataReceiver*>(receiver) != nullptr;
+    case NetDelegateMethod::WillRedirectToURL:
+      return dynamic_cast<const NetRedirectConfirmer*>(receiver) != nullptr;
+    case NetDelegateMethod::AuthenticationNeeded:
+      return dynamic_cast<const NetAuthenticationResponder*>(receiver) != nullptr;
+    case NetDelegateMethod::ProxyAuthenticationNeeded:
+      return dynamic_cast<const NetProxyAuthenticationResponder*>(receiver) != nullptr;
+  }
+  return false;
+}
 
 void NetHTTPRequest::setDelegate(std::weak_ptr<NetHTTPRequestDelegate> delegate) {
   auto strong = delegate.lock();
@@ -653,7 +667,7 @@ bool NetHTTPRequest::queueResponds(NetDelegateMethod method) const {
     queue = queue_;
   }
   // A queue's answer may change with its own delegate: asked each time (queues answer from any thread).
-  return queue && queue->respondsTo(method);
+  return queue && queue->forwards(method);
 }
 
 #define NET_BLOCK_SETTER(name, Type, field)         \
@@ -730,10 +744,12 @@ void NetHTTPRequest::requestWillRedirectToURL(URL url) {
       delegate = s->delegate_.lock();
       queue = s->queue_;
     }
-    if (delegate && delegate->respondsTo(NetDelegateMethod::WillRedirectToURL))
-      delegate->requestWillRedirectToURL(*s, url);
-    if (queue && queue->respondsTo(NetDelegateMethod::WillRedirectToURL))
-      queue->requestWillRedirectToURL(*s, url);
+    if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(delegate.get()))
+      confirmer->requestWillRedirectToURL(*s, url);
+    if (queue && queue->forwards(NetDelegateMethod::WillRedirectToURL)) {
+      if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(queue.get()))
+        confirmer->requestWillRedirectToURL(*s, url);
+    }
   });
 }
 
@@ -812,8 +828,7 @@ void NetHTTPRequest::passOnReceivedData(Data data) {
       delegate = s->delegate_.lock();
       if (s->blocks_) block = s->blocks_->dataReceived;
     }
-    if (delegate && delegate->respondsTo(NetDelegateMethod::DidReceiveData))
-      delegate->requestDidReceiveData(*s, *shared);
+    if (auto* receiver = dynamic_cast<NetDataReceiver*>(delegate.get())) receiver->requestDidReceiveData(*s, *shared);
     if (block) block(*shared);
   });
 }

@@ -686,8 +686,8 @@ class NetHTTPRequest : public Operation {
   // Receivers.
   std::weak_ptr<NetHTTPRequestDelegate> delegate_;
   std::shared_ptr<NetHTTPRequestQueue> queue_;
-  // What the delegate answered from respondsTo() when it was set (a bit per NetDelegateMethod),
-  // so that the request's thread never calls into it.
+  // The optional methods the delegate took on when it was set (a bit per NetDelegateMethod), so
+  // that the request's thread never calls into it.
   unsigned delegateResponds_ = 0;
   bool tearingDown_ = false;
   std::unique_ptr<NetRequestBlocks> blocks_;

@@ -231,13 +231,15 @@ void NetHTTPRequest::askDelegateForCredentials() {
     queue = queue_;
     if (blocks_) block = blocks_->authenticationNeeded;
   }
-  if (delegate && delegate->respondsTo(NetDelegateMethod::AuthenticationNeeded)) {
-    delegate->authenticationNeededForRequest(*this);
+  if (auto* responder = dynamic_cast<NetAuthenticationResponder*>(delegate.get())) {
+    responder->authenticationNeededForRequest(*this);
     return;
   }
-  if (!delegate && queue && queue->respondsTo(NetDelegateMethod::AuthenticationNeeded)) {
-    queue->authenticationNeededForRequest(*this);
-    return;
+  if (!delegate && queue && queue->forwards(NetDelegateMethod::AuthenticationNeeded)) {
+    if (auto* responder = dynamic_cast<NetAuthenticationResponder*>(queue.get())) {
+      responder->authenticationNeededForRequest(*this);
+      return;
+    }
   }
   if (block) block();
 }
@@ -252,13 +254,15 @@ void NetHTTPRequest::askDelegateForProxyCredentials() {
     queue = queue_;
     if (blocks_) block = blocks_->proxyAuthenticationNeeded;
   }
-  if (delegate && delegate->respondsTo(NetDelegateMethod::ProxyAuthenticationNeeded)) {
-    delegate->proxyAuthenticationNeededForRequest(*this);
+  if (auto* responder = dynamic_cast<NetProxyAuthenticationResponder*>(delegate.get())) {
+    responder->proxyAuthenticationNeededForRequest(*this);
     return;
   }
-  if (!delegate && queue && queue->respondsTo(NetDelegateMethod::ProxyAuthenticationNeeded)) {
-    queue->proxyAuthenticationNeededForRequest(*this);
-    return;
+  if (!delegate && queue && queue->forwards(NetDelegateMethod::ProxyAuthenticationNeeded)) {
+    if (auto* responder = dynamic_cast<NetProxyAuthenticationResponder*>(queue.get())) {
+      responder->proxyAuthenticationNeededForRequest(*this);
+      return;
+    }
   }
   if (block) block();
 }

@@ -19,7 +19,7 @@ unsigned respondsMask(const NetNetworkQueueDelegate* delegate) {
   if (!delegate) return 0;
   for (auto m : {NetDelegateMethod::WillRedirectToURL, NetDelegateMethod::AuthenticationNeeded,
                  NetDelegateMethod::ProxyAuthenticationNeeded})
-    if (delegate->respondsTo(m)) mask |= bit(m);
+    if (implementsMethod(delegate, m)) mask |= bit(m);
   return mask;
 }
 
@@ -255,7 +255,7 @@ void NetNetworkQueue::requestIncrementUploadSizeBy(NetHTTPRequest&, std::int64_t
 
 // --- request events ---
 
-bool NetNetworkQueue::respondsTo(NetDelegateMethod method) const {
+bool NetNetworkQueue::forwards(NetDelegateMethod method) const {
   if (method == NetDelegateMethod::DidReceiveData) return false;
   std::lock_guard guard(fieldsLock_);
   return !delegate_.expired() && (delegateResponds_.load() & bit(method));
@@ -271,8 +271,9 @@ void NetNetworkQueue::requestDidReceiveResponseHeaders(NetHTTPRequest& request,
 }
 
 void NetNetworkQueue::requestWillRedirectToURL(NetHTTPRequest& request, const platform::URL& newURL) {
-  if (!respondsTo(NetDelegateMethod::WillRedirectToURL)) return;
-  if (auto d = delegate()) d->requestWillRedirectToURL(request, newURL);
+  if (!forwards(NetDelegateMethod::WillRedirectToURL)) return;
+  if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(delegate().get()))
+    confirmer->requestWillRedirectToURL(request, newURL);
 }
 
 void NetNetworkQueue::requestFinished(NetHTTPRequest& request) { requestEnded(request, false); }
@@ -305,13 +306,15 @@ void NetNetworkQueue::requestEnded(NetHTTPRequest& request, bool failed) {
 }
 
 void NetNetworkQueue::authenticationNeededForRequest(NetHTTPRequest& request) {
-  if (!respondsTo(NetDelegateMethod::AuthenticationNeeded)) return;
-  if (auto d = delegate()) d->authenticationNeededForRequest(request);
+  if (!forwards(NetDelegateMethod::AuthenticationNeeded)) return;
+  if (auto* responder = dynamic_cast<NetAuthenticationResponder*>(delegate().get()))
+    responder->authenticationNeededForRequest(request);
 }
 
 void NetNetworkQueue::proxyAuthenticationNeededForRequest(NetHTTPRequest& request) {
-  if (!respondsTo(NetDelegateMethod::ProxyAuthenticationNeeded)) return;
-  if (auto d = delegate()) d->proxyAuthenticationNeededForRequest(request);
+  if (!forwards(NetDelegateMethod::ProxyAuthenticationNeeded)) return;
+  if (auto* responder = dynamic_cast<NetProxyAuthenticationResponder*>(delegate().get()))
+    responder->proxyAuthenticationNeededForRequest(request);
 }
 
 }  // namespace kavro

@@ -16,8 +16,9 @@ class NetNetworkQueue;
 
 // Hears how the requests of a queue go, on the main thread. Every method is optional. Besides
 // the request events it is told once when the queue's last request has finished or failed.
-// respondsTo() answers for the redirect confirmation and the two credential requests: a request
-// of the queue asks the queue for them only when its delegate handles them.
+// The redirect confirmation and the two credential requests reach it only when it has taken on
+// their interfaces (NetRedirectConfirmer, NetAuthenticationResponder,
+// NetProxyAuthenticationResponder); the queue passes them on only then.
 class NetNetworkQueueDelegate : public NetHTTPRequestDelegate {
  public:
   virtual void queueFinished(NetNetworkQueue& queue) {}
@@ -32,7 +33,11 @@ class NetNetworkQueueDelegate : public NetHTTPRequestDelegate {
 // first gets a HEAD request that announces its size). Requests keep their queue alive while
 // they hold it; the delegate and the progress delegates are held weakly. Every callback comes
 // on the main thread; the figures may be read from any thread. Make queues with queue().
-class NetNetworkQueue : public OperationQueue, public NetHTTPRequestQueue {
+class NetNetworkQueue : public OperationQueue,
+                        public NetHTTPRequestQueue,
+                        public NetRedirectConfirmer,
+                        public NetAuthenticationResponder,
+                        public NetProxyAuthenticationResponder {
  public:
   static std::shared_ptr<NetNetworkQueue> queue();
   NetNetworkQueue();
@@ -74,7 +79,7 @@ class NetNetworkQueue : public OperationQueue, public NetHTTPRequestQueue {
   void setUserInfo(std::shared_ptr<const platform::Dictionary> info);
 
   // --- what the requests report (main thread) ---
-  bool respondsTo(NetDelegateMethod method) const override;
+  bool forwards(NetDelegateMethod method) const override;
   void requestStarted(NetHTTPRequest& request) override;
   void requestDidReceiveResponseHeaders(NetHTTPRequest& request, const NetHeaderDictionary& headers) override;
   void requestWillRedirectToURL(NetHTTPRequest& request, const platform::URL& newURL) override;
@@ -96,7 +101,7 @@ class NetNetworkQueue : public OperationQueue, public NetHTTPRequestQueue {
 
   mutable std::mutex fieldsLock_;
   std::weak_ptr<NetNetworkQueueDelegate> delegate_;
-  // What the delegate answered from respondsTo() when it was set (a bit per NetDelegateMethod):
+  // The optional methods the delegate took on when it was set (a bit per NetDelegateMethod):
   // requests ask from the network thread.
   std::atomic<unsigned> delegateResponds_{0};
   std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_;

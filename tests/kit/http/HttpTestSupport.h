@@ -30,25 +30,17 @@ class Recorder : public kavro::NetHTTPRequestDelegate {
  public:
   std::vector<std::string> calls;
   std::string data;
-  bool wantsData = false;
-  bool wantsAuthentication = false;
-  bool confirmsRedirects = false;
   std::function<void(NetHTTPRequest&)> onAuthenticationNeeded;
   int finished = 0;
   int failed = 0;
 
-  bool respondsTo(NetDelegateMethod m) const override {
-    return (m == NetDelegateMethod::DidReceiveData && wantsData) ||
-           (m == NetDelegateMethod::AuthenticationNeeded && wantsAuthentication) ||
-           (m == NetDelegateMethod::WillRedirectToURL && confirmsRedirects);
-  }
   void requestStarted(NetHTTPRequest&) override { calls.push_back("started"); }
   // The request may have moved on (a redirect, a retry) by the time this arrives: only the
   // headers handed over belong to this answer.
   void requestDidReceiveResponseHeaders(NetHTTPRequest&, const kavro::NetHeaderDictionary& h) override {
     calls.push_back("headers" + (h.contains("Location") ? std::string(" location") : std::string()));
   }
-  void requestWillRedirectToURL(NetHTTPRequest&, const platform::URL& u) override {
+  void requestWillRedirectToURL(NetHTTPRequest&, const platform::URL& u) {
     calls.push_back("confirm " + u.absoluteString());
   }
   void requestRedirected(NetHTTPRequest&) override { calls.push_back("redirected"); }
@@ -60,15 +52,32 @@ class Recorder : public kavro::NetHTTPRequestDelegate {
     calls.push_back("failed " + std::to_string(r.error() ? r.error()->code : 0));
     ++failed;
   }
-  void requestDidReceiveData(NetHTTPRequest&, const platform::Data& d) override {
+  void requestDidReceiveData(NetHTTPRequest&, const platform::Data& d) {
     calls.push_back("data");
     data.append(d.begin(), d.end());
   }
-  void authenticationNeededForRequest(NetHTTPRequest& r) override {
+  void authenticationNeededForRequest(NetHTTPRequest& r) {
     calls.push_back("authentication");
     if (onAuthenticationNeeded) onAuthenticationNeeded(r);
   }
   bool done() const { return finished + failed > 0; }
+};
+
+// Recorders that take on one optional method each.
+struct DataRecorder : Recorder, kavro::NetDataReceiver {
+  void requestDidReceiveData(NetHTTPRequest& r, const platform::Data& d) override {
+    Recorder::requestDidReceiveData(r, d);
+  }
+};
+struct AuthenticatingRecorder : Recorder, kavro::NetAuthenticationResponder {
+  void authenticationNeededForRequest(NetHTTPRequest& r) override {
+    Recorder::authenticationNeededForRequest(r);
+  }
+};
+struct ConfirmingRecorder : Recorder, kavro::NetRedirectConfirmer {
+  void requestWillRedirectToURL(NetHTTPRequest& r, const platform::URL& u) override {
+    Recorder::requestWillRedirectToURL(r, u);
+  }
 };
 
 // Requests against a loopback server, on the network thread, delivered on the main loop (real

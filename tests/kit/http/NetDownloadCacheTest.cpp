@@ -197,8 +197,7 @@ TEST_F(NetDownloadCacheTest, WhatIsNeverStored) {
 
   // A body handed to the delegate piecewise is kept nowhere: no entry with an empty body.
   auto r = cached("/streamed");
-  auto rec = std::make_shared<Recorder>();
-  rec->wantsData = true;
+  auto rec = std::make_shared<DataRecorder>();
   run(r, rec);
   EXPECT_EQ(rec->data.size(), 5000u);
   EXPECT_FALSE(isStored("/streamed"));

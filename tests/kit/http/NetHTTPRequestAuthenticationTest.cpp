@@ -118,8 +118,7 @@ TEST_F(NetHTTPRequestAuthenticationTest, RefusedCredentialsFailAndLeaveTheSessio
 
 TEST_F(NetHTTPRequestAuthenticationTest, DelegateSuppliesCredentials) {
   basicServer();
-  auto rec = std::make_shared<Recorder>();
-  rec->wantsAuthentication = true;
+  auto rec = std::make_shared<AuthenticatingRecorder>();
   bool blockCalled = false;
   rec->onAuthenticationNeeded = [](NetHTTPRequest& r) {
     r.setUsername("user");
@@ -135,8 +134,7 @@ TEST_F(NetHTTPRequestAuthenticationTest, DelegateSuppliesCredentials) {
 
   // A delegate that gives up ends the request as unauthenticated.
   NetHTTPRequest::clearSession();
-  auto giveUp = std::make_shared<Recorder>();
-  giveUp->wantsAuthentication = true;
+  auto giveUp = std::make_shared<AuthenticatingRecorder>();
   giveUp->onAuthenticationNeeded = [](NetHTTPRequest& r) { r.cancelAuthentication(); };
   auto r2 = make("/secret", giveUp);
   EXPECT_EQ(run(r2, giveUp)->calls.back(), "failed 3");

@@ -67,8 +67,7 @@ TEST_F(NetHTTPRequestSynchronousTest, NeverAsksTheDelegateAndDeliversAtOnce) {
     if (r.target == "/locked") return ScriptedResponse::challenge(401, "Basic realm=\"x\"");
     return ScriptedResponse::ok("sync");
   });
-  auto rec = std::make_shared<Recorder>();
-  rec->wantsAuthentication = true;
+  auto rec = std::make_shared<AuthenticatingRecorder>();
   auto r = make("/locked");
   r->setDelegate(rec);
   r->startSynchronous();

@@ -117,8 +117,7 @@ TEST_F(NetHTTPRequestTest, DelegateConfirmsRedirects) {
   server.setHandler([](const RecordedRequest& r) {
     return r.target == "/from" ? ScriptedResponse::redirect(302, "/to") : ScriptedResponse::ok("landed");
   });
-  auto rec = std::make_shared<Recorder>();
-  rec->confirmsRedirects = true;
+  auto rec = std::make_shared<ConfirmingRecorder>();
   auto r = make("/from", rec);
   r->startAsynchronous();
   ASSERT_TRUE(wait([&] { return !rec->calls.empty() && rec->calls.back().rfind("confirm", 0) == 0; }));
@@ -192,8 +191,7 @@ TEST_F(NetHTTPRequestTest, DataGoesToADelegateThatTakesIt) {
   chunked.chunkSizes = {4, 4, 5};
   chunked.delayBetweenChunks = 0.02;
   server.enqueue(chunked);
-  auto rec = std::make_shared<Recorder>();
-  rec->wantsData = true;
+  auto rec = std::make_shared<DataRecorder>();
   auto r = make("/pull", rec);
   r->setTimeOutSeconds(86400);
   run(r, rec);

@@ -270,20 +270,18 @@ TEST_F(NetNetworkQueueTest, ARequestThatFailedBeforeJoiningStillEndsTheBatch) {
 }
 
 TEST_F(NetNetworkQueueTest, ResetForgetsTheReceivers) {
-  struct Confirming : QueueRecorder {
-    bool respondsTo(kavro::NetDelegateMethod m) const override {
-      return m == kavro::NetDelegateMethod::WillRedirectToURL;
-    }
+  struct Confirming : QueueRecorder, kavro::NetRedirectConfirmer {
+    void requestWillRedirectToURL(kavro::NetHTTPRequest&, const platform::URL&) override {}
   };
   auto confirming = std::make_shared<Confirming>();
   queue->setDelegate(confirming);
   queue->setDownloadProgressDelegate(std::make_shared<Progress>());
-  EXPECT_TRUE(queue->respondsTo(kavro::NetDelegateMethod::WillRedirectToURL));
-  EXPECT_FALSE(queue->respondsTo(kavro::NetDelegateMethod::AuthenticationNeeded));
+  EXPECT_TRUE(queue->forwards(kavro::NetDelegateMethod::WillRedirectToURL));
+  EXPECT_FALSE(queue->forwards(kavro::NetDelegateMethod::AuthenticationNeeded));
   EXPECT_EQ(queue->copy()->delegate(), confirming);
   queue->go();
   queue->reset();
   EXPECT_TRUE(queue->isSuspended());
   EXPECT_FALSE(queue->delegate());
-  EXPECT_FALSE(queue->respondsTo(kavro::NetDelegateMethod::WillRedirectToURL));
+  EXPECT_FALSE(queue->forwards(kavro::NetDelegateMethod::WillRedirectToURL));
 }
