@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "kit/codec/json/JBArray.h"
@@ -111,24 +113,54 @@ constexpr std::array<bool, 256> kSpecialWithSlash = makeSpecial(true);
 
 const char kHex[] = "0123456789abcdef";
 
+// Output memory that grows by realloc: a large buffer moves its pages instead of copying them, and
+// nothing is written twice.
+class OutputBuffer {
+ public:
+  OutputBuffer() = default;
+  OutputBuffer(OutputBuffer&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+  OutputBuffer& operator=(OutputBuffer&& other) noexcept {
+    if (this != &other) {
+      std::free(data_);
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+  }
+  ~OutputBuffer() { std::free(data_); }
+  char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  void grow(std::size_t atLeast) {
+    const std::size_t size = std::max(size_ * 2, atLeast);
+    void* p = std::realloc(data_, size);
+    if (!p) throw std::bad_alloc();
+    data_ = static_cast<char*>(p);
+    size_ = size;
+  }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // The output buffer of the last encoding on this thread, kept for the next one: a large answer
 // written into fresh memory each time costs more in page faults than in writing. An encoding
 // inside another (from an unsupported-class formatter) finds none and makes its own.
-thread_local std::string scratch;
+thread_local OutputBuffer scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
 
-std::string takeScratch() {
-  std::string s = std::move(scratch);
-  scratch = std::string();
-  if (s.size() < 16 * 1024) s.resize(16 * 1024);
-  return s;
+OutputBuffer takeScratch() {
+  OutputBuffer b = std::move(scratch);
+  if (b.size() < 16 * 1024) b.grow(16 * 1024);
+  return b;
 }
 
 struct EncodeState {
   unsigned options = 0;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
-  std::string buf = takeScratch();
+  OutputBuffer buf = takeScratch();
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
@@ -136,7 +168,7 @@ struct EncodeState {
   bool pretty() const { return options & JBSerializeOptionPretty; }
 
   char* room(std::size_t n) {
-    if (len + n > buf.size()) buf.resize(std::max(buf.size() * 2, len + n + 4096));
+    if (len + n > buf.size()) buf.grow(len + n + 4096);
     return buf.data() + len;
   }
   void put(char c) {
@@ -437,6 +469,12 @@ void checkEncodeOption(unsigned encodeOption) {
         "(encodeOption & JBEncodeOptionStringObj) != 0");
 }
 
+std::string takeText(EncodeState& state) { return std::string(state.buf.data(), state.len); }
+
+void keepScratch(EncodeState& state) {
+  if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
+}
+
 platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platform::Error* error) {
   platform::Value result;
   if (ok) {
@@ -447,7 +485,7 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
         break;
       }
       case JBEncodeOptionAsString:
-        result = platform::Value(std::string(state.buf.data(), state.len));
+        result = platform::Value(takeText(state));
         break;
       default:
         state.fail("Unknown encode as type.");
@@ -455,8 +493,15 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
     }
   }
   if (state.error && error) *error = std::move(*state.error);
-  if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
+  keepScratch(state);
   return result;
+}
+
+bool writeCollectionRoot(EncodeState& state, const platform::Object& object) {
+  if (!isCollection(object))
+    return state.fail("Unable to serialize object class " + classNameOf(object) +
+                      ", expected a NSArray or NSDictionary.");
+  return state.writeObject(object, nullptr);
 }
 
 }  // namespace
@@ -502,6 +547,19 @@ platform::Value JBSerializer::serializeObject(const platform::Object& object, un
     ok = state.writeObject(object, nullptr);
   }
   return finish(state, ok, encodeOption, error);
+}
+
+std::optional<std::string> JBSerializer::serializeCollectionAsText(
+    const platform::Object& collection, unsigned options, const JBUnsupportedClassFormatter& formatter,
+    platform::Error* error) {
+  EncodeState state;
+  state.options = options;
+  state.formatter = &formatter;
+  std::optional<std::string> text;
+  if (writeCollectionRoot(state, collection)) text = takeText(state);
+  if (state.error && error) *error = std::move(*state.error);
+  keepScratch(state);
+  return text;
 }
 
 }  // namespace kavro
