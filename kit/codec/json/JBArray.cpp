@@ -39,6 +39,15 @@ const JBDictionary* decodedDictionary(const platform::Object* o) {
 
 }  // namespace
 
+void JBArray::prefetchForReading(std::size_t index, int stage) const {
+  if (index >= items_.size()) return;
+  const platform::Object* o = objectIn(items_[index]);
+  if (stage == 0)
+    prefetchNode(o);
+  else if (const JBDictionary* d = decodedDictionary(o))
+    d->prefetchForReading();
+}
+
 JBArray::~JBArray() {
   if (ownsNothing_) {
     if (items_.data()) items_.get_allocator().deallocate(items_.data(), items_.capacity());

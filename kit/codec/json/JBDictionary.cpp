@@ -71,6 +71,14 @@ void JBDictionary::prefetchOwnedObjects() const {
   }
 }
 
+void JBDictionary::prefetchForReading() const {
+  const char* slots = reinterpret_cast<const char*>(slots_);
+  for (std::size_t at = 0; at < capacity_ * sizeof(std::uint32_t); at += 64)
+    __builtin_prefetch(slots + at, 0);
+  const char* pairs = reinterpret_cast<const char*>(pairs_);
+  for (std::size_t at = 0; at < count_ * sizeof(Pair); at += 64) __builtin_prefetch(pairs + at, 0);
+}
+
 std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
   if (capacity == 0) return nullptr;
   auto* slots = static_cast<std::uint32_t*>(

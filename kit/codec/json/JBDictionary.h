@@ -76,6 +76,8 @@ class JBDictionary final : public platform::MutableDictionary {
       __builtin_prefetch(&pairs_[__builtin_ctzll(m)].object, 0);
   }
   void prefetchOwnedObjects() const;
+  // Ahead of reading every pair: fetch the slots and the pairs into the cache.
+  void prefetchForReading() const;
 
   void setObject(platform::Value value, std::string_view key) override;
   void removeObjectForKey(std::string_view key) override;

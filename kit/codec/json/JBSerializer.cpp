@@ -352,7 +352,16 @@ struct EncodeState {
     if (!enter(a)) return false;
     openBracket('[');
     const std::size_t n = a.count();
+    // A long list of decoded records is read through pointers into memory that is no longer in
+    // the cache: fetch the records ahead, node first, then its pairs.
+    const JBArray* decoded =
+        typeid(a) == typeid(JBArray) && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
+    constexpr std::size_t kAhead = 4;
     for (std::size_t i = 0; i < n; ++i) {
+      if (decoded) {
+        decoded->prefetchForReading(i + 2 * kAhead, 0);
+        decoded->prefetchForReading(i + kAhead, 1);
+      }
       if (i) comma();
       if (!writeValue(a.objectAtIndex(i), false)) return false;
       if (a.count() != n) raiseMutated(a);
