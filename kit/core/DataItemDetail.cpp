@@ -3,6 +3,7 @@
 #include <limits>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,98 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
   return !attributeName.empty() && !nodeName.empty();
 }
 
+// A record's map: the platform map's behaviour (insertion order, a replaced value keeps its place,
+// removal keeps the order of the rest) in one block of pairs. Records hold a handful of keys and
+// are made by the thousand for every answer, so a short map is searched in place, without a
+// table and the allocations that come with one; a long one gains a table.
+class RecordMap final : public platform::MutableDictionary {
+ public:
+  std::size_t count() const override { return entries_.size() - erased_; }
+
+  const platform::Value* objectForKey(std::string_view key) const override {
+    const std::size_t i = find(key);
+    return i == kMissing ? nullptr : &entries_[i].value;
+  }
+
+  void enumerate(const std::function<bool(const std::string&, const platform::Value&)>& fn) const override {
+    // Sizes read afresh: fn may change the map.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (!entries_[i].live) continue;
+      if (!fn(entries_[i].key, entries_[i].value)) return;
+    }
+  }
+
+  void setObject(platform::Value value, std::string_view key) override {
+    if (const std::size_t i = find(key); i != kMissing) {
+      entries_[i].value = std::move(value);
+      return;
+    }
+    if (entries_.empty()) entries_.reserve(kFirstRoom);
+    entries_.push_back(Entry{std::string(key), std::move(value), true});
+    if (!index_.empty() || entries_.size() > kSearchedInPlace)
+      indexFrom(index_.empty() ? 0 : entries_.size() - 1);
+  }
+
+  void removeObjectForKey(std::string_view key) override {
+    const std::size_t i = find(key);
+    if (i == kMissing) return;
+    if (!index_.empty()) index_.erase(index_.find(key));
+    entries_[i].live = false;
+    entries_[i].value = platform::Value();
+    ++erased_;
+    if (erased_ > 16 && erased_ * 2 > entries_.size()) compact();
+  }
+
+  void removeAllObjects() override {
+    entries_.clear();
+    index_.clear();
+    erased_ = 0;
+  }
+
+ private:
+  struct Entry {
+    std::string key;
+    platform::Value value;
+    bool live;
+  };
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  static constexpr std::size_t kMissing = SIZE_MAX;
+  static constexpr std::size_t kFirstRoom = 8;
+  static constexpr std::size_t kSearchedInPlace = 16;
+
+  std::size_t find(std::string_view key) const {
+    if (!index_.empty()) {
+      auto it = index_.find(key);
+      return it == index_.end() ? kMissing : it->second;
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].live && entries_[i].key == key) return i;
+    return kMissing;
+  }
+  // Adds the live entries from first on to the table.
+  void indexFrom(std::size_t first) {
+    for (std::size_t i = first; i < entries_.size(); ++i)
+      if (entries_[i].live) index_.emplace(entries_[i].key, i);
+  }
+  void compact() {
+    std::vector<Entry> kept;
+    kept.reserve(entries_.size() - erased_);
+    for (Entry& e : entries_)
+      if (e.live) kept.push_back(std::move(e));
+    entries_ = std::move(kept);
+    erased_ = 0;
+    index_.clear();
+    if (entries_.size() > kSearchedInPlace) indexFrom(0);
+  }
+
+  std::vector<Entry> entries_;
+  std::size_t erased_ = 0;
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+};
+
 }  // namespace
 
 std::int64_t integerValueOf(const platform::Value& value) {
@@ -66,7 +159,7 @@ bool boolValueOf(const platform::Value& value) {
   return leadingInteger(lower) != 0;
 }
 
-DataItemDetail::DataItemDetail() : dictData_(platform::MutableDictionary::create()) {}
+DataItemDetail::DataItemDetail() : dictData_(std::make_shared<RecordMap>()) {}
 
 std::shared_ptr<DataItemDetail> DataItemDetail::dataItemDetailCopy() const {
   auto copy = newDetail();
