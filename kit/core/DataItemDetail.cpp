@@ -3,10 +3,12 @@
 #include <limits>
 #include <mutex>
 #include <string>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "kit/codec/json/JBArena.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -57,6 +59,25 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
 // table and the allocations that come with one; a long one gains a table.
 class RecordMap final : public platform::MutableDictionary {
  public:
+  RecordMap() = default;
+  RecordMap(const RecordMap&) = delete;
+  RecordMap& operator=(const RecordMap&) = delete;
+  ~RecordMap() override {
+    entries_.clear();
+    if (arena_) arena_->release();
+  }
+
+  // Text in the arena, which the map holds from then on; a map holds one arena at most, so text
+  // for another goes to the heap.
+  void setText(std::string_view value, std::string_view key, JBArena& arena) {
+    if (!arena_) {
+      arena.retain();
+      arena_ = &arena;
+    }
+    if (arena_ != &arena) return setObject(platform::Value(value), key);
+    setObject(platform::Value::borrowingText(arena, *arena.text(value.data(), value.size())), key);
+  }
+
   std::size_t count() const override { return entries_.size() - erased_; }
 
   const platform::Value* objectForKey(std::string_view key) const override {
@@ -140,6 +161,7 @@ class RecordMap final : public platform::MutableDictionary {
 
   std::vector<Entry> entries_;
   std::size_t erased_ = 0;
+  JBArena* arena_ = nullptr;
   std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
 };
 
@@ -236,6 +258,14 @@ bool DataItemDetail::hasKey(std::string_view key, std::string_view value) const 
 bool DataItemDetail::setString(std::string_view value, std::string_view key) {
   if (key.empty()) return false;
   dictData_->setObject(platform::Value(value), key);
+  return true;
+}
+
+bool DataItemDetail::setStringInArena(std::string_view value, std::string_view key, JBArena& arena) {
+  if (key.empty()) return false;
+  // Every record's map is one, but for a stand-in that shares another's.
+  if (typeid(*dictData_) != typeid(RecordMap)) return setString(value, key);
+  static_cast<RecordMap&>(*dictData_).setText(value, key, arena);
   return true;
 }
 

@@ -32,6 +32,8 @@ class KeyedUnarchiver;
 
 namespace kavro {
 
+class JBArena;
+
 // The record of the whole system: one server row, form row, cached object or set of screen
 // parameters. A map from text keys to values (almost always text) whose reads never fail: a missing
 // or unsuitable value reads as "", 0 or false. An empty key counts as no key: reads give the empty
@@ -68,6 +70,9 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   bool hasKey(std::string_view key, std::string_view value) const;
 
   bool setString(std::string_view value, std::string_view key);
+  // setString() for a loader making many records from one answer: the text is kept in the
+  // answer's memory, which the record holds from then on.
+  bool setStringInArena(std::string_view value, std::string_view key, JBArena& arena);
   // Stored as decimal text.
   bool setInt(std::int64_t value, std::string_view key);
   // Stored as "1" or "0".
