@@ -1,5 +1,6 @@
 #include "kit/core/DataItemDetail.h"
 
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -75,7 +76,8 @@ class RecordMap final : public platform::MutableDictionary {
       arena_ = &arena;
     }
     if (arena_ != &arena) return setObject(platform::Value(value), key);
-    setObject(platform::Value::borrowingText(arena, *arena.text(value.data(), value.size())), key);
+    const char* bytes = value.empty() ? "" : value.data();  // an empty view may hold no pointer
+    setObject(platform::Value::borrowingText(arena, *arena.text(bytes, value.size())), key);
   }
 
   std::size_t count() const override { return entries_.size() - erased_; }
@@ -139,8 +141,13 @@ class RecordMap final : public platform::MutableDictionary {
       auto it = index_.find(key);
       return it == index_.end() ? kMissing : it->second;
     }
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-      if (entries_[i].live && entries_[i].key == key) return i;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const std::string& k = entries_[i].key;
+      // Keys of one length often differ in their last byte: looked at before the rest.
+      if (k.size() == key.size() && entries_[i].live && (key.empty() || k.back() == key.back()) &&
+          std::memcmp(k.data(), key.data(), key.size()) == 0)
+        return i;
+    }
     return kMissing;
   }
   // Adds the live entries from first on to the table.

@@ -156,8 +156,7 @@ void DataLoadAndParser::parse(std::string_view document) {
     failWith(str::fromError(error ? &*error : nullptr));
   }
   hasBuffer_ = false;
-  buffer_.clear();
-  buffer_.shrink_to_fit();
+  text_ = {};
   row_.reset();
 }
 
@@ -187,12 +186,12 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
       hasBuffer_ = false;
     } else {
       hasBuffer_ = true;
-      buffer_.clear();
+      text_ = {};
     }
     return;
   }
   hasBuffer_ = true;
-  buffer_.clear();
+  text_ = {};
   if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetail();
   if (!row_ || attributes.empty()) return;
   // "element.attribute", built in one reused buffer.
@@ -207,7 +206,8 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
 }
 
 void DataLoadAndParser::foundCharacters(platform::XMLParser&, std::string_view characters) {
-  if (hasBuffer_) buffer_.append(characters);
+  // One run of text at most comes before the end of a leaf, and it lives until that end.
+  if (hasBuffer_) text_ = characters;
 }
 
 void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view name) {
@@ -215,20 +215,19 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
     if (!bodyStarted_) {
       if (name == "status") {
         result_->setStatusCode(
-            static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(buffer_), INT32_MIN, INT32_MAX)));
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(text_), INT32_MIN, INT32_MAX)));
       } else if (name == "result") {
-        result_->setHasError(!(buffer_ == "1" || buffer_ == "true"));
+        result_->setHasError(!(text_ == "1" || text_ == "true"));
       } else if (name == "message") {
-        result_->setMessage(buffer_);
+        result_->setMessage(text_);
       }
     } else if (itemDepth_ >= 1 && row_) {
-      setTrimmed(*row_, buffer_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name,
-                 *arena_);
+      setTrimmed(*row_, text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, *arena_);
     } else if (name == "jobcount" || name == "totalcount") {
       result_->setMaxCount(
-          static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(buffer_), 0, UINT32_MAX)));
+          static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
     } else {
-      setTrimmed(*result_->detailInfo(), buffer_, name, *arena_);
+      setTrimmed(*result_->detailInfo(), text_, name, *arena_);
     }
   }
   if (name == "item" && bodyStarted_) {
@@ -239,7 +238,7 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
     if (itemDepth_ > 0) --itemDepth_;
   }
   hasBuffer_ = false;
-  buffer_.clear();
+  text_ = {};
 }
 
 }  // namespace kavro

@@ -112,7 +112,7 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   bool bodyStarted_ = false;
   std::int32_t itemDepth_ = 0;
   bool hasBuffer_ = false;
-  std::string buffer_;
+  std::string_view text_;  // the XML parser's, until the next element callback returns
   std::shared_ptr<DataItemDetail> row_;
   std::string attributeKey_;
   JBArena* arena_ = nullptr;  // the answer's text while it is parsed
