@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <memory_resource>
 #include <mutex>
 #include <string>
 #include <typeinfo>
@@ -58,13 +59,18 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
 // removal keeps the order of the rest) in one block of pairs. Records hold a handful of keys and
 // are made by the thousand for every answer, so a short map is searched in place, without a
 // table and the allocations that come with one; a long one gains a table.
-class RecordMap final : public platform::MutableDictionary {
+class RecordMap final : public platform::MutableDictionary, private std::pmr::memory_resource {
  public:
   RecordMap() = default;
+  // A map made by a loader: its first block of pairs and its text come from the answer's arena,
+  // which it holds.
+  explicit RecordMap(JBArena& arena) : arena_(&arena) { arena.retain(); }
   RecordMap(const RecordMap&) = delete;
   RecordMap& operator=(const RecordMap&) = delete;
   ~RecordMap() override {
     entries_.clear();
+    entries_.shrink_to_fit();
+    index_.clear();
     if (arena_) arena_->release();
   }
 
@@ -156,7 +162,7 @@ class RecordMap final : public platform::MutableDictionary {
       if (entries_[i].live) index_.emplace(entries_[i].key, i);
   }
   void compact() {
-    std::vector<Entry> kept;
+    std::pmr::vector<Entry> kept(this);
     kept.reserve(entries_.size() - erased_);
     for (Entry& e : entries_)
       if (e.live) kept.push_back(std::move(e));
@@ -166,9 +172,22 @@ class RecordMap final : public platform::MutableDictionary {
     if (entries_.size() > kSearchedInPlace) indexFrom(0);
   }
 
-  std::vector<Entry> entries_;
-  std::size_t erased_ = 0;
+  // The pairs' memory: the first block from the arena while a loader builds the map (it goes with
+  // the arena), any later one from the heap.
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+    if (madeInArena_ && !arenaBlock_) return arenaBlock_ = arena_->storage()->allocate(bytes, alignment);
+    return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+  }
+  void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override {
+    if (p != arenaBlock_) std::pmr::new_delete_resource()->deallocate(p, bytes, alignment);
+  }
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
   JBArena* arena_ = nullptr;
+  void* arenaBlock_ = nullptr;
+  bool madeInArena_ = arena_ != nullptr;
+  std::pmr::vector<Entry> entries_{this};
+  std::size_t erased_ = 0;
   std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
 };
 
@@ -189,6 +208,15 @@ bool boolValueOf(const platform::Value& value) {
 }
 
 DataItemDetail::DataItemDetail() : dictData_(std::make_shared<RecordMap>()) {}
+
+DataItemDetail::DataItemDetail(InArena, JBArena& arena)
+    : dictData_(std::allocate_shared<RecordMap>(std::pmr::polymorphic_allocator<RecordMap>(arena.nodes()),
+                                                arena)) {}
+
+std::shared_ptr<DataItemDetail> DataItemDetail::newDetailInArena(JBArena& arena) {
+  return std::allocate_shared<DataItemDetail>(std::pmr::polymorphic_allocator<DataItemDetail>(arena.nodes()),
+                                              InArena(), arena);
+}
 
 std::shared_ptr<DataItemDetail> DataItemDetail::dataItemDetailCopy() const {
   auto copy = newDetail();

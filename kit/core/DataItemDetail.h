@@ -43,6 +43,18 @@ class DataItemDetail : public platform::Object, public platform::Coding {
  public:
   DataItemDetail();
   static std::shared_ptr<DataItemDetail> newDetail() { return std::make_shared<DataItemDetail>(); }
+  // A new record for a loader making many from one answer: the record, its map and the text
+  // given to setStringInArena() live in the answer's arena, which the record holds. Only while
+  // the loader builds.
+  static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena);
+
+ private:
+  struct InArena {
+    explicit InArena() = default;
+  };
+
+ public:
+  DataItemDetail(InArena, JBArena& arena);
 
   // The map itself; callers read and enumerate it, in the order keys were first set.
   const std::shared_ptr<platform::MutableDictionary>& dictData() const { return dictData_; }

@@ -192,7 +192,7 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
   }
   hasBuffer_ = true;
   text_ = {};
-  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetail();
+  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetailInArena(*arena_);
   if (!row_ || attributes.empty()) return;
   // "element.attribute", built in one reused buffer.
   attributeKey_.assign(name).push_back('.');

@@ -141,6 +141,15 @@ TEST(DataLoadAndParserParse, RecordsOutliveTheirAnswerAndChangeLikeAnyOther) {
   auto restored = DataItemDetail::FromData(kept->toData());
   ASSERT_TRUE(restored);
   EXPECT_TRUE(restored->isEqualToDataItemDetail(kept.get()));
+
+  // Growing well past what the answer made, and shrinking again.
+  for (int i = 0; i < 40; ++i) kept->setString("v" + std::to_string(i), "grown" + std::to_string(i));
+  for (int i = 0; i < 40; i += 2) kept->dictData()->removeObjectForKey("grown" + std::to_string(i));
+  EXPECT_EQ(kept->count(), 24u);
+  EXPECT_EQ(kept->getString("grown39"), "v39");
+  EXPECT_FALSE(kept->hasKey("grown38"));
+  EXPECT_EQ(kept->getString("name"), "changed");
+  EXPECT_EQ(kept->getItemAttribute("id"), "150");
 }
 
 TEST(DataLoadAndParserParse, BodyLeavesOutsideItemsFillTheDetail) {
