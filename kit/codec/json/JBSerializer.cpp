@@ -277,38 +277,59 @@ struct EncodeState {
         p = next;
         continue;
       }
-      switch (c) {
-        case '\b':
-          write("\\b", 2);
-          break;
-        case '\t':
-          write("\\t", 2);
-          break;
-        case '\n':
-          write("\\n", 2);
-          break;
-        case '\f':
-          write("\\f", 2);
-          break;
-        case '\r':
-          write("\\r", 2);
-          break;
-        case '"':
-          write("\\\"", 2);
-          break;
-        case '\\':
-          write("\\\\", 2);
-          break;
-        case '/':
-          write("\\/", 2);
-          break;
-        default:
-          escape16(c);
-          break;
-      }
+      writeEscape(c);
       ++p;
     }
     if (quotes) put('"');
+    return true;
+  }
+
+  // The escape of an ASCII byte that may not stand for itself.
+  void writeEscape(std::uint8_t c) {
+    switch (c) {
+      case '\b':
+        write("\\b", 2);
+        break;
+      case '\t':
+        write("\\t", 2);
+        break;
+      case '\n':
+        write("\\n", 2);
+        break;
+      case '\f':
+        write("\\f", 2);
+        break;
+      case '\r':
+        write("\\r", 2);
+        break;
+      case '"':
+        write("\\\"", 2);
+        break;
+      case '\\':
+        write("\\\\", 2);
+        break;
+      case '/':
+        write("\\/", 2);
+        break;
+      default:
+        escape16(c);
+        break;
+    }
+  }
+
+  bool writeWellFormedString(std::string_view s) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    const auto* const end = p + s.size();
+    room(s.size() + 2);
+    put('"');
+    while (p < end) {
+      const std::uint8_t* q = json::scanToEscape(p, end);
+      if (q != p) write(p, static_cast<std::size_t>(q - p));
+      if (q >= end) break;
+      writeEscape(*q);
+      p = q + 1;
+    }
+    put('"');
     return true;
   }
 
@@ -435,6 +456,11 @@ struct EncodeState {
   bool writeValue(const platform::Value& v, bool isReplacement) {
     switch (v.kind()) {
       case platform::Value::Kind::String:
+        // Text that owns nothing is borrowed from a decoded document, whose decoder let only
+        // well-formed UTF-8 in: without escaping options only the escapes are looked for.
+        if (!v.ownsSomething() &&
+            !(options & (JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash)))
+          return writeWellFormedString(v.stringView());
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())
