@@ -50,6 +50,7 @@ class JBDictionary final : public platform::MutableDictionary {
 
   std::size_t count() const override { return count_; }
   std::size_t capacity() const { return capacity_; }
+  bool isMutable() const { return mutations_ != 0; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
   void enumerate(

@@ -166,6 +166,10 @@ struct EncodeState {
   std::vector<const platform::Object*> open;
 
   bool pretty() const { return options & JBSerializeOptionPretty; }
+  // Text goes out as it is but for the escapes JSON requires.
+  bool plainText() const {
+    return !(options & (JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash));
+  }
 
   char* room(std::size_t n) {
     if (len + n > buf.size()) buf.grow(len + n + 4096);
@@ -392,9 +396,13 @@ struct EncodeState {
     return true;
   }
 
-  bool writePair(const std::string& key, const platform::Value& value, bool first) {
+  bool writePair(const std::string& key, const platform::Value& value, bool first, bool decodedKey = false) {
     if (!first) comma();
-    if (!writeString(key, true)) return false;
+    if (decodedKey) {
+      writeWellFormedString(key);
+    } else if (!writeString(key, true)) {
+      return false;
+    }
     colon();
     return writeValue(value, false);
   }
@@ -413,12 +421,15 @@ struct EncodeState {
     } else {
       bool ok = true;
       bool first = true;
+      // An immutable decoded dictionary's keys are all the decoder's: well-formed UTF-8.
+      const bool decoded = typeid(d) == typeid(JBDictionary);
+      const bool decodedKeys = decoded && !static_cast<const JBDictionary&>(d).isMutable() && plainText();
       auto pair = [&](const std::string& key, const platform::Value& value) {
-        ok = writePair(key, value, first);
+        ok = writePair(key, value, first, decodedKeys);
         first = false;
         return ok;
       };
-      if (typeid(d) == typeid(JBDictionary))
+      if (decoded)
         static_cast<const JBDictionary&>(d).forEach(pair);
       else
         d.enumerate(pair);

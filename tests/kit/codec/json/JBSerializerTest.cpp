@@ -277,6 +277,22 @@ TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
     }
   }
   EXPECT_EQ(json::objectFromJSONString(*json::JSONString(*list)), decoded);
+
+  // Keys too, in a decoded dictionary and in a copy with the same order.
+  std::string object = "{";
+  for (std::size_t n = 0; n < pieces.size(); ++n)
+    object +=
+        (n ? ",\"" : "\"") + pieces[n] + std::to_string(n) + "\":\"" + pieces[(n + 3) % pieces.size()] + "\"";
+  object += "}";
+  auto dict = json::objectFromJSONString(object).dictionaryValue();
+  ASSERT_TRUE(dict);
+  auto ownedDict = platform::MutableDictionary::create();
+  dict->enumerate([&](const std::string& k, const Value& v) {
+    ownedDict->setObject(Value(std::string(v.stringView())), std::string(k));
+    return true;
+  });
+  for (unsigned options : {unsigned{JBSerializeOptionNone}, unsigned{JBSerializeOptionEscapeNonASCII}})
+    EXPECT_EQ(json::JSONString(*dict, options), json::JSONString(*ownedDict, options)) << options;
 }
 
 }  // namespace
