@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (with the peer libraries they compare against) and runs them.
+# Builds the benchmarks (with the peer libraries they compare against), runs them, and ends with one
+# summary table of the lines they report through bench/Ratio.h (see bench/README.md).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh rapidjson-dev libsimdjson-dev libzip-dev libcurl4-openssl-dev libcairo2-dev
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_TESTS=OFF -DKAVRO_BENCH=ON
 cmake --build build/bench
+out=$(mktemp)
+summary=$(mktemp)
+trap 'rm -f "$out" "$summary"' EXIT
 for b in build/bench/bench/bench_*; do
   [ -x "$b" ] || continue
   echo "== $(basename "$b")"
-  "$b" "$@"
+  "$b" "$@" | tee "$out"
+  grep '^RATIO|' "$out" | sed "s/^RATIO|/$(basename "$b")|/" >>"$summary" || true
 done
+echo
+echo "== Summary: ratio = ours / peer, higher is better (best of repeated runs)"
+printf '%-50s %-14s %-28s %6s %6s  %s\n' "hot path" "ours" "peer" "ratio" "goal" "met"
+awk -F'|' '
+  { met = ($5 + 0 >= $6 + 0) ? "yes" : "NO"; if (met == "yes") ok++; n++
+    printf "%-50s %-14s %-28s %6s %6s  %s\n", $2, $3, $4, $5, $6, met }
+  END { printf "%d of %d goals met\n", ok, n }
+' "$summary"

@@ -1,6 +1,8 @@
-// JSON decoding and encoding, ours beside cJSON, RapidJSON and simdjson. Each library parses the
-// same text into its own in-memory tree (and frees it) per iteration; encoding writes the decoded
-// tree back as compact text. At the end the throughput ratios (ours / peer) are printed.
+// JSON decoding and encoding, ours beside RapidJSON, simdjson (DOM) and cJSON, at answer sizes from
+// 1 KB to 32 MB. Each library parses the same text into its own in-memory tree (and frees it) per
+// iteration; encoding writes the decoded tree back as compact text, and its throughput counts the
+// input document on both sides (ours writes doubles with 17 digits, so its text is longer). At the
+// end the throughput ratios (ours / peer, best of the repetitions) are printed.
 #include <benchmark/benchmark.h>
 #include <cjson/cJSON.h>
 #include <rapidjson/document.h>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Ratio.h"
 #include "kit/codec/json/ArrayJSONBoxSerializing.h"
 #include "kit/codec/json/DataJSONBoxDeserializing.h"
 #include "kit/codec/json/DictionaryJSONBoxSerializing.h"
@@ -76,20 +79,28 @@ std::string answer(std::mt19937& rng, int records, int firstId) {
   return s + "]}";
 }
 
+constexpr std::size_t Sizes[] = {1 << 10, 10 << 10, 100 << 10, 1 << 20, 10 << 20, 32 << 20};
+
+// One answer listing records, grown to at least `bytes`.
+std::string answerOfSize(std::size_t bytes) {
+  std::mt19937 rng(static_cast<unsigned>(bytes));
+  std::string s = answer(rng, 1, 0);
+  for (int id = 1; s.size() < bytes; ++id) {
+    s.resize(s.size() - 2);
+    s += ',';
+    s += jobRecord(rng, id);
+    s += "]}";
+  }
+  return s;
+}
+
 struct Corpus {
-  std::string big;
+  std::map<std::size_t, std::string> sized;
   std::vector<std::string> small;
   std::size_t smallBytes = 0;
   Corpus() {
+    for (std::size_t n : Sizes) sized[n] = answerOfSize(n);
     std::mt19937 rng(2024);
-    big = answer(rng, 50, 0);
-    for (int id = 50; big.size() < 2 * 1024 * 1024; id += 50) {
-      // Splice more records into the one list.
-      std::string part = answer(rng, 50, id);
-      big.resize(big.size() - 2);
-      big += ',';
-      big.append(part, part.find('[') + 1);
-    }
     for (int i = 0; i < 10000; ++i) {
       small.push_back(answer(rng, 1 + static_cast<int>(rng() % 3), i * 3));
       smallBytes += small.back().size();
@@ -102,11 +113,15 @@ const Corpus& corpus() {
   return c;
 }
 
+std::string sizeName(std::size_t n) {
+  return n >= (1 << 20) ? std::to_string(n >> 20) + " MB" : std::to_string(n >> 10) + " KB";
+}
+
 // ---- Decoding ----
 
 template <class Parse>
-void decodeBig(benchmark::State& state, Parse parse) {
-  const std::string& text = corpus().big;
+void decodeSized(benchmark::State& state, Parse parse) {
+  const std::string& text = corpus().sized.at(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) parse(text);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -155,128 +170,123 @@ auto simdParse = [](const std::string& text) {
   benchmark::DoNotOptimize(root);
 };
 
-void BM_DecodeBig_Ours(benchmark::State& s) { decodeBig(s, oursParse); }
-void BM_DecodeBig_OursDecoder(benchmark::State& s) { decodeBig(s, oursDecoderParse); }
-void BM_DecodeBig_cJSON(benchmark::State& s) { decodeBig(s, cjsonParse); }
-void BM_DecodeBig_RapidJSON(benchmark::State& s) { decodeBig(s, rapidParse); }
-void BM_DecodeBig_simdjson(benchmark::State& s) { decodeBig(s, simdParse); }
+void BM_Decode_Ours(benchmark::State& s) { decodeSized(s, oursParse); }
+void BM_Decode_OursDecoder(benchmark::State& s) { decodeSized(s, oursDecoderParse); }
+void BM_Decode_cJSON(benchmark::State& s) { decodeSized(s, cjsonParse); }
+void BM_Decode_RapidJSON(benchmark::State& s) { decodeSized(s, rapidParse); }
+void BM_Decode_simdjson(benchmark::State& s) { decodeSized(s, simdParse); }
 void BM_DecodeSmall_Ours(benchmark::State& s) { decodeSmall(s, oursParse); }
 void BM_DecodeSmall_OursDecoder(benchmark::State& s) { decodeSmall(s, oursDecoderParse); }
 void BM_DecodeSmall_cJSON(benchmark::State& s) { decodeSmall(s, cjsonParse); }
 void BM_DecodeSmall_RapidJSON(benchmark::State& s) { decodeSmall(s, rapidParse); }
 void BM_DecodeSmall_simdjson(benchmark::State& s) { decodeSmall(s, simdParse); }
 
-// ---- Encoding the decoded tree ----
+// ---- Encoding the decoded tree; throughput counts the input document ----
+
+const std::string& sizedText(const benchmark::State& state) {
+  return corpus().sized.at(static_cast<std::size_t>(state.range(0)));
+}
 
 void BM_Encode_Ours(benchmark::State& state) {
-  platform::Value root = kavro::json::objectFromJSONString(corpus().big);
+  const std::string& text = sizedText(state);
+  platform::Value root = kavro::json::objectFromJSONString(text);
   auto d = root.dictionaryValue();
-  std::size_t bytes = 0;
   for (auto _ : state) {
     auto out = kavro::json::JSONString(*d);
     if (!out) std::abort();
-    bytes = out->size();
     benchmark::DoNotOptimize(out);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
-}
-
-void BM_Encode_cJSON(benchmark::State& state) {
-  cJSON* root = cJSON_ParseWithLength(corpus().big.data(), corpus().big.size());
-  std::size_t bytes = 0;
-  for (auto _ : state) {
-    char* out = cJSON_PrintUnformatted(root);
-    if (!out) std::abort();
-    bytes = std::strlen(out);
-    benchmark::DoNotOptimize(out);
-    cJSON_free(out);
-  }
-  cJSON_Delete(root);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
 void BM_Encode_RapidJSON(benchmark::State& state) {
+  const std::string& text = sizedText(state);
   rapidjson::Document d;
-  d.Parse(corpus().big.data(), corpus().big.size());
-  std::size_t bytes = 0;
+  d.Parse(text.data(), text.size());
   for (auto _ : state) {
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     d.Accept(writer);
-    bytes = buffer.GetSize();
     benchmark::DoNotOptimize(buffer.GetString());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-void BM_Encode_simdjson(benchmark::State& state) {
-  simdjson::dom::parser parser;
-  simdjson::dom::element root;
-  if (parser.parse(corpus().big.data(), corpus().big.size()).get(root)) std::abort();
-  std::size_t bytes = 0;
+void BM_Encode_cJSON(benchmark::State& state) {
+  const std::string& text = sizedText(state);
+  cJSON* root = cJSON_ParseWithLength(text.data(), text.size());
   for (auto _ : state) {
-    std::string out = simdjson::to_string(root);
-    bytes = out.size();
+    char* out = cJSON_PrintUnformatted(root);
+    if (!out) std::abort();
     benchmark::DoNotOptimize(out);
+    cJSON_free(out);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  cJSON_Delete(root);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-BENCHMARK(BM_DecodeBig_Ours)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeBig_OursDecoder)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeBig_cJSON)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeBig_RapidJSON)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeBig_simdjson)->Unit(benchmark::kMillisecond);
+void sizes(benchmark::internal::Benchmark* b) {
+  for (std::size_t n : Sizes) b->Arg(static_cast<std::int64_t>(n));
+  b->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_Decode_Ours)->Apply(sizes);
+BENCHMARK(BM_Decode_OursDecoder)->Apply(sizes);
+BENCHMARK(BM_Decode_RapidJSON)->Apply(sizes);
+BENCHMARK(BM_Decode_simdjson)->Apply(sizes);
+BENCHMARK(BM_Decode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeSmall_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_OursDecoder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_cJSON)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_RapidJSON)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_simdjson)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Encode_Ours)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Encode_cJSON)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Encode_RapidJSON)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Encode_simdjson)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode_Ours)->Apply(sizes);
+BENCHMARK(BM_Encode_RapidJSON)->Apply(sizes);
+BENCHMARK(BM_Encode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 
-// Prints as usual and keeps each benchmark's throughput for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      // With --benchmark_repetitions the median stands for the benchmark.
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
-      auto it = r.counters.find("bytes_per_second");
-      if (it != r.counters.end()) mbPerSecond_[r.run_name.str()] = it->second.value / 1e6;
-    }
+void printRatios(const kavro::bench::BestOfReporter& r) {
+  using kavro::bench::figure;
+  auto mbps = [&](const std::string& name) { return r.counter(name, "bytes_per_second") / 1e6; };
+  auto line = [&](const std::string& path, const std::string& ours, const std::string& peerName,
+                  const std::string& peer, double goal) {
+    const double o = mbps(ours), p = mbps(peer);
+    if (o > 0 && p > 0)
+      kavro::bench::reportRatio(path, figure(o, "MB/s"), peerName + " " + figure(p, "MB/s"), o / p, goal);
+  };
+  std::printf("\nThroughput in MB/s of the input text (best of the repetitions):\n");
+  std::printf("  %-8s %10s %10s %10s %10s %10s\n", "size", "decode", "RapidJSON", "simdjson", "encode",
+              "RapidJSON");
+  for (std::size_t n : Sizes) {
+    const std::string arg = "/" + std::to_string(n);
+    std::printf("  %-8s %10.1f %10.1f %10.1f %10.1f %10.1f\n", sizeName(n).c_str(),
+                mbps("BM_Decode_Ours" + arg), mbps("BM_Decode_RapidJSON" + arg),
+                mbps("BM_Decode_simdjson" + arg), mbps("BM_Encode_Ours" + arg),
+                mbps("BM_Encode_RapidJSON" + arg));
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\nThroughput in MB/s, and ratio ours / peer:\n");
-    for (const char* task : {"DecodeBig", "DecodeSmall", "Encode"}) {
-      const std::string base = std::string("BM_") + task + "_";
-      const double ours = mbPerSecond_[base + "Ours"];
-      std::printf("  %-12s ours %7.1f", task, ours);
-      for (const char* peer : {"cJSON", "RapidJSON", "simdjson"}) {
-        const double p = mbPerSecond_[base + peer];
-        std::printf(" | %s %7.1f ratio %5.2f", peer, p, p > 0 ? ours / p : 0.0);
-      }
-      std::printf("\n");
-    }
-    std::printf("  (the large answer: %.2f MB; the 10,000 small answers: %.2f MB in all)\n",
-                corpus().big.size() / 1e6, corpus().smallBytes / 1e6);
+  for (std::size_t n : Sizes) {
+    const std::string arg = "/" + std::to_string(n);
+    line("JSON decode " + sizeName(n), "BM_Decode_Ours" + arg, "RapidJSON", "BM_Decode_RapidJSON" + arg, 1.0);
   }
-
- private:
-  std::map<std::string, double> mbPerSecond_;
-};
+  line("JSON decode 10,000 small answers", "BM_DecodeSmall_Ours", "RapidJSON", "BM_DecodeSmall_RapidJSON",
+       1.0);
+  for (std::size_t n : {std::size_t{1} << 20, std::size_t{10} << 20, std::size_t{32} << 20}) {
+    const std::string arg = "/" + std::to_string(n);
+    line("JSON decode " + sizeName(n), "BM_Decode_Ours" + arg, "simdjson DOM", "BM_Decode_simdjson" + arg,
+         0.6);
+  }
+  for (std::size_t n : Sizes) {
+    const std::string arg = "/" + std::to_string(n);
+    line("JSON encode " + sizeName(n), "BM_Encode_Ours" + arg, "RapidJSON", "BM_Encode_RapidJSON" + arg, 1.0);
+  }
+  std::printf("  (the 10,000 small answers: %.2f MB in all)\n", corpus().smallBytes / 1e6);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  corpus();
+  kavro::bench::BestOfReporter reporter;
+  kavro::bench::runBestOf(argc, argv, reporter, 3);
+  printRatios(reporter);
   return 0;
 }

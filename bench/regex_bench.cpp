@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Ratio.h"
 #include "kit/codec/regex/RGXCachedRegex.h"
 #include "kit/codec/regex/StringRegexBoxAdditions.h"
 #include "kit/core/StringDisplayLength.h"
@@ -64,8 +65,14 @@ struct Icu {
 const std::string kDigits = "\\d+";
 const std::string kNoMatch = "zq+$";
 
+std::vector<std::string>& cases() {
+  static std::vector<std::string> names;
+  return names;
+}
+
 void registerPair(const std::string& name, std::function<void(benchmark::State&)> ours,
                   std::function<void(benchmark::State&)> icu) {
+  cases().push_back(name);
   benchmark::RegisterBenchmark((name + "/kavro").c_str(), ours);
   benchmark::RegisterBenchmark((name + "/icu").c_str(), icu);
 }
@@ -161,28 +168,19 @@ void registerDisplayLength() {
       });
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs)
-      if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
+// Prints a ratio line per case (ICU time / ours), designed worst cases included.
+void printRatios(const kavro::bench::BestOfReporter& reporter, const std::vector<std::string>& cases) {
+  std::printf("\n%-28s %14s %14s %10s\n", "case", "kavro (ns)", "icu (ns)", "icu/kavro");
+  for (const std::string& base : cases) {
+    const std::string ours = base + "/kavro", icu = base + "/icu";
+    if (!reporter.has(ours) || !reporter.has(icu)) continue;
+    std::printf("%-28s %14.0f %14.0f %10.2f\n", base.c_str(), reporter.timeNs(ours), reporter.timeNs(icu),
+                reporter.timeRatio(ours, icu));
+    kavro::bench::reportRatio("regex " + base, kavro::bench::figure(reporter.timeNs(ours) / 1e3, "us"),
+                              "ICU " + kavro::bench::figure(reporter.timeNs(icu) / 1e3, "us"),
+                              reporter.timeRatio(ours, icu), 0.8);
   }
-  void printRatios() const {
-    std::printf("\n%-28s %14s %14s %10s\n", "case", "kavro (ns)", "icu (ns)", "icu/kavro");
-    for (const auto& [name, ours] : times_) {
-      auto slash = name.rfind("/kavro");
-      if (slash == std::string::npos) continue;
-      std::string base = name.substr(0, slash);
-      auto icu = times_.find(base + "/icu");
-      if (icu == times_.end()) continue;
-      std::printf("%-28s %14.0f %14.0f %10.2f\n", base.c_str(), ours, icu->second, icu->second / ours);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
+}
 
 }  // namespace
 
@@ -192,10 +190,8 @@ int main(int argc, char** argv) {
   registerCycling("Cycle8Spread_1KB", 8, false);
   registerCycling("Cycle6OneSet_1KB", 6, true);
   registerDisplayLength();
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
-  benchmark::Shutdown();
+  kavro::bench::BestOfReporter reporter;
+  kavro::bench::runBestOf(argc, argv, reporter, 3);
+  printRatios(reporter, cases());
   return 0;
 }

@@ -1,16 +1,21 @@
-// DataKavroDB against bare prepared SQLite statements doing the same work on the same schema:
-// set and get of 1 KB strings and byte values, and the newest-N record list. Writes run 100 to a
-// transaction on both sides. Prints, per operation, the store's speed as a share of bare SQLite.
+// DataKavroDB against bare prepared SQLite statements doing the same work on the same schema and
+// indexes: set and get of 1 KB strings and byte values, and the newest-N record list at 1,000,
+// 100,000 and 1,000,000 records of a type. A write on both sides is the store's own pair of
+// statements: an update stamped with the current time (text made once a second), and an insert
+// when no row changed. Writes run 100 to a transaction on both sides. Prints, per operation, the
+// store's speed as a share of bare SQLite.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "bench/Ratio.h"
 #include "kit/core/DataKavroDB.h"
 #include "kit/core/FSManager.h"
 #include "platform/foundation/Environment.h"
@@ -38,16 +43,29 @@ DataKavroDB& store() {
 
 // ---- Bare SQLite ----
 
-struct Bare {
-  sqlite3* db = nullptr;
-  sqlite3_stmt* setStr = nullptr;
-  sqlite3_stmt* getStr = nullptr;
-  sqlite3_stmt* setBin = nullptr;
-  sqlite3_stmt* getBin = nullptr;
-  sqlite3_stmt* newest = nullptr;
+std::string localTime() {
+  std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  return buf;
+}
 
-  Bare() {
-    std::string path = *kavro::FSManager::getDbFullPath("bench_bare.db");
+struct Bare {
+  struct Table {
+    sqlite3_stmt* update = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_stmt* get = nullptr;
+  };
+  sqlite3* db = nullptr;
+  Table str, bin;
+  sqlite3_stmt* newest = nullptr;
+  std::time_t second = 0;
+  std::string now;
+
+  explicit Bare(const char* name) {
+    std::string path = *kavro::FSManager::getDbFullPath(name);
     sqlite3_open(path.c_str(), &db);
     for (const char* table : {"DATA_STR_VALUE", "DATA_BIN_VALUE"}) {
       std::string t = table;
@@ -56,23 +74,18 @@ struct Bare {
           "]([ID] INTEGER PRIMARY KEY, [DATA_TYPE] CHAR(100) NOT NULL, [DATA_KEY] CHAR(200) NOT "
           "NULL, [DATA_VALUE], [DATA_ADDTIME] TIMESTAMP NOT NULL DEFAULT (datetime(CURRENT_TIMESTAMP, "
           "'localtime'))); CREATE UNIQUE INDEX IF NOT EXISTS [" +
-          t + "_unique_key] ON [" + t + "] ([DATA_TYPE], [DATA_KEY]);";
+          t + "_unique_key] ON [" + t + "] ([DATA_TYPE], [DATA_KEY]); CREATE INDEX IF NOT EXISTS [" + t +
+          "_item_time] ON [" + t + "] ([DATA_TYPE], [DATA_ADDTIME]) WHERE substr(DATA_KEY,1,5)='item.';";
       sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr);
+      Table& s = t == "DATA_STR_VALUE" ? str : bin;
+      s.update =
+          prepare("UPDATE " + t + " SET DATA_VALUE=?, DATA_ADDTIME=? WHERE DATA_TYPE=? AND DATA_KEY=?");
+      s.insert = prepare("INSERT INTO " + t + "(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) VALUES(?,?,?,?)");
+      s.get = prepare("SELECT DATA_VALUE FROM " + t + " WHERE DATA_TYPE=? AND DATA_KEY=?");
     }
-    setStr = prepare(upsert("DATA_STR_VALUE"));
-    setBin = prepare(upsert("DATA_BIN_VALUE"));
-    getStr = prepare("SELECT DATA_VALUE FROM DATA_STR_VALUE WHERE DATA_TYPE=? AND DATA_KEY=?");
-    getBin = prepare("SELECT DATA_VALUE FROM DATA_BIN_VALUE WHERE DATA_TYPE=? AND DATA_KEY=?");
     newest = prepare(
         "SELECT DATA_VALUE FROM DATA_BIN_VALUE WHERE DATA_TYPE=? AND substr(DATA_KEY,1,5)='item.' AND "
-        "DATA_ADDTIME<=datetime(CURRENT_TIMESTAMP,'localtime') ORDER BY DATA_ADDTIME DESC, ID DESC LIMIT ?");
-  }
-  static std::string upsert(const std::string& table) {
-    return "INSERT INTO " + table +
-           "(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) "
-           "VALUES(?,?,?,datetime(CURRENT_TIMESTAMP,'localtime')) "
-           "ON CONFLICT(DATA_TYPE,DATA_KEY) DO UPDATE SET DATA_VALUE=excluded.DATA_VALUE, "
-           "DATA_ADDTIME=excluded.DATA_ADDTIME";
+        "DATA_ADDTIME<=? ORDER BY DATA_ADDTIME DESC, ID DESC LIMIT ?");
   }
   sqlite3_stmt* prepare(const std::string& sql) {
     sqlite3_stmt* s = nullptr;
@@ -82,22 +95,41 @@ struct Bare {
     }
     return s;
   }
-  void set(sqlite3_stmt* s, const std::string& k, const void* v, int n, bool blob) {
-    sqlite3_bind_text(s, 1, Type, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 2, k.data(), static_cast<int>(k.size()), SQLITE_TRANSIENT);
-    if (blob) {
-      sqlite3_bind_blob(s, 3, v, n, SQLITE_TRANSIENT);
-    } else {
-      sqlite3_bind_text(s, 3, static_cast<const char*>(v), n, SQLITE_TRANSIENT);
+  const std::string& time() {
+    std::time_t t = std::time(nullptr);
+    if (t != second) {
+      now = localTime();
+      second = t;
     }
-    sqlite3_step(s);
-    sqlite3_reset(s);
+    return now;
+  }
+  static void bindValue(sqlite3_stmt* s, int index, const void* v, int n, bool blob) {
+    if (blob)
+      sqlite3_bind_blob(s, index, v, n, SQLITE_STATIC);
+    else
+      sqlite3_bind_text(s, index, static_cast<const char*>(v), n, SQLITE_STATIC);
+  }
+  void set(const Table& t, const std::string& k, const void* v, int n, bool blob) {
+    const std::string& at = time();
+    bindValue(t.update, 1, v, n, blob);
+    sqlite3_bind_text(t.update, 2, at.data(), static_cast<int>(at.size()), SQLITE_STATIC);
+    sqlite3_bind_text(t.update, 3, Type, -1, SQLITE_STATIC);
+    sqlite3_bind_text(t.update, 4, k.data(), static_cast<int>(k.size()), SQLITE_STATIC);
+    sqlite3_step(t.update);
+    sqlite3_reset(t.update);
+    if (sqlite3_changes(db) > 0) return;
+    sqlite3_bind_text(t.insert, 1, Type, -1, SQLITE_STATIC);
+    sqlite3_bind_text(t.insert, 2, k.data(), static_cast<int>(k.size()), SQLITE_STATIC);
+    bindValue(t.insert, 3, v, n, blob);
+    sqlite3_bind_text(t.insert, 4, at.data(), static_cast<int>(at.size()), SQLITE_STATIC);
+    sqlite3_step(t.insert);
+    sqlite3_reset(t.insert);
   }
   void exec(const char* sql) { sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 };
 
 Bare& bare() {
-  static Bare b;
+  static Bare b("bench_bare.db");
   return b;
 }
 
@@ -108,14 +140,14 @@ void fill() {
   for (int i = 0; i < Keys; ++i) {
     db.setStrValue(Type, key(i), Value1K);
     db.setBinValue(Type, key(i), Bytes1K);
-    bare().set(bare().setStr, key(i), Value1K.data(), 1024, false);
-    bare().set(bare().setBin, key(i), Bytes1K.data(), 1024, true);
+    bare().set(bare().str, key(i), Value1K.data(), 1024, false);
+    bare().set(bare().bin, key(i), Bytes1K.data(), 1024, true);
     DataItemDetail record;
     record.setString(key(i), "id");
     record.setString(std::string(200, 'r'), "body");
     db.saveItemCache(Type, key(i), record);
     platform::Data archived = record.toData();
-    bare().set(bare().setBin, "item." + key(i), archived.data(), static_cast<int>(archived.size()), true);
+    bare().set(bare().bin, "item." + key(i), archived.data(), static_cast<int>(archived.size()), true);
   }
   db.commit();
   bare().exec("COMMIT");
@@ -137,7 +169,7 @@ void Bare_SetString(benchmark::State& state) {
   int i = 0;
   for (auto _ : state) {
     bare().exec("BEGIN");
-    for (int n = 0; n < Batch; ++n) bare().set(bare().setStr, key(i++ % Keys), Value1K.data(), 1024, false);
+    for (int n = 0; n < Batch; ++n) bare().set(bare().str, key(i++ % Keys), Value1K.data(), 1024, false);
     bare().exec("COMMIT");
   }
   state.SetItemsProcessed(state.iterations() * Batch);
@@ -157,7 +189,7 @@ void Bare_SetBinary(benchmark::State& state) {
   int i = 0;
   for (auto _ : state) {
     bare().exec("BEGIN");
-    for (int n = 0; n < Batch; ++n) bare().set(bare().setBin, key(i++ % Keys), Bytes1K.data(), 1024, true);
+    for (int n = 0; n < Batch; ++n) bare().set(bare().bin, key(i++ % Keys), Bytes1K.data(), 1024, true);
     bare().exec("COMMIT");
   }
   state.SetItemsProcessed(state.iterations() * Batch);
@@ -171,7 +203,7 @@ void Store_GetString(benchmark::State& state) {
 
 void Bare_GetString(benchmark::State& state) {
   int i = 0;
-  sqlite3_stmt* s = bare().getStr;
+  sqlite3_stmt* s = bare().str.get;
   for (auto _ : state) {
     std::string k = key(i++ % Keys);
     sqlite3_bind_text(s, 1, Type, -1, SQLITE_STATIC);
@@ -194,7 +226,7 @@ void Store_GetBinary(benchmark::State& state) {
 
 void Bare_GetBinary(benchmark::State& state) {
   int i = 0;
-  sqlite3_stmt* s = bare().getBin;
+  sqlite3_stmt* s = bare().bin.get;
   for (auto _ : state) {
     std::string k = key(i++ % Keys);
     sqlite3_bind_text(s, 1, Type, -1, SQLITE_STATIC);
@@ -210,19 +242,58 @@ void Bare_GetBinary(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// ---- The newest-N list as the type grows ----
+
+// A store and a bare database of their own, filled with "item." records of the type up to the
+// size the benchmark asks for (outside the timing).
+struct Lists {
+  DataKavroDB store{"bench_list_store.db"};
+  Bare bare{"bench_list_bare.db"};
+  int rows = 0;
+  void growTo(int n) {
+    if (rows >= n) return;
+    DataItemDetail record;
+    record.setString("45000000", "id");
+    record.setString(std::string(100, 'r'), "body");
+    const platform::Data archived = record.toData();
+    store.begin();
+    bare.exec("BEGIN");
+    for (; rows < n; ++rows) {
+      const std::string k = "item." + key(rows);
+      store.setBinValue(Type, k, archived);
+      bare.set(bare.bin, k, archived.data(), static_cast<int>(archived.size()), true);
+    }
+    store.commit();
+    bare.exec("COMMIT");
+  }
+};
+
+Lists& lists(int rows) {
+  static Lists l;
+  l.growTo(rows);
+  return l;
+}
+
 // Both sides decode the same archived records: the comparison is of the store's layer.
 void Store_NewestList(benchmark::State& state) {
-  for (auto _ : state)
-    benchmark::DoNotOptimize(store().getNewestItemCacheList(store().TABLE_BIN_VALUE(), Type, Newest));
+  DataKavroDB& db = lists(static_cast<int>(state.range(0))).store;
+  for (auto _ : state) {
+    auto list = db.getNewestItemCacheList(db.TABLE_BIN_VALUE(), Type, Newest);
+    if (list->count() != Newest) state.SkipWithError("short list");
+    benchmark::DoNotOptimize(list);
+  }
   state.SetItemsProcessed(state.iterations() * Newest);
 }
 
 void Bare_NewestList(benchmark::State& state) {
-  sqlite3_stmt* s = bare().newest;
+  Bare& b = lists(static_cast<int>(state.range(0))).bare;
+  sqlite3_stmt* s = b.newest;
   for (auto _ : state) {
     auto result = kavro::DataItemResult::create();
+    const std::string& now = b.time();
     sqlite3_bind_text(s, 1, Type, -1, SQLITE_STATIC);
-    sqlite3_bind_int(s, 2, Newest);
+    sqlite3_bind_text(s, 2, now.data(), static_cast<int>(now.size()), SQLITE_STATIC);
+    sqlite3_bind_int(s, 3, Newest);
     while (sqlite3_step(s) == SQLITE_ROW) {
       const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 0));
       if (auto d = DataItemDetail::FromData(platform::Data(b, b + sqlite3_column_bytes(s, 0))))
@@ -234,6 +305,20 @@ void Bare_NewestList(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * Newest);
 }
 
+// One record read by key from the same table: what a list of the newest is measured against.
+void Store_PointRead(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  DataKavroDB& db = lists(rows).store;
+  int i = 0;
+  for (auto _ : state) {
+    auto record = db.getItemCache(Type, key(i));
+    if (!record) state.SkipWithError("missing record");
+    benchmark::DoNotOptimize(record);
+    i = (i + 7919) % rows;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(Store_SetString);
 BENCHMARK(Bare_SetString);
 BENCHMARK(Store_SetBinary);
@@ -242,21 +327,10 @@ BENCHMARK(Store_GetString);
 BENCHMARK(Bare_GetString);
 BENCHMARK(Store_GetBinary);
 BENCHMARK(Bare_GetBinary);
-BENCHMARK(Store_NewestList);
-BENCHMARK(Bare_NewestList);
-
-// Keeps each run's time per iteration to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-  }
-  std::map<std::string, double> times;
-};
+constexpr int ListSizes[] = {1000, 100000, 1000000};
+BENCHMARK(Store_NewestList)->Arg(ListSizes[0])->Arg(ListSizes[1])->Arg(ListSizes[2]);
+BENCHMARK(Bare_NewestList)->Arg(ListSizes[0])->Arg(ListSizes[1])->Arg(ListSizes[2]);
+BENCHMARK(Store_PointRead)->Arg(ListSizes[0])->Arg(ListSizes[1])->Arg(ListSizes[2]);
 
 }  // namespace
 
@@ -266,19 +340,33 @@ int main(int argc, char** argv) {
   platform::Environment::setHomeRoot(home.string());
   fill();
 
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  kavro::bench::BestOfReporter reporter;
+  kavro::bench::runBestOf(argc, argv, reporter, 5);
 
-  std::printf("\nDataKavroDB speed as a share of bare SQLite (goal: at least 0.80)\n");
-  for (const auto& [name, time] : reporter.times) {
-    if (name.rfind("Store_", 0) != 0) continue;
-    std::string op = name.substr(6);
-    auto peer = reporter.times.find("Bare_" + op);
-    if (peer == reporter.times.end() || time <= 0) continue;
-    std::printf("  %-12s %.2f\n", op.c_str(), peer->second / time);
+  using kavro::bench::figure;
+  std::printf("\nDataKavroDB speed as a share of bare SQLite, best of the repetitions\n");
+  for (const char* op : {"SetString", "SetBinary", "GetString", "GetBinary"}) {
+    const std::string ours = std::string("Store_") + op, peer = std::string("Bare_") + op;
+    if (!reporter.has(ours) || !reporter.has(peer)) continue;
+    kavro::bench::reportRatio(
+        std::string("store ") + op + " (1 KB)", figure(reporter.timeNs(ours) / 1e3, "us"),
+        "SQLite " + figure(reporter.timeNs(peer) / 1e3, "us"), reporter.timeRatio(ours, peer), 1.0);
   }
-  benchmark::Shutdown();
+  for (int rows : ListSizes) {
+    const std::string n = "/" + std::to_string(rows);
+    const std::string ours = "Store_NewestList" + n, peer = "Bare_NewestList" + n,
+                      point = "Store_PointRead" + n;
+    if (reporter.has(ours) && reporter.has(peer))
+      kavro::bench::reportRatio(
+          "store newest 20 of " + std::to_string(rows), figure(reporter.timeNs(ours) / 1e3, "us"),
+          "SQLite " + figure(reporter.timeNs(peer) / 1e3, "us"), reporter.timeRatio(ours, peer), 0.9);
+    // A list of the newest stays within a few point reads at every size.
+    if (reporter.has(ours) && reporter.has(point))
+      kavro::bench::reportRatio("store newest 20 of " + std::to_string(rows) + " vs one point read",
+                                figure(reporter.timeNs(ours) / 1e3, "us"),
+                                "point read " + figure(reporter.timeNs(point) / 1e3, "us"),
+                                reporter.timeRatio(ours, point), 0.2);
+  }
   std::error_code ec;
   std::filesystem::remove_all(home, ec);
   return 0;

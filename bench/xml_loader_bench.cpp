@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "bench/Ratio.h"
 #include "kit/core/DataLoadAndParser.h"
 
 namespace {
@@ -94,34 +95,21 @@ BENCHMARK(BM_XmlLoaderAndFree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Expat)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExpatEmptyHandlers)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  auto& t = reporter.times;
-  if (t.count("BM_XmlLoader") && t.count("BM_XmlLoaderAndFree") && t.count("BM_Expat") &&
-      t.count("BM_ExpatEmptyHandlers") && t["BM_XmlLoader"] > 0 && t["BM_XmlLoaderAndFree"] > 0) {
+  kavro::bench::BestOfReporter reporter;
+  kavro::bench::runBestOf(argc, argv, reporter, 5);
+  const double loader = reporter.timeNs("BM_XmlLoader"), withFree = reporter.timeNs("BM_XmlLoaderAndFree");
+  const double expat = reporter.timeNs("BM_Expat"), empty = reporter.timeNs("BM_ExpatEmptyHandlers");
+  if (loader > 0 && withFree > 0 && expat > 0 && empty > 0) {
     std::printf(
-        "\n%zu-byte answer, %d items: XML loader speed as a share of bare expat %.2f (goal >= 0.5), "
-        "of expat with empty handlers %.2f; with freeing the result timed too: %.2f and %.2f\n",
-        answer().size(), Items, t["BM_Expat"] / t["BM_XmlLoader"],
-        t["BM_ExpatEmptyHandlers"] / t["BM_XmlLoader"], t["BM_Expat"] / t["BM_XmlLoaderAndFree"],
-        t["BM_ExpatEmptyHandlers"] / t["BM_XmlLoaderAndFree"]);
+        "\n%zu-byte answer, %d items: XML loader speed as a share of bare expat %.2f, of expat with empty "
+        "handlers %.2f; with freeing the result timed too: %.2f and %.2f\n",
+        answer().size(), Items, expat / loader, empty / loader, expat / withFree, empty / withFree);
+    kavro::bench::reportRatio("XML answer 1 MB, 5,000 items, freeing included",
+                              kavro::bench::figure(withFree / 1e6, "ms"),
+                              "expat " + kavro::bench::figure(expat / 1e6, "ms"), expat / withFree, 0.7);
   }
-  benchmark::Shutdown();
   return 0;
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Ratio.h"
 #include "kit/codec/zip/ZBDataArchive.h"
 #include "kit/codec/zip/ZBFileArchive.h"
 
@@ -250,46 +251,32 @@ BENCHMARK(BM_Write_Ours)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteratio
 BENCHMARK(BM_Write_Minizip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Write_Libzip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// Prints the usual table, then MB/s side by side and the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("bytes_per_second");
-      if (it != run.counters.end()) mbps_[run.benchmark_name()] = it->second.value / 1e6;
+// MB/s side by side and the ratios, from the best repetitions.
+void printRatios(const kavro::bench::BestOfReporter& reporter) {
+  auto mbps = [&](const std::string& name) { return reporter.counter(name, "bytes_per_second") / 1e6; };
+  std::printf("\nzip, %.1f MB of mixed files (MB/s, higher is better)\n", corpus().bytes / 1e6);
+  for (const char* kind : {"Read", "Write"}) {
+    const double ours = mbps(std::string("BM_") + kind + "_Ours");
+    const double minizip = mbps(std::string("BM_") + kind + "_Minizip");
+    const double libzip = mbps(std::string("BM_") + kind + "_Libzip");
+    std::printf("%-6s ours %8.1f  minizip %8.1f  libzip %8.1f   ours/minizip %.2f  ours/libzip %.2f\n", kind,
+                ours, minizip, libzip, minizip > 0 ? ours / minizip : 0, libzip > 0 ? ours / libzip : 0);
+    for (auto [peer, rate] : {std::pair{"minizip", minizip}, std::pair{"libzip", libzip}}) {
+      if (ours > 0 && rate > 0)
+        kavro::bench::reportRatio(std::string("zip ") + kind + " 50 MB", kavro::bench::figure(ours, "MB/s"),
+                                  std::string(peer) + " " + kavro::bench::figure(rate, "MB/s"), ours / rate,
+                                  0.8);
     }
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\nzip, %.1f MB of mixed files (MB/s, higher is better)\n", corpus().bytes / 1e6);
-    for (const char* kind : {"Read", "Write"}) {
-      double ours = get(std::string("BM_") + kind + "_Ours");
-      double minizip = get(std::string("BM_") + kind + "_Minizip");
-      double libzip = get(std::string("BM_") + kind + "_Libzip");
-      std::printf("%-6s ours %8.1f  minizip %8.1f  libzip %8.1f   ours/minizip %.2f  ours/libzip %.2f\n",
-                  kind, ours, minizip, libzip, minizip > 0 ? ours / minizip : 0,
-                  libzip > 0 ? ours / libzip : 0);
-    }
-  }
-
- private:
-  double get(const std::string& prefix) const {
-    for (const auto& [name, v] : mbps_)
-      if (name.rfind(prefix, 0) == 0) return v;
-    return 0;
-  }
-  std::map<std::string, double> mbps_;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   corpus();
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  kavro::bench::BestOfReporter reporter;
+  kavro::bench::runBestOf(argc, argv, reporter, 1);
+  printRatios(reporter);
   std::error_code ec;
   fs::remove_all(corpus().root, ec);
   return 0;

@@ -1,11 +1,16 @@
 #include "kit/core/DataItemDetail.h"
 
+#include <cstring>
 #include <limits>
+#include <memory_resource>
 #include <mutex>
 #include <string>
+#include <typeinfo>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "kit/codec/json/JBArena.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -50,6 +55,142 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
   return !attributeName.empty() && !nodeName.empty();
 }
 
+// A record's map: the platform map's behaviour (insertion order, a replaced value keeps its place,
+// removal keeps the order of the rest) in one block of pairs. Records hold a handful of keys and
+// are made by the thousand for every answer, so a short map is searched in place, without a
+// table and the allocations that come with one; a long one gains a table.
+class RecordMap final : public platform::MutableDictionary, private std::pmr::memory_resource {
+ public:
+  RecordMap() = default;
+  // A map made by a loader: its first block of pairs and its text come from the answer's arena,
+  // which it holds.
+  explicit RecordMap(JBArena& arena) : arena_(&arena) { arena.retain(); }
+  RecordMap(const RecordMap&) = delete;
+  RecordMap& operator=(const RecordMap&) = delete;
+  ~RecordMap() override {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    index_.clear();
+    if (arena_) arena_->release();
+  }
+
+  // Text in the arena, which the map holds from then on; a map holds one arena at most, so text
+  // for another goes to the heap.
+  void setText(std::string_view value, std::string_view key, JBArena& arena) {
+    if (!arena_) {
+      arena.retain();
+      arena_ = &arena;
+    }
+    if (arena_ != &arena) return setObject(platform::Value(value), key);
+    const char* bytes = value.empty() ? "" : value.data();  // an empty view may hold no pointer
+    setObject(platform::Value::borrowingText(arena, *arena.text(bytes, value.size())), key);
+  }
+
+  std::size_t count() const override { return entries_.size() - erased_; }
+
+  const platform::Value* objectForKey(std::string_view key) const override {
+    const std::size_t i = find(key);
+    return i == kMissing ? nullptr : &entries_[i].value;
+  }
+
+  void enumerate(const std::function<bool(const std::string&, const platform::Value&)>& fn) const override {
+    // Sizes read afresh: fn may change the map.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (!entries_[i].live) continue;
+      if (!fn(entries_[i].key, entries_[i].value)) return;
+    }
+  }
+
+  void setObject(platform::Value value, std::string_view key) override {
+    if (const std::size_t i = find(key); i != kMissing) {
+      entries_[i].value = std::move(value);
+      return;
+    }
+    if (entries_.empty()) entries_.reserve(kFirstRoom);
+    entries_.push_back(Entry{std::string(key), std::move(value), true});
+    if (!index_.empty() || entries_.size() > kSearchedInPlace)
+      indexFrom(index_.empty() ? 0 : entries_.size() - 1);
+  }
+
+  void removeObjectForKey(std::string_view key) override {
+    const std::size_t i = find(key);
+    if (i == kMissing) return;
+    if (!index_.empty()) index_.erase(index_.find(key));
+    entries_[i].live = false;
+    entries_[i].value = platform::Value();
+    ++erased_;
+    if (erased_ > 16 && erased_ * 2 > entries_.size()) compact();
+  }
+
+  void removeAllObjects() override {
+    entries_.clear();
+    index_.clear();
+    erased_ = 0;
+  }
+
+ private:
+  struct Entry {
+    std::string key;
+    platform::Value value;
+    bool live;
+  };
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  static constexpr std::size_t kMissing = SIZE_MAX;
+  static constexpr std::size_t kFirstRoom = 8;
+  static constexpr std::size_t kSearchedInPlace = 16;
+
+  std::size_t find(std::string_view key) const {
+    if (!index_.empty()) {
+      auto it = index_.find(key);
+      return it == index_.end() ? kMissing : it->second;
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const std::string& k = entries_[i].key;
+      // Keys of one length often differ in their last byte: looked at before the rest.
+      if (k.size() == key.size() && entries_[i].live && (key.empty() || k.back() == key.back()) &&
+          std::memcmp(k.data(), key.data(), key.size()) == 0)
+        return i;
+    }
+    return kMissing;
+  }
+  // Adds the live entries from first on to the table.
+  void indexFrom(std::size_t first) {
+    for (std::size_t i = first; i < entries_.size(); ++i)
+      if (entries_[i].live) index_.emplace(entries_[i].key, i);
+  }
+  void compact() {
+    std::pmr::vector<Entry> kept(this);
+    kept.reserve(entries_.size() - erased_);
+    for (Entry& e : entries_)
+      if (e.live) kept.push_back(std::move(e));
+    entries_ = std::move(kept);
+    erased_ = 0;
+    index_.clear();
+    if (entries_.size() > kSearchedInPlace) indexFrom(0);
+  }
+
+  // The pairs' memory: the first block from the arena while a loader builds the map (it goes with
+  // the arena), any later one from the heap.
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+    if (madeInArena_ && !arenaBlock_) return arenaBlock_ = arena_->storage()->allocate(bytes, alignment);
+    return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+  }
+  void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override {
+    if (p != arenaBlock_) std::pmr::new_delete_resource()->deallocate(p, bytes, alignment);
+  }
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+  JBArena* arena_ = nullptr;
+  void* arenaBlock_ = nullptr;
+  bool madeInArena_ = arena_ != nullptr;
+  std::pmr::vector<Entry> entries_{this};
+  std::size_t erased_ = 0;
+  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+};
+
 }  // namespace
 
 std::int64_t integerValueOf(const platform::Value& value) {
@@ -66,7 +207,16 @@ bool boolValueOf(const platform::Value& value) {
   return leadingInteger(lower) != 0;
 }
 
-DataItemDetail::DataItemDetail() : dictData_(platform::MutableDictionary::create()) {}
+DataItemDetail::DataItemDetail() : dictData_(std::make_shared<RecordMap>()) {}
+
+DataItemDetail::DataItemDetail(InArena, JBArena& arena)
+    : dictData_(std::allocate_shared<RecordMap>(std::pmr::polymorphic_allocator<RecordMap>(arena.nodes()),
+                                                arena)) {}
+
+std::shared_ptr<DataItemDetail> DataItemDetail::newDetailInArena(JBArena& arena) {
+  return std::allocate_shared<DataItemDetail>(std::pmr::polymorphic_allocator<DataItemDetail>(arena.nodes()),
+                                              InArena(), arena);
+}
 
 std::shared_ptr<DataItemDetail> DataItemDetail::dataItemDetailCopy() const {
   auto copy = newDetail();
@@ -143,6 +293,14 @@ bool DataItemDetail::hasKey(std::string_view key, std::string_view value) const 
 bool DataItemDetail::setString(std::string_view value, std::string_view key) {
   if (key.empty()) return false;
   dictData_->setObject(platform::Value(value), key);
+  return true;
+}
+
+bool DataItemDetail::setStringInArena(std::string_view value, std::string_view key, JBArena& arena) {
+  if (key.empty()) return false;
+  // Every record's map is one, but for a stand-in that shares another's.
+  if (typeid(*dictData_) != typeid(RecordMap)) return setString(value, key);
+  static_cast<RecordMap&>(*dictData_).setText(value, key, arena);
   return true;
 }
 

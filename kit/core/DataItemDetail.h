@@ -32,6 +32,8 @@ class KeyedUnarchiver;
 
 namespace kavro {
 
+class JBArena;
+
 // The record of the whole system: one server row, form row, cached object or set of screen
 // parameters. A map from text keys to values (almost always text) whose reads never fail: a missing
 // or unsuitable value reads as "", 0 or false. An empty key counts as no key: reads give the empty
@@ -41,6 +43,18 @@ class DataItemDetail : public platform::Object, public platform::Coding {
  public:
   DataItemDetail();
   static std::shared_ptr<DataItemDetail> newDetail() { return std::make_shared<DataItemDetail>(); }
+  // A new record for a loader making many from one answer: the record, its map and the text
+  // given to setStringInArena() live in the answer's arena, which the record holds. Only while
+  // the loader builds.
+  static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena);
+
+ private:
+  struct InArena {
+    explicit InArena() = default;
+  };
+
+ public:
+  DataItemDetail(InArena, JBArena& arena);
 
   // The map itself; callers read and enumerate it, in the order keys were first set.
   const std::shared_ptr<platform::MutableDictionary>& dictData() const { return dictData_; }
@@ -68,6 +82,9 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   bool hasKey(std::string_view key, std::string_view value) const;
 
   bool setString(std::string_view value, std::string_view key);
+  // setString() for a loader making many records from one answer: the text is kept in the
+  // answer's memory, which the record holds from then on.
+  bool setStringInArena(std::string_view value, std::string_view key, JBArena& arena);
   // Stored as decimal text.
   bool setInt(std::int64_t value, std::string_view key);
   // Stored as "1" or "0".

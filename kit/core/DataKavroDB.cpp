@@ -32,9 +32,21 @@ constexpr std::string_view CreateBinTable =
 
 constexpr std::string_view TypeAndKey = "`DATA_TYPE`=? and `DATA_KEY`=?";
 constexpr std::string_view ItemPrefix = "item.";
+// substr() rather than LIKE: "item." must match exactly, and "items." must not. Queries use this
+// very text, which the partial time index is made with.
+constexpr std::string_view IsItemKey = "substr(`DATA_KEY`,1,5)='item.'";
 constexpr std::string_view ItemsPrefix = "items.";
 
 platform::Value text(std::string_view s) { return platform::Value(s); }
+
+// Binds without a copy: the text outlives the step, and the statement guard clears the bindings.
+bool bindView(sqlite3_stmt* stmt, int index, std::string_view s) {
+  return sqlite3_bind_text64(stmt, index, s.data(), s.size(), SQLITE_STATIC, SQLITE_UTF8) == SQLITE_OK;
+}
+
+bool bindTypeAndKey(sqlite3_stmt* stmt, std::string_view dataType, std::string_view dataKey, int first = 1) {
+  return bindView(stmt, first, dataType) && bindView(stmt, first + 1, dataKey);
+}
 
 std::string prefixed(std::string_view prefix, std::string_view key) {
   std::string out(prefix);
@@ -51,6 +63,13 @@ DataKavroDB::DataKavroDB(std::string_view name) : DataSQLiteDB(name) {
   createTableIfMissing(TABLE_INT_VALUE(), CreateIntTable);
   createTableIfMissing(TABLE_STR_VALUE(), CreateStrTable);
   createTableIfMissing(TABLE_BIN_VALUE(), CreateBinTable);
+  // Newest-first record lists read a type's "item." rows in time order; files made before the
+  // index existed gain it here. Partial, so that writing other values does not maintain it.
+  for (const auto& t : tables_) {
+    if (isOpen() && hasTable(t.name))
+      execSQL("CREATE INDEX IF NOT EXISTS " + quoteIdentifier(t.name + "_item_time") + " ON " +
+              quoteIdentifier(t.name) + " (`DATA_TYPE`, `DATA_ADDTIME`) WHERE " + std::string(IsItemKey));
+  }
 }
 
 void DataKavroDB::createTableIfMissing(std::string_view table, std::string_view createSql) {
@@ -79,19 +98,29 @@ const DataKavroDB::TableSql* DataKavroDB::sqlFor(std::string_view table) const {
   return nullptr;
 }
 
-std::string DataKavroDB::timeText(std::int64_t offsetSeconds) const {
-  std::shared_ptr<platform::Clock> clock = clock_ ? clock_ : platform::RunLoop::main().clock();
-  auto now = static_cast<std::int64_t>(std::floor(clock->now())) + offsetSeconds;
-  if (offsetSeconds == 0 && now == cachedSecond_) return cachedTime_;
-  std::time_t t = static_cast<std::time_t>(now);
+double DataKavroDB::nowSeconds() const { return clock_ ? clock_->now() : platform::RunLoop::main().now(); }
+
+const std::string& DataKavroDB::currentTimeText() const {
+  auto now = static_cast<std::int64_t>(std::floor(nowSeconds()));
+  if (now != cachedSecond_) {
+    cachedTime_ = localTimeText(now);
+    cachedSecond_ = now;
+  }
+  return cachedTime_;
+}
+
+std::string DataKavroDB::localTimeText(std::int64_t seconds) {
+  std::time_t t = static_cast<std::time_t>(seconds);
   std::tm local{};
   localtime_r(&t, &local);
   char buf[32];
   std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-  if (offsetSeconds != 0) return buf;
-  cachedSecond_ = now;
-  cachedTime_ = buf;
-  return cachedTime_;
+  return buf;
+}
+
+std::string DataKavroDB::timeText(std::int64_t offsetSeconds) const {
+  if (offsetSeconds == 0) return currentTimeText();
+  return localTimeText(static_cast<std::int64_t>(std::floor(nowSeconds())) + offsetSeconds);
 }
 
 // ---- Any table ----
@@ -151,19 +180,26 @@ std::int64_t DataKavroDB::setItemValue(std::string_view table, std::string_view 
 
 std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                                    const platform::Value& value) {
+  return setValue(t, dataType, dataKey,
+                  [&](sqlite3_stmt* stmt, int index) { return bindValue(stmt, index, value); });
+}
+
+template <class BindValue>
+std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                                   const BindValue& bindValueAt) {
   if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
-  const std::string& now = timeText();
+  const std::string& now = currentTimeText();
   {
     Statement stmt = prepare(t.update);
-    if (!stmt || !bindValue(stmt.get(), 1, value) ||
-        !bindArgs(stmt.get(), {text(now), text(dataType), text(dataKey)}, 2) || !stepDone(stmt.get())) {
+    if (!stmt || !bindValueAt(stmt.get(), 1) || !bindView(stmt.get(), 2, now) ||
+        !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
       return 0;
     }
     if (std::int64_t n = changes(); n > 0) return n;
   }
   Statement stmt = prepare(t.insert);
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)}) || !bindValue(stmt.get(), 3, value) ||
-      !bindValue(stmt.get(), 4, text(now)) || !stepDone(stmt.get())) {
+  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindValueAt(stmt.get(), 3) ||
+      !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
     return 0;
   }
   return lastInsertRowId();
@@ -173,15 +209,14 @@ std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataTy
                                       std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return 0;
   Statement stmt = prepare(t.remove);
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)}) || !stepDone(stmt.get())) return 0;
+  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !stepDone(stmt.get())) return 0;
   return changes();
 }
 
 bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return false;
   Statement stmt = prepare(t.exists);
-  return stmt && bindArgs(stmt.get(), {text(dataType), text(dataKey)}) &&
-         sqlite3_step(stmt.get()) == SQLITE_ROW;
+  return stmt && bindTypeAndKey(stmt.get(), dataType, dataKey) && sqlite3_step(stmt.get()) == SQLITE_ROW;
 }
 
 // ---- Integers ----
@@ -194,7 +229,7 @@ std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_vie
 std::int64_t DataKavroDB::getIntValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return 0;
   Statement stmt = prepare(tables_[IntTable].select);
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)})) return 0;
+  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey)) return 0;
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return 0;
   return sqlite3_column_int64(stmt.get(), 0);
 }
@@ -220,13 +255,14 @@ bool DataKavroDB::clearIntDataType(std::string_view dataType, std::string_view d
 
 std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_view dataKey,
                                       std::string_view dataValue) {
-  return setValue(tables_[StrTable], dataType, dataKey, text(dataValue));
+  return setValue(tables_[StrTable], dataType, dataKey,
+                  [&](sqlite3_stmt* stmt, int index) { return bindView(stmt, index, dataValue); });
 }
 
 std::string DataKavroDB::getStrValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return {};
   Statement stmt = prepare(tables_[StrTable].select);
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)})) return {};
+  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey)) return {};
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return {};
   const unsigned char* s = sqlite3_column_text(stmt.get(), 0);
   if (!s) return {};
@@ -255,13 +291,19 @@ bool DataKavroDB::clearStrDataType(std::string_view dataType, std::string_view d
 
 std::int64_t DataKavroDB::setBinValue(std::string_view dataType, std::string_view dataKey,
                                       const platform::Data& dataValue) {
-  return setValue(tables_[BinTable], dataType, dataKey, platform::Value(dataValue));
+  return setValue(tables_[BinTable], dataType, dataKey, [&](sqlite3_stmt* stmt, int index) {
+    // An empty value is an empty blob, not NULL.
+    const int rc = dataValue.empty()
+                       ? sqlite3_bind_zeroblob(stmt, index, 0)
+                       : sqlite3_bind_blob64(stmt, index, dataValue.data(), dataValue.size(), SQLITE_STATIC);
+    return rc == SQLITE_OK;
+  });
 }
 
 std::optional<platform::Data> DataKavroDB::getBinValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return std::nullopt;
   Statement stmt = prepare(tables_[BinTable].select);
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(dataKey)})) return std::nullopt;
+  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey)) return std::nullopt;
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
   const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 0));
   auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0));
@@ -342,12 +384,11 @@ std::shared_ptr<DataItemResult> DataKavroDB::getNewestItemCacheList(std::string_
                                                                     std::int64_t fetchMaxCount) {
   auto result = DataItemResult::create();
   if (table.empty() || dataType.empty() || fetchMaxCount <= 0) return result;
-  // substr() rather than LIKE: "item." must match exactly, and "items." must not.
   Statement stmt = prepare("select `DATA_VALUE` from " + quoteIdentifier(table) +
-                           " where `DATA_TYPE`=? and substr(`DATA_KEY`,1,5)='item.' and `DATA_ADDTIME`<=?"
-                           " order by `DATA_ADDTIME` desc, `ID` desc limit ?");
-  if (!stmt || !bindArgs(stmt.get(), {text(dataType), text(timeText()),
-                                      platform::Value(static_cast<long long>(fetchMaxCount))})) {
+                           " where `DATA_TYPE`=? and " + std::string(IsItemKey) +
+                           " and `DATA_ADDTIME`<=? order by `DATA_ADDTIME` desc, `ID` desc limit ?");
+  if (!stmt || !bindView(stmt.get(), 1, dataType) || !bindView(stmt.get(), 2, currentTimeText()) ||
+      sqlite3_bind_int64(stmt.get(), 3, fetchMaxCount) != SQLITE_OK) {
     return result;
   }
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) {

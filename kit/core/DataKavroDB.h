@@ -137,8 +137,17 @@ class DataKavroDB : public DataSQLiteDB {
 
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                         const platform::Value& value);
+  // bindValueAt(stmt, index) binds the value; the text and bytes it binds outlive the call.
+  template <class BindValue>
+  std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                        const BindValue& bindValueAt);
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
+
+  // timeText() without a copy, valid until the next call.
+  const std::string& currentTimeText() const;
+  static std::string localTimeText(std::int64_t seconds);
+  double nowSeconds() const;
 
   TableSql tables_[3];
   std::shared_ptr<platform::Clock> clock_;

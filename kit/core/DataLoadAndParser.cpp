@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "kit/codec/json/JBArena.h"
 #include "kit/core/StringError.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Value.h"
@@ -27,13 +28,14 @@ bool hasNoEdgeSpace(std::string_view text) {
            last == 0xAF);
 }
 
-// Leaf text goes in trimmed; most of it has nothing to trim and is copied once.
-void setTrimmed(DataItemDetail& record, std::string_view text, std::string_view key) {
+// Leaf text goes in trimmed, into the answer's memory; most of it has nothing to trim and is
+// copied once.
+void setTrimmed(DataItemDetail& record, std::string_view text, std::string_view key, JBArena& arena) {
   if (key.empty()) return;
   if (text.empty() || hasNoEdgeSpace(text))
-    record.dictData()->setObject(platform::Value(text), key);
+    record.setStringInArena(text, key, arena);
   else
-    record.dictData()->setObject(platform::Value(str::trim(text)), key);
+    record.setStringInArena(str::trim(text), key, arena);
 }
 
 }  // namespace
@@ -135,6 +137,15 @@ void DataLoadAndParser::connectionOnDownloadedSize(DataHttpConnection& connectio
 }
 
 void DataLoadAndParser::parse(std::string_view document) {
+  // The records' text lives side by side in one arena for the answer, not in a heap block each.
+  arena_ = JBArena::create();
+  struct ReleaseArena {
+    JBArena*& arena;
+    ~ReleaseArena() {
+      arena->release();
+      arena = nullptr;
+    }
+  } releaseArena{arena_};
   platform::XMLParser parser(std::shared_ptr<platform::XMLParserDelegate>(
       shared_from_this(), static_cast<platform::XMLParserDelegate*>(this)));
   parser.setMaximumDepth(MaximumDepth);
@@ -145,8 +156,7 @@ void DataLoadAndParser::parse(std::string_view document) {
     failWith(str::fromError(error ? &*error : nullptr));
   }
   hasBuffer_ = false;
-  buffer_.clear();
-  buffer_.shrink_to_fit();
+  text_ = {};
   row_.reset();
 }
 
@@ -176,13 +186,13 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
       hasBuffer_ = false;
     } else {
       hasBuffer_ = true;
-      buffer_.clear();
+      text_ = {};
     }
     return;
   }
   hasBuffer_ = true;
-  buffer_.clear();
-  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetail();
+  text_ = {};
+  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetailInArena(*arena_);
   if (!row_ || attributes.empty()) return;
   // "element.attribute", built in one reused buffer.
   attributeKey_.assign(name).push_back('.');
@@ -191,12 +201,13 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
     if (attribute.name.empty()) continue;
     attributeKey_.resize(prefix);
     attributeKey_.append(attribute.name);
-    row_->dictData()->setObject(platform::Value(attribute.value), attributeKey_);
+    row_->setStringInArena(attribute.value, attributeKey_, *arena_);
   }
 }
 
 void DataLoadAndParser::foundCharacters(platform::XMLParser&, std::string_view characters) {
-  if (hasBuffer_) buffer_.append(characters);
+  // One run of text at most comes before the end of a leaf, and it lives until that end.
+  if (hasBuffer_) text_ = characters;
 }
 
 void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view name) {
@@ -204,19 +215,19 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
     if (!bodyStarted_) {
       if (name == "status") {
         result_->setStatusCode(
-            static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(buffer_), INT32_MIN, INT32_MAX)));
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(text_), INT32_MIN, INT32_MAX)));
       } else if (name == "result") {
-        result_->setHasError(!(buffer_ == "1" || buffer_ == "true"));
+        result_->setHasError(!(text_ == "1" || text_ == "true"));
       } else if (name == "message") {
-        result_->setMessage(buffer_);
+        result_->setMessage(text_);
       }
     } else if (itemDepth_ >= 1 && row_) {
-      setTrimmed(*row_, buffer_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name);
+      setTrimmed(*row_, text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, *arena_);
     } else if (name == "jobcount" || name == "totalcount") {
       result_->setMaxCount(
-          static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(buffer_), 0, UINT32_MAX)));
+          static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
     } else {
-      setTrimmed(*result_->detailInfo(), buffer_, name);
+      setTrimmed(*result_->detailInfo(), text_, name, *arena_);
     }
   }
   if (name == "item" && bodyStarted_) {
@@ -227,7 +238,7 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
     if (itemDepth_ > 0) --itemDepth_;
   }
   hasBuffer_ = false;
-  buffer_.clear();
+  text_ = {};
 }
 
 }  // namespace kavro

@@ -15,6 +15,8 @@
 
 namespace kavro {
 
+class JBArena;
+
 class DataLoadAndParser;
 
 // Told once when a loader's answer has been parsed. Main thread only.
@@ -49,8 +51,8 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
                                                     std::weak_ptr<DataLoadAndParserDelegate> delegate);
   // A loader that reports a local error with message on a later run-loop turn, as a started loader
   // would, for calls refused before anything is sent.
-  static std::shared_ptr<DataLoadAndParser> failWithMessage(std::string_view message,
-                                                            std::weak_ptr<DataLoadAndParserDelegate> delegate);
+  static std::shared_ptr<DataLoadAndParser> failWithMessage(
+      std::string_view message, std::weak_ptr<DataLoadAndParserDelegate> delegate);
   // Parses XML held in memory, at once; the loader is finished when it returns and tells nobody.
   static std::shared_ptr<DataLoadAndParser> initWithData(const platform::Data& data);
   static std::shared_ptr<DataLoadAndParser> initWithData(std::string_view data);
@@ -110,9 +112,10 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   bool bodyStarted_ = false;
   std::int32_t itemDepth_ = 0;
   bool hasBuffer_ = false;
-  std::string buffer_;
+  std::string_view text_;  // the XML parser's, until the next element callback returns
   std::shared_ptr<DataItemDetail> row_;
   std::string attributeKey_;
+  JBArena* arena_ = nullptr;  // the answer's text while it is parsed
 };
 
 }  // namespace kavro

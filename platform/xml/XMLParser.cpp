@@ -23,6 +23,7 @@ struct XMLParser::Impl {
   std::shared_ptr<XMLParserDelegate> delegate;  // held while a piece is parsed
   std::string text;
   std::vector<XMLAttribute> attributes;
+  std::vector<std::size_t> nameLengths;  // of the open elements
   std::size_t inputSize = 0;
   int depth = 0;
   bool started = false;
@@ -31,10 +32,9 @@ struct XMLParser::Impl {
   bool finished = false;
   std::optional<Error> pendingError;  // a limit hit inside a handler
 
-  void flushText() {
-    if (text.empty()) return;
-    if (delegate) delegate->foundCharacters(owner, text);
-    text.clear();
+  // The text stays until the element callback that follows it has returned.
+  void deliverText() {
+    if (!text.empty() && delegate) delegate->foundCharacters(owner, text);
   }
 
   void stopWith(XMLParserErrorCode code, std::string message) {
@@ -47,24 +47,36 @@ struct XMLParser::Impl {
     auto* self = static_cast<Impl*>(data);
     if (self->stopped) return;
     if (++self->depth > self->owner.maximumDepth_) {
-      self->stopWith(XMLParserDepthLimitError,
-                     "Elements are nested deeper than " + std::to_string(self->owner.maximumDepth_) + " levels");
+      self->stopWith(XMLParserDepthLimitError, "Elements are nested deeper than " +
+                                                   std::to_string(self->owner.maximumDepth_) + " levels");
       return;
     }
-    self->flushText();
-    if (self->stopped || !self->delegate) return;
-    self->attributes.clear();
-    for (const XML_Char** a = atts; a && a[0]; a += 2) self->attributes.push_back({a[0], a[1]});
-    self->delegate->didStartElement(self->owner, name, self->attributes);
+    const std::string_view element(name);
+    // The end tag's name is the start tag's: its length is kept rather than counted again.
+    self->nameLengths.push_back(element.size());
+    self->deliverText();
+    if (!self->stopped && self->delegate) {
+      self->attributes.clear();
+      for (const XML_Char** a = atts; a && a[0]; a += 2) self->attributes.push_back({a[0], a[1]});
+      self->delegate->didStartElement(self->owner, element, self->attributes);
+    }
+    self->text.clear();
   }
 
   static void onEnd(void* data, const XML_Char* name) {
     auto* self = static_cast<Impl*>(data);
     if (self->stopped) return;
     --self->depth;
-    self->flushText();
-    if (self->stopped || !self->delegate) return;
-    self->delegate->didEndElement(self->owner, name);
+    std::string_view element;
+    if (self->nameLengths.empty()) {
+      element = name;
+    } else {
+      element = std::string_view(name, self->nameLengths.back());
+      self->nameLengths.pop_back();
+    }
+    self->deliverText();
+    if (!self->stopped && self->delegate) self->delegate->didEndElement(self->owner, element);
+    self->text.clear();
   }
 
   static void onCharacters(void* data, const XML_Char* s, int len) {
@@ -74,12 +86,14 @@ struct XMLParser::Impl {
   }
 
   static void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError, "Document type declarations are not allowed");
+    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError,
+                                       "Document type declarations are not allowed");
   }
 
-  static void onEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
-                           const XML_Char*, const XML_Char*) {
-    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError, "Entity declarations are not allowed");
+  static void onEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                           const XML_Char*, const XML_Char*, const XML_Char*) {
+    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError,
+                                       "Entity declarations are not allowed");
   }
 };
 
@@ -92,7 +106,8 @@ bool XMLParser::parse(const Data& document) { return parse(viewOfData(document))
 bool XMLParser::parse(std::string_view document) {
   impl_.reset();
   error_.reset();
-  return parseChunk(document) && finish();
+  // One final piece: expat reads it straight through.
+  return feed(document.data(), document.size(), true);
 }
 
 bool XMLParser::parseChunk(std::string_view piece) { return feed(piece.data(), piece.size(), false); }
@@ -104,8 +119,8 @@ void XMLParser::abortParsing() {
   if (impl_->stopped) return;
   impl_->stopped = true;
   impl_->aborted = true;
-  error_ = Error{std::string(XMLParserErrorDomain), XMLParserDelegateAbortedParseError, "The parse was aborted", nullptr,
-                 nullptr};
+  error_ = Error{std::string(XMLParserErrorDomain), XMLParserDelegateAbortedParseError,
+                 "The parse was aborted", nullptr, nullptr};
   XML_StopParser(impl_->parser, XML_FALSE);
 }
 
@@ -139,7 +154,8 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
   if (length > maximumInputSize_ - std::min(impl.inputSize, maximumInputSize_)) {
     impl.stopped = true;
     failure = Error{std::string(XMLParserErrorDomain), XMLParserSizeLimitError,
-                    "The document is larger than " + std::to_string(maximumInputSize_) + " bytes", nullptr, nullptr};
+                    "The document is larger than " + std::to_string(maximumInputSize_) + " bytes", nullptr,
+                    nullptr};
     failed = true;
   } else {
     impl.inputSize += length;
@@ -169,14 +185,15 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
   }
 
   if (failed) {
-    failure.localizedDescription += " (line " + std::to_string(lineNumber()) + ", column " +
-                                    std::to_string(columnNumber()) + ")";
+    failure.localizedDescription +=
+        " (line " + std::to_string(lineNumber()) + ", column " + std::to_string(columnNumber()) + ")";
     error_ = failure;
     if (impl.delegate) impl.delegate->parseErrorOccurred(*this, failure);
     return false;
   }
   if (isFinal) {
-    impl.flushText();
+    impl.deliverText();
+    impl.text.clear();
     if (impl.stopped) return false;
     impl.stopped = true;
     impl.finished = true;

@@ -18,11 +18,11 @@ inline constexpr std::string_view XMLParserErrorDomain = "NSXMLParserErrorDomain
 
 // Codes of XMLParserErrorDomain.
 enum XMLParserErrorCode : std::int64_t {
-  XMLParserMalformedError = 1,           // not well-formed XML (or in an encoding the parser lacks)
-  XMLParserDocTypeNotAllowedError = 2,   // a DOCTYPE or an entity declaration
-  XMLParserDepthLimitError = 3,          // elements nested deeper than maximumDepth
-  XMLParserSizeLimitError = 4,           // more input than maximumInputSize
-  XMLParserPrematureEndError = 5,        // the document ended inside an element, or was empty
+  XMLParserMalformedError = 1,          // not well-formed XML (or in an encoding the parser lacks)
+  XMLParserDocTypeNotAllowedError = 2,  // a DOCTYPE or an entity declaration
+  XMLParserDepthLimitError = 3,         // elements nested deeper than maximumDepth
+  XMLParserSizeLimitError = 4,          // more input than maximumInputSize
+  XMLParserPrematureEndError = 5,       // the document ended inside an element, or was empty
   XMLParserDelegateAbortedParseError = 512,
 };
 
@@ -39,9 +39,11 @@ class XMLParserDelegate {
   virtual void parserDidStartDocument(XMLParser& parser) {}
   virtual void parserDidEndDocument(XMLParser& parser) {}
   // Attributes in the order of the start tag.
-  virtual void didStartElement(XMLParser& parser, std::string_view name, const std::vector<XMLAttribute>& attributes) {}
+  virtual void didStartElement(XMLParser& parser, std::string_view name,
+                               const std::vector<XMLAttribute>& attributes) {}
   virtual void didEndElement(XMLParser& parser, std::string_view name) {}
-  // Text and CDATA sections, merged: one call per run of text between two tags.
+  // Text and CDATA sections, merged: one call per run of text between two tags. The view lives
+  // until the element callback that follows it has returned, so a delegate may keep it until then.
   virtual void foundCharacters(XMLParser& parser, std::string_view characters) {}
   // Once, for the first error; nothing follows it. Not called after abortParsing().
   virtual void parseErrorOccurred(XMLParser& parser, const Error& error) {}

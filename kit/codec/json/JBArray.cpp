@@ -2,7 +2,9 @@
 
 #include <iterator>
 #include <string>
+#include <typeinfo>
 
+#include "kit/codec/json/JBDictionary.h"
 #include "platform/foundation/Error.h"
 
 namespace kavro {
@@ -17,12 +19,59 @@ JBArray::JBArray(Private, platform::Value* objects, std::size_t count, std::pmr:
   ownsNothing_ = true;
 }
 
+namespace {
+
+const platform::Object* objectIn(const platform::Value& v) {
+  return v.isObject() ? v.objectValue().get() : nullptr;
+}
+
+// The reference counts sit just before an object made by allocate_shared, its fields after.
+void prefetchNode(const platform::Object* o) {
+  if (!o) return;
+  __builtin_prefetch(reinterpret_cast<const char*>(o) - 16, 1);
+  __builtin_prefetch(reinterpret_cast<const char*>(o) + 48, 1);
+  __builtin_prefetch(reinterpret_cast<const char*>(o) + 112, 1);
+}
+
+const JBDictionary* decodedDictionary(const platform::Object* o) {
+  return o && typeid(*o) == typeid(JBDictionary) ? static_cast<const JBDictionary*>(o) : nullptr;
+}
+
+}  // namespace
+
+void JBArray::prefetchForReading(std::size_t index, int stage) const {
+  if (index >= items_.size()) return;
+  const platform::Object* o = objectIn(items_[index]);
+  if (stage == 0)
+    prefetchNode(o);
+  else if (const JBDictionary* d = decodedDictionary(o))
+    d->prefetchForReading();
+}
+
 JBArray::~JBArray() {
   if (ownsNothing_) {
     if (items_.data()) items_.get_allocator().deallocate(items_.data(), items_.capacity());
-  } else {
-    items_.~vector();
+    return;
   }
+  // A long list of records, freed long after it was made, is no longer in the cache, and each
+  // record is reached through pointers: fetch the memory of the records ahead in stages (the
+  // node, then its pairs, then its containers) so that freeing does not wait on every step.
+  constexpr std::size_t kAhead = 8;
+  const std::size_t n = items_.size();
+  if (n > 16 * kAhead) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i + 3 * kAhead < n) prefetchNode(objectIn(items_[i + 3 * kAhead]));
+      if (i + 2 * kAhead < n)
+        if (const JBDictionary* d = decodedDictionary(objectIn(items_[i + 2 * kAhead])))
+          d->prefetchOwnedPairs();
+      if (i + kAhead < n)
+        if (const JBDictionary* d = decodedDictionary(objectIn(items_[i + kAhead])))
+          d->prefetchOwnedObjects();
+      items_[i].~Value();
+      new (&items_[i]) platform::Value();
+    }
+  }
+  items_.~vector();
 }
 
 std::shared_ptr<JBArray> JBArray::create(platform::Value* objects, std::size_t count,

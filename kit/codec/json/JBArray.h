@@ -29,6 +29,11 @@ class JBArray final : public platform::MutableArray {
 
   std::size_t count() const override { return items_.size(); }
   const platform::Value& objectAtIndex(std::size_t index) const override;
+  // The values, for a reader that knows the class.
+  const platform::Value* values() const { return items_.data(); }
+  // Ahead of reading the values one by one: fetch into the cache the dictionary at index (its
+  // node when stage is 0; its slots and pairs when stage is 1, which wants stage 0 done earlier).
+  void prefetchForReading(std::size_t index, int stage) const;
 
   // Raise for an immutable array or an index out of range, with the platform's texts.
   void addObject(platform::Value v) override;

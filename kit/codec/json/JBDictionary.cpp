@@ -48,14 +48,35 @@ JBDictionary::~JBDictionary() {
   if (ownsKeys_)
     for (std::size_t i = 0; i < count_; ++i) delete pairs_[i].key;
   if (mutations_ == 0 && count_ <= 64) {
-    for (std::uint64_t m = owningPairs_ & (count_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count_) - 1); m;
-         m &= m - 1)
+    for (std::uint64_t m =
+             owningPairs_ & (count_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count_) - 1);
+         m; m &= m - 1)
       pairs_[__builtin_ctzll(m)].~Pair();
   } else {
     for (std::size_t i = 0; i < count_; ++i) pairs_[i].~Pair();
   }
   if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
   if (slots_) storage_->deallocate(slots_, capacity_ * sizeof(std::uint32_t), alignof(std::uint32_t));
+}
+
+void JBDictionary::prefetchOwnedObjects() const {
+  if (mutations_ != 0 || count_ > 64) return;
+  for (std::uint64_t m = owningPairs_; m; m &= m - 1) {
+    const platform::Value& v = pairs_[__builtin_ctzll(m)].object;
+    if (!v.isObject()) continue;
+    const auto* o = reinterpret_cast<const char*>(v.objectValue().get());
+    __builtin_prefetch(o - 16, 1);
+    __builtin_prefetch(o + 48, 1);
+    __builtin_prefetch(o + 112, 1);
+  }
+}
+
+void JBDictionary::prefetchForReading() const {
+  const char* slots = reinterpret_cast<const char*>(slots_);
+  for (std::size_t at = 0; at < capacity_ * sizeof(std::uint32_t); at += 64)
+    __builtin_prefetch(slots + at, 0);
+  const char* pairs = reinterpret_cast<const char*>(pairs_);
+  for (std::size_t at = 0; at < count_ * sizeof(Pair); at += 64) __builtin_prefetch(pairs + at, 0);
 }
 
 std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
@@ -79,11 +100,12 @@ void JBDictionary::reservePairs(std::size_t n) {
   pairCapacity_ = n;
 }
 
-std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
+std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count,
+                                                   std::pmr::memory_resource* nodes,
                                                    std::pmr::memory_resource* storage, bool isMutable,
                                                    bool copyKeys) {
-  return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(), pairs,
-                                            count, storage, isMutable, copyKeys);
+  return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(),
+                                            pairs, count, storage, isMutable, copyKeys);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
@@ -176,7 +198,8 @@ void JBDictionary::enumerate(
 }
 
 void JBDictionary::raiseMutatedWhileEnumerating() {
-  throw platform::Exception("NSGenericException", "*** Collection <JBDictionary> was mutated while being enumerated.");
+  throw platform::Exception("NSGenericException",
+                            "*** Collection <JBDictionary> was mutated while being enumerated.");
 }
 
 void JBDictionary::checkMutable(const char* selector) const {

@@ -50,6 +50,7 @@ class JBDictionary final : public platform::MutableDictionary {
 
   std::size_t count() const override { return count_; }
   std::size_t capacity() const { return capacity_; }
+  bool isMutable() const { return mutations_ != 0; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
   void enumerate(
@@ -68,6 +69,17 @@ class JBDictionary final : public platform::MutableDictionary {
     }
   }
 
+  // Ahead of freeing: fetch into the cache the pairs whose values own something, and then the
+  // objects they hold. Only an immutable dictionary of at most 64 pairs knows which those are.
+  void prefetchOwnedPairs() const {
+    if (mutations_ != 0 || count_ > 64) return;
+    for (std::uint64_t m = owningPairs_; m; m &= m - 1)
+      __builtin_prefetch(&pairs_[__builtin_ctzll(m)].object, 0);
+  }
+  void prefetchOwnedObjects() const;
+  // Ahead of reading every pair: fetch the slots and the pairs into the cache.
+  void prefetchForReading() const;
+
   void setObject(platform::Value value, std::string_view key) override;
   void removeObjectForKey(std::string_view key) override;
   void removeAllObjects() override;
@@ -80,8 +92,10 @@ class JBDictionary final : public platform::MutableDictionary {
  private:
   friend struct JBParseState;
   // The node comes from nodes, its pairs' and slots' storage from storage.
-  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count, std::pmr::memory_resource* nodes,
-                                              std::pmr::memory_resource* storage, bool isMutable, bool copyKeys);
+  static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count,
+                                              std::pmr::memory_resource* nodes,
+                                              std::pmr::memory_resource* storage, bool isMutable,
+                                              bool copyKeys);
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "kit/codec/json/JBArray.h"
@@ -111,32 +113,66 @@ constexpr std::array<bool, 256> kSpecialWithSlash = makeSpecial(true);
 
 const char kHex[] = "0123456789abcdef";
 
+// Output memory that grows by realloc: a large buffer moves its pages instead of copying them, and
+// nothing is written twice.
+class OutputBuffer {
+ public:
+  OutputBuffer() = default;
+  OutputBuffer(OutputBuffer&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+  OutputBuffer& operator=(OutputBuffer&& other) noexcept {
+    if (this != &other) {
+      std::free(data_);
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+  }
+  ~OutputBuffer() { std::free(data_); }
+  char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  void grow(std::size_t atLeast) {
+    const std::size_t size = std::max(size_ * 2, atLeast);
+    void* p = std::realloc(data_, size);
+    if (!p) throw std::bad_alloc();
+    data_ = static_cast<char*>(p);
+    size_ = size;
+  }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // The output buffer of the last encoding on this thread, kept for the next one: a large answer
 // written into fresh memory each time costs more in page faults than in writing. An encoding
 // inside another (from an unsupported-class formatter) finds none and makes its own.
-thread_local std::string scratch;
+thread_local OutputBuffer scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
 
-std::string takeScratch() {
-  std::string s = std::move(scratch);
-  scratch = std::string();
-  if (s.size() < 16 * 1024) s.resize(16 * 1024);
-  return s;
+OutputBuffer takeScratch() {
+  OutputBuffer b = std::move(scratch);
+  if (b.size() < 16 * 1024) b.grow(16 * 1024);
+  return b;
 }
 
 struct EncodeState {
   unsigned options = 0;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
-  std::string buf = takeScratch();
+  OutputBuffer buf = takeScratch();
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
 
   bool pretty() const { return options & JBSerializeOptionPretty; }
+  // Text goes out as it is but for the escapes JSON requires.
+  bool plainText() const {
+    return !(options & (JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash));
+  }
 
   char* room(std::size_t n) {
-    if (len + n > buf.size()) buf.resize(std::max(buf.size() * 2, len + n + 4096));
+    if (len + n > buf.size()) buf.grow(len + n + 4096);
     return buf.data() + len;
   }
   void put(char c) {
@@ -245,38 +281,59 @@ struct EncodeState {
         p = next;
         continue;
       }
-      switch (c) {
-        case '\b':
-          write("\\b", 2);
-          break;
-        case '\t':
-          write("\\t", 2);
-          break;
-        case '\n':
-          write("\\n", 2);
-          break;
-        case '\f':
-          write("\\f", 2);
-          break;
-        case '\r':
-          write("\\r", 2);
-          break;
-        case '"':
-          write("\\\"", 2);
-          break;
-        case '\\':
-          write("\\\\", 2);
-          break;
-        case '/':
-          write("\\/", 2);
-          break;
-        default:
-          escape16(c);
-          break;
-      }
+      writeEscape(c);
       ++p;
     }
     if (quotes) put('"');
+    return true;
+  }
+
+  // The escape of an ASCII byte that may not stand for itself.
+  void writeEscape(std::uint8_t c) {
+    switch (c) {
+      case '\b':
+        write("\\b", 2);
+        break;
+      case '\t':
+        write("\\t", 2);
+        break;
+      case '\n':
+        write("\\n", 2);
+        break;
+      case '\f':
+        write("\\f", 2);
+        break;
+      case '\r':
+        write("\\r", 2);
+        break;
+      case '"':
+        write("\\\"", 2);
+        break;
+      case '\\':
+        write("\\\\", 2);
+        break;
+      case '/':
+        write("\\/", 2);
+        break;
+      default:
+        escape16(c);
+        break;
+    }
+  }
+
+  bool writeWellFormedString(std::string_view s) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    const auto* const end = p + s.size();
+    room(s.size() + 2);
+    put('"');
+    while (p < end) {
+      const std::uint8_t* q = json::scanToEscape(p, end);
+      if (q != p) write(p, static_cast<std::size_t>(q - p));
+      if (q >= end) break;
+      writeEscape(*q);
+      p = q + 1;
+    }
+    put('"');
     return true;
   }
 
@@ -320,7 +377,16 @@ struct EncodeState {
     if (!enter(a)) return false;
     openBracket('[');
     const std::size_t n = a.count();
+    // A long list of decoded records is read through pointers into memory that is no longer in
+    // the cache: fetch the records ahead, node first, then its pairs.
+    const JBArray* decoded =
+        typeid(a) == typeid(JBArray) && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
+    constexpr std::size_t kAhead = 4;
     for (std::size_t i = 0; i < n; ++i) {
+      if (decoded) {
+        decoded->prefetchForReading(i + 2 * kAhead, 0);
+        decoded->prefetchForReading(i + kAhead, 1);
+      }
       if (i) comma();
       if (!writeValue(a.objectAtIndex(i), false)) return false;
       if (a.count() != n) raiseMutated(a);
@@ -330,9 +396,13 @@ struct EncodeState {
     return true;
   }
 
-  bool writePair(const std::string& key, const platform::Value& value, bool first) {
+  bool writePair(const std::string& key, const platform::Value& value, bool first, bool decodedKey = false) {
     if (!first) comma();
-    if (!writeString(key, true)) return false;
+    if (decodedKey) {
+      writeWellFormedString(key);
+    } else if (!writeString(key, true)) {
+      return false;
+    }
     colon();
     return writeValue(value, false);
   }
@@ -351,12 +421,15 @@ struct EncodeState {
     } else {
       bool ok = true;
       bool first = true;
+      // An immutable decoded dictionary's keys are all the decoder's: well-formed UTF-8.
+      const bool decoded = typeid(d) == typeid(JBDictionary);
+      const bool decodedKeys = decoded && !static_cast<const JBDictionary&>(d).isMutable() && plainText();
       auto pair = [&](const std::string& key, const platform::Value& value) {
-        ok = writePair(key, value, first);
+        ok = writePair(key, value, first, decodedKeys);
         first = false;
         return ok;
       };
-      if (typeid(d) == typeid(JBDictionary))
+      if (decoded)
         static_cast<const JBDictionary&>(d).forEach(pair);
       else
         d.enumerate(pair);
@@ -394,6 +467,11 @@ struct EncodeState {
   bool writeValue(const platform::Value& v, bool isReplacement) {
     switch (v.kind()) {
       case platform::Value::Kind::String:
+        // Text that owns nothing is borrowed from a decoded document, whose decoder let only
+        // well-formed UTF-8 in: without escaping options only the escapes are looked for.
+        if (!v.ownsSomething() &&
+            !(options & (JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash)))
+          return writeWellFormedString(v.stringView());
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())
@@ -437,6 +515,12 @@ void checkEncodeOption(unsigned encodeOption) {
         "(encodeOption & JBEncodeOptionStringObj) != 0");
 }
 
+std::string takeText(EncodeState& state) { return std::string(state.buf.data(), state.len); }
+
+void keepScratch(EncodeState& state) {
+  if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
+}
+
 platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platform::Error* error) {
   platform::Value result;
   if (ok) {
@@ -447,7 +531,7 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
         break;
       }
       case JBEncodeOptionAsString:
-        result = platform::Value(std::string(state.buf.data(), state.len));
+        result = platform::Value(takeText(state));
         break;
       default:
         state.fail("Unknown encode as type.");
@@ -455,8 +539,15 @@ platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platf
     }
   }
   if (state.error && error) *error = std::move(*state.error);
-  if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
+  keepScratch(state);
   return result;
+}
+
+bool writeCollectionRoot(EncodeState& state, const platform::Object& object) {
+  if (!isCollection(object))
+    return state.fail("Unable to serialize object class " + classNameOf(object) +
+                      ", expected a NSArray or NSDictionary.");
+  return state.writeObject(object, nullptr);
 }
 
 }  // namespace
@@ -502,6 +593,19 @@ platform::Value JBSerializer::serializeObject(const platform::Object& object, un
     ok = state.writeObject(object, nullptr);
   }
   return finish(state, ok, encodeOption, error);
+}
+
+std::optional<std::string> JBSerializer::serializeCollectionAsText(
+    const platform::Object& collection, unsigned options, const JBUnsupportedClassFormatter& formatter,
+    platform::Error* error) {
+  EncodeState state;
+  state.options = options;
+  state.formatter = &formatter;
+  std::optional<std::string> text;
+  if (writeCollectionRoot(state, collection)) text = takeText(state);
+  if (state.error && error) *error = std::move(*state.error);
+  keepScratch(state);
+  return text;
 }
 
 }  // namespace kavro

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "kit/codec/json/JSONBox.h"
 #include "platform/foundation/Error.h"
@@ -33,6 +34,12 @@ class JBSerializer {
                                          unsigned encodeOption,
                                          const JBUnsupportedClassFormatter& formatter = nullptr,
                                          platform::Error* error = nullptr);
+  // serializeObject() of an array or dictionary with JBEncodeOptionAsString |
+  // JBEncodeOptionCollectionObj, handing over the text without a copy.
+  static std::optional<std::string> serializeCollectionAsText(const platform::Object& collection,
+                                                              unsigned options,
+                                                              const JBUnsupportedClassFormatter& formatter,
+                                                              platform::Error* error = nullptr);
 };
 
 }  // namespace kavro

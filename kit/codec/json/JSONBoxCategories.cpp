@@ -78,14 +78,12 @@ std::optional<std::string> JSONString(std::string_view string, unsigned options,
         root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, formatter, error));         \
   }                                                                                                    \
   std::optional<std::string> JSONString(const Type& root, unsigned options, platform::Error* error) {  \
-    return asString(JBSerializer::serializeObject(                                                     \
-        root, options, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, nullptr, error));         \
+    return JBSerializer::serializeCollectionAsText(root, options, nullptr, error);                     \
   }                                                                                                    \
   std::optional<std::string> JSONString(const Type& root, unsigned options,                            \
                                         const JBUnsupportedClassFormatter& formatter,                  \
                                         platform::Error* error) {                                      \
-    return asString(JBSerializer::serializeObject(                                                     \
-        root, options, JBEncodeOptionAsString | JBEncodeOptionCollectionObj, formatter, error));       \
+    return JBSerializer::serializeCollectionAsText(root, options, formatter, error);                   \
   }
 
 KAVRO_JSON_COLLECTION_ENTRY_POINTS(platform::Array)

@@ -10,6 +10,55 @@ namespace {
 
 using platform::Value;
 
+// The record's map against the platform's own map under the same random changes: the same pairs
+// in the same order at every step, short maps and long ones alike.
+TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
+  for (int keys : {6, 40}) {
+    DataItemDetail d;
+    auto& ours = *d.dictData();
+    platform::MutableDictionary theirs;
+    std::uint32_t x = 7;
+    auto next = [&] { return x = x * 1664525u + 1013904223u; };
+    auto pairs = [](const platform::Dictionary& m) {
+      std::vector<std::pair<std::string, std::string>> out;
+      m.enumerate([&](const std::string& k, const Value& v) {
+        out.emplace_back(k, v.stringValue());
+        return true;
+      });
+      return out;
+    };
+    for (int step = 0; step < 3000; ++step) {
+      const std::string key = "k" + std::to_string(next() % keys);
+      switch (next() % 8) {
+        case 0:
+        case 1:
+          ours.removeObjectForKey(key);
+          theirs.removeObjectForKey(key);
+          break;
+        case 2:
+          if (next() % 50 == 0) {
+            ours.removeAllObjects();
+            theirs.removeAllObjects();
+          }
+          break;
+        default: {
+          const std::string value = "a value long enough to live on the heap " + std::to_string(step);
+          ours.setObject(Value(value), key);
+          theirs.setObject(Value(value), key);
+        }
+      }
+      ASSERT_EQ(ours.count(), theirs.count()) << step;
+      ASSERT_EQ(pairs(ours), pairs(theirs)) << step;
+      const Value* a = ours.objectForKey(key);
+      const Value* b = theirs.objectForKey(key);
+      ASSERT_EQ(a == nullptr, b == nullptr);
+      if (a) {
+        ASSERT_EQ(a->stringValue(), b->stringValue());
+      }
+    }
+  }
+}
+
 TEST(DataItemDetailTest, ReadsOfTheWrongKindFallBackToEmptyValues) {
   DataItemDetail d;
   d.setObject(Value(42), "number");

@@ -216,5 +216,30 @@ TEST_F(DataKavroDBTest, GenericSetItemValueOnAnyTable) {
   EXPECT_EQ(db_->removeTypeItem(db_->TABLE_STR_VALUE(), Type, "k"), 1);
 }
 
+TEST_F(DataKavroDBTest, FilesWithoutTheRecordTimeIndexGainItAndNewestListsReadThroughIt) {
+  db_->saveItemCache(Type, "a", *record("a"));
+  for (std::string_view table : {db_->TABLE_INT_VALUE(), db_->TABLE_STR_VALUE(), db_->TABLE_BIN_VALUE()})
+    ASSERT_TRUE(db_->execSQL("DROP INDEX `" + std::string(table) + "_item_time`"));
+  db_.reset();
+
+  db_ = std::make_unique<DataKavroDB>("store.db");
+  for (std::string_view table : {db_->TABLE_INT_VALUE(), db_->TABLE_STR_VALUE(), db_->TABLE_BIN_VALUE()}) {
+    EXPECT_EQ(db_->get_cell("select count(*) from sqlite_master where type='index' and name=?",
+                            {platform::Value(std::string(table) + "_item_time")}),
+              "1");
+  }
+  auto plan = db_->get_all(
+      "EXPLAIN QUERY PLAN select `DATA_VALUE` from `DATA_BIN_VALUE` where `DATA_TYPE`=? and "
+      "substr(`DATA_KEY`,1,5)='item.' and `DATA_ADDTIME`<=? order by `DATA_ADDTIME` desc, `ID` desc limit ?",
+      {platform::Value(Type), platform::Value("9999"), platform::Value(10)});
+  ASSERT_TRUE(plan);
+  std::string steps;
+  for (const auto& row : *plan) steps += row->objectForKey("detail")->stringValue() + "\n";
+  EXPECT_NE(steps.find("DATA_BIN_VALUE_item_time"), std::string::npos) << steps;
+  EXPECT_EQ(steps.find("TEMP B-TREE"), std::string::npos) << steps;
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 5)),
+            std::vector<std::string>{"a"});
+}
+
 }  // namespace
 }  // namespace kavro

@@ -108,6 +108,50 @@ TEST(DataLoadAndParserParse, ItemRecordsTakeLeavesAndAttributes) {
   EXPECT_EQ(nested->getItem(0)->getString("b"), "2");
 }
 
+TEST(DataLoadAndParserParse, RecordsOutliveTheirAnswerAndChangeLikeAnyOther) {
+  std::shared_ptr<DataItemDetail> kept;
+  std::shared_ptr<DataItemDetail> copy;
+  platform::Value value;
+  {
+    std::string body;
+    for (int i = 0; i < 200; ++i)
+      body += "<item id=\"" + std::to_string(i) + "\"><name>上海浦江数据科技有限公司 " + std::to_string(i) +
+              "</name><note>  padded note that is long enough for the heap  </note></item>";
+    auto r = parse(answer("<result>1</result><message>ok</message>", body));
+    ASSERT_EQ(r->count(), 200u);
+    kept = r->getItem(150);
+    copy = r->getItem(3)->dataItemDetailCopy();
+    value = r->getItem(7)->getObject("name");
+  }
+  EXPECT_EQ(kept->getItemAttribute("id"), "150");
+  EXPECT_EQ(kept->getString("name"), "上海浦江数据科技有限公司 150");
+  EXPECT_EQ(kept->getString("note"), "padded note that is long enough for the heap");
+  EXPECT_EQ(copy->getString("name"), "上海浦江数据科技有限公司 3");
+  EXPECT_EQ(value.stringValue(), "上海浦江数据科技有限公司 7");
+
+  kept->setString("changed", "name");
+  kept->setString("added", "extra");
+  std::vector<std::string> keys;
+  kept->dictData()->enumerate([&](const std::string& k, const platform::Value&) {
+    keys.push_back(k);
+    return true;
+  });
+  EXPECT_EQ(keys, (std::vector<std::string>{"item.id", "name", "note", "extra"}));
+  EXPECT_EQ(kept->getString("name"), "changed");
+  auto restored = DataItemDetail::FromData(kept->toData());
+  ASSERT_TRUE(restored);
+  EXPECT_TRUE(restored->isEqualToDataItemDetail(kept.get()));
+
+  // Growing well past what the answer made, and shrinking again.
+  for (int i = 0; i < 40; ++i) kept->setString("v" + std::to_string(i), "grown" + std::to_string(i));
+  for (int i = 0; i < 40; i += 2) kept->dictData()->removeObjectForKey("grown" + std::to_string(i));
+  EXPECT_EQ(kept->count(), 24u);
+  EXPECT_EQ(kept->getString("grown39"), "v39");
+  EXPECT_FALSE(kept->hasKey("grown38"));
+  EXPECT_EQ(kept->getString("name"), "changed");
+  EXPECT_EQ(kept->getItemAttribute("id"), "150");
+}
+
 TEST(DataLoadAndParserParse, BodyLeavesOutsideItemsFillTheDetail) {
   auto r = parse(answer("<result>1</result>",
                         "<totalcount>57</totalcount><pageno attr=\"dropped\"> 3 </pageno>"

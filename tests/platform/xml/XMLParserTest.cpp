@@ -1,10 +1,10 @@
-#include "platform/xml/XMLParser.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/xml/XMLParser.h"
 
 using platform::XMLAttribute;
 using platform::XMLParser;
@@ -26,8 +26,12 @@ class Recorder : public platform::XMLParserDelegate {
     events.push_back(e + ">");
     if (onStart) onStart(p, name);
   }
-  void didEndElement(XMLParser&, std::string_view name) override { events.push_back("</" + std::string(name) + ">"); }
-  void foundCharacters(XMLParser&, std::string_view text) override { events.push_back("'" + std::string(text) + "'"); }
+  void didEndElement(XMLParser&, std::string_view name) override {
+    events.push_back("</" + std::string(name) + ">");
+  }
+  void foundCharacters(XMLParser&, std::string_view text) override {
+    events.push_back("'" + std::string(text) + "'");
+  }
   void parseErrorOccurred(XMLParser&, const platform::Error& e) override {
     events.push_back("error");
     error = e;
@@ -44,8 +48,8 @@ TEST(XMLParser, ReportsElementsAttributesInOrderAndMergedText) {
   ASSERT_TRUE(parser.parse(std::string_view(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<root><item z=\"1\" a=\"&lt;2&gt;\">a &amp; b&#x4e2d;<![CDATA[<raw>]]>\nc</item><e/></root>")));
-  EXPECT_EQ(rec->events, (Events{"begin", "<root>", "<item z=1 a=<2>>", "'a & b\u4e2d<raw>\nc'", "</item>", "<e>",
-                                 "</e>", "</root>", "end"}));
+  EXPECT_EQ(rec->events, (Events{"begin", "<root>", "<item z=1 a=<2>>", "'a & b\u4e2d<raw>\nc'", "</item>",
+                                 "<e>", "</e>", "</root>", "end"}));
   EXPECT_FALSE(parser.parserError());
 }
 
@@ -153,4 +157,33 @@ TEST(XMLParser, AGoneDelegateHearsNothing) {
   EXPECT_TRUE(parser.parseChunk("<a/></r>"));
   EXPECT_TRUE(parser.finish());
   EXPECT_TRUE(weak.expired());
+}
+
+// A delegate may keep the text's view until the element callback after it, and the end tag's
+// name is given whole, from whole documents and from pieces alike.
+TEST(XMLParser, TextLivesUntilTheNextElementCallback) {
+  class Keeper : public platform::XMLParserDelegate {
+   public:
+    std::string_view kept;
+    std::vector<std::string> seen;
+    void didStartElement(XMLParser&, std::string_view name, const std::vector<XMLAttribute>&) override {
+      seen.push_back("<" + std::string(name) + ">" + std::string(kept));
+      kept = {};
+    }
+    void didEndElement(XMLParser&, std::string_view name) override {
+      seen.push_back("</" + std::string(name) + ">" + std::string(kept));
+      kept = {};
+    }
+    void foundCharacters(XMLParser&, std::string_view text) override { kept = text; }
+  };
+  const std::string doc = "<root>lead<a-long-name>x\r\ny &amp; z&#x4e2d;</a-long-name>tail<b>q</b></root>";
+  const std::vector<std::string> expected{
+      "<root>", "<a-long-name>lead", "</a-long-name>x\ny & z\u4e2d", "<b>tail", "</b>q", "</root>"};
+  for (std::size_t step : {doc.size(), std::size_t{1}, std::size_t{5}}) {
+    auto keeper = std::make_shared<Keeper>();
+    XMLParser parser(keeper);
+    for (std::size_t i = 0; i < doc.size(); i += step) ASSERT_TRUE(parser.parseChunk(doc.substr(i, step)));
+    ASSERT_TRUE(parser.finish());
+    EXPECT_EQ(keeper->seen, expected) << step;
+  }
 }

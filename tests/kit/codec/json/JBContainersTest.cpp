@@ -97,6 +97,45 @@ TEST(JBArray, Copies) {
   EXPECT_EQ(frozen->count(), 1u);
 }
 
+TEST(JBArray, RecordsHeldElsewhereOutliveALongListFreedAroundThem) {
+  // Records of every shape (with and without containers, long, mutable, not dictionaries) in a
+  // list long enough to be freed the way long lists are.
+  std::string text = "[";
+  for (int i = 0; i < 500; ++i) {
+    if (i) text += ',';
+    switch (i % 4) {
+      case 0:
+        text += "{\"id\":" + std::to_string(i) + ",\"tags\":[\"a\",\"b\"],\"co\":{\"n\":\"x\",\"in\":[1]}}";
+        break;
+      case 1:
+        text += "{\"id\":" + std::to_string(i) + ",\"name\":\"a name long enough to be kept apart\"}";
+        break;
+      case 2:
+        text += "[" + std::to_string(i) + ",{\"k\":[true]}]";
+        break;
+      default:
+        text += "\"text " + std::to_string(i) + "\"";
+    }
+  }
+  text += "]";
+  for (bool isMutable : {false, true}) {
+    auto list = array(text, isMutable);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 500u);
+    Value kept = list->objectAtIndex(100);
+    Value keptChild =
+        *list->objectAtIndex(204).dictionaryValue()->objectForKey("co")->dictionaryValue()->objectForKey(
+            "in");
+    Value keptArray = list->objectAtIndex(498);
+    list.reset();
+    EXPECT_EQ(kept.dictionaryValue()->objectForKey("id")->intValue(), 100);
+    EXPECT_EQ(kept.dictionaryValue()->objectForKey("tags")->arrayValue()->objectAtIndex(1).stringValue(),
+              "b");
+    EXPECT_EQ(keptChild.arrayValue()->objectAtIndex(0).intValue(), 1);
+    EXPECT_EQ(keptArray.arrayValue()->objectAtIndex(0).intValue(), 498);
+  }
+}
+
 TEST(JBDictionary, Capacities) {
   const std::pair<std::size_t, std::size_t> table[] = {{0, 0},   {1, 3},   {3, 3},      {4, 7},   {6, 7},
                                                        {7, 13},  {10, 13}, {11, 23},    {18, 23}, {19, 41},

@@ -173,7 +173,8 @@ TEST(JBSerializer, UnsupportedValuesAndFormatters) {
   };
   const std::string inner = R"([\")" + std::string(40000, 'i') + R"(\"])";
   auto big = arrayOf({Value(std::string(40000, 'o')), Value(platform::Data{1})});
-  EXPECT_EQ(json::JSONString(*big, 0, encoding).value(), R"([")" + std::string(40000, 'o') + R"(",")" + inner + R"("])");
+  EXPECT_EQ(json::JSONString(*big, 0, encoding).value(),
+            R"([")" + std::string(40000, 'o') + R"(",")" + inner + R"("])");
 }
 
 TEST(JBSerializer, SelfContainingAndDeepContainersFail) {
@@ -238,6 +239,60 @@ TEST(JBSerializer, RoundTrips) {
       expectRoundTrip(doc, options);
     }
   }
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// Text a decoded document keeps in its own memory is written exactly as the same text held any
+// other way: escapes, controls, CJK and four-byte sequences, at every length and with every
+// option.
+TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
+  const std::vector<std::string> pieces = {
+      "plain",    "q\\\"uote",        "back\\\\slash", "ctl\\u0001\\u001f", "\\n\\r\\t\\b\\f", "sl/ash",
+      "中文字符", "\xF0\x9F\x98\x80", "\\u00e9"};
+  std::string text = "[";
+  for (std::size_t n = 0; n < 120; ++n) {
+    std::string s;
+    for (std::size_t i = 0; i <= n; ++i) s += pieces[(n * 7 + i) % pieces.size()];
+    text += (n ? ",\"" : "\"") + s + "\"";
+  }
+  text += "]";
+  Value decoded = json::objectFromJSONString(text);
+  auto list = decoded.arrayValue();
+  ASSERT_TRUE(list);
+  auto owned = platform::MutableArray::create();
+  for (std::size_t i = 0; i < list->count(); ++i)
+    owned->addObject(Value(std::string(list->objectAtIndex(i).stringView())));
+  for (unsigned options : {unsigned{JBSerializeOptionNone}, unsigned{JBSerializeOptionEscapeSlash},
+                           unsigned{JBSerializeOptionEscapeNonASCII}, unsigned{JBSerializeOptionPretty}}) {
+    auto ours = json::JSONString(*list, options);
+    auto theirs = json::JSONString(*owned, options);
+    ASSERT_EQ(ours.has_value(), theirs.has_value()) << options;
+    if (ours) {
+      EXPECT_EQ(*ours, *theirs) << options;
+    }
+  }
+  EXPECT_EQ(json::objectFromJSONString(*json::JSONString(*list)), decoded);
+
+  // Keys too, in a decoded dictionary and in a copy with the same order.
+  std::string object = "{";
+  for (std::size_t n = 0; n < pieces.size(); ++n)
+    object +=
+        (n ? ",\"" : "\"") + pieces[n] + std::to_string(n) + "\":\"" + pieces[(n + 3) % pieces.size()] + "\"";
+  object += "}";
+  auto dict = json::objectFromJSONString(object).dictionaryValue();
+  ASSERT_TRUE(dict);
+  auto ownedDict = platform::MutableDictionary::create();
+  dict->enumerate([&](const std::string& k, const Value& v) {
+    ownedDict->setObject(Value(std::string(v.stringView())), std::string(k));
+    return true;
+  });
+  for (unsigned options : {unsigned{JBSerializeOptionNone}, unsigned{JBSerializeOptionEscapeNonASCII}})
+    EXPECT_EQ(json::JSONString(*dict, options), json::JSONString(*ownedDict, options)) << options;
 }
 
 }  // namespace
