@@ -25,7 +25,7 @@ bool validText(const std::string& s) {
   return kavro::json::isWellFormedUTF8(p, p + s.size());
 }
 
-std::optional<std::string> encode(const Value& v, unsigned options, platform::Error* e) {
+std::optional<std::string> encode(const Value& v, kavro::JBSerializeOptions options, platform::Error* e) {
   if (auto a = v.arrayValue()) return kavro::json::JSONString(*a, options, e);
   return kavro::json::JSONString(*v.dictionaryValue(), options, e);
 }
@@ -35,7 +35,7 @@ std::optional<std::string> encode(const Value& v, unsigned options, platform::Er
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const unsigned control = data[0];
-  const unsigned options = control & kavro::JBParseOptionValidFlags;
+  const auto options = static_cast<kavro::JBParseOptions>(control) & kavro::JBParseOptionValidFlags;
   const char* text = reinterpret_cast<const char*>(data + 1);
   const std::size_t length = size - 1;
 
@@ -55,15 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Value again = decoder.objectWithUTF8String(text, length);
   require(again == root);
 
-  const unsigned layouts[] = {0, kavro::JBSerializeOptionPretty,
-                              kavro::JBSerializeOptionEscapeNonASCII | kavro::JBSerializeOptionEscapeSlash};
-  for (unsigned layout : layouts) {
+  const kavro::JBSerializeOptions layouts[] = {
+      kavro::JBSerializeOptionNone, kavro::JBSerializeOptionPretty,
+      kavro::JBSerializeOptionEscapeNonASCII | kavro::JBSerializeOptionEscapeSlash};
+  for (kavro::JBSerializeOptions layout : layouts) {
     platform::Error encodeError;
     std::optional<std::string> written = encode(root, layout, &encodeError);
     require(written.has_value());
     require(validText(*written));
     platform::Error decodeError;
-    Value back = kavro::json::objectFromJSONString(*written, 0, &decodeError);
+    Value back = kavro::json::objectFromJSONString(*written, kavro::JBParseOptionNone, &decodeError);
     require(!back.isNull());
     require(back == root);
   }

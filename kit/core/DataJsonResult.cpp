@@ -29,7 +29,9 @@ std::shared_ptr<DataJsonResult> DataJsonResult::dataWithData(const platform::Dat
   return r;
 }
 
-std::shared_ptr<DataJsonResult> DataJsonResult::fromUTF8JSON(std::string_view json) { return dataWithString(json); }
+std::shared_ptr<DataJsonResult> DataJsonResult::fromUTF8JSON(std::string_view json) {
+  return dataWithString(json);
+}
 
 bool DataJsonResult::merge(const platform::Value& root, const platform::Error& parseError) {
   auto dict = root.dictionaryValue();
@@ -47,13 +49,13 @@ bool DataJsonResult::merge(const platform::Value& root, const platform::Error& p
 
 bool DataJsonResult::appendJsonString(std::string_view json) {
   platform::Error err;
-  platform::Value root = json::objectFromJSONString(json, 0, &err);
+  platform::Value root = json::objectFromJSONString(json, JBParseOptionNone, &err);
   return merge(root, err);
 }
 
 bool DataJsonResult::appendJsonData(const platform::Data& json) {
   platform::Error err;
-  platform::Value root = json::objectFromJSONData(json, 0, &err);
+  platform::Value root = json::objectFromJSONData(json, JBParseOptionNone, &err);
   return merge(root, err);
 }
 
@@ -105,7 +107,9 @@ std::shared_ptr<platform::Array> DataJsonResult::getArrayForKey(std::string_view
   return v ? v->arrayValue() : nullptr;
 }
 
-std::shared_ptr<DataItemDetail> DataJsonResult::toDataItemDetail() const { return detailFromDictionary(map_.get()); }
+std::shared_ptr<DataItemDetail> DataJsonResult::toDataItemDetail() const {
+  return detailFromDictionary(map_.get());
+}
 
 std::shared_ptr<DataItemResult> DataJsonResult::toDataItemResult() const {
   auto r = DataItemResult::create();

@@ -11,14 +11,16 @@
 // failure. The formatter, when given, replaces values the encoder cannot write.
 namespace kavro::json {
 
-std::optional<platform::Data> JSONData(const platform::Array& array, unsigned options = JBSerializeOptionNone,
+std::optional<platform::Data> JSONData(const platform::Array& array,
+                                       JBSerializeOptions options = JBSerializeOptionNone,
                                        platform::Error* error = nullptr);
-std::optional<platform::Data> JSONData(const platform::Array& array, unsigned options,
+std::optional<platform::Data> JSONData(const platform::Array& array, JBSerializeOptions options,
                                        const JBUnsupportedClassFormatter& formatter,
                                        platform::Error* error = nullptr);
-std::optional<std::string> JSONString(const platform::Array& array, unsigned options = JBSerializeOptionNone,
+std::optional<std::string> JSONString(const platform::Array& array,
+                                      JBSerializeOptions options = JBSerializeOptionNone,
                                       platform::Error* error = nullptr);
-std::optional<std::string> JSONString(const platform::Array& array, unsigned options,
+std::optional<std::string> JSONString(const platform::Array& array, JBSerializeOptions options,
                                       const JBUnsupportedClassFormatter& formatter,
                                       platform::Error* error = nullptr);
 

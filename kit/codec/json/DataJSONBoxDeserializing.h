@@ -9,11 +9,12 @@ namespace kavro::json {
 
 // The root array or dictionary (immutable containers), or a null value with error set. Options
 // of 16 or more raise an invalid-argument exception.
-platform::Value objectFromJSONData(const platform::Data& data, unsigned parseOptions = JBParseOptionNone,
+platform::Value objectFromJSONData(const platform::Data& data,
+                                   JBParseOptions parseOptions = JBParseOptionNone,
                                    platform::Error* error = nullptr);
 // The same with mutable containers.
 platform::Value mutableObjectFromJSONData(const platform::Data& data,
-                                          unsigned parseOptions = JBParseOptionNone,
+                                          JBParseOptions parseOptions = JBParseOptionNone,
                                           platform::Error* error = nullptr);
 
 }  // namespace kavro::json

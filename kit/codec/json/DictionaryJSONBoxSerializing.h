@@ -12,15 +12,15 @@
 namespace kavro::json {
 
 std::optional<platform::Data> JSONData(const platform::Dictionary& dictionary,
-                                       unsigned options = JBSerializeOptionNone,
+                                       JBSerializeOptions options = JBSerializeOptionNone,
                                        platform::Error* error = nullptr);
-std::optional<platform::Data> JSONData(const platform::Dictionary& dictionary, unsigned options,
+std::optional<platform::Data> JSONData(const platform::Dictionary& dictionary, JBSerializeOptions options,
                                        const JBUnsupportedClassFormatter& formatter,
                                        platform::Error* error = nullptr);
 std::optional<std::string> JSONString(const platform::Dictionary& dictionary,
-                                      unsigned options = JBSerializeOptionNone,
+                                      JBSerializeOptions options = JBSerializeOptionNone,
                                       platform::Error* error = nullptr);
-std::optional<std::string> JSONString(const platform::Dictionary& dictionary, unsigned options,
+std::optional<std::string> JSONString(const platform::Dictionary& dictionary, JBSerializeOptions options,
                                       const JBUnsupportedClassFormatter& formatter,
                                       platform::Error* error = nullptr);
 

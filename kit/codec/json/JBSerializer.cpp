@@ -157,7 +157,7 @@ OutputBuffer takeScratch() {
 }
 
 struct EncodeState {
-  unsigned options = 0;
+  JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
   OutputBuffer buf = takeScratch();
@@ -165,10 +165,10 @@ struct EncodeState {
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
 
-  bool pretty() const { return options & JBSerializeOptionPretty; }
+  bool pretty() const { return has(options, JBSerializeOptionPretty); }
   // Text goes out as it is but for the escapes JSON requires.
   bool plainText() const {
-    return !(options & (JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash));
+    return !has(options, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash);
   }
 
   char* room(std::size_t n) {
@@ -233,14 +233,14 @@ struct EncodeState {
   }
 
   bool writeString(std::string_view s, bool quotes) {
-    const auto& special = (options & JBSerializeOptionEscapeSlash) ? kSpecialWithSlash : kSpecial;
-    const bool escapeNonASCII = options & JBSerializeOptionEscapeNonASCII;
+    const auto& special = has(options, JBSerializeOptionEscapeSlash) ? kSpecialWithSlash : kSpecial;
+    const bool escapeNonASCII = has(options, JBSerializeOptionEscapeNonASCII);
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     const auto* const end = p + s.size();
     room(s.size() + 2);
     if (quotes) put('"');
     // Without escaping options, the run that goes out as it is is the one the decoder takes as it is.
-    const bool plainRuns = !escapeNonASCII && !(options & JBSerializeOptionEscapeSlash);
+    const bool plainRuns = !escapeNonASCII && !has(options, JBSerializeOptionEscapeSlash);
     while (p < end) {
       const std::uint8_t* q = p;
       if (plainRuns) {
@@ -470,7 +470,7 @@ struct EncodeState {
         // Text that owns nothing is borrowed from a decoded document, whose decoder let only
         // well-formed UTF-8 in: without escaping options only the escapes are looked for.
         if (!v.ownsSomething() &&
-            !(options & (JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash)))
+            !has(options, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash))
           return writeWellFormedString(v.stringView());
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
@@ -503,13 +503,13 @@ struct EncodeState {
   }
 };
 
-void checkEncodeOption(unsigned encodeOption) {
-  if ((encodeOption & JBEncodeOptionCollectionObj) &&
-      (encodeOption & (JBEncodeOptionStringObj | JBEncodeOptionStringObjTrimQuotes)))
+void checkEncodeOption(JBEncodeOptions encodeOption) {
+  if (has(encodeOption, JBEncodeOptionCollectionObj) &&
+      has(encodeOption, JBEncodeOptionStringObj | JBEncodeOptionStringObjTrimQuotes))
     throw platform::InternalInconsistencyException(
         "Invalid parameter not satisfying: (encodeOption & JBEncodeOptionCollectionObj) == 0 || "
         "(encodeOption & (JBEncodeOptionStringObj | JBEncodeOptionStringObjTrimQuotes)) == 0");
-  if ((encodeOption & JBEncodeOptionStringObjTrimQuotes) && !(encodeOption & JBEncodeOptionStringObj))
+  if (has(encodeOption, JBEncodeOptionStringObjTrimQuotes) && !has(encodeOption, JBEncodeOptionStringObj))
     throw platform::InternalInconsistencyException(
         "Invalid parameter not satisfying: (encodeOption & JBEncodeOptionStringObjTrimQuotes) == 0 || "
         "(encodeOption & JBEncodeOptionStringObj) != 0");
@@ -521,7 +521,7 @@ void keepScratch(EncodeState& state) {
   if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
 }
 
-platform::Value finish(EncodeState& state, bool ok, unsigned encodeOption, platform::Error* error) {
+platform::Value finish(EncodeState& state, bool ok, JBEncodeOptions encodeOption, platform::Error* error) {
   platform::Value result;
   if (ok) {
     switch (encodeOption & JBEncodeOptionAsTypeMask) {
@@ -552,8 +552,8 @@ bool writeCollectionRoot(EncodeState& state, const platform::Object& object) {
 
 }  // namespace
 
-platform::Value JBSerializer::serializeObject(const platform::Value& object, unsigned options,
-                                              unsigned encodeOption,
+platform::Value JBSerializer::serializeObject(const platform::Value& object, JBSerializeOptions options,
+                                              JBEncodeOptions encodeOption,
                                               const JBUnsupportedClassFormatter& formatter,
                                               platform::Error* error) {
   checkEncodeOption(encodeOption);
@@ -562,21 +562,21 @@ platform::Value JBSerializer::serializeObject(const platform::Value& object, uns
   state.formatter = &formatter;
   bool ok;
   const bool isCollectionRoot = object.isObject() && isCollection(*object.objectValue());
-  if ((encodeOption & JBEncodeOptionCollectionObj) && !isCollectionRoot) {
+  if (has(encodeOption, JBEncodeOptionCollectionObj) && !isCollectionRoot) {
     ok = state.fail("Unable to serialize object class " + classNameOf(object) +
                     ", expected a NSArray or NSDictionary.");
-  } else if ((encodeOption & JBEncodeOptionStringObj) && !object.isString()) {
+  } else if (has(encodeOption, JBEncodeOptionStringObj) && !object.isString()) {
     ok = state.fail("Unable to serialize object class " + classNameOf(object) + ", expected a NSString.");
   } else if (object.isString()) {
-    ok = state.writeString(object.stringView(), !(encodeOption & JBEncodeOptionStringObjTrimQuotes));
+    ok = state.writeString(object.stringView(), !has(encodeOption, JBEncodeOptionStringObjTrimQuotes));
   } else {
     ok = state.writeValue(object, false);
   }
   return finish(state, ok, encodeOption, error);
 }
 
-platform::Value JBSerializer::serializeObject(const platform::Object& object, unsigned options,
-                                              unsigned encodeOption,
+platform::Value JBSerializer::serializeObject(const platform::Object& object, JBSerializeOptions options,
+                                              JBEncodeOptions encodeOption,
                                               const JBUnsupportedClassFormatter& formatter,
                                               platform::Error* error) {
   checkEncodeOption(encodeOption);
@@ -584,10 +584,10 @@ platform::Value JBSerializer::serializeObject(const platform::Object& object, un
   state.options = options;
   state.formatter = &formatter;
   bool ok;
-  if (!isCollection(object) && (encodeOption & JBEncodeOptionCollectionObj)) {
+  if (!isCollection(object) && has(encodeOption, JBEncodeOptionCollectionObj)) {
     ok = state.fail("Unable to serialize object class " + classNameOf(object) +
                     ", expected a NSArray or NSDictionary.");
-  } else if (encodeOption & JBEncodeOptionStringObj) {
+  } else if (has(encodeOption, JBEncodeOptionStringObj)) {
     ok = state.fail("Unable to serialize object class " + classNameOf(object) + ", expected a NSString.");
   } else {
     ok = state.writeObject(object, nullptr);
@@ -596,8 +596,8 @@ platform::Value JBSerializer::serializeObject(const platform::Object& object, un
 }
 
 std::optional<std::string> JBSerializer::serializeCollectionAsText(
-    const platform::Object& collection, unsigned options, const JBUnsupportedClassFormatter& formatter,
-    platform::Error* error) {
+    const platform::Object& collection, JBSerializeOptions options,
+    const JBUnsupportedClassFormatter& formatter, platform::Error* error) {
   EncodeState state;
   state.options = options;
   state.formatter = &formatter;

@@ -25,19 +25,19 @@ class JBSerializer {
   // result holds bytes) or JBEncodeOptionAsString (the result holds text), plus what the root must
   // be. error is written only when the call fails. Contradictory encode bits raise an
   // internal-inconsistency exception.
-  static platform::Value serializeObject(const platform::Value& object, unsigned options,
-                                         unsigned encodeOption,
+  static platform::Value serializeObject(const platform::Value& object, JBSerializeOptions options,
+                                         JBEncodeOptions encodeOption,
                                          const JBUnsupportedClassFormatter& formatter = nullptr,
                                          platform::Error* error = nullptr);
   // The same with an object as the root (an array or dictionary that need not be shared).
-  static platform::Value serializeObject(const platform::Object& object, unsigned options,
-                                         unsigned encodeOption,
+  static platform::Value serializeObject(const platform::Object& object, JBSerializeOptions options,
+                                         JBEncodeOptions encodeOption,
                                          const JBUnsupportedClassFormatter& formatter = nullptr,
                                          platform::Error* error = nullptr);
   // serializeObject() of an array or dictionary with JBEncodeOptionAsString |
   // JBEncodeOptionCollectionObj, handing over the text without a copy.
   static std::optional<std::string> serializeCollectionAsText(const platform::Object& collection,
-                                                              unsigned options,
+                                                              JBSerializeOptions options,
                                                               const JBUnsupportedClassFormatter& formatter,
                                                               platform::Error* error = nullptr);
 };

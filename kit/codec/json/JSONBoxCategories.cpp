@@ -10,7 +10,7 @@ namespace kavro::json {
 
 namespace {
 
-platform::Value decodeString(std::string_view json, unsigned parseOptions, bool mutableResult,
+platform::Value decodeString(std::string_view json, JBParseOptions parseOptions, bool mutableResult,
                              platform::Error* error) {
   return JSONDecoder::parseOnce(json.data(), json.size(), parseOptions, mutableResult, error);
 }
@@ -25,65 +25,69 @@ std::optional<std::string> asString(platform::Value v) {
   return v.stringValue();
 }
 
-unsigned stringEncodeOption(unsigned kind, bool includeQuotes) {
-  return kind | JBEncodeOptionStringObj | (includeQuotes ? 0u : JBEncodeOptionStringObjTrimQuotes);
+JBEncodeOptions stringEncodeOption(JBEncodeOptions kind, bool includeQuotes) {
+  return kind | JBEncodeOptionStringObj |
+         (includeQuotes ? JBEncodeOptions::None : JBEncodeOptionStringObjTrimQuotes);
 }
 
 }  // namespace
 
-platform::Value objectFromJSONString(std::string_view json, unsigned parseOptions, platform::Error* error) {
+platform::Value objectFromJSONString(std::string_view json, JBParseOptions parseOptions,
+                                     platform::Error* error) {
   return decodeString(json, parseOptions, false, error);
 }
 
-platform::Value mutableObjectFromJSONString(std::string_view json, unsigned parseOptions,
+platform::Value mutableObjectFromJSONString(std::string_view json, JBParseOptions parseOptions,
                                             platform::Error* error) {
   return decodeString(json, parseOptions, true, error);
 }
 
-platform::Value objectFromJSONData(const platform::Data& data, unsigned parseOptions,
+platform::Value objectFromJSONData(const platform::Data& data, JBParseOptions parseOptions,
                                    platform::Error* error) {
   return JSONDecoder::parseOnce(reinterpret_cast<const char*>(data.data()), data.size(), parseOptions, false,
                                 error);
 }
 
-platform::Value mutableObjectFromJSONData(const platform::Data& data, unsigned parseOptions,
+platform::Value mutableObjectFromJSONData(const platform::Data& data, JBParseOptions parseOptions,
                                           platform::Error* error) {
   return JSONDecoder::parseOnce(reinterpret_cast<const char*>(data.data()), data.size(), parseOptions, true,
                                 error);
 }
 
-std::optional<platform::Data> JSONData(std::string_view string, unsigned options, bool includeQuotes,
-                                       platform::Error* error) {
+std::optional<platform::Data> JSONData(std::string_view string, JBSerializeOptions options,
+                                       bool includeQuotes, platform::Error* error) {
   return asData(JBSerializer::serializeObject(platform::Value(string), options,
                                               stringEncodeOption(JBEncodeOptionAsData, includeQuotes),
                                               nullptr, error));
 }
 
-std::optional<std::string> JSONString(std::string_view string, unsigned options, bool includeQuotes,
+std::optional<std::string> JSONString(std::string_view string, JBSerializeOptions options, bool includeQuotes,
                                       platform::Error* error) {
   return asString(JBSerializer::serializeObject(platform::Value(string), options,
                                                 stringEncodeOption(JBEncodeOptionAsString, includeQuotes),
                                                 nullptr, error));
 }
 
-#define KAVRO_JSON_COLLECTION_ENTRY_POINTS(Type)                                                       \
-  std::optional<platform::Data> JSONData(const Type& root, unsigned options, platform::Error* error) { \
-    return asData(JBSerializer::serializeObject(                                                       \
-        root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, nullptr, error));           \
-  }                                                                                                    \
-  std::optional<platform::Data> JSONData(const Type& root, unsigned options,                           \
-                                         const JBUnsupportedClassFormatter& formatter,                 \
-                                         platform::Error* error) {                                     \
-    return asData(JBSerializer::serializeObject(                                                       \
-        root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, formatter, error));         \
-  }                                                                                                    \
-  std::optional<std::string> JSONString(const Type& root, unsigned options, platform::Error* error) {  \
-    return JBSerializer::serializeCollectionAsText(root, options, nullptr, error);                     \
-  }                                                                                                    \
-  std::optional<std::string> JSONString(const Type& root, unsigned options,                            \
-                                        const JBUnsupportedClassFormatter& formatter,                  \
-                                        platform::Error* error) {                                      \
-    return JBSerializer::serializeCollectionAsText(root, options, formatter, error);                   \
+#define KAVRO_JSON_COLLECTION_ENTRY_POINTS(Type)                                               \
+  std::optional<platform::Data> JSONData(const Type& root, JBSerializeOptions options,         \
+                                         platform::Error* error) {                             \
+    return asData(JBSerializer::serializeObject(                                               \
+        root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, nullptr, error));   \
+  }                                                                                            \
+  std::optional<platform::Data> JSONData(const Type& root, JBSerializeOptions options,         \
+                                         const JBUnsupportedClassFormatter& formatter,         \
+                                         platform::Error* error) {                             \
+    return asData(JBSerializer::serializeObject(                                               \
+        root, options, JBEncodeOptionAsData | JBEncodeOptionCollectionObj, formatter, error)); \
+  }                                                                                            \
+  std::optional<std::string> JSONString(const Type& root, JBSerializeOptions options,          \
+                                        platform::Error* error) {                              \
+    return JBSerializer::serializeCollectionAsText(root, options, nullptr, error);             \
+  }                                                                                            \
+  std::optional<std::string> JSONString(const Type& root, JBSerializeOptions options,          \
+                                        const JBUnsupportedClassFormatter& formatter,          \
+                                        platform::Error* error) {                              \
+    return JBSerializer::serializeCollectionAsText(root, options, formatter, error);           \
   }
 
 KAVRO_JSON_COLLECTION_ENTRY_POINTS(platform::Array)

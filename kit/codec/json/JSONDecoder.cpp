@@ -50,7 +50,6 @@ inline bool isValueToken(Token t) {
 // What a container accepts next.
 enum : unsigned { kAcceptValue = 1, kAcceptComma = 2, kAcceptEnd = 4 };
 
-
 enum : std::uint8_t { kPlain = 0, kQuote, kBackslash, kControl, kHigh };
 
 constexpr std::array<std::uint8_t, 256> makeStringClasses() {
@@ -90,7 +89,6 @@ std::string hex2(unsigned v) {
   static const char* digits = "0123456789abcdef";
   return std::string{digits[(v >> 4) & 15], digits[v & 15]};
 }
-
 
 const char* const kUnexpectedToken =
     "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', '\"STRING\"', 'NUMBER'.";
@@ -144,7 +142,7 @@ bool exceedsAbove(std::string_view text) {
 // The state of one decoder: options, the text being read, the current token, the stacks that
 // hold a container's members until it is complete, and the value cache.
 struct JBParseState {
-  explicit JBParseState(unsigned opts) : options(opts) {
+  explicit JBParseState(JBParseOptions opts) : options(opts) {
     objectStack.reserve(256);
     pairStack.reserve(128);
   }
@@ -154,7 +152,7 @@ struct JBParseState {
   JBParseState(const JBParseState&) = delete;
   JBParseState& operator=(const JBParseState&) = delete;
 
-  unsigned options;
+  JBParseOptions options;
   const std::uint8_t* input = nullptr;
   std::size_t length = 0;
   std::size_t pos = 0;
@@ -268,7 +266,7 @@ inline std::size_t JBParseState::newlineAt(std::size_t at) const {
   const std::uint8_t c = input[at];
   if (c == '\n') return 1;
   if (c == '\r') return at + 1 < length && input[at + 1] == '\n' ? 2 : 1;
-  if (options & JBParseOptionUnicodeLineBreaks) {
+  if (has(options, JBParseOptionUnicodeLineBreaks)) {
     if (c == 0xE2 && at + 2 < length && input[at + 1] == 0x80 &&
         (input[at + 2] == 0xA8 || input[at + 2] == 0xA9))
       return 3;
@@ -290,7 +288,7 @@ void JBParseState::skipWhitespace() {
       lineStart = pos;
       continue;
     }
-    if ((options & JBParseOptionAllowComments) && c == '/' && pos + 1 < length) {
+    if (has(options, JBParseOptionAllowComments) && c == '/' && pos + 1 < length) {
       if (input[pos + 1] == '/') {
         pos += 2;
         while (pos < length) {
@@ -518,7 +516,7 @@ bool JBParseState::readHex4(const std::uint8_t*& p, char32_t& out) {
 
 bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p) {
   const std::uint8_t* const end = input + length;
-  const bool lenient = options & JBParseOptionLenientUnicode;
+  const bool lenient = has(options, JBParseOptionLenientUnicode);
   std::string& buf = tokenBuffer;
   buf.assign(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(p - begin));
   auto put = [&](const std::uint8_t* from, std::size_t n) {
@@ -708,8 +706,9 @@ bool JBParseState::parseNumber() {
 
   // Exact integers, and decimals whose digits and power of ten are exact doubles (one correctly
   // rounded operation gives the nearest double), need no general conversion.
-  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const std::size_t textLength = p - start;
   if (!floating && !(negative && textLength == 2 && input[start + 1] == '0')) {
     if (exact && !negative) {
@@ -1034,7 +1033,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   if (!root.isNull()) {
     if (pos < length) {
       skipWhitespace();
-      if (!(options & JBParseOptionAllowTrailingText) && pos < length) {
+      if (!has(options, JBParseOptionAllowTrailingText) && pos < length) {
         recordError(
             "A valid JSON object was parsed but there were additional non-white-space characters remaining.");
         root = platform::Value();
@@ -1069,8 +1068,8 @@ namespace {
 thread_local std::unique_ptr<JBParseState> spareState;
 }  // namespace
 
-JSONDecoder::JSONDecoder(unsigned parseOptions) : options_(parseOptions) {
-  if (parseOptions > JBParseOptionValidFlags)
+JSONDecoder::JSONDecoder(JBParseOptions parseOptions) : options_(parseOptions) {
+  if ((static_cast<unsigned>(parseOptions) & ~static_cast<unsigned>(JBParseOptionValidFlags)) != 0)
     throw platform::InvalidArgumentException("Invalid parse options.");
   if (spareState) {
     state_ = std::move(spareState);
@@ -1091,7 +1090,7 @@ JSONDecoder::~JSONDecoder() {
   spareState = std::move(state_);
 }
 
-std::shared_ptr<JSONDecoder> JSONDecoder::decoderWithParseOptions(unsigned parseOptions) {
+std::shared_ptr<JSONDecoder> JSONDecoder::decoderWithParseOptions(JBParseOptions parseOptions) {
   return std::make_shared<JSONDecoder>(parseOptions);
 }
 
@@ -1103,7 +1102,7 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
   return state_->parse(input, length, mutableCollections, error);
 }
 
-platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, unsigned parseOptions,
+platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, JBParseOptions parseOptions,
                                        bool mutableCollections, platform::Error* error) {
   JSONDecoder decoder(parseOptions);
   decoder.state_->useCache = false;

@@ -21,15 +21,15 @@ struct JBParseState;
 class JSONDecoder {
  public:
   // Raises an invalid-argument exception for options of 16 or more.
-  explicit JSONDecoder(unsigned parseOptions = JBParseOptionNone);
+  explicit JSONDecoder(JBParseOptions parseOptions = JBParseOptionNone);
   ~JSONDecoder();
   JSONDecoder(const JSONDecoder&) = delete;
   JSONDecoder& operator=(const JSONDecoder&) = delete;
 
   static std::shared_ptr<JSONDecoder> decoder() { return decoderWithParseOptions(JBParseOptionNone); }
-  static std::shared_ptr<JSONDecoder> decoderWithParseOptions(unsigned parseOptions);
+  static std::shared_ptr<JSONDecoder> decoderWithParseOptions(JBParseOptions parseOptions);
 
-  unsigned parseOptions() const { return options_; }
+  JBParseOptions parseOptions() const { return options_; }
 
   // Immutable containers. A null bytes pointer with a non-zero length raises an invalid-argument
   // exception; a length of 0 parses as empty text. error is written only when the parse fails.
@@ -50,7 +50,7 @@ class JSONDecoder {
 
   // What the string and data entry points use: a decoder for this one parse. Nobody could look at
   // its value cache, so the parse goes without one; the result is the same.
-  static platform::Value parseOnce(const char* bytes, std::size_t length, unsigned parseOptions,
+  static platform::Value parseOnce(const char* bytes, std::size_t length, JBParseOptions parseOptions,
                                    bool mutableCollections, platform::Error* error);
 
   // Empties the value cache.
@@ -61,7 +61,7 @@ class JSONDecoder {
   platform::Value parse(const char* bytes, std::size_t length, bool mutableCollections,
                         platform::Error* error);
 
-  unsigned options_;
+  JBParseOptions options_;
   std::unique_ptr<JBParseState> state_;
 };
 

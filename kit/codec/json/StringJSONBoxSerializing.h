@@ -12,9 +12,11 @@ namespace kavro::json {
 
 // options: JBSerializeOption bits. Nothing, with error set, when the text is not well-formed
 // UTF-8 (or, escaping non-ASCII, holds a non-character).
-std::optional<platform::Data> JSONData(std::string_view string, unsigned options = JBSerializeOptionNone,
+std::optional<platform::Data> JSONData(std::string_view string,
+                                       JBSerializeOptions options = JBSerializeOptionNone,
                                        bool includeQuotes = true, platform::Error* error = nullptr);
-std::optional<std::string> JSONString(std::string_view string, unsigned options = JBSerializeOptionNone,
+std::optional<std::string> JSONString(std::string_view string,
+                                      JBSerializeOptions options = JBSerializeOptionNone,
                                       bool includeQuotes = true, platform::Error* error = nullptr);
 
 }  // namespace kavro::json

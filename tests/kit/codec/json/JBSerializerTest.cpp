@@ -22,14 +22,14 @@ std::shared_ptr<platform::MutableArray> arrayOf(std::vector<Value> items) {
   return platform::MutableArray::create(std::move(items));
 }
 
-std::string compact(const platform::Array& a, unsigned options = 0) {
+std::string compact(const platform::Array& a, JBSerializeOptions options = JBSerializeOptionNone) {
   platform::Error e;
   auto s = json::JSONString(a, options, &e);
   EXPECT_TRUE(s) << e.localizedDescription;
   return s.value_or("<failed>");
 }
 
-std::string failure(const platform::Array& a, unsigned options = 0) {
+std::string failure(const platform::Array& a, JBSerializeOptions options = JBSerializeOptionNone) {
   platform::Error e;
   auto s = json::JSONString(a, options, &e);
   EXPECT_FALSE(s) << *s;
@@ -96,32 +96,37 @@ TEST(JBSerializer, StringEscaping) {
 
 TEST(JBSerializer, StringRoots) {
   EXPECT_EQ(json::JSONString("a\"b").value(), "\"a\\\"b\"");
-  EXPECT_EQ(json::JSONString("a\"b", 0, false).value(), "a\\\"b");
+  EXPECT_EQ(json::JSONString("a\"b", JBSerializeOptionNone, false).value(), "a\\\"b");
   EXPECT_EQ(platform::stringFromData(json::JSONData("x/y", JBSerializeOptionEscapeSlash).value()),
             "\"x\\/y\"");
-  EXPECT_EQ(platform::stringFromData(json::JSONData("x", 0, false).value()), "x");
+  EXPECT_EQ(platform::stringFromData(json::JSONData("x", JBSerializeOptionNone, false).value()), "x");
   platform::Error e;
-  EXPECT_FALSE(json::JSONString("\xC3", 0, true, &e));
+  EXPECT_FALSE(json::JSONString("\xC3", JBSerializeOptionNone, true, &e));
   EXPECT_EQ(e.localizedDescription, "An error occurred converting the contents of a NSString to UTF8.");
 
-  Value result = JBSerializer::serializeObject(Value(arrayOf({})), 0,
+  Value result = JBSerializer::serializeObject(Value(arrayOf({})), JBSerializeOptionNone,
                                                JBEncodeOptionAsString | JBEncodeOptionStringObj, nullptr, &e);
   EXPECT_TRUE(result.isNull());
   EXPECT_EQ(e.localizedDescription,
             "Unable to serialize object class platform::MutableArray, expected a NSString.");
-  result = JBSerializer::serializeObject(Value("s"), 0, JBEncodeOptionAsString | JBEncodeOptionCollectionObj,
-                                         nullptr, &e);
+  result = JBSerializer::serializeObject(Value("s"), JBSerializeOptionNone,
+                                         JBEncodeOptionAsString | JBEncodeOptionCollectionObj, nullptr, &e);
   EXPECT_EQ(e.localizedDescription,
             "Unable to serialize object class std::string, expected a NSArray or NSDictionary.");
-  result = JBSerializer::serializeObject(Value(arrayOf({})), 0, 3, nullptr, &e);
+  result = JBSerializer::serializeObject(Value(arrayOf({})), JBSerializeOptionNone,
+                                         static_cast<JBEncodeOptions>(3), nullptr, &e);
   EXPECT_EQ(e.localizedDescription, "Unknown encode as type.");
-  EXPECT_THROW(
-      JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionCollectionObj | JBEncodeOptionStringObj),
-      platform::InternalInconsistencyException);
-  EXPECT_THROW(JBSerializer::serializeObject(Value("s"), 0, 2 | JBEncodeOptionStringObjTrimQuotes),
+  EXPECT_THROW(JBSerializer::serializeObject(
+                   Value("s"), JBSerializeOptionNone,
+                   JBEncodeOptionAsString | JBEncodeOptionCollectionObj | JBEncodeOptionStringObj),
+               platform::InternalInconsistencyException);
+  EXPECT_THROW(JBSerializer::serializeObject(Value("s"), JBSerializeOptionNone,
+                                             JBEncodeOptionAsString | JBEncodeOptionStringObjTrimQuotes),
                platform::InternalInconsistencyException);
   // Without root bits any value may be the root.
-  EXPECT_EQ(JBSerializer::serializeObject(Value(42), 0, JBEncodeOptionAsString).stringValue(), "42");
+  EXPECT_EQ(
+      JBSerializer::serializeObject(Value(42), JBSerializeOptionNone, JBEncodeOptionAsString).stringValue(),
+      "42");
 }
 
 TEST(JBSerializer, Numbers) {
@@ -146,34 +151,34 @@ TEST(JBSerializer, UnsupportedValuesAndFormatters) {
     if (v.isBytes()) return Value("bytes:" + std::to_string(v.bytesValue().size()));
     return Value(arrayOf({Value("object")}));
   };
-  EXPECT_EQ(json::JSONString(*a, 0, toText).value(), R"([1,"bytes:2"])");
-  EXPECT_EQ(json::JSONString(*withObject, 0, toText).value(), R"([["object"]])");
+  EXPECT_EQ(json::JSONString(*a, JBSerializeOptionNone, toText).value(), R"([1,"bytes:2"])");
+  EXPECT_EQ(json::JSONString(*withObject, JBSerializeOptionNone, toText).value(), R"([["object"]])");
 
   platform::Error e;
   JBUnsupportedClassFormatter again = [](const Value&) -> std::optional<Value> {
     return Value(platform::Data{});
   };
-  EXPECT_FALSE(json::JSONString(*a, 0, again, &e));
+  EXPECT_FALSE(json::JSONString(*a, JBSerializeOptionNone, again, &e));
   EXPECT_EQ(e.localizedDescription,
             "Unable to serialize object class platform::Data that was returned by the unsupported class "
             "formatter.  "
             "Original object class was platform::Data.");
   JBUnsupportedClassFormatter none = [](const Value&) -> std::optional<Value> { return std::nullopt; };
-  EXPECT_FALSE(json::JSONString(*a, 0, none, &e));
+  EXPECT_FALSE(json::JSONString(*a, JBSerializeOptionNone, none, &e));
   EXPECT_EQ(e.localizedDescription, "Unable to serialize object class platform::Data.");
   // A replacement may hold further unsupported values: they get the formatter too.
   JBUnsupportedClassFormatter nested = [](const Value& v) -> std::optional<Value> {
     if (v.isBytes()) return Value(arrayOf({Value(std::make_shared<Opaque>())}));
     return Value("inner");
   };
-  EXPECT_EQ(json::JSONString(*a, 0, nested).value(), R"([1,["inner"]])");
+  EXPECT_EQ(json::JSONString(*a, JBSerializeOptionNone, nested).value(), R"([1,["inner"]])");
   // A formatter may encode on its own while the outer encoding is under way.
   JBUnsupportedClassFormatter encoding = [](const Value&) -> std::optional<Value> {
     return Value(*json::JSONString(*arrayOf({Value(std::string(40000, 'i'))})));
   };
   const std::string inner = R"([\")" + std::string(40000, 'i') + R"(\"])";
   auto big = arrayOf({Value(std::string(40000, 'o')), Value(platform::Data{1})});
-  EXPECT_EQ(json::JSONString(*big, 0, encoding).value(),
+  EXPECT_EQ(json::JSONString(*big, JBSerializeOptionNone, encoding).value(),
             R"([")" + std::string(40000, 'o') + R"(",")" + inner + R"("])");
 }
 
@@ -208,7 +213,7 @@ TEST(JBSerializer, SelfContainingAndDeepContainersFail) {
   EXPECT_EQ(failure(*root), "Unable to serialize arrays and dictionaries nested deeper than 512 levels.");
 }
 
-void expectRoundTrip(std::string_view text, unsigned options) {
+void expectRoundTrip(std::string_view text, JBSerializeOptions options) {
   platform::Error e;
   Value first = json::objectFromJSONData(platform::dataFromString(text), JBParseOptionLenientUnicode, &e);
   ASSERT_FALSE(first.isNull()) << e.localizedDescription;
@@ -218,7 +223,7 @@ void expectRoundTrip(std::string_view text, unsigned options) {
   else
     written = json::JSONString(*first.dictionaryValue(), options, &e);
   ASSERT_TRUE(written) << e.localizedDescription;
-  Value second = json::objectFromJSONString(*written, 0, &e);
+  Value second = json::objectFromJSONString(*written, JBParseOptionNone, &e);
   ASSERT_FALSE(second.isNull()) << e.localizedDescription << "\n" << *written;
   EXPECT_EQ(first, second) << *written;
 }
@@ -232,9 +237,9 @@ TEST(JBSerializer, RoundTrips) {
       R"([[[[[["deep"]]]]],{"a":{"b":{"c":[1,{"d":"e"}]}}}])",
   };
   for (const char* doc : documents) {
-    for (unsigned options :
-         {0u, JBSerializeOptionPretty, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash,
-          JBSerializeOptionPretty | JBSerializeOptionEscapeNonASCII}) {
+    for (JBSerializeOptions options : {JBSerializeOptionNone, JBSerializeOptionPretty,
+                                       JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash,
+                                       JBSerializeOptionPretty | JBSerializeOptionEscapeNonASCII}) {
       SCOPED_TRACE(doc);
       expectRoundTrip(doc, options);
     }
@@ -267,13 +272,13 @@ TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
   auto owned = platform::MutableArray::create();
   for (std::size_t i = 0; i < list->count(); ++i)
     owned->addObject(Value(std::string(list->objectAtIndex(i).stringView())));
-  for (unsigned options : {unsigned{JBSerializeOptionNone}, unsigned{JBSerializeOptionEscapeSlash},
-                           unsigned{JBSerializeOptionEscapeNonASCII}, unsigned{JBSerializeOptionPretty}}) {
+  for (JBSerializeOptions options : {JBSerializeOptionNone, JBSerializeOptionEscapeSlash,
+                                     JBSerializeOptionEscapeNonASCII, JBSerializeOptionPretty}) {
     auto ours = json::JSONString(*list, options);
     auto theirs = json::JSONString(*owned, options);
-    ASSERT_EQ(ours.has_value(), theirs.has_value()) << options;
+    ASSERT_EQ(ours.has_value(), theirs.has_value()) << static_cast<unsigned>(options);
     if (ours) {
-      EXPECT_EQ(*ours, *theirs) << options;
+      EXPECT_EQ(*ours, *theirs) << static_cast<unsigned>(options);
     }
   }
   EXPECT_EQ(json::objectFromJSONString(*json::JSONString(*list)), decoded);
@@ -291,8 +296,9 @@ TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
     ownedDict->setObject(Value(std::string(v.stringView())), std::string(k));
     return true;
   });
-  for (unsigned options : {unsigned{JBSerializeOptionNone}, unsigned{JBSerializeOptionEscapeNonASCII}})
-    EXPECT_EQ(json::JSONString(*dict, options), json::JSONString(*ownedDict, options)) << options;
+  for (JBSerializeOptions options : {JBSerializeOptionNone, JBSerializeOptionEscapeNonASCII})
+    EXPECT_EQ(json::JSONString(*dict, options), json::JSONString(*ownedDict, options))
+        << static_cast<unsigned>(options);
 }
 
 }  // namespace

@@ -35,21 +35,21 @@ struct Outcome {
   std::uint64_t line() const { return error.userInfo->valueForKey(JBLineNumberKey).uintValue(); }
 };
 
-Outcome decode(std::string_view text, unsigned options = 0) {
+Outcome decode(std::string_view text, JBParseOptions options = JBParseOptionNone) {
   Outcome o;
   o.value = json::objectFromJSONData(platform::dataFromString(text), options, &o.error);
   o.failed = o.value.isNull();
   return o;
 }
 
-std::string errorOf(std::string_view text, unsigned options = 0) {
+std::string errorOf(std::string_view text, JBParseOptions options = JBParseOptionNone) {
   Outcome o = decode(text, options);
   EXPECT_TRUE(o.failed) << text;
   return o.message();
 }
 
 // The one element of a one-element array.
-Value element(std::string_view text, unsigned options = 0) {
+Value element(std::string_view text, JBParseOptions options = JBParseOptionNone) {
   Outcome o = decode(text, options);
   EXPECT_FALSE(o.failed) << text << ": " << o.message();
   auto a = o.value.arrayValue();
@@ -60,7 +60,7 @@ Value element(std::string_view text, unsigned options = 0) {
   return a->objectAtIndex(0);
 }
 
-std::string stringElement(std::string_view text, unsigned options = 0) {
+std::string stringElement(std::string_view text, JBParseOptions options = JBParseOptionNone) {
   return element(text, options).stringValue();
 }
 
@@ -161,7 +161,7 @@ TEST(JSONDecoder, ErrorCarriesDomainIndexAndLine) {
 
 TEST(JSONDecoder, ErrorOutParameterUntouchedOnSuccess) {
   platform::Error e{"keep", 7, "as it was", nullptr, nullptr};
-  Value v = json::objectFromJSONString("[1]", 0, &e);
+  Value v = json::objectFromJSONString("[1]", JBParseOptionNone, &e);
   EXPECT_FALSE(v.isNull());
   EXPECT_EQ(e.domain, "keep");
   EXPECT_TRUE(json::objectFromJSONString("[").isNull());  // no error asked for
@@ -215,10 +215,12 @@ TEST(JSONDecoder, UnicodeLineBreaks) {
 }
 
 TEST(JSONDecoder, InvalidOptionsRaise) {
-  EXPECT_THROW(JSONDecoder::decoderWithParseOptions(16), platform::InvalidArgumentException);
-  EXPECT_THROW(json::objectFromJSONString("[]", 16), platform::InvalidArgumentException);
+  EXPECT_THROW(JSONDecoder::decoderWithParseOptions(static_cast<JBParseOptions>(16)),
+               platform::InvalidArgumentException);
+  EXPECT_THROW(json::objectFromJSONString("[]", static_cast<JBParseOptions>(16)),
+               platform::InvalidArgumentException);
   try {
-    JSONDecoder d(99);
+    JSONDecoder d(static_cast<JBParseOptions>(99));
     FAIL();
   } catch (const platform::InvalidArgumentException& e) {
     EXPECT_EQ(e.reason(), "Invalid parse options.");
@@ -337,7 +339,7 @@ TEST(JSONDecoder, StringEscapes) {
 }
 
 TEST(JSONDecoder, LenientEscapes) {
-  const unsigned L = JBParseOptionLenientUnicode;
+  const JBParseOptions L = JBParseOptionLenientUnicode;
   const std::string fffd = "\xEF\xBF\xBD";
   EXPECT_EQ(stringElement(R"(["a\uD83Db"])", L), "a" + fffd + "b");
   EXPECT_EQ(stringElement(R"(["\uDE00"])", L), fffd);
@@ -401,7 +403,7 @@ TEST(JSONDecoder, RawUTF8) {
 
 TEST(JSONDecoder, StringAndDataEntryPointsReadTheSameBytes) {
   platform::Error e;
-  EXPECT_TRUE(json::objectFromJSONString("[\"\xFF\"]", 0, &e).isNull());
+  EXPECT_TRUE(json::objectFromJSONString("[\"\xFF\"]", JBParseOptionNone, &e).isNull());
   EXPECT_EQ(e.localizedDescription, "Illegal UTF8 sequence found in \"\" string.");
   Value v = json::objectFromJSONString("[\"\xFF\"]", JBParseOptionLenientUnicode);
   ASSERT_TRUE(v.arrayValue());
@@ -473,7 +475,7 @@ TEST(JSONDecoder, NestingLimit) {
 
 TEST(JSONDecoder, MutableResults) {
   platform::Error e;
-  Value v = json::mutableObjectFromJSONString(R"({"a":[1]})", 0, &e);
+  Value v = json::mutableObjectFromJSONString(R"({"a":[1]})", JBParseOptionNone, &e);
   auto d = std::dynamic_pointer_cast<JBDictionary>(v.dictionaryValue());
   ASSERT_TRUE(d);
   d->setObject(Value(2), "b");
@@ -575,12 +577,26 @@ TEST(JSONDecoder, StringsAcrossScanBlocks) {
     std::string decoded;  // as read back; empty with bad set for what is not text
     bool bad = false;
   };
-  const std::vector<Piece> pieces = {
-      {"a", "a"}, {"Zz", "Zz"}, {"中", "中"}, {"文字", "文字"}, {"，", "，"}, {"é", "é"}, {"\xEE\x80\x80", "\xEE\x80\x80"},
-      {"\xE0\xA0\x80", "\xE0\xA0\x80"}, {"\xED\x9F\xBF", "\xED\x9F\xBF"}, {"😀", "😀"}, {R"(\n)", "\n"},
-      {R"(\")", "\""}, {R"(\u4e2d)", "中"}, {"\xEF\xB7\x90", "", true}, {"\xEF\xBF\xBF", "", true},
-      {"\xED\xA0\x80", "", true}, {"\xC0\xAF", "", true}, {"\x80", "", true}, {"\xE4\xB8x", "", true},
-      {"\xF8", "", true}};
+  const std::vector<Piece> pieces = {{"a", "a"},
+                                     {"Zz", "Zz"},
+                                     {"中", "中"},
+                                     {"文字", "文字"},
+                                     {"，", "，"},
+                                     {"é", "é"},
+                                     {"\xEE\x80\x80", "\xEE\x80\x80"},
+                                     {"\xE0\xA0\x80", "\xE0\xA0\x80"},
+                                     {"\xED\x9F\xBF", "\xED\x9F\xBF"},
+                                     {"😀", "😀"},
+                                     {R"(\n)", "\n"},
+                                     {R"(\")", "\""},
+                                     {R"(\u4e2d)", "中"},
+                                     {"\xEF\xB7\x90", "", true},
+                                     {"\xEF\xBF\xBF", "", true},
+                                     {"\xED\xA0\x80", "", true},
+                                     {"\xC0\xAF", "", true},
+                                     {"\x80", "", true},
+                                     {"\xE4\xB8x", "", true},
+                                     {"\xF8", "", true}};
   std::mt19937 rng(5);
   for (int round = 0; round < 5000; ++round) {
     std::string raw;
@@ -609,7 +625,8 @@ TEST(JSONDecoder, ValuesOutliveTheirDocument) {
   const std::string longText(100, 'x');
   Value longString, shortString, inner, key;
   std::thread([&] {
-    Value root = json::objectFromJSONString(R"({"long":")" + longText + R"(","short":"abc","inner":{"k":[1,"v"]}})");
+    Value root =
+        json::objectFromJSONString(R"({"long":")" + longText + R"(","short":"abc","inner":{"k":[1,"v"]}})");
     auto d = root.dictionaryValue();
     longString = d->valueForKey("long");
     shortString = d->valueForKey("short");
@@ -637,7 +654,8 @@ TEST(JSONDecoder, SharedDocumentsReadFromManyThreads) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
-      for (std::size_t i = 0; i < list->count(); ++i) seen[t].push_back(&list->objectAtIndex(i).stringValue());
+      for (std::size_t i = 0; i < list->count(); ++i)
+        seen[t].push_back(&list->objectAtIndex(i).stringValue());
     });
   for (auto& th : threads) th.join();
   for (std::size_t i = 0; i < list->count(); ++i) {
@@ -651,7 +669,8 @@ TEST(JSONDecoder, ManyKeysOverManyDocuments) {
   std::vector<Value> kept;
   for (int doc = 0; doc < 300; ++doc) {
     std::string text = "{";
-    for (int k = 0; k < 10; ++k) text += (k ? ",\"" : "\"") + std::to_string(doc * 10 + k) + "k\":" + std::to_string(k);
+    for (int k = 0; k < 10; ++k)
+      text += (k ? ",\"" : "\"") + std::to_string(doc * 10 + k) + "k\":" + std::to_string(k);
     text += "}";
     kept.push_back(json::objectFromJSONString(text));
   }
@@ -676,7 +695,9 @@ TEST(JSONDecoder, DictionariesHoldingContainers) {
     for (int i = 0; i < size; ++i) {
       if (i) text += ",";
       const std::string key = "\"k" + std::to_string(i % (size - 1)) + "\":";
-      text += key + (i % 3 == 0 ? "[" + std::to_string(i) + "]" : i % 3 == 1 ? "{\"n\":" + std::to_string(i) + "}" : std::to_string(i));
+      text += key + (i % 3 == 0   ? "[" + std::to_string(i) + "]"
+                     : i % 3 == 1 ? "{\"n\":" + std::to_string(i) + "}"
+                                  : std::to_string(i));
     }
     text += "}";
     for (bool isMutable : {false, true}) {
