@@ -9,8 +9,7 @@ namespace platform {
 
 namespace {
 
-// A chain longer than this is a registration loop, not a hierarchy.
-constexpr int MaxDepth = 64;
+constexpr int MaxDepth = MaxClassDepth;
 
 struct Registry {
   std::mutex mutex;
@@ -134,6 +133,12 @@ const ClassRef::FunctionEntry* ClassRef::findFunction(std::string_view name) con
     hold = c->superclass();
     c = hold.get();
   }
+  return nullptr;
+}
+
+const void* ClassRef::ownTable(std::type_index kind) const {
+  for (const auto& [k, table] : tables_)
+    if (k == kind) return table.get();
   return nullptr;
 }
 

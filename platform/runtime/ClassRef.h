@@ -18,6 +18,8 @@
 namespace platform {
 
 class ClassRef;
+// A base chain longer than this is a registration loop, not a hierarchy.
+inline constexpr int MaxClassDepth = 64;
 using ClassPtr = std::shared_ptr<ClassRef>;
 template <class T>
 class ClassBuilder;
@@ -31,7 +33,42 @@ struct ClassFunctionSignature<R(A...)> {
   using Stored = std::function<R(const ClassRef&, A...)>;
   static constexpr std::size_t arity = sizeof...(A);
 };
+// What a class function of signature R(A...) can be made from: a callable with or without the
+// receiving class first (and not the ClassFunction itself, which copies).
+template <class F, class Self, class R, class... A>
+concept ClassFunctionBody =
+    !std::is_same_v<F, Self> &&
+    (std::is_invocable_r_v<R, F&, const ClassRef&, A...> || std::is_invocable_r_v<R, F&, A...>);
 }  // namespace detail
+
+// One class function of signature R(A...) in a kind's table of class functions. It is called with
+// the receiving class first, so an inherited function can tell which class it was asked of; one
+// written without that parameter ignores it. Empty until registered.
+template <class Sig>
+class ClassFunction;
+template <class R, class... A>
+class ClassFunction<R(A...)> {
+ public:
+  using Result = R;
+  ClassFunction() = default;
+  // Not explicit: a registration reads as an assignment.
+  template <detail::ClassFunctionBody<ClassFunction, R, A...> F>
+  ClassFunction(F function) {
+    if constexpr (std::is_invocable_r_v<R, F&, const ClassRef&, A...>)
+      function_ = std::move(function);
+    else
+      function_ = [f = std::move(function)](const ClassRef&, A... a) mutable -> R {
+        return f(std::forward<A>(a)...);
+      };
+  }
+  explicit operator bool() const { return static_cast<bool>(function_); }
+  R operator()(const ClassRef& receiver, A... args) const {
+    return function_(receiver, std::forward<A>(args)...);
+  }
+
+ private:
+  std::function<R(const ClassRef&, A...)> function_;
+};
 
 // A class as a value: its name, its base class, a factory for new instances, the class-level
 // functions it offers by name (inherited by subclasses, which may replace them) and the actions its
@@ -65,6 +102,21 @@ class ClassRef : public Object {
   std::shared_ptr<T> createInstance() const {
     return std::dynamic_pointer_cast<T>(createInstance());
   }
+
+  // Class functions of a kind, from its table (a struct of ClassFunction members, one struct per
+  // kind of class: row classes, page classes, ...). The caller names the member, so the compiler
+  // checks the name and the signature. A class sets the members it offers at registration; one it
+  // leaves empty is inherited from the nearest base that sets it. nullptr when none does.
+  template <class Table, class Sig>
+  const ClassFunction<Sig>* findClassFunction(ClassFunction<Sig> Table::*member) const;
+  template <class Table, class Sig>
+  bool respondsToClassFunction(ClassFunction<Sig> Table::*member) const {
+    return findClassFunction(member) != nullptr;
+  }
+  // Calls it with this class as the receiver: an empty optional (false for a void function) when
+  // neither the class nor a base offers it.
+  template <class Table, class Sig, class... Args>
+  auto callClassFunction(ClassFunction<Sig> Table::*member, Args&&... args) const;
 
   // Own or inherited.
   bool respondsToClassFunction(std::string_view name) const { return findFunction(name) != nullptr; }
@@ -103,6 +155,10 @@ class ClassRef : public Object {
     std::any function;
   };
   const FunctionEntry* findFunction(std::string_view name) const;
+  // This class's own table of the kind, nullptr when it sets nothing of it.
+  const void* ownTable(std::type_index kind) const;
+  template <class Table>
+  Table& tableToFill();
 
   std::string name_;
   std::type_index type_;
@@ -110,6 +166,7 @@ class ClassRef : public Object {
   std::function<ObjectPtr()> factory_;
   std::function<bool(const Object&)> isInstance_;
   std::vector<FunctionEntry> functions_;
+  std::vector<std::pair<std::type_index, std::shared_ptr<void>>> tables_;
   ActionTable<const ClassRef&> classActions_;
   ActionTable<Object&> actions_;
 };
@@ -125,6 +182,13 @@ class ClassBuilder {
   // (R(const ClassRef&, A...)) or not (R(A...)). Replaces one of the same name.
   template <class Sig, class F>
   ClassBuilder& classFunction(std::string name, F function);
+  // Sets a member of the class's table of a kind. The function may take the receiving class first
+  // or not (see ClassFunction).
+  template <class Table, class Sig, class F>
+  ClassBuilder& classFunction(ClassFunction<Sig> Table::*member, F function) {
+    class_->template tableToFill<Table>().*member = ClassFunction<Sig>(std::move(function));
+    return *this;
+  }
   // A class action: by name, with value arguments.
   ClassBuilder& classAction(std::string name, std::size_t argumentCount,
                             std::function<Value(const ClassRef&, const Arguments&)> body) {
@@ -226,6 +290,44 @@ auto ClassRef::callClassFunction(std::string_view name, Args&&... args) const {
     if (!fn) return std::optional<R>();
     return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
   }
+}
+
+template <class Table, class Sig>
+const ClassFunction<Sig>* ClassRef::findClassFunction(ClassFunction<Sig> Table::*member) const {
+  const ClassRef* c = this;
+  ClassPtr hold;  // keeps the base alive while it is searched
+  for (int depth = 0; c && depth < MaxClassDepth; ++depth) {
+    if (const auto* table = static_cast<const Table*>(c->ownTable(std::type_index(typeid(Table))));
+        table && table->*member)
+      return &(table->*member);
+    hold = c->superclass();
+    c = hold.get();
+  }
+  return nullptr;
+}
+
+template <class Table, class Sig, class... Args>
+auto ClassRef::callClassFunction(ClassFunction<Sig> Table::*member, Args&&... args) const {
+  using R = typename ClassFunction<Sig>::Result;
+  static_assert(!std::is_reference_v<R>, "class functions return values");
+  const ClassFunction<Sig>* fn = findClassFunction(member);
+  if constexpr (std::is_void_v<R>) {
+    if (!fn) return false;
+    (*fn)(*this, std::forward<Args>(args)...);
+    return true;
+  } else {
+    if (!fn) return std::optional<R>();
+    return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
+  }
+}
+
+template <class Table>
+Table& ClassRef::tableToFill() {
+  for (auto& [kind, table] : tables_)
+    if (kind == std::type_index(typeid(Table))) return *static_cast<Table*>(table.get());
+  auto table = std::make_shared<Table>();
+  tables_.emplace_back(std::type_index(typeid(Table)), table);
+  return *table;
 }
 
 template <class T>

@@ -11,11 +11,20 @@ using platform::Arguments;
 using platform::ClassRef;
 using platform::Value;
 
+// The class functions of row classes, as a list would call them.
+struct RowFunctions {
+  platform::ClassFunction<double(int)> heightForCell;
+  platform::ClassFunction<std::string()> getTitle;
+  platform::ClassFunction<void(int&)> countCall;
+};
+
 class Row : public platform::Object {
  public:
   std::int64_t selected = -1;
 };
 KAVRO_CLASS(Row, platform::Object)
+    .classFunction(&RowFunctions::heightForCell, [](int row) { return 44.0 + row; })
+    .classFunction(&RowFunctions::getTitle, [](const ClassRef& self) { return "title of " + self.name(); })
     .classFunction<double(int)>("heightForCell", [](int row) { return 44.0 + row; })
     .classFunction<std::string()>("getTitle", [](const ClassRef& self) { return "title of " + self.name(); })
     .action("select", 1, [](Row& r, const Arguments& a) {
@@ -24,7 +33,9 @@ KAVRO_CLASS(Row, platform::Object)
     });
 
 class ErrorRow : public Row {};
-KAVRO_CLASS(ErrorRow, Row).classFunction<double(int)>("heightForCell", [](int) { return 88.0; });
+KAVRO_CLASS(ErrorRow, Row)
+    .classFunction<double(int)>("heightForCell", [](int) { return 88.0; })
+    .classFunction(&RowFunctions::heightForCell, [](int) { return 88.0; });
 
 // Never registered: it belongs to its nearest registered base.
 class CustomErrorRow : public ErrorRow {};
@@ -114,6 +125,24 @@ TEST(ClassRef, ClassFunctionsAreInheritedAndTypeChecked) {
   EXPECT_FALSE(row->callClassFunction<int(int)>("heightForCell", 1));
   EXPECT_FALSE(row->callClassFunction<double(int)>("widthForCell", 1));
   EXPECT_FALSE(row->callClassFunction<void()>("nothing"));
+}
+
+TEST(ClassRef, TableFunctionsAreInheritedMemberByMember) {
+  auto row = platform::classFor<Row>();
+  auto errorRow = platform::classFor<ErrorRow>();
+  EXPECT_EQ(row->callClassFunction(&RowFunctions::heightForCell, 2), 46.0);
+  EXPECT_EQ(errorRow->callClassFunction(&RowFunctions::heightForCell, 2), 88.0);
+  // Inherited from the base's table, and told which class it was asked of.
+  EXPECT_EQ(errorRow->callClassFunction(&RowFunctions::getTitle), "title of ErrorRow");
+  EXPECT_TRUE(errorRow->respondsToClassFunction(&RowFunctions::getTitle));
+
+  // Offered by nobody: nothing is called.
+  int calls = 0;
+  EXPECT_FALSE(row->respondsToClassFunction(&RowFunctions::countCall));
+  EXPECT_FALSE(errorRow->callClassFunction(&RowFunctions::countCall, calls));
+  EXPECT_EQ(calls, 0);
+  // A class that sets nothing of the kind has no table of it.
+  EXPECT_FALSE(platform::classFor<Screen>()->callClassFunction(&RowFunctions::heightForCell, 1));
 }
 
 TEST(ClassRef, KindTestsFollowTheBaseChain) {
