@@ -72,9 +72,9 @@ class ReportJobController : public UIBasicController,
 };
 
 KAVRO_CLASS(ReportJobController, UIBasicController)
-    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
-                                                  &ReportJobController::viewForHeaderInSection)
-    .classFunction<ListView::SectionViewFunction>("viewForFooterInSection",
-                                                  &ReportJobController::viewForFooterInSection);
+    .classFunction(&SectionViewClassFunctions::viewForHeaderInSection,
+                   &ReportJobController::viewForHeaderInSection)
+    .classFunction(&SectionViewClassFunctions::viewForFooterInSection,
+                   &ReportJobController::viewForFooterInSection);
 
 }  // namespace kavro

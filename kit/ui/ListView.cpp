@@ -392,8 +392,9 @@ std::shared_ptr<platform::View> ListView::sectionView(int index, bool header) {
   if (header ? !section->showHeader() : !section->showFooter()) return nullptr;
   const ClassPtr& cls = header ? section->mHeaderViewClass() : section->mFooterViewClass();
   if (!cls) return nullptr;
-  auto view = cls->callClassFunction<SectionViewFunction>(
-      header ? "viewForHeaderInSection" : "viewForFooterInSection", *this, index);
+  auto view = cls->callClassFunction(header ? &SectionViewClassFunctions::viewForHeaderInSection
+                                            : &SectionViewClassFunctions::viewForFooterInSection,
+                                     *this, index);
   return view ? *view : nullptr;
 }
 
