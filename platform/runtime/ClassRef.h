@@ -1,5 +1,4 @@
 #pragma once
-#include <any>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -25,14 +24,6 @@ template <class T>
 class ClassBuilder;
 
 namespace detail {
-template <class Sig>
-struct ClassFunctionSignature;
-template <class R, class... A>
-struct ClassFunctionSignature<R(A...)> {
-  using Result = R;
-  using Stored = std::function<R(const ClassRef&, A...)>;
-  static constexpr std::size_t arity = sizeof...(A);
-};
 // What a class function of signature R(A...) can be made from: a callable with or without the
 // receiving class first (and not the ClassFunction itself, which copies).
 template <class F, class Self, class R, class... A>
@@ -71,15 +62,16 @@ class ClassFunction<R(A...)> {
 };
 
 // A class as a value: its name, its base class, a factory for new instances, the class-level
-// functions it offers by name (inherited by subclasses, which may replace them) and the actions its
-// instances accept by name. Classes are registered once, with KAVRO_CLASS next to their definition,
-// and looked up by name (classFromString) or by an object (classOf). A ClassRef is an Object, so it
-// rides in a Value (a record's cell class, a section's header class).
+// functions it offers in typed tables (inherited by subclasses, which may replace them) and the
+// actions its instances accept by name. Classes are registered once, with KAVRO_CLASS next to their
+// definition, and looked up by name (classFromString) or by an object (classOf). A ClassRef is an
+// Object, so it rides in a Value (a record's cell class, a section's header class).
 //
-// Class functions are typed: a caller names the signature it expects, and a function registered
-// under that name with another signature or number of arguments is refused like a missing one.
-// Class functions receive the receiving class first, so an inherited function can tell which class
-// it was asked of ("a new cell of the receiving class").
+// Class functions are members of a table, so a misspelt name or a wrong signature does not compile.
+// The name stays a string only where the class itself is named at run time (classFromString); once
+// it is found, its functions are reached through its tables. Class functions receive the receiving
+// class first, so an inherited function can tell which class it was asked of ("a new cell of the
+// receiving class").
 //
 // Registration happens during static initialisation; afterwards everything here is read-only and
 // safe from any thread.
@@ -116,16 +108,20 @@ class ClassRef : public Object {
   // Calls it with this class as the receiver: an empty optional (false for a void function) when
   // neither the class nor a base offers it.
   template <class Table, class Sig, class... Args>
-  auto callClassFunction(ClassFunction<Sig> Table::*member, Args&&... args) const;
-
-  // Own or inherited.
-  bool respondsToClassFunction(std::string_view name) const { return findFunction(name) != nullptr; }
-  std::optional<std::size_t> classFunctionArgumentCount(std::string_view name) const;
-  // Calls the class function with the signature Sig (without the receiving class), looked up here
-  // and then up the base chain. Refused when there is none of that name, or when its signature or
-  // number of arguments differs: then an empty optional (false for a void function).
-  template <class Sig, class... Args>
-  auto callClassFunction(std::string_view name, Args&&... args) const;
+  auto callClassFunction(ClassFunction<Sig> Table::*member, Args&&... args) const
+      requires(std::is_invocable_v<const ClassFunction<Sig>&, const ClassRef&, Args...>) {
+    using R = typename ClassFunction<Sig>::Result;
+    static_assert(!std::is_reference_v<R>, "class functions return values");
+    const ClassFunction<Sig>* fn = findClassFunction(member);
+    if constexpr (std::is_void_v<R>) {
+      if (!fn) return false;
+      (*fn)(*this, std::forward<Args>(args)...);
+      return true;
+    } else {
+      if (!fn) return std::optional<R>();
+      return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
+    }
+  }
 
   // Class actions: by name with value arguments (actions named in URLs), inherited.
   bool respondsToClassAction(std::string_view name) const;
@@ -148,13 +144,6 @@ class ClassRef : public Object {
   template <class T, class Base>
   friend ClassBuilder<T> defineClass(std::string name);
 
-  struct FunctionEntry {
-    std::string name;
-    std::size_t argumentCount;
-    std::type_index signature;
-    std::any function;
-  };
-  const FunctionEntry* findFunction(std::string_view name) const;
   // This class's own table of the kind, nullptr when it sets nothing of it.
   const void* ownTable(std::type_index kind) const;
   template <class Table>
@@ -165,7 +154,6 @@ class ClassRef : public Object {
   std::optional<std::type_index> baseType_;
   std::function<ObjectPtr()> factory_;
   std::function<bool(const Object&)> isInstance_;
-  std::vector<FunctionEntry> functions_;
   std::vector<std::pair<std::type_index, std::shared_ptr<void>>> tables_;
   ActionTable<const ClassRef&> classActions_;
   ActionTable<Object&> actions_;
@@ -178,10 +166,6 @@ class ClassBuilder {
  public:
   explicit ClassBuilder(ClassPtr cls) : class_(std::move(cls)) {}
 
-  // A class function of signature Sig = R(A...). The function may take the receiving class first
-  // (R(const ClassRef&, A...)) or not (R(A...)). Replaces one of the same name.
-  template <class Sig, class F>
-  ClassBuilder& classFunction(std::string name, F function);
   // Sets a member of the class's table of a kind. The function may take the receiving class first
   // or not (see ClassFunction).
   template <class Table, class Sig, class F>
@@ -251,7 +235,7 @@ ClassBuilder<T> defineClass(std::string name) {
 // leaves out object files that nothing refers to, and a registration in one would never run.
 // Chain the class's functions and actions after it:
 //   KAVRO_CLASS(ErrorTableCell, DataTableCell)
-//       .classFunction<double(ListView&, const IndexPath&)>("heightForCell", &ErrorTableCell::heightForCell);
+//       .classFunction(&CellClassFunctions::heightForCell, &ErrorTableCell::heightForCell);
 #define KAVRO_CLASS(Type, Base) \
   inline const ::platform::ClassPtr kavroClass_##Type = ::platform::defineClass<Type, Base>(#Type)
 
@@ -273,25 +257,6 @@ ActionResult performAction(Object& receiver, std::string_view name, const Argume
 
 // ---- templates ----
 
-template <class Sig, class... Args>
-auto ClassRef::callClassFunction(std::string_view name, Args&&... args) const {
-  using Traits = detail::ClassFunctionSignature<Sig>;
-  using R = typename Traits::Result;
-  static_assert(!std::is_reference_v<R>, "class functions return values");
-  const FunctionEntry* e = findFunction(name);
-  const typename Traits::Stored* fn = nullptr;
-  if (e && e->argumentCount == Traits::arity && e->signature == std::type_index(typeid(Sig)))
-    fn = std::any_cast<typename Traits::Stored>(&e->function);
-  if constexpr (std::is_void_v<R>) {
-    if (!fn) return false;
-    (*fn)(*this, std::forward<Args>(args)...);
-    return true;
-  } else {
-    if (!fn) return std::optional<R>();
-    return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
-  }
-}
-
 template <class Table, class Sig>
 const ClassFunction<Sig>* ClassRef::findClassFunction(ClassFunction<Sig> Table::*member) const {
   const ClassRef* c = this;
@@ -306,21 +271,6 @@ const ClassFunction<Sig>* ClassRef::findClassFunction(ClassFunction<Sig> Table::
   return nullptr;
 }
 
-template <class Table, class Sig, class... Args>
-auto ClassRef::callClassFunction(ClassFunction<Sig> Table::*member, Args&&... args) const {
-  using R = typename ClassFunction<Sig>::Result;
-  static_assert(!std::is_reference_v<R>, "class functions return values");
-  const ClassFunction<Sig>* fn = findClassFunction(member);
-  if constexpr (std::is_void_v<R>) {
-    if (!fn) return false;
-    (*fn)(*this, std::forward<Args>(args)...);
-    return true;
-  } else {
-    if (!fn) return std::optional<R>();
-    return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
-  }
-}
-
 template <class Table>
 Table& ClassRef::tableToFill() {
   for (auto& [kind, table] : tables_)
@@ -328,30 +278,6 @@ Table& ClassRef::tableToFill() {
   auto table = std::make_shared<Table>();
   tables_.emplace_back(std::type_index(typeid(Table)), table);
   return *table;
-}
-
-template <class T>
-template <class Sig, class F>
-ClassBuilder<T>& ClassBuilder<T>::classFunction(std::string name, F function) {
-  using Traits = detail::ClassFunctionSignature<Sig>;
-  auto wrap = []<class R, class... A>(F f, R (*)(A...)) -> typename Traits::Stored {
-    if constexpr (std::is_invocable_r_v<R, F&, const ClassRef&, A...>) {
-      return typename Traits::Stored(std::move(f));
-    } else {
-      static_assert(std::is_invocable_r_v<R, F&, A...>, "the function does not fit the signature");
-      return [f = std::move(f)](const ClassRef&, A... a) mutable -> R { return f(std::forward<A>(a)...); };
-    }
-  };
-  ClassRef::FunctionEntry entry{std::move(name), Traits::arity, std::type_index(typeid(Sig)),
-                                wrap(std::move(function), static_cast<Sig*>(nullptr))};
-  for (auto& e : class_->functions_) {
-    if (e.name == entry.name) {
-      e = std::move(entry);
-      return *this;
-    }
-  }
-  class_->functions_.push_back(std::move(entry));
-  return *this;
 }
 
 template <class T>
