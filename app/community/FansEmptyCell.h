@@ -21,6 +21,6 @@ class FansEmptyCell : public ErrorTableCell {
 };
 
 KAVRO_CELL_CLASS(FansEmptyCell, ErrorTableCell)
-    .classFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage", &FansEmptyCell::getErrorMessage);
+    .classFunction(&CellClassFunctions::getErrorMessage, &FansEmptyCell::getErrorMessage);
 
 }  // namespace kavro

@@ -25,6 +25,6 @@ class EmptyTipsCell : public DataTableCell {
 };
 
 KAVRO_CELL_CLASS(EmptyTipsCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &EmptyTipsCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &EmptyTipsCell::heightForCell);
 
 }  // namespace kavro

@@ -34,5 +34,5 @@ class FullTitleCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(FullTitleCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &FullTitleCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &FullTitleCell::heightForCell);
 }

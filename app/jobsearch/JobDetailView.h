@@ -135,9 +135,8 @@ class JobDetailView : public platform::View,
 };
 
 KAVRO_CLASS(JobDetailView, platform::View)
-    .classFunction<PageTurnDelegate::CustomPartViewFunction>("customPartViewWithDetail",
-                                                             &JobDetailView::customPartViewWithDetail)
-    .classFunction<PageTurnDelegate::TitleFunction>("getTitle", &JobDetailView::getTitle)
+    .classFunction(&PageClassFunctions::customPartViewWithDetail, &JobDetailView::customPartViewWithDetail)
+    .classFunction(&PageClassFunctions::getTitle, &JobDetailView::getTitle)
     .action("addToFavorites", 0,
             [](JobDetailView& v, const platform::Arguments&) {
               v.addToFavorites();

@@ -25,6 +25,6 @@ class JobListApplyCell : public JobListBasicCell {
 };
 
 KAVRO_CELL_CLASS(JobListApplyCell, JobListBasicCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &JobListApplyCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &JobListApplyCell::heightForCell);
 
 }  // namespace kavro

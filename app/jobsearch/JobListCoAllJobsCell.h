@@ -39,5 +39,5 @@ class JobListCoAllJobsCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(JobListCoAllJobsCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &JobListCoAllJobsCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &JobListCoAllJobsCell::heightForCell);
 }

@@ -21,6 +21,6 @@ class JobListFavoriteCell : public JobListBasicCell {
 };
 
 KAVRO_CELL_CLASS(JobListFavoriteCell, JobListBasicCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &JobListFavoriteCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &JobListFavoriteCell::heightForCell);
 
 }  // namespace kavro

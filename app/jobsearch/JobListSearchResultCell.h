@@ -38,6 +38,6 @@ class JobListSearchResultCell : public JobListFavoriteCell, public UICheckBoxVie
 };
 
 KAVRO_CELL_CLASS(JobListSearchResultCell, JobListFavoriteCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &JobListSearchResultCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &JobListSearchResultCell::heightForCell);
 
 }  // namespace kavro

@@ -108,9 +108,9 @@ class JobSearchController : public UIBasicController,
 };
 
 KAVRO_CLASS(JobSearchController, UIBasicController)
-    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
-                                                  &JobSearchController::viewForHeaderInSection)
-    .classFunction<ListView::SectionViewFunction>("viewForFooterInSection",
-                                                  &JobSearchController::viewForFooterInSection);
+    .classFunction(&SectionViewClassFunctions::viewForHeaderInSection,
+                   &JobSearchController::viewForHeaderInSection)
+    .classFunction(&SectionViewClassFunctions::viewForFooterInSection,
+                   &JobSearchController::viewForFooterInSection);
 
 }  // namespace kavro

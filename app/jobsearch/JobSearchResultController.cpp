@@ -191,7 +191,7 @@ void JobSearchResultController::showTitle(std::int64_t count) {
 
 bool JobSearchResultController::listViewSelectedIndexPath(ListView&, const platform::IndexPath& ip) {
   auto pageClass = platform::classFromString(detailPageClassName());
-  if (!pageClass) {
+  if (!pageClass || !pageClass->respondsToClassFunction(&PageClassFunctions::customPartViewWithDetail)) {
     std::fprintf(stderr, "Error: no job detail page class \"%s\"\n", detailPageClassName().c_str());
     return true;
   }

@@ -105,7 +105,7 @@ void ReportJobController::customView() {
   addSection({mobileData_, emailData_});
   listReport_->reloadData();
 
-  editingToolbar_ = UIkavroEditToolbar::initWithListView(listReport_);
+  editingToolbar_ = UIKavroEditToolbar::initWithListView(listReport_);
   view()->addSubview(editingToolbar_);
   inputbox::focusInputBoxAtIndexPath(*listReport_, platform::IndexPath::forRow(0, 0));
 }

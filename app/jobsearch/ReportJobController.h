@@ -10,7 +10,7 @@
 #include "kit/ui/ListView.h"
 #include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/UIBasicController.h"
-#include "kit/ui/UIkavroEditToolbar.h"
+#include "kit/ui/UIKavroEditToolbar.h"
 #include "platform/ui/AlertView.h"
 
 namespace kavro {
@@ -53,7 +53,7 @@ class ReportJobController : public UIBasicController,
   const std::shared_ptr<DataItemDetail>& emailData() const { return emailData_; }
   const std::shared_ptr<ListView>& listReport() const { return listReport_; }
   const std::shared_ptr<DataLoadAndParser>& reportLoader() const { return reportLoader_; }
-  const std::shared_ptr<UIkavroEditToolbar>& editingToolbar() const { return editingToolbar_; }
+  const std::shared_ptr<UIKavroEditToolbar>& editingToolbar() const { return editingToolbar_; }
 
  private:
   std::shared_ptr<DataItemDetail> currentValues() const;
@@ -67,14 +67,14 @@ class ReportJobController : public UIBasicController,
   std::shared_ptr<DataItemDetail> exitcompareData_;
   std::shared_ptr<DataLoadAndParser> reportLoader_;
   std::shared_ptr<ListView> listReport_;
-  std::shared_ptr<UIkavroEditToolbar> editingToolbar_;
+  std::shared_ptr<UIKavroEditToolbar> editingToolbar_;
   std::weak_ptr<platform::AlertView> cancelAlert_;
 };
 
 KAVRO_CLASS(ReportJobController, UIBasicController)
-    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
-                                                  &ReportJobController::viewForHeaderInSection)
-    .classFunction<ListView::SectionViewFunction>("viewForFooterInSection",
-                                                  &ReportJobController::viewForFooterInSection);
+    .classFunction(&SectionViewClassFunctions::viewForHeaderInSection,
+                   &ReportJobController::viewForHeaderInSection)
+    .classFunction(&SectionViewClassFunctions::viewForFooterInSection,
+                   &ReportJobController::viewForFooterInSection);
 
 }  // namespace kavro

@@ -29,6 +29,5 @@ class ShortTitleValueAddressCell : public ShortTitleValueClickAbleCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(ShortTitleValueAddressCell, ShortTitleValueClickAbleCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell",
-                                                  &ShortTitleValueAddressCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &ShortTitleValueAddressCell::heightForCell);
 }

@@ -52,5 +52,5 @@ class ShortTitleValueCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(ShortTitleValueCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &ShortTitleValueCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &ShortTitleValueCell::heightForCell);
 }

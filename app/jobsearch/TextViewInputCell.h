@@ -46,5 +46,5 @@ class TextViewInputCell : public DataTableCell, public platform::TextViewDelegat
 
 namespace kavro {
 KAVRO_CELL_CLASS(TextViewInputCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &TextViewInputCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &TextViewInputCell::heightForCell);
 }

@@ -28,5 +28,5 @@ class TitleDescriptionCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(TitleDescriptionCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &TitleDescriptionCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &TitleDescriptionCell::heightForCell);
 }

@@ -34,5 +34,5 @@ class TwoColumnTitleValueCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(TwoColumnTitleValueCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &TwoColumnTitleValueCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &TwoColumnTitleValueCell::heightForCell);
 }

@@ -18,5 +18,5 @@ class ClearTableCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(ClearTableCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &ClearTableCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &ClearTableCell::heightForCell);
 }

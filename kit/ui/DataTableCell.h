@@ -13,22 +13,26 @@
 
 namespace kavro {
 
+class DataTableCell;
 class ListView;
 class ListViewData;
 
+// The class functions of row classes, which a list calls on a row's class: cellWithCellID makes a
+// new cell of the class (KAVRO_CELL_CLASS sets it), heightForCell sizes the row before there is a
+// cell, and state rows tell their text by getErrorMessage.
+struct CellClassFunctions {
+  platform::ClassFunction<std::shared_ptr<DataTableCell>(const std::string&, ListView&,
+                                                         const platform::IndexPath&)>
+      cellWithCellID;
+  platform::ClassFunction<double(ListView&, const platform::IndexPath&)> heightForCell;
+  platform::ClassFunction<std::string(ListView&, const platform::IndexPath&)> getErrorMessage;
+};
+
 // A row of a ListView bound to one record of one section; built once (initCellView) and bound
-// again on reuse (bindCellData). Row classes register with KAVRO_CELL_CLASS, which gives them the
-// class functions the list calls by name:
-//   "cellWithCellID"  CellFactory   a new cell of the class
-//   "heightForCell"   HeightFunction
-// and, for state rows, "getErrorMessage" (ErrorMessageFunction).
+// again on reuse (bindCellData). Row classes register with KAVRO_CELL_CLASS and chain their other
+// CellClassFunctions after it.
 class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
  public:
-  using CellFactory = std::shared_ptr<DataTableCell>(const std::string&, ListView&,
-                                                     const platform::IndexPath&);
-  using HeightFunction = double(ListView&, const platform::IndexPath&);
-  using ErrorMessageFunction = std::string(ListView&, const platform::IndexPath&);
-
   explicit DataTableCell(std::string cellId,
                          platform::TableViewCellStyle style = platform::TableViewCellStyle::Value1);
   ~DataTableCell() override;
@@ -79,12 +83,12 @@ class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
 }  // namespace kavro
 
 // Registers a row class with the list's class functions; chain more (heightForCell, ...) after it.
-#define KAVRO_CELL_CLASS(Type, Base)                                        \
-  KAVRO_CLASS(Type, Base)                                                   \
-      .classFunction<::kavro::DataTableCell::CellFactory>("cellWithCellID", \
-                                                          &::kavro::DataTableCell::cellWithCellID<Type>)
+#define KAVRO_CELL_CLASS(Type, Base)                               \
+  KAVRO_CLASS(Type, Base)                                          \
+      .classFunction(&::kavro::CellClassFunctions::cellWithCellID, \
+                     &::kavro::DataTableCell::cellWithCellID<Type>)
 
 namespace kavro {
 KAVRO_CELL_CLASS(DataTableCell, platform::TableViewCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &DataTableCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &DataTableCell::heightForCell);
 }

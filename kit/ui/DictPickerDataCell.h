@@ -19,6 +19,6 @@ class DictPickerDataCell : public TitleValueCell {
 };
 
 KAVRO_CELL_CLASS(DictPickerDataCell, TitleValueCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &DictPickerDataCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &DictPickerDataCell::heightForCell);
 
 }  // namespace kavro

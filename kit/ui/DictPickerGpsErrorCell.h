@@ -14,8 +14,7 @@ class DictPickerGpsErrorCell : public ErrorTableCell {
 };
 
 KAVRO_CELL_CLASS(DictPickerGpsErrorCell, ErrorTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &ErrorTableCell::heightForCell)
-    .classFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage",
-                                                        &DictPickerGpsErrorCell::getErrorMessage);
+    .classFunction(&CellClassFunctions::heightForCell, &ErrorTableCell::heightForCell)
+    .classFunction(&CellClassFunctions::getErrorMessage, &DictPickerGpsErrorCell::getErrorMessage);
 
 }  // namespace kavro

@@ -13,6 +13,6 @@ class DictPickerSectionCell : public TitleValueCell {
 };
 
 KAVRO_CELL_CLASS(DictPickerSectionCell, TitleValueCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &DictPickerSectionCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &DictPickerSectionCell::heightForCell);
 
 }  // namespace kavro

@@ -17,5 +17,5 @@ class EmptyTableCell : public ErrorTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(EmptyTableCell, ErrorTableCell)
-    .classFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage", &EmptyTableCell::getErrorMessage);
+    .classFunction(&CellClassFunctions::getErrorMessage, &EmptyTableCell::getErrorMessage);
 }

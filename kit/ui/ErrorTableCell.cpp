@@ -12,7 +12,7 @@ namespace kavro {
 
 namespace {
 std::string messageOf(const platform::ClassRef& cls, ListView& list, const platform::IndexPath& ip) {
-  return cls.callClassFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage", list, ip).value_or("");
+  return cls.callClassFunction(&CellClassFunctions::getErrorMessage, list, ip).value_or("");
 }
 }  // namespace
 

@@ -7,7 +7,7 @@
 namespace kavro {
 
 // The state row after a failed load; a tap retries. Its text comes from the class function
-// "getErrorMessage" of the row's own class.
+// getErrorMessage of the row's own class.
 class ErrorTableCell : public DataTableCell {
  public:
   using DataTableCell::DataTableCell;
@@ -25,6 +25,6 @@ class ErrorTableCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(ErrorTableCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &ErrorTableCell::heightForCell)
-    .classFunction<DataTableCell::ErrorMessageFunction>("getErrorMessage", &ErrorTableCell::getErrorMessage);
+    .classFunction(&CellClassFunctions::heightForCell, &ErrorTableCell::heightForCell)
+    .classFunction(&CellClassFunctions::getErrorMessage, &ErrorTableCell::getErrorMessage);
 }

@@ -21,5 +21,5 @@ class FullEmptyTableCell : public EmptyTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(FullEmptyTableCell, EmptyTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &FullEmptyTableCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &FullEmptyTableCell::heightForCell);
 }

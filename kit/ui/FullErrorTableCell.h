@@ -17,5 +17,5 @@ class FullErrorTableCell : public ErrorTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(FullErrorTableCell, ErrorTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &FullEmptyTableCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &FullEmptyTableCell::heightForCell);
 }

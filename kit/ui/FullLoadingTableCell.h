@@ -17,5 +17,5 @@ class FullLoadingTableCell : public LoadingTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(FullLoadingTableCell, LoadingTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &FullEmptyTableCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &FullEmptyTableCell::heightForCell);
 }

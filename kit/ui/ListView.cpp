@@ -241,7 +241,7 @@ ClassPtr ListView::recordCellClass(const DataItemDetail& record) {
   std::string name = record.getString(DataItemDetail::keyCellClass());
   if (name.empty()) return nullptr;
   ClassPtr cls = platform::classFromString(name);
-  if (!cls || !cls->respondsToClassFunction("cellWithCellID")) {
+  if (!cls || !cls->respondsToClassFunction(&CellClassFunctions::cellWithCellID)) {
     std::fprintf(stderr, "Error: row cell class \"%s\" is not a registered row class\n", name.c_str());
     return nullptr;
   }
@@ -276,7 +276,7 @@ std::shared_ptr<DataTableCell> ListView::cellWithClass(const ClassPtr& requested
     reused->bindCellData(true);
     return reused;
   }
-  auto made = cls->callClassFunction<DataTableCell::CellFactory>("cellWithCellID", cellId, *this, ip);
+  auto made = cls->callClassFunction(&CellClassFunctions::cellWithCellID, cellId, *this, ip);
   std::shared_ptr<DataTableCell> cell = made ? *made : nullptr;
   // A class that makes no cell (not a row class) still gets a row: a plain one.
   if (!cell) cell = DataTableCell::cellWithCellID<DataTableCell>("cellclass-DataTableCell", *this, ip);
@@ -383,7 +383,7 @@ std::optional<double> ListView::heightForRowAtIndexPath(platform::TableView&, co
   if (!section || !section->isCellCustomHeight()) return 44.0;
   ClassPtr cls = cellClassAtIndexPath(ip);
   if (!cls) return 44.0;
-  return cls->callClassFunction<DataTableCell::HeightFunction>("heightForCell", *this, ip).value_or(44.0);
+  return cls->callClassFunction(&CellClassFunctions::heightForCell, *this, ip).value_or(44.0);
 }
 
 std::shared_ptr<platform::View> ListView::sectionView(int index, bool header) {
@@ -392,8 +392,9 @@ std::shared_ptr<platform::View> ListView::sectionView(int index, bool header) {
   if (header ? !section->showHeader() : !section->showFooter()) return nullptr;
   const ClassPtr& cls = header ? section->mHeaderViewClass() : section->mFooterViewClass();
   if (!cls) return nullptr;
-  auto view = cls->callClassFunction<SectionViewFunction>(
-      header ? "viewForHeaderInSection" : "viewForFooterInSection", *this, index);
+  auto view = cls->callClassFunction(header ? &SectionViewClassFunctions::viewForHeaderInSection
+                                            : &SectionViewClassFunctions::viewForFooterInSection,
+                                     *this, index);
   return view ? *view : nullptr;
 }
 

@@ -14,19 +14,23 @@
 
 namespace kavro {
 
+// The class functions of header and footer classes (a section's mHeaderViewClass /
+// mFooterViewClass): the view above or below the section, nullptr for none.
+struct SectionViewClassFunctions {
+  platform::ClassFunction<std::shared_ptr<platform::View>(ListView&, int)> viewForHeaderInSection;
+  platform::ClassFunction<std::shared_ptr<platform::View>(ListView&, int)> viewForFooterInSection;
+};
+
 // The table of every list screen: its sections are ListViewData objects, it is its own data source
 // and delegate, and it talks to its screen (ctrl) through ListViewDelegate. Each section shows its
 // records plus one state row (loading, error, "more") while it is not done, or one empty row when
 // it finished without records. Made with create(); main thread only.
 //
-// Header and footer classes (a section's mHeaderViewClass / mFooterViewClass) offer the class
-// functions "viewForHeaderInSection" / "viewForFooterInSection" (SectionViewFunction); ListView
-// itself serves a title header.
+// Header and footer classes offer SectionViewClassFunctions; ListView itself serves a title header.
 class ListView : public platform::TableView,
                  public platform::TableViewDataSource,
                  public platform::TableViewDelegate {
  public:
-  using SectionViewFunction = std::shared_ptr<platform::View>(ListView&, int);
   static constexpr double DelayReloadInterval = 0.05;
 
   explicit ListView(bool grouped);
@@ -82,7 +86,7 @@ class ListView : public platform::TableView,
   // The list is scrolled to its bottom (or its content is shorter than the list).
   bool isAtBottom() const;
 
-  // The title header of a section (class function "viewForHeaderInSection" of ListView).
+  // The title header of a section (ListView's own viewForHeaderInSection class function).
   static std::shared_ptr<platform::View> titleViewForHeaderInSection(ListView& list, int section);
 
   // --- Table data source and delegate ---------------------------------------------------------
@@ -124,7 +128,7 @@ class ListView : public platform::TableView,
 };
 
 KAVRO_CLASS(ListView, platform::TableView)
-    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
-                                                  &ListView::titleViewForHeaderInSection);
+    .classFunction(&SectionViewClassFunctions::viewForHeaderInSection,
+                   &ListView::titleViewForHeaderInSection);
 
 }  // namespace kavro

@@ -42,8 +42,7 @@ std::uint32_t PageTurnController::sectionTotal() const {
 void PageTurnController::customView() {
   UIBasicController::customView();
   if (pagesClass_) {
-    if (auto title = pagesClass_->callClassFunction<PageTurnDelegate::TitleFunction>("getTitle"))
-      setTitle(*title);
+    if (auto title = pagesClass_->callClassFunction(&PageClassFunctions::getTitle)) setTitle(*title);
   }
   Rect bounds = view()->bounds();
   pagesScrollView_ =
@@ -117,8 +116,8 @@ void PageTurnController::checkPageViewForIndex(std::int32_t index) {
   auto keep = shared_from_this();
   if (record >= 0 && static_cast<std::size_t>(record) < pagesData_->count()) {
     auto item = pagesData_->listData()->getItem(static_cast<std::size_t>(record));
-    auto made = pagesClass_ ? pagesClass_->callClassFunction<PageTurnDelegate::CustomPartViewFunction>(
-                                  "customPartViewWithDetail", item, frame, *this)
+    auto made = pagesClass_ ? pagesClass_->callClassFunction(&PageClassFunctions::customPartViewWithDetail,
+                                                             item, frame, *this)
                             : std::nullopt;
     if (!made || !*made) return;
     std::shared_ptr<View> page = *made;

@@ -22,5 +22,5 @@ class PullDownLoadingTableCell : public LoadingTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(PullDownLoadingTableCell, LoadingTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &PullDownLoadingTableCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &PullDownLoadingTableCell::heightForCell);
 }

@@ -31,5 +31,5 @@ class TitleValueCell : public DataTableCell {
 
 namespace kavro {
 KAVRO_CELL_CLASS(TitleValueCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &TitleValueCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &TitleValueCell::heightForCell);
 }

@@ -9,8 +9,7 @@ namespace platform {
 
 namespace {
 
-// A chain longer than this is a registration loop, not a hierarchy.
-constexpr int MaxDepth = 64;
+constexpr int MaxDepth = MaxClassDepth;
 
 struct Registry {
   std::mutex mutex;
@@ -125,21 +124,10 @@ bool ClassRef::isSubclassOfClass(const ClassRef& other) const {
   return false;
 }
 
-const ClassRef::FunctionEntry* ClassRef::findFunction(std::string_view name) const {
-  const ClassRef* c = this;
-  ClassPtr hold;  // keeps the base alive while it is searched
-  for (int depth = 0; c && depth < MaxDepth; ++depth) {
-    for (const FunctionEntry& e : c->functions_)
-      if (e.name == name) return &e;
-    hold = c->superclass();
-    c = hold.get();
-  }
+const void* ClassRef::ownTable(std::type_index kind) const {
+  for (const auto& [k, table] : tables_)
+    if (k == kind) return table.get();
   return nullptr;
-}
-
-std::optional<std::size_t> ClassRef::classFunctionArgumentCount(std::string_view name) const {
-  const FunctionEntry* e = findFunction(name);
-  return e ? std::optional<std::size_t>(e->argumentCount) : std::nullopt;
 }
 
 bool ClassRef::respondsToClassAction(std::string_view name) const {

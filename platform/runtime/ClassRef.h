@@ -1,5 +1,4 @@
 #pragma once
-#include <any>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -18,31 +17,61 @@
 namespace platform {
 
 class ClassRef;
+// A base chain longer than this is a registration loop, not a hierarchy.
+inline constexpr int MaxClassDepth = 64;
 using ClassPtr = std::shared_ptr<ClassRef>;
 template <class T>
 class ClassBuilder;
 
 namespace detail {
-template <class Sig>
-struct ClassFunctionSignature;
-template <class R, class... A>
-struct ClassFunctionSignature<R(A...)> {
-  using Result = R;
-  using Stored = std::function<R(const ClassRef&, A...)>;
-  static constexpr std::size_t arity = sizeof...(A);
-};
+// What a class function of signature R(A...) can be made from: a callable with or without the
+// receiving class first (and not the ClassFunction itself, which copies).
+template <class F, class Self, class R, class... A>
+concept ClassFunctionBody =
+    !std::is_same_v<F, Self> &&
+    (std::is_invocable_r_v<R, F&, const ClassRef&, A...> || std::is_invocable_r_v<R, F&, A...>);
 }  // namespace detail
 
+// One class function of signature R(A...) in a kind's table of class functions. It is called with
+// the receiving class first, so an inherited function can tell which class it was asked of; one
+// written without that parameter ignores it. Empty until registered.
+template <class Sig>
+class ClassFunction;
+template <class R, class... A>
+class ClassFunction<R(A...)> {
+ public:
+  using Result = R;
+  ClassFunction() = default;
+  // Not explicit: a registration reads as an assignment.
+  template <detail::ClassFunctionBody<ClassFunction, R, A...> F>
+  ClassFunction(F function) {
+    if constexpr (std::is_invocable_r_v<R, F&, const ClassRef&, A...>)
+      function_ = std::move(function);
+    else
+      function_ = [f = std::move(function)](const ClassRef&, A... a) mutable -> R {
+        return f(std::forward<A>(a)...);
+      };
+  }
+  explicit operator bool() const { return static_cast<bool>(function_); }
+  R operator()(const ClassRef& receiver, A... args) const {
+    return function_(receiver, std::forward<A>(args)...);
+  }
+
+ private:
+  std::function<R(const ClassRef&, A...)> function_;
+};
+
 // A class as a value: its name, its base class, a factory for new instances, the class-level
-// functions it offers by name (inherited by subclasses, which may replace them) and the actions its
-// instances accept by name. Classes are registered once, with KAVRO_CLASS next to their definition,
-// and looked up by name (classFromString) or by an object (classOf). A ClassRef is an Object, so it
-// rides in a Value (a record's cell class, a section's header class).
+// functions it offers in typed tables (inherited by subclasses, which may replace them) and the
+// actions its instances accept by name. Classes are registered once, with KAVRO_CLASS next to their
+// definition, and looked up by name (classFromString) or by an object (classOf). A ClassRef is an
+// Object, so it rides in a Value (a record's cell class, a section's header class).
 //
-// Class functions are typed: a caller names the signature it expects, and a function registered
-// under that name with another signature or number of arguments is refused like a missing one.
-// Class functions receive the receiving class first, so an inherited function can tell which class
-// it was asked of ("a new cell of the receiving class").
+// Class functions are members of a table, so a misspelt name or a wrong signature does not compile.
+// The name stays a string only where the class itself is named at run time (classFromString); once
+// it is found, its functions are reached through its tables. Class functions receive the receiving
+// class first, so an inherited function can tell which class it was asked of ("a new cell of the
+// receiving class").
 //
 // Registration happens during static initialisation; afterwards everything here is read-only and
 // safe from any thread.
@@ -66,14 +95,33 @@ class ClassRef : public Object {
     return std::dynamic_pointer_cast<T>(createInstance());
   }
 
-  // Own or inherited.
-  bool respondsToClassFunction(std::string_view name) const { return findFunction(name) != nullptr; }
-  std::optional<std::size_t> classFunctionArgumentCount(std::string_view name) const;
-  // Calls the class function with the signature Sig (without the receiving class), looked up here
-  // and then up the base chain. Refused when there is none of that name, or when its signature or
-  // number of arguments differs: then an empty optional (false for a void function).
-  template <class Sig, class... Args>
-  auto callClassFunction(std::string_view name, Args&&... args) const;
+  // Class functions of a kind, from its table (a struct of ClassFunction members, one struct per
+  // kind of class: row classes, page classes, ...). The caller names the member, so the compiler
+  // checks the name and the signature. A class sets the members it offers at registration; one it
+  // leaves empty is inherited from the nearest base that sets it. nullptr when none does.
+  template <class Table, class Sig>
+  const ClassFunction<Sig>* findClassFunction(ClassFunction<Sig> Table::*member) const;
+  template <class Table, class Sig>
+  bool respondsToClassFunction(ClassFunction<Sig> Table::*member) const {
+    return findClassFunction(member) != nullptr;
+  }
+  // Calls it with this class as the receiver: an empty optional (false for a void function) when
+  // neither the class nor a base offers it.
+  template <class Table, class Sig, class... Args>
+  auto callClassFunction(ClassFunction<Sig> Table::*member, Args&&... args) const
+      requires(std::is_invocable_v<const ClassFunction<Sig>&, const ClassRef&, Args...>) {
+    using R = typename ClassFunction<Sig>::Result;
+    static_assert(!std::is_reference_v<R>, "class functions return values");
+    const ClassFunction<Sig>* fn = findClassFunction(member);
+    if constexpr (std::is_void_v<R>) {
+      if (!fn) return false;
+      (*fn)(*this, std::forward<Args>(args)...);
+      return true;
+    } else {
+      if (!fn) return std::optional<R>();
+      return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
+    }
+  }
 
   // Class actions: by name with value arguments (actions named in URLs), inherited.
   bool respondsToClassAction(std::string_view name) const;
@@ -96,20 +144,17 @@ class ClassRef : public Object {
   template <class T, class Base>
   friend ClassBuilder<T> defineClass(std::string name);
 
-  struct FunctionEntry {
-    std::string name;
-    std::size_t argumentCount;
-    std::type_index signature;
-    std::any function;
-  };
-  const FunctionEntry* findFunction(std::string_view name) const;
+  // This class's own table of the kind, nullptr when it sets nothing of it.
+  const void* ownTable(std::type_index kind) const;
+  template <class Table>
+  Table& tableToFill();
 
   std::string name_;
   std::type_index type_;
   std::optional<std::type_index> baseType_;
   std::function<ObjectPtr()> factory_;
   std::function<bool(const Object&)> isInstance_;
-  std::vector<FunctionEntry> functions_;
+  std::vector<std::pair<std::type_index, std::shared_ptr<void>>> tables_;
   ActionTable<const ClassRef&> classActions_;
   ActionTable<Object&> actions_;
 };
@@ -121,10 +166,13 @@ class ClassBuilder {
  public:
   explicit ClassBuilder(ClassPtr cls) : class_(std::move(cls)) {}
 
-  // A class function of signature Sig = R(A...). The function may take the receiving class first
-  // (R(const ClassRef&, A...)) or not (R(A...)). Replaces one of the same name.
-  template <class Sig, class F>
-  ClassBuilder& classFunction(std::string name, F function);
+  // Sets a member of the class's table of a kind. The function may take the receiving class first
+  // or not (see ClassFunction).
+  template <class Table, class Sig, class F>
+  ClassBuilder& classFunction(ClassFunction<Sig> Table::*member, F function) {
+    class_->template tableToFill<Table>().*member = ClassFunction<Sig>(std::move(function));
+    return *this;
+  }
   // A class action: by name, with value arguments.
   ClassBuilder& classAction(std::string name, std::size_t argumentCount,
                             std::function<Value(const ClassRef&, const Arguments&)> body) {
@@ -187,7 +235,7 @@ ClassBuilder<T> defineClass(std::string name) {
 // leaves out object files that nothing refers to, and a registration in one would never run.
 // Chain the class's functions and actions after it:
 //   KAVRO_CLASS(ErrorTableCell, DataTableCell)
-//       .classFunction<double(ListView&, const IndexPath&)>("heightForCell", &ErrorTableCell::heightForCell);
+//       .classFunction(&CellClassFunctions::heightForCell, &ErrorTableCell::heightForCell);
 #define KAVRO_CLASS(Type, Base) \
   inline const ::platform::ClassPtr kavroClass_##Type = ::platform::defineClass<Type, Base>(#Type)
 
@@ -209,53 +257,27 @@ ActionResult performAction(Object& receiver, std::string_view name, const Argume
 
 // ---- templates ----
 
-template <class Sig, class... Args>
-auto ClassRef::callClassFunction(std::string_view name, Args&&... args) const {
-  using Traits = detail::ClassFunctionSignature<Sig>;
-  using R = typename Traits::Result;
-  static_assert(!std::is_reference_v<R>, "class functions return values");
-  const FunctionEntry* e = findFunction(name);
-  const typename Traits::Stored* fn = nullptr;
-  if (e && e->argumentCount == Traits::arity && e->signature == std::type_index(typeid(Sig)))
-    fn = std::any_cast<typename Traits::Stored>(&e->function);
-  if constexpr (std::is_void_v<R>) {
-    if (!fn) return false;
-    (*fn)(*this, std::forward<Args>(args)...);
-    return true;
-  } else {
-    if (!fn) return std::optional<R>();
-    return std::optional<R>((*fn)(*this, std::forward<Args>(args)...));
+template <class Table, class Sig>
+const ClassFunction<Sig>* ClassRef::findClassFunction(ClassFunction<Sig> Table::*member) const {
+  const ClassRef* c = this;
+  ClassPtr hold;  // keeps the base alive while it is searched
+  for (int depth = 0; c && depth < MaxClassDepth; ++depth) {
+    if (const auto* table = static_cast<const Table*>(c->ownTable(std::type_index(typeid(Table))));
+        table && table->*member)
+      return &(table->*member);
+    hold = c->superclass();
+    c = hold.get();
   }
+  return nullptr;
 }
 
-namespace detail {
-// A function taking the class first is stored as it is; one without gets the class argument added.
-template <class Stored, class F, class R, class... A>
-Stored wrapClassFunction(F f, R (*)(A...)) {
-  if constexpr (std::is_invocable_r_v<R, F&, const ClassRef&, A...>) {
-    return Stored(std::move(f));
-  } else {
-    static_assert(std::is_invocable_r_v<R, F&, A...>, "the function does not fit the signature");
-    return [f = std::move(f)](const ClassRef&, A... a) mutable -> R { return f(std::forward<A>(a)...); };
-  }
-}
-}  // namespace detail
-
-template <class T>
-template <class Sig, class F>
-ClassBuilder<T>& ClassBuilder<T>::classFunction(std::string name, F function) {
-  using Traits = detail::ClassFunctionSignature<Sig>;
-  ClassRef::FunctionEntry entry{
-      std::move(name), Traits::arity, std::type_index(typeid(Sig)),
-      detail::wrapClassFunction<typename Traits::Stored>(std::move(function), static_cast<Sig*>(nullptr))};
-  for (auto& e : class_->functions_) {
-    if (e.name == entry.name) {
-      e = std::move(entry);
-      return *this;
-    }
-  }
-  class_->functions_.push_back(std::move(entry));
-  return *this;
+template <class Table>
+Table& ClassRef::tableToFill() {
+  for (auto& [kind, table] : tables_)
+    if (kind == std::type_index(typeid(Table))) return *static_cast<Table*>(table.get());
+  auto table = std::make_shared<Table>();
+  tables_.emplace_back(std::type_index(typeid(Table)), table);
+  return *table;
 }
 
 template <class T>

@@ -269,6 +269,17 @@ TEST_F(JobSearchResultControllerTest, ARowOpensTheDetailPagerOverTheList) {
   EXPECT_EQ(pager->get_current_item()->get_jobname(), "软件工程师 3");
 }
 
+TEST_F(JobSearchResultControllerTest, ADetailClassThatMakesNoPagesOpensNothing) {
+  auto results = openWithFirstPage("search_job_list_page1.xml");
+  // Registered, but no page class: refused like an unknown name rather than an empty pager.
+  for (const char* name : {"ListView", "NoSuchJobPage"}) {
+    JobSearchResultController::setDetailPageClassName(name);
+    results->listViewResult()->tapRowAtIndexPath(IndexPath::forRow(2, 0));
+    settle();
+    EXPECT_EQ(nav->topViewController(), results) << name;
+  }
+}
+
 TEST_F(JobSearchResultControllerTest, TheDetailToggleGrowsTheRows) {
   auto results = openWithFirstPage("search_job_list_page1.xml");
   auto& list = *results->listViewResult();

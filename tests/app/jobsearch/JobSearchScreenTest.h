@@ -43,9 +43,8 @@ class StandInJobPage : public platform::View, public PageTurnDelegate {
 };
 
 KAVRO_CLASS(StandInJobPage, platform::View)
-    .classFunction<PageTurnDelegate::CustomPartViewFunction>("customPartViewWithDetail",
-                                                             &StandInJobPage::make)
-    .classFunction<PageTurnDelegate::TitleFunction>("getTitle", &StandInJobPage::title);
+    .classFunction(&PageClassFunctions::customPartViewWithDetail, &StandInJobPage::make)
+    .classFunction(&PageClassFunctions::getTitle, &StandInJobPage::title);
 
 // The job search screens in a navigation controller of a key window, on the real clock (answers
 // come over a socket from the API fixture server), in a fresh home.

@@ -35,8 +35,8 @@ class ShortTitleValueCellTest : public KitUITest {
   }
   double height(ListView& list, int row) {
     auto cls = list.cellClassAtIndexPath(platform::IndexPath::forRow(row, 0));
-    return *cls->callClassFunction<DataTableCell::HeightFunction>("heightForCell", list,
-                                                                  platform::IndexPath::forRow(row, 0));
+    return *cls->callClassFunction(&CellClassFunctions::heightForCell, list,
+                                   platform::IndexPath::forRow(row, 0));
   }
   template <class T>
   std::shared_ptr<T> cell(ListView& list, int row) {

@@ -7,7 +7,7 @@
 #include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/ObjectExtKavro.h"
 #include "kit/ui/TableViewInputBox.h"
-#include "kit/ui/UIkavroEditToolbar.h"
+#include "kit/ui/UIKavroEditToolbar.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
@@ -86,7 +86,7 @@ class EditToolbarTest : public test::WidgetTest {
 
 TEST_F(EditToolbarTest, MovesBetweenInputsWithTheKeyboard) {
   auto form = makeForm({record(true, 5), record(true, 0, 3), record(false), record(true)});
-  auto bar = UIkavroEditToolbar::initWithListView(form);
+  auto bar = UIKavroEditToolbar::initWithListView(form);
   form->table->addSubview(bar);
   EXPECT_EQ(bar->frame(), Rect(0, 480, 320, 44));
   EXPECT_EQ(
@@ -145,7 +145,7 @@ TEST_F(EditToolbarTest, MovesBetweenInputsWithTheKeyboard) {
 
 TEST_F(EditToolbarTest, OneEditableRowHasNoPreviousNextAndOutOfRangeFocusDoesNothing) {
   auto form = makeForm({record(false), record(true, 4)});
-  auto bar = UIkavroEditToolbar::initWithListView(form);
+  auto bar = UIKavroEditToolbar::initWithListView(form);
   form->table->addSubview(bar);
   EXPECT_TRUE(bar->segCtrl()->isHidden());
   bar->focusOnIndex(3);
@@ -269,7 +269,7 @@ TEST_F(EditToolbarTest, WorksOverAListOfTheListFramework) {
   first->listData()->addItem(record(false));
   first->listData()->addItem(record(true));
   second->listData()->addItem(record(true));
-  auto bar = UIkavroEditToolbar::initWithListView(list);
+  auto bar = UIKavroEditToolbar::initWithListView(list);
   EXPECT_EQ(bar->arrayEditCellIndex(),
             (std::vector<IndexPath>{IndexPath::forRow(1, 0), IndexPath::forRow(0, 1)}));
   bar->doneButtonClicked();

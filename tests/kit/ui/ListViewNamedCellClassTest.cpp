@@ -54,8 +54,8 @@ TEST_F(ListViewNamedCellClassTest, ARowDrawsWithTheClassItNamesByObjectOrByName)
   EXPECT_EQ(list->cellClassAtIndexPath(IndexPath::forRow(2, 0))->name(), "EmptyTableCell");
   // The named class also gives the row its height.
   auto height = list->heightForRowAtIndexPath(*list, IndexPath::forRow(2, 0));
-  auto expected = platform::classFor<EmptyTableCell>()->callClassFunction<DataTableCell::HeightFunction>(
-      "heightForCell", *list, IndexPath::forRow(2, 0));
+  auto expected = platform::classFor<EmptyTableCell>()->callClassFunction(&CellClassFunctions::heightForCell,
+                                                                          *list, IndexPath::forRow(2, 0));
   ASSERT_TRUE(height && expected);
   EXPECT_EQ(*height, *expected);
 }

@@ -34,8 +34,8 @@ class RecordPage : public platform::View, public PageTurnDelegate {
 };
 
 KAVRO_CLASS(RecordPage, platform::View)
-    .classFunction<PageTurnDelegate::CustomPartViewFunction>("customPartViewWithDetail", &RecordPage::make)
-    .classFunction<PageTurnDelegate::TitleFunction>("getTitle", &RecordPage::title);
+    .classFunction(&PageClassFunctions::customPartViewWithDetail, &RecordPage::make)
+    .classFunction(&PageClassFunctions::getTitle, &RecordPage::title);
 
 namespace {
 

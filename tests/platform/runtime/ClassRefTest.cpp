@@ -11,20 +11,42 @@ using platform::Arguments;
 using platform::ClassRef;
 using platform::Value;
 
+// The class functions of row classes, as a list would call them.
+struct RowFunctions {
+  platform::ClassFunction<double(int)> heightForCell;
+  platform::ClassFunction<std::string()> getTitle;
+  platform::ClassFunction<void(int&)> countCall;
+};
+
 class Row : public platform::Object {
  public:
   std::int64_t selected = -1;
 };
 KAVRO_CLASS(Row, platform::Object)
-    .classFunction<double(int)>("heightForCell", [](int row) { return 44.0 + row; })
-    .classFunction<std::string()>("getTitle", [](const ClassRef& self) { return "title of " + self.name(); })
+    .classFunction(&RowFunctions::heightForCell, [](int row) { return 44.0 + row; })
+    .classFunction(&RowFunctions::getTitle, [](const ClassRef& self) { return "title of " + self.name(); })
     .action("select", 1, [](Row& r, const Arguments& a) {
       r.selected = a[0].intValue();
       return Value(true);
     });
 
 class ErrorRow : public Row {};
-KAVRO_CLASS(ErrorRow, Row).classFunction<double(int)>("heightForCell", [](int) { return 88.0; });
+KAVRO_CLASS(ErrorRow, Row)
+    .classFunction(&RowFunctions::heightForCell, [](int) { return 88.0; })
+    .classFunction(&RowFunctions::countCall, [](int& calls) { ++calls; });
+
+// A call is checked when it is compiled: arguments that do not fit are no call at all.
+template <class... Args>
+concept HeightCall = requires(const ClassRef& cls, Args... args) {
+  cls.callClassFunction(&RowFunctions::heightForCell, args...);
+};
+static_assert(HeightCall<int>);
+static_assert(!HeightCall<std::string>);
+static_assert(!HeightCall<int, int>);
+// So is a registration: a function of another signature makes no class function.
+static_assert(
+    std::is_constructible_v<platform::ClassFunction<double(int)>, double (*)(const ClassRef&, int)>);
+static_assert(!std::is_constructible_v<platform::ClassFunction<double(int)>, std::string (*)(int)>);
 
 // Never registered: it belongs to its nearest registered base.
 class CustomErrorRow : public ErrorRow {};
@@ -99,21 +121,24 @@ TEST(ClassRef, CreatesInstancesThroughTheFactory) {
   EXPECT_FALSE(platform::classFor<UrlActions>()->canCreateInstance());
 }
 
-TEST(ClassRef, ClassFunctionsAreInheritedAndTypeChecked) {
+TEST(ClassRef, ClassFunctionsAreInheritedMemberByMember) {
   auto row = platform::classFor<Row>();
   auto errorRow = platform::classFor<ErrorRow>();
-  EXPECT_EQ(row->callClassFunction<double(int)>("heightForCell", 2), 46.0);
-  EXPECT_EQ(errorRow->callClassFunction<double(int)>("heightForCell", 2), 88.0);
-  // Inherited, and told which class it was asked of.
-  EXPECT_EQ(errorRow->callClassFunction<std::string()>("getTitle"), "title of ErrorRow");
-  EXPECT_TRUE(errorRow->respondsToClassFunction("getTitle"));
-  EXPECT_EQ(errorRow->classFunctionArgumentCount("heightForCell"), 1u);
+  EXPECT_EQ(row->callClassFunction(&RowFunctions::heightForCell, 2), 46.0);
+  EXPECT_EQ(errorRow->callClassFunction(&RowFunctions::heightForCell, 2), 88.0);
+  // Inherited from the base's table, and told which class it was asked of.
+  EXPECT_EQ(errorRow->callClassFunction(&RowFunctions::getTitle), "title of ErrorRow");
+  EXPECT_TRUE(errorRow->respondsToClassFunction(&RowFunctions::getTitle));
 
-  // Wrong argument count, wrong types, unknown name: refused without a call.
-  EXPECT_FALSE(row->callClassFunction<double(int, int)>("heightForCell", 1, 2));
-  EXPECT_FALSE(row->callClassFunction<int(int)>("heightForCell", 1));
-  EXPECT_FALSE(row->callClassFunction<double(int)>("widthForCell", 1));
-  EXPECT_FALSE(row->callClassFunction<void()>("nothing"));
+  // Offered by a subclass only: the base has none, and nothing is called.
+  int calls = 0;
+  EXPECT_FALSE(row->respondsToClassFunction(&RowFunctions::countCall));
+  EXPECT_FALSE(row->callClassFunction(&RowFunctions::countCall, calls));
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(errorRow->callClassFunction(&RowFunctions::countCall, calls));
+  EXPECT_EQ(calls, 1);
+  // A class that sets nothing of the kind has no table of it.
+  EXPECT_FALSE(platform::classFor<Screen>()->callClassFunction(&RowFunctions::heightForCell, 1));
 }
 
 TEST(ClassRef, KindTestsFollowTheBaseChain) {

@@ -1,4 +1,4 @@
-#include "kit/ui/UIkavroImagePickerController.h"
+#include "kit/ui/UIKavroImagePickerController.h"
 
 #include <cmath>
 
@@ -13,9 +13,9 @@ namespace kavro {
 
 using platform::ImagePickerControllerSourceType;
 
-std::shared_ptr<UIkavroImagePickerController> UIkavroImagePickerController::make(
-    std::weak_ptr<UIkavroImagePickerDelegate> delegate, std::int32_t occasion, bool withDelete) {
-  auto picker = std::make_shared<UIkavroImagePickerController>();
+std::shared_ptr<UIKavroImagePickerController> UIKavroImagePickerController::make(
+    std::weak_ptr<UIKavroImagePickerDelegate> delegate, std::int32_t occasion, bool withDelete) {
+  auto picker = std::make_shared<UIKavroImagePickerController>();
   picker->setViewControllers({std::make_shared<platform::ViewController>()}, false);
   picker->setSourceType(ImagePickerControllerSourceType::PhotoLibrary);
   picker->setPickerDelegate(picker);
@@ -39,17 +39,17 @@ std::shared_ptr<UIkavroImagePickerController> UIkavroImagePickerController::make
   return picker;
 }
 
-std::shared_ptr<UIkavroImagePickerController> UIkavroImagePickerController::fansImagePickerWithParent(
-    std::weak_ptr<UIkavroImagePickerDelegate> delegate, std::int32_t occasion) {
+std::shared_ptr<UIKavroImagePickerController> UIKavroImagePickerController::fansImagePickerWithParent(
+    std::weak_ptr<UIKavroImagePickerDelegate> delegate, std::int32_t occasion) {
   return make(std::move(delegate), occasion, false);
 }
 
-std::shared_ptr<UIkavroImagePickerController> UIkavroImagePickerController::resumePhotoPickerWithDelegate(
-    std::weak_ptr<UIkavroImagePickerDelegate> delegate, bool hasPickedPhoto) {
+std::shared_ptr<UIKavroImagePickerController> UIKavroImagePickerController::resumePhotoPickerWithDelegate(
+    std::weak_ptr<UIKavroImagePickerDelegate> delegate, bool hasPickedPhoto) {
   return make(std::move(delegate), 0, hasPickedPhoto);
 }
 
-void UIkavroImagePickerController::clickedButtonAtIndex(platform::ActionSheet& sheet, int buttonIndex) {
+void UIKavroImagePickerController::clickedButtonAtIndex(platform::ActionSheet& sheet, int buttonIndex) {
   auto keep = std::move(selfRetain_);
   selfRetain_.reset();
   if (buttonIndex == sheet.cancelButtonIndex()) return;
@@ -64,22 +64,22 @@ void UIkavroImagePickerController::clickedButtonAtIndex(platform::ActionSheet& s
     pickPicture(false);
 }
 
-void UIkavroImagePickerController::pickPicture(bool fromAlbum) {
+void UIKavroImagePickerController::pickPicture(bool fromAlbum) {
   setModalTransitionStyle(platform::ModalTransitionStyle::CoverVertical);
   if (fromAlbum)
     setSourceType(ImagePickerControllerSourceType::PhotoLibrary);
   else if (isSourceTypeAvailable(ImagePickerControllerSourceType::Camera))
     setSourceType(ImagePickerControllerSourceType::Camera);
   if (auto parent = parent_.lock())
-    parent->presentViewController(sharedAs<UIkavroImagePickerController>(), true);
+    parent->presentViewController(sharedAs<UIKavroImagePickerController>(), true);
 }
 
-void UIkavroImagePickerController::viewWillAppear(bool animated) {
+void UIKavroImagePickerController::viewWillAppear(bool animated) {
   platform::ImagePickerController::viewWillAppear(animated);
   AppSkin::apply(this);
 }
 
-std::shared_ptr<platform::Image> UIkavroImagePickerController::fixImageOrientation(
+std::shared_ptr<platform::Image> UIKavroImagePickerController::fixImageOrientation(
     const std::shared_ptr<platform::Image>& image) {
   if (!image || image->imageOrientation() == platform::ImageOrientation::Up) return image;
   platform::Size size = image->size();
@@ -92,9 +92,9 @@ std::shared_ptr<platform::Image> UIkavroImagePickerController::fixImageOrientati
   return context.makeImage();
 }
 
-void UIkavroImagePickerController::didFinishPickingMediaWithInfo(platform::ImagePickerController&,
+void UIKavroImagePickerController::didFinishPickingMediaWithInfo(platform::ImagePickerController&,
                                                                  const platform::Dictionary& info) {
-  auto keep = sharedAs<UIkavroImagePickerController>();
+  auto keep = sharedAs<UIKavroImagePickerController>();
   std::shared_ptr<platform::Image> original;
   if (const auto* v = info.objectForKey(platform::ImagePickerControllerOriginalImage))
     original = v->as<platform::Image>();
@@ -109,7 +109,7 @@ void UIkavroImagePickerController::didFinishPickingMediaWithInfo(platform::Image
     return;
   }
   if (occasion_ == 0 || occasion_ == 1) {
-    auto editor = UIkavroImageEditorController::initWithImage(image, occasion_);
+    auto editor = UIKavroImageEditorController::initWithImage(image, occasion_);
     editor->setDelegate(delegate_);
     editor->setSourceType(static_cast<std::int32_t>(sourceType()));
     pushViewController(editor, true);

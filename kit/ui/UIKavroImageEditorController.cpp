@@ -1,4 +1,4 @@
-#include "kit/ui/UIkavroImageEditorController.h"
+#include "kit/ui/UIKavroImageEditorController.h"
 
 #include <algorithm>
 
@@ -17,16 +17,16 @@ namespace kavro {
 using platform::Rect;
 using platform::Size;
 
-std::shared_ptr<UIkavroImageEditorController> UIkavroImageEditorController::initWithImage(
+std::shared_ptr<UIKavroImageEditorController> UIKavroImageEditorController::initWithImage(
     std::shared_ptr<platform::Image> image, std::int32_t occasion) {
-  auto editor = UIBasicController::create<UIkavroImageEditorController>();
+  auto editor = UIBasicController::create<UIKavroImageEditorController>();
   editor->cutBoxWidth_ = 290;
   editor->cutBoxHeight_ = occasion == 1 ? 290 : 354.4;
   editor->initCutViewWithImage(image);
   return editor;
 }
 
-void UIkavroImageEditorController::initCutViewWithImage(const std::shared_ptr<platform::Image>& image) {
+void UIKavroImageEditorController::initCutViewWithImage(const std::shared_ptr<platform::Image>& image) {
   const double w = cutBoxWidth_, h = cutBoxHeight_;
   Size screen = platform::Screen::mainScreen().bounds().size;
   const double sw = screen.width;
@@ -61,7 +61,7 @@ void UIkavroImageEditorController::initCutViewWithImage(const std::shared_ptr<pl
   scrollView_ = std::make_shared<platform::ScrollView>(Rect(left, top, w, h));
   scrollView_->setContentSize(Size{W, H});
   scrollView_->setContentOffset(platform::Point{(W - w) / 2, (H - h) / 2});
-  scrollView_->setDelegate(weakAs<UIkavroImageEditorController>());
+  scrollView_->setDelegate(weakAs<UIKavroImageEditorController>());
   double m = (W > 0 && H > 0) ? std::max(w / W, h / H) : 1;
   double most = (W > 0 && H > 0) ? std::max(2 * std::max(W / w, H / h), m) : m;
   scrollView_->setMinimumZoomScale(m);
@@ -76,7 +76,7 @@ void UIkavroImageEditorController::initCutViewWithImage(const std::shared_ptr<pl
   scrollView_->setBackgroundColor(platform::Color::clear());
 }
 
-void UIkavroImageEditorController::customView() {
+void UIKavroImageEditorController::customView() {
   UIBasicController::customView();
   view()->addSubview(scrollView_);
   setTitle(AppCoreInfo::getLocalizedString("imageedit_title"));
@@ -84,7 +84,7 @@ void UIkavroImageEditorController::customView() {
     nav->setNavigationBarHidden(false, false);
     nav->navigationBar()->setFrame(Rect(0, 20, platform::Screen::mainScreen().bounds().width(), 44));
   }
-  std::weak_ptr<UIkavroImageEditorController> weak = weakAs<UIkavroImageEditorController>();
+  std::weak_ptr<UIKavroImageEditorController> weak = weakAs<UIKavroImageEditorController>();
   barbutton::setCustomLeftItem(
       AppCoreInfo::getLocalizedString(sourceType_ == 1 ? "imageedit_retalk_photo" : "imageedit_repick_photo"),
       *this, [weak](platform::BarButtonItem&) {
@@ -109,34 +109,34 @@ void UIkavroImageEditorController::customView() {
   blueCutBox_ = box(centre, platform::Color::rgba(0, 0, 1));
 }
 
-std::shared_ptr<platform::View> UIkavroImageEditorController::viewForZoomingInScrollView(
+std::shared_ptr<platform::View> UIKavroImageEditorController::viewForZoomingInScrollView(
     platform::ScrollView&) {
   return imageView_;
 }
 
-void UIkavroImageEditorController::giveUp() {
+void UIKavroImageEditorController::giveUp() {
   if (auto nav = navigationController()) nav->popViewControllerAnimated(true);
 }
 
-void UIkavroImageEditorController::use() {
+void UIKavroImageEditorController::use() {
   if (whiteCutBox_) whiteCutBox_->setHidden(true);
   if (blueCutBox_) blueCutBox_->setHidden(true);
   alert::showTips(AppCoreInfo::getLocalizedString("imageedit_image_process_now"));
-  std::weak_ptr<UIkavroImageEditorController> weak = weakAs<UIkavroImageEditorController>();
+  std::weak_ptr<UIKavroImageEditorController> weak = weakAs<UIKavroImageEditorController>();
   platform::RunLoop::main().performAfter(UseDelay, this, [weak] {
     if (auto p = weak.lock()) p->cutImageAndSend();
   });
 }
 
-void UIkavroImageEditorController::cutImageAndSend() {
-  auto keep = sharedAs<UIkavroImageEditorController>();
+void UIKavroImageEditorController::cutImageAndSend() {
+  auto keep = sharedAs<UIKavroImageEditorController>();
   auto image = getCutImage();
   alert::hiddenTips();
   if (auto d = delegate()) d->pickedImage(image);
   if (auto nav = navigationController()) nav->dismissViewControllerAnimated(true);
 }
 
-std::shared_ptr<platform::Image> UIkavroImageEditorController::getCutImage() {
+std::shared_ptr<platform::Image> UIKavroImageEditorController::getCutImage() {
   double scale = platform::Screen::mainScreen().scale();
   Size size = view()->bounds().size;
   platform::BitmapContext context(size, false, scale);

@@ -20,17 +20,17 @@ class ListView;
 // the row's limit; the text is never cut) and done, which submits. The form's inputs reach it
 // through the edit-toolbar binding; it announces its creation 0.1 s after it was made so that
 // inputs that exist already bind to it. The list is not retained. Main thread only.
-class UIkavroEditToolbar : public platform::Toolbar,
+class UIKavroEditToolbar : public platform::Toolbar,
                            public EditToolbarEntryPoints,
                            public KeyboardNotificationsDelegate {
  public:
   // Over a form list of the list framework; its ctrl receives submitData on done.
-  static std::shared_ptr<UIkavroEditToolbar> initWithListView(const std::shared_ptr<ListView>& listView);
+  static std::shared_ptr<UIKavroEditToolbar> initWithListView(const std::shared_ptr<ListView>& listView);
   // Over any form list.
-  static std::shared_ptr<UIkavroEditToolbar> initWithListView(
+  static std::shared_ptr<UIKavroEditToolbar> initWithListView(
       const std::shared_ptr<EditToolbarForm>& listView);
-  UIkavroEditToolbar();
-  ~UIkavroEditToolbar() override;
+  UIKavroEditToolbar();
+  ~UIKavroEditToolbar() override;
 
   void focusOnIndex(int n);
   void initEditIndexArray();

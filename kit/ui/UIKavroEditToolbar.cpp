@@ -1,4 +1,4 @@
-#include "kit/ui/UIkavroEditToolbar.h"
+#include "kit/ui/UIKavroEditToolbar.h"
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/StringDisplayLength.h"
@@ -64,38 +64,38 @@ class ListViewForm : public EditToolbarForm {
 };
 }  // namespace
 
-std::shared_ptr<UIkavroEditToolbar> UIkavroEditToolbar::initWithListView(
+std::shared_ptr<UIKavroEditToolbar> UIKavroEditToolbar::initWithListView(
     const std::shared_ptr<ListView>& listView) {
-  auto bar = std::make_shared<UIkavroEditToolbar>();
+  auto bar = std::make_shared<UIKavroEditToolbar>();
   bar->adapter_ = std::make_shared<ListViewForm>(listView);
   bar->listView_ = bar->adapter_;
   bar->build();
   return bar;
 }
 
-std::shared_ptr<UIkavroEditToolbar> UIkavroEditToolbar::initWithListView(
+std::shared_ptr<UIKavroEditToolbar> UIKavroEditToolbar::initWithListView(
     const std::shared_ptr<EditToolbarForm>& listView) {
-  auto bar = std::make_shared<UIkavroEditToolbar>();
+  auto bar = std::make_shared<UIKavroEditToolbar>();
   bar->listView_ = listView;
   bar->build();
   return bar;
 }
 
-UIkavroEditToolbar::UIkavroEditToolbar() = default;
+UIKavroEditToolbar::UIKavroEditToolbar() = default;
 
-UIkavroEditToolbar::~UIkavroEditToolbar() {
+UIKavroEditToolbar::~UIKavroEditToolbar() {
   objext::removeKeyboardNotifications(this);
   platform::RunLoop::main().cancelPerforms(this);
 }
 
-void UIkavroEditToolbar::build() {
+void UIKavroEditToolbar::build() {
   Rect screen = platform::Screen::mainScreen().bounds();
   setFrame(Rect(0, screen.size.height, screen.size.width, 44));
   segCtrl_ = std::make_shared<platform::SegmentedControl>(
       std::vector<std::string>{AppCoreInfo::getLocalizedString("toolbar_button_prev"),
                                AppCoreInfo::getLocalizedString("toolbar_button_next")});
   segCtrl_->setSegmentedControlStyle(platform::SegmentedControlStyle::Bar);
-  std::weak_ptr<UIkavroEditToolbar> weak = sharedAs<UIkavroEditToolbar>();
+  std::weak_ptr<UIKavroEditToolbar> weak = sharedAs<UIKavroEditToolbar>();
   segCtrl_->addTarget(this, platform::ControlEvent::ValueChanged, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->changeItem();
   });
@@ -111,13 +111,13 @@ void UIkavroEditToolbar::build() {
             std::make_shared<platform::BarButtonItem>(textCountLabel_), done});
   AppSkin::apply(this, "toolbar_editing", "common");
   initEditIndexArray();
-  objext::registerForKeyboardNotifications(sharedAs<UIkavroEditToolbar>());
+  objext::registerForKeyboardNotifications(sharedAs<UIKavroEditToolbar>());
   platform::RunLoop::main().performAfter(0.1, this, [] {
     platform::NotificationCenter::defaultCenter().post(UIkavroEditToolbarCreatedNotification);
   });
 }
 
-void UIkavroEditToolbar::initEditIndexArray() {
+void UIKavroEditToolbar::initEditIndexArray() {
   currentIndexPath_.reset();
   currentFocusIndex_ = 0;
   arrayEditCellIndex_.clear();
@@ -144,7 +144,7 @@ void UIkavroEditToolbar::initEditIndexArray() {
   }
 }
 
-void UIkavroEditToolbar::checkSegmentControlStatus() {
+void UIKavroEditToolbar::checkSegmentControlStatus() {
   if (currentFocusIndex_ == 0) {
     segCtrl_->setEnabled(false, 0);
     segCtrl_->setEnabled(true, 1);
@@ -154,17 +154,17 @@ void UIkavroEditToolbar::checkSegmentControlStatus() {
   }
 }
 
-void UIkavroEditToolbar::afterFocusChange() {
+void UIKavroEditToolbar::afterFocusChange() {
   scrollToRowAtCurrentIndex();
   checkSegmentControlStatus();
   platform::RunLoop::main().cancelPerforms(this);
-  std::weak_ptr<UIkavroEditToolbar> weak = sharedAs<UIkavroEditToolbar>();
+  std::weak_ptr<UIKavroEditToolbar> weak = sharedAs<UIKavroEditToolbar>();
   platform::RunLoop::main().performAfter(0.1, this, [weak] {
     if (auto self = weak.lock()) self->textFiledBecomeFirstResponder();
   });
 }
 
-void UIkavroEditToolbar::changeItem() {
+void UIKavroEditToolbar::changeItem() {
   segCtrl_->setMomentary(true);
   int segment = segCtrl_->selectedSegmentIndex();
   std::size_t count = arrayEditCellIndex_.size();
@@ -179,7 +179,7 @@ void UIkavroEditToolbar::changeItem() {
   afterFocusChange();
 }
 
-void UIkavroEditToolbar::focusOnIndex(int n) {
+void UIKavroEditToolbar::focusOnIndex(int n) {
   if (n < 0 || n >= int(arrayEditCellIndex_.size())) return;
   if (auto list = listView_.lock()) inputbox::unfocusAllInputBox(list->formTable());
   currentIndexPath_ = arrayEditCellIndex_[std::size_t(n)];
@@ -187,7 +187,7 @@ void UIkavroEditToolbar::focusOnIndex(int n) {
   afterFocusChange();
 }
 
-void UIkavroEditToolbar::textFiledBecomeFirstResponder() {
+void UIKavroEditToolbar::textFiledBecomeFirstResponder() {
   auto list = listView_.lock();
   if (!list || !currentIndexPath_) return;
   auto cell = list->formTable().cellForRowAtIndexPath(*currentIndexPath_);
@@ -200,14 +200,14 @@ void UIkavroEditToolbar::textFiledBecomeFirstResponder() {
   }
 }
 
-void UIkavroEditToolbar::scrollToRowAtCurrentIndex() {
+void UIKavroEditToolbar::scrollToRowAtCurrentIndex() {
   auto list = listView_.lock();
   if (!list || !currentIndexPath_) return;
   list->formTable().scrollToRowAtIndexPath(*currentIndexPath_,
                                            platform::TableViewScrollPosition(scrollPosition_), false);
 }
 
-void UIkavroEditToolbar::keyboardWasShown(const platform::Notification& n) {
+void UIKavroEditToolbar::keyboardWasShown(const platform::Notification& n) {
   std::optional<Rect> frame;
   if (n.userInfo) {
     if (const auto* v = n.userInfo->objectForKey(platform::KeyboardFrameEndUserInfoKey))
@@ -228,7 +228,7 @@ void UIkavroEditToolbar::keyboardWasShown(const platform::Notification& n) {
   if (list) list->formTable().bringSubviewToFront(this);
 }
 
-void UIkavroEditToolbar::keyboardWasHidden(const platform::Notification&) {
+void UIKavroEditToolbar::keyboardWasHidden(const platform::Notification&) {
   auto list = listView_.lock();
   if (list && list->formTable().isScrollEnabled()) {
     list->formTable().setContentInset({});
@@ -237,14 +237,14 @@ void UIkavroEditToolbar::keyboardWasHidden(const platform::Notification&) {
   setHidden(true);
 }
 
-int UIkavroEditToolbar::indexForIndexPath(platform::IndexPath ip) const {
+int UIKavroEditToolbar::indexForIndexPath(platform::IndexPath ip) const {
   for (std::size_t i = 0; i < arrayEditCellIndex_.size(); ++i) {
     if (arrayEditCellIndex_[i].row == ip.row && arrayEditCellIndex_[i].section == ip.section) return int(i);
   }
   return -1;
 }
 
-void UIkavroEditToolbar::toolbarEditBegin(platform::View* sender) {
+void UIKavroEditToolbar::toolbarEditBegin(platform::View* sender) {
   auto list = listView_.lock();
   int index = -1;
   if (sender && list) {
@@ -267,17 +267,17 @@ void UIkavroEditToolbar::toolbarEditBegin(platform::View* sender) {
   if (list) list->formTable().bringSubviewToFront(this);
 }
 
-void UIkavroEditToolbar::toolbarEditEnd(platform::View*) {
+void UIKavroEditToolbar::toolbarEditEnd(platform::View*) {
   setHidden(true);
   if (auto list = listView_.lock()) inputbox::unfocusAllInputBox(list->formTable());
 }
 
-void UIkavroEditToolbar::toolbarEditChanged(platform::View* sender) {
+void UIKavroEditToolbar::toolbarEditChanged(platform::View* sender) {
   if (isHidden()) return;
   checkTextChanged(sender);
 }
 
-void UIkavroEditToolbar::checkTextChanged(platform::View* view) {
+void UIKavroEditToolbar::checkTextChanged(platform::View* view) {
   const std::string* text = nullptr;
   if (auto* field = dynamic_cast<platform::TextField*>(view)) text = &field->text();
   if (auto* tv = dynamic_cast<platform::TextView*>(view)) text = &tv->text();
@@ -306,7 +306,7 @@ void UIkavroEditToolbar::checkTextChanged(platform::View* view) {
   textCountLabel_->setTextColor(length > limit ? platform::Color::red() : platform::Color::white());
 }
 
-void UIkavroEditToolbar::doneButtonClicked() {
+void UIKavroEditToolbar::doneButtonClicked() {
   scrollToRowAtCurrentIndex();
   toolbarEditEnd(nullptr);
   if (auto list = listView_.lock()) list->submitData();

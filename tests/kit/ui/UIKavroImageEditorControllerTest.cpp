@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kit/ui/UIkavroImageEditorController.h"
+#include "kit/ui/UIKavroImageEditorController.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/kit/ui/ImageTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
@@ -8,16 +8,16 @@
 namespace kavro {
 namespace {
 
-class Receiver : public UIkavroImageEditorDelegate {
+class Receiver : public UIKavroImageEditorDelegate {
  public:
   void pickedImage(const std::shared_ptr<platform::Image>& image) override { images.push_back(image); }
   std::vector<std::shared_ptr<platform::Image>> images;
 };
 
-class UIkavroImageEditorControllerTest : public test::KitUITest {
+class UIKavroImageEditorControllerTest : public test::KitUITest {
  protected:
-  std::shared_ptr<UIkavroImageEditorController> open(std::shared_ptr<platform::Image> photo, int occasion) {
-    auto editor = UIkavroImageEditorController::initWithImage(std::move(photo), occasion);
+  std::shared_ptr<UIKavroImageEditorController> open(std::shared_ptr<platform::Image> photo, int occasion) {
+    auto editor = UIKavroImageEditorController::initWithImage(std::move(photo), occasion);
     editor->setDelegate(receiver);
     nav = platform::NavigationController::create(editor);
     window->rootViewController()->presentViewController(nav, false);
@@ -29,7 +29,7 @@ class UIkavroImageEditorControllerTest : public test::KitUITest {
   std::shared_ptr<platform::NavigationController> nav;
 };
 
-TEST_F(UIkavroImageEditorControllerTest, ASmallPhotoIsBlownUpToCoverTheBoxAndCutAtItsOwnResolution) {
+TEST_F(UIKavroImageEditorControllerTest, ASmallPhotoIsBlownUpToCoverTheBoxAndCutAtItsOwnResolution) {
   auto editor = open(test::solidImage(100, 100), 0);
   EXPECT_DOUBLE_EQ(editor->cutBoxHeight(), 354.4);
   EXPECT_NEAR(editor->imageView()->frame().width(), 354.4, 1e-9);
@@ -43,7 +43,7 @@ TEST_F(UIkavroImageEditorControllerTest, ASmallPhotoIsBlownUpToCoverTheBoxAndCut
   EXPECT_FALSE(editor->blueCutBox()->isHidden());
 }
 
-TEST_F(UIkavroImageEditorControllerTest, UseSendsAPictureOfAtMost270By330AndClosesThePicker) {
+TEST_F(UIKavroImageEditorControllerTest, UseSendsAPictureOfAtMost270By330AndClosesThePicker) {
   auto editor = open(test::solidImage(1000, 1200), 1);
   EXPECT_DOUBLE_EQ(editor->cutBoxHeight(), 290);
   editor->use();

@@ -10,9 +10,9 @@
 namespace kavro {
 
 // Hears the cut picture.
-class UIkavroImageEditorDelegate {
+class UIKavroImageEditorDelegate {
  public:
-  virtual ~UIkavroImageEditorDelegate() = default;
+  virtual ~UIKavroImageEditorDelegate() = default;
   virtual void pickedImage(const std::shared_ptr<platform::Image>& image) = 0;
 };
 
@@ -20,19 +20,19 @@ class UIkavroImageEditorDelegate {
 // and use() cuts the boxed part out of the screen as a picture of at most 270 × 330 points and
 // hands it to the delegate, closing the modal picker. Occasion 1 (community card) cuts a square
 // box, every other occasion the resume photo's 180 : 220 box. Main thread only.
-class UIkavroImageEditorController : public UIBasicController, public platform::ScrollViewDelegate {
+class UIKavroImageEditorController : public UIBasicController, public platform::ScrollViewDelegate {
  public:
   static constexpr double UseDelay = 0.2;
   static constexpr double MaxOutputWidth = 270;
   static constexpr double MaxOutputHeight = 330;
 
-  static std::shared_ptr<UIkavroImageEditorController> initWithImage(std::shared_ptr<platform::Image> image,
+  static std::shared_ptr<UIKavroImageEditorController> initWithImage(std::shared_ptr<platform::Image> image,
                                                                      std::int32_t occasion);
 
   std::int32_t sourceType() const { return sourceType_; }
   void setSourceType(std::int32_t t) { sourceType_ = t; }
-  std::shared_ptr<UIkavroImageEditorDelegate> delegate() const { return delegate_.lock(); }
-  void setDelegate(std::weak_ptr<UIkavroImageEditorDelegate> d) { delegate_ = std::move(d); }
+  std::shared_ptr<UIKavroImageEditorDelegate> delegate() const { return delegate_.lock(); }
+  void setDelegate(std::weak_ptr<UIKavroImageEditorDelegate> d) { delegate_ = std::move(d); }
   const std::shared_ptr<platform::ScrollView>& scrollView() const { return scrollView_; }
   const std::shared_ptr<platform::ImageView>& imageView() const { return imageView_; }
   const std::shared_ptr<platform::View>& whiteCutBox() const { return whiteCutBox_; }
@@ -55,11 +55,11 @@ class UIkavroImageEditorController : public UIBasicController, public platform::
   std::shared_ptr<platform::ImageView> imageView_;
   std::shared_ptr<platform::View> whiteCutBox_;
   std::shared_ptr<platform::View> blueCutBox_;
-  std::weak_ptr<UIkavroImageEditorDelegate> delegate_;
+  std::weak_ptr<UIKavroImageEditorDelegate> delegate_;
   double cutBoxWidth_ = 290;
   double cutBoxHeight_ = 354.4;
 };
 
-KAVRO_CLASS(UIkavroImageEditorController, UIBasicController);
+KAVRO_CLASS(UIKavroImageEditorController, UIBasicController);
 
 }  // namespace kavro

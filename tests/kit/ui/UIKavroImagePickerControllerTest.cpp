@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/core/AppCoreInfo.h"
-#include "kit/ui/UIkavroImagePickerController.h"
+#include "kit/ui/UIKavroImagePickerController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Device.h"
@@ -11,7 +11,7 @@
 namespace kavro {
 namespace {
 
-class PhotoScreen : public UIBasicController, public UIkavroImagePickerDelegate {
+class PhotoScreen : public UIBasicController, public UIKavroImagePickerDelegate {
  public:
   void pickedImage(const std::shared_ptr<platform::Image>& image) override { images.push_back(image); }
   bool deleteImage() override {
@@ -22,7 +22,7 @@ class PhotoScreen : public UIBasicController, public UIkavroImagePickerDelegate 
   int deletes = 0;
 };
 
-class UIkavroImagePickerControllerTest : public test::KitUITest {
+class UIKavroImagePickerControllerTest : public test::KitUITest {
  protected:
   void SetUp() override {
     KitUITest::SetUp();
@@ -30,9 +30,9 @@ class UIkavroImagePickerControllerTest : public test::KitUITest {
     window->setRootViewController(screen);
     platform::ViewController::finishPendingTransitions();
   }
-  std::shared_ptr<UIkavroImagePickerController> openFromAlbum(int occasion) {
-    std::weak_ptr<UIkavroImagePickerController> weak =
-        UIkavroImagePickerController::fansImagePickerWithParent(screen, occasion);
+  std::shared_ptr<UIKavroImagePickerController> openFromAlbum(int occasion) {
+    std::weak_ptr<UIKavroImagePickerController> weak =
+        UIKavroImagePickerController::fansImagePickerWithParent(screen, occasion);
     auto picker = weak.lock();
     EXPECT_TRUE(picker && picker->actionSheet()->isVisible());
     picker->actionSheet()->tapButtonAtIndex(picker->actionSheet()->firstOtherButtonIndex());
@@ -49,7 +49,7 @@ class UIkavroImagePickerControllerTest : public test::KitUITest {
   std::shared_ptr<PhotoScreen> screen;
 };
 
-TEST_F(UIkavroImagePickerControllerTest, APostPictureGoesStraightToTheDelegate) {
+TEST_F(UIKavroImagePickerControllerTest, APostPictureGoesStraightToTheDelegate) {
   auto picker = openFromAlbum(2);
   EXPECT_EQ(picker->sourceType(), platform::ImagePickerControllerSourceType::PhotoLibrary);
   picker->pickImage(test::solidImage(200, 240, 2.0));  // 100 x 120 points
@@ -59,7 +59,7 @@ TEST_F(UIkavroImagePickerControllerTest, APostPictureGoesStraightToTheDelegate) 
   EXPECT_EQ(screen->presentedViewController(), nullptr);
 }
 
-TEST_F(UIkavroImagePickerControllerTest, SmallOrUnreadablePhotosAreRefusedAndThePickerStays) {
+TEST_F(UIKavroImagePickerControllerTest, SmallOrUnreadablePhotosAreRefusedAndThePickerStays) {
   auto picker = openFromAlbum(2);
   picker->pickImage(test::solidImage(179, 400));
   EXPECT_EQ(lastAlert(), AppCoreInfo::getLocalizedString("imagepicker_image_size_to_small"));
@@ -75,10 +75,10 @@ TEST_F(UIkavroImagePickerControllerTest, SmallOrUnreadablePhotosAreRefusedAndThe
   }
 }
 
-TEST_F(UIkavroImagePickerControllerTest, AResumePhotoGoesThroughTheCropEditor) {
+TEST_F(UIKavroImagePickerControllerTest, AResumePhotoGoesThroughTheCropEditor) {
   platform::Device::currentDevice().setHasCamera(false);
-  std::weak_ptr<UIkavroImagePickerController> weak =
-      UIkavroImagePickerController::resumePhotoPickerWithDelegate(screen, false);
+  std::weak_ptr<UIKavroImagePickerController> weak =
+      UIKavroImagePickerController::resumePhotoPickerWithDelegate(screen, false);
   auto picker = weak.lock();
   ASSERT_TRUE(picker);
   EXPECT_EQ(picker->actionSheet()->destructiveButtonIndex(), -1);
@@ -88,7 +88,7 @@ TEST_F(UIkavroImagePickerControllerTest, AResumePhotoGoesThroughTheCropEditor) {
   // Taken in portrait: stored sideways, seen upright.
   picker->pickImage(test::solidImage(400, 300, 1.0, platform::ImageOrientation::Right));
   platform::ViewController::finishPendingTransitions();
-  auto editor = std::dynamic_pointer_cast<UIkavroImageEditorController>(picker->topViewController());
+  auto editor = std::dynamic_pointer_cast<UIKavroImageEditorController>(picker->topViewController());
   ASSERT_TRUE(editor);
   EXPECT_EQ(editor->imageView()->image()->size(), (platform::Size{300, 400}));
   EXPECT_EQ(editor->imageView()->image()->imageOrientation(), platform::ImageOrientation::Up);
@@ -96,9 +96,9 @@ TEST_F(UIkavroImagePickerControllerTest, AResumePhotoGoesThroughTheCropEditor) {
   platform::Device::currentDevice().setHasCamera(true);
 }
 
-TEST_F(UIkavroImagePickerControllerTest, DeleteAsksTheDelegateAndShowsNoPicker) {
-  std::weak_ptr<UIkavroImagePickerController> weak =
-      UIkavroImagePickerController::resumePhotoPickerWithDelegate(screen, true);
+TEST_F(UIKavroImagePickerControllerTest, DeleteAsksTheDelegateAndShowsNoPicker) {
+  std::weak_ptr<UIKavroImagePickerController> weak =
+      UIKavroImagePickerController::resumePhotoPickerWithDelegate(screen, true);
   auto picker = weak.lock();
   ASSERT_TRUE(picker);
   picker->actionSheet()->tapButtonAtIndex(picker->actionSheet()->destructiveButtonIndex());
