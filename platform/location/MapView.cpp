@@ -165,6 +165,10 @@ void MapView::applyCenterAndScale(Point center, double scale, bool animated) {
   scale_ = scale;
   setNeedsLayout();
   layoutIfNeeded();
+  scheduleDidChange(animated);
+}
+
+void MapView::scheduleDidChange(bool animated) {
   auto* key = bridge_.get();
   RunLoop::main().cancelPerforms(key);
   std::weak_ptr<Bridge> weak = bridge_;
@@ -391,6 +395,10 @@ void MapView::locationFailed(const Error& error) {
 void MapView::boundsDidChange(const Rect& oldBounds) {
   View::boundsDidChange(oldBounds);
   setNeedsLayout();
+  // A view that grows or shrinks shows another region around the same centre.
+  if (oldBounds.size == bounds().size || oldBounds.size.width <= 0 || oldBounds.size.height <= 0) return;
+  regionWillChange(false);
+  scheduleDidChange(false);
 }
 
 void MapView::layoutSubviews() {

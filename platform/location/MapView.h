@@ -181,6 +181,7 @@ class MapView : public View {
 
   void applyCenterAndScale(Point center, double scale, bool animated);
   void regionWillChange(bool animated);
+  void scheduleDidChange(bool animated);
   void placeAnnotationView(AnnotationView& v) const;
   void placeOverlayView(std::size_t index) const;
   std::shared_ptr<AnnotationView> makeView(const std::shared_ptr<Annotation>& a);
