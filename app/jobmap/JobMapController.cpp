@@ -61,11 +61,12 @@ std::shared_ptr<JobMapController> JobMapController::openWithDetail(std::shared_p
   if (UserCoreInfo::sharedUserCoreInfo().appMapType() == 0)
     cls = platform::classFromString("JobGeoRouteController");
   if (!cls) cls = platform::classFromString("JobAppleRouteController");
+  // The opener is taken first: a new screen is the most recent one from its creation on.
+  auto parent = AppControllers::mostRecentController();
   auto screen = cls ? cls->createInstance<JobMapController>() : nullptr;
   if (!screen) return nullptr;
   screen->detail_ = detail ? std::move(detail) : DataItemDetail::newDetail();
-  if (auto from = AppControllers::mostRecentController())
-    if (auto nav = from->navigationController()) nav->pushViewController(screen, true);
+  if (parent) screen->ShowUIBasicController(parent);
   return screen;
 }
 

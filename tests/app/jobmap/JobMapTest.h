@@ -53,6 +53,8 @@ class JobMapTest : public JobSearchScreenTest {
     JobMapSearchController::setDetailPageClassName("StandInJobPage");
   }
   void TearDown() override {
+    // Alerts still up are answered, so their windows go.
+    for (int i = 0; i < 10 && platform::UIDriver::topAlert(); ++i) platform::UIDriver::answerAlert(0);
     JobMapSearchController::setDetailPageClassName(std::string(JobMapSearchController::DetailPageClassName));
     JobSearchScreenTest::TearDown();
     MapStatusTimer::destroyMapStatusTimer();
