@@ -217,9 +217,7 @@ void JobAppleMapController::regionDidChangeAnimated(platform::MapView& map, bool
 std::optional<std::shared_ptr<platform::AnnotationView>> JobAppleMapController::viewForAnnotation(
     platform::MapView&, const std::shared_ptr<platform::Annotation>& annotation) {
   if (!std::dynamic_pointer_cast<platform::PointAnnotation>(annotation)) return std::nullopt;
-  auto pin = std::make_shared<platform::AnnotationView>(annotation, "CustomAnnotation");
-  pin->setCanShowCallout(false);
-  mapskin::setImage(*pin, "map_location_normal");
+  auto pin = mapskin::pinView(annotation);
   std::weak_ptr<JobAppleMapController> weak = sharedAs<JobAppleMapController>();
   std::weak_ptr<platform::AnnotationView> weakPin = pin;
   pin->addGestureRecognizer(
@@ -277,12 +275,7 @@ void JobAppleMapController::showCurrentJobInfo() {
   mkMapView_->setShowsUserLocation(false);
   mapCenterCircle_->setHidden(true);
   mapBubbleView_->setHidden(false);
-  removeCurrentGesture();
-  std::weak_ptr<JobAppleMapController> weak = sharedAs<JobAppleMapController>();
-  tapMapGesture_ = std::make_shared<platform::TapGestureRecognizer>([weak](platform::GestureRecognizer&) {
-    if (auto self = weak.lock()) self->clickMapview();
-  });
-  mkMapView_->addGestureRecognizer(tapMapGesture_);
+  installMapTap([](JobMapSearchController& s) { static_cast<JobAppleMapController&>(s).clickMapview(); });
 }
 
 void JobAppleMapController::focusCurrentAnnotation() {

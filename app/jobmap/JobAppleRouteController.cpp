@@ -34,10 +34,7 @@ bool JobAppleRouteController::showLocation() {
 std::optional<std::shared_ptr<platform::AnnotationView>> JobAppleRouteController::viewForAnnotation(
     platform::MapView&, const std::shared_ptr<platform::Annotation>& annotation) {
   if (!std::dynamic_pointer_cast<platform::PointAnnotation>(annotation)) return std::nullopt;
-  auto pin = std::make_shared<platform::AnnotationView>(annotation, "CustomAnnotation");
-  pin->setCanShowCallout(false);
-  mapskin::setImage(*pin, "map_location_normal");
-  return pin;
+  return mapskin::pinView(annotation);
 }
 
 void JobAppleRouteController::didSelectAnnotationView(platform::MapView& map, platform::AnnotationView& pin) {

@@ -249,14 +249,21 @@ void JobMapSearchController::refreshList() {
 
 void JobMapSearchController::initMapView() { jobListData_->setDelegate(sharedAs<JobMapSearchController>()); }
 
-void JobMapSearchController::installSearchTap() {
-  if (!mapViewPin_) return;
+void JobMapSearchController::installMapTap(std::function<void(JobMapSearchController&)> action,
+                                           platform::View* on) {
+  if (!on) on = mapViewPin_.get();
+  if (!on) return;
   removeCurrentGesture();
   std::weak_ptr<JobMapSearchController> weak = sharedAs<JobMapSearchController>();
-  tapMapGesture_ = std::make_shared<platform::TapGestureRecognizer>([weak](platform::GestureRecognizer&) {
-    if (auto self = weak.lock()) self->tapMap();
-  });
-  mapViewPin_->addGestureRecognizer(tapMapGesture_);
+  tapMapGesture_ = std::make_shared<platform::TapGestureRecognizer>(
+      [weak, action = std::move(action)](platform::GestureRecognizer&) {
+        if (auto self = weak.lock()) action(*self);
+      });
+  on->addGestureRecognizer(tapMapGesture_);
+}
+
+void JobMapSearchController::installSearchTap() {
+  installMapTap([](JobMapSearchController& s) { s.tapMap(); });
 }
 
 void JobMapSearchController::removeCurrentGesture() {
@@ -643,26 +650,12 @@ bool JobMapSearchController::listViewSelectedIndexPath(ListView&, const platform
 
 void JobMapSearchController::dictPicker(DictPickerController& picker,
                                         const std::shared_ptr<DataItemDetail>& data) {
-  std::string code = data ? data->getDictCode() : std::string();
-  std::string value = data ? data->getDictValue() : std::string();
-  auto& q = *mapQueryParam_;
-  switch (picker.dictType()) {
-    case 1:
-      q.setFunctype(code), q.setText_functype(value);
-      break;
-    case 2:
-      q.setIndtype(code), q.setText_indtype(value);
-      break;
-    case 3:
-      q.setIssuedate(code), q.setText_issuedate(value);
-      break;
-    case 22:
-      q.setCosize(code), q.setText_cosize(value);
-      break;
-    default:
-      return;
-  }
-  q.saveFormData();
+  // The form's own rows: function, industry, issue date (and the company size of the filters).
+  auto type = picker.dictType();
+  if (type != 1 && type != 2 && type != 3 && type != 22) return;
+  MapQueryParam::takeDictPick(*mapQueryParam_, type, data ? data->getDictCode() : std::string(),
+                              data ? data->getDictValue() : std::string());
+  mapQueryParam_->saveFormData();
   refreshList();
 }
 

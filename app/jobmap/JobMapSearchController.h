@@ -144,6 +144,9 @@ class JobMapSearchController : public UIBasicController,
   double expandedMapHeight() const;
   double statusLineBottom() const;
   void highlightRefreshButton(bool on);
+  // Replaces the current map tap with one that runs the action on this screen, on the given view
+  // (the map view when none is given), and keeps it in tapMapGesture.
+  void installMapTap(std::function<void(JobMapSearchController&)> action, platform::View* on = nullptr);
   void refreshList();
   std::shared_ptr<platform::Button> toolBarButton(double x, void (JobMapSearchController::*action)());
 

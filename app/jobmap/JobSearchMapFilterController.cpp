@@ -1,5 +1,6 @@
 #include "app/jobmap/JobSearchMapFilterController.h"
 
+#include <algorithm>
 #include <array>
 
 #include "app/jobsearch/JobSearchFilterCell.h"
@@ -76,31 +77,12 @@ bool JobSearchMapFilterController::listViewSelectedIndexPath(ListView&, const pl
 
 void JobSearchMapFilterController::dictPicker(DictPickerController& picker,
                                               const std::shared_ptr<DataItemDetail>& data) {
-  std::string code = data ? data->getDictCode() : std::string();
-  std::string value = data ? data->getDictValue() : std::string();
-  auto& q = *mapQueryTempParam_;
-  switch (picker.dictType()) {
-    case 4:
-      q.setSalary(code), q.setText_salary(value);
-      break;
-    case 5:
-      q.setDegree(code), q.setText_degree(value);
-      break;
-    case 6:
-      q.setTerm(code), q.setText_term(value);
-      break;
-    case 7:
-      q.setWorkyear(code), q.setText_workyear(value);
-      break;
-    case 8:
-      q.setCotype(code), q.setText_cotype(value);
-      break;
-    case 22:
-      q.setCosize(code), q.setText_cosize(value);
-      break;
-    default:
-      return;
-  }
+  auto type = picker.dictType();
+  bool ours =
+      std::any_of(Rows.begin(), Rows.end(), [type](const MapFilterRow& r) { return r.dictType == type; });
+  if (!ours) return;
+  MapQueryParam::takeDictPick(*mapQueryTempParam_, type, data ? data->getDictCode() : std::string(),
+                              data ? data->getDictValue() : std::string());
   refreshList();
 }
 

@@ -62,6 +62,41 @@ std::string MapQueryParam::buildJobSearchURL() {
   return url;
 }
 
+bool MapQueryParam::takeDictPick(JobSearchParam& q, std::int32_t dictType, std::string_view code,
+                                 std::string_view value) {
+  switch (dictType) {
+    case 1:
+      q.setFunctype(code), q.setText_functype(value);
+      return true;
+    case 2:
+      q.setIndtype(code), q.setText_indtype(value);
+      return true;
+    case 3:
+      q.setIssuedate(code), q.setText_issuedate(value);
+      return true;
+    case 4:
+      q.setSalary(code), q.setText_salary(value);
+      return true;
+    case 5:
+      q.setDegree(code), q.setText_degree(value);
+      return true;
+    case 6:
+      q.setTerm(code), q.setText_term(value);
+      return true;
+    case 7:
+      q.setWorkyear(code), q.setText_workyear(value);
+      return true;
+    case 8:
+      q.setCotype(code), q.setText_cotype(value);
+      return true;
+    case 22:
+      q.setCosize(code), q.setText_cosize(value);
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string MapQueryParam::searchTitleForMap() {
   std::string title;
   searchCommonTitle(title);

@@ -2,6 +2,13 @@
 
 namespace kavro::mapskin {
 
+std::shared_ptr<platform::AnnotationView> pinView(const std::shared_ptr<platform::Annotation>& annotation) {
+  auto pin = std::make_shared<platform::AnnotationView>(annotation, "CustomAnnotation");
+  pin->setCanShowCallout(false);
+  setImage(*pin, "map_location_normal");
+  return pin;
+}
+
 std::shared_ptr<platform::ImageView> imageView(std::string_view type, platform::Size fallback) {
   auto view = std::make_shared<platform::ImageView>(platform::Rect({0, 0}, fallback));
   view->setImage(image(type));

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "kit/skin/AppSkin.h"
+#include "platform/location/MapView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 
@@ -16,6 +17,8 @@ inline std::shared_ptr<platform::Image> image(std::string_view type) {
 }
 inline void setImage(platform::ImageView& view, std::string_view type) { view.setImage(image(type)); }
 inline void setImage(platform::Button& button, std::string_view type) { button.setImage(image(type)); }
+// The job map's pin for an annotation: no callout, the normal picture.
+std::shared_ptr<platform::AnnotationView> pinView(const std::shared_ptr<platform::Annotation>& annotation);
 // An image view sized to its picture (at least the fallback size when the skin has none).
 std::shared_ptr<platform::ImageView> imageView(std::string_view type, platform::Size fallback);
 

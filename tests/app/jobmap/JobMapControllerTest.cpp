@@ -92,7 +92,7 @@ TEST_F(JobMapControllerTest, TheServersCoordinateAndItsPageRoundTrip) {
   ask.replace(ask.find("PAGE_URL"), 8, server.hostUrl() + "/page/lonlat.html");
   server.setAnswer(LonlatPath, 200, ask);
   auto page = ScriptedResponse::ok("lonlat page: 31.2288 121.4549", {{"Content-Type", "text/html"}});
-  page.delayBeforeResponse = 0.3;
+  page.delayBeforeResponse = 1.0;
   server.setAnswer("/page/lonlat.html", page);
 
   auto screen = open(false);
