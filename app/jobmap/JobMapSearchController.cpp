@@ -178,6 +178,7 @@ void JobMapSearchController::customView() {
   preButton_->setAccessibilityLabel(text("jobmap_prepage"));
   currentPageNum_ = std::make_shared<platform::Label>(Rect(0, 0, 120, ToolBarHeight));
   currentPageNum_->setTextAlignment(platform::TextAlignment::Center);
+  currentPageNum_->setBackgroundColor(platform::Color::clear());
   AppSkin::apply(currentPageNum_, "toolbar_pagecount_loading", mapskin::Group);
   currentPageNum_->setText(platform::format(text("jobmap_jobnum_format__"), 0, 0));
   view::horizontalCenterInView(*currentPageNum_, mapBottomToolBar_.get());

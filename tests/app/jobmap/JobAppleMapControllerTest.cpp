@@ -105,6 +105,7 @@ TEST_F(JobAppleMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager
   auto third = map->mkMapView()->annotations()[2];
   auto pinView = map->mkMapView()->viewForAnnotation(third.get());
   ASSERT_TRUE(pinView);
+  EXPECT_TRUE(pinView->image()) << "the map's pictures come with the program";
   ASSERT_TRUE(platform::UIDriver::tap(*pinView));
   ASSERT_TRUE(runUntil([&] { return !map->mapBubbleView()->isHidden(); }, 5));
   EXPECT_EQ(map->mapBubbleView()->currentJobIndex(), 2u);
@@ -113,6 +114,7 @@ TEST_F(JobAppleMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager
   EXPECT_EQ(map->curAnnotation(), third);
   EXPECT_TRUE(map->mapCenterCircle()->isHidden());
   EXPECT_NE(trackedPoints().find("TRACKING_JOBSEARCH_MAPSEARCH_MAPPIN"), std::string::npos);
+  if (const char* shot = std::getenv("JOBMAP_SNAPSHOT")) platform::UIDriver::snapshot(shot);
 
   ASSERT_TRUE(platform::UIDriver::tap(*map->mapBubbleView()->nextJobInfoButton()));
   EXPECT_EQ(map->curAnnotation(), map->mkMapView()->annotations()[3]) << "the bubble steps the pins too";
