@@ -80,9 +80,10 @@ JobMapController::~JobMapController() {
 void JobMapController::customView() {
   UIBasicController::customView();
   std::weak_ptr<JobMapController> weak = sharedAs<JobMapController>();
-  setTitle(text("jobmap_title"));
+  setTitle(AppCoreInfo::getLocalizedString("jobmap_title"));
   navigationItem()->setRightBarButtonItem(std::make_shared<platform::BarButtonItem>(
-      text("jobmap_route_button"), platform::BarButtonItemStyle::Bordered, [weak](platform::BarButtonItem&) {
+      AppCoreInfo::getLocalizedString("jobmap_route_button"), platform::BarButtonItemStyle::Bordered,
+      [weak](platform::BarButtonItem&) {
         if (auto self = weak.lock()) self->route();
       }));
 
@@ -107,7 +108,8 @@ void JobMapController::customView() {
 
 bool JobMapController::showLocation() {
   if (platform::isValidCoordinate(coordinate_)) return true;
-  alert::showAlert(message_.empty() ? text("jobmap_get_coordinate_failed") : message_);
+  alert::showAlert(message_.empty() ? AppCoreInfo::getLocalizedString("jobmap_get_coordinate_failed")
+                                    : message_);
   return false;
 }
 
@@ -201,14 +203,15 @@ void JobMapController::initOpenMapDirection() {
 void JobMapController::route() {
   AppTracking::record("TRACKING_JOBSEARCH_JOBMAP_ROUTE");
   if (!platform::isValidCoordinate(coordinate_)) {
-    alert::showAlert(text("jobmap_get_route_failed"));
+    alert::showAlert(AppCoreInfo::getLocalizedString("jobmap_get_route_failed"));
     return;
   }
   initOpenMapDirection();
   std::vector<std::string> titles;
   for (const auto& entry : mapButtonArray_) titles.push_back(entry->getString(mapButtonTitleKey));
-  auto sheet = std::make_shared<platform::ActionSheet>(
-      "", sharedAs<JobMapController>(), text("common_text_cancel"), std::nullopt, std::move(titles));
+  auto sheet = std::make_shared<platform::ActionSheet>("", sharedAs<JobMapController>(),
+                                                       AppCoreInfo::getLocalizedString("common_text_cancel"),
+                                                       std::nullopt, std::move(titles));
   sheet->showInView(*view());
 }
 
@@ -238,7 +241,7 @@ void JobMapController::useMapRouteWithCoorType(std::string_view coorType) {
   if (coorType == "geomap") {
     auto shifted = toGeoMapSystem(coordinate_);
     if (!shifted) {
-      alert::showAlert(text("jobmap_route_coordinate_invalid"));
+      alert::showAlert(AppCoreInfo::getLocalizedString("jobmap_route_coordinate_invalid"));
       return;
     }
     routeCoor_ = *shifted;
@@ -249,7 +252,7 @@ void JobMapController::useMapRouteWithCoorType(std::string_view coorType) {
 }
 
 void JobMapController::convertCoor() {
-  alert::showTips(text("common_text_loading"));
+  alert::showTips(AppCoreInfo::getLocalizedString("common_text_loading"));
   if (mapDataConvert_) mapDataConvert_->stopLoading();
   std::string lonlat =
       coordtext::sixDecimals(coordinate_.longitude) + "," + coordtext::sixDecimals(coordinate_.latitude);
@@ -297,7 +300,7 @@ std::string JobMapController::routeURL(std::int32_t tag) const {
 
 void JobMapController::beginMapRoute() {
   if (!platform::isValidCoordinate(routeCoor_)) {
-    alert::showAlert(text("jobmap_route_coordinate_invalid"));
+    alert::showAlert(AppCoreInfo::getLocalizedString("jobmap_route_coordinate_invalid"));
     return;
   }
   std::string url;
@@ -321,7 +324,7 @@ void JobMapController::beginMapRoute() {
   }
   // Only an application that is installed now is opened; one that went since the sheet is not.
   if (!platform::OutsideApplications::canOpenURL(url)) {
-    alert::showAlert(text("jobmap_route_app_missing"));
+    alert::showAlert(AppCoreInfo::getLocalizedString("jobmap_route_app_missing"));
     return;
   }
   platform::OutsideApplications::openURL(url);

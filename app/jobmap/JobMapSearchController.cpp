@@ -100,9 +100,9 @@ void JobMapSearchController::customView() {
   std::weak_ptr<JobMapSearchController> weak = sharedAs<JobMapSearchController>();
   root->setBackgroundColor(platform::Color::white());
 
-  setTitle(text("jobmap_mapsearch"));
+  setTitle(AppCoreInfo::getLocalizedString("jobmap_mapsearch"));
   auto listButton = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 0, 50, 30));
-  listButton->setTitle(text("jobmap_list"));
+  listButton->setTitle(AppCoreInfo::getLocalizedString("jobmap_list"));
   AppSkin::apply(listButton, "nav_list_button", mapskin::Group);
   listButton->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->listClick();
@@ -145,7 +145,7 @@ void JobMapSearchController::customView() {
   listViewJobMapSearch_->setScrollEnabled(false);
   auto footer = std::make_shared<platform::View>(Rect(0, 0, width, 56));
   searchButton_ = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 6, 296, 44));
-  searchButton_->setTitle(text("jobsearch_search"));
+  searchButton_->setTitle(AppCoreInfo::getLocalizedString("jobsearch_search"));
   AppSkin::apply(searchButton_);
   searchButton_->setEnabled(false);
   view::horizontalCenterInView(*searchButton_, footer.get());
@@ -170,17 +170,17 @@ void JobMapSearchController::customView() {
   mapBottomToolBar_->setBackgroundColor(platform::Color::rgba(0.16, 0.18, 0.2, 1));
   mapBottomToolBar_->setUserInteractionEnabled(true);
   refreshButton_ = toolBarButton(0, &JobMapSearchController::refreshClick);
-  refreshButton_->setAccessibilityLabel(text("jobmap_refresh"));
+  refreshButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_refresh"));
   auto divider = mapskin::imageView("map_icons_divider", {2, ToolBarHeight});
   divider->setFrame(Rect(49, 0, 2, ToolBarHeight));
   mapBottomToolBar_->addSubview(divider);
   preButton_ = toolBarButton(52, &JobMapSearchController::prePageClick);
-  preButton_->setAccessibilityLabel(text("jobmap_prepage"));
+  preButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_prepage"));
   currentPageNum_ = std::make_shared<platform::Label>(Rect(0, 0, 120, ToolBarHeight));
   currentPageNum_->setTextAlignment(platform::TextAlignment::Center);
   currentPageNum_->setBackgroundColor(platform::Color::clear());
   AppSkin::apply(currentPageNum_, "toolbar_pagecount_loading", mapskin::Group);
-  currentPageNum_->setText(platform::format(text("jobmap_jobnum_format__"), 0, 0));
+  currentPageNum_->setText(platform::format(AppCoreInfo::getLocalizedString("jobmap_jobnum_format__"), 0, 0));
   view::horizontalCenterInView(*currentPageNum_, mapBottomToolBar_.get());
   mapBottomToolBar_->addSubview(currentPageNum_);
   auto divider2 = mapskin::imageView("map_icons_divider", {2, ToolBarHeight});
@@ -189,20 +189,20 @@ void JobMapSearchController::customView() {
   locationButton_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
                                                        Rect(width - 52, 0, 52, ToolBarHeight));
   AppSkin::apply(locationButton_, "toolbar_backtomylocation", mapskin::Group);
-  locationButton_->setAccessibilityLabel(text("jobmap_mylocation"));
+  locationButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_mylocation"));
   locationButton_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control& sender) {
     if (auto self = weak.lock()) self->userLocation(sender);
   });
   mapBottomToolBar_->addSubview(locationButton_);
   nextButton_ = toolBarButton(width - 104, &JobMapSearchController::nextPageClick);
-  nextButton_->setAccessibilityLabel(text("jobmap_nextpage"));
+  nextButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_nextpage"));
   root->addSubview(mapBottomToolBar_);
 
   mapLocationButton_ = std::make_shared<platform::Button>(
       platform::ButtonType::Custom,
       Rect(width - 16 - 34, statusLineBottom() + (MapErrorBoard::isTallScreen() ? 195 : 107), 34, 34));
   mapskin::setImage(*mapLocationButton_, "map_location_button");
-  mapLocationButton_->setAccessibilityLabel(text("jobmap_mylocation"));
+  mapLocationButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_mylocation"));
   mapLocationButton_->addTarget(this, platform::ControlEvent::TouchUpInside,
                                 [weak](platform::Control& sender) {
                                   if (auto self = weak.lock()) self->userLocation(sender);
@@ -235,8 +235,10 @@ void JobMapSearchController::viewWillAppear(bool animated) {
 void JobMapSearchController::refreshList() {
   if (!formData_) return;
   const auto& rows = formData_->listData()->dataList();
-  const std::string titles[] = {text("jobmap_select_industry"), text("jobmap_select_function"),
-                                text("jobmap_select_issuedate"), text("jobmap_more_filter")};
+  const std::string titles[] = {AppCoreInfo::getLocalizedString("jobmap_select_industry"),
+                                AppCoreInfo::getLocalizedString("jobmap_select_function"),
+                                AppCoreInfo::getLocalizedString("jobmap_select_issuedate"),
+                                AppCoreInfo::getLocalizedString("jobmap_more_filter")};
   const std::string values[] = {mapQueryParam_->getText_indtype(), mapQueryParam_->getText_functype(),
                                 mapQueryParam_->getText_issuedate(), mapQueryParam_->searchTitleForMap()};
   for (std::size_t i = 0; i < rows.size() && i < 4; ++i) {
@@ -299,7 +301,7 @@ void JobMapSearchController::packUpMapView() {
   mapViewText_ = 1;
   removeCurrentGesture();
   mapBubbleView_->setHidden(true);
-  setTitle(text("jobmap_mapsearch"));
+  setTitle(AppCoreInfo::getLocalizedString("jobmap_mapsearch"));
   jobListData_->clearData();
   loadBottomBarStatues();
   statusBarChangeRadius();
@@ -323,7 +325,7 @@ void JobMapSearchController::expandMapViewForShowJobs() {
     auto recognizers = mapViewPin_->gestureRecognizers();
     for (const auto& g : recognizers) mapViewPin_->removeGestureRecognizer(g.get());
   }
-  setTitle(text("jobmap_mapsearch_result"));
+  setTitle(AppCoreInfo::getLocalizedString("jobmap_mapsearch_result"));
   std::weak_ptr<JobMapSearchController> weak = sharedAs<JobMapSearchController>();
   platform::View::animate(
       AnimationSeconds, [this] { layoutExpanded(); },
@@ -331,7 +333,8 @@ void JobMapSearchController::expandMapViewForShowJobs() {
         auto self = weak.lock();
         if (!self) return;
         self->navigationItem()->setLeftBarButtonItem(std::make_shared<platform::BarButtonItem>(
-            text("jobmap_packup"), platform::BarButtonItemStyle::Bordered, [weak](platform::BarButtonItem&) {
+            AppCoreInfo::getLocalizedString("jobmap_packup"), platform::BarButtonItemStyle::Bordered,
+            [weak](platform::BarButtonItem&) {
               if (auto s = weak.lock()) s->navItemPackUpMap();
             }));
         double mapHeight = self->mapViewPin_ ? self->mapViewPin_->bounds().size.height : 0;
@@ -351,20 +354,20 @@ void JobMapSearchController::mapNotUse() {
 bool JobMapSearchController::isMapUseForApp() {
   if (!Reachability::connectedToNetWork()) {
     mapNotUse();
-    mapStatusBar_->setText(text("location_error_msg_no_network"));
-    mapErrorBoard_->mapBoardFunctionError(text("jobmap_function_error"));
+    mapStatusBar_->setText(AppCoreInfo::getLocalizedString("location_error_msg_no_network"));
+    mapErrorBoard_->mapBoardFunctionError(AppCoreInfo::getLocalizedString("jobmap_function_error"));
     return false;
   }
   if (!LocationUtil::getGPSEnabledStatus()) {
     mapNotUse();
-    mapStatusBar_->setText(text("jobmap_location_fail"));
-    mapErrorBoard_->mapBoardLocationFailed(text("jobmap_gprs_error"));
+    mapStatusBar_->setText(AppCoreInfo::getLocalizedString("jobmap_location_fail"));
+    mapErrorBoard_->mapBoardLocationFailed(AppCoreInfo::getLocalizedString("jobmap_gprs_error"));
     return false;
   }
   if (UserCoreInfo::sharedUserCoreInfo().appMapType() == 2) {
     mapNotUse();
-    mapStatusBar_->setText(text("jobmap_mapservice_fail"));
-    mapErrorBoard_->mapBoardFunctionError(text("jobmap_function_error"));
+    mapStatusBar_->setText(AppCoreInfo::getLocalizedString("jobmap_mapservice_fail"));
+    mapErrorBoard_->mapBoardFunctionError(AppCoreInfo::getLocalizedString("jobmap_function_error"));
     return false;
   }
   return true;
@@ -464,7 +467,7 @@ std::shared_ptr<DataLoadAndParser> JobMapSearchController::mapViewData(MapViewDa
   q.setEnableFilters(true);
   q.setAppMapType(appMapType_);
   q.saveFormData();
-  alert::showTips(text("common_text_loading"));
+  alert::showTips(AppCoreInfo::getLocalizedString("common_text_loading"));
   return ApiJob::map_search(q, std::weak_ptr<DataLoadAndParserDelegate>(pager.shared_from_this()));
 }
 
@@ -475,7 +478,8 @@ void JobMapSearchController::mapViewDataCurrentPageData(
   loadBottomBarStatues();
   if (!result.isValidListData()) {
     std::string message = result.message();
-    alert::showTipsAutoHidden(message.empty() ? text("jobmap_search_no_result") : message);
+    alert::showTipsAutoHidden(message.empty() ? AppCoreInfo::getLocalizedString("jobmap_search_no_result")
+                                              : message);
     return;
   }
   if (result.detailInfo()->getBool("isreward")) {
@@ -522,7 +526,7 @@ void JobMapSearchController::loadBottomBarStatues() {
       nextButton_->setEnabled(false);
       skin(preButton_, "toolbar_prepage_disable");
       skin(nextButton_, "toolbar_nextpage_disable");
-      currentPageNum_->setText(text("common_text_loading"));
+      currentPageNum_->setText(AppCoreInfo::getLocalizedString("common_text_loading"));
       AppSkin::apply(currentPageNum_, "toolbar_pagecount_loading", mapskin::Group);
       break;
     default: {
@@ -537,8 +541,8 @@ void JobMapSearchController::loadBottomBarStatues() {
             text(pager.maxCount() != 0 ? "common_text_data_is_error" : "common_text_data_is_empty"));
         AppSkin::apply(currentPageNum_, "toolbar_pagecount_loading", mapskin::Group);
       } else {
-        currentPageNum_->setText(
-            platform::format(text("jobmap_jobnum_format__"), pager.pageAt(), pager.totalPageNum()));
+        currentPageNum_->setText(platform::format(AppCoreInfo::getLocalizedString("jobmap_jobnum_format__"),
+                                                  pager.pageAt(), pager.totalPageNum()));
         AppSkin::apply(currentPageNum_, "toolbar_pagecount", mapskin::Group);
       }
       bool next = pager.hasNextPage();
@@ -564,7 +568,7 @@ void JobMapSearchController::noteSearchAddr() {
 void JobMapSearchController::statusBarStartLocation() {
   mapStatusBar_->setHiddenActivity(false);
   mapStatusBar_->activityView()->startAnimating();
-  mapStatusBar_->setText(text("jobmap_locationing"));
+  mapStatusBar_->setText(AppCoreInfo::getLocalizedString("jobmap_locationing"));
   mapLocationButton_->setEnabled(false);
   locationButton_->setEnabled(false);
   AppSkin::apply(locationButton_, "toolbar_backtomylocation_disable", mapskin::Group);
@@ -586,18 +590,19 @@ void JobMapSearchController::statusBarStopLoading() {
 void JobMapSearchController::statusBarStartReverse() {
   mapStatusBar_->setHiddenActivity(false);
   mapStatusBar_->activityView()->startAnimating();
-  mapStatusBar_->setText(text("jobmap_reverse"));
+  mapStatusBar_->setText(AppCoreInfo::getLocalizedString("jobmap_reverse"));
 }
 
 void JobMapSearchController::statusBarPlaceFound(const std::string& place) {
-  mapStatusBar_->setText(platform::format(text("jobmap_current__radius__"), currentWord(), place,
+  mapStatusBar_->setText(platform::format(AppCoreInfo::getLocalizedString("jobmap_current__radius__"),
+                                          currentWord(), place,
                                           MapQueryParam::ShownRadiusFactor * radiusLast_ / 1000.0));
   noteSearchAddr();
 }
 
 void JobMapSearchController::statusBarPlaceNotFound(const platform::Coordinate& centre) {
-  mapStatusBar_->setText(platform::format(text("jobmap_current_coordinate__"), currentWord(), centre.latitude,
-                                          centre.longitude));
+  mapStatusBar_->setText(platform::format(AppCoreInfo::getLocalizedString("jobmap_current_coordinate__"),
+                                          currentWord(), centre.latitude, centre.longitude));
   noteSearchAddr();
 }
 
@@ -609,7 +614,8 @@ void JobMapSearchController::statusBarChangeRadius() {
   if (auto at = status.find(other); !other.empty() && at != std::string::npos)
     status.replace(at, other.size(), word);
   mapStatusBar_->setText(status);
-  std::string place = placeInStatus(status, word, text("jobmap_around"), text("jobmap_km"));
+  std::string place = placeInStatus(status, word, AppCoreInfo::getLocalizedString("jobmap_around"),
+                                    AppCoreInfo::getLocalizedString("jobmap_km"));
   if (!place.empty()) statusBarPlaceFound(place);
 }
 
