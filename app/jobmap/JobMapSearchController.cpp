@@ -69,7 +69,7 @@ JobMapSearchController::~JobMapSearchController() {
     jobListData_->stopLoading();
     jobListData_->setDelegate({});
   }
-  platform::NotificationCenter::defaultCenter().removeObserversOwnedBy(this);
+  platform::NotificationCenter::defaultCenter().removeObserversOwnedBy(&observerOwner_);
 }
 
 double JobMapSearchController::statusLineBottom() const { return 44 + StatusLineHeight; }
@@ -218,13 +218,13 @@ void JobMapSearchController::customView() {
       [weak](const platform::Notification&) {
         if (auto self = weak.lock()) self->loadMapViewState();
       },
-      this);
+      &observerOwner_);
   center.addObserver(
       MapStatusTimer::MapStatusNotification, nullptr,
       [weak](const platform::Notification&) {
         if (auto self = weak.lock()) self->reverseCurrentLocation();
       },
-      this);
+      &observerOwner_);
 }
 
 void JobMapSearchController::viewWillAppear(bool animated) {

@@ -182,6 +182,9 @@ class JobMapSearchController : public UIBasicController,
   bool refreshHighlighted_ = false;
 
  private:
+  // Owns this screen's own observers: the base screen drops whatever `this` owns each time its
+  // view loads.
+  char observerOwner_ = 0;
   void layoutPackedUp();
   void layoutExpanded();
   void mapNotUse();

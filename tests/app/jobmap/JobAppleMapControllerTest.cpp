@@ -8,6 +8,7 @@
 #include "app/jobmap/JobSearchMapFilterController.h"
 #include "app/jobmap/RewardView.h"
 #include "app/jobsearch/JobSearchController.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/location/MapViewUtil.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
@@ -295,6 +296,24 @@ TEST_F(JobAppleMapControllerTest, TheSearchFormsMapButtonOpensThePlatformMap) {
   ASSERT_TRUE(platform::UIDriver::tap(*form->mapButton()));
   settle();
   EXPECT_TRUE(std::dynamic_pointer_cast<JobAppleMapController>(nav->topViewController()));
+}
+
+TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkShowsTheBoard) {
+  platform::Geocoder::reset();
+  auto map = openLocated();
+  EXPECT_EQ(map->mapStatusBar()->getText(), "当前位置：31.230400,121.473700");
+
+  network->reachable = false;
+  platform::NotificationCenter::defaultCenter().post(platform::ApplicationDidBecomeActiveNotification);
+  EXPECT_FALSE(map->mapErrorBoard()->isHidden());
+  EXPECT_EQ(map->mapErrorBoard()->errorMessege()->text(), text("jobmap_function_error"));
+  EXPECT_EQ(map->mapStatusBar()->getText(), text("location_error_msg_no_network"));
+  EXPECT_FALSE(map->searchButton()->isEnabled());
+  EXPECT_TRUE(map->mapLocationButton()->isHidden());
+  network->reachable = true;
+  platform::NotificationCenter::defaultCenter().post(platform::ApplicationDidBecomeActiveNotification);
+  EXPECT_TRUE(map->mapErrorBoard()->isHidden());
+  EXPECT_TRUE(map->searchButton()->isEnabled());
 }
 
 TEST_F(JobAppleMapControllerTest, PlaceTextsStopShortOfTwelveCharacters) {
