@@ -92,8 +92,12 @@ TEST_F(JobAppleMapControllerTest, ASearchAroundTheUserPagesInJobsWithPinsAndABub
 
   // A pan by the user marks the refresh button.
   ASSERT_TRUE(runUntil([&] { return !map->isSearchLastLocation(); }, 5));
+  int lookedUp = platform::Geocoder::requestCount();
   ASSERT_TRUE(platform::UIDriver::pan(*map->mkMapView(), {40, 0}));
   ASSERT_TRUE(runUntil([&] { return map->refreshHighlighted(); }, 5));
+  ASSERT_TRUE(runUntil([&] { return platform::Geocoder::requestCount() > lookedUp; }, 5))
+      << "the new centre is looked up once the map stands still";
+  EXPECT_EQ(map->mapViewText(), 1);
 }
 
 TEST_F(JobAppleMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager) {
