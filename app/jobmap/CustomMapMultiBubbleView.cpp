@@ -164,6 +164,14 @@ void CustomMapMultiBubbleView::didSelectAtIndexLocation(UIQuadrantView&, platfor
   if (auto d = delegate_.lock()) d->showJobDetail();
 }
 
+std::optional<std::shared_ptr<QuadView>> CustomMapMultiBubbleView::viewInIndexLocation(UIQuadrantView&,
+                                                                                       platform::IndexPath,
+                                                                                       platform::Rect rect) {
+  auto cell = std::make_shared<QuadView>(rect);
+  cell->setAccessibilityLabel(coname_->text());
+  return cell;
+}
+
 void CustomMapMultiBubbleView::didHighlightQuadViewAtIndexLocation(UIQuadrantView&, platform::IndexPath) {
   AppSkin::apply(whiteBg_, "map_floatbox_white_bg_selected", mapskin::Group);
 }

@@ -42,6 +42,10 @@ class CustomMapMultiBubbleView : public platform::View, public UIQuadrantViewDel
   void didSelectAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) override;
   void didHighlightQuadViewAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) override;
   void didUnhighlightAreaQuadViewAtIndexLocation(UIQuadrantView& view, platform::IndexPath location) override;
+  // The card's one cell reads as the company of the job shown, so a finger (or the runner) finds it.
+  std::optional<std::shared_ptr<QuadView>> viewInIndexLocation(UIQuadrantView& view,
+                                                               platform::IndexPath location,
+                                                               platform::Rect rectOfQuadView) override;
 
   std::shared_ptr<CustomMapMultiBubbleDelegate> delegate() const { return delegate_.lock(); }
   void setDelegate(std::weak_ptr<CustomMapMultiBubbleDelegate> d) { delegate_ = std::move(d); }

@@ -209,6 +209,8 @@ void MapView::addAnnotation(const std::shared_ptr<Annotation>& a) {
   if (!a || std::find(annotations_.begin(), annotations_.end(), a) != annotations_.end()) return;
   annotations_.push_back(a);
   auto v = makeView(a);
+  // A pin reads as its title (a finger, or the runner, finds it so).
+  if (v->accessibilityLabel().empty()) v->setAccessibilityLabel(a->title());
   annotationViews_.push_back(v);
   if (userLocationView_ && userLocationView_->superview())
     content_->insertSubviewBelow(v, userLocationView_.get());

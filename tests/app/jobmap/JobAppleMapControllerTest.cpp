@@ -320,6 +320,24 @@ TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkSh
   EXPECT_TRUE(map->searchButton()->isEnabled());
 }
 
+TEST_F(JobAppleMapControllerTest, ThePersonsWalkFromTheSearchFormToAJobGoesByTexts) {
+  answerMapSearchWith("map_search.xml");
+  show(JobSearchController::create());
+  ASSERT_TRUE(platform::UIDriver::tap(text("jobmap_mapsearch")));
+  settle();
+  auto map = std::dynamic_pointer_cast<JobAppleMapController>(nav->topViewController());
+  ASSERT_TRUE(map);
+  ASSERT_TRUE(runUntil([&] { return map->searchButton()->isEnabled(); }, 10));
+  ASSERT_TRUE(platform::UIDriver::tap(text("jobsearch_search")));
+  ASSERT_TRUE(searched(map, 1));
+  settle();
+  ASSERT_TRUE(platform::UIDriver::tap("地图职位 1")) << platform::UIDriver::lastError();
+  ASSERT_TRUE(runUntil([&] { return !map->mapBubbleView()->isHidden(); }, 5));
+  ASSERT_TRUE(platform::UIDriver::tap("静安软件有限公司 1")) << platform::UIDriver::lastError();
+  settle();
+  EXPECT_TRUE(std::dynamic_pointer_cast<PageTurnController>(nav->topViewController()));
+}
+
 TEST_F(JobAppleMapControllerTest, PlaceTextsStopShortOfTwelveCharacters) {
   platform::Placemark p;
   p.administrativeArea = "上海";

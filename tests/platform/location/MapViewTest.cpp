@@ -153,6 +153,7 @@ TEST_F(MapViewTest, PinsAreSelectedByTapOrAheadOfBeingAdded) {
   ASSERT_TRUE(va);
   EXPECT_NEAR(va->center().x, 160, 1e-6);
 
+  EXPECT_EQ(platform::UIDriver::findView("a"), va) << "a pin reads as its title";
   ASSERT_TRUE(platform::UIDriver::tap(*va));
   EXPECT_EQ(recorder->selected, (std::vector<std::string>{"b", "a"}));
   EXPECT_EQ(recorder->deselected, std::vector<std::string>{"b"});
