@@ -1,0 +1,224 @@
+// The map query's request and form, the pager's paging and its local pages, and the job bubble.
+
+#include <gtest/gtest.h>
+
+#include "app/jobmap/CustomMapMultiBubbleView.h"
+#include "app/jobmap/MapQueryParam.h"
+#include "app/jobmap/MapViewData.h"
+#include "app/shell/AppTracking.h"
+#include "kit/core/UserCoreInfo.h"
+#include "tests/kit/ui/KitUITest.h"
+
+namespace kavro::test {
+namespace {
+
+class MapQueryParamTest : public KitUITest {
+ protected:
+  void TearDown() override {
+    UserCoreInfo::destroyUserCoreInfo();
+    KitUITest::TearDown();
+  }
+};
+
+TEST_F(MapQueryParamTest, WithoutLoginCentreOrMapTheRequestIsPagingAlone) {
+  auto q = MapQueryParam::create();
+  q->setAppMapType(2);
+  q->setIndtype("  ");
+  EXPECT_EQ(q->buildJobSearchURL(), "job/map_search.php?pagesize=10&pageno=1");
+  q->setLonlat({31.2304, 0});
+  EXPECT_EQ(q->buildJobSearchURL(), "job/map_search.php?pagesize=10&pageno=1") << "both parts or none";
+}
+
+TEST_F(MapQueryParamTest, TheRequestCarriesCentreShownRadiusMapAndTrimmedCodes) {
+  UserCoreInfo::sharedUserCoreInfo().setAccountid("1001");
+  UserCoreInfo::sharedUserCoreInfo().setMd5hash("abc");
+  UserCoreInfo::sharedUserCoreInfo().setUserStatus(1);
+  auto q = MapQueryParam::create();
+  q->setLonlat({31.2304, 121.4737});
+  q->setRadius(static_cast<float>(2500 / 0.7));
+  q->setAppMapType(1);
+  q->setIndtype(" 01,02 ");
+  q->setFunctype("0100");
+  q->setWorkyear("03");
+  q->setSalary("05");
+  q->setCosize("04");
+  q->setKeywords("java");
+  q->setPageAt(2);
+  EXPECT_EQ(q->buildJobSearchURL(),
+            "job/map_search.php?accountid=1001&key=abc&lonlat=121.473700,31.230400&radius=2.500000"
+            "&maptype=iosmap&indtype=01%2C02&funtype=0100&pagesize=10&pageno=2");
+  EXPECT_EQ(q->indtype(), "01,02") << "stored back trimmed";
+  q->setEnableFilters(true);
+  q->setAppMapType(0);
+  auto url = q->buildJobSearchURL();
+  EXPECT_NE(url.find("maptype=geomap&indtype=01%2C02&funtype=0100&workyear=03&saltype=05&cosize=04&pagesize"),
+            std::string::npos)
+      << url;
+  EXPECT_EQ(url.find("java"), std::string::npos) << "no keyword on the map";
+}
+
+TEST_F(MapQueryParamTest, TheTitleAndTheFormAreTheMapsOwn) {
+  auto q = MapQueryParam::create();
+  EXPECT_EQ(q->searchTitleForMap(), AppCoreInfo::getLocalizedString("jobmap_hasnot_filtered"));
+  q->setDegree("04");
+  q->setText_degree("本科");
+  EXPECT_EQ(q->searchTitleForMap(), "本科");
+  ASSERT_TRUE(q->saveFormData());
+  auto back = MapQueryParam::create();
+  ASSERT_TRUE(back->restoreFormData());
+  EXPECT_EQ(back->degree(), "04");
+  EXPECT_FALSE(JobSearchParam::create()->restoreFormData()) << "apart from the job search's form";
+  ASSERT_TRUE(q->removeFormData());
+  EXPECT_FALSE(MapQueryParam::create()->restoreFormData());
+}
+
+// A map screen that only counts: the pager's server calls go nowhere, the answers are handed in.
+struct PagerScreen : MapViewDelegate {
+  int serverCalls = 0;
+  std::vector<std::size_t> pageSizes;
+  std::vector<std::string> firstJobs;
+  std::vector<bool> errors;
+  std::shared_ptr<DataLoadAndParser> mapViewData(MapViewData&) override {
+    ++serverCalls;
+    return nullptr;
+  }
+  void mapViewDataCurrentPageData(MapViewData&, const std::vector<std::shared_ptr<DataItemDetail>>& rows,
+                                  const DataItemResult& result) override {
+    pageSizes.push_back(rows.size());
+    firstJobs.push_back(rows.empty() ? "" : rows[0]->getString("jobid"));
+    errors.push_back(result.hasError());
+  }
+};
+
+class MapViewDataTest : public KitUITest {
+ protected:
+  void SetUp() override {
+    KitUITest::SetUp();
+    pager->setDelegate(screen);
+  }
+  static std::shared_ptr<DataItemResult> answer(int first, int rows, std::uint32_t total) {
+    auto r = DataItemResult::create();
+    for (int i = first; i < first + rows; ++i) {
+      auto job = DataItemDetail::newDetail();
+      job->setString(std::to_string(i), "jobid");
+      r->addItem(job);
+    }
+    r->setMaxCount(total);
+    return r;
+  }
+  void deliver(const std::shared_ptr<DataItemResult>& r) {
+    auto loader = DataLoadAndParser::create({});
+    pager->dataLoader(*loader, *r);
+  }
+  std::shared_ptr<MapViewData> pager = MapViewData::create();
+  std::shared_ptr<PagerScreen> screen = std::make_shared<PagerScreen>();
+};
+
+TEST_F(MapViewDataTest, FetchedPagesAreServedFromMemoryAfterAShortDelay) {
+  pager->refreshData();
+  EXPECT_EQ(pager->pageAt(), 1u);
+  EXPECT_EQ(pager->mapViewDataStatus(), 1);
+  deliver(answer(0, 10, 25));
+  EXPECT_EQ(pager->totalPageNum(), 3u);
+  EXPECT_EQ(pager->maxPageAt(), 1u);
+  EXPECT_EQ(screen->firstJobs.back(), "0");
+  EXPECT_TRUE(pager->hasNextPage());
+
+  pager->loadDataforNextPage();
+  EXPECT_EQ(screen->serverCalls, 2) << "page 2 from the server";
+  deliver(answer(10, 10, 25));
+  EXPECT_EQ(screen->firstJobs.back(), "10");
+
+  pager->loadDataforPrePage();
+  EXPECT_EQ(screen->firstJobs.size(), 2u) << "not at once";
+  runFor(MapViewData::LocalPageDelay);
+  EXPECT_EQ(screen->firstJobs.back(), "0");
+  pager->loadDataforNextPage();
+  runFor(MapViewData::LocalPageDelay);
+  EXPECT_EQ(screen->firstJobs.back(), "10");
+  EXPECT_EQ(screen->serverCalls, 2);
+  EXPECT_EQ(pager->mapViewDataStatus(), 2);
+}
+
+TEST_F(MapViewDataTest, TotalsFailuresAndShortPages) {
+  pager->refreshData();
+  deliver(answer(0, 1, 0));
+  EXPECT_EQ(pager->totalPageNum(), 1u) << "raised to the page asked for";
+  EXPECT_FALSE(pager->hasNextPage());
+
+  pager->refreshData();
+  auto failed = DataItemResult::create();
+  failed->setHasError(true);
+  failed->setMessage("busy");
+  deliver(failed);
+  EXPECT_EQ(pager->pageAt(), 0u);
+  EXPECT_FALSE(pager->isLoadDataOK());
+  EXPECT_TRUE(screen->errors.back()) << "the screen still hears of it";
+
+  pager->refreshData();
+  deliver(answer(0, 15, 15));
+  pager->setPageAt(2);
+  pager->loadDataForPage();
+  runFor(MapViewData::LocalPageDelay);
+  EXPECT_EQ(screen->pageSizes.back(), 5u);
+  pager->setPageAt(3);
+  pager->loadDataForPage();
+  runFor(MapViewData::LocalPageDelay);
+  EXPECT_EQ(screen->pageSizes.back(), 0u);
+}
+
+TEST_F(MapViewDataTest, ALocalPageDueForADepartedScreenIsDropped) {
+  pager->refreshData();
+  deliver(answer(0, 10, 25));
+  pager->setPageAt(1);
+  pager->loadDataForPage();
+  auto reports = screen->firstJobs.size();
+  screen.reset();
+  runFor(1);
+  SUCCEED() << "nothing reached the departed screen";
+  (void)reports;
+}
+
+class MapBubbleTest : public KitUITest {
+ protected:
+  static std::shared_ptr<DataItemDetail> job(std::string name, std::string degree) {
+    auto j = DataItemDetail::newDetail();
+    j->set_jobname(name);
+    j->set_degree(degree);
+    j->set_workyear("1-3年");
+    j->set_cotype("外资企业");
+    return j;
+  }
+  static std::string points() { return platform::stringFromData(AppTracking::getTrackingPostData()); }
+};
+
+TEST_F(MapBubbleTest, ASingleJobHasNoSteppingAndAnEmptyDegreeIsLeftOut) {
+  auto bubble = CustomMapMultiBubbleView::create({{0, 0}, CustomMapMultiBubbleView::DefaultSize});
+  bubble->loadJobInfoes({job("工程师", "")});
+  bubble->showJobInfo(0);
+  EXPECT_EQ(bubble->preJobInfoButton()->frame().size.width, 0);
+  EXPECT_EQ(bubble->whiteBg()->frame().size.width, 288);
+  EXPECT_EQ(bubble->jobIndex()->text(), "1/1");
+  EXPECT_EQ(bubble->jobsummary()->text(), "1-3年  |  外资企业");
+}
+
+TEST_F(MapBubbleTest, SteppingStopsAtBothEndsWithoutCounting) {
+  auto bubble = CustomMapMultiBubbleView::create({{0, 0}, CustomMapMultiBubbleView::DefaultSize});
+  bubble->loadJobInfoes({job("一", "本科"), job("二", "本科"), job("三", "本科")});
+  bubble->showJobInfo(0);
+  EXPECT_EQ(bubble->whiteBg()->frame().size.width, 248);
+  EXPECT_FALSE(bubble->preJobInfoButton()->isEnabled());
+  bubble->preJobInfo();
+  EXPECT_EQ(points().find("TRACKING_JOBSEARCH_MAPSEARCH_PRE_JOBS"), std::string::npos);
+  bubble->nextJobInfo();
+  bubble->nextJobInfo();
+  EXPECT_EQ(bubble->currentJobIndex(), 2u);
+  EXPECT_EQ(bubble->jobname()->text(), "三");
+  EXPECT_FALSE(bubble->nextJobInfoButton()->isEnabled());
+  bubble->nextJobInfo();
+  EXPECT_EQ(bubble->currentJobIndex(), 2u);
+  EXPECT_NE(points().find("TRACKING_JOBSEARCH_MAPSEARCH_NEXT_JOBS=2"), std::string::npos) << points();
+}
+
+}  // namespace
+}  // namespace kavro::test
