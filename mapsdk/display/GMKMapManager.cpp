@@ -6,6 +6,8 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VTick.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/OfflineSeams.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/CAppSearch.h"
 #include "platform/foundation/RunLoop.h"
@@ -40,6 +42,77 @@ void Repaint() {
   global->mapWindow->UpdateWindow();
 }
 
+// An offline city of the city-list answer as the record manager keeps it.
+COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
+  COLUpdateElement city;
+  city.id = task.cityId;
+  city.name = task.name;
+  city.size = task.size;
+  city.x = task.centerX;
+  city.y = task.centerY;
+  city.baseLevel = task.level;
+  city.firstLevel = task.startLevel;
+  city.lastLevel = task.endLevel;
+  city.cityVersion = task.version;
+  city.packages.Copy(task.packages);
+  COLUpdateRecord record;
+  record.local = city;
+  record.server = city;
+  return record;
+}
+
+// The search object's parts of the map and the offline maps: its results reach the map, its
+// offline city-list answers (type 507) the record manager.
+void WireSearch(CAppSearch* search) {
+  static CAppSearch* wired = nullptr;
+  if (!search) return;
+  if (CMapControlBlock* control = MapControlOfEngine()) control->SetSearch(search);
+  if (search == wired) return;
+  wired = search;
+  search->SetOfflineListHandler([](const CVArray<tag_OfflineTask>& tasks) {
+    CVMapEngine* engine = Engine();
+    if (!engine || !engine->recordMan) return;
+    CVArray<COLUpdateRecord> records;
+    for (const tag_OfflineTask& task : tasks) records.Add(RecordOfTask(task));
+    engine->recordMan->MergeCities(records);
+  });
+}
+
+// Where the offline maps reach the map controller and the search engine.
+void InstallOfflineSeams() {
+  OfflineSeams seams;
+  seams.mapMan = []() -> COfflineMapMan* {
+    CMapControlBlock* control = MapControlOfEngine();
+    return control ? &control->OfflineMan() : nullptr;
+  };
+  seams.startCitySearch = [](const CVArray<int>& ids) {
+    CVMapEngine* engine = Engine();
+    return engine && engine->search ? engine->search->OfflineCitySearch(ids) : 0;
+  };
+  seams.createSearch = [] {
+    CVMapEngine* engine = Engine();
+    if (!engine) return 0;
+    if (!engine->search) {
+      auto* search = new CAppSearch();
+      engine->search = search;
+      search->Start();
+      EngineHooks hooks = engine->GetHooks();
+      std::function<void()> previous = hooks.release;
+      hooks.release = [previous] {
+        if (previous) previous();
+        if (CVMapEngine* current = Engine()) {
+          delete current->search;
+          current->search = nullptr;
+        }
+      };
+      engine->SetHooks(std::move(hooks));
+    }
+    WireSearch(engine->search);
+    return 1;
+  };
+  SetOfflineSeams(std::move(seams));
+}
+
 // Plugs the map into the engine's message flow, keeping what the search and offline parts
 // plugged in.
 void HookIntoEngine(CVMapEngine* engine) {
@@ -50,6 +123,10 @@ void HookIntoEngine(CVMapEngine* engine) {
   };
   hooks.mapControl = [](int message, int wParam, int lParam) {
     CMapControlBlock* control = MapControlOfEngine();
+    if (CVMapEngine* current = Engine();
+        current && current->search && message != CVMsgDispatcher::kTimerMessage) {
+      WireSearch(current->search);
+    }
     return control ? MapControlMessageProc(control, message, wParam, lParam) : -1;
   };
   hooks.mapView = [](int message, int, int) {
@@ -58,6 +135,8 @@ void HookIntoEngine(CVMapEngine* engine) {
   };
   hooks.animationStep = AnimationStep;
   hooks.notifier = [](int kind, int param1, int param2) {
+    // A search object made after the map (by GMKSearch) is wired at its first answer.
+    if (CVMapEngine* current = Engine(); current && current->search) WireSearch(current->search);
     mapsdk::GMKNotifier::msgProc(kind, param1, param2);
     // Search answers (not offline states) also show on the map.
     if (kind == 13) return;
@@ -159,9 +238,7 @@ int ReleaseMapLayers(CMapControl*) { return 1; }
 int InitMapStatus(CMapControl* control, int centerX, int centerY, int left, int top, int right, int bottom,
                   int level) {
   if (!control) return 0;
-  if (CVMapEngine* engine = Engine()) {
-    if (engine->search) control->SetSearch(engine->search);
-  }
+  if (CVMapEngine* engine = Engine()) WireSearch(engine->search);
   int result = control->Init(centerX, centerY, left, top, right, bottom, level);
   if (CAppLocation* location = LocationOfEngine()) control->SetLocation(location);
   return result;
@@ -169,10 +246,6 @@ int InitMapStatus(CMapControl* control, int centerX, int centerY, int left, int 
 
 int MapControlMessageProc(CMapControl* control, int message, int wParam, int lParam) {
   if (!control) return -1;
-  // A search object made after the map still shows its results.
-  if (CVMapEngine* engine = Engine(); engine && engine->search && message != CVMsgDispatcher::kTimerMessage) {
-    control->SetSearch(engine->search);
-  }
   auto* block = static_cast<CMapControlBlock*>(control);
   if (block->tapPending &&
       (message == kHttpConnectFailed || message == kHttpAttemptsOver || message == kHttpTimeout)) {
@@ -319,6 +392,7 @@ GMKMapManager::GMKMapManager() {
   std::thread([] {}).detach();
   if (!gmengine::GetMainGlobalMan()) gmengine::InitMapEngine();
   if (gmengine::CVMapEngine* engine = gmengine::Engine()) gmengine::HookIntoEngine(engine);
+  gmengine::InstallOfflineSeams();
 }
 
 GMKMapManager::~GMKMapManager() {

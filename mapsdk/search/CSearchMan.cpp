@@ -114,10 +114,19 @@ int CSearchMan::Start() {
   routeCache_.SetCapacity(5);
   poiDetailCache_.SetCapacity(5);
   suggestionCache_.SetCapacity(50);
+  // Catalogue downloads of the offline maps wait while a search is on its way.
+  if (CVMainGlobalMan* global = GetMainGlobalMan(); global && global->engine) {
+    global->engine->AddSearchClient(&searchClient_);
+    global->engine->AddSearchClient(&cityClient_);
+  }
   return 1;
 }
 
 void CSearchMan::Stop() {
+  if (CVMainGlobalMan* global = GetMainGlobalMan(); global && global->engine) {
+    global->engine->RemoveSearchClient(&searchClient_);
+    global->engine->RemoveSearchClient(&cityClient_);
+  }
   poiCache_.RemoveAll();
   routeCache_.RemoveAll();
   poiDetailCache_.RemoveAll();
