@@ -42,6 +42,16 @@ void Repaint() {
   global->mapWindow->UpdateWindow();
 }
 
+// Adds a step to the engine's release, after what is there.
+void AfterRelease(CVMapEngine* engine, std::function<void()> step) {
+  EngineHooks hooks = engine->GetHooks();
+  hooks.release = [previous = std::move(hooks.release), step = std::move(step)] {
+    if (previous) previous();
+    step();
+  };
+  engine->SetHooks(std::move(hooks));
+}
+
 // An offline city of the city-list answer as the record manager keeps it.
 COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
   COLUpdateElement city;
@@ -96,16 +106,12 @@ void InstallOfflineSeams() {
       auto* search = new CAppSearch();
       engine->search = search;
       search->Start();
-      EngineHooks hooks = engine->GetHooks();
-      std::function<void()> previous = hooks.release;
-      hooks.release = [previous] {
-        if (previous) previous();
+      AfterRelease(engine, [] {
         if (CVMapEngine* current = Engine()) {
           delete current->search;
           current->search = nullptr;
         }
-      };
-      engine->SetHooks(std::move(hooks));
+      });
     }
     WireSearch(engine->search);
     return 1;
@@ -352,16 +358,12 @@ int initWindowAndMapControl(void* handle) {
     window->Create(handle);
     global->mapWindow = window;
     // The window lives as long as the engine.
-    EngineHooks hooks = global->engine->GetHooks();
-    std::function<void()> previous = hooks.release;
-    hooks.release = [previous] {
-      if (previous) previous();
+    AfterRelease(global->engine, [] {
       if (CVMainGlobalMan* g = GetMainGlobalMan()) {
         delete g->mapWindow;
         g->mapWindow = nullptr;
       }
-    };
-    global->engine->SetHooks(std::move(hooks));
+    });
   }
   if (!global->engine->mapControl) {
     auto* block = InitMapControl(new CMapControlBlock());
