@@ -8,10 +8,14 @@
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/GMKOfflineMap.h"
 #include "mapsdk/raster/CVWnd.h"
+#include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
+#include "tests/mapsdk/display/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {
@@ -121,6 +125,115 @@ TEST_F(MapViewTest, ASecondMapViewSharesTheEngineWindowAndController) {
   EXPECT_EQ(GMKMapView::liveCount(), 2);
   second.reset();
   EXPECT_EQ(GMKMapView::liveCount(), 1);
+}
+
+}  // namespace
+}  // namespace kavro::test
+
+namespace kavro::test {
+namespace {
+
+class MapServiceTest : public MapViewTest {
+ protected:
+  void SetUp() override {
+    MapViewTest::SetUp();
+    demo = std::make_unique<MapDemoService>(server);
+  }
+  void TearDown() override {
+    MapViewTest::TearDown();
+    demo.reset();
+  }
+  // Waits on the real clock (the engine's threads answer in real time).
+  bool WaitReal(const std::function<bool()>& done, double seconds = 20) {
+    RealClockWhile real(*this);
+    return runUntil(done, seconds);
+  }
+  std::unique_ptr<MapDemoService> demo;
+};
+
+TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
+  auto* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(WaitReal([&] { return control->PoiLayer().Elements().size() == 3; }));
+  ASSERT_TRUE(WaitForTiles());
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  const platform::Bitmap& bitmap = *image->bitmap();
+  for (const auto& place : MapDemoService::kPlaces) {
+    // A numbered mark stands on its point.
+    const int x = 320 + (place.x - gmengine::kInitialCenterX) / Status().upp;
+    const int y = 480 - (place.y - gmengine::kInitialCenterY) / Status().upp - 6;
+    EXPECT_EQ(bitmap.pixelAt(x, y), (platform::Pixel{0xE0, 0x30, 0x1E, 255})) << place.name;
+  }
+  // A tap on the first mark hits it; one far from the marks does not.
+  mapsdk::Attribute hit;
+  const int px = 320 + (MapDemoService::kPlaces[0].x - gmengine::kInitialCenterX) / Status().upp;
+  const int py = 480 - (MapDemoService::kPlaces[0].y - gmengine::kInitialCenterY) / Status().upp;
+  ASSERT_TRUE(control->HitTest(px, py - 4, hit));
+  EXPECT_EQ(hit.kind, mapsdk::Attribute::Kind::Poi);
+  EXPECT_EQ(hit.name.ToUtf8(), "Harbour Coffee");
+  EXPECT_FALSE(control->HitTest(px, py + 3, hit));  // just below the point a standing mark is missed
+}
+
+TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNetwork) {
+  demo->refuseMapTiles = true;  // the map's own requests fail from the start
+  view = mapsdk::GMKMapView::create({0, 0, 320, 480});
+  ASSERT_TRUE(view);
+  window->addSubview(view);
+  auto* control = gmengine::MapControlOfEngine();
+  auto centreTile = [&]() -> const gmengine::tagGirdData* {
+    for (const auto& tile : control->StreetLayer().Needed()) {
+      if (tile.x == 790 && tile.y == 294) return &tile;
+    }
+    return nullptr;
+  };
+  ASSERT_TRUE(WaitReal([&] { return server.requestCount() > 0; }));
+  ASSERT_TRUE(centreTile());
+  EXPECT_EQ(centreTile()->data, nullptr);
+
+  // The city of the default centre: one package, the level-11 tile under it and its descendants
+  // down to level 17.
+  auto offline = mapsdk::GMKOfflineMap::create();
+  auto* records = gmengine::GetMainGlobalMan()->engine->recordMan;
+  ASSERT_NE(records, nullptr);
+  gmengine::COLUpdateRecord city;
+  for (gmengine::COLUpdateElement* half : {&city.local, &city.server}) {
+    half->id = 131;
+    half->name = gmengine::CVString("Demo City");
+    half->size = 5000;
+    half->x = gmengine::kInitialCenterX;
+    half->y = gmengine::kInitialCenterY;
+    half->dataVersion = half->mapVersion = half->cityVersion = gmengine::CVString("1");
+    half->baseLevel = half->firstLevel = 11;
+    half->lastLevel = 17;
+    half->state = 4;
+    half->packages.Add(gmengine::CVString("395_147"));
+  }
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(131), 1);  // asking for it switches downloading on
+  ASSERT_TRUE(WaitReal(
+      [&] {
+        auto record = records->GetUpdateRecord(131);
+        return record && record->local.state == 4 && record->local.ratio == 10000;
+      },
+      300))
+      << "packages " << control->OfflineMan().GetPackageCount() << " received "
+      << control->OfflineMan().GetReceivedCount() << " of " << control->OfflineMan().GetTotalCount() << " on "
+      << control->OfflineMan().IsDownloadOn() << " state " << records->GetUpdateRecord(131)->local.state
+      << " requesting " << control->GridClient().IsMapRequesting() << " last "
+      << server.server().requests().back().target;
+  EXPECT_EQ(control->OfflineMan().GetPackageCount(), 0);
+
+  // The map's own batches are still refused, yet the centre tile now comes from the download.
+  control->UpdateLayers();
+  ASSERT_NE(centreTile(), nullptr);
+  ASSERT_NE(centreTile()->data, nullptr);
+  const int before = paints;
+  control->RequestRepaint();
+  ASSERT_TRUE(WaitReal([&] { return paints > before; }, 5));
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  EXPECT_EQ(image->bitmap()->pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
 }
 
 }  // namespace
