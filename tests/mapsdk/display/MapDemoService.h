@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mapsdk/offline/COLUpdateRecord.h"
 #include "tests/support/MapFixtureServer.h"
 
 namespace kavro::test {
@@ -27,6 +28,27 @@ class MapDemoService {
       {"Station Coffee", 12958162 - 9600, 4825907 - 6400},
       {"Park Coffee", 12958162 + 3200, 4825907 - 9600},
   };
+
+  // The demo city: one package, the level-11 tile under the default centre (12958162, 4825907)
+  // and its descendants down to level 17, asked for as a finished city so that starting it
+  // downloads it afresh.
+  static constexpr int kDemoCityId = 131;
+  static gmengine::COLUpdateRecord DemoCity() {
+    gmengine::COLUpdateRecord city;
+    for (gmengine::COLUpdateElement* half : {&city.local, &city.server}) {
+      half->id = kDemoCityId;
+      half->name = gmengine::CVString("Demo City");
+      half->size = 5461 * 1024;
+      half->x = 12958162;
+      half->y = 4825907;
+      half->dataVersion = half->mapVersion = half->cityVersion = gmengine::CVString("1");
+      half->baseLevel = half->firstLevel = 11;
+      half->lastLevel = 17;
+      half->state = 4;
+      half->packages.Add(gmengine::CVString("395_147"));
+    }
+    return city;
+  }
 
   explicit MapDemoService(MapFixtureServer& server) : server_(server) {
     server_.server().setHandler([this](const RecordedRequest& request) { return respond(request); });

@@ -192,37 +192,24 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
   ASSERT_TRUE(centreTile());
   EXPECT_EQ(centreTile()->data, nullptr);
 
-  // The city of the default centre: one package, the level-11 tile under it and its descendants
-  // down to level 17.
+  // The demo city around the default centre, levels 11 to 17.
   auto offline = mapsdk::GMKOfflineMap::create();
   auto* records = gmengine::GetMainGlobalMan()->engine->recordMan;
   ASSERT_NE(records, nullptr);
-  gmengine::COLUpdateRecord city;
-  for (gmengine::COLUpdateElement* half : {&city.local, &city.server}) {
-    half->id = 131;
-    half->name = gmengine::CVString("Demo City");
-    half->size = 5000;
-    half->x = gmengine::kInitialCenterX;
-    half->y = gmengine::kInitialCenterY;
-    half->dataVersion = half->mapVersion = half->cityVersion = gmengine::CVString("1");
-    half->baseLevel = half->firstLevel = 11;
-    half->lastLevel = 17;
-    half->state = 4;
-    half->packages.Add(gmengine::CVString("395_147"));
-  }
+  gmengine::COLUpdateRecord city = MapDemoService::DemoCity();
   ASSERT_EQ(records->StoreRecord(city), 1);
-  ASSERT_EQ(records->StartCity(131), 1);  // asking for it switches downloading on
+  ASSERT_EQ(records->StartCity(MapDemoService::kDemoCityId), 1);  // asking for it switches downloading on
   ASSERT_TRUE(WaitReal(
       [&] {
-        auto record = records->GetUpdateRecord(131);
+        auto record = records->GetUpdateRecord(MapDemoService::kDemoCityId);
         return record && record->local.state == 4 && record->local.ratio == 10000;
       },
       300))
       << "packages " << control->OfflineMan().GetPackageCount() << " received "
       << control->OfflineMan().GetReceivedCount() << " of " << control->OfflineMan().GetTotalCount() << " on "
-      << control->OfflineMan().IsDownloadOn() << " state " << records->GetUpdateRecord(131)->local.state
-      << " requesting " << control->GridClient().IsMapRequesting() << " last "
-      << server.server().requests().back().target;
+      << control->OfflineMan().IsDownloadOn() << " state "
+      << records->GetUpdateRecord(MapDemoService::kDemoCityId)->local.state << " requesting "
+      << control->GridClient().IsMapRequesting() << " last " << server.server().requests().back().target;
   EXPECT_EQ(control->OfflineMan().GetPackageCount(), 0);
 
   // The map's own batches are still refused, yet the centre tile now comes from the download.
