@@ -116,6 +116,38 @@ TEST_F(MapViewTest, AnAnimatedMoveRunsInStepsOnTheClockAndEndsWithTheRegionCallb
   view->setDelegate(nullptr);
 }
 
+TEST_F(MapViewTest, MapTypesSwitchTheTileLayersAndKeepTheirBits) {
+  ASSERT_TRUE(OpenMap());
+  auto* control = gmengine::MapControlOfEngine();
+  view->setMapType(mapsdk::GMKMapTypeStandard);
+  view->setMapType(mapsdk::GMKMapTypeTrafficOn);
+  EXPECT_EQ(view->mapType(), 3u);
+  EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Traffic));
+  view->setMapType(3);  // any other value turns traffic off and leaves the rest
+  EXPECT_EQ(view->mapType(), 1u);
+  EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Traffic));
+  view->setMapType(mapsdk::GMKMapTypeSatellite);
+  EXPECT_EQ(view->mapType(), 4u);
+  EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Satellite));
+  EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Street));
+  view->setMapType(mapsdk::GMKMapTypeStandard);
+  EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Street));
+  EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Satellite));
+}
+
+TEST_F(MapViewTest, ASingleTapOnEmptyMapLeavesTheCentreAndAConversionRoundTrips) {
+  ASSERT_TRUE(OpenMap());
+  const int x0 = Status().centerX;
+  const int y0 = Status().centerY;
+  ASSERT_TRUE(platform::UIDriver::tapAt({100, 100}, 1));
+  EXPECT_EQ(Status().centerX, x0);
+  EXPECT_EQ(Status().centerY, y0);
+  mapsdk::CLLocationCoordinate2D c = view->convertPointToCoordinate({80, 120});
+  platform::Point p = view->convertCoordinateToPoint(c);
+  EXPECT_NEAR(p.x, 80, 1);
+  EXPECT_NEAR(p.y, 120, 1);
+}
+
 TEST_F(MapViewTest, ASecondMapViewSharesTheEngineWindowAndController) {
   ASSERT_TRUE(OpenMap());
   auto* control = gmengine::MapControlOfEngine();
