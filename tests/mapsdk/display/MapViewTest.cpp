@@ -205,7 +205,12 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
   ASSERT_TRUE(control->HitTest(px, py - 4, hit));
   EXPECT_EQ(hit.kind, mapsdk::Attribute::Kind::Poi);
   EXPECT_EQ(hit.name.ToUtf8(), "Harbour Coffee");
-  EXPECT_FALSE(control->HitTest(px, py + 3, hit));  // just below the point a standing mark is missed
+  // Ten pixels of reach sideways; a standing mark is missed just below its point and counts the
+  // height above it half.
+  EXPECT_TRUE(control->HitTest(px + 10, py, hit));
+  EXPECT_FALSE(control->HitTest(px + 11, py, hit));
+  EXPECT_FALSE(control->HitTest(px, py + 1, hit));
+  EXPECT_TRUE(control->HitTest(px, py - 19, hit));
 }
 
 TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNetwork) {
