@@ -294,6 +294,21 @@ GMKMapRect GMKMapView::mapRectThatFits(const GMKMapRect& rect) const {
                             static_cast<int>(cy - hh)});
 }
 
+void GMKMapView::setRegion(const GMKCoordinateRegion& region, bool animated) {
+  GMKMapRect rect = GMKCoordinateRegionToMapRect(region);
+  const GMKMapPoint c = GMKMapPointFromCoordinate(region.center);
+  // The projection is not linear in latitude: centre the rect on the region's centre point.
+  rect = GMKMapRectOffset(rect, c.x - (rect.origin.x + rect.size.width / 2),
+                          c.y - (rect.origin.y + rect.size.height / 2));
+  setVisibleMapRect(rect, animated);
+}
+
+GMKCoordinateRegion GMKMapView::region() const { return GMKCoordinateRegionForMapRect(visibleMapRect()); }
+
+GMKCoordinateRegion GMKMapView::regionThatFits(const GMKCoordinateRegion& region) const {
+  return GMKMapRectToCoordinateRegion(mapRectThatFits(GMKCoordinateRegionToMapRect(region)));
+}
+
 void GMKMapView::setZoomEnabled(bool enabled) { internal_->zoomEnabled = enabled; }
 bool GMKMapView::isZoomEnabled() const { return internal_ && internal_->zoomEnabled; }
 void GMKMapView::setScrollEnabled(bool enabled) {

@@ -70,6 +70,10 @@ class GMKMapView : public platform::View {
   void setVisibleMapRect(const GMKMapRect& rect, bool animated = false);
   GMKMapRect visibleMapRect() const;
   GMKMapRect mapRectThatFits(const GMKMapRect& rect) const;
+  // A region is shown as the map rect of its corners, centred on its centre's map point.
+  void setRegion(const GMKCoordinateRegion& region, bool animated = false);
+  GMKCoordinateRegion region() const;
+  GMKCoordinateRegion regionThatFits(const GMKCoordinateRegion& region) const;
   void setZoomEnabled(bool enabled);
   bool isZoomEnabled() const;
   void setScrollEnabled(bool enabled);

@@ -148,6 +148,20 @@ TEST_F(MapViewTest, ASingleTapOnEmptyMapLeavesTheCentreAndAConversionRoundTrips)
   EXPECT_NEAR(p.y, 120, 1);
 }
 
+TEST_F(MapViewTest, ARegionIsShownAtTheLevelThatHoldsItAroundItsCentre) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKCoordinateRegion region;
+  region.center = view->centerCoordinate();
+  region.center.longitude += 0.02;
+  region.span = {0.02, 0.02};
+  view->setRegion(region);
+  // About 2,230 by 2,900 map units: at level 16 (4 units a pixel) 640 x 960 pixels hold them,
+  // at level 17 they would not.
+  EXPECT_EQ(view->zoomLevel(), 16);
+  EXPECT_NEAR(view->centerCoordinate().longitude, region.center.longitude, 1e-4);
+  EXPECT_NEAR(view->region().center.longitude, region.center.longitude, 1e-3);
+}
+
 TEST_F(MapViewTest, ASecondMapViewSharesTheEngineWindowAndController) {
   ASSERT_TRUE(OpenMap());
   auto* control = gmengine::MapControlOfEngine();
