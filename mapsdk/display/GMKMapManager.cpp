@@ -74,11 +74,8 @@ COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
 // The search object's parts of the map and the offline maps: its results reach the map, its
 // offline city-list answers (type 507) the record manager.
 void WireSearch(CAppSearch* search) {
-  static CAppSearch* wired = nullptr;
   if (!search) return;
   if (CMapControlBlock* control = MapControlOfEngine()) control->SetSearch(search);
-  if (search == wired) return;
-  wired = search;
   search->SetOfflineListHandler([](const CVArray<tag_OfflineTask>& tasks) {
     CVMapEngine* engine = Engine();
     if (!engine || !engine->recordMan) return;

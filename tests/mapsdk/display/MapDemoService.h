@@ -10,7 +10,8 @@
 
 namespace kavro::test {
 
-// The demo map service beyond its tiles: keyword searches ("?qt=con", "?qt=bd2") answer three
+// The demo map service beyond its tiles: the offline city list of the demo city (type 507),
+// keyword searches ("?qt=con", "?qt=bd2") answer three
 // places around the default centre, driving routes ("?qt=nav", "?qt=nse") a route from the first
 // to the third. Offline batches (request numbers of 1000000 and up) come from the same tiles;
 // deeper than level 12 they are plain land; with refuseMapTiles the map's own batches are refused, as if the
@@ -116,6 +117,11 @@ class MapDemoService {
                                   {{"Content-Type", "application/octet-stream"}});
     }
     const std::string qt = query(target, "qt");
+    if (target.rfind("/offlinemap/", 0) == 0 && qt == "taskcity" && !query(target, "c").empty()) {
+      return Json(R"({"result":{"type":507,"error":0},"content":[{"name":"Demo City","cityid":"131",
+        "task":"395_147","size":5592064,"center_x":"12958162","center_y":"4825907","l":"11","ls":"11",
+        "le":"17","cityver":"1"}]})");
+    }
     if (qt == "con" || qt == "bd2") {
       std::string body = R"({"result":{"type":11,"total":3},"content":[)";
       for (std::size_t i = 0; i < std::size(kPlaces); ++i) {

@@ -11,6 +11,7 @@
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
 #include "mapsdk/raster/CVWnd.h"
+#include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
@@ -225,6 +226,24 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
   EXPECT_FALSE(control->HitTest(px + 11, py, hit));
   EXPECT_FALSE(control->HitTest(px, py + 1, hit));
   EXPECT_TRUE(control->HitTest(px, py - 19, hit));
+}
+
+TEST_F(MapServiceTest, TheOfflineCityListAnswerReachesTheRecords) {
+  ASSERT_TRUE(OpenMap());
+  auto offline = mapsdk::GMKOfflineMap::create();  // makes the search object too
+  gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
+  ASSERT_NE(engine->recordMan, nullptr);
+  ASSERT_NE(engine->search, nullptr);
+  gmengine::CVArray<int> ids;
+  ids.Add(MapDemoService::kDemoCityId);
+  ASSERT_EQ(engine->search->OfflineCitySearch(ids), 1);
+  ASSERT_TRUE(
+      WaitReal([&] { return engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId).has_value(); }));
+  auto record = engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId);
+  EXPECT_EQ(record->server.name.ToUtf8(), "Demo City");
+  EXPECT_EQ(record->server.baseLevel, 11);
+  ASSERT_EQ(record->server.packages.GetSize(), 1);
+  EXPECT_EQ(record->server.packages[0].ToUtf8(), "395_147");
 }
 
 TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNetwork) {
