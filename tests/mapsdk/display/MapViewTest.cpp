@@ -8,10 +8,12 @@
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/VGeoMath.h"
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/CAppSearch.h"
+#include "mapsdk/search/GMKPlanNode.h"
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
@@ -226,6 +228,35 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
   EXPECT_FALSE(control->HitTest(px + 11, py, hit));
   EXPECT_FALSE(control->HitTest(px, py + 1, hit));
   EXPECT_TRUE(control->HitTest(px, py - 19, hit));
+}
+
+TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
+  ASSERT_TRUE(OpenMap());
+  auto node = [](const MapDemoService::Place& place) {
+    auto n = std::make_shared<mapsdk::GMKPlanNode>();
+    mapsdk::CLLocationCoordinate2D c;
+    gmengine::MercatorToGeo(place.x, place.y, &c.longitude, &c.latitude);
+    n->setPt(c);
+    return n;
+  };
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.drivingSearch(std::nullopt, node(MapDemoService::kPlaces[1]), std::nullopt,
+                                   node(MapDemoService::kPlaces[0])));
+  auto* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(WaitReal([&] { return !control->RouteLayer().Elements().empty(); }));
+  ASSERT_TRUE(WaitForTiles());
+  // The route runs north from the second place, then east to the first: a point on each leg.
+  const auto& from = MapDemoService::kPlaces[1];
+  const auto& to = MapDemoService::kPlaces[0];
+  const int upp = Status().upp;
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  const platform::Pixel blue{0x2E, 0x6F, 0xE0, 255};
+  EXPECT_EQ(image->bitmap()->pixelAt(320 + (from.x - gmengine::kInitialCenterX) / upp,
+                                     480 - ((from.y + to.y) / 2 - gmengine::kInitialCenterY) / upp),
+            blue);
+  EXPECT_EQ(image->bitmap()->pixelAt(320 + ((from.x + to.x) / 2 - gmengine::kInitialCenterX) / upp,
+                                     480 - (to.y - gmengine::kInitialCenterY) / upp),
+            blue);
 }
 
 TEST_F(MapServiceTest, TheOfflineCityListAnswerReachesTheRecords) {
