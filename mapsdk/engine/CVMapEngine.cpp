@@ -1,5 +1,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 
+#include <algorithm>
+
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
@@ -76,6 +78,24 @@ void CVMapEngine::SetHooks(EngineHooks hooks) {
 EngineHooks CVMapEngine::GetHooks() const {
   std::lock_guard lock(hooksMutex_);
   return hooks_;
+}
+
+void CVMapEngine::AddSearchClient(CHttpClient* client) {
+  std::lock_guard lock(clientsMutex_);
+  if (client && std::find(searchClients_.begin(), searchClients_.end(), client) == searchClients_.end()) {
+    searchClients_.push_back(client);
+  }
+}
+
+void CVMapEngine::RemoveSearchClient(CHttpClient* client) {
+  std::lock_guard lock(clientsMutex_);
+  std::erase(searchClients_, client);
+}
+
+bool CVMapEngine::IsAnySearchClientBusy() const {
+  std::lock_guard lock(clientsMutex_);
+  return std::any_of(searchClients_.begin(), searchClients_.end(),
+                     [](CHttpClient* c) { return c->IsBusy(); });
 }
 
 void CVMapEngine::SetScreenDpi(int x, int y) {

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "mapsdk/engine/CUrlTranslater.h"
 
@@ -13,6 +14,7 @@ namespace gmengine {
 
 class CAppLocation;
 class CAppSearch;
+class CHttpClient;
 class CMapControl;
 class COfflineTaskMan;
 class COLRecordMan;
@@ -98,6 +100,12 @@ class CVMapEngine {
   CUrlTranslater& UrlTranslater() { return urlTranslater_; }
   void SetScreenDpi(int dpiX, int dpiY);
 
+  // The search clients that catalogue downloads wait for (the search engine adds its own when it
+  // starts and takes them back when it stops; not owned). Any thread.
+  void AddSearchClient(CHttpClient* client);
+  void RemoveSearchClient(CHttpClient* client);
+  bool IsAnySearchClientBusy() const;
+
   // The two procedures the dispatcher runs (engine: main thread for queued messages, timer thread
   // for timers; UI: main thread, or the sender's thread for SendMessage).
   int EngineMessageProc(int message, int wParam, int lParam);
@@ -128,6 +136,8 @@ class CVMapEngine {
   mutable std::mutex hooksMutex_;
   EngineHooks hooks_;
   CUrlTranslater urlTranslater_;
+  mutable std::mutex clientsMutex_;
+  std::vector<CHttpClient*> searchClients_;
 };
 
 }  // namespace gmengine

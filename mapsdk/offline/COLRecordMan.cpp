@@ -137,7 +137,12 @@ int COLRecordMan::StoreSearchList(const char* bytes, int length) {
 }
 
 int COLRecordMan::ClearAllRecords() {
-  return Locked([&] { return ClearAll(); });
+  int result = Locked([&] { return ClearAll(); });
+  // The map manager is told after the record lock is let go: its own lock always comes first
+  // (its timer reports progress into the records while holding it).
+  OfflineSeams seams = GetOfflineSeams();
+  if (COfflineMapMan* mapMan = seams.mapMan ? seams.mapMan() : nullptr) mapMan->OnCommand(21, 0);
+  return result;
 }
 
 bool COLRecordMan::HasCity(int id) {
@@ -161,6 +166,8 @@ int COLRecordMan::Start(int id) {
   record.local.state = 2;
   downloadQueue_.Add(record);
   olrecord::PostEngineMessage(1, kOfflineCommand, 1, 0);
+  // Asking for a download is what switches downloading on.
+  olrecord::PostEngineMessage(1, kOfflineCommand, 12, 1);
   updateList_.Write();
   return 1;
 }
@@ -325,9 +332,6 @@ int COLRecordMan::ClearAll() {
   updateList_.Write();
   wifilog_.RemoveAll();
   wifilog_.Write();
-  OfflineSeams seams = GetOfflineSeams();
-  COfflineMapMan* mapMan = seams.mapMan ? seams.mapMan() : nullptr;
-  if (mapMan) mapMan->OnCommand(21, 0);
   return 1;
 }
 

@@ -63,11 +63,14 @@ int COfflineTaskMan::GetTaskCount() const {
 }
 
 int COfflineTaskMan::IsAnyClientBusy() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (CHttpClient* client : pool_) {
-    if (client->IsBusy()) return 1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (CHttpClient* client : pool_) {
+      if (client->IsBusy()) return 1;
+    }
   }
-  return 0;
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine && global->engine->IsAnySearchClientBusy() ? 1 : 0;
 }
 
 int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {
@@ -124,7 +127,8 @@ bool COfflineTaskMan::ParseDataVersion(const char* text, int length, COLVersionI
   const cJSON* first = cJSON_IsArray(list) ? cJSON_GetArrayItem(list, 0) : nullptr;
   if (!cJSON_IsObject(first)) return false;
   COLVersionInfo read;
-  if (!olrecord::GetString(first, "pic_version", read.d) || !olrecord::GetString(first, "task_version", read.m) ||
+  if (!olrecord::GetString(first, "pic_version", read.d) ||
+      !olrecord::GetString(first, "task_version", read.m) ||
       !olrecord::GetString(first, "city_version", read.c)) {
     return false;
   }
@@ -159,7 +163,8 @@ void COfflineTaskMan::HandleAnswer(int tag) {
     CVString text = CVString::FromUtf8(utf8);
     std::string local = CVStringToMultiByte(CP_ACP, text);
     COLVersionInfo version;
-    if (!local.empty() && ParseDataVersion(local.data(), static_cast<int>(local.size()), version) && records) {
+    if (!local.empty() && ParseDataVersion(local.data(), static_cast<int>(local.size()), version) &&
+        records) {
       records->StoreVersion(version);
     }
   }

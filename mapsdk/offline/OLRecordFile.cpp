@@ -9,6 +9,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VCodePage.h"
+#include "mapsdk/engine/VFileUtil.h"
 
 namespace gmengine::olrecord {
 
@@ -42,10 +43,23 @@ JsonPtr ReadJsonFile(const CVString& path) {
 
 int WriteBytesFile(const CVString& path, const char* data, int length) {
   if (length < 0) return 0;
-  CVFile file;
-  if (!file.Open(path, CVFile::modeCreate | CVFile::modeReadWrite)) return 0;
-  if (length > 0 && file.Write(data, length) != length) return 0;
-  file.Flush();
+  // Written beside the record file and renamed over it, so that a write cut short leaves the old
+  // file whole rather than a truncated one.
+  const CVString temporary = path + CVString(".tmp");
+  {
+    CVFile file;
+    if (!file.Open(temporary, CVFile::modeCreate | CVFile::modeReadWrite)) return 0;
+    if ((length > 0 && file.Write(data, length) != length) || !file.Flush()) {
+      file.Close();
+      DeleteFile(temporary);
+      return 0;
+    }
+    file.Close();
+  }
+  if (!MoveFile(temporary, path)) {
+    DeleteFile(temporary);
+    return 0;
+  }
   return 1;
 }
 

@@ -143,7 +143,7 @@ int CAppSearch::ReverseGeocode(int x, int y) {
 }
 
 int CAppSearch::RequestCityByCenter(const _VRect& bound, int level) {
-  expectedType_ = SearchType::CityCenter;
+  // The running search keeps its expected type: the city answer comes on its own client.
   ++citySeq_;
   return man_.RequestCityByCenter(bound, level, citySeq_).ok ? 1 : 0;
 }
@@ -152,8 +152,9 @@ int CAppSearch::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkg
                                   int cityCode, const _VRect& bound) {
   if (tiles.IsEmpty()) return 0;
   if (currentCity_) cityCode = currentCity_->cityCode;
-  Begin(SearchType::PoiBkgData);
-  return man_.RequestPoiBkgData(word, tiles, cityCode, bound, searchSeq_).ok ? 1 : 0;
+  // Its own sequence: the user's search in flight is not made stale by it.
+  bkgSeq_ = bkgSeq_ >= 0x7FFFFFFFu ? kFirstBkgSeq + 1 : bkgSeq_ + 1;
+  return man_.RequestPoiBkgData(word, tiles, cityCode, bound, bkgSeq_).ok ? 1 : 0;
 }
 
 int CAppSearch::GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles,
@@ -163,6 +164,8 @@ int CAppSearch::GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>&
 
 int CAppSearch::OnMessage(int message, int clientId, int tag) {
   const unsigned utag = static_cast<unsigned>(tag);
+  const bool background = clientId == CSearchMan::kSearchClientId && utag >= kFirstBkgSeq;
+  if (background) return OnBkgMessage(message, utag);
   if ((clientId == CSearchMan::kSearchClientId && utag < searchSeq_) ||
       (clientId == CSearchMan::kCityClientId && utag < citySeq_)) {
     return -1;
@@ -186,7 +189,7 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
     case kHttpConnectFailed:
     case kHttpAttemptsOver:
     case kHttpTimeout:
-      if (expectedType_ != SearchType::CityCenter) PostResult(expectedType_, SearchError::Network);
+      PostResult(expectedType_, SearchError::Network);
       break;
     case kHttpBadAnswer:
       PostResult(expectedType_, SearchError::BadAnswer);
@@ -197,6 +200,32 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
     default:
       break;
   }
+  return 0;
+}
+
+int CAppSearch::OnBkgMessage(int message, unsigned tag) {
+  if (tag < bkgSeq_) return -1;
+  SearchError error = SearchError::None;
+  switch (message) {
+    case kHttpComplete: {
+      const SearchAnswer answer = man_.ParseAnswer(man_.SearchBuffer(), man_.SearchLength(),
+                                                   SearchType::PoiBkgData, SearchType::PoiBkgData);
+      if (HasRecord(answer.record)) SetResult(answer.record, answer.type);
+      error = answer.error;
+      break;
+    }
+    case kHttpConnectFailed:
+    case kHttpAttemptsOver:
+    case kHttpTimeout:
+      error = SearchError::Network;
+      break;
+    case kHttpBadAnswer:
+      error = SearchError::BadAnswer;
+      break;
+    default:
+      return 0;
+  }
+  Post(CVMsgDispatcher::kEngineQueue, kMsgPoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(error));
   return 0;
 }
 

@@ -76,6 +76,8 @@ class CAppSearch {
 
  private:
   void Forget(const SearchRecord& record);
+  // An engine message of a background POI request.
+  int OnBkgMessage(int message, unsigned tag);
   void Post(int queue, int message, int wParam, int lParam);
   void PostResult(SearchType type, SearchError error);
   // Stores and announces an answer at hand; an empty POI answer is "nothing found" when emptyIsError.
@@ -94,6 +96,9 @@ class CAppSearch {
   unsigned searchSeq_ = 0;
   SearchType expectedType_ = SearchType::None;
   unsigned citySeq_ = 0;
+  // Background POI requests number their own answers, above every user search's number.
+  static constexpr unsigned kFirstBkgSeq = 0x40000000u;
+  unsigned bkgSeq_ = kFirstBkgSeq;
   std::function<void(const CVArray<tag_OfflineTask>&)> offlineListHandler_;
   bool hooked_ = false;
 };

@@ -24,6 +24,76 @@ void CopyKeyword(char* field, const CVString& keyword) {
 
 SearchAnswer Fail(SearchType type, SearchError error) { return {type, error, {}}; }
 
+// The records keep their texts in the double-byte code page: every string value of the tree is
+// converted in place. False when one does not convert.
+bool StringsToGbk(cJSON* node) {
+  for (; node; node = node->next) {
+    if (cJSON_IsString(node) && node->valuestring) {
+      int length = 0;
+      char* gbk = Utf8ToGbk(node->valuestring, static_cast<int>(std::strlen(node->valuestring)), &length);
+      if (!gbk) return false;
+      // A GBK text is never longer than its UTF-8, so the value is rewritten where it stands.
+      const bool set = cJSON_SetValuestring(node, gbk) != nullptr;
+      VFree(gbk);
+      if (!set) return false;
+    }
+    if (node->child && !StringsToGbk(node->child)) return false;
+  }
+  return true;
+}
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsUtf8(const char* text, int length) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  for (int i = 0; i < length;) {
+    const unsigned c = p[i];
+    int extra = 0;
+    unsigned min = 0, value = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1, min = 0x80, value = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2, min = 0x800, value = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3, min = 0x10000, value = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= length) return false;
+    for (int k = 1; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      value = value << 6 | (p[i + k] & 0x3F);
+    }
+    if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+// The answer is parsed as the UTF-8 it is, and only then are its values converted: converting the
+// whole text first would make a GBK trail byte 0x5C (a backslash) an escape of the JSON text.
+struct GbkTree {
+  GbkTree(const char* body, int length) {
+    if (!IsUtf8(body, length)) {
+      unconvertible = true;
+      return;
+    }
+    root = cJSON_ParseWithLength(body, static_cast<std::size_t>(length));
+    if (root && !StringsToGbk(root)) {
+      cJSON_Delete(root);
+      root = nullptr;
+      unconvertible = true;
+    }
+  }
+  ~GbkTree() { cJSON_Delete(root); }
+  GbkTree(const GbkTree&) = delete;
+  GbkTree& operator=(const GbkTree&) = delete;
+  cJSON* root = nullptr;
+  bool unconvertible = false;
+};
+
 }  // namespace
 
 CSearchMan::CSearchMan()
@@ -44,10 +114,19 @@ int CSearchMan::Start() {
   routeCache_.SetCapacity(5);
   poiDetailCache_.SetCapacity(5);
   suggestionCache_.SetCapacity(50);
+  // Catalogue downloads of the offline maps wait while a search is on its way.
+  if (CVMainGlobalMan* global = GetMainGlobalMan(); global && global->engine) {
+    global->engine->AddSearchClient(&searchClient_);
+    global->engine->AddSearchClient(&cityClient_);
+  }
   return 1;
 }
 
 void CSearchMan::Stop() {
+  if (CVMainGlobalMan* global = GetMainGlobalMan(); global && global->engine) {
+    global->engine->RemoveSearchClient(&searchClient_);
+    global->engine->RemoveSearchClient(&cityClient_);
+  }
   poiCache_.RemoveAll();
   routeCache_.RemoveAll();
   poiDetailCache_.RemoveAll();
@@ -248,7 +327,6 @@ SearchRequest CSearchMan::RequestCityByCenter(const _VRect& bound, int level, un
 
 SearchRequest CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles,
                                             int cityCode, const _VRect& bound, unsigned& seq) {
-  defaultType_ = SearchType::PoiBkgData;
   if (tiles.IsEmpty() || !Urls()) return SearchRequest::Failed();
   CVArray<_VPoint> keys;
   for (const tag_PoiBkgDataElem& tile : tiles) keys.Add(_VPoint(tile.key[1], tile.key[2]));
@@ -259,42 +337,33 @@ SearchRequest CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<
 
 int CSearchMan::ParseCityCenterAnswer(const char* body, int length) {
   if (!body || length <= 0) return 0;
-  int gbkLength = 0;
-  char* gbk = Utf8ToGbk(body, length, &gbkLength);
-  if (!gbk) return 0;
-  cJSON* root = cJSON_ParseWithLength(gbk, static_cast<std::size_t>(gbkLength));
-  int ok = 0;
+  GbkTree tree(body, length);
   int answerType = -1;
-  if (root && CJsonResultParser::GetResultType(root, answerType) &&
-      answerType == ToInt(SearchType::CityCenter)) {
-    tag_GeoShapeInfo city;
-    if (CJsonResultParser::ParseCityCenter(root, city)) {
-      currentCity_ = city;
-      hasCurrentCity_ = true;
-      ok = 1;
-    }
+  if (!tree.root || !CJsonResultParser::GetResultType(tree.root, answerType) ||
+      answerType != ToInt(SearchType::CityCenter)) {
+    return 0;
   }
-  cJSON_Delete(root);
-  VFree(gbk);
-  return ok;
+  tag_GeoShapeInfo city;
+  if (!CJsonResultParser::ParseCityCenter(tree.root, city)) return 0;
+  currentCity_ = city;
+  hasCurrentCity_ = true;
+  return 1;
 }
 
 SearchAnswer CSearchMan::ParseAnswer(const char* body, int length, SearchType expectedType) {
+  return ParseAnswer(body, length, expectedType, defaultType_);
+}
+
+SearchAnswer CSearchMan::ParseAnswer(const char* body, int length, SearchType expectedType,
+                                     SearchType defaultType) {
   if (!body || length <= 0) return Fail(expectedType, SearchError::None);
-  int gbkLength = 0;
-  char* gbk = Utf8ToGbk(body, length, &gbkLength);
-  if (!gbk) return Fail(expectedType, SearchError::Unconvertible);
-  cJSON* root = cJSON_ParseWithLength(gbk, static_cast<std::size_t>(gbkLength));
-  SearchAnswer answer = Fail(expectedType, SearchError::Unparsable);
-  if (root) {
-    int answerType = -1;
-    CJsonResultParser::GetResultType(root, answerType);
-    answer =
-        ParseTree(root, answerType == -1 ? defaultType_ : static_cast<SearchType>(answerType), expectedType);
-  }
-  cJSON_Delete(root);
-  VFree(gbk);
-  return answer;
+  GbkTree tree(body, length);
+  if (tree.unconvertible) return Fail(expectedType, SearchError::Unconvertible);
+  if (!tree.root) return Fail(expectedType, SearchError::Unparsable);
+  int answerType = -1;
+  CJsonResultParser::GetResultType(tree.root, answerType);
+  return ParseTree(tree.root, answerType == -1 ? defaultType : static_cast<SearchType>(answerType),
+                   expectedType);
 }
 
 SearchAnswer CSearchMan::ParseTree(const cJSON* root, SearchType answerType, SearchType expectedType) {

@@ -83,6 +83,9 @@ class CSearchMan {
   // Parses a search answer of body (UTF-8, length bytes): the answer's type, an error and a view of
   // the record stored (none on failure). Never reads outside body.
   SearchAnswer ParseAnswer(const char* body, int length, SearchType expectedType);
+  // The same with the type that an answer without one is taken as (the background POI request's
+  // answers share the search client with the user's searches).
+  SearchAnswer ParseAnswer(const char* body, int length, SearchType expectedType, SearchType defaultType);
   // A city-centre answer: 1 when it was a city record, now the current city.
   int ParseCityCenterAnswer(const char* body, int length);
 

@@ -11,11 +11,22 @@
 // one thread at a time.
 namespace gmengine {
 
-// Copies at most size - 1 bytes of text and a zero into buffer (size >= 1).
+// Copies at most size - 1 bytes of text (double-byte code page) and a zero into buffer (size >= 1).
+// A text that does not fit is cut before the character that would cross the limit, never inside
+// one: half a character makes the whole text unconvertible.
 inline void CopyRecordText(char* buffer, int size, const char* text) {
   if (size < 1) return;
-  std::size_t n = text ? std::strlen(text) : 0;
-  if (n > static_cast<std::size_t>(size - 1)) n = static_cast<std::size_t>(size - 1);
+  const std::size_t length = text ? std::strlen(text) : 0;
+  const auto limit = static_cast<std::size_t>(size - 1);
+  std::size_t n = length;
+  if (n > limit) {
+    n = 0;
+    while (n < length) {
+      const std::size_t step = static_cast<unsigned char>(text[n]) >= 0x81 && n + 1 < length ? 2 : 1;
+      if (n + step > limit) break;
+      n += step;
+    }
+  }
   if (n && text) std::memmove(buffer, text, n);
   buffer[n] = '\0';
 }

@@ -244,6 +244,13 @@ bool Runner::waitUntilIdle(double extraSeconds) {
 
 // ---- Commands ----------------------------------------------------------------------------------
 
+std::vector<Runner::CommandExtension>& Runner::Extensions() {
+  static std::vector<CommandExtension> extensions;
+  return extensions;
+}
+
+void Runner::addCommandExtension(CommandExtension extension) { Extensions().push_back(std::move(extension)); }
+
 Outcome Runner::fail(const std::string& message) {
   message_ = message;
   return Outcome::Failed;
@@ -297,6 +304,9 @@ Outcome Runner::run(std::string_view line) {
   if (command == "snap") return rest.empty() ? usage("snap FILE.png") : snap(unquote(rest));
   if (command == "search") return search(words(rest));
   if (command == "job") return job(words(rest));
+  for (const CommandExtension& extension : Extensions()) {
+    if (std::optional<Outcome> o = extension(*this, command, rest, message_, out_)) return *o;
+  }
   return usage(
       "unknown command \"" + std::string(command) +
       "\"; commands: show, tap, type, return, swipe, scroll, back, alert, wait, snap, search, job, quit");

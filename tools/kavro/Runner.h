@@ -1,7 +1,9 @@
 #pragma once
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +86,14 @@ class Runner {
 
   const std::shared_ptr<ios_kavroAppDelegate>& delegate() const { return delegate_; }
 
+  // Commands that other parts add (the map's): asked in order for a command the runner does not
+  // know; none when the command is not theirs. A failure's reason goes into message.
+  using CommandExtension = std::function<std::optional<Outcome>(
+      Runner& runner, std::string_view command, std::string_view rest, std::string& message, std::ostream& out)>;
+  static void addCommandExtension(CommandExtension extension);
+
  private:
+  static std::vector<CommandExtension>& Extensions();
   Outcome run(std::string_view line);
   Outcome show();
   Outcome tap(std::string_view target);

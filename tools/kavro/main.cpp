@@ -12,6 +12,7 @@
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/URL.h"
+#include "tools/kavro/MapCommands.h"
 #include "tools/kavro/Runner.h"
 
 namespace {
@@ -158,6 +159,7 @@ int main(int argc, char** argv) {
   options.apiUrl = api;
   options.demoRoot = exeDir() + "/demo/api";
   options.snapshotDir = out;
+  kavro::runner::registerMapCommands();
   kavro::runner::Runner runner(options, std::cout, std::cerr);
   if (!runner.start()) return 1;
 

@@ -1,5 +1,3 @@
-#include "mapsdk/offline/COfflineDataCache.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +6,7 @@
 #include "mapsdk/engine/CVFile.h"
 #include "mapsdk/engine/VFileUtil.h"
 #include "mapsdk/engine/VMemory.h"
+#include "mapsdk/offline/COfflineDataCache.h"
 #include "tests/support/TempDir.h"
 
 using namespace gmengine;

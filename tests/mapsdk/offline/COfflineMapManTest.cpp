@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mapsdk/engine/VFileUtil.h"
@@ -158,6 +162,45 @@ TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
   Drain();
   EXPECT_EQ(man->GetPackageCount(), 0);
   EXPECT_EQ(FileExists(file), 0);
+}
+
+TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTheLocksInOneOrder) {
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  // When the clearing reaches the map manager the records are free again: the timer thread,
+  // which holds the manager's lock while it reports into the records, can always go on.
+  bool recordsFreeWhenReached = false;
+  gmengine::OfflineSeams seams;
+  seams.mapMan = [&]() -> COfflineMapMan* {
+    auto probe = std::async(std::launch::async, [&] { return records.HasCity(131); });
+    recordsFreeWhenReached = probe.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    return man.get();
+  };
+  gmengine::SetOfflineSeams(seams);
+  ASSERT_EQ(records.ClearAllRecords(), 1);
+  EXPECT_TRUE(recordsFreeWhenReached);
+
+  // Both at once, many times: the stall check on a timer thread and the clearing here.
+  seams.mapMan = [&] { return man.get(); };
+  gmengine::SetOfflineSeams(seams);
+  std::atomic<bool> stop{false};
+  std::atomic<int> ticks{0};
+  auto timer = std::async(std::launch::async, [&] {
+    while (!stop) {
+      man->OnTimer(8, COfflineMapMan::kTimerId);
+      ++ticks;
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    COLUpdateRecord city = MakeRecord(131, {"3_4"});
+    records.StoreRecord(city);
+    records.StartCity(131);
+    man->OnCommand(1, 0);
+    ASSERT_EQ(records.ClearAllRecords(), 1);
+  }
+  stop = true;
+  EXPECT_EQ(timer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_GT(ticks.load(), 0);
 }
 
 }  // namespace

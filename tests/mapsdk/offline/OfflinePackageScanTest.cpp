@@ -1,5 +1,3 @@
-#include "mapsdk/offline/OfflinePackageScan.h"
-
 #include <gtest/gtest.h>
 #include <minizip/zip.h>
 
@@ -13,6 +11,7 @@
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
+#include "mapsdk/offline/OfflinePackageScan.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
 
 using namespace gmengine;
@@ -24,7 +23,8 @@ void WriteZip(const std::string& path, const std::vector<std::pair<std::string, 
   ASSERT_NE(zip, nullptr);
   for (const auto& [name, body] : entries) {
     zip_fileinfo info{};
-    ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6), ZIP_OK);
+    ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6),
+              ZIP_OK);
     ASSERT_EQ(zipWriteInFileInZip(zip, body.data(), static_cast<unsigned>(body.size())), ZIP_OK);
     zipCloseFileInZip(zip);
   }
@@ -41,10 +41,10 @@ std::string CityCfg(int id, const std::string& dv) {
   std::string half;
   for (const char* p : {"l", "s"}) {
     std::string k(p);
-    half += "\"" + k + "i\":\"" + std::to_string(id) + "\",\"" + k + "n\":\"City\",\"" + k + "r\":100,\"" + k +
-            "u\":4096,\"" + k + "l\":4,\"" + k + "x\":12958000,\"" + k + "y\":4825000,\"" + k + "dv\":\"" + dv +
-            "\",\"" + k + "mv\":\"1\",\"" + k + "b\":\"11\",\"" + k + "s\":\"11\",\"" + k + "e\":\"17\",\"" + k +
-            "cv\":\"1\",\"" + k + "t\":[{\"d\":\"3_4\"}]";
+    half += "\"" + k + "i\":\"" + std::to_string(id) + "\",\"" + k + "n\":\"City\",\"" + k + "r\":100,\"" +
+            k + "u\":4096,\"" + k + "l\":4,\"" + k + "x\":12958000,\"" + k + "y\":4825000,\"" + k +
+            "dv\":\"" + dv + "\",\"" + k + "mv\":\"1\",\"" + k + "b\":\"11\",\"" + k + "s\":\"11\",\"" + k +
+            "e\":\"17\",\"" + k + "cv\":\"1\",\"" + k + "t\":[{\"d\":\"3_4\"}]";
     if (k == "l") half += ",";
   }
   return "[{" + half + "}]";
@@ -77,7 +77,8 @@ class OfflinePackageScanTest : public offline_test::OfflineEngineTest {
   std::vector<std::pair<std::string, std::string>> CityEntries(int id, const std::string& dv = "1") {
     std::string tile = Tile();
     std::string chk = "[{\"size\":" + std::to_string(tile.size()) + ",\"name\":\"3_4.map\",\"smd5\":\"" +
-                      Md5(tile.substr(0, 1024)) + "\",\"emd5\":\"" + Md5(tile.substr(tile.size() - 1024)) + "\"}]";
+                      Md5(tile.substr(0, 1024)) + "\",\"emd5\":\"" + Md5(tile.substr(tile.size() - 1024)) +
+                      "\"}]";
     return {{"GeoMap/Mapdata/city.cfg", CityCfg(id, dv)},
             {"GeoMap/Mapdata/city.chk", chk},
             {"GeoMap/Mapdata/0_0/3_4.map", tile}};
@@ -136,8 +137,8 @@ TEST_F(OfflinePackageScanTest, RefusesEntriesThatLeaveTheDataFolderAndReportsThe
   EXPECT_EQ(States(), (std::vector<std::pair<int, int>>{{2, 1}, {6, 0}, {5, 1}, {3, 1}}));
   EXPECT_TRUE(std::filesystem::exists(documents + "bad.zip"));
   EXPECT_EQ(man->installFailed.load(), 1);
-  for (const std::string& place : {DataFolder().ToUtf8() + "../../escaped.txt", DataFolder().ToUtf8() + "../escaped.txt",
-                                   home.path() + "/escaped.txt"}) {
+  for (const std::string& place : {DataFolder().ToUtf8() + "../../escaped.txt",
+                                   DataFolder().ToUtf8() + "../escaped.txt", home.path() + "/escaped.txt"}) {
     EXPECT_FALSE(std::filesystem::exists(place)) << place;
   }
   EXPECT_FALSE(IsSafeEntryName("/etc/x"));

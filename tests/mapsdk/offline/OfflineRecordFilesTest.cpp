@@ -250,3 +250,23 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OfflineRecordFilesTest, ARecordFileIsReplacedWholeOrNotAtAll) {
+  const CVString path = DataFolder() + CVString("replaced.dat");
+  ASSERT_EQ(olrecord::WriteBytesFile(path, "old text", 8), 1);
+  ASSERT_EQ(olrecord::WriteBytesFile(path, "new", 3), 1);
+  std::string bytes;
+  ASSERT_TRUE(olrecord::ReadWholeFile(path, bytes));
+  EXPECT_EQ(bytes, "new");
+  EXPECT_EQ(FileExists(path + CVString(".tmp")), 0);
+
+  // A replacement that cannot be written leaves the file as it was.
+  ASSERT_EQ(CreateDirectory(path + CVString(".tmp/")), 1);
+  EXPECT_EQ(olrecord::WriteBytesFile(path, "newer text", 10), 0);
+  ASSERT_TRUE(olrecord::ReadWholeFile(path, bytes));
+  EXPECT_EQ(bytes, "new");
+}
+
+}  // namespace

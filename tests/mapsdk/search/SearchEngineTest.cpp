@@ -270,6 +270,39 @@ TEST_F(SearchEngineTest, StaleAnswersAndFailuresOfTheSearchClient) {
   EXPECT_EQ(delegate->calls[0].error, 2);
 }
 
+TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndNumber) {
+  CAppSearch* engineSearch = engine->search;
+  // A city request while a reverse geocode runs: the geocode's failure still reaches its delegate.
+  ASSERT_TRUE(search->reverseGeocode({10.0, 10.0}));
+  unsigned current = engineSearch->GetSearchSeq();
+  const gmengine::_VRect bound(1, 4, 3, 2);
+  ASSERT_EQ(engineSearch->RequestCityByCenter(bound, 12), 1);
+  EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::ReverseGeocode);
+  EXPECT_EQ(engineSearch->OnMessage(1004, 0, static_cast<int>(current)), 0);
+  ASSERT_TRUE(WaitForCalls(1));
+  EXPECT_EQ(delegate->calls[0].name, "addr");
+  EXPECT_EQ(delegate->calls[0].error, 2);
+
+  // Background points asked for while a POI search is on its way: the POI search's answer is not
+  // taken for a stale one.
+  ASSERT_TRUE(search->poiSearchInCity(std::string("北京"), std::string("咖啡"), 0));
+  ASSERT_TRUE(WaitForCalls(2));
+  current = engineSearch->GetSearchSeq();
+  gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles;
+  gmengine::tag_PoiBkgDataElem tile;
+  tile.key[0] = 15;
+  tile.key[1] = 3;
+  tile.key[2] = 4;
+  tiles.Add(tile);
+  engineSearch->RequestPoiBkgData(gmengine::CVString("bank"), tiles, 131, bound);
+  EXPECT_EQ(engineSearch->GetSearchSeq(), current);
+  EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::PoiInCity);
+  EXPECT_EQ(engineSearch->OnMessage(1005, 0, static_cast<int>(current)), 0);
+  ASSERT_TRUE(WaitForCalls(3));
+  EXPECT_EQ(delegate->calls[2].name, "poi");
+  EXPECT_EQ(delegate->calls[2].error, 2);
+}
+
 TEST_F(SearchEngineTest, ArgumentsAreCheckedBeforeAnythingIsSent) {
   const std::string city16(16, 'c');
   const std::string key99(99, 'k');

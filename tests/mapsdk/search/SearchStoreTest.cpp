@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/search/CPoiBkgDataCache.h"
 #include "mapsdk/search/CSearchMan.h"
 #include "mapsdk/search/GMKNotifier.h"
@@ -85,6 +86,29 @@ TEST(CSearchManTest, AnswersOfUnhandledTypesAndBrokenTextAreErrors) {
             SearchError::TransitFailed);
   EXPECT_EQ(parse(R"({"result":{"type":510},"content":[]})", SearchType::PoiBkgData).type,
             SearchType::PoiBkgData);
+}
+
+TEST(CSearchManTest, TextsWhoseCodePageBytesHoldABackslashOrCrossTheLimitKeepTheirCharacters) {
+  CSearchMan man;
+  auto firstName = [&](const std::string& name) {
+    const std::string body =
+        R"({"result":{"type":11,"total":1},"content":[{"name":")" + name + R"(","uid":"u1","poiType":0}]})";
+    SearchAnswer answer = man.ParseAnswer(body.c_str(), static_cast<int>(body.size()), SearchType::PoiInCity);
+    const auto* result = RecordAs<gmengine::tag_PoiSearchRst>(answer.record);
+    EXPECT_EQ(answer.error, SearchError::None);
+    if (!result || result->pois.IsEmpty()) return std::string("<none>");
+    return gmengine::MultiByteToCVString(gmengine::CP_ACP, result->pois[0].name).ToUtf8();
+  };
+  // The second byte of this character in the code page is 0x5C.
+  EXPECT_EQ(firstName("乗x路"), "乗x路");
+  EXPECT_EQ(firstName("表\\n"), "表\n");  // an escape after a double-byte character
+  // Fifty characters are a hundred bytes: the 99-byte field takes 49 whole ones.
+  std::string fifty;
+  for (int i = 0; i < 50; ++i) fifty += "路";
+  EXPECT_EQ(firstName(fifty), fifty.substr(0, 49 * 3));
+  std::string mixed = "a";
+  for (int i = 0; i < 49; ++i) mixed += "路";
+  EXPECT_EQ(firstName(mixed), mixed);  // 99 bytes fit exactly
 }
 
 TEST(CSearchManTest, TheSixthPoiAnswerEvictsAndFreesTheOldest) {

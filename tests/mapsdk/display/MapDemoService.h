@@ -1,0 +1,150 @@
+#pragma once
+#include <atomic>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mapsdk/offline/COLUpdateRecord.h"
+#include "tests/support/MapFixtureServer.h"
+
+namespace kavro::test {
+
+// The demo map service beyond its tiles: the offline city list of the demo city (type 507),
+// keyword searches ("?qt=con", "?qt=bd2") answer three
+// places around the default centre, driving routes ("?qt=nav", "?qt=nse") a route from the first
+// to the third. Offline batches (request numbers of 1000000 and up) come from the same tiles;
+// deeper than level 12 they are plain land; with refuseMapTiles the map's own batches are refused, as if the
+// network were gone while a download had already got its tiles. Shared by the tests and the runner.
+class MapDemoService {
+ public:
+  // The places, in engine map units.
+  struct Place {
+    const char* name;
+    int x;
+    int y;
+  };
+  static constexpr Place kPlaces[] = {
+      {"Harbour Coffee", 12958162 + 6400, 4825907 + 3200},
+      {"Station Coffee", 12958162 - 9600, 4825907 - 6400},
+      {"Park Coffee", 12958162 + 3200, 4825907 - 9600},
+  };
+
+  // The demo city: one package, the level-11 tile under the default centre (12958162, 4825907)
+  // and its descendants down to level 17, asked for as a finished city so that starting it
+  // downloads it afresh.
+  static constexpr int kDemoCityId = 131;
+  static gmengine::COLUpdateRecord DemoCity() {
+    gmengine::COLUpdateRecord city;
+    for (gmengine::COLUpdateElement* half : {&city.local, &city.server}) {
+      half->id = kDemoCityId;
+      half->name = gmengine::CVString("Demo City");
+      half->size = 5461 * 1024;
+      half->x = 12958162;
+      half->y = 4825907;
+      half->dataVersion = half->mapVersion = half->cityVersion = gmengine::CVString("1");
+      half->baseLevel = half->firstLevel = 11;
+      half->lastLevel = 17;
+      half->state = 4;
+      half->packages.Add(gmengine::CVString("395_147"));
+    }
+    return city;
+  }
+
+  explicit MapDemoService(MapFixtureServer& server) : server_(server) {
+    server_.server().setHandler([this](const RecordedRequest& request) { return respond(request); });
+  }
+
+  std::atomic<bool> refuseMapTiles{false};
+  // Offline batches of deeper levels get a plain picture, so that a city downloads quickly.
+  static constexpr int kDrawnOfflineLevel = 12;
+
+  static std::string query(std::string_view target, std::string_view name) {
+    std::size_t q = target.find('?');
+    while (q != std::string_view::npos) {
+      std::size_t end = target.find('&', q + 1);
+      std::string_view pair = target.substr(q + 1, end == std::string_view::npos ? end : end - q - 1);
+      if (pair.substr(0, name.size()) == name && pair.size() > name.size() && pair[name.size()] == '=') {
+        return std::string(pair.substr(name.size() + 1));
+      }
+      q = end;
+    }
+    return "";
+  }
+  // A geometry text of points (hundredths of a map unit) in the answers' line form.
+  static std::string Geo(const std::vector<std::pair<int, int>>& points) {
+    std::string text(32, 'L');
+    text += "-";
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      if (i) text += ",";
+      text += std::to_string(static_cast<long long>(points[i].first) * 100) + "," +
+              std::to_string(static_cast<long long>(points[i].second) * 100);
+    }
+    return text;
+  }
+
+ private:
+  static ScriptedResponse Json(std::string body) {
+    return ScriptedResponse::ok(std::move(body), {{"Content-Type", "application/json; charset=utf-8"}});
+  }
+
+  ScriptedResponse respond(const RecordedRequest& request) {
+    const std::string& target = request.target;
+    if (target.rfind("/tile/", 0) == 0) {
+      const std::string type = query(target, "type");
+      const int level = std::atoi(query(target, "l").c_str());
+      const long long tick = std::atoll(query(target, "tick").c_str());
+      if (refuseMapTiles && tick < 1000000) {
+        ScriptedResponse refused;
+        refused.status = 503;
+        return refused;
+      }
+      std::vector<std::string> keys;
+      std::string list = query(target, "c");
+      for (std::size_t at = 0; at <= list.size();) {
+        std::size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        keys.push_back(list.substr(at, comma - at));
+        at = comma + 1;
+      }
+      if (tick >= 1000000 && level > kDrawnOfflineLevel) {
+        // Deep levels of a download are plain land: one picture serves them all.
+        std::vector<std::optional<std::string>> tiles(keys.size(), server_.tile("map", 18, 0, 0));
+        return ScriptedResponse::ok(MapFixtureServer::buildBatch(tiles),
+                                    {{"Content-Type", "application/octet-stream"}});
+      }
+      return ScriptedResponse::ok(server_.batchAnswer(type == "" ? "map" : type, level, keys),
+                                  {{"Content-Type", "application/octet-stream"}});
+    }
+    const std::string qt = query(target, "qt");
+    if (target.rfind("/offlinemap/", 0) == 0 && qt == "taskcity" && !query(target, "c").empty()) {
+      return Json(R"({"result":{"type":507,"error":0},"content":[{"name":"Demo City","cityid":"131",
+        "task":"395_147","size":5592064,"center_x":"12958162","center_y":"4825907","l":"11","ls":"11",
+        "le":"17","cityver":"1"}]})");
+    }
+    if (qt == "con" || qt == "bd2") {
+      std::string body = R"({"result":{"type":11,"total":3},"content":[)";
+      for (std::size_t i = 0; i < std::size(kPlaces); ++i) {
+        if (i) body += ",";
+        body += R"({"name":")" + std::string(kPlaces[i].name) + R"(","uid":"demo)" + std::to_string(i) +
+                R"(","poiType":0,"geo":")" + Geo({{kPlaces[i].x, kPlaces[i].y}}) + R"(","addr":"Demo Road"})";
+      }
+      return Json(body + "]}");
+    }
+    if (qt == "nav" || qt == "nse") {
+      const Place& a = kPlaces[1];
+      const Place& b = kPlaces[0];
+      return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"Station"},"end":[{"wd":"Harbour"}],
+        "content":{"dis":3000,"kps":[{"rt":1,"tt":13},{"rt":2}],
+        "rss":[{"d":0},{"n":"Demo Road","d":3000,"g":")" +
+                  Geo({{a.x, a.y}, {a.x, b.y}, {b.x, b.y}}) + R"("},{"d":0}]}})");
+    }
+    ScriptedResponse missing;
+    missing.status = 404;
+    return missing;
+  }
+
+  MapFixtureServer& server_;
+};
+
+}  // namespace kavro::test

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/TileKeyMap.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/VGeoMath.h"
+#include "mapsdk/offline/COLRecordMan.h"
+#include "mapsdk/offline/GMKOfflineMap.h"
+#include "mapsdk/raster/CVWnd.h"
+#include "mapsdk/search/CAppSearch.h"
+#include "mapsdk/search/GMKPlanNode.h"
+#include "mapsdk/search/GMKSearch.h"
+#include "platform/foundation/Environment.h"
+#include "platform/ui/Snapshot.h"
+#include "platform/ui/UIDriver.h"
+#include "tests/mapsdk/display/MapDemoService.h"
+#include "tests/mapsdk/display/MapViewTestSupport.h"
+
+namespace kavro::test {
+namespace {
+
+using mapsdk::CMapStatus;
+using mapsdk::GMKMapView;
+
+TEST_F(MapViewTest, AMapOpenedAtTheDefaultCentreShowsTheDemoServicesTiles) {
+  ASSERT_TRUE(OpenMap());
+  EXPECT_EQ(Status().level, 12);
+  EXPECT_EQ(Status().centerX, gmengine::kInitialCenterX);
+  EXPECT_EQ(Status().width, 640);  // the view's points at scale 2
+  EXPECT_EQ(Status().height, 960);
+  EXPECT_GT(server.requestCount(), 0u);
+
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  ASSERT_TRUE(image);
+  const platform::Bitmap& bitmap = *image->bitmap();
+  // The red dot of the demo map sits on the default centre; the east-west road runs through it.
+  EXPECT_EQ(bitmap.pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
+  EXPECT_EQ(bitmap.pixelAt(40, 477), (platform::Pixel{0xFF, 0xC8, 0x70, 255}));
+  EXPECT_EQ(bitmap.pixelAt(4, 4), (platform::Pixel{0xF5, 0xF3, 0xF0, 255}));
+}
+
+TEST_F(MapViewTest, APanMovesTheCentreByTheDragAndAsksForTheNewTiles) {
+  ASSERT_TRUE(OpenMap());
+  const int x0 = Status().centerX;
+  const int y0 = Status().centerY;
+  // Dragging the map 100 points left and 50 up shows what lay east and south.
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {-100, -50}));
+  EXPECT_EQ(Status().centerX, x0 + 200 * Status().upp);
+  EXPECT_EQ(Status().centerY, y0 - 100 * Status().upp);
+  ASSERT_TRUE(WaitForTiles());
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  EXPECT_EQ(image->bitmap()->pixelAt(320 - 200, 480 - 100), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
+
+  // Three more tiles' width east: only the tiles of the new columns are asked for.
+  const std::size_t before = server.requestedKeys().size();
+  const int oldRight = Status().loadedRightCol;
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {-384, 0}));
+  ASSERT_TRUE(WaitForTiles());
+  std::vector<std::string> keys = server.requestedKeys();
+  ASSERT_GT(keys.size(), before);
+  for (std::size_t i = before; i < keys.size(); ++i) {
+    int column = 0, row = 0;
+    ASSERT_TRUE(mapsdk::TileKeyMap::SplitKey(keys[i], column, row));
+    EXPECT_GT(column, oldRight);
+    EXPECT_LE(column, Status().loadedRightCol);
+  }
+}
+
+TEST_F(MapViewTest, PinchesAndTapsChangeTheLevelAndAskForTheTilesOfTheNewLevel) {
+  ASSERT_TRUE(OpenMap());
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 2.0));
+  EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(WaitForTiles());
+  EXPECT_EQ(StreetLevel(), 13);
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 3.0));
+  EXPECT_EQ(Status().level, 15);
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 0.3));
+  EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 1.15));  // slightly enlarged: no step down
+  EXPECT_EQ(Status().level, 13);
+
+  // A double tap raises the level about the tapped point; a two-finger tap lowers it.
+  ASSERT_TRUE(platform::UIDriver::tapAt({160, 240}, 2));
+  EXPECT_EQ(Status().level, 14);
+  auto& twoFinger = view->contentView().twoFingerTapRecognizer();
+  twoFinger->setLocation({160, 240}, 2);
+  twoFinger->setState(platform::GestureRecognizerState::Ended);
+  twoFinger->reset();
+  EXPECT_EQ(Status().level, 13);
+  EXPECT_TRUE(view->zoomIn());
+  EXPECT_EQ(view->zoomLevel(), 14);
+
+  view->setZoomLevel(25);
+  EXPECT_EQ(view->zoomLevel(), 18);
+  EXPECT_TRUE(view->zoomIn());  // nothing happens at the deepest level
+  EXPECT_EQ(view->zoomLevel(), 18);
+  view->setZoomLevel(0);
+  EXPECT_EQ(view->zoomLevel(), 3);
+}
+
+TEST_F(MapViewTest, AnAnimatedMoveRunsInStepsOnTheClockAndEndsWithTheRegionCallback) {
+  ASSERT_TRUE(OpenMap());
+  RegionLog log;
+  view->setDelegate(&log);
+  mapsdk::CLLocationCoordinate2D target = view->centerCoordinate();
+  target.longitude += 0.05;
+  view->setCenterCoordinate(target, true);
+  const int x0 = Status().centerX;
+  ASSERT_TRUE(runUntil([&] { return Status().centerX != x0; }, 5));
+  EXPECT_FALSE(log.ended);  // still sliding
+  ASSERT_TRUE(runUntil([&] { return log.ended; }, 5));
+  EXPECT_NEAR(view->centerCoordinate().longitude, target.longitude, 1e-4);
+  EXPECT_EQ(log.willAnimated, 1);
+  view->setDelegate(nullptr);
+}
+
+TEST_F(MapViewTest, MapTypesSwitchTheTileLayersAndKeepTheirBits) {
+  ASSERT_TRUE(OpenMap());
+  auto* control = gmengine::MapControlOfEngine();
+  view->setMapType(mapsdk::GMKMapTypeStandard);
+  view->setMapType(mapsdk::GMKMapTypeTrafficOn);
+  EXPECT_EQ(view->mapType(), 3u);
+  EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Traffic));
+  view->setMapType(3);  // any other value turns traffic off and leaves the rest
+  EXPECT_EQ(view->mapType(), 1u);
+  EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Traffic));
+  view->setMapType(mapsdk::GMKMapTypeSatellite);
+  EXPECT_EQ(view->mapType(), 4u);
+  EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Satellite));
+  EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Street));
+  view->setMapType(mapsdk::GMKMapTypeStandard);
+  EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Street));
+  EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Satellite));
+}
+
+TEST_F(MapViewTest, ASingleTapOnEmptyMapLeavesTheCentreAndAConversionRoundTrips) {
+  ASSERT_TRUE(OpenMap());
+  const int x0 = Status().centerX;
+  const int y0 = Status().centerY;
+  ASSERT_TRUE(platform::UIDriver::tapAt({100, 100}, 1));
+  EXPECT_EQ(Status().centerX, x0);
+  EXPECT_EQ(Status().centerY, y0);
+  mapsdk::CLLocationCoordinate2D c = view->convertPointToCoordinate({80, 120});
+  platform::Point p = view->convertCoordinateToPoint(c);
+  EXPECT_NEAR(p.x, 80, 1);
+  EXPECT_NEAR(p.y, 120, 1);
+}
+
+TEST_F(MapViewTest, ARegionIsShownAtTheLevelThatHoldsItAroundItsCentre) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKCoordinateRegion region;
+  region.center = view->centerCoordinate();
+  region.center.longitude += 0.02;
+  region.span = {0.02, 0.02};
+  view->setRegion(region);
+  // About 2,230 by 2,900 map units: at level 16 (4 units a pixel) 640 x 960 pixels hold them,
+  // at level 17 they would not.
+  EXPECT_EQ(view->zoomLevel(), 16);
+  EXPECT_NEAR(view->centerCoordinate().longitude, region.center.longitude, 1e-4);
+  EXPECT_NEAR(view->region().center.longitude, region.center.longitude, 1e-3);
+}
+
+TEST_F(MapViewTest, ASecondMapViewSharesTheEngineWindowAndController) {
+  ASSERT_TRUE(OpenMap());
+  auto* control = gmengine::MapControlOfEngine();
+  auto second = GMKMapView::create({0, 0, 320, 480});
+  ASSERT_TRUE(second);
+  EXPECT_EQ(gmengine::MapControlOfEngine(), control);
+  EXPECT_EQ(GMKMapView::liveCount(), 2);
+  second.reset();
+  EXPECT_EQ(GMKMapView::liveCount(), 1);
+}
+
+}  // namespace
+}  // namespace kavro::test
+
+namespace kavro::test {
+namespace {
+
+class MapServiceTest : public MapViewTest {
+ protected:
+  void SetUp() override {
+    MapViewTest::SetUp();
+    demo = std::make_unique<MapDemoService>(server);
+  }
+  void TearDown() override {
+    MapViewTest::TearDown();
+    demo.reset();
+  }
+  // Waits on the real clock (the engine's threads answer in real time).
+  bool WaitReal(const std::function<bool()>& done, double seconds = 20) {
+    RealClockWhile real(*this);
+    return runUntil(done, seconds);
+  }
+  std::unique_ptr<MapDemoService> demo;
+};
+
+TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
+  auto* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(WaitReal([&] { return control->PoiLayer().Elements().size() == 3; }));
+  ASSERT_TRUE(WaitForTiles());
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  const platform::Bitmap& bitmap = *image->bitmap();
+  for (const auto& place : MapDemoService::kPlaces) {
+    // A numbered mark stands on its point.
+    const int x = 320 + (place.x - gmengine::kInitialCenterX) / Status().upp;
+    const int y = 480 - (place.y - gmengine::kInitialCenterY) / Status().upp - 6;
+    EXPECT_EQ(bitmap.pixelAt(x, y), (platform::Pixel{0xE0, 0x30, 0x1E, 255})) << place.name;
+  }
+  // A tap on the first mark hits it; one far from the marks does not.
+  mapsdk::Attribute hit;
+  const int px = 320 + (MapDemoService::kPlaces[0].x - gmengine::kInitialCenterX) / Status().upp;
+  const int py = 480 - (MapDemoService::kPlaces[0].y - gmengine::kInitialCenterY) / Status().upp;
+  ASSERT_TRUE(control->HitTest(px, py - 4, hit));
+  EXPECT_EQ(hit.kind, mapsdk::Attribute::Kind::Poi);
+  EXPECT_EQ(hit.name.ToUtf8(), "Harbour Coffee");
+  // Ten pixels of reach sideways; a standing mark is missed just below its point and counts the
+  // height above it half.
+  EXPECT_TRUE(control->HitTest(px + 10, py, hit));
+  EXPECT_FALSE(control->HitTest(px + 11, py, hit));
+  EXPECT_FALSE(control->HitTest(px, py + 1, hit));
+  EXPECT_TRUE(control->HitTest(px, py - 19, hit));
+}
+
+TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
+  ASSERT_TRUE(OpenMap());
+  auto node = [](const MapDemoService::Place& place) {
+    auto n = std::make_shared<mapsdk::GMKPlanNode>();
+    mapsdk::CLLocationCoordinate2D c;
+    gmengine::MercatorToGeo(place.x, place.y, &c.longitude, &c.latitude);
+    n->setPt(c);
+    return n;
+  };
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.drivingSearch(std::nullopt, node(MapDemoService::kPlaces[1]), std::nullopt,
+                                   node(MapDemoService::kPlaces[0])));
+  auto* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(WaitReal([&] { return !control->RouteLayer().Elements().empty(); }));
+  ASSERT_TRUE(WaitForTiles());
+  // The route runs north from the second place, then east to the first: a point on each leg.
+  const auto& from = MapDemoService::kPlaces[1];
+  const auto& to = MapDemoService::kPlaces[0];
+  const int upp = Status().upp;
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  const platform::Pixel blue{0x2E, 0x6F, 0xE0, 255};
+  EXPECT_EQ(image->bitmap()->pixelAt(320 + (from.x - gmengine::kInitialCenterX) / upp,
+                                     480 - ((from.y + to.y) / 2 - gmengine::kInitialCenterY) / upp),
+            blue);
+  EXPECT_EQ(image->bitmap()->pixelAt(320 + ((from.x + to.x) / 2 - gmengine::kInitialCenterX) / upp,
+                                     480 - (to.y - gmengine::kInitialCenterY) / upp),
+            blue);
+}
+
+TEST_F(MapServiceTest, TheOfflineCityListAnswerReachesTheRecords) {
+  ASSERT_TRUE(OpenMap());
+  auto offline = mapsdk::GMKOfflineMap::create();  // makes the search object too
+  gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
+  ASSERT_NE(engine->recordMan, nullptr);
+  ASSERT_NE(engine->search, nullptr);
+  gmengine::CVArray<int> ids;
+  ids.Add(MapDemoService::kDemoCityId);
+  ASSERT_EQ(engine->search->OfflineCitySearch(ids), 1);
+  ASSERT_TRUE(
+      WaitReal([&] { return engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId).has_value(); }));
+  auto record = engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId);
+  EXPECT_EQ(record->server.name.ToUtf8(), "Demo City");
+  EXPECT_EQ(record->server.baseLevel, 11);
+  ASSERT_EQ(record->server.packages.GetSize(), 1);
+  EXPECT_EQ(record->server.packages[0].ToUtf8(), "395_147");
+}
+
+TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNetwork) {
+  demo->refuseMapTiles = true;  // the map's own requests fail from the start
+  view = mapsdk::GMKMapView::create({0, 0, 320, 480});
+  ASSERT_TRUE(view);
+  window->addSubview(view);
+  auto* control = gmengine::MapControlOfEngine();
+  auto centreTile = [&]() -> const gmengine::tagGirdData* {
+    for (const auto& tile : control->StreetLayer().Needed()) {
+      if (tile.x == 790 && tile.y == 294) return &tile;
+    }
+    return nullptr;
+  };
+  ASSERT_TRUE(WaitReal([&] { return server.requestCount() > 0; }));
+  ASSERT_TRUE(centreTile());
+  EXPECT_EQ(centreTile()->data, nullptr);
+
+  // The demo city around the default centre, levels 11 to 17.
+  auto offline = mapsdk::GMKOfflineMap::create();
+  auto* records = gmengine::GetMainGlobalMan()->engine->recordMan;
+  ASSERT_NE(records, nullptr);
+  gmengine::COLUpdateRecord city = MapDemoService::DemoCity();
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(MapDemoService::kDemoCityId), 1);  // asking for it switches downloading on
+  ASSERT_TRUE(WaitReal(
+      [&] {
+        auto record = records->GetUpdateRecord(MapDemoService::kDemoCityId);
+        return record && record->local.state == 4 && record->local.ratio == 10000;
+      },
+      300))
+      << "packages " << control->OfflineMan().GetPackageCount() << " received "
+      << control->OfflineMan().GetReceivedCount() << " of " << control->OfflineMan().GetTotalCount() << " on "
+      << control->OfflineMan().IsDownloadOn() << " state "
+      << records->GetUpdateRecord(MapDemoService::kDemoCityId)->local.state << " requesting "
+      << control->GridClient().IsMapRequesting() << " last " << server.server().requests().back().target;
+  EXPECT_EQ(control->OfflineMan().GetPackageCount(), 0);
+
+  // The map's own batches are still refused, yet the centre tile now comes from the download.
+  control->UpdateLayers();
+  ASSERT_NE(centreTile(), nullptr);
+  ASSERT_NE(centreTile()->data, nullptr);
+  const int before = paints;
+  control->RequestRepaint();
+  ASSERT_TRUE(WaitReal([&] { return paints > before; }, 5));
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  EXPECT_EQ(image->bitmap()->pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
+}
+
+}  // namespace
+}  // namespace kavro::test
