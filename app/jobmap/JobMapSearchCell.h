@@ -14,6 +14,6 @@ class JobMapSearchCell : public DataTableCell {
 };
 
 KAVRO_CELL_CLASS(JobMapSearchCell, DataTableCell)
-    .classFunction<DataTableCell::HeightFunction>("heightForCell", &JobMapSearchCell::heightForCell);
+    .classFunction(&CellClassFunctions::heightForCell, &JobMapSearchCell::heightForCell);
 
 }  // namespace kavro

@@ -52,7 +52,7 @@ class JobMapSearchResultController : public JobSearchResultController {
 };
 
 KAVRO_CLASS(JobMapSearchResultController, JobSearchResultController)
-    .classFunction<ListView::SectionViewFunction>("viewForHeaderInSection",
-                                                  &JobMapSearchResultController::viewForHeaderInSection);
+    .classFunction(&SectionViewClassFunctions::viewForHeaderInSection,
+                   &JobMapSearchResultController::viewForHeaderInSection);
 
 }  // namespace kavro
