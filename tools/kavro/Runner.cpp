@@ -174,6 +174,16 @@ std::shared_ptr<platform::View> hitAt(platform::Point p) {
   return nullptr;
 }
 
+// The nearest scroll view around v that scrolls sideways (a pager): a horizontal swipe turns its
+// page, whatever scrolls only up and down inside it.
+std::shared_ptr<platform::ScrollView> sidewaysScrollView(std::shared_ptr<platform::View> v) {
+  for (; v; v = v->superview()) {
+    auto sv = std::dynamic_pointer_cast<platform::ScrollView>(v);
+    if (sv && sv->isScrollEnabled() && sv->contentSize().width > sv->bounds().size.width) return sv;
+  }
+  return nullptr;
+}
+
 std::optional<unsigned> direction(std::string_view name) {
   if (name == "left") return platform::SwipeDirection::Left;
   if (name == "right") return platform::SwipeDirection::Right;
@@ -535,6 +545,15 @@ Outcome Runner::swipe(std::string_view args) {
     }
     if (!v && !all.empty()) v = all.back();
     if (!v) return fail("swipe: nothing on screen");
+  }
+  bool sideways = *dir == platform::SwipeDirection::Left || *dir == platform::SwipeDirection::Right;
+  if (auto pager = sideways ? sidewaysScrollView(v) : nullptr) {
+    // A finger swiping left brings the next page in: one page width further.
+    double width = pager->bounds().size.width;
+    double x = pager->contentOffset().x + (*dir == platform::SwipeDirection::Left ? width : -width);
+    if (x < 0 || x + width > pager->contentSize().width + 0.5)
+      return fail("swipe: no page further " + std::string(dirName) + " in the " + pager->className());
+    return afterAction(platform::UIDriver::scrollBy(*pager, {x - pager->contentOffset().x, 0}), "swipe");
   }
   return afterAction(platform::UIDriver::swipe(*v, *dir), "swipe");
 }

@@ -166,7 +166,8 @@ TEST_F(RunnerTest, SearchFromTheHomeScreenToTheFirstJobsDetail) {
   ASSERT_EQ(script("tap JobSearchController\nshow\nsnap form.png\n"
                    "tap SearchBar\ntype java\nreturn\nshow\nsnap guide.png\n"
                    "tap @160,240\nshow\nsnap results.png\n"
-                   "tap 高级软件工程师（C++）\nshow\nsnap detail.png\n"),
+                   "tap 高级软件工程师（C++）\nshow\nsnap detail.png\n"
+                   "swipe left\nshow\nswipe right\nshow\n"),
             Outcome::Done)
       << err_.str();
   std::string text = out_.str();
@@ -194,6 +195,10 @@ TEST_F(RunnerTest, SearchFromTheHomeScreenToTheFirstJobsDetail) {
   ASSERT_NE(detail, std::string::npos) << text;
   EXPECT_NE(text.find("ScrollView (0, 64, 320, 416)", detail), std::string::npos) << text;
   EXPECT_NE(text.find("上海浦江数据科技有限公司", detail), std::string::npos) << text;
+  // A sideways swipe turns the pager's page, whatever list the finger is on, and back.
+  auto next = text.find("ScrollView (0, 64, 320, 416) offset=(320, 0)", detail);
+  EXPECT_NE(next, std::string::npos) << text;
+  EXPECT_NE(text.find("ScrollView (0, 64, 320, 416) offset=(0, 0)", next), std::string::npos) << text;
   for (const char* picture : {"form.png", "guide.png", "results.png", "detail.png"})
     expectScreenPicture(pictures_.path() + "/" + picture);
 }
