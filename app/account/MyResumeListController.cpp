@@ -31,9 +31,8 @@ MyResumeListController::~MyResumeListController() {
 void MyResumeListController::customView() {
   UIBasicController::customView();
   setTitle(AppCoreInfo::getLocalizedString("myresume_title"));
-  resumeList_->setFrame(platform::Rect(0, 0, vc::getWidth(*this), vc::getMainViewHeight(*this)));
   resumeList_->setCtrl(weakAs<MyResumeListController>());
-  view()->addSubview(resumeList_);
+  vc::addFullSubview(*this, resumeList_);
   auto section = ListViewData::newDataOnListView(*resumeList_, platform::classFor<MyResumeListCell>());
   section->listData()->setItemUniqueKeyName("userid");
   if (UserCoreInfo::hasLogined()) section->loadData();

@@ -97,20 +97,21 @@ void UserLoginController::customView() {
   }
 
   double width = screen::screenWidth();
-  nameField_ = nameInputWithRect(platform::Rect(20, 20, width - 40, 40));
+  double top = vc::getMainViewTop(*this);
+  nameField_ = nameInputWithRect(platform::Rect(20, top + 20, width - 40, 40));
   nameField_->setPlaceholder(localized("login_placeholder_username"));
   nameField_->setReturnKeyType(platform::ReturnKeyType::Next);
   nameField_->setText(UserCoreInfo::getUserName());
   view()->addSubview(nameField_);
 
-  passwordField_ = passwordInputWithRect(platform::Rect(20, 70, width - 40, 40));
+  passwordField_ = passwordInputWithRect(platform::Rect(20, top + 70, width - 40, 40));
   passwordField_->setPlaceholder(localized("login_placeholder_password"));
   passwordField_->setReturnKeyType(platform::ReturnKeyType::Go);
   view()->addSubview(passwordField_);
 
   auto weak = weakAs<UserLoginController>();
   loginButton_ =
-      buttonWithRect(platform::Rect(20, 130, width - 40, 44), localized("login_button_login"), [weak] {
+      buttonWithRect(platform::Rect(20, top + 130, width - 40, 44), localized("login_button_login"), [weak] {
         if (auto self = weak.lock()) self->doLogin();
       });
   view()->addSubview(loginButton_);

@@ -18,9 +18,8 @@ CampusFactsController::~CampusFactsController() {
 void CampusFactsController::customView() {
   UIBasicController::customView();
   setTitle(AppCoreInfo::getLocalizedString(titleKey()));
-  factList_->setFrame(platform::Rect(0, 0, vc::getWidth(*this), vc::getMainViewHeight(*this)));
   factList_->setCtrl(weakAs<CampusFactsController>());
-  view()->addSubview(factList_);
+  vc::addFullSubview(*this, factList_);
   ListViewData::newDataOnListView(*factList_, platform::classFor<TitleFullValueCell>())->loadData();
 }
 

@@ -44,9 +44,8 @@ void FansCompanyHomeController::customView() {
     if (auto self = weak.lock()) self->createNews();
   });
 
-  topicList_->setFrame(platform::Rect(0, 0, vc::getWidth(*this), vc::getMainViewHeight(*this)));
   topicList_->setCtrl(weak);
-  view()->addSubview(topicList_);
+  vc::addFullSubview(*this, topicList_);
   auto section = ListViewData::newDataOnListView(*topicList_, platform::classFor<FansTopicCell>());
   section->setMEmtpyCellClass(platform::classFor<FansEmptyCell>());
   section->listData()->setItemUniqueKeyName("noticeid");

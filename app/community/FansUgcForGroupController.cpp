@@ -43,7 +43,8 @@ void FansUgcForGroupController::customView() {
   barbutton::setCustomRightBorderedItem(localized("fans_ugc_send"), *this, [weak](auto&&...) {
     if (auto self = weak.lock()) self->sendTopic();
   });
-  contentView_ = UIPlaceHolderTextView::create(platform::Rect(10, 10, screen::screenWidth() - 20, 150));
+  contentView_ = UIPlaceHolderTextView::create(
+      platform::Rect(10, vc::getMainViewTop(*this) + 10, screen::screenWidth() - 20, 150));
   contentView_->setPlaceholder(localized("fans_ugc_placeholder"));
   view()->addSubview(contentView_);
 }

@@ -4,6 +4,7 @@
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/AppControllers.h"
+#include "kit/ui/ViewControllerExt.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/ui/NavigationItem.h"
 #include "platform/ui/View.h"
@@ -55,7 +56,7 @@ void HomeViewController::customView() {
 
 void HomeViewController::layoutEntries() {
   double width = view()->bounds().size.width - 2 * Margin;
-  double y = Margin;
+  double y = vc::getMainViewTop(*this) + Margin;
   for (const auto& button : buttons_) {
     button->setFrame({Margin, y, width, EntryHeight});
     y += EntryHeight + EntryGap;

@@ -13,10 +13,17 @@
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/AppControllers.h"
 #include "kit/ui/CommonHud.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/NavigationController.h"
 
 namespace kavro {
+
+namespace {
+// The opening count is a statistic: its write (a journal and its disk syncs) waits until the first
+// screen has settled rather than hold the start up.
+constexpr double OpeningCountDelay = 0.5;
+}  // namespace
 
 bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& app,
                                                          const platform::Dictionary* /*options*/) {
@@ -50,6 +57,9 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
 }
 
 void ios_kavroAppDelegate::destroySharedServices() {
+  // A count still waiting goes to the store before the store closes.
+  auto& app = platform::Application::sharedApplication();
+  if (auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate())) self->recordOpening();
   CommonHud::hiddenTips();
   platform::ViewController::discardPendingTransitions();
   platform::Application::destroySharedApplication();
@@ -80,10 +90,23 @@ void ios_kavroAppDelegate::noteStores() {
 }
 
 void ios_kavroAppDelegate::applicationDidBecomeActive(platform::Application&) {
+  if (openingPending_) return;
+  openingPending_ = true;
+  std::weak_ptr<ios_kavroAppDelegate> weak = weak_from_this();
+  platform::RunLoop::main().performAfter(OpeningCountDelay, this, [weak] {
+    if (auto self = weak.lock()) self->recordOpening();
+  });
+}
+
+void ios_kavroAppDelegate::recordOpening() {
+  if (!openingPending_) return;
+  openingPending_ = false;
+  platform::RunLoop::main().cancelPerforms(this);
   AppTracking::record(OpenClientTrackingPoint);
 }
 
 void ios_kavroAppDelegate::applicationDidEnterBackground(platform::Application&) {
+  recordOpening();
   if (reachability_) reachability_->stopNotifier();
 }
 

@@ -18,8 +18,10 @@ class HomeViewController;
 // upgrade steps (once per start); the skin; the window with a navigation controller whose root is
 // the home screen; then the network watcher, the current-location lookup and the push
 // registration, none of which the home screen waits for. A store that had to be moved aside or could not be
-// opened is said once on the log. Becoming active counts the client's opening; the background stops the
-// network watcher and the foreground starts it again. Main thread only.
+// opened is said once on the log. Becoming active counts the client's opening, written half a second
+// later (or when the application goes to the background or ends first) so that the start does not
+// wait for the store; the background stops the network watcher and the foreground starts it
+// again. Main thread only.
 class ios_kavroAppDelegate : public AppBaseDelegate,
                              public LocationUtilDelegate,
                              public std::enable_shared_from_this<ios_kavroAppDelegate> {
@@ -46,11 +48,14 @@ class ios_kavroAppDelegate : public AppBaseDelegate,
 
  private:
   void noteStores();
+  // Writes the opening count that is waiting, if any.
+  void recordOpening();
 
   std::shared_ptr<HomeViewController> home_;
   std::shared_ptr<Reachability> reachability_;
   std::vector<std::string> storeNotes_;
   bool launched_ = false;
+  bool openingPending_ = false;
 };
 
 }  // namespace kavro

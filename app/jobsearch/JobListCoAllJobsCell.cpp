@@ -74,8 +74,11 @@ void JobListCoAllJobsCell::addInternIcon() {
 double JobListCoAllJobsCell::heightForCell(ListView& list, const platform::IndexPath& ip) {
   auto record = list.dataOfIndexPath(ip);
   if (!record) return 0;
-  return detailcell::textHeight(record->get_jobname(), ReadNameSkin, "common", NameWidth) +
-         detailcell::textHeight(infoText(*record), InfoSkin, "common", NameWidth);
+  // The row holds what binding places, measured as binding measures it: the name 10 points down,
+  // the info 5 below it across the list, and as much again under the info as above the name.
+  std::string_view nameSkin = JobOperateUtil::getjobHasRead(record->get_jobid()) ? ReadNameSkin : NameSkin;
+  return 10 + detailcell::textHeight(record->get_jobname(), nameSkin, {}, NameWidth) + 5 +
+         detailcell::textHeight(infoText(*record), InfoSkin, {}, list.bounds().size.width - 20) + 10;
 }
 
 }  // namespace kavro

@@ -64,6 +64,8 @@ std::optional<bool> UIBasicController::textFieldShouldReturn(platform::TextField
 }
 
 void UIBasicController::customView() {
+  // Every screen's view reaches under the translucent bar and places its content below the bar's
+  // height (vc::getMainViewTop); the built-in skin keeps the bar translucent.
   if (auto nav = navigationController()) nav->navigationBar()->setTranslucent(true);
   setupBackButton();
 }

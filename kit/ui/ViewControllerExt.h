@@ -20,6 +20,9 @@ void disableRightButton(platform::ViewController& c);
 void enableLeftButton(platform::ViewController& c);
 void disableLeftButton(platform::ViewController& c);
 
+// Screens reach under their navigation bar, which the screen base keeps translucent: content
+// starts this far down c's view (the height of a shown bar, else 0).
+double getMainViewTop(const platform::ViewController& c);
 // The view fills the content area below a shown navigation bar and goes on top of c's view.
 void addFullSubview(platform::ViewController& c, const std::shared_ptr<platform::View>& view);
 // Screen height less the shown status bar, the shown navigation bar and a shown tab bar (unless

@@ -75,12 +75,14 @@ void disableLeftButton(platform::ViewController& c) {
 
 void addFullSubview(platform::ViewController& c, const std::shared_ptr<platform::View>& view) {
   if (!view) return;
-  double top = 0;
-  if (auto nav = c.navigationController(); nav && !nav->isNavigationBarHidden())
-    top = nav->navigationBar()->frame().height();
-  view->setFrame({0, top, c.view()->frame().width(), getMainViewHeight(c)});
+  view->setFrame({0, getMainViewTop(c), c.view()->frame().width(), getMainViewHeight(c)});
   view->removeFromSuperview();
   c.view()->addSubview(view);
+}
+
+double getMainViewTop(const platform::ViewController& c) {
+  auto nav = c.navigationController();
+  return nav && !nav->isNavigationBarHidden() ? nav->navigationBar()->frame().height() : 0;
 }
 
 double getMainViewHeight(const platform::ViewController& c) {

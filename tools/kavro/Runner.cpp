@@ -22,6 +22,7 @@
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
@@ -150,6 +151,35 @@ bool isOfClass(const platform::View& v, std::string_view name) {
 std::shared_ptr<platform::ScrollView> enclosingScrollView(std::shared_ptr<platform::View> v) {
   for (; v; v = v->superview()) {
     if (auto sv = std::dynamic_pointer_cast<platform::ScrollView>(v)) return sv;
+  }
+  return nullptr;
+}
+
+// The row or control a view sits in: a finger on a label lands on whatever that row or control
+// puts under it.
+std::shared_ptr<platform::View> touchOwner(const std::shared_ptr<platform::View>& v) {
+  for (auto p = v; p; p = p->superview()) {
+    if (isKind<platform::TableViewCell>(*p) || isKind<platform::Control>(*p)) return p;
+  }
+  return nullptr;
+}
+
+// The view a finger at a point on screen lands on, top window first.
+std::shared_ptr<platform::View> hitAt(platform::Point p) {
+  const auto& windows = platform::Application::sharedApplication().windows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (!shown(**it)) continue;
+    if (auto hit = (*it)->hitTest((*it)->convertPointFromView(p, nullptr))) return hit;
+  }
+  return nullptr;
+}
+
+// The nearest scroll view around v that scrolls sideways (a pager): a horizontal swipe turns its
+// page, whatever scrolls only up and down inside it.
+std::shared_ptr<platform::ScrollView> sidewaysScrollView(std::shared_ptr<platform::View> v) {
+  for (; v; v = v->superview()) {
+    auto sv = std::dynamic_pointer_cast<platform::ScrollView>(v);
+    if (sv && sv->isScrollEnabled() && sv->contentSize().width > sv->bounds().size.width) return sv;
   }
   return nullptr;
 }
@@ -484,7 +514,14 @@ Outcome Runner::tap(std::string_view target) {
   }
   auto v = this->target(target, "tap");
   if (!v) return Outcome::Failed;
-  return afterAction(platform::UIDriver::tap(*v), "tap");
+  if (platform::UIDriver::tap(*v)) return afterAction(true, "tap");
+  // A text on a row is taken as the row: the finger lands on the row's own views around the text.
+  auto owner = touchOwner(v);
+  platform::Point center = platform::UIDriver::visibleRect(*v).center();
+  auto hit = owner && owner != v ? hitAt(center) : nullptr;
+  if (hit && (hit == owner || hit->isDescendantOfView(owner.get())))
+    return afterAction(platform::UIDriver::tapAt(center), "tap");
+  return afterAction(false, "tap");
 }
 
 Outcome Runner::back() {
@@ -518,6 +555,15 @@ Outcome Runner::swipe(std::string_view args) {
     }
     if (!v && !all.empty()) v = all.back();
     if (!v) return fail("swipe: nothing on screen");
+  }
+  bool sideways = *dir == platform::SwipeDirection::Left || *dir == platform::SwipeDirection::Right;
+  if (auto pager = sideways ? sidewaysScrollView(v) : nullptr) {
+    // A finger swiping left brings the next page in: one page width further.
+    double width = pager->bounds().size.width;
+    double x = pager->contentOffset().x + (*dir == platform::SwipeDirection::Left ? width : -width);
+    if (x < 0 || x + width > pager->contentSize().width + 0.5)
+      return fail("swipe: no page further " + std::string(dirName) + " in the " + pager->className());
+    return afterAction(platform::UIDriver::scrollBy(*pager, {x - pager->contentOffset().x, 0}), "swipe");
   }
   return afterAction(platform::UIDriver::swipe(*v, *dir), "swipe");
 }

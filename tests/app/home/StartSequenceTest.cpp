@@ -99,6 +99,24 @@ TEST_F(StartSequenceTest, LaunchShowsTheHomeScreenInTheMainWindowAndRegistersFor
       std::string::npos);
 }
 
+TEST_F(StartSequenceTest, TheOpeningIsCountedOnceTheStartHasSettledOrWhenTheApplicationLeaves) {
+  auto counted = [] { return platform::stringFromData(AppTracking::getTrackingPostData()); };
+  delegate_ = std::make_shared<ios_kavroAppDelegate>();
+  auto& app = platform::Application::sharedApplication();
+  app.setDelegate(delegate_);
+  ASSERT_TRUE(app.launch());
+  EXPECT_EQ(counted().find("TRACKING_ENTIRETY_OPENCLIENT"), std::string::npos) << "not on the start's way";
+  runFor(1);
+  EXPECT_NE(counted().find("TRACKING_ENTIRETY_OPENCLIENT=1"), std::string::npos) << counted();
+
+  // Becoming active again and leaving at once: the count is written as the application leaves.
+  delegate_->applicationDidBecomeActive(app);
+  delegate_->applicationDidEnterBackground(app);
+  EXPECT_NE(counted().find("TRACKING_ENTIRETY_OPENCLIENT=2"), std::string::npos) << counted();
+  runFor(1);
+  EXPECT_NE(counted().find("TRACKING_ENTIRETY_OPENCLIENT=2"), std::string::npos) << "counted once";
+}
+
 TEST_F(StartSequenceTest, TheHomeScreenOffersExactlyTheScreensBuiltIn) {
   launch();
   auto home = homeOnScreen();

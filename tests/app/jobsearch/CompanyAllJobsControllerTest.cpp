@@ -70,6 +70,16 @@ TEST_F(CompanyAllJobsControllerTest, ListsTheCompanysJobsWithTheirCountInTheTitl
   }
   auto asked = targetsOf("/api/job/get_co_alljob.php?jobarea=&coid=2310486&pageno=1&pagesize=10&");
   EXPECT_EQ(asked.size(), 1u);
+
+  // Each row holds its name and its info line, with the margins binding gives them.
+  for (int row = 0; row < 3; ++row) {
+    auto cell = std::dynamic_pointer_cast<JobListCoAllJobsCell>(
+        screen->listViewAllJobs()->cellForRowAtIndexPath(platform::IndexPath::forRow(row, 0)));
+    ASSERT_TRUE(cell) << row;
+    double height =
+        JobListCoAllJobsCell::heightForCell(*screen->listViewAllJobs(), platform::IndexPath::forRow(row, 0));
+    EXPECT_GE(height, cell->jobDetail()->frame().maxY() + 10) << row;
+  }
 }
 
 TEST_F(CompanyAllJobsControllerTest, AOneCharacterCompanyNameIsIgnoredInTheTitle) {

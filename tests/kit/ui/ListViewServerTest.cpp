@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/MoreTableCell.h"
@@ -54,6 +57,13 @@ TEST_F(ListViewServerTest, PagesThroughTheServiceAndRefusesRowsItAlreadyHolds) {
   auto section = ListViewData::newDataOnListView(*list, platform::classFor<TitleCell>());
   section->setPageSize(3);
   section->listData()->setItemUniqueKeyName("jobid");
+  // A service that counts 57 jobs but answers the same three on every page.
+  std::ifstream fixture(ApiFixtureServer::defaultFixtureRoot() + "/job/search_job_list.xml");
+  std::string body{std::istreambuf_iterator<char>(fixture), {}};
+  auto total = body.find("<totalcount>3<");
+  ASSERT_NE(total, std::string::npos);
+  body.replace(total, 14, "<totalcount>57<");
+  server.setAnswer("/api/job/search_job_list.php", 200, body, {{"Content-Type", "text/xml; charset=utf-8"}});
 
   section->loadData();
   ASSERT_TRUE(loop().runUntil([&] { return section->listViewDataStatus() == 2; }, 20));

@@ -93,7 +93,7 @@ TEST_F(RunnerTest, HomeEntriesOpenTheirScreensAndBackLeadsHome) {
 
   // A platform kind names its subclasses too: the first button is the first entry.
   ASSERT_EQ(script("tap Button\n"), Outcome::Done) << err_.str();
-  EXPECT_NE(runner_->describeScreen().find("<UserLoginController>"), std::string::npos);
+  EXPECT_NE(runner_->describeScreen().find("<JobSearchController>"), std::string::npos);
 }
 
 TEST_F(RunnerTest, ACommandNamingNothingSaysWhatIsOnScreenAndTheScriptStopsThere) {
@@ -141,7 +141,7 @@ TEST_F(RunnerTest, IfBlocksRunOnlyForWhatIsOnScreen) {
 TEST_F(RunnerTest, SearchAndDetailCommandsPrintTheParsedRecords) {
   ASSERT_EQ(script("search java --area 020000  # first page\njob 45127603\n"), Outcome::Done) << err_.str();
   std::string text = out_.str();
-  EXPECT_NE(text.find(": 57 jobs, page 1"), std::string::npos) << text;
+  EXPECT_NE(text.find(": 3 jobs, page 1"), std::string::npos) << text;
   EXPECT_NE(text.find("1. 高级软件工程师（C++） | 上海浦江数据科技有限公司"), std::string::npos) << text;
   EXPECT_NE(text.find("  address: 上海市浦东新区"), std::string::npos) << text;
 }
@@ -160,13 +160,14 @@ TEST_F(RunnerTest, TheTourWalksTheBuiltScreens) {
   expectScreenPicture(pictures_.path() + "/01-home.png");
 }
 
-// The road through the search screens, as a person walks it. It waits for the search screens
-// (JobSearchController, JobSearchResultController, the job detail pager), which live on other
-// branches; the integrator enables it once they are merged.
-TEST_F(RunnerTest, DISABLED_SearchFromTheHomeScreenToTheFirstJobsDetail) {
+// The road through the search screens, as a person walks it. The first result list shows its
+// guide picture over the window once; a tap takes it away.
+TEST_F(RunnerTest, SearchFromTheHomeScreenToTheFirstJobsDetail) {
   ASSERT_EQ(script("tap JobSearchController\nshow\nsnap form.png\n"
-                   "tap SearchBar\ntype java\nreturn\nshow\nsnap results.png\n"
-                   "tap 高级软件工程师（C++）\nshow\nsnap detail.png\n"),
+                   "tap SearchBar\ntype java\nreturn\nshow\nsnap guide.png\n"
+                   "tap @160,240\nshow\nsnap results.png\n"
+                   "tap 高级软件工程师（C++）\nshow\nsnap detail.png\n"
+                   "swipe left\nshow\nswipe right\nshow\n"),
             Outcome::Done)
       << err_.str();
   std::string text = out_.str();
@@ -176,10 +177,29 @@ TEST_F(RunnerTest, DISABLED_SearchFromTheHomeScreenToTheFirstJobsDetail) {
   ASSERT_NE(results, std::string::npos) << text;
   EXPECT_NE(text.find("row=0.0", results), std::string::npos) << text;
   EXPECT_NE(text.find("高级软件工程师（C++）", results), std::string::npos) << text;
-  auto detail = text.find("<PageTurnController>", results);
+  // The demo's three jobs are the whole answer: three rows and no row offering more.
+  EXPECT_NE(text.find("共3个职位", results), std::string::npos) << text;
+  EXPECT_NE(text.find("row=0.2", results), std::string::npos) << text;
+  EXPECT_GT(text.find("row=0.3", results), text.find("<PageTurnController>", results)) << text;
+  // The guide is a picture over the whole window, and the tap took it away.
+  auto guide = text.find("UITipsImageView (0, 0, 320, 480) image=320x480", results);
+  EXPECT_NE(guide, std::string::npos) << text;
+  auto afterTap = text.find("<JobSearchResultController>", guide);
+  ASSERT_NE(afterTap, std::string::npos) << text;
+  EXPECT_GT(text.find("UITipsImageView", guide + 1), text.find("<PageTurnController>", afterTap)) << text;
+  // Content starts right under the navigation bar and reaches the bottom of the screen.
+  EXPECT_NE(text.find("NavigationBar (0, 20, 320, 44)", results), std::string::npos) << text;
+  EXPECT_NE(text.find("ListView (0, 64, 320, 372)", results), std::string::npos) << text;
+  EXPECT_NE(text.find("Toolbar (0, 436, 320, 44)", results), std::string::npos) << text;
+  auto detail = text.find("<PageTurnController>", afterTap);
   ASSERT_NE(detail, std::string::npos) << text;
+  EXPECT_NE(text.find("ScrollView (0, 64, 320, 416)", detail), std::string::npos) << text;
   EXPECT_NE(text.find("上海浦江数据科技有限公司", detail), std::string::npos) << text;
-  for (const char* picture : {"form.png", "results.png", "detail.png"})
+  // A sideways swipe turns the pager's page, whatever list the finger is on, and back.
+  auto next = text.find("ScrollView (0, 64, 320, 416) offset=(320, 0)", detail);
+  EXPECT_NE(next, std::string::npos) << text;
+  EXPECT_NE(text.find("ScrollView (0, 64, 320, 416) offset=(0, 0)", next), std::string::npos) << text;
+  for (const char* picture : {"form.png", "guide.png", "results.png", "detail.png"})
     expectScreenPicture(pictures_.path() + "/" + picture);
 }
 
