@@ -42,6 +42,14 @@ void GMKOverlayPathView::drawBuiltPath(const platform::Path& path, platform::Bit
   strokePath(path, context);
 }
 
+void GMKOverlayPathView::addPointsToPath(platform::Path& path, const std::vector<GMKMapPoint>& points,
+                                         bool close) const {
+  if (points.empty()) return;
+  path.moveTo(pointForMapPoint(points.front()));
+  for (std::size_t i = 1; i < points.size(); ++i) path.lineTo(pointForMapPoint(points[i]));
+  if (close) path.closeSubpath();
+}
+
 void GMKOverlayPathView::drawMapRect(const GMKMapRect& mapRect, double zoomScale,
                                      platform::BitmapContext& context) {
   if (!path_) createPath();

@@ -56,6 +56,14 @@ class GMKOverlayPathView : public GMKOverlayView {
  protected:
   // Fills, then strokes; polygons fill even-odd, polylines only stroke.
   virtual void drawBuiltPath(const platform::Path& path, platform::BitmapContext& context) const;
+  // The points' view positions as a sub-path: open for a line, closed for a polygon's ring.
+  void addPointsToPath(platform::Path& path, const std::vector<GMKMapPoint>& points, bool close) const;
+  // A view of the shape's class for an overlay that is one; null otherwise.
+  template <class View, class Shape>
+  static std::shared_ptr<View> viewForShape(const std::shared_ptr<GMKOverlay>& overlay) {
+    auto shape = std::dynamic_pointer_cast<Shape>(overlay);
+    return shape ? std::make_shared<View>(shape) : nullptr;
+  }
 
  private:
   std::optional<platform::Color> fillColor_;

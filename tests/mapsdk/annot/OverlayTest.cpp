@@ -4,8 +4,10 @@
 #include <limits>
 #include <memory>
 
+#include "mapsdk/display/GMKCircleView.h"
 #include "mapsdk/display/GMKPointAnnotation.h"
-#include "mapsdk/display/GMKShapeViews.h"
+#include "mapsdk/display/GMKPolygonView.h"
+#include "mapsdk/display/GMKPolylineView.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Snapshot.h"
 #include "tests/mapsdk/annot/FakeMapHost.h"
