@@ -42,9 +42,9 @@ void GMKAnnotationView::setImage(std::shared_ptr<platform::Image> image) {
 void GMKAnnotationView::setDraggable(bool draggable) {
   internal_->draggable = draggable;
   if (draggable && !drag_) {
-    std::weak_ptr<GMKAnnotationView> weak = std::dynamic_pointer_cast<GMKAnnotationView>(shared_from_this());
+    std::weak_ptr<platform::Object> weak = weak_from_this();
     auto pan = std::make_shared<platform::PanGestureRecognizer>([weak](platform::GestureRecognizer& sender) {
-      auto self = weak.lock();
+      auto self = std::dynamic_pointer_cast<GMKAnnotationView>(weak.lock());
       auto* recognizer = dynamic_cast<platform::PanGestureRecognizer*>(&sender);
       if (self && recognizer) self->handleSingleDrag(*recognizer);
     });
@@ -99,14 +99,14 @@ void GMKAnnotationView::touchesCancelled(const platform::Touch&) {
 
 void GMKAnnotationView::postWithView(const char* name) {
   auto info = platform::MutableDictionary::create();
-  info->setObject(shared_from_this(), "view");
+  if (auto self = weak_from_this().lock()) info->setObject(self, "view");
   platform::NotificationCenter::defaultCenter().post(name, nullptr, info);
 }
 
 void GMKAnnotationView::handleSingleTap() {
   if (!internal_->enabled || internal_->selected) return;
   // Keeps the view alive while the map view reacts.
-  auto self = shared_from_this();
+  auto self = weak_from_this().lock();
   postWithView(NotificationSelectAnnotationView);
   // The map view has opened the bubble while handling the notification.
   if (internal_->paopaoView) GMKAddPaopaoAnimation(*internal_->paopaoView);
@@ -114,7 +114,7 @@ void GMKAnnotationView::handleSingleTap() {
 
 void GMKAnnotationView::handleSingleDrag(platform::PanGestureRecognizer& recognizer) {
   if (!internal_->enabled) return;
-  auto self = shared_from_this();
+  auto self = weak_from_this().lock();
   const platform::View* in = superviewPointer();
   auto moveBy = [this](double dx, double dy) {
     Rect f = frame();
