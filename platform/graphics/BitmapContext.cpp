@@ -185,6 +185,23 @@ void BitmapContext::strokeRoundedRect(const Rect& rect, double radius) {
       state_.stroke);
 }
 
+void BitmapContext::setLineDash(double phase, std::vector<double> lengths) {
+  state_.strokeStyle.dashPhase = phase;
+  state_.strokeStyle.dashes = std::move(lengths);
+}
+
+void BitmapContext::fillPath(const Path& path, PathFillRule rule) {
+  if (path.isEmpty()) return;
+  fillShape(path.boundingBox(), [&](Point p) { return path.contains(p, rule); }, state_.fill);
+}
+
+void BitmapContext::strokePath(const Path& path) {
+  StrokeStyle style = state_.strokeStyle;
+  style.width = state_.lineWidth;
+  StrokeOutline outline(path, style);
+  fillShape(outline.bounds(), [&](Point p) { return outline.contains(p); }, state_.stroke);
+}
+
 void BitmapContext::strokeLine(Point from, Point to) {
   double h = state_.lineWidth / 2;
   if (h <= 0) return;

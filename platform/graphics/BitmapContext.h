@@ -8,6 +8,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/Path.h"
 
 namespace platform {
 
@@ -52,6 +53,11 @@ class BitmapContext {
   void setLineWidth(double width);
   // 0...1, multiplies everything drawn; 1 to start with.
   void setAlpha(double alpha);
+  // How strokePath ends and joins lines and dashes them (butt, miter 10, solid to start with).
+  void setLineCap(LineCap cap) { state_.strokeStyle.cap = cap; }
+  void setLineJoin(LineJoin join) { state_.strokeStyle.join = join; }
+  void setMiterLimit(double limit) { state_.strokeStyle.miterLimit = limit; }
+  void setLineDash(double phase, std::vector<double> lengths);
   const Color& fillColor() const { return state_.fill; }
   const Color& strokeColor() const { return state_.stroke; }
   double lineWidth() const { return state_.lineWidth; }
@@ -72,6 +78,11 @@ class BitmapContext {
   // stretchable picture keeps its caps at their size in points and stretches the middle; where the
   // rectangle is smaller than the caps, the caps shrink in proportion.
   void drawImage(const Image& image, const Rect& rect);
+  // The area the path encloses, by the rule, in the fill colour.
+  void fillPath(const Path& path, PathFillRule rule = PathFillRule::NonZero);
+  // The path's outline of the line width, with the cap, join and dash, in the stroke colour.
+  void strokePath(const Path& path);
+
   // Raw pixels scaled into the rectangle.
   void drawBitmap(const Bitmap& bitmap, const Rect& rect);
 
@@ -94,6 +105,7 @@ class BitmapContext {
     Color stroke = Color::black();
     double lineWidth = 1;
     double alpha = 1;
+    StrokeStyle strokeStyle;  // its width unused: lineWidth rules
   };
 
   // Calls visit(x, y, user-space point of the pixel's centre) for every pixel of the clip near

@@ -7,6 +7,7 @@
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/DrawingView.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -100,6 +101,12 @@ void drawLines(BitmapContext& ctx, const std::vector<std::string>& lines, const 
 
 void drawContent(View& v, BitmapContext& ctx, double alpha) {
   Rect b = v.bounds();
+  if (auto* dv = dynamic_cast<DrawingView*>(&v)) {
+    ctx.saveGState();
+    dv->drawRect(ctx, b);
+    ctx.restoreGState();
+    return;
+  }
   if (auto* iv = dynamic_cast<ImageView*>(&v)) {
     if (auto img = iv->currentImage()) ctx.drawImage(*img, fitRect(iv->contentMode(), img->size(), b));
     return;

@@ -1,0 +1,91 @@
+#include "mapsdk/display/GMKUserLocation.h"
+
+#include <future>
+
+#include "mapsdk/engine/VCoordShift.h"
+#include "mapsdk/engine/VGeoMath.h"
+#include "mapsdk/raster/CVWnd.h"
+#include "platform/foundation/RunLoop.h"
+
+namespace mapsdk {
+
+std::optional<platform::Location> GMKEngineUserLocationSource::bestEffortAtLocation() {
+  auto gps = IphoneGPSMan::getInstance();
+  GpsFix fix;
+  if (!gps || !gps->getLastLocation(fix) || fix.state != FixState::Fix) return std::nullopt;
+  platform::Location best;
+  best.longitude = fix.longitude;
+  best.latitude = fix.latitude;
+  best.horizontalAccuracy = fix.accuracy;
+  if (const auto& manager = gps->locationManager(); manager && manager->location())
+    best.timestamp = manager->location()->timestamp;
+  return best;
+}
+
+std::shared_ptr<GMKUserLocationInternal> GMKUserLocationInternal::create(
+    GMKUserLocation* owner, std::shared_ptr<GMKUserLocationSource> source) {
+  std::shared_ptr<GMKUserLocationInternal> internal(new GMKUserLocationInternal());
+  internal->userLocation = owner;
+  internal->source_ = std::move(source);
+  std::weak_ptr<GMKUserLocationInternal> weak = internal;
+  internal->token_ = platform::NotificationCenter::defaultCenter().addObserver(
+      NotificationLocationUpdate, nullptr, [weak](const platform::Notification&) {
+        if (auto self = weak.lock()) self->onNotificationLocationUpdate();
+      });
+  return internal;
+}
+
+GMKUserLocationInternal::~GMKUserLocationInternal() {
+  platform::NotificationCenter::defaultCenter().removeObserver(token_);
+}
+
+void GMKUserLocationInternal::onNotificationLocationUpdate() {
+  platform::RunLoop& main = platform::RunLoop::main();
+  if (main.isCurrentThread()) {
+    updateLocationInfo();
+    return;
+  }
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  std::weak_ptr<GMKUserLocationInternal> weak = weak_from_this();
+  main.performOnMain([weak, done] {
+    if (auto self = weak.lock()) self->updateLocationInfo();
+    done->set_value();
+  });
+  finished.wait();
+}
+
+void GMKUserLocationInternal::updateLocationInfo() {
+  if (!source_) return;
+  LocationRecord record = source_->GetLocation();
+  if (record.state != LocationState::Valid) {
+    updating = source_->GetLocMode() != LocMode::Off;
+    return;
+  }
+  updating = false;
+  std::optional<platform::Location> best = source_->bestEffortAtLocation();
+  if (!best) return;
+  location.reset();
+  gmengine::ShiftedPoint shifted =
+      gmengine::ShiftGpsPoint(static_cast<float>(best->longitude), static_cast<float>(best->latitude), 0.0f);
+  double longitude = shifted.longitude, latitude = shifted.latitude;
+  gmengine::CoordShiftToMapSystem(shifted.longitude, shifted.latitude, &longitude, &latitude);
+  GMKLocation converted;
+  converted.coordinate = {latitude, longitude};
+  converted.horizontalAccuracy = best->horizontalAccuracy;
+  converted.timestamp = best->timestamp;
+  location = converted;
+  coordinate = converted.coordinate;
+  auto& center = platform::NotificationCenter::defaultCenter();
+  center.post(gmengine::kNotificationMainMapPaint);
+  center.post(NotificationLocationDidUpdate, userLocation);
+}
+
+GMKUserLocation::GMKUserLocation(std::shared_ptr<GMKUserLocationSource> source)
+    : internal_(GMKUserLocationInternal::create(this, std::move(source))) {
+  internal_->title = "我的位置";
+}
+
+GMKUserLocation::~GMKUserLocation() { internal_->userLocation = nullptr; }
+
+}  // namespace mapsdk
