@@ -326,6 +326,10 @@ std::optional<Outcome> MapCommand(Runner&, std::string_view command, std::string
 
 }  // namespace
 
-void registerMapCommands() { Runner::addCommandExtension(MapCommand); }
+void registerMapCommands() {
+  // Once per process, however many runners are made.
+  static const bool registered = (Runner::addCommandExtension(MapCommand), true);
+  (void)registered;
+}
 
 }  // namespace kavro::runner

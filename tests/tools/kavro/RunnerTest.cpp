@@ -21,6 +21,7 @@
 #include "tests/support/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
+#include "tools/kavro/MapCommands.h"
 #include "tools/kavro/Runner.h"
 
 namespace kavro {
@@ -55,6 +56,7 @@ class RunnerTest : public ::testing::Test {
     options.apiUrl = std::move(api);
     options.demoRoot = test::ApiFixtureServer::defaultFixtureRoot();
     options.snapshotDir = pictures_.path();
+    runner::registerMapCommands();
     runner_ = std::make_unique<runner::Runner>(options, out_, err_);
     ASSERT_TRUE(runner_->start()) << err_.str();
   }
