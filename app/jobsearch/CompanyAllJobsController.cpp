@@ -7,7 +7,7 @@
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/BarButtonItemExt.h"
-#include "kit/ui/FullEmptyNotClickTableCell.h"
+#include "app/community/FansEmptyCell.h"
 #include "kit/ui/PageTurnController.h"
 #include "kit/ui/ViewControllerExt.h"
 #include "platform/foundation/Format.h"
@@ -79,7 +79,7 @@ void CompanyAllJobsController::showTitle(const std::string& title, const std::st
 
 void CompanyAllJobsController::prepareSection(ListViewData& section) {
   titleView_->setTitleViewMaxWidth(175);
-  section.setMEmtpyCellClass(platform::classFor<FullEmptyNotClickTableCell>());
+  section.setMEmtpyCellClass(platform::classFor<FansEmptyCell>());
 }
 
 void CompanyAllJobsController::viewWillAppear(bool animated) {
@@ -117,7 +117,7 @@ bool CompanyAllJobsController::listViewDataOnReceived(ListViewData& section, con
                                       static_cast<std::int64_t>(result.maxCount())));
   } else {
     showTitle(baseTitle());
-    if (!result.hasError()) section.setErrorTipsMessage(text("fans_cell_empty_company_jobs"));
+    if (!result.hasError()) FansEmptyCell::setEmptyCellShowStr(section, text("fans_cell_empty_company_jobs"));
   }
   rows.setAllItemsKeyWithBool(DataItemDetail::keyNeedShowCompanyInfo(), rowsShowCompany());
   return true;

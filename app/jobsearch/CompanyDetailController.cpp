@@ -2,6 +2,7 @@
 
 #include "app/api/ApiJob.h"
 #include "app/community/FansCompanyHomeController.h"
+#include "app/community/ViewControllerFans.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/CompanyDetailHeaderView.h"
 #include "app/jobsearch/JobDetailCellUtil.h"
@@ -38,11 +39,9 @@ void CompanyDetailController::customView() {
   UIBasicController::customView();
   setTitle(text("codetail_title"));
   auto weak = weakAs<CompanyDetailController>();
-  auto item = barbutton::setCustomRightItem(text("codetail_button_discuss"), *this,
-                                            [weak](platform::BarButtonItem& b) {
-                                              if (auto self = weak.lock()) self->createNews(b);
-                                            });
-  AppSkin::apply(item.get(), "nav_write", "company_fans");
+  fans::bindFansNewTopicItem(*this, [weak] {
+    if (auto self = weak.lock()) self->createNews(*self);
+  });
   setBarButtonEnabled(false);
 
   platform::Rect bounds = view()->bounds();

@@ -9,6 +9,7 @@
 #include "kit/ui/BarButtonItemExt.h"
 #include "kit/ui/ScreenSize.h"
 #include "kit/ui/TableViewInputBox.h"
+#include "app/account/EmailAddressCell.h"
 #include "kit/ui/TitleInputCell.h"
 #include "kit/ui/ViewAdjustSize.h"
 #include "platform/foundation/Text.h"
@@ -59,7 +60,7 @@ void ReportJobController::init() {
   mobileData_->setHasInputBox(true);
 
   emailData_ = DataItemDetail::newDetail();
-  emailData_->setCellClass(platform::classFor<TitleInputCell>());
+  emailData_->setCellClass(platform::classFor<EmailAddressCell>());
   emailData_->setItemTitle(text("reportjob_email"));
   emailData_->setInputPlaceHold(text("reportjob_placeholder_email"));
   emailData_->setInputValue(user.email());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/jobsearch/AreaPickerController.h"
+#include "app/community/FansEmptyCell.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/GroupAllJobsController.h"
 #include "app/jobsearch/JobDetailView.h"
@@ -120,8 +121,11 @@ TEST_F(CompanyAllJobsControllerTest, AnEmptyFirstPageLeavesTheFilterOffAndSaysSo
   auto screen = open("2310486");
   ASSERT_TRUE(loaded(*screen));
   EXPECT_FALSE(filterEnabled(*screen));
-  auto section = screen->listViewAllJobs()->dataOfSection(0);
-  EXPECT_EQ(section->getErrorTipsMessageWithDefault(""), text("fans_cell_empty_company_jobs"));
+  // The community's empty row, showing the company list's own text.
+  auto list = screen->listViewAllJobs();
+  const auto first = platform::IndexPath::forRow(0, 0);
+  EXPECT_TRUE(std::dynamic_pointer_cast<FansEmptyCell>(list->cellForRowAtIndexPath(first)));
+  EXPECT_EQ(FansEmptyCell::getErrorMessage(*list, first), text("fans_cell_empty_company_jobs"));
   EXPECT_FALSE(screen->titleView()->showSubTitle());
 }
 
