@@ -207,7 +207,7 @@ void Bare_GetString(benchmark::State& state) {
   for (auto _ : state) {
     std::string k = key(i++ % Keys);
     sqlite3_bind_text(s, 1, Type, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 2, k.data(), static_cast<int>(k.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, k.data(), static_cast<int>(k.size()), SQLITE_STATIC);
     std::string out;
     if (sqlite3_step(s) == SQLITE_ROW) {
       out.assign(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), sqlite3_column_bytes(s, 0));
@@ -230,7 +230,7 @@ void Bare_GetBinary(benchmark::State& state) {
   for (auto _ : state) {
     std::string k = key(i++ % Keys);
     sqlite3_bind_text(s, 1, Type, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 2, k.data(), static_cast<int>(k.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, k.data(), static_cast<int>(k.size()), SQLITE_STATIC);
     platform::Data out;
     if (sqlite3_step(s) == SQLITE_ROW) {
       const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 0));

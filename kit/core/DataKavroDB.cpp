@@ -39,7 +39,8 @@ constexpr std::string_view ItemsPrefix = "items.";
 
 platform::Value text(std::string_view s) { return platform::Value(s); }
 
-// Binds without a copy: the text outlives the step, and the statement guard clears the bindings.
+// Binds without a copy: the text outlives the step, and the statement guard clears the bindings
+// (a kept slot's next use binds over them).
 bool bindView(sqlite3_stmt* stmt, int index, std::string_view s) {
   return sqlite3_bind_text64(stmt, index, s.data(), s.size(), SQLITE_STATIC, SQLITE_UTF8) == SQLITE_OK;
 }
@@ -57,9 +58,9 @@ std::string prefixed(std::string_view prefix, std::string_view key) {
 }  // namespace
 
 DataKavroDB::DataKavroDB(std::string_view name) : DataSQLiteDB(name) {
-  tables_[IntTable] = makeTableSql(TABLE_INT_VALUE());
-  tables_[StrTable] = makeTableSql(TABLE_STR_VALUE());
-  tables_[BinTable] = makeTableSql(TABLE_BIN_VALUE());
+  tables_[IntTable] = makeTableSql(TABLE_INT_VALUE(), IntTable);
+  tables_[StrTable] = makeTableSql(TABLE_STR_VALUE(), StrTable);
+  tables_[BinTable] = makeTableSql(TABLE_BIN_VALUE(), BinTable);
   createTableIfMissing(TABLE_INT_VALUE(), CreateIntTable);
   createTableIfMissing(TABLE_STR_VALUE(), CreateStrTable);
   createTableIfMissing(TABLE_BIN_VALUE(), CreateBinTable);
@@ -76,18 +77,20 @@ void DataKavroDB::createTableIfMissing(std::string_view table, std::string_view 
   if (isOpen() && !hasTable(table)) execSQL(createSql);
 }
 
-DataKavroDB::TableSql DataKavroDB::makeTableSql(std::string_view name) {
+DataKavroDB::TableSql DataKavroDB::makeTableSql(std::string_view name, TableId id) {
   TableSql t;
   t.name = std::string(name);
+  t.firstSlot = static_cast<std::size_t>(id) * SqlKinds;
   const std::string q = quoteIdentifier(name);
   const std::string where = " where " + std::string(TypeAndKey);
-  t.select = "select `DATA_VALUE` from " + q + where;
-  t.update = "update " + q + " set `DATA_VALUE`=?,`DATA_ADDTIME`=?" + where;
-  t.insert = "insert into " + q + "(`DATA_TYPE`,`DATA_KEY`,`DATA_VALUE`,`DATA_ADDTIME`) values (?,?,?,?)";
-  t.remove = "delete from " + q + where;
-  t.exists = "select 1 from " + q + where + " limit 1";
-  t.existsType = "select 1 from " + q + " where `DATA_TYPE`=? limit 1";
-  t.clearType = "delete from " + q + " where `DATA_TYPE`=?";
+  t.sql[Select] = "select `DATA_VALUE` from " + q + where;
+  t.sql[Update] = "update " + q + " set `DATA_VALUE`=?,`DATA_ADDTIME`=?" + where;
+  t.sql[Insert] =
+      "insert into " + q + "(`DATA_TYPE`,`DATA_KEY`,`DATA_VALUE`,`DATA_ADDTIME`) values (?,?,?,?)";
+  t.sql[Remove] = "delete from " + q + where;
+  t.sql[Exists] = "select 1 from " + q + where + " limit 1";
+  t.sql[ExistsType] = "select 1 from " + q + " where `DATA_TYPE`=? limit 1";
+  t.sql[ClearType] = "delete from " + q + " where `DATA_TYPE`=?";
   return t;
 }
 
@@ -128,7 +131,7 @@ std::string DataKavroDB::timeText(std::int64_t offsetSeconds) const {
 bool DataKavroDB::hasTypeItem(std::string_view table, std::string_view dataType) {
   if (table.empty() || dataType.empty()) return false;
   if (const TableSql* t = sqlFor(table)) {
-    Statement stmt = prepare(t->existsType);
+    Statement stmt = prepareFor(*t, ExistsType);
     return stmt && bindArgs(stmt.get(), {text(dataType)}) && sqlite3_step(stmt.get()) == SQLITE_ROW;
   }
   return tableRows(table, "`DATA_TYPE`=?", {text(dataType)}) > 0;
@@ -190,14 +193,14 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
   if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
   const std::string& now = currentTimeText();
   {
-    Statement stmt = prepare(t.update);
+    Statement stmt = prepareFor(t, Update);
     if (!stmt || !bindValueAt(stmt.get(), 1) || !bindView(stmt.get(), 2, now) ||
         !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
       return 0;
     }
     if (std::int64_t n = changes(); n > 0) return n;
   }
-  Statement stmt = prepare(t.insert);
+  Statement stmt = prepareFor(t, Insert);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindValueAt(stmt.get(), 3) ||
       !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
     return 0;
@@ -208,14 +211,14 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
 std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataType,
                                       std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return 0;
-  Statement stmt = prepare(t.remove);
+  Statement stmt = prepareFor(t, Remove);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !stepDone(stmt.get())) return 0;
   return changes();
 }
 
 bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return false;
-  Statement stmt = prepare(t.exists);
+  Statement stmt = prepareFor(t, Exists);
   return stmt && bindTypeAndKey(stmt.get(), dataType, dataKey) && sqlite3_step(stmt.get()) == SQLITE_ROW;
 }
 
@@ -228,7 +231,7 @@ std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_vie
 
 std::int64_t DataKavroDB::getIntValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return 0;
-  Statement stmt = prepare(tables_[IntTable].select);
+  Statement stmt = prepareFor(tables_[IntTable], Select);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey)) return 0;
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return 0;
   return sqlite3_column_int64(stmt.get(), 0);
@@ -261,7 +264,7 @@ std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_vie
 
 std::string DataKavroDB::getStrValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return {};
-  Statement stmt = prepare(tables_[StrTable].select);
+  Statement stmt = prepareFor(tables_[StrTable], Select);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey)) return {};
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return {};
   const unsigned char* s = sqlite3_column_text(stmt.get(), 0);
@@ -302,7 +305,7 @@ std::int64_t DataKavroDB::setBinValue(std::string_view dataType, std::string_vie
 
 std::optional<platform::Data> DataKavroDB::getBinValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return std::nullopt;
-  Statement stmt = prepare(tables_[BinTable].select);
+  Statement stmt = prepareFor(tables_[BinTable], Select);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey)) return std::nullopt;
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
   const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 0));

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -127,12 +128,19 @@ class DataKavroDB : public DataSQLiteDB {
 
  private:
   enum TableId { IntTable, StrTable, BinTable };
-  // Statement texts for one value table, built once.
+  enum SqlKind { Select, Update, Insert, Remove, Exists, ExistsType, ClearType, SqlKinds };
+  // Statement texts for one value table, built once, and the first of its kept statement slots.
   struct TableSql {
     std::string name;
-    std::string select, update, insert, remove, exists, existsType, clearType;
+    std::array<std::string, SqlKinds> sql;
+    std::size_t firstSlot = 0;
   };
-  static TableSql makeTableSql(std::string_view name);
+  static_assert(3 * SqlKinds <= SlotCount);
+  static TableSql makeTableSql(std::string_view name, TableId id);
+  // The table's kept statement of that kind.
+  Statement prepareFor(const TableSql& t, SqlKind kind) {
+    return prepareSlot(t.firstSlot + kind, t.sql[kind]);
+  }
   const TableSql* sqlFor(std::string_view table) const;
 
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,

@@ -56,13 +56,13 @@ void appendClause(std::string& sql, std::string_view keyword, std::optional<std:
 // ---- Statement guard ----
 
 DataSQLiteDB::Statement::Statement(Statement&& other) noexcept
-    : stmt_(std::exchange(other.stmt_, nullptr)), busy_(std::exchange(other.busy_, nullptr)) {}
+    : stmt_(std::exchange(other.stmt_, nullptr)), kept_(std::exchange(other.kept_, nullptr)) {}
 
 DataSQLiteDB::Statement& DataSQLiteDB::Statement::operator=(Statement&& other) noexcept {
   if (this != &other) {
     release();
     stmt_ = std::exchange(other.stmt_, nullptr);
-    busy_ = std::exchange(other.busy_, nullptr);
+    kept_ = std::exchange(other.kept_, nullptr);
   }
   return *this;
 }
@@ -71,15 +71,16 @@ DataSQLiteDB::Statement::~Statement() { release(); }
 
 void DataSQLiteDB::Statement::release() {
   if (!stmt_) return;
-  if (busy_) {
+  if (kept_) {
     sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-    *busy_ = false;
+    // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
+    if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
+    kept_->busy = false;
   } else {
     sqlite3_finalize(stmt_);
   }
   stmt_ = nullptr;
-  busy_ = nullptr;
+  kept_ = nullptr;
 }
 
 // ---- Opening ----
@@ -158,6 +159,10 @@ void DataSQLiteDB::moveDamagedFileAside() {
 void DataSQLiteDB::finalizeKept() {
   for (auto& [sql, kept] : kept_) sqlite3_finalize(kept->stmt);
   kept_.clear();
+  for (Kept& slot : slots_) {
+    sqlite3_finalize(slot.stmt);
+    slot = Kept{};
+  }
 }
 
 void DataSQLiteDB::close() {
@@ -198,9 +203,28 @@ DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
   auto it = kept_.find(sql);
   if (it != kept_.end() && !it->second->busy) {
     it->second->busy = true;
-    return Statement(it->second->stmt, &it->second->busy);
+    return Statement(it->second->stmt, it->second.get());
   }
-  bool keep = it == kept_.end() && kept_.size() < MaxKeptStatements;
+  if (it != kept_.end() || kept_.size() >= MaxKeptStatements) return prepareNew(sql, nullptr);
+  auto kept = std::make_unique<Kept>();
+  Statement stmt = prepareNew(sql, kept.get());
+  if (stmt) kept_.emplace(std::string(sql), std::move(kept));
+  return stmt;
+}
+
+DataSQLiteDB::Statement DataSQLiteDB::prepareSlot(std::size_t slot, std::string_view sql) {
+  if (!db_ || sql.empty() || slot >= slots_.size()) return {};
+  Kept& kept = slots_[slot];
+  if (kept.busy) return prepareNew(sql, nullptr);  // in use further up the stack: a one-off copy
+  if (kept.stmt) {
+    kept.busy = true;
+    return Statement(kept.stmt, &kept);
+  }
+  kept.keepsBindings = true;
+  return prepareNew(sql, &kept);
+}
+
+DataSQLiteDB::Statement DataSQLiteDB::prepareNew(std::string_view sql, Kept* keep) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
                               keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, nullptr);
@@ -210,12 +234,9 @@ DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
     return {};
   }
   if (!keep) return Statement(stmt, nullptr);
-  auto kept = std::make_unique<Kept>();
-  kept->stmt = stmt;
-  kept->busy = true;
-  bool* busy = &kept->busy;
-  kept_.emplace(std::string(sql), std::move(kept));
-  return Statement(stmt, busy);
+  keep->stmt = stmt;
+  keep->busy = true;
+  return Statement(stmt, keep);
 }
 
 bool DataSQLiteDB::bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -98,11 +99,19 @@ class DataSQLiteDB {
   static std::string quoteIdentifier(std::string_view name);
 
  protected:
-  // A statement in use: a kept one is reset and unbound when the guard goes, any other finalized.
+  // A prepared statement kept for reuse, and whether a use has it now.
+  struct Kept {
+    sqlite3_stmt* stmt = nullptr;
+    bool busy = false;
+    bool keepsBindings = false;  // a slot: every use binds all parameters
+  };
+
+  // A statement in use: a kept one is reset when the guard goes (and unbound, unless every use
+  // binds each of its parameters), any other finalized.
   class Statement {
    public:
     Statement() = default;
-    Statement(sqlite3_stmt* stmt, bool* busy) : stmt_(stmt), busy_(busy) {}
+    Statement(sqlite3_stmt* stmt, Kept* kept) : stmt_(stmt), kept_(kept) {}
     Statement(Statement&& other) noexcept;
     Statement& operator=(Statement&& other) noexcept;
     ~Statement();
@@ -112,12 +121,17 @@ class DataSQLiteDB {
    private:
     void release();
     sqlite3_stmt* stmt_ = nullptr;
-    bool* busy_ = nullptr;  // set for a kept statement
+    Kept* kept_ = nullptr;  // set for a kept statement
   };
 
   // Prepares sql, or reuses the copy kept from an earlier call (statements the operations build
   // have a small, fixed set of shapes). An empty guard on failure, with the error message set.
   Statement prepare(std::string_view sql);
+  // A subclass's statement run on every call, kept in a numbered slot rather than looked up by its
+  // text: prepared on first use, finalized on close. A slot always holds the same sql, and every
+  // use binds each of its parameters before stepping, so a finished use only resets it.
+  static constexpr std::size_t SlotCount = 24;
+  Statement prepareSlot(std::size_t slot, std::string_view sql);
   // Binds args to parameters first, first + 1, ...; false (error message set when SQLite gave one).
   bool bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first = 1);
   bool bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value);
@@ -129,15 +143,12 @@ class DataSQLiteDB {
 
  private:
   void open();
+  Statement prepareNew(std::string_view sql, Kept* keep);
   bool passesIntegrityCheck();
   void moveDamagedFileAside();
   void finalizeKept();
   void setErrorFromDb();
 
-  struct Kept {
-    sqlite3_stmt* stmt = nullptr;
-    bool busy = false;
-  };
   struct Hash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
@@ -149,6 +160,7 @@ class DataSQLiteDB {
   std::optional<std::string> errorMessage_;
   std::optional<std::string> damagedFileMovedTo_;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
+  std::array<Kept, SlotCount> slots_;
 };
 
 }  // namespace kavro
