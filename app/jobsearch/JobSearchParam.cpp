@@ -312,9 +312,11 @@ bool JobSearchParam::saveToSearchHistory(std::int64_t count) {
   if (countMajorTerms() < 1) return false;
   // Searches with filters are neither remembered nor counted in the keyword history.
   if (enableFilters_) return false;
+  auto db = AppCoreInfo::getCacheDB();
+  // Every page received files the search: its writes go to disk together, not one sync each.
+  const bool batched = db->begin();
   saveKeywordsHistory(keywords_);
 
-  auto db = AppCoreInfo::getCacheDB();
   const std::string type = getCurrentCacheType();
   db->removeInvalidItems(db->TABLE_BIN_VALUE(), type);
   db->keepItemsWithOnlyNewest(db->TABLE_BIN_VALUE(), type, SearchHistoryKept);
@@ -324,7 +326,12 @@ bool JobSearchParam::saveToSearchHistory(std::int64_t count) {
   // newest entry.
   const std::string key = getCurrentCacheKey();
   db->removeItemCache(type, key);
-  return db->saveItemCache(type, key, *entry);
+  bool saved = db->saveItemCache(type, key, *entry);
+  if (batched && !db->commit()) {
+    db->rollback();
+    saved = false;
+  }
+  return saved;
 }
 
 std::shared_ptr<DataItemResult> JobSearchParam::getSearchHistory() const {
