@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Ratio.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
@@ -179,6 +180,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     if (ours > 0 && cairo > 0) {
       std::printf("frames per second: ours %.0f, Cairo %.0f; speed ratio ours/Cairo %.2f\n",
                   kFrames * 1000.0 / ours, kFrames * 1000.0 / cairo, cairo / ours);
+      kavro::bench::reportRatio(
+          "map pan, 20 screens, warm cache", kavro::bench::figure(kFrames * 1000.0 / ours, "fps"),
+          "Cairo " + kavro::bench::figure(kFrames * 1000.0 / cairo, "fps"), cairo / ours, 1.0);
     }
     std::printf("memory held after the pan: ours %.1f MB (tile caches and buffers), Cairo %.1f MB\n",
                 heldOurs / 1e6, heldCairo / 1e6);
