@@ -57,7 +57,9 @@ class JobSearchFilterController : public UIBasicController,
   bool enablelandmarks() const { return enablelandmarks_; }
   void setEnablelandmarks(bool on) { enablelandmarks_ = on; }
   const std::shared_ptr<ListView>& listView() const { return listView_; }
+  // The filter rows' section; the list's loader hook keeps its name beside it.
   const std::shared_ptr<ListViewData>& listViewData() const { return listViewData_; }
+  using ListViewDelegate::listViewData;
 
  protected:
   std::shared_ptr<JobSearchParam> curParam_;

@@ -299,8 +299,9 @@ bool DataItemDetail::setString(std::string_view value, std::string_view key) {
 bool DataItemDetail::setStringInArena(std::string_view value, std::string_view key, JBArena& arena) {
   if (key.empty()) return false;
   // Every record's map is one, but for a stand-in that shares another's.
-  if (typeid(*dictData_) != typeid(RecordMap)) return setString(value, key);
-  static_cast<RecordMap&>(*dictData_).setText(value, key, arena);
+  auto& map = *dictData_;
+  if (typeid(map) != typeid(RecordMap)) return setString(value, key);
+  static_cast<RecordMap&>(map).setText(value, key, arena);
   return true;
 }
 
