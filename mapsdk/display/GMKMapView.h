@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "mapsdk/display/GMKAnnotation.h"
 #include "mapsdk/display/GMKGeometry.h"
 #include "mapsdk/display/GMKTypes.h"
 #include "mapsdk/display/TapDetectingView.h"
@@ -18,13 +19,6 @@ class GMKMapViewInternal;
 
 // Map types (a bit set).
 enum GMKMapType : unsigned { GMKMapTypeStandard = 1, GMKMapTypeTrafficOn = 2, GMKMapTypeSatellite = 4 };
-
-// A point annotation the map keeps; its views are another part's.
-class GMKAnnotation {
- public:
-  virtual ~GMKAnnotation() = default;
-  virtual CLLocationCoordinate2D coordinate() const = 0;
-};
 
 // What a map view tells its delegate; every method optional (not implemented by default).
 class GMKMapViewDelegate {
