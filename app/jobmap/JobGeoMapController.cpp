@@ -32,6 +32,7 @@ std::shared_ptr<mapsdk::GMKAnnotationView> PinFor(const std::shared_ptr<GMKCusto
   view->setImage(mapskin::image(pin->isSelected() ? "map_location_focus" : "map_location_normal"));
   // The pin's foot on its point.
   view->setCenterOffset({0, -view->frame().height() / 2});
+  view->setAccessibilityLabel(pin->title().value_or(""));
   return view;
 }
 
