@@ -12,8 +12,10 @@
 #include "mapsdk/search/GMKAddrInfo.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TapGestureRecognizer.h"
 
 namespace kavro {
 
@@ -34,6 +36,21 @@ std::shared_ptr<mapsdk::GMKAnnotationView> PinFor(const std::shared_ptr<GMKCusto
   view->setCenterOffset({0, -view->frame().height() / 2});
   view->setAccessibilityLabel(pin->title().value_or(""));
   return view;
+}
+
+// The screen's map tap sits on the map's tap-detecting view beside the map's own taps, which
+// would otherwise take every single tap first.
+class AlongsideTheMapsTaps : public platform::GestureRecognizerDelegate {
+ public:
+  std::optional<bool> shouldRecognizeSimultaneouslyWithGestureRecognizer(
+      platform::GestureRecognizer&, platform::GestureRecognizer&) override {
+    return true;
+  }
+};
+
+void TapAlongsideTheMap(const std::shared_ptr<platform::TapGestureRecognizer>& tap) {
+  static const auto shared = std::make_shared<AlongsideTheMapsTaps>();
+  if (tap) tap->setDelegate(shared);
 }
 
 }  // namespace
@@ -360,6 +377,7 @@ void JobGeoMapController::showCurrentJobInfo() {
   mapBubbleView_->setHidden(false);
   installMapTap([](JobMapSearchController& s) { static_cast<JobGeoMapController&>(s).clickMapGesture(); },
                 tapView_);
+  TapAlongsideTheMap(tapMapGesture_);
 }
 
 void JobGeoMapController::focusCurrentAnnotation() {
@@ -425,6 +443,7 @@ bool JobGeoRouteController::showLocation() {
   gv::setCenterCoordinate(*gmkMapView_, gv::toGeo(coordinate_), static_cast<float>(RouteRadius), true);
   bubbleView_->setHidden(false);
   installTapToHide(gmkMapView_->contentView());
+  TapAlongsideTheMap(tapMapGesture_);
   return true;
 }
 
@@ -443,6 +462,7 @@ bool JobGeoRouteController::mapViewDidSelectAnnotationView(mapsdk::GMKMapView& m
   pin->setIsSelected(true);
   view.setImage(mapskin::image("map_location_focus"));
   installTapToHide(map.contentView());
+  TapAlongsideTheMap(tapMapGesture_);
   return true;
 }
 

@@ -128,16 +128,31 @@ TEST_F(JobGeoMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager) 
   EXPECT_TRUE(map->mapCenterCircle()->isHidden());
   EXPECT_NE(trackedPoints().find("TRACKING_JOBSEARCH_MAPSEARCH_MAPPIN"), std::string::npos);
 
-  ASSERT_TRUE(platform::UIDriver::tap(*map->mapBubbleView()->nextJobInfoButton()));
+  // A tap on the bare map closes the bubble and leaves a plain pin over the focused one.
+  const std::size_t pins = gmk.annotations().size();
+  ASSERT_TRUE(
+      platform::UIDriver::tapAt(gmk.convertPointToView({10, gmk.bounds().size.height - 10}, nullptr)));
+  runFor(0.5);
+  EXPECT_TRUE(map->mapBubbleView()->isHidden());
+  EXPECT_EQ(gmk.annotations().size(), pins + 1);
+  EXPECT_FALSE(map->mapCenterCircle()->isHidden());
+
+  // The cover stands over the third pin now: the fourth, then the bubble's next.
+  auto fourth = std::dynamic_pointer_cast<mapsdk::GMKAnnotation>(map->annotationArray()[3]);
+  ASSERT_TRUE(fourth && gmk.viewForAnnotation(fourth));
+  ASSERT_TRUE(platform::UIDriver::tap(*gmk.viewForAnnotation(fourth)));
+  ASSERT_FALSE(map->mapBubbleView()->isHidden());
   EXPECT_EQ(map->mapBubbleView()->jobname()->text(), "地图职位 4");
+  ASSERT_TRUE(platform::UIDriver::tap(*map->mapBubbleView()->nextJobInfoButton()));
+  EXPECT_EQ(map->mapBubbleView()->jobname()->text(), "地图职位 5");
 
   ASSERT_TRUE(platform::UIDriver::tap(*map->mapBubbleView()->whiteBg()));
   settle();
   auto pager = std::dynamic_pointer_cast<PageTurnController>(nav->topViewController());
   ASSERT_TRUE(pager);
-  auto page = std::dynamic_pointer_cast<StandInJobPage>(pager->pageViewAtIndex(3));
+  auto page = std::dynamic_pointer_cast<StandInJobPage>(pager->pageViewAtIndex(4));
   ASSERT_TRUE(page);
-  EXPECT_EQ(page->jobid, "800004");
+  EXPECT_EQ(page->jobid, "800005");
 }
 
 TEST_F(JobGeoMapControllerTest, RadiiPickTheNearestWholeLevel) {
@@ -190,6 +205,16 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   EXPECT_FALSE(screen->bubbleView()->isHidden());
   // The pin's foot on the company, in the middle of the map.
   EXPECT_NEAR(pin->frame().x() + pin->frame().width() / 2, gmk.bounds().size.width / 2, 2);
+
+  // A tap on the bare map closes the bubble; a tap on the pin opens it again.
+  ASSERT_TRUE(
+      platform::UIDriver::tapAt(gmk.convertPointToView({10, gmk.bounds().size.height - 10}, nullptr)));
+  runFor(0.5);
+  EXPECT_TRUE(screen->bubbleView()->isHidden());
+  EXPECT_FALSE(screen->companyPin()->isSelected());
+  ASSERT_TRUE(platform::UIDriver::tap(*gmk.viewForAnnotation(screen->companyPin())));
+  EXPECT_FALSE(screen->bubbleView()->isHidden());
+  EXPECT_TRUE(screen->companyPin()->isSelected());
 }
 
 }  // namespace
