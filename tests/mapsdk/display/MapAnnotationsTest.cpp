@@ -11,6 +11,8 @@
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/GMKPinAnnotationView.h"
 #include "mapsdk/display/GMKPointAnnotation.h"
+#include "mapsdk/display/LocationSources.h"
+#include "platform/location/LocationManager.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
@@ -49,7 +51,12 @@ class AnnotationLog : public mapsdk::GMKMapViewDelegate {
     if (view) view->setFillColor(platform::Color::rgba(0, 0, 1, 1));
     return view;
   }
+  bool mapViewDidUpdateUserLocation(GMKMapView&, mapsdk::GMKUserLocation&) override {
+    ++located;
+    return true;
+  }
   std::vector<std::string> selected;
+  int located = 0;
   int deselected = 0;
   int bubbleTaps = 0;
   int added = 0;
@@ -64,6 +71,10 @@ std::shared_ptr<GMKPointAnnotation> Place(mapsdk::CLLocationCoordinate2D at, con
 
 class MapAnnotationsTest : public MapViewTest {
  protected:
+  void TearDown() override {
+    MapViewTest::TearDown();
+    platform::LocationDevice::reset();
+  }
   // A pin at the map's centre and one 60 points right of it and 100 up.
   void AddPins() {
     view->setDelegate(&log);
@@ -189,6 +200,38 @@ TEST_F(MapAnnotationsTest, AnOverlayCircleIsDrawnOverTheMapAndLeavesWhenRemoved)
   EXPECT_FALSE(view->viewForOverlay(circle));
   image = platform::Snapshot::imageOfView(*view, 2);
   EXPECT_NE(image->bitmap()->pixelAt(200, 200), (platform::Pixel{0, 0, 255, 255}));
+}
+
+TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  const mapsdk::CLLocationCoordinate2D here = view->convertPointToCoordinate({160, 240});
+  {
+    // The engine's location timer and the fix's age run on real time.
+    RealClockWhile real(*this);
+    platform::LocationDevice::setCurrentLocation({here.latitude, here.longitude, 10, loop().now()});
+    view->setShowsUserLocation(true);
+    ASSERT_TRUE(runUntil(
+        [] {
+          auto* location = gmengine::LocationOfEngine();
+          return location && gmengine::GetAppLocationInfo(location).state == mapsdk::LocationState::Valid;
+        },
+        10));
+  }
+  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationUpdate);
+  ASSERT_TRUE(view->userLocation());
+  EXPECT_GE(log.located, 1);
+  auto located = view->viewForAnnotation(view->userLocation());
+  ASSERT_TRUE(std::dynamic_pointer_cast<mapsdk::LocationView>(located));
+  EXPECT_EQ(located->superviewPointer(), &view->annotationLayer());
+  // Where the fix is, in the map service's shifted system: within a few hundred metres.
+  const platform::Rect f = located->frame();
+  EXPECT_NEAR(f.x() + f.width() / 2, 160, 30);
+  EXPECT_NEAR(f.y() + f.height() / 2, 240, 30);
+
+  view->setShowsUserLocation(false);
+  EXPECT_FALSE(view->userLocation());
+  EXPECT_FALSE(located->superviewPointer());
 }
 
 }  // namespace
