@@ -93,6 +93,7 @@ TEST_F(JobGeoMapControllerTest, ASearchAroundThePlacePagesInJobsWithPins) {
   ASSERT_TRUE(searched(map, 1));
   auto request = requestsFor(MapSearchPath)[0];
   EXPECT_NE(request.find("pageno=1"), std::string::npos) << request;
+  EXPECT_NE(request.find("maptype=geomap"), std::string::npos) << request;
   EXPECT_EQ(map->mapViewStatus(), 1);
   ASSERT_EQ(gmk.annotations().size(), 10u);
   EXPECT_EQ(pinTitles(*map)[0], "地图职位 1");
