@@ -202,6 +202,8 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   void checkAnnotationViews();
   void showLocation();
   void removeAnnotationView(const GMKAnnotation* annotation);
+  // A pin view that animates its drop falls from the top of the map onto its place.
+  void dropPin(const GMKAnnotation* annotation);
   void selectAnnotationView(const std::shared_ptr<GMKAnnotationView>& view, bool needClear, bool needNotify);
   void deselectAnnotationView(GMKAnnotationView& view);
   // Deselects the first selected view and answers it (null when none was).

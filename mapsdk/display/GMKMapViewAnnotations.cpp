@@ -88,8 +88,9 @@ const std::vector<std::shared_ptr<GMKAnnotation>>& GMKMapView::annotations() con
 
 void GMKMapView::addAnnotation(std::shared_ptr<GMKAnnotation> annotation) {
   if (!annotation) return;
-  internal_->annotations.push_back(std::move(annotation));
+  internal_->annotations.push_back(annotation);
   PostMapPaint();
+  internal_->dropPin(annotation.get());
 }
 
 void GMKMapView::addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations) {
@@ -97,6 +98,7 @@ void GMKMapView::addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>
     if (a) internal_->annotations.push_back(a);
   }
   PostMapPaint();
+  for (const auto& a : annotations) internal_->dropPin(a.get());
 }
 
 void GMKMapView::removeAnnotation(const std::shared_ptr<GMKAnnotation>& annotation) {
@@ -312,6 +314,21 @@ void GMKMapViewInternal::showLocation() {
   content.addSubview(locationView);
   locationView->setNeedsDisplay();
   if (locationView->isSelected()) selectAnnotationView(locationView, false, false);
+}
+
+void GMKMapViewInternal::dropPin(const GMKAnnotation* annotation) {
+  auto it = annotationViews.find(annotation);
+  if (it == annotationViews.end()) return;
+  auto pin = std::dynamic_pointer_cast<GMKPinAnnotationView>(it->second);
+  if (!pin || !pin->animatesDrop()) return;
+  // From the top edge of the visible map down to its place, only when that place is visible.
+  const platform::Rect f = pin->frame();
+  const double y1 = std::trunc(f.y());
+  if (!(y1 > 0 && y1 < view_.bounds().size.height)) return;
+  pin->setFrame({f.x(), 0, f.width(), f.height()});
+  platform::View::animate(std::clamp(y1 / 200, 0.5, 1.0), [&] {
+    pin->setFrame({f.x(), y1, f.width(), f.height()});
+  });
 }
 
 void GMKMapViewInternal::removeAnnotationView(const GMKAnnotation* annotation) {

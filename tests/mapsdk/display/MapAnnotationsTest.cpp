@@ -45,6 +45,13 @@ class AnnotationLog : public mapsdk::GMKMapViewDelegate {
     added += static_cast<int>(v.size());
     return true;
   }
+  std::shared_ptr<GMKAnnotationView> mapViewViewForAnnotation(
+      GMKMapView&, const std::shared_ptr<GMKAnnotation>& a) override {
+    if (a->title() != "dropped") return nullptr;
+    auto pin = std::make_shared<mapsdk::GMKPinAnnotationView>(a, "drop");
+    pin->setAnimatesDrop(true);
+    return pin;
+  }
   std::shared_ptr<mapsdk::GMKOverlayView> mapViewViewForOverlay(
       GMKMapView&, const std::shared_ptr<mapsdk::GMKOverlay>& overlay) override {
     auto view = mapsdk::GMKCircleView::initWithOverlay(overlay);
@@ -164,6 +171,19 @@ TEST_F(MapAnnotationsTest, TappingAPinOpensItsBubbleAndTellsTheDelegate) {
   EXPECT_EQ(log.bubbleTaps, 1);
   EXPECT_EQ(log.deselected, 2);
   EXPECT_FALSE(centreBubble->superviewPointer());
+}
+
+TEST_F(MapAnnotationsTest, ADroppingPinEndsOnItsPlace) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  auto dropped = Place(view->centerCoordinate(), "dropped");
+  view->addAnnotation(dropped);
+  auto pin = std::dynamic_pointer_cast<mapsdk::GMKPinAnnotationView>(view->viewForAnnotation(dropped));
+  ASSERT_TRUE(pin);
+  EXPECT_TRUE(pin->animatesDrop());
+  EXPECT_EQ(pin->reuseIdentifier(), "drop");
+  runFor(1.5);
+  EXPECT_NEAR(pin->frame().maxY(), 240, 1);
 }
 
 TEST_F(MapAnnotationsTest, AnAnnotationWithoutATitleIsSelectedWithoutABubble) {
