@@ -18,6 +18,16 @@ namespace {
 
 int g_liveViews = 0;
 
+// A touch on no annotation view goes on to the map below.
+class AnnotationLayerView : public platform::View {
+ public:
+  using platform::View::View;
+  std::shared_ptr<platform::View> hitTest(platform::Point p) override {
+    auto hit = platform::View::hitTest(p);
+    return hit.get() == this ? nullptr : hit;
+  }
+};
+
 gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
 
 GMKPixelPoint ToPixel(double x, double y) {
@@ -47,13 +57,15 @@ std::shared_ptr<GMKMapView> GMKMapView::create(platform::Rect frame) {
 }
 
 void GMKMapView::build() {
-  internal_ = std::make_unique<GMKMapViewInternal>(*this);
+  internal_ = std::make_shared<GMKMapViewInternal>(*this);
   setClipsToBounds(true);
   content_ = TapDetectingView::create(bounds());
   mapView_ = std::make_shared<GeoMapView>(bounds());
   content_->addSubview(mapView_);
   content_->setDelegate(internal_.get());
   addSubview(content_);
+  annotationLayer_ = std::make_shared<AnnotationLayerView>(bounds());
+  addSubview(annotationLayer_);
 
   pan_ = std::make_shared<platform::PanGestureRecognizer>([this](platform::GestureRecognizer& g) {
     auto& pan = static_cast<platform::PanGestureRecognizer&>(g);
@@ -66,6 +78,7 @@ void GMKMapView::build() {
       case platform::GestureRecognizerState::Changed:
         // The unchanged picture follows the finger until the engine has drawn the new one.
         content_->setTransform(platform::AffineTransform::makeTranslation(t.x, t.y));
+        annotationLayer_->setTransform(content_->transform());
         break;
       case platform::GestureRecognizerState::Ended:
         internal_->gestureActive = false;
@@ -126,6 +139,8 @@ void GMKMapView::layoutParts() {
   content_->setTransform(platform::AffineTransform::identity());
   content_->setFrame(local);
   mapView_->setFrame(local);
+  annotationLayer_->setTransform(platform::AffineTransform::identity());
+  annotationLayer_->setFrame(local);
 }
 
 void GMKMapView::setFrame(platform::Rect frame) {
@@ -162,6 +177,7 @@ void GMKMapView::registerNotification() {
         internal_->delegateRegionDidChangeAnimated(true);
       },
       this);
+  registerAnnotationNotifications();
 }
 
 void GMKMapView::unRegisterNotification() {
@@ -205,6 +221,8 @@ void GMKMapView::updateMap() {
     mapView_->setMapImage(platform::Image::imageWithBitmap(std::move(*bitmap), PixelScale()));
   }
   internal_->restoreScrollViewStatus();
+  internal_->checkOverlayViews();
+  internal_->checkAnnotationViews();
 }
 
 void GMKMapView::setMapType(unsigned type) {
@@ -336,22 +354,6 @@ CLLocationCoordinate2D GMKMapView::convertPointToCoordinate(platform::Point poin
 void GMKMapView::setShowsUserLocation(bool shows) { internal_->setShowsUserLocation(shows); }
 bool GMKMapView::showsUserLocation() const { return internal_->showsUserLocation; }
 
-const std::vector<std::shared_ptr<GMKAnnotation>>& GMKMapView::annotations() const {
-  return internal_->annotations;
-}
-
-void GMKMapView::addAnnotation(std::shared_ptr<GMKAnnotation> annotation) {
-  if (!annotation) return;
-  internal_->annotations.push_back(std::move(annotation));
-  platform::NotificationCenter::defaultCenter().post(gmengine::kNotificationMainMapPaint);
-}
-
-void GMKMapView::removeAnnotation(const std::shared_ptr<GMKAnnotation>& annotation) {
-  auto& list = internal_->annotations;
-  list.erase(std::remove(list.begin(), list.end(), annotation), list.end());
-  platform::NotificationCenter::defaultCenter().post(gmengine::kNotificationMainMapPaint);
-}
-
 // --- The working half ---------------------------------------------------------------------------
 
 void GMKMapViewInternal::delegateRegionWillChangeAnimated(bool animated) {
@@ -364,6 +366,7 @@ void GMKMapViewInternal::delegateRegionDidChangeAnimated(bool animated) {
 
 void GMKMapViewInternal::restoreScrollViewStatus() {
   view_.content_->setTransform(platform::AffineTransform::identity());
+  view_.annotationLayer_->setTransform(platform::AffineTransform::identity());
   restoreUserInputForMap();
 }
 
@@ -447,6 +450,7 @@ bool GMKMapViewInternal::tapDetectingViewGotSingleTap(TapDetectingView&, platfor
   if (!control) return true;
   gmengine::MapControlTapHitTest(control, static_cast<int>(p.x), static_cast<int>(p.y));
   gmengine::MapControlTapMove(control, static_cast<int>(p.x), static_cast<int>(p.y));
+  clearPaopao();
   return true;
 }
 
@@ -484,9 +488,19 @@ void GMKMapViewInternal::setShowsUserLocation(bool shows) {
   if (shows) {
     if (delegate) delegate->mapViewWillStartLocatingUser(view_);
     gmengine::SetAppLocationMode(location, 2);
+    if (!userLocation) {
+      userLocation = std::make_shared<GMKUserLocation>(
+          location ? std::make_shared<GMKEngineUserLocationSource>(*location) : nullptr);
+    }
   } else {
     gmengine::SetAppLocationMode(location, 1);
     if (delegate) delegate->mapViewDidStopLocatingUser(view_);
+    if (locationView) {
+      if (locationView->paopaoView()) locationView->paopaoView()->removeFromSuperview();
+      locationView->removeFromSuperview();
+    }
+    locationView.reset();
+    userLocation.reset();
   }
   showsUserLocation = shows;
 }

@@ -1,10 +1,18 @@
 #pragma once
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "mapsdk/display/GMKAnnotation.h"
+#include "mapsdk/display/GMKAnnotationView.h"
 #include "mapsdk/display/GMKGeometry.h"
+#include "mapsdk/display/GMKOverlayView.h"
 #include "mapsdk/display/GMKTypes.h"
+#include "mapsdk/display/GMKUserLocation.h"
+#include "mapsdk/display/LocationView.h"
+#include "mapsdk/display/PaopaoBaseView.h"
 #include "mapsdk/display/TapDetectingView.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ImageView.h"
@@ -19,13 +27,6 @@ class GMKMapViewInternal;
 // Map types (a bit set).
 enum GMKMapType : unsigned { GMKMapTypeStandard = 1, GMKMapTypeTrafficOn = 2, GMKMapTypeSatellite = 4 };
 
-// A point annotation the map keeps; its views are another part's.
-class GMKAnnotation {
- public:
-  virtual ~GMKAnnotation() = default;
-  virtual CLLocationCoordinate2D coordinate() const = 0;
-};
-
 // What a map view tells its delegate; every method optional (not implemented by default).
 class GMKMapViewDelegate {
  public:
@@ -34,7 +35,38 @@ class GMKMapViewDelegate {
   virtual bool mapViewRegionDidChangeAnimated(GMKMapView&, bool) { return false; }
   virtual bool mapViewWillStartLocatingUser(GMKMapView&) { return false; }
   virtual bool mapViewDidStopLocatingUser(GMKMapView&) { return false; }
+  virtual bool mapViewDidUpdateUserLocation(GMKMapView&, GMKUserLocation&) { return false; }
+  virtual bool mapViewDidFailToLocateUser(GMKMapView&) { return false; }
+  // Null: the map stands a red pin for the annotation.
+  virtual std::shared_ptr<GMKAnnotationView> mapViewViewForAnnotation(GMKMapView&,
+                                                                      const std::shared_ptr<GMKAnnotation>&) {
+    return nullptr;
+  }
+  virtual bool mapViewDidAddAnnotationViews(GMKMapView&,
+                                            const std::vector<std::shared_ptr<GMKAnnotationView>>&) {
+    return false;
+  }
+  virtual bool mapViewDidSelectAnnotationView(GMKMapView&, GMKAnnotationView&) { return false; }
+  virtual bool mapViewDidDeselectAnnotationView(GMKMapView&, GMKAnnotationView&) { return false; }
+  // The body of a selected view's bubble was tapped (the bubble has closed).
+  virtual bool mapViewAnnotationViewForBubble(GMKMapView&, GMKAnnotationView&) { return false; }
+  virtual bool mapViewAnnotationViewDidChangeDragState(GMKMapView&, GMKAnnotationView&,
+                                                       GMKAnnotationViewDragState,
+                                                       GMKAnnotationViewDragState) {
+    return false;
+  }
+  // Null: the overlay is not drawn.
+  virtual std::shared_ptr<GMKOverlayView> mapViewViewForOverlay(GMKMapView&,
+                                                                const std::shared_ptr<GMKOverlay>&) {
+    return nullptr;
+  }
+  virtual bool mapViewDidAddOverlayViews(GMKMapView&, const std::vector<std::shared_ptr<GMKOverlayView>>&) {
+    return false;
+  }
 };
+
+// The common part of two map rects; the null rect when they do not meet.
+GMKMapRect GMKMapRectIntersection(const GMKMapRect& a, const GMKMapRect& b);
 
 // Shows the engine's map image.
 class GeoMapView : public platform::ImageView {
@@ -86,10 +118,31 @@ class GMKMapView : public platform::View {
   void setShowsUserLocation(bool shows);
   bool showsUserLocation() const;
 
-  // Annotations are kept (drawn by their views, another part's).
+  // The user's position while it is shown and known; null otherwise.
+  std::shared_ptr<GMKUserLocation> userLocation() const;
+
+  // Annotations stand on the map as views the delegate gives (a red pin by default), laid out
+  // on every repaint while their point lies within two view sizes of the visible map.
   const std::vector<std::shared_ptr<GMKAnnotation>>& annotations() const;
   void addAnnotation(std::shared_ptr<GMKAnnotation> annotation);
+  void addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations);
   void removeAnnotation(const std::shared_ptr<GMKAnnotation>& annotation);
+  void removeAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations);
+  // The laid-out view of an annotation; null when it has none.
+  std::shared_ptr<GMKAnnotationView> viewForAnnotation(
+      const std::shared_ptr<GMKAnnotation>& annotation) const;
+  std::shared_ptr<GMKAnnotationView> dequeueReusableAnnotationViewWithIdentifier(
+      const std::string& identifier);
+  // Selection opens the view's bubble (when its annotation has a title) and tells the delegate.
+  void selectAnnotation(const std::shared_ptr<GMKAnnotation>& annotation, bool animated = false);
+  void deselectAnnotation(const std::shared_ptr<GMKAnnotation>& annotation, bool animated = false);
+
+  // Overlays are drawn by the views the delegate gives, over the map and under the annotations.
+  const std::vector<std::shared_ptr<GMKOverlay>>& overlays() const;
+  void addOverlay(std::shared_ptr<GMKOverlay> overlay);
+  void removeOverlay(const std::shared_ptr<GMKOverlay>& overlay);
+  void insertOverlay(std::shared_ptr<GMKOverlay> overlay, std::size_t index);
+  std::shared_ptr<GMKOverlayView> viewForOverlay(const std::shared_ptr<GMKOverlay>& overlay) const;
 
   // Shows the engine's back buffer; puts the content back home.
   void updateMap();
@@ -100,6 +153,8 @@ class GMKMapView : public platform::View {
   // The parts a test or a host drives.
   GeoMapView& mapImageView() const { return *mapView_; }
   TapDetectingView& contentView() const { return *content_; }
+  // Holds the annotation views and their bubbles above the map; lets other touches through.
+  platform::View& annotationLayer() const { return *annotationLayer_; }
   platform::PanGestureRecognizer& panRecognizer() const { return *pan_; }
   platform::PinchGestureRecognizer& pinchRecognizer() const { return *pinch_; }
   GMKMapViewInternal& internal() const { return *internal_; }
@@ -111,21 +166,51 @@ class GMKMapView : public platform::View {
   void build();
   void layoutParts();
   void registerNotification();
+  void registerAnnotationNotifications();
   void unRegisterNotification();
 
-  std::unique_ptr<GMKMapViewInternal> internal_;
+  std::shared_ptr<GMKMapViewInternal> internal_;
   std::shared_ptr<TapDetectingView> content_;
   std::shared_ptr<GeoMapView> mapView_;
+  std::shared_ptr<platform::View> annotationLayer_;
   std::shared_ptr<platform::PanGestureRecognizer> pan_;
   std::shared_ptr<platform::PinchGestureRecognizer> pinch_;
   bool registered_ = false;
 };
 
-// The working half of a map view: gestures to engine moves and zooms, the annotation list, the
-// user-location switch and the delegate's region callbacks. Main thread.
-class GMKMapViewInternal : public TapDetectingViewDelegate {
+// The working half of a map view: gestures to engine moves and zooms, the annotation, overlay
+// and user-location views with their bubbles, and the delegate's callbacks. It is the host the
+// placed views convert through (in the map view's coordinates) and the delegate of the bubbles.
+// Main thread.
+class GMKMapViewInternal : public TapDetectingViewDelegate,
+                           public GMKAnnotationHost,
+                           public PaopaoBaseViewDelegate,
+                           public std::enable_shared_from_this<GMKMapViewInternal> {
  public:
   explicit GMKMapViewInternal(GMKMapView& view) : view_(view) {}
+
+  platform::Point convertCoordinate(const CLLocationCoordinate2D& coordinate,
+                                    const platform::View* toView) const override;
+  CLLocationCoordinate2D convertPoint(platform::Point point, const platform::View* fromView) const override;
+  platform::Rect convertMapRect(const GMKMapRect& mapRect, const platform::View* toView) const override;
+  GMKMapRect convertRect(const platform::Rect& rect, const platform::View* fromView) const override;
+  int zoomLevel() const override;
+  void onMoreButtonClicked() override;
+
+  // The repaint's passes: overlays over the map picture, then annotations and the user location.
+  void checkOverlayViews();
+  void checkAnnotationViews();
+  void showLocation();
+  void removeAnnotationView(const GMKAnnotation* annotation);
+  // A pin view that animates its drop falls from the top of the map onto its place.
+  void dropPin(const GMKAnnotation* annotation);
+  void selectAnnotationView(const std::shared_ptr<GMKAnnotationView>& view, bool needClear, bool needNotify);
+  void deselectAnnotationView(GMKAnnotationView& view);
+  // Deselects the first selected view and answers it (null when none was).
+  std::shared_ptr<GMKAnnotationView> clearPaopao();
+  void updateAnnotationCoordinate(GMKAnnotationView& view);
+  // The view of one of this map's annotations (or its user location) that a notification names.
+  std::shared_ptr<GMKAnnotationView> ownView(const platform::Notification& note) const;
 
   // A pan that came to rest, dragged by translation (view points).
   void handleMapMove(platform::Point translation);
@@ -150,6 +235,12 @@ class GMKMapViewInternal : public TapDetectingViewDelegate {
 
   GMKMapViewDelegate* delegate = nullptr;
   std::vector<std::shared_ptr<GMKAnnotation>> annotations;
+  std::map<const GMKAnnotation*, std::shared_ptr<GMKAnnotationView>> annotationViews;
+  std::vector<std::shared_ptr<GMKAnnotationView>> reuseQueue;
+  std::vector<std::shared_ptr<GMKOverlay>> overlays;
+  std::map<const GMKOverlay*, std::shared_ptr<GMKOverlayView>> overlayViews;
+  std::shared_ptr<GMKUserLocation> userLocation;
+  std::shared_ptr<LocationView> locationView;
   bool showsUserLocation = false;
   bool scrollEnabled = true;
   bool zoomEnabled = true;

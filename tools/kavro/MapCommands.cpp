@@ -10,6 +10,11 @@
 //   map status              level, centre and tiles of the map
 //   map snap FILE           a PNG of the map view
 //   map close               back from the map screen
+//   map engine              starts the map service and engine only, for the screens that show
+//                           maps of their own
+//   map locate [LAT LON]    moves the device there (when given), waits until the engine holds
+//                           the device's fix and lets the map views read it
+//   map wait                waits until the tiles of the map window have arrived and are shown
 //
 // The engine's threads answer in real time, so the map commands wait on the real clock and hand
 // the virtual one back after.
@@ -24,6 +29,7 @@
 
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/LocationSources.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -34,6 +40,7 @@
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/location/LocationManager.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
@@ -110,28 +117,61 @@ bool WaitForMap() {
   return WaitReal([&] { return s.paints > before; }, 5);
 }
 
+// The demo map service and the map engine, once per process.
+bool StartEngine(std::string& message) {
+  MapSession& s = Session();
+  if (s.manager) return true;
+  if (const char* host = std::getenv("KAVRO_MAP_HOST"); host && *host) {
+    platform::Environment::setMapHostUrl(host);
+  } else {
+    s.server = std::make_unique<test::MapFixtureServer>();
+    s.demo = std::make_unique<test::MapDemoService>(*s.server);
+    platform::Environment::setMapHostUrl(s.server->hostUrl() + "/");
+  }
+  s.manager = std::make_unique<mapsdk::GMKMapManager>();
+  if (!s.manager->start({})) {
+    s.manager.reset();
+    message = "map engine: the map engine does not start";
+    return false;
+  }
+  platform::NotificationCenter::defaultCenter().addObserver(
+      gmengine::kNotificationMainMapPaint, nullptr, [](const auto&) { ++Session().paints; }, &s);
+  return true;
+}
+
+// The engine's location combiner takes a device fix on its own timer: once it holds one, the map
+// views' user locations are told to read it.
+std::optional<Outcome> Locate(std::string_view args, std::string& message) {
+  if (!StartEngine(message)) return Outcome::Failed;
+  if (!args.empty()) {
+    std::istringstream in{std::string(args)};
+    double latitude = 0, longitude = 0;
+    if (!(in >> latitude >> longitude)) {
+      message = "map locate [LATITUDE LONGITUDE]";
+      return Outcome::Usage;
+    }
+    platform::LocationDevice::setCurrentLocation({latitude, longitude, 10, platform::RunLoop::main().now()});
+  }
+  auto valid = [] {
+    gmengine::CAppLocation* location = gmengine::LocationOfEngine();
+    return location && gmengine::GetAppLocationInfo(location).state == mapsdk::LocationState::Valid;
+  };
+  if (!WaitReal(valid)) {
+    message = "map locate: the engine has no fix";
+    return Outcome::Failed;
+  }
+  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationUpdate);
+  WaitForMap();
+  return Outcome::Done;
+}
+
 std::optional<Outcome> Open(std::string& message) {
   MapSession& s = Session();
   if (s.screen) {
     message = "map open: the map screen is already open";
     return Outcome::Failed;
   }
-  if (!s.manager) {
-    if (const char* host = std::getenv("KAVRO_MAP_HOST"); host && *host) {
-      platform::Environment::setMapHostUrl(host);
-    } else {
-      s.server = std::make_unique<test::MapFixtureServer>();
-      s.demo = std::make_unique<test::MapDemoService>(*s.server);
-      platform::Environment::setMapHostUrl(s.server->hostUrl() + "/");
-    }
-    s.manager = std::make_unique<mapsdk::GMKMapManager>();
-    if (!s.manager->start({})) {
-      message = "map open: the map engine does not start";
-      return Outcome::Failed;
-    }
-    platform::NotificationCenter::defaultCenter().addObserver(
-        gmengine::kNotificationMainMapPaint, nullptr, [](const auto&) { ++Session().paints; }, &s);
-  }
+  if (!StartEngine(message)) return Outcome::Failed;
   auto window = platform::Application::sharedApplication().keyWindow();
   if (!window || !window->rootViewController()) {
     message = "map open: no screen to open the map from";
@@ -309,9 +349,17 @@ std::optional<Outcome> MapCommand(Runner&, std::string_view command, std::string
   while (!args.empty() && args.front() == ' ') args.remove_prefix(1);
   if (sub.empty() || sub == "open") return Open(message);
   if (sub == "close") return Close();
+  if (sub == "engine") return StartEngine(message) ? Outcome::Done : Outcome::Failed;
+  if (sub == "locate") return Locate(args, message);
+  if (sub == "wait") {
+    WaitForMap();
+    return Outcome::Done;
+  }
   if (sub != "pan" && sub != "zoom" && sub != "search" && sub != "route" && sub != "offline" &&
       sub != "status" && sub != "snap") {
-    message = "map open|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap FILE|close";
+    message =
+        "map open|engine|locate|wait|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap "
+        "FILE|close";
     return Outcome::Usage;
   }
   if (auto refused = NeedMap(sub, message)) return refused;

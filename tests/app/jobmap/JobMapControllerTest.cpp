@@ -65,9 +65,9 @@ class JobMapControllerTest : public JobMapTest {
 };
 
 TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTheBubble) {
-  UserCoreInfo::sharedUserCoreInfo().setAppMapType(0);  // as it stands, also with the SDK's map type
+  UserCoreInfo::sharedUserCoreInfo().setAppMapType(1);
   auto screen = std::dynamic_pointer_cast<JobAppleRouteController>(open(true));
-  ASSERT_TRUE(screen) << "the platform map serves while the SDK's back end is not there";
+  ASSERT_TRUE(screen) << "the platform map serves every map type but the SDK's";
   EXPECT_EQ(nav->topViewController(), screen);
   runFor(0.5);
   EXPECT_TRUE(requestsFor(LonlatPath).empty());

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mapsdk/display/ActionPaopaoView.h"
+#include "mapsdk/display/GMKCircle.h"
+#include "mapsdk/display/GMKCircleView.h"
+#include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/GMKPinAnnotationView.h"
+#include "mapsdk/display/GMKPointAnnotation.h"
+#include "mapsdk/display/LocationSources.h"
+#include "platform/location/LocationManager.h"
+#include "platform/ui/Snapshot.h"
+#include "platform/ui/UIDriver.h"
+#include "tests/mapsdk/display/MapViewTestSupport.h"
+
+namespace kavro::test {
+namespace {
+
+using mapsdk::GMKAnnotation;
+using mapsdk::GMKAnnotationView;
+using mapsdk::GMKMapView;
+using mapsdk::GMKPointAnnotation;
+
+// What a map view told about its annotations and overlays.
+class AnnotationLog : public mapsdk::GMKMapViewDelegate {
+ public:
+  bool mapViewDidSelectAnnotationView(GMKMapView&, GMKAnnotationView& view) override {
+    selected.push_back(view.annotation() ? view.annotation()->title().value_or("") : "?");
+    return true;
+  }
+  bool mapViewDidDeselectAnnotationView(GMKMapView&, GMKAnnotationView&) override {
+    ++deselected;
+    return true;
+  }
+  bool mapViewAnnotationViewForBubble(GMKMapView&, GMKAnnotationView&) override {
+    ++bubbleTaps;
+    return true;
+  }
+  bool mapViewDidAddAnnotationViews(GMKMapView&,
+                                    const std::vector<std::shared_ptr<GMKAnnotationView>>& v) override {
+    added += static_cast<int>(v.size());
+    return true;
+  }
+  std::shared_ptr<GMKAnnotationView> mapViewViewForAnnotation(
+      GMKMapView&, const std::shared_ptr<GMKAnnotation>& a) override {
+    if (a->title() != "dropped") return nullptr;
+    auto pin = std::make_shared<mapsdk::GMKPinAnnotationView>(a, "drop");
+    pin->setAnimatesDrop(true);
+    return pin;
+  }
+  std::shared_ptr<mapsdk::GMKOverlayView> mapViewViewForOverlay(
+      GMKMapView&, const std::shared_ptr<mapsdk::GMKOverlay>& overlay) override {
+    auto view = mapsdk::GMKCircleView::initWithOverlay(overlay);
+    if (view) view->setFillColor(platform::Color::rgba(0, 0, 1, 1));
+    return view;
+  }
+  bool mapViewDidUpdateUserLocation(GMKMapView&, mapsdk::GMKUserLocation&) override {
+    ++located;
+    return true;
+  }
+  std::vector<std::string> selected;
+  int located = 0;
+  int deselected = 0;
+  int bubbleTaps = 0;
+  int added = 0;
+};
+
+std::shared_ptr<GMKPointAnnotation> Place(mapsdk::CLLocationCoordinate2D at, const std::string& title) {
+  auto a = std::make_shared<GMKPointAnnotation>();
+  a->setCoordinate(at);
+  a->setTitle(title);
+  return a;
+}
+
+class MapAnnotationsTest : public MapViewTest {
+ protected:
+  void TearDown() override {
+    MapViewTest::TearDown();
+    platform::LocationDevice::reset();
+  }
+  // A pin at the map's centre and one 60 points right of it and 100 up.
+  void AddPins() {
+    view->setDelegate(&log);
+    centre = Place(view->centerCoordinate(), "centre");
+    east = Place(view->convertPointToCoordinate({220, 140}), "east");
+    view->addAnnotations({centre, east});
+  }
+  AnnotationLog log;
+  std::shared_ptr<GMKPointAnnotation> centre, east;
+};
+
+TEST_F(MapAnnotationsTest, PinsStandOnTheirPointsInTheMapsPicture) {
+  ASSERT_TRUE(OpenMap());
+  AddPins();
+  auto pin = view->viewForAnnotation(centre);
+  ASSERT_TRUE(pin);
+  EXPECT_TRUE(std::dynamic_pointer_cast<mapsdk::GMKPinAnnotationView>(pin));
+  EXPECT_EQ(pin->reuseIdentifier(), "pin_red");
+  EXPECT_EQ(log.added, 2);
+  // The pin's foot on the centre point (the bottom middle of its picture).
+  const platform::Rect f = pin->frame();
+  EXPECT_NEAR(f.x() + f.width() / 2, 160, 1);
+  EXPECT_NEAR(f.maxY(), 240, 1);
+  auto other = view->viewForAnnotation(east);
+  ASSERT_TRUE(other);
+  EXPECT_NEAR(other->frame().x() + other->frame().width() / 2, 220, 1);
+  EXPECT_NEAR(other->frame().maxY(), 140, 1);
+
+  // The picture shows the pin's own pixels where it stands.
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  ASSERT_TRUE(image && pin->image() && pin->image()->bitmap());
+  const platform::Bitmap& pinBitmap = *pin->image()->bitmap();
+  const int px = pinBitmap.width() / 2, py = pinBitmap.height() / 4;
+  ASSERT_EQ(pinBitmap.pixelAt(px, py).a, 255);
+  EXPECT_EQ(image->bitmap()->pixelAt(static_cast<int>(2 * f.x()) + px, static_cast<int>(2 * f.y()) + py),
+            pinBitmap.pixelAt(px, py));
+
+  // A pan moves the pins with the map; a removed pin leaves the picture.
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {-100, 0}));
+  ASSERT_TRUE(WaitForTiles());
+  EXPECT_NEAR(view->viewForAnnotation(centre)->frame().x() + f.width() / 2, 60, 1);
+  view->removeAnnotation(east);
+  EXPECT_FALSE(view->viewForAnnotation(east));
+  EXPECT_FALSE(other->superviewPointer());
+  EXPECT_EQ(view->annotations().size(), 1u);
+  // Its view waits in the reuse queue for the next pin.
+  EXPECT_EQ(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"), other);
+  EXPECT_FALSE(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"));
+}
+
+TEST_F(MapAnnotationsTest, TappingAPinOpensItsBubbleAndTellsTheDelegate) {
+  ASSERT_TRUE(OpenMap());
+  AddPins();
+  auto pin = view->viewForAnnotation(east);
+  ASSERT_TRUE(pin);
+  ASSERT_TRUE(platform::UIDriver::tap(*pin));
+  runFor(0.5);
+  ASSERT_EQ(log.selected, std::vector<std::string>{"east"});
+  EXPECT_TRUE(pin->isSelected());
+  auto bubble = std::dynamic_pointer_cast<mapsdk::ActionPaopaoView>(pin->paopaoView());
+  ASSERT_TRUE(bubble);
+  ASSERT_TRUE(bubble->superviewPointer());
+  // The bubble's bottom middle on the pin's top middle.
+  EXPECT_NEAR(bubble->frame().x() + bubble->frame().width() / 2, pin->frame().x() + pin->frame().width() / 2,
+              1);
+  EXPECT_NEAR(bubble->frame().maxY(), pin->frame().y(), 1);
+
+  // A repaint keeps the bubble open without telling the delegate again.
+  gmengine::MapControlOfEngine()->RequestRepaint();
+  ASSERT_TRUE(WaitForTiles());
+  EXPECT_TRUE(pin->isSelected());
+  EXPECT_TRUE(bubble->superviewPointer());
+  EXPECT_EQ(log.selected.size(), 1u);
+
+  // Selecting the other pin closes the first bubble.
+  view->selectAnnotation(centre);
+  EXPECT_FALSE(pin->isSelected());
+  EXPECT_FALSE(bubble->superviewPointer());
+  EXPECT_EQ(log.deselected, 1);
+  EXPECT_EQ(log.selected.back(), "centre");
+
+  // Tapping the body of the open bubble closes it and hands its pin to the delegate.
+  auto centreBubble =
+      std::dynamic_pointer_cast<mapsdk::PaopaoBaseView>(view->viewForAnnotation(centre)->paopaoView());
+  ASSERT_TRUE(centreBubble);
+  centreBubble->onClickContentButton();
+  EXPECT_EQ(log.bubbleTaps, 1);
+  EXPECT_EQ(log.deselected, 2);
+  EXPECT_FALSE(centreBubble->superviewPointer());
+}
+
+TEST_F(MapAnnotationsTest, ADroppingPinEndsOnItsPlace) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  auto dropped = Place(view->centerCoordinate(), "dropped");
+  view->addAnnotation(dropped);
+  auto pin = std::dynamic_pointer_cast<mapsdk::GMKPinAnnotationView>(view->viewForAnnotation(dropped));
+  ASSERT_TRUE(pin);
+  EXPECT_TRUE(pin->animatesDrop());
+  EXPECT_EQ(pin->reuseIdentifier(), "drop");
+  runFor(1.5);
+  EXPECT_NEAR(pin->frame().maxY(), 240, 1);
+}
+
+TEST_F(MapAnnotationsTest, AnAnnotationWithoutATitleIsSelectedWithoutABubble) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  auto plain = Place(view->centerCoordinate(), "");
+  plain->setTitle(std::nullopt);
+  view->addAnnotation(plain);
+  auto pin = view->viewForAnnotation(plain);
+  ASSERT_TRUE(pin);
+  view->selectAnnotation(plain);
+  EXPECT_TRUE(pin->isSelected());
+  EXPECT_FALSE(pin->paopaoView());
+  EXPECT_TRUE(log.selected.empty());
+}
+
+TEST_F(MapAnnotationsTest, AnOverlayCircleIsDrawnOverTheMapAndLeavesWhenRemoved) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  // 40 points (80 engine pixels) across at this level: map units are Mercator metres.
+  const mapsdk::CLLocationCoordinate2D at = view->convertPointToCoordinate({100, 100});
+  const double metres = 40.0 * Status().upp * std::cos(at.latitude * M_PI / 180);
+  auto circle = mapsdk::GMKCircle::circleWithCenterCoordinate(at, metres);
+  view->addOverlay(circle);
+  auto overlayView = view->viewForOverlay(circle);
+  ASSERT_TRUE(overlayView);
+  EXPECT_NEAR(overlayView->frame().width(), 40, 3);
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->bitmap()->pixelAt(200, 200), (platform::Pixel{0, 0, 255, 255}));
+  EXPECT_NE(image->bitmap()->pixelAt(200, 260), (platform::Pixel{0, 0, 255, 255}));
+
+  view->removeOverlay(circle);
+  EXPECT_FALSE(view->viewForOverlay(circle));
+  image = platform::Snapshot::imageOfView(*view, 2);
+  EXPECT_NE(image->bitmap()->pixelAt(200, 200), (platform::Pixel{0, 0, 255, 255}));
+}
+
+TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  const mapsdk::CLLocationCoordinate2D here = view->convertPointToCoordinate({160, 240});
+  {
+    // The engine's location timer and the fix's age run on real time.
+    RealClockWhile real(*this);
+    platform::LocationDevice::setCurrentLocation({here.latitude, here.longitude, 10, loop().now()});
+    view->setShowsUserLocation(true);
+    ASSERT_TRUE(runUntil(
+        [] {
+          auto* location = gmengine::LocationOfEngine();
+          return location && gmengine::GetAppLocationInfo(location).state == mapsdk::LocationState::Valid;
+        },
+        10));
+  }
+  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationUpdate);
+  ASSERT_TRUE(view->userLocation());
+  EXPECT_GE(log.located, 1);
+  auto located = view->viewForAnnotation(view->userLocation());
+  ASSERT_TRUE(std::dynamic_pointer_cast<mapsdk::LocationView>(located));
+  EXPECT_EQ(located->superviewPointer(), &view->annotationLayer());
+  // Where the fix is, in the map service's shifted system: within a few hundred metres.
+  const platform::Rect f = located->frame();
+  EXPECT_NEAR(f.x() + f.width() / 2, 160, 30);
+  EXPECT_NEAR(f.y() + f.height() / 2, 240, 30);
+
+  view->setShowsUserLocation(false);
+  EXPECT_FALSE(view->userLocation());
+  EXPECT_FALSE(located->superviewPointer());
+}
+
+}  // namespace
+}  // namespace kavro::test
