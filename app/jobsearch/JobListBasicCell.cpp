@@ -1,6 +1,8 @@
 #include "app/jobsearch/JobListBasicCell.h"
 
+#include "app/jobsearch/JobOperateUtil.h"
 #include "kit/skin/AppSkin.h"
+#include "kit/ui/ListView.h"
 
 namespace kavro {
 
@@ -39,6 +41,11 @@ void JobListBasicCell::bindTexts() {
   coname_->setText(d ? d->get_coname() : std::string());
   jobarea_->setText(d ? d->get_jobarea() : std::string());
   issuedate_->setText(d ? d->get_issuedate() : std::string());
+}
+
+bool jobHasReadInList(ListView* list, std::string_view jobID) {
+  auto read = [jobID] { return JobOperateUtil::getjobHasRead(jobID); };
+  return list ? list->rowFlag(jobID, read) : read();
 }
 
 }  // namespace kavro

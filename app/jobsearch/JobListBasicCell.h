@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <string_view>
 
 #include "kit/ui/DataTableCell.h"
 #include "platform/ui/ImageView.h"
@@ -34,5 +35,9 @@ class JobListBasicCell : public DataTableCell {
 };
 
 KAVRO_CELL_CLASS(JobListBasicCell, DataTableCell);
+
+// Whether the job was opened before, read from the store once per reload of the list (every row
+// when there is no list).
+bool jobHasReadInList(ListView* list, std::string_view jobID);
 
 }  // namespace kavro

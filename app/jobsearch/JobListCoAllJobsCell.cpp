@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/jobsearch/JobOperateUtil.h"
+#include "app/jobsearch/JobListBasicCell.h"
 #include "app/jobsearch/ShortTitleValueCell.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/skin/AppSkin.h"
@@ -36,7 +36,7 @@ void JobListCoAllJobsCell::initCellView() {
 void JobListCoAllJobsCell::bindCellData(bool) {
   auto record = detail();
   if (!record) return;
-  bool read = JobOperateUtil::getjobHasRead(record->get_jobid());
+  bool read = jobHasReadInList(listView().get(), record->get_jobid());
   std::string_view nameSkin = read ? ReadNameSkin : NameSkin;
   AppSkin::apply(jobName_.get(), nameSkin, {});
   detailcell::placeLabel(*jobName_, record->get_jobname(), nameSkin, {},
@@ -76,7 +76,7 @@ double JobListCoAllJobsCell::heightForCell(ListView& list, const platform::Index
   if (!record) return 0;
   // The row holds what binding places, measured as binding measures it: the name 10 points down,
   // the info 5 below it across the list, and as much again under the info as above the name.
-  std::string_view nameSkin = JobOperateUtil::getjobHasRead(record->get_jobid()) ? ReadNameSkin : NameSkin;
+  std::string_view nameSkin = jobHasReadInList(&list, record->get_jobid()) ? ReadNameSkin : NameSkin;
   return 10 + detailcell::textHeight(record->get_jobname(), nameSkin, {}, NameWidth) + 5 +
          detailcell::textHeight(infoText(*record), InfoSkin, {}, list.bounds().size.width - 20) + 10;
 }

@@ -1,6 +1,5 @@
 #include "app/jobsearch/JobListSearchResultCell.h"
 
-#include "app/jobsearch/JobOperateUtil.h"
 #include "app/jobsearch/JobSearchResultController.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
@@ -52,7 +51,8 @@ void JobListSearchResultCell::bindCellData(bool) {
   bindTexts();
   appliedImgView_->setHidden(true);
   const auto& d = detail();
-  bool read = d && JobOperateUtil::getjobHasRead(d->get_jobid());
+  auto list = listView();
+  bool read = d && jobHasReadInList(list.get(), d->get_jobid());
   AppSkin::apply(jobname_, read ? "skin_cell_display_jobname_readed" : "skin_cell_display_jobname", {});
   readMark_->setHidden(!read);
 
@@ -66,7 +66,6 @@ void JobListSearchResultCell::bindCellData(bool) {
   view::bottomOfView(*issuedate_, jobarea_.get(), 5);
   double running = bottom(*coname_);
 
-  auto list = listView();
   bool details = list && getNeedShowDetail(*list);
   jobsummary_->setHidden(!details);
   jobinfo_->setHidden(!details);

@@ -165,8 +165,15 @@ void ListView::clear() {
 
 void ListView::reloadData() {
   auto keep = self();
+  rowFlags_.clear();
   platform::TableView::reloadData();
   if (auto c = ctrl()) c->listViewOnReloaded(*this);
+}
+
+bool ListView::rowFlag(std::string_view key, const std::function<bool()>& read) {
+  auto it = rowFlags_.find(key);
+  if (it == rowFlags_.end()) it = rowFlags_.emplace(std::string(key), read()).first;
+  return it->second;
 }
 
 void ListView::delayReloadData() {

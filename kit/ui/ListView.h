@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,6 +72,10 @@ class ListView : public platform::TableView,
   void clear();
   void reloadData() override;
   void delayReloadData();
+  // A row's flag read from outside the list (a store read), asked once per key until the next
+  // reloadData(): such flags change only while another screen is shown, and screens reload their
+  // lists on appearing.
+  bool rowFlag(std::string_view key, const std::function<bool()>& read);
   void setEditing(bool editing, bool animated = false) override;
   void enableEdit(bool editing, bool animated);
   using platform::TableView::deleteRowsAtIndexPaths;
@@ -125,6 +131,7 @@ class ListView : public platform::TableView,
   bool grouped_;
   bool allowEditCell_ = false;
   std::shared_ptr<platform::Timer> delayReloadDataTimer_;
+  std::map<std::string, bool, std::less<>> rowFlags_;
 };
 
 KAVRO_CLASS(ListView, platform::TableView)

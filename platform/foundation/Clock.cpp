@@ -8,13 +8,15 @@ namespace {
 
 class RealClock final : public Clock {
  public:
-  double now() const override {
-    using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
-  }
+  double now() const override { return realNow(); }
 };
 
 }  // namespace
+
+double Clock::realNow() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
 
 std::shared_ptr<Clock> Clock::real() {
   // Never destroyed: threads may still read the time while the process exits.

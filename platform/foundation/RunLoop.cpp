@@ -106,6 +106,7 @@ class RunLoopImpl final : public RunLoop {
 
   void setClock(std::shared_ptr<Clock> clock) override;
   std::shared_ptr<Clock> clock() const override;
+  double now() const override;
   std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats, std::function<void(Timer&)> fn,
                                        std::string_view mode) override;
   void performAfter(double delay, const void* target, std::function<void()> fn) override;
@@ -158,6 +159,8 @@ class RunLoopImpl final : public RunLoop {
 
   mutable std::mutex clockMutex_;
   std::shared_ptr<Clock> clock_;
+  // clock_ is the real clock: now() reads the time without the lock.
+  std::atomic<bool> realClock_{true};
 
   std::map<TimerKey, std::shared_ptr<TimerImpl>> timers_;
   std::uint64_t nextTimerSeq_ = 1;
@@ -204,6 +207,7 @@ void RunLoopImpl::setClock(std::shared_ptr<Clock> clock) {
   {
     std::lock_guard lock(clockMutex_);
     delta = clock->now() - clock_->now();
+    realClock_.store(clock == Clock::real());
     clock_ = std::move(clock);
   }
   if (delta == 0 || timers_.empty()) return;
@@ -219,6 +223,12 @@ void RunLoopImpl::setClock(std::shared_ptr<Clock> clock) {
 std::shared_ptr<Clock> RunLoopImpl::clock() const {
   std::lock_guard lock(clockMutex_);
   return clock_;
+}
+
+double RunLoopImpl::now() const {
+  if (realClock_.load()) return Clock::realNow();
+  std::lock_guard lock(clockMutex_);
+  return clock_->now();
 }
 
 std::shared_ptr<TimerImpl> RunLoopImpl::schedule(double delay, double interval, bool repeats,

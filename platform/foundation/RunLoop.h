@@ -81,7 +81,8 @@ class RunLoop {
   // and performs keep the time they had left. The clock must not be null.
   virtual void setClock(std::shared_ptr<Clock> clock) = 0;
   virtual std::shared_ptr<Clock> clock() const = 0;
-  double now() const { return clock()->now(); }
+  // clock()->now(), cheaper on the real clock (read by every store write).
+  virtual double now() const { return clock()->now(); }
 
   // fn runs on this loop after interval seconds (and every interval seconds when repeating, on the
   // original cadence; dates missed while the loop was busy are skipped, not caught up) while the

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "app/account/MyResumeListController.h"
+#include "app/jobsearch/JobListSearchResultCell.h"
 #include "app/jobsearch/JobOperateUtil.h"
 #include "kit/core/DataKavroDB.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/ui/AppControllers.h"
+#include "kit/ui/ListView.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/app/jobsearch/JobDetailViewTestSupport.h"
 
@@ -209,6 +211,31 @@ TEST_F(JobOperateUtilTest, TheConfirmationSettingTurnsOffThirtyDaysAfterItWasSto
   clock().advance(31 * 86400.0);
   EXPECT_FALSE(JobOperateUtil::getConfirmWhileApply());
   EXPECT_FALSE(AppCoreInfo::getCoreDB()->hasIntItem(STORE_CORE_SETTING_APPLY_TIP, "storeKey_applyTipOn"));
+}
+
+TEST_F(JobOperateUtilTest, AResultRowShowsAJobOpenedMeanwhileAsReadOnceItsListReloads) {
+  auto ctrl = std::make_shared<ListViewDelegate>();
+  auto list = ListView::plainListViewForDelegate(ctrl);
+  list->setFrame(platform::Rect(0, 0, 320, 400));
+  auto section = ListViewData::newDataOnListView(*list, platform::classFor<JobListSearchResultCell>());
+  for (const char* id : {"7", "8"}) {
+    auto record = DataItemDetail::newDetail();
+    record->set_jobid(id);
+    section->listData()->addItem(record);
+  }
+  auto row = [&](int i) {
+    list->layoutSubviews();
+    return std::dynamic_pointer_cast<JobListSearchResultCell>(
+        list->cellForRowAtIndexPath(platform::IndexPath::forRow(i, 0)));
+  };
+  list->reloadData();
+  ASSERT_TRUE(row(0));
+  EXPECT_TRUE(row(0)->readMark()->isHidden());
+
+  EXPECT_TRUE(JobOperateUtil::setJobHasRead("7"));
+  list->reloadData();
+  EXPECT_FALSE(row(0)->readMark()->isHidden());
+  EXPECT_TRUE(row(1)->readMark()->isHidden());
 }
 
 }  // namespace
