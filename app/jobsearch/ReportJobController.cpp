@@ -1,5 +1,6 @@
 #include "app/jobsearch/ReportJobController.h"
 
+#include "app/account/EmailAddressCell.h"
 #include "app/api/ApiMarket.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
@@ -9,7 +10,6 @@
 #include "kit/ui/BarButtonItemExt.h"
 #include "kit/ui/ScreenSize.h"
 #include "kit/ui/TableViewInputBox.h"
-#include "app/account/EmailAddressCell.h"
 #include "kit/ui/TitleInputCell.h"
 #include "kit/ui/ViewAdjustSize.h"
 #include "platform/foundation/Text.h"

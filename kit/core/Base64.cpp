@@ -9,8 +9,17 @@ namespace {
 
 bool isSkipped(std::uint8_t b) {
   switch (b) {
-    case 9: case 10: case 11: case 12: case 13: case 32: case 160: case 255: return true;
-    default: return false;
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 32:
+    case 160:
+    case 255:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -25,11 +34,14 @@ constexpr std::string_view CipherIvText = "Cipher starting block for the mobile 
 struct CipherKey {
   std::array<std::uint8_t, platform::TripleDesKeyLength> bytes{};
   explicit CipherKey(std::string_view key) {
-    for (std::size_t i = 0; i < bytes.size() && i < key.size(); ++i) bytes[i] = static_cast<std::uint8_t>(key[i]);
+    for (std::size_t i = 0; i < bytes.size() && i < key.size(); ++i)
+      bytes[i] = static_cast<std::uint8_t>(key[i]);
   }
 };
 
-std::span<const std::uint8_t> cipherIv() { return bytesOf(CipherIvText.substr(0, platform::TripleDesIvLength)); }
+std::span<const std::uint8_t> cipherIv() {
+  return bytesOf(CipherIvText.substr(0, platform::TripleDesIvLength));
+}
 
 }  // namespace
 
@@ -38,10 +50,13 @@ std::optional<platform::Data> base64EncodeBytes(const std::uint8_t* bytes, std::
   if (bytes == nullptr || length == 0 || alphabet.size() != 64) return std::nullopt;
   platform::Data out;
   out.reserve(pad ? (length + 2) / 3 * 4 : (length * 8 + 5) / 6);
-  auto put = [&](std::uint32_t sixBits) { out.push_back(static_cast<std::uint8_t>(alphabet[sixBits & 0x3F])); };
+  auto put = [&](std::uint32_t sixBits) {
+    out.push_back(static_cast<std::uint8_t>(alphabet[sixBits & 0x3F]));
+  };
   std::size_t i = 0;
   for (; i + 3 <= length; i += 3) {
-    const std::uint32_t group = (std::uint32_t{bytes[i]} << 16) | (std::uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
+    const std::uint32_t group =
+        (std::uint32_t{bytes[i]} << 16) | (std::uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
     put(group >> 18);
     put(group >> 12);
     put(group >> 6);
@@ -69,8 +84,8 @@ std::optional<platform::Data> base64DecodeBytes(const std::uint8_t* bytes, std::
   platform::Data out;
   out.reserve((length + 3) / 4 * 3);
 
-  std::uint32_t bits = 0;      // the current group's characters, 6 bits each
-  std::size_t inGroup = 0;     // characters in the current group of 4
+  std::uint32_t bits = 0;   // the current group's characters, 6 bits each
+  std::size_t inGroup = 0;  // characters in the current group of 4
   bool padded = false;
   std::size_t i = 0;
   for (; i < length; ++i) {

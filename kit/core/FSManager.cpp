@@ -36,7 +36,9 @@ std::optional<std::string> FSManager::getCacheFullPath(std::string_view name) {
   return join(platform::Environment::documentsPath(), name);
 }
 
-std::optional<std::string> FSManager::getDbFullPath(std::string_view name) { return inFolder(DataFolderName, name); }
+std::optional<std::string> FSManager::getDbFullPath(std::string_view name) {
+  return inFolder(DataFolderName, name);
+}
 
 std::optional<std::string> FSManager::getSkinFullPath(std::string_view name) {
   return inFolder(SkinFolderName, name);

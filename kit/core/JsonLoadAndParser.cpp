@@ -9,20 +9,21 @@ JsonLoadAndParser::JsonLoadAndParser(Token, std::weak_ptr<JsonLoadAndParserDeleg
 
 JsonLoadAndParser::~JsonLoadAndParser() { stopLoading(); }
 
-std::shared_ptr<JsonLoadAndParser> JsonLoadAndParser::create(std::weak_ptr<JsonLoadAndParserDelegate> delegate) {
+std::shared_ptr<JsonLoadAndParser> JsonLoadAndParser::create(
+    std::weak_ptr<JsonLoadAndParserDelegate> delegate) {
   return std::make_shared<JsonLoadAndParser>(Token{}, std::move(delegate));
 }
 
-std::shared_ptr<JsonLoadAndParser> JsonLoadAndParser::GetUrl(std::string_view url,
-                                                             std::weak_ptr<JsonLoadAndParserDelegate> delegate) {
+std::shared_ptr<JsonLoadAndParser> JsonLoadAndParser::GetUrl(
+    std::string_view url, std::weak_ptr<JsonLoadAndParserDelegate> delegate) {
   auto loader = create(std::move(delegate));
   loader->start(url);
   return loader;
 }
 
-std::shared_ptr<JsonLoadAndParser> JsonLoadAndParser::PostUrl(std::string_view url,
-                                                              std::optional<platform::Data> postData,
-                                                              std::weak_ptr<JsonLoadAndParserDelegate> delegate) {
+std::shared_ptr<JsonLoadAndParser> JsonLoadAndParser::PostUrl(
+    std::string_view url, std::optional<platform::Data> postData,
+    std::weak_ptr<JsonLoadAndParserDelegate> delegate) {
   auto loader = create(std::move(delegate));
   loader->start(url, std::move(postData));
   return loader;
@@ -40,8 +41,8 @@ void JsonLoadAndParser::start(std::string_view url, std::optional<platform::Data
   if (started_ || finished_) return;
   started_ = true;
   selfRetain_ = shared_from_this();
-  std::weak_ptr<DataHttpConnectionDelegate> self =
-      std::shared_ptr<DataHttpConnectionDelegate>(selfRetain_, static_cast<DataHttpConnectionDelegate*>(this));
+  std::weak_ptr<DataHttpConnectionDelegate> self = std::shared_ptr<DataHttpConnectionDelegate>(
+      selfRetain_, static_cast<DataHttpConnectionDelegate*>(this));
   connection_ = DataHttpConnection::create(url, std::move(postData), self);
 }
 

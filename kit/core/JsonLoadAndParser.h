@@ -31,7 +31,8 @@ class JsonLoadAndParser : public std::enable_shared_from_this<JsonLoadAndParser>
   static std::shared_ptr<JsonLoadAndParser> create(std::weak_ptr<JsonLoadAndParserDelegate> delegate);
   static std::shared_ptr<JsonLoadAndParser> GetUrl(std::string_view url,
                                                    std::weak_ptr<JsonLoadAndParserDelegate> delegate);
-  static std::shared_ptr<JsonLoadAndParser> PostUrl(std::string_view url, std::optional<platform::Data> postData,
+  static std::shared_ptr<JsonLoadAndParser> PostUrl(std::string_view url,
+                                                    std::optional<platform::Data> postData,
                                                     std::weak_ptr<JsonLoadAndParserDelegate> delegate);
   // Parses JSON held in memory at once; finished on return, tells nobody.
   static std::shared_ptr<JsonLoadAndParser> initWithData(const platform::Data& data);

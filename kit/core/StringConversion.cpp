@@ -25,9 +25,12 @@ int hexDigits(std::string_view s) {
   int v = 0;
   for (char c : s) {
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else return -1;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else
+      return -1;
     v = v * 16 + d;
   }
   return v;
@@ -75,8 +78,10 @@ Color toColorWithDefaultColor(std::string_view s, const Color& def) {
     if (contains(t, name)) return make();
 
   std::string_view h = t;
-  if (h.substr(0, 2) == "0x") h.remove_prefix(2);
-  else if (h.substr(0, 1) == "#") h.remove_prefix(1);
+  if (h.substr(0, 2) == "0x")
+    h.remove_prefix(2);
+  else if (h.substr(0, 1) == "#")
+    h.remove_prefix(1);
   std::size_t n = h.size();
   if (n != 6 && n != 3 && n != 8 && n != 4) return def;
   std::size_t w = (n == 6 || n == 8) ? 2 : 1;

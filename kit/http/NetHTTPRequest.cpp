@@ -828,7 +828,8 @@ void NetHTTPRequest::passOnReceivedData(Data data) {
       delegate = s->delegate_.lock();
       if (s->blocks_) block = s->blocks_->dataReceived;
     }
-    if (auto* receiver = dynamic_cast<NetDataReceiver*>(delegate.get())) receiver->requestDidReceiveData(*s, *shared);
+    if (auto* receiver = dynamic_cast<NetDataReceiver*>(delegate.get()))
+      receiver->requestDidReceiveData(*s, *shared);
     if (block) block(*shared);
   });
 }

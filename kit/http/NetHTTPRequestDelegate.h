@@ -51,7 +51,12 @@ class NetProxyAuthenticationResponder {
   virtual void proxyAuthenticationNeededForRequest(NetHTTPRequest& request) = 0;
 };
 
-enum class NetDelegateMethod { DidReceiveData, WillRedirectToURL, AuthenticationNeeded, ProxyAuthenticationNeeded };
+enum class NetDelegateMethod {
+  DidReceiveData,
+  WillRedirectToURL,
+  AuthenticationNeeded,
+  ProxyAuthenticationNeeded
+};
 
 // Whether the receiver has taken on the method's interface.
 bool implementsMethod(const NetHTTPRequestDelegate* receiver, NetDelegateMethod method);

@@ -10,10 +10,10 @@
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "kit/http/NetInputStream.h"
 #include "platform/foundation/Date.h"
-#include "platform/net/NetError.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
 #include "platform/net/HTTPReadStream.h"
+#include "platform/net/NetError.h"
 
 namespace kavro {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "kit/ui/ListView.h"
 #include "kit/skin/AppSkin.h"
+#include "kit/ui/ListView.h"
 
 namespace kavro {
 
@@ -50,10 +50,9 @@ double DictPickerDataCell::heightForCell(const platform::ClassRef&, ListView& li
   if (!record) return 0;
   Layout l = layoutFor(list.isGroupedTable(), list.bounds().width(), *record);
   double main = AppSkin::sizeForText(record->getDictValue(), "skinCellMainLabel", "", l.main).height;
-  double value =
-      record->getItemValue().empty()
-          ? 0
-          : AppSkin::sizeForText(record->getItemValue(), "skinCellSubLabel", "", l.value).height;
+  double value = record->getItemValue().empty()
+                     ? 0
+                     : AppSkin::sizeForText(record->getItemValue(), "skinCellSubLabel", "", l.value).height;
   return std::max(main, value) + 28;
 }
 

@@ -1,8 +1,8 @@
 #include "kit/ui/DictPickerGpsErrorCell.h"
 
 #include "kit/core/AppCoreInfo.h"
-#include "kit/ui/ListView.h"
 #include "kit/skin/AppSkin.h"
+#include "kit/ui/ListView.h"
 
 namespace kavro {
 

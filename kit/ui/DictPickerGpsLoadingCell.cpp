@@ -1,7 +1,7 @@
 #include "kit/ui/DictPickerGpsLoadingCell.h"
-#include "kit/skin/AppSkin.h"
 
 #include "kit/core/AppCoreInfo.h"
+#include "kit/skin/AppSkin.h"
 
 namespace kavro {
 

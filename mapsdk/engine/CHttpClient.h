@@ -41,8 +41,8 @@ struct CVSocket;
 // make the client loop. Gzip bodies are inflated whether asked for or not.
 //
 // Requests, settings and queries may come from any thread; the client must outlive none of its
-// requests (destruction cancels them) and must not be used once the engine is torn down. No message of a cancelled request is posted once
-// CancelRequest has returned, though one already queued is still handled.
+// requests (destruction cancels them) and must not be used once the engine is torn down. No message of a
+// cancelled request is posted once CancelRequest has returned, though one already queued is still handled.
 class CHttpClient {
  public:
   static constexpr int kSocketCount = 3;

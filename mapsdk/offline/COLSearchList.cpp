@@ -14,8 +14,8 @@ int COLSearchList::Read() {
   all_.RemoveAll();
   std::string bytes;
   if (!olrecord::ReadWholeFile(folder_ + CVString(kFileName), bytes)) return 0;
-  return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()), olrecord::IsHighDensityScreen(),
-                                 all_);
+  return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()),
+                                 olrecord::IsHighDensityScreen(), all_);
 }
 
 void COLSearchList::ReloadIfFlagged() {

@@ -50,13 +50,13 @@ void ComposeHalf(CVString& text, const COLUpdateElement& half, char prefix, bool
   CVString part;
   part.Format("\"%si\":\"%d\",\"%sn\":\"", p, half.id, p);
   text += part + Quote(half.name);
-  part.Format("\",\"%sr\":%d,\"%su\":%d,\"%sl\":%d,\"%sx\":%d,\"%sy\":%d,\"%sdv\":\"", p, half.ratio, p, half.size, p,
-              half.state, p, half.x, p, half.y, p);
+  part.Format("\",\"%sr\":%d,\"%su\":%d,\"%sl\":%d,\"%sx\":%d,\"%sy\":%d,\"%sdv\":\"", p, half.ratio, p,
+              half.size, p, half.state, p, half.x, p, half.y, p);
   text += part + Quote(half.dataVersion);
   part.Format("\",\"%smv\":\"", p);
   text += part + Quote(half.mapVersion);
-  part.Format("\",\"%sb\":\"%d\",\"%ss\":\"%d\",\"%se\":\"%d\",\"%scv\":\"", p, half.baseLevel, p, half.firstLevel,
-              p, half.lastLevel, p);
+  part.Format("\",\"%sb\":\"%d\",\"%ss\":\"%d\",\"%se\":\"%d\",\"%scv\":\"", p, half.baseLevel, p,
+              half.firstLevel, p, half.lastLevel, p);
   text += part + Quote(half.cityVersion);
   part.Format("\",\"%sup\":\"%d\",\"%st\":\r\n  [\r\n", p, half.update, p);
   text += part;

@@ -161,7 +161,8 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
   }
   std::vector<unsigned char> bytes(words.size() * 4);
   for (std::size_t i = 0; i < words.size(); ++i) {
-    for (int k = 0; k < 4; ++k) bytes[i * 4 + static_cast<std::size_t>(k)] = static_cast<unsigned char>(words[i] >> (8 * k));
+    for (int k = 0; k < 4; ++k)
+      bytes[i * 4 + static_cast<std::size_t>(k)] = static_cast<unsigned char>(words[i] >> (8 * k));
   }
   int length = static_cast<int>(bytes.size());
   if (file_.Write(bytes.data(), length) != length) return Fail();
@@ -205,7 +206,8 @@ int COfflineDataCache::WriteGridData(int baseLevel, CVString key, int firstLevel
   if (size > 0 && file_.Write(data, size) != size) return Fail();
   int entry = firstLevel < lastLevel ? 56 + 8 * (lastLevel - firstLevel) + 4 * (level - baseLevel) + 8 * g
                                      : 40 + 8 * g;
-  if (!WriteWord(entry, static_cast<std::uint32_t>(offset)) || !WriteWord(entry + 4, static_cast<std::uint32_t>(size))) {
+  if (!WriteWord(entry, static_cast<std::uint32_t>(offset)) ||
+      !WriteWord(entry + 4, static_cast<std::uint32_t>(size))) {
     return Fail();
   }
   curCount_ = g + 1;
@@ -235,7 +237,8 @@ int COfflineDataCache::ReadGridData(int baseLevel, const CVString& key, int leve
       return Fail();
     }
     if (!ReadWord(44 + 8 * d, tableOffset) || tableOffset > 0x7FFFFFF0u) return Fail();
-    if (!ReadWord(static_cast<int>(tableOffset), tableCount) || tableCount <= static_cast<std::uint32_t>(index)) {
+    if (!ReadWord(static_cast<int>(tableOffset), tableCount) ||
+        tableCount <= static_cast<std::uint32_t>(index)) {
       return Fail();
     }
     entryOffset = tableOffset + 4 + 8 * static_cast<std::uint32_t>(index);
@@ -260,7 +263,8 @@ int COfflineDataCache::ReadGridData(int baseLevel, const CVString& key, int leve
     file_.Close();
     return 1;
   }
-  if (offset > 0x7FFFFFFFu || file_.Seek(static_cast<int>(offset), CVFile::begin) != static_cast<int>(offset)) {
+  if (offset > 0x7FFFFFFFu ||
+      file_.Seek(static_cast<int>(offset), CVFile::begin) != static_cast<int>(offset)) {
     return Fail();
   }
   void* block = VMalloc(length);

@@ -28,7 +28,6 @@ void ReportProgressOf(const COLUpdateRecord& record) {
   if (COLRecordMan* records = RecordMan()) records->ReportProgress(record);
 }
 
-
 CVMsgDispatcher* Dispatcher() {
   CVGlobalMan* global = GetGlobalMan();
   return global ? global->dispatcher : nullptr;
@@ -195,7 +194,8 @@ void COfflineMapMan::BuildPackageList() {
         add(11, 18, 18, x, y, stored, kTilesLevel18);
       }
     } else if (local.baseLevel == 3) {
-      if (!store_ || !store_->CreateOfflineDat(3, name, local.firstLevel, local.lastLevel, stored)) stored = 0;
+      if (!store_ || !store_->CreateOfflineDat(3, name, local.firstLevel, local.lastLevel, stored))
+        stored = 0;
       add(3, 3, 10, x, y, stored, kTilesBase3);
     }
   }
@@ -292,7 +292,8 @@ int COfflineMapMan::SaveGridData(const void* data, int size, const CVString& key
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (packages_.IsEmpty() || !store_) return 0;
   const tag_GridRisk& head = packages_[0];
-  if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size)) return 0;
+  if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size))
+    return 0;
   ++headReceived_;
   ++received_;
   return 1;

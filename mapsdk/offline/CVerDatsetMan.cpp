@@ -37,7 +37,8 @@ int CVerDatsetMan::ParseList(const char* data, int length, CVArray<CVerDatsetRec
   cJSON_ArrayForEach(item, json.get()) {
     CVerDatsetRecord record;
     if (!olrecord::GetString(item, "f", record.fileName)) continue;
-    if (!olrecord::GetString(item, "a", record.version) && !olrecord::GetString(item, "d", record.version)) continue;
+    if (!olrecord::GetString(item, "a", record.version) && !olrecord::GetString(item, "d", record.version))
+      continue;
     list.Add(record);
   }
   return 1;

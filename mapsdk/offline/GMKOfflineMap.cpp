@@ -30,7 +30,8 @@ void HookIntoEngine(CVMapEngine* engine) {
   EngineHooks hooks = engine->GetHooks();
   hooks.offlineTask = [](int message, int wParam, int lParam) {
     CVMapEngine* current = Engine();
-    return current && current->offlineTaskMan ? current->offlineTaskMan->OnMessage(message, wParam, lParam) : 0;
+    return current && current->offlineTaskMan ? current->offlineTaskMan->OnMessage(message, wParam, lParam)
+                                              : 0;
   };
   std::function<void()> previous = hooks.release;
   hooks.release = [previous]() {

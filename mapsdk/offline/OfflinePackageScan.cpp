@@ -235,7 +235,8 @@ bool IsSafeEntryName(const char* name) {
 
 CVString PackageDescriptionName(const CVString& fileName) {
   for (const char* suffix : {".gmap.zip", ".gmap.gmap", ".gmap", ".zip"}) {
-    if (fileName.Find(CVString(suffix)) >= 0) return ReplaceFirst(fileName, CVString(suffix), CVString(".txt"));
+    if (fileName.Find(CVString(suffix)) >= 0)
+      return ReplaceFirst(fileName, CVString(suffix), CVString(".txt"));
   }
   return fileName;
 }
@@ -270,7 +271,8 @@ int ParseChk(const char* data, int length, CVArray<tag_CheckInfo>& list) {
       continue;
     }
     // A digest that does not fit its field cannot be a digest: the line is refused.
-    if (std::strlen(smd5->valuestring) >= sizeof line.smd5 || std::strlen(emd5->valuestring) >= sizeof line.emd5) {
+    if (std::strlen(smd5->valuestring) >= sizeof line.smd5 ||
+        std::strlen(emd5->valuestring) >= sizeof line.emd5) {
       continue;
     }
     olrecord::GetInt(item, "size", line.size);
@@ -292,12 +294,15 @@ int IsRecordNewer(const COLUpdateRecord& record) {
   std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(record.local.id) : std::nullopt;
   if (!found) return 1;
   const COLUpdateRecord& stored = *found;
-  if (stored.local.dataVersion.IsEmpty() || stored.local.mapVersion.IsEmpty() || stored.local.cityVersion.IsEmpty()) {
+  if (stored.local.dataVersion.IsEmpty() || stored.local.mapVersion.IsEmpty() ||
+      stored.local.cityVersion.IsEmpty()) {
     return 0;
   }
   return olrecord::TextToInt(record.local.dataVersion) >= olrecord::TextToInt(stored.local.dataVersion) &&
-                 olrecord::TextToInt(record.local.mapVersion) >= olrecord::TextToInt(stored.local.mapVersion) &&
-                 olrecord::TextToInt(record.local.cityVersion) >= olrecord::TextToInt(stored.local.cityVersion)
+                 olrecord::TextToInt(record.local.mapVersion) >=
+                     olrecord::TextToInt(stored.local.mapVersion) &&
+                 olrecord::TextToInt(record.local.cityVersion) >=
+                     olrecord::TextToInt(stored.local.cityVersion)
              ? 1
              : 0;
 }
@@ -355,7 +360,8 @@ int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* 
     info->cityId = offered.id;
     info->dataSize = offered.size;
     info->cityName = offered.name;
-    info->version = offered.cityVersion + CVString(".") + offered.dataVersion + CVString(".") + offered.mapVersion;
+    info->version =
+        offered.cityVersion + CVString(".") + offered.dataVersion + CVString(".") + offered.mapVersion;
   }
   return result;
 }
@@ -490,7 +496,8 @@ int ScanThreadProc(COfflineMapMan* man) {
         man->installFailed = 0;
         PostState(2, i + 1);
         GetDiskSpaceInfo(total, available);
-        if (static_cast<double>(man->installList[static_cast<std::size_t>(i)]->dataSize) > available - kSpareBytes) {
+        if (static_cast<double>(man->installList[static_cast<std::size_t>(i)]->dataSize) >
+            available - kSpareBytes) {
           man->packagesNotInstalled = found - i;
           zipGood = false;
           break;

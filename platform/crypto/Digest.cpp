@@ -2,8 +2,8 @@
 
 #include <openssl/evp.h>
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace platform {
 
@@ -11,9 +11,12 @@ namespace {
 
 const EVP_MD* evpOf(DigestAlgorithm algorithm) {
   switch (algorithm) {
-    case DigestAlgorithm::MD5: return EVP_md5();
-    case DigestAlgorithm::SHA1: return EVP_sha1();
-    case DigestAlgorithm::SHA256: return EVP_sha256();
+    case DigestAlgorithm::MD5:
+      return EVP_md5();
+    case DigestAlgorithm::SHA1:
+      return EVP_sha1();
+    case DigestAlgorithm::SHA256:
+      return EVP_sha256();
   }
   return EVP_md5();
 }
@@ -33,9 +36,12 @@ std::span<const std::uint8_t> bytesOf(std::string_view s) {
 
 std::size_t digestLength(DigestAlgorithm algorithm) {
   switch (algorithm) {
-    case DigestAlgorithm::MD5: return 16;
-    case DigestAlgorithm::SHA1: return 20;
-    case DigestAlgorithm::SHA256: return 32;
+    case DigestAlgorithm::MD5:
+      return 16;
+    case DigestAlgorithm::SHA1:
+      return 20;
+    case DigestAlgorithm::SHA256:
+      return 32;
   }
   return 0;
 }

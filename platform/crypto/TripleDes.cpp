@@ -23,14 +23,15 @@ std::optional<Data> run(bool encrypt, std::span<const std::uint8_t> key, std::sp
   std::unique_ptr<EVP_CIPHER_CTX, ContextFree> context(EVP_CIPHER_CTX_new());
   if (!context) return std::nullopt;
   // Three-key DES-EDE3-CBC lives in OpenSSL 3's default provider (single DES does not).
-  if (EVP_CipherInit_ex(context.get(), EVP_des_ede3_cbc(), nullptr, key.data(), iv.data(), encrypt ? 1 : 0) != 1 ||
+  if (EVP_CipherInit_ex(context.get(), EVP_des_ede3_cbc(), nullptr, key.data(), iv.data(), encrypt ? 1 : 0) !=
+          1 ||
       EVP_CIPHER_CTX_set_padding(context.get(), 1) != 1) {
     return std::nullopt;
   }
   Data out(input.size() + TripleDesBlockSize);
   int written = 0;
-  if (!input.empty() &&
-      EVP_CipherUpdate(context.get(), out.data(), &written, input.data(), static_cast<int>(input.size())) != 1) {
+  if (!input.empty() && EVP_CipherUpdate(context.get(), out.data(), &written, input.data(),
+                                         static_cast<int>(input.size())) != 1) {
     return std::nullopt;
   }
   int last = 0;

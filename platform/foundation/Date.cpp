@@ -28,7 +28,8 @@ std::shared_ptr<Clock>& installedClock() {
 
 std::unique_ptr<icu::TimeZone> knownZone(std::string_view name) {
   if (name.empty()) return nullptr;
-  icu::UnicodeString id = icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
+  icu::UnicodeString id =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
   std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(id));
   icu::UnicodeString got;
   zone->getID(got);
@@ -113,7 +114,8 @@ icu::SimpleDateFormat* formatterFor(std::string_view pattern, const std::string&
     }
   }
   UErrorCode status = U_ZERO_ERROR;
-  auto formatter = std::make_unique<icu::SimpleDateFormat>(toUnicode(pattern), icu::Locale::createCanonical(locale.c_str()), status);
+  auto formatter = std::make_unique<icu::SimpleDateFormat>(
+      toUnicode(pattern), icu::Locale::createCanonical(locale.c_str()), status);
   if (U_FAILURE(status)) return nullptr;
   // Strict parsing: the text must match the pattern's literals and name a real date.
   formatter->setLenient(false);
@@ -128,7 +130,8 @@ icu::SimpleDateFormat* formatterFor(std::string_view pattern, const std::string&
 
 std::unique_ptr<icu::GregorianCalendar> calendarIn(std::unique_ptr<icu::TimeZone> zone) {
   UErrorCode status = U_ZERO_ERROR;
-  auto calendar = std::make_unique<icu::GregorianCalendar>(zone.release(), icu::Locale("en_US_POSIX"), status);
+  auto calendar =
+      std::make_unique<icu::GregorianCalendar>(zone.release(), icu::Locale("en_US_POSIX"), status);
   if (U_FAILURE(status)) return nullptr;
   return calendar;
 }
@@ -188,7 +191,8 @@ bool setLocalTimeZoneName(std::string_view timeZone) {
 
 bool isKnownTimeZone(std::string_view timeZone) { return knownZone(timeZone) != nullptr; }
 
-std::string formatDate(Date date, std::string_view pattern, std::string_view locale, std::string_view timeZone) {
+std::string formatDate(Date date, std::string_view pattern, std::string_view locale,
+                       std::string_view timeZone) {
   auto zone = resolveZone(timeZone);
   if (!zone) return "";
   icu::SimpleDateFormat* formatter = formatterFor(pattern, resolveLocale(locale));

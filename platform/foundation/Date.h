@@ -65,7 +65,7 @@ struct DateComponents {
   int hour = 0;
   int minute = 0;
   int second = 0;
-  int weekday = 5;  // 1 Sunday ... 7 Saturday (1 January 1970 was a Thursday)
+  int weekday = 5;      // 1 Sunday ... 7 Saturday (1 January 1970 was a Thursday)
   double fraction = 0;  // of a second, 0 <= fraction < 1
 };
 

@@ -194,16 +194,19 @@ void emitInteger(std::string& out, const Value& v, const Directive& dir) {
     end = std::to_chars(buf, buf + sizeof buf, magnitude, base).ptr;
   }
   std::string digits(buf, end);
-  if (conv == 'X') std::transform(digits.begin(), digits.end(), digits.begin(), [](char c) {
-      return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
+  if (conv == 'X')
+    std::transform(digits.begin(), digits.end(), digits.begin(),
+                   [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; });
   if (dir.precision && digits.size() < static_cast<std::size_t>(*dir.precision))
     digits.insert(0, static_cast<std::size_t>(*dir.precision) - digits.size(), '0');
   if (dir.alt && conv == 'o' && (digits.empty() || digits.front() != '0')) digits.insert(0, 1, '0');
   std::string sign;
-  if (negative) sign = "-";
-  else if (isSigned && dir.plus) sign = "+";
-  else if (isSigned && dir.space) sign = " ";
+  if (negative)
+    sign = "-";
+  else if (isSigned && dir.plus)
+    sign = "+";
+  else if (isSigned && dir.space)
+    sign = " ";
   if (dir.alt && magnitude != 0 && conv == 'x') sign += "0x";
   if (dir.alt && magnitude != 0 && conv == 'X') sign += "0X";
   emitNumber(out, sign, digits, dir, dir.zero && !dir.precision);
@@ -270,9 +273,9 @@ void emitFloat(std::string& out, double d, const Directive& dir) {
         break;
     }
   }
-  if (upper) std::transform(digits.begin(), digits.end(), digits.begin(), [](char c) {
-      return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
+  if (upper)
+    std::transform(digits.begin(), digits.end(), digits.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
   emitNumber(out, sign, digits, dir, dir.zero && finite);
 }
 
@@ -305,7 +308,9 @@ void emitCharacter(std::string& out, const Value& v, const Directive& dir) {
   emitText(out, text, s);
 }
 
-bool isIntegerConversion(char c) { return c == 'd' || c == 'i' || c == 'u' || c == 'x' || c == 'X' || c == 'o'; }
+bool isIntegerConversion(char c) {
+  return c == 'd' || c == 'i' || c == 'u' || c == 'x' || c == 'X' || c == 'o';
+}
 bool isFloatConversion(char c) {
   return c == 'f' || c == 'F' || c == 'e' || c == 'E' || c == 'g' || c == 'G';
 }
@@ -324,8 +329,10 @@ void emitNumeric(std::string& out, const Value& arg, const Directive& dir) {
     emitText(out, v->description(), s);
     return;
   }
-  if (isFloatConversion(dir.conversion)) emitFloat(out, v->doubleValue(), dir);
-  else emitInteger(out, *v, dir);
+  if (isFloatConversion(dir.conversion))
+    emitFloat(out, v->doubleValue(), dir);
+  else
+    emitInteger(out, *v, dir);
 }
 
 }  // namespace
@@ -354,12 +361,18 @@ std::string format(std::string_view fmt, std::span<const Value> args) {
     int position = readPosition(fmt, i);
     for (; i < fmt.size(); ++i) {
       char c = fmt[i];
-      if (c == '-') dir.left = true;
-      else if (c == '+') dir.plus = true;
-      else if (c == ' ') dir.space = true;
-      else if (c == '0') dir.zero = true;
-      else if (c == '#') dir.alt = true;
-      else break;
+      if (c == '-')
+        dir.left = true;
+      else if (c == '+')
+        dir.plus = true;
+      else if (c == ' ')
+        dir.space = true;
+      else if (c == '0')
+        dir.zero = true;
+      else if (c == '#')
+        dir.alt = true;
+      else
+        break;
     }
     // "*" arguments are taken in the order they appear, before the converted value.
     std::optional<int> starWidth, starPrecision;

@@ -29,8 +29,8 @@ inline std::string format(std::string_view fmt, std::initializer_list<Value> arg
 }
 
 template <class... Args>
-  requires(sizeof...(Args) > 0 && (std::is_constructible_v<Value, const Args&> && ...))
-std::string format(std::string_view fmt, const Args&... args) {
+requires(sizeof...(Args) > 0 && (std::is_constructible_v<Value, const Args&> && ...)) std::string
+    format(std::string_view fmt, const Args&... args) {
   const Value values[] = {Value(args)...};
   return format(fmt, std::span<const Value>(values, sizeof...(Args)));
 }

@@ -39,7 +39,9 @@ inline Decoded decodeAt(const unsigned char* p, std::size_t n) {
   return {0xFFFD, 1, false};
 }
 
-inline const unsigned char* bytes(std::string_view s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+inline const unsigned char* bytes(std::string_view s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
 
 void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -206,7 +208,8 @@ char16_t characterAt16(std::string_view s, std::size_t index) {
     }
     i += d.len;
   }
-  throw RangeException("index " + std::to_string(index) + " beyond bounds; string length " + std::to_string(unit));
+  throw RangeException("index " + std::to_string(index) + " beyond bounds; string length " +
+                       std::to_string(unit));
 }
 
 std::size_t byteOffset16(std::string_view s, std::size_t index) {

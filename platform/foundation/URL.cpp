@@ -42,8 +42,10 @@ bool valid(std::string_view s, Allowed allowed) {
 std::string lowerOutsideEscapes(std::string_view s) {
   std::string out(s);
   for (std::size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == '%') i += 2;
-    else if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] - 'A' + 'a');
+    if (out[i] == '%')
+      i += 2;
+    else if (out[i] >= 'A' && out[i] <= 'Z')
+      out[i] = static_cast<char>(out[i] - 'A' + 'a');
   }
   return out;
 }
@@ -148,7 +150,8 @@ std::optional<URL> URL::parseReference(std::string_view text) {
     std::size_t at = authority.find('@');
     if (at != std::string_view::npos) {
       std::string_view userInfo = authority.substr(0, at);
-      if (!valid(userInfo, [](char c) { return isUnreserved(c) || isSubDelim(c) || c == ':'; })) return std::nullopt;
+      if (!valid(userInfo, [](char c) { return isUnreserved(c) || isSubDelim(c) || c == ':'; }))
+        return std::nullopt;
       url.userInfo_ = std::string(userInfo);
       authority = authority.substr(at + 1);
     }

@@ -51,14 +51,22 @@ Value& Value::assignSlow(Value&& other) noexcept {
 
 void Value::copySlow(const Value& other) {
   switch (tag_) {
-    case Tag::String: new (&u_.s) std::string(other.u_.s); break;
-    case Tag::Bytes: new (&u_.data) Data(other.u_.data); break;
-    case Tag::Object: new (&u_.o) ObjectPtr(other.u_.o); break;
+    case Tag::String:
+      new (&u_.s) std::string(other.u_.s);
+      break;
+    case Tag::Bytes:
+      new (&u_.data) Data(other.u_.data);
+      break;
+    case Tag::Object:
+      new (&u_.o) ObjectPtr(other.u_.o);
+      break;
     case Tag::Text:
       u_.t = other.u_.t;
       u_.t.store->retain();
       break;
-    default: copyPayload(other); break;
+    default:
+      copyPayload(other);
+      break;
   }
 }
 
@@ -72,35 +80,53 @@ void Value::moveSlow(Value& other) noexcept {
       new (&u_.data) Data(std::move(other.u_.data));
       other.u_.data.~Data();
       break;
-    default: break;  // the inline part handles the others
+    default:
+      break;  // the inline part handles the others
   }
 }
 
 void Value::destroySlow() noexcept {
   switch (tag_) {
-    case Tag::String: u_.s.~basic_string(); break;
-    case Tag::Bytes: u_.data.~Data(); break;
-    case Tag::Object: u_.o.~ObjectPtr(); break;
-    case Tag::Text: u_.t.store->release(); break;
-    default: break;
+    case Tag::String:
+      u_.s.~basic_string();
+      break;
+    case Tag::Bytes:
+      u_.data.~Data();
+      break;
+    case Tag::Object:
+      u_.o.~ObjectPtr();
+      break;
+    case Tag::Text:
+      u_.t.store->release();
+      break;
+    default:
+      break;
   }
 }
 
 bool Value::boolValue() const {
   switch (tag_) {
-    case Tag::Bool: return u_.b;
-    case Tag::Int: return u_.i != 0;
-    case Tag::UInt: return u_.u != 0;
-    case Tag::Double: return u_.d != 0.0;
-    default: return false;
+    case Tag::Bool:
+      return u_.b;
+    case Tag::Int:
+      return u_.i != 0;
+    case Tag::UInt:
+      return u_.u != 0;
+    case Tag::Double:
+      return u_.d != 0.0;
+    default:
+      return false;
   }
 }
 
 std::int64_t Value::intValue() const {
   switch (tag_) {
-    case Tag::Bool: return u_.b ? 1 : 0;
-    case Tag::Int: return u_.i;
-    case Tag::UInt: return static_cast<std::int64_t>(u_.u);
+    case Tag::Bool:
+      return u_.b ? 1 : 0;
+    case Tag::Int:
+      return u_.i;
+    case Tag::UInt:
+      return static_cast<std::int64_t>(u_.u);
     case Tag::Double: {
       const double d = u_.d;
       if (std::isnan(d)) return 0;
@@ -108,48 +134,62 @@ std::int64_t Value::intValue() const {
       if (d <= -9.2233720368547758e18) return INT64_MIN;
       return static_cast<std::int64_t>(d);
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
 std::uint64_t Value::uintValue() const {
   switch (tag_) {
-    case Tag::UInt: return u_.u;
+    case Tag::UInt:
+      return u_.u;
     case Tag::Double: {
       const double d = u_.d;
       if (std::isnan(d) || d <= 0) return d <= -1 ? static_cast<std::uint64_t>(intValue()) : 0;
       if (d >= 1.8446744073709552e19) return UINT64_MAX;
       return static_cast<std::uint64_t>(d);
     }
-    default: return static_cast<std::uint64_t>(intValue());
+    default:
+      return static_cast<std::uint64_t>(intValue());
   }
 }
 
 double Value::doubleValue() const {
   switch (tag_) {
-    case Tag::Bool: return u_.b ? 1.0 : 0.0;
-    case Tag::Int: return static_cast<double>(u_.i);
-    case Tag::UInt: return static_cast<double>(u_.u);
-    case Tag::Double: return u_.d;
-    default: return 0.0;
+    case Tag::Bool:
+      return u_.b ? 1.0 : 0.0;
+    case Tag::Int:
+      return static_cast<double>(u_.i);
+    case Tag::UInt:
+      return static_cast<double>(u_.u);
+    case Tag::Double:
+      return u_.d;
+    default:
+      return 0.0;
   }
 }
 
 const std::string& Value::stringValue() const {
   switch (tag_) {
-    case Tag::String: return u_.s;
+    case Tag::String:
+      return u_.s;
     case Tag::Text:
-    case Tag::BorrowedText: return u_.t.store->stringFor(*u_.t.block);
-    default: return kEmptyString;
+    case Tag::BorrowedText:
+      return u_.t.store->stringFor(*u_.t.block);
+    default:
+      return kEmptyString;
   }
 }
 
 std::string_view Value::stringView() const {
   switch (tag_) {
-    case Tag::String: return u_.s;
+    case Tag::String:
+      return u_.s;
     case Tag::Text:
-    case Tag::BorrowedText: return u_.t.block->view();
-    default: return {};
+    case Tag::BorrowedText:
+      return u_.t.block->view();
+    default:
+      return {};
   }
 }
 
@@ -162,12 +202,18 @@ std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionar
 
 std::string Value::description() const {
   switch (kind()) {
-    case Kind::Null: return "";
-    case Kind::Bool: return u_.b ? "1" : "0";
-    case Kind::Int: return std::to_string(u_.i);
-    case Kind::UInt: return std::to_string(u_.u);
-    case Kind::Double: return formatDouble(u_.d);
-    case Kind::String: return std::string(stringView());
+    case Kind::Null:
+      return "";
+    case Kind::Bool:
+      return u_.b ? "1" : "0";
+    case Kind::Int:
+      return std::to_string(u_.i);
+    case Kind::UInt:
+      return std::to_string(u_.u);
+    case Kind::Double:
+      return formatDouble(u_.d);
+    case Kind::String:
+      return std::string(stringView());
     case Kind::Bytes: {
       static const char* hex = "0123456789abcdef";
       const Data& d = u_.data;
@@ -179,7 +225,8 @@ std::string Value::description() const {
       }
       return out + ">";
     }
-    case Kind::Object: return u_.o->description();
+    case Kind::Object:
+      return u_.o->description();
   }
   return "";
 }
@@ -195,29 +242,40 @@ bool Value::operator==(const Value& other) const {
   }
   if (kind() != other.kind()) return false;
   switch (kind()) {
-    case Kind::Null: return true;
-    case Kind::Bool: return u_.b == other.u_.b;
-    case Kind::String: return stringView() == other.stringView();
-    case Kind::Bytes: return u_.data == other.u_.data;
-    case Kind::Object: return u_.o == other.u_.o || u_.o->isEqual(*other.u_.o);
-    default: return false;
+    case Kind::Null:
+      return true;
+    case Kind::Bool:
+      return u_.b == other.u_.b;
+    case Kind::String:
+      return stringView() == other.stringView();
+    case Kind::Bytes:
+      return u_.data == other.u_.data;
+    case Kind::Object:
+      return u_.o == other.u_.o || u_.o->isEqual(*other.u_.o);
+    default:
+      return false;
   }
 }
 
 std::size_t Value::hash() const {
   switch (kind()) {
-    case Kind::Null: return 0;
+    case Kind::Null:
+      return 0;
     case Kind::Bool:
     case Kind::Int:
     case Kind::UInt:
     case Kind::Double: {
       double d = doubleValue();
-      if (d == std::floor(d) && std::fabs(d) < 9e18) return std::hash<std::int64_t>()(static_cast<std::int64_t>(d));
+      if (d == std::floor(d) && std::fabs(d) < 9e18)
+        return std::hash<std::int64_t>()(static_cast<std::int64_t>(d));
       return std::hash<double>()(d);
     }
-    case Kind::String: return std::hash<std::string_view>()(stringView());
-    case Kind::Bytes: return std::hash<std::string_view>()(viewOfData(u_.data));
-    case Kind::Object: return u_.o->hash();
+    case Kind::String:
+      return std::hash<std::string_view>()(stringView());
+    case Kind::Bytes:
+      return std::hash<std::string_view>()(viewOfData(u_.data));
+    case Kind::Object:
+      return u_.o->hash();
   }
   return 0;
 }

@@ -137,7 +137,9 @@ class Value {
   }
   bool plain() const { return tag_ <= Tag::BorrowedText; }
   // The payload of a plain or text value, whichever member holds it (all zero-filled first).
-  void copyPayload(const Value& other) { std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(SharedText)); }
+  void copyPayload(const Value& other) {
+    std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(SharedText));
+  }
   void copyFrom(const Value& other) {
     tag_ = other.tag_;
     if (tag_ < Tag::BorrowedText) {

@@ -44,7 +44,9 @@ class Bitmap {
   std::uint8_t* data() { return pixels_.data(); }
   const std::uint8_t* data() const { return pixels_.data(); }
   std::uint8_t* row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * bytesPerRow(); }
-  const std::uint8_t* row(int y) const { return pixels_.data() + static_cast<std::size_t>(y) * bytesPerRow(); }
+  const std::uint8_t* row(int y) const {
+    return pixels_.data() + static_cast<std::size_t>(y) * bytesPerRow();
+  }
 
   // Outside the bitmap: a zero pixel, and writes are ignored.
   Pixel pixelAt(int x, int y) const;

@@ -36,8 +36,10 @@ bool inRoundedRect(const Rect& r, double radius, Point p) {
   if (!r.containsPoint(p)) return false;
   radius = std::clamp(radius, 0.0, std::min(r.width(), r.height()) / 2);
   if (radius <= 0) return true;
-  double cx = p.x < r.minX() + radius ? r.minX() + radius : (p.x >= r.maxX() - radius ? r.maxX() - radius : p.x);
-  double cy = p.y < r.minY() + radius ? r.minY() + radius : (p.y >= r.maxY() - radius ? r.maxY() - radius : p.y);
+  double cx =
+      p.x < r.minX() + radius ? r.minX() + radius : (p.x >= r.maxX() - radius ? r.maxX() - radius : p.x);
+  double cy =
+      p.y < r.minY() + radius ? r.minY() + radius : (p.y >= r.maxY() - radius ? r.maxY() - radius : p.y);
   double dx = p.x - cx, dy = p.y - cy;
   return dx * dx + dy * dy <= radius * radius;
 }
@@ -88,7 +90,8 @@ void BitmapContext::concatCTM(const AffineTransform& t) { state_.ctm = t.concat(
 
 void BitmapContext::clipToRect(const Rect& rect) {
   Rect d = state_.ctm.apply(rect.standardized());
-  if (!std::isfinite(d.x()) || !std::isfinite(d.y()) || !std::isfinite(d.width()) || !std::isfinite(d.height())) {
+  if (!std::isfinite(d.x()) || !std::isfinite(d.y()) || !std::isfinite(d.width()) ||
+      !std::isfinite(d.height())) {
     state_.clipX1 = state_.clipX0;  // nothing sensible to draw into
     return;
   }
@@ -101,13 +104,16 @@ void BitmapContext::clipToRect(const Rect& rect) {
 void BitmapContext::setFillColor(const Color& color) { state_.fill = color; }
 void BitmapContext::setStrokeColor(const Color& color) { state_.stroke = color; }
 void BitmapContext::setLineWidth(double width) { state_.lineWidth = width > 0 ? width : 0; }
-void BitmapContext::setAlpha(double alpha) { state_.alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0; }
+void BitmapContext::setAlpha(double alpha) {
+  state_.alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
+}
 
 template <class Visit>
 void BitmapContext::forEachPixel(const Rect& userBounds, Visit visit) {
   if (!isValid() || !state_.ctm.isInvertible()) return;
   Rect d = state_.ctm.apply(userBounds.standardized());
-  if (!std::isfinite(d.minX()) || !std::isfinite(d.minY()) || !std::isfinite(d.maxX()) || !std::isfinite(d.maxY()))
+  if (!std::isfinite(d.minX()) || !std::isfinite(d.minY()) || !std::isfinite(d.maxX()) ||
+      !std::isfinite(d.maxY()))
     return;
   // One pixel of slack around the box: the inside test in user space decides.
   int x0 = std::max(state_.clipX0, clampToInt(std::floor(d.minX()) - 1));
@@ -147,7 +153,8 @@ void BitmapContext::fillShape(const Rect& userBounds, Inside inside, const Color
 
 void BitmapContext::fillRect(const Rect& rect) {
   Rect r = rect.standardized();
-  fillShape(r, [&](Point p) { return inRect(r, p); }, state_.fill);
+  fillShape(
+      r, [&](Point p) { return inRect(r, p); }, state_.fill);
 }
 
 void BitmapContext::clearRect(const Rect& rect) {
@@ -162,12 +169,14 @@ void BitmapContext::strokeRect(const Rect& rect) {
   if (h <= 0) return;
   Rect outer = rect.standardized().insetBy(-h, -h), inner = rect.standardized().insetBy(h, h);
   bool hollow = inner.width() > 0 && inner.height() > 0;
-  fillShape(outer, [&](Point p) { return inRect(outer, p) && !(hollow && inRect(inner, p)); }, state_.stroke);
+  fillShape(
+      outer, [&](Point p) { return inRect(outer, p) && !(hollow && inRect(inner, p)); }, state_.stroke);
 }
 
 void BitmapContext::fillRoundedRect(const Rect& rect, double radius) {
   Rect r = rect.standardized();
-  fillShape(r, [&](Point p) { return inRoundedRect(r, radius, p); }, state_.fill);
+  fillShape(
+      r, [&](Point p) { return inRoundedRect(r, radius, p); }, state_.fill);
 }
 
 void BitmapContext::strokeRoundedRect(const Rect& rect, double radius) {
@@ -192,14 +201,16 @@ void BitmapContext::setLineDash(double phase, std::vector<double> lengths) {
 
 void BitmapContext::fillPath(const Path& path, PathFillRule rule) {
   if (path.isEmpty()) return;
-  fillShape(path.boundingBox(), [&](Point p) { return path.contains(p, rule); }, state_.fill);
+  fillShape(
+      path.boundingBox(), [&](Point p) { return path.contains(p, rule); }, state_.fill);
 }
 
 void BitmapContext::strokePath(const Path& path) {
   StrokeStyle style = state_.strokeStyle;
   style.width = state_.lineWidth;
   StrokeOutline outline(path, style);
-  fillShape(outline.bounds(), [&](Point p) { return outline.contains(p); }, state_.stroke);
+  fillShape(
+      outline.bounds(), [&](Point p) { return outline.contains(p); }, state_.stroke);
 }
 
 void BitmapContext::strokeLine(Point from, Point to) {
@@ -208,17 +219,20 @@ void BitmapContext::strokeLine(Point from, Point to) {
   // Level and upright lines are rectangles, so they meet fillRect's edges exactly.
   if (from.y == to.y) {
     Rect r(std::min(from.x, to.x), from.y - h, std::abs(to.x - from.x), 2 * h);
-    fillShape(r, [&](Point p) { return inRect(r, p); }, state_.stroke);
+    fillShape(
+        r, [&](Point p) { return inRect(r, p); }, state_.stroke);
     return;
   }
   if (from.x == to.x) {
     Rect r(from.x - h, std::min(from.y, to.y), 2 * h, std::abs(to.y - from.y));
-    fillShape(r, [&](Point p) { return inRect(r, p); }, state_.stroke);
+    fillShape(
+        r, [&](Point p) { return inRect(r, p); }, state_.stroke);
     return;
   }
   double dx = to.x - from.x, dy = to.y - from.y, len = std::hypot(dx, dy);
   double ux = dx / len, uy = dy / len;
-  Rect bounds = Rect(std::min(from.x, to.x), std::min(from.y, to.y), std::abs(dx), std::abs(dy)).insetBy(-h, -h);
+  Rect bounds =
+      Rect(std::min(from.x, to.x), std::min(from.y, to.y), std::abs(dx), std::abs(dy)).insetBy(-h, -h);
   fillShape(
       bounds,
       [&](Point p) {
@@ -236,13 +250,17 @@ void BitmapContext::drawBitmapPart(const Bitmap& bitmap, const Rect& source, con
   const double sxPerUser = source.width() / d.width(), syPerUser = source.height() / d.height();
   // How many source pixels one device pixel covers, along each axis.
   AffineTransform inverse = state_.ctm.inverted();
-  const double userPerPixelX = std::hypot(inverse.a, inverse.b), userPerPixelY = std::hypot(inverse.c, inverse.d);
+  const double userPerPixelX = std::hypot(inverse.a, inverse.b),
+               userPerPixelY = std::hypot(inverse.c, inverse.d);
   const double footX = sxPerUser * userPerPixelX, footY = syPerUser * userPerPixelY;
-  const int sx0 = static_cast<int>(std::floor(source.minX())), sy0 = static_cast<int>(std::floor(source.minY()));
-  const int sx1 = static_cast<int>(std::ceil(source.maxX())) - 1, sy1 = static_cast<int>(std::ceil(source.maxY())) - 1;
+  const int sx0 = static_cast<int>(std::floor(source.minX())),
+            sy0 = static_cast<int>(std::floor(source.minY()));
+  const int sx1 = static_cast<int>(std::ceil(source.maxX())) - 1,
+            sy1 = static_cast<int>(std::ceil(source.maxY())) - 1;
 
   auto fetch = [&](int x, int y, float acc[4], float weight) {
-    const std::uint8_t* p = bitmap.row(std::clamp(y, sy0, sy1)) + static_cast<std::size_t>(std::clamp(x, sx0, sx1)) * 4;
+    const std::uint8_t* p =
+        bitmap.row(std::clamp(y, sy0, sy1)) + static_cast<std::size_t>(std::clamp(x, sx0, sx1)) * 4;
     float a = p[3] / 255.0f * weight;
     acc[0] += p[0] * a;
     acc[1] += p[1] * a;
@@ -258,8 +276,10 @@ void BitmapContext::drawBitmapPart(const Bitmap& bitmap, const Rect& source, con
     if (footX > 1 || footY > 1) {
       // Shrinking: the average of the source pixels whose centres the device pixel covers.
       double hx = std::max(footX, 1.0) / 2, hy = std::max(footY, 1.0) / 2;
-      int ax0 = firstPixel(u - hx), ax1 = firstPixel(u + hx), ay0 = firstPixel(v - hy), ay1 = firstPixel(v + hy);
-      ax0 = std::max(ax0, sx0), ay0 = std::max(ay0, sy0), ax1 = std::min(ax1, sx1 + 1), ay1 = std::min(ay1, sy1 + 1);
+      int ax0 = firstPixel(u - hx), ax1 = firstPixel(u + hx), ay0 = firstPixel(v - hy),
+          ay1 = firstPixel(v + hy);
+      ax0 = std::max(ax0, sx0), ay0 = std::max(ay0, sy0), ax1 = std::min(ax1, sx1 + 1),
+      ay1 = std::min(ay1, sy1 + 1);
       if (ax1 <= ax0 || ay1 <= ay0) {
         fetch(static_cast<int>(std::floor(u)), static_cast<int>(std::floor(v)), acc, 1.0f);
       } else {
@@ -306,8 +326,10 @@ void BitmapContext::drawImage(const Image& image, const Rect& rect) {
   double fx = caps.left + caps.right > r.width() ? r.width() / (caps.left + caps.right) : 1.0;
   double fy = caps.top + caps.bottom > r.height() ? r.height() / (caps.top + caps.bottom) : 1.0;
   const double pw = pixels->width(), ph = pixels->height();
-  const double srcX[4] = {0, std::min(caps.left * s, pw), std::max(pw - caps.right * s, std::min(caps.left * s, pw)), pw};
-  const double srcY[4] = {0, std::min(caps.top * s, ph), std::max(ph - caps.bottom * s, std::min(caps.top * s, ph)), ph};
+  const double srcX[4] = {0, std::min(caps.left * s, pw),
+                          std::max(pw - caps.right * s, std::min(caps.left * s, pw)), pw};
+  const double srcY[4] = {0, std::min(caps.top * s, ph),
+                          std::max(ph - caps.bottom * s, std::min(caps.top * s, ph)), ph};
   const double dstX[4] = {r.minX(), r.minX() + caps.left * fx, r.maxX() - caps.right * fx, r.maxX()};
   const double dstY[4] = {r.minY(), r.minY() + caps.top * fy, r.maxY() - caps.bottom * fy, r.maxY()};
   for (int j = 0; j < 3; ++j) {

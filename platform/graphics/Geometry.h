@@ -48,7 +48,8 @@ struct Rect {
   // Left and top edges belong to the rectangle, right and bottom edges do not.
   bool containsPoint(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
   bool containsRect(const Rect& r) const {
-    return !r.isEmpty() && r.minX() >= minX() && r.maxX() <= maxX() && r.minY() >= minY() && r.maxY() <= maxY();
+    return !r.isEmpty() && r.minX() >= minX() && r.maxX() <= maxX() && r.minY() >= minY() &&
+           r.maxY() <= maxY();
   }
   bool intersectsRect(const Rect& r) const { return !intersection(r).isEmpty(); }
   // The common part; an empty rectangle at the origin when there is none.
@@ -70,7 +71,9 @@ struct Rect {
     Rect s = standardized();
     return {s.origin.x + dx, s.origin.y + dy, s.size.width - 2 * dx, s.size.height - 2 * dy};
   }
-  Rect offsetBy(double dx, double dy) const { return {origin.x + dx, origin.y + dy, size.width, size.height}; }
+  Rect offsetBy(double dx, double dy) const {
+    return {origin.x + dx, origin.y + dy, size.width, size.height};
+  }
   // The smallest rectangle with whole-number edges that holds this one.
   Rect integral() const {
     double x0 = std::floor(minX()), y0 = std::floor(minY());
@@ -111,8 +114,8 @@ struct AffineTransform {
 
   // This transform, then other.
   AffineTransform concat(const AffineTransform& o) const {
-    return {a * o.a + b * o.c,        a * o.b + b * o.d,        c * o.a + d * o.c,
-            c * o.b + d * o.d,        tx * o.a + ty * o.c + o.tx, tx * o.b + ty * o.d + o.ty};
+    return {a * o.a + b * o.c, a * o.b + b * o.d,          c * o.a + d * o.c,
+            c * o.b + d * o.d, tx * o.a + ty * o.c + o.tx, tx * o.b + ty * o.d + o.ty};
   }
   AffineTransform translated(double x, double y) const { return makeTranslation(x, y).concat(*this); }
   AffineTransform scaled(double sx, double sy) const { return makeScale(sx, sy).concat(*this); }

@@ -21,7 +21,8 @@ bool turnsQuarter(ImageOrientation o) {
 std::size_t extensionDot(std::string_view name) {
   std::size_t slash = name.rfind('/');
   std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string_view::npos;
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+    return std::string_view::npos;
   return dot;
 }
 
@@ -114,14 +115,34 @@ Bitmap Image::uprightBitmap() const {
       // The stored pixel that is seen at (x, y).
       int sx = x, sy = y;
       switch (orientation_) {
-        case ImageOrientation::Up: break;
-        case ImageOrientation::Down: sx = w - 1 - x; sy = h - 1 - y; break;
-        case ImageOrientation::Left: sx = w - 1 - y; sy = x; break;
-        case ImageOrientation::Right: sx = y; sy = h - 1 - x; break;
-        case ImageOrientation::UpMirrored: sx = w - 1 - x; break;
-        case ImageOrientation::DownMirrored: sy = h - 1 - y; break;
-        case ImageOrientation::LeftMirrored: sx = y; sy = x; break;
-        case ImageOrientation::RightMirrored: sx = w - 1 - y; sy = h - 1 - x; break;
+        case ImageOrientation::Up:
+          break;
+        case ImageOrientation::Down:
+          sx = w - 1 - x;
+          sy = h - 1 - y;
+          break;
+        case ImageOrientation::Left:
+          sx = w - 1 - y;
+          sy = x;
+          break;
+        case ImageOrientation::Right:
+          sx = y;
+          sy = h - 1 - x;
+          break;
+        case ImageOrientation::UpMirrored:
+          sx = w - 1 - x;
+          break;
+        case ImageOrientation::DownMirrored:
+          sy = h - 1 - y;
+          break;
+        case ImageOrientation::LeftMirrored:
+          sx = y;
+          sy = x;
+          break;
+        case ImageOrientation::RightMirrored:
+          sx = w - 1 - y;
+          sy = h - 1 - x;
+          break;
       }
       out.setPixel(x, y, src.pixelAt(sx, sy));
     }

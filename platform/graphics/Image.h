@@ -55,7 +55,8 @@ class Image : public Object {
   static std::shared_ptr<Image> imageWithBitmap(Bitmap bitmap, double scale = 1.0,
                                                 ImageOrientation orientation = ImageOrientation::Up);
   // The same pixels (and frames) with another scale and orientation; caps are not carried over.
-  static std::shared_ptr<Image> imageWithImage(const Image& image, double scale, ImageOrientation orientation);
+  static std::shared_ptr<Image> imageWithImage(const Image& image, double scale,
+                                               ImageOrientation orientation);
   // An animated picture from frames of one pixel size; nullptr when there are none or sizes differ.
   static std::shared_ptr<Image> animatedImageWithFrames(std::vector<ImageFrame> frames, double scale = 1.0);
 

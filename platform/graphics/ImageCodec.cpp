@@ -1,5 +1,10 @@
 #include "platform/graphics/ImageCodec.h"
 
+#include <gif_lib.h>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <png.h>
+
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -7,11 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-#include <gif_lib.h>
-#include <jpeglib.h>
-#include <jerror.h>
-#include <png.h>
 
 namespace platform {
 
@@ -85,8 +85,8 @@ struct JpegDecodeState {
   std::vector<std::uint8_t> cmykRow;
 };
 
-bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
-                    Bitmap& out) {
+bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t size,
+                    const DecodeLimits& limits, Bitmap& out) {
   s.cinfo.err = &s.err.pub;
   setUpJpegErrors(s.err);
   jpeg_create_decompress(&s.cinfo);
@@ -114,7 +114,8 @@ bool decodeJpegInto(JpegDecodeState& s, const std::uint8_t* data, std::size_t si
     jpeg_destroy_decompress(&s.cinfo);
     return false;
   }
-  out = *Bitmap::create(static_cast<int>(s.cinfo.output_width), static_cast<int>(s.cinfo.output_height), false);
+  out =
+      *Bitmap::create(static_cast<int>(s.cinfo.output_width), static_cast<int>(s.cinfo.output_height), false);
   if (cmyk) s.cmykRow.resize(static_cast<std::size_t>(s.cinfo.output_width) * 4);
   while (s.cinfo.output_scanline < s.cinfo.output_height) {
     int y = static_cast<int>(s.cinfo.output_scanline);
@@ -172,7 +173,8 @@ bool encodeJpegInto(JpegEncodeState& s, const Bitmap& bitmap, int quality) {
     const std::uint8_t* p = bitmap.row(static_cast<int>(s.cinfo.next_scanline));
     for (int x = 0; x < bitmap.width(); ++x) {
       unsigned a = p[x * 4 + 3];
-      for (int c = 0; c < 3; ++c) s.row[x * 3 + c] = static_cast<std::uint8_t>((p[x * 4 + c] * a + 127) / 255);
+      for (int c = 0; c < 3; ++c)
+        s.row[x * 3 + c] = static_cast<std::uint8_t>((p[x * 4 + c] * a + 127) / 255);
     }
     JSAMPROW row = s.row.data();
     jpeg_write_scanlines(&s.cinfo, &row, 1);
@@ -233,7 +235,8 @@ ImageFormat ImageCodec::formatOfData(const std::uint8_t* data, std::size_t size)
   return ImageFormat::Unknown;
 }
 
-std::optional<Bitmap> ImageCodec::decodePNG(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+std::optional<Bitmap> ImageCodec::decodePNG(const std::uint8_t* data, std::size_t size,
+                                            const DecodeLimits& limits) {
   if (formatOfData(data, size) != ImageFormat::PNG || !pngReachesItsEnd(data, size)) return std::nullopt;
   png_image image;
   std::memset(&image, 0, sizeof image);
@@ -257,7 +260,8 @@ std::optional<Bitmap> ImageCodec::decodePNG(const std::uint8_t* data, std::size_
   return bitmap;
 }
 
-std::optional<Bitmap> ImageCodec::decodeJPEG(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+std::optional<Bitmap> ImageCodec::decodeJPEG(const std::uint8_t* data, std::size_t size,
+                                             const DecodeLimits& limits) {
   if (formatOfData(data, size) != ImageFormat::JPEG) return std::nullopt;
   JpegDecodeState state;
   Bitmap out;
@@ -319,8 +323,10 @@ std::optional<std::vector<DecodedFrame>> ImageCodec::decodeGIF(const std::uint8_
     if (control.DisposalMode == DISPOSE_PREVIOUS) previous = *canvas;
     // The frame as placed on the canvas (it may reach beyond it; that part is not shown).
     const int x0 = std::max(desc.Left, 0), y0 = std::max(desc.Top, 0);
-    const int x1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{desc.Left} + desc.Width, canvasWidth));
-    const int y1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{desc.Top} + desc.Height, canvasHeight));
+    const int x1 =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{desc.Left} + desc.Width, canvasWidth));
+    const int y1 =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{desc.Top} + desc.Height, canvasHeight));
     for (int y = y0; y < y1; ++y) {
       const GifPixelType* line = &indices[static_cast<std::size_t>(y - desc.Top) * desc.Width];
       for (int x = x0; x < x1; ++x) {

@@ -31,8 +31,8 @@ ClientIdentity::~ClientIdentity() {
   sk_X509_pop_free(static_cast<STACK_OF(X509)*>(chain_), X509_free);
 }
 
-std::shared_ptr<const ClientIdentity> ClientIdentity::fromPKCS12(const Data& archive, std::string_view password,
-                                                                 Error* error) {
+std::shared_ptr<const ClientIdentity> ClientIdentity::fromPKCS12(const Data& archive,
+                                                                 std::string_view password, Error* error) {
   const unsigned char* p = archive.data();
   PKCS12* p12 = d2i_PKCS12(nullptr, &p, static_cast<long>(archive.size()));
   if (!p12) {
@@ -93,7 +93,8 @@ std::shared_ptr<const ClientIdentity> ClientIdentity::fromPEM(std::string_view c
 
 std::string ClientIdentity::commonName() const {
   char cn[256] = {0};
-  X509_NAME_get_text_by_NID(X509_get_subject_name(static_cast<X509*>(certificate_)), NID_commonName, cn, sizeof cn);
+  X509_NAME_get_text_by_NID(X509_get_subject_name(static_cast<X509*>(certificate_)), NID_commonName, cn,
+                            sizeof cn);
   return cn;
 }
 

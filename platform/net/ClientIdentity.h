@@ -17,8 +17,10 @@ class ClientIdentity {
                                                           Error* error = nullptr);
   // PEM text: the certificate first, then chain certificates; the private key, optionally
   // encrypted with password.
-  static std::shared_ptr<const ClientIdentity> fromPEM(std::string_view certificatesPEM, std::string_view privateKeyPEM,
-                                                       std::string_view password = "", Error* error = nullptr);
+  static std::shared_ptr<const ClientIdentity> fromPEM(std::string_view certificatesPEM,
+                                                       std::string_view privateKeyPEM,
+                                                       std::string_view password = "",
+                                                       Error* error = nullptr);
   ~ClientIdentity();
   ClientIdentity(const ClientIdentity&) = delete;
   ClientIdentity& operator=(const ClientIdentity&) = delete;

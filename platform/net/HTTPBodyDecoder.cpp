@@ -29,8 +29,9 @@ std::optional<std::uint64_t> parseLength(std::string_view s) {
 
 HTTPBodyDecoder HTTPBodyDecoder::forResponse(const HTTPMessage& response, std::string_view requestMethod) {
   int status = response.statusCode();
-  if (HTTPMessage::equalsIgnoringCase(requestMethod, "HEAD") || (status >= 100 && status < 200) || status == 204 ||
-      status == 304 || (HTTPMessage::equalsIgnoringCase(requestMethod, "CONNECT") && status >= 200 && status < 300))
+  if (HTTPMessage::equalsIgnoringCase(requestMethod, "HEAD") || (status >= 100 && status < 200) ||
+      status == 204 || status == 304 ||
+      (HTTPMessage::equalsIgnoringCase(requestMethod, "CONNECT") && status >= 200 && status < 300))
     return HTTPBodyDecoder(Framing::None);
   if (auto te = response.headerField("Transfer-Encoding")) {
     // Chunked must be the last coding; anything else runs until the peer closes.
@@ -110,8 +111,10 @@ std::size_t HTTPBodyDecoder::decodeChunked(const std::uint8_t* bytes, std::size_
         const std::uint8_t* nl = static_cast<const std::uint8_t*>(std::memchr(bytes + i, '\n', length - i));
         std::size_t take = nl ? static_cast<std::size_t>(nl - (bytes + i)) : length - i;
         std::size_t limit = chunkState_ == ChunkState::Size ? MaximumChunkLineSize : MaximumTrailerSize;
-        if (line_.size() + take > limit || (chunkState_ == ChunkState::Trailer && trailerBytes_ + take > limit)) {
-          fail(chunkState_ == ChunkState::Size ? "A chunk-size line is too long" : "The chunked trailer is too long");
+        if (line_.size() + take > limit ||
+            (chunkState_ == ChunkState::Trailer && trailerBytes_ + take > limit)) {
+          fail(chunkState_ == ChunkState::Size ? "A chunk-size line is too long"
+                                               : "The chunked trailer is too long");
           return i;
         }
         line_.append(reinterpret_cast<const char*>(bytes + i), take);
@@ -134,7 +137,10 @@ std::size_t HTTPBodyDecoder::decodeChunked(const std::uint8_t* bytes, std::size_
           return i;
         }
         for (char c : size) {
-          int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+          int d = (c >= '0' && c <= '9')   ? c - '0'
+                  : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                           : -1;
           if (d < 0) {
             fail("A chunk size is malformed");
             return i;

@@ -202,10 +202,11 @@ HTTPConnection::IO HTTPConnection::pullTLSInput() {
 HTTPConnection::IO HTTPConnection::failTLS(const std::string& what) {
   std::string detail = openSSLErrorText();
   ERR_clear_error();
-  lastError_ = makeURLError(URLErrorSecureConnectionFailed,
-                            "A TLS error has occurred and a secure connection to the server cannot be made (" + what +
-                                (detail.empty() ? "" : ": " + detail) + ")",
-                            makeUnderlyingError(OSStatusErrorDomain, SSLProtocolError, what));
+  lastError_ =
+      makeURLError(URLErrorSecureConnectionFailed,
+                   "A TLS error has occurred and a secure connection to the server cannot be made (" + what +
+                       (detail.empty() ? "" : ": " + detail) + ")",
+                   makeUnderlyingError(OSStatusErrorDomain, SSLProtocolError, what));
   return IO::Failed;
 }
 
@@ -257,7 +258,8 @@ bool HTTPConnection::startTLS(const std::string& host, const TLSSettings& settin
   tls_ = settings;
   tlsHost_ = settings.peerName.value_or(host);
   bool literal = isIPLiteral(tlsHost_);
-  if (settings.sendsServerName && !literal && !tlsHost_.empty()) SSL_set_tlsext_host_name(ssl, tlsHost_.c_str());
+  if (settings.sendsServerName && !literal && !tlsHost_.empty())
+    SSL_set_tlsext_host_name(ssl, tlsHost_.c_str());
   if (settings.validatesCertificateChain) {
     SSL_set_verify(ssl, SSL_VERIFY_PEER, nullptr);
     if (settings.validatesHostName) {
@@ -280,8 +282,9 @@ HTTPConnection::IO HTTPConnection::handshake() {
     int r = SSL_do_handshake(ssl);
     IO f = flush();
     if (f == IO::Failed) {
-      lastError_ = makeURLError(URLErrorSecureConnectionFailed, "The TLS connection was lost during the handshake",
-                                makeUnderlyingError(POSIXErrorDomain, lastErrno_, std::strerror(lastErrno_)));
+      lastError_ =
+          makeURLError(URLErrorSecureConnectionFailed, "The TLS connection was lost during the handshake",
+                       makeUnderlyingError(POSIXErrorDomain, lastErrno_, std::strerror(lastErrno_)));
       return f;
     }
     if (r == 1) break;
@@ -306,7 +309,8 @@ HTTPConnection::IO HTTPConnection::handshake() {
       if (verify == X509_V_ERR_CERT_HAS_EXPIRED || verify == X509_V_ERR_CERT_NOT_YET_VALID) {
         code = URLErrorServerCertificateHasBadDate;
         status = SSLCertificateExpired;
-      } else if (verify == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT || verify == X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN ||
+      } else if (verify == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT ||
+                 verify == X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN ||
                  verify == X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY ||
                  verify == X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT) {
         code = URLErrorServerCertificateHasUnknownRoot;
@@ -315,8 +319,9 @@ HTTPConnection::IO HTTPConnection::handshake() {
         status = SSLHostNameMismatch;
       }
       ERR_clear_error();
-      lastError_ = makeURLError(code, "The certificate for this server is invalid (" + reason + "): " + tlsHost_,
-                                makeUnderlyingError(OSStatusErrorDomain, status, reason));
+      lastError_ =
+          makeURLError(code, "The certificate for this server is invalid (" + reason + "): " + tlsHost_,
+                       makeUnderlyingError(OSStatusErrorDomain, status, reason));
       return IO::Failed;
     }
     return failTLS("TLS handshake failed");
@@ -328,9 +333,9 @@ HTTPConnection::IO HTTPConnection::handshake() {
                                              : X509_check_host(peer, tlsHost_.c_str(), 0, 0, nullptr) == 1);
     X509_free(peer);
     if (!ok) {
-      lastError_ = makeURLError(URLErrorServerCertificateUntrusted,
-                                "The certificate for this server does not name " + tlsHost_,
-                                makeUnderlyingError(OSStatusErrorDomain, SSLHostNameMismatch, "hostname mismatch"));
+      lastError_ = makeURLError(
+          URLErrorServerCertificateUntrusted, "The certificate for this server does not name " + tlsHost_,
+          makeUnderlyingError(OSStatusErrorDomain, SSLHostNameMismatch, "hostname mismatch"));
       return IO::Failed;
     }
   }

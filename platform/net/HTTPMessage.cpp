@@ -102,7 +102,8 @@ std::string HTTPMessage::hostField() const {
   if (!url_) return "";
   std::string host = url_->host();
   if (host.find(':') != std::string::npos) host = "[" + host + "]";
-  if (url_->port() && url_->port() != URL::defaultPort(url_->scheme())) host += ":" + std::to_string(*url_->port());
+  if (url_->port() && url_->port() != URL::defaultPort(url_->scheme()))
+    host += ":" + std::to_string(*url_->port());
   return host;
 }
 
@@ -159,7 +160,8 @@ std::optional<std::size_t> HTTPMessage::appendHeaderBytes(const std::uint8_t* by
   std::size_t room = MaximumHeaderSize + 4 - std::min(old, MaximumHeaderSize + 4);
   headerBytes_.append(reinterpret_cast<const char*>(bytes) + skipped, std::min(length - skipped, room));
   std::size_t end = std::string::npos;
-  for (std::size_t i = headerBytes_.find('\n', from); i != std::string::npos; i = headerBytes_.find('\n', i + 1)) {
+  for (std::size_t i = headerBytes_.find('\n', from); i != std::string::npos;
+       i = headerBytes_.find('\n', i + 1)) {
     if (i + 1 < headerBytes_.size() && headerBytes_[i + 1] == '\n') {
       end = i + 2;
       break;

@@ -31,7 +31,8 @@ class HTTPMessage {
   static constexpr std::size_t MaximumHeaderSize = 64 * 1024;
 
   // A request for an absolute http or https URL; the fragment is never sent.
-  static HTTPMessage request(std::string_view method, const URL& url, std::string_view version = HTTPVersion1_1);
+  static HTTPMessage request(std::string_view method, const URL& url,
+                             std::string_view version = HTTPVersion1_1);
   static HTTPMessage response(int statusCode, std::string_view reasonPhrase,
                               std::string_view version = HTTPVersion1_1);
   // An empty response for appendBytes() to fill.

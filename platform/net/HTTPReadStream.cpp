@@ -55,7 +55,8 @@ std::shared_ptr<HTTPReadStream> HTTPReadStream::create(HTTPMessage request) {
   return std::shared_ptr<HTTPReadStream>(new HTTPReadStream(std::move(request), nullptr));
 }
 
-std::shared_ptr<HTTPReadStream> HTTPReadStream::create(HTTPMessage request, std::shared_ptr<InputStream> bodyStream) {
+std::shared_ptr<HTTPReadStream> HTTPReadStream::create(HTTPMessage request,
+                                                       std::shared_ptr<InputStream> bodyStream) {
   return std::shared_ptr<HTTPReadStream>(new HTTPReadStream(std::move(request), std::move(bodyStream)));
 }
 
@@ -160,14 +161,15 @@ void HTTPReadStream::begin() {
   }
   phase_ = Phase::Resolving;
   std::weak_ptr<HTTPReadStream> weak = weak_from_this();
-  lookup_ = HostResolver::lookup(host, port, loop_, [weak](std::vector<SocketAddress> addresses, std::optional<Error> error) {
-    if (auto self = weak.lock()) {
-      self->inCallback_ = true;
-      self->resolved(std::move(addresses), std::move(error));
-      self->inCallback_ = false;
-      self->deliverEvents();
-    }
-  });
+  lookup_ = HostResolver::lookup(host, port, loop_,
+                                 [weak](std::vector<SocketAddress> addresses, std::optional<Error> error) {
+                                   if (auto self = weak.lock()) {
+                                     self->inCallback_ = true;
+                                     self->resolved(std::move(addresses), std::move(error));
+                                     self->inCallback_ = false;
+                                     self->deliverEvents();
+                                   }
+                                 });
 }
 
 void HTTPReadStream::resolved(std::vector<SocketAddress> addresses, std::optional<Error> error) {
@@ -207,9 +209,10 @@ void HTTPReadStream::connectNext() {
     connection_.reset();
   }
   std::string target = proxy_.isSet() ? "the proxy " + proxy_.host : host_;
-  fail(makeURLError(URLErrorCannotConnectToHost,
-                    "Could not connect to " + target + (connectError_ ? ": " + connectError_->localizedDescription : ""),
-                    connectError_ ? std::make_shared<const Error>(*connectError_) : nullptr));
+  fail(makeURLError(
+      URLErrorCannotConnectToHost,
+      "Could not connect to " + target + (connectError_ ? ": " + connectError_->localizedDescription : ""),
+      connectError_ ? std::make_shared<const Error>(*connectError_) : nullptr));
 }
 
 void HTTPReadStream::handleConnecting() {
@@ -338,9 +341,11 @@ void HTTPReadStream::handleSocks() {
 
 void HTTPReadStream::startTunnel() {
   phase_ = Phase::TunnelSend;
-  std::string authority = (host_.find(':') != std::string::npos ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_);
+  std::string authority =
+      (host_.find(':') != std::string::npos ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_);
   std::string head = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n";
-  if (auto auth = request_.headerField("Proxy-Authorization")) head += "Proxy-Authorization: " + *auth + "\r\n";
+  if (auto auth = request_.headerField("Proxy-Authorization"))
+    head += "Proxy-Authorization: " + *auth + "\r\n";
   if (auto ua = request_.headerField("User-Agent")) head += "User-Agent: " + *ua + "\r\n";
   head += "\r\n";
   segments_.clear();
@@ -384,7 +389,8 @@ void HTTPReadStream::startExchange() {
   if (bodyStream_) {
     bodyRemaining_ = bodyStream_->length();
     if (bodyRemaining_) {
-      if (!head.headerField("Content-Length")) head.setHeaderField("Content-Length", std::to_string(*bodyRemaining_));
+      if (!head.headerField("Content-Length"))
+        head.setHeaderField("Content-Length", std::to_string(*bodyRemaining_));
     } else {
       chunkedBody_ = true;
       head.removeHeaderField("Content-Length");
@@ -418,7 +424,8 @@ bool HTTPReadStream::fillBodySegments() {
   }
   if (n == 0) {
     if (bodyRemaining_ && *bodyRemaining_ > 0) {
-      fail(makeURLError(URLErrorRequestBodyStreamExhausted, "The request body ended before its declared length"));
+      fail(makeURLError(URLErrorRequestBodyStreamExhausted,
+                        "The request body ended before its declared length"));
       return false;
     }
     bodyStreamDone_ = true;
@@ -465,7 +472,8 @@ bool HTTPReadStream::writeRequest() {
       return false;
     }
   }
-  if (requestSent_ && phase_ == Phase::TunnelSend && !connection_->hasPendingOutput()) phase_ = Phase::TunnelReceive;
+  if (requestSent_ && phase_ == Phase::TunnelSend && !connection_->hasPendingOutput())
+    phase_ = Phase::TunnelReceive;
   return true;
 }
 
@@ -493,7 +501,8 @@ bool HTTPReadStream::consume(const std::uint8_t* bytes, std::size_t length) {
     if (!response_.isHeaderComplete()) {
       auto taken = response_.appendHeaderBytes(bytes, length);
       if (!taken) {
-        fail(makeURLError(URLErrorBadServerResponse, "The server's response is malformed: " + response_.parseError()));
+        fail(makeURLError(URLErrorBadServerResponse,
+                          "The server's response is malformed: " + response_.parseError()));
         return false;
       }
       bytes += *taken;
@@ -516,7 +525,8 @@ bool HTTPReadStream::consume(const std::uint8_t* bytes, std::size_t length) {
     std::size_t taken = decoder_->decode(bytes, length, pending_);
     if (pending_.size() > before) bytesEventDue_ = true;
     if (decoder_->hasFailed()) {
-      fail(makeURLError(URLErrorBadServerResponse, "The server's response is malformed: " + decoder_->errorMessage()));
+      fail(makeURLError(URLErrorBadServerResponse,
+                        "The server's response is malformed: " + decoder_->errorMessage()));
       return false;
     }
     bytes += taken;
@@ -543,10 +553,12 @@ bool HTTPReadStream::headerCompleted() {
     response_ = HTTPMessage::emptyResponse();
     return true;
   }
-  decoder_ = status == 101 ? HTTPBodyDecoder(HTTPBodyDecoder::Framing::None)
-                           : HTTPBodyDecoder::forResponse(response_, tunnelRefused_ ? "GET" : request_.method());
+  decoder_ = status == 101
+                 ? HTTPBodyDecoder(HTTPBodyDecoder::Framing::None)
+                 : HTTPBodyDecoder::forResponse(response_, tunnelRefused_ ? "GET" : request_.method());
   if (decoder_->hasFailed()) {
-    fail(makeURLError(URLErrorBadServerResponse, "The server's response is malformed: " + decoder_->errorMessage()));
+    fail(makeURLError(URLErrorBadServerResponse,
+                      "The server's response is malformed: " + decoder_->errorMessage()));
     return false;
   }
   responseHeader_ = std::make_shared<const HTTPMessage>(response_);
@@ -557,8 +569,9 @@ bool HTTPReadStream::headerCompleted() {
 void HTTPReadStream::responseCompleted(bool leftoverBytes) {
   responseComplete_ = true;
   int status = response_.statusCode();
-  bool keepAlive = response_.version() == HTTPVersion1_0 ? hasToken(response_.headerField("Connection"), "keep-alive")
-                                                         : !hasToken(response_.headerField("Connection"), "close");
+  bool keepAlive = response_.version() == HTTPVersion1_0
+                       ? hasToken(response_.headerField("Connection"), "keep-alive")
+                       : !hasToken(response_.headerField("Connection"), "close");
   bool reusable = !identity_.empty() && !leftoverBytes && requestSent_ && !writeFailed_ && !tunnelRefused_ &&
                   status != 101 && decoder_ && decoder_->framing() != HTTPBodyDecoder::Framing::UntilClose &&
                   keepAlive && !hasToken(request_.headerField("Connection"), "close") && connection_ &&
@@ -585,8 +598,9 @@ void HTTPReadStream::peerClosed() {
                         "The network connection was lost: the server closed the reused connection"));
     else
       fail(makeURLError(URLErrorBadServerResponse,
-                        anyResponseByte_ ? "The server closed the connection before the response header was complete"
-                                         : "The server closed the connection without answering"));
+                        anyResponseByte_
+                            ? "The server closed the connection before the response header was complete"
+                            : "The server closed the connection without answering"));
     return;
   }
   decoder_->peerClosed();
@@ -618,10 +632,11 @@ void HTTPReadStream::transportFailed(bool whileWriting) {
   int e = connection_->lastErrno();
   if (reused_ && !anyResponseByte_ && (e == ECONNRESET || e == EPIPE || e == ENOTCONN))
     fail(makeURLError(URLErrorNetworkConnectionLost,
-                      "The network connection was lost: the server reset the reused connection", posixError(e)));
-  else
-    fail(makeURLError(URLErrorBadServerResponse, "The connection to the server broke before the response was complete",
+                      "The network connection was lost: the server reset the reused connection",
                       posixError(e)));
+  else
+    fail(makeURLError(URLErrorBadServerResponse,
+                      "The connection to the server broke before the response was complete", posixError(e)));
 }
 
 // --- run-loop plumbing ---
@@ -659,7 +674,8 @@ void HTTPReadStream::pump() {
 }
 
 void HTTPReadStream::updateFdSource() {
-  if (!loop_ || !connection_ || !connection_->isOpen() || status_ == Status::Closed || status_ == Status::Error) {
+  if (!loop_ || !connection_ || !connection_->isOpen() || status_ == Status::Closed ||
+      status_ == Status::Error) {
     removeFdSource();
     return;
   }
@@ -785,7 +801,8 @@ void HTTPReadStream::deliverEvents() {
     break;
   }
   delivering_ = false;
-  if (readPaused_ && status_ == Status::Open && pending_.size() - pendingOffset_ < PendingLimit / 2) postDeliver();
+  if (readPaused_ && status_ == Status::Open && pending_.size() - pendingOffset_ < PendingLimit / 2)
+    postDeliver();
 }
 
 std::size_t HTTPReadStream::read(std::uint8_t* buffer, std::size_t maxLength) {

@@ -151,9 +151,10 @@ class SystemResolver : public HostResolver {
     std::string port = std::to_string(lookup.port());
     int rc = getaddrinfo(lookup.host().c_str(), port.c_str(), &hints, &result);
     if (rc != 0) {
-      lookup.complete({}, makeURLError(URLErrorCannotFindHost,
-                                       "A server with the specified hostname could not be found: " + lookup.host(),
-                                       makeUnderlyingError(ResolverErrorDomain, rc, gai_strerror(rc))));
+      lookup.complete(
+          {}, makeURLError(URLErrorCannotFindHost,
+                           "A server with the specified hostname could not be found: " + lookup.host(),
+                           makeUnderlyingError(ResolverErrorDomain, rc, gai_strerror(rc))));
       return;
     }
     std::vector<SocketAddress> addresses;
@@ -166,8 +167,9 @@ class SystemResolver : public HostResolver {
     }
     freeaddrinfo(result);
     if (addresses.empty())
-      lookup.complete({}, makeURLError(URLErrorCannotFindHost,
-                                       "A server with the specified hostname could not be found: " + lookup.host()));
+      lookup.complete(
+          {}, makeURLError(URLErrorCannotFindHost,
+                           "A server with the specified hostname could not be found: " + lookup.host()));
     else
       lookup.complete(std::move(addresses), std::nullopt);
   }

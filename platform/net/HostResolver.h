@@ -72,7 +72,8 @@ class HostResolver {
   static void setShared(std::shared_ptr<HostResolver> resolver);
 
   // A lookup of host on the shared resolver, answered on loop (nullptr: once a loop is set).
-  static std::shared_ptr<HostLookup> lookup(std::string host, int port, RunLoop* loop, HostLookup::Completion done);
+  static std::shared_ptr<HostLookup> lookup(std::string host, int port, RunLoop* loop,
+                                            HostLookup::Completion done);
 };
 
 }  // namespace platform

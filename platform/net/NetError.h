@@ -47,12 +47,15 @@ enum SSLStatusCode : std::int64_t {
   SSLHostNameMismatch = -9843,
 };
 
-inline Error makeURLError(URLErrorCode code, std::string message, std::shared_ptr<const Error> underlying = nullptr) {
+inline Error makeURLError(URLErrorCode code, std::string message,
+                          std::shared_ptr<const Error> underlying = nullptr) {
   return Error{std::string(URLErrorDomain), code, std::move(message), nullptr, std::move(underlying)};
 }
 
-inline std::shared_ptr<const Error> makeUnderlyingError(std::string_view domain, std::int64_t code, std::string message) {
-  return std::make_shared<const Error>(Error{std::string(domain), code, std::move(message), nullptr, nullptr});
+inline std::shared_ptr<const Error> makeUnderlyingError(std::string_view domain, std::int64_t code,
+                                                        std::string message) {
+  return std::make_shared<const Error>(
+      Error{std::string(domain), code, std::move(message), nullptr, nullptr});
 }
 
 }  // namespace platform

@@ -32,7 +32,8 @@ std::int64_t HTTPURLResponse::expectedContentLength() const {
   return n;
 }
 
-std::shared_ptr<URLConnection> URLConnection::create(URLRequest request, std::weak_ptr<URLConnectionDelegate> delegate,
+std::shared_ptr<URLConnection> URLConnection::create(URLRequest request,
+                                                     std::weak_ptr<URLConnectionDelegate> delegate,
                                                      RunLoop& loop, bool startImmediately) {
   std::shared_ptr<URLConnection> connection(new URLConnection(std::move(request), std::move(delegate), loop));
   if (startImmediately) connection->start();
@@ -76,7 +77,8 @@ void URLConnection::dropStream() {
 void URLConnection::openStream() {
   HTTPMessage message = HTTPMessage::request(current_.HTTPMethod, current_.url);
   std::optional<Error> refused;
-  if (!HTTPMessage::isToken(current_.HTTPMethod)) refused = makeURLError(URLErrorBadURL, "The request method is invalid");
+  if (!HTTPMessage::isToken(current_.HTTPMethod))
+    refused = makeURLError(URLErrorBadURL, "The request method is invalid");
   for (const auto& f : current_.allHTTPHeaderFields)
     if (!refused && !message.setHeaderField(f.name, f.value))
       refused = makeURLError(URLErrorBadURL, "The request header field \"" + f.name + "\" is invalid");
@@ -88,11 +90,12 @@ void URLConnection::openStream() {
   stream_->setConnectionIdentity(std::string(ConnectionIdentity));
   std::weak_ptr<URLConnection> weak = weak_from_this();
   HTTPReadStream* expected = stream_.get();
-  stream_->setClient(HTTPReadStream::HasBytesAvailable | HTTPReadStream::EndEncountered | HTTPReadStream::ErrorOccurred,
-                     [weak, expected](HTTPReadStream& stream, HTTPReadStream::Event event) {
-                       auto self = weak.lock();
-                       if (self && self->stream_.get() == expected) self->onStreamEvent(stream, event);
-                     });
+  stream_->setClient(
+      HTTPReadStream::HasBytesAvailable | HTTPReadStream::EndEncountered | HTTPReadStream::ErrorOccurred,
+      [weak, expected](HTTPReadStream& stream, HTTPReadStream::Event event) {
+        auto self = weak.lock();
+        if (self && self->stream_.get() == expected) self->onStreamEvent(stream, event);
+      });
   stream_->schedule(loop_, DefaultRunLoopMode);
   if (!refused && !stream_->open()) refused = stream_->error();
   if (refused) {
@@ -173,7 +176,8 @@ void URLConnection::handleResponseHeader() {
   if ((status == 301 || status == 302 || status == 303 || status == 307 || status == 308) && location) {
     auto target = URL::resolve(current_.url, *location);
     if (!target || (target->scheme() != "http" && target->scheme() != "https") || target->host().empty()) {
-      finish(makeURLError(URLErrorUnsupportedURL, "The server redirected to an unsupported URL: " + *location));
+      finish(
+          makeURLError(URLErrorUnsupportedURL, "The server redirected to an unsupported URL: " + *location));
       return;
     }
     if (++redirects_ > MaximumRedirects) {
@@ -197,7 +201,8 @@ void URLConnection::handleResponseHeader() {
     return;
   }
   responseSent_ = true;
-  if (auto delegate = delegateOrCancel()) delegate->didReceiveResponse(*this, HTTPURLResponse(current_.url, *header));
+  if (auto delegate = delegateOrCancel())
+    delegate->didReceiveResponse(*this, HTTPURLResponse(current_.url, *header));
 }
 
 void URLConnection::finish(std::optional<Error> error) {

@@ -40,7 +40,8 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   // Shared by every URL connection's streams.
   static constexpr std::string_view ConnectionIdentity = "URLConnection";
 
-  static std::shared_ptr<URLConnection> create(URLRequest request, std::weak_ptr<URLConnectionDelegate> delegate,
+  static std::shared_ptr<URLConnection> create(URLRequest request,
+                                               std::weak_ptr<URLConnectionDelegate> delegate,
                                                RunLoop& loop = RunLoop::main(), bool startImmediately = true);
   ~URLConnection();
   URLConnection(const URLConnection&) = delete;
@@ -76,9 +77,9 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   int redirects_ = 0;
   bool retried_ = false;
   bool started_ = false;
-  bool done_ = false;           // finished, failed or cancelled: silent from now on
+  bool done_ = false;  // finished, failed or cancelled: silent from now on
   bool responseSent_ = false;
-  bool redirecting_ = false;    // draining a redirect's body
+  bool redirecting_ = false;  // draining a redirect's body
   std::optional<URL> redirectTo_;
 };
 

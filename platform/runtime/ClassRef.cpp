@@ -39,7 +39,8 @@ ClassPtr registerClass(std::string name, std::type_index type, std::optional<std
   created = false;
   if (auto it = r.byType.find(type); it != r.byType.end()) {
     if (it->second->name() != name)
-      throw std::logic_error("class registered twice under different names: " + it->second->name() + ", " + name);
+      throw std::logic_error("class registered twice under different names: " + it->second->name() + ", " +
+                             name);
     return it->second;
   }
   if (name.empty()) throw std::logic_error("class registered without a name");
@@ -163,7 +164,8 @@ bool ClassRef::instancesRespondToAction(std::string_view name) const {
   return false;
 }
 
-ActionResult ClassRef::performAction(Object& receiver, std::string_view name, const Arguments& arguments) const {
+ActionResult ClassRef::performAction(Object& receiver, std::string_view name,
+                                     const Arguments& arguments) const {
   const ClassRef* c = this;
   ClassPtr hold;
   for (int depth = 0; c && depth < MaxDepth; ++depth) {

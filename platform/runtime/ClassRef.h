@@ -180,7 +180,8 @@ class ClassBuilder {
     return *this;
   }
   // An action on instances (T or derived from it).
-  ClassBuilder& action(std::string name, std::size_t argumentCount, std::function<Value(T&, const Arguments&)> body);
+  ClassBuilder& action(std::string name, std::size_t argumentCount,
+                       std::function<Value(T&, const Arguments&)> body);
   // Replaces the factory found at registration.
   ClassBuilder& factory(std::function<ObjectPtr()> make) {
     class_->factory_ = std::move(make);

@@ -29,7 +29,8 @@ Authorization& authorization() {
 bool authorized() { return CalendarStore::authorizationStatus() == CalendarAuthorizationStatus::Authorized; }
 
 void fail(Error* error, CalendarError code, std::string text) {
-  if (error) *error = Error{CalendarErrorDomain, static_cast<std::int64_t>(code), std::move(text), nullptr, nullptr};
+  if (error)
+    *error = Error{CalendarErrorDomain, static_cast<std::int64_t>(code), std::move(text), nullptr, nullptr};
 }
 
 std::string folder() { return Environment::libraryPath() + "/Calendar"; }
@@ -95,7 +96,8 @@ bool store(const Stored& s, Error* error) {
   for (const CalendarEvent& e : s.events) list->addObject(valueOf(e));
   root->setObject(list, "events");
   Data data = KeyedArchiver::archivedDataWithRootObject(Value(root));
-  if (data.empty() || !FileManager::createDirectoryAtPath(folder(), true) || !FileManager::createFileAtPath(file(), data)) {
+  if (data.empty() || !FileManager::createDirectoryAtPath(folder(), true) ||
+      !FileManager::createFileAtPath(file(), data)) {
     fail(error, CalendarError::WriteFailed, "The calendar could not be written.");
     return false;
   }
@@ -142,7 +144,8 @@ void CalendarStore::requestAccessToEvents(std::function<void(bool, std::optional
     granted = a.status == CalendarAuthorizationStatus::Authorized;
   }
   if (!completion) return;
-  RunLoop::main().performOnMain([completion = std::move(completion), granted] { completion(granted, std::nullopt); });
+  RunLoop::main().performOnMain(
+      [completion = std::move(completion), granted] { completion(granted, std::nullopt); });
 }
 
 bool CalendarStore::saveEvent(CalendarEvent& event, Error* error) {
@@ -204,7 +207,8 @@ std::vector<CalendarEvent> CalendarStore::eventsMatching(Date start, Date end) c
   std::vector<CalendarEvent> out;
   for (CalendarEvent& e : events()) {
     // An event of no length counts when it starts inside the range.
-    bool overlaps = e.startDate < end && (e.endDate > start || (e.endDate == e.startDate && e.startDate >= start));
+    bool overlaps =
+        e.startDate < end && (e.endDate > start || (e.endDate == e.startDate && e.startDate >= start));
     if (overlaps) out.push_back(std::move(e));
   }
   return out;

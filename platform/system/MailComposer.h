@@ -58,7 +58,9 @@ class MailComposer : public std::enable_shared_from_this<MailComposer> {
     attachments_.push_back(MailAttachment{std::move(data), std::move(mimeType), std::move(fileName)});
   }
 
-  void setMailComposeDelegate(std::weak_ptr<MailComposerDelegate> delegate) { delegate_ = std::move(delegate); }
+  void setMailComposeDelegate(std::weak_ptr<MailComposerDelegate> delegate) {
+    delegate_ = std::move(delegate);
+  }
 
   // Shows the composer (records it). False, and nothing shown, when mail cannot be sent or it is on
   // screen already.

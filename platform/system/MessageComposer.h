@@ -46,7 +46,9 @@ class MessageComposer : public std::enable_shared_from_this<MessageComposer> {
   // False for empty data.
   bool addAttachmentData(Data data, std::string typeIdentifier, std::string fileName);
 
-  void setMessageComposeDelegate(std::weak_ptr<MessageComposerDelegate> delegate) { delegate_ = std::move(delegate); }
+  void setMessageComposeDelegate(std::weak_ptr<MessageComposerDelegate> delegate) {
+    delegate_ = std::move(delegate);
+  }
 
   // Shows the composer (records it). False, and nothing shown, when texts cannot be sent or it is on
   // screen already.

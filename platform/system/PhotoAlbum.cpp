@@ -16,7 +16,8 @@ std::string folder() { return Environment::homeRoot() + "/Media/DCIM"; }
 int numberOf(const std::string& name) {
   if (name.size() < 9 || name.rfind("IMG_", 0) != 0 || !name.ends_with(".PNG")) return 0;
   std::string digits = name.substr(4, name.size() - 8);
-  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return 0;
   return std::stoi(digits);
 }
 

@@ -28,7 +28,8 @@ void deliver(std::shared_ptr<PushRegistration::State> state, const std::variant<
     if (auto d = state->delegate.lock()) d->didRegisterForRemoteNotificationsWithDeviceToken(*token);
   } else {
     state->enabledTypes = 0;
-    if (auto d = state->delegate.lock()) d->didFailToRegisterForRemoteNotificationsWithError(std::get<Error>(answer));
+    if (auto d = state->delegate.lock())
+      d->didFailToRegisterForRemoteNotificationsWithError(std::get<Error>(answer));
   }
 }
 
@@ -72,14 +73,20 @@ std::optional<Data> PushRegistration::deviceToken() const { return state_->token
 int PushRegistration::registrationRequestCount() const { return state_->requests; }
 unsigned PushRegistration::requestedTypes() const { return state_->requestedTypes; }
 
-void PushRegistration::setAnswer(Data deviceToken) { state_->answer = std::variant<Data, Error>(std::move(deviceToken)); }
-void PushRegistration::setAnswer(Error error) { state_->answer = std::variant<Data, Error>(std::move(error)); }
+void PushRegistration::setAnswer(Data deviceToken) {
+  state_->answer = std::variant<Data, Error>(std::move(deviceToken));
+}
+void PushRegistration::setAnswer(Error error) {
+  state_->answer = std::variant<Data, Error>(std::move(error));
+}
 void PushRegistration::clearAnswer() { state_->answer.reset(); }
 
 void PushRegistration::deliverDeviceToken(Data deviceToken) {
   deliver(state_, std::variant<Data, Error>(std::move(deviceToken)));
 }
 
-void PushRegistration::deliverError(Error error) { deliver(state_, std::variant<Data, Error>(std::move(error))); }
+void PushRegistration::deliverError(Error error) {
+  deliver(state_, std::variant<Data, Error>(std::move(error)));
+}
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "tests/support/LoopbackHttpServer.h"
 
-#include "tests/support/LoopbackSocket.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -18,6 +16,8 @@
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
+
+#include "tests/support/LoopbackSocket.h"
 
 namespace kavro::test {
 
@@ -37,20 +37,34 @@ std::optional<std::string> find(const HeaderList& headers, std::string_view name
 
 std::string reasonFor(int status) {
   switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 304: return "Not Modified";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 407: return "Proxy Authentication Required";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 100:
+      return "Continue";
+    case 200:
+      return "OK";
+    case 204:
+      return "No Content";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 303:
+      return "See Other";
+    case 304:
+      return "Not Modified";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
+    case 401:
+      return "Unauthorized";
+    case 404:
+      return "Not Found";
+    case 407:
+      return "Proxy Authentication Required";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -60,7 +74,9 @@ void sleepFor(double seconds) {
 
 }  // namespace
 
-std::optional<std::string> RecordedRequest::header(std::string_view name) const { return find(headers, name); }
+std::optional<std::string> RecordedRequest::header(std::string_view name) const {
+  return find(headers, name);
+}
 
 ScriptedResponse ScriptedResponse::ok(std::string body, HeaderList headers) {
   ScriptedResponse r;
@@ -129,7 +145,8 @@ LoopbackHttpServer::LoopbackHttpServer(Options options) : options_(std::move(opt
     BIO* keyBio = loadPEM(options_.tls->privateKeyPEM);
     EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
     BIO_free(keyBio);
-    if (!ctx || !cert || !key || SSL_CTX_use_certificate(ctx, cert) != 1 || SSL_CTX_use_PrivateKey(ctx, key) != 1)
+    if (!ctx || !cert || !key || SSL_CTX_use_certificate(ctx, cert) != 1 ||
+        SSL_CTX_use_PrivateKey(ctx, key) != 1)
       throw std::runtime_error("loopback server: bad TLS identity");
     X509_free(cert);
     EVP_PKEY_free(key);
@@ -155,7 +172,8 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 }
 
 std::string LoopbackHttpServer::url(std::string_view path) const {
-  return std::string(options_.tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  return std::string(options_.tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+         std::string(path);
 }
 
 void LoopbackHttpServer::setHandler(Handler handler) {
@@ -394,13 +412,15 @@ bool LoopbackHttpServer::respond(Connection& c, const RecordedRequest& req, cons
     return r.keepAlive;
   }
   bool chunked = !r.chunkSizes.empty();
-  bool noBody = req.method == "HEAD" || r.status == 204 || r.status == 304 || (r.status >= 100 && r.status < 200);
-  std::string head = r.version + " " + std::to_string(r.status) + " " + (r.reason.empty() ? reasonFor(r.status) : r.reason) + "\r\n";
+  bool noBody =
+      req.method == "HEAD" || r.status == 204 || r.status == 304 || (r.status >= 100 && r.status < 200);
+  std::string head = r.version + " " + std::to_string(r.status) + " " +
+                     (r.reason.empty() ? reasonFor(r.status) : r.reason) + "\r\n";
   for (const auto& [n, v] : r.headers) head += n + ": " + v + "\r\n";
   if (chunked) {
     if (!find(r.headers, "Transfer-Encoding")) head += "Transfer-Encoding: chunked\r\n";
-  } else if (!r.omitContentLength && !find(r.headers, "Content-Length") && r.status != 204 && r.status != 304 &&
-             r.status >= 200) {
+  } else if (!r.omitContentLength && !find(r.headers, "Content-Length") && r.status != 204 &&
+             r.status != 304 && r.status >= 200) {
     head += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
   }
   bool keepAlive = r.keepAlive && !r.omitContentLength;

@@ -25,9 +25,9 @@ struct RecordedRequest {
   std::string target;  // as written: "/a?b", an absolute URL (proxy), or "host:port" (CONNECT)
   std::string version;
   HeaderList headers;
-  std::string body;               // chunked bodies already decoded
-  bool chunked = false;           // the body came chunked
-  std::size_t connection = 0;     // 1 for the first accepted connection, 2 for the next, ...
+  std::string body;                      // chunked bodies already decoded
+  bool chunked = false;                  // the body came chunked
+  std::size_t connection = 0;            // 1 for the first accepted connection, 2 for the next, ...
   std::string clientCertificateSubject;  // with TLS and a client certificate: its subject's CN
   std::string serverName;                // with TLS: the name the client sent (SNI)
 
@@ -44,14 +44,14 @@ struct ScriptedResponse {
   // Chunked transfer coding when non-empty: chunk sizes in order, the last one repeating.
   std::vector<std::size_t> chunkSizes;
   HeaderList trailers;
-  bool omitContentLength = false;   // no framing: the body runs until the server closes
-  double delayBeforeResponse = 0;   // seconds of real time the server waits before answering
+  bool omitContentLength = false;  // no framing: the body runs until the server closes
+  double delayBeforeResponse = 0;  // seconds of real time the server waits before answering
   double delayBetweenChunks = 0;
   std::optional<std::size_t> closeAfterBytes;  // close once this many response bytes are out
-  bool keepAlive = true;            // false: "Connection: close", then the server closes
+  bool keepAlive = true;                       // false: "Connection: close", then the server closes
   bool closeWithoutResponse = false;
-  bool holdWithoutResponse = false;  // never answer (until the server stops)
-  std::optional<std::string> raw;    // written exactly as it stands instead of a built response
+  bool holdWithoutResponse = false;           // never answer (until the server stops)
+  std::optional<std::string> raw;             // written exactly as it stands instead of a built response
   std::optional<std::uint16_t> tunnelToPort;  // CONNECT: answer 200 and relay to 127.0.0.1:port
 
   static ScriptedResponse ok(std::string body, HeaderList headers = {});

@@ -25,7 +25,8 @@ int listenOnLoopback(int backlog, std::uint16_t& port) {
   int one = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in addr = loopback(0);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, backlog) != 0) {
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(fd, backlog) != 0) {
     if (fd >= 0) ::close(fd);
     throw std::runtime_error("cannot listen on 127.0.0.1");
   }

@@ -1,7 +1,5 @@
 #include "tests/support/LoopbackSocksProxy.h"
 
-#include "tests/support/LoopbackSocket.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,6 +8,8 @@
 
 #include <algorithm>
 #include <stdexcept>
+
+#include "tests/support/LoopbackSocket.h"
 
 namespace kavro::test {
 

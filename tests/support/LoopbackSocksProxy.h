@@ -20,7 +20,8 @@ class LoopbackSocksProxy {
     bool authenticated = false;
   };
 
-  explicit LoopbackSocksProxy(std::uint16_t targetPort, std::optional<std::pair<std::string, std::string>> credentials = {});
+  explicit LoopbackSocksProxy(std::uint16_t targetPort,
+                              std::optional<std::pair<std::string, std::string>> credentials = {});
   ~LoopbackSocksProxy();
   LoopbackSocksProxy(const LoopbackSocksProxy&) = delete;
   LoopbackSocksProxy& operator=(const LoopbackSocksProxy&) = delete;

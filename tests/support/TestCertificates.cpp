@@ -43,14 +43,16 @@ std::string certPEM(X509* cert) {
 }
 
 Key readKey(const std::string& pem) {
-  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())),
+                                                BIO_free);
   Key key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free);
   check(key != nullptr, "reading a key");
   return key;
 }
 
 Cert readCert(const std::string& pem) {
-  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())),
+                                                BIO_free);
   Cert cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr), X509_free);
   check(cert != nullptr, "reading a certificate");
   return cert;
@@ -81,7 +83,8 @@ Cert makeCert(EVP_PKEY* subjectKey, const std::string& cn, X509* issuerCert, EVP
   }
   X509_set_pubkey(cert.get(), subjectKey);
   X509_NAME* name = X509_get_subject_name(cert.get());
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(cn.c_str()), -1, -1, 0);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(cn.c_str()), -1,
+                             -1, 0);
   X509* issuer = issuerCert ? issuerCert : cert.get();
   X509_set_issuer_name(cert.get(), X509_get_subject_name(issuer));
   if (isCA) {
@@ -107,12 +110,15 @@ TestCertificateAuthority::TestCertificateAuthority(const std::string& commonName
   ca_ = {certPEM(cert.get()), keyPEM(key.get())};
 }
 
-TestIdentity TestCertificateAuthority::issue(const std::string& commonName, const std::vector<std::string>& dnsNames,
-                                             const std::vector<std::string>& ipAddresses, bool expired) const {
+TestIdentity TestCertificateAuthority::issue(const std::string& commonName,
+                                             const std::vector<std::string>& dnsNames,
+                                             const std::vector<std::string>& ipAddresses,
+                                             bool expired) const {
   Key caKey = readKey(ca_.privateKeyPEM);
   Cert caCert = readCert(ca_.certificatePEM);
   Key key = newKey();
-  Cert cert = makeCert(key.get(), commonName, caCert.get(), caKey.get(), false, dnsNames, ipAddresses, expired);
+  Cert cert =
+      makeCert(key.get(), commonName, caCert.get(), caKey.get(), false, dnsNames, ipAddresses, expired);
   return {certPEM(cert.get()), keyPEM(key.get())};
 }
 

@@ -88,8 +88,9 @@ class Runner {
 
   // Commands that other parts add (the map's): asked in order for a command the runner does not
   // know; none when the command is not theirs. A failure's reason goes into message.
-  using CommandExtension = std::function<std::optional<Outcome>(
-      Runner& runner, std::string_view command, std::string_view rest, std::string& message, std::ostream& out)>;
+  using CommandExtension =
+      std::function<std::optional<Outcome>(Runner& runner, std::string_view command, std::string_view rest,
+                                           std::string& message, std::ostream& out)>;
   static void addCommandExtension(CommandExtension extension);
 
  private:

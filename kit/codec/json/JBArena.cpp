@@ -1,11 +1,11 @@
 #include "kit/codec/json/JBArena.h"
 
-#include "kit/codec/json/JBKeyPool.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <new>
+
+#include "kit/codec/json/JBKeyPool.h"
 
 namespace kavro {
 
@@ -115,6 +115,5 @@ void* JBArena::carveFromNewBlock(std::size_t bytes, std::size_t alignment) {
   end_ = static_cast<char*>(memory) + size;
   return carve(bytes, alignment);
 }
-
 
 }  // namespace kavro

@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory_resource>
 #include <string>
 #include <string_view>
-#include <memory_resource>
 
 #include "platform/foundation/TextStore.h"
 #include "platform/foundation/Value.h"
@@ -60,9 +60,13 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
     explicit Storage(JBArena& arena) : arena_(arena) {}
 
    private:
-    void* do_allocate(std::size_t bytes, std::size_t alignment) override { return arena_.carve(bytes, alignment); }
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+      return arena_.carve(bytes, alignment);
+    }
     void do_deallocate(void*, std::size_t, std::size_t) override {}
-    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+      return this == &other;
+    }
     JBArena& arena_;
   };
 
@@ -70,7 +74,8 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   ~JBArena() override;
   void destroy() noexcept override;
   void* carve(std::size_t bytes, std::size_t alignment) {
-    char* p = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(next_) + alignment - 1) & ~(alignment - 1));
+    char* p =
+        reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(next_) + alignment - 1) & ~(alignment - 1));
     if (p > end_ || static_cast<std::size_t>(end_ - p) < bytes) return carveFromNewBlock(bytes, alignment);
     next_ = p + bytes;
     return p;

@@ -60,33 +60,33 @@ inline const std::uint8_t* scanOne(const std::uint8_t* p, const std::uint8_t* en
 }
 
 #if defined(__SSE2__)
-#define KAVRO_SCAN_LOOP(quick, full)                      \
-  for (;;) {                                              \
-    while (end - p >= 32) {                               \
-      const std::uint32_t special = quick(p);             \
-      if (special == 0) {                                 \
-        p += 32;                                          \
-        continue;                                         \
-      }                                                   \
-      const unsigned first = __builtin_ctz(special);      \
-      if (p[first] < 0x80) return p + first;              \
-      const Block32 b = judgeBlock(special, full(p));     \
-      p += b.taken;                                       \
-      if (b.stopped) break;                               \
-    }                                                     \
-    if (p >= end) return p;                               \
-    const std::uint8_t* next = scanOne(p, end);           \
-    if (!next) return p;                                  \
-    p = next;                                             \
+#define KAVRO_SCAN_LOOP(quick, full)                  \
+  for (;;) {                                          \
+    while (end - p >= 32) {                           \
+      const std::uint32_t special = quick(p);         \
+      if (special == 0) {                             \
+        p += 32;                                      \
+        continue;                                     \
+      }                                               \
+      const unsigned first = __builtin_ctz(special);  \
+      if (p[first] < 0x80) return p + first;          \
+      const Block32 b = judgeBlock(special, full(p)); \
+      p += b.taken;                                   \
+      if (b.stopped) break;                           \
+    }                                                 \
+    if (p >= end) return p;                           \
+    const std::uint8_t* next = scanOne(p, end);       \
+    if (!next) return p;                              \
+    p = next;                                         \
   }
 
 inline std::uint32_t quickSSE2(const std::uint8_t* p) {
   std::uint32_t m = 0;
   for (int half = 0; half < 2; ++half) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
-    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
-                                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-                                         _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+    const __m128i special = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+        _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
     m |= static_cast<std::uint32_t>(_mm_movemask_epi8(special)) << (16 * half);
   }
   return m;
@@ -127,9 +127,9 @@ KAVRO_AVX2 inline __m256i splat(int c) { return _mm256_set1_epi8(static_cast<cha
 
 KAVRO_AVX2 inline std::uint32_t quickAVX2(const std::uint8_t* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i special = _mm256_or_si256(
-      _mm256_or_si256(_mm256_cmpeq_epi8(v, splat('"')), _mm256_cmpeq_epi8(v, splat('\\'))),
-      _mm256_cmpgt_epi8(splat(0x20), v));
+  const __m256i special =
+      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, splat('"')), _mm256_cmpeq_epi8(v, splat('\\'))),
+                      _mm256_cmpgt_epi8(splat(0x20), v));
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(special));
 }
 
@@ -139,15 +139,15 @@ KAVRO_AVX2 inline Masks32 fullAVX2(const std::uint8_t* p) {
   Masks32 m;
   m.high = static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
   m.cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(splat(0xC0), v)));
-  m.lead2 = static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpgt_epi8(v, splat(0xC1)), _mm256_cmpgt_epi8(splat(0xE0), v))));
+  m.lead2 = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_and_si256(_mm256_cmpgt_epi8(v, splat(0xC1)), _mm256_cmpgt_epi8(splat(0xE0), v))));
   m.ef = static_cast<std::uint32_t>(_mm256_movemask_epi8(ef));
   m.lead3 = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(
       _mm256_or_si256(_mm256_and_si256(_mm256_cmpgt_epi8(v, splat(0xE0)), _mm256_cmpgt_epi8(splat(0xED), v)),
                       _mm256_cmpeq_epi8(v, splat(0xEE))),
       ef)));
-  m.b7bf = static_cast<std::uint32_t>(
-      _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, splat(0xB7)), _mm256_cmpeq_epi8(v, splat(0xBF)))));
+  m.b7bf = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, splat(0xB7)), _mm256_cmpeq_epi8(v, splat(0xBF)))));
   return m;
 }
 
@@ -202,7 +202,6 @@ const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint
   }
 }
 #endif
-
 
 namespace {
 

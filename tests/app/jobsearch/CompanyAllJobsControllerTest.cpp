@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/jobsearch/AreaPickerController.h"
 #include "app/community/FansEmptyCell.h"
+#include "app/jobsearch/AreaPickerController.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/GroupAllJobsController.h"
 #include "app/jobsearch/JobDetailView.h"

@@ -1,9 +1,9 @@
-#include "kit/core/Base64.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
+
+#include "kit/core/Base64.h"
 
 namespace kavro {
 namespace {
@@ -21,7 +21,8 @@ std::optional<std::string> decoded(std::string_view text) {
 
 TEST(Base64Test, EncodesRfc4648VectorsOfEveryLengthModuloThree) {
   const std::pair<std::string, std::string> vectors[] = {
-      {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+      {"f", "Zg=="},        {"fo", "Zm8="},        {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
   };
   for (const auto& [plain, encoded] : vectors) {
     EXPECT_EQ(base64EncodeData(dataFromString(plain)), encoded);
@@ -59,7 +60,9 @@ TEST(Base64Test, DecodingSkipsBlanksAndLineBreaksAnywhere) {
   EXPECT_EQ(decoded("Zm9vYg\n=\r\n= \n"), "foob");
   EXPECT_EQ(decoded("Zm9vYmE= \t"), "fooba");
   // 160 and 255 are skipped in byte buffers; as text they are not ASCII and refused.
-  EXPECT_EQ(decoded("Zm9v\xA0Ym\xFF" "Fy"), "foobar");
+  EXPECT_EQ(decoded("Zm9v\xA0Ym\xFF"
+                    "Fy"),
+            "foobar");
   EXPECT_FALSE(base64DecodeString("Zm9v\xA0YmFy"));
   EXPECT_FALSE(base64DecodeString("Zm9v你"));
 }
@@ -72,23 +75,23 @@ TEST(Base64Test, ZeroByteEndsTheInput) {
 
 TEST(Base64Test, DecodingRefusesMalformedText) {
   const char* refused[] = {
-      "",               // nothing decoded
-      " \r\n\t",        // nothing decoded
-      "Zm-v",           // URL-safe alphabet
+      "",         // nothing decoded
+      " \r\n\t",  // nothing decoded
+      "Zm-v",     // URL-safe alphabet
       "Zm_v",
-      "Zm9v!mFy",       // outside the alphabet
-      "Zm9vYg",         // incomplete group without padding
+      "Zm9v!mFy",  // outside the alphabet
+      "Zm9vYg",    // incomplete group without padding
       "Zm9vYmE",
       "Zm9vY",
-      "Zg=",            // "xx" needs "=="
+      "Zg=",  // "xx" needs "=="
       "Zg=x",
-      "Z===",           // padding after one character
+      "Z===",  // padding after one character
       "=",
-      "Zm9v=",          // padding at the start of a group
-      "Zm9vYmE==",      // a third character takes one "=" only
-      "Zm9vYg==Zg==",   // anything after the padding
+      "Zm9v=",         // padding at the start of a group
+      "Zm9vYmE==",     // a third character takes one "=" only
+      "Zm9vYg==Zg==",  // anything after the padding
       "Zm9vYg== x",
-      "QR==",           // leftover bits not zero
+      "QR==",  // leftover bits not zero
       "QUJ=",
       "Zh==",
   };
@@ -127,7 +130,8 @@ TEST(TripleDesStringTest, MatchesKnownCiphertextsForTheCredentialKey) {
   EXPECT_EQ(decryptStringWith3DES("xM3MsA7r/nlNeoJiMmHoehigkEtm0TYe", CredentialKey), "zhangsan@example.com");
   EXPECT_EQ(encryptStringWith3DES("张三", CredentialKey), "0UYx2EZanJU=");
   // Line breaks in stored base64 are tolerated.
-  EXPECT_EQ(decryptStringWith3DES("xM3MsA7r/nlN\neoJiMmHoehigkEtm0TYe\n", CredentialKey), "zhangsan@example.com");
+  EXPECT_EQ(decryptStringWith3DES("xM3MsA7r/nlN\neoJiMmHoehigkEtm0TYe\n", CredentialKey),
+            "zhangsan@example.com");
 }
 
 TEST(TripleDesStringTest, RoundTripsCjkText) {

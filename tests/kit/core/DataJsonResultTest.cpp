@@ -1,7 +1,6 @@
-#include "kit/core/DataJsonResult.h"
-
 #include <gtest/gtest.h>
 
+#include "kit/core/DataJsonResult.h"
 #include "platform/foundation/Array.h"
 
 using namespace kavro;

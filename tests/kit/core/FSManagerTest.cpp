@@ -1,9 +1,8 @@
-#include "kit/core/FSManager.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "kit/core/FSManager.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"

@@ -1,7 +1,6 @@
-#include "kit/core/JsonLoadAndParser.h"
-
 #include <gtest/gtest.h>
 
+#include "kit/core/JsonLoadAndParser.h"
 #include "tests/kit/core/LoaderTestSupport.h"
 
 namespace kavro {

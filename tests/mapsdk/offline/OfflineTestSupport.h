@@ -32,8 +32,8 @@ class RecordingDelegate : public mapsdk::GMKOfflineMapDelegate {
   std::vector<State> states;
 };
 
-inline gmengine::COLUpdateRecord MakeRecord(int id, std::vector<std::string> names, int base = 11, int first = 11,
-                                           int last = 17) {
+inline gmengine::COLUpdateRecord MakeRecord(int id, std::vector<std::string> names, int base = 11,
+                                            int first = 11, int last = 17) {
   gmengine::COLUpdateRecord r;
   for (gmengine::COLUpdateElement* half : {&r.local, &r.server}) {
     half->id = id;

@@ -229,10 +229,11 @@ TEST(RouteStepTextTest, DistancesAndNames) {
 namespace {
 
 TEST(SearchParserTest, RouteEndCandidatesAsPlacesOrCities) {
-  Tree tree(R"({"result":{"type":23,"city_list":[0,1],"prio_flag":[0,0],"s_wd":"天安门","e_wd":"西单","if_nav":1,
+  Tree tree(
+      R"({"result":{"type":23,"city_list":[0,1],"prio_flag":[0,0],"s_wd":"天安门","e_wd":"西单","if_nav":1,
     "start_city":{"cname":"北京","code":131}},
     "content":{"start":[{"name":"天安门东","addr":"东城;东城","uid":"s1","geo":")" +
-            PointGeo(10, 20) + R"("}],
+      PointGeo(10, 20) + R"("}],
                "end":[{"code":131,"name":"北京","num":3},{"code":289,"name":"上海","num":1}]}})");
   tag_RouteAddrRst result;
   ASSERT_EQ(CJsonResultParser::ParseRouteAddr(tree.root, result), 1);
@@ -285,7 +286,8 @@ TEST(SearchParserTest, MapPointsLinksAndVersions) {
   Tree failed(R"({"state":"fail","url":"x"})");
   EXPECT_EQ(CJsonResultParser::ParseLink(failed.root, url), 0);
 
-  Tree versions(R"({"result":{"error":0},"content":{"version":[{"pic_version":"3","task_version":"7","city_version":"9"}]}})");
+  Tree versions(
+      R"({"result":{"error":0},"content":{"version":[{"pic_version":"3","task_version":"7","city_version":"9"}]}})");
   tag_DataVersions v;
   ASSERT_EQ(CJsonResultParser::ParseDataVersions(versions.root, v), 1);
   EXPECT_EQ(v.d.ToUtf8(), "3");
@@ -297,7 +299,8 @@ TEST(SearchParserTest, MapPointsLinksAndVersions) {
 
 TEST(SearchParserTest, CitiesAndBackgroundTiles) {
   Tree city(R"({"result":{"type":2},"content":{"cname":"杭州市","city_type":2,"code":179,"uid":"c179",
-    "sup_bus":1,"sup_subway":2,"geo":")" + LineGeo("1,2,3,4") + R"("}})");
+    "sup_bus":1,"sup_subway":2,"geo":")" +
+            LineGeo("1,2,3,4") + R"("}})");
   tag_GeoShapeInfo info;
   ASSERT_EQ(CJsonResultParser::ParseCity(city.root, info), 1);
   EXPECT_EQ(Utf8(info.name), "杭州市");

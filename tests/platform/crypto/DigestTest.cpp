@@ -1,9 +1,9 @@
-#include "platform/crypto/Digest.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
+
+#include "platform/crypto/Digest.h"
 
 namespace platform {
 namespace {
@@ -53,7 +53,8 @@ TEST(DigestTest, IncrementalEqualsOneShotForAnySplit) {
     const Data expected = digest(algorithm, input);
     for (std::size_t piece : {1u, 7u, 63u, 64u, 65u, 299u}) {
       Digest d(algorithm);
-      for (std::size_t at = 0; at < input.size(); at += piece) d.update(std::string_view(input).substr(at, piece));
+      for (std::size_t at = 0; at < input.size(); at += piece)
+        d.update(std::string_view(input).substr(at, piece));
       d.update(std::string_view());
       EXPECT_EQ(d.finish(), expected) << "piece " << piece;
     }

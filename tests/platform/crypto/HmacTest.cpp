@@ -1,9 +1,8 @@
-#include "platform/crypto/Hmac.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/crypto/Hmac.h"
 #include "tests/platform/crypto/Hex.h"
 
 namespace platform {
@@ -15,8 +14,8 @@ struct Vector {
   const char* name;
   Data key;
   Data data;
-  std::string md5;     // RFC 2202
-  std::string sha1;    // RFC 2202
+  std::string md5;   // RFC 2202
+  std::string sha1;  // RFC 2202
 };
 
 Data repeat(std::uint8_t byte, std::size_t count) { return Data(count, byte); }
@@ -66,11 +65,12 @@ TEST(HmacTest, Sha256MatchesRfc4231) {
   EXPECT_EQ(hexString(hmac(DigestAlgorithm::SHA256, longKey,
                            dataFromString("Test Using Larger Than Block-Size Key - Hash Key First"))),
             "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54");
-  EXPECT_EQ(hexString(hmac(DigestAlgorithm::SHA256, longKey,
-                           dataFromString("This is a test using a larger than block-size key and a larger than "
-                                          "block-size data. The key needs to be hashed before being used by the "
-                                          "HMAC algorithm."))),
-            "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2");
+  EXPECT_EQ(
+      hexString(hmac(DigestAlgorithm::SHA256, longKey,
+                     dataFromString("This is a test using a larger than block-size key and a larger than "
+                                    "block-size data. The key needs to be hashed before being used by the "
+                                    "HMAC algorithm."))),
+      "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2");
 }
 
 TEST(HmacTest, EmptyKeyAndDataAreAccepted) {

@@ -1,8 +1,7 @@
-#include "platform/crypto/TripleDes.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/crypto/Digest.h"
+#include "platform/crypto/TripleDes.h"
 #include "tests/platform/crypto/Hex.h"
 
 namespace platform {
@@ -45,7 +44,8 @@ TEST(TripleDesTest, MatchesThreeKeyExampleAcrossChainedBlocks) {
   // The SP 800-67 three-key example is given block by block (ECB). Feeding each next plaintext
   // block XORed with the previous ciphertext block makes CBC encipher exactly the example's blocks.
   const Data key = fromHex("0123456789abcdef23456789abcdef01456789abcdef0123");
-  const Data expected[] = {fromHex("a826fd8ce53b855f"), fromHex("cce21c8112256fe6"), fromHex("68d5c05dd9b6b900")};
+  const Data expected[] = {fromHex("a826fd8ce53b855f"), fromHex("cce21c8112256fe6"),
+                           fromHex("68d5c05dd9b6b900")};
   const std::string_view blocks[] = {"The qufc", "k brown ", "fox jump"};
 
   Data plain(blocks[0].begin(), blocks[0].end());

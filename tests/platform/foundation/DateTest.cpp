@@ -1,8 +1,8 @@
-#include "platform/foundation/Date.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
+
+#include "platform/foundation/Date.h"
 
 namespace platform {
 namespace {
@@ -37,7 +37,8 @@ TEST_F(DateTest, FormatsInTheLocalOrANamedZone) {
   EXPECT_EQ(formatDate(d, kPattern, "", "America/New_York"), "2023-11-14 17:13:20 EST");
   EXPECT_EQ(formatDate(Date(1'690'000'000), kPattern, "", "America/New_York"), "2023-07-22 00:26:40 EDT");
   EXPECT_EQ(formatDate(Date(-1), kPattern, "", "UTC"), "1969-12-31 23:59:59 UTC");
-  EXPECT_EQ(formatDate(Date(1'700'000'000.123), "yyyy-MM-dd HH:mm:ss.SSS", "", "UTC"), "2023-11-14 22:13:20.123");
+  EXPECT_EQ(formatDate(Date(1'700'000'000.123), "yyyy-MM-dd HH:mm:ss.SSS", "", "UTC"),
+            "2023-11-14 22:13:20.123");
   EXPECT_EQ(formatDate(d, kHttpPattern, "en_US_POSIX", "GMT"), "Tue, 14 Nov 2023 22:13:20 GMT");
 }
 

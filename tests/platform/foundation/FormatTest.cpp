@@ -1,5 +1,3 @@
-#include "platform/foundation/Format.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "platform/foundation/Array.h"
+#include "platform/foundation/Format.h"
 #include "tests/support/TempDir.h"
 
 namespace platform {
@@ -18,7 +17,8 @@ namespace {
 TEST(FormatTest, IntegerConversions) {
   EXPECT_EQ(format("%d|%i|%u", -42, 7, 3u), "-42|7|3");
   EXPECT_EQ(format("%x %X %o", 255, 255, 8), "ff FF 10");
-  EXPECT_EQ(format("%lld %llu", std::numeric_limits<long long>::min(), std::numeric_limits<unsigned long long>::max()),
+  EXPECT_EQ(format("%lld %llu", std::numeric_limits<long long>::min(),
+                   std::numeric_limits<unsigned long long>::max()),
             "-9223372036854775808 18446744073709551615");
   EXPECT_EQ(format("%zu %zd %ld %lu %hd", std::size_t{9}, -1L, 5L, 6UL, 300), "9 -1 5 6 300");
   // A negative number under an unsigned conversion reads at the conversion's size.
@@ -28,7 +28,8 @@ TEST(FormatTest, IntegerConversions) {
 }
 
 TEST(FormatTest, FlagsWidthAndPrecisionOnIntegers) {
-  EXPECT_EQ(format("[%5d][%-5d][%05d][%+d][% d][%+ d]", 42, 42, -42, 42, 42, 42), "[   42][42   ][-0042][+42][ 42][+42]");
+  EXPECT_EQ(format("[%5d][%-5d][%05d][%+d][% d][%+ d]", 42, 42, -42, 42, 42, 42),
+            "[   42][42   ][-0042][+42][ 42][+42]");
   EXPECT_EQ(format("[%.3d][%8.3d][%08.3d][%-08d]", 7, -7, 7, 7), "[007][    -007][     007][7       ]");
   EXPECT_EQ(format("[%#x][%#X][%#o][%#x][%#o]", 255, 255, 8, 0, 0), "[0xff][0XFF][010][0][0]");
   EXPECT_EQ(format("[%#08x][%02x][%4.4x][%2.2x]", 255, 10, 0x1f, 0xab), "[0x0000ff][0a][001f][ab]");
@@ -41,9 +42,12 @@ TEST(FormatTest, FloatingConversions) {
   EXPECT_EQ(format("%.2f %.02f %lf", 1.005, 2.0, 0.5), "1.00 2.00 0.500000");
   EXPECT_EQ(format("[%8.3f][%-8.2f][%08.2f][%+.1f][% .1f][%#.0f]", 3.14159, 2.5, -2.5, 1.0, 1.0, 3.0),
             "[   3.142][2.50    ][-0002.50][+1.0][ 1.0][3.]");
-  EXPECT_EQ(format("%e %.2E %.0e %#.0e", 12345.678, 0.000123, 5e10, 5e10), "1.234568e+04 1.23E-04 5e+10 5.e+10");
-  EXPECT_EQ(format("%g %g %g %g %g", 0.0001, 0.00001, 123456.0, 1234567.0, 100.0), "0.0001 1e-05 123456 1.23457e+06 100");
-  EXPECT_EQ(format("%#g %.3g %G %.17g %g", 1.0, 3.14159, 1e-10, 0.1, 0.0), "1.00000 3.14 1E-10 0.10000000000000001 0");
+  EXPECT_EQ(format("%e %.2E %.0e %#.0e", 12345.678, 0.000123, 5e10, 5e10),
+            "1.234568e+04 1.23E-04 5e+10 5.e+10");
+  EXPECT_EQ(format("%g %g %g %g %g", 0.0001, 0.00001, 123456.0, 1234567.0, 100.0),
+            "0.0001 1e-05 123456 1.23457e+06 100");
+  EXPECT_EQ(format("%#g %.3g %G %.17g %g", 1.0, 3.14159, 1e-10, 0.1, 0.0),
+            "1.00000 3.14 1E-10 0.10000000000000001 0");
   EXPECT_EQ(format("%f %.1f %e", -0.0, 1e22, 1e-300), "-0.000000 10000000000000000000000.0 1.000000e-300");
   double inf = std::numeric_limits<double>::infinity();
   EXPECT_EQ(format("[%f][%6.1f][%05f][%F][%+e][%G]", inf, -inf, std::nan(""), inf, inf, inf),
@@ -52,7 +56,8 @@ TEST(FormatTest, FloatingConversions) {
 
 TEST(FormatTest, TextAndCharacters) {
   EXPECT_EQ(format("%@ and %s", "cats", std::string("dogs")), "cats and dogs");
-  EXPECT_EQ(format("[%6@][%-6s][%.2@][%*.*s]", "ab", "ab", "abcdef", 5, 2, "abcdef"), "[    ab][ab    ][ab][   ab]");
+  EXPECT_EQ(format("[%6@][%-6s][%.2@][%*.*s]", "ab", "ab", "abcdef", 5, 2, "abcdef"),
+            "[    ab][ab    ][ab][   ab]");
   // Widths and precisions count UTF-16 units and never split a character.
   EXPECT_EQ(format("[%4@][%3@][%.1@][%.2@]", "中文", "😀", "😀a", "😀a"), "[  中文][ 😀][][😀]");
   EXPECT_EQ(format("%c%c%c|%C", 'O', 'K', 0x4E2D, 0x1F600), "OK中|😀");

@@ -1,15 +1,14 @@
-#include "platform/foundation/Text.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Text.h"
 
 using namespace platform;
 
 namespace {
-const std::string kCjk = "\xE5\xB7\xA5\xE4\xBD\x9C";         // 工作
-const std::string kAstral = "\xF0\x9F\x98\x80";              // U+1F600, two UTF-16 units
-const std::string kMixed = "a" + kCjk + kAstral + "b";       // a 工 作 😀 b : 6 units
+const std::string kCjk = "\xE5\xB7\xA5\xE4\xBD\x9C";    // 工作
+const std::string kAstral = "\xF0\x9F\x98\x80";         // U+1F600, two UTF-16 units
+const std::string kMixed = "a" + kCjk + kAstral + "b";  // a 工 作 😀 b : 6 units
 }  // namespace
 
 TEST(Text, LengthsCountUtf16Units) {
@@ -49,7 +48,9 @@ TEST(Text, SlicingByUnits) {
   EXPECT_THROW(substring16("abc", {4, 0}), RangeException);
   EXPECT_THROW(substring16("abc", {1, WholeLength}), RangeException);
   // Cutting through the pair leaves a replacement character for the broken half.
-  EXPECT_EQ(substring16(kMixed, {4, 2}), "\xEF\xBF\xBD" "b");
+  EXPECT_EQ(substring16(kMixed, {4, 2}),
+            "\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(substring16(kMixed, {2, 2}), "\xE4\xBD\x9C\xEF\xBF\xBD");
   EXPECT_EQ(byteOffset16(kMixed, 4), 7u);  // inside the pair: start of the character
   EXPECT_EQ(byteOffset16(kMixed, 6), kMixed.size());
@@ -76,7 +77,8 @@ TEST(Text, CaseMappingIgnoresProcessLocale) {
 }
 
 TEST(Text, TrimmingUsesUnicodeSets) {
-  EXPECT_EQ(trimWhitespaceAndNewlines(" \t\r\n x y \xE3\x80\x80\xE2\x80\xA8"), "x y");  // ideographic space, LS
+  EXPECT_EQ(trimWhitespaceAndNewlines(" \t\r\n x y \xE3\x80\x80\xE2\x80\xA8"),
+            "x y");  // ideographic space, LS
   EXPECT_EQ(trimWhitespace("\n x \n"), "\n x \n");
   EXPECT_EQ(trimWhitespace("  x  "), "x");
   EXPECT_EQ(trimWhitespaceAndNewlines("   "), "");

@@ -1,10 +1,10 @@
-#include "platform/foundation/URL.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <climits>
 #include <utility>
+
+#include "platform/foundation/URL.h"
 
 namespace platform {
 namespace {
@@ -75,7 +75,8 @@ TEST(URLTest, ResolutionKeepsTheBaseAuthority) {
   EXPECT_EQ(URL::resolve(base, "HTTP://Other.Host/./p")->absoluteString(), "http://other.host/p");
   EXPECT_EQ(URL::resolve(base, "a b"), std::nullopt);
   auto relative = *URL::parse("../img/a.png");
-  EXPECT_EQ(URL::resolve(*URL::parse("http://h/skin/css/s.css"), relative).absoluteString(), "http://h/skin/img/a.png");
+  EXPECT_EQ(URL::resolve(*URL::parse("http://h/skin/css/s.css"), relative).absoluteString(),
+            "http://h/skin/img/a.png");
 }
 
 TEST(URLTest, ParsesEveryComponent) {
@@ -193,8 +194,8 @@ TEST(URLTest, FileURLsFromPaths) {
 }
 
 TEST(URLTest, QueryItemsAndDecoding) {
-  std::vector<QueryItem> expected = {
-      {"a", "b"}, {"c", "d e"}, {"flag", std::nullopt}, {"", "v"}, {"x", "1=2"}, {"p+q", "\xC3\xA9"}};
+  std::vector<QueryItem> expected = {{"a", "b"}, {"c", "d e"}, {"flag", std::nullopt},
+                                     {"", "v"},  {"x", "1=2"}, {"p+q", "\xC3\xA9"}};
   EXPECT_EQ(URL::queryItems("a=b&c=d%20e&flag&=v&x=1=2&&p+q=%C3%A9&"), expected);
   EXPECT_EQ(URL::parse("http://h/?k=%26&l=")->queryItems(), (std::vector<QueryItem>{{"k", "&"}, {"l", ""}}));
   EXPECT_TRUE(URL::queryItems("").empty());

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Error.h"
-
-#include <vector>
 
 using namespace platform;
 

@@ -1,8 +1,8 @@
-#include "platform/graphics/BitmapContext.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "platform/graphics/BitmapContext.h"
 
 namespace {
 
@@ -182,7 +182,8 @@ TEST(BitmapContext, StretchableImagesKeepTheirCaps) {
   // 3 × 3: red corners, green edges, blue middle; caps of one point.
   Bitmap b = *Bitmap::create(3, 3);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 3; ++x) b.setPixel(x, y, x == 1 && y == 1 ? kBlue : (x == 1 || y == 1) ? kGreen : kRed);
+    for (int x = 0; x < 3; ++x)
+      b.setPixel(x, y, x == 1 && y == 1 ? kBlue : (x == 1 || y == 1) ? kGreen : kRed);
   auto stretchable = Image::imageWithBitmap(b)->stretchableImageWithLeftCapWidth(1, 1);
   BitmapContext c(Size{10, 6}, false, 1.0);
   c.drawImage(*stretchable, Rect(0, 0, 10, 6));

@@ -1,18 +1,16 @@
-#include "platform/graphics/ImageCodec.h"
-
+#include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 
-#include <gif_lib.h>
-#include <png.h>
-#include <zlib.h>
-
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/ImageCodec.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -31,13 +29,15 @@ Bitmap pattern(int w, int h, bool alpha) {
     for (int x = 0; x < w; ++x)
       b.setPixel(x, y,
                  Pixel{static_cast<std::uint8_t>(x * 40), static_cast<std::uint8_t>(y * 50),
-                       static_cast<std::uint8_t>((x + y) * 20), static_cast<std::uint8_t>(alpha ? 255 - x * 30 : 255)});
+                       static_cast<std::uint8_t>((x + y) * 20),
+                       static_cast<std::uint8_t>(alpha ? 255 - x * 30 : 255)});
   return b;
 }
 
 // A PNG written by libpng itself, with any colour type, depth and interlacing.
-Data writePng(int w, int h, int colorType, int depth, bool interlaced, const std::vector<std::vector<png_byte>>& rows,
-              const std::vector<png_color>& palette = {}, const std::vector<png_byte>& transparency = {}) {
+Data writePng(int w, int h, int colorType, int depth, bool interlaced,
+              const std::vector<std::vector<png_byte>>& rows, const std::vector<png_color>& palette = {},
+              const std::vector<png_byte>& transparency = {}) {
   Data out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -79,13 +79,14 @@ struct GifFrameSpec {
 Data writeGif(int w, int h, const std::vector<GifFrameSpec>& frames) {
   Data out;
   int error = 0;
-  GifFileType* gif = EGifOpen(&out,
-                              [](GifFileType* g, const GifByteType* bytes, int n) {
-                                auto* d = static_cast<Data*>(g->UserData);
-                                d->insert(d->end(), bytes, bytes + n);
-                                return n;
-                              },
-                              &error);
+  GifFileType* gif = EGifOpen(
+      &out,
+      [](GifFileType* g, const GifByteType* bytes, int n) {
+        auto* d = static_cast<Data*>(g->UserData);
+        d->insert(d->end(), bytes, bytes + n);
+        return n;
+      },
+      &error);
   GifColorType colors[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
   ColorMapObject* map = GifMakeMapObject(4, colors);
   EGifSetGifVersion(gif, true);
@@ -123,7 +124,8 @@ TEST(ImageCodec, PngRoundTripKeepsEveryPixel) {
   EXPECT_EQ(*back, withAlpha);
 
   Bitmap opaque = pattern(3, 3, false);
-  auto opaqueBack = ImageCodec::decodePNG(ImageCodec::encodePNG(opaque).data(), ImageCodec::encodePNG(opaque).size());
+  auto opaqueBack =
+      ImageCodec::decodePNG(ImageCodec::encodePNG(opaque).data(), ImageCodec::encodePNG(opaque).size());
   ASSERT_TRUE(opaqueBack);
   EXPECT_FALSE(opaqueBack->hasAlpha());
   EXPECT_EQ(*opaqueBack, opaque);
@@ -155,8 +157,7 @@ TEST(ImageCodec, PngOfOtherColourTypesExpandsToRgba) {
 TEST(ImageCodec, JpegRoundTripIsCloseAndOpaque) {
   Bitmap b = *Bitmap::create(32, 16, true);
   for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 32; ++x)
-      b.setPixel(x, y, x < 16 ? Pixel{200, 40, 40, 255} : Pixel{30, 90, 220, 255});
+    for (int x = 0; x < 32; ++x) b.setPixel(x, y, x < 16 ? Pixel{200, 40, 40, 255} : Pixel{30, 90, 220, 255});
   b.setPixel(31, 15, Pixel{255, 255, 255, 0});  // transparent: written black
   Data good = ImageCodec::encodeJPEG(b, 0.95);
   Data poor = ImageCodec::encodeJPEG(b, 0.1);
@@ -189,7 +190,7 @@ TEST(ImageCodec, GifFramesAreComposedWithTheirDelays) {
   const Pixel red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255};
   EXPECT_EQ((*frames)[0].bitmap.pixelAt(3, 1), red);
   EXPECT_EQ((*frames)[1].bitmap.pixelAt(1, 1), green);
-  EXPECT_EQ((*frames)[1].bitmap.pixelAt(2, 1), red);  // transparent: the frame below shows
+  EXPECT_EQ((*frames)[1].bitmap.pixelAt(2, 1), red);      // transparent: the frame below shows
   EXPECT_EQ((*frames)[2].bitmap.pixelAt(1, 1), Pixel{});  // disposed to the background
   EXPECT_EQ((*frames)[2].bitmap.pixelAt(2, 1), Pixel{});
   EXPECT_EQ((*frames)[2].bitmap.pixelAt(0, 0), blue);
@@ -231,8 +232,8 @@ TEST(ImageCodec, DamagedAndTruncatedDataGivesNoPicture) {
 
 TEST(ImageCodec, SizesBeyondTheLimitsAreRefusedBeforeDecoding) {
   // A valid header claiming 100000 × 100000 pixels, and nothing behind it.
-  Data png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-              0, 1, 0x86, 0xA0, 0, 1, 0x86, 0xA0, 8, 6, 0, 0, 0};
+  Data png = {0x89, 'P', 'N', 'G',  '\r', '\n', 0x1a, '\n', 0,    0, 0, 13, 'I', 'H', 'D',
+              'R',  0,   1,   0x86, 0xA0, 0,    1,    0x86, 0xA0, 8, 6, 0,  0,   0};
   uLong crc = crc32(0, png.data() + 12, 17);
   for (int i = 3; i >= 0; --i) png.push_back(static_cast<std::uint8_t>(crc >> (i * 8)));
   EXPECT_FALSE(ImageCodec::decodePNG(png.data(), png.size()));
@@ -316,7 +317,8 @@ TEST(Image, StretchableCapsFollowThePlatformRule) {
   EXPECT_EQ(s->capInsets(), (platform::EdgeInsets{14, 10, 15, 10}));
   EXPECT_EQ(s->leftCapWidth(), 10);
   EXPECT_EQ(image->stretchableImageWithLeftCapWidth(0, 5)->capInsets(), (platform::EdgeInsets{5, 0, 24, 0}));
-  EXPECT_EQ(image->resizableImageWithCapInsets({1, -2, 3, 4})->capInsets(), (platform::EdgeInsets{1, 0, 3, 4}));
+  EXPECT_EQ(image->resizableImageWithCapInsets({1, -2, 3, 4})->capInsets(),
+            (platform::EdgeInsets{1, 0, 3, 4}));
   EXPECT_FALSE(image->isResizable());
 }
 
@@ -333,7 +335,8 @@ TEST(Bitmap, CropAndScale) {
   // Halving 2 × 2 blocks of one colour keeps the colours exactly.
   Bitmap blocks = *Bitmap::create(4, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) blocks.setPixel(x, y, (x < 2) == (y < 2) ? Pixel{255, 0, 0, 255} : Pixel{0, 0, 255, 255});
+    for (int x = 0; x < 4; ++x)
+      blocks.setPixel(x, y, (x < 2) == (y < 2) ? Pixel{255, 0, 0, 255} : Pixel{0, 0, 255, 255});
   auto half = blocks.scaled(2, 2);
   ASSERT_TRUE(half);
   EXPECT_EQ(half->pixelAt(0, 0), (Pixel{255, 0, 0, 255}));

@@ -1,8 +1,7 @@
-#include "platform/net/HTTPMessage.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/net/HTTPBodyDecoder.h"
+#include "platform/net/HTTPMessage.h"
 
 using platform::HTTPBodyDecoder;
 using platform::HTTPHeaderField;
@@ -19,7 +18,8 @@ HTTPMessage parsed(std::string_view wire) {
   return m;
 }
 
-std::string decodeAll(HTTPBodyDecoder& d, std::string_view wire, std::size_t step, std::size_t* taken = nullptr) {
+std::string decodeAll(HTTPBodyDecoder& d, std::string_view wire, std::size_t step,
+                      std::size_t* taken = nullptr) {
   platform::Data out;
   std::size_t total = 0;
   for (std::size_t i = 0; i < wire.size(); i += step) {
@@ -97,8 +97,9 @@ TEST(HTTPMessage, ParsesResponsesIncrementallyAndJoinsRepeatedFields) {
 }
 
 TEST(HTTPMessage, RejectsMalformedAndOversizedHeaders) {
-  for (std::string_view bad : {"HTTP/1.1 20 OK\r\n\r\n", "ICY 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nNoColon\r\n\r\n",
-                               "HTTP/1.1 200 OK\r\n folded-first\r\n\r\n", "HTTP/1.1 200 OK\r\nBad Name: x\r\n\r\n"}) {
+  for (std::string_view bad :
+       {"HTTP/1.1 20 OK\r\n\r\n", "ICY 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nNoColon\r\n\r\n",
+        "HTTP/1.1 200 OK\r\n folded-first\r\n\r\n", "HTTP/1.1 200 OK\r\nBad Name: x\r\n\r\n"}) {
     HTTPMessage m = HTTPMessage::emptyResponse();
     EXPECT_FALSE(m.appendBytes(bad)) << bad;
     EXPECT_FALSE(m.parseError().empty());
@@ -123,11 +124,13 @@ TEST(HTTPBodyDecoder, PicksFramingFromTheResponse) {
   EXPECT_EQ(framing("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n").framing(), F::None);
   EXPECT_EQ(framing("HTTP/1.1 304 Not Modified\r\n\r\n").framing(), F::None);
   EXPECT_EQ(framing("HTTP/1.1 100 Continue\r\n\r\n").framing(), F::None);
-  EXPECT_EQ(framing("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\nContent-Length: 5\r\n\r\n").framing(),
-            F::Chunked);
+  EXPECT_EQ(
+      framing("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\nContent-Length: 5\r\n\r\n").framing(),
+      F::Chunked);
   EXPECT_EQ(framing("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n").framing(), F::UntilClose);
   EXPECT_EQ(framing("HTTP/1.0 200 OK\r\n\r\n").framing(), F::UntilClose);
-  EXPECT_EQ(framing("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nContent-Length: 7\r\n\r\n").expectedLength(), 7u);
+  EXPECT_EQ(framing("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nContent-Length: 7\r\n\r\n").expectedLength(),
+            7u);
   EXPECT_TRUE(framing("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nContent-Length: 8\r\n\r\n").hasFailed());
   EXPECT_TRUE(framing("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n").hasFailed());
   EXPECT_TRUE(framing("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n").hasFailed());

@@ -1,9 +1,8 @@
-#include "platform/net/HTTPReadStream.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "platform/net/HTTPReadStream.h"
 #include "tests/platform/net/NetTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 
@@ -75,7 +74,9 @@ TEST_F(HTTPReadStreamTest, NoBodyForHeadAnd204And304AndInterim1xxIsSkipped) {
   }
 
   ScriptedResponse interim;
-  interim.raw = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 2\r\n\r\nok";
+  interim.raw =
+      "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: "
+      "2\r\n\r\nok";
   auto i = fetch(interim);
   ASSERT_FALSE(i.error) << i.error->description();
   EXPECT_EQ(i.header->statusCode(), 201);
@@ -127,7 +128,8 @@ TEST_F(HTTPReadStreamTest, MalformedAndOversizedResponsesFail) {
 }
 
 TEST_F(HTTPReadStreamTest, SendsBodiesWithLengthOrChunkedAndCountsThem) {
-  server.setHandler([](const kavro::test::RecordedRequest& r) { return ScriptedResponse::ok("got " + r.body); });
+  server.setHandler(
+      [](const kavro::test::RecordedRequest& r) { return ScriptedResponse::ok("got " + r.body); });
   auto post = HTTPMessage::request("POST", url(server.url("/p")));
   post.setHeaderField("Content-Type", "text/plain");
   post.setBody(platform::dataFromString("payload"));

@@ -27,8 +27,8 @@ struct StreamResult {
 };
 
 // Opens stream on loop and runs the loop until it ends or fails.
-inline StreamResult runStream(platform::RunLoop& loop, const std::shared_ptr<platform::HTTPReadStream>& stream,
-                              double timeout = 20) {
+inline StreamResult runStream(platform::RunLoop& loop,
+                              const std::shared_ptr<platform::HTTPReadStream>& stream, double timeout = 20) {
   auto result = std::make_shared<StreamResult>();
   using S = platform::HTTPReadStream;
   stream->setClient(S::HasBytesAvailable | S::EndEncountered | S::ErrorOccurred, [result](S& s, S::Event e) {
@@ -69,7 +69,8 @@ class FakeResolver : public platform::HostResolver {
     ++lookups;
     auto it = table.find(lookup->host());
     if (it == table.end()) {
-      lookup->complete({}, platform::makeURLError(platform::URLErrorCannotFindHost, "no such host: " + lookup->host()));
+      lookup->complete(
+          {}, platform::makeURLError(platform::URLErrorCannotFindHost, "no such host: " + lookup->host()));
       return;
     }
     lookup->complete({*platform::SocketAddress::numeric(it->second, lookup->port())}, std::nullopt);
@@ -111,9 +112,7 @@ class Recorder : public platform::URLConnectionDelegate {
     error = e;
     if (hook) hook(c, "fail");
   }
-  bool done() const {
-    return !calls.empty() && (calls.back() == "finish" || calls.back() == "fail");
-  }
+  bool done() const { return !calls.empty() && (calls.back() == "finish" || calls.back() == "fail"); }
 };
 
 }  // namespace nettest

@@ -47,8 +47,8 @@ class TLSAndProxyTest : public ::testing::Test {
   void TearDown() override { HTTPReadStream::closeIdleConnections(); }
   std::unique_ptr<platform::RunLoop> loop = platform::RunLoop::create();
 
-  StreamResult fetch(const std::string& u, const platform::TLSSettings& tls, platform::ProxySettings proxy = {},
-                     const std::string& identity = "") {
+  StreamResult fetch(const std::string& u, const platform::TLSSettings& tls,
+                     platform::ProxySettings proxy = {}, const std::string& identity = "") {
     auto s = get(u, identity);
     s->setTLSSettings(tls);
     s->setProxy(proxy);
@@ -56,7 +56,9 @@ class TLSAndProxyTest : public ::testing::Test {
   }
 };
 
-ScriptedResponse echoTarget(const RecordedRequest& r) { return ScriptedResponse::ok(r.method + " " + r.target); }
+ScriptedResponse echoTarget(const RecordedRequest& r) {
+  return ScriptedResponse::ok(r.method + " " + r.target);
+}
 
 }  // namespace
 
@@ -87,7 +89,7 @@ TEST_F(TLSAndProxyTest, CertificateFailuresAndSwitchingChecksOff) {
   fake.resolver->table["other.test"] = "127.0.0.1";
   std::string port = std::to_string(server.port());
 
-  platform::TLSSettings plain;  // the system's CAs only: the test CA is unknown
+  platform::TLSSettings plain;         // the system's CAs only: the test CA is unknown
   plain.usesSystemTrustStore = false;  // no dependency on the machine's store
   auto untrusted = fetch("https://kavro.test:" + port + "/", plain);
   ASSERT_TRUE(untrusted.error);
@@ -116,7 +118,8 @@ TEST_F(TLSAndProxyTest, CertificateFailuresAndSwitchingChecksOff) {
   ASSERT_FALSE(fetch("https://kavro.test:" + port + "/", noSNI).error);
   EXPECT_EQ(server.requests().back().serverName, "");
 
-  LoopbackHttpServer selfSigned(tlsOptions(TestCertificateAuthority::selfSigned("kavro.test", {"kavro.test"})));
+  LoopbackHttpServer selfSigned(
+      tlsOptions(TestCertificateAuthority::selfSigned("kavro.test", {"kavro.test"})));
   auto self = fetch(selfSigned.url("/"), trusting());
   ASSERT_TRUE(self.error);
   EXPECT_EQ(self.error->code, platform::URLErrorServerCertificateHasUnknownRoot);
@@ -135,7 +138,8 @@ TEST_F(TLSAndProxyTest, PresentsClientCertificatesFromPEMOrPKCS12) {
   EXPECT_EQ(server.requests().back().clientCertificateSubject, "");
 
   platform::Error error;
-  auto pem = platform::ClientIdentity::fromPEM(certs().client.certificatePEM, certs().client.privateKeyPEM, "", &error);
+  auto pem = platform::ClientIdentity::fromPEM(certs().client.certificatePEM, certs().client.privateKeyPEM,
+                                               "", &error);
   ASSERT_TRUE(pem) << error.description();
   EXPECT_EQ(pem->commonName(), "kavro client");
   auto tls = trusting();
@@ -152,7 +156,8 @@ TEST_F(TLSAndProxyTest, PresentsClientCertificatesFromPEMOrPKCS12) {
   ASSERT_FALSE(fetch(server.url("/"), tls).error);
   EXPECT_EQ(server.requests().back().clientCertificateSubject, "kavro client");
 
-  EXPECT_FALSE(platform::ClientIdentity::fromPEM(certs().client.certificatePEM, certs().server.privateKeyPEM));
+  EXPECT_FALSE(
+      platform::ClientIdentity::fromPEM(certs().client.certificatePEM, certs().server.privateKeyPEM));
   EXPECT_FALSE(platform::ClientIdentity::fromPEM("junk", "junk"));
 }
 
@@ -179,8 +184,8 @@ TEST_F(TLSAndProxyTest, HTTPProxyGetsAbsoluteFormAndTunnelsHTTPS) {
     t.tunnelToPort = origin.port();
     return r.method == "CONNECT" ? t : ScriptedResponse::ok("not a tunnel");
   });
-  platform::HTTPMessage secure =
-      platform::HTTPMessage::request("GET", url("https://kavro.test:" + std::to_string(origin.port()) + "/s"));
+  platform::HTTPMessage secure = platform::HTTPMessage::request(
+      "GET", url("https://kavro.test:" + std::to_string(origin.port()) + "/s"));
   secure.setHeaderField("Proxy-Authorization", "Basic cDpx");
   auto tunnelled = HTTPReadStream::create(secure);
   tunnelled->setProxy(p);
@@ -221,7 +226,8 @@ TEST_F(TLSAndProxyTest, Socks5WithAndWithoutAuthentication) {
   EXPECT_EQ(open.targets()[0].port, 81);
 
   LoopbackSocksProxy guarded(origin.port(), std::make_pair(std::string("user"), std::string("pass")));
-  platform::ProxySettings withAuth{platform::ProxySettings::Type::SOCKS5, "127.0.0.1", guarded.port(), "user", "pass"};
+  platform::ProxySettings withAuth{platform::ProxySettings::Type::SOCKS5, "127.0.0.1", guarded.port(), "user",
+                                   "pass"};
   res = fetch("http://10.1.2.3/y", {}, withAuth);
   ASSERT_FALSE(res.error) << res.error->description();
   EXPECT_EQ(guarded.targets().back().host, "10.1.2.3");

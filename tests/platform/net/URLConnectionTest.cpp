@@ -1,7 +1,6 @@
-#include "platform/net/URLConnection.h"
-
 #include <gtest/gtest.h>
 
+#include "platform/net/URLConnection.h"
 #include "tests/platform/net/NetTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 
@@ -22,7 +21,8 @@ class URLConnectionTest : public ::testing::Test {
   std::unique_ptr<platform::RunLoop> loop = platform::RunLoop::create();
   LoopbackHttpServer server;
 
-  std::shared_ptr<Recorder> run(URLRequest request, std::shared_ptr<Recorder> rec = std::make_shared<Recorder>()) {
+  std::shared_ptr<Recorder> run(URLRequest request,
+                                std::shared_ptr<Recorder> rec = std::make_shared<Recorder>()) {
     auto c = URLConnection::create(std::move(request), rec, *loop);
     loop->runUntil([&] { return rec->done(); }, 20);
     // Nothing more may come after the end.
@@ -124,7 +124,8 @@ TEST_F(URLConnectionTest, RedirectLimitAndUnsupportedTargets) {
   rec = run(request("/0"));
   EXPECT_EQ(rec->body, "arrived");
 
-  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::redirect(302, "ftp://files.test/x"); });
+  server.setHandler(
+      [](const RecordedRequest&) { return ScriptedResponse::redirect(302, "ftp://files.test/x"); });
   rec = run(request("/x"));
   EXPECT_EQ(rec->calls, (Calls{"fail"}));
   EXPECT_EQ(rec->error->code, platform::URLErrorUnsupportedURL);

@@ -1,8 +1,8 @@
-#include "platform/runtime/ClassRef.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+
+#include "platform/runtime/ClassRef.h"
 
 namespace rt {
 
@@ -168,7 +168,8 @@ TEST(ClassRef, InstanceActionsRunOnlyByTheirNameAndCount) {
   EXPECT_EQ(row.selected, 7);
 
   EXPECT_EQ(platform::performAction(row, "select", {}).status, ActionStatus::WrongArgumentCount);
-  EXPECT_EQ(platform::performAction(row, "select", {Value(1), Value(2)}).status, ActionStatus::WrongArgumentCount);
+  EXPECT_EQ(platform::performAction(row, "select", {Value(1), Value(2)}).status,
+            ActionStatus::WrongArgumentCount);
   EXPECT_EQ(platform::performAction(row, "delete", {}).status, ActionStatus::NotFound);
   EXPECT_EQ(row.selected, 7);
   EXPECT_FALSE(platform::respondsToAction(row, "delete"));
@@ -186,7 +187,8 @@ TEST(ClassRef, ClassActionsCheckTheirArguments) {
   auto r = actions->performClassAction("show_co_info", {Value("co"), Value("12")});
   ASSERT_TRUE(r);
   EXPECT_EQ(r.value.stringValue(), "co/12");
-  EXPECT_EQ(actions->performClassAction("show_co_info", {Value("co")}).status, ActionStatus::WrongArgumentCount);
+  EXPECT_EQ(actions->performClassAction("show_co_info", {Value("co")}).status,
+            ActionStatus::WrongArgumentCount);
   EXPECT_EQ(actions->performClassAction("format_disk", {}).status, ActionStatus::NotFound);
   EXPECT_TRUE(actions->respondsToClassAction("show_co_info"));
 }
@@ -203,9 +205,15 @@ TEST(ClassRef, RegistrationIsOncePerTypeAndName) {
 TEST(ActionTable, StandaloneTableReplacesAndLists) {
   platform::ActionTable<> table;
   int calls = 0;
-  table.add("refresh", 0, [&](const Arguments&) { ++calls; return Value(); });
+  table.add("refresh", 0, [&](const Arguments&) {
+    ++calls;
+    return Value();
+  });
   table.add("open", 1, [&](const Arguments& a) { return a[0]; });
-  table.add("refresh", 1, [&](const Arguments&) { calls += 10; return Value(); });
+  table.add("refresh", 1, [&](const Arguments&) {
+    calls += 10;
+    return Value();
+  });
   EXPECT_EQ(table.names(), (std::vector<std::string>{"refresh", "open"}));
   EXPECT_EQ(table.perform("refresh", {}).status, ActionStatus::WrongArgumentCount);
   EXPECT_TRUE(table.perform("refresh", {Value(1)}));

@@ -1,9 +1,8 @@
-#include "platform/system/CalendarStore.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/system/CalendarStore.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 

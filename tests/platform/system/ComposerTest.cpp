@@ -17,7 +17,8 @@ struct MessageListener : MessageComposerDelegate {
 struct MailListener : MailComposerDelegate {
   std::vector<MailComposeResult> results;
   std::optional<Error> error;
-  void mailComposerDidFinish(MailComposer&, MailComposeResult result, const std::optional<Error>& e) override {
+  void mailComposerDidFinish(MailComposer&, MailComposeResult result,
+                             const std::optional<Error>& e) override {
     results.push_back(result);
     error = e;
   }

@@ -14,8 +14,12 @@ namespace {
 struct PushListener : PushRegistrationDelegate {
   std::vector<Data> tokens;
   std::vector<Error> errors;
-  void didRegisterForRemoteNotificationsWithDeviceToken(const Data& token) override { tokens.push_back(token); }
-  void didFailToRegisterForRemoteNotificationsWithError(const Error& error) override { errors.push_back(error); }
+  void didRegisterForRemoteNotificationsWithDeviceToken(const Data& token) override {
+    tokens.push_back(token);
+  }
+  void didFailToRegisterForRemoteNotificationsWithError(const Error& error) override {
+    errors.push_back(error);
+  }
 };
 
 class PushRegistrationTest : public kavro::test::VirtualRunLoopTest {
@@ -65,7 +69,8 @@ TEST(OutsideApplications, OpensOnlyInstalledSchemesAndRecordsEveryTry) {
   EXPECT_FALSE(OutsideApplications::canOpenURL("geomap://map/marker"));
   EXPECT_FALSE(OutsideApplications::canOpenURL("no scheme here"));
   EXPECT_FALSE(OutsideApplications::canOpenURL("://x"));
-  EXPECT_TRUE(OutsideApplications::canOpenURL(Environment::urlSchemes().at(0) + "://show_job_search_home_page"));
+  EXPECT_TRUE(
+      OutsideApplications::canOpenURL(Environment::urlSchemes().at(0) + "://show_job_search_home_page"));
 
   OutsideApplications::addInstalledScheme("GeoMap");
   EXPECT_TRUE(OutsideApplications::canOpenURL("geomap://map/marker"));

@@ -91,12 +91,36 @@ TEST(UTF8Conversion, PlainTextScanAgreesWithByteByByte) {
     return p;
   };
   // Plain text, CJK and other sequences, and the bytes that need a closer look.
-  const std::vector<std::vector<std::uint8_t>> pieces = {
-      {'a'}, {'Z'}, {0x7F}, {' '}, {0xE4, 0xB8, 0xAD}, {0xE5, 0x9B, 0xBD}, {0xEF, 0xBC, 0x8C}, {0xC3, 0xA9},
-      {0xEE, 0x80, 0x80}, {0xE0, 0xA0, 0x80}, {0xED, 0x9F, 0xBF}, {0xF0, 0x9F, 0x98, 0x80},
-      {0xEF, 0xB7, 0x90}, {0xEF, 0xBF, 0xBE}, {0xEF, 0xB7, 0x80}, {0xED, 0xA0, 0x80}, {0xE0, 0x80, 0x80},
-      {0xC0, 0x80}, {0xC1}, {0x80}, {0xBF}, {0xE4, 0xB8}, {0xE4}, {0xF4, 0x90, 0x80, 0x80}, {0xF8}, {'"'},
-      {'\\'}, {0x1F}, {0x00}, {'\n'}};
+  const std::vector<std::vector<std::uint8_t>> pieces = {{'a'},
+                                                         {'Z'},
+                                                         {0x7F},
+                                                         {' '},
+                                                         {0xE4, 0xB8, 0xAD},
+                                                         {0xE5, 0x9B, 0xBD},
+                                                         {0xEF, 0xBC, 0x8C},
+                                                         {0xC3, 0xA9},
+                                                         {0xEE, 0x80, 0x80},
+                                                         {0xE0, 0xA0, 0x80},
+                                                         {0xED, 0x9F, 0xBF},
+                                                         {0xF0, 0x9F, 0x98, 0x80},
+                                                         {0xEF, 0xB7, 0x90},
+                                                         {0xEF, 0xBF, 0xBE},
+                                                         {0xEF, 0xB7, 0x80},
+                                                         {0xED, 0xA0, 0x80},
+                                                         {0xE0, 0x80, 0x80},
+                                                         {0xC0, 0x80},
+                                                         {0xC1},
+                                                         {0x80},
+                                                         {0xBF},
+                                                         {0xE4, 0xB8},
+                                                         {0xE4},
+                                                         {0xF4, 0x90, 0x80, 0x80},
+                                                         {0xF8},
+                                                         {'"'},
+                                                         {'\\'},
+                                                         {0x1F},
+                                                         {0x00},
+                                                         {'\n'}};
   std::mt19937 rng(7);
   for (int round = 0; round < 20000; ++round) {
     std::vector<std::uint8_t> text;
