@@ -24,6 +24,14 @@ void CopyKeyword(char* field, const CVString& keyword) {
 
 SearchAnswer Fail(SearchType type, SearchError error) { return {type, error, {}}; }
 
+// Parses into one of the manager's own records, emptied first: a view of it, or the kind's failure.
+template <class Record, class Parse>
+SearchAnswer ParseKept(Record& record, SearchType type, Parse parse) {
+  record = Record();
+  if (!parse(record)) return Fail(type, SearchError::Unparsable);
+  return {type, SearchError::None, &record};
+}
+
 // The records keep their texts in the double-byte code page: every string value of the tree is
 // converted in place. False when one does not convert.
 bool StringsToGbk(cJSON* node) {
@@ -163,6 +171,13 @@ SearchAnswer CSearchMan::Cache(RecordCache& cache, SearchType type, std::unique_
                                SearchError error) {
   const CachedSearchRecord& stored = cache.Add(url_, CachedSearchRecord(std::move(record)), ToInt(type));
   return {type, error, ViewOf(stored)};
+}
+
+template <class T, class Parse>
+SearchAnswer CSearchMan::ParseCached(RecordCache& cache, SearchType type, Parse parse) {
+  auto record = std::make_unique<T>();
+  if (!parse(*record)) return Fail(type, SearchError::Unparsable);
+  return Cache(cache, type, std::move(record), SearchError::None);
 }
 
 void CSearchMan::NoteRequestCity(int cityCode, const char* cityName) {
@@ -432,10 +447,9 @@ SearchAnswer CSearchMan::ParseCityCenter(const cJSON* root) {
 }
 
 SearchAnswer CSearchMan::ParsePoiDetail(const cJSON* root) {
-  auto detail = std::make_unique<tag_PoiDetailRst>();
-  if (!CJsonResultParser::ParsePoiDetail(root, *detail))
-    return Fail(SearchType::PoiDetail, SearchError::Unparsable);
-  return Cache(poiDetailCache_, SearchType::PoiDetail, std::move(detail), SearchError::None);
+  return ParseCached<tag_PoiDetailRst>(poiDetailCache_, SearchType::PoiDetail, [&](tag_PoiDetailRst& r) {
+    return CJsonResultParser::ParsePoiDetail(root, r);
+  });
 }
 
 SearchAnswer CSearchMan::ParseCityList(const cJSON* root) {
@@ -488,10 +502,8 @@ SearchAnswer CSearchMan::ParseCarRoute(const cJSON* root, SearchType type, int s
 }
 
 SearchAnswer CSearchMan::ParseBusLine(const cJSON* root) {
-  busLine_ = tag_BusLineRst();
-  if (!CJsonResultParser::ParseBusLine(root, busLine_))
-    return Fail(SearchType::BusLine, SearchError::Unparsable);
-  return {SearchType::BusLine, SearchError::None, &busLine_};
+  return ParseKept(busLine_, SearchType::BusLine,
+                   [&](tag_BusLineRst& r) { return CJsonResultParser::ParseBusLine(root, r); });
 }
 
 SearchAnswer CSearchMan::ParseRouteAddr(const cJSON* root) {
@@ -507,11 +519,10 @@ SearchAnswer CSearchMan::ParseRouteAddr(const cJSON* root) {
 }
 
 SearchAnswer CSearchMan::ParseMapPoint(const cJSON* root, SearchType answerType) {
-  mapPoint_ = tag_MapPointRst();
-  const bool ok = answerType == SearchType::MapPoint ? CJsonResultParser::ParseMapPoint(root, mapPoint_)
-                                                     : CJsonResultParser::ParseMapPointPoi(root, mapPoint_);
-  if (!ok) return Fail(SearchType::MapPoint, SearchError::Unparsable);
-  return {SearchType::MapPoint, SearchError::None, &mapPoint_};
+  return ParseKept(mapPoint_, SearchType::MapPoint, [&](tag_MapPointRst& r) {
+    return answerType == SearchType::MapPoint ? CJsonResultParser::ParseMapPoint(root, r)
+                                              : CJsonResultParser::ParseMapPointPoi(root, r);
+  });
 }
 
 SearchAnswer CSearchMan::ParseGeocode(const cJSON* root) {
@@ -546,23 +557,20 @@ SearchAnswer CSearchMan::ParseMultiKeyPoi(const cJSON* root) {
 }
 
 SearchAnswer CSearchMan::ParseLink(const cJSON* root) {
-  link_.Empty();
-  if (!CJsonResultParser::ParseLink(root, link_)) return Fail(SearchType::Link, SearchError::Unparsable);
-  return {SearchType::Link, SearchError::None, &link_};
+  return ParseKept(link_, SearchType::Link,
+                   [&](CVString& r) { return CJsonResultParser::ParseLink(root, r); });
 }
 
 SearchAnswer CSearchMan::ParseSuggestion(const cJSON* root) {
-  auto result = std::make_unique<tag_SuggestionResult>();
-  if (!CJsonResultParser::ParseSuggestion(root, *result))
-    return Fail(SearchType::Suggestion, SearchError::Unparsable);
-  return Cache(suggestionCache_, SearchType::Suggestion, std::move(result), SearchError::None);
+  return ParseCached<tag_SuggestionResult>(
+      suggestionCache_, SearchType::Suggestion,
+      [&](tag_SuggestionResult& r) { return CJsonResultParser::ParseSuggestion(root, r); });
 }
 
 SearchAnswer CSearchMan::ParseOfflineCities(const cJSON* root) {
-  offlineCities_.RemoveAll();
-  if (!CJsonResultParser::ParseOfflineCities(root, offlineCities_))
-    return Fail(SearchType::OfflineCities, SearchError::Unparsable);
-  return {SearchType::OfflineCities, SearchError::None, &offlineCities_};
+  return ParseKept(offlineCities_, SearchType::OfflineCities, [&](CVArray<tag_OfflineTask>& r) {
+    return CJsonResultParser::ParseOfflineCities(root, r);
+  });
 }
 
 SearchAnswer CSearchMan::ParsePoiBkgData(const cJSON* root) {

@@ -105,6 +105,9 @@ class CSearchMan {
   SearchRequest FromCache(const RecordCache& cache) const;
   template <class T>
   SearchAnswer Cache(RecordCache& cache, SearchType type, std::unique_ptr<T> record, SearchError error);
+  // A new record of T parsed and, when whole, put in the cache.
+  template <class T, class Parse>
+  SearchAnswer ParseCached(RecordCache& cache, SearchType type, Parse parse);
   void NoteRequestCity(int cityCode, const char* cityName);
   void PrepareCenterPoi(double x1, double y1, double x2, double y2);
   void ApplyRequestCity(tag_GeoShapeInfo& city);
