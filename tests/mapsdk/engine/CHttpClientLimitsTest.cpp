@@ -8,6 +8,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/GzipTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
@@ -18,20 +19,7 @@ using kavro::test::ScriptedResponse;
 namespace {
 
 // 16 MiB of one byte, gzipped to a few kilobytes.
-std::string gzipBomb() {
-  std::string text(16 << 20, 'a');
-  z_stream z{};
-  deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
-  std::string out(compressBound(static_cast<uLong>(text.size())) + 64, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(text.data());
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
+std::string gzipBomb() { return gzipText(std::string(16 << 20, 'a'), Z_BEST_COMPRESSION); }
 
 // A client that keeps no answer (no receive buffer): only the message tells what happened.
 class CHttpClientLimitsTest : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/GzipTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
@@ -23,19 +24,7 @@ struct Message {
   std::string body;  // the receive buffer as the handler saw it
 };
 
-std::string gzip(const std::string& text) {
-  z_stream z{};
-  deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-  std::string out(compressBound(static_cast<uLong>(text.size())) + 64, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
+std::string gzip(const std::string& text) { return gzipText(text); }
 
 // The engine running on the real clock (its threads answer in real time), with the search hook
 // recording what client 0 posts.
