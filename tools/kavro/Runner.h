@@ -51,7 +51,16 @@ struct Options {
 //   alert INDEX             answers the alert or action sheet on top
 //   wait [SECONDS]          until the run loop and the network are idle, then SECONDS more
 //   snap FILE               a PNG of the screen
+//   clear                   empties the focused text field
 //   search ... / job ID     a server call without screens, printing the parsed records
+//
+// Checks, for scripts that test what a person sees (a failing check is a failed command):
+//   expect [no] TEXT                    a visible view shows TEXT (or none does)
+//   expect enabled|disabled TARGET      TARGET (as for tap) takes taps, or is there and does not
+//   expect [no] request PATH [K=V...]   the demo server received a request for /api/PATH whose
+//                                       query or form holds each K=V, since the start or the last
+//                                       "clear requests" (or received none such)
+//   clear requests                      forget the requests received so far
 //
 // Screen actions wait for idle afterwards. In scripts, "if TARGET" ... "end" runs its lines only
 // when TARGET is on screen, and '#' starts a comment. Time runs on a virtual clock: timers fire
@@ -104,6 +113,11 @@ class Runner {
   Outcome snap(std::string_view path);
   Outcome search(const std::vector<std::string>& args);
   Outcome job(const std::vector<std::string>& args);
+  Outcome expect(std::string_view args);
+  Outcome expectRequest(std::string_view args, bool wanted);
+  Outcome clear(std::string_view args);
+  // "on screen: ..." with the texts a person reads there.
+  std::string screenTexts();
   Outcome fail(const std::string& message);
   Outcome usage(const std::string& message);
   Outcome afterAction(bool done, std::string_view what);
@@ -129,6 +143,8 @@ class Runner {
   };
   std::map<const platform::View*, Known> ids_;
   int nextId_ = 1;
+  // Requests of the demo server before this one are forgotten ("clear requests").
+  std::size_t requestsSeen_ = 0;
   bool started_ = false;
   std::string message_;
 };

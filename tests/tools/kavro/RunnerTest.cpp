@@ -131,6 +131,42 @@ TEST_F(RunnerTest, MisusedCommandsAreUsageErrors) {
   EXPECT_EQ(script("if Nowhere\nshow\n"), Outcome::Failed) << "an if without end";
 }
 
+TEST_F(RunnerTest, ChecksFailNamingTheLineWhatWasExpectedAndWhatIsThere) {
+  EXPECT_EQ(script("expect 职位搜索\nexpect enabled 职位搜索\nexpect no 职位搜索\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:3: expected no \"职位搜索\" on screen; on screen: Button \"职位搜索\""),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(script("expect Nowhere\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:1: expected \"Nowhere\" on screen; on screen: \"职位搜索\""),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(script("expect disabled 登录\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("expected \"登录\" disabled; on screen: Button \"登录\" takes taps"),
+            std::string::npos)
+      << err_.str();
+
+  // Requests: what was asked for against what the demo server received since the last clear.
+  ASSERT_EQ(script("tap 职位搜索\ntap SearchBar\ntype java\nreturn\n"
+                   "expect request /api/job/search_job_list.php keyword=java \"jobarea=020000\"\n"),
+            Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(script("expect request job/search_job_list.php keyword=python\n"), Outcome::Failed);
+  EXPECT_NE(
+      err_.str().find("steps:1: expected a request job/search_job_list.php keyword=\"python\"; received: "
+                      "job/search_job_list.php?postchannel=0000&keyword=java&"),
+      std::string::npos)
+      << err_.str();
+  EXPECT_EQ(script("expect no request job/search_job_list.php keyword=java\n"), Outcome::Failed);
+  EXPECT_EQ(script("clear requests\nexpect no request job/search_job_list.php\n"), Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(script("expect request job/search_job_list.php\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("received: none"), std::string::npos) << err_.str();
+
+  for (const char* line : {"expect", "expect no", "expect request", "expect no request", "expect enabled",
+                           "expect request job/x.php keyword", "clear everything"})
+    EXPECT_EQ(runner_->execute(line), Outcome::Usage) << line;
+}
+
 TEST_F(RunnerTest, IfBlocksRunOnlyForWhatIsOnScreen) {
   ASSERT_EQ(script("if Nowhere\ntap Nowhere\nif Kavro 求职\ntap Nowhere\nend\nend\n"
                    "if Kavro 求职\nsnap seen.png\nend\n"),
