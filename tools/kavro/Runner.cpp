@@ -25,6 +25,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
@@ -402,10 +403,7 @@ Outcome Runner::run(std::string_view line) {
   if (command.empty()) return Outcome::Done;
   if (command == "show") return show();
   if (command == "tap") return rest.empty() ? usage("tap #ID | @X,Y | TEXT") : tap(unquote(rest));
-  if (command == "type") {
-    if (rest.empty()) return usage("type TEXT");
-    return afterAction(platform::UIDriver::type(unquote(rest)), "type");
-  }
+  if (command == "type") return rest.empty() ? usage("type TEXT") : type(unquote(rest));
   if (command == "return") return afterAction(platform::UIDriver::pressReturn(), "return");
   if (command == "back") return back();
   if (command == "swipe") return swipe(rest);
@@ -457,6 +455,10 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       continue;
     }
     if (command == "if") {
+      if (rest.empty()) {
+        err_ << "kavro: " << where() << "usage: if TARGET (then the lines to run, then \"end\")\n";
+        return Outcome::Failed;
+      }
       ++depth;
       if (skipping > 0) {
         ++skipping;
@@ -469,8 +471,15 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       }
       continue;
     }
+    if (command == "quit") {
+      // A script ends where it ends, not somewhere inside a block that may be skipped.
+      if (depth > 0) {
+        err_ << "kavro: " << where() << "usage: \"quit\" inside \"if\"; end the block first\n";
+        return Outcome::Failed;
+      }
+      break;
+    }
     if (skipping > 0) continue;
-    if (command == "quit") break;
     out_ << "> " << trim(line) << "\n" << std::flush;
     Outcome o = run(line);
     if (o != Outcome::Done) {
@@ -489,25 +498,38 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
   return Outcome::Done;
 }
 
-void Runner::interact(std::istream& in, bool prompt) {
-  if (prompt) {
-    out_ << describeScreen();
-    out_ << "Commands: show, tap, type, return, swipe, scroll, back, alert, wait, snap, search, job, quit.\n";
-  }
+namespace {
+
+constexpr std::string_view CommandList =
+    "show | tap #ID|@X,Y|TEXT | type TEXT | clear | return | swipe left|right|up|down [TARGET] |\n"
+    "scroll DY [TARGET] | back | alert INDEX | wait [SECONDS] | snap FILE |\n"
+    "expect [no] TEXT | expect enabled|disabled TARGET | expect [no] request PATH [KEY=VALUE...] |\n"
+    "clear requests | search ... | job ID | map ... | quit   (kavro --help tells more)\n";
+
+}  // namespace
+
+void Runner::interact(const LineReader& next, bool greeting) {
+  if (greeting) out_ << describeScreen() << "Commands: " << CommandList << std::flush;
   std::string line;
-  while (true) {
-    if (prompt) out_ << "kavro> " << std::flush;
-    if (!std::getline(in, line)) break;
+  while (next(line)) {
     auto [command, rest] = split(line);
     if (command == "quit" || command == "exit") break;
     if (command == "help") {
-      out_ << "show | tap #ID|@X,Y|TEXT | type TEXT | return | swipe left|right|up|down [TARGET] |\n"
-              "scroll DY [TARGET] | back | alert INDEX | wait [SECONDS] | snap FILE | search ... | job ID | "
-              "quit\n";
+      out_ << CommandList << std::flush;
       continue;
     }
     execute(line);
+    out_ << std::flush;
   }
+}
+
+void Runner::interact(std::istream& in, bool prompt) {
+  interact(
+      [&](std::string& line) {
+        if (prompt) out_ << "kavro> " << std::flush;
+        return bool(std::getline(in, line));
+      },
+      prompt);
 }
 
 Outcome Runner::show() {
@@ -613,6 +635,32 @@ std::shared_ptr<platform::View> Runner::target(std::string_view argument, std::s
   return v;
 }
 
+namespace {
+
+// The platform's views that do nothing with a tap of their own; a class of the application may.
+bool isInert(const platform::View& v) {
+  static const std::set<std::string, std::less<>> inert = {
+      "View", "Window", "ImageView", "Label", "ScrollView", "TableView", "NavigationBar", "Toolbar"};
+  return inert.contains(v.className());
+}
+
+// Why a finger landing on the view does nothing; "" when the view or one around it takes the tap:
+// an enabled control, a row, a gesture recognizer, or a view of the application's own.
+std::string whyTapDoesNothing(const std::shared_ptr<platform::View>& hit) {
+  for (platform::View* v = hit.get(); v; v = v->superviewPointer()) {
+    if (auto* control = dynamic_cast<platform::Control*>(v)) {
+      if (control->isEnabled()) return "";
+      return v->className() + (textOn(*v).empty() ? "" : " " + platform::quoted(textOn(*v))) + " is disabled";
+    }
+    if (isKind<platform::TableViewCell>(*v) || !isInert(*v)) return "";
+    for (const auto& g : v->gestureRecognizers())
+      if (g->isEnabled()) return "";
+  }
+  return "nothing there takes a tap";
+}
+
+}  // namespace
+
 Outcome Runner::tap(std::string_view target) {
   if (target.size() > 1 && target.front() == '@') {
     auto comma = target.find(',');
@@ -622,14 +670,21 @@ Outcome Runner::tap(std::string_view target) {
       y = number(trim(target.substr(comma + 1)));
     }
     if (!x || !y) return usage("tap @X,Y (points on screen)");
+    auto hit = hitAt({*x, *y});
+    std::string why = hit ? whyTapDoesNothing(hit) : "nothing is there";
+    if (!why.empty()) return fail("tap " + std::string(target) + ": " + why);
     return afterAction(platform::UIDriver::tapAt({*x, *y}), "tap");
   }
   auto v = this->target(target, "tap");
   if (!v) return Outcome::Failed;
+  platform::Point center = platform::UIDriver::visibleRect(*v).center();
+  if (auto hit = hitAt(center)) {
+    if (std::string why = whyTapDoesNothing(hit); !why.empty())
+      return fail("tap " + platform::quoted(unquote(target)) + ": " + why);
+  }
   if (platform::UIDriver::tap(*v)) return afterAction(true, "tap");
   // A text on a row is taken as the row: the finger lands on the row's own views around the text.
   auto owner = touchOwner(v);
-  platform::Point center = platform::UIDriver::visibleRect(*v).center();
   auto hit = owner && owner != v ? hitAt(center) : nullptr;
   if (hit && (hit == owner || hit->isDescendantOfView(owner.get())))
     return afterAction(platform::UIDriver::tapAt(center), "tap");
@@ -706,7 +761,7 @@ Outcome Runner::snap(std::string_view path) {
   platform::Error error;
   if (!image) return fail("snap: the screen could not be drawn");
   if (!platform::Snapshot::writePNG(*image, file.string(), &error))
-    return fail("snap: cannot write " + file.string() + ": " + error.description());
+    return fail("snap: cannot write " + file.string() + ": " + error.localizedDescription);
   out_ << "wrote " << file.string() << "\n";
   return Outcome::Done;
 }
@@ -831,6 +886,19 @@ std::shared_ptr<platform::View> editingView() {
 
 }  // namespace
 
+Outcome Runner::type(const std::string& text) {
+  auto v = editingView();
+  if (!v) return fail("type: no text field is being edited (tap one first)");
+  auto* field = dynamic_cast<platform::TextField*>(v.get());
+  auto* tv = dynamic_cast<platform::TextView*>(v.get());
+  if (!field && !tv) return fail("type: " + v->className() + " takes no text");
+  // The text goes in as one input, as an input method commits a phrase: a key at a time costs the
+  // field its whole text per key. A field that refuses it whole (a length limit) gets it a key at
+  // a time, so that what fits goes in.
+  if (field ? field->insertText(text) : tv->insertText(text)) return afterAction(true, "type");
+  return afterAction(platform::UIDriver::type(text), "type");
+}
+
 Outcome Runner::clear(std::string_view args) {
   if (args == "requests") {
     requestsSeen_ = demo_ ? demo_->requests().size() : 0;
@@ -880,8 +948,9 @@ std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& w
   if (!wait.result) return what + ": no answer within " + std::to_string(int(RequestPatience)) + " s";
   const DataItemResult& r = *wait.result;
   if (!r.hasError()) return "";
-  return (r.localError() ? what + " failed: " : "the server refused the " + what + ": ") + r.message() +
-         " (status " + std::to_string(r.statusCode()) + ")";
+  if (r.localError()) return what + " failed: " + r.message();
+  return "the server refused the " + what + ": " + r.message() +
+         (r.statusCode() ? " (status " + std::to_string(r.statusCode()) + ")" : "");
 }
 
 }  // namespace
@@ -910,13 +979,8 @@ Outcome Runner::search(const std::vector<std::string>& args) {
   param->setKeywords(keywords);
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::search_job_list(*param, wait);
-  waitUntilIdle();
-  loader->stopLoading();
-  if (!wait->result) return fail("search: no answer within " + std::to_string(int(RequestPatience)) + " s");
+  if (auto problem = awaitAnswer(*this, *loader, *wait, "search"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
-  if (r.hasError())
-    return fail(std::string(r.localError() ? "search failed: " : "the server refused the search: ") +
-                r.message() + " (status " + std::to_string(r.statusCode()) + ")");
   out_ << "search \"" << keywords << "\" in " << param->getText_jobarea() << ": " << r.maxCount()
        << " jobs, page " << param->pageAt() << "\n";
   for (std::size_t i = 0; i < r.count(); ++i) {

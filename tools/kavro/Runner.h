@@ -43,7 +43,7 @@ struct Options {
 //   tap TARGET              TARGET: #ID from show, @X,Y a point on screen, else the text shown
 //                           on a view, its accessibility label or its class name (the
 //                           platform's kinds, such as SearchBar, also name their subclasses)
-//   type TEXT               into the focused field
+//   type TEXT               into the focused field, as one input
 //   return                  the keyboard's return key
 //   swipe DIR [TARGET]      DIR: left, right, up or down
 //   scroll DY [TARGET]      drags the scroll view (at TARGET, else the first on screen) by DY
@@ -83,8 +83,12 @@ class Runner {
   // Lines from the stream; stops at the first command that fails (misused ones too), naming the
   // line: Failed then. name labels the messages.
   Outcome runScript(std::istream& in, std::string_view name);
-  // Commands as a person types them: a prompt when asked for, and a failed command does not end
-  // the session. Ends at the end of input or with "quit".
+  // Commands as a person types them: a failed command does not end the session. Ends at the end
+  // of input or with "quit". The reader gives the next line (false at the end); with greeting the
+  // screen and the commands are shown first.
+  using LineReader = std::function<bool(std::string& line)>;
+  void interact(const LineReader& next, bool greeting);
+  // Lines from a stream, with a prompt when asked for.
   void interact(std::istream& in, bool prompt);
 
   // The screen as "show" prints it.
@@ -116,6 +120,7 @@ class Runner {
   Outcome expect(std::string_view args);
   Outcome expectRequest(std::string_view args, bool wanted);
   Outcome clear(std::string_view args);
+  Outcome type(const std::string& text);
   // "on screen: ..." with the texts a person reads there.
   std::string screenTexts();
   Outcome fail(const std::string& message);
