@@ -106,10 +106,7 @@ std::shared_ptr<UIKavroBarButton> JobSearchResultController::customBarButton(con
                                                                              std::function<void()> action) {
   auto item = UIKavroBarButton::barButtonWithFrame(platform::Rect(0, 0, 80, 44), title, std::move(action));
   item->setEnabled(false);
-  if (auto button = item->customButton()) {
-    button->setEnabled(false);
-    button::setTitleUnderIcon(*button);
-  }
+  if (auto button = item->customButton()) button::setTitleUnderIcon(*button);
   return item;
 }
 
@@ -214,10 +211,7 @@ void JobSearchResultController::buttonsStatesBySelectJobs(bool anySelected) {
 
 void JobSearchResultController::toolBarButtonStates(bool anySelected) {
   for (auto index : {FavoriteItem, ApplyItem})
-    if (auto item = toolbarButton(index)) {
-      item->setEnabled(anySelected);
-      if (auto b = item->customButton()) b->setEnabled(anySelected);
-    }
+    if (auto item = toolbarButton(index)) item->setEnabled(anySelected);
   fliterButtonState();
 }
 
