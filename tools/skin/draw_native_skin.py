@@ -143,6 +143,9 @@ def main():
     save("job_related/jobslist_result_internship.png", 24, 14, layered(
         (lambda x, y: near_segment(x, y, 6, 7, 18, 7, 1.2), WHITE),
         (lambda x, y: in_rrect(x, y, 0, 0, 24, 14, 3), ORANGE)))
+    save("job_related/jobslist_result_campus.png", 24, 14, layered(
+        (lambda x, y: near_segment(x, y, 6, 7, 18, 7, 1.2), WHITE),
+        (lambda x, y: in_rrect(x, y, 0, 0, 24, 14, 3), BLUE)))
     save("job_related/jobsearch_result_applied.png", 34, 14, layered(
         (lambda x, y: near_segment(x, y, 11, 7, 15, 10.5, 1.2) or near_segment(x, y, 15, 10.5, 22, 3.5, 1.2), WHITE),
         (lambda x, y: in_rrect(x, y, 0, 0, 34, 14, 3), GREEN)))
