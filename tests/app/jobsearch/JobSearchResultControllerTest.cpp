@@ -257,6 +257,19 @@ TEST_F(JobSearchResultControllerTest, TicksDriveTheButtonsAndStopAtThirty) {
   platform::UIDriver::answerAlert(0);
 }
 
+TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth) {
+  auto results = openWithFirstPage("search_job_list_page1.xml");
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")))
+      << platform::UIDriver::lastError();
+  EXPECT_TRUE(results->showDetail());
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_style_list")))
+      << platform::UIDriver::describeScreen();
+  EXPECT_FALSE(results->showDetail());
+  EXPECT_NE(platform::UIDriver::describeScreen().find(AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")),
+            std::string::npos);
+}
+
 TEST_F(JobSearchResultControllerTest, ARowOpensTheDetailPagerOverTheList) {
   auto results = openWithFirstPage("search_job_list_page1.xml");
   results->listViewResult()->tapRowAtIndexPath(IndexPath::forRow(2, 0));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/ui/UIDriver.h"
+
 #include "app/jobsearch/ReportJobController.h"
 #include "app/jobsearch/TextViewInputCell.h"
 #include "platform/ui/NavigationController.h"
@@ -60,6 +62,13 @@ TEST_F(ReportJobControllerTest, TheFormIsPrefilledAndSubmitFollowsTheStatement) 
   statementCell()->textview()->deleteBackward();
   statementCell()->textview()->deleteBackward();
   EXPECT_FALSE(submitEnabled());
+}
+
+TEST_F(ReportJobControllerTest, TheStatementHasTheFocusAsTheFormOpensSoTypingFillsIt) {
+  // A person types at once, without tapping the statement first.
+  ASSERT_TRUE(platform::UIDriver::type("职位已招满")) << platform::UIDriver::lastError();
+  EXPECT_EQ(form->descriptionData()->getInputValue(), "职位已招满");
+  EXPECT_TRUE(submitEnabled());
 }
 
 TEST_F(ReportJobControllerTest, TwoHundredCharactersAreSentAndOneMoreIsRefused) {
