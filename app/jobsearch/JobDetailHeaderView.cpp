@@ -2,8 +2,8 @@
 
 #include "app/jobsearch/JobOperateUtil.h"
 #include "app/shell/AppTracking.h"
-#include "kit/core/UserCoreInfo.h"
 #include "kit/core/AppCoreInfo.h"
+#include "kit/core/UserCoreInfo.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ScreenSize.h"
 #include "kit/ui/ViewAdjustSize.h"

@@ -39,6 +39,8 @@ std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView&
   for (int row = ip.row; row < rows; ++row) {
     auto current = platform::IndexPath::forRow(row, ip.section);
     table.scrollToRowAtIndexPath(current, platform::TableViewScrollPosition::Middle, false);
+    // A table built a moment ago has no cells until it is laid out.
+    table.layoutIfNeeded();
     auto cell = table.cellForRowAtIndexPath(current);
     if (!cell) continue;  // no cell even after scrolling: try the next row
     for (const auto& v : inputBoxesOfCell(*cell)) {

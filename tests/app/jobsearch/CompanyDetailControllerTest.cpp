@@ -24,13 +24,16 @@ class JobMapController : public UIBasicController {
   static inline int opened = 0;
 };
 KAVRO_CLASS(JobMapController, UIBasicController)
-    .classAction("initWithDetail:", 1, [](const platform::ClassRef&, const platform::Arguments&) -> platform::Value {
-      ++JobMapController::opened;
-      auto screen = UIBasicController::create<JobMapController>();
-      if (auto parent = AppControllers::mostRecentController())
-        if (auto nav = parent->navigationController()) nav->pushViewController(screen, false);
-      return platform::Value(screen);
-    });
+    .classAction("initWithDetail:", 1,
+                 [](const platform::ClassRef&, const platform::Arguments&) -> platform::Value {
+                   ++JobMapController::opened;
+                   // The opener is taken first: a new screen is the most recent one from its creation on.
+                   auto parent = AppControllers::mostRecentController();
+                   auto screen = UIBasicController::create<JobMapController>();
+                   if (parent)
+                     if (auto nav = parent->navigationController()) nav->pushViewController(screen, false);
+                   return platform::Value(screen);
+                 });
 
 namespace {
 
@@ -83,6 +86,7 @@ TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
 TEST_F(CompanyDetailControllerTest, TheAddressRowOpensTheLocationMapOnce) {
   auto screen = open();
   JobMapController::opened = 0;
+  platform::ViewController::finishPendingTransitions();
   const auto depth = nav->viewControllers().size();
   platform::Application::layoutWindows();
   ASSERT_TRUE(platform::UIDriver::tap(text("codetail_title_coaddress"))) << platform::UIDriver::lastError();

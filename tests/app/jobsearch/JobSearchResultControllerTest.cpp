@@ -266,7 +266,8 @@ TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth
   ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_style_list")))
       << platform::UIDriver::describeScreen();
   EXPECT_FALSE(results->showDetail());
-  EXPECT_NE(platform::UIDriver::describeScreen().find(AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")),
+  EXPECT_NE(platform::UIDriver::describeScreen().find(
+                AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")),
             std::string::npos);
 }
 

@@ -37,7 +37,8 @@ std::string withoutLineComments(const std::string& source) {
 Strings literalsIn(const std::string& text) {
   static const std::regex literal(R"x("([^"\\]*)")x");
   Strings out;
-  for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it) out.push_back((*it)[1]);
+  for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it)
+    out.push_back((*it)[1]);
   return out;
 }
 
@@ -130,7 +131,8 @@ class SkinNameScanner {
         if (auto inner = resolve(m[1], file, depth + 1)) out.insert(out.end(), inner->begin(), inner->end());
         continue;
       }
-      if (auto g = globals_.find(name); g != globals_.end()) out.insert(out.end(), g->second.begin(), g->second.end());
+      if (auto g = globals_.find(name); g != globals_.end())
+        out.insert(out.end(), g->second.begin(), g->second.end());
     }
     if (out.empty()) return std::nullopt;
     return out;
@@ -151,8 +153,9 @@ class SkinNameScanner {
   }
 
   // The function around a use of the parameter: its name and the index of that parameter.
-  static std::optional<std::pair<std::string, std::size_t>> enclosing(const std::string& text, std::size_t pos,
-                                                                        const std::string& parameter) {
+  static std::optional<std::pair<std::string, std::size_t>> enclosing(const std::string& text,
+                                                                      std::size_t pos,
+                                                                      const std::string& parameter) {
     static const std::regex signature(
         R"((\w+)\s*(?:=\s*\[[^\]]*\]\s*)?\(((?:[^()]|\([^()]*\))*)\)\s*(?:const\s*)?(?:override\s*)?(?::[^{;]*)?\{)");
     std::optional<std::pair<std::string, std::size_t>> found;
@@ -210,7 +213,8 @@ class SkinNameScanner {
       std::size_t open = static_cast<std::size_t>(it->position() + it->length() - 1);
       Strings args = argumentsAt(file.text, open);
       std::string type, group;
-      bool keyed = kind == "applyWithSkinKey" || kind == "imageWithSkinKey" || kind == "sizeForTextWithSkinKey";
+      bool keyed =
+          kind == "applyWithSkinKey" || kind == "imageWithSkinKey" || kind == "sizeForTextWithSkinKey";
       std::size_t typeAt = kind == "imageWithSkinType" || kind == "imageWithSkinKey" ? 0 : 1;
       if (args.size() <= typeAt) continue;  // the default skin of the control
       type = args[typeAt];
@@ -292,18 +296,18 @@ TEST(SkinKeysTest, TheBuiltInSkinHasEverySkinTypeTheScreensName) {
          "literal): "
       << ::testing::PrintToString(scanner.unresolved());
   // The scanner follows the ways the screens name their skins.
-  for (const SkinKey& known : {SkinKey{"common", "checkbox_circle"}, SkinKey{"job_related", "jobsearch_param_title"},
-                               SkinKey{"job_related", "jobsearch_result_bottom_report_button"},
-                               SkinKey{"job_related", "jobslist_result_internship"},
-                               SkinKey{"*", "skin_cell_display_jobname_readed"},
-                               SkinKey{"app_home", "fans_badge_label"},
-                               SkinKey{"job_related", "jobdetail_report_section_head"}})
+  for (const SkinKey& known :
+       {SkinKey{"common", "checkbox_circle"}, SkinKey{"job_related", "jobsearch_param_title"},
+        SkinKey{"job_related", "jobsearch_result_bottom_report_button"},
+        SkinKey{"job_related", "jobslist_result_internship"},
+        SkinKey{"*", "skin_cell_display_jobname_readed"}, SkinKey{"app_home", "fans_badge_label"},
+        SkinKey{"job_related", "jobdetail_report_section_head"}})
     EXPECT_TRUE(scanner.keys().contains(known)) << known.first << " " << known.second;
 
   for (const auto& [group, type] : scanner.keys()) {
     if (type.empty() || type == "*") continue;
-    EXPECT_TRUE(skin.types[group].contains(type)) << "the built-in skin lacks \"" << type << "\" in group \"" << group
-                                                  << "\"";
+    EXPECT_TRUE(skin.types[group].contains(type))
+        << "the built-in skin lacks \"" << type << "\" in group \"" << group << "\"";
   }
 }
 
