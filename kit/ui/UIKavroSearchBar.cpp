@@ -72,7 +72,8 @@ Rect UIKavroSearchBar::editingNavigationFrame(const platform::ViewController& ct
 void UIKavroSearchBar::callSearchBarBeginEditing() {
   setShowsCancelButton(true);
   // The platform's button speaks the platform's language; ours comes from the tables.
-  if (const auto& cancel = cancelButton()) cancel->setTitle(AppCoreInfo::getLocalizedString("common_text_cancel"));
+  if (const auto& cancel = cancelButton())
+    cancel->setTitle(AppCoreInfo::getLocalizedString("common_text_cancel"));
   auto ctrl = barRootCtrl_.lock();
   auto mask = maskView_.lock();
   if (mask) {
