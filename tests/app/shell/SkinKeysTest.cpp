@@ -125,9 +125,9 @@ class SkinNameScanner {
         out.insert(out.end(), c->second.begin(), c->second.end());
         continue;
       }
-      std::regex assigned("\\b" + name + R"(\s*=\s*([^;=]+);)");
       std::smatch m;
-      if (std::regex_search(file.text, m, assigned)) {
+      if (file.text.find(name + " =") != std::string::npos &&
+          std::regex_search(file.text, m, std::regex("\\b" + name + R"(\s*=\s*([^;=]+);)"))) {
         if (auto inner = resolve(m[1], file, depth + 1)) out.insert(out.end(), inner->begin(), inner->end());
         continue;
       }
@@ -178,6 +178,7 @@ class SkinNameScanner {
                      std::optional<std::string> group) {
     std::regex call("\\b" + helper + R"(\s*\()");
     for (const auto& file : files_) {
+      if (file.text.find(helper) == std::string::npos) continue;
       for (std::sregex_iterator it(file.text.begin(), file.text.end(), call), end; it != end; ++it) {
         std::size_t open = static_cast<std::size_t>(it->position() + it->length() - 1);
         Strings args = argumentsAt(file.text, open);
