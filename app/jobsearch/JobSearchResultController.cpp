@@ -152,8 +152,9 @@ std::optional<std::shared_ptr<DataLoadAndParser>> JobSearchResultController::lis
 }
 
 bool JobSearchResultController::listViewDataOnReceived(ListViewData& section, const DataItemResult& result) {
-  // A failed page is the list's: its error row offers the retry, and what was shown stays.
-  if (result.hasError()) return false;
+  // A page that never arrived (network or parse failure) is the list's: its error row offers the
+  // retry, and what was shown stays. A server's answer, its refusals included, is taken and filed.
+  if (result.localError()) return false;
   auto info = result.detailInfo();
   enablelandmark_ = info->getBool("enablelandmarks");
   std::string suggestion = info->getString("searchsuggestions");
@@ -169,7 +170,7 @@ bool JobSearchResultController::listViewDataOnReceived(ListViewData& section, co
 
   if (searchParam_->pageAt() == 1 && result.isValidListData() && !suggestion.empty())
     alert::showTips(suggestion, SuggestionTipSeconds);
-  if (count == 0) {
+  if (count == 0 && !result.hasError()) {
     if (!suggestion.empty()) suggestMessege_ = suggestion;
     if (auto detail = toolbarButton(DetailItem)) detail->setEnabled(false);
   }

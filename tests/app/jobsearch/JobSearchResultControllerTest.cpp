@@ -112,6 +112,22 @@ TEST_F(JobSearchResultControllerTest, AFailedFirstPageIsAnErrorNotAnEmptyResult)
   EXPECT_FALSE(results->navTitleView()->showSubTitle());
 }
 
+TEST_F(JobSearchResultControllerTest, TheServersRefusalIsTakenAndFiledLikeAnyAnswer) {
+  server.setAnswer(SearchPath, 200,
+                   "<?xml version=\"1.0\"?><responsemessage><result>0</result><status>3</status>"
+                   "<message>busy</message></responsemessage>");
+  show(UIBasicController::create<UIBasicController>());
+  auto results = JobSearchResultController::initWithParam(query);
+  nav->pushViewController(results, false);
+  settle();
+  ASSERT_TRUE(loaded(results->listDataSearchResult()));
+  EXPECT_EQ(lastRowClass(results), "ErrorTableCell") << "the list still offers the retry";
+  ASSERT_FALSE(query->getSearchHistory()->getItem(0)->getTableCellIsEmpty()) << "the answer is filed";
+  EXPECT_EQ(filedCount(), 0);
+  EXPECT_FALSE(results->navTitleView()->showSubTitle());
+  EXPECT_EQ(results->suggestMessege(), "") << "a refusal is not an empty result";
+}
+
 TEST_F(JobSearchResultControllerTest, AnEmptyResultShowsTheSuggestionInItsRow) {
   auto results = openWithFirstPage("search_job_list_empty.xml");
   auto& list = *results->listViewResult();
