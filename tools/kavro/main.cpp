@@ -94,6 +94,7 @@ void usage(std::FILE* to) {
       "environment:\n"
       "  KAVRO_API_URL    the API host when --api is not given\n"
       "  KAVRO_MAP_URL    the map service (default: a demo map service on 127.0.0.1)\n"
+      "  KAVRO_MAP_HOST   the same, read when KAVRO_MAP_URL is not set\n"
       "  KAVRO_HOME       the home folder when --home is not given\n"
       "  KAVRO_RESOURCES  the resources folder (default: resources beside the binary)\n"
       "  KAVRO_FONT       the font for snapshot text (default: a CJK font of the system)\n"

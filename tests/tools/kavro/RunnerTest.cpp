@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -385,6 +386,32 @@ TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
   EXPECT_EQ(failing.code, 1);
   EXPECT_NE(failing.output.find("steps.txt:2: tap: nothing on screen is \"Nowhere\""), std::string::npos)
       << failing.output;
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The tour starts on a fresh home each time (removed at its end) unless --home names one, so a
+// second tour gives the same pictures as the first and the user's home is untouched.
+TEST(KavroProgram, TheTourRunsOnAFreshHomeEveryTime) {
+  test::TempDir dir;
+  fs::create_directories(dir.path() + "/user");
+  fs::create_directories(dir.path() + "/tmp");
+  const std::string prefix = "cd " + dir.path() + " && env -u KAVRO_HOME HOME=" + dir.path() +
+                             "/user TMPDIR=" + dir.path() + "/tmp ";
+  for (const char* folder : {"first", "second"}) {
+    ProgramRun tour = kavro(std::string("tour ") + folder, prefix);
+    ASSERT_EQ(tour.code, 0) << tour.output;
+  }
+  for (const char* picture : {"/05-results.png", "/12-gate-login.png", "/13-report.png", "/16-login.png"}) {
+    std::string first = fileText(dir.path() + "/first" + picture);
+    EXPECT_FALSE(first.empty()) << picture;
+    EXPECT_TRUE(first == fileText(dir.path() + "/second" + picture)) << picture << " differs";
+  }
+  EXPECT_FALSE(fs::exists(dir.path() + "/user/.kavro")) << "the user's home is untouched";
+  EXPECT_TRUE(fs::is_empty(dir.path() + "/tmp")) << "the tour's home is removed";
 }
 
 TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
