@@ -340,9 +340,7 @@ struct ProgramRun {
   std::string output;
 };
 
-// prefix: what the shell line starts with ("cd DIR && ", "NAME=VALUE ").
-ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
-  std::string command = prefix + std::string(KAVRO_BINARY) + " " + arguments + " 2>&1";
+ProgramRun shell(const std::string& command) {
   ProgramRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -351,6 +349,11 @@ ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
   int status = pclose(pipe);
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
+}
+
+// prefix: what the shell line starts with ("cd DIR && ", "NAME=VALUE ").
+ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
+  return shell(prefix + std::string(KAVRO_BINARY) + " " + arguments + " 2>&1");
 }
 
 TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
@@ -412,6 +415,22 @@ TEST(KavroProgram, TheTourRunsOnAFreshHomeEveryTime) {
   }
   EXPECT_FALSE(fs::exists(dir.path() + "/user/.kavro")) << "the user's home is untouched";
   EXPECT_TRUE(fs::is_empty(dir.path() + "/tmp")) << "the tour's home is removed";
+}
+
+// On a terminal (here a pseudo-terminal from script(1)) lines are edited by the line editor: the
+// up arrow brings back the line before, and the history outlives the session.
+TEST(KavroProgram, OnATerminalTheUpArrowRecallsTheLineBefore) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  test::TempDir dir;
+  ProgramRun run = shell("printf 'show\\n\\033[A\\nquit\\n' | script -qec '" + std::string(KAVRO_BINARY) +
+                         " --home " + dir.path() + "/home' /dev/null 2>&1");
+  EXPECT_EQ(run.code, 0) << run.output;
+  std::size_t screens = 0;
+  for (std::size_t at = 0; (at = run.output.find("<HomeViewController>", at)) != std::string::npos; ++at)
+    ++screens;
+  EXPECT_EQ(screens, 3u) << "the greeting, show, and show again: " << run.output;
+  std::string history = fileText(dir.path() + "/home/kavro_history");
+  EXPECT_NE(history.find("show"), std::string::npos) << history;
 }
 
 TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
