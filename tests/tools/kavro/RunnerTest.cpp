@@ -431,6 +431,8 @@ TEST(KavroProgram, OnATerminalTheUpArrowRecallsTheLineBefore) {
   EXPECT_EQ(screens, 3u) << "the greeting, show, and show again: " << run.output;
   std::string history = fileText(dir.path() + "/home/kavro_history");
   EXPECT_NE(history.find("show"), std::string::npos) << history;
+  EXPECT_EQ(fs::status(dir.path() + "/home/kavro_history").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
