@@ -263,8 +263,6 @@ int main(int argc, char** argv) {
     // The map commands take their host from here.
     ::setenv("KAVRO_MAP_HOST", map, 1);
   }
-  if (const char* home = std::getenv("KAVRO_HOME"); home && !*home && !args.home)
-    return die(2, "$KAVRO_HOME is set but empty: name a folder, or unset it");
   if (!args.script.empty() && !args.command.empty())
     return die(2, "--script and a command do not go together");
   if (!args.script.empty() && args.script != "-") {
