@@ -1,6 +1,7 @@
 #include "tools/kavro/LineEditor.h"
 
 #include <editline/readline.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <memory>
@@ -19,7 +20,10 @@ LineEditor::LineEditor(std::string prompt, std::string historyFile)
   read_history(historyFile_.c_str());
 }
 
-LineEditor::~LineEditor() { write_history(historyFile_.c_str()); }
+// What was typed may hold names and passwords: the file is the user's alone, as the rest of the home.
+LineEditor::~LineEditor() {
+  if (write_history(historyFile_.c_str()) == 0) ::chmod(historyFile_.c_str(), S_IRUSR | S_IWUSR);
+}
 
 bool LineEditor::read(std::string& line) {
   std::unique_ptr<char, decltype(&std::free)> text(readline(prompt_.c_str()), &std::free);

@@ -150,7 +150,8 @@ std::optional<Outcome> Locate(std::string_view args, std::string& message) {
       message = "map locate [LATITUDE LONGITUDE]";
       return Outcome::Usage;
     }
-    platform::LocationDevice::setCurrentLocation({latitude, longitude, 10, platform::RunLoop::main().now()});
+    // The fix is judged while the map waits on the real clock (WaitReal): it carries that clock's time.
+    platform::LocationDevice::setCurrentLocation({latitude, longitude, 10, platform::Clock::real()->now()});
   }
   auto valid = [] {
     gmengine::CAppLocation* location = gmengine::LocationOfEngine();

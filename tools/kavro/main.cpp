@@ -94,6 +94,7 @@ void usage(std::FILE* to) {
       "environment:\n"
       "  KAVRO_API_URL    the API host when --api is not given\n"
       "  KAVRO_MAP_URL    the map service (default: a demo map service on 127.0.0.1)\n"
+      "  KAVRO_MAP_HOST   the same, read when KAVRO_MAP_URL is not set\n"
       "  KAVRO_HOME       the home folder when --home is not given\n"
       "  KAVRO_RESOURCES  the resources folder (default: resources beside the binary)\n"
       "  KAVRO_FONT       the font for snapshot text (default: a CJK font of the system)\n"
@@ -262,8 +263,6 @@ int main(int argc, char** argv) {
     // The map commands take their host from here.
     ::setenv("KAVRO_MAP_HOST", map, 1);
   }
-  if (const char* home = std::getenv("KAVRO_HOME"); home && !*home && !args.home)
-    return die(2, "$KAVRO_HOME is set but empty: name a folder, or unset it");
   if (!args.script.empty() && !args.command.empty())
     return die(2, "--script and a command do not go together");
   if (!args.script.empty() && args.script != "-") {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -341,9 +342,7 @@ struct ProgramRun {
   std::string output;
 };
 
-// prefix: what the shell line starts with ("cd DIR && ", "NAME=VALUE ").
-ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
-  std::string command = prefix + std::string(KAVRO_BINARY) + " " + arguments + " 2>&1";
+ProgramRun shell(const std::string& command) {
   ProgramRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -352,6 +351,11 @@ ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
   int status = pclose(pipe);
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
+}
+
+// prefix: what the shell line starts with ("cd DIR && ", "NAME=VALUE ").
+ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
+  return shell(prefix + std::string(KAVRO_BINARY) + " " + arguments + " 2>&1");
 }
 
 TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
@@ -387,6 +391,50 @@ TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
   EXPECT_EQ(failing.code, 1);
   EXPECT_NE(failing.output.find("steps.txt:2: tap: nothing on screen is \"Nowhere\""), std::string::npos)
       << failing.output;
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The tour starts on a fresh home each time (removed at its end) unless --home names one, so a
+// second tour gives the same pictures as the first and the user's home is untouched.
+TEST(KavroProgram, TheTourRunsOnAFreshHomeEveryTime) {
+  test::TempDir dir;
+  fs::create_directories(dir.path() + "/user");
+  fs::create_directories(dir.path() + "/tmp");
+  const std::string prefix = "cd " + dir.path() + " && env -u KAVRO_HOME HOME=" + dir.path() +
+                             "/user TMPDIR=" + dir.path() + "/tmp ";
+  for (const char* folder : {"first", "second"}) {
+    ProgramRun tour = kavro(std::string("tour ") + folder, prefix);
+    ASSERT_EQ(tour.code, 0) << tour.output;
+  }
+  for (const char* picture : {"/05-results.png", "/12-gate-login.png", "/13-report.png", "/16-login.png"}) {
+    std::string first = fileText(dir.path() + "/first" + picture);
+    EXPECT_FALSE(first.empty()) << picture;
+    EXPECT_TRUE(first == fileText(dir.path() + "/second" + picture)) << picture << " differs";
+  }
+  EXPECT_FALSE(fs::exists(dir.path() + "/user/.kavro")) << "the user's home is untouched";
+  EXPECT_TRUE(fs::is_empty(dir.path() + "/tmp")) << "the tour's home is removed";
+}
+
+// On a terminal (here a pseudo-terminal from script(1)) lines are edited by the line editor: the
+// up arrow brings back the line before, and the history outlives the session.
+TEST(KavroProgram, OnATerminalTheUpArrowRecallsTheLineBefore) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  test::TempDir dir;
+  ProgramRun run = shell("printf 'show\\n\\033[A\\nquit\\n' | script -qec '" + std::string(KAVRO_BINARY) +
+                         " --home " + dir.path() + "/home' /dev/null 2>&1");
+  EXPECT_EQ(run.code, 0) << run.output;
+  std::size_t screens = 0;
+  for (std::size_t at = 0; (at = run.output.find("<HomeViewController>", at)) != std::string::npos; ++at)
+    ++screens;
+  EXPECT_EQ(screens, 3u) << "the greeting, show, and show again: " << run.output;
+  std::string history = fileText(dir.path() + "/home/kavro_history");
+  EXPECT_NE(history.find("show"), std::string::npos) << history;
+  EXPECT_EQ(fs::status(dir.path() + "/home/kavro_history").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
