@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "mapsdk/display/GMKPointAnnotation.h"
 #include "mapsdk/display/TapDetectingView.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/UIDriver.h"
+#include "tests/mapsdk/display/MapViewTestSupport.h"
 #include "tests/platform/ui/UITest.h"
 
 namespace kavro::test {
@@ -143,6 +145,30 @@ TEST_F(TapDetectingViewTest, APanThatScrollsCancelsTheLongPressBeforeItFires) {
   runFor(2);
   EXPECT_EQ(seen(), (Seen{"begin 160,240"}));  // the touch was the scroll view's: no long press
   scroll->removeFromSuperview();
+}
+
+TEST_F(MapViewTest, ATapOnTheEmptyMapClosesTheBubbleOnlyAfterTheDoubleTapWait) {
+  ASSERT_TRUE(OpenMap());
+  auto place = std::make_shared<mapsdk::GMKPointAnnotation>();
+  place->setCoordinate(view->centerCoordinate());
+  place->setTitle("here");
+  view->addAnnotation(place);
+  view->selectAnnotation(place);
+  auto pin = view->viewForAnnotation(place);
+  ASSERT_TRUE(pin && pin->isSelected());
+  const int x0 = Status().centerX;
+
+  // Held for a second: a long press, which the map leaves alone.
+  auto& content = view->contentView();
+  ASSERT_TRUE(UIDriver::longPress(content, 1.0));
+  runFor(1);
+  EXPECT_TRUE(pin->isSelected());
+  EXPECT_EQ(Status().centerX, x0);
+
+  ASSERT_TRUE(UIDriver::tapAt({40, 420}));
+  EXPECT_TRUE(pin->isSelected());  // it might still become a double tap
+  runFor(0.4);
+  EXPECT_FALSE(pin->isSelected());
 }
 
 }  // namespace
