@@ -38,8 +38,8 @@ void GMKOverlayPathView::setNeedsDisplayInMapRect(const GMKMapRect& mapRect) {
 }
 
 void GMKOverlayPathView::drawBuiltPath(const platform::Path& path, platform::BitmapContext& context) const {
-  fillPath(path, context);
-  strokePath(path, context);
+  context.fillPath(path);
+  context.strokePath(path);
 }
 
 void GMKOverlayPathView::addPointsToPath(platform::Path& path, const std::vector<GMKMapPoint>& points,

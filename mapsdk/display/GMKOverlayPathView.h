@@ -11,7 +11,8 @@ namespace mapsdk {
 
 // An overlay view that draws its overlay as a path in its own coordinates with stroke and fill
 // properties; subclasses build the path (createPath). The line width, dash pattern and phase
-// are points on screen, whatever the zoom. A colour that is not set draws nothing of its part.
+// are points on screen, whatever the zoom. Drawing fills and strokes whatever colours are set: an
+// unset one leaves the drawing context's own colour in force (the caller may have chosen it).
 class GMKOverlayPathView : public GMKOverlayView {
  public:
   using GMKOverlayView::GMKOverlayView;
@@ -44,6 +45,7 @@ class GMKOverlayPathView : public GMKOverlayView {
 
   void applyStrokePropertiesToContext(platform::BitmapContext& context, double zoomScale) const;
   void applyFillPropertiesToContext(platform::BitmapContext& context, double zoomScale) const;
+  // Draw only when their colour is set.
   void strokePath(const platform::Path& path, platform::BitmapContext& context) const;
   void fillPath(const platform::Path& path, platform::BitmapContext& context,
                 platform::PathFillRule rule = platform::PathFillRule::NonZero) const;

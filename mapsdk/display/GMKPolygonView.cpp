@@ -13,8 +13,8 @@ void GMKPolygonView::createPath() {
 }
 
 void GMKPolygonView::drawBuiltPath(const platform::Path& path, platform::BitmapContext& context) const {
-  fillPath(path, context, platform::PathFillRule::EvenOdd);
-  strokePath(path, context);
+  context.fillPath(path, platform::PathFillRule::EvenOdd);
+  context.strokePath(path);
 }
 
 }  // namespace mapsdk

@@ -11,7 +11,7 @@ void GMKPolylineView::createPath() {
 }
 
 void GMKPolylineView::drawBuiltPath(const platform::Path& path, platform::BitmapContext& context) const {
-  strokePath(path, context);
+  context.strokePath(path);
 }
 
 }  // namespace mapsdk

@@ -17,8 +17,15 @@ std::optional<platform::Location> GMKEngineUserLocationSource::bestEffortAtLocat
   best.longitude = fix.longitude;
   best.latitude = fix.latitude;
   best.horizontalAccuracy = fix.accuracy;
-  if (const auto& manager = gps->locationManager(); manager && manager->location())
-    best.timestamp = manager->location()->timestamp;
+  // What the receiver's fix does not keep comes from the platform's last report.
+  if (const auto& manager = gps->locationManager(); manager && manager->location()) {
+    const platform::Location& reported = *manager->location();
+    best.timestamp = reported.timestamp;
+    best.altitude = reported.altitude;
+    best.verticalAccuracy = reported.verticalAccuracy;
+    best.course = reported.course;
+    best.speed = reported.speed;
+  }
   return best;
 }
 
@@ -72,8 +79,12 @@ void GMKUserLocationInternal::updateLocationInfo() {
   gmengine::CoordShiftToMapSystem(shifted.longitude, shifted.latitude, &longitude, &latitude);
   GMKLocation converted;
   converted.coordinate = {latitude, longitude};
+  converted.altitude = best->altitude;
   converted.horizontalAccuracy = best->horizontalAccuracy;
+  converted.verticalAccuracy = best->verticalAccuracy;
   converted.timestamp = best->timestamp;
+  converted.course = best->course;
+  converted.speed = best->speed;
   location = converted;
   coordinate = converted.coordinate;
   auto& center = platform::NotificationCenter::defaultCenter();

@@ -14,8 +14,9 @@ namespace mapsdk {
 
 inline constexpr const char* NotificationLocationDidUpdate = "NotificationLocationDidUpdate";
 
-// A position of the user in the map service's coordinate system. What the platform does not
-// report reads -1 (vertical accuracy, course, speed) or 0 (altitude).
+// A position of the user in the map service's coordinate system, with the platform fix's altitude,
+// accuracies, course and speed. What the platform does not know reads -1 (vertical accuracy,
+// course, speed) or 0 (altitude).
 struct GMKLocation {
   CLLocationCoordinate2D coordinate;
   double altitude = 0;

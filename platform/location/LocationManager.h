@@ -15,6 +15,10 @@ struct Location {
   double longitude = 0;           // degrees
   double horizontalAccuracy = 0;  // metres; negative: the fix is not valid
   double timestamp = 0;           // seconds since 1970
+  double altitude = 0;            // metres above sea level
+  double verticalAccuracy = -1;   // metres; negative: the altitude is not known
+  double course = -1;             // degrees clockwise from north; negative: not known
+  double speed = -1;              // metres a second; negative: not known
 };
 
 enum class AuthorizationStatus : std::int32_t {

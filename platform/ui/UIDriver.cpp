@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -289,7 +290,8 @@ bool UIDriver::longPress(View& view, double seconds) {
   auto keep = view.weak_from_this().lock();
   auto t = targetFor(view);
   if (!t) return false;
-  Touch touch(t->window, t->hit, t->point, 1);
+  // A press held that long is no tap: its tap count is 0.
+  Touch touch(t->window, t->hit, t->point, 0);
   auto chosen =
       choose(recognizers(
                  t->hit.get(),
@@ -299,11 +301,49 @@ bool UIDriver::longPress(View& view, double seconds) {
                  },
                  false),
              touch);
-  deliver(t->hit, touch, chosen, [&](GestureRecognizer& g) {
-    g.setLocation(t->point);
-    g.setState(GestureRecognizerState::Began);
-    g.setState(GestureRecognizerState::Ended);
-  });
+  // Without a recognizer the view itself times the press: the finger stays down that long.
+  std::function<void()> hold;
+  if (chosen.empty()) hold = [seconds] { RunLoop::main().runFor(seconds); };
+  deliver(
+      t->hit, touch, chosen,
+      [&](GestureRecognizer& g) {
+        g.setLocation(t->point);
+        g.setState(GestureRecognizerState::Began);
+        g.setState(GestureRecognizerState::Ended);
+      },
+      hold);
+  return true;
+}
+
+bool UIDriver::twoFingerTap(View& view) {
+  auto keep = view.weak_from_this().lock();
+  auto t = targetFor(view);
+  if (!t) return false;
+  Point a{t->point.x - 10, t->point.y}, b{t->point.x + 10, t->point.y};
+  Touch first(t->window, t->hit, a, 1), second(t->window, t->hit, b, 1);
+  auto chosen =
+      choose(recognizers(
+                 t->hit.get(),
+                 [](GestureRecognizer& g) {
+                   auto* tap = dynamic_cast<TapGestureRecognizer*>(&g);
+                   return tap && tap->numberOfTapsRequired() == 1 && tap->numberOfTouchesRequired() == 2;
+                 },
+                 true),
+             first);
+  if (!chosen.empty()) {
+    deliver(t->hit, first, chosen, [&](GestureRecognizer& g) {
+      g.setLocation(t->point, 2);
+      g.setState(GestureRecognizerState::Ended);
+    });
+    return true;
+  }
+  // Both fingers down, then lifted one after the other.
+  t->hit->touchesBegan(first);
+  t->hit->touchesBegan(second);
+  first.setPhase(TouchPhase::Ended);
+  t->hit->touchesEnded(first);
+  second.setPhase(TouchPhase::Ended);
+  t->hit->touchesEnded(second);
   return true;
 }
 
@@ -381,7 +421,17 @@ bool UIDriver::pan(View& view, Point translation) {
     return true;
   }
   ScrollView* sv = scrollViewAbove(t->hit.get(), [](ScrollView& s) { return s.isScrollEnabled(); });
-  if (!sv) return fail("nothing takes a drag on " + describeView(view));
+  if (!sv) {
+    // Nothing above takes the drag: the view itself follows the finger, which moved (no tap).
+    Touch drag(t->window, t->hit, t->point, 0);
+    t->hit->touchesBegan(drag);
+    drag.moveTo({t->point.x + translation.x, t->point.y + translation.y});
+    drag.setPhase(TouchPhase::Moved);
+    t->hit->touchesMoved(drag);
+    drag.setPhase(TouchPhase::Ended);
+    t->hit->touchesEnded(drag);
+    return true;
+  }
   t->hit->touchesBegan(touch);
   touch.setPhase(TouchPhase::Cancelled);
   t->hit->touchesCancelled(touch);

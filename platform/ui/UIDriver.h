@@ -43,10 +43,16 @@ class UIDriver {
   // At the centre of the view's visible part; refused when another view covers that point.
   static bool tap(View& view, int tapCount = 1);
   static bool tap(std::string_view textOrLabel, int tapCount = 1);
+  // The finger stays down for seconds of the main run loop's clock when no long-press recognizer
+  // takes the press (the view then times it itself); the touch counts no tap.
   static bool longPress(View& view, double seconds = 1.0);
+  // Two fingers put down side by side on the view's centre and lifted one after the other (or a
+  // two-touch tap recognizer that takes them).
+  static bool twoFingerTap(View& view);
   // direction: SwipeDirection bits (one of them).
   static bool swipe(View& view, unsigned direction);
-  // A drag by the translation (points, as the finger moves).
+  // A drag by the translation (points, as the finger moves). With no pan recognizer and no scroll
+  // view to take it, the view gets the touch's begin, one move and its end.
   static bool pan(View& view, Point translation);
   static bool pinch(View& view, double scale);
 

@@ -87,10 +87,7 @@ TEST_F(MapViewTest, PinchesAndTapsChangeTheLevelAndAskForTheTilesOfTheNewLevel) 
   // A double tap raises the level about the tapped point; a two-finger tap lowers it.
   ASSERT_TRUE(platform::UIDriver::tapAt({160, 240}, 2));
   EXPECT_EQ(Status().level, 14);
-  auto& twoFinger = view->contentView().twoFingerTapRecognizer();
-  twoFinger->setLocation({160, 240}, 2);
-  twoFinger->setState(platform::GestureRecognizerState::Ended);
-  twoFinger->reset();
+  ASSERT_TRUE(platform::UIDriver::twoFingerTap(*view));
   EXPECT_EQ(Status().level, 13);
   EXPECT_TRUE(view->zoomIn());
   EXPECT_EQ(view->zoomLevel(), 14);
