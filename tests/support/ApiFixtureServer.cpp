@@ -40,7 +40,8 @@ std::string ApiFixtureServer::defaultFixtureRoot() {
 
 ApiFixtureServer::ApiFixtureServer() : ApiFixtureServer(defaultFixtureRoot()) {}
 
-ApiFixtureServer::ApiFixtureServer(std::string fixtureRoot) : root_(std::move(fixtureRoot)) {
+ApiFixtureServer::ApiFixtureServer(std::string fixtureRoot, std::string sampleRoot)
+    : root_(std::move(fixtureRoot)), demo_(DemoApi::load(sampleRoot.empty() ? root_ : sampleRoot)) {
   server_.setHandler([this](const RecordedRequest& request) { return respond(request); });
 }
 
@@ -116,6 +117,17 @@ ScriptedResponse ApiFixtureServer::respond(const RecordedRequest& request) {
     std::lock_guard lock(mutex_);
     auto it = answers_.find(path);
     if (it != answers_.end()) return it->second;
+  }
+  if (demo_ && path.starts_with("/api/")) {
+    auto query = request.target.find('?');
+    auto params = DemoApi::parseParams(
+        query == std::string::npos ? std::string_view() : std::string_view(request.target).substr(query + 1));
+    // A form body adds its fields (the client's posts are URL-encoded forms).
+    auto type = request.header("Content-Type");
+    if (!request.body.empty() && !(type && type->find("multipart") != std::string::npos))
+      params.merge(DemoApi::parseParams(request.body));
+    if (auto answer = demo_->answer(path.substr(5), params))
+      return ScriptedResponse::ok(std::move(*answer), {{"Content-Type", "text/xml; charset=utf-8"}});
   }
   if (auto file = fixtureFor(request.target)) {
     if (auto body = readFile(*file)) {
