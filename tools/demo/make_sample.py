@@ -185,8 +185,8 @@ ANCHOR_JOBS = [
 ]
 GROUPS = [("9001", "浦江数据集团", "集团下设软件、数据与咨询三家子公司，2013 年校园招聘覆盖上海、北京、成都。")]
 
-COMPANY_COUNT = 60
-JOB_COUNT = 420
+COMPANY_COUNT = 72
+JOB_COUNT = 460
 
 
 def days_before(date, days):
@@ -292,8 +292,13 @@ def main():
     for coid, name, district, cotype, cosize, industry, address, lat, lon in ANCHOR_COMPANIES:
         companies.append(dict(coid=coid, name=name, area=district, cotype=cotype, cosize=cosize, indtype=industry,
                               caddr=address, lat=lat, lon=lon))
+    # Every city has companies; busier cities have more.
+    cities = sorted(set(areas[d]["city"] for d in districts))
     for i in range(COMPANY_COUNT):
-        district = numbers.pick(weighted)
+        if i < 2 * len(cities):
+            district = numbers.pick([d for d in districts if areas[d]["city"] == cities[i % len(cities)]])
+        else:
+            district = numbers.pick(weighted)
         industry = numbers.pick(INDUSTRIES)[0]
         city = areas[district]["city"]
         while True:
@@ -329,8 +334,10 @@ def main():
         jobs.append(dict(jobid=jobid, name=name, coid=coid, area=area, funtype=func, date=date, saltype=saltype,
                          degree=degree, workyear=workyear, term=term, language=language))
     generated_companies = companies[len(ANCHOR_COMPANIES):]
+    # Shanghai and Beijing companies post most.
+    posting = [c for c in generated_companies for _ in range(3 if c["area"][:2] in ("01", "02") else 1)]
     for i in range(JOB_COUNT):
-        company = numbers.pick(generated_companies) if i % 7 else numbers.pick(companies)
+        company = numbers.pick(posting) if i % 7 else numbers.pick(companies)
         scode, sname, titles = numbers.pick(subfunctions)
         title = numbers.pick(titles)
         if numbers.below(4) == 0 and not title.endswith("实习生"):
