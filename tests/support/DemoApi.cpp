@@ -489,7 +489,8 @@ std::string DemoApi::mapSearch(const Params& params) const {
   }
 
   // Every job keeps its place relative to its city's centre, moved to the searched point: any
-  // point shows the sample's jobs around it, denser near it as in a city.
+  // point shows the sample's jobs around it, denser near it as in a city. Newest first, as the
+  // search lists them, so each page's pins spread over the circle.
   std::map<std::string, const Area*, std::less<>> centres;
   for (const auto& [code, area] : areas_)
     if (area.district.empty()) centres.emplace(area.city, &area);
@@ -511,8 +512,6 @@ std::string DemoApi::mapSearch(const Params& params) const {
     if (distance > radius) continue;
     placed.push_back({j, lat + north / KmPerDegree, lon + east / (KmPerDegree * cosHere), distance});
   }
-  std::stable_sort(placed.begin(), placed.end(),
-                   [](const Placed& a, const Placed& b) { return a.distance < b.distance; });
   writePage(answer, placed, page, [this](Answer& a, const Placed& p) {
     const Job* j = p.job;
     const Company* c = company(j->coid);

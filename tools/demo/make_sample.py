@@ -358,11 +358,14 @@ def main():
     workyear_names = dict(WORKYEARS)
     func_names = {code: name for code, name, _ in subfunctions}
     job_rows = []
+    anchor_ids = set(j[0] for j in ANCHOR_JOBS)
     for job in jobs:
         company = by_coid[job["coid"]]
-        # A job sits at its company unless the company has offices elsewhere.
-        if job["area"] == company["area"]:
+        # A job sits at its company's building (the anchors exactly), or at an office elsewhere.
+        if job["jobid"] in anchor_ids:
             lat, lon = company["lat"], company["lon"]
+        elif job["area"] == company["area"]:
+            lat, lon = spot(company["lat"], company["lon"], 0.4)
         else:
             lat, lon = spot(areas[job["area"]]["lat"], areas[job["area"]]["lon"], 1.0)
         marks = landmarks_of.get(job["area"], [])
