@@ -160,7 +160,7 @@ SUFFIXES = {
 COINFO = ("{name}成立于{year}年，总部位于{city}，从事{industry}相关业务，现有员工{size}。"
           "公司重视人才培养，提供有竞争力的薪酬和完善的培训体系。")
 JOBINFO = ("岗位职责：\n1. 负责{func}相关工作，完成部门下达的目标；\n2. 与团队协作，持续改进工作流程。\n"
-           "任职要求：\n1. {degree}及以上学历，{workyear}相关经验；\n2. 责任心强，善于沟通。")
+           "任职要求：\n1. {degree}及以上学历，{workyear}；\n2. 责任心强，善于沟通。")
 TOPICS = ["面试流程很规范，技术面问得很细。", "有人知道今年校招什么时候开始吗？", "公司食堂不错，班车也方便。",
           "新人培训安排得很充实，带教的同事很耐心。", "请问这边的加班情况怎么样？", "刚拿到offer，下周入职，求前辈指点！",
           "办公环境很好，离地铁站很近。", "年终奖一般发几个月？"]
@@ -192,6 +192,12 @@ JOB_COUNT = 460
 def days_before(date, days):
     day = datetime.date(*date) - datetime.timedelta(days=days)
     return (day.year, day.month, day.day)
+
+
+def experience(code, names):
+    if code in ("01", "02"):
+        return "在读学生或应届毕业生均可"
+    return names[code] + ("以上" if code in ("03", "04") else "") + "相关工作经验"
 
 
 def text_date(date):
@@ -345,11 +351,18 @@ def main():
         term = numbers.pick(["01", "01", "01", "01", "02", "03", "04"])
         if term == "03" and "实习" not in title:
             title += "（实习）"
-        degree = numbers.pick(DEGREES[1:])[0]
-        workyear = numbers.pick(WORKYEARS[1:])[0]
-        saltype = "10" if numbers.below(8) == 0 else salary_of_degree[degree]
-        if saltype != "10" and int(workyear) >= 5:
-            saltype = "%02d" % min(9, int(saltype) + 2)
+        # Most jobs ask for a college or university degree; pay follows degree and experience.
+        degree = numbers.pick(["02", "03", "03", "04", "04", "04", "04", "05", "05", "06"])
+        workyear = "01" if term == "03" else numbers.pick(WORKYEARS[2:])[0]
+        if term == "03":
+            saltype = "01"
+        elif term == "02":
+            saltype = "02"
+        elif numbers.below(8) == 0:
+            saltype = "10"
+        else:
+            bump = 2 if int(workyear) >= 6 else 1 if int(workyear) == 5 else 0
+            saltype = "%02d" % min(9, int(salary_of_degree[degree]) + bump)
         jobs.append(dict(jobid=str(45200000 + 89 * (i + 1)), name=title, coid=company["coid"], area=company["area"],
                          funtype=scode, date=days_before(SAMPLE_DATE, numbers.below(40)), saltype=saltype,
                          degree=degree, workyear=workyear, term=term, language=numbers.pick(LANGUAGES)))
@@ -371,7 +384,7 @@ def main():
         marks = landmarks_of.get(job["area"], [])
         landmark = marks[int(job["jobid"]) % len(marks)] if marks else ""
         info = JOBINFO.format(func=func_names[job["funtype"]], degree=degree_names[job["degree"]],
-                              workyear=workyear_names[job["workyear"]])
+                              workyear=experience(job["workyear"], workyear_names))
         job_rows.append((job["jobid"], job["name"], job["coid"], job["area"], job["funtype"], text_date(job["date"]),
                          job["saltype"], salary_names[job["saltype"]], job["degree"], job["workyear"], job["term"],
                          landmark, 1 + int(job["jobid"]) % 5, job["language"], "%.6f" % lat, "%.6f" % lon, info))
