@@ -67,27 +67,9 @@ void ApiFixtureServer::setAnswerUnknownCallsAsServer(bool asServer) {
 }
 
 std::string ApiFixtureServer::serverErrorAnswer(std::string_view path) {
-  std::string call(path);
-  if (call.rfind("/api/", 0) == 0) call.erase(0, 5);
-  std::string escaped;
-  for (char c : call) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<responsemessage>\n  <result>0</result>\n"
-         "  <status>404</status>\n  <message>演示服务器不认识这个接口：" +
-         escaped + "</message>\n  <resultbody></resultbody>\n</responsemessage>\n";
+  std::string_view call = path;
+  if (call.starts_with("/api/")) call.remove_prefix(5);
+  return DemoApi::errorAnswer(404, "演示服务器不认识这个接口：" + std::string(call));
 }
 
 std::optional<std::string> ApiFixtureServer::fixtureFor(std::string_view target) const {

@@ -236,11 +236,15 @@ class Answer {
   bool inItem_ = false;
 };
 
-std::string errorAnswer(int status, std::string_view message) {
+}  // namespace
+
+std::string DemoApi::errorAnswer(int status, std::string_view message) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<responsemessage>\n  <result>0</result>\n  <status>" +
          std::to_string(status) + "</status>\n  <message>" + escaped(message) +
          "</message>\n  <resultbody></resultbody>\n</responsemessage>\n";
 }
+
+namespace {
 
 struct Page {
   std::size_t first = 0, size = 10;
@@ -576,32 +580,34 @@ std::string DemoApi::companyDetail(const Params& params) const {
   return a.done();
 }
 
-std::string DemoApi::companyJobs(const Params& params) const {
-  std::string coid = trimmed(param(params, "coid"));
-  if (!company(coid)) return errorAnswer(404, "该公司不存在");
+std::string DemoApi::jobsOf(const std::vector<std::string>& coids, const Params& params, bool campus) const {
   auto areas = codesOf(param(params, "jobarea"));
   std::vector<const Job*> jobs;
   for (const auto& j : jobs_)
-    if (j.coid == coid && underAny(j.area, areas)) jobs.push_back(&j);
+    if (std::find(coids.begin(), coids.end(), j.coid) != coids.end() && underAny(j.area, areas))
+      jobs.push_back(&j);
   Answer answer;
-  writePage(answer, jobs, pageOf(params, 10), [this](Answer& a, const Job* j) {
+  writePage(answer, jobs, pageOf(params, 10), [this, campus](Answer& a, const Job* j) {
     a.field("jobid", j->jobid).field("jobname", j->jobname).field("coid", j->coid);
-    a.field("coname", company(j->coid)->coname)
-        .field("jobarea", areaText(j->area))
-        .field("jobnum", j->jobnum);
-    a.field("issuedate", j->issuedate).field("isintern", j->jobterm == "03" ? "1" : "0");
+    a.field("coname", company(j->coid)->coname).field("jobarea", areaText(j->area));
+    a.field("jobnum", j->jobnum).field("issuedate", j->issuedate);
+    a.field("isintern", j->jobterm == "03" ? "1" : "0");
+    if (campus) a.field("iscampus", "1");
   });
   return answer.done();
 }
 
-std::string DemoApi::companyAreas(const Params& params) const {
+std::string DemoApi::companyJobs(const Params& params) const {
   std::string coid = trimmed(param(params, "coid"));
-  // The cities of the company's jobs, in the order of its newest jobs.
+  if (!company(coid)) return errorAnswer(404, "该公司不存在");
+  return jobsOf({coid}, params, false);
+}
+
+std::string DemoApi::citiesOf(const std::vector<std::string>& coids) const {
   std::vector<std::string> cities;
   for (const auto& j : jobs_) {
-    if (j.coid != coid) continue;
     auto area = areas_.find(j.area);
-    if (area == areas_.end()) continue;
+    if (area == areas_.end() || std::find(coids.begin(), coids.end(), j.coid) == coids.end()) continue;
     if (std::find(cities.begin(), cities.end(), area->second.city) == cities.end())
       cities.push_back(area->second.city);
   }
@@ -612,6 +618,10 @@ std::string DemoApi::companyAreas(const Params& params) const {
       if (area.district.empty() && area.city == city)
         answer.item().field("code", code).field("value", city).end();
   return answer.done();
+}
+
+std::string DemoApi::companyAreas(const Params& params) const {
+  return citiesOf({trimmed(param(params, "coid"))});
 }
 
 std::string DemoApi::companyCoordinate(const Params& params) const {
@@ -669,48 +679,15 @@ std::string DemoApi::groupDetail(const Params& params) const {
 
 std::string DemoApi::groupJobs(const Params& params) const {
   std::string id = trimmed(param(params, "groupid"));
-  auto areas = codesOf(param(params, "jobarea"));
-  for (const auto& g : groups_) {
-    if (g.groupid != id) continue;
-    auto members = codesOf(g.coids);
-    std::vector<const Job*> jobs;
-    for (const auto& j : jobs_)
-      if (std::find(members.begin(), members.end(), j.coid) != members.end() && underAny(j.area, areas))
-        jobs.push_back(&j);
-    Answer answer;
-    writePage(answer, jobs, pageOf(params, 10), [this](Answer& a, const Job* j) {
-      a.field("jobid", j->jobid).field("jobname", j->jobname).field("coid", j->coid);
-      a.field("coname", company(j->coid)->coname)
-          .field("jobarea", areaText(j->area))
-          .field("jobnum", j->jobnum);
-      a.field("issuedate", j->issuedate).field("iscampus", "1");
-    });
-    return answer.done();
-  }
+  for (const auto& g : groups_)
+    if (g.groupid == id) return jobsOf(codesOf(g.coids), params, true);
   return errorAnswer(404, "该集团不存在");
 }
 
 std::string DemoApi::groupAreas(const Params& params) const {
   std::string id = trimmed(param(params, "groupid"));
-  for (const auto& g : groups_) {
-    if (g.groupid != id) continue;
-    Answer answer;
-    std::vector<std::string> cities;
-    for (const auto& coid : codesOf(g.coids)) {
-      for (const auto& j : jobs_) {
-        auto area = areas_.find(j.area);
-        if (j.coid != coid || area == areas_.end()) continue;
-        if (std::find(cities.begin(), cities.end(), area->second.city) == cities.end())
-          cities.push_back(area->second.city);
-      }
-    }
-    answer.field("totalcount", static_cast<long>(cities.size()));
-    for (const auto& city : cities)
-      for (const auto& [code, area] : areas_)
-        if (area.district.empty() && area.city == city)
-          answer.item().field("code", code).field("value", city).end();
-    return answer.done();
-  }
+  for (const auto& g : groups_)
+    if (g.groupid == id) return citiesOf(codesOf(g.coids));
   return errorAnswer(404, "该集团不存在");
 }
 

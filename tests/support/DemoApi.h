@@ -33,6 +33,9 @@ class DemoApi {
   // the sample does not answer.
   std::optional<std::string> answer(std::string_view call, const Params& params) const;
 
+  // The service's error answer: result 0, the status and the message.
+  static std::string errorAnswer(int status, std::string_view message);
+
   std::size_t jobCount() const { return jobs_.size(); }
 
   struct Entry {
@@ -81,6 +84,10 @@ class DemoApi {
   // The jobs that match the conditions of a search or map search (keyword, areas, codes).
   std::vector<const Job*> matching(const Params& params, bool byArea) const;
   std::string areaText(std::string_view code) const;
+  // The cities (code and name) where the companies post jobs, in the order of their newest jobs.
+  std::string citiesOf(const std::vector<std::string>& coids) const;
+  // A page of the companies' jobs in the query's areas.
+  std::string jobsOf(const std::vector<std::string>& coids, const Params& params, bool campus) const;
   std::string dictValue(std::string_view ddtype, std::string_view code) const;
   const Company* company(std::string_view coid) const;
   const Job* job(std::string_view jobid) const;
