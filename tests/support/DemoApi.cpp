@@ -300,8 +300,10 @@ std::shared_ptr<const DemoApi> DemoApi::load(const std::string& dir) {
   for (auto& r : *areas)
     api->areas_[r[0]] =
         Area{r[0], r[1], r[2], std::strtod(r[3].c_str(), nullptr), std::strtod(r[4].c_str(), nullptr)};
-  for (auto& r : *companies)
+  for (auto& r : *companies) {
+    api->companyIndex_.emplace(r[0], api->companies_.size());
     api->companies_.push_back(Company{r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], r[10]});
+  }
   for (auto& r : *jobs) {
     Job job{r[0], r[1],  r[2],  r[3],  r[4],  r[5],  r[6],  r[7], r[8],
             r[9], r[10], r[11], r[12], r[13], r[14], r[15], r[16]};
@@ -339,9 +341,8 @@ DemoApi::Params DemoApi::parseParams(std::string_view encoded) {
 // ---- Lookups -----------------------------------------------------------------------------------
 
 const DemoApi::Company* DemoApi::company(std::string_view coid) const {
-  for (const auto& c : companies_)
-    if (c.coid == coid) return &c;
-  return nullptr;
+  auto it = companyIndex_.find(coid);
+  return it == companyIndex_.end() ? nullptr : &companies_[it->second];
 }
 
 const DemoApi::Job* DemoApi::job(std::string_view jobid) const {

@@ -96,7 +96,8 @@ class DemoApi {
   std::map<std::string, std::map<std::string, std::vector<Entry>, std::less<>>, std::less<>> dicts_;
   std::map<std::string, Area, std::less<>> areas_;
   std::vector<Company> companies_;
-  std::vector<Job> jobs_;  // newest first
+  std::map<std::string, std::size_t, std::less<>> companyIndex_;  // coid -> place in companies_
+  std::vector<Job> jobs_;                                         // newest first
   std::vector<Group> groups_;
   std::vector<Topic> topics_;
   std::int64_t newestDay_ = 0;
