@@ -174,9 +174,44 @@ std::string fixed(double value) {
 
 // ---- Answers -------------------------------------------------------------------------------------
 
+// The length of the well-formed UTF-8 sequence at the start of s, 0 when there is none.
+std::size_t utf8Length(std::string_view s) {
+  auto byte = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  unsigned char lead = byte(0);
+  std::size_t n = lead < 0x80           ? 1
+                  : (lead >> 5) == 0x6  ? 2
+                  : (lead >> 4) == 0xE  ? 3
+                  : (lead >> 3) == 0x1E ? 4
+                                        : 0;
+  if (n == 0 || n > s.size()) return 0;
+  for (std::size_t i = 1; i < n; ++i)
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  std::uint32_t cp = n == 1 ? lead : lead & (0x7F >> n);
+  for (std::size_t i = 1; i < n; ++i) cp = (cp << 6) | (byte(i) & 0x3F);
+  static constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < Least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
+    return 0;
+  return n;
+}
+
+// Text for an XML element or attribute. Queries are echoed in answers (a keyword, a dictionary
+// name), so what XML cannot hold is replaced: a broken UTF-8 byte by U+FFFD, a control by nothing.
 std::string escaped(std::string_view s) {
   std::string out;
-  for (char c : s) {
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t n = utf8Length(s.substr(i));
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    if (n > 1) {
+      out.append(s.substr(i, n));
+      i += n;
+      continue;
+    }
+    char c = s[i++];
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
     switch (c) {
       case '&':
         out += "&amp;";

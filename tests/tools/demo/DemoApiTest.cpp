@@ -160,6 +160,15 @@ TEST_F(DemoApiTest, AKeywordWithoutMatchGivesTheEmptyAnswer) {
   EXPECT_NE(none->detailInfo()->getString("searchsuggestions").find("zzqx"), std::string::npos);
   EXPECT_EQ(ask("job/associate_keyword.php", "keyword=zzqx&keywordtype=1")->count(), 0u);
 
+  // What the answer echoes stays readable XML, whatever was typed.
+  auto typed = ask("job/search_job_list.php", "keyword=j%DC%01%3C%26ava&jobarea=020000");
+  EXPECT_FALSE(typed->localError()) << typed->message();
+  EXPECT_NE(typed->detailInfo()->getString("searchsuggestions").find("j\xEF\xBF\xBD<&ava"),
+            std::string::npos);
+  auto unknown = ask("datadict/get_datadict.php", "ddtype=%FF%FE");
+  EXPECT_FALSE(unknown->localError()) << unknown->message();
+  EXPECT_TRUE(unknown->hasError());
+
   auto suggestions = ask("job/associate_keyword.php", "keyword=java&keywordtype=1");
   ASSERT_GT(suggestions->count(), 1u);
   EXPECT_EQ(column(*suggestions, "keyword")[0], "java");
