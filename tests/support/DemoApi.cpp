@@ -445,6 +445,8 @@ std::vector<const DemoApi::Job*> DemoApi::matching(const Params& params, bool by
   auto types = codesOf(param(params, "cotype"));
   auto terms = codesOf(param(params, "jobterm"));
   auto dates = codesOf(param(params, "issuedate"));
+  // The campus channel lists the jobs open to students and new graduates.
+  bool campus = param(params, "postchannel") == "0100";
   // Publication date codes: the days back from the sample's newest day.
   long withinDays = -1;
   if (!dates.empty()) {
@@ -464,6 +466,7 @@ std::vector<const DemoApi::Job*> DemoApi::matching(const Params& params, bool by
         !equalsAny(c->cotype, types) || !equalsAny(j.jobterm, terms))
       continue;
     if (withinDays >= 0 && newestDay_ - j.day >= withinDays) continue;
+    if (campus && j.workyear != "01" && j.workyear != "02") continue;
     if (!words.empty()) {
       std::string text = keywordType == 0   ? lowered(c->coname)
                          : keywordType == 2 ? lowered(j.jobname + "\n" + c->coname + "\n" + j.jobinfo)

@@ -127,6 +127,13 @@ TEST_F(DemoApiTest, KeywordAreaAndFiltersSelectJobs) {
   // No-limit codes limit nothing.
   EXPECT_EQ(ask("job/search_job_list.php", "jobarea=020000&degree=00&cotype=00&indtype=0000")->maxCount(),
             ask("job/search_job_list.php", "jobarea=020000")->maxCount());
+  // The campus channel: jobs for students and new graduates.
+  auto campus = ask("job/search_job_list.php", "postchannel=0100&jobarea=010000&pagesize=100");
+  ASSERT_GT(campus->count(), 0u);
+  EXPECT_LT(campus->maxCount(),
+            ask("job/search_job_list.php", "postchannel=0000&jobarea=010000")->maxCount());
+  for (const auto& row : campus->dataList())
+    EXPECT_TRUE(row->getString("workyear") == "在读学生" || row->getString("workyear") == "应届毕业生");
   // A company-name keyword.
   auto company = ask("job/search_job_list.php", "keyword=%E6%B5%A6%E6%B1%9F%E6%95%B0%E6%8D%AE&keywordtype=0");
   for (const auto& name : column(*company, "coname")) EXPECT_NE(name.find("浦江数据"), std::string::npos);
