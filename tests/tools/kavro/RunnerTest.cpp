@@ -18,6 +18,7 @@
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
+#include "platform/ui/TextMetrics.h"
 #include "tests/support/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
@@ -299,6 +300,7 @@ TEST(Snapshots, DrawRealGlyphsWhenAFontIsSetAndGlyphBoxesOtherwise) {
   auto label = std::make_shared<platform::Label>(platform::Rect(0, 0, 120, 30));
   label->setText("职位 Jobs");
   label->setBackgroundColor(platform::Color::white());
+  platform::TextMetrics::setFont(nullptr);
   auto boxes = platform::Snapshot::imageOfView(*label, 2);
   platform::Snapshot::setGlyphRenderer(font);
   auto glyphs = platform::Snapshot::imageOfView(*label, 2);
