@@ -131,7 +131,7 @@ bool CompanyDetailController::listViewSelectedIndexPath(ListView& list, const pl
       break;
     }
     case TagAddress:
-      JobDetailCellUtil::pushRouteController(navigationController().get(), companyDetail_);
+      JobDetailCellUtil::openRouteController(companyDetail_);
       AppTracking::record("TRACKING_JOBSEARCH_COMPANYINFO_ADDRESS");
       break;
     default:

@@ -34,6 +34,8 @@ void CompanyDetailHeaderView::initWithCoid() {
   button_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
                                                platform::Rect(0, 0, ButtonWidth, ButtonHeight));
   AppSkin::apply(button_.get(), "jobdetail_company_fans", "job_related");
+  // The button is the only way into the community page: it says where it leads.
+  button_->setTitle(AppCoreInfo::getLocalizedString("codetail_company_fans"));
   button_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("codetail_company_fans"));
   std::weak_ptr<CompanyDetailHeaderView> weak =
       std::static_pointer_cast<CompanyDetailHeaderView>(shared_from_this());

@@ -89,13 +89,8 @@ platform::ActionResult JobDetailCellUtil::performClassAction(std::string_view cl
   return result;
 }
 
-void JobDetailCellUtil::pushRouteController(platform::NavigationController* nav,
-                                            const std::shared_ptr<DataItemDetail>& record) {
-  std::string_view name = UserCoreInfo::sharedUserCoreInfo().appMapType() != 0 ? "JobAppleRouteController"
-                                                                               : "JobGeoRouteController";
-  auto made = performClassAction(name, "initWithDetail:", {platform::Value(record)});
-  auto screen = made.value.as<platform::ViewController>();
-  if (nav && screen) nav->pushViewController(screen, true);
+void JobDetailCellUtil::openRouteController(const std::shared_ptr<DataItemDetail>& record) {
+  performClassAction("JobMapController", "initWithDetail:", {platform::Value(record)});
 }
 
 }  // namespace kavro

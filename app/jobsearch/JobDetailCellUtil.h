@@ -38,10 +38,10 @@ class JobDetailCellUtil : public DataTableCell {
   // the class action; an error is logged and nothing happens when the class or action is missing.
   static platform::ActionResult performClassAction(std::string_view className, std::string_view action,
                                                    const platform::Arguments& arguments);
-  // Pushes the route screen for a record with a work place (its "initWithDetail:" class action):
-  // the platform map's or the map SDK's by the session's map type.
-  static void pushRouteController(platform::NavigationController* nav,
-                                  const std::shared_ptr<DataItemDetail>& record);
+  // Opens the route screen for a record with a work place, once, from the most recent screen: the
+  // map screens' "initWithDetail:" class action picks the platform map's or the map SDK's screen
+  // by the session's map type and shows it itself.
+  static void openRouteController(const std::shared_ptr<DataItemDetail>& record);
 };
 
 }  // namespace kavro

@@ -2,6 +2,7 @@
 
 #include "app/jobsearch/JobOperateUtil.h"
 #include "app/shell/AppTracking.h"
+#include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ScreenSize.h"
@@ -48,6 +49,7 @@ void JobDetailHeaderView::build() {
   button_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
                                                platform::Rect(0, 0, ButtonWidth, ButtonHeight));
   AppSkin::apply(button_.get(), "jobdetail_resume_match", "job_related");
+  button_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobdetail_resume_match"));
   std::weak_ptr<JobDetailHeaderView> weak = std::static_pointer_cast<JobDetailHeaderView>(shared_from_this());
   button_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->watchResumeMatchPercent();

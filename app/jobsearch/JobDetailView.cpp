@@ -294,7 +294,7 @@ bool JobDetailView::listViewSelectedIndexPath(ListView& list, const platform::In
         alert::showAlert(text("jobdetail_inexact_coddr"));
         break;
       }
-      JobDetailCellUtil::performClassAction("JobMapController", "initWithDetail:", {platform::Value(job)});
+      JobDetailCellUtil::openRouteController(job);
       AppTracking::record("TRACKING_JOBSEARCH_JOBDETAIL_ADDRESS");
       break;
     case TagAllJobs: {

@@ -159,11 +159,6 @@ void JobSearchController::setBarText(const std::string& text) {
 
 void JobSearchController::doSearch() {
   std::string typed = searchBar_ ? searchBar_->text() : queryParam_->keywords();
-  // Blanks alone are no keyword: say so rather than run a search the user did not mean.
-  if (!typed.empty() && str::trim(typed).empty()) {
-    alert::showAlert(AppCoreInfo::getLocalizedString("jobsearch_too_less_terms"));
-    return;
-  }
   queryParam_->setKeywords(typed);
   if (queryParam_->countMajorTerms() < 1) {
     alert::showAlert(AppCoreInfo::getLocalizedString("jobsearch_too_less_terms"));

@@ -48,8 +48,10 @@ void JobSearchFilterController::customView() {
 void JobSearchFilterController::initNavBar() {
   setTitle(AppCoreInfo::getLocalizedString("searchfilter_title"));
   std::weak_ptr<JobSearchFilterController> weak = sharedAs<JobSearchFilterController>();
+  // The platform's own "done" item speaks the platform's language; ours comes from the tables.
   navigationItem()->setRightBarButtonItem(std::make_shared<platform::BarButtonItem>(
-      platform::BarButtonSystemItem::Done, [weak](platform::BarButtonItem&) {
+      AppCoreInfo::getLocalizedString("common_text_done"), platform::BarButtonItemStyle::Done,
+      [weak](platform::BarButtonItem&) {
         if (auto self = weak.lock()) self->filterDone();
       }));
 }

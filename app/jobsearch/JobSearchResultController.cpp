@@ -106,10 +106,6 @@ std::shared_ptr<UIKavroBarButton> JobSearchResultController::customBarButton(con
                                                                              std::function<void()> action) {
   auto item = UIKavroBarButton::barButtonWithFrame(platform::Rect(0, 0, 80, 44), title, std::move(action));
   item->setEnabled(false);
-  if (auto button = item->customButton()) {
-    button->setEnabled(false);
-    button::setTitleUnderIcon(*button);
-  }
   return item;
 }
 
@@ -129,6 +125,9 @@ void JobSearchResultController::initBottomToolBar() {
   AppSkin::apply(favorite->customButton(), "jobsearch_result_bottom_favorite_button", "job_related");
   AppSkin::apply(apply->customButton(), "jobsearch_result_bottom_apply_button", "job_related");
   AppSkin::apply(detail->customButton(), "jobsearch_result_bottom_detail_button", "job_related");
+  // The title goes under the icon that the skin gave.
+  for (const auto& item : {favorite, apply, detail})
+    if (auto button = item->customButton()) button::setTitleUnderIcon(*button);
   bottomToolBar_->setItems(
       {favorite, UIKavroBarButton::flexItem(), apply, UIKavroBarButton::flexItem(), detail});
   auto list = listViewResult_->frame();
@@ -214,10 +213,7 @@ void JobSearchResultController::buttonsStatesBySelectJobs(bool anySelected) {
 
 void JobSearchResultController::toolBarButtonStates(bool anySelected) {
   for (auto index : {FavoriteItem, ApplyItem})
-    if (auto item = toolbarButton(index)) {
-      item->setEnabled(anySelected);
-      if (auto b = item->customButton()) b->setEnabled(anySelected);
-    }
+    if (auto item = toolbarButton(index)) item->setEnabled(anySelected);
   fliterButtonState();
 }
 
@@ -242,6 +238,7 @@ void JobSearchResultController::detailClick() {
       AppSkin::apply(button, "jobsearch_result_bottom_detail_button", "job_related");
       if (button) button->setTitle(AppCoreInfo::getLocalizedString("jobsearch_result_more_detail"));
     }
+    if (button) button::setTitleUnderIcon(*button);
   }
   AppTracking::record(showDetail_ ? "TRACKING_JOBSEARCH_RESULTS_DETAIL" : "TRACKING_JOBSEARCH_RESULTS_LIST");
   listViewResult_->reloadData();

@@ -111,6 +111,13 @@ void ReportJobController::customView() {
   inputbox::focusInputBoxAtIndexPath(*listReport_, platform::IndexPath::forRow(0, 0));
 }
 
+void ReportJobController::viewDidAppear(bool animated) {
+  UIBasicController::viewDidAppear(animated);
+  if (appeared_ || !listReport_) return;
+  appeared_ = true;
+  inputbox::focusInputBoxAtIndexPath(*listReport_, platform::IndexPath::forRow(0, 0));
+}
+
 std::shared_ptr<platform::View> ReportJobController::viewForHeaderInSection(ListView& list, int section) {
   double width = list.bounds().size.width;
   auto header = std::make_shared<platform::View>(platform::Rect(0, 0, width, 0));

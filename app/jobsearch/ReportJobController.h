@@ -32,6 +32,8 @@ class ReportJobController : public UIBasicController,
   ~ReportJobController() override;
 
   void customView() override;
+  // The statement takes the focus once the form is on screen: a view outside a window cannot.
+  void viewDidAppear(bool animated) override;
   void reportJob(platform::Object& sender);
   void reportJob();
   void cancelReport(platform::Object& sender);
@@ -56,6 +58,7 @@ class ReportJobController : public UIBasicController,
   const std::shared_ptr<UIKavroEditToolbar>& editingToolbar() const { return editingToolbar_; }
 
  private:
+  bool appeared_ = false;
   std::shared_ptr<DataItemDetail> currentValues() const;
   void refreshSubmit();
   void leave();

@@ -34,9 +34,23 @@ Rect CommonProgressLayer::fillRect() const {
 }
 
 CommonHudView::CommonHudView(Rect frame, CommonHud* controller)
-    : View(frame), activity_(std::make_shared<platform::ActivityIndicatorView>()), p_(controller) {
+    : View(frame),
+      activity_(std::make_shared<platform::ActivityIndicatorView>()),
+      p_(controller),
+      captionLabel_(std::make_shared<platform::Label>()),
+      imageView_(std::make_shared<platform::ImageView>()) {
   activity_->setHidesWhenStopped(true);
   addSubview(activity_);
+  captionLabel_->setFont(platform::Font::boldSystemFontOfSize(14));
+  captionLabel_->setTextColor(platform::Color::white());
+  captionLabel_->setShadowColor(platform::Color::black());
+  captionLabel_->setShadowOffset({0, 1});
+  captionLabel_->setTextAlignment(platform::TextAlignment::Center);
+  captionLabel_->setNumberOfLines(0);
+  captionLabel_->setLineBreakMode(platform::LineBreakMode::WordWrap);
+  captionLabel_->setBackgroundColor(std::nullopt);
+  addSubview(captionLabel_);
+  addSubview(imageView_);
   setAlpha(0);
   setBackgroundColor(std::nullopt);
   setOpaque(false);
@@ -258,6 +272,7 @@ void CommonHudView::applyWithMode(int mode) {
     ++progressLayer_.displayCount;
 
     placeIndicator();
+    showLayers();
     setFrame(sharpRect(frame()));
     if (delegate) delegate->hudWillAppear(*p_);
     const double scale = p_->appearScaleFactor();
@@ -292,6 +307,7 @@ void CommonHudView::applyWithMode(int mode) {
     ++progressLayer_.displayCount;
     captionLayer_.caption = caption_;
     placeIndicator();
+    showLayers();
     setFrame(sharpRect(frame()));
     if (delegate) delegate->hudDidUpdate(*p_);
   } else if (mode == 2) {
@@ -330,6 +346,18 @@ void CommonHudView::reset() {
   p_->setCenter({});
   imageLayer_.contents.reset();
   captionLayer_.caption.clear();
+  showLayers();
+}
+
+void CommonHudView::showLayers() {
+  setBackgroundColor(backgroundLayer_.color);
+  setCornerRadius(backgroundLayer_.cornerRadius);
+  captionLabel_->setText(captionLayer_.caption);
+  captionLabel_->setFrame(captionLayer_.frame);
+  captionLabel_->setHidden(captionLayer_.caption.empty());
+  imageView_->setImage(imageLayer_.contents);
+  imageView_->setFrame(imageLayer_.frame);
+  imageView_->setHidden(!imageLayer_.contents);
 }
 
 }  // namespace kavro

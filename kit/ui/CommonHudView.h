@@ -6,6 +6,8 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 
 namespace kavro {
@@ -95,6 +97,9 @@ class CommonHudView : public platform::View {
   const CommonTextLayer& captionLayer() const { return captionLayer_; }
   const CommonHudImageLayer& imageLayer() const { return imageLayer_; }
   CommonProgressLayer& progressLayer() { return progressLayer_; }
+  // The views that draw the caption and the image while the box is shown.
+  const std::shared_ptr<platform::Label>& captionLabel() const { return captionLabel_; }
+  const std::shared_ptr<platform::ImageView>& imageView() const { return imageView_; }
 
  private:
   platform::Size measureCaption(double widthLimit) const;
@@ -103,6 +108,8 @@ class CommonHudView : public platform::View {
   void applyWithMode(int mode);
   void copyBarMeasures();
   void placeIndicator();
+  // The layers' contents into the views a picture shows.
+  void showLayers();
 
   std::string caption_;
   std::shared_ptr<platform::Image> image_;
@@ -123,6 +130,8 @@ class CommonHudView : public platform::View {
   CommonHudImageLayer imageLayer_;
   CommonTextLayer captionLayer_;
   CommonProgressLayer progressLayer_;
+  std::shared_ptr<platform::Label> captionLabel_;
+  std::shared_ptr<platform::ImageView> imageView_;
 };
 
 }  // namespace kavro

@@ -12,13 +12,20 @@ bool isInput(const platform::View& v) {
 }
 }  // namespace
 
+std::vector<std::shared_ptr<platform::View>> inputBoxesOfCell(const platform::TableViewCell& cell) {
+  std::vector<std::shared_ptr<platform::View>> inputs;
+  auto collect = [&inputs](const platform::View& parent) {
+    for (const auto& v : parent.subviews())
+      if (isInput(*v)) inputs.push_back(v);
+  };
+  collect(cell);
+  if (const auto& content = cell.contentView(); content && content.get() != &cell) collect(*content);
+  return inputs;
+}
+
 void unfocusAllInputBox(platform::TableView& table) {
-  for (const auto& cell : table.visibleCells()) {
-    auto subviews = cell->subviews();
-    for (const auto& v : subviews) {
-      if (isInput(*v)) v->resignFirstResponder();
-    }
-  }
+  for (const auto& cell : table.visibleCells())
+    for (const auto& v : inputBoxesOfCell(*cell)) v->resignFirstResponder();
 }
 
 std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView& table,
@@ -32,11 +39,12 @@ std::optional<platform::IndexPath> focusInputBoxAtIndexPath(platform::TableView&
   for (int row = ip.row; row < rows; ++row) {
     auto current = platform::IndexPath::forRow(row, ip.section);
     table.scrollToRowAtIndexPath(current, platform::TableViewScrollPosition::Middle, false);
+    // A table built a moment ago has no cells until it is laid out.
+    table.layoutIfNeeded();
     auto cell = table.cellForRowAtIndexPath(current);
     if (!cell) continue;  // no cell even after scrolling: try the next row
-    auto subviews = cell->subviews();
-    for (const auto& v : subviews) {
-      if (!v->isHidden() && isInput(*v)) {
+    for (const auto& v : inputBoxesOfCell(*cell)) {
+      if (!v->isHidden()) {
         v->becomeFirstResponder();
         return current;
       }

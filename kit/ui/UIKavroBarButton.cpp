@@ -56,4 +56,9 @@ UIKavroBarButton::UIKavroBarButton(std::shared_ptr<platform::View> customView)
   if (auto button = std::dynamic_pointer_cast<platform::Button>(customView)) customButton_ = button;
 }
 
+void UIKavroBarButton::setEnabled(bool enabled) {
+  platform::BarButtonItem::setEnabled(enabled);
+  if (auto button = customButton()) button->setEnabled(enabled);
+}
+
 }  // namespace kavro

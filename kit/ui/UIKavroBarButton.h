@@ -29,6 +29,9 @@ class UIKavroBarButton : public platform::BarButtonItem {
   explicit UIKavroBarButton(std::shared_ptr<platform::View> customView);
   // Null when the custom view is not a button.
   std::shared_ptr<platform::Button> customButton() const { return customButton_.lock(); }
+  // The item and its button together: a bar does not pass the item's state on to a custom view,
+  // and a tap reaches the button, not the item.
+  void setEnabled(bool enabled);
 
  private:
   std::weak_ptr<platform::Button> customButton_;

@@ -192,12 +192,8 @@ void UIKavroEditToolbar::textFiledBecomeFirstResponder() {
   if (!list || !currentIndexPath_) return;
   auto cell = list->formTable().cellForRowAtIndexPath(*currentIndexPath_);
   if (!cell) return;
-  auto subviews = cell->subviews();
-  for (const auto& v : subviews) {
-    if (v->isHidden()) continue;
-    if (dynamic_cast<platform::TextField*>(v.get()) || dynamic_cast<platform::TextView*>(v.get()))
-      v->becomeFirstResponder();
-  }
+  for (const auto& v : inputbox::inputBoxesOfCell(*cell))
+    if (!v->isHidden()) v->becomeFirstResponder();
 }
 
 void UIKavroEditToolbar::scrollToRowAtCurrentIndex() {

@@ -1,5 +1,6 @@
 #include "kit/ui/UIKavroSearchBar.h"
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/UISearchBarKavro.h"
 #include "platform/ui/Application.h"
@@ -42,6 +43,7 @@ void UIKavroSearchBar::initWithCtrl(const std::shared_ptr<platform::ViewControll
   setDelegate(sharedAs<UIKavroSearchBar>());
   autoDisplayCancelButton_ = true;
   barRootCtrl_ = ctrl;
+
   AppSkin::apply(this, "", "");
   if (!ctrl) return;
   const auto& host = ctrl->view();
@@ -69,6 +71,9 @@ Rect UIKavroSearchBar::editingNavigationFrame(const platform::ViewController& ct
 
 void UIKavroSearchBar::callSearchBarBeginEditing() {
   setShowsCancelButton(true);
+  // The platform's button speaks the platform's language; ours comes from the tables.
+  if (const auto& cancel = cancelButton())
+    cancel->setTitle(AppCoreInfo::getLocalizedString("common_text_cancel"));
   auto ctrl = barRootCtrl_.lock();
   auto mask = maskView_.lock();
   if (mask) {

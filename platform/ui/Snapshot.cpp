@@ -169,6 +169,9 @@ void drawContent(View& v, BitmapContext& ctx, double alpha) {
 void draw(View& v, BitmapContext& ctx, double parentAlpha, bool own) {
   if (v.isHidden()) return;
   double alpha = parentAlpha * v.alpha();
+  // A disabled button is drawn dimmed, as the platform dims it (adjustsImageWhenDisabled).
+  if (auto* b = dynamic_cast<Button*>(&v); b && !b->isEnabled() && b->adjustsImageWhenDisabled())
+    alpha *= 0.4;
   if (alpha <= 0) return;
   ctx.saveGState();
   if (!own) {

@@ -5,6 +5,7 @@
 #include "app/jobsearch/CompanyDetailController.h"
 #include "app/jobsearch/CompanyDetailHeaderView.h"
 #include "app/shell/AppTracking.h"
+#include "kit/ui/AppControllers.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/app/jobsearch/JobDetailViewTestSupport.h"
 
@@ -15,6 +16,24 @@ class CampusTalkDetailController : public UIBasicController {};
 class CampusGroupDetailController : public UIBasicController {};
 KAVRO_CLASS(CampusTalkDetailController, UIBasicController);
 KAVRO_CLASS(CampusGroupDetailController, UIBasicController);
+
+// Stand-in for the location map (another target): its "initWithDetail:" opens one screen from the
+// most recent one, as the map's does.
+class JobMapController : public UIBasicController {
+ public:
+  static inline int opened = 0;
+};
+KAVRO_CLASS(JobMapController, UIBasicController)
+    .classAction("initWithDetail:", 1,
+                 [](const platform::ClassRef&, const platform::Arguments&) -> platform::Value {
+                   ++JobMapController::opened;
+                   // The opener is taken first: a new screen is the most recent one from its creation on.
+                   auto parent = AppControllers::mostRecentController();
+                   auto screen = UIBasicController::create<JobMapController>();
+                   if (parent)
+                     if (auto nav = parent->navigationController()) nav->pushViewController(screen, false);
+                   return platform::Value(screen);
+                 });
 
 namespace {
 
@@ -62,6 +81,19 @@ TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
   auto jobs = std::dynamic_pointer_cast<CompanyAllJobsController>(nav->topViewController());
   ASSERT_TRUE(jobs);
   EXPECT_EQ(jobs->idForAllJobs(), "2310486");
+}
+
+TEST_F(CompanyDetailControllerTest, TheAddressRowOpensTheLocationMapOnce) {
+  auto screen = open();
+  JobMapController::opened = 0;
+  platform::ViewController::finishPendingTransitions();
+  const auto depth = nav->viewControllers().size();
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(text("codetail_title_coaddress"))) << platform::UIDriver::lastError();
+  platform::ViewController::finishPendingTransitions();
+  EXPECT_EQ(JobMapController::opened, 1);
+  EXPECT_EQ(nav->viewControllers().size(), depth + 1) << "one screen more, not two";
+  EXPECT_TRUE(std::dynamic_pointer_cast<JobMapController>(nav->topViewController()));
 }
 
 TEST_F(CompanyDetailControllerTest, ACompanySeenWithinThirtyDaysOpensFromTheCacheAndAnOlderOneIsAskedFor) {

@@ -211,6 +211,36 @@ TEST_F(JobDetailViewTest, FavoriteAndApplyDisableTheirButtonsAndMarkTheListRecor
   EXPECT_TRUE(again->hasFavorited());
 }
 
+TEST_F(JobDetailViewTest, AppliedAndFavoritedButtonsSendNothingMoreAndEachSuccessIsShown) {
+  logIn();
+  addRecord("1");
+  auto pager = open(0);
+  ASSERT_TRUE(shown(*pager));
+  auto p = page(*pager);
+  ASSERT_TRUE(platform::UIDriver::tap(text("jobdetail_button_favorite"))) << platform::UIDriver::lastError();
+  ASSERT_TRUE(settle([&] { return p->hasFavorited(); }));
+  // The confirmation is on screen, as a person sees it.
+  std::string caption = hudCaption();
+  ASSERT_FALSE(caption.empty());
+  platform::Application::layoutWindows();
+  EXPECT_NE(platform::UIDriver::describeScreen().find(caption), std::string::npos)
+      << platform::UIDriver::describeScreen();
+  press(*p, 1);
+  ASSERT_TRUE(settle([&] { return p->hasApplied(); }));
+  CommonHud::hiddenTips();
+  const auto favorites = targetsOf("/api/user/add_favorite.php").size();
+  const auto applications = targetsOf("/api/user/apply_job.php").size();
+  ASSERT_EQ(favorites, 1u);
+  ASSERT_EQ(applications, 1u);
+
+  // The buttons are still there to be tapped; a tap on them does nothing.
+  ASSERT_TRUE(platform::UIDriver::tap(text("jobdetail_job_in_favorites"))) << platform::UIDriver::lastError();
+  ASSERT_TRUE(platform::UIDriver::tap(text("jobdetail_job_has_applied"))) << platform::UIDriver::lastError();
+  for (int i = 0; i < 200; ++i) loop().runOnce(0);
+  EXPECT_EQ(targetsOf("/api/user/add_favorite.php").size(), favorites);
+  EXPECT_EQ(targetsOf("/api/user/apply_job.php").size(), applications);
+}
+
 TEST_F(JobDetailViewTest, AFailedFavoriteLeavesTheMarksAsTheyWere) {
   logIn();
   auto record = addRecord("1");

@@ -65,16 +65,19 @@ TEST_F(JobSearchControllerTest, ATypedKeywordLandsInTheResultListWithItsTitleAnd
   EXPECT_EQ(keywords->getItem(0)->getItemTitle(), "java");
 }
 
-TEST_F(JobSearchControllerTest, AKeywordOfBlanksAloneSearchesNothingAndFilesNothing) {
+TEST_F(JobSearchControllerTest, AKeywordOfBlanksSearchesTheAreaOfTheForm) {
   auto form = openForm();
   typeAndSearch("   ");
   settle();
-  EXPECT_EQ(nav->topViewController(), form) << "no result list opened";
-  ASSERT_TRUE(platform::UIDriver::topAlert());
-  EXPECT_TRUE(platform::UIDriver::answerAlert(0));
-  EXPECT_TRUE(requestsFor(SearchPath).empty());
-  EXPECT_TRUE(JobSearchParam::getKeywordsHistory()->getItem(0)->getTableCellIsEmpty());
-  EXPECT_TRUE(form->queryParam()->getSearchHistory()->getItem(0)->getTableCellIsEmpty());
+  EXPECT_FALSE(platform::UIDriver::topAlert()) << "blanks are no keyword, and the area is enough";
+  auto results = topResults();
+  ASSERT_TRUE(results) << "the result list was pushed";
+  ASSERT_TRUE(loaded(results->listDataSearchResult()));
+  auto requests = requestsFor(SearchPath);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].find("keyword="), std::string::npos) << requests[0];
+  EXPECT_NE(requests[0].find("jobarea=" + form->queryParam()->getJobArea()), std::string::npos)
+      << requests[0];
 }
 
 TEST_F(JobSearchControllerTest, RecentSearchesDrawWithTheirOwnRowsAndRunAgainInOneTap) {

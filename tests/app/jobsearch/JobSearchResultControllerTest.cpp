@@ -9,6 +9,8 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/ErrorTableCell.h"
 #include "kit/ui/MoreTableCell.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/app/jobsearch/JobSearchScreenTest.h"
 
 namespace kavro::test {
@@ -255,6 +257,48 @@ TEST_F(JobSearchResultControllerTest, TicksDriveTheButtonsAndStopAtThirty) {
   EXPECT_FALSE(list.dataOfIndexPath(IndexPath::forRow(0, 0))->getTableCellIsSelected());
   ASSERT_TRUE(platform::UIDriver::topAlert());
   platform::UIDriver::answerAlert(0);
+}
+
+TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth) {
+  auto results = openWithFirstPage("search_job_list_page1.xml");
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")))
+      << platform::UIDriver::lastError();
+  EXPECT_TRUE(results->showDetail());
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_style_list")))
+      << platform::UIDriver::describeScreen();
+  EXPECT_FALSE(results->showDetail());
+  EXPECT_NE(platform::UIDriver::describeScreen().find(
+                AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")),
+            std::string::npos);
+}
+
+TEST_F(JobSearchResultControllerTest, TheBarButtonsAndTicksLookAsTheyAre) {
+  auto results = openWithFirstPage("search_job_list_page1.xml");
+  auto& list = *results->listViewResult();
+  list.layoutSubviews();
+  auto cell =
+      std::dynamic_pointer_cast<JobListSearchResultCell>(list.cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+  ASSERT_TRUE(cell);
+  auto button = results->toolbarButton(JobSearchResultController::FavoriteItem)->customButton();
+  auto pixels = [](platform::View& v) {
+    auto image = platform::Snapshot::imageOfView(v, 1);
+    const auto& bitmap = *image->bitmap();
+    return std::vector<std::uint8_t>(bitmap.data(), bitmap.data() + bitmap.bytesPerRow() * bitmap.height());
+  };
+  auto painted = [](const std::vector<std::uint8_t>& rgba) {
+    for (std::size_t i = 3; i < rgba.size(); i += 4)
+      if (rgba[i] != 0) return true;
+    return false;
+  };
+  const auto disabled = pixels(*button);
+  const auto unticked = pixels(*cell->checkView());
+  EXPECT_TRUE(painted(disabled)) << "the button draws its icon";
+  EXPECT_TRUE(painted(unticked)) << "the tick box is drawn";
+  cell->checkView()->buttonClicked();
+  ASSERT_TRUE(button->isEnabled());
+  EXPECT_NE(pixels(*button), disabled) << "a disabled button does not look enabled";
+  EXPECT_NE(pixels(*cell->checkView()), unticked) << "a ticked row does not look unticked";
 }
 
 TEST_F(JobSearchResultControllerTest, ARowOpensTheDetailPagerOverTheList) {

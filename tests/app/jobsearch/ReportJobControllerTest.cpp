@@ -3,6 +3,7 @@
 #include "app/jobsearch/ReportJobController.h"
 #include "app/jobsearch/TextViewInputCell.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/UIDriver.h"
 #include "tests/app/jobsearch/JobDetailViewTestSupport.h"
 
 namespace kavro::test {
@@ -62,6 +63,20 @@ TEST_F(ReportJobControllerTest, TheFormIsPrefilledAndSubmitFollowsTheStatement) 
   EXPECT_FALSE(submitEnabled());
 }
 
+TEST_F(ReportJobControllerTest, TheStatementHasTheFocusAsTheFormOpensSoTypingFillsIt) {
+  // The form opened over a screen on display, as the job page opens it.
+  platform::ViewController::finishPendingTransitions();
+  auto opened = UIBasicController::create<ReportJobController>();
+  opened->setJobid("45127603");
+  nav->pushViewController(opened, true);
+  platform::ViewController::finishPendingTransitions();
+  platform::Application::layoutWindows();
+  // A person types at once, without tapping the statement first.
+  ASSERT_TRUE(platform::UIDriver::type("职位已招满")) << platform::UIDriver::lastError();
+  EXPECT_EQ(opened->descriptionData()->getInputValue(), "职位已招满");
+  EXPECT_TRUE(opened->navigationItem()->rightBarButtonItem()->isEnabled());
+}
+
 TEST_F(ReportJobControllerTest, TwoHundredCharactersAreSentAndOneMoreIsRefused) {
   typeStatement(repeat("假", 201));
   submit();
@@ -70,6 +85,8 @@ TEST_F(ReportJobControllerTest, TwoHundredCharactersAreSentAndOneMoreIsRefused) 
   platform::UIDriver::answerAlert(0);
   EXPECT_EQ(server.requestCount(), 0u);
 
+  // Sending ended the editing: the statement is tapped again to shorten it.
+  statementCell()->textview()->becomeFirstResponder();
   statementCell()->textview()->deleteBackward();
   form->emailData()->setInputValue("");
   submit();
