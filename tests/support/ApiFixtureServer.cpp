@@ -40,7 +40,8 @@ std::string ApiFixtureServer::defaultFixtureRoot() {
 
 ApiFixtureServer::ApiFixtureServer() : ApiFixtureServer(defaultFixtureRoot()) {}
 
-ApiFixtureServer::ApiFixtureServer(std::string fixtureRoot) : root_(std::move(fixtureRoot)) {
+ApiFixtureServer::ApiFixtureServer(std::string fixtureRoot, std::string sampleRoot)
+    : root_(std::move(fixtureRoot)), demo_(DemoApi::load(sampleRoot.empty() ? root_ : sampleRoot)) {
   server_.setHandler([this](const RecordedRequest& request) { return respond(request); });
 }
 
@@ -66,27 +67,9 @@ void ApiFixtureServer::setAnswerUnknownCallsAsServer(bool asServer) {
 }
 
 std::string ApiFixtureServer::serverErrorAnswer(std::string_view path) {
-  std::string call(path);
-  if (call.rfind("/api/", 0) == 0) call.erase(0, 5);
-  std::string escaped;
-  for (char c : call) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<responsemessage>\n  <result>0</result>\n"
-         "  <status>404</status>\n  <message>演示服务器不认识这个接口：" +
-         escaped + "</message>\n  <resultbody></resultbody>\n</responsemessage>\n";
+  std::string_view call = path;
+  if (call.starts_with("/api/")) call.remove_prefix(5);
+  return DemoApi::errorAnswer(404, "演示服务器不认识这个接口：" + std::string(call));
 }
 
 std::optional<std::string> ApiFixtureServer::fixtureFor(std::string_view target) const {
@@ -116,6 +99,17 @@ ScriptedResponse ApiFixtureServer::respond(const RecordedRequest& request) {
     std::lock_guard lock(mutex_);
     auto it = answers_.find(path);
     if (it != answers_.end()) return it->second;
+  }
+  if (demo_ && path.starts_with("/api/")) {
+    auto query = request.target.find('?');
+    auto params = DemoApi::parseParams(
+        query == std::string::npos ? std::string_view() : std::string_view(request.target).substr(query + 1));
+    // A form body adds its fields (the client's posts are URL-encoded forms).
+    auto type = request.header("Content-Type");
+    if (!request.body.empty() && !(type && type->find("multipart") != std::string::npos))
+      params.merge(DemoApi::parseParams(request.body));
+    if (auto answer = demo_->answer(path.substr(5), params))
+      return ScriptedResponse::ok(std::move(*answer), {{"Content-Type", "text/xml; charset=utf-8"}});
   }
   if (auto file = fixtureFor(request.target)) {
     if (auto body = readFile(*file)) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/DemoApi.h"
 #include "tests/support/LoopbackHttpServer.h"
 
 namespace kavro::test {
@@ -17,10 +18,12 @@ namespace kavro::test {
 // fixtures under tests/fixtures/api; anything else is a 404, or, when asked, the service's own
 // error answer (an XML answer with result 0, status 404 and a message naming the call). One path
 // can be told to answer with a given status and body instead. Every request is recorded.
+// With a generated sample (DemoApi: in sampleRoot, or in the fixture root itself, as beside the
+// runner) the calls the sample covers are answered from it by their query, before the files.
 class ApiFixtureServer {
  public:
   ApiFixtureServer();
-  explicit ApiFixtureServer(std::string fixtureRoot);
+  explicit ApiFixtureServer(std::string fixtureRoot, std::string sampleRoot = {});
   ApiFixtureServer(const ApiFixtureServer&) = delete;
   ApiFixtureServer& operator=(const ApiFixtureServer&) = delete;
 
@@ -45,6 +48,9 @@ class ApiFixtureServer {
   // The fixture file a request target answers from; none outside the API's paths or without a file.
   std::optional<std::string> fixtureFor(std::string_view target) const;
 
+  // Whether calls are answered from a generated sample.
+  bool answersFromSample() const { return demo_ != nullptr; }
+
   std::vector<RecordedRequest> requests() const { return server_.requests(); }
   std::size_t requestCount() const { return server_.requestCount(); }
   LoopbackHttpServer& server() { return server_; }
@@ -54,6 +60,7 @@ class ApiFixtureServer {
   ScriptedResponse respond(const RecordedRequest& request);
 
   std::string root_;
+  std::shared_ptr<const DemoApi> demo_;
   mutable std::mutex mutex_;
   std::map<std::string, ScriptedResponse, std::less<>> answers_;
   bool unknownAsServer_ = false;
