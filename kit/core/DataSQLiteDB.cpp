@@ -159,8 +159,14 @@ void DataSQLiteDB::open() {
     }
     const bool unclean = endedUncleanly(path_);
     if (passesHeaderCheck() && (!unclean || passesIntegrityCheck())) {
-      // The log and its mode persist in the file; the sync level is per handle.
-      sqlite3_exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+      // The log and its mode persist in the file; the sync level is per handle. The log file stays
+      // between sessions (emptied at the closing) rather than being made anew by every start's
+      // first write.
+      int persist = 1;
+      sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+      sqlite3_exec(db_,
+                   "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304",
+                   nullptr, nullptr, nullptr);
       holdMarker(path_);
       holdsMarker_ = true;
       return;
