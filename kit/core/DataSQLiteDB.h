@@ -88,9 +88,10 @@ class DataSQLiteDB {
                          const SqlArgs& whereArgs = {});
   bool hasTable(std::string_view name);
 
-  bool begin() { return execSQL("BEGIN"); }
-  bool commit() { return execSQL("COMMIT"); }
-  bool rollback() { return execSQL("ROLLBACK"); }
+  // Kept statements: a transaction costs no parsing.
+  bool begin() { return execSQL("BEGIN", {}); }
+  bool commit() { return execSQL("COMMIT", {}); }
+  bool rollback() { return execSQL("ROLLBACK", {}); }
   // Deletes every row and resets the table's autoincrement sequence where it has one.
   bool truncateTable(std::string_view table);
   bool compressDB() { return execSQL("VACUUM"); }
