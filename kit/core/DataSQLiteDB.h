@@ -35,7 +35,7 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // and an empty database takes its place; damagedFileMovedTo() tells where it went. Every opening
 // checks the file's header against its length and reads its schema; the full integrity check of
 // every page runs only when the last session did not close the store (its marker file, name +
-// ".open", is still there, or a write-ahead log was left behind): power loss or a crash is what
+// ".open", is still there, or its log was left holding commits): power loss or a crash is what
 // damages a store's pages.
 //
 // Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
