@@ -3,7 +3,7 @@
 # summary table of the lines they report through bench/Ratio.h (see bench/README.md).
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/deps.sh rapidjson-dev libsimdjson-dev libzip-dev libcurl4-openssl-dev libcairo2-dev
+tools/deps.sh rapidjson-dev libsimdjson-dev libzip-dev libcurl4-openssl-dev libcairo2-dev libspng-dev libagg-dev
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_TESTS=OFF -DKAVRO_BENCH=ON
 cmake --build build/bench
 out=$(mktemp)

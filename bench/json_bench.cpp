@@ -1,7 +1,9 @@
 // JSON decoding and encoding, ours beside RapidJSON, simdjson (DOM) and cJSON, at answer sizes from
 // 1 KB to 32 MB. Each library parses the same text into its own in-memory tree (and frees it) per
-// iteration; encoding writes the decoded tree back as compact text, and its throughput counts the
-// input document on both sides (ours writes doubles with 17 digits, so its text is longer). At the
+// iteration; encoding writes the decoded tree back as compact text into fresh memory handed out as
+// a std::string on both sides, and its throughput counts the input document on both sides (ours
+// writes doubles with 17 digits, so its text is longer). Ours validates UTF-8 and keeps numbers at
+// full precision; RapidJSON is reported both with its defaults and with those two checks. At the
 // end the throughput ratios (ours / peer, best of the repetitions) are printed.
 #include <benchmark/benchmark.h>
 #include <cjson/cJSON.h>
@@ -163,6 +165,15 @@ auto rapidParse = [](const std::string& text) {
   benchmark::DoNotOptimize(d);
 };
 
+// RapidJSON doing the checks ours does: UTF-8 validated, numbers parsed to full precision.
+auto rapidCheckedParse = [](const std::string& text) {
+  rapidjson::Document d;
+  d.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(text.data(),
+                                                                                      text.size());
+  if (d.HasParseError()) std::abort();
+  benchmark::DoNotOptimize(d);
+};
+
 auto simdParse = [](const std::string& text) {
   thread_local simdjson::dom::parser parser;
   simdjson::dom::element root;
@@ -174,11 +185,13 @@ void BM_Decode_Ours(benchmark::State& s) { decodeSized(s, oursParse); }
 void BM_Decode_OursDecoder(benchmark::State& s) { decodeSized(s, oursDecoderParse); }
 void BM_Decode_cJSON(benchmark::State& s) { decodeSized(s, cjsonParse); }
 void BM_Decode_RapidJSON(benchmark::State& s) { decodeSized(s, rapidParse); }
+void BM_Decode_RapidJSONChecked(benchmark::State& s) { decodeSized(s, rapidCheckedParse); }
 void BM_Decode_simdjson(benchmark::State& s) { decodeSized(s, simdParse); }
 void BM_DecodeSmall_Ours(benchmark::State& s) { decodeSmall(s, oursParse); }
 void BM_DecodeSmall_OursDecoder(benchmark::State& s) { decodeSmall(s, oursDecoderParse); }
 void BM_DecodeSmall_cJSON(benchmark::State& s) { decodeSmall(s, cjsonParse); }
 void BM_DecodeSmall_RapidJSON(benchmark::State& s) { decodeSmall(s, rapidParse); }
+void BM_DecodeSmall_RapidJSONChecked(benchmark::State& s) { decodeSmall(s, rapidCheckedParse); }
 void BM_DecodeSmall_simdjson(benchmark::State& s) { decodeSmall(s, simdParse); }
 
 // ---- Encoding the decoded tree; throughput counts the input document ----
@@ -204,10 +217,12 @@ void BM_Encode_RapidJSON(benchmark::State& state) {
   rapidjson::Document d;
   d.Parse(text.data(), text.size());
   for (auto _ : state) {
+    // A fresh buffer, its text handed out as a string: what a caller of ours gets.
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     d.Accept(writer);
-    benchmark::DoNotOptimize(buffer.GetString());
+    std::string out(buffer.GetString(), buffer.GetSize());
+    benchmark::DoNotOptimize(out);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -233,12 +248,14 @@ void sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Decode_Ours)->Apply(sizes);
 BENCHMARK(BM_Decode_OursDecoder)->Apply(sizes);
 BENCHMARK(BM_Decode_RapidJSON)->Apply(sizes);
+BENCHMARK(BM_Decode_RapidJSONChecked)->Apply(sizes);
 BENCHMARK(BM_Decode_simdjson)->Apply(sizes);
 BENCHMARK(BM_Decode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeSmall_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_OursDecoder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_cJSON)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_RapidJSON)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeSmall_RapidJSONChecked)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_simdjson)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode_Ours)->Apply(sizes);
 BENCHMARK(BM_Encode_RapidJSON)->Apply(sizes);
@@ -269,6 +286,13 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
   }
   line("JSON decode 10,000 small answers", "BM_DecodeSmall_Ours", "RapidJSON", "BM_DecodeSmall_RapidJSON",
        1.0);
+  for (std::size_t n : Sizes) {
+    const std::string arg = "/" + std::to_string(n);
+    line("JSON decode " + sizeName(n) + ", checked", "BM_Decode_Ours" + arg, "RapidJSON UTF-8+full prec.",
+         "BM_Decode_RapidJSONChecked" + arg, 1.0);
+  }
+  line("JSON decode 10,000 small answers, checked", "BM_DecodeSmall_Ours", "RapidJSON UTF-8+full prec.",
+       "BM_DecodeSmall_RapidJSONChecked", 1.0);
   for (std::size_t n : {std::size_t{1} << 20, std::size_t{10} << 20, std::size_t{32} << 20}) {
     const std::string arg = "/" + std::to_string(n);
     line("JSON decode " + sizeName(n), "BM_Decode_Ours" + arg, "simdjson DOM", "BM_Decode_simdjson" + arg,

@@ -1,9 +1,11 @@
-// A job result list of 1,000 rows scrolled from top to bottom through the headless table view:
+// A job result list of 1,000, 10,000 and 100,000 rows scrolled from top to bottom through the
+// headless table view:
 // every row that comes into view gets a cell from the reuse pool (or a new one), its layout and
 // its record bound, as the list framework does it (row class from the record or the section,
 // class height function, JobListSearchResultCell's build and bind). The peer is the same table
 // view with a bare data source of plain TableViewCells, two labels set per row. Reports the list's
-// rows per second as a share of the plain cells' through bench/Ratio.h.
+// rows per second as a share of the plain cells' through bench/Ratio.h, and how the cost of one
+// row grows with the list's length (the same list at 1,000 rows is the peer of the longer ones).
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -20,7 +22,6 @@ namespace {
 
 using platform::IndexPath;
 
-constexpr int Rows = 1000;
 constexpr double RowHeight = 55;
 
 std::shared_ptr<kavro::DataItemDetail> job(int i) {
@@ -50,19 +51,19 @@ void scrollThrough(platform::TableView& table) {
 struct ResultList {
   std::shared_ptr<kavro::ListViewDelegate> ctrl = std::make_shared<kavro::ListViewDelegate>();
   std::shared_ptr<kavro::ListView> list = kavro::ListView::plainListViewForDelegate(ctrl);
-  ResultList() {
+  explicit ResultList(int rows) {
     list->setFrame(platform::Rect(0, 0, 320, 416));
     auto section =
         kavro::ListViewData::newDataOnListView(*list, platform::classFor<kavro::JobListSearchResultCell>());
-    for (int i = 0; i < Rows; ++i) section->listData()->addItem(job(i));
+    for (int i = 0; i < rows; ++i) section->listData()->addItem(job(i));
     list->reloadData();
   }
 };
 
 void List_ScrollResultRows(benchmark::State& state) {
-  ResultList fixture;
+  ResultList fixture(static_cast<int>(state.range(0)));
   for (auto _ : state) scrollThrough(*fixture.list);
-  state.SetItemsProcessed(state.iterations() * Rows);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
 // ---- Plain cells ----
@@ -88,18 +89,18 @@ class PlainSource : public platform::TableViewDataSource, public platform::Table
 
 void Plain_ScrollTableViewCells(benchmark::State& state) {
   auto source = std::make_shared<PlainSource>();
-  for (int i = 0; i < Rows; ++i) source->rows.push_back(job(i));
+  for (int i = 0; i < state.range(0); ++i) source->rows.push_back(job(i));
   auto table =
       std::make_shared<platform::TableView>(platform::Rect(0, 0, 320, 416), platform::TableViewStyle::Plain);
   table->setDataSource(source);
   table->setDelegate(source);
   table->reloadData();
   for (auto _ : state) scrollThrough(*table);
-  state.SetItemsProcessed(state.iterations() * Rows);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(List_ScrollResultRows);
-BENCHMARK(Plain_ScrollTableViewCells);
+BENCHMARK(List_ScrollResultRows)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Plain_ScrollTableViewCells)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -109,11 +110,31 @@ int main(int argc, char** argv) {
   // Also ends the console reporter's last coloured line, which a summary line must not share.
   std::printf("\nThe result list's scrolling speed as a share of plain cells', best of the repetitions\n");
   using kavro::bench::figure;
-  const char* ours = "List_ScrollResultRows";
-  const char* plain = "Plain_ScrollTableViewCells";
-  kavro::bench::reportRatio(
-      "result list scroll, 1,000 rows", figure(reporter.counter(ours, "items_per_second") / 1e3, "k rows/s"),
-      "plain cells " + figure(reporter.counter(plain, "items_per_second") / 1e3, "k rows/s"),
-      reporter.timeRatio(ours, plain), 0.5);
+  for (const char* rows : {"1000", "10000", "100000"}) {
+    const std::string ours = std::string("List_ScrollResultRows/") + rows;
+    const std::string plain = std::string("Plain_ScrollTableViewCells/") + rows;
+    if (!reporter.has(ours) || !reporter.has(plain)) continue;
+    kavro::bench::reportRatio(
+        "result list scroll, " + std::string(rows) + " rows",
+        figure(reporter.counter(ours, "items_per_second") / 1e3, "k rows/s"),
+        "plain cells " + figure(reporter.counter(plain, "items_per_second") / 1e3, "k rows/s"),
+        reporter.timeRatio(ours, plain), 0.5);
+  }
+  // Per-row cost of a long list against the same list of 1,000 rows: a full scroll must stay
+  // linear in the rows (goal: at most 1.2x the per-row cost, a ratio of 1 / 1.2). The table view
+  // alone (plain cells) and the whole result list.
+  for (const char* list : {"Plain_ScrollTableViewCells", "List_ScrollResultRows"}) {
+    const std::string base = std::string(list) + "/1000";
+    const std::string what = list[0] == 'P' ? "table view" : "result list";
+    for (const char* rows : {"10000", "100000"}) {
+      const std::string ours = std::string(list) + "/" + rows;
+      if (!reporter.has(ours) || !reporter.has(base)) continue;
+      const double perRow = reporter.counter(ours, "items_per_second");
+      const double basePerRow = reporter.counter(base, "items_per_second");
+      kavro::bench::reportRatio(what + " per-row cost, " + rows + " rows", figure(1e6 / perRow, "us/row"),
+                                "same at 1,000 rows " + figure(1e6 / basePerRow, "us/row"),
+                                perRow / basePerRow, 1 / 1.2);
+    }
+  }
   return 0;
 }

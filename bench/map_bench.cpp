@@ -2,7 +2,8 @@
 // controller's centre by 64 pixels east (the street layer takes new tiles from the memory and file
 // caches and decodes them) and draws the layers into the 640 x 960 back buffer. The peer draws the
 // same frames with Cairo: the tiles that enter the view decoded from the same PNG bytes, kept while
-// they stay, painted at the same places. Prints frames per second, the ratio ours/Cairo and the
+// they stay, painted at the same places. Tiles are street tiles of realistic size (tens of
+// kilobytes of PNG, bench/StreetTiles.h). Prints frames per second, the ratio ours/Cairo and the
 // memory each holds after the pan.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -18,12 +19,12 @@
 #include <vector>
 
 #include "bench/Ratio.h"
+#include "bench/StreetTiles.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Environment.h"
-#include "tests/support/MapFixtureServer.h"
 
 namespace {
 
@@ -64,7 +65,6 @@ void Prepare() {
   gmengine::initWindowAndMapControl(&handle);
   gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
   gmengine::AdjustMapWindow(control, 0, 0, kWidth, kHeight);
-  kavro::test::MapFixtureServer service;
   const int upp = mapsdk::CMapStatus::UnitsPerPixel(12);
   for (int frame = 0; frame < kFrames; ++frame) {
     const int x = gmengine::kInitialCenterX + frame * kStep * upp;
@@ -75,7 +75,7 @@ void Prepare() {
     for (const auto& tile : control->StreetLayer().Needed()) {
       const std::string key = mapsdk::TileKeyMap::KeyOf(tile.x, tile.y);
       auto [it, added] = script.png.try_emplace(key);
-      if (added) it->second = service.tile("map", 12, tile.x, tile.y);
+      if (added) it->second = kavro::bench::streetTile(12, tile.x, tile.y);
       if (!tile.data) {
         missing.Add({12, tile.x, tile.y, it->second.data(), static_cast<int>(it->second.size())});
       }

@@ -1,8 +1,17 @@
 // The map's software renderer side by side with Cairo's image surface doing the same work with the
 // same (grey-level) anti-aliasing: 1,000 random 50-point polygons filled on 1024 x 1024 (non-zero
 // winding), wide polylines (width 6, bevel joins, round-ish caps; 10,000 segments in all) and a
-// 256 x 256 blit through an alpha channel. Reports ours/Cairo speed per hot path
-// through bench/Ratio.h.
+// 256 x 256 blit through an alpha channel. The polygons and wide lines are also drawn by AGG's
+// scanline rasteriser (same anti-aliasing, fill rule, width, joins and caps, into a 1024 x 1024 BGRA
+// buffer). Reports ours/Cairo and ours/AGG speed per hot path through bench/Ratio.h.
+#include <agg_conv_stroke.h>
+#include <agg_path_storage.h>
+#include <agg_pixfmt_rgba.h>
+#include <agg_rasterizer_scanline_aa.h>
+#include <agg_renderer_base.h>
+#include <agg_renderer_scanline.h>
+#include <agg_rendering_buffer.h>
+#include <agg_scanline_p.h>
 #include <cairo.h>
 
 #include <algorithm>
@@ -85,6 +94,19 @@ struct CairoCanvas {
   }
 };
 
+// AGG's scanline rasteriser on a 1024 x 1024 BGRA buffer, the same colour.
+struct AggCanvas {
+  std::vector<agg::int8u> pixels = std::vector<agg::int8u>(kSide * kSide * 4);
+  agg::rendering_buffer buffer{pixels.data(), kSide, kSide, kSide * 4};
+  agg::pixfmt_bgra32 format{buffer};
+  agg::renderer_base<agg::pixfmt_bgra32> base{format};
+  agg::renderer_scanline_aa_solid<agg::renderer_base<agg::pixfmt_bgra32>> solid{base};
+  agg::rasterizer_scanline_aa<> rasterizer;
+  agg::scanline_p8 scanline;
+  AggCanvas() { solid.color(agg::rgba8(0x20, 0x60, 0xA0, 200)); }
+  void draw() { agg::render_scanlines(rasterizer, scanline, solid); }
+};
+
 void BM_Polygons_Ours(benchmark::State& state) {
   OurCanvas c;
   c.Pen(gmengine::PenStyle::None, 1);
@@ -108,6 +130,20 @@ void BM_Polygons_Cairo(benchmark::State& state) {
   cairo_surface_flush(c.surface);
 }
 
+void BM_Polygons_AGG(benchmark::State& state) {
+  AggCanvas c;
+  c.rasterizer.filling_rule(agg::fill_non_zero);
+  for (auto _ : state)
+    for (const auto& p : scene().polygons) {
+      c.rasterizer.reset();
+      c.rasterizer.move_to_d(p[0].x, p[0].y);
+      for (std::size_t k = 1; k < p.size(); ++k) c.rasterizer.line_to_d(p[k].x, p[k].y);
+      c.rasterizer.close_polygon();
+      c.draw();
+    }
+  benchmark::DoNotOptimize(c.pixels.data());
+}
+
 void BM_WideLines_Ours(benchmark::State& state) {
   OurCanvas c;
   c.Pen(gmengine::PenStyle::Solid, 6);
@@ -128,6 +164,25 @@ void BM_WideLines_Cairo(benchmark::State& state) {
       cairo_stroke(c.cr);
     }
   cairo_surface_flush(c.surface);
+}
+
+void BM_WideLines_AGG(benchmark::State& state) {
+  AggCanvas c;
+  agg::path_storage path;
+  agg::conv_stroke<agg::path_storage> stroke(path);
+  stroke.width(6);
+  stroke.line_join(agg::bevel_join);
+  stroke.line_cap(agg::round_cap);
+  for (auto _ : state)
+    for (const auto& p : scene().polylines) {
+      path.remove_all();
+      path.move_to(p[0].x, p[0].y);
+      for (std::size_t k = 1; k < p.size(); ++k) path.line_to(p[k].x, p[k].y);
+      c.rasterizer.reset();
+      c.rasterizer.add_path(stroke);
+      c.draw();
+    }
+  benchmark::DoNotOptimize(c.pixels.data());
 }
 
 void BM_AlphaBlit_Ours(benchmark::State& state) {
@@ -165,6 +220,8 @@ BENCHMARK(BM_Polygons_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Polygons_Cairo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WideLines_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WideLines_Cairo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Polygons_AGG)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WideLines_AGG)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AlphaBlit_Ours)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AlphaBlit_Cairo)->Unit(benchmark::kMicrosecond);
 
@@ -190,6 +247,11 @@ int main(int argc, char** argv) {
     kavro::bench::reportRatio(p.hotPath, figure(reporter.timeNs(ours) / p.scale, p.unit),
                               "Cairo " + figure(reporter.timeNs(cairo) / p.scale, p.unit),
                               reporter.timeRatio(ours, cairo), 1.0);
+    const std::string agg = std::string("BM_") + p.kind + "_AGG";
+    if (reporter.has(agg))
+      kavro::bench::reportRatio(p.hotPath, figure(reporter.timeNs(ours) / p.scale, p.unit),
+                                "AGG " + figure(reporter.timeNs(agg) / p.scale, p.unit),
+                                reporter.timeRatio(ours, agg), 1.0);
   }
   return 0;
 }

@@ -1,13 +1,20 @@
-// Two roads of the application against the bare HTTP round trips of the same server answers on
-// loopback (libcurl fetching what the client fetched), side by side; prints the times and the
-// ratios client / round trips.
+// Two roads of the application against the work they cannot avoid, side by side; prints the times
+// and the ratios client / unavoidable work.
 // - The start up to the home screen idle: it opens the three stores of a warm home (an earlier
 //   start made them), runs the upgrade check, loads the skin, builds the window with the home
-//   screen, and looks up the current area (one server call, as the device has a fix).
+//   screen, looks up the current area (one server call, as the device has a fix) and counts the
+//   opening in the core store (a write the client defers past the first screen; it is done and
+//   timed inside the window here). The peer: bare SQLite opening the same three store files
+//   (schema read, same journal and sync mode), one round trip of the same call on a kept-alive
+//   libcurl connection, and the same counter row written.
 // - A tap on the search form's search button up to the first result row laid out: the result
-//   screen is pushed, asks the server for the first page and lays out its rows.
+//   screen is pushed, asks the server for the first page and lays out its rows; on the way the
+//   tap is counted, the form saved and the search filed in the history. The peer: one round trip
+//   of the same calls on a kept-alive connection and one SQLite transaction writing the same rows
+//   (counter, form record, history and keyword records of the same bytes) into the same files.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdio>
@@ -18,8 +25,13 @@
 #include <vector>
 
 #include "app/home/ios_kavroAppDelegate.h"
+#include "app/shell/AppTracking.h"
 #include "bench/Ratio.h"
 #include "kit/core/AppUtil.h"
+#include "kit/core/DataAppCacheDB.h"
+#include "kit/core/DataAppCoreDB.h"
+#include "kit/core/DataAppDictDB.h"
+#include "kit/core/FSManager.h"
 #include "kit/ui/AppControllers.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
@@ -80,6 +92,9 @@ bool startOnce(double* elapsed = nullptr) {
   if (!app.launch()) return false;
   bool idle = platform::RunLoop::main().runUntil(
       [&] { return server().requestCount() >= calls && homeIdle(*delegate); }, 30);
+  // The opening count the client writes once the first screen has settled, timed here; the one
+  // it still has pending goes to the store at the teardown, outside the window.
+  kavro::AppTracking::record(kavro::ios_kavroAppDelegate::OpenClientTrackingPoint);
   if (elapsed) *elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   kavro::ios_kavroAppDelegate::destroySharedServices();
   return idle;
@@ -201,51 +216,188 @@ void BM_SearchTapToFirstRow(benchmark::State& state) {
 
 std::size_t discard(char*, std::size_t size, std::size_t n, void*) { return size * n; }
 
-// The bare round trips of calls, each on its own connection, per round; false when one failed.
-bool roundTrips(const std::vector<std::string>& calls, int rounds, double& perRound) {
+// A libcurl handle whose connection stays alive between calls, as the client's does.
+struct KeptAlive {
   CURL* curl = curl_easy_init();
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 50L);
-  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);  // each round opens its own connection
-  auto start = std::chrono::steady_clock::now();
-  bool ok = true;
-  for (int i = 0; i < rounds && ok; ++i) {
-    for (const auto& call : calls) {
-      std::string url = server().hostUrl() + call;
-      curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-      long status = 0;
-      ok = curl_easy_perform(curl) == CURLE_OK &&
-           curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200;
-      if (!ok) break;
-    }
+  KeptAlive() {
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 50L);
   }
-  perRound = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / rounds;
-  curl_easy_cleanup(curl);
+  ~KeptAlive() { curl_easy_cleanup(curl); }
+  bool get(const std::string& call) {
+    std::string url = server().hostUrl() + call;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    long status = 0;
+    return curl_easy_perform(curl) == CURLE_OK &&
+           curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200;
+  }
+};
+
+std::string storePath(std::string_view name) { return kavro::FSManager::getDbFullPath(name).value_or(""); }
+
+// Opens a store file as the client's stores are kept (write-ahead log kept between sessions,
+// synchronous NORMAL) and reads
+// its schema, which every first statement does; null on failure.
+sqlite3* openBare(const std::string& path) {
+  sqlite3* db = nullptr;
+  int persist = 1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+      sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist) != SQLITE_OK ||
+      sqlite3_exec(
+          db,
+          "PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304; select count(*) from sqlite_master",
+          nullptr, nullptr, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return db;
+}
+
+constexpr const char* CountSql =
+    "insert into USER_TRACE(TRACE_POINT,TRACE_COUNT,TRACE_COUNT_ONSUBMIT) values(?,1,0) "
+    "on conflict(TRACE_POINT) do update set TRACE_COUNT=TRACE_COUNT+1";
+
+bool countPoint(sqlite3* db, std::string_view point) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, CountSql, -1, &stmt, nullptr) != SQLITE_OK) return false;
+  sqlite3_bind_text(stmt, 1, point.data(), static_cast<int>(point.size()), SQLITE_STATIC);
+  bool ok = sqlite3_step(stmt) == SQLITE_DONE;
+  sqlite3_finalize(stmt);
   return ok;
 }
 
-void BM_BareRoundTrips(benchmark::State& state) {
-  for (auto _ : state) {
-    if (!roundTrips({std::begin(StartCalls), std::end(StartCalls)}, Starts, seconds["round trips"]))
-      return state.SkipWithError("a round trip failed");
+// The start's unavoidable work, per start: the three stores opened, the start's call on a kept-alive
+// connection, the opening counted.
+bool bareStarts(int rounds, double& perRound) {
+  KeptAlive http;
+  if (!http.get(StartCalls[0])) return false;  // the connection, as the client keeps one
+  const std::string paths[] = {storePath(kavro::DataAppCoreDB::FileName),
+                               storePath(kavro::DataAppCacheDB::FileName),
+                               storePath(kavro::DataAppDictDB::FileName)};
+  double total = 0;
+  for (int i = 0; i < rounds; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    sqlite3* dbs[3] = {};
+    bool ok = true;
+    for (int d = 0; d < 3 && ok; ++d) ok = (dbs[d] = openBare(paths[d])) != nullptr;
+    auto opened = std::chrono::steady_clock::now();
+    ok = ok && http.get(StartCalls[0]);
+    auto fetched = std::chrono::steady_clock::now();
+    ok = ok && countPoint(dbs[0], kavro::ios_kavroAppDelegate::OpenClientTrackingPoint);
+    auto end = std::chrono::steady_clock::now();
+    total += std::chrono::duration<double>(end - start).count();
+    seconds["bare start: opens"] += std::chrono::duration<double>(opened - start).count() / rounds;
+    seconds["bare start: round trip"] += std::chrono::duration<double>(fetched - opened).count() / rounds;
+    seconds["bare start: write"] += std::chrono::duration<double>(end - fetched).count() / rounds;
+    for (sqlite3* db : dbs) sqlite3_close(db);
+    if (!ok) return false;
   }
-  state.counters["ms/start"] = seconds["round trips"] * 1000;
+  perRound = total / rounds;
+  return true;
 }
 
-void BM_BareSearchRoundTrips(benchmark::State& state) {
+// The rows one search wrote to the cache store (form, history entry, keyword entry), as the client
+// left them: the peer writes the same bytes under the same keys.
+struct CacheRow {
+  std::string type, key;
+  std::string value;
+};
+std::vector<CacheRow> searchRows;
+
+bool readSearchRows() {
+  sqlite3* db = openBare(storePath(kavro::DataAppCacheDB::FileName));
+  if (!db) return false;
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(
+      db,
+      "select DATA_TYPE, DATA_KEY, DATA_VALUE from DATA_BIN_VALUE where DATA_TYPE in "
+      "('STORE_CACHE_JOBSEARCH_FORM','STORE_CACHE_JOBSEARCH_HISTORY','STORE_CACHE_KEYWORDS_HISTORY')",
+      -1, &stmt, nullptr);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    auto text = [&](int c) {
+      return std::string(static_cast<const char*>(sqlite3_column_blob(stmt, c)),
+                         static_cast<std::size_t>(sqlite3_column_bytes(stmt, c)));
+    };
+    searchRows.push_back({text(0), text(1), text(2)});
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return !searchRows.empty();
+}
+
+// The search's unavoidable work, per search: its calls on a kept-alive connection, and one
+// transaction over the core and cache files counting the tap and replacing the search's rows.
+bool bareSearches(int rounds, double& perRound) {
+  if (!readSearchRows()) return false;
+  KeptAlive http;
+  for (const auto& call : searchCalls)
+    if (!http.get(call)) return false;
+  sqlite3* db = openBare(storePath(kavro::DataAppCoreDB::FileName));
+  if (!db) return false;
+  const std::string attach = "attach database '" + storePath(kavro::DataAppCacheDB::FileName) + "' as cache";
+  bool ok = sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, "PRAGMA cache.synchronous=NORMAL", nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_stmt* remove = nullptr;
+  sqlite3_stmt* insert = nullptr;
+  ok = ok &&
+       sqlite3_prepare_v2(db, "delete from cache.DATA_BIN_VALUE where DATA_TYPE=? and DATA_KEY=?", -1,
+                          &remove, nullptr) == SQLITE_OK &&
+       sqlite3_prepare_v2(db,
+                          "insert into cache.DATA_BIN_VALUE(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) "
+                          "values(?,?,?,datetime('now','localtime'))",
+                          -1, &insert, nullptr) == SQLITE_OK;
+  double total = 0;
+  for (int i = 0; i < rounds && ok; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    for (const auto& call : searchCalls) ok = ok && http.get(call);
+    ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
+         countPoint(db, "TRACKING_JOBSEARCH_HOMEPAGE_SEARCHBUTTON");
+    for (const auto& row : searchRows) {
+      if (!ok) break;
+      for (sqlite3_stmt* stmt : {remove, insert}) {
+        sqlite3_bind_text(stmt, 1, row.type.data(), static_cast<int>(row.type.size()), SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, row.key.data(), static_cast<int>(row.key.size()), SQLITE_STATIC);
+        if (stmt == insert)
+          sqlite3_bind_blob(stmt, 3, row.value.data(), static_cast<int>(row.value.size()), SQLITE_STATIC);
+        ok = ok && sqlite3_step(stmt) == SQLITE_DONE;
+        sqlite3_reset(stmt);
+      }
+    }
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  sqlite3_finalize(remove);
+  sqlite3_finalize(insert);
+  sqlite3_close(db);
+  perRound = total / rounds;
+  return ok;
+}
+
+void BM_BareStarts(benchmark::State& state) {
+  setUpClient();
+  for (auto _ : state) {
+    if (!bareStarts(Starts, seconds["bare start"])) return state.SkipWithError("the bare start failed");
+  }
+  state.counters["ms/start"] = seconds["bare start"] * 1000;
+  state.counters["ms opens"] = seconds["bare start: opens"] * 1000;
+  state.counters["ms trip"] = seconds["bare start: round trip"] * 1000;
+  state.counters["ms write"] = seconds["bare start: write"] * 1000;
+}
+
+void BM_BareSearches(benchmark::State& state) {
   if (searchCalls.empty()) return state.SkipWithError("the search benchmark recorded no calls");
   for (auto _ : state) {
-    if (!roundTrips(searchCalls, Searches, seconds["search round trips"]))
-      return state.SkipWithError("a round trip failed");
+    if (!bareSearches(Searches, seconds["bare search"])) return state.SkipWithError("the bare search failed");
   }
-  state.counters["ms/search"] = seconds["search round trips"] * 1000;
+  state.counters["ms/search"] = seconds["bare search"] * 1000;
   state.counters["calls"] = static_cast<double>(searchCalls.size());
+  state.counters["rows"] = static_cast<double>(searchRows.size() + 1);
 }
 
 BENCHMARK(BM_StartToHomeIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareRoundTrips)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareStarts)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchTapToFirstRow)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareSearchRoundTrips)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareSearches)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -254,31 +406,19 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (seconds.count("start") && seconds.count("round trips")) {
-    std::printf(
-        "start to the home screen idle %.3f ms, bare round trips of its calls %.3f ms, ratio %.1f (aim < "
-        "2)\n",
-        seconds["start"] * 1000, seconds["round trips"] * 1000, seconds["start"] / seconds["round trips"]);
-  }
-  if (seconds.count("search") && seconds.count("search round trips")) {
-    std::printf(
-        "tap on search to the first result row laid out %.3f ms, bare round trips of its %zu calls %.3f ms, "
-        "ratio %.1f\n",
-        seconds["search"] * 1000, searchCalls.size(), seconds["search round trips"] * 1000,
-        seconds["search"] / seconds["search round trips"]);
-  }
-  // For the summary, higher is better: round trip / client time, so the aim of "the client adds less
-  // than 2x the round trip" is a goal of 0.5.
+  // For the summary, higher is better: unavoidable work / client time; the goal "at most 1.5x the
+  // unavoidable work" is a ratio of 1 / 1.5.
   using kavro::bench::figure;
-  if (seconds.count("start") && seconds.count("round trips")) {
-    kavro::bench::reportRatio("start to home screen idle", figure(seconds["start"] * 1000, "ms"),
-                              "round trip " + figure(seconds["round trips"] * 1000, "ms"),
-                              seconds["round trips"] / seconds["start"], 0.5);
+  if (seconds.count("start") && seconds.count("bare start")) {
+    kavro::bench::reportRatio(
+        "start to home screen idle", figure(seconds["start"] * 1000, "ms"),
+        "3 SQLite opens+kept-alive trip+write " + figure(seconds["bare start"] * 1000, "ms"),
+        seconds["bare start"] / seconds["start"], 1 / 1.5);
   }
-  if (seconds.count("search") && seconds.count("search round trips")) {
+  if (seconds.count("search") && seconds.count("bare search")) {
     kavro::bench::reportRatio("tap on search to first result row", figure(seconds["search"] * 1000, "ms"),
-                              "round trips " + figure(seconds["search round trips"] * 1000, "ms"),
-                              seconds["search round trips"] / seconds["search"], 0.5);
+                              "kept-alive trip+1 SQLite txn " + figure(seconds["bare search"] * 1000, "ms"),
+                              seconds["bare search"] / seconds["search"], 1 / 1.5);
   }
   curl_global_cleanup();
   std::error_code ec;

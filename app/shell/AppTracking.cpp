@@ -1,5 +1,7 @@
 #include "app/shell/AppTracking.h"
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "kit/core/AppCoreInfo.h"
@@ -8,37 +10,70 @@
 
 namespace kavro {
 
+namespace {
+
+// Counts handed out to the upload under way, by point, and the store they were counted in: a
+// store opened anew (another home) holds none of them. Main thread, so no lock.
+struct HandedOut {
+  std::weak_ptr<DataAppCoreDB> store;
+  std::map<std::string, long long, std::less<>> counts;
+};
+
+std::map<std::string, long long, std::less<>>& handedOut(const std::shared_ptr<DataAppCoreDB>& store) {
+  static auto* held = new HandedOut();
+  if (held->store.lock() != store) {
+    held->store = store;
+    held->counts.clear();
+  }
+  return held->counts;
+}
+
+}  // namespace
+
 void AppTracking::record(std::string_view point) {
   if (point.empty()) return;
-  auto db = AppCoreInfo::getCoreDB();
-  const std::string table(db->TABLE_USER_TRACE());
-  const platform::Value name(point);
-  auto row = platform::MutableDictionary::create();
-  if (auto count = db->get_cell("select `TRACE_COUNT` from `USER_TRACE` where `TRACE_POINT`=?", {name})) {
-    row->setObject(platform::Value(static_cast<long long>(integerValueOf(platform::Value(*count)) + 1)),
-                   "TRACE_COUNT");
-    db->update(table, *row, "`TRACE_POINT`=?", {name});
-    return;
-  }
-  row->setObject(name, "TRACE_POINT");
-  row->setObject(platform::Value(1), "TRACE_COUNT");
-  row->setObject(platform::Value(0), "TRACE_COUNT_ONSUBMIT");
-  db->insert(table, *row);
+  // One statement, so one transaction, whether the point is new or counted before.
+  AppCoreInfo::getCoreDB()->execSQL(
+      "insert into `USER_TRACE`(`TRACE_POINT`,`TRACE_COUNT`,`TRACE_COUNT_ONSUBMIT`) values (?,1,0) "
+      "on conflict(`TRACE_POINT`) do update set `TRACE_COUNT`=`TRACE_COUNT`+1",
+      {platform::Value(point)});
 }
 
 platform::Data AppTracking::getTrackingPostData() {
-  auto rows = AppCoreInfo::getCoreDB()->get_all(
-      "select `TRACE_POINT`,`TRACE_COUNT` from `USER_TRACE` where `TRACE_COUNT`>0 order by `ID`");
+  auto db = AppCoreInfo::getCoreDB();
+  auto rows =
+      db->get_all("select `TRACE_POINT`,`TRACE_COUNT` from `USER_TRACE` where `TRACE_COUNT`>0 order by `ID`");
   std::string body;
   if (rows) {
+    auto& locked = handedOut(db);
     for (const auto& row : *rows) {
+      const std::string point = row->valueForKey("TRACE_POINT").stringValue();
+      long long& held = locked[point];
+      const long long count = integerValueOf(row->valueForKey("TRACE_COUNT")) - held;
+      if (count <= 0) continue;
+      held += count;
       if (!body.empty()) body += '&';
-      body += str::urlEncoding(row->valueForKey("TRACE_POINT").stringValue());
+      body += str::urlEncoding(point);
       body += '=';
-      body += row->valueForKey("TRACE_COUNT").stringValue();
+      body += std::to_string(count);
     }
   }
   return platform::dataFromString(body);
+}
+
+void AppTracking::trackingUploadEnded(bool delivered) {
+  auto db = AppCoreInfo::getCoreDB();
+  auto& locked = handedOut(db);
+  if (delivered && !locked.empty()) {
+    const bool batched = db->begin();
+    for (const auto& [point, count] : locked) {
+      if (count <= 0) continue;
+      db->execSQL("update `USER_TRACE` set `TRACE_COUNT`=max(`TRACE_COUNT`-?,0) where `TRACE_POINT`=?",
+                  {platform::Value(count), platform::Value(point)});
+    }
+    if (batched) db->commit();
+  }
+  locked.clear();
 }
 
 }  // namespace kavro

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "kit/core/DataItemResult.h"
@@ -43,6 +46,49 @@ std::vector<std::string> columnNames(sqlite3_stmt* stmt) {
     names.emplace_back(name ? name : "");
   }
   return names;
+}
+
+// The marker that a store is open: made at opening, removed at closing. Found at an opening while
+// no handle of this process holds the store, it says that the last session ended uncleanly.
+std::string markerPath(const std::string& path) { return path + ".open"; }
+
+// Open handles per store file in this process: the marker goes with the last one.
+std::mutex markerMutex;
+std::map<std::string, int>& openHandles() {
+  static auto* handles = new std::map<std::string, int>();
+  return *handles;
+}
+
+// True when the last session left the store without closing it (this process holds no handle).
+bool endedUncleanly(const std::string& path) {
+  std::lock_guard<std::mutex> lock(markerMutex);
+  if (openHandles()[path] > 0) return false;
+  struct stat st {};
+  if (::stat(markerPath(path).c_str(), &st) == 0) return true;
+  // A write-ahead log outlives its store only when the store was not closed.
+  return ::stat((path + "-wal").c_str(), &st) == 0 && st.st_size > 0;
+}
+
+void holdMarker(const std::string& path) {
+  std::lock_guard<std::mutex> lock(markerMutex);
+  if (openHandles()[path]++ > 0) return;
+  int fd = ::open(markerPath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                  platform::PrivateFileMode);
+  if (fd >= 0) ::close(fd);
+}
+
+void releaseMarker(const std::string& path) {
+  std::lock_guard<std::mutex> lock(markerMutex);
+  auto it = openHandles().find(path);
+  if (it == openHandles().end() || --it->second > 0) return;
+  openHandles().erase(it);
+  ::unlink(markerPath(path).c_str());
+}
+
+std::uint32_t bigEndian(const unsigned char* p, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
 }
 
 void appendClause(std::string& sql, std::string_view keyword, std::optional<std::string_view> clause) {
@@ -111,7 +157,20 @@ void DataSQLiteDB::open() {
       errorMessage_ = "Open db " + name_ + " Error!";
       return;
     }
-    if (passesIntegrityCheck()) return;
+    const bool unclean = endedUncleanly(path_);
+    if (passesHeaderCheck() && (!unclean || passesIntegrityCheck())) {
+      // The log and its mode persist in the file; the sync level is per handle. The log file stays
+      // between sessions (emptied at the closing) rather than being made anew by every start's
+      // first write.
+      int persist = 1;
+      sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+      sqlite3_exec(db_,
+                   "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304",
+                   nullptr, nullptr, nullptr);
+      holdMarker(path_);
+      holdsMarker_ = true;
+      return;
+    }
     // Damaged: keep the file for inspection and start over with an empty database.
     sqlite3_close(db_);
     db_ = nullptr;
@@ -119,6 +178,36 @@ void DataSQLiteDB::open() {
     if (!damagedFileMovedTo_) break;
   }
   errorMessage_ = "Open db " + name_ + " Error!";
+}
+
+bool DataSQLiteDB::passesHeaderCheck() {
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0 || st.st_size == 0) return true;  // a new database
+  unsigned char header[100];
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;  // not ours to judge: SQLite reports what it cannot read
+  ssize_t got = ::pread(fd, header, sizeof header, 0);
+  ::close(fd);
+  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, "SQLite format 3", 16) != 0)
+    return false;
+  // The page count in the header holds when its change counter matches the one it was valid for.
+  std::uint32_t pageSize = bigEndian(header + 16, 2);
+  if (pageSize == 1) pageSize = 65536;
+  const std::uint32_t pages = bigEndian(header + 28, 4);
+  const bool countValid = bigEndian(header + 24, 4) == bigEndian(header + 92, 4);
+  struct stat wal {};
+  const bool logged = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+  if (countValid && !logged && pages > 0 &&
+      static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(pages) * pageSize)
+    return false;
+  // Reading the schema finds a damaged first page.
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, "select count(*) from sqlite_master", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+  int code = sqlite3_errcode(db_) & 0xff;
+  return code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
 }
 
 bool DataSQLiteDB::passesIntegrityCheck() {
@@ -168,8 +257,12 @@ void DataSQLiteDB::finalizeKept() {
 void DataSQLiteDB::close() {
   if (!db_) return;
   finalizeKept();
-  sqlite3_close(db_);
+  // The marker goes only when the store closed: a store still busy stays marked.
+  bool closed = sqlite3_close(db_) == SQLITE_OK;
+  if (!closed) sqlite3_close_v2(db_);
   db_ = nullptr;
+  if (holdsMarker_ && closed) releaseMarker(path_);
+  holdsMarker_ = false;
 }
 
 // ---- Errors ----

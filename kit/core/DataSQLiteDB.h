@@ -31,8 +31,15 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // (an empty one makes the statement fail). Nothing raises: failures give false, 0, none or an
 // empty list and leave the database's text in getErrorMessage().
 //
-// A file that is not a database or fails the integrity check at opening (damaged, truncated) is
-// moved aside and an empty database takes its place; damagedFileMovedTo() tells where it went.
+// A file that is not a database or fails the check at opening (damaged, truncated) is moved aside
+// and an empty database takes its place; damagedFileMovedTo() tells where it went. Every opening
+// checks the file's header against its length and reads its schema; the full integrity check of
+// every page runs only when the last session did not close the store (its marker file, name +
+// ".open", is still there, or its log was left holding commits): power loss or a crash is what
+// damages a store's pages.
+//
+// Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
+// loss can take back only the last commits, never the store's consistency (see README.md).
 //
 // Main thread only; one handle per object.
 class DataSQLiteDB {
@@ -81,9 +88,10 @@ class DataSQLiteDB {
                          const SqlArgs& whereArgs = {});
   bool hasTable(std::string_view name);
 
-  bool begin() { return execSQL("BEGIN"); }
-  bool commit() { return execSQL("COMMIT"); }
-  bool rollback() { return execSQL("ROLLBACK"); }
+  // Kept statements: a transaction costs no parsing.
+  bool begin() { return execSQL("BEGIN", {}); }
+  bool commit() { return execSQL("COMMIT", {}); }
+  bool rollback() { return execSQL("ROLLBACK", {}); }
   // Deletes every row and resets the table's autoincrement sequence where it has one.
   bool truncateTable(std::string_view table);
   bool compressDB() { return execSQL("VACUUM"); }
@@ -143,6 +151,8 @@ class DataSQLiteDB {
 
  private:
   void open();
+  // False when the file is not a database or is shorter than its header says (cheap, every open).
+  bool passesHeaderCheck();
   Statement prepareNew(std::string_view sql, Kept* keep);
   bool passesIntegrityCheck();
   void moveDamagedFileAside();
@@ -161,6 +171,7 @@ class DataSQLiteDB {
   std::optional<std::string> damagedFileMovedTo_;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
+  bool holdsMarker_ = false;
 };
 
 }  // namespace kavro

@@ -1,6 +1,9 @@
 #include "mapsdk/display/TileImage.h"
 
+#include <png.h>
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/graphics/ImageCodec.h"
@@ -26,24 +29,39 @@ std::array<std::uint8_t, kEmptyRecordSize> EmptyRecord(std::uint8_t flag) {
 
 std::uint32_t BackgroundFor(int level) { return level < 10 ? kBackgroundLowLevels : kBackground; }
 
+namespace {
+
+// Straight into the tile's words: libpng writes each row in the words' byte order, so there is no
+// picture in between to allocate, clear and copy.
+bool DecodePNG(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, data, size)) return false;
+  if (image.width != static_cast<png_uint_32>(kTileSide) ||
+      image.height != static_cast<png_uint_32>(kTileSide)) {
+    png_image_free(&image);
+    return false;
+  }
+  // 0xAARRGGBB words: B, G, R, A in memory on a little-endian machine.
+  image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
+  // finish_read frees the reader, whatever the outcome.
+  return png_image_finish_read(&image, nullptr, out, kTileSide * 4, nullptr) != 0;
+}
+
+}  // namespace
+
 bool Decode(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
   if (!out || size > kMaxTileBytes) return false;
+  if (KindOf(data, size) == RecordKind::PNG) return DecodePNG(data, size, out);
   platform::DecodeLimits limits;
   limits.maxDimension = kTileSide;
   limits.maxPixels = kTilePixels;
   limits.maxTotalPixels = kTilePixels;
   limits.maxFrames = 1;
   std::optional<platform::Bitmap> bitmap;
-  switch (KindOf(data, size)) {
-    case RecordKind::PNG:
-      bitmap = platform::ImageCodec::decodePNG(data, size, limits);
-      break;
-    case RecordKind::JPEG:
-      bitmap = platform::ImageCodec::decodeJPEG(data, size, limits);
-      break;
-    default:
-      return false;
-  }
+  if (KindOf(data, size) != RecordKind::JPEG) return false;
+  bitmap = platform::ImageCodec::decodeJPEG(data, size, limits);
   if (!bitmap || bitmap->width() != kTileSide || bitmap->height() != kTileSide) return false;
   const std::uint8_t* p = bitmap->data();
   for (int i = 0; i < kTilePixels; ++i, p += 4) {

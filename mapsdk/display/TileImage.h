@@ -29,8 +29,9 @@ RecordKind KindOf(const std::uint8_t* data, std::size_t size);
 std::array<std::uint8_t, kEmptyRecordSize> EmptyRecord(std::uint8_t flag);
 std::uint32_t BackgroundFor(int level);
 
-// Decodes a PNG or JPEG record of exactly 256 x 256 pixels into out (kTilePixels words). Nothing is
-// written unless the whole picture decodes; larger pictures are refused from their header.
+// Decodes a PNG or JPEG record of exactly 256 x 256 pixels into out (kTilePixels words); other
+// sizes are refused from their header. A PNG decodes straight into out, so on failure (false) out
+// may hold part of the picture: callers then do not use it.
 bool Decode(const std::uint8_t* data, std::size_t size, std::uint32_t* out);
 
 // Stretches the side x side square at (x, y) of a 256 x 256 source over the whole of out

@@ -35,10 +35,16 @@ struct Flag {
 
 }  // namespace
 
-double TableView::SectionLayout::height() const {
-  double h = headerHeight + footerHeight;
-  for (double r : rowHeight) h += r;
-  return h;
+int TableView::SectionLayout::firstRowEndingAtOrBelow(double y) const {
+  int lo = 0, hi = rows;
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    if (rowY[std::size_t(mid)] + rowHeight[std::size_t(mid)] < y)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
 }
 
 TableView::TableView(Rect frame, TableViewStyle style)
@@ -139,6 +145,8 @@ void TableView::computeLayout() {
       hh = l.headerTitle ? sectionHeaderHeight_ + (grouped ? 36 : 0) : (grouped ? sectionHeaderHeight_ : 0);
     l.headerHeight = std::max(0.0, *hh);
     double ry = y + l.headerHeight;
+    l.rowY.reserve(std::size_t(l.rows));
+    l.rowHeight.reserve(std::size_t(l.rows));
     for (int r = 0; r < l.rows; ++r) {
       double h = rowHeight_;
       if (d)
@@ -148,6 +156,7 @@ void TableView::computeLayout() {
       l.rowHeight.push_back(h);
       ry += h;
     }
+    l.rowsHeight = ry - (y + l.headerHeight);
     std::optional<double> fh = d ? d->heightForFooterInSection(*this, s) : std::nullopt;
     if (!fh)
       fh = l.footerTitle ? sectionFooterHeight_ + (grouped ? 36 : 0) : (grouped ? sectionFooterHeight_ : 0);
@@ -219,7 +228,9 @@ void TableView::tile() {
   for (int s = 0; s < int(sections_.size()); ++s) {
     const auto& l = sections_[s];
     if (l.y > vis.maxY() || l.y + l.height() < vis.minY()) continue;
-    for (int r = 0; r < l.rows; ++r) {
+    // Only the rows from the first one reaching the top of the bounds, up to the bottom.
+    for (int r = l.firstRowEndingAtOrBelow(vis.minY()); r < l.rows && l.rowY[std::size_t(r)] < vis.maxY();
+         ++r) {
       double top = l.rowY[std::size_t(r)], h = l.rowHeight[std::size_t(r)];
       bool in = h > 0 ? (top < vis.maxY() && top + h > vis.minY()) : (top >= vis.minY() && top < vis.maxY());
       if (in) want.push_back(IndexPath{s, r});
@@ -361,7 +372,7 @@ std::optional<IndexPath> TableView::indexPathForRowAtPoint(Point p) {
   ensureLoaded();
   for (int s = 0; s < int(sections_.size()); ++s) {
     const auto& l = sections_[std::size_t(s)];
-    for (int r = 0; r < l.rows; ++r) {
+    for (int r = l.firstRowEndingAtOrBelow(p.y); r < l.rows && l.rowY[std::size_t(r)] <= p.y; ++r) {
       double top = l.rowY[std::size_t(r)];
       if (p.y >= top && p.y < top + l.rowHeight[std::size_t(r)]) return IndexPath{s, r};
     }
@@ -380,7 +391,8 @@ std::vector<IndexPath> TableView::indexPathsForRowsInRect(const Rect& rect) {
   std::vector<IndexPath> out;
   for (int s = 0; s < int(sections_.size()); ++s) {
     const auto& l = sections_[std::size_t(s)];
-    for (int r = 0; r < l.rows; ++r) {
+    for (int r = l.firstRowEndingAtOrBelow(rect.minY()); r < l.rows && l.rowY[std::size_t(r)] < rect.maxY();
+         ++r) {
       double top = l.rowY[std::size_t(r)];
       if (top < rect.maxY() && top + l.rowHeight[std::size_t(r)] > rect.minY())
         out.push_back(IndexPath{s, r});

@@ -216,11 +216,15 @@ class TableView : public ScrollView {
     double y = 0;
     double headerHeight = 0;
     double footerHeight = 0;
+    double rowsHeight = 0;  // the sum of rowHeight
     std::vector<double> rowY;
     std::vector<double> rowHeight;
     std::optional<std::string> headerTitle;
     std::optional<std::string> footerTitle;
-    double height() const;
+    double height() const { return headerHeight + rowsHeight + footerHeight; }
+    // The first row whose bottom is at or below y: rows before it end above y. Rows lie end to
+    // end, so their bottoms only grow and a binary search finds it.
+    int firstRowEndingAtOrBelow(double y) const;
   };
   struct Update {
     std::set<int> insertedSections, deletedSections, reloadedSections;

@@ -64,6 +64,29 @@ TEST_F(AppShellServicesTest, TrackingCountsPointsAndBuildsTheReportBody) {
             "3");
 }
 
+TEST_F(AppShellServicesTest, CountsHandedOutToAnUploadAreLockedUntilItEnds) {
+  auto body = [] { return platform::stringFromData(AppTracking::getTrackingPostData()); };
+  AppTracking::record("TRACKING_ONE");
+  AppTracking::record("TRACKING_ONE");
+  AppTracking::record("TRACKING_TWO");
+  EXPECT_EQ(body(), "TRACKING_ONE=2&TRACKING_TWO=1");
+  // While the upload is under way its counts are not handed out again; new uses are.
+  EXPECT_EQ(body(), "");
+  AppTracking::record("TRACKING_TWO");
+  EXPECT_EQ(body(), "TRACKING_TWO=1");
+  // Not delivered: everything goes with the next body.
+  AppTracking::trackingUploadEnded(false);
+  EXPECT_EQ(body(), "TRACKING_ONE=2&TRACKING_TWO=2");
+  AppTracking::record("TRACKING_ONE");
+  // Delivered: what was handed out is taken off; the use counted meanwhile stays.
+  AppTracking::trackingUploadEnded(true);
+  EXPECT_EQ(body(), "TRACKING_ONE=1");
+  AppTracking::trackingUploadEnded(true);
+  EXPECT_EQ(body(), "");
+  AppTracking::record("TRACKING_TWO");
+  EXPECT_EQ(body(), "TRACKING_TWO=1");
+}
+
 TEST(PushUnitTest, TokenIsEmptyBeforeRegistration) {
   EXPECT_EQ(PushUnit::sharedPushUnit().deviceToken(), "");
   PushUnit::sharedPushUnit().setDeviceToken("abc");

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "kit/core/DataAppCoreDB.h"
 #include "kit/core/DataItemResult.h"
+#include "kit/core/DataKavroDB.h"
 #include "kit/core/DataSQLiteDB.h"
 #include "kit/core/FSManager.h"
 #include "platform/foundation/FileManager.h"
@@ -177,6 +179,60 @@ TEST(DataSQLiteDBOpenTest, EmptyFileIsAFreshDatabase) {
   DataKavroDB db("empty.db");
   EXPECT_TRUE(db.isOpen());
   EXPECT_FALSE(db.damagedFileMovedTo().has_value());
+}
+
+TEST(DataSQLiteDBOpenTest, StoresCommitThroughAWriteAheadLogWithoutASyncEach) {
+  test::TempHome home;
+  DataKavroDB db("log.db");
+  ASSERT_TRUE(db.isOpen());
+  EXPECT_EQ(db.get_cell("PRAGMA journal_mode"), "wal");
+  EXPECT_EQ(db.get_cell("PRAGMA synchronous"), "1");  // NORMAL: syncs at checkpoints only
+}
+
+TEST(DataSQLiteDBOpenTest, AnOpenStoreIsMarkedAndItsMarkerGoesWithTheLastHandle) {
+  test::TempHome home;
+  std::string marker;
+  {
+    DataKavroDB db("marked.db");
+    marker = db.path() + ".open";
+    EXPECT_TRUE(platform::FileManager::fileExistsAtPath(marker));
+    {
+      DataKavroDB second("marked.db");
+      EXPECT_FALSE(second.damagedFileMovedTo().has_value());
+    }
+    EXPECT_TRUE(platform::FileManager::fileExistsAtPath(marker));
+  }
+  EXPECT_FALSE(platform::FileManager::fileExistsAtPath(marker));
+}
+
+// A store with rows over many pages, closed; returns its path.
+std::string storeOfManyPages(std::string_view name) {
+  DataKavroDB db(name);
+  db.begin();
+  for (int i = 0; i < 400; ++i) db.setStrValue("T", std::to_string(i), std::string(200, 'x'));
+  db.commit();
+  return db.path();
+}
+
+// Overwrites one page in the middle of the file, leaving its header and length whole.
+void damageAMiddlePage(const std::string& path) {
+  auto bytes = platform::FileManager::contentsAtPath(path);
+  ASSERT_TRUE(bytes && bytes->size() > 8 * 4096);
+  std::string damaged(bytes->begin(), bytes->end());
+  std::fill(damaged.begin() + 5 * 4096, damaged.begin() + 6 * 4096, '\x5a');
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
+}
+
+TEST(DataSQLiteDBOpenTest, AfterASessionThatDidNotCloseTheStoreEveryPageIsChecked) {
+  test::TempHome home;
+  std::string path = storeOfManyPages("crashed.db");
+  damageAMiddlePage(path);
+  std::ofstream(path + ".open") << "";  // the marker of a session that ended without closing
+  DataKavroDB db("crashed.db");
+  ASSERT_TRUE(db.isOpen());
+  EXPECT_EQ(db.damagedFileMovedTo(), path + ".damaged");
+  EXPECT_EQ(db.getStrValue("T", "1"), "");
+  EXPECT_GT(db.setStrValue("T", "1", "fresh"), 0);
 }
 
 }  // namespace

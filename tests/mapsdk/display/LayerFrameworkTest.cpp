@@ -9,6 +9,8 @@
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/display/TileImage.h"
 #include "mapsdk/display/TileKeyMap.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/ImageCodec.h"
 
 using namespace mapsdk;
 
@@ -105,6 +107,26 @@ TEST(TileImageTest, RecordsAreToldApartByTheirBytes) {
   EXPECT_EQ(tileimage::BackgroundFor(10), 0xFFF5F3F0u);
   std::uint32_t out[4] = {};
   EXPECT_FALSE(tileimage::Decode(png, sizeof png, out));
+}
+
+TEST(TileImageTest, APngTileDecodesIntoItsWordsAndOnlyAWholeOneCounts) {
+  auto bitmap = platform::Bitmap::create(tileimage::kTileSide, tileimage::kTileSide, true);
+  ASSERT_TRUE(bitmap);
+  bitmap->fill({10, 20, 30, 255});
+  bitmap->setPixel(0, 0, {0xFF, 0x80, 0x01, 0x40});
+  bitmap->setPixel(255, 255, {1, 2, 3, 0});
+  platform::Data png = platform::ImageCodec::encodePNG(*bitmap);
+  std::vector<std::uint32_t> out(tileimage::kTilePixels);
+  ASSERT_TRUE(tileimage::Decode(png.data(), png.size(), out.data()));
+  EXPECT_EQ(out[0], 0x40FF8001u);
+  EXPECT_EQ(out[1], 0xFF0A141Eu);
+  EXPECT_EQ(out[tileimage::kTilePixels - 1] >> 24, 0u);
+  // Cut short, or of another size: refused.
+  EXPECT_FALSE(tileimage::Decode(png.data(), png.size() / 2, out.data()));
+  auto small = platform::Bitmap::create(128, 256, false);
+  ASSERT_TRUE(small);
+  platform::Data other = platform::ImageCodec::encodePNG(*small);
+  EXPECT_FALSE(tileimage::Decode(other.data(), other.size(), out.data()));
 }
 
 TEST(TileImageTest, AQuarterIsStretchedOverTheWholeTile) {
