@@ -56,8 +56,6 @@ class MapDemoService {
   }
 
   std::atomic<bool> refuseMapTiles{false};
-  // Offline batches of deeper levels get a plain picture, so that a city downloads quickly.
-  static constexpr int kDrawnOfflineLevel = 12;
 
   static std::string query(std::string_view target, std::string_view name) {
     std::size_t q = target.find('?');
@@ -106,12 +104,6 @@ class MapDemoService {
         if (comma == std::string::npos) comma = list.size();
         keys.push_back(list.substr(at, comma - at));
         at = comma + 1;
-      }
-      if (tick >= 1000000 && level > kDrawnOfflineLevel) {
-        // Deep levels of a download are plain land: one picture serves them all.
-        std::vector<std::optional<std::string>> tiles(keys.size(), server_.tile("map", 18, 0, 0));
-        return ScriptedResponse::ok(MapFixtureServer::buildBatch(tiles),
-                                    {{"Content-Type", "application/octet-stream"}});
       }
       return ScriptedResponse::ok(server_.batchAnswer(type == "" ? "map" : type, level, keys),
                                   {{"Content-Type", "application/octet-stream"}});
