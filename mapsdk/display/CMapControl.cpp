@@ -10,6 +10,8 @@
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/raster/CVDC.h"
 #include "mapsdk/search/CAppSearch.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace gmengine {
 
@@ -53,6 +55,7 @@ bool IsPointType(int type) {
 CMapControl::CMapControl() : status_(&mapsdk::CMapStatus::shared()) {}
 
 CMapControl::~CMapControl() {
+  platform::RunLoop::main().cancelPerforms(this);
   client_.CancelRequest();
   satelliteClient_.CancelRequest();
   offline_.SetHttpClient(nullptr);
@@ -73,7 +76,7 @@ void CMapControl::BuildLayers() {
   client_.Init();
   satelliteClient_.Init();
   CVMainGlobalMan* global = GetMainGlobalMan();
-  if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("offline"), 0);
+  if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
   offline_.Init();
   offline_.SetHttpClient(&client_);
   offline_.SetOfflineDataCache(&offlineStore_);
@@ -110,7 +113,7 @@ void CMapControl::SizeGridRequests() {
   const int rows = status_->KeptRows();
   street_->Request()->Init(cols, rows, kFileCapacity, "Data.Index", "Grid.ca", false, true);
   satellite_->Request()->Init(cols, rows, kFileCapacity, "SatData.Index", "Satllite.ca", false, true);
-  traffic_->Request()->Init(cols, rows, 0, "Traf.Index", "Traf.ca", true, traffic_->IsShown());
+  traffic_->Request()->Init(cols, rows, 0, "Data.Index", "Traf.ca", true, traffic_->IsShown());
 }
 
 int CMapControl::Init(int centerX, int centerY, int left, int top, int right, int bottom, int level) {
@@ -262,6 +265,35 @@ void CMapControl::OnTileMessage(CGridLayer& layer, int message, int tag) {
   if (layer.Request()->OnHttpMessage(message, tag)) RequestRepaint();
 }
 
+double CMapControl::RetryDelay() const {
+  double delay = kFirstRetrySeconds;
+  for (int i = 1; i < tileFailures_ && delay < kLastRetrySeconds; ++i) delay *= 2;
+  return std::min(delay, kLastRetrySeconds);
+}
+
+void CMapControl::OnTileFailure() {
+  // A host that fails is asked again after a wait that doubles up to a cap, never at once: a
+  // reset connection or a portal's page would otherwise be asked for thousands of times a second.
+  if (++tileFailures_ == 1) {
+    platform::NotificationCenter::defaultCenter().post(kNotificationMapTilesFailed, this);
+  }
+  if (retryScheduled_) return;
+  retryScheduled_ = true;
+  platform::RunLoop::main().performAfter(RetryDelay(), this, [this] {
+    retryScheduled_ = false;
+    if (!dragMode_) UpdateLayers();
+    offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
+  });
+}
+
+void CMapControl::OnTileSuccess() {
+  tileFailures_ = 0;
+  if (retryScheduled_) {
+    platform::RunLoop::main().cancelPerforms(this);
+    retryScheduled_ = false;
+  }
+}
+
 void CMapControl::OnOfflineMessage(int message, int tag) {
   if (tag != offline_.GetBatchSequence()) return;
   if (message == kHttpData || message == kHttpComplete) {
@@ -271,15 +303,34 @@ void CMapControl::OnOfflineMessage(int message, int tag) {
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];
       if (position < 0) continue;
-      offline_.SaveGridData(client_.Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e],
-                            state.level);
+      const int saved = offline_.SaveGridData(
+          client_.Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e], state.level);
+      if (saved < 0) {
+        // The disk took no more: the download stops here, once, rather than asking for the same
+        // tiles forever.
+        offline_.StopAfterFailedSave();
+        platform::NotificationCenter::defaultCenter().post(kNotificationOfflineSaveFailed, this);
+        return;
+      }
+      if (saved > 0) ++offlineSaved_;
     }
-    if (message == kHttpComplete) offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
+    if (message == kHttpComplete) {
+      const bool any = offlineSaved_ > 0;
+      offlineSaved_ = 0;
+      if (!any) {
+        OnTileFailure();
+        return;
+      }
+      OnTileSuccess();
+      offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
+    }
     return;
   }
-  if (IsFailure(message) || message == kHttpBadAnswer || message == kHttpTooLarge) {
+  if (IsFailure(message) || message == kHttpBadAnswer || message == kHttpTooLarge ||
+      message == kHttpMarkupPage) {
     client_.CancelRequest();
-    offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
+    offlineSaved_ = 0;
+    OnTileFailure();
   }
 }
 
@@ -305,31 +356,36 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
     OnOfflineMessage(message, lParam);
     return -1;
   }
-  if (IsFailure(message)) {
-    mapsdk::CGridHttpClient& client =
-        wParam == mapsdk::CGridHttpClient::kSatelliteClientId ? satelliteClient_ : client_;
+  const bool satellite = wParam == mapsdk::CGridHttpClient::kSatelliteClientId;
+  CGridLayer& layer = satellite                                       ? *satellite_
+                      : lParam >= mapsdk::CTrafficReq::kFirstSequence ? *traffic_
+                                                                      : *street_;
+  mapsdk::CGridHttpClient& client = satellite ? satelliteClient_ : client_;
+  // Answers and failures of a batch no longer asked for change nothing.
+  if (!layer.Request() || lParam != layer.Request()->Sequence()) return -1;
+  if (IsFailure(message) || message == kHttpMarkupPage || message == kHttpBadAnswer ||
+      message == kHttpTooLarge) {
     client.CancelRequest();
     client.SetMapRequesting(0);
-    offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
-    if (!dragMode_) UpdateLayers();
+    OnTileFailure();
     return -1;
   }
-  if (message == kHttpMarkupPage) {
-    UpdateLayers();
+  OnTileMessage(layer, message, lParam);
+  if (message != kHttpComplete) return -1;
+  client.SetMapRequesting(0);
+  if (layer.Request()->Delivered() == 0) {
+    // An answer without a single tile (a portal's page, a host that has none) is a failure too.
+    OnTileFailure();
     return -1;
   }
-  if (wParam == mapsdk::CGridHttpClient::kSatelliteClientId) {
-    OnTileMessage(*satellite_, message, lParam);
-  } else if (lParam >= mapsdk::CTrafficReq::kFirstSequence) {
-    OnTileMessage(*traffic_, message, lParam);
-  } else {
-    OnTileMessage(*street_, message, lParam);
+  OnTileSuccess();
+  // A host answers as many tiles as fit its answer: the rest are asked for now.
+  if (&layer != traffic_.get() && layer.Request()->HasMissing() && !dragMode_) {
+    layer.Update();
+    if (client.IsMapRequesting()) return -1;
   }
   // A batch that ended lets a queued offline download go on.
-  if (message == kHttpComplete || message == kHttpBadAnswer || message == kHttpTooLarge) {
-    client_.SetMapRequesting(0);
-    offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
-  }
+  offline_.ContinueDownload(offline_.GetHeadReceived(), 1);
   return -1;
 }
 

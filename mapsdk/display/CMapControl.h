@@ -18,6 +18,11 @@ namespace gmengine {
 class CAppSearch;
 class CVDC;
 
+// Posted once when tile batches start failing (after a success, a new run is posted again).
+inline constexpr const char* kNotificationMapTilesFailed = "NotificationMapTilesFailed";
+// Posted when an offline download stopped because a tile could not be saved.
+inline constexpr const char* kNotificationOfflineSaveFailed = "NotificationOfflineSaveFailed";
+
 // Layer codes of ShowLayer.
 enum class MapLayerCode : int { Street = 1, Satellite = 2, Traffic = 3 };
 
@@ -30,6 +35,9 @@ class CMapControl {
  public:
   static constexpr int kSlideSteps = 10;
   static constexpr std::uint32_t kBackground = 0xFFF5F3F0u;
+  // Waits before a failed tile batch is asked for again: doubling from the first to the last.
+  static constexpr double kFirstRetrySeconds = 0.5;
+  static constexpr double kLastRetrySeconds = 30;
 
   CMapControl();
   ~CMapControl();
@@ -83,6 +91,11 @@ class CMapControl {
   mapsdk::CVectorLayer& PoiLayer() { return *poi_; }
   mapsdk::CVectorLayer& RouteLayer() { return *route_; }
   mapsdk::CVectorLayer& PointLayer() { return *point_; }
+  mapsdk::CGridLayer& TrafficLayer() { return *traffic_; }
+  // Failed tile batches in a row (0 after a batch that brought tiles), and the wait before the
+  // next attempt.
+  int TileFailures() const { return tileFailures_; }
+  double RetryDelay() const;
   int LastBatchSequence() const { return street_ && street_->Request() ? street_->Request()->Sequence() : 0; }
 
  private:
@@ -90,6 +103,8 @@ class CMapControl {
   void SizeGridRequests();
   void OnTileMessage(mapsdk::CGridLayer& layer, int message, int tag);
   void OnOfflineMessage(int message, int tag);
+  void OnTileFailure();
+  void OnTileSuccess();
   std::vector<mapsdk::CMapLayer*> Layers() const;
 
   mapsdk::CMapStatus* status_;
@@ -112,6 +127,9 @@ class CMapControl {
   _VPoint slideFrom_;
   _VPoint slideTo_;
   int slideStepsLeft_ = 0;
+  int tileFailures_ = 0;
+  bool retryScheduled_ = false;
+  int offlineSaved_ = 0;  // tiles of the offline batch in flight that were stored
 };
 
 }  // namespace gmengine

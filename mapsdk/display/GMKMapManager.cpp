@@ -81,7 +81,7 @@ void WireSearch(CAppSearch* search) {
     if (!engine || !engine->recordMan) return;
     CVArray<COLUpdateRecord> records;
     for (const tag_OfflineTask& task : tasks) records.Add(RecordOfTask(task));
-    engine->recordMan->MergeCities(records);
+    engine->recordMan->MergeOfferedCities(records);
   });
 }
 

@@ -43,6 +43,7 @@ GridReq::~GridReq() = default;
 int GridReq::Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName,
                   bool traffic, bool allocate) {
   int result = 1;
+  indexName_ = indexName ? indexName : "";
   cols_ = cols;
   rows_ = rows;
   allocate_ = allocate;
@@ -250,6 +251,7 @@ void GridReq::BatchFetch(const CVArray<CVString>& keys) {
   if (!client_ || !needed_ || needed_->IsEmpty() || keys.IsEmpty()) return;
   if (client_->RequestGrids(static_cast<int>(kind_), (*needed_)[0].level, 0, 0, keys, sequence, 1)) {
     sequence_ = sequence;
+    delivered_ = 0;
     PostUI(kMsgTilesRequested, 1, 0);
   }
 }
@@ -273,6 +275,7 @@ void GridReq::OnTileData(const std::uint8_t* data, int length, const std::string
     tile.size = static_cast<int>(record.size());
     one.Add(tile);
     cache_.AddGridData(one, 0);
+    ++delivered_;
     std::uint32_t* buffer = BufferOf(slot);
     if (flag == 0 && slot >= 0 && buffer) {
       std::fill_n(buffer, tileimage::kTilePixels, tileimage::BackgroundFor(level));
@@ -303,6 +306,15 @@ void GridReq::OnTileData(const std::uint8_t* data, int length, const std::string
   tile.size = length;
   one.Add(tile);
   cache_.AddGridData(one, 1);
+  ++delivered_;
+}
+
+bool GridReq::HasMissing() const {
+  if (!needed_) return false;
+  for (const tagGirdData& tile : *needed_) {
+    if (!tile.data) return true;
+  }
+  return false;
 }
 
 bool GridReq::OnHttpMessage(int message, int tag) {
@@ -427,6 +439,7 @@ void CTrafficReq::BatchFetch(const CVArray<CVString>& keys) {
           history ? static_cast<int>(GridKind::TrafficHistory) : static_cast<int>(GridKind::Traffic),
           (*needed_)[0].level, history ? day_ : 0, history ? time_ : 0, keys, sequence, 1)) {
     sequence_ = sequence;
+    delivered_ = 0;
   }
   PostUI(kMsgTilesRequested, 1, 1);
 }

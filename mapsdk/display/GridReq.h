@@ -68,6 +68,12 @@ class GridReq : public CReqBase {
   virtual bool OnHttpMessage(int message, int tag);
 
   const GridTileList& Pending() const { return pending_; }
+  // Tiles the batch last sent brought (decoded or empty); whether a tile of the window still has
+  // no picture.
+  int Delivered() const { return delivered_; }
+  bool HasMissing() const;
+  // The index file name of the tile file cache given to Init.
+  const std::string& IndexName() const { return indexName_; }
   int Sequence() const { return sequence_; }
   void SetSequence(int sequence) { sequence_ = sequence; }
   gmengine::CGridDataCache& Cache() { return cache_; }
@@ -104,6 +110,8 @@ class GridReq : public CReqBase {
   CGridHttpClient* client_ = nullptr;
   gmengine::COfflineDataCache* offline_ = nullptr;
   int sequence_ = 0;
+  int delivered_ = 0;
+  std::string indexName_;
   std::vector<std::vector<std::uint32_t>> buffers_;
   bool traffic_ = false;
   bool allocate_ = true;

@@ -1,5 +1,7 @@
 #include "mapsdk/engine/CVFile.h"
 
+#include <unistd.h>
+
 #include <climits>
 
 namespace gmengine {
@@ -60,6 +62,13 @@ int CVFile::GetLength() const {
   long length = std::ftell(file_);
   std::fseek(file_, at, SEEK_SET);
   return length < 0 || length > INT_MAX ? -1 : static_cast<int>(length);
+}
+
+int CVFile::SetLength(int length) {
+  if (!file_ || length < 0) return 0;
+  std::fflush(file_);
+  lastOp_ = LastOp::None;
+  return ftruncate(fileno(file_), length) == 0 ? 1 : 0;
 }
 
 int CVFile::Flush() {

@@ -39,6 +39,8 @@ class CVFile {
   int GetPosition() const;
   int GetLength() const;
   int Flush();
+  // Cuts (or extends) the file to length bytes; 1 on success.
+  int SetLength(int length);
 
  private:
   // stdio wants a seek or flush between reading and writing; the engine's callers do not.

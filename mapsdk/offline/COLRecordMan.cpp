@@ -118,6 +118,16 @@ int COLRecordMan::MergeCities(CVArray<COLUpdateRecord>& list) {
   return Locked([&] { return MergeCityList(list); });
 }
 
+int COLRecordMan::MergeOfferedCities(CVArray<COLUpdateRecord>& list) {
+  // The city list carries only city versions: data and map versions are the catalogue's.
+  const COLVersionInfo catalogue = GetVersion();
+  for (COLUpdateRecord& r : list) {
+    r.server.dataVersion = catalogue.d;
+    r.server.mapVersion = catalogue.m;
+  }
+  return MergeCities(list);
+}
+
 int COLRecordMan::StoreHotcities(const char* bytes, int length) {
   if (!bytes) return 0;
   return Locked([&] { return hotcities_.Store(bytes, length); });

@@ -47,6 +47,9 @@ class COLRecordMan {
   int StoreVersion(const COLVersionInfo& version);
   COLVersionInfo GetVersion();
   int MergeCities(CVArray<COLUpdateRecord>& list);
+  // The map service's city list (server halves from a city-list answer): each takes the
+  // catalogue's data and map versions, then the list is merged as MergeCities does.
+  int MergeOfferedCities(CVArray<COLUpdateRecord>& list);
   int StoreHotcities(const char* bytes, int length);
   int StoreSearchList(const char* bytes, int length);
   int ClearAllRecords();

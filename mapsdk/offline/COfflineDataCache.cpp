@@ -176,6 +176,7 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
 
 int COfflineDataCache::WriteGridData(int baseLevel, CVString key, int firstLevel, int lastLevel, int level,
                                      const void* data, int size) {
+  writeFailed_ = false;
   if (size < 0 || size > kMaxTileSize || (size > 0 && !data)) return 0;
   if (level < firstLevel || level > lastLevel) return 0;
   CVString name = PackageNameOfTile(baseLevel, key, level);
@@ -200,22 +201,37 @@ int COfflineDataCache::WriteGridData(int baseLevel, CVString key, int firstLevel
   }
   if (expected < 0 || g != expected || g >= GridCount(baseLevel, firstLevel, lastLevel)) return Fail();
   if (file_.GetLength() < TablesEnd(baseLevel, firstLevel, lastLevel)) return Fail();
-  if (!WriteWord(0, kStateWriting)) return Fail();
+  const int before = file_.GetLength();
+  const int entry = firstLevel < lastLevel
+                        ? 56 + 8 * (lastLevel - firstLevel) + 4 * (level - baseLevel) + 8 * g
+                        : 40 + 8 * g;
+  if (!WriteWord(0, kStateWriting)) return FailWrite(before, entry, g);
   int offset = file_.SeekToEnd();
-  if (offset < 0) return Fail();
-  if (size > 0 && file_.Write(data, size) != size) return Fail();
-  int entry = firstLevel < lastLevel ? 56 + 8 * (lastLevel - firstLevel) + 4 * (level - baseLevel) + 8 * g
-                                     : 40 + 8 * g;
+  if (offset < 0) return FailWrite(before, entry, g);
+  if (size > 0 && file_.Write(data, size) != size) return FailWrite(before, entry, g);
   if (!WriteWord(entry, static_cast<std::uint32_t>(offset)) ||
-      !WriteWord(entry + 4, static_cast<std::uint32_t>(size))) {
-    return Fail();
+      !WriteWord(entry + 4, static_cast<std::uint32_t>(size)) ||
+      !WriteWord(kCurCountOffset, static_cast<std::uint32_t>(g + 1)) || !file_.Flush() ||
+      !WriteWord(0, kStateComplete) || !file_.Flush()) {
+    return FailWrite(before, entry, g);
   }
   curCount_ = g + 1;
-  if (!WriteWord(kCurCountOffset, static_cast<std::uint32_t>(curCount_))) return Fail();
-  if (!WriteWord(0, kStateComplete)) return Fail();
-  file_.Flush();
   file_.Close();
   return 1;
+}
+
+int COfflineDataCache::FailWrite(int length, int entry, int count) {
+  writeFailed_ = true;
+  // The tile's entry and the count go back and the bytes past the old end are cut, so the file
+  // holds exactly the tiles it held. Should even that fail, the file stays marked as being
+  // written and the next CreateOfflineDat rebuilds it: nothing half-written counts as stored.
+  if (length >= 0 && file_.SetLength(length) && WriteWord(entry, 0xFFFFFFFFu) &&
+      WriteWord(entry + 4, 0xFFFFFFFFu) && WriteWord(kCurCountOffset, static_cast<std::uint32_t>(count)) &&
+      file_.Flush()) {
+    if (WriteWord(0, kStateComplete)) file_.Flush();
+  }
+  file_.Close();
+  return 0;
 }
 
 int COfflineDataCache::ReadGridData(int baseLevel, const CVString& key, int level, void*& data, int& size) {

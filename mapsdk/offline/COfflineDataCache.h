@@ -30,9 +30,12 @@ class COfflineDataCache {
   // Makes sure the package file exists and is sound (a broken or unfinished one is rebuilt
   // empty); 1 with the stored tile count, 0 when the file could not be written.
   int CreateOfflineDat(int baseLevel, CVString name, int firstLevel, int lastLevel, int& storedCount);
-  // Appends one tile; it must be the next one of its file. 1 on success.
+  // Appends one tile; it must be the next one of its file. 1 on success. When the disk refuses the
+  // bytes the file is put back as it was (LastWriteFailed() then holds).
   int WriteGridData(int baseLevel, CVString key, int firstLevel, int lastLevel, int level, const void* data,
                     int size);
+  // Whether the last WriteGridData failed writing to disk (not refusing the tile).
+  bool LastWriteFailed() const { return writeFailed_; }
   // Reads one tile into a new VMalloc block (the caller frees it with VFree). 1 on success.
   int ReadGridData(int baseLevel, const CVString& key, int level, void*& data, int& size);
   // Fills the requests without data from the files, through the memory tile cache.
@@ -55,12 +58,15 @@ class COfflineDataCache {
   bool ReadWord(int offset, std::uint32_t& value);
   bool WriteWord(int offset, std::uint32_t value);
   int Fail();
+  // A write that fell short: the file back to its length and count before the tile. 0.
+  int FailWrite(int length, int entry, int count);
 
   CGridDataCache* gridCache_ = nullptr;
   CVString root_;
   CVString name_ = CVString("10000001");
   int curCount_ = 0;
   int mode_ = 0;
+  bool writeFailed_ = false;
   [[maybe_unused]] int reserved_ = 0;
   CVFile file_;
 };

@@ -293,10 +293,22 @@ int COfflineMapMan::SaveGridData(const void* data, int size, const CVString& key
   if (packages_.IsEmpty() || !store_) return 0;
   const tag_GridRisk& head = packages_[0];
   if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size))
-    return 0;
+    return store_->LastWriteFailed() ? -1 : 0;
   ++headReceived_;
   ++received_;
   return 1;
+}
+
+void COfflineMapMan::StopAfterFailedSave() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (client_) client_->CancelRequest();
+  packages_.RemoveAll();
+  downloadOn_ = 0;
+  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
+  if (current_.local.id >= 0) {
+    current_.local.state = 3;
+    ReportProgressOf(current_);
+  }
 }
 
 int COfflineMapMan::OnTimer(int message, int id) {

@@ -65,8 +65,12 @@ class COfflineMapMan {
   int OnTimer(int message, int id);
   // Advances the download after a batch answer or failure.
   void ContinueDownload(int receivedInHead, int flag);
-  // Stores one received tile of the head package; 1 on success.
+  // Stores one received tile of the head package; 1 on success, 0 when the store refused it (out
+  // of order), -1 when the store could not write it (the disk is full or failing).
   int SaveGridData(const void* data, int size, const CVString& key, int level);
+  // After a tile could not be written: the batch is cancelled, the city is stopped (state 3) and
+  // downloading switched off until a city is asked for again.
+  void StopAfterFailedSave();
 
   // Read by the offline map interface and the package scan thread.
   std::atomic<int> scanRunning{0};

@@ -117,7 +117,7 @@ int COfflineTaskMan::RunNextTask() {
 }
 
 bool COfflineTaskMan::ParseDataVersion(const char* text, int length, COLVersionInfo& version) {
-  olrecord::JsonPtr json = olrecord::ParseBytes(text, length);
+  olrecord::JsonPtr json = olrecord::ParseUtf8(text, length);
   if (!json) return false;
   const cJSON* result = cJSON_GetObjectItemCaseSensitive(json.get(), "result");
   int error = -1;
@@ -159,12 +159,9 @@ void COfflineTaskMan::HandleAnswer(int tag) {
       engine->verDatsetMan->CompareServerList(data, length);
     }
   } else if (kind == 2) {
-    std::string utf8(data, static_cast<std::size_t>(length));
-    CVString text = CVString::FromUtf8(utf8);
-    std::string local = CVStringToMultiByte(CP_ACP, text);
+    // Parsed as the UTF-8 it is; only the values are converted.
     COLVersionInfo version;
-    if (!local.empty() && ParseDataVersion(local.data(), static_cast<int>(local.size()), version) &&
-        records) {
+    if (ParseDataVersion(data, length, version) && records) {
       records->StoreVersion(version);
     }
   }

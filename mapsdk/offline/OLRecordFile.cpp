@@ -27,12 +27,22 @@ bool ReadWholeFile(const CVString& path, std::string& bytes) {
   return true;
 }
 
+JsonPtr ParseUtf8(const char* data, int length) {
+  if (!data || length <= 0) return nullptr;
+  return JsonPtr(cJSON_ParseWithLength(data, static_cast<std::size_t>(length)));
+}
+
 JsonPtr ParseBytes(const char* data, int length) {
   if (!data || length <= 0) return nullptr;
   const void* zero = std::memchr(data, 0, static_cast<std::size_t>(length));
-  std::size_t size = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - data)
-                          : static_cast<std::size_t>(length);
-  return JsonPtr(cJSON_ParseWithLength(data, size));
+  const int size = zero ? static_cast<int>(static_cast<const char*>(zero) - data) : length;
+  if (size <= 0) return nullptr;
+  // The text becomes UTF-8 before it is parsed: a trail byte 0x5C of a double-byte character
+  // would otherwise read as an escape and break the whole file.
+  CVString text = MultiByteToCVString(CP_ACP, data, size);
+  if (text.IsEmpty()) return nullptr;
+  const std::string utf8 = text.ToUtf8();
+  return ParseUtf8(utf8.data(), static_cast<int>(utf8.size()));
 }
 
 JsonPtr ReadJsonFile(const CVString& path) {
@@ -94,7 +104,7 @@ CVString Quote(const CVString& text) {
 bool GetString(const cJSON* object, const char* key, CVString& out) {
   const cJSON* item = cJSON_GetObjectItemCaseSensitive(object, key);
   if (!cJSON_IsString(item) || !item->valuestring) return false;
-  out = MultiByteToCVString(CP_ACP, item->valuestring);
+  out = CVString::FromUtf8(item->valuestring);
   return true;
 }
 

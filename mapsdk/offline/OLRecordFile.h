@@ -17,8 +17,11 @@ using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
 
 // The whole file; false when it is missing or unreadable.
 bool ReadWholeFile(const CVString& path, std::string& bytes);
-// JSON of the bytes up to the first zero byte (or their end); null when it is not JSON.
+// JSON of double-byte code-page bytes up to the first zero byte (or their end); the tree's strings
+// are UTF-8. Null when the bytes are not text of the code page or not JSON.
 JsonPtr ParseBytes(const char* data, int length);
+// JSON of UTF-8 bytes (an answer of the map service as it arrives).
+JsonPtr ParseUtf8(const char* data, int length);
 // The whole file parsed; null when missing, unreadable or not JSON.
 JsonPtr ReadJsonFile(const CVString& path);
 // Writes text in the double-byte code page and one zero byte, replacing the file. 1 when done; 0
@@ -31,7 +34,7 @@ int WriteBytesFile(const CVString& path, const char* data, int length);
 // characters written as \u escapes, so a name can never break the file.
 CVString Quote(const CVString& text);
 
-// A string value (from the double-byte code page); false when the key is missing or not text.
+// A string value of a tree from ParseBytes or ParseUtf8; false when the key is missing or not text.
 bool GetString(const cJSON* object, const char* key, CVString& out);
 // A number, or decimal text read up to its first other character; false when the key is missing
 // or neither.

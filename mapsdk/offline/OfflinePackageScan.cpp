@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -81,11 +82,22 @@ bool IsPlainFileName(const CVString& name) {
   return true;
 }
 
+}  // namespace
+
+bool AddDeclaredSize(std::uint64_t& total, std::uint64_t size) {
+  // Declared sizes come from outside: a sum that would wrap is refused, not shrunk.
+  if (size > std::numeric_limits<std::uint64_t>::max() - total) return false;
+  total += size;
+  return true;
+}
+
+namespace {
+
 // Extracts the current entry below target (ending with "/"); 1 on success.
 int ExtractCurrent(unzFile zip, const std::string& target, std::vector<char>& buffer) {
   char name[kMaxEntryName + 1] = {};
-  unz_file_info info{};
-  if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return 0;
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return 0;
   if (info.size_filename > kMaxEntryName || !IsSafeEntryName(name)) return 0;
   std::string entry(name);
   for (std::size_t slash = entry.find('/'); slash != std::string::npos; slash = entry.find('/', slash + 1)) {
@@ -109,17 +121,18 @@ int ExtractCurrent(unzFile zip, const std::string& target, std::vector<char>& bu
   return ok;
 }
 
-// What the entries to extract declare they expand to; nullopt when the directory cannot be read.
+// What the entries to extract declare they expand to; nullopt when the directory cannot be read or
+// the sum does not fit in 64 bits.
 std::optional<std::uint64_t> ExpandedSize(unzFile zip, bool cfgOnly) {
   std::uint64_t total = 0;
   if (unzGoToFirstFile(zip) != UNZ_OK) return total;
   do {
     char name[kMaxEntryName + 1] = {};
-    unz_file_info info{};
-    if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
       return std::nullopt;
     if (cfgOnly && !std::strstr(name, ".cfg")) continue;
-    total += info.uncompressed_size;
+    if (!AddDeclaredSize(total, info.uncompressed_size)) return std::nullopt;
     if (cfgOnly) break;
   } while (unzGoToNextFile(zip) == UNZ_OK);
   return total;
@@ -146,8 +159,8 @@ int Unzip(const CVString& zipPath, const CVString& targetFolder, bool cfgOnly,
     do {
       if (cfgOnly) {
         char name[kMaxEntryName + 1] = {};
-        unz_file_info info{};
-        if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) {
           ok = 0;
           break;
         }
@@ -175,8 +188,8 @@ std::string FirstCfgEntry(const CVString& zipPath) {
   if (unzGoToFirstFile(zip) == UNZ_OK) {
     do {
       char name[kMaxEntryName + 1] = {};
-      unz_file_info info{};
-      if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+      unz_file_info64 info{};
+      if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
       if (std::strstr(name, ".cfg")) {
         if (info.size_filename <= kMaxEntryName && IsSafeEntryName(name)) result = name;
         break;

@@ -66,6 +66,9 @@ inline constexpr std::uint64_t kMaxExpandedPackageBytes = 2ull * 1024 * 1024 * 1
 int UnzipPackage(const CVString& zipPath, const CVString& targetFolder,
                  std::uint64_t maxExpandedBytes = kMaxExpandedPackageBytes);
 int UnzipPackageCfg(const CVString& zipPath, const CVString& targetFolder);
+// Adds an entry's declared size to the package's total; false (total unchanged) when the sum
+// would not fit in 64 bits.
+bool AddDeclaredSize(std::uint64_t& total, std::uint64_t size);
 // True for a relative entry name that stays inside its target folder.
 bool IsSafeEntryName(const char* name);
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -29,13 +30,17 @@ struct MapFixture {
 };
 
 // The demo map service on 127.0.0.1: answers tile batches ("/tile/?type=map|sat|tra&l=&c=keys")
-// in the engine's batch format with tiles drawn from the fixture (PNG street and traffic tiles,
-// JPEG satellite tiles), the same bytes for the same tile every time. Tests may replace a tile's
-// bytes or answer a batch with a scripted response. Its own threads; any thread.
+// in the engine's batch format with tiles of a map generated at every place and level (streets,
+// rivers, parks, buildings; mapsdk/README.md, "Formats and units"), the fixture's landmarks drawn
+// over it (PNG street and traffic tiles, JPEG satellite tiles), the same bytes for the same tile
+// every time. Tests may replace a tile's bytes or answer a batch with a scripted response. Its own
+// threads; any thread.
 class MapFixtureServer {
  public:
   MapFixtureServer();
-  explicit MapFixtureServer(MapFixture fixture);
+  // With generated false the fixture is drawn on plain land (0xF5F3F0): small tiles, for tests of
+  // the tile machinery that want one batch to hold a whole window.
+  explicit MapFixtureServer(MapFixture fixture, bool generated = true);
 
   static std::string defaultFixturePath();
   static MapFixture defaultFixture();
@@ -45,7 +50,9 @@ class MapFixtureServer {
 
   // The bytes of one tile as the service sends it ("map", "sat" or "tra").
   std::string tile(std::string_view type, int level, int column, int row);
-  // The batch answer for these keys ("%d_%d"); a key that does not read gets offset -1.
+  // The batch answer for these keys ("%d_%d"); a key that does not read gets offset -1, and so do
+  // the tiles after the answer has reached kBatchBytes (the client's buffer).
+  static constexpr std::size_t kBatchBytes = 256000;
   std::string batchAnswer(std::string_view type, int level, const std::vector<std::string>& keys);
   static std::string buildBatch(const std::vector<std::optional<std::string>>& tiles);
 
@@ -63,8 +70,11 @@ class MapFixtureServer {
   ScriptedResponse respond(const RecordedRequest& request);
 
   MapFixture fixture_;
+  bool generated_ = true;
   mutable std::mutex mutex_;
+  static constexpr std::size_t kKeptTiles = 2048;
   std::map<std::tuple<std::string, int, int, int>, std::string> tiles_;
+  std::deque<std::tuple<std::string, int, int, int>> order_;
   std::map<std::tuple<int, int, int>, std::string> replaced_;
   LoopbackHttpServer server_;
 };

@@ -1,5 +1,8 @@
 #pragma once
 #include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,11 +14,12 @@
 namespace kavro::test {
 
 // The demo map service beyond its tiles: the offline city list of the demo city (type 507),
-// keyword searches ("?qt=con", "?qt=bd2") answer three
-// places around the default centre, driving routes ("?qt=nav", "?qt=nse") a route from the first
-// to the third. Offline batches (request numbers of 1000000 and up) come from the same tiles;
-// deeper than level 12 they are plain land; with refuseMapTiles the map's own batches are refused, as if the
-// network were gone while a download had already got its tiles. Shared by the tests and the runner.
+// keyword searches ("?qt=con", "?qt=bd2", "?qt=bda") answer three places around the middle of the
+// bounds asked about (kPlaces, when that is the default centre), driving routes ("?qt=nav",
+// "?qt=nse") a route from the start point to the end point. Offline batches (request numbers of
+// 1000000 and up) come from the same tiles; with refuseMapTiles the map's own batches are refused,
+// as if the network were gone while a download had already got its tiles. Shared by the tests and
+// the runner.
 class MapDemoService {
  public:
   // The places, in engine map units.
@@ -56,8 +60,6 @@ class MapDemoService {
   }
 
   std::atomic<bool> refuseMapTiles{false};
-  // Offline batches of deeper levels get a plain picture, so that a city downloads quickly.
-  static constexpr int kDrawnOfflineLevel = 12;
 
   static std::string query(std::string_view target, std::string_view name) {
     std::size_t q = target.find('?');
@@ -107,12 +109,6 @@ class MapDemoService {
         keys.push_back(list.substr(at, comma - at));
         at = comma + 1;
       }
-      if (tick >= 1000000 && level > kDrawnOfflineLevel) {
-        // Deep levels of a download are plain land: one picture serves them all.
-        std::vector<std::optional<std::string>> tiles(keys.size(), server_.tile("map", 18, 0, 0));
-        return ScriptedResponse::ok(MapFixtureServer::buildBatch(tiles),
-                                    {{"Content-Type", "application/octet-stream"}});
-      }
       return ScriptedResponse::ok(server_.batchAnswer(type == "" ? "map" : type, level, keys),
                                   {{"Content-Type", "application/octet-stream"}});
     }
@@ -122,26 +118,70 @@ class MapDemoService {
         "task":"395_147","size":5592064,"center_x":"12958162","center_y":"4825907","l":"11","ls":"11",
         "le":"17","cityver":"1"}]})");
     }
-    if (qt == "con" || qt == "bd2") {
+    if (qt == "con" || qt == "bd2" || qt == "bda") {
+      // The places lie around the middle of the bounds asked about (the default centre without).
+      auto [cx, cy] = BoundsCentre(Decoded(query(target, "b")));
       std::string body = R"({"result":{"type":11,"total":3},"content":[)";
       for (std::size_t i = 0; i < std::size(kPlaces); ++i) {
         if (i) body += ",";
+        const int x = cx + (kPlaces[i].x - kDefaultX), y = cy + (kPlaces[i].y - kDefaultY);
         body += R"({"name":")" + std::string(kPlaces[i].name) + R"(","uid":"demo)" + std::to_string(i) +
-                R"(","poiType":0,"geo":")" + Geo({{kPlaces[i].x, kPlaces[i].y}}) + R"(","addr":"Demo Road"})";
+                R"(","poiType":0,"geo":")" + Geo({{x, y}}) + R"(","addr":"Demo Road"})";
       }
       return Json(body + "]}");
     }
     if (qt == "nav" || qt == "nse") {
-      const Place& a = kPlaces[1];
-      const Place& b = kPlaces[0];
+      // From the start point to the end point: north (or south), then east (or west).
+      auto from = RoutePoint(Decoded(query(target, "sn")));
+      auto to = RoutePoint(Decoded(query(target, "en")));
+      const std::pair<int, int> a = from.value_or(std::make_pair(kPlaces[1].x, kPlaces[1].y));
+      const std::pair<int, int> b = to.value_or(std::make_pair(kPlaces[0].x, kPlaces[0].y));
+      const long long distance = std::llabs(static_cast<long long>(b.first) - a.first) +
+                                 std::llabs(static_cast<long long>(b.second) - a.second);
       return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"Station"},"end":[{"wd":"Harbour"}],
-        "content":{"dis":3000,"kps":[{"rt":1,"tt":13},{"rt":2}],
-        "rss":[{"d":0},{"n":"Demo Road","d":3000,"g":")" +
-                  Geo({{a.x, a.y}, {a.x, b.y}, {b.x, b.y}}) + R"("},{"d":0}]}})");
+        "content":{"dis":)" +
+                  std::to_string(distance) +
+                  R"(,"kps":[{"rt":1,"tt":13},{"rt":2}],
+        "rss":[{"d":0},{"n":"Demo Road","d":)" +
+                  std::to_string(distance) + R"(,"g":")" +
+                  Geo({{a.first, a.second}, {a.first, b.second}, {b.first, b.second}}) + R"("},{"d":0}]}})");
     }
     ScriptedResponse missing;
     missing.status = 404;
     return missing;
+  }
+
+  static constexpr int kDefaultX = 12958162;
+  static constexpr int kDefaultY = 4825907;
+
+  static std::string Decoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+          std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+        out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+        i += 2;
+      } else {
+        out.push_back(text[i] == '+' ? ' ' : text[i]);
+      }
+    }
+    return out;
+  }
+  // "(left,bottom;right,top)": its middle; the default centre when it does not read or is empty.
+  static std::pair<int, int> BoundsCentre(const std::string& bounds) {
+    long long l = 0, b = 0, r = 0, t = 0;
+    if (std::sscanf(bounds.c_str(), "(%lld,%lld;%lld,%lld)", &l, &b, &r, &t) != 4 &&
+        std::sscanf(bounds.c_str(), "%lld,%lld;%lld,%lld", &l, &b, &r, &t) != 4) {
+      return {kDefaultX, kDefaultY};
+    }
+    if (l == r && b == t) return {kDefaultX, kDefaultY};
+    return {static_cast<int>((l + r) / 2), static_cast<int>((b + t) / 2)};
+  }
+  // A route end "1$$x,y$$name": its point.
+  static std::optional<std::pair<int, int>> RoutePoint(const std::string& end) {
+    long long x = 0, y = 0;
+    if (std::sscanf(end.c_str(), "1$$%lld,%lld", &x, &y) != 2) return std::nullopt;
+    return std::make_pair(static_cast<int>(x), static_cast<int>(y));
   }
 
   MapFixtureServer& server_;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -9,8 +12,10 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
+#include "mapsdk/engine/VMemory.h"
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
+#include "mapsdk/offline/OLRecordFile.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKPlanNode.h"
@@ -41,7 +46,16 @@ TEST_F(MapViewTest, AMapOpenedAtTheDefaultCentreShowsTheDemoServicesTiles) {
   // The red dot of the demo map sits on the default centre; the east-west road runs through it.
   EXPECT_EQ(bitmap.pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
   EXPECT_EQ(bitmap.pixelAt(40, 477), (platform::Pixel{0xFF, 0xC8, 0x70, 255}));
-  EXPECT_EQ(bitmap.pixelAt(4, 4), (platform::Pixel{0xF5, 0xF3, 0xF0, 255}));
+  // Around them the generated map: white streets and yellow arterials all over the window.
+  int streets = 0;
+  for (int y = 0; y < bitmap.height(); y += 2) {
+    for (int x = 0; x < bitmap.width(); x += 2) {
+      const platform::Pixel p = bitmap.pixelAt(x, y);
+      if ((p.r >= 0xFA && p.g >= 0xFA && p.b >= 0xFA) || (p.r == 0xFC && p.g == 0xD2 && p.b == 0x7A))
+        ++streets;
+    }
+  }
+  EXPECT_GT(streets, 2000);
 }
 
 TEST_F(MapViewTest, APanMovesTheCentreByTheDragAndAsksForTheNewTiles) {
@@ -262,12 +276,25 @@ TEST_F(MapServiceTest, TheOfflineCityListAnswerReachesTheRecords) {
   gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
   ASSERT_NE(engine->recordMan, nullptr);
   ASSERT_NE(engine->search, nullptr);
+  // The demo city is installed at data version 1; the catalogue now says 2.
+  gmengine::COLUpdateRecord installed = MapDemoService::DemoCity();
+  ASSERT_EQ(engine->recordMan->StoreRecord(installed), 1);
+  gmengine::COLVersionInfo catalogue;
+  catalogue.d = gmengine::CVString("2");
+  catalogue.m = gmengine::CVString("1");
+  catalogue.c = gmengine::CVString("1");
+  ASSERT_EQ(engine->recordMan->StoreVersion(catalogue), 1);
   gmengine::CVArray<int> ids;
   ids.Add(MapDemoService::kDemoCityId);
   ASSERT_EQ(engine->search->OfflineCitySearch(ids), 1);
-  ASSERT_TRUE(
-      WaitReal([&] { return engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId).has_value(); }));
+  ASSERT_TRUE(WaitReal([&] {
+    auto record = engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId);
+    return record && record->server.dataVersion == gmengine::CVString("2");
+  })) << engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId)->server.dataVersion.ToUtf8();
   auto record = engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId);
+  // The city list's data and map versions are the catalogue's: an update is offered.
+  EXPECT_EQ(record->server.update, 1);
+  EXPECT_EQ(record->server.mapVersion, gmengine::CVString("1"));
   EXPECT_EQ(record->server.name.ToUtf8(), "Demo City");
   EXPECT_EQ(record->server.baseLevel, 11);
   ASSERT_EQ(record->server.packages.GetSize(), 1);
@@ -319,6 +346,104 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
   ASSERT_TRUE(WaitReal([&] { return paints > before; }, 5));
   auto image = platform::Snapshot::imageOfView(*view, 2);
   EXPECT_EQ(image->bitmap()->pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
+
+  // The package files carry the store's id.
+  std::string bytes;
+  ASSERT_TRUE(gmengine::olrecord::ReadWholeFile(
+      control->OfflineStore().PackagePath(gmengine::CVString("395_147")), bytes));
+  ASSERT_GE(bytes.size(), 12u);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8 |
+                static_cast<unsigned char>(bytes[10]) << 16 | static_cast<unsigned char>(bytes[11]) << 24,
+            10000001);
+  // The traffic tiles share the street tiles' index name.
+  EXPECT_EQ(control->TrafficLayer().Request()->IndexName(), "Data.Index");
+
+  // With the map host gone, every level the package holds is drawn from it: each tile of the
+  // window that lies in the package has its picture, and the picture shows streets.
+  server.server().stop();
+  const double packageLeft = 395.0 * 32768, packageBottom = 147.0 * 32768;
+  for (int level = 11; level <= 17; ++level) {
+    view->setZoomLevel(level);
+    control->UpdateLayers();
+    int inPackage = 0;
+    for (const auto& tile : control->StreetLayer().Needed()) {
+      const double side = 256.0 * Status().upp;
+      const double x = (tile.x + 0.5) * side, y = (tile.y + 0.5) * side;
+      if (x < packageLeft || x > packageLeft + 32768 || y < packageBottom || y > packageBottom + 32768)
+        continue;
+      ++inPackage;
+      EXPECT_NE(tile.data, nullptr) << "level " << level << " tile " << tile.x << "_" << tile.y;
+    }
+    EXPECT_GT(inPackage, 0) << "level " << level;
+    const int painted = paints;
+    control->RequestRepaint();
+    ASSERT_TRUE(WaitReal([&] { return paints > painted; }, 5));
+    auto shown = platform::Snapshot::imageOfView(*view, 2);
+    int streets = 0;
+    for (int y = 0; y < shown->bitmap()->height(); y += 2) {
+      for (int x = 0; x < shown->bitmap()->width(); x += 2) {
+        const platform::Pixel p = shown->bitmap()->pixelAt(x, y);
+        if ((p.r >= 0xFA && p.g >= 0xFA && p.b >= 0xFA) || (p.r == 0xFC && p.g == 0xD2 && p.b == 0x7A))
+          ++streets;
+      }
+    }
+    EXPECT_GT(streets, 300) << "level " << level;
+  }
+}
+
+TEST_F(MapServiceTest, AnOfflineDownloadThatCannotSaveStopsOnceAndKeepsOnlyWholeTiles) {
+  demo->refuseMapTiles = true;
+  view = mapsdk::GMKMapView::create({0, 0, 320, 480});
+  ASSERT_TRUE(view);
+  window->addSubview(view);
+  auto* control = gmengine::MapControlOfEngine();
+  int stops = 0;
+  platform::NotificationCenter::defaultCenter().addObserver(
+      gmengine::kNotificationOfflineSaveFailed, nullptr, [&](const auto&) { ++stops; }, &stops);
+  auto offline = mapsdk::GMKOfflineMap::create();
+  auto* records = gmengine::GetMainGlobalMan()->engine->recordMan;
+  ASSERT_NE(records, nullptr);
+  gmengine::COLUpdateRecord city = MapDemoService::DemoCity();
+  ASSERT_EQ(records->StoreRecord(city), 1);
+
+  // A disk that takes a few hundred kilobytes more: the package's tables and a few tiles.
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 400 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ASSERT_EQ(records->StartCity(MapDemoService::kDemoCityId), 1);
+  const bool stopped =
+      WaitReal([&] { return stops > 0 && control->OfflineMan().GetPackageCount() == 0; }, 60);
+  auto offlineRequests = [&] {
+    std::size_t n = 0;
+    for (const auto& request : server.server().requests()) {
+      if (std::atoll(MapDemoService::query(request.target, "tick").c_str()) >= 1000000) ++n;
+    }
+    return n;
+  };
+  const std::size_t asked = offlineRequests();
+  WaitReal([] { return false; }, 2);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  platform::NotificationCenter::defaultCenter().removeObserversOwnedBy(&stops);
+  ASSERT_TRUE(stopped) << "offline batches asked: " << offlineRequests();
+  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(offlineRequests(), asked);  // nothing more is asked for
+  EXPECT_LT(asked, 100u);
+  EXPECT_EQ(control->OfflineMan().IsDownloadOn(), 0);
+
+  // The package holds whole tiles only: the count it reports, the first of them readable.
+  int stored = -1;
+  ASSERT_EQ(control->OfflineStore().CreateOfflineDat(11, gmengine::CVString("395_147"), 11, 17, stored), 1);
+  EXPECT_GT(stored, 0);
+  EXPECT_LT(stored, 5461);
+  void* data = nullptr;
+  int size = 0;
+  EXPECT_EQ(control->OfflineStore().ReadGridData(11, gmengine::CVString("395_147"), 11, data, size), 1);
+  EXPECT_GT(size, 1000);
+  gmengine::VFree(data);
 }
 
 }  // namespace

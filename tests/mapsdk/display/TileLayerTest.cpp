@@ -114,7 +114,8 @@ class TileLayerTest : public ::testing::Test {
   int CenterRow() const { return kCenterY / (256 * status.upp); }
 
   kavro::test::TempHome home;
-  MapFixtureServer server;
+  // Plain tiles: one batch holds the whole window.
+  MapFixtureServer server{MapFixtureServer::defaultFixture(), false};
   CGridHttpClient client;
   CMapStatus status;
   std::unique_ptr<gmengine::COfflineDataCache> offline;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
@@ -22,12 +23,13 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   void SetUp() override {
     OfflineEngineTest::SetUp();
     platform::Environment::setMapHostUrl(server.url("/"));
-    server.setHandler([](const RecordedRequest& request) {
+    server.setHandler([this](const RecordedRequest& request) {
       if (request.target.find("taskcity") != std::string::npos) {
         return ScriptedResponse::ok(
             "{\"result\":{\"error\":0},\"content\":{\"version\":[{\"pic_version\":\"20\",\"task_version\":"
             "\"21\","
-            "\"city_version\":\"22\"}]}}");
+            "\"city_version\":\"" +
+            cityVersion + "\"}]}}");
       }
       if (request.target.find("update/VerDatset.dat") != std::string::npos) {
         return ScriptedResponse::ok(
@@ -69,6 +71,7 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
     return RunUntil([&] { return answers > before; });
   }
 
+  std::string cityVersion = "22";
   LoopbackHttpServer server;
   int answers = 0;
   CVerDatsetMan versions;
@@ -100,6 +103,18 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   EXPECT_EQ(tasks->GetTaskCount(), 0);
   tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
   EXPECT_EQ(server.requestCount(), 3u);
+}
+
+TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
+  // The code-page bytes of the first character end in 0x5C: converted before parsing, they would
+  // read as an escape and the whole answer would be dropped.
+  cityVersion = "\u4e57x";
+  ASSERT_NE(CVStringToMultiByte(CP_ACP, CVString(u"\u4e57")).find('\\'), std::string::npos);
+  tasks->AddCityListTask(2);
+  ASSERT_TRUE(Tick());
+  COLVersionInfo version = records.GetVersion();
+  EXPECT_EQ(version.c, CVString(u"\u4e57x"));
+  EXPECT_EQ(version.d, CVString("20"));
 }
 
 TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <minizip/zip.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -36,6 +37,16 @@ TEST(OfflinePackageLimits, PackagesThatExpandPastTheLimitAreRefusedBeforeWriting
   // Without a limit of its own, the free disk space decides.
   EXPECT_EQ(UnzipPackage(CVString::FromUtf8(zip), CVString::FromUtf8(home.path() + "/again/"), UINT64_MAX),
             1);
+}
+
+TEST(OfflinePackageLimits, DeclaredSizesThatWrapPastSixtyFourBitsAreRefused) {
+  // Two halves of 2^64: a wrapping sum would read 0 and pass any limit.
+  std::uint64_t total = 0;
+  EXPECT_TRUE(AddDeclaredSize(total, std::uint64_t{1} << 63));
+  EXPECT_FALSE(AddDeclaredSize(total, std::uint64_t{1} << 63));
+  EXPECT_EQ(total, std::uint64_t{1} << 63);
+  EXPECT_TRUE(AddDeclaredSize(total, (std::uint64_t{1} << 63) - 1));
+  EXPECT_EQ(total, UINT64_MAX);
 }
 
 }  // namespace

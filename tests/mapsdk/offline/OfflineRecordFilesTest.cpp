@@ -68,6 +68,36 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   EXPECT_EQ(again.GetNameCount(CVString("9_9")), 0);
 }
 
+TEST_F(OfflineRecordFilesTest, NamesWhoseCodePageBytesHoldABackslashReadBack) {
+  // The first character's second code-page byte is 0x5C.
+  const CVString name(u"\u4e57x");
+  ASSERT_NE(CVStringToMultiByte(CP_ACP, name).find('\\'), std::string::npos);
+  COLUpdateList list;
+  list.SetFolder(DataFolder());
+  list.Records().Add(MakeRecord(131, {"1_2"}));
+  list.Records().Add(MakeRecord(132, {"4_5"}));
+  list.Records()[0].local.name = name;
+  list.Records()[0].server.name = name;
+  ASSERT_EQ(list.Write(), 1);
+  COLUpdateList again;
+  again.SetFolder(DataFolder());
+  ASSERT_EQ(again.Read(), 1);
+  ASSERT_EQ(again.Records().GetSize(), 2);
+  EXPECT_EQ(again.Records()[0].local.name, name);
+  EXPECT_EQ(again.Records()[0].server.name, name);
+
+  // A city list stored as the service sends it (code-page bytes) keeps the name too.
+  const std::string cities = "[{\"i\":\"131\",\"n\":\"" + CVStringToMultiByte(CP_ACP, name) +
+                             "\",\"sl\":1,\"sh\":2},{\"i\":\"132\",\"n\":\"b\",\"sl\":1,\"sh\":2}]";
+  WriteAll(DataFolder() + CVString("OfflineSearch.dat"), cities);
+  COLSearchList search;
+  search.SetFolder(DataFolder());
+  ASSERT_EQ(search.Read(), 1);
+  const CVArray<COLSearchRecord>& all = search.Search(CVString());
+  ASSERT_EQ(all.GetSize(), 2);
+  EXPECT_EQ(all[0].name, name);
+}
+
 TEST_F(OfflineRecordFilesTest, BrokenUpdateFilesAndRecordsAreRefused) {
   COLUpdateList list;
   list.SetFolder(DataFolder());
