@@ -1,9 +1,6 @@
 // The runner's map commands as a person types them: on the map on screen, on virtual time, each
 // failure said once with what failed.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +12,7 @@
 
 #include "platform/foundation/Environment.h"
 #include "tests/support/ApiFixtureServer.h"
+#include "tests/support/LoopbackSocket.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"
@@ -29,25 +27,13 @@ using runner::Outcome;
 // A map host that takes connections and never answers (the kernel queues them; nobody reads).
 class SilentHost {
  public:
-  SilentHost() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 64) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-      return;
-    url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-  }
-  ~SilentHost() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  const std::string& url() const { return url_; }
+  SilentHost() : fd_(test::listenOnLoopback(64, port_)) {}
+  ~SilentHost() { ::close(fd_); }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
 
  private:
-  int fd_ = -1;
-  std::string url_;
+  std::uint16_t port_ = 0;
+  int fd_;
 };
 
 class MapCommandsTest : public ::testing::Test {
@@ -108,7 +94,6 @@ TEST_F(MapCommandsTest, MovingTheDeviceSecondsLaterStillMovesIt) {
 // which host failed and how many tiles came; none reports success.
 TEST_F(MapCommandsTest, AMapHostThatNeverAnswersFailsEachCommandWithinSecondsSayingSo) {
   SilentHost silent;
-  ASSERT_FALSE(silent.url().empty());
   start();
   platform::Environment::setMapHostUrl(silent.url());
   auto begun = std::chrono::steady_clock::now();
