@@ -3,26 +3,63 @@
 #   ./build.sh            GCC, into build/release
 #   ./build.sh --werror   the same with warnings as errors (CI)
 #   ./build.sh --clang    clang, warnings as errors, into build/release-clang (CI)
+#   ./build.sh --quiet    (run.sh) says nothing on a built tree, one line when it builds, and
+#                         the build's output only when it fails
 set -euo pipefail
 cd "$(dirname "$0")"
 compiler=gcc
 werror=OFF
+quiet=0
 for arg in "$@"; do
   case "$arg" in
     --clang) compiler=clang; werror=ON ;;
     --werror) werror=ON ;;
-    *) echo "usage: ./build.sh [--werror] [--clang]" >&2; exit 2 ;;
+    --quiet) quiet=1 ;;
+    *) echo "usage: ./build.sh [--werror] [--clang] [--quiet]" >&2; exit 2 ;;
   esac
 done
+dir=build/release
+[ "$compiler" = clang ] && dir=build/release-clang
+
+if [ "$quiet" = 1 ]; then
+  # A configured tree rebuilds itself (ninja re-runs cmake when a CMakeLists.txt changed). A word
+  # once something compiles or links; the files copied beside the binary on every build are none.
+  if [ -f "$dir/build.ninja" ] && command -v ninja >/dev/null; then
+    log=$(mktemp)
+    trap 'rm -f "$log"' EXIT
+    said="$log.said"
+    if ninja -C "$dir" 2>&1 | tee "$log" |
+      awk -v said="$said" '/Building|Linking|Re-running CMake/ && !done { print "building '"$dir"' ..." > "/dev/stderr"; done = 1; printf "" > said }'; then
+      rm -f "$said"
+      exit 0
+    fi
+    # A failure may be a package the tree newly needs: the whole build once more, then the word.
+    [ -f "$said" ] || echo "building $dir ..." >&2
+    rm -f "$said"
+    if ! "$0" >"$log" 2>&1; then
+      cat "$log" >&2
+      exit 1
+    fi
+    exit 0
+  fi
+  echo "building $dir for the first time (several minutes) ..." >&2
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  if ! "$0" >"$log" 2>&1; then
+    cat "$log" >&2
+    exit 1
+  fi
+  exit 0
+fi
+
 tools/deps.sh
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 if [ "$compiler" = clang ]; then
-  CC=clang CXX=clang++ cmake -S . -B build/release-clang -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_TESTS=OFF \
+  CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_TESTS=OFF \
     -DKAVRO_WERROR=ON "${launcher[@]}"
-  cmake --build build/release-clang
 else
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_TESTS=OFF -DKAVRO_WERROR="$werror" \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_TESTS=OFF -DKAVRO_WERROR="$werror" \
     "${launcher[@]}"
-  cmake --build build/release
 fi
+cmake --build "$dir"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds what is missing, then runs the headless application runner with the given arguments.
+# Runs the headless application runner with the given arguments, building it first when something
+# changed (quietly: one line when it builds, the build's output only when it fails). Paths in the
+# arguments are taken from the caller's folder.
 set -euo pipefail
-cd "$(dirname "$0")"
-./build.sh >&2
-exec build/release/tools/kavro/kavro "$@"
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+"$repo/build.sh" --quiet
+exec "$repo/build/release/tools/kavro/kavro" "$@"

@@ -4,6 +4,7 @@
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/skin/AppSkin.h"
+#include "kit/ui/ImageViewExt.h"
 #include "kit/ui/ViewAdjustPosition.h"
 #include "kit/ui/ViewAdjustSize.h"
 #include "kit/ui/ViewSibling.h"
@@ -34,7 +35,7 @@ void CustomMapMultiBubbleView::build() {
   jobsummary_ = label(), jobinfo_ = label(), jobIndex_ = label();
   jobinfo_->setNumberOfLines(0);
   jobinfo_->setLineBreakMode(platform::LineBreakMode::WordWrap);
-  arrow_ = mapskin::imageView("common_arrow", {9, 13});
+  arrow_ = imageview::arrowView();
 
   std::weak_ptr<CustomMapMultiBubbleView> weak = sharedAs<CustomMapMultiBubbleView>();
   preJobInfoButton_ = std::make_shared<platform::Button>();

@@ -5,11 +5,11 @@
 #include "app/jobmap/CoordinateText.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
+#include "kit/core/DeviceSystemVersionCompare.h"
 #include "kit/core/StringError.h"
 #include "kit/core/UserCoreInfo.h"
 #include "kit/ui/AlertViewExt.h"
 #include "kit/ui/AppControllers.h"
-#include "kit/ui/ImageExt.h"
 #include "kit/ui/ViewAdjustPosition.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "platform/foundation/Data.h"
@@ -182,7 +182,7 @@ void JobMapController::connectionOnError(DataHttpConnection&, const platform::Er
 
 void JobMapController::initOpenMapDirection() {
   mapButtonArray_.clear();
-  bool modern = !image::systemVersionLessThan("6.0");
+  bool modern = !device::systemVersionLessThan("6.0");
   const struct {
     std::string_view url;
     std::string_view title;
@@ -311,7 +311,7 @@ void JobMapController::beginMapRoute() {
       url = escapeWholeURL(routeURL(actionButtonType_));
       break;
     case PlatformMapApp:
-      if (!image::systemVersionLessThan("6.0")) {
+      if (!device::systemVersionLessThan("6.0")) {
         platform::MapItem::openMapsWithItems({platform::MapItem::mapItemForCurrentLocation(),
                                               platform::MapItem::forPlace(routeCoor_, detail_->get_coname())},
                                              {std::string(platform::MapItem::DirectionsModeDriving), true});

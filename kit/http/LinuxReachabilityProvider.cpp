@@ -51,6 +51,8 @@ class NetlinkChangeSource : public ReachabilityChangeSource {
   NetlinkChangeSource(platform::RunLoop& loop, int fd, std::function<void()> onChange)
       : loop_(loop), fd_(fd), onChange_(std::move(onChange)) {
     source_ = loop_.addFdSource(fd_, platform::RunLoop::Readable, [this](unsigned) { drain(); });
+    // Route changes come when they come: a wait on virtual time does not hold for them.
+    loop_.setFdSourcePassive(source_, true);
   }
   ~NetlinkChangeSource() override {
     loop_.removeFdSource(source_);

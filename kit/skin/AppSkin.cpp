@@ -3,6 +3,7 @@
 #include <array>
 #include <mutex>
 
+#include "kit/core/DeviceSystemVersionCompare.h"
 #include "kit/core/StringConversion.h"
 #include "kit/core/StringMisc.h"
 #include "kit/skin/AppSkinScan.h"
@@ -712,6 +713,8 @@ bool AppSkin::applyUIView(platform::View* view, const AppSkinAttributes* skin) {
   } else if (!dynamic_cast<platform::Button*>(view) && skin->has("backgroundImage")) {
     if (auto image = imageData(skin->item("backgroundImage").get(), "backgroundImage")) {
       view->setBackgroundPatternImage(image);
+      // Older systems draw a pattern colour's transparent parts black in an opaque view.
+      if (device::systemVersionLessThan("5.0")) view->setOpaque(false);
     }
   }
   if (auto c = skin->color("borderColor")) view->setBorderColor(*c);

@@ -1,44 +1,16 @@
 #include "kit/ui/ImageExt.h"
 
 #include <cmath>
-#include <sstream>
-#include <string>
-#include <vector>
 
+#include "kit/core/DeviceSystemVersionCompare.h"
 #include "kit/http/Reachability.h"
 #include "platform/graphics/BitmapContext.h"
-#include "platform/ui/Device.h"
 
 namespace kavro::image {
 
-namespace {
-std::vector<long> versionNumbers(const std::string& text) {
-  std::vector<long> out;
-  std::stringstream in(text);
-  std::string part;
-  while (std::getline(in, part, '.')) {
-    try {
-      out.push_back(std::stol(part));
-    } catch (...) {
-      out.push_back(0);
-    }
-  }
-  return out;
-}
-}  // namespace
-
-bool systemVersionLessThan(const char* version) {
-  auto own = versionNumbers(platform::Device::currentDevice().systemVersion());
-  auto other = versionNumbers(version);
-  std::size_t n = std::max(own.size(), other.size());
-  own.resize(n, 0);
-  other.resize(n, 0);
-  return own < other;
-}
-
 std::shared_ptr<platform::Image> resizableImageWithInsetOfLeft(const platform::Image& image, int left,
                                                                int top, int right, int bottom) {
-  if (systemVersionLessThan("5.0")) return image.stretchableImageWithLeftCapWidth(left, top);
+  if (device::systemVersionLessThan("5.0")) return image.stretchableImageWithLeftCapWidth(left, top);
   return image.resizableImageWithCapInsets({double(top), double(left), double(bottom), double(right)});
 }
 

@@ -7,8 +7,8 @@
 // Image preparation: stretchable skin pictures, upload sizing and scale-and-crop.
 namespace kavro::image {
 
-// Below system version "5.0" the older stretch form with left and top only (right and bottom do
-// not count); otherwise cap insets (top, left, bottom, right).
+// Below system version "5.0" (device::systemVersionLessThan) the older stretch form with left and top only
+// (right and bottom do not count); otherwise cap insets (top, left, bottom, right).
 std::shared_ptr<platform::Image> resizableImageWithInsetOfLeft(const platform::Image& image, int left,
                                                                int top, int right, int bottom);
 // Right := width − left − 1 and bottom := height − top − 1, truncated: one point stretches.
@@ -22,8 +22,5 @@ std::shared_ptr<platform::Image> imageByScalingAndCroppingForSize(const platform
                                                                   platform::Size target);
 // Where imageByScalingAndCroppingForSize draws the image.
 platform::Rect scaledAndCroppedRect(platform::Size imageSize, platform::Size target);
-
-// Whether the device's system version is below the given one, compared number by number.
-bool systemVersionLessThan(const char* version);
 
 }  // namespace kavro::image

@@ -308,7 +308,10 @@ void ListView::checkLastSection(bool retryFailed) {
 
 void ListView::autoCheckAndLoadNextPage() { checkLastSection(true); }
 
-void ListView::autoCheckAndLoadNextPageAfterAnswer() { checkLastSection(false); }
+void ListView::autoCheckAndLoadNextPageAfterAnswer(const ListViewData& answered) {
+  bool ownFailure = !sections_.empty() && sections_.back().get() == &answered && !answered.isLoadDataOK();
+  checkLastSection(!ownFailure);
+}
 
 std::shared_ptr<platform::View> ListView::titleViewForHeaderInSection(ListView& list, int index) {
   auto section = list.dataOfSection(index);

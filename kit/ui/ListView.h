@@ -87,8 +87,9 @@ class ListView : public platform::TableView,
   static platform::ClassPtr recordCellClass(const DataItemDetail& record);
   std::shared_ptr<DataTableCell> cellWithClass(const platform::ClassPtr& cls, const platform::IndexPath& ip);
   void autoCheckAndLoadNextPage();
-  // After an answer: a failed page is not asked for again by itself.
-  void autoCheckAndLoadNextPageAfterAnswer();
+  // After the answer of a section: a failed last page is asked for again, unless that answer was
+  // its own failure (asking at once would repeat it for as long as the server fails).
+  void autoCheckAndLoadNextPageAfterAnswer(const ListViewData& answered);
   // The list is scrolled to its bottom (or its content is shorter than the list).
   bool isAtBottom() const;
 

@@ -125,7 +125,7 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
   }
   if (auto l = listView()) {
     l->reloadData();
-    l->autoCheckAndLoadNextPageAfterAnswer();
+    l->autoCheckAndLoadNextPageAfterAnswer(*this);
   }
 }
 

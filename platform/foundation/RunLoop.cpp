@@ -87,6 +87,7 @@ struct FdSource {
   RunLoop::SourceId id = 0;
   int fd = -1;
   unsigned events = 0;
+  bool passive = false;  // not waited for in real time on a virtual clock
   std::shared_ptr<std::function<void(unsigned)>> fn;
   std::string mode;
   bool firing = false;
@@ -116,6 +117,7 @@ class RunLoopImpl final : public RunLoop {
                        std::string_view mode) override;
   void updateFdSource(SourceId id, unsigned events) override;
   void removeFdSource(SourceId id) override;
+  void setFdSourcePassive(SourceId id, bool passive) override;
   bool runOnce(double maxWait, std::string_view mode) override;
   void run() override;
   void stop() override;
@@ -310,6 +312,11 @@ void RunLoopImpl::updateFdSource(SourceId id, unsigned events) {
   if (it != sources_.end()) it->second->events = events & (Readable | Writable);
 }
 
+void RunLoopImpl::setFdSourcePassive(SourceId id, bool passive) {
+  auto it = sources_.find(id);
+  if (it != sources_.end()) it->second->passive = passive;
+}
+
 void RunLoopImpl::removeFdSource(SourceId id) {
   auto it = sources_.find(id);
   if (it == sources_.end()) return;
@@ -460,8 +467,10 @@ bool RunLoopImpl::pass(std::string_view mode, double deadline) {
   std::vector<std::shared_ptr<FdSource>> polled;
   std::vector<pollfd> pfds;
   pfds.push_back({wakeFd_, POLLIN, 0});
+  bool awaitingPeer = false;
   for (auto& [id, s] : sources_) {
     if (s->firing || s->bad || !s->events || !modeMatches(s->mode, mode)) continue;
+    awaitingPeer = awaitingPeer || !s->passive;
     short ev = 0;
     if (s->events & Readable) ev |= POLLIN;
     if (s->events & Writable) ev |= POLLOUT;
@@ -501,7 +510,7 @@ bool RunLoopImpl::pass(std::string_view mode, double deadline) {
         // Nothing on the virtual clock can happen: only the outside can bring work.
         pollFor(pfds, -1);
       } else if (*target > now) {
-        if (!polled.empty()) pollFor(pfds, toMillis(VirtualIdleRealPoll));
+        if (awaitingPeer) pollFor(pfds, toMillis(VirtualIdleRealPoll));
         if (!anyReady()) virtualClock->advanceTo(*target);
       }
     }

@@ -52,7 +52,7 @@ class Timer {
 // Every pass first polls the fds without waiting; if there is no posted work, no ready fd and
 // nothing due, it moves the clock forward (never back) to the earliest due timer or perform of the
 // mode, or to the end of the wait when that comes first, and then runs what is due. Before such a
-// move, when fd sources of the mode are registered, it polls them (and the wake-up) for real for
+// move, when active fd sources of the mode are registered, it polls them (and the wake-up) for real for
 // up to VirtualIdleRealPoll seconds, so that a peer on a local socket can answer; whatever arrives
 // is handled at the unchanged virtual time. Work posted by other threads is handled when it has
 // arrived and is not waited for; tests waiting for another thread use a real-clock loop. A wait
@@ -107,6 +107,10 @@ class RunLoop {
                                std::string_view mode = CommonRunLoopModes) = 0;
   virtual void updateFdSource(SourceId id, unsigned events) = 0;
   virtual void removeFdSource(SourceId id) = 0;
+  // A passive source watches for news that may never come (a change of the network's routes), not
+  // for a peer's answer: a virtual-time pass polls it without waiting and does not wait for it in
+  // real time before it moves the clock. Sources are active when added.
+  virtual void setFdSourcePassive(SourceId id, bool passive) = 0;
 
   // Runs one pass in mode: waits at most maxWait seconds (real time, or virtual time advanced to the
   // next timer on a virtual clock) for something to do, then does all that is due. True when

@@ -86,8 +86,8 @@ class BitmapContext {
   // Raw pixels scaled into the rectangle.
   void drawBitmap(const Bitmap& bitmap, const Rect& rect);
 
-  // Text as glyph boxes in the fill colour: the UI measures text with a fixed metric, so every
-  // character is drawn as a box within its advance (the middle 80 %) from 20 % to 90 % of the font
+  // Text as glyph boxes in the fill colour, for when no font is at hand: every character is drawn
+  // as a box within its advance (the middle 80 %) from 20 % to 90 % of the font
   // size below origin.y; white space is skipped and a line feed starts a new line one font size
   // lower. advance gives each character's width in points. Answers the widest line's width.
   double drawText(std::string_view utf8, Point origin, double fontSize,

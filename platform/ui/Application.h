@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -101,7 +102,12 @@ class Application : public Responder, public PushRegistrationDelegate {
 
   // --- Status bar and indicators ----------------------------------------------------------------
   StatusBarStyle statusBarStyle() const { return statusBarStyle_; }
-  void setStatusBarStyle(StatusBarStyle s, bool animated = false) { statusBarStyle_ = s; }
+  void setStatusBarStyle(StatusBarStyle s, bool animated = false) {
+    if (s != statusBarStyle_) ++statusBarStyleChanges_;
+    statusBarStyle_ = s;
+  }
+  // How often the style changed (the bar redraws each time).
+  std::size_t statusBarStyleChangeCount() const { return statusBarStyleChanges_; }
   bool isStatusBarHidden() const { return statusBarHidden_; }
   void setStatusBarHidden(bool hidden, bool animated = false) { statusBarHidden_ = hidden; }
   // (0, 0, screen width, 20); zero when hidden.
@@ -154,6 +160,7 @@ class Application : public Responder, public PushRegistrationDelegate {
   std::vector<std::weak_ptr<Window>> windows_;
   std::weak_ptr<Window> keyWindow_;
   StatusBarStyle statusBarStyle_ = StatusBarStyle::Default;
+  std::size_t statusBarStyleChanges_ = 0;
   bool statusBarHidden_ = false;
   bool networkActivity_ = false;
   long badge_ = 0;

@@ -2,13 +2,16 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_ADVANCES_H
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
+#include <iostream>
+#include <mutex>
 
 #include "platform/foundation/Text.h"
+#include "platform/ui/TextMetrics.h"
 
 namespace platform {
 
@@ -51,6 +54,11 @@ std::vector<char32_t> codePoints(std::string_view utf8) {
   return out;
 }
 
+// Characters that take no room and show nothing (combining marks take no room but show).
+bool isInvisible(char32_t c) {
+  return c == U'\t' || (TextMetrics::advanceFactor(c) == 0 && !(c >= 0x300 && c <= 0x36F));
+}
+
 }  // namespace
 
 GlyphRenderer::GlyphRenderer(std::unique_ptr<Face> face, std::string path)
@@ -63,52 +71,99 @@ std::shared_ptr<GlyphRenderer> GlyphRenderer::fromFile(const std::string& path) 
   if (FT_Init_FreeType(&face->library) != 0) return nullptr;
   if (FT_New_Face(face->library, path.c_str(), 0, &face->face) != 0) return nullptr;
   if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) return nullptr;
-  return std::shared_ptr<GlyphRenderer>(new GlyphRenderer(std::move(face), path));
+  if (face->face->units_per_EM == 0) return nullptr;
+  std::shared_ptr<GlyphRenderer> r(new GlyphRenderer(std::move(face), path));
+  r->readAdvances();
+  return r;
+}
+
+void GlyphRenderer::readAdvances() {
+  FT_Face face = face_->face;
+  const double em = face->units_per_EM;
+  auto advanceOf = [&](FT_UInt glyph) {
+    FT_Fixed units = 0;
+    if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return 0.0f;
+    return static_cast<float>(double(units) / em);
+  };
+  missing_ = advanceOf(0);
+  basic_.assign(0x10000, missing_);
+  FT_UInt glyph = 0;
+  for (FT_ULong c = FT_Get_First_Char(face, &glyph); glyph != 0; c = FT_Get_Next_Char(face, c, &glyph)) {
+    if (c < 0x10000)
+      basic_[c] = advanceOf(glyph);
+    else if (c <= 0x10FFFF)
+      astral_.emplace_back(static_cast<char32_t>(c), advanceOf(glyph));
+  }
+  std::sort(astral_.begin(), astral_.end());
+  basic_[U'\t'] = basic_[U' '];
 }
 
 std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
-  if (const char* own = std::getenv("KAVRO_FONT"); own && *own) {
-    if (auto r = fromFile(own)) return r;
+  static std::mutex mutex;
+  static bool looked = false;
+  static std::string lookedFor;
+  static std::shared_ptr<GlyphRenderer> found;
+  std::lock_guard<std::mutex> lock(mutex);
+  const char* env = std::getenv("KAVRO_FONT");
+  std::string own = env ? env : "";
+  if (looked && own == lookedFor) return found;
+  looked = true;
+  lookedFor = own;
+  found = nullptr;
+  if (!own.empty()) {
+    if ((found = fromFile(own))) return found;
+    std::cerr << "kavro: $KAVRO_FONT (" << own
+              << ") is not a font that can be loaded; looking for an installed one\n";
   }
   for (const char* path : KnownFonts) {
-    if (auto r = fromFile(path)) return r;
+    if ((found = fromFile(path))) return found;
   }
   return nullptr;
 }
 
-double GlyphRenderer::widthOfLine(std::string_view utf8, double fontSize) {
-  // Measured at 64 pixels an em, so that the width does not depend on the context's scale.
-  face_->setPixelSize(64);
+double GlyphRenderer::advance(char32_t c) const {
+  if (TextMetrics::advanceFactor(c) == 0) return 0;
+  if (c < 0x10000) return basic_[c];
+  auto it = std::lower_bound(astral_.begin(), astral_.end(), std::make_pair(c, 0.0f),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+  return it != astral_.end() && it->first == c ? it->second : missing_;
+}
+
+double GlyphRenderer::widthOfLine(std::string_view utf8, double fontSize) const {
   double width = 0;
-  for (char32_t c : codePoints(utf8)) {
-    if (FT_Load_Char(face_->face, c, FT_LOAD_DEFAULT) != 0) continue;
-    width += face_->face->glyph->advance.x / 64.0;
-  }
-  return width * fontSize / 64.0;
+  for (char32_t c : codePoints(utf8)) width += advance(c);
+  return width * fontSize;
 }
 
 void GlyphRenderer::drawLine(BitmapContext& context, std::string_view utf8, Point origin, double fontSize,
                              const Color& color) {
   if (utf8.empty() || fontSize <= 0 || !context.isValid()) return;
   const double scale = context.scale();
-  face_->setPixelSize(static_cast<unsigned>(std::lround(fontSize * scale)));
+  const double em = fontSize * scale;  // pixels an em
+  face_->setPixelSize(static_cast<unsigned>(std::lround(em)));
   FT_Face face = face_->face;
   const double ascender = face->size->metrics.ascender / 64.0;
   const double descender = -face->size->metrics.descender / 64.0;
-  // The line's pixels: as wide as its advances, as high as the face's extent.
-  const double widthPx = widthOfLine(utf8, fontSize) * scale + 2;
-  face_->setPixelSize(static_cast<unsigned>(std::lround(fontSize * scale)));
-  const int w = static_cast<int>(std::ceil(widthPx)),
+  // The line's pixels: its advances, and room on both sides for glyphs that reach past them.
+  const int pad = static_cast<int>(std::ceil(em / 4));
+  const std::vector<char32_t> chars = codePoints(utf8);
+  double advances = 0;
+  for (char32_t c : chars) advances += advance(c);
+  const int w = static_cast<int>(std::ceil(advances * em)) + 2 * pad,
             h = static_cast<int>(std::ceil(ascender + descender)) + 1;
   auto bitmap = Bitmap::create(w, h, true);
   if (!bitmap) return;
   const Pixel ink{static_cast<std::uint8_t>(std::lround(color.redComponent() * 255)),
                   static_cast<std::uint8_t>(std::lround(color.greenComponent() * 255)),
                   static_cast<std::uint8_t>(std::lround(color.blueComponent() * 255)), 0};
-  double penX = 0;
+  double penX = pad;
   const int baseline = static_cast<int>(std::lround(ascender));
-  for (char32_t c : codePoints(utf8)) {
-    if (FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) continue;
+  for (char32_t c : chars) {
+    const double step = advance(c) * em;
+    if (isInvisible(c) || FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) {
+      penX += step;
+      continue;
+    }
     const FT_GlyphSlot g = face->glyph;
     const FT_Bitmap& gb = g->bitmap;
     const int left = static_cast<int>(std::lround(penX)) + g->bitmap_left;
@@ -126,11 +181,11 @@ void GlyphRenderer::drawLine(BitmapContext& context, std::string_view utf8, Poin
         bitmap->setPixel(x, y, p);
       }
     }
-    penX += g->advance.x / 64.0;
+    penX += step;
   }
   // The face's extent sits in the line box as the box's glyphs do: centred on the font size.
   const double boxTop = origin.y + (fontSize - (ascender + descender) / scale) / 2;
-  context.drawBitmap(*bitmap, Rect(origin.x, boxTop, w / scale, h / scale));
+  context.drawBitmap(*bitmap, Rect(origin.x - pad / scale, boxTop, w / scale, h / scale));
 }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Color.h"
@@ -9,15 +11,20 @@
 
 namespace platform {
 
-// Real glyphs for snapshots that people read: lines of text rasterised by FreeType from one font
-// file (a CJK-capable one, so Chinese and Latin both show), antialiased, in the context's pixels.
-// Layout stays with TextMetrics; this only draws and measures what it draws. Main thread only.
+// One font file, read by FreeType: the advances that TextMetrics measures text with, and real
+// glyphs for pictures (a CJK-capable font, so Chinese and Latin both show), antialiased, in the
+// context's pixels. The advances are the font's own, unhinted, read once for every character the
+// font maps when it loads: so measuring costs a table look-up, a width scales exactly with the
+// font size, and the same font file measures the same everywhere. Immutable once loaded, so it
+// may measure on any thread; drawing is for the main thread.
 class GlyphRenderer {
  public:
   // The font in the file (the first face of a collection); nullptr when it cannot be loaded.
   static std::shared_ptr<GlyphRenderer> fromFile(const std::string& path);
   // $KAVRO_FONT when it names a loadable font, else the first of the Debian CJK fonts that is
-  // installed; nullptr when there is none.
+  // installed; nullptr when there is none. Loaded once per process and shared: a later call gives
+  // the same font unless $KAVRO_FONT changed. A $KAVRO_FONT that cannot be loaded is said once on
+  // standard error.
   static std::shared_ptr<GlyphRenderer> systemFont();
 
   ~GlyphRenderer();
@@ -25,18 +32,29 @@ class GlyphRenderer {
   GlyphRenderer& operator=(const GlyphRenderer&) = delete;
 
   const std::string& path() const { return path_; }
+  // The advance of the character in ems: 0 where TextMetrics gives none (controls, combining
+  // marks, zero-width characters), a space's for a tab, the placeholder's where the font has no
+  // glyph.
+  double advance(char32_t c) const;
   // The advance of the line at the font size, in points.
-  double widthOfLine(std::string_view utf8, double fontSize);
-  // One line whose box (one font size high) starts at origin, in the fill colour; white space
-  // advances, a missing glyph draws the font's own placeholder.
+  double widthOfLine(std::string_view utf8, double fontSize) const;
+  // One line whose box (one font size high) starts at origin, in the fill colour. Each glyph
+  // stands where the advances before it put it, so the line takes exactly the width measured;
+  // white space advances, a missing glyph draws the font's own placeholder.
   void drawLine(BitmapContext& context, std::string_view utf8, Point origin, double fontSize,
                 const Color& color);
 
  private:
   struct Face;
-  explicit GlyphRenderer(std::unique_ptr<Face> face, std::string path);
+  GlyphRenderer(std::unique_ptr<Face> face, std::string path);
+  void readAdvances();
+
   std::unique_ptr<Face> face_;
   std::string path_;
+  // Ems by code point: the basic plane in a table, the rest sorted.
+  std::vector<float> basic_;
+  std::vector<std::pair<char32_t, float>> astral_;
+  float missing_ = 0.5f;
 };
 
 }  // namespace platform

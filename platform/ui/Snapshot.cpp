@@ -25,11 +25,6 @@ namespace platform {
 
 namespace {
 
-std::shared_ptr<GlyphRenderer>& renderer() {
-  static std::shared_ptr<GlyphRenderer> r;
-  return r;
-}
-
 Color faded(const Color& c, double alpha) { return c.withAlpha(c.alpha() * alpha); }
 
 void fillShape(BitmapContext& ctx, const Rect& r, double radius) {
@@ -83,9 +78,9 @@ void drawLines(BitmapContext& ctx, const std::vector<std::string>& lines, const 
   double y = centreVertically ? box.origin.y + std::floor((box.size.height - total) / 2) : box.origin.y;
   ctx.setFillColor(faded(color, alpha));
   auto advance = [&](char32_t c) { return TextMetrics::advance(c, font.pointSize()); };
-  const auto& glyphs = renderer();
+  const auto& glyphs = TextMetrics::font();
   for (const auto& line : lines) {
-    double w = glyphs ? glyphs->widthOfLine(line, font.pointSize()) : TextMetrics::widthOfText(line, font);
+    double w = TextMetrics::widthOfText(line, font);
     double x = box.origin.x;
     if (align == TextAlignment::Center) x += std::floor((box.size.width - w) / 2);
     if (align == TextAlignment::Right) x += box.size.width - w;
@@ -269,8 +264,10 @@ bool Snapshot::writePNG(const Image& image, std::string_view path, Error* error)
   return FileManager::createFileAtPath(path, png, error);
 }
 
-void Snapshot::setGlyphRenderer(std::shared_ptr<GlyphRenderer> r) { renderer() = std::move(r); }
+void Snapshot::setGlyphRenderer(std::shared_ptr<GlyphRenderer> r) {
+  TextMetrics::setFont(r ? std::move(r) : GlyphRenderer::systemFont());
+}
 
-const std::shared_ptr<GlyphRenderer>& Snapshot::glyphRenderer() { return renderer(); }
+const std::shared_ptr<GlyphRenderer>& Snapshot::glyphRenderer() { return TextMetrics::font(); }
 
 }  // namespace platform

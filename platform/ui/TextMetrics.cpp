@@ -2,12 +2,35 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 
 #include "platform/foundation/Text.h"
+#include "platform/ui/GlyphRenderer.h"
 
 namespace platform {
 
 namespace {
+
+struct FontChoice {
+  bool chosen = false;
+  std::shared_ptr<GlyphRenderer> font;
+};
+
+FontChoice& choice() {
+  static FontChoice c;
+  return c;
+}
+
+// Advances in points at one size, in the font in use.
+struct Measure {
+  const GlyphRenderer* font;
+  double size;
+  double operator()(char32_t c) const {
+    return (font ? font->advance(c) : TextMetrics::advanceFactor(c)) * size;
+  }
+};
+
+Measure measureAt(double size) { return Measure{TextMetrics::font().get(), size}; }
 
 std::u32string decode(std::string_view text) {
   std::u16string u16 = toUtf16(text);
@@ -35,17 +58,17 @@ bool isBreak(char32_t c) { return c == U'\n' || c == U'\r' || c == 0x85 || c == 
 bool isSpace(char32_t c) { return c == U' ' || c == U'\t' || c == 0x3000; }
 bool isWide(char32_t c) { return TextMetrics::advanceFactor(c) == 1.0; }
 
-double widthOf(std::u32string_view s, double size) {
+double widthOf(std::u32string_view s, const Measure& m) {
   double w = 0;
-  for (char32_t c : s) w += TextMetrics::advance(c, size);
+  for (char32_t c : s) w += m(c);
   return w;
 }
 
 // Width without the trailing spaces, which hang past the line's end.
-double visibleWidth(std::u32string_view s, double size) {
+double visibleWidth(std::u32string_view s, const Measure& m) {
   std::size_t n = s.size();
   while (n > 0 && isSpace(s[n - 1])) --n;
-  return widthOf(s.substr(0, n), size);
+  return widthOf(s.substr(0, n), m);
 }
 
 std::vector<std::u32string> paragraphs(const std::u32string& text) {
@@ -81,7 +104,7 @@ std::vector<std::u32string> units(const std::u32string& para, bool byCharacter) 
   return out;
 }
 
-void wrapParagraph(const std::u32string& para, double size, double maxWidth, bool byCharacter,
+void wrapParagraph(const std::u32string& para, const Measure& m, double maxWidth, bool byCharacter,
                    std::vector<std::u32string>& lines) {
   if (maxWidth <= 0) {
     lines.push_back(para);
@@ -102,19 +125,19 @@ void wrapParagraph(const std::u32string& para, double size, double maxWidth, boo
       if (!line.empty() || !any) line += u;  // spaces hang at a line's end; dropped at a wrapped start
       continue;
     }
-    if (visibleWidth(line + u, size) <= maxWidth + 1e-9) {
+    if (visibleWidth(line + u, m) <= maxWidth + 1e-9) {
       line += u;
       continue;
     }
-    if (visibleWidth(line, size) > 0) flush();
-    if (widthOf(u, size) <= maxWidth + 1e-9) {
+    if (visibleWidth(line, m) > 0) flush();
+    if (widthOf(u, m) <= maxWidth + 1e-9) {
       line = u;
       continue;
     }
     // A word wider than the line: broken between characters.
     for (std::size_t i = 0; i < u.size(); ++i) {
       std::u32string next = line + u[i];
-      if (!line.empty() && widthOf(next, size) > maxWidth + 1e-9 && TextMetrics::advanceFactor(u[i]) > 0) {
+      if (!line.empty() && widthOf(next, m) > maxWidth + 1e-9 && TextMetrics::advanceFactor(u[i]) > 0) {
         flush();
         line = std::u32string(1, u[i]);
       } else {
@@ -130,6 +153,26 @@ void wrapParagraph(const std::u32string& para, double size, double maxWidth, boo
 }
 
 }  // namespace
+
+const std::shared_ptr<GlyphRenderer>& TextMetrics::font() {
+  FontChoice& c = choice();
+  if (!c.chosen) {
+    c.chosen = true;
+    c.font = GlyphRenderer::systemFont();
+    if (!c.font)
+      std::cerr
+          << "kavro: no font file found (Debian's fonts-wqy-microhei, or $KAVRO_FONT naming one): "
+             "text is measured with a fixed advance per character class and pictures show it as boxes\n";
+  }
+  return c.font;
+}
+
+void TextMetrics::setFont(std::shared_ptr<GlyphRenderer> font) {
+  choice().chosen = true;
+  choice().font = std::move(font);
+}
+
+double TextMetrics::advance(char32_t c, double fontSize) { return measureAt(fontSize)(c); }
 
 double TextMetrics::advanceFactor(char32_t c) {
   if (c == U'\t') return 0.5;
@@ -149,14 +192,15 @@ double TextMetrics::advanceFactor(char32_t c) {
 double TextMetrics::lineHeight(double fontSize) { return std::ceil(fontSize * 1.2 - 1e-9); }
 
 double TextMetrics::widthOfText(std::string_view text, const Font& font) {
-  return widthOf(decode(text), font.pointSize());
+  return widthOf(decode(text), measureAt(font.pointSize()));
 }
 
 std::vector<std::string> TextMetrics::linesForText(std::string_view text, const Font& font, double maxWidth,
                                                    LineBreakMode mode, std::size_t maxLines) {
   std::vector<std::u32string> lines;
+  const Measure m = measureAt(font.pointSize());
   for (const std::u32string& para : paragraphs(decode(text)))
-    wrapParagraph(para, font.pointSize(), maxWidth, mode == LineBreakMode::CharacterWrap, lines);
+    wrapParagraph(para, m, maxWidth, mode == LineBreakMode::CharacterWrap, lines);
   if (maxLines > 0 && lines.size() > maxLines) lines.resize(maxLines);
   std::vector<std::string> out;
   out.reserve(lines.size());
@@ -205,21 +249,20 @@ Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, double m
 std::string TextMetrics::truncateLine(std::string_view line, const Font& font, double width,
                                       LineBreakMode mode) {
   std::u32string s = decode(line);
-  double size = font.pointSize();
-  if (widthOf(s, size) <= width + 1e-9) return std::string(line);
+  const Measure m = measureAt(font.pointSize());
+  if (widthOf(s, m) <= width + 1e-9) return std::string(line);
   const std::u32string ellipsis = U"\u2026";
-  double room = width - widthOf(ellipsis, size);
+  double room = width - widthOf(ellipsis, m);
   auto fitPrefix = [&](double w) {
     std::size_t n = 0;
     double acc = 0;
-    while (n < s.size() && acc + advance(s[n], size) <= w + 1e-9) acc += advance(s[n++], size);
+    while (n < s.size() && acc + m(s[n]) <= w + 1e-9) acc += m(s[n++]);
     return n;
   };
   auto fitSuffix = [&](double w) {
     std::size_t n = 0;
     double acc = 0;
-    while (n < s.size() && acc + advance(s[s.size() - 1 - n], size) <= w + 1e-9)
-      acc += advance(s[s.size() - 1 - n++], size);
+    while (n < s.size() && acc + m(s[s.size() - 1 - n]) <= w + 1e-9) acc += m(s[s.size() - 1 - n++]);
     return n;
   };
   switch (mode) {
@@ -232,7 +275,7 @@ std::string TextMetrics::truncateLine(std::string_view line, const Font& font, d
     case LineBreakMode::MiddleTruncation: {
       if (room < 0) return "";
       std::size_t head = fitPrefix(room / 2);
-      double used = widthOf(s.substr(0, head), size);
+      double used = widthOf(s.substr(0, head), m);
       std::size_t tail = std::min(fitSuffix(room - used), s.size() - head);
       return encode(s.substr(0, head) + ellipsis + s.substr(s.size() - tail));
     }

@@ -17,12 +17,15 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Text.h"
+#include "platform/foundation/URL.h"
 #include "platform/location/LocationManager.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
@@ -33,6 +36,7 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/TextView.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/ViewDescription.h"
@@ -192,6 +196,95 @@ std::optional<unsigned> direction(std::string_view name) {
   return std::nullopt;
 }
 
+// Why a finger on the view does nothing; "" when it takes taps. A disabled control anywhere from
+// the view up keeps the tap, and so does a view above it that takes no touches (the view itself
+// may be a label, which passes touches to what holds it).
+std::string whyNotTappable(const platform::View& view) {
+  for (const platform::View* v = &view; v; v = v->superviewPointer()) {
+    auto* control = dynamic_cast<const platform::Control*>(v);
+    if (control && !control->isEnabled())
+      return (v == &view ? "" : "its " + v->className() + " ") + std::string("is disabled");
+    if ((v != &view || control) && !v->isUserInteractionEnabled())
+      return (v == &view ? "" : "its " + v->className() + " ") + std::string("takes no touches");
+  }
+  return "";
+}
+
+// The words of a line; double quotes keep spaces inside a word ("a=b c" or a="b c").
+std::vector<std::string> quotedWords(std::string_view s) {
+  std::vector<std::string> out;
+  std::string word;
+  bool inWord = false, inQuotes = false;
+  for (char c : s) {
+    if (c == '"') {
+      inQuotes = !inQuotes;
+      inWord = true;
+    } else if (!inQuotes && (c == ' ' || c == '\t')) {
+      if (inWord) out.push_back(std::move(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) out.push_back(std::move(word));
+  return out;
+}
+
+// A form value decoded: '+' is a blank, %XX a byte.
+std::string formDecoded(std::string_view text) {
+  std::string plus(text);
+  for (char& c : plus)
+    if (c == '+') c = ' ';
+  return platform::URL::percentDecode(plus);
+}
+
+// One request as the checks see it: the API path and its parameters, query and form body.
+struct ApiCall {
+  std::string path;
+  std::vector<std::pair<std::string, std::string>> params;
+
+  static ApiCall of(const test::RecordedRequest& request) {
+    ApiCall call;
+    std::string_view target = request.target;
+    std::string_view query;
+    if (auto mark = target.find('?'); mark != std::string_view::npos) {
+      query = target.substr(mark + 1);
+      target = target.substr(0, mark);
+    }
+    if (target.starts_with("/api/")) target.remove_prefix(5);
+    call.path = platform::URL::percentDecode(target);
+    auto add = [&call](std::string_view form) {
+      while (!form.empty()) {
+        std::size_t amp = form.find('&');
+        std::string_view pair = form.substr(0, amp);
+        form = amp == std::string_view::npos ? std::string_view() : form.substr(amp + 1);
+        if (pair.empty()) continue;
+        std::size_t eq = pair.find('=');
+        call.params.emplace_back(formDecoded(pair.substr(0, eq)),
+                                 eq == std::string_view::npos ? "" : formDecoded(pair.substr(eq + 1)));
+      }
+    };
+    add(query);
+    auto type = request.header("Content-Type");
+    if (request.method == "POST" && (!type || type->find("x-www-form-urlencoded") != std::string::npos))
+      add(request.body);
+    return call;
+  }
+  bool holds(const std::string& key, const std::string& value) const {
+    for (const auto& [k, v] : params)
+      if (k == key && v == value) return true;
+    return false;
+  }
+  std::string text() const {
+    std::string out = path;
+    for (std::size_t i = 0; i < params.size(); ++i)
+      out += (i ? "&" : "?") + params[i].first + "=" + params[i].second;
+    return out;
+  }
+};
+
 // Waits for one loader's report.
 class Wait : public DataLoadAndParserDelegate {
  public:
@@ -310,10 +403,7 @@ Outcome Runner::run(std::string_view line) {
   if (command.empty()) return Outcome::Done;
   if (command == "show") return show();
   if (command == "tap") return rest.empty() ? usage("tap #ID | @X,Y | TEXT") : tap(unquote(rest));
-  if (command == "type") {
-    if (rest.empty()) return usage("type TEXT");
-    return afterAction(platform::UIDriver::type(unquote(rest)), "type");
-  }
+  if (command == "type") return rest.empty() ? usage("type TEXT") : type(unquote(rest));
   if (command == "return") return afterAction(platform::UIDriver::pressReturn(), "return");
   if (command == "back") return back();
   if (command == "swipe") return swipe(rest);
@@ -332,6 +422,8 @@ Outcome Runner::run(std::string_view line) {
     return Outcome::Done;
   }
   if (command == "snap") return rest.empty() ? usage("snap FILE.png") : snap(unquote(rest));
+  if (command == "expect") return expect(rest);
+  if (command == "clear") return clear(rest);
   if (command == "search") return search(words(rest));
   if (command == "job") return job(words(rest));
   for (const CommandExtension& extension : Extensions()) {
@@ -339,7 +431,8 @@ Outcome Runner::run(std::string_view line) {
   }
   return usage(
       "unknown command \"" + std::string(command) +
-      "\"; commands: show, tap, type, return, swipe, scroll, back, alert, wait, snap, search, job, quit");
+      "\"; commands: show, tap, type, clear, return, swipe, scroll, back, alert, wait, snap, expect, search, "
+      "job, map, quit");
 }
 
 Outcome Runner::runScript(std::istream& in, std::string_view name) {
@@ -362,6 +455,10 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       continue;
     }
     if (command == "if") {
+      if (rest.empty()) {
+        err_ << "kavro: " << where() << "usage: if TARGET (then the lines to run, then \"end\")\n";
+        return Outcome::Failed;
+      }
       ++depth;
       if (skipping > 0) {
         ++skipping;
@@ -374,8 +471,15 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       }
       continue;
     }
+    if (command == "quit") {
+      // A script ends where it ends, not somewhere inside a block that may be skipped.
+      if (depth > 0) {
+        err_ << "kavro: " << where() << "usage: \"quit\" inside \"if\"; end the block first\n";
+        return Outcome::Failed;
+      }
+      break;
+    }
     if (skipping > 0) continue;
-    if (command == "quit") break;
     out_ << "> " << trim(line) << "\n" << std::flush;
     Outcome o = run(line);
     if (o != Outcome::Done) {
@@ -394,25 +498,38 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
   return Outcome::Done;
 }
 
-void Runner::interact(std::istream& in, bool prompt) {
-  if (prompt) {
-    out_ << describeScreen();
-    out_ << "Commands: show, tap, type, return, swipe, scroll, back, alert, wait, snap, search, job, quit.\n";
-  }
+namespace {
+
+constexpr std::string_view CommandList =
+    "show | tap #ID|@X,Y|TEXT | type TEXT | clear | return | swipe left|right|up|down [TARGET] |\n"
+    "scroll DY [TARGET] | back | alert INDEX | wait [SECONDS] | snap FILE |\n"
+    "expect [no] TEXT | expect enabled|disabled TARGET | expect [no] request PATH [KEY=VALUE...] |\n"
+    "clear requests | search ... | job ID | map ... | quit   (kavro --help tells more)\n";
+
+}  // namespace
+
+void Runner::interact(const LineReader& next, bool greeting) {
+  if (greeting) out_ << describeScreen() << "Commands: " << CommandList << std::flush;
   std::string line;
-  while (true) {
-    if (prompt) out_ << "kavro> " << std::flush;
-    if (!std::getline(in, line)) break;
+  while (next(line)) {
     auto [command, rest] = split(line);
     if (command == "quit" || command == "exit") break;
     if (command == "help") {
-      out_ << "show | tap #ID|@X,Y|TEXT | type TEXT | return | swipe left|right|up|down [TARGET] |\n"
-              "scroll DY [TARGET] | back | alert INDEX | wait [SECONDS] | snap FILE | search ... | job ID | "
-              "quit\n";
+      out_ << CommandList << std::flush;
       continue;
     }
     execute(line);
+    out_ << std::flush;
   }
+}
+
+void Runner::interact(std::istream& in, bool prompt) {
+  interact(
+      [&](std::string& line) {
+        if (prompt) out_ << "kavro> " << std::flush;
+        return bool(std::getline(in, line));
+      },
+      prompt);
 }
 
 Outcome Runner::show() {
@@ -457,20 +574,24 @@ void Runner::describe(const std::shared_ptr<platform::View>& v, int depth, std::
     describe(sub, depth + 1, out);
 }
 
-std::string Runner::nothingNamed(std::string_view target) {
+std::string Runner::screenTexts() {
   std::vector<std::string> texts;
   std::set<std::string> seen;
   for (const auto& v : viewsOnScreen()) {
     std::string t = textOn(*v);
-    if (t.empty() || !seen.insert(t).second) continue;
+    if (t.empty() || platform::UIDriver::visibleRect(*v).isEmpty() || !seen.insert(t).second) continue;
     texts.push_back(platform::quoted(t));
   }
-  std::string message = "nothing on screen is " + platform::quoted(target) + "; on screen:";
-  const std::size_t shownTexts = 16;
+  std::string message = "on screen:";
+  const std::size_t shownTexts = 24;
   for (std::size_t i = 0; i < texts.size() && i < shownTexts; ++i) message += (i ? ", " : " ") + texts[i];
   if (texts.empty()) message += " no text";
   if (texts.size() > shownTexts) message += ", ... (" + std::to_string(texts.size() - shownTexts) + " more)";
   return message;
+}
+
+std::string Runner::nothingNamed(std::string_view target) {
+  return "nothing on screen is " + platform::quoted(target) + "; " + screenTexts();
 }
 
 std::shared_ptr<platform::View> Runner::find(std::string_view target, std::string* why) {
@@ -486,7 +607,20 @@ std::shared_ptr<platform::View> Runner::find(std::string_view target, std::strin
     *why = "no view " + std::string(target) + " on screen (\"show\" lists the ids)";
     return nullptr;
   }
-  if (auto v = platform::UIDriver::findView(target)) return v;
+  auto matches = platform::UIDriver::findViews(target);
+  if (!matches.empty()) {
+    // A title that reads like a button (the screen's title "登录" over its button "登录"): the
+    // button or row a person would tap goes first, among matches alike in exactness.
+    auto exact = [&](const platform::View& v) {
+      return v.displayedText() == target || v.accessibilityLabel() == target;
+    };
+    const bool firstExact = exact(*matches.front());
+    for (const auto& v : matches) {
+      if (exact(*v) != firstExact) break;
+      if (touchOwner(v) && whyNotTappable(*v).empty()) return v;
+    }
+    return matches.front();
+  }
   for (const auto& v : viewsOnScreen()) {
     if (isOfClass(*v, target)) return v;
   }
@@ -501,6 +635,32 @@ std::shared_ptr<platform::View> Runner::target(std::string_view argument, std::s
   return v;
 }
 
+namespace {
+
+// The platform's views that do nothing with a tap of their own; a class of the application may.
+bool isInert(const platform::View& v) {
+  static const std::set<std::string, std::less<>> inert = {
+      "View", "Window", "ImageView", "Label", "ScrollView", "TableView", "NavigationBar", "Toolbar"};
+  return inert.contains(v.className());
+}
+
+// Why a finger landing on the view does nothing; "" when the view or one around it takes the tap:
+// an enabled control, a row, a gesture recognizer, or a view of the application's own.
+std::string whyTapDoesNothing(const std::shared_ptr<platform::View>& hit) {
+  for (platform::View* v = hit.get(); v; v = v->superviewPointer()) {
+    if (auto* control = dynamic_cast<platform::Control*>(v)) {
+      if (control->isEnabled()) return "";
+      return v->className() + (textOn(*v).empty() ? "" : " " + platform::quoted(textOn(*v))) + " is disabled";
+    }
+    if (isKind<platform::TableViewCell>(*v) || !isInert(*v)) return "";
+    for (const auto& g : v->gestureRecognizers())
+      if (g->isEnabled()) return "";
+  }
+  return "nothing there takes a tap";
+}
+
+}  // namespace
+
 Outcome Runner::tap(std::string_view target) {
   if (target.size() > 1 && target.front() == '@') {
     auto comma = target.find(',');
@@ -510,14 +670,21 @@ Outcome Runner::tap(std::string_view target) {
       y = number(trim(target.substr(comma + 1)));
     }
     if (!x || !y) return usage("tap @X,Y (points on screen)");
+    auto hit = hitAt({*x, *y});
+    std::string why = hit ? whyTapDoesNothing(hit) : "nothing is there";
+    if (!why.empty()) return fail("tap " + std::string(target) + ": " + why);
     return afterAction(platform::UIDriver::tapAt({*x, *y}), "tap");
   }
   auto v = this->target(target, "tap");
   if (!v) return Outcome::Failed;
+  platform::Point center = platform::UIDriver::visibleRect(*v).center();
+  if (auto hit = hitAt(center)) {
+    if (std::string why = whyTapDoesNothing(hit); !why.empty())
+      return fail("tap " + platform::quoted(unquote(target)) + ": " + why);
+  }
   if (platform::UIDriver::tap(*v)) return afterAction(true, "tap");
   // A text on a row is taken as the row: the finger lands on the row's own views around the text.
   auto owner = touchOwner(v);
-  platform::Point center = platform::UIDriver::visibleRect(*v).center();
   auto hit = owner && owner != v ? hitAt(center) : nullptr;
   if (hit && (hit == owner || hit->isDescendantOfView(owner.get())))
     return afterAction(platform::UIDriver::tapAt(center), "tap");
@@ -594,8 +761,170 @@ Outcome Runner::snap(std::string_view path) {
   platform::Error error;
   if (!image) return fail("snap: the screen could not be drawn");
   if (!platform::Snapshot::writePNG(*image, file.string(), &error))
-    return fail("snap: cannot write " + file.string() + ": " + error.description());
+    return fail("snap: cannot write " + file.string() + ": " + error.localizedDescription);
   out_ << "wrote " << file.string() << "\n";
+  return Outcome::Done;
+}
+
+// ---- Checks ------------------------------------------------------------------------------------
+
+namespace {
+
+// The first visible view whose text holds the text.
+std::shared_ptr<platform::View> showing(std::string_view text) {
+  for (const auto& v : viewsOnScreen()) {
+    if (textOn(*v).find(text) != std::string::npos && !platform::UIDriver::visibleRect(*v).isEmpty())
+      return v;
+  }
+  return nullptr;
+}
+
+constexpr std::string_view ExpectUsage =
+    "expect [no] TEXT | expect enabled|disabled TARGET | expect [no] request PATH [KEY=VALUE...]";
+
+}  // namespace
+
+Outcome Runner::expect(std::string_view args) {
+  args = trim(args);
+  if (args.empty()) return usage(std::string(ExpectUsage));
+  // A quoted text is a text, whatever its first word.
+  if (args.front() != '"') {
+    auto [first, rest] = split(args);
+    if (first == "no") {
+      if (rest.empty()) return usage(std::string(ExpectUsage));
+      auto [second, after] = split(rest);
+      if (second == "request") return expectRequest(after, false);
+      std::string text = unquote(rest);
+      if (auto v = showing(text))
+        return fail("expected no " + platform::quoted(text) + " on screen; on screen: " + v->className() +
+                    " " + platform::quoted(textOn(*v)));
+      return Outcome::Done;
+    }
+    if (first == "request") return expectRequest(rest, true);
+    if (first == "enabled" || first == "disabled") {
+      if (rest.empty()) return usage("expect " + std::string(first) + " TARGET");
+      auto v = target(rest, "expect " + std::string(first));
+      if (!v) return Outcome::Failed;
+      std::string why = whyNotTappable(*v);
+      std::string named = v->className() + " " + platform::quoted(textOn(*v));
+      if (first == "enabled" && !why.empty())
+        return fail("expected " + platform::quoted(unquote(rest)) + " enabled; on screen: " + named + " " +
+                    why);
+      if (first == "disabled" && why.empty())
+        return fail("expected " + platform::quoted(unquote(rest)) + " disabled; on screen: " + named +
+                    " takes taps");
+      return Outcome::Done;
+    }
+  }
+  std::string text = unquote(args);
+  if (!showing(text)) return fail("expected " + platform::quoted(text) + " on screen; " + screenTexts());
+  return Outcome::Done;
+}
+
+Outcome Runner::expectRequest(std::string_view args, bool wanted) {
+  const std::string form = std::string("expect ") + (wanted ? "" : "no ") + "request PATH [KEY=VALUE...]";
+  auto w = quotedWords(args);
+  if (w.empty()) return usage(form);
+  std::string_view path = w[0];
+  if (path.starts_with("/api/")) path.remove_prefix(5);
+  if (path.starts_with("/")) path.remove_prefix(1);
+  std::vector<std::pair<std::string, std::string>> wants;
+  for (std::size_t i = 1; i < w.size(); ++i) {
+    std::size_t eq = w[i].find('=');
+    if (eq == std::string::npos || eq == 0)
+      return usage(form + ": " + platform::quoted(w[i]) + " is no KEY=VALUE");
+    wants.emplace_back(w[i].substr(0, eq), w[i].substr(eq + 1));
+  }
+  if (!demo_)
+    return fail("expect request: only the built-in demo server records requests (--api names another)");
+  std::string wanting = std::string(path);
+  for (const auto& [k, v] : wants) wanting += " " + k + "=" + platform::quoted(v);
+  auto requests = demo_->requests();
+  std::vector<ApiCall> calls;
+  for (std::size_t i = std::min(requestsSeen_, requests.size()); i < requests.size(); ++i)
+    calls.push_back(ApiCall::of(requests[i]));
+  const ApiCall* match = nullptr;
+  for (const auto& call : calls) {
+    bool all = call.path == path;
+    for (const auto& [k, v] : wants) all = all && call.holds(k, v);
+    if (all) {
+      match = &call;
+      break;
+    }
+  }
+  if (!wanted) {
+    if (match) return fail("expected no request " + wanting + "; received " + match->text());
+    return Outcome::Done;
+  }
+  if (match) return Outcome::Done;
+  // The calls to the same path first: they tell what differed.
+  std::string received;
+  int listed = 0;
+  for (int samePath = 1; samePath >= 0; --samePath) {
+    for (const auto& call : calls) {
+      if ((call.path == path) != bool(samePath) || listed >= 8) continue;
+      received += (listed++ ? ", " : " ") + call.text();
+    }
+  }
+  if (calls.size() > std::size_t(listed))
+    received += ", ... (" + std::to_string(calls.size() - listed) + " more)";
+  return fail("expected a request " + wanting + "; received:" + (calls.empty() ? " none" : received));
+}
+
+namespace {
+
+// The text input being edited: the key window's first responder, else the upper window's.
+std::shared_ptr<platform::View> editingView() {
+  auto& app = platform::Application::sharedApplication();
+  if (auto key = app.keyWindow())
+    if (auto v = key->firstResponder()) return v;
+  const auto& windows = app.windows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+    if (auto v = (*it)->firstResponder()) return v;
+  return nullptr;
+}
+
+}  // namespace
+
+Outcome Runner::type(const std::string& text) {
+  auto v = editingView();
+  if (!v) return fail("type: no text field is being edited (tap one first)");
+  auto* field = dynamic_cast<platform::TextField*>(v.get());
+  auto* tv = dynamic_cast<platform::TextView*>(v.get());
+  if (!field && !tv) return fail("type: " + v->className() + " takes no text");
+  // The text goes in as one input, as an input method commits a phrase: a key at a time costs the
+  // field its whole text per key. A field that refuses it whole (a length limit) gets it a key at
+  // a time, so that what fits goes in.
+  if (field ? field->insertText(text) : tv->insertText(text)) return afterAction(true, "type");
+  return afterAction(platform::UIDriver::type(text), "type");
+}
+
+Outcome Runner::clear(std::string_view args) {
+  if (args == "requests") {
+    requestsSeen_ = demo_ ? demo_->requests().size() : 0;
+    return Outcome::Done;
+  }
+  if (!args.empty()) return usage("clear | clear requests");
+  auto v = editingView();
+  if (!v) return fail("clear: no text field is being edited (tap one first)");
+  // Select all and delete: the field hears of it as of any key.
+  std::string text;
+  if (auto* field = dynamic_cast<platform::TextField*>(v.get())) {
+    text = field->text();
+    field->setSelectedRange({0, platform::utf16Length(text)});
+  } else if (auto* tv = dynamic_cast<platform::TextView*>(v.get())) {
+    text = tv->text();
+    tv->setSelectedRange({0, platform::utf16Length(text)});
+  } else {
+    return fail("clear: " + v->className() + " takes no text");
+  }
+  if (text.empty()) return Outcome::Done;
+  Outcome o = afterAction(platform::UIDriver::deleteBackward(1), "clear");
+  if (o != Outcome::Done) return o;
+  auto* field = dynamic_cast<platform::TextField*>(v.get());
+  auto* tv = dynamic_cast<platform::TextView*>(v.get());
+  if ((field && !field->text().empty()) || (tv && !tv->text().empty()))
+    return fail("clear: the field kept " + platform::quoted(field ? field->text() : tv->text()));
   return Outcome::Done;
 }
 
@@ -619,8 +948,9 @@ std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& w
   if (!wait.result) return what + ": no answer within " + std::to_string(int(RequestPatience)) + " s";
   const DataItemResult& r = *wait.result;
   if (!r.hasError()) return "";
-  return (r.localError() ? what + " failed: " : "the server refused the " + what + ": ") + r.message() +
-         " (status " + std::to_string(r.statusCode()) + ")";
+  if (r.localError()) return what + " failed: " + r.message();
+  return "the server refused the " + what + ": " + r.message() +
+         (r.statusCode() ? " (status " + std::to_string(r.statusCode()) + ")" : "");
 }
 
 }  // namespace
@@ -649,13 +979,8 @@ Outcome Runner::search(const std::vector<std::string>& args) {
   param->setKeywords(keywords);
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::search_job_list(*param, wait);
-  waitUntilIdle();
-  loader->stopLoading();
-  if (!wait->result) return fail("search: no answer within " + std::to_string(int(RequestPatience)) + " s");
+  if (auto problem = awaitAnswer(*this, *loader, *wait, "search"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
-  if (r.hasError())
-    return fail(std::string(r.localError() ? "search failed: " : "the server refused the search: ") +
-                r.message() + " (status " + std::to_string(r.statusCode()) + ")");
   out_ << "search \"" << keywords << "\" in " << param->getText_jobarea() << ": " << r.maxCount()
        << " jobs, page " << param->pageAt() << "\n";
   for (std::size_t i = 0; i < r.count(); ++i) {

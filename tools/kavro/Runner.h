@@ -43,7 +43,7 @@ struct Options {
 //   tap TARGET              TARGET: #ID from show, @X,Y a point on screen, else the text shown
 //                           on a view, its accessibility label or its class name (the
 //                           platform's kinds, such as SearchBar, also name their subclasses)
-//   type TEXT               into the focused field
+//   type TEXT               into the focused field, as one input
 //   return                  the keyboard's return key
 //   swipe DIR [TARGET]      DIR: left, right, up or down
 //   scroll DY [TARGET]      drags the scroll view (at TARGET, else the first on screen) by DY
@@ -51,7 +51,16 @@ struct Options {
 //   alert INDEX             answers the alert or action sheet on top
 //   wait [SECONDS]          until the run loop and the network are idle, then SECONDS more
 //   snap FILE               a PNG of the screen
+//   clear                   empties the focused text field
 //   search ... / job ID     a server call without screens, printing the parsed records
+//
+// Checks, for scripts that test what a person sees (a failing check is a failed command):
+//   expect [no] TEXT                    a visible view shows TEXT (or none does)
+//   expect enabled|disabled TARGET      TARGET (as for tap) takes taps, or is there and does not
+//   expect [no] request PATH [K=V...]   the demo server received a request for /api/PATH whose
+//                                       query or form holds each K=V, since the start or the last
+//                                       "clear requests" (or received none such)
+//   clear requests                      forget the requests received so far
 //
 // Screen actions wait for idle afterwards. In scripts, "if TARGET" ... "end" runs its lines only
 // when TARGET is on screen, and '#' starts a comment. Time runs on a virtual clock: timers fire
@@ -75,8 +84,12 @@ class Runner {
   // Lines from the stream; stops at the first command that fails (misused ones too), naming the
   // line: Failed then. name labels the messages.
   Outcome runScript(std::istream& in, std::string_view name);
-  // Commands as a person types them: a prompt when asked for, and a failed command does not end
-  // the session. Ends at the end of input or with "quit".
+  // Commands as a person types them: a failed command does not end the session. Ends at the end
+  // of input or with "quit". The reader gives the next line (false at the end); with greeting the
+  // screen and the commands are shown first.
+  using LineReader = std::function<bool(std::string& line)>;
+  void interact(const LineReader& next, bool greeting);
+  // Lines from a stream, with a prompt when asked for.
   void interact(std::istream& in, bool prompt);
 
   // The screen as "show" prints it.
@@ -105,6 +118,12 @@ class Runner {
   Outcome snap(std::string_view path);
   Outcome search(const std::vector<std::string>& args);
   Outcome job(const std::vector<std::string>& args);
+  Outcome expect(std::string_view args);
+  Outcome expectRequest(std::string_view args, bool wanted);
+  Outcome clear(std::string_view args);
+  Outcome type(const std::string& text);
+  // "on screen: ..." with the texts a person reads there.
+  std::string screenTexts();
   Outcome fail(const std::string& message);
   Outcome usage(const std::string& message);
   Outcome afterAction(bool done, std::string_view what);
@@ -130,6 +149,8 @@ class Runner {
   };
   std::map<const platform::View*, Known> ids_;
   int nextId_ = 1;
+  // Requests of the demo server before this one are forgotten ("clear requests").
+  std::size_t requestsSeen_ = 0;
   bool started_ = false;
   std::string message_;
 };

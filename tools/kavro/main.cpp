@@ -1,17 +1,21 @@
 // kavro: the headless runner of the recruitment client.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/URL.h"
+#include "tools/kavro/LineEditor.h"
 #include "tools/kavro/MapCommands.h"
 #include "tools/kavro/Runner.h"
 
@@ -20,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using kavro::runner::Outcome;
 
-constexpr const char* kVersion = "0.2.0";
+constexpr const char* kVersion = "0.3.0";
 
 void usage(std::FILE* to) {
   std::fprintf(
@@ -30,30 +34,75 @@ void usage(std::FILE* to) {
       "usage: kavro [OPTIONS]                    start at the home screen and read commands\n"
       "       kavro [OPTIONS] --script FILE|-    run the commands of a file ('-': standard input)\n"
       "       kavro [OPTIONS] tour [DIR]         walk the built screens, one PNG per screen in DIR\n"
+      "                                          (default ./tour), on a fresh home unless --home\n"
       "       kavro [OPTIONS] COMMAND [ARGS...]  one command, then quit\n"
+      "Options may stand anywhere; after \"--\" every word belongs to the command. Relative paths are\n"
+      "taken from the current folder.\n"
       "\n"
       "options:\n"
-      "  --api URL     the API host (default: a demo server on 127.0.0.1 answering from the\n"
-      "                sample answers shipped beside the binary)\n"
-      "  --home DIR    the client's files (default $KAVRO_HOME, else ~/.kavro)\n"
-      "  --out DIR     where snapshots with a relative path go (default: the current folder)\n"
+      "  --api URL      the API host (default $KAVRO_API_URL, else a demo server on 127.0.0.1\n"
+      "                 answering from the sample answers shipped beside the binary)\n"
+      "  --home DIR     the client's files (default $KAVRO_HOME, else ~/.kavro; the tour: a fresh\n"
+      "                 temporary folder, removed at the end)\n"
+      "  --out DIR      where snapshots with a relative path go, made when missing (default: the\n"
+      "                 current folder; the tour: its DIR)\n"
+      "  --script FILE  run the commands of FILE ('-': standard input)\n"
+      "  -h, --help     this text\n"
+      "  --version      the version\n"
       "\n"
       "commands:\n"
       "  show                       the screen as an indented tree (#ID class frame <controller> texts)\n"
       "  tap #ID | @X,Y | TEXT      tap a view by id, a point on screen, or its text, label or class\n"
       "  type TEXT                  type into the focused field\n"
+      "  clear                      empty the focused field\n"
       "  return                     the keyboard's return key\n"
       "  swipe left|right|up|down [TARGET]\n"
       "  scroll DY [TARGET]         drag a scroll view by DY points\n"
       "  back                       the navigation bar's back button\n"
-      "  alert INDEX                answer the alert on top with its button INDEX\n"
+      "  alert INDEX                answer the alert on top with its button INDEX (from 0)\n"
       "  wait [SECONDS]             until the run loop and the network are idle, then SECONDS more\n"
       "  snap FILE                  write a PNG of the screen\n"
+      "  expect [no] TEXT           a visible view shows TEXT (or none does)\n"
+      "  expect enabled|disabled TARGET\n"
+      "                             TARGET (as for tap) takes taps, or is there and does not\n"
+      "  expect [no] request PATH [KEY=VALUE...]\n"
+      "                             the demo server received (or did not) a request for /api/PATH\n"
+      "                             with each KEY=VALUE, since the start or \"clear requests\"\n"
+      "  clear requests             forget the requests received so far\n"
       "  search [KEYWORDS] [--area CODE] [--page N]   a job search, printing the parsed rows\n"
       "  job JOBID                  one job's detail record\n"
+      "  map open                   the map screen of the map SDK at the default centre (over a demo\n"
+      "                             map service unless $KAVRO_MAP_URL names one)\n"
+      "                             (the map commands work on the map on screen: the job map, a\n"
+      "                             location map, or this map screen)\n"
+      "  map pan DX DY              drag the map by DX, DY points\n"
+      "  map zoom in|out|LEVEL      zoom by one level, or to LEVEL (3 to 18)\n"
+      "  map search KEYWORD         places for the keyword, marked on the map\n"
+      "  map route                  a driving route drawn on the map\n"
+      "  map offline                download the demo city for use without the network\n"
+      "  map status                 the map's centre, level and tiles\n"
+      "  map snap FILE              a PNG of the map\n"
+      "  map close                  close the map screen\n"
+      "  map locate LAT LON         move the device there (it starts at 31.2304 121.4737)\n"
+      "  map wait                   until the map's tiles have arrived and are drawn\n"
+      "  map expect drawn           the map shows streets, not a blank background\n"
+      "  map expect pins [N]        N pins (without N at least one) stand on the visible map\n"
+      "  help                       (typed) the commands\n"
+      "  quit                       end the session or the script\n"
       "\n"
       "A script holds one command a line; '#' starts a comment; \"if TARGET\" ... \"end\" runs its\n"
-      "lines only when TARGET is on screen. A script stops at the first failed command (exit 1).\n",
+      "lines only when TARGET is on screen. A script stops at the first failed command (exit 1).\n"
+      "On a terminal, lines can be edited and earlier ones recalled (history in the home folder).\n"
+      "\n"
+      "environment:\n"
+      "  KAVRO_API_URL    the API host when --api is not given\n"
+      "  KAVRO_MAP_URL    the map service (default: a demo map service on 127.0.0.1)\n"
+      "  KAVRO_HOME       the home folder when --home is not given\n"
+      "  KAVRO_RESOURCES  the resources folder (default: resources beside the binary)\n"
+      "  KAVRO_FONT       the font for snapshot text (default: a CJK font of the system)\n"
+      "  HOME             where ~/.kavro is\n"
+      "\n"
+      "exit: 0 done, 1 a command or the start failed, 2 misused\n",
       kVersion);
 }
 
@@ -69,9 +118,15 @@ int die(int code, const std::string& message) {
 }
 
 // An http or https URL with a host.
-bool isApiUrl(const std::string& text) {
+bool isHostUrl(const std::string& text) {
   auto url = platform::URL::parse(text);
   return url && (url->scheme() == "http" || url->scheme() == "https") && !url->host().empty();
+}
+
+std::string absolute(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
 }
 
 // The databases live in the data folder under the home root; a home that cannot hold it ends the
@@ -105,82 +160,172 @@ std::string scriptProblem(const std::string& path) {
   return "";
 }
 
+// A folder made for the run and removed with everything in it at the end.
+class TemporaryHome {
+ public:
+  TemporaryHome() {
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    std::string pattern = (ec ? fs::path("/tmp") : base).string() + "/kavro-home-XXXXXX";
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~TemporaryHome() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  TemporaryHome(const TemporaryHome&) = delete;
+  TemporaryHome& operator=(const TemporaryHome&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 int exitCode(Outcome o) { return o == Outcome::Done ? 0 : o == Outcome::Usage ? 2 : 1; }
+
+struct Arguments {
+  std::string api, script;
+  std::optional<std::string> home, out;
+  std::vector<std::string> command;
+};
+
+// The runner's options wherever they stand; other words make the command (whose own options,
+// such as search's --page, stay with it). nullopt after a message when misused or answered.
+std::optional<Arguments> parse(int argc, char** argv, int& code) {
+  Arguments args;
+  bool commandOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (commandOnly) {
+      args.command.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      commandOnly = true;
+      continue;
+    }
+    if (a == "--version") {
+      std::printf("kavro %s\n", kVersion);
+      return code = 0, std::nullopt;
+    }
+    if (a == "--help" || a == "-h") {
+      usage(stdout);
+      return code = 0, std::nullopt;
+    }
+    std::string name = a, value;
+    bool inlineValue = false;
+    if (auto eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      inlineValue = true;
+    }
+    if (name == "--api" || name == "--home" || name == "--script" || name == "--out") {
+      if (!inlineValue) {
+        if (i + 1 >= argc) return code = die(2, a + " needs a value (kavro --help)"), std::nullopt;
+        value = argv[++i];
+      }
+      if (value.empty()) return code = die(2, name + " needs a value, not an empty word"), std::nullopt;
+      if (name == "--api")
+        args.api = value;
+      else if (name == "--home")
+        args.home = absolute(value);
+      else if (name == "--out")
+        args.out = value;
+      else
+        args.script = value;
+      continue;
+    }
+    if (args.command.empty() && a.size() > 1 && a[0] == '-')
+      return code = die(2, "unknown option " + a + " (kavro --help)"), std::nullopt;
+    args.command.push_back(a);
+  }
+  return args;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string api, script, out = ".";
-  std::vector<std::string> command;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (command.empty() && a == "--version") {
-      std::printf("kavro %s\n", kVersion);
-      return 0;
-    }
-    if (command.empty() && (a == "--help" || a == "-h")) {
-      usage(stdout);
-      return 0;
-    }
-    if (command.empty() && (a == "--api" || a == "--home" || a == "--script" || a == "--out")) {
-      if (i + 1 >= argc) return die(2, a + " needs a value (kavro --help)");
-      std::string v = argv[++i];
-      if (a == "--api")
-        api = v;
-      else if (a == "--home")
-        platform::Environment::setHomeRoot(v);
-      else if (a == "--out")
-        out = v;
-      else
-        script = v;
-      continue;
-    }
-    if (command.empty() && a.size() > 1 && a[0] == '-')
-      return die(2, "unknown option " + a + " (kavro --help)");
-    command.push_back(a);
-  }
-  if (!api.empty() && !isApiUrl(api))
+  int code = 0;
+  auto parsed = parse(argc, argv, code);
+  if (!parsed) return code;
+  Arguments& args = *parsed;
+
+  std::string api = args.api;
+  if (api.empty()) {
+    const char* env = std::getenv("KAVRO_API_URL");
+    api = env ? env : "";
+    if (!api.empty() && !isHostUrl(api))
+      return die(2, "bad $KAVRO_API_URL \"" + api + "\": expected http://HOST[:PORT]");
+  } else if (!isHostUrl(api)) {
     return die(2, "bad --api URL \"" + api + "\": expected http://HOST[:PORT]");
-  if (!script.empty() && !command.empty()) return die(2, "--script and a command do not go together");
-  if (!script.empty() && script != "-") {
-    if (auto problem = scriptProblem(script); !problem.empty()) return die(2, problem);
   }
-  const bool tour = !command.empty() && command[0] == "tour";
+  if (const char* map = std::getenv("KAVRO_MAP_URL"); map && *map) {
+    if (!isHostUrl(map))
+      return die(2, std::string("bad $KAVRO_MAP_URL \"") + map + "\": expected http://HOST[:PORT]");
+    // The map commands take their host from here.
+    ::setenv("KAVRO_MAP_HOST", map, 1);
+  }
+  if (const char* home = std::getenv("KAVRO_HOME"); home && !*home && !args.home)
+    return die(2, "$KAVRO_HOME is set but empty: name a folder, or unset it");
+  if (!args.script.empty() && !args.command.empty())
+    return die(2, "--script and a command do not go together");
+  if (!args.script.empty() && args.script != "-") {
+    if (auto problem = scriptProblem(args.script); !problem.empty()) return die(2, problem);
+  }
+  const bool tour = !args.command.empty() && args.command[0] == "tour";
+  std::string out = args.out.value_or(".");
   if (tour) {
-    if (command.size() > 2) return die(2, "usage: kavro tour [DIR]");
-    out = command.size() == 2 ? command[1] : "tour";
+    if (args.command.size() > 2) return die(2, "usage: kavro tour [DIR]");
+    if (!args.out) out = args.command.size() == 2 ? args.command[1] : "tour";
+  }
+  if (tour || args.out) {
     std::error_code ec;
     fs::create_directories(out, ec);
-    if (ec || !fs::is_directory(out)) return die(1, "cannot make the tour folder " + out);
+    if (ec || !fs::is_directory(out))
+      return die(1, "cannot make the folder " + out + (ec ? ": " + ec.message() : ": a file is in the way"));
+  }
+  // The tour gives the same pictures every run: it starts on an empty home.
+  std::optional<TemporaryHome> temporaryHome;
+  if (args.home) {
+    platform::Environment::setHomeRoot(*args.home);
+  } else if (tour) {
+    temporaryHome.emplace();
+    if (temporaryHome->path().empty()) return die(1, "cannot make a temporary home folder");
+    platform::Environment::setHomeRoot(temporaryHome->path());
   }
   if (auto problem = homeProblem(); !problem.empty()) return die(1, problem);
 
-  kavro::runner::Options options;
-  options.apiUrl = api;
-  options.demoRoot = exeDir() + "/demo/api";
-  options.snapshotDir = out;
-  kavro::runner::registerMapCommands();
-  kavro::runner::Runner runner(options, std::cout, std::cerr);
-  if (!runner.start()) return 1;
-
   Outcome outcome = Outcome::Done;
-  if (tour) {
-    std::string file = exeDir() + "/tour.txt";
-    if (auto problem = scriptProblem(file); !problem.empty()) return die(1, problem);
-    std::ifstream in(file);
-    outcome = runner.runScript(in, "tour.txt");
-  } else if (script == "-") {
-    outcome = runner.runScript(std::cin, "-");
-  } else if (!script.empty()) {
-    std::ifstream in(script);
-    outcome = runner.runScript(in, script);
-  } else if (!command.empty()) {
-    std::string line;
-    for (const auto& word : command) line += (line.empty() ? "" : " ") + word;
-    outcome = runner.execute(line);
-  } else {
-    runner.interact(std::cin, isatty(0) != 0);
+  {
+    kavro::runner::Options options;
+    options.apiUrl = api;
+    options.demoRoot = exeDir() + "/demo/api";
+    options.snapshotDir = out;
+    kavro::runner::registerMapCommands();
+    kavro::runner::Runner runner(options, std::cout, std::cerr);
+    if (!runner.start()) return 1;
+
+    if (tour) {
+      std::string file = exeDir() + "/tour.txt";
+      if (auto problem = scriptProblem(file); !problem.empty()) return die(1, problem);
+      std::ifstream in(file);
+      outcome = runner.runScript(in, "tour.txt");
+    } else if (args.script == "-") {
+      outcome = runner.runScript(std::cin, "-");
+    } else if (!args.script.empty()) {
+      std::ifstream in(args.script);
+      outcome = runner.runScript(in, args.script);
+    } else if (!args.command.empty()) {
+      std::string line;
+      for (const auto& word : args.command) line += (line.empty() ? "" : " ") + word;
+      outcome = runner.execute(line);
+    } else if (isatty(0) && isatty(1)) {
+      kavro::runner::LineEditor editor("kavro> ", platform::Environment::homeRoot() + "/kavro_history");
+      runner.interact([&](std::string& line) { return editor.read(line); }, true);
+    } else {
+      runner.interact(std::cin, false);
+    }
+    std::cout.flush();
   }
-  std::cout.flush();
   return exitCode(outcome);
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 
 namespace kavro {
 
@@ -21,6 +22,23 @@ std::vector<std::string> split(const std::string& relative) {
     start = slash + 1;
   }
   return parts;
+}
+
+// The process's umask, read without changing it (umask() both sets and reads, racing with files
+// other threads create meanwhile).
+mode_t processUmask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status))
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask & 0777);
+  }
+  mode_t mask = ::umask(077);
+  ::umask(mask);
+  return mask;
 }
 
 struct timespec toTimespec(platform::Date date) {
@@ -68,7 +86,7 @@ zb::FileDescriptor ZBExpansion::openFolder(const std::vector<std::string>& compo
     int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     int next = ::openat(current.get(), name, flags);
     if (next < 0 && errno == ENOENT && create) {
-      if (::mkdirat(current.get(), name, 0700) != 0 && errno != EEXIST) return {};
+      if (::mkdirat(current.get(), name, 0777) != 0 && errno != EEXIST) return {};
       next = ::openat(current.get(), name, flags);
     }
     current.reset(next);
@@ -85,7 +103,7 @@ zb::FileDescriptor ZBExpansion::createFile(const std::string& relative) {
   zb::FileDescriptor parent = openParent(parts, true);
   if (!parent.valid()) return {};
   return zb::FileDescriptor(::openat(parent.get(), parts.back().c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
 }
 
 bool ZBExpansion::createDirectory(const std::string& relative) {
@@ -108,9 +126,10 @@ bool ZBExpansion::setAttributes(const std::string& relative, std::uint32_t permi
   struct stat st;
   if (::fstatat(parent.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   bool ok = true;
-  // Links have no permissions of their own here; changing them would change their target's. What
-  // an archive allows others is not kept: expanded files are the owner's alone.
-  if (!S_ISLNK(st.st_mode)) ok = ::fchmodat(parent.get(), name, permissions & 0700, 0) == 0;
+  // Links have no permissions of their own here; changing them would change their target's. As
+  // extraction tools do, an entry never brings setuid, setgid or sticky bits, and the umask takes
+  // away what the process does not hand out (the client's home stays private through its own).
+  if (!S_ISLNK(st.st_mode)) ok = ::fchmodat(parent.get(), name, permissions & 0777 & ~processUmask(), 0) == 0;
   struct timespec times[2] = {toTimespec(modificationDate), toTimespec(modificationDate)};
   return ::utimensat(parent.get(), name, times, AT_SYMLINK_NOFOLLOW) == 0 && ok;
 }

@@ -168,15 +168,30 @@ TEST_F(MapViewDataTest, TotalsFailuresAndShortPages) {
 }
 
 TEST_F(MapViewDataTest, ALocalPageDueForADepartedScreenIsDropped) {
+  // What the screen hears outlives it, so that a late report would show.
+  struct CountingScreen : PagerScreen {
+    std::shared_ptr<int> reports = std::make_shared<int>(0);
+    void mapViewDataCurrentPageData(MapViewData& data,
+                                    const std::vector<std::shared_ptr<DataItemDetail>>& rows,
+                                    const DataItemResult& result) override {
+      ++*reports;
+      PagerScreen::mapViewDataCurrentPageData(data, rows, result);
+    }
+  };
+  auto departing = std::make_shared<CountingScreen>();
+  pager->setDelegate(departing);
   pager->refreshData();
   deliver(answer(0, 10, 25));
+  ASSERT_EQ(*departing->reports, 1);
   pager->setPageAt(1);
-  pager->loadDataForPage();
-  auto reports = screen->firstJobs.size();
+  pager->loadDataForPage();  // served from memory after a short delay
+  std::shared_ptr<int> reports = departing->reports;
+  std::weak_ptr<CountingScreen> gone = departing;
+  departing.reset();
   screen.reset();
+  EXPECT_TRUE(gone.expired()) << "the pager does not keep its screen";
   runFor(1);
-  SUCCEED() << "nothing reached the departed screen";
-  (void)reports;
+  EXPECT_EQ(*reports, 1) << "nothing reached the departed screen";
 }
 
 class MapBubbleTest : public KitUITest {

@@ -7,6 +7,7 @@
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
@@ -397,6 +398,63 @@ TEST_F(AppSkinTest, AttributesReachEachKindOfControl) {
   auto indicator = std::make_shared<platform::ActivityIndicatorView>();
   EXPECT_FALSE(AppSkin::apply(indicator)) << "no map for it";
   EXPECT_FALSE(AppSkin::apply(static_cast<platform::Object*>(nullptr)));
+}
+
+TEST_F(AppSkinTest, ABackgroundImageMakesAViewSeeThroughOnlyBeforeSystemFive) {
+  ASSERT_TRUE(installSkin(
+      "pattern",
+      zipOf({{"skin.xml", bytesOf(skinXml(requiredItems() +
+                                          "<item skinTarget=\"UIView\" skinType=\"paper\">"
+                                          "<backgroundImage>cell_bg.png</backgroundImage></item>"
+                                          "<item skinTarget=\"UIView\" skinType=\"none\">"
+                                          "<backgroundImage>missing.png</backgroundImage></item>"))}})));
+  ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("pattern"));
+  auto& device = platform::Device::currentDevice();
+  auto skinned = [](std::string_view type) {
+    auto view = std::make_shared<platform::View>();
+    EXPECT_TRUE(AppSkin::apply(view, type));
+    return view;
+  };
+  for (const char* old : {"4.3", "5"}) {
+    device.setSystemVersion(old);
+    auto view = skinned("paper");
+    EXPECT_NE(view->backgroundPatternImage(), nullptr);
+    EXPECT_FALSE(view->isOpaque()) << "system " << old;
+    EXPECT_TRUE(skinned("none")->isOpaque()) << "no picture, nothing changes";
+  }
+  for (const char* current : {"5.0", "6.1"}) {
+    device.setSystemVersion(current);
+    auto view = skinned("paper");
+    EXPECT_NE(view->backgroundPatternImage(), nullptr);
+    EXPECT_TRUE(view->isOpaque()) << "system " << current;
+  }
+  device.reset();
+}
+
+TEST_F(AppSkinTest, TheDefaultStatusBarStyleIsReachedThroughAnotherSoTheBarRedraws) {
+  ASSERT_TRUE(installSkin(
+      "bars",
+      zipOf({{"skin.xml", bytesOf(skinXml(requiredItems() +
+                                          "<item skinTarget=\"UIApplication\" skinType=\"plain\">"
+                                          "<statusBarStyle>UIStatusBarStyleDefault</statusBarStyle></item>"
+                                          "<item skinTarget=\"UIApplication\" skinType=\"dark\">"
+                                          "<statusBarStyle>UIStatusBarStyleBlackOpaque</statusBarStyle>"
+                                          "</item>"))}})));
+  ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("bars"));
+  auto& app = platform::Application::sharedApplication();
+  app.setStatusBarStyle(platform::StatusBarStyle::Default);
+  app.setStatusBarHidden(true);
+  std::size_t changes = app.statusBarStyleChangeCount();
+  EXPECT_TRUE(AppSkin::apply(&app, "plain"));
+  EXPECT_EQ(app.statusBarStyleChangeCount(), changes + 2) << "1, then 0";
+  EXPECT_EQ(app.statusBarStyle(), platform::StatusBarStyle::Default);
+  EXPECT_FALSE(app.isStatusBarHidden());
+
+  changes = app.statusBarStyleChangeCount();
+  EXPECT_TRUE(AppSkin::apply(&app, "dark"));
+  EXPECT_EQ(app.statusBarStyleChangeCount(), changes + 1) << "another style is set directly";
+  EXPECT_EQ(app.statusBarStyle(), platform::StatusBarStyle::BlackOpaque);
+  app.setStatusBarStyle(platform::StatusBarStyle::Default);
 }
 
 TEST_F(AppSkinTest, TextIsMeasuredInTheSkinnedFont) {

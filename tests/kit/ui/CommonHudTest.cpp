@@ -20,6 +20,10 @@ class CommonHudTest : public test::KitUITest {
   static std::shared_ptr<CommonHud> hud() { return CommonHud::currentInstance(); }
   static bool visible() { return hud() && hud()->hudView()->alpha() == 1; }
   static std::string caption() { return hud()->hudView()->captionLayer().caption; }
+  // A one-line caption's size: bold 14 points.
+  static Size captionSize(std::string_view text) {
+    return platform::TextMetrics::sizeWithFont(text, platform::Font::boldSystemFontOfSize(14));
+  }
 };
 
 class RecordingDelegate : public CommonHudDelegate {
@@ -45,8 +49,10 @@ TEST_F(CommonHudTest, TipAppearsInAFixedBoxAndBlocksTouchesUntilHidden) {
   EXPECT_EQ(box->frame(), Rect(60, 190, 200, 100));  // centred on the 320 x 480 overlay
   EXPECT_EQ(caption(), "Loading");
   EXPECT_TRUE(box->activity()->isAnimating());
-  // Caption and indicator centred as a pair: 17 + 10 + 20 = 47 high in 100.
-  EXPECT_EQ(box->captionRect(), Rect(75.5, 26.5, 49, 17));
+  // Caption and indicator centred as a pair: 17 + 10 + 20 = 47 high in 100, the caption as wide
+  // as its text.
+  Size loading = captionSize("Loading");
+  EXPECT_EQ(box->captionRect(), Rect((200 - loading.width) / 2, 26.5, loading.width, 17));
   EXPECT_EQ(box->activityRect(), Rect(90, 53.5, 20, 20));
   EXPECT_EQ(hud()->view()->window(), window);
   EXPECT_FALSE(hud()->view()->isUserInteractionEnabled());
@@ -123,7 +129,7 @@ TEST_F(CommonHudTest, BoxSizesFollowTheContent) {
   hud.setActivity(true);
   hud.setAccessoryPosition(1);
   box->calculate();
-  EXPECT_EQ(box->targetBounds(), Rect(0, 0, 28 + 10 + 20 + 20, 17 + 20));
+  EXPECT_EQ(box->targetBounds(), Rect(0, 0, captionSize("Wait").width + 10 + 20 + 20, 17 + 20));
 
   hud.setCaption("");
   box->calculate();

@@ -155,6 +155,45 @@ TEST_F(ListViewTest, AFailedPageShowsTheErrorRowAndATapAsksForTheSamePageAgain) 
   EXPECT_EQ(ctrl->requestedPages.size(), 3u);
 }
 
+TEST_F(ListViewTest, AFailedLastPageIsAskedForAgainAfterTheNextAnswerOfAnotherSection) {
+  // Two sections: the first short and done, the last failing its second page.
+  auto last = ListViewData::newDataOnListView(*list, platform::classFor<TitleCell>());
+  bool failing = false;
+  ctrl->answer = [&](ListViewData& s) {
+    if (&s == section.get()) return pageXml(3, ids(1, 3, 3));
+    if (failing) return pageXml(0, {}, false, "server busy");
+    int first = static_cast<int>((s.pageAt() - 1) * s.pageSize()) + 1;
+    return pageXml(total, ids(first, static_cast<int>(s.pageSize()), total));
+  };
+  auto toBottom = [&] {
+    list->layoutIfNeeded();
+    IndexPath ip = IndexPath::forRow(list->numberOfRowsInSection(1) - 1, 1);
+    list->scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::Bottom, false);
+  };
+  section->loadData();
+  last->loadData();
+  ctrl->deliverAll();
+  toBottom();  // on the more row
+  ctrl->requestedPages.clear();
+  failing = true;
+  last->loadDataforNextPage();
+  ctrl->deliverAll();
+  toBottom();  // on the error row
+  ASSERT_TRUE(list->isAtBottom());
+  // Its own failure does not ask again (that would repeat for as long as the server fails).
+  EXPECT_FALSE(last->isLoadDataOK());
+  EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{2}));
+
+  // The next answer, of the other section, finds the list at its bottom: the page is asked again.
+  failing = false;
+  section->refreshData();
+  ctrl->deliverOne();
+  EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{2, 1, 2}));
+  ctrl->deliverAll();
+  EXPECT_TRUE(last->isLoadDataOK());
+  EXPECT_GE(last->count(), 20u);
+}
+
 TEST_F(ListViewTest, AFailedFirstPageShowsOnlyTheErrorRowWithTheDefaultText) {
   ctrl->answer = [](ListViewData&) { return pageXml(0, {}, false); };
   section->loadData();

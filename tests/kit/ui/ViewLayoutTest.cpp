@@ -9,6 +9,7 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TextMetrics.h"
 
 namespace kavro {
 namespace {
@@ -120,9 +121,10 @@ TEST(ViewLayoutTest, LabelFittingAndPageIndex) {
   EXPECT_DOUBLE_EQ(label.frame().width(), 40);
   EXPECT_GT(label.frame().height(), 30);
 
-  label.setText("abcd");  // 4 x 8.5 points at 17
+  label.setText("abcd");  // narrower than the limit: as wide as the text
   label::autoFitSizeWithMaxWidth(label, 100);
-  EXPECT_DOUBLE_EQ(label.frame().width(), 34);
+  EXPECT_DOUBLE_EQ(label.frame().width(), platform::TextMetrics::sizeWithFont("abcd", label.font()).width);
+  EXPECT_EQ(label.displayLines(), (std::vector<std::string>{"abcd"}));
   label.setText(std::string(100, 'x'));
   label::autoFitSizeWithMaxWidth(label, 100);
   EXPECT_DOUBLE_EQ(label.frame().width(), 100);

@@ -4,6 +4,7 @@
 #include "kit/ui/DeviceHardware.h"
 #include "kit/ui/FansBadge.h"
 #include "kit/ui/ImageExt.h"
+#include "kit/ui/ImageViewExt.h"
 #include "kit/ui/SmallerBadge.h"
 #include "kit/ui/UICheckBoxView.h"
 #include "kit/ui/UILoadingView.h"
@@ -121,6 +122,39 @@ TEST_F(ImageExtTest, StretchableCapsAndScalingGeometry) {
   EXPECT_EQ(cropped->size(), (platform::Size{100, 100}));
   auto small = picture(8, 8);
   EXPECT_EQ(image::getNetworkPostImageData(small), small);
+}
+
+TEST_F(ImageExtTest, TheArrowViewShowsARightPointingChevron) {
+  auto arrow = imageview::arrowView();
+  EXPECT_EQ(arrow->frame(), Rect(0, 0, 9, 13));
+  ASSERT_TRUE(arrow->image());
+  EXPECT_EQ(arrow->image()->size(), (platform::Size{9, 13}));
+  // Ink at the tip (right, middle) and at both ends of the left side, none at the right corners.
+  const auto& bitmap = *arrow->image()->bitmap();
+  double s = arrow->image()->scale();
+  auto ink = [&](double x, double y) { return bitmap.pixelAt(int(x * s), int(y * s)).a > 0; };
+  EXPECT_TRUE(ink(6.5, 6.5));
+  EXPECT_TRUE(ink(2, 2));
+  EXPECT_TRUE(ink(2, 11));
+  EXPECT_FALSE(ink(8.5, 0.5));
+  EXPECT_FALSE(ink(8.5, 12.5));
+  // Every call makes a view of its own.
+  EXPECT_NE(imageview::arrowView(), arrow);
+}
+
+// "5" is a shorter text than "5.0" and so below it, as every version comparison of the client reads
+// it: such a system still gets the older stretch form.
+TEST_F(ImageExtTest, AVersionWithoutItsMinorNumberIsBelowTheOneWithIt) {
+  auto image = picture(21, 30);
+  platform::Device::currentDevice().setSystemVersion("5");
+  auto stretched = image::customStretchableImageWithLeftCapWidth(*image, 10, 14);
+  EXPECT_EQ(stretched->leftCapWidth(), 10);
+  EXPECT_EQ(stretched->topCapHeight(), 14);
+  platform::Device::currentDevice().setSystemVersion("5.0");
+  stretched = image::customStretchableImageWithLeftCapWidth(*image, 10, 14);
+  EXPECT_EQ(stretched->leftCapWidth(), 0);
+  EXPECT_EQ(stretched->capInsets(), (platform::EdgeInsets{14, 10, 15, 10}));
+  platform::Device::currentDevice().reset();
 }
 
 TEST(DeviceHardwareTest, FormatsItsFacts) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -316,6 +317,25 @@ TEST_F(RunLoopSources, ClosedFdIsReportedAndDropped) {
   EXPECT_EQ(calls, 0);
   EXPECT_NE(err.find("not open"), std::string::npos);
   EXPECT_THROW(loop().addFdSource(-1, RunLoop::Readable, [](unsigned) {}), std::invalid_argument);
+}
+
+// A source watching for news that may never come does not hold virtual time: a hundred timer
+// steps would wait 25 ms of real time each for an active source.
+TEST_F(RunLoopSources, APassiveSourceIsPolledButNotWaitedFor) {
+  SocketPair p;
+  std::string got;
+  RunLoop::SourceId id =
+      loop().addFdSource(p.fd[0], RunLoop::Readable, [&](unsigned) { got += readSome(p.fd[0]); });
+  loop().setFdSourcePassive(id, true);
+  int ticks = 0;
+  loop().scheduleTimer(0.01, true, [&](Timer&) { ++ticks; });
+  const auto realStart = std::chrono::steady_clock::now();
+  runFor(1);
+  EXPECT_EQ(ticks, 100);
+  EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::milliseconds(1500));
+  writeAll(p.fd[1], "news");
+  runFor(0);
+  EXPECT_EQ(got, "news");
 }
 
 TEST_F(RunLoopSources, PeerThreadOnALocalSocketCanAnswerUnderVirtualTime) {

@@ -8,6 +8,7 @@
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Switch.h"
+#include "platform/ui/TextMetrics.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/platform/ui/UITest.h"
@@ -24,21 +25,25 @@ std::shared_ptr<Image> pictureOf(int w, int h) { return Image::imageWithBitmap(*
 TEST_F(ControlsTest, ButtonLaysOutImageAndTitleAsAPairWithInsets) {
   auto b = std::make_shared<Button>(ButtonType::Custom, Rect(0, 0, 100, 40));
   b->titleLabel()->setFont(Font::systemFontOfSize(10));
-  b->setTitle("abcd");  // 20 x 12
+  b->setTitle("abcd");
+  Size title = TextMetrics::sizeWithFont("abcd", Font::systemFontOfSize(10));
   b->setImage(pictureOf(20, 20));
+  // The image and the title side by side, the pair centred.
+  double left = (100 - 20 - title.width) / 2;
   Rect cr = b->contentRectForBounds(b->bounds());
-  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(30, 10, 20, 20));
-  EXPECT_EQ(b->titleRectForContentRect(cr), Rect(50, 14, 20, 12));
+  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(left, 10, 20, 20));
+  EXPECT_EQ(b->titleRectForContentRect(cr),
+            Rect(left + 20, (40 - title.height) / 2, title.width, title.height));
   // Equal and opposite insets move the title left of the image.
   b->setTitleEdgeInsets({0, -20, 0, 20});
   b->setImageEdgeInsets({0, 20, 0, -20});
-  EXPECT_EQ(b->titleRectForContentRect(cr), Rect(30, 14, 20, 12));
-  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(50, 10, 20, 20));
+  EXPECT_EQ(b->titleRectForContentRect(cr), Rect(left, (40 - title.height) / 2, title.width, title.height));
+  EXPECT_EQ(b->imageRectForContentRect(cr), Rect(left + 20, 10, 20, 20));
   b->setContentHorizontalAlignment(ContentHorizontalAlignment::Left);
   b->setContentEdgeInsets({0, 5, 0, 0});
   cr = b->contentRectForBounds(b->bounds());
   EXPECT_EQ(b->imageRectForContentRect(cr), Rect(25, 10, 20, 20));
-  EXPECT_EQ(b->sizeThatFits({}), (Size{45, 20}));
+  EXPECT_EQ(b->sizeThatFits({}), (Size{5 + 20 + title.width, 20}));
 
   // Titles and colours fall back to the normal state.
   b->setTitle("on", ControlState::Selected);

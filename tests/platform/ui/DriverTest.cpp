@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/foundation/FileManager.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/ActionSheet.h"
@@ -12,7 +15,9 @@
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
+#include "platform/ui/ViewDescription.h"
 #include "tests/platform/ui/UITest.h"
 #include "tests/support/TempDir.h"
 
@@ -104,7 +109,11 @@ TEST_F(DriverTest, BackTapsTheBarAndDragsReachTheScrollViewDelegate) {
   nav->pushViewController(second, false);
   ASSERT_TRUE(UIDriver::tap("Save"));
   EXPECT_EQ(saved, 1);
-  EXPECT_NE(UIDriver::describeScreen().find("Button (5, 7, 50, 30) title=\"Home\" label=\"Back\""),
+  // The back button: at least 50 wide, else its title and 10 on each side.
+  double back =
+      std::max(50.0, std::ceil(TextMetrics::widthOfText("Home", Font::boldSystemFontOfSize(12))) + 20);
+  EXPECT_NE(UIDriver::describeScreen().find("Button (5, 7, " + formatNumber(back) +
+                                            ", 30) title=\"Home\" label=\"Back\""),
             std::string::npos)
       << UIDriver::describeScreen();
   ASSERT_TRUE(UIDriver::back());

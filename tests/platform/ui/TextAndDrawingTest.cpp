@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/BitmapContext.h"
+#include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TextEditing.h"
@@ -15,7 +16,18 @@ namespace {
 
 using namespace platform;
 
-using TextAndDrawingTest = UITest;
+// The fixed metric, which measures when no font file is found: exact numbers and glyph boxes.
+class TextAndDrawingTest : public UITest {
+ protected:
+  void SetUp() override {
+    UITest::SetUp();
+    TextMetrics::setFont(nullptr);
+  }
+  void TearDown() override {
+    TextMetrics::setFont(GlyphRenderer::systemFont());
+    UITest::TearDown();
+  }
+};
 
 TEST_F(TextAndDrawingTest, MetricEdgesBreaksMarksAndShrinking) {
   Font f = Font::systemFontOfSize(10);

@@ -18,6 +18,7 @@
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
+#include "platform/ui/TextMetrics.h"
 #include "tests/support/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
@@ -129,6 +130,84 @@ TEST_F(RunnerTest, MisusedCommandsAreUsageErrors) {
   EXPECT_NE(err_.str().find("steps:2: usage: search: --page"), std::string::npos) << err_.str();
   EXPECT_EQ(script("end\n"), Outcome::Failed);
   EXPECT_EQ(script("if Nowhere\nshow\n"), Outcome::Failed) << "an if without end";
+  EXPECT_EQ(script("if\nshow\nend\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:1: usage: if TARGET"), std::string::npos) << err_.str();
+  EXPECT_EQ(script("if Kavro 求职\nquit\nend\nshow\n"), Outcome::Failed);
+  EXPECT_EQ(script("if Nowhere\nquit\nend\nshow\n"), Outcome::Failed) << "skipped or not";
+  EXPECT_NE(err_.str().find("steps:2: usage: \"quit\" inside \"if\""), std::string::npos) << err_.str();
+  EXPECT_EQ(script("show\nquit\ntap Nowhere\n"), Outcome::Done);
+}
+
+TEST_F(RunnerTest, ChecksFailNamingTheLineWhatWasExpectedAndWhatIsThere) {
+  EXPECT_EQ(script("expect 职位搜索\nexpect enabled 职位搜索\nexpect no 职位搜索\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:3: expected no \"职位搜索\" on screen; on screen: Button \"职位搜索\""),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(script("expect Nowhere\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:1: expected \"Nowhere\" on screen; on screen: \"职位搜索\""),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(script("expect disabled 登录\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("expected \"登录\" disabled; on screen: Button \"登录\" takes taps"),
+            std::string::npos)
+      << err_.str();
+
+  // Requests: what was asked for against what the demo server received since the last clear.
+  ASSERT_EQ(script("tap 职位搜索\ntap SearchBar\ntype java\nreturn\n"
+                   "expect request /api/job/search_job_list.php keyword=java \"jobarea=020000\"\n"),
+            Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(script("expect request job/search_job_list.php keyword=python\n"), Outcome::Failed);
+  EXPECT_NE(
+      err_.str().find("steps:1: expected a request job/search_job_list.php keyword=\"python\"; received: "
+                      "job/search_job_list.php?postchannel=0000&keyword=java&"),
+      std::string::npos)
+      << err_.str();
+  EXPECT_EQ(script("expect no request job/search_job_list.php keyword=java\n"), Outcome::Failed);
+  EXPECT_EQ(script("clear requests\nexpect no request job/search_job_list.php\n"), Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(script("expect request job/search_job_list.php\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("received: none"), std::string::npos) << err_.str();
+
+  for (const char* line : {"expect", "expect no", "expect request", "expect no request", "expect enabled",
+                           "expect request job/x.php keyword", "clear everything"})
+    EXPECT_EQ(runner_->execute(line), Outcome::Usage) << line;
+}
+
+// A tap that does nothing on screen is a failure: on a disabled control, or where nothing takes
+// it. A text shown by a title and by a button is the button's.
+TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
+  EXPECT_EQ(script("tap @160,420\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:1: tap @160,420: nothing there takes a tap"), std::string::npos)
+      << err_.str();
+  ASSERT_EQ(
+      script("tap 职位搜索\ntap SearchBar\ntype java\nreturn\ntap @160,240\nexpect disabled 收藏职位\n"),
+      Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(script("tap 收藏职位\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("tap \"收藏职位\": Button \"收藏职位\" is disabled"), std::string::npos)
+      << err_.str();
+
+  // The login screen is titled 登录 above its 登录 button.
+  ASSERT_EQ(script("back\nback\ntap UserLoginController\ntap 用户名/邮箱\ntype demo\ntap 密码\ntype pw\n"
+                   "clear requests\ntap 登录\nexpect request user/login.php username=demo pwd=pw\n"),
+            Outcome::Done)
+      << err_.str();
+}
+
+// What a person types replaces nothing but the selection; "clear" empties the field first. A
+// long text goes in whole and at once.
+TEST_F(RunnerTest, TypeAddsToTheFieldAndClearEmptiesIt) {
+  ASSERT_EQ(script("tap UserLoginController\ntap 用户名/邮箱\ntype demo\ntype demo\nexpect demodemo\n"
+                   "clear\nexpect no demodemo\ntype 张三\nexpect 张三\nclear\nclear\n"),
+            Outcome::Done)
+      << err_.str();
+  std::string longText;
+  for (int i = 0; i < 20000; ++i) longText += "职";
+  ASSERT_EQ(runner_->execute("type " + longText), Outcome::Done) << err_.str();
+  EXPECT_NE(runner_->describeScreen().find("text=\"职职职"), std::string::npos);
+  EXPECT_EQ(script("back\nclear\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("clear: no text field is being edited"), std::string::npos) << err_.str();
 }
 
 TEST_F(RunnerTest, IfBlocksRunOnlyForWhatIsOnScreen) {
@@ -221,6 +300,7 @@ TEST(Snapshots, DrawRealGlyphsWhenAFontIsSetAndGlyphBoxesOtherwise) {
   auto label = std::make_shared<platform::Label>(platform::Rect(0, 0, 120, 30));
   label->setText("职位 Jobs");
   label->setBackgroundColor(platform::Color::white());
+  platform::TextMetrics::setFont(nullptr);
   auto boxes = platform::Snapshot::imageOfView(*label, 2);
   platform::Snapshot::setGlyphRenderer(font);
   auto glyphs = platform::Snapshot::imageOfView(*label, 2);
@@ -261,8 +341,9 @@ struct ProgramRun {
   std::string output;
 };
 
-ProgramRun kavro(const std::string& arguments) {
-  std::string command = std::string(KAVRO_BINARY) + " " + arguments + " 2>&1";
+// prefix: what the shell line starts with ("cd DIR && ", "NAME=VALUE ").
+ProgramRun kavro(const std::string& arguments, const std::string& prefix = "") {
+  std::string command = prefix + std::string(KAVRO_BINARY) + " " + arguments + " 2>&1";
   ProgramRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -306,6 +387,81 @@ TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
   EXPECT_EQ(failing.code, 1);
   EXPECT_NE(failing.output.find("steps.txt:2: tap: nothing on screen is \"Nowhere\""), std::string::npos)
       << failing.output;
+}
+
+TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
+  ProgramRun help = kavro("--help");
+  EXPECT_EQ(help.code, 0);
+  for (const char* word : {"show",
+                           "tap",
+                           "type",
+                           "clear",
+                           "return",
+                           "swipe",
+                           "scroll",
+                           "back",
+                           "alert",
+                           "wait",
+                           "snap",
+                           "expect [no] TEXT",
+                           "expect enabled|disabled",
+                           "expect [no] request",
+                           "clear requests",
+                           "search",
+                           "job",
+                           "map open",
+                           "map pan",
+                           "map zoom",
+                           "map search",
+                           "map route",
+                           "map offline",
+                           "map status",
+                           "map snap",
+                           "map close",
+                           "map locate",
+                           "map wait",
+                           "map expect drawn",
+                           "map expect pins",
+                           "quit",
+                           "if TARGET",
+                           "--api",
+                           "--home",
+                           "--out",
+                           "--script",
+                           "--version",
+                           "KAVRO_API_URL",
+                           "KAVRO_MAP_URL",
+                           "KAVRO_HOME",
+                           "KAVRO_RESOURCES",
+                           "KAVRO_FONT"})
+    EXPECT_NE(help.output.find(word), std::string::npos) << word;
+}
+
+// Options may follow the command; relative paths are the caller's; an empty home is refused.
+TEST(KavroProgram, OptionsStandAnywhereAndPathsAreTheCallers) {
+  test::TempDir dir;
+  ProgramRun search = kavro("search java --home " + dir.path() + "/home");
+  EXPECT_EQ(search.code, 0) << search.output;
+  EXPECT_NE(search.output.find("search \"java\""), std::string::npos) << search.output;
+  EXPECT_TRUE(fs::is_directory(dir.path() + "/home/Documents")) << "the home named after the command";
+
+  ProgramRun empty = kavro("--home '' show");
+  EXPECT_EQ(empty.code, 2);
+  EXPECT_NE(empty.output.find("--home needs a value"), std::string::npos) << empty.output;
+
+  std::ofstream(dir.path() + "/steps.txt") << "snap home.png\n";
+  ProgramRun relative = kavro("--home home --script steps.txt --out shots/new", "cd " + dir.path() + " && ");
+  EXPECT_EQ(relative.code, 0) << relative.output;
+  EXPECT_TRUE(fs::exists(dir.path() + "/shots/new/home.png")) << relative.output;
+
+  ProgramRun unreachable =
+      kavro("--home " + dir.path() + "/home search java", "KAVRO_API_URL=http://127.0.0.1:1 ");
+  EXPECT_EQ(unreachable.code, 1);
+  EXPECT_NE(unreachable.output.find("search failed: "), std::string::npos) << unreachable.output;
+  EXPECT_EQ(unreachable.output.find("Domain"), std::string::npos) << unreachable.output;
+  ProgramRun badUrl = kavro("--home " + dir.path() + "/home show", "KAVRO_API_URL=nowhere ");
+  EXPECT_EQ(badUrl.code, 2);
+  EXPECT_NE(badUrl.output.find("bad $KAVRO_API_URL \"nowhere\""), std::string::npos) << badUrl.output;
 }
 
 }  // namespace
