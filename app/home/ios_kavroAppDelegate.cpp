@@ -13,6 +13,8 @@
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/AppControllers.h"
 #include "kit/ui/CommonHud.h"
+#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/LocationSources.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/NavigationController.h"
@@ -24,6 +26,9 @@ namespace {
 // screen has settled rather than hold the start up.
 constexpr double OpeningCountDelay = 0.5;
 }  // namespace
+
+ios_kavroAppDelegate::ios_kavroAppDelegate() = default;
+ios_kavroAppDelegate::~ios_kavroAppDelegate() = default;
 
 bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& app,
                                                          const platform::Dictionary* /*options*/) {
@@ -46,6 +51,7 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
   window->setRootViewController(platform::NavigationController::create(home_));
   setWindow(window);
   window->makeKeyAndVisible();
+  startMapManager();
 
   reachability_ = Reachability::reachabilityForInternetConnection();
   if (reachability_) reachability_->startNotifier();
@@ -59,16 +65,28 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
 void ios_kavroAppDelegate::destroySharedServices() {
   // A count still waiting goes to the store before the store closes.
   auto& app = platform::Application::sharedApplication();
-  if (auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate())) self->recordOpening();
+  auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate());
+  if (self) self->recordOpening();
   CommonHud::hiddenTips();
   platform::ViewController::discardPendingTransitions();
   platform::Application::destroySharedApplication();
+  // The map engine goes after the screens, whose map views draw through it.
+  if (self) self->mapManager_.reset();
+  mapsdk::IphoneGPSMan::destroyInstance();
   AppControllers::destroyAppControllers();
   LocationUtil::destroyLocationUtil();
   PushUnit::destroySharedPushUnit();
   platform::PushRegistration::destroySharedPushRegistration();
   AppSkin::destroySharedAppSkin();
   AppCoreInfo::destroyAppCoreInfo();
+}
+
+void ios_kavroAppDelegate::startMapManager() {
+  if (mapManager_) return;
+  mapManager_ = std::make_unique<mapsdk::GMKMapManager>();
+  if (mapManager_->start({})) return;
+  mapManager_.reset();
+  std::fprintf(stderr, "kavro: the map engine did not start: the map screens stay empty\n");
 }
 
 void ios_kavroAppDelegate::noteStores() {

@@ -177,10 +177,20 @@ bool JobGeoMapController::mapViewDidFailToLocateUser(mapsdk::GMKMapView& map) {
 }
 
 void JobGeoMapController::startedReverseGeoderWithCoordinate(const mapsdk::CLLocationCoordinate2D& c) {
-  if (gmkSearch_) gmkSearch_->reverseGeocode(c);
+  if (!gmkSearch_) return;
+  const std::uint64_t asked = ++reverseAsked_;
+  // The search answers nothing when the map service does not: the status line must not say
+  // "finding the place" for ever.
+  std::weak_ptr<JobGeoMapController> weak = sharedAs<JobGeoMapController>();
+  platform::RunLoop::main().performAfter(ReverseGeocodePatience, this, [weak, asked] {
+    auto self = weak.lock();
+    if (self && self->reverseAsked_ == asked) self->onGetAddrResult(nullptr, -1);
+  });
+  if (!gmkSearch_->reverseGeocode(c)) onGetAddrResult(nullptr, -1);
 }
 
 bool JobGeoMapController::onGetAddrResult(const std::shared_ptr<mapsdk::GMKAddrInfo>& result, int errorCode) {
+  ++reverseAsked_;
   statusBarStopLoading();
   if (errorCode == 0 && result && result->addressComponent()) {
     statusBarPlaceFound(getCurrentLocationText(*result->addressComponent()));

@@ -21,6 +21,8 @@ class JobGeoMapController : public JobMapSearchController,
   static constexpr double SearchDelay = 0.2;
   static constexpr double BackRegionSeconds = 1.0;
   static constexpr double RefreshDelay = 0.1;
+  // A place asked of the map service that has not come by then is taken as not found.
+  static constexpr double ReverseGeocodePatience = 5.0;
 
   JobGeoMapController();
   ~JobGeoMapController() override;
@@ -77,6 +79,8 @@ class JobGeoMapController : public JobMapSearchController,
   void adjustGeoLogo();
 
   std::shared_ptr<mapsdk::GMKMapView> gmkMapView_;
+  // Counts the places asked for; the patience of an older one ends nothing.
+  std::uint64_t reverseAsked_ = 0;
   std::shared_ptr<mapsdk::GMKSearch> gmkSearch_;
   std::shared_ptr<GMKCustomerPointAnnotation> curAnnotation_;
   platform::View* tapView_ = nullptr;

@@ -147,6 +147,8 @@ void JobMapSearchController::customView() {
   searchButton_ = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 6, 296, 44));
   searchButton_->setTitle(AppCoreInfo::getLocalizedString("jobsearch_search"));
   AppSkin::apply(searchButton_);
+  // The skin gives no disabled look; until the first fix the button must not look tappable.
+  searchButton_->setTitleColor(platform::Color::lightGray(), platform::ControlState::Disabled);
   searchButton_->setEnabled(false);
   view::horizontalCenterInView(*searchButton_, footer.get());
   searchButton_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control& sender) {

@@ -126,8 +126,9 @@ void HookIntoEngine(CVMapEngine* engine) {
   };
   hooks.mapControl = [](int message, int wParam, int lParam) {
     CMapControlBlock* control = MapControlOfEngine();
+    // Timers come on the timer thread, where the search slot (the main thread's) is not read.
     if (CVMapEngine* current = Engine();
-        current && current->search && message != CVMsgDispatcher::kTimerMessage) {
+        message != CVMsgDispatcher::kTimerMessage && current && current->search) {
       WireSearch(current->search);
     }
     return control ? MapControlMessageProc(control, message, wParam, lParam) : -1;
@@ -250,8 +251,8 @@ int InitMapStatus(CMapControl* control, int centerX, int centerY, int left, int 
 int MapControlMessageProc(CMapControl* control, int message, int wParam, int lParam) {
   if (!control) return -1;
   auto* block = static_cast<CMapControlBlock*>(control);
-  if (block->tapPending &&
-      (message == kHttpConnectFailed || message == kHttpAttemptsOver || message == kHttpTimeout)) {
+  if ((message == kHttpConnectFailed || message == kHttpAttemptsOver || message == kHttpTimeout) &&
+      block->tapPending) {
     // While a tap waits for its second step the layers stay as they are.
     control->GridClient().CancelRequest();
     control->GridClient().SetMapRequesting(0);

@@ -1,4 +1,6 @@
 #pragma once
+#include <atomic>
+
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/display/CMapControl.h"
 #include "mapsdk/search/GMKNotifier.h"
@@ -14,10 +16,11 @@ class CAppLocation : public mapsdk::CAppLocation {
   int startMode = 3;
 };
 
-// The map-control block: the controller followed by the state of a single tap.
+// The map-control block: the controller followed by the state of a single tap. The tap state is
+// the main thread's; only the pending flag is also read where engine messages are handled.
 class CMapControlBlock : public CMapControl {
  public:
-  int tapPending = 0;
+  std::atomic<int> tapPending{0};
   _VPoint tapStart;
   _VPoint dragOrigin;
   std::uint32_t tapTime = 0;

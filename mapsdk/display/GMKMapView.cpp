@@ -17,6 +17,7 @@ namespace mapsdk {
 namespace {
 
 int g_liveViews = 0;
+constexpr double kMaxDragPoints = 1 << 20;
 
 // A touch on no annotation view goes on to the map below.
 class AnnotationLayerView : public platform::View {
@@ -384,9 +385,11 @@ void GMKMapViewInternal::restoreUserInputForMap() {
 
 void GMKMapViewInternal::handleMapMove(platform::Point translation) {
   gmengine::CMapControlBlock* control = Control();
-  if (!control) return;
-  const int dx = static_cast<int>(translation.x);
-  const int dy = static_cast<int>(translation.y);
+  if (!control || !std::isfinite(translation.x) || !std::isfinite(translation.y)) return;
+  // A drag longer than any screen moves the map no further than the world is wide at level 3 (its
+  // centre is held to the world anyway), and its points stay whole numbers an int can hold.
+  const int dx = static_cast<int>(std::clamp(translation.x, -kMaxDragPoints, kMaxDragPoints));
+  const int dy = static_cast<int>(std::clamp(translation.y, -kMaxDragPoints, kMaxDragPoints));
   const platform::Size size = view_.bounds().size;
   const GMKPixelPoint q =
       ToPixel(static_cast<int>(size.width / 2) - dx, static_cast<int>(size.height / 2) - dy);

@@ -1,6 +1,7 @@
 #include "mapsdk/engine/VCoordShift.h"
 
 #include <cmath>
+#include <mutex>
 
 namespace gmengine {
 
@@ -14,6 +15,13 @@ struct ShiftState {
 ShiftState& State() {
   static ShiftState state;
   return state;
+}
+
+// The seed moves with every shift, and fixes are shifted on the engine's timer thread and on the
+// main thread alike.
+std::mutex& StateMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 
 constexpr double kTwoPi = 6.28318530717959;
@@ -81,8 +89,8 @@ double ShiftSin(double x) {
   return negative ? -result : result;
 }
 
-int ShiftCoordinate(int initialise, std::uint32_t x, std::uint32_t y, int height, int time,
-                    std::uint32_t& outX, std::uint32_t& outY) {
+static int ShiftLocked(int initialise, std::uint32_t x, std::uint32_t y, int height, int time,
+                       std::uint32_t& outX, std::uint32_t& outY) {
   double longitude = x / kShiftUnitsPerDegree;
   double latitude = y / kShiftUnitsPerDegree;
   if (height >= 5001 || longitude < 72.004 || longitude > 137.8347 || latitude < 0.8293 ||
@@ -118,6 +126,12 @@ int ShiftCoordinate(int initialise, std::uint32_t x, std::uint32_t y, int height
   return 0;
 }
 
+int ShiftCoordinate(int initialise, std::uint32_t x, std::uint32_t y, int height, int time,
+                    std::uint32_t& outX, std::uint32_t& outY) {
+  std::lock_guard lock(StateMutex());
+  return ShiftLocked(initialise, x, y, height, time, outX, outY);
+}
+
 ShiftedPoint ShiftGpsPoint(float longitude, float latitude, float height) {
   // Single-precision products, as the fix carries its pair.
   float fx = longitude * 3600.0f * 1024.0f;
@@ -125,18 +139,22 @@ ShiftedPoint ShiftGpsPoint(float longitude, float latitude, float height) {
   std::uint32_t x = FixedOrZero(fx);
   std::uint32_t y = FixedOrZero(fy);
   int h = std::isfinite(height) && std::fabs(height) < 2e9f ? static_cast<int>(height) : 5001;
+  std::lock_guard lock(StateMutex());
   ShiftState& state = State();
   std::uint32_t outX = 0, outY = 0;
-  int result = ShiftCoordinate(state.initialised ? 1 : 0, x, y, h, 0, outX, outY);
+  int result = ShiftLocked(state.initialised ? 1 : 0, x, y, h, 0, outX, outY);
   if (result == 0 && !state.initialised) {
     state.initialised = true;
     std::uint32_t inX = outX, inY = outY;
-    result = ShiftCoordinate(1, inX, inY, h, 0, outX, outY);
+    result = ShiftLocked(1, inX, inY, h, 0, outX, outY);
   }
   if (result != 0) return {longitude, latitude};
   return {static_cast<float>(outX / kShiftUnitsPerDegree), static_cast<float>(outY / kShiftUnitsPerDegree)};
 }
 
-void ResetShiftState() { State() = ShiftState{}; }
+void ResetShiftState() {
+  std::lock_guard lock(StateMutex());
+  State() = ShiftState{};
+}
 
 }  // namespace gmengine

@@ -85,7 +85,8 @@ void LocationManager::startUpdatingLocation() {
   if (refused) {
     deliverError(deniedError());
   } else if (current) {
-    deliverLocation(*current);
+    // The device is still where it was put and fixes there afresh.
+    deliverLocation(*current, true);
   }
 }
 
@@ -105,11 +106,13 @@ void LocationManager::post(std::function<void(LocationManager&)> report) {
   });
 }
 
-void LocationManager::deliverLocation(const Location& fix) {
-  post([fix](LocationManager& self) {
+void LocationManager::deliverLocation(const Location& fix, bool fresh) {
+  post([fix, fresh](LocationManager& self) {
     std::optional<Location> old = self.location_;
     self.location_ = fix;
-    if (auto delegate = self.delegate_.lock()) delegate->locationManagerDidUpdateToLocation(self, fix, old);
+    if (fresh) self.location_->timestamp = std::max(fix.timestamp, RunLoop::main().now());
+    if (auto delegate = self.delegate_.lock())
+      delegate->locationManagerDidUpdateToLocation(self, *self.location_, old);
   });
 }
 

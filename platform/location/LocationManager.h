@@ -79,9 +79,10 @@ class LocationManager : public std::enable_shared_from_this<LocationManager> {
   const std::weak_ptr<LocationManagerDelegate>& delegate() const { return delegate_; }
   void setDelegate(std::weak_ptr<LocationManagerDelegate> delegate) { delegate_ = std::move(delegate); }
 
-  // Starts a session: the device's current fix, when it has one, is reported next; later fixes
-  // follow as they come. With the service off or its use refused the session fails with
-  // LocationErrorDenied instead. Starting while updating changes nothing.
+  // Starts a session: the device's current position, when it has one, is reported next as a fix
+  // of that moment (the device is still there); later fixes follow as they come, stamped as given. With the
+  // service off or its use refused the session fails with LocationErrorDenied instead. Starting while
+  // updating changes nothing.
   void startUpdatingLocation();
   // Ends the session; nothing meant for it is reported any more.
   void stopUpdatingLocation();
@@ -99,7 +100,8 @@ class LocationManager : public std::enable_shared_from_this<LocationManager> {
 
  private:
   void post(std::function<void(LocationManager&)> report);
-  void deliverLocation(const Location& fix);
+  // fresh: stamped with the time of the report (never earlier than its own stamp).
+  void deliverLocation(const Location& fix, bool fresh = false);
   void deliverError(const Error& error);
   void deliverAuthorization(AuthorizationStatus status);
 

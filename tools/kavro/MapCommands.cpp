@@ -1,35 +1,43 @@
-// The runner's map commands:
+// The runner's map commands. They work on the map on screen: the SDK's map view of whatever screen
+// is showing (the job map, a location map, or the map screen of "map open"); the application
+// started the map engine at launch.
 //
 //   map open                the map screen (the SDK's map view at the default centre, level 12)
-//   map pan DX DY           drags the map by DX, DY points
+//   map pan DX DY           drags the map on screen by DX, DY points
 //   map zoom in|out|LEVEL   a double tap, a two-finger tap, or the level (3 to 18)
 //   map search KEYWORD      a keyword search; its places are marked on the map
 //   map route               a driving route between two places of the demo map, drawn on the map
 //   map offline             downloads the demo city (the tiles around the default centre) and
 //                           waits until it is done
-//   map status              level, centre and tiles of the map
-//   map snap FILE           a PNG of the map view
+//   map status              level, centre and tiles of the map on screen
+//   map snap FILE           a PNG of the map on screen (relative paths under --out)
 //   map close               back from the map screen
-//   map engine              starts the map service and engine only, for the screens that show
-//                           maps of their own
-//   map locate [LAT LON]    moves the device there (when given), waits until the engine holds
-//                           the device's fix and lets the map views read it
-//   map wait                waits until the tiles of the map window have arrived and are shown
+//   map locate LAT LON      moves the device there (it starts where the runner put it)
+//   map wait                waits until the map on screen has its tiles and shows them
+//   map expect drawn        the map on screen shows streets, not a blank background
+//   map expect pins [N]     N pins (at least one without N) stand on the visible map
 //
-// The engine's threads answer in real time, so the map commands wait on the real clock and hand
-// the virtual one back after.
+// The map service answers on the engine's own threads: while a command waits for it, each pass
+// gives those threads a moment of real time and then lets as much virtual time pass, so the map's
+// animations and the screens' timers go on; a wait gives up after a few seconds of virtual time.
 #include "tools/kavro/MapCommands.h"
 
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 
+#include "kit/core/AppUtil.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
-#include "mapsdk/display/LocationSources.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -38,8 +46,11 @@
 #include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/GMKPlanNode.h"
 #include "mapsdk/search/GMKSearch.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Image.h"
 #include "platform/location/LocationManager.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Snapshot.h"
@@ -54,9 +65,15 @@ namespace kavro::runner {
 
 namespace {
 
-constexpr double kMapPatience = 20;  // real seconds a map command waits for the map service
+constexpr double kMapPatience = 5;        // virtual seconds a command waits for the map service
+constexpr double kOfflinePatience = 120;  // the same for a whole city's download
+constexpr double kRealSlice = 0.002;      // real seconds the engine's threads get per pass
+constexpr double kMaxPanPoints = 100000;
+// A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.
+constexpr double kStreetShare = 0.005;
+constexpr std::uint32_t kBlankFill = 0xF5F3F0;  // the back buffer before any tile (RRGGBB)
 
-// The map screen: a map view over the whole of its view.
+// The map screen of "map open": a map view over the whole of its view.
 class MapHostController : public platform::ViewController {
  public:
   void loadView() override {
@@ -74,7 +91,8 @@ class MapHostController : public platform::ViewController {
 struct MapSession {
   std::unique_ptr<test::MapFixtureServer> server;
   std::unique_ptr<test::MapDemoService> demo;
-  std::unique_ptr<mapsdk::GMKMapManager> manager;
+  // What the commands made for the runner they served (a new runner starts a new application).
+  const Runner* runner = nullptr;
   std::unique_ptr<mapsdk::GMKSearch> search;
   std::shared_ptr<mapsdk::GMKOfflineMap> offline;
   std::shared_ptr<MapHostController> screen;
@@ -83,140 +101,206 @@ struct MapSession {
 
 // Lives until the process ends: the engine's threads may still run while static objects go.
 MapSession& Session() {
-  static MapSession* session = new MapSession();
+  static MapSession* session = [] {
+    auto* s = new MapSession();
+    platform::NotificationCenter::defaultCenter().addObserver(
+        gmengine::kNotificationMainMapPaint, nullptr, [s](const auto&) { ++s->paints; }, s);
+    return s;
+  }();
   return *session;
 }
 
-// Runs the main loop on the real clock until done holds (or the patience ends).
-bool WaitReal(const std::function<bool()>& done, double seconds = kMapPatience) {
+// The session for this runner: what an earlier runner's commands made is dropped.
+MapSession& SessionFor(const Runner& runner) {
+  MapSession& s = Session();
+  if (s.runner != &runner) {
+    s.screen.reset();
+    s.search.reset();
+    s.offline.reset();
+    s.runner = &runner;
+  }
+  return s;
+}
+
+// Runs the main loop until done holds, for at most seconds of virtual time (see the top).
+bool WaitForEngine(const std::function<bool()>& done, double seconds) {
   platform::RunLoop& loop = platform::RunLoop::main();
-  std::shared_ptr<platform::Clock> virtualClock = loop.clock();
-  loop.setClock(platform::Clock::real());
-  bool ok = loop.runUntil(done, seconds);
-  loop.setClock(virtualClock);
-  return ok;
+  auto clock = std::dynamic_pointer_cast<platform::VirtualClock>(loop.clock());
+  const double end = loop.now() + seconds;
+  for (;;) {
+    const double passStart = loop.now();
+    const auto realStart = std::chrono::steady_clock::now();
+    loop.runOnce(0);
+    if (done()) return true;
+    const double left = end - loop.now();
+    if (left <= 0) return false;
+    std::this_thread::sleep_for(std::chrono::duration<double>(kRealSlice));
+    loop.runOnce(std::min(kRealSlice, left));
+    // Posted work holds a virtual clock still; a host answering failures as fast as it is asked
+    // would keep the wait from ever ending. The time the pass took passes here too.
+    if (clock) {
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
+      clock->advanceTo(std::min(end, passStart + std::max(kRealSlice, took)));
+    }
+  }
 }
 
 gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
 
-// Until the tiles of the window have arrived (or failed) and the view showed a fresh drawing.
-bool WaitForMap() {
-  MapSession& s = Session();
-  WaitReal([] {
-    gmengine::CMapControlBlock* control = Control();
-    if (!control || control->StreetLayer().Needed().IsEmpty()) return false;
-    if (control->GridClient().IsBusy()) return false;
+bool EngineRuns() {
+  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+  return global && global->engine && global->engine->IsStarted();
+}
+
+std::string MapHost() { return platform::Environment::mapHostUrl(); }
+
+std::string Seconds(double s) {
+  std::ostringstream text;
+  text << s << " s";
+  return text.str();
+}
+
+// The SDK map views a person sees, the topmost window's first, the largest first within one.
+std::shared_ptr<mapsdk::GMKMapView> MapOnScreen() {
+  platform::Application::layoutWindows();
+  auto windows = platform::Application::sharedApplication().windows();
+  for (auto w = windows.rbegin(); w != windows.rend(); ++w) {
+    if (!*w || (*w)->isHidden()) continue;
+    std::shared_ptr<mapsdk::GMKMapView> best;
+    double bestArea = 0;
+    std::function<void(const std::shared_ptr<platform::View>&)> walk = [&](const auto& v) {
+      if (auto map = std::dynamic_pointer_cast<mapsdk::GMKMapView>(v)) {
+        platform::Rect r = platform::UIDriver::visibleRect(*map);
+        double area = r.size.width * r.size.height;
+        if (area > bestArea) {
+          best = map;
+          bestArea = area;
+        }
+        return;
+      }
+      for (const auto& sub : v->subviews()) walk(sub);
+    };
+    walk(*w);
+    if (best) return best;
+  }
+  return nullptr;
+}
+
+struct TileCount {
+  int arrived = 0;
+  int needed = 0;
+};
+
+TileCount Tiles() {
+  TileCount count;
+  if (gmengine::CMapControlBlock* control = Control()) {
     for (const auto& tile : control->StreetLayer().Needed()) {
-      if (!tile.data) return false;
+      ++count.needed;
+      count.arrived += tile.data ? 1 : 0;
     }
-    return true;
-  });
-  if (!Control()) return false;
+  }
+  return count;
+}
+
+// The map has stopped moving and every tile of its window has arrived.
+bool MapSettled() {
+  gmengine::CMapControlBlock* control = Control();
+  if (!control || control->IsSliding() || control->GridClient().IsBusy()) return false;
+  TileCount tiles = Tiles();
+  return tiles.needed > 0 && tiles.arrived == tiles.needed;
+}
+
+// Until the map on screen has every tile and shows a drawing made after they came. Empty when it
+// did; else what failed, for "map COMMAND: ...".
+std::string WaitForMap() {
+  if (!EngineRuns()) return "the map engine is not running";
+  // The runner's own wait for idle would not end while a map host that fails is asked again and
+  // again: the engine's answers are waited for here, on virtual time, with the screens' calls.
+  auto settled = [] { return MapSettled() && !AppUtil::isNetworkIndicatorVisible(); };
+  if (!WaitForEngine(settled, kMapPatience)) {
+    TileCount tiles = Tiles();
+    if (tiles.needed == 0) return "the map has no window to draw (no map on screen)";
+    return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
+           " tiles came from the map service at " + MapHost() + " in " + Seconds(kMapPatience);
+  }
+  MapSession& s = Session();
   const int before = s.paints;
   Control()->RequestRepaint();
-  return WaitReal([&] { return s.paints > before; }, 5);
+  if (!WaitForEngine([&] { return s.paints > before; }, kMapPatience)) return "the map was not redrawn";
+  return {};
 }
 
-// The demo map service and the map engine, once per process.
-bool StartEngine(std::string& message) {
-  MapSession& s = Session();
-  if (s.manager) return true;
-  if (const char* host = std::getenv("KAVRO_MAP_HOST"); host && *host) {
-    platform::Environment::setMapHostUrl(host);
-  } else {
-    s.server = std::make_unique<test::MapFixtureServer>();
-    s.demo = std::make_unique<test::MapDemoService>(*s.server);
-    platform::Environment::setMapHostUrl(s.server->hostUrl() + "/");
-  }
-  s.manager = std::make_unique<mapsdk::GMKMapManager>();
-  if (!s.manager->start({})) {
-    s.manager.reset();
-    message = "map engine: the map engine does not start";
-    return false;
-  }
-  platform::NotificationCenter::defaultCenter().addObserver(
-      gmengine::kNotificationMainMapPaint, nullptr, [](const auto&) { ++Session().paints; }, &s);
-  return true;
+// A number a person may type for a coordinate or a distance: finite and within the limit.
+std::optional<double> Number(std::istream& in, double limit) {
+  std::string word;
+  if (!(in >> word)) return std::nullopt;
+  char* end = nullptr;
+  double v = std::strtod(word.c_str(), &end);
+  if (end == word.c_str() || *end || !std::isfinite(v) || std::fabs(v) > limit) return std::nullopt;
+  return v;
 }
 
-// The engine's location combiner takes a device fix on its own timer: once it holds one, the map
-// views' user locations are told to read it.
-std::optional<Outcome> Locate(std::string_view args, std::string& message) {
-  if (!StartEngine(message)) return Outcome::Failed;
-  if (!args.empty()) {
-    std::istringstream in{std::string(args)};
-    double latitude = 0, longitude = 0;
-    if (!(in >> latitude >> longitude)) {
-      message = "map locate [LATITUDE LONGITUDE]";
-      return Outcome::Usage;
-    }
-    // The fix is judged while the map waits on the real clock (WaitReal): it carries that clock's time.
-    platform::LocationDevice::setCurrentLocation({latitude, longitude, 10, platform::Clock::real()->now()});
-  }
-  auto valid = [] {
-    gmengine::CAppLocation* location = gmengine::LocationOfEngine();
-    return location && gmengine::GetAppLocationInfo(location).state == mapsdk::LocationState::Valid;
-  };
-  if (!WaitReal(valid)) {
-    message = "map locate: the engine has no fix";
-    return Outcome::Failed;
-  }
-  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationUpdate);
-  WaitForMap();
-  return Outcome::Done;
+bool AtEnd(std::istream& in) {
+  std::string more;
+  return !(in >> more);
 }
 
-std::optional<Outcome> Open(std::string& message) {
-  MapSession& s = Session();
-  if (s.screen) {
-    message = "map open: the map screen is already open";
-    return Outcome::Failed;
-  }
-  if (!StartEngine(message)) return Outcome::Failed;
+std::optional<Outcome> Fail(std::string& message, std::string text) {
+  message = std::move(text);
+  return Outcome::Failed;
+}
+
+std::optional<Outcome> Usage(std::string& message, std::string text) {
+  message = std::move(text);
+  return Outcome::Usage;
+}
+
+std::optional<Outcome> Open(Runner& runner, std::string& message) {
+  MapSession& s = SessionFor(runner);
+  if (s.screen) return Fail(message, "map open: the map screen is already open");
+  if (!EngineRuns()) return Fail(message, "map open: the map engine is not running");
   auto window = platform::Application::sharedApplication().keyWindow();
-  if (!window || !window->rootViewController()) {
-    message = "map open: no screen to open the map from";
-    return Outcome::Failed;
-  }
+  if (!window || !window->rootViewController())
+    return Fail(message, "map open: no screen to open the map from");
   std::shared_ptr<platform::ViewController> top = window->rootViewController();
   while (top->presentedViewController()) top = top->presentedViewController();
   s.screen = std::make_shared<MapHostController>();
   top->presentViewController(s.screen, false);
   s.screen->view();
-  if (!s.screen->map) {
-    message = "map open: no map view";
-    return Outcome::Failed;
-  }
-  if (!WaitForMap()) {
-    message = "map open: the map's tiles did not arrive";
-    return Outcome::Failed;
+  if (!s.screen->map) return Fail(message, "map open: no map view");
+  if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map open: " + failed);
+  return Outcome::Done;
+}
+
+// The device's position: where the runner put it at the start, moved here.
+std::optional<Outcome> Locate(Runner& runner, std::string_view args, std::string& message) {
+  std::istringstream in{std::string(args)};
+  std::optional<double> latitude = Number(in, 90);
+  std::optional<double> longitude = latitude ? Number(in, 180) : std::nullopt;
+  if (!latitude || !longitude || !AtEnd(in))
+    return Usage(message, "map locate LATITUDE LONGITUDE (degrees, -90 to 90 and -180 to 180)");
+  platform::LocationDevice::setCurrentLocation({*latitude, *longitude, 10, platform::RunLoop::main().now()});
+  platform::RunLoop::main().runOnce(0);
+  if (MapOnScreen()) {
+    if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map locate: " + failed);
   }
   return Outcome::Done;
 }
 
-std::optional<Outcome> NeedMap(std::string_view command, std::string& message) {
-  if (Session().screen && Session().screen->map) return std::nullopt;
-  message = "map " + std::string(command) + ": open the map first (map open)";
-  return Outcome::Failed;
-}
-
-std::optional<Outcome> Pan(std::string_view rest, std::string& message) {
+std::optional<Outcome> Pan(Runner& runner, mapsdk::GMKMapView& map, std::string_view rest,
+                           std::string& message) {
   std::istringstream in{std::string(rest)};
-  double dx = 0, dy = 0;
-  if (!(in >> dx >> dy)) {
-    message = "map pan DX DY (points)";
-    return Outcome::Usage;
-  }
-  if (!platform::UIDriver::pan(*Session().screen->map, {dx, dy})) {
-    message = "map pan: " + platform::UIDriver::lastError();
-    return Outcome::Failed;
-  }
-  WaitForMap();
+  std::optional<double> dx = Number(in, kMaxPanPoints);
+  std::optional<double> dy = dx ? Number(in, kMaxPanPoints) : std::nullopt;
+  if (!dx || !dy || !AtEnd(in)) return Usage(message, "map pan DX DY (points, -100000 to 100000)");
+  if (!platform::UIDriver::pan(map, {*dx, *dy}))
+    return Fail(message, "map pan: " + platform::UIDriver::lastError());
+  if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map pan: " + failed);
   return Outcome::Done;
 }
 
-std::optional<Outcome> Zoom(std::string_view rest, std::string& message) {
-  mapsdk::GMKMapView& map = *Session().screen->map;
+std::optional<Outcome> Zoom(Runner& runner, mapsdk::GMKMapView& map, std::string_view rest,
+                            std::string& message) {
   if (rest == "in") {
     map.zoomIn();
   } else if (rest == "out") {
@@ -225,45 +309,38 @@ std::optional<Outcome> Zoom(std::string_view rest, std::string& message) {
     char* end = nullptr;
     std::string text(rest);
     long level = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end || level < 3 || level > 18) {
-      message = "map zoom in|out|LEVEL (3 to 18)";
-      return Outcome::Usage;
-    }
+    if (text.empty() || *end || level < 3 || level > 18)
+      return Usage(message, "map zoom in|out|LEVEL (3 to 18)");
     map.setZoomLevel(static_cast<int>(level));
   }
-  WaitForMap();
+  if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map zoom: " + failed);
   return Outcome::Done;
 }
 
-mapsdk::GMKSearch& Search() {
-  MapSession& s = Session();
+mapsdk::GMKSearch& Search(MapSession& s) {
   if (!s.search) s.search = std::make_unique<mapsdk::GMKSearch>();
   return *s.search;
 }
 
-std::optional<Outcome> SearchKeyword(std::string_view rest, std::string& message, std::ostream& out) {
-  if (rest.empty()) {
-    message = "map search KEYWORD";
-    return Outcome::Usage;
-  }
+std::optional<Outcome> SearchKeyword(Runner& runner, std::string_view rest, std::string& message,
+                                     std::ostream& out) {
+  if (rest.empty()) return Usage(message, "map search KEYWORD");
   gmengine::CMapControlBlock* control = Control();
-  if (!Search().poiSearchInCity(std::string("Demo"), std::string(rest), 0)) {
-    message = "map search: the search was refused";
-    return Outcome::Failed;
-  }
-  if (!WaitReal(
-          [&] { return control->PoiLayer().ResultType() != 0 && !control->PoiLayer().Elements().empty(); })) {
-    message = "map search: no places came back";
-    return Outcome::Failed;
-  }
-  WaitForMap();
+  if (!Search(SessionFor(runner)).poiSearchInCity(std::string("Demo"), std::string(rest), 0))
+    return Fail(message, "map search: the search was refused");
+  if (!WaitForEngine(
+          [&] { return control->PoiLayer().ResultType() != 0 && !control->PoiLayer().Elements().empty(); },
+          kMapPatience))
+    return Fail(message, "map search: no places came from the map service at " + MapHost() + " in " +
+                             Seconds(kMapPatience));
+  if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map search: " + failed);
   for (const auto& element : control->PoiLayer().Elements()) {
     out << element.attribute.styleId << ". " << element.attribute.name.ToUtf8() << "\n";
   }
   return Outcome::Done;
 }
 
-std::optional<Outcome> Route(std::string& message) {
+std::optional<Outcome> Route(Runner& runner, std::string& message) {
   auto node = [](const test::MapDemoService::Place& place) {
     auto n = std::make_shared<mapsdk::GMKPlanNode>();
     mapsdk::CLLocationCoordinate2D c;
@@ -272,28 +349,23 @@ std::optional<Outcome> Route(std::string& message) {
     return n;
   };
   gmengine::CMapControlBlock* control = Control();
-  if (!Search().drivingSearch(std::nullopt, node(test::MapDemoService::kPlaces[1]), std::nullopt,
-                              node(test::MapDemoService::kPlaces[0]))) {
-    message = "map route: the route search was refused";
-    return Outcome::Failed;
-  }
-  if (!WaitReal([&] { return !control->RouteLayer().Elements().empty(); })) {
-    message = "map route: no route came back";
-    return Outcome::Failed;
-  }
-  WaitForMap();
+  if (!Search(SessionFor(runner))
+           .drivingSearch(std::nullopt, node(test::MapDemoService::kPlaces[1]), std::nullopt,
+                          node(test::MapDemoService::kPlaces[0])))
+    return Fail(message, "map route: the route search was refused");
+  if (!WaitForEngine([&] { return !control->RouteLayer().Elements().empty(); }, kMapPatience))
+    return Fail(message, "map route: no route came from the map service at " + MapHost() + " in " +
+                             Seconds(kMapPatience));
+  if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map route: " + failed);
   return Outcome::Done;
 }
 
 // The demo city: the level-11 tile under the default centre and its descendants to level 17.
-std::optional<Outcome> Offline(std::string& message, std::ostream& out) {
-  MapSession& s = Session();
+std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostream& out) {
+  MapSession& s = SessionFor(runner);
   if (!s.offline) s.offline = mapsdk::GMKOfflineMap::create();
   gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
-  if (!engine->recordMan) {
-    message = "map offline: no offline records";
-    return Outcome::Failed;
-  }
+  if (!engine->recordMan) return Fail(message, "map offline: no offline records");
   gmengine::COLUpdateRecord city = test::MapDemoService::DemoCity();
   engine->recordMan->StoreRecord(city);
   engine->recordMan->StartCity(test::MapDemoService::kDemoCityId);
@@ -301,40 +373,37 @@ std::optional<Outcome> Offline(std::string& message, std::ostream& out) {
     auto record = engine->recordMan->GetUpdateRecord(test::MapDemoService::kDemoCityId);
     return record && record->local.state == 4 && record->local.ratio == 10000;
   };
-  if (!WaitReal(done, 120)) {
-    message = "map offline: the download did not finish";
-    return Outcome::Failed;
-  }
+  if (!WaitForEngine(done, kOfflinePatience))
+    return Fail(message, "map offline: the download from the map service at " + MapHost() +
+                             " did not finish in " + Seconds(kOfflinePatience));
   out << "Demo City: " << Control()->OfflineMan().GetTotalCount() << " tiles stored\n";
   return Outcome::Done;
 }
 
 std::optional<Outcome> Status(std::ostream& out) {
   const mapsdk::CMapStatus& status = Control()->Status();
-  int tiles = 0;
-  for (const auto& tile : Control()->StreetLayer().Needed()) tiles += tile.data ? 1 : 0;
+  TileCount tiles = Tiles();
   out << "level " << status.level << " centre " << status.centerX << "," << status.centerY << " window "
-      << status.width << "x" << status.height << " tiles " << tiles << "/"
-      << Control()->StreetLayer().Needed().GetSize() << "\n";
+      << status.width << "x" << status.height << " tiles " << tiles.arrived << "/" << tiles.needed << "\n";
   return Outcome::Done;
 }
 
-std::optional<Outcome> Snap(std::string_view rest, std::string& message) {
-  if (rest.empty()) {
-    message = "map snap FILE.png";
-    return Outcome::Usage;
-  }
-  auto image = platform::Snapshot::imageOfView(*Session().screen->map);
+std::optional<Outcome> Snap(Runner& runner, mapsdk::GMKMapView& map, std::string_view rest,
+                            std::string& message, std::ostream& out) {
+  if (rest.empty()) return Usage(message, "map snap FILE.png");
+  std::filesystem::path file{std::string(rest)};
+  if (file.is_relative()) file = std::filesystem::path(runner.options().snapshotDir) / file;
+  auto image = platform::Snapshot::imageOfView(map);
   platform::Error error;
-  if (!image || !platform::Snapshot::writePNG(*image, rest, &error)) {
-    message = "map snap: cannot write " + std::string(rest);
-    return Outcome::Failed;
-  }
+  if (!image) return Fail(message, "map snap: the map could not be drawn");
+  if (!platform::Snapshot::writePNG(*image, file.string(), &error))
+    return Fail(message, "map snap: cannot write " + file.string() + ": " + error.description());
+  out << "wrote " << file.string() << "\n";
   return Outcome::Done;
 }
 
-std::optional<Outcome> Close() {
-  MapSession& s = Session();
+std::optional<Outcome> Close(Runner& runner) {
+  MapSession& s = SessionFor(runner);
   if (s.screen) {
     s.screen->dismissViewControllerAnimated(false);
     s.screen.reset();
@@ -342,35 +411,163 @@ std::optional<Outcome> Close() {
   return Outcome::Done;
 }
 
-std::optional<Outcome> MapCommand(Runner&, std::string_view command, std::string_view rest,
+// ---- Assertions --------------------------------------------------------------------------------
+
+std::string Hex(std::uint32_t rgb) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%06X", rgb & 0xFFFFFFu);
+  return text;
+}
+
+std::string Percent(double share) {
+  std::ostringstream text;
+  text.precision(3);
+  text << share * 100 << "%";
+  return text.str();
+}
+
+std::string Where(const mapsdk::GMKMapView& map) {
+  std::ostringstream text;
+  text.precision(7);
+  mapsdk::CLLocationCoordinate2D c = map.centerCoordinate();
+  text << "level " << map.zoomLevel() << " at " << c.latitude << "," << c.longitude;
+  return text.str();
+}
+
+// The map's own picture (without pins and bubbles) shows streets: besides the blank fill and the
+// colour that covers most of it (the land), enough pixels of other colours.
+std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& message) {
+  const std::shared_ptr<platform::Image>& image = map.mapImageView().getMapImage();
+  std::shared_ptr<const platform::Bitmap> bitmap = image ? image->bitmap() : nullptr;
+  if (!bitmap || bitmap->width() < 8 || bitmap->height() < 8)
+    return Fail(message, "map expect drawn: the map on screen (" + Where(map) + ") has no picture");
+  std::map<std::uint32_t, std::size_t> colours;
+  for (int y = 0; y < bitmap->height(); ++y) {
+    for (int x = 0; x < bitmap->width(); ++x) {
+      platform::Pixel p = bitmap->pixelAt(x, y);
+      ++colours[(std::uint32_t(p.r) << 16) | (std::uint32_t(p.g) << 8) | p.b];
+    }
+  }
+  const double total = double(bitmap->width()) * bitmap->height();
+  std::uint32_t land = 0;
+  std::size_t landCount = 0;
+  for (const auto& [rgb, count] : colours) {
+    if (rgb != kBlankFill && count > landCount) {
+      land = rgb;
+      landCount = count;
+    }
+  }
+  const std::size_t blank = colours.count(kBlankFill) ? colours[kBlankFill] : 0;
+  const double streets = (total - double(blank) - double(landCount)) / total;
+  if (streets >= kStreetShare) return Outcome::Done;
+  std::string seen = Percent(double(blank) / total) + " blank " + Hex(kBlankFill);
+  if (landCount) seen += ", " + Percent(double(landCount) / total) + " one colour " + Hex(land);
+  return Fail(message, "map expect drawn: the map on screen (" + Where(map) + ") shows no streets: " + seen +
+                           ", " + Percent(streets) + " else (tiles " + std::to_string(Tiles().arrived) + "/" +
+                           std::to_string(Tiles().needed) + " from " + MapHost() + ")");
+}
+
+// Pins: the annotation views standing on the visible part of the map.
+std::optional<Outcome> ExpectPins(const mapsdk::GMKMapView& map, std::string_view args,
+                                  std::string& message) {
+  std::optional<long> wanted;
+  if (!args.empty()) {
+    char* end = nullptr;
+    std::string text(args);
+    long n = std::strtol(text.c_str(), &end, 10);
+    if (*end || n < 0 || n > 1000) return Usage(message, "map expect pins [N]");
+    wanted = n;
+  }
+  int visible = 0;
+  std::ostringstream elsewhere;
+  for (const auto& annotation : map.annotations()) {
+    auto view = map.viewForAnnotation(annotation);
+    platform::Rect r = view ? platform::UIDriver::visibleRect(*view) : platform::Rect();
+    if (!r.isEmpty()) {
+      ++visible;
+      continue;
+    }
+    platform::Point at = map.convertCoordinateToPoint(annotation->coordinate());
+    elsewhere << (elsewhere.tellp() > 0 ? ", " : "") << "(" << int(std::lround(at.x)) << ", "
+              << int(std::lround(at.y)) << ")";
+  }
+  if (wanted ? visible == *wanted : visible > 0) return Outcome::Done;
+  std::string text = "map expect pins" + (wanted ? " " + std::to_string(*wanted) : std::string()) + ": " +
+                     std::to_string(visible) + " of " + std::to_string(map.annotations().size()) +
+                     " pins on the visible map (" + Where(map) + ")";
+  if (elsewhere.tellp() > 0) text += "; off it, at map points " + elsewhere.str();
+  return Fail(message, text);
+}
+
+std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::string_view args,
+                              std::string& message) {
+  std::string_view what = args.substr(0, args.find(' '));
+  std::string_view rest = what.size() < args.size() ? args.substr(what.size() + 1) : std::string_view{};
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  if (what != "drawn" && what != "pins") return Usage(message, "map expect drawn | map expect pins [N]");
+  if (what == "drawn" && !rest.empty()) return Usage(message, "map expect drawn");
+  // A person looks once the map has settled; what did not arrive shows in the failure.
+  std::string failed = WaitForMap();
+  (void)failed;
+  if (what == "drawn") return ExpectDrawn(map, message);
+  return ExpectPins(map, rest, message);
+}
+
+constexpr const char* kMapUsage =
+    "map open|close|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap FILE|locate LAT LON|"
+    "wait|expect drawn|expect pins [N]";
+
+std::optional<Outcome> MapCommand(Runner& runner, std::string_view command, std::string_view rest,
                                   std::string& message, std::ostream& out) {
   if (command != "map") return std::nullopt;
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
   std::string_view sub = rest.substr(0, rest.find(' '));
   std::string_view args = sub.size() < rest.size() ? rest.substr(sub.size() + 1) : std::string_view{};
   while (!args.empty() && args.front() == ' ') args.remove_prefix(1);
-  if (sub.empty() || sub == "open") return Open(message);
-  if (sub == "close") return Close();
-  if (sub == "engine") return StartEngine(message) ? Outcome::Done : Outcome::Failed;
-  if (sub == "locate") return Locate(args, message);
+  while (!args.empty() && args.back() == ' ') args.remove_suffix(1);
+  SessionFor(runner);
+  if (sub == "open") return Open(runner, message);
+  if (sub == "close") return Close(runner);
+  // The application starts the engine; older scripts still say so.
+  if (sub == "engine")
+    return EngineRuns() ? std::optional(Outcome::Done)
+                        : Fail(message, "map engine: the map engine is not running");
+  if (sub == "locate") return Locate(runner, args, message);
+  if (sub != "pan" && sub != "zoom" && sub != "search" && sub != "route" && sub != "offline" &&
+      sub != "status" && sub != "snap" && sub != "wait" && sub != "expect")
+    return Usage(message, kMapUsage);
+  if (!EngineRuns()) return Fail(message, "map " + std::string(sub) + ": the map engine is not running");
+  std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
+  if (!map)
+    return Fail(message,
+                "map " + std::string(sub) + ": no map on screen (map open, or a screen that shows a map)");
   if (sub == "wait") {
-    WaitForMap();
+    if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map wait: " + failed);
     return Outcome::Done;
   }
-  if (sub != "pan" && sub != "zoom" && sub != "search" && sub != "route" && sub != "offline" &&
-      sub != "status" && sub != "snap") {
-    message =
-        "map open|engine|locate|wait|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap "
-        "FILE|close";
-    return Outcome::Usage;
-  }
-  if (auto refused = NeedMap(sub, message)) return refused;
-  if (sub == "pan") return Pan(args, message);
-  if (sub == "zoom") return Zoom(args, message);
-  if (sub == "search") return SearchKeyword(args, message, out);
-  if (sub == "route") return Route(message);
-  if (sub == "offline") return Offline(message, out);
+  if (sub == "pan") return Pan(runner, *map, args, message);
+  if (sub == "zoom") return Zoom(runner, *map, args, message);
+  if (sub == "search") return SearchKeyword(runner, args, message, out);
+  if (sub == "route") return Route(runner, message);
+  if (sub == "offline") return Offline(runner, message, out);
   if (sub == "status") return Status(out);
-  return Snap(args, message);
+  if (sub == "expect") return Expect(runner, *map, args, message);
+  return Snap(runner, *map, args, message, out);
+}
+
+// The demo map service answers unless $KAVRO_MAP_HOST or $KAVRO_MAP_URL names a map host.
+void UseMapService() {
+  if (const char* host = std::getenv("KAVRO_MAP_HOST"); host && *host) {
+    platform::Environment::setMapHostUrl(host);
+    return;
+  }
+  if (const char* url = std::getenv("KAVRO_MAP_URL"); url && *url) return;
+  MapSession& s = Session();
+  if (!s.server) {
+    s.server = std::make_unique<test::MapFixtureServer>();
+    s.demo = std::make_unique<test::MapDemoService>(*s.server);
+  }
+  platform::Environment::setMapHostUrl(s.server->hostUrl() + "/");
 }
 
 }  // namespace
@@ -379,6 +576,7 @@ void registerMapCommands() {
   // Once per process, however many runners are made.
   static const bool registered = (Runner::addCommandExtension(MapCommand), true);
   (void)registered;
+  UseMapService();
 }
 
 }  // namespace kavro::runner

@@ -321,8 +321,8 @@ bool Runner::start() {
   clock_ = std::make_shared<platform::VirtualClock>(platform::Clock::real()->now());
   platform::RunLoop::main().setClock(clock_);
   platform::PushRegistration::sharedPushRegistration().setAnswer(DemoPushToken);
-  // The device stands where the demo answers are: Shanghai, Pudong.
-  platform::LocationDevice::setCurrentLocation({31.2037, 121.5907, 10, clock_->now()});
+  // The device stands where the demo jobs are: Shanghai, People's Square.
+  platform::LocationDevice::setCurrentLocation({31.2304, 121.4737, 10, clock_->now()});
   // Pictures for people: real glyphs when a CJK font is installed (tools/deps.sh installs one).
   auto glyphs = platform::GlyphRenderer::systemFont();
   if (!glyphs)

@@ -78,6 +78,7 @@ class Runner {
 
   // One command line; a failure's reason goes to the error stream.
   Outcome execute(std::string_view line);
+  const Options& options() const { return options_; }
   // Why the last command failed.
   const std::string& lastMessage() const { return message_; }
   // Lines from the stream; stops at the first command that fails (misused ones too), naming the

@@ -14,6 +14,10 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/StoreDataTypes.h"
+#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/Environment.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/system/PushRegistration.h"
@@ -97,6 +101,24 @@ TEST_F(StartSequenceTest, LaunchShowsTheHomeScreenInTheMainWindowAndRegistersFor
   EXPECT_NE(
       platform::stringFromData(AppTracking::getTrackingPostData()).find("TRACKING_ENTIRETY_OPENCLIENT=1"),
       std::string::npos);
+}
+
+// The start makes and starts the map SDK's manager, so every map screen opened from home has its
+// engine; the end of the application takes the engine down, and the next start makes it again.
+TEST_F(StartSequenceTest, LaunchStartsTheMapEngineAndTheEndTakesItDown) {
+  launch();
+  ASSERT_TRUE(delegate_->mapManager());
+  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+  ASSERT_TRUE(global && global->engine);
+  EXPECT_TRUE(global->engine->IsStarted());
+  EXPECT_TRUE(mapsdk::GMKMapView::create({0, 0, 320, 200})) << "a map view needs the engine";
+
+  ios_kavroAppDelegate::destroySharedServices();
+  delegate_.reset();
+  EXPECT_FALSE(gmengine::GetMainGlobalMan());
+  launch();
+  ASSERT_TRUE(gmengine::GetMainGlobalMan());
+  EXPECT_TRUE(gmengine::GetMainGlobalMan()->engine->IsStarted());
 }
 
 TEST_F(StartSequenceTest, TheOpeningIsCountedOnceTheStartHasSettledOrWhenTheApplicationLeaves) {

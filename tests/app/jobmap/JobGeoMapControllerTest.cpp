@@ -2,6 +2,7 @@
 // server and the demo map service: locating, searching, pins, bubble and the detail pager.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "app/jobmap/JobGeoMapController.h"
 #include "app/jobsearch/JobSearchController.h"
@@ -9,7 +10,10 @@
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/LocationSources.h"
 #include "platform/foundation/Environment.h"
+#include "platform/ui/Snapshot.h"
+#include "platform/ui/UIDriver.h"
 #include "tests/app/jobmap/JobMapTest.h"
+#include "tests/support/LoopbackSocket.h"
 #include "tests/support/MapFixtureServer.h"
 
 namespace kavro::test {
@@ -181,6 +185,50 @@ TEST_F(JobGeoMapControllerTest, PlaceTextsWriteAProvinceEqualToTheCityOnce) {
   a.setProvince(std::string("江苏省"));
   a.setCity(std::string("苏州市"));
   EXPECT_EQ(JobGeoMapController::getCurrentLocationText(a), "江苏省苏州市静安区1号");
+}
+
+// Before the first fix the search button is disabled and looks it: its picture differs from the
+// enabled button's once the device is found.
+TEST_F(JobGeoMapControllerTest, TheSearchButtonLooksDisabledUntilTheDeviceIsFound) {
+  platform::LocationDevice::clearCurrentLocation();
+  show(UIBasicController::create<UIBasicController>());
+  auto map = UIBasicController::create<JobGeoMapController>();
+  nav->pushViewController(map, false);
+  settle();
+  auto& button = *map->searchButton();
+  ASSERT_FALSE(button.isEnabled());
+  auto disabled = platform::Snapshot::imageOfView(button, 2);
+
+  platform::LocationDevice::setCurrentLocation({Shanghai.latitude, Shanghai.longitude, 30, loop().now()});
+  ASSERT_TRUE(waitReal([&] { return button.isEnabled(); }, 5));
+  auto enabled = platform::Snapshot::imageOfView(button, 2);
+  ASSERT_TRUE(disabled && enabled);
+  const platform::Bitmap& a = *disabled->bitmap();
+  const platform::Bitmap& b = *enabled->bitmap();
+  ASSERT_EQ(a.width(), b.width());
+  int differing = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) differing += a.pixelAt(x, y) == b.pixelAt(x, y) ? 0 : 1;
+  EXPECT_GT(differing, 20) << "the disabled button is drawn as the enabled one";
+}
+
+// With a map service that never answers, the place of the device is given up after a few seconds:
+// the status line shows its coordinates instead of finding the place for ever.
+TEST_F(JobGeoMapControllerTest, APlaceTheMapServiceNeverAnswersReadsAsCoordinates) {
+  std::uint16_t port = 0;
+  const int silent = listenOnLoopback(64, port);
+  platform::Environment::setMapHostUrl("http://127.0.0.1:" + std::to_string(port) + "/");
+  show(UIBasicController::create<UIBasicController>());
+  auto map = UIBasicController::create<JobGeoMapController>();
+  nav->pushViewController(map, false);
+  settle();
+  ASSERT_TRUE(runUntil([&] { return map->isLocationed(); }, 2));
+  EXPECT_EQ(map->mapStatusBar()->getText(), text("jobmap_reverse"));
+  runFor(JobGeoMapController::ReverseGeocodePatience + 1);
+  const std::string shown = map->mapStatusBar()->getText();
+  EXPECT_NE(shown, text("jobmap_reverse"));
+  EXPECT_NE(shown.find("31.2"), std::string::npos) << shown;
+  ::close(silent);
 }
 
 TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
@@ -83,6 +84,21 @@ TEST_F(MapViewTest, APanMovesTheCentreByTheDragAndAsksForTheNewTiles) {
     EXPECT_GT(column, oldRight);
     EXPECT_LE(column, Status().loadedRightCol);
   }
+}
+
+// A drag that is not a number leaves the map where it was; one longer than any screen moves the
+// centre as far as the world goes and no further.
+TEST_F(MapViewTest, ADragOfNoNumberOrOfAnyLengthKeepsTheCentreOnTheWorld) {
+  ASSERT_TRUE(OpenMap());
+  const int x0 = Status().centerX;
+  const int y0 = Status().centerY;
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {std::nan(""), std::nan("")}));
+  EXPECT_EQ(Status().centerX, x0);
+  EXPECT_EQ(Status().centerY, y0);
+
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {-1e308, 1e308}));
+  EXPECT_GT(Status().centerX, x0) << "dragged left: the map shows what lay east";
+  EXPECT_GT(Status().centerY, y0) << "dragged down: the map shows what lay north";
 }
 
 TEST_F(MapViewTest, PinchesAndTapsChangeTheLevelAndAskForTheTilesOfTheNewLevel) {

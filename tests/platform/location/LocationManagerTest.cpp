@@ -67,6 +67,25 @@ TEST_F(LocationManagerTest, ReportsTheCurrentFixOnTheNextTurnAndLaterFixesAsThey
   EXPECT_DOUBLE_EQ(manager->location()->latitude, 39.9);
 }
 
+// The device stays where it was put: a session started long after hears a fix of its own start,
+// which a receiver that drops stale fixes takes; moves keep the stamp they were given.
+TEST_F(LocationManagerTest, ASessionStartedLaterHearsAFreshFixOfTheSamePlace) {
+  LocationDevice::setCurrentLocation({31.23, 121.47, 10, loop().now()});
+  loop().runFor(30);
+  manager->startUpdatingLocation();
+  turn();
+  ASSERT_EQ(delegate->fixes.size(), 1u);
+  EXPECT_DOUBLE_EQ(delegate->fixes[0].latitude, 31.23);
+  EXPECT_DOUBLE_EQ(delegate->fixes[0].timestamp, loop().now());
+  EXPECT_DOUBLE_EQ(manager->location()->timestamp, loop().now());
+
+  const double stale = loop().now() - 5;
+  LocationDevice::setCurrentLocation({39.9, 116.4, 10, stale});
+  turn();
+  ASSERT_EQ(delegate->fixes.size(), 2u);
+  EXPECT_DOUBLE_EQ(delegate->fixes[1].timestamp, stale);
+}
+
 TEST_F(LocationManagerTest, WithoutAFixASessionWaitsAndAStoppedOneHearsNothing) {
   manager->startUpdatingLocation();
   turn();

@@ -1,0 +1,143 @@
+// The runner's map commands as a person types them: on the map on screen, on virtual time, each
+// failure said once with what failed.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/foundation/Environment.h"
+#include "tests/support/ApiFixtureServer.h"
+#include "tests/support/LoopbackSocket.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TempHome.h"
+#include "tools/kavro/MapCommands.h"
+#include "tools/kavro/Runner.h"
+
+namespace kavro {
+namespace {
+
+namespace fs = std::filesystem;
+using runner::Outcome;
+
+// A map host that takes connections and never answers (the kernel queues them; nobody reads).
+class SilentHost {
+ public:
+  SilentHost() : fd_(test::listenOnLoopback(64, port_)) {}
+  ~SilentHost() { ::close(fd_); }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+ private:
+  std::uint16_t port_ = 0;
+  int fd_;
+};
+
+class MapCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { runner::registerMapCommands(); }
+  void start() {
+    runner::Options options;
+    options.demoRoot = test::ApiFixtureServer::defaultFixtureRoot();
+    options.snapshotDir = pictures_.path();
+    runner_ = std::make_unique<runner::Runner>(options, out_, err_);
+    ASSERT_TRUE(runner_->start()) << err_.str();
+  }
+  void TearDown() override {
+    runner_.reset();
+    runner::registerMapCommands();  // the demo map service again for whoever comes next
+  }
+  Outcome run(const std::string& line) { return runner_->execute(line); }
+  static double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+
+  test::TempHome home_;
+  test::TempDir pictures_;
+  std::ostringstream out_, err_;
+  std::unique_ptr<runner::Runner> runner_;
+};
+
+// From home to the job map with no map command: the map stands around the device, where the
+// runner put it, with its tiles, and a search puts pins on it.
+TEST_F(MapCommandsTest, TheJobMapFromHomeNeedsNoMapCommand) {
+  start();
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map status"), Outcome::Done) << err_.str();
+  EXPECT_NE(out_.str().find("level 14"), std::string::npos) << out_.str();
+  EXPECT_EQ(run("map expect pins"), Outcome::Failed) << "no pins before a search";
+  EXPECT_NE(runner_->lastMessage().find("0 of 0 pins"), std::string::npos) << runner_->lastMessage();
+  ASSERT_EQ(run("tap 搜索"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect pins"), Outcome::Done) << err_.str();
+}
+
+// A person types slowly: seconds of real time between opening the map and moving the device
+// change nothing.
+TEST_F(MapCommandsTest, MovingTheDeviceSecondsLaterStillMovesIt) {
+  start();
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+  const auto begun = std::chrono::steady_clock::now();
+  EXPECT_EQ(run("map locate 31.2304 121.4737"), Outcome::Done) << err_.str();
+  EXPECT_LT(secondsSince(begun), 10);
+  // The screen took its first fix already; its location button takes the new one.
+  ASSERT_EQ(run("tap 我的位置"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map status"), Outcome::Done) << err_.str();
+}
+
+// A map host that never answers: each command gives up after seconds of virtual time and says
+// which host failed and how many tiles came; none reports success.
+TEST_F(MapCommandsTest, AMapHostThatNeverAnswersFailsEachCommandWithinSecondsSayingSo) {
+  SilentHost silent;
+  start();
+  platform::Environment::setMapHostUrl(silent.url());
+  auto begun = std::chrono::steady_clock::now();
+  EXPECT_EQ(run("map open"), Outcome::Failed);
+  EXPECT_LT(secondsSince(begun), 15);
+  const std::string& said = runner_->lastMessage();
+  EXPECT_NE(said.find("map open: 0 of "), std::string::npos) << said;
+  EXPECT_NE(said.find(silent.url()), std::string::npos) << said;
+
+  begun = std::chrono::steady_clock::now();
+  EXPECT_EQ(run("map zoom in"), Outcome::Failed);
+  EXPECT_LT(secondsSince(begun), 15);
+  EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
+  EXPECT_NE(runner_->lastMessage().find("shows no streets"), std::string::npos) << runner_->lastMessage();
+}
+
+TEST_F(MapCommandsTest, MisusedMapCommandsAreUsageErrorsAndNothingMoves) {
+  start();
+  EXPECT_EQ(run("map"), Outcome::Usage);
+  EXPECT_EQ(run("map pan 0 0"), Outcome::Failed) << "no map on screen";
+  EXPECT_NE(runner_->lastMessage().find("no map on screen"), std::string::npos) << runner_->lastMessage();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map status"), Outcome::Done);
+  const std::string before = out_.str();
+  for (const char* line :
+       {"map pan 1e308 1e308", "map pan nan 0", "map pan inf 1", "map pan 1", "map pan 1 2 3",
+        "map locate 91 0", "map locate 0 nan", "map locate", "map zoom 19", "map expect", "map expect pins x",
+        "map expect drawn now", "map snap"}) {
+    EXPECT_EQ(run(line), Outcome::Usage) << line;
+  }
+  ASSERT_EQ(run("map status"), Outcome::Done);
+  const std::string after = out_.str().substr(before.size());
+  EXPECT_EQ(before.substr(before.rfind("level")), after) << "the map stayed where it was";
+}
+
+TEST_F(MapCommandsTest, MapSnapWritesUnderTheOutFolderAndSaysWhatItWrote) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map expect drawn"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map snap map.png"), Outcome::Done) << err_.str();
+  const fs::path written = fs::path(pictures_.path()) / "map.png";
+  EXPECT_TRUE(fs::exists(written));
+  EXPECT_NE(out_.str().find("wrote " + written.string()), std::string::npos) << out_.str();
+}
+
+}  // namespace
+}  // namespace kavro
