@@ -31,7 +31,8 @@ void check(Rig& r) {
   gmengine::CVArray<gmengine::CVString> keys;
   mapsdk::BatchParseState& state = r.client.ParseState();
   r.client.ParseBatch(state, keys);
-  if (state.tileCount < 0 || state.tileCount > state.keyCount || state.complete > state.tileCount) std::abort();
+  if (state.tileCount < 0 || state.tileCount > state.keyCount || state.complete > state.tileCount)
+    std::abort();
   for (int i = 0; i < state.complete; ++i) {
     auto at = static_cast<std::size_t>(i);
     if (state.positions[at] < 0) continue;
