@@ -582,10 +582,13 @@ bool NetHTTPRequest::willRedirect() {
                      effectivePort(*target) != effectivePort(*url_);
   if (otherOrigin) {
     // Credentials for one server are not handed to another: neither the header nor the request's
-    // own password presented before a challenge. A proxy's credentials stay only while the
-    // request keeps going through that proxy.
+    // own user and password, before a challenge or in answer to one. A proxy's credentials stay only while
+    // the request keeps going through that proxy.
     requestHeaders_.remove("Authorization");
     if (authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic) authenticationScheme_.reset();
+    username_.reset();
+    password_.reset();
+    domain_.reset();
     if (!proxyHost_) requestHeaders_.remove("Proxy-Authorization");
   }
   redirectURL_ = URL::parse(target->absoluteString());

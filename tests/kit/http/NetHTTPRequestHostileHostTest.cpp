@@ -38,8 +38,15 @@ TEST_F(NetHTTPRequestHostileHostTest, CredentialsStayWithTheirServerAcrossRedire
   auto basic = make("/307");
   basic->addBasicAuthenticationHeaderWithUsername("user", "password");
   run(basic);
+  // Nor does it answer the other server's challenge.
+  other.enqueue(ScriptedResponse::challenge(401, "Basic realm=\"other\""));
+  auto challenged = make("/307");
+  challenged->setUsername("user");
+  challenged->setPassword("password");
+  run(challenged);
+  EXPECT_EQ(challenged->responseStatusCode(), 401);
   auto seen = other.requests();
-  ASSERT_EQ(seen.size(), 3u);
+  ASSERT_EQ(seen.size(), 4u);
   for (const auto& r : seen) {
     EXPECT_FALSE(r.header("Authorization")) << r.target;
     EXPECT_FALSE(r.header("Proxy-Authorization")) << r.target;
