@@ -20,9 +20,8 @@ while [ $# -gt 0 ]; do
 done
 if [ "$mode" = tsan ]; then
   dir=build/tsan
-  # Optimised a little (the race checks make every memory access slow); line tables are enough
-  # for the reports.
-  flags="-fsanitize=thread -O1 -g1 -fno-omit-frame-pointer"
+  # Optimised a little: the race checks make every memory access slow.
+  flags="-fsanitize=thread -O1 -g -fno-omit-frame-pointer"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVRO_TESTS=ON \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread \
