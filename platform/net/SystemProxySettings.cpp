@@ -146,6 +146,11 @@ duk_ret_t nativeDnsResolve(duk_context* ctx) {
   return 1;
 }
 
+duk_ret_t nativeNoLookup(duk_context* ctx) {
+  duk_push_null(ctx);
+  return 1;
+}
+
 duk_ret_t nativeMyIpAddress(duk_context* ctx) {
   std::string address = "127.0.0.1";
   ifaddrs* list = nullptr;
@@ -388,7 +393,7 @@ PACOutcome evaluate(std::string_view script, const URL& url, PACScriptLimits lim
     duk_context* ctx;
     ~HeapGuard() { duk_destroy_heap(ctx); }
   } guard{ctx};
-  duk_push_c_function(ctx, nativeDnsResolve, 1);
+  duk_push_c_function(ctx, limits.nameLookups ? nativeDnsResolve : nativeNoLookup, 1);
   duk_put_global_string(ctx, "dnsResolve");
   duk_push_c_function(ctx, nativeMyIpAddress, 0);
   duk_put_global_string(ctx, "myIpAddress");

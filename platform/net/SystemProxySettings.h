@@ -54,6 +54,9 @@ struct PACScriptLimits {
   double seconds = 2.0;
   std::size_t heapBytes = 16 * 1024 * 1024;
   std::size_t answerBytes = 1024 * 1024;
+  // False: dnsResolve and the helpers built on it find no name (fuzzing, which must not reach the
+  // network).
+  bool nameLookups = true;
 };
 
 // Runs a proxy auto-configuration script's FindProxyForURL(url, host) and turns its answer
