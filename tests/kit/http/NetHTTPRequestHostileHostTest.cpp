@@ -140,24 +140,33 @@ constexpr const char* hostileScript =
 
 class NetHTTPRequestProxyScriptTest : public HttpTest {
  protected:
+  void SetUp() override {
+    HttpTest::SetUp();
+    scripts.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok(hostileScript); });
+    server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("direct " + r.target); });
+  }
   double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
+  // Starts a request for path under the hostile script and returns once the script is running.
+  std::shared_ptr<NetHTTPRequest> startUnderTheScript(const std::string& path,
+                                                      std::shared_ptr<Recorder> recorder) {
+    auto r = make(path, recorder);
+    r->setPACurl(url(scripts.url("/proxy.pac")));
+    r->startAsynchronous();
+    EXPECT_TRUE(wait([&] { return scripts.requestCount() == 1; }));
+    platform::RunLoop::main().runFor(0.2);
+    return r;
+  }
+
+  LoopbackHttpServer scripts;
 };
 
 TEST_F(NetHTTPRequestProxyScriptTest, AScriptHoldsNeitherOtherRequestsNorItsOwnPastItsDeadline) {
-  LoopbackHttpServer scripts;
-  scripts.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok(hostileScript); });
-  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("direct " + r.target); });
-  auto hostile = make("/hostile");
-  hostile->setPACurl(url(scripts.url("/proxy.pac")));
   auto hostileDone = std::make_shared<Recorder>();
-  hostile->setDelegate(hostileDone);
   auto start = std::chrono::steady_clock::now();
-  hostile->startAsynchronous();
-  ASSERT_TRUE(wait([&] { return scripts.requestCount() == 1; }));
-  // Let the script get going, then ask for something unrelated.
-  platform::RunLoop::main().runFor(0.2);
+  auto hostile = startUnderTheScript("/hostile", hostileDone);
+  // Meanwhile something unrelated.
   auto unrelatedStart = std::chrono::steady_clock::now();
   auto unrelated = make("/unrelated");
   run(unrelated);
@@ -172,16 +181,8 @@ TEST_F(NetHTTPRequestProxyScriptTest, AScriptHoldsNeitherOtherRequestsNorItsOwnP
 }
 
 TEST_F(NetHTTPRequestProxyScriptTest, CancellingEndsARequestThatWaitsForItsScript) {
-  LoopbackHttpServer scripts;
-  scripts.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok(hostileScript); });
-  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("direct " + r.target); });
-  auto r = make("/cancelled");
-  r->setPACurl(url(scripts.url("/proxy.pac")));
   auto rec = std::make_shared<Recorder>();
-  r->setDelegate(rec);
-  r->startAsynchronous();
-  ASSERT_TRUE(wait([&] { return scripts.requestCount() == 1; }));
-  platform::RunLoop::main().runFor(0.2);
+  auto r = startUnderTheScript("/cancelled", rec);
   auto cancelled = std::chrono::steady_clock::now();
   r->cancel();
   ASSERT_TRUE(wait([&] { return rec->done(); }, 10));
@@ -196,8 +197,7 @@ TEST_F(NetHTTPRequestProxyScriptTest, CancellingEndsARequestThatWaitsForItsScrip
 TEST_F(NetHTTPRequestProxyScriptTest, ScriptsOverHTTPAreHeldToTheSizeOfAFileScript) {
   std::string proxied =
       "function FindProxyForURL(u,h){return 'PROXY 127.0.0.1:" + std::to_string(server.port()) + "';}\n";
-  LoopbackHttpServer scripts;
-  scripts.setHandler([&](const RecordedRequest& r) {
+  scripts.setHandler([proxied](const RecordedRequest& r) {
     if (r.target == "/big.pac") return ScriptedResponse::ok(proxied + "//" + std::string(1 << 20, 'p'));
     return ScriptedResponse::ok(proxied);
   });
