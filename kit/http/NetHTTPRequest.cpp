@@ -305,8 +305,8 @@ NET_GET(bool, isCancelled, cancelled_)
 
 void NetHTTPRequest::cancel() {
   {
-    // A synchronous request's thread may be waiting on its script: end that first.
-    std::lock_guard guard(lock_);
+    // A synchronous request's thread may be waiting on its script, holding lock_: end that first.
+    std::lock_guard guard(PACScriptRunLock_);
     if (PACScriptRun_) PACScriptRun_->cancel();
   }
   auto s = self();

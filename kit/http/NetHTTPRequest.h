@@ -639,7 +639,9 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<platform::Timer> PACFileTimeOutTimer_;
   std::optional<platform::Data> PACFileData_;
   std::optional<platform::Error> PACScriptError_;
-  // The script being evaluated for this request; cancelling the request ends it.
+  // The script being evaluated for this request; cancelling the request ends it. Under its own
+  // lock, taken alone: a synchronous request holds lock_ while its script runs.
+  std::mutex PACScriptRunLock_;
   std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_;
   bool validatesSecureCertificate_ = true;
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;

@@ -442,9 +442,12 @@ void NetHTTPRequest::cancelLoad() {
     std::lock_guard pool(shared().connectionsLock);
     queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
   }
-  if (PACScriptRun_) {
-    PACScriptRun_->cancel();
-    PACScriptRun_.reset();
+  {
+    std::lock_guard run(PACScriptRunLock_);
+    if (PACScriptRun_) {
+      PACScriptRun_->cancel();
+      PACScriptRun_.reset();
+    }
   }
   destroyReadStream();
   if (postBodyReadStream_) {

@@ -175,6 +175,7 @@ void NetHTTPRequest::runPACScriptThenStart(std::optional<std::string> script) {
     }
     url = url_;
     evaluation = std::make_shared<platform::PACScriptEvaluation>();
+    std::lock_guard run(PACScriptRunLock_);
     PACScriptRun_ = evaluation;
   }
   if (isSynchronous()) {
@@ -202,9 +203,12 @@ void NetHTTPRequest::finishPACScript(const platform::PACScriptEvaluation& evalua
                                      const std::optional<std::vector<platform::ProxyEntry>>& list,
                                      const platform::Error& error) {
   std::lock_guard guard(lock_);
-  // Cancelled meanwhile: cancelLoad let the script go.
-  if (PACScriptRun_.get() != &evaluation) return;
-  PACScriptRun_.reset();
+  {
+    // Cancelled meanwhile: cancelLoad let the script go.
+    std::lock_guard run(PACScriptRunLock_);
+    if (PACScriptRun_.get() != &evaluation) return;
+    PACScriptRun_.reset();
+  }
   // A synchronous request cancelled from another thread: the cancel waiting on its loop ends it.
   if (cancelled_ || evaluation.isCancelled()) return;
   if (!list) {

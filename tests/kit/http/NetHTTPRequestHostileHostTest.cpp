@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "kit/http/NetHTTPRequestErrors.h"
 #include "platform/foundation/FileManager.h"
@@ -191,6 +192,24 @@ TEST_F(NetHTTPRequestProxyScriptTest, CancellingEndsARequestThatWaitsForItsScrip
   ASSERT_TRUE(r->error());
   EXPECT_EQ(r->error()->code, kavro::NetRequestCancelledErrorType);
   // The request never went out.
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(NetHTTPRequestProxyScriptTest, CancellingFromAnotherThreadEndsASynchronousRequestInItsScript) {
+  auto r = make("/synchronous");
+  r->setPACurl(url(scripts.url("/proxy.pac")));
+  std::chrono::steady_clock::time_point cancelled;
+  std::thread canceller([&] {
+    while (scripts.requestCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancelled = std::chrono::steady_clock::now();
+    r->cancel();
+  });
+  r->startSynchronous();
+  canceller.join();
+  EXPECT_LT(since(cancelled), 0.5);
+  ASSERT_TRUE(r->error());
+  EXPECT_EQ(r->error()->code, kavro::NetRequestCancelledErrorType);
   EXPECT_EQ(server.requestCount(), 0u);
 }
 
