@@ -304,6 +304,11 @@ NET_GET(bool, isFinished, finished_)
 NET_GET(bool, isCancelled, cancelled_)
 
 void NetHTTPRequest::cancel() {
+  {
+    // A synchronous request's thread may be waiting on its script, holding lock_: end that first.
+    std::lock_guard guard(PACScriptRunLock_);
+    if (PACScriptRun_) PACScriptRun_->cancel();
+  }
   auto s = self();
   performOnRequestThread([s] { s->cancelOnRequestThread(); });
 }
@@ -443,7 +448,17 @@ NET_SET(bool, setAllowCompressedResponse, allowCompressedResponse_)
 NET_GET(bool, shouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
 NET_SET(bool, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
 NET_GET(std::uint64_t, maxResponseSize, maxResponseSize_)
-NET_SET(std::uint64_t, setMaxResponseSize, maxResponseSize_)
+void NetHTTPRequest::setMaxResponseSize(std::uint64_t bytes) {
+  std::lock_guard guard(lock_);
+  maxResponseSize_ = bytes;
+  maxResponseSizeSet_ = true;
+}
+
+std::uint64_t NetHTTPRequest::responseSizeLimit() const {
+  std::lock_guard guard(lock_);
+  if (downloadDestinationPath_ && !maxResponseSizeSet_) return std::numeric_limits<std::uint64_t>::max();
+  return maxResponseSize_;
+}
 NET_GET(NetStringEncoding, defaultResponseEncoding, defaultResponseEncoding_)
 NET_SET(NetStringEncoding, setDefaultResponseEncoding, defaultResponseEncoding_)
 NET_GET(NetStringEncoding, responseEncoding, responseEncoding_)
@@ -460,7 +475,7 @@ std::optional<Data> NetHTTPRequest::responseData() const {
   std::lock_guard guard(lock_);
   if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_) {
     if (!rawResponseData_) return std::nullopt;
-    return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, maxResponseSize_);
+    return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, responseSizeLimit());
   }
   return rawResponseData_;
 }

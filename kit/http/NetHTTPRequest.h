@@ -24,9 +24,11 @@
 #include "platform/net/HTTPAuthentication.h"
 #include "platform/net/HTTPCookie.h"
 #include "platform/net/HTTPMessage.h"
+#include "platform/net/SystemProxySettings.h"
 
 namespace platform {
 class HTTPReadStream;
+class PACScriptEvaluation;
 class Timer;
 }  // namespace platform
 
@@ -161,8 +163,9 @@ class NetHTTPRequest : public Operation {
   bool shouldWaitToInflateCompressedResponses() const;
   void setShouldWaitToInflateCompressedResponses(bool value);
   // The most bytes the answer's body may decode to (inflated, when compressed), counted as they
-  // arrive; a larger answer fails with NetResponseTooLargeErrorType. NetDefaultMaxResponseSize
-  // unless set.
+  // arrive; a larger answer fails with NetResponseTooLargeErrorType. A body kept compressed counts
+  // at least its own size. NetDefaultMaxResponseSize unless set; the default does not bound a
+  // download to a file (downloadDestinationPath), which only the free disk space bounds.
   std::uint64_t maxResponseSize() const;
   void setMaxResponseSize(std::uint64_t bytes);
   NetStringEncoding defaultResponseEncoding() const;
@@ -476,7 +479,8 @@ class NetHTTPRequest : public Operation {
   bool removeTemporaryUploadFile();
   bool removeTemporaryCompressedUploadFile();
   bool removeFileAtPath(const std::string& path, platform::Error* error);
-  void closeDownloadStreams();
+  // False when what was written could not all reach the disk.
+  bool closeDownloadStreams();
 
   // Authentication.
   void applyAuthorizationHeader();
@@ -502,10 +506,17 @@ class NetHTTPRequest : public Operation {
   // Proxies.
   bool configureProxies();
   void fetchPACFile();
-  void runPACScript(std::optional<std::string> script);
+  // Evaluates the script away from the request's thread, applies what it gives, then starts.
+  void runPACScriptThenStart(std::optional<std::string> script);
+  void finishPACScript(const platform::PACScriptEvaluation& evaluation,
+                       const std::optional<std::vector<platform::ProxyEntry>>& list,
+                       const platform::Error& error);
   void readPACFileChunk();
   void finishPACFileRead(bool atEnd);
   void finishedDownloadingPACFile(NetHTTPRequest& request);
+
+  // The bound on this answer's decoded size: none for a file download under the default.
+  std::uint64_t responseSizeLimit() const;
 
   // Progress.
   void updateProgressIndicators();
@@ -578,6 +589,7 @@ class NetHTTPRequest : public Operation {
   std::uint64_t totalBytesRead_ = 0;
   std::uint64_t decodedBytesRead_ = 0;
   std::uint64_t maxResponseSize_ = NetDefaultMaxResponseSize;
+  bool maxResponseSizeSet_ = false;
   std::uint64_t lastBytesRead_ = 0;
   std::uint64_t totalBytesSent_ = 0;
   std::uint64_t lastBytesSent_ = 0;
@@ -627,6 +639,10 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<platform::Timer> PACFileTimeOutTimer_;
   std::optional<platform::Data> PACFileData_;
   std::optional<platform::Error> PACScriptError_;
+  // The script being evaluated for this request; cancelling the request ends it. Under its own
+  // lock, taken alone: a synchronous request holds lock_ while its script runs.
+  std::mutex PACScriptRunLock_;
+  std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_;
   bool validatesSecureCertificate_ = true;
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;
 

@@ -442,6 +442,13 @@ void NetHTTPRequest::cancelLoad() {
     std::lock_guard pool(shared().connectionsLock);
     queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
   }
+  {
+    std::lock_guard run(PACScriptRunLock_);
+    if (PACScriptRun_) {
+      PACScriptRun_->cancel();
+      PACScriptRun_.reset();
+    }
+  }
   destroyReadStream();
   if (postBodyReadStream_) {
     postBodyReadStream_->close();
@@ -568,6 +575,24 @@ bool NetHTTPRequest::willRedirect() {
   } else {
     // Method and body stay; the cookies are those of the new URL (performRedirect applies them).
     requestHeaders_.remove("Cookie");
+  }
+  auto effectivePort = [](const URL& u) {
+    std::string scheme = netdetail::lowercase(u.scheme());
+    return u.port().value_or(scheme == "https" ? 443 : scheme == "http" ? 80 : 0);
+  };
+  bool otherOrigin = netdetail::lowercase(target->scheme()) != netdetail::lowercase(url_->scheme()) ||
+                     netdetail::lowercase(target->host()) != netdetail::lowercase(url_->host()) ||
+                     effectivePort(*target) != effectivePort(*url_);
+  if (otherOrigin) {
+    // Credentials for one server are not handed to another: neither the header nor the request's
+    // own user and password, before a challenge or in answer to one. A proxy's credentials stay only while
+    // the request keeps going through that proxy.
+    requestHeaders_.remove("Authorization");
+    if (authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic) authenticationScheme_.reset();
+    username_.reset();
+    password_.reset();
+    domain_.reset();
+    if (!proxyHost_) requestHeaders_.remove("Proxy-Authorization");
   }
   redirectURL_ = URL::parse(target->absoluteString());
   needsRedirect_ = true;

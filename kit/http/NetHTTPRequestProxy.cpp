@@ -1,5 +1,6 @@
 // Which proxy carries a request: its own, the system's, or what an auto-configuration script says.
 #include <cstdio>
+#include <thread>
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
@@ -83,10 +84,11 @@ void NetHTTPRequest::fetchPACFile() {
   // Nobody else knows the new request yet.
   pac->isPACFileRequest_ = true;
   pac->timeOutSeconds_ = timeOutSeconds_;
+  // Held to the same size as a script read from a file.
+  pac->maxResponseSize_ = PACScriptMaxBytes;
   if (isSynchronous_) {
     pac->startSynchronous(requestLoop());
-    if (!pac->error()) runPACScript(pac->responseString());
-    startRequest();
+    runPACScriptThenStart(pac->error() ? std::nullopt : std::optional<std::string>(pac->responseString()));
     return;
   }
   PACFileRequest_ = pac;
@@ -114,14 +116,10 @@ void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
     std::lock_guard guard(lock_);
     if (PACFileRequest_.get() != &pac) return;
     if (!pac.error()) script = pac.responseString();
+    changeSharedQueueLimit(-1);
+    PACFileRequest_.reset();
   }
-  runPACScript(std::move(script));
-  std::lock_guard guard(lock_);
-  // Cancelled while the script ran: cancelLoad gave the queue its place back.
-  if (PACFileRequest_.get() != &pac) return;
-  changeSharedQueueLimit(-1);
-  PACFileRequest_.reset();
-  startRequest();
+  runPACScriptThenStart(std::move(script));
 }
 
 void NetHTTPRequest::readPACFileChunk() {
@@ -162,33 +160,68 @@ void NetHTTPRequest::finishPACFileRead(bool atEnd) {
     }
     PACFileData_.reset();
   }
-  runPACScript(std::move(script));
-  std::lock_guard guard(lock_);
-  if (cancelled_) return;
-  startRequest();
+  runPACScriptThenStart(std::move(script));
 }
 
-void NetHTTPRequest::runPACScript(std::optional<std::string> script) {
+void NetHTTPRequest::runPACScriptThenStart(std::optional<std::string> script) {
+  std::shared_ptr<platform::PACScriptEvaluation> evaluation;
   std::optional<platform::URL> url;
   {
     std::lock_guard guard(lock_);
-    if (!script || !url_) return;
+    if (cancelled_) return;
+    if (!script || !url_) {
+      startRequest();
+      return;
+    }
     url = url_;
+    evaluation = std::make_shared<platform::PACScriptEvaluation>();
+    std::lock_guard run(PACScriptRunLock_);
+    PACScriptRun_ = evaluation;
   }
-  // A script may take up to its deadline: cancelling and reading the request's state go on
-  // meanwhile. Callers on the asynchronous paths hold no lock here.
-  platform::Error error;
-  auto list = platform::proxiesForAutoConfigurationScript(*script, *url, &error);
-  std::lock_guard guard(lock_);
-  if (!list) {
-    PACScriptError_ = error;
+  if (isSynchronous()) {
+    // The caller's own thread waits; cancel() from another thread ends the script.
+    platform::Error error;
+    auto list = evaluation->run(*script, *url, &error);
+    finishPACScript(*evaluation, list, error);
     return;
   }
-  PACScriptError_.reset();
-  if (list->empty() || list->front().host.empty()) return;
-  proxyHost_ = list->front().host;
-  proxyPort_ = list->front().port;
-  proxyType_ = list->front().type;
+  // The network thread serves every other request meanwhile: the script waits on a thread of its
+  // own, which ends by the script's deadline at the latest.
+  std::weak_ptr<NetHTTPRequest> weak = self();
+  platform::RunLoop* loop = &requestLoop();
+  std::thread([weak, evaluation, loop, script = std::move(*script), url = std::move(*url)] {
+    auto error = std::make_shared<platform::Error>();
+    auto list = std::make_shared<std::optional<std::vector<platform::ProxyEntry>>>(
+        evaluation->run(script, url, error.get()));
+    loop->performOnMain([weak, evaluation, list, error] {
+      if (auto r = weak.lock()) r->finishPACScript(*evaluation, *list, *error);
+    });
+  }).detach();
+}
+
+void NetHTTPRequest::finishPACScript(const platform::PACScriptEvaluation& evaluation,
+                                     const std::optional<std::vector<platform::ProxyEntry>>& list,
+                                     const platform::Error& error) {
+  std::lock_guard guard(lock_);
+  {
+    // Cancelled meanwhile: cancelLoad let the script go.
+    std::lock_guard run(PACScriptRunLock_);
+    if (PACScriptRun_.get() != &evaluation) return;
+    PACScriptRun_.reset();
+  }
+  // A synchronous request cancelled from another thread: the cancel waiting on its loop ends it.
+  if (cancelled_ || evaluation.isCancelled()) return;
+  if (!list) {
+    PACScriptError_ = error;
+  } else {
+    PACScriptError_.reset();
+    if (!list->empty() && !list->front().host.empty()) {
+      proxyHost_ = list->front().host;
+      proxyPort_ = list->front().port;
+      proxyType_ = list->front().type;
+    }
+  }
+  startRequest();
 }
 
 std::optional<platform::Error> NetHTTPRequest::PACScriptError() const {

@@ -1,5 +1,6 @@
 // The second half of a running request: stream events, the body, completion, stream errors,
 // answers from the cache, the connection pool, scheduling and temporary files.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,16 @@
 #include "platform/net/NetError.h"
 
 namespace kavro {
+
+namespace {
+
+platform::Error fileWriteError(const std::string& path, int code) {
+  return netdetail::fileManagementError(
+      platform::format("Failed to write to file at path '%@'", path),
+      platform::Error{platform::POSIXErrorDomain, code, std::strerror(code), nullptr, nullptr});
+}
+
+}  // namespace
 
 using netdetail::shared;
 using platform::Data;
@@ -93,7 +104,7 @@ void NetHTTPRequest::handleBytesAvailable() {
   if (isResponseCompressed()) {
     if (!dataDecompressor_) {
       dataDecompressor_ = NetDataDecompressor::decompressor();
-      if (dataDecompressor_) dataDecompressor_->setOutputLimit(maxResponseSize_);
+      if (dataDecompressor_) dataDecompressor_->setOutputLimit(responseSizeLimit());
     }
     Error e = NetDataDecompressor::inflateErrorWithCode(-4);
     std::optional<Data> piece;
@@ -104,11 +115,16 @@ void NetHTTPRequest::handleBytesAvailable() {
       return;
     }
     decoded = piece ? piece->size() : 0;
-    if (!shouldWaitToInflateCompressedResponses_) inflated = std::move(piece);
+    // A body kept compressed holds its own bytes whatever they inflate to (nothing, when they do
+    // not inflate at all).
+    if (shouldWaitToInflateCompressedResponses_)
+      decoded = std::max<std::uint64_t>(decoded, n);
+    else
+      inflated = std::move(piece);
   }
   decodedBytesRead_ += decoded;
-  if (decodedBytesRead_ > maxResponseSize_) {
-    failWithError(responseTooLargeError(maxResponseSize_));
+  if (std::uint64_t limit = responseSizeLimit(); decodedBytesRead_ > limit) {
+    failWithError(responseTooLargeError(limit));
     return;
   }
   totalBytesRead_ += n;
@@ -142,15 +158,20 @@ void NetHTTPRequest::handleBytesAvailable() {
       }
       if (!fileDownloadOutputStream_ || (inflated && !inflatedFileDownloadOutputStream_)) {
         int e = errno;
-        failWithError(netdetail::fileManagementError(
-            platform::format("Failed to write to file at path '%@'", *temporaryFileDownloadPath_),
-            Error{platform::POSIXErrorDomain, e, std::strerror(e), nullptr, nullptr}));
+        failWithError(fileWriteError(*temporaryFileDownloadPath_, e));
         return;
       }
     }
-    std::fwrite(buffer.data(), 1, n, fileDownloadOutputStream_);
-    if (inflated && inflatedFileDownloadOutputStream_ && !inflated->empty())
-      std::fwrite(inflated->data(), 1, inflated->size(), inflatedFileDownloadOutputStream_);
+    // A full disk ends the download with the file's error rather than a silently short file.
+    bool written = std::fwrite(buffer.data(), 1, n, fileDownloadOutputStream_) == n;
+    if (written && inflated && inflatedFileDownloadOutputStream_ && !inflated->empty())
+      written = std::fwrite(inflated->data(), 1, inflated->size(), inflatedFileDownloadOutputStream_) ==
+                inflated->size();
+    if (!written) {
+      int e = errno;
+      failWithError(fileWriteError(*temporaryFileDownloadPath_, e));
+      return;
+    }
   } else {
     if (!rawResponseData_) rawResponseData_ = Data();
     if (inflated)
@@ -161,10 +182,13 @@ void NetHTTPRequest::handleBytesAvailable() {
   }
 }
 
-void NetHTTPRequest::closeDownloadStreams() {
-  if (fileDownloadOutputStream_) std::fclose(fileDownloadOutputStream_);
-  if (inflatedFileDownloadOutputStream_) std::fclose(inflatedFileDownloadOutputStream_);
-  fileDownloadOutputStream_ = inflatedFileDownloadOutputStream_ = nullptr;
+bool NetHTTPRequest::closeDownloadStreams() {
+  bool closed = true;
+  for (auto* stream : {&fileDownloadOutputStream_, &inflatedFileDownloadOutputStream_}) {
+    if (*stream && std::fclose(*stream) != 0) closed = false;
+    *stream = nullptr;
+  }
+  return closed;
 }
 
 void NetHTTPRequest::handleStreamComplete() {
@@ -196,14 +220,19 @@ void NetHTTPRequest::handleStreamComplete() {
       removeTemporaryCompressedUploadFile();
     }
     if (temporaryFileDownloadPath_) {
-      closeDownloadStreams();
-      if (!(shouldRedirect_ && needsRedirect_ && allowResumeForFileDownloads_) && downloadDestinationPath_) {
+      // What stayed buffered goes to disk here: a full disk shows now.
+      if (!closeDownloadStreams()) {
+        int e = errno;
+        fileError = fileWriteError(*temporaryFileDownloadPath_, e);
+      }
+      if (!fileError && !(shouldRedirect_ && needsRedirect_ && allowResumeForFileDownloads_) &&
+          downloadDestinationPath_) {
         const std::string destination = *downloadDestinationPath_;
         if (isResponseCompressed()) {
           if (shouldWaitToInflateCompressedResponses_) {
             Error e;
             if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e,
-                                                             maxResponseSize_))
+                                                             responseSizeLimit()))
               fileError = e;
             removeTemporaryDownloadFile();
           } else if (temporaryUncompressedDataDownloadPath_) {

@@ -150,6 +150,8 @@ bool HTTPCookie::isPublicSuffix(std::string_view domain) {
   }();
   std::string d(domain);
   while (!d.empty() && d.front() == '.') d.erase(0, 1);
+  // "co.uk." names the same zone as "co.uk" (the root's empty label written out).
+  while (!d.empty() && d.back() == '.') d.pop_back();
   if (d.empty()) return true;
   // Without a list, only names that are one label are known to be suffixes.
   if (!list) return d.find('.') == std::string::npos;

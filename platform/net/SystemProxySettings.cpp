@@ -2,14 +2,25 @@
 
 #include <arpa/inet.h>
 #include <duktape.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -80,6 +91,8 @@ std::optional<ProxyEntry> parseHostPort(std::string_view text, std::string_view 
   return e;
 }
 
+}  // namespace
+
 std::vector<ProxyEntry> parsePACAnswer(std::string_view answer) {
   std::vector<ProxyEntry> out;
   std::size_t pos = 0;
@@ -107,6 +120,8 @@ std::vector<ProxyEntry> parsePACAnswer(std::string_view answer) {
   return out;
 }
 
+namespace {
+
 std::optional<std::string> resolveIPv4(const std::string& host) {
   in_addr literal{};
   if (inet_pton(AF_INET, host.c_str(), &literal) == 1) return host;
@@ -128,6 +143,11 @@ duk_ret_t nativeDnsResolve(duk_context* ctx) {
     duk_push_string(ctx, ip->c_str());
   else
     duk_push_null(ctx);
+  return 1;
+}
+
+duk_ret_t nativeNoLookup(duk_context* ctx) {
+  duk_push_null(ctx);
   return 1;
 }
 
@@ -203,10 +223,15 @@ struct ScriptBudget {
   std::size_t bytesLeft;
   bool overran = false;
   bool outOfMemory = false;
+  // In the script's own process a fatal engine error ends that process alone.
+  bool inChild = false;
 };
 
 // Each block carries its size in front, so realloc and free can give it back to the budget.
 constexpr std::size_t blockHeader = alignof(std::max_align_t);
+
+// Exit status of a script process whose engine gave up (it cannot go on after a fatal error).
+constexpr int ChildEngineFailed = 70;
 
 void* budgetAlloc(void* udata, duk_size_t size) {
   auto* budget = static_cast<ScriptBudget*>(udata);
@@ -245,7 +270,8 @@ void* budgetRealloc(void* udata, void* ptr, duk_size_t size) {
   return fresh;
 }
 
-void duktapeFatal(void*, const char* message) {
+void duktapeFatal(void* udata, const char* message) {
+  if (udata && static_cast<ScriptBudget*>(udata)->inChild) _exit(ChildEngineFailed);
   std::fprintf(stderr, "proxy auto-configuration: fatal script engine error: %s\n", message ? message : "");
   std::abort();
 }
@@ -327,20 +353,38 @@ std::optional<std::vector<ProxyEntry>> SystemProxySettings::proxiesForURL(const 
   return out;
 }
 
-std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
-                                                                         const URL& url, Error* error,
-                                                                         PACScriptLimits limits) {
-  ScriptBudget budget{
-      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                             std::chrono::duration<double>(limits.seconds)),
-      limits.heapBytes};
-  auto fail = [&](std::string message) -> std::optional<std::vector<ProxyEntry>> {
+namespace {
+
+// What an evaluation ended with: the script's answer, or why there is none.
+struct PACOutcome {
+  bool answered = false;
+  std::string text;
+};
+
+// Looks FindProxyForURL up and calls it, inside the engine's protected call: a getter that throws
+// or anything the call does is a script error, never a fatal one. [url, host] -> [answer]; udata
+// is set when there is no such function.
+duk_ret_t callFindProxyForURL(duk_context* ctx, void* udata) {
+  duk_get_global_string(ctx, "FindProxyForURL");
+  if (!duk_is_function(ctx, -1)) {
+    *static_cast<bool*>(udata) = true;
+    return 0;
+  }
+  duk_insert(ctx, 0);
+  duk_call(ctx, 2);
+  return 1;
+}
+
+PACOutcome evaluate(std::string_view script, const URL& url, PACScriptLimits limits, bool inChild,
+                    std::chrono::steady_clock::time_point deadline) {
+  ScriptBudget budget{deadline, limits.heapBytes};
+  budget.inChild = inChild;
+  auto fail = [&](std::string message) {
     if (budget.overran)
       message = "The script ran out of time";
     else if (budget.outOfMemory)
       message = "The script ran out of memory";
-    if (error) *error = Error{"kCFErrorDomainCFNetwork", 311, std::move(message), nullptr, nullptr};
-    return std::nullopt;
+    return PACOutcome{false, std::move(message)};
   };
   if (script.size() > limits.heapBytes) return fail("The script is too large");
   duk_context* ctx = duk_create_heap(budgetAlloc, budgetRealloc, budgetFree, &budget, duktapeFatal);
@@ -349,7 +393,7 @@ std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::st
     duk_context* ctx;
     ~HeapGuard() { duk_destroy_heap(ctx); }
   } guard{ctx};
-  duk_push_c_function(ctx, nativeDnsResolve, 1);
+  duk_push_c_function(ctx, limits.nameLookups ? nativeDnsResolve : nativeNoLookup, 1);
   duk_put_global_string(ctx, "dnsResolve");
   duk_push_c_function(ctx, nativeMyIpAddress, 0);
   duk_put_global_string(ctx, "myIpAddress");
@@ -361,18 +405,150 @@ std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::st
     return fail(std::string("The script does not compile: ") + duk_safe_to_string(ctx, -1));
   if (duk_pcall(ctx, 0) != 0) return fail(std::string("The script failed: ") + duk_safe_to_string(ctx, -1));
   duk_pop(ctx);
-  if (!duk_get_global_string(ctx, "FindProxyForURL") || !duk_is_function(ctx, -1))
-    return fail("The script has no FindProxyForURL function");
   std::string u = url.absoluteString();
   std::string host = url.host();
   duk_push_lstring(ctx, u.data(), u.size());
   duk_push_lstring(ctx, host.data(), host.size());
-  if (duk_pcall(ctx, 2) != 0)
+  bool missing = false;
+  if (duk_safe_call(ctx, callFindProxyForURL, &missing, 2, 1) != DUK_EXEC_SUCCESS)
     return fail(std::string("FindProxyForURL failed: ") + duk_safe_to_string(ctx, -1));
+  if (missing) return fail("The script has no FindProxyForURL function");
   if (!duk_is_string(ctx, -1)) return fail("FindProxyForURL answered no text");
   duk_size_t length = 0;
   const char* answer = duk_get_lstring(ctx, -1, &length);
-  return parsePACAnswer(std::string_view(answer, length));
+  if (length > limits.answerBytes) return fail("FindProxyForURL answered too much");
+  return PACOutcome{true, std::string(answer, length)};
+}
+
+std::chrono::steady_clock::time_point deadlineAfter(double seconds) {
+  return std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                std::chrono::duration<double>(seconds));
+}
+
+std::optional<std::vector<ProxyEntry>> toEntries(PACOutcome outcome, Error* error) {
+  if (outcome.answered) return parsePACAnswer(outcome.text);
+  if (error) *error = Error{"kCFErrorDomainCFNetwork", 311, std::move(outcome.text), nullptr, nullptr};
+  return std::nullopt;
+}
+
+void writeAll(int fd, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+// The script's process: only the forking thread lives on here, so it touches nothing another
+// thread could have held; it ends with _exit so that no handler of the parent's runs twice.
+[[noreturn]] void runInChild(int out, pid_t parent, std::string_view script, const URL& url,
+                             PACScriptLimits limits, std::chrono::steady_clock::time_point deadline) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) _exit(1);
+  // The parent's sockets and files stay the parent's: a script process must not keep them open.
+  if (out > 3) ::close_range(3, static_cast<unsigned>(out - 1), 0);
+  ::close_range(static_cast<unsigned>(out + 1), ~0U, 0);
+  // A last guard should the parent never kill it.
+  rlimit cpu{};
+  cpu.rlim_cur = cpu.rlim_max = static_cast<rlim_t>(limits.seconds) + 2;
+  ::setrlimit(RLIMIT_CPU, &cpu);
+  PACOutcome outcome = evaluate(script, url, limits, true, deadline);
+  char tag = outcome.answered ? 'A' : 'E';
+  writeAll(out, &tag, 1);
+  writeAll(out, outcome.text.data(), outcome.text.size());
+  _exit(0);
+}
+
+}  // namespace
+
+PACScriptEvaluation::PACScriptEvaluation() : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+PACScriptEvaluation::~PACScriptEvaluation() {
+  if (wake_ >= 0) ::close(wake_);
+}
+
+void PACScriptEvaluation::cancel() {
+  std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+}
+
+bool PACScriptEvaluation::isCancelled() const {
+  pollfd p{wake_, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0;
+}
+
+std::optional<std::vector<ProxyEntry>> PACScriptEvaluation::run(std::string_view script, const URL& url,
+                                                                Error* error, PACScriptLimits limits) {
+  auto deadline = deadlineAfter(limits.seconds);
+  auto failed = [&](std::string message) { return toEntries(PACOutcome{false, std::move(message)}, error); };
+  if (wake_ < 0) return failed("The script engine could not start");
+  if (isCancelled()) return failed("The script was cancelled");
+  if (script.size() > limits.heapBytes) return failed("The script is too large");
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return failed("The script engine could not start");
+  pid_t parent = ::getpid();
+  pid_t child = ::fork();
+  if (child == 0) runInChild(pipeFds[1], parent, script, url, limits, deadline);
+  ::close(pipeFds[1]);
+  if (child < 0) {
+    ::close(pipeFds[0]);
+    return failed("The script engine could not start");
+  }
+  std::string received;
+  std::optional<std::string> stopped;
+  for (;;) {
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      stopped = "The script ran out of time";
+      break;
+    }
+    pollfd fds[2] = {{pipeFds[0], POLLIN, 0}, {wake_, POLLIN, 0}};
+    int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count() + 1, 60000)));
+    if (ready < 0 && errno != EINTR) {
+      stopped = "The script engine failed";
+      break;
+    }
+    if (fds[1].revents) {
+      stopped = "The script was cancelled";
+      break;
+    }
+    if (!fds[0].revents) continue;
+    char buffer[16384];
+    ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    received.append(buffer, static_cast<std::size_t>(n));
+    if (received.size() > limits.answerBytes + 1) {
+      stopped = "FindProxyForURL answered too much";
+      break;
+    }
+  }
+  ::close(pipeFds[0]);
+  if (stopped) ::kill(child, SIGKILL);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (stopped) return failed(*stopped);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || received.empty()) {
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) return failed("The script ran out of time");
+    return failed("The script engine failed");
+  }
+  return toEntries(PACOutcome{received[0] == 'A', received.substr(1)}, error);
+}
+
+std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
+                                                                         const URL& url, Error* error,
+                                                                         PACScriptLimits limits) {
+  PACScriptEvaluation evaluation;
+  return evaluation.run(script, url, error, limits);
+}
+
+std::optional<std::vector<ProxyEntry>> evaluatePACScriptInThisProcess(std::string_view script, const URL& url,
+                                                                      Error* error, PACScriptLimits limits) {
+  return toEntries(evaluate(script, url, limits, false, deadlineAfter(limits.seconds)), error);
 }
 
 }  // namespace platform

@@ -48,21 +48,54 @@ struct SystemProxySettings {
   std::optional<std::vector<ProxyEntry>> proxiesForURL(const URL& url) const;
 };
 
-// What one evaluation of a script may spend: wall time for the script's own steps, and heap.
-// Deep recursion ends with the engine's call-stack limit.
+// What one evaluation of a script may spend: wall time from its start to its answer, heap, and
+// the size of the answer. Deep recursion ends with the engine's call-stack limit.
 struct PACScriptLimits {
   double seconds = 2.0;
   std::size_t heapBytes = 16 * 1024 * 1024;
+  std::size_t answerBytes = 1024 * 1024;
+  // False: dnsResolve and the helpers built on it find no name (fuzzing, which must not reach the
+  // network).
+  bool nameLookups = true;
 };
 
 // Runs a proxy auto-configuration script's FindProxyForURL(url, host) and turns its answer
 // ("PROXY h:p; SOCKS h:p; DIRECT") into entries, in order. nullopt, with *error, when the script
 // does not compile, throws, overruns its limits, or answers something that is not a string.
-// Blocking name look-ups (dnsResolve, isResolvable, isInNet on names) run on the calling thread and
-// are not cut short by the deadline. Any thread.
+// The script runs in a child process that is killed at the deadline, whatever it is doing (a
+// native call such as a backtracking regular expression, a blocking name look-up): the caller
+// waits no longer than limits.seconds. Any thread; blocks the calling thread.
 std::optional<std::vector<ProxyEntry>> proxiesForAutoConfigurationScript(std::string_view script,
                                                                          const URL& url,
                                                                          Error* error = nullptr,
                                                                          PACScriptLimits limits = {});
+
+// One evaluation that another thread can end early: cancel() kills the script's process and makes
+// run() return at once (and any later run() too) with a cancelled error.
+class PACScriptEvaluation {
+ public:
+  PACScriptEvaluation();
+  ~PACScriptEvaluation();
+  PACScriptEvaluation(const PACScriptEvaluation&) = delete;
+  PACScriptEvaluation& operator=(const PACScriptEvaluation&) = delete;
+
+  std::optional<std::vector<ProxyEntry>> run(std::string_view script, const URL& url, Error* error = nullptr,
+                                             PACScriptLimits limits = {});
+  void cancel();
+  bool isCancelled() const;
+
+ private:
+  int wake_ = -1;
+};
+
+// The same evaluation on the calling thread, with nothing but the engine's own step checks to
+// bound it: a native call runs to its end. For fuzzing the engine's glue, not for answers that
+// matter.
+std::optional<std::vector<ProxyEntry>> evaluatePACScriptInThisProcess(std::string_view script, const URL& url,
+                                                                      Error* error = nullptr,
+                                                                      PACScriptLimits limits = {});
+
+// The entries of a FindProxyForURL answer, in order; unknown items are skipped.
+std::vector<ProxyEntry> parsePACAnswer(std::string_view answer);
 
 }  // namespace platform

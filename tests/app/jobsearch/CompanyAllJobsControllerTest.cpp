@@ -34,6 +34,12 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
     openNavigation();
     GroupAreaPickerController::opened.clear();
   }
+  // The picker's record holds the screen: it must not live on into the exit, past the services
+  // the screen's teardown still reaches.
+  void TearDown() override {
+    GroupAreaPickerController::opened.clear();
+    JobScreenTest::TearDown();
+  }
   template <class T = CompanyAllJobsController>
   std::shared_ptr<T> open(std::string_view id, std::string_view name = {}) {
     auto screen = UIBasicController::create<T>();

@@ -161,7 +161,8 @@ TEST_F(NetDownloadCacheTest, Policies) {
   // A failed load falls back to the entry only when asked to.
   kavro::test::ScriptedResponse broken;
   broken.closeWithoutResponse = true;
-  server.setHandler([&](const RecordedRequest&) { return broken; });
+  // By value: the server's thread may still be answering once the test has moved on.
+  server.setHandler([broken](const RecordedRequest&) { return broken; });
   EXPECT_EQ(
       fetch("/p", NetAskServerIfModifiedWhenStaleCachePolicy | NetFallbackToCacheIfLoadFailsCachePolicy),
       "v3");

@@ -29,6 +29,18 @@ TEST(HTTPCookieLimits, DomainsThatArePublicSuffixesAreRefused) {
   EXPECT_FALSE(HTTPCookie::isPublicSuffix("example.co.uk"));
 }
 
+TEST(HTTPCookieLimits, APublicSuffixWrittenWithItsFinalDotIsRefusedToo) {
+  double now = 1'700'000'000;
+  EXPECT_FALSE(HTTPCookie::fromSetCookie("a=1; Domain=co.uk.", url("http://attacker.co.uk./"), now));
+  EXPECT_FALSE(HTTPCookie::fromSetCookie("a=1; Domain=com.", url("http://www.kavro.com./"), now));
+  EXPECT_TRUE(HTTPCookie::isPublicSuffix("co.uk."));
+  // A site's own domain with the dot is still the site's.
+  auto site =
+      HTTPCookie::fromSetCookie("a=1; Domain=example.co.uk.", url("http://shop.example.co.uk./"), now);
+  ASSERT_TRUE(site);
+  EXPECT_FALSE(site->matchesURL(url("http://victim.co.uk./")));
+}
+
 TEST(HTTPCookieLimits, TheJarIsBoundedPerDomainAndInAllDroppingTheOldest) {
   kavro::test::TempDir dir;
   std::string file = dir.path() + "/Cookies/Cookies.txt";
