@@ -65,7 +65,7 @@ std::shared_ptr<PageTurnController> JobDetailView::openWithJobID(
   auto single = ListViewData::newData();
   single->listData()->addItem(record);
   single->listData()->setMaxCount(1);
-  single->setListViewDataStatus(2);
+  single->setListViewDataStatus(ListViewDataStatus::Loaded);
   auto pager = PageTurnController::create(single, 0, platform::classFor<JobDetailView>());
   if (parent) pager->ShowUIBasicController(parent);
   return pager;

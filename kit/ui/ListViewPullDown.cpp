@@ -148,7 +148,7 @@ void ListViewPullDown::scrollViewDidScroll(platform::ScrollView& sv) {
     });
   }
   auto first = dataOfSection(0);
-  if (first && first->listViewDataStatus() == 2) {
+  if (first && first->listViewDataStatus() == ListViewDataStatus::Loaded) {
     if (auto d = pullDownDelegate()) {
       if (y < 0)
         d->pullDownOrUpList(false);

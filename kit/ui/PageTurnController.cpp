@@ -130,14 +130,14 @@ void PageTurnController::checkPageViewForIndex(std::int32_t index) {
     v->removeFromSuperview();
     return;
   }
-  if (pagesData_->listViewDataStatus() == 1) return;
+  if (pagesData_->listViewDataStatus() == ListViewDataStatus::Loading) return;
   if (pagesData_->loadFinished()) {
     if (auto nav = navigationController()) {
       if (nav->topViewController().get() == this) nav->popViewControllerAnimated(false);
     }
     return;
   }
-  if (pagesData_->listViewDataStatus() == 0)
+  if (pagesData_->listViewDataStatus() == ListViewDataStatus::Idle)
     pagesData_->loadData();
   else if (pagesData_->isLoadDataOK())
     pagesData_->loadDataforNextPage();

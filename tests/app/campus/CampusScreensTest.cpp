@@ -28,7 +28,8 @@ class CampusScreensTest : public test::ScreenServerTest {
     return rows;
   }
   bool loaded(const CampusFactsController& screen) {
-    return waitFor([&] { return screen.facts() && screen.facts()->listViewDataStatus() == 2; });
+    return waitFor(
+        [&] { return screen.facts() && screen.facts()->listViewDataStatus() == ListViewDataStatus::Loaded; });
   }
 };
 
@@ -101,8 +102,10 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensByNameAndHandsThePickedAreaToItsDele
   EXPECT_EQ(picker->title(), text("campus_group_area_title"));
 
   auto list = picker->listForPicker();
-  ASSERT_TRUE(
-      waitFor([&] { return list->dataOfSection(0) && list->dataOfSection(0)->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(waitFor([&] {
+    return list->dataOfSection(0) &&
+           list->dataOfSection(0)->listViewDataStatus() == ListViewDataStatus::Loaded;
+  }));
   auto calls = requestsFor("/api/campus/get_group_jobarea.php");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_TRUE(calls[0].target.starts_with("/api/campus/get_group_jobarea.php?groupid=9001&grouptype=2&"));
@@ -121,8 +124,10 @@ TEST_F(CampusScreensTest, ThePickerWithoutAScreenForDelegateOpensFromTheMostRece
   settle();
   EXPECT_TRUE(nav->presentedViewController());
   auto list = picker->listForPicker();
-  ASSERT_TRUE(
-      waitFor([&] { return list->dataOfSection(0) && list->dataOfSection(0)->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(waitFor([&] {
+    return list->dataOfSection(0) &&
+           list->dataOfSection(0)->listViewDataStatus() == ListViewDataStatus::Loaded;
+  }));
   list->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
   settle();
   EXPECT_EQ(nav->presentedViewController(), nullptr) << "closes though nobody hears the pick";

@@ -46,7 +46,7 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
   bool loaded(CompanyAllJobsController& c) {
     return settle([&] {
       auto s = c.listViewAllJobs()->dataOfSection(0);
-      return s && s->listViewDataStatus() == 2;
+      return s && s->listViewDataStatus() == ListViewDataStatus::Loaded;
     });
   }
   static bool filterEnabled(CompanyAllJobsController& c) {

@@ -128,8 +128,9 @@ TEST_F(CompanyDetailControllerTest, AFailedAnswerShowsTheErrorRowAndKeepsThePost
   server.setAnswer("/api/job/get_co_info.php", 200, answer(false, 3, "公司不存在"));
   auto screen = CompanyDetailController::companyWithParent(home, "2310486");
   screen->view();
-  ASSERT_TRUE(
-      settle([&] { return screen->listViewCoDetail()->dataOfSection(0)->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(settle([&] {
+    return screen->listViewCoDetail()->dataOfSection(0)->listViewDataStatus() == ListViewDataStatus::Loaded;
+  }));
   EXPECT_FALSE(screen->companyDetail());
   EXPECT_FALSE(screen->navigationItem()->rightBarButtonItem()->isEnabled());
   EXPECT_FALSE(AppCoreInfo::getCacheDB()->getItemsCache("STORE_CACHE_COMPANY_DETAIL", "2310486"));
