@@ -32,6 +32,10 @@ class CampusGroupDetailController : public CampusFactsController {
  private:
   std::string groupId_;
   std::int32_t groupType_ = 0;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CampusGroupDetailController() = default;
 };
 
 KAVRO_CLASS(CampusGroupDetailController, CampusFactsController)

@@ -25,6 +25,10 @@ class CampusTalkDetailController : public CampusFactsController {
 
  private:
   std::string expkid_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CampusTalkDetailController() = default;
 };
 
 KAVRO_CLASS(CampusTalkDetailController, CampusFactsController);

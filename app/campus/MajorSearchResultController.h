@@ -12,6 +12,10 @@ class MajorSearchResultController : public JobSearchResultController {
   static std::shared_ptr<MajorSearchResultController> initWithParam(std::shared_ptr<JobSearchParam> param) {
     return JobSearchResultController::initWithParam<MajorSearchResultController>(std::move(param));
   }
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  MajorSearchResultController() = default;
 };
 
 KAVRO_CLASS(MajorSearchResultController, JobSearchResultController);

@@ -113,6 +113,10 @@ class JobSearchResultController : public UIBasicController,
   bool showDetail_ = false;
   bool enablelandmark_ = false;
   std::string suggestMessege_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobSearchResultController() = default;
 };
 
 KAVRO_CLASS(JobSearchResultController, UIBasicController)

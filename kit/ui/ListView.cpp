@@ -27,7 +27,7 @@ ListView::~ListView() {
 }
 
 std::shared_ptr<ListView> ListView::create(bool grouped) {
-  auto list = std::make_shared<ListView>(grouped);
+  std::shared_ptr<ListView> list(new ListView(grouped));
   list->initWithGroupStyle();
   return list;
 }

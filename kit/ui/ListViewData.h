@@ -28,9 +28,8 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   static constexpr std::string_view ErrorTipsMessageKey = "<&ErrorTableCellTipsMessageKey&>";
   static constexpr std::string_view RemovedSectionItemCountKey = "<&removedSectionItemCountKey&>";
 
-  ListViewData();
   ~ListViewData() override;
-  static std::shared_ptr<ListViewData> create() { return std::make_shared<ListViewData>(); }
+  static std::shared_ptr<ListViewData> create() { return std::shared_ptr<ListViewData>(new ListViewData()); }
   static std::shared_ptr<ListViewData> newData() { return create(); }
   // A section drawing its records with cellClass, appended to the list.
   static std::shared_ptr<ListViewData> newDataOnListView(ListView& list, platform::ClassPtr cellClass);
@@ -127,6 +126,9 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   std::shared_ptr<DataLoadAndParser> loader_;
   std::weak_ptr<ListView> listView_;
   std::int32_t tag_ = 0;
+
+ protected:
+  ListViewData();
 };
 
 }  // namespace kavro

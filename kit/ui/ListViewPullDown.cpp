@@ -17,7 +17,7 @@ using platform::Rect;
 ListViewPullDown::ListViewPullDown(bool grouped) : ListView(grouped) {}
 
 std::shared_ptr<ListViewPullDown> ListViewPullDown::create(bool grouped) {
-  auto list = std::make_shared<ListViewPullDown>(grouped);
+  std::shared_ptr<ListViewPullDown> list(new ListViewPullDown(grouped));
   list->initWithGroupStyle();
   return list;
 }

@@ -30,7 +30,8 @@ PageTurnController::~PageTurnController() {
 std::shared_ptr<PageTurnController> PageTurnController::create(std::shared_ptr<ListViewData> section,
                                                                std::int32_t index,
                                                                platform::ClassPtr pageClass) {
-  auto screen = std::make_shared<PageTurnController>(std::move(section), index, std::move(pageClass));
+  std::shared_ptr<PageTurnController> screen(
+      new PageTurnController(std::move(section), index, std::move(pageClass)));
   screen->init();
   return screen;
 }
