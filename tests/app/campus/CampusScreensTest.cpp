@@ -3,6 +3,8 @@
 #include "app/campus/CampusGroupDetailController.h"
 #include "app/campus/CampusTalkDetailController.h"
 #include "app/campus/GroupAreaPickerController.h"
+#include "app/jobsearch/CompanyDetailHeaderView.h"
+#include "app/shell/AppTracking.h"
 #include "kit/ui/TitleValueCell.h"
 #include "tests/app/account/ScreenServerTest.h"
 
@@ -144,6 +146,19 @@ TEST_F(CampusScreensTest, TheTalkScreenShowsTheTalk) {
   EXPECT_EQ(rows[0], std::make_pair(text("campus_talk_school"), std::string("复旦大学")));
   EXPECT_NE(requestsFor("/api/campus/get_project_info.php").at(0).target.find("expkid=55120"),
             std::string::npos);
+}
+
+TEST_F(CampusScreensTest, TheCompanyHeaderOnACampusScreenCountsUnderThatScreensPoint) {
+  logIn();
+  auto talk = UIBasicController::create<CampusTalkDetailController>();
+  CompanyDetailHeaderView::viewForCoid("5", "某公司", talk)->openFansCoHomePage();
+  auto group = UIBasicController::create<CampusGroupDetailController>();
+  CompanyDetailHeaderView::viewForCoid("5", "某公司", group)->openFansCoHomePage();
+  settle();
+  auto data = AppTracking::getTrackingPostData();
+  std::string all(data.begin(), data.end());
+  EXPECT_NE(all.find("TRACKING_CAMPUS_TALKDETAIL_FANS"), std::string::npos) << all;
+  EXPECT_NE(all.find("TRACKING_CAMPUS_GROUPINFO_FANS"), std::string::npos) << all;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "app/community/FansEmptyCell.h"
 #include "app/jobsearch/AreaPickerController.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/GroupAllJobsController.h"
 #include "app/jobsearch/JobDetailView.h"
 #include "app/jobsearch/JobListCoAllJobsCell.h"
@@ -13,17 +14,10 @@
 
 namespace kavro::test {
 
-// Stand-in for the campus group's area picker (another target), reached by name.
-class GroupAreaPickerController : public UIBasicController {
- public:
+// Stand-in for the campus group's area picker (another target), reached through its hook.
+struct GroupAreaPickerController {
   static inline std::vector<platform::Arguments> opened;
 };
-KAVRO_CLASS(GroupAreaPickerController, UIBasicController)
-    .classAction("groupAreaPickerController:grouptype:delegate:", 3,
-                 [](const platform::ClassRef&, const platform::Arguments& args) {
-                   GroupAreaPickerController::opened.push_back(args);
-                   return platform::Value();
-                 });
 
 namespace {
 
@@ -33,6 +27,17 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
     JobScreenTest::SetUp();
     openNavigation();
     GroupAreaPickerController::opened.clear();
+    FeatureScreens::shared().openGroupAreaPicker =
+        [](std::string_view id, std::int32_t type,
+           const std::shared_ptr<pickerControllerDelegate>& delegate) {
+          GroupAreaPickerController::opened.push_back(
+              {platform::Value(std::string(id)), platform::Value(type),
+               platform::Value(std::dynamic_pointer_cast<platform::Object>(delegate))});
+        };
+  }
+  void TearDown() override {
+    FeatureScreens::shared() = {};
+    JobScreenTest::TearDown();
   }
   template <class T = CompanyAllJobsController>
   std::shared_ptr<T> open(std::string_view id, std::string_view name = {}) {
