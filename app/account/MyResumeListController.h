@@ -43,6 +43,10 @@ class MyResumeListController : public UIBasicController, public ListViewDelegate
  private:
   std::shared_ptr<ListView> resumeList_;
   bool askedForLogin_ = false;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  MyResumeListController() = default;
 };
 
 KAVRO_CLASS(MyResumeListController, UIBasicController)

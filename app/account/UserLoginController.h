@@ -76,6 +76,10 @@ class UserLoginController : public UIBasicController,
   // While the gate's alert is up, the screen waits for its answer: nothing else holds it then.
   std::shared_ptr<UserLoginController> keepWhileAsking_;
   std::weak_ptr<platform::ViewController> pendingParent_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  UserLoginController() = default;
 };
 
 KAVRO_CLASS(UserLoginController, UIBasicController);

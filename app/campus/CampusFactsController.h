@@ -44,6 +44,10 @@ class CampusFactsController : public UIBasicController, public ListViewDelegate 
  private:
   std::shared_ptr<ListView> factList_;
   std::shared_ptr<DataItemDetail> detailInfo_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CampusFactsController() = default;
 };
 
 KAVRO_CLASS(CampusFactsController, UIBasicController);

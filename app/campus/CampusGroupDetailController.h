@@ -5,14 +5,16 @@
 #include <string_view>
 
 #include "app/campus/CampusFactsController.h"
+#include "app/jobsearch/CompanyDetailHeaderView.h"
 #include "kit/ui/AppControllers.h"
 
 namespace kavro {
 
 // The company group screen of campus recruiting: the group's facts from the server. The job detail
-// page opens it by name with group type 2. Main thread only.
-class CampusGroupDetailController : public CampusFactsController {
+// page opens it (through FeatureScreens) with group type 2. Main thread only.
+class CampusGroupDetailController : public CampusFactsController, public CompanyDetailHeaderHost {
  public:
+  std::string_view fansPageTrackingPoint() const override { return "TRACKING_CAMPUS_GROUPINFO_FANS"; }
   // A new screen for the group (not shown yet).
   static std::shared_ptr<CampusGroupDetailController> initWithGroupId(std::string_view groupId,
                                                                       std::int32_t groupType);
@@ -32,6 +34,10 @@ class CampusGroupDetailController : public CampusFactsController {
  private:
   std::string groupId_;
   std::int32_t groupType_ = 0;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CampusGroupDetailController() = default;
 };
 
 KAVRO_CLASS(CampusGroupDetailController, CampusFactsController)

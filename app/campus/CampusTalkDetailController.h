@@ -4,13 +4,15 @@
 #include <string_view>
 
 #include "app/campus/CampusFactsController.h"
+#include "app/jobsearch/CompanyDetailHeaderView.h"
 
 namespace kavro {
 
 // One campus recruiting talk ("project", id "expkid"): company, school, place and time from the
 // server. Main thread only.
-class CampusTalkDetailController : public CampusFactsController {
+class CampusTalkDetailController : public CampusFactsController, public CompanyDetailHeaderHost {
  public:
+  std::string_view fansPageTrackingPoint() const override { return "TRACKING_CAMPUS_TALKDETAIL_FANS"; }
   // Takes the most recent screen, then shows a new screen for the talk from it.
   static std::shared_ptr<CampusTalkDetailController> openWithExpkid(std::string_view expkid);
 
@@ -25,6 +27,10 @@ class CampusTalkDetailController : public CampusFactsController {
 
  private:
   std::string expkid_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CampusTalkDetailController() = default;
 };
 
 KAVRO_CLASS(CampusTalkDetailController, CampusFactsController);

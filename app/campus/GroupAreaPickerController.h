@@ -37,6 +37,10 @@ class GroupAreaPickerController : public PickerController {
  private:
   std::string groupId_;
   std::int32_t groupType_ = 0;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  GroupAreaPickerController() = default;
 };
 
 KAVRO_CLASS(GroupAreaPickerController, PickerController)

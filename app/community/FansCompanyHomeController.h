@@ -58,6 +58,10 @@ class FansCompanyHomeController : public UIBasicController,
   std::shared_ptr<ListView> topicList_;
   std::shared_ptr<DataLoadAndParser> infoLoader_;
   std::shared_ptr<DataItemDetail> companyInfo_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  FansCompanyHomeController() = default;
 };
 
 KAVRO_CLASS(FansCompanyHomeController, UIBasicController);

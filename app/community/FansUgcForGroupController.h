@@ -50,6 +50,10 @@ class FansUgcForGroupController : public UIBasicController, public DataLoadAndPa
   std::weak_ptr<FansUgcDelegate> delegate_;
   std::shared_ptr<UIPlaceHolderTextView> contentView_;
   std::shared_ptr<DataLoadAndParser> loader_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  FansUgcForGroupController() = default;
 };
 
 KAVRO_CLASS(FansUgcForGroupController, UIBasicController)

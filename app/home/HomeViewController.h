@@ -30,6 +30,10 @@ class HomeViewController : public UIBasicController {
  private:
   void layoutEntries();
   std::vector<std::shared_ptr<platform::Button>> buttons_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  HomeViewController() = default;
 };
 
 KAVRO_CLASS(HomeViewController, UIBasicController);

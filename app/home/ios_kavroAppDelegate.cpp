@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/home/FeatureScreensInstall.h"
 #include "app/home/HomeViewController.h"
 #include "app/services/KitServices.h"
 #include "app/shell/AppTracking.h"
@@ -42,6 +43,7 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
   auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) AppUtil::fetchVersionFromFilePath(program.string());
   appcore::installKitServices();
+  home::installFeatureScreens();
   AppCoreInfo::resourceInit();
   noteStores();
   AppSkin::sharedAppSkin();

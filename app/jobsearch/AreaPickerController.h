@@ -26,6 +26,10 @@ class AreaPickerController : public PickerController {
 
  private:
   std::string coid_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  AreaPickerController() = default;
 };
 
 KAVRO_CLASS(AreaPickerController, PickerController);

@@ -62,6 +62,10 @@ class CompanyAllJobsController : public UIBasicController,
   std::shared_ptr<DataItemDetail> jobareaDetail_;
   std::shared_ptr<UIKavroTitleView> titleView_;
   std::shared_ptr<ListView> listViewAllJobs_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CompanyAllJobsController() = default;
 };
 
 KAVRO_CLASS(CompanyAllJobsController, UIBasicController);

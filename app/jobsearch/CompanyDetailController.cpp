@@ -68,7 +68,7 @@ void CompanyDetailController::loadListView() {
     if (!cached && before && before->isValidDetailData()) staleCache_ = before;
   }
   if (cached && cached->isValidDetailData()) {
-    section->setListViewDataStatus(2);
+    section->setListViewDataStatus(ListViewDataStatus::Loaded);
     listData(*section, *cached);
     return;
   }

@@ -59,6 +59,10 @@ class CompanyDetailController : public UIBasicController, public ListViewDelegat
   std::shared_ptr<ListView> listViewCoDetail_;
   // An answer past its age, shown only when the server cannot be reached.
   std::shared_ptr<DataItemResult> staleCache_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  CompanyDetailController() = default;
 };
 
 KAVRO_CLASS(CompanyDetailController, UIBasicController);

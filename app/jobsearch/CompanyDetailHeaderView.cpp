@@ -68,10 +68,8 @@ void CompanyDetailHeaderView::openFansCoHomePage() {
   }
   if (dynamic_cast<CompanyDetailController*>(owner.get()))
     AppTracking::record("TRACKING_JOBSEARCH_COMPANYINFO_MAINPAGE");
-  else if (platform::isKindOfClass(*owner, "CampusTalkDetailController"))
-    AppTracking::record("TRACKING_CAMPUS_TALKDETAIL_FANS");
-  else if (platform::isKindOfClass(*owner, "CampusGroupDetailController"))
-    AppTracking::record("TRACKING_CAMPUS_GROUPINFO_FANS");
+  else if (auto host = dynamic_cast<CompanyDetailHeaderHost*>(owner.get()))
+    AppTracking::record(host->fansPageTrackingPoint());
   if (vc::prevControllerIsKindOfClass<FansCompanyHomeController>(*owner))
     vc::closeViewController(*owner);
   else

@@ -11,6 +11,14 @@
 
 namespace kavro {
 
+// A screen of a feature built on job search that hosts the header names the tracking point of
+// the button to the community page.
+class CompanyDetailHeaderHost {
+ public:
+  virtual ~CompanyDetailHeaderHost() = default;
+  virtual std::string_view fansPageTrackingPoint() const = 0;
+};
+
 // The company name over a company's table, with a button to the company's community page
 // (behind the login gate); without a company id the name takes the whole width. The target is
 // the owning screen and is not retained. Main thread only.

@@ -1,7 +1,7 @@
 #include "app/jobsearch/GroupAllJobsController.h"
 
 #include "app/api/ApiCampus.h"
-#include "app/jobsearch/JobDetailCellUtil.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 
@@ -21,10 +21,8 @@ std::shared_ptr<DataLoadAndParser> GroupAllJobsController::loadPage(ListViewData
 }
 
 void GroupAllJobsController::openAreaPicker() {
-  // The campus target sits above this one: its picker is reached by name.
-  JobDetailCellUtil::performClassAction(
-      "GroupAreaPickerController", "groupAreaPickerController:grouptype:delegate:",
-      {platform::Value(idForAllJobs_), platform::Value(groupType_), platform::Value(shared_from_this())});
+  if (const auto& open = FeatureScreens::shared().openGroupAreaPicker)
+    open(idForAllJobs_, groupType_, sharedAs<GroupAllJobsController>());
   AppTracking::record("TRACKING_CAMPUS_GROUPOTHERJOBS_FLITER");
 }
 

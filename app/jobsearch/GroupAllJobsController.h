@@ -28,6 +28,10 @@ class GroupAllJobsController : public CompanyAllJobsController {
 
  private:
   std::int32_t groupType_ = 2;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  GroupAllJobsController() = default;
 };
 
 KAVRO_CLASS(GroupAllJobsController, CompanyAllJobsController);

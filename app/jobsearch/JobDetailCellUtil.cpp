@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/FullTitleCell.h"
 #include "app/jobsearch/ShortTitleValueAddressCell.h"
 #include "app/jobsearch/ShortTitleValueCell.h"
@@ -77,20 +78,8 @@ void JobDetailCellUtil::takeOldAnswer(ListViewData& section) {
   alert::showTips(AppCoreInfo::getLocalizedString("jobdetail_cache_outdated_tip"), 3.0);
 }
 
-platform::ActionResult JobDetailCellUtil::performClassAction(std::string_view className,
-                                                             std::string_view action,
-                                                             const platform::Arguments& arguments) {
-  auto cls = platform::classFromString(className);
-  platform::ActionResult result;
-  if (cls) result = cls->performClassAction(action, arguments);
-  if (!result.performed())
-    std::fprintf(stderr, "Error: %s cannot %s\n", std::string(className).c_str(),
-                 std::string(action).c_str());
-  return result;
-}
-
 void JobDetailCellUtil::openRouteController(const std::shared_ptr<DataItemDetail>& record) {
-  performClassAction("JobMapController", "initWithDetail:", {platform::Value(record)});
+  if (const auto& open = FeatureScreens::shared().openRoute) open(record);
 }
 
 }  // namespace kavro

@@ -34,13 +34,9 @@ class JobDetailCellUtil : public DataTableCell {
   // forgets the failure and the user is told the answer is old.
   static void takeOldAnswer(ListViewData& section);
 
-  // Screens of the targets above this one (campus, job map) are reached by class name: performs
-  // the class action; an error is logged and nothing happens when the class or action is missing.
-  static platform::ActionResult performClassAction(std::string_view className, std::string_view action,
-                                                   const platform::Arguments& arguments);
   // Opens the route screen for a record with a work place, once, from the most recent screen: the
-  // map screens' "initWithDetail:" class action picks the platform map's or the map SDK's screen
-  // by the session's map type and shows it itself.
+  // job map (FeatureScreens::openRoute) picks the platform map's or the map SDK's screen by the
+  // session's map type and shows it itself.
   static void openRouteController(const std::shared_ptr<DataItemDetail>& record);
 };
 

@@ -5,6 +5,7 @@
 #include "app/api/ApiJob.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/CompanyDetailController.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/JobDetailCellUtil.h"
 #include "app/jobsearch/JobDetailHeaderView.h"
 #include "app/jobsearch/ReportJobController.h"
@@ -65,7 +66,7 @@ std::shared_ptr<PageTurnController> JobDetailView::openWithJobID(
   auto single = ListViewData::newData();
   single->listData()->addItem(record);
   single->listData()->setMaxCount(1);
-  single->setListViewDataStatus(2);
+  single->setListViewDataStatus(ListViewDataStatus::Loaded);
   auto pager = PageTurnController::create(single, 0, platform::classFor<JobDetailView>());
   if (parent) pager->ShowUIBasicController(parent);
   return pager;
@@ -280,8 +281,7 @@ bool JobDetailView::listViewSelectedIndexPath(ListView& list, const platform::In
   auto keep = shared_from_this();
   switch (list.tagOfIndexPath(ip)) {
     case TagGroup:
-      JobDetailCellUtil::performClassAction("CampusGroupDetailController", "initWithGroupId:groupType:",
-                                            {platform::Value(groupid_), platform::Value(2)});
+      if (const auto& open = FeatureScreens::shared().openGroupDetail) open(groupid_, 2);
       AppTracking::record("TRACKING_JOBSEARCH_JOBDETAIL_GROUPNAME");
       break;
     case TagSubCompany:

@@ -110,9 +110,7 @@ double JobListSearchResultCell::heightForCell(ListView& list, const platform::In
 void JobListSearchResultCell::checkBox(UICheckBoxView& box) {
   auto list = listView();
   auto screen = list ? std::dynamic_pointer_cast<JobSearchResultController>(list->ctrl()) : nullptr;
-  bool major = screen && platform::isKindOfClass(*screen, "MajorSearchResultController");
-  AppTracking::record(major ? "TRACKING_CAMPUS_MAJORSEARCHRESULT_JOBSELECT"
-                            : "TRACKING_JOBSEARCH_RESULTS_JOBSELECT");
+  AppTracking::record(screen ? screen->jobSelectTrackingPoint() : "TRACKING_JOBSEARCH_RESULTS_JOBSELECT");
   const auto& d = detail();
   if (!d) return;
   if (!box.checked()) {

@@ -105,6 +105,10 @@ class JobSearchController : public UIBasicController,
   std::shared_ptr<platform::Button> mapButton_;
   std::shared_ptr<ListViewData> historySection_;
   bool settingBarText_ = false;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobSearchController() = default;
 };
 
 KAVRO_CLASS(JobSearchController, UIBasicController)

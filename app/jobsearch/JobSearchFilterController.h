@@ -71,6 +71,10 @@ class JobSearchFilterController : public UIBasicController,
  private:
   // The values of rows 0 to 7, in row order.
   std::vector<std::string> rowValues() const;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobSearchFilterController() = default;
 };
 
 KAVRO_CLASS(JobSearchFilterController, UIBasicController);

@@ -48,6 +48,8 @@ class JobSearchResultController : public UIBasicController,
   void viewDidAppear(bool animated) override;
 
   virtual void initNavBar();
+  // What a ticked row counts under; a screen of another feature built on this list names its own.
+  virtual std::string_view jobSelectTrackingPoint() const { return "TRACKING_JOBSEARCH_RESULTS_JOBSELECT"; }
   virtual void initListView();
   virtual void loadListView();
   virtual void initBottomToolBar();
@@ -113,6 +115,10 @@ class JobSearchResultController : public UIBasicController,
   bool showDetail_ = false;
   bool enablelandmark_ = false;
   std::string suggestMessege_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobSearchResultController() = default;
 };
 
 KAVRO_CLASS(JobSearchResultController, UIBasicController)

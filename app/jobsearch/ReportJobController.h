@@ -28,7 +28,6 @@ class ReportJobController : public UIBasicController,
   // Characters, as the platform counts them (UTF-16 units).
   static constexpr std::size_t MaxStatementLength = 200;
 
-  ReportJobController();
   ~ReportJobController() override;
 
   void customView() override;
@@ -72,6 +71,10 @@ class ReportJobController : public UIBasicController,
   std::shared_ptr<ListView> listReport_;
   std::shared_ptr<UIKavroEditToolbar> editingToolbar_;
   std::weak_ptr<platform::AlertView> cancelAlert_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  ReportJobController();
 };
 
 KAVRO_CLASS(ReportJobController, UIBasicController)

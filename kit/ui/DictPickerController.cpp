@@ -226,7 +226,7 @@ void DictPickerController::loadDictView() {
     gps->setTitle(AppCoreInfo::getLocalizedString("common_text_gps_city"));
     gps->setMLoadingCellClass(platform::classFor<DictPickerGpsLoadingCell>());
     gps->setMErrorCellClass(platform::classFor<DictPickerGpsErrorCell>());
-    gps->setListViewDataStatus(1);
+    gps->setListViewDataStatus(ListViewDataStatus::Loading);
     dictView_->addSectionWithData(gps);
     std::weak_ptr<DictPickerController> weak = sharedAs<DictPickerController>();
     platform::RunLoop::main().performAfter(LocationStartDelay, this, [weak] {
@@ -245,7 +245,7 @@ void DictPickerController::loadDictView() {
   std::string cache = getCacheType();
   auto db = AppCoreInfo::getDictDB();
   if (!cache.empty() && db && db->hasBinItem(cache, "items." + getCacheKey(parentData_.get()))) {
-    loading->setListViewDataStatus(1);
+    loading->setListViewDataStatus(ListViewDataStatus::Loading);
     dictView_->reloadData();
     std::weak_ptr<DictPickerController> weak = sharedAs<DictPickerController>();
     std::weak_ptr<ListViewData> section = loading;
@@ -262,7 +262,7 @@ void DictPickerController::loadDictView() {
 void DictPickerController::loadDictFromCache(const std::shared_ptr<ListViewData>& section) {
   auto db = AppCoreInfo::getDictDB();
   auto result = db ? db->getItemsCache(getCacheType(), getCacheKey(parentData_.get())) : nullptr;
-  section->setListViewDataStatus(2);
+  section->setListViewDataStatus(ListViewDataStatus::Loaded);
   if (result) fillListData(*section, *result);
   dictView_->reloadData();
 }
@@ -286,7 +286,7 @@ void DictPickerController::fillListData(ListViewData& section, const DataItemRes
         provinces->listData()->addItem(row);
     }
     provinces->listData()->setMaxCount(static_cast<std::uint32_t>(provinces->count()));
-    provinces->setListViewDataStatus(2);
+    provinces->setListViewDataStatus(ListViewDataStatus::Loaded);
     dictView_->addSectionWithData(provinces);
   } else if (ignoreEmptyCodes_) {
     for (const auto& row : result.dataList()) {
@@ -307,7 +307,7 @@ void DictPickerController::locationUtil(LocationUtil& util, bool isSucceed) {
   locating_ = false;
   if (!dictView_ || dictView_->sections().empty()) return;
   auto gps = dictView_->dataOfSection(0);
-  gps->setListViewDataStatus(2);
+  gps->setListViewDataStatus(ListViewDataStatus::Loaded);
   gps->setIsLoadDataOK(isSucceed);
   gps->listData()->clear();
   gps->listData()->setMessage(util.getErrorMessage());
@@ -394,7 +394,7 @@ bool DictPickerController::listViewSelectedIndexPath(ListView& list, const platf
 bool DictPickerController::listViewLoadData(ListView& list, const platform::IndexPath& ip) {
   if (isAreaRoot() && ip.section == 0) {
     auto gps = list.dataOfSection(0);
-    gps->setListViewDataStatus(1);
+    gps->setListViewDataStatus(ListViewDataStatus::Loading);
     list.reloadData();
     std::weak_ptr<DictPickerController> weak = sharedAs<DictPickerController>();
     platform::RunLoop::main().performAfter(LocationRetryDelay, this, [weak] {

@@ -115,6 +115,10 @@ class DictPickerController : public UIBasicController, public ListViewDelegate, 
   std::int32_t dictType_ = 0;
   bool ignoreEmptyCodes_ = false;
   bool locating_ = false;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  DictPickerController() = default;
 };
 
 KAVRO_CLASS(DictPickerController, UIBasicController);

@@ -27,7 +27,7 @@ ListView::~ListView() {
 }
 
 std::shared_ptr<ListView> ListView::create(bool grouped) {
-  auto list = std::make_shared<ListView>(grouped);
+  std::shared_ptr<ListView> list(new ListView(grouped));
   list->initWithGroupStyle();
   return list;
 }
@@ -264,7 +264,7 @@ ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
     if (auto own = recordCellClass(*record)) return own;
     return section->mDataCellClass();
   }
-  if (section->listViewDataStatus() == 1) return section->mLoadingCellClass();
+  if (section->listViewDataStatus() == ListViewDataStatus::Loading) return section->mLoadingCellClass();
   if (!section->isLoadDataOK()) return section->mErrorCellClass();
   if (n > 0) return section->mMoreCellClass();
   if (section->loadFinished()) return section->mEmtpyCellClass();
@@ -299,7 +299,9 @@ bool ListView::isAtBottom() const {
 void ListView::checkLastSection(bool retryFailed) {
   if (sections_.empty() || !isAtBottom()) return;
   auto last = sections_.back();
-  if (last->listViewDataStatus() != 2 || !last->hasNextPage() || last->loadFinished()) return;
+  if (last->listViewDataStatus() != ListViewDataStatus::Loaded || !last->hasNextPage() ||
+      last->loadFinished())
+    return;
   if (last->isLoadDataOK())
     last->loadDataforNextPage();
   else if (retryFailed)
@@ -335,10 +337,10 @@ int ListView::numberOfRowsInSection(platform::TableView&, int index) {
   auto section = dataOfSection(index);
   if (!section) return 0;
   int n = static_cast<int>(section->count());
-  int status = section->listViewDataStatus();
-  if (status == 0) return n;
-  if (status == 2 && section->loadFinished()) return n == 0 ? 1 : n;
-  if (status == 2 && !section->hasNextPage() && section->isLoadDataOK()) return n;
+  ListViewDataStatus status = section->listViewDataStatus();
+  if (status == ListViewDataStatus::Idle) return n;
+  if (status == ListViewDataStatus::Loaded && section->loadFinished()) return n == 0 ? 1 : n;
+  if (status == ListViewDataStatus::Loaded && !section->hasNextPage() && section->isLoadDataOK()) return n;
   return n + 1;
 }
 
@@ -439,7 +441,7 @@ void ListView::didSelectRowAtIndexPath(platform::TableView&, const IndexPath& ip
     if (auto c = ctrl()) c->listViewSelectedIndexPath(*this, ip);
     return;
   }
-  if (section->listViewDataStatus() != 2) return;
+  if (section->listViewDataStatus() != ListViewDataStatus::Loaded) return;
   if (section->isLoadDataOK()) {
     if (n == 0 && section->loadFinished()) {
       section->refreshData();

@@ -35,7 +35,6 @@ class ListView : public platform::TableView,
  public:
   static constexpr double DelayReloadInterval = 0.05;
 
-  explicit ListView(bool grouped);
   ~ListView() override;
   static std::shared_ptr<ListView> create(bool grouped);
   static std::shared_ptr<ListView> groupedListViewForDelegate(std::weak_ptr<ListViewDelegate> ctrl);
@@ -133,6 +132,9 @@ class ListView : public platform::TableView,
   bool allowEditCell_ = false;
   std::shared_ptr<platform::Timer> delayReloadDataTimer_;
   std::map<std::string, bool, std::less<>> rowFlags_;
+
+ protected:
+  explicit ListView(bool grouped);
 };
 
 KAVRO_CLASS(ListView, platform::TableView)

@@ -47,7 +47,7 @@ void ListViewData::loadData() {
   auto list = listView();
   if (!list) return;
   auto keep = shared_from_this();
-  status_ = 1;
+  status_ = ListViewDataStatus::Loading;
   stopLoader();
   auto ctrl = list->ctrl();
   if (ctrl) {
@@ -75,7 +75,7 @@ void ListViewData::loadDataforNextPage() {
 }
 
 void ListViewData::refreshData() {
-  if (status_ == 1) return;
+  if (status_ == ListViewDataStatus::Loading) return;
   pageAt_ = 1;
   if (onPullDownList())
     isRefreshData_ = true;
@@ -88,7 +88,7 @@ void ListViewData::clearData() {
   pageAt_ = 1;
   isLoadDataOK_ = true;
   listData_->clear();
-  status_ = 0;
+  status_ = ListViewDataStatus::Idle;
   if (auto list = listView()) list->reloadData();
 }
 
@@ -105,7 +105,7 @@ void ListViewData::dataLoader(DataLoadAndParser& loader, const DataItemResult& r
 
 void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData) {
   auto keep = shared_from_this();
-  status_ = 2;
+  status_ = ListViewDataStatus::Loaded;
   isLoadDataOK_ = !result.hasError();
   if (isLoadDataOK_ && isRefreshData_ && onPullDownList()) listData_->dataList().clear();
   if (&result != listData_.get()) {
@@ -130,12 +130,12 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
 }
 
 bool ListViewData::hasNextPage() const {
-  if (!listView() || status_ != 2) return false;
+  if (!listView() || status_ != ListViewDataStatus::Loaded) return false;
   return std::uint64_t{pageSize_} * pageAt_ < listData_->maxCount();
 }
 
 bool ListViewData::loadFinished() const {
-  if (status_ != 2) return false;
+  if (status_ != ListViewDataStatus::Loaded) return false;
   if (listData_->maxCount() == count()) return true;
   if (!isLoadDataOK_) return false;
   return std::uint64_t{pageSize_} * pageAt_ >= listData_->maxCount();

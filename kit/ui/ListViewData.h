@@ -13,17 +13,23 @@ namespace kavro {
 
 class ListView;
 
+// Where a section's loading stands; the numbers are the stored and compared values.
+enum class ListViewDataStatus : std::int32_t {
+  Idle = 0,
+  Loading = 1,
+  Loaded = 2,  // with or without error
+};
+
 // One section of a ListView: its rows, fetched page by page (pages from 1) through the list's
-// controller, its load status and the cell classes of its rows. Status: 0 idle, 1 loading,
-// 2 loaded (with or without error). Made with create(); main thread only.
+// controller, its load status and the cell classes of its rows. Made with create(); main thread
+// only.
 class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
  public:
   static constexpr std::string_view ErrorTipsMessageKey = "<&ErrorTableCellTipsMessageKey&>";
   static constexpr std::string_view RemovedSectionItemCountKey = "<&removedSectionItemCountKey&>";
 
-  ListViewData();
   ~ListViewData() override;
-  static std::shared_ptr<ListViewData> create() { return std::make_shared<ListViewData>(); }
+  static std::shared_ptr<ListViewData> create() { return std::shared_ptr<ListViewData>(new ListViewData()); }
   static std::shared_ptr<ListViewData> newData() { return create(); }
   // A section drawing its records with cellClass, appended to the list.
   static std::shared_ptr<ListViewData> newDataOnListView(ListView& list, platform::ClassPtr cellClass);
@@ -66,8 +72,10 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   const platform::ClassPtr& mMoreCellClass() const { return moreCellClass_; }
   void setMMoreCellClass(platform::ClassPtr c) { moreCellClass_ = std::move(c); }
 
-  std::int32_t listViewDataStatus() const { return status_; }
-  void setListViewDataStatus(std::int32_t s) { status_ = s; }
+  ListViewDataStatus listViewDataStatus() const { return status_; }
+  void setListViewDataStatus(ListViewDataStatus s) { status_ = s; }
+  // For callers that still pass the number (the job map's screens); 0 to 2 as the enum.
+  void setListViewDataStatus(std::int32_t s) { status_ = static_cast<ListViewDataStatus>(s); }
   std::uint32_t pageAt() const { return pageAt_; }
   void setPageAt(std::uint32_t p) { pageAt_ = p; }
   std::uint32_t pageSize() const { return pageSize_; }
@@ -105,7 +113,7 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   platform::ClassPtr errorCellClass_;
   platform::ClassPtr loadingCellClass_;
   platform::ClassPtr moreCellClass_;
-  std::int32_t status_ = 0;
+  ListViewDataStatus status_ = ListViewDataStatus::Idle;
   std::uint32_t pageAt_ = 1;
   std::uint32_t pageSize_ = 10;
   std::uint32_t sectionHeight_ = 0;
@@ -118,6 +126,9 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   std::shared_ptr<DataLoadAndParser> loader_;
   std::weak_ptr<ListView> listView_;
   std::int32_t tag_ = 0;
+
+ protected:
+  ListViewData();
 };
 
 }  // namespace kavro

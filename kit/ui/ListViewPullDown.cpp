@@ -17,7 +17,7 @@ using platform::Rect;
 ListViewPullDown::ListViewPullDown(bool grouped) : ListView(grouped) {}
 
 std::shared_ptr<ListViewPullDown> ListViewPullDown::create(bool grouped) {
-  auto list = std::make_shared<ListViewPullDown>(grouped);
+  std::shared_ptr<ListViewPullDown> list(new ListViewPullDown(grouped));
   list->initWithGroupStyle();
   return list;
 }
@@ -148,7 +148,7 @@ void ListViewPullDown::scrollViewDidScroll(platform::ScrollView& sv) {
     });
   }
   auto first = dataOfSection(0);
-  if (first && first->listViewDataStatus() == 2) {
+  if (first && first->listViewDataStatus() == ListViewDataStatus::Loaded) {
     if (auto d = pullDownDelegate()) {
       if (y < 0)
         d->pullDownOrUpList(false);

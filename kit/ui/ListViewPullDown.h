@@ -33,7 +33,6 @@ class ListViewPullDown : public ListView {
   static constexpr double HeaderHeight = 52;
   static constexpr const char* SkinGroup = "company_fans";
 
-  explicit ListViewPullDown(bool grouped);
   static std::shared_ptr<ListViewPullDown> create(bool grouped);
 
   void setCtrl(std::weak_ptr<ListViewDelegate> ctrl) override;
@@ -77,6 +76,9 @@ class ListViewPullDown : public ListView {
   std::shared_ptr<UILoadingView> loadingView_;
   std::weak_ptr<ListViewPullDownDelegate> pullDownDelegate_;
   std::string textPullOff_;
+
+ protected:
+  explicit ListViewPullDown(bool grouped);
 };
 
 KAVRO_CLASS(ListViewPullDown, ListView);

@@ -84,6 +84,10 @@ class MultiDictPickController : public DictPickerController, public platform::Ge
   bool isAnimating_ = false;
   std::shared_ptr<NSMutableSortedDictionary> picked_ = NSMutableSortedDictionary::dictionary();
   std::shared_ptr<DataItemDetail> sourceData_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  MultiDictPickController() = default;
 };
 
 KAVRO_CLASS(MultiDictPickController, DictPickerController);

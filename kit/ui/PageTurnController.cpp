@@ -30,7 +30,8 @@ PageTurnController::~PageTurnController() {
 std::shared_ptr<PageTurnController> PageTurnController::create(std::shared_ptr<ListViewData> section,
                                                                std::int32_t index,
                                                                platform::ClassPtr pageClass) {
-  auto screen = std::make_shared<PageTurnController>(std::move(section), index, std::move(pageClass));
+  std::shared_ptr<PageTurnController> screen(
+      new PageTurnController(std::move(section), index, std::move(pageClass)));
   screen->init();
   return screen;
 }
@@ -130,14 +131,14 @@ void PageTurnController::checkPageViewForIndex(std::int32_t index) {
     v->removeFromSuperview();
     return;
   }
-  if (pagesData_->listViewDataStatus() == 1) return;
+  if (pagesData_->listViewDataStatus() == ListViewDataStatus::Loading) return;
   if (pagesData_->loadFinished()) {
     if (auto nav = navigationController()) {
       if (nav->topViewController().get() == this) nav->popViewControllerAnimated(false);
     }
     return;
   }
-  if (pagesData_->listViewDataStatus() == 0)
+  if (pagesData_->listViewDataStatus() == ListViewDataStatus::Idle)
     pagesData_->loadData();
   else if (pagesData_->isLoadDataOK())
     pagesData_->loadDataforNextPage();

@@ -22,7 +22,6 @@ class PageTurnController : public UIBasicController, public platform::ScrollView
   static constexpr std::uint32_t MaxWindowPages = 51;
   static constexpr double PageCheckInterval = 0.5;
 
-  PageTurnController(std::shared_ptr<ListViewData> section, std::int32_t index, platform::ClassPtr pageClass);
   ~PageTurnController() override;
   // initWithListData:atIndex:withClass:; registered as a screen like every UIBasicController.
   static std::shared_ptr<PageTurnController> create(std::shared_ptr<ListViewData> section, std::int32_t index,
@@ -83,6 +82,9 @@ class PageTurnController : public UIBasicController, public platform::ScrollView
   std::shared_ptr<platform::Timer> pageCheckTimer_;
   std::int32_t scrollStartPosition_ = 0;
   std::shared_ptr<ListViewData> pagesData_;
+
+ protected:
+  PageTurnController(std::shared_ptr<ListViewData> section, std::int32_t index, platform::ClassPtr pageClass);
 };
 
 KAVRO_CLASS(PageTurnController, UIBasicController);

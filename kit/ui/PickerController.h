@@ -45,6 +45,10 @@ class PickerController : public UIBasicController, public ListViewDelegate {
  private:
   std::weak_ptr<pickerControllerDelegate> delegate_;
   std::shared_ptr<ListView> listForPicker_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  PickerController() = default;
 };
 
 KAVRO_CLASS(PickerController, UIBasicController);

@@ -87,6 +87,10 @@ class ShowImageController : public UIBasicController,
   std::shared_ptr<DataHttpConnection> imgLoader_;
   std::shared_ptr<platform::BarButtonItem> rightItem_;
   bool doubleTapAdded_ = false;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  ShowImageController() = default;
 };
 
 KAVRO_CLASS(ShowImageController, UIBasicController);

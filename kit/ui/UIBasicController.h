@@ -28,7 +28,9 @@ class UIBasicController : public platform::ViewController, public platform::Text
 
   template <class T = UIBasicController>
   static std::shared_ptr<T> create() {
-    auto screen = std::make_shared<T>();
+    // Screens keep their constructors protected (a friend of this class), so a screen exists only
+    // once init() has run; make_shared cannot reach such a constructor.
+    std::shared_ptr<T> screen(new T());
     screen->init();
     return screen;
   }
@@ -41,7 +43,6 @@ class UIBasicController : public platform::ViewController, public platform::Text
     return screen;
   }
 
-  UIBasicController() = default;
   ~UIBasicController() override;
 
   void viewDidLoad() override;
@@ -77,6 +78,7 @@ class UIBasicController : public platform::ViewController, public platform::Text
   bool isCustomed() const { return customed_; }
 
  protected:
+  UIBasicController() = default;
   // Registers the new screen; create() runs it once the object is complete.
   virtual void init();
 

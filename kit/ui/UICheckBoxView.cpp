@@ -5,7 +5,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<UICheckBoxView> UICheckBoxView::create(Rect frame) {
-  auto box = std::make_shared<UICheckBoxView>(frame);
+  std::shared_ptr<UICheckBoxView> box(new UICheckBoxView(frame));
   std::weak_ptr<UICheckBoxView> weak = box;
   box->clickButton_->addTarget(box.get(), platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->buttonClicked();

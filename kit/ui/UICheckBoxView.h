@@ -23,7 +23,6 @@ class UICheckBoxViewDelegate {
 class UICheckBoxView : public platform::View, public AppSkinCheckBoxView {
  public:
   static std::shared_ptr<UICheckBoxView> create(platform::Rect frame = {});
-  explicit UICheckBoxView(platform::Rect frame = {});
 
   void setFrame(platform::Rect frame) override;
   bool checked() const { return checked_; }
@@ -52,6 +51,9 @@ class UICheckBoxView : public platform::View, public AppSkinCheckBoxView {
   std::shared_ptr<platform::Image> imageChecked_;
   std::shared_ptr<platform::Image> imageNotChecked_;
   bool ready_ = false;
+
+ protected:
+  explicit UICheckBoxView(platform::Rect frame = {});
 };
 
 }  // namespace kavro

@@ -3,13 +3,13 @@
 namespace kavro {
 
 std::shared_ptr<UIGifImageView> UIGifImageView::create(platform::Rect frame, const std::string& filePath) {
-  auto view = std::make_shared<UIGifImageView>(frame);
+  std::shared_ptr<UIGifImageView> view(new UIGifImageView(frame));
   view->start(platform::Image::imageWithContentsOfFile(filePath));
   return view;
 }
 
 std::shared_ptr<UIGifImageView> UIGifImageView::create(platform::Rect frame, const platform::Data& data) {
-  auto view = std::make_shared<UIGifImageView>(frame);
+  std::shared_ptr<UIGifImageView> view(new UIGifImageView(frame));
   view->start(platform::Image::imageWithData(data));
   return view;
 }

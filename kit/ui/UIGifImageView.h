@@ -16,7 +16,6 @@ class UIGifImageView : public platform::View {
  public:
   static std::shared_ptr<UIGifImageView> create(platform::Rect frame, const std::string& filePath);
   static std::shared_ptr<UIGifImageView> create(platform::Rect frame, const platform::Data& data);
-  explicit UIGifImageView(platform::Rect frame);
   ~UIGifImageView() override;
 
   void play();
@@ -37,6 +36,9 @@ class UIGifImageView : public platform::View {
   std::size_t count_ = 0;
   std::shared_ptr<platform::Timer> timer_;
   std::shared_ptr<platform::Image> contents_;
+
+ protected:
+  explicit UIGifImageView(platform::Rect frame);
 };
 
 }  // namespace kavro

@@ -33,7 +33,7 @@ std::shared_ptr<platform::Button> makeButton(Rect frame, const std::string& titl
 
 std::shared_ptr<UIKavroBarButton> UIKavroBarButton::barButtonWithFrame(Rect frame, const std::string& title,
                                                                        Action action) {
-  return std::make_shared<UIKavroBarButton>(makeButton(frame, title, std::move(action)));
+  return std::shared_ptr<UIKavroBarButton>(new UIKavroBarButton(makeButton(frame, title, std::move(action))));
 }
 
 std::shared_ptr<UIKavroBarButton> UIKavroBarButton::create(Rect frame, const std::string& title,
@@ -48,7 +48,7 @@ std::shared_ptr<UIKavroBarButton> UIKavroBarButton::create(Rect frame, const std
     button->setImage(std::move(image));
     button->setImageEdgeInsets(platform::EdgeInsets{0, 0, 0, 5});
   }
-  return std::make_shared<UIKavroBarButton>(button);
+  return std::shared_ptr<UIKavroBarButton>(new UIKavroBarButton(button));
 }
 
 UIKavroBarButton::UIKavroBarButton(std::shared_ptr<platform::View> customView)

@@ -26,7 +26,6 @@ class UIKavroBarButton : public platform::BarButtonItem {
   static std::shared_ptr<UIKavroBarButton> create(platform::Rect frame, const std::string& title,
                                                   std::shared_ptr<platform::Image> image, Action action);
 
-  explicit UIKavroBarButton(std::shared_ptr<platform::View> customView);
   // Null when the custom view is not a button.
   std::shared_ptr<platform::Button> customButton() const { return customButton_.lock(); }
   // The item and its button together: a bar does not pass the item's state on to a custom view,
@@ -35,6 +34,9 @@ class UIKavroBarButton : public platform::BarButtonItem {
 
  private:
   std::weak_ptr<platform::Button> customButton_;
+
+ protected:
+  explicit UIKavroBarButton(std::shared_ptr<platform::View> customView);
 };
 
 }  // namespace kavro

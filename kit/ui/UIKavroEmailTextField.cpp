@@ -22,7 +22,7 @@ UIKavroEmailTextField::DictionaryFetcher& fetcher() {
 void UIKavroEmailTextField::setDictionaryFetcher(DictionaryFetcher f) { fetcher() = std::move(f); }
 
 std::shared_ptr<UIKavroEmailTextField> UIKavroEmailTextField::create(Rect frame) {
-  auto field = std::make_shared<UIKavroEmailTextField>(frame);
+  std::shared_ptr<UIKavroEmailTextField> field(new UIKavroEmailTextField(frame));
   field->setUp();
   return field;
 }

@@ -41,7 +41,6 @@ class UIKavroEmailTextField : public platform::TextField,
   static void setDictionaryFetcher(DictionaryFetcher fetcher);
 
   static std::shared_ptr<UIKavroEmailTextField> create(platform::Rect frame);
-  explicit UIKavroEmailTextField(platform::Rect frame);
   ~UIKavroEmailTextField() override;
 
   void bindParentView(const std::shared_ptr<platform::View>& parent, double top);
@@ -78,6 +77,9 @@ class UIKavroEmailTextField : public platform::TextField,
   std::shared_ptr<platform::ImageView> emailTipsView_;
   platform::Size emailTipsMaxSize_;
   std::map<const EmailSelectedObserver*, platform::NotificationCenter::Token> observers_;
+
+ protected:
+  explicit UIKavroEmailTextField(platform::Rect frame);
 };
 
 }  // namespace kavro

@@ -58,6 +58,10 @@ class UIKavroImageEditorController : public UIBasicController, public platform::
   std::weak_ptr<UIKavroImageEditorDelegate> delegate_;
   double cutBoxWidth_ = 290;
   double cutBoxHeight_ = 354.4;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  UIKavroImageEditorController() = default;
 };
 
 KAVRO_CLASS(UIKavroImageEditorController, UIBasicController);

@@ -15,7 +15,7 @@ using platform::ImagePickerControllerSourceType;
 
 std::shared_ptr<UIKavroImagePickerController> UIKavroImagePickerController::make(
     std::weak_ptr<UIKavroImagePickerDelegate> delegate, std::int32_t occasion, bool withDelete) {
-  auto picker = std::make_shared<UIKavroImagePickerController>();
+  std::shared_ptr<UIKavroImagePickerController> picker(new UIKavroImagePickerController());
   picker->setViewControllers({std::make_shared<platform::ViewController>()}, false);
   picker->setSourceType(ImagePickerControllerSourceType::PhotoLibrary);
   picker->setPickerDelegate(picker);

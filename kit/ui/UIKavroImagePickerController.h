@@ -58,6 +58,9 @@ class UIKavroImagePickerController : public platform::ImagePickerController,
   std::shared_ptr<platform::ActionSheet> sheet_;
   // Kept until the action sheet is answered.
   std::shared_ptr<UIKavroImagePickerController> selfRetain_;
+
+ protected:
+  UIKavroImagePickerController() = default;
 };
 
 }  // namespace kavro

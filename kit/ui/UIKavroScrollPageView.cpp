@@ -26,7 +26,7 @@ UIKavroScrollPageView::UIKavroScrollPageView(Rect frame) : View(frame) {
 
 std::shared_ptr<UIKavroScrollPageView> UIKavroScrollPageView::create(
     Rect frame, std::vector<std::shared_ptr<platform::View>> views) {
-  auto view = std::make_shared<UIKavroScrollPageView>(frame);
+  std::shared_ptr<UIKavroScrollPageView> view(new UIKavroScrollPageView(frame));
   std::weak_ptr<UIKavroScrollPageView> weak = view;
   view->scrollView_->setDelegate(weak);
   view->pageControl_->addTarget(view.get(), platform::ControlEvent::ValueChanged, [weak](platform::Control&) {

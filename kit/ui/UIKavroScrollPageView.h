@@ -15,7 +15,6 @@ class UIKavroScrollPageView : public platform::View, public platform::ScrollView
  public:
   static constexpr double PageControlHeight = 18;
 
-  explicit UIKavroScrollPageView(platform::Rect frame);
   // initWithFrame:views:
   static std::shared_ptr<UIKavroScrollPageView> create(platform::Rect frame,
                                                        std::vector<std::shared_ptr<platform::View>> views);
@@ -42,6 +41,9 @@ class UIKavroScrollPageView : public platform::View, public platform::ScrollView
   bool hasViews_ = false;
   bool pageControlUsed_ = false;
   int pageCount_ = 0;
+
+ protected:
+  explicit UIKavroScrollPageView(platform::Rect frame);
 };
 
 }  // namespace kavro

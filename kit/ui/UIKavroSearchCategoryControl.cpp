@@ -19,8 +19,8 @@ constexpr const char* kChosenSkins[] = {"jobsearch_button_position_name_focus",
 
 std::shared_ptr<UIKavroSearchCategoryControl> UIKavroSearchCategoryControl::create(
     Rect frame, std::vector<std::string> titles, std::weak_ptr<UIKavroSearchCategoryDelegate> delegate) {
-  auto control =
-      std::make_shared<UIKavroSearchCategoryControl>(frame, std::move(titles), std::move(delegate));
+  std::shared_ptr<UIKavroSearchCategoryControl> control(
+      new UIKavroSearchCategoryControl(frame, std::move(titles), std::move(delegate)));
   control->initWithView();
   return control;
 }

@@ -23,8 +23,6 @@ class UIKavroSearchCategoryControl : public platform::View {
   static std::shared_ptr<UIKavroSearchCategoryControl> create(
       platform::Rect frame, std::vector<std::string> titles,
       std::weak_ptr<UIKavroSearchCategoryDelegate> delegate);
-  UIKavroSearchCategoryControl(platform::Rect frame, std::vector<std::string> titles,
-                               std::weak_ptr<UIKavroSearchCategoryDelegate> delegate);
 
   void setSelectedIndex(int index);
   void setSearchDefaultIndex(int index);
@@ -43,6 +41,10 @@ class UIKavroSearchCategoryControl : public platform::View {
   std::vector<std::shared_ptr<platform::Button>> items_;
   std::weak_ptr<UIKavroSearchCategoryDelegate> delegate_;
   int selectedSegmentIndex_ = 0;
+
+ protected:
+  UIKavroSearchCategoryControl(platform::Rect frame, std::vector<std::string> titles,
+                               std::weak_ptr<UIKavroSearchCategoryDelegate> delegate);
 };
 
 }  // namespace kavro

@@ -11,7 +11,8 @@ using platform::Rect;
 
 std::shared_ptr<UIKavroSegmentControl> UIKavroSegmentControl::create(
     Rect frame, std::vector<std::string> titles, std::weak_ptr<UIKavroSegmentDelegate> delegate) {
-  auto control = std::make_shared<UIKavroSegmentControl>(frame, std::move(titles), std::move(delegate));
+  std::shared_ptr<UIKavroSegmentControl> control(
+      new UIKavroSegmentControl(frame, std::move(titles), std::move(delegate)));
   control->initWithSegmentView();
   return control;
 }

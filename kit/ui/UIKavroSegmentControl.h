@@ -23,8 +23,6 @@ class UIKavroSegmentControl : public platform::View {
  public:
   static std::shared_ptr<UIKavroSegmentControl> create(platform::Rect frame, std::vector<std::string> titles,
                                                        std::weak_ptr<UIKavroSegmentDelegate> delegate);
-  UIKavroSegmentControl(platform::Rect frame, std::vector<std::string> titles,
-                        std::weak_ptr<UIKavroSegmentDelegate> delegate);
 
   void setSelectedIndex(int index);
   void setDefaultIndex(int index);
@@ -53,6 +51,10 @@ class UIKavroSegmentControl : public platform::View {
   std::vector<std::shared_ptr<platform::Button>> items_;
   std::weak_ptr<UIKavroSegmentDelegate> delegate_;
   std::vector<std::string> segmentTitles_;
+
+ protected:
+  UIKavroSegmentControl(platform::Rect frame, std::vector<std::string> titles,
+                        std::weak_ptr<UIKavroSegmentDelegate> delegate);
 };
 
 }  // namespace kavro

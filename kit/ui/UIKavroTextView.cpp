@@ -9,7 +9,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<UIKavroTextView> UIKavroTextView::create(std::optional<std::string> format) {
-  auto box = std::make_shared<UIKavroTextView>();
+  std::shared_ptr<UIKavroTextView> box(new UIKavroTextView());
   box->format_ = format.value_or("%d");
   box->bgView_ = std::make_shared<platform::View>();
   box->bgView_->setShadowOffset({1, 1});

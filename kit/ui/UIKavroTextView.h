@@ -44,6 +44,9 @@ class UIKavroTextView : public platform::TextViewDelegate,
   int limit_ = 0;
   std::optional<platform::Color> normalColor_;
   std::weak_ptr<platform::TextViewDelegate> delegate_;
+
+ protected:
+  UIKavroTextView() = default;
 };
 
 }  // namespace kavro

@@ -14,7 +14,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<UIKavroTitleView> UIKavroTitleView::create() {
-  auto view = std::make_shared<UIKavroTitleView>();
+  std::shared_ptr<UIKavroTitleView> view(new UIKavroTitleView());
   view->setShowSubTitle(true);
   return view;
 }

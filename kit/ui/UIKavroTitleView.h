@@ -13,7 +13,6 @@ namespace kavro {
 class UIKavroTitleView : public platform::View {
  public:
   static std::shared_ptr<UIKavroTitleView> create();
-  UIKavroTitleView();
 
   void onlyMainTitle(const std::string& title);
   void bothTitle(const std::string& title, const std::string& subtitle);
@@ -44,6 +43,9 @@ class UIKavroTitleView : public platform::View {
   double titleViewMaxHeight_ = 40;
   double titleViewHeightPadding_ = 5;
   bool ready_ = false;
+
+ protected:
+  UIKavroTitleView();
 };
 
 }  // namespace kavro

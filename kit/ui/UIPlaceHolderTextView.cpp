@@ -7,7 +7,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<UIPlaceHolderTextView> UIPlaceHolderTextView::create(Rect frame) {
-  auto view = std::make_shared<UIPlaceHolderTextView>(frame);
+  std::shared_ptr<UIPlaceHolderTextView> view(new UIPlaceHolderTextView(frame));
   view->initPlaceHolderLabel();
   return view;
 }

@@ -12,7 +12,6 @@ namespace kavro {
 class UIPlaceHolderTextView : public platform::TextView {
  public:
   static std::shared_ptr<UIPlaceHolderTextView> create(platform::Rect frame = {});
-  explicit UIPlaceHolderTextView(platform::Rect frame = {});
   ~UIPlaceHolderTextView() override;
 
   const std::string& placeholder() const { return placeholder_; }
@@ -30,6 +29,9 @@ class UIPlaceHolderTextView : public platform::TextView {
   std::string placeholder_;
   std::shared_ptr<platform::Label> placeHolderLabel_;
   platform::NotificationCenter::Token observer_ = 0;
+
+ protected:
+  explicit UIPlaceHolderTextView(platform::Rect frame = {});
 };
 
 }  // namespace kavro

@@ -26,10 +26,8 @@ class Array : public Object {
 
 class MutableArray : public Array {
  public:
-  MutableArray() = default;
-  explicit MutableArray(std::vector<Value> items) : items_(std::move(items)) {}
   static std::shared_ptr<MutableArray> create(std::vector<Value> items = {}) {
-    return std::make_shared<MutableArray>(std::move(items));
+    return std::shared_ptr<MutableArray>(new MutableArray(std::move(items)));
   }
 
   std::size_t count() const override { return items_.size(); }
@@ -47,6 +45,10 @@ class MutableArray : public Array {
 
  private:
   std::vector<Value> items_;
+
+ protected:
+  MutableArray() = default;
+  explicit MutableArray(std::vector<Value> items) : items_(std::move(items)) {}
 };
 
 }  // namespace platform

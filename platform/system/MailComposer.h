@@ -35,7 +35,7 @@ class MailComposerDelegate {
 // settable (yes by default). Main thread only.
 class MailComposer : public std::enable_shared_from_this<MailComposer> {
  public:
-  static std::shared_ptr<MailComposer> create() { return std::make_shared<MailComposer>(); }
+  static std::shared_ptr<MailComposer> create() { return std::shared_ptr<MailComposer>(new MailComposer()); }
   static bool canSendMail();
   static void setCanSendMail(bool can);
 
@@ -97,6 +97,9 @@ class MailComposer : public std::enable_shared_from_this<MailComposer> {
   std::weak_ptr<MailComposerDelegate> delegate_;
   bool presented_ = false;
   std::shared_ptr<Record> record_;
+
+ protected:
+  MailComposer() = default;
 };
 
 }  // namespace platform

@@ -32,7 +32,9 @@ class MessageComposerDelegate {
 // it. Whether the device can send texts is settable (yes by default). Main thread only.
 class MessageComposer : public std::enable_shared_from_this<MessageComposer> {
  public:
-  static std::shared_ptr<MessageComposer> create() { return std::make_shared<MessageComposer>(); }
+  static std::shared_ptr<MessageComposer> create() {
+    return std::shared_ptr<MessageComposer>(new MessageComposer());
+  }
   static bool canSendText();
   static void setCanSendText(bool can);
 
@@ -80,6 +82,9 @@ class MessageComposer : public std::enable_shared_from_this<MessageComposer> {
   std::weak_ptr<MessageComposerDelegate> delegate_;
   bool presented_ = false;
   std::shared_ptr<Record> record_;
+
+ protected:
+  MessageComposer() = default;
 };
 
 }  // namespace platform

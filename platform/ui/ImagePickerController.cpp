@@ -13,7 +13,7 @@ std::string titleFor(ImagePickerControllerSourceType t) {
 }  // namespace
 
 std::shared_ptr<ImagePickerController> ImagePickerController::create() {
-  auto picker = std::make_shared<ImagePickerController>();
+  std::shared_ptr<ImagePickerController> picker(new ImagePickerController());
   auto root = std::make_shared<ViewController>();
   root->setTitle(titleFor(picker->sourceType_));
   picker->setViewControllers({root}, false);

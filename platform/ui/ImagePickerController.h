@@ -50,6 +50,9 @@ class ImagePickerController : public NavigationController {
   ImagePickerControllerSourceType sourceType_ = ImagePickerControllerSourceType::PhotoLibrary;
   bool allowsEditing_ = false;
   std::weak_ptr<ImagePickerControllerDelegate> pickerDelegate_;
+
+ protected:
+  ImagePickerController() = default;
 };
 
 }  // namespace platform

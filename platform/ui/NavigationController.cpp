@@ -17,7 +17,7 @@ NavigationController::NavigationController()
 }
 
 std::shared_ptr<NavigationController> NavigationController::create(std::shared_ptr<ViewController> root) {
-  auto nc = std::make_shared<NavigationController>();
+  std::shared_ptr<NavigationController> nc(new NavigationController());
   nc->installBackHandler();
   if (root) nc->pushViewController(std::move(root), false);
   return nc;

@@ -26,7 +26,6 @@ class NavigationControllerDelegate {
 // does. Popped screens leave the controller (parent null) when their transition ends.
 class NavigationController : public ViewController {
  public:
-  NavigationController();
   // A new controller with root as the only screen.
   static std::shared_ptr<NavigationController> create(std::shared_ptr<ViewController> root);
 
@@ -68,6 +67,9 @@ class NavigationController : public ViewController {
   std::shared_ptr<NavigationBar> bar_;
   std::weak_ptr<NavigationControllerDelegate> delegate_;
   bool backHandlerInstalled_ = false;
+
+ protected:
+  NavigationController();
 };
 
 }  // namespace platform

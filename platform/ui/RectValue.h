@@ -10,8 +10,7 @@ namespace platform {
 // A rectangle boxed as an object, so that it can ride in a Value (notification user info).
 class RectValue : public Object {
  public:
-  explicit RectValue(Rect r) : rect_(r) {}
-  static std::shared_ptr<RectValue> create(Rect r) { return std::make_shared<RectValue>(r); }
+  static std::shared_ptr<RectValue> create(Rect r) { return std::shared_ptr<RectValue>(new RectValue(r)); }
   const Rect& rect() const { return rect_; }
   bool isEqual(const Object& other) const override {
     auto* o = dynamic_cast<const RectValue*>(&other);
@@ -26,6 +25,9 @@ class RectValue : public Object {
 
  private:
   Rect rect_;
+
+ protected:
+  explicit RectValue(Rect r) : rect_(r) {}
 };
 
 }  // namespace platform

@@ -16,7 +16,9 @@ class MyResumeListControllerTest : public test::ScreenServerTest {
     return screen;
   }
   bool loaded(const MyResumeListController& screen) {
-    return waitFor([&] { return screen.resumes() && screen.resumes()->listViewDataStatus() == 2; });
+    return waitFor([&] {
+      return screen.resumes() && screen.resumes()->listViewDataStatus() == ListViewDataStatus::Loaded;
+    });
   }
 };
 
@@ -97,7 +99,7 @@ TEST_F(MyResumeListControllerTest, TheEmailRowEditsItsRecordAndSubmitsOnReturn) 
     row->setInputPlaceHold("name@example.com");
     section->listData()->addItem(row);
   }
-  section->setListViewDataStatus(2);
+  section->setListViewDataStatus(ListViewDataStatus::Loaded);
   list->reloadData();
 
   auto cell = std::dynamic_pointer_cast<EmailAddressCell>(

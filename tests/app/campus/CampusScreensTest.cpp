@@ -3,6 +3,8 @@
 #include "app/campus/CampusGroupDetailController.h"
 #include "app/campus/CampusTalkDetailController.h"
 #include "app/campus/GroupAreaPickerController.h"
+#include "app/jobsearch/CompanyDetailHeaderView.h"
+#include "app/shell/AppTracking.h"
 #include "kit/ui/TitleValueCell.h"
 #include "tests/app/account/ScreenServerTest.h"
 
@@ -28,7 +30,8 @@ class CampusScreensTest : public test::ScreenServerTest {
     return rows;
   }
   bool loaded(const CampusFactsController& screen) {
-    return waitFor([&] { return screen.facts() && screen.facts()->listViewDataStatus() == 2; });
+    return waitFor(
+        [&] { return screen.facts() && screen.facts()->listViewDataStatus() == ListViewDataStatus::Loaded; });
   }
 };
 
@@ -101,8 +104,10 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensByNameAndHandsThePickedAreaToItsDele
   EXPECT_EQ(picker->title(), text("campus_group_area_title"));
 
   auto list = picker->listForPicker();
-  ASSERT_TRUE(
-      waitFor([&] { return list->dataOfSection(0) && list->dataOfSection(0)->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(waitFor([&] {
+    return list->dataOfSection(0) &&
+           list->dataOfSection(0)->listViewDataStatus() == ListViewDataStatus::Loaded;
+  }));
   auto calls = requestsFor("/api/campus/get_group_jobarea.php");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_TRUE(calls[0].target.starts_with("/api/campus/get_group_jobarea.php?groupid=9001&grouptype=2&"));
@@ -121,8 +126,10 @@ TEST_F(CampusScreensTest, ThePickerWithoutAScreenForDelegateOpensFromTheMostRece
   settle();
   EXPECT_TRUE(nav->presentedViewController());
   auto list = picker->listForPicker();
-  ASSERT_TRUE(
-      waitFor([&] { return list->dataOfSection(0) && list->dataOfSection(0)->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(waitFor([&] {
+    return list->dataOfSection(0) &&
+           list->dataOfSection(0)->listViewDataStatus() == ListViewDataStatus::Loaded;
+  }));
   list->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
   settle();
   EXPECT_EQ(nav->presentedViewController(), nullptr) << "closes though nobody hears the pick";
@@ -139,6 +146,19 @@ TEST_F(CampusScreensTest, TheTalkScreenShowsTheTalk) {
   EXPECT_EQ(rows[0], std::make_pair(text("campus_talk_school"), std::string("复旦大学")));
   EXPECT_NE(requestsFor("/api/campus/get_project_info.php").at(0).target.find("expkid=55120"),
             std::string::npos);
+}
+
+TEST_F(CampusScreensTest, TheCompanyHeaderOnACampusScreenCountsUnderThatScreensPoint) {
+  logIn();
+  auto talk = UIBasicController::create<CampusTalkDetailController>();
+  CompanyDetailHeaderView::viewForCoid("5", "某公司", talk)->openFansCoHomePage();
+  auto group = UIBasicController::create<CampusGroupDetailController>();
+  CompanyDetailHeaderView::viewForCoid("5", "某公司", group)->openFansCoHomePage();
+  settle();
+  auto data = AppTracking::getTrackingPostData();
+  std::string all(data.begin(), data.end());
+  EXPECT_NE(all.find("TRACKING_CAMPUS_TALKDETAIL_FANS"), std::string::npos) << all;
+  EXPECT_NE(all.find("TRACKING_CAMPUS_GROUPINFO_FANS"), std::string::npos) << all;
 }
 
 }  // namespace

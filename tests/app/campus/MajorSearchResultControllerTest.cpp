@@ -47,7 +47,7 @@ TEST_F(MajorSearchResultControllerTest, ItsRowsAreResultRowsCountedAsCampusTicks
   window->setRootViewController(nav);
   platform::ViewController::finishPendingTransitions();
   auto section = results->listDataSearchResult();
-  ASSERT_TRUE(runUntil([&] { return section->listViewDataStatus() == 2; }, 20));
+  ASSERT_TRUE(runUntil([&] { return section->listViewDataStatus() == ListViewDataStatus::Loaded; }, 20));
   ASSERT_GT(section->count(), 0u);
   EXPECT_NE(server.requests()[0].target.find("postchannel=0100"), std::string::npos);
 

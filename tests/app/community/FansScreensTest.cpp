@@ -101,7 +101,9 @@ TEST_F(FansScreensTest, TheCompanyPageShowsTheCompanyAndItsPostsAndRefreshesAfte
   EXPECT_EQ(write->title(), text("fans_new_topic"));
   EXPECT_EQ(write->style(), platform::BarButtonItemStyle::Bordered) << "dressed by the skin's \"nav_write\"";
   EXPECT_TRUE(write->tintColor());
-  ASSERT_TRUE(waitFor([&] { return page->companyInfo() && page->topics()->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(waitFor([&] {
+    return page->companyInfo() && page->topics()->listViewDataStatus() == ListViewDataStatus::Loaded;
+  }));
   EXPECT_EQ(page->title(), "上海浦江数据科技有限公司");
   EXPECT_EQ(page->topics()->count(), 2u);
   auto cell = page->topicList()->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 0));
@@ -126,7 +128,7 @@ TEST_F(FansScreensTest, AnEmptyCompanyPageShowsTheEmptyRowsTextOnly) {
                    "</responsemessage>");
   auto page = FansCompanyHomeController::openWithCoID("1");
   settle();
-  ASSERT_TRUE(waitFor([&] { return page->topics()->listViewDataStatus() == 2; }));
+  ASSERT_TRUE(waitFor([&] { return page->topics()->listViewDataStatus() == ListViewDataStatus::Loaded; }));
   auto list = page->topicList();
   ASSERT_EQ(list->numberOfRowsInSection(0), 1);
   auto empty = std::dynamic_pointer_cast<FansEmptyCell>(

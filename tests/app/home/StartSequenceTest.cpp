@@ -7,6 +7,8 @@
 #include "app/home/AppBaseDelegate.h"
 #include "app/home/HomeViewController.h"
 #include "app/home/ios_kavroAppDelegate.h"
+#include "app/jobsearch/FeatureScreens.h"
+#include "app/jobsearch/JobSearchController.h"
 #include "app/shell/AppCoreInfoApp.h"
 #include "app/shell/AppTracking.h"
 #include "app/shell/DataBaseCleanOps.h"
@@ -166,6 +168,29 @@ TEST_F(StartSequenceTest, TheHomeScreenOffersExactlyTheScreensBuiltIn) {
   ASSERT_TRUE(login);
   EXPECT_TRUE(platform::isKindOfClass(*login, "UserLoginController"));
   EXPECT_TRUE(login->closeButton());
+}
+
+// Names and hooks are resolved at run time, so a screen missing from the program fails here, not
+// as a dead button.
+TEST_F(StartSequenceTest, EveryScreenReachedByNameOrHookIsInTheProgram) {
+  launch();
+  ASSERT_TRUE(homeOnScreen());
+  auto screen = platform::classFor<UIBasicController>();
+  for (const auto& entry : HomeViewController::entries()) {
+    auto cls = platform::classFromString(entry.className);
+    ASSERT_TRUE(cls) << entry.className;
+    EXPECT_TRUE(cls->isSubclassOfClass(*screen) && cls->canCreateInstance()) << entry.className;
+  }
+  const auto& hooks = FeatureScreens::shared();
+  EXPECT_TRUE(hooks.openGroupDetail);
+  EXPECT_TRUE(hooks.openGroupAreaPicker);
+  EXPECT_TRUE(hooks.openRoute);
+  // The job search form's map button opens the map search of the user's map type by name.
+  for (auto name : {JobSearchController::GeoMapClassName, JobSearchController::PlatformMapClassName}) {
+    auto cls = platform::classFromString(name);
+    ASSERT_TRUE(cls) << name;
+    EXPECT_TRUE(cls->createInstance<platform::ViewController>()) << name;
+  }
 }
 
 TEST_F(StartSequenceTest, UpgradeStepsRunOncePerStart) {

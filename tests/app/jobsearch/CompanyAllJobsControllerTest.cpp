@@ -3,6 +3,7 @@
 #include "app/community/FansEmptyCell.h"
 #include "app/jobsearch/AreaPickerController.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/GroupAllJobsController.h"
 #include "app/jobsearch/JobDetailView.h"
 #include "app/jobsearch/JobListCoAllJobsCell.h"
@@ -13,17 +14,10 @@
 
 namespace kavro::test {
 
-// Stand-in for the campus group's area picker (another target), reached by name.
-class GroupAreaPickerController : public UIBasicController {
- public:
+// Stand-in for the campus group's area picker (another target), reached through its hook.
+struct GroupAreaPickerController {
   static inline std::vector<platform::Arguments> opened;
 };
-KAVRO_CLASS(GroupAreaPickerController, UIBasicController)
-    .classAction("groupAreaPickerController:grouptype:delegate:", 3,
-                 [](const platform::ClassRef&, const platform::Arguments& args) {
-                   GroupAreaPickerController::opened.push_back(args);
-                   return platform::Value();
-                 });
 
 namespace {
 
@@ -33,6 +27,17 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
     JobScreenTest::SetUp();
     openNavigation();
     GroupAreaPickerController::opened.clear();
+    FeatureScreens::shared().openGroupAreaPicker =
+        [](std::string_view id, std::int32_t type,
+           const std::shared_ptr<pickerControllerDelegate>& delegate) {
+          GroupAreaPickerController::opened.push_back(
+              {platform::Value(std::string(id)), platform::Value(type),
+               platform::Value(std::dynamic_pointer_cast<platform::Object>(delegate))});
+        };
+  }
+  void TearDown() override {
+    FeatureScreens::shared() = {};
+    JobScreenTest::TearDown();
   }
   // The picker's record holds the screen: it must not live on into the exit, past the services
   // the screen's teardown still reaches.
@@ -52,7 +57,7 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
   bool loaded(CompanyAllJobsController& c) {
     return settle([&] {
       auto s = c.listViewAllJobs()->dataOfSection(0);
-      return s && s->listViewDataStatus() == 2;
+      return s && s->listViewDataStatus() == ListViewDataStatus::Loaded;
     });
   }
   static bool filterEnabled(CompanyAllJobsController& c) {

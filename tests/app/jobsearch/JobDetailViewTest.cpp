@@ -39,7 +39,7 @@ class JobDetailViewTest : public JobScreenTest {
     record->set_jobname("job " + jobid);
     section->listData()->addItem(record);
     section->listData()->setMaxCount(static_cast<std::uint32_t>(section->count()));
-    section->setListViewDataStatus(2);
+    section->setListViewDataStatus(ListViewDataStatus::Loaded);
     return record;
   }
   // As the result list does: the page class by its name.

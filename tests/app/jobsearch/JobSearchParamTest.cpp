@@ -6,6 +6,7 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/LocationUtil.h"
 #include "kit/core/StoreDataTypes.h"
+#include "platform/ui/TableViewCell.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -219,7 +220,7 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   DataItemDetail bare;
   bare.setString("java", "keywords");
   auto q = JobSearchParam::createFromDetail(&bare);
-  EXPECT_EQ(q->keywordtype(), 0);
+  EXPECT_EQ(q->keywordtype(), JobSearchParam::KeywordTypeCompanyName);
   EXPECT_EQ(q->postchannel(), "");
   EXPECT_FALSE(q->fromDetail(nullptr));
   EXPECT_EQ(q->keywords(), "java");
@@ -260,7 +261,8 @@ TEST_F(JobSearchParamTest, RecentSearchesListTheNewestFiveAsRows) {
   EXPECT_EQ(top->getItemTitle(), "“k2” + 北京");
   EXPECT_EQ(top->getItemValue(), "约12个职位");
   EXPECT_EQ(top->getString(DataItemDetail::keyCellClass()), "TitleFullValueCell");
-  EXPECT_EQ(top->getCellAccessoryType(), 1);
+  EXPECT_EQ(static_cast<platform::TableViewCellAccessoryType>(top->getCellAccessoryType()),
+            platform::TableViewCellAccessoryType::DisclosureIndicator);
   EXPECT_EQ(top->getTitleSkin(), "@job_related@jobsearch_history_cell_title");
   EXPECT_EQ(top->getValueSkin(), "@job_related@jobsearch_history_cell_value");
   EXPECT_EQ(rows->getItem(1)->getItemTitle(), "“k6” + 北京");

@@ -100,7 +100,7 @@ class JobSearchScreenTest : public KitUITest {
   }
   // Waits until the section has an answer.
   bool loaded(const std::shared_ptr<ListViewData>& section) {
-    return runUntil([&] { return section->listViewDataStatus() == 2; }, 20);
+    return runUntil([&] { return section->listViewDataStatus() == ListViewDataStatus::Loaded; }, 20);
   }
   std::shared_ptr<JobSearchResultController> topResults() const {
     return std::dynamic_pointer_cast<JobSearchResultController>(nav->topViewController());

@@ -276,7 +276,11 @@ TEST_F(ControlsTest, SmallKitWidgetsLayOut) {
 
   auto item = UIKavroBarButton::barButtonWithFrame(Rect(0, 0, 60, 30), "Go", [] {});
   EXPECT_TRUE(item->customButton());
-  EXPECT_FALSE(std::make_shared<UIKavroBarButton>(std::make_shared<platform::View>())->customButton());
+  // An item around a view that is no button (only a subclass can make one).
+  struct ViewItem : UIKavroBarButton {
+    explicit ViewItem(std::shared_ptr<platform::View> view) : UIKavroBarButton(std::move(view)) {}
+  };
+  EXPECT_FALSE(std::make_shared<ViewItem>(std::make_shared<platform::View>())->customButton());
   EXPECT_TRUE(UIKavroBarButton::flexItem()->isFlexibleSpace());
 
   auto link = UIUnderLineButton::underlinedButton();

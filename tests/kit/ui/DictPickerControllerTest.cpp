@@ -34,10 +34,10 @@ TEST_F(DictPickerControllerTest, ALevelComesFromTheServerOnceThenFromTheStorePer
   auto again = DictPickerController::pickerWidthType(5, screen);
   again->view();
   EXPECT_EQ(server.requests.size(), 1u);
-  EXPECT_EQ(again->dictView()->dataOfSection(0)->listViewDataStatus(), 1);
+  EXPECT_EQ(again->dictView()->dataOfSection(0)->listViewDataStatus(), ListViewDataStatus::Loading);
   runFor(0.1);
   EXPECT_EQ(again->dictView()->dataOfSection(0)->count(), 2u);
-  EXPECT_EQ(again->dictView()->dataOfSection(0)->listViewDataStatus(), 2);
+  EXPECT_EQ(again->dictView()->dataOfSection(0)->listViewDataStatus(), ListViewDataStatus::Loaded);
 
   UserCoreInfo::sharedUserCoreInfo().setIsEnglishResume(true);
   auto english = DictPickerController::pickerWidthType(5, screen);
@@ -131,18 +131,18 @@ TEST_F(DictPickerControllerTest, TheGpsRowAsksForTheLocationLateAndRetriesAfterA
   auto picker = DictPickerController::pickerWidthType(0, screen);
   picker->view();
   auto gps = picker->dictView()->dataOfSection(0);
-  EXPECT_EQ(gps->listViewDataStatus(), 1);
+  EXPECT_EQ(gps->listViewDataStatus(), ListViewDataStatus::Loading);
   EXPECT_EQ(LocationUtil::sharedLocationUtil().delegate().lock(), nullptr);
   runFor(0.3);
   EXPECT_EQ(LocationUtil::sharedLocationUtil().delegate().lock(), picker);
 
   picker->locationUtil(LocationUtil::sharedLocationUtil(), false);
-  EXPECT_EQ(gps->listViewDataStatus(), 2);
+  EXPECT_EQ(gps->listViewDataStatus(), ListViewDataStatus::Loaded);
   EXPECT_FALSE(gps->isLoadDataOK());
   EXPECT_EQ(gps->count(), 0u);
   LocationUtil::stopLocation();
   picker->listViewLoadData(*picker->dictView(), platform::IndexPath::forRow(0, 0));
-  EXPECT_EQ(gps->listViewDataStatus(), 1);
+  EXPECT_EQ(gps->listViewDataStatus(), ListViewDataStatus::Loading);
   EXPECT_EQ(server.requests.size(), 1u);  // the dictionary is not asked again
   runFor(1.0);
   EXPECT_EQ(LocationUtil::sharedLocationUtil().delegate().lock(), picker);

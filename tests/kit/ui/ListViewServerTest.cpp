@@ -66,7 +66,8 @@ TEST_F(ListViewServerTest, PagesThroughTheServiceAndRefusesRowsItAlreadyHolds) {
   server.setAnswer("/api/job/search_job_list.php", 200, body, {{"Content-Type", "text/xml; charset=utf-8"}});
 
   section->loadData();
-  ASSERT_TRUE(loop().runUntil([&] { return section->listViewDataStatus() == 2; }, 20));
+  ASSERT_TRUE(
+      loop().runUntil([&] { return section->listViewDataStatus() == ListViewDataStatus::Loaded; }, 20));
   EXPECT_TRUE(section->isLoadDataOK());
   EXPECT_EQ(section->listData()->maxCount(), 57u);
   EXPECT_EQ(section->count(), 3u);
@@ -75,8 +76,9 @@ TEST_F(ListViewServerTest, PagesThroughTheServiceAndRefusesRowsItAlreadyHolds) {
 
   // The next page answers the same jobs again: the unique key keeps them out.
   list->tapRowAtIndexPath(platform::IndexPath::forRow(3, 0));
-  ASSERT_EQ(section->listViewDataStatus(), 1);
-  ASSERT_TRUE(loop().runUntil([&] { return section->listViewDataStatus() == 2; }, 20));
+  ASSERT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
+  ASSERT_TRUE(
+      loop().runUntil([&] { return section->listViewDataStatus() == ListViewDataStatus::Loaded; }, 20));
   EXPECT_EQ(section->pageAt(), 2u);
   EXPECT_EQ(section->count(), 3u);
   auto requests = server.requests();

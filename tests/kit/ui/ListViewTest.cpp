@@ -72,11 +72,11 @@ class ListViewTest : public VirtualRunLoopTest {
 
 TEST_F(ListViewTest, PagesWithALoadingRowThenAMoreRowUntilTheTotalIsReached) {
   section->loadData();
-  EXPECT_EQ(section->listViewDataStatus(), 1);
+  EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
   EXPECT_EQ(rows(), 1);
   EXPECT_TRUE(std::dynamic_pointer_cast<LoadingTableCell>(lastCell()));
   list->tapRowAtIndexPath(IndexPath::forRow(0, 0));  // the loading row does not react
-  EXPECT_EQ(section->listViewDataStatus(), 1);
+  EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
   EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{1}));
 
   ctrl->deliverAll();
@@ -218,7 +218,7 @@ TEST_F(ListViewTest, AnEmptySectionShowsTheEmptyRowAndATapRefreshesFromPageOne) 
   EXPECT_EQ(empty->label()->text(), "暂无数据");
   list->tapRowAtIndexPath(IndexPath::forRow(0, 0));
   EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{1, 1}));
-  EXPECT_EQ(section->listViewDataStatus(), 1);
+  EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
 }
 
 TEST_F(ListViewTest, RepeatedRowsAcrossPagesAreRefusedByTheUniqueKey) {
@@ -248,7 +248,7 @@ TEST_F(ListViewTest, RefreshStartsAgainFromPageOneAndIsRefusedWhileLoading) {
   ctrl->deliverAll();
   EXPECT_EQ(section->count(), 10u);
   section->clearData();
-  EXPECT_EQ(section->listViewDataStatus(), 0);
+  EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Idle);
   EXPECT_EQ(rows(), 0);
 }
 

@@ -77,20 +77,20 @@ TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {
   loading.setHiddenActivity(true);
   EXPECT_TRUE(loading.activityView()->isHidden());
 
-  UICheckBoxView box(Rect(0, 0, 100, 20));
-  box.setImageChecked(picture(40, 40));
-  box.setImageNotChecked(picture(10, 10));
-  box.refreshUI();
-  EXPECT_EQ(box.imageView()->image(), box.imageNotChecked());
-  EXPECT_EQ(box.imageView()->frame(), Rect(0, 5, 10, 10));
-  box.setChecked(true);
-  box.refreshUI();
-  EXPECT_EQ(box.imageView()->frame(), Rect(0, 0, 20, 20));  // scaled down to the height
-  EXPECT_DOUBLE_EQ(box.textLabel()->frame().x(), 25);
+  auto box = UICheckBoxView::create(Rect(0, 0, 100, 20));
+  box->setImageChecked(picture(40, 40));
+  box->setImageNotChecked(picture(10, 10));
+  box->refreshUI();
+  EXPECT_EQ(box->imageView()->image(), box->imageNotChecked());
+  EXPECT_EQ(box->imageView()->frame(), Rect(0, 5, 10, 10));
+  box->setChecked(true);
+  box->refreshUI();
+  EXPECT_EQ(box->imageView()->frame(), Rect(0, 0, 20, 20));  // scaled down to the height
+  EXPECT_DOUBLE_EQ(box->textLabel()->frame().x(), 25);
 }
 
 TEST_F(LoadingAndCheckBoxTest, TakeTheBuiltInSkin) {
-  auto box = std::make_shared<UICheckBoxView>(Rect(0, 0, 100, 20));
+  auto box = UICheckBoxView::create(Rect(0, 0, 100, 20));
   EXPECT_TRUE(AppSkin::apply(box.get()));
   ASSERT_TRUE(box->imageNotChecked());
   ASSERT_TRUE(box->imageChecked());

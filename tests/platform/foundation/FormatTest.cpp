@@ -67,7 +67,7 @@ TEST(FormatTest, TextAndCharacters) {
 }
 
 TEST(FormatTest, ObjectDescriptions) {
-  auto list = std::make_shared<MutableArray>();
+  auto list = MutableArray::create();
   list->addObject(1);
   list->addObject("two");
   EXPECT_EQ(format("%@", list), "(1, two)");

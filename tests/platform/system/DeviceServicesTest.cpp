@@ -39,10 +39,10 @@ TEST_F(PushRegistrationTest, AnswersComeThroughTheMainLoop) {
   push.registerForRemoteNotificationTypes(RemoteNotificationTypeAlert | RemoteNotificationTypeBadge);
   runFor(1);
   EXPECT_TRUE(listener->tokens.empty());
-  EXPECT_EQ(push.enabledRemoteNotificationTypes(), 0u);
+  EXPECT_EQ(push.enabledRemoteNotificationTypes(), RemoteNotificationTypeNone);
   push.deliverDeviceToken({0xAB, 0xCD});
   EXPECT_EQ(listener->tokens, (std::vector<Data>{{0xAB, 0xCD}}));
-  EXPECT_EQ(push.enabledRemoteNotificationTypes(), 5u);
+  EXPECT_EQ(push.enabledRemoteNotificationTypes(), RemoteNotificationTypeAlert | RemoteNotificationTypeBadge);
   EXPECT_EQ(push.deviceToken(), (Data{0xAB, 0xCD}));
 
   push.setAnswer(Error{"PushErrorDomain", 3010, "no service", nullptr, nullptr});
@@ -52,7 +52,7 @@ TEST_F(PushRegistrationTest, AnswersComeThroughTheMainLoop) {
   ASSERT_EQ(listener->errors.size(), 1u);
   EXPECT_EQ(listener->errors[0].code, 3010);
   EXPECT_EQ(push.registrationRequestCount(), 2);
-  EXPECT_EQ(push.requestedTypes(), 2u);
+  EXPECT_EQ(push.requestedTypes(), RemoteNotificationTypeSound);
 
   // A registration destroyed before the loop turns tells nobody.
   push.setAnswer(Data{1});

@@ -1,0 +1,26 @@
+#include "app/home/FeatureScreensInstall.h"
+
+#include <utility>
+
+#include "app/campus/CampusGroupDetailController.h"
+#include "app/campus/GroupAreaPickerController.h"
+#include "app/jobmap/JobMapController.h"
+#include "app/jobsearch/FeatureScreens.h"
+
+namespace kavro::home {
+
+void installFeatureScreens() {
+  auto& screens = FeatureScreens::shared();
+  screens.openGroupDetail = [](std::string_view groupId, std::int32_t groupType) {
+    CampusGroupDetailController::openWithGroupId(groupId, groupType);
+  };
+  screens.openGroupAreaPicker = [](std::string_view groupId, std::int32_t groupType,
+                                   const std::shared_ptr<pickerControllerDelegate>& delegate) {
+    GroupAreaPickerController::groupAreaPickerController(groupId, groupType, delegate);
+  };
+  screens.openRoute = [](std::shared_ptr<DataItemDetail> record) {
+    JobMapController::openWithDetail(std::move(record));
+  };
+}
+
+}  // namespace kavro::home
