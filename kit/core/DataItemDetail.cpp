@@ -107,7 +107,10 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       return;
     }
     if (entries_.empty()) entries_.reserve(kFirstRoom);
-    entries_.push_back(Entry{std::string(key), std::move(value), true});
+    // Made in place: a record's keys are copied once, not once more by a move.
+    Entry& entry = entries_.emplace_back();
+    entry.key.assign(key.data(), key.size());
+    entry.value = std::move(value);
     if (!index_.empty() || entries_.size() > kSearchedInPlace)
       indexFrom(index_.empty() ? 0 : entries_.size() - 1);
   }
@@ -132,7 +135,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   struct Entry {
     std::string key;
     platform::Value value;
-    bool live;
+    bool live = true;
   };
   struct Hash {
     using is_transparent = void;

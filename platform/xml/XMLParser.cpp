@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <climits>
+#include <cstring>
 
 namespace platform {
 
@@ -21,7 +22,13 @@ struct XMLParser::Impl {
   XMLParser& owner;
   XML_Parser parser;
   std::shared_ptr<XMLParserDelegate> delegate;  // held while a piece is parsed
+  // The run of text since the last tag: a view into expat's buffer while it comes in one piece,
+  // otherwise gathered in text.
+  std::string_view run;
   std::string text;
+  // Expat's buffer while it parses a piece (its text handed out there stays put until then).
+  const char* bufferBegin = nullptr;
+  const char* bufferEnd = nullptr;
   std::vector<XMLAttribute> attributes;
   std::vector<std::size_t> nameLengths;  // of the open elements
   std::size_t inputSize = 0;
@@ -34,7 +41,18 @@ struct XMLParser::Impl {
 
   // The text stays until the element callback that follows it has returned.
   void deliverText() {
-    if (!text.empty() && delegate) delegate->foundCharacters(owner, text);
+    if (!run.empty() && delegate) delegate->foundCharacters(owner, run);
+  }
+  void clearText() {
+    run = {};
+    text.clear();
+  }
+  // Before the buffer moves: a run still open keeps its own copy.
+  void keepText() {
+    if (!run.empty() && run.data() != text.data()) {
+      text.assign(run);
+      run = text;
+    }
   }
 
   void stopWith(XMLParserErrorCode code, std::string message) {
@@ -60,7 +78,7 @@ struct XMLParser::Impl {
       for (const XML_Char** a = atts; a && a[0]; a += 2) self->attributes.push_back({a[0], a[1]});
       self->delegate->didStartElement(self->owner, element, self->attributes);
     }
-    self->text.clear();
+    self->clearText();
   }
 
   static void onEnd(void* data, const XML_Char* name) {
@@ -76,13 +94,20 @@ struct XMLParser::Impl {
     }
     self->deliverText();
     if (!self->stopped && self->delegate) self->delegate->didEndElement(self->owner, element);
-    self->text.clear();
+    self->clearText();
   }
 
   static void onCharacters(void* data, const XML_Char* s, int len) {
     auto* self = static_cast<Impl*>(data);
     if (self->stopped) return;
-    self->text.append(s, static_cast<std::size_t>(len));
+    const auto n = static_cast<std::size_t>(len);
+    if (self->run.empty() && s >= self->bufferBegin && s + n <= self->bufferEnd) {
+      self->run = std::string_view(s, n);
+      return;
+    }
+    self->keepText();
+    self->text.append(s, n);
+    self->run = self->text;
   }
 
   static void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
@@ -165,7 +190,19 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
     do {
       std::size_t n = std::min(length, slice);
       bool last = isFinal && n == length;
-      status = XML_Parse(impl.parser, bytes, static_cast<int>(n), last ? XML_TRUE : XML_FALSE);
+      // Copied into expat's buffer by hand (as XML_Parse would), so that text found there is
+      // handed out without another copy.
+      void* buffer = n ? XML_GetBuffer(impl.parser, static_cast<int>(n)) : nullptr;
+      if (buffer) {
+        std::memcpy(buffer, bytes, n);
+        impl.bufferBegin = static_cast<const char*>(buffer);
+        impl.bufferEnd = impl.bufferBegin + n;
+        status = XML_ParseBuffer(impl.parser, static_cast<int>(n), last ? XML_TRUE : XML_FALSE);
+        impl.keepText();
+        impl.bufferBegin = impl.bufferEnd = nullptr;
+      } else {
+        status = XML_Parse(impl.parser, bytes, static_cast<int>(n), last ? XML_TRUE : XML_FALSE);
+      }
       bytes += n;
       length -= n;
     } while (status == XML_STATUS_OK && length > 0);
@@ -193,7 +230,7 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
   }
   if (isFinal) {
     impl.deliverText();
-    impl.text.clear();
+    impl.clearText();
     if (impl.stopped) return false;
     impl.stopped = true;
     impl.finished = true;

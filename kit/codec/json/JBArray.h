@@ -31,6 +31,9 @@ class JBArray final : public platform::MutableArray {
   const platform::Value& objectAtIndex(std::size_t index) const override;
   // The values, for a reader that knows the class.
   const platform::Value* values() const { return items_.data(); }
+  // For a document's immutable root: the length of the text it was decoded from (0 otherwise), a
+  // close guess at its compact encoding's length.
+  std::size_t decodedLength() const { return mutable_ ? 0 : decodedLength_; }
   // Ahead of reading the values one by one: fetch into the cache the dictionary at index (its
   // node when stage is 0; its slots and pairs when stage is 1, which wants stage 0 done earlier).
   void prefetchForReading(std::size_t index, int stage) const;
@@ -62,6 +65,7 @@ class JBArray final : public platform::MutableArray {
   union {
     std::pmr::vector<platform::Value> items_;
   };
+  std::size_t decodedLength_ = 0;
   bool mutable_;
   bool ownsNothing_ = false;
 };

@@ -51,6 +51,9 @@ class JBDictionary final : public platform::MutableDictionary {
   std::size_t count() const override { return count_; }
   std::size_t capacity() const { return capacity_; }
   bool isMutable() const { return mutations_ != 0; }
+  // For a document's immutable root: the length of the text it was decoded from (0 otherwise), a
+  // close guess at its compact encoding's length.
+  std::size_t decodedLength() const { return mutations_ == 0 ? decodedLength_ : 0; }
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
   void enumerate(
@@ -135,6 +138,7 @@ class JBDictionary final : public platform::MutableDictionary {
   // For an immutable dictionary of at most 64 pairs: the pairs whose values own something (a
   // container, above all). Only those need destroying; the others go with the storage.
   std::uint64_t owningPairs_ = ~std::uint64_t{0};
+  std::size_t decodedLength_ = 0;
   bool ownsKeys_;
 };
 

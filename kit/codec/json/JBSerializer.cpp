@@ -1,6 +1,7 @@
 #include "kit/codec/json/JBSerializer.h"
 
 #include <cxxabi.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <array>
@@ -15,6 +16,10 @@
 #include <typeinfo>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
@@ -113,6 +118,55 @@ constexpr std::array<bool, 256> kSpecialWithSlash = makeSpecial(true);
 
 const char kHex[] = "0123456789abcdef";
 
+// Bytes of well-formed text that must be escaped: controls, the quotation mark, the backslash.
+inline bool mustEscape(std::uint8_t c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+#if defined(__SSE2__)
+constexpr std::size_t kCopyBlock = 16;
+
+// Whether a 16-byte load at p stays inside p's page: reading past the end of the text is then
+// harmless (the bytes beyond are never used).
+inline bool blockInPage(const std::uint8_t* p) {
+  return (reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - kCopyBlock;
+}
+
+// Copies bytes from p to out up to the first one that must be escaped (or end) and answers where
+// it stopped, a block at a time: out needs room for (end - p) bytes plus kCopyBlock. Most strings
+// are shorter than a block and go in one load and one store.
+__attribute__((no_sanitize_address)) inline const std::uint8_t* copyToEscape(const std::uint8_t* p,
+                                                                             const std::uint8_t* end,
+                                                                             char* out) {
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i space = _mm_set1_epi8(0x20);
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  while (p < end) {
+    const std::size_t left = static_cast<std::size_t>(end - p);
+    if (left < kCopyBlock && !blockInPage(p)) break;
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+    // Unsigned v < 0x20, as a signed compare of both sides with the top bit flipped.
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
+                                     _mm_cmplt_epi8(_mm_xor_si128(v, flip), _mm_xor_si128(space, flip)));
+    auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
+    if (left < kCopyBlock) m &= (1u << left) - 1;
+    if (m) return p + __builtin_ctz(m);
+    if (left <= kCopyBlock) return end;
+    p += kCopyBlock;
+    out += kCopyBlock;
+  }
+  while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
+  return p;
+}
+#else
+constexpr std::size_t kCopyBlock = 0;
+
+inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
+  while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
+  return p;
+}
+#endif
+
 // Output memory that grows by realloc: a large buffer moves its pages instead of copying them, and
 // nothing is written twice.
 class OutputBuffer {
@@ -156,11 +210,79 @@ OutputBuffer takeScratch() {
   return b;
 }
 
+// Where an encoding writes: the thread's scratch buffer, copied out at the end, or, when the
+// length is known well beforehand, the returned string itself. A large answer is then written
+// once, into memory faulted in once, with no copy after.
+class Output {
+ public:
+  Output() : scratch_(takeScratch()), data_(scratch_.data()), size_(scratch_.size()) {}
+
+  char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  void grow(std::size_t atLeast) {
+    if (writesText()) {
+      growText(atLeast);
+    } else {
+      scratch_.grow(atLeast);
+      data_ = scratch_.data();
+      size_ = scratch_.size();
+    }
+  }
+
+  // Writes into a string made room for `expected` bytes from here on (before anything is written).
+  void writeIntoText(std::size_t expected) {
+    keepScratch();
+    intoText_ = true;
+    text_.reserve(expected);
+    adviseLargePages();
+    growText(0);
+  }
+  bool writesText() const { return intoText_; }
+  // The len bytes written, as a string.
+  std::string take(std::size_t len) {
+    if (!writesText()) return std::string(data_, len);
+    text_.resize(len);
+    return std::move(text_);
+  }
+  // The scratch buffer goes back to the thread for the next encoding, unless it grew too large.
+  void keepScratch() {
+    if (scratch_.size() <= kScratchKept && scratch_.size() > scratch.size()) scratch = std::move(scratch_);
+  }
+
+ private:
+  // The string's size is the room written so far or about to be: it grows within the reserved
+  // capacity a slice at a time, so the zeros resize() writes are overwritten while in the cache.
+  void growText(std::size_t atLeast) {
+    constexpr std::size_t kSlice = 256 * 1024;
+    if (atLeast > text_.capacity()) text_.reserve(std::max(atLeast, text_.capacity() * 2));
+    text_.resize(std::min(text_.capacity(), std::max(atLeast, text_.size() + kSlice)));
+    data_ = text_.data();
+    size_ = text_.size();
+  }
+
+  // Tens of megabytes written into fresh memory fault it in a page at a time, a cost as large as
+  // the writing: large pages take a five-hundredth of the faults.
+  void adviseLargePages() {
+    constexpr std::size_t kLargePage = 2 * 1024 * 1024;
+    if (text_.capacity() < 4 * kLargePage) return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(text_.data());
+    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t last = (begin + text_.capacity()) & ~(kLargePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+
+  OutputBuffer scratch_;
+  std::string text_;
+  char* data_;
+  std::size_t size_;
+  bool intoText_ = false;
+};
+
 struct EncodeState {
   JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
-  OutputBuffer buf = takeScratch();
+  Output buf;
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
@@ -324,16 +446,20 @@ struct EncodeState {
   bool writeWellFormedString(std::string_view s) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     const auto* const end = p + s.size();
-    room(s.size() + 2);
-    put('"');
-    while (p < end) {
-      const std::uint8_t* q = json::scanToEscape(p, end);
-      if (q != p) write(p, static_cast<std::size_t>(q - p));
+    // Room for the text, its quotes and the whole blocks the copy below stores past its end.
+    char* out = room(s.size() + 2 + kCopyBlock);
+    *out++ = '"';
+    for (;;) {
+      const std::uint8_t* q = copyToEscape(p, end, out);
+      out += q - p;
+      len = static_cast<std::size_t>(out - buf.data());
       if (q >= end) break;
       writeEscape(*q);
       p = q + 1;
+      out = room(static_cast<std::size_t>(end - p) + 1 + kCopyBlock);
     }
-    put('"');
+    *out = '"';
+    ++len;
     return true;
   }
 
@@ -515,10 +641,25 @@ void checkEncodeOption(JBEncodeOptions encodeOption) {
         "(encodeOption & JBEncodeOptionStringObj) != 0");
 }
 
-std::string takeText(EncodeState& state) { return std::string(state.buf.data(), state.len); }
+std::string takeText(EncodeState& state) { return state.buf.take(state.len); }
 
 void keepScratch(EncodeState& state) {
-  if (state.buf.size() <= kScratchKept && state.buf.size() > scratch.size()) scratch = std::move(state.buf);
+  if (!state.buf.writesText()) state.buf.keepScratch();
+}
+
+// A decoded document's root written compact and without escaping options comes out about as long
+// as the text it was decoded from (doubles written in full may add some): the output is sized by
+// that.
+void sizeByDecodedText(EncodeState& state, const platform::Object& root) {
+  if (state.pretty() || !state.plainText()) return;
+  std::size_t decoded = 0;
+  const std::type_info& type = typeid(root);
+  if (type == typeid(JBDictionary))
+    decoded = static_cast<const JBDictionary&>(root).decodedLength();
+  else if (type == typeid(JBArray))
+    decoded = static_cast<const JBArray&>(root).decodedLength();
+  constexpr std::size_t kWorthIt = 64 * 1024;
+  if (decoded >= kWorthIt) state.buf.writeIntoText(decoded + decoded / 8 + 4096);
 }
 
 platform::Value finish(EncodeState& state, bool ok, JBEncodeOptions encodeOption, platform::Error* error) {
@@ -601,6 +742,7 @@ std::optional<std::string> JBSerializer::serializeCollectionAsText(
   EncodeState state;
   state.options = options;
   state.formatter = &formatter;
+  sizeByDecodedText(state, collection);
   std::optional<std::string> text;
   if (writeCollectionRoot(state, collection)) text = takeText(state);
   if (state.error && error) *error = std::move(*state.error);

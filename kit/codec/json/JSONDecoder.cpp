@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -1031,6 +1032,12 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
     }
   }
   if (!root.isNull()) {
+    // The root remembers how much text it came from: an encoder sizes its output by it.
+    platform::Object* rootObject = root.objectValue().get();
+    if (typeid(*rootObject) == typeid(JBDictionary))
+      static_cast<JBDictionary*>(rootObject)->decodedLength_ = pos;
+    else if (typeid(*rootObject) == typeid(JBArray))
+      static_cast<JBArray*>(rootObject)->decodedLength_ = pos;
     if (pos < length) {
       skipWhitespace();
       if (!has(options, JBParseOptionAllowTrailingText) && pos < length) {

@@ -53,10 +53,6 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
 // back to where wider ones are missing).
 const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end);
 
-// For text known to be well-formed UTF-8: the first byte at or after p that JSON text must
-// escape (the quotation mark, the backslash or a control character), or end.
-const std::uint8_t* scanToEscape(const std::uint8_t* p, const std::uint8_t* end);
-
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

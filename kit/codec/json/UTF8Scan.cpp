@@ -203,44 +203,4 @@ const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint
 }
 #endif
 
-namespace {
-
-inline bool mustEscape(std::uint8_t c) { return c < 0x20 || c == '"' || c == '\\'; }
-
-const std::uint8_t* scanToEscapeScalar(const std::uint8_t* p, const std::uint8_t* end) {
-  while (p < end && !mustEscape(*p)) ++p;
-  return p;
-}
-
-#if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
-#define KAVRO_HAVE_AVX2_ESCAPE_SCAN 1
-__attribute__((target("avx2"))) const std::uint8_t* scanToEscapeAVX2(const std::uint8_t* p,
-                                                                     const std::uint8_t* end) {
-  const __m256i quote = _mm256_set1_epi8('"');
-  const __m256i backslash = _mm256_set1_epi8('\\');
-  const __m256i control = _mm256_set1_epi8(0x1F);
-  while (end - p >= 32) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    // Unsigned v <= 0x1F exactly when max(v, 0x1F) is 0x1F.
-    const __m256i hit =
-        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash)),
-                        _mm256_cmpeq_epi8(_mm256_max_epu8(v, control), control));
-    const auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
-    if (m) return p + __builtin_ctz(m);
-    p += 32;
-  }
-  return scanToEscapeScalar(p, end);
-}
-#endif
-
-}  // namespace
-
-const std::uint8_t* scanToEscape(const std::uint8_t* p, const std::uint8_t* end) {
-#if defined(KAVRO_HAVE_AVX2_ESCAPE_SCAN)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return scanToEscapeAVX2(p, end);
-#endif
-  return scanToEscapeScalar(p, end);
-}
-
 }  // namespace kavro::json

@@ -303,3 +303,41 @@ TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
 
 }  // namespace
 }  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// A large decoded document is written straight into the returned text, sized by the text it came
+// from: output far longer than that (numbers written in full, escapes) or shorter (whitespace,
+// "\u" escapes of CJK) comes out the same as the same values held in the platform's containers.
+TEST(JBSerializer, LargeDecodedDocumentsComeOutWholeWhateverTheirLength) {
+  auto ownedCopy = [](const platform::Array& list) {
+    auto owned = platform::MutableArray::create();
+    for (std::size_t i = 0; i < list.count(); ++i) {
+      const Value& v = list.objectAtIndex(i);
+      owned->addObject(v.isString() ? Value(std::string(v.stringView())) : v);
+    }
+    return owned;
+  };
+  std::string numbers = "[";
+  for (int i = 0; i < 60000; ++i) numbers += (i ? ",0." : "0.") + std::to_string(i % 9 + 1);
+  numbers += "]";
+  std::string strings = "[";
+  for (int i = 0; i < 6000; ++i)
+    strings += std::string(i ? ", " : "") + "\"\\u4e2d\\n" +
+               std::string(static_cast<std::size_t>(i % 40), 'x') + "\\\"\\u0001 \\/\"";
+  strings += "]";
+  for (const std::string* text : {&numbers, &strings}) {
+    Value decoded = json::objectFromJSONString(*text);
+    auto list = decoded.arrayValue();
+    ASSERT_TRUE(list);
+    auto ours = json::JSONString(*list);
+    auto theirs = json::JSONString(*ownedCopy(*list));
+    ASSERT_TRUE(ours && theirs);
+    EXPECT_EQ(*ours, *theirs);
+    EXPECT_EQ(json::objectFromJSONString(*ours), decoded);
+  }
+}
+
+}  // namespace
+}  // namespace kavro
