@@ -77,8 +77,10 @@ int zoomLevelByRadius(const mapsdk::GMKMapView& map, double radius) {
     const double here = countRadiusByZoomLevel(map, level);
     if (here <= radius) continue;
     if (level == 18) return 18;
+    // The nearer of the two, a tie to L. Comparing with the midpoint keeps a radius at the midpoint
+    // a tie: the two distances to it can differ in their last bit.
     const double above = countRadiusByZoomLevel(map, level + 1);
-    return std::fabs(above - radius) < std::fabs(here - radius) ? level + 1 : level;
+    return radius < (here + above) / 2 ? level + 1 : level;
   }
   return 3;
 }
