@@ -77,6 +77,8 @@ void GMKMapView::build() {
         internal_->delegateRegionWillChangeAnimated(true);
         break;
       case platform::GestureRecognizerState::Changed:
+        // A pan never becomes a long press.
+        content_->notifyDrag();
         // The unchanged picture follows the finger until the engine has drawn the new one.
         content_->setTransform(platform::AffineTransform::makeTranslation(t.x, t.y));
         annotationLayer_->setTransform(content_->transform());
@@ -100,6 +102,7 @@ void GMKMapView::build() {
         internal_->delegateRegionWillChangeAnimated(true);
         break;
       case platform::GestureRecognizerState::Changed:
+        content_->notifyZoom();
         content_->setTransform(platform::AffineTransform::makeScale(pinch.scale(), pinch.scale()));
         break;
       case platform::GestureRecognizerState::Ended: {
