@@ -687,7 +687,7 @@ void JobMapSearchController::showJobDetail() {
   }
   auto rows = ListViewData::newData();
   for (const auto& job : mapBubbleView_->arrJobDetails()) rows->listData()->addItem(job);
-  rows->setListViewDataStatus(2);
+  rows->setListViewDataStatus(ListViewDataStatus::Loaded);
   auto pager = PageTurnController::create(rows, static_cast<std::int32_t>(mapBubbleView_->currentJobIndex()),
                                           pageClass);
   if (auto nav = navigationController()) nav->pushViewController(pager, true);

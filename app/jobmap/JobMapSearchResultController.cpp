@@ -51,7 +51,7 @@ void JobMapSearchResultController::loadListView() {
     listDataSearchResult_->loadData();
     return;
   }
-  listDataSearchResult_->setListViewDataStatus(1);
+  listDataSearchResult_->setListViewDataStatus(ListViewDataStatus::Loading);
   std::weak_ptr<JobMapSearchResultController> weak = sharedAs<JobMapSearchResultController>();
   platform::RunLoop::main().performAfter(FillDelay, this, [weak] {
     if (auto self = weak.lock()) self->loadListFromResult();
@@ -87,7 +87,7 @@ void JobMapSearchResultController::showCount() {
 }
 
 void JobMapSearchResultController::loadListFromResult() {
-  listDataSearchResult_->setListViewDataStatus(2);
+  listDataSearchResult_->setListViewDataStatus(ListViewDataStatus::Loaded);
   listDataSearchResult_->listData()->appendItems(result_.get());
   listViewResult_->reloadData();
   showCount();

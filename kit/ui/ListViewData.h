@@ -74,8 +74,6 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
 
   ListViewDataStatus listViewDataStatus() const { return status_; }
   void setListViewDataStatus(ListViewDataStatus s) { status_ = s; }
-  // For callers that still pass the number (the job map's screens); 0 to 2 as the enum.
-  void setListViewDataStatus(std::int32_t s) { status_ = static_cast<ListViewDataStatus>(s); }
   std::uint32_t pageAt() const { return pageAt_; }
   void setPageAt(std::uint32_t p) { pageAt_ = p; }
   std::uint32_t pageSize() const { return pageSize_; }
