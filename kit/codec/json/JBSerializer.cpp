@@ -124,34 +124,22 @@ inline bool mustEscape(std::uint8_t c) { return c < 0x20 || c == '"' || c == '\\
 #if defined(__SSE2__)
 constexpr std::size_t kCopyBlock = 16;
 
-// Whether a 16-byte load at p stays inside p's page: reading past the end of the text is then
-// harmless (the bytes beyond are never used).
-inline bool blockInPage(const std::uint8_t* p) {
-  return (reinterpret_cast<std::uintptr_t>(p) & 4095) <= 4096 - kCopyBlock;
-}
-
 // Copies bytes from p to out up to the first one that must be escaped (or end) and answers where
-// it stopped, a block at a time: out needs room for (end - p) bytes plus kCopyBlock. Most strings
-// are shorter than a block and go in one load and one store.
-__attribute__((no_sanitize_address)) inline const std::uint8_t* copyToEscape(const std::uint8_t* p,
-                                                                             const std::uint8_t* end,
-                                                                             char* out) {
+// it stopped, a block at a time while whole blocks remain (never reading past end), the rest a
+// byte at a time: out needs room for (end - p) bytes.
+inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i space = _mm_set1_epi8(0x20);
   const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-  while (p < end) {
-    const std::size_t left = static_cast<std::size_t>(end - p);
-    if (left < kCopyBlock && !blockInPage(p)) break;
+  while (static_cast<std::size_t>(end - p) >= kCopyBlock) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
     // Unsigned v < 0x20, as a signed compare of both sides with the top bit flipped.
     const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
                                      _mm_cmplt_epi8(_mm_xor_si128(v, flip), _mm_xor_si128(space, flip)));
-    auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-    if (left < kCopyBlock) m &= (1u << left) - 1;
+    const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
     if (m) return p + __builtin_ctz(m);
-    if (left <= kCopyBlock) return end;
     p += kCopyBlock;
     out += kCopyBlock;
   }
