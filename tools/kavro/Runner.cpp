@@ -1,6 +1,7 @@
 #include "tools/kavro/Runner.h"
 
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <filesystem>
 #include <istream>
@@ -82,10 +83,13 @@ std::vector<std::string> words(std::string_view s) {
   return out;
 }
 
+// A number a command takes (ids, indexes, points, seconds): finite and within a billion, so that it
+// fits an int wherever one is wanted.
 std::optional<double> number(std::string_view s) {
   double v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  if (!std::isfinite(v) || std::fabs(v) > 1e9) return std::nullopt;
   return v;
 }
 

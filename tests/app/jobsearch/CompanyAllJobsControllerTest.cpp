@@ -35,13 +35,10 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
                platform::Value(std::dynamic_pointer_cast<platform::Object>(delegate))});
         };
   }
-  void TearDown() override {
-    FeatureScreens::shared() = {};
-    JobScreenTest::TearDown();
-  }
   // The picker's record holds the screen: it must not live on into the exit, past the services
   // the screen's teardown still reaches.
   void TearDown() override {
+    FeatureScreens::shared() = {};
     GroupAreaPickerController::opened.clear();
     JobScreenTest::TearDown();
   }
