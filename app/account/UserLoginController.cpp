@@ -108,6 +108,12 @@ void UserLoginController::customView() {
   passwordField_->setPlaceholder(localized("login_placeholder_password"));
   passwordField_->setReturnKeyType(platform::ReturnKeyType::Go);
   view()->addSubview(passwordField_);
+  // On the screen's plain ground a field without a box reads as a label once it holds text.
+  for (const auto& field : {nameField_, passwordField_}) {
+    field->setBorderStyle(platform::TextBorderStyle::RoundedRect);
+    field->setBackgroundColor(platform::Color::white());
+    field->setContentVerticalAlignment(platform::ContentVerticalAlignment::Center);
+  }
 
   auto weak = weakAs<UserLoginController>();
   loginButton_ =

@@ -6,6 +6,8 @@ namespace kavro {
 
 void ShortTitleValueAddressCell::initCellView() {
   ShortTitleValueClickAbleCell::initCellView();
+  // The map pin stands where the disclosure mark would be drawn and says the same: the row opens.
+  setAccessoryType(platform::TableViewCellAccessoryType::None);
   icon_ = std::make_shared<platform::ImageView>(platform::Rect(0, 0, IconWidth, IconHeight));
   AppSkin::apply(icon_.get(), "jobdetail_location_map", "job_related");
   contentView()->addSubview(icon_);

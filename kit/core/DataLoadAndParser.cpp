@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "kit/codec/json/JBArena.h"
+#include "kit/core/AppCoreInfo.h"
 #include "kit/core/StringError.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Value.h"
@@ -36,6 +37,15 @@ void setTrimmed(DataItemDetail& record, std::string_view text, std::string_view 
     record.setStringInArena(text, key, arena);
   else
     record.setStringInArena(str::trim(text), key, arena);
+}
+
+// A failed call is told in the screen's language: the transport's own words (English, with host
+// and port) mean nothing to the user. Without a string table the error's text stands.
+std::string failureText(const platform::Error& error) {
+  bool server = error.domain == DataHttpConnection::ErrorDomain && error.code >= 1;
+  std::string text =
+      AppCoreInfo::getLocalizedString(server ? "common_text_server_failed" : "common_text_network_failed");
+  return text.empty() ? str::fromError(&error) : text;
 }
 
 }  // namespace
@@ -119,7 +129,7 @@ void DataLoadAndParser::stopLoading() {
 
 void DataLoadAndParser::connectionOnError(DataHttpConnection&, const platform::Error& error) {
   if (finished_) return;
-  failWith(str::fromError(&error));
+  failWith(failureText(error));
   onFinished();
 }
 
@@ -132,7 +142,8 @@ void DataLoadAndParser::connectionOnReceived(DataHttpConnection&, const platform
 void DataLoadAndParser::connectionOnDownloadedSize(DataHttpConnection& connection, std::int64_t size) {
   if (finished_ || size <= static_cast<std::int64_t>(MaximumAnswerSize)) return;
   connection.stopLoading();
-  failWith("The answer is larger than " + std::to_string(MaximumAnswerSize) + " bytes");
+  std::string text = AppCoreInfo::getLocalizedString("common_text_data_is_error");
+  failWith(text.empty() ? "The answer is larger than " + std::to_string(MaximumAnswerSize) + " bytes" : text);
   onFinished();
 }
 

@@ -9,6 +9,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/SystemText.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/ViewDescription.h"
@@ -120,7 +121,8 @@ void AlertView::setAlertViewStyle(AlertViewStyle s) {
     bool secure =
         s == AlertViewStyle::SecureTextInput || (s == AlertViewStyle::LoginAndPasswordInput && i == 1);
     f->setSecureTextEntry(secure);
-    if (s == AlertViewStyle::LoginAndPasswordInput) f->setPlaceholder(i == 0 ? "Login" : "Password");
+    if (s == AlertViewStyle::LoginAndPasswordInput)
+      f->setPlaceholder(systemText(i == 0 ? "Login" : "Password"));
     fields_.push_back(f);
   }
   setNeedsLayout();

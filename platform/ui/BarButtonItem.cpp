@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/ui/Button.h"
+#include "platform/ui/SystemText.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/View.h"
 
@@ -11,7 +12,7 @@ namespace platform {
 
 namespace {
 
-std::string systemTitle(BarButtonSystemItem item) {
+std::string englishTitle(BarButtonSystemItem item) {
   switch (item) {
     case BarButtonSystemItem::Done:
       return "Done";
@@ -60,6 +61,11 @@ std::string systemTitle(BarButtonSystemItem item) {
     default:
       return "";
   }
+}
+
+std::string systemTitle(BarButtonSystemItem item) {
+  std::string english = englishTitle(item);
+  return english.empty() ? english : systemText(english);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/ui/SystemText.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/ViewDescription.h"
 
@@ -26,12 +27,12 @@ Button::Button(ButtonType type, Rect frame) : Control(frame), type_(type) {
     case ButtonType::DetailDisclosure:
     case ButtonType::ContactAdd:
       if (frame.size == Size{}) setFrame(Rect(frame.origin, Size{29, 31}));
-      setAccessibilityLabel(type == ButtonType::ContactAdd ? "Add" : "More Info");
+      setAccessibilityLabel(systemText(type == ButtonType::ContactAdd ? "Add" : "More Info"));
       break;
     case ButtonType::InfoLight:
     case ButtonType::InfoDark:
       if (frame.size == Size{}) setFrame(Rect(frame.origin, Size{18, 19}));
-      setAccessibilityLabel("More Info");
+      setAccessibilityLabel(systemText("More Info"));
       break;
     default:
       break;

@@ -5,6 +5,7 @@
 
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/SystemText.h"
 #include "platform/ui/TextMetrics.h"
 
 namespace platform {
@@ -96,12 +97,12 @@ void NavigationBar::layoutSubviews() {
   if (below && !top->hidesBackButton() &&
       (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton())) {
     std::string title = below->backBarButtonItem() ? below->backBarButtonItem()->title() : below->title();
-    if (title.empty()) title = "Back";
+    if (title.empty()) title = systemText("Back");
     auto button = std::make_shared<Button>(ButtonType::Custom);
     Font font = Font::boldSystemFontOfSize(12);
     button->titleLabel()->setFont(font);
     button->setTitle(title);
-    button->setAccessibilityLabel("Back");
+    button->setAccessibilityLabel(title);
     button->setBorderWidth(1);
     button->setCornerRadius(5);
     button->setBorderColor(Color::grey(0.2));

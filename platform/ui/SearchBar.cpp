@@ -1,6 +1,7 @@
 #include "platform/ui/SearchBar.h"
 
 #include "platform/ui/Button.h"
+#include "platform/ui/SystemText.h"
 #include "platform/ui/ViewDescription.h"
 
 namespace platform {
@@ -74,7 +75,7 @@ void SearchBar::setShowsCancelButton(bool shows, bool) {
   showsCancel_ = shows;
   if (shows && !cancel_) {
     cancel_ = std::make_shared<Button>(ButtonType::Custom);
-    cancel_->setTitle("Cancel");
+    cancel_->setTitle(systemText("Cancel"));
     cancel_->titleLabel()->setFont(Font::boldSystemFontOfSize(12));
     cancel_->setBorderWidth(1);
     cancel_->setCornerRadius(5);

@@ -96,6 +96,8 @@ void TableViewCell::rebuildAccessory() {
     mark->setText(accessoryType_ == TableViewCellAccessoryType::Checkmark ? "\u2713" : "\u203A");
     mark->setBackgroundColor(std::nullopt);
     mark->setTextColor(Color::gray());
+    // Centred in its box, the mark keeps clear of a text that ends beside it.
+    mark->setTextAlignment(TextAlignment::Center);
     shownAccessory_ = mark;
   } else if (accessoryType_ == TableViewCellAccessoryType::DetailDisclosureButton) {
     auto button = std::make_shared<Button>(ButtonType::DetailDisclosure);

@@ -2,7 +2,9 @@
 
 #include "app/account/UserLoginController.h"
 #include "kit/core/StoreDataTypes.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/ui/NavigationItem.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/app/account/ScreenServerTest.h"
 
 namespace kavro {
@@ -90,6 +92,24 @@ TEST_F(UserLoginControllerTest, TheGateAsksFirstThenLogsInAndPerformsTheSelector
 
   loop().runFor(0.5);
   EXPECT_EQ(receiver->applied, 1) << "performed once";
+}
+
+TEST_F(UserLoginControllerTest, TheFieldsAreSeenAsFieldsEvenWhenEmpty) {
+  auto receiver = pushReceiver();
+  auto screen = UserLoginController::loginWithParent(receiver, "applySelectedJobs");
+  ASSERT_TRUE(screen);
+  settle();
+  for (const auto& field : {screen->nameField(), screen->passwordField()}) {
+    field->setText("");
+    field->setPlaceholder("");
+    auto image = platform::Snapshot::imageOfView(*field, 1);
+    ASSERT_TRUE(image);
+    const auto& b = *image->bitmap();
+    auto corner = b.pixelAt(0, b.height() / 2);
+    auto inside = b.pixelAt(b.width() / 2, b.height() / 2);
+    EXPECT_TRUE(corner.r != inside.r || corner.g != inside.g || corner.b != inside.b)
+        << "an empty field draws its box";
+  }
 }
 
 TEST_F(UserLoginControllerTest, AFailedLoginShowsTheServersMessageAndPerformsNothing) {

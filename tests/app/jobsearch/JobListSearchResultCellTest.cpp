@@ -6,6 +6,7 @@
 #include "app/jobsearch/JobListFavoriteCell.h"
 #include "app/jobsearch/JobListSearchResultCell.h"
 #include "kit/ui/ListView.h"
+#include "platform/ui/TextMetrics.h"
 #include "tests/kit/ui/KitUITest.h"
 
 namespace kavro::test {
@@ -69,6 +70,20 @@ TEST_F(JobListCellsTest, BadgesFollowTheRecordAndRowsPastTheDataHaveNoHeight) {
   ASSERT_TRUE(shownRow(platform::classFor<JobListApplyCell>(), job("", "", "")));
   EXPECT_EQ(height(0), 71);
   EXPECT_EQ(JobListApplyCell::heightForCell(*list, IndexPath::forRow(1, 0)), 0);
+}
+
+TEST_F(JobListCellsTest, AResultRowShowsADistrictAndItsDateWhole) {
+  auto record = job("", "", "");
+  record->set_jobname("Java开发工程师");
+  record->setString("上海-浦东新区", "jobarea");
+  record->setString("2013-06-04", "issuedate");
+  auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(
+      shownRow(platform::classFor<JobListSearchResultCell>(), record));
+  ASSERT_TRUE(cell);
+  for (const auto& label : {cell->jobarea(), cell->issuedate()}) {
+    EXPECT_LE(platform::TextMetrics::widthOfText(label->text(), label->font()), label->frame().width())
+        << label->text();
+  }
 }
 
 TEST_F(JobListCellsTest, AResultRowOutsideAResultScreenStaysShort) {

@@ -2,6 +2,7 @@
 
 #include "app/jobsearch/ReportJobController.h"
 #include "app/jobsearch/TextViewInputCell.h"
+#include "kit/ui/TitleInputCell.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/app/jobsearch/JobDetailViewTestSupport.h"
@@ -61,6 +62,17 @@ TEST_F(ReportJobControllerTest, TheFormIsPrefilledAndSubmitFollowsTheStatement) 
   statementCell()->textview()->deleteBackward();
   statementCell()->textview()->deleteBackward();
   EXPECT_FALSE(submitEnabled());
+}
+
+TEST_F(ReportJobControllerTest, ContactValuesSitOnTheLineOfTheirTitles) {
+  for (int row : {0, 1}) {
+    auto cell = std::dynamic_pointer_cast<TitleInputCell>(
+        form->listReport()->cellForRowAtIndexPath(platform::IndexPath::forRow(row, 1)));
+    ASSERT_TRUE(cell) << row;
+    const auto& field = *cell->input();
+    auto text = field.textRectForBounds(field.bounds());
+    EXPECT_NEAR(text.midY(), field.bounds().midY(), 0.5) << "row " << row << ": " << field.text();
+  }
 }
 
 TEST_F(ReportJobControllerTest, TheStatementHasTheFocusAsTheFormOpensSoTypingFillsIt) {

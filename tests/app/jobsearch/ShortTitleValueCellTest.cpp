@@ -85,7 +85,9 @@ TEST_F(ShortTitleValueCellTest, TheAddressRowLeavesRoomForItsIcon) {
   EXPECT_EQ(normal->value()->frame().width() - address->value()->frame().width(),
             ShortTitleValueAddressCell::ValueReduction);
   EXPECT_EQ(address->icon()->frame().maxX(), 320 - 15 - 10);
-  EXPECT_EQ(address->accessoryType(), platform::TableViewCellAccessoryType::DisclosureIndicator);
+  // The pin stands where the disclosure mark would be drawn: one mark, not two over each other.
+  EXPECT_EQ(address->accessoryType(), platform::TableViewCellAccessoryType::None);
+  EXPECT_TRUE(address->isUserInteractionEnabled());
 }
 
 TEST_F(ShortTitleValueCellTest, TwoColumnsFallBackToNormalRowsWhenAValueIsMissing) {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/core/DeviceUUID.h"
@@ -272,9 +273,11 @@ TEST_F(DataLoadAndParserTest, EachFailureKindIsOneLocalErrorWithAMessage) {
     std::string path;
     std::string message;  // "" when any text will do
   };
-  std::vector<Case> cases = {{"job/broken.php", ""},
-                             {"job/down.php", "internal server error"},
-                             {"job/no_such_call.php", "not found"}};
+  // A failed transfer reads in the user's language, not in the transport's words.
+  std::string serverFailed = AppCoreInfo::getLocalizedString("common_text_server_failed");
+  ASSERT_EQ(serverFailed, "服务器繁忙，请稍后重试");
+  std::vector<Case> cases = {
+      {"job/broken.php", ""}, {"job/down.php", serverFailed}, {"job/no_such_call.php", serverFailed}};
   for (const auto& c : cases) {
     auto rec = std::make_shared<LoaderRecorder>();
     auto loader = DataLoadAndParser::GetUrl(c.path, rec);
@@ -300,7 +303,8 @@ TEST_F(DataLoadAndParserTest, EachFailureKindIsOneLocalErrorWithAMessage) {
   loop().runFor(0.05);
   EXPECT_EQ(rec->calls, 1);
   EXPECT_TRUE(rec->result->localError());
-  EXPECT_FALSE(rec->result->message().empty());
+  EXPECT_EQ(rec->result->message(), "网络连接失败，请检查网络设置");
+  EXPECT_EQ(rec->result->message().find(host.substr(host.rfind(':'))), std::string::npos);
 }
 
 TEST_F(DataLoadAndParserTest, AnOversizedAnswerIsStoppedAsItArrives) {
@@ -314,7 +318,7 @@ TEST_F(DataLoadAndParserTest, AnOversizedAnswerIsStoppedAsItArrives) {
   loop().runFor(0.05);
   EXPECT_EQ(rec->calls, 1);
   EXPECT_TRUE(rec->result->localError());
-  EXPECT_NE(rec->result->message().find("larger"), std::string::npos);
+  EXPECT_EQ(rec->result->message(), AppCoreInfo::getLocalizedString("common_text_data_is_error"));
 }
 
 TEST_F(DataLoadAndParserTest, NothingAfterStopAndNoReportTwice) {

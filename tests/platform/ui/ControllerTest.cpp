@@ -140,6 +140,16 @@ TEST_F(ControllerTest, TabBarHidesForScreensThatAskWhenPushed) {
                       "pushed.didDisappear", "other.didAppear"}));
 }
 
+TEST_F(ControllerTest, AnUntitledScreenBelowGivesABackButtonInTheUsersLanguage) {
+  auto below = std::make_shared<ViewController>();
+  auto nav = NavigationController::create(below);
+  window->setRootViewController(nav);
+  nav->pushViewController(std::make_shared<ViewController>(), false);
+  ASSERT_TRUE(nav->navigationBar()->backButton());
+  EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "返回");
+  EXPECT_EQ(nav->navigationBar()->backButton()->accessibilityLabel(), "返回");
+}
+
 TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
   struct NavLog : NavigationControllerDelegate {
     std::vector<std::string> shown;
@@ -161,6 +171,7 @@ TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
   nav->setViewControllers({screens[0], screens[1], screens[2]}, false);
   EXPECT_EQ(nav->navigationBar()->items().size(), 3u);
   EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "B");
+  EXPECT_EQ(nav->navigationBar()->backButton()->accessibilityLabel(), "B");
   nav->pushViewController(screens[3], false);
   auto popped = nav->popToViewController(screens[1].get(), false);
   EXPECT_EQ(popped.size(), 2u);

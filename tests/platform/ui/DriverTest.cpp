@@ -113,7 +113,7 @@ TEST_F(DriverTest, BackTapsTheBarAndDragsReachTheScrollViewDelegate) {
   double back =
       std::max(50.0, std::ceil(TextMetrics::widthOfText("Home", Font::boldSystemFontOfSize(12))) + 20);
   EXPECT_NE(UIDriver::describeScreen().find("Button (5, 7, " + formatNumber(back) +
-                                            ", 30) title=\"Home\" label=\"Back\""),
+                                            ", 30) title=\"Home\" label=\"Home\""),
             std::string::npos)
       << UIDriver::describeScreen();
   ASSERT_TRUE(UIDriver::back());

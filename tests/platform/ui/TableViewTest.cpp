@@ -180,7 +180,7 @@ TEST_F(TableViewTest, DelegatesShapeHeadersSelectionAndAccessories) {
   EXPECT_TRUE(table->tapRowAtIndexPath({0, 1}));
   EXPECT_EQ(picky->selected, (std::vector<IndexPath>{{0, 2}}));
   table->layoutIfNeeded();
-  auto more = UIDriver::findViews("More Info");
+  auto more = UIDriver::findViews("更多信息");  // the toolkit speaks the user's language
   ASSERT_EQ(more.size(), 3u);
   ASSERT_TRUE(UIDriver::tap(*more[1]));
   EXPECT_EQ(picky->accessories, (std::vector<IndexPath>{{0, 1}}));

@@ -1,0 +1,47 @@
+// Cells as a person sees them: what their accessories draw.
+#include <gtest/gtest.h>
+
+#include "platform/graphics/Bitmap.h"
+#include "platform/ui/Snapshot.h"
+#include "platform/ui/TableViewCell.h"
+#include "tests/platform/ui/UITest.h"
+
+namespace kavro::test {
+namespace {
+
+using namespace platform;
+
+using TableViewCellTest = UITest;
+
+// The leftmost column, in points, where the picture differs from its first pixel; -1 when none.
+double leftmostInk(const Image& image) {
+  const Bitmap& b = *image.bitmap();
+  Pixel ground = b.pixelAt(0, 0);
+  for (int x = 0; x < b.width(); ++x) {
+    for (int y = 0; y < b.height(); ++y) {
+      Pixel p = b.pixelAt(x, y);
+      if (p.r != ground.r || p.g != ground.g || p.b != ground.b || p.a != ground.a) return x / image.scale();
+    }
+  }
+  return -1;
+}
+
+TEST_F(TableViewCellTest, TheDisclosureMarkKeepsClearOfATextEndingTwentyFivePointsFromTheEdge) {
+  // Job rows end their right-hand texts 25 points before the row's edge; a taller row puts its
+  // mark on one of those lines.
+  for (double height : {44.0, 90.0}) {
+    auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "c");
+    cell->setFrame(Rect(0, 0, 320, height));
+    cell->setBackgroundColor(Color::white());
+    cell->setAccessoryType(TableViewCellAccessoryType::DisclosureIndicator);
+    cell->layoutIfNeeded();
+    auto image = Snapshot::imageOfView(*cell, 2);
+    ASSERT_TRUE(image);
+    double ink = leftmostInk(*image);
+    EXPECT_GE(ink, 320 - 25 + 1) << "row " << height;
+    EXPECT_LT(ink, 320 - 5) << "row " << height;
+  }
+}
+
+}  // namespace
+}  // namespace kavro::test
