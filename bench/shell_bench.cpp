@@ -9,7 +9,9 @@
 //   libcurl connection, and the same counter row written.
 // - A tap on the search form's search button up to the first result row laid out: the result
 //   screen is pushed, asks the server for the first page and lays out its rows; on the way the
-//   tap is counted, the form saved and the search filed in the history. The peer: one round trip
+//   form is saved and the search filed in the history (one transaction of the cache store; the
+//   tap's count waits for the next write of the counts, batched outside the window, while the
+//   peer writes it in its transaction). The peer: one round trip
 //   of the same calls on a kept-alive connection and one SQLite transaction writing the same rows
 //   (counter, form record, history and keyword records of the same bytes) into the same files.
 #include <benchmark/benchmark.h>

@@ -67,8 +67,8 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
 void ios_kavroAppDelegate::destroySharedServices() {
   // A count still waiting goes to the store before the store closes.
   auto& app = platform::Application::sharedApplication();
-  auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate());
-  if (self) self->recordOpening();
+  if (auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate())) self->recordOpening();
+  AppTracking::flush();
   CommonHud::hiddenTips();
   platform::ViewController::discardPendingTransitions();
   platform::Application::destroySharedApplication();
@@ -127,6 +127,7 @@ void ios_kavroAppDelegate::recordOpening() {
 
 void ios_kavroAppDelegate::applicationDidEnterBackground(platform::Application&) {
   recordOpening();
+  AppTracking::flush();
   if (reachability_) reachability_->stopNotifier();
 }
 

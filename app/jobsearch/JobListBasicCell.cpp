@@ -45,7 +45,7 @@ void JobListBasicCell::bindTexts() {
 
 bool jobHasReadInList(ListView* list, std::string_view jobID) {
   auto read = [jobID] { return JobOperateUtil::getjobHasRead(jobID); };
-  return list ? list->rowFlag(jobID, read) : read();
+  return list ? list->rowFlagInSet("read", jobID, JobOperateUtil::readJobIDs, read) : read();
 }
 
 }  // namespace kavro

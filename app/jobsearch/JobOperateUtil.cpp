@@ -244,6 +244,13 @@ bool JobOperateUtil::getjobHasRead(std::string_view jobID) {
   return cache->hasIntItem(STORE_CACHE_JOB_DETAIL, jobID);
 }
 
+std::optional<std::vector<std::string>> JobOperateUtil::readJobIDs() {
+  auto cache = AppCoreInfo::getCacheDB();
+  if (!cache) return std::vector<std::string>{};
+  if (sweepDue(readMarkSweptAt)) cache->clearIntDataType(STORE_CACHE_JOB_DETAIL, "", CacheLifetimeSeconds);
+  return cache->intItemKeys(STORE_CACHE_JOB_DETAIL, ReadMarksKept);
+}
+
 bool JobOperateUtil::setJobHasRead(std::string_view jobID) {
   auto cache = AppCoreInfo::getCacheDB();
   return cache && !jobID.empty() && cache->setIntValue(STORE_CACHE_JOB_DETAIL, jobID, 1) > 0;

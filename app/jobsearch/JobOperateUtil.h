@@ -1,8 +1,11 @@
 #pragma once
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kit/core/DataItemResult.h"
 #include "kit/core/DataLoadAndParser.h"
@@ -56,6 +59,10 @@ class JobOperateUtil : public platform::Object,
 
   // Read marks and the job detail cache (cache store, "STORE_CACHE_JOB_DETAIL").
   static bool getjobHasRead(std::string_view jobID);
+  // Every job with a read mark, in one store read (a list asks once, not per row); none when
+  // there are more than ReadMarksKept.
+  static std::optional<std::vector<std::string>> readJobIDs();
+  static constexpr std::size_t ReadMarksKept = 100'000;
   static bool setJobHasRead(std::string_view jobID);
   static bool setJobCache(std::string_view jobID, const std::shared_ptr<DataItemResult>& cacheData);
   static std::shared_ptr<DataItemResult> getJobCache(std::string_view jobID);

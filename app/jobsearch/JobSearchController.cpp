@@ -165,13 +165,14 @@ void JobSearchController::doSearch() {
     return;
   }
   queryParam_->setEnableFilters(false);
-  queryParam_->saveFormData();
+  queryParam_->saveFormDataWithSearch();
   auto results = JobSearchResultController::initWithParam(queryParam_);
   if (auto nav = navigationController()) nav->pushViewController(results, true);
 }
 
 void JobSearchController::searchButtonClick() {
-  AppTracking::record("TRACKING_JOBSEARCH_HOMEPAGE_SEARCHBUTTON");
+  // Counted with the next write of the counts: the search writes the cache store only.
+  AppTracking::recordLater("TRACKING_JOBSEARCH_HOMEPAGE_SEARCHBUTTON");
   doSearch();
 }
 
@@ -321,7 +322,7 @@ void JobSearchController::searchBarTextDidChange(UIKavroSearchBar&, std::string_
 }
 
 void JobSearchController::searchBarClickDone(UIKavroSearchBar& bar) {
-  AppTracking::record("TRACKING_JOBSEARCH_PROMPT_SEARCH");
+  AppTracking::recordLater("TRACKING_JOBSEARCH_PROMPT_SEARCH");
   queryParam_->setKeywords(str::trim(bar.text()));
   doSearch();
 }

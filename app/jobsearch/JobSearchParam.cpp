@@ -10,6 +10,7 @@
 #include "kit/core/StringCheck.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace kavro {
 
@@ -308,13 +309,33 @@ std::string JobSearchParam::getCurrentCacheKey() {
   return key;
 }
 
+void JobSearchParam::saveFormDataWithSearch() {
+  if (formWaiting_) return;
+  formWaiting_ = true;
+  std::weak_ptr<platform::Object> weak = weak_from_this();
+  platform::RunLoop::main().performAfter(FormSaveDelay, this, [weak] {
+    if (auto self = std::static_pointer_cast<JobSearchParam>(weak.lock())) self->saveWaitingForm();
+  });
+}
+
+void JobSearchParam::saveWaitingForm() {
+  if (!formWaiting_) return;
+  formWaiting_ = false;
+  platform::RunLoop::main().cancelPerforms(this);
+  saveFormData();
+}
+
 bool JobSearchParam::saveToSearchHistory(std::int64_t count) {
-  if (countMajorTerms() < 1) return false;
   // Searches with filters are neither remembered nor counted in the keyword history.
-  if (enableFilters_) return false;
+  if (countMajorTerms() < 1 || enableFilters_) {
+    saveWaitingForm();
+    return false;
+  }
   auto db = AppCoreInfo::getCacheDB();
-  // Every page received files the search: its writes go to disk together, not one sync each.
+  // Every page received files the search, the first one with the search's form: its writes go
+  // to the store together, one transaction.
   const bool batched = db->begin();
+  saveWaitingForm();
   saveKeywordsHistory(keywords_);
 
   const std::string type = getCurrentCacheType();

@@ -79,6 +79,10 @@ class JobSearchParam : public platform::Object {
   virtual bool saveFormData();
   virtual bool restoreFormData();
   virtual bool removeFormData();
+  // The form of a search being started: saved with the search's filing when its first page comes
+  // (one transaction for the search), or alone FormSaveDelay seconds later if none comes.
+  void saveFormDataWithSearch();
+  static constexpr double FormSaveDelay = 5;
 
   bool isCampusParam() const { return postchannel_ == CampusChannel; }
   // The recent-search store of the current channel, and this search's key in it.
@@ -147,6 +151,9 @@ class JobSearchParam : public platform::Object {
   void setPageSize(std::int32_t value) { pageSize_ = value; }
 
  private:
+  // Saves the form if a search left it waiting.
+  void saveWaitingForm();
+  bool formWaiting_ = false;
   std::string getFormCacheType() const;
 
   std::string postchannel_{OrdinaryChannel};

@@ -245,6 +245,19 @@ bool DataKavroDB::hasIntItem(std::string_view dataType, std::string_view dataKey
   return hasValue(tables_[IntTable], dataType, dataKey);
 }
 
+std::optional<std::vector<std::string>> DataKavroDB::intItemKeys(std::string_view dataType,
+                                                                 std::size_t limit) {
+  Statement stmt = prepare("select `DATA_KEY` from `DATA_INT_VALUE` where `DATA_TYPE`=? limit ?");
+  if (!stmt || !bindArgs(stmt.get(), {text(dataType), platform::Value(limit + 1)})) return std::nullopt;
+  std::vector<std::string> keys;
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    if (keys.size() == limit) return std::nullopt;
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt.get(), 0));
+    keys.emplace_back(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0)));
+  }
+  return keys;
+}
+
 std::int64_t DataKavroDB::clearIntData(std::string_view dataType) {
   return clearAnyTypeData(TABLE_INT_VALUE(), dataType);
 }

@@ -1,10 +1,12 @@
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/DataItemResult.h"
@@ -55,6 +57,8 @@ class DataKavroDB : public DataSQLiteDB {
     return deleteIntValue(dataType, dataKey);
   }
   bool hasIntItem(std::string_view dataType, std::string_view dataKey);
+  // The keys of the type's integers, in one read; none when there are more than limit.
+  std::optional<std::vector<std::string>> intItemKeys(std::string_view dataType, std::size_t limit);
   std::int64_t clearIntData(std::string_view dataType);
   bool clearIntDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
 

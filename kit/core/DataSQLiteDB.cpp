@@ -167,6 +167,13 @@ void DataSQLiteDB::open() {
       sqlite3_exec(db_,
                    "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304",
                    nullptr, nullptr, nullptr);
+      sqlite3_commit_hook(
+          db_,
+          [](void* self) {
+            ++static_cast<DataSQLiteDB*>(self)->commits_;
+            return 0;
+          },
+          this);
       holdMarker(path_);
       holdsMarker_ = true;
       return;

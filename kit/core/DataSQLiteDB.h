@@ -92,6 +92,9 @@ class DataSQLiteDB {
   bool begin() { return execSQL("BEGIN", {}); }
   bool commit() { return execSQL("COMMIT", {}); }
   bool rollback() { return execSQL("ROLLBACK", {}); }
+  // Write transactions this handle has committed, explicit or a lone statement's own: each costs
+  // a log append, and one user action should add at most one.
+  std::uint64_t commitCount() const { return commits_; }
   // Deletes every row and resets the table's autoincrement sequence where it has one.
   bool truncateTable(std::string_view table);
   bool compressDB() { return execSQL("VACUUM"); }
@@ -169,6 +172,7 @@ class DataSQLiteDB {
   std::string path_;
   std::optional<std::string> errorMessage_;
   std::optional<std::string> damagedFileMovedTo_;
+  std::uint64_t commits_ = 0;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsMarker_ = false;

@@ -186,6 +186,8 @@ bool AppSkin::loadPackage(std::string_view name) {
     skinPackage_ = std::move(package);
   }
   skinDict_.clear();
+  images_.clear();
+  imageBytes_ = 0;
   skinName_ = name;
   platform::NotificationCenter::defaultCenter().post(SkinChangedNotification);
   return true;

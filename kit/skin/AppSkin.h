@@ -1,10 +1,12 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -201,8 +203,10 @@ class AppSkin {
   std::shared_ptr<DataItemResult> loadNativeSkinConfigForGroup(std::string_view group) const;
   std::optional<std::string> getImagePathInPackage(std::string_view fileName, std::string_view group) const;
   std::string getImagePathInNative(std::string_view fileName, std::string_view group) const;
-  // The image of an image attribute, made now (images are not kept); nullptr when it cannot be.
+  // The image of an image attribute, decoded once per skin and kept (see ImageCacheBudget);
+  // nullptr when it cannot be made.
   std::shared_ptr<platform::Image> imageData(const DataItemDetail* item, std::string_view key) const;
+  std::shared_ptr<platform::Image> makeImage(const DataItemDetail* item, std::string_view key) const;
 
   // ---- The downloaded skins, listed in the core store.
   static bool hasLocalSkin(std::string_view name);
@@ -227,6 +231,12 @@ class AppSkin {
   std::string skinName_;
   std::shared_ptr<AppSkinPackage> skinPackage_;
   double screenScale_ = 1.0;
+  // Decoded images by attribute (text, group, scale and caps): screens are built from the same
+  // few skin images over and over. Forgotten when the skin changes; at most ImageCacheBudget
+  // bytes of pixels, a full cache being emptied (the skin's images are few and small).
+  static constexpr std::size_t ImageCacheBudget = std::size_t{8} << 20;
+  mutable std::unordered_map<std::string, std::shared_ptr<platform::Image>> images_;
+  mutable std::size_t imageBytes_ = 0;
 };
 
 }  // namespace kavro

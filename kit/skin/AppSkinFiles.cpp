@@ -81,6 +81,33 @@ std::shared_ptr<platform::Image> AppSkin::decodeImage(const platform::Data& byte
 
 std::shared_ptr<platform::Image> AppSkin::imageData(const DataItemDetail* item, std::string_view key) const {
   if (!item || !item->hasKey(key)) return nullptr;
+  std::string cacheKey = item->getString(key);
+  const std::string keyName(key);
+  for (const std::string& part :
+       {std::string(GroupKey), keyName + ".scale", keyName + ".leftCapWidth", keyName + ".topCapHeight"}) {
+    cacheKey += '\x1f';
+    if (item->hasKey(part))
+      cacheKey += item->getString(part);
+    else
+      cacheKey += '\x1e';
+  }
+  if (auto it = images_.find(cacheKey); it != images_.end()) return it->second;
+  auto image = makeImage(item, key);
+  if (!image) return nullptr;
+  const auto& bitmap = image->bitmap();
+  const std::size_t bytes =
+      bitmap ? static_cast<std::size_t>(bitmap->width()) * bitmap->height() * 4 * image->frameCount() : 0;
+  if (bytes > ImageCacheBudget) return image;
+  if (imageBytes_ + bytes > ImageCacheBudget) {
+    images_.clear();
+    imageBytes_ = 0;
+  }
+  images_.emplace(std::move(cacheKey), image);
+  imageBytes_ += bytes;
+  return image;
+}
+
+std::shared_ptr<platform::Image> AppSkin::makeImage(const DataItemDetail* item, std::string_view key) const {
   const std::string value = item->getString(key);
   const std::string group = item->getString(GroupKey);
   const std::string keyName(key);

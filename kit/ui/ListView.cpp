@@ -166,6 +166,7 @@ void ListView::clear() {
 void ListView::reloadData() {
   auto keep = self();
   rowFlags_.clear();
+  flagSets_.clear();
   platform::TableView::reloadData();
   if (auto c = ctrl()) c->listViewOnReloaded(*this);
 }
@@ -174,6 +175,19 @@ bool ListView::rowFlag(std::string_view key, const std::function<bool()>& read) 
   auto it = rowFlags_.find(key);
   if (it == rowFlags_.end()) it = rowFlags_.emplace(std::string(key), read()).first;
   return it->second;
+}
+
+bool ListView::rowFlagInSet(std::string_view set, std::string_view key,
+                            const std::function<FlagKeys()>& readAll, const std::function<bool()>& read) {
+  auto it = flagSets_.find(set);
+  if (it == flagSets_.end()) {
+    std::optional<KeySet> keys;
+    if (auto all = readAll())
+      keys.emplace(std::make_move_iterator(all->begin()), std::make_move_iterator(all->end()));
+    it = flagSets_.emplace(std::string(set), std::move(keys)).first;
+  }
+  if (!it->second) return rowFlag(key, read);
+  return it->second->find(key) != it->second->end();
 }
 
 void ListView::delayReloadData() {

@@ -3,8 +3,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "kit/ui/DataTableCell.h"
@@ -75,6 +78,12 @@ class ListView : public platform::TableView,
   // reloadData(): such flags change only while another screen is shown, and screens reload their
   // lists on appearing.
   bool rowFlag(std::string_view key, const std::function<bool()>& read);
+  // The same for a flag whose keys can be read all at once: readAll (one store read, once per
+  // set name until the next reloadData()) gives the keys that have it, or none when they are too
+  // many to keep; then read asks for each row as rowFlag() does.
+  using FlagKeys = std::optional<std::vector<std::string>>;
+  bool rowFlagInSet(std::string_view set, std::string_view key, const std::function<FlagKeys()>& readAll,
+                    const std::function<bool()>& read);
   void setEditing(bool editing, bool animated = false) override;
   void enableEdit(bool editing, bool animated);
   using platform::TableView::deleteRowsAtIndexPaths;
@@ -131,7 +140,14 @@ class ListView : public platform::TableView,
   bool grouped_;
   bool allowEditCell_ = false;
   std::shared_ptr<platform::Timer> delayReloadDataTimer_;
-  std::map<std::string, bool, std::less<>> rowFlags_;
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  using KeySet = std::unordered_set<std::string, KeyHash, std::equal_to<>>;
+  std::unordered_map<std::string, bool, KeyHash, std::equal_to<>> rowFlags_;
+  // By set name; none for a set too large to keep.
+  std::unordered_map<std::string, std::optional<KeySet>, KeyHash, std::equal_to<>> flagSets_;
 
  protected:
   explicit ListView(bool grouped);

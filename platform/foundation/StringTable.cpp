@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 
 namespace platform {
@@ -191,11 +192,21 @@ struct Bundle {
   std::string preferred;
   // By full path; nullptr for a table that is missing or does not parse.
   std::unordered_map<std::string, std::shared_ptr<const StringTable>> tables;
+  // The table a lookup found, by resource root, language and table name: a text asked for again
+  // touches no file.
+  std::unordered_map<std::string, std::shared_ptr<const StringTable>> found;
 };
 
 Bundle& bundle() {
-  static Bundle b;
-  return b;
+  // Kept to the end: the observer may be called while the process exits.
+  static Bundle* b = [] {
+    auto* made = new Bundle();
+    // A language change may bring tables anew (a downloaded language): read them again.
+    NotificationCenter::defaultCenter().addObserver(StringTable::LanguageChangedNotification, nullptr,
+                                                    [](const Notification&) { StringTable::clearCache(); });
+    return made;
+  }();
+  return *b;
 }
 
 }  // namespace
@@ -248,12 +259,32 @@ void StringTable::setPreferredLocalization(std::string localization) {
 void StringTable::clearCache() {
   std::lock_guard lock(bundle().mutex);
   bundle().tables.clear();
+  bundle().found.clear();
 }
 
 std::shared_ptr<const StringTable> StringTable::bundleTable(std::string_view table) {
   if (table.empty()) return nullptr;
-  const std::string file = std::string(table) + ".strings";
   const std::string preferred = preferredLocalization();
+  std::string foundKey = Environment::resourceRoot();
+  foundKey += '\0';
+  foundKey += preferred;
+  foundKey += '\0';
+  foundKey += table;
+  {
+    std::lock_guard lock(bundle().mutex);
+    if (auto it = bundle().found.find(foundKey); it != bundle().found.end()) return it->second;
+  }
+  auto result = resolveTable(table, preferred);
+  // A missing table is looked for again: it may be written later.
+  if (!result) return nullptr;
+  std::lock_guard lock(bundle().mutex);
+  bundle().found.emplace(std::move(foundKey), result);
+  return result;
+}
+
+std::shared_ptr<const StringTable> StringTable::resolveTable(std::string_view table,
+                                                             const std::string& preferred) {
+  const std::string file = std::string(table) + ".strings";
   std::vector<std::string> names{preferred + ".lproj/" + file};
   if (preferred != DevelopmentLocalization)
     names.push_back(std::string(DevelopmentLocalization) + ".lproj/" + file);

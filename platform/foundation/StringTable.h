@@ -18,6 +18,8 @@ class StringTable {
   // The development localisation: where a table is looked for when the preferred one lacks it.
   static constexpr std::string_view DevelopmentLocalization = "zh-Hans";
   static constexpr std::string_view DefaultTable = "Localizable";
+  // Posted when the user's language changes: the tables are read again.
+  static constexpr std::string_view LanguageChangedNotification = "languageChangedNotify";
 
   StringTable() = default;
   // None when the text breaks the syntax; *error then tells the line and what was wrong.
@@ -33,7 +35,8 @@ class StringTable {
   // The bundle's text for key in the named table, value when the key or the table is absent.
   // The table is "<table>.strings", taken from the first of "<preferred>.lproj/",
   // "<development>.lproj/" and the resource root that has it; a table that does not parse counts
-  // as absent. Tables are read once and kept (any thread).
+  // as absent. Tables are read once and kept, and so is which one serves a language (any thread),
+  // until clearCache() or a LanguageChangedNotification.
   static std::string localizedString(std::string_view key, std::string_view value,
                                      std::string_view table = DefaultTable);
   // The table that localizedString() reads, or nullptr.
@@ -45,6 +48,8 @@ class StringTable {
   static void clearCache();
 
  private:
+  static std::shared_ptr<const StringTable> resolveTable(std::string_view table,
+                                                         const std::string& preferred);
   struct Hash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }

@@ -5,6 +5,7 @@
 #include "app/jobsearch/EmptyTipsCell.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "app/jobsearch/JobSearchResultController.h"
+#include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/TitleFullValueCell.h"
 #include "platform/ui/Application.h"
@@ -63,6 +64,43 @@ TEST_F(JobSearchControllerTest, ATypedKeywordLandsInTheResultListWithItsTitleAnd
   EXPECT_EQ(restored->keywords(), "java");
   auto keywords = JobSearchParam::getKeywordsHistory();
   EXPECT_EQ(keywords->getItem(0)->getItemTitle(), "java");
+}
+
+TEST_F(JobSearchControllerTest, ASearchWritesOneTransactionOfTheCacheStoreAndCountsItLater) {
+  auto form = openForm();
+  // The first search of a process also marks the result screen's guide as shown and sweeps old
+  // read marks; the searches after it write only what the search itself leaves.
+  typeAndSearch("java");
+  settle();
+  ASSERT_TRUE(topResults());
+  ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
+  tapGuideAway();
+  ASSERT_TRUE(platform::UIDriver::back()) << platform::UIDriver::lastError();
+  settle();
+  ASSERT_EQ(nav->topViewController(), form);
+  AppTracking::getTrackingPostData();
+  AppTracking::trackingUploadEnded(true);
+
+  auto core = AppCoreInfo::getCoreDB();
+  auto cache = AppCoreInfo::getCacheDB();
+  ASSERT_TRUE(platform::UIDriver::tap("java"))
+      << platform::UIDriver::lastError();  // the bar keeps the keyword
+  ASSERT_TRUE(platform::UIDriver::type("php"));
+  const std::uint64_t coreBefore = core->commitCount();
+  const std::uint64_t cacheBefore = cache->commitCount();
+  ASSERT_TRUE(platform::UIDriver::pressReturn());
+  settle();
+  ASSERT_TRUE(topResults());
+  ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
+  EXPECT_EQ(cache->commitCount() - cacheBefore, 1u) << "the form, the search and its keyword together";
+  EXPECT_EQ(core->commitCount() - coreBefore, 0u) << "the use is counted with the next write of the counts";
+  auto restored = JobSearchParam::create();
+  ASSERT_TRUE(restored->restoreFormData());
+  EXPECT_EQ(restored->keywords(), "javaphp");
+  EXPECT_NE(
+      platform::stringFromData(AppTracking::getTrackingPostData()).find("TRACKING_JOBSEARCH_PROMPT_SEARCH=1"),
+      std::string::npos)
+      << "an upload takes the waiting count";
 }
 
 TEST_F(JobSearchControllerTest, AKeywordOfBlanksSearchesTheAreaOfTheForm) {

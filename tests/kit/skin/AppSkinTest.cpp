@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "kit/core/Base64.h"
 #include "kit/core/StringConversion.h"
 #include "kit/skin/AppSkinTargets.h"
@@ -217,6 +219,26 @@ TEST_F(AppSkinTest, HighResolutionImagesAreChosenOnAScaleTwoScreen) {
   ASSERT_NE(plain, nullptr);
   EXPECT_EQ(plain->scale(), 1.0);
   EXPECT_EQ(plain->size().width, 20);
+}
+
+TEST_F(AppSkinTest, ImagesAreDecodedOncePerSkin) {
+  auto group = skinXml("<item skinTarget=\"UIImage\" skinType=\"icon\"><image>icon.png</image></item>");
+  for (const auto& [name, width] : {std::pair{"small", 40}, std::pair{"large", 60}})
+    ASSERT_TRUE(installSkin(name, zipOf({{"skin.xml", bytesOf(skinXml(requiredItems()))},
+                                         {"g/skin.xml", bytesOf(group)},
+                                         {"g/icon@2x.png", test::pngData(width, width)}})));
+  auto& skin = AppSkin::sharedAppSkin();
+  ASSERT_TRUE(skin.loadPackage("small"));
+  auto first = AppSkin::imageWithSkinKey("@g@icon");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->size().width, 20);
+  EXPECT_EQ(AppSkin::imageWithSkinKey("@g@icon"), first) << "the same image, not decoded again";
+
+  // The same attribute in another skin is that skin's image.
+  ASSERT_TRUE(skin.loadPackage("large"));
+  auto other = AppSkin::imageWithSkinKey("@g@icon");
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->size().width, 30);
 }
 
 TEST_F(AppSkinTest, InlineImagesScalesAndCaps) {

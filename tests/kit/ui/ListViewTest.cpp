@@ -276,6 +276,35 @@ TEST_F(ListViewTest, EachRecordIsDrawnByItsOwnCellClassOrTheSectionsAndCellsAreR
   EXPECT_EQ(list->dataOfSection(1), nullptr);
 }
 
+TEST_F(ListViewTest, FlagSetsAreReadOnceAReloadAndTooLargeOnesPerRow) {
+  int setReads = 0, rowReads = 0;
+  auto marked = [&]() -> ListView::FlagKeys {
+    ++setReads;
+    return std::vector<std::string>{"1", "3"};
+  };
+  auto tooMany = [&]() -> ListView::FlagKeys {
+    ++setReads;
+    return std::nullopt;
+  };
+  auto row = [&] {
+    ++rowReads;
+    return true;
+  };
+  EXPECT_TRUE(list->rowFlagInSet("read", "1", marked, row));
+  EXPECT_FALSE(list->rowFlagInSet("read", "2", marked, row));
+  EXPECT_TRUE(list->rowFlagInSet("read", "3", marked, row));
+  EXPECT_EQ(setReads, 1);
+  EXPECT_EQ(rowReads, 0);
+  list->reloadData();
+  EXPECT_TRUE(list->rowFlagInSet("read", "1", marked, row));
+  EXPECT_EQ(setReads, 2) << "a reload reads the set again";
+
+  EXPECT_TRUE(list->rowFlagInSet("big", "2", tooMany, row));
+  EXPECT_TRUE(list->rowFlagInSet("big", "2", tooMany, row));
+  EXPECT_EQ(setReads, 3);
+  EXPECT_EQ(rowReads, 1) << "each row read once";
+}
+
 class CachingController : public ScriptedController {
  public:
   std::shared_ptr<DataItemResult> cache;

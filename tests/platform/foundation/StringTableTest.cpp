@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "tests/support/TempDir.h"
 
@@ -77,6 +79,25 @@ TEST(StringTableTest, BundleLookupPrefersTheUserLanguageThenDevelopmentThenRoot)
   EXPECT_EQ(StringTable::localizedString("k", ""), "中");
 
   StringTable::setPreferredLocalization("");
+  Environment::setResourceRoot(previous);
+  StringTable::clearCache();
+}
+
+TEST(StringTableTest, TablesAreReadOnceUntilTheLanguageChanges) {
+  kavro::test::TempDir dir;
+  std::string previous = Environment::setResourceRoot(dir.path());
+  StringTable::clearCache();
+  const std::string path = dir.path() + "/zh-Hans.lproj/Localizable.strings";
+  FileManager::createDirectoryAtPath(dir.path() + "/zh-Hans.lproj", true);
+  std::ofstream(path) << "\"k\" = \"old\";";
+  EXPECT_EQ(StringTable::localizedString("k", ""), "old");
+  std::filesystem::remove(path);
+  EXPECT_EQ(StringTable::localizedString("k", ""), "old") << "kept: the file is not looked at again";
+
+  // A language change brings its tables anew.
+  std::ofstream(path) << "\"k\" = \"new\";";
+  NotificationCenter::defaultCenter().post(StringTable::LanguageChangedNotification);
+  EXPECT_EQ(StringTable::localizedString("k", ""), "new");
   Environment::setResourceRoot(previous);
   StringTable::clearCache();
 }
