@@ -67,7 +67,8 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
 void ios_kavroAppDelegate::destroySharedServices() {
   // A count still waiting goes to the store before the store closes.
   auto& app = platform::Application::sharedApplication();
-  if (auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate())) self->recordOpening();
+  auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate());
+  if (self) self->recordOpening();
   AppTracking::flush();
   CommonHud::hiddenTips();
   platform::ViewController::discardPendingTransitions();
