@@ -1,8 +1,8 @@
 #include "tools/kavro/Runner.h"
 
 #include <charconv>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <istream>
 #include <ostream>

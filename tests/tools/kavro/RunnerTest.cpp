@@ -119,10 +119,9 @@ TEST_F(RunnerTest, ACommandNamingNothingSaysWhatIsOnScreenAndTheScriptStopsThere
 }
 
 TEST_F(RunnerTest, MisusedCommandsAreUsageErrors) {
-  for (const char* line :
-       {"search java --page x", "search java --page 99999999999", "search java --page 0", "search --area",
-        "tap", "tap @1", "swipe sideways", "scroll far", "wait -1", "alert one", "alert 1e308", "tap @1e308,0",
-        "scroll inf", "job", "snap"}) {
+  for (const char* line : {"search java --page x", "search java --page 99999999999", "search java --page 0",
+                           "search --area", "tap", "tap @1", "swipe sideways", "scroll far", "wait -1",
+                           "alert one", "alert 1e308", "tap @1e308,0", "scroll inf", "job", "snap"}) {
     EXPECT_EQ(runner_->execute(line), Outcome::Usage) << line;
   }
   EXPECT_NE(err_.str().find("--page needs a whole number from 1 to 2147483647, not \"x\""),
