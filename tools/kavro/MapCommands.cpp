@@ -572,9 +572,15 @@ void UseMapService() {
 
 }  // namespace
 
+// At exit the demo map service stops taking calls and its threads are joined; the session itself
+// stays, since the engine's threads may still run while static objects go.
+void StopMapService() {
+  if (Session().server) Session().server->server().stop();
+}
+
 void registerMapCommands() {
   // Once per process, however many runners are made.
-  static const bool registered = (Runner::addCommandExtension(MapCommand), true);
+  static const bool registered = (Runner::addCommandExtension(MapCommand), std::atexit(StopMapService), true);
   (void)registered;
   UseMapService();
 }
