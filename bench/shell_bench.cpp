@@ -59,7 +59,13 @@ const char* const StartCalls[] = {"/api/util/get_location.php?longitude=121.5&la
 // The calls one search made, as the server saw them (filled by the search benchmark).
 std::vector<std::string> searchCalls;
 
-std::map<std::string, double> seconds;  // per start, by benchmark
+std::map<std::string, double> seconds;  // per start, by benchmark: the best repetition's
+
+// Keeps the best (smallest) figure of the repetitions, so that the ratios compare best with best.
+void keepBest(const std::string& key, double value) {
+  auto it = seconds.find(key);
+  if (it == seconds.end() || value < it->second) seconds[key] = value;
+}
 
 kavro::test::ApiFixtureServer& server() {
   static auto* s = new kavro::test::ApiFixtureServer();
@@ -126,7 +132,7 @@ void BM_StartToHomeIdle(benchmark::State& state) {
         return;
       }
     }
-    seconds["start"] = total / Starts;
+    keepBest("start", total / Starts);
   }
   state.counters["ms/start"] = seconds["start"] * 1000;
   platform::HTTPReadStream::closeIdleConnections();
@@ -203,13 +209,15 @@ void BM_SearchTapToFirstRow(benchmark::State& state) {
       std::size_t before = server().requestCount();
       if (!search()) return fail("no result row");
       total += std::chrono::duration<double>(std::chrono::steady_clock::now() - tapped).count();
-      if (i == 0) {
+      // The calls of the repetition's last search, the steady state the bare search replays.
+      if (i == Searches - 1) {
+        searchCalls.clear();
         auto requests = server().requests();
         for (std::size_t r = before; r < requests.size(); ++r) searchCalls.push_back(requests[r].target);
       }
       if (!backToForm()) return fail("not back at the form");
     }
-    seconds["search"] = total / Searches;
+    keepBest("search", total / Searches);
   }
   state.counters["ms/search"] = seconds["search"] * 1000;
   kavro::ios_kavroAppDelegate::destroySharedServices();
@@ -277,6 +285,9 @@ bool bareStarts(int rounds, double& perRound) {
                                storePath(kavro::DataAppCacheDB::FileName),
                                storePath(kavro::DataAppDictDB::FileName)};
   double total = 0;
+  // The parts are this repetition's.
+  for (const char* part : {"bare start: opens", "bare start: round trip", "bare start: write"})
+    seconds[part] = 0;
   for (int i = 0; i < rounds; ++i) {
     auto start = std::chrono::steady_clock::now();
     sqlite3* dbs[3] = {};
@@ -307,6 +318,7 @@ struct CacheRow {
 std::vector<CacheRow> searchRows;
 
 bool readSearchRows() {
+  searchRows.clear();
   sqlite3* db = openBare(storePath(kavro::DataAppCacheDB::FileName));
   if (!db) return false;
   sqlite3_stmt* stmt = nullptr;
@@ -378,7 +390,9 @@ bool bareSearches(int rounds, double& perRound) {
 void BM_BareStarts(benchmark::State& state) {
   setUpClient();
   for (auto _ : state) {
-    if (!bareStarts(Starts, seconds["bare start"])) return state.SkipWithError("the bare start failed");
+    double perStart = 0;
+    if (!bareStarts(Starts, perStart)) return state.SkipWithError("the bare start failed");
+    keepBest("bare start", perStart);
   }
   state.counters["ms/start"] = seconds["bare start"] * 1000;
   state.counters["ms opens"] = seconds["bare start: opens"] * 1000;
@@ -389,7 +403,9 @@ void BM_BareStarts(benchmark::State& state) {
 void BM_BareSearches(benchmark::State& state) {
   if (searchCalls.empty()) return state.SkipWithError("the search benchmark recorded no calls");
   for (auto _ : state) {
-    if (!bareSearches(Searches, seconds["bare search"])) return state.SkipWithError("the bare search failed");
+    double perSearch = 0;
+    if (!bareSearches(Searches, perSearch)) return state.SkipWithError("the bare search failed");
+    keepBest("bare search", perSearch);
   }
   state.counters["ms/search"] = seconds["bare search"] * 1000;
   state.counters["calls"] = static_cast<double>(searchCalls.size());
