@@ -97,6 +97,8 @@ struct MapSession {
   std::shared_ptr<mapsdk::GMKOfflineMap> offline;
   std::shared_ptr<MapHostController> screen;
   int paints = 0;
+  // After "map host close": the map draws what it keeps, and tiles that cannot come are no failure.
+  bool hostClosed = false;
 };
 
 // Lives until the process ends: the engine's threads may still run while static objects go.
@@ -217,7 +219,7 @@ std::string WaitForMap() {
   // The runner's own wait for idle would not end while a map host that fails is asked again and
   // again: the engine's answers are waited for here, on virtual time, with the screens' calls.
   auto settled = [] { return MapSettled() && !AppUtil::isNetworkIndicatorVisible(); };
-  if (!WaitForEngine(settled, kMapPatience)) {
+  if (!WaitForEngine(settled, kMapPatience) && !Session().hostClosed) {
     TileCount tiles = Tiles();
     if (tiles.needed == 0) return "the map has no window to draw (no map on screen)";
     return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
@@ -515,7 +517,19 @@ std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::stri
 
 constexpr const char* kMapUsage =
     "map open|close|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap FILE|locate LAT LON|"
-    "wait|expect drawn|expect pins [N]";
+    "wait|expect drawn|expect pins [N]|host close";
+
+// The demo map service stops answering, as a network gone away: what the map draws from then on
+// comes from what it keeps (an offline city) alone.
+std::optional<Outcome> HostClose(std::string_view args, std::string& message) {
+  if (args != "close") return Usage(message, "map host close");
+  MapSession& s = Session();
+  if (!s.server)
+    return Fail(message, "map host close: the map service is not the runner's own (" + MapHost() + ")");
+  s.server->server().stop();
+  s.hostClosed = true;
+  return Outcome::Done;
+}
 
 std::optional<Outcome> MapCommand(Runner& runner, std::string_view command, std::string_view rest,
                                   std::string& message, std::ostream& out) {
@@ -533,6 +547,7 @@ std::optional<Outcome> MapCommand(Runner& runner, std::string_view command, std:
     return EngineRuns() ? std::optional(Outcome::Done)
                         : Fail(message, "map engine: the map engine is not running");
   if (sub == "locate") return Locate(runner, args, message);
+  if (sub == "host") return HostClose(args, message);
   if (sub != "pan" && sub != "zoom" && sub != "search" && sub != "route" && sub != "offline" &&
       sub != "status" && sub != "snap" && sub != "wait" && sub != "expect")
     return Usage(message, kMapUsage);

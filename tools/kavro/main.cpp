@@ -81,6 +81,7 @@ void usage(std::FILE* to) {
       "  map route                  a driving route drawn on the map\n"
       "  map offline                download the demo city for use without the network\n"
       "  map status                 the map's centre, level and tiles\n"
+      "  map host close             the demo map service stops answering (as the network gone)\n"
       "  map snap FILE              a PNG of the map\n"
       "  map close                  close the map screen\n"
       "  map locate LAT LON         move the device there (it starts at 31.2304 121.4737)\n"
