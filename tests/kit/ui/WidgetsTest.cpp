@@ -54,6 +54,26 @@ TEST_F(BadgeTest, WidthFollowsTheNumberOfCharacters) {
   EXPECT_DOUBLE_EQ(label.y(), (20 - label.height()) / 2);
 }
 
+TEST_F(BadgeTest, BothBadgesWearTheSkinsBadgeAndACentredWhiteNumber) {
+  auto fans = std::make_shared<FansBadge>();
+  auto small = std::make_shared<SmallerBadge>();
+  for (FansBadge* badge : {fans.get(), static_cast<FansBadge*>(small.get())}) {
+    ASSERT_TRUE(badge->image()) << "the skin's badge picture";
+    badge->setBadgeValue("8");
+    const auto& label = badge->numberLabel();
+    EXPECT_EQ(label->textAlignment(), platform::TextAlignment::Center);
+    EXPECT_EQ(label->textColor(), platform::Color::rgba(1, 1, 1));
+    EXPECT_DOUBLE_EQ(label->frame().width(), badge->frame().width());
+    EXPECT_GT(label->frame().height(), 0);
+    EXPECT_LE(label->frame().height(), badge->frame().height());
+  }
+  // A badge that went away comes back at its size when there is something to show again.
+  small->setBadgeValue("0");
+  EXPECT_DOUBLE_EQ(small->frame().width(), 0);
+  small->setBadgeValue("3");
+  EXPECT_DOUBLE_EQ(small->frame().width(), 20);
+}
+
 TEST_F(BadgeTest, AButtonShowsOneBadge) {
   platform::Button button(platform::ButtonType::Custom, Rect(0, 0, 80, 40));
   button.setTitle(std::string("Inbox"));
