@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/ui/UIKavroImageEditorController.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/UIDriver.h"
 #include "tests/kit/ui/ImageTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
 
@@ -58,6 +60,30 @@ TEST_F(UIKavroImageEditorControllerTest, UseSendsAPictureOfAtMost270By330AndClos
   // The photo's colour, not the box's.
   auto px = receiver->images[0]->bitmap()->pixelAt(135, 165);
   EXPECT_EQ(px.r, 200);
+  EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
+}
+
+// As a person uses it: the photo zoomed in as far as it goes, then the bar's OK tapped.
+TEST_F(UIKavroImageEditorControllerTest, APhotoZoomedToTheMaximumIsBroughtToItsOwnResolutionThenTo270By330) {
+  auto editor = open(test::solidImage(400, 500), 0);
+  auto& scroll = *editor->scrollView();
+  scroll.setZoomScale(scroll.maximumZoomScale());
+  auto cut = editor->getCutImage();
+  ASSERT_TRUE(cut);
+  // The box's 580 pixels (290 points at scale 2) brought back to the photo's own resolution, which
+  // is still over 270: the picture is 270 x 330.
+  const double own = 580 * 400 / editor->imageView()->frame().width();
+  EXPECT_LT(own, 580) << "shown enlarged";
+  EXPECT_GT(own, 270);
+  EXPECT_EQ(cut->size(), (platform::Size{270, 330}));
+
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("common_text_ok")))
+      << platform::UIDriver::describeScreen();
+  runFor(0.2);
+  platform::ViewController::finishPendingTransitions();
+  ASSERT_EQ(receiver->images.size(), 1u);
+  ASSERT_TRUE(receiver->images[0]);
+  EXPECT_LE(receiver->images[0]->size().width, 270);
   EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
 }
 
