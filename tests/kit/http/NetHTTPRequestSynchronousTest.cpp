@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "kit/http/NetHTTPRequestErrors.h"
 #include "tests/kit/http/HttpTestSupport.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/VirtualRunLoop.h"
 
 using namespace httptest;
@@ -120,4 +122,37 @@ TEST_F(NetHTTPRequestSynchronousTest, TheActivityIndicatorOutlivesBackToBackRequ
   EXPECT_TRUE(NetHTTPRequest::isNetworkActivityIndicatorVisible());
   runFor(0.2);
   EXPECT_FALSE(NetHTTPRequest::isNetworkActivityIndicatorVisible());
+}
+
+// HTTPS against a loopback server whose certificate the client does not trust.
+TEST_F(NetHTTPRequestSynchronousTest, AnUntrustedCertificateFailsWithTheSslTextAndPassesWhenNotValidated) {
+  LoopbackHttpServer::Options options;
+  options.tls = kavro::test::TestCertificateAuthority::selfSigned("localhost", {"localhost"});
+  LoopbackHttpServer tls(options);
+  tls.setHandler([](const RecordedRequest&) {
+    ScriptedResponse ok;
+    ok.body = "secret";
+    return ok;
+  });
+
+  auto open = [&] {
+    auto r = NetHTTPRequest::requestWithURL(url(tls.url("/tls")));
+    r->setTimeOutSeconds(1000);
+    return r;
+  };
+  auto checked = open();
+  checked->startSynchronous();
+  ASSERT_TRUE(checked->error());
+  EXPECT_EQ(checked->error()->code, kavro::NetConnectionFailureErrorType);
+  EXPECT_EQ(
+      checked->error()->localizedDescription,
+      "A connection failure occurred: SSL problem (Possible causes may include a bad/expired/self-signed "
+      "certificate, clock set to wrong date)");
+  EXPECT_EQ(tls.requestCount(), 0u) << "nothing was sent over the untrusted connection";
+
+  auto unchecked = open();
+  unchecked->setValidatesSecureCertificate(false);
+  unchecked->startSynchronous();
+  EXPECT_FALSE(unchecked->error());
+  EXPECT_EQ(unchecked->responseString(), "secret");
 }
