@@ -34,6 +34,17 @@ class JobSearchControllerTest : public JobSearchScreenTest {
         << platform::UIDriver::lastError() << platform::UIDriver::describeScreen();
     ASSERT_TRUE(platform::UIDriver::pressReturn());
   }
+  // Searches, sees the results (the guide tapped away) and goes back to the form.
+  void searchAndComeBack(std::string_view keyword, const std::shared_ptr<JobSearchController>& form) {
+    typeAndSearch(keyword);
+    settle();
+    ASSERT_TRUE(topResults());
+    ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
+    tapGuideAway();
+    ASSERT_TRUE(platform::UIDriver::back()) << platform::UIDriver::lastError();
+    settle();
+    ASSERT_EQ(nav->topViewController(), form);
+  }
 };
 
 TEST_F(JobSearchControllerTest, ATypedKeywordLandsInTheResultListWithItsTitleAndRows) {
@@ -70,14 +81,7 @@ TEST_F(JobSearchControllerTest, ASearchWritesOneTransactionOfTheCacheStoreAndCou
   auto form = openForm();
   // The first search of a process also marks the result screen's guide as shown and sweeps old
   // read marks; the searches after it write only what the search itself leaves.
-  typeAndSearch("java");
-  settle();
-  ASSERT_TRUE(topResults());
-  ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
-  tapGuideAway();
-  ASSERT_TRUE(platform::UIDriver::back()) << platform::UIDriver::lastError();
-  settle();
-  ASSERT_EQ(nav->topViewController(), form);
+  ASSERT_NO_FATAL_FAILURE(searchAndComeBack("java", form));
   AppTracking::getTrackingPostData();
   AppTracking::trackingUploadEnded(true);
 
@@ -131,14 +135,7 @@ TEST_F(JobSearchControllerTest, RecentSearchesDrawWithTheirOwnRowsAndRunAgainInO
   settle();
   EXPECT_EQ(nav->topViewController(), form) << "the tip row is no search";
 
-  typeAndSearch("java");
-  settle();
-  ASSERT_TRUE(topResults());
-  ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
-  tapGuideAway();
-  ASSERT_TRUE(platform::UIDriver::back()) << platform::UIDriver::lastError();
-  settle();
-  ASSERT_EQ(nav->topViewController(), form);
+  ASSERT_NO_FATAL_FAILURE(searchAndComeBack("java", form));
 
   // Coming back lists the search, drawn as a full-value row with its count.
   EXPECT_EQ(shownCellClasses(*form->listSearch(), 1), std::vector<std::string>{"TitleFullValueCell"});

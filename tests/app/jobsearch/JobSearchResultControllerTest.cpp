@@ -49,6 +49,14 @@ class JobSearchResultControllerTest : public JobSearchScreenTest {
     auto& list = *results->listViewResult();
     return list.cellClassAtIndexPath(IndexPath::forRow(list.numberOfRowsInSection(0) - 1, 0))->name();
   }
+  // The first result row, laid out on screen.
+  static std::shared_ptr<JobListSearchResultCell> firstRow(
+      const std::shared_ptr<JobSearchResultController>& results) {
+    auto& list = *results->listViewResult();
+    list.layoutSubviews();
+    return std::dynamic_pointer_cast<JobListSearchResultCell>(
+        list.cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+  }
   std::int64_t filedCount() const {
     auto history = query->getSearchHistory();
     return history->getItem(0)->getInt(JobSearchParam::JobSearchParamCountKey);
@@ -241,9 +249,7 @@ TEST_F(JobSearchResultControllerTest, PicksLeftWithoutConfirmingStayOutOfTheRequ
 TEST_F(JobSearchResultControllerTest, TicksDriveTheButtonsAndStopAtThirty) {
   auto results = openWithFirstPage("search_job_list_page1.xml");
   auto& list = *results->listViewResult();
-  list.layoutSubviews();
-  auto cell =
-      std::dynamic_pointer_cast<JobListSearchResultCell>(list.cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+  auto cell = firstRow(results);
   ASSERT_TRUE(cell);
   auto favorite = results->toolbarButton(JobSearchResultController::FavoriteItem);
   auto apply = results->toolbarButton(JobSearchResultController::ApplyItem);
@@ -291,10 +297,7 @@ TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth
 
 TEST_F(JobSearchResultControllerTest, TheBarButtonsAndTicksLookAsTheyAre) {
   auto results = openWithFirstPage("search_job_list_page1.xml");
-  auto& list = *results->listViewResult();
-  list.layoutSubviews();
-  auto cell =
-      std::dynamic_pointer_cast<JobListSearchResultCell>(list.cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+  auto cell = firstRow(results);
   ASSERT_TRUE(cell);
   auto button = results->toolbarButton(JobSearchResultController::FavoriteItem)->customButton();
   auto pixels = [](platform::View& v) {
