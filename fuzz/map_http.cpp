@@ -15,6 +15,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/LoopbackHttpServer.h"
 
 namespace {
@@ -35,15 +36,13 @@ Rig& rig() {
     platform::Environment::setHomeRoot(home.string());
     gmengine::InitMapEngine();
     auto* made = new Rig();
-    gmengine::EngineHooks hooks;
-    hooks.search = [made](int message, int, int) {
+    gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine.get();
+    enginetest::Route(*engine, gmengine::EngineSlot::Search, [made](int message, int, int) {
       if (message == gmengine::kHttpData) return 0;
       ++made->messages;
       made->last = message;
       return 0;
-    };
-    gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
-    engine->SetHooks(hooks);
+    });
     if (engine->Start() != 1 || made->client.Init() != 1) std::abort();
     made->client.SetClientID(0);
     made->client.SetReceiveBuffer(made->buffer, &made->length, sizeof made->buffer);

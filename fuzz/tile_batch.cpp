@@ -16,6 +16,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/LoopbackHttpServer.h"
 
 namespace {
@@ -50,15 +51,13 @@ Rig& rig() {
     auto* made = new Rig();
     platform::Environment::setMapHostUrl(made->server.url("/"));
     gmengine::InitMapEngine();
-    gmengine::EngineHooks hooks;
-    hooks.mapControl = [made](int message, int, int) {
+    gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine.get();
+    enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [made](int message, int, int) {
       if (message == 8) return -1;
       check(*made);
       if (message != gmengine::kHttpData) ++made->finished;
       return -1;
-    };
-    gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
-    engine->SetHooks(hooks);
+    });
     if (engine->Start() != 1 || made->client.Init() != 1) std::abort();
     return made;
   }();

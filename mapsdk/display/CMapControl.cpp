@@ -134,6 +134,21 @@ int CMapControl::SetWindowRect(int left, int top, int right, int bottom) {
   return 1;
 }
 
+int CMapControl::RemoveAllLayers() {
+  built_ = false;
+  for (auto* layer : {street_.get(), satellite_.get(), traffic_.get()}) {
+    if (layer && layer->Request()) layer->Request()->SetOfflineStore(nullptr);
+  }
+  street_.reset();
+  satellite_.reset();
+  traffic_.reset();
+  route_.reset();
+  poi_.reset();
+  point_.reset();
+  location_.reset();
+  return 1;
+}
+
 std::vector<mapsdk::CMapLayer*> CMapControl::Layers() const {
   if (!built_) return {};
   // Drawing order: tiles, then routes, marks and location.

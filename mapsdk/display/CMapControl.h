@@ -49,6 +49,8 @@ class CMapControl {
   // Centre (map units), window rectangle (pixels), level; builds the layers on the first call.
   int Init(int centerX, int centerY, int left, int top, int right, int bottom, int level);
   int SetWindowRect(int left, int top, int right, int bottom);
+  // Deletes every layer and empties the layer list (Init builds them again). 1.
+  int RemoveAllLayers();
 
   // With animate the centre slides there in kSlideSteps steps (animation begin and end posted);
   // with update the layers are updated, with redraw the map repainted.

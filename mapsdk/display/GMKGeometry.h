@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "mapsdk/display/GMKTypes.h"
+#include "mapsdk/engine/GMKTypes.h"
 #include "mapsdk/engine/VRect.h"
 
 namespace platform {

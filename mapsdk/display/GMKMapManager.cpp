@@ -7,9 +7,9 @@
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VTick.h"
 #include "mapsdk/offline/COLRecordMan.h"
-#include "mapsdk/offline/OfflineSeams.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/CAppSearch.h"
+#include "mapsdk/search/SearchAnswer.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace gmengine {
@@ -18,7 +18,7 @@ namespace {
 
 CVMapEngine* Engine() {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->engine : nullptr;
+  return global ? global->engine.get() : nullptr;
 }
 
 CVMsgDispatcher* Dispatcher() {
@@ -32,24 +32,6 @@ void AnimationStep() {
   if (control && control->SlideStep()) {
     platform::RunLoop::main().performAfter(0.01, control, AnimationStep);
   }
-}
-
-void Repaint() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  CMapControlBlock* control = MapControlOfEngine();
-  if (!global || !global->mapWindow || !control) return;
-  DrawMapControl(control, *global->mapWindow->GetDC());
-  global->mapWindow->UpdateWindow();
-}
-
-// Adds a step to the engine's release, after what is there.
-void AfterRelease(CVMapEngine* engine, std::function<void()> step) {
-  EngineHooks hooks = engine->GetHooks();
-  hooks.release = [previous = std::move(hooks.release), step = std::move(step)] {
-    if (previous) previous();
-    step();
-  };
-  engine->SetHooks(std::move(hooks));
 }
 
 // An offline city of the city-list answer as the record manager keeps it.
@@ -71,119 +53,76 @@ COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
   return record;
 }
 
-// The search object's parts of the map and the offline maps: its results reach the map, its
-// offline city-list answers (type 507) the record manager.
-void WireSearch(CAppSearch* search) {
-  if (!search) return;
-  if (CMapControlBlock* control = MapControlOfEngine()) control->SetSearch(search);
-  search->SetOfflineListHandler([](const CVArray<tag_OfflineTask>& tasks) {
-    CVMapEngine* engine = Engine();
-    if (!engine || !engine->recordMan) return;
-    CVArray<COLUpdateRecord> records;
-    for (const tag_OfflineTask& task : tasks) records.Add(RecordOfTask(task));
-    engine->recordMan->MergeOfferedCities(records);
-  });
-}
-
-// Where the offline maps reach the map controller and the search engine.
-void InstallOfflineSeams() {
-  OfflineSeams seams;
-  seams.mapMan = []() -> COfflineMapMan* {
-    CMapControlBlock* control = MapControlOfEngine();
-    return control ? &control->OfflineMan() : nullptr;
-  };
-  seams.startCitySearch = [](const CVArray<int>& ids) {
-    CVMapEngine* engine = Engine();
-    return engine && engine->search ? engine->search->OfflineCitySearch(ids) : 0;
-  };
-  seams.createSearch = [] {
-    CVMapEngine* engine = Engine();
-    if (!engine) return 0;
-    if (!engine->search) {
-      auto* search = new CAppSearch();
-      engine->search = search;
-      search->Start();
-      AfterRelease(engine, [] {
-        if (CVMapEngine* current = Engine()) {
-          delete current->search;
-          current->search = nullptr;
-        }
-      });
+// The map's side of the engine: repaints, slides and animation steps, the search answers shown on
+// the map and the offline city list handed to the record manager. It owns the engine window.
+class MapDisplay : public EngineDisplay {
+ public:
+  CVWnd* Window(void* handle) {
+    if (!window_) {
+      window_ = std::make_unique<CVWnd>();
+      window_->Create(handle);
     }
-    WireSearch(engine->search);
-    return 1;
-  };
-  SetOfflineSeams(std::move(seams));
-}
+    return window_.get();
+  }
 
-// Plugs the map into the engine's message flow, keeping what the search and offline parts
-// plugged in.
-void HookIntoEngine(CVMapEngine* engine) {
-  EngineHooks hooks = engine->GetHooks();
-  hooks.location = [](int message, int wParam, int lParam) {
-    CAppLocation* location = LocationOfEngine();
-    return location ? LocationMessageProc(location, message, wParam, lParam) : 0;
-  };
-  hooks.mapControl = [](int message, int wParam, int lParam) {
+  void Repaint() override {
+    CVMainGlobalMan* global = GetMainGlobalMan();
     CMapControlBlock* control = MapControlOfEngine();
-    // Timers come on the timer thread, where the search slot (the main thread's) is not read.
-    if (CVMapEngine* current = Engine();
-        message != CVMsgDispatcher::kTimerMessage && current && current->search) {
-      WireSearch(current->search);
-    }
-    return control ? MapControlMessageProc(control, message, wParam, lParam) : -1;
-  };
-  hooks.mapView = [](int message, int, int) {
-    if (message == kMsgRepaint) Repaint();
-    return 0;
-  };
-  hooks.animationStep = AnimationStep;
-  hooks.notifier = [](int kind, int param1, int param2) {
-    // A search object made after the map (by GMKSearch) is wired at its first answer.
-    if (CVMapEngine* current = Engine(); current && current->search) WireSearch(current->search);
-    mapsdk::GMKNotifier::msgProc(kind, param1, param2);
-    // Search answers (not offline states) also show on the map.
-    if (kind == 13) return;
-    if (CMapControlBlock* control = MapControlOfEngine()) control->OnSearchResult(param2, param1);
-  };
-  hooks.resetLocation = [] {
+    if (!global || !global->mapWindow || !control) return;
+    DrawMapControl(control, *global->mapWindow->GetDC());
+    global->mapWindow->UpdateWindow();
+  }
+  void SlideStep() override {
+    if (CMapControlBlock* control = MapControlOfEngine()) control->SlideStep();
+  }
+  void AnimationStep() override { gmengine::AnimationStep(); }
+  void ResetLocation() override {
     if (CAppLocation* location = LocationOfEngine()) location->Reset();
-  };
-  hooks.initMapWindow = [](CVWnd*, int cx, int cy, int left, int top, int right, int bottom, int level) {
+  }
+  int InitMapWindow(CVWnd*, int cx, int cy, int left, int top, int right, int bottom, int level) override {
     CMapControlBlock* control = MapControlOfEngine();
     return control ? InitMapStatus(control, cx, cy, left, top, right, bottom, level) : 0;
-  };
-  std::function<void()> previous = hooks.release;
-  hooks.release = [previous] {
-    CVMapEngine* current = Engine();
-    if (current) {
-      if (auto* control = static_cast<CMapControlBlock*>(current->mapControl)) {
-        platform::RunLoop::main().cancelPerforms(control);
-        ReleaseMapLayers(control);
-        DestroyMapControl(control);
-        current->mapControl = nullptr;
-      }
-      if (auto* location = current->location) {
-        StopAppLocation(location);
-        DestroyAppLocation(location);
-        current->location = nullptr;
-      }
-    }
-    if (previous) previous();
-  };
-  engine->SetHooks(std::move(hooks));
-}
+  }
+  void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) override {
+    if (type == SearchType::OfflineCities && error == SearchError::None && answer)
+      MergeOfferedCities(*answer);
+    if (CMapControlBlock* control = MapControlOfEngine()) control->OnSearchResult(ToInt(type), ToInt(error));
+  }
+  void OnPartInstalled(EngineSlot slot) override {
+    // A search made after the map is given to the map controller once, when it arrives.
+    if (slot != EngineSlot::Search) return;
+    CMapControlBlock* control = MapControlOfEngine();
+    if (CAppSearch* search = SearchOfEngine(); control && search) control->SetSearch(search);
+  }
+  COfflineMapMan* OfflineMapMan() override {
+    CMapControlBlock* control = MapControlOfEngine();
+    return control ? &control->OfflineMan() : nullptr;
+  }
+
+ private:
+  // The offline cities the server offers reach the record manager.
+  static void MergeOfferedCities(const SearchAnswer& answer) {
+    const auto* tasks = RecordAs<CVArray<tag_OfflineTask>>(answer.record);
+    COLRecordMan* records = RecordManOfEngine();
+    if (!tasks || !records) return;
+    CVArray<COLUpdateRecord> list;
+    for (const tag_OfflineTask& task : *tasks) list.Add(RecordOfTask(task));
+    records->MergeOfferedCities(list);
+  }
+
+  std::unique_ptr<CVWnd> window_;
+};
 
 }  // namespace
 
 CMapControlBlock* MapControlOfEngine() {
   CVMapEngine* engine = Engine();
-  return engine ? static_cast<CMapControlBlock*>(engine->mapControl) : nullptr;
+  return engine ? engine->PartAs<CMapControlBlock>(EngineSlot::MapControl) : nullptr;
 }
 
 CAppLocation* LocationOfEngine() {
   CVMapEngine* engine = Engine();
-  return engine ? engine->location : nullptr;
+  return engine ? engine->PartAs<CAppLocation>(EngineSlot::Location) : nullptr;
 }
 
 CAppLocation* InitAppLocation(CAppLocation* block) {
@@ -205,8 +144,6 @@ int StopAppLocation(CAppLocation* block) {
   if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kLocationTimerId);
   return block ? block->UnInit() : 0;
 }
-
-void DestroyAppLocation(CAppLocation* block) { delete block; }
 
 mapsdk::LocationRecord GetAppLocationInfo(CAppLocation* block) {
   return block ? block->GetLocation() : mapsdk::LocationRecord{};
@@ -235,14 +172,15 @@ CMapControlBlock* InitMapControl(CMapControlBlock* block) {
   return block;
 }
 
-void DestroyMapControl(CMapControlBlock* block) { delete block; }
-
-int ReleaseMapLayers(CMapControl*) { return 1; }
+int ReleaseMapLayers(CMapControl* control) {
+  if (control) control->RemoveAllLayers();
+  return 1;
+}
 
 int InitMapStatus(CMapControl* control, int centerX, int centerY, int left, int top, int right, int bottom,
                   int level) {
   if (!control) return 0;
-  if (CVMapEngine* engine = Engine()) WireSearch(engine->search);
+  if (CAppSearch* search = SearchOfEngine()) control->SetSearch(search);
   int result = control->Init(centerX, centerY, left, top, right, bottom, level);
   if (CAppLocation* location = LocationOfEngine()) control->SetLocation(location);
   return result;
@@ -348,26 +286,33 @@ int MapControlTapMove(CMapControlBlock* control, int x, int y) {
   return 1;
 }
 
+int CAppLocation::OnEngineMessage(EngineMsg message, int wParam, int lParam) {
+  return LocationMessageProc(this, ToInt(message), wParam, lParam);
+}
+
+void CAppLocation::Shutdown() { StopAppLocation(this); }
+
+int CMapControlBlock::OnEngineMessage(EngineMsg message, int wParam, int lParam) {
+  return MapControlMessageProc(this, ToInt(message), wParam, lParam);
+}
+
+void CMapControlBlock::Shutdown() {
+  platform::RunLoop::main().cancelPerforms(this);
+  ReleaseMapLayers(this);
+}
+
 int initWindowAndMapControl(void* handle) {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  if (!global || !global->engine) return 0;
-  if (!global->mapWindow) {
-    auto* window = new CVWnd();
-    window->Create(handle);
-    global->mapWindow = window;
-    // The window lives as long as the engine.
-    AfterRelease(global->engine, [] {
-      if (CVMainGlobalMan* g = GetMainGlobalMan()) {
-        delete g->mapWindow;
-        g->mapWindow = nullptr;
-      }
-    });
-  }
-  if (!global->engine->mapControl) {
-    auto* block = InitMapControl(new CMapControlBlock());
-    global->engine->mapControl = block;
-    global->engine->CreateMapWindow(global->mapWindow, kInitialCenterX, kInitialCenterY, 0, 0, 5, 5,
-                                    kInitialLevel);
+  CVMapEngine* engine = Engine();
+  if (!engine) return 0;
+  if (!engine->Display()) engine->SetDisplay(std::make_unique<MapDisplay>());
+  auto* display = dynamic_cast<MapDisplay*>(engine->Display());
+  if (!display) return 0;
+  if (!global->mapWindow) global->mapWindow = display->Window(handle);
+  if (!engine->Part(EngineSlot::MapControl)) {
+    engine->InstallAs(EngineSlot::MapControl, std::make_unique<CMapControlBlock>());
+    InitMapControl(MapControlOfEngine());
+    engine->CreateMapWindow(global->mapWindow, kInitialCenterX, kInitialCenterY, 0, 0, 5, 5, kInitialLevel);
   }
   return 1;
 }
@@ -375,9 +320,8 @@ int initWindowAndMapControl(void* handle) {
 int initLocationControl() {
   CVMapEngine* engine = Engine();
   if (!engine) return 0;
-  if (engine->location) return 1;
-  auto* block = InitAppLocation(new CAppLocation());
-  engine->location = block;
+  if (engine->Part(EngineSlot::Location)) return 1;
+  auto* block = InitAppLocation(engine->InstallAs(EngineSlot::Location, std::make_unique<CAppLocation>()));
   StartAppLocation(block);
   SetAppLocationMode(block, 1);
   return 1;
@@ -391,8 +335,11 @@ GMKMapManager::GMKMapManager() {
   // The platform thread the engine expects to exist ends at once.
   std::thread([] {}).detach();
   if (!gmengine::GetMainGlobalMan()) gmengine::InitMapEngine();
-  if (gmengine::CVMapEngine* engine = gmengine::Engine()) gmengine::HookIntoEngine(engine);
-  gmengine::InstallOfflineSeams();
+  gmengine::CVMapEngine* engine = gmengine::Engine();
+  if (!engine) return;
+  // A second manager finds them in place.
+  if (!engine->Display()) engine->SetDisplay(std::make_unique<gmengine::MapDisplay>());
+  GMKNotifier::install();
 }
 
 GMKMapManager::~GMKMapManager() {

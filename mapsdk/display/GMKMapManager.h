@@ -3,6 +3,7 @@
 
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/display/CMapControl.h"
+#include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/search/GMKNotifier.h"
 
 namespace gmengine {
@@ -10,16 +11,24 @@ namespace gmengine {
 class CVDC;
 
 // The location block: the location combiner followed by its start-mode code (0..3; 3 when made).
-class CAppLocation : public mapsdk::CAppLocation {
+// The engine core owns it; it hears the location timer and the location clients' messages.
+class CAppLocation : public mapsdk::CAppLocation, public EnginePart {
  public:
   using mapsdk::CAppLocation::CAppLocation;
+  int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
+  // Timer 1000 killed, the sources stopped.
+  void Shutdown() override;
   int startMode = 3;
 };
 
 // The map-control block: the controller followed by the state of a single tap. The tap state is
-// the main thread's; only the pending flag is also read where engine messages are handled.
-class CMapControlBlock : public CMapControl {
+// the main thread's; only the pending flag is also read where engine messages are handled. The
+// engine core owns it.
+class CMapControlBlock : public CMapControl, public EnginePart {
  public:
+  int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
+  // The layers released.
+  void Shutdown() override;
   std::atomic<int> tapPending{0};
   _VPoint tapStart;
   _VPoint dragOrigin;
@@ -38,14 +47,12 @@ inline constexpr int kLocationTimerMs = 1000;
 CAppLocation* InitAppLocation(CAppLocation* block);
 int StartAppLocation(CAppLocation* block);
 int StopAppLocation(CAppLocation* block);
-void DestroyAppLocation(CAppLocation* block);
 mapsdk::LocationRecord GetAppLocationInfo(CAppLocation* block);
 int SetAppLocationMode(CAppLocation* block, int mode);
 int GetAppLocationMode(CAppLocation* block);
 int LocationMessageProc(CAppLocation* block, int message, int wParam, int lParam);
 
 CMapControlBlock* InitMapControl(CMapControlBlock* block);
-void DestroyMapControl(CMapControlBlock* block);
 int ReleaseMapLayers(CMapControl* control);
 int InitMapStatus(CMapControl* control, int centerX, int centerY, int left, int top, int right, int bottom,
                   int level);
@@ -76,8 +83,9 @@ int initLocationControl();
 
 namespace mapsdk {
 
-// Owns the map engine for the application: creating it builds the engine, start runs its threads
-// and message flow, stop halts them, destroying it tears the engine down. Main thread.
+// Owns the map engine for the application: creating it builds the engine (and installs the map
+// display and the notifier in it), start runs its threads and message flow, stop halts them,
+// destroying it tears the engine down. Main thread.
 class GMKMapManager {
  public:
   GMKMapManager();

@@ -1,5 +1,4 @@
 #pragma once
-#include <functional>
 #include <list>
 #include <utility>
 
@@ -8,14 +7,12 @@
 namespace gmengine {
 
 // A small most-recent-first cache of answers by key. Each entry owns its record (Record is an
-// owning type such as a unique_ptr or a variant of them) and carries a data word. Whoever keeps a
-// view of a cached record is told through the eviction handler before the record goes. One thread
-// at a time.
+// owning type such as a unique_ptr or a variant of them), which goes with the entry, and carries a
+// data word. A view of a cached record lasts only until the next Add or RemoveAll: whoever keeps
+// one longer keeps a copy. One thread at a time.
 template <class Record>
 class CAppDataCache {
  public:
-  using EvictedHandler = std::function<void(const Record& record, int dataWord)>;
-
   struct tag_CacheElem {
     CVString key;
     Record data;
@@ -31,7 +28,6 @@ class CAppDataCache {
   void SetCapacity(int count) { capacity_ = count; }
   int GetCapacity() const { return capacity_; }
   int GetCount() const { return static_cast<int>(entries_.size()); }
-  void SetEvictedHandler(EvictedHandler handler) { evicted_ = std::move(handler); }
 
   // Evicts from the end while the cache holds capacity entries or more, then puts the new entry in
   // front. Answers the record as stored.
@@ -57,15 +53,10 @@ class CAppDataCache {
   }
 
  private:
-  void DropLast() {
-    tag_CacheElem last = std::move(entries_.back());
-    entries_.pop_back();  // out of the cache before the handler hears of it
-    if (evicted_) evicted_(last.data, last.dataWord);
-  }
+  void DropLast() { entries_.pop_back(); }
 
   std::list<tag_CacheElem> entries_;
   int capacity_ = 10;
-  EvictedHandler evicted_;
 };
 
 }  // namespace gmengine

@@ -58,12 +58,12 @@ void CVGlobalMan::UnInit() {
   iconTable.RemoveAll();
 }
 
+CVMainGlobalMan::CVMainGlobalMan() = default;
+
+CVMainGlobalMan::~CVMainGlobalMan() { CVMainGlobalMan::UnInit(); }
+
 void CVMainGlobalMan::UnInit() {
-  if (engine) {
-    engine->Release();
-    delete engine;
-    engine = nullptr;
-  }
+  engine.reset();
   mapWindow = nullptr;
   CVGlobalMan::UnInit();
 }
@@ -82,7 +82,7 @@ int InitMapEngine() {
     std::lock_guard lock(screenMutex);
     scale = screenMode.scale;
   }
-  global->engine = new CVMapEngine(*global);
+  global->engine = std::make_unique<CVMapEngine>(*global);
   int dpi = scale >= 2 ? 326 : 163;
   global->engine->SetScreenDpi(dpi, dpi);
   theGlobal.store(global);

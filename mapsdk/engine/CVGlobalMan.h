@@ -62,16 +62,18 @@ class CVGlobalMan {
   CVString iconFolder;
 };
 
-// The engine global: the platform information plus the map window (not owned) and the engine
-// core (owned).
+// The engine global: the platform information plus the map window (owned by the display, which
+// the engine core owns) and the engine core, which owns every part installed in it.
 class CVMainGlobalMan : public CVGlobalMan {
  public:
-  ~CVMainGlobalMan() override { CVMainGlobalMan::UnInit(); }
-  // Releases the engine core (its threads stopped) before the platform information.
+  CVMainGlobalMan();
+  ~CVMainGlobalMan() override;
+  // Tears the engine core down (its threads stopped, its parts in their order) before the
+  // platform information.
   void UnInit() override;
 
   CVWnd* mapWindow = nullptr;
-  CVMapEngine* engine = nullptr;
+  std::unique_ptr<CVMapEngine> engine;
 };
 
 // What the main screen reports (pixels and scale), read when the engine is built. Until set: the

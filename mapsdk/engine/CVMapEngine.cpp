@@ -4,7 +4,6 @@
 
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
-#include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/CVSocketMan.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
@@ -13,31 +12,45 @@ namespace gmengine {
 
 namespace {
 
-bool isHttpMessage(int message) {
-  return (message >= 1000 && message <= 1008) || message == 1100 || message == kHttpMarkupPage;
-}
-
-void call(const EngineMsgProc& proc, int message, int wParam, int lParam) {
-  if (proc) proc(message, wParam, lParam);
-}
+constexpr std::size_t Index(EngineSlot slot) { return static_cast<std::size_t>(slot); }
 
 }  // namespace
 
 CVMapEngine::CVMapEngine(CVMainGlobalMan& global) : global_(global), mainLoop_(&platform::RunLoop::main()) {}
 
-CVMapEngine::~CVMapEngine() { Release(); }
+CVMapEngine::~CVMapEngine() {
+  Stop();
+  mainLoop_->cancelPerforms(this);
+  // The map first: its layers, then the controller; the location next (its timer killed before it
+  // goes), then the search; what the core still holds last.
+  Remove(EngineSlot::MapControl);
+  Remove(EngineSlot::Location);
+  Remove(EngineSlot::Search);
+  Remove(EngineSlot::OfflineTaskMan);
+  Remove(EngineSlot::RecordMan);
+  Remove(EngineSlot::VerDatsetMan);
+  if (global_.dispatcher) global_.dispatcher->Forget(this);
+  std::unique_ptr<EngineDisplay> display;
+  std::unique_ptr<EngineNotifier> notifier;
+  {
+    std::lock_guard lock(partsMutex_);
+    display = std::move(display_);
+    notifier = std::move(notifier_);
+  }
+  display.reset();
+  notifier.reset();
+}
 
 int CVMapEngine::Start() {
   started_.store(true);
   if (global_.socketMan) global_.socketMan->Start();
   if (!global_.dispatcher) return 0;
-  int ok = global_.dispatcher->Start([this](int m, int w, int l) { return EngineMessageProc(m, w, l); },
-                                     [this](int m, int w, int l) { return UIMessageProc(m, w, l); });
-  if (!ok) return 0;
-  if (mapControl) global_.dispatcher->SendMessage(CVMsgDispatcher::kUIQueue, kMsgRepaint, 0, 0);
-  if (location) {
-    EngineHooks hooks = GetHooks();
-    if (hooks.resetLocation) hooks.resetLocation();
+  if (!global_.dispatcher->Start(this)) return 0;
+  if (Part(EngineSlot::MapControl)) {
+    global_.dispatcher->SendMessage(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::Repaint), 0, 0);
+  }
+  if (Part(EngineSlot::Location)) {
+    if (EngineDisplay* display = Display()) display->ResetLocation();
   }
   return 1;
 }
@@ -49,35 +62,71 @@ int CVMapEngine::Stop() {
   return 1;
 }
 
-void CVMapEngine::Release() {
-  Stop();
-  EngineHooks hooks = GetHooks();
-  if (hooks.release) hooks.release();
-  mainLoop_->cancelPerforms(this);
-  SetHooks(EngineHooks());
-}
-
 int CVMapEngine::CreateMapWindow(CVWnd* window, int centerX, int centerY, int left, int top, int right,
                                  int bottom, int level) {
-  if (!mapControl || !window) return 0;
+  if (!Part(EngineSlot::MapControl) || !window) return 0;
   global_.mapWindow = window;
   initCenterX = centerX;
   initCenterY = centerY;
   initWindow.SetRect(left, top, right, bottom);
   initLevel = level;
-  EngineHooks hooks = GetHooks();
-  if (!hooks.initMapWindow) return 1;
-  return hooks.initMapWindow(window, centerX, centerY, left, top, right, bottom, level);
+  EngineDisplay* display = Display();
+  return display ? display->InitMapWindow(window, centerX, centerY, left, top, right, bottom, level) : 1;
 }
 
-void CVMapEngine::SetHooks(EngineHooks hooks) {
-  std::lock_guard lock(hooksMutex_);
-  hooks_ = std::move(hooks);
+EnginePart* CVMapEngine::Part(EngineSlot slot) const {
+  std::lock_guard lock(partsMutex_);
+  return parts_[Index(slot)].get();
 }
 
-EngineHooks CVMapEngine::GetHooks() const {
-  std::lock_guard lock(hooksMutex_);
-  return hooks_;
+EnginePart* CVMapEngine::Install(EngineSlot slot, std::unique_ptr<EnginePart> part) {
+  EnginePart* installed;
+  bool fresh;
+  {
+    std::lock_guard lock(partsMutex_);
+    std::unique_ptr<EnginePart>& held = parts_[Index(slot)];
+    fresh = !held && part;
+    if (fresh) held = std::move(part);
+    installed = held.get();
+  }
+  if (fresh) {
+    if (EngineDisplay* display = Display()) display->OnPartInstalled(slot);
+  }
+  return installed;
+}
+
+void CVMapEngine::Remove(EngineSlot slot) {
+  EnginePart* part = Part(slot);
+  if (!part) return;
+  part->Shutdown();
+  std::unique_ptr<EnginePart> gone;
+  {
+    std::lock_guard lock(partsMutex_);
+    gone = std::move(parts_[Index(slot)]);
+  }
+  // Destroyed outside the lock: its destructor may ask the core for the others.
+}
+
+void CVMapEngine::SetDisplay(std::unique_ptr<EngineDisplay> display) {
+  std::unique_ptr<EngineDisplay> previous;
+  std::lock_guard lock(partsMutex_);
+  previous = std::exchange(display_, std::move(display));
+}
+
+EngineDisplay* CVMapEngine::Display() const {
+  std::lock_guard lock(partsMutex_);
+  return display_.get();
+}
+
+void CVMapEngine::SetNotifier(std::unique_ptr<EngineNotifier> notifier) {
+  std::unique_ptr<EngineNotifier> previous;
+  std::lock_guard lock(partsMutex_);
+  previous = std::exchange(notifier_, std::move(notifier));
+}
+
+EngineNotifier* CVMapEngine::Notifier() const {
+  std::lock_guard lock(partsMutex_);
+  return notifier_.get();
 }
 
 void CVMapEngine::AddSearchClient(CHttpClient* client) {
@@ -104,93 +153,72 @@ void CVMapEngine::SetScreenDpi(int x, int y) {
   urlTranslater_.SetScreenDpi(x, y);
 }
 
-int CVMapEngine::EngineMessageProc(int message, int wParam, int lParam) {
-  EngineHooks hooks = GetHooks();
-  if (message == CVMsgDispatcher::kTimerMessage) {
-    if (wParam == kOfflineTaskTimerId) call(hooks.offlineTask, message, wParam, lParam);
-    call(hooks.location, message, wParam, lParam);
-    call(hooks.mapControl, message, wParam, lParam);
+void CVMapEngine::Route(EngineSlot slot, EngineMsg message, int wParam, int lParam) const {
+  if (EnginePart* part = Part(slot)) part->OnEngineMessage(message, wParam, lParam);
+}
+
+int CVMapEngine::EngineMessageProc(const VMessage& m) {
+  const auto message = static_cast<EngineMsg>(m.message);
+  const int wParam = m.wParam;
+  const int lParam = m.lParam;
+  if (message == EngineMsg::Timer) {
+    if (wParam == kOfflineTaskTimerId) Route(EngineSlot::OfflineTaskMan, message, wParam, lParam);
+    Route(EngineSlot::Location, message, wParam, lParam);
+    Route(EngineSlot::MapControl, message, wParam, lParam);
     return 0;
   }
-  if (isHttpMessage(message)) {
-    CHttpClient::DeliverReceived(wParam, message, lParam);
+  if (IsHttpMessage(message)) {
+    CHttpClient::DeliverReceived(wParam, m.message, lParam);
     switch (wParam) {
-      case kOfflineTaskClientId:
+      case kOfflineTaskClientId: {
         // The catalogue client's failures stay with it: it retries at its next tick.
-        if ((message >= 1000 && message <= 1003) || message == kHttpBadAnswer || message == kHttpMarkupPage) {
-          call(hooks.offlineTask, message, wParam, lParam);
-        }
+        const bool handed = m.message <= ToInt(EngineMsg::HttpComplete) ||
+                            message == EngineMsg::HttpBadAnswer || message == EngineMsg::HttpMarkupPage;
+        if (handed) Route(EngineSlot::OfflineTaskMan, message, wParam, lParam);
         break;
+      }
       case 0:
       case 3:
-        call(hooks.search, message, wParam, lParam);
+        Route(EngineSlot::Search, message, wParam, lParam);
         break;
       case 2:
       case 5:
-        call(hooks.location, message, wParam, lParam);
+        Route(EngineSlot::Location, message, wParam, lParam);
         break;
       default:
-        call(hooks.mapControl, message, wParam, lParam);
+        Route(EngineSlot::MapControl, message, wParam, lParam);
         break;
     }
     return 0;
   }
-  call(hooks.mapControl, message, wParam, lParam);
-  call(hooks.location, message, wParam, lParam);
+  if (message == EngineMsg::PoiBkgData) {
+    if (EngineDisplay* display = Display()) display->OnPoiBkgData(static_cast<SearchError>(lParam));
+    return 0;
+  }
+  Route(EngineSlot::MapControl, message, wParam, lParam);
+  Route(EngineSlot::Location, message, wParam, lParam);
   return 0;
 }
 
-int CVMapEngine::NotifierKindForResultType(int type) {
-  switch (type) {
-    case 7:
-    case 11:
-    case 12:
-    case 21:
-    case 45:
-      return 1;
-    case 14:
-      return 2;
-    case 20:
-      return 3;
-    case 31:
-      return 4;
-    case 44:
-      return 6;
-    case -1:
-      return 7;
-    case 35:
-      return 10;
-    case 23:
-      return 11;
-    case 507:
-      return 12;
-    case 18:
-      return 14;
-    case 506:
-      return 15;
-    default:
+int CVMapEngine::UIMessageProc(const VMessage& m) {
+  switch (static_cast<EngineMsg>(m.message)) {
+    case EngineMsg::SearchResult: {
+      const auto type = static_cast<SearchType>(m.wParam);
+      const auto error = static_cast<SearchError>(m.lParam);
+      if (EngineNotifier* notifier = Notifier()) notifier->OnSearchAnswer(type, error, m.answer.get());
+      if (EngineDisplay* display = Display()) display->OnSearchAnswer(type, error, m.answer.get());
       return 0;
-  }
-}
-
-int CVMapEngine::UIMessageProc(int message, int wParam, int lParam) {
-  EngineHooks hooks = GetHooks();
-  switch (message) {
-    case kMsgSearchResult:
-      if (hooks.notifier) {
-        int error = lParam >= 11 && lParam <= 14 ? 100 : lParam;
-        hooks.notifier(NotifierKindForResultType(wParam), error, wParam);
-      }
+    }
+    case EngineMsg::OfflineState:
+      if (EngineNotifier* notifier = Notifier())
+        notifier->OnOfflineState(static_cast<OfflineState>(m.wParam), m.lParam);
       return 0;
-    case kMsgOfflineState:
-      if (hooks.notifier) hooks.notifier(13, wParam, lParam);
-      return 0;
-    case kMsgLocationChanged:
-      return 0;
-    case kMsgAnimationBegin: {
-      auto begin = [this, step = hooks.animationStep] {
+    case EngineMsg::AnimationBegin: {
+      auto begin = [this] {
         platform::NotificationCenter::defaultCenter().post(NotificationEngineAnimationBegin);
-        if (step) mainLoop_->performAfter(0.01, this, step);
+        mainLoop_->performAfter(0.01, this, [this] {
+          if (EngineDisplay* display = Display()) display->AnimationStep();
+        });
       };
       if (mainLoop_->isCurrentThread()) {
         begin();
@@ -199,11 +227,20 @@ int CVMapEngine::UIMessageProc(int message, int wParam, int lParam) {
       }
       return 0;
     }
-    case kMsgAnimationEnd:
+    case EngineMsg::AnimationEnd:
       platform::NotificationCenter::defaultCenter().post(NotificationEngineAnimationEnd);
       return 0;
+    case EngineMsg::Repaint:
+      if (EngineDisplay* display = Display()) display->Repaint();
+      return 0;
+    case EngineMsg::SlideStep:
+      if (EngineDisplay* display = Display()) display->SlideStep();
+      return 0;
+    case EngineMsg::PathStep:
+      if (EngineDisplay* display = Display()) display->MoveAlongPath(m.wParam, m.lParam);
+      return 0;
     default:
-      call(hooks.mapView, message, wParam, lParam);
+      // 2004 (it may come from the timer thread), 8011 and 8020 have no handler of their own.
       return 0;
   }
 }

@@ -1,10 +1,14 @@
 #pragma once
+#include <array>
 #include <atomic>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "mapsdk/engine/CUrlTranslater.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/EngineParts.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace platform {
 class RunLoop;
@@ -12,69 +16,42 @@ class RunLoop;
 
 namespace gmengine {
 
-class CAppLocation;
-class CAppSearch;
 class CHttpClient;
-class CMapControl;
-class COfflineTaskMan;
-class COLRecordMan;
-class CVerDatsetMan;
 class CVMainGlobalMan;
 class CVWnd;
 
-using EngineMsgProc = std::function<int(int message, int wParam, int lParam)>;
-
-// Where the map display, search and offline parts plug into the engine's message flow. Each may
-// be empty (nothing is called). The engine procedure's routing:
-//   message 8 (timer, wParam the id): location and mapControl; timer 1004 also offlineTask.
-//   HTTP messages 1000-1008, 1100, 1120 (wParam the client id): client 9 to offlineTask (only
-//     1000-1003, 1007 and 1120), clients 0 and 3 to search, 2 and 5 to location, every other
-//     client (the tile clients) to mapControl. 1002 and 1003 first fill the client's buffer.
-//   any other engine message (8008, 8009, 8010, 8013, ...): mapControl, then location.
-// The UI procedure: 2000 to notifier (kind of the result type, error with 11-14 as 100, type);
-// 65289 to notifier (13, wParam, lParam); 8015 posts "NotificationEngineAnimationBegin" and runs
-// animationStep 0.01 s later on the main thread; 8018 posts "NotificationEngineAnimationEnd";
-// every other UI message (9 repaint, 8008, 8016, ...) to mapView. Message 2004 is not handed on:
-// the notifier ignores it, and it may come from the timer thread.
-struct EngineHooks {
-  EngineMsgProc location;
-  EngineMsgProc mapControl;
-  EngineMsgProc search;
-  EngineMsgProc offlineTask;
-  EngineMsgProc mapView;
-  std::function<void(int kind, int param1, int param2)> notifier;
-  std::function<void()> animationStep;
-  // Start: with a location block, resets it.
-  std::function<void()> resetLocation;
-  // CreateMapWindow's display work (domain list, drawing context, initial map status); its result
-  // is CreateMapWindow's. Without it CreateMapWindow answers 1.
-  std::function<int(CVWnd* window, int centerX, int centerY, int left, int top, int right, int bottom,
-                    int level)>
-      initMapWindow;
-  // Release: frees what the display and search parts still hold in the core.
-  std::function<void()> release;
-};
-
-// Engine messages and notifications of the engine core.
-inline constexpr int kMsgRepaint = 9;
-inline constexpr int kMsgSearchResult = 2000;
-inline constexpr int kMsgLocationChanged = 2004;
-inline constexpr int kMsgAnimationBegin = 8015;
-inline constexpr int kMsgAnimationEnd = 8018;
-inline constexpr int kMsgOfflineState = 65289;
+// Engine messages and notifications of the engine core (the same codes as EngineMsg).
+inline constexpr int kMsgRepaint = ToInt(EngineMsg::Repaint);
+inline constexpr int kMsgSearchResult = ToInt(EngineMsg::SearchResult);
+inline constexpr int kMsgLocationChanged = ToInt(EngineMsg::LocationChanged);
+inline constexpr int kMsgAnimationBegin = ToInt(EngineMsg::AnimationBegin);
+inline constexpr int kMsgAnimationEnd = ToInt(EngineMsg::AnimationEnd);
+inline constexpr int kMsgOfflineState = ToInt(EngineMsg::OfflineState);
 inline constexpr int kOfflineTaskClientId = 9;
 inline constexpr int kOfflineTaskTimerId = 1004;
 inline constexpr const char* NotificationEngineAnimationBegin = "NotificationEngineAnimationBegin";
 inline constexpr const char* NotificationEngineAnimationEnd = "NotificationEngineAnimationEnd";
 
-// The engine core: starts and stops the engine's threads and message flow, routes engine messages
-// to the parts that plugged in (EngineHooks), and keeps the slots where those parts put their
-// objects (each null until its creator runs, and owned by that part, not by the core). Built by
-// InitMapEngine; main thread except where noted.
-class CVMapEngine {
+// The engine core: starts and stops the engine's threads and message flow, owns the parts the
+// display, search and offline maps install in its slots, and routes engine messages to them:
+//   timers (wParam the id): location and map control; timer 1004 also the offline task manager.
+//   HTTP messages (wParam the client id): client 9 to the offline task manager (only 1000-1003,
+//     1007 and 1120), clients 0 and 3 to the search, 2 and 5 to location, every other client (the
+//     tile clients) to the map control. 1002 and 1003 first fill the client's buffer.
+//   8010 to the display's background layer; any other engine message (8008, 8009, 8013, ...) to
+//     the map control, then location.
+// The UI procedure: 2000 to the notifier, then the display; 65289 to the notifier; 9, 8008 and
+// 8016 to the display; 8015 posts "NotificationEngineAnimationBegin" and has the display step
+// 0.01 s later on the main thread; 8018 posts "NotificationEngineAnimationEnd". Message 2004 is
+// not handed on: the notifier ignores it, and it may come from the timer thread.
+// Built by InitMapEngine; main thread except where noted.
+class CVMapEngine : public CVMsgHandler {
  public:
   explicit CVMapEngine(CVMainGlobalMan& global);
-  ~CVMapEngine();
+  // Stops the engine and tears it down in this order: the map-control block (its layers released
+  // first), the location block (stopped first), the search object (stopped first), then what the
+  // core still holds (the other parts, the display, the notifier).
+  ~CVMapEngine() override;
   CVMapEngine(const CVMapEngine&) = delete;
   CVMapEngine& operator=(const CVMapEngine&) = delete;
 
@@ -85,18 +62,34 @@ class CVMapEngine {
   // Stops the dispatcher's timer thread and the network threads (requests in flight are dropped
   // without a message), waiting for them. Queued messages still reach the main thread. 1.
   int Stop();
-  // Stop, then the release hook, delayed animation steps cancelled, every hook dropped.
-  void Release();
   bool IsStarted() const { return started_.load(); }
 
   // 0 without a map-control block or a window; else the window goes into the engine global, the
-  // initial map status is kept and the initMapWindow hook does the display's part (1 without one).
+  // initial map status is kept and the display does its part (1 without a display).
   int CreateMapWindow(CVWnd* window, int centerX, int centerY, int left, int top, int right, int bottom,
                       int level);
 
-  // Any thread.
-  void SetHooks(EngineHooks hooks);
-  EngineHooks GetHooks() const;
+  // The part in the slot (not owned by the caller); null until one is installed. Any thread.
+  EnginePart* Part(EngineSlot slot) const;
+  template <class T>
+  T* PartAs(EngineSlot slot) const {
+    return static_cast<T*>(Part(slot));
+  }
+  // Puts the part in an empty slot and answers it; with the slot taken, the part is dropped and the
+  // one there answered. Main thread.
+  EnginePart* Install(EngineSlot slot, std::unique_ptr<EnginePart> part);
+  template <class T>
+  T* InstallAs(EngineSlot slot, std::unique_ptr<T> part) {
+    return static_cast<T*>(Install(slot, std::unique_ptr<EnginePart>(std::move(part))));
+  }
+  // Shuts the slot's part down and destroys it. Main thread.
+  void Remove(EngineSlot slot);
+  // The display and the notifier (replacing any before). Main thread.
+  void SetDisplay(std::unique_ptr<EngineDisplay> display);
+  EngineDisplay* Display() const;
+  void SetNotifier(std::unique_ptr<EngineNotifier> notifier);
+  EngineNotifier* Notifier() const;
+
   CUrlTranslater& UrlTranslater() { return urlTranslater_; }
   void SetScreenDpi(int dpiX, int dpiY);
 
@@ -108,18 +101,9 @@ class CVMapEngine {
 
   // The two procedures the dispatcher runs (engine: main thread for queued messages, timer thread
   // for timers; UI: main thread, or the sender's thread for SendMessage).
-  int EngineMessageProc(int message, int wParam, int lParam);
-  int UIMessageProc(int message, int wParam, int lParam);
-  // The notifier kind of a search result type (0 for a type the notifier does not know).
-  static int NotifierKindForResultType(int type);
+  int EngineMessageProc(const VMessage& message) override;
+  int UIMessageProc(const VMessage& message) override;
 
-  // Slots of the display, search and offline parts.
-  CMapControl* mapControl = nullptr;  // the map-control block (it begins with the controller)
-  CAppLocation* location = nullptr;   // the location block
-  CAppSearch* search = nullptr;
-  COLRecordMan* recordMan = nullptr;
-  CVerDatsetMan* verDatsetMan = nullptr;
-  COfflineTaskMan* offlineTaskMan = nullptr;
   // Screen densities: 326 on a retina screen, else 163.
   int dpiX = 163;
   int dpiY = 163;
@@ -130,11 +114,15 @@ class CVMapEngine {
   int initLevel = 0;
 
  private:
+  void Route(EngineSlot slot, EngineMsg message, int wParam, int lParam) const;
+
   CVMainGlobalMan& global_;
   platform::RunLoop* mainLoop_;
   std::atomic<bool> started_{false};
-  mutable std::mutex hooksMutex_;
-  EngineHooks hooks_;
+  mutable std::mutex partsMutex_;  // the slots, the display and the notifier pointers
+  std::array<std::unique_ptr<EnginePart>, static_cast<std::size_t>(EngineSlot::Count)> parts_;
+  std::unique_ptr<EngineDisplay> display_;
+  std::unique_ptr<EngineNotifier> notifier_;
   CUrlTranslater urlTranslater_;
   mutable std::mutex clientsMutex_;
   std::vector<CHttpClient*> searchClients_;

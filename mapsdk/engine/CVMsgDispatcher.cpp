@@ -18,13 +18,12 @@ CVMsgDispatcher::~CVMsgDispatcher() {
   platform::NotificationCenter::defaultCenter().removeObserver(observer_);
 }
 
-int CVMsgDispatcher::Start(MsgProc engineProc, MsgProc uiProc, bool runTimerThread) {
+int CVMsgDispatcher::Start(CVMsgHandler* handler, bool runTimerThread) {
   std::thread finished;
   std::size_t pending = 0;
   {
     std::lock_guard lock(mutex_);
-    engineProc_ = std::move(engineProc);
-    uiProc_ = std::move(uiProc);
+    handler_ = handler;
     if (!started_) {
       started_ = true;
       pending = queues_[0].size() + queues_[1].size();
@@ -44,6 +43,11 @@ int CVMsgDispatcher::Start(MsgProc engineProc, MsgProc uiProc, bool runTimerThre
   for (std::size_t i = 0; i < pending; ++i) Announce();
   std::lock_guard lock(mutex_);
   return !runTimerThread || timerThread_.joinable() ? 1 : 0;
+}
+
+void CVMsgDispatcher::Forget(const CVMsgHandler* handler) {
+  std::lock_guard lock(mutex_);
+  if (handler_ == handler) handler_ = nullptr;
 }
 
 int CVMsgDispatcher::Stop() {
@@ -82,14 +86,15 @@ void CVMsgDispatcher::Announce() {
       [self] { platform::NotificationCenter::defaultCenter().post(NotificationEngineMessage, self); });
 }
 
-int CVMsgDispatcher::PostMessage(int queue, int message, int wParam, int lParam) {
+int CVMsgDispatcher::PostMessage(int queue, int message, int wParam, int lParam,
+                                 std::shared_ptr<const SearchAnswer> answer) {
   if (queue != kEngineQueue && queue != kUIQueue) return 0;
   bool announce;
   {
     std::lock_guard lock(mutex_);
     auto& q = queues_[queue - 1];
     if (static_cast<int>(q.size()) >= kQueueCapacity && IsRepeatable(queue, message)) return 0;
-    q.push_back({message, wParam, lParam});
+    q.push_back({message, wParam, lParam, std::move(answer)});
     announce = started_;  // before the first start, Start announces what waits
   }
   if (announce) Announce();
@@ -103,31 +108,39 @@ bool CVMsgDispatcher::IsRepeatable(int queue, int message) {
 }
 
 int CVMsgDispatcher::SendMessage(int queue, int message, int wParam, int lParam) {
-  MsgProc proc;
+  CVMsgHandler* handler;
   {
     std::lock_guard lock(mutex_);
-    if (queue == kEngineQueue) {
-      proc = engineProc_;
-    } else if (queue == kUIQueue) {
-      proc = uiProc_;
-    }
+    handler = handler_;
   }
-  return proc ? proc(message, wParam, lParam) : 0;
+  if (!handler) return 0;
+  const VMessage m{message, wParam, lParam, nullptr};
+  if (queue == kEngineQueue) return handler->EngineMessageProc(m);
+  if (queue == kUIQueue) return handler->UIMessageProc(m);
+  return 0;
 }
 
 int CVMsgDispatcher::DispatchMessage() {
   VMessage m;
-  MsgProc proc;
+  CVMsgHandler* handler;
+  bool ui;
   {
     std::lock_guard lock(mutex_);
     if (!started_) return 0;
     int index = !queues_[1].empty() ? 1 : (!queues_[0].empty() ? 0 : -1);
     if (index < 0) return 0;
-    m = queues_[index].front();
+    m = std::move(queues_[index].front());
     queues_[index].pop_front();
-    proc = index == 1 ? uiProc_ : engineProc_;
+    handler = handler_;
+    ui = index == 1;
   }
-  if (proc) proc(m.message, m.wParam, m.lParam);
+  if (handler) {
+    if (ui) {
+      handler->UIMessageProc(m);
+    } else {
+      handler->EngineMessageProc(m);
+    }
+  }
   return 1;
 }
 
@@ -168,17 +181,17 @@ void CVMsgDispatcher::OnTimerTick(int elapsedMs) {
     }
   }
   for (int id : due) {
-    MsgProc proc;
+    CVMsgHandler* handler;
     {
       std::lock_guard lock(mutex_);
       // A timer killed by an earlier call of this tick does not run.
       if (std::none_of(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; })) continue;
-      proc = engineProc_;
+      handler = handler_;
       firing_ = true;
       firingId_ = id;
       firingThread_ = std::this_thread::get_id();
     }
-    if (proc) proc(kTimerMessage, id, 0);
+    if (handler) handler->EngineMessageProc({kTimerMessage, id, 0, nullptr});
     std::lock_guard lock(mutex_);
     firing_ = false;
     changed_.notify_all();

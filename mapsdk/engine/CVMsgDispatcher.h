@@ -2,7 +2,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -15,11 +15,22 @@ class RunLoop;
 
 namespace gmengine {
 
-// The engine message record.
+struct SearchAnswer;
+
+// The engine message record. A search answer travels whole beside its two words.
 struct VMessage {
   int message = 0;
   int wParam = 0;
   int lParam = 0;
+  std::shared_ptr<const SearchAnswer> answer;
+};
+
+// The two procedures the dispatcher hands messages to.
+class CVMsgHandler {
+ public:
+  virtual ~CVMsgHandler() = default;
+  virtual int EngineMessageProc(const VMessage& message) = 0;
+  virtual int UIMessageProc(const VMessage& message) = 0;
 };
 
 // Posted on the main thread, once for every message queued (object: the dispatcher).
@@ -50,24 +61,27 @@ class CVMsgDispatcher {
   static constexpr int kTickMs = 100;
   static constexpr int kTimerMessage = 8;
   enum Queue { kEngineQueue = 1, kUIQueue = 2 };
-  using MsgProc = std::function<int(int message, int wParam, int lParam)>;
 
   CVMsgDispatcher();
   ~CVMsgDispatcher();
   CVMsgDispatcher(const CVMsgDispatcher&) = delete;
   CVMsgDispatcher& operator=(const CVMsgDispatcher&) = delete;
 
-  // Sets the two procedures and starts the timer thread (with runTimerThread false, ticks come
-  // only from OnTimerTick: tests). Messages queued before the first start are delivered then.
-  // Starting again while running only replaces the procedures. 0 when the thread cannot start.
-  int Start(MsgProc engineProc, MsgProc uiProc, bool runTimerThread = true);
+  // Sets the handler (not owned: it outlives the dispatcher's use, Stop and the next Start) and
+  // starts the timer thread (with runTimerThread false, ticks come only from OnTimerTick: tests).
+  // Messages queued before the first start are delivered then. Starting again while running only
+  // replaces the handler. 0 when the thread cannot start.
+  int Start(CVMsgHandler* handler, bool runTimerThread = true);
+  // Messages are no longer handed to the handler (it is going).
+  void Forget(const CVMsgHandler* handler);
   // Sets the stop flag and waits for the timer thread to end (from the timer thread itself it
   // only sets the flag). Queued messages still reach the main thread. Answers 1.
   int Stop();
   bool IsTimerRunning() const;
 
   // queue 1 or 2. 1 when queued; 0 for another queue, or a repeatable message to a full one.
-  int PostMessage(int queue, int message, int wParam, int lParam);
+  int PostMessage(int queue, int message, int wParam, int lParam,
+                  std::shared_ptr<const SearchAnswer> answer = nullptr);
   // Whether a full queue may refuse the message.
   static bool IsRepeatable(int queue, int message);
   // The queue's procedure on the calling thread, at once; its result (0 without one).
@@ -100,8 +114,7 @@ class CVMsgDispatcher {
   mutable std::mutex mutex_;  // queues, procedures, timers, thread state
   std::condition_variable changed_;
   std::deque<VMessage> queues_[2];
-  MsgProc engineProc_;
-  MsgProc uiProc_;
+  CVMsgHandler* handler_ = nullptr;
   bool started_ = false;
   std::vector<Timer> timers_;
   int firingId_ = 0;

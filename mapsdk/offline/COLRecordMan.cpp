@@ -5,9 +5,20 @@
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
-#include "mapsdk/offline/OfflineSeams.h"
+#include "mapsdk/search/CAppSearch.h"
 
 namespace gmengine {
+
+COLRecordMan* RecordManOfEngine() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? global->engine->PartAs<COLRecordMan>(EngineSlot::RecordMan) : nullptr;
+}
+
+COfflineMapMan* OfflineMapManOfEngine() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  EngineDisplay* display = global && global->engine ? global->engine->Display() : nullptr;
+  return display ? display->OfflineMapMan() : nullptr;
+}
 
 namespace {
 constexpr int kOfflineCommand = 8013;
@@ -138,8 +149,7 @@ int COLRecordMan::StoreSearchList(const char* bytes, int length) {
   return Locked([&] {
     int result = searchList_.Store(bytes, length);
     if (result) {
-      CVMainGlobalMan* global = GetMainGlobalMan();
-      CVerDatsetMan* versions = global && global->engine ? global->engine->verDatsetMan : nullptr;
+      CVerDatsetMan* versions = VerDatsetManOfEngine();
       if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
     }
     return result;
@@ -150,8 +160,7 @@ int COLRecordMan::ClearAllRecords() {
   int result = Locked([&] { return ClearAll(); });
   // The map manager is told after the record lock is let go: its own lock always comes first
   // (its timer reports progress into the records while holding it).
-  OfflineSeams seams = GetOfflineSeams();
-  if (COfflineMapMan* mapMan = seams.mapMan ? seams.mapMan() : nullptr) mapMan->OnCommand(21, 0);
+  if (COfflineMapMan* mapMan = OfflineMapManOfEngine()) mapMan->OnCommand(21, 0);
   return result;
 }
 
@@ -287,8 +296,7 @@ int COLRecordMan::SetVersion(const COLVersionInfo& version) {
   for (const COLUpdateRecord& record : updateList_.Records()) ids.Add(record.local.id);
   if (!ids.IsEmpty()) {
     updateList_.Write();
-    OfflineSeams seams = GetOfflineSeams();
-    if (seams.startCitySearch) seams.startCitySearch(ids);
+    if (CAppSearch* search = SearchOfEngine()) search->OfflineCitySearch(ids);
   }
   return 1;
 }

@@ -4,6 +4,7 @@
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVMutex.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/offline/COLHotcityList.h"
 #include "mapsdk/offline/COLSearchList.h"
 #include "mapsdk/offline/COLUpdateList.h"
@@ -12,14 +13,16 @@
 
 namespace gmengine {
 
+class COfflineMapMan;
+
 // The keeper of the offline map records: catalogue version, hot-city and search lists, update
 // records with their download and removal queues, and the Wi-Fi log. Every access goes through
-// Command, which holds one lock for the whole command; any thread.
-class COLRecordMan {
+// Command, which holds one lock for the whole command; any thread. The engine core owns it.
+class COLRecordMan : public EnginePart {
  public:
   COLRecordMan() = default;
   // Writes "OfflineUpdate.dat" once more.
-  ~COLRecordMan();
+  ~COLRecordMan() override;
   COLRecordMan(const COLRecordMan&) = delete;
   COLRecordMan& operator=(const COLRecordMan&) = delete;
 
@@ -89,5 +92,10 @@ class COLRecordMan {
   COLWifilogList wifilog_;
   CVMutex mutex_;
 };
+
+// The engine's record manager; null without an engine or before GMKOfflineMap made one.
+COLRecordMan* RecordManOfEngine();
+// The map controller's offline map manager (through the engine's display); null without one.
+COfflineMapMan* OfflineMapManOfEngine();
 
 }  // namespace gmengine

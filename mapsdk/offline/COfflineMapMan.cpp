@@ -19,10 +19,7 @@ constexpr int kTilesBase11 = 5461;
 constexpr int kTilesLevel18 = 16384;
 constexpr int kTilesBase3 = 21845;
 
-COLRecordMan* RecordMan() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->recordMan : nullptr;
-}
+COLRecordMan* RecordMan() { return RecordManOfEngine(); }
 
 void ReportProgressOf(const COLUpdateRecord& record) {
   if (COLRecordMan* records = RecordMan()) records->ReportProgress(record);

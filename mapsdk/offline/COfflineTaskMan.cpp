@@ -12,6 +12,12 @@
 
 namespace gmengine {
 
+COfflineTaskMan* OfflineTaskManOfEngine() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? global->engine->PartAs<COfflineTaskMan>(EngineSlot::OfflineTaskMan)
+                                  : nullptr;
+}
+
 COfflineTaskMan::COfflineTaskMan() : buffer_(kBufferSize) {}
 
 COfflineTaskMan::~COfflineTaskMan() {
@@ -146,17 +152,16 @@ void COfflineTaskMan::HandleAnswer(int tag) {
   }
   int length = received_;
   if (length <= 0 || length > kBufferSize) return;
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  CVMapEngine* engine = global ? global->engine : nullptr;
-  COLRecordMan* records = engine ? engine->recordMan : nullptr;
+  COLRecordMan* records = RecordManOfEngine();
+  CVerDatsetMan* versions = VerDatsetManOfEngine();
   const char* data = buffer_.data();
   if (kind == 3) {
     if (param == kSearch && records) {
       records->StoreSearchList(data, length);
     } else if (param == kHotcity && records) {
       records->StoreHotcities(data, length);
-    } else if (param == kVerDatset && engine && engine->verDatsetMan) {
-      engine->verDatsetMan->CompareServerList(data, length);
+    } else if (param == kVerDatset && versions) {
+      versions->CompareServerList(data, length);
     }
   } else if (kind == 2) {
     // Parsed as the UTF-8 it is; only the values are converted.

@@ -4,6 +4,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/offline/COLVersionInfo.h"
 
 namespace gmengine {
@@ -17,8 +18,9 @@ struct tag_CommonTask {
 
 // Fetches the offline catalogue files one at a time on engine timer 1004 (every 5000 ms), waiting
 // while any pooled search client is busy, and hands each answer to the record manager. Timer
-// ticks arrive on the timer thread, answers on the main thread; the queue is guarded for that.
-class COfflineTaskMan : public CHttpClient {
+// ticks arrive on the timer thread, answers on the main thread; the queue is guarded for that. The
+// engine core owns it.
+class COfflineTaskMan : public CHttpClient, public EnginePart {
  public:
   static constexpr int kBufferSize = 256000;
   static constexpr int kTimerId = 1004;
@@ -39,6 +41,9 @@ class COfflineTaskMan : public CHttpClient {
   int AddUpdateFileTask(const CVString& fileName, int code);
   // Engine messages of client 9 and timer 1004 (message 8, wParam 1004). 0.
   int OnMessage(int message, int wParam, int lParam);
+  int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
+    return OnMessage(ToInt(message), wParam, lParam);
+  }
   int IsAnyClientBusy() const;
   int GetTaskCount() const;
   // The catalogue version of a data-version answer (pic_version, task_version, city_version into
@@ -59,5 +64,7 @@ class COfflineTaskMan : public CHttpClient {
   CVArray<CHttpClient*> pool_;
   mutable std::mutex mutex_;
 };
+
+COfflineTaskMan* OfflineTaskManOfEngine();
 
 }  // namespace gmengine

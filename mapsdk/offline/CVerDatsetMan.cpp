@@ -9,6 +9,11 @@
 
 namespace gmengine {
 
+CVerDatsetMan* VerDatsetManOfEngine() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? global->engine->PartAs<CVerDatsetMan>(EngineSlot::VerDatsetMan) : nullptr;
+}
+
 namespace {
 const char* const kFileName = "VerDatset.dat";
 
@@ -72,8 +77,7 @@ int CVerDatsetMan::CompareServerList(const char* data, int length) {
   CVArray<CVerDatsetRecord> received;
   if (!ParseList(data, length, received)) return 0;
   server_.Append(received);
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  COfflineTaskMan* tasks = global && global->engine ? global->engine->offlineTaskMan : nullptr;
+  COfflineTaskMan* tasks = OfflineTaskManOfEngine();
   for (const CVerDatsetRecord& local : local_) {
     for (const CVerDatsetRecord& offered : received) {
       if (!(offered.fileName == local.fileName) || offered.version == local.version) continue;

@@ -1,13 +1,15 @@
 #pragma once
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/offline/CVerDatsetRecord.h"
 
 namespace gmengine {
 
 // The versions of the offline catalogue files ("VerDatset.dat") and which of them to fetch again.
-// Lives in the engine core; no lock of its own (used from the engine side one call at a time).
-class CVerDatsetMan {
+// Lives in the engine core, which owns it; no lock of its own (used from the engine side one call
+// at a time).
+class CVerDatsetMan : public EnginePart {
  public:
   // Folder = the engine's data folder; reads "VerDatset.dat". 1.
   int Init();
@@ -33,5 +35,7 @@ class CVerDatsetMan {
   CVArray<CVerDatsetRecord> local_;
   CVArray<CVerDatsetRecord> server_;
 };
+
+CVerDatsetMan* VerDatsetManOfEngine();
 
 }  // namespace gmengine

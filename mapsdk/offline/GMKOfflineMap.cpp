@@ -10,8 +10,9 @@
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
-#include "mapsdk/offline/OfflineSeams.h"
 #include "mapsdk/offline/OfflineStateRelay.h"
+#include "mapsdk/search/CAppSearch.h"
+#include "mapsdk/search/GMKNotifier.h"
 
 namespace mapsdk {
 
@@ -21,24 +22,7 @@ namespace {
 
 CVMapEngine* Engine() {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->engine : nullptr;
-}
-
-// Plugs the task manager into the engine's message flow and frees the offline parts when the
-// engine is released, keeping whatever the other parts plugged in.
-void HookIntoEngine(CVMapEngine* engine) {
-  EngineHooks hooks = engine->GetHooks();
-  hooks.offlineTask = [](int message, int wParam, int lParam) {
-    CVMapEngine* current = Engine();
-    return current && current->offlineTaskMan ? current->offlineTaskMan->OnMessage(message, wParam, lParam)
-                                              : 0;
-  };
-  std::function<void()> previous = hooks.release;
-  hooks.release = [previous]() {
-    if (previous) previous();
-    GMKOfflineMap::releaseEngineParts();
-  };
-  engine->SetHooks(std::move(hooks));
+  return global ? global->engine.get() : nullptr;
 }
 
 }  // namespace
@@ -47,44 +31,34 @@ std::shared_ptr<GMKOfflineMap> GMKOfflineMap::create() {
   std::shared_ptr<GMKOfflineMap> map(new GMKOfflineMap());
   CVMapEngine* engine = Engine();
   if (!engine) return map;
-  bool created = false;
-  if (!engine->verDatsetMan) {
-    auto* versions = new CVerDatsetMan();
+  if (!engine->Part(EngineSlot::VerDatsetMan)) {
+    auto versions = std::make_unique<CVerDatsetMan>();
     versions->Init();
-    engine->verDatsetMan = versions;
-    created = true;
+    engine->Install(EngineSlot::VerDatsetMan, std::move(versions));
   }
-  if (!engine->recordMan) {
-    auto* records = new COLRecordMan();
+  if (!engine->Part(EngineSlot::RecordMan)) {
+    auto records = std::make_unique<COLRecordMan>();
     records->Init();
-    engine->recordMan = records;
-    created = true;
+    engine->Install(EngineSlot::RecordMan, std::move(records));
   }
-  if (!engine->offlineTaskMan) {
-    auto* tasks = new COfflineTaskMan();
-    engine->offlineTaskMan = tasks;
-    created = true;
+  if (!engine->Part(EngineSlot::OfflineTaskMan)) {
+    auto* tasks = engine->InstallAs(EngineSlot::OfflineTaskMan, std::make_unique<COfflineTaskMan>());
     if (!tasks->Init()) return nullptr;
     tasks->AddCityListTask(2);
     tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
   }
-  if (created) HookIntoEngine(engine);
-  if (!engine->search) {
-    OfflineSeams seams = GetOfflineSeams();
-    if (seams.createSearch && !seams.createSearch()) return nullptr;
-  }
+  if (!CAppSearch::install()) return nullptr;
+  // Offline states reach whichever offline map's delegate is set.
+  GMKNotifier::setOfflineDelegate([](int state, int value) { OfflineStateRelay::deliver(state, value); });
   return map;
 }
 
 void GMKOfflineMap::releaseEngineParts() {
   CVMapEngine* engine = Engine();
   if (!engine) return;
-  delete engine->offlineTaskMan;
-  engine->offlineTaskMan = nullptr;
-  delete engine->recordMan;
-  engine->recordMan = nullptr;
-  delete engine->verDatsetMan;
-  engine->verDatsetMan = nullptr;
+  engine->Remove(EngineSlot::OfflineTaskMan);
+  engine->Remove(EngineSlot::RecordMan);
+  engine->Remove(EngineSlot::VerDatsetMan);
 }
 
 GMKOfflineMap::~GMKOfflineMap() {
@@ -98,8 +72,7 @@ void GMKOfflineMap::setDelegate(std::weak_ptr<GMKOfflineMapDelegate> delegate) {
 }
 
 bool GMKOfflineMap::scan() {
-  OfflineSeams seams = GetOfflineSeams();
-  COfflineMapMan* man = seams.mapMan ? seams.mapMan() : nullptr;
+  COfflineMapMan* man = OfflineMapManOfEngine();
   if (!man || man->scanRunning) return false;
   CVGlobalMan* global = GetGlobalMan();
   if (!global || !global->dispatcher) return false;
@@ -113,9 +86,8 @@ bool GMKOfflineMap::scan() {
 }
 
 bool GMKOfflineMap::remove(int cityID) {
-  CVMapEngine* engine = Engine();
-  if (!engine || !engine->recordMan) return false;
-  return engine->recordMan->RemoveCity(cityID) != 0;
+  COLRecordMan* records = RecordManOfEngine();
+  return records && records->RemoveCity(cityID) != 0;
 }
 
 std::shared_ptr<GMKOLUpdateElement> GMKOfflineMap::elementFromRecord(const COLUpdateRecord& record) {
@@ -134,9 +106,9 @@ std::shared_ptr<GMKOLUpdateElement> GMKOfflineMap::elementFromRecord(const COLUp
 }
 
 std::optional<std::vector<std::shared_ptr<GMKOLUpdateElement>>> GMKOfflineMap::getAllUpdateInfo() const {
-  CVMapEngine* engine = Engine();
-  if (!engine || !engine->recordMan) return std::nullopt;
-  CVArray<COLUpdateRecord> records = engine->recordMan->GetUpdateList();
+  COLRecordMan* man = RecordManOfEngine();
+  if (!man) return std::nullopt;
+  CVArray<COLUpdateRecord> records = man->GetUpdateList();
   if (records.IsEmpty()) return std::nullopt;
   std::vector<std::shared_ptr<GMKOLUpdateElement>> elements;
   elements.reserve(static_cast<std::size_t>(records.GetSize()));
@@ -145,9 +117,9 @@ std::optional<std::vector<std::shared_ptr<GMKOLUpdateElement>>> GMKOfflineMap::g
 }
 
 std::shared_ptr<GMKOLUpdateElement> GMKOfflineMap::getUpdateInfo(int cityID) const {
-  CVMapEngine* engine = Engine();
-  if (!engine || !engine->recordMan) return nullptr;
-  std::optional<COLUpdateRecord> record = engine->recordMan->GetUpdateRecord(cityID);
+  COLRecordMan* man = RecordManOfEngine();
+  if (!man) return nullptr;
+  std::optional<COLUpdateRecord> record = man->GetUpdateRecord(cityID);
   if (!record) return nullptr;
   return elementFromRecord(*record);
 }

@@ -32,10 +32,7 @@ constexpr int kCopyBufferSize = 204800;
 constexpr double kSpareBytes = 5242880.0;
 constexpr int kMaxEntryName = 256;
 
-COLRecordMan* RecordMan() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->recordMan : nullptr;
-}
+COLRecordMan* RecordMan() { return RecordManOfEngine(); }
 
 void PostState(int state, int value) { olrecord::PostEngineMessage(2, kMsgOfflineState, state, value); }
 

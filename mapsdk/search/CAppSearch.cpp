@@ -7,27 +7,23 @@
 
 namespace gmengine {
 
-CAppSearch::~CAppSearch() {
-  man_.SetEvictedHandler(nullptr);
-  man_.Stop();
+CAppSearch* SearchOfEngine() {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  if (hooked_ && global && global->engine) {
-    EngineHooks hooks = global->engine->GetHooks();
-    hooks.search = nullptr;
-    global->engine->SetHooks(hooks);
-  }
+  return global && global->engine ? global->engine->PartAs<CAppSearch>(EngineSlot::Search) : nullptr;
 }
 
-int CAppSearch::Start() {
-  // A cache evicting a record must not leave the store pointing at it.
-  man_.SetEvictedHandler([this](const SearchRecord& record) { Forget(record); });
+CAppSearch* CAppSearch::install() {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  if (global && global->engine) {
-    EngineHooks hooks = global->engine->GetHooks();
-    hooks.search = [this](int message, int wParam, int lParam) { return OnMessage(message, wParam, lParam); };
-    global->engine->SetHooks(hooks);
-    hooked_ = true;
-  }
+  if (!global || !global->engine) return nullptr;
+  if (CAppSearch* search = SearchOfEngine()) return search;
+  std::unique_ptr<CAppSearch> search(new CAppSearch());
+  search->Start();
+  return global->engine->InstallAs(EngineSlot::Search, std::move(search));
+}
+
+CAppSearch::~CAppSearch() { man_.Stop(); }
+
+int CAppSearch::Start() {
   man_.Start();
   return 1;
 }
@@ -39,8 +35,12 @@ void CAppSearch::Post(int queue, int message, int wParam, int lParam) {
   if (global && global->dispatcher) global->dispatcher->PostMessage(queue, message, wParam, lParam);
 }
 
-void CAppSearch::PostResult(SearchType type, SearchError error) {
-  Post(CVMsgDispatcher::kUIQueue, kMsgSearchResult, ToInt(type), ToInt(error));
+void CAppSearch::PostResult(SearchType type, SearchError error, std::shared_ptr<const SearchAnswer> answer) {
+  CVGlobalMan* global = GetGlobalMan();
+  if (global && global->dispatcher) {
+    global->dispatcher->PostMessage(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SearchResult), ToInt(type),
+                                    ToInt(error), std::move(answer));
+  }
 }
 
 void CAppSearch::Immediate(const SearchAnswer& answer, bool emptyIsError) {
@@ -50,7 +50,9 @@ void CAppSearch::Immediate(const SearchAnswer& answer, bool emptyIsError) {
     const tag_PoiSearchRst* poi = RecordAs<tag_PoiSearchRst>(answer.record);
     if (poi && poi->pois.IsEmpty()) error = SearchError::NothingFound;
   }
-  PostResult(answer.type, error);
+  SearchAnswer announced = answer;
+  announced.error = error;
+  PostResult(answer.type, error, Detach(announced));
 }
 
 void CAppSearch::Begin(SearchType expected) {
@@ -176,7 +178,7 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
     if (answer.type == SearchType::PoiBkgData) {
       Post(CVMsgDispatcher::kEngineQueue, kMsgPoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(answer.error));
     } else {
-      PostResult(answer.type, answer.error);
+      PostResult(answer.type, answer.error, Detach(answer));
     }
     return 0;
   }
@@ -229,12 +231,6 @@ int CAppSearch::OnBkgMessage(int message, unsigned tag) {
   return 0;
 }
 
-void CAppSearch::Forget(const SearchRecord& record) {
-  for (auto& [type, kept] : results_) {
-    if (kept == record) kept = std::monostate{};
-  }
-}
-
 void CAppSearch::SetResult(const SearchRecord& record, SearchType type) {
   if (!HasRecord(record)) return;
   if (IsPoiListType(type)) {
@@ -251,10 +247,7 @@ void CAppSearch::SetResult(const SearchRecord& record, SearchType type) {
     currentCity_ = &man_.CurrentCity();
     return;
   }
-  results_[type] = record;
-  if (type == SearchType::OfflineCities && offlineListHandler_) {
-    if (const auto* list = RecordAs<CVArray<tag_OfflineTask>>(record)) offlineListHandler_(*list);
-  }
+  results_[type] = Detach(SearchAnswer(type, SearchError::None, record));
   if (type == SearchType::City) currentCity_ = &man_.CurrentCity();
 }
 
@@ -264,7 +257,7 @@ SearchRecord CAppSearch::GetResult(SearchType type) const {
   // The background POI answer is only for the engine; it is never handed out here.
   if (type == SearchType::PoiBkgData) return {};
   auto it = results_.find(type);
-  return it == results_.end() ? SearchRecord() : it->second;
+  return it == results_.end() ? SearchRecord() : it->second->record;
 }
 
 int CAppSearch::GetCurrentCity(tag_GeoShapeInfo& city) const {

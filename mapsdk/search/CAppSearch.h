@@ -1,9 +1,10 @@
 #pragma once
-#include <functional>
 #include <map>
+#include <memory>
 
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/engine/VRect.h"
 #include "mapsdk/engine/tag_RouteNode.h"
 #include "mapsdk/search/CSearchMan.h"
@@ -14,21 +15,28 @@ namespace gmengine {
 
 // The engine-side search: turns a search call into one request of the request manager, takes the
 // answer off the engine queue, keeps the parsed record by result type and announces it with UI
-// message 2000 (wParam type, lParam error); background POI answers go to the engine queue as 8010.
-// One per engine (the core's search slot). Main thread; no lock guards the sequence numbers or the
-// store, as the answers come back on the main thread too.
-class CAppSearch {
+// message 2000 (wParam type, lParam error, and the answer itself, detached); background POI
+// answers go to the engine queue as 8010. One per engine, which owns it (the core's search slot)
+// and hands it the search clients' messages. Main thread; no lock guards the sequence numbers or
+// the store, as the answers come back on the main thread too.
+class CAppSearch : public EnginePart {
  public:
-  static constexpr int kMsgPoiBkgData = 8010;
+  static constexpr int kMsgPoiBkgData = ToInt(EngineMsg::PoiBkgData);
 
-  CAppSearch() = default;
-  ~CAppSearch();
+  // The engine's search object, made, started and installed in the engine when it has none; null
+  // without an engine.
+  static CAppSearch* install();
+  ~CAppSearch() override;
   CAppSearch(const CAppSearch&) = delete;
   CAppSearch& operator=(const CAppSearch&) = delete;
 
-  // Readies the request manager and routes the search clients' engine messages here. 1.
+  // Readies the request manager. 1.
   int Start();
   void Stop();
+  void Shutdown() override { Stop(); }
+  int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
+    return OnMessage(ToInt(message), wParam, lParam);
+  }
 
   // Entry points: 0 when the URL cannot be built or the request not sent, else 1. An answer at
   // hand (cache, kept geocode) is stored and announced before they return.
@@ -61,25 +69,21 @@ class CAppSearch {
 
   // Keeps the record as the latest of its type (POI lists by value, the rest as views).
   void SetResult(const SearchRecord& record, SearchType type);
-  // The latest record of the type; none before one arrived or after its cache evicted it.
+  // The latest record of the type (the store's own copy, so the request manager's caches may evict
+  // theirs); none before one arrived.
   SearchRecord GetResult(SearchType type) const;
   int GetCurrentCity(tag_GeoShapeInfo& city) const;
   SearchType GetExpectedType() const { return expectedType_; }
   unsigned GetSearchSeq() const { return searchSeq_; }
 
-  // Where the offline city list goes when it is stored (the offline record manager's merge).
-  void SetOfflineListHandler(std::function<void(const CVArray<tag_OfflineTask>&)> handler) {
-    offlineListHandler_ = std::move(handler);
-  }
-
   CSearchMan& SearchMan() { return man_; }
 
  private:
-  void Forget(const SearchRecord& record);
+  CAppSearch() = default;
   // An engine message of a background POI request.
   int OnBkgMessage(int message, unsigned tag);
   void Post(int queue, int message, int wParam, int lParam);
-  void PostResult(SearchType type, SearchError error);
+  void PostResult(SearchType type, SearchError error, std::shared_ptr<const SearchAnswer> answer = nullptr);
   // Stores and announces an answer at hand; an empty POI answer is "nothing found" when emptyIsError.
   void Immediate(const SearchAnswer& answer, bool emptyIsError);
   // A new search of the expected type; its answers carry the new sequence number.
@@ -91,7 +95,9 @@ class CAppSearch {
   tag_GeoShapeInfo* currentCity_ = nullptr;
   tag_PoiSearchRst poiResult_;
   bool hasPoiResult_ = false;
-  std::map<SearchType, SearchRecord> results_;
+  // The latest answer of each other type, with its own copy of the record: the request manager
+  // may replace or evict its own meanwhile.
+  std::map<SearchType, std::shared_ptr<const SearchAnswer>> results_;
   CSearchMan man_;
   unsigned searchSeq_ = 0;
   SearchType expectedType_ = SearchType::None;
@@ -99,8 +105,9 @@ class CAppSearch {
   // Background POI requests number their own answers, above every user search's number.
   static constexpr unsigned kFirstBkgSeq = 0x40000000u;
   unsigned bkgSeq_ = kFirstBkgSeq;
-  std::function<void(const CVArray<tag_OfflineTask>&)> offlineListHandler_;
-  bool hooked_ = false;
 };
+
+// The engine's search object; null without an engine or before one was installed.
+CAppSearch* SearchOfEngine();
 
 }  // namespace gmengine

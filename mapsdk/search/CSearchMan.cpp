@@ -152,13 +152,6 @@ int CSearchMan::Send(CHttpClient& client, unsigned& seq, int flag) {
   return sent;
 }
 
-void CSearchMan::SetEvictedHandler(EvictedHandler handler) {
-  RecordCache::EvictedHandler each;
-  if (handler) each = [handler](const CachedSearchRecord& record, int) { handler(ViewOf(record)); };
-  for (RecordCache* cache : {&poiCache_, &routeCache_, &poiDetailCache_, &suggestionCache_})
-    cache->SetEvictedHandler(each);
-}
-
 SearchRequest CSearchMan::FromCache(const RecordCache& cache) const {
   int word = 0;
   const CachedSearchRecord* cached = cache.Find(url_, word);

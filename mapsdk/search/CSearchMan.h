@@ -39,8 +39,6 @@ class CSearchMan {
   static constexpr int kCityClientId = 3;
 
   using RecordCache = CAppDataCache<CachedSearchRecord>;
-  // Told of every cached record about to be evicted, so that no store keeps a view of it.
-  using EvictedHandler = std::function<void(const SearchRecord& record)>;
 
   CSearchMan();
   ~CSearchMan();
@@ -52,7 +50,6 @@ class CSearchMan {
   int Start();
   // Empties the answer caches and the background POI cache.
   void Stop();
-  void SetEvictedHandler(EvictedHandler handler);
 
   // Requests. Each fails when the URL cannot be built or the request not sent.
   SearchRequest RequestPoiInCity(const CVString& keyword, int cityCode, int pageIndex, int pageSize,

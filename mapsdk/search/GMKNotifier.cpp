@@ -18,9 +18,32 @@ namespace {
 // The process's log: standard error.
 void SystemLog(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
-GMKNotifier::NetworkStateHandler g_general;
-std::weak_ptr<GMKSearchDelegate> g_search;
-GMKNotifier::OfflineStateHandler g_offline;
+// The delegates, as the engine keeps them.
+class NotifierState : public EngineNotifier {
+ public:
+  void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) override {
+    GMKNotifier::notify(type, error, answer);
+  }
+  void OnOfflineState(OfflineState state, int value) override {
+    GMKNotifier::msgProc(ToInt(NotifierKind::OfflineState), ToInt(state), value);
+  }
+
+  GMKNotifier::NetworkStateHandler general;
+  std::weak_ptr<GMKSearchDelegate> search;
+  GMKNotifier::OfflineStateHandler offline;
+};
+
+// The engine's notifier state; null without an engine or when another notifier is in place.
+NotifierState* State() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? dynamic_cast<NotifierState*>(global->engine->Notifier()) : nullptr;
+}
+
+// The state, made when the engine has no notifier yet.
+NotifierState* InstalledState() {
+  GMKNotifier::install();
+  return State();
+}
 
 std::string Text(const char* gbk) { return MultiByteToCVString(CP_ACP, gbk).ToUtf8(); }
 std::optional<std::string> TextIfAny(const char* gbk) {
@@ -90,55 +113,89 @@ std::shared_ptr<GMKPoiResult> PoiResult(const CVArray<tag_PoiInfo>& pois, bool w
   return result;
 }
 
-CAppSearch* Search() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->search : nullptr;
-}
-
-template <class T>
-const T* Record(SearchType type) {
-  CAppSearch* search = Search();
-  return search ? RecordAs<T>(search->GetResult(type)) : nullptr;
+SearchRecord StoredRecord(SearchType type) {
+  CAppSearch* search = SearchOfEngine();
+  return search ? search->GetResult(type) : SearchRecord();
 }
 
 }  // namespace
 
-void GMKNotifier::initDelegate() {
-  g_general = nullptr;
-  g_search.reset();
+void GMKNotifier::install() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  if (global && global->engine && !global->engine->Notifier())
+    global->engine->SetNotifier(std::make_unique<NotifierState>());
 }
 
-void GMKNotifier::setGeneralDelegate(NetworkStateHandler handler) { g_general = std::move(handler); }
-void GMKNotifier::setSearchDelegate(std::weak_ptr<GMKSearchDelegate> delegate) {
-  g_search = std::move(delegate);
+void GMKNotifier::initDelegate() {
+  if (NotifierState* state = State()) {
+    state->general = nullptr;
+    state->search.reset();
+  }
 }
-std::shared_ptr<GMKSearchDelegate> GMKNotifier::searchDelegate() { return g_search.lock(); }
-void GMKNotifier::setOfflineDelegate(OfflineStateHandler handler) { g_offline = std::move(handler); }
+
+void GMKNotifier::setGeneralDelegate(NetworkStateHandler handler) {
+  if (NotifierState* state = InstalledState()) state->general = std::move(handler);
+}
+void GMKNotifier::setSearchDelegate(std::weak_ptr<GMKSearchDelegate> delegate) {
+  if (NotifierState* state = InstalledState()) state->search = std::move(delegate);
+}
+std::shared_ptr<GMKSearchDelegate> GMKNotifier::searchDelegate() {
+  NotifierState* state = State();
+  return state ? state->search.lock() : nullptr;
+}
+void GMKNotifier::setOfflineDelegate(OfflineStateHandler handler) {
+  if (NotifierState* state = InstalledState()) state->offline = std::move(handler);
+}
 
 void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
-  if (kind == 7) {
-    if (g_general) g_general(wParam);
+  const auto notifierKind = static_cast<NotifierKind>(kind);
+  if (notifierKind == NotifierKind::OfflineState) {
+    NotifierState* state = State();
+    if (!state || !state->offline) return;
+    switch (static_cast<OfflineState>(wParam)) {
+      case OfflineState::Installing:
+      case OfflineState::NotInstalled:
+      case OfflineState::PackagesDone:
+      case OfflineState::FolderInstalled:
+        state->offline(wParam, lParam);
+        break;
+      case OfflineState::NewerVersion:
+        state->offline(wParam, 0);
+        break;
+      default:
+        break;
+    }
     return;
   }
-  if (kind == 13) {
-    if (!g_offline) return;
-    if (wParam == 2 || wParam == 3 || wParam == 5 || wParam == 6) g_offline(wParam, lParam);
-    if (wParam == 4) g_offline(4, 0);
-    return;
-  }
-  std::shared_ptr<GMKSearchDelegate> delegate = g_search.lock();
-  const int error = wParam;
+  // Announced without a record: the converters read the stored one.
   const auto type = static_cast<SearchType>(lParam);
+  deliver(notifierKind, wParam, type,
+          StoredRecord(notifierKind == NotifierKind::RouteAddr ? SearchType::RouteAddr : type));
+}
+
+void GMKNotifier::notify(SearchType type, SearchError error, const SearchAnswer* answer) {
+  deliver(NotifierKindOf(type), DelegateError(error), type, answer ? answer->record : SearchRecord());
+}
+
+void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const SearchRecord& record) {
+  NotifierState* state = State();
+  if (!state) return;
+  if (kind == NotifierKind::NetworkState) {
+    if (state->general) state->general(wParam);
+    return;
+  }
+  std::shared_ptr<GMKSearchDelegate> delegate = state->search.lock();
+  const int error = wParam;
+  const int lParam = ToInt(type);
   switch (kind) {
-    case 1: {
+    case NotifierKind::Poi: {
       if (!delegate) return;
       if (error != 0) {
         delegate->onGetPoiResult(std::nullopt, SearchType::None, error);
         return;
       }
       std::vector<std::shared_ptr<GMKPoiResult>> array;
-      CAppSearch* search = Search();
-      if (!getPoiResult(array, search ? search->GetResult(type) : SearchRecord(), type)) {
+      if (!getPoiResult(array, record, type)) {
         delegate->onGetPoiResult(std::nullopt, type, 310);
       } else if (array.empty()) {
         delegate->onGetPoiResult(std::nullopt, type, 100);
@@ -147,25 +204,25 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
       }
       return;
     }
-    case 2: {
+    case NotifierKind::Transit: {
       if (!delegate) return;
       if (error != 0) {
         delegate->onGetTransitRouteResult(nullptr, error);
         return;
       }
       auto result = std::make_shared<GMKPlanResult>();
-      if (!getTransitRouteResult(*result, Record<tag_BusRouteRst>(type))) {
+      if (!getTransitRouteResult(*result, RecordAs<tag_BusRouteRst>(record))) {
         delegate->onGetTransitRouteResult(nullptr, 310);
       } else {
         delegate->onGetTransitRouteResult(result, 0);
       }
       return;
     }
-    case 3:
-    case 4: {
+    case NotifierKind::Driving:
+    case NotifierKind::Walking: {
       if (!delegate) return;
       auto call = [&](const std::shared_ptr<GMKPlanResult>& r, int e) {
-        if (kind == 3) {
+        if (kind == NotifierKind::Driving) {
           delegate->onGetDrivingRouteResult(r, e);
         } else {
           delegate->onGetWalkingRouteResult(r, e);
@@ -176,38 +233,39 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
         return;
       }
       auto result = std::make_shared<GMKPlanResult>();
-      if (!getRouteResult(*result, Record<tag_CarRouteRst>(type), kind)) {
+      if (!getRouteResult(*result, RecordAs<tag_CarRouteRst>(record), ToInt(kind))) {
         call(nullptr, 310);
       } else {
         call(result, 0);
       }
       return;
     }
-    case 6:
-    case 10: {
+    case NotifierKind::ReverseGeocode:
+    case NotifierKind::Geocode: {
       if (!delegate) return;
       if (error != 0) {
         delegate->onGetAddrResult(nullptr, error);
         return;
       }
       auto info = std::make_shared<GMKAddrInfo>();
-      bool ok = kind == 6 ? getAddrInfo(*info, Record<tag_PoiSearchRst>(type))
-                          : getGeocodeInfo(*info, Record<tag_GeocodeRst>(type));
+      const bool reverse = kind == NotifierKind::ReverseGeocode;
+      bool ok = reverse ? getAddrInfo(*info, RecordAs<tag_PoiSearchRst>(record))
+                        : getGeocodeInfo(*info, RecordAs<tag_GeocodeRst>(record));
       if (!ok) {
         delegate->onGetAddrResult(nullptr, 310);
-      } else if (kind == 6 && !info->strAddr()) {
+      } else if (reverse && !info->strAddr()) {
         delegate->onGetAddrResult(nullptr, 100);
       } else {
         delegate->onGetAddrResult(info, 0);
       }
       return;
     }
-    case 11: {
+    case NotifierKind::RouteAddr: {
       if (!delegate) return;
-      const tag_RouteAddrRst* record = Record<tag_RouteAddrRst>(SearchType::RouteAddr);
-      if (!record) return;
+      const tag_RouteAddrRst* ends = RecordAs<tag_RouteAddrRst>(record);
+      if (!ends) return;
       auto addr = std::make_shared<GMKRouteAddrResult>();
-      int routeKind = getRouteAddrResult(*addr, record);
+      int routeKind = getRouteAddrResult(*addr, ends);
       auto plan = std::make_shared<GMKPlanResult>();
       plan->setRouteAddrResult(addr);
       if (routeKind == 0) {
@@ -223,14 +281,14 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
       }
       return;
     }
-    case 14: {
+    case NotifierKind::BusLine: {
       SystemLog(std::to_string(lParam));
       if (delegate) {
         if (error != 0) {
           delegate->onGetBusDetailResult(nullptr, error);
         } else {
           auto result = std::make_shared<GMKBusLineResult>();
-          getBusLineResult(*result, Record<tag_BusLineRst>(type));
+          getBusLineResult(*result, RecordAs<tag_BusLineRst>(record));
           if (!result->mBusName()) {
             delegate->onGetBusDetailResult(nullptr, 100);
           } else {
@@ -241,14 +299,14 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
       SystemLog("busline callback");
       return;
     }
-    case 15: {
+    case NotifierKind::Suggestion: {
       if (!delegate) return;
       if (error != 0) {
         delegate->onGetSuggestionResult(nullptr, error);
         return;
       }
       auto result = std::make_shared<GMKSuggestionResult>();
-      getSuggestionResult(*result, Record<tag_SuggestionResult>(type));
+      getSuggestionResult(*result, RecordAs<tag_SuggestionResult>(record));
       if (!result->keyList()) {
         delegate->onGetSuggestionResult(nullptr, 100);
       } else {

@@ -19,15 +19,19 @@
 
 namespace mapsdk {
 
-// Turns the engine's result announcements into delegate callbacks, converting the stored engine
-// records into result objects. Keeps the map SDK's three process-wide delegates, none owned: the
-// general one (network state), the search one and the offline one (state changes). The general
+// Turns the engine's result announcements into delegate callbacks, converting the engine records
+// into result objects. Keeps the map SDK's three delegates, none owned: the general one (network
+// state), the search one and the offline one (state changes). They belong to the engine (its
+// notifier), so a new engine starts without any; without an engine nothing is kept. The general
 // and offline receivers are handed in as functions by the parts that own their delegate classes.
 // Main thread only.
 class GMKNotifier {
  public:
   using NetworkStateHandler = std::function<void(int state)>;
   using OfflineStateHandler = std::function<void(int state, int value)>;
+
+  // Puts the notifier in the engine unless it has one; nothing without an engine.
+  static void install();
 
   // Clears the general and the search delegate.
   static void initDelegate();
@@ -40,6 +44,9 @@ class GMKNotifier {
   // state, 10 geocode, 11 route ends, 13 offline state, 14 bus line, 15 suggestion), then for the
   // search kinds the error and the result type.
   static void msgProc(int kind, int wParam, int lParam);
+  // An answer of the engine's UI queue, with the record it carries (none when it came without).
+  static void notify(gmengine::SearchType type, gmengine::SearchError error,
+                     const gmengine::SearchAnswer* answer);
 
   // Converters: false when the record is missing (or of a type they do not take).
   static bool getPoiResult(std::vector<std::shared_ptr<GMKPoiResult>>& array,
@@ -59,6 +66,11 @@ class GMKNotifier {
   static int getRouteAddrResult(GMKRouteAddrResult& result, const gmengine::tag_RouteAddrRst* record);
   static void getSuggestionResult(GMKSuggestionResult& result, const gmengine::tag_SuggestionResult* record);
   static void getBusLineResult(GMKBusLineResult& result, const gmengine::tag_BusLineRst* record);
+
+ private:
+  // One announcement of a kind, with the record its converter reads.
+  static void deliver(gmengine::NotifierKind kind, int wParam, gmengine::SearchType type,
+                      const gmengine::SearchRecord& record);
 };
 
 }  // namespace mapsdk

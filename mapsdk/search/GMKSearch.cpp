@@ -31,10 +31,7 @@ void ToGbk(const std::string& text, char* buffer, int maxBytes) {
   buffer[n > 0 ? n : 0] = '\0';
 }
 
-CAppSearch* Search() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->search : nullptr;
-}
+CAppSearch* Search() { return SearchOfEngine(); }
 
 bool ValidPoint(const CLLocationCoordinate2D& pt) { return pt.latitude > 0 && pt.longitude > 0; }
 
@@ -81,23 +78,9 @@ std::optional<std::string> JoinKeys(const std::optional<std::vector<GMKSearch::T
 }  // namespace
 
 GMKSearch::GMKSearch() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (global && global->engine && !global->engine->search) {
-    auto* search = new CAppSearch();
-    global->engine->search = search;
-    search->Start();
-    EngineHooks hooks = global->engine->GetHooks();
-    // The engine's search object lives as long as the engine.
-    auto previousRelease = hooks.release;
-    hooks.release = [previousRelease, engine = global->engine] {
-      if (previousRelease) previousRelease();
-      delete engine->search;
-      engine->search = nullptr;
-    };
-    // Until the map manager routes announcements itself, they go to the notifier.
-    if (!hooks.notifier) hooks.notifier = [](int kind, int w, int l) { GMKNotifier::msgProc(kind, w, l); };
-    global->engine->SetHooks(hooks);
-  }
+  // The engine's search object lives as long as the engine; answers reach the notifier.
+  CAppSearch::install();
+  GMKNotifier::install();
   g_pageCapacity = 10;
 }
 

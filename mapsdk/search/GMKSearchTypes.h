@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mapsdk/display/GMKTypes.h"
+#include "mapsdk/engine/GMKTypes.h"
 
 // Value types that the map SDK's search results share with the map display.
 namespace mapsdk {

@@ -366,13 +366,13 @@ std::optional<Outcome> Route(Runner& runner, std::string& message) {
 std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostream& out) {
   MapSession& s = SessionFor(runner);
   if (!s.offline) s.offline = mapsdk::GMKOfflineMap::create();
-  gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
-  if (!engine->recordMan) return Fail(message, "map offline: no offline records");
+  gmengine::COLRecordMan* records = gmengine::RecordManOfEngine();
+  if (!records) return Fail(message, "map offline: no offline records");
   gmengine::COLUpdateRecord city = test::MapDemoService::DemoCity();
-  engine->recordMan->StoreRecord(city);
-  engine->recordMan->StartCity(test::MapDemoService::kDemoCityId);
+  records->StoreRecord(city);
+  records->StartCity(test::MapDemoService::kDemoCityId);
   auto done = [&] {
-    auto record = engine->recordMan->GetUpdateRecord(test::MapDemoService::kDemoCityId);
+    auto record = records->GetUpdateRecord(test::MapDemoService::kDemoCityId);
     return record && record->local.state == 4 && record->local.ratio == 10000;
   };
   if (!WaitForEngine(done, kOfflinePatience))

@@ -15,6 +15,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
@@ -264,15 +265,14 @@ class NetworkLocationTest : public ::testing::Test {
   void SetUp() override {
     platform::Environment::setMapHostUrl(server.url("/"));
     gmengine::InitMapEngine();
-    gmengine::EngineHooks hooks;
-    hooks.location = [this](int message, int wParam, int) {
-      if (message != 8 && location) {
-        location->OnHttpMessage(message, wParam);
-        ++messages;
-      }
-      return 0;
-    };
-    gmengine::GetMainGlobalMan()->engine->SetHooks(hooks);
+    enginetest::Route(*gmengine::GetMainGlobalMan()->engine, gmengine::EngineSlot::Location,
+                      [this](int message, int wParam, int) {
+                        if (message != 8 && location) {
+                          location->OnHttpMessage(message, wParam);
+                          ++messages;
+                        }
+                        return 0;
+                      });
     ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
     auto c = std::make_unique<FakeCell>();
     cell = c.get();

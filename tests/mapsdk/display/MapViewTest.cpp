@@ -289,25 +289,25 @@ TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
 TEST_F(MapServiceTest, TheOfflineCityListAnswerReachesTheRecords) {
   ASSERT_TRUE(OpenMap());
   auto offline = mapsdk::GMKOfflineMap::create();  // makes the search object too
-  gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine;
-  ASSERT_NE(engine->recordMan, nullptr);
-  ASSERT_NE(engine->search, nullptr);
+  gmengine::COLRecordMan* records = gmengine::RecordManOfEngine();
+  ASSERT_NE(records, nullptr);
+  ASSERT_NE(gmengine::SearchOfEngine(), nullptr);
   // The demo city is installed at data version 1; the catalogue now says 2.
   gmengine::COLUpdateRecord installed = MapDemoService::DemoCity();
-  ASSERT_EQ(engine->recordMan->StoreRecord(installed), 1);
+  ASSERT_EQ(records->StoreRecord(installed), 1);
   gmengine::COLVersionInfo catalogue;
   catalogue.d = gmengine::CVString("2");
   catalogue.m = gmengine::CVString("1");
   catalogue.c = gmengine::CVString("1");
-  ASSERT_EQ(engine->recordMan->StoreVersion(catalogue), 1);
+  ASSERT_EQ(records->StoreVersion(catalogue), 1);
   gmengine::CVArray<int> ids;
   ids.Add(MapDemoService::kDemoCityId);
-  ASSERT_EQ(engine->search->OfflineCitySearch(ids), 1);
+  ASSERT_EQ(gmengine::SearchOfEngine()->OfflineCitySearch(ids), 1);
   ASSERT_TRUE(WaitReal([&] {
-    auto record = engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId);
+    auto record = records->GetUpdateRecord(MapDemoService::kDemoCityId);
     return record && record->server.dataVersion == gmengine::CVString("2");
-  })) << engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId)->server.dataVersion.ToUtf8();
-  auto record = engine->recordMan->GetUpdateRecord(MapDemoService::kDemoCityId);
+  })) << records->GetUpdateRecord(MapDemoService::kDemoCityId)->server.dataVersion.ToUtf8();
+  auto record = records->GetUpdateRecord(MapDemoService::kDemoCityId);
   // The city list's data and map versions are the catalogue's: an update is offered.
   EXPECT_EQ(record->server.update, 1);
   EXPECT_EQ(record->server.mapVersion, gmengine::CVString("1"));
@@ -335,7 +335,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
 
   // The demo city around the default centre, levels 11 to 17.
   auto offline = mapsdk::GMKOfflineMap::create();
-  auto* records = gmengine::GetMainGlobalMan()->engine->recordMan;
+  auto* records = gmengine::RecordManOfEngine();
   ASSERT_NE(records, nullptr);
   gmengine::COLUpdateRecord city = MapDemoService::DemoCity();
   ASSERT_EQ(records->StoreRecord(city), 1);
@@ -417,7 +417,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadThatCannotSaveStopsOnceAndKeepsOnlyWhole
   platform::NotificationCenter::defaultCenter().addObserver(
       gmengine::kNotificationOfflineSaveFailed, nullptr, [&](const auto&) { ++stops; }, &stops);
   auto offline = mapsdk::GMKOfflineMap::create();
-  auto* records = gmengine::GetMainGlobalMan()->engine->recordMan;
+  auto* records = gmengine::RecordManOfEngine();
   ASSERT_NE(records, nullptr);
   gmengine::COLUpdateRecord city = MapDemoService::DemoCity();
   ASSERT_EQ(records->StoreRecord(city), 1);

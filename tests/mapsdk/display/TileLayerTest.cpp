@@ -15,6 +15,7 @@
 #include "mapsdk/offline/COfflineDataCache.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/MapFixtureServer.h"
 #include "tests/support/TempHome.h"
 
@@ -60,16 +61,15 @@ class TileLayerTest : public ::testing::Test {
   void SetUp() override {
     platform::Environment::setMapHostUrl(server.hostUrl() + "/");
     gmengine::InitMapEngine();
-    gmengine::EngineHooks hooks;
-    hooks.mapControl = [this](int message, int, int lParam) {
-      if (message != 8 && layer && layer->Request()) {
-        ++messages;
-        if (layer->Request()->OnHttpMessage(message, lParam)) ++changes;
-        if (message != gmengine::kHttpData) ++finished;
-      }
-      return -1;
-    };
-    gmengine::GetMainGlobalMan()->engine->SetHooks(hooks);
+    enginetest::Route(*gmengine::GetMainGlobalMan()->engine, gmengine::EngineSlot::MapControl,
+                      [this](int message, int, int lParam) {
+                        if (message != 8 && layer && layer->Request()) {
+                          ++messages;
+                          if (layer->Request()->OnHttpMessage(message, lParam)) ++changes;
+                          if (message != gmengine::kHttpData) ++finished;
+                        }
+                        return -1;
+                      });
     ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
     ASSERT_EQ(client.Init(), 1);
     status.SetLevel(12);

@@ -8,6 +8,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/mapsdk/engine/GzipTestSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
@@ -26,13 +27,11 @@ class CHttpClientLimitsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitMapEngine();
-    CVMapEngine* engine = GetMainGlobalMan()->engine;
-    EngineHooks hooks;
-    hooks.search = [this](int m, int, int) {
+    CVMapEngine* engine = GetMainGlobalMan()->engine.get();
+    enginetest::Route(*engine, EngineSlot::Search, [this](int m, int, int) {
       messages.push_back(m);
       return 0;
-    };
-    engine->SetHooks(hooks);
+    });
     ASSERT_EQ(engine->Start(), 1);
     client = std::make_unique<CHttpClient>();
     ASSERT_EQ(client->Init(), 1);

@@ -8,6 +8,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -15,35 +16,65 @@ using namespace gmengine;
 
 namespace {
 
+// Records what reaches each part, the display and the notifier.
 class CVMapEngineTest : public kavro::test::VirtualRunLoopTest {
  protected:
+  class Display : public EngineDisplay {
+   public:
+    explicit Display(std::vector<std::string>& log) : log_(log) {}
+    void Repaint() override { log_.push_back("repaint"); }
+    void SlideStep() override { log_.push_back("slide"); }
+    void MoveAlongPath(int packed, int direction) override {
+      log_.push_back("path " + std::to_string(packed) + " " + std::to_string(direction));
+    }
+    void AnimationStep() override { log_.push_back("step"); }
+    void ResetLocation() override { log_.push_back("reset"); }
+    int InitMapWindow(CVWnd*, int x, int y, int, int, int r, int b, int level) override {
+      log_.push_back(std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(r) + "x" +
+                     std::to_string(b) + " " + std::to_string(level));
+      return 1;
+    }
+    void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) override {
+      log_.push_back("map " + std::to_string(ToInt(type)) + " " + std::to_string(ToInt(error)) +
+                     (answer ? " answer" : ""));
+    }
+    void OnPoiBkgData(SearchError error) override { log_.push_back("bkg " + std::to_string(ToInt(error))); }
+
+   private:
+    std::vector<std::string>& log_;
+  };
+
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ASSERT_EQ(InitMapEngine(), 1);
-    engine = GetMainGlobalMan()->engine;
-    EngineHooks hooks;
-    hooks.location = Recorder("location");
-    hooks.mapControl = Recorder("mapControl");
-    hooks.search = Recorder("search");
-    hooks.offlineTask = Recorder("offlineTask");
-    hooks.mapView = Recorder("mapView");
-    hooks.notifier = [this](int kind, int a, int b) {
-      log.push_back("notifier " + std::to_string(kind) + " " + std::to_string(a) + " " + std::to_string(b));
+    engine = GetMainGlobalMan()->engine.get();
+    Recorder(EngineSlot::Location, "location");
+    Recorder(EngineSlot::MapControl, "mapControl");
+    Recorder(EngineSlot::Search, "search");
+    Recorder(EngineSlot::OfflineTaskMan, "offlineTask");
+    engine->SetDisplay(std::make_unique<Display>(log));
+    auto notifier = std::make_unique<enginetest::FunctionNotifier>();
+    notifier->answer = [this](SearchType type, SearchError error, const SearchAnswer*) {
+      log.push_back("notifier " + std::to_string(ToInt(NotifierKindOf(type))) + " " +
+                    std::to_string(DelegateError(error)) + " " + std::to_string(ToInt(type)));
     };
-    hooks.animationStep = [this] { log.push_back("step"); };
-    hooks.resetLocation = [this] { log.push_back("reset"); };
-    engine->SetHooks(hooks);
+    notifier->offline = [this](int state, int value) {
+      log.push_back("offline " + std::to_string(state) + " " + std::to_string(value));
+    };
+    engine->SetNotifier(std::move(notifier));
   }
   void TearDown() override {
     UnInitMapEngine();
     VirtualRunLoopTest::TearDown();
   }
-  EngineMsgProc Recorder(std::string name) {
-    return [this, name](int m, int w, int l) {
+  void Recorder(EngineSlot slot, std::string name) {
+    enginetest::Route(*engine, slot, [this, name](int m, int w, int l) {
       log.push_back(name + " " + std::to_string(m) + " " + std::to_string(w) + " " + std::to_string(l));
       return 0;
-    };
+    });
   }
+  int Engine(int m, int w, int l) { return engine->EngineMessageProc({m, w, l, nullptr}); }
+  int Ui(int m, int w, int l) { return engine->UIMessageProc({m, w, l, nullptr}); }
   std::vector<std::string> Take() { return std::exchange(log, {}); }
 
   kavro::test::TempHome home;
@@ -65,43 +96,50 @@ TEST_F(CVMapEngineTest, TheGlobalCarriesTheEngineSettings) {
   EXPECT_EQ(global->sysInfo.screen.width, 640);
   EXPECT_EQ(engine->dpiX, 326);
   EXPECT_NE(GetUrlTranslater(), nullptr);
-  EXPECT_EQ(engine->mapControl, nullptr);
 }
 
 TEST_F(CVMapEngineTest, EngineMessagesGoToThePartsThatOwnThem) {
-  engine->EngineMessageProc(8, 1004, 0);
+  Engine(8, 1004, 0);
   EXPECT_EQ(Take(), (Log{"offlineTask 8 1004 0", "location 8 1004 0", "mapControl 8 1004 0"}));
-  engine->EngineMessageProc(8, 1000, 0);
+  Engine(8, 1000, 0);
   EXPECT_EQ(Take(), (Log{"location 8 1000 0", "mapControl 8 1000 0"}));
-  engine->EngineMessageProc(1003, 9, 5);
-  engine->EngineMessageProc(1005, 9, 5);  // the catalogue client's failures stay with it
-  engine->EngineMessageProc(1120, 9, 5);
+  Engine(1003, 9, 5);
+  Engine(1005, 9, 5);  // the catalogue client's failures stay with it
+  Engine(1120, 9, 5);
   EXPECT_EQ(Take(), (Log{"offlineTask 1003 9 5", "offlineTask 1120 9 5"}));
-  engine->EngineMessageProc(1003, 0, 1);
-  engine->EngineMessageProc(1004, 3, 1);
-  engine->EngineMessageProc(1003, 2, 0);
-  engine->EngineMessageProc(1006, 5, 0);
-  engine->EngineMessageProc(1002, 1, 7);
-  engine->EngineMessageProc(1003, 12, 7);
+  Engine(1003, 0, 1);
+  Engine(1004, 3, 1);
+  Engine(1003, 2, 0);
+  Engine(1006, 5, 0);
+  Engine(1002, 1, 7);
+  Engine(1003, 12, 7);
   EXPECT_EQ(Take(), (Log{"search 1003 0 1", "search 1004 3 1", "location 1003 2 0", "location 1006 5 0",
                          "mapControl 1002 1 7", "mapControl 1003 12 7"}));
-  engine->EngineMessageProc(8013, 2, 3);
+  Engine(8013, 2, 3);
   EXPECT_EQ(Take(), (Log{"mapControl 8013 2 3", "location 8013 2 3"}));
+  // Background POI data is the background layer's, on the display.
+  Engine(8010, 510, 2);
+  EXPECT_EQ(Take(), (Log{"bkg 2"}));
 }
 
-TEST_F(CVMapEngineTest, UiMessagesReachTheNotifierAndTheMapView) {
-  engine->UIMessageProc(2000, 14, 12);
-  engine->UIMessageProc(2000, 11, 0);
-  engine->UIMessageProc(2000, 999, 3);
-  engine->UIMessageProc(2000, 506, 101);
-  engine->UIMessageProc(65289, 4, 55);
-  engine->UIMessageProc(2004, 0, 0);
-  engine->UIMessageProc(9, 0, 0);
-  engine->UIMessageProc(8016, 65537, 0);
-  EXPECT_EQ(Take(), (Log{"notifier 2 100 14", "notifier 1 0 11", "notifier 0 3 999", "notifier 15 101 506",
-                         "notifier 13 4 55", "mapView 9 0 0", "mapView 8016 65537 0"}));
-  EXPECT_EQ(CVMapEngine::NotifierKindForResultType(-1), 7);
-  EXPECT_EQ(CVMapEngine::NotifierKindForResultType(507), 12);
+TEST_F(CVMapEngineTest, UiMessagesReachTheNotifierAndTheDisplay) {
+  Ui(2000, 14, 12);
+  Ui(2000, 11, 0);
+  Ui(2000, 999, 3);
+  Ui(2000, 506, 101);
+  Ui(65289, 4, 55);
+  Ui(2004, 0, 0);
+  Ui(9, 0, 0);
+  EXPECT_EQ(Take(), (Log{"notifier 2 100 14", "map 14 12", "notifier 1 0 11", "map 11 0", "notifier 0 3 999",
+                         "map 999 3", "notifier 15 101 506", "map 506 101", "offline 4 55", "repaint"}));
+  EXPECT_EQ(NotifierKindOf(SearchType::NetworkState), NotifierKind::NetworkState);
+  EXPECT_EQ(NotifierKindOf(SearchType::OfflineCities), NotifierKind::OfflineCities);
+}
+
+TEST_F(CVMapEngineTest, SlideAndPathStepsOfTheUiQueueReachTheDisplay) {
+  Ui(8008, 0, 0);
+  Ui(8016, 65537, 1);
+  EXPECT_EQ(Take(), (Log{"slide", "path 65537 1"}));
 }
 
 TEST_F(CVMapEngineTest, AnimationMessagesPostNotificationsAndStepLater) {
@@ -110,52 +148,76 @@ TEST_F(CVMapEngineTest, AnimationMessagesPostNotificationsAndStepLater) {
                                   [this](const platform::Notification&) { log.push_back("begin"); });
   auto end = center.addObserver(NotificationEngineAnimationEnd, nullptr,
                                 [this](const platform::Notification&) { log.push_back("end"); });
-  engine->UIMessageProc(8015, 0, 0);
+  Ui(8015, 0, 0);
   EXPECT_EQ(Take(), Log{"begin"});
   runFor(0.005);
   EXPECT_TRUE(Take().empty());
   runFor(0.005);
   EXPECT_EQ(Take(), Log{"step"});
-  engine->UIMessageProc(8018, 0, 0);
+  Ui(8018, 0, 0);
   EXPECT_EQ(Take(), Log{"end"});
   center.removeObserver(begin);
   center.removeObserver(end);
 }
 
 TEST_F(CVMapEngineTest, StartRedrawsAndResetsWhatExistsAndRoutesQueuedMessages) {
-  int block = 0;
-  engine->mapControl = reinterpret_cast<CMapControl*>(&block);
-  engine->location = reinterpret_cast<CAppLocation*>(&block);
   EXPECT_EQ(engine->Start(), 1);
   EXPECT_TRUE(engine->IsStarted());
-  EXPECT_EQ(Take(), (Log{"mapView 9 0 0", "reset"}));
-  GetGlobalMan()->dispatcher->PostMessage(1, 8010, 510, 0);
+  EXPECT_EQ(Take(), (Log{"repaint", "reset"}));
+  GetGlobalMan()->dispatcher->PostMessage(1, 8013, 510, 0);
   GetGlobalMan()->dispatcher->PostMessage(2, 2000, 44, 0);
   runFor(0);
-  EXPECT_EQ(Take(), (Log{"notifier 6 0 44", "mapControl 8010 510 0", "location 8010 510 0"}));
+  EXPECT_EQ(Take(), (Log{"notifier 6 0 44", "map 44 0", "mapControl 8013 510 0", "location 8013 510 0"}));
   EXPECT_EQ(engine->Stop(), 1);
   EXPECT_FALSE(GetGlobalMan()->dispatcher->IsTimerRunning());
-  engine->mapControl = nullptr;
-  engine->location = nullptr;
 }
 
 TEST_F(CVMapEngineTest, CreateMapWindowNeedsAMapControlBlockAndAWindow) {
-  int block = 0, window = 0;
+  int window = 0;
   auto* wnd = reinterpret_cast<CVWnd*>(&window);
+  engine->Remove(EngineSlot::MapControl);
   EXPECT_EQ(engine->CreateMapWindow(wnd, 12958162, 4825907, 0, 0, 5, 5, 12), 0);
-  engine->mapControl = reinterpret_cast<CMapControl*>(&block);
+  Recorder(EngineSlot::MapControl, "mapControl");
   EXPECT_EQ(engine->CreateMapWindow(nullptr, 0, 0, 0, 0, 5, 5, 12), 0);
-  EngineHooks hooks = engine->GetHooks();
-  hooks.initMapWindow = [this](CVWnd*, int x, int y, int, int, int r, int b, int level) {
-    log.push_back(std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(r) + "x" +
-                  std::to_string(b) + " " + std::to_string(level));
-    return 1;
-  };
-  engine->SetHooks(hooks);
   EXPECT_EQ(engine->CreateMapWindow(wnd, 12958162, 4825907, 0, 0, 5, 5, 12), 1);
   EXPECT_EQ(GetMainGlobalMan()->mapWindow, wnd);
   EXPECT_EQ(Take(), Log{"12958162,4825907 5x5 12"});
-  engine->mapControl = nullptr;
+  GetMainGlobalMan()->mapWindow = nullptr;
+}
+
+// Parts that say when they shut down and when they go.
+class TeardownPart : public EnginePart {
+ public:
+  TeardownPart(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
+  ~TeardownPart() override { log_.push_back("destroy " + name_); }
+  void Shutdown() override { log_.push_back("shutdown " + name_); }
+
+ private:
+  std::vector<std::string>& log_;
+  std::string name_;
+};
+
+TEST(CVMapEngineTeardownTest, TheEngineTearsItsPartsDownInTheirOrder) {
+  kavro::test::TempHome home;
+  std::vector<std::string> log;
+  ASSERT_EQ(InitMapEngine(), 1);
+  CVMapEngine& engine = *GetMainGlobalMan()->engine;
+  // Installed in another order than they go.
+  for (auto [slot, name] : {std::pair{EngineSlot::RecordMan, "records"},
+                            {EngineSlot::Search, "search"},
+                            {EngineSlot::Location, "location"},
+                            {EngineSlot::MapControl, "map"}}) {
+    engine.Install(slot, std::make_unique<TeardownPart>(log, name));
+  }
+  // A slot holds the first part put in it.
+  engine.Install(EngineSlot::Search, std::make_unique<TeardownPart>(log, "second search"));
+  EXPECT_EQ(log, (std::vector<std::string>{"destroy second search"}));
+  log.clear();
+  UnInitMapEngine();
+  EXPECT_EQ(log, (std::vector<std::string>{"shutdown map", "destroy map", "shutdown location",
+                                           "destroy location", "shutdown search", "destroy search",
+                                           "shutdown records", "destroy records"}));
+  EXPECT_EQ(GetMainGlobalMan(), nullptr);
 }
 
 TEST(CVMapEngineGlobalTest, NothingWithoutAnEngine) {

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,11 +23,31 @@ struct Seen {
   bool operator==(const Seen&) const = default;
 };
 
+// Hands each queue's messages to a function.
+class Handler : public CVMsgHandler {
+ public:
+  using Proc = std::function<int(int message, int wParam, int lParam)>;
+  Handler(Proc engine, Proc ui) : engine_(std::move(engine)), ui_(std::move(ui)) {}
+  int EngineMessageProc(const VMessage& m) override {
+    return engine_ ? engine_(m.message, m.wParam, m.lParam) : 0;
+  }
+  int UIMessageProc(const VMessage& m) override { return ui_ ? ui_(m.message, m.wParam, m.lParam) : 0; }
+
+ private:
+  Proc engine_;
+  Proc ui_;
+};
+
 class CVMsgDispatcherTest : public kavro::test::VirtualRunLoopTest {
  protected:
   void StartRecording() {
-    dispatcher.Start([this](int m, int w, int l) { return Record(1, m, w, l); },
-                     [this](int m, int w, int l) { return Record(2, m, w, l); }, false);
+    handler = std::make_unique<Handler>([this](int m, int w, int l) { return Record(1, m, w, l); },
+                                        [this](int m, int w, int l) { return Record(2, m, w, l); });
+    dispatcher.Start(handler.get(), false);
+  }
+  void StartWith(Handler::Proc engine, bool runTimerThread) {
+    handler = std::make_unique<Handler>(std::move(engine), nullptr);
+    dispatcher.Start(handler.get(), runTimerThread);
   }
   int Record(int queue, int m, int w, int l) {
     std::lock_guard lock(mutex);
@@ -37,6 +59,7 @@ class CVMsgDispatcherTest : public kavro::test::VirtualRunLoopTest {
     return seen;
   }
 
+  std::unique_ptr<Handler> handler;
   CVMsgDispatcher dispatcher;
   std::mutex mutex;
   std::vector<Seen> seen;
@@ -135,12 +158,12 @@ TEST_F(CVMsgDispatcherTest, TimersCountTicksOfOneHundredMilliseconds) {
 }
 
 TEST_F(CVMsgDispatcherTest, ATimerKilledByAnEarlierTimerOfTheSameTickDoesNotRun) {
-  dispatcher.Start(
+  StartWith(
       [this](int m, int w, int) {
         if (w == 1) dispatcher.KillTimer(2);
         return Record(1, m, w, 0);
       },
-      nullptr, false);
+      false);
   dispatcher.SetTimer(1, 100);
   dispatcher.SetTimer(2, 100);
   dispatcher.OnTimerTick();
@@ -152,7 +175,7 @@ TEST_F(CVMsgDispatcherTest, TheTimerThreadRunsTimersAndStopJoinsIt) {
   std::condition_variable fired;
   int count = 0;
   std::thread::id timerThread;
-  dispatcher.Start(
+  StartWith(
       [&](int, int, int) {
         std::lock_guard lock(m);
         ++count;
@@ -160,7 +183,7 @@ TEST_F(CVMsgDispatcherTest, TheTimerThreadRunsTimersAndStopJoinsIt) {
         fired.notify_all();
         return 0;
       },
-      nullptr);
+      true);
   EXPECT_TRUE(dispatcher.IsTimerRunning());
   dispatcher.SetTimer(3, 100);
   {

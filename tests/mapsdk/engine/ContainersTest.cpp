@@ -83,30 +83,37 @@ TEST(ContainersTest, MapsLookUpAndIterateInInsertionOrder) {
 
 namespace {
 std::vector<int> freed;
+
+// A cached record that notes when it is freed.
+struct Noted {
+  explicit Noted(int w) : word(w) {}
+  ~Noted() { freed.push_back(word); }
+  int word;
+};
+using NotedRecord = std::unique_ptr<Noted>;
 }  // namespace
 
 TEST(ContainersTest, AppDataCacheEvictsTheOldestAndFreesIt) {
   freed.clear();
   {
-    CAppDataCache<std::unique_ptr<int>> cache;
-    cache.SetEvictedHandler([](const std::unique_ptr<int>&, int word) { freed.push_back(word); });
+    CAppDataCache<NotedRecord> cache;
     cache.SetCapacity(2);
-    cache.Add(CVString("a"), std::make_unique<int>(1), 11);
-    cache.Add(CVString("b"), std::make_unique<int>(2), 12);
-    cache.Add(CVString("c"), std::make_unique<int>(3), 13);  // evicts "a"
+    cache.Add(CVString("a"), std::make_unique<Noted>(11), 11);
+    cache.Add(CVString("b"), std::make_unique<Noted>(12), 12);
+    cache.Add(CVString("c"), std::make_unique<Noted>(13), 13);  // evicts "a"
     EXPECT_EQ(freed, std::vector<int>{11});
     int word = 0;
     EXPECT_EQ(cache.Find(CVString("a"), word), nullptr);
-    const std::unique_ptr<int>* data = cache.Find(CVString("b"), word);
+    const NotedRecord* data = cache.Find(CVString("b"), word);
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(**data, 2);
+    EXPECT_EQ((*data)->word, 12);
     EXPECT_EQ(word, 12);
     // Finding does not reorder: "b" is still the oldest.
-    cache.Add(CVString("d"), std::make_unique<int>(4), 14);
+    cache.Add(CVString("d"), std::make_unique<Noted>(14), 14);
     EXPECT_EQ(freed, (std::vector<int>{11, 12}));
     cache.RemoveAll();  // from the tail
     EXPECT_EQ(freed, (std::vector<int>{11, 12, 13, 14}));
-    cache.Add(CVString("e"), std::make_unique<int>(5), 15);
+    cache.Add(CVString("e"), std::make_unique<Noted>(15), 15);
   }
   EXPECT_EQ(freed.back(), 15);  // freed with the cache
 }

@@ -55,8 +55,8 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
     city.local.state = 2;
     list.Records().Add(city);
     ASSERT_EQ(list.Write(), 1);
-    records.Init(DataFolder());
-    engine->recordMan = &records;
+    records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
+    records->Init(DataFolder());
     store.Init(DataFolder(), CVString("10000001"), 0);
     man = std::make_unique<COfflineMapMan>();
     man->Init();
@@ -68,7 +68,6 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
   void TearDown() override {
     mapMan = nullptr;
     man.reset();
-    engine->recordMan = nullptr;
     OfflineEngineTest::TearDown();
   }
   // Answers the last batch as the map controller does: every tile, then ContinueDownload.
@@ -81,7 +80,7 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
     }
     man->ContinueDownload(man->GetHeadReceived(), 1);
   }
-  COLRecordMan records;
+  COLRecordMan* records = nullptr;
   COfflineDataCache store;
   FakeGridClient client;
   std::unique_ptr<COfflineMapMan> man;
@@ -108,10 +107,10 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
 
   // A pause (stop) and a resume continue where the file stops.
   int id = 131;
-  ASSERT_EQ(records.StopCity(id), 1);
+  ASSERT_EQ(records->StopCity(id), 1);
   Drain();
   EXPECT_EQ(man->GetPackageCount(), 0);
-  ASSERT_EQ(records.StartCity(id), 1);
+  ASSERT_EQ(records->StartCity(id), 1);
   Drain();
   ASSERT_EQ(man->GetPackageCount(), 1);
   EXPECT_EQ(man->GetHeadReceived(), 1);
@@ -120,7 +119,7 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
   int guard = 0;
   while (man->GetPackageCount() > 0 && ++guard < 1000) AnswerLastBatch();
   ASSERT_EQ(man->GetPackageCount(), 0);
-  std::optional<COLUpdateRecord> finished = records.GetUpdateRecord(id);
+  std::optional<COLUpdateRecord> finished = records->GetUpdateRecord(id);
   ASSERT_TRUE(finished);
   EXPECT_EQ(finished->local.ratio, 10000);
   EXPECT_EQ(finished->local.state, 4);
@@ -158,7 +157,7 @@ TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
   CVString file = store.PackagePath(CVString("3_4"));
   ASSERT_EQ(FileExists(file), 1);
   int id = 131;
-  ASSERT_EQ(records.RemoveCity(id), 1);
+  ASSERT_EQ(records->RemoveCity(id), 1);
   Drain();
   EXPECT_EQ(man->GetPackageCount(), 0);
   EXPECT_EQ(FileExists(file), 0);
@@ -170,19 +169,15 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
   // When the clearing reaches the map manager the records are free again: the timer thread,
   // which holds the manager's lock while it reports into the records, can always go on.
   bool recordsFreeWhenReached = false;
-  gmengine::OfflineSeams seams;
-  seams.mapMan = [&]() -> COfflineMapMan* {
-    auto probe = std::async(std::launch::async, [&] { return records.HasCity(131); });
-    recordsFreeWhenReached = probe.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-    return man.get();
+  probe = [&] {
+    auto asked = std::async(std::launch::async, [&] { return records->HasCity(131); });
+    recordsFreeWhenReached = asked.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   };
-  gmengine::SetOfflineSeams(seams);
-  ASSERT_EQ(records.ClearAllRecords(), 1);
+  ASSERT_EQ(records->ClearAllRecords(), 1);
   EXPECT_TRUE(recordsFreeWhenReached);
 
   // Both at once, many times: the stall check on a timer thread and the clearing here.
-  seams.mapMan = [&] { return man.get(); };
-  gmengine::SetOfflineSeams(seams);
+  probe = nullptr;
   std::atomic<bool> stop{false};
   std::atomic<int> ticks{0};
   auto timer = std::async(std::launch::async, [&] {
@@ -193,10 +188,10 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
   });
   for (int i = 0; i < 200; ++i) {
     COLUpdateRecord city = MakeRecord(131, {"3_4"});
-    records.StoreRecord(city);
-    records.StartCity(131);
+    records->StoreRecord(city);
+    records->StartCity(131);
     man->OnCommand(1, 0);
-    ASSERT_EQ(records.ClearAllRecords(), 1);
+    ASSERT_EQ(records->ClearAllRecords(), 1);
   }
   stop = true;
   EXPECT_EQ(timer.wait_for(std::chrono::seconds(10)), std::future_status::ready);

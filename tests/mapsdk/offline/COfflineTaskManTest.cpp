@@ -40,27 +40,15 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
       }
       return ScriptedResponse::ok("<html></html>", {{"Content-Type", "text/html"}});
     });
-    versions.Init(DataFolder());
-    records.Init(DataFolder());
-    engine->verDatsetMan = &versions;
-    engine->recordMan = &records;
-    tasks = std::make_unique<COfflineTaskMan>();
+    versions = engine->InstallAs(EngineSlot::VerDatsetMan, std::make_unique<CVerDatsetMan>());
+    versions->Init(DataFolder());
+    records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
+    records->Init(DataFolder());
+    tasks = engine->InstallAs(EngineSlot::OfflineTaskMan, std::make_unique<CountingTaskMan>(answers));
     ASSERT_EQ(tasks->Init(), 1);
     Dispatcher()->KillTimer(COfflineTaskMan::kTimerId);  // the test ticks by hand
-    engine->offlineTaskMan = tasks.get();
-    EngineHooks hooks = engine->GetHooks();
-    hooks.offlineTask = [this](int m, int w, int l) {
-      int result = tasks->OnMessage(m, w, l);
-      if (m == kHttpComplete) ++answers;
-      return result;
-    };
-    engine->SetHooks(hooks);
   }
   void TearDown() override {
-    engine->offlineTaskMan = nullptr;
-    tasks.reset();
-    engine->recordMan = nullptr;
-    engine->verDatsetMan = nullptr;
     OfflineEngineTest::TearDown();
     platform::Environment::setMapHostUrl("");
   }
@@ -74,9 +62,23 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   std::string cityVersion = "22";
   LoopbackHttpServer server;
   int answers = 0;
-  CVerDatsetMan versions;
-  COLRecordMan records;
-  std::unique_ptr<COfflineTaskMan> tasks;
+  // Counts the answers it hands over.
+  class CountingTaskMan : public COfflineTaskMan {
+   public:
+    explicit CountingTaskMan(int& answers) : answers_(answers) {}
+    int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
+      int result = COfflineTaskMan::OnEngineMessage(message, wParam, lParam);
+      if (message == EngineMsg::HttpComplete) ++answers_;
+      return result;
+    }
+
+   private:
+    int& answers_;
+  };
+
+  CVerDatsetMan* versions = nullptr;
+  COLRecordMan* records = nullptr;
+  CountingTaskMan* tasks = nullptr;
 };
 
 TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
@@ -87,7 +89,7 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   ASSERT_TRUE(Tick());
   ASSERT_EQ(server.requestCount(), 1u);
   EXPECT_NE(server.requests()[0].target.find("offlinemap/?qt=taskcity"), std::string::npos);
-  COLVersionInfo version = records.GetVersion();
+  COLVersionInfo version = records->GetVersion();
   EXPECT_EQ(version.d, CVString("20"));
   EXPECT_EQ(version.m, CVString("21"));
   EXPECT_EQ(version.c, CVString("22"));
@@ -97,9 +99,9 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   ASSERT_EQ(tasks->GetTaskCount(), 1);
   ASSERT_TRUE(Tick());
   EXPECT_NE(server.requests()[2].target.find("update/OfflineSearch.dat"), std::string::npos);
-  EXPECT_TRUE(records.HasCity(131));
-  ASSERT_EQ(versions.Local().GetSize(), 2);
-  EXPECT_EQ(versions.Local()[1].version, CVString("2.0"));
+  EXPECT_TRUE(records->HasCity(131));
+  ASSERT_EQ(versions->Local().GetSize(), 2);
+  EXPECT_EQ(versions->Local()[1].version, CVString("2.0"));
   EXPECT_EQ(tasks->GetTaskCount(), 0);
   tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
   EXPECT_EQ(server.requestCount(), 3u);
@@ -112,7 +114,7 @@ TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
   ASSERT_NE(CVStringToMultiByte(CP_ACP, CVString(u"\u4e57")).find('\\'), std::string::npos);
   tasks->AddCityListTask(2);
   ASSERT_TRUE(Tick());
-  COLVersionInfo version = records.GetVersion();
+  COLVersionInfo version = records->GetVersion();
   EXPECT_EQ(version.c, CVString(u"\u4e57x"));
   EXPECT_EQ(version.d, CVString("20"));
 }

@@ -189,14 +189,14 @@ class COLRecordManTest : public offline_test::OfflineEngineTest {
   }
   std::vector<std::pair<int, int>> UiStates() {
     std::vector<std::pair<int, int>> seen;
-    engine->SetHooks([&] {
-      EngineHooks hooks = engine->GetHooks();
-      hooks.notifier = [&seen](int kind, int a, int b) {
-        if (kind == 13) seen.emplace_back(a, b);
-      };
-      return hooks;
-    }());
+    auto notifier = std::make_unique<enginetest::FunctionNotifier>();
+    notifier->offline = [&seen](int a, int b) { seen.emplace_back(a, b); };
+    engine->SetNotifier(std::move(notifier));
     Drain();
+    // The SDK's notifier again, the offline delegate with it.
+    engine->SetNotifier(nullptr);
+    mapsdk::GMKNotifier::setOfflineDelegate(
+        [](int state, int value) { mapsdk::OfflineStateRelay::deliver(state, value); });
     return seen;
   }
 };

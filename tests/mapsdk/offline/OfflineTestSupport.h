@@ -11,9 +11,10 @@
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
 #include "mapsdk/offline/COfflineMapMan.h"
-#include "mapsdk/offline/OfflineSeams.h"
 #include "mapsdk/offline/OfflineStateRelay.h"
+#include "mapsdk/search/GMKNotifier.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/TempHome.h"
 
 namespace offline_test {
@@ -57,30 +58,39 @@ inline gmengine::COLUpdateRecord MakeRecord(int id, std::vector<std::string> nam
 // where a test drives them itself.
 class OfflineEngineTest : public ::testing::Test {
  protected:
+  // The map's side as the offline maps see it: the map manager given to Attach.
+  class Display : public gmengine::EngineDisplay {
+   public:
+    explicit Display(OfflineEngineTest& test) : test_(test) {}
+    gmengine::COfflineMapMan* OfflineMapMan() override {
+      if (test_.probe) test_.probe();
+      return test_.mapMan;
+    }
+
+   private:
+    OfflineEngineTest& test_;
+  };
+  // Runs whenever the offline maps reach for the map manager.
+  std::function<void()> probe;
+
   void SetUp() override {
     gmengine::InitMapEngine();
-    engine = gmengine::GetMainGlobalMan()->engine;
-    gmengine::EngineHooks hooks;
-    hooks.notifier = [](int kind, int state, int value) {
-      if (kind == 13) mapsdk::OfflineStateRelay::deliver(state, value);
-    };
-    hooks.mapControl = [this](int message, int wParam, int lParam) {
+    engine = gmengine::GetMainGlobalMan()->engine.get();
+    mapsdk::GMKNotifier::setOfflineDelegate(
+        [](int state, int value) { mapsdk::OfflineStateRelay::deliver(state, value); });
+    enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [this](int message, int wParam, int lParam) {
       gmengine::COfflineMapMan* man = mapMan;
       if (!man) return 0;
       if (message == 8013) return man->OnCommand(wParam, lParam);
       if (message == 8) return man->OnTimer(message, wParam);
       return 0;
-    };
-    engine->SetHooks(hooks);
+    });
+    engine->SetDisplay(std::make_unique<Display>(*this));
     ASSERT_EQ(engine->Start(), 1);
-    gmengine::OfflineSeams seams;
-    seams.mapMan = [this] { return mapMan; };
-    gmengine::SetOfflineSeams(seams);
     delegate = std::make_shared<RecordingDelegate>();
     mapsdk::OfflineStateRelay::setOfflineDelegate(delegate);
   }
   void TearDown() override {
-    gmengine::SetOfflineSeams({});
     mapsdk::OfflineStateRelay::setOfflineDelegate({});
     mapMan = nullptr;
     gmengine::UnInitMapEngine();

@@ -99,9 +99,9 @@ class SearchEngineTest : public ::testing::Test {
   void SetUp() override {
     platform::Environment::setMapHostUrl(server.url("/"));
     ASSERT_EQ(gmengine::InitMapEngine(), 1);
-    engine = gmengine::GetMainGlobalMan()->engine;
+    engine = gmengine::GetMainGlobalMan()->engine.get();
     search = std::make_unique<GMKSearch>();
-    ASSERT_NE(engine->search, nullptr);
+    ASSERT_NE(gmengine::SearchOfEngine(), nullptr);
     ASSERT_EQ(engine->Start(), 1);
     search->setDelegate(delegate);
     server.setHandler([this](const RecordedRequest& request) { return Answer(request); });
@@ -260,7 +260,7 @@ TEST_F(SearchEngineTest, SuggestionsKeepEachKeyOnceWithItsCity) {
 }
 
 TEST_F(SearchEngineTest, StaleAnswersAndFailuresOfTheSearchClient) {
-  CAppSearch* engineSearch = engine->search;
+  CAppSearch* engineSearch = gmengine::SearchOfEngine();
   ASSERT_TRUE(search->reverseGeocode({10.0, 10.0}));
   unsigned current = engineSearch->GetSearchSeq();
   EXPECT_EQ(engineSearch->OnMessage(1003, 0, static_cast<int>(current - 1)), -1);
@@ -271,7 +271,7 @@ TEST_F(SearchEngineTest, StaleAnswersAndFailuresOfTheSearchClient) {
 }
 
 TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndNumber) {
-  CAppSearch* engineSearch = engine->search;
+  CAppSearch* engineSearch = gmengine::SearchOfEngine();
   // A city request while a reverse geocode runs: the geocode's failure still reaches its delegate.
   ASSERT_TRUE(search->reverseGeocode({10.0, 10.0}));
   unsigned current = engineSearch->GetSearchSeq();
@@ -417,7 +417,7 @@ TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentre
   EXPECT_EQ(delegate->calls[0].error, 100);
   EXPECT_EQ(delegate->calls[0].searchType, SearchType::MultiKeyPoi);
 
-  CAppSearch* engineSearch = engine->search;
+  CAppSearch* engineSearch = gmengine::SearchOfEngine();
   gmengine::_VRect bound;
   bound.left = 1;
   bound.top = 4;
@@ -431,6 +431,28 @@ TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentre
   ASSERT_TRUE(search->suggestionSearch(std::string("天")));
   ASSERT_TRUE(WaitForCalls(2));
   EXPECT_EQ(Query(server.requests().back(), "cid"), "289");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SearchEngineTest, TheDelegateHearsTheAnswerThatWasAnnouncedNotTheLatestStored) {
+  ASSERT_TRUE(search->reverseGeocode({39.98, 116.31}));
+  ASSERT_TRUE(WaitForCalls(1));
+  ASSERT_TRUE(delegate->addr && delegate->addr->strAddr());
+  EXPECT_EQ(*delegate->addr->strAddr(), "北京市海淀区丹棱街5号");
+  // An announcement carrying its own answer: the delegate hears that one, whatever is stored.
+  gmengine::tag_PoiSearchRst place;
+  std::snprintf(place.address, sizeof place.address, "%s", "Elsewhere 1");
+  gmengine::SearchAnswer answer(SearchType::ReverseGeocode, gmengine::SearchError::None, &place);
+  gmengine::GetGlobalMan()->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, 2000, 44, 0,
+                                                    gmengine::Detach(answer));
+  std::snprintf(place.address, sizeof place.address, "%s", "Changed after the post");
+  ASSERT_TRUE(WaitForCalls(2));
+  ASSERT_TRUE(delegate->addr && delegate->addr->strAddr());
+  EXPECT_EQ(*delegate->addr->strAddr(), "Elsewhere 1");
+  EXPECT_EQ(delegate->calls[1].error, 0);
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <string>
 
+#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/search/CPoiBkgDataCache.h"
 #include "mapsdk/search/CSearchMan.h"
 #include "mapsdk/search/GMKNotifier.h"
 #include "mapsdk/search/GMKRoute.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempHome.h"
 
 using namespace gmengine;
 
@@ -111,11 +113,9 @@ TEST(CSearchManTest, TextsWhoseCodePageBytesHoldABackslashOrCrossTheLimitKeepThe
   EXPECT_EQ(firstName(mixed), mixed);  // 99 bytes fit exactly
 }
 
-TEST(CSearchManTest, TheSixthPoiAnswerEvictsAndFreesTheOldest) {
+TEST(CSearchManTest, TheSixthPoiAnswerEvictsTheOldest) {
   CSearchMan man;
   man.PoiCache().SetCapacity(5);
-  std::vector<SearchRecord> evicted;
-  man.SetEvictedHandler([&](const SearchRecord& record) { evicted.push_back(record); });
   const std::string empty = R"({"result":{"type":11,"total":0},"content":[]})";
   std::vector<SearchRecord> parsed;
   for (int i = 0; i < 6; ++i) {
@@ -126,9 +126,12 @@ TEST(CSearchManTest, TheSixthPoiAnswerEvictsAndFreesTheOldest) {
     parsed.push_back(answer.record);
   }
   EXPECT_EQ(man.PoiCache().GetCount(), 5);
-  ASSERT_EQ(evicted.size(), 1u);
-  EXPECT_EQ(evicted[0], parsed[0]);  // the oldest
-  man.SetEvictedHandler(nullptr);
+  // The newest answer is the cache's first entry.
+  int word = 0;
+  const auto* first = man.PoiCache().Find(gmengine::CVString(), word);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(ViewOf(*first), parsed.back());
+  EXPECT_EQ(word, ToInt(SearchType::PoiInCity));
 }
 
 TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
@@ -166,6 +169,8 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
 }
 
 TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
+  kavro::test::TempHome home;
+  gmengine::InitMapEngine();
   std::vector<std::pair<int, int>> states;
   mapsdk::GMKNotifier::setOfflineDelegate([&](int state, int value) { states.emplace_back(state, value); });
   mapsdk::GMKNotifier::msgProc(13, 4, 77);
@@ -180,7 +185,28 @@ TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
   mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });
   mapsdk::GMKNotifier::msgProc(7, 1, 0);
   EXPECT_EQ(network, 1);
-  mapsdk::GMKNotifier::initDelegate();
+  gmengine::UnInitMapEngine();
+}
+
+TEST(GMKNotifierTest, TheDelegatesBelongToTheEngineSoTheNextEngineStartsWithoutThem) {
+  kavro::test::TempHome home;
+  int network = -1;
+  int offline = -1;
+  mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });  // no engine: not kept
+  gmengine::InitMapEngine();
+  mapsdk::GMKNotifier::msgProc(7, 1, 0);
+  EXPECT_EQ(network, -1);
+  mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });
+  mapsdk::GMKNotifier::setOfflineDelegate([&](int state, int) { offline = state; });
+  gmengine::UnInitMapEngine();
+
+  gmengine::InitMapEngine();
+  mapsdk::GMKNotifier::msgProc(7, 3, 0);
+  mapsdk::GMKNotifier::msgProc(13, 2, 1);
+  EXPECT_EQ(network, -1);
+  EXPECT_EQ(offline, -1);
+  EXPECT_EQ(mapsdk::GMKNotifier::searchDelegate(), nullptr);
+  gmengine::UnInitMapEngine();
 }
 
 }  // namespace

@@ -1,0 +1,159 @@
+#pragma once
+
+// The codes that travel through the engine's queues, and the search result codes the engine
+// routes and announces.
+namespace gmengine {
+
+// Messages of the engine queue (1), the UI queue (2) and the timers.
+enum class EngineMsg : int {
+  Timer = 8,  // wParam the timer id
+  Repaint = 9,
+  HttpData = 1002,  // HTTP client events: wParam the client id, lParam the request tag
+  HttpComplete = 1003,
+  HttpConnectFailed = 1004,
+  HttpAttemptsOver = 1005,
+  HttpTimeout = 1006,
+  HttpBadAnswer = 1007,
+  HttpTooLarge = 1008,
+  HttpMarkupPage = 1120,
+  SearchResult = 2000,     // wParam result type, lParam error
+  LocationChanged = 2004,  // lParam 0, or 201 when the network location failed
+  SlideStep = 8008,
+  ZoomStep = 8009,
+  PoiBkgData = 8010,  // wParam 510, lParam error
+  TileActivity = 8011,
+  OfflineCommand = 8013,  // wParam command, lParam argument
+  AnimationBegin = 8015,
+  PathStep = 8016,  // wParam part * 65536 + point, lParam direction
+  AnimationEnd = 8018,
+  ViewSettled = 8020,
+  OfflineState = 65289,  // wParam state, lParam value
+};
+
+constexpr int ToInt(EngineMsg message) { return static_cast<int>(message); }
+
+// Every event the HTTP client posts, including the ones only the catalogue client hears of.
+constexpr bool IsHttpMessage(EngineMsg message) {
+  const int m = ToInt(message);
+  return (m >= 1000 && m <= ToInt(EngineMsg::HttpTooLarge)) || m == 1100 ||
+         message == EngineMsg::HttpMarkupPage;
+}
+
+// Result types of the search: the codes that travel in UI message 2000 and select the store slot.
+enum class SearchType : int {
+  NetworkState = -1,
+  None = 0,
+  City = 2,        // one city named by the keyword (answer-chosen)
+  CityCenter = 4,  // city at the map centre
+  PoiDetail = 6,   // one POI with details (answer-chosen)
+  CityList = 7,    // keyword found in several cities (answer-chosen)
+  PoiInCity = 11,
+  PoiAround = 12,  // POI around a centre (answer-chosen)
+  Transit = 14,
+  BusLine = 18,
+  Driving = 20,
+  PoiInBounds = 21,
+  RouteAddr = 23,  // route ends to choose from (answer-chosen)
+  MapPoint = 26,
+  MapPointPoi = 28,  // parsed as a map point answer and reported as MapPoint
+  Walking = 31,
+  Geocode = 35,
+  ReverseGeocode = 44,
+  MultiKeyPoi = 45,
+  Link = 500,  // answer-chosen
+  Suggestion = 506,
+  OfflineCities = 507,
+  PoiBkgData = 510,
+};
+
+// The second value of UI message 2000.
+enum class SearchError : int {
+  None = 0,
+  Network = 2,         // connect or send failed, attempts exhausted, time-out
+  Unparsable = 3,      // the answer or its record could not be read
+  NothingFound = 11,   // empty list, no route, or an answer type that is not handled
+  TransitFailed = 13,  // transit: server error 6, or route ends to choose from a transit request
+  RouteFailed = 14,    // transit: server error 1; driving or walking: server error 4
+  BadAnswer = 101,     // the search client reported an answer it could not take
+  Unconvertible = 102  // the answer's text could not be converted
+};
+
+constexpr int ToInt(SearchType type) { return static_cast<int>(type); }
+constexpr int ToInt(SearchError error) { return static_cast<int>(error); }
+constexpr bool IsPoiListType(SearchType type) {
+  return type == SearchType::PoiInCity || type == SearchType::PoiAround || type == SearchType::PoiInBounds;
+}
+
+// Who hears an announcement, and through which callback.
+enum class NotifierKind : int {
+  None = 0,
+  Poi = 1,
+  Transit = 2,
+  Driving = 3,
+  Walking = 4,
+  ReverseGeocode = 6,
+  NetworkState = 7,
+  Geocode = 10,
+  RouteAddr = 11,
+  OfflineCities = 12,
+  OfflineState = 13,
+  BusLine = 14,
+  Suggestion = 15,
+};
+
+constexpr int ToInt(NotifierKind kind) { return static_cast<int>(kind); }
+
+// The notifier kind of a search result type (None for a type the notifier does not know).
+constexpr NotifierKind NotifierKindOf(SearchType type) {
+  switch (type) {
+    case SearchType::CityList:
+    case SearchType::PoiInCity:
+    case SearchType::PoiAround:
+    case SearchType::PoiInBounds:
+    case SearchType::MultiKeyPoi:
+      return NotifierKind::Poi;
+    case SearchType::Transit:
+      return NotifierKind::Transit;
+    case SearchType::Driving:
+      return NotifierKind::Driving;
+    case SearchType::Walking:
+      return NotifierKind::Walking;
+    case SearchType::ReverseGeocode:
+      return NotifierKind::ReverseGeocode;
+    case SearchType::NetworkState:
+      return NotifierKind::NetworkState;
+    case SearchType::Geocode:
+      return NotifierKind::Geocode;
+    case SearchType::RouteAddr:
+      return NotifierKind::RouteAddr;
+    case SearchType::OfflineCities:
+      return NotifierKind::OfflineCities;
+    case SearchType::BusLine:
+      return NotifierKind::BusLine;
+    case SearchType::Suggestion:
+      return NotifierKind::Suggestion;
+    default:
+      return NotifierKind::None;
+  }
+}
+
+// The error a delegate hears: the route failures and "nothing found" all read as 100.
+constexpr int DelegateError(SearchError error) {
+  const int e = ToInt(error);
+  return e >= 11 && e <= 14 ? 100 : e;
+}
+
+// Offline states (UI message 65289) and what the offline delegate hears of them.
+enum class OfflineState : int {
+  CityChanged = 0,      // kept inside the SDK
+  FirstLoggedCity = 1,  // kept inside the SDK
+  Installing = 2,       // value: package number
+  NotInstalled = 3,     // value: count
+  NewerVersion = 4,     // delivered with value 0
+  PackagesDone = 5,     // value: 0 all installed, 1 otherwise
+  FolderInstalled = 6,  // value: count
+};
+
+constexpr int ToInt(OfflineState state) { return static_cast<int>(state); }
+
+}  // namespace gmengine

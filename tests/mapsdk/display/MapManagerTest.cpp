@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/search/GMKNotifier.h"
+#include "platform/foundation/Environment.h"
+#include "tests/support/TempHome.h"
+#include "tests/support/VirtualRunLoop.h"
+
+namespace {
+
+class MapManagerTest : public kavro::test::VirtualRunLoopTest {
+ protected:
+  void TearDown() override {
+    platform::RunLoop::main().discardAll();
+    VirtualRunLoopTest::TearDown();
+  }
+  kavro::test::TempHome home;
+};
+
+TEST_F(MapManagerTest, TwoManagersOneAfterAnotherShareNoDelegates) {
+  int heard = 0;
+  {
+    mapsdk::GMKMapManager first;
+    ASSERT_TRUE(first.start([&](int state) { heard = state; }));
+    mapsdk::GMKNotifier::msgProc(7, 1, 0);
+    EXPECT_EQ(heard, 1);
+    EXPECT_TRUE(first.stop());
+  }
+  EXPECT_EQ(gmengine::GetMainGlobalMan(), nullptr);
+  mapsdk::GMKMapManager second;
+  // The first manager's engine took its delegates along.
+  mapsdk::GMKNotifier::msgProc(7, 2, 0);
+  EXPECT_EQ(heard, 1);
+  EXPECT_EQ(mapsdk::GMKNotifier::searchDelegate(), nullptr);
+}
+
+TEST_F(MapManagerTest, ASlideStepOnTheUiQueueMovesTheMapOneStep) {
+  mapsdk::GMKMapManager manager;
+  ASSERT_TRUE(manager.start(nullptr));
+  int handle = 0;
+  ASSERT_EQ(gmengine::initWindowAndMapControl(&handle), 1);
+  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+  ASSERT_NE(control, nullptr);
+  gmengine::AdjustMapWindow(control, 0, 0, 640, 960);
+  gmengine::_VPoint from;
+  gmengine::GetMapCenter(from);
+  // An animated move of 10000 units east: ten steps of 1000.
+  gmengine::MoveMapCenter(control, from.x + 10000, from.y, 1, 1, 1);
+  gmengine::GetGlobalMan()->dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue, 8008, 0, 0);
+  gmengine::_VPoint now;
+  gmengine::GetMapCenter(now);
+  EXPECT_EQ(now.x, from.x + 1000);
+  EXPECT_EQ(now.y, from.y);
+  EXPECT_TRUE(manager.stop());
+}
+
+}  // namespace
