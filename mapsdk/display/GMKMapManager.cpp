@@ -23,7 +23,7 @@ CVMapEngine* Engine() {
 
 CVMsgDispatcher* Dispatcher() {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->dispatcher : nullptr;
+  return global ? global->dispatcher.get() : nullptr;
 }
 
 // The next step of an animated move, 0.01 s after the one before, until the slide ends.

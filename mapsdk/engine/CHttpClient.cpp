@@ -393,7 +393,7 @@ CHttpClient::~CHttpClient() {
 int CHttpClient::Init() {
   CVGlobalMan* global = GetGlobalMan();
   if (!global || !global->socketMan || !global->dispatcher) return 0;
-  return Init(global->socketMan, global->dispatcher);
+  return Init(global->socketMan.get(), global->dispatcher.get());
 }
 
 int CHttpClient::Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher) {

@@ -22,11 +22,13 @@ std::mutex screenMutex;
 ScreenMode screenMode;
 }  // namespace
 
+CVGlobalMan::CVGlobalMan() = default;
+
 CVGlobalMan::~CVGlobalMan() { CVGlobalMan::UnInit(); }
 
 int CVGlobalMan::Init() {
-  if (!dispatcher) dispatcher = new CVMsgDispatcher();
-  if (!socketMan) socketMan = new CVSocketMan();
+  if (!dispatcher) dispatcher = std::make_unique<CVMsgDispatcher>();
+  if (!socketMan) socketMan = std::make_unique<CVSocketMan>();
   sysInfo.dataPath = GetCachesPath() + CVString("GeoMapSdk/");
   CreateDirectory(sysInfo.dataPath);
   sysInfo.offlineDownload = -1;
@@ -44,10 +46,8 @@ int CVGlobalMan::Init() {
 }
 
 void CVGlobalMan::UnInit() {
-  delete socketMan;  // joins the socket and resolver threads before anything they post to goes
-  socketMan = nullptr;
-  delete dispatcher;
-  dispatcher = nullptr;
+  socketMan.reset();  // joins the socket and resolver threads before anything they post to goes
+  dispatcher.reset();
   POSITION position = iconTable.GetStartPosition();
   while (position) {
     std::uint16_t id = 0;

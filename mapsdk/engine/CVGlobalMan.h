@@ -43,7 +43,7 @@ struct CVSysInfo {
 // main thread; its members are read from any thread while it lives.
 class CVGlobalMan {
  public:
-  CVGlobalMan() = default;
+  CVGlobalMan();
   virtual ~CVGlobalMan();
   CVGlobalMan(const CVGlobalMan&) = delete;
   CVGlobalMan& operator=(const CVGlobalMan&) = delete;
@@ -54,8 +54,8 @@ class CVGlobalMan {
   // Releases what Init built (network threads joined first) and every icon table entry.
   virtual void UnInit();
 
-  CVMsgDispatcher* dispatcher = nullptr;
-  CVSocketMan* socketMan = nullptr;
+  std::unique_ptr<CVMsgDispatcher> dispatcher;
+  std::unique_ptr<CVSocketMan> socketMan;
   int bitsPerPixel = 32;
   CVSysInfo sysInfo;
   CVMapWordToPtr iconTable;  // tag_IconImage* values, owned

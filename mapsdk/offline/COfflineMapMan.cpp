@@ -27,7 +27,7 @@ void ReportProgressOf(const COLUpdateRecord& record) {
 
 CVMsgDispatcher* Dispatcher() {
   CVGlobalMan* global = GetGlobalMan();
-  return global ? global->dispatcher : nullptr;
+  return global ? global->dispatcher.get() : nullptr;
 }
 
 void SplitName(const CVString& name, int& x, int& y) {

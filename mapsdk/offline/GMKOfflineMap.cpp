@@ -10,7 +10,6 @@
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
-#include "mapsdk/offline/OfflineStateRelay.h"
 #include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKNotifier.h"
 
@@ -48,8 +47,6 @@ std::shared_ptr<GMKOfflineMap> GMKOfflineMap::create() {
     tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
   }
   if (!CAppSearch::install()) return nullptr;
-  // Offline states reach whichever offline map's delegate is set.
-  GMKNotifier::setOfflineDelegate([](int state, int value) { OfflineStateRelay::deliver(state, value); });
   return map;
 }
 
@@ -63,12 +60,12 @@ void GMKOfflineMap::releaseEngineParts() {
 
 GMKOfflineMap::~GMKOfflineMap() {
   std::shared_ptr<GMKOfflineMapDelegate> mine = delegate_.lock();
-  if (mine && OfflineStateRelay::offlineDelegate() == mine) OfflineStateRelay::setOfflineDelegate({});
+  if (mine && GMKNotifier::offlineDelegate() == mine) GMKNotifier::setOfflineDelegate({});
 }
 
 void GMKOfflineMap::setDelegate(std::weak_ptr<GMKOfflineMapDelegate> delegate) {
   delegate_ = delegate;
-  OfflineStateRelay::setOfflineDelegate(std::move(delegate));
+  GMKNotifier::setOfflineDelegate(std::move(delegate));
 }
 
 bool GMKOfflineMap::scan() {

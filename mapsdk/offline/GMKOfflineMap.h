@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "mapsdk/offline/GMKOLUpdateElement.h"
-#include "mapsdk/offline/GMKOfflineMapDelegate.h"
+#include "mapsdk/search/GMKOfflineMapDelegate.h"
 
 namespace gmengine {
 struct COLUpdateRecord;
@@ -15,7 +15,7 @@ namespace mapsdk {
 // The map SDK's offline maps: creating one brings up the engine's offline machinery (record
 // manager, catalogue task manager, version-list manager, search object), which then lives as
 // long as the engine. Installs offline packages (scan), removes a city's data and reads the
-// cities' update states; states reach the delegate through the offline state relay. Main thread.
+// cities' update states; states reach the delegate through the notifier. Main thread.
 class GMKOfflineMap {
  public:
   // Null without an engine, or when a part cannot be made. A second map reuses the parts.

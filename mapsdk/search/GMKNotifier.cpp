@@ -30,7 +30,7 @@ class NotifierState : public EngineNotifier {
 
   GMKNotifier::NetworkStateHandler general;
   std::weak_ptr<GMKSearchDelegate> search;
-  GMKNotifier::OfflineStateHandler offline;
+  std::weak_ptr<GMKOfflineMapDelegate> offline;
 };
 
 // The engine's notifier state; null without an engine or when another notifier is in place.
@@ -143,24 +143,28 @@ std::shared_ptr<GMKSearchDelegate> GMKNotifier::searchDelegate() {
   NotifierState* state = State();
   return state ? state->search.lock() : nullptr;
 }
-void GMKNotifier::setOfflineDelegate(OfflineStateHandler handler) {
-  if (NotifierState* state = InstalledState()) state->offline = std::move(handler);
+void GMKNotifier::setOfflineDelegate(std::weak_ptr<GMKOfflineMapDelegate> delegate) {
+  if (NotifierState* state = InstalledState()) state->offline = std::move(delegate);
+}
+std::shared_ptr<GMKOfflineMapDelegate> GMKNotifier::offlineDelegate() {
+  NotifierState* state = State();
+  return state ? state->offline.lock() : nullptr;
 }
 
 void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
   const auto notifierKind = static_cast<NotifierKind>(kind);
   if (notifierKind == NotifierKind::OfflineState) {
-    NotifierState* state = State();
-    if (!state || !state->offline) return;
+    std::shared_ptr<GMKOfflineMapDelegate> delegate = offlineDelegate();
+    if (!delegate) return;
     switch (static_cast<OfflineState>(wParam)) {
       case OfflineState::Installing:
       case OfflineState::NotInstalled:
       case OfflineState::PackagesDone:
       case OfflineState::FolderInstalled:
-        state->offline(wParam, lParam);
+        delegate->onGetOfflineMapState(wParam, lParam);
         break;
       case OfflineState::NewerVersion:
-        state->offline(wParam, 0);
+        delegate->onGetOfflineMapState(wParam, 0);
         break;
       default:
         break;

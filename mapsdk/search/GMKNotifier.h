@@ -6,6 +6,7 @@
 #include "mapsdk/search/GMKAddrInfo.h"
 #include "mapsdk/search/GMKBusLineResult.h"
 #include "mapsdk/search/GMKLine.h"
+#include "mapsdk/search/GMKOfflineMapDelegate.h"
 #include "mapsdk/search/GMKPlanResult.h"
 #include "mapsdk/search/GMKPoiResult.h"
 #include "mapsdk/search/GMKRoute.h"
@@ -23,12 +24,10 @@ namespace mapsdk {
 // into result objects. Keeps the map SDK's three delegates, none owned: the general one (network
 // state), the search one and the offline one (state changes). They belong to the engine (its
 // notifier), so a new engine starts without any; without an engine nothing is kept. The general
-// and offline receivers are handed in as functions by the parts that own their delegate classes.
-// Main thread only.
+// receiver is the function the application hands to the map manager. Main thread only.
 class GMKNotifier {
  public:
   using NetworkStateHandler = std::function<void(int state)>;
-  using OfflineStateHandler = std::function<void(int state, int value)>;
 
   // Puts the notifier in the engine unless it has one; nothing without an engine.
   static void install();
@@ -38,7 +37,8 @@ class GMKNotifier {
   static void setGeneralDelegate(NetworkStateHandler handler);
   static void setSearchDelegate(std::weak_ptr<GMKSearchDelegate> delegate);
   static std::shared_ptr<GMKSearchDelegate> searchDelegate();
-  static void setOfflineDelegate(OfflineStateHandler handler);
+  static void setOfflineDelegate(std::weak_ptr<GMKOfflineMapDelegate> delegate);
+  static std::shared_ptr<GMKOfflineMapDelegate> offlineDelegate();
 
   // One announcement: kind (1 POI, 2 transit, 3 driving, 4 walking, 6 reverse geocode, 7 network
   // state, 10 geocode, 11 route ends, 13 offline state, 14 bus line, 15 suggestion), then for the

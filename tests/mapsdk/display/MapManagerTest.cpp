@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/offline/GMKOfflineMap.h"
+#include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/GMKNotifier.h"
 #include "platform/foundation/Environment.h"
 #include "tests/support/TempHome.h"
@@ -56,6 +60,43 @@ TEST_F(MapManagerTest, ASlideStepOnTheUiQueueMovesTheMapOneStep) {
   gmengine::GetMapCenter(now);
   EXPECT_EQ(now.x, from.x + 1000);
   EXPECT_EQ(now.y, from.y);
+  EXPECT_TRUE(manager.stop());
+}
+
+TEST_F(MapManagerTest, ReleasingTheMapLayersLeavesNothingToDrawOrShow) {
+  mapsdk::GMKMapManager manager;
+  int handle = 0;
+  ASSERT_EQ(gmengine::initWindowAndMapControl(&handle), 1);
+  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+  ASSERT_NE(control, nullptr);
+  gmengine::AdjustMapWindow(control, 0, 0, 64, 64);
+  gmengine::CVWnd* window = gmengine::GetMainGlobalMan()->mapWindow;
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(gmengine::DrawMapControl(control, *window->GetDC()), 1);
+  EXPECT_EQ(gmengine::ReleaseMapLayers(control), 1);
+  EXPECT_EQ(gmengine::DrawMapControl(control, *window->GetDC()), 0);
+  EXPECT_EQ(gmengine::SetMapType(control, 2, 1), 0);
+}
+
+// Hears the offline states.
+class OfflineDelegate : public mapsdk::GMKOfflineMapDelegate {
+ public:
+  void onGetOfflineMapState(int state, int value) override { states.emplace_back(state, value); }
+  std::vector<std::pair<int, int>> states;
+};
+
+TEST_F(MapManagerTest, OfflineStatesOfTheEngineReachTheOfflineMapsDelegate) {
+  mapsdk::GMKMapManager manager;
+  ASSERT_TRUE(manager.start(nullptr));
+  auto offline = mapsdk::GMKOfflineMap::create();
+  ASSERT_NE(offline, nullptr);
+  auto delegate = std::make_shared<OfflineDelegate>();
+  offline->setDelegate(delegate);
+  gmengine::CVMsgDispatcher* dispatcher = gmengine::GetGlobalMan()->dispatcher.get();
+  dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, 65289, 2, 7);
+  dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, 65289, 0, 131);  // kept inside
+  runFor(0);
+  EXPECT_EQ(delegate->states, (std::vector<std::pair<int, int>>{{2, 7}}));
   EXPECT_TRUE(manager.stop());
 }
 

@@ -195,8 +195,7 @@ class COLRecordManTest : public offline_test::OfflineEngineTest {
     Drain();
     // The SDK's notifier again, the offline delegate with it.
     engine->SetNotifier(nullptr);
-    mapsdk::GMKNotifier::setOfflineDelegate(
-        [](int state, int value) { mapsdk::OfflineStateRelay::deliver(state, value); });
+    mapsdk::GMKNotifier::setOfflineDelegate(delegate);
     return seen;
   }
 };

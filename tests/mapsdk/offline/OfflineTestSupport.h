@@ -11,7 +11,6 @@
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
 #include "mapsdk/offline/COfflineMapMan.h"
-#include "mapsdk/offline/OfflineStateRelay.h"
 #include "mapsdk/search/GMKNotifier.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
@@ -76,8 +75,6 @@ class OfflineEngineTest : public ::testing::Test {
   void SetUp() override {
     gmengine::InitMapEngine();
     engine = gmengine::GetMainGlobalMan()->engine.get();
-    mapsdk::GMKNotifier::setOfflineDelegate(
-        [](int state, int value) { mapsdk::OfflineStateRelay::deliver(state, value); });
     enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [this](int message, int wParam, int lParam) {
       gmengine::COfflineMapMan* man = mapMan;
       if (!man) return 0;
@@ -88,16 +85,15 @@ class OfflineEngineTest : public ::testing::Test {
     engine->SetDisplay(std::make_unique<Display>(*this));
     ASSERT_EQ(engine->Start(), 1);
     delegate = std::make_shared<RecordingDelegate>();
-    mapsdk::OfflineStateRelay::setOfflineDelegate(delegate);
+    mapsdk::GMKNotifier::setOfflineDelegate(delegate);
   }
   void TearDown() override {
-    mapsdk::OfflineStateRelay::setOfflineDelegate({});
     mapMan = nullptr;
     gmengine::UnInitMapEngine();
     platform::RunLoop::main().discardAll();
   }
   gmengine::CVString DataFolder() const { return gmengine::GetMainGlobalMan()->sysInfo.dataPath; }
-  gmengine::CVMsgDispatcher* Dispatcher() const { return gmengine::GetGlobalMan()->dispatcher; }
+  gmengine::CVMsgDispatcher* Dispatcher() const { return gmengine::GetGlobalMan()->dispatcher.get(); }
   // Hands every queued engine message over (what the main run loop does).
   void Drain() {
     while (Dispatcher()->DispatchMessage()) {

@@ -168,17 +168,24 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
   EXPECT_EQ(walk.endPt().latitude, 0);  // no boarding point
 }
 
+// Hears the offline states.
+class OfflineStates : public mapsdk::GMKOfflineMapDelegate {
+ public:
+  void onGetOfflineMapState(int state, int value) override { states.emplace_back(state, value); }
+  std::vector<std::pair<int, int>> states;
+};
+
 TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
   kavro::test::TempHome home;
   gmengine::InitMapEngine();
-  std::vector<std::pair<int, int>> states;
-  mapsdk::GMKNotifier::setOfflineDelegate([&](int state, int value) { states.emplace_back(state, value); });
+  auto offline = std::make_shared<OfflineStates>();
+  mapsdk::GMKNotifier::setOfflineDelegate(offline);
   mapsdk::GMKNotifier::msgProc(13, 4, 77);
   mapsdk::GMKNotifier::msgProc(13, 0, 1);
   mapsdk::GMKNotifier::msgProc(13, 2, 5);
   mapsdk::GMKNotifier::msgProc(13, 7, 1);
-  EXPECT_EQ(states, (std::vector<std::pair<int, int>>{{4, 0}, {2, 5}}));
-  mapsdk::GMKNotifier::setOfflineDelegate(nullptr);
+  EXPECT_EQ(offline->states, (std::vector<std::pair<int, int>>{{4, 0}, {2, 5}}));
+  mapsdk::GMKNotifier::setOfflineDelegate({});
   mapsdk::GMKNotifier::initDelegate();
   mapsdk::GMKNotifier::msgProc(7, 1, 0);  // nothing to call
   int network = -1;
@@ -191,20 +198,20 @@ TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
 TEST(GMKNotifierTest, TheDelegatesBelongToTheEngineSoTheNextEngineStartsWithoutThem) {
   kavro::test::TempHome home;
   int network = -1;
-  int offline = -1;
+  auto offline = std::make_shared<OfflineStates>();
   mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });  // no engine: not kept
   gmengine::InitMapEngine();
   mapsdk::GMKNotifier::msgProc(7, 1, 0);
   EXPECT_EQ(network, -1);
   mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });
-  mapsdk::GMKNotifier::setOfflineDelegate([&](int state, int) { offline = state; });
+  mapsdk::GMKNotifier::setOfflineDelegate(offline);
   gmengine::UnInitMapEngine();
 
   gmengine::InitMapEngine();
   mapsdk::GMKNotifier::msgProc(7, 3, 0);
   mapsdk::GMKNotifier::msgProc(13, 2, 1);
   EXPECT_EQ(network, -1);
-  EXPECT_EQ(offline, -1);
+  EXPECT_TRUE(offline->states.empty());
   EXPECT_EQ(mapsdk::GMKNotifier::searchDelegate(), nullptr);
   gmengine::UnInitMapEngine();
 }
