@@ -11,6 +11,7 @@
 #include "mapsdk/display/LocationSources.h"
 #include "mapsdk/display/LocationTypes.h"
 #include "mapsdk/engine/CVMutex.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace mapsdk {
 
@@ -27,8 +28,8 @@ class CAppLocation {
  public:
   static constexpr int kTimerId = 1000;
   static constexpr int kTimerMs = 1000;
-  static constexpr int kLocationClientId = 2;
-  static constexpr int kUploadClientId = 5;
+  static constexpr int kLocationClientId = gmengine::ToInt(gmengine::EngineClient::Location);
+  static constexpr int kUploadClientId = gmengine::ToInt(gmengine::EngineClient::LocationUpload);
   static constexpr int kMsgLocationChanged = 2004;
   static constexpr int kNetworkFailed = 201;
   static constexpr int kMaxRadius = 2000;

@@ -169,20 +169,20 @@ int CVMapEngine::EngineMessageProc(const VMessage& m) {
   }
   if (IsHttpMessage(message)) {
     CHttpClient::DeliverReceived(wParam, m.message, lParam);
-    switch (wParam) {
-      case kOfflineTaskClientId: {
+    switch (static_cast<EngineClient>(wParam)) {
+      case EngineClient::OfflineTask: {
         // The catalogue client's failures stay with it: it retries at its next tick.
         const bool handed = m.message <= ToInt(EngineMsg::HttpComplete) ||
                             message == EngineMsg::HttpBadAnswer || message == EngineMsg::HttpMarkupPage;
         if (handed) Route(EngineSlot::OfflineTaskMan, message, wParam, lParam);
         break;
       }
-      case 0:
-      case 3:
+      case EngineClient::Search:
+      case EngineClient::CityCenter:
         Route(EngineSlot::Search, message, wParam, lParam);
         break;
-      case 2:
-      case 5:
+      case EngineClient::Location:
+      case EngineClient::LocationUpload:
         Route(EngineSlot::Location, message, wParam, lParam);
         break;
       default:

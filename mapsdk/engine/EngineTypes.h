@@ -39,6 +39,18 @@ constexpr bool IsHttpMessage(EngineMsg message) {
          message == EngineMsg::HttpMarkupPage;
 }
 
+// The HTTP clients whose events the engine routes (wParam of the HTTP messages); every other id is
+// a tile client of the map.
+enum class EngineClient : int {
+  Search = 0,
+  Location = 2,
+  CityCenter = 3,
+  LocationUpload = 5,
+  OfflineTask = 9,
+};
+
+constexpr int ToInt(EngineClient client) { return static_cast<int>(client); }
+
 // Result types of the search: the codes that travel in UI message 2000 and select the store slot.
 enum class SearchType : int {
   NetworkState = -1,

@@ -25,7 +25,7 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   static constexpr int kBufferSize = 256000;
   static constexpr int kTimerId = 1004;
   static constexpr int kTimerMs = 5000;
-  static constexpr int kClientId = 9;
+  static constexpr int kClientId = ToInt(EngineClient::OfflineTask);
   enum FileCode { kVerDatset = 0, kCMRequire = 1, kMPZoomCtl = 2, kHotcity = 3, kSearch = 4 };
 
   COfflineTaskMan();

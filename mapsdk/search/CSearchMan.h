@@ -35,8 +35,8 @@ class CSearchMan {
  public:
   static constexpr int kSearchBufferSize = 256000;
   static constexpr int kCityBufferSize = 15360;
-  static constexpr int kSearchClientId = 0;
-  static constexpr int kCityClientId = 3;
+  static constexpr int kSearchClientId = ToInt(EngineClient::Search);
+  static constexpr int kCityClientId = ToInt(EngineClient::CityCenter);
 
   using RecordCache = CAppDataCache<CachedSearchRecord>;
 
