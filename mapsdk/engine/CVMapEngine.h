@@ -71,18 +71,21 @@ class CVMapEngine : public CVMsgHandler {
 
   // The part in the slot (not owned by the caller); null until one is installed. Any thread.
   EnginePart* Part(EngineSlot slot) const;
+  // The part as T; null when the slot is empty or holds another kind.
   template <class T>
   T* PartAs(EngineSlot slot) const {
-    return static_cast<T*>(Part(slot));
+    return dynamic_cast<T*>(Part(slot));
   }
   // Puts the part in an empty slot and answers it; with the slot taken, the part is dropped and the
   // one there answered. Main thread.
   EnginePart* Install(EngineSlot slot, std::unique_ptr<EnginePart> part);
+  // As Install; null when the slot already holds a part of another kind.
   template <class T>
   T* InstallAs(EngineSlot slot, std::unique_ptr<T> part) {
-    return static_cast<T*>(Install(slot, std::unique_ptr<EnginePart>(std::move(part))));
+    return dynamic_cast<T*>(Install(slot, std::unique_ptr<EnginePart>(std::move(part))));
   }
-  // Shuts the slot's part down and destroys it. Main thread.
+  // Shuts the slot's part down and destroys it. Main thread, with the engine stopped (no timer
+  // thread may be handing the part a tick).
   void Remove(EngineSlot slot);
   // The display and the notifier (replacing any before). Main thread.
   void SetDisplay(std::unique_ptr<EngineDisplay> display);

@@ -42,20 +42,12 @@ std::shared_ptr<GMKOfflineMap> GMKOfflineMap::create() {
   }
   if (!engine->Part(EngineSlot::OfflineTaskMan)) {
     auto* tasks = engine->InstallAs(EngineSlot::OfflineTaskMan, std::make_unique<COfflineTaskMan>());
-    if (!tasks->Init()) return nullptr;
+    if (!tasks || !tasks->Init()) return nullptr;
     tasks->AddCityListTask(2);
     tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
   }
   if (!CAppSearch::install()) return nullptr;
   return map;
-}
-
-void GMKOfflineMap::releaseEngineParts() {
-  CVMapEngine* engine = Engine();
-  if (!engine) return;
-  engine->Remove(EngineSlot::OfflineTaskMan);
-  engine->Remove(EngineSlot::RecordMan);
-  engine->Remove(EngineSlot::VerDatsetMan);
 }
 
 GMKOfflineMap::~GMKOfflineMap() {

@@ -38,8 +38,6 @@ class GMKOfflineMap {
   std::shared_ptr<GMKOLUpdateElement> getUpdateInfo(int cityID) const;
 
   static std::shared_ptr<GMKOLUpdateElement> elementFromRecord(const gmengine::COLUpdateRecord& record);
-  // Frees the offline parts the engine core holds (the engine's release does it too).
-  static void releaseEngineParts();
 
  private:
   GMKOfflineMap() = default;
