@@ -18,9 +18,7 @@ void CGridLayer::Update() {
 }
 
 void CGridLayer::Show(bool shown) {
-  if (auto* traffic = dynamic_cast<CTrafficReq*>(request_.get()); traffic && shown != shown_) {
-    traffic->OnShow(shown);
-  }
+  if (request_ && shown != shown_) request_->OnShow(shown);
   CMapLayer::Show(shown);
 }
 

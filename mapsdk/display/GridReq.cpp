@@ -51,8 +51,8 @@ int GridReq::Init(int cols, int rows, int fileCapacity, const char* indexName, c
   if (static_cast<int>(buffers_.size()) != count || buffers_.empty()) {
     result = cache_.Init(DocumentsFile(indexName), DocumentsFile(dataName), std::max(1, count), fileCapacity,
                          kFileByteLimit);
+    // Buffers are made as tiles are decoded: a layer that is never shown holds none.
     buffers_.assign(static_cast<std::size_t>(count), {});
-    if (allocate) AllocateBuffers();
     if (needed_) needed_->RemoveAll();
     if (drawList_) drawList_->clear();
   }
@@ -82,11 +82,30 @@ void GridReq::FreeBuffers() {
   }
 }
 
+void GridReq::OnShow(bool shown) {
+  hidden_ = !shown;
+  if (shown) return;
+  FreeBuffers();
+  if (drawList_) drawList_->clear();
+  previousDraw_.clear();
+}
+
+std::size_t GridReq::DecodedBytes() const {
+  std::size_t bytes = 0;
+  for (const auto& buffer : buffers_) bytes += buffer.capacity() * sizeof(std::uint32_t);
+  if (drawList_) {
+    for (const tagGirdDataForShow& entry : *drawList_) {
+      if (entry.pixels) bytes += entry.pixels->capacity() * sizeof(std::uint32_t);
+    }
+  }
+  return bytes;
+}
+
 std::uint32_t* GridReq::BufferOf(int slot) {
   if (slot < 0 || slot >= static_cast<int>(buffers_.size())) return nullptr;
   auto& buffer = buffers_[static_cast<std::size_t>(slot)];
   if (buffer.empty()) {
-    if (!allocate_) return nullptr;
+    if (!allocate_ || hidden_) return nullptr;
     buffer.assign(tileimage::kTilePixels, 0);
   }
   return buffer.data();
@@ -445,14 +464,9 @@ void CTrafficReq::BatchFetch(const CVArray<CVString>& keys) {
 }
 
 void CTrafficReq::OnShow(bool shown) {
-  if (shown) {
-    allocate_ = true;
-    AllocateBuffers();
-  } else {
-    FreeBuffers();
-    allocate_ = false;
-    cache_.RemoveAll();
-  }
+  GridReq::OnShow(shown);
+  allocate_ = shown;
+  if (!shown) cache_.RemoveAll();
 }
 
 }  // namespace mapsdk

@@ -47,9 +47,10 @@ class GridReq : public CReqBase {
   explicit GridReq(GridKind kind, CMapStatus* status = nullptr);
   ~GridReq() override;
 
-  // Kept block cols x rows; cache files under the documents folder; with allocate, the pixel
-  // buffers. The memory cache is rebuilt only when the block size changes. 1; 0 when the file
-  // cache could not be opened (the memory cache works all the same).
+  // Kept block cols x rows; cache files under the documents folder; allocate lets the layer hold
+  // pixel buffers (made as tiles are decoded, one per kept tile at most). The memory cache is
+  // rebuilt only when the block size changes. 1; 0 when the file cache could not be opened (the
+  // memory cache works all the same).
   int Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName, bool traffic,
            bool allocate);
   // The layer's lists (not owned).
@@ -83,6 +84,11 @@ class GridReq : public CReqBase {
   GridKind Kind() const { return kind_; }
   void AllocateBuffers();
   void FreeBuffers();
+  // Shown: buffers are made again as tiles are decoded. Hidden: the decoded pixels (tiles and
+  // substitutes) are freed and none are made until shown; the memory cache keeps its records.
+  virtual void OnShow(bool shown);
+  // Bytes of decoded pixels held: tile buffers and the substitutes of missing tiles.
+  std::size_t DecodedBytes() const;
 
  protected:
   // Rebuilds the needed list from the status centre, outer ring first, then reversed.
@@ -115,6 +121,7 @@ class GridReq : public CReqBase {
   std::vector<std::vector<std::uint32_t>> buffers_;
   bool traffic_ = false;
   bool allocate_ = true;
+  bool hidden_ = false;
 };
 
 // The street and satellite request: adds the ancestor fallback and the cache-only refresh.
@@ -148,7 +155,7 @@ class CTrafficReq : public GridReq {
     time_ = time;
   }
   // From hidden: buffers allocated; to hidden: buffers freed and the memory cache emptied.
-  void OnShow(bool shown);
+  void OnShow(bool shown) override;
 
  private:
   int NextSequence() const override;

@@ -329,3 +329,45 @@ TEST_F(TileLayerTest, AnEmptyTileIsPaintedInTheBackgroundOfItsLevel) {
 }
 
 }  // namespace
+
+// Decoded pixels: one 256 x 256 buffer per kept tile at most while shown, none while hidden.
+TEST_F(TileLayerTest, DecodedPixelsStayWithinTheKeptBlockAndGoWhenHidden) {
+  const std::size_t tileBytes = tileimage::kTilePixels * sizeof(std::uint32_t);
+  const std::size_t budget = static_cast<std::size_t>(status.KeptCols() * status.KeptRows()) * tileBytes;
+  for (int screen = 0; screen < 6; ++screen) {
+    status.SetCenter(kCenterX + screen * 640 * status.upp, kCenterY);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    layer->Update();
+    ASSERT_TRUE(WaitForBatch());
+    ASSERT_EQ(TilesWithData(), layer->Needed().GetSize());
+    EXPECT_LE(layer->Request()->DecodedBytes(), budget);
+    EXPECT_LE(layer->Request()->Cache().GetCount(), status.KeptCols() * status.KeptRows());
+  }
+  const std::size_t requests = server.requestCount();
+
+  layer->Show(false);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  EXPECT_EQ(TilesWithData(), 0);
+  RecordingTarget hidden;
+  layer->Draw(hidden);
+  EXPECT_TRUE(hidden.bitmaps.empty());
+
+  // Shown again, the window decodes from the memory cache without asking the service.
+  layer->Show(true);
+  layer->Update();
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+  EXPECT_EQ(server.requestCount(), requests);
+  EXPECT_LE(layer->Request()->DecodedBytes(), budget);
+}
+
+// A layer that starts hidden (satellite, traffic) holds no pixels when its block is sized.
+TEST_F(TileLayerTest, ALayerHiddenBeforeItsBlockIsSizedMakesNoBuffers) {
+  layer->Show(false);
+  layer->Request()->Init(status.KeptCols() + 1, status.KeptRows(), 500, "SatData.Index", "Satllite.ca", false,
+                         true);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  layer->Update();  // hidden: nothing asked, nothing decoded
+  platform::RunLoop::main().runFor(0.05);
+  EXPECT_EQ(server.requestCount(), 0u);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+}
