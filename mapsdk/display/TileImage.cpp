@@ -63,10 +63,12 @@ std::uint32_t ReadBigEndian(const std::uint8_t* p) {
 
 bool ChunkIs(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
 
-// Chunks that carry no colour: text, time and pixel size.
-bool Harmless(const std::uint8_t* type) {
+// Chunks that change no colour of an 8-bit picture read as sRGB: text, time, pixel size, and the
+// colour space when it says sRGB (the gamma of sRGB exactly; primaries alone convert nothing).
+bool Harmless(const std::uint8_t* type, const std::uint8_t* body, std::uint32_t length) {
+  if (ChunkIs(type, "gAMA")) return length == 4 && ReadBigEndian(body) == 45455;
   return ChunkIs(type, "tEXt") || ChunkIs(type, "zTXt") || ChunkIs(type, "iTXt") || ChunkIs(type, "tIME") ||
-         ChunkIs(type, "pHYs");
+         ChunkIs(type, "pHYs") || ChunkIs(type, "sRGB") || ChunkIs(type, "cHRM");
 }
 
 struct FastBuffers {
@@ -156,7 +158,7 @@ Fast DecodePNGFast(const std::uint8_t* data, std::size_t size, std::uint32_t* ou
     } else if (ChunkIs(type, "IEND")) {
       ended = true;
       break;
-    } else if (!Harmless(type)) {
+    } else if (!Harmless(type, body, length)) {
       return Fast::UseLibpng;
     } else if (idatChunks > 0) {
       idatClosed = true;

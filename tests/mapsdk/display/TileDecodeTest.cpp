@@ -131,8 +131,8 @@ Bytes Of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 }  // namespace
 
 // Every picture decodes to exactly the words libpng gives: the service's street (RGB) and traffic
-// (RGBA) tiles, hand-made files using all five row filters over split streams, and layouts that
-// only libpng reads (grey, palette, 16-bit).
+// (RGBA) tiles, hand-made files using all five row filters over split streams, files libpng wrote
+// (colour space chunks saying sRGB), and layouts that only libpng reads (grey, palette, 16-bit).
 TEST(TileDecodeTest, PicturesDecodeToTheSameWordsAsLibpng) {
   kavro::test::MapFixtureServer service;
   std::vector<Bytes> pictures = {Of(service.tile("map", 15, 6327, 2356)),
@@ -141,6 +141,8 @@ TEST(TileDecodeTest, PicturesDecodeToTheSameWordsAsLibpng) {
                                  HandMadePng(4, 8192, 2),
                                  HandMadePng(3, 100, 3),
                                  LibpngWritten(PNG_FORMAT_GRAY, 4),
+                                 LibpngWritten(PNG_FORMAT_RGB, 8),
+                                 LibpngWritten(PNG_FORMAT_RGBA, 9),
                                  LibpngWritten(PNG_FORMAT_RGB | PNG_FORMAT_FLAG_COLORMAP, 5),
                                  LibpngWritten(PNG_FORMAT_LINEAR_RGB_ALPHA, 6)};
   for (std::size_t i = 0; i < pictures.size(); ++i) {
