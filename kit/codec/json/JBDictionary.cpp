@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "kit/codec/json/JBNodeAllocator.h"
 #include "platform/foundation/Error.h"
 
 namespace kavro {
@@ -26,8 +27,8 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
   throw platform::MallocException("Unable to allocate memory for hash table.");
 }
 
-JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
-                           bool isMutable, bool copyKeys)
+JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
+                           bool copyKeys)
     : storage_(storage), mutations_(isMutable ? 1 : 0), ownsKeys_(isMutable || copyKeys) {
   const std::size_t capacity = capacityForCount(count);
   reservePairs(count);
@@ -104,8 +105,8 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                                    std::pmr::memory_resource* nodes,
                                                    std::pmr::memory_resource* storage, bool isMutable,
                                                    bool copyKeys) {
-  return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(),
-                                            pairs, count, storage, isMutable, copyKeys);
+  return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
+                                            isMutable, copyKeys);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
