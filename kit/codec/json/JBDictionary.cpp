@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 #include "kit/codec/json/JBNodeAllocator.h"
@@ -45,6 +46,21 @@ JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_reso
   }
 }
 
+JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
+                           const std::uint32_t* slots, std::size_t capacity)
+    : storage_(storage), mutations_(0), ownsKeys_(false) {
+  reservePairs(count);
+  for (std::size_t i = 0; i < count; ++i) new (&pairs_[i]) Pair(std::move(pairs[i]));
+  count_ = count;
+  slots_ = allocateSlots(capacity, slots);
+  setCapacity(capacity);
+  if (count_ <= 64) {
+    owningPairs_ = 0;
+    for (std::size_t i = 0; i < count_; ++i)
+      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
+  }
+}
+
 JBDictionary::~JBDictionary() {
   if (ownsKeys_)
     for (std::size_t i = 0; i < count_; ++i) delete pairs_[i].key;
@@ -80,11 +96,14 @@ void JBDictionary::prefetchForReading() const {
   for (std::size_t at = 0; at < count_ * sizeof(Pair); at += 64) __builtin_prefetch(pairs + at, 0);
 }
 
-std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
+std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity, const std::uint32_t* from) {
   if (capacity == 0) return nullptr;
   auto* slots = static_cast<std::uint32_t*>(
       storage_->allocate(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
-  std::fill(slots, slots + capacity, 0);
+  if (from)
+    std::memcpy(slots, from, capacity * sizeof(std::uint32_t));
+  else
+    std::fill(slots, slots + capacity, 0);
   return slots;
 }
 
@@ -107,6 +126,14 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                                    bool copyKeys) {
   return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
                                             isMutable, copyKeys);
+}
+
+std::shared_ptr<JBDictionary> JBDictionary::createLike(Pair* pairs, std::size_t count,
+                                                       const std::uint32_t* slots, std::size_t capacity,
+                                                       std::pmr::memory_resource* nodes,
+                                                       std::pmr::memory_resource* storage) {
+  return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
+                                            slots, capacity);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {

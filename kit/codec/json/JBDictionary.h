@@ -99,6 +99,14 @@ class JBDictionary final : public platform::MutableDictionary {
                                               std::pmr::memory_resource* nodes,
                                               std::pmr::memory_resource* storage, bool isMutable,
                                               bool copyKeys);
+  // An immutable dictionary whose keys, in order, are those of an earlier one (the same key
+  // objects, no two equal) with the table slots of capacity: that table is copied rather than
+  // built again.
+  static std::shared_ptr<JBDictionary> createLike(Pair* pairs, std::size_t count, const std::uint32_t* slots,
+                                                  std::size_t capacity, std::pmr::memory_resource* nodes,
+                                                  std::pmr::memory_resource* storage);
+  JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, const std::uint32_t* slots,
+               std::size_t capacity);
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
@@ -110,7 +118,7 @@ class JBDictionary final : public platform::MutableDictionary {
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
   void reservePairs(std::size_t n);
-  std::uint32_t* allocateSlots(std::size_t capacity);
+  std::uint32_t* allocateSlots(std::size_t capacity, const std::uint32_t* from = nullptr);
   void checkMutable(const char* selector) const;
   [[noreturn]] static void raiseMutatedWhileEnumerating();
   void mutated();
