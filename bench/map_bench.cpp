@@ -21,8 +21,8 @@
 #include "bench/Ratio.h"
 #include "bench/StreetTiles.h"
 #include "mapsdk/display/GMKMapManager.h"
-#include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
+#include "mapsdk/engine/TileKey.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Environment.h"
 
@@ -73,7 +73,7 @@ void Prepare() {
     gmengine::CVArray<gmengine::tagGirdData> missing;
     std::vector<Tile> tiles;
     for (const auto& tile : control->StreetLayer().Needed()) {
-      const std::string key = mapsdk::TileKeyMap::KeyOf(tile.x, tile.y);
+      const std::string key = gmengine::GridKey{tile.x, tile.y}.Text();
       auto [it, added] = script.png.try_emplace(key);
       if (added) it->second = kavro::bench::streetTile(12, tile.x, tile.y);
       if (!tile.data) {
@@ -133,7 +133,7 @@ void Cairo_PanFrames(benchmark::State& state) {
     for (const std::vector<Tile>& tiles : script.frameTiles) {
       std::map<std::string, cairo_surface_t*> now;
       for (const Tile& tile : tiles) {
-        const std::string key = mapsdk::TileKeyMap::KeyOf(tile.column, tile.row);
+        const std::string key = gmengine::GridKey{tile.column, tile.row}.Text();
         auto it = kept.find(key);
         if (it != kept.end()) {
           now[key] = it->second;
@@ -148,7 +148,7 @@ void Cairo_PanFrames(benchmark::State& state) {
       cairo_set_source_rgb(cr, 0xF5 / 255.0, 0xF3 / 255.0, 0xF0 / 255.0);
       cairo_paint(cr);
       for (const Tile& tile : tiles) {
-        cairo_set_source_surface(cr, kept[mapsdk::TileKeyMap::KeyOf(tile.column, tile.row)], tile.rect.left,
+        cairo_set_source_surface(cr, kept[gmengine::GridKey{tile.column, tile.row}.Text()], tile.rect.left,
                                  tile.rect.top);
         cairo_paint(cr);
       }
