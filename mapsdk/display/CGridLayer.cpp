@@ -1,5 +1,7 @@
 #include "mapsdk/display/CGridLayer.h"
 
+#include "mapsdk/display/CTrafficReq.h"
+
 namespace mapsdk {
 
 CGridLayer::CGridLayer() {

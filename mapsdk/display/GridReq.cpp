@@ -13,6 +13,7 @@ namespace mapsdk {
 
 using gmengine::CVArray;
 using gmengine::CVString;
+using gmengine::GridKey;
 using gmengine::tagGirdData;
 
 namespace {
@@ -132,7 +133,7 @@ void GridReq::BuildTileList() {
   keys_.Refresh(s.firstTileCol, s.firstTileRow, cols_, rows_);
   keys_.LimitSize();
   auto add = [&](int column, int row) {
-    if (keys_.List(column, row)) needed_->Add(tagGirdData{s.level, column, row, nullptr, 0});
+    if (keys_.List(GridKey{column, row})) needed_->Add(tagGirdData{s.level, column, row, nullptr, 0});
   };
   int l = range.left, r = range.right, b = range.bottom, t = range.top;
   while (l <= r && b <= t) {
@@ -205,7 +206,7 @@ void GridReq::FillFromCaches(bool fetch, bool evict) {
   }
   CacheLookup(lookup);
   GridTileList missing;
-  CVArray<CVString> missingKeys;
+  CVArray<GridKey> missingKeys;
   for (int k = 0; k < lookup.GetSize(); ++k) {
     tagGirdData& found = lookup[k];
     tagGirdData& tile = (*needed_)[slots[static_cast<std::size_t>(k)]];
@@ -245,7 +246,7 @@ void GridReq::FillFromCaches(bool fetch, bool evict) {
     }
     if (ask) {
       missing.Add(tagGirdData{tile.level, tile.x, tile.y, nullptr, 0});
-      missingKeys.Add(CVString::FromUtf8(TileKeyMap::KeyOf(tile.x, tile.y)));
+      missingKeys.Add(tile.Key().grid);
     }
   }
   if (fetch) {
@@ -265,7 +266,7 @@ void GridReq::Request() {
 
 int GridReq::NextSequence() const { return sequence_ >= 999999 ? 1 : sequence_ + 1; }
 
-void GridReq::BatchFetch(const CVArray<CVString>& keys) {
+void GridReq::BatchFetch(const CVArray<GridKey>& keys) {
   int sequence = NextSequence();
   if (!client_ || !needed_ || needed_->IsEmpty() || keys.IsEmpty()) return;
   if (client_->RequestGrids(static_cast<int>(kind_), (*needed_)[0].level, 0, 0, keys, sequence, 1)) {
@@ -282,9 +283,9 @@ void GridReq::PostUI(int message, int wParam, int lParam) {
   }
 }
 
-void GridReq::OnTileData(const std::uint8_t* data, int length, const std::string& key, int level, int flag) {
-  int column = 0, row = 0;
-  if (!TileKeyMap::SplitKey(key, column, row) || length < 0) return;
+void GridReq::OnTileData(const std::uint8_t* data, int length, GridKey key, int level, int flag) {
+  if (length < 0) return;
+  const int column = key.x, row = key.y;
   int slot = SlotOf(level, column, row);
   tagGirdData tile{level, column, row, nullptr, 0};
   CVArray<tagGirdData> one;
@@ -340,13 +341,13 @@ bool GridReq::OnHttpMessage(int message, int tag) {
   if (!client_ || tag != sequence_) return false;
   if (message == gmengine::kHttpData || message == gmengine::kHttpComplete) {
     BatchParseState& state = client_->ParseState();
-    CVArray<CVString> keys;
+    CVArray<GridKey> keys;
     client_->ParseBatch(state, keys);
     bool changed = false;
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];
       if (position < 0) continue;  // the server has no such tile
-      OnTileData(client_->Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e].ToUtf8(),
+      OnTileData(client_->Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e],
                  state.level, 0);
       changed = true;
     }
@@ -434,39 +435,6 @@ void GridReqEx::BuildDrawList(bool fallback) {
       break;
     }
   }
-}
-
-CTrafficReq::CTrafficReq(CMapStatus* status) : GridReq(GridKind::Traffic, status) {
-  sequence_ = kFirstSequence;
-}
-
-void CTrafficReq::Request() {
-  if (status_->level < kMinLevel) return;
-  GridReq::Request();
-}
-
-int CTrafficReq::NextSequence() const {
-  return sequence_ >= kLastSequence ? kFirstSequence + 1 : sequence_ + 1;
-}
-
-void CTrafficReq::BatchFetch(const CVArray<CVString>& keys) {
-  if (keys.IsEmpty() || !needed_ || needed_->IsEmpty()) return;
-  int sequence = NextSequence();
-  bool history = day_ != 0 || time_ != 0;
-  if (client_ &&
-      client_->RequestGrids(
-          history ? static_cast<int>(GridKind::TrafficHistory) : static_cast<int>(GridKind::Traffic),
-          (*needed_)[0].level, history ? day_ : 0, history ? time_ : 0, keys, sequence, 1)) {
-    sequence_ = sequence;
-    delivered_ = 0;
-  }
-  PostUI(kMsgTilesRequested, 1, 1);
-}
-
-void CTrafficReq::OnShow(bool shown) {
-  GridReq::OnShow(shown);
-  allocate_ = shown;
-  if (!shown) cache_.RemoveAll();
 }
 
 }  // namespace mapsdk

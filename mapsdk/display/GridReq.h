@@ -61,10 +61,10 @@ class GridReq : public CReqBase {
 
   void Request() override;
   // One tile of an answer: length 0 is an empty tile (flag 0: painted in the background colour).
-  virtual void OnTileData(const std::uint8_t* data, int length, const std::string& key, int level, int flag);
+  virtual void OnTileData(const std::uint8_t* data, int length, gmengine::GridKey key, int level, int flag);
   // Fills the listed tiles from the memory cache (through the file cache) and the offline store.
   virtual void CacheLookup(GridTileList& tiles);
-  virtual void BatchFetch(const gmengine::CVArray<gmengine::CVString>& keys);
+  virtual void BatchFetch(const gmengine::CVArray<gmengine::GridKey>& keys);
   // An engine message of the tile client with its request tag; true when tiles changed.
   virtual bool OnHttpMessage(int message, int tag);
 
@@ -138,29 +138,6 @@ class GridReqEx : public GridReq {
  private:
   void BuildDrawList(bool fallback);
   std::vector<std::uint32_t> scratch_;
-};
-
-// The traffic request: level 6 and above, live or history, its own sequence range.
-class CTrafficReq : public GridReq {
- public:
-  static constexpr int kMinLevel = 6;
-  static constexpr int kFirstSequence = 1000000;
-  static constexpr int kLastSequence = 2000000;
-
-  explicit CTrafficReq(CMapStatus* status = nullptr);
-  void Request() override;
-  void BatchFetch(const gmengine::CVArray<gmengine::CVString>& keys) override;
-  void SetHistory(int day, int time) {
-    day_ = day;
-    time_ = time;
-  }
-  // From hidden: buffers allocated; to hidden: buffers freed and the memory cache emptied.
-  void OnShow(bool shown) override;
-
- private:
-  int NextSequence() const override;
-  int day_ = 0;
-  int time_ = 0;
 };
 
 }  // namespace mapsdk

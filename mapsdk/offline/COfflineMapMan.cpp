@@ -276,11 +276,7 @@ void COfflineMapMan::BuildBatch() {
     }
   }
   keys_.RemoveAll();
-  for (const tagGirdData& tile : batch_) {
-    CVString key;
-    key.Format("%d_%d", tile.x, tile.y);
-    keys_.Add(key);
-  }
+  for (const tagGirdData& tile : batch_) keys_.Add(tile.Key().grid);
 }
 
 void COfflineMapMan::RequestBatch(int flag) {
@@ -288,7 +284,7 @@ void COfflineMapMan::RequestBatch(int flag) {
   if (client_->RequestGrids(3, batch_[0].level, keys_, batchSequence_ + 1, flag)) ++batchSequence_;
 }
 
-int COfflineMapMan::SaveGridData(const void* data, int size, const CVString& key, int level) {
+int COfflineMapMan::SaveGridData(const void* data, int size, const GridKey& key, int level) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (packages_.IsEmpty() || !store_) return 0;
   const tag_GridRisk& head = packages_[0];

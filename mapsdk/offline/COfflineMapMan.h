@@ -67,7 +67,7 @@ class COfflineMapMan {
   void ContinueDownload(int receivedInHead, int flag);
   // Stores one received tile of the head package; 1 on success, 0 when the store refused it (out
   // of order), -1 when the store could not write it (the disk is full or failing).
-  int SaveGridData(const void* data, int size, const CVString& key, int level);
+  int SaveGridData(const void* data, int size, const GridKey& key, int level);
   // After a tile could not be written: the batch is cancelled, the city is stopped (state 3) and
   // downloading switched off until a city is asked for again.
   void StopAfterFailedSave();
@@ -118,7 +118,7 @@ class COfflineMapMan {
   int row_ = 0;
   int col_ = 0;
   bool located_ = false;
-  CVArray<CVString> keys_;
+  CVArray<GridKey> keys_;
   CVArray<tagGirdData> batch_;
   int headX_ = 0;
   int headY_ = 0;

@@ -79,10 +79,10 @@ TEST_F(MapViewTest, APanMovesTheCentreByTheDragAndAsksForTheNewTiles) {
   std::vector<std::string> keys = server.requestedKeys();
   ASSERT_GT(keys.size(), before);
   for (std::size_t i = before; i < keys.size(); ++i) {
-    int column = 0, row = 0;
-    ASSERT_TRUE(mapsdk::TileKeyMap::SplitKey(keys[i], column, row));
-    EXPECT_GT(column, oldRight);
-    EXPECT_LE(column, Status().loadedRightCol);
+    gmengine::GridKey key;
+    ASSERT_TRUE(gmengine::GridKey::Parse(keys[i], key));
+    EXPECT_GT(key.x, oldRight);
+    EXPECT_LE(key.x, Status().loadedRightCol);
   }
 }
 
@@ -457,7 +457,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadThatCannotSaveStopsOnceAndKeepsOnlyWhole
   EXPECT_LT(stored, 5461);
   void* data = nullptr;
   int size = 0;
-  EXPECT_EQ(control->OfflineStore().ReadGridData(11, gmengine::CVString("395_147"), 11, data, size), 1);
+  EXPECT_EQ(control->OfflineStore().ReadGridData(11, gmengine::GridKey{395, 147}, 11, data, size), 1);
   EXPECT_GT(size, 1000);
   gmengine::VFree(data);
 }
