@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "app/jobsearch/KeyAssociateJobSearch.h"
 #include "kit/ui/DictPickerController.h"
 #include "kit/ui/ListView.h"

@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
+#include "app/jobquery/JobSearchParam.h"
 #include "app/jobsearch/JobOperateUtil.h"
 #include "app/jobsearch/JobSearchFilterController.h"
-#include "app/jobsearch/JobSearchParam.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/UIBasicController.h"
 #include "kit/ui/UIKavroBarButton.h"
