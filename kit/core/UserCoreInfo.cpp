@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
+#include "kit/base64/Base64.h"
 #include "kit/core/AppCoreInfo.h"
-#include "kit/core/Base64.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/NotificationCenter.h"

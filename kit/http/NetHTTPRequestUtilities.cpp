@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "platform/foundation/Date.h"

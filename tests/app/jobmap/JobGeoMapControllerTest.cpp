@@ -238,10 +238,9 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   record->setString("上海市静安区南京西路101号", "caddr");
   record->setString("31.230400", "latitude");
   record->setString("121.490700", "longitude");
-  // As the job detail's address row asks for it: by name.
-  auto made = platform::classFromString("JobMapController")
-                  ->performClassAction("initWithDetail:", {platform::Value(record)});
-  auto screen = made.value.as<JobGeoRouteController>();
+  // As the job detail's address row asks for it: through the feature hook.
+  FeatureScreens::shared().openRoute(record);
+  auto screen = std::dynamic_pointer_cast<JobGeoRouteController>(nav->topViewController());
   ASSERT_TRUE(screen);
   EXPECT_EQ(nav->topViewController(), screen);
   settle();
