@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "mapsdk/display/CLocCellCache.h"
@@ -11,6 +10,7 @@
 #include "mapsdk/display/LocationSources.h"
 #include "mapsdk/display/LocationTypes.h"
 #include "mapsdk/engine/CVMutex.h"
+#include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
 
@@ -73,11 +73,11 @@ class CAppLocation {
   CLocHttpClient client_;
   CLocHttpClient uploadClient_;
   CLocUploader uploader_;
-  std::mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
+  platform::Mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
   CLocCellCache cellCache_;
   std::function<void(int)> notify_;
 
-  mutable std::mutex mutex_;  // everything below but the network result
+  mutable platform::Mutex mutex_;  // everything below but the network result
   LocMode mode_ = LocMode::Off;
   LocationRecord last_;
   LocationRecord satellite_;

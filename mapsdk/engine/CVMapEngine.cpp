@@ -6,6 +6,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/CVSocketMan.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
@@ -71,29 +72,29 @@ int CVMapEngine::CreateMapWindow(CVWnd* window, int centerX, int centerY, int le
 }
 
 void CVMapEngine::SetHooks(EngineHooks hooks) {
-  std::lock_guard lock(hooksMutex_);
+  platform::MutexLock lock(hooksMutex_);
   hooks_ = std::move(hooks);
 }
 
 EngineHooks CVMapEngine::GetHooks() const {
-  std::lock_guard lock(hooksMutex_);
+  platform::MutexLock lock(hooksMutex_);
   return hooks_;
 }
 
 void CVMapEngine::AddSearchClient(CHttpClient* client) {
-  std::lock_guard lock(clientsMutex_);
+  platform::MutexLock lock(clientsMutex_);
   if (client && std::find(searchClients_.begin(), searchClients_.end(), client) == searchClients_.end()) {
     searchClients_.push_back(client);
   }
 }
 
 void CVMapEngine::RemoveSearchClient(CHttpClient* client) {
-  std::lock_guard lock(clientsMutex_);
+  platform::MutexLock lock(clientsMutex_);
   std::erase(searchClients_, client);
 }
 
 bool CVMapEngine::IsAnySearchClientBusy() const {
-  std::lock_guard lock(clientsMutex_);
+  platform::MutexLock lock(clientsMutex_);
   return std::any_of(searchClients_.begin(), searchClients_.end(),
                      [](CHttpClient* c) { return c->IsBusy(); });
 }

@@ -1,10 +1,10 @@
 #pragma once
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "mapsdk/engine/CUrlTranslater.h"
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 class RunLoop;
@@ -133,10 +133,10 @@ class CVMapEngine {
   CVMainGlobalMan& global_;
   platform::RunLoop* mainLoop_;
   std::atomic<bool> started_{false};
-  mutable std::mutex hooksMutex_;
+  mutable platform::Mutex hooksMutex_;
   EngineHooks hooks_;
   CUrlTranslater urlTranslater_;
-  mutable std::mutex clientsMutex_;
+  mutable platform::Mutex clientsMutex_;
   std::vector<CHttpClient*> searchClients_;
 };
 

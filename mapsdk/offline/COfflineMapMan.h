@@ -1,13 +1,13 @@
 #pragma once
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "mapsdk/engine/CGridDataCache.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -103,7 +103,7 @@ class COfflineMapMan {
   void RequestBatch(int flag);
   int StartScan(int argument);
 
-  mutable std::recursive_mutex mutex_;
+  mutable platform::RecursiveMutex mutex_;
   int stall_ = 0;
   COLUpdateRecord current_;
   OfflineGridClient* client_ = nullptr;

@@ -5,6 +5,7 @@
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/offline/COLVersionInfo.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -57,7 +58,7 @@ class COfflineTaskMan : public CHttpClient {
   int sequence_ = 0;
   CVArray<tag_CommonTask> tasks_;
   CVArray<CHttpClient*> pool_;
-  mutable std::mutex mutex_;
+  mutable platform::Mutex mutex_;
 };
 
 }  // namespace gmengine

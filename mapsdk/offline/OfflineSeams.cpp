@@ -1,13 +1,14 @@
 #include "mapsdk/offline/OfflineSeams.h"
 
-#include <mutex>
 #include <utility>
+
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
 namespace {
-std::mutex& SeamsMutex() {
-  static std::mutex mutex;
+platform::Mutex& SeamsMutex() {
+  static platform::Mutex mutex;
   return mutex;
 }
 OfflineSeams& Seams() {
@@ -17,12 +18,12 @@ OfflineSeams& Seams() {
 }  // namespace
 
 void SetOfflineSeams(OfflineSeams seams) {
-  std::lock_guard<std::mutex> lock(SeamsMutex());
+  platform::MutexLock lock(SeamsMutex());
   Seams() = std::move(seams);
 }
 
 OfflineSeams GetOfflineSeams() {
-  std::lock_guard<std::mutex> lock(SeamsMutex());
+  platform::MutexLock lock(SeamsMutex());
   return Seams();
 }
 

@@ -1,13 +1,14 @@
 #include "mapsdk/offline/OfflineStateRelay.h"
 
-#include <mutex>
 #include <utility>
+
+#include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
 
 namespace {
-std::mutex& RelayMutex() {
-  static std::mutex mutex;
+platform::Mutex& RelayMutex() {
+  static platform::Mutex mutex;
   return mutex;
 }
 std::weak_ptr<GMKOfflineMapDelegate>& Delegate() {
@@ -17,12 +18,12 @@ std::weak_ptr<GMKOfflineMapDelegate>& Delegate() {
 }  // namespace
 
 void OfflineStateRelay::setOfflineDelegate(std::weak_ptr<GMKOfflineMapDelegate> delegate) {
-  std::lock_guard<std::mutex> lock(RelayMutex());
+  platform::MutexLock lock(RelayMutex());
   Delegate() = std::move(delegate);
 }
 
 std::shared_ptr<GMKOfflineMapDelegate> OfflineStateRelay::offlineDelegate() {
-  std::lock_guard<std::mutex> lock(RelayMutex());
+  platform::MutexLock lock(RelayMutex());
   return Delegate().lock();
 }
 
