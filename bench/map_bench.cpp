@@ -1,5 +1,7 @@
 // Map pans against Cairo drawing the same tiles, with street tiles of the demo map service (level 15:
-// streets, parks and buildings, tens of kilobytes of PNG each).
+// streets, parks and buildings, tens of kilobytes of PNG each). 96 pictures are taken from the
+// service at their own places; every other place shows one of them chosen by a hash of its column
+// and row, so the caches see every place as a new tile while the bytes stay those of real tiles.
 //
 // Speed: a scripted pan across 20 screens with a warm cache. Every frame moves the map controller's
 // centre by 64 pixels east (the street layer takes new tiles from the memory and file caches and
@@ -103,8 +105,8 @@ std::size_t InUse() {
 
 gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
 
-// Hands the tiles at a centre that are not in the memory cache yet to the street layer's caches, as
-// an answer from the map service would. fed remembers the last ones handed over.
+// Hands the tiles at a centre that were not handed over lately to the street layer's caches, as an
+// answer from the map service would. fed remembers the last ones handed over.
 void Feed(const std::vector<Tile>& tiles, std::deque<std::pair<int, int>>& fed) {
   gmengine::CVArray<gmengine::tagGirdData> arriving;
   for (const Tile& tile : tiles) {
