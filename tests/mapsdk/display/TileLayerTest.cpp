@@ -263,6 +263,13 @@ TEST_F(TileLayerTest, AMissingTileIsDrawnFromItsParentMagnified) {
   layer->Draw(target);
   EXPECT_EQ(target.bitmaps.size(), shown.size());
   EXPECT_EQ(target.PixelAt(320, 480), 0xFFE04030u);  // the dot, twice as large
+
+  // The substitutes count against the layer's pixels and go with them when it is hidden.
+  const std::size_t tileBytes = tileimage::kTilePixels * sizeof(std::uint32_t);
+  EXPECT_GE(layer->Request()->DecodedBytes(), shown.size() * tileBytes);
+  layer->Show(false);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  EXPECT_TRUE(layer->DrawList().empty());
 }
 
 TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
