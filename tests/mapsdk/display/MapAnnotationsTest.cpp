@@ -248,8 +248,14 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
   const platform::Rect f = OnMap(*located);
   EXPECT_NEAR(f.x() + f.width() / 2, 160, 30);
   EXPECT_NEAR(f.y() + f.height() / 2, 240, 30);
+  // On the visible map; a drag that takes it off the view leaves it unseen.
+  EXPECT_TRUE(view->isUserLocationVisible());
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {0, -600}));
+  EXPECT_FALSE(view->isUserLocationVisible());
+  ASSERT_TRUE(Rest());
 
   view->setShowsUserLocation(false);
+  EXPECT_FALSE(view->isUserLocationVisible());
   EXPECT_FALSE(view->userLocation());
   EXPECT_FALSE(located->superviewPointer());
 }
