@@ -109,23 +109,38 @@ TEST_F(MapViewTest, PinchesAndTapsChangeTheLevelAndAskForTheTilesOfTheNewLevel) 
   EXPECT_EQ(StreetLevel(), 13);
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 3.0));
   EXPECT_EQ(Status().level, 15);
+  // Until the engine has drawn the new level the map takes no second pinch.
+  EXPECT_FALSE(platform::UIDriver::pinch(*view, 0.3));
+  ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 0.3));
   EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 1.15));  // slightly enlarged: no step down
   EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(Rest());
 
   // A double tap raises the level about the tapped point; a two-finger tap lowers it.
   ASSERT_TRUE(platform::UIDriver::tapAt({160, 240}, 2));
   EXPECT_EQ(Status().level, 14);
+  ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::twoFingerTap(*view));
   EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(Rest());
   EXPECT_TRUE(view->zoomIn());
   EXPECT_EQ(view->zoomLevel(), 14);
+  ASSERT_TRUE(Rest());
 
   view->setZoomLevel(25);
   EXPECT_EQ(view->zoomLevel(), 18);
+  ASSERT_TRUE(Rest());
   EXPECT_TRUE(view->zoomIn());  // nothing happens at the deepest level
   EXPECT_EQ(view->zoomLevel(), 18);
+  // Nor can the map be pinched open there; closed it can.
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 2.0));
+  EXPECT_EQ(view->zoomLevel(), 18);
+  ASSERT_TRUE(Rest());
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 0.5));
+  EXPECT_EQ(view->zoomLevel(), 17);
   view->setZoomLevel(0);
   EXPECT_EQ(view->zoomLevel(), 3);
 }
