@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/core/UserCoreInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {

@@ -29,7 +29,7 @@ struct Rig {
 };
 
 void check(Rig& r) {
-  gmengine::CVArray<gmengine::CVString> keys;
+  gmengine::CVArray<gmengine::GridKey> keys;
   mapsdk::BatchParseState& state = r.client.ParseState();
   r.client.ParseBatch(state, keys);
   if (state.tileCount < 0 || state.tileCount > state.keyCount || state.complete > state.tileCount)
@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (size == 0 || size > 300000) return 0;
   Rig& r = rig();
   int count = 1 + bytes[0] % mapsdk::CGridHttpClient::kMaxKeys;
-  gmengine::CVArray<gmengine::CVString> keys;
-  for (int i = 0; i < count; ++i) keys.Add(gmengine::CVString::FromUtf8("k" + std::to_string(i)));
+  gmengine::CVArray<gmengine::GridKey> keys;
+  for (int i = 0; i < count; ++i) keys.Add(gmengine::GridKey{i, 0});
   kavro::test::ScriptedResponse answer =
       kavro::test::ScriptedResponse::ok(std::string(reinterpret_cast<const char*>(bytes + 1), size - 1));
   answer.chunkSizes = {1u + bytes[0] * 97u};

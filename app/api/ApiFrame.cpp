@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/core/StringMisc.h"
 #include "kit/core/UserCoreInfo.h"
 #include "platform/foundation/RunLoop.h"

@@ -1,6 +1,6 @@
 #include "app/api/ApiJob.h"
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "platform/foundation/Format.h"
 
 namespace kavro {

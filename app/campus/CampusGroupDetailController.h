@@ -40,11 +40,6 @@ class CampusGroupDetailController : public CampusFactsController, public Company
   CampusGroupDetailController() = default;
 };
 
-KAVRO_CLASS(CampusGroupDetailController, CampusFactsController)
-    .classAction("initWithGroupId:groupType:", 2,
-                 [](const platform::ClassRef&, const platform::Arguments& a) -> platform::Value {
-                   return CampusGroupDetailController::openWithGroupId(
-                       a[0].stringValue(), static_cast<std::int32_t>(a[1].intValue()));
-                 });
+KAVRO_CLASS(CampusGroupDetailController, CampusFactsController);
 
 }  // namespace kavro

@@ -43,12 +43,6 @@ class GroupAreaPickerController : public PickerController {
   GroupAreaPickerController() = default;
 };
 
-KAVRO_CLASS(GroupAreaPickerController, PickerController)
-    .classAction("groupAreaPickerController:grouptype:delegate:", 3,
-                 [](const platform::ClassRef&, const platform::Arguments& a) -> platform::Value {
-                   return GroupAreaPickerController::groupAreaPickerController(
-                       a[0].stringValue(), static_cast<std::int32_t>(a[1].intValue()),
-                       a[2].as<pickerControllerDelegate>());
-                 });
+KAVRO_CLASS(GroupAreaPickerController, PickerController);
 
 }  // namespace kavro

@@ -4,6 +4,8 @@
 
 #include "app/campus/CampusGroupDetailController.h"
 #include "app/campus/GroupAreaPickerController.h"
+#include "app/jobmap/JobAppleMapController.h"
+#include "app/jobmap/JobGeoMapController.h"
 #include "app/jobmap/JobMapController.h"
 #include "app/jobsearch/FeatureScreens.h"
 
@@ -21,6 +23,8 @@ void installFeatureScreens() {
   screens.openRoute = [](std::shared_ptr<DataItemDetail> record) {
     JobMapController::openWithDetail(std::move(record));
   };
+  screens.newGeoMapSearch = [] { return UIBasicController::create<JobGeoMapController>(); };
+  screens.newPlatformMapSearch = [] { return UIBasicController::create<JobAppleMapController>(); };
 }
 
 }  // namespace kavro::home

@@ -7,15 +7,14 @@
 
 namespace kavro {
 
-// The home screen, root of the main navigation. It shows one entry per feature screen that is
-// built into the program: an entry names its screen class, and shows only when that class is
-// registered; tapping it opens a new screen of the class from here (so modally, with a way back
-// home). Main thread only.
+// The home screen, root of the main navigation. It shows one entry per feature screen: a button
+// named after the screen's class (its accessibility label); tapping it opens a new screen of the
+// class from here (so modally, with a way back home). Main thread only.
 class HomeViewController : public UIBasicController {
  public:
   struct Entry {
-    std::string_view className;  // the screen's registered class
-    std::string_view titleKey;   // localisation key of the entry's text
+    platform::ClassPtr screenClass;  // a screen class (a UIBasicController)
+    std::string_view titleKey;       // localisation key of the entry's text
   };
   // Every entry, in the order shown.
   static const std::vector<Entry>& entries();
@@ -23,9 +22,8 @@ class HomeViewController : public UIBasicController {
   void customView() override;
   void languageChanged() override;
 
-  // Opens a new screen of the class from the home screen; nullptr when the class is not
-  // registered or makes no screen.
-  std::shared_ptr<UIBasicController> openScreen(std::string_view className);
+  // Opens a new screen of the entry's class from the home screen.
+  std::shared_ptr<UIBasicController> openScreen(const Entry& entry);
 
  private:
   void layoutEntries();

@@ -9,7 +9,7 @@
 #include "kit/ui/ViewAdjustSize.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
-#include "platform/location/MapViewUtil.h"
+#include "platform/mapview/MapViewUtil.h"
 #include "platform/ui/LongPressGestureRecognizer.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TapGestureRecognizer.h"

@@ -4,7 +4,7 @@
 
 #include "app/jobmap/JobMapSearchController.h"
 #include "platform/location/Geocoder.h"
-#include "platform/location/MapView.h"
+#include "platform/mapview/MapView.h"
 
 namespace kavro {
 

@@ -1,7 +1,7 @@
 #include "app/jobmap/JobAppleRouteController.h"
 
 #include "app/jobmap/MapSkin.h"
-#include "platform/location/MapViewUtil.h"
+#include "platform/mapview/MapViewUtil.h"
 
 namespace kavro {
 

@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "app/jobmap/JobMapController.h"
-#include "platform/location/MapView.h"
+#include "platform/mapview/MapView.h"
 
 namespace kavro {
 

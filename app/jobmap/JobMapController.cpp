@@ -3,6 +3,8 @@
 #include "app/api/ApiJob.h"
 #include "app/api/ApiUtil.h"
 #include "app/jobmap/CoordinateText.h"
+#include "app/jobmap/JobAppleRouteController.h"
+#include "app/jobmap/JobGeoMapController.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DeviceSystemVersionCompare.h"
@@ -55,16 +57,13 @@ std::string ownScheme() {
 }  // namespace
 
 std::shared_ptr<JobMapController> JobMapController::openWithDetail(std::shared_ptr<DataItemDetail> detail) {
-  // The SDK's back end registers itself as "JobGeoRouteController"; until it does, the platform
-  // map serves every map type.
-  platform::ClassPtr cls;
-  if (UserCoreInfo::sharedUserCoreInfo().appMapType() == 0)
-    cls = platform::classFromString("JobGeoRouteController");
-  if (!cls) cls = platform::classFromString("JobAppleRouteController");
   // The opener is taken first: a new screen is the most recent one from its creation on.
   auto parent = AppControllers::mostRecentController();
-  auto screen = cls ? cls->createInstance<JobMapController>() : nullptr;
-  if (!screen) return nullptr;
+  std::shared_ptr<JobMapController> screen;
+  if (UserCoreInfo::sharedUserCoreInfo().appMapType() == 0)
+    screen = UIBasicController::create<JobGeoRouteController>();
+  else
+    screen = UIBasicController::create<JobAppleRouteController>();
   screen->detail_ = detail ? std::move(detail) : DataItemDetail::newDetail();
   if (parent) screen->ShowUIBasicController(parent);
   return screen;

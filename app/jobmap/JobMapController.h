@@ -108,12 +108,6 @@ class JobMapController : public UIBasicController,
   int pageFetches_ = 0;
 };
 
-// The job detail's address row opens the location map by name ("initWithDetail:" with the record).
-KAVRO_CLASS(JobMapController, UIBasicController)
-    .classAction("initWithDetail:", 1,
-                 [](const platform::ClassRef&, const platform::Arguments& a) -> platform::Value {
-                   auto screen = JobMapController::openWithDetail(a[0].as<DataItemDetail>());
-                   return screen ? platform::Value(screen) : platform::Value();
-                 });
+KAVRO_CLASS(JobMapController, UIBasicController);
 
 }  // namespace kavro

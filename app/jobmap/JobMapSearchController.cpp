@@ -9,6 +9,7 @@
 #include "app/jobmap/MapSkin.h"
 #include "app/jobmap/MapStatusTimer.h"
 #include "app/jobmap/RewardView.h"
+#include "app/jobsearch/JobDetailView.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/LocationUtil.h"
@@ -32,9 +33,12 @@ namespace kavro {
 using platform::Rect;
 
 namespace {
-std::string& detailPageClassName() {
-  static std::string name(JobMapSearchController::DetailPageClassName);
-  return name;
+platform::ClassPtr& standInPageClass() {
+  static platform::ClassPtr cls;
+  return cls;
+}
+platform::ClassPtr detailPageClass() {
+  return standInPageClass() ? standInPageClass() : platform::classFor<JobDetailView>();
 }
 std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
 double screenWidth() { return platform::Screen::mainScreen().bounds().size.width; }
@@ -55,8 +59,8 @@ std::string placeInStatus(const std::string& status, const std::string& word, co
 }
 }  // namespace
 
-void JobMapSearchController::setDetailPageClassName(std::string name) {
-  detailPageClassName() = std::move(name);
+void JobMapSearchController::setDetailPageClass(platform::ClassPtr pageClass) {
+  standInPageClass() = std::move(pageClass);
 }
 
 JobMapSearchController::JobMapSearchController()
@@ -680,11 +684,7 @@ void JobMapSearchController::listClick() {
 }
 
 void JobMapSearchController::showJobDetail() {
-  auto pageClass = platform::classFromString(detailPageClassName());
-  if (!pageClass) {
-    std::fprintf(stderr, "Error: no job detail page class \"%s\"\n", detailPageClassName().c_str());
-    return;
-  }
+  auto pageClass = detailPageClass();
   auto rows = ListViewData::newData();
   for (const auto& job : mapBubbleView_->arrJobDetails()) rows->listData()->addItem(job);
   rows->setListViewDataStatus(ListViewDataStatus::Loaded);

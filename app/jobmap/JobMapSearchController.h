@@ -49,8 +49,6 @@ class JobMapSearchController : public UIBasicController,
   static constexpr double StatusLineHeight = 25;
   static constexpr double ToolBarHeight = 44;
   static constexpr double AnimationSeconds = 0.25;
-  // The registered name of the job detail pages.
-  static constexpr std::string_view DetailPageClassName = "JobDetailView";
 
   JobMapSearchController();
   ~JobMapSearchController() override;
@@ -135,8 +133,8 @@ class JobMapSearchController : public UIBasicController,
   const platform::Coordinate& latlonForLast() const { return latlonForLast_; }
   bool refreshHighlighted() const { return refreshHighlighted_; }
 
-  // Tests and tools stand in another detail page class (by its registered name).
-  static void setDetailPageClassName(std::string name);
+  // Tests and tools stand in another detail page class; nullptr brings back the job detail page.
+  static void setDetailPageClass(platform::ClassPtr pageClass);
 
  protected:
   // Layout helpers for back ends.

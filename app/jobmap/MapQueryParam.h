@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "platform/location/MapGeometry.h"
 
 namespace kavro {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "kit/skin/AppSkin.h"
-#include "platform/location/MapView.h"
+#include "platform/mapview/MapView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 

@@ -1,14 +1,13 @@
 #include "app/jobmap/MapStatusTimer.h"
 
-#include <mutex>
-
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace kavro {
 
 namespace {
-std::mutex& instanceLock() {
-  static std::mutex m;
+platform::Mutex& instanceLock() {
+  static platform::Mutex m;
   return m;
 }
 std::unique_ptr<MapStatusTimer>& instance() {
@@ -18,13 +17,13 @@ std::unique_ptr<MapStatusTimer>& instance() {
 }  // namespace
 
 MapStatusTimer& MapStatusTimer::sharedMapStatusTimer() {
-  std::lock_guard<std::mutex> guard(instanceLock());
+  platform::MutexLock guard(instanceLock());
   if (!instance()) instance() = std::make_unique<MapStatusTimer>();
   return *instance();
 }
 
 void MapStatusTimer::destroyMapStatusTimer() {
-  std::lock_guard<std::mutex> guard(instanceLock());
+  platform::MutexLock guard(instanceLock());
   if (instance()) instance()->timerInvalidate();
   instance().reset();
 }

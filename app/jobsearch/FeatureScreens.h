@@ -6,6 +6,7 @@
 
 #include "kit/core/DataItemDetail.h"
 #include "kit/ui/PickerController.h"
+#include "platform/ui/ViewController.h"
 
 namespace kavro {
 
@@ -23,6 +24,10 @@ struct FeatureScreens {
   // The location map of a job or company record, shown from the most recent screen on the back
   // end of the user's map type.
   std::function<void(std::shared_ptr<DataItemDetail> record)> openRoute;
+  // A new job search on a map, for the job search form to push: over the map SDK (map type 0) and
+  // over the platform map (any other map type).
+  std::function<std::shared_ptr<platform::ViewController>()> newGeoMapSearch;
+  std::function<std::shared_ptr<platform::ViewController>()> newPlatformMapSearch;
 
   static FeatureScreens& shared();
 };

@@ -1,6 +1,7 @@
 #include "app/jobsearch/JobSearchController.h"
 
 #include "app/jobsearch/EmptyTipsCell.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/JobSearchResultController.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
@@ -31,6 +32,13 @@ std::shared_ptr<DataItemDetail> conditionRow(std::string_view title) {
 
 std::shared_ptr<JobSearchController> screenOf(ListView& list) {
   return std::dynamic_pointer_cast<JobSearchController>(list.ctrl());
+}
+
+// The map search of the user's map type, as the program provides it (empty when it has none).
+const std::function<std::shared_ptr<platform::ViewController>()>& mapSearchMaker() {
+  const auto& screens = FeatureScreens::shared();
+  return UserCoreInfo::sharedUserCoreInfo().appMapType() == 0 ? screens.newGeoMapSearch
+                                                              : screens.newPlatformMapSearch;
 }
 }  // namespace
 
@@ -93,9 +101,7 @@ void JobSearchController::customView() {
   view()->addSubview(listSearch_);
 
   // The map search joins the form once the program has one.
-  std::string_view mapClass =
-      UserCoreInfo::sharedUserCoreInfo().appMapType() == 0 ? GeoMapClassName : PlatformMapClassName;
-  if (platform::classFromString(mapClass)) {
+  if (mapSearchMaker()) {
     std::weak_ptr<JobSearchController> weak = me;
     mapButton_ =
         std::make_shared<platform::Button>(platform::ButtonType::Custom, platform::Rect(0, 0, 60, 30));
@@ -178,10 +184,8 @@ void JobSearchController::searchButtonClick() {
 
 void JobSearchController::mapSearch() {
   AppTracking::record("TRACKING_JOBSEARCH_HOMEPAGE_MAPSEARCH");
-  std::string_view name =
-      UserCoreInfo::sharedUserCoreInfo().appMapType() == 0 ? GeoMapClassName : PlatformMapClassName;
-  auto cls = platform::classFromString(name);
-  auto map = cls ? cls->createInstance<platform::ViewController>() : nullptr;
+  const auto& make = mapSearchMaker();
+  auto map = make ? make() : nullptr;
   if (!map) return;
   if (auto nav = navigationController()) nav->pushViewController(map, true);
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "app/jobsearch/KeyAssociateJobSearch.h"
 #include "kit/ui/DictPickerController.h"
 #include "kit/ui/ListView.h"
@@ -27,9 +27,6 @@ class JobSearchController : public UIBasicController,
                             public platform::ActionSheetDelegate {
  public:
   enum SectionTag { ConditionsTag = 0, HistoryTag = 1 };
-  // The registered names of the map searches the map button opens, by the user's map type.
-  static constexpr std::string_view GeoMapClassName = "JobGeoMapController";
-  static constexpr std::string_view PlatformMapClassName = "JobAppleMapController";
 
   // The ordinary channel.
   static std::shared_ptr<JobSearchController> create();

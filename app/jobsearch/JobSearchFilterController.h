@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "kit/ui/DictPickerController.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/UIBasicController.h"

@@ -4,6 +4,7 @@
 
 #include "app/account/UserLoginController.h"
 #include "app/api/ApiJob.h"
+#include "app/jobsearch/JobDetailView.h"
 #include "app/jobsearch/JobListSearchResultCell.h"
 #include "app/jobsearch/JobSearchResultEmptyCell.h"
 #include "app/shell/AppTracking.h"
@@ -27,9 +28,12 @@ std::weak_ptr<JobSearchResultController>& newestScreen() {
   static std::weak_ptr<JobSearchResultController> screen;
   return screen;
 }
-std::string& detailPageClassName() {
-  static std::string name(JobSearchResultController::DetailPageClassName);
-  return name;
+platform::ClassPtr& standInPageClass() {
+  static platform::ClassPtr cls;
+  return cls;
+}
+platform::ClassPtr detailPageClass() {
+  return standInPageClass() ? standInPageClass() : platform::classFor<JobDetailView>();
 }
 }  // namespace
 
@@ -38,8 +42,8 @@ std::shared_ptr<JobSearchResultController> JobSearchResultController::initWithPa
   return initWithParam<JobSearchResultController>(std::move(param));
 }
 
-void JobSearchResultController::setDetailPageClassName(std::string name) {
-  detailPageClassName() = std::move(name);
+void JobSearchResultController::setDetailPageClass(platform::ClassPtr pageClass) {
+  standInPageClass() = std::move(pageClass);
 }
 
 void JobSearchResultController::setupWithParam(std::shared_ptr<JobSearchParam> param) {
@@ -190,11 +194,9 @@ void JobSearchResultController::showTitle(std::int64_t count) {
 }
 
 bool JobSearchResultController::listViewSelectedIndexPath(ListView&, const platform::IndexPath& ip) {
-  auto pageClass = platform::classFromString(detailPageClassName());
-  if (!pageClass || !pageClass->respondsToClassFunction(&PageClassFunctions::customPartViewWithDetail)) {
-    std::fprintf(stderr, "Error: no job detail page class \"%s\"\n", detailPageClassName().c_str());
+  auto pageClass = detailPageClass();
+  if (!pageClass || !pageClass->respondsToClassFunction(&PageClassFunctions::customPartViewWithDetail))
     return true;
-  }
   auto pager = PageTurnController::create(listDataSearchResult_, ip.row, pageClass);
   if (auto nav = navigationController()) nav->pushViewController(pager, true);
   AppTracking::record("TRACKING_JOBSEARCH_RESULTS_OPENJOBDETAIL");

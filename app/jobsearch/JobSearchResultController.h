@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
+#include "app/jobquery/JobSearchParam.h"
 #include "app/jobsearch/JobOperateUtil.h"
 #include "app/jobsearch/JobSearchFilterController.h"
-#include "app/jobsearch/JobSearchParam.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/UIBasicController.h"
 #include "kit/ui/UIKavroBarButton.h"
@@ -31,8 +31,6 @@ class JobSearchResultController : public UIBasicController,
   enum ToolbarItem { FavoriteItem = 0, ApplyItem = 2, DetailItem = 4 };
   static constexpr int ApplyAlertTag = 11128;
   static constexpr double SuggestionTipSeconds = 3.0;
-  // The registered name of the detail pages the pager shows.
-  static constexpr std::string_view DetailPageClassName = "JobDetailView";
 
   static std::shared_ptr<JobSearchResultController> initWithParam(std::shared_ptr<JobSearchParam> param);
   template <class T>
@@ -93,8 +91,8 @@ class JobSearchResultController : public UIBasicController,
   const std::shared_ptr<platform::BarButtonItem>& filterButton() const { return filterButton_; }
   std::shared_ptr<UIKavroBarButton> toolbarButton(ToolbarItem index) const;
 
-  // Tests and tools stand in another page class (by its registered name).
-  static void setDetailPageClassName(std::string name);
+  // Tests and tools stand in another page class; nullptr brings back the job detail page.
+  static void setDetailPageClass(platform::ClassPtr pageClass);
 
  protected:
   void setupWithParam(std::shared_ptr<JobSearchParam> param);

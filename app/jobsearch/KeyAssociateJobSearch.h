@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/UIKavroSearchCategoryControl.h"

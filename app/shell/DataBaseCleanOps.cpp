@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "kit/base64/Base64.h"
 #include "kit/core/AppCoreInfo.h"
-#include "kit/core/Base64.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/UserCoreInfo.h"
 #include "kit/skin/AppSkin.h"

@@ -1,24 +1,25 @@
 #include "app/shell/PushUnit.h"
 
 #include <memory>
-#include <mutex>
+
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
 namespace {
-std::mutex instanceMutex;
+platform::Mutex instanceMutex;
 std::unique_ptr<PushUnit> instance;
 }  // namespace
 
 PushUnit& PushUnit::sharedPushUnit() {
-  std::lock_guard lock(instanceMutex);
+  platform::MutexLock lock(instanceMutex);
   if (!instance) instance = std::make_unique<PushUnit>();
   return *instance;
 }
 
 void PushUnit::destroySharedPushUnit() {
   std::unique_ptr<PushUnit> gone;
-  std::lock_guard lock(instanceMutex);
+  platform::MutexLock lock(instanceMutex);
   gone = std::move(instance);
 }
 

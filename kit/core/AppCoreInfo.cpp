@@ -1,11 +1,10 @@
 #include "kit/core/AppCoreInfo.h"
 
-#include <mutex>
-
 #include "kit/core/FSManager.h"
 #include "kit/core/StoreDataTypes.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/StringTable.h"
 
 namespace kavro {
@@ -13,7 +12,7 @@ namespace kavro {
 namespace {
 
 struct Shared {
-  std::mutex mutex;
+  platform::Mutex mutex;
   std::unique_ptr<AppCoreInfo> instance;
   AppCoreInfo::UpgradeDataBases upgradeDataBases;
   AppCoreInfo::LocalizedString localizedString;
@@ -28,7 +27,7 @@ Shared& shared() {
 // Copied out under the lock and called outside it: an operation may call back into this class.
 template <class F>
 F hook(F Shared::*member) {
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   return shared().*member;
 }
 
@@ -49,14 +48,14 @@ AppCoreInfo::AppCoreInfo() {
 AppCoreInfo::~AppCoreInfo() = default;
 
 AppCoreInfo& AppCoreInfo::sharedAppCoreInfo() {
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   if (!shared().instance) shared().instance.reset(new AppCoreInfo());
   return *shared().instance;
 }
 
 void AppCoreInfo::destroyAppCoreInfo() {
   std::unique_ptr<AppCoreInfo> gone;
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   gone = std::move(shared().instance);
 }
 
@@ -74,17 +73,17 @@ std::string AppCoreInfo::getLocalizedString(std::string_view key) {
 }
 
 void AppCoreInfo::setUpgradeDataBases(UpgradeDataBases operation) {
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   shared().upgradeDataBases = std::move(operation);
 }
 
 void AppCoreInfo::setLocalizedString(LocalizedString operation) {
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   shared().localizedString = std::move(operation);
 }
 
 void AppCoreInfo::setEnglishResumeProvider(std::function<bool()> provider) {
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   shared().englishResume = std::move(provider);
 }
 

@@ -1,13 +1,12 @@
 #include "kit/core/AppUtil.h"
 
-#include <mutex>
-
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/FSManager.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
@@ -19,7 +18,7 @@ namespace {
 constexpr std::string_view GuidKey = "storeKey_deviceCurrentGUID";
 
 struct Identity {
-  std::mutex mutex;
+  platform::Mutex mutex;
   std::string word = "kavro";
   std::string versionName;
   std::int32_t networkActivity = 0;
@@ -49,12 +48,12 @@ std::size_t matchVersion(std::string_view s, std::size_t pos) {
 }  // namespace
 
 std::string AppUtil::applicationWord() {
-  std::lock_guard lock(identity().mutex);
+  platform::MutexLock lock(identity().mutex);
   return identity().word;
 }
 
 void AppUtil::setApplicationWord(std::string_view word) {
-  std::lock_guard lock(identity().mutex);
+  platform::MutexLock lock(identity().mutex);
   identity().word = word;
 }
 
@@ -87,14 +86,14 @@ bool AppUtil::fetchVersionFromFilePath(std::string_view path) {
     }
   }
   if (matches != 1) return false;
-  std::lock_guard lock(identity().mutex);
+  platform::MutexLock lock(identity().mutex);
   identity().versionName = version;
   return true;
 }
 
 std::string AppUtil::getVersionName() {
   {
-    std::lock_guard lock(identity().mutex);
+    platform::MutexLock lock(identity().mutex);
     if (platform::utf16Length(identity().versionName) > 2) return identity().versionName;
   }
   return getVersionNameFromBundle();
@@ -111,17 +110,17 @@ std::int64_t AppUtil::getVersionCode() {
 std::string AppUtil::getClientName() { return applicationWord() + "-iphone-" + getVersionName(); }
 
 void AppUtil::showNetworkIndicator() {
-  std::lock_guard lock(identity().mutex);
+  platform::MutexLock lock(identity().mutex);
   ++identity().networkActivity;
 }
 
 void AppUtil::hiddenNetworkIndicator() {
-  std::lock_guard lock(identity().mutex);
+  platform::MutexLock lock(identity().mutex);
   if (identity().networkActivity >= 1) --identity().networkActivity;
 }
 
 bool AppUtil::isNetworkIndicatorVisible() {
-  std::lock_guard lock(identity().mutex);
+  platform::MutexLock lock(identity().mutex);
   return identity().networkActivity > 0;
 }
 

@@ -61,15 +61,22 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
 // table and the allocations that come with one; a long one gains a table.
 class RecordMap final : public platform::MutableDictionary, private std::pmr::memory_resource {
  public:
-  RecordMap() = default;
+  RecordMap() : entries_(this) {}
   // A map made by a loader: its first block of pairs and its text come from the answer's arena,
   // which it holds.
-  explicit RecordMap(JBArena& arena) : arena_(&arena) { arena.retain(); }
+  explicit RecordMap(JBArena& arena) : arena_(&arena), entries_(this) { arena.retain(); }
   RecordMap(const RecordMap&) = delete;
   RecordMap& operator=(const RecordMap&) = delete;
   ~RecordMap() override {
-    entries_.clear();
-    entries_.shrink_to_fit();
+    // A loader's record holds short keys and text in the arena: nothing in its pairs needs undoing,
+    // and they are not visited again (freeing thousands of records would wait on each one's memory).
+    if (ownsNothing_ && entries_.data() == arenaBlock_) {
+      new (&entries_) std::pmr::vector<Entry>(static_cast<std::pmr::memory_resource*>(this));
+    } else {
+      entries_.clear();
+      entries_.shrink_to_fit();
+    }
+    entries_.~vector();
     index_.clear();
     if (arena_) arena_->release();
   }
@@ -103,14 +110,15 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
 
   void setObject(platform::Value value, std::string_view key) override {
     if (const std::size_t i = find(key); i != kMissing) {
+      if (value.ownsSomething()) ownsNothing_ = false;
       entries_[i].value = std::move(value);
       return;
     }
     if (entries_.empty()) entries_.reserve(kFirstRoom);
+    if (value.ownsSomething()) ownsNothing_ = false;
     // Made in place: a record's keys are copied once, not once more by a move.
-    Entry& entry = entries_.emplace_back();
-    entry.key.assign(key.data(), key.size());
-    entry.value = std::move(value);
+    const Entry& entry = entries_.emplace_back(key, std::move(value));
+    if (entry.key.capacity() > std::string().capacity()) ownsNothing_ = false;
     if (!index_.empty() || entries_.size() > kSearchedInPlace)
       indexFrom(index_.empty() ? 0 : entries_.size() - 1);
   }
@@ -136,6 +144,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     std::string key;
     platform::Value value;
     bool live = true;
+    Entry(std::string_view k, platform::Value&& v) : key(k), value(std::move(v)) {}
   };
   struct Hash {
     using is_transparent = void;
@@ -189,7 +198,11 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   JBArena* arena_ = nullptr;
   void* arenaBlock_ = nullptr;
   bool madeInArena_ = arena_ != nullptr;
-  std::pmr::vector<Entry> entries_{this};
+  // Destroyed by hand, see the destructor.
+  union {
+    std::pmr::vector<Entry> entries_;
+  };
+  bool ownsNothing_ = true;  // no value owns anything and every key is short enough to sit inside its string
   std::size_t erased_ = 0;
   std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
 };

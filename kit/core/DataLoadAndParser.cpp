@@ -50,14 +50,14 @@ std::string failureText(const platform::Error& error) {
 
 }  // namespace
 
-DataLoadAndParser::DataLoadAndParser(Token, std::weak_ptr<DataLoadAndParserDelegate> delegate)
+DataLoadAndParser::DataLoadAndParser(std::weak_ptr<DataLoadAndParserDelegate> delegate)
     : delegate_(std::move(delegate)), result_(DataItemResult::create()) {}
 
 DataLoadAndParser::~DataLoadAndParser() { stopLoading(); }
 
 std::shared_ptr<DataLoadAndParser> DataLoadAndParser::create(
     std::weak_ptr<DataLoadAndParserDelegate> delegate) {
-  return std::make_shared<DataLoadAndParser>(Token{}, std::move(delegate));
+  return std::shared_ptr<DataLoadAndParser>(new DataLoadAndParser(std::move(delegate)));
 }
 
 std::shared_ptr<DataLoadAndParser> DataLoadAndParser::GetUrl(

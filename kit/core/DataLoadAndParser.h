@@ -78,12 +78,8 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   void setDelegate(std::weak_ptr<DataLoadAndParserDelegate> delegate) { delegate_ = std::move(delegate); }
 
  private:
-  struct Token {};
+  explicit DataLoadAndParser(std::weak_ptr<DataLoadAndParserDelegate> delegate);
 
- public:
-  DataLoadAndParser(Token, std::weak_ptr<DataLoadAndParserDelegate> delegate);
-
- private:
   // DataHttpConnectionDelegate
   void connectionOnError(DataHttpConnection& connection, const platform::Error& error) override;
   void connectionOnReceived(DataHttpConnection& connection, const platform::Data& data) override;

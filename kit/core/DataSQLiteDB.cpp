@@ -9,12 +9,12 @@
 #include <cstring>
 #include <limits>
 #include <map>
-#include <mutex>
 #include <utility>
 
 #include "kit/core/DataItemResult.h"
 #include "kit/core/FSManager.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -53,7 +53,7 @@ std::vector<std::string> columnNames(sqlite3_stmt* stmt) {
 std::string markerPath(const std::string& path) { return path + ".open"; }
 
 // Open handles per store file in this process: the marker goes with the last one.
-std::mutex markerMutex;
+platform::Mutex markerMutex;
 std::map<std::string, int>& openHandles() {
   static auto* handles = new std::map<std::string, int>();
   return *handles;
@@ -61,7 +61,7 @@ std::map<std::string, int>& openHandles() {
 
 // True when the last session left the store without closing it (this process holds no handle).
 bool endedUncleanly(const std::string& path) {
-  std::lock_guard<std::mutex> lock(markerMutex);
+  platform::MutexLock lock(markerMutex);
   if (openHandles()[path] > 0) return false;
   struct stat st {};
   if (::stat(markerPath(path).c_str(), &st) == 0) return true;
@@ -70,7 +70,7 @@ bool endedUncleanly(const std::string& path) {
 }
 
 void holdMarker(const std::string& path) {
-  std::lock_guard<std::mutex> lock(markerMutex);
+  platform::MutexLock lock(markerMutex);
   if (openHandles()[path]++ > 0) return;
   int fd = ::open(markerPath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
                   platform::PrivateFileMode);
@@ -78,7 +78,7 @@ void holdMarker(const std::string& path) {
 }
 
 void releaseMarker(const std::string& path) {
-  std::lock_guard<std::mutex> lock(markerMutex);
+  platform::MutexLock lock(markerMutex);
   auto it = openHandles().find(path);
   if (it == openHandles().end() || --it->second > 0) return;
   openHandles().erase(it);

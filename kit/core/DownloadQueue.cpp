@@ -1,13 +1,14 @@
 #include "kit/core/DownloadQueue.h"
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace kavro {
 
 namespace {
 
-std::mutex& instanceMutex() {
-  static std::mutex mutex;
+platform::Mutex& instanceMutex() {
+  static platform::Mutex mutex;
   return mutex;
 }
 
@@ -20,7 +21,7 @@ std::shared_ptr<DownloadQueue>& instanceSlot() {
 }  // namespace
 
 std::shared_ptr<DownloadQueue> DownloadQueue::instance() {
-  std::lock_guard lock(instanceMutex());
+  platform::MutexLock lock(instanceMutex());
   auto& slot = instanceSlot();
   if (!slot) {
     auto queue = std::make_shared<DownloadQueue>(Token{});
@@ -35,7 +36,7 @@ DownloadQueue& DownloadQueue::sharedDownloadQueue() { return *instance(); }
 void DownloadQueue::destroySharedDownloadQueue() {
   std::shared_ptr<DownloadQueue> queue;
   {
-    std::lock_guard lock(instanceMutex());
+    platform::MutexLock lock(instanceMutex());
     queue = std::move(instanceSlot());
   }
   // The destructor stops what still runs.
@@ -65,7 +66,7 @@ void DownloadQueue::stopRequestURL(std::string_view url) { instance()->stop(url)
 std::shared_ptr<DataHttpConnection> DownloadQueue::add(std::string_view url,
                                                        std::optional<platform::Data> postData,
                                                        std::weak_ptr<DataHttpConnectionDelegate> delegate) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto it = url2conn_.find(url);
   if (it == url2conn_.end()) {
     std::weak_ptr<DataHttpConnectionDelegate> me = std::shared_ptr<DataHttpConnectionDelegate>(
@@ -81,7 +82,7 @@ std::shared_ptr<DataHttpConnection> DownloadQueue::add(std::string_view url,
 }
 
 void DownloadQueue::remove(std::string_view url, const DataHttpConnectionDelegate* delegate) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto it = url2conn_.find(url);
   if (it == url2conn_.end()) return;
   std::erase_if(it->second.delegates, [delegate](const Registration& r) { return r.identity == delegate; });
@@ -93,7 +94,7 @@ void DownloadQueue::remove(std::string_view url, const DataHttpConnectionDelegat
 }
 
 void DownloadQueue::stop(std::string_view url) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto it = url2conn_.find(url);
   if (it == url2conn_.end()) return;
   auto connection = it->second.connection;
@@ -128,7 +129,7 @@ bool DownloadQueue::isRegistered(const std::string& url, std::uint64_t serial) c
 }
 
 void DownloadQueue::connectionOnDownloadedSize(DataHttpConnection& connection, std::int64_t size) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto self = self_.lock();
   auto byConnection = conn2url_.find(&connection);
   if (byConnection == conn2url_.end()) return;
@@ -147,7 +148,7 @@ void DownloadQueue::connectionOnDownloadedSize(DataHttpConnection& connection, s
 }
 
 void DownloadQueue::connectionOnReceived(DataHttpConnection& connection, const platform::Data& data) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto self = self_.lock();
   auto download = forget(connection);
   if (!download) return;
@@ -158,7 +159,7 @@ void DownloadQueue::connectionOnReceived(DataHttpConnection& connection, const p
 }
 
 void DownloadQueue::connectionOnError(DataHttpConnection& connection, const platform::Error& error) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto self = self_.lock();
   auto download = forget(connection);
   if (!download) return;

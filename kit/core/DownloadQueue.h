@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "kit/core/DataHttpConnection.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -76,7 +76,7 @@ class DownloadQueue : private DataHttpConnectionDelegate {
   void connectionOnReceived(DataHttpConnection& connection, const platform::Data& data) override;
   void connectionOnDownloadedSize(DataHttpConnection& connection, std::int64_t size) override;
 
-  std::recursive_mutex mutex_;
+  platform::RecursiveMutex mutex_;
   std::map<std::string, Download, std::less<>> url2conn_;
   std::unordered_map<const DataHttpConnection*, std::string> conn2url_;
   std::uint64_t nextSerial_ = 1;

@@ -1,19 +1,18 @@
 #include "kit/core/LocationUtil.h"
 
-#include <mutex>
-
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringError.h"
 #include "kit/http/Reachability.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
 namespace {
 
-std::mutex& instanceMutex() {
-  static std::mutex* m = new std::mutex();
+platform::Mutex& instanceMutex() {
+  static platform::Mutex* m = new platform::Mutex();
   return *m;
 }
 
@@ -59,7 +58,7 @@ LocationUtil::~LocationUtil() {
 }
 
 LocationUtil& LocationUtil::sharedLocationUtil() {
-  std::lock_guard lock(instanceMutex());
+  platform::MutexLock lock(instanceMutex());
   auto& p = instance();
   if (!p) p = std::make_shared<LocationUtil>(Token{});
   return *p;
@@ -68,7 +67,7 @@ LocationUtil& LocationUtil::sharedLocationUtil() {
 void LocationUtil::destroyLocationUtil() {
   std::shared_ptr<LocationUtil> gone;
   {
-    std::lock_guard lock(instanceMutex());
+    platform::MutexLock lock(instanceMutex());
     gone = std::move(instance());
   }
   if (gone) gone->cutOff();

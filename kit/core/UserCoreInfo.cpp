@@ -3,10 +3,11 @@
 #include <memory>
 #include <optional>
 
+#include "kit/base64/Base64.h"
 #include "kit/core/AppCoreInfo.h"
-#include "kit/core/Base64.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringMisc.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace kavro {
@@ -14,7 +15,7 @@ namespace kavro {
 namespace {
 
 struct Shared {
-  std::mutex mutex;
+  platform::Mutex mutex;
   std::unique_ptr<UserCoreInfo> instance;
 };
 
@@ -25,7 +26,7 @@ Shared& shared() {
 
 // AppCoreInfo's question, answered without creating the session.
 bool englishResumeChosen() {
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   return shared().instance && shared().instance->isEnglishResume();
 }
 
@@ -38,7 +39,7 @@ UserCoreInfo& UserCoreInfo::sharedUserCoreInfo() {
   bool created = false;
   UserCoreInfo* instance = nullptr;
   {
-    std::lock_guard lock(shared().mutex);
+    platform::MutexLock lock(shared().mutex);
     if (!shared().instance) {
       shared().instance.reset(new UserCoreInfo());
       created = true;
@@ -51,7 +52,7 @@ UserCoreInfo& UserCoreInfo::sharedUserCoreInfo() {
 
 void UserCoreInfo::destroyUserCoreInfo() {
   std::unique_ptr<UserCoreInfo> gone;
-  std::lock_guard lock(shared().mutex);
+  platform::MutexLock lock(shared().mutex);
   gone = std::move(shared().instance);
 }
 
@@ -153,12 +154,12 @@ void UserCoreInfo::setUserStatus(std::int32_t status) {
 }
 
 std::string UserCoreInfo::readField(const std::string& field) const {
-  std::lock_guard lock(fieldsMutex_);
+  platform::MutexLock lock(fieldsMutex_);
   return field;
 }
 
 void UserCoreInfo::writeField(std::string& field, std::string_view value) {
-  std::lock_guard lock(fieldsMutex_);
+  platform::MutexLock lock(fieldsMutex_);
   field.assign(value);
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "kit/core/DataItemDetail.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -103,7 +103,7 @@ class UserCoreInfo {
 
   std::int32_t userStatus_ = StatusLoggedOut;
   std::int32_t appMapType_ = MapTypeGeoMap;
-  mutable std::mutex fieldsMutex_;
+  mutable platform::Mutex fieldsMutex_;
   std::string accountid_;
   std::string md5hash_;
   std::string lastupdate_;

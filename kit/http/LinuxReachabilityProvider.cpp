@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/foundation/Mutex.h"
+
 namespace kavro {
 
 namespace {
 
-std::mutex& sharedMutex() {
-  static std::mutex mutex;
+platform::Mutex& sharedMutex() {
+  static platform::Mutex mutex;
   return mutex;
 }
 
@@ -83,24 +85,24 @@ class NetlinkChangeSource : public ReachabilityChangeSource {
 }  // namespace
 
 std::shared_ptr<ReachabilityFlagsProvider> ReachabilityFlagsProvider::shared() {
-  std::lock_guard lock(sharedMutex());
+  platform::MutexLock lock(sharedMutex());
   auto& slot = sharedSlot();
   if (!slot) slot = std::make_shared<LinuxReachabilityProvider>();
   return slot;
 }
 
 void ReachabilityFlagsProvider::setShared(std::shared_ptr<ReachabilityFlagsProvider> provider) {
-  std::lock_guard lock(sharedMutex());
+  platform::MutexLock lock(sharedMutex());
   sharedSlot() = std::move(provider);
 }
 
 void LinuxReachabilityProvider::setMobileDataInterfaces(std::vector<std::string> names) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   mobile_ = std::move(names);
 }
 
 std::vector<std::string> LinuxReachabilityProvider::mobileDataInterfaces() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return mobile_;
 }
 

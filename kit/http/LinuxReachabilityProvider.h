@@ -1,11 +1,11 @@
 #pragma once
 #include <netinet/in.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "kit/http/ReachabilityFlagsProvider.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -43,8 +43,8 @@ class LinuxReachabilityProvider : public ReachabilityFlagsProvider {
   static std::optional<std::vector<InterfaceAddress>> currentInterfaces();
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> mobile_;
+  mutable platform::Mutex mutex_;
+  std::vector<std::string> mobile_ GUARDED_BY(mutex_);
 };
 
 }  // namespace kavro

@@ -11,6 +11,7 @@
 #include "platform/foundation/Format.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -24,8 +25,8 @@ constexpr std::string_view SessionStoreName = "SessionStore";
 constexpr std::string_view PermanentStoreName = "PermanentStore";
 constexpr std::string_view HeaderFileExtension = "cachedheaders";
 
-std::mutex sharedCacheLock;
-std::shared_ptr<NetDownloadCache> sharedCacheInstance;
+platform::Mutex sharedCacheLock;
+std::shared_ptr<NetDownloadCache> sharedCacheInstance GUARDED_BY(sharedCacheLock);
 
 std::string lowercase(std::string_view s) {
   std::string out(s);
@@ -89,7 +90,7 @@ std::optional<std::string> bodyFileName(const URL& url) {
 // --- class operations ---
 
 std::shared_ptr<NetDownloadCache> NetDownloadCache::sharedCache() {
-  std::lock_guard guard(sharedCacheLock);
+  platform::MutexLock guard(sharedCacheLock);
   if (!sharedCacheInstance) {
     auto cache = std::make_shared<NetDownloadCache>();
     cache->setStoragePath(platform::Environment::cachesPath() + "/NetHTTPRequestCache");
@@ -99,7 +100,7 @@ std::shared_ptr<NetDownloadCache> NetDownloadCache::sharedCache() {
 }
 
 void NetDownloadCache::destroySharedCache() {
-  std::lock_guard guard(sharedCacheLock);
+  platform::MutexLock guard(sharedCacheLock);
   sharedCacheInstance.reset();
 }
 
@@ -129,23 +130,23 @@ const std::vector<std::string>& NetDownloadCache::fileExtensionsToHandleAsHTML()
 // --- settings ---
 
 int NetDownloadCache::defaultCachePolicy() const {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   return defaultCachePolicy_;
 }
 
 void NetDownloadCache::setDefaultCachePolicy(int policy) {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   defaultCachePolicy_ =
       policy == NetUseDefaultCachePolicy ? NetAskServerIfModifiedWhenStaleCachePolicy : policy;
 }
 
 std::optional<std::string> NetDownloadCache::storagePath() const {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   return storagePath_;
 }
 
 void NetDownloadCache::setStoragePath(std::optional<std::string> path) {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   clearCachedResponsesForStoragePolicy(NetCacheForSessionDurationCacheStoragePolicy);
   storagePath_ = std::move(path);
   if (!storagePath_) return;
@@ -176,7 +177,7 @@ void NetDownloadCache::setStoragePath(std::optional<std::string> path) {
 // --- paths ---
 
 std::optional<std::string> NetDownloadCache::storePathForPolicy(int storagePolicy) const {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   if (!storagePath_) return std::nullopt;
   return *storagePath_ + "/" +
          std::string(storagePolicy == NetCacheForSessionDurationCacheStoragePolicy ? SessionStoreName
@@ -184,7 +185,7 @@ std::optional<std::string> NetDownloadCache::storePathForPolicy(int storagePolic
 }
 
 std::optional<std::string> NetDownloadCache::pathToFile(const std::string& fileName) const {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   if (!storagePath_) return std::nullopt;
   for (int policy : {NetCacheForSessionDurationCacheStoragePolicy, NetCachePermanentlyCacheStoragePolicy}) {
     std::string path = *storePathForPolicy(policy) + "/" + fileName;
@@ -207,7 +208,7 @@ std::optional<std::string> NetDownloadCache::pathToStoreCachedResponseHeadersFor
     NetHTTPRequest& request) {
   auto url = request.url();
   int storagePolicy = request.cacheStoragePolicy();
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   auto store = storePathForPolicy(storagePolicy);
   auto name = url ? headerFileName(*url) : std::nullopt;
   if (!store || !name) return std::nullopt;
@@ -218,7 +219,7 @@ std::optional<std::string> NetDownloadCache::pathToStoreCachedResponseDataForReq
     NetHTTPRequest& request) {
   auto url = request.url();
   int storagePolicy = request.cacheStoragePolicy();
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   auto store = storePathForPolicy(storagePolicy);
   auto name = url ? bodyFileName(*url) : std::nullopt;
   if (!store || !name) return std::nullopt;
@@ -228,7 +229,7 @@ std::optional<std::string> NetDownloadCache::pathToStoreCachedResponseDataForReq
 // --- reading entries ---
 
 std::shared_ptr<platform::Dictionary> NetDownloadCache::cachedHeaderArchiveForURL(const URL& url) {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   auto path = pathToCachedResponseHeadersForURL(url);
   if (!path) return nullptr;
   auto bytes = FileManager::contentsAtPath(*path);
@@ -259,7 +260,7 @@ std::optional<NetHeaderDictionary> NetDownloadCache::cachedResponseHeadersForURL
 }
 
 std::optional<Data> NetDownloadCache::cachedResponseDataForURL(const URL& url) {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   auto path = pathToCachedResponseDataForURL(url);
   if (!path) return std::nullopt;
   return FileManager::contentsAtPath(*path);
@@ -277,7 +278,7 @@ bool NetDownloadCache::isCachedDataCurrentForRequest(NetHTTPRequest& request) {
   int status = request.responseStatusCode();
   auto headers = request.responseHeaders();
   bool complete = request.complete();
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   if (!storagePath_ || !url) return false;
   auto cached = cachedHeaderArchiveForURL(*url);
   if (!cached || !pathToCachedResponseDataForURL(*url)) return false;
@@ -313,7 +314,7 @@ bool NetDownloadCache::canUseCachedDataForRequest(NetHTTPRequest& request) {
   bool complete = request.complete();
   bool hasResponse = request.responseHeaders().has_value();
   {
-    std::lock_guard guard(accessLock_);
+    platform::MutexLock guard(accessLock_);
     if (!url || !pathToCachedResponseHeadersForURL(*url) || !pathToCachedResponseDataForURL(*url))
       return false;
   }
@@ -358,7 +359,7 @@ void NetDownloadCache::storeResponseForRequest(NetHTTPRequest& request, double m
 
   auto headersPath = pathToStoreCachedResponseHeadersForRequest(request);
   auto dataPath = pathToStoreCachedResponseDataForRequest(request);
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   if (!headersPath || !dataPath || !storagePath_) return;
 
   // The old entry goes first, from both stores (a session entry would hide a permanent one),
@@ -383,7 +384,7 @@ void NetDownloadCache::updateExpiryForRequest(NetHTTPRequest& request, double ma
   auto url = request.url();
   auto expires = expiryDateForRequest(request, maxAge);
   if (!url || !expires) return;
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   // The entry where it is, whichever store holds it.
   auto path = pathToCachedResponseHeadersForURL(*url);
   auto archive = cachedHeaderArchiveForURL(*url);
@@ -398,7 +399,7 @@ void NetDownloadCache::updateExpiryForRequest(NetHTTPRequest& request, double ma
 }
 
 void NetDownloadCache::removeCachedDataForURL(const URL& url) {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   if (!storagePath_) return;
   if (auto path = pathToCachedResponseHeadersForURL(url)) FileManager::removeItemAtPath(*path);
   if (auto path = pathToCachedResponseDataForURL(url)) FileManager::removeItemAtPath(*path);
@@ -409,7 +410,7 @@ void NetDownloadCache::removeCachedDataForRequest(NetHTTPRequest& request) {
 }
 
 void NetDownloadCache::clearCachedResponsesForStoragePolicy(int storagePolicy) {
-  std::lock_guard guard(accessLock_);
+  platform::MutexLock guard(accessLock_);
   auto store = storePathForPolicy(storagePolicy);
   bool isDirectory = false;
   if (!store || !FileManager::fileExistsAtPath(*store, &isDirectory) || !isDirectory) return;

@@ -1,7 +1,6 @@
 #pragma once
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +8,7 @@
 
 #include "kit/http/NetCacheDelegate.h"
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -82,9 +82,9 @@ class NetDownloadCache : public NetCacheDelegate {
   std::shared_ptr<platform::Dictionary> cachedHeaderArchiveForURL(const platform::URL& url);
   static bool writeHeaderArchive(const std::string& path, const platform::Dictionary& headers);
 
-  mutable std::recursive_mutex accessLock_;
-  std::optional<std::string> storagePath_;
-  int defaultCachePolicy_ = NetAskServerIfModifiedWhenStaleCachePolicy;
+  mutable platform::RecursiveMutex accessLock_;
+  std::optional<std::string> storagePath_ GUARDED_BY(accessLock_);
+  int defaultCachePolicy_ GUARDED_BY(accessLock_) = NetAskServerIfModifiedWhenStaleCachePolicy;
   std::atomic<bool> shouldRespectCacheControlHeaders_{true};
 };
 

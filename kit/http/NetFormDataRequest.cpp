@@ -7,6 +7,7 @@
 #include "platform/crypto/Uuid.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/Text.h"
 
 namespace kavro {
@@ -106,13 +107,13 @@ std::shared_ptr<NetFormDataRequest> NetFormDataRequest::requestWithURL(std::opti
 
 void NetFormDataRequest::addPostValue(const platform::Value& value, std::optional<std::string_view> key) {
   if (!key) return;
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   postData_.push_back(
       PostField{std::string(*key), value.isString() ? value.stringValue() : value.description()});
 }
 
 void NetFormDataRequest::setPostValue(const platform::Value& value, std::optional<std::string_view> key) {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   if (key) std::erase_if(postData_, [&](const PostField& f) { return f.key == *key; });
   addPostValue(value, key);
 }
@@ -129,7 +130,7 @@ void NetFormDataRequest::addFile(std::string_view path, std::optional<std::strin
                                platform::format("No file exists at %@", std::string(path))));
   if (!fileName) fileName = lastPathComponent(path);
   if (!contentType) contentType = mimeTypeForFileAtPath(path);
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   fileData_.push_back(FilePart{std::string(key), std::move(*fileName),
                                contentType.value_or("application/octet-stream"), std::string(path)});
 }
@@ -141,7 +142,7 @@ void NetFormDataRequest::setFile(std::string_view path, std::string_view key) {
 void NetFormDataRequest::setFile(std::string_view path, std::optional<std::string> fileName,
                                  std::optional<std::string> contentType, std::string_view key) {
   {
-    std::lock_guard guard(cancelledLock());
+    platform::MutexLock guard(cancelledLock());
     std::erase_if(fileData_, [&](const FilePart& f) { return f.key == key; });
   }
   addFile(path, std::move(fileName), std::move(contentType), key);
@@ -153,7 +154,7 @@ void NetFormDataRequest::addData(const Data& data, std::string_view key) {
 
 void NetFormDataRequest::addData(const Data& data, std::optional<std::string> fileName,
                                  std::optional<std::string> contentType, std::string_view key) {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   fileData_.push_back(FilePart{std::string(key), fileName.value_or("file"),
                                contentType.value_or("application/octet-stream"), data});
 }
@@ -164,38 +165,38 @@ void NetFormDataRequest::setData(const Data& data, std::string_view key) {
 
 void NetFormDataRequest::setData(const Data& data, std::optional<std::string> fileName,
                                  std::optional<std::string> contentType, std::string_view key) {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   std::erase_if(fileData_, [&](const FilePart& f) { return f.key == key; });
   addData(data, std::move(fileName), std::move(contentType), key);
 }
 
 std::vector<NetFormDataRequest::PostField> NetFormDataRequest::postData() const {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   return postData_;
 }
 
 std::vector<NetFormDataRequest::FilePart> NetFormDataRequest::fileData() const {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   return fileData_;
 }
 
 int NetFormDataRequest::postFormat() const {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   return postFormat_;
 }
 
 void NetFormDataRequest::setPostFormat(int format) {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   postFormat_ = format;
 }
 
 NetStringEncoding NetFormDataRequest::stringEncoding() const {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   return stringEncoding_;
 }
 
 void NetFormDataRequest::setStringEncoding(NetStringEncoding encoding) {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   stringEncoding_ = encoding;
 }
 
@@ -242,7 +243,7 @@ bool NetFormDataRequest::appendPostString(std::string_view text) {
 }
 
 void NetFormDataRequest::buildPostBody() {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   if (haveBuiltPostBody()) return;
   if (postData_.empty() && fileData_.empty()) {
     NetHTTPRequest::buildPostBody();
@@ -257,7 +258,7 @@ void NetFormDataRequest::buildPostBody() {
 }
 
 void NetFormDataRequest::buildURLEncodedPostBody() {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   if (!fileData_.empty()) {
     postFormat_ = MultipartFormDataPostFormat;
     buildMultipartFormDataPostBody();
@@ -275,7 +276,7 @@ void NetFormDataRequest::buildURLEncodedPostBody() {
 }
 
 void NetFormDataRequest::buildMultipartFormDataPostBody() {
-  std::lock_guard guard(cancelledLock());
+  platform::MutexLock guard(cancelledLock());
   auto charset = IANACharSetNameForEncoding(stringEncoding_);
   if (!charset) return failToEncode();
   const std::string boundary = "0xKvFoRmBoUnDaRy-" + platform::createUuidString();

@@ -10,6 +10,7 @@
 #include "platform/crypto/Digest.h"
 #include "platform/crypto/Random.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -50,12 +51,12 @@ using netdetail::shared;
 
 #define NET_GET(Type, name, field)    \
   Type NetHTTPRequest::name() const { \
-    std::lock_guard guard(lock_);     \
+    platform::MutexLock guard(lock_); \
     return field;                     \
   }
 #define NET_SET(Type, name, field)        \
   void NetHTTPRequest::name(Type value) { \
-    std::lock_guard guard(lock_);         \
+    platform::MutexLock guard(lock_);     \
     field = std::move(value);             \
   }
 
@@ -63,7 +64,7 @@ using netdetail::shared;
 
 NetHTTPRequest::NetHTTPRequest(std::optional<URL> url) : blocks_(std::make_unique<NetRequestBlocks>()) {
   {
-    std::lock_guard guard(shared().defaultsLock);
+    platform::MutexLock guard(shared().defaultsLock);
     timeOutSeconds_ = shared().defaultTimeOutSeconds;
     downloadCache_ = shared().defaultCache;
   }
@@ -125,7 +126,7 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
 }
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   // The new request is nobody else's yet: only this one is locked (a HEAD request locks its main
   // request, never the other way round).
   auto r = requestWithURL(url_);
@@ -162,7 +163,7 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
 }
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
   r->delegate_ = delegate_;
   r->delegateResponds_ = delegateResponds_;
@@ -220,8 +221,8 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
 RunLoop& NetHTTPRequest::threadForRequest(const NetHTTPRequest*) {
   static std::atomic<RunLoop*> networkLoop{nullptr};
   if (RunLoop* loop = networkLoop.load(std::memory_order_acquire)) return *loop;
-  static std::mutex creation;
-  std::lock_guard guard(creation);
+  static platform::Mutex creation;
+  platform::MutexLock guard(creation);
   if (RunLoop* loop = networkLoop.load(std::memory_order_acquire)) return *loop;
   auto ready = std::make_shared<std::promise<RunLoop*>>();
   std::thread([ready] {
@@ -236,7 +237,7 @@ RunLoop& NetHTTPRequest::threadForRequest(const NetHTTPRequest*) {
 }
 
 RunLoop& NetHTTPRequest::requestLoop() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return runLoop_ ? *runLoop_ : threadForRequest();
 }
 
@@ -255,7 +256,7 @@ void NetHTTPRequest::performOnMainThread(std::function<void()> fn) {
 }
 
 std::shared_ptr<OperationQueue> NetHTTPRequest::sharedQueue() {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   if (!shared().sharedQueue) {
     shared().sharedQueue = OperationQueue::create();
     shared().sharedQueue->setMaxConcurrentOperationCount(4);
@@ -273,7 +274,7 @@ void NetHTTPRequest::startAsynchronous() {
 
 void NetHTTPRequest::start() {
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     inProgress_ = true;
     runLoop_ = &threadForRequest();
   }
@@ -284,7 +285,7 @@ void NetHTTPRequest::start() {
 void NetHTTPRequest::startSynchronous(RunLoop& loop) {
   auto keep = self();
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     isSynchronous_ = true;
     runLoopMode_ = std::string(NetHTTPRequestRunLoopMode);
     runLoop_ = &loop;
@@ -294,7 +295,7 @@ void NetHTTPRequest::startSynchronous(RunLoop& loop) {
     main();
     while (!complete()) loop.runOnce(1e10, NetHTTPRequestRunLoopMode);
   }
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   inProgress_ = false;
 }
 
@@ -306,7 +307,7 @@ NET_GET(bool, isCancelled, cancelled_)
 void NetHTTPRequest::cancel() {
   {
     // A synchronous request's thread may be waiting on its script, holding lock_: end that first.
-    std::lock_guard guard(PACScriptRunLock_);
+    platform::MutexLock guard(PACScriptRunLock_);
     if (PACScriptRun_) PACScriptRun_->cancel();
   }
   auto s = self();
@@ -315,7 +316,7 @@ void NetHTTPRequest::cancel() {
 
 void NetHTTPRequest::clearDelegatesAndCancel() {
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     delegate_.reset();
     queue_.reset();
     delegateResponds_ = 0;
@@ -328,7 +329,7 @@ void NetHTTPRequest::clearDelegatesAndCancel() {
 
 void NetHTTPRequest::redirectToURL(const URL& newURL) {
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     redirectURL_ = newURL;
   }
   auto s = self();
@@ -340,7 +341,7 @@ void NetHTTPRequest::redirectToURL(const URL& newURL) {
 NET_GET(std::optional<URL>, url, url_)
 
 void NetHTTPRequest::setURL(std::optional<URL> url) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (url == url_) return;
   url_ = std::move(url);
   requestAuthentication_.reset();
@@ -354,7 +355,7 @@ NET_GET(std::optional<URL>, redirectURL, redirectURL_)
 NET_GET(std::string, requestMethod, requestMethod_)
 
 void NetHTTPRequest::setRequestMethod(std::string_view method) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (requestMethod_ == method) return;
   requestMethod_ = std::string(method);
   if (method == "POST" || method == "PUT" || (postBody_ && !postBody_->empty()) || postBodyFilePath_)
@@ -367,7 +368,7 @@ NET_GET(NetHeaderDictionary, requestHeaders, requestHeaders_)
 NET_SET(NetHeaderDictionary, setRequestHeaders, requestHeaders_)
 
 void NetHTTPRequest::addRequestHeader(std::string_view name, std::string_view value) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   requestHeaders_.set(name, value);
 }
 
@@ -393,7 +394,7 @@ NET_GET(bool, haveBuiltPostBody, haveBuiltPostBody_)
 NET_SET(bool, setHaveBuiltPostBody, haveBuiltPostBody_)
 
 void NetHTTPRequest::setupPostBody() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (shouldStreamPostDataFromDisk_) {
     if (!postBodyFilePath_) {
       postBodyFilePath_ = netdetail::uniqueTemporaryPath();
@@ -406,7 +407,7 @@ void NetHTTPRequest::setupPostBody() {
 }
 
 void NetHTTPRequest::appendPostData(const Data& data) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   setupPostBody();
   if (data.empty()) return;
   if (shouldStreamPostDataFromDisk_) {
@@ -417,7 +418,7 @@ void NetHTTPRequest::appendPostData(const Data& data) {
 }
 
 bool NetHTTPRequest::appendPostDataFromFile(std::string_view path) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   setupPostBody();
   std::FILE* in = std::fopen(std::string(path).c_str(), "rb");
   if (!in) return false;
@@ -449,13 +450,13 @@ NET_GET(bool, shouldWaitToInflateCompressedResponses, shouldWaitToInflateCompres
 NET_SET(bool, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
 NET_GET(std::uint64_t, maxResponseSize, maxResponseSize_)
 void NetHTTPRequest::setMaxResponseSize(std::uint64_t bytes) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   maxResponseSize_ = bytes;
   maxResponseSizeSet_ = true;
 }
 
 std::uint64_t NetHTTPRequest::responseSizeLimit() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (downloadDestinationPath_ && !maxResponseSizeSet_) return std::numeric_limits<std::uint64_t>::max();
   return maxResponseSize_;
 }
@@ -465,14 +466,14 @@ NET_GET(NetStringEncoding, responseEncoding, responseEncoding_)
 NET_GET(bool, downloadComplete, downloadComplete_)
 
 bool NetHTTPRequest::isResponseCompressed() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!responseHeaders_) return false;
   auto encoding = responseHeaders_->value("Content-Encoding");
   return encoding && encoding->find("gzip") != std::string::npos;
 }
 
 std::optional<Data> NetHTTPRequest::responseData() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_) {
     if (!rawResponseData_) return std::nullopt;
     return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, responseSizeLimit());
@@ -481,7 +482,7 @@ std::optional<Data> NetHTTPRequest::responseData() const {
 }
 
 std::optional<std::string> NetHTTPRequest::responseString() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   auto data = responseData();
   if (!data) return std::nullopt;
   return stringFromBytes(*data, responseEncoding_);
@@ -545,12 +546,12 @@ NET_SET(std::shared_ptr<const platform::ClientIdentity>, setClientCertificateIde
         clientCertificateIdentity_)
 
 std::shared_ptr<NetProgressDelegate> NetHTTPRequest::uploadProgressDelegate() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return uploadProgressDelegate_.lock();
 }
 NET_SET(std::weak_ptr<NetProgressDelegate>, setUploadProgressDelegate, uploadProgressDelegate_)
 std::shared_ptr<NetProgressDelegate> NetHTTPRequest::downloadProgressDelegate() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return downloadProgressDelegate_.lock();
 }
 NET_SET(std::weak_ptr<NetProgressDelegate>, setDownloadProgressDelegate, downloadProgressDelegate_)
@@ -576,12 +577,12 @@ NET_SET(bool, setShouldContinueWhenAppEntersBackground, shouldContinueWhenAppEnt
 NET_GET(std::string, runLoopMode, runLoopMode_)
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::mainRequest() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return mainRequest_.lock();
 }
 
 bool NetHTTPRequest::hasMainRequest() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   std::weak_ptr<NetHTTPRequest> none;
   return mainRequest_.owner_before(none) || none.owner_before(mainRequest_);
 }
@@ -600,14 +601,14 @@ NET_GET(bool, connectionCanBeReused, connectionCanBeReused_)
 NET_GET(std::optional<std::uint64_t>, requestID, requestID_)
 
 std::optional<int> NetHTTPRequest::connectionID() const {
-  std::lock_guard guard(lock_);
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock guard(lock_);
+  platform::MutexLock pool(shared().connectionsLock);
   if (!connectionInfo_) return std::nullopt;
   return connectionInfo_->id;
 }
 
 std::shared_ptr<NetCacheDelegate> NetHTTPRequest::downloadCache() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return downloadCache_.lock();
 }
 NET_SET(std::weak_ptr<NetCacheDelegate>, setDownloadCache, downloadCache_)
@@ -625,7 +626,7 @@ NET_GET(int, tag, tag_)
 NET_SET(int, setTag, tag_)
 
 std::shared_ptr<NetHTTPRequestDelegate> NetHTTPRequest::delegate() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return delegate_.lock();
 }
 NET_GET(std::shared_ptr<NetHTTPRequestQueue>, queue, queue_)
@@ -660,25 +661,25 @@ bool implementsMethod(const NetHTTPRequestDelegate* receiver, NetDelegateMethod 
 void NetHTTPRequest::setDelegate(std::weak_ptr<NetHTTPRequestDelegate> delegate) {
   auto strong = delegate.lock();
   unsigned mask = respondsMask(strong.get());
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   delegate_ = std::move(delegate);
   delegateResponds_ = mask;
 }
 
 void NetHTTPRequest::setQueue(std::shared_ptr<NetHTTPRequestQueue> queue) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   queue_ = std::move(queue);
 }
 
 bool NetHTTPRequest::delegateResponds(NetDelegateMethod method) const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return !delegate_.expired() && (delegateResponds_ & (1u << static_cast<unsigned>(method)));
 }
 
 bool NetHTTPRequest::queueResponds(NetDelegateMethod method) const {
   std::shared_ptr<NetHTTPRequestQueue> queue;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     queue = queue_;
   }
   // A queue's answer may change with its own delegate: asked each time (queues answer from any thread).
@@ -687,7 +688,7 @@ bool NetHTTPRequest::queueResponds(NetDelegateMethod method) const {
 
 #define NET_BLOCK_SETTER(name, Type, field)         \
   void NetHTTPRequest::name(Type block) {           \
-    std::lock_guard guard(lock_);                   \
+    platform::MutexLock guard(lock_);               \
     if (blocks_) blocks_->field = std::move(block); \
   }
 NET_BLOCK_SETTER(setStartedBlock, Block, started)
@@ -706,7 +707,7 @@ NET_BLOCK_SETTER(setRequestRedirectedBlock, Block, requestRedirected)
 // --- callbacks on the main thread ---
 
 bool NetHTTPRequest::suppressesEvents() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return error_.has_value() || hasMainRequest();
 }
 
@@ -718,7 +719,7 @@ void NetHTTPRequest::requestStarted() {
     std::shared_ptr<NetHTTPRequestQueue> queue;
     Block block;
     {
-      std::lock_guard guard(s->lock_);
+      platform::MutexLock guard(s->lock_);
       delegate = s->delegate_.lock();
       queue = s->queue_;
       if (s->blocks_) block = s->blocks_->started;
@@ -737,7 +738,7 @@ void NetHTTPRequest::requestReceivedResponseHeaders(NetHeaderDictionary headers)
     std::shared_ptr<NetHTTPRequestQueue> queue;
     HeadersBlock block;
     {
-      std::lock_guard guard(s->lock_);
+      platform::MutexLock guard(s->lock_);
       delegate = s->delegate_.lock();
       queue = s->queue_;
       if (s->blocks_) block = s->blocks_->headersReceived;
@@ -755,7 +756,7 @@ void NetHTTPRequest::requestWillRedirectToURL(URL url) {
     std::shared_ptr<NetHTTPRequestDelegate> delegate;
     std::shared_ptr<NetHTTPRequestQueue> queue;
     {
-      std::lock_guard guard(s->lock_);
+      platform::MutexLock guard(s->lock_);
       delegate = s->delegate_.lock();
       queue = s->queue_;
     }
@@ -775,7 +776,7 @@ void NetHTTPRequest::requestRedirected() {
     std::shared_ptr<NetHTTPRequestDelegate> delegate;
     Block block;
     {
-      std::lock_guard guard(s->lock_);
+      platform::MutexLock guard(s->lock_);
       delegate = s->delegate_.lock();
       if (s->blocks_) block = s->blocks_->requestRedirected;
     }
@@ -787,7 +788,7 @@ void NetHTTPRequest::requestRedirected() {
 void NetHTTPRequest::requestFinished() {
   bool pac;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     pac = isPACFileRequest_;
   }
   // A proxy-script download reports at once on its own thread: the request that waits for it
@@ -807,7 +808,7 @@ void NetHTTPRequest::reportFinished() {
   Block block;
   std::function<void(NetHTTPRequest&)> pacDone;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     delegate = delegate_.lock();
     queue = queue_;
     if (blocks_) block = blocks_->completion;
@@ -822,7 +823,7 @@ void NetHTTPRequest::reportFailure() {
   std::shared_ptr<NetHTTPRequestQueue> queue;
   Block block;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     delegate = delegate_.lock();
     queue = queue_;
     if (blocks_) block = blocks_->failure;
@@ -839,7 +840,7 @@ void NetHTTPRequest::passOnReceivedData(Data data) {
     std::shared_ptr<NetHTTPRequestDelegate> delegate;
     DataBlock block;
     {
-      std::lock_guard guard(s->lock_);
+      platform::MutexLock guard(s->lock_);
       delegate = s->delegate_.lock();
       if (s->blocks_) block = s->blocks_->dataReceived;
     }
@@ -850,7 +851,7 @@ void NetHTTPRequest::passOnReceivedData(Data data) {
 }
 
 void NetHTTPRequest::releaseBlocksOnMainThread() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!blocks_) return;
   auto old = std::make_shared<NetRequestBlocks>(std::move(*blocks_));
   *blocks_ = NetRequestBlocks();
@@ -860,32 +861,32 @@ void NetHTTPRequest::releaseBlocksOnMainThread() {
 // --- class-wide defaults ---
 
 double NetHTTPRequest::defaultTimeOutSeconds() {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   return shared().defaultTimeOutSeconds;
 }
 
 void NetHTTPRequest::setDefaultTimeOutSeconds(double seconds) {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   shared().defaultTimeOutSeconds = seconds;
 }
 
 std::shared_ptr<NetCacheDelegate> NetHTTPRequest::defaultCache() {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   return shared().defaultCache;
 }
 
 void NetHTTPRequest::setDefaultCache(std::shared_ptr<NetCacheDelegate> cache) {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   shared().defaultCache = std::move(cache);
 }
 
 void NetHTTPRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter) {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   shared().dialogPresenter = std::move(presenter);
 }
 
 std::vector<NetHTTPRequest::ConnectionInfo> NetHTTPRequest::persistentConnections() {
-  std::lock_guard guard(shared().connectionsLock);
+  platform::MutexLock guard(shared().connectionsLock);
   std::vector<ConnectionInfo> out;
   for (const auto& e : shared().pool)
     out.push_back({e->id, e->host, e->port, e->scheme, e->request, e->expires});
@@ -896,7 +897,7 @@ void NetHTTPRequest::resetForTesting() {
   unsubscribeFromNetworkReachabilityNotifications();
   std::vector<std::shared_ptr<NetConnectionEntry>> pool;
   {
-    std::lock_guard guard(shared().connectionsLock);
+    platform::MutexLock guard(shared().connectionsLock);
     pool.swap(shared().pool);
     shared().runningRequestCount = 0;
     shared().indicatorVisible = false;
@@ -911,16 +912,16 @@ void NetHTTPRequest::resetForTesting() {
       loop->performOnMain([stream] { stream->close(); });
   }
   {
-    std::lock_guard guard(shared().sessionCredentialsLock);
+    platform::MutexLock guard(shared().sessionCredentialsLock);
     shared().sessionCredentials.clear();
     shared().sessionProxyCredentials.clear();
   }
   {
-    std::lock_guard guard(shared().sessionCookiesLock);
+    platform::MutexLock guard(shared().sessionCookiesLock);
     shared().sessionCookies.clear();
   }
   {
-    std::lock_guard guard(shared().bandwidthLock);
+    platform::MutexLock guard(shared().bandwidthLock);
     shared().maxBandwidthPerSecond = 0;
     shared().bandwidthUsedInLastSecond = 0;
     shared().bandwidthMeasurementDate.reset();
@@ -930,7 +931,7 @@ void NetHTTPRequest::resetForTesting() {
     shared().isBandwidthThrottled = false;
     shared().shouldThrottleBandwidthForWWANOnly = false;
   }
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   shared().defaultTimeOutSeconds = 10.0;
   shared().defaultCache.reset();
   shared().dialogPresenter = nullptr;

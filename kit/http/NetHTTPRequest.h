@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +17,7 @@
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/ClientIdentity.h"
@@ -436,7 +436,7 @@ class NetHTTPRequest : public Operation {
   void setHaveBuiltPostBody(bool value);
   bool haveBuiltPostBody() const;
   void failWithError(const platform::Error& error);
-  std::recursive_mutex& cancelledLock() const { return lock_; }
+  platform::RecursiveMutex& cancelledLock() const { return lock_; }
 
  private:
   std::shared_ptr<NetHTTPRequest> self();
@@ -488,12 +488,10 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<const platform::HTTPCredentials> findProxyCredentials();
   bool applyCredentials(std::shared_ptr<const platform::HTTPCredentials> credentials);
   bool applyProxyCredentials(std::shared_ptr<const platform::HTTPCredentials> credentials);
-  bool willAskDelegateForCredentials();
-  bool willAskDelegateForProxyCredentials();
-  void askDelegateForCredentials();
-  void askDelegateForProxyCredentials();
-  bool showAuthenticationDialog();
-  bool showProxyAuthenticationDialog();
+  // proxy: the question is the proxy's, else the server's.
+  bool willAskDelegateForCredentials(bool proxy);
+  void askDelegateForCredentials(bool proxy);
+  bool showAuthenticationDialog(bool proxy);
   void failAuthentication();
   void attemptToApplyCredentialsAndResume();
   void attemptToApplyProxyCredentialsAndResume();
@@ -549,7 +547,7 @@ class NetHTTPRequest : public Operation {
   void showNetworkActivity();
   void hideNetworkActivity();
 
-  mutable std::recursive_mutex lock_;
+  mutable platform::RecursiveMutex lock_;
 
   // Target, method, message.
   std::optional<platform::URL> url_;
@@ -641,7 +639,7 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::Error> PACScriptError_;
   // The script being evaluated for this request; cancelling the request ends it. Under its own
   // lock, taken alone: a synchronous request holds lock_ while its script runs.
-  std::mutex PACScriptRunLock_;
+  platform::Mutex PACScriptRunLock_;
   std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_;
   bool validatesSecureCertificate_ = true;
   std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;

@@ -4,6 +4,7 @@
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/CredentialStorage.h"
 #include "platform/net/HTTPReadStream.h"
 
@@ -35,14 +36,14 @@ platform::ProtectionSpace serverSpace(std::string_view host, int port, std::stri
 
 void NetHTTPRequest::addBasicAuthenticationHeaderWithUsername(std::string_view username,
                                                               std::string_view password) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   std::string pair = std::string(username) + ":" + std::string(password);
   requestHeaders_.set("Authorization", "Basic " + base64forData(platform::dataFromString(pair)));
   authenticationScheme_ = std::string(platform::HTTPAuthenticationSchemeBasic);
 }
 
 void NetHTTPRequest::applyAuthorizationHeader() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!shouldPresentCredentialsBeforeChallenge_ || !request_) return;
   if (!requestHeaders_.contains("Authorization")) {
     if (username_ && password_ && authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic) {
@@ -70,7 +71,7 @@ void NetHTTPRequest::applyAuthorizationHeader() {
 }
 
 CredentialsPtr NetHTTPRequest::findCredentials() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   std::optional<std::string> user, pass;
   if (url_ && url_->userInfo()) {
     user = url_->user();
@@ -111,7 +112,7 @@ CredentialsPtr NetHTTPRequest::findCredentials() {
 }
 
 CredentialsPtr NetHTTPRequest::findProxyCredentials() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   std::optional<std::string> user, pass;
   auto main = mainRequest_.lock();
   std::optional<std::string> mainUser = main ? main->proxyUsername() : std::nullopt;
@@ -150,7 +151,7 @@ CredentialsPtr NetHTTPRequest::findProxyCredentials() {
 }
 
 bool NetHTTPRequest::applyCredentials(CredentialsPtr credentials) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   authenticationRetryCount_++;
   if (!credentials || !requestAuthentication_ || !request_) return false;
   if (!requestAuthentication_->applyCredentials(*credentials, *request_)) {
@@ -174,7 +175,7 @@ bool NetHTTPRequest::applyCredentials(CredentialsPtr credentials) {
 }
 
 bool NetHTTPRequest::applyProxyCredentials(CredentialsPtr credentials) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   proxyAuthenticationRetryCount_++;
   if (!credentials || !proxyAuthentication_ || !request_) return false;
   if (!proxyAuthentication_->applyCredentials(*credentials, *request_)) {
@@ -197,96 +198,61 @@ bool NetHTTPRequest::applyProxyCredentials(CredentialsPtr credentials) {
   return true;
 }
 
-bool NetHTTPRequest::willAskDelegateForCredentials() {
-  std::lock_guard guard(lock_);
+bool NetHTTPRequest::willAskDelegateForCredentials(bool proxy) {
+  platform::MutexLock guard(lock_);
   if (isSynchronous_) return false;
-  bool hasDelegate = !delegate_.expired();
-  bool answers = hasDelegate ? delegateResponds(NetDelegateMethod::AuthenticationNeeded)
-                             : queueResponds(NetDelegateMethod::AuthenticationNeeded);
-  if (!answers && !(blocks_ && blocks_->authenticationNeeded)) return false;
+  const auto method =
+      proxy ? NetDelegateMethod::ProxyAuthenticationNeeded : NetDelegateMethod::AuthenticationNeeded;
+  bool answers = !delegate_.expired() ? delegateResponds(method) : queueResponds(method);
+  bool hasBlock = blocks_ && (proxy ? blocks_->proxyAuthenticationNeeded : blocks_->authenticationNeeded);
+  if (!answers && !hasBlock) return false;
   auto s = self();
-  platform::RunLoop::main().performOnMain([s] { s->askDelegateForCredentials(); });
+  platform::RunLoop::main().performOnMain([s, proxy] { s->askDelegateForCredentials(proxy); });
   return true;
 }
 
-bool NetHTTPRequest::willAskDelegateForProxyCredentials() {
-  std::lock_guard guard(lock_);
-  if (isSynchronous_) return false;
-  bool hasDelegate = !delegate_.expired();
-  bool answers = hasDelegate ? delegateResponds(NetDelegateMethod::ProxyAuthenticationNeeded)
-                             : queueResponds(NetDelegateMethod::ProxyAuthenticationNeeded);
-  if (!answers && !(blocks_ && blocks_->proxyAuthenticationNeeded)) return false;
-  auto s = self();
-  platform::RunLoop::main().performOnMain([s] { s->askDelegateForProxyCredentials(); });
-  return true;
+namespace {
+
+// Hands the question to receiver when it answers it for this side (server or proxy).
+template <typename Receiver>
+bool askResponder(NetHTTPRequest& request, Receiver* receiver, bool proxy) {
+  if (proxy) {
+    auto* responder = dynamic_cast<NetProxyAuthenticationResponder*>(receiver);
+    if (responder) responder->proxyAuthenticationNeededForRequest(request);
+    return responder != nullptr;
+  }
+  auto* responder = dynamic_cast<NetAuthenticationResponder*>(receiver);
+  if (responder) responder->authenticationNeededForRequest(request);
+  return responder != nullptr;
 }
 
-void NetHTTPRequest::askDelegateForCredentials() {
+}  // namespace
+
+void NetHTTPRequest::askDelegateForCredentials(bool proxy) {
   std::shared_ptr<NetHTTPRequestDelegate> delegate;
   std::shared_ptr<NetHTTPRequestQueue> queue;
   Block block;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     delegate = delegate_.lock();
     queue = queue_;
-    if (blocks_) block = blocks_->authenticationNeeded;
+    if (blocks_) block = proxy ? blocks_->proxyAuthenticationNeeded : blocks_->authenticationNeeded;
   }
-  if (auto* responder = dynamic_cast<NetAuthenticationResponder*>(delegate.get())) {
-    responder->authenticationNeededForRequest(*this);
-    return;
-  }
-  if (!delegate && queue && queue->forwards(NetDelegateMethod::AuthenticationNeeded)) {
-    if (auto* responder = dynamic_cast<NetAuthenticationResponder*>(queue.get())) {
-      responder->authenticationNeededForRequest(*this);
-      return;
-    }
-  }
+  if (askResponder(*this, delegate.get(), proxy)) return;
+  const auto method =
+      proxy ? NetDelegateMethod::ProxyAuthenticationNeeded : NetDelegateMethod::AuthenticationNeeded;
+  if (!delegate && queue && queue->forwards(method) && askResponder(*this, queue.get(), proxy)) return;
   if (block) block();
 }
 
-void NetHTTPRequest::askDelegateForProxyCredentials() {
-  std::shared_ptr<NetHTTPRequestDelegate> delegate;
-  std::shared_ptr<NetHTTPRequestQueue> queue;
-  Block block;
-  {
-    std::lock_guard guard(lock_);
-    delegate = delegate_.lock();
-    queue = queue_;
-    if (blocks_) block = blocks_->proxyAuthenticationNeeded;
-  }
-  if (auto* responder = dynamic_cast<NetProxyAuthenticationResponder*>(delegate.get())) {
-    responder->proxyAuthenticationNeededForRequest(*this);
-    return;
-  }
-  if (!delegate && queue && queue->forwards(NetDelegateMethod::ProxyAuthenticationNeeded)) {
-    if (auto* responder = dynamic_cast<NetProxyAuthenticationResponder*>(queue.get())) {
-      responder->proxyAuthenticationNeededForRequest(*this);
-      return;
-    }
-  }
-  if (block) block();
-}
-
-bool NetHTTPRequest::showAuthenticationDialog() {
-  std::lock_guard guard(lock_);
-  if (isSynchronous_ || !shouldPresentAuthenticationDialog_) return false;
+bool NetHTTPRequest::showAuthenticationDialog(bool proxy) {
+  platform::MutexLock guard(lock_);
+  if (isSynchronous_ ||
+      !(proxy ? shouldPresentProxyAuthenticationDialog_ : shouldPresentAuthenticationDialog_))
+    return false;
   AuthenticationDialogPresenter presenter;
   {
-    std::lock_guard defaults(shared().defaultsLock);
-    presenter = shared().dialogPresenter;
-  }
-  if (!presenter) return false;
-  auto s = self();
-  performOnMainThread([presenter, s] { presenter(s); });
-  return true;
-}
-
-bool NetHTTPRequest::showProxyAuthenticationDialog() {
-  std::lock_guard guard(lock_);
-  if (isSynchronous_ || !shouldPresentProxyAuthenticationDialog_) return false;
-  AuthenticationDialogPresenter presenter;
-  {
-    std::lock_guard defaults(shared().defaultsLock);
+    platform::MutexLock defaults(shared().defaultsLock);
     presenter = shared().dialogPresenter;
   }
   if (!presenter) return false;
@@ -298,7 +264,7 @@ bool NetHTTPRequest::showProxyAuthenticationDialog() {
 void NetHTTPRequest::retryUsingSuppliedCredentials() {
   auto s = self();
   performOnRequestThread([s] {
-    std::lock_guard guard(s->lock_);
+    platform::MutexLock guard(s->lock_);
     if (s->request_)
       s->attemptToApplyCredentialsAndResume();
     else
@@ -326,7 +292,7 @@ struct NetHTTPRequest::AuthenticationSide {
 };
 
 void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (authenticationNeeded_ == ProxyAuthenticationNeeded) {
     attemptToApplyProxyCredentialsAndResume();
     return;
@@ -336,7 +302,7 @@ void NetHTTPRequest::attemptToApplyCredentialsAndResume() {
 }
 
 void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   applyCredentialsAndResume({proxyAuthentication_, proxyCredentials_, proxyAuthenticationScheme_,
                              proxyAuthenticationRealm_, proxyAuthenticationRetryCount_, true});
 }
@@ -349,10 +315,8 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
   auto apply = [&](std::shared_ptr<const platform::HTTPCredentials> c) {
     return side.proxy ? applyProxyCredentials(std::move(c)) : applyCredentials(std::move(c));
   };
-  auto askDelegate = [&] {
-    return side.proxy ? willAskDelegateForProxyCredentials() : willAskDelegateForCredentials();
-  };
-  auto showDialog = [&] { return side.proxy ? showProxyAuthenticationDialog() : showAuthenticationDialog(); };
+  auto askDelegate = [&] { return willAskDelegateForCredentials(side.proxy); };
+  auto showDialog = [&] { return showAuthenticationDialog(side.proxy); };
   const char* applyFailure =
       side.proxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
 
@@ -447,9 +411,9 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
 }
 
 std::optional<NetHTTPRequest::SessionCredentials> NetHTTPRequest::findSessionAuthenticationCredentials() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!url_) return std::nullopt;
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   std::optional<SessionCredentials> closeMatch;
   for (const auto& entry : shared().sessionCredentials) {
     if (!entry.url || !entry.credentials) continue;
@@ -474,8 +438,8 @@ std::optional<NetHTTPRequest::SessionCredentials> NetHTTPRequest::findSessionAut
 
 std::optional<NetHTTPRequest::SessionCredentials>
 NetHTTPRequest::findSessionProxyAuthenticationCredentials() {
-  std::lock_guard guard(lock_);
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock guard(lock_);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   for (const auto& entry : shared().sessionProxyCredentials)
     if (proxyHost_ && entry.host == *proxyHost_ && entry.port == proxyPort_ && entry.credentials)
       return entry;
@@ -483,12 +447,12 @@ NetHTTPRequest::findSessionProxyAuthenticationCredentials() {
 }
 
 std::vector<NetHTTPRequest::SessionCredentials> NetHTTPRequest::sessionCredentialsStore() {
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   return shared().sessionCredentials;
 }
 
 std::vector<NetHTTPRequest::SessionCredentials> NetHTTPRequest::sessionProxyCredentialsStore() {
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   return shared().sessionProxyCredentials;
 }
 
@@ -512,22 +476,22 @@ void removeFrom(std::vector<NetHTTPRequest::SessionCredentials>& list, const Cre
 }  // namespace
 
 void NetHTTPRequest::storeAuthenticationCredentialsInSessionStore(SessionCredentials entry) {
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   storeIn(shared().sessionCredentials, std::move(entry));
 }
 
 void NetHTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(SessionCredentials entry) {
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   storeIn(shared().sessionProxyCredentials, std::move(entry));
 }
 
 void NetHTTPRequest::removeAuthenticationCredentialsFromSessionStore(const CredentialsPtr& credentials) {
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   removeFrom(shared().sessionCredentials, credentials);
 }
 
 void NetHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(const CredentialsPtr& credentials) {
-  std::lock_guard store(shared().sessionCredentialsLock);
+  platform::MutexLock store(shared().sessionCredentialsLock);
   removeFrom(shared().sessionProxyCredentials, credentials);
 }
 

@@ -11,6 +11,7 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/HTTPCookieStorage.h"
 #include "platform/net/HTTPReadStream.h"
 #include "platform/net/SystemProxySettings.h"
@@ -65,7 +66,7 @@ int keepAliveValue(const std::string& text, std::string_view key) {
 }  // namespace
 
 void NetHTTPRequest::main() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   try {
     // Background tasks: the platform has none (isMultitaskingSupported).
     if (error_) {
@@ -116,7 +117,7 @@ void NetHTTPRequest::main() {
 }
 
 void NetHTTPRequest::buildPostBody() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (haveBuiltPostBody_) return;
   if (postBodyFilePath_) {
     if (postBodyWriteStream_) {
@@ -163,7 +164,7 @@ void NetHTTPRequest::buildPostBody() {
 }
 
 void NetHTTPRequest::buildRequestHeaders() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (haveBuiltRequestHeaders_) return;
   haveBuiltRequestHeaders_ = true;
   if (auto main = mainRequest_.lock()) {
@@ -182,7 +183,7 @@ void NetHTTPRequest::buildRequestHeaders() {
 }
 
 void NetHTTPRequest::applyCookieHeader() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!url_) return;
   if (useCookiePersistence_) {
     auto stored = platform::HTTPCookieStorage::sharedHTTPCookieStorage().cookiesForURL(*url_);
@@ -197,7 +198,7 @@ void NetHTTPRequest::applyCookieHeader() {
 }
 
 void NetHTTPRequest::updatePartialDownloadSize() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!allowResumeForFileDownloads_ || !downloadDestinationPath_ || !temporaryFileDownloadPath_ ||
       !platform::FileManager::fileExistsAtPath(*temporaryFileDownloadPath_))
     return;
@@ -212,7 +213,7 @@ void NetHTTPRequest::updatePartialDownloadSize() {
 }
 
 void NetHTTPRequest::startRequest() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (cancelled_ || !request_) return;
   requestStarted();
   downloadComplete_ = false;
@@ -268,7 +269,7 @@ void NetHTTPRequest::startRequest() {
   std::shared_ptr<HTTPReadStream> previousStream;
   platform::RunLoop* previousLoop = nullptr;
   {
-    std::lock_guard pool(shared().connectionsLock);
+    platform::MutexLock pool(shared().connectionsLock);
     if (url_->host().empty() || url_->scheme().empty()) {
       connectionInfo_.reset();
       shouldAttemptPersistentConnection_ = false;
@@ -352,7 +353,7 @@ void NetHTTPRequest::startRequest() {
 }
 
 void NetHTTPRequest::updateStatus() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   checkRequestStatus();
   if (!inProgress_ && statusTimer_) {
     statusTimer_->invalidate();
@@ -361,7 +362,7 @@ void NetHTTPRequest::updateStatus() {
 }
 
 void NetHTTPRequest::checkRequestStatus() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (cancelled_ || complete_) return;
   performThrottling();
   if (shouldTimeOut()) {
@@ -397,7 +398,7 @@ void NetHTTPRequest::checkRequestStatus() {
 }
 
 bool NetHTTPRequest::shouldTimeOut() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!readStream_ || !readStreamIsScheduled_ || !lastActivityTime_ || timeOutSeconds_ <= 0) return false;
   double idle = now() - *lastActivityTime_;
   if (idle <= timeOutSeconds_) return false;
@@ -406,7 +407,7 @@ bool NetHTTPRequest::shouldTimeOut() {
 }
 
 void NetHTTPRequest::cancelOnRequestThread() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (cancelled_ || complete_) return;
   failWithError(sharedError(NetRequestCancelledErrorType));
   complete_ = true;
@@ -415,8 +416,8 @@ void NetHTTPRequest::cancelOnRequestThread() {
 }
 
 void NetHTTPRequest::dropConnectionEntry() {
-  std::lock_guard guard(lock_);
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock guard(lock_);
+  platform::MutexLock pool(shared().connectionsLock);
   if (!connectionInfo_) return;
   connectionInfo_->request.reset();
   std::erase(shared().pool, connectionInfo_);
@@ -424,7 +425,7 @@ void NetHTTPRequest::dropConnectionEntry() {
 }
 
 void NetHTTPRequest::cancelLoad() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (PACFileReadStream_) {
     for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_})
       if (*timer && !tearingDown_) {
@@ -439,11 +440,11 @@ void NetHTTPRequest::cancelLoad() {
     requestLoop().performOnMain([pac] { pac->clearDelegatesAndCancel(); });
     // Its finish will not come back here: give the queue its place back now.
     auto queue = sharedQueue();
-    std::lock_guard pool(shared().connectionsLock);
+    platform::MutexLock pool(shared().connectionsLock);
     queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
   }
   {
-    std::lock_guard run(PACScriptRunLock_);
+    platform::MutexLock run(PACScriptRunLock_);
     if (PACScriptRun_) {
       PACScriptRun_->cancel();
       PACScriptRun_.reset();
@@ -472,7 +473,7 @@ void NetHTTPRequest::cancelLoad() {
 }
 
 void NetHTTPRequest::readResponseHeaders() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   authenticationNeeded_ = NoAuthenticationNeeded;
   auto message = readStream_ ? readStream_->responseHeader() : nullptr;
   if (!message || !message->isHeaderComplete()) return;
@@ -511,7 +512,7 @@ void NetHTTPRequest::readResponseHeaders() {
     auto lengthText = responseHeaders_->value("Content-Length");
     auto main = mainRequest_.lock();
     NetHTTPRequest& target = main ? *main : *this;
-    std::unique_lock<std::recursive_mutex> targetLock;
+    std::unique_lock<platform::RecursiveMutex> targetLock;
     if (main) targetLock = std::unique_lock(main->lock_);
     // This request's own switches decide: a queue clears them on the main request whose HEAD
     // request announces its size, so that the size is not counted twice.
@@ -553,7 +554,7 @@ void NetHTTPRequest::readResponseHeaders() {
 }
 
 bool NetHTTPRequest::willRedirect() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!shouldRedirect_ || !responseHeaders_ || !url_) return false;
   auto location = responseHeaders_->value("Location");
   if (!location) return false;
@@ -601,7 +602,7 @@ bool NetHTTPRequest::willRedirect() {
 }
 
 void NetHTTPRequest::performRedirect() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!redirectURL_) return;
   setURL(redirectURL_);
   if (haveBuiltRequestHeaders_) applyCookieHeader();
@@ -617,7 +618,7 @@ void NetHTTPRequest::performRedirect() {
 }
 
 void NetHTTPRequest::parseStringEncodingFromHeaders() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   NetStringEncoding encoding = 0;
   std::string mime;
   auto contentType = responseHeaders_ ? responseHeaders_->value("Content-Type") : std::nullopt;
@@ -626,14 +627,14 @@ void NetHTTPRequest::parseStringEncodingFromHeaders() {
 }
 
 void NetHTTPRequest::failWithError(const Error& theError) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   complete_ = true;
   bool keepsConnection =
       theError.domain == NetworkRequestErrorDomain &&
       (theError.code == NetAuthenticationErrorType || theError.code == NetTooMuchRedirectionErrorType);
   if (!keepsConnection) {
     {
-      std::lock_guard pool(shared().connectionsLock);
+      platform::MutexLock pool(shared().connectionsLock);
       if (connectionInfo_) {
         connectionInfo_->request.reset();
         std::erase(shared().pool, connectionInfo_);
@@ -642,7 +643,7 @@ void NetHTTPRequest::failWithError(const Error& theError) {
     destroyReadStream();
   }
   if (connectionCanBeReused_ && connectionInfo_) {
-    std::lock_guard pool(shared().connectionsLock);
+    platform::MutexLock pool(shared().connectionsLock);
     connectionInfo_->expires =
         platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
   }
@@ -656,7 +657,7 @@ void NetHTTPRequest::failWithError(const Error& theError) {
   error_ = theError;
   auto main = mainRequest_.lock();
   if (main) {
-    std::lock_guard mainGuard(main->lock_);
+    platform::MutexLock mainGuard(main->lock_);
     main->error_ = theError;
   }
   auto target = main ? main : self();
@@ -671,7 +672,7 @@ void NetHTTPRequest::failWithError(const Error& theError) {
 void NetHTTPRequest::markAsFinished() {
   bool changed;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     request_.reset();
     requestAuthentication_.reset();
     proxyAuthentication_.reset();

@@ -3,13 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/Reachability.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/HTTPReadStream.h"
 
 namespace kavro {
@@ -46,7 +46,7 @@ namespace netdetail {
 
 struct SharedState {
   // Connections lock: the pool, its counters, the running count and the indicator flag.
-  std::recursive_mutex connectionsLock;
+  platform::RecursiveMutex connectionsLock;
   std::vector<std::shared_ptr<NetConnectionEntry>> pool;
   int nextConnectionNumber = 0;
   std::uint64_t nextRequestNumber = 0;
@@ -54,10 +54,10 @@ struct SharedState {
   bool shouldUpdateNetworkActivityIndicator = true;
   std::atomic<bool> indicatorVisible{false};
 
-  std::recursive_mutex progressLock;
+  platform::RecursiveMutex progressLock;
 
   // Bandwidth lock (not recursive) and its figures.
-  std::mutex bandwidthLock;
+  platform::Mutex bandwidthLock;
   unsigned long maxBandwidthPerSecond = 0;
   unsigned long bandwidthUsedInLastSecond = 0;
   std::optional<double> bandwidthMeasurementDate;
@@ -67,16 +67,16 @@ struct SharedState {
   bool isBandwidthThrottled = false;
   bool shouldThrottleBandwidthForWWANOnly = false;
 
-  std::recursive_mutex sessionCookiesLock;
+  platform::RecursiveMutex sessionCookiesLock;
   std::vector<platform::HTTPCookie> sessionCookies;
 
-  std::recursive_mutex sessionCredentialsLock;
+  platform::RecursiveMutex sessionCredentialsLock;
   std::vector<NetHTTPRequest::SessionCredentials> sessionCredentials;
   std::vector<NetHTTPRequest::SessionCredentials> sessionProxyCredentials;
 
-  std::recursive_mutex delegateAuthenticationLock;
+  platform::RecursiveMutex delegateAuthenticationLock;
 
-  std::mutex defaultsLock;
+  platform::Mutex defaultsLock;
   double defaultTimeOutSeconds = 10.0;
   std::shared_ptr<NetCacheDelegate> defaultCache;
   std::optional<std::string> defaultUserAgent;

@@ -4,6 +4,7 @@
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/SystemProxySettings.h"
 
 namespace kavro {
@@ -18,7 +19,7 @@ constexpr std::size_t PACReadChunk = 16384;
 constexpr std::size_t PACScriptMaxBytes = 1024 * 1024;
 
 void changeSharedQueueLimit(int delta) {
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock pool(shared().connectionsLock);
   auto queue = NetHTTPRequest::sharedQueue();
   queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + delta);
 }
@@ -26,7 +27,7 @@ void changeSharedQueueLimit(int delta) {
 }  // namespace
 
 bool NetHTTPRequest::configureProxies() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (isPACFileRequest_ || proxyHost_ || proxyPort_ != 0) return true;
   if (PACurl_) {
     fetchPACFile();
@@ -53,7 +54,7 @@ bool NetHTTPRequest::configureProxies() {
 }
 
 void NetHTTPRequest::fetchPACFile() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (PACurl_->isFileURL()) {
     PACFileReadStream_ = std::fopen(PACurl_->path().c_str(), "rb");
     if (!PACFileReadStream_) {
@@ -113,7 +114,7 @@ void NetHTTPRequest::fetchPACFile() {
 void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
   std::optional<std::string> script;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     if (PACFileRequest_.get() != &pac) return;
     if (!pac.error()) script = pac.responseString();
     changeSharedQueueLimit(-1);
@@ -125,7 +126,7 @@ void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
 void NetHTTPRequest::readPACFileChunk() {
   std::optional<bool> ended;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     if (!PACFileReadStream_) return;
     if (!PACFileData_) PACFileData_ = Data();
     std::uint8_t buffer[PACReadChunk];
@@ -145,7 +146,7 @@ void NetHTTPRequest::readPACFileChunk() {
 void NetHTTPRequest::finishPACFileRead(bool atEnd) {
   std::optional<std::string> script;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     if (!PACFileReadStream_) return;
     for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_})
       if (*timer) {
@@ -167,7 +168,7 @@ void NetHTTPRequest::runPACScriptThenStart(std::optional<std::string> script) {
   std::shared_ptr<platform::PACScriptEvaluation> evaluation;
   std::optional<platform::URL> url;
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     if (cancelled_) return;
     if (!script || !url_) {
       startRequest();
@@ -175,7 +176,7 @@ void NetHTTPRequest::runPACScriptThenStart(std::optional<std::string> script) {
     }
     url = url_;
     evaluation = std::make_shared<platform::PACScriptEvaluation>();
-    std::lock_guard run(PACScriptRunLock_);
+    platform::MutexLock run(PACScriptRunLock_);
     PACScriptRun_ = evaluation;
   }
   if (isSynchronous()) {
@@ -202,10 +203,10 @@ void NetHTTPRequest::runPACScriptThenStart(std::optional<std::string> script) {
 void NetHTTPRequest::finishPACScript(const platform::PACScriptEvaluation& evaluation,
                                      const std::optional<std::vector<platform::ProxyEntry>>& list,
                                      const platform::Error& error) {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   {
     // Cancelled meanwhile: cancelLoad let the script go.
-    std::lock_guard run(PACScriptRunLock_);
+    platform::MutexLock run(PACScriptRunLock_);
     if (PACScriptRun_.get() != &evaluation) return;
     PACScriptRun_.reset();
   }
@@ -225,7 +226,7 @@ void NetHTTPRequest::finishPACScript(const platform::PACScriptEvaluation& evalua
 }
 
 std::optional<platform::Error> NetHTTPRequest::PACScriptError() const {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   return PACScriptError_;
 }
 

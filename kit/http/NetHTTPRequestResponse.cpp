@@ -13,6 +13,7 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/HTTPReadStream.h"
 #include "platform/net/NetError.h"
 
@@ -47,7 +48,7 @@ bool isSSLStatus(const Error& e) {
 
 void NetHTTPRequest::handleNetworkEvent(unsigned event) {
   auto keep = self();
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   {
     if (complete_ || cancelled_) return;
     switch (event) {
@@ -73,7 +74,7 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
 }
 
 bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!delegateResponds(NetDelegateMethod::WillRedirectToURL) &&
       !queueResponds(NetDelegateMethod::WillRedirectToURL))
     return false;
@@ -84,7 +85,7 @@ bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
 }
 
 void NetHTTPRequest::handleBytesAvailable() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!responseHeaders_) readResponseHeaders();
   if (complete_ || !readStream_ || !readStream_->hasBytesAvailable()) return;
   std::size_t size = 16384;
@@ -192,7 +193,7 @@ bool NetHTTPRequest::closeDownloadStreams() {
 }
 
 void NetHTTPRequest::handleStreamComplete() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (statusTimer_) {
     statusTimer_->invalidate();
     statusTimer_.reset();
@@ -204,7 +205,7 @@ void NetHTTPRequest::handleStreamComplete() {
   }
   std::optional<Error> fileError;
   {
-    std::lock_guard progress(shared().progressLock);
+    platform::MutexLock progress(shared().progressLock);
     lastBytesSent_ = totalBytesSent_;
     if (readStream_) totalBytesSent_ = readStream_->requestBytesWritten();
     complete_ = true;
@@ -267,7 +268,7 @@ void NetHTTPRequest::handleStreamComplete() {
       cache->storeResponseForRequest(*this, secondsToCache_);
   }
   {
-    std::lock_guard pool(shared().connectionsLock);
+    platform::MutexLock pool(shared().connectionsLock);
     if (!connectionCanBeReused_) unscheduleReadStream();
     if (connectionInfo_) {
       connectionInfo_->request.reset();
@@ -286,7 +287,7 @@ void NetHTTPRequest::handleStreamComplete() {
 }
 
 void NetHTTPRequest::handleStreamError() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
   Error cause =
       streamError.value_or(Error{std::string(URLErrorDomain), -1011, "The stream failed", nullptr, nullptr});
@@ -310,7 +311,7 @@ void NetHTTPRequest::handleStreamError() {
 }
 
 bool NetHTTPRequest::retryUsingNewConnection() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (retryCount_ != 0) return false;
   willRetryRequest_ = true;
   cancelLoad();
@@ -322,10 +323,10 @@ bool NetHTTPRequest::retryUsingNewConnection() {
 }
 
 void NetHTTPRequest::useDataFromCache() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   auto main = mainRequest_.lock();
   NetHTTPRequest& receiver = main ? *main : *this;
-  std::unique_lock<std::recursive_mutex> receiverLock;
+  std::unique_lock<platform::RecursiveMutex> receiverLock;
   if (main) receiverLock = std::unique_lock(main->lock_);
   auto cache = downloadCache_.lock();
   std::optional<NetHeaderDictionary> headers =
@@ -364,7 +365,7 @@ void NetHTTPRequest::useDataFromCache() {
 void NetHTTPRequest::expirePersistentConnections() {
   std::vector<std::shared_ptr<NetConnectionEntry>> expired;
   {
-    std::lock_guard pool(shared().connectionsLock);
+    platform::MutexLock pool(shared().connectionsLock);
     double nowDate = platform::Date::now().timeIntervalSince1970();
     std::erase_if(shared().pool, [&](const std::shared_ptr<NetConnectionEntry>& e) {
       if (e->request || !e->expires || *e->expires > nowDate) return false;
@@ -383,7 +384,7 @@ void NetHTTPRequest::expirePersistentConnections() {
 }
 
 void NetHTTPRequest::scheduleReadStream() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!readStream_ || readStreamIsScheduled_) return;
   showNetworkActivity();
   lastActivityTime_ = now();
@@ -399,7 +400,7 @@ void NetHTTPRequest::scheduleReadStream() {
 }
 
 void NetHTTPRequest::unscheduleReadStream() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!readStream_ || !readStreamIsScheduled_) return;
   hideNetworkActivity();
   readStreamIsScheduled_ = false;
@@ -417,7 +418,7 @@ void NetHTTPRequest::unscheduleReadStream() {
 }
 
 void NetHTTPRequest::destroyReadStream() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!readStream_) return;
   unscheduleReadStream();
   if (!connectionCanBeReused_) {
@@ -441,7 +442,7 @@ bool NetHTTPRequest::removeFileAtPath(const std::string& path, Error* error) {
 }
 
 bool NetHTTPRequest::removeTemporaryDownloadFile() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!temporaryFileDownloadPath_) return true;
   Error e;
   bool removed = removeFileAtPath(*temporaryFileDownloadPath_, &e);
@@ -451,7 +452,7 @@ bool NetHTTPRequest::removeTemporaryDownloadFile() {
 }
 
 bool NetHTTPRequest::removeTemporaryUncompressedDownloadFile() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!temporaryUncompressedDataDownloadPath_) return true;
   Error e;
   bool removed = removeFileAtPath(*temporaryUncompressedDataDownloadPath_, &e);
@@ -461,7 +462,7 @@ bool NetHTTPRequest::removeTemporaryUncompressedDownloadFile() {
 }
 
 bool NetHTTPRequest::removeTemporaryUploadFile() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!postBodyFilePath_) return true;
   Error e;
   bool removed = removeFileAtPath(*postBodyFilePath_, &e);
@@ -471,7 +472,7 @@ bool NetHTTPRequest::removeTemporaryUploadFile() {
 }
 
 bool NetHTTPRequest::removeTemporaryCompressedUploadFile() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!compressedPostBodyFilePath_) return true;
   Error e;
   bool removed = removeFileAtPath(*compressedPostBodyFilePath_, &e);

@@ -5,6 +5,7 @@
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "kit/http/Reachability.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace kavro {
@@ -42,7 +43,7 @@ void recordBandwidthUsageLocked() {
 }
 
 void hideNetworkActivityIndicatorIfNeeded() {
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock pool(shared().connectionsLock);
   if (shared().runningRequestCount == 0) shared().indicatorVisible = false;
 }
 
@@ -51,32 +52,32 @@ void hideNetworkActivityIndicatorIfNeeded() {
 // --- bandwidth ---
 
 bool NetHTTPRequest::isBandwidthThrottled() {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   return throttledLocked();
 }
 
 unsigned long NetHTTPRequest::maxBandwidthPerSecond() {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   return shared().maxBandwidthPerSecond;
 }
 
 void NetHTTPRequest::setMaxBandwidthPerSecond(unsigned long bytes) {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   shared().maxBandwidthPerSecond = bytes;
 }
 
 void NetHTTPRequest::incrementBandwidthUsedInLastSecond(unsigned long bytes) {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   shared().bandwidthUsedInLastSecond += bytes;
 }
 
 unsigned long NetHTTPRequest::averageBandwidthUsedPerSecond() {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   return shared().averageBandwidthUsedPerSecond;
 }
 
 void NetHTTPRequest::measureBandwidthUsage() {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   auto& s = shared();
   if (!s.bandwidthMeasurementDate || *s.bandwidthMeasurementDate < dateNow()) recordBandwidthUsageLocked();
   if (throttledLocked() && s.maxBandwidthPerSecond > 0) {
@@ -89,7 +90,7 @@ void NetHTTPRequest::measureBandwidthUsage() {
 }
 
 unsigned long NetHTTPRequest::maxUploadReadLength() {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   auto& s = shared();
   unsigned long toRead = s.maxBandwidthPerSecond / 4;
   if (s.maxBandwidthPerSecond > 0 && s.bandwidthUsedInLastSecond + toRead > s.maxBandwidthPerSecond)
@@ -102,7 +103,7 @@ unsigned long NetHTTPRequest::maxUploadReadLength() {
 }
 
 std::size_t NetHTTPRequest::throttledReadSize(std::size_t bufferSize) {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   auto& s = shared();
   if (throttledLocked() && s.maxBandwidthPerSecond > 0) {
     long long remaining =
@@ -116,12 +117,12 @@ std::size_t NetHTTPRequest::throttledReadSize(std::size_t bufferSize) {
 }
 
 std::optional<double> NetHTTPRequest::throttleWakeUpTime() {
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   return shared().throttleWakeUpTime;
 }
 
 void NetHTTPRequest::performThrottling() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!readStream_) return;
   measureBandwidthUsage();
   if (isBandwidthThrottled()) {
@@ -143,7 +144,7 @@ void NetHTTPRequest::setShouldThrottleBandwidthForWWAN(bool throttle) {
     return;
   }
   unsubscribeFromNetworkReachabilityNotifications();
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   shared().maxBandwidthPerSecond = 0;
   shared().isBandwidthThrottled = false;
   shared().shouldThrottleBandwidthForWWANOnly = false;
@@ -151,7 +152,7 @@ void NetHTTPRequest::setShouldThrottleBandwidthForWWAN(bool throttle) {
 
 void NetHTTPRequest::throttleBandwidthForWWANUsingLimit(unsigned long limit) {
   {
-    std::lock_guard guard(shared().bandwidthLock);
+    platform::MutexLock guard(shared().bandwidthLock);
     shared().shouldThrottleBandwidthForWWANOnly = true;
     shared().maxBandwidthPerSecond = limit;
   }
@@ -160,7 +161,7 @@ void NetHTTPRequest::throttleBandwidthForWWANUsingLimit(unsigned long limit) {
 }
 
 void NetHTTPRequest::registerForNetworkReachabilityNotifications() {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   if (shared().reachabilityObserver) return;
   shared().internetReachability = Reachability::reachabilityForInternetConnection();
   if (shared().internetReachability) shared().internetReachability->startNotifier(platform::RunLoop::main());
@@ -173,7 +174,7 @@ void NetHTTPRequest::unsubscribeFromNetworkReachabilityNotifications() {
   std::uint64_t observer;
   std::shared_ptr<Reachability> reachability;
   {
-    std::lock_guard guard(shared().defaultsLock);
+    platform::MutexLock guard(shared().defaultsLock);
     observer = shared().reachabilityObserver;
     shared().reachabilityObserver = 0;
     reachability = std::move(shared().internetReachability);
@@ -189,32 +190,32 @@ bool NetHTTPRequest::isNetworkReachableViaWWAN() {
 
 void NetHTTPRequest::reachabilityChanged() {
   bool wwan = isNetworkReachableViaWWAN();
-  std::lock_guard guard(shared().bandwidthLock);
+  platform::MutexLock guard(shared().bandwidthLock);
   shared().isBandwidthThrottled = wwan;
 }
 
 // --- activity indicator ---
 
 bool NetHTTPRequest::isNetworkInUse() {
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock pool(shared().connectionsLock);
   return shared().runningRequestCount > 0;
 }
 
 void NetHTTPRequest::setShouldUpdateNetworkActivityIndicator(bool value) {
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock pool(shared().connectionsLock);
   shared().shouldUpdateNetworkActivityIndicator = value;
 }
 
 bool NetHTTPRequest::isNetworkActivityIndicatorVisible() { return shared().indicatorVisible.load(); }
 
 void NetHTTPRequest::showNetworkActivity() {
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock pool(shared().connectionsLock);
   shared().runningRequestCount++;
   if (shared().shouldUpdateNetworkActivityIndicator) shared().indicatorVisible = true;
 }
 
 void NetHTTPRequest::hideNetworkActivity() {
-  std::lock_guard pool(shared().connectionsLock);
+  platform::MutexLock pool(shared().connectionsLock);
   if (shared().runningRequestCount > 0) shared().runningRequestCount--;
   if (shared().shouldUpdateNetworkActivityIndicator && shared().runningRequestCount == 0) {
     // Hidden half a second later unless another request started meanwhile: no flicker between requests.
@@ -231,7 +232,7 @@ void NetHTTPRequest::hideNetworkActivity() {
 void NetHTTPRequest::performProgress(ProgressTarget target,
                                      std::function<void(NetProgressDelegate&, NetHTTPRequest&)> call) {
   auto pick = [target](NetHTTPRequest& r) -> std::shared_ptr<NetProgressDelegate> {
-    std::lock_guard guard(r.lock_);
+    platform::MutexLock guard(r.lock_);
     switch (target) {
       case ProgressTarget::Upload:
         return r.uploadProgressDelegate_.lock();
@@ -243,7 +244,7 @@ void NetHTTPRequest::performProgress(ProgressTarget target,
     return nullptr;
   };
   {
-    std::lock_guard guard(lock_);
+    platform::MutexLock guard(lock_);
     bool present = target == ProgressTarget::Queue    ? queue_ != nullptr
                    : target == ProgressTarget::Upload ? !uploadProgressDelegate_.expired()
                                                       : !downloadProgressDelegate_.expired();
@@ -257,13 +258,13 @@ void NetHTTPRequest::performProgress(ProgressTarget target,
 }
 
 void NetHTTPRequest::updateProgressIndicator(ProgressTarget target, double progress, double total) {
-  std::lock_guard progressGuard(shared().progressLock);
+  platform::MutexLock progressGuard(shared().progressLock);
   float fraction = total > 0 ? static_cast<float>(progress / total) : 0.0f;
   performProgress(target, [fraction](NetProgressDelegate& d, NetHTTPRequest&) { d.setProgress(fraction); });
 }
 
 void NetHTTPRequest::updateProgressIndicators() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (hasMainRequest()) return;
   if (showAccurateProgress_ || (complete_ && !updatedProgress_)) {
     updateUploadProgress();
@@ -272,7 +273,7 @@ void NetHTTPRequest::updateProgressIndicators() {
 }
 
 void NetHTTPRequest::updateDownloadProgress() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (!responseHeaders_ || needsRedirect_ || (contentLength_ == 0 && !complete_)) return;
   std::uint64_t soFar = totalBytesRead_ + partialDownloadSize_;
   std::int64_t value;
@@ -292,7 +293,7 @@ void NetHTTPRequest::updateDownloadProgress() {
   performOnMainThread([s, value, total] {
     SizeBlock block;
     {
-      std::lock_guard g(s->lock_);
+      platform::MutexLock g(s->lock_);
       if (s->blocks_) block = s->blocks_->bytesReceived;
     }
     if (block) block(static_cast<std::uint64_t>(value), total);
@@ -301,7 +302,7 @@ void NetHTTPRequest::updateDownloadProgress() {
 }
 
 void NetHTTPRequest::updateUploadProgress() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   if (cancelled_ || totalBytesSent_ == 0) return;
   if (uploadBufferSize_ == 0 && totalBytesSent_ != postLength_) {
     uploadBufferSize_ = totalBytesSent_;
@@ -326,7 +327,7 @@ void NetHTTPRequest::updateUploadProgress() {
   performOnMainThread([s, value, total] {
     SizeBlock block;
     {
-      std::lock_guard g(s->lock_);
+      platform::MutexLock g(s->lock_);
       if (s->blocks_) block = s->blocks_->bytesSent;
     }
     if (block) block(static_cast<std::uint64_t>(value), total);
@@ -343,7 +344,7 @@ void NetHTTPRequest::incrementDownloadSizeBy(std::int64_t length) {
   performOnMainThread([s, length] {
     ProgressBlock block;
     {
-      std::lock_guard g(s->lock_);
+      platform::MutexLock g(s->lock_);
       if (s->blocks_) block = s->blocks_->downloadSizeIncremented;
     }
     if (block) block(length);
@@ -360,7 +361,7 @@ void NetHTTPRequest::incrementUploadSizeBy(std::int64_t length) {
   performOnMainThread([s, length] {
     ProgressBlock block;
     {
-      std::lock_guard g(s->lock_);
+      platform::MutexLock g(s->lock_);
       if (s->blocks_) block = s->blocks_->uploadSizeIncremented;
     }
     if (block) block(length);
@@ -368,7 +369,7 @@ void NetHTTPRequest::incrementUploadSizeBy(std::int64_t length) {
 }
 
 void NetHTTPRequest::removeUploadProgressSoFar() {
-  std::lock_guard guard(lock_);
+  platform::MutexLock guard(lock_);
   std::int64_t value = -static_cast<std::int64_t>(totalBytesSent_);
   auto sent = [value](NetProgressDelegate& d, NetHTTPRequest& r) { d.requestDidSendBytes(r, value); };
   performProgress(ProgressTarget::Queue, sent);
@@ -379,7 +380,7 @@ void NetHTTPRequest::removeUploadProgressSoFar() {
   performOnMainThread([s, value, total] {
     SizeBlock block;
     {
-      std::lock_guard g(s->lock_);
+      platform::MutexLock g(s->lock_);
       if (s->blocks_) block = s->blocks_->bytesSent;
     }
     if (block) block(static_cast<std::uint64_t>(value), total);

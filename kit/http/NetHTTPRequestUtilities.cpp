@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <cctype>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/HTTPCookieStorage.h"
 
 namespace kavro {
@@ -74,19 +75,19 @@ constexpr MimeType mimeTypes[] = {
 // --- session cookies ---
 
 std::vector<platform::HTTPCookie> NetHTTPRequest::sessionCookies() {
-  std::lock_guard guard(shared().sessionCookiesLock);
+  platform::MutexLock guard(shared().sessionCookiesLock);
   return shared().sessionCookies;
 }
 
 void NetHTTPRequest::setSessionCookies(std::vector<platform::HTTPCookie> cookies) {
-  std::lock_guard guard(shared().sessionCookiesLock);
+  platform::MutexLock guard(shared().sessionCookiesLock);
   auto& storage = platform::HTTPCookieStorage::sharedHTTPCookieStorage();
   for (const auto& cookie : shared().sessionCookies) storage.deleteCookie(cookie);
   shared().sessionCookies = std::move(cookies);
 }
 
 void NetHTTPRequest::addSessionCookie(const platform::HTTPCookie& cookie) {
-  std::lock_guard guard(shared().sessionCookiesLock);
+  platform::MutexLock guard(shared().sessionCookiesLock);
   auto& list = shared().sessionCookies;
   auto it = std::find_if(list.begin(), list.end(),
                          [&](const platform::HTTPCookie& c) { return c.sameIdentity(cookie); });
@@ -96,7 +97,7 @@ void NetHTTPRequest::addSessionCookie(const platform::HTTPCookie& cookie) {
 
 void NetHTTPRequest::clearSession() {
   {
-    std::lock_guard guard(shared().sessionCredentialsLock);
+    platform::MutexLock guard(shared().sessionCredentialsLock);
     shared().sessionCredentials.clear();
   }
   setSessionCookies({});
@@ -107,7 +108,7 @@ void NetHTTPRequest::clearSession() {
 // --- user agent ---
 
 std::optional<std::string> NetHTTPRequest::defaultUserAgentString() {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   if (shared().defaultUserAgent) return shared().defaultUserAgent;
   // The name's UTF-8 bytes go on the wire as they are (header text is bytes).
   std::string name = platform::Environment::bundleName();
@@ -128,7 +129,7 @@ std::optional<std::string> NetHTTPRequest::defaultUserAgentString() {
 }
 
 void NetHTTPRequest::setDefaultUserAgentString(std::optional<std::string> agent) {
-  std::lock_guard guard(shared().defaultsLock);
+  platform::MutexLock guard(shared().defaultsLock);
   shared().defaultUserAgent = std::move(agent);
 }
 

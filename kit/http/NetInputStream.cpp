@@ -3,12 +3,13 @@
 #include <cstdio>
 
 #include "kit/http/NetHTTPRequest.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
 namespace {
 
-std::mutex uploadReadLock;
+platform::Mutex uploadReadLock;
 
 class FileInputStream : public platform::InputStream {
  public:
@@ -36,8 +37,8 @@ class FileInputStream : public platform::InputStream {
 
 std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithData(platform::Data data,
                                                                     std::weak_ptr<NetHTTPRequest> request) {
-  return std::make_shared<NetInputStream>(platform::InputStream::withData(std::move(data)),
-                                          std::move(request));
+  return std::shared_ptr<NetInputStream>(
+      new NetInputStream(platform::InputStream::withData(std::move(data)), std::move(request)));
 }
 
 std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithFileAtPath(
@@ -48,9 +49,9 @@ std::shared_ptr<NetInputStream> NetInputStream::inputStreamWithFileAtPath(
   std::fseek(file, 0, SEEK_END);
   long size = std::ftell(file);
   std::fseek(file, 0, SEEK_SET);
-  return std::make_shared<NetInputStream>(
+  return std::shared_ptr<NetInputStream>(new NetInputStream(
       std::make_shared<FileInputStream>(file, size < 0 ? 0 : static_cast<std::uint64_t>(size)),
-      std::move(request));
+      std::move(request)));
 }
 
 NetInputStream::NetInputStream(std::shared_ptr<platform::InputStream> stream,
@@ -67,7 +68,7 @@ std::size_t NetInputStream::readLengthFor(std::size_t maxLength) {
 std::ptrdiff_t NetInputStream::read(std::uint8_t* buffer, std::size_t maxLength) {
   std::size_t amount;
   {
-    std::lock_guard lock(uploadReadLock);
+    platform::MutexLock lock(uploadReadLock);
     amount = readLengthFor(maxLength);
     if (auto request = request_.lock()) request->performThrottling();
   }

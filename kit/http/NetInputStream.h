@@ -22,8 +22,6 @@ class NetInputStream : public platform::InputStream {
   static std::shared_ptr<NetInputStream> inputStreamWithFileAtPath(std::string_view path,
                                                                    std::weak_ptr<NetHTTPRequest> request);
 
-  NetInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<NetHTTPRequest> request);
-
   void open() override { stream_->open(); }
   void close() override { stream_->close(); }
   std::ptrdiff_t read(std::uint8_t* buffer, std::size_t maxLength) override;
@@ -39,6 +37,8 @@ class NetInputStream : public platform::InputStream {
   static std::size_t readLengthFor(std::size_t maxLength);
 
  private:
+  NetInputStream(std::shared_ptr<platform::InputStream> stream, std::weak_ptr<NetHTTPRequest> request);
+
   std::shared_ptr<platform::InputStream> stream_;
   std::weak_ptr<NetHTTPRequest> request_;
 };

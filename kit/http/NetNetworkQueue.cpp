@@ -4,6 +4,7 @@
 
 #include "kit/http/NetHTTPRequestInternal.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace kavro {
@@ -29,7 +30,9 @@ bool sameRequest(const std::weak_ptr<NetHTTPRequest>& a, const std::shared_ptr<N
 
 }  // namespace
 
-std::shared_ptr<NetNetworkQueue> NetNetworkQueue::queue() { return std::make_shared<NetNetworkQueue>(); }
+std::shared_ptr<NetNetworkQueue> NetNetworkQueue::queue() {
+  return std::shared_ptr<NetNetworkQueue>(new NetNetworkQueue());
+}
 
 NetNetworkQueue::NetNetworkQueue() {
   setMaxConcurrentOperationCount(4);
@@ -50,7 +53,8 @@ std::shared_ptr<NetNetworkQueue> NetNetworkQueue::self() {
 
 std::shared_ptr<NetNetworkQueue> NetNetworkQueue::copy() const {
   auto q = queue();
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
+  platform::MutexLock theirs(q->fieldsLock_);
   q->delegate_ = delegate_;
   q->delegateResponds_.store(delegateResponds_.load());
   q->uploadProgressDelegate_ = uploadProgressDelegate_;
@@ -68,7 +72,7 @@ void NetNetworkQueue::go() { setSuspended(false); }
 void NetNetworkQueue::reset() {
   cancelAllOperations();
   {
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     delegate_.reset();
     delegateResponds_.store(0);
     uploadProgressDelegate_.reset();
@@ -92,7 +96,7 @@ void NetNetworkQueue::addOperation(std::shared_ptr<Operation> operation) {
         "AttemptToAddInvalidRequest",
         "Attempted to add an object that was not an NetHTTPRequest to an NetNetworkQueue");
   {
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     pending_.push_back(request);
     requestsCount_.fetch_add(1);
   }
@@ -108,7 +112,7 @@ void NetNetworkQueue::addOperation(std::shared_ptr<Operation> operation) {
       if (request->shouldResetDownloadProgress()) {
         std::weak_ptr<NetProgressDelegate> download;
         {
-          std::lock_guard guard(fieldsLock_);
+          platform::MutexLock guard(fieldsLock_);
           download = downloadProgressDelegate_;
         }
         resetProgressDelegate(download);
@@ -124,7 +128,7 @@ void NetNetworkQueue::addOperation(std::shared_ptr<Operation> operation) {
   if (request->shouldResetUploadProgress()) {
     std::weak_ptr<NetProgressDelegate> upload;
     {
-      std::lock_guard guard(fieldsLock_);
+      platform::MutexLock guard(fieldsLock_);
       upload = uploadProgressDelegate_;
     }
     resetProgressDelegate(upload);
@@ -154,50 +158,50 @@ void NetNetworkQueue::addHEADOperation(std::shared_ptr<Operation> operation) {
 // --- receivers ---
 
 std::shared_ptr<NetNetworkQueueDelegate> NetNetworkQueue::delegate() const {
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   return delegate_.lock();
 }
 
 void NetNetworkQueue::setDelegate(std::weak_ptr<NetNetworkQueueDelegate> delegate) {
   unsigned mask = respondsMask(delegate.lock().get());
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   delegate_ = std::move(delegate);
   delegateResponds_.store(mask);
 }
 
 std::shared_ptr<NetProgressDelegate> NetNetworkQueue::uploadProgressDelegate() const {
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   return uploadProgressDelegate_.lock();
 }
 
 void NetNetworkQueue::setUploadProgressDelegate(std::weak_ptr<NetProgressDelegate> delegate) {
   {
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     uploadProgressDelegate_ = delegate;
   }
   resetProgressDelegate(delegate);
 }
 
 std::shared_ptr<NetProgressDelegate> NetNetworkQueue::downloadProgressDelegate() const {
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   return downloadProgressDelegate_.lock();
 }
 
 void NetNetworkQueue::setDownloadProgressDelegate(std::weak_ptr<NetProgressDelegate> delegate) {
   {
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     downloadProgressDelegate_ = delegate;
   }
   resetProgressDelegate(delegate);
 }
 
 std::shared_ptr<const platform::Dictionary> NetNetworkQueue::userInfo() const {
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   return userInfo_;
 }
 
 void NetNetworkQueue::setUserInfo(std::shared_ptr<const platform::Dictionary> info) {
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   userInfo_ = std::move(info);
 }
 
@@ -218,7 +222,7 @@ void NetNetworkQueue::updateProgress(const std::weak_ptr<NetProgressDelegate>& d
                                      std::uint64_t total) {
   auto d = delegate.lock();
   if (!d) return;
-  std::lock_guard progress(netdetail::shared().progressLock);
+  platform::MutexLock progress(netdetail::shared().progressLock);
   d->setProgress(total > 0 ? static_cast<float>(static_cast<double>(soFar) / static_cast<double>(total))
                            : 0.0f);
 }
@@ -228,7 +232,7 @@ void NetNetworkQueue::requestDidReceiveBytes(NetHTTPRequest&, std::int64_t bytes
       bytesDownloadedSoFar_.fetch_add(static_cast<std::uint64_t>(bytes)) + static_cast<std::uint64_t>(bytes);
   std::weak_ptr<NetProgressDelegate> download;
   {
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     download = downloadProgressDelegate_;
   }
   updateProgress(download, soFar, totalBytesToDownload());
@@ -239,7 +243,7 @@ void NetNetworkQueue::requestDidSendBytes(NetHTTPRequest&, std::int64_t bytes) {
       bytesUploadedSoFar_.fetch_add(static_cast<std::uint64_t>(bytes)) + static_cast<std::uint64_t>(bytes);
   std::weak_ptr<NetProgressDelegate> upload;
   {
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     upload = uploadProgressDelegate_;
   }
   updateProgress(upload, soFar, totalBytesToUpload());
@@ -257,7 +261,7 @@ void NetNetworkQueue::requestIncrementUploadSizeBy(NetHTTPRequest&, std::int64_t
 
 bool NetNetworkQueue::forwards(NetDelegateMethod method) const {
   if (method == NetDelegateMethod::DidReceiveData) return false;
-  std::lock_guard guard(fieldsLock_);
+  platform::MutexLock guard(fieldsLock_);
   return !delegate_.expired() && (delegateResponds_.load() & bit(method));
 }
 
@@ -285,7 +289,7 @@ void NetNetworkQueue::requestEnded(NetHTTPRequest& request, bool failed) {
   {
     // Each request of the batch ends once here, however many reports of its end arrive.
     auto strong = std::static_pointer_cast<NetHTTPRequest>(request.shared_from_this());
-    std::lock_guard guard(fieldsLock_);
+    platform::MutexLock guard(fieldsLock_);
     auto it = std::find_if(pending_.begin(), pending_.end(),
                            [&](const std::weak_ptr<NetHTTPRequest>& w) { return sameRequest(w, strong); });
     if (it == pending_.end()) return;

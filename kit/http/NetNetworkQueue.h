@@ -2,13 +2,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestDelegate.h"
 #include "kit/http/OperationQueue.h"
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -40,7 +40,6 @@ class NetNetworkQueue : public OperationQueue,
                         public NetProxyAuthenticationResponder {
  public:
   static std::shared_ptr<NetNetworkQueue> queue();
-  NetNetworkQueue();
   ~NetNetworkQueue() override;
 
   // A new queue with this one's receivers, switches and caller's data (not its requests or sums).
@@ -93,22 +92,24 @@ class NetNetworkQueue : public OperationQueue,
   void requestIncrementUploadSizeBy(NetHTTPRequest& request, std::int64_t newLength) override;
 
  private:
+  NetNetworkQueue();
+
   std::shared_ptr<NetNetworkQueue> self();
   void requestEnded(NetHTTPRequest& request, bool failed);
   static void resetProgressDelegate(const std::weak_ptr<NetProgressDelegate>& delegate);
   static void updateProgress(const std::weak_ptr<NetProgressDelegate>& delegate, std::uint64_t soFar,
                              std::uint64_t total);
 
-  mutable std::mutex fieldsLock_;
-  std::weak_ptr<NetNetworkQueueDelegate> delegate_;
+  mutable platform::Mutex fieldsLock_;
+  std::weak_ptr<NetNetworkQueueDelegate> delegate_ GUARDED_BY(fieldsLock_);
   // The optional methods the delegate took on when it was set (a bit per NetDelegateMethod):
   // requests ask from the network thread.
   std::atomic<unsigned> delegateResponds_{0};
-  std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_;
-  std::weak_ptr<NetProgressDelegate> downloadProgressDelegate_;
-  std::shared_ptr<const platform::Dictionary> userInfo_;
+  std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_ GUARDED_BY(fieldsLock_);
+  std::weak_ptr<NetProgressDelegate> downloadProgressDelegate_ GUARDED_BY(fieldsLock_);
+  std::shared_ptr<const platform::Dictionary> userInfo_ GUARDED_BY(fieldsLock_);
   // Requests added and not yet ended (requestsCount of them).
-  std::vector<std::weak_ptr<NetHTTPRequest>> pending_;
+  std::vector<std::weak_ptr<NetHTTPRequest>> pending_ GUARDED_BY(fieldsLock_);
 
   std::atomic<std::uint64_t> bytesUploadedSoFar_{0};
   std::atomic<std::uint64_t> totalBytesToUpload_{0};

@@ -3,18 +3,19 @@
 #include <algorithm>
 
 #include "kit/http/OperationQueue.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
 void Operation::start() {
   {
-    std::lock_guard lock(stateMutex_);
+    platform::MutexLock lock(stateMutex_);
     if (finished_ || executing_) return;
     executing_ = !cancelled_;
   }
   if (!isCancelled()) main();
   {
-    std::lock_guard lock(stateMutex_);
+    platform::MutexLock lock(stateMutex_);
     executing_ = false;
     finished_ = true;
   }
@@ -22,49 +23,49 @@ void Operation::start() {
 }
 
 void Operation::cancel() {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   cancelled_ = true;
 }
 
 bool Operation::isExecuting() const {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   return executing_;
 }
 
 bool Operation::isFinished() const {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   return finished_;
 }
 
 bool Operation::isCancelled() const {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   return cancelled_;
 }
 
 int Operation::queuePriority() const {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   return priority_;
 }
 
 void Operation::setQueuePriority(int priority) {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   priority_ = priority;
 }
 
 void Operation::addDependency(std::shared_ptr<Operation> operation) {
   if (!operation || operation.get() == this) return;
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   if (std::find(dependencies_.begin(), dependencies_.end(), operation) == dependencies_.end())
     dependencies_.push_back(std::move(operation));
 }
 
 void Operation::removeDependency(const std::shared_ptr<Operation>& operation) {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   std::erase(dependencies_, operation);
 }
 
 std::vector<std::shared_ptr<Operation>> Operation::dependencies() const {
-  std::lock_guard lock(stateMutex_);
+  platform::MutexLock lock(stateMutex_);
   return dependencies_;
 }
 
@@ -77,22 +78,24 @@ bool Operation::isReady() const {
 void Operation::didFinish() {
   std::shared_ptr<OperationQueue> queue;
   {
-    std::lock_guard lock(stateMutex_);
+    platform::MutexLock lock(stateMutex_);
     queue = queue_.lock();
   }
   if (queue) queue->operationDidFinish(*this);
 }
 
-std::shared_ptr<OperationQueue> OperationQueue::create() { return std::make_shared<OperationQueue>(); }
+std::shared_ptr<OperationQueue> OperationQueue::create() {
+  return std::shared_ptr<OperationQueue>(new OperationQueue());
+}
 
 void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
   if (!operation) return;
   {
-    std::lock_guard opLock(operation->stateMutex_);
+    platform::MutexLock opLock(operation->stateMutex_);
     operation->queue_ = weak_from_this();
   }
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     operations_.push_back(std::move(operation));
   }
   startReady();
@@ -103,45 +106,45 @@ void OperationQueue::cancelAllOperations() {
 }
 
 int OperationQueue::maxConcurrentOperationCount() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return maxConcurrent_;
 }
 
 void OperationQueue::setMaxConcurrentOperationCount(int count) {
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     maxConcurrent_ = count;
   }
   startReady();
 }
 
 bool OperationQueue::isSuspended() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return suspended_;
 }
 
 void OperationQueue::setSuspended(bool suspended) {
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     suspended_ = suspended;
   }
   startReady();
 }
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return operations_;
 }
 
 std::size_t OperationQueue::operationCount() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return operations_.size();
 }
 
 void OperationQueue::operationDidFinish(Operation& operation) {
   std::shared_ptr<Operation> keep;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     for (auto it = operations_.begin(); it != operations_.end(); ++it) {
       if (it->get() != &operation) continue;
       keep = *it;
@@ -162,7 +165,7 @@ void OperationQueue::startReady() {
   // Readiness asks other operations (and their locks): never under this queue's lock.
   std::vector<std::shared_ptr<Operation>> waiting;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (suspended_) return;
     for (auto& op : operations_)
       if (std::find(started_.begin(), started_.end(), op.get()) == started_.end()) waiting.push_back(op);
@@ -172,7 +175,7 @@ void OperationQueue::startReady() {
     if (op->isReady()) ready.push_back(op.get());
   std::vector<std::shared_ptr<Operation>> toStart;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     while (!suspended_ && (maxConcurrent_ < 0 || running_ < static_cast<std::size_t>(maxConcurrent_))) {
       std::shared_ptr<Operation> best;
       for (auto& op : operations_) {

@@ -1,7 +1,8 @@
 #pragma once
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -43,13 +44,13 @@ class Operation : public std::enable_shared_from_this<Operation> {
 
  private:
   friend class OperationQueue;
-  mutable std::mutex stateMutex_;
-  bool executing_ = false;
-  bool finished_ = false;
-  bool cancelled_ = false;
-  int priority_ = Normal;
-  std::vector<std::shared_ptr<Operation>> dependencies_;
-  std::weak_ptr<OperationQueue> queue_;
+  mutable platform::Mutex stateMutex_;
+  bool executing_ GUARDED_BY(stateMutex_) = false;
+  bool finished_ GUARDED_BY(stateMutex_) = false;
+  bool cancelled_ GUARDED_BY(stateMutex_) = false;
+  int priority_ GUARDED_BY(stateMutex_) = Normal;
+  std::vector<std::shared_ptr<Operation>> dependencies_ GUARDED_BY(stateMutex_);
+  std::weak_ptr<OperationQueue> queue_ GUARDED_BY(stateMutex_);
 };
 
 }  // namespace kavro

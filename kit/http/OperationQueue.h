@@ -1,10 +1,10 @@
 #pragma once
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "kit/http/Operation.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -18,7 +18,6 @@ class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
   static constexpr int DefaultMaxConcurrentOperationCount = -1;  // no limit
 
   static std::shared_ptr<OperationQueue> create();
-  OperationQueue() = default;
   virtual ~OperationQueue() = default;
   OperationQueue(const OperationQueue&) = delete;
   OperationQueue& operator=(const OperationQueue&) = delete;
@@ -35,17 +34,20 @@ class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
   std::vector<std::shared_ptr<Operation>> operations() const;
   std::size_t operationCount() const;
 
+ protected:
+  OperationQueue() = default;
+
  private:
   friend class Operation;
   void operationDidFinish(Operation& operation);
   void startReady();
 
-  mutable std::mutex mutex_;
-  std::vector<std::shared_ptr<Operation>> operations_;
-  std::size_t running_ = 0;
-  std::vector<Operation*> started_;
-  int maxConcurrent_ = DefaultMaxConcurrentOperationCount;
-  bool suspended_ = false;
+  mutable platform::Mutex mutex_;
+  std::vector<std::shared_ptr<Operation>> operations_ GUARDED_BY(mutex_);
+  std::size_t running_ GUARDED_BY(mutex_) = 0;
+  std::vector<Operation*> started_ GUARDED_BY(mutex_);
+  int maxConcurrent_ GUARDED_BY(mutex_) = DefaultMaxConcurrentOperationCount;
+  bool suspended_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace kavro

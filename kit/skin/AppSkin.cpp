@@ -1,13 +1,13 @@
 #include "kit/skin/AppSkin.h"
 
 #include <array>
-#include <mutex>
 
 #include "kit/core/DeviceSystemVersionCompare.h"
 #include "kit/core/StringConversion.h"
 #include "kit/core/StringMisc.h"
 #include "kit/skin/AppSkinScan.h"
 #include "kit/skin/AppSkinTargets.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/ActivityIndicatorView.h"
@@ -33,8 +33,8 @@ namespace kavro {
 
 namespace {
 
-std::mutex& sharedMutex() {
-  static std::mutex m;
+platform::Mutex& sharedMutex() {
+  static platform::Mutex m;
   return m;
 }
 std::unique_ptr<AppSkin>& sharedInstance() {
@@ -104,7 +104,7 @@ AppSkin& AppSkin::sharedAppSkin() {
   AppSkin* created = nullptr;
   AppSkin* instance = nullptr;
   {
-    std::lock_guard<std::mutex> lock(sharedMutex());
+    platform::MutexLock lock(sharedMutex());
     auto& shared = sharedInstance();
     if (!shared) {
       shared.reset(new AppSkin());
@@ -119,7 +119,7 @@ AppSkin& AppSkin::sharedAppSkin() {
 
 void AppSkin::destroySharedAppSkin() {
   std::unique_ptr<AppSkin> old;
-  std::lock_guard<std::mutex> lock(sharedMutex());
+  platform::MutexLock lock(sharedMutex());
   old = std::move(sharedInstance());
 }
 

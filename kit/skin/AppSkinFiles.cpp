@@ -1,7 +1,7 @@
 #include <string>
 
+#include "kit/base64/Base64.h"
 #include "kit/core/AppCoreInfo.h"
-#include "kit/core/Base64.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/core/FSManager.h"
 #include "kit/core/StoreDataTypes.h"

@@ -4,17 +4,17 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 #include <typeinfo>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/ui/ViewController.h"
 
 namespace kavro {
 
 namespace {
-std::mutex instanceLock;
-std::unique_ptr<AppControllers> instance;
+platform::Mutex instanceLock;
+std::unique_ptr<AppControllers> instance GUARDED_BY(instanceLock);
 
 std::string demangledName(const std::type_info& type) {
   int status = 0;
@@ -27,7 +27,7 @@ std::string demangledName(const std::type_info& type) {
 }  // namespace
 
 AppControllers& AppControllers::sharedAppControllers() {
-  std::lock_guard<std::mutex> guard(instanceLock);
+  platform::MutexLock guard(instanceLock);
   if (!instance) instance.reset(new AppControllers());
   return *instance;
 }
@@ -35,7 +35,7 @@ AppControllers& AppControllers::sharedAppControllers() {
 void AppControllers::destroyAppControllers() {
   std::unique_ptr<AppControllers> old;
   {
-    std::lock_guard<std::mutex> guard(instanceLock);
+    platform::MutexLock guard(instanceLock);
     old = std::move(instance);
   }
 }

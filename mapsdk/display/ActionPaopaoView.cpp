@@ -31,7 +31,8 @@ ActionPaopaoView::ActionPaopaoView(std::shared_ptr<platform::View> leftView,
 
 std::shared_ptr<ActionPaopaoView> ActionPaopaoView::create(std::shared_ptr<platform::View> leftView,
                                                            std::shared_ptr<platform::View> rightView) {
-  auto view = std::make_shared<ActionPaopaoView>(std::move(leftView), std::move(rightView));
+  auto view =
+      std::shared_ptr<ActionPaopaoView>(new ActionPaopaoView(std::move(leftView), std::move(rightView)));
   view->wireBody();
   return view;
 }

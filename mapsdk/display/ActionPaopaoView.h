@@ -12,7 +12,6 @@ class ActionPaopaoView : public PaopaoBaseView {
  public:
   static std::shared_ptr<ActionPaopaoView> create(std::shared_ptr<platform::View> leftView,
                                                   std::shared_ptr<platform::View> rightView);
-  ActionPaopaoView(std::shared_ptr<platform::View> leftView, std::shared_ptr<platform::View> rightView);
   ~ActionPaopaoView() override;
 
   // The body's maximum width is 300 less the side views' widths and allowances.
@@ -41,6 +40,7 @@ class ActionPaopaoView : public PaopaoBaseView {
   platform::Rect rightPaopaoImageStretchRect() const { return {0, 0, 0, 0}; }
 
  private:
+  ActionPaopaoView(std::shared_ptr<platform::View> leftView, std::shared_ptr<platform::View> rightView);
   std::weak_ptr<platform::View> leftView_;
   std::weak_ptr<platform::View> rightView_;
   int sideWidths_ = 0;

@@ -8,6 +8,7 @@
 #include "mapsdk/engine/VCoordShift.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "mapsdk/engine/VTick.h"
+#include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
 
@@ -37,10 +38,13 @@ LocationRecord NetworkRecord(const CellRecord& cell, double x, double y, int rad
 }
 
 // Locks the engine mutex for a scope, waiting without limit.
-class ResultLock {
+class SCOPED_CAPABILITY ResultLock {
  public:
-  explicit ResultLock(gmengine::CVMutex& mutex) : mutex_(mutex) { mutex_.Lock(-1); }
-  ~ResultLock() { mutex_.Unlock(); }
+  // A wait without limit always takes the lock.
+  explicit ResultLock(gmengine::CVMutex& mutex) ACQUIRE(mutex) NO_THREAD_SAFETY_ANALYSIS : mutex_(mutex) {
+    mutex_.Lock(-1);
+  }
+  ~ResultLock() RELEASE() { mutex_.Unlock(); }
   ResultLock(const ResultLock&) = delete;
   ResultLock& operator=(const ResultLock&) = delete;
 
@@ -76,7 +80,7 @@ int CAppLocation::UnInit() {
   gps_->Stop();
   cell_->Stop();
   wifi_->Stop();
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   mode_ = LocMode::Off;
   return 1;
 }
@@ -86,7 +90,7 @@ void CAppLocation::Reset() {
     ResultLock lock(resultMutex_);
     network_ = LocationRecord();
   }
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   pending_ = false;
   lastNotify_ = 0;
   notifiedOnce_ = false;
@@ -97,7 +101,7 @@ void CAppLocation::Reset() {
 int CAppLocation::SetLocMode(int mode) {
   if (mode < 1 || mode > 5) return 0;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (static_cast<int>(mode_) == mode) return 1;
   }
   int result = 1;
@@ -120,24 +124,24 @@ int CAppLocation::SetLocMode(int mode) {
     case LocMode::Mode4:
       break;
   }
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   mode_ = static_cast<LocMode>(mode);
   if (mode == 2 || mode == 3) retryCountdown_ = 0;
   return result;
 }
 
 bool CAppLocation::FindCell(const CellRecord& cell, double& x, double& y, int& radius) {
-  std::lock_guard lock(cacheMutex_);
+  platform::MutexLock lock(cacheMutex_);
   return cellCache_.Find(cell, x, y, radius);
 }
 
 void CAppLocation::AddCell(const CellRecord& cell, double x, double y, int radius) {
-  std::lock_guard lock(cacheMutex_);
+  platform::MutexLock lock(cacheMutex_);
   cellCache_.Add(cell, x, y, radius);
 }
 
 LocMode CAppLocation::GetLocMode() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return mode_;
 }
 
@@ -167,7 +171,7 @@ LocationRecord CAppLocation::GetLocation() {
   LocMode mode = GetLocMode();
   LocationRecord record;
   if (mode == LocMode::Off) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     last_.source = LocationSource::None;
     last_.state = LocationState::Searching;
     return last_;
@@ -175,7 +179,7 @@ LocationRecord CAppLocation::GetLocation() {
   bool useNetwork = mode == LocMode::NetworkOnly || mode == LocMode::Mode4;
   if (mode == LocMode::SatelliteAndNetwork || mode == LocMode::SatelliteOnly) {
     GpsFix fix = gps_->GetFix();
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (fix.state == FixState::Fix) {
       satellite_ = SatelliteRecord(fix);
       record = satellite_;
@@ -187,13 +191,13 @@ LocationRecord CAppLocation::GetLocation() {
   }
   if (useNetwork) record = NetworkResult();
   if (record.radius > kMaxRadius) record.radius = kMaxRadius;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   last_ = record;
   return record;
 }
 
 bool CAppLocation::TakeNotifySlot(std::uint32_t now) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (notifiedOnce_ && now - lastNotify_ < kMinNotifyIntervalMs) return false;
   notifiedOnce_ = true;
   lastNotify_ = now;
@@ -226,7 +230,7 @@ void CAppLocation::OnTimer() {
     LocationRecord shifted = SatelliteRecord(fix);
     bool moved;
     {
-      std::lock_guard lock(mutex_);
+      platform::MutexLock lock(mutex_);
       moved = std::fabs(shifted.longitude - satellite_.longitude) > 1e-7 ||
               std::fabs(shifted.latitude - satellite_.latitude) > 1e-7;
     }
@@ -234,7 +238,7 @@ void CAppLocation::OnTimer() {
   } else if (mode == LocMode::SatelliteAndNetwork || mode == LocMode::NetworkOnly) {
     bool ask = false;
     {
-      std::lock_guard lock(mutex_);
+      platform::MutexLock lock(mutex_);
       if (retryCountdown_ > 0) {
         --retryCountdown_;
       } else {
@@ -248,7 +252,7 @@ void CAppLocation::OnTimer() {
       std::string cellKey = CellKeyOf(cell);
       bool unchanged;
       {
-        std::lock_guard lock(mutex_);
+        platform::MutexLock lock(mutex_);
         unchanged =
             (cell.c3 == requestCell_.c3 && cell.c2 == requestCell_.c2 && wifi.keyText == requestWifiKey_) ||
             (!cell.HasCell() && wifi.keyText.empty());
@@ -266,7 +270,7 @@ void CAppLocation::OnTimer() {
         }
         if (!client_.IsBusy() && client_.RequestLocation(gmengine::CVString::FromUtf8(cellKey),
                                                          wifi.requestText, wifi.keyText, 0, kCoordType)) {
-          std::lock_guard lock(mutex_);
+          platform::MutexLock lock(mutex_);
           pending_ = true;
           requestCell_ = cell;
           requestCellKey_ = cellKey;
@@ -278,19 +282,19 @@ void CAppLocation::OnTimer() {
 
   bool refresh;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     refresh = !notifiedOnce_ || now - lastNotify_ >= kRefreshMs;
   }
   if (refresh && GetLocation().state == LocationState::Valid) {
     {
-      std::lock_guard lock(mutex_);
+      platform::MutexLock lock(mutex_);
       notifiedOnce_ = true;
       lastNotify_ = now;
     }
     Notify(0);
   }
 
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (uploadCountdown_ > 0) {
     uploadCountdown_ -= kTimerMs;
     return;
@@ -303,7 +307,7 @@ void CAppLocation::OnTimer() {
 
 void CAppLocation::OnHttpMessage(int message, int clientId) {
   if (clientId == kUploadClientId) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     uploader_.OnHttpMessage(message);
     return;
   }
@@ -311,7 +315,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
   const std::uint32_t now = gmengine::GetTickCount();
   CellRecord request;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     request = requestCell_;
   }
   if (message == gmengine::kHttpComplete) {
@@ -320,7 +324,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
                     answer.error == CLocHttpClient::kLocated && answer.type == LocationAnswerType::Location &&
                     answer.x != 0 && answer.y != 0;
     {
-      std::lock_guard lock(mutex_);
+      platform::MutexLock lock(mutex_);
       pending_ = false;
       retryCountdown_ = kRetryTicks;
     }
@@ -357,11 +361,11 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
       ResultLock lock(resultMutex_);
       resultCell = network_.c3;
     }
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     pending_ = false;
     if (requestCell_.c3 != resultCell) requestCell_ = CellRecord();
   } else if (message == 1100 || message == gmengine::kHttpMarkupPage) {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     pending_ = false;
     requestCell_ = CellRecord();
   }

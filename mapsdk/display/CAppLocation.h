@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "mapsdk/display/CLocCellCache.h"
@@ -12,6 +11,7 @@
 #include "mapsdk/display/LocationTypes.h"
 #include "mapsdk/engine/CVMutex.h"
 #include "mapsdk/engine/EngineTypes.h"
+#include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
 
@@ -74,11 +74,11 @@ class CAppLocation {
   CLocHttpClient client_;
   CLocHttpClient uploadClient_;
   CLocUploader uploader_;
-  std::mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
+  platform::Mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
   CLocCellCache cellCache_;
   std::function<void(int)> notify_;
 
-  mutable std::mutex mutex_;  // everything below but the network result
+  mutable platform::Mutex mutex_;  // everything below but the network result
   LocMode mode_ = LocMode::Off;
   LocationRecord last_;
   LocationRecord satellite_;

@@ -20,11 +20,10 @@ std::int64_t WordAt(const std::uint8_t* p) {
                                    static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-bool Contains(const CVArray<CVString>& keys, const CVString& key) {
-  for (const CVString& k : keys) {
-    if (k.Compare(key) == 0) return true;
-  }
-  return false;
+using gmengine::GridKey;
+
+bool Contains(const CVArray<GridKey>& keys, const GridKey& key) {
+  return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
 }  // namespace
@@ -48,7 +47,7 @@ int CGridHttpClient::CancelRequest() {
   return 1;
 }
 
-int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArray<CVString>& keys,
+int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArray<GridKey>& keys,
                                   int sequence, int flag) {
   int count = keys.GetSize();
   if (count < 1 || count > kMaxKeys) return 0;
@@ -63,12 +62,15 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
   if (kind == last_.kind && level == last_.level && x == last_.x && y == last_.y &&
       count <= last_.keys.GetSize() && http_.IsBusy()) {
     bool all =
-        std::all_of(keys.begin(), keys.end(), [&](const CVString& k) { return Contains(last_.keys, k); });
+        std::all_of(keys.begin(), keys.end(), [&](const GridKey& k) { return Contains(last_.keys, k); });
     if (all) return 0;  // the same batch is on its way
   }
   gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
+  // The service reads the tiles as "%d_%d" texts.
+  CVArray<CVString> texts;
+  for (const GridKey& key : keys) texts.Add(CVString::FromUtf8(key.Text()));
   CVString url;
-  if (!translater || !translater->GetGridDataUrl(url, kind, level, x, y, keys, sequence)) return 0;
+  if (!translater || !translater->GetGridDataUrl(url, kind, level, x, y, texts, sequence)) return 0;
   http_.SetClientID(clientId);
   if (kind <= 2) mapRequesting_ = 1;
   unsigned int tag = static_cast<unsigned int>(sequence);
@@ -90,7 +92,7 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
   return 1;
 }
 
-void CGridHttpClient::ParseBatch(BatchParseState& state, CVArray<CVString>& keys) {
+void CGridHttpClient::ParseBatch(BatchParseState& state, CVArray<GridKey>& keys) {
   keys.Copy(inFlight_);
   const std::int64_t received = std::clamp(received_, 0, kBufferSize);
   if (received < 5) return;

@@ -6,6 +6,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/TileKey.h"
 #include "mapsdk/offline/OfflineGridClient.h"
 
 namespace mapsdk {
@@ -19,7 +20,7 @@ struct tag_GridReqState {
   int level = 0;
   int x = -1;
   int y = -1;
-  gmengine::CVArray<gmengine::CVString> keys;
+  gmengine::CVArray<gmengine::GridKey> keys;
 };
 
 // How far the answer of the batch in flight has been read. Positions and lengths of the entries
@@ -60,11 +61,11 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   // Asks for the batch; 0 for a key count outside 1..40, a repeat of the batch in flight, or a
   // request that does not start. Kinds 0-2 use client id 1 and set the map-requesting flag, kind 3
   // id 11, kind 4 id 12.
-  int RequestGrids(int kind, int level, int x, int y, const gmengine::CVArray<gmengine::CVString>& keys,
+  int RequestGrids(int kind, int level, int x, int y, const gmengine::CVArray<gmengine::GridKey>& keys,
                    int sequence, int flag);
   // Reads what has arrived of the batch in flight into state (the caller keeps it between calls)
   // and copies the batch's keys.
-  void ParseBatch(BatchParseState& state, gmengine::CVArray<gmengine::CVString>& keys);
+  void ParseBatch(BatchParseState& state, gmengine::CVArray<gmengine::GridKey>& keys);
   // The batch parse state the client keeps for its own batch.
   BatchParseState& ParseState() { return parse_; }
 
@@ -77,7 +78,7 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   int IsMapRequesting() const override { return mapRequesting_; }
   void SetMapRequesting(int pending) override { mapRequesting_ = pending; }
   int CancelRequest() override;
-  int RequestGrids(int kind, int level, const gmengine::CVArray<gmengine::CVString>& keys, int sequence,
+  int RequestGrids(int kind, int level, const gmengine::CVArray<gmengine::GridKey>& keys, int sequence,
                    int flag) override {
     return RequestGrids(kind, level, 0, 0, keys, sequence, flag);
   }
@@ -88,7 +89,7 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   std::vector<std::uint8_t> buffer_;
   int received_ = 0;
   BatchParseState parse_;
-  gmengine::CVArray<gmengine::CVString> inFlight_;
+  gmengine::CVArray<gmengine::GridKey> inFlight_;
   int mapRequesting_ = 0;
 };
 

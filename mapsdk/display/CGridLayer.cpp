@@ -1,5 +1,7 @@
 #include "mapsdk/display/CGridLayer.h"
 
+#include "mapsdk/display/CTrafficReq.h"
+
 namespace mapsdk {
 
 CGridLayer::CGridLayer() {
@@ -18,9 +20,7 @@ void CGridLayer::Update() {
 }
 
 void CGridLayer::Show(bool shown) {
-  if (auto* traffic = dynamic_cast<CTrafficReq*>(request_.get()); traffic && shown != shown_) {
-    traffic->OnShow(shown);
-  }
+  if (request_ && shown != shown_) request_->OnShow(shown);
   CMapLayer::Show(shown);
 }
 

@@ -16,8 +16,8 @@ class CGridLayer : public CMapLayer {
 
   void Draw(MapDrawTarget& target) override;
   void Update() override;
-  // The traffic layer allocates its buffers when shown and frees them and its memory cache when
-  // hidden; the others only keep the flag.
+  // A hidden layer holds no decoded pixels (its request frees them); the traffic layer also
+  // empties its memory cache.
   void Show(bool shown) override;
 
   void SetRequest(std::unique_ptr<GridReq> request);

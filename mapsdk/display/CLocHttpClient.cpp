@@ -8,6 +8,7 @@
 #include "mapsdk/engine/CUrlTranslater.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
+#include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
 
@@ -24,7 +25,7 @@ int CLocHttpClient::Init(int clientId) {
 
 int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& wifiRequest,
                                     const std::string& wifiKey, unsigned int tag, int coordType) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   type_ = LocationAnswerType::Location;
   ClearPostFields();
   gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
@@ -54,7 +55,7 @@ int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& 
 }
 
 int CLocHttpClient::UploadLocations(const CVArray<CVString>& entries, unsigned int tag) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   type_ = LocationAnswerType::Upload;
   cached_.reset();
   ClearPostFields();
@@ -67,7 +68,7 @@ int CLocHttpClient::UploadLocations(const CVArray<CVString>& entries, unsigned i
 }
 
 LocationResult CLocHttpClient::GetResult(LocationAnswer& answer) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (cached_) {
     answer = *cached_;
     cached_.reset();

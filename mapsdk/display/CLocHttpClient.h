@@ -1,6 +1,5 @@
 #pragma once
 #include <list>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
 
@@ -49,7 +49,8 @@ class CLocHttpClient : public gmengine::CHttpClient {
   static std::optional<LocationAnswer> ParseLocationResult(std::string_view body);
 
  private:
-  std::mutex mutex_;  // what follows but the receive buffer (the HTTP client fills it on the main thread)
+  platform::Mutex
+      mutex_;  // what follows but the receive buffer (the HTTP client fills it on the main thread)
   LocationAnswerType type_ = LocationAnswerType::Location;
   std::vector<char> buffer_ = std::vector<char>(kBufferSize);
   int length_ = 0;

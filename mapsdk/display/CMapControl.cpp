@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mapsdk/display/CAppLocation.h"
+#include "mapsdk/display/CTrafficReq.h"
 #include "mapsdk/display/CVDCDrawTarget.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
@@ -313,7 +314,7 @@ void CMapControl::OnOfflineMessage(int message, int tag) {
   if (tag != offline_.GetBatchSequence()) return;
   if (message == kHttpData || message == kHttpComplete) {
     mapsdk::BatchParseState& state = client_.ParseState();
-    CVArray<CVString> keys;
+    CVArray<GridKey> keys;
     client_.ParseBatch(state, keys);
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];

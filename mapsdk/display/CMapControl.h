@@ -4,6 +4,7 @@
 
 #include "mapsdk/display/CGridHttpClient.h"
 #include "mapsdk/display/CGridLayer.h"
+#include "mapsdk/display/CLocLayer.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/CVectorLayer.h"
 #include "mapsdk/offline/COfflineDataCache.h"

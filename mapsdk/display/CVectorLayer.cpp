@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/engine/VCodePage.h"
@@ -215,14 +214,6 @@ bool CVectorLayer::HitTest(int x, int y, Attribute& result) const {
     }
   }
   return false;
-}
-
-void CLocLayer::Update() {
-  if (!shown_ || !location_) return;
-  LocationRecord record = location_->GetLocation();
-  hasFix_ = record.state == LocationState::Valid;
-  x_ = record.mapX;
-  y_ = record.mapY;
 }
 
 }  // namespace mapsdk

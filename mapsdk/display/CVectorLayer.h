@@ -13,7 +13,6 @@ class CAppSearch;
 
 namespace mapsdk {
 
-class CAppLocation;
 class CMapStatus;
 
 // What an element is, and what a tap on it answers.
@@ -84,24 +83,6 @@ class CVectorLayer : public CMapLayer {
   gmengine::CAppSearch* search_ = nullptr;
   int resultType_ = 0;
   std::vector<CGeoElement> elements_;
-};
-
-// The device location for the map: a copy of the location object's record; the user-location view
-// draws it, so nothing is drawn here.
-class CLocLayer : public CMapLayer {
- public:
-  void SetLocation(CAppLocation* location) { location_ = location; }
-  void Draw(MapDrawTarget&) override {}
-  void Update() override;
-  bool HasFix() const { return hasFix_; }
-  double X() const { return x_; }
-  double Y() const { return y_; }
-
- private:
-  CAppLocation* location_ = nullptr;
-  bool hasFix_ = false;
-  double x_ = 0;
-  double y_ = 0;
 };
 
 }  // namespace mapsdk

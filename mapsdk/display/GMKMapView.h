@@ -14,10 +14,12 @@
 #include "mapsdk/display/PaopaoBaseView.h"
 #include "mapsdk/display/TapDetectingView.h"
 #include "mapsdk/engine/GMKTypes.h"
+#include "platform/foundation/Coding.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ImageView.h"
-#include "platform/ui/PanGestureRecognizer.h"
-#include "platform/ui/PinchGestureRecognizer.h"
+#include "platform/ui/ScrollView.h"
 
 namespace mapsdk {
 
@@ -76,15 +78,30 @@ class GeoMapView : public platform::ImageView {
   const std::shared_ptr<platform::Image>& getMapImage() const { return image(); }
 };
 
-// The map widget: shows the bitmap the engine's map controller draws and turns pans, pinches and
-// taps into moves and zooms of the engine. The first map view of the process creates the engine
-// window, the map controller and the location object; later ones share them. Made with create();
-// none without a map engine (GMKMapManager). Main thread.
-class GMKMapView : public platform::View {
+// Insets from the edges of the map view, in points.
+struct GMKEdgePadding {
+  double top = 0;
+  double left = 0;
+  double bottom = 0;
+  double right = 0;
+};
+
+// The map widget: shows the bitmap the engine's map controller draws. The bitmap lies in the
+// middle of a canvas five view sizes wide and high that a scroll view pans and pinches, annotation
+// views riding on it; when a gesture comes to rest the engine moves or zooms and the canvas goes
+// back home under the new bitmap. The first map view of the process creates the engine window,
+// the map controller and the location object; later ones share them. Made with create(); none
+// without a map engine (GMKMapManager). Main thread.
+class GMKMapView : public platform::View, public platform::Coding {
  public:
   static std::shared_ptr<GMKMapView> create(platform::Rect frame);
-  explicit GMKMapView(platform::Rect frame);
+  // A map view restored from what encodeWithCoder wrote: its visible rect, map type and
+  // user-location switch; keys that are absent (or a rect of another length) keep the defaults.
+  static std::shared_ptr<GMKMapView> create(platform::Rect frame, const platform::KeyedUnarchiver& coder);
   ~GMKMapView() override;
+
+  std::string classForCoder() const override { return "GMKMapView"; }
+  void encodeWithCoder(platform::KeyedArchiver& coder) const override;
 
   void setFrame(platform::Rect frame) override;
   void willMoveToWindow(platform::Window* window) override;
@@ -99,13 +116,19 @@ class GMKMapView : public platform::View {
   bool zoomOut();
   void setCenterCoordinate(CLLocationCoordinate2D coordinate, bool animated = false);
   CLLocationCoordinate2D centerCoordinate() const;
+  // Animated: the canvas zooms to the rect first and the engine follows when that ends.
   void setVisibleMapRect(const GMKMapRect& rect, bool animated = false);
+  void setVisibleMapRect(const GMKMapRect& rect, const GMKEdgePadding& padding, bool animated);
   GMKMapRect visibleMapRect() const;
   GMKMapRect mapRectThatFits(const GMKMapRect& rect) const;
+  // The view-sized rect, at the first level whose scale holds the rect within the insets,
+  // centred on the rect.
+  GMKMapRect mapRectThatFits(const GMKMapRect& rect, const GMKEdgePadding& padding) const;
   // A region is shown as the map rect of its corners, centred on its centre's map point.
   void setRegion(const GMKCoordinateRegion& region, bool animated = false);
   GMKCoordinateRegion region() const;
   GMKCoordinateRegion regionThatFits(const GMKCoordinateRegion& region) const;
+  // Pinching and the zoom taps stay blocked until the next repaint, which brings the setting in.
   void setZoomEnabled(bool enabled);
   bool isZoomEnabled() const;
   void setScrollEnabled(bool enabled);
@@ -114,12 +137,22 @@ class GMKMapView : public platform::View {
   // View points of this view to coordinates and back.
   platform::Point convertCoordinateToPoint(CLLocationCoordinate2D coordinate) const;
   CLLocationCoordinate2D convertPointToCoordinate(platform::Point point) const;
+  // The same in the coordinates of another view (null: the window).
+  platform::Point convertCoordinate(CLLocationCoordinate2D coordinate, const platform::View* toView) const;
+  CLLocationCoordinate2D convertPoint(platform::Point point, const platform::View* fromView) const;
+  // A map rect of zero width or height keeps its zero extent.
+  platform::Rect convertMapRect(const GMKMapRect& rect, const platform::View* toView) const;
+  platform::Rect convertRegion(const GMKCoordinateRegion& region, const platform::View* toView) const;
+  GMKMapRect convertRectToMapRect(const platform::Rect& rect, const platform::View* fromView) const;
+  GMKCoordinateRegion convertRectToRegion(const platform::Rect& rect, const platform::View* fromView) const;
 
   void setShowsUserLocation(bool shows);
   bool showsUserLocation() const;
 
   // The user's position while it is shown and known; null otherwise.
   std::shared_ptr<GMKUserLocation> userLocation() const;
+  // The user's settled position lies on the visible map.
+  bool isUserLocationVisible() const;
 
   // Annotations stand on the map as views the delegate gives (a red pin by default), laid out
   // on every repaint while their point lies within two view sizes of the visible map.
@@ -137,14 +170,25 @@ class GMKMapView : public platform::View {
   void selectAnnotation(const std::shared_ptr<GMKAnnotation>& annotation, bool animated = false);
   void deselectAnnotation(const std::shared_ptr<GMKAnnotation>& annotation, bool animated = false);
 
-  // Overlays are drawn by the views the delegate gives, over the map and under the annotations.
+  // Overlays are drawn by the views the delegate gives, over the map and under the annotations,
+  // in the order of the list (the last on top).
   const std::vector<std::shared_ptr<GMKOverlay>>& overlays() const;
   void addOverlay(std::shared_ptr<GMKOverlay> overlay);
+  void addOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays);
   void removeOverlay(const std::shared_ptr<GMKOverlay>& overlay);
+  void removeOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays);
+  // An index past the end appends.
   void insertOverlay(std::shared_ptr<GMKOverlay> overlay, std::size_t index);
+  // Nothing unless both indexes are in the list.
+  void exchangeOverlayAtIndex(std::size_t index1, std::size_t index2);
+  // Nothing is inserted when the sibling is not in the list.
+  void insertOverlayAboveOverlay(std::shared_ptr<GMKOverlay> overlay,
+                                 const std::shared_ptr<GMKOverlay>& sibling);
+  void insertOverlayBelowOverlay(std::shared_ptr<GMKOverlay> overlay,
+                                 const std::shared_ptr<GMKOverlay>& sibling);
   std::shared_ptr<GMKOverlayView> viewForOverlay(const std::shared_ptr<GMKOverlay>& overlay) const;
 
-  // Shows the engine's back buffer; puts the content back home.
+  // Shows the engine's back buffer; puts the canvas back home.
   void updateMap();
   // Whether the engine window already has this frame's size in engine pixels.
   bool isEngineWindowEqualsFrame(platform::Rect frame) const;
@@ -152,29 +196,31 @@ class GMKMapView : public platform::View {
 
   // The parts a test or a host drives.
   GeoMapView& mapImageView() const { return *mapView_; }
+  // The canvas: the scroll view's content, which classifies taps.
   TapDetectingView& contentView() const { return *content_; }
-  // Holds the annotation views and their bubbles above the map; lets other touches through.
-  platform::View& annotationLayer() const { return *annotationLayer_; }
-  platform::PanGestureRecognizer& panRecognizer() const { return *pan_; }
-  platform::PinchGestureRecognizer& pinchRecognizer() const { return *pinch_; }
+  // Pans and pinches the canvas; annotation views and their bubbles ride on it.
+  platform::ScrollView& scrollView() const { return *scrollView_; }
+  // The map's logo in the bottom left corner.
+  platform::ImageView& logoView() const { return *logo_; }
   GMKMapViewInternal& internal() const { return *internal_; }
 
   static int liveCount();
 
  private:
   friend class GMKMapViewInternal;
+  explicit GMKMapView(platform::Rect frame);
   void build();
   void layoutParts();
   void registerNotification();
   void registerAnnotationNotifications();
   void unRegisterNotification();
+  void notifyRegionWillChange(bool animated);
 
   std::shared_ptr<GMKMapViewInternal> internal_;
+  std::shared_ptr<platform::ScrollView> scrollView_;
   std::shared_ptr<TapDetectingView> content_;
   std::shared_ptr<GeoMapView> mapView_;
-  std::shared_ptr<platform::View> annotationLayer_;
-  std::shared_ptr<platform::PanGestureRecognizer> pan_;
-  std::shared_ptr<platform::PinchGestureRecognizer> pinch_;
+  std::shared_ptr<platform::ImageView> logo_;
   bool registered_ = false;
 };
 
@@ -183,6 +229,7 @@ class GMKMapView : public platform::View {
 // placed views convert through (in the map view's coordinates) and the delegate of the bubbles.
 // Main thread.
 class GMKMapViewInternal : public TapDetectingViewDelegate,
+                           public platform::ScrollViewDelegate,
                            public GMKAnnotationHost,
                            public PaopaoBaseViewDelegate,
                            public std::enable_shared_from_this<GMKMapViewInternal> {
@@ -212,15 +259,40 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   // The view of one of this map's annotations (or its user location) that a notification names.
   std::shared_ptr<GMKAnnotationView> ownView(const platform::Notification& note) const;
 
-  // A pan that came to rest, dragged by translation (view points).
-  void handleMapMove(platform::Point translation);
-  // A pinch that came to rest at scale s, its centre off the view's centre by (ox, oy) points.
-  void handleMapZoom(double scale, double ox, double oy);
+  // A gesture came to rest: the engine takes the canvas's move or zoom.
+  void handleScrollViewPositionChange();
+  void handleMapMove();
+  void handleMapZoom();
   // The level step of a pinch ending at scale s and its factor (0 when the map only moves).
   static int levelStepForScale(double s, double& factor);
+  void forbiddenScrollViewFunction();
+  void restoreScrollViewFunction();
   void restoreScrollViewStatus();
   void forbiddenUserInputForMap();
   void restoreUserInputForMap();
+  // Views keep their place on the map and their size while the canvas moves or zooms.
+  void transformAnnotationViewInScrolling();
+  // A map-view point, taken at home, in the scroll view's content under the current zoom.
+  platform::Point transformScreenPoint2ScrollViewPoint(platform::Point p) const;
+  platform::Point transformScrollViewPoint2SelfViewPoint(platform::Point p) const;
+  // Where a coordinate lies on the canvas while it is home; views are placed there, so that they
+  // travel with the canvas while it is dragged.
+  platform::Point canvasPoint(const CLLocationCoordinate2D& coordinate) const;
+  void setAnnotationViewFrame(GMKAnnotationView& view, platform::Point center) const;
+  void setVisibleMapRect(const GMKMapRect& rect, bool animated);
+  platform::Rect zoomRectForScale(double scale, platform::Point center) const;
+  // A zoom of the canvas came to its end: the engine takes the stored rect or the zoom itself.
+  void finishAnimatedZoom();
+
+  void scrollViewDidScroll(platform::ScrollView& sv) override;
+  void scrollViewWillBeginDragging(platform::ScrollView& sv) override;
+  void scrollViewDidEndDragging(platform::ScrollView& sv, bool willDecelerate) override;
+  void scrollViewDidEndDecelerating(platform::ScrollView& sv) override;
+  void scrollViewDidEndScrollingAnimation(platform::ScrollView& sv) override;
+  std::shared_ptr<platform::View> viewForZoomingInScrollView(platform::ScrollView& sv) override;
+  void scrollViewWillBeginZooming(platform::ScrollView& sv, platform::View* view) override;
+  void scrollViewDidZoom(platform::ScrollView& sv) override;
+  void scrollViewDidEndZooming(platform::ScrollView& sv, platform::View* view, double scale) override;
 
   bool zoomIn();
   bool zoomOut();
@@ -245,7 +317,11 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   bool scrollEnabled = true;
   bool zoomEnabled = true;
   unsigned mapType = GMKMapTypeStandard;
-  bool gestureActive = false;
+  // Home offset and size of the canvas.
+  platform::Point homeOffset;
+  platform::Size contentSize;
+  // The rect an animated visible-rect change shows once the canvas has zoomed.
+  std::optional<GMKMapRect> animatedMapRect;
 
   void setShowsUserLocation(bool shows);
 

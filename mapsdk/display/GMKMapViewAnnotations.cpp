@@ -151,11 +151,48 @@ void GMKMapView::addOverlay(std::shared_ptr<GMKOverlay> overlay) {
   PostMapPaint();
 }
 
+void GMKMapView::addOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays) {
+  for (const auto& o : overlays) {
+    if (o) internal_->overlays.push_back(o);
+  }
+  PostMapPaint();
+}
+
 void GMKMapView::insertOverlay(std::shared_ptr<GMKOverlay> overlay, std::size_t index) {
   if (!overlay) return;
   auto& list = internal_->overlays;
   list.insert(list.begin() + static_cast<std::ptrdiff_t>(std::min(index, list.size())), std::move(overlay));
   PostMapPaint();
+}
+
+void GMKMapView::exchangeOverlayAtIndex(std::size_t index1, std::size_t index2) {
+  auto& list = internal_->overlays;
+  if (index1 >= list.size() || index2 >= list.size()) return;
+  std::swap(list[index1], list[index2]);
+  PostMapPaint();
+}
+
+namespace {
+
+// Just after (or at) the sibling's place; nothing is inserted when the sibling is not listed.
+void InsertBeside(std::vector<std::shared_ptr<GMKOverlay>>& list, std::shared_ptr<GMKOverlay> overlay,
+                  const std::shared_ptr<GMKOverlay>& sibling, bool above) {
+  if (!overlay || !sibling) return;
+  if (auto it = std::find(list.begin(), list.end(), sibling); it != list.end())
+    list.insert(above ? it + 1 : it, std::move(overlay));
+  PostMapPaint();
+}
+
+}  // namespace
+
+void GMKMapView::insertOverlayAboveOverlay(std::shared_ptr<GMKOverlay> overlay,
+                                           const std::shared_ptr<GMKOverlay>& sibling) {
+  InsertBeside(internal_->overlays, std::move(overlay), sibling, true);
+}
+
+void GMKMapView::insertOverlayBelowOverlay(std::shared_ptr<GMKOverlay> overlay,
+                                           const std::shared_ptr<GMKOverlay>& sibling) {
+  InsertBeside(internal_->overlays, std::move(overlay), sibling, false);
 }
 
 void GMKMapView::removeOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
@@ -170,6 +207,10 @@ void GMKMapView::removeOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
   PostMapPaint();
 }
 
+void GMKMapView::removeOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays) {
+  for (const auto& o : overlays) removeOverlay(o);
+}
+
 std::shared_ptr<GMKOverlayView> GMKMapView::viewForOverlay(const std::shared_ptr<GMKOverlay>& overlay) const {
   if (!overlay) return nullptr;
   auto it = internal_->overlayViews.find(overlay.get());
@@ -180,47 +221,37 @@ std::shared_ptr<GMKOverlayView> GMKMapView::viewForOverlay(const std::shared_ptr
 
 platform::Point GMKMapViewInternal::convertCoordinate(const CLLocationCoordinate2D& coordinate,
                                                       const platform::View* toView) const {
-  const platform::Point p = view_.convertCoordinateToPoint(coordinate);
-  return toView && toView != &view_ ? toView->convertPointFromView(p, &view_) : p;
+  return view_.convertCoordinate(coordinate, toView ? toView : &view_);
 }
 
 CLLocationCoordinate2D GMKMapViewInternal::convertPoint(platform::Point point,
                                                         const platform::View* fromView) const {
-  const platform::Point p =
-      fromView && fromView != &view_ ? fromView->convertPointToView(point, &view_) : point;
-  return view_.convertPointToCoordinate(p);
+  return view_.convertPoint(point, fromView ? fromView : &view_);
 }
 
 platform::Rect GMKMapViewInternal::convertMapRect(const GMKMapRect& mapRect,
                                                   const platform::View* toView) const {
-  const platform::Point a = convertCoordinate(GMKCoordinateFromMapPoint(mapRect.origin), toView);
-  const platform::Point b =
-      convertCoordinate(GMKCoordinateFromMapPoint(
-                            {mapRect.origin.x + mapRect.size.width, mapRect.origin.y + mapRect.size.height}),
-                        toView);
-  return {a.x, a.y, b.x - a.x, b.y - a.y};
+  return view_.convertMapRect(mapRect, toView ? toView : &view_);
 }
 
 GMKMapRect GMKMapViewInternal::convertRect(const platform::Rect& rect, const platform::View* fromView) const {
-  const GMKMapPoint a = GMKMapPointFromCoordinate(convertPoint(rect.origin, fromView));
-  const GMKMapPoint b = GMKMapPointFromCoordinate(convertPoint({rect.maxX(), rect.maxY()}, fromView));
-  return {a, {b.x - a.x, b.y - a.y}};
+  return view_.convertRectToMapRect(rect, fromView ? fromView : &view_);
 }
 
 int GMKMapViewInternal::zoomLevel() const { return view_.zoomLevel(); }
+
+platform::Point GMKMapViewInternal::canvasPoint(const CLLocationCoordinate2D& coordinate) const {
+  const platform::Point p = view_.convertCoordinateToPoint(coordinate);
+  return {p.x + homeOffset.x, p.y + homeOffset.y};
+}
 
 // --- The working half: passes ---------------------------------------------------------------------
 
 namespace {
 
-// Annotations up to two view sizes off the visible map keep their views, so a drag shows them.
-bool OnCanvas(platform::Point p, platform::Size size) {
-  return p.x >= -2 * size.width && p.x < 3 * size.width && p.y >= -2 * size.height && p.y < 3 * size.height;
-}
-
-void PlaceAt(GMKAnnotationView& view, platform::Point c) {
-  const platform::Rect f = view.frameForCenter(c);
-  view.setFrame({std::trunc(f.x()), std::trunc(f.y()), f.width(), f.height()});
+// The canvas holds annotations up to two view sizes off the visible map, so a drag shows them.
+bool OnCanvas(platform::Point p, platform::Size canvas) {
+  return p.x >= 0 && p.x < canvas.width && p.y >= 0 && p.y < canvas.height;
 }
 
 }  // namespace
@@ -246,7 +277,8 @@ void GMKMapViewInternal::checkOverlayViews() {
     }
     const GMKMapRect r = GMKMapRectIntersection(visible, bounds);
     if (GMKMapRectIsNull(r)) continue;
-    v->setFrame(convertMapRect(r, view_.mapView_.get()));
+    // The bitmap lies where the map view does while the canvas is home.
+    v->setFrame(view_.convertMapRect(r, &view_));
     view_.mapView_->addSubview(v);
     if (v->canDrawMapRect(r, scale)) v->setNeedsDisplayInMapRect(r);
     v->setNeedsDisplay();
@@ -259,16 +291,15 @@ void GMKMapViewInternal::checkAnnotationViews() {
   if (locationView) RemoveWithBubble(*locationView);
   if (showsUserLocation && userLocation) showLocation();
 
-  platform::View& content = *view_.annotationLayer_;
-  const platform::Size size = view_.bounds().size;
+  platform::View& canvas = *view_.scrollView_;
   std::shared_ptr<GMKAnnotationView> selected;
   std::vector<std::shared_ptr<GMKAnnotationView>> added;
   const auto list = annotations;  // the delegate may change the list
   for (const auto& annotation : list) {
     const GMKAnnotation* key = annotation.get();
     auto it = annotationViews.find(key);
-    const platform::Point c = convertCoordinate(annotation->coordinate(), &content);
-    if (!OnCanvas(c, size)) {
+    const platform::Point c = canvasPoint(annotation->coordinate());
+    if (!OnCanvas(c, contentSize)) {
       if (it == annotationViews.end()) continue;
       std::shared_ptr<GMKAnnotationView> v = it->second;
       annotationViews.erase(it);
@@ -289,8 +320,8 @@ void GMKMapViewInternal::checkAnnotationViews() {
       annotationViews[key] = v;
       added.push_back(v);
     }
-    PlaceAt(*v, c);
-    content.addSubview(v);
+    setAnnotationViewFrame(*v, c);
+    canvas.addSubview(v);
     if (v->isSelected()) selected = v;
   }
   if (selected) selectAnnotationView(selected, false, false);
@@ -299,9 +330,8 @@ void GMKMapViewInternal::checkAnnotationViews() {
 
 void GMKMapViewInternal::showLocation() {
   if (!userLocation->location()) return;
-  platform::View& content = *view_.annotationLayer_;
-  const platform::Point c = convertCoordinate(userLocation->coordinate(), &content);
-  if (!OnCanvas(c, view_.bounds().size)) {
+  const platform::Point c = canvasPoint(userLocation->coordinate());
+  if (!OnCanvas(c, contentSize)) {
     if (locationView) locationView->setSelected(false);
     return;
   }
@@ -310,8 +340,8 @@ void GMKMapViewInternal::showLocation() {
     locationView->setMapView(weak_from_this());
   }
   locationView->needRect();
-  PlaceAt(*locationView, c);
-  content.addSubview(locationView);
+  setAnnotationViewFrame(*locationView, c);
+  view_.scrollView_->addSubview(locationView);
   locationView->setNeedsDisplay();
   if (locationView->isSelected()) selectAnnotationView(locationView, false, false);
 }
@@ -324,10 +354,13 @@ void GMKMapViewInternal::dropPin(const GMKAnnotation* annotation) {
   // From the top edge of the visible map down to its place, only when that place is visible.
   const platform::Rect f = pin->frame();
   const double y1 = std::trunc(f.y());
-  if (!(y1 > 0 && y1 < view_.bounds().size.height)) return;
-  pin->setFrame({f.x(), 0, f.width(), f.height()});
-  platform::View::animate(std::clamp(y1 / 200, 0.5, 1.0), [&] {
-    pin->setFrame({f.x(), y1, f.width(), f.height()});
+  const double x = transformScrollViewPoint2SelfViewPoint(f.origin).x;
+  const platform::Point top = transformScreenPoint2ScrollViewPoint({x, 0});
+  const platform::Point bottom = transformScreenPoint2ScrollViewPoint({x, view_.bounds().size.height});
+  if (!(top.y < y1 && y1 < bottom.y)) return;
+  pin->setFrame({top.x, top.y, f.width(), f.height()});
+  platform::View::animate(std::clamp((y1 - top.y) / 200, 0.5, 1.0), [&] {
+    pin->setFrame({top.x, y1, f.width(), f.height()});
   });
 }
 
@@ -338,7 +371,7 @@ void GMKMapViewInternal::removeAnnotationView(const GMKAnnotation* annotation) {
   annotationViews.erase(it);
   if (v->isSelected()) deselectAnnotationView(*v);
   v->setAnnotation(nullptr);
-  if (!v->reuseIdentifier().empty() && reuseQueue.size() < kMaxReusableViews) reuseQueue.push_back(v);
+  if (!v->reuseIdentifier().empty()) reuseQueue.push_back(v);
   v->removeFromSuperview();
 }
 
@@ -360,7 +393,7 @@ void GMKMapViewInternal::selectAnnotationView(const std::shared_ptr<GMKAnnotatio
     }
     bubble->setText(title, subtitle);
     bubble->showAtPoint(v->calloutAnchor());
-    view_.annotationLayer_->addSubview(bubble);
+    view_.scrollView_->addSubview(bubble);
   }
   if (needNotify && delegate) delegate->mapViewDidSelectAnnotationView(view_, *v);
 }
@@ -395,7 +428,7 @@ void GMKMapViewInternal::updateAnnotationCoordinate(GMKAnnotationView& v) {
   const platform::Point foot{f.x() - v.centerOffset().x + f.width() / 2,
                              f.y() - v.centerOffset().y + f.height() / 2};
   const platform::View* in = v.superviewPointer();
-  if (!annotation->setCoordinate(convertPoint(foot, in ? in : view_.annotationLayer_.get()))) return;
+  if (!annotation->setCoordinate(convertPoint(foot, in ? in : view_.scrollView_.get()))) return;
   if (delegate) {
     delegate->mapViewAnnotationViewDidChangeDragState(view_, v, GMKAnnotationViewDragState::Ending,
                                                       GMKAnnotationViewDragState::Dragging);

@@ -13,6 +13,7 @@ namespace mapsdk {
 
 using gmengine::CVArray;
 using gmengine::CVString;
+using gmengine::GridKey;
 using gmengine::tagGirdData;
 
 namespace {
@@ -51,8 +52,8 @@ int GridReq::Init(int cols, int rows, int fileCapacity, const char* indexName, c
   if (static_cast<int>(buffers_.size()) != count || buffers_.empty()) {
     result = cache_.Init(DocumentsFile(indexName), DocumentsFile(dataName), std::max(1, count), fileCapacity,
                          kFileByteLimit);
+    // Buffers are made as tiles are decoded: a layer that is never shown holds none.
     buffers_.assign(static_cast<std::size_t>(count), {});
-    if (allocate) AllocateBuffers();
     if (needed_) needed_->RemoveAll();
     if (drawList_) drawList_->clear();
   }
@@ -82,11 +83,30 @@ void GridReq::FreeBuffers() {
   }
 }
 
+void GridReq::OnShow(bool shown) {
+  hidden_ = !shown;
+  if (shown) return;
+  FreeBuffers();
+  if (drawList_) drawList_->clear();
+  previousDraw_.clear();
+}
+
+std::size_t GridReq::DecodedBytes() const {
+  std::size_t bytes = 0;
+  for (const auto& buffer : buffers_) bytes += buffer.capacity() * sizeof(std::uint32_t);
+  if (drawList_) {
+    for (const tagGirdDataForShow& entry : *drawList_) {
+      if (entry.pixels) bytes += entry.pixels->capacity() * sizeof(std::uint32_t);
+    }
+  }
+  return bytes;
+}
+
 std::uint32_t* GridReq::BufferOf(int slot) {
   if (slot < 0 || slot >= static_cast<int>(buffers_.size())) return nullptr;
   auto& buffer = buffers_[static_cast<std::size_t>(slot)];
   if (buffer.empty()) {
-    if (!allocate_) return nullptr;
+    if (!allocate_ || hidden_) return nullptr;
     buffer.assign(tileimage::kTilePixels, 0);
   }
   return buffer.data();
@@ -113,7 +133,7 @@ void GridReq::BuildTileList() {
   keys_.Refresh(s.firstTileCol, s.firstTileRow, cols_, rows_);
   keys_.LimitSize();
   auto add = [&](int column, int row) {
-    if (keys_.List(column, row)) needed_->Add(tagGirdData{s.level, column, row, nullptr, 0});
+    if (keys_.List(GridKey{column, row})) needed_->Add(tagGirdData{s.level, column, row, nullptr, 0});
   };
   int l = range.left, r = range.right, b = range.bottom, t = range.top;
   while (l <= r && b <= t) {
@@ -186,7 +206,7 @@ void GridReq::FillFromCaches(bool fetch, bool evict) {
   }
   CacheLookup(lookup);
   GridTileList missing;
-  CVArray<CVString> missingKeys;
+  CVArray<GridKey> missingKeys;
   for (int k = 0; k < lookup.GetSize(); ++k) {
     tagGirdData& found = lookup[k];
     tagGirdData& tile = (*needed_)[slots[static_cast<std::size_t>(k)]];
@@ -226,7 +246,7 @@ void GridReq::FillFromCaches(bool fetch, bool evict) {
     }
     if (ask) {
       missing.Add(tagGirdData{tile.level, tile.x, tile.y, nullptr, 0});
-      missingKeys.Add(CVString::FromUtf8(TileKeyMap::KeyOf(tile.x, tile.y)));
+      missingKeys.Add(tile.Key().grid);
     }
   }
   if (fetch) {
@@ -246,7 +266,7 @@ void GridReq::Request() {
 
 int GridReq::NextSequence() const { return sequence_ >= 999999 ? 1 : sequence_ + 1; }
 
-void GridReq::BatchFetch(const CVArray<CVString>& keys) {
+void GridReq::BatchFetch(const CVArray<GridKey>& keys) {
   int sequence = NextSequence();
   if (!client_ || !needed_ || needed_->IsEmpty() || keys.IsEmpty()) return;
   if (client_->RequestGrids(static_cast<int>(kind_), (*needed_)[0].level, 0, 0, keys, sequence, 1)) {
@@ -263,9 +283,9 @@ void GridReq::PostUI(int message, int wParam, int lParam) {
   }
 }
 
-void GridReq::OnTileData(const std::uint8_t* data, int length, const std::string& key, int level, int flag) {
-  int column = 0, row = 0;
-  if (!TileKeyMap::SplitKey(key, column, row) || length < 0) return;
+void GridReq::OnTileData(const std::uint8_t* data, int length, GridKey key, int level, int flag) {
+  if (length < 0) return;
+  const int column = key.x, row = key.y;
   int slot = SlotOf(level, column, row);
   tagGirdData tile{level, column, row, nullptr, 0};
   CVArray<tagGirdData> one;
@@ -321,13 +341,13 @@ bool GridReq::OnHttpMessage(int message, int tag) {
   if (!client_ || tag != sequence_) return false;
   if (message == gmengine::kHttpData || message == gmengine::kHttpComplete) {
     BatchParseState& state = client_->ParseState();
-    CVArray<CVString> keys;
+    CVArray<GridKey> keys;
     client_->ParseBatch(state, keys);
     bool changed = false;
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];
       if (position < 0) continue;  // the server has no such tile
-      OnTileData(client_->Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e].ToUtf8(),
+      OnTileData(client_->Buffer() + position, state.lengths[static_cast<std::size_t>(e)], keys[e],
                  state.level, 0);
       changed = true;
     }
@@ -414,44 +434,6 @@ void GridReqEx::BuildDrawList(bool fallback) {
       }
       break;
     }
-  }
-}
-
-CTrafficReq::CTrafficReq(CMapStatus* status) : GridReq(GridKind::Traffic, status) {
-  sequence_ = kFirstSequence;
-}
-
-void CTrafficReq::Request() {
-  if (status_->level < kMinLevel) return;
-  GridReq::Request();
-}
-
-int CTrafficReq::NextSequence() const {
-  return sequence_ >= kLastSequence ? kFirstSequence + 1 : sequence_ + 1;
-}
-
-void CTrafficReq::BatchFetch(const CVArray<CVString>& keys) {
-  if (keys.IsEmpty() || !needed_ || needed_->IsEmpty()) return;
-  int sequence = NextSequence();
-  bool history = day_ != 0 || time_ != 0;
-  if (client_ &&
-      client_->RequestGrids(
-          history ? static_cast<int>(GridKind::TrafficHistory) : static_cast<int>(GridKind::Traffic),
-          (*needed_)[0].level, history ? day_ : 0, history ? time_ : 0, keys, sequence, 1)) {
-    sequence_ = sequence;
-    delivered_ = 0;
-  }
-  PostUI(kMsgTilesRequested, 1, 1);
-}
-
-void CTrafficReq::OnShow(bool shown) {
-  if (shown) {
-    allocate_ = true;
-    AllocateBuffers();
-  } else {
-    FreeBuffers();
-    allocate_ = false;
-    cache_.RemoveAll();
   }
 }
 

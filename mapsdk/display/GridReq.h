@@ -47,9 +47,10 @@ class GridReq : public CReqBase {
   explicit GridReq(GridKind kind, CMapStatus* status = nullptr);
   ~GridReq() override;
 
-  // Kept block cols x rows; cache files under the documents folder; with allocate, the pixel
-  // buffers. The memory cache is rebuilt only when the block size changes. 1; 0 when the file
-  // cache could not be opened (the memory cache works all the same).
+  // Kept block cols x rows; cache files under the documents folder; allocate lets the layer hold
+  // pixel buffers (made as tiles are decoded, one per kept tile at most). The memory cache is
+  // rebuilt only when the block size changes. 1; 0 when the file cache could not be opened (the
+  // memory cache works all the same).
   int Init(int cols, int rows, int fileCapacity, const char* indexName, const char* dataName, bool traffic,
            bool allocate);
   // The layer's lists (not owned).
@@ -60,10 +61,10 @@ class GridReq : public CReqBase {
 
   void Request() override;
   // One tile of an answer: length 0 is an empty tile (flag 0: painted in the background colour).
-  virtual void OnTileData(const std::uint8_t* data, int length, const std::string& key, int level, int flag);
+  virtual void OnTileData(const std::uint8_t* data, int length, gmengine::GridKey key, int level, int flag);
   // Fills the listed tiles from the memory cache (through the file cache) and the offline store.
   virtual void CacheLookup(GridTileList& tiles);
-  virtual void BatchFetch(const gmengine::CVArray<gmengine::CVString>& keys);
+  virtual void BatchFetch(const gmengine::CVArray<gmengine::GridKey>& keys);
   // An engine message of the tile client with its request tag; true when tiles changed.
   virtual bool OnHttpMessage(int message, int tag);
 
@@ -83,6 +84,11 @@ class GridReq : public CReqBase {
   GridKind Kind() const { return kind_; }
   void AllocateBuffers();
   void FreeBuffers();
+  // Shown: buffers are made again as tiles are decoded. Hidden: the decoded pixels (tiles and
+  // substitutes) are freed and none are made until shown; the memory cache keeps its records.
+  virtual void OnShow(bool shown);
+  // Bytes of decoded pixels held: tile buffers and the substitutes of missing tiles.
+  std::size_t DecodedBytes() const;
 
  protected:
   // Rebuilds the needed list from the status centre, outer ring first, then reversed.
@@ -115,6 +121,7 @@ class GridReq : public CReqBase {
   std::vector<std::vector<std::uint32_t>> buffers_;
   bool traffic_ = false;
   bool allocate_ = true;
+  bool hidden_ = false;
 };
 
 // The street and satellite request: adds the ancestor fallback and the cache-only refresh.
@@ -131,29 +138,6 @@ class GridReqEx : public GridReq {
  private:
   void BuildDrawList(bool fallback);
   std::vector<std::uint32_t> scratch_;
-};
-
-// The traffic request: level 6 and above, live or history, its own sequence range.
-class CTrafficReq : public GridReq {
- public:
-  static constexpr int kMinLevel = 6;
-  static constexpr int kFirstSequence = 1000000;
-  static constexpr int kLastSequence = 2000000;
-
-  explicit CTrafficReq(CMapStatus* status = nullptr);
-  void Request() override;
-  void BatchFetch(const gmengine::CVArray<gmengine::CVString>& keys) override;
-  void SetHistory(int day, int time) {
-    day_ = day;
-    time_ = time;
-  }
-  // From hidden: buffers allocated; to hidden: buffers freed and the memory cache emptied.
-  void OnShow(bool shown);
-
- private:
-  int NextSequence() const override;
-  int day_ = 0;
-  int time_ = 0;
 };
 
 }  // namespace mapsdk

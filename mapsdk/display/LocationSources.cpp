@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
@@ -10,7 +11,7 @@ namespace mapsdk {
 
 namespace {
 
-std::mutex instanceMutex;
+platform::Mutex instanceMutex;
 std::shared_ptr<IphoneGPSMan> instance;
 
 constexpr double kMaxFixAge = 1.0;  // seconds
@@ -18,7 +19,7 @@ constexpr double kMaxFixAge = 1.0;  // seconds
 }  // namespace
 
 std::shared_ptr<IphoneGPSMan> IphoneGPSMan::getInstance() {
-  std::lock_guard lock(instanceMutex);
+  platform::MutexLock lock(instanceMutex);
   if (!instance) instance = std::make_shared<IphoneGPSMan>();
   return instance;
 }
@@ -26,7 +27,7 @@ std::shared_ptr<IphoneGPSMan> IphoneGPSMan::getInstance() {
 int IphoneGPSMan::destroyInstance() {
   std::shared_ptr<IphoneGPSMan> gone;
   {
-    std::lock_guard lock(instanceMutex);
+    platform::MutexLock lock(instanceMutex);
     gone.swap(instance);
   }
   if (gone) gone->unInitialize();
@@ -35,7 +36,7 @@ int IphoneGPSMan::destroyInstance() {
 
 int IphoneGPSMan::initialize() {
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     gotLocation_ = false;
     failureAnnounced_ = false;
   }
@@ -52,7 +53,7 @@ int IphoneGPSMan::unInitialize() {
   stopUpdatingHeading();
   manager_.reset();
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     best_.reset();
   }
   observers_.clear();
@@ -61,7 +62,7 @@ int IphoneGPSMan::unInitialize() {
 
 int IphoneGPSMan::getLastLocation(GpsFix& fix) const {
   fix = GpsFix();
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (!gotLocation_ || !best_) return 1;
   fix.state = FixState::Fix;
   fix.longitude = static_cast<float>(best_->longitude);
@@ -83,7 +84,7 @@ void IphoneGPSMan::stopUpdatingLocation() {
     manager_->setDelegate({});
   }
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     gotLocation_ = false;
     best_.reset();
   }
@@ -112,7 +113,7 @@ void IphoneGPSMan::locationManagerDidUpdateToLocation(platform::LocationManager&
     return;
   }
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (best_ && newLocation.horizontalAccuracy > kMaxFixAccuracy) return;
     best_ = newLocation;
     gotLocation_ = true;
@@ -123,7 +124,7 @@ void IphoneGPSMan::locationManagerDidUpdateToLocation(platform::LocationManager&
 
 void IphoneGPSMan::locationManagerDidFailWithError(platform::LocationManager&, const platform::Error& error) {
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (failureAnnounced_) return;
     failureAnnounced_ = true;
   }

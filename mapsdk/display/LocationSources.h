@@ -1,12 +1,12 @@
 #pragma once
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mapsdk/display/LocationTypes.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/Object.h"
 #include "platform/location/LocationManager.h"
 
@@ -91,7 +91,7 @@ class IphoneGPSMan : public platform::LocationManagerDelegate,
 
  private:
   std::shared_ptr<platform::LocationManager> manager_;
-  mutable std::mutex mutex_;  // the best fix, read from the timer thread
+  mutable platform::Mutex mutex_;  // the best fix, read from the timer thread
   std::optional<platform::Location> best_;
   bool gotLocation_ = false;
   bool failureAnnounced_ = false;

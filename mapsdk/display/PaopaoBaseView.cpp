@@ -13,7 +13,7 @@ PaopaoBaseView::PaopaoBaseView() {
 }
 
 std::shared_ptr<PaopaoBaseView> PaopaoBaseView::create() {
-  auto view = std::make_shared<PaopaoBaseView>();
+  auto view = std::shared_ptr<PaopaoBaseView>(new PaopaoBaseView());
   view->wireBody();
   return view;
 }

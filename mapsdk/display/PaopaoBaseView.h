@@ -48,9 +48,9 @@ class PaopaoBaseView : public platform::View {
   // Replaces the body by one built from the hooks above.
   void initPaopaoButton();
 
+ protected:
   PaopaoBaseView();
 
- protected:
   void attachBody(std::shared_ptr<PaopaoButton> body);
   void wireBody();
 

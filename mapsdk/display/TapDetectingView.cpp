@@ -21,7 +21,7 @@ TapDetectingView::TapDetectingView(platform::Rect frame) : platform::View(frame)
 }
 
 std::shared_ptr<TapDetectingView> TapDetectingView::create(platform::Rect frame) {
-  return std::make_shared<TapDetectingView>(frame);
+  return std::shared_ptr<TapDetectingView>(new TapDetectingView(frame));
 }
 
 TapDetectingView::~TapDetectingView() {

@@ -36,7 +36,6 @@ class TapDetectingView : public platform::View {
   static constexpr double kSingleTapDelay = 0.35;
 
   static std::shared_ptr<TapDetectingView> create(platform::Rect frame);
-  explicit TapDetectingView(platform::Rect frame);
   ~TapDetectingView() override;
 
   void setDelegate(TapDetectingViewDelegate* delegate) { delegate_ = delegate; }
@@ -52,6 +51,7 @@ class TapDetectingView : public platform::View {
   void touchesCancelled(const platform::Touch& touch) override;
 
  private:
+  explicit TapDetectingView(platform::Rect frame);
   void initLongPressTimer();
   void destroyLongPressTimer();
   using Report = bool (TapDetectingViewDelegate::*)(TapDetectingView&, platform::Point);

@@ -1,10 +1,13 @@
 #include "mapsdk/display/TileImage.h"
 
+#include <libdeflate.h>
 #include <png.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "platform/graphics/ImageCodec.h"
 
@@ -33,7 +36,7 @@ namespace {
 
 // Straight into the tile's words: libpng writes each row in the words' byte order, so there is no
 // picture in between to allocate, clear and copy.
-bool DecodePNG(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
+bool DecodePNGWithLibpng(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -47,6 +50,160 @@ bool DecodePNG(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
   image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
   // finish_read frees the reader, whatever the outcome.
   return png_image_finish_read(&image, nullptr, out, kTileSide * 4, nullptr) != 0;
+}
+
+// The fast path covers what map services send: 8-bit RGB or RGBA, not interlaced, only chunks that
+// cannot change a colour. It checks every chunk's CRC and the stream's Adler-32 as libpng does, and
+// inflates the whole image in one call. Anything else, damaged or unusual alike, goes to libpng,
+// which then decides exactly as it always did.
+std::uint32_t ReadBigEndian(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+bool ChunkIs(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+// Chunks that change no colour of an 8-bit picture read as sRGB: text, time, pixel size, and the
+// colour space when it says sRGB (the gamma of sRGB exactly; primaries alone convert nothing).
+bool Harmless(const std::uint8_t* type, const std::uint8_t* body, std::uint32_t length) {
+  if (ChunkIs(type, "gAMA")) return length == 4 && ReadBigEndian(body) == 45455;
+  return ChunkIs(type, "tEXt") || ChunkIs(type, "zTXt") || ChunkIs(type, "iTXt") || ChunkIs(type, "tIME") ||
+         ChunkIs(type, "pHYs") || ChunkIs(type, "sRGB") || ChunkIs(type, "cHRM");
+}
+
+struct FastBuffers {
+  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater{
+      libdeflate_alloc_decompressor(), libdeflate_free_decompressor};
+  std::vector<std::uint8_t> stream;  // IDAT data when split over several chunks
+  std::vector<std::uint8_t> rows;    // filter byte and samples of every row
+};
+
+inline std::uint8_t Paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// Undoes one row's filter in place; prior is the row above (already unfiltered), null for the first.
+bool Unfilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* prior, int bytes, int bpp) {
+  switch (filter) {
+    case 0:
+      return true;
+    case 1:
+      for (int i = bpp; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+      return true;
+    case 2:
+      if (prior) {
+        for (int i = 0; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+      }
+      return true;
+    case 3:
+      for (int i = 0; i < bytes; ++i) {
+        const int left = i >= bpp ? row[i - bpp] : 0;
+        const int up = prior ? prior[i] : 0;
+        row[i] = static_cast<std::uint8_t>(row[i] + ((left + up) >> 1));
+      }
+      return true;
+    case 4:
+      for (int i = 0; i < bytes; ++i) {
+        const int left = i >= bpp ? row[i - bpp] : 0;
+        const int up = prior ? prior[i] : 0;
+        const int upLeft = prior && i >= bpp ? prior[i - bpp] : 0;
+        row[i] = static_cast<std::uint8_t>(row[i] + Paeth(left, up, upLeft));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+enum class Fast { Done, UseLibpng };
+
+Fast DecodePNGFast(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size < 8 + 25 || std::memcmp(data, kSignature, 8) != 0) return Fast::UseLibpng;
+  thread_local FastBuffers buffers;
+  if (!buffers.inflater) return Fast::UseLibpng;
+  int bpp = 0;
+  const std::uint8_t* idat = nullptr;  // the stream when it is one chunk
+  std::size_t idatSize = 0;
+  int idatChunks = 0;
+  bool idatClosed = false;  // a chunk came after the IDATs
+  bool ended = false;
+  buffers.stream.clear();
+  for (std::size_t at = 8; at < size;) {
+    if (size - at < 12) return Fast::UseLibpng;
+    const std::uint32_t length = ReadBigEndian(data + at);
+    if (length > size - at - 12) return Fast::UseLibpng;
+    const std::uint8_t* type = data + at + 4;
+    const std::uint8_t* body = type + 4;
+    if (libdeflate_crc32(0, type, length + 4) != ReadBigEndian(body + length)) return Fast::UseLibpng;
+    if (at == 8) {
+      // IHDR: 256 x 256, 8 bits, RGB or RGBA, standard compression and filters, not interlaced.
+      if (!ChunkIs(type, "IHDR") || length != 13 || ReadBigEndian(body) != kTileSide ||
+          ReadBigEndian(body + 4) != kTileSide || body[8] != 8 || (body[9] != 2 && body[9] != 6) ||
+          body[10] != 0 || body[11] != 0 || body[12] != 0) {
+        return Fast::UseLibpng;
+      }
+      bpp = body[9] == 6 ? 4 : 3;
+    } else if (ChunkIs(type, "IDAT")) {
+      if (idatClosed) return Fast::UseLibpng;  // IDATs must follow one another
+      if (++idatChunks == 1) {
+        idat = body;
+        idatSize = length;
+      } else {
+        if (idatChunks == 2) buffers.stream.assign(idat, idat + idatSize);
+        buffers.stream.insert(buffers.stream.end(), body, body + length);
+      }
+    } else if (ChunkIs(type, "IEND")) {
+      ended = true;
+      break;
+    } else if (!Harmless(type, body, length)) {
+      return Fast::UseLibpng;
+    } else if (idatChunks > 0) {
+      idatClosed = true;
+    }
+    at += 12 + length;
+  }
+  if (!ended || idatChunks == 0) return Fast::UseLibpng;
+  if (idatChunks > 1) {
+    idat = buffers.stream.data();
+    idatSize = buffers.stream.size();
+  }
+  const int rowBytes = kTileSide * bpp;
+  const std::size_t expected = static_cast<std::size_t>(kTileSide) * static_cast<std::size_t>(rowBytes + 1);
+  buffers.rows.resize(expected);
+  std::size_t produced = 0;
+  if (libdeflate_zlib_decompress(buffers.inflater.get(), idat, idatSize, buffers.rows.data(), expected,
+                                 &produced) != LIBDEFLATE_SUCCESS ||
+      produced != expected) {
+    return Fast::UseLibpng;
+  }
+  const std::uint8_t* prior = nullptr;
+  for (int y = 0; y < kTileSide; ++y) {
+    std::uint8_t* line =
+        buffers.rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(rowBytes + 1);
+    std::uint8_t* row = line + 1;
+    if (!Unfilter(line[0], row, prior, rowBytes, bpp)) return Fast::UseLibpng;
+    std::uint32_t* target = out + static_cast<std::size_t>(y) * kTileSide;
+    if (bpp == 3) {
+      for (int x = 0; x < kTileSide; ++x, row += 3) {
+        target[x] = 0xFF000000u | static_cast<std::uint32_t>(row[0]) << 16 |
+                    static_cast<std::uint32_t>(row[1]) << 8 | row[2];
+      }
+    } else {
+      for (int x = 0; x < kTileSide; ++x, row += 4) {
+        target[x] = static_cast<std::uint32_t>(row[3]) << 24 | static_cast<std::uint32_t>(row[0]) << 16 |
+                    static_cast<std::uint32_t>(row[1]) << 8 | row[2];
+      }
+    }
+    prior = line + 1;
+  }
+  return Fast::Done;
+}
+
+bool DecodePNG(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
+  return DecodePNGFast(data, size, out) == Fast::Done || DecodePNGWithLibpng(data, size, out);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "mapsdk/engine/CGridDataFileCache.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/TileKey.h"
 
 namespace gmengine {
 
@@ -18,10 +19,12 @@ struct tagGirdData {
   int y = 0;
   void* data = nullptr;
   int size = 0;
+
+  TileKey Key() const { return TileKey{level, GridKey{x, y}}; }
 };
 
 // The in-memory tile cache of one tile request, over an optional file cache. Tiles are kept
-// under their level and key ("%d_%d" of column and row), at most the memory capacity of them,
+// under their level, column and row, at most the memory capacity of them,
 // the least recently used leaving first. Data handed out stays the cache's: a pointer stays valid
 // until its tile leaves the memory cache (it is removed, or capacity other tiles were used since).
 // Main thread (one thread at a time).
@@ -50,19 +53,16 @@ class CGridDataCache {
   int GetCount() const { return static_cast<int>(order_.size()); }
   bool HasFileCache() const { return file_.IsOpen(); }
 
-  static CVString KeyOf(const tagGirdData& tile);
-
  private:
   struct Tile {
-    std::string id;  // level and key
+    TileKey key;
     platform::Data bytes;
   };
-  static std::string IdOf(int level, const CVString& key);
-  Tile& Store(std::string id, platform::Data bytes);
+  Tile& Store(const TileKey& key, platform::Data bytes);
 
   int capacity_ = 1;
   std::list<Tile> order_;  // most recently used first
-  std::unordered_map<std::string, std::list<Tile>::iterator> index_;
+  std::unordered_map<TileKey, std::list<Tile>::iterator> index_;
   CGridDataFileCache file_;
 };
 

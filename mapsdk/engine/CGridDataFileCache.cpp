@@ -34,11 +34,6 @@ std::uint32_t checksum(const void* data, std::size_t size) {
   return static_cast<std::uint32_t>(crc32(0L, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
 }
 
-bool validKey(const std::string& key) {
-  return !key.empty() && key.size() <= CGridDataFileCache::kMaxKeyLength &&
-         key.find('\0') == std::string::npos;
-}
-
 std::string folderOf(const std::string& path) {
   std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -72,11 +67,11 @@ bool CGridDataFileCache::ParseIndex(const std::uint8_t* bytes, std::size_t size,
       (size - kIndexHeaderSize) / kIndexEntrySize != count) {
     return false;
   }
-  std::set<std::pair<int, std::string>> seen;
+  std::set<TileKey> seen;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint8_t* p = bytes + kIndexHeaderSize + i * kIndexEntrySize;
     Entry e;
-    e.level = static_cast<std::int32_t>(get32(p));
+    e.key.level = static_cast<std::int32_t>(get32(p));
     e.offset = get32(p + 4);
     e.size = get32(p + 8);
     e.crc = get32(p + 12);
@@ -84,10 +79,10 @@ bool CGridDataFileCache::ParseIndex(const std::uint8_t* bytes, std::size_t size,
     const char* key = reinterpret_cast<const char*>(p + 20);
     std::size_t keyLength = strnlen(key, kKeyField);
     if (keyLength == kKeyField) return false;  // no terminating zero
-    e.key.assign(key, keyLength);
-    if (!validKey(e.key) || e.size == 0 || e.offset < kDataHeaderSize) return false;
+    if (!GridKey::Parse(std::string_view(key, keyLength), e.key.grid)) return false;
+    if (e.size == 0 || e.offset < kDataHeaderSize) return false;
     if (static_cast<std::uint64_t>(e.offset) + e.size > dataLength) return false;
-    if (!seen.emplace(e.level, e.key).second) return false;
+    if (!seen.insert(e.key).second) return false;
     entries.push_back(std::move(e));
   }
   return true;
@@ -124,7 +119,7 @@ int CGridDataFileCache::Init(const CVString& indexPath, const CVString& dataPath
                  indexStamp == stamp_;
       }
       if (loaded) {
-        for (Entry& e : list) entries_.emplace(Key(e.level, e.key), std::move(e));
+        for (Entry& e : list) entries_.emplace(e.key, std::move(e));
       }
     }
   }
@@ -177,10 +172,10 @@ void CGridDataFileCache::EvictOldest() {
   dirty_ = true;
 }
 
-int CGridDataFileCache::Read(int level, const CVString& key, platform::Data& out) {
+int CGridDataFileCache::Read(const TileKey& key, platform::Data& out) {
   out.clear();
   if (!IsOpen()) return 0;
-  auto it = entries_.find(Key(level, key.ToUtf8()));
+  auto it = entries_.find(key);
   if (it == entries_.end()) return 0;
   const Entry& e = it->second;
   out.resize(e.size);
@@ -195,11 +190,9 @@ int CGridDataFileCache::Read(int level, const CVString& key, platform::Data& out
   return 1;
 }
 
-int CGridDataFileCache::Write(int level, const CVString& key, const void* data, int size) {
-  std::string k = key.ToUtf8();
-  if (!IsOpen() || !data || size <= 0 || !validKey(k) || static_cast<std::uint64_t>(size) > byteLimit_)
-    return 0;
-  if (entries_.erase(Key(level, k))) dirty_ = true;
+int CGridDataFileCache::Write(const TileKey& key, const void* data, int size) {
+  if (!IsOpen() || !data || size <= 0 || static_cast<std::uint64_t>(size) > byteLimit_) return 0;
+  if (entries_.erase(key)) dirty_ = true;
   while (static_cast<int>(entries_.size()) >= capacity_) EvictOldest();
   if (dataLength_ + static_cast<std::uint64_t>(size) > kDataHeaderSize + byteLimit_) {
     while (LiveBytes() + static_cast<std::uint64_t>(size) > byteLimit_) EvictOldest();
@@ -214,19 +207,18 @@ int CGridDataFileCache::Write(int level, const CVString& key, const void* data, 
   }
   dataLength_ = static_cast<std::uint64_t>(at) + static_cast<std::uint64_t>(size);
   Entry e;
-  e.level = level;
-  e.key = k;
+  e.key = key;
   e.offset = static_cast<std::uint32_t>(at);
   e.size = static_cast<std::uint32_t>(size);
   e.crc = checksum(data, static_cast<std::size_t>(size));
   e.sequence = nextSequence_++;
-  entries_.emplace(Key(level, k), std::move(e));
+  entries_.emplace(key, std::move(e));
   dirty_ = true;
   return 1;
 }
 
-int CGridDataFileCache::Remove(int level, const CVString& key) {
-  if (!entries_.erase(Key(level, key.ToUtf8()))) return 0;
+int CGridDataFileCache::Remove(const TileKey& key) {
+  if (!entries_.erase(key)) return 0;
   dirty_ = true;
   return 1;
 }
@@ -279,12 +271,12 @@ int CGridDataFileCache::Flush() {
   put32(index, static_cast<std::uint32_t>(entries_.size()));
   put32(index, nextSequence_);
   for (const auto& [key, e] : entries_) {
-    put32(index, static_cast<std::uint32_t>(e.level));
+    put32(index, static_cast<std::uint32_t>(e.key.level));
     put32(index, e.offset);
     put32(index, e.size);
     put32(index, e.crc);
     put32(index, e.sequence);
-    std::string field = e.key;
+    std::string field = e.key.grid.Text();
     field.resize(kKeyField, '\0');
     index += field;
   }

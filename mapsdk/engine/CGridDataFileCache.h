@@ -8,6 +8,7 @@
 
 #include "mapsdk/engine/CVFile.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/TileKey.h"
 #include "platform/foundation/Data.h"
 
 namespace gmengine {
@@ -32,8 +33,7 @@ class CGridDataFileCache {
   static constexpr std::size_t kMaxKeyLength = 23;
 
   struct Entry {
-    int level = 0;
-    std::string key;
+    TileKey key;
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
     std::uint32_t crc = 0;
@@ -54,22 +54,22 @@ class CGridDataFileCache {
   int GetCount() const { return static_cast<int>(entries_.size()); }
 
   // The tile's bytes into out; 1 when found and intact.
-  int Read(int level, const CVString& key, platform::Data& out);
+  int Read(const TileKey& key, platform::Data& out);
   // Stores the tile (replacing one under the same level and key), evicting the oldest to stay
   // within the capacity and the byte limit; 1 on success. The index is written by Flush.
-  int Write(int level, const CVString& key, const void* data, int size);
+  int Write(const TileKey& key, const void* data, int size);
   // 1 when the tile was there.
-  int Remove(int level, const CVString& key);
+  int Remove(const TileKey& key);
   // Writes the index when anything changed; 1 on success.
   int Flush();
 
   // Reads an index file's bytes: false unless it is well formed and every entry lies within a
-  // data file of dataLength bytes (past its header), with no key twice. For the loader and fuzzing.
+  // data file of dataLength bytes (past its header), with no key twice and every key a column and
+  // row ("%d_%d"). For the loader and fuzzing.
   static bool ParseIndex(const std::uint8_t* bytes, std::size_t size, std::uint64_t dataLength,
                          std::uint32_t& stamp, std::uint32_t& nextSequence, std::vector<Entry>& entries);
 
  private:
-  using Key = std::pair<int, std::string>;
   bool CreateEmpty();
   bool Compact();
   void EvictOldest();
@@ -83,7 +83,7 @@ class CGridDataFileCache {
   std::uint64_t dataLength_ = 0;
   std::uint32_t stamp_ = 0;
   std::uint32_t nextSequence_ = 1;
-  std::map<Key, Entry> entries_;
+  std::map<TileKey, Entry> entries_;
   bool dirty_ = false;
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -14,6 +13,7 @@
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/CVSocketMan.h"
 #include "mapsdk/engine/VUrlEncode.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/HTTPMessage.h"
 #include "platform/net/HTTPReadStream.h"
@@ -34,7 +34,7 @@ struct CHttpClient::Core {
     bool progressQueued = false;
   };
 
-  std::mutex mutex;
+  platform::Mutex mutex;
   CVSocketMan* sockets = nullptr;
   CVMsgDispatcher* dispatcher = nullptr;
   int clientId = -1;
@@ -62,7 +62,7 @@ struct CHttpClient::Core {
 
 namespace {
 
-std::mutex registryMutex;
+platform::Mutex registryMutex;
 std::unordered_map<int, std::weak_ptr<CHttpClient::Core>>& registry() {
   static std::unordered_map<int, std::weak_ptr<CHttpClient::Core>> clients;
   return clients;
@@ -109,7 +109,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
 
   void Abort() override {
     Quit();
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     Core::Slot& s = core_->slots[r_.slot];
     if (s.generation == r_.generation) {
       ++s.generation;
@@ -128,7 +128,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
 
  private:
   bool Current() {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     return core_->slots[r_.slot].generation == r_.generation;
   }
 
@@ -326,7 +326,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
   }
 
   void Post(int message, std::string redirect) {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     Core::Slot& s = core_->slots[r_.slot];
     if (s.generation != r_.generation) return;  // cancelled or replaced: not a word
     if (message == kHttpData) {
@@ -380,12 +380,12 @@ CHttpClient::~CHttpClient() {
   CancelRequest(nullptr);
   int id;
   {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     core_->buffer = nullptr;
     core_->lengthWord = nullptr;
     id = core_->clientId;
   }
-  std::lock_guard lock(registryMutex);
+  platform::MutexLock lock(registryMutex);
   auto it = registry().find(id);
   if (it != registry().end() && it->second.lock() == core_) registry().erase(it);
 }
@@ -398,7 +398,7 @@ int CHttpClient::Init() {
 
 int CHttpClient::Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher) {
   if (!sockets || !dispatcher) return 0;
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->sockets = sockets;
   core_->dispatcher = dispatcher;
   return 1;
@@ -407,45 +407,45 @@ int CHttpClient::Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher) {
 void CHttpClient::SetClientID(int id) {
   int previous;
   {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     previous = core_->clientId;
     core_->clientId = id;
   }
-  std::lock_guard lock(registryMutex);
+  platform::MutexLock lock(registryMutex);
   auto it = registry().find(previous);
   if (it != registry().end() && it->second.lock() == core_) registry().erase(it);
   registry()[id] = core_;
 }
 
 int CHttpClient::GetClientID() const {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   return core_->clientId;
 }
 
 void CHttpClient::SetReceiveBuffer(void* buffer, int* length, int size) {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->buffer = buffer;
   core_->lengthWord = length;
   core_->bufferSize = buffer ? std::max(0, size) : 0;
 }
 
 void CHttpClient::SetUseGzip(int on) {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->gzip = on != 0;
 }
 
 void CHttpClient::SetMaxAnswerSize(int bytes) {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->maxAnswerSize = std::max(0, bytes);
 }
 
 void CHttpClient::SetTimeout(int ms) {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->timeoutMs = ms > 0 ? ms : kDefaultTimeoutMs;
 }
 
 void CHttpClient::SetNotifyProgress(int on) {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->progress = on != 0;
 }
 
@@ -466,7 +466,7 @@ int slotIndex(const CHttpClient::Core& core, const CVSocket* socket) {
 }  // namespace
 
 int CHttpClient::IsBusy(CVSocket* socket) const {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   if (!socket) {
     return std::any_of(std::begin(core_->slots), std::end(core_->slots),
                        [](const Core::Slot& s) { return s.busy; })
@@ -481,7 +481,7 @@ int CHttpClient::CancelRequest(CVSocket* socket) {
   std::vector<std::shared_ptr<Exchange>> stopped;
   CVSocketMan* sockets;
   {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     sockets = core_->sockets;
     int index = slotIndex(*core_, socket);
     for (int i = 0; i < kSocketCount; ++i) {
@@ -521,12 +521,12 @@ int CHttpClient::RequestPost(const CVString& url, unsigned int& tag, int flag, C
 }
 
 void CHttpClient::AddPostField(const CVString& name, const CVString& value) {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->postFields.emplace_back(name, value);
 }
 
 void CHttpClient::ClearPostFields() {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   core_->postFields.clear();
 }
 
@@ -536,7 +536,7 @@ int CHttpClient::RepeatRequest(int followRedirect, CVSocket* socket) {
   unsigned tag;
   int flag, range;
   {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     if (followRedirect) {
       if (core_->redirectUrl.empty()) return 1;
       url = core_->redirectUrl;
@@ -555,7 +555,7 @@ int CHttpClient::RepeatRequest(int followRedirect, CVSocket* socket) {
 }
 
 int CHttpClient::GetRequestUrl(int redirect, CVString& url) const {
-  std::lock_guard lock(core_->mutex);
+  platform::MutexLock lock(core_->mutex);
   url = CVString::FromUtf8(redirect ? core_->redirectUrl : core_->lastUrl);
   return url.IsEmpty() ? 0 : 1;
 }
@@ -571,7 +571,7 @@ int CHttpClient::StartRequest(bool post, const CVString& url, unsigned int& tag,
   std::shared_ptr<Exchange> replaced;
   CVSocketMan* sockets;
   {
-    std::lock_guard lock(core_->mutex);
+    platform::MutexLock lock(core_->mutex);
     sockets = core_->sockets;
     if (!sockets) return 0;
     int index = slotIndex(*core_, socket);
@@ -636,13 +636,13 @@ void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   if (message != kHttpData && message != kHttpComplete) return;
   std::shared_ptr<Core> core;
   {
-    std::lock_guard lock(registryMutex);
+    platform::MutexLock lock(registryMutex);
     auto it = registry().find(clientId);
     if (it == registry().end()) return;
     core = it->second.lock();
   }
   if (!core) return;
-  std::lock_guard lock(core->mutex);
+  platform::MutexLock lock(core->mutex);
   for (Core::Slot& s : core->slots) {
     if (!s.staged || s.stagedTag != static_cast<unsigned>(tag)) continue;
     int n = static_cast<int>(

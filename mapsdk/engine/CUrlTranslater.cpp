@@ -9,6 +9,7 @@
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/engine/VUrlEncode.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -77,19 +78,19 @@ int done(CVString& url, const std::string& text) {
 }  // namespace
 
 void CUrlTranslater::SetMapView(int level, const _VRect& bound) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   level_ = level;
   bound_ = bound;
 }
 
 void CUrlTranslater::SetScreenDpi(int dpiX, int dpiY) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   dpiX_ = dpiX;
   dpiY_ = dpiY;
 }
 
 bool CUrlTranslater::HighDpi() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return dpiX_ >= 181 || dpiY_ >= 181;
 }
 
@@ -101,7 +102,7 @@ int CUrlTranslater::GetPoiInCityUrl(CVString& url, const CVString& keyword, int 
   int level;
   _VRect b;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     level = level_;
     b = bound_;
   }

@@ -1,10 +1,10 @@
 #pragma once
-#include <mutex>
 
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/VRect.h"
 #include "mapsdk/engine/tag_RouteNode.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -87,7 +87,7 @@ class CUrlTranslater {
  private:
   bool HighDpi() const;
 
-  mutable std::mutex mutex_;
+  mutable platform::Mutex mutex_;
   int level_ = 12;
   _VRect bound_;
   int dpiX_ = 163;

@@ -1,12 +1,12 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 
 #include <atomic>
-#include <mutex>
 
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/CVSocketMan.h"
 #include "mapsdk/engine/VFileUtil.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -18,7 +18,7 @@ struct ScreenMode {
   int height = 960;
   int scale = 2;
 };
-std::mutex screenMutex;
+platform::Mutex screenMutex;
 ScreenMode screenMode;
 }  // namespace
 
@@ -34,7 +34,7 @@ int CVGlobalMan::Init() {
   sysInfo.offlineDownload = -1;
   ScreenMode mode;
   {
-    std::lock_guard lock(screenMutex);
+    platform::MutexLock lock(screenMutex);
     mode = screenMode;
   }
   if (mode.width > 0 && mode.height > 0) {
@@ -69,7 +69,7 @@ void CVMainGlobalMan::UnInit() {
 }
 
 void SetMainScreenMode(int widthPixels, int heightPixels, int scale) {
-  std::lock_guard lock(screenMutex);
+  platform::MutexLock lock(screenMutex);
   screenMode = {widthPixels, heightPixels, scale};
 }
 
@@ -79,7 +79,7 @@ int InitMapEngine() {
   global->Init();
   int scale;
   {
-    std::lock_guard lock(screenMutex);
+    platform::MutexLock lock(screenMutex);
     scale = screenMode.scale;
   }
   global->engine = std::make_unique<CVMapEngine>(*global);

@@ -5,6 +5,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVSocketMan.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
@@ -33,7 +34,7 @@ CVMapEngine::~CVMapEngine() {
   std::unique_ptr<EngineDisplay> display;
   std::unique_ptr<EngineNotifier> notifier;
   {
-    std::lock_guard lock(partsMutex_);
+    platform::MutexLock lock(partsMutex_);
     display = std::move(display_);
     notifier = std::move(notifier_);
   }
@@ -75,7 +76,7 @@ int CVMapEngine::CreateMapWindow(CVWnd* window, int centerX, int centerY, int le
 }
 
 EnginePart* CVMapEngine::Part(EngineSlot slot) const {
-  std::lock_guard lock(partsMutex_);
+  platform::MutexLock lock(partsMutex_);
   return parts_[Index(slot)].get();
 }
 
@@ -83,7 +84,7 @@ EnginePart* CVMapEngine::Install(EngineSlot slot, std::unique_ptr<EnginePart> pa
   EnginePart* installed;
   bool fresh;
   {
-    std::lock_guard lock(partsMutex_);
+    platform::MutexLock lock(partsMutex_);
     std::unique_ptr<EnginePart>& held = parts_[Index(slot)];
     fresh = !held && part;
     if (fresh) held = std::move(part);
@@ -101,7 +102,7 @@ void CVMapEngine::Remove(EngineSlot slot) {
   part->Shutdown();
   std::unique_ptr<EnginePart> gone;
   {
-    std::lock_guard lock(partsMutex_);
+    platform::MutexLock lock(partsMutex_);
     gone = std::move(parts_[Index(slot)]);
   }
   // Destroyed outside the lock: its destructor may ask the core for the others.
@@ -109,40 +110,40 @@ void CVMapEngine::Remove(EngineSlot slot) {
 
 void CVMapEngine::SetDisplay(std::unique_ptr<EngineDisplay> display) {
   std::unique_ptr<EngineDisplay> previous;
-  std::lock_guard lock(partsMutex_);
+  platform::MutexLock lock(partsMutex_);
   previous = std::exchange(display_, std::move(display));
 }
 
 EngineDisplay* CVMapEngine::Display() const {
-  std::lock_guard lock(partsMutex_);
+  platform::MutexLock lock(partsMutex_);
   return display_.get();
 }
 
 void CVMapEngine::SetNotifier(std::unique_ptr<EngineNotifier> notifier) {
   std::unique_ptr<EngineNotifier> previous;
-  std::lock_guard lock(partsMutex_);
+  platform::MutexLock lock(partsMutex_);
   previous = std::exchange(notifier_, std::move(notifier));
 }
 
 EngineNotifier* CVMapEngine::Notifier() const {
-  std::lock_guard lock(partsMutex_);
+  platform::MutexLock lock(partsMutex_);
   return notifier_.get();
 }
 
 void CVMapEngine::AddSearchClient(CHttpClient* client) {
-  std::lock_guard lock(clientsMutex_);
+  platform::MutexLock lock(clientsMutex_);
   if (client && std::find(searchClients_.begin(), searchClients_.end(), client) == searchClients_.end()) {
     searchClients_.push_back(client);
   }
 }
 
 void CVMapEngine::RemoveSearchClient(CHttpClient* client) {
-  std::lock_guard lock(clientsMutex_);
+  platform::MutexLock lock(clientsMutex_);
   std::erase(searchClients_, client);
 }
 
 bool CVMapEngine::IsAnySearchClientBusy() const {
-  std::lock_guard lock(clientsMutex_);
+  platform::MutexLock lock(clientsMutex_);
   return std::any_of(searchClients_.begin(), searchClients_.end(),
                      [](CHttpClient* c) { return c->IsBusy(); });
 }

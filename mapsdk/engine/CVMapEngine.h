@@ -2,13 +2,13 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "mapsdk/engine/CUrlTranslater.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/engine/EngineTypes.h"
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 class RunLoop;
@@ -122,12 +122,13 @@ class CVMapEngine : public CVMsgHandler {
   CVMainGlobalMan& global_;
   platform::RunLoop* mainLoop_;
   std::atomic<bool> started_{false};
-  mutable std::mutex partsMutex_;  // the slots, the display and the notifier pointers
-  std::array<std::unique_ptr<EnginePart>, static_cast<std::size_t>(EngineSlot::Count)> parts_;
-  std::unique_ptr<EngineDisplay> display_;
-  std::unique_ptr<EngineNotifier> notifier_;
+  mutable platform::Mutex partsMutex_;
+  std::array<std::unique_ptr<EnginePart>, static_cast<std::size_t>(EngineSlot::Count)> parts_
+      GUARDED_BY(partsMutex_);
+  std::unique_ptr<EngineDisplay> display_ GUARDED_BY(partsMutex_);
+  std::unique_ptr<EngineNotifier> notifier_ GUARDED_BY(partsMutex_);
   CUrlTranslater urlTranslater_;
-  mutable std::mutex clientsMutex_;
+  mutable platform::Mutex clientsMutex_;
   std::vector<CHttpClient*> searchClients_;
 };
 

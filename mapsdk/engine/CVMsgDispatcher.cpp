@@ -4,6 +4,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace gmengine {
@@ -22,7 +23,7 @@ int CVMsgDispatcher::Start(CVMsgHandler* handler, bool runTimerThread) {
   std::thread finished;
   std::size_t pending = 0;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     handler_ = handler;
     if (!started_) {
       started_ = true;
@@ -41,21 +42,21 @@ int CVMsgDispatcher::Start(CVMsgHandler* handler, bool runTimerThread) {
   }
   if (finished.joinable()) finished.join();
   for (std::size_t i = 0; i < pending; ++i) Announce();
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return !runTimerThread || timerThread_.joinable() ? 1 : 0;
 }
 
 void CVMsgDispatcher::Forget(const CVMsgHandler* handler) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (handler_ == handler) handler_ = nullptr;
 }
 
 int CVMsgDispatcher::Stop() {
   std::thread thread;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     stopFlag_ = true;
-    changed_.notify_all();
+    changed_.notifyAll();
     if (!timerThread_.joinable() || std::this_thread::get_id() == timerThreadId_) return 1;
     thread = std::move(timerThread_);
   }
@@ -64,15 +65,18 @@ int CVMsgDispatcher::Stop() {
 }
 
 bool CVMsgDispatcher::IsTimerRunning() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return timerThread_.joinable() && !stopFlag_;
 }
 
 void CVMsgDispatcher::TimerThread() {
-  std::unique_lock lock(mutex_);
+  platform::MutexLock lock(mutex_);
   timerThreadId_ = std::this_thread::get_id();
   while (!stopFlag_) {
-    if (changed_.wait_for(lock, std::chrono::milliseconds(kTickMs), [this] { return stopFlag_; })) break;
+    const auto tick = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTickMs);
+    while (!stopFlag_ && changed_.waitUntil(mutex_, tick)) {
+    }
+    if (stopFlag_) break;
     lock.unlock();
     OnTimerTick(kTickMs);
     lock.lock();
@@ -91,7 +95,7 @@ int CVMsgDispatcher::PostMessage(int queue, int message, int wParam, int lParam,
   if (queue != kEngineQueue && queue != kUIQueue) return 0;
   bool announce;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     auto& q = queues_[queue - 1];
     if (static_cast<int>(q.size()) >= kQueueCapacity && IsRepeatable(queue, message)) return 0;
     q.push_back({message, wParam, lParam, std::move(answer)});
@@ -110,7 +114,7 @@ bool CVMsgDispatcher::IsRepeatable(int queue, int message) {
 int CVMsgDispatcher::SendMessage(int queue, int message, int wParam, int lParam) {
   CVMsgHandler* handler;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     handler = handler_;
   }
   if (!handler) return 0;
@@ -125,7 +129,7 @@ int CVMsgDispatcher::DispatchMessage() {
   CVMsgHandler* handler;
   bool ui;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (!started_) return 0;
     int index = !queues_[1].empty() ? 1 : (!queues_[0].empty() ? 0 : -1);
     if (index < 0) return 0;
@@ -146,7 +150,7 @@ int CVMsgDispatcher::DispatchMessage() {
 
 int CVMsgDispatcher::SetTimer(int id, int ms) {
   if (ms < 0) return 0;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto it = std::find_if(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; });
   if (it != timers_.end()) {
     it->interval = ms;
@@ -158,12 +162,12 @@ int CVMsgDispatcher::SetTimer(int id, int ms) {
 }
 
 int CVMsgDispatcher::KillTimer(int id) {
-  std::unique_lock lock(mutex_);
+  platform::MutexLock lock(mutex_);
   auto it = std::find_if(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; });
   if (it == timers_.end()) return 0;
   timers_.erase(it);
   if (firing_ && firingId_ == id && std::this_thread::get_id() != firingThread_) {
-    changed_.wait(lock, [this, id] { return !firing_ || firingId_ != id; });
+    while (firing_ && firingId_ == id) changed_.wait(mutex_);
   }
   return 1;
 }
@@ -171,7 +175,7 @@ int CVMsgDispatcher::KillTimer(int id) {
 void CVMsgDispatcher::OnTimerTick(int elapsedMs) {
   std::vector<int> due;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     for (Timer& t : timers_) {
       t.elapsed += elapsedMs;
       if (t.elapsed >= t.interval) {
@@ -183,7 +187,7 @@ void CVMsgDispatcher::OnTimerTick(int elapsedMs) {
   for (int id : due) {
     CVMsgHandler* handler;
     {
-      std::lock_guard lock(mutex_);
+      platform::MutexLock lock(mutex_);
       // A timer killed by an earlier call of this tick does not run.
       if (std::none_of(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; })) continue;
       handler = handler_;
@@ -192,15 +196,15 @@ void CVMsgDispatcher::OnTimerTick(int elapsedMs) {
       firingThread_ = std::this_thread::get_id();
     }
     if (handler) handler->EngineMessageProc({kTimerMessage, id, 0, nullptr});
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     firing_ = false;
-    changed_.notify_all();
+    changed_.notifyAll();
   }
 }
 
 int CVMsgDispatcher::GetQueueCount(int queue) const {
   if (queue != kEngineQueue && queue != kUIQueue) return 0;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return static_cast<int>(queues_[queue - 1].size());
 }
 

@@ -1,12 +1,11 @@
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace platform {
@@ -111,8 +110,8 @@ class CVMsgDispatcher {
   platform::RunLoop* mainLoop_;
   platform::NotificationCenter::Token observer_ = 0;
 
-  mutable std::mutex mutex_;  // queues, procedures, timers, thread state
-  std::condition_variable changed_;
+  mutable platform::Mutex mutex_;  // queues, procedures, timers, thread state
+  platform::ConditionVariable changed_;
   std::deque<VMessage> queues_[2];
   CVMsgHandler* handler_ = nullptr;
   bool started_ = false;

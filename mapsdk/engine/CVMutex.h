@@ -2,11 +2,12 @@
 #include <mutex>
 
 #include "mapsdk/engine/CVString.h"
+#include "platform/foundation/ThreadAnnotations.h"
 
 namespace gmengine {
 
 // The engine's lock (not recursive). Any thread.
-class CVMutex {
+class CAPABILITY("mutex") CVMutex {
  public:
   CVMutex() = default;
   CVMutex(const CVMutex&) = delete;
@@ -19,8 +20,8 @@ class CVMutex {
   }
   // Waits at most timeoutMs milliseconds (negative: without limit) for the lock; 1 when taken,
   // 0 on time-out.
-  int Lock(int timeoutMs = -1);
-  void Unlock() { mutex_.unlock(); }
+  int Lock(int timeoutMs = -1) TRY_ACQUIRE(1);
+  void Unlock() RELEASE() { mutex_.unlock(); }
 
  private:
   std::timed_mutex mutex_;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/foundation/Mutex.h"
+
 namespace gmengine {
 
 CVSocketMan::CVSocketMan() : loop_(platform::RunLoop::create()) {}
@@ -23,7 +25,7 @@ int CVSocketMan::Start() {
     if (!socketThread_.joinable()) {
       socketThread_ = std::thread([this] { loop_->run(); });
     }
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (!resolverThread_.joinable()) {
       resolverStop_ = false;
       resolverThread_ = std::thread([this] { ResolverThread(); });
@@ -46,13 +48,13 @@ void CVSocketMan::Stop() {
   }
   std::thread resolver;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     resolverStop_ = true;
-    wake_.notify_all();
+    wake_.notifyAll();
     resolver = std::move(resolverThread_);
   }
   if (resolver.joinable()) resolver.join();
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   lookups_.clear();
 }
 
@@ -68,15 +70,15 @@ void CVSocketMan::Attach(std::shared_ptr<Job> job) {
 void CVSocketMan::Detach(Job* job) { jobs_.erase(job); }
 
 void CVSocketMan::Resolve(std::string host, int port, ResolveDone done) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   lookups_.push_back({std::move(host), port, std::move(done)});
-  wake_.notify_all();
+  wake_.notifyAll();
 }
 
 void CVSocketMan::ResolverThread() {
-  std::unique_lock lock(mutex_);
+  platform::MutexLock lock(mutex_);
   while (true) {
-    wake_.wait(lock, [this] { return resolverStop_ || !lookups_.empty(); });
+    while (!resolverStop_ && lookups_.empty()) wake_.wait(mutex_);
     if (resolverStop_) return;
     Lookup lookup = std::move(lookups_.front());
     lookups_.pop_front();

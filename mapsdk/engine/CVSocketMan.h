@@ -1,14 +1,13 @@
 #pragma once
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolver.h"
 
@@ -63,8 +62,8 @@ class CVSocketMan {
   std::thread socketThread_;
   std::unordered_map<Job*, std::shared_ptr<Job>> jobs_;  // socket thread
 
-  std::mutex mutex_;  // resolver queue and flag
-  std::condition_variable wake_;
+  platform::Mutex mutex_;  // resolver queue and flag
+  platform::ConditionVariable wake_;
   std::deque<Lookup> lookups_;
   bool resolverStop_ = false;
   std::thread resolverThread_;

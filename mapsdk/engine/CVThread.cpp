@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "platform/foundation/Mutex.h"
+
 namespace gmengine {
 
 CVThread::~CVThread() {
@@ -16,7 +18,7 @@ CVThread::~CVThread() {
 
 int CVThread::CreateThread(StartRoutine routine, void* argument) {
   if (!routine) return 0;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (thread_.joinable()) return 0;
   try {
     thread_ = std::thread(routine, argument);
@@ -27,14 +29,14 @@ int CVThread::CreateThread(StartRoutine routine, void* argument) {
 }
 
 void CVThread::CloseHandle() {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (thread_.joinable()) thread_.detach();
 }
 
 int CVThread::Join() {
   std::thread held;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return 0;
     held = std::move(thread_);
   }
@@ -43,7 +45,7 @@ int CVThread::Join() {
 }
 
 int CVThread::HasHandle() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return thread_.joinable() ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-#include <mutex>
 #include <thread>
+
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -27,7 +28,7 @@ class CVThread {
   int HasHandle() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable platform::Mutex mutex_;
   std::thread thread_;
 };
 

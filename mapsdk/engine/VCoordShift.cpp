@@ -1,7 +1,8 @@
 #include "mapsdk/engine/VCoordShift.h"
 
 #include <cmath>
-#include <mutex>
+
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -19,8 +20,8 @@ ShiftState& State() {
 
 // The seed moves with every shift, and fixes are shifted on the engine's timer thread and on the
 // main thread alike.
-std::mutex& StateMutex() {
-  static std::mutex mutex;
+platform::Mutex& StateMutex() {
+  static platform::Mutex mutex;
   return mutex;
 }
 
@@ -128,7 +129,7 @@ static int ShiftLocked(int initialise, std::uint32_t x, std::uint32_t y, int hei
 
 int ShiftCoordinate(int initialise, std::uint32_t x, std::uint32_t y, int height, int time,
                     std::uint32_t& outX, std::uint32_t& outY) {
-  std::lock_guard lock(StateMutex());
+  platform::MutexLock lock(StateMutex());
   return ShiftLocked(initialise, x, y, height, time, outX, outY);
 }
 
@@ -139,7 +140,7 @@ ShiftedPoint ShiftGpsPoint(float longitude, float latitude, float height) {
   std::uint32_t x = FixedOrZero(fx);
   std::uint32_t y = FixedOrZero(fy);
   int h = std::isfinite(height) && std::fabs(height) < 2e9f ? static_cast<int>(height) : 5001;
-  std::lock_guard lock(StateMutex());
+  platform::MutexLock lock(StateMutex());
   ShiftState& state = State();
   std::uint32_t outX = 0, outY = 0;
   int result = ShiftLocked(state.initialised ? 1 : 0, x, y, h, 0, outX, outY);
@@ -153,7 +154,7 @@ ShiftedPoint ShiftGpsPoint(float longitude, float latitude, float height) {
 }
 
 void ResetShiftState() {
-  std::lock_guard lock(StateMutex());
+  platform::MutexLock lock(StateMutex());
   State() = ShiftState{};
 }
 

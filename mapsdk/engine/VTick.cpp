@@ -1,12 +1,13 @@
 #include "mapsdk/engine/VTick.h"
 
 #include <cmath>
-#include <mutex>
+
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
 namespace {
-std::mutex tickMutex;
+platform::Mutex tickMutex;
 std::shared_ptr<platform::Clock>& tickClock() {
   static std::shared_ptr<platform::Clock> clock = platform::Clock::real();
   return clock;
@@ -16,7 +17,7 @@ std::shared_ptr<platform::Clock>& tickClock() {
 std::uint32_t GetTickCount() {
   std::shared_ptr<platform::Clock> clock;
   {
-    std::lock_guard lock(tickMutex);
+    platform::MutexLock lock(tickMutex);
     clock = tickClock();
   }
   double ms = std::floor(clock->now() * 1000.0);
@@ -24,7 +25,7 @@ std::uint32_t GetTickCount() {
 }
 
 void SetTickClock(std::shared_ptr<platform::Clock> clock) {
-  std::lock_guard lock(tickMutex);
+  platform::MutexLock lock(tickMutex);
   tickClock() = clock ? std::move(clock) : platform::Clock::real();
 }
 

@@ -61,8 +61,9 @@ class COLRecordMan : public EnginePart {
   const CVString& Folder() const { return folder_; }
 
  private:
+  // A wait without limit always takes the lock.
   template <class F>
-  auto Locked(F&& body) {
+  auto Locked(F&& body) NO_THREAD_SAFETY_ANALYSIS {
     mutex_.Lock(-1);
     auto result = body();
     mutex_.Unlock();

@@ -16,15 +16,6 @@ constexpr int kCurCountOffset = kHeaderOffset + 16;
 
 int Power4(int d) { return d < 0 || d > 15 ? 0 : 1 << (2 * d); }
 
-// The two integers of a key "A_B"; false without a "_".
-bool SplitKey(const CVString& key, int& a, int& b) {
-  int sep = key.Find(CVString("_"));
-  if (sep <= 0) return false;
-  a = vwtoi(key.GetBuffer());
-  b = vwtoi(key.Mid(sep + 1).GetBuffer());
-  return true;
-}
-
 // Where tile data begins in a sound file of levels first..last over base.
 long long TablesEnd(int baseLevel, int firstLevel, int lastLevel) {
   if (firstLevel >= lastLevel) return 40 + 8LL * Power4(lastLevel - baseLevel);
@@ -66,9 +57,9 @@ CVString COfflineDataCache::PackagePath(const CVString& name) {
   return root_ + folder + name + CVString(".dat");
 }
 
-CVString COfflineDataCache::PackageNameOfTile(int baseLevel, const CVString& key, int level) {
-  int a = 0, b = 0;
-  if (level < 3 || level > 18 || !SplitKey(key, a, b) || b < 0 || a < 0) return CVString();
+CVString COfflineDataCache::PackageNameOfTile(int baseLevel, const GridKey& key, int level) {
+  const int a = key.x, b = key.y;
+  if (level < 3 || level > 18 || b < 0 || a < 0) return CVString();
   int d = level - baseLevel;
   if (d < 0 || d > 8) return CVString();
   double s = static_cast<double>(1 << d);
@@ -83,9 +74,9 @@ CVString COfflineDataCache::PackageNameOfTile(int baseLevel, const CVString& key
   return name;
 }
 
-int COfflineDataCache::TileIndex(int baseLevel, const CVString& key, int level) {
-  int a = 0, b = 0;
-  if (!SplitKey(key, a, b) || a < 0 || b < 0) return -1;
+int COfflineDataCache::TileIndex(int baseLevel, const GridKey& key, int level) {
+  const int a = key.x, b = key.y;
+  if (a < 0 || b < 0) return -1;
   int d = level - baseLevel;
   if (d < 0 || d > 8) return -1;
   int s = 1 << d;
@@ -174,8 +165,8 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
   return 1;
 }
 
-int COfflineDataCache::WriteGridData(int baseLevel, CVString key, int firstLevel, int lastLevel, int level,
-                                     const void* data, int size) {
+int COfflineDataCache::WriteGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel,
+                                     int level, const void* data, int size) {
   writeFailed_ = false;
   if (size < 0 || size > kMaxTileSize || (size > 0 && !data)) return 0;
   if (level < firstLevel || level > lastLevel) return 0;
@@ -234,7 +225,7 @@ int COfflineDataCache::FailWrite(int length, int entry, int count) {
   return 0;
 }
 
-int COfflineDataCache::ReadGridData(int baseLevel, const CVString& key, int level, void*& data, int& size) {
+int COfflineDataCache::ReadGridData(int baseLevel, const GridKey& key, int level, void*& data, int& size) {
   data = nullptr;
   size = 0;
   CVString name = PackageNameOfTile(baseLevel, key, level);
@@ -299,8 +290,7 @@ void COfflineDataCache::LoadGridData(CVArray<tagGirdData>& requests) {
   for (tagGirdData& request : requests) {
     if (request.data || request.level < 3) continue;
     int base = request.level < 11 ? 3 : 11;
-    CVString key;
-    key.Format("%d_%d", request.x, request.y);
+    GridKey key = request.Key().grid;
     void* data = nullptr;
     int size = 0;
     if (!ReadGridData(base, key, request.level, data, size)) continue;

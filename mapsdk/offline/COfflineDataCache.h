@@ -32,12 +32,12 @@ class COfflineDataCache {
   int CreateOfflineDat(int baseLevel, CVString name, int firstLevel, int lastLevel, int& storedCount);
   // Appends one tile; it must be the next one of its file. 1 on success. When the disk refuses the
   // bytes the file is put back as it was (LastWriteFailed() then holds).
-  int WriteGridData(int baseLevel, CVString key, int firstLevel, int lastLevel, int level, const void* data,
-                    int size);
+  int WriteGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel, int level,
+                    const void* data, int size);
   // Whether the last WriteGridData failed writing to disk (not refusing the tile).
   bool LastWriteFailed() const { return writeFailed_; }
   // Reads one tile into a new VMalloc block (the caller frees it with VFree). 1 on success.
-  int ReadGridData(int baseLevel, const CVString& key, int level, void*& data, int& size);
+  int ReadGridData(int baseLevel, const GridKey& key, int level, void*& data, int& size);
   // Fills the requests without data from the files, through the memory tile cache.
   void LoadGridData(CVArray<tagGirdData>& requests);
   // Deletes the package file of the name (the levels are not used). 1 when deleted.
@@ -49,8 +49,8 @@ class COfflineDataCache {
   // The file of a package name (its folder created); the package name of a tile ("" when it has
   // none) and its index inside its level (-1 when none).
   CVString PackagePath(const CVString& name);
-  static CVString PackageNameOfTile(int baseLevel, const CVString& key, int level);
-  static int TileIndex(int baseLevel, const CVString& key, int level);
+  static CVString PackageNameOfTile(int baseLevel, const GridKey& key, int level);
+  static int TileIndex(int baseLevel, const GridKey& key, int level);
   // Tiles of a file of levels first..last over base.
   static int GridCount(int baseLevel, int firstLevel, int lastLevel);
 

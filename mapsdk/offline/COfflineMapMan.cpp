@@ -10,6 +10,7 @@
 #include "mapsdk/offline/OLRecordFile.h"
 #include "mapsdk/offline/OfflineGridClient.h"
 #include "mapsdk/offline/OfflinePackageScan.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -58,7 +59,7 @@ int COfflineMapMan::Init() {
   scanRunning = 0;
   packagesFound = 0;
   packagesNotInstalled = 0;
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   total_ = 0;
   return 1;
 }
@@ -70,7 +71,7 @@ void COfflineMapMan::SetMapRequesting(int pending) {
 int COfflineMapMan::IsMapRequesting() const { return client_ ? client_->IsMapRequesting() : 0; }
 
 int COfflineMapMan::OnCommand(int command, int argument) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   switch (command) {
     case 1:
       return StartNextCity();
@@ -199,7 +200,7 @@ void COfflineMapMan::BuildPackageList() {
 }
 
 void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (installing || !downloadOn_ || IsMapRequesting() || total_ == 0) return;
   int percent = static_cast<int>(100LL * received_ / total_);
   if (percent != current_.local.ratio) {
@@ -273,11 +274,7 @@ void COfflineMapMan::BuildBatch() {
     }
   }
   keys_.RemoveAll();
-  for (const tagGirdData& tile : batch_) {
-    CVString key;
-    key.Format("%d_%d", tile.x, tile.y);
-    keys_.Add(key);
-  }
+  for (const tagGirdData& tile : batch_) keys_.Add(tile.Key().grid);
 }
 
 void COfflineMapMan::RequestBatch(int flag) {
@@ -285,8 +282,8 @@ void COfflineMapMan::RequestBatch(int flag) {
   if (client_->RequestGrids(3, batch_[0].level, keys_, batchSequence_ + 1, flag)) ++batchSequence_;
 }
 
-int COfflineMapMan::SaveGridData(const void* data, int size, const CVString& key, int level) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+int COfflineMapMan::SaveGridData(const void* data, int size, const GridKey& key, int level) {
+  platform::MutexLock lock(mutex_);
   if (packages_.IsEmpty() || !store_) return 0;
   const tag_GridRisk& head = packages_[0];
   if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size))
@@ -297,7 +294,7 @@ int COfflineMapMan::SaveGridData(const void* data, int size, const CVString& key
 }
 
 void COfflineMapMan::StopAfterFailedSave() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (client_) client_->CancelRequest();
   packages_.RemoveAll();
   downloadOn_ = 0;
@@ -311,9 +308,9 @@ void COfflineMapMan::StopAfterFailedSave() {
 int COfflineMapMan::OnTimer(int message, int id) {
   if (message != CVMsgDispatcher::kTimerMessage) return 0;
   if (id != kTimerId) return 1;
-  std::unique_lock<std::recursive_mutex> lock(mutex_, std::try_to_lock);
   // The main thread is inside the manager (and may be killing this timer): skip the tick.
-  if (!lock.owns_lock()) return 1;
+  if (!mutex_.tryLock()) return 1;
+  platform::MutexLock lock(mutex_, std::adopt_lock);
   if (packages_.IsEmpty() || !downloadOn_) return 1;
   if (received_ == receivedAtTick_) {
     if (IsMapRequesting()) {
@@ -352,35 +349,35 @@ void COfflineMapMan::DeleteCityFiles(const COLUpdateElement& city, bool keepShar
 }
 
 COLUpdateRecord COfflineMapMan::CurrentRecord() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return current_;
 }
 int COfflineMapMan::GetPackageCount() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return packages_.GetSize();
 }
 int COfflineMapMan::GetReceivedCount() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return received_;
 }
 int COfflineMapMan::GetTotalCount() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return total_;
 }
 int COfflineMapMan::GetHeadReceived() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return headReceived_;
 }
 int COfflineMapMan::GetBatchSequence() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return batchSequence_;
 }
 int COfflineMapMan::IsDownloadOn() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return downloadOn_;
 }
 CVArray<tagGirdData> COfflineMapMan::GetBatch() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return batch_;
 }
 

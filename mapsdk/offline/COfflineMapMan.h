@@ -1,13 +1,13 @@
 #pragma once
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "mapsdk/engine/CGridDataCache.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -67,7 +67,7 @@ class COfflineMapMan {
   void ContinueDownload(int receivedInHead, int flag);
   // Stores one received tile of the head package; 1 on success, 0 when the store refused it (out
   // of order), -1 when the store could not write it (the disk is full or failing).
-  int SaveGridData(const void* data, int size, const CVString& key, int level);
+  int SaveGridData(const void* data, int size, const GridKey& key, int level);
   // After a tile could not be written: the batch is cancelled, the city is stopped (state 3) and
   // downloading switched off until a city is asked for again.
   void StopAfterFailedSave();
@@ -103,7 +103,7 @@ class COfflineMapMan {
   void RequestBatch(int flag);
   int StartScan(int argument);
 
-  mutable std::recursive_mutex mutex_;
+  mutable platform::RecursiveMutex mutex_;
   int stall_ = 0;
   COLUpdateRecord current_;
   OfflineGridClient* client_ = nullptr;
@@ -118,7 +118,7 @@ class COfflineMapMan {
   int row_ = 0;
   int col_ = 0;
   bool located_ = false;
-  CVArray<CVString> keys_;
+  CVArray<GridKey> keys_;
   CVArray<tagGirdData> batch_;
   int headX_ = 0;
   int headY_ = 0;

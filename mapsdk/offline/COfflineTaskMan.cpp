@@ -9,6 +9,7 @@
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -38,7 +39,7 @@ int COfflineTaskMan::Init() {
 
 int COfflineTaskMan::AddHttpClient(CHttpClient* client) {
   if (!client) return 0;
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   pool_.Add(client);
   return 1;
 }
@@ -47,7 +48,7 @@ int COfflineTaskMan::AddCityListTask(int unused) {
   CUrlTranslater* urls = GetUrlTranslater();
   CVString url;
   if (urls && urls->GetOfflineCityListUrl(url, unused)) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     tasks_.Add(tag_CommonTask{2, url, -1});
   }
   return 0;
@@ -57,20 +58,20 @@ int COfflineTaskMan::AddUpdateFileTask(const CVString& fileName, int code) {
   CUrlTranslater* urls = GetUrlTranslater();
   CVString url;
   if (urls && urls->GetOfflineUpdateUrl(url, fileName)) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     tasks_.Add(tag_CommonTask{3, url, code});
   }
   return 0;
 }
 
 int COfflineTaskMan::GetTaskCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return tasks_.GetSize();
 }
 
 int COfflineTaskMan::IsAnyClientBusy() const {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     for (CHttpClient* client : pool_) {
       if (client->IsBusy()) return 1;
     }
@@ -84,7 +85,7 @@ int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {
     RepeatRequest(0);
   } else if (message == kHttpData || message == kHttpComplete) {
     HandleAnswer(lParam);
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (!tasks_.IsEmpty()) tasks_.RemoveAt(0);
   } else if (message == CVMsgDispatcher::kTimerMessage && wParam == kTimerId) {
     RunNextTask();
@@ -96,12 +97,12 @@ int COfflineTaskMan::RunNextTask() {
   tag_CommonTask task;
   int tag = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (tasks_.IsEmpty()) return 0;
   }
   if (IsBusy() || IsAnyClientBusy()) return 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (tasks_.IsEmpty()) return 0;
     int earlier = -1;
     for (int i = 1; i < tasks_.GetSize(); ++i) {
@@ -145,7 +146,7 @@ bool COfflineTaskMan::ParseDataVersion(const char* text, int length, COLVersionI
 void COfflineTaskMan::HandleAnswer(int tag) {
   int kind = 0, param = -1;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::MutexLock lock(mutex_);
     if (tag != sequence_) return;
     kind = runningKind_;
     param = runningParam_;

@@ -6,6 +6,7 @@
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/EngineParts.h"
 #include "mapsdk/offline/COLVersionInfo.h"
+#include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
@@ -62,7 +63,7 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   int sequence_ = 0;
   CVArray<tag_CommonTask> tasks_;
   CVArray<CHttpClient*> pool_;
-  mutable std::mutex mutex_;
+  mutable platform::Mutex mutex_;
 };
 
 COfflineTaskMan* OfflineTaskManOfEngine();

@@ -1,6 +1,6 @@
 #pragma once
 #include "mapsdk/engine/CVArray.h"
-#include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/TileKey.h"
 
 namespace gmengine {
 
@@ -14,9 +14,9 @@ class OfflineGridClient {
   virtual int IsMapRequesting() const = 0;
   virtual void SetMapRequesting(int pending) = 0;
   virtual int CancelRequest() = 0;
-  // Requests the tiles of keys ("%d_%d" of row and column) at level as one batch (kind 3:
-  // offline) with the sequence as request tag; 1 when the request started.
-  virtual int RequestGrids(int kind, int level, const CVArray<CVString>& keys, int sequence, int flag) = 0;
+  // Requests the tiles of keys at level as one batch (kind 3: offline) with the sequence as request
+  // tag; 1 when the request started.
+  virtual int RequestGrids(int kind, int level, const CVArray<GridKey>& keys, int sequence, int flag) = 0;
 };
 
 }  // namespace gmengine

@@ -9,15 +9,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
 #include <vector>
+
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
 namespace {
 
-std::mutex& clockMutex() {
-  static std::mutex m;
+platform::Mutex& clockMutex() {
+  static platform::Mutex m;
   return m;
 }
 
@@ -45,12 +46,12 @@ std::string localeFromEnvironmentValue(std::string_view value) {
 }
 
 struct ProcessSettings {
-  std::mutex mutex;
-  bool loaded = false;
-  std::string locale;
-  std::shared_ptr<const icu::TimeZone> zone;
+  platform::Mutex mutex;
+  bool loaded GUARDED_BY(mutex) = false;
+  std::string locale GUARDED_BY(mutex);
+  std::shared_ptr<const icu::TimeZone> zone GUARDED_BY(mutex);
 
-  void load() {
+  void load() REQUIRES(mutex) {
     if (loaded) return;
     loaded = true;
     const char* value = nullptr;
@@ -85,7 +86,7 @@ ProcessSettings& settings() {
 std::unique_ptr<icu::TimeZone> resolveZone(std::string_view name) {
   if (!name.empty()) return knownZone(name);
   auto& s = settings();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.load();
   return std::unique_ptr<icu::TimeZone>(s.zone->clone());
 }
@@ -141,7 +142,7 @@ std::unique_ptr<icu::GregorianCalendar> calendarIn(std::unique_ptr<icu::TimeZone
 Date Date::now() {
   std::shared_ptr<Clock> clock;
   {
-    std::lock_guard lock(clockMutex());
+    platform::MutexLock lock(clockMutex());
     clock = installedClock();
   }
   if (clock) return Date(clock->now());
@@ -150,20 +151,20 @@ Date Date::now() {
 }
 
 void Date::setClock(std::shared_ptr<Clock> clock) {
-  std::lock_guard lock(clockMutex());
+  platform::MutexLock lock(clockMutex());
   installedClock() = std::move(clock);
 }
 
 std::string currentLocaleIdentifier() {
   auto& s = settings();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.load();
   return s.locale;
 }
 
 std::string localTimeZoneName() {
   auto& s = settings();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.load();
   icu::UnicodeString id;
   s.zone->getID(id);
@@ -174,7 +175,7 @@ std::string localTimeZoneName() {
 
 void setCurrentLocaleIdentifier(std::string_view locale) {
   auto& s = settings();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.load();
   s.locale = localeFromEnvironmentValue(locale);
 }
@@ -183,7 +184,7 @@ bool setLocalTimeZoneName(std::string_view timeZone) {
   auto zone = knownZone(timeZone);
   if (!zone) return false;
   auto& s = settings();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.load();
   s.zone = std::move(zone);
   return true;

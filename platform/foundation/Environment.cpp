@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
@@ -27,8 +27,8 @@ struct Settings {
   std::string mapHostUrl;
 };
 
-std::mutex& lock() {
-  static std::mutex m;
+platform::Mutex& lock() {
+  static platform::Mutex m;
   return m;
 }
 
@@ -77,13 +77,13 @@ std::string homeFolder(std::string_view relative) {
 
 template <class T>
 T read(const T& field) {
-  std::lock_guard<std::mutex> g(lock());
+  platform::MutexLock g(lock());
   return field;
 }
 
 template <class T>
 void write(T& field, T value) {
-  std::lock_guard<std::mutex> g(lock());
+  platform::MutexLock g(lock());
   field = std::move(value);
 }
 
@@ -101,7 +101,7 @@ std::string Environment::homeRoot() {
 }
 
 std::string Environment::setHomeRoot(std::string path) {
-  std::lock_guard<std::mutex> g(lock());
+  platform::MutexLock g(lock());
   std::swap(settings().homeRoot, path);
   return path;
 }
@@ -118,7 +118,7 @@ std::string Environment::resourceRoot() {
 }
 
 std::string Environment::setResourceRoot(std::string path) {
-  std::lock_guard<std::mutex> g(lock());
+  platform::MutexLock g(lock());
   std::swap(settings().resourceRoot, path);
   return path;
 }
@@ -167,7 +167,7 @@ std::string Environment::mapHostUrl() {
 void Environment::setMapHostUrl(std::string url) { write(settings().mapHostUrl, std::move(url)); }
 
 void Environment::reset() {
-  std::lock_guard<std::mutex> g(lock());
+  platform::MutexLock g(lock());
   settings() = Settings{};
 }
 

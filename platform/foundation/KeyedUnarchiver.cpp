@@ -4,18 +4,18 @@
 #include <cstring>
 #include <exception>
 #include <map>
-#include <mutex>
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/KeyedArchiveFormat.h"
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
 namespace {
 
-std::mutex& registryLock() {
-  static std::mutex m;
+platform::Mutex& registryLock() {
+  static platform::Mutex m;
   return m;
 }
 
@@ -25,7 +25,7 @@ std::map<std::string, CodingFactory, std::less<>>& registry() {
 }
 
 CodingFactory factoryFor(std::string_view className) {
-  std::lock_guard<std::mutex> g(registryLock());
+  platform::MutexLock g(registryLock());
   auto it = registry().find(className);
   return it == registry().end() ? CodingFactory() : it->second;
 }
@@ -239,7 +239,7 @@ std::optional<Value> KeyedUnarchiver::unarchiveObjectWithData(const Data& data) 
 }
 
 void KeyedUnarchiver::setClass(CodingFactory factory, std::string_view className) {
-  std::lock_guard<std::mutex> g(registryLock());
+  platform::MutexLock g(registryLock());
   if (factory)
     registry().insert_or_assign(std::string(className), std::move(factory));
   else if (auto it = registry().find(className); it != registry().end())

@@ -1,9 +1,10 @@
 #include "platform/foundation/NotificationCenter.h"
 
 #include <atomic>
-#include <mutex>
 #include <stdexcept>
 #include <vector>
+
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
@@ -21,16 +22,16 @@ struct Observer {
 }  // namespace
 
 struct NotificationCenter::Impl {
-  std::mutex mutex;
-  std::vector<std::shared_ptr<Observer>> observers;  // in registration order
-  Token nextToken = 1;
+  platform::Mutex mutex;
+  std::vector<std::shared_ptr<Observer>> observers GUARDED_BY(mutex);  // in registration order
+  Token nextToken GUARDED_BY(mutex) = 1;
 
   // Takes out every observer that matches; they are destroyed by the caller, outside the lock,
   // since their callbacks' captures may call back into the centre.
   template <class Match>
   std::vector<std::shared_ptr<Observer>> extract(Match&& match) {
     std::vector<std::shared_ptr<Observer>> out;
-    std::lock_guard lock(mutex);
+    platform::MutexLock lock(mutex);
     std::erase_if(observers, [&](std::shared_ptr<Observer>& o) {
       if (!match(*o)) return false;
       o->live.store(false);
@@ -59,7 +60,7 @@ NotificationCenter::Token NotificationCenter::addObserver(std::string_view name,
   o->object = object;
   o->owner = owner;
   o->fn = std::move(fn);
-  std::lock_guard lock(impl_->mutex);
+  platform::MutexLock lock(impl_->mutex);
   o->token = impl_->nextToken++;
   impl_->observers.push_back(std::move(o));
   return impl_->observers.back()->token;
@@ -79,7 +80,7 @@ void NotificationCenter::post(std::string_view name, const void* object,
   if (name.empty()) throw std::invalid_argument("NotificationCenter: posting a notification without a name");
   std::vector<std::shared_ptr<Observer>> matching;
   {
-    std::lock_guard lock(impl_->mutex);
+    platform::MutexLock lock(impl_->mutex);
     for (auto& o : impl_->observers)
       if ((o->name.empty() || o->name == name) && (!o->object || o->object == object)) matching.push_back(o);
   }

@@ -13,11 +13,12 @@
 #include <deque>
 #include <exception>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
@@ -159,8 +160,8 @@ class RunLoopImpl final : public RunLoop {
   std::atomic<bool> stopRequested_{false};
   int wakeFd_ = -1;
 
-  mutable std::mutex clockMutex_;
-  std::shared_ptr<Clock> clock_;
+  mutable platform::Mutex clockMutex_;
+  std::shared_ptr<Clock> clock_ GUARDED_BY(clockMutex_);
   // clock_ is the real clock: now() reads the time without the lock.
   std::atomic<bool> realClock_{true};
 
@@ -169,9 +170,9 @@ class RunLoopImpl final : public RunLoop {
   std::map<SourceId, std::shared_ptr<FdSource>> sources_;
   SourceId nextSourceId_ = 1;
 
-  std::mutex postMutex_;
-  std::deque<Posted> posted_;
-  std::uint64_t nextPostSeq_ = 0;
+  platform::Mutex postMutex_;
+  std::deque<Posted> posted_ GUARDED_BY(postMutex_);
+  std::uint64_t nextPostSeq_ GUARDED_BY(postMutex_) = 0;
 };
 
 void TimerImpl::invalidate() {
@@ -207,7 +208,7 @@ void RunLoopImpl::setClock(std::shared_ptr<Clock> clock) {
   if (!clock) throw std::invalid_argument("RunLoop: null clock");
   double delta;
   {
-    std::lock_guard lock(clockMutex_);
+    platform::MutexLock lock(clockMutex_);
     delta = clock->now() - clock_->now();
     realClock_.store(clock == Clock::real());
     clock_ = std::move(clock);
@@ -223,13 +224,13 @@ void RunLoopImpl::setClock(std::shared_ptr<Clock> clock) {
 }
 
 std::shared_ptr<Clock> RunLoopImpl::clock() const {
-  std::lock_guard lock(clockMutex_);
+  platform::MutexLock lock(clockMutex_);
   return clock_;
 }
 
 double RunLoopImpl::now() const {
   if (realClock_.load()) return Clock::realNow();
-  std::lock_guard lock(clockMutex_);
+  platform::MutexLock lock(clockMutex_);
   return clock_->now();
 }
 
@@ -286,7 +287,7 @@ void RunLoopImpl::unschedule(TimerImpl& timer) {
 void RunLoopImpl::performOnMain(std::function<void()> fn) {
   if (!fn) throw std::invalid_argument("RunLoop: empty posted work");
   {
-    std::lock_guard lock(postMutex_);
+    platform::MutexLock lock(postMutex_);
     posted_.push_back({nextPostSeq_++, std::move(fn)});
   }
   wakeUp();
@@ -337,7 +338,7 @@ void RunLoopImpl::drainWake() {
 }
 
 bool RunLoopImpl::hasPosted() {
-  std::lock_guard lock(postMutex_);
+  platform::MutexLock lock(postMutex_);
   return !posted_.empty();
 }
 
@@ -350,14 +351,14 @@ std::optional<double> RunLoopImpl::nextDue(std::string_view mode) const {
 bool RunLoopImpl::runPosted() {
   std::uint64_t limit;
   {
-    std::lock_guard lock(postMutex_);
+    platform::MutexLock lock(postMutex_);
     limit = nextPostSeq_;
   }
   bool ran = false;
   for (;;) {
     std::function<void()> fn;
     {
-      std::lock_guard lock(postMutex_);
+      platform::MutexLock lock(postMutex_);
       // One at a time, so that a nested run picks up the next item in order.
       if (posted_.empty() || posted_.front().seq >= limit) break;
       fn = std::move(posted_.front().fn);
@@ -573,7 +574,7 @@ void RunLoopImpl::discardAll() {
   timers.swap(timers_);
   sources.swap(sources_);
   {
-    std::lock_guard lock(postMutex_);
+    platform::MutexLock lock(postMutex_);
     posted.swap(posted_);
   }
   stopRequested_.store(false);

@@ -1,10 +1,10 @@
 #include "platform/foundation/StringTable.h"
 
-#include <mutex>
 #include <utility>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
 
@@ -188,13 +188,13 @@ std::string decodeText(const Data& bytes) {
 }
 
 struct Bundle {
-  std::mutex mutex;
-  std::string preferred;
+  platform::Mutex mutex;
+  std::string preferred GUARDED_BY(mutex);
   // By full path; nullptr for a table that is missing or does not parse.
-  std::unordered_map<std::string, std::shared_ptr<const StringTable>> tables;
+  std::unordered_map<std::string, std::shared_ptr<const StringTable>> tables GUARDED_BY(mutex);
   // The table a lookup found, by resource root, language and table name: a text asked for again
   // touches no file.
-  std::unordered_map<std::string, std::shared_ptr<const StringTable>> found;
+  std::unordered_map<std::string, std::shared_ptr<const StringTable>> found GUARDED_BY(mutex);
 };
 
 Bundle& bundle() {
@@ -247,17 +247,17 @@ const std::string* StringTable::lookup(std::string_view key) const {
 }
 
 std::string StringTable::preferredLocalization() {
-  std::lock_guard lock(bundle().mutex);
+  platform::MutexLock lock(bundle().mutex);
   return bundle().preferred.empty() ? std::string(DevelopmentLocalization) : bundle().preferred;
 }
 
 void StringTable::setPreferredLocalization(std::string localization) {
-  std::lock_guard lock(bundle().mutex);
+  platform::MutexLock lock(bundle().mutex);
   bundle().preferred = std::move(localization);
 }
 
 void StringTable::clearCache() {
-  std::lock_guard lock(bundle().mutex);
+  platform::MutexLock lock(bundle().mutex);
   bundle().tables.clear();
   bundle().found.clear();
 }
@@ -271,13 +271,13 @@ std::shared_ptr<const StringTable> StringTable::bundleTable(std::string_view tab
   foundKey += '\0';
   foundKey += table;
   {
-    std::lock_guard lock(bundle().mutex);
+    platform::MutexLock lock(bundle().mutex);
     if (auto it = bundle().found.find(foundKey); it != bundle().found.end()) return it->second;
   }
   auto result = resolveTable(table, preferred);
   // A missing table is looked for again: it may be written later.
   if (!result) return nullptr;
-  std::lock_guard lock(bundle().mutex);
+  platform::MutexLock lock(bundle().mutex);
   bundle().found.emplace(std::move(foundKey), result);
   return result;
 }
@@ -295,7 +295,7 @@ std::shared_ptr<const StringTable> StringTable::resolveTable(std::string_view ta
     std::shared_ptr<const StringTable> found;
     bool known = false;
     {
-      std::lock_guard lock(bundle().mutex);
+      platform::MutexLock lock(bundle().mutex);
       auto it = bundle().tables.find(*path);
       if (it != bundle().tables.end()) {
         known = true;
@@ -304,7 +304,7 @@ std::shared_ptr<const StringTable> StringTable::resolveTable(std::string_view ta
     }
     if (!known) {
       if (auto parsed = load(*path)) found = std::make_shared<const StringTable>(std::move(*parsed));
-      std::lock_guard lock(bundle().mutex);
+      platform::MutexLock lock(bundle().mutex);
       bundle().tables.emplace(*path, found);
     }
     if (found) return found;

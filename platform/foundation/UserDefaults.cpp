@@ -10,13 +10,14 @@
 #include "platform/foundation/KeyedArchiveFormat.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
 namespace {
 
-std::mutex& instanceLock() {
-  static std::mutex m;
+platform::Mutex& instanceLock() {
+  static platform::Mutex m;
   return m;
 }
 
@@ -85,7 +86,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 UserDefaults& UserDefaults::standardUserDefaults() {
-  std::lock_guard<std::mutex> g(instanceLock());
+  platform::MutexLock g(instanceLock());
   if (!instance()) instance() = std::make_unique<UserDefaults>();
   return *instance();
 }
@@ -93,7 +94,7 @@ UserDefaults& UserDefaults::standardUserDefaults() {
 void UserDefaults::destroyStandardUserDefaults() {
   std::unique_ptr<UserDefaults> gone;
   {
-    std::lock_guard<std::mutex> g(instanceLock());
+    platform::MutexLock g(instanceLock());
     gone = std::move(instance());
   }
 }
@@ -101,12 +102,12 @@ void UserDefaults::destroyStandardUserDefaults() {
 UserDefaults::UserDefaults() = default;
 
 UserDefaults::~UserDefaults() {
-  std::lock_guard<std::mutex> g(mutex_);
+  platform::MutexLock g(mutex_);
   synchronizeLocked();
 }
 
 std::string UserDefaults::path() const {
-  std::lock_guard<std::mutex> g(mutex_);
+  platform::MutexLock g(mutex_);
   values();
   return path_;
 }
@@ -121,15 +122,16 @@ MutableDictionary& UserDefaults::values() const {
   auto dict = root ? root->dictionaryValue() : nullptr;
   if (!dict) return *values_;
   // Keep what preferences can hold; anything else in the file is dropped.
-  dict->enumerate([&](const std::string& key, const Value& v) {
-    if (auto c = storableCopy(v)) values_->setObject(std::move(*c), key);
+  MutableDictionary& values = *values_;
+  dict->enumerate([&values](const std::string& key, const Value& v) {
+    if (auto c = storableCopy(v)) values.setObject(std::move(*c), key);
     return true;
   });
   return *values_;
 }
 
 Value UserDefaults::objectForKey(std::string_view key) const {
-  std::lock_guard<std::mutex> g(mutex_);
+  platform::MutexLock g(mutex_);
   const Value* v = values().objectForKey(key);
   if (!v) return Value();
   return storableCopy(*v).value_or(Value());
@@ -180,7 +182,7 @@ bool UserDefaults::setObject(const Value& value, std::string_view key) {
   }
   auto copy = storableCopy(value);
   if (!copy) return false;
-  std::lock_guard<std::mutex> g(mutex_);
+  platform::MutexLock g(mutex_);
   values().setObject(std::move(*copy), key);
   dirty_ = true;
   return true;
@@ -193,14 +195,14 @@ void UserDefaults::setBool(bool value, std::string_view key) { setObject(Value(v
 void UserDefaults::setDouble(double value, std::string_view key) { setObject(Value(value), key); }
 
 void UserDefaults::removeObjectForKey(std::string_view key) {
-  std::lock_guard<std::mutex> g(mutex_);
+  platform::MutexLock g(mutex_);
   if (!values().objectForKey(key)) return;
   values().removeObjectForKey(key);
   dirty_ = true;
 }
 
 bool UserDefaults::synchronize() {
-  std::lock_guard<std::mutex> g(mutex_);
+  platform::MutexLock g(mutex_);
   return synchronizeLocked();
 }
 

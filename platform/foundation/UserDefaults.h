@@ -1,12 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/Value.h"
 
 namespace platform {
@@ -59,13 +59,13 @@ class UserDefaults {
 
  private:
   // Loads on first use. Caller holds mutex_.
-  MutableDictionary& values() const;
-  bool synchronizeLocked();
+  MutableDictionary& values() const REQUIRES(mutex_);
+  bool synchronizeLocked() REQUIRES(mutex_);
 
-  mutable std::mutex mutex_;
-  mutable std::shared_ptr<MutableDictionary> values_;
-  mutable std::string path_;
-  bool dirty_ = false;
+  mutable platform::Mutex mutex_;
+  mutable std::shared_ptr<MutableDictionary> values_ GUARDED_BY(mutex_);
+  mutable std::string path_ GUARDED_BY(mutex_);
+  bool dirty_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace platform

@@ -1,9 +1,9 @@
 #include "platform/location/LocationManager.h"
 
 #include <algorithm>
-#include <mutex>
 #include <vector>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace platform {
@@ -11,11 +11,11 @@ namespace platform {
 namespace {
 
 struct DeviceState {
-  std::mutex mutex;
-  bool servicesEnabled = true;
-  AuthorizationStatus status = AuthorizationStatus::Authorized;
-  std::optional<Location> current;
-  std::vector<std::weak_ptr<LocationManager>> managers;
+  platform::Mutex mutex;
+  bool servicesEnabled GUARDED_BY(mutex) = true;
+  AuthorizationStatus status GUARDED_BY(mutex) = AuthorizationStatus::Authorized;
+  std::optional<Location> current GUARDED_BY(mutex);
+  std::vector<std::weak_ptr<LocationManager>> managers GUARDED_BY(mutex);
 };
 
 DeviceState& device() {
@@ -35,7 +35,7 @@ Error deniedError() {
 // The live managers, pruned of the dead ones.
 std::vector<std::shared_ptr<LocationManager>> liveManagers() {
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   std::vector<std::shared_ptr<LocationManager>> live;
   std::erase_if(d.managers, [&](const std::weak_ptr<LocationManager>& weak) {
     auto m = weak.lock();
@@ -51,7 +51,7 @@ std::vector<std::shared_ptr<LocationManager>> liveManagers() {
 std::shared_ptr<LocationManager> LocationManager::create() {
   auto manager = std::make_shared<LocationManager>(Token{});
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   d.managers.push_back(manager);
   return manager;
 }
@@ -60,13 +60,13 @@ LocationManager::~LocationManager() = default;
 
 bool LocationManager::locationServicesEnabled() {
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   return d.servicesEnabled;
 }
 
 AuthorizationStatus LocationManager::authorizationStatus() {
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   return d.status;
 }
 
@@ -78,7 +78,7 @@ void LocationManager::startUpdatingLocation() {
   std::optional<Location> current;
   {
     auto& d = device();
-    std::lock_guard lock(d.mutex);
+    platform::MutexLock lock(d.mutex);
     refused = useRefused(d.servicesEnabled, d.status);
     current = d.current;
   }
@@ -137,7 +137,7 @@ void LocationDevice::setLocationServicesEnabled(bool enabled) {
   bool nowRefused;
   {
     auto& d = device();
-    std::lock_guard lock(d.mutex);
+    platform::MutexLock lock(d.mutex);
     bool wasRefused = useRefused(d.servicesEnabled, d.status);
     d.servicesEnabled = enabled;
     nowRefused = useRefused(d.servicesEnabled, d.status) && !wasRefused;
@@ -152,7 +152,7 @@ void LocationDevice::setAuthorizationStatus(AuthorizationStatus status) {
   bool nowRefused;
   {
     auto& d = device();
-    std::lock_guard lock(d.mutex);
+    platform::MutexLock lock(d.mutex);
     changed = d.status != status;
     bool wasRefused = useRefused(d.servicesEnabled, d.status);
     d.status = status;
@@ -168,7 +168,7 @@ void LocationDevice::setAuthorizationStatus(AuthorizationStatus status) {
 void LocationDevice::setCurrentLocation(const Location& fix) {
   {
     auto& d = device();
-    std::lock_guard lock(d.mutex);
+    platform::MutexLock lock(d.mutex);
     d.current = fix;
     if (useRefused(d.servicesEnabled, d.status)) return;
   }
@@ -178,13 +178,13 @@ void LocationDevice::setCurrentLocation(const Location& fix) {
 
 void LocationDevice::clearCurrentLocation() {
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   d.current.reset();
 }
 
 std::optional<Location> LocationDevice::currentLocation() {
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   return d.current;
 }
 
@@ -195,7 +195,7 @@ void LocationDevice::failWithError(const Error& error) {
 
 void LocationDevice::reset() {
   auto& d = device();
-  std::lock_guard lock(d.mutex);
+  platform::MutexLock lock(d.mutex);
   d.servicesEnabled = true;
   d.status = AuthorizationStatus::Authorized;
   d.current.reset();

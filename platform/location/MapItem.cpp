@@ -1,12 +1,12 @@
 #include "platform/location/MapItem.h"
 
-#include <mutex>
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
 namespace {
-std::mutex& lock() {
-  static std::mutex m;
+platform::Mutex& lock() {
+  static platform::Mutex m;
   return m;
 }
 std::vector<MapItem::OpenedMaps>& opened() {
@@ -18,19 +18,19 @@ constexpr std::size_t MaxRecords = 256;
 
 bool MapItem::openMapsWithItems(const std::vector<MapItem>& items, const LaunchOptions& options) {
   if (items.empty() || items.size() > 2) return false;
-  std::lock_guard<std::mutex> guard(lock());
+  platform::MutexLock guard(lock());
   if (opened().size() >= MaxRecords) opened().erase(opened().begin());
   opened().push_back({items, options});
   return true;
 }
 
 std::vector<MapItem::OpenedMaps> MapItem::openedMaps() {
-  std::lock_guard<std::mutex> guard(lock());
+  platform::MutexLock guard(lock());
   return opened();
 }
 
 void MapItem::reset() {
-  std::lock_guard<std::mutex> guard(lock());
+  platform::MutexLock guard(lock());
   opened().clear();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/net/CredentialStorage.h"
 
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/StoreFile.h"
 
@@ -8,8 +9,8 @@ namespace platform {
 
 namespace {
 
-std::mutex sharedMutex;
-CredentialStorage* sharedStorage = nullptr;
+platform::Mutex sharedMutex;
+CredentialStorage* sharedStorage GUARDED_BY(sharedMutex) = nullptr;
 
 using storefile::escapeField;
 
@@ -22,13 +23,13 @@ std::string ProtectionSpace::key() const {
 }
 
 CredentialStorage& CredentialStorage::sharedCredentialStorage() {
-  std::lock_guard lock(sharedMutex);
+  platform::MutexLock lock(sharedMutex);
   if (!sharedStorage) sharedStorage = new CredentialStorage(Environment::libraryPath() + "/Credentials.txt");
   return *sharedStorage;
 }
 
 void CredentialStorage::destroySharedCredentialStorage() {
-  std::lock_guard lock(sharedMutex);
+  platform::MutexLock lock(sharedMutex);
   delete sharedStorage;
   sharedStorage = nullptr;
 }
@@ -39,7 +40,8 @@ void CredentialStorage::load() {
   if (loaded_) return;
   loaded_ = true;
   if (!filePath_) return;
-  storefile::forEachLine(*filePath_, [this](const std::string& line) {
+  std::map<std::string, URLCredential> read;
+  storefile::forEachLine(*filePath_, [&read](const std::string& line) {
     // The space's seven fields, then user and password.
     std::size_t cut = line.size();
     for (int i = 0; i < 2 && cut != std::string::npos; ++i) cut = line.rfind('\t', cut - 1);
@@ -48,10 +50,11 @@ void CredentialStorage::load() {
     std::string rest = line.substr(cut + 1);
     std::size_t tab = rest.find('\t');
     if (tab == std::string::npos) return;
-    credentials_[key] =
+    read[key] =
         URLCredential{URL::percentDecode(rest.substr(0, tab)), URL::percentDecode(rest.substr(tab + 1)),
                       URLCredential::Persistence::Permanent};
   });
+  for (auto& [key, credential] : read) credentials_[key] = std::move(credential);
 }
 
 void CredentialStorage::save() {
@@ -65,7 +68,7 @@ void CredentialStorage::save() {
 
 std::optional<URLCredential> CredentialStorage::defaultCredentialForProtectionSpace(
     const ProtectionSpace& space) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   auto it = credentials_.find(space.key());
   if (it == credentials_.end()) return std::nullopt;
@@ -74,7 +77,7 @@ std::optional<URLCredential> CredentialStorage::defaultCredentialForProtectionSp
 
 void CredentialStorage::setDefaultCredential(const URLCredential& credential, const ProtectionSpace& space) {
   if (credential.persistence == URLCredential::Persistence::None) return;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   auto it = credentials_.find(space.key());
   bool wasPermanent =
@@ -84,7 +87,7 @@ void CredentialStorage::setDefaultCredential(const URLCredential& credential, co
 }
 
 void CredentialStorage::removeCredential(const URLCredential& credential, const ProtectionSpace& space) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   auto it = credentials_.find(space.key());
   if (it == credentials_.end() || it->second.user != credential.user) return;

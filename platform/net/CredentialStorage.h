@@ -1,9 +1,10 @@
 #pragma once
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
@@ -67,13 +68,13 @@ class CredentialStorage {
   explicit CredentialStorage(std::optional<std::string> filePath);
 
  private:
-  void load();
-  void save();
+  void load() REQUIRES(mutex_);
+  void save() REQUIRES(mutex_);
 
-  std::mutex mutex_;
-  std::optional<std::string> filePath_;
-  bool loaded_ = false;
-  std::map<std::string, URLCredential> credentials_;
+  platform::Mutex mutex_;
+  std::optional<std::string> filePath_ GUARDED_BY(mutex_);
+  bool loaded_ GUARDED_BY(mutex_) = false;
+  std::map<std::string, URLCredential> credentials_ GUARDED_BY(mutex_);
 };
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "platform/crypto/Md4.h"
 #include "platform/crypto/Random.h"
 #include "platform/foundation/Date.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/Text.h"
 
 namespace platform {
@@ -293,7 +294,7 @@ std::string HTTPAuthentication::method() const {
 }
 
 std::optional<std::string> HTTPAuthentication::realm() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (scheme_ == Scheme::NTLM) return std::nullopt;
   return challenge_.param("realm");
 }
@@ -301,7 +302,7 @@ std::optional<std::string> HTTPAuthentication::realm() const {
 bool HTTPAuthentication::requiresAccountDomain() const { return scheme_ == Scheme::NTLM; }
 
 bool HTTPAuthentication::isValid(Error* error) const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (!invalid_) return true;
   if (error)
     *error = Error{std::string(HTTPStreamErrorDomain), *invalid_,
@@ -313,7 +314,7 @@ bool HTTPAuthentication::isValid(Error* error) const {
 }
 
 void HTTPAuthentication::updateFromResponse(const HTTPMessage& response) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (response.statusCode() != (proxy_ ? 407 : 401)) return;
   std::optional<Challenge> ours;
   if (auto field = response.headerField(challengeField(proxy_)))
@@ -351,7 +352,7 @@ void HTTPAuthentication::updateFromResponse(const HTTPMessage& response) {
 }
 
 bool HTTPAuthentication::applyCredentials(const HTTPCredentials& credentials, HTTPMessage& request) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (!request.isRequest() || !request.url()) return false;
   std::string value;
   switch (scheme_) {

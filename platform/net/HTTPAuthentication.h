@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +8,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/HTTPMessage.h"
 
 namespace platform {
@@ -83,16 +83,17 @@ class HTTPAuthentication {
   enum class Scheme { Basic, Digest, NTLM };
   HTTPAuthentication(Scheme scheme, bool proxy, Challenge challenge);
 
-  mutable std::mutex mutex_;
-  Scheme scheme_;
-  bool proxy_;
-  Challenge challenge_;
-  bool applied_ = false;
-  std::optional<std::int64_t> invalid_;
-  std::uint32_t nonceCount_ = 0;
+  mutable platform::Mutex mutex_;
+  // Fixed at creation.
+  const Scheme scheme_;
+  const bool proxy_;
+  Challenge challenge_ GUARDED_BY(mutex_);
+  bool applied_ GUARDED_BY(mutex_) = false;
+  std::optional<std::int64_t> invalid_ GUARDED_BY(mutex_);
+  std::uint32_t nonceCount_ GUARDED_BY(mutex_) = 0;
   // NTLM: the server's challenge message, once it came.
-  std::optional<Data> ntlmChallenge_;
-  bool ntlmAuthenticateSent_ = false;
+  std::optional<Data> ntlmChallenge_ GUARDED_BY(mutex_);
+  bool ntlmAuthenticateSent_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/net/NetError.h"
 #include "platform/net/ProxySettings.h"
 
@@ -43,11 +44,11 @@ using ContextRef = std::shared_ptr<SSL_CTX>;
 // caller's reference keeps its context alive when the cache is emptied under it.
 ContextRef contextFor(const TLSSettings& settings, std::string& failure) {
   // Never destroyed: the cache lives as long as the process.
-  static auto* mutex = new std::mutex();
+  static auto* mutex = new platform::Mutex();
   static auto* cache =
       new std::map<std::string, std::pair<ContextRef, std::shared_ptr<const ClientIdentity>>>();
   std::string key = settings.key();
-  std::lock_guard lock(*mutex);
+  platform::MutexLock lock(*mutex);
   if (auto it = cache->find(key); it != cache->end()) return it->second.first;
   ContextRef ref(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
   SSL_CTX* ctx = ref.get();
@@ -358,7 +359,7 @@ std::unique_ptr<HTTPConnection> HTTPConnectionPool::take(const std::string& key)
   std::vector<std::unique_ptr<HTTPConnection>> dropped;
   std::unique_ptr<HTTPConnection> found;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     double now = steadyNow();
     for (std::size_t i = idle_.size(); i-- > 0;) {
       auto& c = idle_[i];
@@ -379,7 +380,7 @@ void HTTPConnectionPool::put(std::unique_ptr<HTTPConnection> connection) {
   if (!connection || !connection->isOpen()) return;
   connection->idleSince = steadyNow();
   std::unique_ptr<HTTPConnection> oldest;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (idle_.size() >= MaximumIdle) {
     oldest = std::move(idle_.front());
     idle_.erase(idle_.begin());
@@ -389,12 +390,12 @@ void HTTPConnectionPool::put(std::unique_ptr<HTTPConnection> connection) {
 
 void HTTPConnectionPool::closeIdleConnections() {
   std::vector<std::unique_ptr<HTTPConnection>> dropped;
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   dropped.swap(idle_);
 }
 
 std::size_t HTTPConnectionPool::idleCount() const {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return idle_.size();
 }
 

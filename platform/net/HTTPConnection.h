@@ -2,12 +2,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/TLSSettings.h"
 
 namespace platform {
@@ -93,8 +93,8 @@ class HTTPConnectionPool {
   std::size_t idleCount() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::unique_ptr<HTTPConnection>> idle_;
+  mutable platform::Mutex mutex_;
+  std::vector<std::unique_ptr<HTTPConnection>> idle_ GUARDED_BY(mutex_);
 };
 
 }  // namespace platform

@@ -8,14 +8,15 @@
 
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/net/StoreFile.h"
 
 namespace platform {
 
 namespace {
 
-std::mutex sharedMutex;
-HTTPCookieStorage* sharedStorage = nullptr;
+platform::Mutex sharedMutex;
+HTTPCookieStorage* sharedStorage GUARDED_BY(sharedMutex) = nullptr;
 
 using storefile::escapeField;
 
@@ -35,14 +36,14 @@ std::vector<std::string> splitTabs(const std::string& line) {
 }  // namespace
 
 HTTPCookieStorage& HTTPCookieStorage::sharedHTTPCookieStorage() {
-  std::lock_guard lock(sharedMutex);
+  platform::MutexLock lock(sharedMutex);
   if (!sharedStorage)
     sharedStorage = new HTTPCookieStorage(Environment::libraryPath() + "/Cookies/Cookies.txt");
   return *sharedStorage;
 }
 
 void HTTPCookieStorage::destroySharedHTTPCookieStorage() {
-  std::lock_guard lock(sharedMutex);
+  platform::MutexLock lock(sharedMutex);
   delete sharedStorage;
   sharedStorage = nullptr;
 }
@@ -53,15 +54,17 @@ void HTTPCookieStorage::load() {
   if (loaded_) return;
   loaded_ = true;
   if (!filePath_) return;
-  storefile::forEachLine(*filePath_, [this](const std::string& line) {
+  std::vector<HTTPCookie> read;
+  storefile::forEachLine(*filePath_, [&read](const std::string& line) {
     auto f = splitTabs(line);
     if (f.size() != 7) return;
     char* end = nullptr;
     double expires = std::strtod(f[4].c_str(), &end);
     if (!end || *end) return;
     auto c = HTTPCookie::make(f[0], f[1], f[2], f[3], expires, f[5] == "1");
-    cookies_.push_back(std::move(c));
+    read.push_back(std::move(c));
   });
+  cookies_.insert(cookies_.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
   enforceBounds();
 }
 
@@ -88,7 +91,7 @@ bool HTTPCookieStorage::enforceBounds() {
   }
   if (!any) return false;
   std::size_t i = 0;
-  std::erase_if(cookies_, [&](const HTTPCookie&) { return drop[i++]; });
+  std::erase_if(cookies_, [&drop, &i](const HTTPCookie&) { return drop[i++]; });
   return true;
 }
 
@@ -114,7 +117,7 @@ void HTTPCookieStorage::dropExpired(double now) {
 void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) { setCookies({cookie}); }
 
 void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   bool persistentChange = false;
   double now = Date::now().timeIntervalSince1970();
@@ -134,7 +137,7 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
 }
 
 void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   auto it = std::find_if(cookies_.begin(), cookies_.end(),
                          [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
@@ -145,7 +148,7 @@ void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(const URL& url) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   dropExpired(Date::now().timeIntervalSince1970());
   std::vector<HTTPCookie> out;
@@ -158,7 +161,7 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(const URL& url) {
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookies() {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   load();
   dropExpired(Date::now().timeIntervalSince1970());
   return cookies_;

@@ -1,10 +1,10 @@
 #pragma once
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/URL.h"
 #include "platform/net/HTTPCookie.h"
 
@@ -34,16 +34,16 @@ class HTTPCookieStorage {
   explicit HTTPCookieStorage(std::optional<std::string> filePath);
 
  private:
-  void load();
-  void save();
-  void dropExpired(double now);
+  void load() REQUIRES(mutex_);
+  void save() REQUIRES(mutex_);
+  void dropExpired(double now) REQUIRES(mutex_);
   // Drops the oldest cookies past the bounds; true when any went.
-  bool enforceBounds();
+  bool enforceBounds() REQUIRES(mutex_);
 
-  std::mutex mutex_;
-  std::optional<std::string> filePath_;
-  bool loaded_ = false;
-  std::vector<HTTPCookie> cookies_;
+  platform::Mutex mutex_;
+  std::optional<std::string> filePath_ GUARDED_BY(mutex_);
+  bool loaded_ GUARDED_BY(mutex_) = false;
+  std::vector<HTTPCookie> cookies_ GUARDED_BY(mutex_);
 };
 
 }  // namespace platform

@@ -4,11 +4,11 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
-#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <thread>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/net/NetError.h"
 
 namespace platform {
@@ -52,7 +52,7 @@ HostLookup::HostLookup(std::string host, int port, Completion completion)
     : host_(std::move(host)), port_(port), completion_(std::move(completion)) {}
 
 void HostLookup::setLoop(RunLoop* loop) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (loop_ != loop) posted_ = false;
   loop_ = loop;
   postLocked();
@@ -61,7 +61,7 @@ void HostLookup::setLoop(RunLoop* loop) {
 void HostLookup::cancel() {
   Completion dropped;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     cancelled_ = true;
     loop_ = nullptr;
     dropped = std::move(completion_);
@@ -69,7 +69,7 @@ void HostLookup::cancel() {
 }
 
 void HostLookup::complete(std::vector<SocketAddress> addresses, std::optional<Error> error) {
-  std::lock_guard lock(mutex_);
+  platform::MutexLock lock(mutex_);
   if (cancelled_ || answered_) return;
   answered_ = true;
   addresses_ = std::move(addresses);
@@ -92,7 +92,7 @@ void HostLookup::deliver(RunLoop* postedTo) {
   std::vector<SocketAddress> addresses;
   std::optional<Error> error;
   {
-    std::lock_guard lock(mutex_);
+    platform::MutexLock lock(mutex_);
     // Moved to another loop (or none) since: that loop gets its own post.
     if (cancelled_ || loop_ != postedTo || !completion_) return;
     done = std::move(completion_);
@@ -108,32 +108,32 @@ namespace {
 class SystemResolver : public HostResolver {
  public:
   void start(std::shared_ptr<HostLookup> lookup) override {
-    std::lock_guard lock(state_->mutex);
+    platform::MutexLock lock(state_->mutex);
     state_->queue.push_back(std::move(lookup));
     if (state_->idle == 0 && state_->threads < 4) {
       ++state_->threads;
       std::thread([state = state_] { work(state); }).detach();
     } else {
-      state_->ready.notify_one();
+      state_->ready.notifyOne();
     }
   }
 
  private:
   struct State {
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::deque<std::shared_ptr<HostLookup>> queue;
-    int threads = 0;
-    int idle = 0;
+    platform::Mutex mutex;
+    platform::ConditionVariable ready;
+    std::deque<std::shared_ptr<HostLookup>> queue GUARDED_BY(mutex);
+    int threads GUARDED_BY(mutex) = 0;
+    int idle GUARDED_BY(mutex) = 0;
   };
 
   static void work(std::shared_ptr<State> state) {
     for (;;) {
       std::shared_ptr<HostLookup> lookup;
       {
-        std::unique_lock lock(state->mutex);
+        platform::MutexLock lock(state->mutex);
         ++state->idle;
-        state->ready.wait(lock, [&] { return !state->queue.empty(); });
+        while (state->queue.empty()) state->ready.wait(state->mutex);
         --state->idle;
         lookup = std::move(state->queue.front());
         state->queue.pop_front();
@@ -177,24 +177,20 @@ class SystemResolver : public HostResolver {
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-std::mutex sharedMutex;
-std::shared_ptr<HostResolver>& sharedSlot() {
-  static std::shared_ptr<HostResolver> slot;
-  return slot;
-}
+platform::Mutex sharedMutex;
+std::shared_ptr<HostResolver> sharedSlot GUARDED_BY(sharedMutex);
 
 }  // namespace
 
 std::shared_ptr<HostResolver> HostResolver::shared() {
-  std::lock_guard lock(sharedMutex);
-  auto& slot = sharedSlot();
-  if (!slot) slot = std::make_shared<SystemResolver>();
-  return slot;
+  platform::MutexLock lock(sharedMutex);
+  if (!sharedSlot) sharedSlot = std::make_shared<SystemResolver>();
+  return sharedSlot;
 }
 
 void HostResolver::setShared(std::shared_ptr<HostResolver> resolver) {
-  std::lock_guard lock(sharedMutex);
-  sharedSlot() = std::move(resolver);
+  platform::MutexLock lock(sharedMutex);
+  sharedSlot = std::move(resolver);
 }
 
 std::shared_ptr<HostLookup> HostResolver::lookup(std::string host, int port, RunLoop* loop,

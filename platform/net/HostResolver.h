@@ -3,13 +3,13 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace platform {
@@ -44,19 +44,19 @@ class HostLookup : public std::enable_shared_from_this<HostLookup> {
   void complete(std::vector<SocketAddress> addresses, std::optional<Error> error);
 
  private:
-  void postLocked();
+  void postLocked() REQUIRES(mutex_);
   void deliver(RunLoop* postedTo);
 
   std::string host_;
   int port_;
-  std::mutex mutex_;
-  Completion completion_;
-  RunLoop* loop_ = nullptr;
-  bool cancelled_ = false;
-  bool answered_ = false;
-  bool posted_ = false;
-  std::vector<SocketAddress> addresses_;
-  std::optional<Error> error_;
+  platform::Mutex mutex_;
+  Completion completion_ GUARDED_BY(mutex_);
+  RunLoop* loop_ GUARDED_BY(mutex_) = nullptr;
+  bool cancelled_ GUARDED_BY(mutex_) = false;
+  bool answered_ GUARDED_BY(mutex_) = false;
+  bool posted_ GUARDED_BY(mutex_) = false;
+  std::vector<SocketAddress> addresses_ GUARDED_BY(mutex_);
+  std::optional<Error> error_ GUARDED_BY(mutex_);
 };
 
 // Turns host names into addresses off the run loop's thread. The shared resolver uses

@@ -23,14 +23,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
 namespace {
 
-std::mutex overrideMutex;
-std::optional<SystemProxySettings> overrideSettings;
+platform::Mutex overrideMutex;
+std::optional<SystemProxySettings> overrideSettings GUARDED_BY(overrideMutex);
 
 std::string lower(std::string_view s) {
   std::string out(s);
@@ -294,7 +295,7 @@ namespace platform {
 
 SystemProxySettings SystemProxySettings::current() {
   {
-    std::lock_guard lock(overrideMutex);
+    platform::MutexLock lock(overrideMutex);
     if (overrideSettings) return *overrideSettings;
   }
   SystemProxySettings s;
@@ -321,7 +322,7 @@ SystemProxySettings SystemProxySettings::current() {
 }
 
 void SystemProxySettings::setOverride(std::optional<SystemProxySettings> settings) {
-  std::lock_guard lock(overrideMutex);
+  platform::MutexLock lock(overrideMutex);
   overrideSettings = std::move(settings);
 }
 

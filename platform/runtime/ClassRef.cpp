@@ -1,9 +1,10 @@
 #include "platform/runtime/ClassRef.h"
 
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <unordered_map>
+
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
@@ -12,11 +13,11 @@ namespace {
 constexpr int MaxDepth = MaxClassDepth;
 
 struct Registry {
-  std::mutex mutex;
-  std::map<std::string, ClassPtr, std::less<>> byName;
-  std::unordered_map<std::type_index, ClassPtr> byType;
+  platform::Mutex mutex;
+  std::map<std::string, ClassPtr, std::less<>> byName GUARDED_BY(mutex);
+  std::unordered_map<std::type_index, ClassPtr> byType GUARDED_BY(mutex);
   // Dynamic types met by classOf, with the class found for them (nullptr: none).
-  std::unordered_map<std::type_index, ClassPtr> dynamicTypes;
+  std::unordered_map<std::type_index, ClassPtr> dynamicTypes GUARDED_BY(mutex);
 };
 
 Registry& registry() {
@@ -35,7 +36,7 @@ int depthOf(const ClassRef& cls) {
 ClassPtr registerClass(std::string name, std::type_index type, std::optional<std::type_index> baseType,
                        bool& created) {
   Registry& r = registry();
-  std::lock_guard lock(r.mutex);
+  platform::MutexLock lock(r.mutex);
   created = false;
   if (auto it = r.byType.find(type); it != r.byType.end()) {
     if (it->second->name() != name)
@@ -55,14 +56,14 @@ ClassPtr registerClass(std::string name, std::type_index type, std::optional<std
 
 ClassPtr classFromString(std::string_view name) {
   Registry& r = registry();
-  std::lock_guard lock(r.mutex);
+  platform::MutexLock lock(r.mutex);
   auto it = r.byName.find(name);
   return it == r.byName.end() ? nullptr : it->second;
 }
 
 ClassPtr classForType(std::type_index type) {
   Registry& r = registry();
-  std::lock_guard lock(r.mutex);
+  platform::MutexLock lock(r.mutex);
   auto it = r.byType.find(type);
   return it == r.byType.end() ? nullptr : it->second;
 }
@@ -72,7 +73,7 @@ ClassPtr classOf(const Object& object) {
   std::vector<ClassPtr> all;
   {
     Registry& r = registry();
-    std::lock_guard lock(r.mutex);
+    platform::MutexLock lock(r.mutex);
     if (auto it = r.byType.find(type); it != r.byType.end()) return it->second;
     if (auto it = r.dynamicTypes.find(type); it != r.dynamicTypes.end()) return it->second;
     for (auto& [name, cls] : r.byName) all.push_back(cls);
@@ -89,7 +90,7 @@ ClassPtr classOf(const Object& object) {
     }
   }
   Registry& r = registry();
-  std::lock_guard lock(r.mutex);
+  platform::MutexLock lock(r.mutex);
   r.dynamicTypes[type] = best;
   return best;
 }

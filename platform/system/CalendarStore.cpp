@@ -1,7 +1,6 @@
 #include "platform/system/CalendarStore.h"
 
 #include <algorithm>
-#include <mutex>
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -9,6 +8,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace platform {
@@ -16,9 +16,9 @@ namespace platform {
 namespace {
 
 struct Authorization {
-  std::mutex mutex;
-  CalendarAuthorizationStatus status = CalendarAuthorizationStatus::NotDetermined;
-  bool answer = true;
+  platform::Mutex mutex;
+  CalendarAuthorizationStatus status GUARDED_BY(mutex) = CalendarAuthorizationStatus::NotDetermined;
+  bool answer GUARDED_BY(mutex) = true;
 };
 
 Authorization& authorization() {
@@ -114,22 +114,22 @@ void sortEvents(std::vector<CalendarEvent>& events) {
 }  // namespace
 
 CalendarAuthorizationStatus CalendarStore::authorizationStatus() {
-  std::lock_guard lock(authorization().mutex);
+  platform::MutexLock lock(authorization().mutex);
   return authorization().status;
 }
 
 void CalendarStore::setAuthorizationStatus(CalendarAuthorizationStatus status) {
-  std::lock_guard lock(authorization().mutex);
+  platform::MutexLock lock(authorization().mutex);
   authorization().status = status;
 }
 
 void CalendarStore::setAccessAnswer(bool granted) {
-  std::lock_guard lock(authorization().mutex);
+  platform::MutexLock lock(authorization().mutex);
   authorization().answer = granted;
 }
 
 void CalendarStore::resetAuthorization() {
-  std::lock_guard lock(authorization().mutex);
+  platform::MutexLock lock(authorization().mutex);
   authorization().status = CalendarAuthorizationStatus::NotDetermined;
   authorization().answer = true;
 }
@@ -137,8 +137,8 @@ void CalendarStore::resetAuthorization() {
 void CalendarStore::requestAccessToEvents(std::function<void(bool, std::optional<Error>)> completion) {
   bool granted;
   {
-    std::lock_guard lock(authorization().mutex);
     Authorization& a = authorization();
+    platform::MutexLock lock(a.mutex);
     if (a.status == CalendarAuthorizationStatus::NotDetermined)
       a.status = a.answer ? CalendarAuthorizationStatus::Authorized : CalendarAuthorizationStatus::Denied;
     granted = a.status == CalendarAuthorizationStatus::Authorized;

@@ -1,10 +1,10 @@
 #include "platform/system/OutsideApplications.h"
 
 #include <algorithm>
-#include <mutex>
 #include <optional>
 
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 
 namespace platform {
 
@@ -13,9 +13,9 @@ namespace {
 std::vector<std::string> defaultSchemes() { return {"http", "https", "mailto", "tel", "sms"}; }
 
 struct Shared {
-  std::mutex mutex;
-  std::vector<std::string> schemes = defaultSchemes();
-  std::vector<OutsideApplications::OpenedURL> opened;
+  platform::Mutex mutex;
+  std::vector<std::string> schemes GUARDED_BY(mutex) = defaultSchemes();
+  std::vector<OutsideApplications::OpenedURL> opened GUARDED_BY(mutex);
 };
 
 Shared& shared() {
@@ -51,54 +51,54 @@ bool OutsideApplications::canOpenURL(std::string_view url) {
   for (const std::string& own : Environment::urlSchemes())
     if (lower(own) == *scheme) return true;
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   return std::find(s.schemes.begin(), s.schemes.end(), *scheme) != s.schemes.end();
 }
 
 bool OutsideApplications::openURL(std::string_view url) {
   bool opened = canOpenURL(url);
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.opened.push_back(OpenedURL{std::string(url), opened});
   return opened;
 }
 
 std::vector<std::string> OutsideApplications::installedSchemes() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   return s.schemes;
 }
 
 void OutsideApplications::setInstalledSchemes(std::vector<std::string> schemes) {
   for (std::string& scheme : schemes) scheme = lower(scheme);
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.schemes = std::move(schemes);
 }
 
 void OutsideApplications::addInstalledScheme(std::string_view scheme) {
   std::string l = lower(scheme);
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   if (std::find(s.schemes.begin(), s.schemes.end(), l) == s.schemes.end()) s.schemes.push_back(std::move(l));
 }
 
 void OutsideApplications::removeInstalledScheme(std::string_view scheme) {
   std::string l = lower(scheme);
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.schemes.erase(std::remove(s.schemes.begin(), s.schemes.end(), l), s.schemes.end());
 }
 
 std::vector<OutsideApplications::OpenedURL> OutsideApplications::openedURLs() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   return s.opened;
 }
 
 void OutsideApplications::reset() {
   Shared& s = shared();
-  std::lock_guard lock(s.mutex);
+  platform::MutexLock lock(s.mutex);
   s.schemes = defaultSchemes();
   s.opened.clear();
 }

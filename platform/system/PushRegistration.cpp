@@ -1,7 +1,6 @@
 #include "platform/system/PushRegistration.h"
 
-#include <mutex>
-
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace platform {
@@ -17,8 +16,8 @@ struct PushRegistration::State {
 
 namespace {
 
-std::mutex sharedMutex;
-std::unique_ptr<PushRegistration> sharedInstance;
+platform::Mutex sharedMutex;
+std::unique_ptr<PushRegistration> sharedInstance GUARDED_BY(sharedMutex);
 
 // By value: a delegate may destroy the registration it is told by.
 void deliver(std::shared_ptr<PushRegistration::State> state, const std::variant<Data, Error>& answer) {
@@ -38,13 +37,13 @@ void deliver(std::shared_ptr<PushRegistration::State> state, const std::variant<
 PushRegistration::PushRegistration() : state_(std::make_shared<State>()) {}
 
 PushRegistration& PushRegistration::sharedPushRegistration() {
-  std::lock_guard lock(sharedMutex);
+  platform::MutexLock lock(sharedMutex);
   if (!sharedInstance) sharedInstance = std::make_unique<PushRegistration>();
   return *sharedInstance;
 }
 
 void PushRegistration::destroySharedPushRegistration() {
-  std::lock_guard lock(sharedMutex);
+  platform::MutexLock lock(sharedMutex);
   sharedInstance.reset();
 }
 

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
-#include <mutex>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/TextMetrics.h"
 
@@ -99,11 +99,11 @@ void GlyphRenderer::readAdvances() {
 }
 
 std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
-  static std::mutex mutex;
+  static platform::Mutex mutex;
   static bool looked = false;
   static std::string lookedFor;
   static std::shared_ptr<GlyphRenderer> found;
-  std::lock_guard<std::mutex> lock(mutex);
+  platform::MutexLock lock(mutex);
   const char* env = std::getenv("KAVRO_FONT");
   std::string own = env ? env : "";
   if (looked && own == lookedFor) return found;

@@ -133,14 +133,25 @@ void ScrollView::scrollRectToVisible(const Rect& r, bool animated) {
   setContentOffset({std::clamp(o.x, lo.x, hi.x), std::clamp(o.y, lo.y, hi.y)}, animated);
 }
 
-bool ScrollView::pinch(double factor) {
+bool ScrollView::pinch(double factor, std::optional<Point> around) {
   auto d = scrollDelegate();
   auto zv = d ? d->viewForZoomingInScrollView(*this) : nullptr;
   if (!zv || maxZoom_ <= minZoom_) return false;
   auto self = weak_from_this().lock();
   zooming_ = true;
   d->scrollViewWillBeginZooming(*this, zv.get());
+  const double before = zoomScale_;
+  const Point origin = zv->frame().origin;
+  const Point o = contentOffset();
   setZoomScale(zoomScale_ * factor);
+  if (around && before > 0 && std::isfinite(around->x) && std::isfinite(around->y)) {
+    // The point of the zooming view under the fingers, and where it lies now.
+    const Point own{(around->x - origin.x) / before, (around->y - origin.y) / before};
+    const Point moved{zv->frame().x() + own.x * zoomScale_, zv->frame().y() + own.y * zoomScale_};
+    const Point lo = minimumContentOffset(), hi = maximumContentOffset();
+    setContentOffset({std::clamp(o.x + moved.x - around->x, lo.x, hi.x),
+                      std::clamp(o.y + moved.y - around->y, lo.y, hi.y)});
+  }
   zooming_ = false;
   if (auto d2 = scrollDelegate()) d2->scrollViewDidEndZooming(*this, zv.get(), zoomScale_);
   return true;

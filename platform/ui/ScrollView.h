@@ -104,8 +104,9 @@ class ScrollView : public View {
   void dragTo(Point offset);
   void endDragging(Point velocity = {});
   // A pinch by the factor around the gesture: willBeginZooming, the new scale, didEndZooming.
-  // False when the scroll view does not zoom.
-  bool pinch(double factor);
+  // With the fingers' midpoint (in this view's coordinates) the content under it stays under it,
+  // as far as the offsets allow. False when the scroll view does not zoom.
+  bool pinch(double factor, std::optional<Point> around = std::nullopt);
   // The status bar was tapped: scrolls to the top when allowed.
   bool scrollToTop();
 

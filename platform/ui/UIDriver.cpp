@@ -439,20 +439,19 @@ bool UIDriver::pan(View& view, Point translation) {
   return true;
 }
 
-bool UIDriver::pinch(View& view, double scale) {
-  auto keep = view.weak_from_this().lock();
-  auto t = targetFor(view);
-  if (!t) return false;
-  Touch touch(t->window, t->hit, t->point, 1);
-  auto chosen =
-      choose(recognizers(
-                 t->hit.get(), [](GestureRecognizer& g) { return dynamic_cast<PinchGestureRecognizer*>(&g); },
-                 false),
-             touch);
+namespace {
+
+bool pinchOn(const std::shared_ptr<Window>& window, const std::shared_ptr<View>& hit, Point point,
+             double scale) {
+  Touch touch(window, hit, point, 1);
+  auto chosen = choose(
+      recognizers(
+          hit.get(), [](GestureRecognizer& g) { return dynamic_cast<PinchGestureRecognizer*>(&g); }, false),
+      touch);
   if (!chosen.empty()) {
-    deliver(t->hit, touch, chosen, [&](GestureRecognizer& g) {
+    deliver(hit, touch, chosen, [&](GestureRecognizer& g) {
       auto* p = dynamic_cast<PinchGestureRecognizer*>(&g);
-      g.setLocation(t->point, 2);
+      g.setLocation(point, 2);
       if (p) p->setScale(1);
       g.setState(GestureRecognizerState::Began);
       if (p) p->setScale(scale);
@@ -461,12 +460,34 @@ bool UIDriver::pinch(View& view, double scale) {
     });
     return true;
   }
-  ScrollView* sv = scrollViewAbove(t->hit.get(), [](ScrollView& s) {
+  ScrollView* sv = scrollViewAbove(hit.get(), [](ScrollView& s) {
     auto d = s.delegate().lock();
     return d && d->viewForZoomingInScrollView(s) && s.maximumZoomScale() > s.minimumZoomScale();
   });
-  if (!sv) return fail("nothing takes a pinch on " + describeView(view));
-  return sv->pinch(scale);
+  if (!sv) {
+    errorText() = "nothing takes a pinch on " + describeView(*hit);
+    return false;
+  }
+  return sv->pinch(scale, sv->convertPointFromView(point, nullptr));
+}
+
+}  // namespace
+
+bool UIDriver::pinch(View& view, double scale) {
+  auto keep = view.weak_from_this().lock();
+  auto t = targetFor(view);
+  if (!t) return false;
+  return pinchOn(t->window, t->hit, t->point, scale);
+}
+
+bool UIDriver::pinchAt(Point p, double scale) {
+  Application::layoutWindows();
+  for (auto& w : windowsTopFirst()) {
+    auto hit = w->hitTest(w->convertPointFromView(p, nullptr));
+    if (!hit) continue;
+    return pinchOn(w, hit, p, scale);
+  }
+  return fail("nothing takes a pinch at (" + formatNumber(p.x) + ", " + formatNumber(p.y) + ")");
 }
 
 namespace {

@@ -55,6 +55,8 @@ class UIDriver {
   // view to take it, the view gets the touch's begin, one move and its end.
   static bool pan(View& view, Point translation);
   static bool pinch(View& view, double scale);
+  // Two fingers put down around the point and moved apart (scale > 1) or together.
+  static bool pinchAt(Point pointInScreen, double scale);
 
   // --- The keyboard ---------------------------------------------------------------------------
   // Into the first responder of the key window, one character (Unicode scalar value) at a time;

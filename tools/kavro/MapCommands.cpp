@@ -66,7 +66,7 @@ namespace kavro::runner {
 namespace {
 
 constexpr double kMapPatience = 5;        // virtual seconds a command waits for the map service
-constexpr double kOfflinePatience = 120;  // the same for a whole city's download
+constexpr double kOfflinePatience = 480;  // the same for a whole city's download (a busy machine)
 constexpr double kRealSlice = 0.002;      // real seconds the engine's threads get per pass
 constexpr double kMaxPanPoints = 100000;
 // A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.

@@ -11,7 +11,7 @@
 
 #include "app/api/ApiJob.h"
 #include "app/home/ios_kavroAppDelegate.h"
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/ui/AppControllers.h"

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 #include <new>
 
 #include "kit/codec/json/JBKeyPool.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -26,7 +26,7 @@ class BlockPool {
  public:
   void* take() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      platform::MutexLock lock(mutex_);
       if (FreeBlock* b = free_) {
         free_ = b->next;
         --count_;
@@ -37,7 +37,7 @@ class BlockPool {
   }
   void give(void* block) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      platform::MutexLock lock(mutex_);
       if (count_ < kKeptBlocks) {
         auto* b = static_cast<FreeBlock*>(block);
         b->next = free_;
@@ -50,9 +50,9 @@ class BlockPool {
   }
 
  private:
-  std::mutex mutex_;
-  FreeBlock* free_ = nullptr;
-  std::size_t count_ = 0;
+  platform::Mutex mutex_;
+  FreeBlock* free_ GUARDED_BY(mutex_) = nullptr;
+  std::size_t count_ GUARDED_BY(mutex_) = 0;
 };
 
 BlockPool& pool() {

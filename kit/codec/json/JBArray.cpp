@@ -5,11 +5,12 @@
 #include <typeinfo>
 
 #include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JBNodeAllocator.h"
 #include "platform/foundation/Error.h"
 
 namespace kavro {
 
-JBArray::JBArray(Private, platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
+JBArray::JBArray(platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
                  bool isMutable)
     : items_(std::make_move_iterator(objects), std::make_move_iterator(objects + count), storage),
       mutable_(isMutable) {
@@ -77,8 +78,7 @@ JBArray::~JBArray() {
 std::shared_ptr<JBArray> JBArray::create(platform::Value* objects, std::size_t count,
                                          std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,
                                          bool isMutable) {
-  return std::allocate_shared<JBArray>(std::pmr::polymorphic_allocator<JBArray>(nodes), Private(), objects,
-                                       count, storage, isMutable);
+  return std::allocate_shared<JBArray>(JBNodeAllocator<JBArray>(nodes), objects, count, storage, isMutable);
 }
 
 void JBArray::checkMutable(const char* selector) const {

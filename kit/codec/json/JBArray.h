@@ -9,20 +9,15 @@
 namespace kavro {
 
 struct JBParseState;
+template <class>
+class JBNodeAllocator;
 
 // The array the JSON decoder builds: complete and at its final size when made, immutable unless
 // the caller asked for mutable results. Changing an immutable one raises an internal-inconsistency
 // exception. Only the decoder makes them (and copy() of a mutable one). One thread at a time
 // while it can change; immutable ones may be read from several threads.
 class JBArray final : public platform::MutableArray {
-  struct Private {
-    explicit Private() = default;
-  };
-
  public:
-  // Moves count values out of objects into storage from the resource.
-  JBArray(Private, platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
-          bool isMutable);
   JBArray(const JBArray&) = delete;
   JBArray& operator=(const JBArray&) = delete;
   ~JBArray() override;
@@ -53,6 +48,10 @@ class JBArray final : public platform::MutableArray {
 
  private:
   friend struct JBParseState;
+  template <class>
+  friend class JBNodeAllocator;
+  // Moves count values out of objects into storage from the resource.
+  JBArray(platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage, bool isMutable);
   // The node comes from nodes, its values' storage from storage.
   static std::shared_ptr<JBArray> create(platform::Value* objects, std::size_t count,
                                          std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,

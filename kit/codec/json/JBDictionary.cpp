@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
+#include "kit/codec/json/JBNodeAllocator.h"
 #include "platform/foundation/Error.h"
 
 namespace kavro {
@@ -26,8 +28,8 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
   throw platform::MallocException("Unable to allocate memory for hash table.");
 }
 
-JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
-                           bool isMutable, bool copyKeys)
+JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
+                           bool copyKeys)
     : storage_(storage), mutations_(isMutable ? 1 : 0), ownsKeys_(isMutable || copyKeys) {
   const std::size_t capacity = capacityForCount(count);
   reservePairs(count);
@@ -38,6 +40,21 @@ JBDictionary::JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::me
     add(std::move(pairs[i]));
   }
   if (!isMutable && count_ <= 64) {
+    owningPairs_ = 0;
+    for (std::size_t i = 0; i < count_; ++i)
+      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
+  }
+}
+
+JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
+                           const std::uint32_t* slots, std::size_t capacity)
+    : storage_(storage), mutations_(0), ownsKeys_(false) {
+  reservePairs(count);
+  for (std::size_t i = 0; i < count; ++i) new (&pairs_[i]) Pair(std::move(pairs[i]));
+  count_ = count;
+  slots_ = allocateSlots(capacity, slots);
+  setCapacity(capacity);
+  if (count_ <= 64) {
     owningPairs_ = 0;
     for (std::size_t i = 0; i < count_; ++i)
       if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
@@ -79,11 +96,14 @@ void JBDictionary::prefetchForReading() const {
   for (std::size_t at = 0; at < count_ * sizeof(Pair); at += 64) __builtin_prefetch(pairs + at, 0);
 }
 
-std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
+std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity, const std::uint32_t* from) {
   if (capacity == 0) return nullptr;
   auto* slots = static_cast<std::uint32_t*>(
       storage_->allocate(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
-  std::fill(slots, slots + capacity, 0);
+  if (from)
+    std::memcpy(slots, from, capacity * sizeof(std::uint32_t));
+  else
+    std::fill(slots, slots + capacity, 0);
   return slots;
 }
 
@@ -104,8 +124,16 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                                    std::pmr::memory_resource* nodes,
                                                    std::pmr::memory_resource* storage, bool isMutable,
                                                    bool copyKeys) {
-  return std::allocate_shared<JBDictionary>(std::pmr::polymorphic_allocator<JBDictionary>(nodes), Private(),
-                                            pairs, count, storage, isMutable, copyKeys);
+  return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
+                                            isMutable, copyKeys);
+}
+
+std::shared_ptr<JBDictionary> JBDictionary::createLike(Pair* pairs, std::size_t count,
+                                                       const std::uint32_t* slots, std::size_t capacity,
+                                                       std::pmr::memory_resource* nodes,
+                                                       std::pmr::memory_resource* storage) {
+  return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
+                                            slots, capacity);
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {

@@ -13,6 +13,8 @@
 namespace kavro {
 
 struct JBParseState;
+template <class>
+class JBNodeAllocator;
 
 // The dictionary the JSON decoder builds, over its own open-addressing hash table (linear
 // probing, capacities from a fixed table of primes). Pairs come out in slot order, which follows
@@ -20,10 +22,6 @@ struct JBParseState;
 // for mutable results; changing an immutable one raises an internal-inconsistency exception.
 // One thread at a time while it can change; immutable ones may be read from several threads.
 class JBDictionary final : public platform::MutableDictionary {
-  struct Private {
-    explicit Private() = default;
-  };
-
  public:
   // A pair while the decoder builds the dictionary. The key lives in the document's memory; a
   // dictionary that owns its keys keeps copies.
@@ -39,11 +37,6 @@ class JBDictionary final : public platform::MutableDictionary {
   // exception beyond the largest one.
   static std::size_t capacityForCount(std::size_t n);
 
-  // Moves count pairs out of pairs into storage from the resource; a later pair with an equal key
-  // replaces the earlier one. With copyKeys (always for a mutable dictionary) the dictionary keeps
-  // copies of the keys; otherwise they must outlive it.
-  JBDictionary(Private, Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
-               bool copyKeys);
   JBDictionary(const JBDictionary&) = delete;
   JBDictionary& operator=(const JBDictionary&) = delete;
   ~JBDictionary() override;
@@ -94,11 +87,26 @@ class JBDictionary final : public platform::MutableDictionary {
 
  private:
   friend struct JBParseState;
+  template <class>
+  friend class JBNodeAllocator;
+  // Moves count pairs out of pairs into storage from the resource; a later pair with an equal key
+  // replaces the earlier one. With copyKeys (always for a mutable dictionary) the dictionary keeps
+  // copies of the keys; otherwise they must outlive it.
+  JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
+               bool copyKeys);
   // The node comes from nodes, its pairs' and slots' storage from storage.
   static std::shared_ptr<JBDictionary> create(Pair* pairs, std::size_t count,
                                               std::pmr::memory_resource* nodes,
                                               std::pmr::memory_resource* storage, bool isMutable,
                                               bool copyKeys);
+  // An immutable dictionary whose keys, in order, are those of an earlier one (the same key
+  // objects, no two equal) with the table slots of capacity: that table is copied rather than
+  // built again.
+  static std::shared_ptr<JBDictionary> createLike(Pair* pairs, std::size_t count, const std::uint32_t* slots,
+                                                  std::size_t capacity, std::pmr::memory_resource* nodes,
+                                                  std::pmr::memory_resource* storage);
+  JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, const std::uint32_t* slots,
+               std::size_t capacity);
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
@@ -110,7 +118,7 @@ class JBDictionary final : public platform::MutableDictionary {
   void removeSlot(std::size_t slot);
   void rebuild(std::size_t capacity);
   void reservePairs(std::size_t n);
-  std::uint32_t* allocateSlots(std::size_t capacity);
+  std::uint32_t* allocateSlots(std::size_t capacity, const std::uint32_t* from = nullptr);
   void checkMutable(const char* selector) const;
   [[noreturn]] static void raiseMutatedWhileEnumerating();
   void mutated();

@@ -29,6 +29,11 @@ class JBKeyPool {
   // The pooled key with the text (hash is JBTokenCache::hashString's), and its dictionary hash;
   // nullptr when the text is new and the pool full.
   const std::string* key(std::string_view text, std::uint32_t hash, std::size_t& keyHash);
+  // Whether key is one of this pool's.
+  bool holds(const std::string* key) const {
+    const auto* at = reinterpret_cast<const unsigned char*>(key);
+    return at >= keys_ && at < keys_ + sizeof keys_;
+  }
 
  private:
   JBKeyPool() = default;

@@ -209,6 +209,18 @@ struct JBParseState {
   static constexpr std::size_t kPredictedPositions = 32;
   std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
   const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
+  // The table of the last dictionary made at each depth, with its keys in order: records of one
+  // answer repeat their keys in the same order, and equal keys in equal order make an equal table.
+  // Only keys of the current pool are remembered, so that no key compared stands for another.
+  struct Layout {
+    std::uint64_t poolNumber = 0;
+    std::vector<const std::string*> keys;
+    std::vector<std::uint32_t> slots;
+  };
+  static constexpr std::size_t kLayoutDepths = 16;
+  static constexpr std::size_t kMaxLayoutKeys = 64;
+  std::array<Layout, kLayoutDepths> layouts;
+  platform::Value makeDictionary(JBDictionary::Pair* pairs, std::size_t count);
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -647,60 +659,64 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
 
 bool JBParseState::parseNumber() {
   const std::size_t start = pos;
-  std::size_t p = pos;
+  const std::uint8_t* const end = input + length;
+  const std::uint8_t* q = input + pos;
   bool floating = false;
-  // The digits read so far as one integer, while it is exact; and the exponent they need.
+  // The digits read so far as one integer, while it is exact (19 digits always fit); and the
+  // exponent they need.
   std::uint64_t mantissa = 0;
-  int taken = 0;
+  int room = 19;
   bool exact = true;
   int fractionDigits = 0;
   long long exponent = 0;
-  auto digit = [&](std::size_t at) { return at < length && input[at] >= '0' && input[at] <= '9'; };
-  auto take = [&](std::size_t at) {
-    if (taken < 19) {
-      mantissa = mantissa * 10 + (input[at] - '0');
-      ++taken;
-    } else {
-      exact = false;
+  auto isDigit = [](std::uint8_t c) { return static_cast<unsigned>(c - '0') < 10; };
+  // Digits from q on, into the mantissa while there is room; answers how many.
+  auto takeDigits = [&] {
+    const std::uint8_t* const from = q;
+    while (q < end && isDigit(*q) && room > 0) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+      ++q;
+      --room;
     }
+    while (q < end && isDigit(*q)) {
+      exact = false;
+      ++q;
+    }
+    return static_cast<int>(q - from);
   };
   auto invalid = [&] {
     recordError("Invalid number.");
     return false;
   };
-  const bool negative = input[p] == '-';
-  if (negative) ++p;
-  if (p >= length) return invalid();
-  if (input[p] == '0') {
-    ++p;
-  } else if (digit(p)) {
-    while (digit(p)) take(p++);
+  const bool negative = *q == '-';
+  if (negative) ++q;
+  if (q >= end) return invalid();
+  if (*q == '0') {
+    ++q;
+  } else if (isDigit(*q)) {
+    takeDigits();
   } else {
     return invalid();
   }
-  if (p < length && input[p] == '.') {
+  if (q < end && *q == '.') {
     floating = true;
-    ++p;
-    if (!digit(p)) return invalid();
-    while (digit(p)) {
-      take(p++);
-      ++fractionDigits;
-    }
+    ++q;
+    if (q >= end || !isDigit(*q)) return invalid();
+    fractionDigits = takeDigits();
   }
-  if (p < length && (input[p] == 'e' || input[p] == 'E')) {
+  if (q < end && (*q == 'e' || *q == 'E')) {
     floating = true;
-    ++p;
+    ++q;
     bool negativeExponent = false;
-    if (p < length && (input[p] == '+' || input[p] == '-')) negativeExponent = input[p++] == '-';
-    if (!digit(p)) return invalid();
-    while (digit(p)) {
-      if (exponent < 100000) exponent = exponent * 10 + (input[p] - '0');
-      ++p;
-    }
+    if (q < end && (*q == '+' || *q == '-')) negativeExponent = *q++ == '-';
+    if (q >= end || !isDigit(*q)) return invalid();
+    for (; q < end && isDigit(*q); ++q)
+      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
     if (negativeExponent) exponent = -exponent;
   }
   // A number is complete only when a byte follows it.
-  if (p >= length) return invalid();
+  if (q >= end) return invalid();
+  const std::size_t p = static_cast<std::size_t>(q - input);
   pos = p;
   value.bytes = reinterpret_cast<const char*>(&value.number);
   value.length = 8;
@@ -977,8 +993,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected '}'.");
         break;
       }
-      out = JBDictionary::create(pairStack.data() + start, pairStack.size() - start, nodes, storage,
-                                 mutableCollections, mutableCollections);
+      out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
       pairStack.resize(start);
       --depth;
       return true;
@@ -996,6 +1011,30 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   pairStack.resize(start);
   --depth;
   return false;
+}
+
+platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
+  if (mutableCollections || count == 0 || count > kMaxLayoutKeys || !keyPool)
+    return JBDictionary::create(pairs, count, nodes, storage, mutableCollections, mutableCollections);
+  Layout& layout = layouts[depth % kLayoutDepths];
+  if (layout.poolNumber == keyPoolNumber && layout.keys.size() == count) {
+    std::size_t i = 0;
+    while (i < count && layout.keys[i] == pairs[i].key) ++i;
+    if (i == count)
+      return JBDictionary::createLike(pairs, count, layout.slots.data(), layout.slots.size(), nodes, storage);
+  }
+  std::shared_ptr<JBDictionary> d = JBDictionary::create(pairs, count, nodes, storage, false, false);
+  if (d->count_ == count) {
+    bool pooled = true;
+    for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
+    if (pooled) {
+      layout.poolNumber = keyPoolNumber;
+      layout.keys.resize(count);
+      for (std::size_t i = 0; i < count; ++i) layout.keys[i] = d->pairs_[i].key;
+      layout.slots.assign(d->slots_, d->slots_ + d->capacity_);
+    }
+  }
+  return d;
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,

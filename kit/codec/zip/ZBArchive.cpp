@@ -13,6 +13,7 @@
 #include "kit/codec/zip/ZBLFHeader.h"
 #include "kit/codec/zip/ZBLog.h"
 #include "kit/codec/zip/ZBRecordSupport.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace kavro {
@@ -155,24 +156,24 @@ void ZBArchive::setComment(std::string comment) {
 }
 
 std::weak_ptr<ZBArchiveDelegate> ZBArchive::delegate() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  platform::MutexLock guard(mutex_);
   return delegate_;
 }
 
 void ZBArchive::setDelegate(std::weak_ptr<ZBArchiveDelegate> delegate) {
   std::shared_ptr<ZBArchiveDelegate> strong = delegate.lock();
   wantsSizes_.store(strong && strong->zbDelegateWantsSizes());
-  std::lock_guard<std::mutex> guard(mutex_);
+  platform::MutexLock guard(mutex_);
   delegate_ = std::move(delegate);
 }
 
 std::weak_ptr<const ZBInvoker> ZBArchive::invoker() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  platform::MutexLock guard(mutex_);
   return invoker_;
 }
 
 void ZBArchive::setInvoker(std::weak_ptr<const ZBInvoker> invoker) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  platform::MutexLock guard(mutex_);
   invoker_ = std::move(invoker);
 }
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -14,6 +13,7 @@
 #include "kit/codec/zip/ZBCDHeader.h"
 #include "kit/codec/zip/ZBCDTrailer.h"
 #include "kit/codec/zip/ZBInvoker.h"
+#include "platform/foundation/Mutex.h"
 
 namespace kavro {
 
@@ -135,9 +135,9 @@ class ZBArchive : public std::enable_shared_from_this<ZBArchive> {
   bool readDirectoryFrom(const Source& source);
   static int deflateTree(const std::string& path, const DeflateFile& deflateFile);
 
-  mutable std::mutex mutex_;
-  std::weak_ptr<ZBArchiveDelegate> delegate_;
-  std::weak_ptr<const ZBInvoker> invoker_;
+  mutable platform::Mutex mutex_;
+  std::weak_ptr<ZBArchiveDelegate> delegate_ GUARDED_BY(mutex_);
+  std::weak_ptr<const ZBInvoker> invoker_ GUARDED_BY(mutex_);
   std::atomic<bool> wantsSizes_{false};
   std::atomic<double> throttleThreadSleepTime_{0};
   std::atomic<std::uint64_t> maxExpandedSize_{DefaultMaxExpandedSize};

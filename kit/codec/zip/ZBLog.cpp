@@ -6,17 +6,17 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace kavro {
 
 namespace {
 
-std::mutex& instanceLock() {
-  static std::mutex lock;
+platform::Mutex& instanceLock() {
+  static platform::Mutex lock;
   return lock;
 }
 
@@ -54,14 +54,14 @@ std::string timestamp() {
 }  // namespace
 
 ZBLog& ZBLog::sharedInstance() {
-  std::lock_guard<std::mutex> guard(instanceLock());
+  platform::MutexLock guard(instanceLock());
   std::unique_ptr<ZBLog>& slot = instanceSlot();
   if (!slot) slot.reset(new ZBLog());
   return *slot;
 }
 
 void ZBLog::destroySharedInstance() {
-  std::lock_guard<std::mutex> guard(instanceLock());
+  platform::MutexLock guard(instanceLock());
   instanceSlot().reset();
 }
 

@@ -23,7 +23,7 @@
 #include "app/api/ApiSalary.h"
 #include "app/api/ApiUser.h"
 #include "app/api/ApiUtil.h"
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "app/shell/AppTracking.h"
 #include "app/shell/PushUnit.h"
 #include "kit/core/AppCoreInfo.h"

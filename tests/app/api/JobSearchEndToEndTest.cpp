@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/api/ApiJob.h"
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "kit/core/AppCoreInfo.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"

@@ -3,8 +3,11 @@
 #include "app/campus/CampusGroupDetailController.h"
 #include "app/campus/CampusTalkDetailController.h"
 #include "app/campus/GroupAreaPickerController.h"
+#include "app/home/FeatureScreensInstall.h"
 #include "app/jobsearch/CompanyDetailHeaderView.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/shell/AppTracking.h"
+#include "kit/ui/AppControllers.h"
 #include "kit/ui/TitleValueCell.h"
 #include "tests/app/account/ScreenServerTest.h"
 
@@ -23,6 +26,10 @@ class AreaFilterScreen : public UIBasicController, public pickerControllerDelega
 
 class CampusScreensTest : public test::ScreenServerTest {
  protected:
+  void TearDown() override {
+    FeatureScreens::shared() = {};
+    ScreenServerTest::TearDown();
+  }
   static std::vector<std::pair<std::string, std::string>> rowsOf(CampusFactsController& screen) {
     std::vector<std::pair<std::string, std::string>> rows;
     for (const auto& row : screen.facts()->listData()->dataList())
@@ -35,13 +42,11 @@ class CampusScreensTest : public test::ScreenServerTest {
   }
 };
 
-TEST_F(CampusScreensTest, TheGroupScreenOpensByNameFromTheMostRecentScreenAndShowsTheGroup) {
-  auto cls = platform::classFromString("CampusGroupDetailController");
-  ASSERT_TRUE(cls);
-  auto result =
-      cls->performClassAction("initWithGroupId:groupType:", {platform::Value("9001"), platform::Value(2)});
-  ASSERT_TRUE(result.performed());
-  auto screen = result.value.as<CampusGroupDetailController>();
+TEST_F(CampusScreensTest, TheGroupScreenOpensThroughItsHookFromTheMostRecentScreenAndShowsTheGroup) {
+  home::installFeatureScreens();
+  FeatureScreens::shared().openGroupDetail("9001", 2);
+  auto screen =
+      std::dynamic_pointer_cast<CampusGroupDetailController>(AppControllers::mostRecentController());
   ASSERT_TRUE(screen);
   settle();
   EXPECT_EQ(nav->topViewController(), screen) << "pushed on the most recent screen's navigation";
@@ -64,9 +69,6 @@ TEST_F(CampusScreensTest, TheGroupScreenOpensByNameFromTheMostRecentScreenAndSho
       screen->factList()->cellForRowAtIndexPath(platform::IndexPath::forRow(1, 0)));
   ASSERT_TRUE(cell);
   EXPECT_EQ(cell->rightValueLabel()->text(), "1000-5000人");
-
-  EXPECT_EQ(cls->performClassAction("initWithGroupId:groupType:", {platform::Value("9001")}).status,
-            platform::ActionStatus::WrongArgumentCount);
 }
 
 TEST_F(CampusScreensTest, AFailedGroupAnswerShowsTheErrorRowAndATapAsksAgain) {
@@ -85,22 +87,17 @@ TEST_F(CampusScreensTest, AFailedGroupAnswerShowsTheErrorRowAndATapAsksAgain) {
   EXPECT_EQ(requestsFor("/api/campus/get_group_info.php").size(), 2u);
 }
 
-TEST_F(CampusScreensTest, TheAreaPickerOpensByNameAndHandsThePickedAreaToItsDelegate) {
+TEST_F(CampusScreensTest, TheAreaPickerOpensThroughItsHookAndHandsThePickedAreaToItsDelegate) {
   auto filter = UIBasicController::create<AreaFilterScreen>();
   nav->pushViewController(filter, false);
   settle();
-  auto cls = platform::classFromString("GroupAreaPickerController");
-  ASSERT_TRUE(cls);
-  platform::Value delegate(std::static_pointer_cast<platform::Object>(filter));
-  auto result = cls->performClassAction("groupAreaPickerController:grouptype:delegate:",
-                                        {platform::Value("9001"), platform::Value(2), delegate});
-  ASSERT_TRUE(result.performed());
-  auto picker = result.value.as<GroupAreaPickerController>();
-  ASSERT_TRUE(picker);
+  home::installFeatureScreens();
+  FeatureScreens::shared().openGroupAreaPicker("9001", 2, filter);
   settle();
   auto presented = std::dynamic_pointer_cast<platform::NavigationController>(nav->presentedViewController());
   ASSERT_TRUE(presented) << "modal";
-  EXPECT_EQ(presented->topViewController(), picker);
+  auto picker = std::dynamic_pointer_cast<GroupAreaPickerController>(presented->topViewController());
+  ASSERT_TRUE(picker);
   EXPECT_EQ(picker->title(), text("campus_group_area_title"));
 
   auto list = picker->listForPicker();

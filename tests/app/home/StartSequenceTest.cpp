@@ -7,6 +7,8 @@
 #include "app/home/AppBaseDelegate.h"
 #include "app/home/HomeViewController.h"
 #include "app/home/ios_kavroAppDelegate.h"
+#include "app/jobmap/JobAppleMapController.h"
+#include "app/jobmap/JobGeoMapController.h"
 #include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "app/shell/AppCoreInfoApp.h"
@@ -146,18 +148,16 @@ TEST_F(StartSequenceTest, TheOpeningIsCountedOnceTheStartHasSettledOrWhenTheAppl
   EXPECT_NE(counted().find("TRACKING_ENTIRETY_OPENCLIENT=2"), std::string::npos) << "counted once";
 }
 
-TEST_F(StartSequenceTest, TheHomeScreenOffersExactlyTheScreensBuiltIn) {
+TEST_F(StartSequenceTest, TheHomeScreenOffersEveryEntry) {
   launch();
   auto home = homeOnScreen();
   ASSERT_TRUE(home);
   for (const auto& entry : HomeViewController::entries()) {
-    bool built = platform::classFromString(entry.className) != nullptr;
-    EXPECT_EQ(platform::UIDriver::findView(entry.className) != nullptr, built) << entry.className;
+    ASSERT_TRUE(entry.screenClass);
+    EXPECT_TRUE(platform::UIDriver::findView(entry.screenClass->name())) << entry.screenClass->name();
   }
-  EXPECT_EQ(home->openScreen("NoSuchController"), nullptr);
 
   // A screen opened from home gets its own navigation and a way back home.
-  ASSERT_TRUE(platform::classFromString("UserLoginController"));
   ASSERT_TRUE(platform::UIDriver::tap("UserLoginController"));
   runFor(1);
   auto presented = home->navigationController()->presentedViewController();
@@ -170,27 +170,24 @@ TEST_F(StartSequenceTest, TheHomeScreenOffersExactlyTheScreensBuiltIn) {
   EXPECT_TRUE(login->closeButton());
 }
 
-// Names and hooks are resolved at run time, so a screen missing from the program fails here, not
-// as a dead button.
-TEST_F(StartSequenceTest, EveryScreenReachedByNameOrHookIsInTheProgram) {
+// Hooks are filled at launch, so a screen missing from the program fails here, not as a dead
+// button.
+TEST_F(StartSequenceTest, EveryScreenReachedByAnEntryOrHookIsInTheProgram) {
   launch();
   ASSERT_TRUE(homeOnScreen());
   auto screen = platform::classFor<UIBasicController>();
   for (const auto& entry : HomeViewController::entries()) {
-    auto cls = platform::classFromString(entry.className);
-    ASSERT_TRUE(cls) << entry.className;
-    EXPECT_TRUE(cls->isSubclassOfClass(*screen) && cls->canCreateInstance()) << entry.className;
+    ASSERT_TRUE(entry.screenClass);
+    EXPECT_TRUE(entry.screenClass->isSubclassOfClass(*screen) && entry.screenClass->canCreateInstance())
+        << entry.screenClass->name();
   }
   const auto& hooks = FeatureScreens::shared();
   EXPECT_TRUE(hooks.openGroupDetail);
   EXPECT_TRUE(hooks.openGroupAreaPicker);
   EXPECT_TRUE(hooks.openRoute);
-  // The job search form's map button opens the map search of the user's map type by name.
-  for (auto name : {JobSearchController::GeoMapClassName, JobSearchController::PlatformMapClassName}) {
-    auto cls = platform::classFromString(name);
-    ASSERT_TRUE(cls) << name;
-    EXPECT_TRUE(cls->createInstance<platform::ViewController>()) << name;
-  }
+  // The job search form's map button opens the map search of the user's map type.
+  EXPECT_TRUE(std::dynamic_pointer_cast<JobGeoMapController>(hooks.newGeoMapSearch()));
+  EXPECT_TRUE(std::dynamic_pointer_cast<JobAppleMapController>(hooks.newPlatformMapSearch()));
 }
 
 TEST_F(StartSequenceTest, UpgradeStepsRunOncePerStart) {

@@ -9,7 +9,7 @@
 #include "app/jobmap/RewardView.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/location/MapViewUtil.h"
+#include "platform/mapview/MapViewUtil.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
 namespace kavro::test {

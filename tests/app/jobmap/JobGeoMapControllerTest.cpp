@@ -99,6 +99,8 @@ TEST_F(JobGeoMapControllerTest, ASearchAroundThePlacePagesInJobsWithPins) {
   EXPECT_NE(request.find("pageno=1"), std::string::npos) << request;
   EXPECT_NE(request.find("maptype=geomap"), std::string::npos) << request;
   EXPECT_EQ(map->mapViewStatus(), 1);
+  // The map's logo stands clear of the pager at the bottom of the grown map.
+  EXPECT_EQ(gmk.logoView().frame().y(), gmk.bounds().size.height - 28);
   ASSERT_EQ(gmk.annotations().size(), 10u);
   EXPECT_EQ(pinTitles(*map)[0], "地图职位 1");
   EXPECT_EQ(map->currentPageNum()->text(), "第1/3页");
@@ -238,10 +240,9 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   record->setString("上海市静安区南京西路101号", "caddr");
   record->setString("31.230400", "latitude");
   record->setString("121.490700", "longitude");
-  // As the job detail's address row asks for it: by name.
-  auto made = platform::classFromString("JobMapController")
-                  ->performClassAction("initWithDetail:", {platform::Value(record)});
-  auto screen = made.value.as<JobGeoRouteController>();
+  // As the job detail's address row asks for it: through the feature hook.
+  FeatureScreens::shared().openRoute(record);
+  auto screen = std::dynamic_pointer_cast<JobGeoRouteController>(nav->topViewController());
   ASSERT_TRUE(screen);
   EXPECT_EQ(nav->topViewController(), screen);
   settle();
@@ -253,7 +254,8 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   ASSERT_TRUE(pin);
   EXPECT_FALSE(screen->bubbleView()->isHidden());
   // The pin's foot on the company, in the middle of the map.
-  EXPECT_NEAR(pin->frame().x() + pin->frame().width() / 2, gmk.bounds().size.width / 2, 2);
+  const platform::Rect onMap = gmk.convertRectFromView(pin->frame(), pin->superviewPointer());
+  EXPECT_NEAR(onMap.x() + onMap.width() / 2, gmk.bounds().size.width / 2, 2);
 
   // A tap on the bare map closes the bubble; a tap on the pin opens it again.
   ASSERT_TRUE(
@@ -261,7 +263,16 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   runFor(0.5);
   EXPECT_TRUE(screen->bubbleView()->isHidden());
   EXPECT_FALSE(screen->companyPin()->isSelected());
-  ASSERT_TRUE(platform::UIDriver::tap(*gmk.viewForAnnotation(screen->companyPin())));
+  // Its plain picture stands on the company again once the map has drawn.
+  auto plain = gmk.viewForAnnotation(screen->companyPin());
+  gmengine::MapControlOfEngine()->RequestRepaint();
+  ASSERT_TRUE(waitReal(
+      [&] {
+        const platform::Rect f = gmk.convertRectFromView(plain->frame(), plain->superviewPointer());
+        return std::abs(f.x() + f.width() / 2 - gmk.bounds().size.width / 2) <= 2;
+      },
+      5));
+  ASSERT_TRUE(platform::UIDriver::tap(*plain));
   EXPECT_FALSE(screen->bubbleView()->isHidden());
   EXPECT_TRUE(screen->companyPin()->isSelected());
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/jobmap/JobAppleRouteController.h"
-#include "platform/location/MapViewUtil.h"
+#include "platform/mapview/MapViewUtil.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Device.h"

@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "app/home/FeatureScreensInstall.h"
 #include "app/jobmap/JobMapSearchController.h"
 #include "app/jobmap/MapStatusTimer.h"
+#include "app/jobsearch/FeatureScreens.h"
 #include "app/shell/AppTracking.h"
 #include "kit/http/ReachabilityFlagsProvider.h"
 #include "platform/location/Geocoder.h"
@@ -50,12 +52,15 @@ class JobMapTest : public JobSearchScreenTest {
     platform::Geocoder::addPlace(place, 50000);
     platform::OutsideApplications::reset();
     platform::MapItem::reset();
-    JobMapSearchController::setDetailPageClassName("StandInJobPage");
+    JobMapSearchController::setDetailPageClass(platform::classFor<StandInJobPage>());
+    // The job search form and the detail pages reach the map screens as the program wires them.
+    home::installFeatureScreens();
   }
   void TearDown() override {
     // Alerts still up are answered, so their windows go.
     for (int i = 0; i < 10 && platform::UIDriver::topAlert(); ++i) platform::UIDriver::answerAlert(0);
-    JobMapSearchController::setDetailPageClassName(std::string(JobMapSearchController::DetailPageClassName));
+    JobMapSearchController::setDetailPageClass(nullptr);
+    FeatureScreens::shared() = {};
     JobSearchScreenTest::TearDown();
     MapStatusTimer::destroyMapStatusTimer();
     platform::Geocoder::reset();

@@ -42,9 +42,9 @@ class JobDetailViewTest : public JobScreenTest {
     section->setListViewDataStatus(ListViewDataStatus::Loaded);
     return record;
   }
-  // As the result list does: the page class by its name.
+  // As the result list does: the job detail's page class.
   std::shared_ptr<PageTurnController> open(int index) {
-    auto pageClass = platform::classFromString("JobDetailView");
+    auto pageClass = platform::classFor<JobDetailView>();
     EXPECT_TRUE(pageClass);
     auto pager = PageTurnController::create(section, index, pageClass);
     nav->pushViewController(pager, false);

@@ -189,10 +189,8 @@ TEST_F(JobSearchControllerTest, APickedAreaReplacesTheLandmarkAndIsStored) {
   EXPECT_EQ(stored->getText_landmark(), AppCoreInfo::getLocalizedString("searchparam_no_limimt"));
 }
 
-TEST_F(JobSearchControllerTest, TheFormCanBeMadeByNameAndTheRunnerFindsItsTexts) {
-  auto cls = platform::classFromString("JobSearchController");
-  ASSERT_TRUE(cls);
-  auto made = cls->createInstance<JobSearchController>();
+TEST_F(JobSearchControllerTest, TheRunnerFindsTheFormsTexts) {
+  auto made = JobSearchController::create();
   ASSERT_TRUE(made);
   ASSERT_TRUE(made->queryParam());
   show(made);

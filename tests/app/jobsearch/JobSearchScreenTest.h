@@ -57,13 +57,12 @@ class JobSearchScreenTest : public KitUITest {
     KitUITest::SetUp();
     loop().setClock(platform::Clock::real());
     platform::Environment::setApiHostUrl(server.hostUrl());
-    JobSearchResultController::setDetailPageClassName("StandInJobPage");
+    JobSearchResultController::setDetailPageClass(platform::classFor<StandInJobPage>());
   }
   void TearDown() override {
     if (nav) nav->setViewControllers({}, false);
     nav.reset();
-    JobSearchResultController::setDetailPageClassName(
-        std::string(JobSearchResultController::DetailPageClassName));
+    JobSearchResultController::setDetailPageClass(nullptr);
     UserCoreInfo::destroyUserCoreInfo();
     LocationUtil::destroyLocationUtil();
     loop().discardAll();

@@ -153,6 +153,26 @@ TEST(DataLoadAndParserParse, RecordsOutliveTheirAnswerAndChangeLikeAnyOther) {
   EXPECT_EQ(kept->getItemAttribute("id"), "150");
 }
 
+// Records of an answer are freed in bulk; what they came to own afterwards (long keys, text a
+// caller set) must still go with them (the leak checker of the test build watches).
+TEST(DataLoadAndParserParse, RecordsFreeWhatTheyCameToOwn) {
+  std::string body;
+  for (int i = 0; i < 50; ++i)
+    body += "<item><an_element_name_longer_than_the_inline_buffer>" + std::to_string(i) +
+            "</an_element_name_longer_than_the_inline_buffer><short>s</short></item>";
+  std::string longText(200, 'x');
+  {
+    auto r = parse(answer("<result>1</result>", body));
+    ASSERT_EQ(r->count(), 50u);
+    EXPECT_EQ(r->getItem(49)->getString("an_element_name_longer_than_the_inline_buffer"), "49");
+    r->getItem(1)->setString(longText, "short");
+    r->getItem(2)->setString(longText, "added");
+    r->getItem(3)->dictData()->setObject(platform::Value(longText), "another");
+    EXPECT_EQ(r->getItem(1)->getString("short"), longText);
+    EXPECT_EQ(r->getItem(3)->getString("another"), longText);
+  }
+}
+
 TEST(DataLoadAndParserParse, BodyLeavesOutsideItemsFillTheDetail) {
   auto r = parse(answer("<result>1</result>",
                         "<totalcount>57</totalcount><pageno attr=\"dropped\"> 3 </pageno>"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "platform/crypto/Digest.h"
 #include "platform/net/HTTPAuthentication.h"
 #include "tests/kit/http/HttpTestSupport.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/http/NetDataCompressor.h"
 #include "platform/foundation/FileManager.h"
 #include "tests/kit/http/HttpTestSupport.h"

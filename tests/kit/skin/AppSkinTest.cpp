@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/core/StringConversion.h"
 #include "kit/skin/AppSkinTargets.h"
 #include "platform/foundation/NotificationCenter.h"

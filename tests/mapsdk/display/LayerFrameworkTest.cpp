@@ -40,26 +40,28 @@ TEST(TileKeyMapTest, RefreshKeepsTheBlocksStatesAndDropsTheRest) {
   TileKeyMap keys;
   keys.Refresh(10, 20, 3, 3);  // columns 10..12, rows 20 down to 18
   EXPECT_EQ(keys.Count(), 9);
-  EXPECT_TRUE(keys.List(11, 19));
-  EXPECT_FALSE(keys.List(11, 19));  // once per pass
-  EXPECT_FALSE(keys.List(13, 19));  // outside the block
-  keys.SetState(12, 18, 5);
-  keys.Refresh(11, 20, 3, 3);          // one column east
-  EXPECT_EQ(keys.StateOf(11, 19), 0);  // listed: back to 0
-  EXPECT_EQ(keys.StateOf(12, 18), 5);  // any other state stays
-  EXPECT_FALSE(keys.Contains(10, 19));
-  EXPECT_TRUE(keys.Contains(13, 18));
+  EXPECT_TRUE(keys.List({11, 19}));
+  EXPECT_FALSE(keys.List({11, 19}));  // once per pass
+  EXPECT_FALSE(keys.List({13, 19}));  // outside the block
+  keys.SetState({12, 18}, 5);
+  keys.Refresh(11, 20, 3, 3);            // one column east
+  EXPECT_EQ(keys.StateOf({11, 19}), 0);  // listed: back to 0
+  EXPECT_EQ(keys.StateOf({12, 18}), 5);  // any other state stays
+  EXPECT_FALSE(keys.Contains({10, 19}));
+  EXPECT_TRUE(keys.Contains({13, 18}));
 
   keys.Refresh(0, 0, 11, 10);  // 110 tiles: too many to list any
   keys.LimitSize();
-  EXPECT_FALSE(keys.List(0, 0));
+  EXPECT_FALSE(keys.List({0, 0}));
 
-  int column = 0, row = 0;
-  EXPECT_TRUE(TileKeyMap::SplitKey("-3_17", column, row));
-  EXPECT_EQ(column, -3);
-  EXPECT_EQ(row, 17);
-  EXPECT_FALSE(TileKeyMap::SplitKey("3_", column, row));
-  EXPECT_FALSE(TileKeyMap::SplitKey("3x4", column, row));
+  gmengine::GridKey key;
+  EXPECT_TRUE(gmengine::GridKey::Parse("-3_17", key));
+  EXPECT_EQ(key, (gmengine::GridKey{-3, 17}));
+  EXPECT_EQ(key.Text(), "-3_17");
+  EXPECT_FALSE(gmengine::GridKey::Parse("3_", key));
+  EXPECT_FALSE(gmengine::GridKey::Parse("3x4", key));
+  EXPECT_FALSE(gmengine::GridKey::Parse("3_4 ", key));
+  EXPECT_EQ(key, (gmengine::GridKey{-3, 17}));  // a failed read leaves the key alone
 }
 
 TEST(LayerFrameworkTest, AHiddenLayerNeitherRequestsNorDraws) {

@@ -102,13 +102,13 @@ TEST_F(MapAnnotationsTest, PinsStandOnTheirPointsInTheMapsPicture) {
   EXPECT_EQ(pin->reuseIdentifier(), "pin_red");
   EXPECT_EQ(log.added, 2);
   // The pin's foot on the centre point (the bottom middle of its picture).
-  const platform::Rect f = pin->frame();
+  const platform::Rect f = OnMap(*pin);
   EXPECT_NEAR(f.x() + f.width() / 2, 160, 1);
   EXPECT_NEAR(f.maxY(), 240, 1);
   auto other = view->viewForAnnotation(east);
   ASSERT_TRUE(other);
-  EXPECT_NEAR(other->frame().x() + other->frame().width() / 2, 220, 1);
-  EXPECT_NEAR(other->frame().maxY(), 140, 1);
+  EXPECT_NEAR(OnMap(*other).x() + other->frame().width() / 2, 220, 1);
+  EXPECT_NEAR(OnMap(*other).maxY(), 140, 1);
 
   // The picture shows the pin's own pixels where it stands.
   auto image = platform::Snapshot::imageOfView(*view, 2);
@@ -122,7 +122,7 @@ TEST_F(MapAnnotationsTest, PinsStandOnTheirPointsInTheMapsPicture) {
   // A pan moves the pins with the map; a removed pin leaves the picture.
   ASSERT_TRUE(platform::UIDriver::pan(*view, {-100, 0}));
   ASSERT_TRUE(WaitForTiles());
-  EXPECT_NEAR(view->viewForAnnotation(centre)->frame().x() + f.width() / 2, 60, 1);
+  EXPECT_NEAR(OnMap(*view->viewForAnnotation(centre)).x() + f.width() / 2, 60, 1);
   view->removeAnnotation(east);
   EXPECT_FALSE(view->viewForAnnotation(east));
   EXPECT_FALSE(other->superviewPointer());
@@ -183,7 +183,7 @@ TEST_F(MapAnnotationsTest, ADroppingPinEndsOnItsPlace) {
   EXPECT_TRUE(pin->animatesDrop());
   EXPECT_EQ(pin->reuseIdentifier(), "drop");
   runFor(1.5);
-  EXPECT_NEAR(pin->frame().maxY(), 240, 1);
+  EXPECT_NEAR(OnMap(*pin).maxY(), 240, 1);
 }
 
 TEST_F(MapAnnotationsTest, AnAnnotationWithoutATitleIsSelectedWithoutABubble) {
@@ -243,13 +243,19 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
   EXPECT_GE(log.located, 1);
   auto located = view->viewForAnnotation(view->userLocation());
   ASSERT_TRUE(std::dynamic_pointer_cast<mapsdk::LocationView>(located));
-  EXPECT_EQ(located->superviewPointer(), &view->annotationLayer());
+  EXPECT_EQ(located->superviewPointer(), &view->scrollView());
   // Where the fix is, in the map service's shifted system: within a few hundred metres.
-  const platform::Rect f = located->frame();
+  const platform::Rect f = OnMap(*located);
   EXPECT_NEAR(f.x() + f.width() / 2, 160, 30);
   EXPECT_NEAR(f.y() + f.height() / 2, 240, 30);
+  // On the visible map; a drag that takes it off the view leaves it unseen.
+  EXPECT_TRUE(view->isUserLocationVisible());
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {0, -600}));
+  EXPECT_FALSE(view->isUserLocationVisible());
+  ASSERT_TRUE(Rest());
 
   view->setShowsUserLocation(false);
+  EXPECT_FALSE(view->isUserLocationVisible());
   EXPECT_FALSE(view->userLocation());
   EXPECT_FALSE(located->superviewPointer());
 }

@@ -79,10 +79,10 @@ TEST_F(MapViewTest, APanMovesTheCentreByTheDragAndAsksForTheNewTiles) {
   std::vector<std::string> keys = server.requestedKeys();
   ASSERT_GT(keys.size(), before);
   for (std::size_t i = before; i < keys.size(); ++i) {
-    int column = 0, row = 0;
-    ASSERT_TRUE(mapsdk::TileKeyMap::SplitKey(keys[i], column, row));
-    EXPECT_GT(column, oldRight);
-    EXPECT_LE(column, Status().loadedRightCol);
+    gmengine::GridKey key;
+    ASSERT_TRUE(gmengine::GridKey::Parse(keys[i], key));
+    EXPECT_GT(key.x, oldRight);
+    EXPECT_LE(key.x, Status().loadedRightCol);
   }
 }
 
@@ -109,23 +109,38 @@ TEST_F(MapViewTest, PinchesAndTapsChangeTheLevelAndAskForTheTilesOfTheNewLevel) 
   EXPECT_EQ(StreetLevel(), 13);
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 3.0));
   EXPECT_EQ(Status().level, 15);
+  // Until the engine has drawn the new level the map takes no second pinch.
+  EXPECT_FALSE(platform::UIDriver::pinch(*view, 0.3));
+  ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 0.3));
   EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 1.15));  // slightly enlarged: no step down
   EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(Rest());
 
   // A double tap raises the level about the tapped point; a two-finger tap lowers it.
   ASSERT_TRUE(platform::UIDriver::tapAt({160, 240}, 2));
   EXPECT_EQ(Status().level, 14);
+  ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::twoFingerTap(*view));
   EXPECT_EQ(Status().level, 13);
+  ASSERT_TRUE(Rest());
   EXPECT_TRUE(view->zoomIn());
   EXPECT_EQ(view->zoomLevel(), 14);
+  ASSERT_TRUE(Rest());
 
   view->setZoomLevel(25);
   EXPECT_EQ(view->zoomLevel(), 18);
+  ASSERT_TRUE(Rest());
   EXPECT_TRUE(view->zoomIn());  // nothing happens at the deepest level
   EXPECT_EQ(view->zoomLevel(), 18);
+  // Nor can the map be pinched open there; closed it can.
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 2.0));
+  EXPECT_EQ(view->zoomLevel(), 18);
+  ASSERT_TRUE(Rest());
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 0.5));
+  EXPECT_EQ(view->zoomLevel(), 17);
   view->setZoomLevel(0);
   EXPECT_EQ(view->zoomLevel(), 3);
 }
@@ -457,7 +472,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadThatCannotSaveStopsOnceAndKeepsOnlyWhole
   EXPECT_LT(stored, 5461);
   void* data = nullptr;
   int size = 0;
-  EXPECT_EQ(control->OfflineStore().ReadGridData(11, gmengine::CVString("395_147"), 11, data, size), 1);
+  EXPECT_EQ(control->OfflineStore().ReadGridData(11, gmengine::GridKey{395, 147}, 11, data, size), 1);
   EXPECT_GT(size, 1000);
   gmengine::VFree(data);
 }

@@ -71,6 +71,18 @@ class MapViewTest : public UITest {
     gmengine::MapControlOfEngine()->RequestRepaint();
     return runUntil([&] { return paints > before; }, 5) && view->mapImageView().image() != nullptr;
   }
+  // After a gesture: until the engine's repaint has put the canvas back home.
+  bool Rest() {
+    RealClockWhile real(*this);
+    const int before = paints;
+    return runUntil([&] { return paints > before; }, 5) &&
+           view->scrollView().contentOffset() == (platform::Point{640, 960}) &&
+           view->scrollView().zoomScale() == 1;
+  }
+  // A view's frame in the map view's points.
+  platform::Rect OnMap(const platform::View& v) const {
+    return view->convertRectFromView(v.frame(), v.superviewPointer());
+  }
   int StreetLevel() const { return gmengine::MapControlOfEngine()->StreetLayer().Needed()[0].level; }
   mapsdk::CMapStatus& Status() { return mapsdk::CMapStatus::shared(); }
 

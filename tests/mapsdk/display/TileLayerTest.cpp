@@ -8,6 +8,7 @@
 
 #include "mapsdk/display/CGridLayer.h"
 #include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/CTrafficReq.h"
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/display/TileImage.h"
 #include "mapsdk/engine/CVGlobalMan.h"
@@ -132,10 +133,10 @@ TEST_F(TileLayerTest, OneBatchFillsTheWindowWithTheMapsShapes) {
   std::vector<std::string> keys = server.requestedKeys();
   ASSERT_FALSE(keys.empty());
   EXPECT_LE(keys.size(), 20u);
-  int firstColumn = 0, firstRow = 0;  // the innermost ring comes first
-  ASSERT_TRUE(TileKeyMap::SplitKey(keys.front(), firstColumn, firstRow));
-  EXPECT_LE(std::abs(firstColumn - CenterColumn()), 1);
-  EXPECT_LE(std::abs(firstRow - CenterRow()), 1);
+  gmengine::GridKey first;  // the innermost ring comes first
+  ASSERT_TRUE(gmengine::GridKey::Parse(keys.front(), first));
+  EXPECT_LE(std::abs(first.x - CenterColumn()), 1);
+  EXPECT_LE(std::abs(first.y - CenterRow()), 1);
   EXPECT_NE(keys.back(), keys.front());
   EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
   EXPECT_EQ(status.loadedLeftCol, status.firstTileCol);
@@ -180,8 +181,8 @@ TEST_F(TileLayerTest, ABrokenTileIsRefusedNotCachedAndAskedAgain) {
   std::vector<std::string> keys = server.requestedKeys();
   std::vector<std::string> second(keys.end() - 2, keys.end());
   std::sort(second.begin(), second.end());
-  std::vector<std::string> expected{TileKeyMap::KeyOf(CenterColumn(), CenterRow()),
-                                    TileKeyMap::KeyOf(CenterColumn() + 1, CenterRow())};
+  std::vector<std::string> expected{gmengine::GridKey{CenterColumn(), CenterRow()}.Text(),
+                                    gmengine::GridKey{CenterColumn() + 1, CenterRow()}.Text()};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(second, expected);
 }
@@ -190,7 +191,7 @@ TEST_F(TileLayerTest, ACutShortAnswerKeepsWhatArrivedAndAsksForTheRest) {
   layer->Request()->SetClient(nullptr);
   layer->Update();  // lists the window's tiles without asking
   std::vector<std::string> keys;
-  for (const auto& t : layer->Needed()) keys.push_back(TileKeyMap::KeyOf(t.x, t.y));
+  for (const auto& t : layer->Needed()) keys.push_back(t.Key().grid.Text());
   ASSERT_FALSE(keys.empty());
   std::string whole = server.batchAnswer("map", 12, keys);
   std::size_t header = 8 + 8 * keys.size();
@@ -224,13 +225,13 @@ TEST_F(TileLayerTest, OfflineTilesArePreferredToTheNetwork) {
   status.SetLevel(11);
   status.UpdateBounds(status.KeptCols(), status.KeptRows());
   int column = CenterColumn(), row = CenterRow();
-  std::string name = TileKeyMap::KeyOf(column, row);
+  std::string name = gmengine::GridKey{column, row}.Text();
   offline = std::make_unique<gmengine::COfflineDataCache>();
   offline->Init(CVString::FromUtf8(home.path() + "/GeoMapSdk/"), CVString("10000001"), 0);
   int stored = 0;
   ASSERT_EQ(offline->CreateOfflineDat(11, CVString::FromUtf8(name), 11, 12, stored), 1);
   std::string png = server.tile("map", 11, column, row);
-  ASSERT_EQ(offline->WriteGridData(11, CVString::FromUtf8(name), 11, 12, 11, png.data(),
+  ASSERT_EQ(offline->WriteGridData(11, gmengine::GridKey{column, row}, 11, 12, 11, png.data(),
                                    static_cast<int>(png.size())),
             1);
   MakeLayer();
@@ -262,11 +263,18 @@ TEST_F(TileLayerTest, AMissingTileIsDrawnFromItsParentMagnified) {
   layer->Draw(target);
   EXPECT_EQ(target.bitmaps.size(), shown.size());
   EXPECT_EQ(target.PixelAt(320, 480), 0xFFE04030u);  // the dot, twice as large
+
+  // The substitutes count against the layer's pixels and go with them when it is hidden.
+  const std::size_t tileBytes = tileimage::kTilePixels * sizeof(std::uint32_t);
+  EXPECT_GE(layer->Request()->DecodedBytes(), shown.size() * tileBytes);
+  layer->Show(false);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  EXPECT_TRUE(layer->DrawList().empty());
 }
 
 TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
-  gmengine::CVArray<CVString> keys;
-  for (int i = 0; i < 41; ++i) keys.Add(CVString::FromUtf8(TileKeyMap::KeyOf(i, 0)));
+  gmengine::CVArray<gmengine::GridKey> keys;
+  for (int i = 0; i < 41; ++i) keys.Add(gmengine::GridKey{i, 0});
   EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, keys, 1, 1), 0);
   keys.SetSize(40);
   server.enqueue([] {
@@ -278,7 +286,7 @@ TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
   keys.SetSize(10);
   EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, keys, 2, 1), 0);  // already on its way
   EXPECT_EQ(client.RequestGrids(0, 13, 0, 0, keys, 3, 1), 1);
-  gmengine::CVArray<CVString> none;
+  gmengine::CVArray<gmengine::GridKey> none;
   EXPECT_EQ(client.RequestGrids(0, 12, 0, 0, none, 4, 1), 0);
 }
 
@@ -321,7 +329,7 @@ TEST_F(TileLayerTest, AnEmptyTileIsPaintedInTheBackgroundOfItsLevel) {
     layer->Request()->SetClient(nullptr);
     layer->Update();
     const auto& first = layer->Needed()[0];
-    layer->Request()->OnTileData(nullptr, 0, TileKeyMap::KeyOf(first.x, first.y), level, 0);
+    layer->Request()->OnTileData(nullptr, 0, first.Key().grid, level, 0);
     ASSERT_NE(layer->Needed()[0].data, nullptr);
     EXPECT_EQ(static_cast<const std::uint32_t*>(layer->Needed()[0].data)[0], tileimage::BackgroundFor(level));
   }
@@ -329,3 +337,45 @@ TEST_F(TileLayerTest, AnEmptyTileIsPaintedInTheBackgroundOfItsLevel) {
 }
 
 }  // namespace
+
+// Decoded pixels: one 256 x 256 buffer per kept tile at most while shown, none while hidden.
+TEST_F(TileLayerTest, DecodedPixelsStayWithinTheKeptBlockAndGoWhenHidden) {
+  const std::size_t tileBytes = tileimage::kTilePixels * sizeof(std::uint32_t);
+  const std::size_t budget = static_cast<std::size_t>(status.KeptCols() * status.KeptRows()) * tileBytes;
+  for (int screen = 0; screen < 6; ++screen) {
+    status.SetCenter(kCenterX + screen * 640 * status.upp, kCenterY);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    layer->Update();
+    ASSERT_TRUE(WaitForBatch());
+    ASSERT_EQ(TilesWithData(), layer->Needed().GetSize());
+    EXPECT_LE(layer->Request()->DecodedBytes(), budget);
+    EXPECT_LE(layer->Request()->Cache().GetCount(), status.KeptCols() * status.KeptRows());
+  }
+  const std::size_t requests = server.requestCount();
+
+  layer->Show(false);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  EXPECT_EQ(TilesWithData(), 0);
+  RecordingTarget hidden;
+  layer->Draw(hidden);
+  EXPECT_TRUE(hidden.bitmaps.empty());
+
+  // Shown again, the window decodes from the memory cache without asking the service.
+  layer->Show(true);
+  layer->Update();
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+  EXPECT_EQ(server.requestCount(), requests);
+  EXPECT_LE(layer->Request()->DecodedBytes(), budget);
+}
+
+// A layer that starts hidden (satellite, traffic) holds no pixels when its block is sized.
+TEST_F(TileLayerTest, ALayerHiddenBeforeItsBlockIsSizedMakesNoBuffers) {
+  layer->Show(false);
+  layer->Request()->Init(status.KeptCols() + 1, status.KeptRows(), 500, "SatData.Index", "Satllite.ca", false,
+                         true);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  layer->Update();  // hidden: nothing asked, nothing decoded
+  platform::RunLoop::main().runFor(0.05);
+  EXPECT_EQ(server.requestCount(), 0u);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+}

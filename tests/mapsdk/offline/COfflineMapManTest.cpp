@@ -30,14 +30,14 @@ class FakeGridClient : public OfflineGridClient {
     ++cancels;
     return 1;
   }
-  int RequestGrids(int kind, int level, const CVArray<CVString>& keys, int sequence, int flag) override {
+  int RequestGrids(int kind, int level, const CVArray<GridKey>& keys, int sequence, int flag) override {
     batches.push_back({kind, level, keys, sequence});
     return 1;
   }
   struct Batch {
     int kind;
     int level;
-    CVArray<CVString> keys;
+    CVArray<GridKey> keys;
     int sequence;
   };
   int mapRequesting = 0;
@@ -73,10 +73,10 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
   // Answers the last batch as the map controller does: every tile, then ContinueDownload.
   void AnswerLastBatch() {
     const FakeGridClient::Batch batch = client.batches.back();
-    for (const CVString& key : batch.keys) {
-      std::string tile = "tile " + key.ToUtf8();
+    for (const GridKey& key : batch.keys) {
+      std::string tile = "tile " + key.Text();
       ASSERT_EQ(man->SaveGridData(tile.data(), static_cast<int>(tile.size()), key, batch.level), 1)
-          << key.ToUtf8();
+          << key.Text();
     }
     man->ContinueDownload(man->GetHeadReceived(), 1);
   }
@@ -97,13 +97,13 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
   EXPECT_EQ(client.batches[0].level, 11);
   EXPECT_EQ(client.batches[0].sequence, 1000001);
   ASSERT_EQ(client.batches[0].keys.GetSize(), 1);
-  EXPECT_EQ(client.batches[0].keys[0], CVString("3_4"));
+  EXPECT_EQ(client.batches[0].keys[0], (GridKey{3, 4}));
 
   AnswerLastBatch();
   ASSERT_EQ(client.batches.size(), 2u);
   EXPECT_EQ(client.batches[1].level, 12);
   ASSERT_EQ(client.batches[1].keys.GetSize(), 4);
-  EXPECT_EQ(client.batches[1].keys[3], CVString("7_9"));
+  EXPECT_EQ(client.batches[1].keys[3], (GridKey{7, 9}));
 
   // A pause (stop) and a resume continue where the file stops.
   int id = 131;
@@ -126,7 +126,7 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
 
   void* data = nullptr;
   int size = 0;
-  ASSERT_EQ(store.ReadGridData(11, CVString("200_260"), 17, data, size), 1);
+  ASSERT_EQ(store.ReadGridData(11, GridKey{200, 260}, 17, data, size), 1);
   EXPECT_EQ(std::string(static_cast<char*>(data), static_cast<std::size_t>(size)), "tile 200_260");
   VFree(data);
 }

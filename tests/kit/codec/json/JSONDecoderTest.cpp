@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -714,6 +715,70 @@ TEST(JSONDecoder, DictionariesHoldingContainers) {
         EXPECT_EQ(first.dictionaryValue()->valueForKey("n").intValue(), last);
       else
         EXPECT_EQ(first.intValue(), last);
+    }
+  }
+}
+
+// Records one after another with the same keys, the same keys in another order, one more or one
+// less, a repeated key, and nested records whose keys differ at the same depth: each reads back
+// its own pairs, by key and whole, in one document and over documents read by one decoder.
+TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
+  const std::vector<std::vector<std::string>> shapes = {{"id", "name", "city"},
+                                                        {"id", "name", "city"},
+                                                        {"city", "name", "id"},
+                                                        {"id", "name", "city", "pay"},
+                                                        {"id", "name"},
+                                                        {"id", "name", "id"},
+                                                        {"id", "name", "city"},
+                                                        {"a_key_longer_than_the_pool_takes_"
+                                                         "for_its_keys_of_short_text",
+                                                         "name", "city"},
+                                                        {"", "name", "city"},
+                                                        {"id", "name", "city"}};
+  std::mt19937 rng(3);
+  std::string text = "[";
+  std::vector<std::map<std::string, int>> expected;
+  for (int r = 0; r < 400; ++r) {
+    const auto& keys = shapes[rng() % shapes.size()];
+    std::map<std::string, int> pairs;
+    text += r ? ",{" : "{";
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      const int v = static_cast<int>(rng() % 1000);
+      text += (k ? ",\"" : "\"") + keys[k] + "\":" + std::to_string(v);
+      pairs[keys[k]] = v;
+    }
+    // A nested record at the next depth, with the shape of another.
+    const auto& inner = shapes[rng() % shapes.size()];
+    text += ",\"inner\":{";
+    for (std::size_t k = 0; k < inner.size(); ++k)
+      text += (k ? ",\"" : "\"") + inner[k] + "\":" + std::to_string(k);
+    text += "}}";
+    expected.push_back(std::move(pairs));
+    expected.back()["inner"] = static_cast<int>(inner.size() - (inner.size() == 3 && inner[0] == inner[2]));
+  }
+  text += "]";
+  JSONDecoder kept;
+  for (int pass = 0; pass < 3; ++pass) {
+    Value root =
+        pass == 0 ? json::objectFromJSONString(text) : kept.objectWithUTF8String(text.data(), text.size());
+    auto list = root.arrayValue();
+    ASSERT_TRUE(list) << pass;
+    ASSERT_EQ(list->count(), expected.size());
+    for (std::size_t r = 0; r < expected.size(); ++r) {
+      auto d = list->objectAtIndex(r).dictionaryValue();
+      ASSERT_EQ(d->count(), expected[r].size()) << r;
+      std::map<std::string, int> seen;
+      d->enumerate([&](const std::string& key, const Value& v) {
+        seen[key] =
+            key == "inner" ? static_cast<int>(v.dictionaryValue()->count()) : static_cast<int>(v.intValue());
+        return true;
+      });
+      ASSERT_EQ(seen, expected[r]) << r;
+      for (const auto& [key, v] : expected[r])
+        if (key != "inner") {
+          ASSERT_EQ(d->valueForKey(key).intValue(), v) << r << " " << key;
+        }
+      EXPECT_TRUE(d->valueForKey("missing").isNull());
     }
   }
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 #include "kit/http/NetHTTPRequestErrors.h"
 #include "kit/http/ui/NetAuthenticationDialog.h"
 #include "platform/ui/Application.h"

@@ -1,4 +1,4 @@
-#include "platform/location/MapViewUtil.h"
+#include "platform/mapview/MapViewUtil.h"
 
 #include <algorithm>
 

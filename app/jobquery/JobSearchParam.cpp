@@ -1,4 +1,4 @@
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 
 #include <string>
 #include <utility>

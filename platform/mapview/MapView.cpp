@@ -1,4 +1,4 @@
-#include "platform/location/MapView.h"
+#include "platform/mapview/MapView.h"
 
 #include <algorithm>
 #include <cmath>

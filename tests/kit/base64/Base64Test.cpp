@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 
 namespace kavro {
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/location/MapView.h"
+#include "platform/mapview/MapView.h"
 
 // The radius arithmetic every map view of the application shares: a search circle is the circle
 // of 290 points around the map's centre.

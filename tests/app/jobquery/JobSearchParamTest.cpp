@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/jobsearch/JobSearchParam.h"
+#include "app/jobquery/JobSearchParam.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/LocationUtil.h"
 #include "kit/core/StoreDataTypes.h"

@@ -1,4 +1,4 @@
-#include "kit/core/Base64.h"
+#include "kit/base64/Base64.h"
 
 #include "platform/crypto/TripleDes.h"
 #include "platform/foundation/Text.h"

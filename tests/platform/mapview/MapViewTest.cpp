@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/location/MapView.h"
-#include "platform/location/MapViewUtil.h"
+#include "platform/mapview/MapView.h"
+#include "platform/mapview/MapViewUtil.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/Window.h"

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mapsdk/display/TileImage.h"
+#include "tests/support/MapFixtureServer.h"
+
+using namespace mapsdk;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Pixels = std::vector<std::uint32_t>;
+
+void PutBigEndian(Bytes& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+void Chunk(Bytes& png, const char* type, const Bytes& body) {
+  PutBigEndian(png, static_cast<std::uint32_t>(body.size()));
+  const std::size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), body.begin(), body.end());
+  PutBigEndian(
+      png, static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+}
+
+std::uint8_t Paeth(int a, int b, int c) {
+  const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// A 256 x 256 PNG of 8-bit RGB (channels 3) or RGBA (4) written by hand: row y uses filter y % 5,
+// the stream is cut into IDATs of `split` bytes, and a text chunk stands before them.
+Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
+  const int side = 256, rowBytes = side * channels;
+  std::mt19937 rng(seed);
+  Bytes raw(static_cast<std::size_t>(side * rowBytes));
+  // Smooth gradients with noise, so that every filter has something to predict.
+  for (int y = 0; y < side; ++y)
+    for (int i = 0; i < rowBytes; ++i)
+      raw[static_cast<std::size_t>(y * rowBytes + i)] = static_cast<std::uint8_t>(
+          y + i / channels * (i % channels + 1) + (rng() % 64 == 0 ? rng() % 9 : 0));
+  Bytes filtered;
+  for (int y = 0; y < side; ++y) {
+    const int filter = y % 5;
+    filtered.push_back(static_cast<std::uint8_t>(filter));
+    const std::uint8_t* row = raw.data() + y * rowBytes;
+    const std::uint8_t* up = y > 0 ? row - rowBytes : nullptr;
+    for (int i = 0; i < rowBytes; ++i) {
+      const int a = i >= channels ? row[i - channels] : 0, b = up ? up[i] : 0,
+                c = up && i >= channels ? up[i - channels] : 0;
+      const int predicted = filter == 1   ? a
+                            : filter == 2 ? b
+                            : filter == 3 ? (a + b) / 2
+                            : filter == 4 ? Paeth(a, b, c)
+                                          : 0;
+      filtered.push_back(static_cast<std::uint8_t>(row[i] - predicted));
+    }
+  }
+  uLongf packedSize = compressBound(static_cast<uLong>(filtered.size()));
+  Bytes packed(packedSize);
+  EXPECT_EQ(compress(packed.data(), &packedSize, filtered.data(), static_cast<uLong>(filtered.size())), Z_OK);
+  packed.resize(packedSize);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes header;
+  PutBigEndian(header, side);
+  PutBigEndian(header, side);
+  header.insert(header.end(), {8, static_cast<std::uint8_t>(channels == 4 ? 6 : 2), 0, 0, 0});
+  Chunk(png, "IHDR", header);
+  const std::string text = "Comment\0tiles";
+  Chunk(png, "tEXt", Bytes(text.begin(), text.end()));
+  for (std::size_t at = 0; at < packed.size(); at += split) {
+    Chunk(png, "IDAT",
+          Bytes(packed.begin() + static_cast<long>(at),
+                packed.begin() + static_cast<long>(std::min(packed.size(), at + split))));
+  }
+  Chunk(png, "IEND", {});
+  return png;
+}
+
+// What libpng itself makes of the bytes, in the tile's words; empty when it refuses them.
+Pixels LibpngPixels(const Bytes& png) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return {};
+  image.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
+  Pixels pixels(PNG_IMAGE_SIZE(image) / 4);
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  return pixels;
+}
+
+// A 256 x 256 picture written by libpng in another layout (grey, palette, 16-bit).
+Bytes LibpngWritten(png_uint_32 format, std::uint32_t seed) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = 256;
+  image.height = 256;
+  image.format = format;
+  if (format & PNG_FORMAT_FLAG_COLORMAP) image.colormap_entries = 256;
+  std::mt19937 rng(seed);
+  Bytes source(PNG_IMAGE_SIZE(image));
+  for (std::size_t i = 0; i < source.size(); ++i)
+    source[i] = static_cast<std::uint8_t>((i / 1024 + (rng() % 32 == 0)) * 37);
+  Bytes colormap(256 * 4);
+  for (auto& b : colormap) b = static_cast<std::uint8_t>(rng());
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, source.data(), 0, colormap.data());
+  Bytes png(size);
+  EXPECT_TRUE(png_image_write_to_memory(&image, png.data(), &size, 0, source.data(), 0, colormap.data()));
+  png.resize(size);
+  return png;
+}
+
+bool Decodes(const Bytes& png, Pixels& out) {
+  out.assign(tileimage::kTilePixels, 0);
+  return tileimage::Decode(png.data(), png.size(), out.data());
+}
+
+Bytes Of(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+}  // namespace
+
+// Every picture decodes to exactly the words libpng gives: the service's street (RGB) and traffic
+// (RGBA) tiles, hand-made files using all five row filters over split streams, files libpng wrote
+// (colour space chunks saying sRGB), and layouts that only libpng reads (grey, palette, 16-bit).
+TEST(TileDecodeTest, PicturesDecodeToTheSameWordsAsLibpng) {
+  kavro::test::MapFixtureServer service;
+  std::vector<Bytes> pictures = {Of(service.tile("map", 15, 6327, 2356)),
+                                 Of(service.tile("tra", 13, 1581, 589)),
+                                 HandMadePng(3, 1 << 20, 1),
+                                 HandMadePng(4, 8192, 2),
+                                 HandMadePng(3, 100, 3),
+                                 LibpngWritten(PNG_FORMAT_GRAY, 4),
+                                 LibpngWritten(PNG_FORMAT_RGB, 8),
+                                 LibpngWritten(PNG_FORMAT_RGBA, 9),
+                                 LibpngWritten(PNG_FORMAT_RGB | PNG_FORMAT_FLAG_COLORMAP, 5),
+                                 LibpngWritten(PNG_FORMAT_LINEAR_RGB_ALPHA, 6)};
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_LE(pictures[i].size(), tileimage::kMaxTileBytes);
+    const Pixels expected = LibpngPixels(pictures[i]);
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(tileimage::kTilePixels));
+    Pixels decoded;
+    ASSERT_TRUE(Decodes(pictures[i], decoded));
+    EXPECT_EQ(decoded, expected);
+  }
+}
+
+// Damage is refused as libpng refuses it: a flipped bit under a chunk's CRC, a stream whose
+// Adler-32 does not match (CRC made good), a file cut short, a file without its end.
+TEST(TileDecodeTest, DamagedPicturesAreRefused) {
+  const Bytes good = HandMadePng(3, 4096, 7);
+  Pixels out;
+  ASSERT_TRUE(Decodes(good, out));
+  const std::size_t firstIdat = 8 + 25 + 12 + 13;  // signature, IHDR, the text chunk
+
+  Bytes flipped = good;
+  flipped[firstIdat + 8 + 100] ^= 0x10;
+  EXPECT_FALSE(Decodes(flipped, out));
+
+  // The last IDAT's last four bytes are the stream's Adler-32.
+  Bytes adler = good;
+  const std::size_t iend = adler.size() - 12;
+  adler[iend - 4 - 1] ^= 0x01;
+  std::size_t chunk = firstIdat;
+  while (chunk + 12 + 4096 < iend) chunk += 12 + 4096;
+  const std::uint32_t length = static_cast<std::uint32_t>(iend - chunk - 12);
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, adler.data() + chunk + 4, length + 4));
+  for (int k = 0; k < 4; ++k)
+    adler[iend - 4 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
+  EXPECT_FALSE(Decodes(adler, out));
+
+  EXPECT_FALSE(Decodes(Bytes(good.begin(), good.begin() + static_cast<long>(good.size() / 2)), out));
+  Bytes noEnd(good.begin(), good.end() - 12);
+  EXPECT_EQ(Decodes(noEnd, out), !LibpngPixels(noEnd).empty());
+}
