@@ -289,7 +289,9 @@ void GMKMapView::setVisibleMapRect(const GMKMapRect& rect, bool animated) {
   internal_->delegateRegionDidChangeAnimated(animated);
 }
 
-GMKMapRect GMKMapView::visibleMapRect() const { return GMKVRectToMapRect(CMapStatus::shared().mapBounds); }
+GMKMapRect GMKMapView::visibleMapRect() const {
+  return Control() ? GMKVRectToMapRect(Control()->Status().mapBounds) : GMKMapRect{};
+}
 
 GMKMapRect GMKMapView::mapRectThatFits(const GMKMapRect& rect) const {
   gmengine::_VRect r = GMKMapRectToVRect(rect);
@@ -342,14 +344,14 @@ bool GMKMapView::isScrollEnabled() const { return internal_ && internal_->scroll
 platform::Point GMKMapView::convertCoordinateToPoint(CLLocationCoordinate2D c) const {
   double x = 0, y = 0;
   gmengine::GeoToMercator(c.longitude, c.latitude, &x, &y);
-  gmengine::_VPoint p = CMapStatus::shared().MapToScreen(x, y);
+  gmengine::_VPoint p = Control() ? Control()->Status().MapToScreen(x, y) : gmengine::_VPoint{};
   GMKPixelPoint s = GMKPixelToScreenPoint({p.x, p.y});
   return {static_cast<double>(s.x), static_cast<double>(s.y)};
 }
 
 CLLocationCoordinate2D GMKMapView::convertPointToCoordinate(platform::Point point) const {
   GMKPixelPoint p = ToPixel(point.x, point.y);
-  gmengine::_VPoint m = CMapStatus::shared().ScreenToMap(p.x, p.y);
+  gmengine::_VPoint m = Control() ? Control()->Status().ScreenToMap(p.x, p.y) : gmengine::_VPoint{};
   CLLocationCoordinate2D c;
   gmengine::MercatorToGeo(m.x, m.y, &c.longitude, &c.latitude);
   return c;

@@ -71,7 +71,9 @@ constexpr double kRealSlice = 0.002;      // real seconds the engine's threads g
 constexpr double kMaxPanPoints = 100000;
 // A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.
 constexpr double kStreetShare = 0.005;
-constexpr std::uint32_t kBlankFill = 0xF5F3F0;  // the back buffer before any tile (RRGGBB)
+// Where no tile is drawn: the back buffer's fill and its grid lines (RRGGBB).
+constexpr std::uint32_t kBlankFill = gmengine::CMapControl::kBackground & 0xFFFFFFu;
+constexpr std::uint32_t kBlankGrid = gmengine::CMapControl::kGridColor & 0xFFFFFFu;
 
 // The map screen of "map open": a map view over the whole of its view.
 class MapHostController : public platform::ViewController {
@@ -454,12 +456,12 @@ std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& m
   std::uint32_t land = 0;
   std::size_t landCount = 0;
   for (const auto& [rgb, count] : colours) {
-    if (rgb != kBlankFill && count > landCount) {
+    if (rgb != kBlankFill && rgb != kBlankGrid && count > landCount) {
       land = rgb;
       landCount = count;
     }
   }
-  const std::size_t blank = colours.count(kBlankFill) ? colours[kBlankFill] : 0;
+  const std::size_t blank = colours[kBlankFill] + colours[kBlankGrid];
   const double streets = (total - double(blank) - double(landCount)) / total;
   if (streets >= kStreetShare) return Outcome::Done;
   std::string seen = Percent(double(blank) / total) + " blank " + Hex(kBlankFill);

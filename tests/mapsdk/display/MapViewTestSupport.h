@@ -20,7 +20,6 @@ class MapViewTest : public UITest {
   void SetUp() override {
     UITest::SetUp();
     platform::Environment::setMapHostUrl(server.hostUrl() + "/");
-    mapsdk::CMapStatus::shared().Reset();
     manager = std::make_unique<mapsdk::GMKMapManager>();
     ASSERT_TRUE(manager->start({}));
     platform::NotificationCenter::defaultCenter().addObserver(
@@ -31,7 +30,6 @@ class MapViewTest : public UITest {
     if (view) view->removeFromSuperview();
     view.reset();
     manager.reset();
-    mapsdk::CMapStatus::shared().Reset();
     platform::Environment::setMapHostUrl("");
     UITest::TearDown();
   }
@@ -72,7 +70,7 @@ class MapViewTest : public UITest {
     return runUntil([&] { return paints > before; }, 5) && view->mapImageView().image() != nullptr;
   }
   int StreetLevel() const { return gmengine::MapControlOfEngine()->StreetLayer().Needed()[0].level; }
-  mapsdk::CMapStatus& Status() { return mapsdk::CMapStatus::shared(); }
+  mapsdk::CMapStatus& Status() { return gmengine::MapControlOfEngine()->Status(); }
 
   TempHome home;
   MapFixtureServer server;
