@@ -35,8 +35,7 @@ bool IsHttpFailure(int message) {
 
 }  // namespace
 
-GridReq::GridReq(GridKind kind, CMapStatus* status)
-    : kind_(kind), status_(status) {}
+GridReq::GridReq(GridKind kind, CMapStatus* status) : kind_(kind), status_(status) {}
 
 GridReq::~GridReq() = default;
 
