@@ -61,8 +61,7 @@ void Prepare() {
   if (!mkdtemp(home)) return;
   platform::Environment::setHomeRoot(home);
   manager = std::make_unique<mapsdk::GMKMapManager>();
-  static int handle = 0;
-  gmengine::initWindowAndMapControl(&handle);
+  gmengine::initWindowAndMapControl({});  // no view: the bench reads the controller
   gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
   gmengine::AdjustMapWindow(control, 0, 0, kWidth, kHeight);
   const int upp = mapsdk::CMapStatus::UnitsPerPixel(12);

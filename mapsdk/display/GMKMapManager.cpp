@@ -354,12 +354,12 @@ int MapControlTapMove(CMapControlBlock* control, int x, int y) {
   return 1;
 }
 
-int initWindowAndMapControl(void* handle) {
+int initWindowAndMapControl(std::weak_ptr<CVWndView> view) {
   CVMainGlobalMan* global = GetMainGlobalMan();
   if (!global || !global->engine) return 0;
   if (!global->mapWindow) {
     auto* window = new CVWnd();
-    window->Create(handle);
+    window->Create(std::move(view));
     global->mapWindow = window;
     // The window lives as long as the engine.
     AfterRelease(global->engine, [] {

@@ -122,7 +122,7 @@ void GMKMapView::build() {
   addGestureRecognizer(pan_);
   addGestureRecognizer(pinch_);
 
-  gmengine::initWindowAndMapControl(this);
+  gmengine::initWindowAndMapControl(std::static_pointer_cast<GMKMapView>(shared_from_this()));
   gmengine::initLocationControl();
   ++g_liveViews;
   registerNotification();
@@ -158,6 +158,10 @@ void GMKMapView::willMoveToWindow(platform::Window* window) {
   platform::View::willMoveToWindow(window);
   if (!internal_) return;
   if (window) {
+    // The map on screen shows the engine window.
+    if (gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan(); global && global->mapWindow) {
+      global->mapWindow->SetView(std::static_pointer_cast<GMKMapView>(shared_from_this()));
+    }
     registerNotification();
     adjustMapWindowWithFrame(frame());
   } else {

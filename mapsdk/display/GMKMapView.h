@@ -14,6 +14,7 @@
 #include "mapsdk/display/LocationView.h"
 #include "mapsdk/display/PaopaoBaseView.h"
 #include "mapsdk/display/TapDetectingView.h"
+#include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/PanGestureRecognizer.h"
@@ -80,7 +81,7 @@ class GeoMapView : public platform::ImageView {
 // taps into moves and zooms of the engine. The first map view of the process creates the engine
 // window, the map controller and the location object; later ones share them. Made with create();
 // none without a map engine (GMKMapManager). Main thread.
-class GMKMapView : public platform::View {
+class GMKMapView : public platform::View, public gmengine::CVWndView {
  public:
   static std::shared_ptr<GMKMapView> create(platform::Rect frame);
   explicit GMKMapView(platform::Rect frame);
@@ -146,6 +147,8 @@ class GMKMapView : public platform::View {
 
   // Shows the engine's back buffer; puts the content back home.
   void updateMap();
+  // The engine window drew a new picture (this view shows the window while it is on screen).
+  void OnWindowUpdate(const gmengine::CVWnd&) override { updateMap(); }
   // Whether the engine window already has this frame's size in engine pixels.
   bool isEngineWindowEqualsFrame(platform::Rect frame) const;
   bool adjustMapWindowWithFrame(platform::Rect frame);

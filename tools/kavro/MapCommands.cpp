@@ -98,19 +98,13 @@ struct MapSession {
   std::unique_ptr<mapsdk::GMKSearch> search;
   std::shared_ptr<mapsdk::GMKOfflineMap> offline;
   std::shared_ptr<MapHostController> screen;
-  int paints = 0;
   // After "map host close": the map draws what it keeps, and tiles that cannot come are no failure.
   bool hostClosed = false;
 };
 
 // Lives until the process ends: the engine's threads may still run while static objects go.
 MapSession& Session() {
-  static MapSession* session = [] {
-    auto* s = new MapSession();
-    platform::NotificationCenter::defaultCenter().addObserver(
-        gmengine::kNotificationMainMapPaint, nullptr, [s](const auto&) { ++s->paints; }, s);
-    return s;
-  }();
+  static MapSession* session = [] { return new MapSession(); }();
   return *session;
 }
 
@@ -209,7 +203,8 @@ TileCount Tiles() {
 // The map has stopped moving and every tile of its window has arrived.
 bool MapSettled() {
   gmengine::CMapControlBlock* control = Control();
-  if (!control || control->IsSliding() || control->GridClient().IsBusy()) return false;
+  if (!control || control->IsSliding() || control->IsGliding() || control->GridClient().IsBusy())
+    return false;
   TileCount tiles = Tiles();
   return tiles.needed > 0 && tiles.arrived == tiles.needed;
 }
@@ -227,10 +222,16 @@ std::string WaitForMap() {
     return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
            " tiles came from the map service at " + MapHost() + " in " + Seconds(kMapPatience);
   }
-  MapSession& s = Session();
-  const int before = s.paints;
+  // The map on screen shows the engine window: a new picture there is the repaint.
+  std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
+  if (!map) return {};
+  const std::shared_ptr<platform::Image> before = map->mapImageView().getMapImage();
   Control()->RequestRepaint();
-  if (!WaitForEngine([&] { return s.paints > before; }, kMapPatience)) return "the map was not redrawn";
+  auto repainted = [&] {
+    const std::shared_ptr<platform::Image>& now = map->mapImageView().getMapImage();
+    return now && now != before;
+  };
+  if (!WaitForEngine(repainted, kMapPatience)) return "the map was not redrawn";
   return {};
 }
 

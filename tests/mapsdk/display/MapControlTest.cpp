@@ -8,6 +8,7 @@
 #include "mapsdk/display/CMapControl.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "mapsdk/raster/CVDC.h"
@@ -36,6 +37,12 @@ class MapControlTest : public MapViewTest {
   // Runs the loop (virtual clock) until the animation or slide under way has ended.
   bool Settle(const std::function<bool()>& done) { return runUntil(done, 10); }
   int animationSteps = 0;
+};
+
+// Stands in for the map view as what shows the engine window: counts the pictures.
+struct CountingWndView : gmengine::CVWndView {
+  void OnWindowUpdate(const gmengine::CVWnd&) override { ++updates; }
+  int updates = 0;
 };
 
 // A controller drawn into a bitmap of its own window size; the pixel at (x, y).
@@ -78,6 +85,27 @@ TEST_F(MapControlTest, TwoControllersKeepTheirOwnCamera) {
   EXPECT_EQ(other.Status().centerX, x0 + 100000);
   other.SetLevel(7, 1, 0, 0);
   EXPECT_EQ(Status().level, level0);
+}
+
+TEST_F(MapControlTest, TheEngineWindowShowsItsPicturesOnTheMapViewOnScreenOnly) {
+  ASSERT_TRUE(OpenMap());
+  // A second map on screen takes the window's pictures; the first keeps what it showed.
+  auto second = mapsdk::GMKMapView::create({0, 0, 320, 480});
+  ASSERT_TRUE(second);
+  window->addSubview(second);
+  const std::shared_ptr<platform::Image> shown = view->mapImageView().image();
+  {
+    RealClockWhile real(*this);
+    Control().RequestRepaint();
+    ASSERT_TRUE(runUntil([&] { return second->mapImageView().image() != nullptr; }, 5));
+  }
+  EXPECT_EQ(view->mapImageView().image(), shown);
+  // Gone again: the first map, back on screen, shows the pictures once more.
+  second->removeFromSuperview();
+  second.reset();
+  view->removeFromSuperview();
+  window->addSubview(view);
+  ASSERT_TRUE(RepaintShown());
 }
 
 TEST_F(MapControlTest, WhereNoTileIsTheMapShowsGreyUnderADottedGridThatMovesWithIt) {
@@ -219,13 +247,14 @@ TEST_F(MapControlTest, ZoomLevelsAreHeldToTheirRangeAndARectPicksTheLevelThatHol
   // An empty rectangle at the origin changes nothing.
   small.ZoomToRect({0, 0, 0, 0});
   EXPECT_EQ(small.Status().level, 16);
-  // An animated zoom ends at the asked level, with the picture repainted on the way.
-  const int before = paints;
+  // An animated zoom ends at the asked level, with the picture shown on the way.
+  auto frames = std::make_shared<CountingWndView>();
+  gmengine::GetMainGlobalMan()->mapWindow->SetView(frames);
   Control().SetLevel(12, 1, 1, 1);
   EXPECT_EQ(Status().level, 12);
   Control().SetLevel(14, 1, 1, 1);
   EXPECT_EQ(Status().level, 14);
-  EXPECT_GT(paints, before);
+  EXPECT_GT(frames->updates, 0);
 }
 
 class MapControlServiceTest : public MapControlTest {
