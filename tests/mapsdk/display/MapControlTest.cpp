@@ -40,7 +40,7 @@ class MapControlTest : public MapViewTest {
 };
 
 // Stands in for the map view as what shows the engine window: counts the pictures.
-struct CountingWndView : gmengine::CVWndView {
+struct CountingWndView final : gmengine::CVWndView {
   void OnWindowUpdate(const gmengine::CVWnd&) override { ++updates; }
   int updates = 0;
 };

@@ -116,7 +116,7 @@ TEST(CVDrawingTest, DrawTextLeavesTheBitmapAndMeasuresEmpty) {
 }
 
 // A view that counts the pictures its window told it of.
-struct CountingWndView : CVWndView {
+struct CountingWndView final : CVWndView {
   void OnWindowUpdate(const CVWnd& window) override {
     ++updates;
     lastBuffer = window.GetBackBuffer();
