@@ -43,8 +43,7 @@ bool IsNumberedPoiStyle(int style) { return (style >= 1 && style <= 10) || style
 
 }  // namespace
 
-CVectorLayer::CVectorLayer(VectorSource source, CMapStatus* status)
-    : source_(source), status_(status ? status : &CMapStatus::shared()) {}
+CVectorLayer::CVectorLayer(VectorSource source, CMapStatus* status) : source_(source), status_(status) {}
 
 void CVectorLayer::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int style, const char* name,
                             const char* uid, int index) {

@@ -26,12 +26,9 @@ CVMsgDispatcher* Dispatcher() {
   return global ? global->dispatcher : nullptr;
 }
 
-// The next step of an animated move, 0.01 s after the one before, until the slide ends.
+// The next step of an animated move (each step asks for the one after it).
 void AnimationStep() {
-  CMapControlBlock* control = MapControlOfEngine();
-  if (control && control->SlideStep()) {
-    platform::RunLoop::main().performAfter(0.01, control, AnimationStep);
-  }
+  if (CMapControlBlock* control = MapControlOfEngine()) control->MoveSmooth();
 }
 
 void Repaint() {
@@ -133,8 +130,12 @@ void HookIntoEngine(CVMapEngine* engine) {
     }
     return control ? MapControlMessageProc(control, message, wParam, lParam) : -1;
   };
-  hooks.mapView = [](int message, int, int) {
-    if (message == kMsgRepaint) Repaint();
+  hooks.mapView = [](int message, int wParam, int lParam) {
+    if (message == kMsgRepaint) {
+      Repaint();
+    } else if (CMapControlBlock* control = MapControlOfEngine()) {
+      control->OnUIMessage(message, wParam, lParam);
+    }
     return 0;
   };
   hooks.animationStep = AnimationStep;
@@ -266,15 +267,20 @@ void SetMapZoomLevel(CMapControl* control, int level, int flag1, int flag2) {
   if (control) control->SetLevel(level, 1, flag1, flag2);
 }
 
-int GetMapLevel(CMapControl*) { return mapsdk::CMapStatus::shared().level; }
+int GetMapLevel(CMapControl* control) {
+  if (!control) control = MapControlOfEngine();
+  return control ? control->Status().level : 0;
+}
 
 void GetMapCenter(_VPoint& center) {
-  const mapsdk::CMapStatus& status = mapsdk::CMapStatus::shared();
+  CMapControl* control = MapControlOfEngine();
+  const mapsdk::CMapStatus status = control ? control->Status() : mapsdk::CMapStatus{};
   center = {status.centerX, status.centerY};
 }
 
 void GetMapStatusBound(std::int32_t& left, std::int32_t& bottom, std::int32_t& right, std::int32_t& top) {
-  const mapsdk::CMapStatus& status = mapsdk::CMapStatus::shared();
+  CMapControl* control = MapControlOfEngine();
+  const mapsdk::CMapStatus status = control ? control->Status() : mapsdk::CMapStatus{};
   left = status.tileBounds.left * 100;
   bottom = status.tileBounds.bottom * 100;
   right = status.tileBounds.right * 100;
@@ -348,12 +354,12 @@ int MapControlTapMove(CMapControlBlock* control, int x, int y) {
   return 1;
 }
 
-int initWindowAndMapControl(void* handle) {
+int initWindowAndMapControl(std::weak_ptr<CVWndView> view) {
   CVMainGlobalMan* global = GetMainGlobalMan();
   if (!global || !global->engine) return 0;
   if (!global->mapWindow) {
     auto* window = new CVWnd();
-    window->Create(handle);
+    window->Create(std::move(view));
     global->mapWindow = window;
     // The window lives as long as the engine.
     AfterRelease(global->engine, [] {

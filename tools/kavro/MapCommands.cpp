@@ -71,7 +71,9 @@ constexpr double kRealSlice = 0.002;      // real seconds the engine's threads g
 constexpr double kMaxPanPoints = 100000;
 // A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.
 constexpr double kStreetShare = 0.005;
-constexpr std::uint32_t kBlankFill = 0xF5F3F0;  // the back buffer before any tile (RRGGBB)
+// Where no tile is drawn: the back buffer's fill and its grid lines (RRGGBB).
+constexpr std::uint32_t kBlankFill = gmengine::CMapControl::kBackground & 0xFFFFFFu;
+constexpr std::uint32_t kBlankGrid = gmengine::CMapControl::kGridColor & 0xFFFFFFu;
 
 // The map screen of "map open": a map view over the whole of its view.
 class MapHostController : public platform::ViewController {
@@ -96,19 +98,13 @@ struct MapSession {
   std::unique_ptr<mapsdk::GMKSearch> search;
   std::shared_ptr<mapsdk::GMKOfflineMap> offline;
   std::shared_ptr<MapHostController> screen;
-  int paints = 0;
   // After "map host close": the map draws what it keeps, and tiles that cannot come are no failure.
   bool hostClosed = false;
 };
 
 // Lives until the process ends: the engine's threads may still run while static objects go.
 MapSession& Session() {
-  static MapSession* session = [] {
-    auto* s = new MapSession();
-    platform::NotificationCenter::defaultCenter().addObserver(
-        gmengine::kNotificationMainMapPaint, nullptr, [s](const auto&) { ++s->paints; }, s);
-    return s;
-  }();
+  static MapSession* session = [] { return new MapSession(); }();
   return *session;
 }
 
@@ -207,7 +203,8 @@ TileCount Tiles() {
 // The map has stopped moving and every tile of its window has arrived.
 bool MapSettled() {
   gmengine::CMapControlBlock* control = Control();
-  if (!control || control->IsSliding() || control->GridClient().IsBusy()) return false;
+  if (!control || control->IsSliding() || control->IsGliding() || control->GridClient().IsBusy())
+    return false;
   TileCount tiles = Tiles();
   return tiles.needed > 0 && tiles.arrived == tiles.needed;
 }
@@ -225,10 +222,16 @@ std::string WaitForMap() {
     return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
            " tiles came from the map service at " + MapHost() + " in " + Seconds(kMapPatience);
   }
-  MapSession& s = Session();
-  const int before = s.paints;
+  // The map on screen shows the engine window: a new picture there is the repaint.
+  std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
+  if (!map) return {};
+  const std::shared_ptr<platform::Image> before = map->mapImageView().getMapImage();
   Control()->RequestRepaint();
-  if (!WaitForEngine([&] { return s.paints > before; }, kMapPatience)) return "the map was not redrawn";
+  auto repainted = [&] {
+    const std::shared_ptr<platform::Image>& now = map->mapImageView().getMapImage();
+    return now && now != before;
+  };
+  if (!WaitForEngine(repainted, kMapPatience)) return "the map was not redrawn";
   return {};
 }
 
@@ -454,12 +457,12 @@ std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& m
   std::uint32_t land = 0;
   std::size_t landCount = 0;
   for (const auto& [rgb, count] : colours) {
-    if (rgb != kBlankFill && count > landCount) {
+    if (rgb != kBlankFill && rgb != kBlankGrid && count > landCount) {
       land = rgb;
       landCount = count;
     }
   }
-  const std::size_t blank = colours.count(kBlankFill) ? colours[kBlankFill] : 0;
+  const std::size_t blank = colours[kBlankFill] + colours[kBlankGrid];
   const double streets = (total - double(blank) - double(landCount)) / total;
   if (streets >= kStreetShare) return Outcome::Done;
   std::string seen = Percent(double(blank) / total) + " blank " + Hex(kBlankFill);

@@ -35,14 +35,12 @@ class JobGeoMapControllerTest : public JobMapTest {
     JobMapTest::SetUp();
     UserCoreInfo::sharedUserCoreInfo().setAppMapType(0);
     platform::Environment::setMapHostUrl(mapServer.hostUrl() + "/");
-    mapsdk::CMapStatus::shared().Reset();
     manager = std::make_unique<mapsdk::GMKMapManager>();
     ASSERT_TRUE(manager->start({}));
   }
   void TearDown() override {
     JobMapTest::TearDown();
     manager.reset();
-    mapsdk::CMapStatus::shared().Reset();
     platform::Environment::setMapHostUrl("");
   }
   // The engine's threads answer in real time.
@@ -68,7 +66,9 @@ class JobGeoMapControllerTest : public JobMapTest {
     EXPECT_TRUE(user.location());
     map->mapViewDidUpdateUserLocation(*map->gmkMapView(), user);
     EXPECT_TRUE(map->isLocationed());
-    runFor(1);  // the animated move to the fix
+    // The animated move to the fix glides a fifth of the rest each step: from the default centre
+    // that is some fifty steps.
+    EXPECT_TRUE(waitReal([&] { return !gmengine::MapControlOfEngine()->IsGliding(); }));
     EXPECT_TRUE(waitReal([&] { return map->mapStatusBar()->getText() != text("jobmap_reverse"); }));
     return map;
   }
@@ -248,6 +248,7 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   settle();
   runFor(1);
   ASSERT_TRUE(waitReal([&] { return screen->companyPin() != nullptr; }, 5));
+  ASSERT_TRUE(waitReal([&] { return !gmengine::MapControlOfEngine()->IsGliding(); }));
   auto& gmk = *screen->gmkMapView();
   EXPECT_NEAR(gmk.centerCoordinate().latitude, 31.2304, 0.01);
   auto pin = gmk.viewForAnnotation(screen->companyPin());

@@ -138,7 +138,8 @@ class MapDemoService {
       const std::pair<int, int> b = to.value_or(std::make_pair(kPlaces[0].x, kPlaces[0].y));
       const long long distance = std::llabs(static_cast<long long>(b.first) - a.first) +
                                  std::llabs(static_cast<long long>(b.second) - a.second);
-      return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"Station"},"end":[{"wd":"Harbour"}],
+      return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"Station","pt":")" + Geo({a}) +
+                  R"("},"end":[{"wd":"Harbour","pt":")" + Geo({b}) + R"("}],
         "content":{"dis":)" +
                   std::to_string(distance) +
                   R"(,"kps":[{"rt":1,"tt":13},{"rt":2}],

@@ -372,9 +372,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
   control->UpdateLayers();
   ASSERT_NE(centreTile(), nullptr);
   ASSERT_NE(centreTile()->data, nullptr);
-  const int before = paints;
-  control->RequestRepaint();
-  ASSERT_TRUE(WaitReal([&] { return paints > before; }, 5));
+  ASSERT_TRUE(RepaintShown());
   auto image = platform::Snapshot::imageOfView(*view, 2);
   EXPECT_EQ(image->bitmap()->pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
 
@@ -406,9 +404,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
       EXPECT_NE(tile.data, nullptr) << "level " << level << " tile " << tile.x << "_" << tile.y;
     }
     EXPECT_GT(inPackage, 0) << "level " << level;
-    const int painted = paints;
-    control->RequestRepaint();
-    ASSERT_TRUE(WaitReal([&] { return paints > painted; }, 5));
+    ASSERT_TRUE(RepaintShown());
     auto shown = platform::Snapshot::imageOfView(*view, 2);
     int streets = 0;
     for (int y = 0; y < shown->bitmap()->height(); y += 2) {
