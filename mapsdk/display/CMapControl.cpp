@@ -5,6 +5,7 @@
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/display/CTrafficReq.h"
 #include "mapsdk/display/CVDCDrawTarget.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -67,6 +68,7 @@ void CMapControl::SetSearch(CAppSearch* search) {
   for (auto* layer : {poi_.get(), route_.get(), point_.get()}) {
     if (layer) layer->SetSearch(search);
   }
+  if (background_) background_->Request()->SetSearch(search);
 }
 
 void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
@@ -97,6 +99,13 @@ void CMapControl::BuildLayers() {
   traffic_->SetRequest(std::make_unique<mapsdk::CTrafficReq>(status_));
   traffic_->SetDrawer(std::make_unique<mapsdk::GridDraw>(status_));
   traffic_->Request()->SetClient(&client_);
+
+  mapsdk::layerstyles::Install(disp_);
+  mapsdk::layerstyles::RegisterIcons();
+  background_ = std::make_unique<mapsdk::CBKGLayer>(status_);
+  background_->SetRequest(std::make_unique<mapsdk::CBKGReq>(status_));
+  background_->SetDrawer(std::make_unique<mapsdk::CBKGDraw>(status_, &disp_));
+  background_->Request()->SetDataKey(CVString(mapsdk::CBKGLayer::kDefaultDataKey));
 
   route_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Route, status_);
   poi_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Poi, status_);
@@ -138,14 +147,20 @@ int CMapControl::SetWindowRect(int left, int top, int right, int bottom) {
 std::vector<mapsdk::CMapLayer*> CMapControl::Layers() const {
   if (!built_) return {};
   // Drawing order: tiles, then routes, marks and location.
-  return {street_.get(), satellite_.get(), traffic_.get(), route_.get(),
-          poi_.get(),    point_.get(),     location_.get()};
+  return {street_.get(), satellite_.get(), traffic_.get(), background_.get(),
+          route_.get(),  poi_.get(),       point_.get(),   location_.get()};
 }
 
 void CMapControl::UpdateLayers() {
   if (!built_) return;
   status_->UpdateBounds(status_->KeptCols(), status_->KeptRows());
   for (mapsdk::CMapLayer* layer : Layers()) layer->Update();
+  RequestRepaint();
+}
+
+void CMapControl::UpdateBKGLayer() {
+  if (!built_) return;
+  background_->Update();
   RequestRepaint();
 }
 
@@ -211,6 +226,11 @@ void CMapControl::ZoomToRect(const _VRect& rect) {
 
 int CMapControl::ShowLayer(MapLayerCode code, int on) {
   if (!built_) return 0;
+  if (code == MapLayerCode::Background) {
+    background_->Show(on != 0);
+    UpdateLayers();
+    return 1;
+  }
   CGridLayer* layer = code == MapLayerCode::Street      ? street_.get()
                       : code == MapLayerCode::Satellite ? satellite_.get()
                       : code == MapLayerCode::Traffic   ? traffic_.get()
@@ -234,12 +254,17 @@ bool CMapControl::IsLayerShown(MapLayerCode code) const {
       return satellite_->IsShown();
     case MapLayerCode::Traffic:
       return traffic_->IsShown();
+    case MapLayerCode::Background:
+      return background_->IsShown();
   }
   return false;
 }
 
 void CMapControl::OnSearchResult(int type, int error) {
-  if (!built_ || error != 0) return;
+  if (!built_) return;
+  // The search client is free again: background tiles put off while it was busy are asked now.
+  background_->Update();
+  if (error != 0) return;
   if (IsPoiType(type)) {
     poi_->SetResultType(type);
   } else if (IsRouteType(type)) {
@@ -349,6 +374,9 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
     case kMsgOfflineCommand:
       offline_.OnCommand(wParam, lParam);
       return -1;
+    case CAppSearch::kMsgPoiBkgData:
+      if (background_->OnDataArrived(lParam)) RequestRepaint();
+      return -1;
     default:
       break;
   }
@@ -395,7 +423,7 @@ bool CMapControl::HitTest(int x, int y, mapsdk::Attribute& result) const {
   for (const auto* layer : {point_.get(), poi_.get(), route_.get()}) {
     if (layer->HitTest(x, y, result)) return true;
   }
-  return false;
+  return background_->HitTest(x, y, result);
 }
 
 void CMapControl::OnDragEnd(int originX, int originY, int endX, int endY) {

@@ -2,6 +2,7 @@
 #include <memory>
 #include <vector>
 
+#include "mapsdk/display/CBKGLayer.h"
 #include "mapsdk/display/CGridHttpClient.h"
 #include "mapsdk/display/CGridLayer.h"
 #include "mapsdk/display/CLocLayer.h"
@@ -9,6 +10,7 @@
 #include "mapsdk/display/CVectorLayer.h"
 #include "mapsdk/offline/COfflineDataCache.h"
 #include "mapsdk/offline/COfflineMapMan.h"
+#include "mapsdk/raster/CDataDisp.h"
 
 namespace mapsdk {
 class CAppLocation;
@@ -25,7 +27,7 @@ inline constexpr const char* kNotificationMapTilesFailed = "NotificationMapTiles
 inline constexpr const char* kNotificationOfflineSaveFailed = "NotificationOfflineSaveFailed";
 
 // Layer codes of ShowLayer.
-enum class MapLayerCode : int { Street = 1, Satellite = 2, Traffic = 3 };
+enum class MapLayerCode : int { Street = 1, Satellite = 2, Traffic = 3, Background = 8 };
 
 // The map controller: the map status, the layers (street, satellite and traffic tiles, search
 // results, location), the tile client they share with the offline map manager, and the moves and
@@ -62,14 +64,16 @@ class CMapControl {
   bool IsLayerShown(MapLayerCode code) const;
   // Every shown layer updated, then a repaint posted.
   void UpdateLayers();
-  void UpdateBKGLayer() { UpdateLayers(); }
+  // The background POI layer runs its request again (engine message 8010 comes here through
+  // OnMessage), then a repaint is posted.
+  void UpdateBKGLayer();
   // The vector layers show the result of this type (from message 2000).
   void OnSearchResult(int type, int error);
   // Paints the layers into the context's bitmap (its size is the window's).
   int Draw(CVDC& dc);
 
   // An engine message for the map: HTTP messages of the tile clients (wParam the client id),
-  // 8008 and 8009 steps, 8013 offline commands, timers.
+  // 8008 and 8009 steps, 8010 background POI data, 8013 offline commands, timers.
   int OnMessage(int message, int wParam, int lParam);
   // One step of an animated slide; false when it was the last one (or none runs).
   bool SlideStep();
@@ -93,6 +97,7 @@ class CMapControl {
   mapsdk::CVectorLayer& RouteLayer() { return *route_; }
   mapsdk::CVectorLayer& PointLayer() { return *point_; }
   mapsdk::CGridLayer& TrafficLayer() { return *traffic_; }
+  mapsdk::CBKGLayer& BackgroundLayer() { return *background_; }
   // Failed tile batches in a row (0 after a batch that brought tiles), and the wait before the
   // next attempt.
   int TileFailures() const { return tileFailures_; }
@@ -116,11 +121,13 @@ class CMapControl {
   std::unique_ptr<mapsdk::CGridLayer> street_;
   std::unique_ptr<mapsdk::CGridLayer> satellite_;
   std::unique_ptr<mapsdk::CGridLayer> traffic_;
+  std::unique_ptr<mapsdk::CBKGLayer> background_;
   std::unique_ptr<mapsdk::CVectorLayer> route_;
   std::unique_ptr<mapsdk::CVectorLayer> poi_;
   std::unique_ptr<mapsdk::CVectorLayer> point_;
   std::unique_ptr<mapsdk::CLocLayer> location_;
   CAppSearch* search_ = nullptr;
+  CDataDisp disp_;  // the layers' element drawer
   mapsdk::BatchParseState offlineParse_;
   _VPoint dragCenter_;
   bool dragMode_ = false;

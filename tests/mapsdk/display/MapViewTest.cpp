@@ -5,10 +5,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -255,6 +257,53 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
   EXPECT_FALSE(control->HitTest(px + 11, py, hit));
   EXPECT_FALSE(control->HitTest(px, py + 1, hit));
   EXPECT_TRUE(control->HitTest(px, py - 19, hit));
+}
+
+// The background layer asks the service for the small places of the window's tiles once the search
+// engine exists; its answer (engine message 8010) brings them to the map as dots, and a tap on one
+// answers it.
+TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
+  auto* control = gmengine::MapControlOfEngine();
+  const mapsdk::CBKGLayer& layer = control->BackgroundLayer();
+  auto items = [&] {
+    int n = 0;
+    for (const auto& tile : layer.Tiles()) n += tile.pois.GetSize();
+    return n;
+  };
+  ASSERT_TRUE(WaitReal([&] { return items() == layer.Tiles().GetSize() * MapDemoService::kPlacesPerTile; }));
+  ASSERT_GT(layer.Tiles().GetSize(), 0);
+  ASSERT_TRUE(WaitForTiles());
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  const platform::Bitmap& bitmap = *image->bitmap();
+  const std::uint32_t dot = mapsdk::layerstyles::kBackgroundPoiColor;
+  const platform::Pixel dotPixel{static_cast<std::uint8_t>(dot >> 16), static_cast<std::uint8_t>(dot >> 8),
+                                 static_cast<std::uint8_t>(dot), 255};
+  int shown = 0;
+  std::optional<MapDemoService::SmallPlace> tapped;
+  gmengine::_VPoint tappedAt;
+  for (const auto& tile : layer.Tiles()) {
+    for (const auto& place : MapDemoService::SmallPlaces(tile.key[0], tile.key[1], tile.key[2])) {
+      const gmengine::_VPoint p =
+          Status().MapToScreen(static_cast<std::int32_t>(place.x), static_cast<std::int32_t>(place.y));
+      if (p.x < 20 || p.y < 20 || p.x >= 620 || p.y >= 940) continue;
+      EXPECT_EQ(bitmap.pixelAt(p.x, p.y), dotPixel) << place.name << " at " << p.x << "," << p.y;
+      ++shown;
+      if (!tapped) {
+        tapped = place;
+        tappedAt = p;
+      }
+    }
+  }
+  ASSERT_GT(shown, 0);
+  mapsdk::Attribute hit;
+  ASSERT_TRUE(control->HitTest(tappedAt.x + 9, tappedAt.y - 9, hit));
+  EXPECT_EQ(hit.kind, mapsdk::Attribute::Kind::BackgroundPoi);
+  EXPECT_EQ(hit.name.ToUtf8(), tapped->name);
+  EXPECT_STREQ(hit.uid, tapped->uid.c_str());
+  EXPECT_EQ(hit.hitX, tapped->x);
 }
 
 TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
