@@ -107,9 +107,9 @@ void CMapControl::BuildLayers() {
   background_->SetDrawer(std::make_unique<mapsdk::CBKGDraw>(status_, &disp_));
   background_->Request()->SetDataKey(CVString(mapsdk::CBKGLayer::kDefaultDataKey));
 
-  route_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Route, status_);
-  poi_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Poi, status_);
-  point_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::SinglePoint, status_);
+  route_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Route, status_, &disp_);
+  poi_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Poi, status_, &disp_);
+  point_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::SinglePoint, status_, &disp_);
   location_ = std::make_unique<mapsdk::CLocLayer>();
   SetSearch(search_);
   // Only the street map and the location are shown at first.
