@@ -22,11 +22,11 @@ using BkgTileList = gmengine::CVArray<gmengine::tag_PoiBkgDataElem>;
 // The background POI request: lists the window's tiles into the layer's tile list, fills them
 // from the search engine's background POI cache and asks the service for the tiles it lacks, all
 // in one request. The answer comes back as engine message 8010 (OnAnswer), after which the layer
-// runs this request again and the new tiles come out of the cache. A tile is asked for in at
-// most two answered requests while it stays in the kept block, so a service that answers without it is not
-// asked again and again; a failed answer is not retried until the view changes or a search answer frees the
-// client. Nothing is asked while the search client is busy, so a search of the user's in flight is
-// never replaced. Main thread.
+// runs this request again and the new tiles come out of the cache. A tile is asked for in at most
+// two answered requests while it stays in the kept block, so a service that answers without it is
+// not asked again and again; a failed answer is not retried until the view changes or a search
+// answer frees the client. Nothing is asked while the search client is busy, so a search of the
+// user's in flight is never replaced. Main thread.
 class CBKGReq : public CReqBase {
  public:
   static constexpr int kMaxAsks = 2;

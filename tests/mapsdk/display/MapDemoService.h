@@ -61,6 +61,8 @@ class MapDemoService {
   }
 
   std::atomic<bool> refuseMapTiles{false};
+  // Background answers list no tiles at all (a service without small places there).
+  std::atomic<bool> withholdSmallPlaces{false};
 
   static std::string query(std::string_view target, std::string_view name) {
     std::size_t q = target.find('?');
@@ -133,7 +135,7 @@ class MapDemoService {
     }
     if (qt == "bkg_data_ex")
       return Json(BackgroundAnswer(Decoded(query(target, "wd")), std::atoi(query(target, "l").c_str()),
-                                   query(target, "xy")));
+                                   withholdSmallPlaces ? std::string() : query(target, "xy")));
     if (qt == "nav" || qt == "nse") {
       // From the start point to the end point: north (or south), then east (or west).
       auto from = RoutePoint(Decoded(query(target, "sn")));

@@ -306,6 +306,34 @@ TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
   EXPECT_EQ(hit.hitX, tapped->x);
 }
 
+// A service that has no small places for the window's tiles answers without them: the layer asks
+// for them twice and then leaves them, rather than asking again after every answer.
+TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
+  demo->withholdSmallPlaces = true;
+  ASSERT_TRUE(OpenMap());
+  auto asked = [&] {
+    int n = 0;
+    for (const auto& request : server.server().requests())
+      n += request.target.find("qt=bkg_data_ex") != std::string::npos;
+    return n;
+  };
+  auto searching = [] {
+    gmengine::CAppSearch* search = gmengine::GetMainGlobalMan()->engine->search;
+    return search && search->SearchMan().SearchClient().IsBusy();
+  };
+  auto* control = gmengine::MapControlOfEngine();
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
+  ASSERT_TRUE(
+      WaitReal([&] { return control->PoiLayer().Elements().size() == 3 && asked() >= 2 && !searching(); }));
+  // Another answer on the search client lets the layer ask again if it would.
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("tea"), 0));
+  ASSERT_TRUE(WaitReal([&] { return control->PoiLayer().Elements().size() == 3 && !searching(); }));
+  ASSERT_TRUE(WaitForTiles());
+  EXPECT_EQ(asked(), 2);
+  EXPECT_EQ(control->BackgroundLayer().Tiles()[0].pois.GetSize(), 0);
+}
+
 TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
   ASSERT_TRUE(OpenMap());
   auto node = [](const MapDemoService::Place& place) {
