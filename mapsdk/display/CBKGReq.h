@@ -43,6 +43,8 @@ class CBKGReq : public CReqBase {
   void Request() override;
   // Message 8010's error word: true when the layer should run the request again.
   bool OnAnswer(int error);
+  // Whether the request sent last still waits for its answer.
+  bool Asking() const { return !pending_.empty(); }
 
  private:
   CMapStatus* status_;

@@ -59,6 +59,11 @@ class MapDemoService {
   explicit MapDemoService(MapFixtureServer& server) : server_(server) {
     server_.server().setHandler([this](const RecordedRequest& request) { return respond(request); });
   }
+  // The server hands its requests to this service: it stops (its threads joined) before the
+  // service goes, so that no answer in the making reaches a service that is gone.
+  ~MapDemoService() { server_.server().stop(); }
+  MapDemoService(const MapDemoService&) = delete;
+  MapDemoService& operator=(const MapDemoService&) = delete;
 
   std::atomic<bool> refuseMapTiles{false};
   // Background answers list no tiles at all (a service without small places there).
