@@ -6,6 +6,7 @@
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/display/CTrafficReq.h"
 #include "mapsdk/display/CVDCDrawTarget.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -84,6 +85,7 @@ void CMapControl::SetSearch(CAppSearch* search) {
   for (auto* layer : {poi_.get(), route_.get(), point_.get()}) {
     if (layer) layer->SetSearch(search);
   }
+  if (background_) background_->Request()->SetSearch(search);
 }
 
 void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
@@ -115,9 +117,16 @@ void CMapControl::BuildLayers() {
   traffic_->SetDrawer(std::make_unique<mapsdk::GridDraw>(&status_));
   traffic_->Request()->SetClient(&client_);
 
-  route_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Route, &status_);
-  poi_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Poi, &status_);
-  point_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::SinglePoint, &status_);
+  mapsdk::layerstyles::Install(disp_);
+  mapsdk::layerstyles::RegisterIcons();
+  background_ = std::make_unique<mapsdk::CBKGLayer>(&status_);
+  background_->SetRequest(std::make_unique<mapsdk::CBKGReq>(&status_));
+  background_->SetDrawer(std::make_unique<mapsdk::CBKGDraw>(&status_, &disp_));
+  background_->Request()->SetDataKey(CVString(mapsdk::CBKGLayer::kDefaultDataKey));
+
+  route_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Route, &status_, &disp_);
+  poi_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::Poi, &status_, &disp_);
+  point_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::SinglePoint, &status_, &disp_);
   location_ = std::make_unique<mapsdk::CLocLayer>();
   SetSearch(search_);
   // Only the street map and the location are shown at first.
@@ -175,8 +184,8 @@ void CMapControl::ResizeBackBuffer(int width, int height) {
 std::vector<mapsdk::CMapLayer*> CMapControl::Layers() const {
   if (!built_) return {};
   // Drawing order: tiles, then routes, marks and location.
-  return {street_.get(), satellite_.get(), traffic_.get(), route_.get(),
-          poi_.get(),    point_.get(),     location_.get()};
+  return {street_.get(), satellite_.get(), traffic_.get(), background_.get(),
+          route_.get(),  poi_.get(),       point_.get(),   location_.get()};
 }
 
 mapsdk::CMapLayer* CMapControl::ResultLayer(MapLayerCode code) const {
@@ -189,6 +198,8 @@ mapsdk::CMapLayer* CMapControl::ResultLayer(MapLayerCode code) const {
       return route_.get();
     case MapLayerCode::Location:
       return location_.get();
+    case MapLayerCode::BackgroundPoi:
+      return background_.get();
     case MapLayerCode::SinglePoint:
       return point_.get();
     default:
@@ -210,6 +221,12 @@ void CMapControl::UpdateLayers() {
   if (!built_) return;
   status_.UpdateBounds(status_.KeptCols(), status_.KeptRows());
   for (mapsdk::CMapLayer* layer : Layers()) layer->Update();
+  RequestRepaint();
+}
+
+void CMapControl::UpdateBKGLayer() {
+  if (!built_) return;
+  background_->Update();
   RequestRepaint();
 }
 
@@ -556,7 +573,10 @@ bool CMapControl::IsLayerShown(MapLayerCode code) const {
 }
 
 void CMapControl::OnSearchResult(int type, int error) {
-  if (!built_ || error != 0) return;
+  if (!built_) return;
+  // The search client is free again: background tiles put off while it was busy are asked now.
+  background_->Update();
+  if (error != 0) return;
   if (IsPoiType(type)) {
     poi_->SetResultType(type);
   } else if (IsRouteType(type)) {
@@ -694,6 +714,9 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
     case kMsgOfflineCommand:
       offline_.OnCommand(wParam, lParam);
       return -1;
+    case CAppSearch::kMsgPoiBkgData:
+      if (background_->OnDataArrived(lParam)) RequestRepaint();
+      return -1;
     default:
       break;
   }
@@ -739,9 +762,11 @@ bool CMapControl::HitTest(int x, int y, mapsdk::Attribute& result) const {
   if (!built_) return false;
   bool hit = false;
   // Every shown layer is asked, all with the same record: the last one that hits fills it.
-  for (const mapsdk::CVectorLayer* layer : {poi_.get(), route_.get(), point_.get()}) {
+  for (const mapsdk::CVectorLayer* layer : {poi_.get(), route_.get()}) {
     if (layer->IsShown() && layer->HitTest(x, y, result)) hit = true;
   }
+  if (background_->IsShown() && background_->HitTest(x, y, result)) hit = true;
+  if (point_->IsShown() && point_->HitTest(x, y, result)) hit = true;
   return hit;
 }
 

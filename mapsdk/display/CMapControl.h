@@ -2,6 +2,7 @@
 #include <memory>
 #include <vector>
 
+#include "mapsdk/display/CBKGLayer.h"
 #include "mapsdk/display/CGridHttpClient.h"
 #include "mapsdk/display/CGridLayer.h"
 #include "mapsdk/display/CLocLayer.h"
@@ -12,6 +13,7 @@
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/raster/CVDC.h"
 #include "mapsdk/raster/CVPen.h"
+#include "mapsdk/raster/CDataDisp.h"
 
 namespace mapsdk {
 class CAppLocation;
@@ -92,7 +94,9 @@ class CMapControl {
   bool IsLayerShown(MapLayerCode code) const;
   // Every shown layer updated, then a repaint posted.
   void UpdateLayers();
-  void UpdateBKGLayer() { UpdateLayers(); }
+  // The background POI layer runs its request again (engine message 8010 comes here through
+  // OnMessage), then a repaint is posted.
+  void UpdateBKGLayer();
   // The vector layers show the result of this type (from message 2000).
   void OnSearchResult(int type, int error);
   // When a full redraw is due, paints background, grid and shown layers into the back buffer; then
@@ -100,7 +104,7 @@ class CMapControl {
   int Draw(CVDC& dc);
 
   // An engine message for the map: HTTP messages of the tile clients (wParam the client id),
-  // 8008 and 8009 steps, 8013 offline commands, timers.
+  // 8008 and 8009 steps, 8010 background POI data, 8013 offline commands, timers.
   int OnMessage(int message, int wParam, int lParam);
   // A UI-queue message for the map: 8008 slide step, 8016 path step.
   int OnUIMessage(int message, int wParam, int lParam);
@@ -141,6 +145,7 @@ class CMapControl {
   mapsdk::CVectorLayer& RouteLayer() { return *route_; }
   mapsdk::CVectorLayer& PointLayer() { return *point_; }
   mapsdk::CGridLayer& TrafficLayer() { return *traffic_; }
+  mapsdk::CBKGLayer& BackgroundLayer() { return *background_; }
   // Failed tile batches in a row (0 after a batch that brought tiles), and the wait before the
   // next attempt.
   int TileFailures() const { return tileFailures_; }
@@ -178,11 +183,13 @@ class CMapControl {
   std::unique_ptr<mapsdk::CGridLayer> street_;
   std::unique_ptr<mapsdk::CGridLayer> satellite_;
   std::unique_ptr<mapsdk::CGridLayer> traffic_;
+  std::unique_ptr<mapsdk::CBKGLayer> background_;
   std::unique_ptr<mapsdk::CVectorLayer> route_;
   std::unique_ptr<mapsdk::CVectorLayer> poi_;
   std::unique_ptr<mapsdk::CVectorLayer> point_;
   std::unique_ptr<mapsdk::CLocLayer> location_;
   CAppSearch* search_ = nullptr;
+  CDataDisp disp_;  // the layers' element drawer
   mapsdk::BatchParseState offlineParse_;
   bool dragMode_ = false;
   bool built_ = false;
