@@ -60,12 +60,31 @@ using netdetail::shared;
     field = std::move(value);             \
   }
 
+// --- options ---
+
+template <typename T>
+T NetHTTPRequest::option(T Options::*field) const {
+  platform::MutexLock guard(optionsLock_);
+  return options_.*field;
+}
+
+template <typename T>
+void NetHTTPRequest::setOption(T Options::*field, T value) {
+  platform::MutexLock guard(optionsLock_);
+  if (!optionsFrozen_) options_.*field = std::move(value);
+}
+
+void NetHTTPRequest::freezeOptions() {
+  platform::MutexLock guard(optionsLock_);
+  optionsFrozen_ = true;
+}
+
 // --- creation ---
 
 NetHTTPRequest::NetHTTPRequest(std::optional<URL> url) : blocks_(std::make_unique<NetRequestBlocks>()) {
   {
     platform::MutexLock guard(shared().defaultsLock);
-    timeOutSeconds_ = shared().defaultTimeOutSeconds;
+    options_.timeOutSeconds = shared().defaultTimeOutSeconds;
     downloadCache_ = shared().defaultCache;
   }
   url_ = std::move(url);
@@ -127,6 +146,7 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   platform::MutexLock guard(lock_);
+  platform::MutexLock options(optionsLock_);
   // The new request is nobody else's yet: only this one is locked (a HEAD request locks its main
   // request, never the other way round).
   auto r = requestWithURL(url_);
@@ -134,10 +154,10 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   r->mainRequest_ = self();
   r->requestHeaders_ = requestHeaders_;
   r->requestCookies_ = requestCookies_;
-  r->useCookiePersistence_ = useCookiePersistence_;
-  r->useKeychainPersistence_ = useKeychainPersistence_;
-  r->useSessionPersistence_ = useSessionPersistence_;
-  r->allowCompressedResponse_ = allowCompressedResponse_;
+  r->options_.useCookiePersistence = options_.useCookiePersistence;
+  r->options_.useKeychainPersistence = options_.useKeychainPersistence;
+  r->options_.useSessionPersistence = options_.useSessionPersistence;
+  r->options_.allowCompressedResponse = options_.allowCompressedResponse;
   r->username_ = username_;
   r->password_ = password_;
   r->domain_ = domain_;
@@ -147,16 +167,16 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   r->proxyHost_ = proxyHost_;
   r->proxyPort_ = proxyPort_;
   r->proxyType_ = proxyType_;
-  r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-  r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
-  r->timeOutSeconds_ = timeOutSeconds_;
-  r->useHTTPVersionOne_ = useHTTPVersionOne_;
-  r->validatesSecureCertificate_ = validatesSecureCertificate_;
-  r->clientCertificateIdentity_ = clientCertificateIdentity_;
+  r->options_.shouldPresentAuthenticationDialog = options_.shouldPresentAuthenticationDialog;
+  r->options_.shouldPresentProxyAuthenticationDialog = options_.shouldPresentProxyAuthenticationDialog;
+  r->options_.timeOutSeconds = options_.timeOutSeconds;
+  r->options_.useHTTPVersionOne = options_.useHTTPVersionOne;
+  r->options_.validatesSecureCertificate = options_.validatesSecureCertificate;
+  r->options_.clientCertificateIdentity = options_.clientCertificateIdentity;
   r->PACurl_ = PACurl_;
-  r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-  r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-  r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+  r->options_.shouldPresentCredentialsBeforeChallenge = options_.shouldPresentCredentialsBeforeChallenge;
+  r->options_.numberOfTimesToRetryOnTimeout = options_.numberOfTimesToRetryOnTimeout;
+  r->options_.shouldUseRFC2616RedirectBehaviour = options_.shouldUseRFC2616RedirectBehaviour;
   r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
   r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
   return r;
@@ -164,6 +184,7 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   platform::MutexLock guard(lock_);
+  platform::MutexLock options(optionsLock_);
   auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
   r->delegate_ = delegate_;
   r->delegateResponds_ = delegateResponds_;
@@ -173,10 +194,10 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   r->postBodyFilePath_ = postBodyFilePath_;
   r->requestHeaders_ = requestHeaders_;
   r->requestCookies_ = requestCookies_;
-  r->useCookiePersistence_ = useCookiePersistence_;
-  r->useKeychainPersistence_ = useKeychainPersistence_;
-  r->useSessionPersistence_ = useSessionPersistence_;
-  r->allowCompressedResponse_ = allowCompressedResponse_;
+  r->options_.useCookiePersistence = options_.useCookiePersistence;
+  r->options_.useKeychainPersistence = options_.useKeychainPersistence;
+  r->options_.useSessionPersistence = options_.useSessionPersistence;
+  r->options_.allowCompressedResponse = options_.allowCompressedResponse;
   r->downloadDestinationPath_ = downloadDestinationPath_;
   r->temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
   r->username_ = username_;
@@ -190,26 +211,26 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   r->proxyType_ = proxyType_;
   r->uploadProgressDelegate_ = uploadProgressDelegate_;
   r->downloadProgressDelegate_ = downloadProgressDelegate_;
-  r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-  r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
+  r->options_.shouldPresentAuthenticationDialog = options_.shouldPresentAuthenticationDialog;
+  r->options_.shouldPresentProxyAuthenticationDialog = options_.shouldPresentProxyAuthenticationDialog;
   r->postLength_ = postLength_;
   r->haveBuiltPostBody_ = haveBuiltPostBody_;
-  r->timeOutSeconds_ = timeOutSeconds_;
-  r->shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
-  r->shouldResetUploadProgress_ = shouldResetUploadProgress_;
+  r->options_.timeOutSeconds = options_.timeOutSeconds;
+  r->options_.shouldResetDownloadProgress = options_.shouldResetDownloadProgress;
+  r->options_.shouldResetUploadProgress = options_.shouldResetUploadProgress;
   r->showAccurateProgress_ = showAccurateProgress_;
-  r->defaultResponseEncoding_ = defaultResponseEncoding_;
-  r->allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
+  r->options_.defaultResponseEncoding = options_.defaultResponseEncoding;
+  r->options_.allowResumeForFileDownloads = options_.allowResumeForFileDownloads;
   r->userInfo_ = userInfo_;
   r->tag_ = tag_;
-  r->useHTTPVersionOne_ = useHTTPVersionOne_;
-  r->shouldRedirect_ = shouldRedirect_;
-  r->validatesSecureCertificate_ = validatesSecureCertificate_;
-  r->clientCertificateIdentity_ = clientCertificateIdentity_;
+  r->options_.useHTTPVersionOne = options_.useHTTPVersionOne;
+  r->options_.shouldRedirect = options_.shouldRedirect;
+  r->options_.validatesSecureCertificate = options_.validatesSecureCertificate;
+  r->options_.clientCertificateIdentity = options_.clientCertificateIdentity;
   r->PACurl_ = PACurl_;
-  r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-  r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-  r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+  r->options_.shouldPresentCredentialsBeforeChallenge = options_.shouldPresentCredentialsBeforeChallenge;
+  r->options_.numberOfTimesToRetryOnTimeout = options_.numberOfTimesToRetryOnTimeout;
+  r->options_.shouldUseRFC2616RedirectBehaviour = options_.shouldUseRFC2616RedirectBehaviour;
   r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
   r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
   r->authenticationScheme_ = authenticationScheme_;
@@ -273,6 +294,7 @@ void NetHTTPRequest::startAsynchronous() {
 }
 
 void NetHTTPRequest::start() {
+  freezeOptions();
   {
     platform::MutexLock guard(lock_);
     inProgress_ = true;
@@ -284,6 +306,7 @@ void NetHTTPRequest::start() {
 
 void NetHTTPRequest::startSynchronous(RunLoop& loop) {
   auto keep = self();
+  freezeOptions();
   {
     platform::MutexLock guard(lock_);
     isSynchronous_ = true;
@@ -362,8 +385,10 @@ void NetHTTPRequest::setRequestMethod(std::string_view method) {
     shouldAttemptPersistentConnection_ = false;
 }
 
-NET_GET(bool, useHTTPVersionOne, useHTTPVersionOne_)
-NET_SET(bool, setUseHTTPVersionOne, useHTTPVersionOne_)
+bool NetHTTPRequest::useHTTPVersionOne() const { return option(&Options::useHTTPVersionOne); }
+void NetHTTPRequest::setUseHTTPVersionOne(bool value) {
+  setOption(&Options::useHTTPVersionOne, std::move(value));
+}
 NET_GET(NetHeaderDictionary, requestHeaders, requestHeaders_)
 NET_SET(NetHeaderDictionary, setRequestHeaders, requestHeaders_)
 
@@ -374,10 +399,16 @@ void NetHTTPRequest::addRequestHeader(std::string_view name, std::string_view va
 
 NET_GET(std::vector<platform::HTTPCookie>, requestCookies, requestCookies_)
 NET_SET(std::vector<platform::HTTPCookie>, setRequestCookies, requestCookies_)
-NET_GET(bool, useCookiePersistence, useCookiePersistence_)
-NET_SET(bool, setUseCookiePersistence, useCookiePersistence_)
-NET_GET(std::optional<std::string>, userAgentString, userAgentString_)
-NET_SET(std::optional<std::string>, setUserAgentString, userAgentString_)
+bool NetHTTPRequest::useCookiePersistence() const { return option(&Options::useCookiePersistence); }
+void NetHTTPRequest::setUseCookiePersistence(bool value) {
+  setOption(&Options::useCookiePersistence, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::userAgentString() const {
+  return option(&Options::userAgentString);
+}
+void NetHTTPRequest::setUserAgentString(std::optional<std::string> value) {
+  setOption(&Options::userAgentString, std::move(value));
+}
 NET_GET(std::optional<platform::HTTPMessage>, request, request_)
 
 NET_GET(std::optional<Data>, postBody, postBody_)
@@ -386,8 +417,10 @@ NET_GET(bool, shouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
 NET_SET(bool, setShouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
 NET_GET(std::optional<std::string>, postBodyFilePath, postBodyFilePath_)
 NET_SET(std::optional<std::string>, setPostBodyFilePath, postBodyFilePath_)
-NET_GET(bool, shouldCompressRequestBody, shouldCompressRequestBody_)
-NET_SET(bool, setShouldCompressRequestBody, shouldCompressRequestBody_)
+bool NetHTTPRequest::shouldCompressRequestBody() const { return option(&Options::shouldCompressRequestBody); }
+void NetHTTPRequest::setShouldCompressRequestBody(bool value) {
+  setOption(&Options::shouldCompressRequestBody, std::move(value));
+}
 NET_GET(std::uint64_t, postLength, postLength_)
 NET_SET(std::uint64_t, setPostLength, postLength_)
 NET_GET(bool, haveBuiltPostBody, haveBuiltPostBody_)
@@ -444,24 +477,36 @@ NET_GET(std::optional<Data>, rawResponseData, rawResponseData_)
 NET_GET(std::uint64_t, contentLength, contentLength_)
 NET_GET(std::uint64_t, totalBytesRead, totalBytesRead_)
 NET_GET(std::uint64_t, totalBytesSent, totalBytesSent_)
-NET_GET(bool, allowCompressedResponse, allowCompressedResponse_)
-NET_SET(bool, setAllowCompressedResponse, allowCompressedResponse_)
-NET_GET(bool, shouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
-NET_SET(bool, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
-NET_GET(std::uint64_t, maxResponseSize, maxResponseSize_)
+bool NetHTTPRequest::allowCompressedResponse() const { return option(&Options::allowCompressedResponse); }
+void NetHTTPRequest::setAllowCompressedResponse(bool value) {
+  setOption(&Options::allowCompressedResponse, std::move(value));
+}
+bool NetHTTPRequest::shouldWaitToInflateCompressedResponses() const {
+  return option(&Options::shouldWaitToInflateCompressedResponses);
+}
+void NetHTTPRequest::setShouldWaitToInflateCompressedResponses(bool value) {
+  setOption(&Options::shouldWaitToInflateCompressedResponses, std::move(value));
+}
+std::uint64_t NetHTTPRequest::maxResponseSize() const { return option(&Options::maxResponseSize); }
 void NetHTTPRequest::setMaxResponseSize(std::uint64_t bytes) {
-  platform::MutexLock guard(lock_);
-  maxResponseSize_ = bytes;
-  maxResponseSizeSet_ = true;
+  platform::MutexLock guard(optionsLock_);
+  if (optionsFrozen_) return;
+  options_.maxResponseSize = bytes;
+  options_.maxResponseSizeSet = true;
 }
 
 std::uint64_t NetHTTPRequest::responseSizeLimit() const {
   platform::MutexLock guard(lock_);
-  if (downloadDestinationPath_ && !maxResponseSizeSet_) return std::numeric_limits<std::uint64_t>::max();
-  return maxResponseSize_;
+  if (downloadDestinationPath_ && !options_.maxResponseSizeSet)
+    return std::numeric_limits<std::uint64_t>::max();
+  return options_.maxResponseSize;
 }
-NET_GET(NetStringEncoding, defaultResponseEncoding, defaultResponseEncoding_)
-NET_SET(NetStringEncoding, setDefaultResponseEncoding, defaultResponseEncoding_)
+NetStringEncoding NetHTTPRequest::defaultResponseEncoding() const {
+  return option(&Options::defaultResponseEncoding);
+}
+void NetHTTPRequest::setDefaultResponseEncoding(NetStringEncoding value) {
+  setOption(&Options::defaultResponseEncoding, std::move(value));
+}
 NET_GET(NetStringEncoding, responseEncoding, responseEncoding_)
 NET_GET(bool, downloadComplete, downloadComplete_)
 
@@ -474,7 +519,7 @@ bool NetHTTPRequest::isResponseCompressed() const {
 
 std::optional<Data> NetHTTPRequest::responseData() const {
   platform::MutexLock guard(lock_);
-  if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_) {
+  if (isResponseCompressed() && options_.shouldWaitToInflateCompressedResponses) {
     if (!rawResponseData_) return std::nullopt;
     return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, responseSizeLimit());
   }
@@ -492,8 +537,12 @@ NET_GET(std::optional<std::string>, downloadDestinationPath, downloadDestination
 NET_SET(std::optional<std::string>, setDownloadDestinationPath, downloadDestinationPath_)
 NET_GET(std::optional<std::string>, temporaryFileDownloadPath, temporaryFileDownloadPath_)
 NET_SET(std::optional<std::string>, setTemporaryFileDownloadPath, temporaryFileDownloadPath_)
-NET_GET(bool, allowResumeForFileDownloads, allowResumeForFileDownloads_)
-NET_SET(bool, setAllowResumeForFileDownloads, allowResumeForFileDownloads_)
+bool NetHTTPRequest::allowResumeForFileDownloads() const {
+  return option(&Options::allowResumeForFileDownloads);
+}
+void NetHTTPRequest::setAllowResumeForFileDownloads(bool value) {
+  setOption(&Options::allowResumeForFileDownloads, std::move(value));
+}
 NET_GET(std::uint64_t, partialDownloadSize, partialDownloadSize_)
 
 NET_GET(std::optional<std::string>, username, username_)
@@ -516,16 +565,32 @@ NET_GET(std::optional<std::string>, proxyAuthenticationRealm, proxyAuthenticatio
 NET_GET(int, authenticationRetryCount, authenticationRetryCount_)
 NET_GET(int, proxyAuthenticationRetryCount, proxyAuthenticationRetryCount_)
 NET_GET(int, authenticationNeeded, authenticationNeeded_)
-NET_GET(bool, shouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
-NET_SET(bool, setShouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
-NET_GET(bool, shouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
-NET_SET(bool, setShouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
-NET_GET(bool, shouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
-NET_SET(bool, setShouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
-NET_GET(bool, useKeychainPersistence, useKeychainPersistence_)
-NET_SET(bool, setUseKeychainPersistence, useKeychainPersistence_)
-NET_GET(bool, useSessionPersistence, useSessionPersistence_)
-NET_SET(bool, setUseSessionPersistence, useSessionPersistence_)
+bool NetHTTPRequest::shouldPresentAuthenticationDialog() const {
+  return option(&Options::shouldPresentAuthenticationDialog);
+}
+void NetHTTPRequest::setShouldPresentAuthenticationDialog(bool value) {
+  setOption(&Options::shouldPresentAuthenticationDialog, std::move(value));
+}
+bool NetHTTPRequest::shouldPresentProxyAuthenticationDialog() const {
+  return option(&Options::shouldPresentProxyAuthenticationDialog);
+}
+void NetHTTPRequest::setShouldPresentProxyAuthenticationDialog(bool value) {
+  setOption(&Options::shouldPresentProxyAuthenticationDialog, std::move(value));
+}
+bool NetHTTPRequest::shouldPresentCredentialsBeforeChallenge() const {
+  return option(&Options::shouldPresentCredentialsBeforeChallenge);
+}
+void NetHTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool value) {
+  setOption(&Options::shouldPresentCredentialsBeforeChallenge, std::move(value));
+}
+bool NetHTTPRequest::useKeychainPersistence() const { return option(&Options::useKeychainPersistence); }
+void NetHTTPRequest::setUseKeychainPersistence(bool value) {
+  setOption(&Options::useKeychainPersistence, std::move(value));
+}
+bool NetHTTPRequest::useSessionPersistence() const { return option(&Options::useSessionPersistence); }
+void NetHTTPRequest::setUseSessionPersistence(bool value) {
+  setOption(&Options::useSessionPersistence, std::move(value));
+}
 NET_GET(std::shared_ptr<const platform::HTTPCredentials>, requestCredentials, requestCredentials_)
 NET_GET(std::shared_ptr<const platform::HTTPCredentials>, proxyCredentials, proxyCredentials_)
 
@@ -538,12 +603,18 @@ NET_SET(std::optional<std::string>, setProxyType, proxyType_)
 NET_GET(std::optional<URL>, PACurl, PACurl_)
 NET_SET(std::optional<URL>, setPACurl, PACurl_)
 NET_GET(bool, isPACFileRequest, isPACFileRequest_)
-NET_GET(bool, validatesSecureCertificate, validatesSecureCertificate_)
-NET_SET(bool, setValidatesSecureCertificate, validatesSecureCertificate_)
-NET_GET(std::shared_ptr<const platform::ClientIdentity>, clientCertificateIdentity,
-        clientCertificateIdentity_)
-NET_SET(std::shared_ptr<const platform::ClientIdentity>, setClientCertificateIdentity,
-        clientCertificateIdentity_)
+bool NetHTTPRequest::validatesSecureCertificate() const {
+  return option(&Options::validatesSecureCertificate);
+}
+void NetHTTPRequest::setValidatesSecureCertificate(bool value) {
+  setOption(&Options::validatesSecureCertificate, std::move(value));
+}
+std::shared_ptr<const platform::ClientIdentity> NetHTTPRequest::clientCertificateIdentity() const {
+  return option(&Options::clientCertificateIdentity);
+}
+void NetHTTPRequest::setClientCertificateIdentity(std::shared_ptr<const platform::ClientIdentity> value) {
+  setOption(&Options::clientCertificateIdentity, std::move(value));
+}
 
 std::shared_ptr<NetProgressDelegate> NetHTTPRequest::uploadProgressDelegate() const {
   platform::MutexLock guard(lock_);
@@ -557,23 +628,39 @@ std::shared_ptr<NetProgressDelegate> NetHTTPRequest::downloadProgressDelegate() 
 NET_SET(std::weak_ptr<NetProgressDelegate>, setDownloadProgressDelegate, downloadProgressDelegate_)
 NET_GET(bool, showAccurateProgress, showAccurateProgress_)
 NET_SET(bool, setShowAccurateProgress, showAccurateProgress_)
-NET_GET(bool, shouldResetUploadProgress, shouldResetUploadProgress_)
-NET_SET(bool, setShouldResetUploadProgress, shouldResetUploadProgress_)
-NET_GET(bool, shouldResetDownloadProgress, shouldResetDownloadProgress_)
-NET_SET(bool, setShouldResetDownloadProgress, shouldResetDownloadProgress_)
+bool NetHTTPRequest::shouldResetUploadProgress() const { return option(&Options::shouldResetUploadProgress); }
+void NetHTTPRequest::setShouldResetUploadProgress(bool value) {
+  setOption(&Options::shouldResetUploadProgress, std::move(value));
+}
+bool NetHTTPRequest::shouldResetDownloadProgress() const {
+  return option(&Options::shouldResetDownloadProgress);
+}
+void NetHTTPRequest::setShouldResetDownloadProgress(bool value) {
+  setOption(&Options::shouldResetDownloadProgress, std::move(value));
+}
 NET_GET(bool, updatedProgress, updatedProgress_)
 
 NET_GET(bool, complete, complete_)
 NET_GET(bool, inProgress, inProgress_)
 NET_GET(std::optional<Error>, error, error_)
-NET_GET(double, timeOutSeconds, timeOutSeconds_)
-NET_SET(double, setTimeOutSeconds, timeOutSeconds_)
-NET_GET(int, numberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
-NET_SET(int, setNumberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
+double NetHTTPRequest::timeOutSeconds() const { return option(&Options::timeOutSeconds); }
+void NetHTTPRequest::setTimeOutSeconds(double value) {
+  setOption(&Options::timeOutSeconds, std::move(value));
+}
+int NetHTTPRequest::numberOfTimesToRetryOnTimeout() const {
+  return option(&Options::numberOfTimesToRetryOnTimeout);
+}
+void NetHTTPRequest::setNumberOfTimesToRetryOnTimeout(int value) {
+  setOption(&Options::numberOfTimesToRetryOnTimeout, std::move(value));
+}
 NET_GET(int, retryCount, retryCount_)
 NET_GET(bool, isSynchronous, isSynchronous_)
-NET_GET(bool, shouldContinueWhenAppEntersBackground, shouldContinueWhenAppEntersBackground_)
-NET_SET(bool, setShouldContinueWhenAppEntersBackground, shouldContinueWhenAppEntersBackground_)
+bool NetHTTPRequest::shouldContinueWhenAppEntersBackground() const {
+  return option(&Options::shouldContinueWhenAppEntersBackground);
+}
+void NetHTTPRequest::setShouldContinueWhenAppEntersBackground(bool value) {
+  setOption(&Options::shouldContinueWhenAppEntersBackground, std::move(value));
+}
 NET_GET(std::string, runLoopMode, runLoopMode_)
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::mainRequest() const {
@@ -587,11 +674,15 @@ bool NetHTTPRequest::hasMainRequest() const {
   return mainRequest_.owner_before(none) || none.owner_before(mainRequest_);
 }
 
-NET_GET(bool, shouldRedirect, shouldRedirect_)
-NET_SET(bool, setShouldRedirect, shouldRedirect_)
+bool NetHTTPRequest::shouldRedirect() const { return option(&Options::shouldRedirect); }
+void NetHTTPRequest::setShouldRedirect(bool value) { setOption(&Options::shouldRedirect, std::move(value)); }
 NET_GET(int, redirectCount, redirectCount_)
-NET_GET(bool, shouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
-NET_SET(bool, setShouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
+bool NetHTTPRequest::shouldUseRFC2616RedirectBehaviour() const {
+  return option(&Options::shouldUseRFC2616RedirectBehaviour);
+}
+void NetHTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool value) {
+  setOption(&Options::shouldUseRFC2616RedirectBehaviour, std::move(value));
+}
 
 NET_GET(bool, shouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
 NET_SET(bool, setShouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
@@ -614,11 +705,15 @@ std::shared_ptr<NetCacheDelegate> NetHTTPRequest::downloadCache() const {
 NET_SET(std::weak_ptr<NetCacheDelegate>, setDownloadCache, downloadCache_)
 NET_GET(int, cachePolicy, cachePolicy_)
 NET_SET(int, setCachePolicy, cachePolicy_)
-NET_GET(int, cacheStoragePolicy, cacheStoragePolicy_)
-NET_SET(int, setCacheStoragePolicy, cacheStoragePolicy_)
+int NetHTTPRequest::cacheStoragePolicy() const { return option(&Options::cacheStoragePolicy); }
+void NetHTTPRequest::setCacheStoragePolicy(int value) {
+  setOption(&Options::cacheStoragePolicy, std::move(value));
+}
 NET_GET(bool, didUseCachedResponse, didUseCachedResponse_)
-NET_GET(double, secondsToCache, secondsToCache_)
-NET_SET(double, setSecondsToCache, secondsToCache_)
+double NetHTTPRequest::secondsToCache() const { return option(&Options::secondsToCache); }
+void NetHTTPRequest::setSecondsToCache(double value) {
+  setOption(&Options::secondsToCache, std::move(value));
+}
 
 NET_GET(std::shared_ptr<const platform::Dictionary>, userInfo, userInfo_)
 NET_SET(std::shared_ptr<const platform::Dictionary>, setUserInfo, userInfo_)

@@ -547,6 +547,48 @@ class NetHTTPRequest : public Operation {
   void showNetworkActivity();
   void hideNetworkActivity();
 
+  // What the caller sets before the request starts. start() freezes it: from then on the
+  // request's thread reads options_ without a lock, and the setters change nothing, so a change
+  // made while the request runs never reaches it. Before the freeze the fields are written and
+  // read under optionsLock_ (a leaf lock: nothing is called while it is held).
+  struct Options {
+    bool useHTTPVersionOne = false;
+    bool useCookiePersistence = true;
+    std::optional<std::string> userAgentString;
+    bool shouldCompressRequestBody = false;
+    bool allowCompressedResponse = true;
+    bool shouldWaitToInflateCompressedResponses = true;
+    std::uint64_t maxResponseSize = NetDefaultMaxResponseSize;
+    bool maxResponseSizeSet = false;
+    NetStringEncoding defaultResponseEncoding = NetISOLatin1StringEncoding;
+    bool allowResumeForFileDownloads = false;
+    bool shouldPresentAuthenticationDialog = false;
+    bool shouldPresentProxyAuthenticationDialog = true;
+    bool shouldPresentCredentialsBeforeChallenge = true;
+    bool useKeychainPersistence = false;
+    bool useSessionPersistence = true;
+    bool validatesSecureCertificate = true;
+    std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity;
+    bool shouldResetUploadProgress = true;
+    bool shouldResetDownloadProgress = true;
+    double timeOutSeconds = 10.0;
+    int numberOfTimesToRetryOnTimeout = 0;
+    bool shouldContinueWhenAppEntersBackground = false;
+    bool shouldRedirect = true;
+    bool shouldUseRFC2616RedirectBehaviour = false;
+    int cacheStoragePolicy = 0;
+    double secondsToCache = 0;
+  };
+  template <typename T>
+  T option(T Options::*field) const EXCLUDES(optionsLock_);
+  template <typename T>
+  void setOption(T Options::*field, T value) EXCLUDES(optionsLock_);
+  void freezeOptions() EXCLUDES(optionsLock_);
+
+  mutable platform::Mutex optionsLock_;
+  bool optionsFrozen_ GUARDED_BY(optionsLock_) = false;
+  Options options_;
+
   mutable platform::RecursiveMutex lock_;
 
   // Target, method, message.
@@ -554,12 +596,9 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::URL> originalURL_;
   std::optional<platform::URL> redirectURL_;
   std::string requestMethod_ = "GET";
-  bool useHTTPVersionOne_ = false;
   NetHeaderDictionary requestHeaders_;
   bool haveBuiltRequestHeaders_ = false;
   std::vector<platform::HTTPCookie> requestCookies_;
-  bool useCookiePersistence_ = true;
-  std::optional<std::string> userAgentString_;
   std::optional<platform::HTTPMessage> request_;
 
   // Body.
@@ -569,7 +608,6 @@ class NetHTTPRequest : public Operation {
   bool didCreateTemporaryPostDataFile_ = false;
   std::FILE* postBodyWriteStream_ = nullptr;
   std::shared_ptr<NetInputStream> postBodyReadStream_;
-  bool shouldCompressRequestBody_ = false;
   std::optional<platform::Data> compressedPostBody_;
   std::optional<std::string> compressedPostBodyFilePath_;
   std::uint64_t postLength_ = 0;
@@ -586,15 +624,10 @@ class NetHTTPRequest : public Operation {
   std::uint64_t contentLength_ = 0;
   std::uint64_t totalBytesRead_ = 0;
   std::uint64_t decodedBytesRead_ = 0;
-  std::uint64_t maxResponseSize_ = NetDefaultMaxResponseSize;
-  bool maxResponseSizeSet_ = false;
   std::uint64_t lastBytesRead_ = 0;
   std::uint64_t totalBytesSent_ = 0;
   std::uint64_t lastBytesSent_ = 0;
-  bool allowCompressedResponse_ = true;
-  bool shouldWaitToInflateCompressedResponses_ = true;
   std::unique_ptr<NetDataDecompressor> dataDecompressor_;
-  NetStringEncoding defaultResponseEncoding_ = NetISOLatin1StringEncoding;
   NetStringEncoding responseEncoding_ = 0;
   bool downloadComplete_ = false;
 
@@ -604,7 +637,6 @@ class NetHTTPRequest : public Operation {
   std::optional<std::string> temporaryUncompressedDataDownloadPath_;
   std::FILE* fileDownloadOutputStream_ = nullptr;
   std::FILE* inflatedFileDownloadOutputStream_ = nullptr;
-  bool allowResumeForFileDownloads_ = false;
   std::uint64_t partialDownloadSize_ = 0;
 
   // Authentication.
@@ -613,17 +645,12 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<const platform::HTTPCredentials> requestCredentials_;
   std::optional<std::string> authenticationScheme_, authenticationRealm_;
   int authenticationRetryCount_ = 0;
-  bool shouldPresentAuthenticationDialog_ = false;
-  bool shouldPresentCredentialsBeforeChallenge_ = true;
   int authenticationNeeded_ = NoAuthenticationNeeded;
-  bool useKeychainPersistence_ = false;
-  bool useSessionPersistence_ = true;
   std::optional<std::string> proxyUsername_, proxyPassword_, proxyDomain_;
   std::shared_ptr<platform::HTTPAuthentication> proxyAuthentication_;
   std::shared_ptr<const platform::HTTPCredentials> proxyCredentials_;
   std::optional<std::string> proxyAuthenticationScheme_, proxyAuthenticationRealm_;
   int proxyAuthenticationRetryCount_ = 0;
-  bool shouldPresentProxyAuthenticationDialog_ = true;
 
   // Proxy and TLS.
   std::optional<std::string> proxyHost_;
@@ -641,15 +668,11 @@ class NetHTTPRequest : public Operation {
   // lock, taken alone: a synchronous request holds lock_ while its script runs.
   platform::Mutex PACScriptRunLock_;
   std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_;
-  bool validatesSecureCertificate_ = true;
-  std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;
 
   // Progress.
   std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_;
   std::weak_ptr<NetProgressDelegate> downloadProgressDelegate_;
   bool showAccurateProgress_ = true;
-  bool shouldResetUploadProgress_ = true;
-  bool shouldResetDownloadProgress_ = true;
   bool updatedProgress_ = false;
 
   // Run state.
@@ -665,19 +688,14 @@ class NetHTTPRequest : public Operation {
   platform::RunLoop* runLoop_ = nullptr;
   std::shared_ptr<platform::Timer> statusTimer_;
   std::optional<double> lastActivityTime_;
-  double timeOutSeconds_ = 10.0;
-  int numberOfTimesToRetryOnTimeout_ = 0;
   int retryCount_ = 0;
   bool willRetryRequest_ = false;
   bool isSynchronous_ = false;
-  bool shouldContinueWhenAppEntersBackground_ = false;
   std::weak_ptr<NetHTTPRequest> mainRequest_;
 
   // Redirects.
-  bool shouldRedirect_ = true;
   bool needsRedirect_ = false;
   int redirectCount_ = 0;
-  bool shouldUseRFC2616RedirectBehaviour_ = false;
 
   // Persistent connections.
   bool shouldAttemptPersistentConnection_ = true;
@@ -689,9 +707,7 @@ class NetHTTPRequest : public Operation {
   // Cache.
   std::weak_ptr<NetCacheDelegate> downloadCache_;
   int cachePolicy_ = 0;
-  int cacheStoragePolicy_ = 0;
   bool didUseCachedResponse_ = false;
-  double secondsToCache_ = 0;
 
   // Caller's data.
   std::shared_ptr<const platform::Dictionary> userInfo_;

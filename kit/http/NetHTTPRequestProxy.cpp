@@ -69,7 +69,7 @@ void NetHTTPRequest::fetchPACFile() {
         },
         runLoopMode_);
     PACFileTimeOutTimer_ = requestLoop().scheduleTimer(
-        timeOutSeconds_, false,
+        options_.timeOutSeconds, false,
         [weak](platform::Timer&) {
           if (auto r = weak.lock()) r->finishPACFileRead(false);
         },
@@ -84,9 +84,9 @@ void NetHTTPRequest::fetchPACFile() {
   auto pac = requestWithURL(PACurl_);
   // Nobody else knows the new request yet.
   pac->isPACFileRequest_ = true;
-  pac->timeOutSeconds_ = timeOutSeconds_;
+  pac->options_.timeOutSeconds = options_.timeOutSeconds;
   // Held to the same size as a script read from a file.
-  pac->maxResponseSize_ = PACScriptMaxBytes;
+  pac->options_.maxResponseSize = PACScriptMaxBytes;
   if (isSynchronous_) {
     pac->startSynchronous(requestLoop());
     runPACScriptThenStart(pac->error() ? std::nullopt : std::optional<std::string>(pac->responseString()));
