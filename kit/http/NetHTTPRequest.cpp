@@ -146,10 +146,11 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   platform::MutexLock guard(lock_);
-  platform::MutexLock options(optionsLock_);
-  // The new request is nobody else's yet: only this one is locked (a HEAD request locks its main
-  // request, never the other way round).
+  // The new request is nobody else's yet: taking its lock waits for no one (elsewhere a HEAD
+  // request locks its main request, never the other way round).
   auto r = requestWithURL(url_);
+  platform::MutexLock theirs(r->lock_);
+  platform::MutexLock options(optionsLock_);
   r->requestMethod_ = "HEAD";
   r->mainRequest_ = self();
   r->requestHeaders_ = requestHeaders_;
@@ -184,8 +185,9 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   platform::MutexLock guard(lock_);
-  platform::MutexLock options(optionsLock_);
   auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
+  platform::MutexLock theirs(r->lock_);
+  platform::MutexLock options(optionsLock_);
   r->delegate_ = delegate_;
   r->delegateResponds_ = delegateResponds_;
   r->requestMethod_ = requestMethod_;

@@ -514,8 +514,8 @@ void NetHTTPRequest::readResponseHeaders() {
     auto lengthText = responseHeaders_->value("Content-Length");
     auto main = mainRequest_.lock();
     NetHTTPRequest& target = main ? *main : *this;
-    std::unique_lock<platform::RecursiveMutex> targetLock;
-    if (main) targetLock = std::unique_lock(main->lock_);
+    // This request's own lock again when it is the target: the lock is recursive.
+    platform::MutexLock targetLock(target.lock_);
     // This request's own switches decide: a queue clears them on the main request whose HEAD
     // request announces its size, so that the size is not counted twice.
     if (lengthText) {
@@ -673,8 +673,10 @@ void NetHTTPRequest::failWithError(const Error& theError) {
 
 void NetHTTPRequest::markAsFinished() {
   bool changed;
+  bool tearingDown;
   {
     platform::MutexLock guard(lock_);
+    tearingDown = tearingDown_;
     request_.reset();
     requestAuthentication_.reset();
     proxyAuthentication_.reset();
@@ -683,7 +685,7 @@ void NetHTTPRequest::markAsFinished() {
     finished_ = true;
   }
   // Background tasks: none on this platform.
-  if (changed && !tearingDown_) didFinish();
+  if (changed && !tearingDown) didFinish();
 }
 
 }  // namespace kavro

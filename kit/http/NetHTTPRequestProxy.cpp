@@ -82,8 +82,11 @@ void NetHTTPRequest::fetchPACFile() {
     return;
   }
   auto pac = requestWithURL(PACurl_);
-  // Nobody else knows the new request yet.
-  pac->isPACFileRequest_ = true;
+  {
+    // Nobody else knows the new request yet: taking its lock waits for no one.
+    platform::MutexLock theirs(pac->lock_);
+    pac->isPACFileRequest_ = true;
+  }
   pac->options_.timeOutSeconds = options_.timeOutSeconds;
   // Held to the same size as a script read from a file.
   pac->options_.maxResponseSize = PACScriptMaxBytes;
@@ -104,8 +107,8 @@ void NetHTTPRequest::fetchPACFile() {
       if (waiting && p) waiting->finishedDownloadingPACFile(*p);
     });
   };
-  pac->blocks_->completion = done;
-  pac->blocks_->failure = done;
+  pac->setCompletionBlock(done);
+  pac->setFailedBlock(done);
   pac->startAsynchronous();
   // This request keeps its place in the queue while the script comes.
   changeSharedQueueLimit(+1);

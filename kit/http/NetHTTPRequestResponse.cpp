@@ -328,8 +328,8 @@ void NetHTTPRequest::useDataFromCache() {
   platform::MutexLock guard(lock_);
   auto main = mainRequest_.lock();
   NetHTTPRequest& receiver = main ? *main : *this;
-  std::unique_lock<platform::RecursiveMutex> receiverLock;
-  if (main) receiverLock = std::unique_lock(main->lock_);
+  // This request's own lock again when it is the receiver: the lock is recursive.
+  platform::MutexLock receiverLock(receiver.lock_);
   auto cache = downloadCache_.lock();
   std::optional<NetHeaderDictionary> headers =
       cache && url_ ? cache->cachedResponseHeadersForURL(*url_) : std::nullopt;
