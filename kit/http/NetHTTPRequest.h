@@ -579,6 +579,13 @@ class NetHTTPRequest : public Operation {
     int cacheStoragePolicy = 0;
     double secondsToCache = 0;
   };
+  // A field under lock_, read or written with the lock taken.
+  template <typename T>
+  T guarded(T NetHTTPRequest::*field) const;
+  template <typename T>
+  void setGuarded(T NetHTTPRequest::*field, T value);
+  template <typename T>
+  void setBlock(T NetRequestBlocks::*field, T block);
   template <typename T>
   T option(T Options::*field) const EXCLUDES(optionsLock_);
   template <typename T>
