@@ -45,7 +45,7 @@ std::weak_ptr<JobDetailView> JobDetailView::weakSelf() {
 }
 
 std::shared_ptr<JobDetailView> JobDetailView::initWithJobID(std::string_view jobid, platform::Rect frame) {
-  auto page = std::make_shared<JobDetailView>(frame);
+  auto page = std::shared_ptr<JobDetailView>(new JobDetailView(frame));
   page->initWithJobID(jobid);
   return page;
 }
