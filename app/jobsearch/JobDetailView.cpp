@@ -281,7 +281,7 @@ bool JobDetailView::listViewSelectedIndexPath(ListView& list, const platform::In
   auto keep = shared_from_this();
   switch (list.tagOfIndexPath(ip)) {
     case TagGroup:
-      if (const auto& open = FeatureScreens::shared().openGroupDetail) open(groupid_, 2);
+      if (const auto& open = FeatureScreens::shared().openGroupDetail) open(groupid_, CampusGroupType::Job);
       AppTracking::record("TRACKING_JOBSEARCH_JOBDETAIL_GROUPNAME");
       break;
     case TagSubCompany:
