@@ -75,7 +75,8 @@ class JobGeoMapControllerTest : public JobMapTest {
   static std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
   bool searched(const std::shared_ptr<JobGeoMapController>& map, std::size_t requests) {
     return waitReal([&] {
-      return map->jobListData()->mapViewDataStatus() == 2 && requestsFor(MapSearchPath).size() == requests;
+      return map->jobListData()->mapViewDataStatus() == MapViewDataStatus::Answered &&
+             requestsFor(MapSearchPath).size() == requests;
     });
   }
   static std::vector<std::string> pinTitles(const JobGeoMapController& map) {
@@ -98,7 +99,7 @@ TEST_F(JobGeoMapControllerTest, ASearchAroundThePlacePagesInJobsWithPins) {
   auto request = requestsFor(MapSearchPath)[0];
   EXPECT_NE(request.find("pageno=1"), std::string::npos) << request;
   EXPECT_NE(request.find("maptype=geomap"), std::string::npos) << request;
-  EXPECT_EQ(map->mapViewStatus(), 1);
+  EXPECT_EQ(map->mapViewStatus(), MapViewStatus::Expanded);
   // The map's logo stands clear of the pager at the bottom of the grown map.
   EXPECT_EQ(gmk.logoView().frame().y(), gmk.bounds().size.height - 28);
   ASSERT_EQ(gmk.annotations().size(), 10u);
