@@ -145,8 +145,7 @@ void Prepare() {
   }
   baseline = InUse();
   manager = std::make_unique<mapsdk::GMKMapManager>();
-  static int handle = 0;
-  gmengine::initWindowAndMapControl(&handle);
+  gmengine::initWindowAndMapControl({});  // no view: the bench reads the controller
   gmengine::CMapControlBlock* control = Control();
   gmengine::AdjustMapWindow(control, 0, 0, kWidth, kHeight);
   control->SetLevel(kLevel, 0, 0, 0);

@@ -30,10 +30,28 @@ std::optional<std::string> encode(const Value& v, kavro::JBSerializeOptions opti
   return kavro::json::JSONString(*v.dictionaryValue(), options, e);
 }
 
+// The whole-text UTF-8 check the decoder makes first, against its byte-by-byte meaning.
+bool plainByteByByte(const std::uint8_t* p, const std::uint8_t* end) {
+  while (p < end) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    if (*p >= 0xF0 || (*p == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))) return false;
+    const std::size_t n = kavro::json::legalSequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
+  const bool plain = plainByteByByte(data, data + size);
+  require(kavro::json::isPlainUTF8(data, data + size) == plain);
+  require(kavro::json::isPlainUTF8Baseline(data, data + size) == plain);
   const unsigned control = data[0];
   const auto options = static_cast<kavro::JBParseOptions>(control) & kavro::JBParseOptionValidFlags;
   const char* text = reinterpret_cast<const char*>(data + 1);

@@ -23,13 +23,6 @@ RANK = {"platform": 0, "kit": 1, "mapsdk": 2, "app": 3}
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c", ".inc", ".def")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
-# Include edges (from folder, to folder) that close a loop whose cut is under way elsewhere. Each
-# entry is a debt: the loop it excuses is reported as soon as another include joins it.
-PENDING_LOOPS = {
-    ("mapsdk/search", "mapsdk/display"),
-}
-
-
 def tree_of(folder):
     return folder.split("/", 1)[0]
 
@@ -109,10 +102,9 @@ def check_includes(root):
             faults.append(f"{path}:{number}: {source} includes {target}, which is above it")
             continue
         sites[(source, target)].append(f"{path}:{number}")
-        if (source, target) not in PENDING_LOOPS:
-            edges[source].add(target)
+        edges[source].add(target)
     for members in loops(edges):
-        within = sorted(e for e in sites if e[0] in members and e[1] in members and e not in PENDING_LOOPS)
+        within = sorted(e for e in sites if e[0] in members and e[1] in members)
         detail = "; ".join(f"{s} -> {t} ({sites[(s, t)][0]})" for s, t in within)
         faults.append(f"folders {', '.join(members)} include each other: {detail}")
     return faults

@@ -62,22 +62,26 @@ ApiLoader ApiCampus::attention_workflow(std::string_view expkids, bool status, A
                 delegate);
 }
 
-ApiLoader ApiCampus::get_group_info(std::string_view groupid, std::int32_t grouptype, ApiDelegate delegate) {
-  return V::get(format("campus/get_group_info.php?groupid=%@&grouptype=%d", V::value(groupid), grouptype),
+ApiLoader ApiCampus::get_group_info(std::string_view groupid, CampusGroupType grouptype,
+                                    ApiDelegate delegate) {
+  return V::get(format("campus/get_group_info.php?groupid=%@&grouptype=%d", V::value(groupid),
+                       static_cast<std::int32_t>(grouptype)),
                 delegate);
 }
 
 ApiLoader ApiCampus::get_group_alljob(std::string_view groupid, std::string_view jobarea,
-                                      std::int32_t grouptype, std::int32_t pagesize, std::int32_t pageno,
+                                      CampusGroupType grouptype, std::int32_t pagesize, std::int32_t pageno,
                                       ApiDelegate delegate) {
-  return V::get(format("campus/get_group_alljob.php?groupid=%@&jobarea=%@&grouptype=%d&pagesize=%d&pageno=%d",
-                       V::value(groupid), V::value(jobarea), grouptype, pagesize, pageno),
-                delegate);
+  return V::get(
+      format("campus/get_group_alljob.php?groupid=%@&jobarea=%@&grouptype=%d&pagesize=%d&pageno=%d",
+             V::value(groupid), V::value(jobarea), static_cast<std::int32_t>(grouptype), pagesize, pageno),
+      delegate);
 }
 
-ApiLoader ApiCampus::get_group_jobarea(std::string_view groupid, std::int32_t grouptype,
+ApiLoader ApiCampus::get_group_jobarea(std::string_view groupid, CampusGroupType grouptype,
                                        ApiDelegate delegate) {
-  return V::get(format("campus/get_group_jobarea.php?groupid=%@&grouptype=%d", V::value(groupid), grouptype),
+  return V::get(format("campus/get_group_jobarea.php?groupid=%@&grouptype=%d", V::value(groupid),
+                       static_cast<std::int32_t>(grouptype)),
                 delegate);
 }
 

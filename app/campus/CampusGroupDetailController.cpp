@@ -5,7 +5,7 @@
 namespace kavro {
 
 std::shared_ptr<CampusGroupDetailController> CampusGroupDetailController::initWithGroupId(
-    std::string_view groupId, std::int32_t groupType) {
+    std::string_view groupId, CampusGroupType groupType) {
   auto screen = create<CampusGroupDetailController>();
   screen->groupId_ = groupId;
   screen->groupType_ = groupType;
@@ -13,7 +13,7 @@ std::shared_ptr<CampusGroupDetailController> CampusGroupDetailController::initWi
 }
 
 std::shared_ptr<CampusGroupDetailController> CampusGroupDetailController::openWithGroupId(
-    std::string_view groupId, std::int32_t groupType) {
+    std::string_view groupId, CampusGroupType groupType) {
   auto parent = AppControllers::mostRecentController();
   auto screen = initWithGroupId(groupId, groupType);
   screen->ShowUIBasicController(parent);

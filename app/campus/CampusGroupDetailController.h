@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/api/ApiCampus.h"
 #include "app/campus/CampusFactsController.h"
 #include "app/jobsearch/CompanyDetailHeaderView.h"
 #include "kit/ui/AppControllers.h"
@@ -17,13 +18,13 @@ class CampusGroupDetailController : public CampusFactsController, public Company
   std::string_view fansPageTrackingPoint() const override { return "TRACKING_CAMPUS_GROUPINFO_FANS"; }
   // A new screen for the group (not shown yet).
   static std::shared_ptr<CampusGroupDetailController> initWithGroupId(std::string_view groupId,
-                                                                      std::int32_t groupType);
+                                                                      CampusGroupType groupType);
   // Takes the most recent screen, then shows a new screen for the group from it.
   static std::shared_ptr<CampusGroupDetailController> openWithGroupId(std::string_view groupId,
-                                                                      std::int32_t groupType);
+                                                                      CampusGroupType groupType);
 
   const std::string& groupId() const { return groupId_; }
-  std::int32_t groupType() const { return groupType_; }
+  CampusGroupType groupType() const { return groupType_; }
 
  protected:
   std::shared_ptr<DataLoadAndParser> startCall(std::weak_ptr<DataLoadAndParserDelegate> delegate) override;
@@ -33,7 +34,7 @@ class CampusGroupDetailController : public CampusFactsController, public Company
 
  private:
   std::string groupId_;
-  std::int32_t groupType_ = 0;
+  CampusGroupType groupType_ = CampusGroupType::Job;
 
  protected:
   friend class UIBasicController;  // create<T>() makes it whole

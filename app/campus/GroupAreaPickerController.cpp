@@ -12,7 +12,7 @@ void GroupAreaCell::bindCellData(bool) {
 }
 
 std::shared_ptr<GroupAreaPickerController> GroupAreaPickerController::groupAreaPickerController(
-    std::string_view groupId, std::int32_t grouptype,
+    std::string_view groupId, CampusGroupType grouptype,
     const std::shared_ptr<pickerControllerDelegate>& delegate) {
   auto parent = std::dynamic_pointer_cast<platform::ViewController>(delegate);
   if (!parent) parent = AppControllers::mostRecentController();

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/api/ApiCampus.h"
 #include "kit/ui/DataTableCell.h"
 #include "kit/ui/PickerController.h"
 
@@ -25,18 +26,18 @@ class GroupAreaPickerController : public PickerController {
   // Presents the picker, in a navigation controller of its own, from the delegate when it is a
   // screen, else from the most recent screen.
   static std::shared_ptr<GroupAreaPickerController> groupAreaPickerController(
-      std::string_view groupId, std::int32_t grouptype,
+      std::string_view groupId, CampusGroupType grouptype,
       const std::shared_ptr<pickerControllerDelegate>& delegate);
 
   const std::string& groupId() const { return groupId_; }
-  std::int32_t groupType() const { return groupType_; }
+  CampusGroupType groupType() const { return groupType_; }
 
   void customView() override;
   std::optional<std::shared_ptr<DataLoadAndParser>> listViewData(ListViewData& section) override;
 
  private:
   std::string groupId_;
-  std::int32_t groupType_ = 0;
+  CampusGroupType groupType_ = CampusGroupType::Job;
 
  protected:
   friend class UIBasicController;  // create<T>() makes it whole

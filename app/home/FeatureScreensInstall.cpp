@@ -13,10 +13,10 @@ namespace kavro::home {
 
 void installFeatureScreens() {
   auto& screens = FeatureScreens::shared();
-  screens.openGroupDetail = [](std::string_view groupId, std::int32_t groupType) {
+  screens.openGroupDetail = [](std::string_view groupId, CampusGroupType groupType) {
     CampusGroupDetailController::openWithGroupId(groupId, groupType);
   };
-  screens.openGroupAreaPicker = [](std::string_view groupId, std::int32_t groupType,
+  screens.openGroupAreaPicker = [](std::string_view groupId, CampusGroupType groupType,
                                    const std::shared_ptr<pickerControllerDelegate>& delegate) {
     GroupAreaPickerController::groupAreaPickerController(groupId, groupType, delegate);
   };

@@ -15,7 +15,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<CustomMapMultiBubbleView> CustomMapMultiBubbleView::create(Rect frame) {
-  auto bubble = std::make_shared<CustomMapMultiBubbleView>(frame);
+  auto bubble = std::shared_ptr<CustomMapMultiBubbleView>(new CustomMapMultiBubbleView(frame));
   bubble->build();
   return bubble;
 }

@@ -28,7 +28,6 @@ class CustomMapMultiBubbleView : public platform::View, public UIQuadrantViewDel
  public:
   static constexpr platform::Size DefaultSize{320, 135};
   static std::shared_ptr<CustomMapMultiBubbleView> create(platform::Rect frame);
-  explicit CustomMapMultiBubbleView(platform::Rect frame);
 
   void loadJobInfoes(std::vector<std::shared_ptr<DataItemDetail>> jobs) { arrJobDetails_ = std::move(jobs); }
   void showJobInfo(std::uint32_t index);
@@ -81,6 +80,9 @@ class CustomMapMultiBubbleView : public platform::View, public UIQuadrantViewDel
   std::weak_ptr<CustomMapMultiBubbleDelegate> delegate_;
   std::vector<std::shared_ptr<DataItemDetail>> arrJobDetails_;
   std::uint32_t currentJobIndex_ = 0;
+
+ protected:
+  explicit CustomMapMultiBubbleView(platform::Rect frame);
 };
 
 }  // namespace kavro

@@ -124,7 +124,7 @@ void JobAppleMapController::searchJobs() {
   if (!mkMapView_) return;
   radiusForSearch_ = mv::countRadiusByIosSdk(*mkMapView_);
   latlonForSearch_ = mkMapView_->centerCoordinate();
-  isSearchLastLocation_ = mapViewStatus_ != 1;
+  isSearchLastLocation_ = mapViewStatus_ != MapViewStatus::Expanded;
   if (radiusForSearch_ >= MaxSearchRadius - RadiusTolerance) {
     mv::setCenterCoordinate(*mkMapView_, latlonForSearch_, static_cast<float>(MaxSearchRadius), true);
     isSearchLastLocation_ = true;
@@ -167,7 +167,7 @@ void JobAppleMapController::packUpMapView() {
 }
 
 void JobAppleMapController::backRegionWhenSearchJobs() {
-  if (mapViewStatus_ == 1 && mkMapView_) {
+  if (mapViewStatus_ == MapViewStatus::Expanded && mkMapView_) {
     isSearchLastLocation_ = true;
     mapViewText_ = 0;
     mv::setCenterCoordinate(*mkMapView_, latlonForSearch_, static_cast<float>(radiusForSearch_), true);
@@ -193,7 +193,7 @@ void JobAppleMapController::setSearchCircle(bool shown) {
 void JobAppleMapController::regionWillChangeAnimated(platform::MapView&, bool) { hideJobInfo(); }
 
 void JobAppleMapController::regionDidChangeAnimated(platform::MapView& map, bool) {
-  if (mapViewStatus_ == 1 && mapBubbleView_->isHidden() && !isSearchLastLocation_) {
+  if (mapViewStatus_ == MapViewStatus::Expanded && mapBubbleView_->isHidden() && !isSearchLastLocation_) {
     highlightRefreshButton(true);
     mapViewText_ = 1;
   }

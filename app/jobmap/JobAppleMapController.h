@@ -20,7 +20,6 @@ class JobAppleMapController : public JobMapSearchController,
   static constexpr double PinFocusDelay = 0.4;
   static constexpr double BackRegionSeconds = 1.0;
 
-  JobAppleMapController();
   ~JobAppleMapController() override;
 
   void customView() override;
@@ -79,6 +78,10 @@ class JobAppleMapController : public JobMapSearchController,
   std::shared_ptr<platform::Circle> searchCircle_;
   bool isSearchLastLocation_ = false;
   bool isBackRegionHandle_ = false;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobAppleMapController();
 };
 
 // Registered by name: the job search form offers its map button once this class exists.

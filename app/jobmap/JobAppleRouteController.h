@@ -29,6 +29,10 @@ class JobAppleRouteController : public JobMapController, public platform::MapVie
 
  private:
   std::shared_ptr<platform::MapView> aMapView_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobAppleRouteController() = default;
 };
 
 KAVRO_CLASS(JobAppleRouteController, UIBasicController);

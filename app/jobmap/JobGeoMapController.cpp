@@ -279,7 +279,7 @@ void JobGeoMapController::adjustGeoLogo() {
 }
 
 void JobGeoMapController::backRegionWhenSearchJobs() {
-  if (mapViewStatus_ == 1 && gmkMapView_) {
+  if (mapViewStatus_ == MapViewStatus::Expanded && gmkMapView_) {
     isBackLastLocation_ = true;
     mapViewText_ = 0;
     gv::setCenterCoordinate(*gmkMapView_, gv::toGeo(latlonForSearch_), static_cast<float>(radiusForSearch_),
@@ -299,7 +299,7 @@ bool JobGeoMapController::mapViewRegionWillChangeAnimated(mapsdk::GMKMapView&, b
 }
 
 bool JobGeoMapController::mapViewRegionDidChangeAnimated(mapsdk::GMKMapView&, bool) {
-  if (mapViewStatus_ == 1 && mapBubbleView_->isHidden() && !isBackLastLocation_) {
+  if (mapViewStatus_ == MapViewStatus::Expanded && mapBubbleView_->isHidden() && !isBackLastLocation_) {
     highlightRefreshButton(true);
     mapViewText_ = 1;
   }

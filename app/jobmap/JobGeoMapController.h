@@ -24,7 +24,6 @@ class JobGeoMapController : public JobMapSearchController,
   // A place asked of the map service that has not come by then is taken as not found.
   static constexpr double ReverseGeocodePatience = 5.0;
 
-  JobGeoMapController();
   ~JobGeoMapController() override;
   // Re-measures the living map search screen, if any.
   static void refreshDisplayOfLiving();
@@ -85,6 +84,10 @@ class JobGeoMapController : public JobMapSearchController,
   std::shared_ptr<GMKCustomerPointAnnotation> curAnnotation_;
   platform::View* tapView_ = nullptr;
   bool isBackLastLocation_ = false;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobGeoMapController();
 };
 
 KAVRO_CLASS(JobGeoMapController, UIBasicController);
@@ -114,6 +117,10 @@ class JobGeoRouteController : public JobMapController, public mapsdk::GMKMapView
  private:
   std::shared_ptr<mapsdk::GMKMapView> gmkMapView_;
   std::shared_ptr<GMKCustomerPointAnnotation> pin_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobGeoRouteController() = default;
 };
 
 KAVRO_CLASS(JobGeoRouteController, UIBasicController);

@@ -106,6 +106,10 @@ class JobMapController : public UIBasicController,
   std::shared_ptr<CustomMapCompanyBubbleView> bubbleView_;
   std::shared_ptr<platform::TapGestureRecognizer> tapMapGesture_;
   int pageFetches_ = 0;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobMapController() = default;
 };
 
 KAVRO_CLASS(JobMapController, UIBasicController);

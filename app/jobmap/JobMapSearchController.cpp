@@ -303,7 +303,7 @@ void JobMapSearchController::layoutExpanded() {
 void JobMapSearchController::packUpMapView() {
   navigationItem()->setRightBarButtonItem(nullptr);
   mapLocationButton_->setHidden(false);
-  mapViewStatus_ = 0;
+  mapViewStatus_ = MapViewStatus::PackedUp;
   mapViewText_ = 1;
   removeCurrentGesture();
   mapBubbleView_->setHidden(true);
@@ -324,7 +324,7 @@ void JobMapSearchController::packUpMapView() {
 void JobMapSearchController::expandMapViewForShowJobs() {
   navigationItem()->setRightBarButtonItem(listItem_);
   mapLocationButton_->setHidden(true);
-  mapViewStatus_ = 1;
+  mapViewStatus_ = MapViewStatus::Expanded;
   mapViewText_ = 0;
   statusBarChangeRadius();
   if (mapViewPin_) {
@@ -383,7 +383,7 @@ void JobMapSearchController::loadMapViewState() {
   bool usable = isMapUseForApp();
   mapErrorBoard_->setHidden(usable);
   searchButton_->setEnabled(usable && isFirstLocate_);
-  if (mapViewStatus_ == 0) {
+  if (mapViewStatus_ == MapViewStatus::PackedUp) {
     mapLocationButton_->setEnabled(usable);
     mapLocationButton_->setHidden(!usable);
   }
@@ -404,13 +404,13 @@ void JobMapSearchController::loadLocateFinish() {
   if (isFirstLocate_) return;
   isFirstLocate_ = true;
   searchButton_->setEnabled(true);
-  if (mapViewStatus_ == 0) installSearchTap();
+  if (mapViewStatus_ == MapViewStatus::PackedUp) installSearchTap();
 }
 
 // --- Searching and paging -----------------------------------------------------------------------
 
 void JobMapSearchController::searchJobs() {
-  jobListData_->setMapViewDataStatus(1);
+  jobListData_->setMapViewDataStatus(MapViewDataStatus::Loading);
   loadBottomBarStatues();
   isSearch_ = true;
 }
@@ -424,7 +424,7 @@ void JobMapSearchController::searchJobs(platform::Control&) {
 
 void JobMapSearchController::tapMap() {
   AppTracking::record("TRACKING_JOBSEARCH_MAPSEARCH_SEARCHCLICK");
-  if (mapViewStatus_ == 1 || !isFirstLocate_) return;
+  if (mapViewStatus_ == MapViewStatus::Expanded || !isFirstLocate_) return;
   searchJobs();
   expandMapViewForShowJobs();
 }
@@ -516,7 +516,7 @@ void JobMapSearchController::loadBottomBarStatues() {
   };
   const auto& pager = *jobListData_;
   switch (pager.mapViewDataStatus()) {
-    case 0:
+    case MapViewDataStatus::Cleared:
       refreshButton_->setEnabled(true);
       skin(refreshButton_, "toolbar_refresh_disable");
       preButton_->setEnabled(false);
@@ -524,7 +524,7 @@ void JobMapSearchController::loadBottomBarStatues() {
       skin(preButton_, "toolbar_prepage_disable");
       skin(nextButton_, "toolbar_nextpage_disable");
       break;
-    case 1:
+    case MapViewDataStatus::Loading:
       refreshButton_->setEnabled(false);
       highlightRefreshButton(false);
       skin(refreshButton_, "toolbar_refresh");
@@ -535,7 +535,7 @@ void JobMapSearchController::loadBottomBarStatues() {
       currentPageNum_->setText(AppCoreInfo::getLocalizedString("common_text_loading"));
       AppSkin::apply(currentPageNum_, "toolbar_pagecount_loading", mapskin::Group);
       break;
-    default: {
+    case MapViewDataStatus::Answered: {
       refreshButton_->setEnabled(true);
       highlightRefreshButton(false);
       skin(refreshButton_, "toolbar_refresh");

@@ -31,6 +31,9 @@ namespace kavro {
 // to the page buttons. Every hook's base part is the common behaviour; an override calls it
 // first. A back end that puts its map tap elsewhere than on the map view overrides
 // removeCurrentGesture. Main thread only.
+// Whether the map is packed up above the search form or expanded over it, showing jobs.
+enum class MapViewStatus { PackedUp = 0, Expanded = 1 };
+
 class JobMapSearchController : public UIBasicController,
                                public ListViewDelegate,
                                public DictPickerControllerDelegate,
@@ -50,7 +53,6 @@ class JobMapSearchController : public UIBasicController,
   static constexpr double ToolBarHeight = 44;
   static constexpr double AnimationSeconds = 0.25;
 
-  JobMapSearchController();
   ~JobMapSearchController() override;
 
   void customView() override;
@@ -122,7 +124,7 @@ class JobMapSearchController : public UIBasicController,
   const std::shared_ptr<ListView>& listViewJobMapSearch() const { return listViewJobMapSearch_; }
   const std::shared_ptr<platform::TapGestureRecognizer>& tapMapGesture() const { return tapMapGesture_; }
   const std::vector<std::shared_ptr<platform::Object>>& annotationArray() const { return annotationArray_; }
-  int mapViewStatus() const { return mapViewStatus_; }
+  MapViewStatus mapViewStatus() const { return mapViewStatus_; }
   int mapViewText() const { return mapViewText_; }
   bool isLocationed() const { return isLocationed_; }
   bool isFirstLocate() const { return isFirstLocate_; }
@@ -158,7 +160,7 @@ class JobMapSearchController : public UIBasicController,
   double radiusLast_ = 0;
   platform::Coordinate latlonForLast_;
   bool isLocationed_ = true;
-  int mapViewStatus_ = 0;
+  MapViewStatus mapViewStatus_ = MapViewStatus::PackedUp;
   std::shared_ptr<platform::Button> searchButton_;
   std::shared_ptr<CustomMapMultiBubbleView> mapBubbleView_;
   std::int32_t appMapType_ = 0;
@@ -189,6 +191,10 @@ class JobMapSearchController : public UIBasicController,
   void installSearchTap();
   void noteSearchAddr();
   std::string currentWord() const;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobMapSearchController();
 };
 
 }  // namespace kavro

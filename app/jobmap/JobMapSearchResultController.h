@@ -49,6 +49,10 @@ class JobMapSearchResultController : public JobSearchResultController {
   std::shared_ptr<MapViewData> mapViewDataForList_;
   std::string currentTitle_;
   std::weak_ptr<JobMapSearchResultDelegate> delegate_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobMapSearchResultController() = default;
 };
 
 KAVRO_CLASS(JobMapSearchResultController, JobSearchResultController)

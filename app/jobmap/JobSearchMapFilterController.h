@@ -27,6 +27,10 @@ class JobSearchMapFilterController : public JobSearchFilterController {
 
  private:
   std::shared_ptr<MapQueryParam> mapQueryTempParam_;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  JobSearchMapFilterController() = default;
 };
 
 KAVRO_CLASS(JobSearchMapFilterController, JobSearchFilterController);

@@ -16,7 +16,9 @@ class MapQueryParam : public JobSearchParam {
   // What the server and the user see of a radius measured on the map.
   static constexpr double ShownRadiusFactor = 0.7;
 
-  static std::shared_ptr<MapQueryParam> create() { return std::make_shared<MapQueryParam>(); }
+  static std::shared_ptr<MapQueryParam> create() {
+    return std::shared_ptr<MapQueryParam>(new MapQueryParam());
+  }
 
   // The request: trims the codes it sends and stores them back.
   std::string buildJobSearchURL() override;
@@ -46,6 +48,9 @@ class MapQueryParam : public JobSearchParam {
   platform::Coordinate lonlat_;
   float radius_ = 0;
   std::int32_t appMapType_ = 0;
+
+ protected:
+  MapQueryParam() = default;
 };
 
 }  // namespace kavro

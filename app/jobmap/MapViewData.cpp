@@ -24,14 +24,14 @@ void MapViewData::refreshData() {
 
 void MapViewData::clearData() {
   maxCount_ = pageAt_ = maxPageAt_ = totalPageNum_ = 0;
-  status_ = 0;
+  status_ = MapViewDataStatus::Cleared;
   mapDataResult_->clear();
   mapDataList_.clear();
 }
 
 void MapViewData::loadData() {
-  if (status_ == 0) pageAt_ = 1;
-  status_ = 1;
+  if (status_ == MapViewDataStatus::Cleared) pageAt_ = 1;
+  status_ = MapViewDataStatus::Loading;
   stopLoading();
   auto d = delegate_.lock();
   dataLoader_ = d ? d->mapViewData(*this) : nullptr;
@@ -41,10 +41,12 @@ void MapViewData::stopLoading() {
   if (dataLoader_) dataLoader_->stopLoading();
 }
 
-bool MapViewData::hasNextPage() const { return status_ == 2 && pageAt_ < totalPageNum_; }
+bool MapViewData::hasNextPage() const {
+  return status_ == MapViewDataStatus::Answered && pageAt_ < totalPageNum_;
+}
 
 bool MapViewData::loadFinished() const {
-  return status_ == 2 && mapDataResult_->maxCount() == mapDataResult_->count();
+  return status_ == MapViewDataStatus::Answered && mapDataResult_->maxCount() == mapDataResult_->count();
 }
 
 void MapViewData::loadDataforNextPage() {
@@ -98,7 +100,7 @@ void MapViewData::dataLoader(DataLoadAndParser&, const DataItemResult& result) {
   } else if (pageAt_ > 0) {
     --pageAt_;
   }
-  status_ = 2;
+  status_ = MapViewDataStatus::Answered;
   auto keep = shared_from_this();
   if (auto d = delegate_.lock()) d->mapViewDataCurrentPageData(*this, mapDataList_, result);
 }

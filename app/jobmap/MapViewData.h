@@ -23,6 +23,9 @@ class MapViewDelegate {
                                           const DataItemResult& result) = 0;
 };
 
+// Where the pager's fetching stands.
+enum class MapViewDataStatus : std::int32_t { Cleared = 0, Loading = 1, Answered = 2 };
+
 // The pager behind the map search: it fetches the answer page by page, appends every page fetched
 // to one accumulated result and serves the pages fetched once from it. Page n holds the rows of
 // the accumulated result from pageSize x (n - 1); it is served locally exactly when
@@ -33,8 +36,7 @@ class MapViewData : public DataLoadAndParserDelegate, public std::enable_shared_
  public:
   static constexpr double LocalPageDelay = 0.1;
 
-  static std::shared_ptr<MapViewData> create() { return std::make_shared<MapViewData>(); }
-  MapViewData();
+  static std::shared_ptr<MapViewData> create() { return std::shared_ptr<MapViewData>(new MapViewData()); }
   ~MapViewData() override;
 
   void refreshData();
@@ -51,8 +53,8 @@ class MapViewData : public DataLoadAndParserDelegate, public std::enable_shared_
 
   void dataLoader(DataLoadAndParser& loader, const DataItemResult& result) override;
 
-  std::int32_t mapViewDataStatus() const { return status_; }
-  void setMapViewDataStatus(std::int32_t s) { status_ = s; }
+  MapViewDataStatus mapViewDataStatus() const { return status_; }
+  void setMapViewDataStatus(MapViewDataStatus s) { status_ = s; }
   std::uint32_t pageAt() const { return pageAt_; }
   void setPageAt(std::uint32_t p) { pageAt_ = p; }
   std::uint32_t pageSize() const { return pageSize_; }
@@ -71,7 +73,7 @@ class MapViewData : public DataLoadAndParserDelegate, public std::enable_shared_
   void collectCurrentPageData();
   void serveLocally();
 
-  std::int32_t status_ = 0;
+  MapViewDataStatus status_ = MapViewDataStatus::Cleared;
   std::uint32_t pageAt_ = 0;
   std::uint32_t pageSize_ = 10;
   std::uint32_t maxCount_ = 0;
@@ -82,6 +84,9 @@ class MapViewData : public DataLoadAndParserDelegate, public std::enable_shared_
   bool isLoadDataOK_ = true;
   std::shared_ptr<DataLoadAndParser> dataLoader_;
   std::weak_ptr<MapViewDelegate> delegate_;
+
+ protected:
+  MapViewData();
 };
 
 }  // namespace kavro

@@ -17,7 +17,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<RewardView> RewardView::create() {
-  auto view = std::make_shared<RewardView>();
+  auto view = std::shared_ptr<RewardView>(new RewardView());
   view->build();
   return view;
 }

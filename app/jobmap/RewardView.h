@@ -12,7 +12,6 @@ namespace kavro {
 class RewardView : public platform::View {
  public:
   static std::shared_ptr<RewardView> create();
-  RewardView();
 
   // Takes the reward (resume views paid), removes the overlay and says so.
   void sureClick();
@@ -22,6 +21,9 @@ class RewardView : public platform::View {
  private:
   void build();
   std::shared_ptr<platform::Button> sureButton_;
+
+ protected:
+  RewardView();
 };
 
 }  // namespace kavro

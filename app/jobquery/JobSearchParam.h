@@ -34,9 +34,10 @@ class JobSearchParam : public platform::Object {
   // A recent-search entry's number of matching jobs, as the server reported it.
   static constexpr std::string_view JobSearchParamCountKey = "<&JobSearchParamCountKey&>";
 
-  JobSearchParam() = default;
   ~JobSearchParam() override = default;
-  static std::shared_ptr<JobSearchParam> create() { return std::make_shared<JobSearchParam>(); }
+  static std::shared_ptr<JobSearchParam> create() {
+    return std::shared_ptr<JobSearchParam>(new JobSearchParam());
+  }
   // A new query holding the record's search (see fromDetail()).
   static std::shared_ptr<JobSearchParam> createFromDetail(const DataItemDetail* detail);
 
@@ -185,6 +186,9 @@ class JobSearchParam : public platform::Object {
   bool homeSearch_ = false;
   std::int32_t pageAt_ = 1;
   std::int32_t pageSize_ = 10;
+
+ protected:
+  JobSearchParam() = default;
 };
 
 }  // namespace kavro

@@ -20,7 +20,7 @@ constexpr std::string_view TitleSkin = "skinTableTitle";
 
 std::shared_ptr<CompanyDetailHeaderView> CompanyDetailHeaderView::viewForCoid(
     std::string_view coid, std::string_view title, std::weak_ptr<platform::ViewController> target) {
-  auto header = std::make_shared<CompanyDetailHeaderView>();
+  auto header = std::shared_ptr<CompanyDetailHeaderView>(new CompanyDetailHeaderView());
   header->target_ = std::move(target);
   header->coid_ = coid;
   header->title_ = title;

@@ -29,7 +29,6 @@ class CompanyDetailHeaderView : public platform::View {
 
   static std::shared_ptr<CompanyDetailHeaderView> viewForCoid(std::string_view coid, std::string_view title,
                                                               std::weak_ptr<platform::ViewController> target);
-  CompanyDetailHeaderView() = default;
 
   // The button's action; also the login gate's callback.
   void openFansCoHomePage();
@@ -49,6 +48,9 @@ class CompanyDetailHeaderView : public platform::View {
   std::weak_ptr<platform::ViewController> target_;
   std::string coid_;
   std::string title_;
+
+ protected:
+  CompanyDetailHeaderView() = default;
 };
 
 KAVRO_CLASS(CompanyDetailHeaderView, platform::View)

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/api/ApiCampus.h"
 #include "kit/core/DataItemDetail.h"
 #include "kit/ui/PickerController.h"
 #include "platform/ui/ViewController.h"
@@ -16,9 +17,9 @@ namespace kavro {
 // button stays hidden or its row does nothing. Main thread only.
 struct FeatureScreens {
   // The campus company group, shown from the most recent screen.
-  std::function<void(std::string_view groupId, std::int32_t groupType)> openGroupDetail;
+  std::function<void(std::string_view groupId, CampusGroupType groupType)> openGroupDetail;
   // The campus group's job-area picker, presented from the delegate; the delegate hears the area.
-  std::function<void(std::string_view groupId, std::int32_t groupType,
+  std::function<void(std::string_view groupId, CampusGroupType groupType,
                      const std::shared_ptr<pickerControllerDelegate>& delegate)>
       openGroupAreaPicker;
   // The location map of a job or company record, shown from the most recent screen on the back

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/api/ApiCampus.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 
 namespace kavro {
@@ -12,8 +13,8 @@ namespace kavro {
 class GroupAllJobsController : public CompanyAllJobsController {
  public:
   // 1: the group of a campus talk, 2: the group of a job.
-  std::int32_t groupType() const { return groupType_; }
-  void setGroupType(std::int32_t type) { groupType_ = type; }
+  CampusGroupType groupType() const { return groupType_; }
+  void setGroupType(CampusGroupType type) { groupType_ = type; }
 
  protected:
   std::string listTitle() const override;
@@ -27,7 +28,7 @@ class GroupAllJobsController : public CompanyAllJobsController {
   void prepareSection(ListViewData& section) override;
 
  private:
-  std::int32_t groupType_ = 2;
+  CampusGroupType groupType_ = CampusGroupType::Job;
 
  protected:
   friend class UIBasicController;  // create<T>() makes it whole

@@ -12,7 +12,7 @@ namespace kavro {
 
 std::shared_ptr<JobDetailHeaderView> JobDetailHeaderView::viewForJobID(
     std::string_view jobid, std::string_view title, std::weak_ptr<platform::ViewController> target) {
-  auto header = std::make_shared<JobDetailHeaderView>();
+  auto header = std::shared_ptr<JobDetailHeaderView>(new JobDetailHeaderView());
   header->jobid_ = jobid;
   header->title_ = title;
   header->target_ = std::move(target);

@@ -21,7 +21,6 @@ class JobDetailHeaderView : public platform::View {
 
   static std::shared_ptr<JobDetailHeaderView> viewForJobID(std::string_view jobid, std::string_view title,
                                                            std::weak_ptr<platform::ViewController> target);
-  JobDetailHeaderView() = default;
 
   // The button's action; also the login gate's callback.
   void watchResumeMatchPercent();
@@ -46,6 +45,9 @@ class JobDetailHeaderView : public platform::View {
   std::weak_ptr<platform::ViewController> target_;
   std::shared_ptr<platform::Button> button_;
   std::shared_ptr<platform::Label> label_;
+
+ protected:
+  JobDetailHeaderView() = default;
 };
 
 KAVRO_CLASS(JobDetailHeaderView, platform::View)

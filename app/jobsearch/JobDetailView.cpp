@@ -45,7 +45,7 @@ std::weak_ptr<JobDetailView> JobDetailView::weakSelf() {
 }
 
 std::shared_ptr<JobDetailView> JobDetailView::initWithJobID(std::string_view jobid, platform::Rect frame) {
-  auto page = std::make_shared<JobDetailView>(frame);
+  auto page = std::shared_ptr<JobDetailView>(new JobDetailView(frame));
   page->initWithJobID(jobid);
   return page;
 }
@@ -281,7 +281,7 @@ bool JobDetailView::listViewSelectedIndexPath(ListView& list, const platform::In
   auto keep = shared_from_this();
   switch (list.tagOfIndexPath(ip)) {
     case TagGroup:
-      if (const auto& open = FeatureScreens::shared().openGroupDetail) open(groupid_, 2);
+      if (const auto& open = FeatureScreens::shared().openGroupDetail) open(groupid_, CampusGroupType::Job);
       AppTracking::record("TRACKING_JOBSEARCH_JOBDETAIL_GROUPNAME");
       break;
     case TagSubCompany:

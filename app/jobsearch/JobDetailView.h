@@ -51,7 +51,6 @@ class JobDetailView : public platform::View,
     TagAllJobs = 15
   };
 
-  explicit JobDetailView(platform::Rect frame);
   ~JobDetailView() override;
   // initWithJobID:frame:
   static std::shared_ptr<JobDetailView> initWithJobID(std::string_view jobid, platform::Rect frame);
@@ -132,6 +131,9 @@ class JobDetailView : public platform::View,
   // An answer past its age, shown only when the server cannot be reached.
   std::shared_ptr<DataItemResult> staleCache_;
   std::shared_ptr<platform::AlertView> confirmAlert_;
+
+ protected:
+  explicit JobDetailView(platform::Rect frame);
 };
 
 KAVRO_CLASS(JobDetailView, platform::View)

@@ -63,7 +63,7 @@ JobOperateUtil::~JobOperateUtil() {
 std::shared_ptr<JobOperateUtil> JobOperateUtil::jobApply(std::string_view jobIDs,
                                                          std::weak_ptr<JobOperateUtilDelegate> delegate) {
   if (jobIDs.empty()) return nullptr;
-  auto util = std::make_shared<JobOperateUtil>(std::string(jobIDs), std::move(delegate));
+  auto util = std::shared_ptr<JobOperateUtil>(new JobOperateUtil(std::string(jobIDs), std::move(delegate)));
   util->jobApply();
   return util;
 }
@@ -71,7 +71,7 @@ std::shared_ptr<JobOperateUtil> JobOperateUtil::jobApply(std::string_view jobIDs
 std::shared_ptr<JobOperateUtil> JobOperateUtil::jobAddToFavorites(
     std::string_view jobIDs, std::weak_ptr<JobOperateUtilDelegate> delegate) {
   if (jobIDs.empty()) return nullptr;
-  auto util = std::make_shared<JobOperateUtil>(std::string(jobIDs), std::move(delegate));
+  auto util = std::shared_ptr<JobOperateUtil>(new JobOperateUtil(std::string(jobIDs), std::move(delegate)));
   util->jobAddToFavorites();
   return util;
 }
@@ -79,7 +79,7 @@ std::shared_ptr<JobOperateUtil> JobOperateUtil::jobAddToFavorites(
 std::shared_ptr<JobOperateUtil> JobOperateUtil::jobGetResumeMatch(
     std::string_view jobID, std::weak_ptr<JobOperateUtilDelegate> delegate) {
   if (jobID.empty()) return nullptr;
-  auto util = std::make_shared<JobOperateUtil>(std::string(jobID), std::move(delegate));
+  auto util = std::shared_ptr<JobOperateUtil>(new JobOperateUtil(std::string(jobID), std::move(delegate)));
   util->jobGetResumeMatch();
   return util;
 }
@@ -132,7 +132,7 @@ void JobOperateUtil::dataLoader(DataLoadAndParser& loader, const DataItemResult&
   answerPending_ = false;
   operateResult_ = loader.getResult();
   if (!operateResult_) {
-    operateResult_ = std::make_shared<DataItemResult>();
+    operateResult_ = DataItemResult::create();
     operateResult_->appendItems(&result);
   }
   handleAnswer(*operateResult_);

@@ -85,7 +85,6 @@ class JobOperateUtil : public platform::Object,
   static void requireLogin(const std::shared_ptr<platform::ViewController>& parent,
                            std::weak_ptr<platform::Object> callback, std::string_view sel);
 
-  JobOperateUtil(std::string jobIDs, std::weak_ptr<JobOperateUtilDelegate> delegate);
   ~JobOperateUtil() override;
 
   // Start or restart the operation with the current fields.
@@ -128,6 +127,9 @@ class JobOperateUtil : public platform::Object,
   int retainCount_ = 0;
   bool answerPending_ = false;
   std::shared_ptr<platform::ActionSheet> resumeSheet_;
+
+ protected:
+  JobOperateUtil(std::string jobIDs, std::weak_ptr<JobOperateUtilDelegate> delegate);
 };
 
 }  // namespace kavro

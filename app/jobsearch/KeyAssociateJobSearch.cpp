@@ -35,7 +35,7 @@ KeyAssociateJobSearch::~KeyAssociateJobSearch() {
 
 std::shared_ptr<KeyAssociateJobSearch> KeyAssociateJobSearch::initWithFrame(
     platform::Rect frame, std::shared_ptr<JobSearchParam> queryParam) {
-  auto view = std::make_shared<KeyAssociateJobSearch>(frame, std::move(queryParam));
+  auto view = std::shared_ptr<KeyAssociateJobSearch>(new KeyAssociateJobSearch(frame, std::move(queryParam)));
   // The suggestions are a list of the house's own kind, so its rows draw with their own classes.
   view->list_ = ListView::plainListViewForDelegate(view);
   view->section_ = ListViewData::newDataOnListView(*view->list_, platform::classFor<TitleValueCell>());
@@ -127,13 +127,13 @@ void KeyAssociateJobSearch::dataLoader(DataLoadAndParser& loader, const DataItem
 
 void KeyAssociateJobSearch::showNoResults() {
   section_->setTag(NoMatch);
-  DataItemResult rows;
+  auto rows = DataItemResult::create();
   auto row = DataItemDetail::newDetail();
   row->setItemTitle(AppCoreInfo::getLocalizedString("job_associate_empty_matched"));
   row->setCellClass(platform::classFor<EmptyTipsCell>());
   row->setTableCellIsEmpty(true);
-  rows.addItem(row);
-  replaceRows(rows);
+  rows->addItem(row);
+  replaceRows(*rows);
   refreshAssociateView();
 }
 

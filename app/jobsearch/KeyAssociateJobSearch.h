@@ -29,7 +29,6 @@ class KeyAssociateJobSearch : public UIKeywordsAssociateView,
 
   static std::shared_ptr<KeyAssociateJobSearch> initWithFrame(platform::Rect frame,
                                                               std::shared_ptr<JobSearchParam> queryParam);
-  KeyAssociateJobSearch(platform::Rect frame, std::shared_ptr<JobSearchParam> queryParam);
   ~KeyAssociateJobSearch() override;
 
   void changeSkin() override;
@@ -71,6 +70,9 @@ class KeyAssociateJobSearch : public UIKeywordsAssociateView,
   std::shared_ptr<platform::Button> clearHistoryButton_;
   std::shared_ptr<JobSearchParam> queryParam_;
   std::int32_t lastKeywordType_ = JobSearchParam::KeywordTypeJobName;
+
+ protected:
+  KeyAssociateJobSearch(platform::Rect frame, std::shared_ptr<JobSearchParam> queryParam);
 };
 
 }  // namespace kavro

@@ -193,7 +193,7 @@ void DataItemResult::registerCoding() {
 
 platform::Data DataItemResult::toData() const {
   // The archiver takes a shared object; a shallow stand-in serves results held any way.
-  auto self = std::make_shared<DataItemResult>(*this);
+  auto self = std::shared_ptr<DataItemResult>(new DataItemResult(*this));
   return platform::KeyedArchiver::archivedDataWithRootObject(platform::Value(self));
 }
 

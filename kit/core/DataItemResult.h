@@ -24,8 +24,9 @@ class DataItemResult : public platform::Object, public platform::Coding {
  public:
   using Row = std::shared_ptr<DataItemDetail>;
 
-  DataItemResult();
-  static std::shared_ptr<DataItemResult> create() { return std::make_shared<DataItemResult>(); }
+  static std::shared_ptr<DataItemResult> create() {
+    return std::shared_ptr<DataItemResult>(new DataItemResult());
+  }
 
   // Appends the row unless the unique key refuses it; raises maxCount to the row count.
   bool addItem(Row item);
@@ -102,6 +103,9 @@ class DataItemResult : public platform::Object, public platform::Coding {
   std::string itemUniqueKeyName_;
   std::shared_ptr<DataItemDetail> detailInfo_;
   std::vector<Row> dataList_;
+
+ protected:
+  DataItemResult();
 };
 
 }  // namespace kavro

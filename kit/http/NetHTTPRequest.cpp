@@ -49,23 +49,51 @@ Error fileManagementError(std::string description, std::optional<Error> underlyi
 
 using netdetail::shared;
 
-#define NET_GET(Type, name, field)    \
-  Type NetHTTPRequest::name() const { \
-    platform::MutexLock guard(lock_); \
-    return field;                     \
-  }
-#define NET_SET(Type, name, field)        \
-  void NetHTTPRequest::name(Type value) { \
-    platform::MutexLock guard(lock_);     \
-    field = std::move(value);             \
-  }
+// --- guarded fields ---
+
+template <typename T>
+T NetHTTPRequest::guarded(T NetHTTPRequest::*field) const {
+  platform::MutexLock guard(lock_);
+  return this->*field;
+}
+
+template <typename T>
+void NetHTTPRequest::setGuarded(T NetHTTPRequest::*field, T value) {
+  platform::MutexLock guard(lock_);
+  this->*field = std::move(value);
+}
+
+template <typename T>
+void NetHTTPRequest::setBlock(T NetRequestBlocks::*field, T block) {
+  platform::MutexLock guard(lock_);
+  if (blocks_) (*blocks_).*field = std::move(block);
+}
+
+// --- options ---
+
+template <typename T>
+T NetHTTPRequest::option(T Options::*field) const {
+  platform::MutexLock guard(optionsLock_);
+  return options_.*field;
+}
+
+template <typename T>
+void NetHTTPRequest::setOption(T Options::*field, T value) {
+  platform::MutexLock guard(optionsLock_);
+  if (!optionsFrozen_) options_.*field = std::move(value);
+}
+
+void NetHTTPRequest::freezeOptions() {
+  platform::MutexLock guard(optionsLock_);
+  optionsFrozen_ = true;
+}
 
 // --- creation ---
 
 NetHTTPRequest::NetHTTPRequest(std::optional<URL> url) : blocks_(std::make_unique<NetRequestBlocks>()) {
   {
     platform::MutexLock guard(shared().defaultsLock);
-    timeOutSeconds_ = shared().defaultTimeOutSeconds;
+    options_.timeOutSeconds = shared().defaultTimeOutSeconds;
     downloadCache_ = shared().defaultCache;
   }
   url_ = std::move(url);
@@ -127,17 +155,19 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   platform::MutexLock guard(lock_);
-  // The new request is nobody else's yet: only this one is locked (a HEAD request locks its main
-  // request, never the other way round).
+  // The new request is nobody else's yet: taking its lock waits for no one (elsewhere a HEAD
+  // request locks its main request, never the other way round).
   auto r = requestWithURL(url_);
+  platform::MutexLock theirs(r->lock_);
+  platform::MutexLock options(optionsLock_);
   r->requestMethod_ = "HEAD";
   r->mainRequest_ = self();
   r->requestHeaders_ = requestHeaders_;
   r->requestCookies_ = requestCookies_;
-  r->useCookiePersistence_ = useCookiePersistence_;
-  r->useKeychainPersistence_ = useKeychainPersistence_;
-  r->useSessionPersistence_ = useSessionPersistence_;
-  r->allowCompressedResponse_ = allowCompressedResponse_;
+  r->options_.useCookiePersistence = options_.useCookiePersistence;
+  r->options_.useKeychainPersistence = options_.useKeychainPersistence;
+  r->options_.useSessionPersistence = options_.useSessionPersistence;
+  r->options_.allowCompressedResponse = options_.allowCompressedResponse;
   r->username_ = username_;
   r->password_ = password_;
   r->domain_ = domain_;
@@ -147,16 +177,16 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
   r->proxyHost_ = proxyHost_;
   r->proxyPort_ = proxyPort_;
   r->proxyType_ = proxyType_;
-  r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-  r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
-  r->timeOutSeconds_ = timeOutSeconds_;
-  r->useHTTPVersionOne_ = useHTTPVersionOne_;
-  r->validatesSecureCertificate_ = validatesSecureCertificate_;
-  r->clientCertificateIdentity_ = clientCertificateIdentity_;
+  r->options_.shouldPresentAuthenticationDialog = options_.shouldPresentAuthenticationDialog;
+  r->options_.shouldPresentProxyAuthenticationDialog = options_.shouldPresentProxyAuthenticationDialog;
+  r->options_.timeOutSeconds = options_.timeOutSeconds;
+  r->options_.useHTTPVersionOne = options_.useHTTPVersionOne;
+  r->options_.validatesSecureCertificate = options_.validatesSecureCertificate;
+  r->options_.clientCertificateIdentity = options_.clientCertificateIdentity;
   r->PACurl_ = PACurl_;
-  r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-  r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-  r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+  r->options_.shouldPresentCredentialsBeforeChallenge = options_.shouldPresentCredentialsBeforeChallenge;
+  r->options_.numberOfTimesToRetryOnTimeout = options_.numberOfTimesToRetryOnTimeout;
+  r->options_.shouldUseRFC2616RedirectBehaviour = options_.shouldUseRFC2616RedirectBehaviour;
   r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
   r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
   return r;
@@ -165,6 +195,8 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   platform::MutexLock guard(lock_);
   auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
+  platform::MutexLock theirs(r->lock_);
+  platform::MutexLock options(optionsLock_);
   r->delegate_ = delegate_;
   r->delegateResponds_ = delegateResponds_;
   r->requestMethod_ = requestMethod_;
@@ -173,10 +205,10 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   r->postBodyFilePath_ = postBodyFilePath_;
   r->requestHeaders_ = requestHeaders_;
   r->requestCookies_ = requestCookies_;
-  r->useCookiePersistence_ = useCookiePersistence_;
-  r->useKeychainPersistence_ = useKeychainPersistence_;
-  r->useSessionPersistence_ = useSessionPersistence_;
-  r->allowCompressedResponse_ = allowCompressedResponse_;
+  r->options_.useCookiePersistence = options_.useCookiePersistence;
+  r->options_.useKeychainPersistence = options_.useKeychainPersistence;
+  r->options_.useSessionPersistence = options_.useSessionPersistence;
+  r->options_.allowCompressedResponse = options_.allowCompressedResponse;
   r->downloadDestinationPath_ = downloadDestinationPath_;
   r->temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
   r->username_ = username_;
@@ -190,26 +222,26 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
   r->proxyType_ = proxyType_;
   r->uploadProgressDelegate_ = uploadProgressDelegate_;
   r->downloadProgressDelegate_ = downloadProgressDelegate_;
-  r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-  r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
+  r->options_.shouldPresentAuthenticationDialog = options_.shouldPresentAuthenticationDialog;
+  r->options_.shouldPresentProxyAuthenticationDialog = options_.shouldPresentProxyAuthenticationDialog;
   r->postLength_ = postLength_;
   r->haveBuiltPostBody_ = haveBuiltPostBody_;
-  r->timeOutSeconds_ = timeOutSeconds_;
-  r->shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
-  r->shouldResetUploadProgress_ = shouldResetUploadProgress_;
+  r->options_.timeOutSeconds = options_.timeOutSeconds;
+  r->options_.shouldResetDownloadProgress = options_.shouldResetDownloadProgress;
+  r->options_.shouldResetUploadProgress = options_.shouldResetUploadProgress;
   r->showAccurateProgress_ = showAccurateProgress_;
-  r->defaultResponseEncoding_ = defaultResponseEncoding_;
-  r->allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
+  r->options_.defaultResponseEncoding = options_.defaultResponseEncoding;
+  r->options_.allowResumeForFileDownloads = options_.allowResumeForFileDownloads;
   r->userInfo_ = userInfo_;
   r->tag_ = tag_;
-  r->useHTTPVersionOne_ = useHTTPVersionOne_;
-  r->shouldRedirect_ = shouldRedirect_;
-  r->validatesSecureCertificate_ = validatesSecureCertificate_;
-  r->clientCertificateIdentity_ = clientCertificateIdentity_;
+  r->options_.useHTTPVersionOne = options_.useHTTPVersionOne;
+  r->options_.shouldRedirect = options_.shouldRedirect;
+  r->options_.validatesSecureCertificate = options_.validatesSecureCertificate;
+  r->options_.clientCertificateIdentity = options_.clientCertificateIdentity;
   r->PACurl_ = PACurl_;
-  r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-  r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-  r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+  r->options_.shouldPresentCredentialsBeforeChallenge = options_.shouldPresentCredentialsBeforeChallenge;
+  r->options_.numberOfTimesToRetryOnTimeout = options_.numberOfTimesToRetryOnTimeout;
+  r->options_.shouldUseRFC2616RedirectBehaviour = options_.shouldUseRFC2616RedirectBehaviour;
   r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
   r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
   r->authenticationScheme_ = authenticationScheme_;
@@ -273,6 +305,7 @@ void NetHTTPRequest::startAsynchronous() {
 }
 
 void NetHTTPRequest::start() {
+  freezeOptions();
   {
     platform::MutexLock guard(lock_);
     inProgress_ = true;
@@ -284,6 +317,7 @@ void NetHTTPRequest::start() {
 
 void NetHTTPRequest::startSynchronous(RunLoop& loop) {
   auto keep = self();
+  freezeOptions();
   {
     platform::MutexLock guard(lock_);
     isSynchronous_ = true;
@@ -301,8 +335,8 @@ void NetHTTPRequest::startSynchronous(RunLoop& loop) {
 
 bool NetHTTPRequest::isExecuting() const { return inProgress(); }
 
-NET_GET(bool, isFinished, finished_)
-NET_GET(bool, isCancelled, cancelled_)
+bool NetHTTPRequest::isFinished() const { return guarded(&NetHTTPRequest::finished_); }
+bool NetHTTPRequest::isCancelled() const { return guarded(&NetHTTPRequest::cancelled_); }
 
 void NetHTTPRequest::cancel() {
   {
@@ -338,7 +372,7 @@ void NetHTTPRequest::redirectToURL(const URL& newURL) {
 
 // --- configuration ---
 
-NET_GET(std::optional<URL>, url, url_)
+std::optional<URL> NetHTTPRequest::url() const { return guarded(&NetHTTPRequest::url_); }
 
 void NetHTTPRequest::setURL(std::optional<URL> url) {
   platform::MutexLock guard(lock_);
@@ -350,9 +384,9 @@ void NetHTTPRequest::setURL(std::optional<URL> url) {
   redirectURL_.reset();
 }
 
-NET_GET(std::optional<URL>, originalURL, originalURL_)
-NET_GET(std::optional<URL>, redirectURL, redirectURL_)
-NET_GET(std::string, requestMethod, requestMethod_)
+std::optional<URL> NetHTTPRequest::originalURL() const { return guarded(&NetHTTPRequest::originalURL_); }
+std::optional<URL> NetHTTPRequest::redirectURL() const { return guarded(&NetHTTPRequest::redirectURL_); }
+std::string NetHTTPRequest::requestMethod() const { return guarded(&NetHTTPRequest::requestMethod_); }
 
 void NetHTTPRequest::setRequestMethod(std::string_view method) {
   platform::MutexLock guard(lock_);
@@ -362,36 +396,70 @@ void NetHTTPRequest::setRequestMethod(std::string_view method) {
     shouldAttemptPersistentConnection_ = false;
 }
 
-NET_GET(bool, useHTTPVersionOne, useHTTPVersionOne_)
-NET_SET(bool, setUseHTTPVersionOne, useHTTPVersionOne_)
-NET_GET(NetHeaderDictionary, requestHeaders, requestHeaders_)
-NET_SET(NetHeaderDictionary, setRequestHeaders, requestHeaders_)
+bool NetHTTPRequest::useHTTPVersionOne() const { return option(&Options::useHTTPVersionOne); }
+void NetHTTPRequest::setUseHTTPVersionOne(bool value) {
+  setOption(&Options::useHTTPVersionOne, std::move(value));
+}
+NetHeaderDictionary NetHTTPRequest::requestHeaders() const {
+  return guarded(&NetHTTPRequest::requestHeaders_);
+}
+void NetHTTPRequest::setRequestHeaders(NetHeaderDictionary value) {
+  setGuarded(&NetHTTPRequest::requestHeaders_, std::move(value));
+}
 
 void NetHTTPRequest::addRequestHeader(std::string_view name, std::string_view value) {
   platform::MutexLock guard(lock_);
   requestHeaders_.set(name, value);
 }
 
-NET_GET(std::vector<platform::HTTPCookie>, requestCookies, requestCookies_)
-NET_SET(std::vector<platform::HTTPCookie>, setRequestCookies, requestCookies_)
-NET_GET(bool, useCookiePersistence, useCookiePersistence_)
-NET_SET(bool, setUseCookiePersistence, useCookiePersistence_)
-NET_GET(std::optional<std::string>, userAgentString, userAgentString_)
-NET_SET(std::optional<std::string>, setUserAgentString, userAgentString_)
-NET_GET(std::optional<platform::HTTPMessage>, request, request_)
+std::vector<platform::HTTPCookie> NetHTTPRequest::requestCookies() const {
+  return guarded(&NetHTTPRequest::requestCookies_);
+}
+void NetHTTPRequest::setRequestCookies(std::vector<platform::HTTPCookie> value) {
+  setGuarded(&NetHTTPRequest::requestCookies_, std::move(value));
+}
+bool NetHTTPRequest::useCookiePersistence() const { return option(&Options::useCookiePersistence); }
+void NetHTTPRequest::setUseCookiePersistence(bool value) {
+  setOption(&Options::useCookiePersistence, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::userAgentString() const {
+  return option(&Options::userAgentString);
+}
+void NetHTTPRequest::setUserAgentString(std::optional<std::string> value) {
+  setOption(&Options::userAgentString, std::move(value));
+}
+std::optional<platform::HTTPMessage> NetHTTPRequest::request() const {
+  return guarded(&NetHTTPRequest::request_);
+}
 
-NET_GET(std::optional<Data>, postBody, postBody_)
-NET_SET(std::optional<Data>, setPostBody, postBody_)
-NET_GET(bool, shouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
-NET_SET(bool, setShouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
-NET_GET(std::optional<std::string>, postBodyFilePath, postBodyFilePath_)
-NET_SET(std::optional<std::string>, setPostBodyFilePath, postBodyFilePath_)
-NET_GET(bool, shouldCompressRequestBody, shouldCompressRequestBody_)
-NET_SET(bool, setShouldCompressRequestBody, shouldCompressRequestBody_)
-NET_GET(std::uint64_t, postLength, postLength_)
-NET_SET(std::uint64_t, setPostLength, postLength_)
-NET_GET(bool, haveBuiltPostBody, haveBuiltPostBody_)
-NET_SET(bool, setHaveBuiltPostBody, haveBuiltPostBody_)
+std::optional<Data> NetHTTPRequest::postBody() const { return guarded(&NetHTTPRequest::postBody_); }
+void NetHTTPRequest::setPostBody(std::optional<Data> value) {
+  setGuarded(&NetHTTPRequest::postBody_, std::move(value));
+}
+bool NetHTTPRequest::shouldStreamPostDataFromDisk() const {
+  return guarded(&NetHTTPRequest::shouldStreamPostDataFromDisk_);
+}
+void NetHTTPRequest::setShouldStreamPostDataFromDisk(bool value) {
+  setGuarded(&NetHTTPRequest::shouldStreamPostDataFromDisk_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::postBodyFilePath() const {
+  return guarded(&NetHTTPRequest::postBodyFilePath_);
+}
+void NetHTTPRequest::setPostBodyFilePath(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::postBodyFilePath_, std::move(value));
+}
+bool NetHTTPRequest::shouldCompressRequestBody() const { return option(&Options::shouldCompressRequestBody); }
+void NetHTTPRequest::setShouldCompressRequestBody(bool value) {
+  setOption(&Options::shouldCompressRequestBody, std::move(value));
+}
+std::uint64_t NetHTTPRequest::postLength() const { return guarded(&NetHTTPRequest::postLength_); }
+void NetHTTPRequest::setPostLength(std::uint64_t value) {
+  setGuarded(&NetHTTPRequest::postLength_, std::move(value));
+}
+bool NetHTTPRequest::haveBuiltPostBody() const { return guarded(&NetHTTPRequest::haveBuiltPostBody_); }
+void NetHTTPRequest::setHaveBuiltPostBody(bool value) {
+  setGuarded(&NetHTTPRequest::haveBuiltPostBody_, std::move(value));
+}
 
 void NetHTTPRequest::setupPostBody() {
   platform::MutexLock guard(lock_);
@@ -436,34 +504,56 @@ bool NetHTTPRequest::appendPostDataFromFile(std::string_view path) {
   return true;
 }
 
-NET_GET(std::optional<NetHeaderDictionary>, responseHeaders, responseHeaders_)
-NET_GET(int, responseStatusCode, responseStatusCode_)
-NET_GET(std::optional<std::string>, responseStatusMessage, responseStatusMessage_)
-NET_GET(std::vector<platform::HTTPCookie>, responseCookies, responseCookies_)
-NET_GET(std::optional<Data>, rawResponseData, rawResponseData_)
-NET_GET(std::uint64_t, contentLength, contentLength_)
-NET_GET(std::uint64_t, totalBytesRead, totalBytesRead_)
-NET_GET(std::uint64_t, totalBytesSent, totalBytesSent_)
-NET_GET(bool, allowCompressedResponse, allowCompressedResponse_)
-NET_SET(bool, setAllowCompressedResponse, allowCompressedResponse_)
-NET_GET(bool, shouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
-NET_SET(bool, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
-NET_GET(std::uint64_t, maxResponseSize, maxResponseSize_)
+std::optional<NetHeaderDictionary> NetHTTPRequest::responseHeaders() const {
+  return guarded(&NetHTTPRequest::responseHeaders_);
+}
+int NetHTTPRequest::responseStatusCode() const { return guarded(&NetHTTPRequest::responseStatusCode_); }
+std::optional<std::string> NetHTTPRequest::responseStatusMessage() const {
+  return guarded(&NetHTTPRequest::responseStatusMessage_);
+}
+std::vector<platform::HTTPCookie> NetHTTPRequest::responseCookies() const {
+  return guarded(&NetHTTPRequest::responseCookies_);
+}
+std::optional<Data> NetHTTPRequest::rawResponseData() const {
+  return guarded(&NetHTTPRequest::rawResponseData_);
+}
+std::uint64_t NetHTTPRequest::contentLength() const { return guarded(&NetHTTPRequest::contentLength_); }
+std::uint64_t NetHTTPRequest::totalBytesRead() const { return guarded(&NetHTTPRequest::totalBytesRead_); }
+std::uint64_t NetHTTPRequest::totalBytesSent() const { return guarded(&NetHTTPRequest::totalBytesSent_); }
+bool NetHTTPRequest::allowCompressedResponse() const { return option(&Options::allowCompressedResponse); }
+void NetHTTPRequest::setAllowCompressedResponse(bool value) {
+  setOption(&Options::allowCompressedResponse, std::move(value));
+}
+bool NetHTTPRequest::shouldWaitToInflateCompressedResponses() const {
+  return option(&Options::shouldWaitToInflateCompressedResponses);
+}
+void NetHTTPRequest::setShouldWaitToInflateCompressedResponses(bool value) {
+  setOption(&Options::shouldWaitToInflateCompressedResponses, std::move(value));
+}
+std::uint64_t NetHTTPRequest::maxResponseSize() const { return option(&Options::maxResponseSize); }
 void NetHTTPRequest::setMaxResponseSize(std::uint64_t bytes) {
-  platform::MutexLock guard(lock_);
-  maxResponseSize_ = bytes;
-  maxResponseSizeSet_ = true;
+  platform::MutexLock guard(optionsLock_);
+  if (optionsFrozen_) return;
+  options_.maxResponseSize = bytes;
+  options_.maxResponseSizeSet = true;
 }
 
 std::uint64_t NetHTTPRequest::responseSizeLimit() const {
   platform::MutexLock guard(lock_);
-  if (downloadDestinationPath_ && !maxResponseSizeSet_) return std::numeric_limits<std::uint64_t>::max();
-  return maxResponseSize_;
+  if (downloadDestinationPath_ && !options_.maxResponseSizeSet)
+    return std::numeric_limits<std::uint64_t>::max();
+  return options_.maxResponseSize;
 }
-NET_GET(NetStringEncoding, defaultResponseEncoding, defaultResponseEncoding_)
-NET_SET(NetStringEncoding, setDefaultResponseEncoding, defaultResponseEncoding_)
-NET_GET(NetStringEncoding, responseEncoding, responseEncoding_)
-NET_GET(bool, downloadComplete, downloadComplete_)
+NetStringEncoding NetHTTPRequest::defaultResponseEncoding() const {
+  return option(&Options::defaultResponseEncoding);
+}
+void NetHTTPRequest::setDefaultResponseEncoding(NetStringEncoding value) {
+  setOption(&Options::defaultResponseEncoding, std::move(value));
+}
+NetStringEncoding NetHTTPRequest::responseEncoding() const {
+  return guarded(&NetHTTPRequest::responseEncoding_);
+}
+bool NetHTTPRequest::downloadComplete() const { return guarded(&NetHTTPRequest::downloadComplete_); }
 
 bool NetHTTPRequest::isResponseCompressed() const {
   platform::MutexLock guard(lock_);
@@ -474,7 +564,7 @@ bool NetHTTPRequest::isResponseCompressed() const {
 
 std::optional<Data> NetHTTPRequest::responseData() const {
   platform::MutexLock guard(lock_);
-  if (isResponseCompressed() && shouldWaitToInflateCompressedResponses_) {
+  if (isResponseCompressed() && options_.shouldWaitToInflateCompressedResponses) {
     if (!rawResponseData_) return std::nullopt;
     return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, responseSizeLimit());
   }
@@ -488,93 +578,193 @@ std::optional<std::string> NetHTTPRequest::responseString() const {
   return stringFromBytes(*data, responseEncoding_);
 }
 
-NET_GET(std::optional<std::string>, downloadDestinationPath, downloadDestinationPath_)
-NET_SET(std::optional<std::string>, setDownloadDestinationPath, downloadDestinationPath_)
-NET_GET(std::optional<std::string>, temporaryFileDownloadPath, temporaryFileDownloadPath_)
-NET_SET(std::optional<std::string>, setTemporaryFileDownloadPath, temporaryFileDownloadPath_)
-NET_GET(bool, allowResumeForFileDownloads, allowResumeForFileDownloads_)
-NET_SET(bool, setAllowResumeForFileDownloads, allowResumeForFileDownloads_)
-NET_GET(std::uint64_t, partialDownloadSize, partialDownloadSize_)
+std::optional<std::string> NetHTTPRequest::downloadDestinationPath() const {
+  return guarded(&NetHTTPRequest::downloadDestinationPath_);
+}
+void NetHTTPRequest::setDownloadDestinationPath(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::downloadDestinationPath_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::temporaryFileDownloadPath() const {
+  return guarded(&NetHTTPRequest::temporaryFileDownloadPath_);
+}
+void NetHTTPRequest::setTemporaryFileDownloadPath(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::temporaryFileDownloadPath_, std::move(value));
+}
+bool NetHTTPRequest::allowResumeForFileDownloads() const {
+  return option(&Options::allowResumeForFileDownloads);
+}
+void NetHTTPRequest::setAllowResumeForFileDownloads(bool value) {
+  setOption(&Options::allowResumeForFileDownloads, std::move(value));
+}
+std::uint64_t NetHTTPRequest::partialDownloadSize() const {
+  return guarded(&NetHTTPRequest::partialDownloadSize_);
+}
 
-NET_GET(std::optional<std::string>, username, username_)
-NET_SET(std::optional<std::string>, setUsername, username_)
-NET_GET(std::optional<std::string>, password, password_)
-NET_SET(std::optional<std::string>, setPassword, password_)
-NET_GET(std::optional<std::string>, domain, domain_)
-NET_SET(std::optional<std::string>, setDomain, domain_)
-NET_GET(std::optional<std::string>, proxyUsername, proxyUsername_)
-NET_SET(std::optional<std::string>, setProxyUsername, proxyUsername_)
-NET_GET(std::optional<std::string>, proxyPassword, proxyPassword_)
-NET_SET(std::optional<std::string>, setProxyPassword, proxyPassword_)
-NET_GET(std::optional<std::string>, proxyDomain, proxyDomain_)
-NET_SET(std::optional<std::string>, setProxyDomain, proxyDomain_)
-NET_GET(std::optional<std::string>, authenticationScheme, authenticationScheme_)
-NET_SET(std::optional<std::string>, setAuthenticationScheme, authenticationScheme_)
-NET_GET(std::optional<std::string>, authenticationRealm, authenticationRealm_)
-NET_GET(std::optional<std::string>, proxyAuthenticationScheme, proxyAuthenticationScheme_)
-NET_GET(std::optional<std::string>, proxyAuthenticationRealm, proxyAuthenticationRealm_)
-NET_GET(int, authenticationRetryCount, authenticationRetryCount_)
-NET_GET(int, proxyAuthenticationRetryCount, proxyAuthenticationRetryCount_)
-NET_GET(int, authenticationNeeded, authenticationNeeded_)
-NET_GET(bool, shouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
-NET_SET(bool, setShouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
-NET_GET(bool, shouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
-NET_SET(bool, setShouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
-NET_GET(bool, shouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
-NET_SET(bool, setShouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
-NET_GET(bool, useKeychainPersistence, useKeychainPersistence_)
-NET_SET(bool, setUseKeychainPersistence, useKeychainPersistence_)
-NET_GET(bool, useSessionPersistence, useSessionPersistence_)
-NET_SET(bool, setUseSessionPersistence, useSessionPersistence_)
-NET_GET(std::shared_ptr<const platform::HTTPCredentials>, requestCredentials, requestCredentials_)
-NET_GET(std::shared_ptr<const platform::HTTPCredentials>, proxyCredentials, proxyCredentials_)
+std::optional<std::string> NetHTTPRequest::username() const { return guarded(&NetHTTPRequest::username_); }
+void NetHTTPRequest::setUsername(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::username_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::password() const { return guarded(&NetHTTPRequest::password_); }
+void NetHTTPRequest::setPassword(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::password_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::domain() const { return guarded(&NetHTTPRequest::domain_); }
+void NetHTTPRequest::setDomain(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::domain_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::proxyUsername() const {
+  return guarded(&NetHTTPRequest::proxyUsername_);
+}
+void NetHTTPRequest::setProxyUsername(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::proxyUsername_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::proxyPassword() const {
+  return guarded(&NetHTTPRequest::proxyPassword_);
+}
+void NetHTTPRequest::setProxyPassword(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::proxyPassword_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::proxyDomain() const {
+  return guarded(&NetHTTPRequest::proxyDomain_);
+}
+void NetHTTPRequest::setProxyDomain(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::proxyDomain_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::authenticationScheme() const {
+  return guarded(&NetHTTPRequest::authenticationScheme_);
+}
+void NetHTTPRequest::setAuthenticationScheme(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::authenticationScheme_, std::move(value));
+}
+std::optional<std::string> NetHTTPRequest::authenticationRealm() const {
+  return guarded(&NetHTTPRequest::authenticationRealm_);
+}
+std::optional<std::string> NetHTTPRequest::proxyAuthenticationScheme() const {
+  return guarded(&NetHTTPRequest::proxyAuthenticationScheme_);
+}
+std::optional<std::string> NetHTTPRequest::proxyAuthenticationRealm() const {
+  return guarded(&NetHTTPRequest::proxyAuthenticationRealm_);
+}
+int NetHTTPRequest::authenticationRetryCount() const {
+  return guarded(&NetHTTPRequest::authenticationRetryCount_);
+}
+int NetHTTPRequest::proxyAuthenticationRetryCount() const {
+  return guarded(&NetHTTPRequest::proxyAuthenticationRetryCount_);
+}
+int NetHTTPRequest::authenticationNeeded() const { return guarded(&NetHTTPRequest::authenticationNeeded_); }
+bool NetHTTPRequest::shouldPresentAuthenticationDialog() const {
+  return option(&Options::shouldPresentAuthenticationDialog);
+}
+void NetHTTPRequest::setShouldPresentAuthenticationDialog(bool value) {
+  setOption(&Options::shouldPresentAuthenticationDialog, std::move(value));
+}
+bool NetHTTPRequest::shouldPresentProxyAuthenticationDialog() const {
+  return option(&Options::shouldPresentProxyAuthenticationDialog);
+}
+void NetHTTPRequest::setShouldPresentProxyAuthenticationDialog(bool value) {
+  setOption(&Options::shouldPresentProxyAuthenticationDialog, std::move(value));
+}
+bool NetHTTPRequest::shouldPresentCredentialsBeforeChallenge() const {
+  return option(&Options::shouldPresentCredentialsBeforeChallenge);
+}
+void NetHTTPRequest::setShouldPresentCredentialsBeforeChallenge(bool value) {
+  setOption(&Options::shouldPresentCredentialsBeforeChallenge, std::move(value));
+}
+bool NetHTTPRequest::useKeychainPersistence() const { return option(&Options::useKeychainPersistence); }
+void NetHTTPRequest::setUseKeychainPersistence(bool value) {
+  setOption(&Options::useKeychainPersistence, std::move(value));
+}
+bool NetHTTPRequest::useSessionPersistence() const { return option(&Options::useSessionPersistence); }
+void NetHTTPRequest::setUseSessionPersistence(bool value) {
+  setOption(&Options::useSessionPersistence, std::move(value));
+}
+std::shared_ptr<const platform::HTTPCredentials> NetHTTPRequest::requestCredentials() const {
+  return guarded(&NetHTTPRequest::requestCredentials_);
+}
+std::shared_ptr<const platform::HTTPCredentials> NetHTTPRequest::proxyCredentials() const {
+  return guarded(&NetHTTPRequest::proxyCredentials_);
+}
 
-NET_GET(std::optional<std::string>, proxyHost, proxyHost_)
-NET_SET(std::optional<std::string>, setProxyHost, proxyHost_)
-NET_GET(int, proxyPort, proxyPort_)
-NET_SET(int, setProxyPort, proxyPort_)
-NET_GET(std::optional<std::string>, proxyType, proxyType_)
-NET_SET(std::optional<std::string>, setProxyType, proxyType_)
-NET_GET(std::optional<URL>, PACurl, PACurl_)
-NET_SET(std::optional<URL>, setPACurl, PACurl_)
-NET_GET(bool, isPACFileRequest, isPACFileRequest_)
-NET_GET(bool, validatesSecureCertificate, validatesSecureCertificate_)
-NET_SET(bool, setValidatesSecureCertificate, validatesSecureCertificate_)
-NET_GET(std::shared_ptr<const platform::ClientIdentity>, clientCertificateIdentity,
-        clientCertificateIdentity_)
-NET_SET(std::shared_ptr<const platform::ClientIdentity>, setClientCertificateIdentity,
-        clientCertificateIdentity_)
+std::optional<std::string> NetHTTPRequest::proxyHost() const { return guarded(&NetHTTPRequest::proxyHost_); }
+void NetHTTPRequest::setProxyHost(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::proxyHost_, std::move(value));
+}
+int NetHTTPRequest::proxyPort() const { return guarded(&NetHTTPRequest::proxyPort_); }
+void NetHTTPRequest::setProxyPort(int value) { setGuarded(&NetHTTPRequest::proxyPort_, std::move(value)); }
+std::optional<std::string> NetHTTPRequest::proxyType() const { return guarded(&NetHTTPRequest::proxyType_); }
+void NetHTTPRequest::setProxyType(std::optional<std::string> value) {
+  setGuarded(&NetHTTPRequest::proxyType_, std::move(value));
+}
+std::optional<URL> NetHTTPRequest::PACurl() const { return guarded(&NetHTTPRequest::PACurl_); }
+void NetHTTPRequest::setPACurl(std::optional<URL> value) {
+  setGuarded(&NetHTTPRequest::PACurl_, std::move(value));
+}
+bool NetHTTPRequest::isPACFileRequest() const { return guarded(&NetHTTPRequest::isPACFileRequest_); }
+bool NetHTTPRequest::validatesSecureCertificate() const {
+  return option(&Options::validatesSecureCertificate);
+}
+void NetHTTPRequest::setValidatesSecureCertificate(bool value) {
+  setOption(&Options::validatesSecureCertificate, std::move(value));
+}
+std::shared_ptr<const platform::ClientIdentity> NetHTTPRequest::clientCertificateIdentity() const {
+  return option(&Options::clientCertificateIdentity);
+}
+void NetHTTPRequest::setClientCertificateIdentity(std::shared_ptr<const platform::ClientIdentity> value) {
+  setOption(&Options::clientCertificateIdentity, std::move(value));
+}
 
 std::shared_ptr<NetProgressDelegate> NetHTTPRequest::uploadProgressDelegate() const {
   platform::MutexLock guard(lock_);
   return uploadProgressDelegate_.lock();
 }
-NET_SET(std::weak_ptr<NetProgressDelegate>, setUploadProgressDelegate, uploadProgressDelegate_)
+void NetHTTPRequest::setUploadProgressDelegate(std::weak_ptr<NetProgressDelegate> value) {
+  setGuarded(&NetHTTPRequest::uploadProgressDelegate_, std::move(value));
+}
 std::shared_ptr<NetProgressDelegate> NetHTTPRequest::downloadProgressDelegate() const {
   platform::MutexLock guard(lock_);
   return downloadProgressDelegate_.lock();
 }
-NET_SET(std::weak_ptr<NetProgressDelegate>, setDownloadProgressDelegate, downloadProgressDelegate_)
-NET_GET(bool, showAccurateProgress, showAccurateProgress_)
-NET_SET(bool, setShowAccurateProgress, showAccurateProgress_)
-NET_GET(bool, shouldResetUploadProgress, shouldResetUploadProgress_)
-NET_SET(bool, setShouldResetUploadProgress, shouldResetUploadProgress_)
-NET_GET(bool, shouldResetDownloadProgress, shouldResetDownloadProgress_)
-NET_SET(bool, setShouldResetDownloadProgress, shouldResetDownloadProgress_)
-NET_GET(bool, updatedProgress, updatedProgress_)
+void NetHTTPRequest::setDownloadProgressDelegate(std::weak_ptr<NetProgressDelegate> value) {
+  setGuarded(&NetHTTPRequest::downloadProgressDelegate_, std::move(value));
+}
+bool NetHTTPRequest::showAccurateProgress() const { return guarded(&NetHTTPRequest::showAccurateProgress_); }
+void NetHTTPRequest::setShowAccurateProgress(bool value) {
+  setGuarded(&NetHTTPRequest::showAccurateProgress_, std::move(value));
+}
+bool NetHTTPRequest::shouldResetUploadProgress() const { return option(&Options::shouldResetUploadProgress); }
+void NetHTTPRequest::setShouldResetUploadProgress(bool value) {
+  setOption(&Options::shouldResetUploadProgress, std::move(value));
+}
+bool NetHTTPRequest::shouldResetDownloadProgress() const {
+  return option(&Options::shouldResetDownloadProgress);
+}
+void NetHTTPRequest::setShouldResetDownloadProgress(bool value) {
+  setOption(&Options::shouldResetDownloadProgress, std::move(value));
+}
+bool NetHTTPRequest::updatedProgress() const { return guarded(&NetHTTPRequest::updatedProgress_); }
 
-NET_GET(bool, complete, complete_)
-NET_GET(bool, inProgress, inProgress_)
-NET_GET(std::optional<Error>, error, error_)
-NET_GET(double, timeOutSeconds, timeOutSeconds_)
-NET_SET(double, setTimeOutSeconds, timeOutSeconds_)
-NET_GET(int, numberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
-NET_SET(int, setNumberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
-NET_GET(int, retryCount, retryCount_)
-NET_GET(bool, isSynchronous, isSynchronous_)
-NET_GET(bool, shouldContinueWhenAppEntersBackground, shouldContinueWhenAppEntersBackground_)
-NET_SET(bool, setShouldContinueWhenAppEntersBackground, shouldContinueWhenAppEntersBackground_)
-NET_GET(std::string, runLoopMode, runLoopMode_)
+bool NetHTTPRequest::complete() const { return guarded(&NetHTTPRequest::complete_); }
+bool NetHTTPRequest::inProgress() const { return guarded(&NetHTTPRequest::inProgress_); }
+std::optional<Error> NetHTTPRequest::error() const { return guarded(&NetHTTPRequest::error_); }
+double NetHTTPRequest::timeOutSeconds() const { return option(&Options::timeOutSeconds); }
+void NetHTTPRequest::setTimeOutSeconds(double value) {
+  setOption(&Options::timeOutSeconds, std::move(value));
+}
+int NetHTTPRequest::numberOfTimesToRetryOnTimeout() const {
+  return option(&Options::numberOfTimesToRetryOnTimeout);
+}
+void NetHTTPRequest::setNumberOfTimesToRetryOnTimeout(int value) {
+  setOption(&Options::numberOfTimesToRetryOnTimeout, std::move(value));
+}
+int NetHTTPRequest::retryCount() const { return guarded(&NetHTTPRequest::retryCount_); }
+bool NetHTTPRequest::isSynchronous() const { return guarded(&NetHTTPRequest::isSynchronous_); }
+bool NetHTTPRequest::shouldContinueWhenAppEntersBackground() const {
+  return option(&Options::shouldContinueWhenAppEntersBackground);
+}
+void NetHTTPRequest::setShouldContinueWhenAppEntersBackground(bool value) {
+  setOption(&Options::shouldContinueWhenAppEntersBackground, std::move(value));
+}
+std::string NetHTTPRequest::runLoopMode() const { return guarded(&NetHTTPRequest::runLoopMode_); }
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::mainRequest() const {
   platform::MutexLock guard(lock_);
@@ -587,18 +777,34 @@ bool NetHTTPRequest::hasMainRequest() const {
   return mainRequest_.owner_before(none) || none.owner_before(mainRequest_);
 }
 
-NET_GET(bool, shouldRedirect, shouldRedirect_)
-NET_SET(bool, setShouldRedirect, shouldRedirect_)
-NET_GET(int, redirectCount, redirectCount_)
-NET_GET(bool, shouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
-NET_SET(bool, setShouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
+bool NetHTTPRequest::shouldRedirect() const { return option(&Options::shouldRedirect); }
+void NetHTTPRequest::setShouldRedirect(bool value) { setOption(&Options::shouldRedirect, std::move(value)); }
+int NetHTTPRequest::redirectCount() const { return guarded(&NetHTTPRequest::redirectCount_); }
+bool NetHTTPRequest::shouldUseRFC2616RedirectBehaviour() const {
+  return option(&Options::shouldUseRFC2616RedirectBehaviour);
+}
+void NetHTTPRequest::setShouldUseRFC2616RedirectBehaviour(bool value) {
+  setOption(&Options::shouldUseRFC2616RedirectBehaviour, std::move(value));
+}
 
-NET_GET(bool, shouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
-NET_SET(bool, setShouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
-NET_GET(double, persistentConnectionTimeoutSeconds, persistentConnectionTimeoutSeconds_)
-NET_SET(double, setPersistentConnectionTimeoutSeconds, persistentConnectionTimeoutSeconds_)
-NET_GET(bool, connectionCanBeReused, connectionCanBeReused_)
-NET_GET(std::optional<std::uint64_t>, requestID, requestID_)
+bool NetHTTPRequest::shouldAttemptPersistentConnection() const {
+  return guarded(&NetHTTPRequest::shouldAttemptPersistentConnection_);
+}
+void NetHTTPRequest::setShouldAttemptPersistentConnection(bool value) {
+  setGuarded(&NetHTTPRequest::shouldAttemptPersistentConnection_, std::move(value));
+}
+double NetHTTPRequest::persistentConnectionTimeoutSeconds() const {
+  return guarded(&NetHTTPRequest::persistentConnectionTimeoutSeconds_);
+}
+void NetHTTPRequest::setPersistentConnectionTimeoutSeconds(double value) {
+  setGuarded(&NetHTTPRequest::persistentConnectionTimeoutSeconds_, std::move(value));
+}
+bool NetHTTPRequest::connectionCanBeReused() const {
+  return guarded(&NetHTTPRequest::connectionCanBeReused_);
+}
+std::optional<std::uint64_t> NetHTTPRequest::requestID() const {
+  return guarded(&NetHTTPRequest::requestID_);
+}
 
 std::optional<int> NetHTTPRequest::connectionID() const {
   platform::MutexLock guard(lock_);
@@ -611,25 +817,39 @@ std::shared_ptr<NetCacheDelegate> NetHTTPRequest::downloadCache() const {
   platform::MutexLock guard(lock_);
   return downloadCache_.lock();
 }
-NET_SET(std::weak_ptr<NetCacheDelegate>, setDownloadCache, downloadCache_)
-NET_GET(int, cachePolicy, cachePolicy_)
-NET_SET(int, setCachePolicy, cachePolicy_)
-NET_GET(int, cacheStoragePolicy, cacheStoragePolicy_)
-NET_SET(int, setCacheStoragePolicy, cacheStoragePolicy_)
-NET_GET(bool, didUseCachedResponse, didUseCachedResponse_)
-NET_GET(double, secondsToCache, secondsToCache_)
-NET_SET(double, setSecondsToCache, secondsToCache_)
+void NetHTTPRequest::setDownloadCache(std::weak_ptr<NetCacheDelegate> value) {
+  setGuarded(&NetHTTPRequest::downloadCache_, std::move(value));
+}
+int NetHTTPRequest::cachePolicy() const { return guarded(&NetHTTPRequest::cachePolicy_); }
+void NetHTTPRequest::setCachePolicy(int value) {
+  setGuarded(&NetHTTPRequest::cachePolicy_, std::move(value));
+}
+int NetHTTPRequest::cacheStoragePolicy() const { return option(&Options::cacheStoragePolicy); }
+void NetHTTPRequest::setCacheStoragePolicy(int value) {
+  setOption(&Options::cacheStoragePolicy, std::move(value));
+}
+bool NetHTTPRequest::didUseCachedResponse() const { return guarded(&NetHTTPRequest::didUseCachedResponse_); }
+double NetHTTPRequest::secondsToCache() const { return option(&Options::secondsToCache); }
+void NetHTTPRequest::setSecondsToCache(double value) {
+  setOption(&Options::secondsToCache, std::move(value));
+}
 
-NET_GET(std::shared_ptr<const platform::Dictionary>, userInfo, userInfo_)
-NET_SET(std::shared_ptr<const platform::Dictionary>, setUserInfo, userInfo_)
-NET_GET(int, tag, tag_)
-NET_SET(int, setTag, tag_)
+std::shared_ptr<const platform::Dictionary> NetHTTPRequest::userInfo() const {
+  return guarded(&NetHTTPRequest::userInfo_);
+}
+void NetHTTPRequest::setUserInfo(std::shared_ptr<const platform::Dictionary> value) {
+  setGuarded(&NetHTTPRequest::userInfo_, std::move(value));
+}
+int NetHTTPRequest::tag() const { return guarded(&NetHTTPRequest::tag_); }
+void NetHTTPRequest::setTag(int value) { setGuarded(&NetHTTPRequest::tag_, std::move(value)); }
 
 std::shared_ptr<NetHTTPRequestDelegate> NetHTTPRequest::delegate() const {
   platform::MutexLock guard(lock_);
   return delegate_.lock();
 }
-NET_GET(std::shared_ptr<NetHTTPRequestQueue>, queue, queue_)
+std::shared_ptr<NetHTTPRequestQueue> NetHTTPRequest::queue() const {
+  return guarded(&NetHTTPRequest::queue_);
+}
 
 namespace {
 
@@ -686,23 +906,38 @@ bool NetHTTPRequest::queueResponds(NetDelegateMethod method) const {
   return queue && queue->forwards(method);
 }
 
-#define NET_BLOCK_SETTER(name, Type, field)         \
-  void NetHTTPRequest::name(Type block) {           \
-    platform::MutexLock guard(lock_);               \
-    if (blocks_) blocks_->field = std::move(block); \
-  }
-NET_BLOCK_SETTER(setStartedBlock, Block, started)
-NET_BLOCK_SETTER(setHeadersReceivedBlock, HeadersBlock, headersReceived)
-NET_BLOCK_SETTER(setCompletionBlock, Block, completion)
-NET_BLOCK_SETTER(setFailedBlock, Block, failure)
-NET_BLOCK_SETTER(setBytesReceivedBlock, SizeBlock, bytesReceived)
-NET_BLOCK_SETTER(setBytesSentBlock, SizeBlock, bytesSent)
-NET_BLOCK_SETTER(setDownloadSizeIncrementedBlock, ProgressBlock, downloadSizeIncremented)
-NET_BLOCK_SETTER(setUploadSizeIncrementedBlock, ProgressBlock, uploadSizeIncremented)
-NET_BLOCK_SETTER(setDataReceivedBlock, DataBlock, dataReceived)
-NET_BLOCK_SETTER(setAuthenticationNeededBlock, Block, authenticationNeeded)
-NET_BLOCK_SETTER(setProxyAuthenticationNeededBlock, Block, proxyAuthenticationNeeded)
-NET_BLOCK_SETTER(setRequestRedirectedBlock, Block, requestRedirected)
+void NetHTTPRequest::setStartedBlock(Block block) { setBlock(&NetRequestBlocks::started, std::move(block)); }
+void NetHTTPRequest::setHeadersReceivedBlock(HeadersBlock block) {
+  setBlock(&NetRequestBlocks::headersReceived, std::move(block));
+}
+void NetHTTPRequest::setCompletionBlock(Block block) {
+  setBlock(&NetRequestBlocks::completion, std::move(block));
+}
+void NetHTTPRequest::setFailedBlock(Block block) { setBlock(&NetRequestBlocks::failure, std::move(block)); }
+void NetHTTPRequest::setBytesReceivedBlock(SizeBlock block) {
+  setBlock(&NetRequestBlocks::bytesReceived, std::move(block));
+}
+void NetHTTPRequest::setBytesSentBlock(SizeBlock block) {
+  setBlock(&NetRequestBlocks::bytesSent, std::move(block));
+}
+void NetHTTPRequest::setDownloadSizeIncrementedBlock(ProgressBlock block) {
+  setBlock(&NetRequestBlocks::downloadSizeIncremented, std::move(block));
+}
+void NetHTTPRequest::setUploadSizeIncrementedBlock(ProgressBlock block) {
+  setBlock(&NetRequestBlocks::uploadSizeIncremented, std::move(block));
+}
+void NetHTTPRequest::setDataReceivedBlock(DataBlock block) {
+  setBlock(&NetRequestBlocks::dataReceived, std::move(block));
+}
+void NetHTTPRequest::setAuthenticationNeededBlock(Block block) {
+  setBlock(&NetRequestBlocks::authenticationNeeded, std::move(block));
+}
+void NetHTTPRequest::setProxyAuthenticationNeededBlock(Block block) {
+  setBlock(&NetRequestBlocks::proxyAuthenticationNeeded, std::move(block));
+}
+void NetHTTPRequest::setRequestRedirectedBlock(Block block) {
+  setBlock(&NetRequestBlocks::requestRedirected, std::move(block));
+}
 
 // --- callbacks on the main thread ---
 

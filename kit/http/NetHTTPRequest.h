@@ -436,7 +436,7 @@ class NetHTTPRequest : public Operation {
   void setHaveBuiltPostBody(bool value);
   bool haveBuiltPostBody() const;
   void failWithError(const platform::Error& error);
-  platform::RecursiveMutex& cancelledLock() const { return lock_; }
+  platform::RecursiveMutex& cancelledLock() const RETURN_CAPABILITY(lock_) { return lock_; }
 
  private:
   std::shared_ptr<NetHTTPRequest> self();
@@ -497,7 +497,7 @@ class NetHTTPRequest : public Operation {
   void attemptToApplyProxyCredentialsAndResume();
   // The server and the proxy run one credential reaction over their own state.
   struct AuthenticationSide;
-  void applyCredentialsAndResume(const AuthenticationSide& side);
+  void applyCredentialsAndResume(const AuthenticationSide& side) REQUIRES(lock_);
   std::optional<SessionCredentials> findSessionAuthenticationCredentials();
   std::optional<SessionCredentials> findSessionProxyAuthenticationCredentials();
 
@@ -547,164 +547,193 @@ class NetHTTPRequest : public Operation {
   void showNetworkActivity();
   void hideNetworkActivity();
 
+  // What the caller sets before the request starts. start() freezes it: from then on the
+  // request's thread reads options_ without a lock, and the setters change nothing, so a change
+  // made while the request runs never reaches it. Before the freeze the fields are written and
+  // read under optionsLock_ (a leaf lock: nothing is called while it is held).
+  struct Options {
+    bool useHTTPVersionOne = false;
+    bool useCookiePersistence = true;
+    std::optional<std::string> userAgentString;
+    bool shouldCompressRequestBody = false;
+    bool allowCompressedResponse = true;
+    bool shouldWaitToInflateCompressedResponses = true;
+    std::uint64_t maxResponseSize = NetDefaultMaxResponseSize;
+    bool maxResponseSizeSet = false;
+    NetStringEncoding defaultResponseEncoding = NetISOLatin1StringEncoding;
+    bool allowResumeForFileDownloads = false;
+    bool shouldPresentAuthenticationDialog = false;
+    bool shouldPresentProxyAuthenticationDialog = true;
+    bool shouldPresentCredentialsBeforeChallenge = true;
+    bool useKeychainPersistence = false;
+    bool useSessionPersistence = true;
+    bool validatesSecureCertificate = true;
+    std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity;
+    bool shouldResetUploadProgress = true;
+    bool shouldResetDownloadProgress = true;
+    double timeOutSeconds = 10.0;
+    int numberOfTimesToRetryOnTimeout = 0;
+    bool shouldContinueWhenAppEntersBackground = false;
+    bool shouldRedirect = true;
+    bool shouldUseRFC2616RedirectBehaviour = false;
+    int cacheStoragePolicy = 0;
+    double secondsToCache = 0;
+  };
+  // A field under lock_, read or written with the lock taken.
+  template <typename T>
+  T guarded(T NetHTTPRequest::*field) const;
+  template <typename T>
+  void setGuarded(T NetHTTPRequest::*field, T value);
+  template <typename T>
+  void setBlock(T NetRequestBlocks::*field, T block);
+  template <typename T>
+  T option(T Options::*field) const EXCLUDES(optionsLock_);
+  template <typename T>
+  void setOption(T Options::*field, T value) EXCLUDES(optionsLock_);
+  void freezeOptions() EXCLUDES(optionsLock_);
+
+  mutable platform::Mutex optionsLock_;
+  bool optionsFrozen_ GUARDED_BY(optionsLock_) = false;
+  Options options_;
+
   mutable platform::RecursiveMutex lock_;
 
   // Target, method, message.
-  std::optional<platform::URL> url_;
-  std::optional<platform::URL> originalURL_;
-  std::optional<platform::URL> redirectURL_;
-  std::string requestMethod_ = "GET";
-  bool useHTTPVersionOne_ = false;
-  NetHeaderDictionary requestHeaders_;
-  bool haveBuiltRequestHeaders_ = false;
-  std::vector<platform::HTTPCookie> requestCookies_;
-  bool useCookiePersistence_ = true;
-  std::optional<std::string> userAgentString_;
-  std::optional<platform::HTTPMessage> request_;
+  std::optional<platform::URL> url_ GUARDED_BY(lock_);
+  std::optional<platform::URL> originalURL_ GUARDED_BY(lock_);
+  std::optional<platform::URL> redirectURL_ GUARDED_BY(lock_);
+  std::string requestMethod_ GUARDED_BY(lock_) = "GET";
+  NetHeaderDictionary requestHeaders_ GUARDED_BY(lock_);
+  bool haveBuiltRequestHeaders_ GUARDED_BY(lock_) = false;
+  std::vector<platform::HTTPCookie> requestCookies_ GUARDED_BY(lock_);
+  std::optional<platform::HTTPMessage> request_ GUARDED_BY(lock_);
 
   // Body.
-  std::optional<platform::Data> postBody_;
-  bool shouldStreamPostDataFromDisk_ = false;
-  std::optional<std::string> postBodyFilePath_;
-  bool didCreateTemporaryPostDataFile_ = false;
-  std::FILE* postBodyWriteStream_ = nullptr;
-  std::shared_ptr<NetInputStream> postBodyReadStream_;
-  bool shouldCompressRequestBody_ = false;
-  std::optional<platform::Data> compressedPostBody_;
-  std::optional<std::string> compressedPostBodyFilePath_;
-  std::uint64_t postLength_ = 0;
-  bool haveBuiltPostBody_ = false;
-  std::uint64_t uploadBufferSize_ = 0;
+  std::optional<platform::Data> postBody_ GUARDED_BY(lock_);
+  bool shouldStreamPostDataFromDisk_ GUARDED_BY(lock_) = false;
+  std::optional<std::string> postBodyFilePath_ GUARDED_BY(lock_);
+  bool didCreateTemporaryPostDataFile_ GUARDED_BY(lock_) = false;
+  std::FILE* postBodyWriteStream_ GUARDED_BY(lock_) = nullptr;
+  std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(lock_);
+  std::optional<platform::Data> compressedPostBody_ GUARDED_BY(lock_);
+  std::optional<std::string> compressedPostBodyFilePath_ GUARDED_BY(lock_);
+  std::uint64_t postLength_ GUARDED_BY(lock_) = 0;
+  bool haveBuiltPostBody_ GUARDED_BY(lock_) = false;
+  std::uint64_t uploadBufferSize_ GUARDED_BY(lock_) = 0;
 
   // Response.
-  std::optional<NetHeaderDictionary> responseHeaders_;
-  std::optional<std::string> responseHTTPVersion_;
-  int responseStatusCode_ = 0;
-  std::optional<std::string> responseStatusMessage_;
-  std::vector<platform::HTTPCookie> responseCookies_;
-  std::optional<platform::Data> rawResponseData_;
-  std::uint64_t contentLength_ = 0;
-  std::uint64_t totalBytesRead_ = 0;
-  std::uint64_t decodedBytesRead_ = 0;
-  std::uint64_t maxResponseSize_ = NetDefaultMaxResponseSize;
-  bool maxResponseSizeSet_ = false;
-  std::uint64_t lastBytesRead_ = 0;
-  std::uint64_t totalBytesSent_ = 0;
-  std::uint64_t lastBytesSent_ = 0;
-  bool allowCompressedResponse_ = true;
-  bool shouldWaitToInflateCompressedResponses_ = true;
-  std::unique_ptr<NetDataDecompressor> dataDecompressor_;
-  NetStringEncoding defaultResponseEncoding_ = NetISOLatin1StringEncoding;
-  NetStringEncoding responseEncoding_ = 0;
-  bool downloadComplete_ = false;
+  std::optional<NetHeaderDictionary> responseHeaders_ GUARDED_BY(lock_);
+  std::optional<std::string> responseHTTPVersion_ GUARDED_BY(lock_);
+  int responseStatusCode_ GUARDED_BY(lock_) = 0;
+  std::optional<std::string> responseStatusMessage_ GUARDED_BY(lock_);
+  std::vector<platform::HTTPCookie> responseCookies_ GUARDED_BY(lock_);
+  std::optional<platform::Data> rawResponseData_ GUARDED_BY(lock_);
+  std::uint64_t contentLength_ GUARDED_BY(lock_) = 0;
+  std::uint64_t totalBytesRead_ GUARDED_BY(lock_) = 0;
+  std::uint64_t decodedBytesRead_ GUARDED_BY(lock_) = 0;
+  std::uint64_t lastBytesRead_ GUARDED_BY(lock_) = 0;
+  std::uint64_t totalBytesSent_ GUARDED_BY(lock_) = 0;
+  std::uint64_t lastBytesSent_ GUARDED_BY(lock_) = 0;
+  std::unique_ptr<NetDataDecompressor> dataDecompressor_ GUARDED_BY(lock_);
+  NetStringEncoding responseEncoding_ GUARDED_BY(lock_) = 0;
+  bool downloadComplete_ GUARDED_BY(lock_) = false;
 
   // Downloads.
-  std::optional<std::string> downloadDestinationPath_;
-  std::optional<std::string> temporaryFileDownloadPath_;
-  std::optional<std::string> temporaryUncompressedDataDownloadPath_;
-  std::FILE* fileDownloadOutputStream_ = nullptr;
-  std::FILE* inflatedFileDownloadOutputStream_ = nullptr;
-  bool allowResumeForFileDownloads_ = false;
-  std::uint64_t partialDownloadSize_ = 0;
+  std::optional<std::string> downloadDestinationPath_ GUARDED_BY(lock_);
+  std::optional<std::string> temporaryFileDownloadPath_ GUARDED_BY(lock_);
+  std::optional<std::string> temporaryUncompressedDataDownloadPath_ GUARDED_BY(lock_);
+  std::FILE* fileDownloadOutputStream_ GUARDED_BY(lock_) = nullptr;
+  std::FILE* inflatedFileDownloadOutputStream_ GUARDED_BY(lock_) = nullptr;
+  std::uint64_t partialDownloadSize_ GUARDED_BY(lock_) = 0;
 
   // Authentication.
-  std::optional<std::string> username_, password_, domain_;
-  std::shared_ptr<platform::HTTPAuthentication> requestAuthentication_;
-  std::shared_ptr<const platform::HTTPCredentials> requestCredentials_;
-  std::optional<std::string> authenticationScheme_, authenticationRealm_;
-  int authenticationRetryCount_ = 0;
-  bool shouldPresentAuthenticationDialog_ = false;
-  bool shouldPresentCredentialsBeforeChallenge_ = true;
-  int authenticationNeeded_ = NoAuthenticationNeeded;
-  bool useKeychainPersistence_ = false;
-  bool useSessionPersistence_ = true;
-  std::optional<std::string> proxyUsername_, proxyPassword_, proxyDomain_;
-  std::shared_ptr<platform::HTTPAuthentication> proxyAuthentication_;
-  std::shared_ptr<const platform::HTTPCredentials> proxyCredentials_;
-  std::optional<std::string> proxyAuthenticationScheme_, proxyAuthenticationRealm_;
-  int proxyAuthenticationRetryCount_ = 0;
-  bool shouldPresentProxyAuthenticationDialog_ = true;
+  std::optional<std::string> username_ GUARDED_BY(lock_);
+  std::optional<std::string> password_ GUARDED_BY(lock_);
+  std::optional<std::string> domain_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::HTTPAuthentication> requestAuthentication_ GUARDED_BY(lock_);
+  std::shared_ptr<const platform::HTTPCredentials> requestCredentials_ GUARDED_BY(lock_);
+  std::optional<std::string> authenticationScheme_ GUARDED_BY(lock_);
+  std::optional<std::string> authenticationRealm_ GUARDED_BY(lock_);
+  int authenticationRetryCount_ GUARDED_BY(lock_) = 0;
+  int authenticationNeeded_ GUARDED_BY(lock_) = NoAuthenticationNeeded;
+  std::optional<std::string> proxyUsername_ GUARDED_BY(lock_);
+  std::optional<std::string> proxyPassword_ GUARDED_BY(lock_);
+  std::optional<std::string> proxyDomain_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::HTTPAuthentication> proxyAuthentication_ GUARDED_BY(lock_);
+  std::shared_ptr<const platform::HTTPCredentials> proxyCredentials_ GUARDED_BY(lock_);
+  std::optional<std::string> proxyAuthenticationScheme_ GUARDED_BY(lock_);
+  std::optional<std::string> proxyAuthenticationRealm_ GUARDED_BY(lock_);
+  int proxyAuthenticationRetryCount_ GUARDED_BY(lock_) = 0;
 
   // Proxy and TLS.
-  std::optional<std::string> proxyHost_;
-  int proxyPort_ = 0;
-  std::optional<std::string> proxyType_;
-  std::optional<platform::URL> PACurl_;
-  bool isPACFileRequest_ = false;
-  std::shared_ptr<NetHTTPRequest> PACFileRequest_;
-  std::FILE* PACFileReadStream_ = nullptr;
-  std::shared_ptr<platform::Timer> PACFileReadTimer_;
-  std::shared_ptr<platform::Timer> PACFileTimeOutTimer_;
-  std::optional<platform::Data> PACFileData_;
-  std::optional<platform::Error> PACScriptError_;
+  std::optional<std::string> proxyHost_ GUARDED_BY(lock_);
+  int proxyPort_ GUARDED_BY(lock_) = 0;
+  std::optional<std::string> proxyType_ GUARDED_BY(lock_);
+  std::optional<platform::URL> PACurl_ GUARDED_BY(lock_);
+  bool isPACFileRequest_ GUARDED_BY(lock_) = false;
+  std::shared_ptr<NetHTTPRequest> PACFileRequest_ GUARDED_BY(lock_);
+  std::FILE* PACFileReadStream_ GUARDED_BY(lock_) = nullptr;
+  std::shared_ptr<platform::Timer> PACFileReadTimer_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::Timer> PACFileTimeOutTimer_ GUARDED_BY(lock_);
+  std::optional<platform::Data> PACFileData_ GUARDED_BY(lock_);
+  std::optional<platform::Error> PACScriptError_ GUARDED_BY(lock_);
   // The script being evaluated for this request; cancelling the request ends it. Under its own
   // lock, taken alone: a synchronous request holds lock_ while its script runs.
   platform::Mutex PACScriptRunLock_;
   std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_;
-  bool validatesSecureCertificate_ = true;
-  std::shared_ptr<const platform::ClientIdentity> clientCertificateIdentity_;
 
   // Progress.
-  std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_;
-  std::weak_ptr<NetProgressDelegate> downloadProgressDelegate_;
-  bool showAccurateProgress_ = true;
-  bool shouldResetUploadProgress_ = true;
-  bool shouldResetDownloadProgress_ = true;
-  bool updatedProgress_ = false;
+  std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_ GUARDED_BY(lock_);
+  std::weak_ptr<NetProgressDelegate> downloadProgressDelegate_ GUARDED_BY(lock_);
+  bool showAccurateProgress_ GUARDED_BY(lock_) = true;
+  bool updatedProgress_ GUARDED_BY(lock_) = false;
 
   // Run state.
-  bool complete_ = false;
-  bool finished_ = false;
-  bool cancelled_ = false;
-  bool inProgress_ = false;
-  std::optional<platform::Error> error_;
-  std::shared_ptr<platform::HTTPReadStream> readStream_;
-  platform::RunLoop* readStreamLoop_ = nullptr;
-  bool readStreamIsScheduled_ = false;
-  std::string runLoopMode_ = std::string(platform::DefaultRunLoopMode);
-  platform::RunLoop* runLoop_ = nullptr;
-  std::shared_ptr<platform::Timer> statusTimer_;
-  std::optional<double> lastActivityTime_;
-  double timeOutSeconds_ = 10.0;
-  int numberOfTimesToRetryOnTimeout_ = 0;
-  int retryCount_ = 0;
-  bool willRetryRequest_ = false;
-  bool isSynchronous_ = false;
-  bool shouldContinueWhenAppEntersBackground_ = false;
-  std::weak_ptr<NetHTTPRequest> mainRequest_;
+  bool complete_ GUARDED_BY(lock_) = false;
+  bool finished_ GUARDED_BY(lock_) = false;
+  bool cancelled_ GUARDED_BY(lock_) = false;
+  bool inProgress_ GUARDED_BY(lock_) = false;
+  std::optional<platform::Error> error_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(lock_);
+  platform::RunLoop* readStreamLoop_ GUARDED_BY(lock_) = nullptr;
+  bool readStreamIsScheduled_ GUARDED_BY(lock_) = false;
+  std::string runLoopMode_ GUARDED_BY(lock_) = std::string(platform::DefaultRunLoopMode);
+  platform::RunLoop* runLoop_ GUARDED_BY(lock_) = nullptr;
+  std::shared_ptr<platform::Timer> statusTimer_ GUARDED_BY(lock_);
+  std::optional<double> lastActivityTime_ GUARDED_BY(lock_);
+  int retryCount_ GUARDED_BY(lock_) = 0;
+  bool willRetryRequest_ GUARDED_BY(lock_) = false;
+  bool isSynchronous_ GUARDED_BY(lock_) = false;
+  std::weak_ptr<NetHTTPRequest> mainRequest_ GUARDED_BY(lock_);
 
   // Redirects.
-  bool shouldRedirect_ = true;
-  bool needsRedirect_ = false;
-  int redirectCount_ = 0;
-  bool shouldUseRFC2616RedirectBehaviour_ = false;
+  bool needsRedirect_ GUARDED_BY(lock_) = false;
+  int redirectCount_ GUARDED_BY(lock_) = 0;
 
   // Persistent connections.
-  bool shouldAttemptPersistentConnection_ = true;
-  double persistentConnectionTimeoutSeconds_ = 60.0;
-  bool connectionCanBeReused_ = false;
-  std::shared_ptr<NetConnectionEntry> connectionInfo_;
-  std::optional<std::uint64_t> requestID_;
+  bool shouldAttemptPersistentConnection_ GUARDED_BY(lock_) = true;
+  double persistentConnectionTimeoutSeconds_ GUARDED_BY(lock_) = 60.0;
+  bool connectionCanBeReused_ GUARDED_BY(lock_) = false;
+  std::shared_ptr<NetConnectionEntry> connectionInfo_ GUARDED_BY(lock_);
+  std::optional<std::uint64_t> requestID_ GUARDED_BY(lock_);
 
   // Cache.
-  std::weak_ptr<NetCacheDelegate> downloadCache_;
-  int cachePolicy_ = 0;
-  int cacheStoragePolicy_ = 0;
-  bool didUseCachedResponse_ = false;
-  double secondsToCache_ = 0;
+  std::weak_ptr<NetCacheDelegate> downloadCache_ GUARDED_BY(lock_);
+  int cachePolicy_ GUARDED_BY(lock_) = 0;
+  bool didUseCachedResponse_ GUARDED_BY(lock_) = false;
 
   // Caller's data.
-  std::shared_ptr<const platform::Dictionary> userInfo_;
-  int tag_ = 0;
+  std::shared_ptr<const platform::Dictionary> userInfo_ GUARDED_BY(lock_);
+  int tag_ GUARDED_BY(lock_) = 0;
 
   // Receivers.
-  std::weak_ptr<NetHTTPRequestDelegate> delegate_;
-  std::shared_ptr<NetHTTPRequestQueue> queue_;
+  std::weak_ptr<NetHTTPRequestDelegate> delegate_ GUARDED_BY(lock_);
+  std::shared_ptr<NetHTTPRequestQueue> queue_ GUARDED_BY(lock_);
   // The optional methods the delegate took on when it was set (a bit per NetDelegateMethod), so
   // that the request's thread never calls into it.
-  unsigned delegateResponds_ = 0;
-  bool tearingDown_ = false;
-  std::unique_ptr<NetRequestBlocks> blocks_;
+  unsigned delegateResponds_ GUARDED_BY(lock_) = 0;
+  bool tearingDown_ GUARDED_BY(lock_) = false;
+  std::unique_ptr<NetRequestBlocks> blocks_ GUARDED_BY(lock_);
 };
 
 }  // namespace kavro

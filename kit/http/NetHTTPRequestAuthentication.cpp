@@ -44,11 +44,11 @@ void NetHTTPRequest::addBasicAuthenticationHeaderWithUsername(std::string_view u
 
 void NetHTTPRequest::applyAuthorizationHeader() {
   platform::MutexLock guard(lock_);
-  if (!shouldPresentCredentialsBeforeChallenge_ || !request_) return;
+  if (!options_.shouldPresentCredentialsBeforeChallenge || !request_) return;
   if (!requestHeaders_.contains("Authorization")) {
     if (username_ && password_ && authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic) {
       addBasicAuthenticationHeaderWithUsername(*username_, *password_);
-    } else if (useSessionPersistence_) {
+    } else if (options_.useSessionPersistence) {
       if (auto entry = findSessionAuthenticationCredentials()) {
         if (entry->authentication) {
           if (entry->authentication->applyCredentials(*entry->credentials, *request_))
@@ -62,7 +62,7 @@ void NetHTTPRequest::applyAuthorizationHeader() {
       }
     }
   }
-  if (useSessionPersistence_) {
+  if (options_.useSessionPersistence) {
     if (auto entry = findSessionProxyAuthenticationCredentials()) {
       if (!entry->authentication || !entry->authentication->applyCredentials(*entry->credentials, *request_))
         removeProxyAuthenticationCredentialsFromSessionStore(entry->credentials);
@@ -89,7 +89,7 @@ CredentialsPtr NetHTTPRequest::findCredentials() {
       pass = password_;
     }
   }
-  if ((!user || !pass) && useKeychainPersistence_ && url_) {
+  if ((!user || !pass) && options_.useKeychainPersistence && url_) {
     if (auto saved = savedCredentialsForHost(url_->host(), url_->port().value_or(0), url_->scheme(),
                                              authenticationRealm_.value_or(""))) {
       user = saved->username;
@@ -158,10 +158,10 @@ bool NetHTTPRequest::applyCredentials(CredentialsPtr credentials) {
     removeAuthenticationCredentialsFromSessionStore(credentials);
     return false;
   }
-  if (useKeychainPersistence_ && url_)
+  if (options_.useKeychainPersistence && url_)
     saveCredentials(*credentials, url_->host(), url_->port().value_or(0), url_->scheme(),
                     authenticationRealm_.value_or(""));
-  if (useSessionPersistence_) {
+  if (options_.useSessionPersistence) {
     SessionCredentials entry;
     entry.authentication = requestAuthentication_;
     entry.credentials = credentials;
@@ -182,10 +182,10 @@ bool NetHTTPRequest::applyProxyCredentials(CredentialsPtr credentials) {
     removeProxyAuthenticationCredentialsFromSessionStore(credentials);
     return false;
   }
-  if (useKeychainPersistence_)
+  if (options_.useKeychainPersistence)
     saveCredentialsForProxy(*credentials, proxyHost_.value_or(""), proxyPort_,
                             proxyAuthenticationRealm_.value_or(""));
-  if (useSessionPersistence_) {
+  if (options_.useSessionPersistence) {
     SessionCredentials entry;
     entry.authentication = proxyAuthentication_;
     entry.credentials = credentials;
@@ -248,7 +248,7 @@ void NetHTTPRequest::askDelegateForCredentials(bool proxy) {
 bool NetHTTPRequest::showAuthenticationDialog(bool proxy) {
   platform::MutexLock guard(lock_);
   if (isSynchronous_ ||
-      !(proxy ? shouldPresentProxyAuthenticationDialog_ : shouldPresentAuthenticationDialog_))
+      !(proxy ? options_.shouldPresentProxyAuthenticationDialog : options_.shouldPresentAuthenticationDialog))
     return false;
   AuthenticationDialogPresenter presenter;
   {
@@ -350,7 +350,7 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
         removeAuthenticationCredentialsFromSessionStore(side.credentials);
       side.credentials.reset();
       if (error_ || cancelled_) return;
-      if (useSessionPersistence_) {
+      if (options_.useSessionPersistence) {
         auto entry = findSession();
         if (entry && apply(entry->credentials)) {
           authLock.unlock();
@@ -382,7 +382,7 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
   if (side.authentication->requiresUserNameAndPassword()) {
     std::unique_lock authLock(shared().delegateAuthenticationLock);
     if (error_ || cancelled_) return;
-    if (useSessionPersistence_) {
+    if (options_.useSessionPersistence) {
       auto entry = findSession();
       if (entry && apply(entry->credentials)) {
         authLock.unlock();

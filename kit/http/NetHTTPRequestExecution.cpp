@@ -83,8 +83,9 @@ void NetHTTPRequest::main() {
     if (!hasMainRequest()) buildPostBody();
     if (error_) return;
     if (requestMethod_ != "GET") downloadCache_.reset();
-    request_ = HTTPMessage::request(requestMethod_, *url_,
-                                    useHTTPVersionOne_ ? platform::HTTPVersion1_0 : platform::HTTPVersion1_1);
+    request_ = HTTPMessage::request(
+        requestMethod_, *url_,
+        options_.useHTTPVersionOne ? platform::HTTPVersion1_0 : platform::HTTPVersion1_1);
     if (auto main = mainRequest_.lock()) main->buildRequestHeaders();
     buildRequestHeaders();
     if (error_) return;
@@ -125,7 +126,7 @@ void NetHTTPRequest::buildPostBody() {
       postBodyWriteStream_ = nullptr;
     }
     std::string path = *postBodyFilePath_;
-    if (shouldCompressRequestBody_) {
+    if (options_.shouldCompressRequestBody) {
       if (!compressedPostBodyFilePath_) {
         compressedPostBodyFilePath_ = netdetail::uniqueTemporaryPath();
         Error e;
@@ -144,7 +145,7 @@ void NetHTTPRequest::buildPostBody() {
       return;
     }
     postLength_ = static_cast<std::uint64_t>(attributes->size);
-  } else if (shouldCompressRequestBody_ && postBody_) {
+  } else if (options_.shouldCompressRequestBody && postBody_) {
     Error e;
     compressedPostBody_ = NetDataCompressor::compressData(*postBody_, &e);
     if (!compressedPostBody_ && !postBody_->empty()) {
@@ -173,11 +174,11 @@ void NetHTTPRequest::buildRequestHeaders() {
   }
   applyCookieHeader();
   if (!requestHeaders_.contains("User-Agent")) {
-    auto agent = userAgentString_ ? userAgentString_ : defaultUserAgentString();
+    auto agent = options_.userAgentString ? options_.userAgentString : defaultUserAgentString();
     if (agent) requestHeaders_.set("User-Agent", *agent);
   }
-  if (allowCompressedResponse_) requestHeaders_.set("Accept-Encoding", "gzip");
-  if (shouldCompressRequestBody_) requestHeaders_.set("Content-Encoding", "gzip");
+  if (options_.allowCompressedResponse) requestHeaders_.set("Accept-Encoding", "gzip");
+  if (options_.shouldCompressRequestBody) requestHeaders_.set("Content-Encoding", "gzip");
   updatePartialDownloadSize();
   if (partialDownloadSize_ > 0) requestHeaders_.set("Range", byteRange(partialDownloadSize_));
 }
@@ -185,7 +186,7 @@ void NetHTTPRequest::buildRequestHeaders() {
 void NetHTTPRequest::applyCookieHeader() {
   platform::MutexLock guard(lock_);
   if (!url_) return;
-  if (useCookiePersistence_) {
+  if (options_.useCookiePersistence) {
     auto stored = platform::HTTPCookieStorage::sharedHTTPCookieStorage().cookiesForURL(*url_);
     requestCookies_.insert(requestCookies_.end(), stored.begin(), stored.end());
   }
@@ -199,7 +200,7 @@ void NetHTTPRequest::applyCookieHeader() {
 
 void NetHTTPRequest::updatePartialDownloadSize() {
   platform::MutexLock guard(lock_);
-  if (!allowResumeForFileDownloads_ || !downloadDestinationPath_ || !temporaryFileDownloadPath_ ||
+  if (!options_.allowResumeForFileDownloads || !downloadDestinationPath_ || !temporaryFileDownloadPath_ ||
       !platform::FileManager::fileExistsAtPath(*temporaryFileDownloadPath_))
     return;
   Error e;
@@ -239,19 +240,19 @@ void NetHTTPRequest::startRequest() {
         compressed ? *compressedPostBodyFilePath_ : *postBodyFilePath_, weak);
   } else if (postBody_ && !postBody_->empty()) {
     body = NetInputStream::inputStreamWithData(
-        shouldCompressRequestBody_ && compressedPostBody_ ? *compressedPostBody_ : *postBody_, weak);
+        options_.shouldCompressRequestBody && compressedPostBody_ ? *compressedPostBody_ : *postBody_, weak);
   }
   auto stream = body ? HTTPReadStream::create(*request_, body) : HTTPReadStream::create(*request_);
   postBodyReadStream_ = body;
 
   if (lowercase(url_->scheme()) == "https") {
     platform::TLSSettings tls;
-    if (!validatesSecureCertificate_) {
+    if (!options_.validatesSecureCertificate) {
       tls.validatesCertificateChain = false;
       tls.validatesHostName = false;
     }
     // The client identity goes with the validation choice (not instead of it).
-    tls.clientIdentity = clientCertificateIdentity_;
+    tls.clientIdentity = options_.clientCertificateIdentity;
     stream->setTLSSettings(std::move(tls));
   }
   if (proxyHost_ && proxyPort_ != 0) {
@@ -335,11 +336,11 @@ void NetHTTPRequest::startRequest() {
     return;
   }
   if (!hasMainRequest()) {
-    if (shouldResetUploadProgress_) {
+    if (options_.shouldResetUploadProgress) {
       incrementUploadSizeBy(showAccurateProgress_ ? static_cast<std::int64_t>(postLength_) : 1);
       updateProgressIndicator(ProgressTarget::Upload, 0, 1);
     }
-    if (shouldResetDownloadProgress_ && partialDownloadSize_ == 0)
+    if (options_.shouldResetDownloadProgress && partialDownloadSize_ == 0)
       updateProgressIndicator(ProgressTarget::Download, 0, 1);
   }
   lastActivityTime_ = now();
@@ -366,7 +367,7 @@ void NetHTTPRequest::checkRequestStatus() {
   if (cancelled_ || complete_) return;
   performThrottling();
   if (shouldTimeOut()) {
-    if (retryCount_ < numberOfTimesToRetryOnTimeout_) {
+    if (retryCount_ < options_.numberOfTimesToRetryOnTimeout) {
       updatePartialDownloadSize();
       if (partialDownloadSize_ > 0 && request_)
         request_->setHeaderField("Range", byteRange(partialDownloadSize_));
@@ -399,11 +400,12 @@ void NetHTTPRequest::checkRequestStatus() {
 
 bool NetHTTPRequest::shouldTimeOut() {
   platform::MutexLock guard(lock_);
-  if (!readStream_ || !readStreamIsScheduled_ || !lastActivityTime_ || timeOutSeconds_ <= 0) return false;
+  if (!readStream_ || !readStreamIsScheduled_ || !lastActivityTime_ || options_.timeOutSeconds <= 0)
+    return false;
   double idle = now() - *lastActivityTime_;
-  if (idle <= timeOutSeconds_) return false;
+  if (idle <= options_.timeOutSeconds) return false;
   if (postLength_ == 0 || (uploadBufferSize_ > 0 && totalBytesSent_ > uploadBufferSize_)) return true;
-  return idle > 1.5 * timeOutSeconds_;
+  return idle > 1.5 * options_.timeOutSeconds;
 }
 
 void NetHTTPRequest::cancelOnRequestThread() {
@@ -460,7 +462,7 @@ void NetHTTPRequest::cancelLoad() {
   } else if (temporaryFileDownloadPath_) {
     closeDownloadStreams();
     if (!complete_) {
-      if (!allowResumeForFileDownloads_) removeTemporaryDownloadFile();
+      if (!options_.allowResumeForFileDownloads) removeTemporaryDownloadFile();
       removeTemporaryUncompressedDownloadFile();
     }
   }
@@ -483,7 +485,7 @@ void NetHTTPRequest::readResponseHeaders() {
   responseHTTPVersion_ = message->version();
 
   if (auto cache = downloadCache_.lock(); cache && cache->canUseCachedDataForRequest(*this)) {
-    cache->updateExpiryForRequest(*this, secondsToCache_);
+    cache->updateExpiryForRequest(*this, options_.secondsToCache);
     useDataFromCache();
     return;
   }
@@ -492,7 +494,7 @@ void NetHTTPRequest::readResponseHeaders() {
 
   if (authenticationNeeded_ == NoAuthenticationNeeded && !requestAuthentication_ &&
       authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic && username_ && password_ &&
-      useSessionPersistence_) {
+      options_.useSessionPersistence) {
     SessionCredentials entry;
     entry.credentials = std::make_shared<const platform::HTTPCredentials>(
         platform::HTTPCredentials{*username_, *password_, {}});
@@ -503,7 +505,7 @@ void NetHTTPRequest::readResponseHeaders() {
   parseStringEncodingFromHeaders();
   responseCookies_ = platform::HTTPCookie::cookiesWithResponseHeaderFields(
       message->allHeaderFields(), *url_, platform::Date::now().timeIntervalSince1970());
-  if (useCookiePersistence_ && !responseCookies_.empty()) {
+  if (options_.useCookiePersistence && !responseCookies_.empty()) {
     platform::HTTPCookieStorage::sharedHTTPCookieStorage().setCookies(responseCookies_);
     for (const auto& cookie : responseCookies_) addSessionCookie(cookie);
   }
@@ -512,22 +514,22 @@ void NetHTTPRequest::readResponseHeaders() {
     auto lengthText = responseHeaders_->value("Content-Length");
     auto main = mainRequest_.lock();
     NetHTTPRequest& target = main ? *main : *this;
-    std::unique_lock<platform::RecursiveMutex> targetLock;
-    if (main) targetLock = std::unique_lock(main->lock_);
+    // This request's own lock again when it is the target: the lock is recursive.
+    platform::MutexLock targetLock(target.lock_);
     // This request's own switches decide: a queue clears them on the main request whose HEAD
     // request announces its size, so that the size is not counted twice.
     if (lengthText) {
       std::uint64_t length = std::strtoull(lengthText->c_str(), nullptr, 0);
-      if (main && allowCompressedResponse_ && length == 20 && showAccurateProgress_ &&
-          shouldResetDownloadProgress_) {
+      if (main && options_.allowCompressedResponse && length == 20 && showAccurateProgress_ &&
+          options_.shouldResetDownloadProgress) {
         target.showAccurateProgress_ = false;
         target.incrementDownloadSizeBy(1);
       } else {
         target.contentLength_ = length;
-        if (showAccurateProgress_ && shouldResetDownloadProgress_)
+        if (showAccurateProgress_ && options_.shouldResetDownloadProgress)
           target.incrementDownloadSizeBy(static_cast<std::int64_t>(length + target.partialDownloadSize_));
       }
-    } else if (showAccurateProgress_ && shouldResetDownloadProgress_) {
+    } else if (showAccurateProgress_ && options_.shouldResetDownloadProgress) {
       target.showAccurateProgress_ = false;
       target.incrementDownloadSizeBy(1);
     }
@@ -555,7 +557,7 @@ void NetHTTPRequest::readResponseHeaders() {
 
 bool NetHTTPRequest::willRedirect() {
   platform::MutexLock guard(lock_);
-  if (!shouldRedirect_ || !responseHeaders_ || !url_) return false;
+  if (!options_.shouldRedirect || !responseHeaders_ || !url_) return false;
   auto location = responseHeaders_->value("Location");
   if (!location) return false;
   int status = responseStatusCode_;
@@ -563,7 +565,7 @@ bool NetHTTPRequest::willRedirect() {
   auto target = URL::resolve(*url_, *location);
   if (!target) return false;
   requestRedirected();
-  if (status == 303 || ((status == 301 || status == 302) && !shouldUseRFC2616RedirectBehaviour_)) {
+  if (status == 303 || ((status == 301 || status == 302) && !options_.shouldUseRFC2616RedirectBehaviour)) {
     requestMethod_ = "GET";
     postBody_.reset();
     shouldStreamPostDataFromDisk_ = false;
@@ -623,7 +625,7 @@ void NetHTTPRequest::parseStringEncodingFromHeaders() {
   std::string mime;
   auto contentType = responseHeaders_ ? responseHeaders_->value("Content-Type") : std::nullopt;
   parseMimeType(&mime, &encoding, contentType ? std::optional<std::string_view>(*contentType) : std::nullopt);
-  responseEncoding_ = encoding ? encoding : defaultResponseEncoding_;
+  responseEncoding_ = encoding ? encoding : options_.defaultResponseEncoding;
 }
 
 void NetHTTPRequest::failWithError(const Error& theError) {
@@ -671,8 +673,10 @@ void NetHTTPRequest::failWithError(const Error& theError) {
 
 void NetHTTPRequest::markAsFinished() {
   bool changed;
+  bool tearingDown;
   {
     platform::MutexLock guard(lock_);
+    tearingDown = tearingDown_;
     request_.reset();
     requestAuthentication_.reset();
     proxyAuthentication_.reset();
@@ -681,7 +685,7 @@ void NetHTTPRequest::markAsFinished() {
     finished_ = true;
   }
   // Background tasks: none on this platform.
-  if (changed && !tearingDown_) didFinish();
+  if (changed && !tearingDown) didFinish();
 }
 
 }  // namespace kavro

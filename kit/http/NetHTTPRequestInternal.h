@@ -47,44 +47,44 @@ namespace netdetail {
 struct SharedState {
   // Connections lock: the pool, its counters, the running count and the indicator flag.
   platform::RecursiveMutex connectionsLock;
-  std::vector<std::shared_ptr<NetConnectionEntry>> pool;
-  int nextConnectionNumber = 0;
-  std::uint64_t nextRequestNumber = 0;
-  unsigned long runningRequestCount = 0;
-  bool shouldUpdateNetworkActivityIndicator = true;
+  std::vector<std::shared_ptr<NetConnectionEntry>> pool GUARDED_BY(connectionsLock);
+  int nextConnectionNumber GUARDED_BY(connectionsLock) = 0;
+  std::uint64_t nextRequestNumber GUARDED_BY(connectionsLock) = 0;
+  unsigned long runningRequestCount GUARDED_BY(connectionsLock) = 0;
+  bool shouldUpdateNetworkActivityIndicator GUARDED_BY(connectionsLock) = true;
   std::atomic<bool> indicatorVisible{false};
 
   platform::RecursiveMutex progressLock;
 
   // Bandwidth lock (not recursive) and its figures.
   platform::Mutex bandwidthLock;
-  unsigned long maxBandwidthPerSecond = 0;
-  unsigned long bandwidthUsedInLastSecond = 0;
-  std::optional<double> bandwidthMeasurementDate;
-  std::vector<unsigned long> bandwidthUsageTracker;
-  unsigned long averageBandwidthUsedPerSecond = 0;
-  std::optional<double> throttleWakeUpTime;
-  bool isBandwidthThrottled = false;
-  bool shouldThrottleBandwidthForWWANOnly = false;
+  unsigned long maxBandwidthPerSecond GUARDED_BY(bandwidthLock) = 0;
+  unsigned long bandwidthUsedInLastSecond GUARDED_BY(bandwidthLock) = 0;
+  std::optional<double> bandwidthMeasurementDate GUARDED_BY(bandwidthLock);
+  std::vector<unsigned long> bandwidthUsageTracker GUARDED_BY(bandwidthLock);
+  unsigned long averageBandwidthUsedPerSecond GUARDED_BY(bandwidthLock) = 0;
+  std::optional<double> throttleWakeUpTime GUARDED_BY(bandwidthLock);
+  bool isBandwidthThrottled GUARDED_BY(bandwidthLock) = false;
+  bool shouldThrottleBandwidthForWWANOnly GUARDED_BY(bandwidthLock) = false;
 
   platform::RecursiveMutex sessionCookiesLock;
-  std::vector<platform::HTTPCookie> sessionCookies;
+  std::vector<platform::HTTPCookie> sessionCookies GUARDED_BY(sessionCookiesLock);
 
   platform::RecursiveMutex sessionCredentialsLock;
-  std::vector<NetHTTPRequest::SessionCredentials> sessionCredentials;
-  std::vector<NetHTTPRequest::SessionCredentials> sessionProxyCredentials;
+  std::vector<NetHTTPRequest::SessionCredentials> sessionCredentials GUARDED_BY(sessionCredentialsLock);
+  std::vector<NetHTTPRequest::SessionCredentials> sessionProxyCredentials GUARDED_BY(sessionCredentialsLock);
 
   platform::RecursiveMutex delegateAuthenticationLock;
 
   platform::Mutex defaultsLock;
-  double defaultTimeOutSeconds = 10.0;
-  std::shared_ptr<NetCacheDelegate> defaultCache;
-  std::optional<std::string> defaultUserAgent;
-  NetHTTPRequest::AuthenticationDialogPresenter dialogPresenter;
+  double defaultTimeOutSeconds GUARDED_BY(defaultsLock) = 10.0;
+  std::shared_ptr<NetCacheDelegate> defaultCache GUARDED_BY(defaultsLock);
+  std::optional<std::string> defaultUserAgent GUARDED_BY(defaultsLock);
+  NetHTTPRequest::AuthenticationDialogPresenter dialogPresenter GUARDED_BY(defaultsLock);
   // Watched while mobile-data-only throttling is on.
   std::shared_ptr<Reachability> internetReachability;
   std::uint64_t reachabilityObserver = 0;
-  std::shared_ptr<OperationQueue> sharedQueue;
+  std::shared_ptr<OperationQueue> sharedQueue GUARDED_BY(defaultsLock);
 };
 
 SharedState& shared();

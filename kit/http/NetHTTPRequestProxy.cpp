@@ -69,7 +69,7 @@ void NetHTTPRequest::fetchPACFile() {
         },
         runLoopMode_);
     PACFileTimeOutTimer_ = requestLoop().scheduleTimer(
-        timeOutSeconds_, false,
+        options_.timeOutSeconds, false,
         [weak](platform::Timer&) {
           if (auto r = weak.lock()) r->finishPACFileRead(false);
         },
@@ -82,11 +82,14 @@ void NetHTTPRequest::fetchPACFile() {
     return;
   }
   auto pac = requestWithURL(PACurl_);
-  // Nobody else knows the new request yet.
-  pac->isPACFileRequest_ = true;
-  pac->timeOutSeconds_ = timeOutSeconds_;
+  {
+    // Nobody else knows the new request yet: taking its lock waits for no one.
+    platform::MutexLock theirs(pac->lock_);
+    pac->isPACFileRequest_ = true;
+  }
+  pac->options_.timeOutSeconds = options_.timeOutSeconds;
   // Held to the same size as a script read from a file.
-  pac->maxResponseSize_ = PACScriptMaxBytes;
+  pac->options_.maxResponseSize = PACScriptMaxBytes;
   if (isSynchronous_) {
     pac->startSynchronous(requestLoop());
     runPACScriptThenStart(pac->error() ? std::nullopt : std::optional<std::string>(pac->responseString()));
@@ -104,8 +107,8 @@ void NetHTTPRequest::fetchPACFile() {
       if (waiting && p) waiting->finishedDownloadingPACFile(*p);
     });
   };
-  pac->blocks_->completion = done;
-  pac->blocks_->failure = done;
+  pac->setCompletionBlock(done);
+  pac->setFailedBlock(done);
   pac->startAsynchronous();
   // This request keeps its place in the queue while the script comes.
   changeSharedQueueLimit(+1);

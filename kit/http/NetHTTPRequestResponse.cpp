@@ -111,14 +111,15 @@ void NetHTTPRequest::handleBytesAvailable() {
     std::optional<Data> piece;
     if (dataDecompressor_) piece = dataDecompressor_->uncompressBytes(buffer.data(), n, &e);
     // A body kept compressed fails later, when it is inflated, as it always did.
-    if (!piece && (!shouldWaitToInflateCompressedResponses_ || e.code == NetResponseTooLargeErrorType)) {
+    if (!piece &&
+        (!options_.shouldWaitToInflateCompressedResponses || e.code == NetResponseTooLargeErrorType)) {
       failWithError(e);
       return;
     }
     decoded = piece ? piece->size() : 0;
     // A body kept compressed holds its own bytes whatever they inflate to (nothing, when they do
     // not inflate at all).
-    if (shouldWaitToInflateCompressedResponses_)
+    if (options_.shouldWaitToInflateCompressedResponses)
       decoded = std::max<std::uint64_t>(decoded, n);
     else
       inflated = std::move(piece);
@@ -131,7 +132,7 @@ void NetHTTPRequest::handleBytesAvailable() {
   totalBytesRead_ += n;
   lastActivityTime_ = now();
   incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(n));
-  if (needsRedirect_ && shouldRedirect_ && allowResumeForFileDownloads_) return;
+  if (needsRedirect_ && options_.shouldRedirect && options_.allowResumeForFileDownloads) return;
 
   bool toDelegate = (blocks_ && blocks_->dataReceived) || delegateResponds(NetDelegateMethod::DidReceiveData);
   if (toDelegate) {
@@ -142,7 +143,7 @@ void NetHTTPRequest::handleBytesAvailable() {
       bool append = false;
       if (!temporaryFileDownloadPath_) {
         temporaryFileDownloadPath_ = netdetail::uniqueTemporaryPath();
-      } else if (allowResumeForFileDownloads_ && requestHeaders_.contains("Range")) {
+      } else if (options_.allowResumeForFileDownloads && requestHeaders_.contains("Range")) {
         if (responseHeaders_ && responseHeaders_->contains("Content-Range")) {
           append = true;
         } else {
@@ -226,11 +227,12 @@ void NetHTTPRequest::handleStreamComplete() {
         int e = errno;
         fileError = fileWriteError(*temporaryFileDownloadPath_, e);
       }
-      if (!fileError && !(shouldRedirect_ && needsRedirect_ && allowResumeForFileDownloads_) &&
+      if (!fileError &&
+          !(options_.shouldRedirect && needsRedirect_ && options_.allowResumeForFileDownloads) &&
           downloadDestinationPath_) {
         const std::string destination = *downloadDestinationPath_;
         if (isResponseCompressed()) {
-          if (shouldWaitToInflateCompressedResponses_) {
+          if (options_.shouldWaitToInflateCompressedResponses) {
             Error e;
             if (!NetDataDecompressor::uncompressDataFromFile(*temporaryFileDownloadPath_, destination, &e,
                                                              responseSizeLimit()))
@@ -265,7 +267,7 @@ void NetHTTPRequest::handleStreamComplete() {
       }
     }
     if (auto cache = downloadCache_.lock(); cache && !didUseCachedResponse_)
-      cache->storeResponseForRequest(*this, secondsToCache_);
+      cache->storeResponseForRequest(*this, options_.secondsToCache);
   }
   {
     platform::MutexLock pool(shared().connectionsLock);
@@ -326,8 +328,8 @@ void NetHTTPRequest::useDataFromCache() {
   platform::MutexLock guard(lock_);
   auto main = mainRequest_.lock();
   NetHTTPRequest& receiver = main ? *main : *this;
-  std::unique_lock<platform::RecursiveMutex> receiverLock;
-  if (main) receiverLock = std::unique_lock(main->lock_);
+  // This request's own lock again when it is the receiver: the lock is recursive.
+  platform::MutexLock receiverLock(receiver.lock_);
   auto cache = downloadCache_.lock();
   std::optional<NetHeaderDictionary> headers =
       cache && url_ ? cache->cachedResponseHeadersForURL(*url_) : std::nullopt;

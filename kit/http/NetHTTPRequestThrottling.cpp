@@ -16,15 +16,12 @@ namespace {
 
 double dateNow() { return platform::Date::now().timeIntervalSince1970(); }
 
-// With the bandwidth lock held.
-bool throttledLocked() {
-  auto& s = shared();
+bool throttledLocked(netdetail::SharedState& s) REQUIRES(s.bandwidthLock) {
   return s.isBandwidthThrottled || (!s.shouldThrottleBandwidthForWWANOnly && s.maxBandwidthPerSecond > 0);
 }
 
-// Closes the measurement window; with the bandwidth lock held.
-void recordBandwidthUsageLocked() {
-  auto& s = shared();
+// Closes the measurement window.
+void recordBandwidthUsageLocked(netdetail::SharedState& s) REQUIRES(s.bandwidthLock) {
   double now = dateNow();
   if (s.bandwidthUsedInLastSecond == 0) {
     s.bandwidthUsageTracker.clear();
@@ -53,7 +50,7 @@ void hideNetworkActivityIndicatorIfNeeded() {
 
 bool NetHTTPRequest::isBandwidthThrottled() {
   platform::MutexLock guard(shared().bandwidthLock);
-  return throttledLocked();
+  return throttledLocked(shared());
 }
 
 unsigned long NetHTTPRequest::maxBandwidthPerSecond() {
@@ -77,10 +74,10 @@ unsigned long NetHTTPRequest::averageBandwidthUsedPerSecond() {
 }
 
 void NetHTTPRequest::measureBandwidthUsage() {
-  platform::MutexLock guard(shared().bandwidthLock);
   auto& s = shared();
-  if (!s.bandwidthMeasurementDate || *s.bandwidthMeasurementDate < dateNow()) recordBandwidthUsageLocked();
-  if (throttledLocked() && s.maxBandwidthPerSecond > 0) {
+  platform::MutexLock guard(s.bandwidthLock);
+  if (!s.bandwidthMeasurementDate || *s.bandwidthMeasurementDate < dateNow()) recordBandwidthUsageLocked(s);
+  if (throttledLocked(s) && s.maxBandwidthPerSecond > 0) {
     long long remaining =
         static_cast<long long>(s.maxBandwidthPerSecond) - static_cast<long long>(s.bandwidthUsedInLastSecond);
     if (remaining < 0)
@@ -90,8 +87,8 @@ void NetHTTPRequest::measureBandwidthUsage() {
 }
 
 unsigned long NetHTTPRequest::maxUploadReadLength() {
-  platform::MutexLock guard(shared().bandwidthLock);
   auto& s = shared();
+  platform::MutexLock guard(s.bandwidthLock);
   unsigned long toRead = s.maxBandwidthPerSecond / 4;
   if (s.maxBandwidthPerSecond > 0 && s.bandwidthUsedInLastSecond + toRead > s.maxBandwidthPerSecond)
     toRead = s.maxBandwidthPerSecond > s.bandwidthUsedInLastSecond
@@ -103,9 +100,9 @@ unsigned long NetHTTPRequest::maxUploadReadLength() {
 }
 
 std::size_t NetHTTPRequest::throttledReadSize(std::size_t bufferSize) {
-  platform::MutexLock guard(shared().bandwidthLock);
   auto& s = shared();
-  if (throttledLocked() && s.maxBandwidthPerSecond > 0) {
+  platform::MutexLock guard(s.bandwidthLock);
+  if (throttledLocked(s) && s.maxBandwidthPerSecond > 0) {
     long long remaining =
         static_cast<long long>(s.maxBandwidthPerSecond) - static_cast<long long>(s.bandwidthUsedInLastSecond);
     if (remaining < 0)

@@ -8,7 +8,7 @@ namespace kavro {
 std::shared_ptr<ApiOperateHandle> ApiOperateHandle::processForDataLoader(
     std::shared_ptr<DataLoadAndParser> loader) {
   if (!loader) return nullptr;
-  auto handle = std::make_shared<ApiOperateHandle>();
+  auto handle = std::shared_ptr<ApiOperateHandle>(new ApiOperateHandle());
   handle->initWithLoader(std::move(loader));
   return handle;
 }

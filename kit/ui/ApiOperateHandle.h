@@ -27,6 +27,9 @@ class ApiOperateHandle : public DataLoadAndParserDelegate,
 
   std::shared_ptr<DataLoadAndParser> dataLoader_;
   std::shared_ptr<ApiOperateHandle> selfRetain_;  // until the answer has been shown
+
+ protected:
+  ApiOperateHandle() = default;
 };
 
 }  // namespace kavro

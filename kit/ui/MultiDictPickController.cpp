@@ -75,7 +75,7 @@ std::shared_ptr<NSMutableSortedDictionary> MultiDictPickController::convertDetai
 }
 
 std::shared_ptr<DataItemDetail> MultiDictPickController::convertDictionaryToDetail() const {
-  auto detail = std::make_shared<DataItemDetail>();
+  auto detail = DataItemDetail::newDetail();
   detail->setDictCode(picked_->joinAllKeysBySeparator(","));
   detail->setDictValue(picked_->joinAllValuesBySeparator(","));
   return detail;

@@ -9,7 +9,7 @@ namespace kavro {
 
 std::shared_ptr<SelectedItemBox> SelectedItemBox::initWithValue(
     const std::string& value, const std::shared_ptr<MultiDictPickController>& parent) {
-  auto box = std::make_shared<SelectedItemBox>();
+  auto box = std::shared_ptr<SelectedItemBox>(new SelectedItemBox());
   box->parent_ = parent;
   box->setFrame(platform::Rect(10, 0, 0, 34));
   AppSkin::apply(box.get(), "picked_item", "dictpicker");

@@ -13,7 +13,6 @@ class MultiDictPickController;
 // One pick on the unfolded board of the multi-pick picker; a tap deletes the pick.
 class SelectedItemBox : public platform::Button {
  public:
-  SelectedItemBox() : platform::Button(platform::ButtonType::Custom) {}
   static std::shared_ptr<SelectedItemBox> initWithValue(
       const std::string& value, const std::shared_ptr<MultiDictPickController>& parent);
   const std::string& itemKey() const { return itemKey_; }
@@ -25,6 +24,9 @@ class SelectedItemBox : public platform::Button {
   std::string itemKey_;
   std::weak_ptr<MultiDictPickController> parent_;
   std::shared_ptr<platform::Label> label_;
+
+ protected:
+  SelectedItemBox() : platform::Button(platform::ButtonType::Custom) {}
 };
 
 KAVRO_CLASS(SelectedItemBox, platform::Button);

@@ -66,7 +66,7 @@ class ListViewForm : public EditToolbarForm {
 
 std::shared_ptr<UIKavroEditToolbar> UIKavroEditToolbar::initWithListView(
     const std::shared_ptr<ListView>& listView) {
-  auto bar = std::make_shared<UIKavroEditToolbar>();
+  auto bar = std::shared_ptr<UIKavroEditToolbar>(new UIKavroEditToolbar());
   bar->adapter_ = std::make_shared<ListViewForm>(listView);
   bar->listView_ = bar->adapter_;
   bar->build();
@@ -75,7 +75,7 @@ std::shared_ptr<UIKavroEditToolbar> UIKavroEditToolbar::initWithListView(
 
 std::shared_ptr<UIKavroEditToolbar> UIKavroEditToolbar::initWithListView(
     const std::shared_ptr<EditToolbarForm>& listView) {
-  auto bar = std::make_shared<UIKavroEditToolbar>();
+  auto bar = std::shared_ptr<UIKavroEditToolbar>(new UIKavroEditToolbar());
   bar->listView_ = listView;
   bar->build();
   return bar;

@@ -29,7 +29,6 @@ class UIKavroEditToolbar : public platform::Toolbar,
   // Over any form list.
   static std::shared_ptr<UIKavroEditToolbar> initWithListView(
       const std::shared_ptr<EditToolbarForm>& listView);
-  UIKavroEditToolbar();
   ~UIKavroEditToolbar() override;
 
   void focusOnIndex(int n);
@@ -70,6 +69,9 @@ class UIKavroEditToolbar : public platform::Toolbar,
   unsigned currentFocusIndex_ = 0;
   std::shared_ptr<platform::SegmentedControl> segCtrl_;
   std::shared_ptr<platform::Label> textCountLabel_;
+
+ protected:
+  UIKavroEditToolbar();
 };
 
 }  // namespace kavro

@@ -19,7 +19,6 @@ class UIKavroSearchBar : public platform::SearchBar, public platform::SearchBarD
                                                        platform::Rect rect,
                                                        const std::shared_ptr<platform::View>& backgroundView);
 
-  explicit UIKavroSearchBar(platform::Rect rect);
   ~UIKavroSearchBar() override;
 
   bool autoDisplayCancelButton() const { return autoDisplayCancelButton_; }
@@ -42,7 +41,7 @@ class UIKavroSearchBar : public platform::SearchBar, public platform::SearchBarD
   template <class Bar>
   static std::shared_ptr<Bar> make(const std::shared_ptr<platform::ViewController>& ctrl, platform::Rect rect,
                                    std::shared_ptr<platform::View> backgroundView) {
-    auto bar = std::make_shared<Bar>(rect);
+    std::shared_ptr<Bar> bar(new Bar(rect));
     if (!backgroundView) backgroundView = bar->defaultMask();
     bar->initWithCtrl(ctrl, backgroundView);
     return bar;
@@ -59,6 +58,9 @@ class UIKavroSearchBar : public platform::SearchBar, public platform::SearchBarD
   bool autoDisplayCancelButton_ = true;
   std::weak_ptr<platform::ViewController> barRootCtrl_;
   std::weak_ptr<platform::View> maskView_;
+
+ protected:
+  explicit UIKavroSearchBar(platform::Rect rect);
 };
 
 }  // namespace kavro

@@ -14,9 +14,10 @@ class UISearchBarKavro : public UIKavroSearchBar {
   static std::shared_ptr<UISearchBarKavro> barWithCtrl(const std::shared_ptr<platform::ViewController>& ctrl,
                                                        platform::Rect rect,
                                                        const std::shared_ptr<platform::View>& backgroundView);
-  using UIKavroSearchBar::UIKavroSearchBar;
 
  protected:
+  friend class UIKavroSearchBar;  // its make<T>() makes it whole
+  using UIKavroSearchBar::UIKavroSearchBar;
   platform::Rect editingNavigationFrame(const platform::ViewController& ctrl) const override;
 };
 

@@ -17,13 +17,13 @@ std::function<std::shared_ptr<platform::Window>()>& windowProvider() {
   static std::function<std::shared_ptr<platform::Window>()> provider;
   return provider;
 }
+}  // namespace
 
-std::shared_ptr<UITipsImageView> makeTip(const std::string& skinKey) {
-  auto tip = std::make_shared<UITipsImageView>();
+std::shared_ptr<UITipsImageView> UITipsImageView::makeTip(const std::string& skinKey) {
+  std::shared_ptr<UITipsImageView> tip(new UITipsImageView());
   AppSkin::applyWithSkinKey(tip.get(), skinKey);
   return tip;
 }
-}  // namespace
 
 void UITipsImageView::setWindowProvider(std::function<std::shared_ptr<platform::Window>()> provider) {
   windowProvider() = std::move(provider);

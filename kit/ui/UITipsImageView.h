@@ -26,7 +26,6 @@ class UITipsImageView : public platform::ImageView {
   // The window tips go into (the key window); tests and the runner may replace it.
   static void setWindowProvider(std::function<std::shared_ptr<platform::Window>()> provider);
 
-  UITipsImageView();
   void show(bool centered);
   void remove();
   void hiddenImage(platform::Button& button);
@@ -36,6 +35,12 @@ class UITipsImageView : public platform::ImageView {
  private:
   static std::shared_ptr<platform::Window> window();
   double hiddenAfterSeconds_ = 0;
+
+ protected:
+  UITipsImageView();
+
+ private:
+  static std::shared_ptr<UITipsImageView> makeTip(const std::string& skinKey);
 };
 
 // The same tips under a second name; it shares the memory of shown tips.

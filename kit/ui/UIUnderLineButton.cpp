@@ -7,7 +7,7 @@ namespace kavro {
 using platform::Rect;
 
 std::shared_ptr<UIUnderLineButton> UIUnderLineButton::underlinedButton() {
-  return std::make_shared<UIUnderLineButton>();
+  return std::shared_ptr<UIUnderLineButton>(new UIUnderLineButton());
 }
 
 UIUnderLineButton::UIUnderLineButton(Rect frame) : platform::Button(platform::ButtonType::Custom, frame) {}

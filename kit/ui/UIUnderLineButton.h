@@ -10,7 +10,6 @@ namespace kavro {
 class UIUnderLineButton : public platform::Button {
  public:
   static std::shared_ptr<UIUnderLineButton> underlinedButton();
-  explicit UIUnderLineButton(platform::Rect frame = {});
 
   struct Line {
     platform::Point from;
@@ -21,6 +20,9 @@ class UIUnderLineButton : public platform::Button {
   Line underline();
   // The font's descender (negative): what lies below the baseline within a line of the metric.
   static double descender(const platform::Font& font);
+
+ protected:
+  explicit UIUnderLineButton(platform::Rect frame = {});
 };
 
 }  // namespace kavro

@@ -11,11 +11,6 @@ int ClampInt(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(
 
 }  // namespace
 
-CMapStatus& CMapStatus::shared() {
-  static CMapStatus status;
-  return status;
-}
-
 std::int32_t CMapStatus::UnitsPerPixel(int level) {
   return static_cast<std::int32_t>(std::pow(2.0, 18 - std::clamp(level, kMinLevel, kMaxLevel)));
 }

@@ -6,9 +6,9 @@
 namespace mapsdk {
 
 // Where the map engine looks: level, window, centre, scale, the visible bounds in map units (x east,
-// y north) and the tile grid that covers them. One instance for the program (shared()); the map
-// controller writes level, centre and window, the tile request the loaded tile range; everyone else
-// reads. Main thread, no lock.
+// y north) and the tile grid that covers them. The map controller writes level, centre and window,
+// the tile request the loaded tile range; everyone else
+// reads. Each map controller owns its own. Main thread, no lock.
 //
 // Map units fit 32 bits; anything in hundredths of a unit, or a product of units, is worked in 64.
 class CMapStatus {
@@ -19,8 +19,6 @@ class CMapStatus {
   static constexpr std::int32_t kMaxCenterX = 29360128;
   static constexpr std::int32_t kCenterYLimit = 40683701;
   static constexpr std::int32_t kPoleUnits = 31812864;
-
-  static CMapStatus& shared();
 
   // Integer part of 2^(18 - level).
   static std::int32_t UnitsPerPixel(int level);

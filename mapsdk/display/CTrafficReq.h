@@ -18,7 +18,7 @@ class CTrafficReq : public GridReq {
     time_ = time;
   }
   // From hidden: buffers allocated; to hidden: buffers freed and the memory cache emptied.
-  void OnShow(bool shown);
+  void OnShow(bool shown) override;
 
  private:
   int NextSequence() const override;

@@ -16,6 +16,7 @@ class CVDCDrawTarget : public MapDrawTarget {
   void drawBitmap(const std::uint32_t* pixels, int width, int height,
                   const gmengine::_VRect& destination) override;
   void drawPolyline(std::span<const gmengine::_VPoint> points, std::uint32_t color, int width) override;
+  gmengine::CVDC* dc() override { return &dc_; }
 
  private:
   gmengine::CVDC& dc_;

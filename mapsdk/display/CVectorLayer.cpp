@@ -4,8 +4,12 @@
 #include <cstring>
 
 #include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/MapDrawTarget.h"
+#include "mapsdk/engine/CGeoElement.h"
 #include "mapsdk/engine/VCodePage.h"
+#include "mapsdk/raster/CDataDisp.h"
+#include "mapsdk/raster/VSimplify.h"
 #include "mapsdk/search/CAppSearch.h"
 
 namespace mapsdk {
@@ -13,38 +17,27 @@ namespace mapsdk {
 using gmengine::CComplexPt;
 using gmengine::CVString;
 using gmengine::SearchType;
+namespace styles = layerstyles;
 
 namespace {
 
-constexpr int kPoiStyleFirst = 1;
-constexpr int kSecondPoiStyle = 12;
-constexpr int kWalkStyle = 62;
-constexpr int kLineStyle = 61;
-constexpr int kStartStyle = 17;
-constexpr int kEndStyle = 18;
-constexpr int kSinglePointStyle = 24;
-
 template <std::size_t N>
-CVString Gbk(const char (&text)[N]) {
-  return gmengine::MultiByteToCVString(gmengine::CP_ACP, std::string(text, strnlen(text, N)).c_str());
-}
-
-// A square mark with a white rim, the same for every point of a kind.
-std::vector<std::uint32_t> MarkPixels(std::uint32_t color) {
-  const int side = CVectorLayer::kMarkSide;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(side * side), 0xFFFFFFFFu);
-  for (int y = 2; y < side - 2; ++y) {
-    for (int x = 2; x < side - 2; ++x) pixels[static_cast<std::size_t>(y * side + x)] = color;
-  }
-  return pixels;
+std::string Text(const char (&text)[N]) {
+  return std::string(text, strnlen(text, N));
 }
 
 bool IsNumberedPoiStyle(int style) { return (style >= 1 && style <= 10) || style == 22; }
 
+bool IsSkippedPoi(const gmengine::tag_PoiInfo& poi) { return poi.poiType == 2 || poi.poiType == 4; }
+
+int StopStyle(const gmengine::tag_BusLine& line) {
+  return line.lineType == 1 ? styles::kStopSubway : styles::kStopOther;
+}
+
 }  // namespace
 
-CVectorLayer::CVectorLayer(VectorSource source, CMapStatus* status)
-    : source_(source), status_(status ? status : &CMapStatus::shared()) {}
+CVectorLayer::CVectorLayer(VectorSource source, CMapStatus* status, gmengine::CDataDisp* disp)
+    : source_(source), status_(status), disp_(disp) {}
 
 void CVectorLayer::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int style, const char* name,
                             const char* uid, int index) {
@@ -57,63 +50,118 @@ void CVectorLayer::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int s
   if (name) element.attribute.name = gmengine::MultiByteToCVString(gmengine::CP_ACP, name);
   if (uid) std::strncpy(element.attribute.uid, uid, sizeof(element.attribute.uid) - 1);
   element.shape = shape;
-  elements_.push_back(std::move(element));
+  building_->push_back(std::move(element));
 }
 
-void CVectorLayer::AddLine(const CComplexPt& shape, int style, int index) {
+void CVectorLayer::AddLine(const CComplexPt& shape, int style, int index, const char* name) {
   if (shape.IsEmpty()) return;
   CGeoElement element;
   element.attribute.geometryClass = 2;
   element.attribute.styleId = style;
   element.attribute.index = index;
+  if (name) element.attribute.name = gmengine::MultiByteToCVString(gmengine::CP_ACP, name);
   element.shape = shape;
-  elements_.push_back(std::move(element));
+  building_->push_back(std::move(element));
 }
 
-void CVectorLayer::BuildPois() {
+void CVectorLayer::BuildPois(bool highlight) {
   const auto* result = gmengine::RecordAs<gmengine::tag_PoiSearchRst>(
       search_->GetResult(static_cast<SearchType>(resultType_)));
   if (!result) return;
-  int number = kPoiStyleFirst;
+  if (highlight) {
+    // The selected POI once more, with the number it carries in the list.
+    const int s = selection_.poi;
+    if (s < 0 || s >= result->pois.GetSize() || (s < 2 && IsSkippedPoi(result->pois[s]))) return;
+    int skipped = 0;
+    for (int i = 0; i < 2 && i < result->pois.GetSize(); ++i) skipped += IsSkippedPoi(result->pois[i]);
+    const gmengine::tag_PoiInfo& poi = result->pois[s];
+    AddPoint(poi.geometry, Attribute::Kind::Poi, s + 1 - skipped, Text(poi.name).c_str(),
+             Text(poi.uid).c_str(), s);
+    return;
+  }
+  int number = styles::kFirstNumberedPoi;
   for (int i = 0; i < result->pois.GetSize(); ++i) {
     const gmengine::tag_PoiInfo& poi = result->pois[i];
-    if (poi.poiType == 2 || poi.poiType == 4) continue;
-    std::string name(poi.name, strnlen(poi.name, sizeof(poi.name)));
-    std::string uid(poi.uid, strnlen(poi.uid, sizeof(poi.uid)));
-    AddPoint(poi.geometry, Attribute::Kind::Poi, number++, name.c_str(), uid.c_str(), i);
+    if (IsSkippedPoi(poi)) continue;
+    AddPoint(poi.geometry, Attribute::Kind::Poi, number++, Text(poi.name).c_str(), Text(poi.uid).c_str(), i);
   }
   for (int i = 0; i < result->markers.GetSize(); ++i) {
     const gmengine::tag_PoiInfo& poi = result->markers[i];
-    std::string name(poi.name, strnlen(poi.name, sizeof(poi.name)));
-    AddPoint(poi.geometry, Attribute::Kind::SecondPoi, kSecondPoiStyle, name.c_str(), nullptr, i);
+    AddPoint(poi.geometry, Attribute::Kind::SecondPoi, styles::kSecondPoi, Text(poi.name).c_str(), nullptr,
+             i);
   }
 }
 
-void CVectorLayer::BuildRoute() {
+void CVectorLayer::BuildRoute(bool highlight) {
   gmengine::SearchRecord record = search_->GetResult(static_cast<SearchType>(resultType_));
-  auto ends = [&](const auto& route) {
-    std::string startName(route.startName, strnlen(route.startName, sizeof(route.startName)));
-    std::string endName(route.endName, strnlen(route.endName, sizeof(route.endName)));
-    AddPoint(route.startPoint, Attribute::Kind::RouteStart, kStartStyle, startName.c_str(), nullptr, 0);
-    AddPoint(route.endPoint, Attribute::Kind::RouteEnd, kEndStyle, endName.c_str(), nullptr, 0);
+  auto start = [&](const auto& route) {
+    AddPoint(route.startPoint, Attribute::Kind::RouteStart, styles::kRouteStart,
+             Text(route.startName).c_str(), Text(route.startUid).c_str(), 0);
+  };
+  auto end = [&](const auto& route) {
+    AddPoint(route.endPoint, Attribute::Kind::RouteEnd, styles::kRouteEnd, Text(route.endName).c_str(),
+             Text(route.endUid).c_str(), 0);
   };
   if (const auto* transit = gmengine::RecordAs<gmengine::tag_BusRouteRst>(record)) {
     if (transit->routes.IsEmpty()) return;
-    const gmengine::tag_BusRoute& route = transit->routes[0];
-    if (!route.stops.IsEmpty()) {
-      const auto& stops = route.stops[0];
-      for (int i = 0; i < stops.GetSize(); ++i) AddLine(stops[i].walkPath, kWalkStyle, i);
+    const int r =
+        selection_.route >= 0 && selection_.route < transit->routes.GetSize() ? selection_.route : 0;
+    const gmengine::tag_BusRoute& route = transit->routes[r];
+    static const gmengine::CVArray<gmengine::tag_BusLine> kNoLines;
+    static const gmengine::CVArray<gmengine::tag_BusTransStop> kNoStops;
+    const auto& lines = route.plans.IsEmpty() ? kNoLines : route.plans[0];
+    const auto& stops = route.stops.IsEmpty() ? kNoStops : route.stops[0];
+    // The boarding (on) or alighting stop of ride i, styled by its line.
+    auto stop = [&](int i, bool on) {
+      if (i < 0 || i >= stops.GetSize()) return;
+      const gmengine::tag_BusTransStop& s = stops[i];
+      const int style = i < lines.GetSize() ? StopStyle(lines[i]) : styles::kStopOther;
+      if (on) {
+        AddPoint(s.onPoint, Attribute::Kind::TransitStop, style, Text(s.onName).c_str(),
+                 Text(s.onUid).c_str(), i);
+      } else {
+        AddPoint(s.offPoint, Attribute::Kind::TransitStop, style, Text(s.offName).c_str(),
+                 Text(s.offUid).c_str(), i);
+      }
+    };
+    if (!highlight) {
+      for (int i = 0; i < stops.GetSize(); ++i) AddLine(stops[i].walkPath, styles::kWalk, i);
+      for (int i = 0; i < lines.GetSize(); ++i) {
+        AddLine(lines[i].geometry, styles::kTransitLine, i, Text(lines[i].name).c_str());
+        stop(i, true);
+        stop(i, false);
+      }
+      start(*transit);
+      end(*transit);
+      return;
     }
-    if (!route.plans.IsEmpty()) {
-      const auto& lines = route.plans[0];
-      for (int i = 0; i < lines.GetSize(); ++i) AddLine(lines[i].geometry, kLineStyle, i);
+    const int k = selection_.stepIndex;
+    if (selection_.stepPart == 0 && k >= 0 && k < lines.GetSize()) {
+      AddLine(lines[k].geometry, styles::kSelectedLine, k, Text(lines[k].name).c_str());
+      stop(k, true);
+      stop(k, false);
+    } else if (selection_.stepPart == 1 && k >= 0 && k < stops.GetSize()) {
+      AddLine(stops[k].walkPath, styles::kSelectedWalk, k);
+      const int last = stops.GetSize() - 1;
+      if (k == 0) {
+        start(*transit);
+        stop(0, true);
+      } else if (k == last) {
+        stop(k - 1, false);
+        end(*transit);
+      } else {
+        stop(k - 1, false);
+        stop(k, true);
+      }
     }
-    ends(*transit);
     return;
   }
+  if (highlight) return;
   if (const auto* car = gmengine::RecordAs<gmengine::tag_CarRouteRst>(record)) {
-    for (int i = 0; i < car->route.links.GetSize(); ++i) AddLine(car->route.links[i].geometry, kLineStyle, i);
-    ends(*car);
+    for (int i = 0; i < car->route.links.GetSize(); ++i)
+      AddLine(car->route.links[i].geometry, styles::kTransitLine, i);
+    start(*car);
+    end(*car);
   }
 }
 
@@ -125,61 +173,67 @@ void CVectorLayer::BuildSinglePoint() {
   } else if (const auto* geocode = gmengine::RecordAs<gmengine::tag_GeocodeRst>(record)) {
     shape.AddPoint({geocode->x, geocode->y});
   }
-  AddPoint(shape, Attribute::Kind::SinglePoint, kSinglePointStyle, nullptr, nullptr, 0);
+  AddPoint(shape, Attribute::Kind::SinglePoint, styles::kSinglePoint, nullptr, nullptr, 0);
 }
 
 void CVectorLayer::Update() {
   if (!shown_) return;
   elements_.clear();
+  drawn_.clear();
   if (!search_ || resultType_ == 0) return;
+  building_ = &elements_;
   switch (source_) {
     case VectorSource::Poi:
-      BuildPois();
+      BuildPois(false);
       break;
     case VectorSource::Route:
-      BuildRoute();
+      BuildRoute(false);
       break;
     case VectorSource::SinglePoint:
       BuildSinglePoint();
       break;
   }
+  drawn_ = elements_;
+  building_ = &drawn_;
+  if (source_ == VectorSource::Poi) BuildPois(true);
+  if (source_ == VectorSource::Route) BuildRoute(true);
+  building_ = &elements_;
+  // Lines carry more points than a level can show: each is thinned for the current one.
+  for (std::size_t i = 0; i < drawn_.size(); ++i) {
+    CGeoElement& element = drawn_[i];
+    if (element.attribute.geometryClass != 2) continue;
+    CComplexPt thin;
+    if (gmengine::SimplifyComplexPt(element.shape, status_->level, thin) > 0) element.shape = std::move(thin);
+  }
 }
 
 void CVectorLayer::Draw(MapDrawTarget& target) {
-  if (!shown_ || elements_.empty()) return;
+  gmengine::CVDC* dc = target.dc();
+  if (!shown_ || drawn_.empty() || !dc || !disp_) return;
   const gmengine::_VRect& window = status_->window;
-  auto toWindow = [&](const gmengine::_VPoint& p) {
-    gmengine::_VPoint s = status_->MapToScreenHundredths(p.x, p.y);
-    return gmengine::_VPoint{s.x - window.left, s.y - window.top};
-  };
-  // Lines first, so that marks stay on top.
-  for (const CGeoElement& element : elements_) {
-    if (element.attribute.geometryClass != 2) continue;
+  auto draw = [&](const CGeoElement& element) {
+    gmengine::CGeoElement shape;
+    shape.geometryKind =
+        element.attribute.geometryClass == 2 ? gmengine::CGeoElement::kLine : gmengine::CGeoElement::kPoint;
+    shape.styleId = element.attribute.styleId;
     for (int part = 0; part < element.shape.GetPartSize(); ++part) {
       const auto* points = element.shape.GetPart(part);
       if (!points) continue;
-      std::vector<gmengine::_VPoint> screen;
-      screen.reserve(static_cast<std::size_t>(points->GetSize()));
-      for (const gmengine::_VPoint& p : *points) screen.push_back(toWindow(p));
-      target.drawPolyline(screen, kRouteColor, kRouteWidth);
-    }
-  }
-  static const std::vector<std::uint32_t> poiMark = MarkPixels(kPoiColor);
-  static const std::vector<std::uint32_t> endMark = MarkPixels(kEndColor);
-  const int side = kMarkSide;
-  for (const CGeoElement& element : elements_) {
-    if (element.attribute.geometryClass != 1) continue;
-    const auto& mark = element.attribute.kind == Attribute::Kind::Poi ? poiMark : endMark;
-    for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-      const auto* points = element.shape.GetPart(part);
-      if (!points) continue;
+      gmengine::CVArray<gmengine::_VPoint> screen;
       for (const gmengine::_VPoint& p : *points) {
-        gmengine::_VPoint s = toWindow(p);
-        // Numbered marks stand on their point; the others are centred on it.
-        int top = IsNumberedPoiStyle(element.attribute.styleId) ? s.y - side : s.y - side / 2;
-        target.drawBitmap(mark.data(), side, side, {s.x - side / 2, top, s.x - side / 2 + side, top + side});
+        gmengine::_VPoint s = status_->MapToScreenHundredths(p.x, p.y);
+        screen.Add(gmengine::_VPoint(s.x - window.left, s.y - window.top));
       }
+      shape.shape.AddPart(screen);
     }
+    disp_->Draw(dc, &shape);
+  };
+  // Lines first, so that marks stay on top; the highlight comes last of each and stays on top too.
+  for (const CGeoElement& element : drawn_) {
+    if (element.attribute.geometryClass == 2) draw(element);
+  }
+  for (const CGeoElement& element : drawn_) {
+    if (element.attribute.geometryClass == 1) draw(element);
   }
 }
 

@@ -9,6 +9,7 @@
 
 namespace gmengine {
 class CAppSearch;
+class CDataDisp;
 }  // namespace gmengine
 
 namespace mapsdk {
@@ -46,43 +47,60 @@ struct CGeoElement {
 // Which search results a vector layer shows.
 enum class VectorSource : int { Poi = 1, Route = 5, SinglePoint = 7 };
 
-// Search results on the map: POI marks, a route with its ends, single-point answers, taken from the
-// search object's stored results at each update and drawn as marks and lines. Main thread.
+// Which result the user picked: the transit route, the step (part 0 a ride, 1 a walk; -1 none) and
+// its index, the POI (an index into the answer's list) and the single-point answer's POI.
+struct VectorSelection {
+  int route = 0;
+  int stepPart = -1;
+  int stepIndex = 0;
+  int poi = 0;
+  int singlePoint = 0;
+};
+
+// Search results on the map: POI marks, a route with its rides, walks and stops, single-point
+// answers, taken from the search object's stored results at each update. Lines are thinned for the
+// current level before they are drawn; the selected POI or step is drawn again on top (the
+// highlight). Drawn through the map's element drawer with the styles of LayerStyles. Main thread.
 class CVectorLayer : public CMapLayer {
  public:
   static constexpr int kHitTolerancePixels = 10;
-  static constexpr int kMarkSide = 13;
-  static constexpr std::uint32_t kPoiColor = 0xFFE0301Eu;
-  static constexpr std::uint32_t kRouteColor = 0xFF2E6FE0u;
-  static constexpr std::uint32_t kEndColor = 0xFF1E9E3Cu;
-  static constexpr int kRouteWidth = 5;
 
-  CVectorLayer(VectorSource source, CMapStatus* status);
+  CVectorLayer(VectorSource source, CMapStatus* status, gmengine::CDataDisp* disp = nullptr);
   void SetSearch(gmengine::CAppSearch* search) { search_ = search; }
+  void SetDrawer(gmengine::CDataDisp* disp) { disp_ = disp; }
   // The stored result the layer shows (a result type of the search engine's; 0 for none).
   void SetResultType(int type) { resultType_ = type; }
   int ResultType() const { return resultType_; }
+  void SetSelection(const VectorSelection& selection) { selection_ = selection; }
+  const VectorSelection& Selection() const { return selection_; }
   void Draw(MapDrawTarget& target) override;
   // Rebuilds the elements from the search's results.
   void Update() override;
   // Window pixel (x, y); the first point element within 10 pixels, as the tap record.
   bool HitTest(int x, int y, Attribute& result) const;
+  // The elements as the results give them (hundredths of a map unit).
   const std::vector<CGeoElement>& Elements() const { return elements_; }
+  // What is drawn: the elements with their lines thinned for the level, then the highlight.
+  const std::vector<CGeoElement>& Drawn() const { return drawn_; }
   VectorSource Source() const { return source_; }
 
  private:
-  void BuildPois();
-  void BuildRoute();
+  void BuildPois(bool highlight);
+  void BuildRoute(bool highlight);
   void BuildSinglePoint();
   void AddPoint(const gmengine::CComplexPt& shape, Attribute::Kind kind, int style, const char* name,
                 const char* uid, int index);
-  void AddLine(const gmengine::CComplexPt& shape, int style, int index);
+  void AddLine(const gmengine::CComplexPt& shape, int style, int index, const char* name = nullptr);
 
   VectorSource source_;
   CMapStatus* status_;
+  gmengine::CDataDisp* disp_;
   gmengine::CAppSearch* search_ = nullptr;
   int resultType_ = 0;
+  VectorSelection selection_;
   std::vector<CGeoElement> elements_;
+  std::vector<CGeoElement> drawn_;
+  std::vector<CGeoElement>* building_ = &elements_;  // where AddPoint and AddLine put elements
 };
 
 }  // namespace mapsdk

@@ -26,12 +26,9 @@ CVMsgDispatcher* Dispatcher() {
   return global ? global->dispatcher.get() : nullptr;
 }
 
-// The next step of an animated move, 0.01 s after the one before, until the slide ends.
+// The next step of an animated move (each step asks for the one after it).
 void AnimationStep() {
-  CMapControlBlock* control = MapControlOfEngine();
-  if (control && control->SlideStep()) {
-    platform::RunLoop::main().performAfter(0.01, control, AnimationStep);
-  }
+  if (CMapControlBlock* control = MapControlOfEngine()) control->MoveSmooth();
 }
 
 // An offline city of the city-list answer as the record manager keeps it.
@@ -57,10 +54,10 @@ COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
 // the map and the offline city list handed to the record manager. It owns the engine window.
 class MapDisplay : public EngineDisplay {
  public:
-  CVWnd* Window(void* handle) {
+  CVWnd* Window(std::weak_ptr<CVWndView> view) {
     if (!window_) {
       window_ = std::make_unique<CVWnd>();
-      window_->Create(handle);
+      window_->Create(std::move(view));
     }
     return window_.get();
   }
@@ -75,6 +72,9 @@ class MapDisplay : public EngineDisplay {
   void SlideStep() override {
     if (CMapControlBlock* control = MapControlOfEngine()) control->SlideStep();
   }
+  void MoveAlongPath(int packed, int direction) override {
+    if (CMapControlBlock* control = MapControlOfEngine()) control->MoveAlongPath(packed, direction);
+  }
   void AnimationStep() override { gmengine::AnimationStep(); }
   void ResetLocation() override {
     if (CAppLocation* location = LocationOfEngine()) location->Reset();
@@ -87,6 +87,9 @@ class MapDisplay : public EngineDisplay {
     if (type == SearchType::OfflineCities && error == SearchError::None && answer)
       MergeOfferedCities(*answer);
     if (CMapControlBlock* control = MapControlOfEngine()) control->OnSearchResult(ToInt(type), ToInt(error));
+  }
+  void OnPoiBkgData(SearchError error) override {
+    if (CMapControlBlock* control = MapControlOfEngine()) control->OnPoiBkgData(ToInt(error));
   }
   void OnPartInstalled(EngineSlot slot) override {
     // A search made after the map is given to the map controller once, when it arrives.
@@ -204,15 +207,20 @@ void SetMapZoomLevel(CMapControl* control, int level, int flag1, int flag2) {
   if (control) control->SetLevel(level, 1, flag1, flag2);
 }
 
-int GetMapLevel(CMapControl*) { return mapsdk::CMapStatus::shared().level; }
+int GetMapLevel(CMapControl* control) {
+  if (!control) control = MapControlOfEngine();
+  return control ? control->Status().level : 0;
+}
 
 void GetMapCenter(_VPoint& center) {
-  const mapsdk::CMapStatus& status = mapsdk::CMapStatus::shared();
+  CMapControl* control = MapControlOfEngine();
+  const mapsdk::CMapStatus status = control ? control->Status() : mapsdk::CMapStatus{};
   center = {status.centerX, status.centerY};
 }
 
 void GetMapStatusBound(std::int32_t& left, std::int32_t& bottom, std::int32_t& right, std::int32_t& top) {
-  const mapsdk::CMapStatus& status = mapsdk::CMapStatus::shared();
+  CMapControl* control = MapControlOfEngine();
+  const mapsdk::CMapStatus status = control ? control->Status() : mapsdk::CMapStatus{};
   left = status.tileBounds.left * 100;
   bottom = status.tileBounds.bottom * 100;
   right = status.tileBounds.right * 100;
@@ -301,14 +309,14 @@ void CMapControlBlock::Shutdown() {
   ReleaseMapLayers(this);
 }
 
-int initWindowAndMapControl(void* handle) {
+int initWindowAndMapControl(std::weak_ptr<CVWndView> view) {
   CVMainGlobalMan* global = GetMainGlobalMan();
   CVMapEngine* engine = Engine();
   if (!engine) return 0;
   if (!engine->Display()) engine->SetDisplay(std::make_unique<MapDisplay>());
   auto* display = dynamic_cast<MapDisplay*>(engine->Display());
   if (!display) return 0;
-  if (!global->mapWindow) global->mapWindow = display->Window(handle);
+  if (!global->mapWindow) global->mapWindow = display->Window(std::move(view));
   if (!engine->Part(EngineSlot::MapControl)) {
     engine->InstallAs(EngineSlot::MapControl, std::make_unique<CMapControlBlock>());
     InitMapControl(MapControlOfEngine());

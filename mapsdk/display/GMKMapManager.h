@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <memory>
 
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/display/CMapControl.h"
@@ -9,6 +10,7 @@
 namespace gmengine {
 
 class CVDC;
+class CVWndView;
 
 // The location block: the location combiner followed by its start-mode code (0..3; 3 when made).
 // The engine core owns it; it hears the location timer and the location clients' messages.
@@ -74,8 +76,8 @@ int MapControlTapMove(CMapControlBlock* control, int x, int y);
 CMapControlBlock* MapControlOfEngine();
 CAppLocation* LocationOfEngine();
 
-// Creates the engine window (attached to handle) and the map controller unless they exist; 1.
-int initWindowAndMapControl(void* handle);
+// Creates the engine window (shown by view) and the map controller unless they exist; 1.
+int initWindowAndMapControl(std::weak_ptr<CVWndView> view);
 // Creates and starts the location object unless it exists (location idles in mode 1); 1.
 int initLocationControl();
 

@@ -45,7 +45,11 @@ void PostRepaint() {
 }
 
 // The engine's view of the map; every conversion of this file goes through it.
-const CMapStatus& MapStatus() { return CMapStatus::shared(); }
+const CMapStatus& MapStatus() {
+  static const CMapStatus none{};
+  gmengine::CMapControlBlock* control = Control();
+  return control ? control->Status() : none;
+}
 
 bool Busy(const platform::ScrollView& sv) { return sv.isZooming() || sv.isDragging() || sv.isDecelerating(); }
 
@@ -124,7 +128,7 @@ void GMKMapView::build() {
   scrollView_->setDelegate(std::weak_ptr<platform::ScrollViewDelegate>(internal_));
   internal_->restoreScrollViewFunction();
 
-  gmengine::initWindowAndMapControl(this);
+  gmengine::initWindowAndMapControl(std::static_pointer_cast<GMKMapView>(shared_from_this()));
   gmengine::initLocationControl();
   ++g_liveViews;
   registerNotification();
@@ -168,6 +172,10 @@ void GMKMapView::willMoveToWindow(platform::Window* window) {
   platform::View::willMoveToWindow(window);
   if (!internal_) return;
   if (window) {
+    // The map on screen shows the engine window.
+    if (gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan(); global && global->mapWindow) {
+      global->mapWindow->SetView(std::static_pointer_cast<GMKMapView>(shared_from_this()));
+    }
     registerNotification();
     adjustMapWindowWithFrame(frame());
   } else {
@@ -301,7 +309,9 @@ void GMKMapView::setVisibleMapRect(const GMKMapRect& rect, const GMKEdgePadding&
   setVisibleMapRect(mapRectThatFits(rect, padding), animated);
 }
 
-GMKMapRect GMKMapView::visibleMapRect() const { return GMKVRectToMapRect(CMapStatus::shared().mapBounds); }
+GMKMapRect GMKMapView::visibleMapRect() const {
+  return Control() ? GMKVRectToMapRect(Control()->Status().mapBounds) : GMKMapRect{};
+}
 
 GMKMapRect GMKMapView::mapRectThatFits(const GMKMapRect& rect) const { return mapRectThatFits(rect, {}); }
 
@@ -364,14 +374,14 @@ bool GMKMapView::isScrollEnabled() const { return internal_ && internal_->scroll
 platform::Point GMKMapView::convertCoordinateToPoint(CLLocationCoordinate2D c) const {
   double x = 0, y = 0;
   gmengine::GeoToMercator(c.longitude, c.latitude, &x, &y);
-  gmengine::_VPoint p = CMapStatus::shared().MapToScreen(x, y);
+  gmengine::_VPoint p = Control() ? Control()->Status().MapToScreen(x, y) : gmengine::_VPoint{};
   GMKPixelPoint s = GMKPixelToScreenPoint({p.x, p.y});
   return {static_cast<double>(s.x), static_cast<double>(s.y)};
 }
 
 CLLocationCoordinate2D GMKMapView::convertPointToCoordinate(platform::Point point) const {
   GMKPixelPoint p = ToPixel(point.x, point.y);
-  gmengine::_VPoint m = CMapStatus::shared().ScreenToMap(p.x, p.y);
+  gmengine::_VPoint m = Control() ? Control()->Status().ScreenToMap(p.x, p.y) : gmengine::_VPoint{};
   CLLocationCoordinate2D c;
   gmengine::MercatorToGeo(m.x, m.y, &c.longitude, &c.latitude);
   return c;

@@ -14,6 +14,7 @@
 #include "mapsdk/display/PaopaoBaseView.h"
 #include "mapsdk/display/TapDetectingView.h"
 #include "mapsdk/engine/GMKTypes.h"
+#include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Coding.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
@@ -92,7 +93,7 @@ struct GMKEdgePadding {
 // back home under the new bitmap. The first map view of the process creates the engine window,
 // the map controller and the location object; later ones share them. Made with create(); none
 // without a map engine (GMKMapManager). Main thread.
-class GMKMapView : public platform::View, public platform::Coding {
+class GMKMapView : public platform::View, public platform::Coding, public gmengine::CVWndView {
  public:
   static std::shared_ptr<GMKMapView> create(platform::Rect frame);
   // A map view restored from what encodeWithCoder wrote: its visible rect, map type and
@@ -190,6 +191,8 @@ class GMKMapView : public platform::View, public platform::Coding {
 
   // Shows the engine's back buffer; puts the canvas back home.
   void updateMap();
+  // The engine window drew a new picture (this view shows the window while it is on screen).
+  void OnWindowUpdate(const gmengine::CVWnd&) override { updateMap(); }
   // Whether the engine window already has this frame's size in engine pixels.
   bool isEngineWindowEqualsFrame(platform::Rect frame) const;
   bool adjustMapWindowWithFrame(platform::Rect frame);

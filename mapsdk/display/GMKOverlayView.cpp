@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/GMKMapManager.h"
 
 namespace mapsdk {
 
@@ -54,7 +55,7 @@ GMKMapRect GMKOverlayView::mapRectForRect(const Rect& rect) const {
 
 void GMKOverlayView::drawRect(platform::BitmapContext& context, const Rect& rect) {
   auto map = host();
-  int level = map ? map->zoomLevel() : CMapStatus::shared().level;
+  int level = map ? map->zoomLevel() : gmengine::GetMapLevel();
   double zoomScale = 1 / std::pow(2.0, 18 - level);
   drawMapRect(mapRectForRect(rect), zoomScale, context);
 }

@@ -6,7 +6,7 @@
 
 namespace mapsdk {
 
-GridDraw::GridDraw(CMapStatus* status) : status_(status ? status : &CMapStatus::shared()) {}
+GridDraw::GridDraw(CMapStatus* status) : status_(status) {}
 
 void GridDraw::Attach(const GridTileList* needed, const GridShowList* drawList) {
   needed_ = needed;
@@ -21,7 +21,7 @@ gmengine::_VRect GridDraw::TileRect(int column, int row) const {
 }
 
 void GridDraw::Draw(MapDrawTarget& target) {
-  if (!needed_ || needed_->IsEmpty() || (*needed_)[0].level != status_->level) return;
+  if (!status_ || !needed_ || needed_->IsEmpty() || (*needed_)[0].level != status_->level) return;
   for (const gmengine::tagGirdData& tile : *needed_) {
     if (!tile.data || tile.size <= 0) continue;
     target.drawBitmap(static_cast<const std::uint32_t*>(tile.data), tileimage::kTileSide,
@@ -31,7 +31,7 @@ void GridDraw::Draw(MapDrawTarget& target) {
 
 void GridDrawEx::Draw(MapDrawTarget& target) {
   GridDraw::Draw(target);
-  if (!drawList_ || drawList_->empty() || drawList_->front().level != status_->level) return;
+  if (!status_ || !drawList_ || drawList_->empty() || drawList_->front().level != status_->level) return;
   for (const tagGirdDataForShow& entry : *drawList_) {
     if (!entry.pixels) continue;
     target.drawBitmap(entry.pixels->data(), tileimage::kTileSide, tileimage::kTileSide,

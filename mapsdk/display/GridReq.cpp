@@ -36,8 +36,7 @@ bool IsHttpFailure(int message) {
 
 }  // namespace
 
-GridReq::GridReq(GridKind kind, CMapStatus* status)
-    : kind_(kind), status_(status ? status : &CMapStatus::shared()) {}
+GridReq::GridReq(GridKind kind, CMapStatus* status) : kind_(kind), status_(status) {}
 
 GridReq::~GridReq() = default;
 

@@ -4,6 +4,10 @@
 
 #include "mapsdk/engine/VRect.h"
 
+namespace gmengine {
+class CVDC;
+}
+
 namespace mapsdk {
 
 // Where the layers' Draw step paints: the map controller's back buffer, seen through the few
@@ -18,6 +22,9 @@ class MapDrawTarget {
                           const gmengine::_VRect& destination) = 0;
   // Draws an open polyline of the given colour and width in pixels.
   virtual void drawPolyline(std::span<const gmengine::_VPoint> points, std::uint32_t color, int width) = 0;
+  // The engine's drawing context behind the target, for the element drawer; none by default (such
+  // a target shows no vector or background elements).
+  virtual gmengine::CVDC* dc() { return nullptr; }
 };
 
 }  // namespace mapsdk

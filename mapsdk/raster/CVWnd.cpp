@@ -1,17 +1,16 @@
 #include "mapsdk/raster/CVWnd.h"
 
-#include "platform/foundation/NotificationCenter.h"
-
 namespace gmengine {
 
-int CVWnd::Create(void* handle) {
-  if (!handle || handle_) return 0;
-  handle_ = handle;
-  return dc_.CreateCompatibleDC();
+int CVWnd::Create(std::weak_ptr<CVWndView> view) {
+  if (created_) return 0;
+  created_ = dc_.CreateCompatibleDC() != 0;
+  if (created_) view_ = std::move(view);
+  return created_ ? 1 : 0;
 }
 
 int CVWnd::SetWindowPos(int x, int y, const _VSize& size) {
-  if (!handle_ || size.cx <= 0 || size.cy <= 0) return 0;
+  if (!created_ || size.cx <= 0 || size.cy <= 0) return 0;
   VBitmap* buffer = VCreateBitmap(size.cx, size.cy, 32, nullptr);
   if (!buffer) return 0;
   x_ = x;
@@ -31,13 +30,14 @@ int CVWnd::SetWindowPos(int x, int y, const _VSize& size) {
 
 _VRect CVWnd::GetClientRect() const {
   const VBitmap* buffer = GetBackBuffer();
-  if (!handle_ || !buffer) return {};
+  if (!buffer) return {};
   return {0, 0, buffer->width, buffer->height};
 }
 
 int CVWnd::UpdateWindow() {
-  if (!handle_) return 0;
-  platform::NotificationCenter::defaultCenter().post(kNotificationMainMapPaint);
+  std::shared_ptr<CVWndView> view = view_.lock();
+  if (!view) return 0;
+  view->OnWindowUpdate(*this);
   return 1;
 }
 

@@ -1,7 +1,9 @@
 #include "mapsdk/search/CPoiBkgDataCache.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "mapsdk/engine/CVGlobalMan.h"
 
@@ -9,10 +11,8 @@ namespace gmengine {
 
 namespace {
 
-std::u16string TileKey(const tag_PoiBkgDataElem& tile) {
-  CVString key;
-  key.Format(u"%d_%d_%d", tile.key[0], tile.key[1], tile.key[2]);
-  return key.str();
+TileKey KeyOf(const tag_PoiBkgDataElem& tile) {
+  return TileKey{tile.key[0], GridKey{tile.key[1], tile.key[2]}};
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ int CPoiBkgDataCache::Get(const CVString& word, CVArray<tag_PoiBkgDataElem>& til
   std::FILE* file = std::fopen(entry->path.ToUtf8().c_str(), "rb");
   if (!file) return 0;
   for (tag_PoiBkgDataElem& tile : tiles) {
-    auto found = entry->offsets.find(TileKey(tile));
+    auto found = entry->offsets.find(KeyOf(tile));
     if (found == entry->offsets.end()) {
       missing.Add(tile);
       continue;
@@ -48,7 +48,7 @@ int CPoiBkgDataCache::Get(const CVString& word, CVArray<tag_PoiBkgDataElem>& til
     tile.pois.RemoveAll();
     std::int32_t count = 0;
     if (std::fseek(file, found->second, SEEK_SET) != 0 || std::fread(&count, 4, 1, file) != 1) continue;
-    if (count < 1 || count > 100000) continue;
+    if (count < 1 || count > kMaxPoisPerTile) continue;
     tile.pois.SetSize(count);
     for (int i = 0; i < count; ++i) {
       unsigned char block[kRecordSize];
@@ -90,17 +90,48 @@ int CPoiBkgDataCache::Add(const CVString& word, const CVArray<tag_PoiBkgDataElem
     index = 0;
   }
   tag_PoiBkgCacheElem& entry = entries_[index];
-  // Keys of an older answer would point into contents that are about to be overwritten.
+  // The word's earlier tiles are read before the file is rewritten: a map that moves asks only for
+  // the tiles it lacks, and forgetting the others would have it ask for them again at once.
+  std::vector<const tag_PoiBkgDataElem*> order;
+  std::map<TileKey, bool> taken;
+  for (const tag_PoiBkgDataElem& tile : tiles) {
+    if (static_cast<int>(order.size()) < kMaxTiles && taken.emplace(KeyOf(tile), true).second)
+      order.push_back(&tile);
+  }
+  // In file order, which is newest first.
+  std::vector<std::pair<int, TileKey>> before;
+  for (const auto& [key, offset] : entry.offsets) {
+    if (!taken.count(key)) before.emplace_back(offset, key);
+  }
+  std::sort(before.begin(), before.end());
+  CVArray<tag_PoiBkgDataElem> earlier;
+  for (const auto& [offset, key] : before) {
+    tag_PoiBkgDataElem tile;
+    tile.key[0] = key.level;
+    tile.key[1] = key.grid.x;
+    tile.key[2] = key.grid.y;
+    earlier.Add(tile);
+  }
+  if (!earlier.IsEmpty()) {
+    CVArray<tag_PoiBkgDataElem> unread;
+    Get(word, earlier, unread);
+  }
+  for (const tag_PoiBkgDataElem& tile : earlier) {
+    if (static_cast<int>(order.size()) >= kMaxTiles) break;
+    order.push_back(&tile);
+  }
   entry.offsets.clear();
   std::FILE* file = std::fopen(entry.path.ToUtf8().c_str(), "wb");
   if (!file) return 0;
   bool ok = true;
-  for (const tag_PoiBkgDataElem& tile : tiles) {
+  for (const tag_PoiBkgDataElem* each : order) {
+    const tag_PoiBkgDataElem& tile = *each;
     long position = std::ftell(file);
-    entry.offsets[TileKey(tile)] = static_cast<int>(position);
-    std::int32_t count = tile.pois.GetSize();
+    entry.offsets[KeyOf(tile)] = static_cast<int>(position);
+    std::int32_t count = std::min(tile.pois.GetSize(), kMaxPoisPerTile);
     ok = ok && std::fwrite(&count, 4, 1, file) == 1;
-    for (const tag_PoiBkgBaseData& poi : tile.pois) {
+    for (int i = 0; i < count; ++i) {
+      const tag_PoiBkgBaseData& poi = tile.pois[i];
       unsigned char block[kRecordSize] = {};
       std::memcpy(block, poi.name, 100);
       std::memcpy(block + 100, poi.uid, 32);

@@ -3,16 +3,17 @@
 
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/TileKey.h"
 #include "mapsdk/search/SearchResultRecords.h"
 
 namespace gmengine {
 
-// One cached background POI answer: its data word, its temporary file and where each tile's
-// block starts in that file ("%d_%d_%d" of the tile key).
+// One cached background POI word: its data word, its temporary file and where each tile's block
+// starts in that file.
 struct tag_PoiBkgCacheElem {
   CVString key;
   CVString path;
-  std::map<std::u16string, int> offsets;
+  std::map<TileKey, int> offsets;
 };
 
 // The background POI answers of the last five data words, kept in temporary files
@@ -22,6 +23,9 @@ class CPoiBkgDataCache {
  public:
   static constexpr int kMaxEntries = 5;
   static constexpr int kRecordSize = 148;
+  // Tiles one word keeps (the newest answer's first); a tile's POIs read back at most.
+  static constexpr int kMaxTiles = 400;
+  static constexpr int kMaxPoisPerTile = 1000;
 
   CPoiBkgDataCache() = default;
   ~CPoiBkgDataCache() { RemoveAll(); }
@@ -35,8 +39,9 @@ class CPoiBkgDataCache {
   // reads the POIs of every tile the entry holds into the tile and appends the others to missing;
   // 1 when the entry's file could be read.
   int Get(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles, CVArray<tag_PoiBkgDataElem>& missing);
-  // Writes tiles as the entry of word (the oldest entry dropped when five are kept). 0 for no
-  // tiles or a file that cannot be written.
+  // Writes tiles as the entry of word (the oldest entry dropped when five are kept). A word already
+  // kept keeps the tiles of its earlier answers that these do not replace, the newest first, up to
+  // kMaxTiles. 0 for no tiles or a file that cannot be written.
   int Add(const CVString& word, const CVArray<tag_PoiBkgDataElem>& tiles);
   int RemoveAt(int index);
   int RemoveAll();

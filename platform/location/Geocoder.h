@@ -53,9 +53,8 @@ class Geocoder {
 // turn of the main run loop, unless cancelled first. Main thread.
 class ReverseGeocoder : public std::enable_shared_from_this<ReverseGeocoder> {
  public:
-  explicit ReverseGeocoder(Coordinate c) : coordinate_(c) {}
   static std::shared_ptr<ReverseGeocoder> create(Coordinate c) {
-    return std::make_shared<ReverseGeocoder>(c);
+    return std::shared_ptr<ReverseGeocoder>(new ReverseGeocoder(c));
   }
   ~ReverseGeocoder();
 
@@ -69,6 +68,9 @@ class ReverseGeocoder : public std::enable_shared_from_this<ReverseGeocoder> {
   Coordinate coordinate_;
   std::weak_ptr<ReverseGeocoderDelegate> delegate_;
   bool querying_ = false;
+
+ protected:
+  explicit ReverseGeocoder(Coordinate c) : coordinate_(c) {}
 };
 
 }  // namespace platform

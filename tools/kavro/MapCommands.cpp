@@ -16,6 +16,8 @@
 //   map wait                waits until the map on screen has its tiles and shows them
 //   map expect drawn        the map on screen shows streets, not a blank background
 //   map expect pins [N]     N pins (at least one without N) stand on the visible map
+//   map expect places       small places (the service's background points of interest) show on
+//                           the visible map, each as its dot
 //
 // The map service answers on the engine's own threads: while a command waits for it, each pass
 // gives those threads a moment of real time and then lets as much virtual time pass, so the map's
@@ -38,12 +40,14 @@
 #include "kit/core/AppUtil.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
 #include "mapsdk/raster/CVWnd.h"
+#include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKPlanNode.h"
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Clock.h"
@@ -71,7 +75,9 @@ constexpr double kRealSlice = 0.002;      // real seconds the engine's threads g
 constexpr double kMaxPanPoints = 100000;
 // A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.
 constexpr double kStreetShare = 0.005;
-constexpr std::uint32_t kBlankFill = 0xF5F3F0;  // the back buffer before any tile (RRGGBB)
+// Where no tile is drawn: the back buffer's fill and its grid lines (RRGGBB).
+constexpr std::uint32_t kBlankFill = gmengine::CMapControl::kBackground & 0xFFFFFFu;
+constexpr std::uint32_t kBlankGrid = gmengine::CMapControl::kGridColor & 0xFFFFFFu;
 
 // The map screen of "map open": a map view over the whole of its view.
 class MapHostController : public platform::ViewController {
@@ -96,19 +102,13 @@ struct MapSession {
   std::unique_ptr<mapsdk::GMKSearch> search;
   std::shared_ptr<mapsdk::GMKOfflineMap> offline;
   std::shared_ptr<MapHostController> screen;
-  int paints = 0;
   // After "map host close": the map draws what it keeps, and tiles that cannot come are no failure.
   bool hostClosed = false;
 };
 
 // Lives until the process ends: the engine's threads may still run while static objects go.
 MapSession& Session() {
-  static MapSession* session = [] {
-    auto* s = new MapSession();
-    platform::NotificationCenter::defaultCenter().addObserver(
-        gmengine::kNotificationMainMapPaint, nullptr, [s](const auto&) { ++s->paints; }, s);
-    return s;
-  }();
+  static MapSession* session = [] { return new MapSession(); }();
   return *session;
 }
 
@@ -207,7 +207,8 @@ TileCount Tiles() {
 // The map has stopped moving and every tile of its window has arrived.
 bool MapSettled() {
   gmengine::CMapControlBlock* control = Control();
-  if (!control || control->IsSliding() || control->GridClient().IsBusy()) return false;
+  if (!control || control->IsSliding() || control->IsGliding() || control->GridClient().IsBusy())
+    return false;
   TileCount tiles = Tiles();
   return tiles.needed > 0 && tiles.arrived == tiles.needed;
 }
@@ -225,10 +226,16 @@ std::string WaitForMap() {
     return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
            " tiles came from the map service at " + MapHost() + " in " + Seconds(kMapPatience);
   }
-  MapSession& s = Session();
-  const int before = s.paints;
+  // The map on screen shows the engine window: a new picture there is the repaint.
+  std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
+  if (!map) return {};
+  const std::shared_ptr<platform::Image> before = map->mapImageView().getMapImage();
   Control()->RequestRepaint();
-  if (!WaitForEngine([&] { return s.paints > before; }, kMapPatience)) return "the map was not redrawn";
+  auto repainted = [&] {
+    const std::shared_ptr<platform::Image>& now = map->mapImageView().getMapImage();
+    return now && now != before;
+  };
+  if (!WaitForEngine(repainted, kMapPatience)) return "the map was not redrawn";
   return {};
 }
 
@@ -454,12 +461,12 @@ std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& m
   std::uint32_t land = 0;
   std::size_t landCount = 0;
   for (const auto& [rgb, count] : colours) {
-    if (rgb != kBlankFill && count > landCount) {
+    if (rgb != kBlankFill && rgb != kBlankGrid && count > landCount) {
       land = rgb;
       landCount = count;
     }
   }
-  const std::size_t blank = colours.count(kBlankFill) ? colours[kBlankFill] : 0;
+  const std::size_t blank = colours[kBlankFill] + colours[kBlankGrid];
   const double streets = (total - double(blank) - double(landCount)) / total;
   if (streets >= kStreetShare) return Outcome::Done;
   std::string seen = Percent(double(blank) / total) + " blank " + Hex(kBlankFill);
@@ -501,13 +508,64 @@ std::optional<Outcome> ExpectPins(const mapsdk::GMKMapView& map, std::string_vie
   return Fail(message, text);
 }
 
+// Small places: the background layer's items inside the map's picture whose dot is drawn there.
+std::optional<Outcome> ExpectPlaces(const mapsdk::GMKMapView& map, std::string& message) {
+  gmengine::CMapControlBlock* control = Control();
+  if (!control) return Fail(message, "map expect places: no map engine");
+  const mapsdk::CBKGLayer& layer = control->BackgroundLayer();
+  auto items = [&] {
+    int n = 0;
+    for (const auto& tile : layer.Tiles()) n += tile.pois.GetSize();
+    return n;
+  };
+  // The places come on the search client, after the tiles.
+  auto searching = [] {
+    gmengine::CAppSearch* search = gmengine::SearchOfEngine();
+    return search && search->SearchMan().SearchClient().IsBusy();
+  };
+  // A person looks again while the map is still moving or the places are on their way.
+  bool came = false;
+  int inside = 0, drawn = 0;
+  const std::uint32_t dot = mapsdk::layerstyles::kBackgroundPoiColor & 0xFFFFFFu;
+  for (int look = 0; look < 3 && drawn == 0; ++look) {
+    came = WaitForEngine([&] { return items() > 0 && !searching(); }, kMapPatience) || came;
+    std::string failed = WaitForMap();
+    (void)failed;
+    const std::shared_ptr<platform::Image>& image = map.mapImageView().getMapImage();
+    std::shared_ptr<const platform::Bitmap> bitmap = image ? image->bitmap() : nullptr;
+    if (!bitmap)
+      return Fail(message, "map expect places: the map on screen (" + Where(map) + ") has no picture");
+    const mapsdk::CMapStatus& status = control->Status();
+    inside = drawn = 0;
+    for (const auto& tile : layer.Tiles()) {
+      for (const auto& poi : tile.pois) {
+        gmengine::_VPoint p =
+            status.MapToScreen(static_cast<std::int32_t>(poi.x), static_cast<std::int32_t>(poi.y));
+        const int x = p.x - status.window.left, y = p.y - status.window.top;
+        if (x < 0 || y < 0 || x >= bitmap->width() || y >= bitmap->height()) continue;
+        ++inside;
+        platform::Pixel px = bitmap->pixelAt(x, y);
+        drawn += ((std::uint32_t(px.r) << 16) | (std::uint32_t(px.g) << 8) | px.b) == dot;
+      }
+    }
+  }
+  if (drawn > 0) return Outcome::Done;
+  return Fail(message, "map expect places: " + std::to_string(drawn) + " of " + std::to_string(inside) +
+                           " small places on the visible map (" + Where(map) + ") show their dot " +
+                           Hex(dot) +
+                           (came ? std::string() : "; none came from the map service at " + MapHost()));
+}
+
 std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::string_view args,
                               std::string& message) {
   std::string_view what = args.substr(0, args.find(' '));
   std::string_view rest = what.size() < args.size() ? args.substr(what.size() + 1) : std::string_view{};
   while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  if (what != "drawn" && what != "pins") return Usage(message, "map expect drawn | map expect pins [N]");
+  if (what != "drawn" && what != "pins" && what != "places")
+    return Usage(message, "map expect drawn | map expect pins [N] | map expect places");
   if (what == "drawn" && !rest.empty()) return Usage(message, "map expect drawn");
+  if (what == "places")
+    return rest.empty() ? ExpectPlaces(map, message) : Usage(message, "map expect places");
   // A person looks once the map has settled; what did not arrive shows in the failure.
   std::string failed = WaitForMap();
   (void)failed;
@@ -517,7 +575,7 @@ std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::stri
 
 constexpr const char* kMapUsage =
     "map open|close|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap FILE|locate LAT LON|"
-    "wait|expect drawn|expect pins [N]|host close";
+    "wait|expect drawn|expect pins [N]|expect places|host close";
 
 // The demo map service stops answering, as a network gone away: what the map draws from then on
 // comes from what it keeps (an offline city) alone.

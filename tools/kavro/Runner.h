@@ -26,6 +26,11 @@ namespace kavro::runner {
 // How a command ended: done, failed (the reason went to the error stream), or misused (a usage
 // message went there).
 enum class Outcome { Done, Failed, Usage };
+// The program's exit status: what it was asked was done, failed, or was asked wrongly.
+enum class ExitStatus : int { Done = 0, Failed = 1, Usage = 2 };
+constexpr ExitStatus exitStatusFor(Outcome o) {
+  return o == Outcome::Done ? ExitStatus::Done : o == Outcome::Usage ? ExitStatus::Usage : ExitStatus::Failed;
+}
 
 struct Options {
   // "" starts the demo server on 127.0.0.1, answering from demoRoot.

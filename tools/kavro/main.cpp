@@ -22,6 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kavro::runner::ExitStatus;
 using kavro::runner::Outcome;
 
 constexpr const char* kVersion = "0.3.0";
@@ -114,9 +115,9 @@ std::string exeDir() {
   return ec ? std::string(".") : exe.parent_path().string();
 }
 
-int die(int code, const std::string& message) {
+int die(ExitStatus status, const std::string& message) {
   std::fprintf(stderr, "kavro: %s\n", message.c_str());
-  return code;
+  return static_cast<int>(status);
 }
 
 // An http or https URL with a host.
@@ -183,8 +184,6 @@ class TemporaryHome {
   std::string path_;
 };
 
-int exitCode(Outcome o) { return o == Outcome::Done ? 0 : o == Outcome::Usage ? 2 : 1; }
-
 struct Arguments {
   std::string api, script;
   std::optional<std::string> home, out;
@@ -208,11 +207,11 @@ std::optional<Arguments> parse(int argc, char** argv, int& code) {
     }
     if (a == "--version") {
       std::printf("kavro %s\n", kVersion);
-      return code = 0, std::nullopt;
+      return code = static_cast<int>(ExitStatus::Done), std::nullopt;
     }
     if (a == "--help" || a == "-h") {
       usage(stdout);
-      return code = 0, std::nullopt;
+      return code = static_cast<int>(ExitStatus::Done), std::nullopt;
     }
     std::string name = a, value;
     bool inlineValue = false;
@@ -223,10 +222,12 @@ std::optional<Arguments> parse(int argc, char** argv, int& code) {
     }
     if (name == "--api" || name == "--home" || name == "--script" || name == "--out") {
       if (!inlineValue) {
-        if (i + 1 >= argc) return code = die(2, a + " needs a value (kavro --help)"), std::nullopt;
+        if (i + 1 >= argc)
+          return code = die(ExitStatus::Usage, a + " needs a value (kavro --help)"), std::nullopt;
         value = argv[++i];
       }
-      if (value.empty()) return code = die(2, name + " needs a value, not an empty word"), std::nullopt;
+      if (value.empty())
+        return code = die(ExitStatus::Usage, name + " needs a value, not an empty word"), std::nullopt;
       if (name == "--api")
         args.api = value;
       else if (name == "--home")
@@ -238,7 +239,7 @@ std::optional<Arguments> parse(int argc, char** argv, int& code) {
       continue;
     }
     if (args.command.empty() && a.size() > 1 && a[0] == '-')
-      return code = die(2, "unknown option " + a + " (kavro --help)"), std::nullopt;
+      return code = die(ExitStatus::Usage, "unknown option " + a + " (kavro --help)"), std::nullopt;
     args.command.push_back(a);
   }
   return args;
@@ -257,32 +258,34 @@ int main(int argc, char** argv) {
     const char* env = std::getenv("KAVRO_API_URL");
     api = env ? env : "";
     if (!api.empty() && !isHostUrl(api))
-      return die(2, "bad $KAVRO_API_URL \"" + api + "\": expected http://HOST[:PORT]");
+      return die(ExitStatus::Usage, "bad $KAVRO_API_URL \"" + api + "\": expected http://HOST[:PORT]");
   } else if (!isHostUrl(api)) {
-    return die(2, "bad --api URL \"" + api + "\": expected http://HOST[:PORT]");
+    return die(ExitStatus::Usage, "bad --api URL \"" + api + "\": expected http://HOST[:PORT]");
   }
   if (const char* map = std::getenv("KAVRO_MAP_URL"); map && *map) {
     if (!isHostUrl(map))
-      return die(2, std::string("bad $KAVRO_MAP_URL \"") + map + "\": expected http://HOST[:PORT]");
+      return die(ExitStatus::Usage,
+                 std::string("bad $KAVRO_MAP_URL \"") + map + "\": expected http://HOST[:PORT]");
     // The map commands take their host from here.
     ::setenv("KAVRO_MAP_HOST", map, 1);
   }
   if (!args.script.empty() && !args.command.empty())
-    return die(2, "--script and a command do not go together");
+    return die(ExitStatus::Usage, "--script and a command do not go together");
   if (!args.script.empty() && args.script != "-") {
-    if (auto problem = scriptProblem(args.script); !problem.empty()) return die(2, problem);
+    if (auto problem = scriptProblem(args.script); !problem.empty()) return die(ExitStatus::Usage, problem);
   }
   const bool tour = !args.command.empty() && args.command[0] == "tour";
   std::string out = args.out.value_or(".");
   if (tour) {
-    if (args.command.size() > 2) return die(2, "usage: kavro tour [DIR]");
+    if (args.command.size() > 2) return die(ExitStatus::Usage, "usage: kavro tour [DIR]");
     if (!args.out) out = args.command.size() == 2 ? args.command[1] : "tour";
   }
   if (tour || args.out) {
     std::error_code ec;
     fs::create_directories(out, ec);
     if (ec || !fs::is_directory(out))
-      return die(1, "cannot make the folder " + out + (ec ? ": " + ec.message() : ": a file is in the way"));
+      return die(ExitStatus::Failed,
+                 "cannot make the folder " + out + (ec ? ": " + ec.message() : ": a file is in the way"));
   }
   // The tour gives the same pictures every run: it starts on an empty home.
   std::optional<TemporaryHome> temporaryHome;
@@ -290,10 +293,10 @@ int main(int argc, char** argv) {
     platform::Environment::setHomeRoot(*args.home);
   } else if (tour) {
     temporaryHome.emplace();
-    if (temporaryHome->path().empty()) return die(1, "cannot make a temporary home folder");
+    if (temporaryHome->path().empty()) return die(ExitStatus::Failed, "cannot make a temporary home folder");
     platform::Environment::setHomeRoot(temporaryHome->path());
   }
-  if (auto problem = homeProblem(); !problem.empty()) return die(1, problem);
+  if (auto problem = homeProblem(); !problem.empty()) return die(ExitStatus::Failed, problem);
 
   Outcome outcome = Outcome::Done;
   {
@@ -303,11 +306,11 @@ int main(int argc, char** argv) {
     options.snapshotDir = out;
     kavro::runner::registerMapCommands();
     kavro::runner::Runner runner(options, std::cout, std::cerr);
-    if (!runner.start()) return 1;
+    if (!runner.start()) return static_cast<int>(ExitStatus::Failed);
 
     if (tour) {
       std::string file = exeDir() + "/tour.txt";
-      if (auto problem = scriptProblem(file); !problem.empty()) return die(1, problem);
+      if (auto problem = scriptProblem(file); !problem.empty()) return die(ExitStatus::Failed, problem);
       std::ifstream in(file);
       outcome = runner.runScript(in, "tour.txt");
     } else if (args.script == "-") {
@@ -327,5 +330,5 @@ int main(int argc, char** argv) {
     }
     std::cout.flush();
   }
-  return exitCode(outcome);
+  return static_cast<int>(kavro::runner::exitStatusFor(outcome));
 }

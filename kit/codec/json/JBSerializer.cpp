@@ -498,7 +498,7 @@ struct EncodeState {
     constexpr std::size_t kAhead = 4;
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
-        decoded->prefetchForReading(i + 2 * kAhead, 0);
+        decoded->prefetchForReading(i + 3 * kAhead, 0);
         decoded->prefetchForReading(i + kAhead, 1);
       }
       if (i) comma();

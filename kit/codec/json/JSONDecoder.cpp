@@ -234,6 +234,9 @@ struct JBParseState {
   bool nextTokenSlow();
   bool parseString();
   bool parseLongerString();
+  const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) const;
+  // Whether the whole text is UTF-8 that needs no more checks (json::isPlainUTF8).
+  bool plainText = false;
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
@@ -445,8 +448,10 @@ bool JBParseState::nextTokenSlow() {
   return true;
 }
 
-inline const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) {
-  return json::scanPlainText(p, end);
+// The end of the run of bytes from p that a string takes as they are. In text whose UTF-8 is known
+// good, only the quotation mark, the backslash and controls end it.
+inline const std::uint8_t* JBParseState::scanText(const std::uint8_t* p, const std::uint8_t* end) const {
+  return plainText ? json::findStringStop(p, end) : json::scanPlainText(p, end);
 }
 
 inline void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
@@ -468,9 +473,11 @@ inline bool JBParseState::parseString() {
   const std::uint8_t* const begin = input + pos + 1;
   if (input + length - begin >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+    // Non-ASCII bytes need a look of their own unless the text's UTF-8 is known good.
+    const __m128i control = plainText ? _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v)
+                                      : _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
     const __m128i special = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-        _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))), control);
     const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(special));
     if (m != 0) {
       const std::uint8_t* q = begin + __builtin_ctz(m);
@@ -1049,6 +1056,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   depth = 0;
   arena = JBArena::create();
   emptyText = nullptr;
+  plainText = json::isPlainUTF8(bytes, bytes + len);
   heldPool = nullptr;
   struct ReleaseArena {
     JBParseState& state;

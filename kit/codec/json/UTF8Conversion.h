@@ -53,6 +53,17 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
 // back to where wider ones are missing).
 const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end);
 
+// True when every non-ASCII byte in [p, end) belongs to a sequence that legalSequenceLength
+// accepts, with nothing else to decide: no sequences of four bytes and none led by EF B7 or EF BF
+// (where the non-characters are), which answer false though most are legal. Looks at many bytes
+// at a time; a text it passes needs no more UTF-8 checks in its strings.
+bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end);
+// For text that isPlainUTF8 passed: the first quotation mark, backslash or control character
+// from p on, or end.
+const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end);
+// The same two with the instructions every processor of the target has.
+bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end);
+const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end);
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

@@ -11,6 +11,50 @@ namespace kavro::json {
 
 namespace {
 
+// The byte-by-byte form of isPlainUTF8 from p on, for what the wide loops leave.
+bool isPlainUTF8Tail(const std::uint8_t* p, const std::uint8_t* end) {
+  while (p < end) {
+    const std::uint8_t b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    if (b >= 0xF0 || (b == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))) return false;
+    const std::size_t n = legalSequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
+inline bool isStringStop(std::uint8_t c) { return c == '"' || c == '\\' || c < 0x20; }
+
+// What a wide step of isPlainUTF8 finds in 32 bytes, one bit per byte: the flags of the byte
+// before the block come in through carry.
+struct PlainBlock {
+  std::uint32_t high, cont, lead2, lead3, bad, e0, ed, ef, low, b7bf;
+};
+// Errors in the block, given the sequences left open before it (carry: bit 0 when its first byte
+// must continue one, bit 1 when its second must; bits 2, 3, 4 when the byte before was E0, ED, EF).
+// Answers the carry for the next block through carry.
+inline std::uint64_t plainErrors(const PlainBlock& m, std::uint64_t& carry) {
+  const std::uint64_t lead2 = m.lead2, lead3 = m.lead3;
+  const std::uint64_t expected = ((lead2 | lead3) << 1) | (lead3 << 2) | (carry & 3);
+  const std::uint64_t after = carry >> 2;
+  const std::uint64_t afterE0 = (std::uint64_t{m.e0} << 1) | (after & 1);
+  const std::uint64_t afterED = (std::uint64_t{m.ed} << 1) | (after >> 1 & 1);
+  const std::uint64_t afterEF = (std::uint64_t{m.ef} << 1) | (after >> 2 & 1);
+  const std::uint64_t cont = m.cont, low = m.low, b7bf = m.b7bf;
+  const std::uint64_t errors = ((cont ^ expected) & 0xFFFFFFFFu) | m.bad | (afterE0 & low & 0xFFFFFFFFu) |
+                               (afterED & cont & ~low & 0xFFFFFFFFu) | (afterEF & b7bf & 0xFFFFFFFFu);
+  carry = (expected >> 32) | ((afterE0 >> 32) << 2) | ((afterED >> 32) << 3) | ((afterEF >> 32) << 4);
+  return errors;
+}
+
+}  // namespace
+
+namespace {
+
 // Strings are scanned 32 bytes at a time: a quick look for quotation marks, backslashes,
 // controls and non-ASCII bytes, and where non-ASCII bytes come first, a check that they form
 // whole, legal sequences. The masks have one bit per byte.
@@ -119,6 +163,77 @@ const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint
 
 namespace {
 
+inline PlainBlock plainSSE2(const std::uint8_t* p) {
+  PlainBlock m{};
+  for (int half = 0; half < 2; ++half) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+    // Signed byte compares: bytes from 0x80 up are negative.
+    auto eq = [&](int c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+    auto lt = [&](int c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+    auto gt = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
+    auto bits = [&](__m128i x) { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)) << (16 * half); };
+    m.high |= bits(v);
+    m.cont |= bits(lt(0xC0));
+    m.low |= bits(lt(0xA0));
+    m.lead2 |= bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
+    m.lead3 |= bits(_mm_and_si128(gt(0xDF), lt(0xF0)));
+    // F0-FF: above EF and negative.
+    m.bad |= bits(_mm_or_si128(_mm_and_si128(gt(0xEF), lt(0x00)), _mm_or_si128(eq(0xC0), eq(0xC1))));
+    m.e0 |= bits(eq(0xE0));
+    m.ed |= bits(eq(0xED));
+    m.ef |= bits(eq(0xEF));
+    m.b7bf |= bits(_mm_or_si128(eq(0xB7), eq(0xBF)));
+  }
+  return m;
+}
+
+inline std::uint32_t stopsSSE2(const std::uint8_t* p) {
+  std::uint32_t m = 0;
+  for (int half = 0; half < 2; ++half) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+    const __m128i stop = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))), control);
+    m |= static_cast<std::uint32_t>(_mm_movemask_epi8(stop)) << (16 * half);
+  }
+  return m;
+}
+
+}  // namespace
+
+// The wide loops: blocks of 32 bytes while they last; a sequence left open by the last block is
+// read again, whole, by the byte-by-byte form.
+#define KAVRO_PLAIN_LOOP(plain)                   \
+  std::uint64_t carry = 0;                        \
+  while (end - p >= 32) {                         \
+    const PlainBlock m = plain(p);                \
+    if (m.high == 0 && carry == 0) {              \
+      p += 32;                                    \
+      continue;                                   \
+    }                                             \
+    if (plainErrors(m, carry) != 0) return false; \
+    p += 32;                                      \
+  }                                               \
+  if (carry & 3) p -= p[-1] >= 0xC0 ? 1 : 2;      \
+  return isPlainUTF8Tail(p, end);
+
+#define KAVRO_STOP_LOOP(stops)               \
+  while (end - p >= 32) {                    \
+    const std::uint32_t m = stops(p);        \
+    if (m != 0) return p + __builtin_ctz(m); \
+    p += 32;                                 \
+  }                                          \
+  while (p < end && !isStringStop(*p)) ++p;  \
+  return p;
+
+bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { KAVRO_PLAIN_LOOP(plainSSE2) }
+
+const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
+  KAVRO_STOP_LOOP(stopsSSE2)
+}
+
+namespace {
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define KAVRO_HAVE_AVX2_SCAN 1
 #define KAVRO_AVX2 __attribute__((target("avx2")))
@@ -151,11 +266,68 @@ KAVRO_AVX2 inline Masks32 fullAVX2(const std::uint8_t* p) {
   return m;
 }
 
-KAVRO_AVX2 const std::uint8_t* scanTextAVX2(const std::uint8_t* p, const std::uint8_t* end) {
-  KAVRO_SCAN_LOOP(quickAVX2, fullAVX2)
+KAVRO_AVX2 const std::uint8_t* scanTextAVX2(const std::uint8_t* p,
+                                            const std::uint8_t* end){KAVRO_SCAN_LOOP(quickAVX2, fullAVX2)}
+
+KAVRO_AVX2 inline std::uint32_t stopsAVX2(const std::uint8_t* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(v, splat(0x1F)), v);
+  const __m256i stop = _mm256_or_si256(
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, splat('"')), _mm256_cmpeq_epi8(v, splat('\\'))), control);
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(stop));
+}
+
+// The whole check in vector registers: each byte is judged with the one or two before it, taken
+// from the block before where needed, and any error marks a byte of errors; ASCII blocks pass
+// with one test.
+KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
+  const std::uint8_t* const begin = p;
+  __m256i before = _mm256_setzero_si256();
+  __m256i errors = _mm256_setzero_si256();
+  while (end - p >= 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    if (_mm256_movemask_epi8(v) == 0 && (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0))) {
+      before = v;
+      p += 32;
+      continue;
+    }
+    // The bytes one and two places back.
+    const __m256i joined = _mm256_permute2x128_si256(before, v, 0x21);
+    const __m256i back1 = _mm256_alignr_epi8(v, joined, 15);
+    const __m256i back2 = _mm256_alignr_epi8(v, joined, 14);
+    // Signed byte compares: bytes from 0x80 up are negative.
+    const __m256i isCont = _mm256_cmpgt_epi8(splat(0xC0), v);
+    const __m256i wanted =
+        _mm256_or_si256(_mm256_subs_epu8(back1, splat(0xBF)), _mm256_subs_epu8(back2, splat(0xDF)));
+    const __m256i mustCont = _mm256_cmpgt_epi8(wanted, _mm256_setzero_si256());
+    __m256i bad = _mm256_xor_si256(isCont, mustCont);
+    // F0-FF, C0 and C1 lead nothing plain.
+    bad = _mm256_or_si256(bad, _mm256_subs_epu8(v, splat(0xEF)));
+    bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(_mm256_and_si256(v, splat(0xFE)), splat(0xC0)));
+    // E0 80-9F is overlong, ED A0-BF a surrogate; EF B7 and EF BF lead to the non-characters.
+    const __m256i low = _mm256_cmpgt_epi8(splat(0xA0), v);
+    bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xE0)), low));
+    bad = _mm256_or_si256(
+        bad, _mm256_andnot_si256(low, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xED)), isCont)));
+    const __m256i b7bf = _mm256_cmpeq_epi8(_mm256_or_si256(v, splat(0x08)), splat(0xBF));
+    bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xEF)), b7bf));
+    errors = _mm256_or_si256(errors, bad);
+    before = v;
+    p += 32;
+  }
+  if (!_mm256_testz_si256(errors, errors)) return false;
+  // A sequence the last block left open is read again, whole.
+  if (p != begin) p -= p[-1] >= 0xC0 ? 1 : p[-2] >= 0xE0 ? 2 : 0;
+  return isPlainUTF8Tail(p, end);
+}
+
+KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end) {
+  KAVRO_STOP_LOOP(stopsAVX2)
 }
 #endif
 #undef KAVRO_SCAN_LOOP
+#undef KAVRO_PLAIN_LOOP
+#undef KAVRO_STOP_LOOP
 
 }  // namespace
 
@@ -165,6 +337,22 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
   if (avx2) return scanTextAVX2(p, end);
 #endif
   return scanPlainTextBaseline(p, end);
+}
+
+bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(KAVRO_HAVE_AVX2_SCAN)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return isPlainUTF8AVX2(p, end);
+#endif
+  return isPlainUTF8Baseline(p, end);
+}
+
+const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(KAVRO_HAVE_AVX2_SCAN)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return findStringStopAVX2(p, end);
+#endif
+  return findStringStopBaseline(p, end);
 }
 #else
 // Index of the first byte in the eight at p that a string must look at: a control character, a
@@ -186,6 +374,17 @@ inline unsigned firstSpecialByte(const std::uint8_t* p) {
 
 const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end) {
   return scanPlainTextBaseline(p, end);
+}
+
+bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
+bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
+
+const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
+  while (p < end && !isStringStop(*p)) ++p;
+  return p;
+}
+const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
+  return findStringStop(p, end);
 }
 
 const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end) {

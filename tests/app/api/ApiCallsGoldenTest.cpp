@@ -462,13 +462,14 @@ std::map<std::string, Builder> builders() {
     return ApiCampus::attention_workflow(a.s(0), a.b(1), d);
   };
   m["ApiCampus.get_group_info"] = [](const Args& a, ApiDelegate d) {
-    return ApiCampus::get_group_info(a.s(0), a.i(1), d);
+    return ApiCampus::get_group_info(a.s(0), static_cast<CampusGroupType>(a.i(1)), d);
   };
   m["ApiCampus.get_group_alljob"] = [](const Args& a, ApiDelegate d) {
-    return ApiCampus::get_group_alljob(a.s(0), a.s(1), a.i(2), a.i(3), a.i(4), d);
+    return ApiCampus::get_group_alljob(a.s(0), a.s(1), static_cast<CampusGroupType>(a.i(2)), a.i(3), a.i(4),
+                                       d);
   };
   m["ApiCampus.get_group_jobarea"] = [](const Args& a, ApiDelegate d) {
-    return ApiCampus::get_group_jobarea(a.s(0), a.i(1), d);
+    return ApiCampus::get_group_jobarea(a.s(0), static_cast<CampusGroupType>(a.i(1)), d);
   };
   m["ApiCampus.get_recommend_colist"] = [](const Args& a, ApiDelegate d) {
     return ApiCampus::get_recommend_colist(a.s(0), d);

@@ -44,14 +44,14 @@ class CampusScreensTest : public test::ScreenServerTest {
 
 TEST_F(CampusScreensTest, TheGroupScreenOpensThroughItsHookFromTheMostRecentScreenAndShowsTheGroup) {
   home::installFeatureScreens();
-  FeatureScreens::shared().openGroupDetail("9001", 2);
+  FeatureScreens::shared().openGroupDetail("9001", CampusGroupType::Job);
   auto screen =
       std::dynamic_pointer_cast<CampusGroupDetailController>(AppControllers::mostRecentController());
   ASSERT_TRUE(screen);
   settle();
   EXPECT_EQ(nav->topViewController(), screen) << "pushed on the most recent screen's navigation";
   EXPECT_EQ(screen->groupId(), "9001");
-  EXPECT_EQ(screen->groupType(), 2);
+  EXPECT_EQ(screen->groupType(), CampusGroupType::Job);
   EXPECT_EQ(screen->title(), text("campus_group_title"));
 
   ASSERT_TRUE(loaded(*screen));
@@ -73,7 +73,7 @@ TEST_F(CampusScreensTest, TheGroupScreenOpensThroughItsHookFromTheMostRecentScre
 
 TEST_F(CampusScreensTest, AFailedGroupAnswerShowsTheErrorRowAndATapAsksAgain) {
   server.setAnswer("/api/campus/get_group_info.php", 200, failure("集团不存在"));
-  auto screen = CampusGroupDetailController::openWithGroupId("1", 2);
+  auto screen = CampusGroupDetailController::openWithGroupId("1", CampusGroupType::Job);
   settle();
   ASSERT_TRUE(loaded(*screen));
   EXPECT_TRUE(rowsOf(*screen).empty());
@@ -92,7 +92,7 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensThroughItsHookAndHandsThePickedAreaT
   nav->pushViewController(filter, false);
   settle();
   home::installFeatureScreens();
-  FeatureScreens::shared().openGroupAreaPicker("9001", 2, filter);
+  FeatureScreens::shared().openGroupAreaPicker("9001", CampusGroupType::Job, filter);
   settle();
   auto presented = std::dynamic_pointer_cast<platform::NavigationController>(nav->presentedViewController());
   ASSERT_TRUE(presented) << "modal";
@@ -119,7 +119,8 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensThroughItsHookAndHandsThePickedAreaT
 }
 
 TEST_F(CampusScreensTest, ThePickerWithoutAScreenForDelegateOpensFromTheMostRecentScreen) {
-  auto picker = GroupAreaPickerController::groupAreaPickerController("9001", 1, nullptr);
+  auto picker =
+      GroupAreaPickerController::groupAreaPickerController("9001", CampusGroupType::CampusTalk, nullptr);
   settle();
   EXPECT_TRUE(nav->presentedViewController());
   auto list = picker->listForPicker();

@@ -36,7 +36,7 @@ class JobAppleMapControllerTest : public JobMapTest {
   bool searched(const std::shared_ptr<JobAppleMapController>& map, std::size_t requests) {
     return runUntil(
         [&] {
-          return map->jobListData()->mapViewDataStatus() == 2 &&
+          return map->jobListData()->mapViewDataStatus() == MapViewDataStatus::Answered &&
                  requestsFor(MapSearchPath).size() == requests && !map->isSearchLastLocation();
         },
         10);
@@ -62,7 +62,7 @@ TEST_F(JobAppleMapControllerTest, ASearchAroundTheUserPagesInJobsWithPinsAndABub
   EXPECT_NE(request.find("lonlat=121.473700,31.230400&radius=2.500000&maptype=iosmap"), std::string::npos)
       << request;
   EXPECT_NE(request.find("pagesize=10&pageno=1"), std::string::npos);
-  EXPECT_EQ(map->mapViewStatus(), 1);
+  EXPECT_EQ(map->mapViewStatus(), MapViewStatus::Expanded);
   EXPECT_EQ(map->title(), text("jobmap_mapsearch_result"));
   EXPECT_EQ(map->searchAddr(), "搜索区域：上海市静安区南京西路周边2.5公里");
   ASSERT_EQ(map->mkMapView()->annotations().size(), 10u);

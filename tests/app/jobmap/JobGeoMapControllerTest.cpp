@@ -35,14 +35,12 @@ class JobGeoMapControllerTest : public JobMapTest {
     JobMapTest::SetUp();
     UserCoreInfo::sharedUserCoreInfo().setAppMapType(0);
     platform::Environment::setMapHostUrl(mapServer.hostUrl() + "/");
-    mapsdk::CMapStatus::shared().Reset();
     manager = std::make_unique<mapsdk::GMKMapManager>();
     ASSERT_TRUE(manager->start({}));
   }
   void TearDown() override {
     JobMapTest::TearDown();
     manager.reset();
-    mapsdk::CMapStatus::shared().Reset();
     platform::Environment::setMapHostUrl("");
   }
   // The engine's threads answer in real time.
@@ -68,14 +66,17 @@ class JobGeoMapControllerTest : public JobMapTest {
     EXPECT_TRUE(user.location());
     map->mapViewDidUpdateUserLocation(*map->gmkMapView(), user);
     EXPECT_TRUE(map->isLocationed());
-    runFor(1);  // the animated move to the fix
+    // The animated move to the fix glides a fifth of the rest each step: from the default centre
+    // that is some fifty steps.
+    EXPECT_TRUE(waitReal([&] { return !gmengine::MapControlOfEngine()->IsGliding(); }));
     EXPECT_TRUE(waitReal([&] { return map->mapStatusBar()->getText() != text("jobmap_reverse"); }));
     return map;
   }
   static std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
   bool searched(const std::shared_ptr<JobGeoMapController>& map, std::size_t requests) {
     return waitReal([&] {
-      return map->jobListData()->mapViewDataStatus() == 2 && requestsFor(MapSearchPath).size() == requests;
+      return map->jobListData()->mapViewDataStatus() == MapViewDataStatus::Answered &&
+             requestsFor(MapSearchPath).size() == requests;
     });
   }
   static std::vector<std::string> pinTitles(const JobGeoMapController& map) {
@@ -98,7 +99,7 @@ TEST_F(JobGeoMapControllerTest, ASearchAroundThePlacePagesInJobsWithPins) {
   auto request = requestsFor(MapSearchPath)[0];
   EXPECT_NE(request.find("pageno=1"), std::string::npos) << request;
   EXPECT_NE(request.find("maptype=geomap"), std::string::npos) << request;
-  EXPECT_EQ(map->mapViewStatus(), 1);
+  EXPECT_EQ(map->mapViewStatus(), MapViewStatus::Expanded);
   // The map's logo stands clear of the pager at the bottom of the grown map.
   EXPECT_EQ(gmk.logoView().frame().y(), gmk.bounds().size.height - 28);
   ASSERT_EQ(gmk.annotations().size(), 10u);
@@ -248,6 +249,7 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   settle();
   runFor(1);
   ASSERT_TRUE(waitReal([&] { return screen->companyPin() != nullptr; }, 5));
+  ASSERT_TRUE(waitReal([&] { return !gmengine::MapControlOfEngine()->IsGliding(); }));
   auto& gmk = *screen->gmkMapView();
   EXPECT_NEAR(gmk.centerCoordinate().latitude, 31.2304, 0.01);
   auto pin = gmk.viewForAnnotation(screen->companyPin());

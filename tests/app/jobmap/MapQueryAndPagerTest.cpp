@@ -117,7 +117,7 @@ class MapViewDataTest : public KitUITest {
 TEST_F(MapViewDataTest, FetchedPagesAreServedFromMemoryAfterAShortDelay) {
   pager->refreshData();
   EXPECT_EQ(pager->pageAt(), 1u);
-  EXPECT_EQ(pager->mapViewDataStatus(), 1);
+  EXPECT_EQ(pager->mapViewDataStatus(), MapViewDataStatus::Loading);
   deliver(answer(0, 10, 25));
   EXPECT_EQ(pager->totalPageNum(), 3u);
   EXPECT_EQ(pager->maxPageAt(), 1u);
@@ -137,7 +137,7 @@ TEST_F(MapViewDataTest, FetchedPagesAreServedFromMemoryAfterAShortDelay) {
   runFor(MapViewData::LocalPageDelay);
   EXPECT_EQ(screen->firstJobs.back(), "10");
   EXPECT_EQ(screen->serverCalls, 2);
-  EXPECT_EQ(pager->mapViewDataStatus(), 2);
+  EXPECT_EQ(pager->mapViewDataStatus(), MapViewDataStatus::Answered);
 }
 
 TEST_F(MapViewDataTest, TotalsFailuresAndShortPages) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 
 #include "app/jobquery/JobSearchParam.h"
 #include "kit/core/AppCoreInfo.h"
@@ -12,6 +13,9 @@
 
 namespace kavro {
 namespace {
+
+// A query exists only as create() makes it.
+static_assert(!std::is_default_constructible_v<JobSearchParam>);
 
 constexpr std::string_view Path = "job/search_job_list.php?";
 

@@ -28,10 +28,10 @@ class CompanyAllJobsControllerTest : public JobScreenTest {
     openNavigation();
     GroupAreaPickerController::opened.clear();
     FeatureScreens::shared().openGroupAreaPicker =
-        [](std::string_view id, std::int32_t type,
+        [](std::string_view id, CampusGroupType type,
            const std::shared_ptr<pickerControllerDelegate>& delegate) {
           GroupAreaPickerController::opened.push_back(
-              {platform::Value(std::string(id)), platform::Value(type),
+              {platform::Value(std::string(id)), platform::Value(static_cast<std::int32_t>(type)),
                platform::Value(std::dynamic_pointer_cast<platform::Object>(delegate))});
         };
   }
@@ -179,7 +179,7 @@ TEST_F(CompanyAllJobsControllerTest, TheGroupListShowsCompaniesAndUsesTheGroupsP
   ASSERT_EQ(GroupAreaPickerController::opened.size(), 1u);
   const auto& args = GroupAreaPickerController::opened[0];
   EXPECT_EQ(args[0].stringValue(), "G1");
-  EXPECT_EQ(args[1].intValue(), 2);
+  EXPECT_EQ(static_cast<CampusGroupType>(args[1].intValue()), CampusGroupType::Job);
   EXPECT_EQ(args[2].objectValue(), screen);
 }
 

@@ -12,144 +12,144 @@ DataItemResult::Row row(std::string_view key, std::string_view value) {
 }
 
 TEST(DataItemResultTest, UniqueKeyRefusesSecondRowWithSameValue) {
-  DataItemResult r;
-  r.setItemUniqueKeyName("jobid");
-  EXPECT_TRUE(r.addItem(row("jobid", "1")));
-  EXPECT_FALSE(r.addItem(row("jobid", "1")));
-  EXPECT_TRUE(r.addItem(row("jobid", "2")));
+  auto r = DataItemResult::create();
+  r->setItemUniqueKeyName("jobid");
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  EXPECT_FALSE(r->addItem(row("jobid", "1")));
+  EXPECT_TRUE(r->addItem(row("jobid", "2")));
   // A missing key reads as "": the first row without it goes in, a second one does not.
-  EXPECT_TRUE(r.addItem(row("other", "x")));
-  EXPECT_FALSE(r.addItem(row("other", "y")));
-  EXPECT_FALSE(r.addItem(nullptr));
-  EXPECT_EQ(r.count(), 3u);
-  EXPECT_EQ(r.getItem(0)->getString("jobid"), "1");
-  EXPECT_EQ(r.getItem(3), nullptr);
+  EXPECT_TRUE(r->addItem(row("other", "x")));
+  EXPECT_FALSE(r->addItem(row("other", "y")));
+  EXPECT_FALSE(r->addItem(nullptr));
+  EXPECT_EQ(r->count(), 3u);
+  EXPECT_EQ(r->getItem(0)->getString("jobid"), "1");
+  EXPECT_EQ(r->getItem(3), nullptr);
 }
 
 TEST(DataItemResultTest, MaxCountFollowsRowsAndNeverGoesBelowZero) {
-  DataItemResult r;
-  r.addItem(row("a", "1"));
-  EXPECT_EQ(r.maxCount(), 1u);
-  r.setMaxCount(120);
-  for (int i = 0; i < 9; ++i) r.addItem(row("a", "x"));
-  EXPECT_EQ(r.maxCount(), 120u);
+  auto r = DataItemResult::create();
+  r->addItem(row("a", "1"));
+  EXPECT_EQ(r->maxCount(), 1u);
+  r->setMaxCount(120);
+  for (int i = 0; i < 9; ++i) r->addItem(row("a", "x"));
+  EXPECT_EQ(r->maxCount(), 120u);
 
-  r.setMaxCount(0);
-  EXPECT_TRUE(r.removeByIndex(0));
-  EXPECT_EQ(r.maxCount(), 0u);
-  EXPECT_FALSE(r.removeByIndex(100));
-  auto same = r.getItem(0);
-  r.dataList().push_back(same);
-  r.setMaxCount(1);
-  EXPECT_EQ(r.removeItem(same.get()), 2u);
-  EXPECT_EQ(r.maxCount(), 0u);
-  EXPECT_EQ(r.removeItem(nullptr), 0u);
+  r->setMaxCount(0);
+  EXPECT_TRUE(r->removeByIndex(0));
+  EXPECT_EQ(r->maxCount(), 0u);
+  EXPECT_FALSE(r->removeByIndex(100));
+  auto same = r->getItem(0);
+  r->dataList().push_back(same);
+  r->setMaxCount(1);
+  EXPECT_EQ(r->removeItem(same.get()), 2u);
+  EXPECT_EQ(r->maxCount(), 0u);
+  EXPECT_EQ(r->removeItem(nullptr), 0u);
 }
 
 TEST(DataItemResultTest, KeyedRemovalsLeaveMaxCount) {
-  DataItemResult r;
-  EXPECT_FALSE(r.removeItemsWithKey("k", "v"));
-  EXPECT_TRUE(r.removeItemsWithTrueValue("k"));
-  r.addItem(row("k", "v"));
-  r.addItem(row("k", "w"));
-  r.addItem(row("k", "v"));
-  r.addItem(row("flag", "yes"));
-  r.setMaxCount(50);
-  EXPECT_TRUE(r.removeItemsWithKey("k", "v"));
-  EXPECT_EQ(r.count(), 2u);
-  EXPECT_TRUE(r.removeItemsWithTrueValue("flag"));
-  EXPECT_EQ(r.count(), 1u);
-  EXPECT_EQ(r.maxCount(), 50u);
+  auto r = DataItemResult::create();
+  EXPECT_FALSE(r->removeItemsWithKey("k", "v"));
+  EXPECT_TRUE(r->removeItemsWithTrueValue("k"));
+  r->addItem(row("k", "v"));
+  r->addItem(row("k", "w"));
+  r->addItem(row("k", "v"));
+  r->addItem(row("flag", "yes"));
+  r->setMaxCount(50);
+  EXPECT_TRUE(r->removeItemsWithKey("k", "v"));
+  EXPECT_EQ(r->count(), 2u);
+  EXPECT_TRUE(r->removeItemsWithTrueValue("flag"));
+  EXPECT_EQ(r->count(), 1u);
+  EXPECT_EQ(r->maxCount(), 50u);
 }
 
 TEST(DataItemResultTest, AppendItems) {
-  DataItemResult r;
-  r.setItemUniqueKeyName("id");
-  r.addItem(row("id", "1"));
-  r.setMaxCount(100);
+  auto r = DataItemResult::create();
+  r->setItemUniqueKeyName("id");
+  r->addItem(row("id", "1"));
+  r->setMaxCount(100);
 
-  DataItemResult failed;
-  failed.setHasError(true);
-  failed.setMaxCount(7);
-  failed.addItem(row("id", "9"));
-  EXPECT_FALSE(r.appendItems(&failed));
-  EXPECT_EQ(r.maxCount(), 100u);
-  EXPECT_EQ(r.count(), 1u);
-  EXPECT_FALSE(r.appendItems(nullptr));
+  auto failed = DataItemResult::create();
+  failed->setHasError(true);
+  failed->setMaxCount(7);
+  failed->addItem(row("id", "9"));
+  EXPECT_FALSE(r->appendItems(failed.get()));
+  EXPECT_EQ(r->maxCount(), 100u);
+  EXPECT_EQ(r->count(), 1u);
+  EXPECT_FALSE(r->appendItems(nullptr));
 
-  DataItemResult page;
-  page.setStatusCode(3);
-  page.detailInfo()->setString("v", "k");
-  page.addItem(row("id", "1"));
-  page.addItem(row("id", "2"));
-  page.addItem(row("id", "3"));
-  page.setMaxCount(1);  // lower than before: taken, then raised to the row count
-  EXPECT_FALSE(r.appendItems(&page)) << "one row was refused by the unique key";
-  EXPECT_EQ(r.count(), 3u);
-  EXPECT_EQ(r.maxCount(), 3u);
-  EXPECT_EQ(r.statusCode(), 3);
-  EXPECT_EQ(r.detailInfo()->getString("k"), "v");
+  auto page = DataItemResult::create();
+  page->setStatusCode(3);
+  page->detailInfo()->setString("v", "k");
+  page->addItem(row("id", "1"));
+  page->addItem(row("id", "2"));
+  page->addItem(row("id", "3"));
+  page->setMaxCount(1);  // lower than before: taken, then raised to the row count
+  EXPECT_FALSE(r->appendItems(page.get())) << "one row was refused by the unique key";
+  EXPECT_EQ(r->count(), 3u);
+  EXPECT_EQ(r->maxCount(), 3u);
+  EXPECT_EQ(r->statusCode(), 3);
+  EXPECT_EQ(r->detailInfo()->getString("k"), "v");
 
-  DataItemResult plain;
-  plain.addItem(row("id", "1"));
-  EXPECT_TRUE(plain.appendItems(&plain));
-  EXPECT_EQ(plain.count(), 2u);
+  auto plain = DataItemResult::create();
+  plain->addItem(row("id", "1"));
+  EXPECT_TRUE(plain->appendItems(plain.get()));
+  EXPECT_EQ(plain->count(), 2u);
 }
 
 TEST(DataItemResultTest, HeaderReads) {
-  DataItemResult r;
-  r.setMaxCount(21);
-  EXPECT_EQ(r.getTotalPage(10), 3u);
-  EXPECT_EQ(r.getTotalPage(0), 0u);
-  r.setMaxCount(0);
-  EXPECT_EQ(r.getTotalPage(10), 0u);
+  auto r = DataItemResult::create();
+  r->setMaxCount(21);
+  EXPECT_EQ(r->getTotalPage(10), 3u);
+  EXPECT_EQ(r->getTotalPage(0), 0u);
+  r->setMaxCount(0);
+  EXPECT_EQ(r->getTotalPage(10), 0u);
 
-  r.setMessage("bad");
-  r.setHasError(true);
-  EXPECT_EQ(r.getServerErrorMessage(), "bad");
-  r.setLocalError(true);
-  EXPECT_EQ(r.getServerErrorMessage(), "");
-  EXPECT_FALSE(r.isValidListData());
+  r->setMessage("bad");
+  r->setHasError(true);
+  EXPECT_EQ(r->getServerErrorMessage(), "bad");
+  r->setLocalError(true);
+  EXPECT_EQ(r->getServerErrorMessage(), "");
+  EXPECT_FALSE(r->isValidListData());
 
-  r.setItemUniqueKeyName("id");
-  r.addItem(row("id", "1"));
-  r.clear();
-  EXPECT_FALSE(r.hasError());
-  EXPECT_EQ(r.message(), "");
-  EXPECT_EQ(r.count(), 0u);
-  EXPECT_EQ(r.itemUniqueKeyName(), "id");
+  r->setItemUniqueKeyName("id");
+  r->addItem(row("id", "1"));
+  r->clear();
+  EXPECT_FALSE(r->hasError());
+  EXPECT_EQ(r->message(), "");
+  EXPECT_EQ(r->count(), 0u);
+  EXPECT_EQ(r->itemUniqueKeyName(), "id");
 }
 
 TEST(DataItemResultTest, BooleanColumnHelpers) {
-  DataItemResult r;
-  r.setItemUniqueKeyName("id");
+  auto r = DataItemResult::create();
+  r->setItemUniqueKeyName("id");
   for (auto [id, sel] : {std::pair{"1", "1"}, {"2", "0"}, {"3", "1"}}) {
     auto d = row("id", id);
     d->setString(sel, "sel");
-    r.addItem(d);
+    r->addItem(d);
   }
-  EXPECT_EQ(r.countItemsWithBoolKey("sel", true), 2u);
-  EXPECT_EQ(r.getItemsIDWithBoolKey("sel", true), "1,3");
-  r.setAllItemsKeyWithBool("sel", false);
-  EXPECT_EQ(r.getItemsIDWithBoolKey("sel", true), "");
-  r.syncSourceKey("id", "copy");
-  EXPECT_EQ(r.getItem(2)->getString("copy"), "3");
-  EXPECT_EQ(r.getItemsDictArray()[1], r.getItem(1)->dictData());
+  EXPECT_EQ(r->countItemsWithBoolKey("sel", true), 2u);
+  EXPECT_EQ(r->getItemsIDWithBoolKey("sel", true), "1,3");
+  r->setAllItemsKeyWithBool("sel", false);
+  EXPECT_EQ(r->getItemsIDWithBoolKey("sel", true), "");
+  r->syncSourceKey("id", "copy");
+  EXPECT_EQ(r->getItem(2)->getString("copy"), "3");
+  EXPECT_EQ(r->getItemsDictArray()[1], r->getItem(1)->dictData());
 }
 
 TEST(DataItemResultTest, ArchiveRoundTripAndDamage) {
-  DataItemResult r;
-  r.setMaxCount(99);
-  r.setStatusCode(-4);
-  r.setHasError(true);
-  r.setLocalError(true);
-  r.setMessage("net down");
-  r.setItemUniqueKeyName("id");
-  r.detailInfo()->setString("d", "k");
-  r.addItem(row("id", "1"));
-  r.addItem(row("id", "2"));
+  auto r = DataItemResult::create();
+  r->setMaxCount(99);
+  r->setStatusCode(-4);
+  r->setHasError(true);
+  r->setLocalError(true);
+  r->setMessage("net down");
+  r->setItemUniqueKeyName("id");
+  r->detailInfo()->setString("d", "k");
+  r->addItem(row("id", "1"));
+  r->addItem(row("id", "2"));
 
-  platform::Data bytes = r.toData();
+  platform::Data bytes = r->toData();
   auto back = DataItemResult::FromData(bytes);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->maxCount(), 99u);

@@ -114,10 +114,10 @@ TEST_F(DataKavroDBTest, RecordAndResultCaches) {
   EXPECT_TRUE(db_->saveItemCache(Type, "42", *record("42")));
   EXPECT_EQ(db_->getItemCache(Type, "42")->getString("id"), "42");
   EXPECT_TRUE(db_->hasBinItem(Type, "item.42"));
-  DataItemResult list;
-  list.addItem(record("1"));
-  list.setMaxCount(9);
-  EXPECT_TRUE(db_->saveItemsCache(Type, "42", list));
+  auto list = DataItemResult::create();
+  list->addItem(record("1"));
+  list->setMaxCount(9);
+  EXPECT_TRUE(db_->saveItemsCache(Type, "42", *list));
   auto back = db_->getItemsCache(Type, "42");
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->maxCount(), 9u);
@@ -140,9 +140,9 @@ TEST_F(DataKavroDBTest, NewestListSkipsResultCachesFutureRowsAndOrdersTiesByRowI
   db_->saveItemCache(Type, "b", *record("b"));  // same second as a
   clock().advance(5);
   db_->saveItemCache(Type, "c", *record("c"));
-  DataItemResult list;
-  list.addItem(record("zz"));
-  db_->saveItemsCache(Type, "c", list);
+  auto list = DataItemResult::create();
+  list->addItem(record("zz"));
+  db_->saveItemsCache(Type, "c", *list);
   db_->saveItemCache("OTHER", "d", *record("d"));
   clock().advance(100);
   db_->saveItemCache(Type, "later", *record("later"));

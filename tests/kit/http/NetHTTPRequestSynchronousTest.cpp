@@ -64,6 +64,41 @@ TEST_F(NetHTTPRequestSynchronousTest, SilentServersTimeOutAfterTheRetries) {
   server.stop();
 }
 
+TEST_F(NetHTTPRequestSynchronousTest, OptionsChangedWhileRunningDoNotReachTheRequest) {
+  server.setHandler([](const RecordedRequest& r) {
+    if (r.target == "/from") return ScriptedResponse::redirect(302, "/to");
+    // No charset: the request's default response encoding reads the body.
+    return ScriptedResponse::ok("caf\xc3\xa9", {{"Content-Type", "text/plain"}});
+  });
+  auto r = make("/from");
+  NetHTTPRequest* running = r.get();
+  int started = 0;
+  r->setStartedBlock([running, &started] {
+    ++started;
+    running->setShouldRedirect(false);
+    running->setDefaultResponseEncoding(kavro::NetUTF8StringEncoding);
+  });
+  r->startSynchronous();
+  ASSERT_FALSE(r->error());
+  EXPECT_GE(started, 1);
+  // The redirect was followed and the body read as the options stood when the request started.
+  EXPECT_EQ(r->redirectCount(), 1);
+  ASSERT_EQ(server.requestCount(), 2u);
+  EXPECT_EQ(server.requests()[1].target, "/to");
+  EXPECT_EQ(r->responseString(), std::optional<std::string>("caf\xc3\x83\xc2\xa9"));
+  EXPECT_TRUE(r->shouldRedirect());
+  EXPECT_EQ(r->defaultResponseEncoding(), kavro::NetISOLatin1StringEncoding);
+
+  // Before the start the same setters take effect.
+  auto before = make("/from");
+  before->setShouldRedirect(false);
+  before->setDefaultResponseEncoding(kavro::NetUTF8StringEncoding);
+  before->startSynchronous();
+  EXPECT_EQ(before->responseStatusCode(), 302);
+  EXPECT_EQ(before->redirectCount(), 0);
+  server.stop();
+}
+
 TEST_F(NetHTTPRequestSynchronousTest, NeverAsksTheDelegateAndDeliversAtOnce) {
   server.setHandler([](const RecordedRequest& r) {
     if (r.target == "/locked") return ScriptedResponse::challenge(401, "Basic realm=\"x\"");

@@ -53,9 +53,9 @@ TEST_F(ApiOperateHandleTest, ASuccessShowsItsMessageAsASelfHidingTip) {
   ASSERT_FALSE(weak.expired());
   EXPECT_EQ(loader->delegate().lock(), weak.lock());
 
-  DataItemResult answer;
-  answer.setMessage("Followed");
-  weak.lock()->dataLoader(*loader, answer);
+  auto answer = DataItemResult::create();
+  answer->setMessage("Followed");
+  weak.lock()->dataLoader(*loader, *answer);
   EXPECT_TRUE(weak.expired());
   EXPECT_EQ(hudCaption(), "Followed");
   EXPECT_EQ(shownAlert(), nullptr);
@@ -66,7 +66,7 @@ TEST_F(ApiOperateHandleTest, ASuccessShowsItsMessageAsASelfHidingTip) {
   auto second = DataLoadAndParser::create({});
   auto handle = ApiOperateHandle::processForDataLoader(second);
   EXPECT_TRUE(hudVisible());
-  handle->dataLoader(*second, DataItemResult());
+  handle->dataLoader(*second, *DataItemResult::create());
   runFor(0.2);
   EXPECT_FALSE(hudVisible());
   EXPECT_EQ(shownAlert(), nullptr);

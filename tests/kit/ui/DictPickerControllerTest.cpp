@@ -163,17 +163,17 @@ TEST_F(DictPickerControllerTest, NamesVersionsAndTitles) {
   EXPECT_FALSE(DictPickerController::setVersionForDictName(degree, std::nullopt));
 
   auto db = AppCoreInfo::getDictDB();
-  DataItemResult level;
-  auto row = std::make_shared<DataItemDetail>();
+  auto level = DataItemResult::create();
+  auto row = DataItemDetail::newDetail();
   row->setDictCode("1");
-  level.addItem(row);
-  db->saveItemsCache("STORE_DICT_JOB_DEGREE", "$root$.c", level);
-  db->saveItemsCache("STORE_DICT_JOB_DEGREE", "01.e", level);
+  level->addItem(row);
+  db->saveItemsCache("STORE_DICT_JOB_DEGREE", "$root$.c", *level);
+  db->saveItemsCache("STORE_DICT_JOB_DEGREE", "01.e", *level);
   DictPickerController::checkDictVersion(degree, "7");
   EXPECT_FALSE(db->hasBinItem("STORE_DICT_JOB_DEGREE", "items.$root$.c"));
   EXPECT_FALSE(db->hasBinItem("STORE_DICT_JOB_DEGREE", "items.01.e"));
   EXPECT_EQ(DictPickerController::cachedVersionForDictName(degree), "7");
-  db->saveItemsCache("STORE_DICT_JOB_DEGREE", "$root$.c", level);
+  db->saveItemsCache("STORE_DICT_JOB_DEGREE", "$root$.c", *level);
   DictPickerController::checkDictVersion(degree, "7");
   EXPECT_TRUE(db->hasBinItem("STORE_DICT_JOB_DEGREE", "items.$root$.c"));
   DictPickerController::checkDictVersion(degree, "8");

@@ -12,14 +12,14 @@ namespace {
 using platform::Rect;
 
 DataItemResult suffixes(std::vector<std::string> values) {
-  DataItemResult result;
+  auto result = DataItemResult::create();
   for (auto& v : values) {
     auto r = DataItemDetail::newDetail();
     r->setString(v, "value");
     r->setString(v, "code");
-    result.addItem(r);
+    result->addItem(r);
   }
-  return result;
+  return *result;
 }
 
 struct Picked : EmailSelectedObserver {

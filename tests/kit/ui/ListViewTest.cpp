@@ -368,7 +368,7 @@ TEST_F(ListViewTest, ErrorRowsGrowWithTheirTextAndTitleValueRowsCapTheValue) {
   EXPECT_GT(h, 44);
 
   auto form = ListViewData::newDataOnListView(*list, platform::classFor<TitleValueCell>());
-  auto record = std::make_shared<DataItemDetail>();
+  auto record = DataItemDetail::newDetail();
   record->setItemTitle("Title");
   record->setItemValue(std::string(100, 'v'));
   form->listData()->addItem(record);

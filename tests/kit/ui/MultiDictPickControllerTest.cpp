@@ -14,7 +14,7 @@ using test::dictXml;
 class MultiDictPickControllerTest : public test::DictPickerTest {
  protected:
   std::shared_ptr<MultiDictPickController> open(std::string codes, std::string values) {
-    auto earlier = std::make_shared<DataItemDetail>();
+    auto earlier = DataItemDetail::newDetail();
     earlier->setDictCode(codes);
     earlier->setDictValue(values);
     auto picker = MultiDictPickController::pickerWidthType(0, earlier, screen);
@@ -71,7 +71,7 @@ TEST_F(MultiDictPickControllerTest, PickingReplacesAncestorsAndDescendantsAndSto
 
   // A province's own entry one level down replaces its picked cities.
   auto province = hot->listData()->dataList()[0];
-  auto child = std::make_shared<DataItemDetail>();
+  auto child = DataItemDetail::newDetail();
   child->setDictCode("030000");
   child->setDictValue("all of Guangdong");
   auto others = picker->dictView()->dataOfSection(2);

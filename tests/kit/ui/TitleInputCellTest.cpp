@@ -35,7 +35,7 @@ class TitleInputCellTest : public VirtualRunLoopTest {
     window->addSubview(list);
     auto form = ListViewData::newDataOnListView(*list, platform::classFor<TitleInputCell>());
     for (const char* title : {"Name", "Password"}) {
-      auto record = std::make_shared<DataItemDetail>();
+      auto record = DataItemDetail::newDetail();
       record->setItemTitle(title);
       record->setInputPlaceHold(std::string("your ") + title);
       form->listData()->addItem(record);

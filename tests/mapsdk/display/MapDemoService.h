@@ -16,7 +16,8 @@ namespace kavro::test {
 // The demo map service beyond its tiles: the offline city list of the demo city (type 507),
 // keyword searches ("?qt=con", "?qt=bd2", "?qt=bda") answer three places around the middle of the
 // bounds asked about (kPlaces, when that is the default centre), driving routes ("?qt=nav",
-// "?qt=nse") a route from the start point to the end point. Offline batches (request numbers of
+// "?qt=nse") a route from the start point to the end point, background requests ("?qt=bkg_data_ex")
+// the small places of every tile asked for (SmallPlaces). Offline batches (request numbers of
 // 1000000 and up) come from the same tiles; with refuseMapTiles the map's own batches are refused,
 // as if the network were gone while a download had already got its tiles. Shared by the tests and
 // the runner.
@@ -58,8 +59,15 @@ class MapDemoService {
   explicit MapDemoService(MapFixtureServer& server) : server_(server) {
     server_.server().setHandler([this](const RecordedRequest& request) { return respond(request); });
   }
+  // The server hands its requests to this service: it stops (its threads joined) before the
+  // service goes, so that no answer in the making reaches a service that is gone.
+  ~MapDemoService() { server_.server().stop(); }
+  MapDemoService(const MapDemoService&) = delete;
+  MapDemoService& operator=(const MapDemoService&) = delete;
 
   std::atomic<bool> refuseMapTiles{false};
+  // Background answers list no tiles at all (a service without small places there).
+  std::atomic<bool> withholdSmallPlaces{false};
 
   static std::string query(std::string_view target, std::string_view name) {
     std::size_t q = target.find('?');
@@ -130,6 +138,9 @@ class MapDemoService {
       }
       return Json(body + "]}");
     }
+    if (qt == "bkg_data_ex")
+      return Json(BackgroundAnswer(Decoded(query(target, "wd")), std::atoi(query(target, "l").c_str()),
+                                   withholdSmallPlaces ? std::string() : query(target, "xy")));
     if (qt == "nav" || qt == "nse") {
       // From the start point to the end point: north (or south), then east (or west).
       auto from = RoutePoint(Decoded(query(target, "sn")));
@@ -138,7 +149,8 @@ class MapDemoService {
       const std::pair<int, int> b = to.value_or(std::make_pair(kPlaces[0].x, kPlaces[0].y));
       const long long distance = std::llabs(static_cast<long long>(b.first) - a.first) +
                                  std::llabs(static_cast<long long>(b.second) - a.second);
-      return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"Station"},"end":[{"wd":"Harbour"}],
+      return Json(R"({"result":{"type":20,"total":1},"start":{"wd":"Station","pt":")" + Geo({a}) +
+                  R"("},"end":[{"wd":"Harbour","pt":")" + Geo({b}) + R"("}],
         "content":{"dis":)" +
                   std::to_string(distance) +
                   R"(,"kps":[{"rt":1,"tt":13},{"rt":2}],
@@ -149,6 +161,75 @@ class MapDemoService {
     ScriptedResponse missing;
     missing.status = 404;
     return missing;
+  }
+
+  // The small places of one tile: kPlacesPerTile of them, at the same spots of the same tile every
+  // time, each at least a tenth of the tile away from its edges.
+ public:
+  static constexpr int kPlacesPerTile = 3;
+  struct SmallPlace {
+    std::string name;
+    std::string uid;
+    long long x;
+    long long y;
+  };
+  static std::vector<SmallPlace> SmallPlaces(int level, int column, int row) {
+    static constexpr const char* kKinds[] = {"Bakery", "Pharmacy", "Bookshop", "Bank", "Post Office", "Gym"};
+    std::vector<SmallPlace> places;
+    if (level < 3 || level > 18) return places;
+    const long long side = 256LL << (18 - level);
+    std::uint32_t h = static_cast<std::uint32_t>(level) * 2654435761u ^
+                      static_cast<std::uint32_t>(column) * 40503u ^
+                      static_cast<std::uint32_t>(row) * 2246822519u;
+    auto next = [&h] {
+      h ^= h << 13;
+      h ^= h >> 17;
+      h ^= h << 5;
+      return h;
+    };
+    for (int i = 0; i < kPlacesPerTile; ++i) {
+      const long long fx = 10 + next() % 81, fy = 10 + next() % 81;  // percent of the tile
+      SmallPlace place;
+      place.name = std::string(kKinds[next() % std::size(kKinds)]) + " " + std::to_string(i + 1);
+      place.uid = "bkg" + std::to_string(level) + "_" + std::to_string(column) + "_" + std::to_string(row) +
+                  "_" + std::to_string(i);
+      place.x = column * side + side * fx / 100;
+      place.y = row * side + side * fy / 100;
+      places.push_back(std::move(place));
+    }
+    return places;
+  }
+
+ private:
+  // The background answer: the word asked, and for every tile of "xy" ("column_row" joined by ",",
+  // at most 100 of them) its places.
+  static std::string BackgroundAnswer(const std::string& word, int level, const std::string& xy) {
+    std::string tiles;
+    int count = 0;
+    for (std::size_t at = 0; at < xy.size() && count < 100;) {
+      std::size_t comma = xy.find(',', at);
+      if (comma == std::string::npos) comma = xy.size();
+      int column = 0, row = 0;
+      if (std::sscanf(xy.substr(at, comma - at).c_str(), "%d_%d", &column, &row) == 2) {
+        std::string uids;
+        for (const SmallPlace& place : SmallPlaces(level, column, row)) {
+          uids += std::string(uids.empty() ? "" : ",") + R"({"x":)" + std::to_string(place.x) + R"(,"y":)" +
+                  std::to_string(place.y) + R"(,"uid":")" + place.uid + R"(","name":")" + place.name +
+                  R"("})";
+        }
+        tiles += std::string(tiles.empty() ? "" : ",") + R"({"tileid":")" + std::to_string(level) + "_" +
+                 std::to_string(column) + "_" + std::to_string(row) + R"(","uids":[)" + uids + "]}";
+        ++count;
+      }
+      at = comma + 1;
+    }
+    std::string escaped;
+    for (char c : word) {
+      if (c == '"' || c == '\\') escaped += '\\';
+      if (static_cast<unsigned char>(c) >= 0x20) escaped += c;
+    }
+    return R"({"result":{"type":510,"error":0,"wd":")" + escaped + R"(","count":)" + std::to_string(count) +
+           R"(},"content":[)" + tiles + "]}";
   }
 
   static constexpr int kDefaultX = 12958162;

@@ -5,10 +5,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -109,8 +111,7 @@ TEST_F(MapViewTest, PinchesAndTapsChangeTheLevelAndAskForTheTilesOfTheNewLevel) 
   EXPECT_EQ(StreetLevel(), 13);
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 3.0));
   EXPECT_EQ(Status().level, 15);
-  // Until the engine has drawn the new level the map takes no second pinch.
-  EXPECT_FALSE(platform::UIDriver::pinch(*view, 0.3));
+  // The engine draws the new level before the pinch returns, so the next pinch is taken.
   ASSERT_TRUE(Rest());
   ASSERT_TRUE(platform::UIDriver::pinch(*view, 0.3));
   EXPECT_EQ(Status().level, 13);
@@ -272,6 +273,97 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
   EXPECT_TRUE(control->HitTest(px, py - 19, hit));
 }
 
+// The background layer asks the service for the small places of the window's tiles once the search
+// engine exists; its answer (engine message 8010) brings them to the map as dots, and a tap on one
+// answers it.
+TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKSearch search;
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
+  auto* control = gmengine::MapControlOfEngine();
+  const mapsdk::CBKGLayer& layer = control->BackgroundLayer();
+  auto items = [&] {
+    int n = 0;
+    for (const auto& tile : layer.Tiles()) n += tile.pois.GetSize();
+    return n;
+  };
+  ASSERT_TRUE(WaitReal([&] { return items() == layer.Tiles().GetSize() * MapDemoService::kPlacesPerTile; }));
+  ASSERT_GT(layer.Tiles().GetSize(), 0);
+  ASSERT_TRUE(WaitForTiles());
+  auto image = platform::Snapshot::imageOfView(*view, 2);
+  const platform::Bitmap& bitmap = *image->bitmap();
+  const std::uint32_t dot = mapsdk::layerstyles::kBackgroundPoiColor;
+  const platform::Pixel dotPixel{static_cast<std::uint8_t>(dot >> 16), static_cast<std::uint8_t>(dot >> 8),
+                                 static_cast<std::uint8_t>(dot), 255};
+  int shown = 0;
+  std::optional<MapDemoService::SmallPlace> tapped;
+  gmengine::_VPoint tappedAt;
+  for (const auto& tile : layer.Tiles()) {
+    for (const auto& place : MapDemoService::SmallPlaces(tile.key[0], tile.key[1], tile.key[2])) {
+      const gmengine::_VPoint p =
+          Status().MapToScreen(static_cast<std::int32_t>(place.x), static_cast<std::int32_t>(place.y));
+      if (p.x < 20 || p.y < 20 || p.x >= 620 || p.y >= 940) continue;
+      EXPECT_EQ(bitmap.pixelAt(p.x, p.y), dotPixel) << place.name << " at " << p.x << "," << p.y;
+      ++shown;
+      if (!tapped) {
+        tapped = place;
+        tappedAt = p;
+      }
+    }
+  }
+  ASSERT_GT(shown, 0);
+  mapsdk::Attribute hit;
+  ASSERT_TRUE(control->HitTest(tappedAt.x + 9, tappedAt.y - 9, hit));
+  EXPECT_EQ(hit.kind, mapsdk::Attribute::Kind::BackgroundPoi);
+  EXPECT_EQ(hit.name.ToUtf8(), tapped->name);
+  EXPECT_STREQ(hit.uid, tapped->uid.c_str());
+  EXPECT_EQ(hit.hitX, tapped->x);
+}
+
+// A service that has no small places for the window's tiles answers without them: the layer asks
+// for them a couple of times and then leaves them, rather than asking again after every answer.
+TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
+  demo->withholdSmallPlaces = true;
+  ASSERT_TRUE(OpenMap());
+  auto asked = [&] {
+    int n = 0;
+    for (const auto& request : server.server().requests())
+      n += request.target.find("qt=bkg_data_ex") != std::string::npos;
+    return n;
+  };
+  struct Answers : mapsdk::GMKSearchDelegate {
+    bool onGetPoiResult(const mapsdk::GMKArray<mapsdk::GMKPoiResult>&, gmengine::SearchType, int) override {
+      ++count;
+      return true;
+    }
+    int count = 0;
+  };
+  auto searching = [] {
+    gmengine::CAppSearch* engineSearch = gmengine::SearchOfEngine();
+    return engineSearch && engineSearch->SearchMan().SearchClient().IsBusy();
+  };
+  const mapsdk::CBKGLayer& layer = gmengine::MapControlOfEngine()->BackgroundLayer();
+  auto answers = std::make_shared<Answers>();
+  mapsdk::GMKSearch search;
+  search.setDelegate(answers);
+  // Each search answer frees the search client and gives the layer a chance to ask again; once
+  // its tiles were asked for in two answered requests, it asks for nothing more.
+  int before = -1;
+  for (int round = 0; round < 5 && asked() != before; ++round) {
+    before = asked();
+    ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), "coffee " + std::to_string(round), 0));
+    ASSERT_TRUE(
+        WaitReal([&] { return answers->count == round + 1 && !layer.Request()->Asking() && !searching(); }));
+  }
+  std::string targets;
+  for (const auto& request : server.server().requests()) {
+    if (request.target.find("qt=bkg_data_ex") != std::string::npos) targets += "\n" + request.target;
+  }
+  EXPECT_EQ(asked(), before) << targets;
+  EXPECT_GE(asked(), 2) << targets;
+  EXPECT_EQ(layer.Tiles()[0].pois.GetSize(), 0);
+}
+
 TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
   ASSERT_TRUE(OpenMap());
   auto node = [](const MapDemoService::Place& place) {
@@ -372,9 +464,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
   control->UpdateLayers();
   ASSERT_NE(centreTile(), nullptr);
   ASSERT_NE(centreTile()->data, nullptr);
-  const int before = paints;
-  control->RequestRepaint();
-  ASSERT_TRUE(WaitReal([&] { return paints > before; }, 5));
+  ASSERT_TRUE(RepaintShown());
   auto image = platform::Snapshot::imageOfView(*view, 2);
   EXPECT_EQ(image->bitmap()->pixelAt(320, 480), (platform::Pixel{0xE0, 0x40, 0x30, 255}));
 
@@ -406,9 +496,7 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
       EXPECT_NE(tile.data, nullptr) << "level " << level << " tile " << tile.x << "_" << tile.y;
     }
     EXPECT_GT(inPackage, 0) << "level " << level;
-    const int painted = paints;
-    control->RequestRepaint();
-    ASSERT_TRUE(WaitReal([&] { return paints > painted; }, 5));
+    ASSERT_TRUE(RepaintShown());
     auto shown = platform::Snapshot::imageOfView(*view, 2);
     int streets = 0;
     for (int y = 0; y < shown->bitmap()->height(); y += 2) {

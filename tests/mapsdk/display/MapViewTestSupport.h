@@ -20,18 +20,14 @@ class MapViewTest : public UITest {
   void SetUp() override {
     UITest::SetUp();
     platform::Environment::setMapHostUrl(server.hostUrl() + "/");
-    mapsdk::CMapStatus::shared().Reset();
     manager = std::make_unique<mapsdk::GMKMapManager>();
     ASSERT_TRUE(manager->start({}));
-    platform::NotificationCenter::defaultCenter().addObserver(
-        gmengine::kNotificationMainMapPaint, nullptr, [this](const auto&) { ++paints; }, this);
   }
   void TearDown() override {
     platform::NotificationCenter::defaultCenter().removeObserversOwnedBy(this);
     if (view) view->removeFromSuperview();
     view.reset();
     manager.reset();
-    mapsdk::CMapStatus::shared().Reset();
     platform::Environment::setMapHostUrl("");
     UITest::TearDown();
   }
@@ -66,31 +62,47 @@ class MapViewTest : public UITest {
           return true;
         },
         20);
-    if (!filled) return false;
-    const int before = paints;
+    return filled && RepaintShown();
+  }
+  // Asks for a repaint and waits (on the real clock) until the view shows a new picture.
+  bool RepaintShown() {
+    RealClockWhile real(*this);
+    const std::shared_ptr<platform::Image> before = view->mapImageView().image();
     gmengine::MapControlOfEngine()->RequestRepaint();
-    return runUntil([&] { return paints > before; }, 5) && view->mapImageView().image() != nullptr;
+    return NewPicture(before);
+  }
+  // Until (on the real clock) the view shows a picture other than before.
+  bool NewPicture(const std::shared_ptr<platform::Image>& before) {
+    RealClockWhile real(*this);
+    return runUntil(
+        [&] {
+          const std::shared_ptr<platform::Image>& now = view->mapImageView().image();
+          return now && now != before;
+        },
+        5);
   }
   // After a gesture: until the engine's repaint has put the canvas back home.
   bool Rest() {
     RealClockWhile real(*this);
-    const int before = paints;
-    return runUntil([&] { return paints > before; }, 5) &&
-           view->scrollView().contentOffset() == (platform::Point{640, 960}) &&
-           view->scrollView().zoomScale() == 1;
+    // The repaint may come at once (sent) or later (posted): either way it puts the canvas home.
+    return runUntil(
+        [&] {
+          return view->scrollView().contentOffset() == (platform::Point{640, 960}) &&
+                 view->scrollView().zoomScale() == 1;
+        },
+        5);
   }
   // A view's frame in the map view's points.
   platform::Rect OnMap(const platform::View& v) const {
     return view->convertRectFromView(v.frame(), v.superviewPointer());
   }
   int StreetLevel() const { return gmengine::MapControlOfEngine()->StreetLayer().Needed()[0].level; }
-  mapsdk::CMapStatus& Status() { return mapsdk::CMapStatus::shared(); }
+  mapsdk::CMapStatus& Status() { return gmengine::MapControlOfEngine()->Status(); }
 
   TempHome home;
   MapFixtureServer server;
   std::unique_ptr<mapsdk::GMKMapManager> manager;
   std::shared_ptr<mapsdk::GMKMapView> view;
-  int paints = 0;
 };
 
 // The region callbacks a map view made.

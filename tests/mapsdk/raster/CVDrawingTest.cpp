@@ -115,14 +115,23 @@ TEST(CVDrawingTest, DrawTextLeavesTheBitmapAndMeasuresEmpty) {
   EXPECT_EQ(bitmap.GetBitmapInfo()->biSizeImage, 64u);
 }
 
-TEST(CVWndTest, SetWindowPosGivesABackBufferOwnedByTheContextAndPaintIsAnnounced) {
+// A view that counts the pictures its window told it of.
+struct CountingWndView final : CVWndView {
+  void OnWindowUpdate(const CVWnd& window) override {
+    ++updates;
+    lastBuffer = window.GetBackBuffer();
+  }
+  int updates = 0;
+  const VBitmap* lastBuffer = nullptr;
+};
+
+TEST(CVWndTest, SetWindowPosGivesABackBufferOwnedByTheContextAndOnlyItsLiveViewIsTold) {
   CVWnd wnd;
-  int view = 0;
-  EXPECT_EQ(wnd.Create(nullptr), 0);
-  EXPECT_EQ(wnd.SetWindowPos(0, 0, _VSize{10, 10}), 0);
+  EXPECT_EQ(wnd.SetWindowPos(0, 0, _VSize{10, 10}), 0);  // not created yet
   EXPECT_EQ(wnd.UpdateWindow(), 0);
-  ASSERT_EQ(wnd.Create(&view), 1);
-  EXPECT_EQ(wnd.Create(&view), 0);
+  auto view = std::make_shared<CountingWndView>();
+  ASSERT_EQ(wnd.Create(view), 1);
+  EXPECT_EQ(wnd.Create(view), 0);
   EXPECT_EQ(wnd.GetClientRect(), _VRect());
   ASSERT_EQ(wnd.SetWindowPos(5, 6, _VSize{32, 20}), 1);
   EXPECT_EQ(wnd.GetClientRect(), _VRect(0, 0, 32, 20));
@@ -135,12 +144,24 @@ TEST(CVWndTest, SetWindowPosGivesABackBufferOwnedByTheContextAndPaintIsAnnounced
   ASSERT_EQ(wnd.SetWindowPos(0, 0, _VSize{16, 8}), 1);
   EXPECT_EQ(wnd.GetClientRect(), _VRect(0, 0, 16, 8));
 
-  int painted = 0;
+  // The window tells its own view, and nobody else, with the buffer to show.
+  int announced = 0;
   auto token = platform::NotificationCenter::defaultCenter().addObserver(
-      kNotificationMainMapPaint, nullptr, [&](const platform::Notification&) { ++painted; });
+      kNotificationMainMapPaint, nullptr, [&](const platform::Notification&) { ++announced; });
   EXPECT_EQ(wnd.UpdateWindow(), 1);
   platform::NotificationCenter::defaultCenter().removeObserver(token);
-  EXPECT_EQ(painted, 1);
+  EXPECT_EQ(view->updates, 1);
+  EXPECT_EQ(view->lastBuffer, wnd.GetBackBuffer());
+  EXPECT_EQ(announced, 0);
+
+  // Another view takes the window over; one that went away is not told.
+  auto second = std::make_shared<CountingWndView>();
+  wnd.SetView(second);
+  EXPECT_EQ(wnd.UpdateWindow(), 1);
+  EXPECT_EQ(view->updates, 1);
+  EXPECT_EQ(second->updates, 1);
+  second.reset();
+  EXPECT_EQ(wnd.UpdateWindow(), 0);
 }
 
 std::vector<std::uint8_t> BmpFile(char second, int bits, int width, int height) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/VCodePage.h"
@@ -71,6 +72,46 @@ TEST(CPoiBkgDataCacheTest, TilesComeBackFromTheFileAndTheSixthWordDropsTheOldest
   EXPECT_TRUE(Exists(oldest));
   cache.RemoveAll();
   EXPECT_FALSE(Exists(oldest));
+}
+
+// A map that moves asks only for the tiles it lacks: the word's next answer adds to the tiles it
+// already has instead of replacing them, the newest answer winning for a tile in both.
+TEST(CPoiBkgDataCacheTest, ALaterAnswerOfTheSameWordKeepsTheEarlierTiles) {
+  kavro::test::TempDir dir;
+  CPoiBkgDataCache cache;
+  cache.SetFolder(CVString::FromUtf8(dir.path() + "/"));
+  CVArray<tag_PoiBkgDataElem> first;
+  first.Add(Tile(15, 1, 2, 3));
+  first.Add(Tile(15, 1, 3, 2));
+  ASSERT_EQ(cache.Add(CVString("poi"), first), 1);
+  CVArray<tag_PoiBkgDataElem> second;
+  second.Add(Tile(15, 2, 2, 1));
+  second.Add(Tile(15, 1, 3, 4));  // again, with more
+  ASSERT_EQ(cache.Add(CVString("poi"), second), 1);
+  EXPECT_EQ(cache.GetCount(), 1);
+
+  CVArray<tag_PoiBkgDataElem> wanted;
+  for (auto [x, y] : {std::pair{1, 2}, std::pair{1, 3}, std::pair{2, 2}}) wanted.Add(Tile(15, x, y, 0));
+  CVArray<tag_PoiBkgDataElem> missing;
+  ASSERT_EQ(cache.Get(CVString("poi"), wanted, missing), 1);
+  EXPECT_EQ(missing.GetSize(), 0);
+  ASSERT_EQ(wanted[0].pois.GetSize(), 3);
+  EXPECT_STREQ(wanted[0].pois[2].name, "poi2");
+  EXPECT_EQ(wanted[1].pois.GetSize(), 4);
+  EXPECT_EQ(wanted[2].pois.GetSize(), 1);
+  // The same column and row of another level is another tile.
+  CVArray<tag_PoiBkgDataElem> deeper;
+  deeper.Add(Tile(16, 1, 2, 0));
+  EXPECT_EQ(cache.Get(CVString("poi"), deeper, missing), 1);
+  EXPECT_EQ(missing.GetSize(), 1);
+
+  // A word keeps kMaxTiles tiles at most, its newest answer first.
+  CVArray<tag_PoiBkgDataElem> many;
+  for (int i = 0; i < CPoiBkgDataCache::kMaxTiles; ++i) many.Add(Tile(17, i, 0, 0));
+  ASSERT_EQ(cache.Add(CVString("poi"), many), 1);
+  EXPECT_EQ(static_cast<int>(cache.GetEntry(0)->offsets.size()), CPoiBkgDataCache::kMaxTiles);
+  EXPECT_EQ(cache.Get(CVString("poi"), wanted, missing), 1);
+  EXPECT_EQ(missing.GetSize(), 3);
 }
 
 TEST(CSearchManTest, AnswersOfUnhandledTypesAndBrokenTextAreErrors) {

@@ -1,8 +1,8 @@
-#include "platform/foundation/Mutex.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include "platform/foundation/Mutex.h"
 
 namespace {
 

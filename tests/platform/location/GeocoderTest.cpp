@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "platform/location/Geocoder.h"
 #include "platform/location/MapItem.h"
 #include "tests/support/VirtualRunLoop.h"
 
 namespace {
+
+// A query exists only as create() makes it (shared, so its answer can find it later).
+static_assert(!std::is_constructible_v<platform::ReverseGeocoder, platform::Coordinate>);
 
 using platform::Geocoder;
 using platform::Placemark;

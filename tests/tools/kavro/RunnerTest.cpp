@@ -340,6 +340,7 @@ TEST(DemoServer, UnknownCallsGetTheServicesErrorAnswerWhichTheLoaderReports) {
 struct ProgramRun {
   int code = 0;
   std::string output;
+  runner::ExitStatus status() const { return static_cast<runner::ExitStatus>(code); }
 };
 
 ProgramRun shell(const std::string& command) {
@@ -364,31 +365,31 @@ TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
   std::ofstream(dir.path() + "/plain") << "not a folder";
 
   ProgramRun folder = kavro(home + "--script " + dir.path());
-  EXPECT_EQ(folder.code, 2);
+  EXPECT_EQ(folder.status(), runner::ExitStatus::Usage);
   EXPECT_NE(folder.output.find("cannot read the script " + dir.path() + ": it is a folder"),
             std::string::npos)
       << folder.output;
 
   ProgramRun missing = kavro(home + "--script " + dir.path() + "/none.txt");
-  EXPECT_EQ(missing.code, 2);
+  EXPECT_EQ(missing.status(), runner::ExitStatus::Usage);
   EXPECT_NE(missing.output.find("none.txt"), std::string::npos) << missing.output;
 
   ProgramRun page = kavro(home + "search java --page 12x");
-  EXPECT_EQ(page.code, 2);
+  EXPECT_EQ(page.status(), runner::ExitStatus::Usage);
   EXPECT_NE(page.output.find("--page needs a whole number"), std::string::npos) << page.output;
 
   ProgramRun plainHome = kavro("--home " + dir.path() + "/plain show");
-  EXPECT_EQ(plainHome.code, 1);
+  EXPECT_EQ(plainHome.status(), runner::ExitStatus::Failed);
   EXPECT_NE(plainHome.output.find("cannot use the home folder " + dir.path() + "/plain"), std::string::npos)
       << plainHome.output;
 
   ProgramRun api = kavro(home + "--api ftp//nowhere show");
-  EXPECT_EQ(api.code, 2);
+  EXPECT_EQ(api.status(), runner::ExitStatus::Usage);
   EXPECT_NE(api.output.find("bad --api URL \"ftp//nowhere\""), std::string::npos) << api.output;
 
   std::ofstream(dir.path() + "/steps.txt") << "show\ntap Nowhere\n";
   ProgramRun failing = kavro(home + "--script " + dir.path() + "/steps.txt");
-  EXPECT_EQ(failing.code, 1);
+  EXPECT_EQ(failing.status(), runner::ExitStatus::Failed);
   EXPECT_NE(failing.output.find("steps.txt:2: tap: nothing on screen is \"Nowhere\""), std::string::npos)
       << failing.output;
 }
@@ -408,7 +409,7 @@ TEST(KavroProgram, TheTourRunsOnAFreshHomeEveryTime) {
                              "/user TMPDIR=" + dir.path() + "/tmp ";
   for (const char* folder : {"first", "second"}) {
     ProgramRun tour = kavro(std::string("tour ") + folder, prefix);
-    ASSERT_EQ(tour.code, 0) << tour.output;
+    ASSERT_EQ(tour.status(), runner::ExitStatus::Done) << tour.output;
   }
   for (const char* picture : {"/05-results.png", "/12-gate-login.png", "/13-report.png", "/16-login.png"}) {
     std::string first = fileText(dir.path() + "/first" + picture);
@@ -426,7 +427,7 @@ TEST(KavroProgram, OnATerminalTheUpArrowRecallsTheLineBefore) {
   test::TempDir dir;
   ProgramRun run = shell("printf 'show\\n\\033[A\\nquit\\n' | script -qec '" + std::string(KAVRO_BINARY) +
                          " --home " + dir.path() + "/home' /dev/null 2>&1");
-  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_EQ(run.status(), runner::ExitStatus::Done) << run.output;
   std::size_t screens = 0;
   for (std::size_t at = 0; (at = run.output.find("<HomeViewController>", at)) != std::string::npos; ++at)
     ++screens;
@@ -439,7 +440,7 @@ TEST(KavroProgram, OnATerminalTheUpArrowRecallsTheLineBefore) {
 
 TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
   ProgramRun help = kavro("--help");
-  EXPECT_EQ(help.code, 0);
+  EXPECT_EQ(help.status(), runner::ExitStatus::Done);
   for (const char* word : {"show",
                            "tap",
                            "type",
@@ -489,26 +490,26 @@ TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
 TEST(KavroProgram, OptionsStandAnywhereAndPathsAreTheCallers) {
   test::TempDir dir;
   ProgramRun search = kavro("search java --home " + dir.path() + "/home");
-  EXPECT_EQ(search.code, 0) << search.output;
+  EXPECT_EQ(search.status(), runner::ExitStatus::Done) << search.output;
   EXPECT_NE(search.output.find("search \"java\""), std::string::npos) << search.output;
   EXPECT_TRUE(fs::is_directory(dir.path() + "/home/Documents")) << "the home named after the command";
 
   ProgramRun empty = kavro("--home '' show");
-  EXPECT_EQ(empty.code, 2);
+  EXPECT_EQ(empty.status(), runner::ExitStatus::Usage);
   EXPECT_NE(empty.output.find("--home needs a value"), std::string::npos) << empty.output;
 
   std::ofstream(dir.path() + "/steps.txt") << "snap home.png\n";
   ProgramRun relative = kavro("--home home --script steps.txt --out shots/new", "cd " + dir.path() + " && ");
-  EXPECT_EQ(relative.code, 0) << relative.output;
+  EXPECT_EQ(relative.status(), runner::ExitStatus::Done) << relative.output;
   EXPECT_TRUE(fs::exists(dir.path() + "/shots/new/home.png")) << relative.output;
 
   ProgramRun unreachable =
       kavro("--home " + dir.path() + "/home search java", "KAVRO_API_URL=http://127.0.0.1:1 ");
-  EXPECT_EQ(unreachable.code, 1);
+  EXPECT_EQ(unreachable.status(), runner::ExitStatus::Failed);
   EXPECT_NE(unreachable.output.find("search failed: "), std::string::npos) << unreachable.output;
   EXPECT_EQ(unreachable.output.find("Domain"), std::string::npos) << unreachable.output;
   ProgramRun badUrl = kavro("--home " + dir.path() + "/home show", "KAVRO_API_URL=nowhere ");
-  EXPECT_EQ(badUrl.code, 2);
+  EXPECT_EQ(badUrl.status(), runner::ExitStatus::Usage);
   EXPECT_NE(badUrl.output.find("bad $KAVRO_API_URL \"nowhere\""), std::string::npos) << badUrl.output;
 }
 

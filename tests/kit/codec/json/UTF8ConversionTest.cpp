@@ -141,5 +141,80 @@ TEST(UTF8Conversion, PlainTextScanAgreesWithByteByByte) {
   }
 }
 
+// The whole-text check and the stop search used for text it passes, in their wide and narrow
+// forms, against byte-by-byte answers, with sequences cut by the 32-byte steps at every offset.
+TEST(UTF8Conversion, PlainUTF8CheckAndStringStopsAgreeWithByteByByte) {
+  auto plainByteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
+    while (p < end) {
+      if (*p < 0x80) {
+        ++p;
+        continue;
+      }
+      if (*p >= 0xF0 || (*p == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))) return false;
+      const std::size_t n = legalSequenceLength(p, end);
+      if (n == 0) return false;
+      p += n;
+    }
+    return true;
+  };
+  auto stopByteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
+    while (p < end && *p != '"' && *p != '\\' && *p >= 0x20) ++p;
+    return p;
+  };
+  const std::vector<std::vector<std::uint8_t>> good = {{'a'},
+                                                       {' '},
+                                                       {0x7F},
+                                                       {0xE4, 0xB8, 0xAD},
+                                                       {0xEF, 0xBC, 0x8C},
+                                                       {0xC3, 0xA9},
+                                                       {0xDF, 0xBF},
+                                                       {0xEE, 0x80, 0x80},
+                                                       {0xE0, 0xA0, 0x80},
+                                                       {0xED, 0x9F, 0xBF},
+                                                       {0xEF, 0xB6, 0xBF},
+                                                       {0xEF, 0xB8, 0x80}};
+  const std::vector<std::vector<std::uint8_t>> other = {{0xF0, 0x9F, 0x98, 0x80},
+                                                        {0xEF, 0xB7, 0x90},
+                                                        {0xEF, 0xBF, 0xBD},
+                                                        {0xEF, 0xBF, 0xBE},
+                                                        {0xED, 0xA0, 0x80},
+                                                        {0xE0, 0x80, 0x80},
+                                                        {0xE0, 0x9F, 0xBF},
+                                                        {0xC0, 0x80},
+                                                        {0xC1, 0xBF},
+                                                        {0x80},
+                                                        {0xBF},
+                                                        {0xE4, 0xB8},
+                                                        {0xE4},
+                                                        {0xC3},
+                                                        {0xF8},
+                                                        {0xFF},
+                                                        {0xE4, 'a', 0x80},
+                                                        {'"'},
+                                                        {'\\'},
+                                                        {0x1F},
+                                                        {0x00},
+                                                        {'\n'}};
+  std::mt19937 rng(17);
+  for (int round = 0; round < 20000; ++round) {
+    std::vector<std::uint8_t> text;
+    const std::size_t count = rng() % 70;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto& piece = rng() % 20 == 0 ? other[rng() % other.size()] : good[rng() % good.size()];
+      text.insert(text.end(), piece.begin(), piece.end());
+    }
+    for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
+      const std::uint8_t* b = text.data() + start;
+      const std::uint8_t* e = text.data() + text.size();
+      const bool plain = plainByteByByte(b, e);
+      ASSERT_EQ(isPlainUTF8(b, e), plain) << "round " << round << " start " << start;
+      ASSERT_EQ(isPlainUTF8Baseline(b, e), plain) << "round " << round << " start " << start;
+      const auto stop = stopByteByByte(b, e) - b;
+      ASSERT_EQ(findStringStop(b, e) - b, stop) << "round " << round << " start " << start;
+      ASSERT_EQ(findStringStopBaseline(b, e) - b, stop) << "round " << round << " start " << start;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kavro::json

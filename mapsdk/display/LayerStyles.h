@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+
+namespace gmengine {
+class CDataDisp;
+}
+
+namespace mapsdk {
+
+// The look of the vector and background layers: the style tables of the map's element drawer and
+// the icons they name, drawn in memory (no image files). Style ids and image ids are the ones the
+// layers give their elements; the colours are listed in mapsdk/README.md ("Layer styles").
+namespace layerstyles {
+
+// Point styles (ids from 1).
+inline constexpr int kFirstNumberedPoi = 1;  // 1..10 and 22 stand on their point
+inline constexpr int kSecondPoi = 12;
+inline constexpr int kStopOther = 15;
+inline constexpr int kStopSubway = 16;
+inline constexpr int kRouteStart = 17;
+inline constexpr int kRouteEnd = 18;
+inline constexpr int kSinglePoint = 24;
+inline constexpr int kBackgroundPoi = 25;
+inline constexpr int kLastPointStyle = 30;
+// Line styles (ids from 60).
+inline constexpr int kTransitLine = 61;
+inline constexpr int kWalk = 62;
+inline constexpr int kSelectedLine = 67;
+inline constexpr int kSelectedWalk = 68;
+
+// Image ids of the icon table.
+inline constexpr int kPoiImage = 101;
+inline constexpr int kEndImage = 102;
+inline constexpr int kStopImage = 103;
+inline constexpr int kBackgroundPoiImage = 140;
+
+inline constexpr int kMarkSide = 13;
+inline constexpr int kBackgroundSide = 9;
+inline constexpr std::uint32_t kPoiColor = 0xFFE0301Eu;
+inline constexpr std::uint32_t kEndColor = 0xFF1E9E3Cu;
+inline constexpr std::uint32_t kStopColor = 0xFF2A4BD7u;
+inline constexpr std::uint32_t kBackgroundPoiColor = 0xFF8C5A2Bu;
+inline constexpr std::uint32_t kRouteColor = 0xFF2E6FE0u;
+inline constexpr std::uint32_t kWalkColor = 0xFF5B9A3Cu;
+inline constexpr std::uint32_t kSelectedColor = 0xFFF08C00u;
+inline constexpr int kRouteWidth = 5;
+inline constexpr int kSelectedWidth = 7;
+
+// Fills the drawer's four style tables (replacing what they held).
+void Install(gmengine::CDataDisp& disp);
+// Puts the icons into the engine's icon table where their ids are free; nothing without an
+// engine. Main thread.
+void RegisterIcons();
+
+}  // namespace layerstyles
+}  // namespace mapsdk
