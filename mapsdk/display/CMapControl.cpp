@@ -146,7 +146,7 @@ int CMapControl::SetWindowRect(int left, int top, int right, int bottom) {
 
 std::vector<mapsdk::CMapLayer*> CMapControl::Layers() const {
   if (!built_) return {};
-  // Drawing order: tiles, then routes, marks and location.
+  // Drawing order: tiles, the small places, then routes, marks and location.
   return {street_.get(), satellite_.get(), traffic_.get(), background_.get(),
           route_.get(),  poi_.get(),       point_.get(),   location_.get()};
 }

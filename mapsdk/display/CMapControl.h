@@ -29,9 +29,9 @@ inline constexpr const char* kNotificationOfflineSaveFailed = "NotificationOffli
 // Layer codes of ShowLayer.
 enum class MapLayerCode : int { Street = 1, Satellite = 2, Traffic = 3, Background = 8 };
 
-// The map controller: the map status, the layers (street, satellite and traffic tiles, search
-// results, location), the tile client they share with the offline map manager, and the moves and
-// zooms that change what is shown. A change has the layers updated and UI message 9 posted; the
+// The map controller: the map status, the layers (street, satellite and traffic tiles, small
+// places, search results, location), the tile client they share with the offline map manager, and
+// the moves and zooms that change what is shown. A change has the layers updated and UI message 9 posted; the
 // repaint draws every shown layer into the window's context. Main thread, except the offline
 // timer, which the offline map manager guards itself.
 class CMapControl {
