@@ -199,7 +199,7 @@ void CMapControl::ResizeBackBuffer(int width, int height) {
 
 std::vector<mapsdk::CMapLayer*> CMapControl::Layers() const {
   if (!built_) return {};
-  // Drawing order: tiles, then routes, marks and location.
+  // Drawing order: tiles, the small places, then routes, marks and location.
   return {street_.get(), satellite_.get(), traffic_.get(), background_.get(),
           route_.get(),  poi_.get(),       point_.get(),   location_.get()};
 }

@@ -47,9 +47,9 @@ inline constexpr int kMsgPathStep = 8016;
 inline constexpr int kMsgViewSettled = 8020;
 
 // The map controller: its own map status (the camera: two controllers never share one), the layers (street,
-// satellite and traffic tiles, search results, location), the tile client they share with the offline map
-// manager, and the moves and zooms that change what is shown. A change has the layers updated and UI message
-// 9 posted; the repaint draws every shown layer into the window's context. Main thread, except the offline
+// satellite and traffic tiles, small places, search results, location), the tile client they share with the
+// offline map manager, and the moves and zooms that change what is shown. A change has the layers updated and UI
+// message 9 posted; the repaint draws every shown layer into the window's context. Main thread, except the offline
 // timer, which the offline map manager guards itself.
 class CMapControl {
  public:
