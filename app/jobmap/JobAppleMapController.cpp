@@ -77,7 +77,7 @@ void JobAppleMapController::didUpdateUserLocation(platform::MapView& map, platfo
   latlonForLast_ = user.coordinate();
   mv::setCenterCoordinate(map, latlonForLast_, static_cast<float>(StartSearchRadius), true);
   statusBarStartReverse();
-  mapViewText_ = 1;
+  mapViewText_ = MapViewText::Centre;
   startedReverseGeoderWithCoordinate(latlonForLast_);
 }
 
@@ -131,7 +131,7 @@ void JobAppleMapController::searchJobs() {
     radiusForSearch_ = MaxSearchRadius;
     radiusLast_ = mv::countRadiusByIosSdk(*mkMapView_);
   }
-  mapViewText_ = 0;
+  mapViewText_ = MapViewText::Region;
   statusBarChangeRadius();
   std::weak_ptr<JobAppleMapController> weak = sharedAs<JobAppleMapController>();
   platform::RunLoop::main().performAfter(SearchDelay, this, [weak] {
@@ -169,7 +169,7 @@ void JobAppleMapController::packUpMapView() {
 void JobAppleMapController::backRegionWhenSearchJobs() {
   if (mapViewStatus_ == MapViewStatus::Expanded && mkMapView_) {
     isSearchLastLocation_ = true;
-    mapViewText_ = 0;
+    mapViewText_ = MapViewText::Region;
     mv::setCenterCoordinate(*mkMapView_, latlonForSearch_, static_cast<float>(radiusForSearch_), true);
   }
   std::weak_ptr<JobAppleMapController> weak = sharedAs<JobAppleMapController>();
@@ -195,10 +195,10 @@ void JobAppleMapController::regionWillChangeAnimated(platform::MapView&, bool) {
 void JobAppleMapController::regionDidChangeAnimated(platform::MapView& map, bool) {
   if (mapViewStatus_ == MapViewStatus::Expanded && mapBubbleView_->isHidden() && !isSearchLastLocation_) {
     highlightRefreshButton(true);
-    mapViewText_ = 1;
+    mapViewText_ = MapViewText::Centre;
   }
   isSearchLastLocation_ = false;
-  if (!mapBubbleView_->isHidden()) mapViewText_ = 1;
+  if (!mapBubbleView_->isHidden()) mapViewText_ = MapViewText::Centre;
   radiusLast_ = isBackRegionHandle_ ? radiusForSearch_ : mv::countRadiusByIosSdk(map);
   isBackRegionHandle_ = false;
   latlonForLast_ = map.centerCoordinate();

@@ -163,7 +163,7 @@ bool JobGeoMapController::mapViewDidUpdateUserLocation(mapsdk::GMKMapView& map,
   if (isLocationed_) return true;
   loadLocateFinish();
   statusBarStartReverse();
-  mapViewText_ = 1;
+  mapViewText_ = MapViewText::Centre;
   isLocationed_ = true;
   latlonForLast_ = gv::fromGeo(user.coordinate());
   gv::setCenterCoordinate(map, user.coordinate(), static_cast<float>(ShownSearchRadius), true);
@@ -230,7 +230,7 @@ void JobGeoMapController::searchJobs() {
     radiusForSearch_ = gv::countRadiusByZoomLevel(*gmkMapView_, gmkMapView_->zoomLevel());
     radiusLast_ = radiusForSearch_;
   }
-  mapViewText_ = 0;
+  mapViewText_ = MapViewText::Region;
   statusBarChangeRadius();
   std::weak_ptr<JobGeoMapController> weak = sharedAs<JobGeoMapController>();
   platform::RunLoop::main().performAfter(SearchDelay, this, [weak] {
@@ -281,7 +281,7 @@ void JobGeoMapController::adjustGeoLogo() {
 void JobGeoMapController::backRegionWhenSearchJobs() {
   if (mapViewStatus_ == MapViewStatus::Expanded && gmkMapView_) {
     isBackLastLocation_ = true;
-    mapViewText_ = 0;
+    mapViewText_ = MapViewText::Region;
     gv::setCenterCoordinate(*gmkMapView_, gv::toGeo(latlonForSearch_), static_cast<float>(radiusForSearch_),
                             true);
   }
@@ -301,10 +301,10 @@ bool JobGeoMapController::mapViewRegionWillChangeAnimated(mapsdk::GMKMapView&, b
 bool JobGeoMapController::mapViewRegionDidChangeAnimated(mapsdk::GMKMapView&, bool) {
   if (mapViewStatus_ == MapViewStatus::Expanded && mapBubbleView_->isHidden() && !isBackLastLocation_) {
     highlightRefreshButton(true);
-    mapViewText_ = 1;
+    mapViewText_ = MapViewText::Centre;
   }
   isBackLastLocation_ = false;
-  if (!mapBubbleView_->isHidden()) mapViewText_ = 1;
+  if (!mapBubbleView_->isHidden()) mapViewText_ = MapViewText::Centre;
   refreshDisplay();
   if (isLocationed_) {
     auto& timer = MapStatusTimer::sharedMapStatusTimer();

@@ -60,7 +60,7 @@ std::shared_ptr<JobMapController> JobMapController::openWithDetail(std::shared_p
   // The opener is taken first: a new screen is the most recent one from its creation on.
   auto parent = AppControllers::mostRecentController();
   std::shared_ptr<JobMapController> screen;
-  if (UserCoreInfo::sharedUserCoreInfo().appMapType() == 0)
+  if (UserCoreInfo::sharedUserCoreInfo().appMapType() == UserCoreInfo::MapTypeGeoMap)
     screen = UIBasicController::create<JobGeoRouteController>();
   else
     screen = UIBasicController::create<JobAppleRouteController>();

@@ -304,7 +304,7 @@ void JobMapSearchController::packUpMapView() {
   navigationItem()->setRightBarButtonItem(nullptr);
   mapLocationButton_->setHidden(false);
   mapViewStatus_ = MapViewStatus::PackedUp;
-  mapViewText_ = 1;
+  mapViewText_ = MapViewText::Centre;
   removeCurrentGesture();
   mapBubbleView_->setHidden(true);
   setTitle(AppCoreInfo::getLocalizedString("jobmap_mapsearch"));
@@ -325,7 +325,7 @@ void JobMapSearchController::expandMapViewForShowJobs() {
   navigationItem()->setRightBarButtonItem(listItem_);
   mapLocationButton_->setHidden(true);
   mapViewStatus_ = MapViewStatus::Expanded;
-  mapViewText_ = 0;
+  mapViewText_ = MapViewText::Region;
   statusBarChangeRadius();
   if (mapViewPin_) {
     auto recognizers = mapViewPin_->gestureRecognizers();
@@ -370,7 +370,7 @@ bool JobMapSearchController::isMapUseForApp() {
     mapErrorBoard_->mapBoardLocationFailed(AppCoreInfo::getLocalizedString("jobmap_gprs_error"));
     return false;
   }
-  if (UserCoreInfo::sharedUserCoreInfo().appMapType() == 2) {
+  if (UserCoreInfo::sharedUserCoreInfo().appMapType() == UserCoreInfo::MapTypeNoMap) {
     mapNotUse();
     mapStatusBar_->setText(AppCoreInfo::getLocalizedString("jobmap_mapservice_fail"));
     mapErrorBoard_->mapBoardFunctionError(AppCoreInfo::getLocalizedString("jobmap_function_error"));
@@ -562,11 +562,11 @@ void JobMapSearchController::loadBottomBarStatues() {
 // --- Status line --------------------------------------------------------------------------------
 
 std::string JobMapSearchController::currentWord() const {
-  return text(mapViewText_ == 1 ? "jobmap_current_center" : "jobmap_current_region");
+  return text(mapViewText_ == MapViewText::Centre ? "jobmap_current_center" : "jobmap_current_region");
 }
 
 void JobMapSearchController::noteSearchAddr() {
-  if (mapViewText_ != 0 || !isSearch_) return;
+  if (mapViewText_ != MapViewText::Region || !isSearch_) return;
   searchAddr_ = mapStatusBar_->getText();
   isSearch_ = false;
 }
@@ -616,7 +616,8 @@ void JobMapSearchController::statusBarChangeRadius() {
   std::string status = mapStatusBar_->getText();
   if (status.empty()) return;
   std::string word = currentWord();
-  std::string other = text(mapViewText_ == 1 ? "jobmap_current_region" : "jobmap_current_center");
+  std::string other =
+      text(mapViewText_ == MapViewText::Centre ? "jobmap_current_region" : "jobmap_current_center");
   if (auto at = status.find(other); !other.empty() && at != std::string::npos)
     status.replace(at, other.size(), word);
   mapStatusBar_->setText(status);
@@ -678,7 +679,7 @@ void JobMapSearchController::listClick() {
   AppTracking::record("TRACKING_JOBSEARCH_MAPSEARCH_LIST");
   auto list = JobMapSearchResultController::initWithParam(mapQueryParam_, jobListData_->mapDataResult());
   list->setDelegate(sharedAs<JobMapSearchController>());
-  list->setCurrentTitle(mapViewText_ == 0 ? mapStatusBar_->getText() : searchAddr_);
+  list->setCurrentTitle(mapViewText_ == MapViewText::Region ? mapStatusBar_->getText() : searchAddr_);
   list->setMapViewDataForList(jobListData_);
   if (auto nav = navigationController()) nav->pushViewController(list, true);
 }

@@ -33,6 +33,8 @@ namespace kavro {
 // removeCurrentGesture. Main thread only.
 // Whether the map is packed up above the search form or expanded over it, showing jobs.
 enum class MapViewStatus { PackedUp = 0, Expanded = 1 };
+// The wording of the status line: the region searched, or the map's centre.
+enum class MapViewText { Region = 0, Centre = 1 };
 
 class JobMapSearchController : public UIBasicController,
                                public ListViewDelegate,
@@ -125,7 +127,7 @@ class JobMapSearchController : public UIBasicController,
   const std::shared_ptr<platform::TapGestureRecognizer>& tapMapGesture() const { return tapMapGesture_; }
   const std::vector<std::shared_ptr<platform::Object>>& annotationArray() const { return annotationArray_; }
   MapViewStatus mapViewStatus() const { return mapViewStatus_; }
-  int mapViewText() const { return mapViewText_; }
+  MapViewText mapViewText() const { return mapViewText_; }
   bool isLocationed() const { return isLocationed_; }
   bool isFirstLocate() const { return isFirstLocate_; }
   const std::string& searchAddr() const { return searchAddr_; }
@@ -171,7 +173,7 @@ class JobMapSearchController : public UIBasicController,
   std::shared_ptr<platform::View> mapBottomToolBar_;
   std::shared_ptr<platform::Button> mapLocationButton_;
   bool isFirstLocate_ = false;
-  int mapViewText_ = 1;
+  MapViewText mapViewText_ = MapViewText::Centre;
   std::shared_ptr<platform::BarButtonItem> listItem_;
   std::string searchAddr_;
   bool isSearch_ = false;

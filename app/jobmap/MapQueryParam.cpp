@@ -45,7 +45,8 @@ std::string MapQueryParam::buildJobSearchURL() {
     float km = radius_ / 1000.0f;
     append(printed("radius=%f", static_cast<double>(km) * ShownRadiusFactor));
   }
-  if (appMapType_ != 2) append(appMapType_ == 0 ? "maptype=geomap" : "maptype=iosmap");
+  if (appMapType_ != UserCoreInfo::MapTypeNoMap)
+    append(appMapType_ == UserCoreInfo::MapTypeGeoMap ? "maptype=geomap" : "maptype=iosmap");
   add("indtype", indtype(), &JobSearchParam::setIndtype);
   add("funtype", functype(), &JobSearchParam::setFunctype);
   add("cotype", cotype(), &JobSearchParam::setCotype);

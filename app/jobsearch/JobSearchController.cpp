@@ -37,8 +37,9 @@ std::shared_ptr<JobSearchController> screenOf(ListView& list) {
 // The map search of the user's map type, as the program provides it (empty when it has none).
 const std::function<std::shared_ptr<platform::ViewController>()>& mapSearchMaker() {
   const auto& screens = FeatureScreens::shared();
-  return UserCoreInfo::sharedUserCoreInfo().appMapType() == 0 ? screens.newGeoMapSearch
-                                                              : screens.newPlatformMapSearch;
+  return UserCoreInfo::sharedUserCoreInfo().appMapType() == UserCoreInfo::MapTypeGeoMap
+             ? screens.newGeoMapSearch
+             : screens.newPlatformMapSearch;
 }
 }  // namespace
 

@@ -97,7 +97,7 @@ TEST_F(JobAppleMapControllerTest, ASearchAroundTheUserPagesInJobsWithPinsAndABub
   ASSERT_TRUE(runUntil([&] { return map->refreshHighlighted(); }, 5));
   ASSERT_TRUE(runUntil([&] { return platform::Geocoder::requestCount() > lookedUp; }, 5))
       << "the new centre is looked up once the map stands still";
-  EXPECT_EQ(map->mapViewText(), 1);
+  EXPECT_EQ(map->mapViewText(), MapViewText::Centre);
 }
 
 TEST_F(JobAppleMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager) {
@@ -234,7 +234,7 @@ TEST_F(JobAppleMapControllerTest, TheSearchRadiusStaysBetweenHalfAndFiveKilometr
 }
 
 TEST_F(JobAppleMapControllerTest, WithoutAMapTheBoardExplainsAndNothingLocates) {
-  UserCoreInfo::sharedUserCoreInfo().setAppMapType(2);
+  UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeNoMap);
   show(UIBasicController::create<UIBasicController>());
   auto map = UIBasicController::create<JobAppleMapController>();
   nav->pushViewController(map, false);

@@ -33,7 +33,7 @@ class JobGeoMapControllerTest : public JobMapTest {
  protected:
   void SetUp() override {
     JobMapTest::SetUp();
-    UserCoreInfo::sharedUserCoreInfo().setAppMapType(0);
+    UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeGeoMap);
     platform::Environment::setMapHostUrl(mapServer.hostUrl() + "/");
     manager = std::make_unique<mapsdk::GMKMapManager>();
     ASSERT_TRUE(manager->start({}));

@@ -65,7 +65,7 @@ class JobMapControllerTest : public JobMapTest {
 };
 
 TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTheBubble) {
-  UserCoreInfo::sharedUserCoreInfo().setAppMapType(1);
+  UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeIosMap);
   auto screen = std::dynamic_pointer_cast<JobAppleRouteController>(open(true));
   ASSERT_TRUE(screen) << "the platform map serves every map type but the SDK's";
   EXPECT_EQ(nav->topViewController(), screen);
@@ -167,7 +167,7 @@ TEST_F(JobMapControllerTest, TheRouteOpensEachApplicationWithItsOwnURL) {
 }
 
 TEST_F(JobMapControllerTest, WithTheSdksMapTypeTheServerConvertsForOtherApplications) {
-  UserCoreInfo::sharedUserCoreInfo().setAppMapType(0);
+  UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeGeoMap);
   OutsideApplications::addInstalledScheme("comgooglemaps");
   OutsideApplications::addInstalledScheme("geomap");
   auto screen = open(true);
@@ -198,7 +198,7 @@ TEST_F(JobMapControllerTest, AGoneApplicationOrAnUnusableCoordinateOpensNothing)
   platform::UIDriver::answerAlert(0);
 
   // A conversion that answers a place off the earth.
-  UserCoreInfo::sharedUserCoreInfo().setAppMapType(0);
+  UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeGeoMap);
   OutsideApplications::addInstalledScheme("comgooglemaps");
   server.setAnswer(ConvertPath, 200,
                    "<?xml version=\"1.0\"?><responsemessage><result>1</result><status>1</status><resultbody>"

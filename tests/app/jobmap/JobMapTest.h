@@ -40,7 +40,7 @@ class JobMapTest : public JobSearchScreenTest {
   void SetUp() override {
     JobSearchScreenTest::SetUp();
     ReachabilityFlagsProvider::setShared(network);
-    UserCoreInfo::sharedUserCoreInfo().setAppMapType(1);
+    UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeIosMap);
     platform::LocationDevice::reset();
     platform::LocationDevice::setCurrentLocation({Shanghai.latitude, Shanghai.longitude, 30, 0});
     platform::Geocoder::reset();

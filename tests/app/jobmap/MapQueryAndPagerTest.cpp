@@ -22,7 +22,7 @@ class MapQueryParamTest : public KitUITest {
 
 TEST_F(MapQueryParamTest, WithoutLoginCentreOrMapTheRequestIsPagingAlone) {
   auto q = MapQueryParam::create();
-  q->setAppMapType(2);
+  q->setAppMapType(UserCoreInfo::MapTypeNoMap);
   q->setIndtype("  ");
   EXPECT_EQ(q->buildJobSearchURL(), "job/map_search.php?pagesize=10&pageno=1");
   q->setLonlat({31.2304, 0});
@@ -36,7 +36,7 @@ TEST_F(MapQueryParamTest, TheRequestCarriesCentreShownRadiusMapAndTrimmedCodes) 
   auto q = MapQueryParam::create();
   q->setLonlat({31.2304, 121.4737});
   q->setRadius(static_cast<float>(2500 / 0.7));
-  q->setAppMapType(1);
+  q->setAppMapType(UserCoreInfo::MapTypeIosMap);
   q->setIndtype(" 01,02 ");
   q->setFunctype("0100");
   q->setWorkyear("03");
@@ -49,7 +49,7 @@ TEST_F(MapQueryParamTest, TheRequestCarriesCentreShownRadiusMapAndTrimmedCodes) 
             "&maptype=iosmap&indtype=01%2C02&funtype=0100&pagesize=10&pageno=2");
   EXPECT_EQ(q->indtype(), "01,02") << "stored back trimmed";
   q->setEnableFilters(true);
-  q->setAppMapType(0);
+  q->setAppMapType(UserCoreInfo::MapTypeGeoMap);
   auto url = q->buildJobSearchURL();
   EXPECT_NE(url.find("maptype=geomap&indtype=01%2C02&funtype=0100&workyear=03&saltype=05&cosize=04&pagesize"),
             std::string::npos)
