@@ -136,21 +136,30 @@ inline std::uint32_t quickSSE2(const std::uint8_t* p) {
   return m;
 }
 
+// One half of a 32-byte block, compared byte by byte with constants (signed compares: bytes from
+// 0x80 up are negative); masks come out at the half's place in the block.
+struct Half16 {
+  __m128i v;
+  int shift;
+  Half16(const std::uint8_t* block, int half)
+      : v(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * half))), shift(16 * half) {}
+  __m128i eq(int c) const { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); }
+  __m128i lt(int c) const { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); }
+  __m128i gt(int c) const { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); }
+  std::uint32_t bits(__m128i x) const { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)) << shift; }
+};
+
 inline Masks32 fullSSE2(const std::uint8_t* p) {
   Masks32 m{};
   for (int half = 0; half < 2; ++half) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
-    // Signed byte compares: bytes from 0x80 up are negative.
-    auto eq = [&](int c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
-    auto lt = [&](int c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
-    auto gt = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
-    auto bits = [&](__m128i x) { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)) << (16 * half); };
-    m.high |= bits(v);
-    m.cont |= bits(lt(0xC0));
-    m.lead2 |= bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
-    m.ef |= bits(eq(0xEF));
-    m.lead3 |= bits(_mm_or_si128(_mm_or_si128(_mm_and_si128(gt(0xE0), lt(0xED)), eq(0xEE)), eq(0xEF)));
-    m.b7bf |= bits(_mm_or_si128(eq(0xB7), eq(0xBF)));
+    const Half16 b(p, half);
+    m.high |= b.bits(b.v);
+    m.cont |= b.bits(b.lt(0xC0));
+    m.lead2 |= b.bits(_mm_and_si128(b.gt(0xC1), b.lt(0xE0)));
+    m.ef |= b.bits(b.eq(0xEF));
+    m.lead3 |=
+        b.bits(_mm_or_si128(_mm_or_si128(_mm_and_si128(b.gt(0xE0), b.lt(0xED)), b.eq(0xEE)), b.eq(0xEF)));
+    m.b7bf |= b.bits(_mm_or_si128(b.eq(0xB7), b.eq(0xBF)));
   }
   return m;
 }
@@ -166,23 +175,19 @@ namespace {
 inline PlainBlock plainSSE2(const std::uint8_t* p) {
   PlainBlock m{};
   for (int half = 0; half < 2; ++half) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
-    // Signed byte compares: bytes from 0x80 up are negative.
-    auto eq = [&](int c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
-    auto lt = [&](int c) { return _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
-    auto gt = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
-    auto bits = [&](__m128i x) { return static_cast<std::uint32_t>(_mm_movemask_epi8(x)) << (16 * half); };
-    m.high |= bits(v);
-    m.cont |= bits(lt(0xC0));
-    m.low |= bits(lt(0xA0));
-    m.lead2 |= bits(_mm_and_si128(gt(0xC1), lt(0xE0)));
-    m.lead3 |= bits(_mm_and_si128(gt(0xDF), lt(0xF0)));
+    const Half16 b(p, half);
+    m.high |= b.bits(b.v);
+    m.cont |= b.bits(b.lt(0xC0));
+    m.low |= b.bits(b.lt(0xA0));
+    m.lead2 |= b.bits(_mm_and_si128(b.gt(0xC1), b.lt(0xE0)));
+    m.lead3 |= b.bits(_mm_and_si128(b.gt(0xDF), b.lt(0xF0)));
     // F0-FF: above EF and negative.
-    m.bad |= bits(_mm_or_si128(_mm_and_si128(gt(0xEF), lt(0x00)), _mm_or_si128(eq(0xC0), eq(0xC1))));
-    m.e0 |= bits(eq(0xE0));
-    m.ed |= bits(eq(0xED));
-    m.ef |= bits(eq(0xEF));
-    m.b7bf |= bits(_mm_or_si128(eq(0xB7), eq(0xBF)));
+    m.bad |=
+        b.bits(_mm_or_si128(_mm_and_si128(b.gt(0xEF), b.lt(0x00)), _mm_or_si128(b.eq(0xC0), b.eq(0xC1))));
+    m.e0 |= b.bits(b.eq(0xE0));
+    m.ed |= b.bits(b.eq(0xED));
+    m.ef |= b.bits(b.eq(0xEF));
+    m.b7bf |= b.bits(_mm_or_si128(b.eq(0xB7), b.eq(0xBF)));
   }
   return m;
 }
