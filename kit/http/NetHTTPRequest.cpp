@@ -154,12 +154,13 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::self() {
 }
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
-  platform::MutexLock guard(lock_);
-  // The new request is nobody else's yet: taking its lock waits for no one (elsewhere a HEAD
-  // request locks its main request, never the other way round).
-  auto r = requestWithURL(url_);
+  auto r = requestWithURL(std::nullopt);
+  // The HEAD request's lock first: a HEAD request locks its main request, never the other way
+  // round. Nobody else has the new request yet, so taking its lock waits for no one.
   platform::MutexLock theirs(r->lock_);
+  platform::MutexLock guard(lock_);
   platform::MutexLock options(optionsLock_);
+  r->url_ = url_;
   r->requestMethod_ = "HEAD";
   r->mainRequest_ = self();
   r->requestHeaders_ = requestHeaders_;
@@ -193,10 +194,11 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::HEADRequest() {
 }
 
 std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
-  platform::MutexLock guard(lock_);
-  auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(url_));
+  auto r = std::shared_ptr<NetHTTPRequest>(new NetHTTPRequest(std::nullopt));
   platform::MutexLock theirs(r->lock_);
+  platform::MutexLock guard(lock_);
   platform::MutexLock options(optionsLock_);
+  r->url_ = url_;
   r->delegate_ = delegate_;
   r->delegateResponds_ = delegateResponds_;
   r->requestMethod_ = requestMethod_;

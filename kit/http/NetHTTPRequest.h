@@ -54,7 +54,10 @@ inline constexpr std::string_view NetHTTPRequestRunLoopMode = "NetHTTPRequestRun
 // Every delegate, block, progress and queue callback runs on the main thread
 // (RunLoop::main()): the delegate first, then the block, then the queue; when the engine itself
 // is on the main thread the callback runs at once. Getters and setters may be used from any
-// thread. Delegates and progress delegates are held weakly; the queue is kept.
+// thread; the switches that only tune the run (time-out, redirects, compression, encodings,
+// dialogs, persistence, certificates, progress resets, cache storage) are read as they stood
+// when the request started, and setting them later changes nothing. Delegates and progress delegates are held
+// weakly; the queue is kept.
 //
 // Make requests with requestWithURL() (they live in a shared_ptr).
 class NetHTTPRequest : public Operation {
