@@ -1,5 +1,7 @@
 #include "kit/core/AppUtil.h"
 
+#include <optional>
+
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/FSManager.h"
@@ -22,6 +24,10 @@ struct Identity {
   std::string word = "kavro";
   std::string versionName;
   std::int32_t networkActivity = 0;
+  // The partner text as read from the resources under partnerRoot: a resource that is there does
+  // not change while the process runs, and every request carries the text.
+  std::optional<std::string> partnerRoot;
+  std::string partner;
 };
 
 Identity& identity() {
@@ -60,8 +66,19 @@ void AppUtil::setApplicationWord(std::string_view word) {
 std::string AppUtil::getUserAgent() { return applicationWord() + "-iphone-client"; }
 
 std::string AppUtil::getPartnerInfo() {
+  std::string root = platform::Environment::resourceRoot();
+  {
+    platform::MutexLock lock(identity().mutex);
+    if (identity().partnerRoot == root) return identity().partner;
+  }
   if (!FSManager::isResourceFile("Config/client.sign")) return "";
-  return str::trim(FSManager::stringFromResource("Config/client.sign").value_or(""));
+  auto text = FSManager::stringFromResource("Config/client.sign");
+  if (!text) return "";
+  std::string partner = str::trim(*text);
+  platform::MutexLock lock(identity().mutex);
+  identity().partnerRoot = std::move(root);
+  identity().partner = partner;
+  return partner;
 }
 
 std::string AppUtil::getVersionNameFromBundle() { return platform::Environment::buildNumber(); }

@@ -108,7 +108,9 @@ TEST(AppUtilTest, PartnerIdIsTheTrimmedResource) {
   platform::FileManager::createDirectoryAtPath(bare.path() + "/Config", true);
   std::ofstream(bare.path() + "/Config/client.sign") << "  20002 \r\n\t";
   EXPECT_EQ(AppUtil::getPartnerInfo(), "20002");
+  EXPECT_EQ(AppUtil::getPartnerInfo(), "20002");
   platform::Environment::setResourceRoot(previous);
+  EXPECT_EQ(AppUtil::getPartnerInfo(), "10001") << "each resource folder has its own";
 }
 
 TEST(AppUtilTest, NetworkIndicatorIsCounted) {
