@@ -56,6 +56,8 @@ TEST(StringDisplayLength, CountsMixedScriptsAndBrokenText) {
   EXPECT_EQ(cnWordsLength("\xED\xA0\x80\xED\xB0\x80"), 3);           // surrogates: six bad bytes
   EXPECT_EQ(cnWordsLength("abcdefgh\xE4\xB8"), 5);                   // cut short at the end
   EXPECT_EQ(cnWordsLength(std::string(1000, 'x') + "中"), 501);
+  // A three-byte lead two bytes before the end of sixteen, its second byte a lead itself.
+  EXPECT_EQ(cnWordsLength("0123456789ABC\xEF\xEA\x8C\xCF\x80"), 9);
 }
 
 TEST(StringDisplayLength, AgreesWithOneExpressionPerUnit) {
@@ -84,10 +86,14 @@ TEST(StringDisplayLength, AgreesWithOneExpressionPerUnit) {
                                            "\xF4\x90\x80\x80",  // past U+10FFFF
                                            "\xC0\xAF"};
   std::mt19937 rng(7);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::string s;
     std::size_t n = rng() % 40;
     for (std::size_t i = 0; i < n; ++i) s += pieces[rng() % pieces.size()];
+    // Some with a few bytes overwritten: sequences broken anywhere, also across sixteen bytes.
+    if (round % 2 == 1 && !s.empty()) {
+      for (int k = 0; k < 3; ++k) s[rng() % s.size()] = static_cast<char>(rng());
+    }
     ASSERT_EQ(cnWordsLength(s), cnWordsLengthByExpression(s)) << s;
   }
 }
