@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "kit/core/AppCoreInfo.h"
+#include "kit/core/DataAppCoreDB.h"
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/FSManager.h"
 #include "kit/core/StoreDataTypes.h"
@@ -28,6 +29,11 @@ struct Identity {
   // not change while the process runs, and every request carries the text.
   std::optional<std::string> partnerRoot;
   std::string partner;
+  // The GUID as last read from the core store, good while that store has committed nothing since
+  // (every request carries it).
+  std::weak_ptr<DataAppCoreDB> guidStore;
+  std::uint64_t guidCommits = 0;
+  std::optional<std::string> guid;
 };
 
 Identity& identity() {
@@ -142,11 +148,26 @@ bool AppUtil::isNetworkIndicatorVisible() {
 }
 
 std::string AppUtil::getGUID() {
-  return AppCoreInfo::getCoreDB()->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey);
+  auto db = AppCoreInfo::getCoreDB();
+  {
+    platform::MutexLock lock(identity().mutex);
+    auto& id = identity();
+    if (id.guid && id.guidStore.lock() == db && id.guidCommits == db->commitCount()) return *id.guid;
+  }
+  std::string guid = db->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey);
+  platform::MutexLock lock(identity().mutex);
+  identity().guidStore = db;
+  identity().guidCommits = db->commitCount();
+  identity().guid = guid;
+  return guid;
 }
 
 void AppUtil::setGUID(std::string_view guid) {
   if (platform::utf16Length(guid) != 32) return;
+  {
+    platform::MutexLock lock(identity().mutex);
+    identity().guid.reset();
+  }
   AppCoreInfo::getCoreDB()->setStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey, guid);
 }
 
