@@ -29,10 +29,10 @@ struct Identity {
   // not change while the process runs, and every request carries the text.
   std::optional<std::string> partnerRoot;
   std::string partner;
-  // The GUID as last read from the core store, good while that store has committed nothing since
+  // The GUID as last read from the core store, good while that store's table of it is unchanged
   // (every request carries it).
   std::weak_ptr<DataAppCoreDB> guidStore;
-  std::uint64_t guidCommits = 0;
+  DataSQLiteDB::ChangeStamp guidStamp;
   std::optional<std::string> guid;
 };
 
@@ -152,12 +152,14 @@ std::string AppUtil::getGUID() {
   {
     platform::MutexLock lock(identity().mutex);
     auto& id = identity();
-    if (id.guid && id.guidStore.lock() == db && id.guidCommits == db->commitCount()) return *id.guid;
+    if (id.guid && id.guidStore.lock() == db && id.guidStamp == db->tableChangeStamp(db->TABLE_STR_VALUE()))
+      return *id.guid;
   }
+  const auto stamp = db->tableChangeStamp(db->TABLE_STR_VALUE());
   std::string guid = db->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey);
   platform::MutexLock lock(identity().mutex);
   identity().guidStore = db;
-  identity().guidCommits = db->commitCount();
+  identity().guidStamp = stamp;
   identity().guid = guid;
   return guid;
 }
