@@ -1,6 +1,9 @@
 #include "kit/core/AppUtil.h"
 
+#include <optional>
+
 #include "kit/core/AppCoreInfo.h"
+#include "kit/core/DataAppCoreDB.h"
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/FSManager.h"
 #include "kit/core/StoreDataTypes.h"
@@ -22,6 +25,15 @@ struct Identity {
   std::string word = "kavro";
   std::string versionName;
   std::int32_t networkActivity = 0;
+  // The partner text as read from the resources under partnerRoot: a resource that is there does
+  // not change while the process runs, and every request carries the text.
+  std::optional<std::string> partnerRoot;
+  std::string partner;
+  // The GUID as last read from the core store, good while that store's table of it is unchanged
+  // (every request carries it).
+  std::weak_ptr<DataAppCoreDB> guidStore;
+  DataSQLiteDB::ChangeStamp guidStamp;
+  std::optional<std::string> guid;
 };
 
 Identity& identity() {
@@ -60,8 +72,19 @@ void AppUtil::setApplicationWord(std::string_view word) {
 std::string AppUtil::getUserAgent() { return applicationWord() + "-iphone-client"; }
 
 std::string AppUtil::getPartnerInfo() {
+  std::string root = platform::Environment::resourceRoot();
+  {
+    platform::MutexLock lock(identity().mutex);
+    if (identity().partnerRoot == root) return identity().partner;
+  }
   if (!FSManager::isResourceFile("Config/client.sign")) return "";
-  return str::trim(FSManager::stringFromResource("Config/client.sign").value_or(""));
+  auto text = FSManager::stringFromResource("Config/client.sign");
+  if (!text) return "";
+  std::string partner = str::trim(*text);
+  platform::MutexLock lock(identity().mutex);
+  identity().partnerRoot = std::move(root);
+  identity().partner = partner;
+  return partner;
 }
 
 std::string AppUtil::getVersionNameFromBundle() { return platform::Environment::buildNumber(); }
@@ -125,11 +148,28 @@ bool AppUtil::isNetworkIndicatorVisible() {
 }
 
 std::string AppUtil::getGUID() {
-  return AppCoreInfo::getCoreDB()->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey);
+  auto db = AppCoreInfo::getCoreDB();
+  {
+    platform::MutexLock lock(identity().mutex);
+    auto& id = identity();
+    if (id.guid && id.guidStore.lock() == db && id.guidStamp == db->tableChangeStamp(db->TABLE_STR_VALUE()))
+      return *id.guid;
+  }
+  const auto stamp = db->tableChangeStamp(db->TABLE_STR_VALUE());
+  std::string guid = db->getStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey);
+  platform::MutexLock lock(identity().mutex);
+  identity().guidStore = db;
+  identity().guidStamp = stamp;
+  identity().guid = guid;
+  return guid;
 }
 
 void AppUtil::setGUID(std::string_view guid) {
   if (platform::utf16Length(guid) != 32) return;
+  {
+    platform::MutexLock lock(identity().mutex);
+    identity().guid.reset();
+  }
   AppCoreInfo::getCoreDB()->setStrValue(STORE_CORE_CLIENT_VERSION_INFO, GuidKey, guid);
 }
 

@@ -135,6 +135,16 @@ DataSQLiteDB::DataSQLiteDB(std::string_view name) : name_(name) { open(); }
 
 DataSQLiteDB::~DataSQLiteDB() { close(); }
 
+DataSQLiteDB::ChangeStamp DataSQLiteDB::tableChangeStamp(std::string_view table) const {
+  ChangeStamp stamp;
+  // Changes counted by SQLite but never told, per row, to the hook.
+  stamp.untold = (db_ ? static_cast<std::int64_t>(sqlite3_total_changes64(db_)) : 0) - toldChanges_;
+  for (const auto& [name, rows] : tableChanges_) {
+    if (name == table) stamp.rows = rows;
+  }
+  return stamp;
+}
+
 void DataSQLiteDB::open() {
   auto path = name_.empty() ? std::nullopt : FSManager::getDbFullPath(name_);
   if (!path) {
@@ -172,6 +182,20 @@ void DataSQLiteDB::open() {
           [](void* self) {
             ++static_cast<DataSQLiteDB*>(self)->commits_;
             return 0;
+          },
+          this);
+      sqlite3_update_hook(
+          db_,
+          [](void* self, int, const char*, const char* table, sqlite3_int64) {
+            auto& db = *static_cast<DataSQLiteDB*>(self);
+            ++db.toldChanges_;
+            for (auto& [name, rows] : db.tableChanges_) {
+              if (name == table) {
+                ++rows;
+                return;
+              }
+            }
+            db.tableChanges_.emplace_back(table, 1);
           },
           this);
       holdMarker(path_);

@@ -95,6 +95,15 @@ class DataSQLiteDB {
   // Write transactions this handle has committed, explicit or a lone statement's own: each costs
   // a log append, and one user action should add at most one.
   std::uint64_t commitCount() const { return commits_; }
+  // What this handle has changed in a table's rows: equal stamps, no row inserted, updated or
+  // deleted there in between (rows removed in one go without being told one by one, as an
+  // unconditional delete does, change every table's stamp). Schema changes do not count.
+  struct ChangeStamp {
+    std::uint64_t rows = 0;
+    std::int64_t untold = 0;
+    bool operator==(const ChangeStamp&) const = default;
+  };
+  ChangeStamp tableChangeStamp(std::string_view table) const;
   // Deletes every row and resets the table's autoincrement sequence where it has one.
   bool truncateTable(std::string_view table);
   bool compressDB() { return execSQL("VACUUM"); }
@@ -173,6 +182,9 @@ class DataSQLiteDB {
   std::optional<std::string> errorMessage_;
   std::optional<std::string> damagedFileMovedTo_;
   std::uint64_t commits_ = 0;
+  // Rows changed per table, as SQLite told them, and their sum.
+  std::vector<std::pair<std::string, std::uint64_t>> tableChanges_;
+  std::int64_t toldChanges_ = 0;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsMarker_ = false;

@@ -12,6 +12,7 @@
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/Mutex.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/AdvertisingIdentifier.h"
 #include "platform/system/Pasteboard.h"
@@ -22,15 +23,41 @@ namespace {
 
 constexpr std::string_view CheckSalt = "mirel_19980605";
 
+// The last record found valid and the identifier's MD5: every request asks for the identifier, and
+// the two digests would otherwise be computed again each time. A record that differs in either
+// entry is checked afresh.
+struct Remembered {
+  platform::Mutex mutex;
+  std::string udid GUARDED_BY(mutex);
+  std::string check GUARDED_BY(mutex);
+  std::string uuid GUARDED_BY(mutex);
+};
+
+Remembered& remembered() {
+  static auto* r = new Remembered();
+  return *r;
+}
+
 // The identifier of a valid record: both entries text, and the check value matching.
 std::optional<std::string> udidOfRecord(const platform::Dictionary* record) {
   if (!record) return std::nullopt;
   const platform::Value* udid = record->objectForKey(DeviceUDIDKey);
   const platform::Value* check = record->objectForKey(DeviceUDIDCheckKey);
   if (!udid || !check || !udid->isString() || !check->isString()) return std::nullopt;
-  if (udid->stringValue().empty() || check->stringValue() != checkValueOf(udid->stringValue()))
-    return std::nullopt;
-  return udid->stringValue();
+  const std::string& id = udid->stringValue();
+  const std::string& checkValue = check->stringValue();
+  if (id.empty()) return std::nullopt;
+  auto& r = remembered();
+  {
+    platform::MutexLock lock(r.mutex);
+    if (id == r.udid && checkValue == r.check) return id;
+  }
+  if (checkValue != checkValueOf(id)) return std::nullopt;
+  platform::MutexLock lock(r.mutex);
+  r.udid = id;
+  r.check = checkValue;
+  r.uuid.clear();
+  return id;
 }
 
 std::shared_ptr<platform::MutableDictionary> recordFor(const std::string& udid) {
@@ -96,7 +123,18 @@ std::string getUDID() {
   return generateAndSaveToLocal();
 }
 
-std::string getUUID() { return str::md5(getUDID()).value_or(""); }
+std::string getUUID() {
+  std::string udid = getUDID();
+  auto& r = remembered();
+  {
+    platform::MutexLock lock(r.mutex);
+    if (udid == r.udid && !r.uuid.empty()) return r.uuid;
+  }
+  std::string uuid = str::md5(udid).value_or("");
+  platform::MutexLock lock(r.mutex);
+  if (udid == r.udid) r.uuid = uuid;
+  return uuid;
+}
 
 std::string getADID() {
   if (!systemVersionNotLessThan("6.0")) return "";

@@ -15,7 +15,7 @@ inline constexpr std::string_view DeviceUDIDCheckKey = "kavroCheckDeviceUDID";
 
 // The device identifier, 40 lower-case hexadecimal digits: from the user defaults when a valid
 // record is there; else from the pasteboard (copied back into the defaults); else a new one, saved
-// to both. Reads the stores on every call.
+// to both. Reads the stores on every call; a record already found valid is not checked again.
 std::string getUDID();
 // MD5 of getUDID(): the "uuid" of every request.
 std::string getUUID();

@@ -9,16 +9,26 @@ namespace platform {
 
 namespace {
 
+// Fetched once: a digest named by the library's built-in handles is looked up again in the
+// provider tables on every use, which costs more than hashing a short text.
+const EVP_MD* fetched(const char* name, const EVP_MD* builtIn) {
+  const EVP_MD* md = EVP_MD_fetch(nullptr, name, nullptr);
+  return md ? md : builtIn;
+}
+
 const EVP_MD* evpOf(DigestAlgorithm algorithm) {
+  static const EVP_MD* const md5 = fetched("MD5", EVP_md5());
+  static const EVP_MD* const sha1 = fetched("SHA1", EVP_sha1());
+  static const EVP_MD* const sha256 = fetched("SHA256", EVP_sha256());
   switch (algorithm) {
     case DigestAlgorithm::MD5:
-      return EVP_md5();
+      return md5;
     case DigestAlgorithm::SHA1:
-      return EVP_sha1();
+      return sha1;
     case DigestAlgorithm::SHA256:
-      return EVP_sha256();
+      return sha256;
   }
-  return EVP_md5();
+  return md5;
 }
 
 // The digests are in the default provider and cannot fail on valid arguments; a failure means the

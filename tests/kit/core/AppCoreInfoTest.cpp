@@ -78,6 +78,27 @@ TEST_F(AppCoreInfoTest, GuidIsStoredOnlyWithThirtyTwoCharacters) {
   EXPECT_EQ(AppUtil::getGUID(), wide);
 }
 
+TEST_F(AppCoreInfoTest, GuidFollowsTheStore) {
+  const std::string key = "storeKey_deviceCurrentGUID";
+  AppUtil::setGUID(std::string(32, 'a'));
+  ASSERT_EQ(AppUtil::getGUID(), std::string(32, 'a'));
+  // Changed in the store by other means than setGUID: an upgrade's clean-up, a restored backup.
+  AppCoreInfo::getCoreDB()->setStrValue(STORE_CORE_CLIENT_VERSION_INFO, key, std::string(32, 'c'));
+  EXPECT_EQ(AppUtil::getGUID(), std::string(32, 'c'));
+  AppCoreInfo::getCoreDB()->deleteStrValue(STORE_CORE_CLIENT_VERSION_INFO, key);
+  EXPECT_EQ(AppUtil::getGUID(), "");
+  AppUtil::setGUID(std::string(32, 'd'));
+  EXPECT_EQ(AppUtil::getGUID(), std::string(32, 'd'));
+  // Another home: its own store, without a GUID.
+  AppCoreInfo::destroyAppCoreInfo();
+  {
+    test::TempHome other;
+    EXPECT_EQ(AppUtil::getGUID(), "");
+    AppCoreInfo::destroyAppCoreInfo();
+  }
+  EXPECT_EQ(AppUtil::getGUID(), std::string(32, 'd'));
+}
+
 TEST(AppUtilTest, VersionFromTheBuildPath) {
   EXPECT_EQ(AppUtil::getVersionName(), platform::Environment::buildNumber());
   EXPECT_FALSE(AppUtil::fetchVersionFromFilePath("/x/kavro-2.4/y/"));
@@ -108,7 +129,9 @@ TEST(AppUtilTest, PartnerIdIsTheTrimmedResource) {
   platform::FileManager::createDirectoryAtPath(bare.path() + "/Config", true);
   std::ofstream(bare.path() + "/Config/client.sign") << "  20002 \r\n\t";
   EXPECT_EQ(AppUtil::getPartnerInfo(), "20002");
+  EXPECT_EQ(AppUtil::getPartnerInfo(), "20002");
   platform::Environment::setResourceRoot(previous);
+  EXPECT_EQ(AppUtil::getPartnerInfo(), "10001") << "each resource folder has its own";
 }
 
 TEST(AppUtilTest, NetworkIndicatorIsCounted) {

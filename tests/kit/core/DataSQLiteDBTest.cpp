@@ -116,6 +116,31 @@ TEST_F(DataSQLiteDBTest, TruncateTransactionsAndPreparedStatements) {
   EXPECT_EQ(db_->query("select from"), nullptr);
 }
 
+TEST_F(DataSQLiteDBTest, ChangeStampsMoveWithTheirTablesRows) {
+  ASSERT_TRUE(db_->execSQL("CREATE TABLE other(ID INTEGER PRIMARY KEY, NAME TEXT)"));
+  auto stamp = db_->tableChangeStamp("t");
+  auto next = [&](const char* sql) {
+    EXPECT_TRUE(db_->execSQL(sql)) << sql;
+    auto now = db_->tableChangeStamp("t");
+    bool moved = !(now == stamp);
+    stamp = now;
+    return moved;
+  };
+  EXPECT_TRUE(next("insert into t(NAME) values('a')"));
+  EXPECT_FALSE(next("insert into other(NAME) values('a')"));
+  EXPECT_FALSE(next("select * from t"));
+  EXPECT_TRUE(next("update t set NAME='b'"));
+  EXPECT_FALSE(next("update t set NAME='b' where NAME='none'"));
+  EXPECT_TRUE(next("insert into t(NAME) values('c')"));
+  EXPECT_TRUE(next("delete from t"));  // every row at once
+  EXPECT_FALSE(next("delete from t"));
+  // Inside a transaction the stamp moves before the commit, and a rollback does not hide it.
+  db_->begin();
+  EXPECT_TRUE(next("insert into t(NAME) values('d')"));
+  db_->rollback();
+  EXPECT_FALSE(next("select 1"));
+}
+
 TEST(DataSQLiteDBOpenTest, ClosedDatabaseFailsSoftly) {
   test::TempHome home;
   DataSQLiteDB db("");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/core/DeviceUUID.h"
+#include "platform/crypto/Digest.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/UserDefaults.h"
@@ -79,6 +80,32 @@ TEST(DeviceUUIDTest, RecordsFailingTheCheckAreIgnored) {
   platform::Pasteboard::pasteboardWithName(DeviceUDIDPasteboardName, true)
       ->setData(platform::dataFromString("junk"), DeviceUDIDPasteboardType);
   EXPECT_NE(getUDID(), fresh);
+}
+
+TEST(DeviceUUIDTest, AChangedRecordGivesItsIdentifier) {
+  test::TempHome home;
+  std::string first = getUDID();
+  std::string firstUuid = getUUID();
+  ASSERT_EQ(getUDID(), first);
+
+  std::string second = createNewUDID();
+  defaults().setObject(platform::Value(record(second, checkValueOf(second))), DeviceUDIDDefaultsKey);
+  EXPECT_EQ(getUDID(), second);
+  EXPECT_NE(getUUID(), firstUuid);
+  EXPECT_EQ(getUUID(), platform::hexString(platform::md5(second)));
+
+  // The identifier seen before, under a check that does not hold: ignored, the pasteboard's wins.
+  defaults().setObject(platform::Value(record(second, checkValueOf(first))), DeviceUDIDDefaultsKey);
+  EXPECT_EQ(getUDID(), first);
+  EXPECT_EQ(getUUID(), firstUuid);
+
+  // A reset of the defaults and of the pasteboard: a new identifier, and its own uuid.
+  defaults().removeObjectForKey(DeviceUDIDDefaultsKey);
+  platform::Pasteboard::removePasteboardWithName(DeviceUDIDPasteboardName);
+  std::string fresh = getUDID();
+  EXPECT_NE(fresh, first);
+  EXPECT_NE(fresh, second);
+  EXPECT_EQ(getUUID(), platform::hexString(platform::md5(fresh)));
 }
 
 }  // namespace

@@ -46,6 +46,20 @@ TEST(StringDisplayLength, CountsWideCharactersTwice) {
   EXPECT_EQ(cnWordsLength("\xFF"), 1);              // a bad byte stands for U+FFFD
 }
 
+TEST(StringDisplayLength, CountsMixedScriptsAndBrokenText) {
+  EXPECT_EQ(cnWordsLength("abcdefgh"), 4);
+  EXPECT_EQ(cnWordsLength("abcdefghi"), 5);
+  EXPECT_EQ(cnWordsLength("abcdefg\xE4\xB8\xAD"), 5);                // seven halves, then two
+  EXPECT_EQ(cnWordsLength("招聘Java工程师，月薪１５Ｋ-20K。"), 16);  // 8 ASCII halves, 12 wide
+  EXPECT_EQ(cnWordsLength("e\xCC\x81\xCC\x81"), 2);                  // combining marks below U+0391
+  EXPECT_EQ(cnWordsLength("\xE0\x80\x80"), 2);                       // overlong: three bad bytes
+  EXPECT_EQ(cnWordsLength("\xED\xA0\x80\xED\xB0\x80"), 3);           // surrogates: six bad bytes
+  EXPECT_EQ(cnWordsLength("abcdefgh\xE4\xB8"), 5);                   // cut short at the end
+  EXPECT_EQ(cnWordsLength(std::string(1000, 'x') + "中"), 501);
+  // A three-byte lead two bytes before the end of sixteen, its second byte a lead itself.
+  EXPECT_EQ(cnWordsLength("0123456789ABC\xEF\xEA\x8C\xCF\x80"), 9);
+}
+
 TEST(StringDisplayLength, AgreesWithOneExpressionPerUnit) {
   const std::vector<std::string> pieces = {"a",
                                            " ",
@@ -63,12 +77,23 @@ TEST(StringDisplayLength, AgreesWithOneExpressionPerUnit) {
                                            "\xF0\xA0\x80\x80",
                                            "\xFF",
                                            "\xE4\xB8",
-                                           "\xC3"};
+                                           "\xC3",
+                                           "Java engineer ",    // ASCII runs longer than a word
+                                           "e\xCC\x81",         // e and a combining acute accent
+                                           "\xE0\x80\x80",      // overlong
+                                           "\xED\xA0\x80",      // a surrogate written as UTF-8
+                                           "\xEF\xBF",          // cut short
+                                           "\xF4\x90\x80\x80",  // past U+10FFFF
+                                           "\xC0\xAF"};
   std::mt19937 rng(7);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::string s;
-    std::size_t n = rng() % 20;
+    std::size_t n = rng() % 40;
     for (std::size_t i = 0; i < n; ++i) s += pieces[rng() % pieces.size()];
+    // Some with a few bytes overwritten: sequences broken anywhere, also across sixteen bytes.
+    if (round % 2 == 1 && !s.empty()) {
+      for (int k = 0; k < 3; ++k) s[rng() % s.size()] = static_cast<char>(rng());
+    }
     ASSERT_EQ(cnWordsLength(s), cnWordsLengthByExpression(s)) << s;
   }
 }
