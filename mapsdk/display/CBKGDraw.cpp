@@ -10,8 +10,7 @@
 
 namespace mapsdk {
 
-CBKGDraw::CBKGDraw(CMapStatus* status, gmengine::CDataDisp* disp)
-    : status_(status), disp_(disp) {}
+CBKGDraw::CBKGDraw(CMapStatus* status, gmengine::CDataDisp* disp) : status_(status), disp_(disp) {}
 
 void CBKGDraw::Draw(MapDrawTarget& target) {
   gmengine::CVDC* dc = target.dc();

@@ -11,9 +11,9 @@
 #include "mapsdk/engine/CComplexPt.h"
 #include "mapsdk/offline/COfflineDataCache.h"
 #include "mapsdk/offline/COfflineMapMan.h"
+#include "mapsdk/raster/CDataDisp.h"
 #include "mapsdk/raster/CVDC.h"
 #include "mapsdk/raster/CVPen.h"
-#include "mapsdk/raster/CDataDisp.h"
 
 namespace mapsdk {
 class CAppLocation;
@@ -48,9 +48,9 @@ inline constexpr int kMsgViewSettled = 8020;
 
 // The map controller: its own map status (the camera: two controllers never share one), the layers (street,
 // satellite and traffic tiles, small places, search results, location), the tile client they share with the
-// offline map manager, and the moves and zooms that change what is shown. A change has the layers updated and UI
-// message 9 posted; the repaint draws every shown layer into the window's context. Main thread, except the offline
-// timer, which the offline map manager guards itself.
+// offline map manager, and the moves and zooms that change what is shown. A change has the layers updated and
+// UI message 9 posted; the repaint draws every shown layer into the window's context. Main thread, except the
+// offline timer, which the offline map manager guards itself.
 class CMapControl {
  public:
   // Where no tile is drawn: a light grey under a dotted grid that moves with the map.
