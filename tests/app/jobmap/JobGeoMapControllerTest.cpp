@@ -226,6 +226,8 @@ TEST_F(JobGeoMapControllerTest, APlaceTheMapServiceNeverAnswersReadsAsCoordinate
   nav->pushViewController(map, false);
   settle();
   ASSERT_TRUE(runUntil([&] { return map->isLocationed(); }, 2));
+  // The place is asked for again when the map has glided to the device: wait for that ask.
+  ASSERT_TRUE(waitReal([&] { return !gmengine::MapControlOfEngine()->IsGliding(); }));
   EXPECT_EQ(map->mapStatusBar()->getText(), text("jobmap_reverse"));
   runFor(JobGeoMapController::ReverseGeocodePatience + 1);
   const std::string shown = map->mapStatusBar()->getText();
