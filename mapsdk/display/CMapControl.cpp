@@ -182,19 +182,29 @@ int CMapControl::RemoveAllLayers() {
   return 1;
 }
 
+namespace {
+
+// A context holding a fresh width x height bitmap of its own; false (the context empty) when either
+// cannot be made.
+bool MakeBuffer(CVDC& dc, int width, int height) {
+  dc.DeleteDC();
+  if (width <= 0 || height <= 0) return false;
+  VBitmap* buffer = VCreateBitmap(width, height, 32, nullptr);
+  if (!buffer) return false;
+  if (!dc.CreateCompatibleDC()) {
+    FreeBitmapData(buffer);
+    return false;
+  }
+  // The context keeps the bitmap from here on and frees it with itself.
+  FreeBitmapData(dc.SelectObject(buffer));
+  return true;
+}
+
+}  // namespace
+
 void CMapControl::ResizeBackBuffer(int width, int height) {
   if (width <= 0 || height <= 0) return;
-  for (CVDC* dc : {&back_, &scratch_}) {
-    VBitmap* buffer = VCreateBitmap(width, height, 32, nullptr);
-    if (!buffer) return;
-    dc->DeleteDC();
-    if (!dc->CreateCompatibleDC()) {
-      FreeBitmapData(buffer);
-      return;
-    }
-    // The context keeps the bitmap from here on and frees it with itself.
-    FreeBitmapData(dc->SelectObject(buffer));
-  }
+  MakeBuffer(back_, width, height);
 }
 
 std::vector<mapsdk::CMapLayer*> CMapControl::Layers() const {
@@ -493,7 +503,8 @@ void CMapControl::SetLevel(int level, int refresh, int animate, int notify) {
   const int current = status_.level;
   const int w = status_.width;
   const int h = status_.height;
-  if (built_ && back_.IsValid() && scratch_.IsValid()) {
+  // The copy the zoom stretches from lives only for the zoom: a map at rest holds one picture.
+  if (built_ && back_.IsValid() && MakeBuffer(scratch_, w, h)) {
     if (animate && notify && zoomAnimationAllowed_ && level != current) {
       ZoomFrames(std::abs(level - current), level > current);
     } else {
@@ -508,6 +519,7 @@ void CMapControl::SetLevel(int level, int refresh, int animate, int notify) {
         back_.StretchBlt((w - sw) / 2, (h - sh) / 2, sw, sh, &scratch_, 0, 0, w, h, kSourceCopy);
       }
     }
+    scratch_.DeleteDC();
   }
   fullRedraw_ = true;
   status_.SetLevel(level);
