@@ -54,6 +54,11 @@ COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
 // the map and the offline city list handed to the record manager. It owns the engine window.
 class MapDisplay : public EngineDisplay {
  public:
+  // The engine global names the window too: it must not outlive the display that owns it.
+  ~MapDisplay() override {
+    CVMainGlobalMan* global = GetMainGlobalMan();
+    if (global && window_ && global->mapWindow == window_.get()) global->mapWindow = nullptr;
+  }
   CVWnd* Window(std::weak_ptr<CVWndView> view) {
     if (!window_) {
       window_ = std::make_unique<CVWnd>();
