@@ -192,7 +192,10 @@ double TextMetrics::advanceFactor(char32_t c) {
 double TextMetrics::lineHeight(double fontSize) { return std::ceil(fontSize * 1.2 - 1e-9); }
 
 double TextMetrics::widthOfText(std::string_view text, const Font& font) {
-  return widthOf(decode(text), measureAt(font.pointSize()));
+  const Measure m = measureAt(font.pointSize());
+  double w = 0;
+  forEachCodePoint(text, [&](char32_t c) { w += m(c); });
+  return w;
 }
 
 std::vector<std::string> TextMetrics::linesForText(std::string_view text, const Font& font, double maxWidth,
