@@ -50,7 +50,7 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
   auto keep = self();
   platform::MutexLock guard(lock_);
   {
-    if (complete_ || cancelled_) return;
+    if (running_.complete || cancelled_) return;
     switch (event) {
       case HTTPReadStream::HasBytesAvailable:
         handleBytesAvailable();
@@ -66,9 +66,9 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
     }
     performThrottling();
   }
-  if (downloadComplete_ && needsRedirect_) {
+  if (running_.downloadComplete && needsRedirect_) {
     if (!willAskDelegateToConfirmRedirect()) performRedirect();
-  } else if (downloadComplete_ && authenticationNeeded_ != NoAuthenticationNeeded) {
+  } else if (running_.downloadComplete && authenticationNeeded_ != NoAuthenticationNeeded) {
     attemptToApplyCredentialsAndResume();
   }
 }
@@ -86,12 +86,12 @@ bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
 
 void NetHTTPRequest::handleBytesAvailable() {
   platform::MutexLock guard(lock_);
-  if (!responseHeaders_) readResponseHeaders();
-  if (complete_ || !readStream_ || !readStream_->hasBytesAvailable()) return;
+  if (!running_.headers) readResponseHeaders();
+  if (running_.complete || !readStream_ || !readStream_->hasBytesAvailable()) return;
   std::size_t size = 16384;
-  if (contentLength_ > 262144)
+  if (running_.contentLength > 262144)
     size = 262144;
-  else if (contentLength_ > 65536)
+  else if (running_.contentLength > 65536)
     size = 65536;
   size = throttledReadSize(size);
   std::vector<std::uint8_t> buffer(size);
@@ -129,7 +129,7 @@ void NetHTTPRequest::handleBytesAvailable() {
     failWithError(responseTooLargeError(limit));
     return;
   }
-  totalBytesRead_ += n;
+  running_.totalBytesRead += n;
   lastActivityTime_ = now();
   incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(n));
   if (needsRedirect_ && options_.shouldRedirect && options_.allowResumeForFileDownloads) return;
@@ -144,7 +144,7 @@ void NetHTTPRequest::handleBytesAvailable() {
       if (!temporaryFileDownloadPath_) {
         temporaryFileDownloadPath_ = netdetail::uniqueTemporaryPath();
       } else if (options_.allowResumeForFileDownloads && requestHeaders_.contains("Range")) {
-        if (responseHeaders_ && responseHeaders_->contains("Content-Range")) {
+        if (running_.headers && running_.headers->contains("Content-Range")) {
           append = true;
         } else {
           incrementDownloadSizeBy(-static_cast<std::int64_t>(partialDownloadSize_));
@@ -175,11 +175,11 @@ void NetHTTPRequest::handleBytesAvailable() {
       return;
     }
   } else {
-    if (!rawResponseData_) rawResponseData_ = Data();
+    if (!running_.rawData) running_.rawData = Data();
     if (inflated)
-      rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
+      running_.rawData->insert(running_.rawData->end(), inflated->begin(), inflated->end());
     else
-      rawResponseData_->insert(rawResponseData_->end(), buffer.begin(),
+      running_.rawData->insert(running_.rawData->end(), buffer.begin(),
                                buffer.begin() + static_cast<std::ptrdiff_t>(n));
   }
 }
@@ -199,18 +199,18 @@ void NetHTTPRequest::handleStreamComplete() {
     statusTimer_->invalidate();
     statusTimer_.reset();
   }
-  downloadComplete_ = true;
-  if (!responseHeaders_) {
+  running_.downloadComplete = true;
+  if (!running_.headers) {
     readResponseHeaders();
-    if (complete_) return;  // answered from the cache
+    if (running_.complete) return;  // answered from the cache
   }
   std::optional<Error> fileError;
   {
     platform::MutexLock progress(shared().progressLock);
-    lastBytesSent_ = totalBytesSent_;
-    if (readStream_) totalBytesSent_ = readStream_->requestBytesWritten();
-    complete_ = true;
-    if (contentLength_ == 0) contentLength_ = totalBytesRead_;
+    lastBytesSent_ = running_.totalBytesSent;
+    if (readStream_) running_.totalBytesSent = readStream_->requestBytesWritten();
+    running_.complete = true;
+    if (running_.contentLength == 0) running_.contentLength = running_.totalBytesRead;
     updateProgressIndicators();
     if (postBodyReadStream_) {
       postBodyReadStream_->close();
@@ -266,7 +266,7 @@ void NetHTTPRequest::handleStreamComplete() {
         }
       }
     }
-    if (auto cache = downloadCache_.lock(); cache && !didUseCachedResponse_)
+    if (auto cache = downloadCache_.lock(); cache && !running_.didUseCachedResponse)
       cache->storeResponseForRequest(*this, options_.secondsToCache);
   }
   {
@@ -279,7 +279,7 @@ void NetHTTPRequest::handleStreamComplete() {
     }
   }
   if (authenticationNeeded_ == NoAuthenticationNeeded) destroyReadStream();
-  if (!needsRedirect_ && authenticationNeeded_ == NoAuthenticationNeeded && !didUseCachedResponse_) {
+  if (!needsRedirect_ && authenticationNeeded_ == NoAuthenticationNeeded && !running_.didUseCachedResponse) {
     if (fileError)
       failWithError(*fileError);
     else
@@ -293,7 +293,7 @@ void NetHTTPRequest::handleStreamError() {
   std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
   Error cause =
       streamError.value_or(Error{std::string(URLErrorDomain), -1011, "The stream failed", nullptr, nullptr});
-  if (!error_) {
+  if (!running_.error) {
     bool stale =
         (cause.domain == platform::POSIXErrorDomain && (cause.code == ENOTCONN || cause.code == EPIPE)) ||
         (cause.domain == URLErrorDomain && cause.code == URLErrorNetworkConnectionLost);
@@ -336,32 +336,35 @@ void NetHTTPRequest::useDataFromCache() {
   std::optional<std::string> dataPath =
       cache && url_ ? cache->pathToCachedResponseDataForURL(*url_) : std::nullopt;
   if (headers && dataPath) {
-    responseStatusCode_ = std::atoi(headers->value(NetCachedResponseStatusCodeHeader).value_or("0").c_str());
-    didUseCachedResponse_ = true;
-    receiver.responseHeaders_ = headers;
+    running_.statusCode = std::atoi(headers->value(NetCachedResponseStatusCodeHeader).value_or("0").c_str());
+    running_.didUseCachedResponse = true;
+    receiver.running_.headers = headers;
     if (receiver.downloadDestinationPath_) {
       receiver.downloadDestinationPath_ = dataPath;
     } else {
-      receiver.rawResponseData_ = cache->cachedResponseDataForURL(*url_);
+      receiver.running_.rawData = cache->cachedResponseDataForURL(*url_);
     }
     std::uint64_t length = std::strtoull(headers->value("Content-Length").value_or("0").c_str(), nullptr, 10);
-    receiver.contentLength_ = length;
-    receiver.totalBytesRead_ = length;
+    receiver.running_.contentLength = length;
+    receiver.running_.totalBytesRead = length;
     receiver.parseStringEncodingFromHeaders();
-    receiver.responseCookies_ = platform::HTTPCookie::cookiesWithResponseHeaderFields(
+    receiver.running_.cookies = platform::HTTPCookie::cookiesWithResponseHeaderFields(
         headers->fields(), *url_, platform::Date::now().timeIntervalSince1970());
     if (willRedirect()) {
       if (!willAskDelegateToConfirmRedirect()) performRedirect();
       return;
     }
   }
-  receiver.complete_ = true;
-  receiver.downloadComplete_ = true;
+  receiver.running_.complete = true;
+  receiver.running_.downloadComplete = true;
   if (receiver.redirectCount_ == 0) receiver.originalURL_ = receiver.url_;
   receiver.updateProgressIndicators();
   receiver.requestFinished();
   receiver.markAsFinished();
-  if (main) markAsFinished();
+  if (main) {
+    publishResponse();
+    markAsFinished();
+  }
 }
 
 void NetHTTPRequest::expirePersistentConnections() {
