@@ -337,8 +337,8 @@ void NetHTTPRequest::startSynchronous(RunLoop& loop) {
 
 bool NetHTTPRequest::isExecuting() const { return inProgress(); }
 
-bool NetHTTPRequest::isFinished() const { return guarded(&NetHTTPRequest::finished_); }
-bool NetHTTPRequest::isCancelled() const { return guarded(&NetHTTPRequest::cancelled_); }
+bool NetHTTPRequest::isFinished() const { return finished_.load(); }
+bool NetHTTPRequest::isCancelled() const { return cancelled_.load(); }
 
 void NetHTTPRequest::cancel() {
   {
@@ -834,7 +834,7 @@ bool NetHTTPRequest::updatedProgress() const { return guarded(&NetHTTPRequest::u
 bool NetHTTPRequest::complete() const {
   return readResponse([](const Response& r) { return r.complete; });
 }
-bool NetHTTPRequest::inProgress() const { return guarded(&NetHTTPRequest::inProgress_); }
+bool NetHTTPRequest::inProgress() const { return inProgress_.load(); }
 std::optional<Error> NetHTTPRequest::error() const {
   return readResponse([](const Response& r) { return r.error; });
 }

@@ -747,9 +747,11 @@ class NetHTTPRequest : public Operation {
   bool updatedProgress_ GUARDED_BY(lock_) = false;
 
   // Run state.
-  bool finished_ GUARDED_BY(lock_) = false;
-  bool cancelled_ GUARDED_BY(lock_) = false;
-  bool inProgress_ GUARDED_BY(lock_) = false;
+  // Where the run stands, read by the queue and the caller from any thread without lock_ (they
+  // change with lock_ held, so that the request's thread sees them together).
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> cancelled_{false};
+  std::atomic<bool> inProgress_{false};
   std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(lock_);
   platform::RunLoop* readStreamLoop_ GUARDED_BY(lock_) = nullptr;
   bool readStreamIsScheduled_ GUARDED_BY(lock_) = false;

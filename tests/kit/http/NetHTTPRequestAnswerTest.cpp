@@ -171,3 +171,29 @@ TEST_F(NetHTTPRequestAnswerTest, ACacheOfTheCallersOwnReadsTheRunningAnswerOnThe
   EXPECT_NE(std::find(notes.begin(), notes.end(), "asked 200 final"), notes.end());
   EXPECT_EQ(notes.front(), "asked 302 -");
 }
+
+TEST_F(NetHTTPRequestAnswerTest, AReaderOnTheMainThreadSeesNothingOrTheWholeAnswer) {
+  const std::string body(64 * 1024, 'w');
+  server.setHandler([&](const RecordedRequest&) {
+    auto answer = ScriptedResponse::ok(body);
+    answer.chunkSizes = {1024};
+    return answer;
+  });
+  auto rec = std::make_shared<Recorder>();
+  auto r = make("/whole", rec);
+  r->startAsynchronous();
+  Calls odd;
+  ASSERT_TRUE(wait([&] {
+    int status = r->responseStatusCode();
+    auto data = r->rawResponseData();
+    bool complete = r->complete();
+    bool whole = complete && status == 200 && data && data->size() == body.size();
+    bool nothing = !complete && status == 0 && !data && !r->responseHeaders();
+    if (!whole && !nothing)
+      odd.push_back(std::to_string(status) + " " + std::to_string(data ? data->size() : 0) +
+                    (complete ? " complete" : ""));
+    return rec->done();
+  }));
+  EXPECT_EQ(odd, Calls{});
+  EXPECT_EQ(r->responseString(), body);
+}
