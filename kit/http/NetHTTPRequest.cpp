@@ -1052,6 +1052,7 @@ void NetHTTPRequest::requestStarted() {
 }
 
 void NetHTTPRequest::requestReceivedResponseHeaders(NetHeaderDictionary headers) {
+  requestThread_.claim();
   auto s = self();
   auto view = snapshotResponse();
   {
@@ -1140,6 +1141,7 @@ void NetHTTPRequest::reportFailure() {
 }
 
 void NetHTTPRequest::passOnReceivedData(Data data) {
+  requestThread_.claim();
   auto s = self();
   auto shared = std::make_shared<Data>(std::move(data));
   std::shared_ptr<const Response> view;

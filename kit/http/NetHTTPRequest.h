@@ -656,6 +656,15 @@ class NetHTTPRequest : public Operation {
   Options options_;
 
   mutable platform::RecursiveMutex lock_;
+  // The request's own thread (the network thread, or the caller's for a synchronous request) as
+  // a capability: what only the run touches is guarded by it, and the functions of the run claim
+  // it (onRequestThread) rather than take a lock. The owner's last release, which tears the run
+  // down, claims it too: no other thread holds the request then.
+  class CAPABILITY("thread") RequestThread {
+   public:
+    void claim() const ASSERT_CAPABILITY(this) {}
+  };
+  RequestThread requestThread_;
 
   // Target, method, message.
   std::optional<platform::URL> url_ GUARDED_BY(lock_);
@@ -678,7 +687,7 @@ class NetHTTPRequest : public Operation {
   std::optional<std::string> compressedPostBodyFilePath_ GUARDED_BY(lock_);
   std::uint64_t postLength_ GUARDED_BY(lock_) = 0;
   bool haveBuiltPostBody_ GUARDED_BY(lock_) = false;
-  std::uint64_t uploadBufferSize_ GUARDED_BY(lock_) = 0;
+  std::uint64_t uploadBufferSize_ GUARDED_BY(requestThread_) = 0;
 
   // Response: the request's thread writes and reads running_ under lock_ (the cache protocol and
   // cancellation reach it there). Other threads read only what was handed to them: published_,
@@ -689,19 +698,19 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<const Response> published_ GUARDED_BY(publishedLock_);
   std::shared_ptr<const Response> callbackView_ GUARDED_BY(publishedLock_);
   // The answer as its headers stood, handed with the body's pieces.
-  std::shared_ptr<const Response> headersView_ GUARDED_BY(lock_);
-  std::optional<std::string> responseHTTPVersion_ GUARDED_BY(lock_);
-  std::uint64_t decodedBytesRead_ GUARDED_BY(lock_) = 0;
-  std::uint64_t lastBytesRead_ GUARDED_BY(lock_) = 0;
-  std::uint64_t lastBytesSent_ GUARDED_BY(lock_) = 0;
-  std::unique_ptr<NetDataDecompressor> dataDecompressor_ GUARDED_BY(lock_);
+  std::shared_ptr<const Response> headersView_ GUARDED_BY(requestThread_);
+  std::optional<std::string> responseHTTPVersion_ GUARDED_BY(requestThread_);
+  std::uint64_t decodedBytesRead_ GUARDED_BY(requestThread_) = 0;
+  std::uint64_t lastBytesRead_ GUARDED_BY(requestThread_) = 0;
+  std::uint64_t lastBytesSent_ GUARDED_BY(requestThread_) = 0;
+  std::unique_ptr<NetDataDecompressor> dataDecompressor_ GUARDED_BY(requestThread_);
 
   // Downloads.
   std::optional<std::string> downloadDestinationPath_ GUARDED_BY(lock_);
   std::optional<std::string> temporaryFileDownloadPath_ GUARDED_BY(lock_);
-  std::optional<std::string> temporaryUncompressedDataDownloadPath_ GUARDED_BY(lock_);
-  std::FILE* fileDownloadOutputStream_ GUARDED_BY(lock_) = nullptr;
-  std::FILE* inflatedFileDownloadOutputStream_ GUARDED_BY(lock_) = nullptr;
+  std::optional<std::string> temporaryUncompressedDataDownloadPath_ GUARDED_BY(requestThread_);
+  std::FILE* fileDownloadOutputStream_ GUARDED_BY(requestThread_) = nullptr;
+  std::FILE* inflatedFileDownloadOutputStream_ GUARDED_BY(requestThread_) = nullptr;
   std::uint64_t partialDownloadSize_ GUARDED_BY(lock_) = 0;
 
   // Authentication.
@@ -753,20 +762,20 @@ class NetHTTPRequest : public Operation {
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> inProgress_{false};
   std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(lock_);
-  platform::RunLoop* readStreamLoop_ GUARDED_BY(lock_) = nullptr;
-  bool readStreamIsScheduled_ GUARDED_BY(lock_) = false;
+  platform::RunLoop* readStreamLoop_ GUARDED_BY(requestThread_) = nullptr;
+  bool readStreamIsScheduled_ GUARDED_BY(requestThread_) = false;
   std::string runLoopMode_ GUARDED_BY(lock_) = std::string(platform::DefaultRunLoopMode);
   // Set when the request starts; read without lock_ to tell the request's thread from the others.
   std::atomic<platform::RunLoop*> runLoop_{nullptr};
-  std::shared_ptr<platform::Timer> statusTimer_ GUARDED_BY(lock_);
-  std::optional<double> lastActivityTime_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::Timer> statusTimer_ GUARDED_BY(requestThread_);
+  std::optional<double> lastActivityTime_ GUARDED_BY(requestThread_);
   int retryCount_ GUARDED_BY(lock_) = 0;
-  bool willRetryRequest_ GUARDED_BY(lock_) = false;
+  bool willRetryRequest_ GUARDED_BY(requestThread_) = false;
   bool isSynchronous_ GUARDED_BY(lock_) = false;
   std::weak_ptr<NetHTTPRequest> mainRequest_ GUARDED_BY(lock_);
 
   // Redirects.
-  bool needsRedirect_ GUARDED_BY(lock_) = false;
+  bool needsRedirect_ GUARDED_BY(requestThread_) = false;
   int redirectCount_ GUARDED_BY(lock_) = 0;
 
   // Persistent connections.

@@ -305,6 +305,7 @@ void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
 }
 
 void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
+  requestThread_.claim();
   if (running_.error || cancelled_) return;
   auto findSession = [&] {
     return side.proxy ? findSessionProxyAuthenticationCredentials() : findSessionAuthenticationCredentials();

@@ -216,6 +216,7 @@ void NetHTTPRequest::updatePartialDownloadSize() {
 
 void NetHTTPRequest::startRequest() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (cancelled_ || !request_) return;
   requestStarted();
   running_.downloadComplete = false;
@@ -356,6 +357,7 @@ void NetHTTPRequest::startRequest() {
 
 void NetHTTPRequest::updateStatus() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   checkRequestStatus();
   if (!inProgress_ && statusTimer_) {
     statusTimer_->invalidate();
@@ -365,6 +367,7 @@ void NetHTTPRequest::updateStatus() {
 
 void NetHTTPRequest::checkRequestStatus() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (cancelled_ || running_.complete) return;
   performThrottling();
   if (shouldTimeOut()) {
@@ -402,6 +405,7 @@ void NetHTTPRequest::checkRequestStatus() {
 
 bool NetHTTPRequest::shouldTimeOut() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_ || !readStreamIsScheduled_ || !lastActivityTime_ || options_.timeOutSeconds <= 0)
     return false;
   double idle = now() - *lastActivityTime_;
@@ -430,6 +434,7 @@ void NetHTTPRequest::dropConnectionEntry() {
 
 void NetHTTPRequest::cancelLoad() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (PACFileReadStream_) {
     for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_})
       if (*timer && !tearingDown_) {
@@ -478,6 +483,7 @@ void NetHTTPRequest::cancelLoad() {
 
 void NetHTTPRequest::readResponseHeaders() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   authenticationNeeded_ = NoAuthenticationNeeded;
   auto message = readStream_ ? readStream_->responseHeader() : nullptr;
   if (!message || !message->isHeaderComplete()) return;
@@ -559,6 +565,7 @@ void NetHTTPRequest::readResponseHeaders() {
 
 bool NetHTTPRequest::willRedirect() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!options_.shouldRedirect || !running_.headers || !url_) return false;
   auto location = running_.headers->value("Location");
   if (!location) return false;
@@ -607,6 +614,7 @@ bool NetHTTPRequest::willRedirect() {
 
 void NetHTTPRequest::performRedirect() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!redirectURL_) return;
   setURL(redirectURL_);
   if (haveBuiltRequestHeaders_) applyCookieHeader();

@@ -47,6 +47,7 @@ bool isSSLStatus(const Error& e) {
 }  // namespace
 
 void NetHTTPRequest::handleNetworkEvent(unsigned event) {
+  requestThread_.claim();
   auto keep = self();
   platform::MutexLock guard(lock_);
   {
@@ -86,6 +87,7 @@ bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
 
 void NetHTTPRequest::handleBytesAvailable() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!running_.headers) readResponseHeaders();
   if (running_.complete || !readStream_ || !readStream_->hasBytesAvailable()) return;
   std::size_t size = 16384;
@@ -185,6 +187,7 @@ void NetHTTPRequest::handleBytesAvailable() {
 }
 
 bool NetHTTPRequest::closeDownloadStreams() {
+  requestThread_.claim();
   bool closed = true;
   for (auto* stream : {&fileDownloadOutputStream_, &inflatedFileDownloadOutputStream_}) {
     if (*stream && std::fclose(*stream) != 0) closed = false;
@@ -195,6 +198,7 @@ bool NetHTTPRequest::closeDownloadStreams() {
 
 void NetHTTPRequest::handleStreamComplete() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (statusTimer_) {
     statusTimer_->invalidate();
     statusTimer_.reset();
@@ -314,6 +318,7 @@ void NetHTTPRequest::handleStreamError() {
 
 bool NetHTTPRequest::retryUsingNewConnection() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (retryCount_ != 0) return false;
   willRetryRequest_ = true;
   cancelLoad();
@@ -390,6 +395,7 @@ void NetHTTPRequest::expirePersistentConnections() {
 
 void NetHTTPRequest::scheduleReadStream() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_ || readStreamIsScheduled_) return;
   showNetworkActivity();
   lastActivityTime_ = now();
@@ -406,6 +412,7 @@ void NetHTTPRequest::scheduleReadStream() {
 
 void NetHTTPRequest::unscheduleReadStream() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_ || !readStreamIsScheduled_) return;
   hideNetworkActivity();
   readStreamIsScheduled_ = false;
@@ -424,6 +431,7 @@ void NetHTTPRequest::unscheduleReadStream() {
 
 void NetHTTPRequest::destroyReadStream() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_) return;
   unscheduleReadStream();
   if (!connectionCanBeReused_) {
@@ -458,6 +466,7 @@ bool NetHTTPRequest::removeTemporaryDownloadFile() {
 
 bool NetHTTPRequest::removeTemporaryUncompressedDownloadFile() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!temporaryUncompressedDataDownloadPath_) return true;
   Error e;
   bool removed = removeFileAtPath(*temporaryUncompressedDataDownloadPath_, &e);

@@ -120,6 +120,7 @@ std::optional<double> NetHTTPRequest::throttleWakeUpTime() {
 
 void NetHTTPRequest::performThrottling() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_) return;
   measureBandwidthUsage();
   if (isBandwidthThrottled()) {
@@ -271,6 +272,7 @@ void NetHTTPRequest::updateProgressIndicators() {
 
 void NetHTTPRequest::updateDownloadProgress() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!running_.headers || needsRedirect_ || (running_.contentLength == 0 && !running_.complete)) return;
   std::uint64_t soFar = running_.totalBytesRead + partialDownloadSize_;
   std::int64_t value;
@@ -300,6 +302,7 @@ void NetHTTPRequest::updateDownloadProgress() {
 
 void NetHTTPRequest::updateUploadProgress() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (cancelled_ || running_.totalBytesSent == 0) return;
   if (uploadBufferSize_ == 0 && running_.totalBytesSent != postLength_) {
     uploadBufferSize_ = running_.totalBytesSent;
