@@ -682,7 +682,7 @@ class NetHTTPRequest : public Operation {
   std::optional<std::string> postBodyFilePath_ GUARDED_BY(lock_);
   bool didCreateTemporaryPostDataFile_ GUARDED_BY(lock_) = false;
   std::FILE* postBodyWriteStream_ GUARDED_BY(lock_) = nullptr;
-  std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(lock_);
+  std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(requestThread_);
   std::optional<platform::Data> compressedPostBody_ GUARDED_BY(lock_);
   std::optional<std::string> compressedPostBodyFilePath_ GUARDED_BY(lock_);
   std::uint64_t postLength_ GUARDED_BY(lock_) = 0;
@@ -761,7 +761,7 @@ class NetHTTPRequest : public Operation {
   std::atomic<bool> finished_{false};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> inProgress_{false};
-  std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(requestThread_);
   platform::RunLoop* readStreamLoop_ GUARDED_BY(requestThread_) = nullptr;
   bool readStreamIsScheduled_ GUARDED_BY(requestThread_) = false;
   std::string runLoopMode_ GUARDED_BY(lock_) = std::string(platform::DefaultRunLoopMode);

@@ -294,6 +294,7 @@ void NetHTTPRequest::handleStreamComplete() {
 
 void NetHTTPRequest::handleStreamError() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
   Error cause =
       streamError.value_or(Error{std::string(URLErrorDomain), -1011, "The stream failed", nullptr, nullptr});
