@@ -598,7 +598,7 @@ class NetHTTPRequest : public Operation {
   std::shared_ptr<const Response> snapshotResponse() const;
   // Publishes the answer as it stands now: the request has ended (finished or failed).
   std::shared_ptr<const Response> publishResponse();
-  // Runs call with the main thread reading view, then returns to what it read before.
+  // Runs call while the main thread reads view, then lets it read what it read before.
   void withCallbackView(const std::shared_ptr<const Response>& view, const std::function<void()>& call)
       EXCLUDES(publishedLock_);
 
@@ -657,9 +657,9 @@ class NetHTTPRequest : public Operation {
 
   mutable platform::RecursiveMutex lock_;
   // The request's own thread (the network thread, or the caller's for a synchronous request) as
-  // a capability: what only the run touches is guarded by it, and the functions of the run claim
-  // it (onRequestThread) rather than take a lock. The owner's last release, which tears the run
-  // down, claims it too: no other thread holds the request then.
+  // a capability: what only the run touches is guarded by it and needs no lock, and only the
+  // functions of the run claim it (requestThread_.claim()). A failure before the start and the
+  // owner's last release, which tears the run down, claim it too: no run goes on meanwhile.
   class CAPABILITY("thread") RequestThread {
    public:
     void claim() const ASSERT_CAPABILITY(this) {}
