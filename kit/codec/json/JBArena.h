@@ -12,6 +12,8 @@
 namespace kavro {
 
 class JBKeyPool;
+template <class>
+struct OwnerAllocator;
 
 // The memory of one decoded document. Containers (nodes()), their element storage (storage()) and
 // long strings (text()) are carved from a few large blocks with a bump pointer, and the blocks go
@@ -37,12 +39,22 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   // Keeps the pool (whose keys this arena's dictionaries use) alive as long as the arena.
   void hold(JBKeyPool* pool);
 
+  // The count that the immutable containers carved here live by: a shared pointer to one of them
+  // is an alias of it, and the arena goes when the last such pointer and string value is gone.
+  // Made once, by the builder; the builder drops the reference it gets when the document is built.
+  platform::ObjectPtr makeOwner();
+  const platform::ObjectPtr& owner() const { return owner_.objectValue(); }
+  // Memory for a node that lives as long as the arena and is never destroyed.
+  void* carveNode(std::size_t bytes, std::size_t alignment) { return carve(bytes, alignment); }
+
   // Counted allocations: each one keeps the arena alive until it is freed.
   std::pmr::memory_resource* nodes() { return this; }
   // Uncounted allocations, for storage owned by a node of this arena (freed with the node).
   std::pmr::memory_resource* storage() { return &storage_; }
 
  private:
+  template <class>
+  friend struct OwnerAllocator;
   struct HeldPool {
     JBKeyPool* pool;
     HeldPool* next;
@@ -95,6 +107,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
   HeldPool* heldPools_ = nullptr;
   Storage storage_;
+  platform::Value owner_;  // borrows the count made by makeOwner()
 };
 
 }  // namespace kavro

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBNodeAllocator.h"
 #include "platform/foundation/Error.h"
 
@@ -134,6 +135,21 @@ std::shared_ptr<JBDictionary> JBDictionary::createLike(Pair* pairs, std::size_t 
                                                        std::pmr::memory_resource* storage) {
   return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
                                             slots, capacity);
+}
+
+JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t count) {
+  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary)))
+      JBDictionary(pairs, count, arena.storage(), false, false);
+  d->arena_ = &arena;
+  return d;
+}
+
+JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
+                                         const std::uint32_t* slots, std::size_t capacity) {
+  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary)))
+      JBDictionary(pairs, count, arena.storage(), slots, capacity);
+  d->arena_ = &arena;
+  return d;
 }
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
@@ -269,6 +285,7 @@ void JBDictionary::removeAllObjects() {
 }
 
 std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
+  if (arena_) return std::shared_ptr<platform::Dictionary>(arena_->owner(), const_cast<JBDictionary*>(this));
   if (mutations_ == 0)
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));

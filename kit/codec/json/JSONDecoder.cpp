@@ -187,6 +187,7 @@ struct JBParseState {
   JBArena* arena = nullptr;
   std::pmr::memory_resource* nodes = nullptr;
   std::pmr::memory_resource* storage = nullptr;
+  const platform::ObjectPtr* owner = nullptr;  // the count of this parse's immutable containers
   // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
   // nobody could look at.
   bool useCache = true;
@@ -936,8 +937,11 @@ bool JBParseState::parseArray(platform::Value& out) {
         recordError("Unexpected ']'.");
         break;
       }
-      out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage,
-                            mutableCollections);
+      if (mutableCollections)
+        out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage, true);
+      else
+        out = platform::Value::borrowingObject(
+            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start));
       objectStack.resize(start);
       --depth;
       return true;
@@ -1021,16 +1025,19 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 }
 
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
-  if (mutableCollections || count == 0 || count > kMaxLayoutKeys || !keyPool)
-    return JBDictionary::create(pairs, count, nodes, storage, mutableCollections, mutableCollections);
+  if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
+  auto borrowed = [this](JBDictionary* d) { return platform::Value::borrowingObject(*owner, d); };
+  if (count == 0 || count > kMaxLayoutKeys || !keyPool)
+    return borrowed(JBDictionary::createIn(*arena, pairs, count));
   Layout& layout = layouts[depth % kLayoutDepths];
   if (layout.poolNumber == keyPoolNumber && layout.keys.size() == count) {
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
     if (i == count)
-      return JBDictionary::createLike(pairs, count, layout.slots.data(), layout.slots.size(), nodes, storage);
+      return borrowed(
+          JBDictionary::createLikeIn(*arena, pairs, count, layout.slots.data(), layout.slots.size()));
   }
-  std::shared_ptr<JBDictionary> d = JBDictionary::create(pairs, count, nodes, storage, false, false);
+  JBDictionary* d = JBDictionary::createIn(*arena, pairs, count);
   if (d->count_ == count) {
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
@@ -1041,7 +1048,7 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
       layout.slots.assign(d->slots_, d->slots_ + d->capacity_);
     }
   }
-  return d;
+  return borrowed(d);
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -1064,11 +1071,18 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
       state.arena->release();
       state.arena = nullptr;
       state.nodes = state.storage = nullptr;
+      state.owner = nullptr;
     }
   } releaseArena{*this};
   nodes = arena->nodes();
   // Mutable containers grow, so their storage comes from the heap.
   storage = mutableResult ? std::pmr::new_delete_resource() : arena->storage();
+  // Immutable containers live by one count, the arena's: the document goes at once.
+  platform::ObjectPtr documentOwner;
+  if (!mutableResult) {
+    documentOwner = arena->makeOwner();
+    owner = &arena->owner();
+  }
 
   platform::Value root;
   if (pos < length && nextToken()) {
@@ -1078,6 +1092,8 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
       recordError("Expected either '[' or '{'.");
     }
   }
+  // The caller's root holds the count.
+  if (!mutableResult && !root.isNull()) root = platform::Value(root);
   if (!root.isNull()) {
     // The root remembers how much text it came from: an encoder sizes its output by it.
     platform::Object* rootObject = root.objectValue().get();
