@@ -31,7 +31,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   const TextStore::Block* text(const char* bytes, std::size_t length) {
     void* memory = carve(sizeof(TextStore::Block) + length, alignof(TextStore::Block));
     auto* block = new (memory) TextStore::Block(length);
-    std::memcpy(block->bytes(), bytes, length);
+    copyBytes(block->bytes(), bytes, length);
     return block;
   }
   // A dictionary key that lives as long as the arena.
@@ -93,6 +93,25 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
     return p;
   }
   void* carveFromNewBlock(std::size_t bytes, std::size_t alignment);
+  // memcpy, without a call for the short texts most strings are.
+  static void copyBytes(char* to, const char* from, std::size_t n) {
+    auto copy = [&](auto word) {
+      const std::size_t w = sizeof(word);
+      decltype(word) head, tail;
+      std::memcpy(&head, from, w);
+      std::memcpy(&tail, from + n - w, w);
+      std::memcpy(to, &head, w);
+      std::memcpy(to + n - w, &tail, w);
+    };
+    if (n >= 8) {
+      if (n <= 16) return copy(std::uint64_t{});
+      std::memcpy(to, from, n);
+    } else if (n >= 4) {
+      copy(std::uint32_t{});
+    } else {
+      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
+  }
 
   void* do_allocate(std::size_t bytes, std::size_t alignment) override {
     retainUnshared();

@@ -137,20 +137,50 @@ std::shared_ptr<JBDictionary> JBDictionary::createLike(Pair* pairs, std::size_t 
                                             slots, capacity);
 }
 
+// The pairs own nothing (their values borrow from the arena, their keys outlive it): their bytes
+// move as they are, and nothing is destroyed.
 JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t count) {
-  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary)))
-      JBDictionary(pairs, count, arena.storage(), false, false);
-  d->arena_ = &arena;
+  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
+  const std::size_t capacity = capacityForCount(count);
+  if (count != 0) d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
+  d->pairCapacity_ = count;
+  d->slots_ = d->allocateSlots(capacity);
+  d->setCapacity(capacity);
+  std::uint32_t* const slots = d->slots_;
+  for (std::size_t n = 0; n < count; ++n) {
+    const Pair& pair = pairs[n];
+    std::size_t i = d->home(pair.keyHash);
+    for (;;) {
+      const std::uint32_t s = slots[i];
+      if (s == 0) {
+        std::memcpy(static_cast<void*>(&d->pairs_[d->count_]), &pair, sizeof(Pair));
+        slots[i] = static_cast<std::uint32_t>(++d->count_);
+        break;
+      }
+      const Pair& p = d->pairs_[s - 1];
+      if (p.keyHash == pair.keyHash && (p.key == pair.key || *p.key == *pair.key)) {
+        d->removeSlot(i);
+        continue;  // the slot may have been refilled by the run behind it
+      }
+      if (++i == capacity) i = 0;
+    }
+  }
   return d;
 }
 
 JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                          const std::uint32_t* slots, std::size_t capacity) {
-  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary)))
-      JBDictionary(pairs, count, arena.storage(), slots, capacity);
-  d->arena_ = &arena;
+  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
+  d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
+  std::memcpy(static_cast<void*>(d->pairs_), pairs, count * sizeof(Pair));
+  d->count_ = d->pairCapacity_ = count;
+  d->slots_ = d->allocateSlots(capacity, slots);
+  d->setCapacity(capacity);
   return d;
 }
+
+JBDictionary::JBDictionary(JBArena& arena)
+    : storage_(arena.storage()), mutations_(0), arena_(&arena), ownsKeys_(false) {}
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
   const std::size_t capacity = capacity_;

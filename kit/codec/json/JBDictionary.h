@@ -114,6 +114,7 @@ class JBDictionary final : public platform::MutableDictionary {
   static JBDictionary* createIn(JBArena& arena, Pair* pairs, std::size_t count);
   static JBDictionary* createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                     const std::uint32_t* slots, std::size_t capacity);
+  explicit JBDictionary(JBArena& arena);  // empty, without storage
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;

@@ -446,6 +446,21 @@ TEST(JSONDecoder, DuplicateKeysKeepTheLastValue) {
   ASSERT_TRUE(d);
   EXPECT_EQ(d->count(), 30u);
   for (int k = 0; k < 30; ++k) EXPECT_EQ(d->valueForKey("k" + std::to_string(k)).intValue(), 400 + k);
+
+  // Long keys (each a copy of its own) and containers for values, through both entry points.
+  const std::string longKey = "\"a key of more than sixteen bytes\"";
+  const std::string repeated =
+      "{" + longKey + ":[1]," + longKey + ":{\"x\":2},\"\":0,\"\":[]," + longKey + ":[3,{}]}";
+  JSONDecoder decoder;
+  for (const Value& v :
+       {decode(repeated).value, decoder.objectWithUTF8String(repeated.data(), repeated.size())}) {
+    d = v.dictionaryValue();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->count(), 2u);
+    EXPECT_EQ(d->valueForKey("a key of more than sixteen bytes").arrayValue()->objectAtIndex(0).intValue(),
+              3);
+    EXPECT_EQ(d->valueForKey("").arrayValue()->count(), 0u);
+  }
 }
 
 TEST(JSONDecoder, EmptyKeysAndValues) {
