@@ -638,6 +638,79 @@ TEST(JSONDecoder, StringsAcrossScanBlocks) {
   }
 }
 
+// An escape, a multi-byte character, a bad sequence or a control at every offset from a string's
+// start, with the text at every place relative to a 64-byte boundary: the string reads the same or
+// fails the same. The bytes after the text are quotation marks, which a look past its end would
+// take for the string's end.
+TEST(JSONDecoder, SpecialBytesAtEveryOffsetAndAlignment) {
+  struct Piece {
+    std::string raw;
+    std::string decoded;
+    std::string error;  // empty when the text is good
+  };
+  const std::string illegal = "Illegal UTF8 sequence found in \"\" string.";
+  const std::vector<Piece> pieces = {{R"(\n)", "\n", ""},
+                                     {R"(\")", "\"", ""},
+                                     {R"(\u4e2d)", "中", ""},
+                                     {R"(\ud83d\ude00)", "😀", ""},
+                                     {"中", "中", ""},
+                                     {"😀", "😀", ""},
+                                     {"\xE4\xB8", "", illegal},
+                                     {"\xEF\xBF\xBF", "", illegal},
+                                     {"\x01", "", "Invalid character < 0x20 found in string: 0x01."}};
+  alignas(64) static char buffer[256];
+  for (const Piece& piece : pieces) {
+    for (std::size_t before = 0; before < 72; ++before) {
+      const std::string text = "[\"" + std::string(before, 'a') + piece.raw + "b\"]";
+      for (std::size_t at = 0; at < 64; at += before % 2 ? 7 : 9) {
+        std::memset(buffer, '"', sizeof buffer);
+        std::memcpy(buffer + at, text.data(), text.size());
+        for (bool once : {true, false}) {
+          platform::Error error;
+          JSONDecoder decoder;
+          const Value v =
+              once ? JSONDecoder::parseOnce(buffer + at, text.size(), JBParseOptionNone, false, &error)
+                   : decoder.objectWithUTF8String(buffer + at, text.size(), &error);
+          if (piece.error.empty()) {
+            ASSERT_FALSE(v.isNull()) << text << " at " << at << ": " << error.localizedDescription;
+            ASSERT_EQ(v.arrayValue()->objectAtIndex(0).stringValue(),
+                      std::string(before, 'a') + piece.decoded + "b")
+                << text << " at " << at;
+          } else {
+            ASSERT_TRUE(v.isNull()) << text << " at " << at;
+            ASSERT_EQ(error.localizedDescription, piece.error) << text << " at " << at;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Empty containers at the root, nested and as values, in immutable and mutable results.
+TEST(JSONDecoder, EmptyContainersAnywhere) {
+  for (bool isMutable : {false, true}) {
+    auto decodeAs = [&](std::string_view text) {
+      return isMutable ? json::mutableObjectFromJSONString(text) : json::objectFromJSONString(text);
+    };
+    EXPECT_EQ(decodeAs("{}").dictionaryValue()->count(), 0u);
+    EXPECT_EQ(decodeAs("[]").arrayValue()->count(), 0u);
+    const Value v = decodeAs(R"([{},[],{"a":{},"b":[]},[[],[{}]]])");
+    auto list = v.arrayValue();
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 4u);
+    EXPECT_EQ(list->objectAtIndex(0).dictionaryValue()->count(), 0u);
+    EXPECT_EQ(list->objectAtIndex(0).dictionaryValue()->objectForKey("a"), nullptr);
+    EXPECT_EQ(list->objectAtIndex(1).arrayValue()->count(), 0u);
+    auto d = list->objectAtIndex(2).dictionaryValue();
+    EXPECT_EQ(d->valueForKey("a").dictionaryValue()->count(), 0u);
+    EXPECT_EQ(d->valueForKey("b").arrayValue()->count(), 0u);
+    auto nested = list->objectAtIndex(3).arrayValue();
+    EXPECT_EQ(nested->objectAtIndex(0).arrayValue()->count(), 0u);
+    EXPECT_EQ(nested->objectAtIndex(1).arrayValue()->objectAtIndex(0).dictionaryValue()->count(), 0u);
+    EXPECT_EQ(v, decodeAs(R"([{},[],{"b":[],"a":{}},[[],[{}]]])"));
+  }
+}
+
 // Values taken out of a decoded document stay good after the document is gone, on any thread.
 TEST(JSONDecoder, ValuesOutliveTheirDocument) {
   const std::string longText(100, 'x');
