@@ -205,6 +205,9 @@ struct JBParseState {
     std::size_t keyHash = 0;
     JBTokenCache::Words words{0, 0};
     std::size_t length = 0;
+    // Whether the key's text, between quotation marks and followed by ':', is how the document
+    // writes it: no quotation mark, backslash or control in it.
+    bool plain = false;
   };
   static constexpr std::size_t kPredictedDepths = 16;
   static constexpr std::size_t kPredictedPositions = 32;
@@ -245,6 +248,7 @@ struct JBParseState {
   bool touchCache();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  bool predictedKeyAhead(const std::string*& key, std::size_t& keyHash, std::size_t position);
   bool tokenValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
@@ -853,7 +857,10 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
       return true;
     }
     key = pooledKey(text, keyHash);
-    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length};
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+      return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+    });
+    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length, plain};
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
@@ -863,6 +870,33 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     return true;
   }
   key = pooledKey(text, keyHash);
+  return true;
+}
+
+// When the text at the scan position is the key found last at this place, written plainly and
+// followed by ':' (records of one answer write their keys alike), takes both at once.
+inline bool JBParseState::predictedKeyAhead(const std::string*& key, std::size_t& keyHash,
+                                            std::size_t position) {
+  if (useCache || !keyPool) return false;
+  const PredictedKey& p =
+      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+  const std::size_t n = p.length;
+  if (!p.plain || p.poolNumber != keyPoolNumber || length - pos < n + 3) return false;
+  const std::uint8_t* const at = input + pos;
+  if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
+  const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
+  if (w.a != p.words.a || w.b != p.words.b) return false;
+  if (heldPool != keyPool) {
+    arena->hold(keyPool);
+    heldPool = keyPool;
+  }
+  key = p.key;
+  keyHash = p.keyHash;
+  // As though the ':' had just been read.
+  token = Token::Separator;
+  tokenStart = pos + n + 2;
+  tokenLength = 1;
+  pos += n + 3;
   return true;
 }
 
@@ -970,19 +1004,24 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   const std::size_t start = pairStack.size();
   unsigned accepted = kAcceptValue | kAcceptEnd;
   for (;;) {
-    if (pos >= length || !nextToken()) break;
-    if (token == Token::String) {
-      if (!(accepted & kAcceptValue)) {
-        recordError("Unexpected string.");
-        break;
-      }
-      const std::string* key;
-      std::size_t keyHash;
-      if (!documentKey(key, keyHash, pairStack.size() - start)) break;
-      if (!nextToken()) break;
-      if (token != Token::Separator) {
-        recordError("Expected ':'.");
-        break;
+    if (pos >= length) break;
+    const std::string* key;
+    std::size_t keyHash;
+    const bool predicted =
+        (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, pairStack.size() - start);
+    if (!predicted && !nextToken()) break;
+    if (predicted || token == Token::String) {
+      if (!predicted) {
+        if (!(accepted & kAcceptValue)) {
+          recordError("Unexpected string.");
+          break;
+        }
+        if (!documentKey(key, keyHash, pairStack.size() - start)) break;
+        if (!nextToken()) break;
+        if (token != Token::Separator) {
+          recordError("Expected ':'.");
+          break;
+        }
       }
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");

@@ -873,6 +873,45 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
   }
 }
 
+// Records whose keys are written in other ways than in the record before (escaped, with a quotation
+// mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
+// value cache reads them: same values, or the same error at the same place.
+TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
+  const std::vector<std::string> writings = {R"("ab":)",   R"("ab":)",       R"("a\u0062":)", R"("a\"b":)",
+                                             R"("a\\b":)", R"("a\b":)",      R"("ab" :)",     R"("ab" )",
+                                             R"("ab":)",   R"("abc":)",      R"("ac":)",      R"("中文":)",
+                                             R"("中文":)", R"("\u4e2d文":)", R"("":)",        R"("ab")"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = "[";
+    for (int r = 0, records = 2 + static_cast<int>(rng() % 4); r < records; ++r) {
+      text += r ? ",{" : "{";
+      for (int k = 0, keys = 1 + static_cast<int>(rng() % 3); k < keys; ++k) {
+        if (k) text += ',';
+        text += rng() % 3 ? writings[0] : writings[rng() % writings.size()];
+        text += rng() % 2 ? std::to_string(rng() % 100) : "{\"ab\":[1]}";
+      }
+      text += '}';
+    }
+    text += ']';
+    if (rng() % 4 == 0) text.resize(rng() % text.size());
+    platform::Error onceError, keptError;
+    const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+    JSONDecoder kept;
+    const Value withCache = kept.objectWithUTF8String(text.data(), text.size(), &keptError);
+    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+    if (once.isNull()) {
+      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+          << text;
+    } else {
+      ASSERT_EQ(once, withCache) << text;
+      // Pairs come out in the same order too.
+      ASSERT_EQ(once.description(), withCache.description()) << text;
+    }
+  }
+}
+
 // A control character anywhere in a string, with CJK text and escapes around it, is an error.
 TEST(JSONDecoder, ControlCharactersInStringsAtAnyOffset) {
   const std::string text = "北京，上海 and \\n the \\\" team 工程师 C++ Linux 3年 本科学历良好沟通能力";
