@@ -47,21 +47,6 @@ JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_reso
   }
 }
 
-JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
-                           const std::uint32_t* slots, std::size_t capacity)
-    : storage_(storage), mutations_(0), ownsKeys_(false) {
-  reservePairs(count);
-  for (std::size_t i = 0; i < count; ++i) new (&pairs_[i]) Pair(std::move(pairs[i]));
-  count_ = count;
-  slots_ = allocateSlots(capacity, slots);
-  setCapacity(capacity);
-  if (count_ <= 64) {
-    owningPairs_ = 0;
-    for (std::size_t i = 0; i < count_; ++i)
-      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
-  }
-}
-
 JBDictionary::~JBDictionary() {
   if (ownsKeys_)
     for (std::size_t i = 0; i < count_; ++i) delete pairs_[i].key;
@@ -127,14 +112,6 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                                    bool copyKeys) {
   return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
                                             isMutable, copyKeys);
-}
-
-std::shared_ptr<JBDictionary> JBDictionary::createLike(Pair* pairs, std::size_t count,
-                                                       const std::uint32_t* slots, std::size_t capacity,
-                                                       std::pmr::memory_resource* nodes,
-                                                       std::pmr::memory_resource* storage) {
-  return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
-                                            slots, capacity);
 }
 
 // The pairs own nothing (their values borrow from the arena, their keys outlive it): their bytes

@@ -100,17 +100,10 @@ class JBDictionary final : public platform::MutableDictionary {
                                               std::pmr::memory_resource* nodes,
                                               std::pmr::memory_resource* storage, bool isMutable,
                                               bool copyKeys);
-  // An immutable dictionary whose keys, in order, are those of an earlier one (the same key
-  // objects, no two equal) with the table slots of capacity: that table is copied rather than
-  // built again.
-  static std::shared_ptr<JBDictionary> createLike(Pair* pairs, std::size_t count, const std::uint32_t* slots,
-                                                  std::size_t capacity, std::pmr::memory_resource* nodes,
-                                                  std::pmr::memory_resource* storage);
-  JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, const std::uint32_t* slots,
-               std::size_t capacity);
   // Immutable dictionaries carved from the arena, never destroyed: they live by the arena's owner
-  // count, their values must own nothing and their keys outlive the arena. With slots, as
-  // createLike(); without, the table is built.
+  // count, their values must own nothing and their keys outlive the arena. createLikeIn() is for
+  // keys that, in order, are those of an earlier dictionary (the same key objects, no two equal)
+  // with the table slots of capacity: that table is copied rather than built again.
   static JBDictionary* createIn(JBArena& arena, Pair* pairs, std::size_t count);
   static JBDictionary* createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                     const std::uint32_t* slots, std::size_t capacity);
