@@ -61,6 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::Error error;
   Value root = (control & 16) ? decoder.mutableObjectWithUTF8String(text, length, &error)
                               : decoder.objectWithUTF8String(text, length, &error);
+  // A decoder made for one parse (no value cache; keys found as in the record before) agrees:
+  // the same tree in the same order, or the same error at the same place.
+  platform::Error onceError;
+  Value once = kavro::JSONDecoder::parseOnce(text, length, options, (control & 16) != 0, &onceError);
+  require(once.isNull() == root.isNull());
+  if (root.isNull()) {
+    require(onceError.localizedDescription == error.localizedDescription);
+    require(onceError.userInfo->valueForKey(kavro::JBAtIndexKey) ==
+            error.userInfo->valueForKey(kavro::JBAtIndexKey));
+    require(onceError.userInfo->valueForKey(kavro::JBLineNumberKey) ==
+            error.userInfo->valueForKey(kavro::JBLineNumberKey));
+  } else {
+    require(once == root && once.description() == root.description());
+  }
   if (root.isNull()) {
     require(error.domain == "JBErrorDomain" && !error.localizedDescription.empty());
     require(validText(error.localizedDescription));

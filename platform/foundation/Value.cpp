@@ -57,6 +57,10 @@ void Value::copySlow(const Value& other) {
     case Tag::Bytes:
       new (&u_.data) Data(other.u_.data);
       break;
+    case Tag::BorrowedObject:
+      tag_ = Tag::Object;
+      new (&u_.o) ObjectPtr(other.u_.o);
+      break;
     case Tag::Object:
       new (&u_.o) ObjectPtr(other.u_.o);
       break;
@@ -195,7 +199,9 @@ std::string_view Value::stringView() const {
 
 const Data& Value::bytesValue() const { return tag_ == Tag::Bytes ? u_.data : kEmptyData; }
 
-const ObjectPtr& Value::objectValue() const { return tag_ == Tag::Object ? u_.o : kNullObject; }
+const ObjectPtr& Value::objectValue() const {
+  return tag_ == Tag::Object || tag_ == Tag::BorrowedObject ? u_.o : kNullObject;
+}
 
 std::shared_ptr<Array> Value::arrayValue() const { return as<Array>(); }
 std::shared_ptr<Dictionary> Value::dictionaryValue() const { return as<Dictionary>(); }

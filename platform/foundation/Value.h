@@ -52,6 +52,20 @@ class Value {
     v.u_.t = {&store, &block};
     return v;
   }
+  // An object value over o that takes no reference: owner's count keeps o alive (o lives in
+  // memory that owner's count governs, as with the containers of a decoded document). Only for
+  // values kept inside something that holds owner for them; every copy made of it shares owner's
+  // count, as std::shared_ptr's aliasing constructor would.
+  static Value borrowingObject(const ObjectPtr& owner, Object* o) noexcept {
+    Value v;
+    v.tag_ = Tag::BorrowedObject;
+    // The bytes of ObjectPtr(owner, o) without the count it would take: a shared pointer is the
+    // pointer followed by its count's.
+    static_assert(sizeof(ObjectPtr) == 2 * sizeof(void*));
+    std::memcpy(static_cast<void*>(&v.u_.o), &owner, sizeof(ObjectPtr));
+    std::memcpy(static_cast<void*>(&v.u_.o), &o, sizeof(o));
+    return v;
+  }
 
   Value(const Value& other) { copyFrom(other); }
   Value(Value&& other) noexcept { moveFrom(other); }
@@ -109,11 +123,24 @@ class Value {
   std::size_t hash() const;
 
  private:
-  // Tags up to BorrowedText need no work to copy, move or destroy (a borrowed text's copies
-  // become counted Text).
-  enum class Tag : std::uint8_t { Null, Bool, Int, UInt, Double, BorrowedText, String, Bytes, Object, Text };
-  static constexpr Kind kKinds[] = {Kind::Null,   Kind::Bool,   Kind::Int,   Kind::UInt,   Kind::Double,
-                                    Kind::String, Kind::String, Kind::Bytes, Kind::Object, Kind::String};
+  // Tags up to BorrowedText need no work to move or destroy (copies of borrowed text and borrowed
+  // objects become counted Text and Object).
+  enum class Tag : std::uint8_t {
+    Null,
+    Bool,
+    Int,
+    UInt,
+    Double,
+    BorrowedObject,
+    BorrowedText,
+    String,
+    Bytes,
+    Object,
+    Text
+  };
+  static constexpr Kind kKinds[] = {Kind::Null,   Kind::Bool,   Kind::Int,    Kind::UInt,
+                                    Kind::Double, Kind::Object, Kind::String, Kind::String,
+                                    Kind::Bytes,  Kind::Object, Kind::String};
   struct SharedText {
     TextStore* store;
     const TextStore::Block* block;
@@ -142,7 +169,7 @@ class Value {
   }
   void copyFrom(const Value& other) {
     tag_ = other.tag_;
-    if (tag_ < Tag::BorrowedText) {
+    if (tag_ < Tag::BorrowedObject) {
       copyPayload(other);
     } else if (tag_ == Tag::BorrowedText) {
       u_.t = other.u_.t;

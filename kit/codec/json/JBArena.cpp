@@ -62,6 +62,30 @@ BlockPool& pool() {
 
 }  // namespace
 
+// The owner's count lives in the arena; freeing it is what releases the arena's reference.
+template <class T>
+struct OwnerAllocator {
+  using value_type = T;
+  explicit OwnerAllocator(JBArena* a) noexcept : arena(a) {}
+  template <class U>
+  OwnerAllocator(const OwnerAllocator<U>& other) noexcept : arena(other.arena) {}  // NOLINT: rebinding
+  T* allocate(std::size_t n) { return static_cast<T*>(arena->carve(n * sizeof(T), alignof(T))); }
+  void deallocate(T*, std::size_t) noexcept { arena->release(); }
+  template <class U>
+  bool operator==(const OwnerAllocator<U>& other) const noexcept {
+    return arena == other.arena;
+  }
+  JBArena* arena;
+};
+
+platform::ObjectPtr JBArena::makeOwner() {
+  retainUnshared();
+  platform::ObjectPtr owner(
+      nullptr, [](platform::Object*) {}, OwnerAllocator<platform::Object>(this));
+  owner_ = platform::Value::borrowingObject(owner, nullptr);
+  return owner;
+}
+
 JBArena* JBArena::create() {
   void* memory = std::malloc(kFirstBlock);
   if (!memory) throw std::bad_alloc();

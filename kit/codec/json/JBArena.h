@@ -12,6 +12,8 @@
 namespace kavro {
 
 class JBKeyPool;
+template <class>
+struct OwnerAllocator;
 
 // The memory of one decoded document. Containers (nodes()), their element storage (storage()) and
 // long strings (text()) are carved from a few large blocks with a bump pointer, and the blocks go
@@ -29,7 +31,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   const TextStore::Block* text(const char* bytes, std::size_t length) {
     void* memory = carve(sizeof(TextStore::Block) + length, alignof(TextStore::Block));
     auto* block = new (memory) TextStore::Block(length);
-    std::memcpy(block->bytes(), bytes, length);
+    copyBytes(block->bytes(), bytes, length);
     return block;
   }
   // A dictionary key that lives as long as the arena.
@@ -37,12 +39,22 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   // Keeps the pool (whose keys this arena's dictionaries use) alive as long as the arena.
   void hold(JBKeyPool* pool);
 
+  // The count that the immutable containers carved here live by: a shared pointer to one of them
+  // is an alias of it, and the arena goes when the last such pointer and string value is gone.
+  // Made once, by the builder; the builder drops the reference it gets when the document is built.
+  platform::ObjectPtr makeOwner();
+  const platform::ObjectPtr& owner() const { return owner_.objectValue(); }
+  // Memory for a node that lives as long as the arena and is never destroyed.
+  void* carveNode(std::size_t bytes, std::size_t alignment) { return carve(bytes, alignment); }
+
   // Counted allocations: each one keeps the arena alive until it is freed.
   std::pmr::memory_resource* nodes() { return this; }
   // Uncounted allocations, for storage owned by a node of this arena (freed with the node).
   std::pmr::memory_resource* storage() { return &storage_; }
 
  private:
+  template <class>
+  friend struct OwnerAllocator;
   struct HeldPool {
     JBKeyPool* pool;
     HeldPool* next;
@@ -81,6 +93,25 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
     return p;
   }
   void* carveFromNewBlock(std::size_t bytes, std::size_t alignment);
+  // memcpy, without a call for the short texts most strings are.
+  static void copyBytes(char* to, const char* from, std::size_t n) {
+    auto copy = [&](auto word) {
+      const std::size_t w = sizeof(word);
+      decltype(word) head, tail;
+      std::memcpy(&head, from, w);
+      std::memcpy(&tail, from + n - w, w);
+      std::memcpy(to, &head, w);
+      std::memcpy(to + n - w, &tail, w);
+    };
+    if (n >= 8) {
+      if (n <= 16) return copy(std::uint64_t{});
+      std::memcpy(to, from, n);
+    } else if (n >= 4) {
+      copy(std::uint32_t{});
+    } else {
+      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
+  }
 
   void* do_allocate(std::size_t bytes, std::size_t alignment) override {
     retainUnshared();
@@ -95,6 +126,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
   HeldPool* heldPools_ = nullptr;
   Storage storage_;
+  platform::Value owner_;  // borrows the count made by makeOwner()
 };
 
 }  // namespace kavro

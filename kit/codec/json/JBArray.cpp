@@ -4,6 +4,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBNodeAllocator.h"
 #include "platform/foundation/Error.h"
@@ -18,6 +19,16 @@ JBArray::JBArray(platform::Value* objects, std::size_t count, std::pmr::memory_r
   for (const platform::Value& v : items_)
     if (v.ownsSomething()) return;
   ownsNothing_ = true;
+}
+
+JBArray::JBArray(JBArena& arena, platform::Value* objects, std::size_t count)
+    : items_(std::make_move_iterator(objects), std::make_move_iterator(objects + count), arena.storage()),
+      arena_(&arena),
+      mutable_(false),
+      ownsNothing_(true) {}
+
+JBArray* JBArray::createIn(JBArena& arena, platform::Value* objects, std::size_t count) {
+  return new (arena.carveNode(sizeof(JBArray), alignof(JBArray))) JBArray(arena, objects, count);
 }
 
 namespace {
@@ -128,6 +139,7 @@ void JBArray::removeLastObject() {
 }
 
 std::shared_ptr<platform::Array> JBArray::copy() const {
+  if (arena_) return std::shared_ptr<platform::Array>(arena_->owner(), const_cast<JBArray*>(this));
   if (!mutable_)
     return std::static_pointer_cast<platform::Array>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));

@@ -8,6 +8,7 @@
 
 namespace kavro {
 
+class JBArena;
 struct JBParseState;
 template <class>
 class JBNodeAllocator;
@@ -56,6 +57,10 @@ class JBArray final : public platform::MutableArray {
   static std::shared_ptr<JBArray> create(platform::Value* objects, std::size_t count,
                                          std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,
                                          bool isMutable);
+  // An immutable array carved from the arena, never destroyed: it lives by the arena's owner count
+  // and its values must own nothing.
+  static JBArray* createIn(JBArena& arena, platform::Value* objects, std::size_t count);
+  JBArray(JBArena& arena, platform::Value* objects, std::size_t count);
   void checkMutable(const char* selector) const;
   [[noreturn]] void raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const;
 
@@ -65,6 +70,7 @@ class JBArray final : public platform::MutableArray {
     std::pmr::vector<platform::Value> items_;
   };
   std::size_t decodedLength_ = 0;
+  JBArena* arena_ = nullptr;  // for an array carved from an arena
   bool mutable_;
   bool ownsNothing_ = false;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBNodeAllocator.h"
 #include "platform/foundation/Error.h"
 
@@ -40,21 +41,6 @@ JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_reso
     add(std::move(pairs[i]));
   }
   if (!isMutable && count_ <= 64) {
-    owningPairs_ = 0;
-    for (std::size_t i = 0; i < count_; ++i)
-      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
-  }
-}
-
-JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage,
-                           const std::uint32_t* slots, std::size_t capacity)
-    : storage_(storage), mutations_(0), ownsKeys_(false) {
-  reservePairs(count);
-  for (std::size_t i = 0; i < count; ++i) new (&pairs_[i]) Pair(std::move(pairs[i]));
-  count_ = count;
-  slots_ = allocateSlots(capacity, slots);
-  setCapacity(capacity);
-  if (count_ <= 64) {
     owningPairs_ = 0;
     for (std::size_t i = 0; i < count_; ++i)
       if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
@@ -128,13 +114,50 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                             isMutable, copyKeys);
 }
 
-std::shared_ptr<JBDictionary> JBDictionary::createLike(Pair* pairs, std::size_t count,
-                                                       const std::uint32_t* slots, std::size_t capacity,
-                                                       std::pmr::memory_resource* nodes,
-                                                       std::pmr::memory_resource* storage) {
-  return std::allocate_shared<JBDictionary>(JBNodeAllocator<JBDictionary>(nodes), pairs, count, storage,
-                                            slots, capacity);
+// The pairs own nothing (their values borrow from the arena, their keys outlive it): their bytes
+// move as they are, and nothing is destroyed.
+JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t count) {
+  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
+  const std::size_t capacity = capacityForCount(count);
+  if (count != 0) d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
+  d->pairCapacity_ = count;
+  d->slots_ = d->allocateSlots(capacity);
+  d->setCapacity(capacity);
+  std::uint32_t* const slots = d->slots_;
+  for (std::size_t n = 0; n < count; ++n) {
+    const Pair& pair = pairs[n];
+    std::size_t i = d->home(pair.keyHash);
+    for (;;) {
+      const std::uint32_t s = slots[i];
+      if (s == 0) {
+        std::memcpy(static_cast<void*>(&d->pairs_[d->count_]), &pair, sizeof(Pair));
+        slots[i] = static_cast<std::uint32_t>(++d->count_);
+        break;
+      }
+      const Pair& p = d->pairs_[s - 1];
+      if (p.keyHash == pair.keyHash && (p.key == pair.key || *p.key == *pair.key)) {
+        d->removeSlot(i);
+        continue;  // the slot may have been refilled by the run behind it
+      }
+      if (++i == capacity) i = 0;
+    }
+  }
+  return d;
 }
+
+JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
+                                         const std::uint32_t* slots, std::size_t capacity) {
+  auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
+  d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
+  std::memcpy(static_cast<void*>(d->pairs_), pairs, count * sizeof(Pair));
+  d->count_ = d->pairCapacity_ = count;
+  d->slots_ = d->allocateSlots(capacity, slots);
+  d->setCapacity(capacity);
+  return d;
+}
+
+JBDictionary::JBDictionary(JBArena& arena)
+    : storage_(arena.storage()), mutations_(0), arena_(&arena), ownsKeys_(false) {}
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
   const std::size_t capacity = capacity_;
@@ -269,6 +292,7 @@ void JBDictionary::removeAllObjects() {
 }
 
 std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
+  if (arena_) return std::shared_ptr<platform::Dictionary>(arena_->owner(), const_cast<JBDictionary*>(this));
   if (mutations_ == 0)
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));

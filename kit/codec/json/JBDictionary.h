@@ -12,6 +12,7 @@
 
 namespace kavro {
 
+class JBArena;
 struct JBParseState;
 template <class>
 class JBNodeAllocator;
@@ -99,14 +100,14 @@ class JBDictionary final : public platform::MutableDictionary {
                                               std::pmr::memory_resource* nodes,
                                               std::pmr::memory_resource* storage, bool isMutable,
                                               bool copyKeys);
-  // An immutable dictionary whose keys, in order, are those of an earlier one (the same key
-  // objects, no two equal) with the table slots of capacity: that table is copied rather than
-  // built again.
-  static std::shared_ptr<JBDictionary> createLike(Pair* pairs, std::size_t count, const std::uint32_t* slots,
-                                                  std::size_t capacity, std::pmr::memory_resource* nodes,
-                                                  std::pmr::memory_resource* storage);
-  JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, const std::uint32_t* slots,
-               std::size_t capacity);
+  // Immutable dictionaries carved from the arena, never destroyed: they live by the arena's owner
+  // count, their values must own nothing and their keys outlive the arena. createLikeIn() is for
+  // keys that, in order, are those of an earlier dictionary (the same key objects, no two equal)
+  // with the table slots of capacity: that table is copied rather than built again.
+  static JBDictionary* createIn(JBArena& arena, Pair* pairs, std::size_t count);
+  static JBDictionary* createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
+                                    const std::uint32_t* slots, std::size_t capacity);
+  explicit JBDictionary(JBArena& arena);  // empty, without storage
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
@@ -147,6 +148,7 @@ class JBDictionary final : public platform::MutableDictionary {
   // container, above all). Only those need destroying; the others go with the storage.
   std::uint64_t owningPairs_ = ~std::uint64_t{0};
   std::size_t decodedLength_ = 0;
+  JBArena* arena_ = nullptr;  // for a dictionary carved from an arena
   bool ownsKeys_;
 };
 

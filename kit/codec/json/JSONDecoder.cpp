@@ -187,6 +187,7 @@ struct JBParseState {
   JBArena* arena = nullptr;
   std::pmr::memory_resource* nodes = nullptr;
   std::pmr::memory_resource* storage = nullptr;
+  const platform::ObjectPtr* owner = nullptr;  // the count of this parse's immutable containers
   // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
   // nobody could look at.
   bool useCache = true;
@@ -204,6 +205,9 @@ struct JBParseState {
     std::size_t keyHash = 0;
     JBTokenCache::Words words{0, 0};
     std::size_t length = 0;
+    // Whether the key's text, between quotation marks and followed by ':', is how the document
+    // writes it: no quotation mark, backslash or control in it.
+    bool plain = false;
   };
   static constexpr std::size_t kPredictedDepths = 16;
   static constexpr std::size_t kPredictedPositions = 32;
@@ -244,6 +248,7 @@ struct JBParseState {
   bool touchCache();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  bool predictedKeyAhead(const std::string*& key, std::size_t& keyHash, std::size_t position);
   bool tokenValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
@@ -852,7 +857,10 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
       return true;
     }
     key = pooledKey(text, keyHash);
-    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length};
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+      return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+    });
+    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length, plain};
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
@@ -862,6 +870,33 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     return true;
   }
   key = pooledKey(text, keyHash);
+  return true;
+}
+
+// When the text at the scan position is the key found last at this place, written plainly and
+// followed by ':' (records of one answer write their keys alike), takes both at once.
+inline bool JBParseState::predictedKeyAhead(const std::string*& key, std::size_t& keyHash,
+                                            std::size_t position) {
+  if (useCache || !keyPool) return false;
+  const PredictedKey& p =
+      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+  const std::size_t n = p.length;
+  if (!p.plain || p.poolNumber != keyPoolNumber || length - pos < n + 3) return false;
+  const std::uint8_t* const at = input + pos;
+  if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
+  const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
+  if (w.a != p.words.a || w.b != p.words.b) return false;
+  if (heldPool != keyPool) {
+    arena->hold(keyPool);
+    heldPool = keyPool;
+  }
+  key = p.key;
+  keyHash = p.keyHash;
+  // As though the ':' had just been read.
+  token = Token::Separator;
+  tokenStart = pos + n + 2;
+  tokenLength = 1;
+  pos += n + 3;
   return true;
 }
 
@@ -936,8 +971,11 @@ bool JBParseState::parseArray(platform::Value& out) {
         recordError("Unexpected ']'.");
         break;
       }
-      out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage,
-                            mutableCollections);
+      if (mutableCollections)
+        out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage, true);
+      else
+        out = platform::Value::borrowingObject(
+            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start));
       objectStack.resize(start);
       --depth;
       return true;
@@ -966,19 +1004,24 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   const std::size_t start = pairStack.size();
   unsigned accepted = kAcceptValue | kAcceptEnd;
   for (;;) {
-    if (pos >= length || !nextToken()) break;
-    if (token == Token::String) {
-      if (!(accepted & kAcceptValue)) {
-        recordError("Unexpected string.");
-        break;
-      }
-      const std::string* key;
-      std::size_t keyHash;
-      if (!documentKey(key, keyHash, pairStack.size() - start)) break;
-      if (!nextToken()) break;
-      if (token != Token::Separator) {
-        recordError("Expected ':'.");
-        break;
+    if (pos >= length) break;
+    const std::string* key;
+    std::size_t keyHash;
+    const bool predicted =
+        (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, pairStack.size() - start);
+    if (!predicted && !nextToken()) break;
+    if (predicted || token == Token::String) {
+      if (!predicted) {
+        if (!(accepted & kAcceptValue)) {
+          recordError("Unexpected string.");
+          break;
+        }
+        if (!documentKey(key, keyHash, pairStack.size() - start)) break;
+        if (!nextToken()) break;
+        if (token != Token::Separator) {
+          recordError("Expected ':'.");
+          break;
+        }
       }
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
@@ -1021,16 +1064,19 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 }
 
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
-  if (mutableCollections || count == 0 || count > kMaxLayoutKeys || !keyPool)
-    return JBDictionary::create(pairs, count, nodes, storage, mutableCollections, mutableCollections);
+  if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
+  auto borrowed = [this](JBDictionary* d) { return platform::Value::borrowingObject(*owner, d); };
+  if (count == 0 || count > kMaxLayoutKeys || !keyPool)
+    return borrowed(JBDictionary::createIn(*arena, pairs, count));
   Layout& layout = layouts[depth % kLayoutDepths];
   if (layout.poolNumber == keyPoolNumber && layout.keys.size() == count) {
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
     if (i == count)
-      return JBDictionary::createLike(pairs, count, layout.slots.data(), layout.slots.size(), nodes, storage);
+      return borrowed(
+          JBDictionary::createLikeIn(*arena, pairs, count, layout.slots.data(), layout.slots.size()));
   }
-  std::shared_ptr<JBDictionary> d = JBDictionary::create(pairs, count, nodes, storage, false, false);
+  JBDictionary* d = JBDictionary::createIn(*arena, pairs, count);
   if (d->count_ == count) {
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
@@ -1041,7 +1087,7 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
       layout.slots.assign(d->slots_, d->slots_ + d->capacity_);
     }
   }
-  return d;
+  return borrowed(d);
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -1064,11 +1110,18 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
       state.arena->release();
       state.arena = nullptr;
       state.nodes = state.storage = nullptr;
+      state.owner = nullptr;
     }
   } releaseArena{*this};
   nodes = arena->nodes();
   // Mutable containers grow, so their storage comes from the heap.
   storage = mutableResult ? std::pmr::new_delete_resource() : arena->storage();
+  // Immutable containers live by one count, the arena's: the document goes at once.
+  platform::ObjectPtr documentOwner;
+  if (!mutableResult) {
+    documentOwner = arena->makeOwner();
+    owner = &arena->owner();
+  }
 
   platform::Value root;
   if (pos < length && nextToken()) {
@@ -1078,6 +1131,8 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
       recordError("Expected either '[' or '{'.");
     }
   }
+  // The caller's root holds the count.
+  if (!mutableResult && !root.isNull()) root = platform::Value(root);
   if (!root.isNull()) {
     // The root remembers how much text it came from: an encoder sizes its output by it.
     platform::Object* rootObject = root.objectValue().get();

@@ -92,6 +92,40 @@ TEST(Value, AssigningWhatTheValueItselfHolds) {
   EXPECT_EQ(w.arrayValue()->objectAtIndex(0).intValue(), 3);
 }
 
+// A borrowed object takes no count of its own; its copies count on the owner, whose lifetime
+// they then extend.
+TEST(Value, BorrowedObjectsCountOnTheirOwner) {
+  auto list = MutableArray::create({Value(4)});
+  auto owner = std::make_shared<int>(0);
+  ObjectPtr ownerAlias(owner, static_cast<Object*>(nullptr));
+  std::weak_ptr<int> watch = owner;
+  {
+    Value borrowed = Value::borrowingObject(ownerAlias, list.get());
+    EXPECT_EQ(owner.use_count(), 2);
+    EXPECT_TRUE(borrowed.isObject());
+    EXPECT_FALSE(borrowed.ownsSomething());
+    EXPECT_EQ(borrowed.objectValue().get(), list.get());
+    EXPECT_EQ(borrowed.arrayValue()->objectAtIndex(0).intValue(), 4);
+    EXPECT_EQ(owner.use_count(), 2);
+    Value copy = borrowed;
+    EXPECT_TRUE(copy.ownsSomething());
+    EXPECT_EQ(copy, borrowed);
+    EXPECT_EQ(owner.use_count(), 3);
+    Value moved = std::move(borrowed);
+    EXPECT_EQ(owner.use_count(), 3);
+    Value assigned;
+    assigned = moved;
+    EXPECT_EQ(owner.use_count(), 4);
+    owner.reset();
+    ownerAlias.reset();
+    EXPECT_FALSE(watch.expired());
+    copy = Value();
+    EXPECT_FALSE(watch.expired());
+    assigned = Value();
+  }
+  EXPECT_TRUE(watch.expired());
+}
+
 TEST(Dictionary, CopiesAreDeepAndEmptyOnesAnswer) {
   MutableDictionary empty;
   EXPECT_EQ(empty.count(), 0u);

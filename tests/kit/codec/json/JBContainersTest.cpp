@@ -97,6 +97,35 @@ TEST(JBArray, Copies) {
   EXPECT_EQ(frozen->count(), 1u);
 }
 
+// The containers inside an immutable document live by the document: whatever is taken out of it
+// (the containers themselves, their copies, weak references) keeps it, and all of it, readable.
+TEST(JBArray, ContainersTakenOutKeepTheirDocument) {
+  std::shared_ptr<platform::Array> copied;
+  std::shared_ptr<platform::Dictionary> inner;
+  std::weak_ptr<platform::Object> watch;
+  {
+    auto root = dictionary(R"({"a":{"b":[1,{"c":"a string long enough to be kept apart"}]},"n":2})", false);
+    ASSERT_TRUE(root);
+    auto a = std::dynamic_pointer_cast<JBDictionary>(root->valueForKey("a").dictionaryValue());
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->copy().get(), a.get());
+    auto list = std::dynamic_pointer_cast<JBArray>(a->valueForKey("b").arrayValue());
+    ASSERT_TRUE(list);
+    copied = list->copy();
+    EXPECT_EQ(copied.get(), list.get());
+    inner = list->objectAtIndex(1).dictionaryValue();
+    watch = root->copy();
+  }
+  EXPECT_FALSE(watch.expired());
+  EXPECT_EQ(copied->objectAtIndex(0).intValue(), 1);
+  EXPECT_EQ(copied->objectAtIndex(1).dictionaryValue().get(), inner.get());
+  copied.reset();
+  EXPECT_FALSE(watch.expired());
+  EXPECT_EQ(inner->valueForKey("c").stringValue(), "a string long enough to be kept apart");
+  inner.reset();
+  EXPECT_TRUE(watch.expired());
+}
+
 TEST(JBArray, RecordsHeldElsewhereOutliveALongListFreedAroundThem) {
   // Records of every shape (with and without containers, long, mutable, not dictionaries) in a
   // list long enough to be freed the way long lists are.

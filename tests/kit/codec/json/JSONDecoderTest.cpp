@@ -446,6 +446,21 @@ TEST(JSONDecoder, DuplicateKeysKeepTheLastValue) {
   ASSERT_TRUE(d);
   EXPECT_EQ(d->count(), 30u);
   for (int k = 0; k < 30; ++k) EXPECT_EQ(d->valueForKey("k" + std::to_string(k)).intValue(), 400 + k);
+
+  // Long keys (each a copy of its own) and containers for values, through both entry points.
+  const std::string longKey = "\"a key of more than sixteen bytes\"";
+  const std::string repeated =
+      "{" + longKey + ":[1]," + longKey + ":{\"x\":2},\"\":0,\"\":[]," + longKey + ":[3,{}]}";
+  JSONDecoder decoder;
+  for (const Value& v :
+       {decode(repeated).value, decoder.objectWithUTF8String(repeated.data(), repeated.size())}) {
+    d = v.dictionaryValue();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->count(), 2u);
+    EXPECT_EQ(d->valueForKey("a key of more than sixteen bytes").arrayValue()->objectAtIndex(0).intValue(),
+              3);
+    EXPECT_EQ(d->valueForKey("").arrayValue()->count(), 0u);
+  }
 }
 
 TEST(JSONDecoder, EmptyKeysAndValues) {
@@ -623,6 +638,79 @@ TEST(JSONDecoder, StringsAcrossScanBlocks) {
   }
 }
 
+// An escape, a multi-byte character, a bad sequence or a control at every offset from a string's
+// start, with the text at every place relative to a 64-byte boundary: the string reads the same or
+// fails the same. The bytes after the text are quotation marks, which a look past its end would
+// take for the string's end.
+TEST(JSONDecoder, SpecialBytesAtEveryOffsetAndAlignment) {
+  struct Piece {
+    std::string raw;
+    std::string decoded;
+    std::string error;  // empty when the text is good
+  };
+  const std::string illegal = "Illegal UTF8 sequence found in \"\" string.";
+  const std::vector<Piece> pieces = {{R"(\n)", "\n", ""},
+                                     {R"(\")", "\"", ""},
+                                     {R"(\u4e2d)", "中", ""},
+                                     {R"(\ud83d\ude00)", "😀", ""},
+                                     {"中", "中", ""},
+                                     {"😀", "😀", ""},
+                                     {"\xE4\xB8", "", illegal},
+                                     {"\xEF\xBF\xBF", "", illegal},
+                                     {"\x01", "", "Invalid character < 0x20 found in string: 0x01."}};
+  alignas(64) static char buffer[256];
+  for (const Piece& piece : pieces) {
+    for (std::size_t before = 0; before < 72; ++before) {
+      const std::string text = "[\"" + std::string(before, 'a') + piece.raw + "b\"]";
+      for (std::size_t at = 0; at < 64; at += before % 2 ? 7 : 9) {
+        std::memset(buffer, '"', sizeof buffer);
+        std::memcpy(buffer + at, text.data(), text.size());
+        for (bool once : {true, false}) {
+          platform::Error error;
+          JSONDecoder decoder;
+          const Value v =
+              once ? JSONDecoder::parseOnce(buffer + at, text.size(), JBParseOptionNone, false, &error)
+                   : decoder.objectWithUTF8String(buffer + at, text.size(), &error);
+          if (piece.error.empty()) {
+            ASSERT_FALSE(v.isNull()) << text << " at " << at << ": " << error.localizedDescription;
+            ASSERT_EQ(v.arrayValue()->objectAtIndex(0).stringValue(),
+                      std::string(before, 'a') + piece.decoded + "b")
+                << text << " at " << at;
+          } else {
+            ASSERT_TRUE(v.isNull()) << text << " at " << at;
+            ASSERT_EQ(error.localizedDescription, piece.error) << text << " at " << at;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Empty containers at the root, nested and as values, in immutable and mutable results.
+TEST(JSONDecoder, EmptyContainersAnywhere) {
+  for (bool isMutable : {false, true}) {
+    auto decodeAs = [&](std::string_view text) {
+      return isMutable ? json::mutableObjectFromJSONString(text) : json::objectFromJSONString(text);
+    };
+    EXPECT_EQ(decodeAs("{}").dictionaryValue()->count(), 0u);
+    EXPECT_EQ(decodeAs("[]").arrayValue()->count(), 0u);
+    const Value v = decodeAs(R"([{},[],{"a":{},"b":[]},[[],[{}]]])");
+    auto list = v.arrayValue();
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 4u);
+    EXPECT_EQ(list->objectAtIndex(0).dictionaryValue()->count(), 0u);
+    EXPECT_EQ(list->objectAtIndex(0).dictionaryValue()->objectForKey("a"), nullptr);
+    EXPECT_EQ(list->objectAtIndex(1).arrayValue()->count(), 0u);
+    auto d = list->objectAtIndex(2).dictionaryValue();
+    EXPECT_EQ(d->valueForKey("a").dictionaryValue()->count(), 0u);
+    EXPECT_EQ(d->valueForKey("b").arrayValue()->count(), 0u);
+    auto nested = list->objectAtIndex(3).arrayValue();
+    EXPECT_EQ(nested->objectAtIndex(0).arrayValue()->count(), 0u);
+    EXPECT_EQ(nested->objectAtIndex(1).arrayValue()->objectAtIndex(0).dictionaryValue()->count(), 0u);
+    EXPECT_EQ(v, decodeAs(R"([{},[],{"b":[],"a":{}},[[],[{}]]])"));
+  }
+}
+
 // Values taken out of a decoded document stay good after the document is gone, on any thread.
 TEST(JSONDecoder, ValuesOutliveTheirDocument) {
   const std::string longText(100, 'x');
@@ -781,6 +869,45 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
           ASSERT_EQ(d->valueForKey(key).intValue(), v) << r << " " << key;
         }
       EXPECT_TRUE(d->valueForKey("missing").isNull());
+    }
+  }
+}
+
+// Records whose keys are written in other ways than in the record before (escaped, with a quotation
+// mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
+// value cache reads them: same values, or the same error at the same place.
+TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
+  const std::vector<std::string> writings = {R"("ab":)",   R"("ab":)",       R"("a\u0062":)", R"("a\"b":)",
+                                             R"("a\\b":)", R"("a\b":)",      R"("ab" :)",     R"("ab" )",
+                                             R"("ab":)",   R"("abc":)",      R"("ac":)",      R"("中文":)",
+                                             R"("中文":)", R"("\u4e2d文":)", R"("":)",        R"("ab")"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = "[";
+    for (int r = 0, records = 2 + static_cast<int>(rng() % 4); r < records; ++r) {
+      text += r ? ",{" : "{";
+      for (int k = 0, keys = 1 + static_cast<int>(rng() % 3); k < keys; ++k) {
+        if (k) text += ',';
+        text += rng() % 3 ? writings[0] : writings[rng() % writings.size()];
+        text += rng() % 2 ? std::to_string(rng() % 100) : "{\"ab\":[1]}";
+      }
+      text += '}';
+    }
+    text += ']';
+    if (rng() % 4 == 0) text.resize(rng() % text.size());
+    platform::Error onceError, keptError;
+    const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+    JSONDecoder kept;
+    const Value withCache = kept.objectWithUTF8String(text.data(), text.size(), &keptError);
+    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+    if (once.isNull()) {
+      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+          << text;
+    } else {
+      ASSERT_EQ(once, withCache) << text;
+      // Pairs come out in the same order too.
+      ASSERT_EQ(once.description(), withCache.description()) << text;
     }
   }
 }
