@@ -338,7 +338,10 @@ std::optional<Outcome> SearchKeyword(Runner& runner, std::string_view rest, std:
   if (!Search(SessionFor(runner)).poiSearchInCity(std::string("Demo"), std::string(rest), 0))
     return Fail(message, "map search: the search was refused");
   if (!WaitForEngine(
-          [&] { return control->PoiLayer().ResultType() != 0 && !control->PoiLayer().Elements().empty(); },
+          [&] {
+            return control->PoiLayer().ResultType() != gmengine::SearchType::None &&
+                   !control->PoiLayer().Elements().empty();
+          },
           kMapPatience))
     return Fail(message, "map search: no places came from the map service at " + MapHost() + " in " +
                              Seconds(kMapPatience));

@@ -332,7 +332,8 @@ TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
     return n;
   };
   struct Answers : mapsdk::GMKSearchDelegate {
-    bool onGetPoiResult(const mapsdk::GMKArray<mapsdk::GMKPoiResult>&, gmengine::SearchType, int) override {
+    bool onGetPoiResult(const mapsdk::GMKArray<mapsdk::GMKPoiResult>&, gmengine::SearchType,
+                        gmengine::DelegateError) override {
       ++count;
       return true;
     }
