@@ -240,8 +240,8 @@ void SetMapVisibleRect(CMapControl* control, int left, int top, int right, int b
   if (control) control->ZoomToRect({left, top, right, bottom});
 }
 
-int SetMapType(CMapControl* control, int layerCode, int on) {
-  return control ? control->ShowLayer(static_cast<MapLayerCode>(layerCode), on) : 0;
+int SetMapType(CMapControl* control, MapLayerCode layerCode, int on) {
+  return control ? control->ShowLayer(layerCode, on) : 0;
 }
 
 int UpdateMapBKGLayer(CMapControl* control) {

@@ -481,7 +481,7 @@ void GMKNotifier::getStationInfo(GMKLine& line, const tag_BusTransStop& start, c
 
 void GMKNotifier::getBusTrans(GMKRoute& route, const tag_BusTransStop& stop) {
   route.setDistance(stop.walkDistance);
-  route.setType(2);
+  route.setType(GMKRouteType::WalkingLeg);
   if (auto tip = TextIfAny(stop.walkText)) route.setTip(tip);
   CoordinateIfAny(stop.offPoint, [&](CLLocationCoordinate2D c) { route.setStartPt(c); });
   const CVArray<_VPoint>* part = stop.walkPath.GetPart(0);
@@ -600,7 +600,7 @@ void GMKNotifier::getBusLineResult(GMKBusLineResult& result, const tag_BusLineRs
   result.setMStartTime(Text(line.startTime));
   result.setMEndTime(Text(line.endTime));
   auto route = std::make_shared<GMKRoute>();
-  route->setType(3);
+  route->setType(GMKRouteType::BusLine);
   int parts = line.geometry.GetPartSize();
   route->setPointsCount(parts);
   for (int i = 0; i < parts; ++i) {

@@ -383,7 +383,8 @@ std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostrea
   records->StartCity(test::MapDemoService::kDemoCityId);
   auto done = [&] {
     auto record = records->GetUpdateRecord(test::MapDemoService::kDemoCityId);
-    return record && record->local.state == 4 && record->local.ratio == 10000;
+    return record && record->local.state == gmengine::OfflineCityState::Finished &&
+           record->local.ratio == 10000;
   };
   if (!WaitForEngine(done, kOfflinePatience))
     return Fail(message, "map offline: the download from the map service at " + MapHost() +

@@ -74,7 +74,7 @@ TEST_F(MapManagerTest, ReleasingTheMapLayersLeavesNothingToDrawOrShow) {
   EXPECT_EQ(gmengine::DrawMapControl(control, *window->GetDC()), 1);
   EXPECT_EQ(gmengine::ReleaseMapLayers(control), 1);
   EXPECT_EQ(gmengine::DrawMapControl(control, *window->GetDC()), 0);
-  EXPECT_EQ(gmengine::SetMapType(control, 2, 1), 0);
+  EXPECT_EQ(gmengine::SetMapType(control, gmengine::MapLayerCode::Satellite, 1), 0);
 }
 
 // Hears the offline states.

@@ -115,7 +115,7 @@ TEST_F(OfflinePackageScanTest, InstallsAZipCopiedIntoTheDocumentsFolder) {
   ASSERT_EQ(all->size(), 1u);
   EXPECT_EQ((*all)[0]->cityID(), 131);
   EXPECT_EQ((*all)[0]->ratio(), 100);
-  EXPECT_EQ((*all)[0]->status(), 4);
+  EXPECT_EQ((*all)[0]->status(), gmengine::OfflineCityState::Finished);
   EXPECT_EQ((*all)[0]->cityName(), "City");
   EXPECT_EQ((*all)[0]->serversize(), 0);
   EXPECT_NEAR((*all)[0]->pt().longitude, 116.4, 0.1);

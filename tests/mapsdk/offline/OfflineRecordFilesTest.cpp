@@ -204,8 +204,8 @@ TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDown
   CVArray<COLUpdateRecord> records;
   records.Add(MakeRecord(1, {"1_1"}));
   records.Add(MakeRecord(2, {"2_2"}));
-  records[0].local.state = 2;
-  records[1].local.state = 1;
+  records[0].local.state = OfflineCityState::Queued;
+  records[1].local.state = OfflineCityState::Downloading;
   Seed(records);
   COLRecordMan man;
   man.Init(DataFolder());
@@ -226,7 +226,8 @@ TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDown
   next.local.ratio = 10000;
   ASSERT_EQ(man.ReportProgress(next), 1);
   EXPECT_NE(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")).find("\"lr\":10000"), std::string::npos);
-  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{0, 1}, {0, 1}}));
+  const int cityChanged = ToInt(OfflineState::CityChanged);
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{cityChanged, 1}, {cityChanged, 1}}));
 }
 
 TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile) {
@@ -254,7 +255,7 @@ TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile
 TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   CVArray<COLUpdateRecord> records;
   records.Add(MakeRecord(7, {"1_1"}));
-  records[0].local.state = 4;
+  records[0].local.state = OfflineCityState::Finished;
   records[0].local.ratio = 10000;
   Seed(records);
   COLRecordMan man;
@@ -272,8 +273,8 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   EXPECT_EQ(stored->server.dataVersion, CVString("2"));
   stored = man.GetUpdateRecord(8);
   ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->local.state, 2);
-  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{4, 0}}));
+  EXPECT_EQ(stored->local.state, OfflineCityState::Queued);
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{ToInt(OfflineState::NewerVersion), 0}}));
 
   EXPECT_EQ(man.LogWifi(8), 0);  // not in the search list
 }

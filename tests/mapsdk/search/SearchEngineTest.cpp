@@ -395,7 +395,7 @@ TEST_F(SearchEngineTest, BusLinesAndDrivingRoutesArriveConverted) {
   EXPECT_EQ(delegate->busLine->mBusName(), std::optional<std::string>("1路"));
   ASSERT_TRUE(delegate->busLine->mBusRoute());
   const GMKRoute& line = *delegate->busLine->mBusRoute();
-  EXPECT_EQ(line.type(), 3);
+  EXPECT_EQ(line.type(), GMKRouteType::BusLine);
   EXPECT_EQ(line.getPointsNum(0), 2);
   ASSERT_TRUE(line.steps());
   EXPECT_EQ(line.steps()->size(), 2u);

@@ -201,7 +201,7 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
   stop.walkPath.AddPart(path);
   mapsdk::GMKRoute walk;
   mapsdk::GMKNotifier::getBusTrans(walk, stop);
-  EXPECT_EQ(walk.type(), 2);
+  EXPECT_EQ(walk.type(), mapsdk::GMKRouteType::WalkingLeg);
   EXPECT_NE(walk.startPt().longitude, 0);
   ASSERT_NE(walk.getPoints(0), nullptr);
   EXPECT_EQ(walk.getPointsNum(0), 2);
