@@ -156,15 +156,16 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
   if (notifierKind == NotifierKind::OfflineState) {
     std::shared_ptr<GMKOfflineMapDelegate> delegate = offlineDelegate();
     if (!delegate) return;
-    switch (static_cast<OfflineState>(wParam)) {
+    const auto offlineState = static_cast<OfflineState>(wParam);
+    switch (offlineState) {
       case OfflineState::Installing:
       case OfflineState::NotInstalled:
       case OfflineState::PackagesDone:
       case OfflineState::FolderInstalled:
-        delegate->onGetOfflineMapState(wParam, lParam);
+        delegate->onGetOfflineMapState(offlineState, lParam);
         break;
       case OfflineState::NewerVersion:
-        delegate->onGetOfflineMapState(wParam, 0);
+        delegate->onGetOfflineMapState(offlineState, 0);
         break;
       default:
         break;

@@ -40,6 +40,7 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   first.local.ratio = 37;
   COLUpdateRecord second = MakeRecord(132, {"4_5"}, 3, 3, 10);
   second.local.update = 1;
+  second.local.state = static_cast<OfflineCityState>(7);  // a state this map does not name
   list.Records().Add(first);
   list.Records().Add(second);
   ASSERT_EQ(list.Write(), 1);
@@ -50,6 +51,7 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string("]\0", 2));
   EXPECT_NE(bytes.find("\"li\":\"131\",\"ln\":\""), std::string::npos);
   EXPECT_NE(bytes.find("\"lr\":37,\"lu\":131000,"), std::string::npos);
+  EXPECT_NE(bytes.find("\"ll\":7,"), std::string::npos);
   EXPECT_NE(bytes.find("\"lt\":\r\n  [\r\n    {\"d\":\"1_2\"},\r\n    {\"d\":\"1_3\"}\r\n  ],\r\n \"si\""),
             std::string::npos);
   EXPECT_NE(bytes.find("  ]\r\n},\r\n{"), std::string::npos);
@@ -64,6 +66,7 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   EXPECT_EQ(again.Records()[0].local.savedRatio, 37);
   EXPECT_EQ(again.Records()[1].local.update, 1);
   EXPECT_EQ(again.Records()[1].local.baseLevel, 3);
+  EXPECT_EQ(ToInt(again.Records()[1].local.state), 7);  // kept as the file holds it
   EXPECT_EQ(again.GetNameCount(CVString("1_3")), 1);
   EXPECT_EQ(again.GetNameCount(CVString("9_9")), 0);
 }
