@@ -122,7 +122,7 @@ TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder)
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([this, t] {
-      for (int i = 0; i < 10; ++i) dispatcher.PostMessage(1, 1002, t, i);
+      for (int i = 0; i < 10; ++i) dispatcher.PostMessage(kEngine, kData, t, i);
     });
   }
   for (auto& thread : threads) thread.join();
@@ -134,11 +134,11 @@ TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder)
 }
 
 TEST_F(CVMsgDispatcherTest, MessagesPostedBeforeStartWaitForIt) {
-  dispatcher.PostMessage(1, 1003, 0, 7);
+  dispatcher.PostMessage(kEngine, kComplete, 0, 7);
   runFor(0);
   StartRecording();
   runFor(0);
-  EXPECT_EQ(Recorded(), (std::vector<Seen>{{1, 1003, 0, 7}}));
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{kEngine, kComplete, 0, 7}}));
 }
 
 TEST_F(CVMsgDispatcherTest, SendMessageRunsTheQueueProcedureAtOnce) {
