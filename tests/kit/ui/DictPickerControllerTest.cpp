@@ -149,7 +149,10 @@ TEST_F(DictPickerControllerTest, TheGpsRowAsksForTheLocationLateAndRetriesAfterA
 }
 
 TEST_F(DictPickerControllerTest, NamesVersionsAndTitles) {
+  // Numbers outside the list, on either side, serve as the last row.
   EXPECT_EQ(DictPickerController::dictTypeToDictName(static_cast<DictType>(40)),
+            AppCoreInfo::getLocalizedString("store_dict_resume_entrytime"));
+  EXPECT_EQ(DictPickerController::dictTypeToDictName(static_cast<DictType>(-1)),
             AppCoreInfo::getLocalizedString("store_dict_resume_entrytime"));
   EXPECT_EQ(DictPickerController::getTitleByType(static_cast<DictType>(40)),
             AppCoreInfo::getLocalizedString("dictpicker_title_default"));
