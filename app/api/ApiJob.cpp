@@ -8,10 +8,10 @@ namespace kavro {
 using platform::format;
 using V = ApiFrame;
 
-ApiLoader ApiJob::associate_keyword(std::string_view keyword, std::int32_t keywordtype,
-                                    ApiDelegate delegate) {
-  return V::get(format("job/associate_keyword.php?keyword=%@&keywordtype=%d", V::value(keyword), keywordtype),
-                delegate);
+ApiLoader ApiJob::associate_keyword(std::string_view keyword, KeywordType keywordtype, ApiDelegate delegate) {
+  return V::get(
+      format("job/associate_keyword.php?keyword=%@&keywordtype=%d", V::value(keyword), ToInt(keywordtype)),
+      delegate);
 }
 
 ApiLoader ApiJob::search_job_list(JobSearchParam& param, ApiDelegate delegate) {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/api/ApiFrame.h"
+#include "app/jobquery/KeywordType.h"
 
 namespace kavro {
 
@@ -12,8 +13,7 @@ class JobSearchParam;
 // details and a company's jobs and places. Each call returns its started loader. Main thread.
 class ApiJob {
  public:
-  static ApiLoader associate_keyword(std::string_view keyword, std::int32_t keywordtype,
-                                     ApiDelegate delegate);
+  static ApiLoader associate_keyword(std::string_view keyword, KeywordType keywordtype, ApiDelegate delegate);
   // Sends the path the query builds (buildJobSearchURL stores its trimmed values back into it).
   static ApiLoader search_job_list(JobSearchParam& param, ApiDelegate delegate);
   // The same for the map search's query.

@@ -186,15 +186,17 @@ void JobGeoMapController::startedReverseGeoderWithCoordinate(const mapsdk::CLLoc
   std::weak_ptr<JobGeoMapController> weak = sharedAs<JobGeoMapController>();
   platform::RunLoop::main().performAfter(ReverseGeocodePatience, this, [weak, asked] {
     auto self = weak.lock();
-    if (self && self->reverseAsked_ == asked) self->onGetAddrResult(nullptr, -1);
+    if (self && self->reverseAsked_ == asked)
+      self->onGetAddrResult(nullptr, gmengine::DelegateError::Network);
   });
-  if (!gmkSearch_->reverseGeocode(c)) onGetAddrResult(nullptr, -1);
+  if (!gmkSearch_->reverseGeocode(c)) onGetAddrResult(nullptr, gmengine::DelegateError::Network);
 }
 
-bool JobGeoMapController::onGetAddrResult(const std::shared_ptr<mapsdk::GMKAddrInfo>& result, int errorCode) {
+bool JobGeoMapController::onGetAddrResult(const std::shared_ptr<mapsdk::GMKAddrInfo>& result,
+                                          gmengine::DelegateError errorCode) {
   ++reverseAsked_;
   statusBarStopLoading();
-  if (errorCode == 0 && result && result->addressComponent()) {
+  if (errorCode == gmengine::DelegateError::None && result && result->addressComponent()) {
     statusBarPlaceFound(getCurrentLocationText(*result->addressComponent()));
   } else {
     statusBarPlaceNotFound(gmkMapView_ ? gv::fromGeo(gmkMapView_->centerCoordinate()) : latlonForLast_);

@@ -68,7 +68,8 @@ class JobGeoMapController : public JobMapSearchController,
       mapsdk::GMKMapView& map, const std::shared_ptr<mapsdk::GMKAnnotation>& annotation) override;
   bool mapViewDidSelectAnnotationView(mapsdk::GMKMapView& map, mapsdk::GMKAnnotationView& view) override;
   // mapsdk::GMKSearchDelegate
-  bool onGetAddrResult(const std::shared_ptr<mapsdk::GMKAddrInfo>& result, int errorCode) override;
+  bool onGetAddrResult(const std::shared_ptr<mapsdk::GMKAddrInfo>& result,
+                       gmengine::DelegateError errorCode) override;
 
   const std::shared_ptr<mapsdk::GMKMapView>& gmkMapView() const { return gmkMapView_; }
   const std::shared_ptr<GMKCustomerPointAnnotation>& curAnnotation() const { return curAnnotation_; }

@@ -640,14 +640,16 @@ bool JobMapSearchController::listViewSelectedIndexPath(ListView&, const platform
   switch (ip.row) {
     case 0:
       AppTracking::record("TRACKING_JOBSEARCH_MAPSEARCH_INDUSTRY_TYPE");
-      MultiDictPickController::pickerWidthType(2, preset(q.indtype(), q.getText_indtype()), me);
+      MultiDictPickController::pickerWidthType(DictType::Industry, preset(q.indtype(), q.getText_indtype()),
+                                               me);
       break;
     case 1:
       AppTracking::record("TRACKING_JOBSEARCH_MAPSEARCH_JOB_TYPE");
-      MultiDictPickController::pickerWidthType(1, preset(q.functype(), q.getText_functype()), me);
+      MultiDictPickController::pickerWidthType(DictType::JobFunction,
+                                               preset(q.functype(), q.getText_functype()), me);
       break;
     case 2:
-      DictPickerController::pickerWidthType(3, me);
+      DictPickerController::pickerWidthType(DictType::PublicationDate, me);
       break;
     case 3: {
       AppTracking::record("TRACKING_JOBSEARCH_MAPSEARCH_MORE");
@@ -666,7 +668,9 @@ void JobMapSearchController::dictPicker(DictPickerController& picker,
                                         const std::shared_ptr<DataItemDetail>& data) {
   // The form's own rows: function, industry, issue date (and the company size of the filters).
   auto type = picker.dictType();
-  if (type != 1 && type != 2 && type != 3 && type != 22) return;
+  if (type != DictType::JobFunction && type != DictType::Industry && type != DictType::PublicationDate &&
+      type != DictType::CompanySize)
+    return;
   MapQueryParam::takeDictPick(*mapQueryParam_, type, data ? data->getDictCode() : std::string(),
                               data ? data->getDictValue() : std::string());
   mapQueryParam_->saveFormData();

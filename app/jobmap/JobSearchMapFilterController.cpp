@@ -15,15 +15,16 @@ struct MapFilterRow {
   std::string_view title;
   std::int64_t tag;
   std::string_view tracking;
-  std::int32_t dictType;
+  DictType dictType;
 };
 constexpr std::array<MapFilterRow, JobSearchMapFilterController::MapRowCount> Rows{{
-    {"searchfilter_work_year", 1, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_WORK_YEAR", 7},
-    {"searchfilter_degree", 3, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_DEGREE", 5},
-    {"searchfilter_salary", 4, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_SALARY", 4},
-    {"searchfilter_company_scale", 5, "TRACKING_JOBSEARCH_SEARCHFILTERS_COMPANY_SCALE", 22},
-    {"searchfilter_company_type", 6, "TRACKING_JOBSEARCH_MAPSEARCH_CO_TYPE", 8},
-    {"searchfilter_term", 7, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_TERM", 6},
+    {"searchfilter_work_year", 1, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_WORK_YEAR", DictType::WorkExperience},
+    {"searchfilter_degree", 3, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_DEGREE", DictType::Education},
+    {"searchfilter_salary", 4, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_SALARY", DictType::SalaryRange},
+    {"searchfilter_company_scale", 5, "TRACKING_JOBSEARCH_SEARCHFILTERS_COMPANY_SCALE",
+     DictType::CompanySize},
+    {"searchfilter_company_type", 6, "TRACKING_JOBSEARCH_MAPSEARCH_CO_TYPE", DictType::CompanyType},
+    {"searchfilter_term", 7, "TRACKING_JOBSEARCH_MAPSEARCHFILTERS_TERM", DictType::JobTerm},
 }};
 
 // The codes and texts of the six filters, as they stand (no "no limit" text put in).

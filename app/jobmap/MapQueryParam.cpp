@@ -63,34 +63,34 @@ std::string MapQueryParam::buildJobSearchURL() {
   return url;
 }
 
-bool MapQueryParam::takeDictPick(JobSearchParam& q, std::int32_t dictType, std::string_view code,
+bool MapQueryParam::takeDictPick(JobSearchParam& q, DictType dictType, std::string_view code,
                                  std::string_view value) {
   switch (dictType) {
-    case 1:
+    case DictType::JobFunction:
       q.setFunctype(code), q.setText_functype(value);
       return true;
-    case 2:
+    case DictType::Industry:
       q.setIndtype(code), q.setText_indtype(value);
       return true;
-    case 3:
+    case DictType::PublicationDate:
       q.setIssuedate(code), q.setText_issuedate(value);
       return true;
-    case 4:
+    case DictType::SalaryRange:
       q.setSalary(code), q.setText_salary(value);
       return true;
-    case 5:
+    case DictType::Education:
       q.setDegree(code), q.setText_degree(value);
       return true;
-    case 6:
+    case DictType::JobTerm:
       q.setTerm(code), q.setText_term(value);
       return true;
-    case 7:
+    case DictType::WorkExperience:
       q.setWorkyear(code), q.setText_workyear(value);
       return true;
-    case 8:
+    case DictType::CompanyType:
       q.setCotype(code), q.setText_cotype(value);
       return true;
-    case 22:
+    case DictType::CompanySize:
       q.setCosize(code), q.setText_cosize(value);
       return true;
     default:

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/jobquery/JobSearchParam.h"
+#include "kit/ui/DictType.h"
 #include "platform/location/MapGeometry.h"
 
 namespace kavro {
@@ -25,10 +26,9 @@ class MapQueryParam : public JobSearchParam {
   // The texts of the set filters joined by " + ", or the "nothing filtered" text.
   std::string searchTitleForMap();
 
-  // A dictionary pick into the query by the picker's dictionary type (1 function, 2 industry,
-  // 3 issue date, 4 salary, 5 degree, 6 term, 7 work years, 8 company type, 22 company size);
-  // false for any other type.
-  static bool takeDictPick(JobSearchParam& query, std::int32_t dictType, std::string_view code,
+  // A dictionary pick into the query by the picker's dictionary type (function, industry, issue
+  // date, salary, degree, term, work years, company type, company size); false for any other type.
+  static bool takeDictPick(JobSearchParam& query, DictType dictType, std::string_view code,
                            std::string_view value);
 
   bool saveFormData() override;

@@ -181,10 +181,10 @@ std::string JobSearchParam::buildJobSearchURL() {
   url.append("postchannel=").append(str::urlEncoding(postchannel_.empty() ? OrdinaryChannel : postchannel_));
   add("keyword", keywords_);
   if (!keywords_.empty()) {
-    std::int32_t type = keywordtype_ == KeywordTypeFullText || keywordtype_ == KeywordTypeCompanyName
-                            ? keywordtype_
-                            : KeywordTypeJobName;
-    url.append("&keywordtype=").append(std::to_string(type));
+    KeywordType type = keywordtype_ == KeywordType::FullText || keywordtype_ == KeywordType::CompanyName
+                           ? keywordtype_
+                           : KeywordType::JobName;
+    url.append("&keywordtype=").append(std::to_string(ToInt(type)));
   }
   jobarea_ = getJobArea();
   add("jobarea", jobarea_);
@@ -240,7 +240,7 @@ std::shared_ptr<DataItemDetail> JobSearchParam::toDetail() const {
     d->setString(text_landmark_, "text_landmark");
     d->setBool(enableFilters_, "enableFilters");
   }
-  d->setInt(keywordtype_, "keywordtype");
+  d->setInt(ToInt(keywordtype_), "keywordtype");
   return d;
 }
 
@@ -272,7 +272,7 @@ bool JobSearchParam::fromDetail(const DataItemDetail* detail) {
   text_cotype_ = d.getString("text_cotype");
   text_term_ = d.getString("text_term");
   enableFilters_ = d.getBool("enableFilters");
-  keywordtype_ = static_cast<std::int32_t>(d.getInt("keywordtype"));
+  keywordtype_ = KeywordTypeFromInt(static_cast<std::int32_t>(d.getInt("keywordtype")));
   pageAt_ = 1;
   pageSize_ = 10;
   return true;

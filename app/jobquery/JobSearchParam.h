@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/jobquery/KeywordType.h"
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/DataItemResult.h"
 #include "platform/foundation/Object.h"
@@ -27,10 +28,6 @@ class JobSearchParam : public platform::Object {
   // Channels.
   static constexpr std::string_view OrdinaryChannel = "0000";
   static constexpr std::string_view CampusChannel = "0100";
-  // What the keyword is matched against.
-  static constexpr std::int32_t KeywordTypeCompanyName = 0;
-  static constexpr std::int32_t KeywordTypeJobName = 1;
-  static constexpr std::int32_t KeywordTypeFullText = 2;
   // A recent-search entry's number of matching jobs, as the server reported it.
   static constexpr std::string_view JobSearchParamCountKey = "<&JobSearchParamCountKey&>";
 
@@ -106,8 +103,8 @@ class JobSearchParam : public platform::Object {
   void setPostchannel(std::string_view value) { postchannel_ = value; }
   const std::string& keywords() const { return keywords_; }
   void setKeywords(std::string_view value) { keywords_ = value; }
-  std::int32_t keywordtype() const { return keywordtype_; }
-  void setKeywordtype(std::int32_t value) { keywordtype_ = value; }
+  KeywordType keywordtype() const { return keywordtype_; }
+  void setKeywordtype(KeywordType value) { keywordtype_ = value; }
   // Read through getJobArea().
   void setJobarea(std::string_view value) { jobarea_ = value; }
   const std::string& functype() const { return functype_; }
@@ -159,7 +156,7 @@ class JobSearchParam : public platform::Object {
 
   std::string postchannel_{OrdinaryChannel};
   std::string keywords_;
-  std::int32_t keywordtype_ = KeywordTypeJobName;
+  KeywordType keywordtype_ = KeywordType::JobName;
   std::string jobarea_;
   std::string functype_;
   std::string indtype_;

@@ -200,18 +200,19 @@ bool JobSearchController::listViewSelectedIndexPath(ListView& list, const platfo
   auto me = sharedAs<JobSearchController>();
   if (section->tag() == ConditionsTag) {
     if (record == jobareaData_) {
-      DictPickerController::pickerWidthType(0, me);
+      DictPickerController::pickerWidthType(DictType::JobArea, me);
       AppTracking::record("TRACKING_JOBSEARCH_HOMEPAGE_AREA");
     } else if (record == indtypeData_ || record == functypeData_) {
       bool industry = record == indtypeData_;
       auto seed = DataItemDetail::newDetail();
       seed->setDictCode(industry ? queryParam_->indtype() : queryParam_->functype());
       seed->setDictValue(industry ? queryParam_->getText_indtype() : queryParam_->getText_functype());
-      MultiDictPickController::pickerWidthType(industry ? 2 : 1, seed, me);
+      MultiDictPickController::pickerWidthType(industry ? DictType::Industry : DictType::JobFunction, seed,
+                                               me);
       AppTracking::record(industry ? "TRACKING_JOBSEARCH_HOMEPAGE_INDUSTRY_TYPE"
                                    : "TRACKING_JOBSEARCH_HOMEPAGE_JOB_TYPE");
     } else if (record == issueDate_) {
-      DictPickerController::pickerWidthType(3, me);
+      DictPickerController::pickerWidthType(DictType::PublicationDate, me);
     }
     return true;
   }
@@ -231,22 +232,22 @@ void JobSearchController::dictPicker(DictPickerController& picker,
   std::string code = data ? data->getDictCode() : std::string();
   std::string value = data ? data->getDictValue() : std::string();
   switch (picker.dictType()) {
-    case 0:
+    case DictType::JobArea:
       queryParam_->setJobarea(code);
       queryParam_->setText_jobarea(value);
       // A landmark belongs to the area it was picked in.
       queryParam_->setLandmark("");
       queryParam_->setText_landmark("");
       break;
-    case 1:
+    case DictType::JobFunction:
       queryParam_->setFunctype(code);
       queryParam_->setText_functype(value);
       break;
-    case 2:
+    case DictType::Industry:
       queryParam_->setIndtype(code);
       queryParam_->setText_indtype(value);
       break;
-    case 3:
+    case DictType::PublicationDate:
       queryParam_->setIssuedate(code);
       queryParam_->setText_issuedate(value);
       break;

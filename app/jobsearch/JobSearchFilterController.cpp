@@ -16,18 +16,18 @@ namespace kavro {
 namespace {
 // Per row: the dictionary of its picker and its tracking point.
 struct FilterRow {
-  std::int32_t dictType;
+  DictType dictType;
   std::string_view tracking;
 };
 constexpr std::array<FilterRow, JobSearchFilterController::RowCount> Rows{{
-    {9, "TRACKING_JOBSEARCH_SEARCHFILTERS_LANDMARK"},
-    {7, "TRACKING_JOBSEARCH_SEARCHFILTERS_WORK_YEAR"},
-    {3, "TRACKING_JOBSEARCH_SEARCHFILTERS_ISSUEDATE"},
-    {5, "TRACKING_JOBSEARCH_SEARCHFILTERS_DEGREE"},
-    {4, "TRACKING_JOBSEARCH_SEARCHFILTERS_SALARY"},
-    {22, "TRACKING_JOBSEARCH_SEARCHFILTERS_COMPANY_SCALE"},
-    {8, ""},
-    {6, "TRACKING_JOBSEARCH_SEARCHFILTERS_TERM"},
+    {DictType::Landmark, "TRACKING_JOBSEARCH_SEARCHFILTERS_LANDMARK"},
+    {DictType::WorkExperience, "TRACKING_JOBSEARCH_SEARCHFILTERS_WORK_YEAR"},
+    {DictType::PublicationDate, "TRACKING_JOBSEARCH_SEARCHFILTERS_ISSUEDATE"},
+    {DictType::Education, "TRACKING_JOBSEARCH_SEARCHFILTERS_DEGREE"},
+    {DictType::SalaryRange, "TRACKING_JOBSEARCH_SEARCHFILTERS_SALARY"},
+    {DictType::CompanySize, "TRACKING_JOBSEARCH_SEARCHFILTERS_COMPANY_SCALE"},
+    {DictType::CompanyType, ""},
+    {DictType::JobTerm, "TRACKING_JOBSEARCH_SEARCHFILTERS_TERM"},
 }};
 }  // namespace
 
@@ -133,28 +133,28 @@ void JobSearchFilterController::dictPicker(DictPickerController& picker,
   std::string value = data ? data->getDictValue() : std::string();
   auto& q = *curParam_;
   switch (picker.dictType()) {
-    case 3:
+    case DictType::PublicationDate:
       q.setIssuedate(code), q.setText_issuedate(value);
       break;
-    case 4:
+    case DictType::SalaryRange:
       q.setSalary(code), q.setText_salary(value);
       break;
-    case 5:
+    case DictType::Education:
       q.setDegree(code), q.setText_degree(value);
       break;
-    case 6:
+    case DictType::JobTerm:
       q.setTerm(code), q.setText_term(value);
       break;
-    case 7:
+    case DictType::WorkExperience:
       q.setWorkyear(code), q.setText_workyear(value);
       break;
-    case 8:
+    case DictType::CompanyType:
       q.setCotype(code), q.setText_cotype(value);
       break;
-    case 9:
+    case DictType::Landmark:
       q.setLandmark(code), q.setText_landmark(value);
       break;
-    case 22:
+    case DictType::CompanySize:
       q.setCosize(code), q.setText_cosize(value);
       break;
     default:

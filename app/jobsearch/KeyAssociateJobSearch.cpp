@@ -16,13 +16,13 @@ namespace kavro {
 
 namespace {
 struct Segment {
-  std::int32_t keywordtype;
+  KeywordType keywordtype;
   std::string_view tracking;
 };
 constexpr std::array<Segment, 3> Segments{{
-    {JobSearchParam::KeywordTypeJobName, "TRACKING_JOBSEARCH_PROMPT_SEARCH_COMPANY"},
-    {JobSearchParam::KeywordTypeCompanyName, "TRACKING_JOBSEARCH_PROMPT_SEARCH_JOB"},
-    {JobSearchParam::KeywordTypeFullText, "TRACKING_JOBSEARCH_PROMPT_SEARCH_ALL"},
+    {KeywordType::JobName, "TRACKING_JOBSEARCH_PROMPT_SEARCH_COMPANY"},
+    {KeywordType::CompanyName, "TRACKING_JOBSEARCH_PROMPT_SEARCH_JOB"},
+    {KeywordType::FullText, "TRACKING_JOBSEARCH_PROMPT_SEARCH_ALL"},
 }};
 }  // namespace
 
@@ -70,7 +70,7 @@ void KeyAssociateJobSearch::changeSkin() {
     AppSkin::apply(categoryBackView_, "jobsearch_associate_categoryBackView", "job_related");
 }
 
-void KeyAssociateJobSearch::showKeywordType(std::int32_t keywordtype) {
+void KeyAssociateJobSearch::showKeywordType(KeywordType keywordtype) {
   for (std::size_t i = 0; i < Segments.size(); ++i)
     if (Segments[i].keywordtype == keywordtype && segmentedControl_)
       segmentedControl_->setSearchDefaultIndex(static_cast<int>(i));

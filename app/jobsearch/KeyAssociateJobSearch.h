@@ -43,7 +43,7 @@ class KeyAssociateJobSearch : public UIKeywordsAssociateView,
   static std::shared_ptr<platform::ActionSheet> clearHistorySheet(
       std::weak_ptr<platform::ActionSheetDelegate> delegate);
   // Shows the segment of a keyword type without telling anybody (a recent search restored it).
-  void showKeywordType(std::int32_t keywordtype);
+  void showKeywordType(KeywordType keywordtype);
 
   void selectedItemWithIndex(int index) override;
   void dataLoader(DataLoadAndParser& loader, const DataItemResult& result) override;
@@ -57,7 +57,7 @@ class KeyAssociateJobSearch : public UIKeywordsAssociateView,
   const std::shared_ptr<platform::Button>& clearHistoryButton() const { return clearHistoryButton_; }
   const std::shared_ptr<JobSearchParam>& queryParam() const { return queryParam_; }
   void setQueryParam(std::shared_ptr<JobSearchParam> q) { queryParam_ = std::move(q); }
-  std::int32_t lastKeywordType() const { return lastKeywordType_; }
+  KeywordType lastKeywordType() const { return lastKeywordType_; }
 
  private:
   void initSegmentControl();
@@ -69,7 +69,7 @@ class KeyAssociateJobSearch : public UIKeywordsAssociateView,
   std::shared_ptr<UIKavroSearchCategoryControl> segmentedControl_;
   std::shared_ptr<platform::Button> clearHistoryButton_;
   std::shared_ptr<JobSearchParam> queryParam_;
-  std::int32_t lastKeywordType_ = JobSearchParam::KeywordTypeJobName;
+  KeywordType lastKeywordType_ = KeywordType::JobName;
 
  protected:
   KeyAssociateJobSearch(platform::Rect frame, std::shared_ptr<JobSearchParam> queryParam);

@@ -76,17 +76,17 @@ bool UserCoreInfo::setUserLoginInfo(const DataItemDetail* reply) {
     }
   }
   if (!info.md5hash().empty() && !info.accountid().empty()) {
-    info.setUserStatus(StatusLoggedIn);
+    info.setUserStatus(UserStatus::LoggedIn);
     return true;
   }
-  info.setUserStatus(StatusLoggedOut);
+  info.setUserStatus(UserStatus::LoggedOut);
   return false;
 }
 
-void UserCoreInfo::userOnLogin() { sharedUserCoreInfo().setUserStatus(StatusLoggingIn); }
-void UserCoreInfo::userLogout() { sharedUserCoreInfo().setUserStatus(StatusLoggedOut); }
-bool UserCoreInfo::hasLogined() { return sharedUserCoreInfo().userStatus() == StatusLoggedIn; }
-bool UserCoreInfo::isLoginingNow() { return sharedUserCoreInfo().userStatus() == StatusLoggingIn; }
+void UserCoreInfo::userOnLogin() { sharedUserCoreInfo().setUserStatus(UserStatus::LoggingIn); }
+void UserCoreInfo::userLogout() { sharedUserCoreInfo().setUserStatus(UserStatus::LoggedOut); }
+bool UserCoreInfo::hasLogined() { return sharedUserCoreInfo().userStatus() == UserStatus::LoggedIn; }
+bool UserCoreInfo::isLoginingNow() { return sharedUserCoreInfo().userStatus() == UserStatus::LoggingIn; }
 std::string UserCoreInfo::getAccountID() { return sharedUserCoreInfo().accountid(); }
 std::string UserCoreInfo::getMd5hash() { return sharedUserCoreInfo().md5hash(); }
 
@@ -141,8 +141,8 @@ std::string UserCoreInfo::getAppMapType() {
   }
 }
 
-void UserCoreInfo::setUserStatus(std::int32_t status) {
-  if (status != StatusLoggedIn) {
+void UserCoreInfo::setUserStatus(UserStatus status) {
+  if (status != UserStatus::LoggedIn) {
     for (std::string* field : {&accountid_, &md5hash_, &lastupdate_, &mobilephone_, &email_}) {
       writeField(*field, "");
     }

@@ -24,7 +24,8 @@ inline constexpr std::string_view userStatusChangedNotify = "userStatusChangedNo
 // setUserStatus().
 class UserCoreInfo {
  public:
-  enum UserStatus : std::int32_t { StatusLoggingIn = 0, StatusLoggedIn = 1, StatusLoggedOut = 2 };
+  // The login state; it lives only in the process, so no number from outside becomes one.
+  enum class UserStatus : std::int32_t { LoggingIn = 0, LoggedIn = 1, LoggedOut = 2 };
   enum AppMapType : std::int32_t { MapTypeGeoMap = 0, MapTypeIosMap = 1, MapTypeNoMap = 2 };
 
   // The credentials' keys under STORE_CORE_USER_INFO in the core store, and the key text that seals
@@ -67,8 +68,8 @@ class UserCoreInfo {
 
   // Any state but logged in first empties the account fields and the paid flag, even when the
   // state stays; a change of state is then posted as userStatusChangedNotify.
-  void setUserStatus(std::int32_t status);
-  std::int32_t userStatus() const { return userStatus_; }
+  void setUserStatus(UserStatus status);
+  UserStatus userStatus() const { return userStatus_; }
 
   std::int32_t appMapType() const { return appMapType_; }
   void setAppMapType(std::int32_t value) { appMapType_ = value; }
@@ -101,7 +102,7 @@ class UserCoreInfo {
   std::string readField(const std::string& field) const;
   void writeField(std::string& field, std::string_view value);
 
-  std::int32_t userStatus_ = StatusLoggedOut;
+  UserStatus userStatus_ = UserStatus::LoggedOut;
   std::int32_t appMapType_ = MapTypeGeoMap;
   mutable platform::Mutex fieldsMutex_;
   std::string accountid_;

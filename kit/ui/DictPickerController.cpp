@@ -53,11 +53,20 @@ constexpr std::array<std::string_view, 32> TypeWords = {"job_area",
                                                         "campus_famouscoindtype",
                                                         "campus_majortype"};
 
+// The word of a listed type; the fallback row's for any other number.
+std::string_view typeWord(DictType type) {
+  const std::int32_t n = ToInt(type);
+  return n >= 0 && n < static_cast<std::int32_t>(TypeWords.size()) ? TypeWords[static_cast<std::size_t>(n)]
+                                                                   : std::string_view("resume_entrytime");
+}
+
 // Title words where they differ from the type's word.
-std::string titleWord(std::int32_t type) {
-  if (type == 29 || type < 0 || type > 31) return "default";
-  if (type == 30) return "campus_famousco_indtype";
-  return std::string(TypeWords[static_cast<std::size_t>(type)]);
+std::string titleWord(DictType type) {
+  const std::int32_t n = ToInt(type);
+  if (type == DictType::ShowResume || n < 0 || n >= static_cast<std::int32_t>(TypeWords.size()))
+    return "default";
+  if (type == DictType::CampusFamousCompanyIndustry) return "campus_famousco_indtype";
+  return std::string(typeWord(type));
 }
 
 // The order in which a dictionary name is matched to its cache.
@@ -96,10 +105,8 @@ void DictPickerController::setDictLoader(DictLoader loader) { dictLoader() = std
 
 // ---- Dictionaries ----------------------------------------------------------------------------
 
-std::string DictPickerController::dictTypeToDictName(std::int32_t dictType) {
-  std::string_view word = (dictType >= 0 && dictType <= 31) ? TypeWords[static_cast<std::size_t>(dictType)]
-                                                            : std::string_view("resume_entrytime");
-  return AppCoreInfo::getLocalizedString("store_dict_" + std::string(word));
+std::string DictPickerController::dictTypeToDictName(DictType dictType) {
+  return AppCoreInfo::getLocalizedString("store_dict_" + std::string(typeWord(dictType)));
 }
 
 std::string DictPickerController::dictNameToCacheName(std::string_view dictName) {
@@ -111,7 +118,7 @@ std::string DictPickerController::dictNameToCacheName(std::string_view dictName)
   return {};
 }
 
-std::string DictPickerController::getTitleByType(std::int32_t dictType) {
+std::string DictPickerController::getTitleByType(DictType dictType) {
   return AppCoreInfo::getLocalizedString("dictpicker_title_" + titleWord(dictType));
 }
 
@@ -147,12 +154,12 @@ void DictPickerController::checkDictVersion(std::string_view dictName, std::stri
 // ---- Opening and closing ---------------------------------------------------------------------
 
 std::shared_ptr<DictPickerController> DictPickerController::pickerWidthType(
-    std::int32_t dictType, const std::shared_ptr<platform::ViewController>& delegate) {
+    DictType dictType, const std::shared_ptr<platform::ViewController>& delegate) {
   return pickerWidthType(dictType, nullptr, delegate);
 }
 
 std::shared_ptr<DictPickerController> DictPickerController::pickerWidthType(
-    std::int32_t dictType, std::shared_ptr<DataItemDetail> parentData,
+    DictType dictType, std::shared_ptr<DataItemDetail> parentData,
     const std::shared_ptr<platform::ViewController>& delegate) {
   auto picker = initWithData(std::move(parentData), dictType, delegate);
   if (auto nav = delegate ? delegate->navigationController() : nullptr) nav->pushViewController(picker, true);
@@ -160,7 +167,7 @@ std::shared_ptr<DictPickerController> DictPickerController::pickerWidthType(
 }
 
 std::shared_ptr<DictPickerController> DictPickerController::pickerPresentWidthType(
-    std::int32_t dictType, const std::shared_ptr<platform::ViewController>& delegate) {
+    DictType dictType, const std::shared_ptr<platform::ViewController>& delegate) {
   auto picker = initWithData(nullptr, dictType, delegate);
   auto nav = platform::NavigationController::create(picker);
   std::weak_ptr<DictPickerController> weak = picker;
@@ -324,19 +331,12 @@ void DictPickerController::locationUtil(LocationUtil& util, bool isSucceed) {
 
 // ---- List ------------------------------------------------------------------------------------
 
-DictPickerController::ServerCall DictPickerController::serverCallForType(std::int32_t dictType) {
-  switch (dictType) {
-    case 0:
-    case 13:
-    case 14:
-      return ServerCall::JobArea;
-    case 1:
-    case 2:
-    case 20:
-      return ServerCall::SpecialDataDict;
-    default:
-      return ServerCall::DataDict;
-  }
+DictPickerController::ServerCall DictPickerController::serverCallForType(DictType dictType) {
+  if (IsAreaDict(dictType)) return ServerCall::JobArea;
+  if (dictType == DictType::JobFunction || dictType == DictType::Industry ||
+      dictType == DictType::ResumeMajor)
+    return ServerCall::SpecialDataDict;
+  return ServerCall::DataDict;
 }
 
 std::shared_ptr<DataLoadAndParser> DictPickerController::startLoader(ServerCall call, ListViewData& section) {

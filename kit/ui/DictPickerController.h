@@ -8,6 +8,7 @@
 
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/LocationUtil.h"
+#include "kit/ui/DictType.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/ListViewDelegate.h"
 #include "kit/ui/UIBasicController.h"
@@ -45,7 +46,7 @@ class DictPickerController : public UIBasicController, public ListViewDelegate, 
   static constexpr double LocationRetryDelay = 1.0;
 
   template <class T = DictPickerController>
-  static std::shared_ptr<T> initWithData(std::shared_ptr<DataItemDetail> parent, std::int32_t dictType,
+  static std::shared_ptr<T> initWithData(std::shared_ptr<DataItemDetail> parent, DictType dictType,
                                          const std::shared_ptr<platform::ViewController>& delegate) {
     auto picker = UIBasicController::create<T>();
     picker->parentData_ = std::move(parent);
@@ -55,20 +56,20 @@ class DictPickerController : public UIBasicController, public ListViewDelegate, 
   }
   // Root level pushed on the delegate's navigation controller.
   static std::shared_ptr<DictPickerController> pickerWidthType(
-      std::int32_t dictType, const std::shared_ptr<platform::ViewController>& delegate);
+      DictType dictType, const std::shared_ptr<platform::ViewController>& delegate);
   static std::shared_ptr<DictPickerController> pickerWidthType(
-      std::int32_t dictType, std::shared_ptr<DataItemDetail> parentData,
+      DictType dictType, std::shared_ptr<DataItemDetail> parentData,
       const std::shared_ptr<platform::ViewController>& delegate);
   // Root level in a new navigation controller presented by the delegate, with a Cancel item.
   static std::shared_ptr<DictPickerController> pickerPresentWidthType(
-      std::int32_t dictType, const std::shared_ptr<platform::ViewController>& delegate);
+      DictType dictType, const std::shared_ptr<platform::ViewController>& delegate);
   void closeDictPicker();
 
   // Dictionaries.
-  static std::string dictTypeToDictName(std::int32_t dictType);
+  static std::string dictTypeToDictName(DictType dictType);
   // "" when the name is no cached dictionary.
   static std::string dictNameToCacheName(std::string_view dictName);
-  static std::string getTitleByType(std::int32_t dictType);
+  static std::string getTitleByType(DictType dictType);
   static std::string cachedVersionForDictName(std::string_view dictName);
   static bool setVersionForDictName(std::string_view dictName, std::optional<std::string_view> dictVersion);
   static bool removeAllForDictName(std::string_view dictName);
@@ -78,7 +79,7 @@ class DictPickerController : public UIBasicController, public ListViewDelegate, 
   std::shared_ptr<DataItemDetail> parentData() const { return parentData_; }
   void setParentData(std::shared_ptr<DataItemDetail> d) { parentData_ = std::move(d); }
   std::shared_ptr<platform::ViewController> delegateController() const { return delegate_.lock(); }
-  std::int32_t dictType() const { return dictType_; }
+  DictType dictType() const { return dictType_; }
   const std::shared_ptr<ListView>& dictView() const { return dictView_; }
   bool ignoreEmptyCodes() const { return ignoreEmptyCodes_; }
   void setIgnoreEmptyCodes(bool b) { ignoreEmptyCodes_ = b; }
@@ -102,9 +103,9 @@ class DictPickerController : public UIBasicController, public ListViewDelegate, 
   ~DictPickerController() override;
 
  protected:
-  bool isAreaRoot() const { return dictType_ == 0 && !parentData_; }
+  bool isAreaRoot() const { return dictType_ == DictType::JobArea && !parentData_; }
   std::shared_ptr<DataLoadAndParser> startLoader(ServerCall call, ListViewData& section);
-  static ServerCall serverCallForType(std::int32_t dictType);
+  static ServerCall serverCallForType(DictType dictType);
   void deliver(const std::shared_ptr<DataItemDetail>& entry);
 
   std::shared_ptr<ListView> dictView_;
@@ -112,7 +113,7 @@ class DictPickerController : public UIBasicController, public ListViewDelegate, 
  private:
   std::shared_ptr<DataItemDetail> parentData_;
   std::weak_ptr<platform::ViewController> delegate_;
-  std::int32_t dictType_ = 0;
+  DictType dictType_ = DictType::JobArea;
   bool ignoreEmptyCodes_ = false;
   bool locating_ = false;
 

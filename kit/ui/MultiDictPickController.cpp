@@ -48,7 +48,7 @@ std::string MultiDictPickController::strippedCode(std::string_view code) {
 }
 
 std::shared_ptr<MultiDictPickController> MultiDictPickController::pickerWidthType(
-    std::int32_t dictType, std::shared_ptr<DataItemDetail> pickedDetail,
+    DictType dictType, std::shared_ptr<DataItemDetail> pickedDetail,
     const std::shared_ptr<platform::ViewController>& delegate) {
   auto picker = initWithData<MultiDictPickController>(nullptr, dictType, delegate);
   picker->setSourceData(std::move(pickedDetail));
@@ -113,14 +113,18 @@ void MultiDictPickController::initDictView() {
 }
 
 std::string MultiDictPickController::boardTitle() const {
-  if (dictType() == 1) return AppCoreInfo::getLocalizedString("dictpicker_title_funtype_selected");
-  if (dictType() == 2) return AppCoreInfo::getLocalizedString("dictpicker_title_industry_selected");
+  if (dictType() == DictType::JobFunction)
+    return AppCoreInfo::getLocalizedString("dictpicker_title_funtype_selected");
+  if (dictType() == DictType::Industry)
+    return AppCoreInfo::getLocalizedString("dictpicker_title_industry_selected");
   return AppCoreInfo::getLocalizedString("dictpicker_title_area_selected");
 }
 
 std::string MultiDictPickController::pickerOverFive() const {
-  if (dictType() == 1) return AppCoreInfo::getLocalizedString("dictpicker_picked_function_over_five");
-  if (dictType() == 2) return AppCoreInfo::getLocalizedString("dictpicker_picked_industry_over_five");
+  if (dictType() == DictType::JobFunction)
+    return AppCoreInfo::getLocalizedString("dictpicker_picked_function_over_five");
+  if (dictType() == DictType::Industry)
+    return AppCoreInfo::getLocalizedString("dictpicker_picked_industry_over_five");
   return AppCoreInfo::getLocalizedString("dictpicker_picked_area_over_five");
 }
 
@@ -359,9 +363,7 @@ void MultiDictPickController::fillListData(ListViewData& section, const DataItem
 
 std::optional<std::shared_ptr<DataLoadAndParser>> MultiDictPickController::listViewData(
     ListViewData& section) {
-  std::int32_t t = dictType();
-  bool area = t == 0 || t == 13 || t == 14;
-  return startLoader(area ? ServerCall::JobArea : ServerCall::SpecialDataDict, section);
+  return startLoader(IsAreaDict(dictType()) ? ServerCall::JobArea : ServerCall::SpecialDataDict, section);
 }
 
 void MultiDictPickController::removeAllSubItems(const std::string& prefix) {

@@ -24,7 +24,7 @@ class MultiDictPickController : public DictPickerController, public platform::Ge
 
   // The root level, opened from the delegate screen with the caller's earlier picks.
   static std::shared_ptr<MultiDictPickController> pickerWidthType(
-      std::int32_t dictType, std::shared_ptr<DataItemDetail> pickedDetail,
+      DictType dictType, std::shared_ptr<DataItemDetail> pickedDetail,
       const std::shared_ptr<platform::ViewController>& delegate);
 
   const std::shared_ptr<NSMutableSortedDictionary>& pickedDictionary() const { return picked_; }

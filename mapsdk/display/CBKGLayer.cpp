@@ -30,7 +30,7 @@ void CBKGLayer::Update() {
   if (shown_ && request_) request_->Request();
 }
 
-bool CBKGLayer::OnDataArrived(int error) {
+bool CBKGLayer::OnDataArrived(gmengine::SearchError error) {
   if (!request_ || !request_->OnAnswer(error)) return false;
   Update();
   return shown_;

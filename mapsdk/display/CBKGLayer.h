@@ -26,7 +26,7 @@ class CBKGLayer : public CMapLayer {
   void Update() override;
   // Engine message 8010 (background POI data arrived, lParam the error): with data the request
   // runs again and takes it from the cache. true when the layer changed.
-  bool OnDataArrived(int error);
+  bool OnDataArrived(gmengine::SearchError error);
   // Window pixel (x, y): the first item of the tapped tile within 10 pixels on both axes (strictly).
   bool HitTest(int x, int y, Attribute& result) const;
 

@@ -65,8 +65,8 @@ void CBKGReq::Request() {
   for (const tag_PoiBkgDataElem& tile : ask) pending_.insert(KeyOf(tile));
 }
 
-bool CBKGReq::OnAnswer(int error) {
-  if (error == 0) {
+bool CBKGReq::OnAnswer(gmengine::SearchError error) {
+  if (error == gmengine::SearchError::None) {
     for (const gmengine::TileKey& key : pending_) ++asks_[key];
     pending_.clear();
     return true;

@@ -6,6 +6,7 @@
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/engine/TileKey.h"
 #include "mapsdk/search/SearchResultRecords.h"
 
@@ -42,7 +43,7 @@ class CBKGReq : public CReqBase {
 
   void Request() override;
   // Message 8010's error word: true when the layer should run the request again.
-  bool OnAnswer(int error);
+  bool OnAnswer(gmengine::SearchError error);
   // Whether the request sent last still waits for its answer.
   bool Asking() const { return !pending_.empty(); }
 

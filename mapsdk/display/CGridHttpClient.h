@@ -13,6 +13,7 @@ namespace mapsdk {
 
 // Kinds of tile batch.
 enum class GridKind : int { Street = 0, Traffic = 1, TrafficHistory = 2, Offline = 3, Satellite = 4 };
+static_assert(static_cast<int>(GridKind::Offline) == gmengine::OfflineGridClient::kOfflineKind);
 
 // The last batch asked for.
 struct tag_GridReqState {

@@ -53,19 +53,16 @@ bool IsFailure(int message) {
   return message == kHttpConnectFailed || message == kHttpAttemptsOver || message == kHttpTimeout;
 }
 
-bool IsPoiType(int type) {
-  auto t = static_cast<SearchType>(type);
+bool IsPoiType(SearchType t) {
   return t == SearchType::PoiInCity || t == SearchType::PoiInBounds || t == SearchType::PoiAround ||
          t == SearchType::MultiKeyPoi;
 }
 
-bool IsRouteType(int type) {
-  auto t = static_cast<SearchType>(type);
+bool IsRouteType(SearchType t) {
   return t == SearchType::Transit || t == SearchType::Driving || t == SearchType::Walking;
 }
 
-bool IsPointType(int type) {
-  auto t = static_cast<SearchType>(type);
+bool IsPointType(SearchType t) {
   return t == SearchType::PoiDetail || t == SearchType::Geocode || t == SearchType::ReverseGeocode;
 }
 
@@ -250,7 +247,7 @@ void CMapControl::UpdateLayers() {
   RequestRepaint();
 }
 
-void CMapControl::OnPoiBkgData(int error) {
+void CMapControl::OnPoiBkgData(SearchError error) {
   if (built_ && background_->OnDataArrived(error)) RequestRepaint();
 }
 
@@ -604,11 +601,11 @@ bool CMapControl::IsLayerShown(MapLayerCode code) const {
   }
 }
 
-void CMapControl::OnSearchResult(int type, int error) {
+void CMapControl::OnSearchResult(SearchType type, SearchError error) {
   if (!built_) return;
   // The search client is free again: background tiles put off while it was busy are asked now.
   background_->Update();
-  if (error != 0) return;
+  if (error != SearchError::None) return;
   if (IsPoiType(type)) {
     poi_->SetResultType(type);
   } else if (IsRouteType(type)) {
@@ -747,7 +744,7 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
       offline_.OnCommand(wParam, lParam);
       return -1;
     case CAppSearch::kMsgPoiBkgData:
-      OnPoiBkgData(lParam);
+      OnPoiBkgData(static_cast<SearchError>(lParam));
       return -1;
     default:
       break;

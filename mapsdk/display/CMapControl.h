@@ -100,9 +100,9 @@ class CMapControl {
   // OnMessage), then a repaint is posted.
   void UpdateBKGLayer();
   // Background POI data arrived (error 0) or failed: the layer takes it and the map repaints.
-  void OnPoiBkgData(int error);
+  void OnPoiBkgData(gmengine::SearchError error);
   // The vector layers show the result of this type (from message 2000).
-  void OnSearchResult(int type, int error);
+  void OnSearchResult(gmengine::SearchType type, gmengine::SearchError error);
   // When a full redraw is due, paints background, grid and shown layers into the back buffer; then
   // copies the back buffer into the context (when valid) at the window's left and top.
   int Draw(CVDC& dc);

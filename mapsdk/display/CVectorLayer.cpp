@@ -65,8 +65,7 @@ void CVectorLayer::AddLine(const CComplexPt& shape, int style, int index, const 
 }
 
 void CVectorLayer::BuildPois(bool highlight) {
-  const auto* result = gmengine::RecordAs<gmengine::tag_PoiSearchRst>(
-      search_->GetResult(static_cast<SearchType>(resultType_)));
+  const auto* result = gmengine::RecordAs<gmengine::tag_PoiSearchRst>(search_->GetResult(resultType_));
   if (!result) return;
   if (highlight) {
     // The selected POI once more, with the number it carries in the list.
@@ -93,7 +92,7 @@ void CVectorLayer::BuildPois(bool highlight) {
 }
 
 void CVectorLayer::BuildRoute(bool highlight) {
-  gmengine::SearchRecord record = search_->GetResult(static_cast<SearchType>(resultType_));
+  gmengine::SearchRecord record = search_->GetResult(resultType_);
   auto start = [&](const auto& route) {
     AddPoint(route.startPoint, Attribute::Kind::RouteStart, styles::kRouteStart,
              Text(route.startName).c_str(), Text(route.startUid).c_str(), 0);
@@ -166,7 +165,7 @@ void CVectorLayer::BuildRoute(bool highlight) {
 }
 
 void CVectorLayer::BuildSinglePoint() {
-  gmengine::SearchRecord record = search_->GetResult(static_cast<SearchType>(resultType_));
+  gmengine::SearchRecord record = search_->GetResult(resultType_);
   CComplexPt shape;
   if (const auto* point = gmengine::RecordAs<gmengine::tag_MapPointRst>(record)) {
     shape.AddPoint({static_cast<int>(point->x * 100), static_cast<int>(point->y * 100)});
@@ -180,7 +179,7 @@ void CVectorLayer::Update() {
   if (!shown_) return;
   elements_.clear();
   drawn_.clear();
-  if (!search_ || resultType_ == 0) return;
+  if (!search_ || resultType_ == SearchType::None) return;
   building_ = &elements_;
   switch (source_) {
     case VectorSource::Poi:

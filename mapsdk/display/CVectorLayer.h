@@ -6,6 +6,7 @@
 #include "mapsdk/display/CMapLayer.h"
 #include "mapsdk/engine/CComplexPt.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace gmengine {
 class CAppSearch;
@@ -69,8 +70,8 @@ class CVectorLayer : public CMapLayer {
   void SetSearch(gmengine::CAppSearch* search) { search_ = search; }
   void SetDrawer(gmengine::CDataDisp* disp) { disp_ = disp; }
   // The stored result the layer shows (a result type of the search engine's; 0 for none).
-  void SetResultType(int type) { resultType_ = type; }
-  int ResultType() const { return resultType_; }
+  void SetResultType(gmengine::SearchType type) { resultType_ = type; }
+  gmengine::SearchType ResultType() const { return resultType_; }
   void SetSelection(const VectorSelection& selection) { selection_ = selection; }
   const VectorSelection& Selection() const { return selection_; }
   void Draw(MapDrawTarget& target) override;
@@ -96,7 +97,7 @@ class CVectorLayer : public CMapLayer {
   CMapStatus* status_;
   gmengine::CDataDisp* disp_;
   gmengine::CAppSearch* search_ = nullptr;
-  int resultType_ = 0;
+  gmengine::SearchType resultType_ = gmengine::SearchType::None;
   VectorSelection selection_;
   std::vector<CGeoElement> elements_;
   std::vector<CGeoElement> drawn_;

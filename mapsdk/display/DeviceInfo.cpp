@@ -30,53 +30,56 @@ bool DeviceInfo::isRetinaScreen() {
 
 std::string DeviceInfo::platform() { return MachineName(); }
 
-int DeviceInfo::modelOfPlatform(std::string_view machineId) {
-  static const std::pair<std::string_view, int> models[] = {
-      {"iPhone1,1", 6}, {"iPhone1,2", 7}, {"iPhone2,1", 8}, {"iPhone3,1", 9}, {"iPod1,1", 2},
-      {"iPod2,1", 3},   {"iPod3,1", 4},   {"iPod4,1", 5},   {"iPad1,1", 10},  {"i386", 1}};
+DeviceModel DeviceInfo::modelOfPlatform(std::string_view machineId) {
+  static const std::pair<std::string_view, DeviceModel> models[] = {
+      {"iPhone1,1", DeviceModel::IPhone},    {"iPhone1,2", DeviceModel::IPhone3G},
+      {"iPhone2,1", DeviceModel::IPhone3GS}, {"iPhone3,1", DeviceModel::IPhone4},
+      {"iPod1,1", DeviceModel::IPod},        {"iPod2,1", DeviceModel::IPod2},
+      {"iPod3,1", DeviceModel::IPod3},       {"iPod4,1", DeviceModel::IPod4},
+      {"iPad1,1", DeviceModel::IPad},        {"i386", DeviceModel::Simulator}};
   for (const auto& [name, model] : models) {
     if (machineId == name) return model;
   }
-  return 0;
+  return DeviceModel::Unknown;
 }
 
-int DeviceInfo::deviceOfModel(std::string_view model, std::string_view machine) {
-  if (model == "iPhone Simulator") return 1;
-  if (model == "iPad") return 10;
-  if (model == "iPod Touch" || model == "iPod touch" || model == "iPod") return 2;
-  if (machine == "iPhone1,1") return 6;
-  if (machine == "iPhone1,2") return 7;
-  if (machine == "iPhone2,1") return 8;
-  return 9;
+DeviceModel DeviceInfo::deviceOfModel(std::string_view model, std::string_view machine) {
+  if (model == "iPhone Simulator") return DeviceModel::Simulator;
+  if (model == "iPad") return DeviceModel::IPad;
+  if (model == "iPod Touch" || model == "iPod touch" || model == "iPod") return DeviceModel::IPod;
+  if (machine == "iPhone1,1") return DeviceModel::IPhone;
+  if (machine == "iPhone1,2") return DeviceModel::IPhone3G;
+  if (machine == "iPhone2,1") return DeviceModel::IPhone3GS;
+  return DeviceModel::IPhone4;
 }
 
-std::string DeviceInfo::nameOfDevice(int device, bool flag) {
+std::string DeviceInfo::nameOfDevice(DeviceModel device, bool flag) {
   switch (device) {
-    case 1:
+    case DeviceModel::Simulator:
       return flag ? "iPhone 4G" : "iPhone Simulator";
-    case 2:
+    case DeviceModel::IPod:
       return "iPod Touch";
-    case 6:
+    case DeviceModel::IPhone:
       return "iPhone";
-    case 7:
+    case DeviceModel::IPhone3G:
       return "iPhone 3G";
     default:
       return "Unknown";
   }
 }
 
-int DeviceInfo::detectModel() { return modelOfPlatform(platform()); }
+DeviceModel DeviceInfo::detectModel() { return modelOfPlatform(platform()); }
 
-int DeviceInfo::detectDevice() {
+DeviceModel DeviceInfo::detectDevice() {
   return deviceOfModel(::platform::Device::currentDevice().model(), MachineName());
 }
 
 bool DeviceInfo::isIPodTouch() {
-  int device = detectDevice();
-  return device == 2 || device == 10;
+  DeviceModel device = detectDevice();
+  return device == DeviceModel::IPod || device == DeviceModel::IPad;
 }
 
-bool DeviceInfo::isEmulator() { return detectModel() == 1; }
+bool DeviceInfo::isEmulator() { return detectModel() == DeviceModel::Simulator; }
 
 bool DeviceInfo::isOS4() {
   std::string name = platform();

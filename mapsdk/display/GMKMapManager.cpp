@@ -91,10 +91,10 @@ class MapDisplay : public EngineDisplay {
   void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) override {
     if (type == SearchType::OfflineCities && error == SearchError::None && answer)
       MergeOfferedCities(*answer);
-    if (CMapControlBlock* control = MapControlOfEngine()) control->OnSearchResult(ToInt(type), ToInt(error));
+    if (CMapControlBlock* control = MapControlOfEngine()) control->OnSearchResult(type, error);
   }
   void OnPoiBkgData(SearchError error) override {
-    if (CMapControlBlock* control = MapControlOfEngine()) control->OnPoiBkgData(ToInt(error));
+    if (CMapControlBlock* control = MapControlOfEngine()) control->OnPoiBkgData(error);
   }
   void OnPartInstalled(EngineSlot slot) override {
     // A search made after the map is given to the map controller once, when it arrives.
@@ -240,8 +240,8 @@ void SetMapVisibleRect(CMapControl* control, int left, int top, int right, int b
   if (control) control->ZoomToRect({left, top, right, bottom});
 }
 
-int SetMapType(CMapControl* control, int layerCode, int on) {
-  return control ? control->ShowLayer(static_cast<MapLayerCode>(layerCode), on) : 0;
+int SetMapType(CMapControl* control, MapLayerCode layerCode, int on) {
+  return control ? control->ShowLayer(layerCode, on) : 0;
 }
 
 int UpdateMapBKGLayer(CMapControl* control) {

@@ -65,7 +65,8 @@ void GetMapCenter(_VPoint& center);
 void GetMapStatusBound(std::int32_t& left, std::int32_t& bottom, std::int32_t& right, std::int32_t& top);
 void MoveMapCenter(CMapControl* control, int x, int y, int animate, int update, int redraw);
 void SetMapVisibleRect(CMapControl* control, int left, int top, int right, int bottom);
-int SetMapType(CMapControl* control, int layerCode, int on);
+// A code the map does not know switches nothing (0).
+int SetMapType(CMapControl* control, MapLayerCode layerCode, int on);
 int UpdateMapBKGLayer(CMapControl* control);
 int DrawMapControl(CMapControl* control, CVDC& dc);
 int AdjustMapWindow(CMapControl* control, int left, int top, int right, int bottom);

@@ -253,19 +253,19 @@ void GMKMapView::setMapType(unsigned type) {
   switch (type) {
     case GMKMapTypeStandard:
       bits = (bits & ~static_cast<unsigned>(GMKMapTypeSatellite)) | GMKMapTypeStandard;
-      gmengine::SetMapType(Control(), 1, 1);
+      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Street, 1);
       break;
     case GMKMapTypeTrafficOn:
       bits |= GMKMapTypeTrafficOn;
-      gmengine::SetMapType(Control(), 3, 1);
+      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Traffic, 1);
       break;
     case GMKMapTypeSatellite:
       bits = (bits & ~static_cast<unsigned>(GMKMapTypeStandard)) | GMKMapTypeSatellite;
-      gmengine::SetMapType(Control(), 2, 1);
+      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Satellite, 1);
       break;
     default:
       bits &= ~static_cast<unsigned>(GMKMapTypeTrafficOn);
-      gmengine::SetMapType(Control(), 3, 0);
+      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Traffic, 0);
       break;
   }
   PostRepaint();

@@ -12,14 +12,14 @@ void TileKeyMap::Refresh(int leftCol, int topRow, int cols, int rows) {
     for (int c = 0; c < cols; ++c) {
       GridKey key{leftCol + c, topRow - r};
       auto it = old.find(key);
-      states_[key] = it == old.end() || it->second == kListed ? 0 : it->second;
+      states_[key] = it == old.end() || it->second == kListed ? kNew : it->second;
     }
   }
 }
 
 bool TileKeyMap::List(GridKey key) {
   auto it = states_.find(key);
-  if (it == states_.end() || it->second != 0) return false;
+  if (it == states_.end() || it->second != kNew) return false;
   it->second = kListed;
   return true;
 }
@@ -35,7 +35,7 @@ void TileKeyMap::SetState(GridKey key, int state) {
 
 int TileKeyMap::StateOf(GridKey key) const {
   auto it = states_.find(key);
-  return it == states_.end() ? -1 : it->second;
+  return it == states_.end() ? kAbsent : it->second;
 }
 
 }  // namespace mapsdk

@@ -149,10 +149,27 @@ constexpr NotifierKind NotifierKindOf(SearchType type) {
   }
 }
 
-// The error a delegate hears: the route failures and "nothing found" all read as 100.
-constexpr int DelegateError(SearchError error) {
+// The error a search delegate hears. A number that comes in from outside the list (an announcement
+// posted by hand) is kept as it came and reads as a failure.
+enum class DelegateError : int {
+  None = 0,
+  Network = 2,
+  Unparsable = 3,
+  RouteEndsToChoose = 4,  // the result carries the candidate ends instead of a route
+  NothingFound = 100,     // an empty result, and every route failure of the engine
+  BadAnswer = 101,
+  Unconvertible = 102,
+  RecordUnconvertible = 310,  // the stored record could not be turned into the result object
+};
+
+constexpr int ToInt(DelegateError error) { return static_cast<int>(error); }
+
+// The route failures and "nothing found" of the engine all read as NothingFound.
+constexpr DelegateError DelegateErrorOf(SearchError error) {
   const int e = ToInt(error);
-  return e >= 11 && e <= 14 ? 100 : e;
+  return e >= ToInt(SearchError::NothingFound) && e <= ToInt(SearchError::RouteFailed)
+             ? DelegateError::NothingFound
+             : static_cast<DelegateError>(e);
 }
 
 // Offline states (UI message 65289) and what the offline delegate hears of them.

@@ -182,7 +182,7 @@ int COLRecordMan::Start(int id) {
   int index = updateList_.FindLocal(id);
   if (index < 0) return 0;
   COLUpdateRecord& record = updateList_.Records()[index];
-  record.local.state = 2;
+  record.local.state = OfflineCityState::Queued;
   downloadQueue_.Add(record);
   olrecord::PostEngineMessage(1, kOfflineCommand, 1, 0);
   // Asking for a download is what switches downloading on.
@@ -194,7 +194,7 @@ int COLRecordMan::Start(int id) {
 int COLRecordMan::Stop(int id) {
   int index = updateList_.FindLocal(id);
   if (index < 0) return 0;
-  updateList_.Records()[index].local.state = 3;
+  updateList_.Records()[index].local.state = OfflineCityState::Stopped;
   RemoveFromQueue(id);
   olrecord::PostEngineMessage(1, kOfflineCommand, 2, id);
   updateList_.Write();
@@ -219,7 +219,7 @@ int COLRecordMan::Remove(int id) {
 }
 
 int COLRecordMan::Store(COLUpdateRecord& record) {
-  if (record.local.state == 4 && record.server.state == 4) {
+  if (record.local.state == OfflineCityState::Finished && record.server.state == OfflineCityState::Finished) {
     Remove(record.local.id);
     updateList_.Records().InsertAt(0, record);
     for (const CVString& name : record.local.packages) updateList_.AddName(name);
@@ -233,7 +233,7 @@ int COLRecordMan::Store(COLUpdateRecord& record) {
     return 1;
   }
   record.local.CopyFrom(record.server);
-  record.local.state = 2;
+  record.local.state = OfflineCityState::Queued;
   downloadQueue_.Add(record);
   updateList_.Records().InsertAt(0, record);
   for (const CVString& name : record.local.packages) updateList_.AddName(name);
@@ -246,7 +246,8 @@ int COLRecordMan::Progress(const COLUpdateRecord& record) {
   if (index < 0) return 0;
   COLUpdateRecord& stored = updateList_.Records()[index];
   long long delta = static_cast<long long>(record.local.ratio) - stored.local.savedRatio;
-  bool large = delta >= 101 || (record.local.state == 4 && stored.local.state != 4);
+  bool large = delta >= 101 || (record.local.state == OfflineCityState::Finished &&
+                                stored.local.state != OfflineCityState::Finished);
   stored.local.ratio = record.local.ratio;
   if (large) {
     stored.CopyFrom(record);
@@ -264,7 +265,7 @@ int COLRecordMan::NextCity(COLUpdateRecord& record) {
   }
   int index = updateList_.FindLocal(record.local.id);
   if (index < 0) return 0;
-  updateList_.Records()[index].local.state = 1;
+  updateList_.Records()[index].local.state = OfflineCityState::Downloading;
   return 1;
 }
 
@@ -312,7 +313,7 @@ int COLRecordMan::MergeCityList(CVArray<COLUpdateRecord>& list) {
       continue;
     }
     const COLUpdateRecord& s = updateList_.Records()[index];
-    if (s.local.state != 4) {
+    if (s.local.state != OfflineCityState::Finished) {
       r.local.update = r.server.update = 0;
       continue;
     }
@@ -320,7 +321,7 @@ int COLRecordMan::MergeCityList(CVArray<COLUpdateRecord>& list) {
     int rm = olrecord::TextToInt(r.server.mapVersion), sm = olrecord::TextToInt(s.server.mapVersion);
     int rc = olrecord::TextToInt(r.server.cityVersion), sc = olrecord::TextToInt(s.server.cityVersion);
     if (rd == sd && rm == sm && rc == sc && r.local.ratio != 10000) r = s;
-    if (r.local.state == 4) continue;
+    if (r.local.state == OfflineCityState::Finished) continue;
     if (rc > sc || rd > sd) {
       r.local.update = r.server.update = 1;
       updateAvailable = true;

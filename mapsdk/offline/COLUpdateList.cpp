@@ -21,7 +21,9 @@ bool ParseHalf(const cJSON* object, char prefix, COLUpdateElement& half, bool pa
   if (!GetInt(object, Key(prefix, "r").c_str(), half.ratio)) return false;
   if (packageForm) half.ratio = half.ratio > 21474836 ? 2147483600 : half.ratio * 100;
   if (!GetInt(object, Key(prefix, "u").c_str(), half.size)) return false;
-  if (!GetInt(object, Key(prefix, "l").c_str(), half.state)) return false;
+  int state = 0;
+  if (!GetInt(object, Key(prefix, "l").c_str(), state)) return false;
+  half.state = static_cast<OfflineCityState>(state);
   if (!GetInt(object, Key(prefix, "x").c_str(), half.x)) return false;
   if (!GetInt(object, Key(prefix, "y").c_str(), half.y)) return false;
   if (!GetString(object, Key(prefix, "dv").c_str(), half.dataVersion)) return false;
@@ -51,7 +53,7 @@ void ComposeHalf(CVString& text, const COLUpdateElement& half, char prefix, bool
   part.Format("\"%si\":\"%d\",\"%sn\":\"", p, half.id, p);
   text += part + Quote(half.name);
   part.Format("\",\"%sr\":%d,\"%su\":%d,\"%sl\":%d,\"%sx\":%d,\"%sy\":%d,\"%sdv\":\"", p, half.ratio, p,
-              half.size, p, half.state, p, half.x, p, half.y, p);
+              half.size, p, ToInt(half.state), p, half.x, p, half.y, p);
   text += part + Quote(half.dataVersion);
   part.Format("\",\"%smv\":\"", p);
   text += part + Quote(half.mapVersion);
@@ -148,10 +150,10 @@ void COLUpdateList::RemoveAll() {
 
 void COLUpdateList::BuildQueueSeed(CVArray<COLUpdateRecord>& seed) {
   for (COLUpdateRecord& record : records_) {
-    if (record.local.state == 2) {
+    if (record.local.state == OfflineCityState::Queued) {
       seed.Add(record);
-    } else if (record.local.state == 1) {
-      record.local.state = 2;
+    } else if (record.local.state == OfflineCityState::Downloading) {
+      record.local.state = OfflineCityState::Queued;
       seed.InsertAt(0, record);
     }
   }

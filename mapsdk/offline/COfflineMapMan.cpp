@@ -152,7 +152,7 @@ int COfflineMapMan::StartNextCity() {
     DeleteCityFiles(local, false);
     CopyVersions(local, server);
   }
-  local.state = 1;
+  local.state = OfflineCityState::Downloading;
   ReportProgressOf(current_);
   BuildPackageList();
   if (local.packages.IsEmpty()) return 0;
@@ -227,7 +227,7 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
       current_.local.CopyFrom(current_.server);
     }
     current_.local.ratio = current_.server.ratio = 10000;
-    current_.local.state = current_.server.state = 4;
+    current_.local.state = current_.server.state = OfflineCityState::Finished;
     current_.local.update = current_.server.update = 0;
     ReportProgressOf(current_);
     if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
@@ -279,7 +279,9 @@ void COfflineMapMan::BuildBatch() {
 
 void COfflineMapMan::RequestBatch(int flag) {
   if (keys_.IsEmpty() || IsMapRequesting() || batch_.IsEmpty() || !client_) return;
-  if (client_->RequestGrids(3, batch_[0].level, keys_, batchSequence_ + 1, flag)) ++batchSequence_;
+  if (client_->RequestGrids(OfflineGridClient::kOfflineKind, batch_[0].level, keys_, batchSequence_ + 1,
+                            flag))
+    ++batchSequence_;
 }
 
 int COfflineMapMan::SaveGridData(const void* data, int size, const GridKey& key, int level) {
@@ -300,7 +302,7 @@ void COfflineMapMan::StopAfterFailedSave() {
   downloadOn_ = 0;
   if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
   if (current_.local.id >= 0) {
-    current_.local.state = 3;
+    current_.local.state = OfflineCityState::Stopped;
     ReportProgressOf(current_);
   }
 }

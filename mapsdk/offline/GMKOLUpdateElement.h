@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "mapsdk/offline/COLUpdateRecord.h"
+
 namespace mapsdk {
 
 struct GMKOfflineCoordinate {
@@ -22,9 +24,8 @@ class GMKOLUpdateElement {
   // Percent; 100 once complete.
   int ratio() const { return ratio_; }
   void setRatio(int ratio) { ratio_ = ratio; }
-  // 1 downloading, 2 queued, 3 stopped, 4 finished.
-  int status() const { return status_; }
-  void setStatus(int status) { status_ = status; }
+  gmengine::OfflineCityState status() const { return status_; }
+  void setStatus(gmengine::OfflineCityState status) { status_ = status; }
   bool update() const { return update_; }
   void setUpdate(bool update) { update_ = update; }
   GMKOfflineCoordinate pt() const { return pt_; }
@@ -36,7 +37,7 @@ class GMKOLUpdateElement {
   int size_ = 0;
   int serversize_ = 0;
   int ratio_ = 0;
-  int status_ = 0;
+  gmengine::OfflineCityState status_ = gmengine::OfflineCityState::None;
   bool update_ = false;
   GMKOfflineCoordinate pt_;
 };

@@ -9,12 +9,15 @@ namespace gmengine {
 // reach the manager as SaveGridData for every tile and ContinueDownload after each batch.
 class OfflineGridClient {
  public:
+  // The grid kind of offline batches (the grid client's own list names it Offline too).
+  static constexpr int kOfflineKind = 3;
+
   virtual ~OfflineGridClient() = default;
   // The map's own tile request pending flag.
   virtual int IsMapRequesting() const = 0;
   virtual void SetMapRequesting(int pending) = 0;
   virtual int CancelRequest() = 0;
-  // Requests the tiles of keys at level as one batch (kind 3: offline) with the sequence as request
+  // Requests the tiles of keys at level as one batch (offline kind) with the sequence as request
   // tag; 1 when the request started.
   virtual int RequestGrids(int kind, int level, const CVArray<GridKey>& keys, int sequence, int flag) = 0;
 };

@@ -410,16 +410,16 @@ int CJsonResultParser::ParsePoiItem(const cJSON* item, tag_PoiInfo& poi) {
   return 1;
 }
 
-int CJsonResultParser::ParsePoiList(const cJSON* root, int type, tag_PoiSearchRst& result) {
+int CJsonResultParser::ParsePoiList(const cJSON* root, SearchType type, tag_PoiSearchRst& result) {
   const cJSON* resultObject = ObjectAt(root, "result");
   const cJSON* content = ArrayAt(root, "content");
   if (!content) return 0;
-  result.answerKind = type == 12 ? 1 : 0;
+  result.answerKind = type == SearchType::PoiAround ? 1 : 0;
   GetInt(resultObject, "total", result.total);
   int more = 0;
   GetInt(resultObject, "op_gel", more);
   result.hasMore = more != 0;
-  if (type == 11) GetString(resultObject, "wd", result.keyword, sizeof result.keyword);
+  if (type == SearchType::PoiInCity) GetString(resultObject, "wd", result.keyword, sizeof result.keyword);
   const cJSON* suggest = ArrayAt(root, "suggest_query");
   auto readSuggestions = [&](CVArray<CVString>& out) {
     const cJSON* element = nullptr;
@@ -447,7 +447,7 @@ int CJsonResultParser::ParsePoiList(const cJSON* root, int type, tag_PoiSearchRs
     if (ParsePoiItem(item, poi)) result.pois.Add(poi);
   }
   result.count = cJSON_GetArraySize(content);
-  if (type == 12) {
+  if (type == SearchType::PoiAround) {
     const cJSON* centerPois = ArrayAt(ObjectAt(root, "center"), "poi");
     if (!centerPois) return 0;
     cJSON_ArrayForEach(item, centerPois) {
@@ -821,8 +821,15 @@ int CJsonResultParser::ParseDataVersions(const cJSON* root, tag_DataVersions& ve
   return 1;
 }
 
-int CJsonResultParser::ParseGeocode(const cJSON* root, tag_GeocodeRst& result, int& error) {
-  GetResultError(root, error);
+// The server's error number, kept as it came: a number the list does not name still is no success.
+void ReadResultError(const cJSON* root, SearchError& error) {
+  int number = 0;
+  CJsonResultParser::GetResultError(root, number);
+  error = static_cast<SearchError>(number);
+}
+
+int CJsonResultParser::ParseGeocode(const cJSON* root, tag_GeocodeRst& result, SearchError& error) {
+  ReadResultError(root, error);
   const cJSON* content = ObjectAt(root, "content");
   if (!content) return 0;
   GetString(content, "cn", result.cityName, sizeof result.cityName);
@@ -833,8 +840,8 @@ int CJsonResultParser::ParseGeocode(const cJSON* root, tag_GeocodeRst& result, i
   return 1;
 }
 
-int CJsonResultParser::ParseReverseGeocode(const cJSON* root, tag_PoiSearchRst& result, int& error) {
-  GetResultError(root, error);
+int CJsonResultParser::ParseReverseGeocode(const cJSON* root, tag_PoiSearchRst& result, SearchError& error) {
+  ReadResultError(root, error);
   const cJSON* content = ObjectAt(root, "content");
   if (!content) return 0;
   GetString(content, "address", result.address, sizeof result.address);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cjson/cJSON.h>
 
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/search/SearchResultRecords.h"
 
 namespace gmengine {
@@ -30,8 +31,8 @@ class CJsonResultParser {
   static int ParseCityCenter(const cJSON* root, tag_GeoShapeInfo& city);
   static int ParsePoiDetail(const cJSON* root, tag_PoiDetailRst& detail);
   static int ParseCityList(const cJSON* root, tag_CityListRst& list);
-  // type 11, 12 or 21.
-  static int ParsePoiList(const cJSON* root, int type, tag_PoiSearchRst& result);
+  // PoiInCity, PoiAround or PoiInBounds.
+  static int ParsePoiList(const cJSON* root, SearchType type, tag_PoiSearchRst& result);
   static int ParsePoiItem(const cJSON* item, tag_PoiInfo& poi);
   static int ParseMultiKeyPoi(const cJSON* root, tag_MultiKeyPoiRst& result);
   static int ParseBusRoute(const cJSON* root, tag_BusRouteRst& result);
@@ -45,9 +46,9 @@ class CJsonResultParser {
   static int ParseSuggestion(const cJSON* root, tag_SuggestionResult& result);
   static int ParseOfflineCities(const cJSON* root, CVArray<tag_OfflineTask>& tasks);
   static int ParseDataVersions(const cJSON* root, tag_DataVersions& versions);
-  // Sets error from the answer's "result" → "error".
-  static int ParseGeocode(const cJSON* root, tag_GeocodeRst& result, int& error);
-  static int ParseReverseGeocode(const cJSON* root, tag_PoiSearchRst& result, int& error);
+  // Sets error from the answer's "result" → "error", the number kept as the server sent it.
+  static int ParseGeocode(const cJSON* root, tag_GeocodeRst& result, SearchError& error);
+  static int ParseReverseGeocode(const cJSON* root, tag_PoiSearchRst& result, SearchError& error);
   static int ParsePoiBkgData(const cJSON* root, tag_PoiBkgDataRst& result);
 };
 

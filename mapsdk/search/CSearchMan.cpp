@@ -455,8 +455,7 @@ SearchAnswer CSearchMan::ParseCityList(const cJSON* root) {
 
 SearchAnswer CSearchMan::ParsePoiList(const cJSON* root, SearchType type) {
   auto result = std::make_unique<tag_PoiSearchRst>();
-  if (!CJsonResultParser::ParsePoiList(root, ToInt(type), *result))
-    return Fail(type, SearchError::Unparsable);
+  if (!CJsonResultParser::ParsePoiList(root, type, *result)) return Fail(type, SearchError::Unparsable);
   if (type == SearchType::PoiInBounds) {
     result->markers.Add(centerPoi_);
     for (int i = 0; i < 4; ++i) result->bounds[i] = searchRect_[i];
@@ -520,22 +519,22 @@ SearchAnswer CSearchMan::ParseMapPoint(const cJSON* root, SearchType answerType)
 
 SearchAnswer CSearchMan::ParseGeocode(const cJSON* root) {
   tag_GeocodeRst result;
-  int geocodeError = 0;
+  SearchError geocodeError = SearchError::None;
   if (!CJsonResultParser::ParseGeocode(root, result, geocodeError))
     return Fail(SearchType::Geocode, SearchError::Unparsable);
   geocode_ = result;
   hasGeocode_ = true;
-  return {SearchType::Geocode, static_cast<SearchError>(geocodeError), &geocode_};
+  return {SearchType::Geocode, geocodeError, &geocode_};
 }
 
 SearchAnswer CSearchMan::ParseReverseGeocode(const cJSON* root) {
   tag_PoiSearchRst result;
-  int rgcError = 0;
+  SearchError rgcError = SearchError::None;
   if (!CJsonResultParser::ParseReverseGeocode(root, result, rgcError))
     return Fail(SearchType::ReverseGeocode, SearchError::Unparsable);
   reverseGeocode_ = result;
   hasReverseGeocode_ = true;
-  return {SearchType::ReverseGeocode, static_cast<SearchError>(rgcError), &reverseGeocode_};
+  return {SearchType::ReverseGeocode, rgcError, &reverseGeocode_};
 }
 
 SearchAnswer CSearchMan::ParseMultiKeyPoi(const cJSON* root) {

@@ -156,15 +156,16 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
   if (notifierKind == NotifierKind::OfflineState) {
     std::shared_ptr<GMKOfflineMapDelegate> delegate = offlineDelegate();
     if (!delegate) return;
-    switch (static_cast<OfflineState>(wParam)) {
+    const auto offlineState = static_cast<OfflineState>(wParam);
+    switch (offlineState) {
       case OfflineState::Installing:
       case OfflineState::NotInstalled:
       case OfflineState::PackagesDone:
       case OfflineState::FolderInstalled:
-        delegate->onGetOfflineMapState(wParam, lParam);
+        delegate->onGetOfflineMapState(offlineState, lParam);
         break;
       case OfflineState::NewerVersion:
-        delegate->onGetOfflineMapState(wParam, 0);
+        delegate->onGetOfflineMapState(offlineState, 0);
         break;
       default:
         break;
@@ -178,7 +179,8 @@ void GMKNotifier::msgProc(int kind, int wParam, int lParam) {
 }
 
 void GMKNotifier::notify(SearchType type, SearchError error, const SearchAnswer* answer) {
-  deliver(NotifierKindOf(type), DelegateError(error), type, answer ? answer->record : SearchRecord());
+  deliver(NotifierKindOf(type), ToInt(DelegateErrorOf(error)), type,
+          answer ? answer->record : SearchRecord());
 }
 
 void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const SearchRecord& record) {
@@ -189,65 +191,66 @@ void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const 
     return;
   }
   std::shared_ptr<GMKSearchDelegate> delegate = state->search.lock();
-  const int error = wParam;
+  // Kept as posted: a number outside the list still reads as a failure.
+  const auto error = static_cast<DelegateError>(wParam);
   const int lParam = ToInt(type);
   switch (kind) {
     case NotifierKind::Poi: {
       if (!delegate) return;
-      if (error != 0) {
+      if (error != DelegateError::None) {
         delegate->onGetPoiResult(std::nullopt, SearchType::None, error);
         return;
       }
       std::vector<std::shared_ptr<GMKPoiResult>> array;
       if (!getPoiResult(array, record, type)) {
-        delegate->onGetPoiResult(std::nullopt, type, 310);
+        delegate->onGetPoiResult(std::nullopt, type, DelegateError::RecordUnconvertible);
       } else if (array.empty()) {
-        delegate->onGetPoiResult(std::nullopt, type, 100);
+        delegate->onGetPoiResult(std::nullopt, type, DelegateError::NothingFound);
       } else {
-        delegate->onGetPoiResult(std::move(array), type, 0);
+        delegate->onGetPoiResult(std::move(array), type, DelegateError::None);
       }
       return;
     }
     case NotifierKind::Transit: {
       if (!delegate) return;
-      if (error != 0) {
+      if (error != DelegateError::None) {
         delegate->onGetTransitRouteResult(nullptr, error);
         return;
       }
       auto result = std::make_shared<GMKPlanResult>();
       if (!getTransitRouteResult(*result, RecordAs<tag_BusRouteRst>(record))) {
-        delegate->onGetTransitRouteResult(nullptr, 310);
+        delegate->onGetTransitRouteResult(nullptr, DelegateError::RecordUnconvertible);
       } else {
-        delegate->onGetTransitRouteResult(result, 0);
+        delegate->onGetTransitRouteResult(result, DelegateError::None);
       }
       return;
     }
     case NotifierKind::Driving:
     case NotifierKind::Walking: {
       if (!delegate) return;
-      auto call = [&](const std::shared_ptr<GMKPlanResult>& r, int e) {
+      auto call = [&](const std::shared_ptr<GMKPlanResult>& r, DelegateError e) {
         if (kind == NotifierKind::Driving) {
           delegate->onGetDrivingRouteResult(r, e);
         } else {
           delegate->onGetWalkingRouteResult(r, e);
         }
       };
-      if (error != 0) {
+      if (error != DelegateError::None) {
         call(nullptr, error);
         return;
       }
       auto result = std::make_shared<GMKPlanResult>();
       if (!getRouteResult(*result, RecordAs<tag_CarRouteRst>(record), ToInt(kind))) {
-        call(nullptr, 310);
+        call(nullptr, DelegateError::RecordUnconvertible);
       } else {
-        call(result, 0);
+        call(result, DelegateError::None);
       }
       return;
     }
     case NotifierKind::ReverseGeocode:
     case NotifierKind::Geocode: {
       if (!delegate) return;
-      if (error != 0) {
+      if (error != DelegateError::None) {
         delegate->onGetAddrResult(nullptr, error);
         return;
       }
@@ -256,11 +259,11 @@ void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const 
       bool ok = reverse ? getAddrInfo(*info, RecordAs<tag_PoiSearchRst>(record))
                         : getGeocodeInfo(*info, RecordAs<tag_GeocodeRst>(record));
       if (!ok) {
-        delegate->onGetAddrResult(nullptr, 310);
+        delegate->onGetAddrResult(nullptr, DelegateError::RecordUnconvertible);
       } else if (reverse && !info->strAddr()) {
-        delegate->onGetAddrResult(nullptr, 100);
+        delegate->onGetAddrResult(nullptr, DelegateError::NothingFound);
       } else {
-        delegate->onGetAddrResult(info, 0);
+        delegate->onGetAddrResult(info, DelegateError::None);
       }
       return;
     }
@@ -273,14 +276,14 @@ void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const 
       auto plan = std::make_shared<GMKPlanResult>();
       plan->setRouteAddrResult(addr);
       if (routeKind == 0) {
-        delegate->onGetDrivingRouteResult(plan, 4);
+        delegate->onGetDrivingRouteResult(plan, DelegateError::RouteEndsToChoose);
       } else if (routeKind == 2) {
-        delegate->onGetWalkingRouteResult(plan, 4);
+        delegate->onGetWalkingRouteResult(plan, DelegateError::RouteEndsToChoose);
       } else if (routeKind == 1) {
         if (!addr->startPoiList() || !addr->endPoiList()) {
-          delegate->onGetTransitRouteResult(nullptr, 100);
+          delegate->onGetTransitRouteResult(nullptr, DelegateError::NothingFound);
         } else {
-          delegate->onGetTransitRouteResult(plan, 4);
+          delegate->onGetTransitRouteResult(plan, DelegateError::RouteEndsToChoose);
         }
       }
       return;
@@ -288,15 +291,15 @@ void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const 
     case NotifierKind::BusLine: {
       SystemLog(std::to_string(lParam));
       if (delegate) {
-        if (error != 0) {
+        if (error != DelegateError::None) {
           delegate->onGetBusDetailResult(nullptr, error);
         } else {
           auto result = std::make_shared<GMKBusLineResult>();
           getBusLineResult(*result, RecordAs<tag_BusLineRst>(record));
           if (!result->mBusName()) {
-            delegate->onGetBusDetailResult(nullptr, 100);
+            delegate->onGetBusDetailResult(nullptr, DelegateError::NothingFound);
           } else {
-            delegate->onGetBusDetailResult(result, 0);
+            delegate->onGetBusDetailResult(result, DelegateError::None);
           }
         }
       }
@@ -305,16 +308,16 @@ void GMKNotifier::deliver(NotifierKind kind, int wParam, SearchType type, const 
     }
     case NotifierKind::Suggestion: {
       if (!delegate) return;
-      if (error != 0) {
+      if (error != DelegateError::None) {
         delegate->onGetSuggestionResult(nullptr, error);
         return;
       }
       auto result = std::make_shared<GMKSuggestionResult>();
       getSuggestionResult(*result, RecordAs<tag_SuggestionResult>(record));
       if (!result->keyList()) {
-        delegate->onGetSuggestionResult(nullptr, 100);
+        delegate->onGetSuggestionResult(nullptr, DelegateError::NothingFound);
       } else {
-        delegate->onGetSuggestionResult(result, 0);
+        delegate->onGetSuggestionResult(result, DelegateError::None);
       }
       return;
     }
@@ -479,7 +482,7 @@ void GMKNotifier::getStationInfo(GMKLine& line, const tag_BusTransStop& start, c
 
 void GMKNotifier::getBusTrans(GMKRoute& route, const tag_BusTransStop& stop) {
   route.setDistance(stop.walkDistance);
-  route.setType(2);
+  route.setType(GMKRouteType::WalkingLeg);
   if (auto tip = TextIfAny(stop.walkText)) route.setTip(tip);
   CoordinateIfAny(stop.offPoint, [&](CLLocationCoordinate2D c) { route.setStartPt(c); });
   const CVArray<_VPoint>* part = stop.walkPath.GetPart(0);
@@ -598,7 +601,7 @@ void GMKNotifier::getBusLineResult(GMKBusLineResult& result, const tag_BusLineRs
   result.setMStartTime(Text(line.startTime));
   result.setMEndTime(Text(line.endTime));
   auto route = std::make_shared<GMKRoute>();
-  route->setType(3);
+  route->setType(GMKRouteType::BusLine);
   int parts = line.geometry.GetPartSize();
   route->setPointsCount(parts);
   for (int i = 0; i < parts; ++i) {

@@ -9,14 +9,17 @@
 
 namespace mapsdk {
 
-// One route: a driving or walking route, a walking leg of a transit plan (type 2) or a bus line's
-// route (type 3), with its steps and its points, part by part. Main thread.
+// What a route is; a driving or walking route leaves it unset.
+enum class GMKRouteType : int { Unset = 0, WalkingLeg = 2, BusLine = 3 };
+
+// One route: a driving or walking route, a walking leg of a transit plan or a bus line's route,
+// with its steps and its points, part by part. Main thread.
 class GMKRoute {
  public:
   int distance() const { return distance_; }
   void setDistance(int value) { distance_ = value; }
-  int type() const { return type_; }
-  void setType(int value) { type_ = value; }
+  GMKRouteType type() const { return type_; }
+  void setType(GMKRouteType value) { type_ = value; }
   const CLLocationCoordinate2D& startPt() const { return startPt_; }
   void setStartPt(CLLocationCoordinate2D value) { startPt_ = value; }
   const CLLocationCoordinate2D& endPt() const { return endPt_; }
@@ -42,7 +45,7 @@ class GMKRoute {
 
  private:
   int distance_ = 0;
-  int type_ = 0;
+  GMKRouteType type_ = GMKRouteType::Unset;
   CLLocationCoordinate2D startPt_;
   CLLocationCoordinate2D endPt_;
   std::optional<std::string> tip_;

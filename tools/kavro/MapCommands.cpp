@@ -338,7 +338,10 @@ std::optional<Outcome> SearchKeyword(Runner& runner, std::string_view rest, std:
   if (!Search(SessionFor(runner)).poiSearchInCity(std::string("Demo"), std::string(rest), 0))
     return Fail(message, "map search: the search was refused");
   if (!WaitForEngine(
-          [&] { return control->PoiLayer().ResultType() != 0 && !control->PoiLayer().Elements().empty(); },
+          [&] {
+            return control->PoiLayer().ResultType() != gmengine::SearchType::None &&
+                   !control->PoiLayer().Elements().empty();
+          },
           kMapPatience))
     return Fail(message, "map search: no places came from the map service at " + MapHost() + " in " +
                              Seconds(kMapPatience));
@@ -380,7 +383,8 @@ std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostrea
   records->StartCity(test::MapDemoService::kDemoCityId);
   auto done = [&] {
     auto record = records->GetUpdateRecord(test::MapDemoService::kDemoCityId);
-    return record && record->local.state == 4 && record->local.ratio == 10000;
+    return record && record->local.state == gmengine::OfflineCityState::Finished &&
+           record->local.ratio == 10000;
   };
   if (!WaitForEngine(done, kOfflinePatience))
     return Fail(message, "map offline: the download from the map service at " + MapHost() +

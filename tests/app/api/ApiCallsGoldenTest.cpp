@@ -207,7 +207,7 @@ std::map<std::string, Builder> builders() {
   };
   // ---- job/ ----
   m["ApiJob.associate_keyword"] = [](const Args& a, ApiDelegate d) {
-    return ApiJob::associate_keyword(a.s(0), a.i(1), d);
+    return ApiJob::associate_keyword(a.s(0), KeywordTypeFromInt(a.i(1)), d);
   };
   m["ApiJob.search_job_list"] = [](const Args& a, ApiDelegate d) {
     auto param = JobSearchParam::createFromDetail(a.record(0).get());

@@ -188,7 +188,8 @@ TEST_F(JobAppleMapControllerTest, FiltersApplyOnlyWhenConfirmed) {
   auto salary = DataItemDetail::newDetail();
   salary->setDictCode("05");
   salary->setDictValue("4000-5999");
-  auto picker = DictPickerController::initWithData<DictPickerController>(nullptr, 4, filter);
+  auto picker =
+      DictPickerController::initWithData<DictPickerController>(nullptr, DictType::SalaryRange, filter);
   filter->dictPicker(*picker, salary);
   EXPECT_EQ(filter->listViewData()->listData()->getItem(2)->getItemValue(), "4000-5999");
   EXPECT_EQ(map->mapQueryParam()->salary(), "") << "held apart until confirmed";

@@ -32,7 +32,7 @@ TEST_F(MapQueryParamTest, WithoutLoginCentreOrMapTheRequestIsPagingAlone) {
 TEST_F(MapQueryParamTest, TheRequestCarriesCentreShownRadiusMapAndTrimmedCodes) {
   UserCoreInfo::sharedUserCoreInfo().setAccountid("1001");
   UserCoreInfo::sharedUserCoreInfo().setMd5hash("abc");
-  UserCoreInfo::sharedUserCoreInfo().setUserStatus(1);
+  UserCoreInfo::sharedUserCoreInfo().setUserStatus(UserCoreInfo::UserStatus::LoggedIn);
   auto q = MapQueryParam::create();
   q->setLonlat({31.2304, 121.4737});
   q->setRadius(static_cast<float>(2500 / 0.7));

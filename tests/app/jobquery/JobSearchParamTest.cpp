@@ -34,7 +34,7 @@ class JobSearchParamTest : public test::VirtualRunLoopTest {
   static std::shared_ptr<JobSearchParam> fullParam() {
     auto p = JobSearchParam::create();
     p->setKeywords(" java ");
-    p->setKeywordtype(JobSearchParam::KeywordTypeFullText);
+    p->setKeywordtype(KeywordType::FullText);
     p->setJobarea("020000");
     p->setText_jobarea("上海");
     p->setFunctype("0100,0200");
@@ -98,16 +98,16 @@ TEST_F(JobSearchParamTest, KeywordTypesAndEscapedValues) {
   auto p = JobSearchParam::create();
   p->setJobarea("020000");
   p->setKeywords(" c++ & =go ");
-  p->setKeywordtype(5);
+  p->setKeywordtype(KeywordTypeFromInt(5));
   EXPECT_EQ(p->buildJobSearchURL(), std::string(Path) +
                                         "postchannel=0000&keyword=c%2B%2B%20%26%20%3Dgo&keywordtype=1"
                                         "&jobarea=020000&pagesize=10&pageno=1");
   EXPECT_EQ(p->keywords(), "c++ & =go") << "trimmed and kept";
-  p->setKeywordtype(0);
+  p->setKeywordtype(KeywordType::CompanyName);
   EXPECT_NE(p->buildJobSearchURL().find("&keywordtype=0&"), std::string::npos);
 
   auto q = JobSearchParam::create();
-  q->setKeywordtype(JobSearchParam::KeywordTypeFullText);
+  q->setKeywordtype(KeywordType::FullText);
   q->setPostchannel(" ");
   EXPECT_EQ(q->buildJobSearchURL().find("keyword"), std::string::npos) << "no keyword, no keyword type";
   EXPECT_EQ(q->buildJobSearchURL().rfind("job/search_job_list.php?postchannel=0000&", 0), 0u);
@@ -224,10 +224,19 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   DataItemDetail bare;
   bare.setString("java", "keywords");
   auto q = JobSearchParam::createFromDetail(&bare);
-  EXPECT_EQ(q->keywordtype(), JobSearchParam::KeywordTypeCompanyName);
+  EXPECT_EQ(q->keywordtype(), KeywordType::CompanyName);
   EXPECT_EQ(q->postchannel(), "");
   EXPECT_FALSE(q->fromDetail(nullptr));
   EXPECT_EQ(q->keywords(), "java");
+
+  // A stored keyword type the list does not know stays as it was stored and searches by job name.
+  DataItemDetail foreign;
+  foreign.setString("java", "keywords");
+  foreign.setInt(7, "keywordtype");
+  auto kept = JobSearchParam::createFromDetail(&foreign);
+  EXPECT_EQ(ToInt(kept->keywordtype()), 7);
+  EXPECT_EQ(kept->toDetail()->getInt("keywordtype"), 7);
+  EXPECT_NE(kept->buildJobSearchURL().find("keyword=java&keywordtype=1&"), std::string::npos);
 
   // A home quick search keeps channel, keyword, keyword type and area.
   auto home = fullParam();

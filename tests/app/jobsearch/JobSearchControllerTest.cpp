@@ -175,7 +175,7 @@ TEST_F(JobSearchControllerTest, APickedAreaReplacesTheLandmarkAndIsStored) {
   auto form = openForm();
   form->queryParam()->setLandmark("1234");
   form->queryParam()->setText_landmark("人民广场");
-  auto picker = DictPickerController::initWithData(nullptr, 0, form);
+  auto picker = DictPickerController::initWithData(nullptr, DictType::JobArea, form);
   auto picked = DataItemDetail::newDetail();
   picked->setDictCode("010000");
   picked->setDictValue("北京");

@@ -200,7 +200,7 @@ TEST_F(JobSearchResultControllerTest, ConfirmedFiltersGoIntoTheNextRequestAndMar
   EXPECT_EQ(filter->curParam(), query);
   EXPECT_TRUE(filter->enablelandmarks()) << "the server offered landmarks";
 
-  auto picker = DictPickerController::initWithData(nullptr, 4, filter);
+  auto picker = DictPickerController::initWithData(nullptr, DictType::SalaryRange, filter);
   auto salary = DataItemDetail::newDetail();
   salary->setDictCode("05");
   salary->setDictValue("6000-7999");
@@ -228,7 +228,7 @@ TEST_F(JobSearchResultControllerTest, PicksLeftWithoutConfirmingStayOutOfTheRequ
   settle();
   auto filter = std::dynamic_pointer_cast<JobSearchFilterController>(nav->topViewController());
   ASSERT_TRUE(filter);
-  auto picker = DictPickerController::initWithData(nullptr, 5, filter);
+  auto picker = DictPickerController::initWithData(nullptr, DictType::Education, filter);
   auto degree = DataItemDetail::newDetail();
   degree->setDictCode("04");
   degree->setDictValue("本科");

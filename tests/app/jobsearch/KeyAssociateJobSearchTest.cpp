@@ -121,16 +121,16 @@ TEST_F(KeyAssociateJobSearchTest, AnswersToEarlierKeystrokesNeverOverwriteNewerO
 
 TEST_F(KeyAssociateJobSearchTest, TheSelectorWritesTheTypeAndAsksAgainForATypedKeyword) {
   view->selectedItemWithIndex(2);
-  EXPECT_EQ(query->keywordtype(), JobSearchParam::KeywordTypeFullText);
+  EXPECT_EQ(query->keywordtype(), KeywordType::FullText);
   EXPECT_TRUE(requestsFor(AssociatePath).empty()) << "nothing typed, nothing asked";
 
   typeAndPause("java");
   ASSERT_TRUE(answered());
   view->selectedItemWithIndex(1);
-  EXPECT_EQ(query->keywordtype(), JobSearchParam::KeywordTypeCompanyName);
+  EXPECT_EQ(query->keywordtype(), KeywordType::CompanyName);
   ASSERT_TRUE(answered());
   view->selectedItemWithIndex(0);
-  EXPECT_EQ(query->keywordtype(), JobSearchParam::KeywordTypeJobName);
+  EXPECT_EQ(query->keywordtype(), KeywordType::JobName);
   ASSERT_TRUE(answered());
   auto requests = requestsFor(AssociatePath);
   ASSERT_EQ(requests.size(), 3u);

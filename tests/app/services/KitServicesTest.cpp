@@ -66,13 +66,13 @@ class KitServicesTest : public test::KitUITest {
 
 TEST_F(KitServicesTest, EachPickerKindLoadsItsLevelThroughItsDictionaryCall) {
   struct Case {
-    std::int32_t type;
+    DictType type;
     std::string_view path;
   };
-  for (const Case& c :
-       {Case{0, "/api/datadict/get_jobarea.php"}, Case{1, "/api/datadict/get_special_datadict.php"},
-        Case{5, "/api/datadict/get_datadict.php"}}) {
-    SCOPED_TRACE(c.type);
+  for (const Case& c : {Case{DictType::JobArea, "/api/datadict/get_jobarea.php"},
+                        Case{DictType::JobFunction, "/api/datadict/get_special_datadict.php"},
+                        Case{DictType::Education, "/api/datadict/get_datadict.php"}}) {
+    SCOPED_TRACE(ToInt(c.type));
     server.setAnswer(c.path, 200, test::dictXml({{"01", "first"}, {"02", "second"}}));
     auto picker = DictPickerController::pickerWidthType(c.type, screen);
     picker->view();
@@ -82,7 +82,7 @@ TEST_F(KitServicesTest, EachPickerKindLoadsItsLevelThroughItsDictionaryCall) {
     EXPECT_TRUE(
         requestFor(c.path).starts_with(std::string(c.path) + "?ddtype=" + ddtype + "&code=&language=c&"))
         << requestFor(c.path);
-    if (c.type == 5) {
+    if (c.type == DictType::Education) {
       auto section = picker->dictView()->dataOfSection(0);
       ASSERT_TRUE(runUntil([&] { return section->count() == 2; }, 20));
       EXPECT_EQ(section->listData()->dataList()[1]->getDictValue(), "second");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "kit/base64/Base64.h"
@@ -44,18 +45,18 @@ class UserCoreInfoTest : public ::testing::Test {
   test::TempHome home_;
   platform::NotificationCenter::Token token_ = 0;
   int posts_ = 0;
-  int seenStatus_ = -1;
+  std::optional<UserCoreInfo::UserStatus> seenStatus_;  // none until a change is posted
 };
 
 TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   UserCoreInfo& info = UserCoreInfo::sharedUserCoreInfo();
-  EXPECT_EQ(info.userStatus(), UserCoreInfo::StatusLoggedOut);
+  EXPECT_EQ(info.userStatus(), UserCoreInfo::UserStatus::LoggedOut);
   EXPECT_FALSE(UserCoreInfo::hasLogined());
 
   UserCoreInfo::userOnLogin();
   EXPECT_TRUE(UserCoreInfo::isLoginingNow());
   EXPECT_EQ(posts_, 1);
-  EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggingIn);
+  EXPECT_EQ(seenStatus_, UserCoreInfo::UserStatus::LoggingIn);
 
   DataItemDetail r = reply(" 1001 ", "\tk3y\n");
   r.setString("13800000000", "mobilephone");
@@ -65,7 +66,7 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(&r));
   EXPECT_TRUE(UserCoreInfo::hasLogined());
   EXPECT_EQ(posts_, 2);
-  EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggedIn);
+  EXPECT_EQ(seenStatus_, UserCoreInfo::UserStatus::LoggedIn);
   EXPECT_EQ(UserCoreInfo::getAccountID(), "1001");
   EXPECT_EQ(UserCoreInfo::getMd5hash(), "k3y");
   EXPECT_EQ(info.mobilephone(), "13800000000");
@@ -83,7 +84,7 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
 
   UserCoreInfo::userLogout();
   EXPECT_EQ(posts_, 3);
-  EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggedOut);
+  EXPECT_EQ(seenStatus_, UserCoreInfo::UserStatus::LoggedOut);
   EXPECT_EQ(UserCoreInfo::getAccountID(), "");
   EXPECT_FALSE(info.resumeview_paid());
 
@@ -101,7 +102,7 @@ TEST_F(UserCoreInfoTest, AReplyWithoutKeyOrAccountEndsLoggedOut) {
   DataItemDetail r = reply("1001", "");
   r.setString("a@b.cn", "email");
   EXPECT_FALSE(UserCoreInfo::setUserLoginInfo(&r));
-  EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::StatusLoggedOut);
+  EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::UserStatus::LoggedOut);
   EXPECT_EQ(UserCoreInfo::getAccountID(), "");
   EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().email(), "");
   EXPECT_EQ(posts_, 2);
@@ -155,7 +156,7 @@ TEST_F(UserCoreInfoTest, CredentialsAreStoredSealedAndSurviveARestartButTheSessi
   EXPECT_EQ(db->getIntValue(STORE_CORE_USER_INFO, "AutoLogin"), 0);
 
   restart();
-  EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::StatusLoggedOut);
+  EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::UserStatus::LoggedOut);
   EXPECT_EQ(UserCoreInfo::getAccountID(), "");
   EXPECT_EQ(UserCoreInfo::getUserName(), "张三@example.cn");
   EXPECT_EQ(UserCoreInfo::getPassword(), "p&ss=w+rd");

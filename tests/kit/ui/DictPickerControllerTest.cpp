@@ -18,7 +18,7 @@ using test::dictXml;
 class DictPickerControllerTest : public test::DictPickerTest {};
 
 TEST_F(DictPickerControllerTest, ALevelComesFromTheServerOnceThenFromTheStorePerLanguage) {
-  auto picker = DictPickerController::pickerWidthType(5, screen);
+  auto picker = DictPickerController::pickerWidthType(DictType::Education, screen);
   picker->view();
   ASSERT_EQ(server.requests.size(), 1u);
   EXPECT_EQ(server.requests[0].call, DictPickerController::ServerCall::DataDict);
@@ -31,7 +31,7 @@ TEST_F(DictPickerControllerTest, ALevelComesFromTheServerOnceThenFromTheStorePer
   auto db = AppCoreInfo::getDictDB();
   EXPECT_TRUE(db->hasBinItem("STORE_DICT_JOB_DEGREE", "items.$root$.c"));
 
-  auto again = DictPickerController::pickerWidthType(5, screen);
+  auto again = DictPickerController::pickerWidthType(DictType::Education, screen);
   again->view();
   EXPECT_EQ(server.requests.size(), 1u);
   EXPECT_EQ(again->dictView()->dataOfSection(0)->listViewDataStatus(), ListViewDataStatus::Loading);
@@ -40,7 +40,7 @@ TEST_F(DictPickerControllerTest, ALevelComesFromTheServerOnceThenFromTheStorePer
   EXPECT_EQ(again->dictView()->dataOfSection(0)->listViewDataStatus(), ListViewDataStatus::Loaded);
 
   UserCoreInfo::sharedUserCoreInfo().setIsEnglishResume(true);
-  auto english = DictPickerController::pickerWidthType(5, screen);
+  auto english = DictPickerController::pickerWidthType(DictType::Education, screen);
   english->view();
   ASSERT_EQ(server.requests.size(), 2u);
   server.answer(1, dictXml({{"01", "College"}}));
@@ -49,7 +49,7 @@ TEST_F(DictPickerControllerTest, ALevelComesFromTheServerOnceThenFromTheStorePer
 }
 
 TEST_F(DictPickerControllerTest, FailuresAndEmptyAnswersAreNotStoredAndTheErrorRowRetries) {
-  auto picker = DictPickerController::pickerWidthType(3, screen);
+  auto picker = DictPickerController::pickerWidthType(DictType::PublicationDate, screen);
   picker->view();
   server.answer(0, dictXml({}, false, "busy"));
   auto section = picker->dictView()->dataOfSection(0);
@@ -63,7 +63,7 @@ TEST_F(DictPickerControllerTest, FailuresAndEmptyAnswersAreNotStoredAndTheErrorR
 }
 
 TEST_F(DictPickerControllerTest, ALeafGoesToTheDelegateAndAWholeGroupEntryReturnsItsParent) {
-  auto picker = DictPickerController::pickerWidthType(1, screen);
+  auto picker = DictPickerController::pickerWidthType(DictType::JobFunction, screen);
   picker->view();
   EXPECT_EQ(server.requests[0].call, DictPickerController::ServerCall::SpecialDataDict);
   server.answer(0, dictXml({{"0100", "IT", true}, {"0200", "Sales", true}}));
@@ -87,7 +87,7 @@ TEST_F(DictPickerControllerTest, ALeafGoesToTheDelegateAndAWholeGroupEntryReturn
 }
 
 TEST_F(DictPickerControllerTest, ThePresentedPickerDismissesItsWholeStack) {
-  auto picker = DictPickerController::pickerPresentWidthType(7, screen);
+  auto picker = DictPickerController::pickerPresentWidthType(DictType::WorkExperience, screen);
   platform::ViewController::finishPendingTransitions();
   picker->view();
   server.answer(0, dictXml({{"1", "one year"}}));
@@ -99,7 +99,7 @@ TEST_F(DictPickerControllerTest, ThePresentedPickerDismissesItsWholeStack) {
 }
 
 TEST_F(DictPickerControllerTest, IgnoringEmptyCodesKeepsSectionHeadings) {
-  auto picker = DictPickerController::pickerWidthType(4, screen);
+  auto picker = DictPickerController::pickerWidthType(DictType::SalaryRange, screen);
   picker->setIgnoreEmptyCodes(true);
   picker->view();
   server.answer(0, dictXml({{"", "heading", false, true}, {"", "any"}, {"3", "3000"}}));
@@ -110,7 +110,7 @@ TEST_F(DictPickerControllerTest, IgnoringEmptyCodesKeepsSectionHeadings) {
 }
 
 TEST_F(DictPickerControllerTest, TheJobAreaRootSplitsHotCitiesFromProvinces) {
-  auto picker = DictPickerController::pickerWidthType(0, screen);
+  auto picker = DictPickerController::pickerWidthType(DictType::JobArea, screen);
   picker->setIgnoreEmptyCodes(true);
   picker->view();
   EXPECT_TRUE(picker->dictView()->isGroupedTable());
@@ -128,7 +128,7 @@ TEST_F(DictPickerControllerTest, TheJobAreaRootSplitsHotCitiesFromProvinces) {
 }
 
 TEST_F(DictPickerControllerTest, TheGpsRowAsksForTheLocationLateAndRetriesAfterAFailure) {
-  auto picker = DictPickerController::pickerWidthType(0, screen);
+  auto picker = DictPickerController::pickerWidthType(DictType::JobArea, screen);
   picker->view();
   auto gps = picker->dictView()->dataOfSection(0);
   EXPECT_EQ(gps->listViewDataStatus(), ListViewDataStatus::Loading);
@@ -149,15 +149,18 @@ TEST_F(DictPickerControllerTest, TheGpsRowAsksForTheLocationLateAndRetriesAfterA
 }
 
 TEST_F(DictPickerControllerTest, NamesVersionsAndTitles) {
-  EXPECT_EQ(DictPickerController::dictTypeToDictName(40),
+  // Numbers outside the list, on either side, serve as the last row.
+  EXPECT_EQ(DictPickerController::dictTypeToDictName(static_cast<DictType>(40)),
             AppCoreInfo::getLocalizedString("store_dict_resume_entrytime"));
-  EXPECT_EQ(DictPickerController::getTitleByType(40),
+  EXPECT_EQ(DictPickerController::dictTypeToDictName(static_cast<DictType>(-1)),
+            AppCoreInfo::getLocalizedString("store_dict_resume_entrytime"));
+  EXPECT_EQ(DictPickerController::getTitleByType(static_cast<DictType>(40)),
             AppCoreInfo::getLocalizedString("dictpicker_title_default"));
-  EXPECT_EQ(DictPickerController::getTitleByType(29),
+  EXPECT_EQ(DictPickerController::getTitleByType(DictType::ShowResume),
             AppCoreInfo::getLocalizedString("dictpicker_title_default"));
-  std::string degree = DictPickerController::dictTypeToDictName(5);
+  std::string degree = DictPickerController::dictTypeToDictName(DictType::Education);
   EXPECT_EQ(DictPickerController::dictNameToCacheName(degree), "STORE_DICT_JOB_DEGREE");
-  std::string credentials = DictPickerController::dictTypeToDictName(17);
+  std::string credentials = DictPickerController::dictTypeToDictName(DictType::JobCredentials);
   EXPECT_EQ(DictPickerController::dictNameToCacheName(credentials), "");
   EXPECT_FALSE(DictPickerController::setVersionForDictName(credentials, "3"));
   EXPECT_FALSE(DictPickerController::setVersionForDictName(degree, std::nullopt));

@@ -17,7 +17,7 @@ class MultiDictPickControllerTest : public test::DictPickerTest {
     auto earlier = DataItemDetail::newDetail();
     earlier->setDictCode(codes);
     earlier->setDictValue(values);
-    auto picker = MultiDictPickController::pickerWidthType(0, earlier, screen);
+    auto picker = MultiDictPickController::pickerWidthType(DictType::JobArea, earlier, screen);
     platform::ViewController::finishPendingTransitions();
     picker->view();
     return picker;

@@ -141,15 +141,15 @@ TEST(DeviceInfoTest, AnswersFromTheScreenAndTheModelNames) {
   EXPECT_FALSE(DeviceInfo::isRetinaScreen());
   platform::Device::currentDevice().reset();
 
-  EXPECT_EQ(DeviceInfo::modelOfPlatform("iPhone3,1"), 9);
-  EXPECT_EQ(DeviceInfo::modelOfPlatform("i386"), 1);
-  EXPECT_EQ(DeviceInfo::modelOfPlatform("x86_64"), 0);
-  EXPECT_EQ(DeviceInfo::deviceOfModel("iPod touch", ""), 2);
-  EXPECT_EQ(DeviceInfo::deviceOfModel("Phone", "iPhone1,2"), 7);
-  EXPECT_EQ(DeviceInfo::deviceOfModel("Phone", "x86_64"), 9);
-  EXPECT_EQ(DeviceInfo::nameOfDevice(1, true), "iPhone 4G");
-  EXPECT_EQ(DeviceInfo::nameOfDevice(1, false), "iPhone Simulator");
-  EXPECT_EQ(DeviceInfo::nameOfDevice(9, false), "Unknown");
+  EXPECT_EQ(DeviceInfo::modelOfPlatform("iPhone3,1"), DeviceModel::IPhone4);
+  EXPECT_EQ(DeviceInfo::modelOfPlatform("i386"), DeviceModel::Simulator);
+  EXPECT_EQ(DeviceInfo::modelOfPlatform("x86_64"), DeviceModel::Unknown);
+  EXPECT_EQ(DeviceInfo::deviceOfModel("iPod touch", ""), DeviceModel::IPod);
+  EXPECT_EQ(DeviceInfo::deviceOfModel("Phone", "iPhone1,2"), DeviceModel::IPhone3G);
+  EXPECT_EQ(DeviceInfo::deviceOfModel("Phone", "x86_64"), DeviceModel::IPhone4);
+  EXPECT_EQ(DeviceInfo::nameOfDevice(DeviceModel::Simulator, true), "iPhone 4G");
+  EXPECT_EQ(DeviceInfo::nameOfDevice(DeviceModel::Simulator, false), "iPhone Simulator");
+  EXPECT_EQ(DeviceInfo::nameOfDevice(DeviceModel::IPhone4, false), "Unknown");
   EXPECT_FALSE(DeviceInfo::platform().empty());
   EXPECT_FALSE(DeviceInfo::isEmulator());
 }

@@ -43,11 +43,13 @@ TEST(TileKeyMapTest, RefreshKeepsTheBlocksStatesAndDropsTheRest) {
   EXPECT_TRUE(keys.List({11, 19}));
   EXPECT_FALSE(keys.List({11, 19}));  // once per pass
   EXPECT_FALSE(keys.List({13, 19}));  // outside the block
-  keys.SetState({12, 18}, 5);
-  keys.Refresh(11, 20, 3, 3);            // one column east
-  EXPECT_EQ(keys.StateOf({11, 19}), 0);  // listed: back to 0
-  EXPECT_EQ(keys.StateOf({12, 18}), 5);  // any other state stays
+  const int own = 5;                  // a state word of the request's own
+  keys.SetState({12, 18}, own);
+  keys.Refresh(11, 20, 3, 3);                           // one column east
+  EXPECT_EQ(keys.StateOf({11, 19}), TileKeyMap::kNew);  // listed: new again
+  EXPECT_EQ(keys.StateOf({12, 18}), own);               // any other state stays
   EXPECT_FALSE(keys.Contains({10, 19}));
+  EXPECT_EQ(keys.StateOf({10, 19}), TileKeyMap::kAbsent);
   EXPECT_TRUE(keys.Contains({13, 18}));
 
   keys.Refresh(0, 0, 11, 10);  // 110 tiles: too many to list any

@@ -251,7 +251,7 @@ TEST(CLocHttpClientTest, ReadsOnlyWellFormedAnswers) {
   auto answer = CLocHttpClient::ParseLocationResult(
       R"({"result":{"error":"161"},"content":{"radius":"300","point":{"x":"12958162.5","y":"4825907"}}})");
   ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->error, 161);
+  EXPECT_EQ(answer->error, CLocHttpClient::kLocated);
   EXPECT_EQ(answer->radius, 300);
   EXPECT_EQ(answer->x, 12958162.5);
   EXPECT_FALSE(CLocHttpClient::ParseLocationResult(R"({"result":{},"content":{"point":{"x":1,"y":"2"}}})"));

@@ -256,7 +256,7 @@ TEST_F(MapViewTest, ASavedMapViewComesBackWithItsRectTypeAndLocationSwitch) {
   EXPECT_EQ(view->zoomLevel(), 14);
   EXPECT_NEAR(view->visibleMapRect().origin.x, saved.origin.x, 2 * Status().upp);
   EXPECT_NEAR(view->visibleMapRect().origin.y, saved.origin.y, 2 * Status().upp);
-  EXPECT_EQ(view->mapType(), 4u);
+  EXPECT_EQ(view->mapType(), mapsdk::GMKMapTypeSatellite);
   EXPECT_TRUE(view->showsUserLocation());
   view->setShowsUserLocation(false);
 }
@@ -278,7 +278,7 @@ TEST_F(MapViewTest, AMapViewFromACoderWithoutItsKeysKeepsTheDefaults) {
   view = std::dynamic_pointer_cast<GMKMapView>(restored->objectValue());
   ASSERT_TRUE(view);
   EXPECT_EQ(view->zoomLevel(), 12);
-  EXPECT_EQ(view->mapType(), 1u);
+  EXPECT_EQ(view->mapType(), mapsdk::GMKMapTypeStandard);
   EXPECT_FALSE(view->showsUserLocation());
 }
 

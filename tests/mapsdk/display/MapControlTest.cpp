@@ -334,32 +334,32 @@ TEST_F(MapControlServiceTest, ResultLayersAreSwitchedByTheirCodesAndTheLastLayer
   ASSERT_TRUE(Control().HitTest(p.x, p.y, hit));
   EXPECT_EQ(hit.kind, mapsdk::Attribute::Kind::RouteEnd);
 
-  // Route layer off (code 6): the mark answers.
-  EXPECT_EQ(gmengine::SetMapType(&Control(), 6, 0), 1);
+  // Route layer off: the mark answers.
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Route, 0), 1);
   EXPECT_FALSE(Control().IsLayerShown(MapLayerCode::Route));
   mapsdk::Attribute poi;
   ASSERT_TRUE(Control().HitTest(p.x, p.y, poi));
   EXPECT_EQ(poi.kind, mapsdk::Attribute::Kind::Poi);
   EXPECT_EQ(poi.name.ToUtf8(), "Harbour Coffee");
 
-  // POI marks off (code 4, and 5 names the same layer): nothing is hit, nothing is drawn.
-  EXPECT_EQ(gmengine::SetMapType(&Control(), 4, 0), 1);
+  // POI marks off (and PoiAlias names the same layer): nothing is hit, nothing is drawn.
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Poi, 0), 1);
   EXPECT_FALSE(Control().IsLayerShown(MapLayerCode::Poi));
   mapsdk::Attribute none;
   EXPECT_FALSE(Control().HitTest(p.x, p.y, none));
   ASSERT_TRUE(WaitForTiles());
   auto image = platform::Snapshot::imageOfView(*view, 2);
   EXPECT_NE(image->bitmap()->pixelAt(p.x, p.y - 4), (platform::Pixel{0xE0, 0x30, 0x1E, 255}));
-  EXPECT_EQ(gmengine::SetMapType(&Control(), 5, 1), 1);
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::PoiAlias, 1), 1);
   EXPECT_TRUE(Control().IsLayerShown(MapLayerCode::Poi));
   EXPECT_TRUE(Control().HitTest(p.x, p.y, none));
 
-  // The location layer (7) and the single point (9) switch too; an unknown code does nothing.
-  EXPECT_EQ(gmengine::SetMapType(&Control(), 7, 0), 1);
+  // The location layer and the single point switch too; an unknown code does nothing.
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Location, 0), 1);
   EXPECT_FALSE(Control().IsLayerShown(MapLayerCode::Location));
-  EXPECT_EQ(gmengine::SetMapType(&Control(), 9, 0), 1);
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::SinglePoint, 0), 1);
   EXPECT_FALSE(Control().IsLayerShown(MapLayerCode::SinglePoint));
-  EXPECT_EQ(gmengine::SetMapType(&Control(), 10, 1), 0);
+  EXPECT_EQ(gmengine::SetMapType(&Control(), static_cast<MapLayerCode>(10), 1), 0);
   EXPECT_TRUE(Control().IsLayerShown(MapLayerCode::Street));
 }
 

@@ -50,7 +50,7 @@ class MapDemoService {
       half->dataVersion = half->mapVersion = half->cityVersion = gmengine::CVString("1");
       half->baseLevel = half->firstLevel = 11;
       half->lastLevel = 17;
-      half->state = 4;
+      half->state = gmengine::OfflineCityState::Finished;
       half->packages.Add(gmengine::CVString("395_147"));
     }
     return city;

@@ -31,14 +31,14 @@ TEST_F(MapManagerTest, TwoManagersOneAfterAnotherShareNoDelegates) {
   {
     mapsdk::GMKMapManager first;
     ASSERT_TRUE(first.start([&](int state) { heard = state; }));
-    mapsdk::GMKNotifier::msgProc(7, 1, 0);
+    mapsdk::GMKNotifier::msgProc(ToInt(gmengine::NotifierKind::NetworkState), 1, 0);
     EXPECT_EQ(heard, 1);
     EXPECT_TRUE(first.stop());
   }
   EXPECT_EQ(gmengine::GetMainGlobalMan(), nullptr);
   mapsdk::GMKMapManager second;
   // The first manager's engine took its delegates along.
-  mapsdk::GMKNotifier::msgProc(7, 2, 0);
+  mapsdk::GMKNotifier::msgProc(ToInt(gmengine::NotifierKind::NetworkState), 2, 0);
   EXPECT_EQ(heard, 1);
   EXPECT_EQ(mapsdk::GMKNotifier::searchDelegate(), nullptr);
 }
@@ -74,14 +74,16 @@ TEST_F(MapManagerTest, ReleasingTheMapLayersLeavesNothingToDrawOrShow) {
   EXPECT_EQ(gmengine::DrawMapControl(control, *window->GetDC()), 1);
   EXPECT_EQ(gmengine::ReleaseMapLayers(control), 1);
   EXPECT_EQ(gmengine::DrawMapControl(control, *window->GetDC()), 0);
-  EXPECT_EQ(gmengine::SetMapType(control, 2, 1), 0);
+  EXPECT_EQ(gmengine::SetMapType(control, gmengine::MapLayerCode::Satellite, 1), 0);
 }
 
 // Hears the offline states.
 class OfflineDelegate : public mapsdk::GMKOfflineMapDelegate {
  public:
-  void onGetOfflineMapState(int state, int value) override { states.emplace_back(state, value); }
-  std::vector<std::pair<int, int>> states;
+  void onGetOfflineMapState(gmengine::OfflineState state, int value) override {
+    states.emplace_back(state, value);
+  }
+  std::vector<std::pair<gmengine::OfflineState, int>> states;
 };
 
 TEST_F(MapManagerTest, OfflineStatesOfTheEngineReachTheOfflineMapsDelegate) {
@@ -92,10 +94,15 @@ TEST_F(MapManagerTest, OfflineStatesOfTheEngineReachTheOfflineMapsDelegate) {
   auto delegate = std::make_shared<OfflineDelegate>();
   offline->setDelegate(delegate);
   gmengine::CVMsgDispatcher* dispatcher = gmengine::GetGlobalMan()->dispatcher.get();
-  dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, 65289, 2, 7);
-  dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, 65289, 0, 131);  // kept inside
+  const int offlineState = ToInt(gmengine::EngineMsg::OfflineState);
+  dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, offlineState,
+                          ToInt(gmengine::OfflineState::Installing), 7);
+  dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, offlineState,
+                          ToInt(gmengine::OfflineState::CityChanged),
+                          131);  // kept inside
   runFor(0);
-  EXPECT_EQ(delegate->states, (std::vector<std::pair<int, int>>{{2, 7}}));
+  EXPECT_EQ(delegate->states,
+            (std::vector<std::pair<gmengine::OfflineState, int>>{{gmengine::OfflineState::Installing, 7}}));
   EXPECT_TRUE(manager.stop());
 }
 

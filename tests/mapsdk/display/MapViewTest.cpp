@@ -167,13 +167,14 @@ TEST_F(MapViewTest, MapTypesSwitchTheTileLayersAndKeepTheirBits) {
   auto* control = gmengine::MapControlOfEngine();
   view->setMapType(mapsdk::GMKMapTypeStandard);
   view->setMapType(mapsdk::GMKMapTypeTrafficOn);
-  EXPECT_EQ(view->mapType(), 3u);
+  EXPECT_EQ(view->mapType(), mapsdk::GMKMapTypeStandard | mapsdk::GMKMapTypeTrafficOn);
   EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Traffic));
-  view->setMapType(3);  // any other value turns traffic off and leaves the rest
-  EXPECT_EQ(view->mapType(), 1u);
+  // Any other value (here two bits at once) turns traffic off and leaves the rest.
+  view->setMapType(mapsdk::GMKMapTypeStandard | mapsdk::GMKMapTypeTrafficOn);
+  EXPECT_EQ(view->mapType(), mapsdk::GMKMapTypeStandard);
   EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Traffic));
   view->setMapType(mapsdk::GMKMapTypeSatellite);
-  EXPECT_EQ(view->mapType(), 4u);
+  EXPECT_EQ(view->mapType(), mapsdk::GMKMapTypeSatellite);
   EXPECT_TRUE(control->IsLayerShown(gmengine::MapLayerCode::Satellite));
   EXPECT_FALSE(control->IsLayerShown(gmengine::MapLayerCode::Street));
   view->setMapType(mapsdk::GMKMapTypeStandard);
@@ -332,7 +333,8 @@ TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
     return n;
   };
   struct Answers : mapsdk::GMKSearchDelegate {
-    bool onGetPoiResult(const mapsdk::GMKArray<mapsdk::GMKPoiResult>&, gmengine::SearchType, int) override {
+    bool onGetPoiResult(const mapsdk::GMKArray<mapsdk::GMKPoiResult>&, gmengine::SearchType,
+                        gmengine::DelegateError) override {
       ++count;
       return true;
     }
@@ -450,13 +452,14 @@ TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNe
   ASSERT_TRUE(WaitReal(
       [&] {
         auto record = records->GetUpdateRecord(MapDemoService::kDemoCityId);
-        return record && record->local.state == 4 && record->local.ratio == 10000;
+        return record && record->local.state == gmengine::OfflineCityState::Finished &&
+               record->local.ratio == 10000;
       },
       300))
       << "packages " << control->OfflineMan().GetPackageCount() << " received "
       << control->OfflineMan().GetReceivedCount() << " of " << control->OfflineMan().GetTotalCount() << " on "
       << control->OfflineMan().IsDownloadOn() << " state "
-      << records->GetUpdateRecord(MapDemoService::kDemoCityId)->local.state << " requesting "
+      << gmengine::ToInt(records->GetUpdateRecord(MapDemoService::kDemoCityId)->local.state) << " requesting "
       << control->GridClient().IsMapRequesting() << " last " << server.server().requests().back().target;
   EXPECT_EQ(control->OfflineMan().GetPackageCount(), 0);
 

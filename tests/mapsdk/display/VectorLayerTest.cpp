@@ -129,7 +129,7 @@ TEST_F(VectorLayerTest, ATransitPlanShowsItsStopsAndTheSelectedStepOnTop) {
   search->SetResult(&plan, SearchType::Transit);
   CVectorLayer layer(VectorSource::Route, &status, &disp);
   layer.SetSearch(search);
-  layer.SetResultType(static_cast<int>(SearchType::Transit));
+  layer.SetResultType(SearchType::Transit);
   layer.Update();
   // Each ride's boarding and alighting stop, styled by its line's kind.
   EXPECT_EQ(Count(layer.Elements(), Attribute::Kind::TransitStop, layerstyles::kStopSubway), 2);
@@ -189,7 +189,7 @@ TEST_F(VectorLayerTest, TheSelectedPoiIsDrawnAgainWithItsNumber) {
   search->SetResult(&result, SearchType::PoiInCity);
   CVectorLayer layer(VectorSource::Poi, &status, &disp);
   layer.SetSearch(search);
-  layer.SetResultType(static_cast<int>(SearchType::PoiInCity));
+  layer.SetResultType(SearchType::PoiInCity);
   layer.SetSelection(VectorSelection{0, -1, 0, 2, 0});
   layer.Update();
   ASSERT_EQ(layer.Elements().size(), 2u);
@@ -217,7 +217,7 @@ TEST_F(VectorLayerTest, LinesAreThinnedForTheLevelTheyAreDrawnAt) {
   search->SetResult(&drive, SearchType::Driving);
   CVectorLayer layer(VectorSource::Route, &status, &disp);
   layer.SetSearch(search);
-  layer.SetResultType(static_cast<int>(SearchType::Driving));
+  layer.SetResultType(SearchType::Driving);
   auto drawnPoints = [&] {
     for (const CGeoElement& e : layer.Drawn()) {
       if (e.attribute.geometryClass == 2) return e.shape.GetPart(0)->GetSize();

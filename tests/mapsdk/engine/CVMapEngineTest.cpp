@@ -56,7 +56,7 @@ class CVMapEngineTest : public kavro::test::VirtualRunLoopTest {
     auto notifier = std::make_unique<enginetest::FunctionNotifier>();
     notifier->answer = [this](SearchType type, SearchError error, const SearchAnswer*) {
       log.push_back("notifier " + std::to_string(ToInt(NotifierKindOf(type))) + " " +
-                    std::to_string(DelegateError(error)) + " " + std::to_string(ToInt(type)));
+                    std::to_string(ToInt(DelegateErrorOf(error))) + " " + std::to_string(ToInt(type)));
     };
     notifier->offline = [this](int state, int value) {
       log.push_back("offline " + std::to_string(state) + " " + std::to_string(value));

@@ -9,9 +9,21 @@
 #include <vector>
 
 #include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "tests/support/VirtualRunLoop.h"
 
 using namespace gmengine;
+
+// The queues and a few of the engine's messages, as the engine posts them.
+constexpr int kEngine = CVMsgDispatcher::kEngineQueue;
+constexpr int kUI = CVMsgDispatcher::kUIQueue;
+constexpr int kData = ToInt(EngineMsg::HttpData);  // progress: a later one says the same
+constexpr int kComplete = ToInt(EngineMsg::HttpComplete);
+constexpr int kAttemptsOver = ToInt(EngineMsg::HttpAttemptsOver);
+constexpr int kOffline = ToInt(EngineMsg::OfflineCommand);
+constexpr int kSearch = ToInt(EngineMsg::SearchResult);
+constexpr int kRepaint = ToInt(EngineMsg::Repaint);
+constexpr int kPoiInCity = ToInt(SearchType::PoiInCity);
 
 namespace {
 
@@ -67,39 +79,42 @@ class CVMsgDispatcherTest : public kavro::test::VirtualRunLoopTest {
 
 TEST_F(CVMsgDispatcherTest, TheMainThreadTakesOneMessagePerPostUiQueueFirst) {
   StartRecording();
-  EXPECT_EQ(dispatcher.PostMessage(1, 1003, 0, 1), 1);
-  EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 0), 1);
-  EXPECT_EQ(dispatcher.PostMessage(1, 1003, 0, 2), 1);
-  EXPECT_EQ(dispatcher.PostMessage(2, 2000, 11, 0), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kComplete, 0, 1), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kUI, kRepaint, 0, 0), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kComplete, 0, 2), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kUI, kSearch, kPoiInCity, 0), 1);
   EXPECT_EQ(dispatcher.PostMessage(3, 1, 0, 0), 0);  // no such queue
   EXPECT_TRUE(Recorded().empty());                   // nothing runs on the posting call
   runFor(0);
-  EXPECT_EQ(Recorded(),
-            (std::vector<Seen>{{2, 9, 0, 0}, {2, 2000, 11, 0}, {1, 1003, 0, 1}, {1, 1003, 0, 2}}));
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{kUI, kRepaint, 0, 0},
+                                           {kUI, kSearch, kPoiInCity, 0},
+                                           {kEngine, kComplete, 0, 1},
+                                           {kEngine, kComplete, 0, 2}}));
 }
 
 TEST_F(CVMsgDispatcherTest, AFullQueueRefusesOnlyRepeatableMessages) {
   StartRecording();
   for (int i = 0; i < CVMsgDispatcher::kQueueCapacity; ++i)
-    ASSERT_EQ(dispatcher.PostMessage(1, 1002, 7, i), 1);
-  EXPECT_EQ(dispatcher.PostMessage(1, 1002, 7, 50), 0);  // progress: a later one says the same
-  EXPECT_EQ(dispatcher.PostMessage(1, 1003, 7, 51), 1);  // the answer itself is never lost
-  EXPECT_EQ(dispatcher.PostMessage(1, 1005, 8, 52), 1);
-  EXPECT_EQ(dispatcher.PostMessage(1, 8013, 14, 1), 1);
-  EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 0), 1);  // the other queue has its own room
-  EXPECT_EQ(dispatcher.GetQueueCount(1), 53);
+    ASSERT_EQ(dispatcher.PostMessage(kEngine, kData, 7, i), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kData, 7, 50), 0);      // progress: a later one says the same
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kComplete, 7, 51), 1);  // the answer itself is never lost
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kAttemptsOver, 8, 52), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kOffline, 14, 1), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kUI, kRepaint, 0, 0), 1);  // the other queue has its own room
+  EXPECT_EQ(dispatcher.GetQueueCount(kEngine), 53);
   runFor(0);
   auto all = Recorded();
   ASSERT_EQ(all.size(), 54u);
-  EXPECT_EQ(all.front(), (Seen{2, 9, 0, 0}));
-  EXPECT_EQ(all[51], (Seen{1, 1003, 7, 51}));
-  EXPECT_EQ(all.back(), (Seen{1, 8013, 14, 1}));
-  EXPECT_EQ(dispatcher.GetQueueCount(1), 0);
-  EXPECT_EQ(dispatcher.PostMessage(1, 1002, 7, 53), 1);  // room again once taken
+  EXPECT_EQ(all.front(), (Seen{kUI, kRepaint, 0, 0}));
+  EXPECT_EQ(all[51], (Seen{kEngine, kComplete, 7, 51}));
+  EXPECT_EQ(all.back(), (Seen{kEngine, kOffline, 14, 1}));
+  EXPECT_EQ(dispatcher.GetQueueCount(kEngine), 0);
+  EXPECT_EQ(dispatcher.PostMessage(kEngine, kData, 7, 53), 1);  // room again once taken
 
-  for (int i = 0; i < CVMsgDispatcher::kQueueCapacity; ++i) ASSERT_EQ(dispatcher.PostMessage(2, 9, 0, i), 1);
-  EXPECT_EQ(dispatcher.PostMessage(2, 9, 0, 50), 0);
-  EXPECT_EQ(dispatcher.PostMessage(2, 2000, 11, 0), 1);
+  for (int i = 0; i < CVMsgDispatcher::kQueueCapacity; ++i)
+    ASSERT_EQ(dispatcher.PostMessage(kUI, kRepaint, 0, i), 1);
+  EXPECT_EQ(dispatcher.PostMessage(kUI, kRepaint, 0, 50), 0);
+  EXPECT_EQ(dispatcher.PostMessage(kUI, kSearch, kPoiInCity, 0), 1);
 }
 
 TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder) {
@@ -107,7 +122,7 @@ TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder)
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([this, t] {
-      for (int i = 0; i < 10; ++i) dispatcher.PostMessage(1, 1002, t, i);
+      for (int i = 0; i < 10; ++i) dispatcher.PostMessage(kEngine, kData, t, i);
     });
   }
   for (auto& thread : threads) thread.join();
@@ -119,11 +134,11 @@ TEST_F(CVMsgDispatcherTest, PostsFromOtherThreadsReachTheMainThreadInTheirOrder)
 }
 
 TEST_F(CVMsgDispatcherTest, MessagesPostedBeforeStartWaitForIt) {
-  dispatcher.PostMessage(1, 1003, 0, 7);
+  dispatcher.PostMessage(kEngine, kComplete, 0, 7);
   runFor(0);
   StartRecording();
   runFor(0);
-  EXPECT_EQ(Recorded(), (std::vector<Seen>{{1, 1003, 0, 7}}));
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{kEngine, kComplete, 0, 7}}));
 }
 
 TEST_F(CVMsgDispatcherTest, SendMessageRunsTheQueueProcedureAtOnce) {
@@ -141,8 +156,8 @@ TEST_F(CVMsgDispatcherTest, TimersCountTicksOfOneHundredMilliseconds) {
   for (int tick = 0; tick < 10; ++tick) dispatcher.OnTimerTick();
   int location = 0, fast = 0;
   for (const Seen& s : Recorded()) {
-    EXPECT_EQ(s.queue, 1);
-    EXPECT_EQ(s.message, 8);
+    EXPECT_EQ(s.queue, kEngine);
+    EXPECT_EQ(s.message, ToInt(EngineMsg::Timer));
     (s.wParam == 1000 ? location : fast)++;
   }
   EXPECT_EQ(location, 1);  // the 10th tick

@@ -52,7 +52,7 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
     COLUpdateList list;
     list.SetFolder(DataFolder());
     COLUpdateRecord city = MakeRecord(131, {"3_4"});
-    city.local.state = 2;
+    city.local.state = OfflineCityState::Queued;
     list.Records().Add(city);
     ASSERT_EQ(list.Write(), 1);
     records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
@@ -93,7 +93,7 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
   EXPECT_TRUE(client.batches.empty());
   ASSERT_EQ(man->OnCommand(12, 1), 1);
   ASSERT_EQ(client.batches.size(), 1u);
-  EXPECT_EQ(client.batches[0].kind, 3);
+  EXPECT_EQ(client.batches[0].kind, OfflineGridClient::kOfflineKind);
   EXPECT_EQ(client.batches[0].level, 11);
   EXPECT_EQ(client.batches[0].sequence, 1000001);
   ASSERT_EQ(client.batches[0].keys.GetSize(), 1);
@@ -122,7 +122,7 @@ TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesI
   std::optional<COLUpdateRecord> finished = records->GetUpdateRecord(id);
   ASSERT_TRUE(finished);
   EXPECT_EQ(finished->local.ratio, 10000);
-  EXPECT_EQ(finished->local.state, 4);
+  EXPECT_EQ(finished->local.state, OfflineCityState::Finished);
 
   void* data = nullptr;
   int size = 0;

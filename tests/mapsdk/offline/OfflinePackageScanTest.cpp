@@ -83,8 +83,8 @@ class OfflinePackageScanTest : public offline_test::OfflineEngineTest {
             {"GeoMap/Mapdata/city.chk", chk},
             {"GeoMap/Mapdata/0_0/3_4.map", tile}};
   }
-  std::vector<std::pair<int, int>> States() {
-    std::vector<std::pair<int, int>> seen;
+  std::vector<std::pair<OfflineState, int>> States() {
+    std::vector<std::pair<OfflineState, int>> seen;
     for (const offline_test::State& s : delegate->states) {
       EXPECT_TRUE(s.onMainThread);
       seen.emplace_back(s.state, s.value);
@@ -106,7 +106,9 @@ TEST_F(OfflinePackageScanTest, InstallsAZipCopiedIntoTheDocumentsFolder) {
   OfflineScanThread().Join();  // the thread ends right after its last state
   EXPECT_EQ(man->scanRunning.load(), 0);
   Drain();
-  EXPECT_EQ(States(), (std::vector<std::pair<int, int>>{{2, 1}, {6, 1}, {5, 0}}));
+  EXPECT_EQ(States(), (std::vector<std::pair<OfflineState, int>>{{OfflineState::Installing, 1},
+                                                                 {OfflineState::FolderInstalled, 1},
+                                                                 {OfflineState::PackagesDone, 0}}));
   EXPECT_FALSE(std::filesystem::exists(documents + "beijing.gmap.zip"));
   EXPECT_EQ(FileExists(DataFolder() + CVString("data/0_0/3_4.dat")), 1);
 
@@ -115,7 +117,7 @@ TEST_F(OfflinePackageScanTest, InstallsAZipCopiedIntoTheDocumentsFolder) {
   ASSERT_EQ(all->size(), 1u);
   EXPECT_EQ((*all)[0]->cityID(), 131);
   EXPECT_EQ((*all)[0]->ratio(), 100);
-  EXPECT_EQ((*all)[0]->status(), 4);
+  EXPECT_EQ((*all)[0]->status(), gmengine::OfflineCityState::Finished);
   EXPECT_EQ((*all)[0]->cityName(), "City");
   EXPECT_EQ((*all)[0]->serversize(), 0);
   EXPECT_NEAR((*all)[0]->pt().longitude, 116.4, 0.1);
@@ -134,7 +136,10 @@ TEST_F(OfflinePackageScanTest, RefusesEntriesThatLeaveTheDataFolderAndReportsThe
   OfflineScanThread().Join();  // the thread ends right after its last state
   EXPECT_EQ(man->scanRunning.load(), 0);
   Drain();
-  EXPECT_EQ(States(), (std::vector<std::pair<int, int>>{{2, 1}, {6, 0}, {5, 1}, {3, 1}}));
+  EXPECT_EQ(States(), (std::vector<std::pair<OfflineState, int>>{{OfflineState::Installing, 1},
+                                                                 {OfflineState::FolderInstalled, 0},
+                                                                 {OfflineState::PackagesDone, 1},
+                                                                 {OfflineState::NotInstalled, 1}}));
   EXPECT_TRUE(std::filesystem::exists(documents + "bad.zip"));
   EXPECT_EQ(man->installFailed.load(), 1);
   for (const std::string& place : {DataFolder().ToUtf8() + "../../escaped.txt",
@@ -152,7 +157,8 @@ TEST_F(OfflinePackageScanTest, NothingToInstallAndCorruptFilesAreReported) {
   OfflineScanThread().Join();  // the thread ends right after its last state
   EXPECT_EQ(man->scanRunning.load(), 0);
   Drain();
-  EXPECT_EQ(States(), (std::vector<std::pair<int, int>>{{6, 0}, {5, 1}}));
+  EXPECT_EQ(States(), (std::vector<std::pair<OfflineState, int>>{{OfflineState::FolderInstalled, 0},
+                                                                 {OfflineState::PackagesDone, 1}}));
 
   // A truncated package is refused and reported as not installed.
   delegate->states.clear();
@@ -178,7 +184,9 @@ TEST_F(OfflinePackageScanTest, NothingToInstallAndCorruptFilesAreReported) {
   OfflineScanThread().Join();  // the thread ends right after its last state
   EXPECT_EQ(man->scanRunning.load(), 0);
   Drain();
-  EXPECT_EQ(States(), (std::vector<std::pair<int, int>>{{6, 0}, {5, 1}, {3, 1}}));
+  EXPECT_EQ(States(), (std::vector<std::pair<OfflineState, int>>{{OfflineState::FolderInstalled, 0},
+                                                                 {OfflineState::PackagesDone, 1},
+                                                                 {OfflineState::NotInstalled, 1}}));
   EXPECT_TRUE(std::filesystem::exists(DataFolder().ToUtf8() + "GeoMap/Mapdata/city.cfg"));
 }
 

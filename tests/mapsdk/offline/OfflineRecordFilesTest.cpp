@@ -40,6 +40,7 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   first.local.ratio = 37;
   COLUpdateRecord second = MakeRecord(132, {"4_5"}, 3, 3, 10);
   second.local.update = 1;
+  second.local.state = static_cast<OfflineCityState>(7);  // a state this map does not name
   list.Records().Add(first);
   list.Records().Add(second);
   ASSERT_EQ(list.Write(), 1);
@@ -50,6 +51,7 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string("]\0", 2));
   EXPECT_NE(bytes.find("\"li\":\"131\",\"ln\":\""), std::string::npos);
   EXPECT_NE(bytes.find("\"lr\":37,\"lu\":131000,"), std::string::npos);
+  EXPECT_NE(bytes.find("\"ll\":7,"), std::string::npos);
   EXPECT_NE(bytes.find("\"lt\":\r\n  [\r\n    {\"d\":\"1_2\"},\r\n    {\"d\":\"1_3\"}\r\n  ],\r\n \"si\""),
             std::string::npos);
   EXPECT_NE(bytes.find("  ]\r\n},\r\n{"), std::string::npos);
@@ -64,6 +66,7 @@ TEST_F(OfflineRecordFilesTest, UpdateListRoundTripsInTheFileLayout) {
   EXPECT_EQ(again.Records()[0].local.savedRatio, 37);
   EXPECT_EQ(again.Records()[1].local.update, 1);
   EXPECT_EQ(again.Records()[1].local.baseLevel, 3);
+  EXPECT_EQ(ToInt(again.Records()[1].local.state), 7);  // kept as the file holds it
   EXPECT_EQ(again.GetNameCount(CVString("1_3")), 1);
   EXPECT_EQ(again.GetNameCount(CVString("9_9")), 0);
 }
@@ -204,8 +207,8 @@ TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDown
   CVArray<COLUpdateRecord> records;
   records.Add(MakeRecord(1, {"1_1"}));
   records.Add(MakeRecord(2, {"2_2"}));
-  records[0].local.state = 2;
-  records[1].local.state = 1;
+  records[0].local.state = OfflineCityState::Queued;
+  records[1].local.state = OfflineCityState::Downloading;
   Seed(records);
   COLRecordMan man;
   man.Init(DataFolder());
@@ -226,7 +229,8 @@ TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDown
   next.local.ratio = 10000;
   ASSERT_EQ(man.ReportProgress(next), 1);
   EXPECT_NE(ReadAll(DataFolder() + CVString("OfflineUpdate.dat")).find("\"lr\":10000"), std::string::npos);
-  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{0, 1}, {0, 1}}));
+  const int cityChanged = ToInt(OfflineState::CityChanged);
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{cityChanged, 1}, {cityChanged, 1}}));
 }
 
 TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile) {
@@ -254,7 +258,7 @@ TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile
 TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   CVArray<COLUpdateRecord> records;
   records.Add(MakeRecord(7, {"1_1"}));
-  records[0].local.state = 4;
+  records[0].local.state = OfflineCityState::Finished;
   records[0].local.ratio = 10000;
   Seed(records);
   COLRecordMan man;
@@ -272,8 +276,8 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   EXPECT_EQ(stored->server.dataVersion, CVString("2"));
   stored = man.GetUpdateRecord(8);
   ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->local.state, 2);
-  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{4, 0}}));
+  EXPECT_EQ(stored->local.state, OfflineCityState::Queued);
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{ToInt(OfflineState::NewerVersion), 0}}));
 
   EXPECT_EQ(man.LogWifi(8), 0);  // not in the search list
 }

@@ -19,14 +19,14 @@
 namespace offline_test {
 
 struct State {
-  int state;
+  gmengine::OfflineState state;
   int value;
   bool onMainThread;
 };
 
 class RecordingDelegate : public mapsdk::GMKOfflineMapDelegate {
  public:
-  void onGetOfflineMapState(int state, int value) override {
+  void onGetOfflineMapState(gmengine::OfflineState state, int value) override {
     states.push_back({state, value, platform::RunLoop::main().isCurrentThread()});
   }
   std::vector<State> states;

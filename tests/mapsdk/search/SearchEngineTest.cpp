@@ -19,6 +19,7 @@
 
 using namespace mapsdk;
 using gmengine::CAppSearch;
+using gmengine::DelegateError;
 using gmengine::SearchType;
 using kavro::test::LoopbackHttpServer;
 using kavro::test::RecordedRequest;
@@ -32,41 +33,46 @@ class RecordingDelegate : public GMKSearchDelegate {
  public:
   struct Call {
     std::string name;
-    int error = 0;
+    DelegateError error = DelegateError::None;
     SearchType searchType = SearchType::None;
     bool onMain = false;
   };
-  bool onGetPoiResult(const GMKArray<GMKPoiResult>& list, SearchType searchType, int errorCode) override {
+  bool onGetPoiResult(const GMKArray<GMKPoiResult>& list, SearchType searchType,
+                      DelegateError errorCode) override {
     poiResults = list;
     Record("poi", errorCode, searchType);
     return true;
   }
-  bool onGetTransitRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) override {
+  bool onGetTransitRouteResult(const std::shared_ptr<GMKPlanResult>& result,
+                               DelegateError errorCode) override {
     plan = result;
     Record("transit", errorCode);
     return true;
   }
-  bool onGetDrivingRouteResult(const std::shared_ptr<GMKPlanResult>& result, int errorCode) override {
+  bool onGetDrivingRouteResult(const std::shared_ptr<GMKPlanResult>& result,
+                               DelegateError errorCode) override {
     plan = result;
     Record("driving", errorCode);
     return true;
   }
-  bool onGetBusDetailResult(const std::shared_ptr<GMKBusLineResult>& result, int errorCode) override {
+  bool onGetBusDetailResult(const std::shared_ptr<GMKBusLineResult>& result,
+                            DelegateError errorCode) override {
     busLine = result;
     Record("busline", errorCode);
     return true;
   }
-  bool onGetAddrResult(const std::shared_ptr<GMKAddrInfo>& result, int errorCode) override {
+  bool onGetAddrResult(const std::shared_ptr<GMKAddrInfo>& result, DelegateError errorCode) override {
     addr = result;
     Record("addr", errorCode);
     return true;
   }
-  bool onGetSuggestionResult(const std::shared_ptr<GMKSuggestionResult>& result, int errorCode) override {
+  bool onGetSuggestionResult(const std::shared_ptr<GMKSuggestionResult>& result,
+                             DelegateError errorCode) override {
     suggestion = result;
     Record("suggestion", errorCode);
     return true;
   }
-  void Record(const char* name, int error, SearchType searchType = SearchType::None) {
+  void Record(const char* name, DelegateError error, SearchType searchType = SearchType::None) {
     calls.push_back({name, error, searchType, std::this_thread::get_id() == mainThread});
   }
 
@@ -178,7 +184,7 @@ TEST_F(SearchEngineTest, APlaceSearchReachesTheDelegateAsResultObjectsAndRepeats
   ASSERT_TRUE(WaitForCalls(1));
   const RecordingDelegate::Call& call = delegate->calls[0];
   EXPECT_EQ(call.name, "poi");
-  EXPECT_EQ(call.error, 0);
+  EXPECT_EQ(call.error, DelegateError::None);
   EXPECT_EQ(call.searchType, SearchType::PoiInCity);
   EXPECT_TRUE(call.onMain);
   ASSERT_TRUE(delegate->poiResults);
@@ -204,13 +210,13 @@ TEST_F(SearchEngineTest, APlaceSearchReachesTheDelegateAsResultObjectsAndRepeats
   EXPECT_EQ(gmengine::GetGlobalMan()->dispatcher->GetQueueCount(gmengine::CVMsgDispatcher::kUIQueue), 1);
   ASSERT_TRUE(WaitForCalls(2));
   EXPECT_EQ(server.requestCount(), requests);
-  EXPECT_EQ(delegate->calls[1].error, 0);
+  EXPECT_EQ(delegate->calls[1].error, DelegateError::None);
 }
 
 TEST_F(SearchEngineTest, ReverseGeocodingGivesTheAddressOrAnEmptyResult) {
   ASSERT_TRUE(search->reverseGeocode({39.98, 116.30}));
   ASSERT_TRUE(WaitForCalls(1));
-  EXPECT_EQ(delegate->calls[0].error, 0);
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::None);
   ASSERT_TRUE(delegate->addr);
   EXPECT_EQ(delegate->addr->strAddr(), std::optional<std::string>("北京市海淀区丹棱街5号"));
   ASSERT_TRUE(delegate->addr->addressComponent());
@@ -222,7 +228,7 @@ TEST_F(SearchEngineTest, ReverseGeocodingGivesTheAddressOrAnEmptyResult) {
   noAddress = true;
   ASSERT_TRUE(search->reverseGeocode({30.0, 120.0}));
   ASSERT_TRUE(WaitForCalls(2));
-  EXPECT_EQ(delegate->calls[1].error, 100);
+  EXPECT_EQ(delegate->calls[1].error, DelegateError::NothingFound);
   EXPECT_EQ(delegate->addr, nullptr);
 }
 
@@ -234,7 +240,7 @@ TEST_F(SearchEngineTest, TransitAnswersCarryServerErrorsAndRouteEndCandidates) {
   ASSERT_TRUE(search->transitSearch(std::string("北京"), start, end));
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].name, "transit");
-  EXPECT_EQ(delegate->calls[0].error, 4);
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::RouteEndsToChoose);
   ASSERT_TRUE(delegate->plan);
   EXPECT_FALSE(delegate->plan->plans());
   ASSERT_TRUE(delegate->plan->routeAddrResult());
@@ -245,7 +251,7 @@ TEST_F(SearchEngineTest, TransitAnswersCarryServerErrorsAndRouteEndCandidates) {
   search->setTransitPolicy(GMKTransitPolicy::LeastWalking);
   ASSERT_TRUE(search->transitSearch(std::string("北京"), start, end));
   ASSERT_TRUE(WaitForCalls(2));
-  EXPECT_EQ(delegate->calls[1].error, 100);  // engine error 14
+  EXPECT_EQ(delegate->calls[1].error, DelegateError::NothingFound);  // the engine's RouteFailed
   EXPECT_EQ(delegate->plan, nullptr);
 }
 
@@ -263,11 +269,15 @@ TEST_F(SearchEngineTest, StaleAnswersAndFailuresOfTheSearchClient) {
   CAppSearch* engineSearch = gmengine::SearchOfEngine();
   ASSERT_TRUE(search->reverseGeocode({10.0, 10.0}));
   unsigned current = engineSearch->GetSearchSeq();
-  EXPECT_EQ(engineSearch->OnMessage(1003, 0, static_cast<int>(current - 1)), -1);
-  EXPECT_EQ(engineSearch->OnMessage(1004, 0, static_cast<int>(current)), 0);
+  EXPECT_EQ(
+      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpComplete), 0, static_cast<int>(current - 1)),
+      -1);
+  EXPECT_EQ(
+      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpConnectFailed), 0, static_cast<int>(current)),
+      0);
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].name, "addr");
-  EXPECT_EQ(delegate->calls[0].error, 2);
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::Network);
 }
 
 TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndNumber) {
@@ -278,10 +288,12 @@ TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndN
   const gmengine::_VRect bound(1, 4, 3, 2);
   ASSERT_EQ(engineSearch->RequestCityByCenter(bound, 12), 1);
   EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::ReverseGeocode);
-  EXPECT_EQ(engineSearch->OnMessage(1004, 0, static_cast<int>(current)), 0);
+  EXPECT_EQ(
+      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpConnectFailed), 0, static_cast<int>(current)),
+      0);
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].name, "addr");
-  EXPECT_EQ(delegate->calls[0].error, 2);
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::Network);
 
   // Background points asked for while a POI search is on its way: the POI search's answer is not
   // taken for a stale one.
@@ -297,10 +309,11 @@ TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndN
   engineSearch->RequestPoiBkgData(gmengine::CVString("bank"), tiles, 131, bound);
   EXPECT_EQ(engineSearch->GetSearchSeq(), current);
   EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::PoiInCity);
-  EXPECT_EQ(engineSearch->OnMessage(1005, 0, static_cast<int>(current)), 0);
+  EXPECT_EQ(
+      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpAttemptsOver), 0, static_cast<int>(current)), 0);
   ASSERT_TRUE(WaitForCalls(3));
   EXPECT_EQ(delegate->calls[2].name, "poi");
-  EXPECT_EQ(delegate->calls[2].error, 2);
+  EXPECT_EQ(delegate->calls[2].error, DelegateError::Network);
 }
 
 TEST_F(SearchEngineTest, ArgumentsAreCheckedBeforeAnythingIsSent) {
@@ -363,7 +376,7 @@ TEST_F(SearchEngineTest, ANearbySearchAsksForTheSquareAroundThePoint) {
 TEST_F(SearchEngineTest, AGeocodeForTheSameCityAndAddressIsAnsweredWithoutARequest) {
   ASSERT_TRUE(search->geocode(std::string("中关村大街1号"), std::string("北京")));
   ASSERT_TRUE(WaitForCalls(1));
-  EXPECT_EQ(delegate->calls[0].error, 0);
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::None);
   ASSERT_TRUE(delegate->addr);
   EXPECT_EQ(delegate->addr->strAddr(), std::optional<std::string>("中关村大街1号"));
   EXPECT_GT(delegate->addr->geoPt().latitude, 30);
@@ -382,7 +395,7 @@ TEST_F(SearchEngineTest, BusLinesAndDrivingRoutesArriveConverted) {
   EXPECT_EQ(delegate->busLine->mBusName(), std::optional<std::string>("1路"));
   ASSERT_TRUE(delegate->busLine->mBusRoute());
   const GMKRoute& line = *delegate->busLine->mBusRoute();
-  EXPECT_EQ(line.type(), 3);
+  EXPECT_EQ(line.type(), GMKRouteType::BusLine);
   EXPECT_EQ(line.getPointsNum(0), 2);
   ASSERT_TRUE(line.steps());
   EXPECT_EQ(line.steps()->size(), 2u);
@@ -395,7 +408,7 @@ TEST_F(SearchEngineTest, BusLinesAndDrivingRoutesArriveConverted) {
   ASSERT_TRUE(search->drivingSearch(std::nullopt, start, std::nullopt, end));
   ASSERT_TRUE(WaitForCalls(2));
   EXPECT_EQ(delegate->calls[1].name, "driving");
-  EXPECT_EQ(delegate->calls[1].error, 0);
+  EXPECT_EQ(delegate->calls[1].error, DelegateError::None);
   ASSERT_TRUE(delegate->plan && delegate->plan->plans());
   ASSERT_EQ(delegate->plan->plans()->size(), 1u);
   auto plan = std::dynamic_pointer_cast<GMKRoutePlan>((*delegate->plan->plans())[0]);
@@ -414,7 +427,7 @@ TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentre
   ASSERT_TRUE(
       search->poiMultiSearchNearBy(Keys{std::string("银行"), std::string("超市")}, {39.9, 116.4}, 100, 0));
   ASSERT_TRUE(WaitForCalls(1));
-  EXPECT_EQ(delegate->calls[0].error, 100);
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::NothingFound);
   EXPECT_EQ(delegate->calls[0].searchType, SearchType::MultiKeyPoi);
 
   CAppSearch* engineSearch = gmengine::SearchOfEngine();
@@ -452,7 +465,7 @@ TEST_F(SearchEngineTest, TheDelegateHearsTheAnswerThatWasAnnouncedNotTheLatestSt
   ASSERT_TRUE(WaitForCalls(2));
   ASSERT_TRUE(delegate->addr && delegate->addr->strAddr());
   EXPECT_EQ(*delegate->addr->strAddr(), "Elsewhere 1");
-  EXPECT_EQ(delegate->calls[1].error, 0);
+  EXPECT_EQ(delegate->calls[1].error, DelegateError::None);
 }
 
 }  // namespace

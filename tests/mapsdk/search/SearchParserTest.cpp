@@ -24,7 +24,7 @@ TEST(SearchParserTest, PoiListReadsItemsWithCjkTextAndCleansAddressAndPhone) {
       "not an object"]})");
   ASSERT_NE(tree.root, nullptr);
   tag_PoiSearchRst result;
-  ASSERT_EQ(CJsonResultParser::ParsePoiList(tree.root, 11, result), 1);
+  ASSERT_EQ(CJsonResultParser::ParsePoiList(tree.root, SearchType::PoiInCity, result), 1);
   EXPECT_EQ(result.total, 95);
   EXPECT_EQ(result.hasMore, 1);
   EXPECT_EQ(Utf8(result.keyword), "咖啡");
@@ -45,7 +45,8 @@ TEST(SearchParserTest, PoiListReadsItemsWithCjkTextAndCleansAddressAndPhone) {
 
   Tree around(R"({"result":{"type":12},"content":[]})");
   tag_PoiSearchRst aroundResult;
-  EXPECT_EQ(CJsonResultParser::ParsePoiList(around.root, 12, aroundResult), 0);  // no "center"
+  EXPECT_EQ(CJsonResultParser::ParsePoiList(around.root, SearchType::PoiAround, aroundResult),
+            0);  // no "center"
 }
 
 TEST(SearchParserTest, ValueReadersRefuseWhatDoesNotFit) {
@@ -92,9 +93,9 @@ TEST(SearchParserTest, GeocodeAndReverseGeocodeAnswers) {
   Tree gc(
       R"({"result":{"type":35,"error":0},"content":{"cn":"北京市","wd":"北京市海淀区中关村","coord":{"x":"12947000","y":"4846000"}}})");
   tag_GeocodeRst geocode;
-  int error = -1;
+  SearchError error = SearchError::Network;
   ASSERT_EQ(CJsonResultParser::ParseGeocode(gc.root, geocode, error), 1);
-  EXPECT_EQ(error, 0);
+  EXPECT_EQ(error, SearchError::None);
   EXPECT_EQ(Utf8(geocode.cityName), "北京市");
   EXPECT_EQ(geocode.x, 12947000);
 
@@ -110,6 +111,12 @@ TEST(SearchParserTest, GeocodeAndReverseGeocodeAnswers) {
   EXPECT_EQ(reverse.pois[0].poiType, 10);
   EXPECT_EQ(reverse.pois[0].distance, 35);
   EXPECT_EQ(reverse.pois[0].geometry.GetPartPt(0, 0), _VPoint(1294701050, 484602000));
+
+  // An error number the engine does not name is handed on as the server sent it.
+  Tree odd(R"({"result":{"type":35,"error":77},"content":{"cn":"x","coord":{"x":"1","y":"2"}}})");
+  tag_GeocodeRst oddGeocode;
+  ASSERT_EQ(CJsonResultParser::ParseGeocode(odd.root, oddGeocode, error), 1);
+  EXPECT_EQ(ToInt(error), 77);
 }
 
 TEST(SearchParserTest, SuggestionsSplitAroundTheQuery) {

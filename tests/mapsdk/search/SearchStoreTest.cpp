@@ -201,7 +201,7 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
   stop.walkPath.AddPart(path);
   mapsdk::GMKRoute walk;
   mapsdk::GMKNotifier::getBusTrans(walk, stop);
-  EXPECT_EQ(walk.type(), 2);
+  EXPECT_EQ(walk.type(), mapsdk::GMKRouteType::WalkingLeg);
   EXPECT_NE(walk.startPt().longitude, 0);
   ASSERT_NE(walk.getPoints(0), nullptr);
   EXPECT_EQ(walk.getPointsNum(0), 2);
@@ -212,8 +212,8 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
 // Hears the offline states.
 class OfflineStates : public mapsdk::GMKOfflineMapDelegate {
  public:
-  void onGetOfflineMapState(int state, int value) override { states.emplace_back(state, value); }
-  std::vector<std::pair<int, int>> states;
+  void onGetOfflineMapState(OfflineState state, int value) override { states.emplace_back(state, value); }
+  std::vector<std::pair<OfflineState, int>> states;
 };
 
 TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
@@ -221,17 +221,19 @@ TEST(GMKNotifierTest, OfflineStatesAreFilteredAndNetworkStatesNeedADelegate) {
   gmengine::InitMapEngine();
   auto offline = std::make_shared<OfflineStates>();
   mapsdk::GMKNotifier::setOfflineDelegate(offline);
-  mapsdk::GMKNotifier::msgProc(13, 4, 77);
-  mapsdk::GMKNotifier::msgProc(13, 0, 1);
-  mapsdk::GMKNotifier::msgProc(13, 2, 5);
-  mapsdk::GMKNotifier::msgProc(13, 7, 1);
-  EXPECT_EQ(offline->states, (std::vector<std::pair<int, int>>{{4, 0}, {2, 5}}));
+  const int offlineKind = ToInt(NotifierKind::OfflineState);
+  mapsdk::GMKNotifier::msgProc(offlineKind, ToInt(OfflineState::NewerVersion), 77);
+  mapsdk::GMKNotifier::msgProc(offlineKind, ToInt(OfflineState::CityChanged), 1);  // kept inside
+  mapsdk::GMKNotifier::msgProc(offlineKind, ToInt(OfflineState::Installing), 5);
+  mapsdk::GMKNotifier::msgProc(offlineKind, 7, 1);  // a state the map does not name: dropped
+  EXPECT_EQ(offline->states, (std::vector<std::pair<OfflineState, int>>{{OfflineState::NewerVersion, 0},
+                                                                        {OfflineState::Installing, 5}}));
   mapsdk::GMKNotifier::setOfflineDelegate({});
   mapsdk::GMKNotifier::initDelegate();
-  mapsdk::GMKNotifier::msgProc(7, 1, 0);  // nothing to call
+  mapsdk::GMKNotifier::msgProc(ToInt(gmengine::NotifierKind::NetworkState), 1, 0);  // nothing to call
   int network = -1;
   mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });
-  mapsdk::GMKNotifier::msgProc(7, 1, 0);
+  mapsdk::GMKNotifier::msgProc(ToInt(gmengine::NotifierKind::NetworkState), 1, 0);
   EXPECT_EQ(network, 1);
   gmengine::UnInitMapEngine();
 }
@@ -242,15 +244,15 @@ TEST(GMKNotifierTest, TheDelegatesBelongToTheEngineSoTheNextEngineStartsWithoutT
   auto offline = std::make_shared<OfflineStates>();
   mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });  // no engine: not kept
   gmengine::InitMapEngine();
-  mapsdk::GMKNotifier::msgProc(7, 1, 0);
+  mapsdk::GMKNotifier::msgProc(ToInt(gmengine::NotifierKind::NetworkState), 1, 0);
   EXPECT_EQ(network, -1);
   mapsdk::GMKNotifier::setGeneralDelegate([&](int state) { network = state; });
   mapsdk::GMKNotifier::setOfflineDelegate(offline);
   gmengine::UnInitMapEngine();
 
   gmengine::InitMapEngine();
-  mapsdk::GMKNotifier::msgProc(7, 3, 0);
-  mapsdk::GMKNotifier::msgProc(13, 2, 1);
+  mapsdk::GMKNotifier::msgProc(ToInt(gmengine::NotifierKind::NetworkState), 3, 0);
+  mapsdk::GMKNotifier::msgProc(ToInt(NotifierKind::OfflineState), ToInt(OfflineState::Installing), 1);
   EXPECT_EQ(network, -1);
   EXPECT_TRUE(offline->states.empty());
   EXPECT_EQ(mapsdk::GMKNotifier::searchDelegate(), nullptr);
