@@ -84,10 +84,10 @@ TEST_F(JobSearchParamTest, AFreshQuerySearchesTheDefaultAreaAndKeepsIt) {
 }
 
 TEST_F(JobSearchParamTest, TheUsersChosenJobAreaIsTheDefault) {
-  DataItemDetail chosen;
-  chosen.setString("030200", "code");
-  chosen.setString("广州", "value");
-  ASSERT_TRUE(LocationUtil::setDefaultLocationForType("job", chosen));
+  auto chosen = DataItemDetail::newDetail();
+  chosen->setString("030200", "code");
+  chosen->setString("广州", "value");
+  ASSERT_TRUE(LocationUtil::setDefaultLocationForType("job", *chosen));
   auto p = JobSearchParam::create();
   EXPECT_EQ(p->getJobArea(), "030200");
   EXPECT_EQ(p->getText_jobarea(), "广州");
@@ -221,9 +221,9 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   EXPECT_FALSE(JobSearchParam::create()->restoreFormData());
 
   // A record without keyword type gives 0; no record changes nothing.
-  DataItemDetail bare;
-  bare.setString("java", "keywords");
-  auto q = JobSearchParam::createFromDetail(&bare);
+  auto bare = DataItemDetail::newDetail();
+  bare->setString("java", "keywords");
+  auto q = JobSearchParam::createFromDetail(bare.get());
   EXPECT_EQ(q->keywordtype(), JobSearchParam::KeywordTypeCompanyName);
   EXPECT_EQ(q->postchannel(), "");
   EXPECT_FALSE(q->fromDetail(nullptr));

@@ -34,10 +34,10 @@ class UserCoreInfoTest : public ::testing::Test {
     UserCoreInfo::destroyUserCoreInfo();
     AppCoreInfo::destroyAppCoreInfo();
   }
-  static DataItemDetail reply(std::string_view accountid, std::string_view key) {
-    DataItemDetail r;
-    r.setString(accountid, "accountid");
-    r.setString(key, "key");
+  static std::shared_ptr<DataItemDetail> reply(std::string_view accountid, std::string_view key) {
+    auto r = DataItemDetail::newDetail();
+    r->setString(accountid, "accountid");
+    r->setString(key, "key");
     return r;
   }
 
@@ -57,12 +57,12 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_EQ(posts_, 1);
   EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggingIn);
 
-  DataItemDetail r = reply(" 1001 ", "\tk3y\n");
-  r.setString("13800000000", "mobilephone");
-  r.setString("a@b.cn", "email");
-  r.setString("2024-01-02", "lastupdate");
-  r.setString("yes", "resumeview_paid");
-  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(&r));
+  auto r = reply(" 1001 ", "\tk3y\n");
+  r->setString("13800000000", "mobilephone");
+  r->setString("a@b.cn", "email");
+  r->setString("2024-01-02", "lastupdate");
+  r->setString("yes", "resumeview_paid");
+  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(r.get()));
   EXPECT_TRUE(UserCoreInfo::hasLogined());
   EXPECT_EQ(posts_, 2);
   EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggedIn);
@@ -74,9 +74,9 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_TRUE(info.resumeview_paid());
 
   // A second login: the state was already 1, and empty values keep what is known.
-  DataItemDetail again = reply("1001", "k4y");
-  again.setString("", "email");
-  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(&again));
+  auto again = reply("1001", "k4y");
+  again->setString("", "email");
+  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(again.get()));
   EXPECT_EQ(posts_, 2);
   EXPECT_EQ(UserCoreInfo::getMd5hash(), "k4y");
   EXPECT_EQ(info.email(), "a@b.cn");
@@ -98,9 +98,9 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
 
 TEST_F(UserCoreInfoTest, AReplyWithoutKeyOrAccountEndsLoggedOut) {
   UserCoreInfo::userOnLogin();
-  DataItemDetail r = reply("1001", "");
-  r.setString("a@b.cn", "email");
-  EXPECT_FALSE(UserCoreInfo::setUserLoginInfo(&r));
+  auto r = reply("1001", "");
+  r->setString("a@b.cn", "email");
+  EXPECT_FALSE(UserCoreInfo::setUserLoginInfo(r.get()));
   EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::StatusLoggedOut);
   EXPECT_EQ(UserCoreInfo::getAccountID(), "");
   EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().email(), "");
@@ -145,8 +145,8 @@ TEST_F(UserCoreInfoTest, CredentialsAreStoredSealedAndSurviveARestartButTheSessi
   EXPECT_TRUE(UserCoreInfo::setUserName("张三@example.cn"));
   EXPECT_TRUE(UserCoreInfo::setPassword("p&ss=w+rd"));
   EXPECT_TRUE(UserCoreInfo::setAutoLogin(false));
-  DataItemDetail r = reply("1001", "k3y");
-  ASSERT_TRUE(UserCoreInfo::setUserLoginInfo(&r));
+  auto r = reply("1001", "k3y");
+  ASSERT_TRUE(UserCoreInfo::setUserLoginInfo(r.get()));
 
   auto db = AppCoreInfo::getCoreDB();
   std::string sealedName = db->getStrValue(STORE_CORE_USER_INFO, "UserName");
