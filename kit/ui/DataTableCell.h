@@ -44,9 +44,7 @@ class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
                 platform::TableViewCellStyle style = platform::TableViewCellStyle::Value1);
   ~DataTableCell() override;
 
-  // initWithCellID:cellStyle:listView:indexPath: after construction: binds the list, the section and
-  // the record, then initCellView().
-  void initWithCellID(ListView& list, const platform::IndexPath& ip);
+  // A new row of class T, bound to the list, the section and the record (initWithCellID).
   template <class T>
   static std::shared_ptr<DataTableCell> cellWithCellID(const std::string& cellId, ListView& list,
                                                        const platform::IndexPath& ip) {
@@ -80,6 +78,10 @@ class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
   bool grouped() const;
 
  private:
+  // initWithCellID:cellStyle:listView:indexPath: after construction: binds the list, the section and
+  // the record, then initCellView(). Only cellWithCellID runs it, once.
+  void initWithCellID(ListView& list, const platform::IndexPath& ip);
+
   std::weak_ptr<ListView> listView_;
   platform::IndexPath indexPath_;
   std::shared_ptr<DataItemDetail> detail_;
