@@ -121,7 +121,7 @@ NetHTTPRequest::~NetHTTPRequest() {
   cancelLoad();
   if (statusTimer_) {
     auto timer = std::move(statusTimer_);
-    RunLoop* loop = runLoop_ ? runLoop_ : &threadForRequest();
+    RunLoop* loop = runLoop_.load() ? runLoop_.load() : &threadForRequest();
     if (loop->isCurrentThread())
       timer->invalidate();
     else
@@ -130,7 +130,7 @@ NetHTTPRequest::~NetHTTPRequest() {
   for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_}) {
     if (!*timer) continue;
     auto t = std::move(*timer);
-    RunLoop* loop = runLoop_ ? runLoop_ : &threadForRequest();
+    RunLoop* loop = runLoop_.load() ? runLoop_.load() : &threadForRequest();
     if (loop->isCurrentThread())
       t->invalidate();
     else
@@ -271,8 +271,8 @@ RunLoop& NetHTTPRequest::threadForRequest(const NetHTTPRequest*) {
 }
 
 RunLoop& NetHTTPRequest::requestLoop() const {
-  platform::MutexLock guard(lock_);
-  return runLoop_ ? *runLoop_ : threadForRequest();
+  RunLoop* loop = runLoop_.load(std::memory_order_acquire);
+  return loop ? *loop : threadForRequest();
 }
 
 double NetHTTPRequest::now() const { return requestLoop().now(); }
@@ -311,7 +311,7 @@ void NetHTTPRequest::start() {
   {
     platform::MutexLock guard(lock_);
     inProgress_ = true;
-    runLoop_ = &threadForRequest();
+    runLoop_.store(&threadForRequest(), std::memory_order_release);
   }
   auto s = self();
   threadForRequest().performOnMain([s] { s->main(); });
@@ -324,7 +324,7 @@ void NetHTTPRequest::startSynchronous(RunLoop& loop) {
     platform::MutexLock guard(lock_);
     isSynchronous_ = true;
     runLoopMode_ = std::string(NetHTTPRequestRunLoopMode);
-    runLoop_ = &loop;
+    runLoop_.store(&loop, std::memory_order_release);
     inProgress_ = true;
   }
   if (!isCancelled() && !complete()) {
@@ -337,8 +337,8 @@ void NetHTTPRequest::startSynchronous(RunLoop& loop) {
 
 bool NetHTTPRequest::isExecuting() const { return inProgress(); }
 
-bool NetHTTPRequest::isFinished() const { return guarded(&NetHTTPRequest::finished_); }
-bool NetHTTPRequest::isCancelled() const { return guarded(&NetHTTPRequest::cancelled_); }
+bool NetHTTPRequest::isFinished() const { return finished_.load(); }
+bool NetHTTPRequest::isCancelled() const { return cancelled_.load(); }
 
 void NetHTTPRequest::cancel() {
   {
@@ -506,22 +506,107 @@ bool NetHTTPRequest::appendPostDataFromFile(std::string_view path) {
   return true;
 }
 
-std::optional<NetHeaderDictionary> NetHTTPRequest::responseHeaders() const {
-  return guarded(&NetHTTPRequest::responseHeaders_);
+// --- the answer ---
+
+bool NetHTTPRequest::onRequestThread() const {
+  platform::RunLoop* loop = runLoop_.load(std::memory_order_acquire);
+  return loop && loop->isCurrentThread();
 }
-int NetHTTPRequest::responseStatusCode() const { return guarded(&NetHTTPRequest::responseStatusCode_); }
+
+std::shared_ptr<const NetHTTPRequest::Response> NetHTTPRequest::handedResponse() const {
+  platform::MutexLock guard(publishedLock_);
+  if (callbackView_ && RunLoop::main().isCurrentThread()) return callbackView_;
+  return published_;
+}
+
+template <typename F>
+auto NetHTTPRequest::readResponse(F read) const {
+  if (onRequestThread()) {
+    platform::MutexLock guard(lock_);
+    return read(running_);
+  }
+  static const Response none;
+  auto handed = handedResponse();
+  return read(handed ? *handed : none);
+}
+
+std::shared_ptr<const NetHTTPRequest::Response> NetHTTPRequest::snapshotResponse() const {
+  platform::MutexLock guard(lock_);
+  auto copy = std::make_shared<Response>(running_);
+  copy->url = url_;
+  copy->waitsToInflate = option(&Options::shouldWaitToInflateCompressedResponses);
+  copy->sizeLimit = responseSizeLimit();
+  return copy;
+}
+
+std::shared_ptr<const NetHTTPRequest::Response> NetHTTPRequest::publishResponse() {
+  auto answer = snapshotResponse();
+  platform::MutexLock guard(publishedLock_);
+  published_ = answer;
+  return answer;
+}
+
+std::shared_ptr<const NetHTTPRequest::Response> NetHTTPRequest::publishedResponse() const {
+  platform::MutexLock guard(publishedLock_);
+  return published_;
+}
+
+void NetHTTPRequest::withCallbackView(const std::shared_ptr<const Response>& view,
+                                      const std::function<void()>& call) {
+  std::shared_ptr<const Response> before;
+  {
+    platform::MutexLock guard(publishedLock_);
+    before = std::exchange(callbackView_, view);
+  }
+  call();
+  platform::MutexLock guard(publishedLock_);
+  callbackView_ = std::move(before);
+}
+
+bool NetHTTPRequest::Response::isCompressed() const {
+  if (!headers) return false;
+  auto encoding = headers->value("Content-Encoding");
+  return encoding && encoding->find("gzip") != std::string::npos;
+}
+
+std::optional<Data> NetHTTPRequest::Response::data() const {
+  if (isCompressed() && waitsToInflate) {
+    if (!rawData) return std::nullopt;
+    return NetDataDecompressor::uncompressData(*rawData, nullptr, sizeLimit);
+  }
+  return rawData;
+}
+
+std::optional<std::string> NetHTTPRequest::Response::string() const {
+  auto body = data();
+  if (!body) return std::nullopt;
+  return stringFromBytes(*body, encoding);
+}
+
+std::optional<NetHeaderDictionary> NetHTTPRequest::responseHeaders() const {
+  return readResponse([](const Response& r) { return r.headers; });
+}
+int NetHTTPRequest::responseStatusCode() const {
+  return readResponse([](const Response& r) { return r.statusCode; });
+}
 std::optional<std::string> NetHTTPRequest::responseStatusMessage() const {
-  return guarded(&NetHTTPRequest::responseStatusMessage_);
+  return readResponse([](const Response& r) { return r.statusMessage; });
 }
 std::vector<platform::HTTPCookie> NetHTTPRequest::responseCookies() const {
-  return guarded(&NetHTTPRequest::responseCookies_);
+  return readResponse([](const Response& r) { return r.cookies; });
 }
 std::optional<Data> NetHTTPRequest::rawResponseData() const {
-  return guarded(&NetHTTPRequest::rawResponseData_);
+  return readResponse([](const Response& r) { return r.rawData; });
 }
-std::uint64_t NetHTTPRequest::contentLength() const { return guarded(&NetHTTPRequest::contentLength_); }
-std::uint64_t NetHTTPRequest::totalBytesRead() const { return guarded(&NetHTTPRequest::totalBytesRead_); }
-std::uint64_t NetHTTPRequest::totalBytesSent() const { return guarded(&NetHTTPRequest::totalBytesSent_); }
+std::uint64_t NetHTTPRequest::contentLength() const {
+  return readResponse([](const Response& r) { return r.contentLength; });
+}
+std::uint64_t NetHTTPRequest::totalBytesRead() const {
+  return readResponse([](const Response& r) { return r.totalBytesRead; });
+}
+std::uint64_t NetHTTPRequest::totalBytesSent() const {
+  return readResponse([](const Response& r) { return r.totalBytesSent; });
+}
 bool NetHTTPRequest::allowCompressedResponse() const { return option(&Options::allowCompressedResponse); }
 void NetHTTPRequest::setAllowCompressedResponse(bool value) {
   setOption(&Options::allowCompressedResponse, std::move(value));
@@ -553,31 +638,32 @@ void NetHTTPRequest::setDefaultResponseEncoding(NetStringEncoding value) {
   setOption(&Options::defaultResponseEncoding, std::move(value));
 }
 NetStringEncoding NetHTTPRequest::responseEncoding() const {
-  return guarded(&NetHTTPRequest::responseEncoding_);
+  return readResponse([](const Response& r) { return r.encoding; });
 }
-bool NetHTTPRequest::downloadComplete() const { return guarded(&NetHTTPRequest::downloadComplete_); }
+bool NetHTTPRequest::downloadComplete() const {
+  return readResponse([](const Response& r) { return r.downloadComplete; });
+}
 
 bool NetHTTPRequest::isResponseCompressed() const {
-  platform::MutexLock guard(lock_);
-  if (!responseHeaders_) return false;
-  auto encoding = responseHeaders_->value("Content-Encoding");
-  return encoding && encoding->find("gzip") != std::string::npos;
+  return readResponse([](const Response& r) { return r.isCompressed(); });
 }
 
 std::optional<Data> NetHTTPRequest::responseData() const {
+  if (!onRequestThread()) return readResponse([](const Response& r) { return r.data(); });
   platform::MutexLock guard(lock_);
-  if (isResponseCompressed() && options_.shouldWaitToInflateCompressedResponses) {
-    if (!rawResponseData_) return std::nullopt;
-    return NetDataDecompressor::uncompressData(*rawResponseData_, nullptr, responseSizeLimit());
+  if (running_.isCompressed() && options_.shouldWaitToInflateCompressedResponses) {
+    if (!running_.rawData) return std::nullopt;
+    return NetDataDecompressor::uncompressData(*running_.rawData, nullptr, responseSizeLimit());
   }
-  return rawResponseData_;
+  return running_.rawData;
 }
 
 std::optional<std::string> NetHTTPRequest::responseString() const {
+  if (!onRequestThread()) return readResponse([](const Response& r) { return r.string(); });
   platform::MutexLock guard(lock_);
   auto data = responseData();
   if (!data) return std::nullopt;
-  return stringFromBytes(*data, responseEncoding_);
+  return stringFromBytes(*data, running_.encoding);
 }
 
 std::optional<std::string> NetHTTPRequest::downloadDestinationPath() const {
@@ -745,9 +831,13 @@ void NetHTTPRequest::setShouldResetDownloadProgress(bool value) {
 }
 bool NetHTTPRequest::updatedProgress() const { return guarded(&NetHTTPRequest::updatedProgress_); }
 
-bool NetHTTPRequest::complete() const { return guarded(&NetHTTPRequest::complete_); }
-bool NetHTTPRequest::inProgress() const { return guarded(&NetHTTPRequest::inProgress_); }
-std::optional<Error> NetHTTPRequest::error() const { return guarded(&NetHTTPRequest::error_); }
+bool NetHTTPRequest::complete() const {
+  return readResponse([](const Response& r) { return r.complete; });
+}
+bool NetHTTPRequest::inProgress() const { return inProgress_.load(); }
+std::optional<Error> NetHTTPRequest::error() const {
+  return readResponse([](const Response& r) { return r.error; });
+}
 double NetHTTPRequest::timeOutSeconds() const { return option(&Options::timeOutSeconds); }
 void NetHTTPRequest::setTimeOutSeconds(double value) {
   setOption(&Options::timeOutSeconds, std::move(value));
@@ -830,7 +920,9 @@ int NetHTTPRequest::cacheStoragePolicy() const { return option(&Options::cacheSt
 void NetHTTPRequest::setCacheStoragePolicy(int value) {
   setOption(&Options::cacheStoragePolicy, std::move(value));
 }
-bool NetHTTPRequest::didUseCachedResponse() const { return guarded(&NetHTTPRequest::didUseCachedResponse_); }
+bool NetHTTPRequest::didUseCachedResponse() const {
+  return readResponse([](const Response& r) { return r.didUseCachedResponse; });
+}
 double NetHTTPRequest::secondsToCache() const { return option(&Options::secondsToCache); }
 void NetHTTPRequest::setSecondsToCache(double value) {
   setOption(&Options::secondsToCache, std::move(value));
@@ -945,22 +1037,14 @@ void NetHTTPRequest::setRequestRedirectedBlock(Block block) {
 
 bool NetHTTPRequest::suppressesEvents() const {
   platform::MutexLock guard(lock_);
-  return error_.has_value() || hasMainRequest();
+  return running_.error.has_value() || hasMainRequest();
 }
 
 void NetHTTPRequest::requestStarted() {
   auto s = self();
   performOnMainThread([s] {
     if (s->suppressesEvents()) return;
-    std::shared_ptr<NetHTTPRequestDelegate> delegate;
-    std::shared_ptr<NetHTTPRequestQueue> queue;
-    Block block;
-    {
-      platform::MutexLock guard(s->lock_);
-      delegate = s->delegate_.lock();
-      queue = s->queue_;
-      if (s->blocks_) block = s->blocks_->started;
-    }
+    auto [delegate, queue, block] = s->receivers(&NetRequestBlocks::started);
     if (delegate) delegate->requestStarted(*s);
     if (block) block();
     if (queue) queue->requestStarted(*s);
@@ -968,57 +1052,58 @@ void NetHTTPRequest::requestStarted() {
 }
 
 void NetHTTPRequest::requestReceivedResponseHeaders(NetHeaderDictionary headers) {
+  requestThread_.claim();
   auto s = self();
-  performOnMainThread([s, headers] {
-    if (s->suppressesEvents()) return;
-    std::shared_ptr<NetHTTPRequestDelegate> delegate;
-    std::shared_ptr<NetHTTPRequestQueue> queue;
-    HeadersBlock block;
-    {
-      platform::MutexLock guard(s->lock_);
-      delegate = s->delegate_.lock();
-      queue = s->queue_;
-      if (s->blocks_) block = s->blocks_->headersReceived;
-    }
-    if (delegate) delegate->requestDidReceiveResponseHeaders(*s, headers);
-    if (block) block(headers);
-    if (queue) queue->requestDidReceiveResponseHeaders(*s, headers);
-  });
+  auto view = snapshotResponse();
+  {
+    platform::MutexLock guard(lock_);
+    headersView_ = view;
+  }
+  performOnMainThread(
+      [s, headers, view] { s->withCallbackView(view, [&] { s->reportResponseHeaders(headers); }); });
+}
+
+void NetHTTPRequest::reportResponseHeaders(const NetHeaderDictionary& headers) {
+  if (suppressesEvents()) return;
+  auto [delegate, queue, block] = receivers(&NetRequestBlocks::headersReceived);
+  if (delegate) delegate->requestDidReceiveResponseHeaders(*this, headers);
+  if (block) block(headers);
+  if (queue) queue->requestDidReceiveResponseHeaders(*this, headers);
 }
 
 void NetHTTPRequest::requestWillRedirectToURL(URL url) {
   auto s = self();
-  performOnMainThread([s, url] {
+  auto view = snapshotResponse();
+  performOnMainThread([s, url, view] {
     if (s->suppressesEvents()) return;
-    std::shared_ptr<NetHTTPRequestDelegate> delegate;
-    std::shared_ptr<NetHTTPRequestQueue> queue;
-    {
-      platform::MutexLock guard(s->lock_);
-      delegate = s->delegate_.lock();
-      queue = s->queue_;
-    }
-    if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(delegate.get()))
-      confirmer->requestWillRedirectToURL(*s, url);
-    if (queue && queue->forwards(NetDelegateMethod::WillRedirectToURL)) {
-      if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(queue.get()))
+    s->withCallbackView(view, [&] {
+      std::shared_ptr<NetHTTPRequestDelegate> delegate;
+      std::shared_ptr<NetHTTPRequestQueue> queue;
+      {
+        platform::MutexLock guard(s->lock_);
+        delegate = s->delegate_.lock();
+        queue = s->queue_;
+      }
+      if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(delegate.get()))
         confirmer->requestWillRedirectToURL(*s, url);
-    }
+      if (queue && queue->forwards(NetDelegateMethod::WillRedirectToURL)) {
+        if (auto* confirmer = dynamic_cast<NetRedirectConfirmer*>(queue.get()))
+          confirmer->requestWillRedirectToURL(*s, url);
+      }
+    });
   });
 }
 
 void NetHTTPRequest::requestRedirected() {
   auto s = self();
-  performOnMainThread([s] {
+  auto view = snapshotResponse();
+  performOnMainThread([s, view] {
     if (s->suppressesEvents()) return;
-    std::shared_ptr<NetHTTPRequestDelegate> delegate;
-    Block block;
-    {
-      platform::MutexLock guard(s->lock_);
-      delegate = s->delegate_.lock();
-      if (s->blocks_) block = s->blocks_->requestRedirected;
-    }
-    if (delegate) delegate->requestRedirected(*s);
-    if (block) block();
+    auto got = s->receivers(&NetRequestBlocks::requestRedirected);
+    s->withCallbackView(view, [&] {
+      if (got.delegate) got.delegate->requestRedirected(*s);
+      if (got.block) got.block();
+    });
   });
 }
 
@@ -1028,62 +1113,49 @@ void NetHTTPRequest::requestFinished() {
     platform::MutexLock guard(lock_);
     pac = isPACFileRequest_;
   }
+  // The answer is whole now: published before anyone hears of the end.
+  auto answer = publishResponse();
   // A proxy-script download reports at once on its own thread: the request that waits for it
   // runs there too.
   if (pac)
     reportFinished();
   else {
     auto s = self();
-    performOnMainThread([s] { s->reportFinished(); });
+    performOnMainThread([s, answer] { s->withCallbackView(answer, [&] { s->reportFinished(); }); });
   }
 }
 
 void NetHTTPRequest::reportFinished() {
   if (suppressesEvents()) return;
-  std::shared_ptr<NetHTTPRequestDelegate> delegate;
-  std::shared_ptr<NetHTTPRequestQueue> queue;
-  Block block;
-  std::function<void(NetHTTPRequest&)> pacDone;
-  {
-    platform::MutexLock guard(lock_);
-    delegate = delegate_.lock();
-    queue = queue_;
-    if (blocks_) block = blocks_->completion;
-  }
+  auto [delegate, queue, block] = receivers(&NetRequestBlocks::completion);
   if (delegate) delegate->requestFinished(*this);
   if (block) block();
   if (queue) queue->requestFinished(*this);
 }
 
 void NetHTTPRequest::reportFailure() {
-  std::shared_ptr<NetHTTPRequestDelegate> delegate;
-  std::shared_ptr<NetHTTPRequestQueue> queue;
-  Block block;
-  {
-    platform::MutexLock guard(lock_);
-    delegate = delegate_.lock();
-    queue = queue_;
-    if (blocks_) block = blocks_->failure;
-  }
+  auto [delegate, queue, block] = receivers(&NetRequestBlocks::failure);
   if (delegate) delegate->requestFailed(*this);
   if (block) block();
   if (queue) queue->requestFailed(*this);
 }
 
 void NetHTTPRequest::passOnReceivedData(Data data) {
+  requestThread_.claim();
   auto s = self();
   auto shared = std::make_shared<Data>(std::move(data));
-  performOnMainThread([s, shared] {
-    std::shared_ptr<NetHTTPRequestDelegate> delegate;
-    DataBlock block;
-    {
-      platform::MutexLock guard(s->lock_);
-      delegate = s->delegate_.lock();
-      if (s->blocks_) block = s->blocks_->dataReceived;
-    }
-    if (auto* receiver = dynamic_cast<NetDataReceiver*>(delegate.get()))
-      receiver->requestDidReceiveData(*s, *shared);
-    if (block) block(*shared);
+  std::shared_ptr<const Response> view;
+  {
+    platform::MutexLock guard(lock_);
+    view = headersView_;
+  }
+  performOnMainThread([s, shared, view] {
+    auto got = s->receivers(&NetRequestBlocks::dataReceived);
+    s->withCallbackView(view, [&] {
+      if (auto* receiver = dynamic_cast<NetDataReceiver*>(got.delegate.get()))
+        receiver->requestDidReceiveData(*s, *shared);
+      if (got.block) got.block(*shared);
+    });
   });
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,7 +55,8 @@ inline constexpr std::string_view NetHTTPRequestRunLoopMode = "NetHTTPRequestRun
 // Every delegate, block, progress and queue callback runs on the main thread
 // (RunLoop::main()): the delegate first, then the block, then the queue; when the engine itself
 // is on the main thread the callback runs at once. Getters and setters may be used from any
-// thread; the switches that only tune the run (time-out, redirects, compression, encodings,
+// thread; the answer (status, headers, body, error, completion) reads differently by thread, see
+// Response; the switches that only tune the run (time-out, redirects, compression, encodings,
 // dialogs, persistence, certificates, progress resets, cache storage) are read as they stood
 // when the request started, and setting them later changes nothing. Delegates and progress delegates are held
 // weakly; the queue is kept.
@@ -148,6 +150,38 @@ class NetHTTPRequest : public Operation {
   virtual void buildPostBody();
 
   // --- response ---
+  // One answer as a whole. The request's own thread (where the download cache and the proxy
+  // script are asked) reads the answer as it is being read. Every other thread reads what was
+  // handed to it: inside a main-thread callback, the answer that callback was made for (the
+  // headers of a redirect stay the redirect's even when the request has moved on); elsewhere the
+  // answer published when the request ended, whole, and nothing of a run still going.
+  struct Response {
+    int statusCode = 0;
+    std::optional<std::string> statusMessage;
+    std::optional<NetHeaderDictionary> headers;
+    std::vector<platform::HTTPCookie> cookies;
+    std::optional<platform::Data> rawData;
+    std::uint64_t contentLength = 0;
+    std::uint64_t totalBytesRead = 0;
+    std::uint64_t totalBytesSent = 0;
+    NetStringEncoding encoding = 0;
+    bool downloadComplete = false;
+    bool complete = false;
+    bool didUseCachedResponse = false;
+    std::optional<platform::Error> error;
+    // The URL that answered: the last one of the redirects.
+    std::optional<platform::URL> url;
+    // How the body reads: inflated on reading when the request waited to inflate it, up to the
+    // request's bound.
+    bool waitsToInflate = true;
+    std::uint64_t sizeLimit = NetDefaultMaxResponseSize;
+
+    bool isCompressed() const;
+    std::optional<platform::Data> data() const;
+    std::optional<std::string> string() const;
+  };
+  // The answer published when the request last ended; none before it ends.
+  std::shared_ptr<const Response> publishedResponse() const;
   std::optional<NetHeaderDictionary> responseHeaders() const;
   int responseStatusCode() const;
   std::optional<std::string> responseStatusMessage() const;
@@ -534,6 +568,7 @@ class NetHTTPRequest : public Operation {
   // Callbacks to the main thread.
   void requestStarted();
   void requestReceivedResponseHeaders(NetHeaderDictionary headers);
+  void reportResponseHeaders(const NetHeaderDictionary& headers);
   void requestWillRedirectToURL(platform::URL url);
   void requestRedirected();
   void requestFinished();
@@ -542,9 +577,30 @@ class NetHTTPRequest : public Operation {
   void passOnReceivedData(platform::Data data);
   void releaseBlocksOnMainThread();
   bool suppressesEvents() const;
+  // Who hears a callback, read together: the delegate, the queue and the block.
+  template <typename T>
+  struct Receivers {
+    std::shared_ptr<NetHTTPRequestDelegate> delegate;
+    std::shared_ptr<NetHTTPRequestQueue> queue;
+    T block;
+  };
+  template <typename T>
+  Receivers<T> receivers(T NetRequestBlocks::*block) const;
   bool hasMainRequest() const;
   bool delegateResponds(NetDelegateMethod method) const;
   bool queueResponds(NetDelegateMethod method) const;
+
+  // The answer: which one this thread reads, the copy handed over, its publication.
+  bool onRequestThread() const;
+  std::shared_ptr<const Response> handedResponse() const EXCLUDES(publishedLock_);
+  template <typename F>
+  auto readResponse(F read) const;
+  std::shared_ptr<const Response> snapshotResponse() const;
+  // Publishes the answer as it stands now: the request has ended (finished or failed).
+  std::shared_ptr<const Response> publishResponse();
+  // Runs call while the main thread reads view, then lets it read what it read before.
+  void withCallbackView(const std::shared_ptr<const Response>& view, const std::function<void()>& call)
+      EXCLUDES(publishedLock_);
 
   // Throttling bookkeeping for this request.
   void showNetworkActivity();
@@ -600,6 +656,15 @@ class NetHTTPRequest : public Operation {
   Options options_;
 
   mutable platform::RecursiveMutex lock_;
+  // The request's own thread (the network thread, or the caller's for a synchronous request) as
+  // a capability: what only the run touches is guarded by it and needs no lock, and only the
+  // functions of the run claim it (requestThread_.claim()). A failure before the start and the
+  // owner's last release, which tears the run down, claim it too: no run goes on meanwhile.
+  class CAPABILITY("thread") RequestThread {
+   public:
+    void claim() const ASSERT_CAPABILITY(this) {}
+  };
+  RequestThread requestThread_;
 
   // Target, method, message.
   std::optional<platform::URL> url_ GUARDED_BY(lock_);
@@ -617,36 +682,35 @@ class NetHTTPRequest : public Operation {
   std::optional<std::string> postBodyFilePath_ GUARDED_BY(lock_);
   bool didCreateTemporaryPostDataFile_ GUARDED_BY(lock_) = false;
   std::FILE* postBodyWriteStream_ GUARDED_BY(lock_) = nullptr;
-  std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(lock_);
+  std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(requestThread_);
   std::optional<platform::Data> compressedPostBody_ GUARDED_BY(lock_);
   std::optional<std::string> compressedPostBodyFilePath_ GUARDED_BY(lock_);
   std::uint64_t postLength_ GUARDED_BY(lock_) = 0;
   bool haveBuiltPostBody_ GUARDED_BY(lock_) = false;
-  std::uint64_t uploadBufferSize_ GUARDED_BY(lock_) = 0;
+  std::uint64_t uploadBufferSize_ GUARDED_BY(requestThread_) = 0;
 
-  // Response.
-  std::optional<NetHeaderDictionary> responseHeaders_ GUARDED_BY(lock_);
-  std::optional<std::string> responseHTTPVersion_ GUARDED_BY(lock_);
-  int responseStatusCode_ GUARDED_BY(lock_) = 0;
-  std::optional<std::string> responseStatusMessage_ GUARDED_BY(lock_);
-  std::vector<platform::HTTPCookie> responseCookies_ GUARDED_BY(lock_);
-  std::optional<platform::Data> rawResponseData_ GUARDED_BY(lock_);
-  std::uint64_t contentLength_ GUARDED_BY(lock_) = 0;
-  std::uint64_t totalBytesRead_ GUARDED_BY(lock_) = 0;
-  std::uint64_t decodedBytesRead_ GUARDED_BY(lock_) = 0;
-  std::uint64_t lastBytesRead_ GUARDED_BY(lock_) = 0;
-  std::uint64_t totalBytesSent_ GUARDED_BY(lock_) = 0;
-  std::uint64_t lastBytesSent_ GUARDED_BY(lock_) = 0;
-  std::unique_ptr<NetDataDecompressor> dataDecompressor_ GUARDED_BY(lock_);
-  NetStringEncoding responseEncoding_ GUARDED_BY(lock_) = 0;
-  bool downloadComplete_ GUARDED_BY(lock_) = false;
+  // Response: the request's thread writes and reads running_ under lock_ (the cache protocol and
+  // cancellation reach it there). Other threads read only what was handed to them: published_,
+  // set once when the request ends, and callbackView_, the answer a main-thread callback was
+  // made for, while that callback runs.
+  Response running_ GUARDED_BY(lock_);
+  mutable platform::Mutex publishedLock_;
+  std::shared_ptr<const Response> published_ GUARDED_BY(publishedLock_);
+  std::shared_ptr<const Response> callbackView_ GUARDED_BY(publishedLock_);
+  // The answer as its headers stood, handed with the body's pieces.
+  std::shared_ptr<const Response> headersView_ GUARDED_BY(requestThread_);
+  std::optional<std::string> responseHTTPVersion_ GUARDED_BY(requestThread_);
+  std::uint64_t decodedBytesRead_ GUARDED_BY(requestThread_) = 0;
+  std::uint64_t lastBytesRead_ GUARDED_BY(requestThread_) = 0;
+  std::uint64_t lastBytesSent_ GUARDED_BY(requestThread_) = 0;
+  std::unique_ptr<NetDataDecompressor> dataDecompressor_ GUARDED_BY(requestThread_);
 
   // Downloads.
   std::optional<std::string> downloadDestinationPath_ GUARDED_BY(lock_);
   std::optional<std::string> temporaryFileDownloadPath_ GUARDED_BY(lock_);
-  std::optional<std::string> temporaryUncompressedDataDownloadPath_ GUARDED_BY(lock_);
-  std::FILE* fileDownloadOutputStream_ GUARDED_BY(lock_) = nullptr;
-  std::FILE* inflatedFileDownloadOutputStream_ GUARDED_BY(lock_) = nullptr;
+  std::optional<std::string> temporaryUncompressedDataDownloadPath_ GUARDED_BY(requestThread_);
+  std::FILE* fileDownloadOutputStream_ GUARDED_BY(requestThread_) = nullptr;
+  std::FILE* inflatedFileDownloadOutputStream_ GUARDED_BY(requestThread_) = nullptr;
   std::uint64_t partialDownloadSize_ GUARDED_BY(lock_) = 0;
 
   // Authentication.
@@ -692,25 +756,26 @@ class NetHTTPRequest : public Operation {
   bool updatedProgress_ GUARDED_BY(lock_) = false;
 
   // Run state.
-  bool complete_ GUARDED_BY(lock_) = false;
-  bool finished_ GUARDED_BY(lock_) = false;
-  bool cancelled_ GUARDED_BY(lock_) = false;
-  bool inProgress_ GUARDED_BY(lock_) = false;
-  std::optional<platform::Error> error_ GUARDED_BY(lock_);
-  std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(lock_);
-  platform::RunLoop* readStreamLoop_ GUARDED_BY(lock_) = nullptr;
-  bool readStreamIsScheduled_ GUARDED_BY(lock_) = false;
+  // Where the run stands, read by the queue and the caller from any thread without lock_ (they
+  // change with lock_ held, so that the request's thread sees them together).
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> cancelled_{false};
+  std::atomic<bool> inProgress_{false};
+  std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(requestThread_);
+  platform::RunLoop* readStreamLoop_ GUARDED_BY(requestThread_) = nullptr;
+  bool readStreamIsScheduled_ GUARDED_BY(requestThread_) = false;
   std::string runLoopMode_ GUARDED_BY(lock_) = std::string(platform::DefaultRunLoopMode);
-  platform::RunLoop* runLoop_ GUARDED_BY(lock_) = nullptr;
-  std::shared_ptr<platform::Timer> statusTimer_ GUARDED_BY(lock_);
-  std::optional<double> lastActivityTime_ GUARDED_BY(lock_);
+  // Set when the request starts; read without lock_ to tell the request's thread from the others.
+  std::atomic<platform::RunLoop*> runLoop_{nullptr};
+  std::shared_ptr<platform::Timer> statusTimer_ GUARDED_BY(requestThread_);
+  std::optional<double> lastActivityTime_ GUARDED_BY(requestThread_);
   int retryCount_ GUARDED_BY(lock_) = 0;
-  bool willRetryRequest_ GUARDED_BY(lock_) = false;
+  bool willRetryRequest_ GUARDED_BY(requestThread_) = false;
   bool isSynchronous_ GUARDED_BY(lock_) = false;
   std::weak_ptr<NetHTTPRequest> mainRequest_ GUARDED_BY(lock_);
 
   // Redirects.
-  bool needsRedirect_ GUARDED_BY(lock_) = false;
+  bool needsRedirect_ GUARDED_BY(requestThread_) = false;
   int redirectCount_ GUARDED_BY(lock_) = 0;
 
   // Persistent connections.
@@ -723,7 +788,6 @@ class NetHTTPRequest : public Operation {
   // Cache.
   std::weak_ptr<NetCacheDelegate> downloadCache_ GUARDED_BY(lock_);
   int cachePolicy_ GUARDED_BY(lock_) = 0;
-  bool didUseCachedResponse_ GUARDED_BY(lock_) = false;
 
   // Caller's data.
   std::shared_ptr<const platform::Dictionary> userInfo_ GUARDED_BY(lock_);

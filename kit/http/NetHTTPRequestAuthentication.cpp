@@ -207,7 +207,10 @@ bool NetHTTPRequest::willAskDelegateForCredentials(bool proxy) {
   bool hasBlock = blocks_ && (proxy ? blocks_->proxyAuthenticationNeeded : blocks_->authenticationNeeded);
   if (!answers && !hasBlock) return false;
   auto s = self();
-  platform::RunLoop::main().performOnMain([s, proxy] { s->askDelegateForCredentials(proxy); });
+  // The challenge goes with the question: the asked read the answer that challenged.
+  auto view = snapshotResponse();
+  platform::RunLoop::main().performOnMain(
+      [s, proxy, view] { s->withCallbackView(view, [&] { s->askDelegateForCredentials(proxy); }); });
   return true;
 }
 
@@ -229,15 +232,8 @@ bool askResponder(NetHTTPRequest& request, Receiver* receiver, bool proxy) {
 }  // namespace
 
 void NetHTTPRequest::askDelegateForCredentials(bool proxy) {
-  std::shared_ptr<NetHTTPRequestDelegate> delegate;
-  std::shared_ptr<NetHTTPRequestQueue> queue;
-  Block block;
-  {
-    platform::MutexLock guard(lock_);
-    delegate = delegate_.lock();
-    queue = queue_;
-    if (blocks_) block = proxy ? blocks_->proxyAuthenticationNeeded : blocks_->authenticationNeeded;
-  }
+  auto [delegate, queue, block] = receivers(proxy ? &NetRequestBlocks::proxyAuthenticationNeeded
+                                                  : &NetRequestBlocks::authenticationNeeded);
   if (askResponder(*this, delegate.get(), proxy)) return;
   const auto method =
       proxy ? NetDelegateMethod::ProxyAuthenticationNeeded : NetDelegateMethod::AuthenticationNeeded;
@@ -257,7 +253,8 @@ bool NetHTTPRequest::showAuthenticationDialog(bool proxy) {
   }
   if (!presenter) return false;
   auto s = self();
-  performOnMainThread([presenter, s] { presenter(s); });
+  auto view = snapshotResponse();
+  performOnMainThread([presenter, s, view] { s->withCallbackView(view, [&] { presenter(s); }); });
   return true;
 }
 
@@ -308,7 +305,8 @@ void NetHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
 }
 
 void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
-  if (error_ || cancelled_) return;
+  requestThread_.claim();
+  if (running_.error || cancelled_) return;
   auto findSession = [&] {
     return side.proxy ? findSessionProxyAuthenticationCredentials() : findSessionAuthenticationCredentials();
   };
@@ -349,7 +347,7 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
       else
         removeAuthenticationCredentialsFromSessionStore(side.credentials);
       side.credentials.reset();
-      if (error_ || cancelled_) return;
+      if (running_.error || cancelled_) return;
       if (options_.useSessionPersistence) {
         auto entry = findSession();
         if (entry && apply(entry->credentials)) {
@@ -381,7 +379,7 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
   }
   if (side.authentication->requiresUserNameAndPassword()) {
     std::unique_lock authLock(shared().delegateAuthenticationLock);
-    if (error_ || cancelled_) return;
+    if (running_.error || cancelled_) return;
     if (options_.useSessionPersistence) {
       auto entry = findSession();
       if (entry && apply(entry->credentials)) {

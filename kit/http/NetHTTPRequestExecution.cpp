@@ -69,26 +69,27 @@ void NetHTTPRequest::main() {
   platform::MutexLock guard(lock_);
   try {
     // Background tasks: the platform has none (isMultitaskingSupported).
-    if (error_) {
-      complete_ = true;
+    if (running_.error) {
+      running_.complete = true;
+      publishResponse();
       markAsFinished();
       return;
     }
-    complete_ = false;
-    didUseCachedResponse_ = false;
+    running_.complete = false;
+    running_.didUseCachedResponse = false;
     if (!url_ || url_->scheme().empty()) {
       failWithError(sharedError(NetUnableToCreateRequestErrorType));
       return;
     }
     if (!hasMainRequest()) buildPostBody();
-    if (error_) return;
+    if (running_.error) return;
     if (requestMethod_ != "GET") downloadCache_.reset();
     request_ = HTTPMessage::request(
         requestMethod_, *url_,
         options_.useHTTPVersionOne ? platform::HTTPVersion1_0 : platform::HTTPVersion1_1);
     if (auto main = mainRequest_.lock()) main->buildRequestHeaders();
     buildRequestHeaders();
-    if (error_) return;
+    if (running_.error) return;
     if (auto cache = downloadCache_.lock()) {
       if (cachePolicy_ == 0) cachePolicy_ = cache->defaultCachePolicy();
       if (cache->canUseCachedDataForRequest(*this)) {
@@ -215,19 +216,20 @@ void NetHTTPRequest::updatePartialDownloadSize() {
 
 void NetHTTPRequest::startRequest() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (cancelled_ || !request_) return;
   requestStarted();
-  downloadComplete_ = false;
-  complete_ = false;
-  totalBytesRead_ = 0;
+  running_.downloadComplete = false;
+  running_.complete = false;
+  running_.totalBytesRead = 0;
   decodedBytesRead_ = 0;
   lastBytesRead_ = 0;
   if (redirectCount_ == 0) originalURL_ = url_;
   if (lastBytesSent_ > 0) removeUploadProgressSoFar();
   lastBytesSent_ = 0;
-  contentLength_ = 0;
-  responseHeaders_.reset();
-  if (!downloadDestinationPath_) rawResponseData_ = Data();
+  running_.contentLength = 0;
+  running_.headers.reset();
+  if (!downloadDestinationPath_) running_.rawData = Data();
   readStreamIsScheduled_ = false;
 
   std::shared_ptr<NetInputStream> body;
@@ -355,6 +357,7 @@ void NetHTTPRequest::startRequest() {
 
 void NetHTTPRequest::updateStatus() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   checkRequestStatus();
   if (!inProgress_ && statusTimer_) {
     statusTimer_->invalidate();
@@ -364,7 +367,8 @@ void NetHTTPRequest::updateStatus() {
 
 void NetHTTPRequest::checkRequestStatus() {
   platform::MutexLock guard(lock_);
-  if (cancelled_ || complete_) return;
+  requestThread_.claim();
+  if (cancelled_ || running_.complete) return;
   performThrottling();
   if (shouldTimeOut()) {
     if (retryCount_ < options_.numberOfTimesToRetryOnTimeout) {
@@ -382,16 +386,17 @@ void NetHTTPRequest::checkRequestStatus() {
     }
     failWithError(sharedError(NetRequestTimedOutErrorType));
     cancelLoad();
-    complete_ = true;
+    running_.complete = true;
     return;
   }
   if (readStream_) {
     if (postLength_ > 0) {
-      lastBytesSent_ = totalBytesSent_;
-      totalBytesSent_ = readStream_->requestBytesWritten();
-      if (totalBytesSent_ > lastBytesSent_) {
+      lastBytesSent_ = running_.totalBytesSent;
+      running_.totalBytesSent = readStream_->requestBytesWritten();
+      if (running_.totalBytesSent > lastBytesSent_) {
         lastActivityTime_ = now();
-        incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(totalBytesSent_ - lastBytesSent_));
+        incrementBandwidthUsedInLastSecond(
+            static_cast<unsigned long>(running_.totalBytesSent - lastBytesSent_));
       }
     }
     updateProgressIndicators();
@@ -400,19 +405,20 @@ void NetHTTPRequest::checkRequestStatus() {
 
 bool NetHTTPRequest::shouldTimeOut() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_ || !readStreamIsScheduled_ || !lastActivityTime_ || options_.timeOutSeconds <= 0)
     return false;
   double idle = now() - *lastActivityTime_;
   if (idle <= options_.timeOutSeconds) return false;
-  if (postLength_ == 0 || (uploadBufferSize_ > 0 && totalBytesSent_ > uploadBufferSize_)) return true;
+  if (postLength_ == 0 || (uploadBufferSize_ > 0 && running_.totalBytesSent > uploadBufferSize_)) return true;
   return idle > 1.5 * options_.timeOutSeconds;
 }
 
 void NetHTTPRequest::cancelOnRequestThread() {
   platform::MutexLock guard(lock_);
-  if (cancelled_ || complete_) return;
+  if (cancelled_ || running_.complete) return;
   failWithError(sharedError(NetRequestCancelledErrorType));
-  complete_ = true;
+  running_.complete = true;
   cancelLoad();
   cancelled_ = true;
 }
@@ -428,6 +434,7 @@ void NetHTTPRequest::dropConnectionEntry() {
 
 void NetHTTPRequest::cancelLoad() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (PACFileReadStream_) {
     for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_})
       if (*timer && !tearingDown_) {
@@ -457,11 +464,11 @@ void NetHTTPRequest::cancelLoad() {
     postBodyReadStream_->close();
     postBodyReadStream_.reset();
   }
-  if (rawResponseData_) {
-    if (!complete_) rawResponseData_.reset();
+  if (running_.rawData) {
+    if (!running_.complete) running_.rawData.reset();
   } else if (temporaryFileDownloadPath_) {
     closeDownloadStreams();
-    if (!complete_) {
+    if (!running_.complete) {
       if (!options_.allowResumeForFileDownloads) removeTemporaryDownloadFile();
       removeTemporaryUncompressedDownloadFile();
     }
@@ -476,12 +483,13 @@ void NetHTTPRequest::cancelLoad() {
 
 void NetHTTPRequest::readResponseHeaders() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   authenticationNeeded_ = NoAuthenticationNeeded;
   auto message = readStream_ ? readStream_->responseHeader() : nullptr;
   if (!message || !message->isHeaderComplete()) return;
-  responseHeaders_ = NetHeaderDictionary(message->allHeaderFields());
-  responseStatusCode_ = message->statusCode();
-  responseStatusMessage_ = message->statusLine();
+  running_.headers = NetHeaderDictionary(message->allHeaderFields());
+  running_.statusCode = message->statusCode();
+  running_.statusMessage = message->statusLine();
   responseHTTPVersion_ = message->version();
 
   if (auto cache = downloadCache_.lock(); cache && cache->canUseCachedDataForRequest(*this)) {
@@ -489,8 +497,8 @@ void NetHTTPRequest::readResponseHeaders() {
     useDataFromCache();
     return;
   }
-  if (responseStatusCode_ == 401) authenticationNeeded_ = HTTPAuthenticationNeeded;
-  if (responseStatusCode_ == 407) authenticationNeeded_ = ProxyAuthenticationNeeded;
+  if (running_.statusCode == 401) authenticationNeeded_ = HTTPAuthenticationNeeded;
+  if (running_.statusCode == 407) authenticationNeeded_ = ProxyAuthenticationNeeded;
 
   if (authenticationNeeded_ == NoAuthenticationNeeded && !requestAuthentication_ &&
       authenticationScheme_ == platform::HTTPAuthenticationSchemeBasic && username_ && password_ &&
@@ -503,15 +511,15 @@ void NetHTTPRequest::readResponseHeaders() {
     storeAuthenticationCredentialsInSessionStore(std::move(entry));
   }
   parseStringEncodingFromHeaders();
-  responseCookies_ = platform::HTTPCookie::cookiesWithResponseHeaderFields(
+  running_.cookies = platform::HTTPCookie::cookiesWithResponseHeaderFields(
       message->allHeaderFields(), *url_, platform::Date::now().timeIntervalSince1970());
-  if (options_.useCookiePersistence && !responseCookies_.empty()) {
-    platform::HTTPCookieStorage::sharedHTTPCookieStorage().setCookies(responseCookies_);
-    for (const auto& cookie : responseCookies_) addSessionCookie(cookie);
+  if (options_.useCookiePersistence && !running_.cookies.empty()) {
+    platform::HTTPCookieStorage::sharedHTTPCookieStorage().setCookies(running_.cookies);
+    for (const auto& cookie : running_.cookies) addSessionCookie(cookie);
   }
 
   if (!willRedirect()) {
-    auto lengthText = responseHeaders_->value("Content-Length");
+    auto lengthText = running_.headers->value("Content-Length");
     auto main = mainRequest_.lock();
     NetHTTPRequest& target = main ? *main : *this;
     // This request's own lock again when it is the target: the lock is recursive.
@@ -525,7 +533,7 @@ void NetHTTPRequest::readResponseHeaders() {
         target.showAccurateProgress_ = false;
         target.incrementDownloadSizeBy(1);
       } else {
-        target.contentLength_ = length;
+        target.running_.contentLength = length;
         if (showAccurateProgress_ && options_.shouldResetDownloadProgress)
           target.incrementDownloadSizeBy(static_cast<std::int64_t>(length + target.partialDownloadSize_));
       }
@@ -537,10 +545,10 @@ void NetHTTPRequest::readResponseHeaders() {
 
   if (shouldAttemptPersistentConnection_) {
     connectionCanBeReused_ = false;
-    std::string connection = lowercase(responseHeaders_->value("Connection").value_or(""));
+    std::string connection = lowercase(running_.headers->value("Connection").value_or(""));
     if ((responseHTTPVersion_ != platform::HTTPVersion1_0 || connection == "keep-alive") &&
         connection != "close") {
-      if (auto keepAlive = responseHeaders_->value("Keep-Alive")) {
+      if (auto keepAlive = running_.headers->value("Keep-Alive")) {
         int timeout = keepAliveValue(*keepAlive, "timeout=");
         int max = keepAliveValue(*keepAlive, "max=");
         if (max > 5) {
@@ -552,15 +560,16 @@ void NetHTTPRequest::readResponseHeaders() {
       }
     }
   }
-  requestReceivedResponseHeaders(*responseHeaders_);
+  requestReceivedResponseHeaders(*running_.headers);
 }
 
 bool NetHTTPRequest::willRedirect() {
   platform::MutexLock guard(lock_);
-  if (!options_.shouldRedirect || !responseHeaders_ || !url_) return false;
-  auto location = responseHeaders_->value("Location");
+  requestThread_.claim();
+  if (!options_.shouldRedirect || !running_.headers || !url_) return false;
+  auto location = running_.headers->value("Location");
   if (!location) return false;
-  int status = responseStatusCode_;
+  int status = running_.statusCode;
   if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return false;
   auto target = URL::resolve(*url_, *location);
   if (!target) return false;
@@ -605,15 +614,16 @@ bool NetHTTPRequest::willRedirect() {
 
 void NetHTTPRequest::performRedirect() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!redirectURL_) return;
   setURL(redirectURL_);
   if (haveBuiltRequestHeaders_) applyCookieHeader();
-  complete_ = true;
+  running_.complete = true;
   needsRedirect_ = false;
   redirectCount_++;
   if (redirectCount_ >= 6) {
     failWithError(sharedError(NetTooMuchRedirectionErrorType));
-    complete_ = true;
+    running_.complete = true;
     return;
   }
   main();
@@ -623,14 +633,14 @@ void NetHTTPRequest::parseStringEncodingFromHeaders() {
   platform::MutexLock guard(lock_);
   NetStringEncoding encoding = 0;
   std::string mime;
-  auto contentType = responseHeaders_ ? responseHeaders_->value("Content-Type") : std::nullopt;
+  auto contentType = running_.headers ? running_.headers->value("Content-Type") : std::nullopt;
   parseMimeType(&mime, &encoding, contentType ? std::optional<std::string_view>(*contentType) : std::nullopt);
-  responseEncoding_ = encoding ? encoding : options_.defaultResponseEncoding;
+  running_.encoding = encoding ? encoding : options_.defaultResponseEncoding;
 }
 
 void NetHTTPRequest::failWithError(const Error& theError) {
   platform::MutexLock guard(lock_);
-  complete_ = true;
+  running_.complete = true;
   bool keepsConnection =
       theError.domain == NetworkRequestErrorDomain &&
       (theError.code == NetAuthenticationErrorType || theError.code == NetTooMuchRedirectionErrorType);
@@ -649,24 +659,28 @@ void NetHTTPRequest::failWithError(const Error& theError) {
     connectionInfo_->expires =
         platform::Date::now().timeIntervalSince1970() + persistentConnectionTimeoutSeconds_;
   }
-  if (cancelled_ || error_) return;
+  if (cancelled_ || running_.error) return;
   if (auto cache = downloadCache_.lock(); cache &&
                                           (cachePolicy_ & NetFallbackToCacheIfLoadFailsCachePolicy) &&
                                           cache->canUseCachedDataForRequest(*this)) {
     useDataFromCache();
     return;
   }
-  error_ = theError;
+  running_.error = theError;
   auto main = mainRequest_.lock();
   if (main) {
     platform::MutexLock mainGuard(main->lock_);
-    main->error_ = theError;
+    main->running_.error = theError;
   }
+  // The failure is published whole before anyone hears of it.
+  auto answer = publishResponse();
+  if (main) answer = main->publishResponse();
   auto target = main ? main : self();
   if (isPACFileRequest_) {
     target->reportFailure();
   } else {
-    performOnMainThread([target] { target->reportFailure(); });
+    performOnMainThread(
+        [target, answer] { target->withCallbackView(answer, [&] { target->reportFailure(); }); });
   }
   if (inProgress_) markAsFinished();
 }

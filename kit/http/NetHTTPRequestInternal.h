@@ -42,6 +42,12 @@ struct NetRequestBlocks {
   NetHTTPRequest::Block requestRedirected;
 };
 
+template <typename T>
+NetHTTPRequest::Receivers<T> NetHTTPRequest::receivers(T NetRequestBlocks::*block) const {
+  platform::MutexLock guard(lock_);
+  return {delegate_.lock(), queue_, blocks_ ? (*blocks_).*block : T()};
+}
+
 namespace netdetail {
 
 struct SharedState {

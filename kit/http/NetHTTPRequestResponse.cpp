@@ -47,10 +47,11 @@ bool isSSLStatus(const Error& e) {
 }  // namespace
 
 void NetHTTPRequest::handleNetworkEvent(unsigned event) {
+  requestThread_.claim();
   auto keep = self();
   platform::MutexLock guard(lock_);
   {
-    if (complete_ || cancelled_) return;
+    if (running_.complete || cancelled_) return;
     switch (event) {
       case HTTPReadStream::HasBytesAvailable:
         handleBytesAvailable();
@@ -66,9 +67,9 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
     }
     performThrottling();
   }
-  if (downloadComplete_ && needsRedirect_) {
+  if (running_.downloadComplete && needsRedirect_) {
     if (!willAskDelegateToConfirmRedirect()) performRedirect();
-  } else if (downloadComplete_ && authenticationNeeded_ != NoAuthenticationNeeded) {
+  } else if (running_.downloadComplete && authenticationNeeded_ != NoAuthenticationNeeded) {
     attemptToApplyCredentialsAndResume();
   }
 }
@@ -86,12 +87,13 @@ bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
 
 void NetHTTPRequest::handleBytesAvailable() {
   platform::MutexLock guard(lock_);
-  if (!responseHeaders_) readResponseHeaders();
-  if (complete_ || !readStream_ || !readStream_->hasBytesAvailable()) return;
+  requestThread_.claim();
+  if (!running_.headers) readResponseHeaders();
+  if (running_.complete || !readStream_ || !readStream_->hasBytesAvailable()) return;
   std::size_t size = 16384;
-  if (contentLength_ > 262144)
+  if (running_.contentLength > 262144)
     size = 262144;
-  else if (contentLength_ > 65536)
+  else if (running_.contentLength > 65536)
     size = 65536;
   size = throttledReadSize(size);
   std::vector<std::uint8_t> buffer(size);
@@ -129,7 +131,7 @@ void NetHTTPRequest::handleBytesAvailable() {
     failWithError(responseTooLargeError(limit));
     return;
   }
-  totalBytesRead_ += n;
+  running_.totalBytesRead += n;
   lastActivityTime_ = now();
   incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(n));
   if (needsRedirect_ && options_.shouldRedirect && options_.allowResumeForFileDownloads) return;
@@ -144,7 +146,7 @@ void NetHTTPRequest::handleBytesAvailable() {
       if (!temporaryFileDownloadPath_) {
         temporaryFileDownloadPath_ = netdetail::uniqueTemporaryPath();
       } else if (options_.allowResumeForFileDownloads && requestHeaders_.contains("Range")) {
-        if (responseHeaders_ && responseHeaders_->contains("Content-Range")) {
+        if (running_.headers && running_.headers->contains("Content-Range")) {
           append = true;
         } else {
           incrementDownloadSizeBy(-static_cast<std::int64_t>(partialDownloadSize_));
@@ -175,16 +177,17 @@ void NetHTTPRequest::handleBytesAvailable() {
       return;
     }
   } else {
-    if (!rawResponseData_) rawResponseData_ = Data();
+    if (!running_.rawData) running_.rawData = Data();
     if (inflated)
-      rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
+      running_.rawData->insert(running_.rawData->end(), inflated->begin(), inflated->end());
     else
-      rawResponseData_->insert(rawResponseData_->end(), buffer.begin(),
+      running_.rawData->insert(running_.rawData->end(), buffer.begin(),
                                buffer.begin() + static_cast<std::ptrdiff_t>(n));
   }
 }
 
 bool NetHTTPRequest::closeDownloadStreams() {
+  requestThread_.claim();
   bool closed = true;
   for (auto* stream : {&fileDownloadOutputStream_, &inflatedFileDownloadOutputStream_}) {
     if (*stream && std::fclose(*stream) != 0) closed = false;
@@ -195,22 +198,23 @@ bool NetHTTPRequest::closeDownloadStreams() {
 
 void NetHTTPRequest::handleStreamComplete() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (statusTimer_) {
     statusTimer_->invalidate();
     statusTimer_.reset();
   }
-  downloadComplete_ = true;
-  if (!responseHeaders_) {
+  running_.downloadComplete = true;
+  if (!running_.headers) {
     readResponseHeaders();
-    if (complete_) return;  // answered from the cache
+    if (running_.complete) return;  // answered from the cache
   }
   std::optional<Error> fileError;
   {
     platform::MutexLock progress(shared().progressLock);
-    lastBytesSent_ = totalBytesSent_;
-    if (readStream_) totalBytesSent_ = readStream_->requestBytesWritten();
-    complete_ = true;
-    if (contentLength_ == 0) contentLength_ = totalBytesRead_;
+    lastBytesSent_ = running_.totalBytesSent;
+    if (readStream_) running_.totalBytesSent = readStream_->requestBytesWritten();
+    running_.complete = true;
+    if (running_.contentLength == 0) running_.contentLength = running_.totalBytesRead;
     updateProgressIndicators();
     if (postBodyReadStream_) {
       postBodyReadStream_->close();
@@ -266,7 +270,7 @@ void NetHTTPRequest::handleStreamComplete() {
         }
       }
     }
-    if (auto cache = downloadCache_.lock(); cache && !didUseCachedResponse_)
+    if (auto cache = downloadCache_.lock(); cache && !running_.didUseCachedResponse)
       cache->storeResponseForRequest(*this, options_.secondsToCache);
   }
   {
@@ -279,7 +283,7 @@ void NetHTTPRequest::handleStreamComplete() {
     }
   }
   if (authenticationNeeded_ == NoAuthenticationNeeded) destroyReadStream();
-  if (!needsRedirect_ && authenticationNeeded_ == NoAuthenticationNeeded && !didUseCachedResponse_) {
+  if (!needsRedirect_ && authenticationNeeded_ == NoAuthenticationNeeded && !running_.didUseCachedResponse) {
     if (fileError)
       failWithError(*fileError);
     else
@@ -290,10 +294,11 @@ void NetHTTPRequest::handleStreamComplete() {
 
 void NetHTTPRequest::handleStreamError() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   std::optional<Error> streamError = readStream_ ? readStream_->error() : std::nullopt;
   Error cause =
       streamError.value_or(Error{std::string(URLErrorDomain), -1011, "The stream failed", nullptr, nullptr});
-  if (!error_) {
+  if (!running_.error) {
     bool stale =
         (cause.domain == platform::POSIXErrorDomain && (cause.code == ENOTCONN || cause.code == EPIPE)) ||
         (cause.domain == URLErrorDomain && cause.code == URLErrorNetworkConnectionLost);
@@ -314,6 +319,7 @@ void NetHTTPRequest::handleStreamError() {
 
 bool NetHTTPRequest::retryUsingNewConnection() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (retryCount_ != 0) return false;
   willRetryRequest_ = true;
   cancelLoad();
@@ -336,32 +342,35 @@ void NetHTTPRequest::useDataFromCache() {
   std::optional<std::string> dataPath =
       cache && url_ ? cache->pathToCachedResponseDataForURL(*url_) : std::nullopt;
   if (headers && dataPath) {
-    responseStatusCode_ = std::atoi(headers->value(NetCachedResponseStatusCodeHeader).value_or("0").c_str());
-    didUseCachedResponse_ = true;
-    receiver.responseHeaders_ = headers;
+    running_.statusCode = std::atoi(headers->value(NetCachedResponseStatusCodeHeader).value_or("0").c_str());
+    running_.didUseCachedResponse = true;
+    receiver.running_.headers = headers;
     if (receiver.downloadDestinationPath_) {
       receiver.downloadDestinationPath_ = dataPath;
     } else {
-      receiver.rawResponseData_ = cache->cachedResponseDataForURL(*url_);
+      receiver.running_.rawData = cache->cachedResponseDataForURL(*url_);
     }
     std::uint64_t length = std::strtoull(headers->value("Content-Length").value_or("0").c_str(), nullptr, 10);
-    receiver.contentLength_ = length;
-    receiver.totalBytesRead_ = length;
+    receiver.running_.contentLength = length;
+    receiver.running_.totalBytesRead = length;
     receiver.parseStringEncodingFromHeaders();
-    receiver.responseCookies_ = platform::HTTPCookie::cookiesWithResponseHeaderFields(
+    receiver.running_.cookies = platform::HTTPCookie::cookiesWithResponseHeaderFields(
         headers->fields(), *url_, platform::Date::now().timeIntervalSince1970());
     if (willRedirect()) {
       if (!willAskDelegateToConfirmRedirect()) performRedirect();
       return;
     }
   }
-  receiver.complete_ = true;
-  receiver.downloadComplete_ = true;
+  receiver.running_.complete = true;
+  receiver.running_.downloadComplete = true;
   if (receiver.redirectCount_ == 0) receiver.originalURL_ = receiver.url_;
   receiver.updateProgressIndicators();
   receiver.requestFinished();
   receiver.markAsFinished();
-  if (main) markAsFinished();
+  if (main) {
+    publishResponse();
+    markAsFinished();
+  }
 }
 
 void NetHTTPRequest::expirePersistentConnections() {
@@ -387,6 +396,7 @@ void NetHTTPRequest::expirePersistentConnections() {
 
 void NetHTTPRequest::scheduleReadStream() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_ || readStreamIsScheduled_) return;
   showNetworkActivity();
   lastActivityTime_ = now();
@@ -403,6 +413,7 @@ void NetHTTPRequest::scheduleReadStream() {
 
 void NetHTTPRequest::unscheduleReadStream() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_ || !readStreamIsScheduled_) return;
   hideNetworkActivity();
   readStreamIsScheduled_ = false;
@@ -421,6 +432,7 @@ void NetHTTPRequest::unscheduleReadStream() {
 
 void NetHTTPRequest::destroyReadStream() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_) return;
   unscheduleReadStream();
   if (!connectionCanBeReused_) {
@@ -455,6 +467,7 @@ bool NetHTTPRequest::removeTemporaryDownloadFile() {
 
 bool NetHTTPRequest::removeTemporaryUncompressedDownloadFile() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!temporaryUncompressedDataDownloadPath_) return true;
   Error e;
   bool removed = removeFileAtPath(*temporaryUncompressedDataDownloadPath_, &e);

@@ -120,6 +120,7 @@ std::optional<double> NetHTTPRequest::throttleWakeUpTime() {
 
 void NetHTTPRequest::performThrottling() {
   platform::MutexLock guard(lock_);
+  requestThread_.claim();
   if (!readStream_) return;
   measureBandwidthUsage();
   if (isBandwidthThrottled()) {
@@ -263,7 +264,7 @@ void NetHTTPRequest::updateProgressIndicator(ProgressTarget target, double progr
 void NetHTTPRequest::updateProgressIndicators() {
   platform::MutexLock guard(lock_);
   if (hasMainRequest()) return;
-  if (showAccurateProgress_ || (complete_ && !updatedProgress_)) {
+  if (showAccurateProgress_ || (running_.complete && !updatedProgress_)) {
     updateUploadProgress();
     updateDownloadProgress();
   }
@@ -271,10 +272,11 @@ void NetHTTPRequest::updateProgressIndicators() {
 
 void NetHTTPRequest::updateDownloadProgress() {
   platform::MutexLock guard(lock_);
-  if (!responseHeaders_ || needsRedirect_ || (contentLength_ == 0 && !complete_)) return;
-  std::uint64_t soFar = totalBytesRead_ + partialDownloadSize_;
+  requestThread_.claim();
+  if (!running_.headers || needsRedirect_ || (running_.contentLength == 0 && !running_.complete)) return;
+  std::uint64_t soFar = running_.totalBytesRead + partialDownloadSize_;
   std::int64_t value;
-  if (showAccurateProgress_ && contentLength_ > 0) {
+  if (showAccurateProgress_ && running_.contentLength > 0) {
     value = static_cast<std::int64_t>(soFar) - static_cast<std::int64_t>(lastBytesRead_);
   } else {
     value = 1;
@@ -284,7 +286,7 @@ void NetHTTPRequest::updateDownloadProgress() {
   auto received = [value](NetProgressDelegate& d, NetHTTPRequest& r) { d.requestDidReceiveBytes(r, value); };
   performProgress(ProgressTarget::Queue, received);
   performProgress(ProgressTarget::Download, received);
-  std::uint64_t total = contentLength_ + partialDownloadSize_;
+  std::uint64_t total = running_.contentLength + partialDownloadSize_;
   updateProgressIndicator(ProgressTarget::Download, static_cast<double>(soFar), static_cast<double>(total));
   auto s = self();
   performOnMainThread([s, value, total] {
@@ -300,15 +302,16 @@ void NetHTTPRequest::updateDownloadProgress() {
 
 void NetHTTPRequest::updateUploadProgress() {
   platform::MutexLock guard(lock_);
-  if (cancelled_ || totalBytesSent_ == 0) return;
-  if (uploadBufferSize_ == 0 && totalBytesSent_ != postLength_) {
-    uploadBufferSize_ = totalBytesSent_;
+  requestThread_.claim();
+  if (cancelled_ || running_.totalBytesSent == 0) return;
+  if (uploadBufferSize_ == 0 && running_.totalBytesSent != postLength_) {
+    uploadBufferSize_ = running_.totalBytesSent;
     incrementUploadSizeBy(-static_cast<std::int64_t>(uploadBufferSize_));
   }
   std::int64_t value;
   if (showAccurateProgress_) {
-    if (totalBytesSent_ != postLength_ && lastBytesSent_ == 0) return;
-    value = static_cast<std::int64_t>(totalBytesSent_) - static_cast<std::int64_t>(lastBytesSent_);
+    if (running_.totalBytesSent != postLength_ && lastBytesSent_ == 0) return;
+    value = static_cast<std::int64_t>(running_.totalBytesSent) - static_cast<std::int64_t>(lastBytesSent_);
   } else {
     value = 1;
     updatedProgress_ = true;
@@ -317,7 +320,8 @@ void NetHTTPRequest::updateUploadProgress() {
   auto sent = [value](NetProgressDelegate& d, NetHTTPRequest& r) { d.requestDidSendBytes(r, value); };
   performProgress(ProgressTarget::Queue, sent);
   performProgress(ProgressTarget::Upload, sent);
-  updateProgressIndicator(ProgressTarget::Upload, static_cast<double>(totalBytesSent_ - uploadBufferSize_),
+  updateProgressIndicator(ProgressTarget::Upload,
+                          static_cast<double>(running_.totalBytesSent - uploadBufferSize_),
                           static_cast<double>(postLength_ - uploadBufferSize_));
   auto s = self();
   std::uint64_t total = postLength_;
@@ -367,7 +371,7 @@ void NetHTTPRequest::incrementUploadSizeBy(std::int64_t length) {
 
 void NetHTTPRequest::removeUploadProgressSoFar() {
   platform::MutexLock guard(lock_);
-  std::int64_t value = -static_cast<std::int64_t>(totalBytesSent_);
+  std::int64_t value = -static_cast<std::int64_t>(running_.totalBytesSent);
   auto sent = [value](NetProgressDelegate& d, NetHTTPRequest& r) { d.requestDidSendBytes(r, value); };
   performProgress(ProgressTarget::Queue, sent);
   performProgress(ProgressTarget::Upload, sent);

@@ -11,33 +11,8 @@ namespace platform {
 
 namespace {
 
-struct Decoded {
-  char32_t cp;
-  std::size_t len;  // bytes consumed
-  bool valid;
-};
-
-// Strict UTF-8: no overlongs, no surrogates, nothing past U+10FFFF. A bad byte decodes as U+FFFD
-// and consumes one byte, so every input maps to some text.
-inline Decoded decodeAt(const unsigned char* p, std::size_t n) {
-  unsigned char b0 = p[0];
-  if (b0 < 0x80) return {b0, 1, true};
-  auto cont = [&](std::size_t i) { return i < n && (p[i] & 0xC0) == 0x80; };
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    if (cont(1)) return {char32_t((b0 & 0x1F) << 6 | (p[1] & 0x3F)), 2, true};
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    if (cont(1) && cont(2)) {
-      char32_t cp = char32_t((b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
-      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) return {cp, 3, true};
-    }
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    if (cont(1) && cont(2) && cont(3)) {
-      char32_t cp = char32_t((b0 & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F));
-      if (cp >= 0x10000 && cp <= 0x10FFFF) return {cp, 4, true};
-    }
-  }
-  return {0xFFFD, 1, false};
-}
+using detail::decodeAt;
+using detail::Decoded;
 
 inline const unsigned char* bytes(std::string_view s) {
   return reinterpret_cast<const unsigned char*>(s.data());

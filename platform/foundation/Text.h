@@ -22,6 +22,51 @@ struct Range {
 
 inline constexpr Range NotFoundRange{NotFound, 0};
 
+namespace detail {
+struct Decoded {
+  char32_t cp;
+  std::size_t len;  // bytes consumed
+  bool valid;
+};
+
+// Strict UTF-8: no overlongs, no surrogates, nothing past U+10FFFF. A bad byte decodes as U+FFFD
+// and consumes one byte, so every input maps to some text.
+inline Decoded decodeAt(const unsigned char* p, std::size_t n) {
+  unsigned char b0 = p[0];
+  if (b0 < 0x80) return {b0, 1, true};
+  auto cont = [&](std::size_t i) { return i < n && (p[i] & 0xC0) == 0x80; };
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (cont(1)) return {char32_t((b0 & 0x1F) << 6 | (p[1] & 0x3F)), 2, true};
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    if (cont(1) && cont(2)) {
+      char32_t cp = char32_t((b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) return {cp, 3, true};
+    }
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    if (cont(1) && cont(2) && cont(3)) {
+      char32_t cp = char32_t((b0 & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F));
+      if (cp >= 0x10000 && cp <= 0x10FFFF) return {cp, 4, true};
+    }
+  }
+  return {0xFFFD, 1, false};
+}
+}  // namespace detail
+
+// Calls f with each code point of UTF-8 text, decoded as toUtf16 decodes it, without copying it.
+template <class F>
+void forEachCodePoint(std::string_view s, F&& f) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  for (std::size_t i = 0, n = s.size(); i < n;) {
+    if (p[i] < 0x80) {
+      f(char32_t(p[i++]));
+      continue;
+    }
+    const detail::Decoded d = detail::decodeAt(p + i, n - i);
+    f(d.cp);
+    i += d.len;
+  }
+}
+
 // Code units of the text's UTF-16 form. Invalid UTF-8 bytes count as one unit each (U+FFFD).
 std::size_t utf16Length(std::string_view s);
 bool isValidUtf8(std::string_view s);

@@ -96,6 +96,9 @@ void GlyphRenderer::readAdvances() {
   }
   std::sort(astral_.begin(), astral_.end());
   basic_[U'\t'] = basic_[U' '];
+  // Characters TextMetrics gives no advance read none from the table, with no test per character.
+  for (char32_t c = 0; c < 0x10000; ++c)
+    if (TextMetrics::advanceFactor(c) == 0) basic_[c] = 0;
 }
 
 std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
@@ -121,9 +124,8 @@ std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
   return nullptr;
 }
 
-double GlyphRenderer::advance(char32_t c) const {
+double GlyphRenderer::astralAdvance(char32_t c) const {
   if (TextMetrics::advanceFactor(c) == 0) return 0;
-  if (c < 0x10000) return basic_[c];
   auto it = std::lower_bound(astral_.begin(), astral_.end(), std::make_pair(c, 0.0f),
                              [](const auto& a, const auto& b) { return a.first < b.first; });
   return it != astral_.end() && it->first == c ? it->second : missing_;

@@ -35,7 +35,7 @@ class GlyphRenderer {
   // The advance of the character in ems: 0 where TextMetrics gives none (controls, combining
   // marks, zero-width characters), a space's for a tab, the placeholder's where the font has no
   // glyph.
-  double advance(char32_t c) const;
+  double advance(char32_t c) const { return c < 0x10000 ? basic_[c] : astralAdvance(c); }
   // The advance of the line at the font size, in points.
   double widthOfLine(std::string_view utf8, double fontSize) const;
   // One line whose box (one font size high) starts at origin, in the fill colour. Each glyph
@@ -51,6 +51,8 @@ class GlyphRenderer {
 
   std::unique_ptr<Face> face_;
   std::string path_;
+  double astralAdvance(char32_t c) const;
+
   // Ems by code point: the basic plane in a table, the rest sorted.
   std::vector<float> basic_;
   std::vector<std::pair<char32_t, float>> astral_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <optional>
 
 #include "platform/foundation/Text.h"
 #include "platform/ui/GlyphRenderer.h"
@@ -69,6 +70,23 @@ double visibleWidth(std::u32string_view s, const Measure& m) {
   std::size_t n = s.size();
   while (n > 0 && isSpace(s[n - 1])) --n;
   return widthOf(s.substr(0, n), m);
+}
+
+// The width of text that wrapping would leave on one line: text without line breaks whose width
+// (less its trailing spaces, which hang past the end) fits maxWidth, or any such text when there is
+// no maxWidth. Nothing when wrapping has to do the work.
+std::optional<double> fittingLineWidth(std::string_view text, const Measure& m, double maxWidth) {
+  double width = 0, visible = 0;
+  bool broken = false;
+  forEachCodePoint(text, [&](char32_t c) {
+    if (isBreak(c)) broken = true;
+    width += m(c);
+    if (!isSpace(c)) visible = width;
+  });
+  if (broken) return std::nullopt;
+  if (maxWidth <= 0) return width;
+  if (visible <= maxWidth + 1e-9) return visible;
+  return std::nullopt;
 }
 
 std::vector<std::u32string> paragraphs(const std::u32string& text) {
@@ -192,7 +210,10 @@ double TextMetrics::advanceFactor(char32_t c) {
 double TextMetrics::lineHeight(double fontSize) { return std::ceil(fontSize * 1.2 - 1e-9); }
 
 double TextMetrics::widthOfText(std::string_view text, const Font& font) {
-  return widthOf(decode(text), measureAt(font.pointSize()));
+  const Measure m = measureAt(font.pointSize());
+  double w = 0;
+  forEachCodePoint(text, [&](char32_t c) { w += m(c); });
+  return w;
 }
 
 std::vector<std::string> TextMetrics::linesForText(std::string_view text, const Font& font, double maxWidth,
@@ -217,6 +238,12 @@ Size TextMetrics::sizeWithFont(std::string_view text, const Font& font, Size con
                                LineBreakMode mode) {
   if (text.empty()) return Size{0, 0};
   double lh = lineHeight(font);
+  // Most labels are one line that fits: measured in one pass, as wrapping would measure it.
+  if (auto fit = fittingLineWidth(text, measureAt(font.pointSize()), constrained.width)) {
+    double w = std::ceil(*fit - 1e-9);
+    if (constrained.width > 0) w = std::min(w, constrained.width);
+    return Size{w, lh};
+  }
   std::size_t maxLines = 0;
   if (constrained.height > 0)
     maxLines = std::max<std::size_t>(1, std::size_t(std::floor(constrained.height / lh + 1e-9)));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/graphics/BitmapContext.h"
@@ -72,6 +74,29 @@ TEST_F(FontMetricTest, AdvancesAreTheFontsOwnAndScaleWithTheSize) {
   double actual = 0;
   TextMetrics::sizeWithFont(text, f28, 1, &actual, w14, LineBreakMode::TailTruncation);
   EXPECT_DOUBLE_EQ(actual, 14);
+}
+
+// A constrained size is the widest of the lines wrapping gives, whether the text is one line that
+// fits (measured in one pass) or has to be wrapped.
+TEST_F(FontMetricTest, AConstrainedSizeIsTheWidestOfTheWrappedLines) {
+  const Font f = Font::systemFontOfSize(14);
+  auto wrapped = [&](const std::string& text, double width) {
+    auto lines = TextMetrics::linesForText(text, f, width, LineBreakMode::WordWrap);
+    double w = 0;
+    for (const auto& l : lines) w = std::max(w, TextMetrics::widthOfText(l, f));
+    w = std::ceil(w - 1e-9);
+    if (width > 0) w = std::min(w, width);
+    return Size{w, TextMetrics::lineHeight(f) * double(lines.size())};
+  };
+  const double fits = TextMetrics::widthOfText("上海 Marketing", f);
+  for (const std::string text : {"上海 Marketing", "上海 Marketing   ", "  上海 Marketing", "上海\nMarketing",
+                                 "上海\u2028Marketing", "e\u0301 \t", "   ", "\xff\xfe 上海"}) {
+    for (double width : {0.0, fits, std::floor(fits), fits + 40, 20.0}) {
+      SCOPED_TRACE(text + " in " + std::to_string(width));
+      EXPECT_EQ(TextMetrics::sizeWithFont(text, f, Size{width, 0}, LineBreakMode::WordWrap),
+                wrapped(text, width));
+    }
+  }
 }
 
 TEST_F(FontMetricTest, ATextThatFitsItsLabelIsShownWholeAndDrawnInsideIt) {
