@@ -57,10 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* text = reinterpret_cast<const char*>(data + 1);
   const std::size_t length = size - 1;
 
-  auto decoder = kavro::JSONDecoder::decoderWithParseOptions(options);
+  const auto made = kavro::JSONDecoder::decoderWithParseOptions(options);
+  kavro::JSONDecoder& decoder = *made;
   platform::Error error;
-  Value root = (control & 16) ? decoder->mutableObjectWithUTF8String(text, length, &error)
-                              : decoder->objectWithUTF8String(text, length, &error);
+  Value root = (control & 16) ? decoder.mutableObjectWithUTF8String(text, length, &error)
+                              : decoder.objectWithUTF8String(text, length, &error);
   if (root.isNull()) {
     require(error.domain == "JBErrorDomain" && !error.localizedDescription.empty());
     require(validText(error.localizedDescription));
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(root.arrayValue() || root.dictionaryValue());
 
   // A second parse by the same decoder (its cache now warm) gives an equal tree.
-  Value again = decoder->objectWithUTF8String(text, length);
+  Value again = decoder.objectWithUTF8String(text, length);
   require(again == root);
 
   const kavro::JBSerializeOptions layouts[] = {

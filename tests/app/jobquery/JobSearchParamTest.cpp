@@ -84,10 +84,11 @@ TEST_F(JobSearchParamTest, AFreshQuerySearchesTheDefaultAreaAndKeepsIt) {
 }
 
 TEST_F(JobSearchParamTest, TheUsersChosenJobAreaIsTheDefault) {
-  auto chosen = DataItemDetail::newDetail();
-  chosen->setString("030200", "code");
-  chosen->setString("广州", "value");
-  ASSERT_TRUE(LocationUtil::setDefaultLocationForType("job", *chosen));
+  const auto chosenMade = DataItemDetail::newDetail();
+  DataItemDetail& chosen = *chosenMade;
+  chosen.setString("030200", "code");
+  chosen.setString("广州", "value");
+  ASSERT_TRUE(LocationUtil::setDefaultLocationForType("job", chosen));
   auto p = JobSearchParam::create();
   EXPECT_EQ(p->getJobArea(), "030200");
   EXPECT_EQ(p->getText_jobarea(), "广州");
@@ -221,9 +222,10 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   EXPECT_FALSE(JobSearchParam::create()->restoreFormData());
 
   // A record without keyword type gives 0; no record changes nothing.
-  auto bare = DataItemDetail::newDetail();
-  bare->setString("java", "keywords");
-  auto q = JobSearchParam::createFromDetail(bare.get());
+  const auto bareMade = DataItemDetail::newDetail();
+  DataItemDetail& bare = *bareMade;
+  bare.setString("java", "keywords");
+  auto q = JobSearchParam::createFromDetail(&bare);
   EXPECT_EQ(q->keywordtype(), JobSearchParam::KeywordTypeCompanyName);
   EXPECT_EQ(q->postchannel(), "");
   EXPECT_FALSE(q->fromDetail(nullptr));

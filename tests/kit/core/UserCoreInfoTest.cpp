@@ -57,12 +57,13 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_EQ(posts_, 1);
   EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggingIn);
 
-  auto r = reply(" 1001 ", "\tk3y\n");
-  r->setString("13800000000", "mobilephone");
-  r->setString("a@b.cn", "email");
-  r->setString("2024-01-02", "lastupdate");
-  r->setString("yes", "resumeview_paid");
-  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(r.get()));
+  const auto rMade = reply(" 1001 ", "\tk3y\n");
+  DataItemDetail& r = *rMade;
+  r.setString("13800000000", "mobilephone");
+  r.setString("a@b.cn", "email");
+  r.setString("2024-01-02", "lastupdate");
+  r.setString("yes", "resumeview_paid");
+  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(&r));
   EXPECT_TRUE(UserCoreInfo::hasLogined());
   EXPECT_EQ(posts_, 2);
   EXPECT_EQ(seenStatus_, UserCoreInfo::StatusLoggedIn);
@@ -74,9 +75,10 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_TRUE(info.resumeview_paid());
 
   // A second login: the state was already 1, and empty values keep what is known.
-  auto again = reply("1001", "k4y");
-  again->setString("", "email");
-  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(again.get()));
+  const auto againMade = reply("1001", "k4y");
+  DataItemDetail& again = *againMade;
+  again.setString("", "email");
+  EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(&again));
   EXPECT_EQ(posts_, 2);
   EXPECT_EQ(UserCoreInfo::getMd5hash(), "k4y");
   EXPECT_EQ(info.email(), "a@b.cn");
@@ -98,9 +100,10 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
 
 TEST_F(UserCoreInfoTest, AReplyWithoutKeyOrAccountEndsLoggedOut) {
   UserCoreInfo::userOnLogin();
-  auto r = reply("1001", "");
-  r->setString("a@b.cn", "email");
-  EXPECT_FALSE(UserCoreInfo::setUserLoginInfo(r.get()));
+  const auto rMade = reply("1001", "");
+  DataItemDetail& r = *rMade;
+  r.setString("a@b.cn", "email");
+  EXPECT_FALSE(UserCoreInfo::setUserLoginInfo(&r));
   EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::StatusLoggedOut);
   EXPECT_EQ(UserCoreInfo::getAccountID(), "");
   EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().email(), "");
@@ -145,8 +148,9 @@ TEST_F(UserCoreInfoTest, CredentialsAreStoredSealedAndSurviveARestartButTheSessi
   EXPECT_TRUE(UserCoreInfo::setUserName("张三@example.cn"));
   EXPECT_TRUE(UserCoreInfo::setPassword("p&ss=w+rd"));
   EXPECT_TRUE(UserCoreInfo::setAutoLogin(false));
-  auto r = reply("1001", "k3y");
-  ASSERT_TRUE(UserCoreInfo::setUserLoginInfo(r.get()));
+  const auto rMade = reply("1001", "k3y");
+  DataItemDetail& r = *rMade;
+  ASSERT_TRUE(UserCoreInfo::setUserLoginInfo(&r));
 
   auto db = AppCoreInfo::getCoreDB();
   std::string sealedName = db->getStrValue(STORE_CORE_USER_INFO, "UserName");
