@@ -2,16 +2,15 @@
 open fails, and what is not a factory is not judged."""
 
 import contextlib
-import importlib.util
 import io
 import os
+import runpy
 import tempfile
+import types
 import unittest
 
 _source = os.environ.get("KAVRO_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..", ".."))
-_spec = importlib.util.spec_from_file_location("check_factories", os.path.join(_source, "tools", "check-factories.py"))
-check_factories = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(check_factories)
+check_factories = types.SimpleNamespace(**runpy.run_path(os.path.join(_source, "tools", "check-factories.py")))
 
 
 class FactoryCheckTest(unittest.TestCase):
