@@ -148,11 +148,11 @@ void fill() {
     db.setBinValue(Type, key(i), Bytes1K);
     bare().set(bare().str, key(i), Value1K.data(), 1024, false);
     bare().set(bare().bin, key(i), Bytes1K.data(), 1024, true);
-    DataItemDetail record;
-    record.setString(key(i), "id");
-    record.setString(std::string(200, 'r'), "body");
-    db.saveItemCache(Type, key(i), record);
-    platform::Data archived = record.toData();
+    auto record = DataItemDetail::newDetail();
+    record->setString(key(i), "id");
+    record->setString(std::string(200, 'r'), "body");
+    db.saveItemCache(Type, key(i), *record);
+    platform::Data archived = record->toData();
     bare().set(bare().bin, "item." + key(i), archived.data(), static_cast<int>(archived.size()), true);
   }
   db.commit();
@@ -258,10 +258,10 @@ struct Lists {
   int rows = 0;
   void growTo(int n) {
     if (rows >= n) return;
-    DataItemDetail record;
-    record.setString("45000000", "id");
-    record.setString(std::string(100, 'r'), "body");
-    const platform::Data archived = record.toData();
+    auto record = DataItemDetail::newDetail();
+    record->setString("45000000", "id");
+    record->setString(std::string(100, 'r'), "body");
+    const platform::Data archived = record->toData();
     store.begin();
     bare.exec("BEGIN");
     for (; rows < n; ++rows) {

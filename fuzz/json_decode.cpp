@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* text = reinterpret_cast<const char*>(data + 1);
   const std::size_t length = size - 1;
 
-  kavro::JSONDecoder decoder(options);
+  const auto made = kavro::JSONDecoder::decoderWithParseOptions(options);
+  kavro::JSONDecoder& decoder = *made;
   platform::Error error;
   Value root = (control & 16) ? decoder.mutableObjectWithUTF8String(text, length, &error)
                               : decoder.objectWithUTF8String(text, length, &error);

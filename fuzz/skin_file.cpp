@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       for (auto key : {"image", "backgroundImage", "separatorImage"}) skin.imageData(m->item(key).get(), key);
     }
     auto label = std::make_shared<platform::Label>();
-    auto button = std::make_shared<platform::Button>();
+    auto button = platform::Button::buttonWithType();
     auto table = std::make_shared<platform::TableView>();
     auto imageView = std::make_shared<platform::ImageView>();
     auto view = std::make_shared<platform::View>();

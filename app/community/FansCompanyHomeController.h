@@ -16,8 +16,8 @@ namespace kavro {
 // One post of a community page: who wrote it, when, and its text.
 class FansTopicCell : public DataTableCell {
  public:
-  explicit FansTopicCell(std::string cellId)
-      : DataTableCell(std::move(cellId), platform::TableViewCellStyle::Subtitle) {}
+  FansTopicCell(Token token, std::string cellId)
+      : DataTableCell(token, std::move(cellId), platform::TableViewCellStyle::Subtitle) {}
   void initCellView() override;
   void bindCellData(bool reused) override;
 };

@@ -38,11 +38,11 @@ void CustomMapMultiBubbleView::build() {
   arrow_ = imageview::arrowView();
 
   std::weak_ptr<CustomMapMultiBubbleView> weak = sharedAs<CustomMapMultiBubbleView>();
-  preJobInfoButton_ = std::make_shared<platform::Button>();
+  preJobInfoButton_ = platform::Button::buttonWithType();
   preJobInfoButton_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->preJobInfo();
   });
-  nextJobInfoButton_ = std::make_shared<platform::Button>();
+  nextJobInfoButton_ = platform::Button::buttonWithType();
   nextJobInfoButton_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
     if (auto self = weak.lock()) self->nextJobInfo();
   });

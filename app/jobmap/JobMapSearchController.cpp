@@ -86,8 +86,7 @@ double JobMapSearchController::expandedMapHeight() const {
 
 std::shared_ptr<platform::Button> JobMapSearchController::toolBarButton(
     double x, void (JobMapSearchController::*action)()) {
-  auto button =
-      std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(x, 0, 52, ToolBarHeight));
+  auto button = platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(x, 0, 52, ToolBarHeight));
   std::weak_ptr<JobMapSearchController> weak = sharedAs<JobMapSearchController>();
   button->addTarget(this, platform::ControlEvent::TouchUpInside, [weak, action](platform::Control&) {
     if (auto self = weak.lock()) ((*self).*action)();
@@ -105,7 +104,7 @@ void JobMapSearchController::customView() {
   root->setBackgroundColor(platform::Color::white());
 
   setTitle(AppCoreInfo::getLocalizedString("jobmap_mapsearch"));
-  auto listButton = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 0, 50, 30));
+  auto listButton = platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(0, 0, 50, 30));
   listButton->setTitle(AppCoreInfo::getLocalizedString("jobmap_list"));
   AppSkin::apply(listButton, "nav_list_button", mapskin::Group);
   listButton->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
@@ -148,7 +147,7 @@ void JobMapSearchController::customView() {
   view::bottomOfView(*listViewJobMapSearch_, mapErrorBoard_.get(), 2);
   listViewJobMapSearch_->setScrollEnabled(false);
   auto footer = std::make_shared<platform::View>(Rect(0, 0, width, 56));
-  searchButton_ = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 6, 296, 44));
+  searchButton_ = platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(0, 6, 296, 44));
   searchButton_->setTitle(AppCoreInfo::getLocalizedString("jobsearch_search"));
   AppSkin::apply(searchButton_);
   // The skin gives no disabled look; until the first fix the button must not look tappable.
@@ -192,8 +191,8 @@ void JobMapSearchController::customView() {
   auto divider2 = mapskin::imageView("map_icons_divider", {2, ToolBarHeight});
   divider2->setFrame(Rect(269, 0, 2, ToolBarHeight));
   mapBottomToolBar_->addSubview(divider2);
-  locationButton_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
-                                                       Rect(width - 52, 0, 52, ToolBarHeight));
+  locationButton_ =
+      platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(width - 52, 0, 52, ToolBarHeight));
   AppSkin::apply(locationButton_, "toolbar_backtomylocation", mapskin::Group);
   locationButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_mylocation"));
   locationButton_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control& sender) {
@@ -204,7 +203,7 @@ void JobMapSearchController::customView() {
   nextButton_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobmap_nextpage"));
   root->addSubview(mapBottomToolBar_);
 
-  mapLocationButton_ = std::make_shared<platform::Button>(
+  mapLocationButton_ = platform::Button::buttonWithType(
       platform::ButtonType::Custom,
       Rect(width - 16 - 34, statusLineBottom() + (MapErrorBoard::isTallScreen() ? 195 : 107), 34, 34));
   mapskin::setImage(*mapLocationButton_, "map_location_button");

@@ -59,7 +59,7 @@ void RewardView::build() {
   view::bottomOfView(*more, text.get(), 8);
   box->addSubview(more);
 
-  sureButton_ = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 0, 212, 44));
+  sureButton_ = platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(0, 0, 212, 44));
   sureButton_->setTitle(AppCoreInfo::getLocalizedString("jobmap_reward_button_text"));
   AppSkin::apply(sureButton_);
   view::bottomOfView(*sureButton_, more.get(), 16);

@@ -31,8 +31,8 @@ std::shared_ptr<CompanyDetailHeaderView> CompanyDetailHeaderView::viewForCoid(
 void CompanyDetailHeaderView::initWithCoid() {
   double width = screen::screenWidth();
   setBackgroundColor(platform::Color::clear());
-  button_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
-                                               platform::Rect(0, 0, ButtonWidth, ButtonHeight));
+  button_ = platform::Button::buttonWithType(platform::ButtonType::Custom,
+                                             platform::Rect(0, 0, ButtonWidth, ButtonHeight));
   AppSkin::apply(button_.get(), "jobdetail_company_fans", "job_related");
   // The button is the only way into the community page: it says where it leads.
   button_->setTitle(AppCoreInfo::getLocalizedString("codetail_company_fans"));

@@ -46,8 +46,8 @@ std::shared_ptr<platform::Label> JobDetailHeaderView::addTitleWithButton(
 
 void JobDetailHeaderView::build() {
   setBackgroundColor(platform::Color::clear());
-  button_ = std::make_shared<platform::Button>(platform::ButtonType::Custom,
-                                               platform::Rect(0, 0, ButtonWidth, ButtonHeight));
+  button_ = platform::Button::buttonWithType(platform::ButtonType::Custom,
+                                             platform::Rect(0, 0, ButtonWidth, ButtonHeight));
   AppSkin::apply(button_.get(), "jobdetail_resume_match", "job_related");
   button_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("jobdetail_resume_match"));
   std::weak_ptr<JobDetailHeaderView> weak = std::static_pointer_cast<JobDetailHeaderView>(shared_from_this());

@@ -104,8 +104,7 @@ void JobSearchController::customView() {
   // The map search joins the form once the program has one.
   if (mapSearchMaker()) {
     std::weak_ptr<JobSearchController> weak = me;
-    mapButton_ =
-        std::make_shared<platform::Button>(platform::ButtonType::Custom, platform::Rect(0, 0, 60, 30));
+    mapButton_ = platform::Button::buttonWithType(platform::ButtonType::Custom, platform::Rect(0, 0, 60, 30));
     mapButton_->setTitle(AppCoreInfo::getLocalizedString("jobmap_mapsearch"));
     AppSkin::apply(mapButton_, "nav_myfav_button", "campus");
     mapButton_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
@@ -272,8 +271,8 @@ std::shared_ptr<platform::View> JobSearchController::viewForFooterInSection(List
   auto section = list.dataOfSection(index);
   std::weak_ptr<JobSearchController> weak = screenOf(list);
   if (index == 0) {
-    auto search = std::make_shared<platform::Button>(platform::ButtonType::Custom,
-                                                     platform::Rect(10, 10, width - 20, 44));
+    auto search = platform::Button::buttonWithType(platform::ButtonType::Custom,
+                                                   platform::Rect(10, 10, width - 20, 44));
     search->setTitle(AppCoreInfo::getLocalizedString("jobsearch_search"));
     AppSkin::apply(search);
     search->addTarget(footer.get(), platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {
@@ -287,7 +286,7 @@ std::shared_ptr<platform::View> JobSearchController::viewForFooterInSection(List
       return footer;
     }
     auto clear =
-        std::make_shared<platform::Button>(platform::ButtonType::Custom, platform::Rect(0, 0, width, 50));
+        platform::Button::buttonWithType(platform::ButtonType::Custom, platform::Rect(0, 0, width, 50));
     clear->setTitle(AppCoreInfo::getLocalizedString("job_associate_clear"));
     AppSkin::apply(clear, "jobsearch_close_button", "job_related");
     clear->addTarget(footer.get(), platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {

@@ -18,7 +18,7 @@ std::shared_ptr<JobSearchResultController> screenOf(const DataTableCell& cell) {
 
 void JobSearchResultEmptyCell::initCellView() {
   FullEmptyNotClickTableCell::initCellView();
-  button_ = std::make_shared<platform::Button>(platform::ButtonType::Custom, platform::Rect(0, 0, 212, 40));
+  button_ = platform::Button::buttonWithType(platform::ButtonType::Custom, platform::Rect(0, 0, 212, 40));
   AppSkin::apply(button_);
   std::weak_ptr<JobSearchResultEmptyCell> weak = sharedAs<JobSearchResultEmptyCell>();
   button_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {

@@ -223,7 +223,7 @@ bool boolValueOf(const platform::Value& value) {
   return leadingInteger(lower) != 0;
 }
 
-DataItemDetail::DataItemDetail() : dictData_(std::make_shared<RecordMap>()) {}
+DataItemDetail::DataItemDetail(Token) : dictData_(std::make_shared<RecordMap>()) {}
 
 DataItemDetail::DataItemDetail(InArena, JBArena& arena)
     : dictData_(std::allocate_shared<RecordMap>(std::pmr::polymorphic_allocator<RecordMap>(arena.nodes()),

@@ -40,20 +40,23 @@ class JBArena;
 // value and writes are refused. Keys between "<&" and "&>" are client-only fields that never come
 // from the server. Main thread only.
 class DataItemDetail : public platform::Object, public platform::Coding {
- public:
-  DataItemDetail();
-  static std::shared_ptr<DataItemDetail> newDetail() { return std::make_shared<DataItemDetail>(); }
-  // A new record for a loader making many from one answer: the record, its map and the text
-  // given to setStringInArena() live in the answer's arena, which the record holds. Only while
-  // the loader builds.
-  static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena);
-
  private:
+  // Only the class names these, so its factories are the only way to a record.
+  struct Token {
+    explicit Token() = default;
+  };
   struct InArena {
     explicit InArena() = default;
   };
 
  public:
+  static std::shared_ptr<DataItemDetail> newDetail() { return std::make_shared<DataItemDetail>(Token()); }
+  // A new record for a loader making many from one answer: the record, its map and the text
+  // given to setStringInArena() live in the answer's arena, which the record holds. Only while
+  // the loader builds.
+  static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena);
+
+  explicit DataItemDetail(Token);
   DataItemDetail(InArena, JBArena& arena);
 
   // The map itself; callers read and enumerate it, in the order keys were first set.

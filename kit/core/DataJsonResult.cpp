@@ -15,16 +15,16 @@ constexpr std::string_view kTotalCount = "totalcount";
 constexpr std::string_view kItems = "items";
 }  // namespace
 
-DataJsonResult::DataJsonResult() : map_(platform::MutableDictionary::create()) {}
+DataJsonResult::DataJsonResult(Token) : map_(platform::MutableDictionary::create()) {}
 
 std::shared_ptr<DataJsonResult> DataJsonResult::dataWithString(std::string_view json) {
-  auto r = std::make_shared<DataJsonResult>();
+  auto r = std::make_shared<DataJsonResult>(Token());
   if (!json.empty() && !r->appendJsonString(json)) r->setLocalError(true);
   return r;
 }
 
 std::shared_ptr<DataJsonResult> DataJsonResult::dataWithData(const platform::Data& json) {
-  auto r = std::make_shared<DataJsonResult>();
+  auto r = std::make_shared<DataJsonResult>(Token());
   if (!json.empty() && !r->appendJsonData(json)) r->setLocalError(true);
   return r;
 }

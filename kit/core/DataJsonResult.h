@@ -17,9 +17,15 @@ namespace kavro {
 // One JSON answer as a map, read with the record's forgiving rules. The envelope's flags live in
 // the map itself ("result", "localError", "status", "message"). Main thread only.
 class DataJsonResult : public platform::Object {
+  // Only the class names it, so its factories are the only way to an answer.
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
-  DataJsonResult();
-  // Parses json; an answer that is not an object leaves the map empty and marks a local error.
+  explicit DataJsonResult(Token);
+  // Parses json (no text: an empty map without error); an answer that is not an object leaves the map empty
+  // and marks a local error.
   static std::shared_ptr<DataJsonResult> dataWithString(std::string_view json);
   static std::shared_ptr<DataJsonResult> dataWithData(const platform::Data& json);
   static std::shared_ptr<DataJsonResult> fromUTF8JSON(std::string_view json);

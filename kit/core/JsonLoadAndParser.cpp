@@ -5,7 +5,7 @@
 namespace kavro {
 
 JsonLoadAndParser::JsonLoadAndParser(Token, std::weak_ptr<JsonLoadAndParserDelegate> delegate)
-    : delegate_(std::move(delegate)), result_(std::make_shared<DataJsonResult>()) {}
+    : delegate_(std::move(delegate)), result_(DataJsonResult::dataWithString({})) {}
 
 JsonLoadAndParser::~JsonLoadAndParser() { stopLoading(); }
 

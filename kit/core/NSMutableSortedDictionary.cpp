@@ -9,7 +9,7 @@ namespace {
 std::string_view separatorOr(std::string_view separator) { return separator.empty() ? "," : separator; }
 }  // namespace
 
-NSMutableSortedDictionary::NSMutableSortedDictionary() : map_(platform::MutableDictionary::create()) {}
+NSMutableSortedDictionary::NSMutableSortedDictionary(Token) : map_(platform::MutableDictionary::create()) {}
 
 void NSMutableSortedDictionary::forgetKey(std::string_view key) {
   auto it = std::find(keys_.begin(), keys_.end(), key);

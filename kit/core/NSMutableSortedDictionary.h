@@ -13,10 +13,15 @@ namespace kavro {
 // A map that remembers the order in which its keys were last set: pickers and resume forms keep
 // the user's choices in the order they were made. Main thread only.
 class NSMutableSortedDictionary : public platform::Object {
+  // Only the class names it, so dictionary() is the only way to a new map.
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
-  NSMutableSortedDictionary();
+  explicit NSMutableSortedDictionary(Token);
   static std::shared_ptr<NSMutableSortedDictionary> dictionary() {
-    return std::make_shared<NSMutableSortedDictionary>();
+    return std::make_shared<NSMutableSortedDictionary>(Token());
   }
 
   // Moves the key to the end of the order. A null value stores nothing.

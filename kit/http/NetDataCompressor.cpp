@@ -11,7 +11,7 @@ namespace kavro {
 using netcodec::MinimumGrowth;
 
 std::unique_ptr<NetDataCompressor> NetDataCompressor::compressor() {
-  auto c = std::make_unique<NetDataCompressor>();
+  auto c = std::unique_ptr<NetDataCompressor>(new NetDataCompressor());
   if (c->setupStream()) return nullptr;
   return c;
 }

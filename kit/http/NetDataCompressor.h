@@ -19,7 +19,6 @@ class NetDataCompressor {
   // A compressor whose stream is set up; nullptr when zlib cannot set one up. zlib's stream
   // refers to itself, so the object never moves.
   static std::unique_ptr<NetDataCompressor> compressor();
-  NetDataCompressor() = default;
   ~NetDataCompressor();
   NetDataCompressor(const NetDataCompressor&) = delete;
   NetDataCompressor& operator=(const NetDataCompressor&) = delete;
@@ -42,6 +41,8 @@ class NetDataCompressor {
   static platform::Error deflateErrorWithCode(int code);
 
  private:
+  // Made only by the factory, which sets up the stream.
+  NetDataCompressor() = default;
   z_stream zStream_{};
   bool streamReady_ = false;
 };

@@ -11,7 +11,7 @@ namespace kavro {
 using netcodec::MinimumGrowth;
 
 std::unique_ptr<NetDataDecompressor> NetDataDecompressor::decompressor() {
-  auto d = std::make_unique<NetDataDecompressor>();
+  auto d = std::unique_ptr<NetDataDecompressor>(new NetDataDecompressor());
   if (d->setupStream()) return nullptr;
   return d;
 }

@@ -19,7 +19,6 @@ class NetDataDecompressor {
  public:
   // A decompressor whose stream is set up; nullptr when zlib cannot set one up.
   static std::unique_ptr<NetDataDecompressor> decompressor();
-  NetDataDecompressor() = default;
   ~NetDataDecompressor();
   NetDataDecompressor(const NetDataDecompressor&) = delete;
   NetDataDecompressor& operator=(const NetDataDecompressor&) = delete;
@@ -45,6 +44,8 @@ class NetDataDecompressor {
   static platform::Error inflateErrorWithCode(int code);
 
  private:
+  // Made only by the factory, which sets up the stream.
+  NetDataDecompressor() = default;
   z_stream zStream_{};
   bool streamReady_ = false;
   std::uint64_t outputLimit_ = UINT64_MAX;

@@ -349,13 +349,13 @@ void NetDownloadCache::storeResponseForRequest(NetHTTPRequest& request, double m
     if (!body || (body->empty() && request.totalBytesRead() > 0)) return;
   }
 
-  platform::MutableDictionary archive;
+  auto archive = platform::MutableDictionary::create();
   NetHeaderDictionary headers = *responseHeaders;
   if (request.isResponseCompressed()) headers.remove("Content-Encoding");
-  for (const auto& field : headers) archive.setObject(field.value, field.name);
+  for (const auto& field : headers) archive->setObject(field.value, field.name);
   if (auto expires = expiryDateForRequest(request, maxAge))
-    archive.setObject(expires->timeIntervalSince1970(), NetCachedResponseExpiresHeader);
-  archive.setObject(status == 304 ? 200 : status, NetCachedResponseStatusCodeHeader);
+    archive->setObject(expires->timeIntervalSince1970(), NetCachedResponseExpiresHeader);
+  archive->setObject(status == 304 ? 200 : status, NetCachedResponseStatusCodeHeader);
 
   auto headersPath = pathToStoreCachedResponseHeadersForRequest(request);
   auto dataPath = pathToStoreCachedResponseDataForRequest(request);
@@ -377,7 +377,7 @@ void NetDownloadCache::storeResponseForRequest(NetHTTPRequest& request, double m
   } else if (!FileManager::createFileAtPath(*dataPath, *body)) {
     return;
   }
-  if (!writeHeaderArchive(*headersPath, archive)) FileManager::removeItemAtPath(*dataPath);
+  if (!writeHeaderArchive(*headersPath, *archive)) FileManager::removeItemAtPath(*dataPath);
 }
 
 void NetDownloadCache::updateExpiryForRequest(NetHTTPRequest& request, double maxAge) {

@@ -13,7 +13,7 @@ bool AppSkinPackage::isSafeSkinName(std::string_view name) {
 }
 
 std::shared_ptr<AppSkinPackage> AppSkinPackage::initWithPackageName(std::string_view packageName) {
-  auto package = std::make_shared<AppSkinPackage>();
+  auto package = std::make_shared<AppSkinPackage>(Token());
   if (!isSafeSkinName(packageName)) return package;
   auto path = FSManager::getSkinFullPath(packageName);
   if (!path || !FSManager::isFile(*path) || FSManager::isDir(*path)) return package;

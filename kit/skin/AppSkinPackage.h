@@ -11,7 +11,13 @@ namespace kavro {
 // One stored skin package, opened by path (only its central directory is read up front). Loaded
 // when the archive could be opened. Main thread only.
 class AppSkinPackage {
+  // Only the class names it: a package is opened through initWithPackageName.
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
+  explicit AppSkinPackage(Token) {}
   // Opens Documents/kavro_client_skin/<packageName>; not loaded when the name is unsafe or the
   // file is not a readable archive.
   static std::shared_ptr<AppSkinPackage> initWithPackageName(std::string_view packageName);

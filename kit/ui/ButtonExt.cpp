@@ -48,7 +48,7 @@ void leftOfIconCentred(platform::Button& b, const Measures& m) {
 }  // namespace
 
 std::shared_ptr<platform::Button> buttonForNavigationBar() {
-  auto b = std::make_shared<platform::Button>(platform::ButtonType::Custom, Rect(0, 0, 180, 44));
+  auto b = platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(0, 0, 180, 44));
   b->titleLabel()->setShadowOffset({0, -0.7});
   b->titleLabel()->setShadowColor(platform::Color::black());
   b->setShowsTouchWhenHighlighted(true);

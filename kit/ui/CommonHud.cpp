@@ -43,7 +43,7 @@ std::shared_ptr<CommonHud> CommonHud::getInstance(bool destroy) {
     return nullptr;
   }
   if (!hud) {
-    hud = std::make_shared<CommonHud>(sharedDelegate());
+    hud = initWithDelegate(sharedDelegate());
     hud->setBlockTouches(true);
   }
   hud->showOnMostTopWindow();
@@ -75,7 +75,11 @@ void CommonHud::showTips(std::string_view text, bool showIndicator, double hidde
   }
 }
 
-CommonHud::CommonHud(std::weak_ptr<CommonHudDelegate> delegate) : delegate_(std::move(delegate)) {
+std::shared_ptr<CommonHud> CommonHud::initWithDelegate(std::weak_ptr<CommonHudDelegate> delegate) {
+  return std::make_shared<CommonHud>(Token(), std::move(delegate));
+}
+
+CommonHud::CommonHud(Token, std::weak_ptr<CommonHudDelegate> delegate) : delegate_(std::move(delegate)) {
   construct();
 }
 

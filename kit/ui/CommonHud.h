@@ -60,7 +60,17 @@ class CommonHud : public platform::ViewController {
   // The shared instance, if any, without making one (tests and the runner).
   static std::shared_ptr<CommonHud> currentInstance();
 
-  explicit CommonHud(std::weak_ptr<CommonHudDelegate> delegate = {});
+  // A HUD of its own (not the shared one), telling delegate of its transitions.
+  static std::shared_ptr<CommonHud> initWithDelegate(std::weak_ptr<CommonHudDelegate> delegate = {});
+
+ private:
+  // Only the class names it, so the HUD is made through its factories.
+  struct Token {
+    explicit Token() = default;
+  };
+
+ public:
+  CommonHud(Token, std::weak_ptr<CommonHudDelegate> delegate);
   ~CommonHud() override;
 
   void loadView() override;

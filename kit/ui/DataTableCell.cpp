@@ -5,7 +5,7 @@
 
 namespace kavro {
 
-DataTableCell::DataTableCell(std::string cellId, platform::TableViewCellStyle style)
+DataTableCell::DataTableCell(Token, std::string cellId, platform::TableViewCellStyle style)
     : platform::TableViewCell(style, std::move(cellId)) {}
 
 DataTableCell::~DataTableCell() = default;

@@ -32,18 +32,23 @@ struct CellClassFunctions {
 // again on reuse (bindCellData). Row classes register with KAVRO_CELL_CLASS and chain their other
 // CellClassFunctions after it.
 class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
+ protected:
+  // Only row classes name it: a row is made by cellWithCellID, which binds it, and row classes
+  // inherit this constructor (with `using`) or chain it.
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
-  explicit DataTableCell(std::string cellId,
-                         platform::TableViewCellStyle style = platform::TableViewCellStyle::Value1);
+  DataTableCell(Token, std::string cellId,
+                platform::TableViewCellStyle style = platform::TableViewCellStyle::Value1);
   ~DataTableCell() override;
 
-  // initWithCellID:cellStyle:listView:indexPath: after construction: binds the list, the section and
-  // the record, then initCellView().
-  void initWithCellID(ListView& list, const platform::IndexPath& ip);
+  // A new row of class T, bound to the list, the section and the record (initWithCellID).
   template <class T>
   static std::shared_ptr<DataTableCell> cellWithCellID(const std::string& cellId, ListView& list,
                                                        const platform::IndexPath& ip) {
-    auto cell = std::make_shared<T>(cellId);
+    auto cell = std::make_shared<T>(Token(), cellId);
     cell->initWithCellID(list, ip);
     return cell;
   }
@@ -73,6 +78,10 @@ class DataTableCell : public platform::TableViewCell, public AppSkinTableCell {
   bool grouped() const;
 
  private:
+  // initWithCellID:cellStyle:listView:indexPath: after construction: binds the list, the section and
+  // the record, then initCellView(). Only cellWithCellID runs it, once.
+  void initWithCellID(ListView& list, const platform::IndexPath& ip);
+
   std::weak_ptr<ListView> listView_;
   platform::IndexPath indexPath_;
   std::shared_ptr<DataItemDetail> detail_;

@@ -112,7 +112,7 @@ void UIBasicController::ShowUIBasicController(const std::shared_ptr<platform::Vi
 
 std::shared_ptr<platform::Button> UIBasicController::buttonWithRect(platform::Rect rect, std::string title,
                                                                     std::function<void()> action) {
-  auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom, rect);
+  auto button = platform::Button::buttonWithType(platform::ButtonType::Custom, rect);
   button->setTitle(std::move(title));
   if (action)
     button->addTarget(this, platform::ControlEvent::TouchUpInside,

@@ -17,7 +17,7 @@ UICheckBoxView::UICheckBoxView(Rect frame)
     : platform::View(frame),
       imageView_(std::make_shared<platform::ImageView>()),
       textLabel_(std::make_shared<platform::Label>()),
-      clickButton_(std::make_shared<platform::Button>(platform::ButtonType::Custom)) {
+      clickButton_(platform::Button::buttonWithType(platform::ButtonType::Custom)) {
   setBackgroundColor(platform::Color::clear());
   imageView_->setBackgroundColor(platform::Color::clear());
   imageView_->setContentMode(platform::ContentMode::Center);

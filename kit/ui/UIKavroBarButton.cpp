@@ -21,7 +21,7 @@ std::shared_ptr<platform::BarButtonItem> UIKavroBarButton::itemWithView(
 namespace {
 std::shared_ptr<platform::Button> makeButton(Rect frame, const std::string& title,
                                              UIKavroBarButton::Action action) {
-  auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom, frame);
+  auto button = platform::Button::buttonWithType(platform::ButtonType::Custom, frame);
   button->setTitle(title);
   if (action) {
     button->addTarget(nullptr, platform::ControlEvent::TouchUpInside,

@@ -29,7 +29,7 @@ UIKavroSearchBar::UIKavroSearchBar(Rect rect) : platform::SearchBar(rect) {}
 UIKavroSearchBar::~UIKavroSearchBar() = default;
 
 std::shared_ptr<platform::View> UIKavroSearchBar::defaultMask() {
-  auto mask = std::make_shared<platform::Button>(platform::ButtonType::Custom);
+  auto mask = platform::Button::buttonWithType(platform::ButtonType::Custom);
   mask->setBackgroundColor(platform::Color::black().withAlpha(0.7));
   std::weak_ptr<UIKavroSearchBar> weak = sharedAs<UIKavroSearchBar>();
   mask->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {

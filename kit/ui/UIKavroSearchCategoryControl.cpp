@@ -39,7 +39,7 @@ void UIKavroSearchCategoryControl::initWithView() {
   selectedSegmentIndex_ = 0;
   double step = segmentTitles_.empty() ? 0 : std::trunc(frame().size.width / double(segmentTitles_.size()));
   for (std::size_t i = 0; i < segmentTitles_.size(); ++i) {
-    auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom);
+    auto button = platform::Button::buttonWithType(platform::ButtonType::Custom);
     button->setContentHorizontalAlignment(platform::ContentHorizontalAlignment::Center);
     button->setFrame(Rect(double(i) * step, 5, step, 34));
     button->setTitle(segmentTitles_[i]);

@@ -32,7 +32,7 @@ void UIKavroSegmentControl::initWithSegmentView() {
   // No titles: nothing to lay out (avoids a division by zero).
   segmentWidth_ = segmentTitles_.empty() ? 0 : f.size.width / double(segmentTitles_.size());
   for (std::size_t i = 0; i < segmentTitles_.size(); ++i) {
-    auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom);
+    auto button = platform::Button::buttonWithType(platform::ButtonType::Custom);
     button->setContentHorizontalAlignment(platform::ContentHorizontalAlignment::Center);
     button->setTitle(segmentTitles_[i]);
     button->setFrame(Rect(double(i) * segmentWidth_, 0, segmentWidth_, f.size.height));

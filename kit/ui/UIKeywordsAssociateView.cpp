@@ -62,7 +62,7 @@ void UIKeywordsAssociateView::closeAssociateView() {
 std::shared_ptr<platform::Button> UIKeywordsAssociateView::createFooterButton(Rect frame,
                                                                               const std::string& title,
                                                                               std::function<void()> action) {
-  auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom, frame);
+  auto button = platform::Button::buttonWithType(platform::ButtonType::Custom, frame);
   button->setTitle(title);
   if (action) {
     button->addTarget(this, platform::ControlEvent::TouchUpInside,

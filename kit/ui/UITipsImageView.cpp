@@ -41,7 +41,7 @@ std::shared_ptr<UITipsImageView> UITipsImageView::showImageSkinName(const std::s
   tip->show(false);
   auto win = window();
   if (!win) return tip;
-  auto button = std::make_shared<platform::Button>(platform::ButtonType::Custom, win->bounds());
+  auto button = platform::Button::buttonWithType(platform::ButtonType::Custom, win->bounds());
   std::weak_ptr<UITipsImageView> weak = tip;
   button->addTarget(tip.get(), platform::ControlEvent::TouchUpInside, [weak](platform::Control& sender) {
     if (auto self = weak.lock()) self->hiddenImage(static_cast<platform::Button&>(sender));

@@ -17,13 +17,13 @@ std::shared_ptr<GMKCircle> GMKCircle::circleWithCenterCoordinate(const CLLocatio
                                                                  double radius) {
   GMKMapPoint p = GMKMapPointFromCoordinate(center);
   double r = radius * mapUnitsPerMetre(center.latitude);
-  return std::make_shared<GMKCircle>(center, radius, GMKMapRect{{p.x - r, p.y - r}, {2 * r, 2 * r}});
+  return std::make_shared<GMKCircle>(Token(), center, radius, GMKMapRect{{p.x - r, p.y - r}, {2 * r, 2 * r}});
 }
 
 std::shared_ptr<GMKCircle> GMKCircle::circleWithMapRect(const GMKMapRect& mapRect) {
   double r = std::max(mapRect.size.width, mapRect.size.height) * 0.5;
   CLLocationCoordinate2D center = GMKCoordinateFromMapPoint({mapRect.origin.x + r, mapRect.origin.y + r});
-  return std::make_shared<GMKCircle>(center, r / mapUnitsPerMetre(center.latitude),
+  return std::make_shared<GMKCircle>(Token(), center, r / mapUnitsPerMetre(center.latitude),
                                      GMKMapRect{mapRect.origin, {2 * r, 2 * r}});
 }
 

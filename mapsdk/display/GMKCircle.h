@@ -9,6 +9,11 @@ namespace mapsdk {
 // metres at the centre's latitude: on the map it spans radius / cos(latitude) map units, since map
 // units are Mercator metres (mapsdk/README.md).
 class GMKCircle : public GMKShape, public GMKOverlay {
+  // Only the class names it, so its factories are the only way in.
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
   static std::shared_ptr<GMKCircle> circleWithCenterCoordinate(const CLLocationCoordinate2D& center,
                                                                double radius);
@@ -27,7 +32,7 @@ class GMKCircle : public GMKShape, public GMKOverlay {
   // Map units per metre at a latitude (1 / cos).
   static double mapUnitsPerMetre(double latitude);
 
-  GMKCircle(const CLLocationCoordinate2D& center, double radius, const GMKMapRect& bounding)
+  GMKCircle(Token, const CLLocationCoordinate2D& center, double radius, const GMKMapRect& bounding)
       : coordinate_(center), radius_(radius), boundingMapRect_(bounding) {}
 
  private:

@@ -7,10 +7,10 @@
 namespace mapsdk {
 
 // Draws a circle as the circle inscribed in the view rectangle of its bounding map rect.
-// initWithOverlay gives null for another overlay; the constructor takes the shape unchecked.
+// initWithOverlay gives null for another overlay.
 class GMKCircleView : public GMKOverlayPathView {
  public:
-  explicit GMKCircleView(std::shared_ptr<GMKCircle> circle) : GMKOverlayPathView(std::move(circle)) {}
+  GMKCircleView(Token, std::shared_ptr<GMKCircle> circle) : GMKOverlayPathView(std::move(circle)) {}
   static std::shared_ptr<GMKCircleView> initWithOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
     return viewForShape<GMKCircleView, GMKCircle>(overlay);
   }

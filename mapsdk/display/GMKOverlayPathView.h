@@ -56,6 +56,11 @@ class GMKOverlayPathView : public GMKOverlayView {
   void drawMapRect(const GMKMapRect& mapRect, double zoomScale, platform::BitmapContext& context) override;
 
  protected:
+  // Only path views name it: each is made by its initWithOverlay, which checks the shape.
+  struct Token {
+    explicit Token() = default;
+  };
+
   // Fills, then strokes; polygons fill even-odd, polylines only stroke.
   virtual void drawBuiltPath(const platform::Path& path, platform::BitmapContext& context) const;
   // The points' view positions as a sub-path: open for a line, closed for a polygon's ring.
@@ -64,7 +69,7 @@ class GMKOverlayPathView : public GMKOverlayView {
   template <class View, class Shape>
   static std::shared_ptr<View> viewForShape(const std::shared_ptr<GMKOverlay>& overlay) {
     auto shape = std::dynamic_pointer_cast<Shape>(overlay);
-    return shape ? std::make_shared<View>(shape) : nullptr;
+    return shape ? std::make_shared<View>(Token(), shape) : nullptr;
   }
 
  private:

@@ -8,21 +8,26 @@ namespace mapsdk {
 
 // A closed ring of map points with holes (the interior polygons), drawn by a GMKPolygonView.
 class GMKPolygon : public GMKMultiPoint, public GMKOverlay {
+  // Only the class names it, so its factories are the only way in.
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
-  GMKPolygon(const GMKMapPoint* points, std::size_t count,
+  GMKPolygon(Token, const GMKMapPoint* points, std::size_t count,
              std::vector<std::shared_ptr<GMKPolygon>> interiorPolygons = {})
       : GMKMultiPoint(points, count), interiorPolygons_(std::move(interiorPolygons)) {}
-  GMKPolygon(const CLLocationCoordinate2D* coords, std::size_t count,
+  GMKPolygon(Token, const CLLocationCoordinate2D* coords, std::size_t count,
              std::vector<std::shared_ptr<GMKPolygon>> interiorPolygons = {})
       : GMKMultiPoint(coords, count), interiorPolygons_(std::move(interiorPolygons)) {}
   static std::shared_ptr<GMKPolygon> polygonWithPoints(
       const GMKMapPoint* points, std::size_t count, std::vector<std::shared_ptr<GMKPolygon>> interior = {}) {
-    return std::make_shared<GMKPolygon>(points, count, std::move(interior));
+    return std::make_shared<GMKPolygon>(Token(), points, count, std::move(interior));
   }
   static std::shared_ptr<GMKPolygon> polygonWithCoordinates(
       const CLLocationCoordinate2D* coords, std::size_t count,
       std::vector<std::shared_ptr<GMKPolygon>> interior = {}) {
-    return std::make_shared<GMKPolygon>(coords, count, std::move(interior));
+    return std::make_shared<GMKPolygon>(Token(), coords, count, std::move(interior));
   }
 
   const std::vector<std::shared_ptr<GMKPolygon>>& interiorPolygons() const { return interiorPolygons_; }

@@ -7,10 +7,10 @@
 namespace mapsdk {
 
 // Fills a polygon even-odd, so its interior polygons are holes, then strokes it. initWithOverlay
-// gives null for another overlay; the constructor takes the shape unchecked.
+// gives null for another overlay.
 class GMKPolygonView : public GMKOverlayPathView {
  public:
-  explicit GMKPolygonView(std::shared_ptr<GMKPolygon> polygon) : GMKOverlayPathView(std::move(polygon)) {}
+  GMKPolygonView(Token, std::shared_ptr<GMKPolygon> polygon) : GMKOverlayPathView(std::move(polygon)) {}
   static std::shared_ptr<GMKPolygonView> initWithOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
     return viewForShape<GMKPolygonView, GMKPolygon>(overlay);
   }

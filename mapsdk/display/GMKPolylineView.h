@@ -6,11 +6,10 @@
 
 namespace mapsdk {
 
-// Strokes a polyline; nothing is filled. initWithOverlay gives null for another overlay; the
-// constructor takes the shape unchecked.
+// Strokes a polyline; nothing is filled. initWithOverlay gives null for another overlay.
 class GMKPolylineView : public GMKOverlayPathView {
  public:
-  explicit GMKPolylineView(std::shared_ptr<GMKPolyline> polyline) : GMKOverlayPathView(std::move(polyline)) {}
+  GMKPolylineView(Token, std::shared_ptr<GMKPolyline> polyline) : GMKOverlayPathView(std::move(polyline)) {}
   static std::shared_ptr<GMKPolylineView> initWithOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
     return viewForShape<GMKPolylineView, GMKPolyline>(overlay);
   }

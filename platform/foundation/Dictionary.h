@@ -33,14 +33,21 @@ class Dictionary : public Object {
 };
 
 class MutableDictionary : public Dictionary {
- public:
+ protected:
+  // Only the class and its subclasses name it, so create() is the only way to a new empty map.
+  struct Token {
+    explicit Token() = default;
+  };
   MutableDictionary();
+
+ public:
+  explicit MutableDictionary(Token) : MutableDictionary() {}
   MutableDictionary(const MutableDictionary& other);
   MutableDictionary& operator=(const MutableDictionary& other);
   MutableDictionary(MutableDictionary&& other) noexcept;
   MutableDictionary& operator=(MutableDictionary&& other) noexcept;
   ~MutableDictionary() override;
-  static std::shared_ptr<MutableDictionary> create() { return std::make_shared<MutableDictionary>(); }
+  static std::shared_ptr<MutableDictionary> create() { return std::make_shared<MutableDictionary>(Token()); }
 
   std::size_t count() const override;
   const Value* objectForKey(std::string_view key) const override;

@@ -40,7 +40,7 @@ std::shared_ptr<Pasteboard> Pasteboard::pasteboardWithName(std::string_view name
   if (!FileManager::fileExistsAtPath(folder, &isDirectory) || !isDirectory) {
     if (!create || !FileManager::createDirectoryAtPath(folder, true)) return nullptr;
   }
-  return std::make_shared<Pasteboard>(std::string(name), std::move(folder));
+  return std::make_shared<Pasteboard>(Token(), std::string(name), std::move(folder));
 }
 
 void Pasteboard::removePasteboardWithName(std::string_view name) {

@@ -26,7 +26,14 @@ class Pasteboard {
   // None when the pasteboard holds nothing of that type.
   std::optional<Data> dataForPasteboardType(std::string_view pasteboardType) const;
 
-  explicit Pasteboard(std::string name, std::string folder)
+ private:
+  // Only the class names it: a pasteboard comes from pasteboardWithName, which makes its folder.
+  struct Token {
+    explicit Token() = default;
+  };
+
+ public:
+  Pasteboard(Token, std::string name, std::string folder)
       : name_(std::move(name)), folder_(std::move(folder)) {}
 
  private:

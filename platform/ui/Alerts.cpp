@@ -158,7 +158,7 @@ void AlertView::layoutSubviews() {
   y += 4;
   std::weak_ptr<AlertView> weak = std::static_pointer_cast<AlertView>(weak_from_this().lock());
   auto makeButton = [&](int index, Rect frame) {
-    auto b = std::make_shared<Button>(ButtonType::Custom, frame);
+    auto b = Button::buttonWithType(ButtonType::Custom, frame);
     b->setTitle(buttonTitles_[std::size_t(index)]);
     b->setBorderWidth(1);
     b->setCornerRadius(5);
@@ -281,7 +281,7 @@ void ActionSheet::layoutSubviews() {
   std::weak_ptr<ActionSheet> weak = std::static_pointer_cast<ActionSheet>(weak_from_this().lock());
   for (int i = 0; i < numberOfButtons(); ++i) {
     if (i == cancelIndex_ && i > 0) y += 8;
-    auto b = std::make_shared<Button>(ButtonType::Custom, Rect(20, y, inner, 44));
+    auto b = Button::buttonWithType(ButtonType::Custom, Rect(20, y, inner, 44));
     b->setTitle(buttonTitles_[std::size_t(i)]);
     b->setCornerRadius(5);
     b->setBackgroundColor(i == destructiveIndex_ ? Color::rgba(0.8, 0.1, 0.1)

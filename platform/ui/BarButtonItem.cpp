@@ -124,7 +124,7 @@ bool BarButtonItem::sendAction() {
 std::shared_ptr<View> BarButtonItem::viewForBar(std::weak_ptr<View> host) {
   host_ = std::move(host);
   if (customView_) return customView_;
-  auto button = std::make_shared<Button>(ButtonType::Custom);
+  auto button = Button::buttonWithType(ButtonType::Custom);
   Font font = Font::boldSystemFontOfSize(12);
   button->titleLabel()->setFont(font);
   double w = 0;

@@ -40,7 +40,9 @@ Button::Button(ButtonType type, Rect frame) : Control(frame), type_(type) {
   refresh();
 }
 
-std::shared_ptr<Button> Button::buttonWithType(ButtonType type) { return std::make_shared<Button>(type); }
+std::shared_ptr<Button> Button::buttonWithType(ButtonType type, Rect frame) {
+  return std::shared_ptr<Button>(new Button(type, frame));
+}
 
 template <class T>
 T Button::lookup(const std::map<unsigned, T>& m, unsigned state, T fallback) {

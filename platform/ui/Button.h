@@ -36,8 +36,7 @@ enum class ButtonType {
 // one's blue-grey, unless set.
 class Button : public Control {
  public:
-  explicit Button(ButtonType type = ButtonType::Custom, Rect frame = {});
-  static std::shared_ptr<Button> buttonWithType(ButtonType type);
+  static std::shared_ptr<Button> buttonWithType(ButtonType type = ButtonType::Custom, Rect frame = {});
 
   ButtonType buttonType() const { return type_; }
 
@@ -86,6 +85,9 @@ class Button : public Control {
   Size sizeThatFits(Size size) const override;
   std::string displayedText() const override { return currentTitle(); }
   void describeProperties(std::vector<std::string>& out) const override;
+
+ protected:
+  explicit Button(ButtonType type = ButtonType::Custom, Rect frame = {});
 
  private:
   template <class T>

@@ -262,7 +262,7 @@ void SegmentedControl::layoutSubviews() {
   for (std::size_t i = 0; i < segments_.size(); ++i) {
     const auto& s = segments_[i];
     double w = s.width > 0 ? s.width : share;
-    auto button = std::make_shared<Button>(ButtonType::Custom, Rect(x, 0, w, b.size.height));
+    auto button = Button::buttonWithType(ButtonType::Custom, Rect(x, 0, w, b.size.height));
     button->titleLabel()->setFont(Font::boldSystemFontOfSize(13));
     if (s.image)
       button->setImage(s.image);

@@ -98,7 +98,7 @@ void NavigationBar::layoutSubviews() {
       (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton())) {
     std::string title = below->backBarButtonItem() ? below->backBarButtonItem()->title() : below->title();
     if (title.empty()) title = systemText("Back");
-    auto button = std::make_shared<Button>(ButtonType::Custom);
+    auto button = Button::buttonWithType(ButtonType::Custom);
     Font font = Font::boldSystemFontOfSize(12);
     button->titleLabel()->setFont(font);
     button->setTitle(title);

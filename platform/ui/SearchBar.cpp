@@ -74,7 +74,7 @@ void SearchBar::setPlaceholder(std::string p) { field_->setPlaceholder(std::move
 void SearchBar::setShowsCancelButton(bool shows, bool) {
   showsCancel_ = shows;
   if (shows && !cancel_) {
-    cancel_ = std::make_shared<Button>(ButtonType::Custom);
+    cancel_ = Button::buttonWithType(ButtonType::Custom);
     cancel_->setTitle(systemText("Cancel"));
     cancel_->titleLabel()->setFont(Font::boldSystemFontOfSize(12));
     cancel_->setBorderWidth(1);

@@ -27,8 +27,7 @@ void TabBar::layoutSubviews() {
   std::weak_ptr<TabBar> weak = std::static_pointer_cast<TabBar>(weak_from_this().lock());
   for (std::size_t i = 0; i < items_.size(); ++i) {
     const auto& item = items_[i];
-    auto button =
-        std::make_shared<Button>(ButtonType::Custom, Rect(w * double(i), 0, w, bounds().size.height));
+    auto button = Button::buttonWithType(ButtonType::Custom, Rect(w * double(i), 0, w, bounds().size.height));
     std::string title = item->title();
     if (!item->badgeValue().empty()) title += " (" + item->badgeValue() + ")";
     button->setTitle(title);

@@ -641,7 +641,7 @@ void TableView::updateEditControl(TableViewCell& cell, const IndexPath& ip) {
     return;
   }
   if (cell.editControl_) return;
-  auto button = std::make_shared<Button>(ButtonType::Custom);
+  auto button = Button::buttonWithType(ButtonType::Custom);
   bool del = style == TableViewCellEditingStyle::Delete;
   button->setTitle(del ? "\u2212" : "+");
   button->setBackgroundColor(del ? Color::red() : Color::green());
@@ -679,7 +679,7 @@ bool TableView::showDeleteConfirmation(const IndexPath& ip) {
     std::string title = "Delete";
     if (d)
       if (auto t = d->titleForDeleteConfirmationButtonForRowAtIndexPath(*this, ip)) title = *t;
-    auto button = std::make_shared<Button>(ButtonType::Custom);
+    auto button = Button::buttonWithType(ButtonType::Custom);
     button->setTitle(title);
     button->setBackgroundColor(Color::rgba(0.8, 0.1, 0.1));
     button->setCornerRadius(5);

@@ -100,7 +100,7 @@ void TableViewCell::rebuildAccessory() {
     mark->setTextAlignment(TextAlignment::Center);
     shownAccessory_ = mark;
   } else if (accessoryType_ == TableViewCellAccessoryType::DetailDisclosureButton) {
-    auto button = std::make_shared<Button>(ButtonType::DetailDisclosure);
+    auto button = Button::buttonWithType(ButtonType::DetailDisclosure);
     std::weak_ptr<TableViewCell> weak = std::static_pointer_cast<TableViewCell>(weak_from_this().lock());
     button->addTarget(this, ControlEvent::TouchUpInside, [weak](Control&) {
       auto cell = weak.lock();

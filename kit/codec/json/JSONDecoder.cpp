@@ -1177,7 +1177,7 @@ namespace {
 thread_local std::unique_ptr<JBParseState> spareState;
 }  // namespace
 
-JSONDecoder::JSONDecoder(JBParseOptions parseOptions) : options_(parseOptions) {
+JSONDecoder::JSONDecoder(Token, JBParseOptions parseOptions) : options_(parseOptions) {
   if ((static_cast<unsigned>(parseOptions) & ~static_cast<unsigned>(JBParseOptionValidFlags)) != 0)
     throw platform::InvalidArgumentException("Invalid parse options.");
   if (spareState) {
@@ -1200,7 +1200,7 @@ JSONDecoder::~JSONDecoder() {
 }
 
 std::shared_ptr<JSONDecoder> JSONDecoder::decoderWithParseOptions(JBParseOptions parseOptions) {
-  return std::make_shared<JSONDecoder>(parseOptions);
+  return std::make_shared<JSONDecoder>(Token(), parseOptions);
 }
 
 platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool mutableCollections,
@@ -1213,7 +1213,7 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
 
 platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, JBParseOptions parseOptions,
                                        bool mutableCollections, platform::Error* error) {
-  JSONDecoder decoder(parseOptions);
+  JSONDecoder decoder(Token(), parseOptions);
   decoder.state_->useCache = false;
   return decoder.parse(bytes, length, mutableCollections, error);
 }

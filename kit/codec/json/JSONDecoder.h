@@ -19,9 +19,14 @@ struct JBParseState;
 // value cache lives as long as the decoder, so equal values found by later parses come from it
 // too. One parse at a time, on one thread.
 class JSONDecoder {
+  // Only the class names it: a decoder comes from its factories (or lives inside one parse).
+  struct Token {
+    explicit Token() = default;
+  };
+
  public:
   // Raises an invalid-argument exception for options of 16 or more.
-  explicit JSONDecoder(JBParseOptions parseOptions = JBParseOptionNone);
+  JSONDecoder(Token, JBParseOptions parseOptions);
   ~JSONDecoder();
   JSONDecoder(const JSONDecoder&) = delete;
   JSONDecoder& operator=(const JSONDecoder&) = delete;

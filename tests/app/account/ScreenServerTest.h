@@ -71,10 +71,10 @@ class ScreenServerTest : public KitUITest {
 
   // As if the login call had answered for the demo account.
   static void logIn() {
-    DataItemDetail reply;
-    reply.setString("80231577", "accountid");
-    reply.setString("5f0c7a1e", "key");
-    UserCoreInfo::setUserLoginInfo(&reply);
+    auto reply = DataItemDetail::newDetail();
+    reply->setString("80231577", "accountid");
+    reply->setString("5f0c7a1e", "key");
+    UserCoreInfo::setUserLoginInfo(reply.get());
   }
   // The requests for one path of the API, "/api/user/login.php", in order.
   std::vector<RecordedRequest> requestsFor(std::string_view path) const {

@@ -84,7 +84,8 @@ TEST_F(JobSearchParamTest, AFreshQuerySearchesTheDefaultAreaAndKeepsIt) {
 }
 
 TEST_F(JobSearchParamTest, TheUsersChosenJobAreaIsTheDefault) {
-  DataItemDetail chosen;
+  const auto chosenMade = DataItemDetail::newDetail();
+  DataItemDetail& chosen = *chosenMade;
   chosen.setString("030200", "code");
   chosen.setString("广州", "value");
   ASSERT_TRUE(LocationUtil::setDefaultLocationForType("job", chosen));
@@ -221,7 +222,8 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   EXPECT_FALSE(JobSearchParam::create()->restoreFormData());
 
   // A record without keyword type gives 0; no record changes nothing.
-  DataItemDetail bare;
+  const auto bareMade = DataItemDetail::newDetail();
+  DataItemDetail& bare = *bareMade;
   bare.setString("java", "keywords");
   auto q = JobSearchParam::createFromDetail(&bare);
   EXPECT_EQ(q->keywordtype(), KeywordType::CompanyName);

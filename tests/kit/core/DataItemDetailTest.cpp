@@ -14,9 +14,9 @@ using platform::Value;
 // in the same order at every step, short maps and long ones alike.
 TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
   for (int keys : {6, 40}) {
-    DataItemDetail d;
-    auto& ours = *d.dictData();
-    platform::MutableDictionary theirs;
+    auto d = DataItemDetail::newDetail();
+    auto& ours = *d->dictData();
+    auto theirs = platform::MutableDictionary::create();
     std::uint32_t x = 7;
     auto next = [&] { return x = x * 1664525u + 1013904223u; };
     auto pairs = [](const platform::Dictionary& m) {
@@ -33,24 +33,24 @@ TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
         case 0:
         case 1:
           ours.removeObjectForKey(key);
-          theirs.removeObjectForKey(key);
+          theirs->removeObjectForKey(key);
           break;
         case 2:
           if (next() % 50 == 0) {
             ours.removeAllObjects();
-            theirs.removeAllObjects();
+            theirs->removeAllObjects();
           }
           break;
         default: {
           const std::string value = "a value long enough to live on the heap " + std::to_string(step);
           ours.setObject(Value(value), key);
-          theirs.setObject(Value(value), key);
+          theirs->setObject(Value(value), key);
         }
       }
-      ASSERT_EQ(ours.count(), theirs.count()) << step;
-      ASSERT_EQ(pairs(ours), pairs(theirs)) << step;
+      ASSERT_EQ(ours.count(), theirs->count()) << step;
+      ASSERT_EQ(pairs(ours), pairs(*theirs)) << step;
       const Value* a = ours.objectForKey(key);
-      const Value* b = theirs.objectForKey(key);
+      const Value* b = theirs->objectForKey(key);
       ASSERT_EQ(a == nullptr, b == nullptr);
       if (a) {
         ASSERT_EQ(a->stringValue(), b->stringValue());
@@ -60,116 +60,116 @@ TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
 }
 
 TEST(DataItemDetailTest, ReadsOfTheWrongKindFallBackToEmptyValues) {
-  DataItemDetail d;
-  d.setObject(Value(42), "number");
-  d.setObject(Value(platform::MutableArray::create()), "list");
-  d.setString("12abc", "text");
-  d.setString("  -7", "negative");
+  auto d = DataItemDetail::newDetail();
+  d->setObject(Value(42), "number");
+  d->setObject(Value(platform::MutableArray::create()), "list");
+  d->setString("12abc", "text");
+  d->setString("  -7", "negative");
 
-  EXPECT_EQ(d.getString("number"), "");
-  EXPECT_EQ(d.getInt("number"), 42);
-  EXPECT_EQ(d.getString("list"), "");
-  EXPECT_EQ(d.getInt("list"), 0);
-  EXPECT_FALSE(d.getBool("list"));
-  EXPECT_EQ(d.getInt("text"), 12);
-  EXPECT_EQ(d.getInt("negative"), -7);
-  EXPECT_EQ(d.getInt("missing"), 0);
-  EXPECT_EQ(d.getString("missing"), "");
-  EXPECT_TRUE(d.getObject("missing").isNull());
+  EXPECT_EQ(d->getString("number"), "");
+  EXPECT_EQ(d->getInt("number"), 42);
+  EXPECT_EQ(d->getString("list"), "");
+  EXPECT_EQ(d->getInt("list"), 0);
+  EXPECT_FALSE(d->getBool("list"));
+  EXPECT_EQ(d->getInt("text"), 12);
+  EXPECT_EQ(d->getInt("negative"), -7);
+  EXPECT_EQ(d->getInt("missing"), 0);
+  EXPECT_EQ(d->getString("missing"), "");
+  EXPECT_TRUE(d->getObject("missing").isNull());
   // An empty key is no key: nothing is read or written under it.
-  EXPECT_FALSE(d.setString("x", ""));
-  EXPECT_EQ(d.count(), 4u);
+  EXPECT_FALSE(d->setString("x", ""));
+  EXPECT_EQ(d->count(), 4u);
   // Saturates rather than wrapping.
-  d.setString("99999999999999999999", "huge");
-  EXPECT_EQ(d.getInt("huge"), INT64_MAX);
+  d->setString("99999999999999999999", "huge");
+  EXPECT_EQ(d->getInt("huge"), INT64_MAX);
 }
 
 TEST(DataItemDetailTest, BooleanReadingOfTextAndNumbers) {
-  DataItemDetail d;
+  auto d = DataItemDetail::newDetail();
   for (const char* yes : {"TRUE", "Yes", "On", "y", "2", "-1"}) {
-    d.setString(yes, "k");
-    EXPECT_TRUE(d.getBool("k")) << yes;
+    d->setString(yes, "k");
+    EXPECT_TRUE(d->getBool("k")) << yes;
   }
   for (const char* no : {"0", "no", "false", "", "off", "n"}) {
-    d.setString(no, "k");
-    EXPECT_FALSE(d.getBool("k")) << no;
+    d->setString(no, "k");
+    EXPECT_FALSE(d->getBool("k")) << no;
   }
-  d.setObject(Value(0), "k");
-  EXPECT_FALSE(d.getBool("k"));
-  d.setObject(Value(3.5), "k");
-  EXPECT_TRUE(d.getBool("k"));
-  d.setBool(true, "k");
-  EXPECT_EQ(d.getString("k"), "1");
-  d.setInt(-12, "k");
-  EXPECT_EQ(d.getString("k"), "-12");
+  d->setObject(Value(0), "k");
+  EXPECT_FALSE(d->getBool("k"));
+  d->setObject(Value(3.5), "k");
+  EXPECT_TRUE(d->getBool("k"));
+  d->setBool(true, "k");
+  EXPECT_EQ(d->getString("k"), "1");
+  d->setInt(-12, "k");
+  EXPECT_EQ(d->getString("k"), "-12");
 }
 
 TEST(DataItemDetailTest, AttributesAndTextShorthands) {
-  DataItemDetail d;
-  EXPECT_TRUE(d.setItemAttribute("id", "77"));
-  EXPECT_EQ(d.getString("item.id"), "77");
-  EXPECT_EQ(d.getAttribute("id", "item"), "77");
-  EXPECT_EQ(d.getItemIntAttribute("id"), 77);
-  EXPECT_TRUE(d.hasAttribute("id", "item", "77"));
-  EXPECT_FALSE(d.setAttribute("", "v", "node"));
-  EXPECT_FALSE(d.setAttribute("a", "v", ""));
-  EXPECT_EQ(d.getAttribute("id", ""), "");
-  d.setItemText("hello");
-  EXPECT_EQ(d.getString("text"), "hello");
-  EXPECT_TRUE(d.hasKey("text", "hello"));
-  d.setObject(Value(1), "one");
-  EXPECT_FALSE(d.hasKey("one", "1")) << "only text compares equal to text";
+  auto d = DataItemDetail::newDetail();
+  EXPECT_TRUE(d->setItemAttribute("id", "77"));
+  EXPECT_EQ(d->getString("item.id"), "77");
+  EXPECT_EQ(d->getAttribute("id", "item"), "77");
+  EXPECT_EQ(d->getItemIntAttribute("id"), 77);
+  EXPECT_TRUE(d->hasAttribute("id", "item", "77"));
+  EXPECT_FALSE(d->setAttribute("", "v", "node"));
+  EXPECT_FALSE(d->setAttribute("a", "v", ""));
+  EXPECT_EQ(d->getAttribute("id", ""), "");
+  d->setItemText("hello");
+  EXPECT_EQ(d->getString("text"), "hello");
+  EXPECT_TRUE(d->hasKey("text", "hello"));
+  d->setObject(Value(1), "one");
+  EXPECT_FALSE(d->hasKey("one", "1")) << "only text compares equal to text";
 }
 
 TEST(DataItemDetailTest, ParameterRenderingKeepsOrderEscapesAndSkipsNonText) {
-  DataItemDetail d;
-  d.setString("1", "a");
-  d.setObject(Value(5), "n");
-  d.setString("x y&z=é", "b c");
-  d.setString("2", "a");  // replacing keeps the place
-  EXPECT_EQ(d.getParamString(), "a=2&b%20c=x%20y%26z%3D%C3%A9");
-  EXPECT_EQ(platform::stringFromData(d.getParamData()), d.getParamString());
+  auto d = DataItemDetail::newDetail();
+  d->setString("1", "a");
+  d->setObject(Value(5), "n");
+  d->setString("x y&z=é", "b c");
+  d->setString("2", "a");  // replacing keeps the place
+  EXPECT_EQ(d->getParamString(), "a=2&b%20c=x%20y%26z%3D%C3%A9");
+  EXPECT_EQ(platform::stringFromData(d->getParamData()), d->getParamString());
 
-  DataItemDetail onlyNumber;
-  onlyNumber.setObject(Value(3), "n");
-  EXPECT_EQ(onlyNumber.getParamString(), "");
+  auto onlyNumber = DataItemDetail::newDetail();
+  onlyNumber->setObject(Value(3), "n");
+  EXPECT_EQ(onlyNumber->getParamString(), "");
 }
 
 TEST(DataItemDetailTest, CopyEqualityAndAppend) {
   auto cellClass = platform::MutableArray::create();  // any object stands in for a class
-  DataItemDetail d;
-  d.setString("v", "k");
-  d.setCellClass(cellClass);
-  EXPECT_TRUE(d.hasCellClass());
-  EXPECT_EQ(d.getCellClass(), cellClass);
+  auto d = DataItemDetail::newDetail();
+  d->setString("v", "k");
+  d->setCellClass(cellClass);
+  EXPECT_TRUE(d->hasCellClass());
+  EXPECT_EQ(d->getCellClass(), cellClass);
 
-  auto copy = d.dataItemDetailCopy();
+  auto copy = d->dataItemDetailCopy();
   EXPECT_EQ(copy->getString("k"), "v");
   EXPECT_TRUE(copy->hasCellClass());
   EXPECT_EQ(copy->getCellClass(), nullptr);
   EXPECT_EQ(copy->getString(DataItemDetail::keyCellClass()), "");
-  EXPECT_TRUE(d.isEqualToDataItemDetail(copy.get())) << "compares getString() of each key";
-  EXPECT_FALSE(d.isEqualToDataItemDetail(nullptr));
-  EXPECT_TRUE(DataItemDetail().isEqualToDataItemDetail(DataItemDetail::newDetail().get()));
+  EXPECT_TRUE(d->isEqualToDataItemDetail(copy.get())) << "compares getString() of each key";
+  EXPECT_FALSE(d->isEqualToDataItemDetail(nullptr));
+  EXPECT_TRUE(DataItemDetail::newDetail()->isEqualToDataItemDetail(DataItemDetail::newDetail().get()));
 
-  DataItemDetail target;
-  target.setString("old", "k");
-  target.append(&d);
-  EXPECT_EQ(target.getString("k"), "v");
-  EXPECT_EQ(target.getCellClass(), cellClass);
-  target.append(&target);  // appending itself changes nothing
-  EXPECT_EQ(target.count(), 2u);
+  auto target = DataItemDetail::newDetail();
+  target->setString("old", "k");
+  target->append(d.get());
+  EXPECT_EQ(target->getString("k"), "v");
+  EXPECT_EQ(target->getCellClass(), cellClass);
+  target->append(target.get());  // appending itself changes nothing
+  EXPECT_EQ(target->count(), 2u);
 }
 
 TEST(DataItemDetailTest, ArchiveRoundTripKeepsTextAndDropsObjects) {
-  DataItemDetail d;
-  d.setString("上海", "city");
-  d.setString("", "empty");
-  d.setInt(5, "n");
-  d.setCellClass(platform::MutableArray::create());
-  d.setObject(Value(7), "number");
+  auto d = DataItemDetail::newDetail();
+  d->setString("上海", "city");
+  d->setString("", "empty");
+  d->setInt(5, "n");
+  d->setCellClass(platform::MutableArray::create());
+  d->setObject(Value(7), "number");
 
-  auto back = DataItemDetail::FromData(d.toData());
+  auto back = DataItemDetail::FromData(d->toData());
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->count(), 3u);
   EXPECT_EQ(back->getString("city"), "上海");
@@ -177,16 +177,16 @@ TEST(DataItemDetailTest, ArchiveRoundTripKeepsTextAndDropsObjects) {
   EXPECT_FALSE(back->hasKey("number"));
   EXPECT_EQ(back->dictData()->allKeys(), (std::vector<std::string>{"city", "empty", "n"}));
 
-  DataItemDetail textOnly;
-  textOnly.setString("1", "a");
-  textOnly.setString("2", "b");
-  EXPECT_TRUE(textOnly.isEqualToDataItemDetail(DataItemDetail::FromData(textOnly.toData()).get()));
+  auto textOnly = DataItemDetail::newDetail();
+  textOnly->setString("1", "a");
+  textOnly->setString("2", "b");
+  EXPECT_TRUE(textOnly->isEqualToDataItemDetail(DataItemDetail::FromData(textOnly->toData()).get()));
 }
 
 TEST(DataItemDetailTest, DamagedArchivesDecodeToNothing) {
-  DataItemDetail d;
-  d.setString("value", "key");
-  platform::Data good = d.toData();
+  auto d = DataItemDetail::newDetail();
+  d->setString("value", "key");
+  platform::Data good = d->toData();
   EXPECT_EQ(DataItemDetail::FromData({}), nullptr);
   for (std::size_t cut : {std::size_t{1}, good.size() / 2, good.size() - 1}) {
     EXPECT_EQ(DataItemDetail::FromData(platform::Data(good.begin(), good.begin() + static_cast<long>(cut))),
@@ -200,56 +200,56 @@ TEST(DataItemDetailTest, DamagedArchivesDecodeToNothing) {
 }
 
 TEST(DataItemDetailTest, FormCellFields) {
-  DataItemDetail d;
-  EXPECT_EQ(d.getTableCellTag(), 0);
-  EXPECT_FALSE(d.hasTableCellTag());
-  d.setTableCellTag(5);
-  EXPECT_EQ(d.getTableCellTag(), 5);
-  EXPECT_TRUE(d.hasTableCellTag());
+  auto d = DataItemDetail::newDetail();
+  EXPECT_EQ(d->getTableCellTag(), 0);
+  EXPECT_FALSE(d->hasTableCellTag());
+  d->setTableCellTag(5);
+  EXPECT_EQ(d->getTableCellTag(), 5);
+  EXPECT_TRUE(d->hasTableCellTag());
   EXPECT_EQ(DataItemDetail::keyInputValue(), "<&InputValue&>");
-  d.setInputIsPassword(true);
-  EXPECT_EQ(d.getString("<&InputIsPassword&>"), "1");
-  d.setItemTitle("title");
-  EXPECT_EQ(d.getItemTitle(), "title");
-  EXPECT_EQ(d.getInputMaxChineseWordsCount(), 0);
+  d->setInputIsPassword(true);
+  EXPECT_EQ(d->getString("<&InputIsPassword&>"), "1");
+  d->setItemTitle("title");
+  EXPECT_EQ(d->getItemTitle(), "title");
+  EXPECT_EQ(d->getInputMaxChineseWordsCount(), 0);
 }
 
 TEST(NSMutableSortedDictionaryTest, KeepsTheOrderKeysWereLastSet) {
-  NSMutableSortedDictionary d;
-  d.setObject(Value("1"), "a");
-  d.setObject(Value("2"), "b");
-  d.setObject(Value("3"), "a");
-  EXPECT_EQ(d.allKeys(), (std::vector<std::string>{"b", "a"}));
-  EXPECT_EQ(d.joinAllKeysBySeparator(""), "b,a");
-  EXPECT_EQ(d.joinAllValuesBySeparator("-"), "2-3");
-  EXPECT_EQ(d.getDictionary()->allKeys(), d.allKeys());
+  auto d = NSMutableSortedDictionary::dictionary();
+  d->setObject(Value("1"), "a");
+  d->setObject(Value("2"), "b");
+  d->setObject(Value("3"), "a");
+  EXPECT_EQ(d->allKeys(), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(d->joinAllKeysBySeparator(""), "b,a");
+  EXPECT_EQ(d->joinAllValuesBySeparator("-"), "2-3");
+  EXPECT_EQ(d->getDictionary()->allKeys(), d->allKeys());
 
-  d.setObject(Value(), "c");
-  EXPECT_EQ(d.count(), 2u);
-  d.removeObjectForKey("b");
-  d.removeObjectForKey("absent");
-  EXPECT_EQ(d.allKeys(), (std::vector<std::string>{"a"}));
-  EXPECT_EQ(d.objectForKey("a").stringValue(), "3");
-  EXPECT_TRUE(d.objectForKey("b").isNull());
+  d->setObject(Value(), "c");
+  EXPECT_EQ(d->count(), 2u);
+  d->removeObjectForKey("b");
+  d->removeObjectForKey("absent");
+  EXPECT_EQ(d->allKeys(), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(d->objectForKey("a").stringValue(), "3");
+  EXPECT_TRUE(d->objectForKey("b").isNull());
 }
 
 TEST(NSMutableSortedDictionaryTest, JoinKeepsPositionsOfNonTextValues) {
-  NSMutableSortedDictionary d;
-  d.setObject(Value("x"), "1");
-  d.setObject(Value(5), "2");
-  d.setObject(Value("y"), "3");
-  EXPECT_EQ(d.joinAllValuesBySeparator("|"), "x||y");
-  EXPECT_EQ(d.allValues().size(), 3u);
+  auto d = NSMutableSortedDictionary::dictionary();
+  d->setObject(Value("x"), "1");
+  d->setObject(Value(5), "2");
+  d->setObject(Value("y"), "3");
+  EXPECT_EQ(d->joinAllValuesBySeparator("|"), "x||y");
+  EXPECT_EQ(d->allValues().size(), 3u);
 
   auto plain = platform::MutableDictionary::create();
   plain->setObject(Value("p"), "k1");
   plain->setObject(Value("q"), "k2");
-  d.setDictionary(*plain);
-  EXPECT_EQ(d.joinAllKeysBySeparator(";"), "k1;k2");
-  d.setDictionary(*d.getDictionary());  // its own map: unchanged
-  EXPECT_EQ(d.count(), 2u);
-  d.removeAllObjects();
-  EXPECT_EQ(d.joinAllKeysBySeparator(","), "");
+  d->setDictionary(*plain);
+  EXPECT_EQ(d->joinAllKeysBySeparator(";"), "k1;k2");
+  d->setDictionary(*d->getDictionary());  // its own map: unchanged
+  EXPECT_EQ(d->count(), 2u);
+  d->removeAllObjects();
+  EXPECT_EQ(d->joinAllKeysBySeparator(","), "");
 }
 
 }  // namespace

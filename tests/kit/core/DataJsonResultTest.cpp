@@ -56,19 +56,19 @@ TEST(DataJsonResult, FailuresStayLocal) {
 }
 
 TEST(DataJsonResult, AppendAndFlags) {
-  DataJsonResult json;
-  EXPECT_TRUE(json.appendJsonString(R"({"a":"x","n":2.5})"));
-  EXPECT_TRUE(json.appendJsonString(R"({"a":"y"})"));
-  EXPECT_FALSE(json.appendJsonString("nope"));
-  EXPECT_EQ(json.getString("a"), "y");
-  EXPECT_EQ(json.getString("n"), "2.5");
-  json.setStatusCode(-3);
-  EXPECT_EQ(json.getStatusCode(), -3);
-  json.setLocalError(true);
-  EXPECT_TRUE(json.getHasError());
-  json.setMessage("down");
-  EXPECT_EQ(json.getMessage(), "down");
-  EXPECT_FALSE(json.getArrayForKey("a"));
+  auto json = DataJsonResult::dataWithString({});
+  EXPECT_TRUE(json->appendJsonString(R"({"a":"x","n":2.5})"));
+  EXPECT_TRUE(json->appendJsonString(R"({"a":"y"})"));
+  EXPECT_FALSE(json->appendJsonString("nope"));
+  EXPECT_EQ(json->getString("a"), "y");
+  EXPECT_EQ(json->getString("n"), "2.5");
+  json->setStatusCode(-3);
+  EXPECT_EQ(json->getStatusCode(), -3);
+  json->setLocalError(true);
+  EXPECT_TRUE(json->getHasError());
+  json->setMessage("down");
+  EXPECT_EQ(json->getMessage(), "down");
+  EXPECT_FALSE(json->getArrayForKey("a"));
 }
 
 TEST(DataJsonResult, ResultFromMixedList) {

@@ -137,10 +137,10 @@ TEST(StringError, FallsBackInOrder) {
 }
 
 TEST(DictionaryAndDate, Helpers) {
-  platform::MutableDictionary d;
-  dict::setObjectEx(d, platform::Value(), "a");
-  dict::setObjectEx(d, "x", "b");
-  EXPECT_EQ(d.count(), 1u);
+  auto d = platform::MutableDictionary::create();
+  dict::setObjectEx(*d, platform::Value(), "a");
+  dict::setObjectEx(*d, "x", "b");
+  EXPECT_EQ(d->count(), 1u);
   platform::Date a(100), b(40);
   EXPECT_EQ(date::absIntervalSinceDate(b, a), 60);
   double years = date::dateWithYearIntervalSinceNow(-1).timeIntervalSinceNow();

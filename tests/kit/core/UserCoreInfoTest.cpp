@@ -35,10 +35,10 @@ class UserCoreInfoTest : public ::testing::Test {
     UserCoreInfo::destroyUserCoreInfo();
     AppCoreInfo::destroyAppCoreInfo();
   }
-  static DataItemDetail reply(std::string_view accountid, std::string_view key) {
-    DataItemDetail r;
-    r.setString(accountid, "accountid");
-    r.setString(key, "key");
+  static std::shared_ptr<DataItemDetail> reply(std::string_view accountid, std::string_view key) {
+    auto r = DataItemDetail::newDetail();
+    r->setString(accountid, "accountid");
+    r->setString(key, "key");
     return r;
   }
 
@@ -58,7 +58,8 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_EQ(posts_, 1);
   EXPECT_EQ(seenStatus_, UserCoreInfo::UserStatus::LoggingIn);
 
-  DataItemDetail r = reply(" 1001 ", "\tk3y\n");
+  const auto rMade = reply(" 1001 ", "\tk3y\n");
+  DataItemDetail& r = *rMade;
   r.setString("13800000000", "mobilephone");
   r.setString("a@b.cn", "email");
   r.setString("2024-01-02", "lastupdate");
@@ -75,7 +76,8 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
   EXPECT_TRUE(info.resumeview_paid());
 
   // A second login: the state was already 1, and empty values keep what is known.
-  DataItemDetail again = reply("1001", "k4y");
+  const auto againMade = reply("1001", "k4y");
+  DataItemDetail& again = *againMade;
   again.setString("", "email");
   EXPECT_TRUE(UserCoreInfo::setUserLoginInfo(&again));
   EXPECT_EQ(posts_, 2);
@@ -99,7 +101,8 @@ TEST_F(UserCoreInfoTest, LoginStateChangesArePostedOnce) {
 
 TEST_F(UserCoreInfoTest, AReplyWithoutKeyOrAccountEndsLoggedOut) {
   UserCoreInfo::userOnLogin();
-  DataItemDetail r = reply("1001", "");
+  const auto rMade = reply("1001", "");
+  DataItemDetail& r = *rMade;
   r.setString("a@b.cn", "email");
   EXPECT_FALSE(UserCoreInfo::setUserLoginInfo(&r));
   EXPECT_EQ(UserCoreInfo::sharedUserCoreInfo().userStatus(), UserCoreInfo::UserStatus::LoggedOut);
@@ -146,7 +149,8 @@ TEST_F(UserCoreInfoTest, CredentialsAreStoredSealedAndSurviveARestartButTheSessi
   EXPECT_TRUE(UserCoreInfo::setUserName("张三@example.cn"));
   EXPECT_TRUE(UserCoreInfo::setPassword("p&ss=w+rd"));
   EXPECT_TRUE(UserCoreInfo::setAutoLogin(false));
-  DataItemDetail r = reply("1001", "k3y");
+  const auto rMade = reply("1001", "k3y");
+  DataItemDetail& r = *rMade;
   ASSERT_TRUE(UserCoreInfo::setUserLoginInfo(&r));
 
   auto db = AppCoreInfo::getCoreDB();

@@ -69,7 +69,7 @@ TEST_F(AppSkinTest, TheBuiltInSkinLoadsAndStylesControls) {
   EXPECT_EQ(icon->scale(), 2.0);
   EXPECT_EQ(icon->size().width, 24);
 
-  auto button = std::make_shared<platform::Button>();
+  auto button = platform::Button::buttonWithType();
   EXPECT_TRUE(AppSkin::apply(button));
   auto background = button->backgroundImageForState(platform::ControlState::Normal);
   ASSERT_NE(background, nullptr);
@@ -104,7 +104,7 @@ TEST_F(AppSkinTest, RequestsFallBackWithinTheirGroupOnly) {
   EXPECT_EQ(alphaOf("UILabel", "blue", "home"), -2.0) << "never another group";
   EXPECT_EQ(alphaOf("UILabel", "*", "home"), -2.0);
 
-  auto button = std::make_shared<platform::Button>();
+  auto button = platform::Button::buttonWithType();
   EXPECT_TRUE(AppSkin::apply(button, "blue", "fb"));
   EXPECT_EQ(button->alpha(), 0.25);
   auto label = std::make_shared<platform::Label>();
@@ -379,7 +379,7 @@ TEST_F(AppSkinTest, AttributesReachEachKindOfControl) {
   EXPECT_EQ(platform::Application::sharedApplication().statusBarStyle(),
             platform::StatusBarStyle::BlackOpaque);
 
-  auto button = std::make_shared<platform::Button>();
+  auto button = platform::Button::buttonWithType();
   EXPECT_TRUE(AppSkin::apply(button));
   EXPECT_EQ(button->titleColorForState(platform::ControlState::Highlighted), Color::green());
   EXPECT_EQ(button->backgroundImageForState(platform::ControlState::Normal), nullptr);

@@ -120,7 +120,7 @@ TEST_F(CommonHudTest, TipsAvoidWindowsHoldingAnAlert) {
 }
 
 TEST_F(CommonHudTest, BoxSizesFollowTheContent) {
-  auto owner = std::make_shared<CommonHud>();
+  auto owner = CommonHud::initWithDelegate();
   CommonHud& hud = *owner;
   hud.view();
   auto box = hud.hudView();
@@ -158,7 +158,7 @@ TEST_F(CommonHudTest, BoxSizesFollowTheContent) {
 
 TEST_F(CommonHudTest, DelegateHearsTheTransitionsAndAnInterruptedHideDoesNotReset) {
   auto delegate = std::make_shared<RecordingDelegate>();
-  auto hud = std::make_shared<CommonHud>(delegate);
+  auto hud = CommonHud::initWithDelegate(delegate);
   window->addSubview(hud->view());
   for (const char* text : {"first", "second"}) {
     CommonHudQueueItem item;
@@ -184,7 +184,7 @@ TEST_F(CommonHudTest, DelegateHearsTheTransitionsAndAnInterruptedHideDoesNotRese
 
 TEST_F(CommonHudTest, SingleTapsOnTheBoxReachTheDelegateUnlessBlocked) {
   auto delegate = std::make_shared<RecordingDelegate>();
-  auto hud = std::make_shared<CommonHud>(delegate);
+  auto hud = CommonHud::initWithDelegate(delegate);
   window->addSubview(hud->view());
   hud->setCaption("Tap me");
   hud->show();

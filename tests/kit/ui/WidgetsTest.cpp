@@ -75,17 +75,17 @@ TEST_F(BadgeTest, BothBadgesWearTheSkinsBadgeAndACentredWhiteNumber) {
 }
 
 TEST_F(BadgeTest, AButtonShowsOneBadge) {
-  platform::Button button(platform::ButtonType::Custom, Rect(0, 0, 80, 40));
-  button.setTitle(std::string("Inbox"));
-  button::fansBadge(button, "3");
-  button::fansBadge(button, "12");
+  auto inbox = platform::Button::buttonWithType(platform::ButtonType::Custom, Rect(0, 0, 80, 40));
+  inbox->setTitle(std::string("Inbox"));
+  button::fansBadge(*inbox, "3");
+  button::fansBadge(*inbox, "12");
   int badges = 0;
-  for (const auto& sub : button.subviews()) badges += sub->tag() == button::BadgeTag;
+  for (const auto& sub : inbox->subviews()) badges += sub->tag() == button::BadgeTag;
   EXPECT_EQ(badges, 1);
-  auto shown = std::dynamic_pointer_cast<FansBadge>(button.viewWithTag(button::BadgeTag));
+  auto shown = std::dynamic_pointer_cast<FansBadge>(inbox->viewWithTag(button::BadgeTag));
   ASSERT_TRUE(shown);
   EXPECT_EQ(shown->badgeValue(), "12");
-  EXPECT_EQ(button.subviews().back(), shown);
+  EXPECT_EQ(inbox->subviews().back(), shown);
 }
 
 TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {

@@ -141,7 +141,7 @@ TEST_F(OverlayTest, ShapesKeepTheirGeometry) {
 TEST_F(OverlayTest, ViewsConvertThroughTheirMapViewOrTakeMapUnitsAsPoints) {
   GMKMapPoint c = GMKMapPointFromCoordinate({39.9, 116.4});
   GMKMapPoint pts[] = {{c.x, c.y}, {c.x + 100, c.y}};
-  auto view = std::make_shared<GMKPolylineView>(GMKPolyline::polylineWithPoints(pts, 2));
+  auto view = GMKPolylineView::initWithOverlay(GMKPolyline::polylineWithPoints(pts, 2));
   // Without a companion: map units as they are.
   EXPECT_EQ(view->rectForMapRect({{1, 2}, {3, 0}}), Rect(1, 2, 3, 0));
   EXPECT_FALSE(view->delegate());

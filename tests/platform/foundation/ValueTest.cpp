@@ -127,24 +127,24 @@ TEST(Value, BorrowedObjectsCountOnTheirOwner) {
 }
 
 TEST(Dictionary, CopiesAreDeepAndEmptyOnesAnswer) {
-  MutableDictionary empty;
-  EXPECT_EQ(empty.count(), 0u);
-  EXPECT_EQ(empty.objectForKey("x"), nullptr);
-  EXPECT_TRUE(empty.allKeys().empty());
-  empty.removeObjectForKey("x");
-  MutableDictionary d;
-  d.setObject(1, "a");
-  d.setObject("two", "b");
-  MutableDictionary copy = d;
+  auto empty = MutableDictionary::create();
+  EXPECT_EQ(empty->count(), 0u);
+  EXPECT_EQ(empty->objectForKey("x"), nullptr);
+  EXPECT_TRUE(empty->allKeys().empty());
+  empty->removeObjectForKey("x");
+  auto d = MutableDictionary::create();
+  d->setObject(1, "a");
+  d->setObject("two", "b");
+  MutableDictionary copy = *d;
   copy.setObject(3, "c");
-  EXPECT_EQ(d.count(), 2u);
+  EXPECT_EQ(d->count(), 2u);
   EXPECT_EQ(copy.count(), 3u);
-  d = copy;
-  EXPECT_EQ(d.allKeys(), (std::vector<std::string>{"a", "b", "c"}));
-  d.removeAllObjects();
-  EXPECT_EQ(d.count(), 0u);
-  d.setObject(4, "d");
-  EXPECT_EQ(d.valueForKey("d").intValue(), 4);
+  *d = copy;
+  EXPECT_EQ(d->allKeys(), (std::vector<std::string>{"a", "b", "c"}));
+  d->removeAllObjects();
+  EXPECT_EQ(d->count(), 0u);
+  d->setObject(4, "d");
+  EXPECT_EQ(d->valueForKey("d").intValue(), 4);
   MutableDictionary moved = std::move(copy);
   EXPECT_EQ(moved.valueForKey("b").stringValue(), "two");
 }

@@ -23,7 +23,7 @@ using ControlsTest = UITest;
 std::shared_ptr<Image> pictureOf(int w, int h) { return Image::imageWithBitmap(*Bitmap::create(w, h), 1.0); }
 
 TEST_F(ControlsTest, ButtonLaysOutImageAndTitleAsAPairWithInsets) {
-  auto b = std::make_shared<Button>(ButtonType::Custom, Rect(0, 0, 100, 40));
+  auto b = Button::buttonWithType(ButtonType::Custom, Rect(0, 0, 100, 40));
   b->titleLabel()->setFont(Font::systemFontOfSize(10));
   b->setTitle("abcd");
   Size title = TextMetrics::sizeWithFont("abcd", Font::systemFontOfSize(10));
@@ -57,8 +57,8 @@ TEST_F(ControlsTest, ButtonLaysOutImageAndTitleAsAPairWithInsets) {
 }
 
 TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
-  auto parent = std::make_shared<Button>(ButtonType::Custom, Rect(0, 100, 320, 100));
-  auto b = std::make_shared<Button>(ButtonType::Custom, Rect(10, 10, 100, 40));
+  auto parent = Button::buttonWithType(ButtonType::Custom, Rect(0, 100, 320, 100));
+  auto b = Button::buttonWithType(ButtonType::Custom, Rect(10, 10, 100, 40));
   b->setTitle("Go");
   parent->addSubview(b);
   window->addSubview(parent);

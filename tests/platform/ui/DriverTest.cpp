@@ -39,7 +39,7 @@ class AlertLog : public AlertViewDelegate, public ActionSheetDelegate {
 
 TEST_F(DriverTest, TapsFindButtonsByTitleOrLabelAndRespectControlsOverGestures) {
   auto panel = std::make_shared<View>(Rect(0, 100, 320, 100));
-  auto button = std::make_shared<Button>(ButtonType::RoundedRect, Rect(10, 10, 100, 40));
+  auto button = Button::buttonWithType(ButtonType::RoundedRect, Rect(10, 10, 100, 40));
   button->setTitle("确定");
   int pressed = 0, tapped = 0;
   button->addTarget(this, ControlEvent::TouchUpInside, [&](Control&) { ++pressed; });

@@ -132,21 +132,21 @@ TEST(JBTokenCache, BoundedWhateverTheInput) {
 }
 
 TEST(JBTokenCache, DecoderCachesAcrossParsesUntilCleared) {
-  JSONDecoder decoder;
+  auto decoder = JSONDecoder::decoder();
   const std::string text = R"({"city":"上海","list":[1,1,1.0,"上海"]})";
-  Value v = decoder.objectWithUTF8String(text.data(), text.size());
+  Value v = decoder->objectWithUTF8String(text.data(), text.size());
   ASSERT_TRUE(v.dictionaryValue());
   // "city", "list", "上海", 1 and 1.0.
-  EXPECT_EQ(decoder.tokenCache().occupiedSlots(), 5u);
+  EXPECT_EQ(decoder->tokenCache().occupiedSlots(), 5u);
   auto list = v.dictionaryValue()->valueForKey("list").arrayValue();
   EXPECT_EQ(list->objectAtIndex(0).kind(), Value::Kind::Int);
   EXPECT_EQ(list->objectAtIndex(2).kind(), Value::Kind::Double);
   EXPECT_EQ(list->objectAtIndex(3).stringValue(), "上海");
 
-  decoder.objectWithUTF8String(text.data(), text.size());
-  EXPECT_EQ(decoder.tokenCache().occupiedSlots(), 5u);
-  decoder.clearCache();
-  EXPECT_EQ(decoder.tokenCache().occupiedSlots(), 0u);
+  decoder->objectWithUTF8String(text.data(), text.size());
+  EXPECT_EQ(decoder->tokenCache().occupiedSlots(), 5u);
+  decoder->clearCache();
+  EXPECT_EQ(decoder->tokenCache().occupiedSlots(), 0u);
   // Values handed out earlier stay valid.
   EXPECT_EQ(v.dictionaryValue()->valueForKey("city").stringValue(), "上海");
 }

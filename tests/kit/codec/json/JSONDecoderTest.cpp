@@ -221,15 +221,15 @@ TEST(JSONDecoder, InvalidOptionsRaise) {
   EXPECT_THROW(json::objectFromJSONString("[]", static_cast<JBParseOptions>(16)),
                platform::InvalidArgumentException);
   try {
-    JSONDecoder d(static_cast<JBParseOptions>(99));
+    JSONDecoder::decoderWithParseOptions(static_cast<JBParseOptions>(99));
     FAIL();
   } catch (const platform::InvalidArgumentException& e) {
     EXPECT_EQ(e.reason(), "Invalid parse options.");
   }
-  JSONDecoder d(JBParseOptionValidFlags);
-  EXPECT_THROW(d.objectWithUTF8String(nullptr, 3), platform::InvalidArgumentException);
+  auto d = JSONDecoder::decoderWithParseOptions(JBParseOptionValidFlags);
+  EXPECT_THROW(d->objectWithUTF8String(nullptr, 3), platform::InvalidArgumentException);
   platform::Error e;
-  EXPECT_TRUE(d.objectWithUTF8String(nullptr, 0, &e).isNull());
+  EXPECT_TRUE(d->objectWithUTF8String(nullptr, 0, &e).isNull());
   EXPECT_EQ(e.localizedDescription, kEnd);
 }
 
@@ -505,23 +505,23 @@ TEST(JSONDecoder, MutableResults) {
   ASSERT_TRUE(immutable);
   EXPECT_THROW(immutable->addObject(Value(1)), platform::InternalInconsistencyException);
 
-  JSONDecoder decoder;
-  auto m = decoder.mutableObjectWithData(platform::dataFromString("[[]]")).arrayValue();
+  auto decoder = JSONDecoder::decoder();
+  auto m = decoder->mutableObjectWithData(platform::dataFromString("[[]]")).arrayValue();
   EXPECT_NO_THROW(std::dynamic_pointer_cast<JBArray>(m->objectAtIndex(0).arrayValue())->addObject(Value(1)));
 }
 
 TEST(JSONDecoder, DecoderIsReusable) {
-  JSONDecoder decoder;
+  auto decoder = JSONDecoder::decoder();
   platform::Error e;
-  EXPECT_TRUE(decoder.objectWithUTF8String("[1,", 3, &e).isNull());
+  EXPECT_TRUE(decoder->objectWithUTF8String("[1,", 3, &e).isNull());
   EXPECT_EQ(e.localizedDescription, kEnd);
   // A failed parse leaves nothing behind for the next one.
   const std::string text = R"({"a":[1,2,{"b":"c"}]})";
-  Value v = decoder.parseUTF8String(text.data(), text.size());
+  Value v = decoder->parseUTF8String(text.data(), text.size());
   ASSERT_TRUE(v.dictionaryValue());
   EXPECT_EQ(v.dictionaryValue()->valueForKey("a").arrayValue()->count(), 3u);
   platform::Error second;
-  EXPECT_TRUE(decoder.parseJSONData(platform::dataFromString("[\"\\q\"]"), &second).isNull());
+  EXPECT_TRUE(decoder->parseJSONData(platform::dataFromString("[\"\\q\"]"), &second).isNull());
   EXPECT_EQ(second.localizedDescription, "Invalid escape sequence found in \"\" string.");
   EXPECT_EQ(second.userInfo->valueForKey(JBLineNumberKey).uintValue(), 1u);
 }
@@ -847,10 +847,10 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
     expected.back()["inner"] = static_cast<int>(inner.size() - (inner.size() == 3 && inner[0] == inner[2]));
   }
   text += "]";
-  JSONDecoder kept;
+  auto kept = JSONDecoder::decoder();
   for (int pass = 0; pass < 3; ++pass) {
     Value root =
-        pass == 0 ? json::objectFromJSONString(text) : kept.objectWithUTF8String(text.data(), text.size());
+        pass == 0 ? json::objectFromJSONString(text) : kept->objectWithUTF8String(text.data(), text.size());
     auto list = root.arrayValue();
     ASSERT_TRUE(list) << pass;
     ASSERT_EQ(list->count(), expected.size());
