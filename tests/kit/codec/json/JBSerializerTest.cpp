@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "kit/codec/json/ArrayJSONBoxSerializing.h"
@@ -139,6 +142,51 @@ TEST(JBSerializer, Numbers) {
             "Floating point values must be finite.  JSON does not support NaN or Infinity.");
   EXPECT_EQ(failure(*arrayOf({Value(-std::numeric_limits<double>::infinity())})),
             "Floating point values must be finite.  JSON does not support NaN or Infinity.");
+}
+
+// Doubles come out as "%.17g" writes them at every magnitude: the edges where the decimal
+// exponent changes (1e-4, 1e16, 1e17), digits that carry into a new one, halves that round to
+// even, and random values of every exponent and of the decimal shapes answers hold.
+TEST(JBSerializer, DoublesComeOutAsPrintfWritesThemWithSeventeenDigits) {
+  std::vector<double> values = {1e-4,
+                                std::nextafter(1e-4, 0.0),
+                                std::nextafter(1e-4, 1.0),
+                                9.9999999999999995e-5,
+                                1e16,
+                                1e17,
+                                std::nextafter(1e17, 0.0),
+                                99999999999999999.0,
+                                9.9999999999999999e15,
+                                0.5,
+                                2.5,
+                                1.0000000000000002,
+                                9007199254740993.0,
+                                123456789012345680.0,
+                                30.5845,
+                                0.30000000000000004,
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::min(),
+                                std::numeric_limits<double>::denorm_min()};
+  std::mt19937_64 rng(17);
+  for (int i = 0; i < 20000; ++i) {
+    std::uint64_t bits = rng();
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    if (std::isfinite(d)) values.push_back(d);
+    values.push_back(static_cast<double>(rng() % 100000000000ull) /
+                     std::pow(10.0, static_cast<int>(rng() % 24)));
+    values.push_back(-static_cast<double>(rng() >> (rng() % 64)));
+  }
+  auto list = platform::MutableArray::create();
+  std::string expected = "[";
+  for (double d : values) {
+    list->addObject(Value(d));
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", d);
+    expected += (expected.size() > 1 ? "," : "") + std::string(text);
+  }
+  expected += "]";
+  EXPECT_EQ(compact(*list), expected);
 }
 
 TEST(JBSerializer, UnsupportedValuesAndFormatters) {
