@@ -62,9 +62,9 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
 class RecordMap final : public platform::MutableDictionary, private std::pmr::memory_resource {
  public:
   RecordMap() : entries_(this) {}
-  // A map made by a loader: its first block of pairs and its text come from the answer's arena,
-  // which it holds.
-  explicit RecordMap(JBArena& arena) : arena_(&arena), entries_(this) { arena.retain(); }
+  // A map made by a loader, in memory from the answer's arena (which that memory holds): its first
+  // block of pairs and its text come from the arena too.
+  explicit RecordMap(JBArena& arena) : arena_(&arena), entries_(this) {}
   RecordMap(const RecordMap&) = delete;
   RecordMap& operator=(const RecordMap&) = delete;
   ~RecordMap() override {
@@ -77,8 +77,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       entries_.shrink_to_fit();
     }
     entries_.~vector();
-    index_.clear();
-    if (arena_) arena_->release();
+    if (arena_ && !madeInArena_) arena_->release();
   }
 
   // Text in the arena, which the map holds from then on; a map holds one arena at most, so text
