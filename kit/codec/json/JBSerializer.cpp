@@ -146,8 +146,27 @@ inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_
   while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
   return p;
 }
+
+// Short text kept inside its holder (a string's own buffer, a value's payload) is copied with one
+// block when the block's bytes all lie inside the holder and nothing in the text needs an escape.
+// out needs room for a block. False leaves the text to the general copy.
+inline bool copyShortText(std::string_view s, const void* holder, std::size_t holderSize, char* out) {
+  const auto at = reinterpret_cast<std::uintptr_t>(s.data());
+  const auto from = reinterpret_cast<std::uintptr_t>(holder);
+  if (s.size() >= kCopyBlock || at < from || at + kCopyBlock > from + holderSize) return false;
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data()));
+  const __m128i hit = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+      _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v));
+  const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit)) & ((1u << s.size()) - 1);
+  if (m) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+  return true;
+}
 #else
 constexpr std::size_t kCopyBlock = 0;
+
+inline bool copyShortText(std::string_view, const void*, std::size_t, char*) { return false; }
 
 inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
   while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
@@ -531,12 +550,18 @@ struct EncodeState {
     }
   }
 
-  bool writeWellFormedString(std::string_view s) {
+  // holder: the object whose bytes hold s, when s may lie inside it (a string's own short buffer).
+  bool writeWellFormedString(std::string_view s, const void* holder = nullptr, std::size_t holderSize = 0) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     const auto* const end = p + s.size();
     // Room for the text, its quotes and the whole blocks the copy below stores past its end.
     char* out = room(s.size() + 2 + kCopyBlock);
     *out++ = '"';
+    if (copyShortText(s, holder, holderSize, out)) {
+      out[s.size()] = '"';
+      len += s.size() + 2;
+      return true;
+    }
     for (;;) {
       const std::uint8_t* q = copyToEscape(p, end, out);
       out += q - p;
@@ -617,7 +642,7 @@ struct EncodeState {
   bool writePair(const std::string& key, const platform::Value& value, bool first, bool decodedKey = false) {
     if (!first) comma();
     if (decodedKey) {
-      writeWellFormedString(key);
+      writeWellFormedString(key, &key, sizeof key);
     } else if (!writeString(key, true)) {
       return false;
     }
@@ -689,7 +714,7 @@ struct EncodeState {
         // well-formed UTF-8 in: without escaping options only the escapes are looked for.
         if (!v.ownsSomething() &&
             !has(options, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash))
-          return writeWellFormedString(v.stringView());
+          return writeWellFormedString(v.stringView(), &v, sizeof v);
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())

@@ -355,6 +355,40 @@ TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
 namespace kavro {
 namespace {
 
+// Short keys of a decoded dictionary go out whole and escaped as any other text: every length
+// around the size of a string's own buffer, with a byte that needs an escape at every place, and
+// with bytes that need none (space, DEL, CJK).
+TEST(JBSerializer, ShortDecodedKeysAreEscapedAtEveryLengthAndPlace) {
+  const std::vector<std::pair<std::string, std::string>> specials = {
+      {"\\\"", "\\\""}, {"\\\\", "\\\\"}, {"\\u0001", "\\u0001"}, {"\\u001f", "\\u001f"},
+      {"\\n", "\\n"},   {" ", " "},       {"\\u007f", "\x7F"},    {"中", "中"}};
+  for (const auto& [in, out] : specials) {
+    for (std::size_t length = 0; length <= 18; ++length) {
+      std::string text = "{";
+      std::vector<std::string> keys;
+      for (std::size_t at = 0; at <= length; ++at) {
+        std::string key;
+        std::string written;
+        for (std::size_t i = 0; i < length; ++i) {
+          key += i == at ? in : std::string(1, static_cast<char>('a' + i));
+          written += i == at ? out : std::string(1, static_cast<char>('a' + i));
+        }
+        text += (at ? ",\"" : "\"") + key + "\":" + std::to_string(at);
+        keys.push_back("\"" + written + "\":" + std::to_string(at));
+      }
+      text += "}";
+      SCOPED_TRACE(text);
+      Value decoded = json::objectFromJSONString(text);
+      auto dict = decoded.dictionaryValue();
+      ASSERT_TRUE(dict);
+      auto written = json::JSONString(*dict);
+      ASSERT_TRUE(written);
+      for (const std::string& key : keys) EXPECT_NE(written->find(key), std::string::npos) << key;
+      EXPECT_EQ(json::objectFromJSONString(*written), decoded);
+    }
+  }
+}
+
 // A large decoded document is written straight into the returned text, sized by the text it came
 // from: output far longer than that (numbers written in full, escapes) or shorter (whitespace,
 // "\u" escapes of CJK) comes out the same as the same values held in the platform's containers.
