@@ -278,8 +278,8 @@ void expectRoundTrip(std::string_view text, JBSerializeOptions options) {
 
 TEST(JBSerializer, RoundTrips) {
   const char* documents[] = {
-      R"({"jobs":[{"id":18446744073709551615,"min":-9223372036854775808,"salary":12.5,"name":"工程师 \"A\"",)"
-      R"("tags":["c++","\u0001\t\n"],"remote":false,"desc":null,"emoji":"\ud83d\ude00","e":"","k":{}}],"n":[]})",
+      (R"({"jobs":[{"id":18446744073709551615,"min":-9223372036854775808,"salary":12.5,"name":"工程师 \"A\"",)"
+       R"("tags":["c++","\u0001\t\n"],"remote":false,"desc":null,"emoji":"\ud83d\ude00","e":"","k":{}}],"n":[]})"),
       R"([0.1,1e300,5e-324,-0.0,1e21,3.14159,2.718281828459045])",
       "[\"\xC3\xA9\xFF\", \"\\uD800\"]",  // lenient replacements survive
       R"([[[[[["deep"]]]]],{"a":{"b":{"c":[1,{"d":"e"}]}}}])",
