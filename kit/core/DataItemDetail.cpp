@@ -62,9 +62,9 @@ bool validAttribute(std::string_view attributeName, std::string_view nodeName) {
 class RecordMap final : public platform::MutableDictionary, private std::pmr::memory_resource {
  public:
   RecordMap() : entries_(this) {}
-  // A map made by a loader: its first block of pairs and its text come from the answer's arena,
-  // which it holds.
-  explicit RecordMap(JBArena& arena) : arena_(&arena), entries_(this) { arena.retain(); }
+  // A map made by a loader, in memory from the answer's arena (which that memory holds): its first
+  // block of pairs and its text come from the arena too.
+  explicit RecordMap(JBArena& arena) : arena_(&arena), entries_(this) {}
   RecordMap(const RecordMap&) = delete;
   RecordMap& operator=(const RecordMap&) = delete;
   ~RecordMap() override {
@@ -77,8 +77,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       entries_.shrink_to_fit();
     }
     entries_.~vector();
-    index_.clear();
-    if (arena_) arena_->release();
+    if (arena_ && !madeInArena_) arena_->release();
   }
 
   // Text in the arena, which the map holds from then on; a map holds one arena at most, so text
@@ -225,13 +224,32 @@ bool boolValueOf(const platform::Value& value) {
 
 DataItemDetail::DataItemDetail(Token) : dictData_(std::make_shared<RecordMap>()) {}
 
-DataItemDetail::DataItemDetail(InArena, JBArena& arena)
-    : dictData_(std::allocate_shared<RecordMap>(std::pmr::polymorphic_allocator<RecordMap>(arena.nodes()),
-                                                arena)) {}
+namespace {
+
+// An object of an answer's arena held as a member rather than made shared itself: thousands of
+// records are made and freed per answer, and a shared object would also keep a weak reference to
+// itself, whose counting at making and freeing costs more than the rest of freeing the record.
+template <typename T>
+struct ArenaHeld {
+  template <typename... Args>
+  explicit ArenaHeld(Args&&... args) : object(std::forward<Args>(args)...) {}
+  T object;
+};
+
+template <typename T, typename... Args>
+std::shared_ptr<T> makeInArena(JBArena& arena, Args&&... args) {
+  auto held = std::allocate_shared<ArenaHeld<T>>(std::pmr::polymorphic_allocator<ArenaHeld<T>>(arena.nodes()),
+                                                 std::forward<Args>(args)...);
+  T* object = &held->object;
+  return std::shared_ptr<T>(std::move(held), object);
+}
+
+}  // namespace
+
+DataItemDetail::DataItemDetail(InArena, JBArena& arena) : dictData_(makeInArena<RecordMap>(arena, arena)) {}
 
 std::shared_ptr<DataItemDetail> DataItemDetail::newDetailInArena(JBArena& arena) {
-  return std::allocate_shared<DataItemDetail>(std::pmr::polymorphic_allocator<DataItemDetail>(arena.nodes()),
-                                              InArena(), arena);
+  return makeInArena<DataItemDetail>(arena, InArena(), arena);
 }
 
 std::shared_ptr<DataItemDetail> DataItemDetail::dataItemDetailCopy() const {

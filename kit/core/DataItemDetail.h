@@ -53,7 +53,9 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   static std::shared_ptr<DataItemDetail> newDetail() { return std::make_shared<DataItemDetail>(Token()); }
   // A new record for a loader making many from one answer: the record, its map and the text
   // given to setStringInArena() live in the answer's arena, which the record holds. Only while
-  // the loader builds.
+  // the loader builds. The record and its map are each held as a member of a block of the arena
+  // rather than made shared themselves, so weak_from_this() of either is empty (keep the shared
+  // pointer instead).
   static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena);
 
   explicit DataItemDetail(Token);

@@ -146,14 +146,133 @@ inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_
   while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
   return p;
 }
+
+// Short text kept inside its holder (a string's own buffer, a value's payload) is copied with one
+// block when the block's bytes all lie inside the holder and nothing in the text needs an escape.
+// out needs room for a block. False leaves the text to the general copy.
+inline bool copyShortText(std::string_view s, const void* holder, std::size_t holderSize, char* out) {
+  const auto at = reinterpret_cast<std::uintptr_t>(s.data());
+  const auto from = reinterpret_cast<std::uintptr_t>(holder);
+  if (s.size() >= kCopyBlock || at < from || at + kCopyBlock > from + holderSize) return false;
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data()));
+  const __m128i hit = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+      _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v));
+  const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit)) & ((1u << s.size()) - 1);
+  if (m) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+  return true;
+}
 #else
 constexpr std::size_t kCopyBlock = 0;
+
+inline bool copyShortText(std::string_view, const void*, std::size_t, char*) { return false; }
 
 inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
   while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
   return p;
 }
 #endif
+
+// The text "%.17g" gives for d, for the doubles written most (coordinates, scores, amounts: 1e-4
+// up to 1e17), worked out exactly in 128-bit integers; anything else (and zero) is left to
+// to_chars. Answers the end of the text, or nullptr when d is left to to_chars. out needs 32 bytes.
+constexpr std::uint64_t kPowersOfTen[20] = {1ull,
+                                            10ull,
+                                            100ull,
+                                            1000ull,
+                                            10000ull,
+                                            100000ull,
+                                            1000000ull,
+                                            10000000ull,
+                                            100000000ull,
+                                            1000000000ull,
+                                            10000000000ull,
+                                            100000000000ull,
+                                            1000000000000ull,
+                                            10000000000000ull,
+                                            100000000000000ull,
+                                            1000000000000000ull,
+                                            10000000000000000ull,
+                                            100000000000000000ull,
+                                            1000000000000000000ull,
+                                            10000000000000000000ull};
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* writeDouble17(char* out, double d) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  if (biased == 0 || biased == 0x7FF) return nullptr;  // zero, subnormal, not finite
+  // d = m * 2^e exactly.
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int e = biased - 1075;
+  // Decimal exponent of d, perhaps one too high or low (log10(2) ~ 1233 / 4096); mended below.
+  int x = ((e + 52) * 1233) >> 12;
+  static constexpr std::uint64_t kTen17 = 100000000000000000ull;
+  static constexpr std::uint64_t kTen16 = kTen17 / 10;
+  std::uint64_t digits = 0;
+  for (int tries = 0;; ++tries) {
+    if (x < -4 || x > 16 || tries == 3) return nullptr;
+    // 17 digits: d * 10^(16 - x), rounded half to even as printf rounds the exact value.
+    const int k = 16 - x;  // 0 to 20
+    unsigned __int128 p = static_cast<unsigned __int128>(m) * kPowersOfTen[k < 20 ? k : 19];
+    if (k == 20) p *= 10;
+    if (e >= 0) {
+      p <<= e;  // d < 1e17 < 2^57: a shift of 4 at most
+    } else {
+      const int shift = -e;  // at most 66 for d >= 1e-4
+      const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+      const unsigned __int128 rest = p & ((half << 1) - 1);
+      p >>= shift;
+      if (rest > half || (rest == half && (p & 1))) ++p;
+    }
+    if (p >= kTen17) {
+      ++x;
+    } else if (p < kTen16) {
+      --x;
+    } else {
+      digits = static_cast<std::uint64_t>(p);
+      break;
+    }
+  }
+  // Two digits at a time from the end.
+  char text[18];
+  std::uint64_t high = digits / 100000000;  // nine digits
+  auto low = static_cast<std::uint32_t>(digits - high * 100000000);
+  for (int i = 15; i >= 9; i -= 2) {
+    std::memcpy(text + i, kDigitPairs + 2 * (low % 100), 2);
+    low /= 100;
+  }
+  auto top = static_cast<std::uint32_t>(high);
+  for (int i = 7; i >= 1; i -= 2) {
+    std::memcpy(text + i, kDigitPairs + 2 * (top % 100), 2);
+    top /= 100;
+  }
+  text[0] = static_cast<char>('0' + top);
+  int last = 16;  // the last digit kept: trailing zeros go, as "%g" drops them
+  while (last > 0 && text[last] == '0') --last;
+  if (bits >> 63) *out++ = '-';
+  if (x >= 0) {
+    std::memcpy(out, text, static_cast<std::size_t>(x + 1));
+    out += x + 1;
+    if (last > x) {
+      *out++ = '.';
+      std::memcpy(out, text + x + 1, static_cast<std::size_t>(last - x));
+      out += last - x;
+    }
+  } else {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = -1; i > x; --i) *out++ = '0';
+    std::memcpy(out, text, static_cast<std::size_t>(last + 1));
+    out += last + 1;
+  }
+  return out;
+}
 
 // Output memory that grows by realloc: a large buffer moves its pages instead of copying them, and
 // nothing is written twice.
@@ -431,12 +550,18 @@ struct EncodeState {
     }
   }
 
-  bool writeWellFormedString(std::string_view s) {
+  // holder: the object whose bytes hold s, when s may lie inside it (a string's own short buffer).
+  bool writeWellFormedString(std::string_view s, const void* holder = nullptr, std::size_t holderSize = 0) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     const auto* const end = p + s.size();
     // Room for the text, its quotes and the whole blocks the copy below stores past its end.
     char* out = room(s.size() + 2 + kCopyBlock);
     *out++ = '"';
+    if (copyShortText(s, holder, holderSize, out)) {
+      out[s.size()] = '"';
+      len += s.size() + 2;
+      return true;
+    }
     for (;;) {
       const std::uint8_t* q = copyToEscape(p, end, out);
       out += q - p;
@@ -465,6 +590,10 @@ struct EncodeState {
         const double d = v.doubleValue();
         if (!std::isfinite(d))
           return fail("Floating point values must be finite.  JSON does not support NaN or Infinity.");
+        if (char* end = writeDouble17(p, d)) {
+          len += static_cast<std::size_t>(end - p);
+          return true;
+        }
         r = std::to_chars(p, p + 32, d, std::chars_format::general, 17);
         break;
       }
@@ -513,7 +642,7 @@ struct EncodeState {
   bool writePair(const std::string& key, const platform::Value& value, bool first, bool decodedKey = false) {
     if (!first) comma();
     if (decodedKey) {
-      writeWellFormedString(key);
+      writeWellFormedString(key, &key, sizeof key);
     } else if (!writeString(key, true)) {
       return false;
     }
@@ -585,7 +714,7 @@ struct EncodeState {
         // well-formed UTF-8 in: without escaping options only the escapes are looked for.
         if (!v.ownsSomething() &&
             !has(options, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash))
-          return writeWellFormedString(v.stringView());
+          return writeWellFormedString(v.stringView(), &v, sizeof v);
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())

@@ -232,10 +232,10 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   EXPECT_EQ(q->keywords(), "java");
 
   // A stored keyword type the list does not know stays as it was stored and searches by job name.
-  DataItemDetail foreign;
-  foreign.setString("java", "keywords");
-  foreign.setInt(7, "keywordtype");
-  auto kept = JobSearchParam::createFromDetail(&foreign);
+  auto foreign = DataItemDetail::newDetail();
+  foreign->setString("java", "keywords");
+  foreign->setInt(7, "keywordtype");
+  auto kept = JobSearchParam::createFromDetail(foreign.get());
   EXPECT_EQ(ToInt(kept->keywordtype()), 7);
   EXPECT_EQ(kept->toDetail()->getInt("keywordtype"), 7);
   EXPECT_NE(kept->buildJobSearchURL().find("keyword=java&keywordtype=1&"), std::string::npos);

@@ -173,6 +173,58 @@ TEST(DataLoadAndParserParse, RecordsFreeWhatTheyCameToOwn) {
   }
 }
 
+// Leaf text reaches the record whole however the parser hands it over: in pieces around entities,
+// character references, CDATA sections and line breaks (CR LF read as LF), long or empty, in
+// attributes too; nesting exactly at the limit still parses.
+TEST(DataLoadAndParserParse, LeafTextInManyPiecesComesOutWhole) {
+  std::string longText;
+  std::string longExpected;
+  for (int i = 0; i < 3000; ++i) {
+    longText += "段落" + std::to_string(i) + " &lt;x&gt; &#x4E2D;<![CDATA[<raw>&]]>\r\n";
+    longExpected += "段落" + std::to_string(i) + " <x> 中<raw>&\n";
+  }
+  auto r = parse(answer("<result>1</result><message>a &amp; <![CDATA[b]]>&#33;</message>",
+                        "<item name=\"A &amp; B &#x3E; &quot;c&quot;\" blank=\"\">"
+                        "<pieces>one&amp;two<![CDATA[ three ]]>four&#10;five</pieces>"
+                        "<lines>a\r\nb\rc\n</lines>"
+                        "<empty></empty><selfclosed/>"
+                        "<long>" +
+                            longText +
+                            "</long></item>"
+                            "<item><pieces><![CDATA[]]></pieces><x>&#32;&#32;kept in&#32;&#32;</x></item>"));
+  EXPECT_EQ(r->message(), "a & b!");
+  ASSERT_EQ(r->count(), 2u);
+  auto row = r->getItem(0);
+  EXPECT_EQ(row->getString("item.name"), "A & B > \"c\"");
+  EXPECT_TRUE(row->hasKey("item.blank"));
+  EXPECT_EQ(row->getString("pieces"), "one&two three four\nfive");
+  EXPECT_EQ(row->getString("lines"), "a\nb\nc");
+  EXPECT_TRUE(row->hasKey("empty"));
+  EXPECT_TRUE(row->hasKey("selfclosed"));
+  EXPECT_EQ(row->getString("empty"), "");
+  EXPECT_EQ(row->getString("long"), longExpected.substr(0, longExpected.size() - 1)) << "trimmed at the end";
+  EXPECT_TRUE(r->getItem(1)->hasKey("pieces"));
+  EXPECT_EQ(r->getItem(1)->getString("x"), "kept in");
+
+  // The root, resultbody, item and leaf count among the levels.
+  auto nestedTo = [](int levels) {
+    std::string open = "<root><resultbody><item>";
+    std::string close = "</item></resultbody></root>";
+    for (int i = 3; i < levels - 1; ++i) {
+      open += "<n>";
+      close = "</n>" + close;
+    }
+    return open + "<leaf>deep</leaf>" + close;
+  };
+  auto atLimit = parse(nestedTo(DataLoadAndParser::MaximumDepth));
+  EXPECT_FALSE(atLimit->hasError()) << atLimit->message();
+  ASSERT_EQ(atLimit->count(), 1u);
+  EXPECT_EQ(atLimit->getItem(0)->getString("leaf"), "deep");
+  auto beyond = parse(nestedTo(DataLoadAndParser::MaximumDepth + 1));
+  EXPECT_TRUE(beyond->hasError());
+  EXPECT_TRUE(beyond->localError());
+}
+
 TEST(DataLoadAndParserParse, BodyLeavesOutsideItemsFillTheDetail) {
   auto r = parse(answer("<result>1</result>",
                         "<totalcount>57</totalcount><pageno attr=\"dropped\"> 3 </pageno>"

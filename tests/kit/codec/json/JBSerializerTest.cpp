@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "kit/codec/json/ArrayJSONBoxSerializing.h"
@@ -141,6 +144,51 @@ TEST(JBSerializer, Numbers) {
             "Floating point values must be finite.  JSON does not support NaN or Infinity.");
 }
 
+// Doubles come out as "%.17g" writes them at every magnitude: the edges where the decimal
+// exponent changes (1e-4, 1e16, 1e17), digits that carry into a new one, halves that round to
+// even, and random values of every exponent and of the decimal shapes answers hold.
+TEST(JBSerializer, DoublesComeOutAsPrintfWritesThemWithSeventeenDigits) {
+  std::vector<double> values = {1e-4,
+                                std::nextafter(1e-4, 0.0),
+                                std::nextafter(1e-4, 1.0),
+                                9.9999999999999995e-5,
+                                1e16,
+                                1e17,
+                                std::nextafter(1e17, 0.0),
+                                99999999999999999.0,
+                                9.9999999999999999e15,
+                                0.5,
+                                2.5,
+                                1.0000000000000002,
+                                9007199254740993.0,
+                                123456789012345680.0,
+                                30.5845,
+                                0.30000000000000004,
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::min(),
+                                std::numeric_limits<double>::denorm_min()};
+  std::mt19937_64 rng(17);
+  for (int i = 0; i < 20000; ++i) {
+    std::uint64_t bits = rng();
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    if (std::isfinite(d)) values.push_back(d);
+    values.push_back(static_cast<double>(rng() % 100000000000ull) /
+                     std::pow(10.0, static_cast<int>(rng() % 24)));
+    values.push_back(-static_cast<double>(rng() >> (rng() % 64)));
+  }
+  auto list = platform::MutableArray::create();
+  std::string expected = "[";
+  for (double d : values) {
+    list->addObject(Value(d));
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", d);
+    expected += (expected.size() > 1 ? "," : "") + std::string(text);
+  }
+  expected += "]";
+  EXPECT_EQ(compact(*list), expected);
+}
+
 TEST(JBSerializer, UnsupportedValuesAndFormatters) {
   auto a = arrayOf({Value(1), Value(platform::Data{1, 2})});
   EXPECT_EQ(failure(*a), "Unable to serialize object class platform::Data.");
@@ -230,8 +278,8 @@ void expectRoundTrip(std::string_view text, JBSerializeOptions options) {
 
 TEST(JBSerializer, RoundTrips) {
   const char* documents[] = {
-      R"({"jobs":[{"id":18446744073709551615,"min":-9223372036854775808,"salary":12.5,"name":"工程师 \"A\"",)"
-      R"("tags":["c++","\u0001\t\n"],"remote":false,"desc":null,"emoji":"\ud83d\ude00","e":"","k":{}}],"n":[]})",
+      (R"({"jobs":[{"id":18446744073709551615,"min":-9223372036854775808,"salary":12.5,"name":"工程师 \"A\"",)"
+       R"("tags":["c++","\u0001\t\n"],"remote":false,"desc":null,"emoji":"\ud83d\ude00","e":"","k":{}}],"n":[]})"),
       R"([0.1,1e300,5e-324,-0.0,1e21,3.14159,2.718281828459045])",
       "[\"\xC3\xA9\xFF\", \"\\uD800\"]",  // lenient replacements survive
       R"([[[[[["deep"]]]]],{"a":{"b":{"c":[1,{"d":"e"}]}}}])",
@@ -306,6 +354,40 @@ TEST(JBSerializer, DecodedTextIsWrittenAsTheSameTextHeldAnyOtherWay) {
 
 namespace kavro {
 namespace {
+
+// Short keys of a decoded dictionary go out whole and escaped as any other text: every length
+// around the size of a string's own buffer, with a byte that needs an escape at every place, and
+// with bytes that need none (space, DEL, CJK).
+TEST(JBSerializer, ShortDecodedKeysAreEscapedAtEveryLengthAndPlace) {
+  const std::vector<std::pair<std::string, std::string>> specials = {
+      {"\\\"", "\\\""}, {"\\\\", "\\\\"}, {"\\u0001", "\\u0001"}, {"\\u001f", "\\u001f"},
+      {"\\n", "\\n"},   {" ", " "},       {"\\u007f", "\x7F"},    {"中", "中"}};
+  for (const auto& [in, out] : specials) {
+    for (std::size_t length = 0; length <= 18; ++length) {
+      std::string text = "{";
+      std::vector<std::string> keys;
+      for (std::size_t at = 0; at <= length; ++at) {
+        std::string key;
+        std::string written;
+        for (std::size_t i = 0; i < length; ++i) {
+          key += i == at ? in : std::string(1, static_cast<char>('a' + i));
+          written += i == at ? out : std::string(1, static_cast<char>('a' + i));
+        }
+        text += (at ? ",\"" : "\"") + key + "\":" + std::to_string(at);
+        keys.push_back("\"" + written + "\":" + std::to_string(at));
+      }
+      text += "}";
+      SCOPED_TRACE(text);
+      Value decoded = json::objectFromJSONString(text);
+      auto dict = decoded.dictionaryValue();
+      ASSERT_TRUE(dict);
+      auto written = json::JSONString(*dict);
+      ASSERT_TRUE(written);
+      for (const std::string& key : keys) EXPECT_NE(written->find(key), std::string::npos) << key;
+      EXPECT_EQ(json::objectFromJSONString(*written), decoded);
+    }
+  }
+}
 
 // A large decoded document is written straight into the returned text, sized by the text it came
 // from: output far longer than that (numbers written in full, escapes) or shorter (whitespace,

@@ -451,9 +451,9 @@ TEST(JSONDecoder, DuplicateKeysKeepTheLastValue) {
   const std::string longKey = "\"a key of more than sixteen bytes\"";
   const std::string repeated =
       "{" + longKey + ":[1]," + longKey + ":{\"x\":2},\"\":0,\"\":[]," + longKey + ":[3,{}]}";
-  JSONDecoder decoder;
+  auto decoder = JSONDecoder::decoder();
   for (const Value& v :
-       {decode(repeated).value, decoder.objectWithUTF8String(repeated.data(), repeated.size())}) {
+       {decode(repeated).value, decoder->objectWithUTF8String(repeated.data(), repeated.size())}) {
     d = v.dictionaryValue();
     ASSERT_TRUE(d);
     EXPECT_EQ(d->count(), 2u);
@@ -667,10 +667,10 @@ TEST(JSONDecoder, SpecialBytesAtEveryOffsetAndAlignment) {
         std::memcpy(buffer + at, text.data(), text.size());
         for (bool once : {true, false}) {
           platform::Error error;
-          JSONDecoder decoder;
+          auto decoder = JSONDecoder::decoder();
           const Value v =
               once ? JSONDecoder::parseOnce(buffer + at, text.size(), JBParseOptionNone, false, &error)
-                   : decoder.objectWithUTF8String(buffer + at, text.size(), &error);
+                   : decoder->objectWithUTF8String(buffer + at, text.size(), &error);
           if (piece.error.empty()) {
             ASSERT_FALSE(v.isNull()) << text << " at " << at << ": " << error.localizedDescription;
             ASSERT_EQ(v.arrayValue()->objectAtIndex(0).stringValue(),
@@ -897,8 +897,8 @@ TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
     if (rng() % 4 == 0) text.resize(rng() % text.size());
     platform::Error onceError, keptError;
     const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
-    JSONDecoder kept;
-    const Value withCache = kept.objectWithUTF8String(text.data(), text.size(), &keptError);
+    auto kept = JSONDecoder::decoder();
+    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
     ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
     if (once.isNull()) {
       ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
