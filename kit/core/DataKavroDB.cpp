@@ -61,20 +61,24 @@ DataKavroDB::DataKavroDB(std::string_view name) : DataSQLiteDB(name) {
   tables_[IntTable] = makeTableSql(TABLE_INT_VALUE(), IntTable);
   tables_[StrTable] = makeTableSql(TABLE_STR_VALUE(), StrTable);
   tables_[BinTable] = makeTableSql(TABLE_BIN_VALUE(), BinTable);
-  createTableIfMissing(TABLE_INT_VALUE(), CreateIntTable);
-  createTableIfMissing(TABLE_STR_VALUE(), CreateStrTable);
-  createTableIfMissing(TABLE_BIN_VALUE(), CreateBinTable);
+  const bool tablesMade[] = {createTableIfMissing(TABLE_INT_VALUE(), CreateIntTable),
+                             createTableIfMissing(TABLE_STR_VALUE(), CreateStrTable),
+                             createTableIfMissing(TABLE_BIN_VALUE(), CreateBinTable)};
   // Newest-first record lists read a type's "item." rows in time order; files made before the
-  // index existed gain it here. Partial, so that writing other values does not maintain it.
-  for (const auto& t : tables_) {
-    if (isOpen() && hasTable(t.name))
-      execSQL("CREATE INDEX IF NOT EXISTS " + quoteIdentifier(t.name + "_item_time") + " ON " +
-              quoteIdentifier(t.name) + " (`DATA_TYPE`, `DATA_ADDTIME`) WHERE " + std::string(IsItemKey));
+  // index existed gain it here. Partial, so that writing other values does not maintain it. Made
+  // only when the schema read at opening lacks it: a start spends no statement on it.
+  for (std::size_t i = 0; i < std::size(tables_); ++i) {
+    const TableSql& t = tables_[i];
+    if (!tablesMade[i]) continue;
+    const std::string index = t.name + "_item_time";
+    createIfMissing(index, "CREATE INDEX IF NOT EXISTS " + quoteIdentifier(index) + " ON " +
+                               quoteIdentifier(t.name) + " (`DATA_TYPE`, `DATA_ADDTIME`) WHERE " +
+                               std::string(IsItemKey));
   }
 }
 
-void DataKavroDB::createTableIfMissing(std::string_view table, std::string_view createSql) {
-  if (isOpen() && !hasTable(table)) execSQL(createSql);
+bool DataKavroDB::createTableIfMissing(std::string_view table, std::string_view createSql) {
+  return createIfMissing(table, createSql);
 }
 
 DataKavroDB::TableSql DataKavroDB::makeTableSql(std::string_view name, TableId id) {

@@ -128,7 +128,8 @@ class DataKavroDB : public DataSQLiteDB {
   std::string timeText(std::int64_t offsetSeconds = 0) const;
 
  protected:
-  void createTableIfMissing(std::string_view table, std::string_view createSql);
+  // True when the table is there (found at opening or made now).
+  bool createTableIfMissing(std::string_view table, std::string_view createSql);
 
  private:
   enum TableId { IntTable, StrTable, BinTable };

@@ -48,41 +48,35 @@ std::vector<std::string> columnNames(sqlite3_stmt* stmt) {
   return names;
 }
 
-// The marker that a store is open: made at opening, removed at closing. Found at an opening while
-// no handle of this process holds the store, it says that the last session ended uncleanly.
-std::string markerPath(const std::string& path) { return path + ".open"; }
-
-// Open handles per store file in this process: the marker goes with the last one.
-platform::Mutex markerMutex;
+// Open handles per store file in this process: a log left by one of them is no sign of an unclean end.
+platform::Mutex handlesMutex;
 std::map<std::string, int>& openHandles() {
   static auto* handles = new std::map<std::string, int>();
   return *handles;
 }
 
-// True when the last session left the store without closing it (this process holds no handle).
-bool endedUncleanly(const std::string& path) {
-  platform::MutexLock lock(markerMutex);
-  if (openHandles()[path] > 0) return false;
-  struct stat st {};
-  if (::stat(markerPath(path).c_str(), &st) == 0) return true;
-  // A write-ahead log outlives its store only when the store was not closed.
-  return ::stat((path + "-wal").c_str(), &st) == 0 && st.st_size > 0;
+bool heldInThisProcess(const std::string& path) {
+  platform::MutexLock lock(handlesMutex);
+  auto it = openHandles().find(path);
+  return it != openHandles().end() && it->second > 0;
 }
 
-void holdMarker(const std::string& path) {
-  platform::MutexLock lock(markerMutex);
-  if (openHandles()[path]++ > 0) return;
-  int fd = ::open(markerPath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                  platform::PrivateFileMode);
-  if (fd >= 0) ::close(fd);
+void holdHandle(const std::string& path) {
+  platform::MutexLock lock(handlesMutex);
+  ++openHandles()[path];
 }
 
-void releaseMarker(const std::string& path) {
-  platform::MutexLock lock(markerMutex);
+void releaseHandle(const std::string& path) {
+  platform::MutexLock lock(handlesMutex);
   auto it = openHandles().find(path);
   if (it == openHandles().end() || --it->second > 0) return;
   openHandles().erase(it);
-  ::unlink(markerPath(path).c_str());
+}
+
+// The size of the store's write-ahead log, 0 when there is none.
+std::uint64_t logSize(const std::string& path) {
+  struct stat st {};
+  return ::stat((path + "-wal").c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 std::uint32_t bigEndian(const unsigned char* p, int bytes) {
@@ -153,13 +147,7 @@ void DataSQLiteDB::open() {
   }
   path_ = *path;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    // The database holds sealed credentials: created private, and made private when an earlier
-    // version left it open to others. SQLite gives its journals the database file's mode.
-    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, platform::PrivateFileMode);
-    if (fd >= 0) {
-      ::fchmod(fd, platform::PrivateFileMode);
-      ::close(fd);
-    }
+    FileHead head = readFileHead();
     if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
       sqlite3_close(db_);
@@ -167,15 +155,20 @@ void DataSQLiteDB::open() {
       errorMessage_ = "Open db " + name_ + " Error!";
       return;
     }
-    const bool unclean = endedUncleanly(path_);
-    if (passesHeaderCheck() && (!unclean || passesIntegrityCheck())) {
-      // The log and its mode persist in the file; the sync level is per handle. The log file stays
-      // between sessions (emptied at the closing) rather than being made anew by every start's
-      // first write.
+    // A clean closing empties the log; one still holding commits, with no handle of this process
+    // on the store, was left by a session that crashed or lost power.
+    const std::uint64_t logged = logSize(path_);
+    const bool unclean = logged > 0 && !heldInThisProcess(path_);
+    if (passesHeaderCheck(head, logged > 0) && (!unclean || passesIntegrityCheck())) {
+      // The log and its mode persist in the file (so a file already in the log's mode needs no
+      // switch); the sync level is per handle. The log file stays between sessions (emptied at the
+      // closing) rather than being made anew by every start's first write.
       int persist = 1;
       sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
       sqlite3_exec(db_,
-                   "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304",
+                   head.inLogMode ? "PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304"
+                                  : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                                    "PRAGMA journal_size_limit=4194304",
                    nullptr, nullptr, nullptr);
       sqlite3_commit_hook(
           db_,
@@ -198,47 +191,75 @@ void DataSQLiteDB::open() {
             db.tableChanges_.emplace_back(table, 1);
           },
           this);
-      holdMarker(path_);
-      holdsMarker_ = true;
+      holdHandle(path_);
+      holdsHandle_ = true;
       return;
     }
     // Damaged: keep the file for inspection and start over with an empty database.
     sqlite3_close(db_);
     db_ = nullptr;
+    schemaAtOpen_.clear();
     if (attempt == 0) moveDamagedFileAside();
     if (!damagedFileMovedTo_) break;
   }
   errorMessage_ = "Open db " + name_ + " Error!";
 }
 
-bool DataSQLiteDB::passesHeaderCheck() {
+DataSQLiteDB::FileHead DataSQLiteDB::readFileHead() {
+  FileHead head;
+  // The database holds sealed credentials: created private, and made private when an earlier
+  // version left it open to others. SQLite gives its journals the database file's mode.
+  int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, platform::PrivateFileMode);
+  if (fd < 0) return head;  // not ours to judge: SQLite reports what it cannot open
   struct stat st {};
-  if (::stat(path_.c_str(), &st) != 0 || st.st_size == 0) return true;  // a new database
-  unsigned char header[100];
-  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;  // not ours to judge: SQLite reports what it cannot read
-  ssize_t got = ::pread(fd, header, sizeof header, 0);
+  if (::fstat(fd, &st) == 0) {
+    if ((st.st_mode & 07777) != platform::PrivateFileMode) ::fchmod(fd, platform::PrivateFileMode);
+    head.size = static_cast<std::uint64_t>(st.st_size);
+    if (st.st_size > 0) {
+      head.read =
+          ::pread(fd, head.bytes.data(), head.bytes.size(), 0) == static_cast<ssize_t>(head.bytes.size());
+      // Read and write versions 2: the file keeps a write-ahead log.
+      head.inLogMode = head.read && head.bytes[18] == 2 && head.bytes[19] == 2;
+    }
+  }
   ::close(fd);
-  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, "SQLite format 3", 16) != 0)
-    return false;
-  // The page count in the header holds when its change counter matches the one it was valid for.
-  std::uint32_t pageSize = bigEndian(header + 16, 2);
-  if (pageSize == 1) pageSize = 65536;
-  const std::uint32_t pages = bigEndian(header + 28, 4);
-  const bool countValid = bigEndian(header + 24, 4) == bigEndian(header + 92, 4);
-  struct stat wal {};
-  const bool logged = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
-  if (countValid && !logged && pages > 0 &&
-      static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(pages) * pageSize)
-    return false;
-  // Reading the schema finds a damaged first page.
+  return head;
+}
+
+bool DataSQLiteDB::passesHeaderCheck(const FileHead& head, bool logged) {
+  schemaAtOpen_.clear();
+  if (head.size > 0) {
+    const unsigned char* header = head.bytes.data();
+    if (!head.read || std::memcmp(header, "SQLite format 3", 16) != 0) return false;
+    // The page count in the header holds when its change counter matches the one it was valid for.
+    std::uint32_t pageSize = bigEndian(header + 16, 2);
+    if (pageSize == 1) pageSize = 65536;
+    const std::uint32_t pages = bigEndian(header + 28, 4);
+    const bool countValid = bigEndian(header + 24, 4) == bigEndian(header + 92, 4);
+    if (countValid && !logged && pages > 0 && head.size < static_cast<std::uint64_t>(pages) * pageSize)
+      return false;
+  }
+  // Reading the schema finds a damaged first page; the names it lists spare the subclasses one
+  // query each for the tables and indexes they make when missing.
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, "select count(*) from sqlite_master", -1, &stmt, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  int rc = sqlite3_prepare_v2(db_, "select name from sqlite_master", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) schemaAtOpen_.push_back(columnText(stmt, 0));
+  }
   sqlite3_finalize(stmt);
-  if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+  if (rc == SQLITE_OK || rc == SQLITE_DONE) return true;
+  schemaAtOpen_.clear();
   int code = sqlite3_errcode(db_) & 0xff;
   return code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
+}
+
+bool DataSQLiteDB::createIfMissing(std::string_view name, std::string_view createSql) {
+  if (!db_ || name.empty()) return false;
+  for (const auto& known : schemaAtOpen_)
+    if (known == name) return true;
+  if (!execSQL(createSql)) return false;
+  schemaAtOpen_.emplace_back(name);
+  return true;
 }
 
 bool DataSQLiteDB::passesIntegrityCheck() {
@@ -288,12 +309,11 @@ void DataSQLiteDB::finalizeKept() {
 void DataSQLiteDB::close() {
   if (!db_) return;
   finalizeKept();
-  // The marker goes only when the store closed: a store still busy stays marked.
-  bool closed = sqlite3_close(db_) == SQLITE_OK;
-  if (!closed) sqlite3_close_v2(db_);
+  if (sqlite3_close(db_) != SQLITE_OK) sqlite3_close_v2(db_);
   db_ = nullptr;
-  if (holdsMarker_ && closed) releaseMarker(path_);
-  holdsMarker_ = false;
+  schemaAtOpen_.clear();
+  if (holdsHandle_) releaseHandle(path_);
+  holdsHandle_ = false;
 }
 
 // ---- Errors ----

@@ -34,9 +34,9 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // A file that is not a database or fails the check at opening (damaged, truncated) is moved aside
 // and an empty database takes its place; damagedFileMovedTo() tells where it went. Every opening
 // checks the file's header against its length and reads its schema; the full integrity check of
-// every page runs only when the last session did not close the store (its marker file, name +
-// ".open", is still there, or its log was left holding commits): power loss or a crash is what
-// damages a store's pages.
+// every page runs only when the last session did not close the store: its log still holds commits
+// (a closing empties it) while no handle of this process has the store open. Power loss or a crash
+// is what damages a store's pages, and neither comes without commits in the log.
 //
 // Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
 // loss can take back only the last commits, never the store's consistency (see README.md).
@@ -152,6 +152,9 @@ class DataSQLiteDB {
   // use binds each of its parameters before stepping, so a finished use only resets it.
   static constexpr std::size_t SlotCount = 24;
   Statement prepareSlot(std::size_t slot, std::string_view sql);
+  // For constructors: runs createSql unless the schema read at opening (or an earlier call) has an
+  // object of that name; false when the store is closed or the statement failed.
+  bool createIfMissing(std::string_view name, std::string_view createSql);
   // Binds args to parameters first, first + 1, ...; false (error message set when SQLite gave one).
   bool bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first = 1);
   bool bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value);
@@ -162,9 +165,20 @@ class DataSQLiteDB {
   sqlite3* handle() const { return db_; }
 
  private:
+  // The file's first bytes and length, read before SQLite opens it.
+  struct FileHead {
+    std::array<unsigned char, 100> bytes{};
+    std::uint64_t size = 0;
+    bool read = false;
+    bool inLogMode = false;
+  };
+
   void open();
-  // False when the file is not a database or is shorter than its header says (cheap, every open).
-  bool passesHeaderCheck();
+  // Creates the file private when missing (or makes it private) and reads its header.
+  FileHead readFileHead();
+  // False when the file is not a database or is shorter than its header says (cheap, every open);
+  // keeps the schema's names in schemaAtOpen_.
+  bool passesHeaderCheck(const FileHead& head, bool logged);
   Statement prepareNew(std::string_view sql, Kept* keep);
   bool passesIntegrityCheck();
   void moveDamagedFileAside();
@@ -187,7 +201,8 @@ class DataSQLiteDB {
   std::int64_t toldChanges_ = 0;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
-  bool holdsMarker_ = false;
+  bool holdsHandle_ = false;
+  std::vector<std::string> schemaAtOpen_;
 };
 
 }  // namespace kavro

@@ -3,6 +3,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "platform/foundation/ResourceCache.h"
 #include "platform/foundation/Text.h"
 
 namespace kavro {
@@ -10,6 +11,8 @@ namespace kavro {
 using platform::FileManager;
 
 namespace {
+constexpr std::size_t ResourceBytesBudget = 4 << 20;
+
 std::string join(std::string_view a, std::string_view b) {
   std::string out(a);
   if (!out.empty() && out.back() != '/') out += '/';
@@ -101,9 +104,15 @@ std::optional<std::string> FSManager::stringFromResource(std::string_view name) 
 
 std::optional<platform::Data> FSManager::dataFromResource(std::string_view name) {
   if (name.empty()) return std::nullopt;
-  auto path = platform::Environment::resourcePath(name);
-  if (!path) return std::nullopt;
-  return FileManager::contentsAtPath(*path);
+  auto file = platform::Environment::resourceFile(name);
+  if (!file) return std::nullopt;
+  // Resources are read-only: each start's skin and tables come from memory after the first.
+  static auto* kept = new platform::ResourceCache<platform::Data>(ResourceBytesBudget);
+  if (auto bytes = kept->find(file->path, file->stamp)) return *bytes;
+  auto bytes = FileManager::contentsAtPath(file->path);
+  if (bytes)
+    kept->keep(file->path, file->stamp, std::make_shared<const platform::Data>(*bytes), bytes->size());
+  return bytes;
 }
 
 std::shared_ptr<platform::MutableDictionary> FSManager::dictFromPath(std::string_view path) {

@@ -199,7 +199,7 @@ bool AppSkin::loadSkinGroupByName(std::string_view group) {
   if (group.empty()) return false;
   std::shared_ptr<DataItemResult> items;
   if (skinPackage_) items = loadPackageSkinConfigForGroup(group);
-  if (!items) items = loadNativeSkinConfigForGroup(group);
+  if (!items) return loadNativeSkinGroup(group);
   return loadSkinGroup(group, items);
 }
 

@@ -201,6 +201,9 @@ class AppSkin {
   // ---- Skin files.
   std::shared_ptr<DataItemResult> loadPackageSkinConfigForGroup(std::string_view group) const;
   std::shared_ptr<DataItemResult> loadNativeSkinConfigForGroup(std::string_view group) const;
+  // loadSkinGroup() of the native skin file's items, which are read-only: a group loaded once
+  // serves every later skin object of the process while the file stays the same.
+  bool loadNativeSkinGroup(std::string_view group);
   std::optional<std::string> getImagePathInPackage(std::string_view fileName, std::string_view group) const;
   std::string getImagePathInNative(std::string_view fileName, std::string_view group) const;
   // The image of an image attribute, decoded once per skin and kept (see ImageCacheBudget);

@@ -7,13 +7,25 @@
 #include "kit/core/StoreDataTypes.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/skin/AppSkinScan.h"
+#include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/ResourceCache.h"
 
 namespace kavro {
 
 namespace {
 
 bool isDefaultGroup(std::string_view group) { return group.empty() || group == "*"; }
+
+std::string nativeSkinResource(std::string_view group) {
+  return isDefaultGroup(group) ? std::string("Images/skin.xml")
+                               : "Images/" + std::string(group) + "/skin.xml";
+}
+
+// What a loaded native group may keep in memory; an entry (its attributes and skin-file item) is
+// counted at about a kilobyte.
+constexpr std::size_t NativeGroupsBudget = 4 << 20;
+constexpr std::size_t NativeGroupEntryCost = 1024;
 
 // The last "." of the name: "a.b.png" → "a.b@2x.png".
 std::string highResolutionName(std::string_view name) {
@@ -42,11 +54,30 @@ std::shared_ptr<DataItemResult> AppSkin::loadPackageSkinConfigForGroup(std::stri
 }
 
 std::shared_ptr<DataItemResult> AppSkin::loadNativeSkinConfigForGroup(std::string_view group) const {
-  std::string resource =
-      isDefaultGroup(group) ? std::string("Images/skin.xml") : "Images/" + std::string(group) + "/skin.xml";
-  auto bytes = FSManager::dataFromResource(resource);
+  auto bytes = FSManager::dataFromResource(nativeSkinResource(group));
   if (!bytes) return nullptr;
   return parseSkinFile(*bytes);
+}
+
+bool AppSkin::loadNativeSkinGroup(std::string_view group) {
+  // Loaded attributes never change, so the groups share them.
+  static auto* loaded = new platform::ResourceCache<GroupMap>(NativeGroupsBudget);
+  auto file = platform::Environment::resourceFile(nativeSkinResource(group));
+  const std::string key = file ? file->path + '\n' + std::string(group) : std::string();
+  if (file) {
+    if (auto kept = loaded->find(key, file->stamp)) {
+      skinDict_[std::string(group)] = *kept;
+      return true;
+    }
+  }
+  if (!loadSkinGroup(group, loadNativeSkinConfigForGroup(group))) return false;
+  if (file) {
+    const GroupMap& made = skinDict_.find(group)->second;
+    std::size_t entries = 0;
+    for (const auto& [target, types] : made) entries += types.size();
+    loaded->keep(key, file->stamp, std::make_shared<const GroupMap>(made), entries * NativeGroupEntryCost);
+  }
+  return true;
 }
 
 std::optional<std::string> AppSkin::getImagePathInPackage(std::string_view fileName,

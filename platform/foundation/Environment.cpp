@@ -59,11 +59,16 @@ std::string programFolder() {
 
 // The home's folders are private also when an earlier version made them open to others.
 // A shared sticky folder (a home root pointed at /tmp) is left as it is.
+// A folder already there as it should be costs one look (every store, cache and preference
+// asks for its folder).
 void makePrivateFolder(const std::string& path) {
-  FileManager::createDirectoryAtPath(path, true);
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && !(st.st_mode & S_ISVTX) &&
-      (st.st_mode & 0777) != PrivateFolderMode)
+  bool there = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (!there) {
+    FileManager::createDirectoryAtPath(path, true);
+    there = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  if (there && !(st.st_mode & S_ISVTX) && (st.st_mode & 0777) != PrivateFolderMode)
     ::chmod(path.c_str(), PrivateFolderMode);
 }
 
@@ -123,13 +128,28 @@ std::string Environment::setResourceRoot(std::string path) {
   return path;
 }
 
-std::optional<std::string> Environment::resourcePath(std::string_view name) {
+namespace {
+// The path under the resource root; none for a name that would leave it.
+std::optional<std::string> underResourceRoot(std::string_view name) {
   if (name.empty() || name.front() == '/') return std::nullopt;
   for (const auto& part : std::filesystem::path(name))
     if (part == "..") return std::nullopt;
-  std::string path = resourceRoot() + "/" + std::string(name);
-  if (!FileManager::fileExistsAtPath(path)) return std::nullopt;
+  return Environment::resourceRoot() + "/" + std::string(name);
+}
+}  // namespace
+
+std::optional<std::string> Environment::resourcePath(std::string_view name) {
+  auto path = underResourceRoot(name);
+  if (!path || !FileManager::fileExistsAtPath(*path)) return std::nullopt;
   return path;
+}
+
+std::optional<Environment::ResourceFile> Environment::resourceFile(std::string_view name) {
+  auto path = underResourceRoot(name);
+  if (!path) return std::nullopt;
+  auto stamp = fileStampAt(*path);
+  if (!stamp) return std::nullopt;
+  return ResourceFile{std::move(*path), *stamp};
 }
 
 std::string Environment::bundleName() { return read(settings().bundleName).value_or("Kavro"); }

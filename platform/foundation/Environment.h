@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/ResourceCache.h"
+
 namespace platform {
 
 // Where the program keeps its files, where its bundle resources are, and who it says it is.
@@ -31,6 +33,12 @@ class Environment {
   // none for an empty name, a name that leaves the bundle (absolute, or with ".."), or when
   // nothing is there.
   static std::optional<std::string> resourcePath(std::string_view name);
+  // The same for a regular file, with the stamp of the file found (one look at the file system).
+  struct ResourceFile {
+    std::string path;
+    FileStamp stamp;
+  };
+  static std::optional<ResourceFile> resourceFile(std::string_view name);
 
   // The bundle's name ("Kavro"), its version text (the short version) and its build number.
   static std::string bundleName();

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/ResourceCache.h"
 
 namespace platform {
 
@@ -47,17 +48,40 @@ std::shared_ptr<Image> Image::imageWithContentsOfFile(std::string_view path) {
   return imageWithData(*data, scaleOfFileName(path));
 }
 
+namespace {
+
+// Named pictures are resources: decoded once per process and shared (a picture never changes).
+constexpr std::size_t NamedImagesBudget = 16 << 20;
+
+ResourceCache<Image>& namedImages() {
+  static auto* cache = new ResourceCache<Image>(NamedImagesBudget);
+  return *cache;
+}
+
+std::shared_ptr<Image> namedImage(const std::string& name) {
+  auto file = Environment::resourceFile(name);
+  if (!file) return nullptr;
+  if (auto kept = namedImages().find(file->path, file->stamp)) return std::const_pointer_cast<Image>(kept);
+  auto image = Image::imageWithContentsOfFile(file->path);
+  if (!image) return nullptr;
+  std::size_t bytes = 0;
+  for (const ImageFrame& frame : image->frames())
+    bytes += static_cast<std::size_t>(frame.bitmap->width()) *
+             static_cast<std::size_t>(frame.bitmap->height()) * 4;
+  namedImages().keep(file->path, file->stamp, image, bytes);
+  return image;
+}
+
+}  // namespace
+
 std::shared_ptr<Image> Image::imageNamed(std::string_view name, double screenScale) {
   if (name.empty()) return nullptr;
   std::string file(name);
   if (extensionDot(file) == std::string::npos) file += ".png";
   if (screenScale >= 2) {
-    if (auto path = Environment::resourcePath(highResolutionName(file))) {
-      if (auto image = imageWithContentsOfFile(*path)) return image;
-    }
+    if (auto image = namedImage(highResolutionName(file))) return image;
   }
-  if (auto path = Environment::resourcePath(file)) return imageWithContentsOfFile(*path);
-  return nullptr;
+  return namedImage(file);
 }
 
 std::shared_ptr<Image> Image::imageWithBitmap(std::shared_ptr<const Bitmap> bitmap, double scale,

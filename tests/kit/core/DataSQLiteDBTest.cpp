@@ -214,22 +214,6 @@ TEST(DataSQLiteDBOpenTest, StoresCommitThroughAWriteAheadLogWithoutASyncEach) {
   EXPECT_EQ(db.get_cell("PRAGMA synchronous"), "1");  // NORMAL: syncs at checkpoints only
 }
 
-TEST(DataSQLiteDBOpenTest, AnOpenStoreIsMarkedAndItsMarkerGoesWithTheLastHandle) {
-  test::TempHome home;
-  std::string marker;
-  {
-    DataKavroDB db("marked.db");
-    marker = db.path() + ".open";
-    EXPECT_TRUE(platform::FileManager::fileExistsAtPath(marker));
-    {
-      DataKavroDB second("marked.db");
-      EXPECT_FALSE(second.damagedFileMovedTo().has_value());
-    }
-    EXPECT_TRUE(platform::FileManager::fileExistsAtPath(marker));
-  }
-  EXPECT_FALSE(platform::FileManager::fileExistsAtPath(marker));
-}
-
 // A store with rows over many pages, closed; returns its path.
 std::string storeOfManyPages(std::string_view name) {
   DataKavroDB db(name);
@@ -248,16 +232,94 @@ void damageAMiddlePage(const std::string& path) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
 }
 
+std::string bytesOf(const std::string& path) {
+  auto bytes = platform::FileManager::contentsAtPath(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Leaves the store as a session that wrote and then crashed leaves it: the files as they were
+// while it was open, its log still holding the commit.
+void crashAfterAWrite(std::string_view name) {
+  DataKavroDB db(name);
+  ASSERT_GT(db.setStrValue("Z", "last", "written before the crash"), 0);
+  const std::string path = db.path();
+  const std::string file = bytesOf(path), log = bytesOf(path + "-wal");
+  ASSERT_FALSE(log.empty());
+  db.close();
+  writeBytes(path, file);
+  writeBytes(path + "-wal", log);
+}
+
 TEST(DataSQLiteDBOpenTest, AfterASessionThatDidNotCloseTheStoreEveryPageIsChecked) {
   test::TempHome home;
   std::string path = storeOfManyPages("crashed.db");
+  crashAfterAWrite("crashed.db");
   damageAMiddlePage(path);
-  std::ofstream(path + ".open") << "";  // the marker of a session that ended without closing
   DataKavroDB db("crashed.db");
   ASSERT_TRUE(db.isOpen());
   EXPECT_EQ(db.damagedFileMovedTo(), path + ".damaged");
   EXPECT_EQ(db.getStrValue("T", "1"), "");
   EXPECT_GT(db.setStrValue("T", "1", "fresh"), 0);
+}
+
+TEST(DataSQLiteDBOpenTest, ACrashedSessionsLastCommitIsKeptWhenTheStoreIsWhole) {
+  test::TempHome home;
+  std::string path = storeOfManyPages("whole.db");
+  crashAfterAWrite("whole.db");
+  DataKavroDB db("whole.db");
+  ASSERT_TRUE(db.isOpen());
+  EXPECT_FALSE(db.damagedFileMovedTo().has_value());
+  EXPECT_EQ(db.getStrValue("Z", "last"), "written before the crash");
+  EXPECT_EQ(db.getStrValue("T", "399"), std::string(200, 'x'));
+}
+
+TEST(DataSQLiteDBOpenTest, AClosingEmptiesTheLogSoTheNextStartChecksNoPage) {
+  test::TempHome home;
+  std::string path;
+  {
+    DataKavroDB db("closed.db");
+    ASSERT_GT(db.setStrValue("T", "k", "v"), 0);
+    path = db.path();
+    EXPECT_GT(bytesOf(path + "-wal").size(), 0u);
+  }
+  EXPECT_EQ(bytesOf(path + "-wal").size(), 0u);
+  DataKavroDB again("closed.db");
+  EXPECT_FALSE(again.damagedFileMovedTo().has_value());
+  EXPECT_EQ(again.getStrValue("T", "k"), "v");
+}
+
+TEST(DataSQLiteDBOpenTest, ASecondHandleNeverSetsAsideAStoreThisProcessHasOpen) {
+  test::TempHome home;
+  std::string path = storeOfManyPages("shared.db");
+  DataKavroDB first("shared.db");
+  // The first handle's commit sits in the log, as a crashed session's would.
+  ASSERT_GT(first.setStrValue("Z", "mine", "kept"), 0);
+  damageAMiddlePage(path);
+  DataKavroDB second("shared.db");
+  ASSERT_TRUE(second.isOpen());
+  EXPECT_FALSE(second.damagedFileMovedTo().has_value());
+  EXPECT_TRUE(platform::FileManager::fileExistsAtPath(path));
+  EXPECT_EQ(second.getStrValue("Z", "mine"), "kept");
+}
+
+TEST(DataSQLiteDBOpenTest, ReopeningFindsTheValueTablesAndTheirIndexesWithoutMakingThemAgain) {
+  test::TempHome home;
+  {
+    DataAppCoreDB core;
+    ASSERT_GT(core.setIntValue("A", "b", 7), 0);
+  }
+  DataAppCoreDB core;
+  const std::uint64_t commitsBefore = core.commitCount();
+  EXPECT_EQ(commitsBefore, 0u);  // nothing made again: no schema write at the opening
+  for (const char* name :
+       {"DATA_INT_VALUE", "DATA_STR_VALUE", "DATA_BIN_VALUE", "USER_TRACE", "DATA_INT_VALUE_item_time",
+        "DATA_STR_VALUE_item_time", "DATA_BIN_VALUE_item_time"})
+    EXPECT_EQ(core.get_cell("select count(*) from sqlite_master where name=?", {Value(name)}), "1") << name;
+  EXPECT_EQ(core.getIntValue("A", "b"), 7);
 }
 
 }  // namespace

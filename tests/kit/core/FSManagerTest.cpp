@@ -55,6 +55,34 @@ TEST(FSManager, SizesAndDeletion) {
   EXPECT_EQ(platform::FileManager::contentsOfDirectoryAtPath(root)->size(), 0u);
 }
 
+TEST(FSManager, AResourceRewrittenOrUnderAnotherRootIsReadAfresh) {
+  kavro::test::TempHome home;
+  std::string first = platform::Environment::tmpPath() + "/first",
+              second = platform::Environment::tmpPath() + "/second";
+  auto put = [](const std::string& root, std::string_view text) {
+    ASSERT_TRUE(platform::FileManager::createDirectoryAtPath(root + "/Config", true));
+    ASSERT_TRUE(
+        platform::FileManager::createFileAtPath(root + "/Config/t.txt", platform::dataFromString(text)));
+  };
+  put(first, "one");
+  put(second, "two");
+  std::string previous = platform::Environment::setResourceRoot(first);
+  auto once = FSManager::stringFromResource("Config/t.txt");
+  auto twice = FSManager::stringFromResource("Config/t.txt");
+  put(first, "uno");
+  auto rewritten = FSManager::stringFromResource("Config/t.txt");
+  platform::Environment::setResourceRoot(second);
+  auto other = FSManager::stringFromResource("Config/t.txt");
+  platform::FileManager::removeItemAtPath(second + "/Config/t.txt");
+  auto removed = FSManager::dataFromResource("Config/t.txt");
+  platform::Environment::setResourceRoot(previous);
+  EXPECT_EQ(once, "one");
+  EXPECT_EQ(twice, "one");
+  EXPECT_EQ(rewritten, "uno");
+  EXPECT_EQ(other, "two");
+  EXPECT_FALSE(removed);
+}
+
 TEST(FSManager, ResourcesAndStoredMaps) {
   kavro::test::TempHome home;
   EXPECT_TRUE(FSManager::isResourceFile("Config/client.sign"));

@@ -5,6 +5,8 @@
 #include "kit/base64/Base64.h"
 #include "kit/core/StringConversion.h"
 #include "kit/skin/AppSkinTargets.h"
+#include "platform/foundation/Environment.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
@@ -111,6 +113,34 @@ TEST_F(AppSkinTest, RequestsFallBackWithinTheirGroupOnly) {
   label->setAlpha(1);
   EXPECT_FALSE(AppSkin::applyWithSkinKey(label, "@home@blue"));
   EXPECT_EQ(label->alpha(), 1) << "a control without a map keeps its look";
+}
+
+TEST_F(AppSkinTest, EachStartStylesFromTheBuiltInSkinFileAsItIsNow) {
+  const std::string root = platform::Environment::tmpPath() + "/resources";
+  auto writeNative = [&](const std::string& labelColour) {
+    ASSERT_TRUE(platform::FileManager::createDirectoryAtPath(root + "/Images", true));
+    ASSERT_TRUE(platform::FileManager::createFileAtPath(
+        root + "/Images/skin.xml",
+        bytesOf(skinXml("<item skinTarget=\"UILabel\"><textColor>" + labelColour + "</textColor></item>"))));
+  };
+  auto labelColourOfANewStart = [] {
+    AppSkin::destroySharedAppSkin();
+    auto label = std::make_shared<platform::Label>();
+    EXPECT_TRUE(AppSkin::apply(label));
+    return label->textColor();
+  };
+  const std::string previous = platform::Environment::setResourceRoot(root);
+  writeNative("#112233");
+  const Color first = labelColourOfANewStart();
+  const Color again = labelColourOfANewStart();
+  writeNative("#445566");
+  const Color changed = labelColourOfANewStart();
+  platform::Environment::setResourceRoot(previous);
+  const Color builtIn = labelColourOfANewStart();
+  EXPECT_EQ(first, kavro::str::toColor("#112233"));
+  EXPECT_EQ(again, kavro::str::toColor("#112233"));
+  EXPECT_EQ(changed, kavro::str::toColor("#445566"));
+  EXPECT_EQ(builtIn, kavro::str::toColor("#333333"));
 }
 
 TEST_F(AppSkinTest, InstallingAndSwitchingPostsTheNotificationOnce) {

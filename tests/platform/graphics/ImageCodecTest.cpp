@@ -310,6 +310,31 @@ TEST(Image, FilesAndNamedResourcesPickTheirScale) {
   EXPECT_FALSE(missing);
 }
 
+TEST(Image, ANamedPictureIsReadAgainOnlyWhenItsFileChanged) {
+  kavro::test::TempDir first, second;
+  for (const auto* dir : {&first, &second})
+    ASSERT_TRUE(platform::FileManager::createDirectoryAtPath(dir->path() + "/Images", true));
+  ASSERT_TRUE(platform::FileManager::createFileAtPath(first.path() + "/Images/b.png",
+                                                      ImageCodec::encodePNG(pattern(2, 2, true))));
+  ASSERT_TRUE(platform::FileManager::createFileAtPath(second.path() + "/Images/b.png",
+                                                      ImageCodec::encodePNG(pattern(3, 3, true))));
+  std::string previous = platform::Environment::setResourceRoot(first.path());
+  auto before = Image::imageNamed("Images/b.png", 1.0);
+  auto again = Image::imageNamed("Images/b.png", 1.0);
+  // The same file replaced by another picture of the same size.
+  ASSERT_TRUE(platform::FileManager::createFileAtPath(first.path() + "/Images/b.png",
+                                                      ImageCodec::encodePNG(pattern(2, 2, false))));
+  auto replaced = Image::imageNamed("Images/b.png", 1.0);
+  platform::Environment::setResourceRoot(second.path());
+  auto otherRoot = Image::imageNamed("Images/b.png", 1.0);
+  platform::Environment::setResourceRoot(previous);
+  ASSERT_TRUE(before && again && replaced && otherRoot);
+  EXPECT_EQ(*again->bitmap(), pattern(2, 2, true));
+  EXPECT_EQ(*replaced->bitmap(), pattern(2, 2, false));
+  EXPECT_EQ(otherRoot->size(), (platform::Size{3, 3}));
+  EXPECT_EQ(*before->bitmap(), pattern(2, 2, true));  // a picture given out never changes
+}
+
 TEST(Image, StretchableCapsFollowThePlatformRule) {
   auto image = Image::imageWithBitmap(*Bitmap::create(21, 30));
   auto s = image->stretchableImageWithLeftCapWidth(10, 14);
