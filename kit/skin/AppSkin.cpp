@@ -1,6 +1,7 @@
 #include "kit/skin/AppSkin.h"
 
 #include <array>
+#include <typeinfo>
 
 #include "kit/core/DeviceSystemVersionCompare.h"
 #include "kit/core/StringConversion.h"
@@ -188,6 +189,7 @@ bool AppSkin::loadPackage(std::string_view name) {
   skinDict_.clear();
   images_.clear();
   imageBytes_ = 0;
+  forgetResolved();
   skinName_ = name;
   platform::NotificationCenter::defaultCenter().post(SkinChangedNotification);
   return true;
@@ -207,6 +209,7 @@ bool AppSkin::loadSkinGroup(std::string_view group, const std::shared_ptr<DataIt
   if (group.empty()) return false;
   GroupMap& groupMap = skinDict_[std::string(group)];
   groupMap.clear();
+  forgetResolved();
   if (!items || !items->isValidListData()) return false;
 
   static constexpr std::array colours = {"textColor",   "backgroundColor",  "tintColor",  "separatorColor",
@@ -253,7 +256,19 @@ std::shared_ptr<const AppSkinAttributes> AppSkin::getSkin(std::string_view targe
   target = orStar(target);
   type = orStar(type);
   group = orStar(group);
+  resolvedKey_.assign(target).append(1, '\x1f').append(type).append(1, '\x1f').append(group);
+  if (auto known = resolved_.find(std::string_view(resolvedKey_)); known != resolved_.end())
+    return known->second;
   if (skinDict_.find(group) == skinDict_.end()) loadSkinGroupByName(group);
+  auto found = resolveSkin(target, type, group);
+  // Built again: loading the group may have used the key.
+  resolvedKey_.assign(target).append(1, '\x1f').append(type).append(1, '\x1f').append(group);
+  resolved_.emplace(resolvedKey_, found);
+  return found;
+}
+
+std::shared_ptr<const AppSkinAttributes> AppSkin::resolveSkin(std::string_view target, std::string_view type,
+                                                              std::string_view group) const {
   auto g = skinDict_.find(group);
   if (g == skinDict_.end()) return nullptr;
   if (target == "*" && type == "*") return nullptr;
@@ -274,6 +289,11 @@ std::shared_ptr<const AppSkinAttributes> AppSkin::getSkin(std::string_view targe
     return entry("*", type);
   }
   return specific ? entry("*", type) : nullptr;
+}
+
+void AppSkin::forgetResolved() {
+  resolved_.clear();
+  imageByItem_.clear();
 }
 
 // ---- Loaders ----
@@ -400,30 +420,121 @@ void AppSkin::loadEnumUISegmentedControlStyle(std::string_view key, const DataIt
 
 // ---- Applying ----
 
+// What a control is skinned as; the first match of the order below (a label before a view).
+enum class AppSkin::ControlKind : std::uint8_t {
+  Label,
+  Button,
+  TableCell,
+  NavigationController,
+  TabBarController,
+  TableView,
+  TextField,
+  TextView,
+  SearchBar,
+  Application,
+  SegmentedControl,
+  Toolbar,
+  ImageView,
+  ActivityIndicatorView,
+  LoadingView,
+  CheckBoxView,
+  BarButtonItem,
+  View,
+  None,
+};
+
+AppSkin::ControlKind AppSkin::kindOf(platform::Object& control) {
+  // Resolved once per class: the casts below walk the class tree on every call.
+  auto [it, added] = kinds_.try_emplace(&typeid(control), ControlKind::None);
+  if (!added) return it->second;
+  using namespace platform;
+  Object* c = &control;
+  ControlKind kind = ControlKind::None;
+  if (dynamic_cast<Label*>(c))
+    kind = ControlKind::Label;
+  else if (dynamic_cast<Button*>(c))
+    kind = ControlKind::Button;
+  else if (dynamic_cast<AppSkinTableCell*>(c))
+    kind = ControlKind::TableCell;
+  else if (dynamic_cast<NavigationController*>(c))
+    kind = ControlKind::NavigationController;
+  else if (dynamic_cast<TabBarController*>(c))
+    kind = ControlKind::TabBarController;
+  else if (dynamic_cast<TableView*>(c))
+    kind = ControlKind::TableView;
+  else if (dynamic_cast<TextField*>(c))
+    kind = ControlKind::TextField;
+  else if (dynamic_cast<TextView*>(c))
+    kind = ControlKind::TextView;
+  else if (dynamic_cast<SearchBar*>(c))
+    kind = ControlKind::SearchBar;
+  else if (dynamic_cast<Application*>(c))
+    kind = ControlKind::Application;
+  else if (dynamic_cast<SegmentedControl*>(c))
+    kind = ControlKind::SegmentedControl;
+  else if (dynamic_cast<Toolbar*>(c))
+    kind = ControlKind::Toolbar;
+  else if (dynamic_cast<ImageView*>(c))
+    kind = ControlKind::ImageView;
+  else if (dynamic_cast<ActivityIndicatorView*>(c))
+    kind = ControlKind::ActivityIndicatorView;
+  else if (dynamic_cast<AppSkinLoadingView*>(c))
+    kind = ControlKind::LoadingView;
+  else if (dynamic_cast<AppSkinCheckBoxView*>(c))
+    kind = ControlKind::CheckBoxView;
+  else if (dynamic_cast<BarButtonItem*>(c))
+    kind = ControlKind::BarButtonItem;
+  else if (dynamic_cast<View*>(c))
+    kind = ControlKind::View;
+  it->second = kind;
+  return kind;
+}
+
 bool AppSkin::applyControl(platform::Object* control, std::string_view type, std::string_view group) {
   if (!control) return false;
   type = orStar(type);
   using namespace platform;
-  if (auto* c = dynamic_cast<Label*>(control)) return applyUILabel(*c, type, group);
-  if (auto* c = dynamic_cast<Button*>(control)) return applyUIButton(*c, type, group);
-  if (dynamic_cast<AppSkinTableCell*>(control)) return applyDataTableCell(*control, type, group);
-  if (auto* c = dynamic_cast<NavigationController*>(control))
-    return applyUINavigationController(*c, type, group);
-  if (auto* c = dynamic_cast<TabBarController*>(control)) return applyUITabBarController(*c, type, group);
-  if (auto* c = dynamic_cast<TableView*>(control)) return applyUITableView(*c, type, group);
-  if (auto* c = dynamic_cast<TextField*>(control)) return applyUITextField(*c, type, group);
-  if (auto* c = dynamic_cast<TextView*>(control)) return applyUITextView(*c, type, group);
-  if (auto* c = dynamic_cast<SearchBar*>(control)) return applyUISearchBar(*c, type, group);
-  if (auto* c = dynamic_cast<Application*>(control)) return applyUIApplication(*c, type, group);
-  if (auto* c = dynamic_cast<SegmentedControl*>(control)) return applyUISegmentedControl(*c, type, group);
-  if (auto* c = dynamic_cast<Toolbar*>(control)) return applyUIToolbar(*c, type, group);
-  if (auto* c = dynamic_cast<ImageView*>(control)) return applyUIImageView(*c, type, group);
-  if (auto* c = dynamic_cast<ActivityIndicatorView*>(control))
-    return applyUIActivityIndicatorView(*c, type, group);
-  if (dynamic_cast<AppSkinLoadingView*>(control)) return applyUILoadingView(*control, type, group);
-  if (dynamic_cast<AppSkinCheckBoxView*>(control)) return applyUICheckBoxView(*control, type, group);
-  if (auto* c = dynamic_cast<BarButtonItem*>(control)) return applyUIBarButtonItem(*c, type, group);
-  if (auto* c = dynamic_cast<View*>(control)) return applyUIView(*c, type, group);
+  // One cast to the class the table names (the same class always converts the same way).
+  switch (kindOf(*control)) {
+    case ControlKind::Label:
+      return applyUILabel(*dynamic_cast<Label*>(control), type, group);
+    case ControlKind::Button:
+      return applyUIButton(*dynamic_cast<Button*>(control), type, group);
+    case ControlKind::TableCell:
+      return applyDataTableCell(*control, type, group);
+    case ControlKind::NavigationController:
+      return applyUINavigationController(*dynamic_cast<NavigationController*>(control), type, group);
+    case ControlKind::TabBarController:
+      return applyUITabBarController(*dynamic_cast<TabBarController*>(control), type, group);
+    case ControlKind::TableView:
+      return applyUITableView(*dynamic_cast<TableView*>(control), type, group);
+    case ControlKind::TextField:
+      return applyUITextField(*dynamic_cast<TextField*>(control), type, group);
+    case ControlKind::TextView:
+      return applyUITextView(*dynamic_cast<TextView*>(control), type, group);
+    case ControlKind::SearchBar:
+      return applyUISearchBar(*dynamic_cast<SearchBar*>(control), type, group);
+    case ControlKind::Application:
+      return applyUIApplication(*dynamic_cast<Application*>(control), type, group);
+    case ControlKind::SegmentedControl:
+      return applyUISegmentedControl(*dynamic_cast<SegmentedControl*>(control), type, group);
+    case ControlKind::Toolbar:
+      return applyUIToolbar(*dynamic_cast<Toolbar*>(control), type, group);
+    case ControlKind::ImageView:
+      return applyUIImageView(*dynamic_cast<ImageView*>(control), type, group);
+    case ControlKind::ActivityIndicatorView:
+      return applyUIActivityIndicatorView(*dynamic_cast<ActivityIndicatorView*>(control), type, group);
+    case ControlKind::LoadingView:
+      return applyUILoadingView(*control, type, group);
+    case ControlKind::CheckBoxView:
+      return applyUICheckBoxView(*control, type, group);
+    case ControlKind::BarButtonItem:
+      return applyUIBarButtonItem(*dynamic_cast<BarButtonItem*>(control), type, group);
+    case ControlKind::View:
+      return applyUIView(*dynamic_cast<View*>(control), type, group);
+    case ControlKind::None:
+      break;
+  }
   return false;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <variant>
@@ -229,8 +231,33 @@ class AppSkin {
   using GroupMap = std::map<std::string, TypeMap, std::less<>>;
   static std::shared_ptr<DataItemResult> parseSkinFile(const platform::Data& bytes);
   std::shared_ptr<platform::Image> decodeImage(const platform::Data& bytes) const;
+  // imageData's work below its memo; kept tells whether the image is in images_.
+  std::shared_ptr<platform::Image> imageFromAttribute(const DataItemDetail& item, std::string_view key,
+                                                      bool& kept) const;
+
+  std::shared_ptr<const AppSkinAttributes> resolveSkin(std::string_view target, std::string_view type,
+                                                       std::string_view group) const;
+  enum class ControlKind : std::uint8_t;
+  ControlKind kindOf(platform::Object& control);
+  // Forgets every resolution that points into the groups (after a group or the skin changed).
+  void forgetResolved();
+
+  struct TransparentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using ResolvedMap = std::unordered_map<std::string, std::shared_ptr<const AppSkinAttributes>,
+                                         TransparentHash, std::equal_to<>>;
+  using ImageByItem =
+      std::unordered_map<std::string, std::shared_ptr<platform::Image>, TransparentHash, std::equal_to<>>;
 
   std::map<std::string, GroupMap, std::less<>> skinDict_;
+  // getSkin's answers (none included) by target, type and group: screens apply the same few
+  // skins to every control they build.
+  ResolvedMap resolved_;
+  // By the class's type information (a class seen through two libraries simply has two entries).
+  std::unordered_map<const std::type_info*, ControlKind> kinds_;
+  std::string resolvedKey_;  // reused to look up without an allocation
   std::string skinName_;
   std::shared_ptr<AppSkinPackage> skinPackage_;
   double screenScale_ = 1.0;
@@ -240,6 +267,10 @@ class AppSkin {
   static constexpr std::size_t ImageCacheBudget = std::size_t{8} << 20;
   mutable std::unordered_map<std::string, std::shared_ptr<platform::Image>> images_;
   mutable std::size_t imageBytes_ = 0;
+  // The same images by attribute record and key, so that a known attribute skips building the
+  // key above; emptied with images_ and whenever the records may go.
+  mutable ImageByItem imageByItem_;
+  mutable std::string imageKey_;
 };
 
 }  // namespace kavro

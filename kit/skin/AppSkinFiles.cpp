@@ -111,7 +111,24 @@ std::shared_ptr<platform::Image> AppSkin::decodeImage(const platform::Data& byte
 }
 
 std::shared_ptr<platform::Image> AppSkin::imageData(const DataItemDetail* item, std::string_view key) const {
-  if (!item || !item->hasKey(key)) return nullptr;
+  if (!item) return nullptr;
+  // The records live in the groups, which forget this map whenever one goes.
+  imageKey_.assign(reinterpret_cast<const char*>(&item), sizeof item).append(key);
+  if (auto known = imageByItem_.find(std::string_view(imageKey_)); known != imageByItem_.end())
+    return known->second;
+  bool kept = false;
+  auto image = imageFromAttribute(*item, key, kept);
+  if (kept) {
+    imageKey_.assign(reinterpret_cast<const char*>(&item), sizeof item).append(key);
+    imageByItem_.emplace(imageKey_, image);
+  }
+  return image;
+}
+
+std::shared_ptr<platform::Image> AppSkin::imageFromAttribute(const DataItemDetail& attribute,
+                                                             std::string_view key, bool& kept) const {
+  const DataItemDetail* item = &attribute;
+  if (!item->hasKey(key)) return nullptr;
   std::string cacheKey = item->getString(key);
   const std::string keyName(key);
   for (const std::string& part :
@@ -122,7 +139,10 @@ std::shared_ptr<platform::Image> AppSkin::imageData(const DataItemDetail* item, 
     else
       cacheKey += '\x1e';
   }
-  if (auto it = images_.find(cacheKey); it != images_.end()) return it->second;
+  if (auto it = images_.find(cacheKey); it != images_.end()) {
+    kept = true;
+    return it->second;
+  }
   auto image = makeImage(item, key);
   if (!image) return nullptr;
   const auto& bitmap = image->bitmap();
@@ -131,10 +151,12 @@ std::shared_ptr<platform::Image> AppSkin::imageData(const DataItemDetail* item, 
   if (bytes > ImageCacheBudget) return image;
   if (imageBytes_ + bytes > ImageCacheBudget) {
     images_.clear();
+    imageByItem_.clear();
     imageBytes_ = 0;
   }
   images_.emplace(std::move(cacheKey), image);
   imageBytes_ += bytes;
+  kept = true;
   return image;
 }
 

@@ -271,6 +271,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   if (oldWindow != newWindow) view->moveToWindow(oldWindow, newWindow);
   view->didMoveToSuperview();
   didAddSubview(view.get());
+  if (view->layoutBelow_) markLayoutBelow();
   if (newWindow && view->needsLayout_) scheduleLayoutFlush();
 }
 
@@ -380,12 +381,20 @@ std::shared_ptr<View> View::viewWithTag(int tag) {
   return nullptr;
 }
 
+void View::markLayoutBelow() {
+  for (View* v = this; v && !v->layoutBelow_; v = v->superview_) v->layoutBelow_ = true;
+}
+
 void View::setNeedsLayout() {
   needsLayout_ = true;
+  markLayoutBelow();
   scheduleLayoutFlush();
 }
 
 void View::layoutIfNeeded() {
+  if (!layoutBelow_) return;
+  // Cleared first: a view marked while this pass runs sets it again for the next pass.
+  layoutBelow_ = false;
   if (needsLayout_) {
     needsLayout_ = false;
     auto vc = controller_.lock();

@@ -174,7 +174,8 @@ class View : public Responder {
   // --- Layout ---------------------------------------------------------------------------------
   void setNeedsLayout();
   bool needsLayout() const { return needsLayout_; }
-  // Lays out this view when marked, then its subviews, top down.
+  // Lays out this view when marked, then its subviews, top down (only the marked ones and the
+  // branches that lead to them are visited).
   void layoutIfNeeded();
   virtual void layoutSubviews() {}
   // The size the view would like within size; the base answers its current bounds size.
@@ -274,6 +275,10 @@ class View : public Responder {
   ContentMode contentMode_ = ContentMode::ScaleToFill;
   std::string accessibilityLabel_;
   bool needsLayout_ = true;  // every view is laid out once before it is first looked at
+  // This view or one below it may be marked: a pass skips the subtrees that are not, which are
+  // most of a settled window. Whenever a view is, so are its ancestors.
+  bool layoutBelow_ = true;
+  void markLayoutBelow();
 };
 
 }  // namespace platform

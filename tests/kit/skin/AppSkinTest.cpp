@@ -524,5 +524,81 @@ TEST_F(AppSkinTest, TextIsMeasuredInTheSkinnedFont) {
   EXPECT_EQ(shrunk.height, platform::TextMetrics::lineHeight(10)) << "one line at the minimum size";
 }
 
+// A label of the application's own: skinned as a label, whatever was skinned before it.
+class ShadedLabel : public platform::Label {};
+
+TEST_F(AppSkinTest, EachClassIsSkinnedAsItsKindInAnyOrder) {
+  ASSERT_TRUE(installSkin(
+      "kinds",
+      zipOf({{"skin.xml", bytesOf(skinXml(requiredItems() +
+                                          "<item skinTarget=\"UILabel\"><alpha>0.5</alpha></item>"
+                                          "<item skinTarget=\"UIView\"><alpha>0.25</alpha></item>"
+                                          "<item skinTarget=\"UIButton\"><alpha>0.75</alpha></item>"))}})));
+  ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("kinds"));
+  for (int round = 0; round < 2; ++round) {
+    auto view = std::make_shared<platform::View>();
+    auto shaded = std::make_shared<ShadedLabel>();
+    auto label = std::make_shared<platform::Label>();
+    auto button = std::make_shared<platform::Button>();
+    auto again = std::make_shared<platform::View>();
+    for (const auto& v :
+         {std::static_pointer_cast<platform::View>(view), std::static_pointer_cast<platform::View>(shaded),
+          std::static_pointer_cast<platform::View>(label), std::static_pointer_cast<platform::View>(button),
+          again})
+      EXPECT_TRUE(AppSkin::apply(v)) << "round " << round;
+    EXPECT_EQ(view->alpha(), 0.25);
+    EXPECT_EQ(shaded->alpha(), 0.5) << "a subclass takes its base's skin";
+    EXPECT_EQ(label->alpha(), 0.5);
+    EXPECT_EQ(button->alpha(), 0.75);
+    EXPECT_EQ(again->alpha(), 0.25);
+  }
+}
+
+TEST_F(AppSkinTest, AReplacedGroupOrSkinIsWhatTheNextControlGets) {
+  auto skin = [](const char* labelAlpha, const char* buttonAlpha, const char* image) {
+    return zipOf(
+        {{"skin.xml",
+          bytesOf(skinXml(requiredItems() + "<item skinTarget=\"UILabel\" skinType=\"blue\"><alpha>" +
+                          labelAlpha + "</alpha></item>"))},
+         {"fb/skin.xml", bytesOf(skinXml(std::string("<item skinTarget=\"UIButton\"><alpha>") + buttonAlpha +
+                                         "</alpha></item><item skinTarget=\"UIImageView\"><image>" + image +
+                                         "</image></item>"))}});
+  };
+  const std::string red = *base64EncodeData(test::pngData(3, 3));
+  const std::string blue = *base64EncodeData(test::pngData(5, 5));
+  ASSERT_TRUE(installSkin("first", skin("0.5", "0.25", red.c_str())));
+  ASSERT_TRUE(installSkin("second", skin("0.75", "0.4", blue.c_str())));
+  auto& shared = AppSkin::sharedAppSkin();
+  auto look = [](double& label, double& button, double& imageWidth) {
+    auto l = std::make_shared<platform::Label>();
+    auto b = std::make_shared<platform::Button>();
+    auto i = std::make_shared<platform::ImageView>();
+    label = AppSkin::apply(l, "blue") ? l->alpha() : -1;
+    button = AppSkin::apply(b, "blue", "fb") ? b->alpha() : -1;
+    imageWidth = AppSkin::apply(i, "", "fb") && i->image() ? i->image()->size().width : -1;
+  };
+  double label = 0, button = 0, width = 0;
+  ASSERT_TRUE(shared.loadPackage("first"));
+  look(label, button, width);
+  EXPECT_EQ(label, 0.5);
+  EXPECT_EQ(button, 0.25);
+  EXPECT_EQ(width, 3);
+  look(label, button, width);  // known now
+  EXPECT_EQ(button, 0.25);
+  EXPECT_EQ(width, 3);
+
+  ASSERT_TRUE(shared.loadPackage("second"));
+  look(label, button, width);
+  EXPECT_EQ(label, 0.75) << "the new skin's, not the remembered one";
+  EXPECT_EQ(button, 0.4);
+  EXPECT_EQ(width, 5) << "the new skin's image";
+
+  shared.loadSkinGroup("fb", nullptr);
+  look(label, button, width);
+  EXPECT_EQ(label, 0.75);
+  EXPECT_EQ(button, -1) << "an emptied group skins nothing";
+  EXPECT_EQ(width, -1);
+}
+
 }  // namespace
 }  // namespace kavro

@@ -85,6 +85,79 @@ TEST_F(HierarchyTest, LayoutRunsTopDownOnTheRunLoopAndAroundTheController) {
   EXPECT_TRUE(log.empty());
 }
 
+// Marks another view while it is laid out, as a view that resizes a sibling does.
+class MarkingView : public HookView {
+ public:
+  using HookView::HookView;
+  std::shared_ptr<View> other;
+  void layoutSubviews() override {
+    HookView::layoutSubviews();
+    if (other) other->setNeedsLayout();
+    other.reset();
+  }
+};
+
+TEST_F(HierarchyTest, APassReachesEveryMarkedViewHoweverDeepAndOnlyThose) {
+  std::vector<std::string> log;
+  auto a = std::make_shared<MarkingView>("a", &log);
+  auto a1 = std::make_shared<HookView>("a1", &log);
+  auto a2 = std::make_shared<HookView>("a2", &log);
+  auto b = std::make_shared<HookView>("b", &log);
+  auto b1 = std::make_shared<HookView>("b1", &log);
+  auto deep = std::make_shared<HookView>("deep", &log);
+  a->addSubview(a1);
+  a->addSubview(a2);
+  b->addSubview(b1);
+  b1->addSubview(deep);
+  window->addSubview(a);
+  window->addSubview(b);
+  window->layoutIfNeeded();
+  log.clear();
+
+  deep->setNeedsLayout();
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"deep layout"})) << "the settled branches are left alone";
+  log.clear();
+  window->layoutIfNeeded();
+  EXPECT_TRUE(log.empty());
+
+  // Added under a settled view: laid out by the window's next pass, with what it holds.
+  auto late = std::make_shared<HookView>("late", &log);
+  auto lateChild = std::make_shared<HookView>("late child", &log);
+  late->addSubview(lateChild);
+  deep->addSubview(late);
+  log.clear();  // the hierarchy hooks
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"late layout", "late child layout"}));
+  log.clear();
+
+  // Moved from one settled branch to another, marked on the way.
+  lateChild->setNeedsLayout();
+  a2->addSubview(lateChild);
+  log.clear();
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"late child layout"}));
+  log.clear();
+
+  // A view marked by a layout after its pass went by: taken by the next pass.
+  a->setNeedsLayout();
+  a->other = a1;
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"a layout", "a1 layout"})) << "below the marking view: this pass";
+  log.clear();
+  a2->setNeedsLayout();
+  b->setNeedsLayout();
+  auto c = std::make_shared<MarkingView>("c", &log);
+  c->other = a1;
+  window->addSubview(c);
+  log.clear();
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"a2 layout", "b layout", "c layout"}));
+  log.clear();
+  window->layoutIfNeeded();
+  EXPECT_EQ(log, (std::vector<std::string>{"a1 layout"}));
+}
+
 TEST_F(HierarchyTest, ConversionsBetweenSiblingsAndScrolledViews) {
   auto left = std::make_shared<View>(Rect(10, 20, 100, 100));
   auto right = std::make_shared<View>(Rect(200, 20, 100, 100));
