@@ -539,7 +539,7 @@ TEST_F(AppSkinTest, EachClassIsSkinnedAsItsKindInAnyOrder) {
     auto view = std::make_shared<platform::View>();
     auto shaded = std::make_shared<ShadedLabel>();
     auto label = std::make_shared<platform::Label>();
-    auto button = std::make_shared<platform::Button>();
+    auto button = platform::Button::buttonWithType();
     auto again = std::make_shared<platform::View>();
     for (const auto& v :
          {std::static_pointer_cast<platform::View>(view), std::static_pointer_cast<platform::View>(shaded),
@@ -571,7 +571,7 @@ TEST_F(AppSkinTest, AReplacedGroupOrSkinIsWhatTheNextControlGets) {
   auto& shared = AppSkin::sharedAppSkin();
   auto look = [](double& label, double& button, double& imageWidth) {
     auto l = std::make_shared<platform::Label>();
-    auto b = std::make_shared<platform::Button>();
+    auto b = platform::Button::buttonWithType();
     auto i = std::make_shared<platform::ImageView>();
     label = AppSkin::apply(l, "blue") ? l->alpha() : -1;
     button = AppSkin::apply(b, "blue", "fb") ? b->alpha() : -1;
