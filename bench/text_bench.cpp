@@ -49,18 +49,36 @@ void BM_Width_Ours(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * std::int64_t(rows().size()));
 }
 
-// The face sized once; each character's advance asked of FreeType (hinted at 28 pixels, as a
-// picture at scale 2 draws 14 points).
+// The system font's face, sized once (hinted at 28 pixels, as a picture at scale 2 draws 14 points).
+struct FreeTypeFace {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  FreeTypeFace() {
+    auto font = platform::GlyphRenderer::systemFont();
+    if (!font || FT_Init_FreeType(&library) != 0) return;
+    if (FT_New_Face(library, font->path().c_str(), 0, &face) != 0) {
+      face = nullptr;
+      return;
+    }
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    FT_Set_Pixel_Sizes(face, 0, 28);
+  }
+  ~FreeTypeFace() {
+    if (face) FT_Done_Face(face);
+    if (library) FT_Done_FreeType(library);
+  }
+  FreeTypeFace(const FreeTypeFace&) = delete;
+  FreeTypeFace& operator=(const FreeTypeFace&) = delete;
+};
+
+// Each character's advance asked of FreeType.
 void BM_Width_FreeType(benchmark::State& state) {
-  auto font = platform::GlyphRenderer::systemFont();
-  FT_Library library;
-  FT_Face face;
-  if (!font || FT_Init_FreeType(&library) != 0 || FT_New_Face(library, font->path().c_str(), 0, &face) != 0) {
+  FreeTypeFace ft;
+  if (!ft.face) {
     state.SkipWithError("no font");
     return;
   }
-  FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-  FT_Set_Pixel_Sizes(face, 0, 28);
+  FT_Face face = ft.face;
   std::vector<std::u16string> text;
   for (const auto& row : rows()) text.push_back(platform::toUtf16(row));
   for (auto _ : state) {
@@ -74,22 +92,17 @@ void BM_Width_FreeType(benchmark::State& state) {
     benchmark::DoNotOptimize(total);
   }
   state.SetItemsProcessed(state.iterations() * std::int64_t(rows().size()));
-  FT_Done_Face(face);
-  FT_Done_FreeType(library);
 }
 
 // The same work as ours: each advance asked of FreeType once, kept in a table by code point, and
 // the UTF-8 rows decoded and summed through the table on every pass.
 void BM_Width_FreeTypeTable(benchmark::State& state) {
-  auto font = platform::GlyphRenderer::systemFont();
-  FT_Library library;
-  FT_Face face;
-  if (!font || FT_Init_FreeType(&library) != 0 || FT_New_Face(library, font->path().c_str(), 0, &face) != 0) {
+  FreeTypeFace ft;
+  if (!ft.face) {
     state.SkipWithError("no font");
     return;
   }
-  FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-  FT_Set_Pixel_Sizes(face, 0, 28);
+  FT_Face face = ft.face;
   std::unordered_map<UChar32, double> table;
   auto advance = [&](UChar32 c) {
     auto it = table.find(c);
@@ -112,8 +125,6 @@ void BM_Width_FreeTypeTable(benchmark::State& state) {
     benchmark::DoNotOptimize(total);
   }
   state.SetItemsProcessed(state.iterations() * std::int64_t(rows().size()));
-  FT_Done_Face(face);
-  FT_Done_FreeType(library);
 }
 
 BENCHMARK(BM_Width_Ours)->Unit(benchmark::kMicrosecond);
