@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -91,7 +92,8 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   int received_ = 0;
   BatchParseState parse_;
   gmengine::CVArray<gmengine::GridKey> inFlight_;
-  int mapRequesting_ = 0;
+  // Asked by the offline manager on the engine's timer thread while the map's own messages set it.
+  std::atomic<int> mapRequesting_{0};
 };
 
 }  // namespace mapsdk
