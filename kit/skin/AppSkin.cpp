@@ -823,7 +823,7 @@ bool AppSkin::applyUIView(platform::View* view, const AppSkinAttributes* skin) {
   if (!view || !skin) return false;
   if (auto c = skin->color("backgroundColor")) {
     view->setBackgroundColor(*c);
-  } else if (!dynamic_cast<platform::Button*>(view) && skin->has("backgroundImage")) {
+  } else if (skin->has("backgroundImage") && !dynamic_cast<platform::Button*>(view)) {
     if (auto image = imageData(skin->item("backgroundImage").get(), "backgroundImage")) {
       view->setBackgroundPatternImage(image);
       // Older systems draw a pattern colour's transparent parts black in an opaque view.

@@ -227,19 +227,15 @@ void View::setBackgroundColor(std::optional<Color> color) {
 std::shared_ptr<Window> View::window() const {
   const View* v = this;
   while (v->superview_) v = v->superview_;
-  auto* w = dynamic_cast<const Window*>(v);
+  Window* w = v->asWindow_;
   if (!w) return nullptr;
-  return std::static_pointer_cast<Window>(const_cast<Window*>(w)->weak_from_this().lock());
+  return std::static_pointer_cast<Window>(w->weak_from_this().lock());
 }
 
-namespace {
-
-Window* windowOf(const View* v) {
-  while (v->superviewPointer()) v = v->superviewPointer();
-  return dynamic_cast<Window*>(const_cast<View*>(v));
+Window* View::windowOf(const View* v) {
+  while (v->superview_) v = v->superview_;
+  return v->asWindow_;
 }
-
-}  // namespace
 
 void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   if (!view) return;

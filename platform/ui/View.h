@@ -243,11 +243,14 @@ class View : public Responder {
   void moveToWindow(Window* oldWindow, Window* newWindow);
   void resignFirstResponderLeaving(Window* oldWindow);
   void detachFromSuperview();
+  // The window at the root of v's tree, if the root is one.
+  static Window* windowOf(const View* v);
 
   Rect bounds_;
   Point center_;
   AffineTransform transform_;
-  View* superview_ = nullptr;  // owns this view; clears the link when it goes
+  View* superview_ = nullptr;   // owns this view; clears the link when it goes
+  Window* asWindow_ = nullptr;  // this view, when it is a window (set by Window; no type lookup)
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<ViewController> controller_;
   std::vector<std::shared_ptr<GestureRecognizer>> gestures_;

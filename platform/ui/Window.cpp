@@ -9,7 +9,10 @@ namespace platform {
 
 Window::Window() : Window(Screen::mainScreen().bounds()) {}
 
-Window::Window(Rect frame) : View(frame) { initHidden(true); }
+Window::Window(Rect frame) : View(frame) {
+  asWindow_ = this;
+  initHidden(true);
+}
 
 Window::~Window() = default;
 
