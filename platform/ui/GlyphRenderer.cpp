@@ -39,18 +39,9 @@ constexpr const char* KnownFonts[] = {
 };
 
 std::vector<char32_t> codePoints(std::string_view utf8) {
-  std::u16string units = toUtf16(utf8);
   std::vector<char32_t> out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    }
-    out.push_back(c);
-  }
+  out.reserve(utf8.size());
+  forEachCodePoint(utf8, [&](char32_t c) { out.push_back(c); });
   return out;
 }
 
@@ -133,7 +124,7 @@ double GlyphRenderer::astralAdvance(char32_t c) const {
 
 double GlyphRenderer::widthOfLine(std::string_view utf8, double fontSize) const {
   double width = 0;
-  for (char32_t c : codePoints(utf8)) width += advance(c);
+  forEachCodePoint(utf8, [&](char32_t c) { width += advance(c); });
   return width * fontSize;
 }
 

@@ -34,18 +34,9 @@ struct Measure {
 Measure measureAt(double size) { return Measure{TextMetrics::font().get(), size}; }
 
 std::u32string decode(std::string_view text) {
-  std::u16string u16 = toUtf16(text);
   std::u32string out;
-  out.reserve(u16.size());
-  for (std::size_t i = 0; i < u16.size(); ++i) {
-    char16_t c = u16[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u16.size() && u16[i + 1] >= 0xDC00 && u16[i + 1] <= 0xDFFF) {
-      out += char32_t(0x10000 + ((c - 0xD800) << 10) + (u16[i + 1] - 0xDC00));
-      ++i;
-    } else {
-      out += char32_t(c);
-    }
-  }
+  out.reserve(text.size());
+  forEachCodePoint(text, [&](char32_t c) { out += c; });
   return out;
 }
 
