@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 
 #include "platform/graphics/Bitmap.h"
@@ -548,17 +549,43 @@ std::string MapFixtureServer::tile(std::string_view type, int level, int column,
     int x1 = std::min(kSide - 1, static_cast<int>(std::ceil(maxX + reach)));
     int y0 = std::max(0, static_cast<int>(std::floor(minY - reach)));
     int y1 = std::min(kSide - 1, static_cast<int>(std::ceil(maxY + reach)));
+    // A road's segments, each with its box widened by the half width: a pixel centre outside a box
+    // is farther than that from the segment, so only the segments whose box holds the row are tried.
+    struct Piece {
+      Px a, b;
+      double minX, maxX, minY, maxY;
+    };
+    std::vector<Piece> pieces;
+    std::vector<const Piece*> active;
+    if (feature.kind == MapFixture::Kind::Road) {
+      const double half = feature.width / 2.0;
+      for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        const Px &a = points[i], &b = points[i + 1];
+        pieces.push_back({a, b, std::min(a.x, b.x) - half, std::max(a.x, b.x) + half,
+                          std::min(a.y, b.y) - half, std::max(a.y, b.y) + half});
+      }
+    }
     for (int y = y0; y <= y1; ++y) {
+      const double cy = y + 0.5;
+      active.clear();
+      for (const Piece& piece : pieces) {
+        if (cy >= piece.minY && cy <= piece.maxY) active.push_back(&piece);
+      }
+      if (feature.kind == MapFixture::Kind::Road && active.empty()) continue;
       for (int x = x0; x <= x1; ++x) {
-        Px centre{x + 0.5, y + 0.5};
+        Px centre{x + 0.5, cy};
         bool hit = false;
         switch (feature.kind) {
           case MapFixture::Kind::Area:
             hit = points.size() >= 3 && insidePolygon(centre, points);
             break;
           case MapFixture::Kind::Road:
-            for (std::size_t i = 0; i + 1 < points.size() && !hit; ++i) {
-              hit = segmentDistance(centre, points[i], points[i + 1]) <= feature.width / 2.0;
+            for (const Piece* piece : active) {
+              if (centre.x < piece->minX || centre.x > piece->maxX) continue;
+              if (segmentDistance(centre, piece->a, piece->b) <= feature.width / 2.0) {
+                hit = true;
+                break;
+              }
             }
             break;
           case MapFixture::Kind::Point:
@@ -622,16 +649,27 @@ std::string MapFixtureServer::buildBatch(const std::vector<std::optional<std::st
 
 std::string MapFixtureServer::batchAnswer(std::string_view type, int level,
                                           const std::vector<std::string>& keys) {
-  std::vector<std::optional<std::string>> tiles;
-  std::size_t size = 8 + 8 * keys.size();
+  // The tiles of a batch are drawn side by side: a whole offline city passes through here.
+  std::vector<std::optional<std::future<std::string>>> drawn;
+  const std::string kind(type);
   for (const std::string& key : keys) {
     std::vector<std::string_view> parts = split(key, '_');
     int column = 0, row = 0;
     if (parts.size() != 2 || !readInt(parts[0], column) || !readInt(parts[1], row)) {
+      drawn.emplace_back(std::nullopt);
+      continue;
+    }
+    drawn.emplace_back(std::async(
+        std::launch::async, [this, kind, level, column, row] { return tile(kind, level, column, row); }));
+  }
+  std::vector<std::optional<std::string>> tiles;
+  std::size_t size = 8 + 8 * keys.size();
+  for (auto& pending : drawn) {
+    if (!pending) {
       tiles.emplace_back(std::nullopt);
       continue;
     }
-    std::string bytes = tile(type, level, column, row);
+    std::string bytes = pending->get();
     // What does not fit the client's buffer is left out ("not here"): it asks again for it.
     if (size + bytes.size() > kBatchBytes) {
       tiles.emplace_back(std::nullopt);

@@ -71,6 +71,7 @@ namespace {
 
 constexpr double kMapPatience = 5;        // virtual seconds a command waits for the map service
 constexpr double kOfflinePatience = 480;  // the same for a whole city's download (a busy machine)
+constexpr double kStoredTilesQuiet = 1;   // virtual seconds without a stored tile coming, host closed
 constexpr double kRealSlice = 0.002;      // real seconds the engine's threads get per pass
 constexpr double kMaxPanPoints = 100000;
 // A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.
@@ -220,7 +221,24 @@ std::string WaitForMap() {
   // The runner's own wait for idle would not end while a map host that fails is asked again and
   // again: the engine's answers are waited for here, on virtual time, with the screens' calls.
   auto settled = [] { return MapSettled() && !AppUtil::isNetworkIndicatorVisible(); };
-  if (!WaitForEngine(settled, kMapPatience) && !Session().hostClosed) {
+  // With the map service gone, the tiles that are not stored never come: the map is as drawn as it
+  // gets once it stands still and no tile has come for a while.
+  std::size_t arrived = 0;
+  double lastArrival = platform::RunLoop::main().now();
+  auto stillWithoutHost = [&] {
+    gmengine::CMapControlBlock* control = Control();
+    if (!control || control->IsSliding() || control->IsGliding()) return false;
+    const double now = platform::RunLoop::main().now();
+    const std::size_t count = Tiles().arrived;
+    if (count != arrived) {
+      arrived = count;
+      lastArrival = now;
+    }
+    return count > 0 && now - lastArrival >= kStoredTilesQuiet;
+  };
+  const bool hostClosed = Session().hostClosed;
+  if (!WaitForEngine([&] { return settled() || (hostClosed && stillWithoutHost()); }, kMapPatience) &&
+      !hostClosed) {
     TileCount tiles = Tiles();
     if (tiles.needed == 0) return "the map has no window to draw (no map on screen)";
     return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
