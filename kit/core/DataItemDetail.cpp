@@ -410,6 +410,17 @@ std::string DataItemDetail::getParamString() const {
 }
 
 void DataItemDetail::encodeWithCoder(platform::KeyedArchiver& coder) const {
+  // Only the text entries are kept. A record of text alone (as records are) is written as it is, in
+  // its own order, which is the order a copy of its text entries would have.
+  bool textOnly = true;
+  dictData_->enumerate([&](const std::string&, const platform::Value& value) {
+    textOnly = value.isString();
+    return textOnly;
+  });
+  if (textOnly) {
+    coder.encodeObject(platform::Value(dictData_));
+    return;
+  }
   auto strings = platform::MutableDictionary::create();
   dictData_->enumerate([&](const std::string& key, const platform::Value& value) {
     if (value.isString()) strings->setObject(value, key);

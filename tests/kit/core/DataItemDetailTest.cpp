@@ -181,6 +181,12 @@ TEST(DataItemDetailTest, ArchiveRoundTripKeepsTextAndDropsObjects) {
   textOnly->setString("1", "a");
   textOnly->setString("2", "b");
   EXPECT_TRUE(textOnly->isEqualToDataItemDetail(DataItemDetail::FromData(textOnly->toData()).get()));
+  // A record of text alone is stored in the very bytes of one whose other entries were dropped.
+  auto mixed = DataItemDetail::newDetail();
+  mixed->setString("1", "a");
+  mixed->setObject(Value(7), "number");
+  mixed->setString("2", "b");
+  EXPECT_EQ(textOnly->toData(), mixed->toData());
 }
 
 TEST(DataItemDetailTest, DamagedArchivesDecodeToNothing) {
