@@ -5,11 +5,13 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/foundation/Mutex.h"
 
@@ -106,14 +108,15 @@ std::vector<std::string> LinuxReachabilityProvider::mobileDataInterfaces() const
   return mobile_;
 }
 
-std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>>
-LinuxReachabilityProvider::currentInterfaces() {
+namespace {
+
+std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>> interfacesFromGetifaddrs() {
   ifaddrs* list = nullptr;
   if (::getifaddrs(&list) != 0) return std::nullopt;
-  std::vector<InterfaceAddress> out;
+  std::vector<LinuxReachabilityProvider::InterfaceAddress> out;
   for (ifaddrs* i = list; i; i = i->ifa_next) {
     if (!i->ifa_addr || !i->ifa_name) continue;
-    InterfaceAddress a;
+    LinuxReachabilityProvider::InterfaceAddress a;
     a.name = i->ifa_name;
     a.flags = i->ifa_flags;
     a.family = i->ifa_addr->sa_family;
@@ -129,6 +132,128 @@ LinuxReachabilityProvider::currentInterfaces() {
   }
   ::freeifaddrs(list);
   return out;
+}
+
+// The addresses alone, from one dump on a fresh route socket; the interfaces' names and flags are
+// asked of the same socket (two ioctls per interface), which is much less than the link dump
+// getifaddrs adds with every interface's statistics. Nothing when any step fails.
+std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>> interfacesFromNetlink() {
+  using Provider = LinuxReachabilityProvider;
+  const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  if (fd < 0) return std::nullopt;
+  struct {
+    nlmsghdr header;
+    ifaddrmsg message;
+  } request{};
+  constexpr std::uint32_t seq = 1;
+  request.header.nlmsg_len = sizeof request;
+  request.header.nlmsg_type = RTM_GETADDR;
+  request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+  request.header.nlmsg_seq = seq;
+  request.message.ifa_family = AF_UNSPEC;
+  std::vector<Provider::DumpedAddress> dumped;
+  Provider::DumpPart part = Provider::DumpPart::Failed;
+  if (::send(fd, &request, sizeof request, 0) == static_cast<ssize_t>(sizeof request)) {
+    // The kernel fills a dump's buffers to at most 32 KB.
+    alignas(nlmsghdr) static thread_local char buffer[32768];
+    for (part = Provider::DumpPart::More; part == Provider::DumpPart::More;) {
+      iovec io{buffer, sizeof buffer};
+      msghdr message{};
+      message.msg_iov = &io;
+      message.msg_iovlen = 1;
+      const ssize_t n = ::recvmsg(fd, &message, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0 || (message.msg_flags & MSG_TRUNC)) {
+        part = Provider::DumpPart::Failed;
+        break;
+      }
+      part = Provider::readAddressDump(buffer, static_cast<std::size_t>(n), seq, dumped);
+    }
+  }
+  std::vector<Provider::InterfaceAddress> out;
+  if (part == Provider::DumpPart::End) {
+    // An interface gone between the dump and its ioctls takes its addresses with it.
+    struct Interface {
+      int index;
+      bool known;
+      std::string name;
+      unsigned flags;
+    };
+    std::vector<Interface> interfaces;
+    for (auto& [index, address] : dumped) {
+      auto it = std::find_if(interfaces.begin(), interfaces.end(),
+                             [index = index](const Interface& i) { return i.index == index; });
+      if (it == interfaces.end()) {
+        Interface i{index, false, {}, 0};
+        ifreq r{};
+        r.ifr_ifindex = index;
+        if (::ioctl(fd, SIOCGIFNAME, &r) == 0 && ::ioctl(fd, SIOCGIFFLAGS, &r) == 0) {
+          i.known = true;
+          i.name.assign(r.ifr_name, ::strnlen(r.ifr_name, sizeof r.ifr_name));
+          i.flags = static_cast<unsigned short>(r.ifr_flags);
+        }
+        it = interfaces.insert(interfaces.end(), std::move(i));
+      }
+      if (!it->known) continue;
+      if (address.name.empty()) address.name = it->name;
+      address.flags = it->flags;
+      out.push_back(std::move(address));
+    }
+  }
+  ::close(fd);
+  if (part != Provider::DumpPart::End) return std::nullopt;
+  return out;
+}
+
+}  // namespace
+
+LinuxReachabilityProvider::DumpPart LinuxReachabilityProvider::readAddressDump(
+    const void* data, std::size_t size, std::uint32_t seq, std::vector<DumpedAddress>& out) {
+  if (size > static_cast<std::size_t>(INT32_MAX)) return DumpPart::Failed;
+  int left = static_cast<int>(size);
+  for (auto* h = static_cast<const nlmsghdr*>(data); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+    if (h->nlmsg_seq != seq) continue;  // not this dump's
+    if (h->nlmsg_type == NLMSG_DONE) return DumpPart::End;
+    if (h->nlmsg_type == NLMSG_ERROR) return DumpPart::Failed;
+    if (h->nlmsg_type != RTM_NEWADDR || h->nlmsg_len < NLMSG_LENGTH(sizeof(ifaddrmsg))) continue;
+    const auto* m = static_cast<const ifaddrmsg*>(NLMSG_DATA(h));
+    if (m->ifa_family != AF_INET && m->ifa_family != AF_INET6) continue;
+    if (out.size() >= MaxAddresses) return DumpPart::Failed;
+    DumpedAddress d;
+    d.index = static_cast<int>(m->ifa_index);
+    d.address.family = m->ifa_family;
+    const std::size_t length = m->ifa_family == AF_INET ? sizeof(in_addr) : sizeof(in6_addr);
+    // The local address when there is one (a point-to-point link's IFA_ADDRESS is its peer).
+    const void* local = nullptr;
+    const void* address = nullptr;
+    int attributes = static_cast<int>(IFA_PAYLOAD(h));
+    for (auto* a = IFA_RTA(m); RTA_OK(a, attributes); a = RTA_NEXT(a, attributes)) {
+      const std::size_t payload = RTA_PAYLOAD(a);
+      if (a->rta_type == IFA_LOCAL && payload >= length) local = RTA_DATA(a);
+      if (a->rta_type == IFA_ADDRESS && payload >= length) address = RTA_DATA(a);
+      if (a->rta_type == IFA_LABEL && payload > 0)
+        d.address.name.assign(
+            static_cast<const char*>(RTA_DATA(a)),
+            ::strnlen(static_cast<const char*>(RTA_DATA(a)), std::min<std::size_t>(payload, IFNAMSIZ)));
+    }
+    if (local) address = local;
+    if (!address) continue;
+    if (m->ifa_family == AF_INET) {
+      std::memcpy(&d.address.address, address, length);
+      const unsigned prefix = std::min<unsigned>(m->ifa_prefixlen, 32);
+      d.address.netmask.s_addr = prefix == 0 ? 0 : htonl(~std::uint32_t{0} << (32 - prefix));
+    } else {
+      std::memcpy(&d.address.address6, address, length);
+    }
+    out.push_back(std::move(d));
+  }
+  return DumpPart::More;
+}
+
+std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>>
+LinuxReachabilityProvider::currentInterfaces() {
+  if (auto interfaces = interfacesFromNetlink()) return interfaces;
+  return interfacesFromGetifaddrs();
 }
 
 ReachabilityFlags LinuxReachabilityProvider::flagsFor(const ReachabilityTarget& target,

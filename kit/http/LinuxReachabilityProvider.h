@@ -1,6 +1,8 @@
 #pragma once
 #include <netinet/in.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,22 @@ class LinuxReachabilityProvider : public ReachabilityFlagsProvider {
   static ReachabilityFlags flagsFor(const ReachabilityTarget& target,
                                     const std::vector<InterfaceAddress>& interfaces,
                                     const std::vector<std::string>& mobileDataInterfaces);
-  // The interface addresses now; nothing when they cannot be read.
+  // The interface addresses now, as getifaddrs tells them (read with one address dump of a netlink
+  // route socket, getifaddrs itself when that cannot be had); nothing when they cannot be read.
   static std::optional<std::vector<InterfaceAddress>> currentInterfaces();
+
+  // One address of an address dump, with its interface's index; the name is the address's label
+  // (IPv4) or empty, and the flags are the interface's, filled in by the reader.
+  struct DumpedAddress {
+    int index = 0;
+    InterfaceAddress address;
+  };
+  enum class DumpPart { More, End, Failed };
+  // One buffer of the kernel's answer to an address dump (sequence number seq): its addresses are
+  // added to out, at most MaxAddresses in all (beyond that the dump Failed).
+  static constexpr std::size_t MaxAddresses = 4096;
+  static DumpPart readAddressDump(const void* data, std::size_t size, std::uint32_t seq,
+                                  std::vector<DumpedAddress>& out);
 
  private:
   mutable platform::Mutex mutex_;

@@ -1,8 +1,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <net/if.h>
 
+#include <cstring>
 #include <map>
+#include <set>
 
 #include "kit/http/LinuxReachabilityProvider.h"
 #include "kit/http/Reachability.h"
@@ -272,10 +277,41 @@ TEST(LinuxReachabilityProvider, FlagsFromTheInterfaces) {
             R | WWAN);
 }
 
-TEST(LinuxReachabilityProvider, ReadsThisMachine) {
+// What the reader makes of this machine is what getifaddrs makes of it.
+TEST(LinuxReachabilityProvider, ReadsThisMachineAsGetifaddrsDoes) {
   LinuxReachabilityProvider provider;
   EXPECT_TRUE(provider.mobileDataInterfaces().empty());
-  ASSERT_TRUE(LinuxReachabilityProvider::currentInterfaces());
+  auto read = LinuxReachabilityProvider::currentInterfaces();
+  ASSERT_TRUE(read);
+  auto key = [](const std::string& name, unsigned flags, int family, const void* address, std::size_t length,
+                std::uint32_t netmask) {
+    return name + "|" + std::to_string(flags & (IFF_UP | IFF_RUNNING | IFF_LOOPBACK)) + "|" +
+           std::to_string(family) + "|" + std::string(static_cast<const char*>(address), length) + "|" +
+           std::to_string(netmask);
+  };
+  std::multiset<std::string> ours, theirs;
+  for (const auto& i : *read) {
+    ours.insert(i.family == AF_INET ? key(i.name, i.flags, i.family, &i.address, 4, i.netmask.s_addr)
+                                    : key(i.name, i.flags, i.family, &i.address6, 16, 0));
+  }
+  ifaddrs* list = nullptr;
+  ASSERT_EQ(::getifaddrs(&list), 0);
+  for (ifaddrs* i = list; i; i = i->ifa_next) {
+    if (!i->ifa_addr) continue;
+    if (i->ifa_addr->sa_family == AF_INET) {
+      const auto* mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask);
+      theirs.insert(key(i->ifa_name, i->ifa_flags, AF_INET,
+                        &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr, 4,
+                        mask ? mask->sin_addr.s_addr : 0));
+    } else if (i->ifa_addr->sa_family == AF_INET6) {
+      theirs.insert(key(i->ifa_name, i->ifa_flags, AF_INET6,
+                        &reinterpret_cast<const sockaddr_in6*>(i->ifa_addr)->sin6_addr, 16, 0));
+    }
+  }
+  ::freeifaddrs(list);
+  EXPECT_EQ(ours, theirs);
+  EXPECT_FALSE(ours.empty()) << "loopback at least";
+
   EXPECT_TRUE(provider.flagsForTarget(ReachabilityTarget::forAddress(ipv4("127.0.0.1"))).has_value());
   auto loop = platform::RunLoop::create();
   int changes = 0;
@@ -284,6 +320,118 @@ TEST(LinuxReachabilityProvider, ReadsThisMachine) {
   loop->runOnce(0);
   source.reset();
   loop->runOnce(0);
+}
+
+// Address dump messages as the kernel writes them.
+class AddressDump {
+ public:
+  // One RTM_NEWADDR; attributes as (type, bytes).
+  AddressDump& address(std::uint32_t seq, unsigned char family, unsigned char prefix, int index,
+                       std::vector<std::pair<unsigned short, std::string>> attributes) {
+    std::string body(sizeof(ifaddrmsg), '\0');
+    ifaddrmsg m{};
+    m.ifa_family = family;
+    m.ifa_prefixlen = prefix;
+    m.ifa_index = static_cast<unsigned>(index);
+    std::memcpy(body.data(), &m, sizeof m);
+    for (const auto& [type, bytes] : attributes) {
+      rtattr a{};
+      a.rta_type = type;
+      a.rta_len = static_cast<unsigned short>(RTA_LENGTH(bytes.size()));
+      std::string attribute(RTA_SPACE(bytes.size()), '\0');
+      std::memcpy(attribute.data(), &a, sizeof a);
+      std::memcpy(attribute.data() + RTA_LENGTH(0), bytes.data(), bytes.size());
+      body += attribute;
+    }
+    return message(seq, RTM_NEWADDR, body);
+  }
+  AddressDump& message(std::uint32_t seq, unsigned short type, const std::string& body = "") {
+    nlmsghdr h{};
+    h.nlmsg_len = static_cast<std::uint32_t>(NLMSG_LENGTH(body.size()));
+    h.nlmsg_type = type;
+    h.nlmsg_seq = seq;
+    std::string out(NLMSG_SPACE(body.size()), '\0');
+    std::memcpy(out.data(), &h, sizeof h);
+    std::memcpy(out.data() + NLMSG_LENGTH(0), body.data(), body.size());
+    bytes_ += out;
+    return *this;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+std::string v4Bytes(const char* text) {
+  in_addr a{};
+  inet_pton(AF_INET, text, &a);
+  return std::string(reinterpret_cast<const char*>(&a), 4);
+}
+
+std::string v6Bytes(const char* text) {
+  in6_addr a{};
+  inet_pton(AF_INET6, text, &a);
+  return std::string(reinterpret_cast<const char*>(&a), 16);
+}
+
+TEST(LinuxReachabilityProvider, AddressDumpReading) {
+  using Provider = LinuxReachabilityProvider;
+  using Part = Provider::DumpPart;
+  std::vector<Provider::DumpedAddress> out;
+  auto read = [&](const AddressDump& dump) {
+    return Provider::readAddressDump(dump.bytes().data(), dump.bytes().size(), 7, out);
+  };
+  auto text = [](in_addr a) {
+    char t[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a, t, sizeof t);
+    return std::string(t);
+  };
+
+  // A plain address with its label; a point-to-point one, whose IFA_ADDRESS is the peer; an IPv6
+  // one (no label: the interface's name comes later); another dump's message and a link message.
+  AddressDump first;
+  first
+      .address(7, AF_INET, 24, 2,
+               {{IFA_ADDRESS, v4Bytes("192.168.1.5")}, {IFA_LABEL, std::string("eth0:1\0", 7)}})
+      .address(7, AF_INET, 32, 3, {{IFA_ADDRESS, v4Bytes("10.0.0.1")}, {IFA_LOCAL, v4Bytes("10.0.0.2")}})
+      .address(7, AF_INET6, 64, 2, {{IFA_ADDRESS, v6Bytes("2001:db8::5")}})
+      .address(8, AF_INET, 8, 9, {{IFA_ADDRESS, v4Bytes("10.9.9.9")}})
+      .address(7, AF_PACKET, 0, 2, {})
+      .message(7, RTM_NEWLINK, std::string(16, '\0'));
+  EXPECT_EQ(read(first), Part::More);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0].index, 2);
+  EXPECT_EQ(out[0].address.name, "eth0:1");
+  EXPECT_EQ(text(out[0].address.address), "192.168.1.5");
+  EXPECT_EQ(text(out[0].address.netmask), "255.255.255.0");
+  EXPECT_EQ(text(out[1].address.address), "10.0.0.2") << "the local end";
+  EXPECT_EQ(text(out[1].address.netmask), "255.255.255.255");
+  EXPECT_EQ(out[2].address.family, AF_INET6);
+  EXPECT_TRUE(out[2].address.name.empty());
+  EXPECT_EQ(std::memcmp(&out[2].address.address6, v6Bytes("2001:db8::5").data(), 16), 0);
+
+  // The end; an error; an address too short for its family, or with none, is passed over.
+  EXPECT_EQ(read(AddressDump().message(8, NLMSG_DONE)), Part::More) << "another dump's end";
+  EXPECT_EQ(read(AddressDump().message(7, NLMSG_DONE)), Part::End);
+  EXPECT_EQ(read(AddressDump().message(7, NLMSG_ERROR, std::string(20, '\0'))), Part::Failed);
+  out.clear();
+  EXPECT_EQ(read(AddressDump()
+                     .address(7, AF_INET, 24, 2, {{IFA_ADDRESS, "ab"}})
+                     .address(7, AF_INET6, 64, 2, {{IFA_ADDRESS, v4Bytes("10.0.0.1")}})
+                     .address(7, AF_INET, 0, 2, {{IFA_LABEL, "eth0"}})),
+            Part::More);
+  EXPECT_TRUE(out.empty());
+
+  // A message longer than the buffer, or cut in its header, ends the reading of the buffer.
+  AddressDump cut;
+  cut.address(7, AF_INET, 24, 2, {{IFA_ADDRESS, v4Bytes("192.168.1.5")}});
+  for (std::size_t size = 0; size < cut.bytes().size(); ++size)
+    EXPECT_EQ(Provider::readAddressDump(cut.bytes().data(), size, 7, out), Part::More);
+  EXPECT_TRUE(out.empty());
+
+  // No more addresses than the limit.
+  out.assign(Provider::MaxAddresses, {});
+  EXPECT_EQ(read(cut), Part::Failed);
 }
 
 }  // namespace
