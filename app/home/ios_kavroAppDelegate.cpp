@@ -1,7 +1,10 @@
 #include "app/home/ios_kavroAppDelegate.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
-#include <filesystem>
+#include <string_view>
 
 #include "app/home/FeatureScreensInstall.h"
 #include "app/home/HomeViewController.h"
@@ -38,10 +41,11 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
   launched_ = true;
 
   AppUtil::setApplicationWord("kavro");
-  // A build installed under ".../kavro-N.N.N/" carries its version in its path.
-  std::error_code ec;
-  auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) AppUtil::fetchVersionFromFilePath(program.string());
+  // A build installed under ".../kavro-N.N.N/" carries its version in its path (one readlink:
+  // the link's size asked first would be a second call for nothing).
+  char program[PATH_MAX];
+  if (ssize_t n = ::readlink("/proc/self/exe", program, sizeof program); n > 0 && n < ssize_t{sizeof program})
+    AppUtil::fetchVersionFromFilePath(std::string_view(program, static_cast<std::size_t>(n)));
   appcore::installKitServices();
   home::installFeatureScreens();
   AppCoreInfo::resourceInit();
