@@ -2,12 +2,14 @@
 
 #include <array>
 
+#include "app/shell/DataBaseCleanOps.h"
 #include "app/shell/DataBaseClean_v200.h"
 #include "app/shell/DataBaseClean_v210.h"
 #include "app/shell/DataBaseClean_v220.h"
 #include "app/shell/DataBaseClean_v221.h"
 #include "app/shell/DataBaseClean_v231.h"
 #include "app/shell/DataBaseClean_v240plus.h"
+#include "kit/core/AppUtil.h"
 #include "platform/foundation/StringTable.h"
 
 namespace kavro::appcore {
@@ -31,6 +33,13 @@ void install() {
 }
 
 void upgradeDataBases(AppCoreInfo& /*core*/) {
+  // Every start but an upgrade's finds the layout current and the flag at the running version:
+  // one read of the flag answers for all the steps, which would read it once each.
+  const std::int64_t flag = dbclean::currentVersionFlag();
+  const std::int64_t running = AppUtil::getVersionCode();
+  if (flag >= DataBaseClean_v240plus::LastStepFlag &&
+      (running <= DataBaseClean_v240plus::LastStepFlag || flag == running))
+    return;
   // The steps work on the shared instance, which is the one resourceInit() hands over. After a
   // failed step the later ones wait: they would raise the flag past it.
   for (UpgradeStep step : UpgradeSteps) {
