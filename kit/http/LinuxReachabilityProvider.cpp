@@ -134,10 +134,13 @@ std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>> interfac
   return out;
 }
 
+}  // namespace
+
 // The addresses alone, from one dump on a fresh route socket; the interfaces' names and flags are
 // asked of the same socket (two ioctls per interface), which is much less than the link dump
-// getifaddrs adds with every interface's statistics. Nothing when any step fails.
-std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>> interfacesFromNetlink() {
+// getifaddrs adds with every interface's statistics.
+std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>>
+LinuxReachabilityProvider::interfacesFromRouteSocket() {
   using Provider = LinuxReachabilityProvider;
   const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
   if (fd < 0) return std::nullopt;
@@ -161,7 +164,9 @@ std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>> interfac
       msghdr message{};
       message.msg_iov = &io;
       message.msg_iovlen = 1;
-      const ssize_t n = ::recvmsg(fd, &message, 0);
+      // The kernel queues each part of a dump before the call that asks for it returns: an empty
+      // socket means no answer is coming.
+      const ssize_t n = ::recvmsg(fd, &message, MSG_DONTWAIT);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0 || (message.msg_flags & MSG_TRUNC)) {
         part = Provider::DumpPart::Failed;
@@ -204,8 +209,6 @@ std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>> interfac
   if (part != Provider::DumpPart::End) return std::nullopt;
   return out;
 }
-
-}  // namespace
 
 LinuxReachabilityProvider::DumpPart LinuxReachabilityProvider::readAddressDump(
     const void* data, std::size_t size, std::uint32_t seq, std::vector<DumpedAddress>& out) {
@@ -252,7 +255,7 @@ LinuxReachabilityProvider::DumpPart LinuxReachabilityProvider::readAddressDump(
 
 std::optional<std::vector<LinuxReachabilityProvider::InterfaceAddress>>
 LinuxReachabilityProvider::currentInterfaces() {
-  if (auto interfaces = interfacesFromNetlink()) return interfaces;
+  if (auto interfaces = interfacesFromRouteSocket()) return interfaces;
   return interfacesFromGetifaddrs();
 }
 

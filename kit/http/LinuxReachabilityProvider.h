@@ -44,6 +44,8 @@ class LinuxReachabilityProvider : public ReachabilityFlagsProvider {
   // The interface addresses now, as getifaddrs tells them (read with one address dump of a netlink
   // route socket, getifaddrs itself when that cannot be had); nothing when they cannot be read.
   static std::optional<std::vector<InterfaceAddress>> currentInterfaces();
+  // The route socket's reading alone; nothing when any step of it fails.
+  static std::optional<std::vector<InterfaceAddress>> interfacesFromRouteSocket();
 
   // One address of an address dump, with its interface's index; the name is the address's label
   // (IPv4) or empty, and the flags are the interface's, filled in by the reader.
