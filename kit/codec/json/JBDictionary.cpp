@@ -147,9 +147,15 @@ JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t co
 
 JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                          const std::uint32_t* slots, std::size_t capacity) {
+  auto* copied = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
+  std::memcpy(static_cast<void*>(copied), pairs, count * sizeof(Pair));
+  return adoptLikeIn(arena, copied, count, slots, capacity);
+}
+
+JBDictionary* JBDictionary::adoptLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
+                                        const std::uint32_t* slots, std::size_t capacity) {
   auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
-  d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
-  std::memcpy(static_cast<void*>(d->pairs_), pairs, count * sizeof(Pair));
+  d->pairs_ = pairs;
   d->count_ = d->pairCapacity_ = count;
   d->slots_ = d->allocateSlots(capacity, slots);
   d->setCapacity(capacity);

@@ -1068,13 +1068,36 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     return false;
   }
   const std::size_t start = pairStack.size();
+  // When the dictionary before at this depth had a table, this one is likely to have the same keys
+  // in the same order: its pairs go straight into the document's memory, as many as that one had,
+  // and move to the stack when a key differs.
+  JBDictionary::Pair* direct = nullptr;
+  std::size_t directCount = 0;
+  std::size_t directTaken = 0;
+  const Layout* layout = nullptr;
+  if (!mutableCollections && depth < kLayoutDepths && keyPool) {
+    const Layout& l = layouts[depth];
+    if (l.poolNumber == keyPoolNumber && !l.keys.empty()) {
+      layout = &l;
+      directCount = l.keys.size();
+      direct = static_cast<JBDictionary::Pair*>(
+          arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
+    }
+  }
+  auto spill = [&] {
+    // Values of an immutable document own nothing: their bytes are all there is to move.
+    pairStack.resize(start + directTaken);
+    std::memcpy(static_cast<void*>(pairStack.data() + start), direct,
+                directTaken * sizeof(JBDictionary::Pair));
+    direct = nullptr;
+  };
   unsigned accepted = kAcceptValue | kAcceptEnd;
   for (;;) {
     if (pos >= length) break;
     const std::string* key;
     std::size_t keyHash;
-    const bool predicted =
-        (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, pairStack.size() - start);
+    const std::size_t position = direct ? directTaken : pairStack.size() - start;
+    const bool predicted = (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, position);
     if (!predicted && !nextToken()) break;
     if (predicted || token == Token::String) {
       if (!predicted) {
@@ -1082,7 +1105,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
           recordError("Unexpected string.");
           break;
         }
-        if (!documentKey(key, keyHash, pairStack.size() - start)) break;
+        if (!documentKey(key, keyHash, position)) break;
         if (!nextToken()) break;
         if (token != Token::Separator) {
           recordError("Expected ':'.");
@@ -1093,7 +1116,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordExpectation(accepted, "a value", "a '}'");
         break;
       }
-      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+      if (direct && (directTaken == directCount || layout->keys[directTaken] != key)) spill();
+      if (direct) {
+        // The document's memory stays put while a child is read into it.
+        auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
+        if (!(token == Token::ArrayBegin || token == Token::ObjectBegin ? parseContainer(token, pair->object)
+                                                                        : tokenValue(pair->object)))
+          break;
+      } else if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         pairStack.push_back(JBDictionary::Pair{key, std::move(child), keyHash});
@@ -1109,7 +1139,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected '}'.");
         break;
       }
-      out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
+      if (direct && directTaken == directCount) {
+        out = platform::Value::borrowingObject(
+            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, layout->slots.data(),
+                                              layout->slots.size()));
+      } else {
+        if (direct) spill();
+        out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
+      }
       pairStack.resize(start);
       --depth;
       return true;
@@ -1132,9 +1169,11 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
   if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
   auto borrowed = [this](JBDictionary* d) { return platform::Value::borrowingObject(*owner, d); };
-  if (count == 0 || count > kMaxLayoutKeys || !keyPool)
+  // Only depths with a table of their own learn one: a dictionary being read at a depth reads its
+  // table (parseDictionary) until it ends, and no dictionary nested in it is at that depth.
+  if (count == 0 || count > kMaxLayoutKeys || !keyPool || depth >= kLayoutDepths)
     return borrowed(JBDictionary::createIn(*arena, pairs, count));
-  Layout& layout = layouts[depth % kLayoutDepths];
+  Layout& layout = layouts[depth];
   if (layout.poolNumber == keyPoolNumber && layout.keys.size() == count) {
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
