@@ -1031,6 +1031,12 @@ bool JBParseState::parseArray(platform::Value& out) {
       } else if (!tokenValue(objectStack.emplace_back())) {
         break;
       }
+      // A comma just after a value needs no token of its own.
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
+      }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ArrayEnd) {
       if (!(accepted & kAcceptEnd)) {
@@ -1132,6 +1138,12 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         pair.key = key;
         pair.keyHash = keyHash;
         if (!tokenValue(pair.object)) break;
+      }
+      // A comma just after a value needs no token of its own.
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
       }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ObjectEnd) {
