@@ -342,12 +342,15 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
   return isPlainUTF8Tail(p, end);
 }
 
-KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end){
-    KAVRO_STOP_LOOP(stopsAVX2)} KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p,
-                                                                                 const std::uint8_t* end,
-                                                                                 char* out, char* limit) {
+// clang-format off
+KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end) {
+  KAVRO_STOP_LOOP(stopsAVX2)
+}
+KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                                 char* limit) {
   KAVRO_COPY_LOOP(stopsAVX2)
 }
+// clang-format on
 #endif
 #undef KAVRO_SCAN_LOOP
 #undef KAVRO_PLAIN_LOOP
