@@ -238,7 +238,22 @@ struct JBParseState {
     std::uint64_t poolNumber = 0;
     std::vector<const std::string*> keys;
     std::vector<std::uint32_t> slots;
+    // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
+    // keys share.
+    std::uint64_t slotsDocument = 0;
+    const std::uint32_t* documentSlots = nullptr;
   };
+  std::uint64_t documentNumber = 0;  // counts the parses, so that no copy of slots outlives its document
+  const std::uint32_t* sharedSlots(Layout& layout) {
+    if (layout.slotsDocument != documentNumber) {
+      auto* slots = static_cast<std::uint32_t*>(
+          arena->carveNode(layout.slots.size() * sizeof(std::uint32_t), alignof(std::uint32_t)));
+      std::copy(layout.slots.begin(), layout.slots.end(), slots);
+      layout.documentSlots = slots;
+      layout.slotsDocument = documentNumber;
+    }
+    return layout.documentSlots;
+  }
   static constexpr std::size_t kLayoutDepths = 16;
   static constexpr std::size_t kMaxLayoutKeys = 64;
   std::array<Layout, kLayoutDepths> layouts;
@@ -1080,9 +1095,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   JBDictionary::Pair* direct = nullptr;
   std::size_t directCount = 0;
   std::size_t directTaken = 0;
-  const Layout* layout = nullptr;
+  Layout* layout = nullptr;
   if (!mutableCollections && depth < kLayoutDepths && keyPool) {
-    const Layout& l = layouts[depth];
+    Layout& l = layouts[depth];
     if (l.poolNumber == keyPoolNumber && !l.keys.empty()) {
       layout = &l;
       directCount = l.keys.size();
@@ -1153,7 +1168,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       }
       if (direct && directTaken == directCount) {
         out = platform::Value::borrowingObject(
-            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, layout->slots.data(),
+            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, sharedSlots(*layout),
                                               layout->slots.size()));
       } else {
         if (direct) spill();
@@ -1202,6 +1217,7 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
       layout.keys.resize(count);
       for (std::size_t i = 0; i < count; ++i) layout.keys[i] = d->pairs_[i].key;
       layout.slots.assign(d->slots_, d->slots_ + d->capacity_);
+      layout.slotsDocument = 0;
     }
   }
   return borrowed(d);
@@ -1220,6 +1236,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   arena = JBArena::create();
   emptyText = nullptr;
   openText = nullptr;
+  ++documentNumber;
   plainText = json::isPlainUTF8(bytes, bytes + len);
   heldPool = nullptr;
   struct ReleaseArena {
