@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "kit/codec/json/JBKeyPool.h"
@@ -124,6 +125,14 @@ JBArena::~JBArena() {
 void JBArena::destroy() noexcept {
   this->~JBArena();
   std::free(this);
+}
+
+char* JBArena::widenText(char* bytes, std::size_t written, std::size_t room) {
+  auto* block = static_cast<TextStore::Block*>(
+      carveFromNewBlock(sizeof(TextStore::Block) + written + room, alignof(TextStore::Block)));
+  next_ = reinterpret_cast<char*>(block);
+  std::memcpy(block->bytes(), bytes, written);
+  return block->bytes();
 }
 
 void* JBArena::carveFromNewBlock(std::size_t bytes, std::size_t alignment) {

@@ -34,6 +34,22 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
     copyBytes(block->bytes(), bytes, length);
     return block;
   }
+  // A string written in place while it is decoded: openText() answers where its bytes go and
+  // textLimit() how far they may go; widenText() moves the bytes written so far to where at least
+  // `room` more fit; closeText() makes the block of them. Nothing else may be carved from the arena
+  // while a text is open; a text never closed is simply left behind.
+  char* openText() {
+    auto* block = static_cast<TextStore::Block*>(carve(sizeof(TextStore::Block), alignof(TextStore::Block)));
+    next_ = reinterpret_cast<char*>(block);  // the header is written when the text is closed
+    return block->bytes();
+  }
+  char* textLimit() const { return end_; }
+  char* widenText(char* bytes, std::size_t written, std::size_t room);
+  const TextStore::Block* closeText(char* bytes, std::size_t length) {
+    auto* block = new (bytes - sizeof(TextStore::Block)) TextStore::Block(length);
+    next_ = bytes + length;
+    return block;
+  }
   // A dictionary key that lives as long as the arena.
   const std::string* key(std::string_view text);
   // Keeps the pool (whose keys this arena's dictionaries use) alive as long as the arena.

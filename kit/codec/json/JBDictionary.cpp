@@ -147,11 +147,21 @@ JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t co
 
 JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                          const std::uint32_t* slots, std::size_t capacity) {
+  auto* copied = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
+  std::memcpy(static_cast<void*>(copied), pairs, count * sizeof(Pair));
+  auto* copiedSlots =
+      static_cast<std::uint32_t*>(arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
+  std::memcpy(copiedSlots, slots, capacity * sizeof(std::uint32_t));
+  return adoptLikeIn(arena, copied, count, copiedSlots, capacity);
+}
+
+JBDictionary* JBDictionary::adoptLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
+                                        const std::uint32_t* slots, std::size_t capacity) {
   auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
-  d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
-  std::memcpy(static_cast<void*>(d->pairs_), pairs, count * sizeof(Pair));
+  d->pairs_ = pairs;
   d->count_ = d->pairCapacity_ = count;
-  d->slots_ = d->allocateSlots(capacity, slots);
+  // Never written: the dictionary is immutable, and never destroyed.
+  d->slots_ = const_cast<std::uint32_t*>(slots);
   d->setCapacity(capacity);
   return d;
 }

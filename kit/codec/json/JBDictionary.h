@@ -107,6 +107,10 @@ class JBDictionary final : public platform::MutableDictionary {
   static JBDictionary* createIn(JBArena& arena, Pair* pairs, std::size_t count);
   static JBDictionary* createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                     const std::uint32_t* slots, std::size_t capacity);
+  // The same over pairs and slots already carved from the arena, which the dictionary takes as they
+  // are; the slots may be shared by dictionaries with the same keys.
+  static JBDictionary* adoptLikeIn(JBArena& arena, Pair* pairs, std::size_t count, const std::uint32_t* slots,
+                                   std::size_t capacity);
   explicit JBDictionary(JBArena& arena);  // empty, without storage
 
   static constexpr std::size_t kNotFound = SIZE_MAX;

@@ -86,6 +86,24 @@ inline int hexValue(std::uint8_t c) {
   return -1;
 }
 
+// What each one-character escape stands for (after the backslash); 0 for the rest.
+constexpr std::array<std::uint8_t, 256> makeSimpleEscapes() {
+  std::array<std::uint8_t, 256> t{};
+  t['"'] = '"';
+  t['\\'] = '\\';
+  t['/'] = '/';
+  t['b'] = 0x08;
+  t['f'] = 0x0C;
+  t['n'] = 0x0A;
+  t['r'] = 0x0D;
+  t['t'] = 0x09;
+  return t;
+}
+constexpr std::array<std::uint8_t, 256> kSimpleEscapes = makeSimpleEscapes();
+
+// U+FFFD, what lenient decoding puts for what it cannot read.
+constexpr std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
+
 std::string hex2(unsigned v) {
   static const char* digits = "0123456789abcdef";
   return std::string{digits[(v >> 4) & 15], digits[v & 15]};
@@ -220,7 +238,22 @@ struct JBParseState {
     std::uint64_t poolNumber = 0;
     std::vector<const std::string*> keys;
     std::vector<std::uint32_t> slots;
+    // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
+    // keys share.
+    std::uint64_t slotsDocument = 0;
+    const std::uint32_t* documentSlots = nullptr;
   };
+  std::uint64_t documentNumber = 0;  // counts the parses, so that no copy of slots outlives its document
+  const std::uint32_t* sharedSlots(Layout& layout) {
+    if (layout.slotsDocument != documentNumber) {
+      auto* slots = static_cast<std::uint32_t*>(
+          arena->carveNode(layout.slots.size() * sizeof(std::uint32_t), alignof(std::uint32_t)));
+      std::copy(layout.slots.begin(), layout.slots.end(), slots);
+      layout.documentSlots = slots;
+      layout.slotsDocument = documentNumber;
+    }
+    return layout.documentSlots;
+  }
   static constexpr std::size_t kLayoutDepths = 16;
   static constexpr std::size_t kMaxLayoutKeys = 64;
   std::array<Layout, kLayoutDepths> layouts;
@@ -237,11 +270,21 @@ struct JBParseState {
   bool nextToken();
   bool nextTokenSlow();
   bool parseString();
-  bool parseLongerString();
+  __attribute__((noinline)) bool parseLongerString();
   const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) const;
   // Whether the whole text is UTF-8 that needs no more checks (json::isPlainUTF8).
   bool plainText = false;
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
+  bool parseStringInPlace(const std::uint8_t* p);
+  int readEscape(const std::uint8_t*& p, std::uint8_t* out);
+  // The bytes of the current string token when they are an open text of the arena
+  // (parseStringInPlace): closed when the token is kept, or before anything else is carved.
+  char* openText = nullptr;
+  const json::CopyStringRun copyRun = json::copyStringRunFunction();
+  void closeOpenText() {
+    if (openText) arena->closeText(openText, value.length);
+    openText = nullptr;
+  }
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   bool parseNumber();
@@ -368,7 +411,7 @@ constexpr std::array<Token, 256> makeFirstByteTokens() {
 }
 constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
 
-inline bool JBParseState::nextToken() {
+__attribute__((always_inline)) inline bool JBParseState::nextToken() {
   if (pos < length) {
     const Token t = kFirstByteTokens[input[pos]];
     if (t != Token::None) {
@@ -467,13 +510,14 @@ inline void JBParseState::finishString(const char* bytes, std::size_t n, const s
   // The hash is made when something asks for it (tokenHash()).
   value.hash = 0;
   hashed = false;
+  openText = nullptr;
   pos = static_cast<std::size_t>(closingQuote + 1 - input);
 }
 
 // Most strings are short ASCII text (keys above all): their closing quote is in the first 16 bytes
 // with nothing special before it. The look for those is made where each token is read, so that the
 // processor learns what to expect at each place.
-inline bool JBParseState::parseString() {
+__attribute__((always_inline)) inline bool JBParseState::parseString() {
 #if defined(__SSE2__)
   const std::uint8_t* const begin = input + pos + 1;
   if (input + length - begin >= 16) {
@@ -498,6 +542,7 @@ inline bool JBParseState::parseString() {
 
 bool JBParseState::parseLongerString() {
   const std::uint8_t* const begin = input + pos + 1;
+  if (plainText) return parseStringInPlace(begin);
   const std::uint8_t* const end = input + length;
   const std::uint8_t* p = scanText(begin, end);
   if (p >= end) {
@@ -547,8 +592,6 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
   auto put = [&](const std::uint8_t* from, std::size_t n) {
     buf.append(reinterpret_cast<const char*>(from), n);
   };
-  static const std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
-
   for (;;) {
     if (p >= end) {
       recordError("Invalid string.");
@@ -594,78 +637,109 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
       continue;
     }
     // A backslash.
-    if (++p >= end) {
+    std::uint8_t decoded[4];
+    const int n = readEscape(p, decoded);
+    if (n < 0) return false;
+    put(decoded, static_cast<std::size_t>(n));
+  }
+}
+
+// The escape at p, a backslash: its UTF-8 bytes go to out (room for 4), p moves past it. Answers
+// how many bytes, or -1 when the escape is bad (recorded). A lone high surrogate that leniency
+// lets pass gives U+FFFD and leaves p after it.
+int JBParseState::readEscape(const std::uint8_t*& p, std::uint8_t* out) {
+  const std::uint8_t* const end = input + length;
+  const bool lenient = has(options, JBParseOptionLenientUnicode);
+  if (++p >= end) {
+    recordError("Invalid string.");
+    return -1;
+  }
+  const std::uint8_t e = *p++;
+  if (kSimpleEscapes[e] != 0) {
+    out[0] = kSimpleEscapes[e];
+    return 1;
+  }
+  if (e != 'u') {
+    recordError("Invalid escape sequence found in \"\" string.");
+    return -1;
+  }
+  char32_t cp;
+  if (!readHex4(p, cp)) return -1;
+  bool illegal = false;
+  if (cp >= 0xD800 && cp <= 0xDBFF) {
+    if (p >= end || (*p == '\\' && p + 1 >= end)) {
+      recordError("Invalid string.");
+      return -1;
+    }
+    if (*p != '\\' || p[1] != 'u') {
+      if (!lenient) {
+        recordError(
+            "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape "
+            "sequence.");
+        return -1;
+      }
+      std::memcpy(out, kReplacement, 3);
+      return 3;  // what follows is read again as plain text
+    }
+    p += 2;
+    char32_t low;
+    if (!readHex4(p, low)) return -1;
+    if (low >= 0xDC00 && low <= 0xDFFF)
+      cp = (cp << 10) + low - 0x35FDC00;
+    else
+      illegal = true;
+  }
+  if (illegal || json::isIllegalCodePoint(cp)) {
+    if (!lenient) {
+      recordError("Illegal \\u Unicode escape sequence.");
+      return -1;
+    }
+    cp = 0xFFFD;
+  }
+  return static_cast<int>(json::encodeUTF8(cp, out));
+}
+
+// A string of text whose UTF-8 is known good, decoded straight into the arena: runs of plain bytes
+// are copied as they are looked at, so that the text is read once.
+bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
+  const std::uint8_t* const end = input + length;
+  char* first = arena->openText();
+  char* out = first;
+  char* limit = arena->textLimit();
+  for (;;) {
+    // Room for a wide copy step or an escape.
+    if (limit - out < 32) {
+      const auto written = static_cast<std::size_t>(out - first);
+      first = arena->widenText(first, written, std::max<std::size_t>(written, 4096));
+      out = first + written;
+      limit = arena->textLimit();
+    }
+    const std::uint8_t* const stop = copyRun(p, end, out, limit);
+    out += stop - p;
+    p = stop;
+    if (p >= end) {
       recordError("Invalid string.");
       return false;
     }
-    const std::uint8_t e = *p++;
-    std::uint8_t single = 0;
-    switch (e) {
-      case '"':
-      case '\\':
-      case '/':
-        single = e;
-        break;
-      case 'b':
-        single = 0x08;
-        break;
-      case 'f':
-        single = 0x0C;
-        break;
-      case 'n':
-        single = 0x0A;
-        break;
-      case 'r':
-        single = 0x0D;
-        break;
-      case 't':
-        single = 0x09;
-        break;
-      case 'u':
-        break;
-      default:
-        recordError("Invalid escape sequence found in \"\" string.");
-        return false;
+    const std::uint8_t c = *p;
+    if (c == '"') {
+      finishString(first, static_cast<std::size_t>(out - first), p);
+      openText = first;
+      return true;
     }
-    if (e != 'u') {
-      put(&single, 1);
+    if (c < 0x20) {
+      recordError("Invalid character < 0x20 found in string: 0x" + hex2(c) + ".");
+      return false;
+    }
+    if (c != '\\') continue;  // out of room
+    if (p + 1 < end && kSimpleEscapes[p[1]] != 0) {
+      *out++ = static_cast<char>(kSimpleEscapes[p[1]]);
+      p += 2;
       continue;
     }
-    char32_t cp;
-    if (!readHex4(p, cp)) return false;
-    bool illegal = false;
-    if (cp >= 0xD800 && cp <= 0xDBFF) {
-      if (p >= end || (*p == '\\' && p + 1 >= end)) {
-        recordError("Invalid string.");
-        return false;
-      }
-      if (*p != '\\' || p[1] != 'u') {
-        if (!lenient) {
-          recordError(
-              "Required a second \\u Unicode escape sequence following a surrogate \\u Unicode escape "
-              "sequence.");
-          return false;
-        }
-        put(kReplacement, 3);
-        continue;  // what follows is read again as plain text
-      }
-      p += 2;
-      char32_t low;
-      if (!readHex4(p, low)) return false;
-      if (low >= 0xDC00 && low <= 0xDFFF)
-        cp = (cp << 10) + low - 0x35FDC00;
-      else
-        illegal = true;
-    }
-    if (illegal || json::isIllegalCodePoint(cp)) {
-      if (!lenient) {
-        recordError("Illegal \\u Unicode escape sequence.");
-        return false;
-      }
-      cp = 0xFFFD;
-    }
-    std::uint8_t utf8[4];
-    put(utf8, json::encodeUTF8(cp, utf8));
+    const int n = readEscape(p, reinterpret_cast<std::uint8_t*>(out));
+    if (n < 0) return false;
+    out += n;
   }
 }
 
@@ -815,6 +889,11 @@ bool JBParseState::touchCache() {
 // A copy is cheaper than looking for an equal string the document has already.
 const platform::TextStore::Block* JBParseState::documentText() {
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return nullptr;
+  if (openText) {
+    const platform::TextStore::Block* text = arena->closeText(openText, value.length);
+    openText = nullptr;
+    return text;
+  }
   if (value.length == 0) {
     if (!emptyText) emptyText = arena->text(value.bytes, 0);
     return emptyText;
@@ -841,6 +920,8 @@ const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& k
 }
 
 bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
+  // The keys' homes are carved from the arena too.
+  closeOpenText();
   const std::string_view text(value.bytes, value.length);
   if (!useCache && value.length != 0 && value.length <= JBTokenCache::kMaxCachedStringLength) {
     PredictedKey& p =
@@ -965,6 +1046,12 @@ bool JBParseState::parseArray(platform::Value& out) {
       } else if (!tokenValue(objectStack.emplace_back())) {
         break;
       }
+      // A comma just after a value needs no token of its own.
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
+      }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ArrayEnd) {
       if (!(accepted & kAcceptEnd)) {
@@ -1002,13 +1089,36 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     return false;
   }
   const std::size_t start = pairStack.size();
+  // When the dictionary before at this depth had a table, this one is likely to have the same keys
+  // in the same order: its pairs go straight into the document's memory, as many as that one had,
+  // and move to the stack when a key differs.
+  JBDictionary::Pair* direct = nullptr;
+  std::size_t directCount = 0;
+  std::size_t directTaken = 0;
+  Layout* layout = nullptr;
+  if (!mutableCollections && depth < kLayoutDepths && keyPool) {
+    Layout& l = layouts[depth];
+    if (l.poolNumber == keyPoolNumber && !l.keys.empty()) {
+      layout = &l;
+      directCount = l.keys.size();
+      direct = static_cast<JBDictionary::Pair*>(
+          arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
+    }
+  }
+  auto spill = [&] {
+    // Values of an immutable document own nothing: their bytes are all there is to move.
+    pairStack.resize(start + directTaken);
+    std::memcpy(static_cast<void*>(pairStack.data() + start), direct,
+                directTaken * sizeof(JBDictionary::Pair));
+    direct = nullptr;
+  };
   unsigned accepted = kAcceptValue | kAcceptEnd;
   for (;;) {
     if (pos >= length) break;
     const std::string* key;
     std::size_t keyHash;
-    const bool predicted =
-        (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, pairStack.size() - start);
+    const std::size_t position = direct ? directTaken : pairStack.size() - start;
+    const bool predicted = (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, position);
     if (!predicted && !nextToken()) break;
     if (predicted || token == Token::String) {
       if (!predicted) {
@@ -1016,7 +1126,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
           recordError("Unexpected string.");
           break;
         }
-        if (!documentKey(key, keyHash, pairStack.size() - start)) break;
+        if (!documentKey(key, keyHash, position)) break;
         if (!nextToken()) break;
         if (token != Token::Separator) {
           recordError("Expected ':'.");
@@ -1027,7 +1137,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordExpectation(accepted, "a value", "a '}'");
         break;
       }
-      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+      if (direct && (directTaken == directCount || layout->keys[directTaken] != key)) spill();
+      if (direct) {
+        // The document's memory stays put while a child is read into it.
+        auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
+        if (!(token == Token::ArrayBegin || token == Token::ObjectBegin ? parseContainer(token, pair->object)
+                                                                        : tokenValue(pair->object)))
+          break;
+      } else if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         pairStack.push_back(JBDictionary::Pair{key, std::move(child), keyHash});
@@ -1037,13 +1154,26 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         pair.keyHash = keyHash;
         if (!tokenValue(pair.object)) break;
       }
+      // A comma just after a value needs no token of its own.
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
+      }
       accepted = kAcceptComma | kAcceptEnd;
     } else if (token == Token::ObjectEnd) {
       if (!(accepted & kAcceptEnd)) {
         recordError("Unexpected '}'.");
         break;
       }
-      out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
+      if (direct && directTaken == directCount) {
+        out = platform::Value::borrowingObject(
+            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, sharedSlots(*layout),
+                                              layout->slots.size()));
+      } else {
+        if (direct) spill();
+        out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
+      }
       pairStack.resize(start);
       --depth;
       return true;
@@ -1066,9 +1196,11 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
   if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
   auto borrowed = [this](JBDictionary* d) { return platform::Value::borrowingObject(*owner, d); };
-  if (count == 0 || count > kMaxLayoutKeys || !keyPool)
+  // Only depths with a table of their own learn one: a dictionary being read at a depth reads its
+  // table (parseDictionary) until it ends, and no dictionary nested in it is at that depth.
+  if (count == 0 || count > kMaxLayoutKeys || !keyPool || depth >= kLayoutDepths)
     return borrowed(JBDictionary::createIn(*arena, pairs, count));
-  Layout& layout = layouts[depth % kLayoutDepths];
+  Layout& layout = layouts[depth];
   if (layout.poolNumber == keyPoolNumber && layout.keys.size() == count) {
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
@@ -1085,6 +1217,7 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
       layout.keys.resize(count);
       for (std::size_t i = 0; i < count; ++i) layout.keys[i] = d->pairs_[i].key;
       layout.slots.assign(d->slots_, d->slots_ + d->capacity_);
+      layout.slotsDocument = 0;
     }
   }
   return borrowed(d);
@@ -1102,6 +1235,8 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   depth = 0;
   arena = JBArena::create();
   emptyText = nullptr;
+  openText = nullptr;
+  ++documentNumber;
   plainText = json::isPlainUTF8(bytes, bytes + len);
   heldPool = nullptr;
   struct ReleaseArena {

@@ -61,7 +61,17 @@ bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end);
 // For text that isPlainUTF8 passed: the first quotation mark, backslash or control character
 // from p on, or end.
 const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end);
-// The same two with the instructions every processor of the target has.
+// For text that isPlainUTF8 passed: copies the bytes from p to out up to the first quotation
+// mark, backslash or control character, or end, or as many as fit below limit; answers where it
+// stopped (the bytes before it are copied). May write past the copied bytes, never at limit or past.
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit);
+// The form of copyStringRun best for this processor, for callers that use it often.
+using CopyStringRun = const std::uint8_t* (*)(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                              char* limit);
+CopyStringRun copyStringRunFunction();
+// The same three with the instructions every processor of the target has.
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                          char* limit);
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end);
 const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end);
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).

@@ -231,7 +231,23 @@ inline std::uint32_t stopsSSE2(const std::uint8_t* p) {
   while (p < end && !isStringStop(*p)) ++p;  \
   return p;
 
+// Copies 32 bytes at a time, looking at what it copied; bytes copied past the stop are left for
+// the next write to cover.
+#define KAVRO_COPY_LOOP(stops)                                                          \
+  while (end - p >= 32 && limit - out >= 32) {                                          \
+    std::memcpy(out, p, 32);                                                            \
+    const std::uint32_t m = stops(p);                                                   \
+    if (m != 0) return p + __builtin_ctz(m);                                            \
+    p += 32;                                                                            \
+    out += 32;                                                                          \
+  }                                                                                     \
+  while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++); \
+  return p;
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { KAVRO_PLAIN_LOOP(plainSSE2) }
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                          char* limit) {
+  KAVRO_COPY_LOOP(stopsSSE2)
+}
 
 const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
   KAVRO_STOP_LOOP(stopsSSE2)
@@ -326,13 +342,20 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
   return isPlainUTF8Tail(p, end);
 }
 
+// clang-format off
 KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end) {
   KAVRO_STOP_LOOP(stopsAVX2)
 }
+KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                                 char* limit) {
+  KAVRO_COPY_LOOP(stopsAVX2)
+}
+// clang-format on
 #endif
 #undef KAVRO_SCAN_LOOP
 #undef KAVRO_PLAIN_LOOP
 #undef KAVRO_STOP_LOOP
+#undef KAVRO_COPY_LOOP
 
 }  // namespace
 
@@ -350,6 +373,18 @@ bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) {
   if (avx2) return isPlainUTF8AVX2(p, end);
 #endif
   return isPlainUTF8Baseline(p, end);
+}
+
+CopyStringRun copyStringRunFunction() {
+#if defined(KAVRO_HAVE_AVX2_SCAN)
+  if (__builtin_cpu_supports("avx2")) return copyStringRunAVX2;
+#endif
+  return copyStringRunBaseline;
+}
+
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit) {
+  static const CopyStringRun best = copyStringRunFunction();
+  return best(p, end, out, limit);
 }
 
 const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
@@ -391,6 +426,15 @@ const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* en
 const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
   return findStringStop(p, end);
 }
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit) {
+  while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++);
+  return p;
+}
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                          char* limit) {
+  return copyStringRun(p, end, out, limit);
+}
+CopyStringRun copyStringRunFunction() { return copyStringRunBaseline; }
 
 const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint8_t* end) {
   for (;;) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -212,6 +213,20 @@ TEST(UTF8Conversion, PlainUTF8CheckAndStringStopsAgreeWithByteByByte) {
       const auto stop = stopByteByByte(b, e) - b;
       ASSERT_EQ(findStringStop(b, e) - b, stop) << "round " << round << " start " << start;
       ASSERT_EQ(findStringStopBaseline(b, e) - b, stop) << "round " << round << " start " << start;
+      // The copying search stops at the same place, or where its room ends, and writes nothing
+      // past its room.
+      for (const auto copy : {copyStringRun, copyStringRunBaseline}) {
+        const std::size_t room = round % 3 ? text.size() + 1 : rng() % (text.size() + 1);
+        std::vector<char> out(text.size() + 40, '#');
+        const auto copied = copy(b, e, out.data(), out.data() + room) - b;
+        ASSERT_EQ(copied, std::min<std::ptrdiff_t>(stop, static_cast<std::ptrdiff_t>(room)))
+            << "round " << round;
+        ASSERT_TRUE(std::equal(b, b + copied, reinterpret_cast<const std::uint8_t*>(out.data())))
+            << "round " << round;
+        ASSERT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(room), out.end(),
+                                [](char c) { return c == '#'; }))
+            << "round " << round;
+      }
     }
   }
 }
