@@ -29,14 +29,11 @@ bool hasNoEdgeSpace(std::string_view text) {
            last == 0xAF);
 }
 
-// Leaf text goes in trimmed, into the answer's memory; most of it has nothing to trim and is
-// copied once.
-void setTrimmed(DataItemDetail& record, std::string_view text, std::string_view key, JBArena& arena) {
-  if (key.empty()) return;
-  if (text.empty() || hasNoEdgeSpace(text))
-    record.setStringInArena(text, key, arena);
-  else
-    record.setStringInArena(str::trim(text), key, arena);
+// Leaf text goes in trimmed; most of it has nothing to trim and is used as it stands.
+std::string_view trimmed(std::string_view text, std::string& room) {
+  if (text.empty() || hasNoEdgeSpace(text)) return text;
+  room = str::trim(text);
+  return room;
 }
 
 // A failed call is told in the screen's language: the transport's own words (English, with host
@@ -169,6 +166,44 @@ void DataLoadAndParser::parse(std::string_view document) {
   hasBuffer_ = false;
   text_ = {};
   row_.reset();
+  pending_.clear();
+  keys_.clear();
+}
+
+const std::string* DataLoadAndParser::internKey(std::string_view key) {
+  if (nextKey_ < keys_.size() && *keys_[nextKey_] == key) return keys_[nextKey_++];
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    if (*keys_[i] == key) {
+      nextKey_ = i + 1;
+      return keys_[i];
+    }
+  }
+  if (keys_.size() == MaximumKeys) return nullptr;
+  nextKey_ = keys_.size() + 1;
+  return keys_.emplace_back(arena_->key(key));
+}
+
+void DataLoadAndParser::addToItem(std::string_view text, std::string_view key) {
+  std::string room;
+  text = trimmed(text, room);
+  if (!row_) {
+    const std::string* interned = internKey(key);
+    if (interned && pending_.size() < MaximumPendingPairs) {
+      const auto* block = arena_->text(text.empty() ? "" : text.data(), text.size());
+      // A key seen again in the item replaces its text in its first place.
+      for (auto& pair : pending_) {
+        if (pair.key == interned) {
+          pair.text = block;
+          return;
+        }
+      }
+      pending_.push_back({interned, block});
+      return;
+    }
+    row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
+    pending_.clear();
+  }
+  row_->setStringInArena(text, key, *arena_);
 }
 
 void DataLoadAndParser::failWith(std::string_view message) {
@@ -203,8 +238,11 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
   }
   hasBuffer_ = true;
   text_ = {};
-  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetailInArena(*arena_);
-  if (!row_ || attributes.empty()) return;
+  if (name == "item" && ++itemDepth_ == 1) {
+    row_.reset();
+    pending_.clear();
+  }
+  if (itemDepth_ == 0 || attributes.empty()) return;
   // "element.attribute", built in one reused buffer.
   attributeKey_.assign(name).push_back('.');
   const std::size_t prefix = attributeKey_.size();
@@ -212,7 +250,7 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
     if (attribute.name.empty()) continue;
     attributeKey_.resize(prefix);
     attributeKey_.append(attribute.name);
-    row_->setStringInArena(attribute.value, attributeKey_, *arena_);
+    addToItem(attribute.value, attributeKey_);
   }
 }
 
@@ -232,17 +270,20 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
       } else if (name == "message") {
         result_->setMessage(text_);
       }
-    } else if (itemDepth_ >= 1 && row_) {
-      setTrimmed(*row_, text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, *arena_);
+    } else if (itemDepth_ >= 1) {
+      addToItem(text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name);
     } else if (name == "jobcount" || name == "totalcount") {
       result_->setMaxCount(
           static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
     } else {
-      setTrimmed(*result_->detailInfo(), text_, name, *arena_);
+      std::string room;
+      result_->detailInfo()->setStringInArena(trimmed(text_, room), name, *arena_);
     }
   }
   if (name == "item" && bodyStarted_) {
-    if (itemDepth_ == 1 && row_) {
+    if (itemDepth_ == 1) {
+      if (!row_) row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
+      pending_.clear();
       result_->addItem(std::move(row_));
       row_.reset();
     }

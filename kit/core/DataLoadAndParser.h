@@ -91,6 +91,11 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   void foundCharacters(platform::XMLParser& parser, std::string_view characters) override;
 
   void parse(std::string_view document);
+  // A leaf or attribute of the item being read.
+  void addToItem(std::string_view text, std::string_view key);
+  // The answer's one copy of key, in its arena; pairs are told apart by where their key is. Null
+  // once the answer has used MaximumKeys different keys.
+  const std::string* internKey(std::string_view key);
   void failWith(std::string_view message);
   void onFinished();
 
@@ -109,6 +114,13 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   std::int32_t itemDepth_ = 0;
   bool hasBuffer_ = false;
   std::string_view text_;  // the XML parser's, until the next element callback returns
+  // An item's pairs gather here and become its record at its end; an item with many of them, or
+  // with keys beyond those interned, is a record at once (row_) that takes the rest one by one.
+  static constexpr std::size_t MaximumPendingPairs = 16;
+  static constexpr std::size_t MaximumKeys = 64;
+  std::vector<DataItemDetail::ArenaText> pending_;
+  std::vector<const std::string*> keys_;
+  std::size_t nextKey_ = 0;  // the key expected next: items repeat their elements' order
   std::shared_ptr<DataItemDetail> row_;
   std::string attributeKey_;
   JBArena* arena_ = nullptr;  // the answer's text while it is parsed
