@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "kit/codec/json/JBArena.h"
 #include "kit/core/AppCoreInfo.h"
@@ -19,7 +20,7 @@ std::int64_t integerOf(std::string_view text) { return integerValueOf(platform::
 // them: ASCII blanks and controls 0x09-0x0D, and U+0085, U+00A0, U+1680, U+2000-U+200A, U+2028,
 // U+2029, U+202F, U+205F, U+3000, which start with the bytes C2, E1, E2 or E3 and end with one
 // of 80-8A, 9F, A0, A8, A9, AF.
-bool hasNoEdgeSpace(std::string_view text) {
+[[gnu::always_inline]] inline bool hasNoEdgeSpace(std::string_view text) {
   auto first = static_cast<unsigned char>(text.front());
   auto last = static_cast<unsigned char>(text.back());
   auto asciiSpace = [](unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D); };
@@ -30,10 +31,28 @@ bool hasNoEdgeSpace(std::string_view text) {
 }
 
 // Leaf text goes in trimmed; most of it has nothing to trim and is used as it stands.
-std::string_view trimmed(std::string_view text, std::string& room) {
+[[gnu::always_inline]] inline std::string_view trimmed(std::string_view text, std::string& room) {
   if (text.empty() || hasNoEdgeSpace(text)) return text;
   room = str::trim(text);
   return room;
+}
+
+// Equal bytes, for the short names of an answer: up to 16 of them without a call.
+[[gnu::always_inline]] inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+  auto same = [&](auto word) {
+    constexpr std::size_t w = sizeof(word);
+    decltype(word) x, y, u, v;
+    std::memcpy(&x, a, w);
+    std::memcpy(&y, b, w);
+    std::memcpy(&u, a + n - w, w);
+    std::memcpy(&v, b + n - w, w);
+    return x == y && u == v;
+  };
+  if (n >= 8) return n <= 16 ? same(std::uint64_t{}) : std::memcmp(a, b, n) == 0;
+  if (n >= 4) return same(std::uint32_t{});
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 // A failed call is told in the screen's language: the transport's own words (English, with host
@@ -170,40 +189,59 @@ void DataLoadAndParser::parse(std::string_view document) {
   keys_.clear();
 }
 
-const std::string* DataLoadAndParser::internKey(std::string_view key) {
-  if (nextKey_ < keys_.size() && *keys_[nextKey_] == key) return keys_[nextKey_++];
+std::size_t DataLoadAndParser::internKey(std::string_view name, std::string_view attribute) {
+  const std::size_t size = attribute.empty() ? name.size() : name.size() + 1 + attribute.size();
+  auto matches = [&](const InternedKey& key) {
+    return key.size == size && sameBytes(key.bytes, name.data(), name.size()) &&
+           (attribute.empty() ||
+            (key.bytes[name.size()] == '.' &&
+             sameBytes(key.bytes + name.size() + 1, attribute.data(), attribute.size())));
+  };
+  if (nextKey_ < keys_.size() && matches(keys_[nextKey_])) return nextKey_++;
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    if (*keys_[i] == key) {
+    if (matches(keys_[i])) {
       nextKey_ = i + 1;
-      return keys_[i];
+      return i;
     }
   }
-  if (keys_.size() == MaximumKeys) return nullptr;
-  nextKey_ = keys_.size() + 1;
-  return keys_.emplace_back(arena_->key(key));
+  if (keys_.size() == MaximumKeys) return MaximumKeys;
+  const std::string* key = arena_->key(joinedKey(name, attribute));
+  keys_.push_back({key->data(), key->size(), key});
+  nextKey_ = keys_.size();
+  return keys_.size() - 1;
 }
 
-void DataLoadAndParser::addToItem(std::string_view text, std::string_view key) {
+std::string_view DataLoadAndParser::joinedKey(std::string_view name, std::string_view attribute) {
+  if (attribute.empty()) return name;
+  // "element.attribute", built in one reused buffer.
+  attributeKey_.assign(name).push_back('.');
+  attributeKey_.append(attribute);
+  return attributeKey_;
+}
+
+void DataLoadAndParser::addToItem(std::string_view text, std::string_view name, std::string_view attribute) {
   std::string room;
   text = trimmed(text, room);
   if (!row_) {
-    const std::string* interned = internKey(key);
-    if (interned && pending_.size() < MaximumPendingPairs) {
+    const std::size_t key = internKey(name, attribute);
+    if (key < MaximumKeys && pending_.size() < MaximumPendingPairs) {
       const auto* block = arena_->text(text.empty() ? "" : text.data(), text.size());
+      const std::uint64_t bit = std::uint64_t{1} << key;
       // A key seen again in the item replaces its text in its first place.
-      for (auto& pair : pending_) {
-        if (pair.key == interned) {
-          pair.text = block;
-          return;
-        }
+      if (pendingKeys_ & bit) {
+        pending_[pendingPlace_[key]].text = block;
+        return;
       }
-      pending_.push_back({interned, block});
+      pendingKeys_ |= bit;
+      pendingPlace_[key] = static_cast<std::uint8_t>(pending_.size());
+      pending_.push_back({keys_[key].key, block});
       return;
     }
     row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
     pending_.clear();
+    pendingKeys_ = 0;
   }
-  row_->setStringInArena(text, key, *arena_);
+  row_->setStringInArena(text, joinedKey(name, attribute), *arena_);
 }
 
 void DataLoadAndParser::failWith(std::string_view message) {
@@ -241,17 +279,11 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
   if (name == "item" && ++itemDepth_ == 1) {
     row_.reset();
     pending_.clear();
+    pendingKeys_ = 0;
   }
-  if (itemDepth_ == 0 || attributes.empty()) return;
-  // "element.attribute", built in one reused buffer.
-  attributeKey_.assign(name).push_back('.');
-  const std::size_t prefix = attributeKey_.size();
-  for (const auto& attribute : attributes) {
-    if (attribute.name.empty()) continue;
-    attributeKey_.resize(prefix);
-    attributeKey_.append(attribute.name);
-    addToItem(attribute.value, attributeKey_);
-  }
+  if (itemDepth_ == 0) return;
+  for (const auto& attribute : attributes)
+    if (!attribute.name.empty()) addToItem(attribute.value, name, attribute.name);
 }
 
 void DataLoadAndParser::foundCharacters(platform::XMLParser&, std::string_view characters) {
@@ -271,7 +303,7 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
         result_->setMessage(text_);
       }
     } else if (itemDepth_ >= 1) {
-      addToItem(text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name);
+      addToItem(text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, {});
     } else if (name == "jobcount" || name == "totalcount") {
       result_->setMaxCount(
           static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
@@ -284,6 +316,7 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
     if (itemDepth_ == 1) {
       if (!row_) row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
       pending_.clear();
+      pendingKeys_ = 0;
       result_->addItem(std::move(row_));
       row_.reset();
     }

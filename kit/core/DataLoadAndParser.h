@@ -91,11 +91,13 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   void foundCharacters(platform::XMLParser& parser, std::string_view characters) override;
 
   void parse(std::string_view document);
-  // A leaf or attribute of the item being read.
-  void addToItem(std::string_view text, std::string_view key);
-  // The answer's one copy of key, in its arena; pairs are told apart by where their key is. Null
-  // once the answer has used MaximumKeys different keys.
-  const std::string* internKey(std::string_view key);
+  // A leaf (attribute empty) or an attribute of the item being read.
+  void addToItem(std::string_view text, std::string_view name, std::string_view attribute);
+  // The place in keys_ of the answer's one copy of a pair's key; MaximumKeys once the answer has
+  // used that many different keys.
+  std::size_t internKey(std::string_view name, std::string_view attribute);
+  // A leaf's key is its element's name, an attribute's "element.attribute".
+  std::string_view joinedKey(std::string_view name, std::string_view attribute);
   void failWith(std::string_view message);
   void onFinished();
 
@@ -119,8 +121,15 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   static constexpr std::size_t MaximumPendingPairs = 16;
   static constexpr std::size_t MaximumKeys = 64;
   std::vector<DataItemDetail::ArenaText> pending_;
-  std::vector<const std::string*> keys_;
-  std::size_t nextKey_ = 0;  // the key expected next: items repeat their elements' order
+  struct InternedKey {
+    const char* bytes;
+    std::size_t size;
+    const std::string* key;  // in the arena
+  };
+  std::vector<InternedKey> keys_;
+  std::size_t nextKey_ = 0;                      // the key expected next: items repeat their elements' order
+  std::uint64_t pendingKeys_ = 0;                // a bit for each of keys_ in pending_
+  std::uint8_t pendingPlace_[MaximumKeys] = {};  // where in pending_
   std::shared_ptr<DataItemDetail> row_;
   std::string attributeKey_;
   JBArena* arena_ = nullptr;  // the answer's text while it is parsed
