@@ -136,7 +136,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   void removeObjectForKey(std::string_view key) override {
     const std::size_t i = find(key);
     if (i == kMissing) return;
-    if (!index_.empty()) index_.erase(index_.find(key));
+    if (indexed()) index_->erase(index_->find(key));
     entries_[i].live = false;
     entries_[i].value = platform::Value();
     ++erased_;
@@ -145,7 +145,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
 
   void removeAllObjects() override {
     entries_.clear();
-    index_.clear();
+    index_.reset();
     erased_ = 0;
   }
 
@@ -189,9 +189,9 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   static constexpr std::size_t kSearchedInPlace = 16;
 
   std::size_t find(std::string_view key) const {
-    if (!index_.empty()) {
-      auto it = index_.find(key);
-      return it == index_.end() ? kMissing : it->second;
+    if (indexed()) {
+      auto it = index_->find(key);
+      return it == index_->end() ? kMissing : it->second;
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       const std::string& k = *entries_[i].key;
@@ -204,15 +204,15 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   }
   // Adds the live entries from first on to the table.
   void indexFrom(std::size_t first) {
+    if (!index_) index_ = std::make_unique<Index>();
     for (std::size_t i = first; i < entries_.size(); ++i)
-      if (entries_[i].live) index_.emplace(*entries_[i].key, i);
+      if (entries_[i].live) index_->emplace(*entries_[i].key, i);
   }
   void add(const std::string* key, bool ownsKey, platform::Value&& value) {
     if (entries_.empty()) entries_.reserve(kFirstRoom);
     if (ownsKey || value.ownsSomething()) ownsNothing_ = false;
     entries_.emplace_back(key, ownsKey, std::move(value));
-    if (!index_.empty() || entries_.size() > kSearchedInPlace)
-      indexFrom(index_.empty() ? 0 : entries_.size() - 1);
+    if (indexed() || entries_.size() > kSearchedInPlace) indexFrom(indexed() ? entries_.size() - 1 : 0);
   }
   void compact() {
     std::pmr::vector<Entry> kept(this);
@@ -221,7 +221,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       if (e.live) kept.push_back(std::move(e));
     entries_ = std::move(kept);
     erased_ = 0;
-    index_.clear();
+    index_.reset();
     if (entries_.size() > kSearchedInPlace) indexFrom(0);
   }
 
@@ -245,7 +245,10 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   };
   bool ownsNothing_ = true;  // no value owns anything and no key is the map's own
   std::size_t erased_ = 0;
-  std::unordered_map<std::string_view, std::size_t, Hash> index_;  // views of the entries' keys
+  // Views of the entries' keys, made once the map is long (short ones carry none).
+  using Index = std::unordered_map<std::string_view, std::size_t, Hash>;
+  std::unique_ptr<Index> index_;
+  bool indexed() const { return index_ && !index_->empty(); }
 };
 
 }  // namespace
