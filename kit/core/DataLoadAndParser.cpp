@@ -31,10 +31,8 @@ std::int64_t integerOf(std::string_view text) { return integerValueOf(platform::
 }
 
 // Leaf text goes in trimmed; most of it has nothing to trim and is used as it stands.
-[[gnu::always_inline]] inline std::string_view trimmed(std::string_view text, std::string& room) {
-  if (text.empty() || hasNoEdgeSpace(text)) return text;
-  room = str::trim(text);
-  return room;
+[[gnu::always_inline]] inline bool needsTrimming(std::string_view text) {
+  return !text.empty() && !hasNoEdgeSpace(text);
 }
 
 // Equal bytes, for the short names of an answer: up to 16 of them without a call.
@@ -189,17 +187,17 @@ void DataLoadAndParser::parse(std::string_view document) {
   keys_.clear();
 }
 
+[[gnu::always_inline]] inline bool DataLoadAndParser::isKey(const InternedKey& key, std::string_view name,
+                                                            std::string_view attribute) {
+  if (attribute.empty()) return key.size == name.size() && sameBytes(key.bytes, name.data(), name.size());
+  return key.size == name.size() + 1 + attribute.size() && sameBytes(key.bytes, name.data(), name.size()) &&
+         key.bytes[name.size()] == '.' &&
+         sameBytes(key.bytes + name.size() + 1, attribute.data(), attribute.size());
+}
+
 std::size_t DataLoadAndParser::internKey(std::string_view name, std::string_view attribute) {
-  const std::size_t size = attribute.empty() ? name.size() : name.size() + 1 + attribute.size();
-  auto matches = [&](const InternedKey& key) {
-    return key.size == size && sameBytes(key.bytes, name.data(), name.size()) &&
-           (attribute.empty() ||
-            (key.bytes[name.size()] == '.' &&
-             sameBytes(key.bytes + name.size() + 1, attribute.data(), attribute.size())));
-  };
-  if (nextKey_ < keys_.size() && matches(keys_[nextKey_])) return nextKey_++;
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    if (matches(keys_[i])) {
+    if (isKey(keys_[i], name, attribute)) {
       nextKey_ = i + 1;
       return i;
     }
@@ -220,10 +218,23 @@ std::string_view DataLoadAndParser::joinedKey(std::string_view name, std::string
 }
 
 void DataLoadAndParser::addToItem(std::string_view text, std::string_view name, std::string_view attribute) {
-  std::string room;
-  text = trimmed(text, room);
+  if (needsTrimming(text)) return addTrimmedToItem(text, name, attribute);
+  addPair(text, name, attribute);
+}
+
+void DataLoadAndParser::addTrimmedToItem(std::string_view text, std::string_view name,
+                                         std::string_view attribute) {
+  addPair(str::trim(text), name, attribute);
+}
+
+void DataLoadAndParser::addPair(std::string_view text, std::string_view name, std::string_view attribute) {
   if (!row_) {
-    const std::size_t key = internKey(name, attribute);
+    // Items repeat their names in one order: the key after the last one is tried first.
+    std::size_t key = nextKey_;
+    if (key < keys_.size() && isKey(keys_[key], name, attribute))
+      ++nextKey_;
+    else
+      key = internKey(name, attribute);
     if (key < MaximumKeys && pending_.size() < MaximumPendingPairs) {
       const auto* block = arena_->text(text.empty() ? "" : text.data(), text.size());
       const std::uint64_t bit = std::uint64_t{1} << key;
@@ -308,8 +319,10 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
       result_->setMaxCount(
           static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
     } else {
-      std::string room;
-      result_->detailInfo()->setStringInArena(trimmed(text_, room), name, *arena_);
+      if (needsTrimming(text_))
+        result_->detailInfo()->setStringInArena(str::trim(text_), name, *arena_);
+      else
+        result_->detailInfo()->setStringInArena(text_, name, *arena_);
     }
   }
   if (name == "item" && bodyStarted_) {

@@ -91,8 +91,10 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   void foundCharacters(platform::XMLParser& parser, std::string_view characters) override;
 
   void parse(std::string_view document);
-  // A leaf (attribute empty) or an attribute of the item being read.
+  // A leaf (attribute empty) or an attribute of the item being read; its text trimmed first.
   void addToItem(std::string_view text, std::string_view name, std::string_view attribute);
+  void addTrimmedToItem(std::string_view text, std::string_view name, std::string_view attribute);
+  void addPair(std::string_view text, std::string_view name, std::string_view attribute);
   // The place in keys_ of the answer's one copy of a pair's key; MaximumKeys once the answer has
   // used that many different keys.
   std::size_t internKey(std::string_view name, std::string_view attribute);
@@ -126,6 +128,7 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
     std::size_t size;
     const std::string* key;  // in the arena
   };
+  static bool isKey(const InternedKey& key, std::string_view name, std::string_view attribute);
   std::vector<InternedKey> keys_;
   std::size_t nextKey_ = 0;                      // the key expected next: items repeat their elements' order
   std::uint64_t pendingKeys_ = 0;                // a bit for each of keys_ in pending_
