@@ -154,7 +154,8 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   // the pairs move, and the table's views of it with it.
   struct Entry {
     const std::string* key;
-    platform::Value value;
+    // The flags sit in the value's padding: thousands of records hold a few pairs each.
+    [[no_unique_address]] platform::Value value;
     bool live = true;
     bool ownsKey;
     Entry(const std::string* k, bool owns, platform::Value&& v)
