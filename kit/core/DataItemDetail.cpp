@@ -240,11 +240,11 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   JBArena* arena_ = nullptr;
   void* arenaBlock_ = nullptr;
   bool madeInArena_ = arena_ != nullptr;
+  bool ownsNothing_ = true;  // no value owns anything and no key is the map's own
   // Destroyed by hand, see the destructor.
   union {
     std::pmr::vector<Entry> entries_;
   };
-  bool ownsNothing_ = true;  // no value owns anything and no key is the map's own
   std::size_t erased_ = 0;
   // Views of the entries' keys, made once the map is long (short ones carry none).
   using Index = std::unordered_map<std::string_view, std::size_t, Hash>;
