@@ -68,7 +68,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   RecordMap(const RecordMap&) = delete;
   RecordMap& operator=(const RecordMap&) = delete;
   ~RecordMap() override {
-    // A loader's record holds short keys and text in the arena: nothing in its pairs needs undoing,
+    // A loader's record holds its keys and text in the arena: nothing in its pairs needs undoing,
     // and they are not visited again (freeing thousands of records would wait on each one's memory).
     if (ownsNothing_ && entries_.data() == arenaBlock_) {
       new (&entries_) std::pmr::vector<Entry>(static_cast<std::pmr::memory_resource*>(this));
@@ -89,7 +89,22 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     }
     if (arena_ != &arena) return setObject(platform::Value(value), key);
     const char* bytes = value.empty() ? "" : value.data();  // an empty view may hold no pointer
-    setObject(platform::Value::borrowingText(arena, *arena.text(bytes, value.size())), key);
+    platform::Value text = platform::Value::borrowingText(arena, *arena.text(bytes, value.size()));
+    if (const std::size_t i = find(key); i != kMissing) {
+      entries_[i].value = std::move(text);
+      return;
+    }
+    // The arena outlives the map: the key can live there too.
+    add(arena.key(key), false, std::move(text));
+  }
+
+  // A new map's pairs in one go: keys distinct and in the map's own arena, as is the text. Nothing
+  // to look up.
+  void fill(const DataItemDetail::ArenaText* pairs, std::size_t n) {
+    entries_.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+      entries_.emplace_back(pairs[i].key, false, platform::Value::borrowingText(*arena_, *pairs[i].text));
+    if (entries_.size() > kSearchedInPlace) indexFrom(0);
   }
 
   std::size_t count() const override { return entries_.size() - erased_; }
@@ -103,7 +118,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     // Sizes read afresh: fn may change the map.
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       if (!entries_[i].live) continue;
-      if (!fn(entries_[i].key, entries_[i].value)) return;
+      if (!fn(*entries_[i].key, entries_[i].value)) return;
     }
   }
 
@@ -113,19 +128,15 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       entries_[i].value = std::move(value);
       return;
     }
-    if (entries_.empty()) entries_.reserve(kFirstRoom);
-    if (value.ownsSomething()) ownsNothing_ = false;
-    // Made in place: a record's keys are copied once, not once more by a move.
-    const Entry& entry = entries_.emplace_back(key, std::move(value));
-    if (entry.key.capacity() > std::string().capacity()) ownsNothing_ = false;
-    if (!index_.empty() || entries_.size() > kSearchedInPlace)
-      indexFrom(index_.empty() ? 0 : entries_.size() - 1);
+    auto owned = std::make_unique<std::string>(key);
+    add(owned.get(), true, std::move(value));
+    owned.release();
   }
 
   void removeObjectForKey(std::string_view key) override {
     const std::size_t i = find(key);
     if (i == kMissing) return;
-    if (!index_.empty()) index_.erase(index_.find(key));
+    if (indexed()) index_->erase(index_->find(key));
     entries_[i].live = false;
     entries_[i].value = platform::Value();
     ++erased_;
@@ -134,16 +145,41 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
 
   void removeAllObjects() override {
     entries_.clear();
-    index_.clear();
+    index_.reset();
     erased_ = 0;
   }
 
  private:
+  // A key is the map's own, or one of the arena that outlives the map; either way it stays put when
+  // the pairs move, and the table's views of it with it.
   struct Entry {
-    std::string key;
-    platform::Value value;
+    const std::string* key;
+    // The flags sit in the value's padding: thousands of records hold a few pairs each.
+    [[no_unique_address]] platform::Value value;
     bool live = true;
-    Entry(std::string_view k, platform::Value&& v) : key(k), value(std::move(v)) {}
+    bool ownsKey;
+    Entry(const std::string* k, bool owns, platform::Value&& v)
+        : key(k), value(std::move(v)), ownsKey(owns) {}
+    Entry(Entry&& other) noexcept
+        : key(other.key), value(std::move(other.value)), live(other.live), ownsKey(other.ownsKey) {
+      other.ownsKey = false;
+    }
+    Entry& operator=(Entry&& other) noexcept {
+      if (this != &other) {
+        if (ownsKey) delete key;
+        key = other.key;
+        value = std::move(other.value);
+        live = other.live;
+        ownsKey = other.ownsKey;
+        other.ownsKey = false;
+      }
+      return *this;
+    }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+    ~Entry() {
+      if (ownsKey) delete key;
+    }
   };
   struct Hash {
     using is_transparent = void;
@@ -154,12 +190,12 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   static constexpr std::size_t kSearchedInPlace = 16;
 
   std::size_t find(std::string_view key) const {
-    if (!index_.empty()) {
-      auto it = index_.find(key);
-      return it == index_.end() ? kMissing : it->second;
+    if (indexed()) {
+      auto it = index_->find(key);
+      return it == index_->end() ? kMissing : it->second;
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-      const std::string& k = entries_[i].key;
+      const std::string& k = *entries_[i].key;
       // Keys of one length often differ in their last byte: looked at before the rest.
       if (k.size() == key.size() && entries_[i].live && (key.empty() || k.back() == key.back()) &&
           std::memcmp(k.data(), key.data(), key.size()) == 0)
@@ -169,8 +205,15 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   }
   // Adds the live entries from first on to the table.
   void indexFrom(std::size_t first) {
+    if (!index_) index_ = std::make_unique<Index>();
     for (std::size_t i = first; i < entries_.size(); ++i)
-      if (entries_[i].live) index_.emplace(entries_[i].key, i);
+      if (entries_[i].live) index_->emplace(*entries_[i].key, i);
+  }
+  void add(const std::string* key, bool ownsKey, platform::Value&& value) {
+    if (entries_.empty()) entries_.reserve(kFirstRoom);
+    if (ownsKey || value.ownsSomething()) ownsNothing_ = false;
+    entries_.emplace_back(key, ownsKey, std::move(value));
+    if (indexed() || entries_.size() > kSearchedInPlace) indexFrom(indexed() ? entries_.size() - 1 : 0);
   }
   void compact() {
     std::pmr::vector<Entry> kept(this);
@@ -179,7 +222,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       if (e.live) kept.push_back(std::move(e));
     entries_ = std::move(kept);
     erased_ = 0;
-    index_.clear();
+    index_.reset();
     if (entries_.size() > kSearchedInPlace) indexFrom(0);
   }
 
@@ -197,13 +240,16 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   JBArena* arena_ = nullptr;
   void* arenaBlock_ = nullptr;
   bool madeInArena_ = arena_ != nullptr;
+  bool ownsNothing_ = true;  // no value owns anything and no key is the map's own
   // Destroyed by hand, see the destructor.
   union {
     std::pmr::vector<Entry> entries_;
   };
-  bool ownsNothing_ = true;  // no value owns anything and every key is short enough to sit inside its string
   std::size_t erased_ = 0;
-  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index_;
+  // Views of the entries' keys, made once the map is long (short ones carry none).
+  using Index = std::unordered_map<std::string_view, std::size_t, Hash>;
+  std::unique_ptr<Index> index_;
+  bool indexed() const { return index_ && !index_->empty(); }
 };
 
 }  // namespace
@@ -250,6 +296,13 @@ DataItemDetail::DataItemDetail(InArena, JBArena& arena) : dictData_(makeInArena<
 
 std::shared_ptr<DataItemDetail> DataItemDetail::newDetailInArena(JBArena& arena) {
   return makeInArena<DataItemDetail>(arena, InArena(), arena);
+}
+
+std::shared_ptr<DataItemDetail> DataItemDetail::newDetailInArena(JBArena& arena, const ArenaText* pairs,
+                                                                 std::size_t count) {
+  auto record = newDetailInArena(arena);
+  if (count) static_cast<RecordMap&>(*record->dictData_).fill(pairs, count);
+  return record;
 }
 
 std::shared_ptr<DataItemDetail> DataItemDetail::dataItemDetailCopy() const {

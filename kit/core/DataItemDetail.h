@@ -57,6 +57,16 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   // rather than made shared themselves, so weak_from_this() of either is empty (keep the shared
   // pointer instead).
   static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena);
+  // One text pair of such a record, both carved from the arena: the key by JBArena::key(), the
+  // text by JBArena::text().
+  struct ArenaText {
+    const std::string* key;
+    const platform::TextStore::Block* text;
+  };
+  // The same record made with its pairs at once, in their order: the keys are not empty and
+  // distinct.
+  static std::shared_ptr<DataItemDetail> newDetailInArena(JBArena& arena, const ArenaText* pairs,
+                                                          std::size_t count);
 
   explicit DataItemDetail(Token);
   DataItemDetail(InArena, JBArena& arena);

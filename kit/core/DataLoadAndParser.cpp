@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "kit/codec/json/JBArena.h"
 #include "kit/core/AppCoreInfo.h"
@@ -19,7 +20,7 @@ std::int64_t integerOf(std::string_view text) { return integerValueOf(platform::
 // them: ASCII blanks and controls 0x09-0x0D, and U+0085, U+00A0, U+1680, U+2000-U+200A, U+2028,
 // U+2029, U+202F, U+205F, U+3000, which start with the bytes C2, E1, E2 or E3 and end with one
 // of 80-8A, 9F, A0, A8, A9, AF.
-bool hasNoEdgeSpace(std::string_view text) {
+[[gnu::always_inline]] inline bool hasNoEdgeSpace(std::string_view text) {
   auto first = static_cast<unsigned char>(text.front());
   auto last = static_cast<unsigned char>(text.back());
   auto asciiSpace = [](unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D); };
@@ -29,14 +30,27 @@ bool hasNoEdgeSpace(std::string_view text) {
            last == 0xAF);
 }
 
-// Leaf text goes in trimmed, into the answer's memory; most of it has nothing to trim and is
-// copied once.
-void setTrimmed(DataItemDetail& record, std::string_view text, std::string_view key, JBArena& arena) {
-  if (key.empty()) return;
-  if (text.empty() || hasNoEdgeSpace(text))
-    record.setStringInArena(text, key, arena);
-  else
-    record.setStringInArena(str::trim(text), key, arena);
+// Leaf text goes in trimmed; most of it has nothing to trim and is used as it stands.
+[[gnu::always_inline]] inline bool needsTrimming(std::string_view text) {
+  return !text.empty() && !hasNoEdgeSpace(text);
+}
+
+// Equal bytes, for the short names of an answer: up to 16 of them without a call.
+[[gnu::always_inline]] inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+  auto same = [&](auto word) {
+    constexpr std::size_t w = sizeof(word);
+    decltype(word) x, y, u, v;
+    std::memcpy(&x, a, w);
+    std::memcpy(&y, b, w);
+    std::memcpy(&u, a + n - w, w);
+    std::memcpy(&v, b + n - w, w);
+    return x == y && u == v;
+  };
+  if (n >= 8) return n <= 16 ? same(std::uint64_t{}) : std::memcmp(a, b, n) == 0;
+  if (n >= 4) return same(std::uint32_t{});
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 // A failed call is told in the screen's language: the transport's own words (English, with host
@@ -169,6 +183,76 @@ void DataLoadAndParser::parse(std::string_view document) {
   hasBuffer_ = false;
   text_ = {};
   row_.reset();
+  pending_.clear();
+  keys_.clear();
+}
+
+[[gnu::always_inline]] inline bool DataLoadAndParser::isKey(const InternedKey& key, std::string_view name,
+                                                            std::string_view attribute) {
+  if (attribute.empty()) return key.size == name.size() && sameBytes(key.bytes, name.data(), name.size());
+  return key.size == name.size() + 1 + attribute.size() && sameBytes(key.bytes, name.data(), name.size()) &&
+         key.bytes[name.size()] == '.' &&
+         sameBytes(key.bytes + name.size() + 1, attribute.data(), attribute.size());
+}
+
+std::size_t DataLoadAndParser::internKey(std::string_view name, std::string_view attribute) {
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    if (isKey(keys_[i], name, attribute)) {
+      nextKey_ = i + 1;
+      return i;
+    }
+  }
+  if (keys_.size() == MaximumKeys) return MaximumKeys;
+  const std::string* key = arena_->key(joinedKey(name, attribute));
+  keys_.push_back({key->data(), key->size(), key});
+  nextKey_ = keys_.size();
+  return keys_.size() - 1;
+}
+
+std::string_view DataLoadAndParser::joinedKey(std::string_view name, std::string_view attribute) {
+  if (attribute.empty()) return name;
+  // "element.attribute", built in one reused buffer.
+  attributeKey_.assign(name).push_back('.');
+  attributeKey_.append(attribute);
+  return attributeKey_;
+}
+
+void DataLoadAndParser::addToItem(std::string_view text, std::string_view name, std::string_view attribute) {
+  if (needsTrimming(text)) return addTrimmedToItem(text, name, attribute);
+  addPair(text, name, attribute);
+}
+
+void DataLoadAndParser::addTrimmedToItem(std::string_view text, std::string_view name,
+                                         std::string_view attribute) {
+  addPair(str::trim(text), name, attribute);
+}
+
+void DataLoadAndParser::addPair(std::string_view text, std::string_view name, std::string_view attribute) {
+  if (!row_) {
+    // Items repeat their names in one order: the key after the last one is tried first.
+    std::size_t key = nextKey_;
+    if (key < keys_.size() && isKey(keys_[key], name, attribute))
+      ++nextKey_;
+    else
+      key = internKey(name, attribute);
+    if (key < MaximumKeys && pending_.size() < MaximumPendingPairs) {
+      const auto* block = arena_->text(text.empty() ? "" : text.data(), text.size());
+      const std::uint64_t bit = std::uint64_t{1} << key;
+      // A key seen again in the item replaces its text in its first place.
+      if (pendingKeys_ & bit) {
+        pending_[pendingPlace_[key]].text = block;
+        return;
+      }
+      pendingKeys_ |= bit;
+      pendingPlace_[key] = static_cast<std::uint8_t>(pending_.size());
+      pending_.push_back({keys_[key].key, block});
+      return;
+    }
+    row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
+    pending_.clear();
+    pendingKeys_ = 0;
+  }
+  row_->setStringInArena(text, joinedKey(name, attribute), *arena_);
 }
 
 void DataLoadAndParser::failWith(std::string_view message) {
@@ -203,17 +287,14 @@ void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view n
   }
   hasBuffer_ = true;
   text_ = {};
-  if (name == "item" && ++itemDepth_ == 1) row_ = DataItemDetail::newDetailInArena(*arena_);
-  if (!row_ || attributes.empty()) return;
-  // "element.attribute", built in one reused buffer.
-  attributeKey_.assign(name).push_back('.');
-  const std::size_t prefix = attributeKey_.size();
-  for (const auto& attribute : attributes) {
-    if (attribute.name.empty()) continue;
-    attributeKey_.resize(prefix);
-    attributeKey_.append(attribute.name);
-    row_->setStringInArena(attribute.value, attributeKey_, *arena_);
+  if (name == "item" && ++itemDepth_ == 1) {
+    row_.reset();
+    pending_.clear();
+    pendingKeys_ = 0;
   }
+  if (itemDepth_ == 0) return;
+  for (const auto& attribute : attributes)
+    if (!attribute.name.empty()) addToItem(attribute.value, name, attribute.name);
 }
 
 void DataLoadAndParser::foundCharacters(platform::XMLParser&, std::string_view characters) {
@@ -232,17 +313,23 @@ void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view nam
       } else if (name == "message") {
         result_->setMessage(text_);
       }
-    } else if (itemDepth_ >= 1 && row_) {
-      setTrimmed(*row_, text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, *arena_);
+    } else if (itemDepth_ >= 1) {
+      addToItem(text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, {});
     } else if (name == "jobcount" || name == "totalcount") {
       result_->setMaxCount(
           static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
     } else {
-      setTrimmed(*result_->detailInfo(), text_, name, *arena_);
+      if (needsTrimming(text_))
+        result_->detailInfo()->setStringInArena(str::trim(text_), name, *arena_);
+      else
+        result_->detailInfo()->setStringInArena(text_, name, *arena_);
     }
   }
   if (name == "item" && bodyStarted_) {
-    if (itemDepth_ == 1 && row_) {
+    if (itemDepth_ == 1) {
+      if (!row_) row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
+      pending_.clear();
+      pendingKeys_ = 0;
       result_->addItem(std::move(row_));
       row_.reset();
     }

@@ -225,6 +225,74 @@ TEST(DataLoadAndParserParse, LeafTextInManyPiecesComesOutWhole) {
   EXPECT_TRUE(beyond->localError());
 }
 
+std::vector<std::string> keysOf(const DataItemDetail& row) {
+  std::vector<std::string> keys;
+  row.dictData()->enumerate([&](const std::string& k, const platform::Value&) {
+    keys.push_back(k);
+    return true;
+  });
+  return keys;
+}
+
+// However many names an item and its answer use, and in whatever order: a name seen again in an
+// item replaces its text in its first place, a leaf and an attribute that come to the same key are
+// one key, and every item has its own pairs whatever the items before it held.
+TEST(DataLoadAndParserParse, RepeatedAndManyNamesKeepTheirPlaces) {
+  auto r = parse(answer("",
+                        "<item id=\"1\"><a>x</a><b>中</b><a> y </a><a.c>leaf</a.c><a c=\"attr\"/></item>"
+                        "<item><b>2</b><text>t</text><a>1</a></item>"
+                        "<item>own text</item>"
+                        "<item id=\"4\" id2=\"\"><b/></item>"
+                        "<item><a>x</a><b>1</b><a> y </a></item>"));
+  ASSERT_EQ(r->count(), 5u);
+  auto first = r->getItem(0);
+  EXPECT_EQ(keysOf(*first), (std::vector<std::string>{"item.id", "a", "b", "a.c"}));
+  EXPECT_EQ(first->getString("a"), "") << "the empty a came last";
+  EXPECT_TRUE(first->hasKey("a"));
+  EXPECT_EQ(first->getString("b"), "中");
+  EXPECT_EQ(first->getString("a.c"), "attr") << "the attribute came last";
+  EXPECT_EQ(keysOf(*r->getItem(1)), (std::vector<std::string>{"b", "text", "a"}));
+  EXPECT_EQ(r->getItem(1)->getItemText(), "t");
+  EXPECT_EQ(keysOf(*r->getItem(2)), (std::vector<std::string>{"text"}));
+  EXPECT_EQ(r->getItem(2)->getItemText(), "own text");
+  EXPECT_EQ(keysOf(*r->getItem(3)), (std::vector<std::string>{"item.id", "item.id2", "b"}));
+  EXPECT_EQ(r->getItem(3)->getItemAttribute("id"), "4");
+  EXPECT_EQ(keysOf(*r->getItem(4)), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(r->getItem(4)->getString("a"), "y");
+
+  // Items with many leaves, and an answer with many more names than any one item: each item
+  // holds its own, in order, repeats in their first places.
+  std::string body;
+  for (int i = 0; i < 30; ++i) {
+    body += "<item n=\"" + std::to_string(i) + "\">";
+    for (int k = 0; k < 40; ++k)
+      body += "<f" + std::to_string(i * 7 + k) + ">" + std::to_string(k) + "</f" + std::to_string(i * 7 + k) +
+              ">";
+    body += "<f" + std::to_string(i * 7) + ">again</f" + std::to_string(i * 7) + ">";
+    body += "<f" + std::to_string(i * 7 + 39) + ">last</f" + std::to_string(i * 7 + 39) + "></item>";
+  }
+  auto many = parse(answer("", body));
+  ASSERT_EQ(many->count(), 30u);
+  for (int i = 0; i < 30; ++i) {
+    auto row = many->getItem(static_cast<std::size_t>(i));
+    std::vector<std::string> expected{"item.n"};
+    for (int k = 0; k < 40; ++k) expected.push_back("f" + std::to_string(i * 7 + k));
+    EXPECT_EQ(keysOf(*row), expected) << i;
+    EXPECT_EQ(row->getItemAttribute("n"), std::to_string(i));
+    EXPECT_EQ(row->getString("f" + std::to_string(i * 7)), "again") << i;
+    EXPECT_EQ(row->getString("f" + std::to_string(i * 7 + 20)), "20") << i;
+    EXPECT_EQ(row->getString("f" + std::to_string(i * 7 + 39)), "last") << i;
+    EXPECT_FALSE(row->hasKey("f" + std::to_string(i * 7 + 40))) << i;
+  }
+  // And they change like any other record.
+  auto row = many->getItem(29);
+  row->setString("changed", "f203");
+  row->dictData()->removeObjectForKey("f210");
+  EXPECT_EQ(row->getString("f203"), "changed");
+  EXPECT_FALSE(row->hasKey("f210"));
+  EXPECT_EQ(row->count(), 40u);
+}
+
 TEST(DataLoadAndParserParse, BodyLeavesOutsideItemsFillTheDetail) {
   auto r = parse(answer("<result>1</result>",
                         "<totalcount>57</totalcount><pageno attr=\"dropped\"> 3 </pageno>"
