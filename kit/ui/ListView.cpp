@@ -276,7 +276,7 @@ ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
   if (!section) return nullptr;
   std::size_t n = section->count();
   if (ip.row >= 0 && static_cast<std::size_t>(ip.row) < n) {
-    auto record = section->listData()->getItem(static_cast<std::size_t>(ip.row));
+    const auto& record = section->listData()->dataList()[static_cast<std::size_t>(ip.row)];
     if (auto own = recordCellClass(*record)) return own;
     return section->mDataCellClass();
   }

@@ -40,6 +40,8 @@ void UICheckBoxView::setFrame(Rect frame) {
 }
 
 void UICheckBoxView::setChecked(bool checked) {
+  // Rows set their tick on every bind; new pictures come with their own refreshUI().
+  if (checked == checked_) return;
   checked_ = checked;
   refreshUI();
 }
