@@ -13,12 +13,12 @@ std::shared_ptr<platform::Label> skinnedLabel(std::string_view skinType) {
   AppSkin::apply(label, skinType, {});
   return label;
 }
-// The record's text in place: a row's texts are compared with the labels' before any copy.
-std::string_view textOf(const DataItemDetail* record, std::string_view key) {
+}  // namespace
+
+std::string_view JobListBasicCell::textOf(const DataItemDetail* record, std::string_view key) {
   const platform::Value* v = record ? record->dictData()->objectForKey(key) : nullptr;
   return v ? v->stringView() : std::string_view();
 }
-}  // namespace
 
 std::shared_ptr<platform::ImageView> JobListBasicCell::badge(std::string_view skinType) {
   auto view = std::make_shared<platform::ImageView>(platform::Rect{});

@@ -58,7 +58,7 @@ void JobListSearchResultCell::bindCellData(bool) {
   appliedImgView_->setHidden(true);
   const auto& d = detail();
   auto list = listView();
-  bool read = d && jobHasReadInList(list.get(), d->get_jobid());
+  bool read = d && jobHasReadInList(list.get(), textOf(d.get(), DataItemDetail::key_jobid()));
   if (std::uint64_t generation = AppSkin::generation();
       read != nameSkinRead_ || generation != nameSkinGeneration_) {
     AppSkin::apply(jobname_, read ? "skin_cell_display_jobname_readed" : "skin_cell_display_jobname", {});
@@ -80,29 +80,34 @@ void JobListSearchResultCell::bindCellData(bool) {
     badge.origin.x = name.origin.x + name.size.width + 4;
     place(*internImgView_, badge);
   }
-  platform::Rect company = coname_->frame();
-  company.origin.y = bottom(name) + 5;
-  place(*coname_, company);
-  platform::Rect date = issuedate_->frame();
-  date.origin.y = bottom(*jobarea_) + 5;
-  place(*issuedate_, date);
-  double running = bottom(company);
-
   bool details = list && getNeedShowDetail(*list);
   jobsummary_->setHidden(!details);
   jobinfo_->setHidden(!details);
-  if (details && d) {
-    jobsummary_->setText(getJobSummaryFromDetail(*d));
-    label::autoFitHeight(*jobsummary_);
-    view::bottomOfView(*jobsummary_, coname_.get(), 5);
-    jobinfo_->setText(d->get_jobinfo());
-    label::autoFitHeight(*jobinfo_);
-    view::bottomOfView(*jobinfo_, jobsummary_.get(), 5);
-    running = bottom(*jobinfo_);
+  // What lies below the name keeps its place while the name's and the area's bottoms do, unless
+  // the row shows details.
+  const Placed placed{bottom(name), bottom(*jobarea_)};
+  if (details || !(placed == placed_)) {
+    platform::Rect company = coname_->frame();
+    company.origin.y = placed.nameBottom + 5;
+    place(*coname_, company);
+    platform::Rect date = issuedate_->frame();
+    date.origin.y = placed.areaBottom + 5;
+    place(*issuedate_, date);
+    double running = bottom(company);
+    if (details && d) {
+      jobsummary_->setText(getJobSummaryFromDetail(*d));
+      label::autoFitHeight(*jobsummary_);
+      view::bottomOfView(*jobsummary_, coname_.get(), 5);
+      jobinfo_->setText(d->get_jobinfo());
+      label::autoFitHeight(*jobinfo_);
+      view::bottomOfView(*jobinfo_, jobsummary_.get(), 5);
+      running = bottom(*jobinfo_);
+    }
+    platform::Rect box = checkView_->frame();
+    box.size.height = running + 10;
+    place(*checkView_, box);
+    placed_ = details ? Placed{} : placed;
   }
-  platform::Rect box = checkView_->frame();
-  box.size.height = running + 10;
-  place(*checkView_, box);
   checkView_->setChecked(d && d->getTableCellIsSelected());
 }
 
