@@ -15,6 +15,11 @@ std::shared_ptr<platform::Label> skinnedLabel(std::string_view skinType) {
 }
 }  // namespace
 
+std::string_view JobListBasicCell::textOf(const DataItemDetail* record, std::string_view key) {
+  const platform::Value* v = record ? record->dictData()->objectForKey(key) : nullptr;
+  return v ? v->stringView() : std::string_view();
+}
+
 std::shared_ptr<platform::ImageView> JobListBasicCell::badge(std::string_view skinType) {
   auto view = std::make_shared<platform::ImageView>(platform::Rect{});
   AppSkin::apply(view, skinType, "job_related");
@@ -36,11 +41,11 @@ void JobListBasicCell::initCellView() {
 }
 
 void JobListBasicCell::bindTexts() {
-  const auto& d = detail();
-  jobname_->setText(d ? d->get_jobname() : std::string());
-  coname_->setText(d ? d->get_coname() : std::string());
-  jobarea_->setText(d ? d->get_jobarea() : std::string());
-  issuedate_->setText(d ? d->get_issuedate() : std::string());
+  const DataItemDetail* d = detail().get();
+  jobname_->setText(textOf(d, DataItemDetail::key_jobname()));
+  coname_->setText(textOf(d, DataItemDetail::key_coname()));
+  jobarea_->setText(textOf(d, DataItemDetail::key_jobarea()));
+  issuedate_->setText(textOf(d, DataItemDetail::key_issuedate()));
 }
 
 bool jobHasReadInList(ListView* list, std::string_view jobID) {

@@ -24,6 +24,8 @@ class JobListBasicCell : public DataTableCell {
  protected:
   // The four texts from the record.
   void bindTexts();
+  // A text of the record in place ("" when absent or not text): rows compare before they copy.
+  static std::string_view textOf(const DataItemDetail* record, std::string_view key);
   // A hidden badge sized to its skin image, at y 10.
   static std::shared_ptr<platform::ImageView> badge(std::string_view skinType);
 

@@ -21,7 +21,11 @@ std::shared_ptr<platform::Label> jobLabel(std::string_view skinType, int lines) 
   AppSkin::apply(label, skinType, "job_related");
   return label;
 }
-double bottom(const platform::View& v) { return v.frame().origin.y + v.frame().size.height; }
+double bottom(const platform::Rect& f) { return f.origin.y + f.size.height; }
+double bottom(const platform::View& v) { return bottom(v.frame()); }
+void place(platform::View& v, const platform::Rect& frame) {
+  if (platform::View::isAnimating() || !(v.frame() == frame)) v.setFrame(frame);
+}
 }  // namespace
 
 void JobListSearchResultCell::initCellView() {
@@ -54,33 +58,56 @@ void JobListSearchResultCell::bindCellData(bool) {
   appliedImgView_->setHidden(true);
   const auto& d = detail();
   auto list = listView();
-  bool read = d && jobHasReadInList(list.get(), d->get_jobid());
-  AppSkin::apply(jobname_, read ? "skin_cell_display_jobname_readed" : "skin_cell_display_jobname", {});
+  bool read = d && jobHasReadInList(list.get(), textOf(d.get(), DataItemDetail::key_jobid()));
+  if (std::uint64_t generation = AppSkin::generation();
+      read != nameSkinRead_ || generation != nameSkinGeneration_) {
+    AppSkin::apply(jobname_, read ? "skin_cell_display_jobname_readed" : "skin_cell_display_jobname", {});
+    nameSkinRead_ = read;
+    nameSkinGeneration_ = AppSkin::generation();  // after the apply, which may load a group
+  }
   readMark_->setHidden(!read);
 
+  // Only the name's width and the badge after it change from row to row: the other frames are
+  // given only when they differ, sparing their layout on every bind.
   bool intern = d && d->get_isintern();
-  auto nameFrame = jobname_->frame();
-  jobname_->setFrame(platform::Rect(32, 10, intern ? 160 : 178, nameFrame.size.height));
-  label::autoFitSizeWithMaxWidth(*jobname_, intern ? 160 : 178);
+  platform::Rect name = jobname_->frame();
+  name.origin = {32, 10};
+  name.size.width = label::fittedWidth(*jobname_, intern ? 160 : 178);
+  place(*jobname_, name);
   internImgView_->setHidden(!intern);
-  if (intern) view::rightOfView(*internImgView_, jobname_.get(), 4);
-  view::bottomOfView(*coname_, jobname_.get(), 5);
-  view::bottomOfView(*issuedate_, jobarea_.get(), 5);
-  double running = bottom(*coname_);
-
+  if (intern) {
+    platform::Rect badge = internImgView_->frame();
+    badge.origin.x = name.origin.x + name.size.width + 4;
+    place(*internImgView_, badge);
+  }
   bool details = list && getNeedShowDetail(*list);
   jobsummary_->setHidden(!details);
   jobinfo_->setHidden(!details);
-  if (details && d) {
-    jobsummary_->setText(getJobSummaryFromDetail(*d));
-    label::autoFitHeight(*jobsummary_);
-    view::bottomOfView(*jobsummary_, coname_.get(), 5);
-    jobinfo_->setText(d->get_jobinfo());
-    label::autoFitHeight(*jobinfo_);
-    view::bottomOfView(*jobinfo_, jobsummary_.get(), 5);
-    running = bottom(*jobinfo_);
+  // What lies below the name keeps its place while the name's and the area's bottoms do, unless
+  // the row shows details.
+  const Placed placed{bottom(name), bottom(*jobarea_)};
+  if (details || !(placed == placed_)) {
+    platform::Rect company = coname_->frame();
+    company.origin.y = placed.nameBottom + 5;
+    place(*coname_, company);
+    platform::Rect date = issuedate_->frame();
+    date.origin.y = placed.areaBottom + 5;
+    place(*issuedate_, date);
+    double running = bottom(company);
+    if (details && d) {
+      jobsummary_->setText(getJobSummaryFromDetail(*d));
+      label::autoFitHeight(*jobsummary_);
+      view::bottomOfView(*jobsummary_, coname_.get(), 5);
+      jobinfo_->setText(d->get_jobinfo());
+      label::autoFitHeight(*jobinfo_);
+      view::bottomOfView(*jobinfo_, jobsummary_.get(), 5);
+      running = bottom(*jobinfo_);
+    }
+    platform::Rect box = checkView_->frame();
+    box.size.height = running + 10;
+    place(*checkView_, box);
+    placed_ = details ? Placed{} : placed;
   }
-  view::setHeight(*checkView_, running + 10);
   checkView_->setChecked(d && d->getTableCellIsSelected());
 }
 

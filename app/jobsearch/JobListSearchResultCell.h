@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,15 @@ class JobListSearchResultCell : public JobListFavoriteCell, public UICheckBoxVie
   std::shared_ptr<platform::Label> jobinfo_;
   std::shared_ptr<platform::ImageView> readMark_;
   std::shared_ptr<UICheckBoxView> checkView_;
+  // The job name's skin as last applied (read or not, and the skin's generation then).
+  bool nameSkinRead_ = false;
+  std::uint64_t nameSkinGeneration_ = 0;
+  // The bottoms the company, date and tick box were last placed under (none after details).
+  struct Placed {
+    double nameBottom = -1, areaBottom = -1;
+    bool operator==(const Placed&) const = default;
+  };
+  Placed placed_;
 };
 
 KAVRO_CELL_CLASS(JobListSearchResultCell, JobListFavoriteCell)

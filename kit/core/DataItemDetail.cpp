@@ -263,6 +263,10 @@ std::int64_t integerValueOf(const platform::Value& value) {
 bool boolValueOf(const platform::Value& value) {
   if (value.isNumber() || value.isBool()) return value.boolValue();
   if (!value.isString()) return false;
+  // Flags are mostly stored as "1" and "0": read without a copy.
+  std::string_view text = value.stringView();
+  if (text == "1") return true;
+  if (text == "0" || text.empty()) return false;
   std::string lower = platform::lowercase(value.stringValue());
   if (lower == "y" || lower == "on" || lower == "yes" || lower == "true") return true;
   return leadingInteger(lower) != 0;

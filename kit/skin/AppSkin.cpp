@@ -1,6 +1,7 @@
 #include "kit/skin/AppSkin.h"
 
 #include <array>
+#include <atomic>
 #include <typeinfo>
 
 #include "kit/core/DeviceSystemVersionCompare.h"
@@ -31,6 +32,8 @@
 #include "platform/ui/Toolbar.h"
 
 namespace kavro {
+
+using Key = AppSkinAttributes::Key;
 
 namespace {
 
@@ -72,7 +75,7 @@ void loadEnum(std::string_view key, const DataItemDetail& item, AppSkinAttribute
 }
 
 template <class E>
-std::optional<E> enumValue(const AppSkinAttributes& m, std::string_view key) {
+std::optional<E> enumValue(const AppSkinAttributes& m, AppSkinAttributes::Key key) {
   if (auto v = m.integer(key)) return static_cast<E>(*v);
   return std::nullopt;
 }
@@ -98,7 +101,16 @@ platform::Color averageColor(const platform::Image& image) {
 
 // ---- Creation ----
 
-AppSkin::AppSkin() { screenScale_ = platform::Screen::mainScreen().scale(); }
+namespace {
+std::atomic<std::uint64_t> skinGeneration{1};
+}  // namespace
+
+std::uint64_t AppSkin::generation() { return skinGeneration.load(std::memory_order_relaxed); }
+
+AppSkin::AppSkin() {
+  screenScale_ = platform::Screen::mainScreen().scale();
+  skinGeneration.fetch_add(1, std::memory_order_relaxed);
+}
 AppSkin::~AppSkin() = default;
 
 AppSkin& AppSkin::sharedAppSkin() {
@@ -140,6 +152,75 @@ AppSkin::SkinKey AppSkin::parseSkinKey(std::string_view skinKey) {
     key.type = rest.substr(at + 1);
   }
   return key;
+}
+
+// ---- Attributes ----
+
+namespace {
+// In the order of AppSkinAttributes::Key.
+constexpr std::array<std::string_view, static_cast<std::size_t>(AppSkinAttributes::Key::Count)> KeyNames = {
+    "textColor",
+    "backgroundColor",
+    "tintColor",
+    "separatorColor",
+    "borderColor",
+    "highlightedColor",
+    "shadowColor",
+    "transparent",
+    "hiddenActivity",
+    "clipsToBounds",
+    "showsTouchWhenHighlighted",
+    "cornerRadius",
+    "borderWidth",
+    "alpha",
+    "backgroundImage",
+    "highlightedBackgroundImage",
+    "image",
+    "imageChecked",
+    "imageNotChecked",
+    "highlightedImage",
+    "separatorImage",
+    "font",
+    "minimumFontSize",
+    "textAlignment",
+    "barButtonItemStyle",
+    "activityIndicatorViewStyle",
+    "statusBarStyle",
+    "barStyle",
+    "separatorStyle",
+    "contentVerticalAlignment",
+    "contentHorizontalAlignment",
+    "contentMode",
+    "segmentedControlStyle",
+};
+}  // namespace
+
+std::optional<AppSkinAttributes::Key> AppSkinAttributes::keyNamed(std::string_view name) {
+  for (std::size_t i = 0; i < KeyNames.size(); ++i)
+    if (KeyNames[i] == name) return static_cast<Key>(i);
+  return std::nullopt;
+}
+
+std::size_t AppSkinAttributes::count() const {
+  std::size_t n = others_.size();
+  for (const auto& v : slots_) n += v.has_value();
+  return n;
+}
+
+void AppSkinAttributes::set(std::string_view key, Value value) {
+  if (auto k = keyNamed(key))
+    slots_[static_cast<std::size_t>(*k)] = std::move(value);
+  else
+    others_.insert_or_assign(std::string(key), std::move(value));
+}
+
+const AppSkinAttributes::Value* AppSkinAttributes::find(std::string_view key) const {
+  if (auto k = keyNamed(key)) {
+    const auto& v = slot(*k);
+    return v ? &*v : nullptr;
+  }
+  auto it = others_.find(key);
+  return it == others_.end() ? nullptr : &it->second;
 }
 
 // ---- Class operations ----
@@ -292,6 +373,7 @@ std::shared_ptr<const AppSkinAttributes> AppSkin::resolveSkin(std::string_view t
 }
 
 void AppSkin::forgetResolved() {
+  skinGeneration.fetch_add(1, std::memory_order_relaxed);
   resolved_.clear();
   imageByItem_.clear();
 }
@@ -541,14 +623,14 @@ bool AppSkin::applyControl(platform::Object* control, std::string_view type, std
 bool AppSkin::applyUILabel(platform::Label& label, std::string_view type, std::string_view group) {
   auto m = getSkin("UILabel", type, group);
   if (!m) return false;
-  if (auto c = m->color("textColor")) label.setTextColor(*c);
-  if (auto c = m->color("highlightedColor")) label.setHighlightedTextColor(*c);
-  if (auto f = m->font("font")) label.setFont(*f);
-  if (auto s = m->number("minimumFontSize")) {
+  if (auto c = m->color(Key::textColor)) label.setTextColor(*c);
+  if (auto c = m->color(Key::highlightedColor)) label.setHighlightedTextColor(*c);
+  if (auto f = m->font(Key::font)) label.setFont(*f);
+  if (auto s = m->number(Key::minimumFontSize)) {
     label.setAdjustsFontSizeToFitWidth(true);
     label.setMinimumFontSize(*s);
   }
-  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) label.setTextAlignment(*a);
+  if (auto a = enumValue<platform::TextAlignment>(*m, Key::textAlignment)) label.setTextAlignment(*a);
   applyUIView(&label, m.get());
   return true;
 }
@@ -559,37 +641,37 @@ bool AppSkin::applyUIButton(platform::Button& button, std::string_view type, std
   using platform::ControlState::Selected;
   auto m = getSkin("UIButton", type, group);
   if (!m) return false;
-  if (auto c = m->color("textColor")) button.setTitleColor(*c, Normal);
-  if (auto c = m->color("highlightedColor")) {
+  if (auto c = m->color(Key::textColor)) button.setTitleColor(*c, Normal);
+  if (auto c = m->color(Key::highlightedColor)) {
     button.setTitleColor(*c, Highlighted);
     button.setTitleColor(*c, Selected);
   }
-  if (auto image = imageData(m->item("backgroundImage").get(), "backgroundImage")) {
+  if (auto image = imageData(m->item(Key::backgroundImage).get(), "backgroundImage")) {
     button.setBackgroundImage(image, Normal);
   }
-  if (auto image = imageData(m->item("highlightedBackgroundImage").get(), "highlightedBackgroundImage")) {
+  if (auto image = imageData(m->item(Key::highlightedBackgroundImage).get(), "highlightedBackgroundImage")) {
     button.setBackgroundImage(image, Highlighted);
     button.setBackgroundImage(image, Selected);
   }
-  if (auto image = imageData(m->item("image").get(), "image")) button.setImage(image, Normal);
-  if (auto image = imageData(m->item("highlightedImage").get(), "highlightedImage")) {
+  if (auto image = imageData(m->item(Key::image).get(), "image")) button.setImage(image, Normal);
+  if (auto image = imageData(m->item(Key::highlightedImage).get(), "highlightedImage")) {
     button.setImage(image, Highlighted);
   }
   const auto& title = button.titleLabel();
-  if (auto f = m->font("font"); f && title) title->setFont(*f);
-  if (auto s = m->number("minimumFontSize"); s && title) {
+  if (auto f = m->font(Key::font); f && title) title->setFont(*f);
+  if (auto s = m->number(Key::minimumFontSize); s && title) {
     title->setAdjustsFontSizeToFitWidth(true);
     title->setMinimumFontSize(*s);
   }
-  if (auto a = enumValue<platform::ContentVerticalAlignment>(*m, "contentVerticalAlignment")) {
+  if (auto a = enumValue<platform::ContentVerticalAlignment>(*m, Key::contentVerticalAlignment)) {
     button.setContentVerticalAlignment(*a);
   }
-  if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, "contentHorizontalAlignment")) {
+  if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, Key::contentHorizontalAlignment)) {
     button.setContentHorizontalAlignment(*a);
   }
-  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment"); a && title)
+  if (auto a = enumValue<platform::TextAlignment>(*m, Key::textAlignment); a && title)
     title->setTextAlignment(*a);
-  if (auto b = m->flag("showsTouchWhenHighlighted")) button.setShowsTouchWhenHighlighted(*b);
+  if (auto b = m->flag(Key::showsTouchWhenHighlighted)) button.setShowsTouchWhenHighlighted(*b);
   applyUIView(&button, m.get());
   return true;
 }
@@ -599,9 +681,9 @@ bool AppSkin::applyDataTableCell(platform::Object& cell, std::string_view type, 
   if (!target) return false;
   auto m = getSkin("DataTableCell", type, group);
   if (!m) return false;
-  if (auto c = m->color("backgroundColor")) {
+  if (auto c = m->color(Key::backgroundColor)) {
     target->setBgColor(*c, nullptr);
-  } else if (auto image = imageData(m->item("backgroundImage").get(), "backgroundImage")) {
+  } else if (auto image = imageData(m->item(Key::backgroundImage).get(), "backgroundImage")) {
     target->setBgColor(std::nullopt, image);
   }
   return true;
@@ -612,19 +694,19 @@ bool AppSkin::applyUINavigationController(platform::NavigationController& contro
   auto m = getSkin("UINavigationController", type, group);
   if (!m) return false;
   if (const auto& view = controller.view()) {
-    if (auto c = m->color("backgroundColor")) {
+    if (auto c = m->color(Key::backgroundColor)) {
       view->setBackgroundColor(*c);
-    } else if (auto image = imageData(m->item("backgroundImage").get(), "backgroundImage")) {
+    } else if (auto image = imageData(m->item(Key::backgroundImage).get(), "backgroundImage")) {
       view->setBackgroundPatternImage(image);
     }
   }
   if (const auto& bar = controller.navigationBar()) {
-    if (auto c = m->color("tintColor")) {
+    if (auto c = m->color(Key::tintColor)) {
       bar->setTintColor(std::nullopt);
       bar->setTintColor(*c);
     }
-    if (auto b = m->flag("transparent")) bar->setTranslucent(*b);
-    if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) {
+    if (auto b = m->flag(Key::transparent)) bar->setTranslucent(*b);
+    if (auto s = enumValue<platform::BarStyle>(*m, Key::barStyle)) {
       bar->setBarStyle(platform::BarStyle::Default);
       bar->setBarStyle(*s);
     }
@@ -637,7 +719,7 @@ bool AppSkin::applyUITabBarController(platform::TabBarController& controller, st
                                       std::string_view group) {
   auto m = getSkin("UITabBarController", type, group);
   if (!m) return false;
-  if (auto c = m->color("tintColor"); c && controller.tabBar()) {
+  if (auto c = m->color(Key::tintColor); c && controller.tabBar()) {
     controller.tabBar()->setTintColor(std::nullopt);
     controller.tabBar()->setTintColor(*c);
   }
@@ -648,12 +730,12 @@ bool AppSkin::applyUITableView(platform::TableView& tableView, std::string_view 
                                std::string_view group) {
   auto m = getSkin("UITableView", type, group);
   if (!m) return false;
-  if (auto s = enumValue<platform::TableViewCellSeparatorStyle>(*m, "separatorStyle"))
+  if (auto s = enumValue<platform::TableViewCellSeparatorStyle>(*m, Key::separatorStyle))
     tableView.setSeparatorStyle(*s);
   tableView.setBackgroundView(nullptr);
-  if (auto c = m->color("separatorColor")) {
+  if (auto c = m->color(Key::separatorColor)) {
     tableView.setSeparatorColor(*c);
-  } else if (auto image = imageData(m->item("separatorImage").get(), "separatorImage")) {
+  } else if (auto image = imageData(m->item(Key::separatorImage).get(), "separatorImage")) {
     // The headless table draws separators in one colour: the image's average stands for its pattern.
     tableView.setSeparatorColor(averageColor(*image));
   }
@@ -664,19 +746,19 @@ bool AppSkin::applyUITableView(platform::TableView& tableView, std::string_view 
 bool AppSkin::applyUITextField(platform::TextField& field, std::string_view type, std::string_view group) {
   auto m = getSkin("UITextField", type, group);
   if (!m) return false;
-  if (auto c = m->color("textColor")) field.setTextColor(*c);
-  if (auto s = m->number("minimumFontSize")) {
+  if (auto c = m->color(Key::textColor)) field.setTextColor(*c);
+  if (auto s = m->number(Key::minimumFontSize)) {
     field.setAdjustsFontSizeToFitWidth(true);
     field.setMinimumFontSize(*s);
   }
-  if (auto a = enumValue<platform::ContentVerticalAlignment>(*m, "contentVerticalAlignment")) {
+  if (auto a = enumValue<platform::ContentVerticalAlignment>(*m, Key::contentVerticalAlignment)) {
     field.setContentVerticalAlignment(*a);
   }
-  if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, "contentHorizontalAlignment")) {
+  if (auto a = enumValue<platform::ContentHorizontalAlignment>(*m, Key::contentHorizontalAlignment)) {
     field.setContentHorizontalAlignment(*a);
   }
-  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) field.setTextAlignment(*a);
-  if (auto f = m->font("font")) field.setFont(*f);
+  if (auto a = enumValue<platform::TextAlignment>(*m, Key::textAlignment)) field.setTextAlignment(*a);
+  if (auto f = m->font(Key::font)) field.setFont(*f);
   applyUIView(&field, m.get());
   return true;
 }
@@ -684,10 +766,10 @@ bool AppSkin::applyUITextField(platform::TextField& field, std::string_view type
 bool AppSkin::applyUITextView(platform::TextView& textView, std::string_view type, std::string_view group) {
   auto m = getSkin("UITextView", type, group);
   if (!m) return false;
-  if (auto c = m->color("textColor")) textView.setTextColor(*c);
-  if (auto mode = enumValue<platform::ContentMode>(*m, "contentMode")) textView.setContentMode(*mode);
-  if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) textView.setTextAlignment(*a);
-  if (auto f = m->font("font")) textView.setFont(*f);
+  if (auto c = m->color(Key::textColor)) textView.setTextColor(*c);
+  if (auto mode = enumValue<platform::ContentMode>(*m, Key::contentMode)) textView.setContentMode(*mode);
+  if (auto a = enumValue<platform::TextAlignment>(*m, Key::textAlignment)) textView.setTextAlignment(*a);
+  if (auto f = m->font(Key::font)) textView.setFont(*f);
   applyUIView(&textView, m.get());
   return true;
 }
@@ -696,8 +778,8 @@ bool AppSkin::applyUISearchBar(platform::SearchBar& searchBar, std::string_view 
                                std::string_view group) {
   auto m = getSkin("UISearchBar", type, group);
   if (!m) return false;
-  if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) searchBar.setBarStyle(*s);
-  if (auto c = m->color("tintColor")) searchBar.setTintColor(*c);
+  if (auto s = enumValue<platform::BarStyle>(*m, Key::barStyle)) searchBar.setBarStyle(*s);
+  if (auto c = m->color(Key::tintColor)) searchBar.setTintColor(*c);
   applyUIView(&searchBar, m.get());
   return true;
 }
@@ -706,7 +788,7 @@ bool AppSkin::applyUIApplication(platform::Application& application, std::string
                                  std::string_view group) {
   auto m = getSkin("UIApplication", type, group);
   if (!m) return false;
-  if (auto s = m->integer("statusBarStyle")) {
+  if (auto s = m->integer(Key::statusBarStyle)) {
     // Going through another style first makes the bar redraw even when the style is unchanged.
     if (*s == 0) application.setStatusBarStyle(platform::StatusBarStyle::BlackTranslucent);
     application.setStatusBarHidden(false);
@@ -719,8 +801,8 @@ bool AppSkin::applyUISegmentedControl(platform::SegmentedControl& control, std::
                                       std::string_view group) {
   auto m = getSkin("UISegmentedControl", type, group);
   if (!m) return false;
-  if (auto c = m->color("tintColor")) control.setTintColor(*c);
-  if (auto s = enumValue<platform::SegmentedControlStyle>(*m, "segmentedControlStyle")) {
+  if (auto c = m->color(Key::tintColor)) control.setTintColor(*c);
+  if (auto s = enumValue<platform::SegmentedControlStyle>(*m, Key::segmentedControlStyle)) {
     control.setSegmentedControlStyle(*s);
   }
   applyUIView(&control, m.get());
@@ -730,8 +812,8 @@ bool AppSkin::applyUISegmentedControl(platform::SegmentedControl& control, std::
 bool AppSkin::applyUIToolbar(platform::Toolbar& toolbar, std::string_view type, std::string_view group) {
   auto m = getSkin("UIToolbar", type, group);
   if (!m) return false;
-  if (auto c = m->color("tintColor")) toolbar.setTintColor(*c);
-  if (auto s = enumValue<platform::BarStyle>(*m, "barStyle")) toolbar.setBarStyle(*s);
+  if (auto c = m->color(Key::tintColor)) toolbar.setTintColor(*c);
+  if (auto s = enumValue<platform::BarStyle>(*m, Key::barStyle)) toolbar.setBarStyle(*s);
   applyUIView(&toolbar, m.get());
   return true;
 }
@@ -740,9 +822,9 @@ bool AppSkin::applyUIImageView(platform::ImageView& imageView, std::string_view 
                                std::string_view group) {
   auto m = getSkin("UIImageView", type, group);
   if (!m) return false;
-  if (m->has("image")) imageView.setImage(imageData(m->item("image").get(), "image"));
-  if (m->has("highlightedImage")) {
-    imageView.setHighlightedImage(imageData(m->item("highlightedImage").get(), "highlightedImage"));
+  if (m->has(Key::image)) imageView.setImage(imageData(m->item(Key::image).get(), "image"));
+  if (m->has(Key::highlightedImage)) {
+    imageView.setHighlightedImage(imageData(m->item(Key::highlightedImage).get(), "highlightedImage"));
   }
   applyUIView(&imageView, m.get());
   return true;
@@ -752,7 +834,7 @@ bool AppSkin::applyUIActivityIndicatorView(platform::ActivityIndicatorView& indi
                                            std::string_view group) {
   auto m = getSkin("UIActivityIndicatorView", type, group);
   if (!m) return false;
-  if (auto s = enumValue<platform::ActivityIndicatorViewStyle>(*m, "activityIndicatorViewStyle")) {
+  if (auto s = enumValue<platform::ActivityIndicatorViewStyle>(*m, Key::activityIndicatorViewStyle)) {
     indicator.setActivityIndicatorViewStyle(*s);
   }
   applyUIView(&indicator, m.get());
@@ -769,8 +851,8 @@ bool AppSkin::applyUILoadingView(platform::Object& loadingView, std::string_view
   if (indicator) inner = applyUIActivityIndicatorView(*indicator, type, group) || inner;
   if (label) inner = applyUILabel(*label, type, group) || inner;
   auto m = getSkin("UILoadingView", type, group);
-  if (m && m->has("hiddenActivity")) {
-    if (indicator) indicator->setHidden(m->flag("hiddenActivity").value_or(false));
+  if (m && m->has(Key::hiddenActivity)) {
+    if (indicator) indicator->setHidden(m->flag(Key::hiddenActivity).value_or(false));
     target->autoResizing();
     return true;
   }
@@ -785,18 +867,19 @@ bool AppSkin::applyUICheckBoxView(platform::Object& checkBox, std::string_view t
   auto m = getSkin("UICheckBoxView", type, group);
   if (!m) return false;
   if (auto label = target->textLabel()) {
-    if (auto c = m->color("textColor")) label->setTextColor(*c);
-    if (auto f = m->font("font")) label->setFont(*f);
-    if (auto s = m->number("minimumFontSize")) {
+    if (auto c = m->color(Key::textColor)) label->setTextColor(*c);
+    if (auto f = m->font(Key::font)) label->setFont(*f);
+    if (auto s = m->number(Key::minimumFontSize)) {
       label->setAdjustsFontSizeToFitWidth(true);
       label->setMinimumFontSize(*s);
     }
-    if (auto a = enumValue<platform::TextAlignment>(*m, "textAlignment")) label->setTextAlignment(*a);
+    if (auto a = enumValue<platform::TextAlignment>(*m, Key::textAlignment)) label->setTextAlignment(*a);
   }
-  const bool checked = m->has("imageChecked");
-  const bool notChecked = m->has("imageNotChecked");
-  if (checked) target->setImageChecked(imageData(m->item("imageChecked").get(), "imageChecked"));
-  if (notChecked) target->setImageNotChecked(imageData(m->item("imageNotChecked").get(), "imageNotChecked"));
+  const bool checked = m->has(Key::imageChecked);
+  const bool notChecked = m->has(Key::imageNotChecked);
+  if (checked) target->setImageChecked(imageData(m->item(Key::imageChecked).get(), "imageChecked"));
+  if (notChecked)
+    target->setImageNotChecked(imageData(m->item(Key::imageNotChecked).get(), "imageNotChecked"));
   if (checked || notChecked) target->refreshUI();
   if (auto* view = dynamic_cast<platform::View*>(&checkBox)) applyUIView(view, m.get());
   return true;
@@ -806,9 +889,9 @@ bool AppSkin::applyUIBarButtonItem(platform::BarButtonItem& item, std::string_vi
                                    std::string_view group) {
   auto m = getSkin("UIBarButtonItem", type, group);
   if (!m) return false;
-  if (m->has("image")) item.setImage(imageData(m->item("image").get(), "image"));
-  if (auto s = enumValue<platform::BarButtonItemStyle>(*m, "barButtonItemStyle")) item.setStyle(*s);
-  if (auto c = m->color("tintColor")) item.setTintColor(*c);
+  if (m->has(Key::image)) item.setImage(imageData(m->item(Key::image).get(), "image"));
+  if (auto s = enumValue<platform::BarButtonItemStyle>(*m, Key::barButtonItemStyle)) item.setStyle(*s);
+  if (auto c = m->color(Key::tintColor)) item.setTintColor(*c);
   return true;
 }
 
@@ -821,21 +904,21 @@ bool AppSkin::applyUIView(platform::View& view, std::string_view type, std::stri
 
 bool AppSkin::applyUIView(platform::View* view, const AppSkinAttributes* skin) {
   if (!view || !skin) return false;
-  if (auto c = skin->color("backgroundColor")) {
+  if (auto c = skin->color(Key::backgroundColor)) {
     view->setBackgroundColor(*c);
-  } else if (skin->has("backgroundImage") && !dynamic_cast<platform::Button*>(view)) {
-    if (auto image = imageData(skin->item("backgroundImage").get(), "backgroundImage")) {
+  } else if (skin->has(Key::backgroundImage) && !dynamic_cast<platform::Button*>(view)) {
+    if (auto image = imageData(skin->item(Key::backgroundImage).get(), "backgroundImage")) {
       view->setBackgroundPatternImage(image);
       // Older systems draw a pattern colour's transparent parts black in an opaque view.
       if (device::systemVersionLessThan("5.0")) view->setOpaque(false);
     }
   }
-  if (auto c = skin->color("borderColor")) view->setBorderColor(*c);
-  if (auto w = skin->number("borderWidth")) view->setBorderWidth(*w);
-  if (auto r = skin->number("cornerRadius")) view->setCornerRadius(*r);
-  if (auto b = skin->flag("clipsToBounds")) view->setClipsToBounds(*b);
-  if (auto c = skin->color("shadowColor")) view->setShadowColor(*c);
-  if (auto a = skin->number("alpha")) view->setAlpha(*a);
+  if (auto c = skin->color(Key::borderColor)) view->setBorderColor(*c);
+  if (auto w = skin->number(Key::borderWidth)) view->setBorderWidth(*w);
+  if (auto r = skin->number(Key::cornerRadius)) view->setCornerRadius(*r);
+  if (auto b = skin->flag(Key::clipsToBounds)) view->setClipsToBounds(*b);
+  if (auto c = skin->color(Key::shadowColor)) view->setShadowColor(*c);
+  if (auto a = skin->number(Key::alpha)) view->setAlpha(*a);
   return true;
 }
 
@@ -843,8 +926,8 @@ bool AppSkin::applyUIView(platform::View* view, const AppSkinAttributes* skin) {
 
 std::shared_ptr<platform::Image> AppSkin::skinImage(std::string_view type, std::string_view group) {
   auto m = getSkin("UIImage", type, group);
-  if (!m || !m->has("image")) return nullptr;
-  return imageData(m->item("image").get(), "image");
+  if (!m || !m->has(Key::image)) return nullptr;
+  return imageData(m->item(Key::image).get(), "image");
 }
 
 platform::Size AppSkin::skinSizeForText(std::string_view text, std::string_view type, std::string_view group,
@@ -853,14 +936,14 @@ platform::Size AppSkin::skinSizeForText(std::string_view text, std::string_view 
   auto m = getSkin("UILabel", type, group);
   platform::Font font = platform::Font::systemFontOfSize(platform::Font::systemFontSize());
   if (m) {
-    if (auto f = m->font("font")) font = *f;
+    if (auto f = m->font(Key::font)) font = *f;
   }
   using platform::LineBreakMode;
   using platform::TextMetrics;
   if (maxWidth < 1.0)
     return TextMetrics::sizeWithFont(text, font, platform::Size{0, 0}, LineBreakMode::WordWrap);
   if (m) {
-    if (auto minimum = m->number("minimumFontSize")) {
+    if (auto minimum = m->number(Key::minimumFontSize)) {
       return TextMetrics::sizeWithFont(text, font, *minimum, nullptr, maxWidth, LineBreakMode::WordWrap);
     }
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -44,36 +45,90 @@ namespace kavro {
 
 // The converted attributes of one (target, skin type) in a group: colours, flags, numbers,
 // enumeration values, fonts, and for image keys the item record the image is made from on demand.
+// The keys the skin files know have a slot each, read without comparing names: controls are
+// skinned by the hundred while a list scrolls. Other names are kept too, by name.
 class AppSkinAttributes {
  public:
   using Value = std::variant<platform::Color, bool, double, std::int64_t, platform::Font,
                              std::shared_ptr<DataItemDetail>>;
+  enum class Key : std::uint8_t {
+    textColor,
+    backgroundColor,
+    tintColor,
+    separatorColor,
+    borderColor,
+    highlightedColor,
+    shadowColor,
+    transparent,
+    hiddenActivity,
+    clipsToBounds,
+    showsTouchWhenHighlighted,
+    cornerRadius,
+    borderWidth,
+    alpha,
+    backgroundImage,
+    highlightedBackgroundImage,
+    image,
+    imageChecked,
+    imageNotChecked,
+    highlightedImage,
+    separatorImage,
+    font,
+    minimumFontSize,
+    textAlignment,
+    barButtonItemStyle,
+    activityIndicatorViewStyle,
+    statusBarStyle,
+    barStyle,
+    separatorStyle,
+    contentVerticalAlignment,
+    contentHorizontalAlignment,
+    contentMode,
+    segmentedControlStyle,
+    Count
+  };
+  // The slot of a name, if it has one.
+  static std::optional<Key> keyNamed(std::string_view name);
 
-  bool has(std::string_view key) const { return values_.find(key) != values_.end(); }
-  bool empty() const { return values_.empty(); }
-  std::size_t count() const { return values_.size(); }
-  void set(std::string_view key, Value value) {
-    values_.insert_or_assign(std::string(key), std::move(value));
+  bool has(Key key) const { return slot(key).has_value(); }
+  bool has(std::string_view key) const { return find(key) != nullptr; }
+  bool empty() const { return count() == 0; }
+  std::size_t count() const;
+  void set(std::string_view key, Value value);
+
+  std::optional<platform::Color> color(Key key) const { return get<platform::Color>(slot(key)); }
+  std::optional<bool> flag(Key key) const { return get<bool>(slot(key)); }
+  std::optional<double> number(Key key) const { return get<double>(slot(key)); }
+  std::optional<std::int64_t> integer(Key key) const { return get<std::int64_t>(slot(key)); }
+  std::optional<platform::Font> font(Key key) const { return get<platform::Font>(slot(key)); }
+  std::shared_ptr<DataItemDetail> item(Key key) const {
+    return get<std::shared_ptr<DataItemDetail>>(slot(key)).value_or(nullptr);
   }
 
-  std::optional<platform::Color> color(std::string_view key) const { return get<platform::Color>(key); }
-  std::optional<bool> flag(std::string_view key) const { return get<bool>(key); }
-  std::optional<double> number(std::string_view key) const { return get<double>(key); }
-  std::optional<std::int64_t> integer(std::string_view key) const { return get<std::int64_t>(key); }
-  std::optional<platform::Font> font(std::string_view key) const { return get<platform::Font>(key); }
+  std::optional<platform::Color> color(std::string_view key) const { return get<platform::Color>(find(key)); }
+  std::optional<bool> flag(std::string_view key) const { return get<bool>(find(key)); }
+  std::optional<double> number(std::string_view key) const { return get<double>(find(key)); }
+  std::optional<std::int64_t> integer(std::string_view key) const { return get<std::int64_t>(find(key)); }
+  std::optional<platform::Font> font(std::string_view key) const { return get<platform::Font>(find(key)); }
   std::shared_ptr<DataItemDetail> item(std::string_view key) const {
-    return get<std::shared_ptr<DataItemDetail>>(key).value_or(nullptr);
+    return get<std::shared_ptr<DataItemDetail>>(find(key)).value_or(nullptr);
   }
 
  private:
+  const std::optional<Value>& slot(Key key) const { return slots_[static_cast<std::size_t>(key)]; }
+  const Value* find(std::string_view key) const;
   template <class T>
-  std::optional<T> get(std::string_view key) const {
-    auto it = values_.find(key);
-    if (it == values_.end()) return std::nullopt;
-    if (const T* v = std::get_if<T>(&it->second)) return *v;
+  static std::optional<T> get(const std::optional<Value>& value) {
+    return value ? get<T>(&*value) : std::nullopt;
+  }
+  template <class T>
+  static std::optional<T> get(const Value* value) {
+    if (!value) return std::nullopt;
+    if (const T* v = std::get_if<T>(value)) return *v;
     return std::nullopt;
   }
-  std::map<std::string, Value, std::less<>> values_;
+  std::array<std::optional<Value>, static_cast<std::size_t>(Key::Count)> slots_;
+  std::map<std::string, Value, std::less<>> others_;
 };
 
 // The process-wide skin engine. It holds the skin in use (the native skin "/System.Native.Skin/"
@@ -108,6 +163,10 @@ class AppSkin {
     std::string group;
   };
   static SkinKey parseSkinKey(std::string_view skinKey);
+  // Changes whenever apply() may set something else than before for the same arguments (a skin or
+  // a group loaded, the engine made anew): a control applied the same skin at the same generation
+  // needs nothing applied again.
+  static std::uint64_t generation();
 
   // ---- Class operations (forward to the shared instance). Empty type or group reads as "*".
   static bool apply(platform::Object* control, std::string_view type = {}, std::string_view group = {});

@@ -14,5 +14,7 @@ void autoFitHeightForSingleLine(platform::Label& l);
 // Width := the text's width (character-wrapped, within the current height) or maxWidth, the
 // smaller; 0 without text.
 void autoFitSizeWithMaxWidth(platform::Label& l, double maxWidth);
+// The width autoFitSizeWithMaxWidth gives the label, without giving it.
+double fittedWidth(const platform::Label& l, double maxWidth);
 
 }  // namespace kavro::label

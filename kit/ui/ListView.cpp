@@ -257,9 +257,11 @@ void ListView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& ips,
 // stored record keeps). A name nobody registered is a programming slip: reported at each look-up,
 // and the row falls back to the section's class rather than vanishing.
 ClassPtr ListView::recordCellClass(const DataItemDetail& record) {
-  platform::Value named = record.getObject(DataItemDetail::keyCellClass());
-  if (auto own = std::dynamic_pointer_cast<platform::ClassRef>(named.objectValue())) return own;
-  std::string name = record.getString(DataItemDetail::keyCellClass());
+  // Read in place, once: asked for every row that comes into view.
+  const platform::Value* named = record.dictData()->objectForKey(DataItemDetail::keyCellClass());
+  if (!named) return nullptr;
+  if (auto own = std::dynamic_pointer_cast<platform::ClassRef>(named->objectValue())) return own;
+  const std::string& name = named->stringValue();
   if (name.empty()) return nullptr;
   ClassPtr cls = platform::classFromString(name);
   if (!cls || !cls->respondsToClassFunction(&CellClassFunctions::cellWithCellID)) {
@@ -274,7 +276,7 @@ ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
   if (!section) return nullptr;
   std::size_t n = section->count();
   if (ip.row >= 0 && static_cast<std::size_t>(ip.row) < n) {
-    auto record = section->listData()->getItem(static_cast<std::size_t>(ip.row));
+    const auto& record = section->listData()->dataList()[static_cast<std::size_t>(ip.row)];
     if (auto own = recordCellClass(*record)) return own;
     return section->mDataCellClass();
   }
@@ -287,8 +289,11 @@ ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
 
 std::shared_ptr<DataTableCell> ListView::cellWithClass(const ClassPtr& requested, const IndexPath& ip) {
   ClassPtr cls = requested ? requested : platform::classFor<DataTableCell>();
-  std::string cellId = "cellclass-" + cls->name();
-  auto reused = std::dynamic_pointer_cast<DataTableCell>(dequeueReusableCellWithIdentifier(cellId));
+  if (cls != cellIdClass_) {
+    cellId_ = "cellclass-" + cls->name();
+    cellIdClass_ = cls;
+  }
+  auto reused = std::dynamic_pointer_cast<DataTableCell>(dequeueReusableCellWithIdentifier(cellId_));
   if (reused) {
     reused->setListData(dataOfSection(ip.section));
     reused->setListView(this);
@@ -297,6 +302,7 @@ std::shared_ptr<DataTableCell> ListView::cellWithClass(const ClassPtr& requested
     reused->bindCellData(true);
     return reused;
   }
+  const std::string cellId = cellId_;  // a copy: making a cell may make rows of other classes
   auto made = cls->callClassFunction(&CellClassFunctions::cellWithCellID, cellId, *this, ip);
   std::shared_ptr<DataTableCell> cell = made ? *made : nullptr;
   // A class that makes no cell (not a row class) still gets a row: a plain one.

@@ -148,6 +148,9 @@ class ListView : public platform::TableView,
   std::unordered_map<std::string, bool, KeyHash, std::equal_to<>> rowFlags_;
   // By set name; none for a set too large to keep.
   std::unordered_map<std::string, std::optional<KeySet>, KeyHash, std::equal_to<>> flagSets_;
+  // The reuse identifier of the class of the last row made, held: rows of one class follow each other.
+  platform::ClassPtr cellIdClass_;
+  std::string cellId_;
 
  protected:
   explicit ListView(bool grouped);

@@ -40,6 +40,8 @@ void UICheckBoxView::setFrame(Rect frame) {
 }
 
 void UICheckBoxView::setChecked(bool checked) {
+  // Rows set their tick on every bind; new pictures come with their own refreshUI().
+  if (checked == checked_) return;
   checked_ = checked;
   refreshUI();
 }
@@ -53,6 +55,9 @@ void UICheckBoxView::refreshUI() {
   double W = frame().size.width, H = frame().size.height;
   const auto& image = checked_ ? imageChecked_ : imageNotChecked_;
   platform::Size size = image ? image->size() : platform::Size{0, 0};
+  Shown now{W, H, image.get(), size};
+  if (now == shown_) return;
+  shown_ = now;
   double iw = size.width, ih = size.height;
   if (ih > H && ih > 0) {
     iw *= H / ih;

@@ -51,6 +51,14 @@ class UICheckBoxView : public platform::View, public AppSkinCheckBoxView {
   std::shared_ptr<platform::Image> imageChecked_;
   std::shared_ptr<platform::Image> imageNotChecked_;
   bool ready_ = false;
+  // What the parts were last laid out for: rows set the same state and height on every bind.
+  struct Shown {
+    double width = -1, height = -1;
+    const platform::Image* image = nullptr;
+    platform::Size imageSize;
+    bool operator==(const Shown&) const = default;
+  };
+  Shown shown_;
 
  protected:
   explicit UICheckBoxView(platform::Rect frame = {});

@@ -115,14 +115,15 @@ void fitKeepingOriginAndWidth(platform::Label& l, int lines) {
 void autoFitHeight(platform::Label& l) { fitKeepingOriginAndWidth(l, 0); }
 void autoFitHeightForSingleLine(platform::Label& l) { fitKeepingOriginAndWidth(l, 1); }
 
+double fittedWidth(const platform::Label& l, double maxWidth) {
+  if (l.text().empty()) return 0;
+  platform::Size size = platform::TextMetrics::sizeWithFont(
+      l.text(), l.font(), platform::Size{0, l.bounds().size.height}, platform::LineBreakMode::CharacterWrap);
+  return std::min(size.width, maxWidth);
+}
+
 void autoFitSizeWithMaxWidth(platform::Label& l, double maxWidth) {
-  double width = 0;
-  if (!l.text().empty()) {
-    platform::Size size = platform::TextMetrics::sizeWithFont(
-        l.text(), l.font(), platform::Size{0, l.frame().height()}, platform::LineBreakMode::CharacterWrap);
-    width = std::min(size.width, maxWidth);
-  }
-  view::setWidth(l, width);
+  view::setWidth(l, fittedWidth(l, maxWidth));
 }
 
 }  // namespace label

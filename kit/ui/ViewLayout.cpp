@@ -15,7 +15,8 @@ using platform::View;
 namespace {
 Rect frameOf(const View* v) { return v ? v->frame() : Rect(); }
 
-void change(View& v, const std::function<void(Rect&)>& edit) {
+template <class Edit>
+void change(View& v, const Edit& edit) {
   Rect f = v.frame();
   edit(f);
   v.setFrame(f);

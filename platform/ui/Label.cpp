@@ -11,9 +11,9 @@ Label::Label(Rect frame) : View(frame) {
   setBackgroundColor(Color::white());
 }
 
-void Label::setText(std::string text) {
+void Label::setText(std::string_view text) {
   if (text == text_) return;
-  text_ = std::move(text);
+  text_.assign(text);
   setNeedsDisplay();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/graphics/Color.h"
@@ -20,7 +21,8 @@ class Label : public View {
   explicit Label(Rect frame = {});
 
   const std::string& text() const { return text_; }
-  void setText(std::string text);
+  // Copies the text only when it differs: rows set the same texts again and again.
+  void setText(std::string_view text);
   const Font& font() const { return font_; }
   void setFont(const Font& f);
   const Color& textColor() const { return textColor_; }

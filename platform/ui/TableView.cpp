@@ -36,6 +36,12 @@ struct Flag {
 }  // namespace
 
 int TableView::SectionLayout::firstRowEndingAtOrBelow(double y) const {
+  auto endsAbove = [this, y](int r) { return rowY[std::size_t(r)] + rowHeight[std::size_t(r)] < y; };
+  // Scrolling moves the answer by a row or two at a time: try the last one and its neighbours.
+  for (int r : {lastFirstRow, lastFirstRow + 1, lastFirstRow - 1}) {
+    if (r < 0 || r > rows) continue;
+    if ((r == rows || !endsAbove(r)) && (r == 0 || endsAbove(r - 1))) return lastFirstRow = r;
+  }
   int lo = 0, hi = rows;
   while (lo < hi) {
     int mid = lo + (hi - lo) / 2;
@@ -44,7 +50,7 @@ int TableView::SectionLayout::firstRowEndingAtOrBelow(double y) const {
     else
       hi = mid;
   }
-  return lo;
+  return lastFirstRow = lo;
 }
 
 TableView::TableView(Rect frame, TableViewStyle style)
@@ -217,14 +223,24 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCellWithIdentifier(std:
 void TableView::tile() {
   if (!loaded_ || tiling_) return;
   Flag guard(tiling_);
-  auto self = weak_from_this().lock();
-  auto ds = dataSource_.lock();
-  auto d = tableDelegate();
+  // Taken before the first call out (which may let go of the table), not on every scroll step.
+  std::shared_ptr<Object> self;
+  std::shared_ptr<TableViewDataSource> ds;
+  std::shared_ptr<TableViewDelegate> d;
+  bool calledOut = false;
+  auto callOut = [&] {
+    if (calledOut) return;
+    calledOut = true;
+    self = weak_from_this().lock();
+    ds = dataSource_.lock();
+    d = tableDelegate();
+  };
   Rect vis = bounds();
   double width = vis.size.width;
   if (backgroundView_) backgroundView_->setFrame(vis);
 
-  std::vector<IndexPath> want;
+  std::vector<IndexPath>& want = want_;
+  want.clear();
   for (int s = 0; s < int(sections_.size()); ++s) {
     const auto& l = sections_[s];
     if (l.y > vis.maxY() || l.y + l.height() < vis.minY()) continue;
@@ -236,44 +252,56 @@ void TableView::tile() {
       if (in) want.push_back(IndexPath{s, r});
     }
   }
+  // Both in order: one walk finds the cells that went out of view.
+  auto w = want.begin();
   for (auto it = visible_.begin(); it != visible_.end();) {
-    if (!std::binary_search(want.begin(), want.end(), it->first)) {
-      auto cell = it->second;
+    while (w != want.end() && *w < it->first) ++w;
+    if (w == want.end() || it->first < *w) {
+      auto cell = std::move(it->second);
       it = visible_.erase(it);
       recycle(cell);
     } else {
       ++it;
     }
   }
-  std::shared_ptr<TableViewCell> previous;
+  // Frames are set only when they differ (outside animations, where setting one is a change too).
+  const bool animating = View::isAnimating();
+  View* previous = nullptr;
+  auto shown = visible_.begin();
   for (const IndexPath& ip : want) {
     const auto& l = sections_[std::size_t(ip.section)];
     Rect f(0, l.rowY[std::size_t(ip.row)], width, l.rowHeight[std::size_t(ip.row)]);
-    auto it = visible_.find(ip);
-    std::shared_ptr<TableViewCell> cell;
-    if (it != visible_.end()) {
-      cell = it->second;
-      cell->setFrame(f);
-    } else {
-      if (!ds) break;
-      cell = ds->cellForRowAtIndexPath(*this, ip);
-      if (!cell)
-        throw InternalInconsistencyException(
-            "TableView dataSource must return a cell from cellForRowAtIndexPath");
-      cell->setFrame(f);
-      cell->grouped_ = style_ == TableViewStyle::Grouped;
-      cell->table_ = std::static_pointer_cast<TableView>(self);
-      cell->setSelected(selected_ == ip);
-      cell->setEditing(editing_);
-      visible_[ip] = cell;
-      if (previous)
-        insertSubviewAbove(cell, previous.get());
-      else
-        insertSubview(cell, (backgroundView_ ? 1 : 0) + (tableHeaderView_ ? 1 : 0));
-      updateEditControl(*cell, ip);
-      if (d) d->willDisplayCell(*this, *cell, ip);
+    while (shown != visible_.end() && shown->first < ip) ++shown;
+    if (shown != visible_.end() && shown->first == ip) {
+      TableViewCell* cell = shown->second.get();
+      if (animating || !(cell->frame() == f)) cell->setFrame(f);
+      previous = cell;
+      ++shown;
+      continue;
     }
-    previous = cell;
+    callOut();
+    if (!ds) break;
+    // The data source may reload the table and let the cell before this one go.
+    std::shared_ptr<Object> pinned = previous ? previous->weak_from_this().lock() : nullptr;
+    auto cell = ds->cellForRowAtIndexPath(*this, ip);
+    if (!cell)
+      throw InternalInconsistencyException(
+          "TableView dataSource must return a cell from cellForRowAtIndexPath");
+    cell->setFrame(f);
+    cell->grouped_ = style_ == TableViewStyle::Grouped;
+    cell->table_ = std::static_pointer_cast<TableView>(self);
+    cell->setSelected(selected_ == ip);
+    cell->setEditing(editing_);
+    visible_.insert_or_assign(ip, cell);
+    if (previous)
+      insertSubviewAbove(cell, previous);
+    else
+      insertSubview(cell, (backgroundView_ ? 1 : 0) + (tableHeaderView_ ? 1 : 0));
+    updateEditControl(*cell, ip);
+    if (d) d->willDisplayCell(*this, *cell, ip);
+    previous = cell.get();
+    // Looked up afresh: the callbacks may have changed the visible cells.
+    shown = visible_.upper_bound(ip);
   }
 
   auto headerLike = [&](std::map<int, std::shared_ptr<View>>& shown, bool header) {
@@ -294,6 +322,7 @@ void TableView::tile() {
       if (it != shown.end()) {
         v = it->second;
       } else {
+        callOut();
         v = d ? (header ? d->viewForHeaderInSection(*this, s) : d->viewForFooterInSection(*this, s))
               : nullptr;
         const auto& title = header ? l.headerTitle : l.footerTitle;

@@ -225,6 +225,7 @@ class TableView : public ScrollView {
     // The first row whose bottom is at or below y: rows before it end above y. Rows lie end to
     // end, so their bottoms only grow and a binary search finds it.
     int firstRowEndingAtOrBelow(double y) const;
+    mutable int lastFirstRow = 0;  // its last answer
   };
   struct Update {
     std::set<int> insertedSections, deletedSections, reloadedSections;
@@ -264,6 +265,7 @@ class TableView : public ScrollView {
   std::vector<SectionLayout> sections_;
   double contentHeight_ = 0;
   std::map<IndexPath, std::shared_ptr<TableViewCell>> visible_;
+  std::vector<IndexPath> want_;  // tile()'s rows in view, kept to spare an allocation per scroll step
   std::map<std::string, std::vector<std::shared_ptr<TableViewCell>>, std::less<>> pool_;
   std::map<int, std::shared_ptr<View>> headers_;
   std::map<int, std::shared_ptr<View>> footers_;

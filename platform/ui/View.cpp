@@ -105,8 +105,10 @@ bool View::isAnimating() { return currentAnimation() != nullptr; }
 
 void View::noteAnimatedChange(AnimatedProperty p) {
   auto& running = runningAnimations();
-  auto key = std::make_pair(static_cast<const View*>(this), static_cast<int>(p));
   const auto& cur = currentAnimation();
+  // Nothing animates: the usual case, on every change of a frame.
+  if (!cur && running.empty()) return;
+  auto key = std::make_pair(static_cast<const View*>(this), static_cast<int>(p));
   auto it = running.find(key);
   if (it != running.end()) {
     auto old = it->second.lock();

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "app/jobsearch/JobListApplyCell.h"
 #include "app/jobsearch/JobListFavoriteCell.h"
 #include "app/jobsearch/JobListSearchResultCell.h"
+#include "app/jobsearch/JobOperateUtil.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
 #include "platform/ui/TextMetrics.h"
+#include "platform/ui/UIDriver.h"
+#include "tests/kit/skin/SkinTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
 
 namespace kavro::test {
@@ -44,6 +50,7 @@ class JobListCellsTest : public KitUITest {
 
   std::shared_ptr<ListViewDelegate> ctrl = std::make_shared<ListViewDelegate>();
   std::shared_ptr<ListView> list;
+  int flipped = -1;  // a row whose tick was tapped
 };
 
 TEST_F(JobListCellsTest, BadgesFollowTheRecordAndRowsPastTheDataHaveNoHeight) {
@@ -97,6 +104,135 @@ TEST_F(JobListCellsTest, AResultRowOutsideAResultScreenStaysShort) {
   EXPECT_TRUE(cell->jobsummary()->isHidden());
   EXPECT_TRUE(cell->readMark()->isHidden());
   EXPECT_EQ(JobListSearchResultCell::heightForCell(*list, IndexPath::forRow(1, 0)), 0);
+}
+
+// Scrolling hands a row's cell over to rows further on: each must show its own record, whatever
+// the cell showed before (texts, badge, tick, read state and the colour that goes with it).
+class ReusedResultRowsTest : public JobListCellsTest {
+ protected:
+  static constexpr int Rows = 40;
+  static bool intern(int i) { return i % 3 == 0; }
+  bool ticked(int i) const { return (i % 4 == 1) != (i == flipped); }
+  static bool read(int i) { return i % 5 == 2; }
+
+  void SetUp() override {
+    JobListCellsTest::SetUp();
+    list = ListView::plainListViewForDelegate(ctrl);
+    list->setFrame(platform::Rect(0, 0, 320, 400));
+    window->rootViewController()->view()->addSubview(list);
+    auto section = ListViewData::newDataOnListView(*list, platform::classFor<JobListSearchResultCell>());
+    for (int i = 0; i < Rows; ++i) {
+      auto r = DataItemDetail::newDetail();
+      r->set_jobid(std::to_string(5000 + i));
+      // Names of different widths, so that the badge after them moves.
+      r->set_jobname(std::string(std::size_t(4 + i % 7), 'J') + std::to_string(i));
+      r->set_coname("公司" + std::to_string(i));
+      r->set_jobarea("上海");
+      r->set_issuedate("2013-05-" + std::to_string(10 + i % 20));
+      r->setBool(intern(i), "isintern");
+      r->setTableCellIsSelected(i % 4 == 1);
+      if (read(i)) JobOperateUtil::setJobHasRead(r->get_jobid());
+      section->listData()->addItem(r);
+    }
+    list->reloadData();
+    list->layoutSubviews();
+  }
+
+  // The colour the skin gives a job name in that state, from a label of its own.
+  static platform::Color nameColour(bool read) {
+    auto label = std::make_shared<platform::Label>();
+    AppSkin::apply(label, read ? "skin_cell_display_jobname_readed" : "skin_cell_display_jobname");
+    return label->textColor();
+  }
+
+  void scrollTo(double y) {
+    list->setContentOffset({0, y});
+    list->layoutSubviews();
+  }
+
+  // Every row on screen shows its record.
+  void expectRowsShowTheirRecords(double y) {
+    for (const auto& ip : list->indexPathsForVisibleRows()) {
+      int i = ip.row;
+      auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(list->cellForRowAtIndexPath(ip));
+      ASSERT_TRUE(cell) << "row " << i;
+      SCOPED_TRACE("row " + std::to_string(i) + " at offset " + std::to_string(y));
+      EXPECT_EQ(cell->jobname()->text(), std::string(std::size_t(4 + i % 7), 'J') + std::to_string(i));
+      EXPECT_EQ(cell->coname()->text(), "公司" + std::to_string(i));
+      EXPECT_EQ(cell->issuedate()->text(), "2013-05-" + std::to_string(10 + i % 20));
+      platform::Rect name = cell->jobname()->frame();
+      EXPECT_EQ(
+          name.width(),
+          std::min(
+              platform::TextMetrics::sizeWithFont(cell->jobname()->text(), cell->jobname()->font()).width,
+              intern(i) ? 160.0 : 178.0));
+      EXPECT_EQ(cell->internImgView()->isHidden(), !intern(i));
+      if (intern(i)) {
+        EXPECT_EQ(cell->internImgView()->frame().x(), name.x() + name.width() + 4);
+      }
+      EXPECT_EQ(cell->coname()->frame().y(), name.y() + name.height() + 5);
+      EXPECT_EQ(cell->checkView()->checked(), ticked(i));
+      EXPECT_EQ(cell->checkView()->imageView()->image(),
+                ticked(i) ? cell->checkView()->imageChecked() : cell->checkView()->imageNotChecked());
+      EXPECT_EQ(cell->readMark()->isHidden(), !read(i));
+      EXPECT_EQ(cell->jobname()->textColor(), nameColour(read(i)));
+    }
+  }
+};
+
+TEST_F(ReusedResultRowsTest, RowsScrolledDownAndBackShowTheirOwnRecords) {
+  const double bottom = list->contentSize().height - list->bounds().size.height;
+  std::set<platform::TableViewCell*> cells;
+  for (double y = 0; y <= bottom; y += 23) {
+    scrollTo(y);
+    expectRowsShowTheirRecords(y);
+    for (const auto& c : list->visibleCells()) cells.insert(c.get());
+  }
+  // A jump back to the top, then up from the bottom in other steps.
+  scrollTo(0);
+  expectRowsShowTheirRecords(0);
+  for (double y = bottom; y >= 0; y -= 61) {
+    scrollTo(y);
+    expectRowsShowTheirRecords(y);
+  }
+  EXPECT_LT(cells.size(), std::size_t(Rows) / 2) << "the rows were shown by reused cells";
+}
+
+TEST_F(ReusedResultRowsTest, ATickSetOnAReusedRowAndASkinChangeReachTheCellsAlreadyMade) {
+  scrollTo(300);
+  auto first = list->indexPathsForVisibleRows().front();
+  auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(list->cellForRowAtIndexPath(first));
+  ASSERT_TRUE(cell);
+  bool was = cell->checkView()->checked();
+  ASSERT_TRUE(platform::UIDriver::tap(*cell->checkView()));
+  flipped = first.row;
+  EXPECT_EQ(list->dataOfIndexPath(first)->getTableCellIsSelected(), !was);
+  EXPECT_EQ(cell->checkView()->imageView()->image(),
+            was ? cell->checkView()->imageNotChecked() : cell->checkView()->imageChecked());
+
+  scrollTo(0);
+  scrollTo(1200);
+  scrollTo(300);
+  expectRowsShowTheirRecords(300);
+
+  // Another skin colours job names anew; the list shows it with the cells it already has.
+  ASSERT_TRUE(installSkin(
+      "names",
+      zipOf({{"skin.xml",
+              bytesOf(skinXml(requiredItems() +
+                              "<item skinTarget=\"UILabel\" skinType=\"skin_cell_display_jobname\">"
+                              "<textColor>#123456</textColor></item>"
+                              "<item skinTarget=\"UILabel\" skinType=\"skin_cell_display_jobname_readed\">"
+                              "<textColor>#654321</textColor></item>"))}})));
+  ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("names"));
+  ASSERT_NE(nameColour(false), nameColour(true));
+  std::set<platform::TableViewCell*> before;
+  for (const auto& c : list->visibleCells()) before.insert(c.get());
+  list->reloadData();
+  list->layoutSubviews();
+  for (const auto& c : list->visibleCells()) EXPECT_TRUE(before.count(c.get())) << "a cell made anew";
+  expectRowsShowTheirRecords(300);
+  EXPECT_EQ(list->dataOfIndexPath(first)->getTableCellIsSelected(), !was);
 }
 
 }  // namespace

@@ -287,9 +287,20 @@ TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth
   ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")))
       << platform::UIDriver::lastError();
   EXPECT_TRUE(results->showDetail());
+  platform::Application::layoutWindows();
+  // The rows grow to their details and the tick box with them, then shrink back.
+  auto row = firstRow(results);
+  ASSERT_TRUE(row);
+  EXPECT_FALSE(row->jobsummary()->isHidden());
+  EXPECT_GT(row->checkView()->frame().height(), 55);
   ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_style_list")))
       << platform::UIDriver::describeScreen();
   EXPECT_FALSE(results->showDetail());
+  platform::Application::layoutWindows();
+  row = firstRow(results);
+  ASSERT_TRUE(row);
+  EXPECT_TRUE(row->jobsummary()->isHidden());
+  EXPECT_EQ(row->checkView()->frame().height(), 55);
   EXPECT_NE(platform::UIDriver::describeScreen().find(
                 AppCoreInfo::getLocalizedString("jobsearch_result_more_detail")),
             std::string::npos);

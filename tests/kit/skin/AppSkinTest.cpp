@@ -79,6 +79,42 @@ TEST_F(AppSkinTest, TheBuiltInSkinLoadsAndStylesControls) {
   EXPECT_EQ(background->topCapHeight(), 16);
 }
 
+TEST_F(AppSkinTest, AttributesReadTheSameByNameAndByKey) {
+  ASSERT_TRUE(installSkin(
+      "keys", zipOf({{"skin.xml",
+                      bytesOf(skinXml(requiredItems() +
+                                      "<item skinTarget=\"UILabel\" skinType=\"k\"><alpha>0.5</alpha>"
+                                      "<textAlignment>UITextAlignmentCenter</textAlignment>"
+                                      "<textColor>#204060</textColor><fontsize>13</fontsize></item>"))}})));
+  auto& skin = AppSkin::sharedAppSkin();
+  ASSERT_TRUE(skin.loadPackage("keys"));
+  auto m = skin.getSkin("UILabel", "k", "");
+  ASSERT_TRUE(m);
+  using Key = AppSkinAttributes::Key;
+  EXPECT_EQ(m->number(Key::alpha), 0.5);
+  EXPECT_EQ(m->number("alpha"), 0.5);
+  EXPECT_EQ(m->color(Key::textColor), m->color("textColor"));
+  EXPECT_TRUE(m->color(Key::textColor));
+  EXPECT_EQ(m->integer(Key::textAlignment), m->integer("textAlignment"));
+  EXPECT_EQ(m->font(Key::font)->pointSize(), 13);
+  EXPECT_FALSE(m->number(Key::textColor)) << "a colour is no number";
+  EXPECT_FALSE(m->has(Key::image));
+  EXPECT_EQ(AppSkinAttributes::keyNamed("alpha"), Key::alpha);
+  EXPECT_EQ(AppSkinAttributes::keyNamed("segmentedControlStyle"), Key::segmentedControlStyle);
+  EXPECT_FALSE(AppSkinAttributes::keyNamed("Alpha"));
+
+  // Names without a slot are kept by name.
+  AppSkinAttributes own;
+  EXPECT_TRUE(own.empty());
+  own.set("alpha", 0.25);
+  own.set("glow", 2.0);
+  own.set("alpha", 0.75);
+  EXPECT_EQ(own.count(), 2u);
+  EXPECT_EQ(own.number(Key::alpha), 0.75);
+  EXPECT_EQ(own.number("glow"), 2.0);
+  EXPECT_FALSE(own.has("shine"));
+}
+
 TEST_F(AppSkinTest, RequestsFallBackWithinTheirGroupOnly) {
   ASSERT_TRUE(installSkin(
       "fallback",

@@ -109,6 +109,25 @@ TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {
   EXPECT_DOUBLE_EQ(box->textLabel()->frame().x(), 25);
 }
 
+TEST_F(LoadingAndCheckBoxTest, ABoxShowsTheStateAndSizeItWasGivenWhileHidden) {
+  auto box = UICheckBoxView::create(Rect(0, 0, 100, 20));
+  ASSERT_TRUE(AppSkin::apply(box.get()));
+  box->setHidden(true);
+  box->setChecked(true);
+  box->setFrame(Rect(0, 0, 32, 55));
+  box->setHidden(false);
+  EXPECT_EQ(box->imageView()->image(), box->imageChecked());
+  EXPECT_EQ(box->clickButton()->frame(), Rect(0, 0, 32, 55));
+  // The same state and size again, then other pictures for it: the new ones show.
+  box->setChecked(true);
+  box->setFrame(Rect(0, 0, 32, 55));
+  box->setImageChecked(picture(8, 6));
+  box->refreshUI();
+  EXPECT_EQ(box->imageView()->frame(), Rect(0, 24.5, 8, 6));
+  box->setChecked(false);
+  EXPECT_EQ(box->imageView()->image(), box->imageNotChecked());
+}
+
 TEST_F(LoadingAndCheckBoxTest, TakeTheBuiltInSkin) {
   auto box = UICheckBoxView::create(Rect(0, 0, 100, 20));
   EXPECT_TRUE(AppSkin::apply(box.get()));

@@ -87,6 +87,38 @@ TEST_F(TableViewTest, LaysOutSectionsAndMakesCellsOnlyForVisibleRows) {
   EXPECT_THROW(table->scrollToRowAtIndexPath({1, 10}, TableViewScrollPosition::Top, false), RangeException);
 }
 
+TEST_F(TableViewTest, ScrollingInAnyStepShowsExactlyTheRowsInView) {
+  rows->counts = {60, 5};
+  for (int r = 0; r < 60; ++r) rows->heights[IndexPath{0, r}] = r % 7 == 3 ? 0 : 20 + (r * 13) % 50;
+  table->reloadData();
+  // Rows (sorted) that reach into the bounds, from the heights alone.
+  auto expected = [&] {
+    std::vector<std::string> out;
+    Rect vis = table->bounds();
+    for (int s = 0; s < table->numberOfSections(); ++s) {
+      for (int r = 0; r < table->numberOfRowsInSection(s); ++r) {
+        Rect f = table->rectForRowAtIndexPath(IndexPath{s, r});
+        bool in = f.height() > 0 ? f.y() < vis.maxY() && f.y() + f.height() > vis.minY()
+                                 : f.y() >= vis.minY() && f.y() < vis.maxY();
+        if (in) out.push_back(std::to_string(s) + "." + std::to_string(r));
+      }
+    }
+    return out;
+  };
+  double bottom = table->contentSize().height - table->bounds().size.height;
+  std::vector<double> offsets;
+  for (double y = 0; y <= bottom; y += 7) offsets.push_back(y);   // down in small steps
+  for (double y = bottom; y >= 0; y -= 45) offsets.push_back(y);  // back up in larger ones
+  for (double y : {bottom, 0.0, bottom / 2, bottom / 2 + 1, bottom / 3, bottom}) offsets.push_back(y);
+  for (double y : offsets) {
+    table->setContentOffset({0, y});
+    table->layoutSubviews();
+    EXPECT_EQ(texts(), expected()) << "at " << y;
+    for (const auto& ip : table->indexPathsForVisibleRows())
+      EXPECT_EQ(table->cellForRowAtIndexPath(ip)->frame(), table->rectForRowAtIndexPath(ip)) << "at " << y;
+  }
+}
+
 TEST_F(TableViewTest, TapsSelectRowsAndUpdatesMoveTheSelection) {
   ASSERT_TRUE(UIDriver::tap("0.1"));
   ASSERT_TRUE(UIDriver::tap("0.2"));
