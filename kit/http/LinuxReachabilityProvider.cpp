@@ -210,11 +210,22 @@ LinuxReachabilityProvider::interfacesFromRouteSocket() {
   return out;
 }
 
+namespace {
+
+// The header of a netlink message lies whole within what is left (as NLMSG_OK, whose comparison of
+// the unsigned length with the signed rest some compilers refuse).
+bool messageFits(const nlmsghdr* h, int left) {
+  return left >= static_cast<int>(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) &&
+         h->nlmsg_len <= static_cast<unsigned>(left);
+}
+
+}  // namespace
+
 LinuxReachabilityProvider::DumpPart LinuxReachabilityProvider::readAddressDump(
     const void* data, std::size_t size, std::uint32_t seq, std::vector<DumpedAddress>& out) {
   if (size > static_cast<std::size_t>(INT32_MAX)) return DumpPart::Failed;
   int left = static_cast<int>(size);
-  for (auto* h = static_cast<const nlmsghdr*>(data); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+  for (auto* h = static_cast<const nlmsghdr*>(data); messageFits(h, left); h = NLMSG_NEXT(h, left)) {
     if (h->nlmsg_seq != seq) continue;  // not this dump's
     if (h->nlmsg_type == NLMSG_DONE) return DumpPart::End;
     if (h->nlmsg_type == NLMSG_ERROR) return DumpPart::Failed;
