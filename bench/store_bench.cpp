@@ -67,7 +67,9 @@ struct Bare {
 
   explicit Bare(const char* name) {
     std::string path = *kavro::FSManager::getDbFullPath(name);
-    sqlite3_open(path.c_str(), &db);
+    // A handle for one thread at a time, as the stores open theirs.
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                    nullptr);
     // The journal and sync mode the stores keep (see README.md): the same disk work per commit.
     int persist = 1;
     sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);

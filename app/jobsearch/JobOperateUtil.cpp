@@ -7,6 +7,7 @@
 #include "app/account/UserLoginController.h"
 #include "app/api/ApiUser.h"
 #include "kit/core/AppCoreInfo.h"
+#include "kit/core/DataAppCacheDB.h"
 #include "kit/core/DataKavroDB.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/ui/AlertViewExt.h"
@@ -25,6 +26,15 @@ constexpr std::string_view CachedAtKey = "<&JobCacheSavedAt&>";
 // When the read marks and the cached details were last swept in this process.
 std::optional<double> readMarkSweptAt;
 std::optional<double> jobCacheSweptAt;
+
+// The read marks as last read, with their table's change stamp then: a list asks again on every
+// reload, and the marks change only through the store.
+struct ReadMarks {
+  std::weak_ptr<DataAppCacheDB> store;
+  DataSQLiteDB::ChangeStamp stamp;
+  std::optional<std::vector<std::string>> ids;
+};
+ReadMarks readMarks;
 
 JobOperateUtil::LoginGate& loginGate() {
   static JobOperateUtil::LoginGate gate;
@@ -248,7 +258,11 @@ std::optional<std::vector<std::string>> JobOperateUtil::readJobIDs() {
   auto cache = AppCoreInfo::getCacheDB();
   if (!cache) return std::vector<std::string>{};
   if (sweepDue(readMarkSweptAt)) cache->clearIntDataType(STORE_CACHE_JOB_DETAIL, "", CacheLifetimeSeconds);
-  return cache->intItemKeys(STORE_CACHE_JOB_DETAIL, ReadMarksKept);
+  const auto stamp = cache->tableChangeStamp(cache->TABLE_INT_VALUE());
+  if (readMarks.ids && readMarks.store.lock() == cache && readMarks.stamp == stamp) return readMarks.ids;
+  auto ids = cache->intItemKeys(STORE_CACHE_JOB_DETAIL, ReadMarksKept);
+  readMarks = ids ? ReadMarks{cache, stamp, ids} : ReadMarks{};
+  return ids;
 }
 
 bool JobOperateUtil::setJobHasRead(std::string_view jobID) {
@@ -281,6 +295,7 @@ std::shared_ptr<DataItemResult> JobOperateUtil::getJobCache(std::string_view job
 void JobOperateUtil::resetSweepTimes() {
   readMarkSweptAt.reset();
   jobCacheSweptAt.reset();
+  readMarks = {};
 }
 
 bool JobOperateUtil::getConfirmWhileApply() {

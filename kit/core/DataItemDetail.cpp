@@ -1,12 +1,13 @@
 #include "kit/core/DataItemDetail.h"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory_resource>
 #include <mutex>
 #include <string>
 #include <typeinfo>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -77,6 +78,8 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       entries_.shrink_to_fit();
     }
     entries_.~vector();
+    // A long chain of key blocks is let go one by one, not by recursion.
+    while (ownKeys_) ownKeys_ = std::move(ownKeys_->next);
     if (arena_ && !madeInArena_) arena_->release();
   }
 
@@ -128,15 +131,13 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       entries_[i].value = std::move(value);
       return;
     }
-    auto owned = std::make_unique<std::string>(key);
-    add(owned.get(), true, std::move(value));
-    owned.release();
+    add(ownKey(key), true, std::move(value));
   }
 
   void removeObjectForKey(std::string_view key) override {
     const std::size_t i = find(key);
     if (i == kMissing) return;
-    if (indexed()) index_->erase(index_->find(key));
+    // The table's slot stays and is passed over until the map is compacted.
     entries_[i].live = false;
     entries_[i].value = platform::Value();
     ++erased_;
@@ -145,54 +146,55 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
 
   void removeAllObjects() override {
     entries_.clear();
-    index_.reset();
+    slots_.clear();
     erased_ = 0;
+    while (ownKeys_) ownKeys_ = std::move(ownKeys_->next);
   }
 
  private:
-  // A key is the map's own, or one of the arena that outlives the map; either way it stays put when
-  // the pairs move, and the table's views of it with it.
+  // A key is in one of the map's own key blocks, or one of the arena that outlives the map; either
+  // way it stays put when the pairs move.
   struct Entry {
     const std::string* key;
     // The flags sit in the value's padding: thousands of records hold a few pairs each.
     [[no_unique_address]] platform::Value value;
     bool live = true;
-    bool ownsKey;
+    bool ownsKey;  // in the map's key blocks
     Entry(const std::string* k, bool owns, platform::Value&& v)
         : key(k), value(std::move(v)), ownsKey(owns) {}
-    Entry(Entry&& other) noexcept
-        : key(other.key), value(std::move(other.value)), live(other.live), ownsKey(other.ownsKey) {
-      other.ownsKey = false;
-    }
-    Entry& operator=(Entry&& other) noexcept {
-      if (this != &other) {
-        if (ownsKey) delete key;
-        key = other.key;
-        value = std::move(other.value);
-        live = other.live;
-        ownsKey = other.ownsKey;
-        other.ownsKey = false;
-      }
-      return *this;
-    }
-    Entry(const Entry&) = delete;
-    Entry& operator=(const Entry&) = delete;
-    ~Entry() {
-      if (ownsKey) delete key;
-    }
   };
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  // The keys the map owns, sixteen to a block: a record made in code gets its keys one at a time,
+  // and a heap string for each would cost an allocation per key.
+  struct KeyBlock {
+    static constexpr std::size_t Size = 16;
+    std::array<std::string, Size> keys;
+    std::size_t used = 0;
+    std::unique_ptr<KeyBlock> next;
   };
+  const std::string* ownKey(std::string_view key) {
+    if (!ownKeys_ || ownKeys_->used == KeyBlock::Size) {
+      auto block = std::make_unique<KeyBlock>();
+      block->next = std::move(ownKeys_);
+      ownKeys_ = std::move(block);
+    }
+    std::string& k = ownKeys_->keys[ownKeys_->used++];
+    k.assign(key);
+    return &k;
+  }
+  static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
   static constexpr std::size_t kMissing = SIZE_MAX;
   static constexpr std::size_t kFirstRoom = 8;
   static constexpr std::size_t kSearchedInPlace = 16;
 
   std::size_t find(std::string_view key) const {
     if (indexed()) {
-      auto it = index_->find(key);
-      return it == index_->end() ? kMissing : it->second;
+      const std::size_t mask = slots_.size() - 1;
+      for (std::size_t s = hashOf(key) & mask;; s = (s + 1) & mask) {
+        const std::uint32_t at = slots_[s];
+        if (at == 0) return kMissing;
+        const Entry& e = entries_[at - 1];
+        if (e.live && *e.key == key) return at - 1;
+      }
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       const std::string& k = *entries_[i].key;
@@ -203,11 +205,22 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     }
     return kMissing;
   }
-  // Adds the live entries from first on to the table.
+  // Adds the live entries from first on to the table; the table stays at most half full, dead
+  // entries' slots included, so that a probe always meets an empty slot.
   void indexFrom(std::size_t first) {
-    if (!index_) index_ = std::make_unique<Index>();
-    for (std::size_t i = first; i < entries_.size(); ++i)
-      if (entries_[i].live) index_->emplace(*entries_[i].key, i);
+    if (slots_.size() < 2 * entries_.size()) {
+      std::size_t size = 64;
+      while (size < 2 * entries_.size()) size *= 2;
+      slots_.assign(size, 0);
+      first = 0;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = first; i < entries_.size(); ++i) {
+      if (!entries_[i].live) continue;
+      std::size_t s = hashOf(*entries_[i].key) & mask;
+      while (slots_[s] != 0) s = (s + 1) & mask;
+      slots_[s] = static_cast<std::uint32_t>(i + 1);
+    }
   }
   void add(const std::string* key, bool ownsKey, platform::Value&& value) {
     if (entries_.empty()) entries_.reserve(kFirstRoom);
@@ -218,11 +231,17 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   void compact() {
     std::pmr::vector<Entry> kept(this);
     kept.reserve(entries_.size() - erased_);
-    for (Entry& e : entries_)
-      if (e.live) kept.push_back(std::move(e));
+    // The live keys move to fresh blocks, so that the removed ones' memory goes too.
+    std::unique_ptr<KeyBlock> oldKeys = std::move(ownKeys_);
+    for (Entry& e : entries_) {
+      if (!e.live) continue;
+      if (e.ownsKey) e.key = ownKey(*e.key);
+      kept.push_back(std::move(e));
+    }
+    while (oldKeys) oldKeys = std::move(oldKeys->next);
     entries_ = std::move(kept);
     erased_ = 0;
-    index_.reset();
+    slots_.clear();
     if (entries_.size() > kSearchedInPlace) indexFrom(0);
   }
 
@@ -246,10 +265,11 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     std::pmr::vector<Entry> entries_;
   };
   std::size_t erased_ = 0;
-  // Views of the entries' keys, made once the map is long (short ones carry none).
-  using Index = std::unordered_map<std::string_view, std::size_t, Hash>;
-  std::unique_ptr<Index> index_;
-  bool indexed() const { return index_ && !index_->empty(); }
+  std::unique_ptr<KeyBlock> ownKeys_;
+  // The entries' places by their keys' hash (place + 1, 0 for an empty slot), made once the map is
+  // long (short ones carry none); a size that is a power of two.
+  std::vector<std::uint32_t> slots_;
+  bool indexed() const { return !slots_.empty(); }
 };
 
 }  // namespace

@@ -23,6 +23,13 @@ namespace {
 // Statements the operations build come in few shapes; past this many, new ones are not kept.
 constexpr std::size_t MaxKeptStatements = 128;
 
+// Before the first handle: SQLite's count of the memory it holds takes a global lock on every
+// allocation, and nothing here reads it. A process that started SQLite earlier keeps its settings.
+void configureSQLite() {
+  static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+  (void)configured;
+}
+
 std::string columnText(sqlite3_stmt* stmt, int column) {
   const unsigned char* text = sqlite3_column_text(stmt, column);
   if (!text) return {};
@@ -148,8 +155,11 @@ void DataSQLiteDB::open() {
   path_ = *path;
   for (int attempt = 0; attempt < 2; ++attempt) {
     FileHead head = readFileHead();
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    configureSQLite();
+    // One handle per store, used by the main thread alone: SQLite's own lock around every call on
+    // it is not needed.
+    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
       sqlite3_close(db_);
       db_ = nullptr;
       errorMessage_ = "Open db " + name_ + " Error!";

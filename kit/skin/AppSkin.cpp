@@ -45,6 +45,8 @@ std::unique_ptr<AppSkin>& sharedInstance() {
   static std::unique_ptr<AppSkin> instance;
   return instance;
 }
+// The instance once made, read without the lock: every skinned control asks for it.
+std::atomic<AppSkin*> publishedInstance{nullptr};
 
 std::string_view orStar(std::string_view s) { return s.empty() ? std::string_view("*") : s; }
 
@@ -114,6 +116,7 @@ AppSkin::AppSkin() {
 AppSkin::~AppSkin() = default;
 
 AppSkin& AppSkin::sharedAppSkin() {
+  if (AppSkin* published = publishedInstance.load(std::memory_order_acquire)) return *published;
   AppSkin* created = nullptr;
   AppSkin* instance = nullptr;
   {
@@ -122,6 +125,7 @@ AppSkin& AppSkin::sharedAppSkin() {
     if (!shared) {
       shared.reset(new AppSkin());
       created = shared.get();
+      publishedInstance.store(created, std::memory_order_release);
     }
     instance = shared.get();
   }
@@ -133,6 +137,7 @@ AppSkin& AppSkin::sharedAppSkin() {
 void AppSkin::destroySharedAppSkin() {
   std::unique_ptr<AppSkin> old;
   platform::MutexLock lock(sharedMutex());
+  publishedInstance.store(nullptr, std::memory_order_release);
   old = std::move(sharedInstance());
 }
 

@@ -1,5 +1,8 @@
 #include "kit/ui/UITipsImageView.h"
 
+#include <set>
+#include <string>
+
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataAppCoreDB.h"
 #include "kit/core/StoreDataTypes.h"
@@ -61,8 +64,18 @@ std::shared_ptr<UITipsImageView> UITipsImageView::showImageSkinName(const std::s
 std::shared_ptr<UITipsImageView> UITipsImageView::showImageOnceForever(const std::string& skinKey) {
   auto db = AppCoreInfo::getCoreDB();
   if (!db || skinKey.empty()) return nullptr;
-  if (db->hasIntItem(STORE_CORE_TIP_MESSAGE, skinKey)) return nullptr;
-  db->setIntValue(STORE_CORE_TIP_MESSAGE, skinKey, 1);
+  // Screens ask each time they are made; a tip once shown stays shown, so the store is asked once.
+  static struct {
+    std::weak_ptr<DataAppCoreDB> store;
+    std::set<std::string, std::less<>> keys;
+  } shown;
+  if (shown.store.lock() != db) shown = {db, {}};
+  if (shown.keys.contains(skinKey)) return nullptr;
+  if (db->hasIntItem(STORE_CORE_TIP_MESSAGE, skinKey)) {
+    shown.keys.insert(skinKey);
+    return nullptr;
+  }
+  if (db->setIntValue(STORE_CORE_TIP_MESSAGE, skinKey, 1) > 0) shown.keys.insert(skinKey);
   return showImageSkinName(skinKey);
 }
 

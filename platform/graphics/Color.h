@@ -1,6 +1,10 @@
 #pragma once
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <initializer_list>
 #include <optional>
-#include <vector>
+#include <span>
 
 namespace platform {
 
@@ -9,6 +13,9 @@ namespace platform {
 class Color {
  public:
   enum class Model { Grey, RGB };
+
+  // Every view holds a few colours and copies them often: the components live inline.
+  static constexpr std::size_t MaxComponents = 5;
 
   static Color grey(double white, double alpha = 1.0) { return Color(Model::Grey, {white, alpha}); }
   static Color rgba(double r, double g, double b, double a = 1.0) { return Color(Model::RGB, {r, g, b, a}); }
@@ -31,8 +38,8 @@ class Color {
   static Color groupTableViewBackground() { return rgba(0.937, 0.937, 0.957); }
 
   Model model() const { return model_; }
-  const std::vector<double>& components() const { return components_; }
-  double alpha() const { return components_.back(); }
+  std::span<const double> components() const { return {components_.data(), count_}; }
+  double alpha() const { return count_ ? components_[count_ - 1] : 0.0; }
   // Red, green, blue and alpha whatever the model.
   double redComponent() const { return components_[0]; }
   double greenComponent() const { return model_ == Model::Grey ? components_[0] : components_[1]; }
@@ -40,18 +47,23 @@ class Color {
 
   Color withAlpha(double a) const {
     Color c = *this;
-    c.components_.back() = a;
+    if (c.count_) c.components_[c.count_ - 1] = a;
     return c;
   }
 
   bool operator==(const Color&) const = default;
 
-  // Components of an arbitrary model, for colours built elsewhere (for example from a pattern).
-  Color(Model m, std::vector<double> components) : model_(m), components_(std::move(components)) {}
+  // Components of an arbitrary model, for colours built elsewhere (for example from a pattern); at
+  // most MaxComponents are kept.
+  Color(Model m, std::initializer_list<double> components)
+      : model_(m), count_(static_cast<unsigned char>(std::min(components.size(), MaxComponents))) {
+    std::copy_n(components.begin(), count_, components_.begin());
+  }
 
  private:
   Model model_;
-  std::vector<double> components_;
+  unsigned char count_;
+  std::array<double, MaxComponents> components_{};
 };
 
 }  // namespace platform

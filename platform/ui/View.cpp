@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -47,6 +48,21 @@ void Responder::touchesCancelled(const Touch& t) {
 // Animations
 
 namespace {
+
+// Calls fn on each of the views of the moment, which fn may add to or remove from: it walks a copy,
+// kept on the stack when short (layout and window moves walk every view).
+template <typename Fn>
+void forEachHeld(const std::vector<std::shared_ptr<View>>& views, Fn&& fn) {
+  constexpr std::size_t OnStack = 8;
+  if (const std::size_t n = views.size(); n <= OnStack) {
+    std::array<std::shared_ptr<View>, OnStack> held;
+    std::copy(views.begin(), views.end(), held.begin());
+    for (std::size_t i = 0; i < n; ++i) fn(*held[i]);
+    return;
+  }
+  const std::vector<std::shared_ptr<View>> held = views;
+  for (const auto& view : held) fn(*view);
+}
 
 struct AnimationRecord {
   bool interrupted = false;
@@ -174,7 +190,7 @@ void View::setTransform(const AffineTransform& t) {
 void View::boundsDidChange(const Rect& old) {
   if (old.size == bounds_.size) return;
   if (autoresizesSubviews_)
-    for (auto sub : std::vector<std::shared_ptr<View>>(subviews_)) sub->resizeWithOldSuperviewSize(old.size);
+    forEachHeld(subviews_, [&](View& sub) { sub.resizeWithOldSuperviewSize(old.size); });
   setNeedsLayout();
 }
 
@@ -338,10 +354,10 @@ void View::resignFirstResponderLeaving(Window* oldWindow) {
 
 void View::moveToWindow(Window* oldWindow, Window* newWindow) {
   if (oldWindow && oldWindow->firstResponder_.lock().get() == this) oldWindow->firstResponder_.reset();
-  for (auto sub : std::vector<std::shared_ptr<View>>(subviews_)) {
-    sub->willMoveToWindow(newWindow);
-    sub->moveToWindow(oldWindow, newWindow);
-  }
+  forEachHeld(subviews_, [&](View& sub) {
+    sub.willMoveToWindow(newWindow);
+    sub.moveToWindow(oldWindow, newWindow);
+  });
   didMoveToWindow();
 }
 
@@ -400,7 +416,7 @@ void View::layoutIfNeeded() {
     layoutSubviews();
     if (vc) vc->viewDidLayoutSubviews();
   }
-  for (auto sub : std::vector<std::shared_ptr<View>>(subviews_)) sub->layoutIfNeeded();
+  forEachHeld(subviews_, [](View& sub) { sub.layoutIfNeeded(); });
 }
 
 void View::sizeToFit() {

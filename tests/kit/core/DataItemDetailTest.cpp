@@ -13,7 +13,7 @@ using platform::Value;
 // The record's map against the platform's own map under the same random changes: the same pairs
 // in the same order at every step, short maps and long ones alike.
 TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
-  for (int keys : {6, 40}) {
+  for (int keys : {6, 40, 300}) {
     auto d = DataItemDetail::newDetail();
     auto& ours = *d->dictData();
     auto theirs = platform::MutableDictionary::create();
@@ -28,7 +28,11 @@ TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
       return out;
     };
     for (int step = 0; step < 3000; ++step) {
-      const std::string key = "k" + std::to_string(next() % keys);
+      // Short keys and keys too long to sit inside a string.
+      auto keyOf = [](std::uint32_t n) {
+        return (n % 3 ? "k" : "a key longer than a short string ") + std::to_string(n);
+      };
+      const std::string key = keyOf(next() % keys);
       switch (next() % 8) {
         case 0:
         case 1:
@@ -54,6 +58,16 @@ TEST(DataItemDetailTest, TheMapKeepsThePlatformMapsOrderThroughEveryChange) {
       ASSERT_EQ(a == nullptr, b == nullptr);
       if (a) {
         ASSERT_EQ(a->stringValue(), b->stringValue());
+      }
+      if (step % 50 == 0) {
+        for (int n = 0; n < keys; ++n) {
+          const Value* ourValue = ours.objectForKey(keyOf(n));
+          const Value* theirValue = theirs->objectForKey(keyOf(n));
+          ASSERT_EQ(ourValue == nullptr, theirValue == nullptr) << step << " " << keyOf(n);
+          if (ourValue) {
+            ASSERT_EQ(ourValue->stringValue(), theirValue->stringValue());
+          }
+        }
       }
     }
   }
