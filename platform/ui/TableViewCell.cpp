@@ -67,6 +67,8 @@ const std::shared_ptr<ImageView>& TableViewCell::imageView() {
 }
 
 void TableViewCell::setAccessoryType(TableViewCellAccessoryType t) {
+  // Rows set it on every bind: the accessory already shown for the type stays.
+  if (t == accessoryType_ && (!shownAccessory_ || shownAccessory_->superviewPointer() == this)) return;
   accessoryType_ = t;
   rebuildAccessory();
 }
