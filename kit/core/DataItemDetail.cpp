@@ -105,8 +105,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   // to look up.
   void fill(const DataItemDetail::ArenaText* pairs, std::size_t n) {
     entries_.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
-      entries_.emplace_back(pairs[i].key, false, platform::Value::borrowingText(*arena_, *pairs[i].text));
+    for (std::size_t i = 0; i < n; ++i) entries_.emplace_back(pairs[i].key, *arena_, *pairs[i].text);
     if (entries_.size() > kSearchedInPlace) indexFrom(0);
   }
 
@@ -162,6 +161,9 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     bool ownsKey;  // in the map's key blocks
     Entry(const std::string* k, bool owns, platform::Value&& v)
         : key(k), value(std::move(v)), ownsKey(owns) {}
+    // Text of the map's arena under one of its keys, made in place.
+    Entry(const std::string* k, platform::TextStore& store, const platform::TextStore::Block& text)
+        : key(k), value(platform::Value::borrowingText(store, text)), ownsKey(false) {}
   };
   // The keys the map owns, sixteen to a block: a record made in code gets its keys one at a time,
   // and a heap string for each would cost an allocation per key.
@@ -248,7 +250,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   // The pairs' memory: the first block from the arena while a loader builds the map (it goes with
   // the arena), any later one from the heap.
   void* do_allocate(std::size_t bytes, std::size_t alignment) override {
-    if (madeInArena_ && !arenaBlock_) return arenaBlock_ = arena_->storage()->allocate(bytes, alignment);
+    if (madeInArena_ && !arenaBlock_) return arenaBlock_ = arena_->carveNode(bytes, alignment);
     return std::pmr::new_delete_resource()->allocate(bytes, alignment);
   }
   void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override {

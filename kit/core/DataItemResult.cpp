@@ -13,6 +13,23 @@ namespace kavro {
 
 DataItemResult::DataItemResult() : detailInfo_(DataItemDetail::newDetail()) {}
 
+DataItemResult::~DataItemResult() {
+  // An answer's thousands of rows are freed in one go, each from memory gone cold since it was
+  // made: the rows a few places on, and their maps, are fetched while one is freed.
+  constexpr std::size_t ahead = 16;
+  Row* rows = dataList_.data();
+  const std::size_t n = dataList_.size();
+  for (std::size_t i = 0; i + ahead < n; ++i) {
+    __builtin_prefetch(rows[i + ahead].get());
+    if (const Row& near = rows[i + ahead / 2]) {
+      const auto* map = reinterpret_cast<const char*>(near->dictData().get());
+      __builtin_prefetch(map);
+      __builtin_prefetch(map + 64);
+    }
+    rows[i].reset();
+  }
+}
+
 void DataItemResult::raiseMaxCountToRows() {
   if (maxCount_ < dataList_.size()) {
     maxCount_ = static_cast<std::uint32_t>(std::min<std::size_t>(dataList_.size(), UINT32_MAX));

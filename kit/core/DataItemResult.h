@@ -27,6 +27,7 @@ class DataItemResult : public platform::Object, public platform::Coding {
   static std::shared_ptr<DataItemResult> create() {
     return std::shared_ptr<DataItemResult>(new DataItemResult());
   }
+  ~DataItemResult() override;
 
   // Appends the row unless the unique key refuses it; raises maxCount to the row count.
   bool addItem(Row item);

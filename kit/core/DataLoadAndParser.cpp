@@ -1,6 +1,7 @@
 #include "kit/core/DataLoadAndParser.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -16,23 +17,24 @@ namespace {
 
 std::int64_t integerOf(std::string_view text) { return integerValueOf(platform::Value(text)); }
 
-// True when text surely neither starts nor ends with white space or a line break as trim() sees
-// them: ASCII blanks and controls 0x09-0x0D, and U+0085, U+00A0, U+1680, U+2000-U+200A, U+2028,
-// U+2029, U+202F, U+205F, U+3000, which start with the bytes C2, E1, E2 or E3 and end with one
-// of 80-8A, 9F, A0, A8, A9, AF.
-[[gnu::always_inline]] inline bool hasNoEdgeSpace(std::string_view text) {
-  auto first = static_cast<unsigned char>(text.front());
-  auto last = static_cast<unsigned char>(text.back());
-  auto asciiSpace = [](unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D); };
-  if (first < 0x80 ? asciiSpace(first) : (first == 0xC2 || (first >= 0xE1 && first <= 0xE3))) return false;
-  if (last < 0x80) return !asciiSpace(last);
-  return !((last >= 0x80 && last <= 0x8A) || last == 0x9F || last == 0xA0 || last == 0xA8 || last == 0xA9 ||
-           last == 0xAF);
-}
+// The bytes text may start or end with when it starts or ends with white space or a line break as
+// trim() sees them: ASCII blanks and controls 0x09-0x0D, and U+0085, U+00A0, U+1680,
+// U+2000-U+200A, U+2028, U+2029, U+202F, U+205F, U+3000, which start with the bytes C2, E1, E2 or
+// E3 and end with one of 80-8A, 9F, A0, A8, A9, AF.
+constexpr std::uint8_t MayStartBlank = 1, MayEndBlank = 2;
+constexpr auto EdgeBytes = [] {
+  std::array<std::uint8_t, 256> edge{};
+  for (unsigned c : {0x20u, 0x09u, 0x0Au, 0x0Bu, 0x0Cu, 0x0Du}) edge[c] = MayStartBlank | MayEndBlank;
+  for (unsigned c : {0xC2u, 0xE1u, 0xE2u, 0xE3u}) edge[c] |= MayStartBlank;
+  for (unsigned c = 0x80; c <= 0x8A; ++c) edge[c] |= MayEndBlank;
+  for (unsigned c : {0x9Fu, 0xA0u, 0xA8u, 0xA9u, 0xAFu}) edge[c] |= MayEndBlank;
+  return edge;
+}();
 
 // Leaf text goes in trimmed; most of it has nothing to trim and is used as it stands.
 [[gnu::always_inline]] inline bool needsTrimming(std::string_view text) {
-  return !text.empty() && !hasNoEdgeSpace(text);
+  return !text.empty() && ((EdgeBytes[static_cast<unsigned char>(text.front())] & MayStartBlank) |
+                           (EdgeBytes[static_cast<unsigned char>(text.back())] & MayEndBlank));
 }
 
 // Equal bytes, for the short names of an answer: up to 16 of them without a call.
@@ -52,6 +54,194 @@ std::int64_t integerOf(std::string_view text) { return integerValueOf(platform::
     if (a[i] != b[i]) return false;
   return true;
 }
+
+template <std::size_t N>
+[[gnu::always_inline]] inline bool is(std::string_view name, const char (&literal)[N]) {
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+// One answer read into its result: the header elements fill the flags and message, each item of
+// the body becomes a record, the body's other leaves fill the detail record.
+class AnswerReader final : public platform::XMLElementReader {
+ public:
+  AnswerReader(DataItemResult& result, JBArena& arena) : result_(result), arena_(arena) {}
+
+  // Kept short, for the many leaves of items: the rest is out of line.
+  void startElement(platform::XMLParser&, std::string_view name,
+                    platform::XMLAttributeList attributes) override {
+    // An element's text is only kept when nothing but text comes before its end.
+    leaf_ = true;
+    if (!bodyStarted_) [[unlikely]] {
+      if (is(name, "resultbody")) {
+        bodyStarted_ = true;
+        leaf_ = false;
+      }
+      return;
+    }
+    if (is(name, "item") && ++itemDepth_ == 1) startItem();
+    if (itemDepth_ != 0 && !attributes.empty()) addAttributes(name, attributes);
+  }
+
+  void endElement(platform::XMLParser&, std::string_view name, std::string_view text) override {
+    if (leaf_ && itemDepth_ >= 1 && !is(name, "item")) [[likely]] {
+      leaf_ = false;
+      return addLeaf(text, name);
+    }
+    endOther(name, text);
+  }
+
+ private:
+  [[gnu::noinline]] void startItem() {
+    row_.reset();
+    pendingCount_ = 0;
+    pendingKeys_ = 0;
+    // Items repeat their names in one order: the next one is expected to start as this one did.
+    nextKey_ = firstKey_;
+  }
+
+  [[gnu::noinline]] void addAttributes(std::string_view name, platform::XMLAttributeList attributes) {
+    for (const platform::XMLAttribute attribute : attributes)
+      if (!attribute.name.empty()) addToItem(attribute.value, name, attribute.name);
+  }
+
+  [[gnu::noinline]] void addLeaf(std::string_view text, std::string_view name) { addToItem(text, name, {}); }
+
+  [[gnu::noinline]] void endOther(std::string_view name, std::string_view text) {
+    if (leaf_) {
+      leaf_ = false;
+      if (!bodyStarted_) {
+        if (is(name, "status")) {
+          result_.setStatusCode(
+              static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(text), INT32_MIN, INT32_MAX)));
+        } else if (is(name, "result")) {
+          result_.setHasError(!(text == "1" || text == "true"));
+        } else if (is(name, "message")) {
+          result_.setMessage(text);
+        }
+        return;
+      }
+      if (itemDepth_ >= 1) {
+        addToItem(text, itemDepth_ == 1 && is(name, "item") ? std::string_view("text") : name, {});
+      } else if (is(name, "jobcount") || is(name, "totalcount")) {
+        result_.setMaxCount(
+            static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text), 0, UINT32_MAX)));
+      } else {
+        result_.detailInfo()->setStringInArena(needsTrimming(text) ? str::trim(text) : text, name, arena_);
+      }
+    }
+    if (bodyStarted_ && is(name, "item")) {
+      if (itemDepth_ == 1) {
+        if (!row_) row_ = DataItemDetail::newDetailInArena(arena_, pending_, pendingCount_);
+        pendingCount_ = 0;
+        pendingKeys_ = 0;
+        result_.addItem(std::move(row_));
+        row_.reset();
+      }
+      if (itemDepth_ > 0) --itemDepth_;
+    }
+  }
+
+  // A leaf (attribute empty) or an attribute of the item being read; its text trimmed first.
+  [[gnu::always_inline]] void addToItem(std::string_view text, std::string_view name,
+                                        std::string_view attribute) {
+    if (needsTrimming(text)) [[unlikely]]
+      return addTrimmedToItem(text, name, attribute);
+    addPair(text, name, attribute);
+  }
+  [[gnu::noinline]] void addTrimmedToItem(std::string_view text, std::string_view name,
+                                          std::string_view attribute) {
+    addPair(str::trim(text), name, attribute);
+  }
+
+  void addPair(std::string_view text, std::string_view name, std::string_view attribute) {
+    if (row_) [[unlikely]]
+      return addToRow(text, name, attribute);
+    std::size_t key = nextKey_;
+    if (key < keyCount_ && isKey(keys_[key], name, attribute)) [[likely]]
+      nextKey_ = key + 1;
+    else
+      key = internKey(name, attribute);
+    if (key >= MaximumKeys || pendingCount_ == MaximumPendingPairs) [[unlikely]]
+      return addToRow(text, name, attribute);
+    const auto* block = arena_.text(text.empty() ? "" : text.data(), text.size());
+    const std::uint64_t bit = std::uint64_t{1} << key;
+    // A key seen again in the item replaces its text in its first place.
+    if (pendingKeys_ & bit) [[unlikely]] {
+      pending_[pendingPlace_[key]].text = block;
+      return;
+    }
+    if (!pendingKeys_) firstKey_ = key;
+    pendingKeys_ |= bit;
+    pendingPlace_[key] = static_cast<std::uint8_t>(pendingCount_);
+    pending_[pendingCount_++] = {keys_[key].key, block};
+  }
+  // An item with many pairs, or with keys beyond those interned, is a record at once that takes
+  // the rest one by one.
+  [[gnu::noinline]] void addToRow(std::string_view text, std::string_view name, std::string_view attribute) {
+    if (!row_) {
+      row_ = DataItemDetail::newDetailInArena(arena_, pending_, pendingCount_);
+      pendingCount_ = 0;
+      pendingKeys_ = 0;
+    }
+    row_->setStringInArena(text, joinedKey(name, attribute), arena_);
+  }
+
+  struct InternedKey {
+    const char* bytes;
+    std::size_t size;
+    const std::string* key;  // in the arena
+  };
+  [[gnu::always_inline]] static bool isKey(const InternedKey& key, std::string_view name,
+                                           std::string_view attribute) {
+    if (attribute.empty()) return key.size == name.size() && sameBytes(key.bytes, name.data(), name.size());
+    return key.size == name.size() + 1 + attribute.size() && sameBytes(key.bytes, name.data(), name.size()) &&
+           key.bytes[name.size()] == '.' &&
+           sameBytes(key.bytes + name.size() + 1, attribute.data(), attribute.size());
+  }
+  // The place in keys_ of the answer's one copy of a pair's key; MaximumKeys once the answer has
+  // used that many different keys.
+  [[gnu::noinline]] std::size_t internKey(std::string_view name, std::string_view attribute) {
+    for (std::size_t i = 0; i < keyCount_; ++i) {
+      if (isKey(keys_[i], name, attribute)) {
+        nextKey_ = i + 1;
+        return i;
+      }
+    }
+    if (keyCount_ == MaximumKeys) return MaximumKeys;
+    const std::string* key = arena_.key(joinedKey(name, attribute));
+    keys_[keyCount_++] = {key->data(), key->size(), key};
+    nextKey_ = keyCount_;
+    return keyCount_ - 1;
+  }
+  // A leaf's key is its element's name, an attribute's "element.attribute".
+  std::string_view joinedKey(std::string_view name, std::string_view attribute) {
+    if (attribute.empty()) return name;
+    // Built in one reused buffer.
+    attributeKey_.assign(name).push_back('.');
+    attributeKey_.append(attribute);
+    return attributeKey_;
+  }
+
+  DataItemResult& result_;
+  JBArena& arena_;
+  bool bodyStarted_ = false;
+  bool leaf_ = false;  // no element has started since the open one did
+  std::int32_t itemDepth_ = 0;
+  // An item's pairs gather here and become its record at its end; an item with many of them, or
+  // with keys beyond those interned, is a record at once (row_) that takes the rest one by one.
+  static constexpr std::size_t MaximumPendingPairs = 16;
+  static constexpr std::size_t MaximumKeys = 64;
+  DataItemDetail::ArenaText pending_[MaximumPendingPairs];
+  std::size_t pendingCount_ = 0;
+  InternedKey keys_[MaximumKeys];
+  std::size_t keyCount_ = 0;
+  std::size_t nextKey_ = 0;                      // the key expected next
+  std::size_t firstKey_ = 0;                     // the first of the last item
+  std::uint64_t pendingKeys_ = 0;                // a bit for each of keys_ in pending_
+  std::uint8_t pendingPlace_[MaximumKeys] = {};  // where in pending_
+  std::shared_ptr<DataItemDetail> row_;
+  std::string attributeKey_;
+};
 
 // A failed call is told in the screen's language: the transport's own words (English, with host
 // and port) mean nothing to the user. Without a string table the error's text stands.
@@ -163,96 +353,20 @@ void DataLoadAndParser::connectionOnDownloadedSize(DataHttpConnection& connectio
 
 void DataLoadAndParser::parse(std::string_view document) {
   // The records' text lives side by side in one arena for the answer, not in a heap block each.
-  arena_ = JBArena::create();
+  JBArena* arena = JBArena::create();
   struct ReleaseArena {
-    JBArena*& arena;
-    ~ReleaseArena() {
-      arena->release();
-      arena = nullptr;
-    }
-  } releaseArena{arena_};
-  platform::XMLParser parser(std::shared_ptr<platform::XMLParserDelegate>(
-      shared_from_this(), static_cast<platform::XMLParserDelegate*>(this)));
+    JBArena* arena;
+    ~ReleaseArena() { arena->release(); }
+  } releaseArena{arena};
+  AnswerReader reader(*result_, *arena);
+  platform::XMLParser parser;
+  parser.setElementReader(&reader);
   parser.setMaximumDepth(MaximumDepth);
   parser.setMaximumInputSize(MaximumAnswerSize);
-  bool ok = parser.parse(document);
-  if (!ok) {
+  if (!parser.parse(document)) {
     const auto& error = parser.parserError();
     failWith(str::fromError(error ? &*error : nullptr));
   }
-  hasBuffer_ = false;
-  text_ = {};
-  row_.reset();
-  pending_.clear();
-  keys_.clear();
-}
-
-[[gnu::always_inline]] inline bool DataLoadAndParser::isKey(const InternedKey& key, std::string_view name,
-                                                            std::string_view attribute) {
-  if (attribute.empty()) return key.size == name.size() && sameBytes(key.bytes, name.data(), name.size());
-  return key.size == name.size() + 1 + attribute.size() && sameBytes(key.bytes, name.data(), name.size()) &&
-         key.bytes[name.size()] == '.' &&
-         sameBytes(key.bytes + name.size() + 1, attribute.data(), attribute.size());
-}
-
-std::size_t DataLoadAndParser::internKey(std::string_view name, std::string_view attribute) {
-  for (std::size_t i = 0; i < keys_.size(); ++i) {
-    if (isKey(keys_[i], name, attribute)) {
-      nextKey_ = i + 1;
-      return i;
-    }
-  }
-  if (keys_.size() == MaximumKeys) return MaximumKeys;
-  const std::string* key = arena_->key(joinedKey(name, attribute));
-  keys_.push_back({key->data(), key->size(), key});
-  nextKey_ = keys_.size();
-  return keys_.size() - 1;
-}
-
-std::string_view DataLoadAndParser::joinedKey(std::string_view name, std::string_view attribute) {
-  if (attribute.empty()) return name;
-  // "element.attribute", built in one reused buffer.
-  attributeKey_.assign(name).push_back('.');
-  attributeKey_.append(attribute);
-  return attributeKey_;
-}
-
-void DataLoadAndParser::addToItem(std::string_view text, std::string_view name, std::string_view attribute) {
-  if (needsTrimming(text)) return addTrimmedToItem(text, name, attribute);
-  addPair(text, name, attribute);
-}
-
-void DataLoadAndParser::addTrimmedToItem(std::string_view text, std::string_view name,
-                                         std::string_view attribute) {
-  addPair(str::trim(text), name, attribute);
-}
-
-void DataLoadAndParser::addPair(std::string_view text, std::string_view name, std::string_view attribute) {
-  if (!row_) {
-    // Items repeat their names in one order: the key after the last one is tried first.
-    std::size_t key = nextKey_;
-    if (key < keys_.size() && isKey(keys_[key], name, attribute))
-      ++nextKey_;
-    else
-      key = internKey(name, attribute);
-    if (key < MaximumKeys && pending_.size() < MaximumPendingPairs) {
-      const auto* block = arena_->text(text.empty() ? "" : text.data(), text.size());
-      const std::uint64_t bit = std::uint64_t{1} << key;
-      // A key seen again in the item replaces its text in its first place.
-      if (pendingKeys_ & bit) {
-        pending_[pendingPlace_[key]].text = block;
-        return;
-      }
-      pendingKeys_ |= bit;
-      pendingPlace_[key] = static_cast<std::uint8_t>(pending_.size());
-      pending_.push_back({keys_[key].key, block});
-      return;
-    }
-    row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
-    pending_.clear();
-    pendingKeys_ = 0;
-  }
-  row_->setStringInArena(text, joinedKey(name, attribute), *arena_);
 }
 
 void DataLoadAndParser::failWith(std::string_view message) {
@@ -271,72 +385,6 @@ void DataLoadAndParser::onFinished() {
   auto connection = std::move(connection_);
   pendingFailure_.reset();
   if (auto delegate = delegate_.lock()) delegate->dataLoader(*this, *result_);
-}
-
-void DataLoadAndParser::didStartElement(platform::XMLParser&, std::string_view name,
-                                        const std::vector<platform::XMLAttribute>& attributes) {
-  if (!bodyStarted_) {
-    if (name == "resultbody") {
-      bodyStarted_ = true;
-      hasBuffer_ = false;
-    } else {
-      hasBuffer_ = true;
-      text_ = {};
-    }
-    return;
-  }
-  hasBuffer_ = true;
-  text_ = {};
-  if (name == "item" && ++itemDepth_ == 1) {
-    row_.reset();
-    pending_.clear();
-    pendingKeys_ = 0;
-  }
-  if (itemDepth_ == 0) return;
-  for (const auto& attribute : attributes)
-    if (!attribute.name.empty()) addToItem(attribute.value, name, attribute.name);
-}
-
-void DataLoadAndParser::foundCharacters(platform::XMLParser&, std::string_view characters) {
-  // One run of text at most comes before the end of a leaf, and it lives until that end.
-  if (hasBuffer_) text_ = characters;
-}
-
-void DataLoadAndParser::didEndElement(platform::XMLParser&, std::string_view name) {
-  if (hasBuffer_) {
-    if (!bodyStarted_) {
-      if (name == "status") {
-        result_->setStatusCode(
-            static_cast<std::int32_t>(std::clamp<std::int64_t>(integerOf(text_), INT32_MIN, INT32_MAX)));
-      } else if (name == "result") {
-        result_->setHasError(!(text_ == "1" || text_ == "true"));
-      } else if (name == "message") {
-        result_->setMessage(text_);
-      }
-    } else if (itemDepth_ >= 1) {
-      addToItem(text_, name == "item" && itemDepth_ == 1 ? std::string_view("text") : name, {});
-    } else if (name == "jobcount" || name == "totalcount") {
-      result_->setMaxCount(
-          static_cast<std::uint32_t>(std::clamp<std::int64_t>(integerOf(text_), 0, UINT32_MAX)));
-    } else {
-      if (needsTrimming(text_))
-        result_->detailInfo()->setStringInArena(str::trim(text_), name, *arena_);
-      else
-        result_->detailInfo()->setStringInArena(text_, name, *arena_);
-    }
-  }
-  if (name == "item" && bodyStarted_) {
-    if (itemDepth_ == 1) {
-      if (!row_) row_ = DataItemDetail::newDetailInArena(*arena_, pending_.data(), pending_.size());
-      pending_.clear();
-      pendingKeys_ = 0;
-      result_->addItem(std::move(row_));
-      row_.reset();
-    }
-    if (itemDepth_ > 0) --itemDepth_;
-  }
-  hasBuffer_ = false;
-  text_ = {};
 }
 
 }  // namespace kavro

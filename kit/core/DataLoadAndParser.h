@@ -15,8 +15,6 @@
 
 namespace kavro {
 
-class JBArena;
-
 class DataLoadAndParser;
 
 // Told once when a loader's answer has been parsed. Main thread only.
@@ -34,8 +32,7 @@ class DataLoadAndParserDelegate {
 // delegate hears exactly once, unless stopLoading() came first; it is held weakly. A started loader
 // keeps itself alive until it has reported or is stopped. Main thread only.
 class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>,
-                          private DataHttpConnectionDelegate,
-                          private platform::XMLParserDelegate {
+                          private DataHttpConnectionDelegate {
  public:
   static constexpr int MaximumDepth = 64;
   static constexpr std::size_t MaximumAnswerSize = 16u * 1024 * 1024;
@@ -84,22 +81,8 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   void connectionOnError(DataHttpConnection& connection, const platform::Error& error) override;
   void connectionOnReceived(DataHttpConnection& connection, const platform::Data& data) override;
   void connectionOnDownloadedSize(DataHttpConnection& connection, std::int64_t size) override;
-  // XMLParserDelegate
-  void didStartElement(platform::XMLParser& parser, std::string_view name,
-                       const std::vector<platform::XMLAttribute>& attributes) override;
-  void didEndElement(platform::XMLParser& parser, std::string_view name) override;
-  void foundCharacters(platform::XMLParser& parser, std::string_view characters) override;
 
   void parse(std::string_view document);
-  // A leaf (attribute empty) or an attribute of the item being read; its text trimmed first.
-  void addToItem(std::string_view text, std::string_view name, std::string_view attribute);
-  void addTrimmedToItem(std::string_view text, std::string_view name, std::string_view attribute);
-  void addPair(std::string_view text, std::string_view name, std::string_view attribute);
-  // The place in keys_ of the answer's one copy of a pair's key; MaximumKeys once the answer has
-  // used that many different keys.
-  std::size_t internKey(std::string_view name, std::string_view attribute);
-  // A leaf's key is its element's name, an attribute's "element.attribute".
-  std::string_view joinedKey(std::string_view name, std::string_view attribute);
   void failWith(std::string_view message);
   void onFinished();
 
@@ -112,30 +95,6 @@ class DataLoadAndParser : public std::enable_shared_from_this<DataLoadAndParser>
   bool started_ = false;
   bool loading_ = false;
   bool finished_ = false;
-
-  // Parse state.
-  bool bodyStarted_ = false;
-  std::int32_t itemDepth_ = 0;
-  bool hasBuffer_ = false;
-  std::string_view text_;  // the XML parser's, until the next element callback returns
-  // An item's pairs gather here and become its record at its end; an item with many of them, or
-  // with keys beyond those interned, is a record at once (row_) that takes the rest one by one.
-  static constexpr std::size_t MaximumPendingPairs = 16;
-  static constexpr std::size_t MaximumKeys = 64;
-  std::vector<DataItemDetail::ArenaText> pending_;
-  struct InternedKey {
-    const char* bytes;
-    std::size_t size;
-    const std::string* key;  // in the arena
-  };
-  static bool isKey(const InternedKey& key, std::string_view name, std::string_view attribute);
-  std::vector<InternedKey> keys_;
-  std::size_t nextKey_ = 0;                      // the key expected next: items repeat their elements' order
-  std::uint64_t pendingKeys_ = 0;                // a bit for each of keys_ in pending_
-  std::uint8_t pendingPlace_[MaximumKeys] = {};  // where in pending_
-  std::shared_ptr<DataItemDetail> row_;
-  std::string attributeKey_;
-  JBArena* arena_ = nullptr;  // the answer's text while it is parsed
 };
 
 }  // namespace kavro

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <typeinfo>
 
@@ -120,10 +121,10 @@ void View::animate(double duration, double delay, const std::function<void()>& a
 bool View::isAnimating() { return currentAnimation() != nullptr; }
 
 void View::noteAnimatedChange(AnimatedProperty p) {
-  auto& running = runningAnimations();
   const auto& cur = currentAnimation();
-  // Nothing animates: the usual case, on every change of a frame.
-  if (!cur && running.empty()) return;
+  // Nothing animates this view: the usual case, on every change of a frame.
+  if (!cur && !everAnimated_) return;
+  auto& running = runningAnimations();
   auto key = std::make_pair(static_cast<const View*>(this), static_cast<int>(p));
   auto it = running.find(key);
   if (it != running.end()) {
@@ -134,7 +135,10 @@ void View::noteAnimatedChange(AnimatedProperty p) {
       return;
     }
   }
-  if (cur) running[key] = cur;
+  if (cur) {
+    running[key] = cur;
+    everAnimated_ = true;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -143,9 +147,14 @@ void View::noteAnimatedChange(AnimatedProperty p) {
 View::View(Rect frame) : bounds_(0, 0, frame.size.width, frame.size.height), center_(frame.center()) {}
 
 View::~View() {
-  auto& running = runningAnimations();
-  for (auto it = running.begin(); it != running.end();)
-    it = it->first.first == this ? running.erase(it) : std::next(it);
+  if (everAnimated_) {
+    auto& running = runningAnimations();
+    // A view's entries sit together: the map is ordered by view first.
+    auto first = running.lower_bound({this, std::numeric_limits<int>::min()});
+    auto last = first;
+    while (last != running.end() && last->first.first == this) ++last;
+    running.erase(first, last);
+  }
   for (auto& sub : subviews_) sub->superview_ = nullptr;
 }
 

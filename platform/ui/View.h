@@ -282,6 +282,9 @@ class View : public Responder {
   // most of a settled window. Whenever a view is, so are its ancestors.
   bool layoutBelow_ = true;
   void markLayoutBelow();
+  // An animation has recorded a property of this view: only then is there anything to look up
+  // when a property changes, or to drop when the view goes.
+  bool everAnimated_ = false;
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -11,7 +12,6 @@ struct XMLParser::Impl {
   explicit Impl(XMLParser& owner) : owner(owner), parser(XML_ParserCreate(nullptr)) {
     if (!parser) throw MallocException("cannot create the XML parser");
     XML_SetUserData(parser, this);
-    XML_SetElementHandler(parser, &Impl::onStart, &Impl::onEnd);
     XML_SetCharacterDataHandler(parser, &Impl::onCharacters);
     XML_SetStartDoctypeDeclHandler(parser, &Impl::onDoctype);
     XML_SetEntityDeclHandler(parser, &Impl::onEntityDecl);
@@ -22,6 +22,7 @@ struct XMLParser::Impl {
   XMLParser& owner;
   XML_Parser parser;
   std::shared_ptr<XMLParserDelegate> delegate;  // held while a piece is parsed
+  XMLElementReader* reader = nullptr;           // the one the element handlers are set for
   // The run of text since the last tag: a view into expat's buffer while it comes in one piece,
   // otherwise gathered in text.
   std::string_view run;
@@ -30,7 +31,7 @@ struct XMLParser::Impl {
   const char* bufferBegin = nullptr;
   const char* bufferEnd = nullptr;
   std::vector<XMLAttribute> attributes;
-  std::vector<std::size_t> nameLengths;  // of the open elements
+  std::vector<std::size_t> nameLengths;  // of the open elements, by depth
   std::size_t inputSize = 0;
   int depth = 0;
   bool started = false;
@@ -43,16 +44,30 @@ struct XMLParser::Impl {
   void deliverText() {
     if (!run.empty() && delegate) delegate->foundCharacters(owner, run);
   }
-  void clearText() {
-    run = {};
-    text.clear();
-  }
+  // text is only read through run: it need not be emptied.
+  void clearText() { run = {}; }
   // Before the buffer moves: a run still open keeps its own copy.
   void keepText() {
     if (!run.empty() && run.data() != text.data()) {
       text.assign(run);
       run = text;
     }
+  }
+  // Text that does not lie in the buffer in one piece with what came before it.
+  [[gnu::noinline]] void gatherText(const char* s, std::size_t n) {
+    if (stopped) return;
+    if (run.empty()) {
+      // A line break comes from outside the buffer, and mostly alone between two tags.
+      if (n == 1 && *s == '\n') {
+        run = "\n";
+        return;
+      }
+      text.assign(s, n);
+    } else {
+      keepText();
+      text.append(s, n);
+    }
+    run = text;
   }
 
   void stopWith(XMLParserErrorCode code, std::string message) {
@@ -61,17 +76,63 @@ struct XMLParser::Impl {
     XML_StopParser(parser, XML_FALSE);
   }
 
-  static void onStart(void* data, const XML_Char* name, const XML_Char** atts) {
+  // The delegate's handlers or the reader's, whichever is set now.
+  void setHandlers() {
+    reader = owner.reader_;
+    if (reader)
+      XML_SetElementHandler(parser, &Impl::onStartRead, &Impl::onEndRead);
+    else
+      XML_SetElementHandler(parser, &Impl::onStart, &Impl::onEnd);
+  }
+
+  [[gnu::noinline]] void stopTooDeep() {
+    stopWith(XMLParserDepthLimitError,
+             "Elements are nested deeper than " + std::to_string(owner.maximumDepth_) + " levels");
+  }
+  // False (and stopped) past the depth limit.
+  bool enter() {
+    if (++depth <= owner.maximumDepth_) [[likely]]
+      return true;
+    stopTooDeep();
+    return false;
+  }
+  // The end tag's name is the start tag's: its length is kept rather than counted again.
+  void keepLength(std::size_t length) {
+    const auto at = static_cast<std::size_t>(depth - 1);
+    if (at >= nameLengths.size()) [[unlikely]]
+      growLengths();
+    nameLengths[at] = length;
+  }
+  [[gnu::noinline]] void growLengths() {
+    nameLengths.resize(std::max<std::size_t>(16, 2 * nameLengths.size()));
+  }
+  std::string_view leave(const XML_Char* name) {
+    if (depth <= 0) return name;
+    return {name, nameLengths[static_cast<std::size_t>(--depth)]};
+  }
+
+  static void onStartRead(void* data, const XML_Char* name, const XML_Char** atts) {
+    auto* self = static_cast<Impl*>(data);
+    if (self->stopped || !self->enter()) return;
+    const std::string_view element(name);
+    self->keepLength(element.size());
+    self->reader->startElement(self->owner, element, XMLAttributeList(atts));
+    self->clearText();
+  }
+
+  static void onEndRead(void* data, const XML_Char* name) {
     auto* self = static_cast<Impl*>(data);
     if (self->stopped) return;
-    if (++self->depth > self->owner.maximumDepth_) {
-      self->stopWith(XMLParserDepthLimitError, "Elements are nested deeper than " +
-                                                   std::to_string(self->owner.maximumDepth_) + " levels");
-      return;
-    }
+    const std::string_view element = self->leave(name);
+    self->reader->endElement(self->owner, element, self->run);
+    self->clearText();
+  }
+
+  static void onStart(void* data, const XML_Char* name, const XML_Char** atts) {
+    auto* self = static_cast<Impl*>(data);
+    if (self->stopped || !self->enter()) return;
     const std::string_view element(name);
-    // The end tag's name is the start tag's: its length is kept rather than counted again.
-    self->nameLengths.push_back(element.size());
+    self->keepLength(element.size());
     self->deliverText();
     if (!self->stopped && self->delegate) {
       self->attributes.clear();
@@ -84,14 +145,7 @@ struct XMLParser::Impl {
   static void onEnd(void* data, const XML_Char* name) {
     auto* self = static_cast<Impl*>(data);
     if (self->stopped) return;
-    --self->depth;
-    std::string_view element;
-    if (self->nameLengths.empty()) {
-      element = name;
-    } else {
-      element = std::string_view(name, self->nameLengths.back());
-      self->nameLengths.pop_back();
-    }
+    const std::string_view element = self->leave(name);
     self->deliverText();
     if (!self->stopped && self->delegate) self->delegate->didEndElement(self->owner, element);
     self->clearText();
@@ -99,15 +153,13 @@ struct XMLParser::Impl {
 
   static void onCharacters(void* data, const XML_Char* s, int len) {
     auto* self = static_cast<Impl*>(data);
-    if (self->stopped) return;
     const auto n = static_cast<std::size_t>(len);
-    if (self->run.empty() && s >= self->bufferBegin && s + n <= self->bufferEnd) {
+    // Most runs are one piece in the buffer. (A run begun after a stop is never handed out.)
+    if (self->run.empty() && s >= self->bufferBegin && s + n <= self->bufferEnd) [[likely]] {
       self->run = std::string_view(s, n);
       return;
     }
-    self->keepText();
-    self->text.append(s, n);
-    self->run = self->text;
+    self->gatherText(s, n);
   }
 
   static void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
@@ -161,6 +213,7 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
   if (!impl_) impl_ = std::make_unique<Impl>(*this);
   Impl& impl = *impl_;
   if (impl.stopped) return false;
+  if (!impl.started || impl.reader != reader_) impl.setHandlers();
 
   impl.delegate = delegate_.lock();
   struct Release {
@@ -229,7 +282,7 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
     return false;
   }
   if (isFinal) {
-    impl.deliverText();
+    if (!impl.reader) impl.deliverText();
     impl.clearText();
     if (impl.stopped) return false;
     impl.stopped = true;

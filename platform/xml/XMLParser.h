@@ -32,6 +32,51 @@ struct XMLAttribute {
   std::string_view value;
 };
 
+// The attributes of one start tag, read only when wanted: a tag without any costs nothing. The
+// views live until the callback returns.
+class XMLAttributeList {
+ public:
+  // Name, value, name, value, ... then null, each NUL-terminated (or null for none at all).
+  explicit XMLAttributeList(const char* const* pairs) : pairs_(pairs) {}
+
+  class iterator {
+   public:
+    explicit iterator(const char* const* at) : at_(at) {}
+    XMLAttribute operator*() const { return {at_[0], at_[1]}; }
+    iterator& operator++() {
+      at_ += 2;
+      return *this;
+    }
+    // The list ends at its null: iterators are only compared with end().
+    bool operator!=(const iterator&) const { return *at_ != nullptr; }
+
+   private:
+    const char* const* at_;
+  };
+
+  bool empty() const { return !pairs_ || !pairs_[0]; }
+  iterator begin() const { return iterator(empty() ? &kNone : pairs_); }
+  iterator end() const { return iterator(nullptr); }
+
+ private:
+  static constexpr const char* kNone = nullptr;
+  const char* const* pairs_;
+};
+
+// A short way to hear a document's elements, for readers of many small ones such as server
+// answers: one call per tag, the attributes read only when wanted, and an element's text given
+// with its end. Set on a parser (setElementReader), it hears the elements in place of the
+// delegate, which still hears the document's start, end and error.
+class XMLElementReader {
+ public:
+  virtual ~XMLElementReader() = default;
+  virtual void startElement(XMLParser& parser, std::string_view name, XMLAttributeList attributes) = 0;
+  // text: everything since the tag before this one, text and CDATA merged: an element's whole text
+  // when it holds no elements, else what follows its last child. The view lives until the call
+  // returns.
+  virtual void endElement(XMLParser& parser, std::string_view name, std::string_view text) = 0;
+};
+
 // Told of a document's parts in document order. Every method is optional.
 class XMLParserDelegate {
  public:
@@ -64,6 +109,9 @@ class XMLParser {
   XMLParser& operator=(const XMLParser&) = delete;
 
   void setDelegate(std::weak_ptr<XMLParserDelegate> delegate) { delegate_ = std::move(delegate); }
+  // Hears the elements in place of the delegate from the next piece on (nullptr: the delegate
+  // again). Not owned: it must outlive the parse.
+  void setElementReader(XMLElementReader* reader) { reader_ = reader; }
   void setMaximumDepth(int depth) { maximumDepth_ = depth; }
   int maximumDepth() const { return maximumDepth_; }
   void setMaximumInputSize(std::size_t bytes) { maximumInputSize_ = bytes; }
@@ -93,6 +141,7 @@ class XMLParser {
   bool feed(const char* bytes, std::size_t length, bool isFinal);
 
   std::weak_ptr<XMLParserDelegate> delegate_;
+  XMLElementReader* reader_ = nullptr;
   int maximumDepth_ = DefaultMaximumDepth;
   std::size_t maximumInputSize_ = DefaultMaximumInputSize;
   std::unique_ptr<Impl> impl_;

@@ -293,6 +293,43 @@ TEST(DataLoadAndParserParse, RepeatedAndManyNamesKeepTheirPlaces) {
   EXPECT_EQ(row->count(), 40u);
 }
 
+// Items that change their shape from one to the next: other first names, names left out or added,
+// attributes on some only, an item's own text after attributes, a leaf named like an attribute's
+// key. Each record holds exactly its own pairs, whatever the item before it looked like.
+TEST(DataLoadAndParserParse, ItemsOfChangingShapeHoldOnlyTheirOwnPairs) {
+  auto r = parse(answer("",
+                        "<item id=\"1\"><a>1</a><b>2</b><c>3</c></item>"
+                        "<item id=\"2\"><a>4</a><b>5</b><c>6</c></item>"
+                        "<item><b>7</b><c>8</c></item>"
+                        "<item id=\"4\" kind=\"k\"><c>9</c><a>10</a></item>"
+                        "<item kind=\"only attributes\"/>"
+                        "<item id=\"6\">own text</item>"
+                        "<item id=\"7\"><item.id>leaf</item.id><a lang=\"zh\">中文</a></item>"
+                        "<item><a/><b></b><c>  </c></item>"
+                        "<item id=\"9\"><a>1</a><b>2</b><c>3</c></item>"));
+  ASSERT_EQ(r->count(), 9u);
+  using Keys = std::vector<std::string>;
+  EXPECT_EQ(keysOf(*r->getItem(0)), (Keys{"item.id", "a", "b", "c"}));
+  EXPECT_EQ(r->getItem(1)->getString("c"), "6");
+  EXPECT_EQ(keysOf(*r->getItem(2)), (Keys{"b", "c"}));
+  EXPECT_EQ(r->getItem(2)->getString("b"), "7");
+  EXPECT_EQ(keysOf(*r->getItem(3)), (Keys{"item.id", "item.kind", "c", "a"}));
+  EXPECT_EQ(r->getItem(3)->getString("a"), "10");
+  EXPECT_EQ(keysOf(*r->getItem(4)), (Keys{"item.kind", "text"})) << "an empty item has empty text";
+  EXPECT_EQ(r->getItem(4)->getString("item.kind"), "only attributes");
+  EXPECT_EQ(keysOf(*r->getItem(5)), (Keys{"item.id", "text"}));
+  EXPECT_EQ(r->getItem(5)->getItemText(), "own text");
+  EXPECT_EQ(keysOf(*r->getItem(6)), (Keys{"item.id", "a.lang", "a"}))
+      << "the leaf item.id is the attribute's key";
+  EXPECT_EQ(r->getItem(6)->getItemAttribute("id"), "leaf");
+  EXPECT_EQ(r->getItem(6)->getString("a"), "中文");
+  EXPECT_EQ(r->getItem(6)->getAttribute("lang", "a"), "zh");
+  EXPECT_EQ(keysOf(*r->getItem(7)), (Keys{"a", "b", "c"}));
+  EXPECT_EQ(r->getItem(7)->getString("c"), "");
+  EXPECT_EQ(keysOf(*r->getItem(8)), (Keys{"item.id", "a", "b", "c"}));
+  EXPECT_EQ(r->getItem(8)->getItemAttribute("id"), "9");
+}
+
 TEST(DataLoadAndParserParse, BodyLeavesOutsideItemsFillTheDetail) {
   auto r = parse(answer("<result>1</result>",
                         "<totalcount>57</totalcount><pageno attr=\"dropped\"> 3 </pageno>"

@@ -187,3 +187,132 @@ TEST(XMLParser, TextLivesUntilTheNextElementCallback) {
     EXPECT_EQ(keeper->seen, expected) << step;
   }
 }
+
+namespace {
+
+// Writes what an element reader hears as lines: starts with their attributes, ends with the text
+// handed to them.
+class ReaderRecorder : public platform::XMLElementReader {
+ public:
+  std::vector<std::string> events;
+  std::function<void(XMLParser&, std::string_view)> onStart;
+
+  void startElement(XMLParser& p, std::string_view name, platform::XMLAttributeList attrs) override {
+    std::string e = "<" + std::string(name);
+    if (attrs.empty()) e += " (none)";
+    for (const XMLAttribute a : attrs) e += " " + std::string(a.name) + "=" + std::string(a.value);
+    events.push_back(e + ">");
+    if (onStart) onStart(p, name);
+  }
+  void endElement(XMLParser&, std::string_view name, std::string_view text) override {
+    events.push_back("</" + std::string(name) + ">'" + std::string(text) + "'");
+  }
+};
+
+// The document whole, and in pieces of each of the given sizes: every way gives the same events.
+Events readerEvents(std::string_view doc, std::size_t step = 0) {
+  ReaderRecorder reader;
+  XMLParser parser;
+  parser.setElementReader(&reader);
+  if (step == 0) {
+    EXPECT_TRUE(parser.parse(doc)) << doc;
+  } else {
+    for (std::size_t i = 0; i < doc.size(); i += step) EXPECT_TRUE(parser.parseChunk(doc.substr(i, step)));
+    EXPECT_TRUE(parser.finish());
+  }
+  return reader.events;
+}
+
+}  // namespace
+
+// The short path hears what the delegate would: names whole, attributes in order (or none), and
+// each element's text joined from every piece expat hands over (references, CDATA, line breaks,
+// CR LF, text split across the pieces fed), given with the element's end.
+TEST(XMLParserElementReader, HearsElementsWithTheirTextWholeHoweverItIsFed) {
+  const std::string doc =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<root>\n  <item id=\"7\" name=\"A &amp; B &#x3E;\" blank=\"\">"
+      "<jobname lang=\"c\">软件工程师&lt;C++&gt;</jobname>"
+      "<pieces>one&amp;two<![CDATA[ <three> ]]>four&#10;five</pieces>"
+      "<lines>a\r\nb\rc\n</lines><newline>\n</newline><lead>\n  x</lead>"
+      "<empty></empty><selfclosed/><a-much-longer-element-name>中</a-much-longer-element-name>"
+      "</item>\n  <item>second</item>\n<item><item>nested</item>after</item></root>\n";
+  const Events expected{"<root (none)>",
+                        "<item id=7 name=A & B > blank=>",
+                        "<jobname lang=c>",
+                        "</jobname>'软件工程师<C++>'",
+                        "<pieces (none)>",
+                        "</pieces>'one&two <three> four\nfive'",
+                        "<lines (none)>",
+                        "</lines>'a\nb\nc\n'",
+                        "<newline (none)>",
+                        "</newline>'\n'",
+                        "<lead (none)>",
+                        "</lead>'\n  x'",
+                        "<empty (none)>",
+                        "</empty>''",
+                        "<selfclosed (none)>",
+                        "</selfclosed>''",
+                        "<a-much-longer-element-name (none)>",
+                        "</a-much-longer-element-name>'中'",
+                        "</item>''",
+                        "<item (none)>",
+                        "</item>'second'",
+                        "<item (none)>",
+                        "<item (none)>",
+                        "</item>'nested'",
+                        "</item>'after'",
+                        "</root>''"};
+  EXPECT_EQ(readerEvents(doc), expected);
+  for (std::size_t step : {1u, 2u, 3u, 5u, 16u})
+    EXPECT_EQ(readerEvents(doc, step), expected) << "step " << step;
+}
+
+// The limits and the refusals hold on the short path, the delegate still hears the document's
+// start, end and errors, and a reader can stop the parse.
+TEST(XMLParserElementReader, KeepsTheLimitsAndTellsTheDelegateTheRest) {
+  auto rec = std::make_shared<Recorder>();
+  ReaderRecorder reader;
+  XMLParser parser(rec);
+  parser.setElementReader(&reader);
+  EXPECT_TRUE(parser.parse(std::string_view("<a x=\"1\">t</a>")));
+  EXPECT_EQ(rec->events, (Events{"begin", "end"})) << "elements and text go to the reader only";
+  EXPECT_EQ(reader.events, (Events{"<a x=1>", "</a>'t'"}));
+
+  parser.setMaximumDepth(3);
+  reader.events.clear();
+  rec->events.clear();
+  EXPECT_TRUE(parser.parse(std::string_view("<a><b><c/></b></a>")));
+  EXPECT_FALSE(parser.parse(std::string_view("<a><b><c><d>deep</d></c></b></a>")));
+  ASSERT_TRUE(parser.parserError());
+  EXPECT_EQ(parser.parserError()->code, platform::XMLParserDepthLimitError);
+  EXPECT_EQ(rec->events.back(), "error");
+  EXPECT_EQ(std::count(reader.events.begin(), reader.events.end(), "<d (none)>"), 0);
+
+  for (std::string_view bad : {std::string_view("<!DOCTYPE r [<!ENTITY x \"y\">]><r>&x;</r>"),
+                               std::string_view("<r><a>text</r>"), std::string_view("")}) {
+    XMLParser refusing;
+    ReaderRecorder quiet;
+    refusing.setElementReader(&quiet);
+    EXPECT_FALSE(refusing.parse(bad)) << bad;
+    EXPECT_TRUE(refusing.parserError()) << bad;
+  }
+
+  ReaderRecorder stopper;
+  stopper.onStart = [](XMLParser& p, std::string_view name) {
+    if (name == "stop") p.abortParsing();
+  };
+  XMLParser stopped;
+  stopped.setElementReader(&stopper);
+  EXPECT_FALSE(stopped.parse(std::string_view("<r>t<stop/><after>x</after></r>")));
+  EXPECT_EQ(stopper.events, (Events{"<r (none)>", "<stop (none)>"}));
+  EXPECT_EQ(stopped.parserError()->code, platform::XMLParserDelegateAbortedParseError);
+
+  // Back to the delegate when the reader is taken away.
+  auto again = std::make_shared<Recorder>();
+  XMLParser back(again);
+  back.setElementReader(&stopper);
+  back.setElementReader(nullptr);
+  EXPECT_TRUE(back.parse(std::string_view("<a>t</a>")));
+  EXPECT_EQ(again->events, (Events{"begin", "<a>", "'t'", "</a>", "end"}));
+}
