@@ -1,11 +1,12 @@
 #include "kit/core/DataItemDetail.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory_resource>
 #include <mutex>
+#include <new>
 #include <string>
 #include <typeinfo>
 #include <utility>
@@ -78,8 +79,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       entries_.shrink_to_fit();
     }
     entries_.~vector();
-    // A long chain of key blocks is let go one by one, not by recursion.
-    while (ownKeys_) ownKeys_ = std::move(ownKeys_->next);
+    freeKeys(ownKeys_);
     if (arena_ && !madeInArena_) arena_->release();
   }
 
@@ -147,7 +147,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     entries_.clear();
     slots_.clear();
     erased_ = 0;
-    while (ownKeys_) ownKeys_ = std::move(ownKeys_->next);
+    freeKeys(std::exchange(ownKeys_, nullptr));
   }
 
  private:
@@ -165,23 +165,39 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     Entry(const std::string* k, platform::TextStore& store, const platform::TextStore::Block& text)
         : key(k), value(platform::Value::borrowingText(store, text)), ownsKey(false) {}
   };
-  // The keys the map owns, sixteen to a block: a record made in code gets its keys one at a time,
-  // and a heap string for each would cost an allocation per key.
+  // The keys the map owns, side by side in blocks of 8, 16, 32 and then 64 keys, each block one
+  // allocation (its header, then its strings): a record made in code gets its keys one at a time,
+  // and a heap string for each would cost an allocation per key; most records have a few keys, and
+  // thousands of them are read row after row.
   struct KeyBlock {
-    static constexpr std::size_t Size = 16;
-    std::array<std::string, Size> keys;
-    std::size_t used = 0;
-    std::unique_ptr<KeyBlock> next;
+    KeyBlock* next;
+    std::uint32_t used;
+    std::uint32_t size;
+    std::string* keys() { return std::launder(reinterpret_cast<std::string*>(this + 1)); }
   };
+  static_assert(sizeof(KeyBlock) % alignof(std::string) == 0);
+  static constexpr std::uint32_t FirstKeyBlock = 8;
+  static constexpr std::uint32_t LargestKeyBlock = 64;
   const std::string* ownKey(std::string_view key) {
-    if (!ownKeys_ || ownKeys_->used == KeyBlock::Size) {
-      auto block = std::make_unique<KeyBlock>();
-      block->next = std::move(ownKeys_);
-      ownKeys_ = std::move(block);
+    if (!ownKeys_ || ownKeys_->used == ownKeys_->size) {
+      const std::uint32_t n = ownKeys_ ? std::min(ownKeys_->size * 2, LargestKeyBlock) : FirstKeyBlock;
+      void* raw = ::operator new(sizeof(KeyBlock) + n * sizeof(std::string));
+      ownKeys_ = new (raw) KeyBlock{ownKeys_, 0, n};
     }
-    std::string& k = ownKeys_->keys[ownKeys_->used++];
-    k.assign(key);
-    return &k;
+    // Counted once made: a string that fails to be made is not destroyed later.
+    std::string* k = new (ownKeys_->keys() + ownKeys_->used) std::string(key);
+    ++ownKeys_->used;
+    return k;
+  }
+  static void freeKeys(KeyBlock* block) {
+    while (block) {
+      KeyBlock* next = block->next;
+      std::string* keys = block->keys();
+      for (std::uint32_t i = 0; i < block->used; ++i) keys[i].~basic_string();
+      block->~KeyBlock();
+      ::operator delete(block);
+      block = next;
+    }
   }
   static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
   static constexpr std::size_t kMissing = SIZE_MAX;
@@ -234,13 +250,13 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     std::pmr::vector<Entry> kept(this);
     kept.reserve(entries_.size() - erased_);
     // The live keys move to fresh blocks, so that the removed ones' memory goes too.
-    std::unique_ptr<KeyBlock> oldKeys = std::move(ownKeys_);
+    KeyBlock* oldKeys = std::exchange(ownKeys_, nullptr);
     for (Entry& e : entries_) {
       if (!e.live) continue;
       if (e.ownsKey) e.key = ownKey(*e.key);
       kept.push_back(std::move(e));
     }
-    while (oldKeys) oldKeys = std::move(oldKeys->next);
+    freeKeys(oldKeys);
     entries_ = std::move(kept);
     erased_ = 0;
     slots_.clear();
@@ -267,7 +283,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     std::pmr::vector<Entry> entries_;
   };
   std::size_t erased_ = 0;
-  std::unique_ptr<KeyBlock> ownKeys_;
+  KeyBlock* ownKeys_ = nullptr;
   // The entries' places by their keys' hash (place + 1, 0 for an empty slot), made once the map is
   // long (short ones carry none); a size that is a power of two.
   std::vector<std::uint32_t> slots_;
