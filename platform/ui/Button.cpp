@@ -15,8 +15,6 @@ Button::Button(ButtonType type, Rect frame) : Control(frame), type_(type) {
   titleLabel_->setBackgroundColor(std::nullopt);
   titleLabel_->setTextAlignment(TextAlignment::Center);
   titleLabel_->setLineBreakMode(LineBreakMode::MiddleTruncation);
-  imageView_ = std::make_shared<ImageView>();
-  imageView_->setContentMode(ContentMode::Center);
   switch (type) {
     case ButtonType::RoundedRect:
       setBackgroundColor(Color::white());
@@ -259,27 +257,37 @@ Rect Button::imageRectForContentRect(const Rect& cr) const {
   return Rect(x, y, is.width, is.height);
 }
 
+const std::shared_ptr<ImageView>& Button::imageView() const {
+  if (!imageView_) {
+    imageView_ = std::make_shared<ImageView>();
+    imageView_->setContentMode(ContentMode::Center);
+  }
+  return imageView_;
+}
+
 void Button::refresh() {
   titleLabel_->setText(currentTitle());
   titleLabel_->setTextColor(currentTitleColor());
   titleLabel_->setShadowColor(titleShadowColorForState(state()));
-  imageView_->setImage(currentImage());
+  if (auto image = currentImage(); image || imageView_) imageView()->setImage(std::move(image));
   setNeedsLayout();
 }
 
 void Button::layoutSubviews() {
   Rect cr = contentRectForBounds(bounds());
   titleLabel_->setFrame(titleRectForContentRect(cr));
-  imageView_->setFrame(imageRectForContentRect(cr));
   // The parts are in the tree only while they show something.
-  if (imageView_->image()) {
-    if (imageView_->superviewPointer() != this) insertSubview(imageView_, 0);
-  } else {
-    imageView_->removeFromSuperview();
+  if (imageView_) {
+    imageView_->setFrame(imageRectForContentRect(cr));
+    if (imageView_->image()) {
+      if (imageView_->superviewPointer() != this) insertSubview(imageView_, 0);
+    } else {
+      imageView_->removeFromSuperview();
+    }
   }
   if (!titleLabel_->text().empty()) {
     if (titleLabel_->superviewPointer() != this)
-      insertSubview(titleLabel_, imageView_->superviewPointer() == this ? 1 : 0);
+      insertSubview(titleLabel_, imageView_ && imageView_->superviewPointer() == this ? 1 : 0);
   } else {
     titleLabel_->removeFromSuperview();
   }

@@ -57,7 +57,7 @@ class Button : public Control {
 
   // The views that show the title and the image (laid out by layoutSubviews).
   const std::shared_ptr<Label>& titleLabel() const { return titleLabel_; }
-  const std::shared_ptr<ImageView>& imageView() const { return imageView_; }
+  const std::shared_ptr<ImageView>& imageView() const;
 
   EdgeInsets contentEdgeInsets() const { return contentInsets_; }
   void setContentEdgeInsets(EdgeInsets e);
@@ -104,7 +104,8 @@ class Button : public Control {
   std::map<unsigned, std::shared_ptr<Image>> images_;
   std::map<unsigned, std::shared_ptr<Image>> backgroundImages_;
   std::shared_ptr<Label> titleLabel_;
-  std::shared_ptr<ImageView> imageView_;
+  // Made when first wanted: most buttons show a title alone.
+  mutable std::shared_ptr<ImageView> imageView_;
   EdgeInsets contentInsets_, titleInsets_, imageInsets_;
   bool showsTouch_ = false;
   bool adjustsImageHighlighted_ = true;
