@@ -287,12 +287,15 @@ struct JBParseState {
   }
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
-  bool parseNumber();
-  bool touchCache();
+  __attribute__((noinline)) bool parseNumber();
+  bool parseShortNumber();
+  bool touchCache() { return !useCache || touchCacheSlow(); }
+  bool touchCacheSlow();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
   bool predictedKeyAhead(const std::string*& key, std::size_t& keyHash, std::size_t position);
   bool tokenValue(platform::Value& out);
+  bool scalarValue(platform::Value& out);
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -407,9 +410,31 @@ constexpr std::array<Token, 256> makeFirstByteTokens() {
   t['"'] = Token::String;
   t['-'] = Token::Number;
   for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = Token::Number;
+  t['t'] = Token::True;
+  t['f'] = Token::False;
+  t['n'] = Token::Null;
   return t;
 }
 constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
+
+// Four bytes of text as the word a load of them gives.
+constexpr std::uint32_t word4(const char* text) {
+  std::uint32_t w = 0;
+  for (int i = 0; i < 4; ++i) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    w |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[i])) << (8 * i);
+#else
+    w = (w << 8) | static_cast<std::uint8_t>(text[i]);
+#endif
+  }
+  return w;
+}
+inline std::uint32_t loadWord4(const std::uint8_t* p) {
+  std::uint32_t w;
+  std::memcpy(&w, p, 4);
+  return w;
+}
+constexpr std::uint32_t kWordTails[] = {word4("true"), word4("alse"), word4("null")};
 
 __attribute__((always_inline)) inline bool JBParseState::nextToken() {
   if (pos < length) {
@@ -418,10 +443,17 @@ __attribute__((always_inline)) inline bool JBParseState::nextToken() {
       tokenStart = pos;
       if (t == Token::String || t == Token::Number) {
         token = Token::None;
-        if (!(t == Token::String ? parseString() : parseNumber())) {
+        if (!(t == Token::String ? parseString() : parseShortNumber() || parseNumber())) {
           recordError(kUnexpectedToken);
           return false;
         }
+      } else if (t >= Token::True) {
+        // The whole word, and a byte after it; anything else is for the general reader to judge.
+        const std::size_t n = t == Token::False ? 5 : 4;
+        if (length - pos <= n ||
+            loadWord4(input + pos + n - 4) != kWordTails[static_cast<int>(t) - static_cast<int>(Token::True)])
+          return nextTokenSlow();
+        pos += n;
       } else {
         ++pos;
       }
@@ -743,7 +775,75 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
   }
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// One bit per byte of the 16 at p that is not an ASCII digit, and bit 16 set.
+inline unsigned nonDigits16(const std::uint8_t* p) {
+  const __m128i d = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+  return (static_cast<unsigned>(_mm_movemask_epi8(digit)) ^ 0xFFFFu) | 0x10000u;
+}
+
+// The n digits at p (1 to 8; the 8 bytes at p readable) as a number, all at once: the digits are
+// moved to the top of a word, zeros before them, and paired up three times.
+inline std::uint64_t digitsValue(const std::uint8_t* p, unsigned n) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  w = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - n));
+  w = w * 10 + (w >> 8);
+  constexpr std::uint64_t kMask = 0x000000FF000000FFull;
+  return (((w & kMask) * 0x000F424000000064ull) + (((w >> 16) & kMask) * 0x0000271000000001ull)) >> 32;
+}
+
+constexpr std::uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+}  // namespace
+
+// Numbers of up to 8 digits, with up to 8 more after a point and no exponent, well inside the
+// text: the usual ones. Answers false, having changed nothing, for every other number.
+inline bool JBParseState::parseShortNumber() {
+  const std::uint8_t* q = input + pos;
+  if (length - pos < 32) return false;
+  const bool negative = *q == '-';
+  const std::uint8_t* const digits = q + (negative ? 1 : 0);
+  const unsigned stops = nonDigits16(digits);
+  const unsigned n = static_cast<unsigned>(__builtin_ctz(stops));
+  // A leading zero stands alone; what follows it is for the general path to judge.
+  if (n == 0 || n > 8 || (digits[0] == '0' && n > 1)) return false;
+  std::uint64_t mantissa = digitsValue(digits, n);
+  const std::uint8_t* after = digits + n;
+  if (*after == '.') {
+    const unsigned m = static_cast<unsigned>(__builtin_ctz(stops >> (n + 1)));
+    if (m == 0 || m > 8 || n + 1 + m > 15) return false;
+    after += 1 + m;
+    if (*after == 'e' || *after == 'E') return false;
+    mantissa = mantissa * kTens[m] + digitsValue(digits + n + 1, m);
+    if (mantissa > (std::uint64_t{1} << 53)) return false;
+    const double d = static_cast<double>(mantissa) / static_cast<double>(kTens[m]);
+    value.kind = JBValueKind::Double;
+    value.number.d = negative ? -d : d;
+  } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
+    return false;  // "-0" is a double
+  } else if (negative) {
+    value.kind = JBValueKind::SignedInt;
+    value.number.u = 0 - mantissa;
+  } else {
+    value.kind = JBValueKind::UnsignedInt;
+    value.number.u = mantissa;
+  }
+  pos = static_cast<std::size_t>(after - input);
+  value.bytes = reinterpret_cast<const char*>(&value.number);
+  value.length = 8;
+  hashed = false;
+  return true;
+}
+#else
+inline bool JBParseState::parseShortNumber() { return false; }
+#endif
+
 bool JBParseState::parseNumber() {
+  if (parseShortNumber()) return true;
   const std::size_t start = pos;
   const std::uint8_t* const end = input + length;
   const std::uint8_t* q = input + pos;
@@ -877,8 +977,7 @@ bool JBParseState::parseNumber() {
 }
 
 // Looks the current string or number token up in the value cache, when the decoder keeps one.
-bool JBParseState::touchCache() {
-  if (!useCache) return true;
+bool JBParseState::touchCacheSlow() {
   tokenHash();
   if (cache.cachedObject(value)) return true;
   recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
@@ -981,8 +1080,33 @@ inline bool JBParseState::predictedKeyAhead(const std::string*& key, std::size_t
   return true;
 }
 
-// Sets out (a null value) to the value of the current token, which is neither "[" nor "{".
-bool JBParseState::tokenValue(platform::Value& out) {
+// Sets out (a null value) to the value of the current token, which is neither "[" nor "{". The
+// usual cases are made where the token was read; the rest in scalarValue().
+__attribute__((always_inline)) inline bool JBParseState::tokenValue(platform::Value& out) {
+  if (!useCache) {
+    if (token == Token::String && value.length != 0) {
+      const platform::TextStore::Block* text =
+          openText ? arena->closeText(openText, value.length) : arena->text(value.bytes, value.length);
+      openText = nullptr;
+      new (&out) platform::Value(platform::Value::borrowingText(*arena, *text));
+      return true;
+    }
+    if (token == Token::Number) {
+      if (value.kind == JBValueKind::Double)
+        new (&out) platform::Value(value.number.d);
+      else if (value.kind == JBValueKind::SignedInt)
+        new (&out) platform::Value(static_cast<long long>(value.number.i));
+      else if (value.number.u < (std::uint64_t{1} << 63))
+        new (&out) platform::Value(static_cast<long long>(value.number.u));
+      else
+        new (&out) platform::Value(static_cast<unsigned long long>(value.number.u));
+      return true;
+    }
+  }
+  return scalarValue(out);
+}
+
+bool JBParseState::scalarValue(platform::Value& out) {
   // out holds nothing: the value is made in its place (a temporary moved in would cost a stall
   // on reading back what was just written).
   auto make = [&out](auto&&... args) { new (&out) platform::Value(std::forward<decltype(args)>(args)...); };

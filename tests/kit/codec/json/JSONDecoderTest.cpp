@@ -589,6 +589,97 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
   }
 }
 
+// Numbers of up to 8 digits with up to 8 after the point are read many digits at a time when
+// enough text follows them: at each count of digits, around both limits, and at every distance
+// from the end of the text, they read as the general conversion reads them.
+TEST(JSONDecoder, ShortNumbersAtTheEdgesOfTheirFastPath) {
+  std::mt19937_64 rng(5);
+  auto digits = [&](std::size_t n) {
+    std::string d;
+    for (std::size_t i = 0; i < n; ++i) d += static_cast<char>('0' + (i == 0 ? 1 + rng() % 9 : rng() % 10));
+    return d;
+  };
+  auto check = [&](const std::string& text, const std::string& doc) {
+    Outcome o = decode(doc);
+    ASSERT_FALSE(o.failed) << doc << ": " << o.message();
+    const Value v = o.value.arrayValue()->objectAtIndex(0);
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (text.find_first_of(".eE") != std::string::npos || text == "-0") {
+      double expected = 0;
+      ASSERT_EQ(std::from_chars(first, last, expected).ec, std::errc()) << text;
+      ASSERT_EQ(v.kind(), Value::Kind::Double) << doc;
+      const double got = v.doubleValue();
+      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << doc;
+    } else {
+      std::int64_t expected = 0;
+      ASSERT_EQ(std::from_chars(first, last, expected).ec, std::errc()) << text;
+      ASSERT_EQ(v.kind(), Value::Kind::Int) << doc;
+      ASSERT_EQ(v.intValue(), expected) << doc;
+    }
+  };
+  const std::string tail(40, ' ');
+  for (std::size_t whole = 1; whole <= 10; ++whole) {
+    for (std::size_t fraction = 0; fraction <= 10; ++fraction) {
+      for (const char* sign : {"", "-"}) {
+        for (const char* exponent : {"", "e2", "E-3"}) {
+          std::string text = sign + digits(whole);
+          if (fraction) text += "." + digits(fraction);
+          text += exponent;
+          check(text, "[" + text + tail + "]");
+          check(text, "[" + text + ",1]");
+          // All nines, and zeros after the point.
+          std::string nines = sign + std::string(whole, '9');
+          if (fraction) nines += "." + std::string(fraction, '9');
+          check(nines, "[" + nines + "," + tail + "2]");
+          if (fraction)
+            check(std::string(sign) + "0." + std::string(fraction, '0'),
+                  std::string("[") + sign + "0." + std::string(fraction, '0') + tail + "]");
+        }
+      }
+    }
+  }
+  // Every distance from the end of the text.
+  for (std::size_t pad = 0; pad <= 40; ++pad) {
+    for (const std::string text : {"12345678", "-7", "0", "-0", "3.25", "-0.125", "98765432.12345678"})
+      check(text, "[" + text + std::string(pad, ' ') + "]");
+  }
+  // What the fast path leaves to the general reader still fails as before.
+  for (const std::string bad : {"[01", "[-01", "[00.5", "[1.", "[1.e5", "[-.5", "[1.5e", "[12345678.x"}) {
+    const std::string text = bad + tail + "]";
+    EXPECT_TRUE(decode(text).failed) << text;
+  }
+  EXPECT_EQ(errorOf("[01" + tail + "]"), "Unexpected value.");
+  EXPECT_EQ(errorOf("[1." + tail + "]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[-" + tail + "]"), "Invalid number.");
+}
+
+// true, false and null are taken whole where they stand, and cut or misspelt words fail as the
+// general reader fails them, in arrays and dictionaries, near the end of the text and far from it.
+TEST(JSONDecoder, WordsNearAndFarFromTheEnd) {
+  const std::string tail(40, ' ');
+  for (const std::string& pad : {std::string(), tail}) {
+    auto a = decode("[true,false,null" + pad + "]").value.arrayValue();
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->objectAtIndex(0).boolValue());
+    EXPECT_FALSE(a->objectAtIndex(1).boolValue());
+    EXPECT_TRUE(a->objectAtIndex(1).isBool());
+    EXPECT_TRUE(a->objectAtIndex(2).isNull());
+    auto d = decode("{\"a\":false,\"b\":true,\"c\":null" + pad + "}").value.dictionaryValue();
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->valueForKey("a").isBool());
+    EXPECT_FALSE(d->valueForKey("a").boolValue());
+    EXPECT_TRUE(d->valueForKey("b").boolValue());
+    for (const std::string bad : {"[fals", "[falsy", "[nulL", "[trUe", "[tru", "[n", "[f"})
+      EXPECT_EQ(errorOf(bad + pad + "]"), kUnexpected) << bad;
+  }
+  EXPECT_EQ(errorOf("[false"), kUnexpected);
+  EXPECT_EQ(errorOf("[null"), kUnexpected);
+  EXPECT_EQ(errorOf("{\"a\":true"), kUnexpected);
+  EXPECT_FALSE(decode("[false]").failed);
+  EXPECT_EQ(errorOf("[truefalse]"), "Unexpected value.");
+}
+
 // Strings of every length, mixing ASCII, CJK and other sequences, escapes and bytes that are not
 // text, read back exactly or fail with the error of their first bad sequence.
 TEST(JSONDecoder, StringsAcrossScanBlocks) {
