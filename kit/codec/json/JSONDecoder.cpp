@@ -226,6 +226,10 @@ struct JBParseState {
     // Whether the key's text, between quotation marks and followed by ':', is how the document
     // writes it: no quotation mark, backslash or control in it.
     bool plain = false;
+    // For a plain key of up to 13 bytes: that text, and one bit for each of its bytes (0 for other
+    // keys), so that one comparison of 16 bytes finds it.
+    std::uint32_t patternMask = 0;
+    alignas(16) std::uint8_t pattern[16] = {};
   };
   static constexpr std::size_t kPredictedDepths = 16;
   static constexpr std::size_t kPredictedPositions = 32;
@@ -1041,6 +1045,13 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
       return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
     });
     p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length, plain};
+    if (plain && value.length + 3 <= sizeof p.pattern) {
+      p.pattern[0] = '"';
+      std::memcpy(p.pattern + 1, value.bytes, value.length);
+      p.pattern[value.length + 1] = '"';
+      p.pattern[value.length + 2] = ':';
+      p.patternMask = (1u << (value.length + 3)) - 1;
+    }
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
@@ -1061,11 +1072,21 @@ inline bool JBParseState::predictedKeyAhead(const std::string*& key, std::size_t
   const PredictedKey& p =
       predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
   const std::size_t n = p.length;
-  if (!p.plain || p.poolNumber != keyPoolNumber || length - pos < n + 3) return false;
+  if (p.poolNumber != keyPoolNumber) return false;
   const std::uint8_t* const at = input + pos;
-  if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
-  const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
-  if (w.a != p.words.a || w.b != p.words.b) return false;
+#if defined(__SSE2__)
+  if (p.patternMask != 0 && length - pos >= 16) {
+    const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                                        _mm_load_si128(reinterpret_cast<const __m128i*>(p.pattern)));
+    if ((static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & p.patternMask) != p.patternMask) return false;
+  } else
+#endif
+  {
+    if (!p.plain || length - pos < n + 3) return false;
+    if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
+    const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
+    if (w.a != p.words.a || w.b != p.words.b) return false;
+  }
   if (heldPool != keyPool) {
     arena->hold(keyPool);
     heldPool = keyPool;

@@ -1019,6 +1019,59 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
 // Records whose keys are written in other ways than in the record before (escaped, with a quotation
 // mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
 // value cache reads them: same values, or the same error at the same place.
+// Keys of the lengths around what one 16-byte look takes whole, written as in the record before
+// or differing in one byte anywhere (the quotation marks and the colon too), with text enough
+// after them or not: the tree is the one a decoder that looks every key up builds.
+TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
+  std::vector<std::string> keys;
+  for (std::size_t n : {11, 12, 13, 14, 15}) keys.push_back(std::string("abcdefghijklmnop").substr(0, n));
+  std::mt19937 rng(23);
+  auto writing = [&](const std::string& key) {
+    std::string w = "\"" + key + "\":";
+    switch (rng() % 8) {
+      case 0: {  // one byte differs
+        const std::size_t at = rng() % w.size();
+        w[at] = w[at] == '"' || w[at] == ':' ? ' ' : static_cast<char>('A' + rng() % 26);
+        break;
+      }
+      case 1:
+        w.insert(w.size() - 1, " ");
+        break;
+      case 2:
+        w.replace(1, 1, "\\u0061");
+        break;
+      default:
+        break;
+    }
+    return w;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = "[";
+    for (int r = 0, records = 2 + static_cast<int>(rng() % 4); r < records; ++r) {
+      text += r ? ",{" : "{";
+      for (std::size_t k = 0, count = 1 + rng() % keys.size(); k < count; ++k) {
+        if (k) text += ',';
+        text += writing(keys[k]);
+        text += rng() % 2 ? std::to_string(rng() % 100) : "\"v\"";
+      }
+      text += '}';
+    }
+    text += std::string(rng() % 24, ' ') + "]";
+    platform::Error onceError, keptError;
+    const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+    auto kept = JSONDecoder::decoder();
+    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
+    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+    if (once.isNull()) {
+      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+          << text;
+    } else {
+      ASSERT_EQ(once.description(), withCache.description()) << text;
+    }
+  }
+}
+
 TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
   const std::vector<std::string> writings = {R"("ab":)",   R"("ab":)",       R"("a\u0062":)", R"("a\"b":)",
                                              R"("a\\b":)", R"("a\b":)",      R"("ab" :)",     R"("ab" )",
