@@ -1019,6 +1019,26 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
 // Records whose keys are written in other ways than in the record before (escaped, with a quotation
 // mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
 // value cache reads them: same values, or the same error at the same place.
+// A decoder made for one parse (which takes keys as the record before wrote them) reads text as
+// a kept decoder (which looks every key up in its cache) does: the same tree, pairs in the same
+// order, or the same error at the same place.
+void expectAsALookingUpDecoderReads(const std::string& text) {
+  platform::Error onceError, keptError;
+  const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+  auto kept = JSONDecoder::decoder();
+  const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
+  ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+  if (once.isNull()) {
+    ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+    ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+        << text;
+  } else {
+    ASSERT_EQ(once, withCache) << text;
+    // Pairs come out in the same order too.
+    ASSERT_EQ(once.description(), withCache.description()) << text;
+  }
+}
+
 // Keys of the lengths around what one 16-byte look takes whole, written as in the record before
 // or differing in one byte anywhere (the quotation marks and the colon too), with text enough
 // after them or not: the tree is the one a decoder that looks every key up builds.
@@ -1057,18 +1077,7 @@ TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
       text += '}';
     }
     text += std::string(rng() % 24, ' ') + "]";
-    platform::Error onceError, keptError;
-    const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
-    auto kept = JSONDecoder::decoder();
-    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
-    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
-    if (once.isNull()) {
-      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
-      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
-          << text;
-    } else {
-      ASSERT_EQ(once.description(), withCache.description()) << text;
-    }
+    ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
   }
 }
 
@@ -1091,20 +1100,7 @@ TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
     }
     text += ']';
     if (rng() % 4 == 0) text.resize(rng() % text.size());
-    platform::Error onceError, keptError;
-    const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
-    auto kept = JSONDecoder::decoder();
-    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
-    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
-    if (once.isNull()) {
-      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
-      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
-          << text;
-    } else {
-      ASSERT_EQ(once, withCache) << text;
-      // Pairs come out in the same order too.
-      ASSERT_EQ(once.description(), withCache.description()) << text;
-    }
+    ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
   }
 }
 
