@@ -275,9 +275,21 @@ struct JBParseState {
   bool nextTokenSlow();
   bool parseString();
   __attribute__((noinline)) bool parseLongerString();
-  const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) const;
-  // Whether the whole text is UTF-8 that needs no more checks (json::isPlainUTF8).
+  // Whether the text is UTF-8 that needs no more checks (json::isPlainUTF8) as far as it is
+  // checked: up to checkedTo. The text is checked a piece at a time a little ahead of the strings
+  // read, so that it is still in the cache when they are read; plainText turns false for good at
+  // the first piece that is not plain, and strings from there on check their own bytes.
   bool plainText = false;
+  std::size_t checkedTo = 0;
+  // A string starting below this offset has at least kCheckedAhead checked bytes after it, or the
+  // whole text is checked (or plainText is false).
+  std::size_t checkBelow = 0;
+  static constexpr std::size_t kCheckedAhead = 64;
+  static constexpr std::size_t kCheckPiece = 16 * 1024;
+  void checkAhead() {
+    if (pos >= checkBelow) checkMore(pos);
+  }
+  __attribute__((noinline)) void checkMore(std::size_t at);
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
   bool parseStringInPlace(const std::uint8_t* p);
   int readEscape(const std::uint8_t*& p, std::uint8_t* out);
@@ -297,7 +309,12 @@ struct JBParseState {
   bool touchCacheSlow();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
-  bool predictedKeyAhead(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  // The keys last found at each position of a dictionary at the current depth, when a decoder for
+  // one parse predicts keys; nullptr otherwise.
+  PredictedKey* predictedRow() {
+    return useCache ? nullptr : predictedKeys.data() + (depth % kPredictedDepths) * kPredictedPositions;
+  }
+  bool predictedKeyAhead(const PredictedKey& p, const std::string*& key, std::size_t& keyHash);
   bool tokenValue(platform::Value& out);
   bool scalarValue(platform::Value& out);
   bool parseArray(platform::Value& out);
@@ -532,10 +549,20 @@ bool JBParseState::nextTokenSlow() {
   return true;
 }
 
-// The end of the run of bytes from p that a string takes as they are. In text whose UTF-8 is known
-// good, only the quotation mark, the backslash and controls end it.
-inline const std::uint8_t* JBParseState::scanText(const std::uint8_t* p, const std::uint8_t* end) const {
-  return plainText ? json::findStringStop(p, end) : json::scanPlainText(p, end);
+// Checks the text in pieces from checkedTo until kCheckedAhead bytes after the offset at are
+// checked, or the whole text, or a piece is not plain.
+void JBParseState::checkMore(std::size_t at) {
+  while (plainText && checkedTo < length && checkedTo < at + kCheckedAhead) {
+    std::size_t to = length - checkedTo > kCheckPiece ? checkedTo + kCheckPiece : length;
+    // A piece ends before a byte that no valid sequence continues into: a leading byte or ASCII.
+    // Plain text has no three continuation bytes in a row.
+    for (int back = 0; back < 3 && to < length && (input[to] & 0xC0) == 0x80; ++back) --to;
+    if ((to < length && (input[to] & 0xC0) == 0x80) || !json::isPlainUTF8(input + checkedTo, input + to))
+      plainText = false;
+    else
+      checkedTo = to;
+  }
+  checkBelow = !plainText || checkedTo == length ? SIZE_MAX : checkedTo - kCheckedAhead;
 }
 
 inline void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
@@ -554,6 +581,7 @@ inline void JBParseState::finishString(const char* bytes, std::size_t n, const s
 // with nothing special before it. The look for those is made where each token is read, so that the
 // processor learns what to expect at each place.
 __attribute__((always_inline)) inline bool JBParseState::parseString() {
+  checkAhead();
 #if defined(__SSE2__)
   const std::uint8_t* const begin = input + pos + 1;
   if (input + length - begin >= 16) {
@@ -580,7 +608,7 @@ bool JBParseState::parseLongerString() {
   const std::uint8_t* const begin = input + pos + 1;
   if (plainText) return parseStringInPlace(begin);
   const std::uint8_t* const end = input + length;
-  const std::uint8_t* p = scanText(begin, end);
+  const std::uint8_t* p = json::scanPlainText(begin, end);
   if (p >= end) {
     recordError("Invalid string.");
     return false;
@@ -636,7 +664,7 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
     const std::uint8_t c = *p;
     const std::uint8_t cls = kStringClass[c];
     if (cls == kPlain || cls == kHigh) {
-      const std::uint8_t* q = scanText(p, end);
+      const std::uint8_t* q = json::scanPlainText(p, end);
       if (q != p) {
         put(p, static_cast<std::size_t>(q - p));
         p = q;
@@ -750,12 +778,21 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
       out = first + written;
       limit = arena->textLimit();
     }
-    const std::uint8_t* const stop = copyRun(p, end, out, limit);
+    // Only checked text is taken as it is.
+    const std::uint8_t* const checkedEnd = input + checkedTo;
+    const std::uint8_t* const stop = copyRun(p, checkedEnd, out, limit);
     out += stop - p;
     p = stop;
-    if (p >= end) {
-      recordError("Invalid string.");
-      return false;
+    if (p >= checkedEnd) {
+      if (p >= end) {
+        recordError("Invalid string.");
+        return false;
+      }
+      checkMore(static_cast<std::size_t>(p - input));
+      // The text is not plain after all: the string is read again with its own checks (what was
+      // written of it is left behind).
+      if (!plainText) return parseLongerString();
+      continue;
     }
     const std::uint8_t c = *p;
     if (c == '"') {
@@ -1066,13 +1103,10 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
 
 // When the text at the scan position is the key found last at this place, written plainly and
 // followed by ':' (records of one answer write their keys alike), takes both at once.
-inline bool JBParseState::predictedKeyAhead(const std::string*& key, std::size_t& keyHash,
-                                            std::size_t position) {
-  if (useCache || !keyPool) return false;
-  const PredictedKey& p =
-      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::string*& key,
+                                            std::size_t& keyHash) {
   const std::size_t n = p.length;
-  if (p.poolNumber != keyPoolNumber) return false;
+  if (p.poolNumber != keyPoolNumber || !keyPool) return false;
   const std::uint8_t* const at = input + pos;
 #if defined(__SSE2__)
   if (p.patternMask != 0 && length - pos >= 16) {
@@ -1241,10 +1275,13 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   std::size_t directCount = 0;
   std::size_t directTaken = 0;
   Layout* layout = nullptr;
+  const std::string* const* layoutKeys = nullptr;
+  const PredictedKey* const predictions = predictedRow();
   if (!mutableCollections && depth < kLayoutDepths && keyPool) {
     Layout& l = layouts[depth];
     if (l.poolNumber == keyPoolNumber && !l.keys.empty()) {
       layout = &l;
+      layoutKeys = l.keys.data();
       directCount = l.keys.size();
       direct = static_cast<JBDictionary::Pair*>(
           arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
@@ -1263,7 +1300,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     const std::string* key;
     std::size_t keyHash;
     const std::size_t position = direct ? directTaken : pairStack.size() - start;
-    const bool predicted = (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, position);
+    const bool predicted = (accepted & kAcceptValue) && predictions &&
+                           predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
     if (!predicted && !nextToken()) break;
     if (predicted || token == Token::String) {
       if (!predicted) {
@@ -1282,7 +1320,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordExpectation(accepted, "a value", "a '}'");
         break;
       }
-      if (direct && (directTaken == directCount || layout->keys[directTaken] != key)) spill();
+      if (direct && (directTaken == directCount || layoutKeys[directTaken] != key)) spill();
       if (direct) {
         // The document's memory stays put while a child is read into it.
         auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
@@ -1382,7 +1420,9 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   emptyText = nullptr;
   openText = nullptr;
   ++documentNumber;
-  plainText = json::isPlainUTF8(bytes, bytes + len);
+  plainText = true;
+  checkedTo = 0;
+  checkBelow = 0;
   heldPool = nullptr;
   struct ReleaseArena {
     JBParseState& state;

@@ -680,6 +680,74 @@ TEST(JSONDecoder, WordsNearAndFarFromTheEnd) {
   EXPECT_EQ(errorOf("[truefalse]"), "Unexpected value.");
 }
 
+// Documents of many kilobytes, whose text is checked piece by piece ahead of the strings read:
+// strings of any length anywhere, across the pieces' ends, read back exactly; the first string
+// that is not text fails the document with its own error at its own place, however far into the
+// document it lies; bytes that are not text outside the strings (in a comment) spoil nothing.
+TEST(JSONDecoder, LongDocumentsCheckedAheadOfTheirStrings) {
+  const std::vector<std::pair<std::string, std::string>> good = {
+      {"a", "a"}, {"中", "中"}, {"，", "，"}, {"é", "é"}, {R"(\n)", "\n"}, {R"(\u4e2d)", "中"}, {"😀", "😀"}};
+  const std::vector<std::string> bad = {"\x80",         "\x80\x80\x80", "\xE4\xB8",
+                                        "\xED\xA0\x80", "\xEF\xBF\xBF", "\xC0\xAF"};
+  std::mt19937 rng(29);
+  for (int round = 0; round < 120; ++round) {
+    std::string text = "[";
+    std::vector<std::string> expected;
+    std::size_t firstBad = std::string::npos;
+    const bool withComment = round % 4 == 0;
+    while (text.size() < 40000 + rng() % 30000) {
+      if (!expected.empty()) text += ',';
+      if (withComment && rng() % 50 == 0) text += "/* \xFF\xFE */";
+      const std::size_t at = text.size();
+      std::string raw, decoded;
+      // Mostly short strings, now and then one of several kilobytes.
+      const std::size_t pieces = rng() % 20 == 0 ? 500 + rng() % 3000 : rng() % 12;
+      for (std::size_t i = 0; i < pieces; ++i) {
+        if (round % 3 == 0 && rng() % 20000 == 0) {
+          raw += bad[rng() % bad.size()];
+          if (firstBad == std::string::npos) firstBad = at;
+          continue;
+        }
+        const auto& piece = good[rng() % (rng() % 4 == 0 ? good.size() : 4)];
+        raw += piece.first;
+        decoded += piece.second;
+      }
+      text += "\"" + raw + "\"";
+      expected.push_back(decoded);
+    }
+    text += "]";
+    Outcome o = decode(text, withComment ? JBParseOptionAllowComments : JBParseOptionNone);
+    if (firstBad != std::string::npos) {
+      ASSERT_TRUE(o.failed) << round;
+      EXPECT_EQ(o.message(), "Illegal UTF8 sequence found in \"\" string.") << round;
+      EXPECT_EQ(o.index(), firstBad) << round;
+      continue;
+    }
+    ASSERT_FALSE(o.failed) << round << ": " << o.message();
+    auto a = o.value.arrayValue();
+    ASSERT_EQ(a->count(), expected.size()) << round;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(a->objectAtIndex(i).stringValue(), expected[i]) << round << " string " << i;
+  }
+  // One string of many pieces' length, with a sequence that is not text near its start, around a
+  // piece's end or far into it.
+  std::string longText;
+  while (longText.size() < 40000) longText += "中文，text";
+  for (std::size_t at : {std::size_t{0}, std::size_t{100}, std::size_t{16381}, std::size_t{16383},
+                         std::size_t{16384}, std::size_t{16386}, std::size_t{32770}, std::size_t{39990}}) {
+    for (const std::string& b : bad) {
+      std::string raw = longText;
+      std::size_t cut = at;
+      while ((static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) ++cut;  // between characters
+      raw.insert(cut, b);
+      Outcome o = decode("[1,\"" + raw + "\"]");
+      ASSERT_TRUE(o.failed) << at;
+      EXPECT_EQ(o.message(), "Illegal UTF8 sequence found in \"\" string.") << at;
+      EXPECT_EQ(o.index(), 3u) << at;
+    }
+  }
+}
+
 // Strings of every length, mixing ASCII, CJK and other sequences, escapes and bytes that are not
 // text, read back exactly or fail with the error of their first bad sequence.
 TEST(JSONDecoder, StringsAcrossScanBlocks) {
