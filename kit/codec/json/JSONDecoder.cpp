@@ -179,8 +179,7 @@ struct JBParseState {
   std::size_t lineStart = 0;
 
   Token token = Token::None;
-  std::size_t tokenStart = 0;
-  std::size_t tokenLength = 0;
+  std::size_t tokenStart = 0;  // the current token ends at pos
   JBTokenValue value;
   bool hashed = false;  // whether value.hash is made
   // The current string (of at most JBTokenCache::kMaxCachedStringLength bytes) or number token's
@@ -338,7 +337,7 @@ void JBParseState::recordExpectation(unsigned accepted, const char* valueText, c
   if (accepted & kAcceptValue) items.emplace_back(valueText);
   if (accepted & kAcceptComma) items.emplace_back("a comma");
   if (accepted & kAcceptEnd) items.emplace_back(endText);
-  const std::string text(reinterpret_cast<const char*>(input) + tokenStart, tokenLength);
+  const std::string text(reinterpret_cast<const char*>(input) + tokenStart, pos - tokenStart);
   std::string message;
   if (items.size() == 1)
     message = "Expected " + items[0] + ", not '" + text + "'";
@@ -479,7 +478,6 @@ __attribute__((always_inline)) inline bool JBParseState::nextToken() {
         ++pos;
       }
       token = t;
-      tokenLength = pos - tokenStart;
       return true;
     }
   }
@@ -545,7 +543,6 @@ bool JBParseState::nextTokenSlow() {
     recordError(kUnexpectedToken);
     return false;
   }
-  tokenLength = pos - tokenStart;
   return true;
 }
 
@@ -1127,10 +1124,7 @@ inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::st
   }
   key = p.key;
   keyHash = p.keyHash;
-  // As though the ':' had just been read.
-  token = Token::Separator;
-  tokenStart = pos + n + 2;
-  tokenLength = 1;
+  // As though the ':' had just been read (the value's token comes next).
   pos += n + 3;
   return true;
 }
