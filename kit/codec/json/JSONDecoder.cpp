@@ -314,6 +314,14 @@ struct JBParseState {
     return useCache ? nullptr : predictedKeys.data() + (depth % kPredictedDepths) * kPredictedPositions;
   }
   bool predictedKeyAhead(const PredictedKey& p, const std::string*& key, std::size_t& keyHash);
+#if defined(__SSE2__)
+  // Whether the 16 bytes at `at` start with p's pattern (p.patternMask is not 0).
+  static bool writtenAt(const PredictedKey& p, const std::uint8_t* at) {
+    const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                                        _mm_load_si128(reinterpret_cast<const __m128i*>(p.pattern)));
+    return (static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & p.patternMask) == p.patternMask;
+  }
+#endif
   bool tokenValue(platform::Value& out);
   bool scalarValue(platform::Value& out);
   bool parseArray(platform::Value& out);
@@ -1107,9 +1115,7 @@ inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::st
   const std::uint8_t* const at = input + pos;
 #if defined(__SSE2__)
   if (p.patternMask != 0 && length - pos >= 16) {
-    const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
-                                        _mm_load_si128(reinterpret_cast<const __m128i*>(p.pattern)));
-    if ((static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & p.patternMask) != p.patternMask) return false;
+    if (!writtenAt(p, at)) return false;
   } else
 #endif
   {
@@ -1289,7 +1295,43 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     direct = nullptr;
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
-  for (;;) {
+  // A record written as the one before: while each key stands where that record had it, written
+  // alike (one 16-byte comparison), its pairs are taken without the general loop's checks, which
+  // take over at the first thing that differs. False when the text is bad (recorded).
+  auto takePairsLikeBefore = [&]() -> bool {
+#if defined(__SSE2__)
+    if (heldPool != keyPool) {
+      arena->hold(keyPool);
+      heldPool = keyPool;
+    }
+    while (directTaken < directCount) {
+      const PredictedKey& p = predictions[directTaken % kPredictedPositions];
+      if (p.key != layoutKeys[directTaken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
+          length - pos < 16)
+        return true;
+      if (!writtenAt(p, input + pos)) return true;
+      pos += p.length + 3;
+      if (!nextToken() || !isValueToken(token)) {
+        recordExpectation(accepted, "a value", "a '}'");
+        return false;
+      }
+      JBDictionary::Pair* const pair = new (direct + directTaken++) JBDictionary::Pair{p.key, {}, p.keyHash};
+      if (!(token == Token::ArrayBegin || token == Token::ObjectBegin ? parseContainer(token, pair->object)
+                                                                      : tokenValue(pair->object)))
+        return false;
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
+      }
+      accepted = kAcceptComma | kAcceptEnd;
+      return true;
+    }
+#endif
+    return true;
+  };
+  // The general loop; it does not start when the pairs taken above end in bad text.
+  for (const bool good = !(direct && predictions) || takePairsLikeBefore(); good;) {
     if (pos >= length) break;
     const std::string* key;
     std::size_t keyHash;

@@ -1149,6 +1149,32 @@ TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
   }
 }
 
+// A record whose keys stand as in the record before is held to the grammar as any other: after
+// records that set the pattern, a faulty one fails with the message the first record would give.
+TEST(JSONDecoder, RecordsLikeTheOneBeforeKeepToTheGrammar) {
+  const std::string pad(40, ' ');
+  const std::string records =
+      R"([{"id":1,"name":"a","tags":[1],"on":true},{"id":2,"name":"b","tags":[2],"on":false},)";
+  const std::vector<std::pair<std::string, std::string>> faults = {
+      {R"({"id":3,"name":"c","tags":[3],"on":true,})", "Unexpected '}'."},
+      {R"({"id":3,"name":"c",,"tags":[3],"on":true})", "Unexpected ','."},
+      {R"({"id":3,"name":"c","tags":[3]"on":true})", "Unexpected string."},
+      {R"({"id":3,"name":}"c","tags":[3],"on":true})", "Expected a value, not '}'"},
+      {R"({"id":3,"name":"c","tags":[3,],"on":true})", "Unexpected ']'."},
+      {R"({"id":3,"name":"c","tags":[3],"on":tru})", kUnexpected},
+      {R"({"id":3,"name":"c","tags":[3],"on":true)", "Expected a comma or a '}', not ']'"},
+  };
+  for (const auto& [record, message] : faults) {
+    const std::string text = records + record + "]" + pad;
+    EXPECT_EQ(errorOf(text), message) << record;
+    // The first record alone gives the same message.
+    EXPECT_EQ(errorOf("[" + record + "]" + pad), message) << record;
+  }
+  // Cut short right after a key that stands as before.
+  EXPECT_EQ(errorOf(records + R"({"id":3,"name":)"), kUnexpected);
+  EXPECT_FALSE(decode(records + R"({"id":3,"name":"c","tags":[3],"on":null}])" + pad).failed);
+}
+
 TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
   const std::vector<std::string> writings = {R"("ab":)",   R"("ab":)",       R"("a\u0062":)", R"("a\"b":)",
                                              R"("a\\b":)", R"("a\b":)",      R"("ab" :)",     R"("ab" )",
