@@ -843,6 +843,7 @@ inline std::uint64_t digitsValue(const std::uint8_t* p, unsigned n) {
 }
 
 constexpr std::uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr double kTenPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
 
 }  // namespace
 
@@ -866,7 +867,7 @@ inline bool JBParseState::parseShortNumber() {
     if (*after == 'e' || *after == 'E') return false;
     mantissa = mantissa * kTens[m] + digitsValue(digits + n + 1, m);
     if (mantissa > (std::uint64_t{1} << 53)) return false;
-    const double d = static_cast<double>(mantissa) / static_cast<double>(kTens[m]);
+    const double d = static_cast<double>(mantissa) / kTenPowers[m];
     value.kind = JBValueKind::Double;
     value.number.d = negative ? -d : d;
   } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
@@ -1298,15 +1299,23 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   // A record written as the one before: while each key stands where that record had it, written
   // alike (one 16-byte comparison), its pairs are taken without the general loop's checks, which
   // take over at the first thing that differs. False when the text is bad (recorded).
-  auto takePairsLikeBefore = [&]() -> bool {
+  auto takePairsLikeBefore = [this, direct, directCount, predictions, layoutKeys, &directTaken,
+                              &accepted]() -> bool {
 #if defined(__SSE2__)
     if (heldPool != keyPool) {
       arena->hold(keyPool);
       heldPool = keyPool;
     }
-    while (directTaken < directCount) {
-      const PredictedKey& p = predictions[directTaken % kPredictedPositions];
-      if (p.key != layoutKeys[directTaken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
+    // The count kept where the compiler may hold it in a register, and handed back at the end.
+    std::size_t taken = directTaken;
+    struct HandBack {
+      std::size_t& to;
+      const std::size_t& from;
+      ~HandBack() { to = from; }
+    } handBack{directTaken, taken};
+    while (taken < directCount) {
+      const PredictedKey& p = predictions[taken % kPredictedPositions];
+      if (p.key != layoutKeys[taken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
           length - pos < 16)
         return true;
       if (!writtenAt(p, input + pos)) return true;
@@ -1315,7 +1324,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordExpectation(accepted, "a value", "a '}'");
         return false;
       }
-      JBDictionary::Pair* const pair = new (direct + directTaken++) JBDictionary::Pair{p.key, {}, p.keyHash};
+      JBDictionary::Pair* const pair = new (direct + taken++) JBDictionary::Pair{p.key, {}, p.keyHash};
       if (!(token == Token::ArrayBegin || token == Token::ObjectBegin ? parseContainer(token, pair->object)
                                                                       : tokenValue(pair->object)))
         return false;
