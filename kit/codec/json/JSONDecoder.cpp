@@ -86,20 +86,7 @@ inline int hexValue(std::uint8_t c) {
   return -1;
 }
 
-// What each one-character escape stands for (after the backslash); 0 for the rest.
-constexpr std::array<std::uint8_t, 256> makeSimpleEscapes() {
-  std::array<std::uint8_t, 256> t{};
-  t['"'] = '"';
-  t['\\'] = '\\';
-  t['/'] = '/';
-  t['b'] = 0x08;
-  t['f'] = 0x0C;
-  t['n'] = 0x0A;
-  t['r'] = 0x0D;
-  t['t'] = 0x09;
-  return t;
-}
-constexpr std::array<std::uint8_t, 256> kSimpleEscapes = makeSimpleEscapes();
+using json::kSimpleEscapes;
 
 // U+FFFD, what lenient decoding puts for what it cannot read.
 constexpr std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
@@ -785,9 +772,7 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
     }
     // Only checked text is taken as it is.
     const std::uint8_t* const checkedEnd = input + checkedTo;
-    const std::uint8_t* const stop = copyRun(p, checkedEnd, out, limit);
-    out += stop - p;
-    p = stop;
+    p = copyRun(p, checkedEnd, out, limit);
     if (p >= checkedEnd) {
       if (p >= end) {
         recordError("Invalid string.");
@@ -1136,8 +1121,9 @@ inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::st
   return true;
 }
 
-// Sets out (a null value) to the value of the current token, which is neither "[" nor "{". The
-// usual cases are made where the token was read; the rest in scalarValue().
+// Makes the value of the current token, which is neither "[" nor "{", in out's place (memory for a
+// value, or a null value: nothing there is destroyed). The usual cases are made where the token was
+// read; the rest in scalarValue().
 __attribute__((always_inline)) inline bool JBParseState::tokenValue(platform::Value& out) {
   if (!useCache) {
     if (token == Token::String && value.length != 0) {
@@ -1197,6 +1183,7 @@ bool JBParseState::scalarValue(platform::Value& out) {
       make(false);
       return true;
     case Token::Null:
+      make();
       return true;
     default:
       recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
@@ -1324,10 +1311,15 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordExpectation(accepted, "a value", "a '}'");
         return false;
       }
-      JBDictionary::Pair* const pair = new (direct + taken++) JBDictionary::Pair{p.key, {}, p.keyHash};
-      if (!(token == Token::ArrayBegin || token == Token::ObjectBegin ? parseContainer(token, pair->object)
-                                                                      : tokenValue(pair->object)))
+      // The pair's value is made in its place: a container's is assigned, so it starts null.
+      JBDictionary::Pair* const pair = direct + taken++;
+      pair->key = p.key;
+      pair->keyHash = p.keyHash;
+      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+        if (!parseContainer(token, *new (&pair->object) platform::Value())) return false;
+      } else if (!tokenValue(pair->object)) {
         return false;
+      }
       if (pos < length && input[pos] == ',') {
         ++pos;
         accepted = kAcceptValue;

@@ -232,19 +232,33 @@ inline std::uint32_t stopsSSE2(const std::uint8_t* p) {
   return p;
 
 // Copies 32 bytes at a time, looking at what it copied; bytes copied past the stop are left for
-// the next write to cover.
-#define KAVRO_COPY_LOOP(stops)                                                          \
-  while (end - p >= 32 && limit - out >= 32) {                                          \
-    std::memcpy(out, p, 32);                                                            \
-    const std::uint32_t m = stops(p);                                                   \
-    if (m != 0) return p + __builtin_ctz(m);                                            \
-    p += 32;                                                                            \
-    out += 32;                                                                          \
-  }                                                                                     \
-  while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++); \
-  return p;
+// the next write to cover. An escape of one character is written and the copy goes on after it.
+#define KAVRO_COPY_LOOP(stops)                                                                 \
+  char* o = out; /* in a register: writes through it could otherwise be the reference's own */ \
+  for (;;) {                                                                                   \
+    while (end - p >= 32 && limit - o >= 32) {                                                 \
+      std::memcpy(o, p, 32);                                                                   \
+      const std::uint32_t m = stops(p);                                                        \
+      if (m != 0) {                                                                            \
+        const unsigned at = static_cast<unsigned>(__builtin_ctz(m));                           \
+        p += at;                                                                               \
+        o += at;                                                                               \
+        break;                                                                                 \
+      }                                                                                        \
+      p += 32;                                                                                 \
+      o += 32;                                                                                 \
+    }                                                                                          \
+    while (p < end && o < limit && !isStringStop(*p)) *o++ = static_cast<char>(*p++);          \
+    if (p < end && o < limit && *p == '\\' && end - p >= 2 && kSimpleEscapes[p[1]] != 0) {     \
+      *o++ = static_cast<char>(kSimpleEscapes[p[1]]);                                          \
+      p += 2;                                                                                  \
+      continue;                                                                                \
+    }                                                                                          \
+    out = o;                                                                                   \
+    return p;                                                                                  \
+  }
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { KAVRO_PLAIN_LOOP(plainSSE2) }
-const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit) {
   KAVRO_COPY_LOOP(stopsSSE2)
 }
@@ -290,12 +304,16 @@ KAVRO_AVX2 inline Masks32 fullAVX2(const std::uint8_t* p) {
 KAVRO_AVX2 const std::uint8_t* scanTextAVX2(const std::uint8_t* p,
                                             const std::uint8_t* end){KAVRO_SCAN_LOOP(quickAVX2, fullAVX2)}
 
-KAVRO_AVX2 inline std::uint32_t stopsAVX2(const std::uint8_t* p) {
+KAVRO_AVX2 inline std::uint32_t
+    stopsWith(const std::uint8_t* p, __m256i quote, __m256i backslash, __m256i lastControl) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(v, splat(0x1F)), v);
-  const __m256i stop = _mm256_or_si256(
-      _mm256_or_si256(_mm256_cmpeq_epi8(v, splat('"')), _mm256_cmpeq_epi8(v, splat('\\'))), control);
+  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(v, lastControl), v);
+  const __m256i stop =
+      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash)), control);
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(stop));
+}
+KAVRO_AVX2 inline std::uint32_t stopsAVX2(const std::uint8_t* p) {
+  return stopsWith(p, splat('"'), splat('\\'), splat(0x1F));
 }
 
 // The whole check in vector registers. Each byte is judged with the one before it by three table
@@ -415,9 +433,15 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
 KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end) {
   KAVRO_STOP_LOOP(stopsAVX2)
 }
-KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char* out,
+// The bytes compared are made once and kept opaque to the compiler, which would otherwise build
+// them again on every step.
+KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                                  char* limit) {
-  KAVRO_COPY_LOOP(stopsAVX2)
+  __m256i quote = splat('"'), backslash = splat('\\'), lastControl = splat(0x1F);
+  asm("" : "+x"(quote), "+x"(backslash), "+x"(lastControl));
+#define KAVRO_KEPT_STOPS(q) stopsWith(q, quote, backslash, lastControl)
+  KAVRO_COPY_LOOP(KAVRO_KEPT_STOPS)
+#undef KAVRO_KEPT_STOPS
 }
 // clang-format on
 #endif
@@ -451,7 +475,7 @@ CopyStringRun copyStringRunFunction() {
   return copyStringRunBaseline;
 }
 
-const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit) {
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit) {
   static const CopyStringRun best = copyStringRunFunction();
   return best(p, end, out, limit);
 }
@@ -495,11 +519,18 @@ const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* en
 const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
   return findStringStop(p, end);
 }
-const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit) {
-  while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++);
-  return p;
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit) {
+  for (;;) {
+    while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++);
+    if (p < end && out < limit && *p == '\\' && end - p >= 2 && kSimpleEscapes[p[1]] != 0) {
+      *out++ = static_cast<char>(kSimpleEscapes[p[1]]);
+      p += 2;
+      continue;
+    }
+    return p;
+  }
 }
-const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit) {
   return copyStringRun(p, end, out, limit);
 }
