@@ -290,7 +290,7 @@ struct JBParseState {
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
   __attribute__((noinline)) bool parseNumber();
-  bool parseShortNumber();
+  __attribute__((always_inline)) bool parseShortNumber();
   bool touchCache() { return !useCache || touchCacheSlow(); }
   bool touchCacheSlow();
   const platform::TextStore::Block* documentText();
@@ -311,6 +311,7 @@ struct JBParseState {
 #endif
   bool tokenValue(platform::Value& out);
   bool scalarValue(platform::Value& out);
+  // The container that starts at the current token, made in out (a null value).
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -1227,9 +1228,9 @@ bool JBParseState::parseArray(platform::Value& out) {
       }
       if (mutableCollections)
         out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage, true);
-      else
-        out = platform::Value::borrowingObject(
-            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start));
+      else  // out is null: the value is made in its place
+        new (&out) platform::Value(platform::Value::borrowingObject(
+            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start)));
       objectStack.resize(start);
       --depth;
       return true;
@@ -1386,13 +1387,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected '}'.");
         break;
       }
+      // out is null: the value is made in its place.
       if (direct && directTaken == directCount) {
-        out = platform::Value::borrowingObject(
+        new (&out) platform::Value(platform::Value::borrowingObject(
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, sharedSlots(*layout),
-                                              layout->slots.size()));
+                                              layout->slots.size())));
       } else {
         if (direct) spill();
-        out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
+        new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
       }
       pairStack.resize(start);
       --depth;
