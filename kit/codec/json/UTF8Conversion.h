@@ -59,9 +59,6 @@ const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint
 // (where the non-characters are), which answer false though most are legal. Looks at many bytes
 // at a time; a text it passes needs no more UTF-8 checks in its strings.
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end);
-// For text that isPlainUTF8 passed: the first quotation mark, backslash or control character
-// from p on, or end.
-const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end);
 // What each one-character escape stands for (the byte after the backslash); 0 for the rest.
 constexpr std::array<std::uint8_t, 256> makeSimpleEscapes() {
   std::array<std::uint8_t, 256> t{};
@@ -87,11 +84,10 @@ const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end
 using CopyStringRun = const std::uint8_t* (*)(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                               char* limit);
 CopyStringRun copyStringRunFunction();
-// The same three with the instructions every processor of the target has.
+// The same two with the instructions every processor of the target has.
 const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit);
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end);
-const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end);
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

@@ -222,15 +222,6 @@ inline std::uint32_t stopsSSE2(const std::uint8_t* p) {
   if (carry & 3) p -= p[-1] >= 0xC0 ? 1 : 2;      \
   return isPlainUTF8Tail(p, end);
 
-#define KAVRO_STOP_LOOP(stops)               \
-  while (end - p >= 32) {                    \
-    const std::uint32_t m = stops(p);        \
-    if (m != 0) return p + __builtin_ctz(m); \
-    p += 32;                                 \
-  }                                          \
-  while (p < end && !isStringStop(*p)) ++p;  \
-  return p;
-
 // Copies 32 bytes at a time, looking at what it copied; bytes copied past the stop are left for
 // the next write to cover. An escape of one character is written and the copy goes on after it.
 #define KAVRO_COPY_LOOP(stops)                                                                 \
@@ -261,10 +252,6 @@ bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { KAVRO
 const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit) {
   KAVRO_COPY_LOOP(stopsSSE2)
-}
-
-const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
-  KAVRO_STOP_LOOP(stopsSSE2)
 }
 
 namespace {
@@ -311,9 +298,6 @@ KAVRO_AVX2 inline std::uint32_t
   const __m256i stop =
       _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash)), control);
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(stop));
-}
-KAVRO_AVX2 inline std::uint32_t stopsAVX2(const std::uint8_t* p) {
-  return stopsWith(p, splat('"'), splat('\\'), splat(0x1F));
 }
 
 // The whole check in vector registers. Each byte is judged with the one before it by three table
@@ -430,9 +414,6 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
 }
 
 // clang-format off
-KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end) {
-  KAVRO_STOP_LOOP(stopsAVX2)
-}
 // The bytes compared are made once and kept opaque to the compiler, which would otherwise build
 // them again on every step.
 KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char*& out,
@@ -447,7 +428,6 @@ KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const st
 #endif
 #undef KAVRO_SCAN_LOOP
 #undef KAVRO_PLAIN_LOOP
-#undef KAVRO_STOP_LOOP
 #undef KAVRO_COPY_LOOP
 
 }  // namespace
@@ -479,14 +459,6 @@ const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end
   static const CopyStringRun best = copyStringRunFunction();
   return best(p, end, out, limit);
 }
-
-const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
-#if defined(KAVRO_HAVE_AVX2_SCAN)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return findStringStopAVX2(p, end);
-#endif
-  return findStringStopBaseline(p, end);
-}
 #else
 // Index of the first byte in the eight at p that a string must look at: a control character, a
 // quotation mark, a backslash or a non-ASCII byte; 8 when there is none.
@@ -512,13 +484,6 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
 
-const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
-  while (p < end && !isStringStop(*p)) ++p;
-  return p;
-}
-const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
-  return findStringStop(p, end);
-}
 const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit) {
   for (;;) {
     while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++);
