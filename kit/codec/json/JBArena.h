@@ -28,7 +28,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
 
   // A copy of the bytes, for string values that borrow it (Value::borrowingText) inside this
   // arena's containers.
-  const TextStore::Block* text(const char* bytes, std::size_t length) {
+  __attribute__((always_inline)) const TextStore::Block* text(const char* bytes, std::size_t length) {
     void* memory = carve(sizeof(TextStore::Block) + length, alignof(TextStore::Block));
     auto* block = new (memory) TextStore::Block(length);
     copyBytes(block->bytes(), bytes, length);

@@ -86,20 +86,7 @@ inline int hexValue(std::uint8_t c) {
   return -1;
 }
 
-// What each one-character escape stands for (after the backslash); 0 for the rest.
-constexpr std::array<std::uint8_t, 256> makeSimpleEscapes() {
-  std::array<std::uint8_t, 256> t{};
-  t['"'] = '"';
-  t['\\'] = '\\';
-  t['/'] = '/';
-  t['b'] = 0x08;
-  t['f'] = 0x0C;
-  t['n'] = 0x0A;
-  t['r'] = 0x0D;
-  t['t'] = 0x09;
-  return t;
-}
-constexpr std::array<std::uint8_t, 256> kSimpleEscapes = makeSimpleEscapes();
+using json::kSimpleEscapes;
 
 // U+FFFD, what lenient decoding puts for what it cannot read.
 constexpr std::uint8_t kReplacement[3] = {0xEF, 0xBF, 0xBD};
@@ -179,8 +166,7 @@ struct JBParseState {
   std::size_t lineStart = 0;
 
   Token token = Token::None;
-  std::size_t tokenStart = 0;
-  std::size_t tokenLength = 0;
+  std::size_t tokenStart = 0;  // the current token ends at pos
   JBTokenValue value;
   bool hashed = false;  // whether value.hash is made
   // The current string (of at most JBTokenCache::kMaxCachedStringLength bytes) or number token's
@@ -226,6 +212,10 @@ struct JBParseState {
     // Whether the key's text, between quotation marks and followed by ':', is how the document
     // writes it: no quotation mark, backslash or control in it.
     bool plain = false;
+    // For a plain key of up to 13 bytes: that text, and one bit for each of its bytes (0 for other
+    // keys), so that one comparison of 16 bytes finds it.
+    std::uint32_t patternMask = 0;
+    alignas(16) std::uint8_t pattern[16] = {};
   };
   static constexpr std::size_t kPredictedDepths = 16;
   static constexpr std::size_t kPredictedPositions = 32;
@@ -271,9 +261,21 @@ struct JBParseState {
   bool nextTokenSlow();
   bool parseString();
   __attribute__((noinline)) bool parseLongerString();
-  const std::uint8_t* scanText(const std::uint8_t* p, const std::uint8_t* end) const;
-  // Whether the whole text is UTF-8 that needs no more checks (json::isPlainUTF8).
+  // Whether the text is UTF-8 that needs no more checks (json::isPlainUTF8) as far as it is
+  // checked: up to checkedTo. The text is checked a piece at a time a little ahead of the strings
+  // read, so that it is still in the cache when they are read; plainText turns false for good at
+  // the first piece that is not plain, and strings from there on check their own bytes.
   bool plainText = false;
+  std::size_t checkedTo = 0;
+  // A string starting below this offset has at least kCheckedAhead checked bytes after it, or the
+  // whole text is checked (or plainText is false).
+  std::size_t checkBelow = 0;
+  static constexpr std::size_t kCheckedAhead = 64;
+  static constexpr std::size_t kCheckPiece = 16 * 1024;
+  void checkAhead() {
+    if (pos >= checkBelow) checkMore(pos);
+  }
+  __attribute__((noinline)) void checkMore(std::size_t at);
   bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
   bool parseStringInPlace(const std::uint8_t* p);
   int readEscape(const std::uint8_t*& p, std::uint8_t* out);
@@ -287,12 +289,29 @@ struct JBParseState {
   }
   void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
   bool readHex4(const std::uint8_t*& p, char32_t& out);
-  bool parseNumber();
-  bool touchCache();
+  __attribute__((noinline)) bool parseNumber();
+  __attribute__((always_inline)) bool parseShortNumber();
+  bool touchCache() { return !useCache || touchCacheSlow(); }
+  bool touchCacheSlow();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
-  bool predictedKeyAhead(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  // The keys last found at each position of a dictionary at the current depth, when a decoder for
+  // one parse predicts keys; nullptr otherwise.
+  PredictedKey* predictedRow() {
+    return useCache ? nullptr : predictedKeys.data() + (depth % kPredictedDepths) * kPredictedPositions;
+  }
+  bool predictedKeyAhead(const PredictedKey& p, const std::string*& key, std::size_t& keyHash);
+#if defined(__SSE2__)
+  // Whether the 16 bytes at `at` start with p's pattern (p.patternMask is not 0).
+  static bool writtenAt(const PredictedKey& p, const std::uint8_t* at) {
+    const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                                        _mm_load_si128(reinterpret_cast<const __m128i*>(p.pattern)));
+    return (static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & p.patternMask) == p.patternMask;
+  }
+#endif
   bool tokenValue(platform::Value& out);
+  bool scalarValue(platform::Value& out);
+  // The container that starts at the current token, made in out (a null value).
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
@@ -314,7 +333,7 @@ void JBParseState::recordExpectation(unsigned accepted, const char* valueText, c
   if (accepted & kAcceptValue) items.emplace_back(valueText);
   if (accepted & kAcceptComma) items.emplace_back("a comma");
   if (accepted & kAcceptEnd) items.emplace_back(endText);
-  const std::string text(reinterpret_cast<const char*>(input) + tokenStart, tokenLength);
+  const std::string text(reinterpret_cast<const char*>(input) + tokenStart, pos - tokenStart);
   std::string message;
   if (items.size() == 1)
     message = "Expected " + items[0] + ", not '" + text + "'";
@@ -407,9 +426,31 @@ constexpr std::array<Token, 256> makeFirstByteTokens() {
   t['"'] = Token::String;
   t['-'] = Token::Number;
   for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = Token::Number;
+  t['t'] = Token::True;
+  t['f'] = Token::False;
+  t['n'] = Token::Null;
   return t;
 }
 constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
+
+// Four bytes of text as the word a load of them gives.
+constexpr std::uint32_t word4(const char* text) {
+  std::uint32_t w = 0;
+  for (int i = 0; i < 4; ++i) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    w |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[i])) << (8 * i);
+#else
+    w = (w << 8) | static_cast<std::uint8_t>(text[i]);
+#endif
+  }
+  return w;
+}
+inline std::uint32_t loadWord4(const std::uint8_t* p) {
+  std::uint32_t w;
+  std::memcpy(&w, p, 4);
+  return w;
+}
+constexpr std::uint32_t kWordTails[] = {word4("true"), word4("alse"), word4("null")};
 
 __attribute__((always_inline)) inline bool JBParseState::nextToken() {
   if (pos < length) {
@@ -418,15 +459,21 @@ __attribute__((always_inline)) inline bool JBParseState::nextToken() {
       tokenStart = pos;
       if (t == Token::String || t == Token::Number) {
         token = Token::None;
-        if (!(t == Token::String ? parseString() : parseNumber())) {
+        if (!(t == Token::String ? parseString() : parseShortNumber() || parseNumber())) {
           recordError(kUnexpectedToken);
           return false;
         }
+      } else if (t >= Token::True) {
+        // The whole word, and a byte after it; anything else is for the general reader to judge.
+        const std::size_t n = t == Token::False ? 5 : 4;
+        if (length - pos <= n ||
+            loadWord4(input + pos + n - 4) != kWordTails[static_cast<int>(t) - static_cast<int>(Token::True)])
+          return nextTokenSlow();
+        pos += n;
       } else {
         ++pos;
       }
       token = t;
-      tokenLength = pos - tokenStart;
       return true;
     }
   }
@@ -492,14 +539,23 @@ bool JBParseState::nextTokenSlow() {
     recordError(kUnexpectedToken);
     return false;
   }
-  tokenLength = pos - tokenStart;
   return true;
 }
 
-// The end of the run of bytes from p that a string takes as they are. In text whose UTF-8 is known
-// good, only the quotation mark, the backslash and controls end it.
-inline const std::uint8_t* JBParseState::scanText(const std::uint8_t* p, const std::uint8_t* end) const {
-  return plainText ? json::findStringStop(p, end) : json::scanPlainText(p, end);
+// Checks the text in pieces from checkedTo until kCheckedAhead bytes after the offset at are
+// checked, or the whole text, or a piece is not plain.
+void JBParseState::checkMore(std::size_t at) {
+  while (plainText && checkedTo < length && checkedTo < at + kCheckedAhead) {
+    std::size_t to = length - checkedTo > kCheckPiece ? checkedTo + kCheckPiece : length;
+    // A piece ends before a byte that no valid sequence continues into: a leading byte or ASCII.
+    // Plain text has no three continuation bytes in a row.
+    for (int back = 0; back < 3 && to < length && (input[to] & 0xC0) == 0x80; ++back) --to;
+    if ((to < length && (input[to] & 0xC0) == 0x80) || !json::isPlainUTF8(input + checkedTo, input + to))
+      plainText = false;
+    else
+      checkedTo = to;
+  }
+  checkBelow = !plainText || checkedTo == length ? SIZE_MAX : checkedTo - kCheckedAhead;
 }
 
 inline void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
@@ -518,6 +574,7 @@ inline void JBParseState::finishString(const char* bytes, std::size_t n, const s
 // with nothing special before it. The look for those is made where each token is read, so that the
 // processor learns what to expect at each place.
 __attribute__((always_inline)) inline bool JBParseState::parseString() {
+  checkAhead();
 #if defined(__SSE2__)
   const std::uint8_t* const begin = input + pos + 1;
   if (input + length - begin >= 16) {
@@ -544,7 +601,7 @@ bool JBParseState::parseLongerString() {
   const std::uint8_t* const begin = input + pos + 1;
   if (plainText) return parseStringInPlace(begin);
   const std::uint8_t* const end = input + length;
-  const std::uint8_t* p = scanText(begin, end);
+  const std::uint8_t* p = json::scanPlainText(begin, end);
   if (p >= end) {
     recordError("Invalid string.");
     return false;
@@ -600,7 +657,7 @@ bool JBParseState::parseStringSlow(const std::uint8_t* begin, const std::uint8_t
     const std::uint8_t c = *p;
     const std::uint8_t cls = kStringClass[c];
     if (cls == kPlain || cls == kHigh) {
-      const std::uint8_t* q = scanText(p, end);
+      const std::uint8_t* q = json::scanPlainText(p, end);
       if (q != p) {
         put(p, static_cast<std::size_t>(q - p));
         p = q;
@@ -714,12 +771,19 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
       out = first + written;
       limit = arena->textLimit();
     }
-    const std::uint8_t* const stop = copyRun(p, end, out, limit);
-    out += stop - p;
-    p = stop;
-    if (p >= end) {
-      recordError("Invalid string.");
-      return false;
+    // Only checked text is taken as it is.
+    const std::uint8_t* const checkedEnd = input + checkedTo;
+    p = copyRun(p, checkedEnd, out, limit);
+    if (p >= checkedEnd) {
+      if (p >= end) {
+        recordError("Invalid string.");
+        return false;
+      }
+      checkMore(static_cast<std::size_t>(p - input));
+      // The text is not plain after all: the string is read again with its own checks (what was
+      // written of it is left behind).
+      if (!plainText) return parseLongerString();
+      continue;
     }
     const std::uint8_t c = *p;
     if (c == '"') {
@@ -743,7 +807,76 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
   }
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// One bit per byte of the 16 at p that is not an ASCII digit, and bit 16 set.
+inline unsigned nonDigits16(const std::uint8_t* p) {
+  const __m128i d = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+  return (static_cast<unsigned>(_mm_movemask_epi8(digit)) ^ 0xFFFFu) | 0x10000u;
+}
+
+// The n digits at p (1 to 8; the 8 bytes at p readable) as a number, all at once: the digits are
+// moved to the top of a word, zeros before them, and paired up three times.
+inline std::uint64_t digitsValue(const std::uint8_t* p, unsigned n) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  w = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - n));
+  w = w * 10 + (w >> 8);
+  constexpr std::uint64_t kMask = 0x000000FF000000FFull;
+  return (((w & kMask) * 0x000F424000000064ull) + (((w >> 16) & kMask) * 0x0000271000000001ull)) >> 32;
+}
+
+constexpr std::uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr double kTenPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+
+}  // namespace
+
+// Numbers of up to 8 digits, with up to 8 more after a point and no exponent, well inside the
+// text: the usual ones. Answers false, having changed nothing, for every other number.
+inline bool JBParseState::parseShortNumber() {
+  const std::uint8_t* q = input + pos;
+  if (length - pos < 32) return false;
+  const bool negative = *q == '-';
+  const std::uint8_t* const digits = q + (negative ? 1 : 0);
+  const unsigned stops = nonDigits16(digits);
+  const unsigned n = static_cast<unsigned>(__builtin_ctz(stops));
+  // A leading zero stands alone; what follows it is for the general path to judge.
+  if (n == 0 || n > 8 || (digits[0] == '0' && n > 1)) return false;
+  std::uint64_t mantissa = digitsValue(digits, n);
+  const std::uint8_t* after = digits + n;
+  if (*after == '.') {
+    const unsigned m = static_cast<unsigned>(__builtin_ctz(stops >> (n + 1)));
+    if (m == 0 || m > 8 || n + 1 + m > 15) return false;
+    after += 1 + m;
+    if (*after == 'e' || *after == 'E') return false;
+    mantissa = mantissa * kTens[m] + digitsValue(digits + n + 1, m);
+    if (mantissa > (std::uint64_t{1} << 53)) return false;
+    const double d = static_cast<double>(mantissa) / kTenPowers[m];
+    value.kind = JBValueKind::Double;
+    value.number.d = negative ? -d : d;
+  } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
+    return false;  // "-0" is a double
+  } else if (negative) {
+    value.kind = JBValueKind::SignedInt;
+    value.number.u = 0 - mantissa;
+  } else {
+    value.kind = JBValueKind::UnsignedInt;
+    value.number.u = mantissa;
+  }
+  pos = static_cast<std::size_t>(after - input);
+  value.bytes = reinterpret_cast<const char*>(&value.number);
+  value.length = 8;
+  hashed = false;
+  return true;
+}
+#else
+inline bool JBParseState::parseShortNumber() { return false; }
+#endif
+
 bool JBParseState::parseNumber() {
+  if (parseShortNumber()) return true;
   const std::size_t start = pos;
   const std::uint8_t* const end = input + length;
   const std::uint8_t* q = input + pos;
@@ -877,8 +1010,7 @@ bool JBParseState::parseNumber() {
 }
 
 // Looks the current string or number token up in the value cache, when the decoder keeps one.
-bool JBParseState::touchCache() {
-  if (!useCache) return true;
+bool JBParseState::touchCacheSlow() {
   tokenHash();
   if (cache.cachedObject(value)) return true;
   recordError("Internal error: Unknown token value type. JSONDecoder.cpp line #1");
@@ -942,6 +1074,13 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
       return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
     });
     p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length, plain};
+    if (plain && value.length + 3 <= sizeof p.pattern) {
+      p.pattern[0] = '"';
+      std::memcpy(p.pattern + 1, value.bytes, value.length);
+      p.pattern[value.length + 1] = '"';
+      p.pattern[value.length + 2] = ':';
+      p.patternMask = (1u << (value.length + 3)) - 1;
+    }
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
@@ -956,33 +1095,61 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
 
 // When the text at the scan position is the key found last at this place, written plainly and
 // followed by ':' (records of one answer write their keys alike), takes both at once.
-inline bool JBParseState::predictedKeyAhead(const std::string*& key, std::size_t& keyHash,
-                                            std::size_t position) {
-  if (useCache || !keyPool) return false;
-  const PredictedKey& p =
-      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::string*& key,
+                                            std::size_t& keyHash) {
   const std::size_t n = p.length;
-  if (!p.plain || p.poolNumber != keyPoolNumber || length - pos < n + 3) return false;
+  if (p.poolNumber != keyPoolNumber || !keyPool) return false;
   const std::uint8_t* const at = input + pos;
-  if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
-  const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
-  if (w.a != p.words.a || w.b != p.words.b) return false;
+#if defined(__SSE2__)
+  if (p.patternMask != 0 && length - pos >= 16) {
+    if (!writtenAt(p, at)) return false;
+  } else
+#endif
+  {
+    if (!p.plain || length - pos < n + 3) return false;
+    if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
+    const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
+    if (w.a != p.words.a || w.b != p.words.b) return false;
+  }
   if (heldPool != keyPool) {
     arena->hold(keyPool);
     heldPool = keyPool;
   }
   key = p.key;
   keyHash = p.keyHash;
-  // As though the ':' had just been read.
-  token = Token::Separator;
-  tokenStart = pos + n + 2;
-  tokenLength = 1;
+  // As though the ':' had just been read (the value's token comes next).
   pos += n + 3;
   return true;
 }
 
-// Sets out (a null value) to the value of the current token, which is neither "[" nor "{".
-bool JBParseState::tokenValue(platform::Value& out) {
+// Makes the value of the current token, which is neither "[" nor "{", in out's place (memory for a
+// value, or a null value: nothing there is destroyed). The usual cases are made where the token was
+// read; the rest in scalarValue().
+__attribute__((always_inline)) inline bool JBParseState::tokenValue(platform::Value& out) {
+  if (!useCache) {
+    if (token == Token::String && value.length != 0) {
+      const platform::TextStore::Block* text =
+          openText ? arena->closeText(openText, value.length) : arena->text(value.bytes, value.length);
+      openText = nullptr;
+      new (&out) platform::Value(platform::Value::borrowingText(*arena, *text));
+      return true;
+    }
+    if (token == Token::Number) {
+      if (value.kind == JBValueKind::Double)
+        new (&out) platform::Value(value.number.d);
+      else if (value.kind == JBValueKind::SignedInt)
+        new (&out) platform::Value(static_cast<long long>(value.number.i));
+      else if (value.number.u < (std::uint64_t{1} << 63))
+        new (&out) platform::Value(static_cast<long long>(value.number.u));
+      else
+        new (&out) platform::Value(static_cast<unsigned long long>(value.number.u));
+      return true;
+    }
+  }
+  return scalarValue(out);
+}
+
+bool JBParseState::scalarValue(platform::Value& out) {
   // out holds nothing: the value is made in its place (a temporary moved in would cost a stall
   // on reading back what was just written).
   auto make = [&out](auto&&... args) { new (&out) platform::Value(std::forward<decltype(args)>(args)...); };
@@ -1017,6 +1184,7 @@ bool JBParseState::tokenValue(platform::Value& out) {
       make(false);
       return true;
     case Token::Null:
+      make();
       return true;
     default:
       recordError("Internal error: Unknown token type. JSONDecoder.cpp line #2");
@@ -1060,9 +1228,9 @@ bool JBParseState::parseArray(platform::Value& out) {
       }
       if (mutableCollections)
         out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage, true);
-      else
-        out = platform::Value::borrowingObject(
-            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start));
+      else  // out is null: the value is made in its place
+        new (&out) platform::Value(platform::Value::borrowingObject(
+            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start)));
       objectStack.resize(start);
       --depth;
       return true;
@@ -1096,10 +1264,13 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   std::size_t directCount = 0;
   std::size_t directTaken = 0;
   Layout* layout = nullptr;
+  const std::string* const* layoutKeys = nullptr;
+  const PredictedKey* const predictions = predictedRow();
   if (!mutableCollections && depth < kLayoutDepths && keyPool) {
     Layout& l = layouts[depth];
     if (l.poolNumber == keyPoolNumber && !l.keys.empty()) {
       layout = &l;
+      layoutKeys = l.keys.data();
       directCount = l.keys.size();
       direct = static_cast<JBDictionary::Pair*>(
           arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
@@ -1113,12 +1284,62 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     direct = nullptr;
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
-  for (;;) {
+  // A record written as the one before: while each key stands where that record had it, written
+  // alike (one 16-byte comparison), its pairs are taken without the general loop's checks, which
+  // take over at the first thing that differs. False when the text is bad (recorded).
+  auto takePairsLikeBefore = [this, direct, directCount, predictions, layoutKeys, &directTaken,
+                              &accepted]() -> bool {
+#if defined(__SSE2__)
+    if (heldPool != keyPool) {
+      arena->hold(keyPool);
+      heldPool = keyPool;
+    }
+    // The count kept where the compiler may hold it in a register, and handed back at the end.
+    std::size_t taken = directTaken;
+    struct HandBack {
+      std::size_t& to;
+      const std::size_t& from;
+      ~HandBack() { to = from; }
+    } handBack{directTaken, taken};
+    while (taken < directCount) {
+      const PredictedKey& p = predictions[taken % kPredictedPositions];
+      if (p.key != layoutKeys[taken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
+          length - pos < 16)
+        return true;
+      if (!writtenAt(p, input + pos)) return true;
+      pos += p.length + 3;
+      if (!nextToken() || !isValueToken(token)) {
+        recordExpectation(accepted, "a value", "a '}'");
+        return false;
+      }
+      // The pair's value is made in its place: a container's is assigned, so it starts null.
+      JBDictionary::Pair* const pair = direct + taken++;
+      pair->key = p.key;
+      pair->keyHash = p.keyHash;
+      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+        if (!parseContainer(token, *new (&pair->object) platform::Value())) return false;
+      } else if (!tokenValue(pair->object)) {
+        return false;
+      }
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
+      }
+      accepted = kAcceptComma | kAcceptEnd;
+      return true;
+    }
+#endif
+    return true;
+  };
+  // The general loop; it does not start when the pairs taken above end in bad text.
+  for (const bool good = !(direct && predictions) || takePairsLikeBefore(); good;) {
     if (pos >= length) break;
     const std::string* key;
     std::size_t keyHash;
     const std::size_t position = direct ? directTaken : pairStack.size() - start;
-    const bool predicted = (accepted & kAcceptValue) && predictedKeyAhead(key, keyHash, position);
+    const bool predicted = (accepted & kAcceptValue) && predictions &&
+                           predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
     if (!predicted && !nextToken()) break;
     if (predicted || token == Token::String) {
       if (!predicted) {
@@ -1137,7 +1358,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordExpectation(accepted, "a value", "a '}'");
         break;
       }
-      if (direct && (directTaken == directCount || layout->keys[directTaken] != key)) spill();
+      if (direct && (directTaken == directCount || layoutKeys[directTaken] != key)) spill();
       if (direct) {
         // The document's memory stays put while a child is read into it.
         auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
@@ -1166,13 +1387,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         recordError("Unexpected '}'.");
         break;
       }
+      // out is null: the value is made in its place.
       if (direct && directTaken == directCount) {
-        out = platform::Value::borrowingObject(
+        new (&out) platform::Value(platform::Value::borrowingObject(
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, sharedSlots(*layout),
-                                              layout->slots.size()));
+                                              layout->slots.size())));
       } else {
         if (direct) spill();
-        out = makeDictionary(pairStack.data() + start, pairStack.size() - start);
+        new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
       }
       pairStack.resize(start);
       --depth;
@@ -1237,7 +1459,9 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   emptyText = nullptr;
   openText = nullptr;
   ++documentNumber;
-  plainText = json::isPlainUTF8(bytes, bytes + len);
+  plainText = true;
+  checkedTo = 0;
+  checkBelow = 0;
   heldPool = nullptr;
   struct ReleaseArena {
     JBParseState& state;

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -58,22 +59,35 @@ const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint
 // (where the non-characters are), which answer false though most are legal. Looks at many bytes
 // at a time; a text it passes needs no more UTF-8 checks in its strings.
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end);
-// For text that isPlainUTF8 passed: the first quotation mark, backslash or control character
-// from p on, or end.
-const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end);
-// For text that isPlainUTF8 passed: copies the bytes from p to out up to the first quotation
-// mark, backslash or control character, or end, or as many as fit below limit; answers where it
-// stopped (the bytes before it are copied). May write past the copied bytes, never at limit or past.
-const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit);
+// What each one-character escape stands for (the byte after the backslash); 0 for the rest.
+constexpr std::array<std::uint8_t, 256> makeSimpleEscapes() {
+  std::array<std::uint8_t, 256> t{};
+  t['"'] = '"';
+  t['\\'] = '\\';
+  t['/'] = '/';
+  t['b'] = 0x08;
+  t['f'] = 0x0C;
+  t['n'] = 0x0A;
+  t['r'] = 0x0D;
+  t['t'] = 0x09;
+  return t;
+}
+inline constexpr std::array<std::uint8_t, 256> kSimpleEscapes = makeSimpleEscapes();
+
+// For text that isPlainUTF8 passed: copies the text of a string from p to out, the escapes of one
+// character (kSimpleEscapes) as the byte they stand for, up to the first quotation mark, control
+// character, backslash of another escape (or of one cut by end), or end, or as much as fits below
+// limit; answers where it stopped, with out moved past what it wrote. May write past that, never
+// at limit or past.
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit);
 // The form of copyStringRun best for this processor, for callers that use it often.
-using CopyStringRun = const std::uint8_t* (*)(const std::uint8_t* p, const std::uint8_t* end, char* out,
+using CopyStringRun = const std::uint8_t* (*)(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                               char* limit);
 CopyStringRun copyStringRunFunction();
-// The same three with the instructions every processor of the target has.
-const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+// The same two with the instructions every processor of the target has.
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit);
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end);
-const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end);
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

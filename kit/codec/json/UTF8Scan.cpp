@@ -222,35 +222,36 @@ inline std::uint32_t stopsSSE2(const std::uint8_t* p) {
   if (carry & 3) p -= p[-1] >= 0xC0 ? 1 : 2;      \
   return isPlainUTF8Tail(p, end);
 
-#define KAVRO_STOP_LOOP(stops)               \
-  while (end - p >= 32) {                    \
-    const std::uint32_t m = stops(p);        \
-    if (m != 0) return p + __builtin_ctz(m); \
-    p += 32;                                 \
-  }                                          \
-  while (p < end && !isStringStop(*p)) ++p;  \
-  return p;
-
 // Copies 32 bytes at a time, looking at what it copied; bytes copied past the stop are left for
-// the next write to cover.
-#define KAVRO_COPY_LOOP(stops)                                                          \
-  while (end - p >= 32 && limit - out >= 32) {                                          \
-    std::memcpy(out, p, 32);                                                            \
-    const std::uint32_t m = stops(p);                                                   \
-    if (m != 0) return p + __builtin_ctz(m);                                            \
-    p += 32;                                                                            \
-    out += 32;                                                                          \
-  }                                                                                     \
-  while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++); \
-  return p;
+// the next write to cover. An escape of one character is written and the copy goes on after it.
+#define KAVRO_COPY_LOOP(stops)                                                                 \
+  char* o = out; /* in a register: writes through it could otherwise be the reference's own */ \
+  for (;;) {                                                                                   \
+    while (end - p >= 32 && limit - o >= 32) {                                                 \
+      std::memcpy(o, p, 32);                                                                   \
+      const std::uint32_t m = stops(p);                                                        \
+      if (m != 0) {                                                                            \
+        const unsigned at = static_cast<unsigned>(__builtin_ctz(m));                           \
+        p += at;                                                                               \
+        o += at;                                                                               \
+        break;                                                                                 \
+      }                                                                                        \
+      p += 32;                                                                                 \
+      o += 32;                                                                                 \
+    }                                                                                          \
+    while (p < end && o < limit && !isStringStop(*p)) *o++ = static_cast<char>(*p++);          \
+    if (p < end && o < limit && *p == '\\' && end - p >= 2 && kSimpleEscapes[p[1]] != 0) {     \
+      *o++ = static_cast<char>(kSimpleEscapes[p[1]]);                                          \
+      p += 2;                                                                                  \
+      continue;                                                                                \
+    }                                                                                          \
+    out = o;                                                                                   \
+    return p;                                                                                  \
+  }
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { KAVRO_PLAIN_LOOP(plainSSE2) }
-const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit) {
   KAVRO_COPY_LOOP(stopsSSE2)
-}
-
-const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
-  KAVRO_STOP_LOOP(stopsSSE2)
 }
 
 namespace {
@@ -290,18 +291,92 @@ KAVRO_AVX2 inline Masks32 fullAVX2(const std::uint8_t* p) {
 KAVRO_AVX2 const std::uint8_t* scanTextAVX2(const std::uint8_t* p,
                                             const std::uint8_t* end){KAVRO_SCAN_LOOP(quickAVX2, fullAVX2)}
 
-KAVRO_AVX2 inline std::uint32_t stopsAVX2(const std::uint8_t* p) {
+KAVRO_AVX2 inline std::uint32_t
+    stopsWith(const std::uint8_t* p, __m256i quote, __m256i backslash, __m256i lastControl) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(v, splat(0x1F)), v);
-  const __m256i stop = _mm256_or_si256(
-      _mm256_or_si256(_mm256_cmpeq_epi8(v, splat('"')), _mm256_cmpeq_epi8(v, splat('\\'))), control);
+  const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(v, lastControl), v);
+  const __m256i stop =
+      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, backslash)), control);
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(stop));
 }
 
-// The whole check in vector registers: each byte is judged with the one or two before it, taken
-// from the block before where needed, and any error marks a byte of errors; ASCII blocks pass
-// with one test.
+// The whole check in vector registers. Each byte is judged with the one before it by three table
+// looks (the byte before's high and low half, this byte's high half): each gives the ways the pair
+// could be wrong, and a way all three give is an error. A third byte of a sequence is expected
+// where the byte two back leads one. ASCII blocks pass with one test.
+namespace utf8bits {
+constexpr std::uint8_t kTooShort = 1;    // a leading byte not followed by a continuation
+constexpr std::uint8_t kTooLong = 2;     // a continuation after ASCII
+constexpr std::uint8_t kOverlong3 = 4;   // E0 80-9F
+constexpr std::uint8_t kTooLarge = 8;    // F4 90-BF and above (four-byte sequences fail anyway)
+constexpr std::uint8_t kSurrogate = 16;  // ED A0-BF
+constexpr std::uint8_t kOverlong2 = 32;  // C0, C1
+constexpr std::uint8_t kTooLarge1000 = 64;
+constexpr std::uint8_t kOverlong4 = 64;
+constexpr std::uint8_t kTwoConts = 128;  // a continuation after a continuation (right for a third byte)
+constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
+}  // namespace utf8bits
+
+KAVRO_AVX2 inline __m256i table16(const std::uint8_t (&t)[16]) {
+  const __m128i half = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t));
+  return _mm256_broadcastsi128_si256(half);
+}
+
 KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
+  using namespace utf8bits;
+  static constexpr std::uint8_t kByte1High[16] = {kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTwoConts,
+                                                  kTwoConts,
+                                                  kTwoConts,
+                                                  kTwoConts,
+                                                  kTooShort | kOverlong2,
+                                                  kTooShort,
+                                                  kTooShort | kOverlong3 | kSurrogate,
+                                                  kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+  static constexpr std::uint8_t kByte1Low[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                                 kCarry | kOverlong2,
+                                                 kCarry,
+                                                 kCarry,
+                                                 kCarry | kTooLarge,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000};
+  static constexpr std::uint8_t kByte2High[16] = {
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
+      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
+      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
+      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort};
+  const __m256i byte1High = table16(kByte1High);
+  const __m256i byte1Low = table16(kByte1Low);
+  const __m256i byte2High = table16(kByte2High);
+  const __m256i nibble = splat(0x0F);
   const std::uint8_t* const begin = p;
   __m256i before = _mm256_setzero_si256();
   __m256i errors = _mm256_setzero_si256();
@@ -316,20 +391,16 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
     const __m256i joined = _mm256_permute2x128_si256(before, v, 0x21);
     const __m256i back1 = _mm256_alignr_epi8(v, joined, 15);
     const __m256i back2 = _mm256_alignr_epi8(v, joined, 14);
-    // Signed byte compares: bytes from 0x80 up are negative.
-    const __m256i isCont = _mm256_cmpgt_epi8(splat(0xC0), v);
-    const __m256i wanted =
-        _mm256_or_si256(_mm256_subs_epu8(back1, splat(0xBF)), _mm256_subs_epu8(back2, splat(0xDF)));
-    const __m256i mustCont = _mm256_cmpgt_epi8(wanted, _mm256_setzero_si256());
-    __m256i bad = _mm256_xor_si256(isCont, mustCont);
-    // F0-FF, C0 and C1 lead nothing plain.
+    const __m256i pair = _mm256_and_si256(
+        _mm256_and_si256(
+            _mm256_shuffle_epi8(byte1High, _mm256_and_si256(_mm256_srli_epi16(back1, 4), nibble)),
+            _mm256_shuffle_epi8(byte1Low, _mm256_and_si256(back1, nibble))),
+        _mm256_shuffle_epi8(byte2High, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+    // A third byte must continue: there the pair of continuations is right and anything else wrong.
+    const __m256i third = _mm256_and_si256(_mm256_subs_epu8(back2, splat(0xE0 - 0x80)), splat(0x80));
+    __m256i bad = _mm256_xor_si256(pair, third);
+    // F0-FF lead nothing plain; EF B7 and EF BF lead to the non-characters.
     bad = _mm256_or_si256(bad, _mm256_subs_epu8(v, splat(0xEF)));
-    bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(_mm256_and_si256(v, splat(0xFE)), splat(0xC0)));
-    // E0 80-9F is overlong, ED A0-BF a surrogate; EF B7 and EF BF lead to the non-characters.
-    const __m256i low = _mm256_cmpgt_epi8(splat(0xA0), v);
-    bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xE0)), low));
-    bad = _mm256_or_si256(
-        bad, _mm256_andnot_si256(low, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xED)), isCont)));
     const __m256i b7bf = _mm256_cmpeq_epi8(_mm256_or_si256(v, splat(0x08)), splat(0xBF));
     bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xEF)), b7bf));
     errors = _mm256_or_si256(errors, bad);
@@ -343,18 +414,20 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
 }
 
 // clang-format off
-KAVRO_AVX2 const std::uint8_t* findStringStopAVX2(const std::uint8_t* p, const std::uint8_t* end) {
-  KAVRO_STOP_LOOP(stopsAVX2)
-}
-KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char* out,
+// The bytes compared are made once and kept opaque to the compiler, which would otherwise build
+// them again on every step.
+KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                                  char* limit) {
-  KAVRO_COPY_LOOP(stopsAVX2)
+  __m256i quote = splat('"'), backslash = splat('\\'), lastControl = splat(0x1F);
+  asm("" : "+x"(quote), "+x"(backslash), "+x"(lastControl));
+#define KAVRO_KEPT_STOPS(q) stopsWith(q, quote, backslash, lastControl)
+  KAVRO_COPY_LOOP(KAVRO_KEPT_STOPS)
+#undef KAVRO_KEPT_STOPS
 }
 // clang-format on
 #endif
 #undef KAVRO_SCAN_LOOP
 #undef KAVRO_PLAIN_LOOP
-#undef KAVRO_STOP_LOOP
 #undef KAVRO_COPY_LOOP
 
 }  // namespace
@@ -382,17 +455,9 @@ CopyStringRun copyStringRunFunction() {
   return copyStringRunBaseline;
 }
 
-const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit) {
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit) {
   static const CopyStringRun best = copyStringRunFunction();
   return best(p, end, out, limit);
-}
-
-const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
-#if defined(KAVRO_HAVE_AVX2_SCAN)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return findStringStopAVX2(p, end);
-#endif
-  return findStringStopBaseline(p, end);
 }
 #else
 // Index of the first byte in the eight at p that a string must look at: a control character, a
@@ -419,18 +484,18 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
 
-const std::uint8_t* findStringStop(const std::uint8_t* p, const std::uint8_t* end) {
-  while (p < end && !isStringStop(*p)) ++p;
-  return p;
+const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit) {
+  for (;;) {
+    while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++);
+    if (p < end && out < limit && *p == '\\' && end - p >= 2 && kSimpleEscapes[p[1]] != 0) {
+      *out++ = static_cast<char>(kSimpleEscapes[p[1]]);
+      p += 2;
+      continue;
+    }
+    return p;
+  }
 }
-const std::uint8_t* findStringStopBaseline(const std::uint8_t* p, const std::uint8_t* end) {
-  return findStringStop(p, end);
-}
-const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char* out, char* limit) {
-  while (p < end && out < limit && !isStringStop(*p)) *out++ = static_cast<char>(*p++);
-  return p;
-}
-const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char* out,
+const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit) {
   return copyStringRun(p, end, out, limit);
 }

@@ -589,6 +589,165 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
   }
 }
 
+// Numbers of up to 8 digits with up to 8 after the point are read many digits at a time when
+// enough text follows them: at each count of digits, around both limits, and at every distance
+// from the end of the text, they read as the general conversion reads them.
+TEST(JSONDecoder, ShortNumbersAtTheEdgesOfTheirFastPath) {
+  std::mt19937_64 rng(5);
+  auto digits = [&](std::size_t n) {
+    std::string d;
+    for (std::size_t i = 0; i < n; ++i) d += static_cast<char>('0' + (i == 0 ? 1 + rng() % 9 : rng() % 10));
+    return d;
+  };
+  auto check = [&](const std::string& text, const std::string& doc) {
+    Outcome o = decode(doc);
+    ASSERT_FALSE(o.failed) << doc << ": " << o.message();
+    const Value v = o.value.arrayValue()->objectAtIndex(0);
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (text.find_first_of(".eE") != std::string::npos || text == "-0") {
+      double expected = 0;
+      ASSERT_EQ(std::from_chars(first, last, expected).ec, std::errc()) << text;
+      ASSERT_EQ(v.kind(), Value::Kind::Double) << doc;
+      const double got = v.doubleValue();
+      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << doc;
+    } else {
+      std::int64_t expected = 0;
+      ASSERT_EQ(std::from_chars(first, last, expected).ec, std::errc()) << text;
+      ASSERT_EQ(v.kind(), Value::Kind::Int) << doc;
+      ASSERT_EQ(v.intValue(), expected) << doc;
+    }
+  };
+  const std::string tail(40, ' ');
+  for (std::size_t whole = 1; whole <= 10; ++whole) {
+    for (std::size_t fraction = 0; fraction <= 10; ++fraction) {
+      for (const char* sign : {"", "-"}) {
+        for (const char* exponent : {"", "e2", "E-3"}) {
+          std::string text = sign + digits(whole);
+          if (fraction) text += "." + digits(fraction);
+          text += exponent;
+          check(text, "[" + text + tail + "]");
+          check(text, "[" + text + ",1]");
+          // All nines, and zeros after the point.
+          std::string nines = sign + std::string(whole, '9');
+          if (fraction) nines += "." + std::string(fraction, '9');
+          check(nines, "[" + nines + "," + tail + "2]");
+          if (fraction)
+            check(std::string(sign) + "0." + std::string(fraction, '0'),
+                  std::string("[") + sign + "0." + std::string(fraction, '0') + tail + "]");
+        }
+      }
+    }
+  }
+  // Every distance from the end of the text.
+  for (std::size_t pad = 0; pad <= 40; ++pad) {
+    for (const std::string text : {"12345678", "-7", "0", "-0", "3.25", "-0.125", "98765432.12345678"})
+      check(text, "[" + text + std::string(pad, ' ') + "]");
+  }
+  // What the fast path leaves to the general reader still fails as before.
+  for (const std::string bad : {"[01", "[-01", "[00.5", "[1.", "[1.e5", "[-.5", "[1.5e", "[12345678.x"}) {
+    const std::string text = bad + tail + "]";
+    EXPECT_TRUE(decode(text).failed) << text;
+  }
+  EXPECT_EQ(errorOf("[01" + tail + "]"), "Unexpected value.");
+  EXPECT_EQ(errorOf("[1." + tail + "]"), "Invalid number.");
+  EXPECT_EQ(errorOf("[-" + tail + "]"), "Invalid number.");
+}
+
+// true, false and null are taken whole where they stand, and cut or misspelt words fail as the
+// general reader fails them, in arrays and dictionaries, near the end of the text and far from it.
+TEST(JSONDecoder, WordsNearAndFarFromTheEnd) {
+  const std::string tail(40, ' ');
+  for (const std::string& pad : {std::string(), tail}) {
+    auto a = decode("[true,false,null" + pad + "]").value.arrayValue();
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->objectAtIndex(0).boolValue());
+    EXPECT_FALSE(a->objectAtIndex(1).boolValue());
+    EXPECT_TRUE(a->objectAtIndex(1).isBool());
+    EXPECT_TRUE(a->objectAtIndex(2).isNull());
+    auto d = decode("{\"a\":false,\"b\":true,\"c\":null" + pad + "}").value.dictionaryValue();
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->valueForKey("a").isBool());
+    EXPECT_FALSE(d->valueForKey("a").boolValue());
+    EXPECT_TRUE(d->valueForKey("b").boolValue());
+    for (const std::string bad : {"[fals", "[falsy", "[nulL", "[trUe", "[tru", "[n", "[f"})
+      EXPECT_EQ(errorOf(bad + pad + "]"), kUnexpected) << bad;
+  }
+  EXPECT_EQ(errorOf("[false"), kUnexpected);
+  EXPECT_EQ(errorOf("[null"), kUnexpected);
+  EXPECT_EQ(errorOf("{\"a\":true"), kUnexpected);
+  EXPECT_FALSE(decode("[false]").failed);
+  EXPECT_EQ(errorOf("[truefalse]"), "Unexpected value.");
+}
+
+// Documents of many kilobytes, whose text is checked piece by piece ahead of the strings read:
+// strings of any length anywhere, across the pieces' ends, read back exactly; the first string
+// that is not text fails the document with its own error at its own place, however far into the
+// document it lies; bytes that are not text outside the strings (in a comment) spoil nothing.
+TEST(JSONDecoder, LongDocumentsCheckedAheadOfTheirStrings) {
+  const std::vector<std::pair<std::string, std::string>> good = {
+      {"a", "a"}, {"中", "中"}, {"，", "，"}, {"é", "é"}, {R"(\n)", "\n"}, {R"(\u4e2d)", "中"}, {"😀", "😀"}};
+  const std::vector<std::string> bad = {"\x80",         "\x80\x80\x80", "\xE4\xB8",
+                                        "\xED\xA0\x80", "\xEF\xBF\xBF", "\xC0\xAF"};
+  std::mt19937 rng(29);
+  for (int round = 0; round < 120; ++round) {
+    std::string text = "[";
+    std::vector<std::string> expected;
+    std::size_t firstBad = std::string::npos;
+    const bool withComment = round % 4 == 0;
+    while (text.size() < 40000 + rng() % 30000) {
+      if (!expected.empty()) text += ',';
+      if (withComment && rng() % 50 == 0) text += "/* \xFF\xFE */";
+      const std::size_t at = text.size();
+      std::string raw, decoded;
+      // Mostly short strings, now and then one of several kilobytes.
+      const std::size_t pieces = rng() % 20 == 0 ? 500 + rng() % 3000 : rng() % 12;
+      for (std::size_t i = 0; i < pieces; ++i) {
+        if (round % 3 == 0 && rng() % 20000 == 0) {
+          raw += bad[rng() % bad.size()];
+          if (firstBad == std::string::npos) firstBad = at;
+          continue;
+        }
+        const auto& piece = good[rng() % (rng() % 4 == 0 ? good.size() : 4)];
+        raw += piece.first;
+        decoded += piece.second;
+      }
+      text += "\"" + raw + "\"";
+      expected.push_back(decoded);
+    }
+    text += "]";
+    Outcome o = decode(text, withComment ? JBParseOptionAllowComments : JBParseOptionNone);
+    if (firstBad != std::string::npos) {
+      ASSERT_TRUE(o.failed) << round;
+      EXPECT_EQ(o.message(), "Illegal UTF8 sequence found in \"\" string.") << round;
+      EXPECT_EQ(o.index(), firstBad) << round;
+      continue;
+    }
+    ASSERT_FALSE(o.failed) << round << ": " << o.message();
+    auto a = o.value.arrayValue();
+    ASSERT_EQ(a->count(), expected.size()) << round;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(a->objectAtIndex(i).stringValue(), expected[i]) << round << " string " << i;
+  }
+  // One string of many pieces' length, with a sequence that is not text near its start, around a
+  // piece's end or far into it.
+  std::string longText;
+  while (longText.size() < 40000) longText += "中文，text";
+  for (std::size_t at : {std::size_t{0}, std::size_t{100}, std::size_t{16381}, std::size_t{16383},
+                         std::size_t{16384}, std::size_t{16386}, std::size_t{32770}, std::size_t{39990}}) {
+    for (const std::string& b : bad) {
+      std::string raw = longText;
+      std::size_t cut = at;
+      while ((static_cast<unsigned char>(raw[cut]) & 0xC0) == 0x80) ++cut;  // between characters
+      raw.insert(cut, b);
+      Outcome o = decode("[1,\"" + raw + "\"]");
+      ASSERT_TRUE(o.failed) << at;
+      EXPECT_EQ(o.message(), "Illegal UTF8 sequence found in \"\" string.") << at;
+      EXPECT_EQ(o.index(), 3u) << at;
+    }
+  }
+}
+
 // Strings of every length, mixing ASCII, CJK and other sequences, escapes and bytes that are not
 // text, read back exactly or fail with the error of their first bad sequence.
 TEST(JSONDecoder, StringsAcrossScanBlocks) {
@@ -928,6 +1087,94 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
 // Records whose keys are written in other ways than in the record before (escaped, with a quotation
 // mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
 // value cache reads them: same values, or the same error at the same place.
+// A decoder made for one parse (which takes keys as the record before wrote them) reads text as
+// a kept decoder (which looks every key up in its cache) does: the same tree, pairs in the same
+// order, or the same error at the same place.
+void expectAsALookingUpDecoderReads(const std::string& text) {
+  platform::Error onceError, keptError;
+  const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+  auto kept = JSONDecoder::decoder();
+  const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
+  ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+  if (once.isNull()) {
+    ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+    ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+        << text;
+  } else {
+    ASSERT_EQ(once, withCache) << text;
+    // Pairs come out in the same order too.
+    ASSERT_EQ(once.description(), withCache.description()) << text;
+  }
+}
+
+// Keys of the lengths around what one 16-byte look takes whole, written as in the record before
+// or differing in one byte anywhere (the quotation marks and the colon too), with text enough
+// after them or not: the tree is the one a decoder that looks every key up builds.
+TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
+  std::vector<std::string> keys;
+  for (std::size_t n : {11, 12, 13, 14, 15}) keys.push_back(std::string("abcdefghijklmnop").substr(0, n));
+  std::mt19937 rng(23);
+  auto writing = [&](const std::string& key) {
+    std::string w = "\"" + key + "\":";
+    switch (rng() % 8) {
+      case 0: {  // one byte differs
+        const std::size_t at = rng() % w.size();
+        w[at] = w[at] == '"' || w[at] == ':' ? ' ' : static_cast<char>('A' + rng() % 26);
+        break;
+      }
+      case 1:
+        w.insert(w.size() - 1, " ");
+        break;
+      case 2:
+        w.replace(1, 1, "\\u0061");
+        break;
+      default:
+        break;
+    }
+    return w;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = "[";
+    for (int r = 0, records = 2 + static_cast<int>(rng() % 4); r < records; ++r) {
+      text += r ? ",{" : "{";
+      for (std::size_t k = 0, count = 1 + rng() % keys.size(); k < count; ++k) {
+        if (k) text += ',';
+        text += writing(keys[k]);
+        text += rng() % 2 ? std::to_string(rng() % 100) : "\"v\"";
+      }
+      text += '}';
+    }
+    text += std::string(rng() % 24, ' ') + "]";
+    ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+  }
+}
+
+// A record whose keys stand as in the record before is held to the grammar as any other: after
+// records that set the pattern, a faulty one fails with the message the first record would give.
+TEST(JSONDecoder, RecordsLikeTheOneBeforeKeepToTheGrammar) {
+  const std::string pad(40, ' ');
+  const std::string records =
+      R"([{"id":1,"name":"a","tags":[1],"on":true},{"id":2,"name":"b","tags":[2],"on":false},)";
+  const std::vector<std::pair<std::string, std::string>> faults = {
+      {R"({"id":3,"name":"c","tags":[3],"on":true,})", "Unexpected '}'."},
+      {R"({"id":3,"name":"c",,"tags":[3],"on":true})", "Unexpected ','."},
+      {R"({"id":3,"name":"c","tags":[3]"on":true})", "Unexpected string."},
+      {R"({"id":3,"name":}"c","tags":[3],"on":true})", "Expected a value, not '}'"},
+      {R"({"id":3,"name":"c","tags":[3,],"on":true})", "Unexpected ']'."},
+      {R"({"id":3,"name":"c","tags":[3],"on":tru})", kUnexpected},
+      {R"({"id":3,"name":"c","tags":[3],"on":true)", "Expected a comma or a '}', not ']'"},
+  };
+  for (const auto& [record, message] : faults) {
+    const std::string text = records + record + "]" + pad;
+    EXPECT_EQ(errorOf(text), message) << record;
+    // The first record alone gives the same message.
+    EXPECT_EQ(errorOf("[" + record + "]" + pad), message) << record;
+  }
+  // Cut short right after a key that stands as before.
+  EXPECT_EQ(errorOf(records + R"({"id":3,"name":)"), kUnexpected);
+  EXPECT_FALSE(decode(records + R"({"id":3,"name":"c","tags":[3],"on":null}])" + pad).failed);
+}
+
 TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
   const std::vector<std::string> writings = {R"("ab":)",   R"("ab":)",       R"("a\u0062":)", R"("a\"b":)",
                                              R"("a\\b":)", R"("a\b":)",      R"("ab" :)",     R"("ab" )",
@@ -947,20 +1194,7 @@ TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
     }
     text += ']';
     if (rng() % 4 == 0) text.resize(rng() % text.size());
-    platform::Error onceError, keptError;
-    const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
-    auto kept = JSONDecoder::decoder();
-    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
-    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
-    if (once.isNull()) {
-      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
-      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
-          << text;
-    } else {
-      ASSERT_EQ(once, withCache) << text;
-      // Pairs come out in the same order too.
-      ASSERT_EQ(once.description(), withCache.description()) << text;
-    }
+    ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
   }
 }
 
