@@ -31,6 +31,9 @@ struct Remembered {
   std::string udid GUARDED_BY(mutex);
   std::string check GUARDED_BY(mutex);
   std::string uuid GUARDED_BY(mutex);
+  // The preferences' change stamp when udid was last read from them or written to them: while it
+  // stands, the record there is the one already checked.
+  std::uint64_t defaultsStamp GUARDED_BY(mutex) = 0;
 };
 
 Remembered& remembered() {
@@ -118,9 +121,24 @@ std::string createNewUDID() {
 }
 
 std::string getUDID() {
-  if (auto udid = restoreUDIDFromLocal()) return *udid;
-  if (auto udid = restoreUDIDFromPasteboard()) return *udid;
-  return generateAndSaveToLocal();
+  auto& defaults = platform::UserDefaults::standardUserDefaults();
+  auto& r = remembered();
+  {
+    platform::MutexLock lock(r.mutex);
+    if (r.defaultsStamp != 0 && r.defaultsStamp == defaults.changeStamp() && !r.udid.empty()) return r.udid;
+  }
+  std::string udid;
+  if (auto local = restoreUDIDFromLocal())
+    udid = std::move(*local);
+  else if (auto pasted = restoreUDIDFromPasteboard())
+    udid = std::move(*pasted);
+  else
+    udid = generateAndSaveToLocal();
+  // The preferences now hold a valid record of udid (found there, or just written).
+  const std::uint64_t stamp = defaults.changeStamp();
+  platform::MutexLock lock(r.mutex);
+  if (r.udid == udid) r.defaultsStamp = stamp;
+  return udid;
 }
 
 std::string getUUID() {

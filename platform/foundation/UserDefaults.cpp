@@ -99,7 +99,14 @@ void UserDefaults::destroyStandardUserDefaults() {
   }
 }
 
-UserDefaults::UserDefaults() = default;
+namespace {
+std::uint64_t nextStamp() {
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+}  // namespace
+
+UserDefaults::UserDefaults() : stamp_(nextStamp()) {}
 
 UserDefaults::~UserDefaults() {
   platform::MutexLock g(mutex_);
@@ -185,6 +192,7 @@ bool UserDefaults::setObject(const Value& value, std::string_view key) {
   platform::MutexLock g(mutex_);
   values().setObject(std::move(*copy), key);
   dirty_ = true;
+  stamp_.store(nextStamp(), std::memory_order_release);
   return true;
 }
 
@@ -199,6 +207,7 @@ void UserDefaults::removeObjectForKey(std::string_view key) {
   if (!values().objectForKey(key)) return;
   values().removeObjectForKey(key);
   dirty_ = true;
+  stamp_.store(nextStamp(), std::memory_order_release);
 }
 
 bool UserDefaults::synchronize() {

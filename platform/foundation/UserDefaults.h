@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,6 +48,10 @@ class UserDefaults {
   void setDouble(double value, std::string_view key);
   void removeObjectForKey(std::string_view key);
 
+  // Changes whenever a value is set or removed, and differs between instances: what was read when
+  // the stamp had the same value is still what the preferences hold.
+  std::uint64_t changeStamp() const { return stamp_.load(std::memory_order_acquire); }
+
   // Writes unsaved changes to disk atomically. True when nothing was unsaved or the write succeeded.
   bool synchronize();
   // Where the preferences are kept.
@@ -66,6 +71,7 @@ class UserDefaults {
   mutable std::shared_ptr<MutableDictionary> values_ GUARDED_BY(mutex_);
   mutable std::string path_ GUARDED_BY(mutex_);
   bool dirty_ GUARDED_BY(mutex_) = false;
+  std::atomic<std::uint64_t> stamp_;
 };
 
 }  // namespace platform

@@ -109,4 +109,16 @@ TEST(DeviceUUIDTest, AChangedRecordGivesItsIdentifier) {
 }
 
 }  // namespace
+TEST(DeviceUUIDTest, PreferencesLoadedAnewAreReadAgain) {
+  test::TempHome home;
+  std::string first = getUDID();
+  std::string second = createNewUDID();
+  defaults().setObject(platform::Value(record(second, checkValueOf(second))), DeviceUDIDDefaultsKey);
+  defaults().synchronize();
+  platform::UserDefaults::destroyStandardUserDefaults();
+  EXPECT_EQ(getUDID(), second) << "the record in the file, not the one remembered";
+  EXPECT_EQ(getUUID(), platform::hexString(platform::md5(second)));
+  EXPECT_NE(first, second);
+}
+
 }  // namespace kavro::device

@@ -179,3 +179,22 @@ TEST_F(UserDefaultsTest, ConcurrentWritersAndReadersKeepEveryKey) {
   EXPECT_EQ(defaults().integerForKey("k3_99"), 99);
   EXPECT_EQ(defaults().integerForKey("k0_42"), 42);
 }
+
+TEST_F(UserDefaultsTest, TheChangeStampMovesWithEveryChangeAndEveryInstance) {
+  const auto start = defaults().changeStamp();
+  EXPECT_NE(start, 0u);
+  defaults().stringForKey("k");
+  defaults().removeObjectForKey("missing");
+  EXPECT_EQ(defaults().changeStamp(), start) << "reads and removing nothing change nothing";
+  defaults().setObject("v", "k");
+  const auto set = defaults().changeStamp();
+  EXPECT_NE(set, start);
+  defaults().setObject("v", "k");
+  EXPECT_NE(defaults().changeStamp(), set) << "a value set again may differ inside a collection";
+  const auto again = defaults().changeStamp();
+  defaults().removeObjectForKey("k");
+  EXPECT_NE(defaults().changeStamp(), again);
+  const auto removed = defaults().changeStamp();
+  reopen();
+  EXPECT_NE(defaults().changeStamp(), removed) << "another instance, another stamp";
+}
