@@ -91,15 +91,29 @@ class BestOfReporter : public ::benchmark::ConsoleReporter {
   std::map<std::string, std::map<std::string, double>> counters_;
 };
 
-// Runs the registered benchmarks with the reporter; at least `repetitions` repetitions unless the
-// command line names its own.
-inline void runBestOf(int& argc, char** argv, BestOfReporter& reporter, int repetitions) {
+// How the repetitions of the registered benchmarks follow each other.
+enum class Order {
+  // Each benchmark's repetitions back to back.
+  Registered,
+  // All repetitions shuffled, so that ours and each peer are timed across the same spells of a busy
+  // machine rather than one after the other.
+  Shuffled,
+};
+
+// Runs the registered benchmarks with the reporter; at least `repetitions` repetitions and the
+// given order unless the command line names its own.
+inline void runBestOf(int& argc, char** argv, BestOfReporter& reporter, int repetitions,
+                      Order order = Order::Registered) {
   std::vector<char*> args(argv, argv + argc);
+  auto given = [&](std::string_view flag) {
+    return std::any_of(argv + 1, argv + argc,
+                       [&](const char* a) { return std::string_view(a).rfind(flag, 0) == 0; });
+  };
   std::string reps = "--benchmark_repetitions=" + std::to_string(repetitions);
-  bool given = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::string_view(argv[i]).rfind("--benchmark_repetitions", 0) == 0) given = true;
-  if (!given) args.push_back(reps.data());
+  if (!given("--benchmark_repetitions")) args.push_back(reps.data());
+  std::string shuffled = "--benchmark_enable_random_interleaving=true";
+  if (order == Order::Shuffled && !given("--benchmark_enable_random_interleaving"))
+    args.push_back(shuffled.data());
   int n = static_cast<int>(args.size());
   args.push_back(nullptr);
   ::benchmark::Initialize(&n, args.data());

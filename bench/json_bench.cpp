@@ -312,18 +312,8 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
 
 int main(int argc, char** argv) {
   corpus();
-  // The repetitions of all the rows run in a shuffled order, so that ours and each peer are timed
-  // across the same spells of a busy machine rather than one after the other.
-  std::vector<char*> args(argv, argv + argc);
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  if (std::none_of(argv + 1, argv + argc, [](const char* a) {
-        return std::string_view(a).rfind("--benchmark_enable_random_interleaving", 0) == 0;
-      }))
-    args.push_back(interleave.data());
-  int count = static_cast<int>(args.size());
-  args.push_back(nullptr);
   kavro::bench::BestOfReporter reporter;
-  kavro::bench::runBestOf(count, args.data(), reporter, 3);
+  kavro::bench::runBestOf(argc, argv, reporter, 3, kavro::bench::Order::Shuffled);
   printRatios(reporter);
   return 0;
 }

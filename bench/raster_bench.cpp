@@ -229,7 +229,7 @@ BENCHMARK(BM_AlphaBlit_Cairo)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   kavro::bench::BestOfReporter reporter;
-  kavro::bench::runBestOf(argc, argv, reporter, 5);
+  kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);
   // Also ends the console reporter's last coloured line, which a summary line must not share.
   std::printf("\nThe raster engine's speed as a share of Cairo's, best of the repetitions\n");
   using kavro::bench::figure;

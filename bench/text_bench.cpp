@@ -135,7 +135,7 @@ BENCHMARK(BM_Width_FreeTypeTable)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   kavro::bench::BestOfReporter reporter;
-  kavro::bench::runBestOf(argc, argv, reporter, 5);
+  kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);
   std::printf("\nText measuring as a share of bare FreeType's, best of the repetitions\n");
   using kavro::bench::figure;
   kavro::bench::reportRatio("text width of 70 list labels (font advances)",

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   Prepare();
 
   kavro::bench::BestOfReporter reporter;
-  kavro::bench::runBestOf(argc, argv, reporter, 5);
+  kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);
   // Also ends the console reporter's last coloured line, which a summary line must not share.
   std::printf("\nThe tile layer's decoding speed as a share of bare libpng's, best of the repetitions\n");
   using kavro::bench::figure;
