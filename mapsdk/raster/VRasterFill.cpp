@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "mapsdk/engine/VMemory.h"
@@ -312,8 +314,12 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
                        maxPieces * static_cast<std::int64_t>(sizeof(EdgeEx) + sizeof(int)) +
                        cellCap * static_cast<std::int64_t>(sizeof(tagCellEx)) + 64;
   if (bytes > kMaxFillBlock) return 0;
-  auto* block = static_cast<std::uint8_t*>(VMalloc(static_cast<std::size_t>(bytes)));
-  if (!block) return 0;
+  // Not zero-filled: every edge, cell, bucket and active slot is written before it is read, and
+  // clearing the cells took an eighth of a wide line's time.
+  std::unique_ptr<std::uint8_t, decltype(&std::free)> owned(
+      static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(bytes))), &std::free);
+  if (!owned) return 0;
+  std::uint8_t* block = owned.get();
   auto* edges = reinterpret_cast<EdgeEx*>(block);
   auto* cells = reinterpret_cast<tagCellEx*>(edges + maxPieces);
   auto* buckets = reinterpret_cast<int*>(cells + cellCap);
@@ -404,7 +410,6 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
       }
     }
   }
-  VFree(block);
   return 1;
 }
 
