@@ -190,7 +190,9 @@ TEST_F(DataKavroDBTest, SavingAsNewestPutsTheEntryFirstEvenWithinOneSecond) {
   EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
             (std::vector<std::string>{"c", "b", "a"}));
 
+  const auto strings = db_->tableChangeStamp(db_->TABLE_STR_VALUE());
   ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "a", *changed));
+  EXPECT_EQ(db_->tableChangeStamp(db_->TABLE_STR_VALUE()), strings) << "other tables' readers stay valid";
   auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10);
   EXPECT_EQ(ids(*newest), (std::vector<std::string>{"a", "c", "b"}));
   EXPECT_EQ(newest->getItem(0)->getString("version"), "2");
