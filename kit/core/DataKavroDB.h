@@ -206,7 +206,7 @@ class DataKavroDB : public DataSQLiteDB {
   };
   TypeState& typeState(TableId table, std::string_view dataType);
   // After a write of one row of the type (added: whether it may be a new one) that left the
-  // table's stamp at `before` → now.
+  // table's stamp moved on from `before`.
   void noteRowWritten(TableId table, std::string_view dataType, bool added, const ChangeStamp& before);
 
   TableSql tables_[3];
