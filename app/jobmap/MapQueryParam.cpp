@@ -10,7 +10,6 @@
 namespace kavro {
 
 namespace {
-constexpr std::string_view FormDataKey = "formData";
 
 std::string printed(const char* format, double a) {
   char text[64];
@@ -105,17 +104,6 @@ std::string MapQueryParam::searchTitleForMap() {
   return title;
 }
 
-bool MapQueryParam::saveFormData() {
-  return AppCoreInfo::getCacheDB()->saveItemCache(STORE_CACHE_JOBMAPSEARCH_FORM, FormDataKey, *toDetail());
-}
-
-bool MapQueryParam::restoreFormData() {
-  auto form = AppCoreInfo::getCacheDB()->getItemCache(STORE_CACHE_JOBMAPSEARCH_FORM, FormDataKey);
-  return form && fromDetail(form.get());
-}
-
-bool MapQueryParam::removeFormData() {
-  return AppCoreInfo::getCacheDB()->clearItemDataType(STORE_CACHE_JOBMAPSEARCH_FORM, FormDataKey, 0);
-}
+std::string MapQueryParam::getFormCacheType() const { return std::string(STORE_CACHE_JOBMAPSEARCH_FORM); }
 
 }  // namespace kavro

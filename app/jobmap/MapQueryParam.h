@@ -31,10 +31,6 @@ class MapQueryParam : public JobSearchParam {
   static bool takeDictPick(JobSearchParam& query, DictType dictType, std::string_view code,
                            std::string_view value);
 
-  bool saveFormData() override;
-  bool restoreFormData() override;
-  bool removeFormData() override;
-
   const platform::Coordinate& lonlat() const { return lonlat_; }
   void setLonlat(platform::Coordinate c) { lonlat_ = c; }
   // Metres, as measured on the map.
@@ -51,6 +47,8 @@ class MapQueryParam : public JobSearchParam {
 
  protected:
   MapQueryParam() = default;
+  // Its own last form.
+  std::string getFormCacheType() const override;
 };
 
 }  // namespace kavro

@@ -284,8 +284,10 @@ std::string JobSearchParam::getFormCacheType() const {
   return std::string(isCampusParam() ? STORE_CACHE_CAMPUS_JOBSEARCH_FORM : STORE_CACHE_JOBSEARCH_FORM);
 }
 
-bool JobSearchParam::saveFormData() {
-  return AppCoreInfo::getCacheDB()->saveItemCache(getFormCacheType(), FormDataKey, *toDetail());
+bool JobSearchParam::saveFormData() { return saveForm(*toDetail()); }
+
+bool JobSearchParam::saveForm(const DataItemDetail& form) {
+  return AppCoreInfo::getCacheDB()->saveItemCache(getFormCacheType(), FormDataKey, form);
 }
 
 bool JobSearchParam::restoreFormData() {
@@ -318,11 +320,15 @@ void JobSearchParam::saveFormDataWithSearch() {
   });
 }
 
-void JobSearchParam::saveWaitingForm() {
+void JobSearchParam::saveWaitingForm(const DataItemDetail* form) {
   if (!formWaiting_) return;
   formWaiting_ = false;
   platform::RunLoop::main().cancelPerforms(this);
-  saveFormData();
+  if (form) {
+    saveForm(*form);
+  } else {
+    saveFormData();
+  }
 }
 
 bool JobSearchParam::saveToSearchHistory(std::int64_t count) {
@@ -333,21 +339,20 @@ bool JobSearchParam::saveToSearchHistory(std::int64_t count) {
   }
   auto db = AppCoreInfo::getCacheDB();
   // Every page received files the search, the first one with the search's form: its writes go
-  // to the store together, one transaction.
+  // to the store together, one transaction. The form and the entry are the same record (nothing
+  // in between changes the fields), the entry with the count added.
   const bool batched = db->begin();
-  saveWaitingForm();
+  auto entry = toDetail();
+  saveWaitingForm(entry.get());
   saveKeywordsHistory(keywords_);
 
   const std::string type = getCurrentCacheType();
   db->removeInvalidItems(db->TABLE_BIN_VALUE(), type);
   db->keepItemsWithOnlyNewest(db->TABLE_BIN_VALUE(), type, SearchHistoryKept);
-  auto entry = toDetail();
   entry->setInt(count, JobSearchParamCountKey);
-  // Removed first, so that the same search saved again within the same second still becomes the
+  // A new row, so that the same search saved again within the same second still becomes the
   // newest entry.
-  const std::string key = getCurrentCacheKey();
-  db->removeItemCache(type, key);
-  bool saved = db->saveItemCache(type, key, *entry);
+  bool saved = db->saveItemCacheAsNewest(type, getCurrentCacheKey(), *entry);
   if (batched && !db->commit()) {
     db->rollback();
     saved = false;
@@ -393,8 +398,7 @@ bool JobSearchParam::saveKeywordsHistory(std::string_view keyword) {
     record->setInt(1, "times");
   }
   record->setString(trimmed, "keyword");
-  db->removeItemCache(STORE_CACHE_KEYWORDS_HISTORY, key);
-  return db->saveItemCache(STORE_CACHE_KEYWORDS_HISTORY, key, *record);
+  return db->saveItemCacheAsNewest(STORE_CACHE_KEYWORDS_HISTORY, key, *record);
 }
 
 std::shared_ptr<DataItemResult> JobSearchParam::getKeywordsHistory() {

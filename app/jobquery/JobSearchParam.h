@@ -73,10 +73,10 @@ class JobSearchParam : public platform::Object {
   // Takes every stored field of the record, resetting paging; false (nothing changes) for none.
   bool fromDetail(const DataItemDetail* detail);
 
-  // The last search form of the current channel.
-  virtual bool saveFormData();
-  virtual bool restoreFormData();
-  virtual bool removeFormData();
+  // The last search form of the current channel (a subclass keeps its own: getFormCacheType()).
+  bool saveFormData();
+  bool restoreFormData();
+  bool removeFormData();
   // The form of a search being started: saved with the search's filing when its first page comes
   // (one transaction for the search), or alone FormSaveDelay seconds later if none comes.
   void saveFormDataWithSearch();
@@ -149,10 +149,10 @@ class JobSearchParam : public platform::Object {
   void setPageSize(std::int32_t value) { pageSize_ = value; }
 
  private:
-  // Saves the form if a search left it waiting.
-  void saveWaitingForm();
+  // Saves the form (toDetail(), made by the caller) if a search left it waiting.
+  void saveWaitingForm(const DataItemDetail* form = nullptr);
+  bool saveForm(const DataItemDetail& form);
   bool formWaiting_ = false;
-  std::string getFormCacheType() const;
 
   std::string postchannel_{OrdinaryChannel};
   std::string keywords_;
@@ -186,6 +186,8 @@ class JobSearchParam : public platform::Object {
 
  protected:
   JobSearchParam() = default;
+  // The store data type of the last form.
+  virtual std::string getFormCacheType() const;
 };
 
 }  // namespace kavro

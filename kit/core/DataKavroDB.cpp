@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -85,17 +86,48 @@ DataKavroDB::TableSql DataKavroDB::makeTableSql(std::string_view name, TableId i
   TableSql t;
   t.name = std::string(name);
   t.firstSlot = static_cast<std::size_t>(id) * SqlKinds;
-  const std::string q = quoteIdentifier(name);
-  const std::string where = " where " + std::string(TypeAndKey);
-  t.sql[Select] = "select `DATA_VALUE` from " + q + where;
-  t.sql[Update] = "update " + q + " set `DATA_VALUE`=?,`DATA_ADDTIME`=?" + where;
-  t.sql[Insert] =
-      "insert into " + q + "(`DATA_TYPE`,`DATA_KEY`,`DATA_VALUE`,`DATA_ADDTIME`) values (?,?,?,?)";
-  t.sql[Remove] = "delete from " + q + where;
-  t.sql[Exists] = "select 1 from " + q + where + " limit 1";
-  t.sql[ExistsType] = "select 1 from " + q + " where `DATA_TYPE`=? limit 1";
-  t.sql[ClearType] = "delete from " + q + " where `DATA_TYPE`=?";
+  for (int kind = 0; kind < SqlKinds; ++kind) t.sql[kind] = sqlText(name, static_cast<SqlKind>(kind));
   return t;
+}
+
+std::string DataKavroDB::sqlText(std::string_view table, SqlKind kind) {
+  const std::string q = quoteIdentifier(table);
+  const std::string where = " where " + std::string(TypeAndKey);
+  switch (kind) {
+    case Select:
+      return "select `DATA_VALUE` from " + q + where;
+    case Update:
+      return "update " + q + " set `DATA_VALUE`=?,`DATA_ADDTIME`=?" + where;
+    case Insert:
+    case Replace:
+      // A replaced row is deleted and the new one inserted with a new id, on the unique
+      // (type, key) index.
+      return std::string(kind == Replace ? "insert or replace into " : "insert into ") + q +
+             "(`DATA_TYPE`,`DATA_KEY`,`DATA_VALUE`,`DATA_ADDTIME`) values (?,?,?,?)";
+    case Remove:
+      return "delete from " + q + where;
+    case Exists:
+      return "select 1 from " + q + where + " limit 1";
+    case ExistsType:
+      return "select 1 from " + q + " where `DATA_TYPE`=? limit 1";
+    case ClearType:
+      return "delete from " + q + " where `DATA_TYPE`=?";
+    case CountType:
+      return "select count(*) from " + q + " where `DATA_TYPE`=?";
+    case RemoveFuture:
+      return "delete from " + q + " where `DATA_TYPE`=? and `DATA_ADDTIME`>?";
+    case RemoveOldest:
+      return "delete from " + q + " where `DATA_TYPE`=? and `ID` in (select `ID` from " + q +
+             " where `DATA_TYPE`=? order by `DATA_ADDTIME` asc, `ID` asc limit ?)";
+    case SqlKinds:
+      break;
+  }
+  return {};
+}
+
+DataSQLiteDB::Statement DataKavroDB::prepareFor(std::string_view table, SqlKind kind) {
+  if (const TableSql* t = sqlFor(table)) return prepareFor(*t, kind);
+  return prepare(sqlText(table, kind));
 }
 
 const DataKavroDB::TableSql* DataKavroDB::sqlFor(std::string_view table) const {
@@ -112,6 +144,8 @@ const std::string& DataKavroDB::currentTimeText() const {
   if (now != cachedSecond_) {
     cachedTime_ = localTimeText(now);
     cachedSecond_ = now;
+    // Text, not seconds: local time text goes back at the end of summer time too.
+    if (cachedTime_ > latestTime_) latestTime_ = cachedTime_;
   }
   return cachedTime_;
 }
@@ -193,22 +227,27 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
 
 template <class BindValue>
 std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                                   const BindValue& bindValueAt) {
+                                   const BindValue& bindValueAt, bool replace) {
   if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
   const std::string& now = currentTimeText();
-  {
+  const ChangeStamp before = typeStates_.empty() ? ChangeStamp{} : tableChangeStamp(t.name);
+  if (!replace) {
     Statement stmt = prepareFor(t, Update);
     if (!stmt || !bindValueAt(stmt.get(), 1) || !bindView(stmt.get(), 2, now) ||
         !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
       return 0;
     }
-    if (std::int64_t n = changes(); n > 0) return n;
+    if (std::int64_t n = changes(); n > 0) {
+      noteRowWritten(idOf(t), dataType, false, before);
+      return n;
+    }
   }
-  Statement stmt = prepareFor(t, Insert);
+  Statement stmt = prepareFor(t, replace ? Replace : Insert);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindValueAt(stmt.get(), 3) ||
       !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
     return 0;
   }
+  noteRowWritten(idOf(t), dataType, true, before);
   return lastInsertRowId();
 }
 
@@ -311,13 +350,21 @@ bool DataKavroDB::clearStrDataType(std::string_view dataType, std::string_view d
 
 std::int64_t DataKavroDB::setBinValue(std::string_view dataType, std::string_view dataKey,
                                       const platform::Data& dataValue) {
-  return setValue(tables_[BinTable], dataType, dataKey, [&](sqlite3_stmt* stmt, int index) {
-    // An empty value is an empty blob, not NULL.
-    const int rc = dataValue.empty()
-                       ? sqlite3_bind_zeroblob(stmt, index, 0)
-                       : sqlite3_bind_blob64(stmt, index, dataValue.data(), dataValue.size(), SQLITE_STATIC);
-    return rc == SQLITE_OK;
-  });
+  return setBytes(tables_[BinTable], dataType, dataKey, dataValue, false);
+}
+
+std::int64_t DataKavroDB::setBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                                   const platform::Data& dataValue, bool replace) {
+  return setValue(
+      t, dataType, dataKey,
+      [&](sqlite3_stmt* stmt, int index) {
+        // An empty value is an empty blob, not NULL.
+        const int rc = dataValue.empty() ? sqlite3_bind_zeroblob(stmt, index, 0)
+                                         : sqlite3_bind_blob64(stmt, index, dataValue.data(),
+                                                               dataValue.size(), SQLITE_STATIC);
+        return rc == SQLITE_OK;
+      },
+      replace);
 }
 
 std::optional<platform::Data> DataKavroDB::getBinValue(std::string_view dataType, std::string_view dataKey) {
@@ -367,6 +414,12 @@ std::shared_ptr<DataItemDetail> DataKavroDB::getItemCache(std::string_view dataT
 std::int64_t DataKavroDB::removeItemCache(std::string_view dataType, std::string_view dataKey) {
   if (dataKey.empty()) return 0;
   return deleteBinValue(dataType, prefixed(ItemPrefix, dataKey));
+}
+
+bool DataKavroDB::saveItemCacheAsNewest(std::string_view dataType, std::string_view dataKey,
+                                        const DataItemDetail& data) {
+  if (dataKey.empty()) return false;
+  return setBytes(tables_[BinTable], dataType, prefixed(ItemPrefix, dataKey), data.toData(), true) > 0;
 }
 
 bool DataKavroDB::saveItemsCache(std::string_view dataType, std::string_view dataKey,
@@ -434,23 +487,81 @@ std::optional<platform::Data> DataKavroDB::getFirstBinItem(std::string_view data
 
 // ---- Housekeeping ----
 
+DataKavroDB::TypeState& DataKavroDB::typeState(TableId table, std::string_view dataType) {
+  for (TypeState& s : typeStates_) {
+    if (s.table == table && s.type == dataType) return s;
+  }
+  TypeState& s = typeStates_.emplace_back();
+  s.table = table;
+  s.type = dataType;
+  return s;
+}
+
+void DataKavroDB::noteRowWritten(TableId table, std::string_view dataType, bool added,
+                                 const ChangeStamp& before) {
+  if (typeStates_.empty()) return;
+  const ChangeStamp now = tableChangeStamp(tables_[table].name);
+  for (TypeState& s : typeStates_) {
+    if (s.table != table || !s.atMost) continue;
+    if (s.stamp != before || s.rollbacks != rollbackCount()) {
+      s.atMost.reset();  // something else changed the table in between
+      continue;
+    }
+    s.stamp = now;
+    if (added && s.type == dataType) ++*s.atMost;
+  }
+}
+
 bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_view dataType,
                                           std::int64_t maxNewestCount) {
   if (table.empty() || dataType.empty()) return false;
-  std::int64_t count = tableRows(table, "`DATA_TYPE`=?", {text(dataType)});
-  if (count <= maxNewestCount) return true;
-  const std::string q = quoteIdentifier(table);
-  return execSQL(
-      "delete from " + q + " where `DATA_TYPE`=? and `ID` in (select `ID` from " + q +
-          " where `DATA_TYPE`=? order by `DATA_ADDTIME` asc, `ID` asc limit ?)",
-      {text(dataType), text(dataType),
-       platform::Value(static_cast<long long>(count - std::max<std::int64_t>(maxNewestCount, 0)))});
+  const TableSql* t = sqlFor(table);
+  TypeState* state = t ? &typeState(idOf(*t), dataType) : nullptr;
+  if (state && state->atMost && *state->atMost <= maxNewestCount && state->stamp == tableChangeStamp(table) &&
+      state->rollbacks == rollbackCount()) {
+    return true;
+  }
+  // A count that fails reads as none, as tableRows() answers.
+  std::int64_t count = 0;
+  bool counted = false;
+  {
+    Statement stmt = prepareFor(table, CountType);
+    if (stmt && bindView(stmt.get(), 1, dataType)) {
+      counted = sqlite3_step(stmt.get()) == SQLITE_ROW;
+      if (counted) {
+        count = sqlite3_column_int64(stmt.get(), 0);
+      } else {
+        setErrorCString(sqlite3_errmsg(handle()));
+      }
+    }
+  }
+  const std::int64_t kept = std::max<std::int64_t>(maxNewestCount, 0);
+  bool ok = true;
+  if (count > maxNewestCount) {
+    Statement stmt = prepareFor(table, RemoveOldest);
+    ok = stmt && bindView(stmt.get(), 1, dataType) && bindView(stmt.get(), 2, dataType) &&
+         sqlite3_bind_int64(stmt.get(), 3, count - kept) == SQLITE_OK && stepDone(stmt.get());
+  }
+  if (state && counted && ok) {
+    state->atMost = std::min(count, kept);
+    state->stamp = tableChangeStamp(table);
+    state->rollbacks = rollbackCount();
+  }
+  return ok;
 }
 
 bool DataKavroDB::removeInvalidItems(std::string_view table, std::string_view dataType) {
-  if (table.empty() || dataType.empty()) return false;
-  return execSQL("delete from " + quoteIdentifier(table) + " where `DATA_TYPE`=? and `DATA_ADDTIME`>?",
-                 {text(dataType), text(timeText())});
+  if (table.empty() || dataType.empty() || !isOpen()) return false;
+  const std::string& now = currentTimeText();
+  const TableSql* t = sqlFor(table);
+  // Every row this handle stamps carries a time it used; while no such time is ahead of the
+  // clock, a type pruned once on this handle has no rows dated in the future.
+  if (t && now >= latestTime_ && typeState(idOf(*t), dataType).pruned) return true;
+  Statement stmt = prepareFor(table, RemoveFuture);
+  if (!stmt || !bindView(stmt.get(), 1, dataType) || !bindView(stmt.get(), 2, now) || !stepDone(stmt.get()))
+    return false;
+  if (t) typeState(idOf(*t), dataType).pruned = true;
+  return true;
 }
 
 void DataKavroDB::cleanAllDataWithDataType(std::string_view dataType) {

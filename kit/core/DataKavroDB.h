@@ -92,6 +92,9 @@ class DataKavroDB : public DataSQLiteDB {
   bool saveItemCache(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data);
   std::shared_ptr<DataItemDetail> getItemCache(std::string_view dataType, std::string_view dataKey);
   std::int64_t removeItemCache(std::string_view dataType, std::string_view dataKey);
+  // Saves the record as the type's newest entry in one statement: the row, whether it was there or
+  // not, gets a new id and the current time, as removing it and saving it again would.
+  bool saveItemCacheAsNewest(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data);
   bool saveItemsCache(std::string_view dataType, std::string_view dataKey, const DataItemResult& data);
   std::shared_ptr<DataItemResult> getItemsCache(std::string_view dataType, std::string_view dataKey);
   std::int64_t removeItemsCache(std::string_view dataType, std::string_view dataKey);
@@ -106,10 +109,17 @@ class DataKavroDB : public DataSQLiteDB {
   std::optional<platform::Data> getFirstBinItem(std::string_view dataType);
 
   // ---- Housekeeping ----
-  // Deletes the type's oldest rows beyond the newest n.
+  // Deletes the type's oldest rows beyond the newest n. In a value table, the count is skipped while
+  // the rows this handle knows of cannot be more than n (see below).
   bool keepItemsWithOnlyNewest(std::string_view table, std::string_view dataType,
                                std::int64_t maxNewestCount);
-  // Deletes the type's rows dated in the future (left by a clock set back).
+  // Deletes the type's rows dated in the future (left by a clock set back). In a value table, the
+  // statement is skipped when the type was pruned before by this handle and the clock has not gone
+  // back since behind any time the handle wrote or read.
+  //
+  // Both shortcuts rest on this handle seeing every write to its file: the application writes
+  // each store through one handle. Rows that another handle or process writes are seen by the
+  // first pruning and count of the type on a handle opened after them.
   bool removeInvalidItems(std::string_view table, std::string_view dataType);
   // The type in the binary, integer and string tables, in that order.
   void cleanAllDataWithDataType(std::string_view dataType);
@@ -133,7 +143,20 @@ class DataKavroDB : public DataSQLiteDB {
 
  private:
   enum TableId { IntTable, StrTable, BinTable };
-  enum SqlKind { Select, Update, Insert, Remove, Exists, ExistsType, ClearType, SqlKinds };
+  enum SqlKind {
+    Select,
+    Update,
+    Insert,
+    Replace,
+    Remove,
+    Exists,
+    ExistsType,
+    ClearType,
+    CountType,
+    RemoveFuture,
+    RemoveOldest,
+    SqlKinds
+  };
   // Statement texts for one value table, built once, and the first of its kept statement slots.
   struct TableSql {
     std::string name;
@@ -142,18 +165,25 @@ class DataKavroDB : public DataSQLiteDB {
   };
   static_assert(3 * SqlKinds <= SlotCount);
   static TableSql makeTableSql(std::string_view name, TableId id);
+  static std::string sqlText(std::string_view table, SqlKind kind);
   // The table's kept statement of that kind.
   Statement prepareFor(const TableSql& t, SqlKind kind) {
     return prepareSlot(t.firstSlot + kind, t.sql[kind]);
   }
+  // The same for any table: a value table's kept statement, else the text made for that table.
+  Statement prepareFor(std::string_view table, SqlKind kind);
   const TableSql* sqlFor(std::string_view table) const;
+  TableId idOf(const TableSql& t) const { return static_cast<TableId>(&t - tables_); }
 
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                         const platform::Value& value);
   // bindValueAt(stmt, index) binds the value; the text and bytes it binds outlive the call.
+  // With replace, one statement puts the row in anew (a new id) whether or not it was there.
   template <class BindValue>
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                        const BindValue& bindValueAt);
+                        const BindValue& bindValueAt, bool replace = false);
+  std::int64_t setBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                        const platform::Data& dataValue, bool replace);
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
 
@@ -162,10 +192,30 @@ class DataKavroDB : public DataSQLiteDB {
   static std::string localTimeText(std::int64_t seconds);
   double nowSeconds() const;
 
+  // What the handle knows of a type's rows in a value table: pruned of future rows (the prune
+  // shortcut), and at most atMost rows (when counted, the count shortcut) while the table's change
+  // stamp is still stamp and no transaction was rolled back: the handle's own writes move both
+  // on, any other change leaves them behind and the next keepItemsWithOnlyNewest() counts again.
+  struct TypeState {
+    TableId table = IntTable;
+    std::string type;
+    bool pruned = false;
+    std::optional<std::int64_t> atMost;
+    ChangeStamp stamp;
+    std::uint64_t rollbacks = 0;
+  };
+  TypeState& typeState(TableId table, std::string_view dataType);
+  // After a write of one row of the type (added: whether it may be a new one) that left the
+  // table's stamp moved on from `before`.
+  void noteRowWritten(TableId table, std::string_view dataType, bool added, const ChangeStamp& before);
+
   TableSql tables_[3];
+  std::vector<TypeState> typeStates_;
   std::shared_ptr<platform::Clock> clock_;
   mutable std::int64_t cachedSecond_ = INT64_MIN;
   mutable std::string cachedTime_;
+  // The latest time text the handle has used: a row it stamped is never dated after it.
+  mutable std::string latestTime_;
 };
 
 }  // namespace kavro

@@ -201,6 +201,8 @@ void DataSQLiteDB::open() {
             db.tableChanges_.emplace_back(table, 1);
           },
           this);
+      sqlite3_rollback_hook(
+          db_, [](void* self) { ++static_cast<DataSQLiteDB*>(self)->rollbacks_; }, this);
       holdHandle(path_);
       holdsHandle_ = true;
       return;

@@ -95,6 +95,9 @@ class DataSQLiteDB {
   // Write transactions this handle has committed, explicit or a lone statement's own: each costs
   // a log append, and one user action should add at most one.
   std::uint64_t commitCount() const { return commits_; }
+  // Transactions rolled back on this handle, explicitly or by SQLite: the rows they took back
+  // leave no trace in the change stamps below.
+  std::uint64_t rollbackCount() const { return rollbacks_; }
   // What this handle has changed in a table's rows: equal stamps, no row inserted, updated or
   // deleted there in between (rows removed in one go without being told one by one, as an
   // unconditional delete does, change every table's stamp). Schema changes do not count.
@@ -150,7 +153,7 @@ class DataSQLiteDB {
   // A subclass's statement run on every call, kept in a numbered slot rather than looked up by its
   // text: prepared on first use, finalized on close. A slot always holds the same sql, and every
   // use binds each of its parameters before stepping, so a finished use only resets it.
-  static constexpr std::size_t SlotCount = 24;
+  static constexpr std::size_t SlotCount = 36;
   Statement prepareSlot(std::size_t slot, std::string_view sql);
   // For constructors: runs createSql unless the schema read at opening (or an earlier call) has an
   // object of that name; false when the store is closed or the statement failed.
@@ -196,6 +199,7 @@ class DataSQLiteDB {
   std::optional<std::string> errorMessage_;
   std::optional<std::string> damagedFileMovedTo_;
   std::uint64_t commits_ = 0;
+  std::uint64_t rollbacks_ = 0;
   // Rows changed per table, as SQLite told them, and their sum.
   std::vector<std::pair<std::string, std::uint64_t>> tableChanges_;
   std::int64_t toldChanges_ = 0;

@@ -70,6 +70,14 @@ TEST_F(MapQueryParamTest, TheTitleAndTheFormAreTheMapsOwn) {
   EXPECT_FALSE(JobSearchParam::create()->restoreFormData()) << "apart from the job search's form";
   ASSERT_TRUE(q->removeFormData());
   EXPECT_FALSE(MapQueryParam::create()->restoreFormData());
+
+  // A map search filed with its waiting form keeps that form as its own too.
+  q->setKeywords("java");
+  q->saveFormDataWithSearch();
+  ASSERT_TRUE(q->saveToSearchHistory(5));
+  ASSERT_TRUE(back->restoreFormData());
+  EXPECT_EQ(back->keywords(), "java");
+  EXPECT_FALSE(JobSearchParam::create()->restoreFormData());
 }
 
 // A map screen that only counts: the pager's server calls go nowhere, the answers are handed in.

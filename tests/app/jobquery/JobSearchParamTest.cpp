@@ -301,6 +301,44 @@ TEST_F(JobSearchParamTest, RecentSearchesListTheNewestFiveAsRows) {
   EXPECT_EQ(stored(STORE_CACHE_JOBSEARCH_HISTORY), 0);
 }
 
+TEST_F(JobSearchParamTest, FilingASearchKeepsItsFormEntryAndKeywordTogether) {
+  // Three searches in one second, the first one again last, its form waiting to be saved.
+  auto save = [](std::string_view keyword, std::int64_t count) {
+    auto p = JobSearchParam::create();
+    p->setKeywords(keyword);
+    p->setIndtype(" 01 ");
+    p->setText_indtype(" 互联网");
+    p->saveFormDataWithSearch();
+    return p->saveToSearchHistory(count) ? p : nullptr;
+  };
+  ASSERT_TRUE(save("java", 10));
+  ASSERT_TRUE(save("c++", 20));
+  auto again = save(" java", 30);
+  ASSERT_TRUE(again);
+
+  auto rows = JobSearchParam::create()->getSearchHistory();
+  ASSERT_EQ(rows->count(), 2u);
+  EXPECT_EQ(rows->getItem(0)->getItemTitle(), "“java” + 北京 + 互联网");
+  EXPECT_EQ(rows->getItem(0)->getItemValue(), "约30个职位");
+  EXPECT_EQ(rows->getItem(1)->getItemTitle(), "“c++” + 北京 + 互联网");
+  auto keywords = JobSearchParam::getKeywordsHistory();
+  ASSERT_EQ(keywords->count(), 2u);
+  EXPECT_EQ(keywords->getItem(0)->getItemTitle(), "java");
+  EXPECT_EQ(keywords->getItem(0)->getInt("times"), 2);
+  EXPECT_EQ(keywords->getItem(1)->getInt("times"), 1);
+
+  // The form is the entry without its count: the trimmed and completed fields, both.
+  auto form = JobSearchParam::create();
+  ASSERT_TRUE(form->restoreFormData());
+  auto entry = rows->getItem(0);
+  EXPECT_EQ(entry->getInt(JobSearchParam::JobSearchParamCountKey), 30);
+  EXPECT_EQ(form->keywords(), "java");
+  EXPECT_EQ(form->indtype(), "01");
+  EXPECT_EQ(form->toDetail()->getString("text_jobarea"), "北京");
+  EXPECT_TRUE(form->toDetail()->isEqualToDataItemDetail(
+      JobSearchParam::createFromDetail(entry.get())->toDetail().get()));
+}
+
 TEST_F(JobSearchParamTest, SearchesWithFiltersAreNotRemembered) {
   auto p = fullParam();
   p->setEnableFilters(true);

@@ -181,6 +181,120 @@ TEST_F(DataKavroDBTest, KeepOnlyNewestDeletesTheOldest) {
   EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), "`DATA_TYPE`='SAME'"), 1);
 }
 
+TEST_F(DataKavroDBTest, SavingAsNewestPutsTheEntryFirstEvenWithinOneSecond) {
+  for (const char* id : {"a", "b", "c"}) db_->saveItemCache(Type, id, *record(id));
+  auto changed = record("a");
+  changed->setString("2", "version");
+  // A plain save keeps the row where it stood among rows of its second.
+  ASSERT_TRUE(db_->saveItemCache(Type, "a", *changed));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
+            (std::vector<std::string>{"c", "b", "a"}));
+
+  const auto strings = db_->tableChangeStamp(db_->TABLE_STR_VALUE());
+  ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "a", *changed));
+  EXPECT_EQ(db_->tableChangeStamp(db_->TABLE_STR_VALUE()), strings) << "other tables' readers stay valid";
+  auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10);
+  EXPECT_EQ(ids(*newest), (std::vector<std::string>{"a", "c", "b"}));
+  EXPECT_EQ(newest->getItem(0)->getString("version"), "2");
+  EXPECT_EQ(db_->tableRows(db_->TABLE_BIN_VALUE(), "`DATA_KEY`='item.a'"), 1) << "replaced, not added";
+
+  clock().advance(30);
+  ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "b", *record("b")));
+  EXPECT_EQ(addTime("DATA_BIN_VALUE", "item.b"), db_->timeText()) << "stamped now";
+  ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "d", *record("d")));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
+            (std::vector<std::string>{"d", "b", "a", "c"}));
+  EXPECT_FALSE(db_->saveItemCacheAsNewest(Type, "", *record("e")));
+}
+
+TEST_F(DataKavroDBTest, RowsLeftAheadByAClockThatWentBackArePrunedEveryTime) {
+  const double start = now();
+  db_->setStrValue(Type, "early", "1");
+  ASSERT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
+  // Pruned once, the type stays pruned while the clock only goes on.
+  clock().advance(60);
+  db_->setStrValue(Type, "later", "2");
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
+  EXPECT_TRUE(db_->hasStrItem(Type, "early"));
+  EXPECT_TRUE(db_->hasStrItem(Type, "later"));
+
+  // The clock runs an hour ahead, a row is written, and the clock is put right: the row is ahead
+  // of it, although the clock is past the last pruning.
+  clock().set(start + 3600);
+  db_->setStrValue(Type, "ahead", "3");
+  clock().set(start + 120);
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
+  EXPECT_FALSE(db_->hasStrItem(Type, "ahead"));
+  EXPECT_TRUE(db_->hasStrItem(Type, "later"));
+
+  // Once the clock has passed every time written, nothing is ahead of it.
+  clock().set(start + 3700);
+  db_->setStrValue(Type, "ahead", "4");
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
+  EXPECT_TRUE(db_->hasStrItem(Type, "ahead"));
+
+  // Another type is pruned at its own first call.
+  clock().set(start + 7200);
+  db_->setStrValue("OTHER", "ahead", "5");
+  clock().set(start + 3800);
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), "OTHER"));
+  EXPECT_FALSE(db_->hasStrItem("OTHER", "ahead"));
+  EXPECT_FALSE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), ""));
+}
+
+TEST_F(DataKavroDBTest, KeepOnlyNewestCountsAgainAfterWritesItDidNotSee) {
+  auto rows = [&] {
+    return db_->tableRows(db_->TABLE_BIN_VALUE(), "`DATA_TYPE`=?", {platform::Value(Type)});
+  };
+  auto save = [&](int i) {
+    clock().advance(1);
+    return db_->saveItemCacheAsNewest(Type, std::to_string(i), *record(std::to_string(i)));
+  };
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(save(i));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  EXPECT_EQ(rows(), 3);
+
+  // Its own writes: saved again, saved new, another type's.
+  ASSERT_TRUE(save(1));
+  db_->saveItemCache("OTHER", "x", *record("x"));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  EXPECT_EQ(rows(), 3);
+  ASSERT_TRUE(save(3));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  EXPECT_EQ(rows(), 3);
+  EXPECT_FALSE(db_->getItemCache(Type, "0")) << "the oldest went";
+
+  // Rows added by a statement of the caller's own.
+  ASSERT_TRUE(db_->execSQL(
+      "insert into DATA_BIN_VALUE(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) values (?,'item.raw',x'00',?)",
+      {platform::Value(Type), platform::Value(db_->timeText(-3600))}));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  EXPECT_EQ(rows(), 3);
+  EXPECT_FALSE(db_->hasBinItem(Type, "item.raw"));
+
+  // Rows that a rolled-back transaction had deleted are back.
+  ASSERT_TRUE(save(4));
+  ASSERT_TRUE(save(5));
+  ASSERT_TRUE(db_->begin());
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  EXPECT_EQ(rows(), 3);
+  ASSERT_TRUE(db_->rollback());
+  EXPECT_EQ(rows(), 5);
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  EXPECT_EQ(rows(), 3);
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
+            (std::vector<std::string>{"5", "4", "3"}));
+
+  // Any table by name keeps the plain count.
+  ASSERT_TRUE(db_->execSQL("create table T(ID INTEGER PRIMARY KEY, DATA_TYPE, DATA_ADDTIME)"));
+  for (int i = 0; i < 4; ++i)
+    ASSERT_TRUE(db_->execSQL("insert into T(DATA_TYPE,DATA_ADDTIME) values ('A',?)",
+                             {platform::Value(db_->timeText(i))}));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest("T", "A", 1));
+  EXPECT_EQ(db_->tableRows("T", std::nullopt), 1);
+  EXPECT_TRUE(db_->keepItemsWithOnlyNewest("missing", "A", 1)) << "a count that fails is none";
+}
+
 TEST_F(DataKavroDBTest, Sizes) {
   db_->setStrValue("A", "k1", std::string(10, 'x'));
   db_->setStrValue("B", "k2", std::string(20, 'y'));
