@@ -503,7 +503,7 @@ void DataKavroDB::noteRowWritten(TableId table, std::string_view dataType, bool 
   const ChangeStamp now = tableChangeStamp(tables_[table].name);
   for (TypeState& s : typeStates_) {
     if (s.table != table || !s.atMost) continue;
-    if (s.stamp != before || s.rollbacks != rollbackCount()) {
+    if (s.stamp != before) {
       s.atMost.reset();  // something else changed the table in between
       continue;
     }
@@ -517,8 +517,7 @@ bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_vi
   if (table.empty() || dataType.empty()) return false;
   const TableSql* t = sqlFor(table);
   TypeState* state = t ? &typeState(idOf(*t), dataType) : nullptr;
-  if (state && state->atMost && *state->atMost <= maxNewestCount && state->stamp == tableChangeStamp(table) &&
-      state->rollbacks == rollbackCount()) {
+  if (state && state->atMost && *state->atMost <= maxNewestCount && state->stamp == tableChangeStamp(table)) {
     return true;
   }
   // A count that fails reads as none, as tableRows() answers.
@@ -545,7 +544,6 @@ bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_vi
   if (state && counted && ok) {
     state->atMost = std::min(count, kept);
     state->stamp = tableChangeStamp(table);
-    state->rollbacks = rollbackCount();
   }
   return ok;
 }

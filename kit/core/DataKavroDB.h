@@ -194,7 +194,7 @@ class DataKavroDB : public DataSQLiteDB {
 
   // What the handle knows of a type's rows in a value table: pruned of future rows (the prune
   // shortcut), and at most atMost rows (when counted, the count shortcut) while the table's change
-  // stamp is still stamp and no transaction was rolled back: the handle's own writes move both
+  // stamp is still stamp (a rollback moves it): the handle's own writes move both
   // on, any other change leaves them behind and the next keepItemsWithOnlyNewest() counts again.
   struct TypeState {
     TableId table = IntTable;
@@ -202,7 +202,6 @@ class DataKavroDB : public DataSQLiteDB {
     bool pruned = false;
     std::optional<std::int64_t> atMost;
     ChangeStamp stamp;
-    std::uint64_t rollbacks = 0;
   };
   TypeState& typeState(TableId table, std::string_view dataType);
   // After a write of one row of the type (added: whether it may be a new one) that left the

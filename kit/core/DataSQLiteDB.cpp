@@ -138,6 +138,7 @@ DataSQLiteDB::~DataSQLiteDB() { close(); }
 
 DataSQLiteDB::ChangeStamp DataSQLiteDB::tableChangeStamp(std::string_view table) const {
   ChangeStamp stamp;
+  stamp.rollbacks = rollbacks_;
   // Changes counted by SQLite but never told, per row, to the hook.
   stamp.untold = (db_ ? static_cast<std::int64_t>(sqlite3_total_changes64(db_)) : 0) - toldChanges_;
   for (const auto& [name, rows] : tableChanges_) {

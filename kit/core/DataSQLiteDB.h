@@ -95,15 +95,14 @@ class DataSQLiteDB {
   // Write transactions this handle has committed, explicit or a lone statement's own: each costs
   // a log append, and one user action should add at most one.
   std::uint64_t commitCount() const { return commits_; }
-  // Transactions rolled back on this handle, explicitly or by SQLite: the rows they took back
-  // leave no trace in the change stamps below.
-  std::uint64_t rollbackCount() const { return rollbacks_; }
   // What this handle has changed in a table's rows: equal stamps, no row inserted, updated or
   // deleted there in between (rows removed in one go without being told one by one, as an
-  // unconditional delete does, change every table's stamp). Schema changes do not count.
+  // unconditional delete does, change every table's stamp). Schema changes do not count. A
+  // rollback changes every table's stamp too: what was read inside the transaction may be gone.
   struct ChangeStamp {
     std::uint64_t rows = 0;
     std::int64_t untold = 0;
+    std::uint64_t rollbacks = 0;
     bool operator==(const ChangeStamp&) const = default;
   };
   ChangeStamp tableChangeStamp(std::string_view table) const;
