@@ -307,6 +307,8 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
     ++old->subviewsChanges_;
   }
   view->superview_ = this;
+  // Room for a few at once: a view that takes children mostly takes several.
+  if (subviews_.capacity() == 0) subviews_.reserve(4);
   subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
   ++subviewsChanges_;
   if (oldWindow != newWindow) view->moveToWindow(oldWindow, newWindow);

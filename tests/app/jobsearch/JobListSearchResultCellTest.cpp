@@ -100,12 +100,15 @@ TEST_F(JobListCellsTest, AResultRowShowsTheInternshipBadgeButNeverTheAppliedOne)
   record->set_jobname("实习生");
   record->setBool(true, "isintern");
   record->setBool(true, "isapply");
+  auto favorite = std::dynamic_pointer_cast<JobListFavoriteCell>(
+      shownRow(platform::classFor<JobListFavoriteCell>(), record));
+  ASSERT_TRUE(favorite);
+  auto applied = favorite->appliedImgView()->image();
+  ASSERT_TRUE(applied) << "the favorites list shows the badge";
   auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(
       shownRow(platform::classFor<JobListSearchResultCell>(), record));
   ASSERT_TRUE(cell);
   EXPECT_FALSE(cell->internImgView()->isHidden());
-  auto applied = AppSkin::imageWithSkinType("jobsearch_result_applied", "job_related");
-  ASSERT_TRUE(applied);
   std::function<int(const platform::View&)> shownApplied = [&](const platform::View& v) {
     if (v.isHidden()) return 0;
     auto* image = dynamic_cast<const platform::ImageView*>(&v);
