@@ -175,13 +175,15 @@ void Button::setHighlighted(bool h) {
 Rect Button::contentRectForBounds(const Rect& b) const { return insetRect(b, contentInsets_); }
 
 Size Button::imageSize() const {
-  auto img = currentImage();
-  return img ? img->size() : Size{};
+  const std::shared_ptr<Image>* img = find(images_, state());
+  return img && *img ? (*img)->size() : Size{};
 }
 
 Size Button::titleSize(std::optional<double> maxWidth) const {
-  std::string t = currentTitle();
-  if (t.empty()) return Size{};
+  // Measured in place: layout asks for it several times per pass.
+  const std::string* title = find(titles_, state());
+  if (!title || title->empty()) return Size{};
+  const std::string& t = *title;
   const Font& f = titleLabel_->font();
   if (!maxWidth) return TextMetrics::sizeWithFont(t, f);
   double w = std::max(0.0, *maxWidth);
