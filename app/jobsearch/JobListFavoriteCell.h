@@ -14,6 +14,7 @@ class JobListFavoriteCell : public JobListBasicCell {
   void bindCellData(bool reused) override;
   static double heightForCell(ListView& list, const platform::IndexPath& ip);
 
+  // None in a search-result row, which never shows the badge.
   const std::shared_ptr<platform::ImageView>& appliedImgView() const { return appliedImgView_; }
 
  protected:

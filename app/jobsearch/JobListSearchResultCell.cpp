@@ -29,7 +29,8 @@ void place(platform::View& v, const platform::Rect& frame) {
 }  // namespace
 
 void JobListSearchResultCell::initCellView() {
-  JobListFavoriteCell::initCellView();
+  // The favorite row's "applied" badge never shows in a result row: it is not made.
+  JobListBasicCell::initCellView();
   double width = listWidth();
   jobname_->setFrame(platform::Rect(32, 10, 160, 17));
   jobarea_->setFrame(platform::Rect(width - 25 - 75, 10, 75, 17));
@@ -55,7 +56,6 @@ void JobListSearchResultCell::initCellView() {
 
 void JobListSearchResultCell::bindCellData(bool) {
   bindTexts();
-  appliedImgView_->setHidden(true);
   const auto& d = detail();
   auto list = listView();
   bool read = d && jobHasReadInList(list.get(), textOf(d.get(), DataItemDetail::key_jobid()));

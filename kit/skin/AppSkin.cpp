@@ -530,95 +530,104 @@ enum class AppSkin::ControlKind : std::uint8_t {
   None,
 };
 
-AppSkin::ControlKind AppSkin::kindOf(platform::Object& control) {
+const AppSkin::KnownKind& AppSkin::kindOf(platform::Object& control) {
   // Resolved once per class: the casts below walk the class tree on every call.
-  auto [it, added] = kinds_.try_emplace(&typeid(control), ControlKind::None);
+  auto [it, added] = kinds_.try_emplace(&typeid(control), KnownKind{ControlKind::None});
   if (!added) return it->second;
   using namespace platform;
   Object* c = &control;
-  ControlKind kind = ControlKind::None;
+  KnownKind& known = it->second;
+  auto interface = [&](auto* target, ControlKind kind) {
+    if (!target) return false;
+    known.kind = kind;
+    known.interfaceOffset = reinterpret_cast<char*>(target) - reinterpret_cast<char*>(c);
+    return true;
+  };
   if (dynamic_cast<Label*>(c))
-    kind = ControlKind::Label;
+    known.kind = ControlKind::Label;
   else if (dynamic_cast<Button*>(c))
-    kind = ControlKind::Button;
-  else if (dynamic_cast<AppSkinTableCell*>(c))
-    kind = ControlKind::TableCell;
-  else if (dynamic_cast<NavigationController*>(c))
-    kind = ControlKind::NavigationController;
+    known.kind = ControlKind::Button;
+  else if (interface(dynamic_cast<AppSkinTableCell*>(c), ControlKind::TableCell)) {
+  } else if (dynamic_cast<NavigationController*>(c))
+    known.kind = ControlKind::NavigationController;
   else if (dynamic_cast<TabBarController*>(c))
-    kind = ControlKind::TabBarController;
+    known.kind = ControlKind::TabBarController;
   else if (dynamic_cast<TableView*>(c))
-    kind = ControlKind::TableView;
+    known.kind = ControlKind::TableView;
   else if (dynamic_cast<TextField*>(c))
-    kind = ControlKind::TextField;
+    known.kind = ControlKind::TextField;
   else if (dynamic_cast<TextView*>(c))
-    kind = ControlKind::TextView;
+    known.kind = ControlKind::TextView;
   else if (dynamic_cast<SearchBar*>(c))
-    kind = ControlKind::SearchBar;
+    known.kind = ControlKind::SearchBar;
   else if (dynamic_cast<Application*>(c))
-    kind = ControlKind::Application;
+    known.kind = ControlKind::Application;
   else if (dynamic_cast<SegmentedControl*>(c))
-    kind = ControlKind::SegmentedControl;
+    known.kind = ControlKind::SegmentedControl;
   else if (dynamic_cast<Toolbar*>(c))
-    kind = ControlKind::Toolbar;
+    known.kind = ControlKind::Toolbar;
   else if (dynamic_cast<ImageView*>(c))
-    kind = ControlKind::ImageView;
+    known.kind = ControlKind::ImageView;
   else if (dynamic_cast<ActivityIndicatorView*>(c))
-    kind = ControlKind::ActivityIndicatorView;
-  else if (dynamic_cast<AppSkinLoadingView*>(c))
-    kind = ControlKind::LoadingView;
-  else if (dynamic_cast<AppSkinCheckBoxView*>(c))
-    kind = ControlKind::CheckBoxView;
-  else if (dynamic_cast<BarButtonItem*>(c))
-    kind = ControlKind::BarButtonItem;
+    known.kind = ControlKind::ActivityIndicatorView;
+  else if (interface(dynamic_cast<AppSkinLoadingView*>(c), ControlKind::LoadingView)) {
+  } else if (interface(dynamic_cast<AppSkinCheckBoxView*>(c), ControlKind::CheckBoxView)) {
+  } else if (dynamic_cast<BarButtonItem*>(c))
+    known.kind = ControlKind::BarButtonItem;
   else if (dynamic_cast<View*>(c))
-    kind = ControlKind::View;
-  it->second = kind;
-  return kind;
+    known.kind = ControlKind::View;
+  known.isView = dynamic_cast<View*>(c) != nullptr;
+  return known;
 }
 
 bool AppSkin::applyControl(platform::Object* control, std::string_view type, std::string_view group) {
   if (!control) return false;
   type = orStar(type);
   using namespace platform;
-  // One cast to the class the table names (the same class always converts the same way).
-  switch (kindOf(*control)) {
+  // The kind says what the object is: the platform classes are reached by a plain downcast, the
+  // kit's interfaces at the distance found for the class.
+  const KnownKind& known = kindOf(*control);
+  auto interface = [&]<class T>(T*) -> T& {
+    return *reinterpret_cast<T*>(reinterpret_cast<char*>(control) + known.interfaceOffset);
+  };
+  View* view = known.isView ? static_cast<View*>(control) : nullptr;
+  switch (known.kind) {
     case ControlKind::Label:
-      return applyUILabel(*dynamic_cast<Label*>(control), type, group);
+      return applyUILabel(*static_cast<Label*>(control), type, group);
     case ControlKind::Button:
-      return applyUIButton(*dynamic_cast<Button*>(control), type, group);
+      return applyUIButton(*static_cast<Button*>(control), type, group);
     case ControlKind::TableCell:
-      return applyDataTableCell(*control, type, group);
+      return applyDataTableCell(interface(static_cast<AppSkinTableCell*>(nullptr)), type, group);
     case ControlKind::NavigationController:
-      return applyUINavigationController(*dynamic_cast<NavigationController*>(control), type, group);
+      return applyUINavigationController(*static_cast<NavigationController*>(control), type, group);
     case ControlKind::TabBarController:
-      return applyUITabBarController(*dynamic_cast<TabBarController*>(control), type, group);
+      return applyUITabBarController(*static_cast<TabBarController*>(control), type, group);
     case ControlKind::TableView:
-      return applyUITableView(*dynamic_cast<TableView*>(control), type, group);
+      return applyUITableView(*static_cast<TableView*>(control), type, group);
     case ControlKind::TextField:
-      return applyUITextField(*dynamic_cast<TextField*>(control), type, group);
+      return applyUITextField(*static_cast<TextField*>(control), type, group);
     case ControlKind::TextView:
-      return applyUITextView(*dynamic_cast<TextView*>(control), type, group);
+      return applyUITextView(*static_cast<TextView*>(control), type, group);
     case ControlKind::SearchBar:
-      return applyUISearchBar(*dynamic_cast<SearchBar*>(control), type, group);
+      return applyUISearchBar(*static_cast<SearchBar*>(control), type, group);
     case ControlKind::Application:
-      return applyUIApplication(*dynamic_cast<Application*>(control), type, group);
+      return applyUIApplication(*static_cast<Application*>(control), type, group);
     case ControlKind::SegmentedControl:
-      return applyUISegmentedControl(*dynamic_cast<SegmentedControl*>(control), type, group);
+      return applyUISegmentedControl(*static_cast<SegmentedControl*>(control), type, group);
     case ControlKind::Toolbar:
-      return applyUIToolbar(*dynamic_cast<Toolbar*>(control), type, group);
+      return applyUIToolbar(*static_cast<Toolbar*>(control), type, group);
     case ControlKind::ImageView:
-      return applyUIImageView(*dynamic_cast<ImageView*>(control), type, group);
+      return applyUIImageView(*static_cast<ImageView*>(control), type, group);
     case ControlKind::ActivityIndicatorView:
-      return applyUIActivityIndicatorView(*dynamic_cast<ActivityIndicatorView*>(control), type, group);
+      return applyUIActivityIndicatorView(*static_cast<ActivityIndicatorView*>(control), type, group);
     case ControlKind::LoadingView:
-      return applyUILoadingView(*control, type, group);
+      return applyUILoadingView(interface(static_cast<AppSkinLoadingView*>(nullptr)), type, group);
     case ControlKind::CheckBoxView:
-      return applyUICheckBoxView(*control, type, group);
+      return applyUICheckBoxView(interface(static_cast<AppSkinCheckBoxView*>(nullptr)), view, type, group);
     case ControlKind::BarButtonItem:
-      return applyUIBarButtonItem(*dynamic_cast<BarButtonItem*>(control), type, group);
+      return applyUIBarButtonItem(*static_cast<BarButtonItem*>(control), type, group);
     case ControlKind::View:
-      return applyUIView(*dynamic_cast<View*>(control), type, group);
+      return applyUIView(*view, type, group);
     case ControlKind::None:
       break;
   }
@@ -681,9 +690,8 @@ bool AppSkin::applyUIButton(platform::Button& button, std::string_view type, std
   return true;
 }
 
-bool AppSkin::applyDataTableCell(platform::Object& cell, std::string_view type, std::string_view group) {
-  auto* target = dynamic_cast<AppSkinTableCell*>(&cell);
-  if (!target) return false;
+bool AppSkin::applyDataTableCell(AppSkinTableCell& cell, std::string_view type, std::string_view group) {
+  auto* target = &cell;
   auto m = getSkin("DataTableCell", type, group);
   if (!m) return false;
   if (auto c = m->color(Key::backgroundColor)) {
@@ -846,10 +854,9 @@ bool AppSkin::applyUIActivityIndicatorView(platform::ActivityIndicatorView& indi
   return true;
 }
 
-bool AppSkin::applyUILoadingView(platform::Object& loadingView, std::string_view type,
+bool AppSkin::applyUILoadingView(AppSkinLoadingView& loadingView, std::string_view type,
                                  std::string_view group) {
-  auto* target = dynamic_cast<AppSkinLoadingView*>(&loadingView);
-  if (!target) return false;
+  auto* target = &loadingView;
   auto indicator = target->activityIndicator();
   auto label = target->textLabel();
   bool inner = false;
@@ -866,9 +873,9 @@ bool AppSkin::applyUILoadingView(platform::Object& loadingView, std::string_view
   return true;
 }
 
-bool AppSkin::applyUICheckBoxView(platform::Object& checkBox, std::string_view type, std::string_view group) {
-  auto* target = dynamic_cast<AppSkinCheckBoxView*>(&checkBox);
-  if (!target) return false;
+bool AppSkin::applyUICheckBoxView(AppSkinCheckBoxView& checkBox, platform::View* view, std::string_view type,
+                                  std::string_view group) {
+  auto* target = &checkBox;
   auto m = getSkin("UICheckBoxView", type, group);
   if (!m) return false;
   if (auto label = target->textLabel()) {
@@ -886,7 +893,7 @@ bool AppSkin::applyUICheckBoxView(platform::Object& checkBox, std::string_view t
   if (notChecked)
     target->setImageNotChecked(imageData(m->item(Key::imageNotChecked).get(), "imageNotChecked"));
   if (checked || notChecked) target->refreshUI();
-  if (auto* view = dynamic_cast<platform::View*>(&checkBox)) applyUIView(view, m.get());
+  if (view) applyUIView(view, m.get());
   return true;
 }
 

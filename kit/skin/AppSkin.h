@@ -43,6 +43,10 @@ class View;
 
 namespace kavro {
 
+class AppSkinCheckBoxView;
+class AppSkinLoadingView;
+class AppSkinTableCell;
+
 // The converted attributes of one (target, skin type) in a group: colours, flags, numbers,
 // enumeration values, fonts, and for image keys the item record the image is made from on demand.
 // The keys the skin files know have a slot each, read without comparing names: controls are
@@ -212,7 +216,7 @@ class AppSkin {
   // One operation per control kind: true when an attribute map was found for it.
   bool applyUILabel(platform::Label& label, std::string_view type, std::string_view group);
   bool applyUIButton(platform::Button& button, std::string_view type, std::string_view group);
-  bool applyDataTableCell(platform::Object& cell, std::string_view type, std::string_view group);
+  bool applyDataTableCell(AppSkinTableCell& cell, std::string_view type, std::string_view group);
   bool applyUINavigationController(platform::NavigationController& controller, std::string_view type,
                                    std::string_view group);
   bool applyUITabBarController(platform::TabBarController& controller, std::string_view type,
@@ -228,8 +232,10 @@ class AppSkin {
   bool applyUIImageView(platform::ImageView& imageView, std::string_view type, std::string_view group);
   bool applyUIActivityIndicatorView(platform::ActivityIndicatorView& indicator, std::string_view type,
                                     std::string_view group);
-  bool applyUILoadingView(platform::Object& loadingView, std::string_view type, std::string_view group);
-  bool applyUICheckBoxView(platform::Object& checkBox, std::string_view type, std::string_view group);
+  bool applyUILoadingView(AppSkinLoadingView& loadingView, std::string_view type, std::string_view group);
+  // The view is the check box's own, when it is a view.
+  bool applyUICheckBoxView(AppSkinCheckBoxView& checkBox, platform::View* view, std::string_view type,
+                           std::string_view group);
   bool applyUIBarButtonItem(platform::BarButtonItem& item, std::string_view type, std::string_view group);
   bool applyUIView(platform::View& view, std::string_view type, std::string_view group);
   // The attributes every view takes.
@@ -297,7 +303,14 @@ class AppSkin {
   std::shared_ptr<const AppSkinAttributes> resolveSkin(std::string_view target, std::string_view type,
                                                        std::string_view group) const;
   enum class ControlKind : std::uint8_t;
-  ControlKind kindOf(platform::Object& control);
+  // A class's kind, and where the kit's interface of that kind sits from the object's base: a
+  // fixed distance within one class, so the costly cross-cast is made once per class.
+  struct KnownKind {
+    ControlKind kind;
+    std::ptrdiff_t interfaceOffset = 0;
+    bool isView = false;
+  };
+  const KnownKind& kindOf(platform::Object& control);
   // Forgets every resolution that points into the groups (after a group or the skin changed).
   void forgetResolved();
 
@@ -315,7 +328,7 @@ class AppSkin {
   // skins to every control they build.
   ResolvedMap resolved_;
   // By the class's type information (a class seen through two libraries simply has two entries).
-  std::unordered_map<const std::type_info*, ControlKind> kinds_;
+  std::unordered_map<const std::type_info*, KnownKind> kinds_;
   std::string resolvedKey_;  // reused to look up without an allocation
   std::string skinName_;
   std::shared_ptr<AppSkinPackage> skinPackage_;

@@ -12,8 +12,8 @@ DataTableCell::~DataTableCell() = default;
 
 void DataTableCell::initWithCellID(ListView& list, const platform::IndexPath& ip) {
   setFrame(platform::Rect(0, 0, 0, 44));
-  textLabel()->setBackgroundColor(platform::Color::clear());
-  if (detailTextLabel()) detailTextLabel()->setBackgroundColor(platform::Color::clear());
+  // The platform labels are made when a row first uses them; they are clear from the start.
+  setLabelsBackgroundColor(platform::Color::clear());
   contentView()->setBackgroundColor(platform::Color::clear());
   indexPath_ = ip;
   setListView(&list);

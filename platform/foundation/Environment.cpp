@@ -117,9 +117,20 @@ std::string Environment::cachesPath() { return homeFolder("Library/Caches"); }
 std::string Environment::tmpPath() { return homeFolder("tmp"); }
 
 std::string Environment::resourceRoot() {
-  std::string root = read(settings().resourceRoot);
-  if (root.empty()) root = envOr("KAVRO_RESOURCES", programFolder() + "/resources");
+  std::string root;
+  appendResourceRoot(root);
   return root;
+}
+
+void Environment::appendResourceRoot(std::string& out) {
+  {
+    platform::MutexLock g(lock());
+    if (const std::string& set = settings().resourceRoot; !set.empty()) {
+      out += set;
+      return;
+    }
+  }
+  out += envOr("KAVRO_RESOURCES", programFolder() + "/resources");
 }
 
 std::string Environment::setResourceRoot(std::string path) {

@@ -27,6 +27,8 @@ class Environment {
   // The resource root: setResourceRoot(), else $KAVRO_RESOURCES, else "resources" beside the
   // running program.
   static std::string resourceRoot();
+  // The same, appended to out: a caller that keeps its buffer asks without an allocation.
+  static void appendResourceRoot(std::string& out);
   // "" goes back to the environment and default. Returns the value it replaces ("" for none).
   static std::string setResourceRoot(std::string path);
   // The full path of a bundle resource named by its path inside the bundle ("Config/client.sign");

@@ -195,6 +195,7 @@ struct Bundle {
   // The table a lookup found, by resource root, language and table name: a text asked for again
   // touches no file.
   std::unordered_map<std::string, std::shared_ptr<const StringTable>> found GUARDED_BY(mutex);
+  std::string foundKey GUARDED_BY(mutex);  // the buffer a lookup's key is built in
 };
 
 Bundle& bundle() {
@@ -264,21 +265,27 @@ void StringTable::clearCache() {
 
 std::shared_ptr<const StringTable> StringTable::bundleTable(std::string_view table) {
   if (table.empty()) return nullptr;
-  const std::string preferred = preferredLocalization();
-  std::string foundKey = Environment::resourceRoot();
-  foundKey += '\0';
-  foundKey += preferred;
-  foundKey += '\0';
-  foundKey += table;
+  Bundle& b = bundle();
+  std::string preferred, foundKey;
   {
-    platform::MutexLock lock(bundle().mutex);
-    if (auto it = bundle().found.find(foundKey); it != bundle().found.end()) return it->second;
+    // Every localised text comes this way: one lock, and a key built in a kept buffer.
+    platform::MutexLock lock(b.mutex);
+    std::string& key = b.foundKey;
+    key.clear();
+    Environment::appendResourceRoot(key);
+    key += '\0';
+    preferred = b.preferred.empty() ? std::string(DevelopmentLocalization) : b.preferred;
+    key += preferred;
+    key += '\0';
+    key += table;
+    if (auto it = b.found.find(key); it != b.found.end()) return it->second;
+    foundKey = key;
   }
   auto result = resolveTable(table, preferred);
   // A missing table is looked for again: it may be written later.
   if (!result) return nullptr;
-  platform::MutexLock lock(bundle().mutex);
-  bundle().found.emplace(std::move(foundKey), result);
+  platform::MutexLock lock(b.mutex);
+  b.found.emplace(std::move(foundKey), result);
   return result;
 }
 

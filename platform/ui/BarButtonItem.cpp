@@ -85,6 +85,7 @@ BarButtonItem::BarButtonItem(BarButtonSystemItem item, Action action)
 BarButtonItem::BarButtonItem(std::shared_ptr<View> customView) : customView_(std::move(customView)) {}
 
 void BarButtonItem::changed() {
+  barButton_.reset();
   if (auto h = host_.lock()) h->setNeedsLayout();
 }
 
@@ -124,6 +125,8 @@ bool BarButtonItem::sendAction() {
 std::shared_ptr<View> BarButtonItem::viewForBar(std::weak_ptr<View> host) {
   host_ = std::move(host);
   if (customView_) return customView_;
+  // Bars lay out again and again; the button stands until the item changes.
+  if (barButton_) return barButton_;
   auto button = Button::buttonWithType(ButtonType::Custom);
   Font font = Font::boldSystemFontOfSize(12);
   button->titleLabel()->setFont(font);
@@ -150,6 +153,7 @@ std::shared_ptr<View> BarButtonItem::viewForBar(std::weak_ptr<View> host) {
   button->addTarget(this, ControlEvent::TouchUpInside, [weak](Control&) {
     if (auto item = weak.lock()) item->sendAction();
   });
+  barButton_ = button;
   return button;
 }
 

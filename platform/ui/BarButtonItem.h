@@ -86,7 +86,7 @@ class BarButtonItem : public Object {
   // For the bars: the view that shows the item, at the origin: the custom view, else a button
   // (the title in the bold system font of 12 points, 10 points of room on each side, at least 30
   // wide unless width() says otherwise, 30 high) whose tap sends the action. The bar (host) hears
-  // of every later change to the item.
+  // of every later change to the item. The same button serves until the item changes.
   std::shared_ptr<View> viewForBar(std::weak_ptr<View> host);
 
  private:
@@ -104,6 +104,7 @@ class BarButtonItem : public Object {
   std::weak_ptr<Object> target_;
   Action action_;
   std::weak_ptr<View> host_;
+  std::shared_ptr<View> barButton_;  // made by viewForBar for the item as it is now
 };
 
 }  // namespace platform

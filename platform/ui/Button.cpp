@@ -43,16 +43,22 @@ std::shared_ptr<Button> Button::buttonWithType(ButtonType type, Rect frame) {
 }
 
 template <class T>
-T Button::lookup(const std::map<unsigned, T>& m, unsigned state, T fallback) {
-  if (auto it = m.find(state); it != m.end()) return it->second;
+const T* Button::find(const std::map<unsigned, T>& m, unsigned state) {
+  if (auto it = m.find(state); it != m.end()) return &it->second;
   if (state & ControlState::Disabled)
-    if (auto it = m.find(ControlState::Disabled); it != m.end()) return it->second;
+    if (auto it = m.find(ControlState::Disabled); it != m.end()) return &it->second;
   if (state & ControlState::Selected)
-    if (auto it = m.find(ControlState::Selected); it != m.end()) return it->second;
+    if (auto it = m.find(ControlState::Selected); it != m.end()) return &it->second;
   if (state & ControlState::Highlighted)
-    if (auto it = m.find(ControlState::Highlighted); it != m.end()) return it->second;
-  if (auto it = m.find(ControlState::Normal); it != m.end()) return it->second;
-  return fallback;
+    if (auto it = m.find(ControlState::Highlighted); it != m.end()) return &it->second;
+  if (auto it = m.find(ControlState::Normal); it != m.end()) return &it->second;
+  return nullptr;
+}
+
+template <class T>
+T Button::lookup(const std::map<unsigned, T>& m, unsigned state, T fallback) {
+  const T* found = find(m, state);
+  return found ? *found : fallback;
 }
 
 void Button::setTitle(std::optional<std::string> title, unsigned state) {
@@ -169,13 +175,15 @@ void Button::setHighlighted(bool h) {
 Rect Button::contentRectForBounds(const Rect& b) const { return insetRect(b, contentInsets_); }
 
 Size Button::imageSize() const {
-  auto img = currentImage();
-  return img ? img->size() : Size{};
+  const std::shared_ptr<Image>* img = find(images_, state());
+  return img && *img ? (*img)->size() : Size{};
 }
 
 Size Button::titleSize(std::optional<double> maxWidth) const {
-  std::string t = currentTitle();
-  if (t.empty()) return Size{};
+  // Measured in place: layout asks for it several times per pass.
+  const std::string* title = find(titles_, state());
+  if (!title || title->empty()) return Size{};
+  const std::string& t = *title;
   const Font& f = titleLabel_->font();
   if (!maxWidth) return TextMetrics::sizeWithFont(t, f);
   double w = std::max(0.0, *maxWidth);
@@ -266,10 +274,14 @@ const std::shared_ptr<ImageView>& Button::imageView() const {
 }
 
 void Button::refresh() {
-  titleLabel_->setText(currentTitle());
+  // Every setter comes here: the title and image are read in place.
+  const unsigned now = state();
+  const std::string* title = find(titles_, now);
+  titleLabel_->setText(title ? std::string_view(*title) : std::string_view());
   titleLabel_->setTextColor(currentTitleColor());
-  titleLabel_->setShadowColor(titleShadowColorForState(state()));
-  if (auto image = currentImage(); image || imageView_) imageView()->setImage(std::move(image));
+  titleLabel_->setShadowColor(titleShadowColorForState(now));
+  const std::shared_ptr<Image>* image = find(images_, now);
+  if ((image && *image) || imageView_) imageView()->setImage(image ? *image : nullptr);
   setNeedsLayout();
 }
 

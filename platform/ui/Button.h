@@ -92,6 +92,9 @@ class Button : public Control {
  private:
   template <class T>
   static T lookup(const std::map<unsigned, T>& m, unsigned state, T fallback);
+  // What lookup would answer, in place; null for the fallback.
+  template <class T>
+  static const T* find(const std::map<unsigned, T>& m, unsigned state);
   // Unlimited without a width.
   Size titleSize(std::optional<double> maxWidth) const;
   Size imageSize() const;

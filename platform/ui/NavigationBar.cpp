@@ -80,6 +80,9 @@ void NavigationBar::layoutSubviews() {
         if (v->superviewPointer() != &bar) bar.addSubview(v);
     }
   } reconcile{*this, shown};
+  // The back button and the title label of the last pass serve again while their text stands.
+  std::shared_ptr<Button> lastBack = std::move(backButton_);
+  std::shared_ptr<Label> lastTitle = std::move(titleLabel_);
   backButton_.reset();
   auto top = topItem();
   if (!top) return;
@@ -98,22 +101,26 @@ void NavigationBar::layoutSubviews() {
       (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton())) {
     std::string title = below->backBarButtonItem() ? below->backBarButtonItem()->title() : below->title();
     if (title.empty()) title = systemText("Back");
-    auto button = Button::buttonWithType(ButtonType::Custom);
-    Font font = Font::boldSystemFontOfSize(12);
-    button->titleLabel()->setFont(font);
-    button->setTitle(title);
-    button->setAccessibilityLabel(title);
-    button->setBorderWidth(1);
-    button->setCornerRadius(5);
-    button->setBorderColor(Color::grey(0.2));
-    double w = std::max(50.0, std::ceil(TextMetrics::widthOfText(title, font) - 1e-9) + 20);
-    button->setFrame(Rect(0, 0, w, 30));
-    std::weak_ptr<NavigationBar> weak = std::static_pointer_cast<NavigationBar>(weak_from_this().lock());
-    button->addTarget(this, ControlEvent::TouchUpInside, [weak](Control&) {
-      if (auto bar = weak.lock()) bar->goBack();
-    });
-    left = place(button, left) + 5;
-    backButton_ = button;
+    if (lastBack && lastBack->titleForState(ControlState::Normal) == title) {
+      backButton_ = std::move(lastBack);
+    } else {
+      auto button = Button::buttonWithType(ButtonType::Custom);
+      Font font = Font::boldSystemFontOfSize(12);
+      button->titleLabel()->setFont(font);
+      button->setTitle(title);
+      button->setAccessibilityLabel(title);
+      button->setBorderWidth(1);
+      button->setCornerRadius(5);
+      button->setBorderColor(Color::grey(0.2));
+      double w = std::max(50.0, std::ceil(TextMetrics::widthOfText(title, font) - 1e-9) + 20);
+      button->setFrame(Rect(0, 0, w, 30));
+      std::weak_ptr<NavigationBar> weak = std::static_pointer_cast<NavigationBar>(weak_from_this().lock());
+      button->addTarget(this, ControlEvent::TouchUpInside, [weak](Control&) {
+        if (auto bar = weak.lock()) bar->goBack();
+      });
+      backButton_ = std::move(button);
+    }
+    left = place(backButton_, left) + 5;
   }
   if (auto item = top->leftBarButtonItem()) left = place(item->viewForBar(self), left) + 5;
   if (auto item = top->rightBarButtonItem()) {
@@ -127,18 +134,21 @@ void NavigationBar::layoutSubviews() {
     double x = std::clamp(std::floor((width - f.size.width) / 2), left, std::max(left, right - f.size.width));
     place(tv, x);
   } else if (std::string title = top->title(); !title.empty()) {
-    auto label = std::make_shared<Label>();
     Font font = Font::boldSystemFontOfSize(20);
-    label->setFont(font);
-    label->setText(title);
-    label->setTextColor(Color::white());
-    label->setBackgroundColor(std::nullopt);
-    label->setTextAlignment(TextAlignment::Center);
+    auto label = lastTitle && lastTitle->text() == title ? std::move(lastTitle) : std::make_shared<Label>();
+    if (label->text() != title) {
+      label->setFont(font);
+      label->setText(title);
+      label->setTextColor(Color::white());
+      label->setBackgroundColor(std::nullopt);
+      label->setTextAlignment(TextAlignment::Center);
+    }
     double room = std::max(0.0, right - left);
     double w = std::min(room, std::ceil(TextMetrics::widthOfText(title, font) - 1e-9));
     double x = std::clamp(std::floor((width - w) / 2), left, std::max(left, right - w));
     label->setFrame(Rect(x, 0, w, barHeight));
     shown.push_back(label);
+    titleLabel_ = std::move(label);
   }
 }
 

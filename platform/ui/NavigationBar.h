@@ -12,6 +12,7 @@
 namespace platform {
 
 class Button;
+class Label;
 class NavigationBar;
 
 // The platform's values (Black and BlackOpaque are the same).
@@ -85,6 +86,7 @@ class NavigationBar : public View {
   std::weak_ptr<NavigationBarDelegate> delegate_;
   std::function<void()> backHandler_;
   std::shared_ptr<Button> backButton_;
+  std::shared_ptr<Label> titleLabel_;
 };
 
 }  // namespace platform

@@ -28,7 +28,8 @@ const std::shared_ptr<Label>& TableViewCell::textLabel() {
       textLabel_->setTextAlignment(TextAlignment::Right);
       textLabel_->setTextColor(Color::rgba(0.32, 0.4, 0.57));
     }
-    contentView_->addSubview(textLabel_);
+    if (labelsBackground_) textLabel_->setBackgroundColor(*labelsBackground_);
+    contentView_->insertSubview(textLabel_, labelsIndex());
     setNeedsLayout();
   }
   return textLabel_;
@@ -51,10 +52,26 @@ const std::shared_ptr<Label>& TableViewCell::detailTextLabel() {
         detailTextLabel_->setTextColor(Color::gray());
         break;
     }
-    contentView_->addSubview(detailTextLabel_);
+    if (labelsBackground_) detailTextLabel_->setBackgroundColor(*labelsBackground_);
+    // Above the text label, as if both had been made with the cell.
+    std::size_t at = labelsIndex();
+    if (textLabel_ && textLabel_->superviewPointer() == contentView_.get()) ++at;
+    contentView_->insertSubview(detailTextLabel_, at);
     setNeedsLayout();
   }
   return detailTextLabel_;
+}
+
+std::size_t TableViewCell::labelsIndex() const {
+  // The labels are made on first use but lie where they would had they come with the cell: above
+  // the image, below whatever else the content holds.
+  return imageView_ && imageView_->superviewPointer() == contentView_.get() ? 1 : 0;
+}
+
+void TableViewCell::setLabelsBackgroundColor(std::optional<Color> color) {
+  labelsBackground_ = color;
+  if (textLabel_) textLabel_->setBackgroundColor(color);
+  if (detailTextLabel_) detailTextLabel_->setBackgroundColor(color);
 }
 
 const std::shared_ptr<ImageView>& TableViewCell::imageView() {

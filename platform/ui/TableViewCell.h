@@ -46,6 +46,8 @@ class TableViewCell : public View {
   // Null in the default style.
   const std::shared_ptr<Label>& detailTextLabel();
   const std::shared_ptr<ImageView>& imageView();
+  // The background of the text and detail labels, also of those made later (on first use).
+  void setLabelsBackgroundColor(std::optional<Color> color);
 
   TableViewCellAccessoryType accessoryType() const { return accessoryType_; }
   void setAccessoryType(TableViewCellAccessoryType t);
@@ -91,6 +93,8 @@ class TableViewCell : public View {
   std::shared_ptr<Label> textLabel_;
   std::shared_ptr<Label> detailTextLabel_;
   std::shared_ptr<ImageView> imageView_;
+  std::optional<std::optional<Color>> labelsBackground_;  // set: what the labels take when made
+  std::size_t labelsIndex() const;
   TableViewCellAccessoryType accessoryType_ = TableViewCellAccessoryType::None;
   std::shared_ptr<View> accessoryView_;
   std::shared_ptr<View> shownAccessory_;

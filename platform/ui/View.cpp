@@ -3,11 +3,11 @@
 #include <cxxabi.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <map>
+#include <memory>
 #include <typeinfo>
 
 #include "platform/foundation/Error.h"
@@ -55,10 +55,22 @@ namespace {
 template <typename Fn>
 void forEachHeld(const std::vector<std::shared_ptr<View>>& views, Fn&& fn) {
   constexpr std::size_t OnStack = 8;
-  if (const std::size_t n = views.size(); n <= OnStack) {
-    std::array<std::shared_ptr<View>, OnStack> held;
-    std::copy(views.begin(), views.end(), held.begin());
-    for (std::size_t i = 0; i < n; ++i) fn(*held[i]);
+  const std::size_t n = views.size();
+  if (n == 0) return;
+  if (n <= OnStack) {
+    // Only the slots in use are made and destroyed: most views have few or no children.
+    union Slots {
+      Slots() {}
+      ~Slots() {}
+      std::shared_ptr<View> held[OnStack];
+    } slots;
+    std::uninitialized_copy_n(views.begin(), n, slots.held);
+    struct Release {
+      std::shared_ptr<View>* held;
+      std::size_t n;
+      ~Release() { std::destroy_n(held, n); }
+    } release{slots.held, n};
+    for (std::size_t i = 0; i < n; ++i) fn(*slots.held[i]);
     return;
   }
   const std::vector<std::shared_ptr<View>> held = views;
@@ -86,8 +98,10 @@ const char kAnimationTarget = 0;
 bool forcingResign = false;
 
 void scheduleLayoutFlush() {
-  static std::weak_ptr<Timer> pending;
-  if (auto t = pending.lock(); t && t->isValid()) return;
+  // Held, not watched: a timer that fired or was discarded says so through isValid, and this
+  // check runs on every change of a frame.
+  static std::shared_ptr<Timer> pending;
+  if (pending && pending->isValid()) return;
   pending = RunLoop::main().scheduleTimer(0, false, [](Timer&) { Application::layoutWindows(); });
 }
 
@@ -204,8 +218,9 @@ void View::boundsDidChange(const Rect& old) {
 }
 
 void View::resizeWithOldSuperviewSize(Size oldSize) {
-  auto sup = superview();
-  if (!sup || autoresizingMask_ == FlexibleNone) return;
+  // Called by the superview itself, which is alive throughout.
+  if (autoresizingMask_ == FlexibleNone || !superview_) return;
+  const View* sup = superview_;
   Size newSize = sup->bounds().size;
   Rect f = frame();
   auto axis = [](double& pos, double& len, double oldTotal, double delta, bool flexA, bool flexL,
@@ -277,6 +292,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
     subviews_.erase(it);
     if (index > at) --index;
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
+    ++subviewsChanges_;
     return;
   }
   if (oldWindow != newWindow) {
@@ -288,9 +304,13 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
     old->willRemoveSubview(view.get());
     auto& subs = old->subviews_;
     subs.erase(std::find(subs.begin(), subs.end(), view));
+    ++old->subviewsChanges_;
   }
   view->superview_ = this;
+  // Room for a few at once: a view that takes children mostly takes several.
+  if (subviews_.capacity() == 0) subviews_.reserve(4);
   subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
+  ++subviewsChanges_;
   if (oldWindow != newWindow) view->moveToWindow(oldWindow, newWindow);
   view->didMoveToSuperview();
   didAddSubview(view.get());
@@ -308,6 +328,7 @@ void View::insertSubviewBelow(const std::shared_ptr<View>& view, const View* sib
     if (cur < it) --at;
     subviews_.erase(cur);
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(at), view);
+    ++subviewsChanges_;
     return;
   }
   insertSubview(view, at);
@@ -322,6 +343,7 @@ void View::insertSubviewAbove(const std::shared_ptr<View>& view, const View* sib
     if (cur < it) --at;
     subviews_.erase(cur);
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(at), view);
+    ++subviewsChanges_;
     return;
   }
   insertSubview(view, at);
@@ -342,6 +364,7 @@ void View::detachFromSuperview() {
   willMoveToSuperview(nullptr);
   sup->willRemoveSubview(this);
   subs.erase(std::find(subs.begin(), subs.end(), self));
+  ++sup->subviewsChanges_;
   superview_ = nullptr;
   if (oldWindow) moveToWindow(oldWindow, nullptr);
   didMoveToSuperview();
@@ -376,6 +399,7 @@ void View::bringSubviewToFront(const View* view) {
   auto keep = *it;
   subviews_.erase(it);
   subviews_.push_back(keep);
+  ++subviewsChanges_;
 }
 
 void View::sendSubviewToBack(const View* view) {
@@ -384,10 +408,14 @@ void View::sendSubviewToBack(const View* view) {
   auto keep = *it;
   subviews_.erase(it);
   subviews_.insert(subviews_.begin(), keep);
+  ++subviewsChanges_;
 }
 
 void View::exchangeSubview(std::size_t i, std::size_t j) {
-  if (i < subviews_.size() && j < subviews_.size()) std::swap(subviews_[i], subviews_[j]);
+  if (i < subviews_.size() && j < subviews_.size()) {
+    std::swap(subviews_[i], subviews_[j]);
+    ++subviewsChanges_;
+  }
 }
 
 bool View::isDescendantOfView(const View* view) const {
@@ -425,7 +453,18 @@ void View::layoutIfNeeded() {
     layoutSubviews();
     if (vc) vc->viewDidLayoutSubviews();
   }
-  forEachHeld(subviews_, [](View& sub) { sub.layoutIfNeeded(); });
+  // Only the children with layout to do are held, each while it lays out: most have none.
+  for (std::size_t i = 0; i < subviews_.size(); ++i) {
+    if (!subviews_[i]->layoutBelow_) continue;
+    const std::uint32_t changes = subviewsChanges_;
+    std::shared_ptr<View> child = subviews_[i];
+    child->layoutIfNeeded();
+    if (changes != subviewsChanges_) {
+      // The child's layout changed this view's children: the rest are walked as they now stand.
+      forEachHeld(subviews_, [](View& sub) { sub.layoutIfNeeded(); });
+      return;
+    }
+  }
 }
 
 void View::sizeToFit() {

@@ -252,6 +252,7 @@ class View : public Responder {
   View* superview_ = nullptr;   // owns this view; clears the link when it goes
   Window* asWindow_ = nullptr;  // this view, when it is a window (set by Window; no type lookup)
   std::vector<std::shared_ptr<View>> subviews_;
+  std::uint32_t subviewsChanges_ = 0;  // counts changes to subviews_ (adds, removals, order)
   std::weak_ptr<ViewController> controller_;
   std::vector<std::shared_ptr<GestureRecognizer>> gestures_;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "app/jobsearch/JobListApplyCell.h"
@@ -10,6 +11,7 @@
 #include "app/jobsearch/JobOperateUtil.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/kit/skin/SkinTestSupport.h"
@@ -91,6 +93,30 @@ TEST_F(JobListCellsTest, AResultRowShowsADistrictAndItsDateWhole) {
     EXPECT_LE(platform::TextMetrics::widthOfText(label->text(), label->font()), label->frame().width())
         << label->text();
   }
+}
+
+TEST_F(JobListCellsTest, AResultRowShowsTheInternshipBadgeButNeverTheAppliedOne) {
+  auto record = job("", "", "");
+  record->set_jobname("实习生");
+  record->setBool(true, "isintern");
+  record->setBool(true, "isapply");
+  auto favorite = std::dynamic_pointer_cast<JobListFavoriteCell>(
+      shownRow(platform::classFor<JobListFavoriteCell>(), record));
+  ASSERT_TRUE(favorite);
+  auto applied = favorite->appliedImgView()->image();
+  ASSERT_TRUE(applied) << "the favorites list shows the badge";
+  auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(
+      shownRow(platform::classFor<JobListSearchResultCell>(), record));
+  ASSERT_TRUE(cell);
+  EXPECT_FALSE(cell->internImgView()->isHidden());
+  std::function<int(const platform::View&)> shownApplied = [&](const platform::View& v) {
+    if (v.isHidden()) return 0;
+    auto* image = dynamic_cast<const platform::ImageView*>(&v);
+    int n = image && image->image() == applied ? 1 : 0;
+    for (const auto& sub : v.subviews()) n += shownApplied(*sub);
+    return n;
+  };
+  EXPECT_EQ(shownApplied(*cell), 0);
 }
 
 TEST_F(JobListCellsTest, AResultRowOutsideAResultScreenStaysShort) {

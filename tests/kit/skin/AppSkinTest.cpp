@@ -590,6 +590,57 @@ TEST_F(AppSkinTest, EachClassIsSkinnedAsItsKindInAnyOrder) {
   }
 }
 
+// The kit's interfaces, each at another place in its class.
+class InterfaceFirstCell : public AppSkinTableCell, public platform::View {
+ public:
+  void setBgColor(std::optional<Color> color, std::shared_ptr<platform::Image>) override { color_ = color; }
+  std::optional<Color> color_;
+};
+class Tagged {
+ public:
+  virtual ~Tagged() = default;
+  int mark = 7;
+};
+class InterfaceLastCell : public platform::View, public Tagged, public AppSkinTableCell {
+ public:
+  void setBgColor(std::optional<Color> color, std::shared_ptr<platform::Image>) override { color_ = color; }
+  std::optional<Color> color_;
+};
+class FakeCheckBox : public platform::View, public Tagged, public AppSkinCheckBoxView {
+ public:
+  std::shared_ptr<platform::Label> textLabel() const override { return label_; }
+  void setImageChecked(std::shared_ptr<platform::Image>) override {}
+  void setImageNotChecked(std::shared_ptr<platform::Image>) override {}
+  void refreshUI() override {}
+  std::shared_ptr<platform::Label> label_ = std::make_shared<platform::Label>();
+};
+
+TEST_F(AppSkinTest, TheKitsControlsAreReachedWhereverTheirInterfaceLies) {
+  ASSERT_TRUE(installSkin(
+      "kit",
+      zipOf(
+          {{"skin.xml",
+            bytesOf(skinXml(requiredItems() +
+                            "<item skinTarget=\"DataTableCell\"><backgroundColor>red</backgroundColor></item>"
+                            "<item skinTarget=\"UICheckBoxView\"><textColor>green</textColor>"
+                            "<alpha>0.5</alpha></item>"))}})));
+  ASSERT_TRUE(AppSkin::sharedAppSkin().loadPackage("kit"));
+  for (int round = 0; round < 2; ++round) {
+    auto first = std::make_shared<InterfaceFirstCell>();
+    auto last = std::make_shared<InterfaceLastCell>();
+    auto box = std::make_shared<FakeCheckBox>();
+    EXPECT_TRUE(AppSkin::apply(first)) << "round " << round;
+    EXPECT_TRUE(AppSkin::apply(last));
+    EXPECT_TRUE(AppSkin::apply(box));
+    EXPECT_EQ(first->color_, Color::red());
+    EXPECT_EQ(last->color_, Color::red());
+    EXPECT_EQ(last->mark, 7) << "nothing else of the cell was written";
+    EXPECT_EQ(box->label_->textColor(), Color::green());
+    EXPECT_EQ(box->alpha(), 0.5) << "the box is a view too";
+    EXPECT_EQ(box->mark, 7);
+  }
+}
+
 TEST_F(AppSkinTest, AReplacedGroupOrSkinIsWhatTheNextControlGets) {
   auto skin = [](const char* labelAlpha, const char* buttonAlpha, const char* image) {
     return zipOf(

@@ -2,9 +2,11 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TabBarController.h"
+#include "platform/ui/UIDriver.h"
 #include "platform/ui/View.h"
 #include "tests/platform/ui/UITest.h"
 
@@ -148,6 +150,56 @@ TEST_F(ControllerTest, AnUntitledScreenBelowGivesABackButtonInTheUsersLanguage) 
   ASSERT_TRUE(nav->navigationBar()->backButton());
   EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "返回");
   EXPECT_EQ(nav->navigationBar()->backButton()->accessibilityLabel(), "返回");
+}
+
+// The bar keeps its buttons from pass to pass; what it shows must still follow every change.
+TEST_F(ControllerTest, TheBarsButtonsFollowTheTitlesAndItemsAsTheyChange) {
+  auto below = make("below");
+  below->setTitle("Jobs");
+  auto nav = NavigationController::create(below);
+  window->setRootViewController(nav);
+  auto top = make("top");
+  int sent = 0;
+  auto item =
+      std::make_shared<BarButtonItem>("Go", BarButtonItemStyle::Bordered, [&](BarButtonItem&) { ++sent; });
+  top->navigationItem()->setRightBarButtonItem(item, false);
+  nav->pushViewController(top, false);
+  auto bar = nav->navigationBar();
+  ASSERT_TRUE(bar->backButton());
+  EXPECT_EQ(bar->backButton()->currentTitle(), "Jobs");
+  EXPECT_TRUE(UIDriver::tap("Go"));
+  EXPECT_EQ(sent, 1);
+
+  below->setTitle("Saved jobs");
+  bar->layoutIfNeeded();
+  EXPECT_EQ(bar->backButton()->currentTitle(), "Saved jobs");
+  EXPECT_FALSE(UIDriver::findView("Jobs")) << "the old back button is gone from the bar";
+
+  item->setTitle("Stop");
+  bar->layoutIfNeeded();
+  EXPECT_FALSE(UIDriver::findView("Go"));
+  EXPECT_TRUE(UIDriver::tap("Stop"));
+  EXPECT_EQ(sent, 2);
+  item->setEnabled(false);
+  bar->setNeedsLayout();
+  bar->layoutIfNeeded();
+  auto stop = std::dynamic_pointer_cast<Button>(UIDriver::findView("Stop"));
+  ASSERT_TRUE(stop);
+  EXPECT_FALSE(stop->isEnabled());
+  UIDriver::tap("Stop");
+  EXPECT_EQ(sent, 2) << "a disabled item sends nothing";
+
+  top->setTitle("Found");
+  bar->layoutIfNeeded();
+  EXPECT_TRUE(UIDriver::findView("Found"));
+  top->setTitle("Results");
+  bar->layoutIfNeeded();
+  EXPECT_TRUE(UIDriver::findView("Results"));
+  EXPECT_FALSE(UIDriver::findView("Found")) << "one title label, showing the new title";
+
+  EXPECT_TRUE(UIDriver::tap("Saved jobs"));
+  runFor(1);
+  EXPECT_EQ(nav->topViewController(), below);
 }
 
 TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {

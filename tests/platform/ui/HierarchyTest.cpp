@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
@@ -156,6 +158,61 @@ TEST_F(HierarchyTest, APassReachesEveryMarkedViewHoweverDeepAndOnlyThose) {
   log.clear();
   window->layoutIfNeeded();
   EXPECT_EQ(log, (std::vector<std::string>{"a1 layout"}));
+}
+
+// Changes its siblings while it is laid out, as a bar that swaps its buttons does.
+class RearrangingView : public HookView {
+ public:
+  using HookView::HookView;
+  std::shared_ptr<View> removes, adds;
+  void layoutSubviews() override {
+    HookView::layoutSubviews();
+    auto parent = superview();
+    if (removes) removes->removeFromSuperview();
+    if (adds && parent) parent->addSubview(adds);
+    removes.reset();
+    adds.reset();
+  }
+};
+
+TEST_F(HierarchyTest, ALayoutThatRearrangesItsSiblingsLeavesNoMarkedSiblingBehind) {
+  std::vector<std::string> log;
+  auto parent = std::make_shared<HookView>("parent", &log);
+  auto first = std::make_shared<HookView>("first", &log);
+  auto mover = std::make_shared<RearrangingView>("mover", &log);
+  auto next = std::make_shared<HookView>("next", &log);
+  auto last = std::make_shared<HookView>("last", &log);
+  for (const auto& v : std::vector<std::shared_ptr<View>>{first, mover, next, last}) parent->addSubview(v);
+  window->addSubview(parent);
+  window->layoutIfNeeded();
+  log.clear();
+
+  auto added = std::make_shared<HookView>("added", &log);
+  mover->removes = first;  // the views after it move up by one
+  mover->adds = added;
+  mover->setNeedsLayout();
+  next->setNeedsLayout();
+  last->setNeedsLayout();
+  auto layouts = [&] {
+    std::vector<std::string> passed;
+    for (const auto& l : log)
+      if (l.ends_with(" layout")) passed.push_back(l);
+    log.clear();
+    return passed;
+  };
+  window->layoutIfNeeded();
+  auto pass = layouts();
+  ASSERT_GE(pass.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(pass.begin(), pass.begin() + 3),
+            (std::vector<std::string>{"mover layout", "next layout", "last layout"}))
+      << "the marked views after the rearranging one are laid out in the same pass";
+  window->layoutIfNeeded();
+  auto again = layouts();
+  pass.insert(pass.end(), again.begin(), again.end());
+  EXPECT_EQ(std::count(pass.begin(), pass.end(), "added layout"), 1) << "the added view by the next pass";
+  EXPECT_EQ(pass.size(), 4u);
+  window->layoutIfNeeded();
+  EXPECT_TRUE(layouts().empty());
 }
 
 TEST_F(HierarchyTest, ConversionsBetweenSiblingsAndScrolledViews) {

@@ -43,5 +43,31 @@ TEST_F(TableViewCellTest, TheDisclosureMarkKeepsClearOfATextEndingTwentyFivePoin
   }
 }
 
+// A row that asks for its labels late gets them as a row that made them at once would.
+TEST_F(TableViewCellTest, LabelsMadeOnFirstUseTakeTheSetBackgroundAndLieBelowTheRowsContent) {
+  auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Subtitle, "late");
+  cell->setLabelsBackgroundColor(Color::clear());
+  auto badge = std::make_shared<Label>();
+  badge->setText("new");
+  cell->contentView()->addSubview(badge);
+  auto image = cell->imageView();
+  const auto& detail = cell->detailTextLabel();
+  const auto& text = cell->textLabel();
+  text->setText("Title");
+  detail->setText("Subtitle");
+  EXPECT_EQ(text->backgroundColor(), Color::clear());
+  EXPECT_EQ(detail->backgroundColor(), Color::clear());
+  EXPECT_EQ(cell->contentView()->subviews(),
+            (std::vector<std::shared_ptr<View>>{image, text, detail, badge}));
+  cell->setFrame(Rect(0, 0, 320, 44));
+  cell->layoutIfNeeded();
+  EXPECT_GT(text->frame().width(), 0);
+  EXPECT_GT(detail->frame().y(), text->frame().y()) << "the subtitle under the title";
+
+  cell->setLabelsBackgroundColor(Color::white());
+  EXPECT_EQ(text->backgroundColor(), Color::white()) << "labels already made follow too";
+  EXPECT_EQ(detail->backgroundColor(), Color::white());
+}
+
 }  // namespace
 }  // namespace kavro::test
