@@ -173,7 +173,10 @@ void JobSearchController::doSearch() {
   queryParam_->setEnableFilters(false);
   queryParam_->saveFormDataWithSearch();
   auto results = JobSearchResultController::initWithParam(queryParam_);
-  if (auto nav = navigationController()) nav->pushViewController(results, true);
+  auto nav = navigationController();
+  if (!nav) return;
+  results->startLoadingList();
+  nav->pushViewController(results, true);
 }
 
 void JobSearchController::searchButtonClick() {
