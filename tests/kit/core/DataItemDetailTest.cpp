@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "kit/core/DataItemDetail.h"
+#include "kit/core/DataLoadAndParser.h"
 #include "kit/core/NSMutableSortedDictionary.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/KeyedArchiver.h"
+#include "tests/support/ArchiveBytes.h"
 
 namespace kavro {
 namespace {
 
 using platform::Value;
+using test::ArchiveBytes;
 
 // The record's map against the platform's own map under the same random changes: the same pairs
 // in the same order at every step, short maps and long ones alike.
@@ -201,6 +204,65 @@ TEST(DataItemDetailTest, ArchiveRoundTripKeepsTextAndDropsObjects) {
   mixed->setObject(Value(7), "number");
   mixed->setString("2", "b");
   EXPECT_EQ(textOnly->toData(), mixed->toData());
+}
+
+TEST(DataItemDetailTest, ArchiveBytesOfAKnownRecordStayTheSame) {
+  auto d = DataItemDetail::newDetail();
+  d->setString("45000001", "jobid");
+  d->setString("软件工程师", "jobname");
+  d->setCellClass(platform::MutableArray::create());  // never archived
+  d->setString("", "empty");
+  d->setString("x", "jobid");  // replaced in its place
+
+  ArchiveBytes expected;
+  expected.u8(10).text("DataItemDetail").u32(0).u32(1);  // an object: no keyed values, one unkeyed
+  expected.u8(9).u32(3);                                 // its map of three pairs, in order
+  expected.text("jobid").u8(6).text("x");
+  expected.text("jobname").u8(6).text("软件工程师");
+  expected.text("empty").u8(6).text("");
+  EXPECT_EQ(d->toData(), expected.bytes);
+
+  // A record an answer was read into is stored the same way.
+  auto loaded = DataLoadAndParser::initWithData(
+                    std::string_view("<r><result>1</result><resultbody><item><jobid>x</jobid>"
+                                     "<jobname>软件工程师</jobname><empty></empty></item></resultbody></r>"))
+                    ->getResult();
+  ASSERT_EQ(loaded->count(), 1u);
+  EXPECT_EQ(loaded->getItem(0)->toData(), expected.bytes);
+}
+
+TEST(DataItemResultTest, ArchiveBytesOfAKnownResultStayTheSame) {
+  auto r = DataItemResult::create();
+  r->setStatusCode(-4);
+  r->setHasError(true);
+  r->setMessage("网络");
+  r->detailInfo()->setString("d", "k");
+  auto row = DataItemDetail::newDetail();
+  row->setString("1", "id");
+  r->addItem(row);
+  r->addItem(DataItemDetail::newDetail());
+
+  auto record = [](std::initializer_list<std::pair<std::string_view, std::string_view>> pairs) {
+    ArchiveBytes b;
+    b.u8(10).text("DataItemDetail").u32(0).u32(1).u8(9).u32(static_cast<std::uint32_t>(pairs.size()));
+    for (auto [key, value] : pairs) b.text(key).u8(6).text(value);
+    return b.bytes;
+  };
+  const platform::Data detail = record({{"k", "d"}}), first = record({{"id", "1"}}), second = record({});
+  ArchiveBytes expected;
+  expected.u8(10).text("DataItemResult").u32(8);
+  expected.text("maxCount").u8(3).u64(2);
+  expected.text("statusCode").u8(3).u64(static_cast<std::uint64_t>(-4));
+  expected.text("hasError").u8(2);
+  expected.text("parserError").u8(1);
+  expected.text("itemUniqueKeyName").u8(6).text("");
+  expected.text("errorMessage").u8(6).text("网络");
+  expected.text("detailInfo").u8(7).u32(static_cast<std::uint32_t>(detail.size())).raw(detail);
+  expected.text("dataList").u8(8).u32(2);
+  expected.u8(7).u32(static_cast<std::uint32_t>(first.size())).raw(first);
+  expected.u8(7).u32(static_cast<std::uint32_t>(second.size())).raw(second);
+  expected.u32(0);
+  EXPECT_EQ(r->toData(), expected.bytes);
 }
 
 TEST(DataItemDetailTest, DamagedArchivesDecodeToNothing) {
