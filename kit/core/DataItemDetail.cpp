@@ -526,7 +526,13 @@ void DataItemDetail::encodeWithCoder(platform::KeyedArchiver& coder) const {
 
 std::shared_ptr<DataItemDetail> DataItemDetail::initWithCoder(platform::KeyedUnarchiver& coder) {
   auto detail = newDetail();
-  if (auto dict = coder.decodeObject().dictionaryValue()) detail->appendDict(dict.get());
+  // A map of the archive's own, read straight in (nothing to snapshot).
+  if (auto dict = coder.decodeObject().dictionaryValue()) {
+    dict->enumerate([&](const std::string& key, const platform::Value& value) {
+      if (!value.isNull()) detail->dictData_->setObject(value, key);
+      return true;
+    });
+  }
   return detail;
 }
 
@@ -540,10 +546,10 @@ void DataItemDetail::registerCoding() {
 }
 
 platform::Data DataItemDetail::toData() const {
-  // The archiver takes a shared object; a stand-in sharing this map serves records held any way.
-  auto self = newDetail();
-  self->dictData_ = dictData_;
-  return platform::KeyedArchiver::archivedDataWithRootObject(platform::Value(self));
+  // The archiver takes a shared object: this record, under a pointer that owns nothing (the
+  // caller's hold lasts the call), so records held any way are written as they are.
+  return platform::KeyedArchiver::archivedDataWithRootObject(
+      platform::Value(platform::ObjectPtr(platform::ObjectPtr(), const_cast<DataItemDetail*>(this))));
 }
 
 std::shared_ptr<DataItemDetail> DataItemDetail::FromData(const platform::Data& data) {

@@ -389,15 +389,70 @@ bool Dictionary::isEqual(const Object& other) const {
 
 std::size_t Dictionary::hash() const { return count(); }
 
+// The pairs in insertion order, each key held once. Most maps hold a handful of pairs and are
+// searched in place; a longer one gains a table of places by hash (open addressing, at most half
+// full, dead entries' slots included, so that a probe always meets an empty slot).
 struct MutableDictionary::Storage {
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  struct Entry {
+    std::string key;
+    Value value;
+    bool live = true;
   };
-  std::vector<std::pair<std::string, Value>> entries;
-  std::vector<bool> live;
+  static constexpr std::size_t kMissing = SIZE_MAX;
+  static constexpr std::size_t kSearchedInPlace = 8;
+
+  std::vector<Entry> entries;
   std::size_t erased = 0;
-  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index;
+  std::vector<std::uint32_t> slots;  // place + 1, 0 for an empty slot; a power of two long
+
+  static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
+
+  std::size_t find(std::string_view key) const {
+    if (!slots.empty()) {
+      const std::size_t mask = slots.size() - 1;
+      for (std::size_t s = hashOf(key) & mask;; s = (s + 1) & mask) {
+        const std::uint32_t at = slots[s];
+        if (at == 0) return kMissing;
+        const Entry& e = entries[at - 1];
+        if (e.live && e.key == key) return at - 1;
+      }
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].key == key && entries[i].live) return i;
+    return kMissing;
+  }
+  // Adds the entries from first on to the table, remade whole when it would be over half full.
+  void indexFrom(std::size_t first) {
+    if (slots.size() < 2 * entries.size()) {
+      std::size_t size = 32;
+      while (size < 2 * entries.size()) size *= 2;
+      slots.assign(size, 0);
+      first = 0;
+    }
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t i = first; i < entries.size(); ++i) {
+      if (!entries[i].live) continue;
+      std::size_t s = hashOf(entries[i].key) & mask;
+      while (slots[s] != 0) s = (s + 1) & mask;
+      slots[s] = static_cast<std::uint32_t>(i + 1);
+    }
+  }
+  void add(std::string_view key, Value&& value) {
+    if (entries.empty()) entries.reserve(kSearchedInPlace);
+    entries.push_back(Entry{std::string(key), std::move(value)});
+    if (!slots.empty() || entries.size() > kSearchedInPlace)
+      indexFrom(slots.empty() ? 0 : entries.size() - 1);
+  }
+  void compact() {
+    std::vector<Entry> kept;
+    kept.reserve(entries.size() - erased);
+    for (Entry& e : entries)
+      if (e.live) kept.push_back(std::move(e));
+    entries = std::move(kept);
+    erased = 0;
+    slots.clear();
+    if (entries.size() > kSearchedInPlace) indexFrom(0);
+  }
 };
 
 MutableDictionary::MutableDictionary(const MutableDictionary& other)
@@ -419,65 +474,48 @@ std::size_t MutableDictionary::count() const {
 
 const Value* MutableDictionary::objectForKey(std::string_view key) const {
   if (!storage_) return nullptr;
-  auto it = storage_->index.find(key);
-  return it == storage_->index.end() ? nullptr : &storage_->entries[it->second].second;
+  const std::size_t i = storage_->find(key);
+  return i == Storage::kMissing ? nullptr : &storage_->entries[i].value;
 }
 
 void MutableDictionary::enumerate(const std::function<bool(const std::string&, const Value&)>& fn) const {
   if (!storage_) return;
+  // Sizes read afresh: fn may change the map.
   const auto& entries = storage_->entries;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!storage_->live[i]) continue;
-    if (!fn(entries[i].first, entries[i].second)) return;
+    if (!entries[i].live) continue;
+    if (!fn(entries[i].key, entries[i].value)) return;
   }
 }
 
 void MutableDictionary::setObject(Value value, std::string_view key) {
   if (!storage_) storage_ = std::make_unique<Storage>();
   Storage& s = *storage_;
-  auto it = s.index.find(key);
-  if (it != s.index.end()) {
-    s.entries[it->second].second = std::move(value);
+  if (const std::size_t i = s.find(key); i != Storage::kMissing) {
+    s.entries[i].value = std::move(value);
     return;
   }
-  s.index.emplace(std::string(key), s.entries.size());
-  s.entries.emplace_back(std::string(key), std::move(value));
-  s.live.push_back(true);
+  s.add(key, std::move(value));
 }
 
 void MutableDictionary::removeObjectForKey(std::string_view key) {
   if (!storage_) return;
   Storage& s = *storage_;
-  auto it = s.index.find(key);
-  if (it == s.index.end()) return;
-  std::size_t i = it->second;
-  s.index.erase(it);
-  s.live[i] = false;
-  s.entries[i].second = Value();
+  const std::size_t i = s.find(key);
+  if (i == Storage::kMissing) return;
+  // The table's slot stays and is passed over until the map is compacted.
+  s.entries[i].live = false;
+  s.entries[i].value = Value();
   ++s.erased;
-  if (s.erased > 16 && s.erased * 2 > s.entries.size()) compact();
+  if (s.erased > 16 && s.erased * 2 > s.entries.size()) s.compact();
 }
 
 void MutableDictionary::removeAllObjects() {
   if (!storage_) return;
   // Emptied rather than freed: an enumeration may be under way.
   storage_->entries.clear();
-  storage_->live.clear();
-  storage_->index.clear();
+  storage_->slots.clear();
   storage_->erased = 0;
-}
-
-void MutableDictionary::compact() {
-  Storage& s = *storage_;
-  std::vector<std::pair<std::string, Value>> kept;
-  kept.reserve(s.entries.size() - s.erased);
-  for (std::size_t i = 0; i < s.entries.size(); ++i)
-    if (s.live[i]) kept.push_back(std::move(s.entries[i]));
-  s.entries = std::move(kept);
-  s.live.assign(s.entries.size(), true);
-  s.erased = 0;
-  s.index.clear();
-  for (std::size_t i = 0; i < s.entries.size(); ++i) s.index.emplace(s.entries[i].first, i);
 }
 
 // ---- Error ----
