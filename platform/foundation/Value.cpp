@@ -6,6 +6,7 @@
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/DictionaryIndex.h"
 #include "platform/foundation/Error.h"
 
 namespace platform {
@@ -390,58 +391,47 @@ bool Dictionary::isEqual(const Object& other) const {
 std::size_t Dictionary::hash() const { return count(); }
 
 // The pairs in insertion order, each key held once. Most maps hold a handful of pairs and are
-// searched in place; a longer one gains a table of places by hash (open addressing, at most half
-// full, dead entries' slots included, so that a probe always meets an empty slot).
+// searched in place; a longer one gains an index of places by hash.
 struct MutableDictionary::Storage {
   struct Entry {
     std::string key;
     Value value;
     bool live = true;
   };
-  static constexpr std::size_t kMissing = SIZE_MAX;
+  static constexpr std::size_t kMissing = DictionaryIndex::Missing;
   static constexpr std::size_t kSearchedInPlace = 8;
 
   std::vector<Entry> entries;
   std::size_t erased = 0;
-  std::vector<std::uint32_t> slots;  // place + 1, 0 for an empty slot; a power of two long
+  DictionaryIndex index;
 
-  static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
-
-  std::size_t find(std::string_view key) const {
-    if (!slots.empty()) {
-      const std::size_t mask = slots.size() - 1;
-      for (std::size_t s = hashOf(key) & mask;; s = (s + 1) & mask) {
-        const std::uint32_t at = slots[s];
-        if (at == 0) return kMissing;
-        const Entry& e = entries[at - 1];
-        if (e.live && e.key == key) return at - 1;
-      }
+  // The place of key, or kMissing; hash is the key's hash when the map is indexed (it is then
+  // reused when the key is added).
+  std::size_t find(std::string_view key, std::size_t& hash) const {
+    hash = 0;
+    if (!index.empty()) {
+      hash = DictionaryIndex::hashOf(key);
+      return index.find(hash, [&](std::size_t i) { return entries[i].live && entries[i].key == key; });
     }
     for (std::size_t i = 0; i < entries.size(); ++i)
       if (entries[i].key == key && entries[i].live) return i;
     return kMissing;
   }
-  // Adds the entries from first on to the table, remade whole when it would be over half full.
-  void indexFrom(std::size_t first) {
-    if (slots.size() < 2 * entries.size()) {
-      std::size_t size = 32;
-      while (size < 2 * entries.size()) size *= 2;
-      slots.assign(size, 0);
-      first = 0;
-    }
-    const std::size_t mask = slots.size() - 1;
-    for (std::size_t i = first; i < entries.size(); ++i) {
-      if (!entries[i].live) continue;
-      std::size_t s = hashOf(entries[i].key) & mask;
-      while (slots[s] != 0) s = (s + 1) & mask;
-      slots[s] = static_cast<std::uint32_t>(i + 1);
-    }
+  std::size_t find(std::string_view key) const {
+    std::size_t hash;
+    return find(key, hash);
   }
-  void add(std::string_view key, Value&& value) {
+  const std::string* liveKeyAt(std::size_t i) const { return entries[i].live ? &entries[i].key : nullptr; }
+  void reindex() {
+    index.rebuild(entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
+  }
+  void add(std::string_view key, Value&& value, std::size_t hash) {
     if (entries.empty()) entries.reserve(kSearchedInPlace);
     entries.push_back(Entry{std::string(key), std::move(value)});
-    if (!slots.empty() || entries.size() > kSearchedInPlace)
-      indexFrom(slots.empty() ? 0 : entries.size() - 1);
+    if (!index.empty())
+      index.added(entries.size() - 1, hash, entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
+    else if (entries.size() > kSearchedInPlace)
+      reindex();
   }
   void compact() {
     std::vector<Entry> kept;
@@ -450,8 +440,8 @@ struct MutableDictionary::Storage {
       if (e.live) kept.push_back(std::move(e));
     entries = std::move(kept);
     erased = 0;
-    slots.clear();
-    if (entries.size() > kSearchedInPlace) indexFrom(0);
+    index.clear();
+    if (entries.size() > kSearchedInPlace) reindex();
   }
 };
 
@@ -491,11 +481,12 @@ void MutableDictionary::enumerate(const std::function<bool(const std::string&, c
 void MutableDictionary::setObject(Value value, std::string_view key) {
   if (!storage_) storage_ = std::make_unique<Storage>();
   Storage& s = *storage_;
-  if (const std::size_t i = s.find(key); i != Storage::kMissing) {
+  std::size_t hash;
+  if (const std::size_t i = s.find(key, hash); i != Storage::kMissing) {
     s.entries[i].value = std::move(value);
     return;
   }
-  s.add(key, std::move(value));
+  s.add(key, std::move(value), hash);
 }
 
 void MutableDictionary::removeObjectForKey(std::string_view key) {
@@ -514,7 +505,7 @@ void MutableDictionary::removeAllObjects() {
   if (!storage_) return;
   // Emptied rather than freed: an enumeration may be under way.
   storage_->entries.clear();
-  storage_->slots.clear();
+  storage_->index.clear();
   storage_->erased = 0;
 }
 

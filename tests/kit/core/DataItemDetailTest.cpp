@@ -231,6 +231,44 @@ TEST(DataItemDetailTest, ArchiveBytesOfAKnownRecordStayTheSame) {
   EXPECT_EQ(loaded->getItem(0)->toData(), expected.bytes);
 }
 
+// Records of every size come back from an archive with their pairs in order, and what is read back
+// is a whole record: replacing keeps a key's place, removal keeps the rest's order, a new key goes
+// last, and archiving it again gives the same bytes.
+TEST(DataItemDetailTest, ArchivesOfManyKeysRoundTripAsWholeRecords) {
+  for (int keys : {1, 9, 17, 40, 300}) {
+    auto d = DataItemDetail::newDetail();
+    std::vector<std::string> order;
+    for (int i = 0; i < keys; ++i) {
+      std::string key = i % 3 == 0 ? "k" + std::to_string(i)
+                        : i % 3 == 1
+                            ? "职位名称<&" + std::to_string(i) + "&> a key too long for a short string"
+                            : std::string(300, 'x') + std::to_string(i);
+      d->setString(i % 2 ? "上海" + std::string(static_cast<std::size_t>(i), '8') : "", key);
+      order.push_back(key);
+    }
+    const platform::Data bytes = d->toData();
+    auto back = DataItemDetail::FromData(bytes);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->dictData()->allKeys(), order) << keys;
+    EXPECT_TRUE(back->isEqualToDataItemDetail(d.get()));
+    EXPECT_EQ(back->toData(), bytes);
+
+    back->setString("replaced", order.front());
+    back->setInt(7, "new");
+    if (keys > 1) back->dictData()->removeObjectForKey(order[1]);
+    std::vector<std::string> expected = order;
+    if (keys > 1) expected.erase(expected.begin() + 1);
+    expected.push_back("new");
+    EXPECT_EQ(back->dictData()->allKeys(), expected) << keys;
+    EXPECT_EQ(back->getString(order.front()), "replaced");
+    EXPECT_EQ(back->getInt("new"), 7);
+    EXPECT_FALSE(keys > 1 && back->hasKey(order[1]));
+    auto again = DataItemDetail::FromData(back->toData());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->dictData()->allKeys(), expected);
+  }
+}
+
 TEST(DataItemResultTest, ArchiveBytesOfAKnownResultStayTheSame) {
   auto r = DataItemResult::create();
   r->setStatusCode(-4);
