@@ -107,7 +107,10 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   // to look up.
   void fill(const DataItemDetail::ArenaText* pairs, std::size_t n) {
     entries_.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) entries_.emplace_back(pairs[i].key, *arena_, *pairs[i].text);
+    for (std::size_t i = 0; i < n; ++i) {
+      entries_.emplace_back(pairs[i].key, *arena_, *pairs[i].text);
+      shapes_ |= platform::DictionaryIndex::shapeOf(*pairs[i].key);
+    }
     if (entries_.size() > kSearchedInPlace) reindex();
   }
 
@@ -149,6 +152,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   void removeAllObjects() override {
     entries_.clear();
     index_.clear();
+    shapes_ = 0;
     erased_ = 0;
     freeKeys(std::exchange(ownKeys_, nullptr));
   }
@@ -214,6 +218,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       hash = platform::DictionaryIndex::hashOf(key);
       return index_.find(hash, [&](std::size_t i) { return entries_[i].live && *entries_[i].key == key; });
     }
+    if (!(shapes_ & platform::DictionaryIndex::shapeOf(key))) return kMissing;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       const std::string& k = *entries_[i].key;
       // Keys of one length often differ in their last byte: looked at before the rest.
@@ -235,6 +240,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     if (entries_.empty()) entries_.reserve(kFirstRoom);
     if (ownsKey || value.ownsSomething()) ownsNothing_ = false;
     entries_.emplace_back(key, ownsKey, std::move(value));
+    shapes_ |= platform::DictionaryIndex::shapeOf(*key);
     if (indexed())
       index_.added(entries_.size() - 1, hash, entries_.size(),
                    [this](std::size_t i) { return liveKeyAt(i); });
@@ -281,6 +287,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   KeyBlock* ownKeys_ = nullptr;
   // The entries' places by their keys' hash, made once the map is long (short ones carry none).
   platform::DictionaryIndex index_;
+  std::uint64_t shapes_ = 0;  // of the keys added since the map was last emptied (shapeOf())
   bool indexed() const { return !index_.empty(); }
 };
 

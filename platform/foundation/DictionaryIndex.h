@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -15,7 +15,35 @@ class DictionaryIndex {
  public:
   static constexpr std::size_t Missing = SIZE_MAX;
 
-  static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
+  // Keys are mostly short names: hashed a word at a time, with no call.
+  static std::size_t hashOf(std::string_view key) {
+    const char* p = key.data();
+    std::size_t n = key.size();
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    auto mix = [&h](std::uint64_t w) {
+      h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 31;
+    };
+    if (n >= 8) {
+      for (; n > 8; p += 8, n -= 8) mix(load<std::uint64_t>(p));
+      mix(load<std::uint64_t>(p + n - 8));  // the last eight bytes, overlapping the word before
+    } else if (n >= 4) {
+      mix(load<std::uint32_t>(p) | std::uint64_t{load<std::uint32_t>(p + n - 4)} << 32);
+    } else if (n > 0) {
+      mix(std::uint64_t{static_cast<unsigned char>(p[0])} |
+          std::uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 |
+          std::uint64_t{static_cast<unsigned char>(p[n - 1])} << 16);
+    }
+    return static_cast<std::size_t>(h ^ (h >> 29));
+  }
+
+  // One of 64 bits by a key's length and last byte. A short map keeps the union of its keys' bits:
+  // a key whose bit is not among them is not there, without a search (most keys a map is given
+  // are new to it).
+  static std::uint64_t shapeOf(std::string_view key) {
+    const unsigned last = key.empty() ? 0 : static_cast<unsigned char>(key.back());
+    return std::uint64_t{1} << ((key.size() * 7 + last) & 63);
+  }
 
   bool empty() const { return slots_.empty(); }
   void clear() { slots_.clear(); }
@@ -50,6 +78,12 @@ class DictionaryIndex {
   }
 
  private:
+  template <class T>
+  static T load(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
   void put(std::size_t place, std::size_t hash) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t s = hash & mask;

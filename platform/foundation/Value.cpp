@@ -404,6 +404,7 @@ struct MutableDictionary::Storage {
   std::vector<Entry> entries;
   std::size_t erased = 0;
   DictionaryIndex index;
+  std::uint64_t shapes = 0;  // of the keys added since the map was last emptied (shapeOf())
 
   // The place of key, or kMissing; hash is the key's hash when the map is indexed (it is then
   // reused when the key is added).
@@ -413,6 +414,7 @@ struct MutableDictionary::Storage {
       hash = DictionaryIndex::hashOf(key);
       return index.find(hash, [&](std::size_t i) { return entries[i].live && entries[i].key == key; });
     }
+    if (!(shapes & DictionaryIndex::shapeOf(key))) return kMissing;
     for (std::size_t i = 0; i < entries.size(); ++i)
       if (entries[i].key == key && entries[i].live) return i;
     return kMissing;
@@ -428,6 +430,7 @@ struct MutableDictionary::Storage {
   void add(std::string_view key, Value&& value, std::size_t hash) {
     if (entries.empty()) entries.reserve(kSearchedInPlace);
     entries.push_back(Entry{std::string(key), std::move(value)});
+    shapes |= DictionaryIndex::shapeOf(key);
     if (!index.empty())
       index.added(entries.size() - 1, hash, entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
     else if (entries.size() > kSearchedInPlace)
@@ -506,6 +509,7 @@ void MutableDictionary::removeAllObjects() {
   // Emptied rather than freed: an enumeration may be under way.
   storage_->entries.clear();
   storage_->index.clear();
+  storage_->shapes = 0;
   storage_->erased = 0;
 }
 
