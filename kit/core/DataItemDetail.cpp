@@ -107,10 +107,10 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   // to look up.
   void fill(const DataItemDetail::ArenaText* pairs, std::size_t n) {
     entries_.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      entries_.emplace_back(pairs[i].key, *arena_, *pairs[i].text);
-      shapes_ |= platform::DictionaryIndex::shapeOf(*pairs[i].key);
-    }
+    for (std::size_t i = 0; i < n; ++i) entries_.emplace_back(pairs[i].key, *arena_, *pairs[i].text);
+    // Thousands are made per answer and few are changed: their keys' shapes are not worked out,
+    // every key is looked for.
+    shapes_ = ~std::uint64_t{0};
     if (entries_.size() > kSearchedInPlace) reindex();
   }
 
