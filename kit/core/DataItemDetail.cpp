@@ -129,6 +129,17 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     }
   }
 
+  // setObject() of text, its value made where it is kept.
+  void setString(std::string_view value, std::string_view key) {
+    std::size_t hash;
+    if (const std::size_t i = find(key, hash); i != kMissing) {
+      entries_[i].value = platform::Value(value);
+      ownsNothing_ = false;
+      return;
+    }
+    add(ownKey(key), true, value, hash);
+  }
+
   void setObject(platform::Value value, std::string_view key) override {
     std::size_t hash;
     if (const std::size_t i = find(key, hash); i != kMissing) {
@@ -166,8 +177,9 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     [[no_unique_address]] platform::Value value;
     bool live = true;
     bool ownsKey;  // in the map's key blocks
-    Entry(const std::string* k, bool owns, platform::Value&& v)
-        : key(k), value(std::move(v)), ownsKey(owns) {}
+    // A value as it is, or made in place from what makes one (text).
+    template <class V>
+    Entry(const std::string* k, bool owns, V&& v) : key(k), value(std::forward<V>(v)), ownsKey(owns) {}
     // Text of the map's arena under one of its keys, made in place.
     Entry(const std::string* k, platform::TextStore& store, const platform::TextStore::Block& text)
         : key(k), value(platform::Value::borrowingText(store, text)), ownsKey(false) {}
@@ -236,10 +248,11 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   void reindex() {
     index_.rebuild(entries_.size(), [this](std::size_t i) { return liveKeyAt(i); });
   }
-  void add(const std::string* key, bool ownsKey, platform::Value&& value, std::size_t hash) {
+  template <class V>
+  void add(const std::string* key, bool ownsKey, V&& value, std::size_t hash) {
     if (entries_.empty()) entries_.reserve(kFirstRoom);
-    if (ownsKey || value.ownsSomething()) ownsNothing_ = false;
-    entries_.emplace_back(key, ownsKey, std::move(value));
+    entries_.emplace_back(key, ownsKey, std::forward<V>(value));
+    if (ownsKey || entries_.back().value.ownsSomething()) ownsNothing_ = false;
     shapes_ |= platform::DictionaryIndex::shapeOf(*key);
     if (indexed())
       index_.added(entries_.size() - 1, hash, entries_.size(),
@@ -425,13 +438,18 @@ bool DataItemDetail::hasKey(std::string_view key, std::string_view value) const 
 
 bool DataItemDetail::setString(std::string_view value, std::string_view key) {
   if (key.empty()) return false;
-  dictData_->setObject(platform::Value(value), key);
+  // Records made here have the record's own map; one read back from an archive keeps that one.
+  auto& map = *dictData_;
+  if (typeid(map) == typeid(RecordMap))
+    static_cast<RecordMap&>(map).setString(value, key);
+  else
+    map.setObject(platform::Value(value), key);
   return true;
 }
 
 bool DataItemDetail::setStringInArena(std::string_view value, std::string_view key, JBArena& arena) {
   if (key.empty()) return false;
-  // Every record's map is one, but for a stand-in that shares another's.
+  // Records made here have the record's own map; one read back from an archive keeps that one.
   auto& map = *dictData_;
   if (typeid(map) != typeid(RecordMap)) return setString(value, key);
   static_cast<RecordMap&>(map).setText(value, key, arena);
