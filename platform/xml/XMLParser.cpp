@@ -25,6 +25,7 @@ struct XMLParser::Impl : XMLParser::ElementState {
   XML_Parser parser;
   std::shared_ptr<XMLParserDelegate> delegate;  // held while a piece is parsed
   std::string text;                             // a run of text gathered from several pieces
+  StartHandler readStart = nullptr;             // the reader's, when it is the one set
   // Expat's buffer while it parses a piece (its text handed out there stays put until then).
   const char* bufferBegin = nullptr;
   const char* bufferEnd = nullptr;
@@ -74,6 +75,7 @@ struct XMLParser::Impl : XMLParser::ElementState {
   // The delegate's handlers or the reader's, whichever is set now.
   void setHandlers() {
     reader = owner->reader_;
+    readStart = owner->readStart_;
     if (reader)
       XML_SetElementHandler(parser, owner->readStart_, owner->readEnd_);
     else
@@ -172,7 +174,7 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
   if (!impl_) impl_ = std::make_unique<Impl>(*this);
   Impl& impl = *impl_;
   if (impl.stopped) return false;
-  if (!impl.started || impl.reader != reader_) impl.setHandlers();
+  if (!impl.started || impl.reader != reader_ || impl.readStart != readStart_) impl.setHandlers();
   impl.maximumDepth = maximumDepth_;
 
   impl.delegate = delegate_.lock();
