@@ -14,6 +14,7 @@
 
 #include "kit/codec/json/JBArena.h"
 #include "kit/core/StringMisc.h"
+#include "platform/foundation/DictionaryIndex.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/Text.h"
@@ -93,12 +94,13 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     if (arena_ != &arena) return setObject(platform::Value(value), key);
     const char* bytes = value.empty() ? "" : value.data();  // an empty view may hold no pointer
     platform::Value text = platform::Value::borrowingText(arena, *arena.text(bytes, value.size()));
-    if (const std::size_t i = find(key); i != kMissing) {
+    std::size_t hash;
+    if (const std::size_t i = find(key, hash); i != kMissing) {
       entries_[i].value = std::move(text);
       return;
     }
     // The arena outlives the map: the key can live there too.
-    add(arena.key(key), false, std::move(text));
+    add(arena.key(key), false, std::move(text), hash);
   }
 
   // A new map's pairs in one go: keys distinct and in the map's own arena, as is the text. Nothing
@@ -106,7 +108,10 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   void fill(const DataItemDetail::ArenaText* pairs, std::size_t n) {
     entries_.reserve(n);
     for (std::size_t i = 0; i < n; ++i) entries_.emplace_back(pairs[i].key, *arena_, *pairs[i].text);
-    if (entries_.size() > kSearchedInPlace) indexFrom(0);
+    // Thousands are made per answer and few are changed: their keys' shapes are not worked out,
+    // every key is looked for.
+    shapes_ = ~std::uint64_t{0};
+    if (entries_.size() > kSearchedInPlace) reindex();
   }
 
   std::size_t count() const override { return entries_.size() - erased_; }
@@ -124,13 +129,25 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     }
   }
 
+  // setObject() of text, its value made where it is kept.
+  void setString(std::string_view value, std::string_view key) {
+    std::size_t hash;
+    if (const std::size_t i = find(key, hash); i != kMissing) {
+      entries_[i].value = platform::Value(value);
+      ownsNothing_ = false;
+      return;
+    }
+    add(ownKey(key), true, value, hash);
+  }
+
   void setObject(platform::Value value, std::string_view key) override {
-    if (const std::size_t i = find(key); i != kMissing) {
+    std::size_t hash;
+    if (const std::size_t i = find(key, hash); i != kMissing) {
       if (value.ownsSomething()) ownsNothing_ = false;
       entries_[i].value = std::move(value);
       return;
     }
-    add(ownKey(key), true, std::move(value));
+    add(ownKey(key), true, std::move(value), hash);
   }
 
   void removeObjectForKey(std::string_view key) override {
@@ -145,7 +162,8 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
 
   void removeAllObjects() override {
     entries_.clear();
-    slots_.clear();
+    index_.clear();
+    shapes_ = 0;
     erased_ = 0;
     freeKeys(std::exchange(ownKeys_, nullptr));
   }
@@ -159,8 +177,9 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     [[no_unique_address]] platform::Value value;
     bool live = true;
     bool ownsKey;  // in the map's key blocks
-    Entry(const std::string* k, bool owns, platform::Value&& v)
-        : key(k), value(std::move(v)), ownsKey(owns) {}
+    // A value as it is, or made in place from what makes one (text).
+    template <class V>
+    Entry(const std::string* k, bool owns, V&& v) : key(k), value(std::forward<V>(v)), ownsKey(owns) {}
     // Text of the map's arena under one of its keys, made in place.
     Entry(const std::string* k, platform::TextStore& store, const platform::TextStore::Block& text)
         : key(k), value(platform::Value::borrowingText(store, text)), ownsKey(false) {}
@@ -199,21 +218,19 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
       block = next;
     }
   }
-  static std::size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
-  static constexpr std::size_t kMissing = SIZE_MAX;
+  static constexpr std::size_t kMissing = platform::DictionaryIndex::Missing;
   static constexpr std::size_t kFirstRoom = 8;
   static constexpr std::size_t kSearchedInPlace = 16;
 
-  std::size_t find(std::string_view key) const {
+  // The place of key, or kMissing; hash is the key's hash when the map is indexed (it is then
+  // reused when the key is added).
+  std::size_t find(std::string_view key, std::size_t& hash) const {
+    hash = 0;
     if (indexed()) {
-      const std::size_t mask = slots_.size() - 1;
-      for (std::size_t s = hashOf(key) & mask;; s = (s + 1) & mask) {
-        const std::uint32_t at = slots_[s];
-        if (at == 0) return kMissing;
-        const Entry& e = entries_[at - 1];
-        if (e.live && *e.key == key) return at - 1;
-      }
+      hash = platform::DictionaryIndex::hashOf(key);
+      return index_.find(hash, [&](std::size_t i) { return entries_[i].live && *entries_[i].key == key; });
     }
+    if (!(shapes_ & platform::DictionaryIndex::shapeOf(key))) return kMissing;
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       const std::string& k = *entries_[i].key;
       // Keys of one length often differ in their last byte: looked at before the rest.
@@ -223,28 +240,25 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     }
     return kMissing;
   }
-  // Adds the live entries from first on to the table; the table stays at most half full, dead
-  // entries' slots included, so that a probe always meets an empty slot.
-  void indexFrom(std::size_t first) {
-    if (slots_.size() < 2 * entries_.size()) {
-      std::size_t size = 64;
-      while (size < 2 * entries_.size()) size *= 2;
-      slots_.assign(size, 0);
-      first = 0;
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = first; i < entries_.size(); ++i) {
-      if (!entries_[i].live) continue;
-      std::size_t s = hashOf(*entries_[i].key) & mask;
-      while (slots_[s] != 0) s = (s + 1) & mask;
-      slots_[s] = static_cast<std::uint32_t>(i + 1);
-    }
+  std::size_t find(std::string_view key) const {
+    std::size_t hash;
+    return find(key, hash);
   }
-  void add(const std::string* key, bool ownsKey, platform::Value&& value) {
+  const std::string* liveKeyAt(std::size_t i) const { return entries_[i].live ? entries_[i].key : nullptr; }
+  void reindex() {
+    index_.rebuild(entries_.size(), [this](std::size_t i) { return liveKeyAt(i); });
+  }
+  template <class V>
+  void add(const std::string* key, bool ownsKey, V&& value, std::size_t hash) {
     if (entries_.empty()) entries_.reserve(kFirstRoom);
-    if (ownsKey || value.ownsSomething()) ownsNothing_ = false;
-    entries_.emplace_back(key, ownsKey, std::move(value));
-    if (indexed() || entries_.size() > kSearchedInPlace) indexFrom(indexed() ? entries_.size() - 1 : 0);
+    entries_.emplace_back(key, ownsKey, std::forward<V>(value));
+    if (ownsKey || entries_.back().value.ownsSomething()) ownsNothing_ = false;
+    shapes_ |= platform::DictionaryIndex::shapeOf(*key);
+    if (indexed())
+      index_.added(entries_.size() - 1, hash, entries_.size(),
+                   [this](std::size_t i) { return liveKeyAt(i); });
+    else if (entries_.size() > kSearchedInPlace)
+      reindex();
   }
   void compact() {
     std::pmr::vector<Entry> kept(this);
@@ -259,8 +273,8 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     freeKeys(oldKeys);
     entries_ = std::move(kept);
     erased_ = 0;
-    slots_.clear();
-    if (entries_.size() > kSearchedInPlace) indexFrom(0);
+    index_.clear();
+    if (entries_.size() > kSearchedInPlace) reindex();
   }
 
   // The pairs' memory: the first block from the arena while a loader builds the map (it goes with
@@ -284,10 +298,10 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   };
   std::size_t erased_ = 0;
   KeyBlock* ownKeys_ = nullptr;
-  // The entries' places by their keys' hash (place + 1, 0 for an empty slot), made once the map is
-  // long (short ones carry none); a size that is a power of two.
-  std::vector<std::uint32_t> slots_;
-  bool indexed() const { return !slots_.empty(); }
+  // The entries' places by their keys' hash, made once the map is long (short ones carry none).
+  platform::DictionaryIndex index_;
+  std::uint64_t shapes_ = 0;  // of the keys added since the map was last emptied (shapeOf())
+  bool indexed() const { return !index_.empty(); }
 };
 
 }  // namespace
@@ -311,6 +325,9 @@ bool boolValueOf(const platform::Value& value) {
 }
 
 DataItemDetail::DataItemDetail(Token) : dictData_(std::make_shared<RecordMap>()) {}
+
+DataItemDetail::DataItemDetail(Token, std::shared_ptr<platform::MutableDictionary> map)
+    : dictData_(std::move(map)) {}
 
 namespace {
 
@@ -421,13 +438,18 @@ bool DataItemDetail::hasKey(std::string_view key, std::string_view value) const 
 
 bool DataItemDetail::setString(std::string_view value, std::string_view key) {
   if (key.empty()) return false;
-  dictData_->setObject(platform::Value(value), key);
+  // Records made here have the record's own map; one read back from an archive keeps that one.
+  auto& map = *dictData_;
+  if (typeid(map) == typeid(RecordMap))
+    static_cast<RecordMap&>(map).setString(value, key);
+  else
+    map.setObject(platform::Value(value), key);
   return true;
 }
 
 bool DataItemDetail::setStringInArena(std::string_view value, std::string_view key, JBArena& arena) {
   if (key.empty()) return false;
-  // Every record's map is one, but for a stand-in that shares another's.
+  // Records made here have the record's own map; one read back from an archive keeps that one.
   auto& map = *dictData_;
   if (typeid(map) != typeid(RecordMap)) return setString(value, key);
   static_cast<RecordMap&>(map).setText(value, key, arena);
@@ -525,8 +547,26 @@ void DataItemDetail::encodeWithCoder(platform::KeyedArchiver& coder) const {
 }
 
 std::shared_ptr<DataItemDetail> DataItemDetail::initWithCoder(platform::KeyedUnarchiver& coder) {
+  auto dict = coder.decodeObject().dictionaryValue();
+  // The archive's map is the record's own from then on, unless it holds nothing under a key
+  // (which a record never does): then the pairs that hold something are copied.
+  auto map = std::dynamic_pointer_cast<platform::MutableDictionary>(dict);
+  bool holdsNulls = false;
+  if (map) {
+    map->enumerate([&](const std::string&, const platform::Value& value) {
+      holdsNulls = value.isNull();
+      return !holdsNulls;
+    });
+  }
+  if (map && !holdsNulls && typeid(*map) == typeid(platform::MutableDictionary))
+    return std::make_shared<DataItemDetail>(Token(), std::move(map));
   auto detail = newDetail();
-  if (auto dict = coder.decodeObject().dictionaryValue()) detail->appendDict(dict.get());
+  if (dict) {
+    dict->enumerate([&](const std::string& key, const platform::Value& value) {
+      if (!value.isNull()) detail->dictData_->setObject(value, key);
+      return true;
+    });
+  }
   return detail;
 }
 
@@ -540,10 +580,10 @@ void DataItemDetail::registerCoding() {
 }
 
 platform::Data DataItemDetail::toData() const {
-  // The archiver takes a shared object; a stand-in sharing this map serves records held any way.
-  auto self = newDetail();
-  self->dictData_ = dictData_;
-  return platform::KeyedArchiver::archivedDataWithRootObject(platform::Value(self));
+  // The archiver takes a shared object: this record, under a pointer that owns nothing (the
+  // caller's hold lasts the call), so records held any way are written as they are.
+  return platform::KeyedArchiver::archivedDataWithRootObject(
+      platform::Value(platform::ObjectPtr(platform::ObjectPtr(), const_cast<DataItemDetail*>(this))));
 }
 
 std::shared_ptr<DataItemDetail> DataItemDetail::FromData(const platform::Data& data) {

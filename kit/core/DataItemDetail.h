@@ -69,6 +69,8 @@ class DataItemDetail : public platform::Object, public platform::Coding {
                                                           std::size_t count);
 
   explicit DataItemDetail(Token);
+  // Over a map of its own (a record read back from an archive).
+  DataItemDetail(Token, std::shared_ptr<platform::MutableDictionary> map);
   DataItemDetail(InArena, JBArena& arena);
 
   // The map itself; callers read and enumerate it, in the order keys were first set.

@@ -209,9 +209,10 @@ void DataItemResult::registerCoding() {
 }
 
 platform::Data DataItemResult::toData() const {
-  // The archiver takes a shared object; a shallow stand-in serves results held any way.
-  auto self = std::shared_ptr<DataItemResult>(new DataItemResult(*this));
-  return platform::KeyedArchiver::archivedDataWithRootObject(platform::Value(self));
+  // The archiver takes a shared object: this result, under a pointer that owns nothing (the
+  // caller's hold lasts the call), so results held any way are written as they are.
+  return platform::KeyedArchiver::archivedDataWithRootObject(
+      platform::Value(platform::ObjectPtr(platform::ObjectPtr(), const_cast<DataItemResult*>(this))));
 }
 
 std::shared_ptr<DataItemResult> DataItemResult::FromData(const platform::Data& data) {

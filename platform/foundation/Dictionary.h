@@ -62,7 +62,6 @@ class MutableDictionary : public Dictionary {
   // Made on the first insertion, so that an empty dictionary, and a subclass that keeps its pairs
   // its own way, carries no table.
   struct Storage;
-  void compact();
 
   std::unique_ptr<Storage> storage_;
 };

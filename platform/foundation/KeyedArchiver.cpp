@@ -1,6 +1,8 @@
 #include "platform/foundation/KeyedArchiver.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <exception>
 #include <limits>
 
@@ -13,88 +15,106 @@ namespace platform {
 
 namespace {
 
-void putU8(Data& out, std::uint8_t v) { out.push_back(v); }
-
-void putU16(Data& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void putU32(Data& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void putU64(Data& out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 constexpr std::size_t kMaxLength = std::numeric_limits<std::uint32_t>::max();
 
-// False when the length does not fit the format.
-bool putBytes(Data& out, const std::uint8_t* p, std::size_t n) {
+}  // namespace
+
+void KeyedArchiver::Buffer::grow(std::size_t n) {
+  bytes_.resize(std::max({used_ + n, 2 * bytes_.size(), std::size_t{256}}));
+}
+
+void KeyedArchiver::Buffer::put(const void* bytes, std::size_t n) {
+  if (bytes_.size() - used_ < n) [[unlikely]]
+    grow(n);
+  if (n) std::memcpy(bytes_.data() + used_, bytes, n);
+  used_ += n;
+}
+
+void KeyedArchiver::Buffer::putU32(std::uint32_t v) {
+  const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                             static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+  put(b, sizeof b);
+}
+
+void KeyedArchiver::Buffer::putU64(std::uint64_t v) {
+  std::uint8_t b[8];
+  for (int i = 0; i < 8; ++i) b[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  put(b, sizeof b);
+}
+
+bool KeyedArchiver::Buffer::putBytes(const void* bytes, std::size_t n) {
   if (n > kMaxLength) return false;
-  putU32(out, static_cast<std::uint32_t>(n));
-  out.insert(out.end(), p, p + n);
+  putU32(static_cast<std::uint32_t>(n));
+  put(bytes, n);
   return true;
 }
 
-bool putString(Data& out, std::string_view s) {
-  return putBytes(out, reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+Data KeyedArchiver::Buffer::take() {
+  bytes_.resize(used_);
+  used_ = 0;
+  return std::move(bytes_);
 }
-
-}  // namespace
 
 Data KeyedArchiver::archivedDataWithRootObject(const Value& root) {
   State state;
   KeyedArchiver top(state, 0);
-  Data out(std::begin(archive::kMagic), std::end(archive::kMagic));
-  putU16(out, archive::kVersion);
+  Buffer out;
+  out.put(archive::kMagic, sizeof archive::kMagic);
+  const std::uint8_t version[2] = {static_cast<std::uint8_t>(archive::kVersion),
+                                   static_cast<std::uint8_t>(archive::kVersion >> 8)};
+  out.put(version, sizeof version);
   top.writeValue(out, root, 0);
   if (state.failed) return {};
-  return out;
+  return out.take();
 }
 
-void KeyedArchiver::writeValue(Data& out, const Value& value, int depth) {
+void KeyedArchiver::writeValue(Buffer& out, const Value& value, int depth) {
   if (state_.failed) return;
   switch (value.kind()) {
     case Value::Kind::Null:
-      putU8(out, archive::kNull);
+      out.putU8(archive::kNull);
       return;
     case Value::Kind::Bool:
-      putU8(out, value.boolValue() ? archive::kTrue : archive::kFalse);
+      out.putU8(value.boolValue() ? archive::kTrue : archive::kFalse);
       return;
     case Value::Kind::Int:
-      putU8(out, archive::kInt);
-      putU64(out, static_cast<std::uint64_t>(value.intValue()));
+      out.putU8(archive::kInt);
+      out.putU64(static_cast<std::uint64_t>(value.intValue()));
       return;
     case Value::Kind::UInt:
-      putU8(out, archive::kUInt);
-      putU64(out, value.uintValue());
+      out.putU8(archive::kUInt);
+      out.putU64(value.uintValue());
       return;
     case Value::Kind::Double:
-      putU8(out, archive::kDouble);
-      putU64(out, std::bit_cast<std::uint64_t>(value.doubleValue()));
+      out.putU8(archive::kDouble);
+      out.putU64(std::bit_cast<std::uint64_t>(value.doubleValue()));
       return;
-    case Value::Kind::String:
-      putU8(out, archive::kString);
-      if (!putString(out, value.stringValue())) state_.failed = true;
+    case Value::Kind::String: {
+      out.putU8(archive::kString);
+      // A view: text kept in a store is not made into a string of its own.
+      const std::string_view text = value.stringView();
+      if (!out.putBytes(text.data(), text.size())) state_.failed = true;
       return;
+    }
     case Value::Kind::Bytes:
-      putU8(out, archive::kBytes);
-      if (!putBytes(out, value.bytesValue().data(), value.bytesValue().size())) state_.failed = true;
+      out.putU8(archive::kBytes);
+      if (!out.putBytes(value.bytesValue().data(), value.bytesValue().size())) state_.failed = true;
       return;
     case Value::Kind::Object:
       break;
   }
 
   const Object* object = value.objectValue().get();
-  if (depth >= archive::kMaxDepth || !state_.open.insert(object).second) {
+  if (depth >= archive::kMaxDepth ||
+      std::find(state_.open.begin(), state_.open.end(), object) != state_.open.end()) {
     state_.failed = true;
     return;
   }
+  state_.open.push_back(object);
   if (auto* coding = dynamic_cast<const Coding*>(object)) {
-    putU8(out, archive::kObject);
-    if (!putString(out, coding->classForCoder())) state_.failed = true;
+    out.putU8(archive::kObject);
+    const std::string name = coding->classForCoder();
+    if (!out.putBytes(name.data(), name.size())) state_.failed = true;
     KeyedArchiver child(state_, depth + 1);
     try {
       coding->encodeWithCoder(child);
@@ -103,52 +123,67 @@ void KeyedArchiver::writeValue(Data& out, const Value& value, int depth) {
     }
     child.writeFrame(out);
   } else if (auto* dict = dynamic_cast<const Dictionary*>(object)) {
-    putU8(out, archive::kDictionary);
+    out.putU8(archive::kDictionary);
     if (dict->count() > kMaxLength) state_.failed = true;
-    putU32(out, static_cast<std::uint32_t>(dict->count()));
+    out.putU32(static_cast<std::uint32_t>(dict->count()));
     dict->enumerate([&](const std::string& key, const Value& v) {
-      if (!putString(out, key)) state_.failed = true;
+      if (!out.putBytes(key.data(), key.size())) state_.failed = true;
       writeValue(out, v, depth + 1);
       return !state_.failed;
     });
   } else if (auto* array = dynamic_cast<const Array*>(object)) {
-    putU8(out, archive::kArray);
+    out.putU8(archive::kArray);
     std::size_t n = array->count();
     if (n > kMaxLength) state_.failed = true;
-    putU32(out, static_cast<std::uint32_t>(n));
+    out.putU32(static_cast<std::uint32_t>(n));
     for (std::size_t i = 0; i < n && !state_.failed; ++i) writeValue(out, array->objectAtIndex(i), depth + 1);
   } else {
     state_.failed = true;
   }
-  state_.open.erase(object);
+  state_.open.pop_back();
 }
 
-void KeyedArchiver::writeFrame(Data& out) const {
-  if (state_.failed) return;
-  putU32(out, static_cast<std::uint32_t>(keyed_.size()));
-  for (const auto& [key, bytes] : keyed_) {
-    putString(out, key);
-    out.insert(out.end(), bytes.begin(), bytes.end());
-  }
-  putU32(out, static_cast<std::uint32_t>(unkeyed_.size()));
-  for (const auto& bytes : unkeyed_) out.insert(out.end(), bytes.begin(), bytes.end());
+std::string_view KeyedArchiver::keyAt(const KeyedPlace& place) const {
+  return {reinterpret_cast<const char*>(keyedBytes_.data()) + place.begin + 4, place.keyLength};
 }
 
-void KeyedArchiver::encodeObject(const Value& value, std::string_view key) {
+void KeyedArchiver::writeFrame(Buffer& out) const {
   if (state_.failed) return;
+  out.putU32(static_cast<std::uint32_t>(keyed_.size()));
+  for (const KeyedPlace& place : keyed_) out.put(keyedBytes_.data() + place.begin, place.end - place.begin);
+  out.putU32(static_cast<std::uint32_t>(unkeyedCount_));
+  out.put(unkeyedBytes_.data(), unkeyedBytes_.size());
+}
+
+bool KeyedArchiver::beginKeyed(std::string_view key, std::size_t& begin) {
+  if (state_.failed) return false;
   if (key.size() > kMaxLength || keyed_.size() >= kMaxLength) {
     state_.failed = true;
-    return;
+    return false;
   }
-  Data bytes;
-  writeValue(bytes, value, depth_);
-  for (auto& entry : keyed_) {
-    if (entry.first == key) {
-      entry.second = std::move(bytes);
+  begin = keyedBytes_.size();
+  keyedBytes_.putBytes(key.data(), key.size());
+  return true;
+}
+
+void KeyedArchiver::endKeyed(std::size_t begin, std::string_view key) {
+  // The key and its value lie side by side; a key encoded again keeps its first place with the new
+  // value.
+  const KeyedPlace place{begin, key.size(), keyedBytes_.size()};
+  for (KeyedPlace& entry : keyed_) {
+    if (keyAt(entry) == key) {
+      entry = place;
       return;
     }
   }
-  keyed_.emplace_back(std::string(key), std::move(bytes));
+  keyed_.push_back(place);
+}
+
+void KeyedArchiver::encodeObject(const Value& value, std::string_view key) {
+  std::size_t begin;
+  if (!beginKeyed(key, begin)) return;
+  writeValue(keyedBytes_, value, depth_);
+  endKeyed(begin, key);
 }
 
 void KeyedArchiver::encodeInt(std::int64_t value, std::string_view key) {
@@ -156,20 +191,30 @@ void KeyedArchiver::encodeInt(std::int64_t value, std::string_view key) {
 }
 void KeyedArchiver::encodeBool(bool value, std::string_view key) { encodeObject(Value(value), key); }
 void KeyedArchiver::encodeDouble(double value, std::string_view key) { encodeObject(Value(value), key); }
+
+// Text and bytes are written from where they are, without a value of their own.
 void KeyedArchiver::encodeString(std::string_view value, std::string_view key) {
-  encodeObject(Value(value), key);
+  encodeRaw(archive::kString, value.data(), value.size(), key);
 }
-void KeyedArchiver::encodeBytes(const Data& value, std::string_view key) { encodeObject(Value(value), key); }
+void KeyedArchiver::encodeBytes(const Data& value, std::string_view key) {
+  encodeRaw(archive::kBytes, value.data(), value.size(), key);
+}
+void KeyedArchiver::encodeRaw(std::uint8_t tag, const void* bytes, std::size_t n, std::string_view key) {
+  std::size_t begin;
+  if (!beginKeyed(key, begin)) return;
+  keyedBytes_.putU8(tag);
+  if (!keyedBytes_.putBytes(bytes, n)) state_.failed = true;
+  endKeyed(begin, key);
+}
 
 void KeyedArchiver::encodeObject(const Value& value) {
   if (state_.failed) return;
-  if (unkeyed_.size() >= kMaxLength) {
+  if (unkeyedCount_ >= kMaxLength) {
     state_.failed = true;
     return;
   }
-  Data bytes;
-  writeValue(bytes, value, depth_);
-  unkeyed_.push_back(std::move(bytes));
+  writeValue(unkeyedBytes_, value, depth_);
+  ++unkeyedCount_;
 }
 
 }  // namespace platform

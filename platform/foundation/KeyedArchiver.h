@@ -1,8 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -34,20 +34,54 @@ class KeyedArchiver {
   KeyedArchiver& operator=(const KeyedArchiver&) = delete;
 
  private:
+  // Bytes written into a buffer grown ahead of need, so that each write is one copy: an archive is
+  // mostly short lengths, tags and keys.
+  class Buffer {
+   public:
+    void put(const void* bytes, std::size_t n);
+    void putU8(std::uint8_t v) { put(&v, 1); }
+    void putU32(std::uint32_t v);
+    void putU64(std::uint64_t v);
+    // False when the length does not fit the format.
+    bool putBytes(const void* bytes, std::size_t n);
+    std::size_t size() const { return used_; }
+    const std::uint8_t* data() const { return bytes_.data(); }
+    // The bytes written, the buffer left empty.
+    Data take();
+
+   private:
+    void grow(std::size_t n);
+    Data bytes_;  // its size is its room; used_ of it is written
+    std::size_t used_ = 0;
+  };
   struct State {
     bool failed = false;
-    // Objects being written, to refuse cycles.
-    std::unordered_set<const void*> open;
+    // The objects being written, outermost first, to refuse cycles.
+    std::vector<const void*> open;
+  };
+  // A keyed value's bytes in keyedBytes_: the key, then the value.
+  struct KeyedPlace {
+    std::size_t begin;
+    std::size_t keyLength;
+    std::size_t end;
   };
   KeyedArchiver(State& state, int depth) : state_(state), depth_(depth) {}
 
-  void writeValue(Data& out, const Value& value, int depth);
-  void writeFrame(Data& out) const;
+  void writeValue(Buffer& out, const Value& value, int depth);
+  void writeFrame(Buffer& out) const;
+  std::string_view keyAt(const KeyedPlace& place) const;
+  // A keyed value: its key written (false, and nothing written, when it cannot be), then the value
+  // written into keyedBytes_, then its place taken.
+  bool beginKeyed(std::string_view key, std::size_t& begin);
+  void endKeyed(std::size_t begin, std::string_view key);
+  void encodeRaw(std::uint8_t tag, const void* bytes, std::size_t n, std::string_view key);
 
   State& state_;
   int depth_;
-  std::vector<std::pair<std::string, Data>> keyed_;
-  std::vector<Data> unkeyed_;
+  Buffer keyedBytes_;
+  std::vector<KeyedPlace> keyed_;
+  Buffer unkeyedBytes_;
+  std::size_t unkeyedCount_ = 0;
 };
 
 }  // namespace platform

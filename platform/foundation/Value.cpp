@@ -6,6 +6,7 @@
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/DictionaryIndex.h"
 #include "platform/foundation/Error.h"
 
 namespace platform {
@@ -389,15 +390,62 @@ bool Dictionary::isEqual(const Object& other) const {
 
 std::size_t Dictionary::hash() const { return count(); }
 
+// The pairs in insertion order, each key held once. Most maps hold a handful of pairs and are
+// searched in place; a longer one gains an index of places by hash.
 struct MutableDictionary::Storage {
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  struct Entry {
+    std::string key;
+    Value value;
+    bool live = true;
   };
-  std::vector<std::pair<std::string, Value>> entries;
-  std::vector<bool> live;
+  static constexpr std::size_t kMissing = DictionaryIndex::Missing;
+  static constexpr std::size_t kSearchedInPlace = 8;
+
+  std::vector<Entry> entries;
   std::size_t erased = 0;
-  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> index;
+  DictionaryIndex index;
+  std::uint64_t shapes = 0;  // of the keys added since the map was last emptied (shapeOf())
+
+  // The place of key, or kMissing; hash is the key's hash when the map is indexed (it is then
+  // reused when the key is added).
+  std::size_t find(std::string_view key, std::size_t& hash) const {
+    hash = 0;
+    if (!index.empty()) {
+      hash = DictionaryIndex::hashOf(key);
+      return index.find(hash, [&](std::size_t i) { return entries[i].live && entries[i].key == key; });
+    }
+    if (!(shapes & DictionaryIndex::shapeOf(key))) return kMissing;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].key == key && entries[i].live) return i;
+    return kMissing;
+  }
+  std::size_t find(std::string_view key) const {
+    std::size_t hash;
+    return find(key, hash);
+  }
+  const std::string* liveKeyAt(std::size_t i) const { return entries[i].live ? &entries[i].key : nullptr; }
+  void reindex() {
+    index.rebuild(entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
+  }
+  void add(std::string_view key, Value&& value, std::size_t hash) {
+    if (entries.empty()) entries.reserve(kSearchedInPlace);
+    entries.push_back(Entry{std::string(key), std::move(value)});
+    shapes |= DictionaryIndex::shapeOf(key);
+    if (!index.empty())
+      index.added(entries.size() - 1, hash, entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
+    else if (entries.size() > kSearchedInPlace)
+      reindex();
+  }
+  void compact() {
+    std::vector<Entry> kept;
+    kept.reserve(entries.size() - erased);
+    for (Entry& e : entries)
+      if (e.live) kept.push_back(std::move(e));
+    entries = std::move(kept);
+    erased = 0;
+    index.clear();
+    if (entries.size() > kSearchedInPlace) reindex();
+  }
 };
 
 MutableDictionary::MutableDictionary(const MutableDictionary& other)
@@ -419,65 +467,50 @@ std::size_t MutableDictionary::count() const {
 
 const Value* MutableDictionary::objectForKey(std::string_view key) const {
   if (!storage_) return nullptr;
-  auto it = storage_->index.find(key);
-  return it == storage_->index.end() ? nullptr : &storage_->entries[it->second].second;
+  const std::size_t i = storage_->find(key);
+  return i == Storage::kMissing ? nullptr : &storage_->entries[i].value;
 }
 
 void MutableDictionary::enumerate(const std::function<bool(const std::string&, const Value&)>& fn) const {
   if (!storage_) return;
+  // Sizes read afresh: fn may change the map.
   const auto& entries = storage_->entries;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!storage_->live[i]) continue;
-    if (!fn(entries[i].first, entries[i].second)) return;
+    if (!entries[i].live) continue;
+    if (!fn(entries[i].key, entries[i].value)) return;
   }
 }
 
 void MutableDictionary::setObject(Value value, std::string_view key) {
   if (!storage_) storage_ = std::make_unique<Storage>();
   Storage& s = *storage_;
-  auto it = s.index.find(key);
-  if (it != s.index.end()) {
-    s.entries[it->second].second = std::move(value);
+  std::size_t hash;
+  if (const std::size_t i = s.find(key, hash); i != Storage::kMissing) {
+    s.entries[i].value = std::move(value);
     return;
   }
-  s.index.emplace(std::string(key), s.entries.size());
-  s.entries.emplace_back(std::string(key), std::move(value));
-  s.live.push_back(true);
+  s.add(key, std::move(value), hash);
 }
 
 void MutableDictionary::removeObjectForKey(std::string_view key) {
   if (!storage_) return;
   Storage& s = *storage_;
-  auto it = s.index.find(key);
-  if (it == s.index.end()) return;
-  std::size_t i = it->second;
-  s.index.erase(it);
-  s.live[i] = false;
-  s.entries[i].second = Value();
+  const std::size_t i = s.find(key);
+  if (i == Storage::kMissing) return;
+  // The table's slot stays and is passed over until the map is compacted.
+  s.entries[i].live = false;
+  s.entries[i].value = Value();
   ++s.erased;
-  if (s.erased > 16 && s.erased * 2 > s.entries.size()) compact();
+  if (s.erased > 16 && s.erased * 2 > s.entries.size()) s.compact();
 }
 
 void MutableDictionary::removeAllObjects() {
   if (!storage_) return;
   // Emptied rather than freed: an enumeration may be under way.
   storage_->entries.clear();
-  storage_->live.clear();
   storage_->index.clear();
+  storage_->shapes = 0;
   storage_->erased = 0;
-}
-
-void MutableDictionary::compact() {
-  Storage& s = *storage_;
-  std::vector<std::pair<std::string, Value>> kept;
-  kept.reserve(s.entries.size() - s.erased);
-  for (std::size_t i = 0; i < s.entries.size(); ++i)
-    if (s.live[i]) kept.push_back(std::move(s.entries[i]));
-  s.entries = std::move(kept);
-  s.live.assign(s.entries.size(), true);
-  s.erased = 0;
-  s.index.clear();
-  for (std::size_t i = 0; i < s.entries.size(); ++i) s.index.emplace(s.entries[i].first, i);
 }
 
 // ---- Error ----

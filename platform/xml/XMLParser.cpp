@@ -8,10 +8,11 @@
 
 namespace platform {
 
-struct XMLParser::Impl {
-  explicit Impl(XMLParser& owner) : owner(owner), parser(XML_ParserCreate(nullptr)) {
+// The handlers' data is the element state, which the reader's handlers (made in the header) read.
+struct XMLParser::Impl : XMLParser::ElementState {
+  explicit Impl(XMLParser& owner) : ElementState(owner), parser(XML_ParserCreate(nullptr)) {
     if (!parser) throw MallocException("cannot create the XML parser");
-    XML_SetUserData(parser, this);
+    XML_SetUserData(parser, static_cast<ElementState*>(this));
     XML_SetCharacterDataHandler(parser, &Impl::onCharacters);
     XML_SetStartDoctypeDeclHandler(parser, &Impl::onDoctype);
     XML_SetEntityDeclHandler(parser, &Impl::onEntityDecl);
@@ -19,30 +20,25 @@ struct XMLParser::Impl {
   }
   ~Impl() { XML_ParserFree(parser); }
 
-  XMLParser& owner;
+  static Impl* of(void* data) { return static_cast<Impl*>(static_cast<ElementState*>(data)); }
+
   XML_Parser parser;
   std::shared_ptr<XMLParserDelegate> delegate;  // held while a piece is parsed
-  XMLElementReader* reader = nullptr;           // the one the element handlers are set for
-  // The run of text since the last tag: a view into expat's buffer while it comes in one piece,
-  // otherwise gathered in text.
-  std::string_view run;
-  std::string text;
+  std::string text;                             // a run of text gathered from several pieces
+  StartHandler readStart = nullptr;             // the reader's, when it is the one set
   // Expat's buffer while it parses a piece (its text handed out there stays put until then).
   const char* bufferBegin = nullptr;
   const char* bufferEnd = nullptr;
   std::vector<XMLAttribute> attributes;
-  std::vector<std::size_t> nameLengths;  // of the open elements, by depth
   std::size_t inputSize = 0;
-  int depth = 0;
   bool started = false;
-  bool stopped = false;  // an error, an abort or the end: no more callbacks
   bool aborted = false;
   bool finished = false;
   std::optional<Error> pendingError;  // a limit hit inside a handler
 
   // The text stays until the element callback that follows it has returned.
   void deliverText() {
-    if (!run.empty() && delegate) delegate->foundCharacters(owner, run);
+    if (!run.empty() && delegate) delegate->foundCharacters(*owner, run);
   }
   // text is only read through run: it need not be emptied.
   void clearText() { run = {}; }
@@ -78,58 +74,16 @@ struct XMLParser::Impl {
 
   // The delegate's handlers or the reader's, whichever is set now.
   void setHandlers() {
-    reader = owner.reader_;
+    reader = owner->reader_;
+    readStart = owner->readStart_;
     if (reader)
-      XML_SetElementHandler(parser, &Impl::onStartRead, &Impl::onEndRead);
+      XML_SetElementHandler(parser, owner->readStart_, owner->readEnd_);
     else
       XML_SetElementHandler(parser, &Impl::onStart, &Impl::onEnd);
   }
 
-  [[gnu::noinline]] void stopTooDeep() {
-    stopWith(XMLParserDepthLimitError,
-             "Elements are nested deeper than " + std::to_string(owner.maximumDepth_) + " levels");
-  }
-  // False (and stopped) past the depth limit.
-  bool enter() {
-    if (++depth <= owner.maximumDepth_) [[likely]]
-      return true;
-    stopTooDeep();
-    return false;
-  }
-  // The end tag's name is the start tag's: its length is kept rather than counted again.
-  void keepLength(std::size_t length) {
-    const auto at = static_cast<std::size_t>(depth - 1);
-    if (at >= nameLengths.size()) [[unlikely]]
-      growLengths();
-    nameLengths[at] = length;
-  }
-  [[gnu::noinline]] void growLengths() {
-    nameLengths.resize(std::max<std::size_t>(16, 2 * nameLengths.size()));
-  }
-  std::string_view leave(const XML_Char* name) {
-    if (depth <= 0) return name;
-    return {name, nameLengths[static_cast<std::size_t>(--depth)]};
-  }
-
-  static void onStartRead(void* data, const XML_Char* name, const XML_Char** atts) {
-    auto* self = static_cast<Impl*>(data);
-    if (self->stopped || !self->enter()) return;
-    const std::string_view element(name);
-    self->keepLength(element.size());
-    self->reader->startElement(self->owner, element, XMLAttributeList(atts));
-    self->clearText();
-  }
-
-  static void onEndRead(void* data, const XML_Char* name) {
-    auto* self = static_cast<Impl*>(data);
-    if (self->stopped) return;
-    const std::string_view element = self->leave(name);
-    self->reader->endElement(self->owner, element, self->run);
-    self->clearText();
-  }
-
   static void onStart(void* data, const XML_Char* name, const XML_Char** atts) {
-    auto* self = static_cast<Impl*>(data);
+    auto* self = of(data);
     if (self->stopped || !self->enter()) return;
     const std::string_view element(name);
     self->keepLength(element.size());
@@ -137,22 +91,22 @@ struct XMLParser::Impl {
     if (!self->stopped && self->delegate) {
       self->attributes.clear();
       for (const XML_Char** a = atts; a && a[0]; a += 2) self->attributes.push_back({a[0], a[1]});
-      self->delegate->didStartElement(self->owner, element, self->attributes);
+      self->delegate->didStartElement(*self->owner, element, self->attributes);
     }
     self->clearText();
   }
 
   static void onEnd(void* data, const XML_Char* name) {
-    auto* self = static_cast<Impl*>(data);
+    auto* self = of(data);
     if (self->stopped) return;
     const std::string_view element = self->leave(name);
     self->deliverText();
-    if (!self->stopped && self->delegate) self->delegate->didEndElement(self->owner, element);
+    if (!self->stopped && self->delegate) self->delegate->didEndElement(*self->owner, element);
     self->clearText();
   }
 
   static void onCharacters(void* data, const XML_Char* s, int len) {
-    auto* self = static_cast<Impl*>(data);
+    auto* self = of(data);
     const auto n = static_cast<std::size_t>(len);
     // Most runs are one piece in the buffer. (A run begun after a stop is never handed out.)
     if (self->run.empty() && s >= self->bufferBegin && s + n <= self->bufferEnd) [[likely]] {
@@ -163,16 +117,23 @@ struct XMLParser::Impl {
   }
 
   static void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
-    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError,
-                                       "Document type declarations are not allowed");
+    of(data)->stopWith(XMLParserDocTypeNotAllowedError, "Document type declarations are not allowed");
   }
 
   static void onEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
                            const XML_Char*, const XML_Char*, const XML_Char*) {
-    static_cast<Impl*>(data)->stopWith(XMLParserDocTypeNotAllowedError,
-                                       "Entity declarations are not allowed");
+    of(data)->stopWith(XMLParserDocTypeNotAllowedError, "Entity declarations are not allowed");
   }
 };
+
+void XMLParser::ElementState::stopTooDeep() {
+  static_cast<Impl*>(this)->stopWith(XMLParserDepthLimitError, "Elements are nested deeper than " +
+                                                                   std::to_string(maximumDepth) + " levels");
+}
+
+void XMLParser::ElementState::growLengths() {
+  nameLengths.resize(std::max<std::size_t>(16, 2 * nameLengths.size()));
+}
 
 XMLParser::XMLParser(std::weak_ptr<XMLParserDelegate> delegate) : delegate_(std::move(delegate)) {}
 
@@ -213,7 +174,8 @@ bool XMLParser::feed(const char* bytes, std::size_t length, bool isFinal) {
   if (!impl_) impl_ = std::make_unique<Impl>(*this);
   Impl& impl = *impl_;
   if (impl.stopped) return false;
-  if (!impl.started || impl.reader != reader_) impl.setHandlers();
+  if (!impl.started || impl.reader != reader_ || impl.readStart != readStart_) impl.setHandlers();
+  impl.maximumDepth = maximumDepth_;
 
   impl.delegate = delegate_.lock();
   struct Release {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/foundation/Data.h"
@@ -111,7 +112,14 @@ class XMLParser {
   void setDelegate(std::weak_ptr<XMLParserDelegate> delegate) { delegate_ = std::move(delegate); }
   // Hears the elements in place of the delegate from the next piece on (nullptr: the delegate
   // again). Not owned: it must outlive the parse.
-  void setElementReader(XMLElementReader* reader) { reader_ = reader; }
+  void setElementReader(XMLElementReader* reader) { setReader<XMLElementReader>(reader); }
+  // The same for a reader of a type known here: its calls are made straight from the parser's
+  // handlers, with no virtual call between (a server answer has tens of thousands of elements).
+  template <class Reader>
+  void setElementReader(Reader* reader) {
+    static_assert(std::is_base_of_v<XMLElementReader, Reader>);
+    setReader<Reader>(reader);
+  }
   void setMaximumDepth(int depth) { maximumDepth_ = depth; }
   int maximumDepth() const { return maximumDepth_; }
   void setMaximumInputSize(std::size_t bytes) { maximumInputSize_ = bytes; }
@@ -140,8 +148,72 @@ class XMLParser {
   friend struct Impl;
   bool feed(const char* bytes, std::size_t length, bool isFinal);
 
+  // What a reader's element handlers work with (the rest of a parse's state is the source file's):
+  // the handlers are made for each reader type here, where that type is known.
+  struct ElementState {
+    explicit ElementState(XMLParser& parser) : owner(&parser) {}
+    XMLParser* owner;
+    void* reader = nullptr;  // the one the handlers are set for
+    // The run of text since the last tag: a view into expat's buffer while it comes in one piece,
+    // otherwise gathered by the source file.
+    std::string_view run;
+    std::vector<std::size_t> nameLengths;  // of the open elements, by depth
+    int depth = 0;
+    int maximumDepth = DefaultMaximumDepth;
+    bool stopped = false;  // an error, an abort or the end: no more callbacks
+
+    // False (and stopped) past the depth limit.
+    bool enter() {
+      if (++depth <= maximumDepth) [[likely]]
+        return true;
+      stopTooDeep();
+      return false;
+    }
+    // The end tag's name is the start tag's: its length is kept rather than counted again.
+    void keepLength(std::size_t length) {
+      const auto at = static_cast<std::size_t>(depth - 1);
+      if (at >= nameLengths.size()) [[unlikely]]
+        growLengths();
+      nameLengths[at] = length;
+    }
+    std::string_view leave(const char* name) {
+      if (depth <= 0) return name;
+      return {name, nameLengths[static_cast<std::size_t>(--depth)]};
+    }
+    void stopTooDeep();
+    void growLengths();
+  };
+  using StartHandler = void (*)(void*, const char*, const char**);
+  using EndHandler = void (*)(void*, const char*);
+
+  template <class Reader>
+  static void startReading(void* data, const char* name, const char** attributes) {
+    auto& state = *static_cast<ElementState*>(data);
+    if (state.stopped || !state.enter()) return;
+    const std::string_view element(name);
+    state.keepLength(element.size());
+    static_cast<Reader*>(state.reader)->startElement(*state.owner, element, XMLAttributeList(attributes));
+    state.run = {};
+  }
+  template <class Reader>
+  static void endReading(void* data, const char* name) {
+    auto& state = *static_cast<ElementState*>(data);
+    if (state.stopped) return;
+    const std::string_view element = state.leave(name);
+    static_cast<Reader*>(state.reader)->endElement(*state.owner, element, state.run);
+    state.run = {};
+  }
+  template <class Reader>
+  void setReader(Reader* reader) {
+    reader_ = reader;
+    readStart_ = reader ? &startReading<Reader> : nullptr;
+    readEnd_ = reader ? &endReading<Reader> : nullptr;
+  }
+
   std::weak_ptr<XMLParserDelegate> delegate_;
-  XMLElementReader* reader_ = nullptr;
+  void* reader_ = nullptr;
+  StartHandler readStart_ = nullptr;
+  EndHandler readEnd_ = nullptr;
   int maximumDepth_ = DefaultMaximumDepth;
   std::size_t maximumInputSize_ = DefaultMaximumInputSize;
   std::unique_ptr<Impl> impl_;

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "kit/core/DataItemDetail.h"
+#include "kit/core/DataLoadAndParser.h"
 #include "kit/core/NSMutableSortedDictionary.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/KeyedArchiver.h"
+#include "tests/support/ArchiveBytes.h"
 
 namespace kavro {
 namespace {
 
 using platform::Value;
+using test::ArchiveBytes;
 
 // The record's map against the platform's own map under the same random changes: the same pairs
 // in the same order at every step, short maps and long ones alike.
@@ -201,6 +204,103 @@ TEST(DataItemDetailTest, ArchiveRoundTripKeepsTextAndDropsObjects) {
   mixed->setObject(Value(7), "number");
   mixed->setString("2", "b");
   EXPECT_EQ(textOnly->toData(), mixed->toData());
+}
+
+TEST(DataItemDetailTest, ArchiveBytesOfAKnownRecordStayTheSame) {
+  auto d = DataItemDetail::newDetail();
+  d->setString("45000001", "jobid");
+  d->setString("软件工程师", "jobname");
+  d->setCellClass(platform::MutableArray::create());  // never archived
+  d->setString("", "empty");
+  d->setString("x", "jobid");  // replaced in its place
+
+  ArchiveBytes expected;
+  expected.u8(10).text("DataItemDetail").u32(0).u32(1);  // an object: no keyed values, one unkeyed
+  expected.u8(9).u32(3);                                 // its map of three pairs, in order
+  expected.text("jobid").u8(6).text("x");
+  expected.text("jobname").u8(6).text("软件工程师");
+  expected.text("empty").u8(6).text("");
+  EXPECT_EQ(d->toData(), expected.bytes);
+
+  // A record an answer was read into is stored the same way.
+  auto loaded = DataLoadAndParser::initWithData(
+                    std::string_view("<r><result>1</result><resultbody><item><jobid>x</jobid>"
+                                     "<jobname>软件工程师</jobname><empty></empty></item></resultbody></r>"))
+                    ->getResult();
+  ASSERT_EQ(loaded->count(), 1u);
+  EXPECT_EQ(loaded->getItem(0)->toData(), expected.bytes);
+}
+
+// Records of every size come back from an archive with their pairs in order, and what is read back
+// is a whole record: replacing keeps a key's place, removal keeps the rest's order, a new key goes
+// last, and archiving it again gives the same bytes.
+TEST(DataItemDetailTest, ArchivesOfManyKeysRoundTripAsWholeRecords) {
+  for (int keys : {1, 9, 17, 40, 300}) {
+    auto d = DataItemDetail::newDetail();
+    std::vector<std::string> order;
+    for (int i = 0; i < keys; ++i) {
+      std::string key = i % 3 == 0 ? "k" + std::to_string(i)
+                        : i % 3 == 1
+                            ? "职位名称<&" + std::to_string(i) + "&> a key too long for a short string"
+                            : std::string(300, 'x') + std::to_string(i);
+      d->setString(i % 2 ? "上海" + std::string(static_cast<std::size_t>(i), '8') : "", key);
+      order.push_back(key);
+    }
+    const platform::Data bytes = d->toData();
+    auto back = DataItemDetail::FromData(bytes);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->dictData()->allKeys(), order) << keys;
+    EXPECT_TRUE(back->isEqualToDataItemDetail(d.get()));
+    EXPECT_EQ(back->toData(), bytes);
+
+    back->setString("replaced", order.front());
+    back->setInt(7, "new");
+    if (keys > 1) back->dictData()->removeObjectForKey(order[1]);
+    std::vector<std::string> expected = order;
+    if (keys > 1) expected.erase(expected.begin() + 1);
+    expected.push_back("new");
+    EXPECT_EQ(back->dictData()->allKeys(), expected) << keys;
+    EXPECT_EQ(back->getString(order.front()), "replaced");
+    EXPECT_EQ(back->getInt("new"), 7);
+    EXPECT_FALSE(keys > 1 && back->hasKey(order[1]));
+    auto again = DataItemDetail::FromData(back->toData());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->dictData()->allKeys(), expected);
+  }
+}
+
+TEST(DataItemResultTest, ArchiveBytesOfAKnownResultStayTheSame) {
+  auto r = DataItemResult::create();
+  r->setStatusCode(-4);
+  r->setHasError(true);
+  r->setMessage("网络");
+  r->detailInfo()->setString("d", "k");
+  auto row = DataItemDetail::newDetail();
+  row->setString("1", "id");
+  r->addItem(row);
+  r->addItem(DataItemDetail::newDetail());
+
+  auto record = [](std::initializer_list<std::pair<std::string_view, std::string_view>> pairs) {
+    ArchiveBytes b;
+    b.u8(10).text("DataItemDetail").u32(0).u32(1).u8(9).u32(static_cast<std::uint32_t>(pairs.size()));
+    for (auto [key, value] : pairs) b.text(key).u8(6).text(value);
+    return b.bytes;
+  };
+  const platform::Data detail = record({{"k", "d"}}), first = record({{"id", "1"}}), second = record({});
+  ArchiveBytes expected;
+  expected.u8(10).text("DataItemResult").u32(8);
+  expected.text("maxCount").u8(3).u64(2);
+  expected.text("statusCode").u8(3).u64(static_cast<std::uint64_t>(-4));
+  expected.text("hasError").u8(2);
+  expected.text("parserError").u8(1);
+  expected.text("itemUniqueKeyName").u8(6).text("");
+  expected.text("errorMessage").u8(6).text("网络");
+  expected.text("detailInfo").u8(7).u32(static_cast<std::uint32_t>(detail.size())).raw(detail);
+  expected.text("dataList").u8(8).u32(2);
+  expected.u8(7).u32(static_cast<std::uint32_t>(first.size())).raw(first);
+  expected.u8(7).u32(static_cast<std::uint32_t>(second.size())).raw(second);
+  expected.u32(0);
+  EXPECT_EQ(r->toData(), expected.bytes);
 }
 
 TEST(DataItemDetailTest, DamagedArchivesDecodeToNothing) {

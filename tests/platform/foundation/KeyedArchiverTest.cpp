@@ -11,6 +11,7 @@
 #include "platform/foundation/KeyedArchiveFormat.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
+#include "tests/support/ArchiveBytes.h"
 
 using namespace platform;
 
@@ -170,6 +171,53 @@ TEST_F(KeyedArchiverTest, CodingObjectsRoundTripThroughTheirFactory) {
   ASSERT_EQ(extra->count(), 2u);
   ASSERT_TRUE(extra->objectAtIndex(0).as<Sample>());
   EXPECT_EQ(extra->objectAtIndex(0).as<Sample>()->name, "inner");
+}
+
+// Stored archives are read back by later runs: the bytes of every kind stay as they are.
+TEST_F(KeyedArchiverTest, BytesOfEveryKindStayTheSame) {
+  auto s = std::make_shared<Sample>();
+  s->map->setObject("v", "k");
+  s->map->setObject(Value(), "none");
+  s->count = -2;
+  s->flag = false;
+  s->ratio = 0.25;
+  s->name = "名";
+  s->blob = {9, 8};
+  auto inner = MutableDictionary::create();
+  inner->setObject(true, "t");
+  s->extra =
+      Value(MutableArray::create({Value(std::uint64_t{7}), Value(inner), Value(MutableArray::create())}));
+
+  kavro::test::ArchiveBytes b;
+  b.u8(archive::kObject).text("Sample").u32(6);
+  b.text("count").u8(archive::kInt).u64(static_cast<std::uint64_t>(-2));
+  b.text("flag").u8(archive::kFalse);
+  b.text("ratio").u8(archive::kDouble).u64(0x3FD0000000000000);
+  b.text("name").u8(archive::kString).text("名");
+  b.text("blob").u8(archive::kBytes).u32(2).u8(9).u8(8);
+  b.text("extra").u8(archive::kArray).u32(3);
+  b.u8(archive::kUInt).u64(7);
+  b.u8(archive::kDictionary).u32(1).text("t").u8(archive::kTrue);
+  b.u8(archive::kArray).u32(0);
+  b.u32(1).u8(archive::kDictionary).u32(2);  // the one unkeyed value, written first, comes last
+  b.text("k").u8(archive::kString).text("v");
+  b.text("none").u8(archive::kNull);
+  EXPECT_EQ(KeyedArchiver::archivedDataWithRootObject(Value(s)), b.bytes);
+
+  // Encoding a key again replaces its value in its first place.
+  class Again : public Object, public Coding {
+   public:
+    std::string classForCoder() const override { return "Again"; }
+    void encodeWithCoder(KeyedArchiver& coder) const override {
+      coder.encodeInt(1, "a");
+      coder.encodeString("long text that does not fit a short string", "b");
+      coder.encodeObject(Value(), "a");
+    }
+  };
+  kavro::test::ArchiveBytes again;
+  again.u8(archive::kObject).text("Again").u32(2).text("a").u8(archive::kNull);
+  again.text("b").u8(archive::kString).text("long text that does not fit a short string").u32(0);
+  EXPECT_EQ(KeyedArchiver::archivedDataWithRootObject(Value(std::make_shared<Again>())), again.bytes);
 }
 
 TEST_F(KeyedArchiverTest, MissingOrMistypedKeysDecodeToDefaults) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/foundation/Array.h"
@@ -43,6 +44,69 @@ TEST(Dictionary, KeepsInsertionOrderAcrossReplaceAndRemove) {
   EXPECT_EQ(d->objectForKey("k15"), nullptr);
   d->setObject(1, "k15");
   EXPECT_EQ(d->allKeys().back(), "k15");
+}
+
+// Against a plain list of pairs under random changes: short maps (searched in place) and long ones
+// (indexed, compacted after many removals) keep the same pairs in the same order, and find each.
+TEST(Dictionary, BehavesAsAnOrderedListOfPairsAtEverySize) {
+  for (int keys : {5, 12, 60, 500}) {
+    auto d = MutableDictionary::create();
+    std::vector<std::pair<std::string, std::string>> model;
+    auto at = [&](const std::string& key) {
+      return std::find_if(model.begin(), model.end(), [&](const auto& p) { return p.first == key; });
+    };
+    std::uint32_t x = 11;
+    auto next = [&] { return x = x * 1664525u + 1013904223u; };
+    // Short keys, keys too long for a short string, keys of one length differing only at the end,
+    // and text beyond ASCII.
+    auto keyOf = [](std::uint32_t n) {
+      switch (n % 4) {
+        case 0:
+          return "k" + std::to_string(n);
+        case 1:
+          return "a key longer than a short string " + std::to_string(n);
+        case 2:
+          return "键" + std::to_string(n);
+        default:
+          return std::to_string(n / 10) + "x" + std::to_string(n % 10);
+      }
+    };
+    for (int step = 0; step < 4000; ++step) {
+      const std::string key = keyOf(next() % static_cast<std::uint32_t>(keys));
+      const std::uint32_t op = next() % 10;
+      if (op < 3) {
+        d->removeObjectForKey(key);
+        if (auto it = at(key); it != model.end()) model.erase(it);
+      } else if (op == 3 && next() % 100 == 0) {
+        d->removeAllObjects();
+        model.clear();
+      } else {
+        const std::string value = "v" + std::to_string(step);
+        d->setObject(value, key);
+        if (auto it = at(key); it != model.end())
+          it->second = value;
+        else
+          model.emplace_back(key, value);
+      }
+      ASSERT_EQ(d->count(), model.size()) << keys << " " << step;
+      if (step % 97 == 0 || step == 3999) {
+        std::vector<std::pair<std::string, std::string>> pairs;
+        d->enumerate([&](const std::string& k, const Value& v) {
+          pairs.emplace_back(k, v.stringValue());
+          return true;
+        });
+        ASSERT_EQ(pairs, model) << keys << " " << step;
+        for (int n = 0; n < keys; ++n) {
+          const Value* v = d->objectForKey(keyOf(static_cast<std::uint32_t>(n)));
+          auto it = at(keyOf(static_cast<std::uint32_t>(n)));
+          ASSERT_EQ(v != nullptr, it != model.end()) << keyOf(static_cast<std::uint32_t>(n));
+          if (v) {
+            ASSERT_EQ(v->stringValue(), it->second);
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(Collections, CompareByContent) {

@@ -209,18 +209,24 @@ class ReaderRecorder : public platform::XMLElementReader {
   }
 };
 
-// The document whole, and in pieces of each of the given sizes: every way gives the same events.
+// The document whole, and in pieces of each of the given sizes: every way gives the same events,
+// and a reader set by its own type hears what one set as any reader does.
 Events readerEvents(std::string_view doc, std::size_t step = 0) {
-  ReaderRecorder reader;
-  XMLParser parser;
-  parser.setElementReader(&reader);
-  if (step == 0) {
-    EXPECT_TRUE(parser.parse(doc)) << doc;
-  } else {
-    for (std::size_t i = 0; i < doc.size(); i += step) EXPECT_TRUE(parser.parseChunk(doc.substr(i, step)));
-    EXPECT_TRUE(parser.finish());
-  }
-  return reader.events;
+  auto read = [&](auto* reader) {
+    XMLParser parser;
+    parser.setElementReader(reader);
+    if (step == 0) {
+      EXPECT_TRUE(parser.parse(doc)) << doc;
+    } else {
+      for (std::size_t i = 0; i < doc.size(); i += step) EXPECT_TRUE(parser.parseChunk(doc.substr(i, step)));
+      EXPECT_TRUE(parser.finish());
+    }
+  };
+  ReaderRecorder typed, any;
+  read(&typed);
+  read(static_cast<platform::XMLElementReader*>(&any));
+  EXPECT_EQ(typed.events, any.events);
+  return typed.events;
 }
 
 }  // namespace
