@@ -558,8 +558,11 @@ std::shared_ptr<DataItemDetail> DataItemDetail::initWithCoder(platform::KeyedUna
       return !holdsNulls;
     });
   }
-  if (map && !holdsNulls && typeid(*map) == typeid(platform::MutableDictionary))
-    return std::make_shared<DataItemDetail>(Token(), std::move(map));
+  if (map && !holdsNulls) {
+    const platform::MutableDictionary& held = *map;
+    if (typeid(held) == typeid(platform::MutableDictionary))
+      return std::make_shared<DataItemDetail>(Token(), std::move(map));
+  }
   auto detail = newDetail();
   if (dict) {
     dict->enumerate([&](const std::string& key, const platform::Value& value) {
