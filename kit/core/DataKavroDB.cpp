@@ -520,19 +520,16 @@ bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_vi
   if (state && state->atMost && *state->atMost <= maxNewestCount && state->stamp == tableChangeStamp(table)) {
     return true;
   }
-  // A count that fails reads as none, as tableRows() answers.
+  // A count that fails trims nothing, and says so.
   std::int64_t count = 0;
-  bool counted = false;
   {
     Statement stmt = prepareFor(table, CountType);
-    if (stmt && bindView(stmt.get(), 1, dataType)) {
-      counted = sqlite3_step(stmt.get()) == SQLITE_ROW;
-      if (counted) {
-        count = sqlite3_column_int64(stmt.get(), 0);
-      } else {
-        setErrorCString(sqlite3_errmsg(handle()));
-      }
+    if (!stmt || !bindView(stmt.get(), 1, dataType)) return false;
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW) {
+      setErrorCString(sqlite3_errmsg(handle()));
+      return false;
     }
+    count = sqlite3_column_int64(stmt.get(), 0);
   }
   const std::int64_t kept = std::max<std::int64_t>(maxNewestCount, 0);
   bool ok = true;
@@ -541,7 +538,7 @@ bool DataKavroDB::keepItemsWithOnlyNewest(std::string_view table, std::string_vi
     ok = stmt && bindView(stmt.get(), 1, dataType) && bindView(stmt.get(), 2, dataType) &&
          sqlite3_bind_int64(stmt.get(), 3, count - kept) == SQLITE_OK && stepDone(stmt.get());
   }
-  if (state && counted && ok) {
+  if (state && ok) {
     state->atMost = std::min(count, kept);
     state->stamp = tableChangeStamp(table);
   }
