@@ -140,13 +140,17 @@ const DataKavroDB::TableSql* DataKavroDB::sqlFor(std::string_view table) const {
 double DataKavroDB::nowSeconds() const { return clock_ ? clock_->now() : platform::RunLoop::main().now(); }
 
 const std::string& DataKavroDB::currentTimeText() const {
-  auto now = static_cast<std::int64_t>(std::floor(nowSeconds()));
-  if (now != cachedSecond_) {
-    cachedTime_ = localTimeText(now);
-    cachedSecond_ = now;
-    // Text, not seconds: local time text goes back at the end of summer time too.
-    if (cachedTime_ > latestTime_) latestTime_ = cachedTime_;
-  }
+  // Read on every write: the run loop's whole seconds are the cheap reading of the real clock.
+  const std::int64_t now = clock_ ? static_cast<std::int64_t>(std::floor(clock_->now()))
+                                  : platform::RunLoop::main().nowWholeSeconds();
+  return now == cachedSecond_ ? cachedTime_ : timeTextFor(now);
+}
+
+const std::string& DataKavroDB::timeTextFor(std::int64_t second) const {
+  cachedTime_ = localTimeText(second);
+  cachedSecond_ = second;
+  // Text, not seconds: local time text goes back at the end of summer time too.
+  if (cachedTime_ > latestTime_) latestTime_ = cachedTime_;
   return cachedTime_;
 }
 
@@ -219,31 +223,52 @@ std::int64_t DataKavroDB::setItemValue(std::string_view table, std::string_view 
   return insert(table, *values);
 }
 
-std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                                   const platform::Value& value) {
-  return setValue(t, dataType, dataKey,
-                  [&](sqlite3_stmt* stmt, int index) { return bindValue(stmt, index, value); });
+bool DataKavroDB::bindBound(sqlite3_stmt* stmt, int index, const Bound& value) {
+  int rc = SQLITE_OK;
+  switch (value.kind) {
+    case Bound::Kind::Integer:
+      rc = sqlite3_bind_int64(stmt, index, value.size);
+      break;
+    case Bound::Kind::Text:
+      rc = sqlite3_bind_text64(stmt, index, static_cast<const char*>(value.data),
+                               static_cast<sqlite3_uint64>(value.size), SQLITE_STATIC, SQLITE_UTF8);
+      break;
+    case Bound::Kind::Bytes:
+      // An empty value is an empty blob, not NULL.
+      rc = value.size == 0 ? sqlite3_bind_zeroblob(stmt, index, 0)
+                           : sqlite3_bind_blob64(stmt, index, value.data,
+                                                 static_cast<sqlite3_uint64>(value.size), SQLITE_STATIC);
+      break;
+  }
+  if (rc != SQLITE_OK) setErrorCString(sqlite3_errmsg(handle()));
+  return rc == SQLITE_OK;
 }
 
-template <class BindValue>
+// Every store write runs this: the update of an existing row is kept short, the rest is out of line.
 std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                                   const BindValue& bindValueAt, bool replace) {
+                                   const Bound& value, bool replace) {
   if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
-  const std::string& now = currentTimeText();
   const ChangeStamp before = typeStates_.empty() ? ChangeStamp{} : tableChangeStamp(t.name);
   if (!replace) {
+    const std::string& now = currentTimeText();
     Statement stmt = prepareFor(t, Update);
-    if (!stmt || !bindValueAt(stmt.get(), 1) || !bindView(stmt.get(), 2, now) ||
+    if (!stmt || !bindBound(stmt.get(), 1, value) || !bindView(stmt.get(), 2, now) ||
         !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
       return 0;
     }
     if (std::int64_t n = changes(); n > 0) {
-      noteRowWritten(idOf(t), dataType, false, before);
+      if (!typeStates_.empty()) noteRowWritten(idOf(t), dataType, false, before);
       return n;
     }
   }
+  return insertValue(t, dataType, dataKey, value, replace, before);
+}
+
+std::int64_t DataKavroDB::insertValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                                      const Bound& value, bool replace, const ChangeStamp& before) {
+  const std::string& now = currentTimeText();
   Statement stmt = prepareFor(t, replace ? Replace : Insert);
-  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindValueAt(stmt.get(), 3) ||
+  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindBound(stmt.get(), 3, value) ||
       !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
     return 0;
   }
@@ -269,7 +294,7 @@ bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::st
 
 std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_view dataKey,
                                       std::int64_t dataValue) {
-  return setValue(tables_[IntTable], dataType, dataKey, platform::Value(static_cast<long long>(dataValue)));
+  return setValue(tables_[IntTable], dataType, dataKey, Bound{Bound::Kind::Integer, nullptr, dataValue});
 }
 
 std::int64_t DataKavroDB::getIntValue(std::string_view dataType, std::string_view dataKey) {
@@ -315,7 +340,7 @@ bool DataKavroDB::clearIntDataType(std::string_view dataType, std::string_view d
 std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_view dataKey,
                                       std::string_view dataValue) {
   return setValue(tables_[StrTable], dataType, dataKey,
-                  [&](sqlite3_stmt* stmt, int index) { return bindView(stmt, index, dataValue); });
+                  Bound{Bound::Kind::Text, dataValue.data(), static_cast<std::int64_t>(dataValue.size())});
 }
 
 std::string DataKavroDB::getStrValue(std::string_view dataType, std::string_view dataKey) {
@@ -355,16 +380,9 @@ std::int64_t DataKavroDB::setBinValue(std::string_view dataType, std::string_vie
 
 std::int64_t DataKavroDB::setBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                                    const platform::Data& dataValue, bool replace) {
-  return setValue(
-      t, dataType, dataKey,
-      [&](sqlite3_stmt* stmt, int index) {
-        // An empty value is an empty blob, not NULL.
-        const int rc = dataValue.empty() ? sqlite3_bind_zeroblob(stmt, index, 0)
-                                         : sqlite3_bind_blob64(stmt, index, dataValue.data(),
-                                                               dataValue.size(), SQLITE_STATIC);
-        return rc == SQLITE_OK;
-      },
-      replace);
+  return setValue(t, dataType, dataKey,
+                  Bound{Bound::Kind::Bytes, dataValue.data(), static_cast<std::int64_t>(dataValue.size())},
+                  replace);
 }
 
 std::optional<platform::Data> DataKavroDB::getBinValue(std::string_view dataType, std::string_view dataKey) {

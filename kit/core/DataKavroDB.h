@@ -175,13 +175,19 @@ class DataKavroDB : public DataSQLiteDB {
   const TableSql* sqlFor(std::string_view table) const;
   TableId idOf(const TableSql& t) const { return static_cast<TableId>(&t - tables_); }
 
-  std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                        const platform::Value& value);
-  // bindValueAt(stmt, index) binds the value; the text and bytes it binds outlive the call.
+  // A value to write: an integer, or text or bytes that outlive the call (bound without a copy).
+  struct Bound {
+    enum class Kind { Integer, Text, Bytes } kind = Kind::Integer;
+    const void* data = nullptr;
+    std::int64_t size = 0;  // the integer itself for Kind::Integer
+  };
+  bool bindBound(sqlite3_stmt* stmt, int index, const Bound& value);
   // With replace, one statement puts the row in anew (a new id) whether or not it was there.
-  template <class BindValue>
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                        const BindValue& bindValueAt, bool replace = false);
+                        const Bound& value, bool replace = false);
+  // setValue's second statement, when no row had the type and key (or with replace).
+  std::int64_t insertValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                           const Bound& value, bool replace, const ChangeStamp& before);
   std::int64_t setBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                         const platform::Data& dataValue, bool replace);
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
@@ -189,6 +195,8 @@ class DataKavroDB : public DataSQLiteDB {
 
   // timeText() without a copy, valid until the next call.
   const std::string& currentTimeText() const;
+  // currentTimeText() when the second has turned: the text made anew and kept.
+  const std::string& timeTextFor(std::int64_t second) const;
   static std::string localTimeText(std::int64_t seconds);
   double nowSeconds() const;
 

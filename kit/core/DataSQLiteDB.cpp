@@ -369,14 +369,10 @@ DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
   return stmt;
 }
 
-DataSQLiteDB::Statement DataSQLiteDB::prepareSlot(std::size_t slot, std::string_view sql) {
+DataSQLiteDB::Statement DataSQLiteDB::prepareSlotFirst(std::size_t slot, std::string_view sql) {
   if (!db_ || sql.empty() || slot >= slots_.size()) return {};
   Kept& kept = slots_[slot];
   if (kept.busy) return prepareNew(sql, nullptr);  // in use further up the stack: a one-off copy
-  if (kept.stmt) {
-    kept.busy = true;
-    return Statement(kept.stmt, &kept);
-  }
   kept.keepsBindings = true;
   return prepareNew(sql, &kept);
 }

@@ -153,7 +153,14 @@ class DataSQLiteDB {
   // text: prepared on first use, finalized on close. A slot always holds the same sql, and every
   // use binds each of its parameters before stepping, so a finished use only resets it.
   static constexpr std::size_t SlotCount = 36;
-  Statement prepareSlot(std::size_t slot, std::string_view sql);
+  Statement prepareSlot(std::size_t slot, std::string_view sql) {
+    // Every store write comes here: the common case, a prepared slot not in use, stays inline.
+    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy) {
+      slots_[slot].busy = true;
+      return Statement(slots_[slot].stmt, &slots_[slot]);
+    }
+    return prepareSlotFirst(slot, sql);
+  }
   // For constructors: runs createSql unless the schema read at opening (or an earlier call) has an
   // object of that name; false when the store is closed or the statement failed.
   bool createIfMissing(std::string_view name, std::string_view createSql);
@@ -182,6 +189,7 @@ class DataSQLiteDB {
   // keeps the schema's names in schemaAtOpen_.
   bool passesHeaderCheck(const FileHead& head, bool logged);
   Statement prepareNew(std::string_view sql, Kept* keep);
+  Statement prepareSlotFirst(std::size_t slot, std::string_view sql);
   bool passesIntegrityCheck();
   void moveDamagedFileAside();
   void finalizeKept();

@@ -1,6 +1,7 @@
 #include "platform/foundation/Clock.h"
 
 #include <chrono>
+#include <ctime>
 
 namespace platform {
 
@@ -17,6 +18,8 @@ double Clock::realNow() {
   using namespace std::chrono;
   return duration<double>(system_clock::now().time_since_epoch()).count();
 }
+
+std::int64_t Clock::realWholeSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 std::shared_ptr<Clock> Clock::real() {
   // Never destroyed: threads may still read the time while the process exits.

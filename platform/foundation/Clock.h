@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 namespace platform {
@@ -15,6 +16,9 @@ class Clock {
   static std::shared_ptr<Clock> real();
   // What real()->now() answers, without touching the shared pointer.
   static double realNow();
+  // Whole seconds of the wall clock from the kernel's coarse time: a few nanoseconds, but up to a
+  // clock tick (a few ms) behind realNow() just after a second turns.
+  static std::int64_t realWholeSeconds();
 };
 
 // Time that moves only when a test (or the run loop running on it) advances it. Thread-safe.

@@ -109,6 +109,7 @@ class RunLoopImpl final : public RunLoop {
   void setClock(std::shared_ptr<Clock> clock) override;
   std::shared_ptr<Clock> clock() const override;
   double now() const override;
+  std::int64_t nowWholeSeconds() const override;
   std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats, std::function<void(Timer&)> fn,
                                        std::string_view mode) override;
   void performAfter(double delay, const void* target, std::function<void()> fn) override;
@@ -226,6 +227,11 @@ void RunLoopImpl::setClock(std::shared_ptr<Clock> clock) {
 std::shared_ptr<Clock> RunLoopImpl::clock() const {
   platform::MutexLock lock(clockMutex_);
   return clock_;
+}
+
+std::int64_t RunLoopImpl::nowWholeSeconds() const {
+  if (realClock_.load()) return Clock::realWholeSeconds();
+  return RunLoop::nowWholeSeconds();
 }
 
 double RunLoopImpl::now() const {
@@ -589,6 +595,8 @@ void RunLoopImpl::discardAll() {
 }
 
 }  // namespace
+
+std::int64_t RunLoop::nowWholeSeconds() const { return static_cast<std::int64_t>(std::floor(now())); }
 
 RunLoop& RunLoop::main() {
   // Never destroyed: other threads may post to it while the process exits.

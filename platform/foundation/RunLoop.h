@@ -83,6 +83,8 @@ class RunLoop {
   virtual std::shared_ptr<Clock> clock() const = 0;
   // clock()->now(), cheaper on the real clock (read by every store write).
   virtual double now() const { return clock()->now(); }
+  // now() in whole seconds; on the real clock the coarse reading (Clock::realWholeSeconds).
+  virtual std::int64_t nowWholeSeconds() const;
 
   // fn runs on this loop after interval seconds (and every interval seconds when repeating, on the
   // original cadence; dates missed while the loop was busy are skipped, not caught up) while the

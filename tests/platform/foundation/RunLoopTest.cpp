@@ -216,6 +216,20 @@ TEST_F(RunLoopTimers, SwitchingClocksKeepsTheTimeLeft) {
   EXPECT_THROW(loop().setClock(nullptr), std::invalid_argument);
 }
 
+TEST_F(RunLoopTimers, WholeSecondsFollowTheClockInUse) {
+  auto other = std::make_shared<VirtualClock>(1'700'000'000.75);
+  loop().setClock(other);
+  EXPECT_EQ(loop().nowWholeSeconds(), 1'700'000'000);
+  other->advance(0.25);
+  EXPECT_EQ(loop().nowWholeSeconds(), 1'700'000'001);
+  // Back on the real clock the coarse reading may trail now() by a tick, never by a second.
+  loop().setClock(Clock::real());
+  const double before = loop().now();
+  const std::int64_t whole = loop().nowWholeSeconds();
+  EXPECT_GE(whole, static_cast<std::int64_t>(before) - 1);
+  EXPECT_LE(whole, static_cast<std::int64_t>(loop().now()));
+}
+
 using RunLoopModes = VirtualRunLoopTest;
 
 TEST_F(RunLoopModes, ItemsRunOnlyInTheirModes) {
