@@ -250,15 +250,19 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
   if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
   const ChangeStamp before = typeStates_.empty() ? ChangeStamp{} : tableChangeStamp(t.name);
   if (!replace) {
-    const std::string& now = currentTimeText();
-    Statement stmt = prepareFor(t, Update);
-    if (!stmt || !bindBound(stmt.get(), 1, value) || !bindView(stmt.get(), 2, now) ||
-        !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
-      return 0;
-    }
-    if (std::int64_t n = changes(); n > 0) {
+    std::int64_t updated = 0;
+    {
+      const std::string& now = currentTimeText();
+      Statement stmt = prepareFor(t, Update);
+      if (!stmt || !bindBound(stmt.get(), 1, value) || !bindView(stmt.get(), 2, now) ||
+          !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
+        return 0;
+      }
+      updated = changes();
+    }  // the statement's rows are told to the table's stamp as it goes
+    if (updated > 0) {
       if (!typeStates_.empty()) noteRowWritten(idOf(t), dataType, false, before);
-      return n;
+      return updated;
     }
   }
   return insertValue(t, dataType, dataKey, value, replace, before);
@@ -266,11 +270,13 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
 
 std::int64_t DataKavroDB::insertValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                                       const Bound& value, bool replace, const ChangeStamp& before) {
-  const std::string& now = currentTimeText();
-  Statement stmt = prepareFor(t, replace ? Replace : Insert);
-  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindBound(stmt.get(), 3, value) ||
-      !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
-    return 0;
+  {
+    const std::string& now = currentTimeText();
+    Statement stmt = prepareFor(t, replace ? Replace : Insert);
+    if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !bindBound(stmt.get(), 3, value) ||
+        !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
+      return 0;
+    }
   }
   noteRowWritten(idOf(t), dataType, true, before);
   return lastInsertRowId();

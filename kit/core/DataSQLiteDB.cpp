@@ -103,31 +103,23 @@ void appendClause(std::string& sql, std::string_view keyword, std::optional<std:
 // ---- Statement guard ----
 
 DataSQLiteDB::Statement::Statement(Statement&& other) noexcept
-    : stmt_(std::exchange(other.stmt_, nullptr)), kept_(std::exchange(other.kept_, nullptr)) {}
+    : stmt_(std::exchange(other.stmt_, nullptr)),
+      kept_(std::exchange(other.kept_, nullptr)),
+      owner_(std::exchange(other.owner_, nullptr)) {}
 
 DataSQLiteDB::Statement& DataSQLiteDB::Statement::operator=(Statement&& other) noexcept {
   if (this != &other) {
     release();
     stmt_ = std::exchange(other.stmt_, nullptr);
     kept_ = std::exchange(other.kept_, nullptr);
+    owner_ = std::exchange(other.owner_, nullptr);
   }
   return *this;
 }
 
-DataSQLiteDB::Statement::~Statement() { release(); }
-
-void DataSQLiteDB::Statement::release() {
-  if (!stmt_) return;
-  if (kept_) {
-    sqlite3_reset(stmt_);
-    // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
-    if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
-    kept_->busy = false;
-  } else {
-    sqlite3_finalize(stmt_);
-  }
+void DataSQLiteDB::Statement::finalize() {
+  sqlite3_finalize(stmt_);
   stmt_ = nullptr;
-  kept_ = nullptr;
 }
 
 // ---- Opening ----
@@ -188,18 +180,19 @@ void DataSQLiteDB::open() {
             return 0;
           },
           this);
-      sqlite3_update_hook(
+      // Which tables a statement writes is learnt once, as it is prepared: the rows it changes
+      // are told to them when a use ends, rather than SQLite calling back for every row.
+      sqlite3_set_authorizer(
           db_,
-          [](void* self, int, const char*, const char* table, sqlite3_int64) {
-            auto& db = *static_cast<DataSQLiteDB*>(self);
-            ++db.toldChanges_;
-            for (auto& [name, rows] : db.tableChanges_) {
-              if (name == table) {
-                ++rows;
-                return;
-              }
+          [](void* self, int action, const char* table, const char*, const char*, const char*) {
+            auto* written = static_cast<DataSQLiteDB*>(self)->collecting_;
+            if (written && table &&
+                (action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE)) {
+              bool known = false;
+              for (const auto& name : *written) known = known || name == table;
+              if (!known) written->emplace_back(table);
             }
-            db.tableChanges_.emplace_back(table, 1);
+            return SQLITE_OK;
           },
           this);
       sqlite3_rollback_hook(
@@ -358,10 +351,7 @@ std::string DataSQLiteDB::quoteIdentifier(std::string_view name) {
 DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
   if (!db_ || sql.empty()) return {};
   auto it = kept_.find(sql);
-  if (it != kept_.end() && !it->second->busy) {
-    it->second->busy = true;
-    return Statement(it->second->stmt, it->second.get());
-  }
+  if (it != kept_.end() && !it->second->busy) return use(*it->second);
   if (it != kept_.end() || kept_.size() >= MaxKeptStatements) return prepareNew(sql, nullptr);
   auto kept = std::make_unique<Kept>();
   Statement stmt = prepareNew(sql, kept.get());
@@ -379,17 +369,30 @@ DataSQLiteDB::Statement DataSQLiteDB::prepareSlotFirst(std::size_t slot, std::st
 
 DataSQLiteDB::Statement DataSQLiteDB::prepareNew(std::string_view sql, Kept* keep) {
   sqlite3_stmt* stmt = nullptr;
+  std::vector<std::string> written;
+  collecting_ = &written;
   int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
                               keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, nullptr);
+  collecting_ = nullptr;
   if (rc != SQLITE_OK || !stmt) {
     setErrorFromDb();
     sqlite3_finalize(stmt);
     return {};
   }
+  // A one-off statement's rows go untold, which moves every table's stamp.
   if (!keep) return Statement(stmt, nullptr);
   keep->stmt = stmt;
-  keep->busy = true;
-  return Statement(stmt, keep);
+  keep->writes.clear();
+  for (const auto& table : written) keep->writes.push_back(changesPlace(table));
+  return use(*keep);
+}
+
+std::uint32_t DataSQLiteDB::changesPlace(std::string_view table) {
+  for (std::size_t i = 0; i < tableChanges_.size(); ++i) {
+    if (tableChanges_[i].first == table) return static_cast<std::uint32_t>(i);
+  }
+  tableChanges_.emplace_back(std::string(table), 0);
+  return static_cast<std::uint32_t>(tableChanges_.size() - 1);
 }
 
 bool DataSQLiteDB::bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value) {
@@ -443,25 +446,19 @@ bool DataSQLiteDB::bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first) 
   return true;
 }
 
-bool DataSQLiteDB::stepDone(sqlite3_stmt* stmt) {
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-  }
-  if (rc != SQLITE_DONE) {
-    setErrorFromDb();
-    return false;
-  }
-  return true;
-}
-
-std::int64_t DataSQLiteDB::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
-std::int64_t DataSQLiteDB::lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
-
 bool DataSQLiteDB::execSQL(std::string_view sql) {
   if (!db_ || sql.empty()) return false;
   char* error = nullptr;
   std::string text(sql);
-  if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+  std::vector<std::string> written;
+  const std::int64_t before = totalChanges();
+  collecting_ = &written;
+  const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
+  collecting_ = nullptr;
+  std::vector<std::uint32_t> places;
+  for (const auto& table : written) places.push_back(changesPlace(table));
+  tellChanges(places, before);
+  if (rc != SQLITE_OK) {
     setErrorCString(error ? error : sqlite3_errmsg(db_));
     sqlite3_free(error);
     return false;

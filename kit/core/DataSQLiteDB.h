@@ -1,4 +1,6 @@
 #pragma once
+#include <sqlite3.h>
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -10,9 +12,6 @@
 
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Value.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace kavro {
 
@@ -96,9 +95,10 @@ class DataSQLiteDB {
   // a log append, and one user action should add at most one.
   std::uint64_t commitCount() const { return commits_; }
   // What this handle has changed in a table's rows: equal stamps, no row inserted, updated or
-  // deleted there in between (rows removed in one go without being told one by one, as an
-  // unconditional delete does, change every table's stamp). Schema changes do not count. A
-  // rollback changes every table's stamp too: what was read inside the transaction may be gone.
+  // deleted there in between. A statement tells its rows to the tables it writes when its use
+  // ends; rows nobody told (a one-off statement's, or one stepped from query()) change every
+  // table's stamp. Schema changes do not count. A rollback changes every table's stamp too: what
+  // was read inside the transaction may be gone.
   struct ChangeStamp {
     std::uint64_t rows = 0;
     std::int64_t untold = 0;
@@ -126,6 +126,10 @@ class DataSQLiteDB {
     sqlite3_stmt* stmt = nullptr;
     bool busy = false;
     bool keepsBindings = false;  // a slot: every use binds all parameters
+    // The tables the statement writes (places in tableChanges_), and SQLite's count of changed
+    // rows when the present use began: the use's rows are told to those tables when it ends.
+    std::vector<std::uint32_t> writes;
+    std::int64_t changesBefore = 0;
   };
 
   // A statement in use: a kept one is reset when the guard goes (and unbound, unless every use
@@ -133,17 +137,32 @@ class DataSQLiteDB {
   class Statement {
    public:
     Statement() = default;
-    Statement(sqlite3_stmt* stmt, Kept* kept) : stmt_(stmt), kept_(kept) {}
+    Statement(sqlite3_stmt* stmt, Kept* kept, DataSQLiteDB* owner = nullptr)
+        : stmt_(stmt), kept_(kept), owner_(owner) {}
     Statement(Statement&& other) noexcept;
     Statement& operator=(Statement&& other) noexcept;
-    ~Statement();
+    ~Statement() { release(); }
     sqlite3_stmt* get() const { return stmt_; }
     explicit operator bool() const { return stmt_ != nullptr; }
 
    private:
-    void release();
+    // Inline: every store read and write ends here, between runs of SQLite's own code.
+    void release() {
+      if (!stmt_) return;
+      if (!kept_) return finalize();
+      if (owner_) owner_->tellChanges(kept_->writes, kept_->changesBefore);
+      sqlite3_reset(stmt_);
+      // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
+      if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
+      kept_->busy = false;
+      stmt_ = nullptr;
+      kept_ = nullptr;
+      owner_ = nullptr;
+    }
+    void finalize();
     sqlite3_stmt* stmt_ = nullptr;
-    Kept* kept_ = nullptr;  // set for a kept statement
+    Kept* kept_ = nullptr;           // set for a kept statement
+    DataSQLiteDB* owner_ = nullptr;  // set for a kept statement that writes
   };
 
   // Prepares sql, or reuses the copy kept from an earlier call (statements the operations build
@@ -155,10 +174,7 @@ class DataSQLiteDB {
   static constexpr std::size_t SlotCount = 36;
   Statement prepareSlot(std::size_t slot, std::string_view sql) {
     // Every store write comes here: the common case, a prepared slot not in use, stays inline.
-    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy) {
-      slots_[slot].busy = true;
-      return Statement(slots_[slot].stmt, &slots_[slot]);
-    }
+    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy) return use(slots_[slot]);
     return prepareSlotFirst(slot, sql);
   }
   // For constructors: runs createSql unless the schema read at opening (or an earlier call) has an
@@ -168,9 +184,16 @@ class DataSQLiteDB {
   bool bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first = 1);
   bool bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value);
   // Steps a statement without rows to its end; false with the error message on failure.
-  bool stepDone(sqlite3_stmt* stmt);
-  std::int64_t changes() const;
-  std::int64_t lastInsertRowId() const;
+  bool stepDone(sqlite3_stmt* stmt) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc == SQLITE_DONE) return true;
+    setErrorFromDb();
+    return false;
+  }
+  std::int64_t changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
+  std::int64_t lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
   sqlite3* handle() const { return db_; }
 
  private:
@@ -189,6 +212,23 @@ class DataSQLiteDB {
   // keeps the schema's names in schemaAtOpen_.
   bool passesHeaderCheck(const FileHead& head, bool logged);
   Statement prepareNew(std::string_view sql, Kept* keep);
+  // A kept statement, not busy, taken for one use.
+  Statement use(Kept& kept) {
+    kept.busy = true;
+    if (kept.writes.empty()) return Statement(kept.stmt, &kept);
+    kept.changesBefore = totalChanges();
+    return Statement(kept.stmt, &kept, this);
+  }
+  std::int64_t totalChanges() const { return db_ ? sqlite3_total_changes64(db_) : 0; }
+  // Rows changed since `before` were written to these tables (places in tableChanges_).
+  void tellChanges(const std::vector<std::uint32_t>& tables, std::int64_t before) {
+    const std::int64_t rows = totalChanges() - before;
+    if (rows <= 0) return;
+    for (std::uint32_t place : tables) tableChanges_[place].second += static_cast<std::uint64_t>(rows);
+    toldChanges_ += rows;
+  }
+  // The place of a table in tableChanges_, added when new.
+  std::uint32_t changesPlace(std::string_view table);
   Statement prepareSlotFirst(std::size_t slot, std::string_view sql);
   bool passesIntegrityCheck();
   void moveDamagedFileAside();
@@ -207,9 +247,12 @@ class DataSQLiteDB {
   std::optional<std::string> damagedFileMovedTo_;
   std::uint64_t commits_ = 0;
   std::uint64_t rollbacks_ = 0;
-  // Rows changed per table, as SQLite told them, and their sum.
+  // Rows changed per table, as told by the statements that wrote them, and the sum told (a
+  // statement writing several tables tells each all its rows, and the sum once).
   std::vector<std::pair<std::string, std::uint64_t>> tableChanges_;
   std::int64_t toldChanges_ = 0;
+  // While a statement is prepared: the tables it writes, as SQLite's authorizer names them.
+  std::vector<std::string>* collecting_ = nullptr;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsHandle_ = false;

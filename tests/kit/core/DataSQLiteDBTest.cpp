@@ -134,6 +134,27 @@ TEST_F(DataSQLiteDBTest, ChangeStampsMoveWithTheirTablesRows) {
   EXPECT_TRUE(next("insert into t(NAME) values('c')"));
   EXPECT_TRUE(next("delete from t"));  // every row at once
   EXPECT_FALSE(next("delete from t"));
+  // Statements kept and bound tell their rows to the tables they write, and to no other.
+  auto moved = [&](auto write) {
+    write();
+    auto now = db_->tableChangeStamp("t");
+    bool m = !(now == stamp);
+    stamp = now;
+    return m;
+  };
+  EXPECT_TRUE(moved([&] { EXPECT_TRUE(db_->execSQL("insert into t(NAME) values(?)", {Value("e")})); }));
+  EXPECT_FALSE(moved([&] { EXPECT_EQ(db_->insert("other", *map({{"NAME", Value("f")}})), 2); }));
+  EXPECT_TRUE(moved([&] {
+    EXPECT_EQ(db_->update("t", *map({{"NAME", Value("g")}}), "NAME=?", {Value("e")}), 1);
+  }));
+  EXPECT_FALSE(moved([&] {
+    EXPECT_EQ(db_->update("t", *map({{"NAME", Value("g")}}), "NAME=?", {Value("x")}), 0);
+  }));
+  // A trigger's writes count for the table it writes.
+  ASSERT_TRUE(db_->execSQL(
+      "CREATE TRIGGER copy AFTER INSERT ON other BEGIN INSERT INTO t(NAME) VALUES(new.NAME); END"));
+  EXPECT_TRUE(next("insert into other(NAME) values('h')"));
+  EXPECT_TRUE(moved([&] { EXPECT_EQ(db_->insert("other", *map({{"NAME", Value("i")}})), 4); }));
   // Inside a transaction the stamp moves before the commit, and the rollback moves it again: what
   // was read inside it may be gone.
   db_->begin();
