@@ -19,6 +19,7 @@ echo
 echo "== Summary: ratio = ours / peer, higher is better (best of repeated runs)"
 printf '%-50s %-14s %-28s %6s %6s  %s\n' "hot path" "ours" "peer" "ratio" "goal" "met"
 awk -F'|' '
+  $6 == "-" { printf "%-50s %-14s %-28s %6s %6s  %s\n", $2, $3, $4, $5, $6, "(no goal)"; next }
   { met = ($5 + 0 >= $6 + 0) ? "yes" : "NO"; if (met == "yes") ok++; n++
     printf "%-50s %-14s %-28s %6s %6s  %s\n", $2, $3, $4, $5, $6, met }
   END { printf "%d of %d goals met\n", ok, n }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -185,11 +186,13 @@ void printRatios(const kavro::bench::BestOfReporter& reporter, const std::vector
                 reporter.timeRatio(ours, icu));
     // The display length runs no expression: its own row, against a plain ICU loop.
     const bool displayLength = base.rfind("CnWordsLength", 0) == 0;
+    // Six patterns of one set of the cache: every call compiles, by design (see README.md).
+    const bool worstCase = base.rfind("Cycle6OneSet", 0) == 0;
     kavro::bench::reportRatio(
         displayLength ? "display length, 10,000 chars" : "regex " + base,
         kavro::bench::figure(reporter.timeNs(ours) / 1e3, "us"),
         (displayLength ? "ICU plain loop " : "ICU ") + kavro::bench::figure(reporter.timeNs(icu) / 1e3, "us"),
-        reporter.timeRatio(ours, icu), 0.8);
+        reporter.timeRatio(ours, icu), worstCase ? std::nullopt : std::optional<double>(0.8));
   }
 }
 
