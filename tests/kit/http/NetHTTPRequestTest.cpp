@@ -286,7 +286,8 @@ TEST_F(NetHTTPRequestTest, CancelReportsOnceAndClearDelegatesSilences) {
   auto rec = std::make_shared<Recorder>();
   auto r = make("/hold", rec);
   r->startAsynchronous();
-  ASSERT_TRUE(wait([&] { return server.requestCount() == 1; }));
+  // The start reaches the delegate through the main loop, maybe after the server saw the request.
+  ASSERT_TRUE(wait([&] { return server.requestCount() == 1 && !rec->calls.empty(); }));
   r->cancel();
   r->cancel();
   wait([&] { return rec->done(); });
@@ -300,7 +301,7 @@ TEST_F(NetHTTPRequestTest, CancelReportsOnceAndClearDelegatesSilences) {
   bool blockCalled = false;
   quiet->setFailedBlock([&] { blockCalled = true; });
   quiet->startAsynchronous();
-  ASSERT_TRUE(wait([&] { return server.requestCount() == 2; }));
+  ASSERT_TRUE(wait([&] { return server.requestCount() == 2 && !silent->calls.empty(); }));
   quiet->clearDelegatesAndCancel();
   wait([&] { return quiet->isFinished(); });
   platform::RunLoop::main().runFor(0.05);
