@@ -11,6 +11,7 @@
 #include "mapsdk/offline/OfflineGridClient.h"
 #include "mapsdk/offline/OfflinePackageScan.h"
 #include "platform/foundation/Mutex.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace gmengine {
 
@@ -310,16 +311,24 @@ void COfflineMapMan::StopAfterFailedSave() {
 int COfflineMapMan::OnTimer(int message, int id) {
   if (message != CVMsgDispatcher::kTimerMessage) return 0;
   if (id != kTimerId) return 1;
-  // The main thread is inside the manager (and may be killing this timer): skip the tick.
-  if (!mutex_.tryLock()) return 1;
-  platform::MutexLock lock(mutex_, std::adopt_lock);
-  if (packages_.IsEmpty() || !downloadOn_) return 1;
+  // The tile client belongs to the main thread, which also asks it for the map's own tiles. The
+  // timer is killed (and a running tick waited for) before the manager goes, so self_ is still here.
+  std::weak_ptr<COfflineMapMan*> self = self_;
+  platform::RunLoop::main().performOnMain([self] {
+    if (auto alive = self.lock()) (*alive)->CheckStall();
+  });
+  return 1;
+}
+
+void COfflineMapMan::CheckStall() {
+  platform::MutexLock lock(mutex_);
+  if (packages_.IsEmpty() || !downloadOn_) return;
   if (received_ == receivedAtTick_) {
     if (IsMapRequesting()) {
       ++stall_;
       if (stall_ < 3) {
         receivedAtTick_ = received_;
-        return 1;
+        return;
       }
     }
     stall_ = 0;
@@ -332,7 +341,6 @@ int COfflineMapMan::OnTimer(int message, int id) {
     stall_ = 0;
   }
   receivedAtTick_ = received_;
-  return 1;
 }
 
 void COfflineMapMan::DeleteCityFiles(const COLUpdateElement& city, bool keepShared) {

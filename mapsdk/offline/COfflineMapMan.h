@@ -61,7 +61,8 @@ class COfflineMapMan {
 
   // Engine message 8013 (command, argument); 1 when handled, 0 when a command could not start.
   int OnCommand(int command, int argument);
-  // Timer 1005 (message 8); 0 for another message.
+  // Timer 1005 (message 8); 0 for another message. The tick comes on the dispatcher's thread; the
+  // stall check it asks for runs on the main thread, which owns the tile client.
   int OnTimer(int message, int id);
   // Advances the download after a batch answer or failure.
   void ContinueDownload(int receivedInHead, int flag);
@@ -103,7 +104,13 @@ class COfflineMapMan {
   void RequestBatch(int flag);
   int StartScan(int argument);
 
+  // The stall check of one tick: cancels a download that made no progress and goes on.
+  void CheckStall();
+
   mutable platform::RecursiveMutex mutex_;
+  // Checks posted to the main thread hold this weakly: one that comes after the manager is gone
+  // does nothing.
+  std::shared_ptr<COfflineMapMan*> self_ = std::make_shared<COfflineMapMan*>(this);
   int stall_ = 0;
   COLUpdateRecord current_;
   OfflineGridClient* client_ = nullptr;

@@ -14,6 +14,7 @@
 #include "mapsdk/offline/COfflineDataCache.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/OfflineGridClient.h"
+#include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
 
 using namespace gmengine;
@@ -135,18 +136,26 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   ASSERT_EQ(man->OnCommand(12, 1), 1);
   ASSERT_EQ(man->OnCommand(1, 0), 1);
   ASSERT_EQ(client.batches.size(), 1u);
-  EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);  // first tick remembers the count
-  EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);  // silent tick without map loading
+  // A tick asks the main thread, which owns the tile client, for the check.
+  auto tick = [&] {
+    const std::size_t batches = client.batches.size();
+    const int cancels = client.cancels;
+    EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);
+    EXPECT_TRUE(client.batches.size() == batches && client.cancels == cancels) << "not on the timer's call";
+    platform::RunLoop::main().runOnce(0);
+  };
+  tick();  // first tick remembers the count
+  tick();  // silent tick without map loading
   EXPECT_EQ(client.cancels, 1);
   ASSERT_EQ(client.batches.size(), 2u);
 
   client.mapRequesting = 1;
   man->ContinueDownload(man->GetHeadReceived(), 1);
   EXPECT_EQ(client.batches.size(), 2u);  // the map's own tiles first
-  man->OnTimer(8, COfflineMapMan::kTimerId);
-  man->OnTimer(8, COfflineMapMan::kTimerId);
+  tick();
+  tick();
   EXPECT_EQ(client.batches.size(), 2u);
-  man->OnTimer(8, COfflineMapMan::kTimerId);  // third silent tick: cancelled and asked again
+  tick();  // third silent tick: cancelled and asked again
   EXPECT_EQ(client.mapRequesting, 0);
   EXPECT_EQ(client.batches.size(), 3u);
   EXPECT_EQ(client.batches.back().sequence, 1000003);
@@ -166,8 +175,8 @@ TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
 TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTheLocksInOneOrder) {
   ASSERT_EQ(man->OnCommand(12, 1), 1);
   ASSERT_EQ(man->OnCommand(1, 0), 1);
-  // When the clearing reaches the map manager the records are free again: the timer thread,
-  // which holds the manager's lock while it reports into the records, can always go on.
+  // When the clearing reaches the map manager the records are free again: a stall check, which
+  // holds the manager's lock while it reports into the records, can always go on.
   bool recordsFreeWhenReached = false;
   probe = [&] {
     auto asked = std::async(std::launch::async, [&] { return records->HasCity(131); });
@@ -176,7 +185,8 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
   ASSERT_EQ(records->ClearAllRecords(), 1);
   EXPECT_TRUE(recordsFreeWhenReached);
 
-  // Both at once, many times: the stall check on a timer thread and the clearing here.
+  // Both at once, many times: ticks on a timer thread and the clearing here, the checks they ask
+  // for running between the clearings.
   probe = nullptr;
   std::atomic<bool> stop{false};
   std::atomic<int> ticks{0};
@@ -184,6 +194,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
     while (!stop) {
       man->OnTimer(8, COfflineMapMan::kTimerId);
       ++ticks;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));  // ticks faster than any timer
     }
   });
   for (int i = 0; i < 200; ++i) {
@@ -191,6 +202,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
     records->StoreRecord(city);
     records->StartCity(131);
     man->OnCommand(1, 0);
+    platform::RunLoop::main().runOnce(0);
     ASSERT_EQ(records->ClearAllRecords(), 1);
   }
   stop = true;
