@@ -137,13 +137,10 @@ const DataKavroDB::TableSql* DataKavroDB::sqlFor(std::string_view table) const {
   return nullptr;
 }
 
-double DataKavroDB::nowSeconds() const { return clock_ ? clock_->now() : platform::RunLoop::main().now(); }
+double DataKavroDB::nowSeconds() const { return clock_ ? clock_->now() : mainLoop_.now(); }
 
-const std::string& DataKavroDB::currentTimeText() const {
-  // Read on every write: the run loop's whole seconds are the cheap reading of the real clock.
-  const std::int64_t now = clock_ ? static_cast<std::int64_t>(std::floor(clock_->now()))
-                                  : platform::RunLoop::main().nowWholeSeconds();
-  return now == cachedSecond_ ? cachedTime_ : timeTextFor(now);
+std::int64_t DataKavroDB::clockWholeSeconds() const {
+  return static_cast<std::int64_t>(std::floor(clock_->now()));
 }
 
 const std::string& DataKavroDB::timeTextFor(std::int64_t second) const {
@@ -223,44 +220,46 @@ std::int64_t DataKavroDB::setItemValue(std::string_view table, std::string_view 
   return insert(table, *values);
 }
 
-bool DataKavroDB::bindBound(sqlite3_stmt* stmt, int index, const Bound& value) {
-  int rc = SQLITE_OK;
-  switch (value.kind) {
-    case Bound::Kind::Integer:
-      rc = sqlite3_bind_int64(stmt, index, value.size);
-      break;
-    case Bound::Kind::Text:
-      rc = sqlite3_bind_text64(stmt, index, static_cast<const char*>(value.data),
-                               static_cast<sqlite3_uint64>(value.size), SQLITE_STATIC, SQLITE_UTF8);
-      break;
-    case Bound::Kind::Bytes:
-      // An empty value is an empty blob, not NULL.
-      rc = value.size == 0 ? sqlite3_bind_zeroblob(stmt, index, 0)
-                           : sqlite3_bind_blob64(stmt, index, value.data,
-                                                 static_cast<sqlite3_uint64>(value.size), SQLITE_STATIC);
-      break;
+inline bool DataKavroDB::bindBound(sqlite3_stmt* stmt, int index, const Bound& value) {
+  // Tests rather than a jump table: the table would be one more line to fetch on every write.
+  int rc;
+  if (value.kind == Bound::Kind::Text) {
+    rc = sqlite3_bind_text64(stmt, index, static_cast<const char*>(value.data),
+                             static_cast<sqlite3_uint64>(value.size), SQLITE_STATIC, SQLITE_UTF8);
+  } else if (value.kind == Bound::Kind::Integer) {
+    rc = sqlite3_bind_int64(stmt, index, value.size);
+  } else if (value.size != 0) {
+    rc = sqlite3_bind_blob64(stmt, index, value.data, static_cast<sqlite3_uint64>(value.size), SQLITE_STATIC);
+  } else {
+    rc = sqlite3_bind_zeroblob(stmt, index, 0);  // an empty value is an empty blob, not NULL
   }
-  if (rc != SQLITE_OK) setErrorCString(sqlite3_errmsg(handle()));
-  return rc == SQLITE_OK;
+  if (rc == SQLITE_OK) [[likely]]
+    return true;
+  setErrorCString(sqlite3_errmsg(handle()));
+  return false;
 }
 
-// Every store write runs this: the update of an existing row is kept short, the rest is out of line.
+// Every store write runs this. The update of an existing row is laid out straight, with the failures
+// and the rest out of its way: SQLite's own code fills the instruction cache, so each line this adds
+// is fetched anew on every write.
 std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                                    const Bound& value, bool replace) {
-  if (dataType.empty() || dataKey.empty() || !isOpen()) return 0;
+  if (dataType.empty() || dataKey.empty() || !isOpen()) [[unlikely]]
+    return 0;
   const ChangeStamp before = typeStates_.empty() ? ChangeStamp{} : tableChangeStamp(t.name);
-  if (!replace) {
+  if (!replace) [[likely]] {
     std::int64_t updated = 0;
     {
       const std::string& now = currentTimeText();
       Statement stmt = prepareFor(t, Update);
       if (!stmt || !bindBound(stmt.get(), 1, value) || !bindView(stmt.get(), 2, now) ||
-          !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) {
+          !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) [[unlikely]] {
         return 0;
       }
       updated = changes();
-    }  // the statement's rows are told to the table's stamp as it goes
-    if (updated > 0) {
+      stmt.tellRows(updated);
+    }
+    if (updated > 0) [[likely]] {
       if (!typeStates_.empty()) noteRowWritten(idOf(t), dataType, false, before);
       return updated;
     }
@@ -277,6 +276,7 @@ std::int64_t DataKavroDB::insertValue(const TableSql& t, std::string_view dataTy
         !bindView(stmt.get(), 4, now) || !stepDone(stmt.get())) {
       return 0;
     }
+    stmt.tellRows(changes());
   }
   noteRowWritten(idOf(t), dataType, true, before);
   return lastInsertRowId();
@@ -287,7 +287,9 @@ std::int64_t DataKavroDB::deleteValue(const TableSql& t, std::string_view dataTy
   if (dataType.empty() || dataKey.empty()) return 0;
   Statement stmt = prepareFor(t, Remove);
   if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || !stepDone(stmt.get())) return 0;
-  return changes();
+  const std::int64_t removed = changes();
+  stmt.tellRows(removed);
+  return removed;
 }
 
 bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey) {
@@ -297,11 +299,6 @@ bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::st
 }
 
 // ---- Integers ----
-
-std::int64_t DataKavroDB::setIntValue(std::string_view dataType, std::string_view dataKey,
-                                      std::int64_t dataValue) {
-  return setValue(tables_[IntTable], dataType, dataKey, Bound{Bound::Kind::Integer, nullptr, dataValue});
-}
 
 std::int64_t DataKavroDB::getIntValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return 0;
@@ -343,12 +340,6 @@ bool DataKavroDB::clearIntDataType(std::string_view dataType, std::string_view d
 
 // ---- Text ----
 
-std::int64_t DataKavroDB::setStrValue(std::string_view dataType, std::string_view dataKey,
-                                      std::string_view dataValue) {
-  return setValue(tables_[StrTable], dataType, dataKey,
-                  Bound{Bound::Kind::Text, dataValue.data(), static_cast<std::int64_t>(dataValue.size())});
-}
-
 std::string DataKavroDB::getStrValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return {};
   Statement stmt = prepareFor(tables_[StrTable], Select);
@@ -378,18 +369,6 @@ bool DataKavroDB::clearStrDataType(std::string_view dataType, std::string_view d
 }
 
 // ---- Bytes ----
-
-std::int64_t DataKavroDB::setBinValue(std::string_view dataType, std::string_view dataKey,
-                                      const platform::Data& dataValue) {
-  return setBytes(tables_[BinTable], dataType, dataKey, dataValue, false);
-}
-
-std::int64_t DataKavroDB::setBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                                   const platform::Data& dataValue, bool replace) {
-  return setValue(t, dataType, dataKey,
-                  Bound{Bound::Kind::Bytes, dataValue.data(), static_cast<std::int64_t>(dataValue.size())},
-                  replace);
-}
 
 std::optional<platform::Data> DataKavroDB::getBinValue(std::string_view dataType, std::string_view dataKey) {
   if (dataType.empty() || dataKey.empty()) return std::nullopt;
@@ -443,7 +422,8 @@ std::int64_t DataKavroDB::removeItemCache(std::string_view dataType, std::string
 bool DataKavroDB::saveItemCacheAsNewest(std::string_view dataType, std::string_view dataKey,
                                         const DataItemDetail& data) {
   if (dataKey.empty()) return false;
-  return setBytes(tables_[BinTable], dataType, prefixed(ItemPrefix, dataKey), data.toData(), true) > 0;
+  const platform::Data value = data.toData();
+  return setValue(tables_[BinTable], dataType, prefixed(ItemPrefix, dataKey), bytes(value), true) > 0;
 }
 
 bool DataKavroDB::saveItemsCache(std::string_view dataType, std::string_view dataKey,

@@ -13,6 +13,7 @@
 #include "kit/core/DataSQLiteDB.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Data.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace kavro {
 
@@ -49,7 +50,9 @@ class DataKavroDB : public DataSQLiteDB {
                             const platform::Dictionary* data);
 
   // ---- Integers ----
-  std::int64_t setIntValue(std::string_view dataType, std::string_view dataKey, std::int64_t dataValue);
+  std::int64_t setIntValue(std::string_view dataType, std::string_view dataKey, std::int64_t dataValue) {
+    return setValue(tables_[IntTable], dataType, dataKey, Bound{Bound::Kind::Integer, nullptr, dataValue});
+  }
   // 0 when missing.
   std::int64_t getIntValue(std::string_view dataType, std::string_view dataKey);
   std::int64_t deleteIntValue(std::string_view dataType, std::string_view dataKey);
@@ -63,7 +66,10 @@ class DataKavroDB : public DataSQLiteDB {
   bool clearIntDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
 
   // ---- Text ----
-  std::int64_t setStrValue(std::string_view dataType, std::string_view dataKey, std::string_view dataValue);
+  std::int64_t setStrValue(std::string_view dataType, std::string_view dataKey, std::string_view dataValue) {
+    return setValue(tables_[StrTable], dataType, dataKey,
+                    Bound{Bound::Kind::Text, dataValue.data(), static_cast<std::int64_t>(dataValue.size())});
+  }
   // "" when missing or NULL.
   std::string getStrValue(std::string_view dataType, std::string_view dataKey);
   std::int64_t deleteStrValue(std::string_view dataType, std::string_view dataKey);
@@ -76,7 +82,9 @@ class DataKavroDB : public DataSQLiteDB {
 
   // ---- Bytes ----
   std::int64_t setBinValue(std::string_view dataType, std::string_view dataKey,
-                           const platform::Data& dataValue);
+                           const platform::Data& dataValue) {
+    return setValue(tables_[BinTable], dataType, dataKey, bytes(dataValue));
+  }
   // None when missing; empty for NULL.
   std::optional<platform::Data> getBinValue(std::string_view dataType, std::string_view dataKey);
   std::int64_t deleteBinValue(std::string_view dataType, std::string_view dataKey);
@@ -159,16 +167,17 @@ class DataKavroDB : public DataSQLiteDB {
   };
   // Statement texts for one value table, built once, and the first of its kept statement slots.
   struct TableSql {
-    std::string name;
+    std::size_t firstSlot = 0;  // first: a write reads it with the update's text, in one line
     std::array<std::string, SqlKinds> sql;
-    std::size_t firstSlot = 0;
+    std::string name;
   };
   static_assert(3 * SqlKinds <= SlotCount);
   static TableSql makeTableSql(std::string_view name, TableId id);
   static std::string sqlText(std::string_view table, SqlKind kind);
-  // The table's kept statement of that kind.
+  // The table's kept statement of that kind. A write of one row tells its own rows.
   Statement prepareFor(const TableSql& t, SqlKind kind) {
-    return prepareSlot(t.firstSlot + kind, t.sql[kind]);
+    return prepareSlot(t.firstSlot + kind, t.sql[kind],
+                       kind == Update || kind == Insert || kind == Replace || kind == Remove);
   }
   // The same for any table: a value table's kept statement, else the text made for that table.
   Statement prepareFor(std::string_view table, SqlKind kind);
@@ -181,20 +190,32 @@ class DataKavroDB : public DataSQLiteDB {
     const void* data = nullptr;
     std::int64_t size = 0;  // the integer itself for Kind::Integer
   };
-  bool bindBound(sqlite3_stmt* stmt, int index, const Bound& value);
+  [[gnu::always_inline]] inline bool bindBound(sqlite3_stmt* stmt, int index, const Bound& value);
   // With replace, one statement puts the row in anew (a new id) whether or not it was there.
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                         const Bound& value, bool replace = false);
   // setValue's second statement, when no row had the type and key (or with replace).
   std::int64_t insertValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                            const Bound& value, bool replace, const ChangeStamp& before);
-  std::int64_t setBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                        const platform::Data& dataValue, bool replace);
+  static Bound bytes(const platform::Data& value) {
+    return Bound{Bound::Kind::Bytes, value.data(), static_cast<std::int64_t>(value.size())};
+  }
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
 
-  // timeText() without a copy, valid until the next call.
-  const std::string& currentTimeText() const;
+  // timeText() without a copy, valid until the next call. Read on every write: the run loop's
+  // whole seconds are the cheap reading of the real clock.
+  const std::string& currentTimeText() const {
+    std::int64_t now;
+    if (clock_) [[unlikely]]  // a test's
+      now = clockWholeSeconds();
+    else
+      now = mainLoop_.nowWholeSeconds();
+    if (now == cachedSecond_) [[likely]]
+      return cachedTime_;
+    return timeTextFor(now);
+  }
+  std::int64_t clockWholeSeconds() const;
   // currentTimeText() when the second has turned: the text made anew and kept.
   const std::string& timeTextFor(std::int64_t second) const;
   static std::string localTimeText(std::int64_t seconds);
@@ -219,6 +240,7 @@ class DataKavroDB : public DataSQLiteDB {
   TableSql tables_[3];
   std::vector<TypeState> typeStates_;
   std::shared_ptr<platform::Clock> clock_;
+  const platform::RunLoop& mainLoop_ = platform::RunLoop::main();
   mutable std::int64_t cachedSecond_ = INT64_MIN;
   mutable std::string cachedTime_;
   // The latest time text the handle has used: a row it stamped is never dated after it.

@@ -117,6 +117,19 @@ DataSQLiteDB::Statement& DataSQLiteDB::Statement::operator=(Statement&& other) n
   return *this;
 }
 
+void DataSQLiteDB::Statement::releaseOther() {
+  if (!kept_) return finalize();
+  if (owner_ && !kept_->counted && kept_->epoch == owner_->schemaEpoch_)
+    owner_->toldRows(kept_->writes, owner_->totalChanges() - kept_->changesBefore);
+  sqlite3_reset(stmt_);
+  // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
+  if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
+  kept_->busy = false;
+  stmt_ = nullptr;
+  kept_ = nullptr;
+  owner_ = nullptr;
+}
+
 void DataSQLiteDB::Statement::finalize() {
   sqlite3_finalize(stmt_);
   stmt_ = nullptr;
@@ -131,7 +144,7 @@ DataSQLiteDB::~DataSQLiteDB() { close(); }
 DataSQLiteDB::ChangeStamp DataSQLiteDB::tableChangeStamp(std::string_view table) const {
   ChangeStamp stamp;
   stamp.rollbacks = rollbacks_;
-  // Changes counted by SQLite but never told, per row, to the hook.
+  // Changes counted by SQLite but never told by the statements that made them.
   stamp.untold = (db_ ? static_cast<std::int64_t>(sqlite3_total_changes64(db_)) : 0) - toldChanges_;
   for (const auto& [name, rows] : tableChanges_) {
     if (name == table) stamp.rows = rows;
@@ -184,10 +197,14 @@ void DataSQLiteDB::open() {
       // are told to them when a use ends, rather than SQLite calling back for every row.
       sqlite3_set_authorizer(
           db_,
-          [](void* self, int action, const char* table, const char*, const char*, const char*) {
-            auto* written = static_cast<DataSQLiteDB*>(self)->collecting_;
-            if (written && table &&
-                (action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE)) {
+          [](void* self, int action, const char* table, const char*, const char*, const char* trigger) {
+            auto* db = static_cast<DataSQLiteDB*>(self);
+            auto* written = db->collecting_;
+            const bool writes = action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE;
+            // Prepared again by SQLite itself, after a schema change: a trigger added since writes
+            // tables the kept statement was not learnt to write.
+            if (!written && writes && trigger) ++db->schemaEpoch_;
+            if (written && table && writes) {
               bool known = false;
               for (const auto& name : *written) known = known || name == table;
               if (!known) written->emplace_back(table);
@@ -359,11 +376,12 @@ DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
   return stmt;
 }
 
-DataSQLiteDB::Statement DataSQLiteDB::prepareSlotFirst(std::size_t slot, std::string_view sql) {
+DataSQLiteDB::Statement DataSQLiteDB::prepareSlotFirst(std::size_t slot, std::string_view sql, bool counted) {
   if (!db_ || sql.empty() || slot >= slots_.size()) return {};
   Kept& kept = slots_[slot];
   if (kept.busy) return prepareNew(sql, nullptr);  // in use further up the stack: a one-off copy
   kept.keepsBindings = true;
+  kept.counted = counted;
   return prepareNew(sql, &kept);
 }
 
@@ -383,6 +401,7 @@ DataSQLiteDB::Statement DataSQLiteDB::prepareNew(std::string_view sql, Kept* kee
   if (!keep) return Statement(stmt, nullptr);
   keep->stmt = stmt;
   keep->writes.clear();
+  keep->epoch = schemaEpoch_;
   for (const auto& table : written) keep->writes.push_back(changesPlace(table));
   return use(*keep);
 }
@@ -457,7 +476,7 @@ bool DataSQLiteDB::execSQL(std::string_view sql) {
   collecting_ = nullptr;
   std::vector<std::uint32_t> places;
   for (const auto& table : written) places.push_back(changesPlace(table));
-  tellChanges(places, before);
+  toldRows(places, totalChanges() - before);
   if (rc != SQLITE_OK) {
     setErrorCString(error ? error : sqlite3_errmsg(db_));
     sqlite3_free(error);

@@ -122,7 +122,7 @@ class DataSQLiteDB {
 
  protected:
   // A prepared statement kept for reuse, and whether a use has it now.
-  struct Kept {
+  struct alignas(64) Kept {  // a use reads one line
     sqlite3_stmt* stmt = nullptr;
     bool busy = false;
     bool keepsBindings = false;  // a slot: every use binds all parameters
@@ -130,6 +130,11 @@ class DataSQLiteDB {
     // rows when the present use began: the use's rows are told to those tables when it ends.
     std::vector<std::uint32_t> writes;
     std::int64_t changesBefore = 0;
+    // A slot whose every use that completes tells its own rows (Statement::tellRows): its caller
+    // reads SQLite's count anyway, and the two counts around each use are spared.
+    bool counted = false;
+    // schemaEpoch_ when `writes` was learnt: a statement SQLite prepared again since may write more.
+    std::uint64_t epoch = 0;
   };
 
   // A statement in use: a kept one is reset when the guard goes (and unbound, unless every use
@@ -144,21 +149,28 @@ class DataSQLiteDB {
     ~Statement() { release(); }
     sqlite3_stmt* get() const { return stmt_; }
     explicit operator bool() const { return stmt_ != nullptr; }
+    // For a counted slot stepped to its end: the rows it changed (SQLite's changes()), told to the
+    // tables it writes. Trigger rows are not in that count; they go untold, which moves every stamp.
+    void tellRows(std::int64_t rows) {
+      if (owner_ && kept_->counted) owner_->toldRows(kept_->writes, rows);
+    }
 
    private:
-    // Inline: every store read and write ends here, between runs of SQLite's own code.
+    // Inline: every store read and write ends here, between runs of SQLite's own code. A slot
+    // needs only its reset; any other statement goes out of line.
     void release() {
       if (!stmt_) return;
-      if (!kept_) return finalize();
-      if (owner_) owner_->tellChanges(kept_->writes, kept_->changesBefore);
-      sqlite3_reset(stmt_);
-      // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
-      if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
-      kept_->busy = false;
-      stmt_ = nullptr;
-      kept_ = nullptr;
-      owner_ = nullptr;
+      if (kept_ && kept_->keepsBindings && (!owner_ || kept_->counted)) [[likely]] {
+        sqlite3_reset(stmt_);
+        kept_->busy = false;
+        stmt_ = nullptr;
+        kept_ = nullptr;
+        owner_ = nullptr;
+        return;
+      }
+      releaseOther();
     }
+    void releaseOther();
     void finalize();
     sqlite3_stmt* stmt_ = nullptr;
     Kept* kept_ = nullptr;           // set for a kept statement
@@ -172,10 +184,13 @@ class DataSQLiteDB {
   // text: prepared on first use, finalized on close. A slot always holds the same sql, and every
   // use binds each of its parameters before stepping, so a finished use only resets it.
   static constexpr std::size_t SlotCount = 36;
-  Statement prepareSlot(std::size_t slot, std::string_view sql) {
+  // With counted, every use that completes tells its rows (Statement::tellRows); a slot is counted
+  // or not from its first use on.
+  Statement prepareSlot(std::size_t slot, std::string_view sql, bool counted = false) {
     // Every store write comes here: the common case, a prepared slot not in use, stays inline.
-    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy) return use(slots_[slot]);
-    return prepareSlotFirst(slot, sql);
+    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy) [[likely]]
+      return use(slots_[slot]);
+    return prepareSlotFirst(slot, sql, counted);
   }
   // For constructors: runs createSql unless the schema read at opening (or an earlier call) has an
   // object of that name; false when the store is closed or the statement failed.
@@ -188,7 +203,8 @@ class DataSQLiteDB {
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
-    if (rc == SQLITE_DONE) return true;
+    if (rc == SQLITE_DONE) [[likely]]
+      return true;
     setErrorFromDb();
     return false;
   }
@@ -216,20 +232,20 @@ class DataSQLiteDB {
   Statement use(Kept& kept) {
     kept.busy = true;
     if (kept.writes.empty()) return Statement(kept.stmt, &kept);
-    kept.changesBefore = totalChanges();
+    if (!kept.counted) kept.changesBefore = totalChanges();
     return Statement(kept.stmt, &kept, this);
   }
   std::int64_t totalChanges() const { return db_ ? sqlite3_total_changes64(db_) : 0; }
-  // Rows changed since `before` were written to these tables (places in tableChanges_).
-  void tellChanges(const std::vector<std::uint32_t>& tables, std::int64_t before) {
-    const std::int64_t rows = totalChanges() - before;
+  // These rows were written to these tables (places in tableChanges_). Never more than were: a
+  // count told too high would hide untold rows that follow.
+  void toldRows(const std::vector<std::uint32_t>& tables, std::int64_t rows) {
     if (rows <= 0) return;
     for (std::uint32_t place : tables) tableChanges_[place].second += static_cast<std::uint64_t>(rows);
     toldChanges_ += rows;
   }
   // The place of a table in tableChanges_, added when new.
   std::uint32_t changesPlace(std::string_view table);
-  Statement prepareSlotFirst(std::size_t slot, std::string_view sql);
+  Statement prepareSlotFirst(std::size_t slot, std::string_view sql, bool counted);
   bool passesIntegrityCheck();
   void moveDamagedFileAside();
   void finalizeKept();
@@ -251,6 +267,9 @@ class DataSQLiteDB {
   // statement writing several tables tells each all its rows, and the sum once).
   std::vector<std::pair<std::string, std::uint64_t>> tableChanges_;
   std::int64_t toldChanges_ = 0;
+  // Moves when SQLite prepares a statement again and finds it writes through a trigger: what the
+  // kept statements were learnt to write may then be short, and their rows go untold.
+  std::uint64_t schemaEpoch_ = 0;
   // While a statement is prepared: the tables it writes, as SQLite's authorizer names them.
   std::vector<std::string>* collecting_ = nullptr;
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;

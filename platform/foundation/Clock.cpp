@@ -19,8 +19,6 @@ double Clock::realNow() {
   return duration<double>(system_clock::now().time_since_epoch()).count();
 }
 
-std::int64_t Clock::realWholeSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
-
 std::shared_ptr<Clock> Clock::real() {
   // Never destroyed: threads may still read the time while the process exits.
   static const auto* clock = new std::shared_ptr<Clock>(std::make_shared<RealClock>());

@@ -109,7 +109,6 @@ class RunLoopImpl final : public RunLoop {
   void setClock(std::shared_ptr<Clock> clock) override;
   std::shared_ptr<Clock> clock() const override;
   double now() const override;
-  std::int64_t nowWholeSeconds() const override;
   std::shared_ptr<Timer> scheduleTimer(double interval, bool repeats, std::function<void(Timer&)> fn,
                                        std::string_view mode) override;
   void performAfter(double delay, const void* target, std::function<void()> fn) override;
@@ -163,8 +162,6 @@ class RunLoopImpl final : public RunLoop {
 
   mutable platform::Mutex clockMutex_;
   std::shared_ptr<Clock> clock_ GUARDED_BY(clockMutex_);
-  // clock_ is the real clock: now() reads the time without the lock.
-  std::atomic<bool> realClock_{true};
 
   std::map<TimerKey, std::shared_ptr<TimerImpl>> timers_;
   std::uint64_t nextTimerSeq_ = 1;
@@ -196,6 +193,7 @@ RunLoopImpl::Running::Running(RunLoopImpl& loop) : loop_(loop) {
 
 RunLoopImpl::RunLoopImpl(bool canHandOver)
     : canHandOver_(canHandOver), owner_(std::this_thread::get_id()), clock_(Clock::real()) {
+  realClock_.store(true);
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wakeFd_ < 0) throw std::runtime_error(std::string("RunLoop: eventfd failed: ") + std::strerror(errno));
 }
@@ -227,11 +225,6 @@ void RunLoopImpl::setClock(std::shared_ptr<Clock> clock) {
 std::shared_ptr<Clock> RunLoopImpl::clock() const {
   platform::MutexLock lock(clockMutex_);
   return clock_;
-}
-
-std::int64_t RunLoopImpl::nowWholeSeconds() const {
-  if (realClock_.load()) return Clock::realWholeSeconds();
-  return RunLoop::nowWholeSeconds();
 }
 
 double RunLoopImpl::now() const {
@@ -596,7 +589,7 @@ void RunLoopImpl::discardAll() {
 
 }  // namespace
 
-std::int64_t RunLoop::nowWholeSeconds() const { return static_cast<std::int64_t>(std::floor(now())); }
+std::int64_t RunLoop::clockWholeSeconds() const { return static_cast<std::int64_t>(std::floor(now())); }
 
 RunLoop& RunLoop::main() {
   // Never destroyed: other threads may post to it while the process exits.

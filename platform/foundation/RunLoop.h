@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -83,8 +84,11 @@ class RunLoop {
   virtual std::shared_ptr<Clock> clock() const = 0;
   // clock()->now(), cheaper on the real clock (read by every store write).
   virtual double now() const { return clock()->now(); }
-  // now() in whole seconds; on the real clock the coarse reading (Clock::realWholeSeconds).
-  virtual std::int64_t nowWholeSeconds() const;
+  // now() in whole seconds; on the real clock the coarse reading (Clock::realWholeSeconds), inline
+  // for the store writes that read it.
+  std::int64_t nowWholeSeconds() const {
+    return realClock_.load(std::memory_order_relaxed) ? Clock::realWholeSeconds() : clockWholeSeconds();
+  }
 
   // fn runs on this loop after interval seconds (and every interval seconds when repeating, on the
   // original cadence; dates missed while the loop was busy are skipped, not caught up) while the
@@ -137,6 +141,13 @@ class RunLoop {
   // Drops every timer (invalidated), delayed perform, fd source and posted work without running
   // them, and forgets a pending stop(). For test fixtures between tests.
   virtual void discardAll() = 0;
+
+ protected:
+  // The loop's clock is the real one: the time is read without asking the clock.
+  std::atomic<bool> realClock_{false};
+
+ private:
+  std::int64_t clockWholeSeconds() const;
 };
 
 }  // namespace platform

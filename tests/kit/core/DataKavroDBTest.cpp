@@ -295,6 +295,41 @@ TEST_F(DataKavroDBTest, KeepOnlyNewestCountsAgainAfterWritesItDidNotSee) {
   EXPECT_FALSE(db_->keepItemsWithOnlyNewest("missing", "A", 1)) << "a count that fails trims nothing";
 }
 
+TEST_F(DataKavroDBTest, ValueWritesMoveTheStampsOfTheTablesTheyWrite) {
+  ASSERT_TRUE(db_->execSQL("create table LOG(ID INTEGER PRIMARY KEY, NAME)"));
+  auto stamps = [&] {
+    return std::vector{db_->tableChangeStamp(db_->TABLE_INT_VALUE()),
+                       db_->tableChangeStamp(db_->TABLE_STR_VALUE()), db_->tableChangeStamp("LOG")};
+  };
+  // Which of the three stamps the write moved.
+  auto moved = [&](auto write) {
+    const auto before = stamps();
+    write();
+    const auto after = stamps();
+    std::vector<bool> m;
+    for (std::size_t i = 0; i < after.size(); ++i) m.push_back(!(after[i] == before[i]));
+    return m;
+  };
+  using Moved = std::vector<bool>;
+  EXPECT_EQ(moved([&] { EXPECT_GT(db_->setStrValue(Type, "a", "1"), 0); }), (Moved{false, true, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->setStrValue(Type, "a", "2"), 1); }), (Moved{false, true, false}));
+  EXPECT_EQ(moved([&] { EXPECT_GT(db_->setIntValue(Type, "a", 7), 0); }), (Moved{true, false, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->deleteStrValue(Type, "none"), 0); }), (Moved{false, false, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->deleteStrValue(Type, "a"), 1); }), (Moved{false, true, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->setStrValue("", "a", "1"), 0); }), (Moved{false, false, false}));
+
+  // A trigger's rows count for its own table too, on the first write and on every one after.
+  ASSERT_TRUE(
+      db_->execSQL("create trigger logged after update on DATA_STR_VALUE begin "
+                   "insert into LOG(NAME) values (new.DATA_KEY); end"));
+  ASSERT_GT(db_->setStrValue(Type, "b", "1"), 0);
+  for (const char* value : {"2", "3"}) {
+    const auto m = moved([&] { EXPECT_EQ(db_->setStrValue(Type, "b", value), 1); });
+    EXPECT_TRUE(m[1]);
+    EXPECT_TRUE(m[2]) << "the trigger's table";
+  }
+  EXPECT_EQ(db_->tableRows("LOG", std::nullopt), 2);
+}
 TEST_F(DataKavroDBTest, Sizes) {
   db_->setStrValue("A", "k1", std::string(10, 'x'));
   db_->setStrValue("B", "k2", std::string(20, 'y'));

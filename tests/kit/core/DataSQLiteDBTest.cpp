@@ -163,6 +163,21 @@ TEST_F(DataSQLiteDBTest, ChangeStampsMoveWithTheirTablesRows) {
   EXPECT_FALSE(next("select 1"));
 }
 
+TEST_F(DataSQLiteDBTest, AKeptStatementTellsTheRowsOfATriggerAddedAfterIt) {
+  ASSERT_TRUE(db_->execSQL("CREATE TABLE other(ID INTEGER PRIMARY KEY, NAME TEXT)"));
+  const char* insert = "insert into other(NAME) values(?)";
+  ASSERT_TRUE(db_->execSQL(insert, {Value("a")}));
+  ASSERT_TRUE(db_->execSQL(
+      "CREATE TRIGGER copy AFTER INSERT ON other BEGIN INSERT INTO t(NAME) VALUES(new.NAME); END"));
+  // The kept insert is prepared again by SQLite, now with the trigger's write to t.
+  for (const char* name : {"b", "c"}) {
+    const auto stamp = db_->tableChangeStamp("t");
+    ASSERT_TRUE(db_->execSQL(insert, {Value(name)}));
+    EXPECT_FALSE(db_->tableChangeStamp("t") == stamp) << name;
+  }
+  EXPECT_EQ(db_->tableRows("t", std::nullopt), 2);
+}
+
 TEST(DataSQLiteDBOpenTest, ClosedDatabaseFailsSoftly) {
   test::TempHome home;
   DataSQLiteDB db("");
