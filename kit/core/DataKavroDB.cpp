@@ -239,6 +239,29 @@ inline bool DataKavroDB::bindBound(sqlite3_stmt* stmt, int index, const Bound& v
   return false;
 }
 
+bool DataKavroDB::bindTimeAndType(const Statement& stmt, const TableSql& t, const std::string& now,
+                                  std::string_view dataType) {
+  if (!stmt.keepsBindings()) return bindView(stmt.get(), 2, now) && bindView(stmt.get(), 3, dataType);
+  UpdateBindings& b = updateBindings_[idOf(t)];
+  if (b.stmt != stmt.get()) {
+    b = UpdateBindings{};
+    b.stmt = stmt.get();
+  }
+  if (now.data() != b.time || now.size() != b.timeSize) {
+    b.time = nullptr;
+    if (!bindView(stmt.get(), 2, now)) return false;
+    b.time = now.data();
+    b.timeSize = now.size();
+  }
+  if (!b.typeBound || dataType != b.type) {
+    b.typeBound = false;
+    b.type.assign(dataType);
+    if (!bindView(stmt.get(), 3, b.type)) return false;
+    b.typeBound = true;
+  }
+  return true;
+}
+
 // Every store write runs this. The update of an existing row is laid out straight, with the failures
 // and the rest out of its way: SQLite's own code fills the instruction cache, so each line this adds
 // is fetched anew on every write.
@@ -252,8 +275,8 @@ std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType,
     {
       const std::string& now = currentTimeText();
       Statement stmt = prepareFor(t, Update);
-      if (!stmt || !bindBound(stmt.get(), 1, value) || !bindView(stmt.get(), 2, now) ||
-          !bindTypeAndKey(stmt.get(), dataType, dataKey, 3) || !stepDone(stmt.get())) [[unlikely]] {
+      if (!stmt || !bindBound(stmt.get(), 1, value) || !bindTimeAndType(stmt, t, now, dataType) ||
+          !bindView(stmt.get(), 4, dataKey) || !stepDone(stmt.get())) [[unlikely]] {
         return 0;
       }
       updated = changes();

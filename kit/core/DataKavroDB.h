@@ -200,6 +200,18 @@ class DataKavroDB : public DataSQLiteDB {
   static Bound bytes(const platform::Data& value) {
     return Bound{Bound::Kind::Bytes, value.data(), static_cast<std::int64_t>(value.size())};
   }
+  // The update's time (parameter 2) and type (3), bound only when they changed since the slot's last
+  // use: a slot keeps its bindings, and both stay the same from write to write. The time is the
+  // store's own text, the type a copy the store keeps.
+  struct UpdateBindings {
+    sqlite3_stmt* stmt = nullptr;
+    const char* time = nullptr;
+    std::size_t timeSize = 0;
+    std::string type;
+    bool typeBound = false;
+  };
+  bool bindTimeAndType(const Statement& stmt, const TableSql& t, const std::string& now,
+                       std::string_view dataType);
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
 
@@ -243,6 +255,7 @@ class DataKavroDB : public DataSQLiteDB {
   const platform::RunLoop& mainLoop_ = platform::RunLoop::main();
   mutable std::int64_t cachedSecond_ = INT64_MIN;
   mutable std::string cachedTime_;
+  UpdateBindings updateBindings_[3];
   // The latest time text the handle has used: a row it stamped is never dated after it.
   mutable std::string latestTime_;
 };

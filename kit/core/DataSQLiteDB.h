@@ -149,6 +149,8 @@ class DataSQLiteDB {
     ~Statement() { release(); }
     sqlite3_stmt* get() const { return stmt_; }
     explicit operator bool() const { return stmt_ != nullptr; }
+    // A slot's statement, whose bindings outlive the use (until the store closes), not a one-off copy.
+    bool keepsBindings() const { return kept_ && kept_->keepsBindings; }
     // For a counted slot stepped to its end: the rows it changed (SQLite's changes()), told to the
     // tables it writes. Trigger rows are not in that count; they go untold, which moves every stamp.
     void tellRows(std::int64_t rows) {

@@ -295,6 +295,26 @@ TEST_F(DataKavroDBTest, KeepOnlyNewestCountsAgainAfterWritesItDidNotSee) {
   EXPECT_FALSE(db_->keepItemsWithOnlyNewest("missing", "A", 1)) << "a count that fails trims nothing";
 }
 
+TEST_F(DataKavroDBTest, RewritesKeepTheirOwnTypeAndTimeAcrossTypesAndSeconds) {
+  auto typeAndTime = [&](std::string_view key) {
+    return db_
+        ->get_cell("select DATA_TYPE || ' ' || DATA_ADDTIME from DATA_STR_VALUE where DATA_KEY=?",
+                   {platform::Value(key)})
+        .value_or("");
+  };
+  for (int round = 0; round < 3; ++round) {
+    // Types made for each call and gone after it, so that nothing the caller kept is read later.
+    for (const char* type : {"A", "B", "B", "A"}) {
+      const std::string key = std::string("k") + type;
+      EXPECT_GT(db_->setStrValue(std::string(type), key, std::to_string(round)), 0);
+      EXPECT_EQ(typeAndTime(key), std::string(type) + " " + db_->timeText());
+      EXPECT_EQ(db_->getStrValue(std::string(type), key), std::to_string(round));
+    }
+    clock().advance(round == 1 ? 0.4 : 1);
+  }
+  EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), std::nullopt), 2);
+}
+
 TEST_F(DataKavroDBTest, ValueWritesMoveTheStampsOfTheTablesTheyWrite) {
   ASSERT_TRUE(db_->execSQL("create table LOG(ID INTEGER PRIMARY KEY, NAME)"));
   auto stamps = [&] {
