@@ -253,11 +253,12 @@ bool DataKavroDB::bindTimeAndType(const Statement& stmt, const TableSql& t, cons
     b.time = now.data();
     b.timeSize = now.size();
   }
-  if (!b.typeBound || dataType != b.type) {
-    b.typeBound = false;
+  if (dataType != b.type) {
     b.type.assign(dataType);
-    if (!bindView(stmt.get(), 3, b.type)) return false;
-    b.typeBound = true;
+    if (!bindView(stmt.get(), 3, b.type)) {
+      b.type.clear();
+      return false;
+    }
   }
   return true;
 }

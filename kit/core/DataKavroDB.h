@@ -202,13 +202,13 @@ class DataKavroDB : public DataSQLiteDB {
   }
   // The update's time (parameter 2) and type (3), bound only when they changed since the slot's last
   // use: a slot keeps its bindings, and both stay the same from write to write. The time is the
-  // store's own text, the type a copy the store keeps.
+  // store's own text, the type a copy the store keeps (empty while none is bound: a written type
+  // never is).
   struct UpdateBindings {
     sqlite3_stmt* stmt = nullptr;
     const char* time = nullptr;
     std::size_t timeSize = 0;
     std::string type;
-    bool typeBound = false;
   };
   bool bindTimeAndType(const Statement& stmt, const TableSql& t, const std::string& now,
                        std::string_view dataType);
