@@ -134,8 +134,10 @@ std::optional<bool> UIKavroSearchBar::searchBarShouldBeginEditing(platform::Sear
 }
 
 void UIKavroSearchBar::searchButtonClicked(platform::SearchBar&) {
-  callSearchBarEndEditing();
+  // The search's request leaves first; ending the editing only animates the bar back meanwhile.
+  auto keep = sharedAs<UIKavroSearchBar>();
   if (auto* d = hostDelegate()) d->searchBarClickDone(*this);
+  callSearchBarEndEditing();
 }
 
 void UIKavroSearchBar::cancelButtonClicked(platform::SearchBar&) {
