@@ -8,6 +8,9 @@ cd "$(dirname "$0")"
 tools/deps.sh
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Each folder's sources compiled eight to a unit: a third of the time of one by one. The release
+# builds (build.sh) still compile every file on its own, which shows an include a file lacks.
+unity=(-DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=8)
 mode=asan
 whole=0
 while [ $# -gt 0 ]; do
@@ -22,7 +25,7 @@ if [ "$mode" = tsan ]; then
   dir=build/tsan
   # Optimised a little: the race checks make every memory access slow.
   flags="-fsanitize=thread -O1 -g -fno-omit-frame-pointer"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVRO_TESTS=ON \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVRO_TESTS=ON "${unity[@]}" \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread \
     "${launcher[@]}"
@@ -30,7 +33,7 @@ if [ "$mode" = tsan ]; then
 else
   dir=build/test
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVRO_SANITIZE=ON -DKAVRO_WERROR=ON -DKAVRO_TESTS=ON \
-    "${launcher[@]}"
+    "${unity[@]}" "${launcher[@]}"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi

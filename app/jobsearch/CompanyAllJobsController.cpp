@@ -5,6 +5,7 @@
 #include "app/jobsearch/AreaPickerController.h"
 #include "app/jobsearch/JobDetailView.h"
 #include "app/jobsearch/JobListCoAllJobsCell.h"
+#include "app/jobsearch/JobText.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/BarButtonItemExt.h"
@@ -18,7 +19,7 @@
 namespace kavro {
 
 namespace {
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 }  // namespace
 
 std::shared_ptr<CompanyAllJobsController> CompanyAllJobsController::companyJobsWithParent(

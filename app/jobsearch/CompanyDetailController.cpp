@@ -6,6 +6,7 @@
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/CompanyDetailHeaderView.h"
 #include "app/jobsearch/JobDetailCellUtil.h"
+#include "app/jobsearch/JobText.h"
 #include "app/jobsearch/ShortTitleValueCell.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
@@ -19,7 +20,7 @@
 namespace kavro {
 
 namespace {
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 }  // namespace
 
 std::shared_ptr<CompanyDetailController> CompanyDetailController::companyWithParent(

@@ -8,6 +8,7 @@
 #include "app/jobsearch/FeatureScreens.h"
 #include "app/jobsearch/JobDetailCellUtil.h"
 #include "app/jobsearch/JobDetailHeaderView.h"
+#include "app/jobsearch/JobText.h"
 #include "app/jobsearch/ReportJobController.h"
 #include "app/jobsearch/ShortTitleValueCell.h"
 #include "app/shell/AppTracking.h"
@@ -25,7 +26,7 @@
 namespace kavro {
 
 namespace {
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 
 constexpr int FavoriteItem = 0;
 constexpr int ApplyItem = 2;

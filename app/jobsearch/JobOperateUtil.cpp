@@ -6,6 +6,7 @@
 #include "app/account/MyResumeListController.h"
 #include "app/account/UserLoginController.h"
 #include "app/api/ApiUser.h"
+#include "app/jobsearch/JobText.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataAppCacheDB.h"
 #include "kit/core/DataKavroDB.h"
@@ -51,7 +52,7 @@ bool sweepDue(std::optional<double>& sweptAt) {
   return true;
 }
 
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 
 // A failure of the network (not the server's word) says so in the client's own text, since the
 // transport's message is not meant for a person; the job's marks stay as they were.

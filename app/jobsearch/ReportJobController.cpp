@@ -2,6 +2,7 @@
 
 #include "app/account/EmailAddressCell.h"
 #include "app/api/ApiMarket.h"
+#include "app/jobsearch/JobText.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
@@ -19,7 +20,7 @@
 namespace kavro {
 
 namespace {
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 
 std::shared_ptr<platform::Label> sectionLabel(platform::Rect frame, std::string_view skinType,
                                               std::string_view group, std::string value) {

@@ -12,6 +12,9 @@ class ListView;
 // Layout shared by the detail rows: the side margin (10 in a plain list, 20 in a grouped one)
 // and text heights measured with the skin that styles the label, so measured and shown agree.
 namespace detailcell {
+// The skins of a row's small title and of a value beside it.
+inline constexpr std::string_view TitleSkin = "skin_cell_left_small_title";
+inline constexpr std::string_view ValueSkin = "skin_cell_right_mulit_detailinfo";
 inline double sideMargin(bool grouped) { return grouped ? 20 : 10; }
 double textHeight(std::string_view text, std::string_view skinType, std::string_view skinGroup, double width);
 // A clear label with unlimited lines, styled by the skin type, added to the cell.

@@ -6,8 +6,8 @@
 namespace kavro {
 
 namespace {
-constexpr std::string_view TitleSkin = "skin_cell_left_small_title";
-constexpr std::string_view ValueSkin = "skin_cell_below_mulit_detailinfo";
+using detailcell::TitleSkin;
+constexpr std::string_view DescriptionSkin = "skin_cell_below_mulit_detailinfo";
 }  // namespace
 
 void TitleDescriptionCell::initCellView() {
@@ -15,7 +15,7 @@ void TitleDescriptionCell::initCellView() {
   setSelectionStyle(platform::TableViewCellSelectionStyle::None);
   setUserInteractionEnabled(false);
   title_ = detailcell::addLabel(*this, TitleSkin);
-  value_ = detailcell::addLabel(*this, ValueSkin);
+  value_ = detailcell::addLabel(*this, DescriptionSkin);
 }
 
 void TitleDescriptionCell::bindCellData(bool) {
@@ -24,7 +24,7 @@ void TitleDescriptionCell::bindCellData(bool) {
   double l = detailcell::sideMargin(grouped());
   double w = listWidth() - 2 * l;
   detailcell::placeLabel(*title_, record->getItemTitle(), TitleSkin, {}, platform::Rect(l, 10, w, 0));
-  detailcell::placeLabel(*value_, record->getItemValue(), ValueSkin, {},
+  detailcell::placeLabel(*value_, record->getItemValue(), DescriptionSkin, {},
                          platform::Rect(l, title_->frame().maxY() + 5, w, 0));
 }
 
@@ -33,7 +33,7 @@ double TitleDescriptionCell::heightForCell(ListView& list, const platform::Index
   if (!record) return 0;
   double w = list.bounds().size.width - 2 * detailcell::sideMargin(list.isGroupedTable());
   return detailcell::textHeight(record->getItemTitle(), TitleSkin, {}, w) +
-         detailcell::textHeight(record->getItemValue(), ValueSkin, {}, w) + 25;
+         detailcell::textHeight(record->getItemValue(), DescriptionSkin, {}, w) + 25;
 }
 
 }  // namespace kavro

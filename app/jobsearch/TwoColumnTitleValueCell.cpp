@@ -8,8 +8,8 @@
 namespace kavro {
 
 namespace {
-constexpr std::string_view TitleSkin = "skin_cell_left_small_title";
-constexpr std::string_view ValueSkin = "skin_cell_right_mulit_detailinfo";
+using detailcell::TitleSkin;
+using detailcell::ValueSkin;
 }  // namespace
 
 double TwoColumnTitleValueCell::halfWidth(double listWidth, bool grouped) {

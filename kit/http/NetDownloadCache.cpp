@@ -4,6 +4,7 @@
 #include <array>
 
 #include "kit/http/NetHTTPRequest.h"
+#include "kit/http/NetHTTPRequestInternal.h"
 #include "platform/crypto/Digest.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/Error.h"
@@ -28,12 +29,7 @@ constexpr std::string_view HeaderFileExtension = "cachedheaders";
 platform::Mutex sharedCacheLock;
 std::shared_ptr<NetDownloadCache> sharedCacheInstance GUARDED_BY(sharedCacheLock);
 
-std::string lowercase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
+using netdetail::lowercase;
 
 std::string trim(std::string_view s) {
   std::size_t b = s.find_first_not_of(" \t");

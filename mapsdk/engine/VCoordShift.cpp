@@ -40,7 +40,7 @@ constexpr double kWeight = 0.6667;
 constexpr double kAxis = 6378245.0;
 constexpr double kE2 = 0.00669342;
 constexpr double kMeridian = 6335552.7273521;
-constexpr double kDegree = 0.0174532925199433;
+constexpr double kShiftDegree = 0.0174532925199433;
 constexpr double kShortPi = 3.1415926;
 
 double OffsetX(double dx, double dy) {
@@ -111,16 +111,16 @@ static int ShiftLocked(int initialise, std::uint32_t x, std::uint32_t y, int hei
   double r2 = NextRandom(r1);
   state.seed = r2;
 
-  double s = ShiftSin(latitude * kDegree);
+  double s = ShiftSin(latitude * kShiftDegree);
   double e2s2 = 1 - kE2 * s * s;
   double w = std::sqrt(e2s2);
   double n = kAxis / w;
   double m = kMeridian / (e2s2 * w);
   double h = height * 0.001;
-  double q = ShiftSin(time * kDegree);
+  double q = ShiftSin(time * kShiftDegree);
   double dx = longitude - 105;
   double dy = latitude - 35;
-  double dLon = (OffsetX(dx, dy) + h + q + r1) * 180 / (n * std::cos(latitude * kDegree) * kShortPi);
+  double dLon = (OffsetX(dx, dy) + h + q + r1) * 180 / (n * std::cos(latitude * kShiftDegree) * kShortPi);
   double dLat = (OffsetY(dx, dy) + h + q + r2) * 180 / (m * kShortPi);
   outX = ToFixed(longitude + dLon);
   outY = ToFixed(latitude + dLat);

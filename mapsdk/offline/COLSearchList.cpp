@@ -7,13 +7,13 @@
 namespace gmengine {
 
 namespace {
-const char* const kFileName = "OfflineSearch.dat";
+const char* const kSearchFileName = "OfflineSearch.dat";
 }
 
 int COLSearchList::Read() {
   all_.RemoveAll();
   std::string bytes;
-  if (!olrecord::ReadWholeFile(folder_ + CVString(kFileName), bytes)) return 0;
+  if (!olrecord::ReadWholeFile(folder_ + CVString(kSearchFileName), bytes)) return 0;
   return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()),
                                  olrecord::IsHighDensityScreen(), all_);
 }
@@ -43,7 +43,7 @@ int COLSearchList::Contains(int cityId) {
 }
 
 int COLSearchList::Store(const char* data, int length) {
-  if (!olrecord::ReplaceRecordFile(folder_, CVString(kFileName), data, length)) return 0;
+  if (!olrecord::ReplaceRecordFile(folder_, CVString(kSearchFileName), data, length)) return 0;
   reload_ = 1;
   return 1;
 }

@@ -9,7 +9,7 @@ namespace gmengine {
 
 namespace {
 
-const char* const kFileName = "OfflineUpdate.dat";
+const char* const kUpdateFileName = "OfflineUpdate.dat";
 
 std::string Key(char prefix, const char* suffix) { return std::string(1, prefix) + suffix; }
 
@@ -96,7 +96,7 @@ int COLUpdateList::Parse(const char* data, int length) {
 
 int COLUpdateList::Read() {
   std::string bytes;
-  if (!olrecord::ReadWholeFile(folder_ + CVString(kFileName), bytes)) {
+  if (!olrecord::ReadWholeFile(folder_ + CVString(kUpdateFileName), bytes)) {
     RemoveAll();
     return 0;
   }
@@ -116,7 +116,9 @@ CVString COLUpdateList::Compose() const {
   return text;
 }
 
-int COLUpdateList::Write() const { return olrecord::WriteTextFile(folder_ + CVString(kFileName), Compose()); }
+int COLUpdateList::Write() const {
+  return olrecord::WriteTextFile(folder_ + CVString(kUpdateFileName), Compose());
+}
 
 int COLUpdateList::FindLocal(int id) const {
   for (int i = 0; i < records_.GetSize(); ++i) {

@@ -77,7 +77,7 @@ struct ProcessSettings {
   }
 };
 
-ProcessSettings& settings() {
+ProcessSettings& processSettings() {
   static ProcessSettings s;
   return s;
 }
@@ -85,7 +85,7 @@ ProcessSettings& settings() {
 // The named zone, or the local one for an empty name; nullptr for an unknown name.
 std::unique_ptr<icu::TimeZone> resolveZone(std::string_view name) {
   if (!name.empty()) return knownZone(name);
-  auto& s = settings();
+  auto& s = processSettings();
   platform::MutexLock lock(s.mutex);
   s.load();
   return std::unique_ptr<icu::TimeZone>(s.zone->clone());
@@ -156,14 +156,14 @@ void Date::setClock(std::shared_ptr<Clock> clock) {
 }
 
 std::string currentLocaleIdentifier() {
-  auto& s = settings();
+  auto& s = processSettings();
   platform::MutexLock lock(s.mutex);
   s.load();
   return s.locale;
 }
 
 std::string localTimeZoneName() {
-  auto& s = settings();
+  auto& s = processSettings();
   platform::MutexLock lock(s.mutex);
   s.load();
   icu::UnicodeString id;
@@ -174,7 +174,7 @@ std::string localTimeZoneName() {
 }
 
 void setCurrentLocaleIdentifier(std::string_view locale) {
-  auto& s = settings();
+  auto& s = processSettings();
   platform::MutexLock lock(s.mutex);
   s.load();
   s.locale = localeFromEnvironmentValue(locale);
@@ -183,7 +183,7 @@ void setCurrentLocaleIdentifier(std::string_view locale) {
 bool setLocalTimeZoneName(std::string_view timeZone) {
   auto zone = knownZone(timeZone);
   if (!zone) return false;
-  auto& s = settings();
+  auto& s = processSettings();
   platform::MutexLock lock(s.mutex);
   s.load();
   s.zone = std::move(zone);

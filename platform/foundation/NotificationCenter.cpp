@@ -8,20 +8,18 @@
 
 namespace platform {
 
-namespace {
-
-struct Observer {
-  NotificationCenter::Token token;
-  std::string name;
-  const void* object;
-  const void* owner;
-  std::function<void(const Notification&)> fn;
-  std::atomic<bool> live{true};
-};
-
-}  // namespace
-
+// Observer is nested rather than file-local: a unity build refuses a file-local type as a field of
+// Impl, which has linkage.
 struct NotificationCenter::Impl {
+  struct Observer {
+    Token token;
+    std::string name;
+    const void* object;
+    const void* owner;
+    std::function<void(const Notification&)> fn;
+    std::atomic<bool> live{true};
+  };
+
   platform::Mutex mutex;
   std::vector<std::shared_ptr<Observer>> observers GUARDED_BY(mutex);  // in registration order
   Token nextToken GUARDED_BY(mutex) = 1;
@@ -55,7 +53,7 @@ NotificationCenter::Token NotificationCenter::addObserver(std::string_view name,
                                                           std::function<void(const Notification&)> fn,
                                                           const void* owner) {
   if (!fn) throw std::invalid_argument("NotificationCenter: empty observer");
-  auto o = std::make_shared<Observer>();
+  auto o = std::make_shared<Impl::Observer>();
   o->name = std::string(name);
   o->object = object;
   o->owner = owner;
@@ -67,18 +65,18 @@ NotificationCenter::Token NotificationCenter::addObserver(std::string_view name,
 }
 
 void NotificationCenter::removeObserver(Token token) {
-  auto removed = impl_->extract([&](const Observer& o) { return o.token == token; });
+  auto removed = impl_->extract([&](const Impl::Observer& o) { return o.token == token; });
 }
 
 void NotificationCenter::removeObserversOwnedBy(const void* owner) {
   if (!owner) return;
-  auto removed = impl_->extract([&](const Observer& o) { return o.owner == owner; });
+  auto removed = impl_->extract([&](const Impl::Observer& o) { return o.owner == owner; });
 }
 
 void NotificationCenter::post(std::string_view name, const void* object,
                               std::shared_ptr<const Dictionary> userInfo) {
   if (name.empty()) throw std::invalid_argument("NotificationCenter: posting a notification without a name");
-  std::vector<std::shared_ptr<Observer>> matching;
+  std::vector<std::shared_ptr<Impl::Observer>> matching;
   {
     platform::MutexLock lock(impl_->mutex);
     for (auto& o : impl_->observers)

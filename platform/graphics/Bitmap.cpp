@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/graphics/ChannelByte.h"
+
 namespace platform {
 
 bool Bitmap::isAllowedSize(int width, int height) {
@@ -76,7 +78,7 @@ std::vector<float> premultiplied(const Bitmap& b) {
   return out;
 }
 
-std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+using channelbyte::toByte;
 
 void storeUnpremultiplied(const float* c, std::uint8_t* out) {
   float a = c[3];

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/graphics/ChannelByte.h"
+
 namespace platform {
 
 namespace {
 
-std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+using channelbyte::toByte;
 
 // The colour premultiplied, in 0...255, with the context's alpha applied.
 void premultipliedColor(const Color& color, double alpha, float out[4]) {

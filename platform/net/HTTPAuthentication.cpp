@@ -11,16 +11,13 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Mutex.h"
 #include "platform/foundation/Text.h"
+#include "platform/net/NetText.h"
 
 namespace platform {
 
 namespace {
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using nettext::lower;
 
 bool isTChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("!#$%&'*+-.^_`|~", c);

@@ -7,23 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/net/NetText.h"
+
 namespace platform {
 
 namespace {
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using nettext::lower;
+using nettext::trimOWS;
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-bool isIPLiteral(std::string_view host) {
+bool looksLikeIPLiteral(std::string_view host) {
   if (host.find(':') != std::string_view::npos) return true;
   for (char c : host)
     if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.') return false;
@@ -69,7 +62,7 @@ std::vector<std::string_view> splitJoined(std::string_view text) {
     if (text[i] != ',') continue;
     std::size_t attr = text.rfind(';', i);
     attr = attr == std::string_view::npos || attr < start ? start : attr + 1;
-    std::string piece = lower(trim(text.substr(attr, i - attr)));
+    std::string piece = lower(trimOWS(text.substr(attr, i - attr)));
     if (piece.rfind("expires=", 0) == 0 && piece.find_first_of("0123456789") == std::string::npos) continue;
     parts.push_back(text.substr(start, i - start));
     start = i + 1;
@@ -160,12 +153,12 @@ bool HTTPCookie::isPublicSuffix(std::string_view domain) {
 
 std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const URL& url, double now) {
   std::size_t semi = text.find(';');
-  std::string_view pair = trim(text.substr(0, semi));
+  std::string_view pair = trimOWS(text.substr(0, semi));
   std::size_t eq = pair.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
   HTTPCookie c;
-  c.name_ = std::string(trim(pair.substr(0, eq)));
-  c.value_ = std::string(trim(pair.substr(eq + 1)));
+  c.name_ = std::string(trimOWS(pair.substr(0, eq)));
+  c.value_ = std::string(trimOWS(pair.substr(eq + 1)));
   if (c.name_.empty()) return std::nullopt;
   std::string host = lower(url.host());
   std::optional<std::string> domainAttr;
@@ -173,12 +166,12 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
   std::optional<double> maxAge, expires;
   while (semi != std::string_view::npos) {
     std::size_t next = text.find(';', semi + 1);
-    std::string_view attr = trim(
+    std::string_view attr = trimOWS(
         text.substr(semi + 1, next == std::string_view::npos ? std::string_view::npos : next - semi - 1));
     semi = next;
     std::size_t aeq = attr.find('=');
-    std::string key = lower(trim(attr.substr(0, aeq)));
-    std::string_view val = aeq == std::string_view::npos ? std::string_view() : trim(attr.substr(aeq + 1));
+    std::string key = lower(trimOWS(attr.substr(0, aeq)));
+    std::string_view val = aeq == std::string_view::npos ? std::string_view() : trimOWS(attr.substr(aeq + 1));
     if (key == "domain") {
       std::string d = lower(val);
       while (!d.empty() && d.front() == '.') d.erase(0, 1);
@@ -202,14 +195,14 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
   if (domainAttr && *domainAttr != host) {
     // A domain cookie: the host must lie in the domain, and an address is never a domain. Nor is
     // a public suffix ("co.uk"): a cookie there would reach every site under it.
-    if (isIPLiteral(host) || host.size() <= domainAttr->size() ||
+    if (looksLikeIPLiteral(host) || host.size() <= domainAttr->size() ||
         host.compare(host.size() - domainAttr->size(), domainAttr->size(), *domainAttr) != 0 ||
         host[host.size() - domainAttr->size() - 1] != '.' || domainAttr->find('.') == std::string::npos ||
         isPublicSuffix(*domainAttr))
       return std::nullopt;
     c.domain_ = "." + *domainAttr;
   } else if (domainAttr) {
-    c.domain_ = isIPLiteral(host) ? host : "." + host;
+    c.domain_ = looksLikeIPLiteral(host) ? host : "." + host;
   } else {
     c.domain_ = host;
   }

@@ -15,8 +15,8 @@ namespace platform {
 
 namespace {
 
-platform::Mutex sharedMutex;
-HTTPCookieStorage* sharedStorage GUARDED_BY(sharedMutex) = nullptr;
+platform::Mutex cookieStorageMutex;
+HTTPCookieStorage* sharedCookieStorage GUARDED_BY(cookieStorageMutex) = nullptr;
 
 using storefile::escapeField;
 
@@ -36,16 +36,16 @@ std::vector<std::string> splitTabs(const std::string& line) {
 }  // namespace
 
 HTTPCookieStorage& HTTPCookieStorage::sharedHTTPCookieStorage() {
-  platform::MutexLock lock(sharedMutex);
-  if (!sharedStorage)
-    sharedStorage = new HTTPCookieStorage(Environment::libraryPath() + "/Cookies/Cookies.txt");
-  return *sharedStorage;
+  platform::MutexLock lock(cookieStorageMutex);
+  if (!sharedCookieStorage)
+    sharedCookieStorage = new HTTPCookieStorage(Environment::libraryPath() + "/Cookies/Cookies.txt");
+  return *sharedCookieStorage;
 }
 
 void HTTPCookieStorage::destroySharedHTTPCookieStorage() {
-  platform::MutexLock lock(sharedMutex);
-  delete sharedStorage;
-  sharedStorage = nullptr;
+  platform::MutexLock lock(cookieStorageMutex);
+  delete sharedCookieStorage;
+  sharedCookieStorage = nullptr;
 }
 
 HTTPCookieStorage::HTTPCookieStorage(std::optional<std::string> filePath) : filePath_(std::move(filePath)) {}

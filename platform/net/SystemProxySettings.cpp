@@ -25,6 +25,7 @@
 #include <cstring>
 
 #include "platform/foundation/Mutex.h"
+#include "platform/net/NetText.h"
 
 namespace platform {
 
@@ -33,11 +34,7 @@ namespace {
 platform::Mutex overrideMutex;
 std::optional<SystemProxySettings> overrideSettings GUARDED_BY(overrideMutex);
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using nettext::lower;
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);

@@ -6,33 +6,33 @@ namespace platform {
 
 namespace {
 
-using Registry = ComposerRegistry<MailComposer, MailComposer::Record>;
+using MailRegistry = ComposerRegistry<MailComposer, MailComposer::Record>;
 
-Registry& shared() { return Registry::shared(); }
+MailRegistry& mailRegistry() { return MailRegistry::shared(); }
 
 }  // namespace
 
-bool MailComposer::canSendMail() { return shared().canSend; }
-void MailComposer::setCanSendMail(bool can) { shared().canSend = can; }
+bool MailComposer::canSendMail() { return mailRegistry().canSend; }
+void MailComposer::setCanSendMail(bool can) { mailRegistry().canSend = can; }
 
 bool MailComposer::present() {
-  return shared().present(*this, presented_, record_, [this] {
+  return mailRegistry().present(*this, presented_, record_, [this] {
     return Record{to_, cc_, bcc_, subject_, body_, isHTML_, attachments_, std::nullopt};
   });
 }
 
 void MailComposer::finish(MailComposeResult result, std::optional<Error> error) {
-  auto self = shared().finish(*this, presented_, record_, result);
+  auto self = mailRegistry().finish(*this, presented_, record_, result);
   if (!self) return;
   if (auto d = delegate_.lock()) d->mailComposerDidFinish(*this, result, error);
 }
 
-std::vector<MailComposer::Record> MailComposer::presentedMails() { return shared().records(); }
+std::vector<MailComposer::Record> MailComposer::presentedMails() { return mailRegistry().records(); }
 
-std::shared_ptr<MailComposer> MailComposer::presentedComposer() { return shared().onScreen(); }
+std::shared_ptr<MailComposer> MailComposer::presentedComposer() { return mailRegistry().onScreen(); }
 
 void MailComposer::reset() {
-  if (auto c = shared().reset()) c->presented_ = false;
+  if (auto c = mailRegistry().reset()) c->presented_ = false;
 }
 
 }  // namespace platform

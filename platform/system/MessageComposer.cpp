@@ -6,14 +6,14 @@ namespace platform {
 
 namespace {
 
-using Registry = ComposerRegistry<MessageComposer, MessageComposer::Record>;
+using MessageRegistry = ComposerRegistry<MessageComposer, MessageComposer::Record>;
 
-Registry& shared() { return Registry::shared(); }
+MessageRegistry& messageRegistry() { return MessageRegistry::shared(); }
 
 }  // namespace
 
-bool MessageComposer::canSendText() { return shared().canSend; }
-void MessageComposer::setCanSendText(bool can) { shared().canSend = can; }
+bool MessageComposer::canSendText() { return messageRegistry().canSend; }
+void MessageComposer::setCanSendText(bool can) { messageRegistry().canSend = can; }
 
 bool MessageComposer::addAttachmentData(Data data, std::string typeIdentifier, std::string fileName) {
   if (data.empty()) return false;
@@ -22,23 +22,25 @@ bool MessageComposer::addAttachmentData(Data data, std::string typeIdentifier, s
 }
 
 bool MessageComposer::present() {
-  return shared().present(*this, presented_, record_, [this] {
+  return messageRegistry().present(*this, presented_, record_, [this] {
     return Record{recipients_, subject_, body_, attachments_, std::nullopt};
   });
 }
 
 void MessageComposer::finish(MessageComposeResult result) {
-  auto self = shared().finish(*this, presented_, record_, result);
+  auto self = messageRegistry().finish(*this, presented_, record_, result);
   if (!self) return;
   if (auto d = delegate_.lock()) d->messageComposerDidFinish(*this, result);
 }
 
-std::vector<MessageComposer::Record> MessageComposer::presentedMessages() { return shared().records(); }
+std::vector<MessageComposer::Record> MessageComposer::presentedMessages() {
+  return messageRegistry().records();
+}
 
-std::shared_ptr<MessageComposer> MessageComposer::presentedComposer() { return shared().onScreen(); }
+std::shared_ptr<MessageComposer> MessageComposer::presentedComposer() { return messageRegistry().onScreen(); }
 
 void MessageComposer::reset() {
-  if (auto c = shared().reset()) c->presented_ = false;
+  if (auto c = messageRegistry().reset()) c->presented_ = false;
 }
 
 }  // namespace platform

@@ -10,7 +10,7 @@ namespace platform {
 
 namespace {
 
-std::string folder() { return Environment::homeRoot() + "/Media/DCIM"; }
+std::string albumFolder() { return Environment::homeRoot() + "/Media/DCIM"; }
 
 // The number of a name "IMG_<digits>.PNG"; 0 for any other name.
 int numberOf(const std::string& name) {
@@ -25,20 +25,20 @@ int numberOf(const std::string& name) {
 
 bool PhotoAlbum::saveImage(const Image& image) {
   Data png = image.PNGRepresentation();
-  if (png.empty() || !FileManager::createDirectoryAtPath(folder(), true)) return false;
+  if (png.empty() || !FileManager::createDirectoryAtPath(albumFolder(), true)) return false;
   int next = 1;
-  if (auto names = FileManager::contentsOfDirectoryAtPath(folder()))
+  if (auto names = FileManager::contentsOfDirectoryAtPath(albumFolder()))
     for (const std::string& n : *names) next = std::max(next, numberOf(n) + 1);
   char name[32];
   std::snprintf(name, sizeof name, "IMG_%04d.PNG", next);
-  return FileManager::createFileAtPath(folder() + "/" + name, png);
+  return FileManager::createFileAtPath(albumFolder() + "/" + name, png);
 }
 
 std::vector<std::string> PhotoAlbum::savedImagePaths() {
   std::vector<std::pair<int, std::string>> found;
-  if (auto names = FileManager::contentsOfDirectoryAtPath(folder()))
+  if (auto names = FileManager::contentsOfDirectoryAtPath(albumFolder()))
     for (const std::string& n : *names)
-      if (int k = numberOf(n)) found.emplace_back(k, folder() + "/" + n);
+      if (int k = numberOf(n)) found.emplace_back(k, albumFolder() + "/" + n);
   std::sort(found.begin(), found.end());
   std::vector<std::string> out;
   for (auto& f : found) out.push_back(std::move(f.second));

@@ -24,9 +24,9 @@
 
 namespace kavro {
 
-namespace {
-
-using json::ConversionResult;
+// Outside the anonymous namespace: JBParseState, which has linkage, holds a token, and a unity
+// build refuses a file-local type there.
+namespace jbdecode {
 
 enum class Token : std::uint8_t {
   None,
@@ -42,6 +42,13 @@ enum class Token : std::uint8_t {
   False,
   Null
 };
+
+}  // namespace jbdecode
+
+namespace {
+
+using jbdecode::Token;
+using json::ConversionResult;
 
 inline bool isValueToken(Token t) {
   return t == Token::Number || t == Token::String || t == Token::ObjectBegin || t == Token::ArrayBegin ||

@@ -16,7 +16,7 @@
 namespace kavro {
 namespace {
 
-struct Recorder : DataLoadAndParserDelegate {
+struct SearchRecorder : DataLoadAndParserDelegate {
   int calls = 0;
   std::shared_ptr<DataItemResult> result;
   void dataLoader(DataLoadAndParser& loader, const DataItemResult&) override {
@@ -49,7 +49,7 @@ TEST_F(JobSearchEndToEndTest, SearchesThroughTheServerAndReadsTheRecords) {
   param->setKeywords(" C++ ");
   param->setJobarea("020000");
   param->setPageSize(3);
-  auto recorder = std::make_shared<Recorder>();
+  auto recorder = std::make_shared<SearchRecorder>();
   auto loader = ApiJob::search_job_list(*param, recorder);
   ASSERT_TRUE(loader);
   ASSERT_TRUE(loop().runUntil([&] { return recorder->calls > 0; }, 20));
@@ -91,7 +91,7 @@ TEST_F(JobSearchEndToEndTest, SearchesThroughTheServerAndReadsTheRecords) {
 
   // The next page of the same search.
   param->setPageAt(2);
-  auto next = std::make_shared<Recorder>();
+  auto next = std::make_shared<SearchRecorder>();
   auto nextLoader = ApiJob::search_job_list(*param, next);
   ASSERT_TRUE(loop().runUntil([&] { return next->calls > 0; }, 20));
   ASSERT_EQ(server.requestCount(), 2u);

@@ -52,8 +52,6 @@ ScriptedResponse withHeaders(std::string body, kavro::test::HeaderList headers) 
   return ScriptedResponse::ok(std::move(body), std::move(headers));
 }
 
-}  // namespace
-
 TEST_F(NetDownloadCacheTest, KeysAndFileNames) {
   auto key = NetDownloadCache::keyForURL(url("http://a.example/x/"));
   ASSERT_TRUE(key);
@@ -271,3 +269,5 @@ TEST_F(NetDownloadCacheTest, FoldersInTheWayRaiseAndTheSharedCacheLivesUnderCach
   EXPECT_TRUE(FileManager::fileExistsAtPath(*shared->storagePath() + "/PermanentStore"));
   NetDownloadCache::destroySharedCache();
 }
+
+}  // namespace

@@ -33,8 +33,6 @@ class NetFormDataRequestTest : public HttpTest {
   }
 };
 
-}  // namespace
-
 TEST_F(NetFormDataRequestTest, URLEncodedBodies) {
   auto r = form();
   EXPECT_EQ(r->requestMethod(), "POST");
@@ -146,3 +144,5 @@ TEST_F(NetFormDataRequestTest, FailuresAreReportedNotPostedHalf) {
   EXPECT_EQ(run(ascii)->calls.back(), "failed 6");
   EXPECT_EQ(server.requestCount(), 0u);
 }
+
+}  // namespace

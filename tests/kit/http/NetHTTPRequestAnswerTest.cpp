@@ -103,8 +103,6 @@ struct NotingCache : kavro::NetCacheDelegate {
   void clearCachedResponsesForStoragePolicy(int) override {}
 };
 
-}  // namespace
-
 TEST_F(NetHTTPRequestAnswerTest, EachCallbackReadsTheAnswerItWasMadeForThoughTheRequestMovedOn) {
   server.setHandler([](const RecordedRequest& r) {
     if (r.target == "/moved") return ScriptedResponse::redirect(302, "/landing");
@@ -197,3 +195,5 @@ TEST_F(NetHTTPRequestAnswerTest, AReaderOnTheMainThreadSeesNothingOrTheWholeAnsw
   EXPECT_EQ(odd, Calls{});
   EXPECT_EQ(r->responseString(), body);
 }
+
+}  // namespace

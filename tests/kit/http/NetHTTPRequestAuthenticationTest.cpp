@@ -47,8 +47,6 @@ std::string field(const platform::Data& m, std::size_t at) {
   return utf16leToAscii(m, offset, length);
 }
 
-}  // namespace
-
 TEST_F(NetHTTPRequestAuthenticationTest, BasicChallengeThenSessionCredentials) {
   basicServer();
   auto r = make("/secret");
@@ -284,3 +282,5 @@ TEST_F(NetHTTPRequestAuthenticationTest, KeychainCredentialsAreSavedAndFound) {
   NetHTTPRequest::removeCredentialsForHost("127.0.0.1", server.port(), "http", "kavro");
   EXPECT_FALSE(NetHTTPRequest::savedCredentialsForHost("127.0.0.1", server.port(), "http", "kavro"));
 }
+
+}  // namespace

@@ -19,8 +19,6 @@ class NetHTTPRequestProxyTest : public HttpTest {
   }
 };
 
-}  // namespace
-
 TEST_F(NetHTTPRequestProxyTest, SystemSettingsAndOwnProxy) {
   server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("proxied " + r.target); });
   platform::SystemProxySettings settings;
@@ -91,3 +89,5 @@ TEST_F(NetHTTPRequestProxyTest, AutoConfigurationOverHTTPAndSOCKS) {
   run(ftp);
   EXPECT_EQ(ftp->responseString(), "direct");
 }
+
+}  // namespace

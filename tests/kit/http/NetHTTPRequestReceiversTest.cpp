@@ -27,8 +27,6 @@ std::string basic(const std::string& pair) {
   return "Basic " + *kavro::base64EncodeData(platform::dataFromString(pair));
 }
 
-}  // namespace
-
 TEST_F(NetHTTPRequestReceiversTest, AQueueHearsWhatTheDelegateHearsAndTheProgress) {
   server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok(std::string(1234, 'q')); });
   auto queue = std::make_shared<RecordingQueue>();
@@ -123,3 +121,5 @@ TEST_F(NetHTTPRequestReceiversTest, AClearedProgressDelegateHearsNothingMore) {
   platform::RunLoop::main().runFor(0.02);
   EXPECT_EQ(progress->calls, 0);
 }
+
+}  // namespace

@@ -34,8 +34,6 @@ class NetHTTPRequestSynchronousTest : public kavro::test::VirtualRunLoopTest {
   LoopbackHttpServer server;
 };
 
-}  // namespace
-
 TEST_F(NetHTTPRequestSynchronousTest, SilentServersTimeOutAfterTheRetries) {
   ScriptedResponse hold;
   hold.holdWithoutResponse = true;
@@ -191,3 +189,5 @@ TEST_F(NetHTTPRequestSynchronousTest, AnUntrustedCertificateFailsWithTheSslTextA
   EXPECT_FALSE(unchecked->error());
   EXPECT_EQ(unchecked->responseString(), "secret");
 }
+
+}  // namespace

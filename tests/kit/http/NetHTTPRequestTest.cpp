@@ -18,8 +18,6 @@ std::string gzip(const std::string& text) {
 
 class NetHTTPRequestTest : public HttpTest {};
 
-}  // namespace
-
 TEST_F(NetHTTPRequestTest, GetSendsTheDefaultsAndReportsInOrder) {
   server.enqueue(ScriptedResponse::ok("hello", {{"Content-Type", "text/plain; charset=utf-8"}}));
   auto request = make("/a?b=1");
@@ -384,8 +382,6 @@ TEST_F(NetHTTPRequestTest, DownloadsToAFileAndResumes) {
   EXPECT_EQ(platform::stringFromData(*platform::FileManager::contentsAtPath(destination)), body);
 }
 
-namespace {
-
 struct Progress : kavro::NetProgressDelegate {
   std::vector<float> fractions;
   std::int64_t received = 0, sent = 0, downloadSize = 0, uploadSize = 0;
@@ -395,8 +391,6 @@ struct Progress : kavro::NetProgressDelegate {
   void requestIncrementDownloadSizeBy(NetHTTPRequest&, std::int64_t b) override { downloadSize += b; }
   void requestIncrementUploadSizeBy(NetHTTPRequest&, std::int64_t b) override { uploadSize += b; }
 };
-
-}  // namespace
 
 TEST_F(NetHTTPRequestTest, ProgressAddsUpToTheBody) {
   server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok(std::string(70000, 'p')); });
@@ -432,3 +426,5 @@ TEST_F(NetHTTPRequestTest, ProgressAddsUpToTheBody) {
   EXPECT_TRUE(r2->updatedProgress());
   EXPECT_EQ(r2->contentLength(), 3u);
 }
+
+}  // namespace

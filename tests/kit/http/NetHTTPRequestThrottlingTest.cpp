@@ -26,8 +26,6 @@ class NetHTTPRequestThrottlingTest : public ::testing::Test {
   std::shared_ptr<platform::VirtualClock> clock = std::make_shared<platform::VirtualClock>();
 };
 
-}  // namespace
-
 TEST_F(NetHTTPRequestThrottlingTest, OverspendingSleepsInProportion) {
   NetHTTPRequest::setMaxBandwidthPerSecond(14800);
   EXPECT_TRUE(NetHTTPRequest::isBandwidthThrottled());
@@ -74,8 +72,6 @@ TEST_F(NetHTTPRequestThrottlingTest, UploadStreamsCountWhatTheyHandOut) {
   EXPECT_EQ(NetHTTPRequest::maxUploadReadLength(), 10u);
 }
 
-namespace {
-
 struct FixedFlags : kavro::ReachabilityFlagsProvider {
   kavro::ReachabilityFlags flags = kavro::ReachabilityFlagReachable;
   std::optional<kavro::ReachabilityFlags> flagsForTarget(const kavro::ReachabilityTarget&) override {
@@ -86,8 +82,6 @@ struct FixedFlags : kavro::ReachabilityFlagsProvider {
     return nullptr;
   }
 };
-
-}  // namespace
 
 TEST_F(NetHTTPRequestThrottlingTest, MobileDataOnly) {
   auto provider = std::make_shared<FixedFlags>();
@@ -103,3 +97,5 @@ TEST_F(NetHTTPRequestThrottlingTest, MobileDataOnly) {
   EXPECT_EQ(NetHTTPRequest::maxBandwidthPerSecond(), 0u);
   kavro::ReachabilityFlagsProvider::setShared(nullptr);
 }
+
+}  // namespace

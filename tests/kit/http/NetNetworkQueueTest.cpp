@@ -34,7 +34,7 @@ struct QueueRecorder : kavro::NetNetworkQueueDelegate {
   }
 };
 
-struct Progress : kavro::NetProgressDelegate {
+struct QueueProgress : kavro::NetProgressDelegate {
   std::vector<float> values;
   void setProgress(float p) override { values.push_back(p); }
 };
@@ -88,8 +88,6 @@ struct PlainOperation : kavro::Operation {
   void main() override { log->push_back(name); }
 };
 
-}  // namespace
-
 TEST(OperationQueueTest, DependenciesWaitForEachOther) {
   std::vector<std::string> log;
   auto q = kavro::OperationQueue::create();
@@ -122,7 +120,7 @@ TEST_F(NetNetworkQueueTest, OnlyRequestsMayJoin) {
 
 TEST_F(NetNetworkQueueTest, ABatchCountsRequestsAndEndsOnce) {
   server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("body of " + r.target); });
-  auto upload = std::make_shared<Progress>();
+  auto upload = std::make_shared<QueueProgress>();
   queue->setUploadProgressDelegate(upload);
   EXPECT_EQ(upload->values, (std::vector<float>{0.0f}));
   for (std::string p : {"/1", "/2", "/3"}) add(p);
@@ -205,8 +203,8 @@ TEST_F(NetNetworkQueueTest, AccurateProgressAsksTheSizesFirst) {
   server.setHandler([](const RecordedRequest& r) {
     return ScriptedResponse::ok(std::string(r.target == "/big" ? 30000 : 10000, 'd'));
   });
-  auto download = std::make_shared<Progress>();
-  auto upload = std::make_shared<Progress>();
+  auto download = std::make_shared<QueueProgress>();
+  auto upload = std::make_shared<QueueProgress>();
   queue->setShowAccurateProgress(true);
   queue->setDownloadProgressDelegate(download);
   queue->setUploadProgressDelegate(upload);
@@ -275,7 +273,7 @@ TEST_F(NetNetworkQueueTest, ResetForgetsTheReceivers) {
   };
   auto confirming = std::make_shared<Confirming>();
   queue->setDelegate(confirming);
-  queue->setDownloadProgressDelegate(std::make_shared<Progress>());
+  queue->setDownloadProgressDelegate(std::make_shared<QueueProgress>());
   EXPECT_TRUE(queue->forwards(kavro::NetDelegateMethod::WillRedirectToURL));
   EXPECT_FALSE(queue->forwards(kavro::NetDelegateMethod::AuthenticationNeeded));
   EXPECT_EQ(queue->copy()->delegate(), confirming);
@@ -285,3 +283,5 @@ TEST_F(NetNetworkQueueTest, ResetForgetsTheReceivers) {
   EXPECT_FALSE(queue->delegate());
   EXPECT_FALSE(queue->forwards(kavro::NetDelegateMethod::WillRedirectToURL));
 }
+
+}  // namespace

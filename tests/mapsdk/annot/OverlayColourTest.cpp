@@ -8,15 +8,15 @@
 #include "platform/graphics/BitmapContext.h"
 #include "platform/ui/Screen.h"
 #include "tests/mapsdk/annot/FakeMapHost.h"
+#include "tests/support/Pixels.h"
 
 using namespace mapsdk;
-using platform::Pixel;
 
 namespace {
 
-const Pixel kGreen{0, 255, 0, 255};
-const Pixel kBlue{0, 0, 255, 255};
-const Pixel kClear{};
+using kavro::test::kBlue;
+using kavro::test::kClear;
+using kavro::test::kGreen;
 
 // Overlay views at level 18 (a map unit a point) around the equator's origin meridian.
 class OverlayColourTest : public kavro::test::VirtualRunLoopTest {

@@ -11,16 +11,16 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/Snapshot.h"
 #include "tests/mapsdk/annot/FakeMapHost.h"
+#include "tests/support/Pixels.h"
 
 using namespace mapsdk;
-using platform::Pixel;
 using platform::Rect;
 
 namespace {
 
-const Pixel kRed{255, 0, 0, 255};
-const Pixel kBlue{0, 0, 255, 255};
-const Pixel kClear{};
+using kavro::test::kBlue;
+using kavro::test::kClear;
+using kavro::test::kRed;
 
 class OverlayTest : public kavro::test::VirtualRunLoopTest {
  protected:

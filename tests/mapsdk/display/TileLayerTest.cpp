@@ -336,8 +336,6 @@ TEST_F(TileLayerTest, AnEmptyTileIsPaintedInTheBackgroundOfItsLevel) {
   EXPECT_EQ(tileimage::BackgroundFor(9), 0xFFF2F0EBu);
 }
 
-}  // namespace
-
 // Decoded pixels: one 256 x 256 buffer per kept tile at most while shown, none while hidden.
 TEST_F(TileLayerTest, DecodedPixelsStayWithinTheKeptBlockAndGoWhenHidden) {
   const std::size_t tileBytes = tileimage::kTilePixels * sizeof(std::uint32_t);
@@ -379,3 +377,5 @@ TEST_F(TileLayerTest, ALayerHiddenBeforeItsBlockIsSizedMakesNoBuffers) {
   EXPECT_EQ(server.requestCount(), 0u);
   EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
 }
+
+}  // namespace

@@ -59,8 +59,6 @@ class CHttpClientLimitsTest : public ::testing::Test {
   std::vector<int> messages;
 };
 
-}  // namespace
-
 TEST_F(CHttpClientLimitsTest, AnswersThatDecodeTooLargeEndIn1008) {
   std::string bomb = gzipBomb();
   // By default, without a receive buffer: the default maximum.
@@ -73,3 +71,5 @@ TEST_F(CHttpClientLimitsTest, AnswersThatDecodeTooLargeEndIn1008) {
   client->SetMaxAnswerSize(0);
   EXPECT_EQ(Fetch(std::string(1001, 'x'), false), kHttpComplete);
 }
+
+}  // namespace

@@ -4,8 +4,10 @@
 
 #include "mapsdk/engine/CUrlTranslater.h"
 #include "platform/foundation/Environment.h"
+#include "tests/mapsdk/engine/GbkTestText.h"
 
 using namespace gmengine;
+using enginetest::kBeijingGbk;
 
 namespace {
 
@@ -34,8 +36,6 @@ class CUrlTranslaterTest : public ::testing::Test {
   CUrlTranslater t;
   CVString url;
 };
-
-const char kBeijingGbk[] = "\xB1\xB1\xBE\xA9";  // 北京
 
 TEST_F(CUrlTranslaterTest, PoiSearches) {
   t.SetMapView(14, _VRect(100, 300, 200, 250));

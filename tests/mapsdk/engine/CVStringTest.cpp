@@ -5,13 +5,10 @@
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/engine/VMemory.h"
+#include "tests/mapsdk/engine/GbkTestText.h"
 
 using namespace gmengine;
-
-namespace {
-// "北京" in GBK.
-const char kBeijingGbk[] = "\xB1\xB1\xBE\xA9";
-}  // namespace
+using enginetest::kBeijingGbk;
 
 TEST(CVStringTest, FormatsWithTheEngineConversions) {
   CVString s;

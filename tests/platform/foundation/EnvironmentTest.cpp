@@ -46,8 +46,6 @@ class EnvironmentTest : public ::testing::Test {
   void TearDown() override { Environment::reset(); }
 };
 
-}  // namespace
-
 TEST_F(EnvironmentTest, HomeFoldersAreMadeOnDemand) {
   TempHome home;
   EXPECT_EQ(Environment::homeRoot(), home.path());
@@ -166,3 +164,5 @@ TEST_F(EnvironmentTest, HostsComeFromSetterThenVariableThenLoopback) {
   Environment::reset();
   EXPECT_EQ(Environment::apiHostUrl(), "http://127.0.0.1:8080");
 }
+
+}  // namespace

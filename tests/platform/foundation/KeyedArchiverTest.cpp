@@ -112,8 +112,6 @@ Value nestedArrays(int levels) {
   return v;
 }
 
-}  // namespace
-
 TEST_F(KeyedArchiverTest, ScalarsRoundTripWithTheirKinds) {
   for (const Value& v :
        {Value(), Value(true), Value(false), Value(0), Value(-7), Value(INT64_MAX), Value(UINT64_MAX),
@@ -368,3 +366,5 @@ TEST_F(KeyedArchiverTest, RandomCorruptionNeverCrashes) {
   // Flips inside text and numbers still decode; the test is that nothing crashed or leaked.
   EXPECT_GT(decoded, 0);
 }
+
+}  // namespace

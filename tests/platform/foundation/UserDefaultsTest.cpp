@@ -31,8 +31,6 @@ std::shared_ptr<MutableDictionary> udidRecord() {
   return d;
 }
 
-}  // namespace
-
 TEST_F(UserDefaultsTest, ValuesOfEveryKindSurviveARestart) {
   auto nested = MutableArray::create({Value(1), Value("two"), Value(udidRecord())});
   EXPECT_TRUE(defaults().setObject("text", "s"));
@@ -198,3 +196,5 @@ TEST_F(UserDefaultsTest, TheChangeStampMovesWithEveryChangeAndEveryInstance) {
   reopen();
   EXPECT_NE(defaults().changeStamp(), removed) << "another instance, another stamp";
 }
+
+}  // namespace

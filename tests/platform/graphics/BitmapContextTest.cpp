@@ -3,9 +3,15 @@
 #include <cmath>
 
 #include "platform/graphics/BitmapContext.h"
+#include "tests/support/Pixels.h"
 
 namespace {
 
+using kavro::test::at;
+using kavro::test::kBlue;
+using kavro::test::kClear;
+using kavro::test::kGreen;
+using kavro::test::kRed;
 using platform::Bitmap;
 using platform::BitmapContext;
 using platform::Color;
@@ -15,14 +21,8 @@ using platform::Point;
 using platform::Rect;
 using platform::Size;
 
-const Pixel kClear{};
-const Pixel kRed{255, 0, 0, 255};
-const Pixel kGreen{0, 255, 0, 255};
-const Pixel kBlue{0, 0, 255, 255};
 const Pixel kWhite{255, 255, 255, 255};
 const Pixel kBlack{0, 0, 0, 255};
-
-Pixel at(const BitmapContext& c, int x, int y) { return c.bitmap().pixelAt(x, y); }
 
 TEST(BitmapContext, FillsInPointsAtTheContextScale) {
   BitmapContext c(Size{10, 5}, false, 2.0);

@@ -4,27 +4,25 @@
 
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Path.h"
+#include "tests/support/Pixels.h"
 
 namespace {
 
+using kavro::test::at;
+using kavro::test::kBlue;
+using kavro::test::kClear;
+using kavro::test::kRed;
 using platform::BitmapContext;
 using platform::Color;
 using platform::LineCap;
 using platform::LineJoin;
 using platform::Path;
 using platform::PathFillRule;
-using platform::Pixel;
 using platform::Point;
 using platform::Rect;
 using platform::Size;
 using platform::StrokeOutline;
 using platform::StrokeStyle;
-
-const Pixel kClear{};
-const Pixel kRed{255, 0, 0, 255};
-const Pixel kBlue{0, 0, 255, 255};
-
-Pixel at(const BitmapContext& c, int x, int y) { return c.bitmap().pixelAt(x, y); }
 
 Path ringPath() {
   Path p;

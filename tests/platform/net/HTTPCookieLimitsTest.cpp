@@ -5,6 +5,7 @@
 
 #include "platform/net/HTTPCookie.h"
 #include "platform/net/HTTPCookieStorage.h"
+#include "tests/platform/net/NetTestSupport.h"
 #include "tests/support/TempDir.h"
 
 using platform::HTTPCookie;
@@ -12,7 +13,7 @@ using platform::HTTPCookieStorage;
 
 namespace {
 
-platform::URL url(const std::string& s) { return *platform::URL::parse(s); }
+using nettest::url;
 
 TEST(HTTPCookieLimits, DomainsThatArePublicSuffixesAreRefused) {
   double now = 1'700'000'000;

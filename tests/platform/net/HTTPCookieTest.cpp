@@ -2,16 +2,12 @@
 
 #include "platform/net/HTTPCookie.h"
 #include "platform/net/HTTPCookieStorage.h"
+#include "tests/platform/net/NetTestSupport.h"
 #include "tests/support/TempDir.h"
 
+using nettest::url;
 using platform::HTTPCookie;
 using platform::HTTPCookieStorage;
-
-namespace {
-
-platform::URL url(const std::string& s) { return *platform::URL::parse(s); }
-
-}  // namespace
 
 TEST(HTTPCookie, SetCookieFieldsForAURL) {
   double now = 1'700'000'000;

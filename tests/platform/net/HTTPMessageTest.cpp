@@ -2,6 +2,7 @@
 
 #include "platform/net/HTTPBodyDecoder.h"
 #include "platform/net/HTTPMessage.h"
+#include "tests/platform/net/NetTestSupport.h"
 
 using platform::HTTPBodyDecoder;
 using platform::HTTPHeaderField;
@@ -9,7 +10,7 @@ using platform::HTTPMessage;
 
 namespace {
 
-platform::URL url(std::string_view s) { return *platform::URL::parse(s); }
+using nettest::url;
 
 HTTPMessage parsed(std::string_view wire) {
   HTTPMessage m = HTTPMessage::emptyResponse();

@@ -33,8 +33,6 @@ ScriptedResponse chunked(std::string body, std::vector<std::size_t> sizes) {
   return r;
 }
 
-}  // namespace
-
 TEST_F(HTTPReadStreamTest, ContentLengthChunkedAndReadToCloseBodies) {
   auto a = fetch(ScriptedResponse::ok("hello world", {{"X-A", "1"}}));
   ASSERT_FALSE(a.error) << a.error->description();
@@ -335,3 +333,5 @@ TEST_F(HTTPReadStreamTest, SystemResolverAnswersOnTheLoop) {
   ASSERT_FALSE(res.error) << res.error->description();
   EXPECT_EQ(res.body, "local");
 }
+
+}  // namespace

@@ -4,10 +4,11 @@
 #include <thread>
 
 #include "platform/net/SystemProxySettings.h"
+#include "tests/platform/net/NetTestSupport.h"
 
 namespace {
 
-platform::URL url(const std::string& s) { return *platform::URL::parse(s); }
+using nettest::url;
 
 // Runs the script with a short deadline; answers the error text, or "" when it gave proxies.
 std::string failureOf(const std::string& script, double& seconds) {

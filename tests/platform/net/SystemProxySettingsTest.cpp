@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/net/SystemProxySettings.h"
+#include "tests/platform/net/NetTestSupport.h"
 
+using nettest::url;
 using platform::ProxyEntry;
 using platform::SystemProxySettings;
-
-namespace {
-
-platform::URL url(const std::string& s) { return *platform::URL::parse(s); }
-
-}  // namespace
 
 TEST(SystemProxySettings, ProxiesByScheme) {
   SystemProxySettings s;

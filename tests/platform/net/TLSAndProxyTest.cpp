@@ -60,8 +60,6 @@ ScriptedResponse echoTarget(const RecordedRequest& r) {
   return ScriptedResponse::ok(r.method + " " + r.target);
 }
 
-}  // namespace
-
 TEST_F(TLSAndProxyTest, TrustedServerSucceedsWithSNIAndReuse) {
   LoopbackHttpServer server(tlsOptions(certs().server));
   server.setHandler(echoTarget);
@@ -251,3 +249,5 @@ TEST_F(TLSAndProxyTest, Socks5WithAndWithoutAuthentication) {
   ASSERT_FALSE(res.error) << res.error->description();
   EXPECT_EQ(res.body, "GET /t");
 }
+
+}  // namespace

@@ -32,8 +32,6 @@ class URLConnectionTest : public ::testing::Test {
   URLRequest request(const std::string& path) { return URLRequest(url(server.url(path))); }
 };
 
-}  // namespace
-
 TEST_F(URLConnectionTest, GetDeliversResponseDataAndFinishOnce) {
   server.enqueue(ScriptedResponse::ok("hello", {{"Content-Type", "text/xml"}}));
   URLRequest r = request("/api/x.php?a=1");
@@ -243,3 +241,5 @@ TEST_F(URLConnectionTest, ADeadKeptAliveConnectionIsRetriedOnce) {
   EXPECT_EQ(server.requestCount(), 3u);
   EXPECT_EQ(server.connectionCount(), 2u);
 }
+
+}  // namespace

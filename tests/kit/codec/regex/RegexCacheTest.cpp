@@ -32,8 +32,6 @@ class RegexCacheTest : public ::testing::Test {
   }
 };
 
-}  // namespace
-
 TEST_F(RegexCacheTest, RecencyWordsPickTheLeastRecentlyUsedWay) {
   std::uint16_t r = RGXCache::kInitialRecency;
   EXPECT_EQ(RGXCache::victimWay(r), 3);
@@ -140,3 +138,5 @@ TEST_F(RegexCacheTest, MemoryWarningWhileTheLockIsHeldFlushesOnRelease) {
   EXPECT_TRUE(isMatchedByRegex("abc", "c+"));
   EXPECT_EQ(compiles(), before + 1);
 }
+
+}  // namespace
