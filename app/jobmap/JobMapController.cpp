@@ -5,6 +5,7 @@
 #include "app/jobmap/CoordinateText.h"
 #include "app/jobmap/JobAppleRouteController.h"
 #include "app/jobmap/JobGeoMapController.h"
+#include "app/jobsearch/JobText.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DeviceSystemVersionCompare.h"
@@ -30,7 +31,7 @@ namespace {
 constexpr double ShowDelay = 0.1;
 constexpr double ConvertDelay = 0.25;
 
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 
 // Escapes what may not stand in a URL (blanks, "|", non-ASCII as UTF-8), keeping its structure.
 std::string escapeWholeURL(std::string_view url) {

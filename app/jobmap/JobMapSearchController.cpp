@@ -10,6 +10,7 @@
 #include "app/jobmap/MapStatusTimer.h"
 #include "app/jobmap/RewardView.h"
 #include "app/jobsearch/JobDetailView.h"
+#include "app/jobsearch/JobText.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/LocationUtil.h"
@@ -40,7 +41,7 @@ platform::ClassPtr& standInPageClass() {
 platform::ClassPtr detailPageClass() {
   return standInPageClass() ? standInPageClass() : platform::classFor<JobDetailView>();
 }
-std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
+using jobtext::text;
 double screenWidth() { return platform::Screen::mainScreen().bounds().size.width; }
 
 // The place in a status text made of word, place, "around", distance and "km": the longest place

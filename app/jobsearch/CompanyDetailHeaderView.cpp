@@ -15,7 +15,7 @@
 namespace kavro {
 
 namespace {
-constexpr std::string_view TitleSkin = "skinTableTitle";
+constexpr std::string_view HeaderTitleSkin = "skinTableTitle";
 }
 
 std::shared_ptr<CompanyDetailHeaderView> CompanyDetailHeaderView::viewForCoid(
@@ -50,7 +50,7 @@ void CompanyDetailHeaderView::initWithCoid() {
     button_->removeFromSuperview();
     double full = width - 20;
     label_->setFrame(
-        platform::Rect(10, 0, full, AppSkin::sizeForTextWithSkinKey(title_, TitleSkin, full).height));
+        platform::Rect(10, 0, full, AppSkin::sizeForTextWithSkinKey(title_, HeaderTitleSkin, full).height));
     setFrame(platform::Rect(0, 0, width, 0));
     view::heightFromSubViewsWithBottomMargin(*this, 10);
     platform::Rect f = label_->frame();

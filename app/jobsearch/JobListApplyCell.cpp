@@ -6,10 +6,10 @@
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/LabelExt.h"
 #include "kit/ui/ListView.h"
+#include "kit/ui/ScreenSize.h"
 #include "kit/ui/ViewAdjustPosition.h"
 #include "kit/ui/ViewSibling.h"
 #include "platform/foundation/Format.h"
-#include "platform/ui/Screen.h"
 
 namespace kavro {
 
@@ -20,7 +20,7 @@ std::shared_ptr<platform::Label> myKavroLabel(std::string_view skinType) {
   AppSkin::apply(label, skinType, "my_kavro");
   return label;
 }
-double screenWidth() { return platform::Screen::mainScreen().bounds().size.width; }
+using screen::screenWidth;
 }  // namespace
 
 void JobListApplyCell::initCellView() {

@@ -10,16 +10,16 @@
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/AlertViewExt.h"
 #include "kit/ui/MultiDictPickController.h"
+#include "kit/ui/ScreenSize.h"
 #include "kit/ui/TitleValueCell.h"
 #include "kit/ui/UIKavroBarButton.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/Screen.h"
 
 namespace kavro {
 
 namespace {
-double screenWidth() { return platform::Screen::mainScreen().bounds().size.width; }
+using screen::screenWidth;
 
 std::shared_ptr<DataItemDetail> conditionRow(std::string_view title) {
   auto row = DataItemDetail::newDetail();

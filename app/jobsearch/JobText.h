@@ -1,5 +1,5 @@
 #pragma once
-// Internal to the job search screens: their texts, by key, in the user's language.
+// Internal to the job search and job map screens: their texts, by key, in the user's language.
 #include <string>
 #include <string_view>
 

@@ -11,7 +11,7 @@ namespace kavro {
 
 namespace {
 
-platform::Mutex& instanceMutex() {
+platform::Mutex& locationMutex() {
   static platform::Mutex* m = new platform::Mutex();
   return *m;
 }
@@ -58,7 +58,7 @@ LocationUtil::~LocationUtil() {
 }
 
 LocationUtil& LocationUtil::sharedLocationUtil() {
-  platform::MutexLock lock(instanceMutex());
+  platform::MutexLock lock(locationMutex());
   auto& p = instance();
   if (!p) p = std::make_shared<LocationUtil>(Token{});
   return *p;
@@ -67,7 +67,7 @@ LocationUtil& LocationUtil::sharedLocationUtil() {
 void LocationUtil::destroyLocationUtil() {
   std::shared_ptr<LocationUtil> gone;
   {
-    platform::MutexLock lock(instanceMutex());
+    platform::MutexLock lock(locationMutex());
     gone = std::move(instance());
   }
   if (gone) gone->cutOff();

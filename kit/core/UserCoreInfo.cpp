@@ -14,20 +14,20 @@ namespace kavro {
 
 namespace {
 
-struct Shared {
+struct SharedUser {
   platform::Mutex mutex;
   std::unique_ptr<UserCoreInfo> instance;
 };
 
-Shared& shared() {
-  static Shared s;
+SharedUser& sharedUser() {
+  static SharedUser s;
   return s;
 }
 
 // AppCoreInfo's question, answered without creating the session.
 bool englishResumeChosen() {
-  platform::MutexLock lock(shared().mutex);
-  return shared().instance && shared().instance->isEnglishResume();
+  platform::MutexLock lock(sharedUser().mutex);
+  return sharedUser().instance && sharedUser().instance->isEnglishResume();
 }
 
 }  // namespace
@@ -39,12 +39,12 @@ UserCoreInfo& UserCoreInfo::sharedUserCoreInfo() {
   bool created = false;
   UserCoreInfo* instance = nullptr;
   {
-    platform::MutexLock lock(shared().mutex);
-    if (!shared().instance) {
-      shared().instance.reset(new UserCoreInfo());
+    platform::MutexLock lock(sharedUser().mutex);
+    if (!sharedUser().instance) {
+      sharedUser().instance.reset(new UserCoreInfo());
       created = true;
     }
-    instance = shared().instance.get();
+    instance = sharedUser().instance.get();
   }
   if (created) AppCoreInfo::setEnglishResumeProvider(englishResumeChosen);
   return *instance;
@@ -52,8 +52,8 @@ UserCoreInfo& UserCoreInfo::sharedUserCoreInfo() {
 
 void UserCoreInfo::destroyUserCoreInfo() {
   std::unique_ptr<UserCoreInfo> gone;
-  platform::MutexLock lock(shared().mutex);
-  gone = std::move(shared().instance);
+  platform::MutexLock lock(sharedUser().mutex);
+  gone = std::move(sharedUser().instance);
 }
 
 bool UserCoreInfo::setUserLoginInfo(const DataItemDetail* reply) {

@@ -20,7 +20,7 @@ using netdetail::shared;
 
 namespace {
 
-std::string_view trim(std::string_view s) {
+std::string_view trimSpace(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
@@ -186,15 +186,15 @@ void NetHTTPRequest::parseMimeType(std::string* mimeType, NetStringEncoding* enc
   std::string_view text = *contentType;
   std::size_t semi = text.find(';');
   if (semi == std::string_view::npos || semi == 0) {
-    if (mimeType) *mimeType = std::string(trim(text));
+    if (mimeType) *mimeType = std::string(trimSpace(text));
     return;
   }
-  if (mimeType) *mimeType = std::string(trim(text.substr(0, semi)));
+  if (mimeType) *mimeType = std::string(trimSpace(text.substr(0, semi)));
   std::string_view rest = text.substr(semi);
   std::size_t at = rest.find("charset=");
   if (at == std::string_view::npos || at + 8 >= rest.size()) return;
   std::string_view name = rest.substr(at + 8);
-  name = trim(name.substr(0, name.find(';')));
+  name = trimSpace(name.substr(0, name.find(';')));
   if (auto e = encodingForIANACharSetName(name); e && encoding) *encoding = *e;
 }
 

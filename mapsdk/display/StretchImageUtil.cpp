@@ -12,7 +12,7 @@ using platform::Rect;
 
 namespace {
 
-int truncated(double v) { return std::isfinite(v) ? static_cast<int>(std::clamp(v, -1e9, 1e9)) : 0; }
+int clampedInt(double v) { return std::isfinite(v) ? static_cast<int>(std::clamp(v, -1e9, 1e9)) : 0; }
 
 }  // namespace
 
@@ -29,7 +29,7 @@ std::shared_ptr<platform::Image> StretchImageUtil::getStretchImage(std::string_v
                                                                    platform::Point point) {
   auto image = mapImageNamed(name);
   if (!image) return nullptr;
-  return image->stretchableImageWithLeftCapWidth(truncated(point.x), truncated(point.y));
+  return image->stretchableImageWithLeftCapWidth(clampedInt(point.x), clampedInt(point.y));
 }
 
 std::shared_ptr<platform::ImageView> StretchImageUtil::getStretchImageViewWithImageName(

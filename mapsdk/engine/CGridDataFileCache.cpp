@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "mapsdk/engine/PathText.h"
 #include "mapsdk/engine/VFileUtil.h"
 
 namespace gmengine {
@@ -34,10 +35,7 @@ std::uint32_t checksum(const void* data, std::size_t size) {
   return static_cast<std::uint32_t>(crc32(0L, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
 }
 
-std::string folderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+using pathtext::folderOf;
 
 std::uint32_t freshStamp() {
   std::random_device random;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "mapsdk/engine/PathText.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 
@@ -16,10 +17,7 @@ std::string withSlash(std::string path) {
   return path;
 }
 
-std::string folderOf(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
+using pathtext::folderOf;
 
 bool copyFile(const std::string& from, const std::string& to) {
   std::ifstream in(from, std::ios::binary);

@@ -15,7 +15,7 @@ CVerDatsetMan* VerDatsetManOfEngine() {
 }
 
 namespace {
-const char* const kFileName = "VerDatset.dat";
+const char* const kVerDatsetFileName = "VerDatset.dat";
 
 int FileCode(const CVString& name) {
   if (name == CVString("CMRequire.dat")) return 1;
@@ -53,7 +53,7 @@ int CVerDatsetMan::ReadLocal() {
   local_.RemoveAll();
   server_.RemoveAll();
   std::string bytes;
-  if (olrecord::ReadWholeFile(folder_ + CVString(kFileName), bytes) &&
+  if (olrecord::ReadWholeFile(folder_ + CVString(kVerDatsetFileName), bytes) &&
       ParseList(bytes.data(), static_cast<int>(bytes.size()), local_)) {
     return 1;
   }
@@ -70,7 +70,7 @@ int CVerDatsetMan::Write() const {
             olrecord::Quote(local_[i].version) + CVString(i + 1 < local_.GetSize() ? "\"},\r\n" : "\"}\r\n");
   }
   text += CVString("]");
-  return olrecord::WriteTextFile(folder_ + CVString(kFileName), text);
+  return olrecord::WriteTextFile(folder_ + CVString(kVerDatsetFileName), text);
 }
 
 int CVerDatsetMan::CompareServerList(const char* data, int length) {

@@ -32,8 +32,6 @@ constexpr int kCopyBufferSize = 204800;
 constexpr double kSpareBytes = 5242880.0;
 constexpr int kMaxEntryName = 256;
 
-COLRecordMan* RecordMan() { return RecordManOfEngine(); }
-
 void PostState(int state, int value) { olrecord::PostEngineMessage(2, kMsgOfflineState, state, value); }
 
 CVString FileNameOf(const CVString& path) {
@@ -300,7 +298,7 @@ int ReadChkFile(const CVString& path, CVArray<tag_CheckInfo>& list) {
 }
 
 int IsRecordNewer(const COLUpdateRecord& record) {
-  COLRecordMan* records = RecordMan();
+  COLRecordMan* records = RecordManOfEngine();
   std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(record.local.id) : std::nullopt;
   if (!found) return 1;
   const COLUpdateRecord& stored = *found;
@@ -355,7 +353,7 @@ int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* 
   if (folder.IsEmpty() || !UnzipPackageCfg(package, folder)) return 0;
   if (!ReadPackageInfo(man, package)) return 1;
   const COLUpdateElement& offered = man->packageDesc.local;
-  COLRecordMan* records = RecordMan();
+  COLRecordMan* records = RecordManOfEngine();
   int result = 3;
   std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(offered.id) : std::nullopt;
   if (found) {
@@ -434,7 +432,7 @@ int InstallMapdataFolder(const CVString& dataFolder) {
     PostState(6, 0);
     return 0;
   }
-  COLRecordMan* records = RecordMan();
+  COLRecordMan* records = RecordManOfEngine();
   std::set<std::u16string> moved;
   int installed = 0;
   for (const CVString& cfgName : cfgFiles) {

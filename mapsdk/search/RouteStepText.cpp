@@ -45,18 +45,18 @@ const char* const kRoadKinds[20] = {
     "匝道",       "全封闭道路",     "未定义交通区域", "POI连接路", "隧道",       "步行道",
     "公交专用道", "提前右转道"};
 
-CVString Gbk(const char* text) { return MultiByteToCVString(CP_ACP, text); }
+CVString GbkText(const char* text) { return MultiByteToCVString(CP_ACP, text); }
 
 // A stop name gets 站 unless it ends with it.
 CVString StopName(const char* gbk) {
-  CVString name = Gbk(gbk);
+  CVString name = GbkText(gbk);
   if (name.GetAt(name.GetLength() - 1) != u'站') name += u'站';
   return name;
 }
 
 // A line name loses its bracketed part and gets 路 unless it ends with 线 or 路.
 CVString LineName(const char* gbk) {
-  CVString name = Gbk(gbk);
+  CVString name = GbkText(gbk);
   int bracket = name.Find(CVString(u"("));
   if (bracket >= 0) name = name.Mid(0, bracket);
   char16_t last = name.GetAt(name.GetLength() - 1);
@@ -82,9 +82,9 @@ CVString EndMarkup(int kind) {
 }
 
 CVString RoadOf(const tag_Link& link) {
-  if (link.roadName[0]) return Gbk(link.roadName);
+  if (link.roadName[0]) return GbkText(link.roadName);
   if (link.roadKind == 1 || link.roadKind == 9 || link.roadKind == 12 || link.roadKind == 16) {
-    return Gbk(link.roadKindName);
+    return GbkText(link.roadKindName);
   }
   return CVString();
 }
@@ -142,7 +142,7 @@ void BuildPlanTexts(CVArray<tag_BusLine>& rides, CVArray<tag_BusTransStop>& stop
       next.walkSummary = CVString("在") + e + CVString("下车,步行 - ") + d;
     }
     if (j == n - 1) {
-      next.rideText = CVString("到达") + Gbk(next.onName);
+      next.rideText = CVString("到达") + GbkText(next.onName);
     } else {
       next.rideText = CVString("在") + nName + CVString("上车,乘坐") + LineName(rides[j + 1].name) +
                       CVString(" - ") + Count(rides[j + 1].stationCount) + CVString("站");
@@ -193,13 +193,13 @@ void BuildCarRouteTexts(tag_CarRoute& route) {
   const int count = kps.GetSize();
   for (int i = 0; i < count; ++i) {
     if (i < links.GetSize() && links[i].length == 0 && IsEnd(kps[i].kind)) {
-      kps[i].text = Gbk(kps[i].kindName);
+      kps[i].text = GbkText(kps[i].kindName);
       kps[i].text2 = kps[i].text;
       kps[i].markup = EndMarkup(kps[i].kind);
       return;
     }
     if (i < links.GetSize() && links[i].length == 0 && kps[i].kind == 1) {
-      CVString turn = Gbk(kps[i].turnName);
+      CVString turn = GbkText(kps[i].turnName);
       kps[i].text = CVString("从起点向") + turn + CVString("出发");
       kps[i].text2 = kps[i].text;
       kps[i].markup = CVString("从") + Bold(CVString("起点")) + CVString("向") + turn + CVString("出发");
@@ -214,16 +214,16 @@ void BuildCarRouteTexts(tag_CarRoute& route) {
       p = CVString("沿") + road;
       pm = CVString("沿") + Bold(road);
     }
-    CVString tail = Gbk(kps[i].kindName) + DistanceText(link.length) + CVString(",");
+    CVString tail = GbkText(kps[i].kindName) + DistanceText(link.length) + CVString(",");
     link.text = p + tail;
     link.markup = pm + tail;
-    CVString t = Gbk(kps[i].turnName);
+    CVString t = GbkText(kps[i].turnName);
     CVString tm = Bold(t);
     CVString t2 = t;
     if (i + 1 < links.GetSize()) {
       const tag_Link& next = links[i + 1];
       if (next.length < 1 && i + 1 < count && IsEnd(kps[i + 1].kind)) {
-        t += Gbk(kps[i + 1].kindName);
+        t += GbkText(kps[i + 1].kindName);
         tm += EndMarkup(kps[i + 1].kind);
         t2 = t;
       } else if (next.length >= 1) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/foundation/AsciiChar.h"
+
 namespace platform {
 
 namespace {
@@ -27,7 +29,7 @@ struct Directive {
   char conversion = 0;
 };
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using asciichar::isDigit;
 
 // Reads a decimal number, saturating well above any cap.
 int readNumber(std::string_view fmt, std::size_t& i) {

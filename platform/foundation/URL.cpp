@@ -7,12 +7,14 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/foundation/AsciiChar.h"
+
 namespace platform {
 
 namespace {
 
 bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using asciichar::isDigit;
 bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
 bool isSubDelim(char c) { return c != '\0' && std::strchr("!$&'()*+,;=", c) != nullptr; }

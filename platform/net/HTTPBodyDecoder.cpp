@@ -7,7 +7,7 @@ namespace platform {
 
 namespace {
 
-std::string_view trim(std::string_view s) {
+std::string_view trimField(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
   return s;
@@ -15,7 +15,7 @@ std::string_view trim(std::string_view s) {
 
 // Digits only, no sign, no overflow.
 std::optional<std::uint64_t> parseLength(std::string_view s) {
-  s = trim(s);
+  s = trimField(s);
   if (s.empty() || s.size() > 18) return std::nullopt;
   std::uint64_t v = 0;
   for (char c : s) {
@@ -37,7 +37,7 @@ HTTPBodyDecoder HTTPBodyDecoder::forResponse(const HTTPMessage& response, std::s
     // Chunked must be the last coding; anything else runs until the peer closes.
     std::string_view codings = *te;
     std::size_t comma = codings.rfind(',');
-    std::string_view last = trim(comma == std::string_view::npos ? codings : codings.substr(comma + 1));
+    std::string_view last = trimField(comma == std::string_view::npos ? codings : codings.substr(comma + 1));
     if (HTTPMessage::equalsIgnoringCase(last, "chunked")) return HTTPBodyDecoder(Framing::Chunked);
     return HTTPBodyDecoder(Framing::UntilClose);
   }
@@ -130,7 +130,7 @@ std::size_t HTTPBodyDecoder::decodeChunked(const std::uint8_t* bytes, std::size_
           break;
         }
         // chunk-size [; extensions]
-        std::string_view size = trim(line.substr(0, line.find(';')));
+        std::string_view size = trimField(line.substr(0, line.find(';')));
         std::uint64_t v = 0;
         if (size.empty() || size.size() > 15) {
           fail("A chunk size is malformed");

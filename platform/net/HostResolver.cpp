@@ -177,19 +177,19 @@ class SystemResolver : public HostResolver {
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-platform::Mutex sharedMutex;
-std::shared_ptr<HostResolver> sharedSlot GUARDED_BY(sharedMutex);
+platform::Mutex resolverMutex;
+std::shared_ptr<HostResolver> sharedSlot GUARDED_BY(resolverMutex);
 
 }  // namespace
 
 std::shared_ptr<HostResolver> HostResolver::shared() {
-  platform::MutexLock lock(sharedMutex);
+  platform::MutexLock lock(resolverMutex);
   if (!sharedSlot) sharedSlot = std::make_shared<SystemResolver>();
   return sharedSlot;
 }
 
 void HostResolver::setShared(std::shared_ptr<HostResolver> resolver) {
-  platform::MutexLock lock(sharedMutex);
+  platform::MutexLock lock(resolverMutex);
   sharedSlot = std::move(resolver);
 }
 

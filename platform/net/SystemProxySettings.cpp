@@ -36,7 +36,7 @@ std::optional<SystemProxySettings> overrideSettings GUARDED_BY(overrideMutex);
 
 using nettext::lower;
 
-std::string_view trim(std::string_view s) {
+std::string_view trimSpace(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
@@ -67,7 +67,7 @@ bool isLoopback(const std::string& host) {
 
 // "h:p" with a default port.
 std::optional<ProxyEntry> parseHostPort(std::string_view text, std::string_view type, int defaultPort) {
-  text = trim(text);
+  text = trimSpace(text);
   if (text.empty()) return std::nullopt;
   ProxyEntry e;
   e.type = std::string(type);
@@ -97,7 +97,7 @@ std::vector<ProxyEntry> parsePACAnswer(std::string_view answer) {
   while (pos <= answer.size()) {
     std::size_t semi = answer.find(';', pos);
     std::string_view item =
-        trim(answer.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos));
+        trimSpace(answer.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos));
     pos = semi == std::string_view::npos ? answer.size() + 1 : semi + 1;
     if (item.empty()) continue;
     std::size_t space = item.find_first_of(" \t");
@@ -309,7 +309,7 @@ SystemProxySettings SystemProxySettings::current() {
     while (pos <= list.size()) {
       std::size_t comma = list.find(',', pos);
       std::string_view item =
-          trim(list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+          trimSpace(list.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
       if (!item.empty()) s.exceptions.push_back(lower(item));
       if (comma == std::string_view::npos) break;
       pos = comma + 1;

@@ -461,6 +461,14 @@ std::uint32_t posixPermissionsAtPath(const std::string& path) {
   return lstatPath(path, st) ? (st.st_mode & 07777) : 0;
 }
 
+std::optional<std::string> linkDestination(const std::string& path) {
+  std::string target(4096, '\0');
+  ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+  if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return std::nullopt;
+  target.resize(static_cast<std::size_t>(n));
+  return target;
+}
+
 std::optional<ZBFileAttributes> fileAttributesAtPath(const std::string& path) {
   struct stat st;
   if (!lstatPath(path, st)) return std::nullopt;

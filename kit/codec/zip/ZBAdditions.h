@@ -118,6 +118,8 @@ bool isDirAtPath(const std::string& path);
 std::uint64_t dataSizeAtFilePath(const std::string& path);
 platform::Date modificationDateForPath(const std::string& path);
 std::uint32_t posixPermissionsAtPath(const std::string& path);
+// Where the link at path points, as written; nothing when it is not a link or the target is 4 KiB or more.
+std::optional<std::string> linkDestination(const std::string& path);
 std::optional<ZBFileAttributes> fileAttributesAtPath(const std::string& path);
 // The zip attribute word: Unix type and permissions in the high 16 bits, 0x4000 in the low ones.
 // 0 when nothing is at path.

@@ -69,14 +69,6 @@ std::optional<Data> readWholeFile(const std::string& path) {
   return bytes;
 }
 
-std::optional<std::string> linkDestination(const std::string& path) {
-  std::string target(4096, '\0');
-  ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-  if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return std::nullopt;
-  target.resize(static_cast<std::size_t>(n));
-  return target;
-}
-
 }  // namespace
 
 std::shared_ptr<ZBDataArchive> ZBDataArchive::create() {
@@ -313,7 +305,7 @@ int ZBDataArchive::deflateFile(const std::string& path, const std::string& relat
   if (zb::precomposedUTF8Length(name) > zb::detail::Max16) return -1;
   Data payload;
   if (isLink) {
-    std::optional<std::string> destination = linkDestination(path);
+    std::optional<std::string> destination = zb::linkDestination(path);
     if (!destination) return -1;
     payload = platform::dataFromString(*destination);
   }

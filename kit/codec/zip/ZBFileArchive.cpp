@@ -63,14 +63,6 @@ std::string parentOf(const std::string& path) {
   return parent.empty() ? "." : parent;
 }
 
-std::optional<std::string> linkDestination(const std::string& path) {
-  std::string target(MaxLinkLength, '\0');
-  ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-  if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return std::nullopt;
-  target.resize(static_cast<std::size_t>(n));
-  return target;
-}
-
 // The localised name of an archive made of several items.
 std::string localizedArchiveName() { return "Archive"; }
 
@@ -423,7 +415,7 @@ int ZBFileArchive::deflateFile(const std::string& path, const std::string& relat
   if (isLink || isDir) {
     Data payload;
     if (isLink) {
-      std::optional<std::string> destination = linkDestination(path);
+      std::optional<std::string> destination = zb::linkDestination(path);
       if (!destination) return rollback(-1);
       payload = platform::dataFromString(*destination);
     }

@@ -7,7 +7,7 @@
 namespace kavro {
 namespace {
 
-constexpr std::string_view Type = "STORE_CACHE_JOB_DETAIL";
+constexpr std::string_view DetailType = "STORE_CACHE_JOB_DETAIL";
 
 class DataKavroDBTest : public test::VirtualRunLoopTest {
  protected:
@@ -42,135 +42,135 @@ class DataKavroDBTest : public test::VirtualRunLoopTest {
 };
 
 TEST_F(DataKavroDBTest, TypedValuesRoundTripAndRefuseEmptyNames) {
-  EXPECT_GT(db_->setIntValue(Type, "i", std::int64_t{1} << 40), 0);
-  EXPECT_EQ(db_->getIntValue(Type, "i"), std::int64_t{1} << 40);
-  EXPECT_GT(db_->setStrValue(Type, "s", "上海 'quoted'"), 0);
-  EXPECT_EQ(db_->getStrValue(Type, "s"), "上海 'quoted'");
+  EXPECT_GT(db_->setIntValue(DetailType, "i", std::int64_t{1} << 40), 0);
+  EXPECT_EQ(db_->getIntValue(DetailType, "i"), std::int64_t{1} << 40);
+  EXPECT_GT(db_->setStrValue(DetailType, "s", "上海 'quoted'"), 0);
+  EXPECT_EQ(db_->getStrValue(DetailType, "s"), "上海 'quoted'");
   platform::Data bytes{0, 255, 0, 7};
-  EXPECT_GT(db_->setBinValue(Type, "b", bytes), 0);
-  EXPECT_EQ(db_->getBinValue(Type, "b"), bytes);
-  EXPECT_GT(db_->setBinValue(Type, "empty", {}), 0);
-  EXPECT_EQ(db_->getBinValue(Type, "empty"), platform::Data{});
-  EXPECT_FALSE(db_->getBinValue(Type, "missing"));
-  EXPECT_EQ(db_->getIntValue(Type, "missing"), 0);
+  EXPECT_GT(db_->setBinValue(DetailType, "b", bytes), 0);
+  EXPECT_EQ(db_->getBinValue(DetailType, "b"), bytes);
+  EXPECT_GT(db_->setBinValue(DetailType, "empty", {}), 0);
+  EXPECT_EQ(db_->getBinValue(DetailType, "empty"), platform::Data{});
+  EXPECT_FALSE(db_->getBinValue(DetailType, "missing"));
+  EXPECT_EQ(db_->getIntValue(DetailType, "missing"), 0);
 
-  EXPECT_EQ(db_->setStrValue(Type, "", "v"), 0);
+  EXPECT_EQ(db_->setStrValue(DetailType, "", "v"), 0);
   EXPECT_EQ(db_->setStrValue("", "k", "v"), 0);
-  EXPECT_EQ(db_->getStrValue(Type, ""), "");
-  EXPECT_TRUE(db_->hasStrItem(Type, "s"));
-  EXPECT_TRUE(db_->hasBinItem(Type));
-  EXPECT_FALSE(db_->hasIntItem(Type, "s"));
-  EXPECT_EQ(db_->deleteStrValue(Type, "s"), 1);
-  EXPECT_EQ(db_->removeStrItem(Type, "s"), 0);
-  EXPECT_EQ(db_->clearBinData(Type), 2);
+  EXPECT_EQ(db_->getStrValue(DetailType, ""), "");
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "s"));
+  EXPECT_TRUE(db_->hasBinItem(DetailType));
+  EXPECT_FALSE(db_->hasIntItem(DetailType, "s"));
+  EXPECT_EQ(db_->deleteStrValue(DetailType, "s"), 1);
+  EXPECT_EQ(db_->removeStrItem(DetailType, "s"), 0);
+  EXPECT_EQ(db_->clearBinData(DetailType), 2);
 }
 
 TEST_F(DataKavroDBTest, SecondWriteKeepsOneRowWithItsValueAndTime) {
-  std::int64_t id = db_->setStrValue(Type, "k", "first");
+  std::int64_t id = db_->setStrValue(DetailType, "k", "first");
   EXPECT_GT(id, 0) << "an insert answers the new row id";
   std::string first = addTime("DATA_STR_VALUE", "k");
   clock().advance(90);
-  EXPECT_EQ(db_->setStrValue(Type, "k", "second"), 1) << "an update answers the rows changed";
+  EXPECT_EQ(db_->setStrValue(DetailType, "k", "second"), 1) << "an update answers the rows changed";
   EXPECT_EQ(db_->tableRows("DATA_STR_VALUE", std::nullopt), 1);
-  EXPECT_EQ(db_->getStrValue(Type, "k"), "second");
+  EXPECT_EQ(db_->getStrValue(DetailType, "k"), "second");
   EXPECT_EQ(addTime("DATA_STR_VALUE", "k"), db_->timeText());
   EXPECT_LT(first, addTime("DATA_STR_VALUE", "k"));
   EXPECT_EQ(db_->get_cell("select ID from DATA_STR_VALUE"), std::to_string(id));
 
   clock().advance(30);
-  EXPECT_TRUE(db_->refreshTypeTime(db_->TABLE_STR_VALUE(), Type, "k"));
+  EXPECT_TRUE(db_->refreshTypeTime(db_->TABLE_STR_VALUE(), DetailType, "k"));
   EXPECT_EQ(addTime("DATA_STR_VALUE", "k"), db_->timeText());
 }
 
 TEST_F(DataKavroDBTest, ClearByAgeTakesOldAndFutureRowsOnly) {
-  db_->setStrValue(Type, "old", "1");
+  db_->setStrValue(DetailType, "old", "1");
   clock().advance(100);
-  db_->setStrValue(Type, "young", "2");
+  db_->setStrValue(DetailType, "young", "2");
   clock().advance(-1000);
-  db_->setStrValue(Type, "future", "3");  // written while the clock was set back
+  db_->setStrValue(DetailType, "future", "3");  // written while the clock was set back
   clock().advance(1000 + 10);
   // now: old is 110 s old, young 10 s, future dated 990 s ahead
-  EXPECT_TRUE(db_->clearStrDataType(Type, "", 60));
-  EXPECT_FALSE(db_->hasStrItem(Type, "old"));
-  EXPECT_TRUE(db_->hasStrItem(Type, "young"));
-  EXPECT_FALSE(db_->hasStrItem(Type, "future"));
+  EXPECT_TRUE(db_->clearStrDataType(DetailType, "", 60));
+  EXPECT_FALSE(db_->hasStrItem(DetailType, "old"));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "young"));
+  EXPECT_FALSE(db_->hasStrItem(DetailType, "future"));
 
-  EXPECT_TRUE(db_->clearStrDataType(Type, "young", 0));
-  EXPECT_FALSE(db_->hasStrItem(Type, "young"));
+  EXPECT_TRUE(db_->clearStrDataType(DetailType, "young", 0));
+  EXPECT_FALSE(db_->hasStrItem(DetailType, "young"));
   EXPECT_FALSE(db_->clearStrDataType("", "", 0));
 }
 
 TEST_F(DataKavroDBTest, RemoveInvalidItemsDropsRowsDatedInTheFuture) {
   clock().advance(3600);
-  db_->setIntValue(Type, "ahead", 1);
+  db_->setIntValue(DetailType, "ahead", 1);
   clock().advance(-3600);
-  db_->setIntValue(Type, "now", 1);
-  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_INT_VALUE(), Type));
-  EXPECT_FALSE(db_->hasIntItem(Type, "ahead"));
-  EXPECT_TRUE(db_->hasIntItem(Type, "now"));
+  db_->setIntValue(DetailType, "now", 1);
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_INT_VALUE(), DetailType));
+  EXPECT_FALSE(db_->hasIntItem(DetailType, "ahead"));
+  EXPECT_TRUE(db_->hasIntItem(DetailType, "now"));
 }
 
 TEST_F(DataKavroDBTest, RecordAndResultCaches) {
-  EXPECT_TRUE(db_->saveItemCache(Type, "42", *record("42")));
-  EXPECT_EQ(db_->getItemCache(Type, "42")->getString("id"), "42");
-  EXPECT_TRUE(db_->hasBinItem(Type, "item.42"));
+  EXPECT_TRUE(db_->saveItemCache(DetailType, "42", *record("42")));
+  EXPECT_EQ(db_->getItemCache(DetailType, "42")->getString("id"), "42");
+  EXPECT_TRUE(db_->hasBinItem(DetailType, "item.42"));
   auto list = DataItemResult::create();
   list->addItem(record("1"));
   list->setMaxCount(9);
-  EXPECT_TRUE(db_->saveItemsCache(Type, "42", *list));
-  auto back = db_->getItemsCache(Type, "42");
+  EXPECT_TRUE(db_->saveItemsCache(DetailType, "42", *list));
+  auto back = db_->getItemsCache(DetailType, "42");
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->maxCount(), 9u);
   EXPECT_EQ(ids(*back), std::vector<std::string>{"1"});
 
   // A damaged cache reads as none.
-  db_->setBinValue(Type, "item.bad", platform::dataFromString("garbage"));
-  EXPECT_EQ(db_->getItemCache(Type, "bad"), nullptr);
+  db_->setBinValue(DetailType, "item.bad", platform::dataFromString("garbage"));
+  EXPECT_EQ(db_->getItemCache(DetailType, "bad"), nullptr);
 
   // Clearing every result cache of the type leaves its record caches.
-  EXPECT_TRUE(db_->clearItemsDataType(Type, "", 0));
-  EXPECT_EQ(db_->getItemsCache(Type, "42"), nullptr);
-  EXPECT_NE(db_->getItemCache(Type, "42"), nullptr);
-  EXPECT_TRUE(db_->clearItemDataType(Type, "", 0));
-  EXPECT_FALSE(db_->hasBinItem(Type));
+  EXPECT_TRUE(db_->clearItemsDataType(DetailType, "", 0));
+  EXPECT_EQ(db_->getItemsCache(DetailType, "42"), nullptr);
+  EXPECT_NE(db_->getItemCache(DetailType, "42"), nullptr);
+  EXPECT_TRUE(db_->clearItemDataType(DetailType, "", 0));
+  EXPECT_FALSE(db_->hasBinItem(DetailType));
 }
 
 TEST_F(DataKavroDBTest, NewestListSkipsResultCachesFutureRowsAndOrdersTiesByRowId) {
-  db_->saveItemCache(Type, "a", *record("a"));
-  db_->saveItemCache(Type, "b", *record("b"));  // same second as a
+  db_->saveItemCache(DetailType, "a", *record("a"));
+  db_->saveItemCache(DetailType, "b", *record("b"));  // same second as a
   clock().advance(5);
-  db_->saveItemCache(Type, "c", *record("c"));
+  db_->saveItemCache(DetailType, "c", *record("c"));
   auto list = DataItemResult::create();
   list->addItem(record("zz"));
-  db_->saveItemsCache(Type, "c", *list);
+  db_->saveItemsCache(DetailType, "c", *list);
   db_->saveItemCache("OTHER", "d", *record("d"));
   clock().advance(100);
-  db_->saveItemCache(Type, "later", *record("later"));
+  db_->saveItemCache(DetailType, "later", *record("later"));
   clock().advance(-50);
 
-  auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10);
+  auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 10);
   EXPECT_EQ(ids(*newest), (std::vector<std::string>{"c", "b", "a"}));
-  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 2)),
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 2)),
             (std::vector<std::string>{"c", "b"}));
-  EXPECT_EQ(db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 0)->count(), 0u);
+  EXPECT_EQ(db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 0)->count(), 0u);
 
-  auto first = db_->getFirstBinItem(Type);
+  auto first = db_->getFirstBinItem(DetailType);
   ASSERT_TRUE(first);
   EXPECT_EQ(DataItemDetail::FromData(*first)->getString("id"), "a");
 }
 
 TEST_F(DataKavroDBTest, KeepOnlyNewestDeletesTheOldest) {
   for (const char* k : {"1", "2", "3", "4", "5"}) {
-    db_->setStrValue(Type, k, k);
+    db_->setStrValue(DetailType, k, k);
     clock().advance(1);
   }
-  db_->setStrValue(Type, "1", "rewritten");  // now the newest
-  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), Type, 3));
+  db_->setStrValue(DetailType, "1", "rewritten");  // now the newest
+  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), DetailType, 3));
   EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), std::nullopt), 3);
-  EXPECT_FALSE(db_->hasStrItem(Type, "2"));
-  EXPECT_FALSE(db_->hasStrItem(Type, "3"));
-  EXPECT_TRUE(db_->hasStrItem(Type, "1"));
-  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), Type, 3));
+  EXPECT_FALSE(db_->hasStrItem(DetailType, "2"));
+  EXPECT_FALSE(db_->hasStrItem(DetailType, "3"));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "1"));
+  EXPECT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_STR_VALUE(), DetailType, 3));
   EXPECT_EQ(db_->tableRows(db_->TABLE_STR_VALUE(), std::nullopt), 3);
 
   // Rows of one second go in row-id order.
@@ -182,56 +182,56 @@ TEST_F(DataKavroDBTest, KeepOnlyNewestDeletesTheOldest) {
 }
 
 TEST_F(DataKavroDBTest, SavingAsNewestPutsTheEntryFirstEvenWithinOneSecond) {
-  for (const char* id : {"a", "b", "c"}) db_->saveItemCache(Type, id, *record(id));
+  for (const char* id : {"a", "b", "c"}) db_->saveItemCache(DetailType, id, *record(id));
   auto changed = record("a");
   changed->setString("2", "version");
   // A plain save keeps the row where it stood among rows of its second.
-  ASSERT_TRUE(db_->saveItemCache(Type, "a", *changed));
-  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
+  ASSERT_TRUE(db_->saveItemCache(DetailType, "a", *changed));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 10)),
             (std::vector<std::string>{"c", "b", "a"}));
 
   const auto strings = db_->tableChangeStamp(db_->TABLE_STR_VALUE());
-  ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "a", *changed));
+  ASSERT_TRUE(db_->saveItemCacheAsNewest(DetailType, "a", *changed));
   EXPECT_EQ(db_->tableChangeStamp(db_->TABLE_STR_VALUE()), strings) << "other tables' readers stay valid";
-  auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10);
+  auto newest = db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 10);
   EXPECT_EQ(ids(*newest), (std::vector<std::string>{"a", "c", "b"}));
   EXPECT_EQ(newest->getItem(0)->getString("version"), "2");
   EXPECT_EQ(db_->tableRows(db_->TABLE_BIN_VALUE(), "`DATA_KEY`='item.a'"), 1) << "replaced, not added";
 
   clock().advance(30);
-  ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "b", *record("b")));
+  ASSERT_TRUE(db_->saveItemCacheAsNewest(DetailType, "b", *record("b")));
   EXPECT_EQ(addTime("DATA_BIN_VALUE", "item.b"), db_->timeText()) << "stamped now";
-  ASSERT_TRUE(db_->saveItemCacheAsNewest(Type, "d", *record("d")));
-  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
+  ASSERT_TRUE(db_->saveItemCacheAsNewest(DetailType, "d", *record("d")));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 10)),
             (std::vector<std::string>{"d", "b", "a", "c"}));
-  EXPECT_FALSE(db_->saveItemCacheAsNewest(Type, "", *record("e")));
+  EXPECT_FALSE(db_->saveItemCacheAsNewest(DetailType, "", *record("e")));
 }
 
 TEST_F(DataKavroDBTest, RowsLeftAheadByAClockThatWentBackArePrunedEveryTime) {
   const double start = now();
-  db_->setStrValue(Type, "early", "1");
-  ASSERT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
+  db_->setStrValue(DetailType, "early", "1");
+  ASSERT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), DetailType));
   // Pruned once, the type stays pruned while the clock only goes on.
   clock().advance(60);
-  db_->setStrValue(Type, "later", "2");
-  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
-  EXPECT_TRUE(db_->hasStrItem(Type, "early"));
-  EXPECT_TRUE(db_->hasStrItem(Type, "later"));
+  db_->setStrValue(DetailType, "later", "2");
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), DetailType));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "early"));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "later"));
 
   // The clock runs an hour ahead, a row is written, and the clock is put right: the row is ahead
   // of it, although the clock is past the last pruning.
   clock().set(start + 3600);
-  db_->setStrValue(Type, "ahead", "3");
+  db_->setStrValue(DetailType, "ahead", "3");
   clock().set(start + 120);
-  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
-  EXPECT_FALSE(db_->hasStrItem(Type, "ahead"));
-  EXPECT_TRUE(db_->hasStrItem(Type, "later"));
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), DetailType));
+  EXPECT_FALSE(db_->hasStrItem(DetailType, "ahead"));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "later"));
 
   // Once the clock has passed every time written, nothing is ahead of it.
   clock().set(start + 3700);
-  db_->setStrValue(Type, "ahead", "4");
-  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), Type));
-  EXPECT_TRUE(db_->hasStrItem(Type, "ahead"));
+  db_->setStrValue(DetailType, "ahead", "4");
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), DetailType));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "ahead"));
 
   // Another type is pruned at its own first call.
   clock().set(start + 7200);
@@ -244,45 +244,45 @@ TEST_F(DataKavroDBTest, RowsLeftAheadByAClockThatWentBackArePrunedEveryTime) {
 
 TEST_F(DataKavroDBTest, KeepOnlyNewestCountsAgainAfterWritesItDidNotSee) {
   auto rows = [&] {
-    return db_->tableRows(db_->TABLE_BIN_VALUE(), "`DATA_TYPE`=?", {platform::Value(Type)});
+    return db_->tableRows(db_->TABLE_BIN_VALUE(), "`DATA_TYPE`=?", {platform::Value(DetailType)});
   };
   auto save = [&](int i) {
     clock().advance(1);
-    return db_->saveItemCacheAsNewest(Type, std::to_string(i), *record(std::to_string(i)));
+    return db_->saveItemCacheAsNewest(DetailType, std::to_string(i), *record(std::to_string(i)));
   };
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(save(i));
-  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), DetailType, 3));
   EXPECT_EQ(rows(), 3);
 
   // Its own writes: saved again, saved new, another type's.
   ASSERT_TRUE(save(1));
   db_->saveItemCache("OTHER", "x", *record("x"));
-  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), DetailType, 3));
   EXPECT_EQ(rows(), 3);
   ASSERT_TRUE(save(3));
-  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), DetailType, 3));
   EXPECT_EQ(rows(), 3);
-  EXPECT_FALSE(db_->getItemCache(Type, "0")) << "the oldest went";
+  EXPECT_FALSE(db_->getItemCache(DetailType, "0")) << "the oldest went";
 
   // Rows added by a statement of the caller's own.
   ASSERT_TRUE(db_->execSQL(
       "insert into DATA_BIN_VALUE(DATA_TYPE,DATA_KEY,DATA_VALUE,DATA_ADDTIME) values (?,'item.raw',x'00',?)",
-      {platform::Value(Type), platform::Value(db_->timeText(-3600))}));
-  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+      {platform::Value(DetailType), platform::Value(db_->timeText(-3600))}));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), DetailType, 3));
   EXPECT_EQ(rows(), 3);
-  EXPECT_FALSE(db_->hasBinItem(Type, "item.raw"));
+  EXPECT_FALSE(db_->hasBinItem(DetailType, "item.raw"));
 
   // Rows that a rolled-back transaction had deleted are back.
   ASSERT_TRUE(save(4));
   ASSERT_TRUE(save(5));
   ASSERT_TRUE(db_->begin());
-  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), DetailType, 3));
   EXPECT_EQ(rows(), 3);
   ASSERT_TRUE(db_->rollback());
   EXPECT_EQ(rows(), 5);
-  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), Type, 3));
+  ASSERT_TRUE(db_->keepItemsWithOnlyNewest(db_->TABLE_BIN_VALUE(), DetailType, 3));
   EXPECT_EQ(rows(), 3);
-  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 10)),
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 10)),
             (std::vector<std::string>{"5", "4", "3"}));
 
   // Any table by name keeps the plain count.
@@ -331,20 +331,23 @@ TEST_F(DataKavroDBTest, ValueWritesMoveTheStampsOfTheTablesTheyWrite) {
     return m;
   };
   using Moved = std::vector<bool>;
-  EXPECT_EQ(moved([&] { EXPECT_GT(db_->setStrValue(Type, "a", "1"), 0); }), (Moved{false, true, false}));
-  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->setStrValue(Type, "a", "2"), 1); }), (Moved{false, true, false}));
-  EXPECT_EQ(moved([&] { EXPECT_GT(db_->setIntValue(Type, "a", 7), 0); }), (Moved{true, false, false}));
-  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->deleteStrValue(Type, "none"), 0); }), (Moved{false, false, false}));
-  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->deleteStrValue(Type, "a"), 1); }), (Moved{false, true, false}));
+  EXPECT_EQ(moved([&] { EXPECT_GT(db_->setStrValue(DetailType, "a", "1"), 0); }),
+            (Moved{false, true, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->setStrValue(DetailType, "a", "2"), 1); }),
+            (Moved{false, true, false}));
+  EXPECT_EQ(moved([&] { EXPECT_GT(db_->setIntValue(DetailType, "a", 7), 0); }), (Moved{true, false, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->deleteStrValue(DetailType, "none"), 0); }),
+            (Moved{false, false, false}));
+  EXPECT_EQ(moved([&] { EXPECT_EQ(db_->deleteStrValue(DetailType, "a"), 1); }), (Moved{false, true, false}));
   EXPECT_EQ(moved([&] { EXPECT_EQ(db_->setStrValue("", "a", "1"), 0); }), (Moved{false, false, false}));
 
   // A trigger's rows count for its own table too, on the first write and on every one after.
   ASSERT_TRUE(
       db_->execSQL("create trigger logged after update on DATA_STR_VALUE begin "
                    "insert into LOG(NAME) values (new.DATA_KEY); end"));
-  ASSERT_GT(db_->setStrValue(Type, "b", "1"), 0);
+  ASSERT_GT(db_->setStrValue(DetailType, "b", "1"), 0);
   for (const char* value : {"2", "3"}) {
-    const auto m = moved([&] { EXPECT_EQ(db_->setStrValue(Type, "b", value), 1); });
+    const auto m = moved([&] { EXPECT_EQ(db_->setStrValue(DetailType, "b", value), 1); });
     EXPECT_TRUE(m[1]);
     EXPECT_TRUE(m[2]) << "the trigger's table";
   }
@@ -375,18 +378,18 @@ TEST_F(DataKavroDBTest, Sizes) {
 TEST_F(DataKavroDBTest, GenericSetItemValueOnAnyTable) {
   auto value = platform::MutableDictionary::create();
   value->setObject(platform::Value("v1"), "DATA_VALUE");
-  std::int64_t id = db_->setItemValue(db_->TABLE_STR_VALUE(), Type, "k", value.get());
+  std::int64_t id = db_->setItemValue(db_->TABLE_STR_VALUE(), DetailType, "k", value.get());
   EXPECT_GT(id, 0);
   value->setObject(platform::Value("v2"), "DATA_VALUE");
-  EXPECT_EQ(db_->setItemValue(db_->TABLE_STR_VALUE(), Type, "k", value.get()), 1);
-  EXPECT_EQ(db_->getStrValue(Type, "k"), "v2");
-  EXPECT_EQ(db_->setItemValue(db_->TABLE_STR_VALUE(), Type, "k", nullptr), 0);
-  EXPECT_TRUE(db_->hasTypeItem(db_->TABLE_STR_VALUE(), Type, "k"));
-  EXPECT_EQ(db_->removeTypeItem(db_->TABLE_STR_VALUE(), Type, "k"), 1);
+  EXPECT_EQ(db_->setItemValue(db_->TABLE_STR_VALUE(), DetailType, "k", value.get()), 1);
+  EXPECT_EQ(db_->getStrValue(DetailType, "k"), "v2");
+  EXPECT_EQ(db_->setItemValue(db_->TABLE_STR_VALUE(), DetailType, "k", nullptr), 0);
+  EXPECT_TRUE(db_->hasTypeItem(db_->TABLE_STR_VALUE(), DetailType, "k"));
+  EXPECT_EQ(db_->removeTypeItem(db_->TABLE_STR_VALUE(), DetailType, "k"), 1);
 }
 
 TEST_F(DataKavroDBTest, FilesWithoutTheRecordTimeIndexGainItAndNewestListsReadThroughIt) {
-  db_->saveItemCache(Type, "a", *record("a"));
+  db_->saveItemCache(DetailType, "a", *record("a"));
   for (std::string_view table : {db_->TABLE_INT_VALUE(), db_->TABLE_STR_VALUE(), db_->TABLE_BIN_VALUE()})
     ASSERT_TRUE(db_->execSQL("DROP INDEX `" + std::string(table) + "_item_time`"));
   db_.reset();
@@ -400,13 +403,13 @@ TEST_F(DataKavroDBTest, FilesWithoutTheRecordTimeIndexGainItAndNewestListsReadTh
   auto plan = db_->get_all(
       "EXPLAIN QUERY PLAN select `DATA_VALUE` from `DATA_BIN_VALUE` where `DATA_TYPE`=? and "
       "substr(`DATA_KEY`,1,5)='item.' and `DATA_ADDTIME`<=? order by `DATA_ADDTIME` desc, `ID` desc limit ?",
-      {platform::Value(Type), platform::Value("9999"), platform::Value(10)});
+      {platform::Value(DetailType), platform::Value("9999"), platform::Value(10)});
   ASSERT_TRUE(plan);
   std::string steps;
   for (const auto& row : *plan) steps += row->objectForKey("detail")->stringValue() + "\n";
   EXPECT_NE(steps.find("DATA_BIN_VALUE_item_time"), std::string::npos) << steps;
   EXPECT_EQ(steps.find("TEMP B-TREE"), std::string::npos) << steps;
-  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), Type, 5)),
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 5)),
             std::vector<std::string>{"a"});
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 using platform::Rect;
 
-class SearchScreen : public platform::ViewController, public UISearchBarKavroDelegate {
+class SearchBarScreen : public platform::ViewController, public UISearchBarKavroDelegate {
  public:
   std::vector<std::string> log;
   void searchBarClickDone(UIKavroSearchBar& bar) override { log.push_back("done:" + bar.text()); }
@@ -44,7 +44,7 @@ class SearchBarTest : public test::WidgetTest {
 };
 
 TEST_F(SearchBarTest, EditingHidesTheNavigationBarAndMasksTheContent) {
-  auto screen = show<SearchScreen>();
+  auto screen = show<SearchBarScreen>();
   auto bar = UIKavroSearchBar::barWithCtrl(screen, Rect(0, 0, 320, 44));
   auto mask = bar->maskView();
   ASSERT_TRUE(mask);

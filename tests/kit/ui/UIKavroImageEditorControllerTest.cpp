@@ -10,7 +10,7 @@
 namespace kavro {
 namespace {
 
-class Receiver : public UIKavroImageEditorDelegate {
+class EditedImageReceiver : public UIKavroImageEditorDelegate {
  public:
   void pickedImage(const std::shared_ptr<platform::Image>& image) override { images.push_back(image); }
   std::vector<std::shared_ptr<platform::Image>> images;
@@ -27,7 +27,7 @@ class UIKavroImageEditorControllerTest : public test::KitUITest {
     editor->view();
     return editor;
   }
-  std::shared_ptr<Receiver> receiver = std::make_shared<Receiver>();
+  std::shared_ptr<EditedImageReceiver> receiver = std::make_shared<EditedImageReceiver>();
   std::shared_ptr<platform::NavigationController> nav;
 };
 

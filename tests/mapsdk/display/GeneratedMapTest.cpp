@@ -11,7 +11,7 @@
 namespace kavro::test {
 namespace {
 
-struct Seen {
+struct SeenKinds {
   int street = 0;  // streets, lanes and arterials
   int water = 0;
   int park = 0;
@@ -23,7 +23,7 @@ bool Near(const platform::Pixel& p, std::uint32_t rgb, int slack) {
          std::abs(p.b - static_cast<int>(rgb & 0xFF)) <= slack;
 }
 
-void Look(const platform::Bitmap& bitmap, Seen& seen) {
+void Look(const platform::Bitmap& bitmap, SeenKinds& seen) {
   for (int y = 0; y < bitmap.height(); ++y) {
     for (int x = 0; x < bitmap.width(); ++x) {
       const platform::Pixel p = bitmap.pixelAt(x, y);
@@ -62,7 +62,7 @@ TEST(GeneratedMapTest, EveryPlaceAndLevelHasStreetsAtTheSizeOfRealTiles) {
       const double side = 256.0 * (1 << (18 - level));
       const int column = static_cast<int>(std::floor(x / side));
       const int row = static_cast<int>(std::floor(y / side));
-      Seen seen;
+      SeenKinds seen;
       for (int dc = -1; dc <= 1; ++dc) {
         for (int dr = -1; dr <= 1; ++dr) Look(Tile(server, level, column + dc, row + dr), seen);
       }
@@ -80,7 +80,7 @@ TEST(GeneratedMapTest, TheSameTileIsTheSameBytesAndNeighboursDiffer) {
 
 TEST(GeneratedMapTest, AnAreaOfTheMapHoldsWaterAndParks) {
   MapFixtureServer server;
-  Seen all;
+  SeenKinds all;
   // A 8 x 8 block of level-12 tiles: about 65 km a side.
   for (int column = 3000; column < 3008; ++column) {
     for (int row = 1100; row < 1108; ++row) {
