@@ -36,7 +36,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Environment.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPReadStream.h"
 #include "platform/net/URLConnection.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 namespace {
 

@@ -50,7 +50,7 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "kit/core/DataLoadAndParser.h"
-#include "tests/support/DemoApi.h"
+#include "demo/DemoApi.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   static const auto api = kavro::test::DemoApi::load(kavro::test::DemoApi::defaultSampleRoot());

@@ -15,7 +15,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/SystemProxySettings.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 namespace {
 

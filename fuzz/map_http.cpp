@@ -16,7 +16,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 namespace {
 

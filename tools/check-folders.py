@@ -3,12 +3,14 @@
 
   tools/check-folders.py [--root DIR] [--targets FILE]
 
-Over platform/, kit/, mapsdk/ and app/ (the library trees):
+Over platform/, kit/, mapsdk/, app/ and demo/ (the library trees):
 - a folder holds at most one library target, and a target's sources are in its own folder
   (FILE, written by the build, lists "target<TAB>declaring folder<TAB>source folders");
 - an include between folders points down: platform <- kit <- mapsdk <- app, and the map SDK uses
   kit/core only of the kit;
-- no two folders include each other, directly or round a loop.
+- the demo servers (demo/) stand beside the application: neither includes the other;
+- no two folders include each other, directly or round a loop;
+- nothing outside tests/, bench/ and fuzz/ includes a header of tests/.
 Exit status 1 with one line per fault, 0 when the tree keeps the rules.
 """
 
@@ -18,8 +20,10 @@ import re
 import sys
 from collections import defaultdict
 
-TREES = ("platform", "kit", "mapsdk", "app")
-RANK = {"platform": 0, "kit": 1, "mapsdk": 2, "app": 3}
+TREES = ("platform", "kit", "mapsdk", "app", "demo")
+RANK = {"platform": 0, "kit": 1, "mapsdk": 2, "app": 3, "demo": 3}
+# Trees whose code ships or runs as the product: none of them includes the tests' own headers.
+PRODUCT_TREES = TREES + ("tools",)
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c", ".inc", ".def")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
@@ -56,6 +60,8 @@ def scan_includes(root):
 
 def points_up(source, target):
     if RANK[tree_of(target)] > RANK[tree_of(source)]:
+        return True
+    if RANK[tree_of(target)] == RANK[tree_of(source)] and tree_of(target) != tree_of(source):
         return True
     return tree_of(source) == "mapsdk" and tree_of(target) == "kit" and target != "kit/core"
 
@@ -99,7 +105,8 @@ def check_includes(root):
     sites = defaultdict(list)
     for path, number, source, target in scan_includes(root):
         if points_up(source, target):
-            faults.append(f"{path}:{number}: {source} includes {target}, which is above it")
+            where = "beside" if RANK[tree_of(target)] == RANK[tree_of(source)] else "above"
+            faults.append(f"{path}:{number}: {source} includes {target}, which is {where} it")
             continue
         sites[(source, target)].append(f"{path}:{number}")
         edges[source].add(target)
@@ -107,6 +114,24 @@ def check_includes(root):
         within = sorted(e for e in sites if e[0] in members and e[1] in members)
         detail = "; ".join(f"{s} -> {t} ({sites[(s, t)][0]})" for s, t in within)
         faults.append(f"folders {', '.join(members)} include each other: {detail}")
+    return faults
+
+
+def check_test_includes(root):
+    faults = []
+    for tree in PRODUCT_TREES:
+        for dirpath, dirnames, filenames in os.walk(os.path.join(root, tree)):
+            dirnames.sort()
+            for name in sorted(filenames):
+                if not name.endswith(SOURCE_SUFFIXES):
+                    continue
+                path = os.path.join(dirpath, name)
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    for number, line in enumerate(f, 1):
+                        m = INCLUDE.match(line)
+                        if m and m.group(1).startswith("tests/"):
+                            faults.append(f"{os.path.relpath(path, root)}:{number}: includes {m.group(1)}, "
+                                          "a header of the tests")
     return faults
 
 
@@ -137,7 +162,7 @@ def main(argv):
     parser.add_argument("--root", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
     parser.add_argument("--targets", help="the build's list of library targets and their folders")
     args = parser.parse_args(argv)
-    faults = check_includes(os.path.abspath(args.root))
+    faults = check_includes(os.path.abspath(args.root)) + check_test_includes(os.path.abspath(args.root))
     if args.targets:
         faults += check_targets(args.targets)
     for fault in faults:

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "tests/support/LoopbackSocket.h"
+#include "demo/LoopbackSocket.h"
 
 namespace kavro::test {
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the demo server's sample: dictionaries, companies, jobs, groups and community posts.
 
-    tools/demo/make_sample.py [OUT_DIR]      (default: tests/fixtures/demo)
+    tools/demo/make_sample.py [OUT_DIR]      (default: demo/data/sample)
 
 The output is the same on every run (its own small generator of numbers, no clock, no hashing of
 strings by Python), so a change to the sample shows as a plain diff of the files.
@@ -217,7 +217,7 @@ def write(path, header, rows):
 
 def main():
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "fixtures", "demo")
+        os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo", "data", "sample")
     os.makedirs(out_dir, exist_ok=True)
     numbers = Numbers(20130610)
 

@@ -61,8 +61,8 @@
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
-#include "tests/mapsdk/display/MapDemoService.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapDemoService.h"
+#include "demo/MapFixtureServer.h"
 #include "tools/kavro/Runner.h"
 
 namespace kavro::runner {

@@ -42,7 +42,7 @@
 #include "platform/ui/ViewController.h"
 #include "platform/ui/ViewDescription.h"
 #include "platform/ui/Window.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 
 namespace kavro::runner {
 

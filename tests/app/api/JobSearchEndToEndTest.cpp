@@ -10,7 +10,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPReadStream.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 namespace kavro {

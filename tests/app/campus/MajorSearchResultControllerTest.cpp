@@ -11,7 +11,7 @@
 #include "platform/net/HTTPReadStream.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/kit/ui/KitUITest.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 
 namespace kavro::test {
 namespace {

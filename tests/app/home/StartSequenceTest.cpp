@@ -29,7 +29,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/UIDriver.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 

@@ -13,8 +13,8 @@
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/app/jobmap/JobMapTest.h"
-#include "tests/support/LoopbackSocket.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/LoopbackSocket.h"
+#include "demo/MapFixtureServer.h"
 
 namespace kavro::test {
 namespace {

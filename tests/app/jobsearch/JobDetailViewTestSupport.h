@@ -21,7 +21,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/kit/ui/KitUITest.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 
 namespace kavro::test {
 

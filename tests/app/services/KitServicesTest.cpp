@@ -17,7 +17,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/net/HTTPReadStream.h"
 #include "tests/kit/ui/DictPickerTestSupport.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 
 namespace kavro {
 namespace {

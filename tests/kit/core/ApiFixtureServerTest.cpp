@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "tests/kit/core/LoaderTestSupport.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 
 namespace kavro {

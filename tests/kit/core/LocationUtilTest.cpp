@@ -9,7 +9,7 @@
 #include "kit/http/ReachabilityFlagsProvider.h"
 #include "platform/foundation/Environment.h"
 #include "platform/net/HTTPReadStream.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 

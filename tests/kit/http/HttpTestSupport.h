@@ -12,7 +12,7 @@
 #include "platform/net/HTTPCookieStorage.h"
 #include "platform/net/HTTPReadStream.h"
 #include "platform/net/SystemProxySettings.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 namespace httptest {

@@ -2,7 +2,7 @@
 
 #include "kit/http/NetHTTPRequestErrors.h"
 #include "tests/kit/http/HttpTestSupport.h"
-#include "tests/support/TestCertificates.h"
+#include "demo/TestCertificates.h"
 #include "tests/support/VirtualRunLoop.h"
 
 using namespace httptest;

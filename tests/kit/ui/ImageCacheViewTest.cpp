@@ -13,7 +13,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/ImageCodec.h"
 #include "platform/net/HTTPReadStream.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 namespace kavro {

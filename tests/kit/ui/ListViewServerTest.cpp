@@ -13,7 +13,7 @@
 #include "platform/foundation/Format.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPReadStream.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 namespace kavro::test {

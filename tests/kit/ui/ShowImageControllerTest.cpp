@@ -9,7 +9,7 @@
 #include "platform/ui/NavigationController.h"
 #include "tests/kit/ui/ImageTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 namespace kavro {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/ImageCodec.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 
 namespace kavro::test {
 namespace {

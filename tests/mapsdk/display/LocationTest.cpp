@@ -16,7 +16,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"

@@ -16,7 +16,7 @@
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
-#include "tests/mapsdk/display/MapDemoService.h"
+#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {

@@ -8,7 +8,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "tests/mapsdk/display/MapDemoService.h"
+#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {

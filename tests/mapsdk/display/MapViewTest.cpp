@@ -26,7 +26,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
-#include "tests/mapsdk/display/MapDemoService.h"
+#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {

@@ -9,7 +9,7 @@
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Environment.h"
 #include "tests/platform/ui/UITest.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 namespace kavro::test {

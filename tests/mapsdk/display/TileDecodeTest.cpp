@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mapsdk/display/TileImage.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 
 using namespace mapsdk;
 

@@ -17,7 +17,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace mapsdk;

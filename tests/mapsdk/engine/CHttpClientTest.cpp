@@ -10,7 +10,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/mapsdk/engine/GzipTestSupport.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace gmengine;

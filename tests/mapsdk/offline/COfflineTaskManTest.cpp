@@ -9,7 +9,7 @@
 #include "mapsdk/offline/OLRecordFile.h"
 #include "platform/foundation/Environment.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 using namespace gmengine;
 using kavro::test::LoopbackHttpServer;

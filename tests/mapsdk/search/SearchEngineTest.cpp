@@ -14,7 +14,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/search/SearchTestSupport.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace mapsdk;

@@ -4,7 +4,7 @@
 
 #include "platform/net/HTTPReadStream.h"
 #include "tests/platform/net/NetTestSupport.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 using kavro::test::LoopbackHttpServer;
 using kavro::test::ScriptedResponse;

@@ -3,7 +3,7 @@
 #include "platform/net/ClientIdentity.h"
 #include "platform/net/HTTPReadStream.h"
 #include "tests/platform/net/NetTestSupport.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "tests/support/LoopbackSocksProxy.h"
 
 using kavro::test::LoopbackHttpServer;

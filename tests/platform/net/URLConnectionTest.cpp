@@ -2,7 +2,7 @@
 
 #include "platform/net/URLConnection.h"
 #include "tests/platform/net/NetTestSupport.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 using kavro::test::LoopbackHttpServer;
 using kavro::test::RecordedRequest;

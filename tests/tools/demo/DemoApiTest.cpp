@@ -7,8 +7,8 @@
 
 #include "kit/core/DataLoadAndParser.h"
 #include "tests/kit/core/LoaderTestSupport.h"
-#include "tests/support/ApiFixtureServer.h"
-#include "tests/support/DemoApi.h"
+#include "demo/ApiFixtureServer.h"
+#include "demo/DemoApi.h"
 
 namespace kavro {
 namespace {

@@ -105,5 +105,31 @@ class FolderCheckTest(unittest.TestCase):
         self.assertEqual(status, 0, out)
 
 
+    def test_the_demo_servers_and_the_application_stay_apart(self):
+        self.write("platform/foundation/Data.h")
+        self.write("demo/DemoApi.cpp", "platform/foundation/Data.h", "mapsdk/offline/Record.h")
+        self.write("mapsdk/offline/Record.h")
+        self.write("app/home/Start.cpp", "demo/DemoApi.h")
+        self.write("demo/Server.cpp", "app/api/ApiJob.h")
+        self.write("app/api/ApiJob.h")
+        status, out = self.run_check()
+        self.assertEqual(status, 1)
+        self.assertIn("app/home/Start.cpp:3: app/home includes demo, which is beside it", out)
+        self.assertIn("demo/Server.cpp:3: demo includes app/api, which is beside it", out)
+        self.assertNotIn("DemoApi.cpp", out)
+
+    def test_product_code_never_includes_the_tests_headers(self):
+        self.write("tools/kavro/Runner.cpp", "demo/ApiFixtureServer.h", "tests/support/TempDir.h")
+        self.write("kit/core/Store.cpp", "tests/support/VirtualRunLoop.h")
+        self.write("demo/ApiFixtureServer.h")
+        self.write("bench/json_bench.cpp", "tests/support/TempDir.h")
+        self.write("fuzz/map_http.cpp", "tests/mapsdk/engine/EngineTestParts.h")
+        status, out = self.run_check()
+        self.assertEqual(status, 1)
+        self.assertIn("tools/kavro/Runner.cpp:4: includes tests/support/TempDir.h", out)
+        self.assertIn("kit/core/Store.cpp:3: includes tests/support/VirtualRunLoop.h", out)
+        self.assertNotIn("bench", out)
+        self.assertNotIn("fuzz", out)
+
 if __name__ == "__main__":
     unittest.main()

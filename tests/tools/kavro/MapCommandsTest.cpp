@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "platform/foundation/Environment.h"
-#include "tests/support/ApiFixtureServer.h"
-#include "tests/support/LoopbackSocket.h"
+#include "demo/ApiFixtureServer.h"
+#include "demo/LoopbackSocket.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"

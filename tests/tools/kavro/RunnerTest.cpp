@@ -20,7 +20,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"

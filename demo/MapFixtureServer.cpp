@@ -1,4 +1,4 @@
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 
 #include <zlib.h>
 
@@ -481,7 +481,7 @@ std::optional<MapFixture> MapFixture::parse(std::string_view text) {
 }
 
 std::string MapFixtureServer::defaultFixturePath() {
-  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "tests" / "fixtures" / "map" / "demo_map.txt").string();
+  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "demo" / "data" / "map" / "demo_map.txt").string();
 }
 
 MapFixture MapFixtureServer::defaultFixture() {

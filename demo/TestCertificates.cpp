@@ -1,4 +1,4 @@
-#include "tests/support/TestCertificates.h"
+#include "demo/TestCertificates.h"
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mapsdk/offline/COLUpdateRecord.h"
-#include "tests/support/MapFixtureServer.h"
+#include "demo/MapFixtureServer.h"
 
 namespace kavro::test {
 

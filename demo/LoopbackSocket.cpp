@@ -1,4 +1,4 @@
-#include "tests/support/LoopbackSocket.h"
+#include "demo/LoopbackSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "tests/support/DemoApi.h"
+#include "demo/DemoApi.h"
 
 #include <algorithm>
 #include <cmath>
@@ -311,7 +311,7 @@ void writePage(Answer& answer, const std::vector<T>& rows, const Page& page, Wri
 // ---- Loading -----------------------------------------------------------------------------------
 
 std::string DemoApi::defaultSampleRoot() {
-  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "tests" / "fixtures" / "demo").string();
+  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "demo" / "data" / "sample").string();
 }
 
 bool DemoApi::holdsSample(const std::string& dir) {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/TestCertificates.h"
+#include "demo/TestCertificates.h"
 
 namespace kavro::test {
 

@@ -8,14 +8,14 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/DemoApi.h"
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/DemoApi.h"
+#include "demo/LoopbackHttpServer.h"
 
 namespace kavro::test {
 
 // The service's API on 127.0.0.1 for tests: a request for "/api/<area>/<name>.php" (query ignored)
 // is answered with the file <root>/<area>/<name>.xml, else <root>/<area>/<name>.json, from the
-// fixtures under tests/fixtures/api; anything else is a 404, or, when asked, the service's own
+// fixtures under demo/data/api; anything else is a 404, or, when asked, the service's own
 // error answer (an XML answer with result 0, status 404 and a message naming the call). One path
 // can be told to answer with a given status and body instead. Every request is recorded.
 // With a generated sample (DemoApi: in sampleRoot, or in the fixture root itself, as beside the
@@ -27,7 +27,7 @@ class ApiFixtureServer {
   ApiFixtureServer(const ApiFixtureServer&) = delete;
   ApiFixtureServer& operator=(const ApiFixtureServer&) = delete;
 
-  // The repository's tests/fixtures/api.
+  // The repository's demo/data/api.
   static std::string defaultFixtureRoot();
 
   // "http://127.0.0.1:<port>", for platform::Environment::setApiHostUrl().

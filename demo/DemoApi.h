@@ -9,7 +9,7 @@
 
 namespace kavro::test {
 
-// The service's answers computed from a generated sample (tests/fixtures/demo, written by
+// The service's answers computed from a generated sample (demo/data/sample, written by
 // tools/demo/make_sample.py): dictionaries, job search and map search by their conditions and
 // pages, job, company, group and community details by id, keyword suggestions and the current
 // area. Calls it does not compute are left to the caller (the fixture files). Immutable once
@@ -21,7 +21,7 @@ class DemoApi {
   // The sample in dir (dictionary.tsv, areas.tsv, companies.tsv, jobs.tsv, groups.tsv,
   // topics.tsv); nullptr when dir holds no sample or a file cannot be read.
   static std::shared_ptr<const DemoApi> load(const std::string& dir);
-  // The repository's tests/fixtures/demo.
+  // The repository's demo/data/sample.
   static std::string defaultSampleRoot();
   // Whether dir holds a sample.
   static bool holdsSample(const std::string& dir);

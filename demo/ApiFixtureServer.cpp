@@ -1,4 +1,4 @@
-#include "tests/support/ApiFixtureServer.h"
+#include "demo/ApiFixtureServer.h"
 
 #include <filesystem>
 #include <fstream>
@@ -35,7 +35,7 @@ std::optional<std::string> readFile(const std::string& path) {
 
 std::string ApiFixtureServer::defaultFixtureRoot() {
   // Given by the build: compiler caches may rewrite this file's own path to a relative one.
-  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "tests" / "fixtures" / "api").string();
+  return (std::filesystem::path(KAVRO_SOURCE_DIR) / "demo" / "data" / "api").string();
 }
 
 ApiFixtureServer::ApiFixtureServer() : ApiFixtureServer(defaultFixtureRoot()) {}

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 namespace kavro::test {
 
@@ -24,7 +24,7 @@ struct MapFixture {
   };
   std::vector<Feature> features;
 
-  // The fixture text (one feature a line, see tests/fixtures/map/demo_map.txt); none when a line
+  // The fixture text (one feature a line, see demo/data/map/demo_map.txt); none when a line
   // does not read.
   static std::optional<MapFixture> parse(std::string_view text);
 };

@@ -1,4 +1,4 @@
-#include "tests/support/LoopbackHttpServer.h"
+#include "demo/LoopbackHttpServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -17,7 +17,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tests/support/LoopbackSocket.h"
+#include "demo/LoopbackSocket.h"
 
 namespace kavro::test {
 
