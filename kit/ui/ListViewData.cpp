@@ -48,6 +48,7 @@ void ListViewData::loadData() {
   if (!list) return;
   auto keep = shared_from_this();
   status_ = ListViewDataStatus::Loading;
+  lastPageAddedNothing_ = false;
   stopLoader();
   auto ctrl = list->ctrl();
   if (ctrl) {
@@ -89,6 +90,7 @@ void ListViewData::clearData() {
   isLoadDataOK_ = true;
   listData_->clear();
   status_ = ListViewDataStatus::Idle;
+  lastPageAddedNothing_ = false;
   if (auto list = listView()) list->reloadData();
 }
 
@@ -108,6 +110,7 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
   status_ = ListViewDataStatus::Loaded;
   isLoadDataOK_ = !result.hasError();
   if (isLoadDataOK_ && isRefreshData_ && onPullDownList()) listData_->dataList().clear();
+  const std::size_t rowsBefore = count();
   if (&result != listData_.get()) {
     listData_->setMessage(result.message());
     listData_->setHasError(result.hasError());
@@ -123,6 +126,7 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
       listData_->setMaxCount(std::max<std::uint32_t>(result.maxCount(), static_cast<std::uint32_t>(count())));
     listData_->appendItems(&result);
   }
+  lastPageAddedNothing_ = isLoadDataOK_ && count() <= rowsBefore;
   if (auto l = listView()) {
     l->reloadData();
     l->autoCheckAndLoadNextPageAfterAnswer(*this);
@@ -130,13 +134,13 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
 }
 
 bool ListViewData::hasNextPage() const {
-  if (!listView() || status_ != ListViewDataStatus::Loaded) return false;
+  if (!listView() || status_ != ListViewDataStatus::Loaded || lastPageAddedNothing_) return false;
   return std::uint64_t{pageSize_} * pageAt_ < listData_->maxCount();
 }
 
 bool ListViewData::loadFinished() const {
   if (status_ != ListViewDataStatus::Loaded) return false;
-  if (listData_->maxCount() == count()) return true;
+  if (listData_->maxCount() == count() || lastPageAddedNothing_) return true;
   if (!isLoadDataOK_) return false;
   return std::uint64_t{pageSize_} * pageAt_ >= listData_->maxCount();
 }

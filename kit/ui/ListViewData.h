@@ -45,6 +45,8 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   // What a controller hands its loaders as their delegate.
   std::weak_ptr<DataLoadAndParserDelegate> loaderDelegate();
 
+  // A page that added no row ends the paging, whatever total the server claims: a total it never
+  // fills would otherwise have the list ask for page after page.
   bool hasNextPage() const;
   bool loadFinished() const;
   void scrollToIndex(int row, bool animated);
@@ -121,6 +123,7 @@ class ListViewData : public platform::Object, public DataLoadAndParserDelegate {
   bool isCellCustomHeight_ = true;
   bool isLoadDataOK_ = true;
   bool isRefreshData_ = false;
+  bool lastPageAddedNothing_ = false;
   std::shared_ptr<DataLoadAndParser> loader_;
   std::weak_ptr<ListView> listView_;
   std::int32_t tag_ = 0;
