@@ -13,4 +13,9 @@ DataAppCoreDB::DataAppCoreDB() : DataKavroDB(FileName) {
   createTableIfMissing(TABLE_USER_TRACE(), CreateUserTrace);
 }
 
+void DataAppCoreDB::madeAnew() {
+  DataKavroDB::madeAnew();
+  createTableIfMissing(TABLE_USER_TRACE(), CreateUserTrace);
+}
+
 }  // namespace kavro

@@ -12,6 +12,9 @@ class DataAppCoreDB : public DataKavroDB {
   static constexpr std::string_view FileName = "KavroCoreData.db";
   DataAppCoreDB();
   std::string_view TABLE_USER_TRACE() const { return "USER_TRACE"; }
+
+ protected:
+  void madeAnew() override;
 };
 
 }  // namespace kavro

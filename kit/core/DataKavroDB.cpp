@@ -62,6 +62,17 @@ DataKavroDB::DataKavroDB(std::string_view name) : DataSQLiteDB(name) {
   tables_[IntTable] = makeTableSql(TABLE_INT_VALUE(), IntTable);
   tables_[StrTable] = makeTableSql(TABLE_STR_VALUE(), StrTable);
   tables_[BinTable] = makeTableSql(TABLE_BIN_VALUE(), BinTable);
+  createValueTables();
+}
+
+void DataKavroDB::madeAnew() {
+  // Statements are new: the bindings kept for the old ones are not theirs. What typeStates_ knew
+  // stays true or goes stale by the table stamps, which the replacement moved.
+  for (UpdateBindings& b : updateBindings_) b = UpdateBindings{};
+  createValueTables();
+}
+
+void DataKavroDB::createValueTables() {
   const bool tablesMade[] = {createTableIfMissing(TABLE_INT_VALUE(), CreateIntTable),
                              createTableIfMissing(TABLE_STR_VALUE(), CreateStrTable),
                              createTableIfMissing(TABLE_BIN_VALUE(), CreateBinTable)};
@@ -266,8 +277,8 @@ bool DataKavroDB::bindTimeAndType(const Statement& stmt, const TableSql& t, cons
 // Every store write runs this. The update of an existing row is laid out straight, with the failures
 // and the rest out of its way: SQLite's own code fills the instruction cache, so each line this adds
 // is fetched anew on every write.
-std::int64_t DataKavroDB::setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                                   const Bound& value, bool replace) {
+std::int64_t DataKavroDB::writeValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                                     const Bound& value, bool replace) {
   if (dataType.empty() || dataKey.empty() || !isOpen()) [[unlikely]]
     return 0;
   const ChangeStamp before = typeStates_.empty() ? ChangeStamp{} : tableChangeStamp(t.name);

@@ -148,6 +148,7 @@ class DataKavroDB : public DataSQLiteDB {
  protected:
   // True when the table is there (found at opening or made now).
   bool createTableIfMissing(std::string_view table, std::string_view createSql);
+  void madeAnew() override;
 
  private:
   enum TableId { IntTable, StrTable, BinTable };
@@ -172,6 +173,7 @@ class DataKavroDB : public DataSQLiteDB {
     std::string name;
   };
   static_assert(3 * SqlKinds <= SlotCount);
+  void createValueTables();
   static TableSql makeTableSql(std::string_view name, TableId id);
   static std::string sqlText(std::string_view table, SqlKind kind);
   // The table's kept statement of that kind. A write of one row tells its own rows.
@@ -191,9 +193,17 @@ class DataKavroDB : public DataSQLiteDB {
     std::int64_t size = 0;  // the integer itself for Kind::Integer
   };
   [[gnu::always_inline]] inline bool bindBound(sqlite3_stmt* stmt, int index, const Bound& value);
-  // With replace, one statement puts the row in anew (a new id) whether or not it was there.
+  // With replace, one statement puts the row in anew (a new id) whether or not it was there. A write
+  // that found the store damaged is made again in the empty store that replaced it.
   std::int64_t setValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                        const Bound& value, bool replace = false);
+                        const Bound& value, bool replace = false) {
+    const std::int64_t written = writeValue(t, dataType, dataKey, value, replace);
+    if (written != 0) [[likely]]
+      return written;
+    return replaceIfDamaged() ? writeValue(t, dataType, dataKey, value, replace) : 0;
+  }
+  std::int64_t writeValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                          const Bound& value, bool replace);
   // setValue's second statement, when no row had the type and key (or with replace).
   std::int64_t insertValue(const TableSql& t, std::string_view dataType, std::string_view dataKey,
                            const Bound& value, bool replace, const ChangeStamp& before);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -92,6 +93,9 @@ std::uint32_t bigEndian(const unsigned char* p, int bytes) {
   return v;
 }
 
+// Said where the runner and the person running it see it.
+void say(const std::string& note) { std::fprintf(stderr, "kavro: %s\n", note.c_str()); }
+
 void appendClause(std::string& sql, std::string_view keyword, std::optional<std::string_view> clause) {
   if (!clause) return;
   sql += keyword;
@@ -121,7 +125,8 @@ void DataSQLiteDB::Statement::releaseOther() {
   if (!kept_) return finalize();
   if (owner_ && !kept_->counted && kept_->epoch == owner_->schemaEpoch_)
     owner_->toldRows(kept_->writes, owner_->totalChanges() - kept_->changesBefore);
-  sqlite3_reset(stmt_);
+  const int rc = sqlite3_reset(stmt_);
+  if (rc != SQLITE_OK && store_) store_->noteFailure(rc);
   // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
   if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
   kept_->busy = false;
@@ -131,8 +136,9 @@ void DataSQLiteDB::Statement::releaseOther() {
 }
 
 void DataSQLiteDB::Statement::finalize() {
-  sqlite3_finalize(stmt_);
+  const int rc = sqlite3_finalize(stmt_);
   stmt_ = nullptr;
+  if (rc != SQLITE_OK && store_) store_->noteFailure(rc);
 }
 
 // ---- Opening ----
@@ -304,12 +310,12 @@ bool DataSQLiteDB::passesIntegrityCheck() {
   return ok;
 }
 
-void DataSQLiteDB::moveDamagedFileAside() {
+bool DataSQLiteDB::moveDamagedFileAside() {
   std::string target = path_ + ".damaged";
   for (int n = 1; platform::FileManager::fileExistsAtPath(target); ++n) {
     target = path_ + ".damaged-" + std::to_string(n);
   }
-  if (!platform::FileManager::moveItemAtPath(path_, target)) return;
+  if (!platform::FileManager::moveItemAtPath(path_, target)) return false;
   // A journal left beside the damaged file belongs to it, not to the new one.
   for (const char* side : {"-journal", "-wal", "-shm"}) {
     std::string from = path_ + side;
@@ -318,6 +324,53 @@ void DataSQLiteDB::moveDamagedFileAside() {
   }
   damagedFileMovedTo_ = target;
   errorMessage_ = "Damaged db " + name_ + " moved to " + target;
+  return true;
+}
+
+void DataSQLiteDB::noteFailure(int rc) {
+  switch (rc & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      damaged_ = !damageKept_;
+      break;
+    case SQLITE_FULL:
+      if (fullDiskSaid_) break;
+      fullDiskSaid_ = true;
+      say("store " + name_ + " could not save: the disk is full; what it did not save is lost");
+      break;
+    default:
+      break;
+  }
+}
+
+bool DataSQLiteDB::anyStatementInUse() const {
+  for (const Kept& slot : slots_)
+    if (slot.busy) return true;
+  for (const auto& [sql, kept] : kept_)
+    if (kept->busy) return true;
+  return false;
+}
+
+bool DataSQLiteDB::replaceIfDamaged() {
+  if (!damaged_ || anyStatementInUse()) return false;
+  damaged_ = false;
+  close();
+  if (!moveDamagedFileAside()) {
+    damageKept_ = true;
+    // Left in place: the store goes on as it is, rather than losing a file it cannot keep aside.
+    say("store " + name_ + " is damaged and could not be moved aside: it may lose what it saves");
+    open();
+    return false;
+  }
+  open();
+  // The new connection counts changes from 0, and what was read of the old rows is gone: every
+  // table's stamp moves, as after a rollback.
+  toldChanges_ = 0;
+  ++rollbacks_;
+  say("store " + name_ + " was damaged: moved aside to " + *damagedFileMovedTo_ +
+      ", starting with an empty one");
+  madeAnew();
+  return isOpen();
 }
 
 void DataSQLiteDB::finalizeKept() {
@@ -350,7 +403,9 @@ void DataSQLiteDB::setErrorCString(const char* message) {
 }
 
 void DataSQLiteDB::setErrorFromDb() {
-  if (db_) setErrorCString(sqlite3_errmsg(db_));
+  if (!db_) return;
+  setErrorCString(sqlite3_errmsg(db_));
+  noteFailure(sqlite3_errcode(db_));
 }
 
 std::string DataSQLiteDB::quoteIdentifier(std::string_view name) {
@@ -366,6 +421,7 @@ std::string DataSQLiteDB::quoteIdentifier(std::string_view name) {
 // ---- Statements ----
 
 DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
+  if (damaged_) replaceIfDamaged();
   if (!db_ || sql.empty()) return {};
   auto it = kept_.find(sql);
   if (it != kept_.end() && !it->second->busy) return use(*it->second);
@@ -377,8 +433,10 @@ DataSQLiteDB::Statement DataSQLiteDB::prepare(std::string_view sql) {
 }
 
 DataSQLiteDB::Statement DataSQLiteDB::prepareSlotFirst(std::size_t slot, std::string_view sql, bool counted) {
+  if (damaged_) replaceIfDamaged();
   if (!db_ || sql.empty() || slot >= slots_.size()) return {};
   Kept& kept = slots_[slot];
+  if (kept.stmt && !kept.busy) return use(kept);   // damage was found, but the store is in use
   if (kept.busy) return prepareNew(sql, nullptr);  // in use further up the stack: a one-off copy
   kept.keepsBindings = true;
   kept.counted = counted;
@@ -398,7 +456,7 @@ DataSQLiteDB::Statement DataSQLiteDB::prepareNew(std::string_view sql, Kept* kee
     return {};
   }
   // A one-off statement's rows go untold, which moves every table's stamp.
-  if (!keep) return Statement(stmt, nullptr);
+  if (!keep) return Statement(this, stmt, nullptr);
   keep->stmt = stmt;
   keep->writes.clear();
   keep->epoch = schemaEpoch_;
@@ -466,6 +524,7 @@ bool DataSQLiteDB::bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first) 
 }
 
 bool DataSQLiteDB::execSQL(std::string_view sql) {
+  if (damaged_) replaceIfDamaged();
   if (!db_ || sql.empty()) return false;
   char* error = nullptr;
   std::string text(sql);
@@ -480,6 +539,7 @@ bool DataSQLiteDB::execSQL(std::string_view sql) {
   if (rc != SQLITE_OK) {
     setErrorCString(error ? error : sqlite3_errmsg(db_));
     sqlite3_free(error);
+    noteFailure(rc);
     return false;
   }
   return true;
@@ -491,6 +551,7 @@ bool DataSQLiteDB::execSQL(std::string_view sql, const SqlArgs& args) {
 }
 
 sqlite3_stmt* DataSQLiteDB::query(std::string_view sql) {
+  if (damaged_) replaceIfDamaged();
   if (!db_ || sql.empty()) return nullptr;
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {

@@ -37,6 +37,12 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // (a closing empties it) while no handle of this process has the store open. Power loss or a crash
 // is what damages a store's pages, and neither comes without commits in the log.
 //
+// Damage the opening did not see (bytes gone bad inside a store closed cleanly) shows when SQLite
+// answers that the store is corrupt or not a database: the store is then set aside and replaced by
+// an empty one as at opening, at the first moment no statement of it is in use (the next
+// operation), said once on standard error. A write that fails for lack of disk space is said on
+// standard error too, once per store; SQLite keeps the store whole.
+//
 // Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
 // loss can take back only the last commits, never the store's consistency (see README.md).
 //
@@ -142,8 +148,8 @@ class DataSQLiteDB {
   class Statement {
    public:
     Statement() = default;
-    Statement(sqlite3_stmt* stmt, Kept* kept, DataSQLiteDB* owner = nullptr)
-        : stmt_(stmt), kept_(kept), owner_(owner) {}
+    Statement(DataSQLiteDB* store, sqlite3_stmt* stmt, Kept* kept, DataSQLiteDB* owner = nullptr)
+        : stmt_(stmt), kept_(kept), owner_(owner), store_(store) {}
     Statement(Statement&& other) noexcept;
     Statement& operator=(Statement&& other) noexcept;
     ~Statement() { release(); }
@@ -163,11 +169,14 @@ class DataSQLiteDB {
     void release() {
       if (!stmt_) return;
       if (kept_ && kept_->keepsBindings && (!owner_ || kept_->counted)) [[likely]] {
-        sqlite3_reset(stmt_);
+        // The last step's failure, if any: a read that only looked for a row still tells damage.
+        const int rc = sqlite3_reset(stmt_);
         kept_->busy = false;
         stmt_ = nullptr;
         kept_ = nullptr;
         owner_ = nullptr;
+        if (rc != SQLITE_OK) [[unlikely]]
+          store_->noteFailure(rc);
         return;
       }
       releaseOther();
@@ -177,6 +186,7 @@ class DataSQLiteDB {
     sqlite3_stmt* stmt_ = nullptr;
     Kept* kept_ = nullptr;           // set for a kept statement
     DataSQLiteDB* owner_ = nullptr;  // set for a kept statement that writes
+    DataSQLiteDB* store_ = nullptr;  // told how the use failed
   };
 
   // Prepares sql, or reuses the copy kept from an earlier call (statements the operations build
@@ -190,13 +200,20 @@ class DataSQLiteDB {
   // or not from its first use on.
   Statement prepareSlot(std::size_t slot, std::string_view sql, bool counted = false) {
     // Every store write comes here: the common case, a prepared slot not in use, stays inline.
-    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy) [[likely]]
+    if (slot < slots_.size() && slots_[slot].stmt && !slots_[slot].busy && !damaged_) [[likely]]
       return use(slots_[slot]);
     return prepareSlotFirst(slot, sql, counted);
   }
   // For constructors: runs createSql unless the schema read at opening (or an earlier call) has an
   // object of that name; false when the store is closed or the statement failed.
   bool createIfMissing(std::string_view name, std::string_view createSql);
+  // When the store was found damaged and none of its statements is in use: sets the file aside,
+  // opens an empty store in its place and calls madeAnew() (said once on standard error). True when
+  // it did, so that the write that found the damage can be made again.
+  bool replaceIfDamaged();
+  // The store was replaced by an empty one: the subclass makes its tables again and forgets what it
+  // knew of the old rows.
+  virtual void madeAnew() {}
   // Binds args to parameters first, first + 1, ...; false (error message set when SQLite gave one).
   bool bindArgs(sqlite3_stmt* stmt, const SqlArgs& args, int first = 1);
   bool bindValue(sqlite3_stmt* stmt, int index, const platform::Value& value);
@@ -233,9 +250,9 @@ class DataSQLiteDB {
   // A kept statement, not busy, taken for one use.
   Statement use(Kept& kept) {
     kept.busy = true;
-    if (kept.writes.empty()) return Statement(kept.stmt, &kept);
+    if (kept.writes.empty()) return Statement(this, kept.stmt, &kept);
     if (!kept.counted) kept.changesBefore = totalChanges();
-    return Statement(kept.stmt, &kept, this);
+    return Statement(this, kept.stmt, &kept, this);
   }
   std::int64_t totalChanges() const { return db_ ? sqlite3_total_changes64(db_) : 0; }
   // These rows were written to these tables (places in tableChanges_). Never more than were: a
@@ -249,7 +266,11 @@ class DataSQLiteDB {
   std::uint32_t changesPlace(std::string_view table);
   Statement prepareSlotFirst(std::size_t slot, std::string_view sql, bool counted);
   bool passesIntegrityCheck();
-  void moveDamagedFileAside();
+  // False when the file could not be moved.
+  bool moveDamagedFileAside();
+  // What a failed statement's code means for the store: damage to replace, or a full disk to say.
+  void noteFailure(int rc);
+  bool anyStatementInUse() const;
   void finalizeKept();
   void setErrorFromDb();
 
@@ -277,6 +298,9 @@ class DataSQLiteDB {
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsHandle_ = false;
+  bool damaged_ = false;     // SQLite called the store corrupt: replaced before the next use
+  bool damageKept_ = false;  // damaged, but it could not be moved aside: not tried again
+  bool fullDiskSaid_ = false;
   std::vector<std::string> schemaAtOpen_;
 };
 
