@@ -105,6 +105,7 @@ struct LoopbackHttpServer::Connection {
   int fd = -1;
   SSL* ssl = nullptr;
   std::size_t index = 0;
+  std::thread thread;
   bool idle = false;
   std::string pending;  // bytes read but not yet used
   std::string clientSubject;
@@ -198,7 +199,7 @@ std::size_t LoopbackHttpServer::requestCount() const {
 
 std::size_t LoopbackHttpServer::connectionCount() const {
   std::lock_guard lock(mutex_);
-  return connections_.size();
+  return accepted_;
 }
 
 std::size_t LoopbackHttpServer::tlsHandshakeFailures() const {
@@ -230,19 +231,35 @@ void LoopbackHttpServer::stop() {
   }
   stopped_.notify_all();
   if (acceptThread_.joinable()) acceptThread_.join();
+  // No connection comes any more: join the open ones and those that ended.
   std::vector<std::thread> threads;
   {
     std::lock_guard lock(mutex_);
-    threads.swap(threads_);
+    threads.swap(finished_);
+    for (auto& c : connections_) threads.push_back(std::move(c->thread));
   }
-  for (auto& t : threads) t.join();
+  for (auto& t : threads)
+    if (t.joinable()) t.join();
   ::close(listenFd_);
   listenFd_ = -1;
+}
+
+void LoopbackHttpServer::joinFinished() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(mutex_);
+    threads.swap(finished_);
+  }
+  for (auto& t : threads)
+    if (t.joinable()) t.join();
 }
 
 void LoopbackHttpServer::acceptLoop() {
   for (;;) {
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    // A server that takes connection after connection keeps only the threads of the open ones:
+    // each ended thread still holds its stack until it is joined.
+    joinFinished();
     std::lock_guard lock(mutex_);
     if (stopping_) {
       if (fd >= 0) ::close(fd);
@@ -254,8 +271,8 @@ void LoopbackHttpServer::acceptLoop() {
     auto c = std::make_shared<Connection>();
     c->fd = fd;
     connections_.push_back(c);
-    c->index = connections_.size();
-    threads_.emplace_back([this, c] { serve(c); });
+    c->index = ++accepted_;
+    c->thread = std::thread([this, c] { serve(c); });
   }
 }
 
@@ -284,6 +301,9 @@ void LoopbackHttpServer::serve(std::shared_ptr<Connection> c) {
     c->ssl = nullptr;
     ::close(c->fd);
     c->fd = -1;
+    // The last thing this thread does: hand itself over to be joined.
+    finished_.push_back(std::move(c->thread));
+    std::erase(connections_, c);
   };
   if (sslContext_) {
     c->ssl = SSL_new(static_cast<SSL_CTX*>(sslContext_));

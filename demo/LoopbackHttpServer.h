@@ -61,9 +61,9 @@ struct ScriptedResponse {
 };
 
 // An HTTP/1.1 server on 127.0.0.1 with a kernel-chosen port, for tests. It runs its own threads
-// (one per connection) and answers each request from the queue of scripted responses, else from
-// the handler, else with 404. Optionally TLS (with a client-certificate request), and a
-// CONNECT proxy through tunnelToPort. Every request is recorded.
+// (one per connection, joined as soon as its connection ends) and answers each request from the queue of
+// scripted responses, else from the handler, else with 404. Optionally TLS (with a client-certificate
+// request), and a CONNECT proxy through tunnelToPort. Every request is recorded.
 class LoopbackHttpServer {
  public:
   using Handler = std::function<ScriptedResponse(const RecordedRequest&)>;
@@ -87,6 +87,7 @@ class LoopbackHttpServer {
 
   std::vector<RecordedRequest> requests() const;
   std::size_t requestCount() const;
+  // Connections accepted so far, ended ones included.
   std::size_t connectionCount() const;
   std::size_t tlsHandshakeFailures() const;
 
@@ -98,6 +99,7 @@ class LoopbackHttpServer {
  private:
   struct Connection;
   void acceptLoop();
+  void joinFinished();
   void serve(std::shared_ptr<Connection> connection);
   ScriptedResponse responseFor(const RecordedRequest& request);
   bool respond(Connection& c, const RecordedRequest& request, const ScriptedResponse& response);
@@ -116,8 +118,10 @@ class LoopbackHttpServer {
   Handler handler_;
   std::deque<ScriptedResponse> queue_;
   std::vector<RecordedRequest> requests_;
-  std::vector<std::shared_ptr<Connection>> connections_;
-  std::vector<std::thread> threads_;
+  std::vector<std::shared_ptr<Connection>> connections_;  // the open ones
+  std::size_t accepted_ = 0;
+  // Threads whose connection has ended, to be joined by the accept loop or stop().
+  std::vector<std::thread> finished_;
   std::size_t tlsFailures_ = 0;
 };
 
