@@ -283,6 +283,12 @@ bool FileManager::createFileAtPath(std::string_view path, const Data& contents, 
   struct stat st;
   if (::stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return fail(error, EISDIR, what, path);
+    // The rename would put a file in the place of a device, a pipe or a socket ("/dev/full").
+    if (!S_ISREG(st.st_mode)) {
+      fail(error, EINVAL, what, path);
+      if (error) error->localizedDescription = std::string(what) + " \"" + target + "\": not a regular file";
+      return false;
+    }
     // A file written again keeps what its owner may do, and is private from then on.
     mode = st.st_mode & 0700;
   }

@@ -67,7 +67,8 @@ class FileManager {
   // Replaces the file at path atomically: the bytes go to a temporary file in the same folder,
   // are flushed to disk and renamed over the target, so the target holds either its old content
   // or the new one, never a part. A new file is private to its owner (PrivateFileMode); an existing
-  // one keeps its owner's permissions and loses any others.
+  // one keeps its owner's permissions and loses any others. Only a regular file is replaced: a
+  // folder, device, pipe or socket at path (or a link to one) is refused.
   // The folder must exist.
   static bool createFileAtPath(std::string_view path, const Data& contents, Error* error = nullptr);
 };

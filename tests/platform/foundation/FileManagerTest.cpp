@@ -87,6 +87,33 @@ TEST(FileManager, AtomicWriteRefusesMissingFolderAndFolderTarget) {
   EXPECT_EQ(*FileManager::contentsOfDirectoryAtPath(tmp.path()), std::vector<std::string>{"folder"});
 }
 
+TEST(FileManager, AtomicWriteRefusesWhatIsNotARegularFile) {
+  TempDir tmp;
+  std::string pipe = tmp.path() + "/pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::string link = tmp.path() + "/link";
+  ASSERT_EQ(::symlink(pipe.c_str(), link.c_str()), 0);
+  for (const std::string& path : {pipe, link}) {
+    Error error;
+    EXPECT_FALSE(FileManager::createFileAtPath(path, bytes("png"), &error)) << path;
+    EXPECT_NE(error.localizedDescription.find("not a regular file"), std::string::npos) << path;
+  }
+  struct stat st;
+  ASSERT_EQ(::lstat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(FileManager::contentsOfDirectoryAtPath(tmp.path())->size(), 2u);
+
+  // A link to a regular file is still replaced.
+  std::string file = tmp.path() + "/file";
+  ASSERT_TRUE(FileManager::createFileAtPath(file, bytes("a")));
+  std::string fileLink = tmp.path() + "/file-link";
+  ASSERT_EQ(::symlink(file.c_str(), fileLink.c_str()), 0);
+  EXPECT_TRUE(FileManager::createFileAtPath(fileLink, bytes("b")));
+  EXPECT_EQ(readText(fileLink), "b");
+}
+
 TEST(FileManager, FailedWriteKeepsTheOldContent) {
   TempDir tmp;
   std::string path = tmp.path() + "/store";
