@@ -202,7 +202,9 @@ std::optional<HTTPCookie> HTTPCookie::fromSetCookie(std::string_view text, const
       return std::nullopt;
     c.domain_ = "." + *domainAttr;
   } else if (domainAttr) {
-    c.domain_ = looksLikeIPLiteral(host) ? host : "." + host;
+    // A host that is itself a public suffix ("github.io") gets a cookie for itself only: as a
+    // domain cookie it would reach every site under it.
+    c.domain_ = looksLikeIPLiteral(host) || isPublicSuffix(host) ? host : "." + host;
   } else {
     c.domain_ = host;
   }

@@ -42,6 +42,21 @@ TEST(HTTPCookieLimits, APublicSuffixWrittenWithItsFinalDotIsRefusedToo) {
   EXPECT_FALSE(site->matchesURL(url("http://victim.co.uk./")));
 }
 
+TEST(HTTPCookieLimits, AHostThatIsAPublicSuffixGetsItsDomainCookieForItselfOnly) {
+  double now = 1'700'000'000;
+  for (std::string host : {"github.io", "s3.amazonaws.com", "co.uk."}) {
+    auto c = HTTPCookie::fromSetCookie("a=1; Domain=" + host, url("https://" + host + "/"), now);
+    ASSERT_TRUE(c) << host;
+    EXPECT_EQ(c->domain(), host);
+    EXPECT_TRUE(c->matchesURL(url("https://" + host + "/x"))) << host;
+    EXPECT_FALSE(c->matchesURL(url("https://victim." + host + "/"))) << host;
+  }
+  // A site's own host stays a domain for its subdomains.
+  auto site = HTTPCookie::fromSetCookie("a=1; Domain=kavro.github.io", url("https://kavro.github.io/"), now);
+  ASSERT_TRUE(site);
+  EXPECT_TRUE(site->matchesURL(url("https://www.kavro.github.io/")));
+}
+
 TEST(HTTPCookieLimits, TheJarIsBoundedPerDomainAndInAllDroppingTheOldest) {
   kavro::test::TempDir dir;
   std::string file = dir.path() + "/Cookies/Cookies.txt";
