@@ -194,6 +194,15 @@ void URLConnection::handleResponseHeader() {
                HTTPMessage::equalsIgnoringCase(f.name, "Content-Length");
       });
     }
+    // A body (a login form) or credentials that went out encrypted never go on in the clear.
+    bool carriesSecrets = !current_.HTTPBody.empty() || current_.valueForHTTPHeaderField("Authorization") ||
+                          !current_.url.user().empty() || current_.url.password();
+    if (carriesSecrets && current_.url.scheme() == "https" && target->scheme() == "http") {
+      finish(makeURLError(
+          URLErrorUnsupportedURL,
+          "The server redirected a request with a body or credentials from https to http: " + *location));
+      return;
+    }
     std::erase_if(current_.allHTTPHeaderFields,
                   [](const HTTPHeaderField& f) { return HTTPMessage::equalsIgnoringCase(f.name, "Host"); });
     redirecting_ = true;

@@ -31,9 +31,10 @@ class URLConnectionDelegate {
 // and shared between URL connections. Answers of any status are delivered (a 404 is a response,
 // not an error); 401 and 407 challenges are not answered. Redirects (301, 302, 303, 307, 308 with
 // a "Location") to http and https are followed up to MaximumRedirects; 301, 302 and 303 turn a
-// POST into a GET without body. A connection found dead in the pool is retried once on a new one.
-// Errors are in URLErrorDomain. For the loop's thread; the delegate is held weakly, and a
-// connection whose delegate is gone cancels itself.
+// POST into a GET without body. A request with a body or credentials is not redirected from https
+// to http: it fails with URLErrorUnsupportedURL. A connection found dead in the pool is retried once on a new
+// one. Errors are in URLErrorDomain. For the loop's thread; the delegate is held weakly, and a connection
+// whose delegate is gone cancels itself.
 class URLConnection : public std::enable_shared_from_this<URLConnection> {
  public:
   static constexpr int MaximumRedirects = 16;

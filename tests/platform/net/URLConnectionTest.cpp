@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "demo/LoopbackHttpServer.h"
 #include "platform/net/URLConnection.h"
 #include "tests/platform/net/NetTestSupport.h"
-#include "demo/LoopbackHttpServer.h"
 
 using kavro::test::LoopbackHttpServer;
 using kavro::test::RecordedRequest;
@@ -127,6 +127,45 @@ TEST_F(URLConnectionTest, RedirectLimitAndUnsupportedTargets) {
   rec = run(request("/x"));
   EXPECT_EQ(rec->calls, (Calls{"fail"}));
   EXPECT_EQ(rec->error->code, platform::URLErrorUnsupportedURL);
+}
+
+TEST_F(URLConnectionTest, ABodyOrCredentialsSentOverHttpsAreNotRedirectedToHttp) {
+  kavro::test::TestCertificateAuthority ca;
+  LoopbackHttpServer::Options options;
+  options.tls = ca.issue("kavro.test", {"kavro.test"});
+  LoopbackHttpServer secure(options);
+  std::string clear = server.url("/landing");
+  secure.setHandler([&](const RecordedRequest& r) {
+    return ScriptedResponse::redirect(r.target == "/308" ? 308 : r.target == "/302" ? 302 : 307, clear);
+  });
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok(r.method + ":" + r.body); });
+  auto secureRequest = [&](const std::string& path) {
+    URLRequest r(url(secure.url(path)));
+    r.tlsSettings.trustedCertificatesPEM = {ca.certificatePEM()};
+    return r;
+  };
+
+  for (std::string path : {"/307", "/308"}) {
+    URLRequest login = secureRequest(path);
+    login.HTTPMethod = "POST";
+    login.HTTPBody = platform::dataFromString("username=u&pwd=secret");
+    auto rec = run(login);
+    EXPECT_EQ(rec->calls, (Calls{"fail"})) << path;
+    EXPECT_EQ(rec->error->code, platform::URLErrorUnsupportedURL) << path;
+  }
+  URLRequest authorized = secureRequest("/307");
+  authorized.setValue("Basic dTpzZWNyZXQ=", "Authorization");
+  EXPECT_EQ(run(authorized)->calls, (Calls{"fail"}));
+  EXPECT_EQ(server.requestCount(), 0u);
+
+  // Nothing secret goes along: followed as before, a POST turned GET by a 302 included.
+  auto plain = run(secureRequest("/307"));
+  EXPECT_EQ(plain->body, "GET:");
+  URLRequest form = secureRequest("/302");
+  form.HTTPMethod = "POST";
+  form.HTTPBody = platform::dataFromString("q=1");
+  EXPECT_EQ(run(form)->body, "GET:");
+  EXPECT_EQ(server.requestCount(), 2u);
 }
 
 TEST_F(URLConnectionTest, TimesOutOnTheLoopsClock) {
