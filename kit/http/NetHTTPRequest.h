@@ -549,6 +549,10 @@ class NetHTTPRequest : public Operation {
   void readPACFileChunk();
   void finishPACFileRead(bool atEnd);
   void finishedDownloadingPACFile(NetHTTPRequest& request);
+  // While an asynchronous request waits for its proxy script (fetched, read or evaluated), the
+  // shared queue has one place more, so the wait holds back no other request.
+  void lendQueuePlaceForScript();
+  void takeBackQueuePlace();
 
   // The bound on this answer's decoded size: none for a file download under the default.
   std::uint64_t responseSizeLimit() const;
@@ -739,6 +743,7 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::URL> PACurl_ GUARDED_BY(lock_);
   bool isPACFileRequest_ GUARDED_BY(lock_) = false;
   std::shared_ptr<NetHTTPRequest> PACFileRequest_ GUARDED_BY(lock_);
+  bool lentQueuePlace_ GUARDED_BY(lock_) = false;
   std::FILE* PACFileReadStream_ GUARDED_BY(lock_) = nullptr;
   std::shared_ptr<platform::Timer> PACFileReadTimer_ GUARDED_BY(lock_);
   std::shared_ptr<platform::Timer> PACFileTimeOutTimer_ GUARDED_BY(lock_);

@@ -217,6 +217,7 @@ void NetHTTPRequest::updatePartialDownloadSize() {
 void NetHTTPRequest::startRequest() {
   platform::MutexLock guard(lock_);
   requestThread_.claim();
+  takeBackQueuePlace();
   if (cancelled_ || !request_) return;
   requestStarted();
   running_.downloadComplete = false;
@@ -447,11 +448,9 @@ void NetHTTPRequest::cancelLoad() {
   } else if (PACFileRequest_) {
     auto pac = std::move(PACFileRequest_);
     requestLoop().performOnMain([pac] { pac->clearDelegatesAndCancel(); });
-    // Its finish will not come back here: give the queue its place back now.
-    auto queue = sharedQueue();
-    platform::MutexLock pool(shared().connectionsLock);
-    queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() - 1);
   }
+  // No script will start this request now.
+  takeBackQueuePlace();
   {
     platform::MutexLock run(PACScriptRunLock_);
     if (PACScriptRun_) {

@@ -53,8 +53,24 @@ bool NetHTTPRequest::configureProxies() {
   return true;
 }
 
+void NetHTTPRequest::lendQueuePlaceForScript() {
+  platform::MutexLock guard(lock_);
+  if (isSynchronous_ || lentQueuePlace_) return;
+  lentQueuePlace_ = true;
+  changeSharedQueueLimit(+1);
+}
+
+void NetHTTPRequest::takeBackQueuePlace() {
+  platform::MutexLock guard(lock_);
+  if (!lentQueuePlace_) return;
+  lentQueuePlace_ = false;
+  changeSharedQueueLimit(-1);
+}
+
 void NetHTTPRequest::fetchPACFile() {
   platform::MutexLock guard(lock_);
+  // Reading and running a script that loops takes seconds: meanwhile other requests go ahead.
+  lendQueuePlaceForScript();
   if (PACurl_->isFileURL()) {
     PACFileReadStream_ = std::fopen(PACurl_->path().c_str(), "rb");
     if (!PACFileReadStream_) {
@@ -110,8 +126,6 @@ void NetHTTPRequest::fetchPACFile() {
   pac->setCompletionBlock(done);
   pac->setFailedBlock(done);
   pac->startAsynchronous();
-  // This request keeps its place in the queue while the script comes.
-  changeSharedQueueLimit(+1);
 }
 
 void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
@@ -120,7 +134,6 @@ void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
     platform::MutexLock guard(lock_);
     if (PACFileRequest_.get() != &pac) return;
     if (!pac.error()) script = pac.responseString();
-    changeSharedQueueLimit(-1);
     PACFileRequest_.reset();
   }
   runPACScriptThenStart(std::move(script));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/foundation/FileManager.h"
 #include "tests/kit/http/HttpTestSupport.h"
 #include "tests/support/LoopbackSocksProxy.h"
@@ -88,6 +90,33 @@ TEST_F(NetHTTPRequestProxyTest, AutoConfigurationOverHTTPAndSOCKS) {
   ftp->setPACurl(url("ftp://127.0.0.1/proxy.pac"));
   run(ftp);
   EXPECT_EQ(ftp->responseString(), "direct");
+}
+
+TEST_F(NetHTTPRequestProxyTest, RequestsWaitingForTheirScriptLeaveTheQueueToOthers) {
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok(r.target); });
+  std::string path = home.path() + "/looping.pac";
+  platform::FileManager::createFileAtPath(
+      path, platform::dataFromString("function FindProxyForURL(u, h) { for (;;) {} }"));
+  // As many waiting requests as the queue runs at once: the script runs until its deadline.
+  std::vector<std::shared_ptr<Recorder>> waiting;
+  std::vector<std::shared_ptr<NetHTTPRequest>> scripted;
+  for (int i = 0; i < NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount(); ++i) {
+    auto r = make("/scripted", waiting.emplace_back(std::make_shared<Recorder>()));
+    r->setPACurl(platform::URL::fileURLWithPath(path));
+    r->startAsynchronous();
+    scripted.push_back(r);
+  }
+  auto plain = run(make("/plain"));
+  EXPECT_EQ(plain->calls.back(), "finished");
+  ASSERT_GE(server.requestCount(), 1u);
+  EXPECT_EQ(server.requests().front().target, "/plain");
+
+  // The scripts fail at their deadline and the requests go direct; the queue is as it was.
+  EXPECT_TRUE(
+      wait([&] { return std::all_of(waiting.begin(), waiting.end(), [](auto& w) { return w->done(); }); }));
+  for (auto& r : scripted) EXPECT_TRUE(r->PACScriptError());
+  EXPECT_EQ(server.requestCount(), scripted.size() + 1);
+  EXPECT_EQ(NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount(), 4);
 }
 
 }  // namespace
