@@ -66,11 +66,7 @@ void JBDictionary::prefetchOwnedObjects() const {
   if (mutations_ != 0 || count_ > 64) return;
   for (std::uint64_t m = owningPairs_; m; m &= m - 1) {
     const platform::Value& v = pairs_[__builtin_ctzll(m)].object;
-    if (!v.isObject()) continue;
-    const auto* o = reinterpret_cast<const char*>(v.objectValue().get());
-    __builtin_prefetch(o - 16, 1);
-    __builtin_prefetch(o + 48, 1);
-    __builtin_prefetch(o + 112, 1);
+    prefetchNode(v.objectPointer());
   }
 }
 
@@ -302,7 +298,8 @@ void JBDictionary::removeAllObjects() {
 }
 
 std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
-  if (arena_) return std::shared_ptr<platform::Dictionary>(arena_->owner(), const_cast<JBDictionary*>(this));
+  if (arena_)
+    return std::shared_ptr<platform::Dictionary>(arena_->owner().lock(), const_cast<JBDictionary*>(this));
   if (mutations_ == 0)
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
