@@ -1284,10 +1284,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     }
   }
   auto spill = [&] {
-    // Values of an immutable document own nothing: their bytes are all there is to move.
+    // Values of an immutable document own nothing: moving them leaves nothing to destroy.
     pairStack.resize(start + directTaken);
-    std::memcpy(static_cast<void*>(pairStack.data() + start), direct,
-                directTaken * sizeof(JBDictionary::Pair));
+    for (std::size_t i = 0; i < directTaken; ++i) pairStack[start + i] = std::move(direct[i]);
     direct = nullptr;
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
