@@ -104,7 +104,7 @@ void KeyedArchiver::writeValue(Buffer& out, const Value& value, int depth) {
       break;
   }
 
-  const Object* object = value.objectValue().get();
+  const Object* object = value.objectPointer();
   if (depth >= archive::kMaxDepth ||
       std::find(state_.open.begin(), state_.open.end(), object) != state_.open.end()) {
     state_.failed = true;

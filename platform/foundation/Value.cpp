@@ -14,7 +14,6 @@ namespace platform {
 namespace {
 const std::string kEmptyString;
 const Data kEmptyData;
-const ObjectPtr kNullObject;
 const Value kNullValue;
 
 std::string formatDouble(double d) {
@@ -60,7 +59,7 @@ void Value::copySlow(const Value& other) {
       break;
     case Tag::BorrowedObject:
       tag_ = Tag::Object;
-      new (&u_.o) ObjectPtr(other.u_.o);
+      new (&u_.o) ObjectPtr(other.u_.bo.owner->lock(), other.u_.bo.object);
       break;
     case Tag::Object:
       new (&u_.o) ObjectPtr(other.u_.o);
@@ -200,8 +199,10 @@ std::string_view Value::stringView() const {
 
 const Data& Value::bytesValue() const { return tag_ == Tag::Bytes ? u_.data : kEmptyData; }
 
-const ObjectPtr& Value::objectValue() const {
-  return tag_ == Tag::Object || tag_ == Tag::BorrowedObject ? u_.o : kNullObject;
+ObjectPtr Value::objectValue() const {
+  if (tag_ == Tag::Object) return u_.o;
+  if (tag_ == Tag::BorrowedObject) return ObjectPtr(u_.bo.owner->lock(), u_.bo.object);
+  return nullptr;
 }
 
 std::shared_ptr<Array> Value::arrayValue() const { return as<Array>(); }
@@ -233,7 +234,7 @@ std::string Value::description() const {
       return out + ">";
     }
     case Kind::Object:
-      return u_.o->description();
+      return objectPointer()->description();
   }
   return "";
 }
@@ -258,7 +259,7 @@ bool Value::operator==(const Value& other) const {
     case Kind::Bytes:
       return u_.data == other.u_.data;
     case Kind::Object:
-      return u_.o == other.u_.o || u_.o->isEqual(*other.u_.o);
+      return objectPointer() == other.objectPointer() || objectPointer()->isEqual(*other.objectPointer());
     default:
       return false;
   }
@@ -282,7 +283,7 @@ std::size_t Value::hash() const {
     case Kind::Bytes:
       return std::hash<std::string_view>()(viewOfData(u_.data));
     case Kind::Object:
-      return u_.o->hash();
+      return objectPointer()->hash();
   }
   return 0;
 }

@@ -22,7 +22,7 @@ class Value {
  public:
   enum class Kind { Null, Bool, Int, UInt, Double, String, Bytes, Object };
 
-  Value() noexcept : tag_(Tag::Null) { u_.t = {}; }
+  Value() noexcept : tag_(Tag::Null) {}
   Value(std::nullptr_t) noexcept : Value() {}
   Value(bool b) noexcept : Value() { set(Tag::Bool).b = b; }
   Value(int i) noexcept : Value() { set(Tag::Int).i = i; }
@@ -54,16 +54,13 @@ class Value {
   }
   // An object value over o that takes no reference: owner's count keeps o alive (o lives in
   // memory that owner's count governs, as with the containers of a decoded document). Only for
-  // values kept inside something that holds owner for them; every copy made of it shares owner's
-  // count, as std::shared_ptr's aliasing constructor would.
-  static Value borrowingObject(const ObjectPtr& owner, Object* o) noexcept {
+  // values kept inside something that holds a count on owner for them; owner itself must outlive
+  // the value. Every copy made of it shares owner's count, as std::shared_ptr's aliasing
+  // constructor would.
+  static Value borrowingObject(const std::weak_ptr<Object>& owner, Object* o) noexcept {
     Value v;
     v.tag_ = Tag::BorrowedObject;
-    // The bytes of ObjectPtr(owner, o) without the count it would take: a shared pointer is the
-    // pointer followed by its count's.
-    static_assert(sizeof(ObjectPtr) == 2 * sizeof(void*));
-    std::memcpy(static_cast<void*>(&v.u_.o), &owner, sizeof(ObjectPtr));
-    std::memcpy(static_cast<void*>(&v.u_.o), &o, sizeof(o));
+    v.u_.bo = {o, &owner};
     return v;
   }
 
@@ -103,10 +100,18 @@ class Value {
   std::string_view stringView() const;
   // The bytes of a bytes value; empty for every other kind.
   const Data& bytesValue() const;
-  const ObjectPtr& objectValue() const;
+  // A counted pointer to the object of an object value; null for every other kind.
+  ObjectPtr objectValue() const;
+  // The same without taking a count: valid as long as the value is.
+  Object* objectPointer() const {
+    return tag_ == Tag::Object ? u_.o.get() : tag_ == Tag::BorrowedObject ? u_.bo.object : nullptr;
+  }
   template <class T>
   std::shared_ptr<T> as() const {
-    return std::dynamic_pointer_cast<T>(objectValue());
+    T* t = dynamic_cast<T*>(objectPointer());
+    if (!t) return nullptr;
+    if (tag_ == Tag::Object) return std::shared_ptr<T>(u_.o, t);
+    return std::shared_ptr<T>(u_.bo.owner->lock(), t);
   }
   std::shared_ptr<Array> arrayValue() const;
   std::shared_ptr<Dictionary> dictionaryValue() const;
@@ -145,6 +150,11 @@ class Value {
     TextStore* store;
     const TextStore::Block* block;
   };
+  struct BorrowedObject {
+    Object* object;
+    const std::weak_ptr<Object>* owner;
+  };
+  static_assert(sizeof(BorrowedObject) <= sizeof(SharedText));
   union Payload {
     Payload() noexcept {}
     ~Payload() {}
@@ -153,6 +163,7 @@ class Value {
     std::uint64_t u;
     double d;
     SharedText t;
+    BorrowedObject bo;
     std::string s;
     Data data;
     ObjectPtr o;
@@ -163,9 +174,31 @@ class Value {
     return u_;
   }
   bool plain() const { return tag_ <= Tag::BorrowedText; }
-  // The payload of a plain or text value, whichever member holds it (all zero-filled first).
+  // The payload of a plain or text value, through the member that holds it.
   void copyPayload(const Value& other) {
-    std::memcpy(static_cast<void*>(&u_), &other.u_, sizeof(SharedText));
+    switch (other.tag_) {
+      case Tag::Bool:
+        u_.b = other.u_.b;
+        break;
+      case Tag::Int:
+        u_.i = other.u_.i;
+        break;
+      case Tag::UInt:
+        u_.u = other.u_.u;
+        break;
+      case Tag::Double:
+        u_.d = other.u_.d;
+        break;
+      case Tag::BorrowedObject:
+        u_.bo = other.u_.bo;
+        break;
+      case Tag::BorrowedText:
+      case Tag::Text:
+        u_.t = other.u_.t;
+        break;
+      default:
+        break;
+    }
   }
   void copyFrom(const Value& other) {
     tag_ = other.tag_;

@@ -82,8 +82,8 @@ struct OwnerAllocator {
 platform::ObjectPtr JBArena::makeOwner() {
   retainUnshared();
   platform::ObjectPtr owner(
-      nullptr, [](platform::Object*) {}, OwnerAllocator<platform::Object>(this));
-  owner_ = platform::Value::borrowingObject(owner, nullptr);
+      nullptr, [this](platform::Object*) { owner_.reset(); }, OwnerAllocator<platform::Object>(this));
+  owner_ = owner;
   return owner;
 }
 

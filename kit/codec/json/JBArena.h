@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <memory_resource>
 #include <string>
 #include <string_view>
@@ -59,7 +60,9 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   // is an alias of it, and the arena goes when the last such pointer and string value is gone.
   // Made once, by the builder; the builder drops the reference it gets when the document is built.
   platform::ObjectPtr makeOwner();
-  const platform::ObjectPtr& owner() const { return owner_.objectValue(); }
+  // That count, for the values borrowing it (Value::borrowingObject) and for counted pointers to
+  // the containers (lock() it while one of them is held).
+  const std::weak_ptr<platform::Object>& owner() const { return owner_; }
   // Memory for a node that lives as long as the arena and is never destroyed.
   void* carveNode(std::size_t bytes, std::size_t alignment) { return carve(bytes, alignment); }
 
@@ -142,7 +145,9 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
   HeldPool* heldPools_ = nullptr;
   Storage storage_;
-  platform::Value owner_;  // borrows the count made by makeOwner()
+  // The count made by makeOwner(), without holding it: it is let go when the count runs out, so that
+  // the count's memory, carved here, can go and release the arena.
+  std::weak_ptr<platform::Object> owner_;
 };
 
 }  // namespace kavro

@@ -33,17 +33,7 @@ JBArray* JBArray::createIn(JBArena& arena, platform::Value* objects, std::size_t
 
 namespace {
 
-const platform::Object* objectIn(const platform::Value& v) {
-  return v.isObject() ? v.objectValue().get() : nullptr;
-}
-
-// The reference counts sit just before an object made by allocate_shared, its fields after.
-void prefetchNode(const platform::Object* o) {
-  if (!o) return;
-  __builtin_prefetch(reinterpret_cast<const char*>(o) - 16, 1);
-  __builtin_prefetch(reinterpret_cast<const char*>(o) + 48, 1);
-  __builtin_prefetch(reinterpret_cast<const char*>(o) + 112, 1);
-}
+const platform::Object* objectIn(const platform::Value& v) { return v.objectPointer(); }
 
 const JBDictionary* decodedDictionary(const platform::Object* o) {
   return o && typeid(*o) == typeid(JBDictionary) ? static_cast<const JBDictionary*>(o) : nullptr;
@@ -139,7 +129,7 @@ void JBArray::removeLastObject() {
 }
 
 std::shared_ptr<platform::Array> JBArray::copy() const {
-  if (arena_) return std::shared_ptr<platform::Array>(arena_->owner(), const_cast<JBArray*>(this));
+  if (arena_) return std::shared_ptr<platform::Array>(arena_->owner().lock(), const_cast<JBArray*>(this));
   if (!mutable_)
     return std::static_pointer_cast<platform::Array>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));

@@ -66,11 +66,7 @@ void JBDictionary::prefetchOwnedObjects() const {
   if (mutations_ != 0 || count_ > 64) return;
   for (std::uint64_t m = owningPairs_; m; m &= m - 1) {
     const platform::Value& v = pairs_[__builtin_ctzll(m)].object;
-    if (!v.isObject()) continue;
-    const auto* o = reinterpret_cast<const char*>(v.objectValue().get());
-    __builtin_prefetch(o - 16, 1);
-    __builtin_prefetch(o + 48, 1);
-    __builtin_prefetch(o + 112, 1);
+    prefetchNode(v.objectPointer());
   }
 }
 
@@ -114,8 +110,8 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                             isMutable, copyKeys);
 }
 
-// The pairs own nothing (their values borrow from the arena, their keys outlive it): their bytes
-// move as they are, and nothing is destroyed.
+// The pairs own nothing (their values borrow from the arena, their keys outlive it): they move in
+// as they are (borrowed values stay borrowed), and nothing is destroyed.
 JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t count) {
   auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
   const std::size_t capacity = capacityForCount(count);
@@ -125,12 +121,12 @@ JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t co
   d->setCapacity(capacity);
   std::uint32_t* const slots = d->slots_;
   for (std::size_t n = 0; n < count; ++n) {
-    const Pair& pair = pairs[n];
+    Pair& pair = pairs[n];
     std::size_t i = d->home(pair.keyHash);
     for (;;) {
       const std::uint32_t s = slots[i];
       if (s == 0) {
-        std::memcpy(static_cast<void*>(&d->pairs_[d->count_]), &pair, sizeof(Pair));
+        new (&d->pairs_[d->count_]) Pair(std::move(pair));
         slots[i] = static_cast<std::uint32_t>(++d->count_);
         break;
       }
@@ -148,7 +144,7 @@ JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t co
 JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                          const std::uint32_t* slots, std::size_t capacity) {
   auto* copied = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
-  std::memcpy(static_cast<void*>(copied), pairs, count * sizeof(Pair));
+  for (std::size_t i = 0; i < count; ++i) new (&copied[i]) Pair(std::move(pairs[i]));
   auto* copiedSlots =
       static_cast<std::uint32_t*>(arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
   std::memcpy(copiedSlots, slots, capacity * sizeof(std::uint32_t));
@@ -302,7 +298,8 @@ void JBDictionary::removeAllObjects() {
 }
 
 std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
-  if (arena_) return std::shared_ptr<platform::Dictionary>(arena_->owner(), const_cast<JBDictionary*>(this));
+  if (arena_)
+    return std::shared_ptr<platform::Dictionary>(arena_->owner().lock(), const_cast<JBDictionary*>(this));
   if (mutations_ == 0)
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));

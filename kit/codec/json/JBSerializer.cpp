@@ -59,7 +59,7 @@ std::string classNameOf(const platform::Value& v) {
     case platform::Value::Kind::Bytes:
       return "platform::Data";
     case platform::Value::Kind::Object:
-      return classNameOf(*v.objectValue());
+      return classNameOf(*v.objectPointer());
   }
   return "NULL";
 }
@@ -70,7 +70,7 @@ bool isCollection(const platform::Object& o) {
 
 bool isSupported(const platform::Value& v) {
   if (v.isBytes()) return false;
-  if (v.isObject()) return isCollection(*v.objectValue());
+  if (v.isObject()) return isCollection(*v.objectPointer());
   return true;
 }
 
@@ -730,7 +730,7 @@ struct EncodeState {
         write("null", 4);
         return true;
       case platform::Value::Kind::Object: {
-        const platform::Object& o = *v.objectValue();
+        const platform::Object& o = *v.objectPointer();
         // The decoder's own classes first, without a dynamic cast.
         const std::type_info& type = typeid(o);
         if (type == typeid(JBDictionary)) return writeDictionary(static_cast<const JBDictionary&>(o));
@@ -819,7 +819,7 @@ platform::Value JBSerializer::serializeObject(const platform::Value& object, JBS
   state.options = options;
   state.formatter = &formatter;
   bool ok;
-  const bool isCollectionRoot = object.isObject() && isCollection(*object.objectValue());
+  const bool isCollectionRoot = object.isObject() && isCollection(*object.objectPointer());
   if (has(encodeOption, JBEncodeOptionCollectionObj) && !isCollectionRoot) {
     ok = state.fail("Unable to serialize object class " + classNameOf(object) +
                     ", expected a NSArray or NSDictionary.");

@@ -198,7 +198,7 @@ struct JBParseState {
   JBArena* arena = nullptr;
   std::pmr::memory_resource* nodes = nullptr;
   std::pmr::memory_resource* storage = nullptr;
-  const platform::ObjectPtr* owner = nullptr;  // the count of this parse's immutable containers
+  const std::weak_ptr<platform::Object>* owner = nullptr;  // the count of this parse's immutable containers
   // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
   // nobody could look at.
   bool useCache = true;
@@ -1284,10 +1284,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     }
   }
   auto spill = [&] {
-    // Values of an immutable document own nothing: their bytes are all there is to move.
+    // Values of an immutable document own nothing: moving them leaves nothing to destroy.
     pairStack.resize(start + directTaken);
-    std::memcpy(static_cast<void*>(pairStack.data() + start), direct,
-                directTaken * sizeof(JBDictionary::Pair));
+    for (std::size_t i = 0; i < directTaken; ++i) pairStack[start + i] = std::move(direct[i]);
     direct = nullptr;
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
@@ -1501,7 +1500,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   if (!mutableResult && !root.isNull()) root = platform::Value(root);
   if (!root.isNull()) {
     // The root remembers how much text it came from: an encoder sizes its output by it.
-    platform::Object* rootObject = root.objectValue().get();
+    platform::Object* rootObject = root.objectPointer();
     if (typeid(*rootObject) == typeid(JBDictionary))
       static_cast<JBDictionary*>(rootObject)->decodedLength_ = pos;
     else if (typeid(*rootObject) == typeid(JBArray))

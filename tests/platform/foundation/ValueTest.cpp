@@ -161,27 +161,36 @@ TEST(Value, AssigningWhatTheValueItselfHolds) {
 TEST(Value, BorrowedObjectsCountOnTheirOwner) {
   auto list = MutableArray::create({Value(4)});
   auto owner = std::make_shared<int>(0);
-  ObjectPtr ownerAlias(owner, static_cast<Object*>(nullptr));
+  std::weak_ptr<Object> ownerHandle = ObjectPtr(owner, static_cast<Object*>(nullptr));
   std::weak_ptr<int> watch = owner;
   {
-    Value borrowed = Value::borrowingObject(ownerAlias, list.get());
-    EXPECT_EQ(owner.use_count(), 2);
+    Value borrowed = Value::borrowingObject(ownerHandle, list.get());
+    EXPECT_EQ(owner.use_count(), 1);
     EXPECT_TRUE(borrowed.isObject());
     EXPECT_FALSE(borrowed.ownsSomething());
-    EXPECT_EQ(borrowed.objectValue().get(), list.get());
+    EXPECT_EQ(borrowed.objectPointer(), list.get());
     EXPECT_EQ(borrowed.arrayValue()->objectAtIndex(0).intValue(), 4);
-    EXPECT_EQ(owner.use_count(), 2);
+    EXPECT_EQ(owner.use_count(), 1);
+    {
+      // Pointers handed out count on the owner too.
+      ObjectPtr counted = borrowed.objectValue();
+      EXPECT_EQ(counted.get(), list.get());
+      EXPECT_EQ(owner.use_count(), 2);
+      auto array = borrowed.as<Array>();
+      EXPECT_EQ(owner.use_count(), 3);
+    }
+    EXPECT_EQ(owner.use_count(), 1);
     Value copy = borrowed;
     EXPECT_TRUE(copy.ownsSomething());
     EXPECT_EQ(copy, borrowed);
-    EXPECT_EQ(owner.use_count(), 3);
+    EXPECT_EQ(copy.hash(), borrowed.hash());
+    EXPECT_EQ(owner.use_count(), 2);
     Value moved = std::move(borrowed);
-    EXPECT_EQ(owner.use_count(), 3);
+    EXPECT_EQ(owner.use_count(), 2);
     Value assigned;
     assigned = moved;
-    EXPECT_EQ(owner.use_count(), 4);
+    EXPECT_EQ(owner.use_count(), 3);
     owner.reset();
-    ownerAlias.reset();
     EXPECT_FALSE(watch.expired());
     copy = Value();
     EXPECT_FALSE(watch.expired());
