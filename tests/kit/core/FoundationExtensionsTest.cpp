@@ -32,6 +32,10 @@ TEST(StringMisc, UrlDecoding) {
   EXPECT_EQ(str::urlDecoding("100%").value(), "100%");
   EXPECT_FALSE(str::urlDecoding("%C3").has_value());
   EXPECT_EQ(*str::urlDecoding(str::urlEncoding("x y&z\xE5\xB7\xA5")), "x y&z\xE5\xB7\xA5");
+  // Every hex digit in both cases, each with its own value; a non-digit leaves the escape as it is.
+  EXPECT_EQ(str::urlDecoding("%e5%b7%a5%E5%B7%A5").value(), "\xE5\xB7\xA5\xE5\xB7\xA5");
+  EXPECT_EQ(str::urlDecoding("%2a%2B%2c%2D%2e%2F%3a%3b%3c%3d%3e%3f%09%10%7e").value(), "*+,-./:;<=>?\t\x10~");
+  EXPECT_EQ(str::urlDecoding("%g1%1g%2").value(), "%g1%1g%2");
 }
 
 TEST(StringMisc, TrimToUrlAndZeros) {

@@ -67,6 +67,21 @@ TEST_F(NetHTTPRequestAuthenticationTest, BasicChallengeThenSessionCredentials) {
   EXPECT_EQ(again->responseString(), "welcome");
   EXPECT_EQ(server.requestCount(), 3u);
   EXPECT_TRUE(server.requests().back().header("Authorization"));
+
+  // Another host on the same scheme and port (reached through the server as a proxy) is not
+  // offered them, before the challenge or after it.
+  auto elsewhere = NetHTTPRequest::requestWithURL(
+      url("http://elsewhere.test:" + std::to_string(server.port()) + "/other"));
+  elsewhere->setProxyHost("127.0.0.1");
+  elsewhere->setProxyPort(server.port());
+  elsewhere->setShouldPresentAuthenticationDialog(false);
+  EXPECT_EQ(run(elsewhere)->calls.back(), "failed 3");
+  ASSERT_GT(server.requestCount(), 3u);
+  for (std::size_t i = 3; i < server.requestCount(); ++i) {
+    EXPECT_EQ(server.requests()[i].target,
+              "http://elsewhere.test:" + std::to_string(server.port()) + "/other");
+    EXPECT_FALSE(server.requests()[i].header("Authorization"));
+  }
 }
 
 TEST_F(NetHTTPRequestAuthenticationTest, PreemptiveBasicAndCallerHeaders) {

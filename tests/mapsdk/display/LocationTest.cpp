@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -16,7 +17,6 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
@@ -257,6 +257,16 @@ TEST(CLocHttpClientTest, ReadsOnlyWellFormedAnswers) {
   EXPECT_FALSE(CLocHttpClient::ParseLocationResult(R"({"result":{},"content":{"point":{"x":1,"y":"2"}}})"));
   EXPECT_FALSE(CLocHttpClient::ParseLocationResult(R"({"result":{},"content":{}})"));
   EXPECT_FALSE(CLocHttpClient::ParseLocationResult("not json"));
+  // An answer with an error or none is read, but not as located.
+  auto refused = CLocHttpClient::ParseLocationResult(
+      R"({"result":{"error":"167"},"content":{"point":{"x":"12958162","y":"4825907"}}})");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->error, 167);
+  EXPECT_EQ(refused->y, 4825907);
+  EXPECT_EQ(refused->radius, 0);
+  auto silent = CLocHttpClient::ParseLocationResult(R"({"result":{},"content":{"point":{"x":"1","y":"2"}}})");
+  ASSERT_TRUE(silent);
+  EXPECT_NE(silent->error, CLocHttpClient::kLocated);
 }
 
 // Network location over the loopback server (real clock: the answers come from threads).
@@ -342,6 +352,26 @@ TEST_F(NetworkLocationTest, AnAnswerWithoutAPositionFailsOnceAndAGoodOneIsKept) 
   location->OnTimer();
   ASSERT_TRUE(WaitForAnswer());
   EXPECT_EQ(notes, (std::vector<int>{201, 0, 201}));
+
+  // An answer that carried an error is no position to keep: the cell is asked again later, and
+  // this time it is located.
+  server.enqueue(Answer("161", "12958100"));
+  cell->cell = Cell(1003);
+  location->OnTimer();
+  location->OnTimer();
+  location->OnTimer();
+  ASSERT_TRUE(WaitForAnswer());
+  EXPECT_EQ(server.requestCount(), 4u);
+  server.enqueue(Answer("161", "12958900"));
+  cell->cell = Cell(1002, 4190);
+  location->OnTimer();
+  location->OnTimer();
+  location->OnTimer();
+  ASSERT_TRUE(WaitForAnswer());
+  EXPECT_EQ(server.requestCount(), 5u);
+  EXPECT_EQ(location->GetLocation().mapX, 12958900);
+  EXPECT_TRUE(location->FindCell(Cell(1002, 4190), x, y, radius));
+  EXPECT_EQ(x, 12958900);
 }
 
 }  // namespace

@@ -192,6 +192,52 @@ TEST(SearchParserTest, DrivingRoutesJoinTheirLinksAndDescribeTheSteps) {
   EXPECT_EQ(route.links[2].geometry.GetPartPt(0, 0), _VPoint(30, 30));
 }
 
+// Left stays left and right stays right, in the turns and in the side of the road the end is on.
+TEST(SearchParserTest, DrivingStepsKeepLeftAndRight) {
+  struct Row {
+    int turn;
+    int endKind;
+    const char* step;
+    const char* markup;
+    const char* end;
+  };
+  const Row rows[] = {
+      {2, 5, "稍向右转到达终点(在左侧)",
+       "<font bold=\"1\">稍向右转</font>到达<font bold=\"1\">终点</font>(在<font bold=\"1\">左侧</font>)",
+       "到达终点(在左侧)"},
+      {12, 6, "稍向左转到达终点(在右侧)",
+       "<font bold=\"1\">稍向左转</font>到达<font bold=\"1\">终点</font>(在<font bold=\"1\">右侧</font>)",
+       "到达终点(在右侧)"},
+  };
+  for (const Row& row : rows) {
+    Tree tree(R"({"result":{"type":20,"total":1},"start":{"wd":"起点"},"end":[{"wd":"终点"}],
+      "content":{"dis":1200,"time":100,
+        "kps":[{"rt":1,"tt":15,"pt":")" +
+              PointGeo(1, 2) + R"("},{"rt":4,"tt":)" + std::to_string(row.turn) + R"(},{"rt":)" +
+              std::to_string(row.endKind) + R"(}],
+        "rss":[{"d":0,"g":")" +
+              LineGeo("0,0,10,10") + R"("},{"n":"长安街","t":3,"d":1200,"g":")" + LineGeo("20,20,30,30") +
+              R"("},{"d":0}]}})");
+    tag_CarRouteRst result;
+    ASSERT_EQ(CJsonResultParser::ParseCarRoute(tree.root, 0, result), 1);
+    const tag_CarRoute& route = result.route;
+    ASSERT_EQ(route.keyPoints.GetSize(), 3);
+    EXPECT_EQ(route.keyPoints[0].text.ToUtf8(), "从起点向正东方向出发");
+    EXPECT_EQ(route.keyPoints[1].text.ToUtf8(), row.step);
+    EXPECT_EQ(route.keyPoints[1].markup.ToUtf8(), row.markup);
+    EXPECT_EQ(route.keyPoints[2].text.ToUtf8(), row.end);
+  }
+  // Each turn to the right has its mirror to the left.
+  for (int right = 2; right <= 6; ++right) {
+    std::string mirrored = TurnName(right);
+    const std::string from = "右", to = "左";
+    mirrored.replace(mirrored.find(from), from.size(), to);
+    EXPECT_EQ(mirrored, TurnName(14 - right)) << right;
+  }
+  EXPECT_STREQ(KeyPointKindName(0, 5), "到达终点(在左侧)");
+  EXPECT_STREQ(KeyPointKindName(2, 6), "到达终点(在右侧)");
+}
+
 TEST(SearchParserTest, BusLinesCityListsAndOfflineCities) {
   Tree line(R"({"result":{"type":18,"total":1},"content":{"name":"1路","startTime":"05:00","endTime":"23:00",
     "geo":")" +

@@ -209,6 +209,38 @@ TEST(GMKNotifierTest, ConvertersOfGroupsSuggestionsAndPoints) {
   EXPECT_EQ(walk.endPt().latitude, 0);  // no boarding point
 }
 
+// Both sides of both ends of the parts: the first and last parts keep their own points and
+// counts, one before the first and one past the last change nothing and answer nothing.
+TEST(GMKRouteTest, PartCallsStayInsideTheParts) {
+  mapsdk::GMKRoute route;  // a fresh route: its part storage is exactly the parts
+  route.setPointsCount(3);
+  for (int outside : {-1, 3}) {
+    route.setPointsNum(9, outside);
+    route.setPoints({{5, 6}}, outside);
+    EXPECT_EQ(route.getPointsNum(outside), 0) << outside;
+    EXPECT_EQ(route.getPoints(outside), nullptr) << outside;
+  }
+  route.setPointsNum(7, 0);
+  route.setPointsNum(11, 2);
+  route.setPointsNum(-1, 2);  // a negative count is ignored
+  route.setPoints({{1, 2}}, 0);
+  route.setPoints({{3, 4}, {5, 6}}, 2);
+  EXPECT_EQ(route.pointsCount(), 3);
+  EXPECT_EQ(route.getPointsNum(0), 7);
+  EXPECT_EQ(route.getPointsNum(1), 0);
+  EXPECT_EQ(route.getPointsNum(2), 11);
+  ASSERT_NE(route.getPoints(0), nullptr);
+  ASSERT_NE(route.getPoints(2), nullptr);
+  EXPECT_EQ(route.getPoints(1), nullptr);
+  EXPECT_EQ((*route.getPoints(0))[0].x, 1);
+  EXPECT_EQ(route.getPoints(2)->size(), 2u);
+  EXPECT_EQ((*route.getPoints(2))[1].y, 6);
+  route.setPointsCount(1);  // new parts, all empty
+  EXPECT_EQ(route.pointsCount(), 1);
+  EXPECT_EQ(route.getPointsNum(0), 0);
+  EXPECT_EQ(route.getPoints(0), nullptr);
+}
+
 // Hears the offline states.
 class OfflineStates : public mapsdk::GMKOfflineMapDelegate {
  public:

@@ -66,6 +66,21 @@ TEST(HTTPMessage, SerialisesRequestsWithHostAndBody) {
   g.setHeaderField("host", "other.test");
   EXPECT_EQ(platform::stringFromData(g.serializedMessage()), "GET / HTTP/1.0\r\nhost: other.test\r\n\r\n");
 
+  // A body framed by the caller gets no second framing; a request without a body gets none.
+  HTTPMessage chunked = HTTPMessage::request("POST", url("http://h.test/up"));
+  chunked.setHeaderField("Transfer-Encoding", "chunked");
+  chunked.setBody(platform::dataFromString("3\r\nabc\r\n0\r\n\r\n"));
+  EXPECT_EQ(platform::stringFromData(chunked.serializedMessage()),
+            "POST /up HTTP/1.1\r\nHost: h.test\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n");
+  HTTPMessage sized = HTTPMessage::request("PUT", url("http://h.test/up"));
+  sized.setHeaderField("content-length", "2");
+  sized.setBody(platform::dataFromString("xy"));
+  EXPECT_EQ(platform::stringFromData(sized.serializedMessage()),
+            "PUT /up HTTP/1.1\r\nHost: h.test\r\ncontent-length: 2\r\n\r\nxy");
+  HTTPMessage bare = HTTPMessage::request("POST", url("http://h.test/none"));
+  EXPECT_EQ(platform::stringFromData(bare.serializedMessage()),
+            "POST /none HTTP/1.1\r\nHost: h.test\r\n\r\n");
+
   HTTPMessage v6 = HTTPMessage::request("GET", url("http://[::1]:81/"));
   EXPECT_EQ(v6.serializedHeader(), "GET / HTTP/1.1\r\nHost: [::1]:81\r\n");
 }

@@ -135,6 +135,57 @@ TEST_F(ControlsTest, SwitchesSegmentsPagesAndIndicators) {
   EXPECT_EQ(progress->progress(), 1);
 }
 
+// Every per-segment call on both sides of both ends: the first and last segments answer with
+// their own values, one before the first and one past the last change and answer nothing.
+TEST_F(ControlsTest, SegmentCallsStayInsideTheSegments) {
+  // Four titles fill the storage exactly, so a read past the last segment leaves it.
+  auto seg = std::make_shared<SegmentedControl>(std::vector<std::string>{"一", "二", "三", "四"});
+  auto image = pictureOf(7, 7);
+  for (int outside : {-1, 4}) {
+    seg->setTitle("外", outside);
+    seg->setImage(image, outside);
+    seg->setEnabled(false, outside);
+    seg->setWidth(55, outside);
+    seg->removeSegmentAtIndex(outside);
+    EXPECT_EQ(seg->titleForSegmentAtIndex(outside), "") << outside;
+    EXPECT_EQ(seg->imageForSegmentAtIndex(outside), nullptr) << outside;
+    EXPECT_FALSE(seg->isEnabledForSegmentAtIndex(outside)) << outside;
+    EXPECT_EQ(seg->widthForSegmentAtIndex(outside), 0) << outside;
+    EXPECT_FALSE(seg->tapSegment(outside)) << outside;
+    seg->setSelectedSegmentIndex(outside);
+    EXPECT_EQ(seg->selectedSegmentIndex(), SegmentedControl::NoSegment) << outside;
+  }
+  EXPECT_EQ(seg->numberOfSegments(), 4);
+  seg->setWidth(31, 0);
+  seg->setWidth(43, 3);
+  seg->setEnabled(false, 3);
+  seg->setImage(image, 3);
+  EXPECT_EQ(seg->widthForSegmentAtIndex(0), 31);
+  EXPECT_EQ(seg->widthForSegmentAtIndex(3), 43);
+  EXPECT_EQ(seg->titleForSegmentAtIndex(0), "一");
+  EXPECT_EQ(seg->titleForSegmentAtIndex(3), "四");
+  EXPECT_TRUE(seg->isEnabledForSegmentAtIndex(0));
+  EXPECT_FALSE(seg->isEnabledForSegmentAtIndex(3));
+  EXPECT_EQ(seg->imageForSegmentAtIndex(3), image);
+  EXPECT_EQ(seg->imageForSegmentAtIndex(2), nullptr);
+  seg->setSelectedSegmentIndex(3);
+  EXPECT_EQ(seg->selectedSegmentIndex(), 3);
+  seg->setSelectedSegmentIndex(0);
+  EXPECT_EQ(seg->selectedSegmentIndex(), 0);
+  EXPECT_TRUE(seg->tapSegment(2));
+  EXPECT_EQ(seg->selectedSegmentIndex(), 2);
+  seg->setTitle("末", 3);
+  EXPECT_EQ(seg->titleForSegmentAtIndex(3), "末");
+  EXPECT_EQ(seg->imageForSegmentAtIndex(3), nullptr);  // a title replaces the picture
+  seg->removeSegmentAtIndex(3);
+  EXPECT_EQ(seg->numberOfSegments(), 3);
+  EXPECT_EQ(seg->titleForSegmentAtIndex(2), "三");
+  EXPECT_EQ(seg->selectedSegmentIndex(), 2);
+  seg->removeSegmentAtIndex(0);
+  EXPECT_EQ(seg->selectedSegmentIndex(), 1);
+  EXPECT_EQ(seg->titleForSegmentAtIndex(0), "二");
+}
+
 TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   int sent = 0;
   auto done =

@@ -71,6 +71,26 @@ TEST(UTF8Conversion, WellFormedness) {
   EXPECT_FALSE(wf("abcdefgh\xFF"));
   EXPECT_FALSE(wf("\xED\xA0\x80"));
   EXPECT_FALSE(wf("\xE4\xB8"));
+  // Both sides of every lead byte's second-byte range, which keeps out overlong forms,
+  // surrogates and code points past U+10FFFF.
+  EXPECT_TRUE(wf("\xF4\x8F\xBF\xBF"));  // U+10FFFF
+  EXPECT_TRUE(wf("\xF4\x80\x80\x80"));
+  EXPECT_FALSE(wf("\xF4\x90\x80\x80"));  // U+110000
+  EXPECT_FALSE(wf("\xF4\xBF\xBF\xBF"));
+  EXPECT_FALSE(wf("\xF4\x7F\x80\x80"));
+  EXPECT_TRUE(wf("\xF3\xBF\xBF\xBF"));
+  EXPECT_TRUE(wf("\xF0\x90\x80\x80"));   // U+10000
+  EXPECT_FALSE(wf("\xF0\x8F\xBF\xBF"));  // overlong
+  EXPECT_FALSE(wf("\xF5\x80\x80\x80"));
+  EXPECT_TRUE(wf("\xE0\xA0\x80"));  // U+0800
+  EXPECT_FALSE(wf("\xE0\x9F\xBF"));
+  EXPECT_TRUE(wf("\xED\x9F\xBF"));  // U+D7FF
+  EXPECT_TRUE(wf("\xEE\x80\x80"));  // U+E000
+  EXPECT_TRUE(wf("\xC2\x80"));
+  EXPECT_FALSE(wf("\xC1\xBF"));
+  EXPECT_FALSE(wf("\xC2\xC0"));
+  EXPECT_FALSE(wf("\xE4\xB8\x41"));
+  EXPECT_FALSE(wf("\xF1\x80\x80\x7F"));
 }
 
 // The many-bytes-at-a-time scan stops exactly where a byte-by-byte one does, whatever the bytes
