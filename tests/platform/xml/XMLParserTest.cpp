@@ -322,3 +322,52 @@ TEST(XMLParserElementReader, KeepsTheLimitsAndTellsTheDelegateTheRest) {
   EXPECT_TRUE(back.parse(std::string_view("<a>t</a>")));
   EXPECT_EQ(again->events, (Events{"begin", "<a>", "'t'", "</a>", "end"}));
 }
+
+// Chinese servers declare their national encodings: the text reaches the delegate as UTF-8, also
+// when the pieces split the declaration or a character.
+TEST(XMLParser, ReadsDocumentsDeclaredInEncodingsTheCLibraryKnows) {
+  struct Case {
+    std::string encoding;
+    std::string text;  // 招聘 (and for GB18030 a euro sign and a four-byte character) in it
+    std::string utf8;
+  };
+  const std::vector<Case> cases = {
+      {"GB2312", "\xD5\xD0\xC6\xB8", "\u62DB\u8058"},
+      {"gbk", "\xD5\xD0\xC6\xB8", "\u62DB\u8058"},
+      {"GB18030", "\xD5\xD0\xC6\xB8\xA2\xE3\x94\x39\xFC\x36", "\u62DB\u8058\u20AC\U0001F600"},
+      {"Big5", "\xA9\xDB\xB8\x75", "\u62DB\u8058"},
+  };
+  for (const auto& c : cases) {
+    const std::string doc = "<?xml version=\"1.0\" encoding='" + c.encoding + "' ?>\n<r a=\"" + c.text +
+                            "\"><m>" + c.text + "</m></r>";
+    const Events expected = {"begin", "<r a=" + c.utf8 + ">", "<m>", "'" + c.utf8 + "'", "</m>", "</r>",
+                             "end"};
+    auto whole = std::make_shared<Recorder>();
+    EXPECT_TRUE(XMLParser(whole).parse(std::string_view(doc))) << c.encoding;
+    EXPECT_EQ(whole->events, expected) << c.encoding;
+    for (std::size_t step : {1u, 3u}) {
+      auto rec = std::make_shared<Recorder>();
+      XMLParser parser(rec);
+      for (std::size_t i = 0; i < doc.size(); i += step) ASSERT_TRUE(parser.parseChunk(doc.substr(i, step)));
+      EXPECT_TRUE(parser.finish()) << c.encoding;
+      EXPECT_EQ(rec->events, expected) << c.encoding << " step " << step;
+    }
+  }
+}
+
+TEST(XMLParser, RefusesBytesOutsideTheDeclaredEncodingAndUnknownEncodings) {
+  for (std::string_view doc : {
+           // 0xFF never starts a GBK character.
+           std::string_view("<?xml version=\"1.0\" encoding=\"GBK\"?><r>\xFF\xFF</r>"),
+           // The document ends inside a two-byte character.
+           std::string_view("<?xml version=\"1.0\" encoding=\"GBK\"?><r/>\xD5"),
+           std::string_view("<?xml version=\"1.0\" encoding=\"no-such-charset\"?><r/>"),
+       }) {
+    auto rec = std::make_shared<Recorder>();
+    XMLParser parser(rec);
+    EXPECT_FALSE(parser.parse(doc)) << doc;
+    ASSERT_TRUE(rec->error) << doc;
+    EXPECT_EQ(rec->error->code, platform::XMLParserMalformedError);
+    EXPECT_EQ(std::count(rec->events.begin(), rec->events.end(), "error"), 1);
+  }
+}
