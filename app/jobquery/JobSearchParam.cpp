@@ -10,7 +10,6 @@
 #include "kit/core/StringCheck.h"
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Format.h"
-#include "platform/foundation/RunLoop.h"
 
 namespace kavro {
 
@@ -311,39 +310,14 @@ std::string JobSearchParam::getCurrentCacheKey() {
   return key;
 }
 
-void JobSearchParam::saveFormDataWithSearch() {
-  if (formWaiting_) return;
-  formWaiting_ = true;
-  std::weak_ptr<platform::Object> weak = weak_from_this();
-  platform::RunLoop::main().performAfter(FormSaveDelay, this, [weak] {
-    if (auto self = std::static_pointer_cast<JobSearchParam>(weak.lock())) self->saveWaitingForm();
-  });
-}
-
-void JobSearchParam::saveWaitingForm(const DataItemDetail* form) {
-  if (!formWaiting_) return;
-  formWaiting_ = false;
-  platform::RunLoop::main().cancelPerforms(this);
-  if (form) {
-    saveForm(*form);
-  } else {
-    saveFormData();
-  }
-}
-
 bool JobSearchParam::saveToSearchHistory(std::int64_t count) {
   // Searches with filters are neither remembered nor counted in the keyword history.
-  if (countMajorTerms() < 1 || enableFilters_) {
-    saveWaitingForm();
-    return false;
-  }
+  if (countMajorTerms() < 1 || enableFilters_) return false;
   auto db = AppCoreInfo::getCacheDB();
-  // Every page received files the search, the first one with the search's form: its writes go
-  // to the store together, one transaction. The form and the entry are the same record (nothing
-  // in between changes the fields), the entry with the count added.
+  // Every page received files the search: the entry and its keyword go to the store together, one
+  // transaction.
   const bool batched = db->begin();
   auto entry = toDetail();
-  saveWaitingForm(entry.get());
   saveKeywordsHistory(keywords_);
 
   const std::string type = getCurrentCacheType();

@@ -77,10 +77,6 @@ class JobSearchParam : public platform::Object {
   bool saveFormData();
   bool restoreFormData();
   bool removeFormData();
-  // The form of a search being started: saved with the search's filing when its first page comes
-  // (one transaction for the search), or alone FormSaveDelay seconds later if none comes.
-  void saveFormDataWithSearch();
-  static constexpr double FormSaveDelay = 5;
 
   bool isCampusParam() const { return postchannel_ == CampusChannel; }
   // The recent-search store of the current channel, and this search's key in it.
@@ -149,10 +145,7 @@ class JobSearchParam : public platform::Object {
   void setPageSize(std::int32_t value) { pageSize_ = value; }
 
  private:
-  // Saves the form (toDetail(), made by the caller) if a search left it waiting.
-  void saveWaitingForm(const DataItemDetail* form = nullptr);
   bool saveForm(const DataItemDetail& form);
-  bool formWaiting_ = false;
 
   std::string postchannel_{OrdinaryChannel};
   std::string keywords_;

@@ -62,11 +62,8 @@ void CompanyDetailController::loadListView() {
   auto cache = AppCoreInfo::getCacheDB();
   std::shared_ptr<DataItemResult> cached;
   if (cache) {
-    // What the sweep is about to drop is kept as the fallback for a failed call.
-    auto before = cache->getItemsCache(STORE_CACHE_COMPANY_DETAIL, coid_);
     cache->clearItemsDataType(STORE_CACHE_COMPANY_DETAIL, "", CacheLifetimeSeconds);
     cached = cache->getItemsCache(STORE_CACHE_COMPANY_DETAIL, coid_);
-    if (!cached && before && before->isValidDetailData()) staleCache_ = before;
   }
   if (cached && cached->isValidDetailData()) {
     section->setListViewDataStatus(ListViewDataStatus::Loaded);
@@ -87,13 +84,6 @@ bool CompanyDetailController::listViewDataOnReceived(ListViewData& section, cons
     listData(section, result);
     return true;
   }
-  if (result.localError() && staleCache_) {
-    auto stale = std::move(staleCache_);
-    companyDetail_ = stale->detailInfo();
-    JobDetailCellUtil::takeOldAnswer(section);
-    listData(section, *stale);
-    return true;
-  }
   return false;
 }
 
@@ -101,11 +91,8 @@ void CompanyDetailController::listData(ListViewData& section, const DataItemResu
   setBarButtonEnabled(!result.hasError());
   auto answer = DataItemResult::create();
   answer->appendItems(&result);
-  // An old answer shown as a fallback is not stored again: it would pass for current.
-  bool fallback = companyDetail_ && companyDetail_ == result.detailInfo();
-  if (!fallback)
-    if (auto cache = AppCoreInfo::getCacheDB())
-      cache->saveItemsCache(STORE_CACHE_COMPANY_DETAIL, coid_, *answer);
+  if (auto cache = AppCoreInfo::getCacheDB())
+    cache->saveItemsCache(STORE_CACHE_COMPANY_DETAIL, coid_, *answer);
   companyDetail_ = answer->detailInfo();
   const auto& co = *companyDetail_;
 
@@ -126,7 +113,6 @@ bool CompanyDetailController::listViewSelectedIndexPath(ListView& list, const pl
     case TagAllJobs: {
       auto screen = create<CompanyAllJobsController>();
       screen->setIdForAllJobs(coid_);
-      if (companyDetail_) screen->setTitleCompanyName(companyDetail_->get_coname());
       if (auto nav = navigationController()) nav->pushViewController(screen, true);
       AppTracking::record("TRACKING_JOBSEARCH_COMPANYINFO_OTHERJOBS");
       break;

@@ -15,8 +15,8 @@ namespace kavro {
 // The company page: type, size, industry, address and introduction, a header with the name and
 // the way to the company's community page, a row to all the company's jobs and a bar button that
 // writes a community post about the company. An answer stays in the cache store for 30 days, so a
-// company seen lately opens without a server call; an older one is asked for again and shown only
-// when the server cannot be reached, said to be old. Main thread only.
+// company seen lately opens without a server call; an older one is asked for again. Main thread
+// only.
 class CompanyDetailController : public UIBasicController, public ListViewDelegate, public FansUgcDelegate {
  public:
   void init() override;
@@ -57,8 +57,6 @@ class CompanyDetailController : public UIBasicController, public ListViewDelegat
   std::string coid_;
   std::shared_ptr<DataItemDetail> companyDetail_;
   std::shared_ptr<ListView> listViewCoDetail_;
-  // An answer past its age, shown only when the server cannot be reached.
-  std::shared_ptr<DataItemResult> staleCache_;
 
  protected:
   friend class UIBasicController;  // create<T>() makes it whole

@@ -12,7 +12,6 @@
 #include "app/jobsearch/TwoColumnTitleValueCell.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
-#include "kit/ui/AlertViewExt.h"
 
 namespace kavro {
 
@@ -67,15 +66,6 @@ void JobDetailCellUtil::addTwoColumnRow(ListViewData& data, std::string_view tit
   row->setTableCellTag(tag);
   row->setCellClass(platform::classFor<TwoColumnTitleValueCell>());
   data.listData()->addItem(row);
-}
-
-void JobDetailCellUtil::takeOldAnswer(ListViewData& section) {
-  auto& own = *section.listData();
-  own.setHasError(false);
-  own.setLocalError(false);
-  own.setMessage("");
-  section.setIsLoadDataOK(true);
-  alert::showTips(AppCoreInfo::getLocalizedString("jobdetail_cache_outdated_tip"), 3.0);
 }
 
 void JobDetailCellUtil::openRouteController(const std::shared_ptr<DataItemDetail>& record) {

@@ -30,10 +30,6 @@ class JobDetailCellUtil : public DataTableCell {
   static void addTwoColumnRow(ListViewData& data, std::string_view title1, std::string_view value1,
                               std::string_view title2, std::string_view value2, std::int64_t tag);
 
-  // A detail page shows an answer past its age because the server cannot be reached: the section
-  // forgets the failure and the user is told the answer is old.
-  static void takeOldAnswer(ListViewData& section);
-
   // Opens the route screen for a record with a work place, once, from the most recent screen: the
   // job map (FeatureScreens::openRoute) picks the platform map's or the map SDK's screen by the
   // session's map type and shows it itself.

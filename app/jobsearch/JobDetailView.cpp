@@ -80,6 +80,7 @@ std::shared_ptr<platform::View> JobDetailView::customPartViewWithDetail(
   if (!record) return nullptr;
   auto page = initWithJobID(record->get_jobid(), frame);
   page->setPageTurnCtrl(std::static_pointer_cast<PageTurnController>(ctrl.shared_from_this()));
+  page->listRecord_ = record;
   if (record->hasNeedShowCompanyInfo()) page->needShowCompany_ = record->getNeedShowCompanyInfo();
   if (record->hasNeedShowGroupInfo() && !record->get_groupid().empty()) {
     page->needShowGroup_ = record->getNeedShowGroupInfo();
@@ -169,10 +170,6 @@ void JobDetailView::loadListView() {
 std::optional<std::shared_ptr<DataItemResult>> JobDetailView::dataCacheForSection(ListViewData&) {
   auto cached = JobOperateUtil::getJobCache(jobid_);
   if (!cached || !cached->isValidDetailData()) return std::nullopt;
-  if (!JobOperateUtil::isJobCacheCurrent(*cached)) {
-    staleCache_ = cached;
-    return std::nullopt;
-  }
   return cached;
 }
 
@@ -185,21 +182,14 @@ bool JobDetailView::listViewDataOnReceived(ListViewData& section, const DataItem
     listData(section, result);
     return true;
   }
-  if (result.localError() && staleCache_) {
-    // The server cannot be reached: the old answer, said to be old.
-    auto stale = std::move(staleCache_);
-    JobDetailCellUtil::takeOldAnswer(section);
-    listData(section, *stale);
-    return true;
-  }
   return false;
 }
 
 void JobDetailView::listData(ListViewData& section, const DataItemResult& result) {
   auto answer = DataItemResult::create();
   answer->appendItems(&result);
-  // Showing an answer renews its age; an old one shown as a fallback stays old.
-  if (JobOperateUtil::isJobCacheCurrent(result)) JobOperateUtil::setJobCache(jobid_, answer);
+  // Showing an answer renews its age.
+  JobOperateUtil::setJobCache(jobid_, answer);
   jobDetailInfo_ = answer->detailInfo();
   auto& job = *jobDetailInfo_;
   job.set_groupid(groupid_);
@@ -379,16 +369,18 @@ void JobDetailView::reportJob() {
 void JobDetailView::jobOperate(JobOperateUtil& util) {
   auto answer = util.operateResult();
   if (!answer || answer->hasError()) return;
+  // The page's own list record takes the mark, wherever the user has swiped meanwhile; the
+  // container's current record only when it is the same job.
+  auto own = listRecord_.lock();
   auto current = pageTurnCtrl() ? pageTurnCtrl()->get_current_item() : nullptr;
-  // Only the record this page shows takes the mark: the user may have swiped on meanwhile.
   if (current && current->get_jobid() != jobid_) current.reset();
   if (util.operateType() == JobOperateUtil::OperateType::AddToFavorites) {
-    if (jobDetailInfo_) jobDetailInfo_->setJobHasCollected(true);
-    if (current) current->setJobHasCollected(true);
+    for (const auto& r : {jobDetailInfo_, own, current})
+      if (r) r->setJobHasCollected(true);
     hasFavorited_ = true;
   } else {
-    if (jobDetailInfo_) jobDetailInfo_->setJobHasApplied(true);
-    if (current) current->setJobHasApplied(true);
+    for (const auto& r : {jobDetailInfo_, own, current})
+      if (r) r->setJobHasApplied(true);
     hasApplied_ = true;
   }
   refreshButtonsStatus();

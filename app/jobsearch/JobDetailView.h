@@ -125,11 +125,13 @@ class JobDetailView : public platform::View,
   bool hasFavorited_ = false;
   std::shared_ptr<ListView> listViewJobDetail_;
   std::shared_ptr<DataItemDetail> jobDetailInfo_;
+  // The list record the page was made from: it takes the marks of the page's operations, so a
+  // page made again for it starts from them.
+  std::weak_ptr<DataItemDetail> listRecord_;
   std::shared_ptr<platform::Toolbar> bottomToolBar_;
   std::weak_ptr<PageTurnController> pageTurnCtrl_;
   std::shared_ptr<platform::GestureRecognizer> touchObserver_;
   // An answer past its age, shown only when the server cannot be reached.
-  std::shared_ptr<DataItemResult> staleCache_;
   std::shared_ptr<platform::AlertView> confirmAlert_;
 
  protected:

@@ -22,7 +22,6 @@ namespace {
 constexpr std::string_view ApplyTipKey = "storeKey_applyTipOn";
 constexpr std::string_view UserHasDoJobApplyKey = "storeKey_userHasDoJobApply";
 // When a job detail answer was stored, in the stored answer's detail record (client-only key).
-constexpr std::string_view CachedAtKey = "<&JobCacheSavedAt&>";
 
 // When the read marks and the cached details were last swept in this process.
 std::optional<double> readMarkSweptAt;
@@ -275,14 +274,7 @@ bool JobOperateUtil::setJobCache(std::string_view jobID, const std::shared_ptr<D
   if (jobID.empty() || !cacheData) return false;
   auto cache = AppCoreInfo::getCacheDB();
   if (!cache) return false;
-  cacheData->detailInfo()->setInt(static_cast<std::int64_t>(std::floor(now())), CachedAtKey);
   return cache->saveItemsCache(STORE_CACHE_JOB_DETAIL, jobID, *cacheData);
-}
-
-bool JobOperateUtil::isJobCacheCurrent(const DataItemResult& cached) {
-  if (!cached.detailInfo()->hasKey(CachedAtKey)) return true;
-  double age = now() - static_cast<double>(cached.detailInfo()->getInt(CachedAtKey));
-  return age >= 0 && age <= static_cast<double>(CacheLifetimeSeconds);
 }
 
 std::shared_ptr<DataItemResult> JobOperateUtil::getJobCache(std::string_view jobID) {

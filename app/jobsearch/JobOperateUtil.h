@@ -66,9 +66,6 @@ class JobOperateUtil : public platform::Object,
   static bool setJobHasRead(std::string_view jobID);
   static bool setJobCache(std::string_view jobID, const std::shared_ptr<DataItemResult>& cacheData);
   static std::shared_ptr<DataItemResult> getJobCache(std::string_view jobID);
-  // Whether a cached answer is younger than the cache's lifetime. The sweeps run at most once a
-  // day, so an entry may outlive its 30 days by up to a day: such an entry is only a fallback.
-  static bool isJobCacheCurrent(const DataItemResult& cached);
   // Forgets when the caches were last swept, as a new process would (tests).
   static void resetSweepTimes();
 

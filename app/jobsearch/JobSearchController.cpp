@@ -171,7 +171,7 @@ void JobSearchController::doSearch() {
     return;
   }
   queryParam_->setEnableFilters(false);
-  queryParam_->saveFormDataWithSearch();
+  queryParam_->saveFormData();
   auto results = JobSearchResultController::initWithParam(queryParam_);
   auto nav = navigationController();
   if (!nav) return;

@@ -134,10 +134,11 @@ std::optional<bool> UIKavroSearchBar::searchBarShouldBeginEditing(platform::Sear
 }
 
 void UIKavroSearchBar::searchButtonClicked(platform::SearchBar&) {
-  // The search's request leaves first; ending the editing only animates the bar back meanwhile.
+  // The host's search runs once the bar has ended editing, so a screen it pushes starts from
+  // the navigation bar shown and the keyboard gone.
   auto keep = sharedAs<UIKavroSearchBar>();
-  if (auto* d = hostDelegate()) d->searchBarClickDone(*this);
   callSearchBarEndEditing();
+  if (auto* d = hostDelegate()) d->searchBarClickDone(*this);
 }
 
 void UIKavroSearchBar::cancelButtonClicked(platform::SearchBar&) {

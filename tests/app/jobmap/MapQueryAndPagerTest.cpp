@@ -71,9 +71,9 @@ TEST_F(MapQueryParamTest, TheTitleAndTheFormAreTheMapsOwn) {
   ASSERT_TRUE(q->removeFormData());
   EXPECT_FALSE(MapQueryParam::create()->restoreFormData());
 
-  // A map search filed with its waiting form keeps that form as its own too.
+  // A map search's form, saved as it starts, is the map's own too.
   q->setKeywords("java");
-  q->saveFormDataWithSearch();
+  ASSERT_TRUE(q->saveFormData());
   ASSERT_TRUE(q->saveToSearchHistory(5));
   ASSERT_TRUE(back->restoreFormData());
   EXPECT_EQ(back->keywords(), "java");

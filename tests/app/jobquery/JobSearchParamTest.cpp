@@ -302,13 +302,14 @@ TEST_F(JobSearchParamTest, RecentSearchesListTheNewestFiveAsRows) {
 }
 
 TEST_F(JobSearchParamTest, FilingASearchKeepsItsFormEntryAndKeywordTogether) {
-  // Three searches in one second, the first one again last, its form waiting to be saved.
+  // Three searches in one second, the first one again last, each form saved as it starts.
   auto save = [](std::string_view keyword, std::int64_t count) {
     auto p = JobSearchParam::create();
     p->setKeywords(keyword);
     p->setIndtype(" 01 ");
     p->setText_indtype(" 互联网");
-    p->saveFormDataWithSearch();
+    // As the search form does: the terms are counted (and trimmed) before the form is saved.
+    if (p->countMajorTerms() < 1 || !p->saveFormData()) return std::shared_ptr<JobSearchParam>();
     return p->saveToSearchHistory(count) ? p : nullptr;
   };
   ASSERT_TRUE(save("java", 10));

@@ -161,6 +161,8 @@ TEST_F(CompanyAllJobsControllerTest, ARowOpensTheDetailPagerWithoutCompanyRows) 
   ASSERT_TRUE(cell);
   EXPECT_FALSE(cell->readMark()->isHidden());
   EXPECT_FALSE(cell->internImgView()->isHidden()) << "an internship";
+  ASSERT_TRUE(cell->internImgView()->image()) << "the badge has its picture";
+  EXPECT_GT(cell->internImgView()->frame().width(), 0);
 }
 
 TEST_F(CompanyAllJobsControllerTest, TheGroupListShowsCompaniesAndUsesTheGroupsPicker) {

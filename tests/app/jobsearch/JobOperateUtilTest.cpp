@@ -180,7 +180,7 @@ TEST_F(JobOperateUtilTest, ReadMarksAndCachedDetailsAgeOutAfterThirtyDays) {
   auto answer = DataItemResult::create();
   answer->detailInfo()->set_jobname("工程师");
   EXPECT_TRUE(JobOperateUtil::setJobCache("7", answer));
-  EXPECT_TRUE(JobOperateUtil::isJobCacheCurrent(*JobOperateUtil::getJobCache("7")));
+  EXPECT_TRUE(JobOperateUtil::getJobCache("7"));
 
   // 29 days on: a second look the same day does not sweep, so both still stand.
   clock().advance(29 * 86400.0);
@@ -191,7 +191,7 @@ TEST_F(JobOperateUtilTest, ReadMarksAndCachedDetailsAgeOutAfterThirtyDays) {
   EXPECT_EQ(JobOperateUtil::getJobCache("7"), nullptr);
 }
 
-TEST_F(JobOperateUtilTest, ACachedDetailPastItsAgeIsNotCurrentEvenBeforeTheSweep) {
+TEST_F(JobOperateUtilTest, ACachedDetailStandsUntilTheDailySweepRemovesIt) {
   auto answer = DataItemResult::create();
   answer->detailInfo()->set_jobname("工程师");
   JobOperateUtil::getJobCache("7");  // today's sweep
@@ -201,7 +201,10 @@ TEST_F(JobOperateUtilTest, ACachedDetailPastItsAgeIsNotCurrentEvenBeforeTheSweep
   clock().advance(7200);             // the next sweep runs only tomorrow
   auto cached = JobOperateUtil::getJobCache("7");
   ASSERT_TRUE(cached);
-  EXPECT_FALSE(JobOperateUtil::isJobCacheCurrent(*cached));
+  EXPECT_EQ(cached->detailInfo()->get_jobname(), "工程师");
+  EXPECT_FALSE(cached->detailInfo()->hasKey("<&JobCacheSavedAt&>")) << "the answer as it was stored";
+  clock().advance(86400.0);
+  EXPECT_EQ(JobOperateUtil::getJobCache("7"), nullptr);
 }
 
 TEST_F(JobOperateUtilTest, TheConfirmationSettingTurnsOffThirtyDaysAfterItWasStored) {

@@ -1,7 +1,8 @@
-// Every skin type the screens name is in the built-in skin, in the group they name it in, and
-// every image the built-in skin names is shipped. The sources are read for the names: a literal
-// or a constant given to AppSkin, a skin key "@group@type", or a literal given to a helper that
-// hands its parameter on to AppSkin.
+// Every skin type the screens name is in the built-in skin, in the group they name it in and for
+// the class that asks for it (an image for an image, a label's font for a measure, a view's entry
+// for a view), and every image the built-in skin names is shipped. The sources are read for the names: a
+// literal or a constant given to AppSkin, a skin key "@group@type", or a literal given to a helper that hands
+// its parameter on to AppSkin.
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,11 @@ namespace fs = std::filesystem;
 
 using Strings = std::vector<std::string>;
 using SkinKey = std::pair<std::string, std::string>;  // (group, type)
+// Who asks for a skin type: the skin engine looks it up under this target. A view's class is not
+// known from the source, so AnyView stands for every target but an image.
+constexpr std::string_view ImageTarget = "UIImage";
+constexpr std::string_view LabelTarget = "UILabel";
+constexpr std::string_view AnyView = "(view)";
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path);
@@ -105,7 +111,7 @@ class SkinNameScanner {
     for (const auto& file : files_) scan(file);
   }
 
-  const std::set<SkinKey>& keys() const { return keys_; }
+  const std::map<SkinKey, std::set<std::string>>& keys() const { return keys_; }
   const Strings& unresolved() const { return unresolved_; }
 
  private:
@@ -138,18 +144,18 @@ class SkinNameScanner {
     return out;
   }
 
-  void add(const std::string& type, std::optional<std::string> group) {
+  void add(const std::string& type, std::optional<std::string> group, std::string_view asker) {
     if (!group) {  // a skin key
       if (!type.empty() && type[0] == '@') {
         auto second = type.find('@', 1);
         if (second == std::string::npos) return;
-        keys_.emplace(type.substr(1, second - 1), type.substr(second + 1));
+        keys_[{type.substr(1, second - 1), type.substr(second + 1)}].emplace(asker);
       } else {
-        keys_.emplace("*", type);
+        keys_[{"*", type}].emplace(asker);
       }
       return;
     }
-    keys_.emplace(group->empty() ? "*" : *group, type);
+    keys_[{group->empty() ? "*" : *group, type}].emplace(asker);
   }
 
   // The function around a use of the parameter: its name and the index of that parameter.
@@ -175,7 +181,7 @@ class SkinNameScanner {
 
   // Every call of the helper, with the literals or constants at the parameter's place.
   void throughHelper(const std::string& helper, std::size_t typeIndex, std::optional<std::size_t> groupIndex,
-                     std::optional<std::string> group) {
+                     std::optional<std::string> group, std::string_view asker) {
     std::regex call("\\b" + helper + R"(\s*\()");
     for (const auto& file : files_) {
       if (file.text.find(helper) == std::string::npos) continue;
@@ -197,15 +203,16 @@ class SkinNameScanner {
         if (!types || !groups) continue;
         const bool grouped = group.has_value() || groupIndex.has_value();
         for (const auto& t : *types)
-          for (const auto& g : *groups) add(t, grouped ? std::optional<std::string>(g) : std::nullopt);
+          for (const auto& g : *groups) add(t, grouped ? std::optional<std::string>(g) : std::nullopt, asker);
       }
     }
   }
 
   void scan(const SourceFile& file) {
     static const std::regex key(R"x("@(\w+)@([\w-]+)")x");
+    // A record's skin key styles a label of its cell.
     for (std::sregex_iterator it(file.text.begin(), file.text.end(), key), end; it != end; ++it)
-      keys_.emplace((*it)[1], (*it)[2]);
+      keys_[{(*it)[1], (*it)[2]}].emplace(AnyView);
 
     static const std::regex call(
         R"(AppSkin::(apply|applyWithSkinKey|imageWithSkinType|imageWithSkinKey|sizeForText|sizeForTextWithSkinKey)\s*\()");
@@ -216,7 +223,10 @@ class SkinNameScanner {
       std::string type, group;
       bool keyed =
           kind == "applyWithSkinKey" || kind == "imageWithSkinKey" || kind == "sizeForTextWithSkinKey";
-      std::size_t typeAt = kind == "imageWithSkinType" || kind == "imageWithSkinKey" ? 0 : 1;
+      const bool image = kind == "imageWithSkinType" || kind == "imageWithSkinKey";
+      const bool measure = kind == "sizeForText" || kind == "sizeForTextWithSkinKey";
+      const std::string_view asker = image ? ImageTarget : measure ? LabelTarget : AnyView;
+      std::size_t typeAt = image ? 0 : 1;
       if (args.size() <= typeAt) continue;  // the default skin of the control
       type = args[typeAt];
       if (!keyed && args.size() > typeAt + 1) group = args[typeAt + 1];
@@ -228,9 +238,9 @@ class SkinNameScanner {
       if (types && groups) {
         for (const auto& t : *types) {
           if (keyed)
-            add(t, std::nullopt);
+            add(t, std::nullopt, asker);
           else
-            for (const auto& g : *groups) add(t, g);
+            for (const auto& g : *groups) add(t, g, asker);
         }
         continue;
       }
@@ -253,7 +263,7 @@ class SkinNameScanner {
             continue;
           }
         }
-        throughHelper(helper->first, helper->second, groupIndex, fixedGroup);
+        throughHelper(helper->first, helper->second, groupIndex, fixedGroup, asker);
       } else {
         unresolved_.push_back(place);
       }
@@ -262,18 +272,19 @@ class SkinNameScanner {
 
   std::vector<SourceFile> files_;
   std::map<std::string, Strings> globals_;
-  std::set<SkinKey> keys_;
+  std::map<SkinKey, std::set<std::string>> keys_;
   Strings unresolved_;
 };
 
-// The skin types of the built-in skin by group, read from its skin files, and their image names.
+// The skin types of the built-in skin by group, with the targets each is declared for, read from
+// its skin files, and their image names.
 struct NativeSkin {
-  std::map<std::string, std::set<std::string>> types;
+  std::map<std::string, std::map<std::string, std::set<std::string>>> types;
   std::vector<std::pair<fs::path, std::string>> images;  // (group folder, file name)
 
   NativeSkin() {
     fs::path root = fs::path(KAVRO_SOURCE_DIR) / "resources" / "Images";
-    static const std::regex item(R"x(<item\s+skinTarget="[^"]*"(?:\s+skinType="([^"]*)")?)x");
+    static const std::regex item(R"x(<item\s+skinTarget="([^"]*)"(?:\s+skinType="([^"]*)")?)x");
     static const std::regex image(
         R"x(<(?:backgroundImage|highlightedBackgroundImage|image|imageChecked|imageNotChecked|highlightedImage|separatorImage)[^>]*>([^<]+)<)x");
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -282,7 +293,7 @@ struct NativeSkin {
       if (group == ".") group = "*";
       std::string text = readFile(entry.path());
       for (std::sregex_iterator it(text.begin(), text.end(), item), end; it != end; ++it)
-        types[group].insert((*it)[1].matched ? (*it)[1].str() : "*");
+        types[group][(*it)[2].matched ? (*it)[2].str() : "*"].insert((*it)[1].str());
       for (std::sregex_iterator it(text.begin(), text.end(), image), end; it != end; ++it)
         images.emplace_back(entry.path().parent_path(), trimmed((*it)[1]));
     }
@@ -296,7 +307,7 @@ TEST(SkinKeysTest, TheBuiltInSkinHasEverySkinTypeTheScreensName) {
       << "a skin type the scanner cannot follow (give AppSkin a literal, a constant or a helper's "
          "literal): "
       << ::testing::PrintToString(scanner.unresolved());
-  // The scanner follows the ways the screens name their skins.
+  // The scanner follows the ways the screens name their skins, and who asks.
   for (const SkinKey& known :
        {SkinKey{"common", "checkbox_circle"}, SkinKey{"job_related", "jobsearch_param_title"},
         SkinKey{"job_related", "jobsearch_result_bottom_report_button"},
@@ -304,11 +315,29 @@ TEST(SkinKeysTest, TheBuiltInSkinHasEverySkinTypeTheScreensName) {
         SkinKey{"*", "skin_cell_display_jobname_readed"}, SkinKey{"app_home", "fans_badge_label"},
         SkinKey{"job_related", "jobdetail_report_section_head"}})
     EXPECT_TRUE(scanner.keys().contains(known)) << known.first << " " << known.second;
+  EXPECT_TRUE(
+      scanner.keys().at({"job_related", "jobslist_result_campus"}).contains(std::string(ImageTarget)));
+  EXPECT_TRUE(scanner.keys().at({"*", "skin_cell_display_jobname"}).contains(std::string(LabelTarget)));
 
-  for (const auto& [group, type] : scanner.keys()) {
+  for (const auto& [key, askers] : scanner.keys()) {
+    const auto& [group, type] = key;
     if (type.empty() || type == "*") continue;
-    EXPECT_TRUE(skin.types[group].contains(type))
-        << "the built-in skin lacks \"" << type << "\" in group \"" << group << "\"";
+    auto declared = skin.types[group].find(type);
+    if (declared == skin.types[group].end()) {
+      ADD_FAILURE() << "the built-in skin lacks \"" << type << "\" in group \"" << group << "\"";
+      continue;
+    }
+    const auto& targets = declared->second;
+    for (const auto& asker : askers) {
+      bool found = targets.contains("*");
+      if (asker == AnyView) {
+        for (const auto& t : targets) found = found || t != ImageTarget;
+      } else {
+        found = found || targets.contains(asker);
+      }
+      EXPECT_TRUE(found) << "\"" << type << "\" in group \"" << group << "\" is asked for by " << asker
+                         << " but declared only for " << ::testing::PrintToString(targets);
+    }
   }
 }
 

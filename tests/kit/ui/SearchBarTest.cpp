@@ -15,7 +15,13 @@ using platform::Rect;
 class SearchBarScreen : public platform::ViewController, public UISearchBarKavroDelegate {
  public:
   std::vector<std::string> log;
-  void searchBarClickDone(UIKavroSearchBar& bar) override { log.push_back("done:" + bar.text()); }
+  // Whether the bar had ended editing when its done handler ran.
+  bool doneWhileEditing = false;
+  void searchBarClickDone(UIKavroSearchBar& bar) override {
+    log.push_back("done:" + bar.text());
+    doneWhileEditing = bar.isFirstResponder() || bar.showsCancelButton() ||
+                       (navigationController() && navigationController()->isNavigationBarHidden());
+  }
   void searchBarClickBegin(UIKavroSearchBar&) override { log.push_back("begin"); }
   void searchBarClickCancel(UIKavroSearchBar& bar) override { log.push_back("cancel:" + bar.text()); }
   void searchBarTextDidChange(UIKavroSearchBar&, std::string_view text) override {
@@ -65,6 +71,7 @@ TEST_F(SearchBarTest, EditingHidesTheNavigationBarAndMasksTheContent) {
   EXPECT_EQ(screen->log.back(), "text:java");
   platform::UIDriver::pressReturn();
   EXPECT_EQ(screen->log.back(), "done:java") << "search keeps the text";
+  EXPECT_FALSE(screen->doneWhileEditing) << "editing ends before the done handler runs";
   runFor(0.2);
   EXPECT_TRUE(mask->isHidden());
   EXPECT_FALSE(nav->isNavigationBarHidden());
