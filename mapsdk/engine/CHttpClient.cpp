@@ -27,7 +27,7 @@ struct CHttpClient::Core {
     std::string url;
     unsigned tag = 0;
     std::weak_ptr<Exchange> exchange;
-    // What arrived for the request tagged stagedTag, waiting for DeliverReceived.
+    // What arrived so far for the request tagged stagedTag (progress), waiting for DeliverReceived.
     bool staged = false;
     unsigned stagedTag = 0;
     platform::Data stagedBody;
@@ -46,6 +46,14 @@ struct CHttpClient::Core {
   int maxAnswerSize = 0;  // 0: the default
   bool progress = false;
   Slot slots[kSocketCount];
+  // Whole answers whose message waits in the queue, each with its own body: the socket may carry
+  // the next request (and finish it) before the main thread takes the message.
+  struct Answer {
+    int slot = 0;
+    unsigned tag = 0;
+    platform::Data body;
+  };
+  std::vector<Answer> answers;
 
   bool hasLast = false;
   bool lastPost = false;
@@ -338,11 +346,9 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     } else {
       s.busy = false;
       s.exchange.reset();
-      if (message == kHttpComplete) {
-        s.staged = true;
-        s.stagedTag = r_.tag;
-        s.stagedBody = std::move(received_);
-      }
+      s.staged = false;
+      s.stagedBody.clear();
+      if (message == kHttpComplete) core_->answers.push_back({r_.slot, r_.tag, std::move(received_)});
       if (message == kHttpMarkupPage) {
         core_->redirectUrl = std::move(redirect);
         if (++core_->markupInARow >= kMaxMarkupPagesInARow) message = kHttpBadAnswer;
@@ -494,6 +500,7 @@ int CHttpClient::CancelRequest(CVSocket* socket) {
       s.progressQueued = false;
       if (auto exchange = s.exchange.lock()) stopped.push_back(std::move(exchange));
       s.exchange.reset();
+      std::erase_if(core_->answers, [i](const Core::Answer& a) { return a.slot == i; });
     }
     core_->lastUrl.clear();
     core_->hasLast = false;
@@ -643,18 +650,26 @@ void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   }
   if (!core) return;
   platform::MutexLock lock(core->mutex);
+  auto deliver = [&](const platform::Data& body) {
+    int n = static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(core->bufferSize)));
+    if (core->buffer && n > 0) std::memcpy(core->buffer, body.data(), static_cast<std::size_t>(n));
+    if (core->lengthWord) *core->lengthWord = n;
+  };
+  if (message == kHttpComplete) {
+    for (auto it = core->answers.begin(); it != core->answers.end(); ++it) {
+      if (it->tag != static_cast<unsigned>(tag)) continue;
+      deliver(it->body);
+      core->answers.erase(it);
+      return;
+    }
+    // A cancelled request's answer: what the buffer holds belongs to another request.
+    if (core->lengthWord) *core->lengthWord = 0;
+    return;
+  }
   for (Core::Slot& s : core->slots) {
     if (!s.staged || s.stagedTag != static_cast<unsigned>(tag)) continue;
-    int n = static_cast<int>(
-        std::min<std::size_t>(s.stagedBody.size(), static_cast<std::size_t>(core->bufferSize)));
-    if (core->buffer && n > 0) std::memcpy(core->buffer, s.stagedBody.data(), static_cast<std::size_t>(n));
-    if (core->lengthWord) *core->lengthWord = n;
-    if (message == kHttpData) {
-      s.progressQueued = false;
-    } else {
-      s.staged = false;
-      s.stagedBody.clear();
-    }
+    deliver(s.stagedBody);
+    s.progressQueued = false;
     return;
   }
 }

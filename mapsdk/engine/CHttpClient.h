@@ -103,8 +103,9 @@ class CHttpClient {
   int GetRequestUrl(int redirect, CVString& url) const;
 
   // The thread handling a 1002 or 1003 message of clientId calls this first: copies what arrived
-  // for the request tag into the client's receive buffer and sets its length word. Nothing when
-  // no such client or request is there.
+  // for the request tag into the client's receive buffer and sets its length word. Each whole
+  // answer keeps its own body until then, whatever the socket carried since. A 1003 of a request
+  // cancelled meanwhile sets the length word to 0; nothing else happens without such a client.
   static void DeliverReceived(int clientId, int message, int tag);
 
   struct Core;

@@ -142,13 +142,11 @@ void CSearchMan::Stop() {
   poiBkgCache_.RemoveAll();
 }
 
-int CSearchMan::Send(CHttpClient& client, unsigned& seq, int flag) {
-  int sent = client.RequestGet(url_, seq, flag);
-  // A repeat of the request in flight is not sent again; its answer serves this request.
-  if (!sent && client.IsBusy()) {
-    CVString running;
-    if (client.GetRequestUrl(0, running) && running == url_) return 1;
-  }
+int CSearchMan::Send(CHttpClient& client, unsigned& seq, int flag, CVSocket* socket) {
+  int sent = client.RequestGet(url_, seq, flag, 0, socket);
+  // A repeat of the request in flight on that socket is not sent again (the client answers 0 and
+  // gives it the running request's tag); that answer serves this request.
+  if (!sent && client.IsBusy(socket ? socket : client.GetSocket(0))) return 1;
   return sent;
 }
 
@@ -340,7 +338,9 @@ SearchRequest CSearchMan::RequestPoiBkgData(const CVString& word, const CVArray<
   for (const tag_PoiBkgDataElem& tile : tiles) keys.Add(_VPoint(tile.key[1], tile.key[2]));
   if (!Urls()->GetPoiBkgDataUrl(url_, word, cityCode, 20, tiles[0].key[0], keys, bound))
     return SearchRequest::Failed();
-  return SearchRequest::Sent(Send(searchClient_, seq, 0));
+  // On a socket of its own: a request on a socket closes the one it carries, and the places the map
+  // asks for as it moves must not close the user's search or route on its way.
+  return SearchRequest::Sent(Send(searchClient_, seq, 0, searchClient_.GetSocket(kBackgroundSocket)));
 }
 
 int CSearchMan::ParseCityCenterAnswer(const char* body, int length) {

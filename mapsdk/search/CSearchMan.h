@@ -98,7 +98,9 @@ class CSearchMan {
   RecordCache& PoiCache() { return poiCache_; }
 
  private:
-  int Send(CHttpClient& client, unsigned& seq, int flag = 1);
+  // The socket the background POI requests take; the user's searches take the first.
+  static constexpr int kBackgroundSocket = 1;
+  int Send(CHttpClient& client, unsigned& seq, int flag = 1, CVSocket* socket = nullptr);
   SearchRequest FromCache(const RecordCache& cache) const;
   template <class T>
   SearchAnswer Cache(RecordCache& cache, SearchType type, std::unique_ptr<T> record, SearchError error);

@@ -37,7 +37,10 @@
 #include <string>
 #include <thread>
 
+#include "demo/MapDemoService.h"
+#include "demo/MapFixtureServer.h"
 #include "kit/core/AppUtil.h"
+#include "mapsdk/display/CMapControl.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/LayerStyles.h"
@@ -52,6 +55,7 @@
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
@@ -61,8 +65,6 @@
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
-#include "demo/MapDemoService.h"
-#include "demo/MapFixtureServer.h"
 #include "tools/kavro/Runner.h"
 
 namespace kavro::runner {
@@ -71,6 +73,8 @@ namespace {
 
 constexpr double kMapPatience = 5;        // virtual seconds a command waits for the map service
 constexpr double kOfflinePatience = 480;  // the same for a whole city's download (a busy machine)
+constexpr int kOfflineStep = 5;           // per cent of the tiles between two progress lines
+constexpr int kOfflineFailures = 3;       // failed tile answers in a row that end a download
 constexpr double kStoredTilesQuiet = 1;   // virtual seconds without a stored tile coming, host closed
 constexpr double kRealSlice = 0.002;      // real seconds the engine's threads get per pass
 constexpr double kMaxPanPoints = 100000;
@@ -125,16 +129,30 @@ MapSession& SessionFor(const Runner& runner) {
   return s;
 }
 
-// Runs the main loop until done holds, for at most seconds of virtual time (see the top).
-bool WaitForEngine(const std::function<bool()>& done, double seconds) {
+// Runs the main loop until done holds, for at most seconds of virtual time (see the top). While a
+// request to the map service or the API is on its way the clock stands still, so a slow machine
+// never runs a wait out before the answer; such a wait ends after realPatience seconds of real
+// time instead, with what was still on its way in *open.
+bool WaitForEngine(const std::function<bool()>& done, double seconds, std::string* open = nullptr,
+                   double realPatience = 0) {
+  if (realPatience <= 0) realPatience = Runner::requestPatience();
   platform::RunLoop& loop = platform::RunLoop::main();
   auto clock = std::dynamic_pointer_cast<platform::VirtualClock>(loop.clock());
   const double end = loop.now() + seconds;
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(realPatience);
   for (;;) {
     const double passStart = loop.now();
     const auto realStart = std::chrono::steady_clock::now();
     loop.runOnce(0);
     if (done()) return true;
+    if (std::string waiting = Runner::openRequests(); !waiting.empty()) {
+      if (std::chrono::steady_clock::now() > giveUp) {
+        if (open) *open = waiting;
+        return false;
+      }
+      Runner::passHoldingTime();
+      continue;
+    }
     const double left = end - loop.now();
     if (left <= 0) return false;
     std::this_thread::sleep_for(std::chrono::duration<double>(kRealSlice));
@@ -148,6 +166,19 @@ bool WaitForEngine(const std::function<bool()>& done, double seconds) {
   }
 }
 
+// "in 5 s", or what was still on its way when the real-time limit (realPatience, 0: the runner's)
+// came.
+std::string Within(double seconds, const std::string& open, double realPatience = 0) {
+  std::ostringstream text;
+  if (!open.empty()) {
+    text << "in " << (realPatience > 0 ? realPatience : Runner::requestPatience())
+         << " s of real time; still on its way: " << open;
+  } else {
+    text << "in " << seconds << " s";
+  }
+  return text.str();
+}
+
 gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
 
 bool EngineRuns() {
@@ -156,12 +187,6 @@ bool EngineRuns() {
 }
 
 std::string MapHost() { return platform::Environment::mapHostUrl(); }
-
-std::string Seconds(double s) {
-  std::ostringstream text;
-  text << s << " s";
-  return text.str();
-}
 
 // The SDK map views a person sees, the topmost window's first, the largest first within one.
 std::shared_ptr<mapsdk::GMKMapView> MapOnScreen() {
@@ -237,12 +262,13 @@ std::string WaitForMap() {
     return count > 0 && now - lastArrival >= kStoredTilesQuiet;
   };
   const bool hostClosed = Session().hostClosed;
-  if (!WaitForEngine([&] { return settled() || (hostClosed && stillWithoutHost()); }, kMapPatience) &&
+  std::string open;
+  if (!WaitForEngine([&] { return settled() || (hostClosed && stillWithoutHost()); }, kMapPatience, &open) &&
       !hostClosed) {
     TileCount tiles = Tiles();
     if (tiles.needed == 0) return "the map has no window to draw (no map on screen)";
     return std::to_string(tiles.arrived) + " of " + std::to_string(tiles.needed) +
-           " tiles came from the map service at " + MapHost() + " in " + Seconds(kMapPatience);
+           " tiles came from the map service at " + MapHost() + " " + Within(kMapPatience, open);
   }
   // The map on screen shows the engine window: a new picture there is the repaint.
   std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
@@ -355,14 +381,15 @@ std::optional<Outcome> SearchKeyword(Runner& runner, std::string_view rest, std:
   gmengine::CMapControlBlock* control = Control();
   if (!Search(SessionFor(runner)).poiSearchInCity(std::string("Demo"), std::string(rest), 0))
     return Fail(message, "map search: the search was refused");
+  std::string open;
   if (!WaitForEngine(
           [&] {
             return control->PoiLayer().ResultType() != gmengine::SearchType::None &&
                    !control->PoiLayer().Elements().empty();
           },
-          kMapPatience))
-    return Fail(message, "map search: no places came from the map service at " + MapHost() + " in " +
-                             Seconds(kMapPatience));
+          kMapPatience, &open))
+    return Fail(message, "map search: no places came from the map service at " + MapHost() + " " +
+                             Within(kMapPatience, open));
   if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map search: " + failed);
   for (const auto& element : control->PoiLayer().Elements()) {
     out << element.attribute.styleId << ". " << element.attribute.name.ToUtf8() << "\n";
@@ -383,31 +410,88 @@ std::optional<Outcome> Route(Runner& runner, std::string& message) {
            .drivingSearch(std::nullopt, node(test::MapDemoService::kPlaces[1]), std::nullopt,
                           node(test::MapDemoService::kPlaces[0])))
     return Fail(message, "map route: the route search was refused");
-  if (!WaitForEngine([&] { return !control->RouteLayer().Elements().empty(); }, kMapPatience))
-    return Fail(message, "map route: no route came from the map service at " + MapHost() + " in " +
-                             Seconds(kMapPatience));
+  std::string open;
+  if (!WaitForEngine([&] { return !control->RouteLayer().Elements().empty(); }, kMapPatience, &open))
+    return Fail(message, "map route: no route came from the map service at " + MapHost() + " " +
+                             Within(kMapPatience, open));
   if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map route: " + failed);
   return Outcome::Done;
 }
 
-// The demo city: the level-11 tile under the default centre and its descendants to level 17.
+// The demo city: the level-11 tile under the default centre and its descendants to level 17. It
+// takes a while: the progress goes to the error stream as it comes, once per step of 5 %.
 std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostream& out) {
   MapSession& s = SessionFor(runner);
   if (!s.offline) s.offline = mapsdk::GMKOfflineMap::create();
   gmengine::COLRecordMan* records = gmengine::RecordManOfEngine();
-  if (!records) return Fail(message, "map offline: no offline records");
-  gmengine::COLUpdateRecord city = test::MapDemoService::DemoCity();
-  records->StoreRecord(city);
+  gmengine::CMapControlBlock* control = Control();
+  if (!records || !control) return Fail(message, "map offline: no offline records");
+  std::ostream& progress = runner.errors();
+  const gmengine::COLUpdateRecord city = test::MapDemoService::DemoCity();
+  const std::string name = city.local.name.ToUtf8();
+  std::string where;
+  for (const gmengine::CVString& package : city.local.packages)
+    where += (where.empty() ? "" : ", ") + control->OfflineStore().PackagePath(package).ToUtf8();
+
+  // The engine says when the disk takes no more tiles; the download then stands stopped.
+  bool saveFailed = false;
+  platform::NotificationCenter& centre = platform::NotificationCenter::defaultCenter();
+  const platform::NotificationCenter::Token token =
+      centre.addObserver(gmengine::kNotificationOfflineSaveFailed, nullptr,
+                         [&](const platform::Notification&) { saveFailed = true; });
+  struct Unobserve {
+    platform::NotificationCenter& centre;
+    platform::NotificationCenter::Token token;
+    ~Unobserve() { centre.removeObserver(token); }
+  } unobserve{centre, token};
+
+  gmengine::COLUpdateRecord stored = city;
+  records->StoreRecord(stored);
   records->StartCity(test::MapDemoService::kDemoCityId);
-  auto done = [&] {
-    auto record = records->GetUpdateRecord(test::MapDemoService::kDemoCityId);
-    return record && record->local.state == gmengine::OfflineCityState::Finished &&
-           record->local.ratio == 10000;
+  progress << "map offline: downloading " << name << " from the map service at " << MapHost() << "\n"
+           << std::flush;
+  const int failuresBefore = control->TileFailures();
+  int shown = -kOfflineStep;
+  auto tiles = [&] {
+    return std::to_string(control->OfflineMan().GetReceivedCount()) + " of " +
+           std::to_string(control->OfflineMan().GetTotalCount()) + " tiles";
   };
-  if (!WaitForEngine(done, kOfflinePatience))
-    return Fail(message, "map offline: the download from the map service at " + MapHost() +
-                             " did not finish in " + Seconds(kOfflinePatience));
-  out << "Demo City: " << Control()->OfflineMan().GetTotalCount() << " tiles stored\n";
+  auto record = [&] { return records->GetUpdateRecord(test::MapDemoService::kDemoCityId); };
+  auto finished = [&] {
+    auto r = record();
+    return r && r->local.state == gmengine::OfflineCityState::Finished && r->local.ratio == 10000;
+  };
+  // The host keeps failing: the engine would go on asking it, ever more slowly.
+  auto failing = [&] { return control->TileFailures() >= failuresBefore + kOfflineFailures; };
+  auto ended = [&] {
+    const int total = control->OfflineMan().GetTotalCount();
+    const bool done = finished();
+    if (total > 0) {
+      const int percent = done ? 100 : int(100LL * control->OfflineMan().GetReceivedCount() / total);
+      if (percent >= shown + kOfflineStep || (done && shown < 100)) {
+        shown = percent;
+        progress << "map offline: " << percent << "% (" << tiles() << ")\n" << std::flush;
+      }
+    }
+    return done || saveFailed || failing();
+  };
+  std::string open;
+  const bool ends = WaitForEngine(ended, kOfflinePatience, &open, kOfflinePatience);
+  if (saveFailed)
+    return Fail(message, "map offline: " + name + " could not be stored in " + where +
+                             ": the disk takes no more (" + tiles() + " stored); the download is stopped");
+  if (!finished()) {
+    // Not left asking a host that fails, or asking on after the command gave up.
+    records->StopCity(test::MapDemoService::kDemoCityId);
+    if (ends && failing())
+      return Fail(message, "map offline: the map service at " + MapHost() + " sent no tiles of " + name +
+                               " (" + tiles() + " stored); the download is stopped");
+    return Fail(message, "map offline: the download of " + name + " from the map service at " + MapHost() +
+                             " did not finish " + Within(kOfflinePatience, open, kOfflinePatience) + " (" +
+                             tiles() + ")");
+  }
+  progress << "map offline: " << name << " stored in " << where << "\n" << std::flush;
+  out << name << ": " << control->OfflineMan().GetTotalCount() << " tiles stored\n";
   return Outcome::Done;
 }
 
@@ -650,6 +734,21 @@ std::optional<Outcome> MapCommand(Runner& runner, std::string_view command, std:
   return Snap(runner, *map, args, message, out);
 }
 
+// The requests to the map service on their way, in words ("" when none).
+std::string MapRequests() {
+  if (!EngineRuns()) return {};
+  std::string open;
+  auto add = [&open](bool busy, const char* what) {
+    if (busy) open += (open.empty() ? "" : ", ") + std::string(what);
+  };
+  if (gmengine::CMapControlBlock* control = Control()) add(control->GridClient().IsBusy(), "tiles");
+  if (gmengine::CAppSearch* search = gmengine::SearchOfEngine()) {
+    add(search->SearchMan().SearchClient().IsBusy(), "a search");
+    add(search->SearchMan().CityClient().IsBusy(), "the city at the centre");
+  }
+  return open.empty() ? open : "requests to the map service at " + MapHost() + " (" + open + ")";
+}
+
 // The demo map service answers unless $KAVRO_MAP_HOST or $KAVRO_MAP_URL names a map host.
 void UseMapService() {
   if (const char* host = std::getenv("KAVRO_MAP_HOST"); host && *host) {
@@ -675,7 +774,9 @@ void StopMapService() {
 
 void registerMapCommands() {
   // Once per process, however many runners are made.
-  static const bool registered = (Runner::addCommandExtension(MapCommand), std::atexit(StopMapService), true);
+  static const bool registered =
+      (Runner::addCommandExtension(MapCommand), Runner::addOpenRequestCheck(MapRequests),
+       std::atexit(StopMapService), true);
   (void)registered;
   UseMapService();
 }

@@ -8,10 +8,12 @@
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "app/api/ApiJob.h"
 #include "app/home/ios_kavroAppDelegate.h"
 #include "app/jobquery/JobSearchParam.h"
+#include "demo/ApiFixtureServer.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/ui/AppControllers.h"
@@ -42,14 +44,11 @@
 #include "platform/ui/ViewController.h"
 #include "platform/ui/ViewDescription.h"
 #include "platform/ui/Window.h"
-#include "demo/ApiFixtureServer.h"
 
 namespace kavro::runner {
 
 namespace {
 
-// Real time a wait gives open requests before it gives up.
-constexpr double RequestPatience = 60;
 // Virtual time a settled screen is given for its animations (a push takes 0.35 s).
 constexpr double SettleSeconds = 0.5;
 // The push service's answer to the registration at launch.
@@ -342,30 +341,98 @@ bool Runner::start() {
     return false;
   }
   if (!waitUntilIdle()) {
-    err_ << "kavro: the start did not settle: requests still open after " << RequestPatience << " s\n";
+    err_ << "kavro: the start did not settle: still waiting after " << patienceText() << " for " << stillOpen_
+         << "\n";
     return false;
   }
   return true;
 }
 
+namespace {
+double patience = 60;
+}
+
+double Runner::requestPatience() { return patience; }
+
+void Runner::setRequestPatience(double seconds) { patience = seconds; }
+
+std::string Runner::patienceText() {
+  std::ostringstream text;
+  text << patience << " s";
+  return text.str();
+}
+
+std::vector<Runner::OpenRequestCheck>& Runner::OpenRequestChecks() {
+  static std::vector<OpenRequestCheck> checks;
+  return checks;
+}
+
+void Runner::addOpenRequestCheck(OpenRequestCheck check) { OpenRequestChecks().push_back(std::move(check)); }
+
+std::string Runner::openRequests() {
+  std::string open;
+  if (AppUtil::isNetworkIndicatorVisible())
+    open = "requests to the API host at " + platform::Environment::apiHostUrl();
+  for (const OpenRequestCheck& check : OpenRequestChecks()) {
+    std::string more = check();
+    if (!more.empty()) open += (open.empty() ? "" : "; ") + more;
+  }
+  return open;
+}
+
+bool Runner::passHoldingTime() {
+  if (platform::RunLoop::main().runOnce(0)) return true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return false;
+}
+
+bool Runner::advance(double seconds, std::chrono::steady_clock::time_point giveUp) {
+  auto& loop = platform::RunLoop::main();
+  const double end = loop.now() + seconds;
+  while (loop.now() < end) {
+    if (std::string open = openRequests(); !open.empty()) {
+      if (std::chrono::steady_clock::now() > giveUp) {
+        stillOpen_ = open;
+        return false;
+      }
+      passHoldingTime();
+      continue;
+    }
+    loop.runOnce(std::min(0.05, end - loop.now()));
+  }
+  // What falls due exactly at the end.
+  loop.runOnce(0);
+  return true;
+}
+
 bool Runner::waitUntilIdle(double extraSeconds) {
   auto& loop = platform::RunLoop::main();
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(RequestPatience);
+  stillOpen_.clear();
+  const auto giveUp =
+      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(requestPatience()));
+  auto timedOut = [&] {
+    if (std::chrono::steady_clock::now() <= giveUp) return false;
+    stillOpen_ = openRequests();
+    if (stillOpen_.empty()) stillOpen_ = "work that kept coming";
+    return true;
+  };
   // A settled screen may start loading (a screen loads when it appears), so settle until a round
   // starts no request.
   for (int round = 0; round < 20; ++round) {
     int quiet = 0;
     while (quiet < 2) {
-      // Small steps: a pass with open sockets polls them for real before virtual time moves, so
-      // the server has real time to answer before any time-out comes due.
-      bool busy = loop.runOnce(0.05);
-      quiet = (busy || AppUtil::isNetworkIndicatorVisible()) ? 0 : quiet + 1;
-      if (std::chrono::steady_clock::now() > giveUp) return false;
+      // While an API request is open the clock stands (its time-out runs on it); otherwise small
+      // steps: a pass with open sockets polls them for real before virtual time moves.
+      bool waiting = AppUtil::isNetworkIndicatorVisible();
+      bool busy = waiting ? passHoldingTime() : loop.runOnce(0.05);
+      quiet = (busy || waiting) ? 0 : quiet + 1;
+      if (timedOut()) return false;
     }
-    loop.runFor(SettleSeconds);
+    if (!advance(SettleSeconds, giveUp)) return false;
     if (!AppUtil::isNetworkIndicatorVisible() && !loop.runOnce(0)) break;
   }
-  if (extraSeconds > 0) loop.runFor(extraSeconds);
+  if (extraSeconds > 0 && !advance(extraSeconds, giveUp)) return false;
   return true;
 }
 
@@ -390,7 +457,8 @@ Outcome Runner::usage(const std::string& message) {
 
 Outcome Runner::afterAction(bool done, std::string_view what) {
   if (!done) return fail(std::string(what) + ": " + platform::UIDriver::lastError());
-  if (!waitUntilIdle()) return fail(std::string(what) + ": requests still open after the wait");
+  if (!waitUntilIdle())
+    return fail(std::string(what) + ": still waiting after " + patienceText() + " for " + stillOpen_);
   return Outcome::Done;
 }
 
@@ -422,7 +490,7 @@ Outcome Runner::run(std::string_view line) {
     auto seconds = rest.empty() ? std::optional<double>(0) : number(rest);
     if (!seconds || *seconds < 0 || *seconds > 86400) return usage("wait [SECONDS] (0 to 86400)");
     if (!waitUntilIdle(*seconds))
-      return fail("wait: requests still open after " + std::to_string(int(RequestPatience)) + " s");
+      return fail("wait: still waiting after " + patienceText() + " for " + stillOpen_);
     return Outcome::Done;
   }
   if (command == "snap") return rest.empty() ? usage("snap FILE.png") : snap(unquote(rest));
@@ -949,7 +1017,7 @@ std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& w
                         const std::string& what) {
   runner.waitUntilIdle();
   loader.stopLoading();
-  if (!wait.result) return what + ": no answer within " + std::to_string(int(RequestPatience)) + " s";
+  if (!wait.result) return what + ": no answer within " + Runner::patienceText();
   const DataItemResult& r = *wait.result;
   if (!r.hasError()) return "";
   if (r.localError()) return what + " failed: " + r.message();

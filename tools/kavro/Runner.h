@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -84,6 +85,8 @@ class Runner {
   // One command line; a failure's reason goes to the error stream.
   Outcome execute(std::string_view line);
   const Options& options() const { return options_; }
+  // Where commands say what they are doing while it takes long, and why they failed.
+  std::ostream& errors() { return err_; }
   // Why the last command failed.
   const std::string& lastMessage() const { return message_; }
   // Lines from the stream; stops at the first command that fails (misused ones too), naming the
@@ -100,8 +103,25 @@ class Runner {
   // The screen as "show" prints it.
   std::string describeScreen();
   // Runs the main loop until no request is open and nothing is left to do, then extra seconds of
-  // virtual time; false when requests are still open after the real-time limit.
+  // virtual time; false when requests are still open after the real-time limit (stillOpen() names
+  // them then).
   bool waitUntilIdle(double extraSeconds = 0);
+  const std::string& stillOpen() const { return stillOpen_; }
+
+  // Requests on their way to a host, in words ("" when none): the API's and what the checks added
+  // name. While any is on its way, the runner's waits hold virtual time still, so that no time-out
+  // of the application comes due however slowly the machine lets the answer come; a real-time limit
+  // (requestPatience() seconds, 60 unless set) ends such a wait instead.
+  static std::string openRequests();
+  using OpenRequestCheck = std::function<std::string()>;
+  static void addOpenRequestCheck(OpenRequestCheck check);
+  static double requestPatience();
+  static void setRequestPatience(double seconds);
+  // "60 s": the real-time limit in words.
+  static std::string patienceText();
+  // One pass of the main loop that leaves the clock where it is, giving other threads a moment of
+  // real time when there was nothing to do. True when anything ran.
+  static bool passHoldingTime();
 
   const std::shared_ptr<ios_kavroAppDelegate>& delegate() const { return delegate_; }
 
@@ -114,6 +134,10 @@ class Runner {
 
  private:
   static std::vector<CommandExtension>& Extensions();
+  static std::vector<OpenRequestCheck>& OpenRequestChecks();
+  // Runs virtual time forward by seconds, holding it while requests are open; false past the
+  // real-time limit giveUp.
+  bool advance(double seconds, std::chrono::steady_clock::time_point giveUp);
   Outcome run(std::string_view line);
   Outcome show();
   Outcome tap(std::string_view target);
@@ -158,6 +182,7 @@ class Runner {
   std::size_t requestsSeen_ = 0;
   bool started_ = false;
   std::string message_;
+  std::string stillOpen_;
 };
 
 }  // namespace kavro::runner

@@ -1,8 +1,10 @@
 // kavro: the headless runner of the recruitment client.
+#include <langinfo.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -245,6 +247,14 @@ std::optional<Arguments> parse(int argc, char** argv, int& code) {
   return args;
 }
 
+// The terminal's characters: the line editor reads Chinese as characters only in a UTF-8 locale,
+// and nothing is set before main. Only the character type: numbers keep their "C" form.
+void useTerminalCharacters() {
+  const char* set = std::setlocale(LC_CTYPE, "");
+  if (set && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return;
+  if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "en_US.UTF-8");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -323,6 +333,7 @@ int main(int argc, char** argv) {
       for (const auto& word : args.command) line += (line.empty() ? "" : " ") + word;
       outcome = runner.execute(line);
     } else if (isatty(0) && isatty(1)) {
+      useTerminalCharacters();
       kavro::runner::LineEditor editor("kavro> ", platform::Environment::homeRoot() + "/kavro_history");
       runner.interact([&](std::string& line) { return editor.read(line); }, true);
     } else {

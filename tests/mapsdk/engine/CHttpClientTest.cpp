@@ -1,16 +1,18 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/mapsdk/engine/GzipTestSupport.h"
-#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace gmengine;
@@ -217,6 +219,25 @@ TEST_F(CHttpClientTest, ACancelledRequestSaysNothing) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].tag, 2);
   EXPECT_EQ(messages[0].body, "second");
+}
+
+TEST_F(CHttpClientTest, AnAnswerWaitingInTheQueueKeepsItsBodyWhenTheSocketTakesTheNextRequest) {
+  server.enqueue(ScriptedResponse::ok("first"));
+  ScriptedResponse held;
+  held.holdWithoutResponse = true;
+  server.enqueue(held);
+  unsigned tag = 7;
+  ASSERT_EQ(client->RequestGet(Url("/first"), tag), 1);
+  // The answer is in before the main thread takes its message; the socket then carries another.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (client->IsBusy() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+  ASSERT_EQ(client->IsBusy(), 0);
+  tag = 8;
+  ASSERT_EQ(client->RequestGet(Url("/second"), tag), 1);
+  ASSERT_TRUE(WaitFor(1));
+  EXPECT_EQ(messages[0].message, kHttpComplete);
+  EXPECT_EQ(messages[0].tag, 7);
+  EXPECT_EQ(messages[0].body, "first");
 }
 
 TEST_F(CHttpClientTest, ConnectFailuresAreRetriedWithFlagOne) {

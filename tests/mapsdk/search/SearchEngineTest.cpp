@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
@@ -14,7 +15,6 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/search/SearchTestSupport.h"
-#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace mapsdk;
@@ -420,6 +420,28 @@ TEST_F(SearchEngineTest, BusLinesAndDrivingRoutesArriveConverted) {
   ASSERT_TRUE(route.steps());
   EXPECT_EQ((*route.steps())[0]->content(), std::optional<std::string>("从起点向正北方向出发"));
   EXPECT_EQ(delegate->plan->startNode()->name(), std::optional<std::string>("起点"));
+}
+
+TEST_F(SearchEngineTest, BackgroundPlacesAskedForWhileARouteIsOnItsWayLeaveTheRouteItsAnswer) {
+  auto start = std::make_shared<GMKPlanNode>();
+  start->setPt({39.90, 116.40});
+  auto end = std::make_shared<GMKPlanNode>();
+  end->setPt({39.91, 116.38});
+  ASSERT_TRUE(search->drivingSearch(std::nullopt, start, std::nullopt, end));
+  gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles;
+  gmengine::tag_PoiBkgDataElem tile;
+  tile.key[0] = 15;
+  tile.key[1] = 3;
+  tile.key[2] = 4;
+  tiles.Add(tile);
+  ASSERT_EQ(gmengine::SearchOfEngine()->RequestPoiBkgData(gmengine::CVString("bank"), tiles, 131,
+                                                          gmengine::_VRect(1, 4, 3, 2)),
+            1);
+  ASSERT_TRUE(WaitForCalls(1));
+  EXPECT_EQ(delegate->calls[0].name, "driving");
+  EXPECT_EQ(delegate->calls[0].error, DelegateError::None);
+  ASSERT_TRUE(delegate->plan && delegate->plan->plans());
+  EXPECT_EQ(delegate->plan->plans()->size(), 1u);
 }
 
 TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentreIsRemembered) {
