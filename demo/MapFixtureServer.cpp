@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <limits>
 #include <sstream>
 
 #include "platform/graphics/Bitmap.h"
@@ -249,6 +250,25 @@ void DrawGenerated(int level, int column, int row, bool traffic, std::vector<std
   const double top = (static_cast<double>(row) + 1) * kSide * upp;
   const double arterialWidth = std::clamp(36 / upp, 2.5, 22.0);
   const double highwayWidth = std::clamp(52 / upp, 3.5, 30.0);
+  // Below level 7 the highways would crowd together: only every mainStride-th arterial line, a
+  // highway, is drawn (about 64 pixels apart), so a small map still shows its main roads.
+  const std::int64_t mainStride = level < 7 ? std::int64_t{4} << (9 - std::clamp(level, 3, 18)) : 0;
+  auto mainRoad = [&](double v) {
+    const double spacing = kArterial.spacing * static_cast<double>(mainStride);
+    const auto i = static_cast<std::int64_t>(std::llround(v / spacing)) * mainStride;
+    double nearest = std::numeric_limits<double>::max();
+    for (std::int64_t line : {i - mainStride, i, i + mainStride})
+      nearest = std::min(nearest, std::fabs(v - LineAt(kArterial, line)));
+    return static_cast<float>(Cover(nearest / upp, 3.0));
+  };
+  // Rivers of a small map: every riverStride-th one (at least 40 pixels apart), at least 1.5
+  // pixels wide, so the water neither floods the map nor breaks into dots.
+  const auto riverStride = [&](double spacing) {
+    std::int64_t k = 1;
+    while (spacing * static_cast<double>(k) < 40 * upp) k *= 2;
+    return k;
+  };
+  const double riverHalf = level <= 10 ? 0.75 * upp : 0;
   const double streetWidth = level >= 13 ? std::clamp(14 / upp, 2.0, 12.0) : 0;
   const double laneWidth = level >= 16 ? std::clamp(7 / upp, 1.0, 6.0) : 0;
   const bool buildings = level >= 15;
@@ -266,6 +286,9 @@ void DrawGenerated(int level, int column, int row, bool traffic, std::vector<std
       const double dArterial = s.arterial.Nearest() / upp;
       s.arterialFill = static_cast<float>(Cover(dArterial, width));
       s.arterialCasing = static_cast<float>(Cover(dArterial, width + 2));
+    } else if (mainStride > 0) {
+      s.arterialFill = mainRoad(v);
+      s.highway = true;
     }
     if (streetWidth > 0) {
       s.streetFill = static_cast<float>(Cover(s.street.Nearest() / upp, streetWidth));
@@ -310,10 +333,13 @@ void DrawGenerated(int level, int column, int row, bool traffic, std::vector<std
   };
   auto rivers = [&](const RiverClass& c, double along, double from, double to, std::vector<Span>& spans) {
     spans.clear();
+    const std::int64_t stride = riverStride(c.spacing);
     const auto first = static_cast<std::int64_t>(std::floor((from - 9000) / c.spacing));
     const auto last = static_cast<std::int64_t>(std::ceil((to + 9000) / c.spacing));
     for (std::int64_t j = first; j <= last; ++j) {
+      if (j % stride != 0) continue;
       auto [middle, half] = RiverAt(c, j, along);
+      half = std::max(half, riverHalf);
       if (middle + half >= from && middle - half <= to) spans.push_back({middle - half, middle + half});
     }
   };

@@ -126,9 +126,14 @@ void CMapControl::BuildLayers() {
   point_ = std::make_unique<mapsdk::CVectorLayer>(mapsdk::VectorSource::SinglePoint, &status_, &disp_);
   location_ = std::make_unique<mapsdk::CLocLayer>();
   SetSearch(search_);
-  // Only the street map and the location are shown at first.
+  // Only the street map and the location are shown at first: the result layers and the small
+  // places wait for their ShowLayer.
   satellite_->Show(false);
   traffic_->Show(false);
+  background_->Show(false);
+  route_->Show(false);
+  poi_->Show(false);
+  point_->Show(false);
   built_ = true;
 }
 
@@ -231,7 +236,10 @@ mapsdk::CMapLayer* CMapControl::ResultLayer(MapLayerCode code) const {
 }
 
 bool CMapControl::StreetPendingEmpty() const {
-  return street_ && street_->Request() && street_->Request()->Pending().IsEmpty();
+  if (!street_ || !street_->Request()) return false;
+  // The pending list keeps what the last pass asked for even after it all came.
+  return street_->Request()->Pending().IsEmpty() ||
+         (!street_->Request()->HasMissing() && !client_.IsMapRequesting());
 }
 
 void CMapControl::UpdateResultLayers() {
@@ -331,6 +339,7 @@ void CMapControl::MoveTo(int x, int y, int animate, int refresh, int notify) {
     CityCheck();
   }
   UpdateResultLayers();
+  background_->Update();
   if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
   if (notify) SendRepaint();
 }
@@ -347,6 +356,7 @@ void CMapControl::MoveSmooth() {
     status_.UpdateBounds(status_.KeptCols(), status_.KeptRows());
     BaseLayer().Update();
     UpdateResultLayers();
+    background_->Update();
     if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
     SendRepaint();
     Send(CVMsgDispatcher::kUIQueue, kMsgAnimationEnd, 0, 0);
@@ -409,6 +419,7 @@ bool CMapControl::SlideStep() {
     sliding_ = false;
     restore();
     UpdateResultLayers();
+    background_->Update();
     BaseLayer().Update();
     if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
     CityCheck();
@@ -419,6 +430,18 @@ bool CMapControl::SlideStep() {
   SendRepaint();
   restore();
   return !last;
+}
+
+void CMapControl::ZoomStep() {
+  if (!built_) return;
+  fullRedraw_ = true;
+  status_.UpdateBounds(status_.KeptCols(), status_.KeptRows());
+  UpdateResultLayers();
+  background_->Update();
+  BaseLayer().Update();
+  if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
+  CityCheck();
+  SendRepaint();
 }
 
 void CMapControl::StartPath(const gmengine::CComplexPt& path, int direction) {
@@ -529,6 +552,7 @@ void CMapControl::SetLevel(int level, int refresh, int animate, int notify) {
   if (satellite_->IsShown()) satellite_->Update();
   if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
   UpdateResultLayers();
+  background_->Update();
   CityCheck();
   if (notify) RequestRepaint();
 }
@@ -739,6 +763,7 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
       SlideStep();
       return -1;
     case kMsgZoomStep:
+      ZoomStep();
       return -1;
     case kMsgOfflineCommand:
       offline_.OnCommand(wParam, lParam);
@@ -780,6 +805,11 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
   // A host answers as many tiles as fit its answer: the rest are asked for now.
   if (&layer != traffic_.get() && layer.Request()->HasMissing() && !dragMode_) {
     layer.Update();
+    if (client.IsMapRequesting()) return -1;
+  }
+  // The base map is complete: its traffic comes next, on the same client.
+  if (&layer == street_.get() && !layer.Request()->HasMissing() && traffic_->IsShown() && !dragMode_) {
+    traffic_->Update();
     if (client.IsMapRequesting()) return -1;
   }
   // A batch that ended lets a queued offline download go on.

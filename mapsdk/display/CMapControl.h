@@ -115,6 +115,9 @@ class CMapControl {
   // One step of the slide after a fling: each drag-offset component of 6 pixels or more shrinks to
   // one less (17 at most), and the map moves by the offset; false when the slide has ended.
   bool SlideStep();
+  // A continuous move's step (8009). Nothing here drives one, so the step is always zero and it
+  // refreshes every layer, checks the city and repaints.
+  void ZoomStep();
   bool IsSliding() const { return sliding_; }
   // Walks the map along the path (parts in hundredths of map units), one step per UI message;
   // direction 0 walks it backwards.
@@ -160,6 +163,8 @@ class CMapControl {
   // The layer a result code names (null for the base maps and for layers not built).
   mapsdk::CMapLayer* ResultLayer(MapLayerCode code) const;
   mapsdk::CGridLayer& BaseLayer() const { return street_->IsShown() ? *street_ : *satellite_; }
+  // The street tiles asked for have all come (or none was asked): the shared client is free for
+  // traffic.
   bool StreetPendingEmpty() const;
   // Update of the POI, route, background and single-point layers (shown ones).
   void UpdateResultLayers();

@@ -1,12 +1,10 @@
 #include "mapsdk/display/LayerStyles.h"
 
-#include <memory>
-#include <vector>
+#include <string>
 
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/raster/CDataDisp.h"
-#include "mapsdk/raster/CVBitmap.h"
-#include "mapsdk/raster/VRaster.h"
+#include "mapsdk/raster/VImageDecode.h"
 
 namespace mapsdk::layerstyles {
 
@@ -16,71 +14,74 @@ using gmengine::PointStyle;
 
 namespace {
 
-// A square mark with a white rim two pixels wide.
-std::vector<std::uint32_t> Mark(int side, std::uint32_t color) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(side * side), 0xFFFFFFFFu);
-  for (int y = 2; y < side - 2; ++y) {
-    for (int x = 2; x < side - 2; ++x) pixels[static_cast<std::size_t>(y * side + x)] = color;
+struct Icon {
+  int image;
+  const char* file;
+  int width;
+  int height;
+};
+
+// The bundle's icons: pins stand on their point, the round marks are centred on it.
+constexpr int kPinWidth = 30;
+constexpr int kPinHeight = 40;
+constexpr Icon kIcons[] = {
+    {kPoiImage + 0, "map_poi_1.png", kPinWidth, kPinHeight},
+    {kPoiImage + 1, "map_poi_2.png", kPinWidth, kPinHeight},
+    {kPoiImage + 2, "map_poi_3.png", kPinWidth, kPinHeight},
+    {kPoiImage + 3, "map_poi_4.png", kPinWidth, kPinHeight},
+    {kPoiImage + 4, "map_poi_5.png", kPinWidth, kPinHeight},
+    {kPoiImage + 5, "map_poi_6.png", kPinWidth, kPinHeight},
+    {kPoiImage + 6, "map_poi_7.png", kPinWidth, kPinHeight},
+    {kPoiImage + 7, "map_poi_8.png", kPinWidth, kPinHeight},
+    {kPoiImage + 8, "map_poi_9.png", kPinWidth, kPinHeight},
+    {kPoiImage + 9, "map_poi_10.png", kPinWidth, kPinHeight},
+    {kPlainPoiImage, "map_poi.png", kPinWidth, kPinHeight},
+    {kSecondPoiImage, "map_poi_second.png", 20, 20},
+    {kBusStopImage, "map_stop_bus.png", 24, 24},
+    {kSubwayStopImage, "map_stop_subway.png", 24, 24},
+    {kStartImage, "map_route_start.png", 28, 28},
+    {kEndImage, "map_route_end.png", 28, 28},
+    {kPointImage, "map_point.png", 26, 26},
+    {kBackgroundPoiImage, "map_small_place.png", 13, 13},
+};
+
+const Icon* IconOf(int image) {
+  for (const Icon& icon : kIcons) {
+    if (icon.image == image) return &icon;
   }
-  return pixels;
+  return nullptr;
 }
 
-// A round dot with a white rim; outside the circle the icon is transparent.
-std::shared_ptr<gmengine::CVBitmap> Dot(int side, std::uint32_t color) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(side * side), 0xFFFFFFFFu);
-  std::vector<std::uint8_t> alpha(static_cast<std::size_t>(side * side), 0);
-  const double c = (side - 1) / 2.0, outer = side / 2.0, inner = outer - 1.5;
-  for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      const double d2 = (x - c) * (x - c) + (y - c) * (y - c);
-      const auto i = static_cast<std::size_t>(y * side + x);
-      if (d2 <= inner * inner) pixels[i] = color;
-      if (d2 <= outer * outer) alpha[i] = 255;
-    }
+int ImageOfStyle(int id) {
+  if (id >= kFirstNumberedPoi && id <= 10) return kPoiImage + id - kFirstNumberedPoi;
+  switch (id) {
+    case 22:
+      return kPlainPoiImage;
+    case kSecondPoi:
+      return kSecondPoiImage;
+    case kStopOther:
+      return kBusStopImage;
+    case kStopSubway:
+      return kSubwayStopImage;
+    case kRouteStart:
+      return kStartImage;
+    case kRouteEnd:
+      return kEndImage;
+    case kBackgroundPoi:
+      return kBackgroundPoiImage;
+    default:
+      return kPointImage;
   }
-  // The wrapper does not own an attached block: the icon frees it when the table lets it go.
-  std::shared_ptr<gmengine::CVBitmap> bitmap(new gmengine::CVBitmap, [](gmengine::CVBitmap* b) {
-    if (gmengine::VBitmap* block = b->Detach()) gmengine::FreeBitmapData(block);
-    delete b;
-  });
-  bitmap->Attach(gmengine::VCreateBitmapWithAlpha(side, side, pixels.data(), alpha.data()));
-  return bitmap;
-}
-
-void Register(int id, int side, std::shared_ptr<gmengine::CVBitmap> bitmap) {
-  gmengine::CVGlobalMan* global = gmengine::GetGlobalMan();
-  void* existing = nullptr;
-  if (!global || !bitmap || !bitmap->GetHandle()) return;
-  if (global->iconTable.Lookup(static_cast<std::uint16_t>(id), existing) && existing) return;
-  auto* entry = new gmengine::tag_IconImage;
-  entry->width = side;
-  entry->height = side;
-  entry->keepLoaded = 1;
-  entry->bitmap = std::move(bitmap);
-  global->iconTable.SetAt(static_cast<std::uint16_t>(id), entry);
-}
-
-std::shared_ptr<gmengine::CVBitmap> MarkBitmap(std::uint32_t color) {
-  auto bitmap = std::make_shared<gmengine::CVBitmap>();
-  std::vector<std::uint32_t> pixels = Mark(kMarkSide, color);
-  bitmap->CreateBitmap(kMarkSide, kMarkSide, 1, 32, pixels.data());
-  return bitmap;
 }
 
 }  // namespace
 
 void Install(gmengine::CDataDisp& disp) {
   disp.param.Clear();
-  const auto side = static_cast<std::uint16_t>(kMarkSide);
   for (int id = 1; id <= kLastPointStyle; ++id) {
-    int image = kEndImage;
-    if (id <= 10 || id == 22) image = kPoiImage;
-    if (id == kStopOther || id == kStopSubway) image = kStopImage;
-    if (id == kBackgroundPoi) {
-      disp.param.points.Add(PointStyle{kBackgroundPoiImage, kBackgroundSide, kBackgroundSide});
-      continue;
-    }
-    disp.param.points.Add(PointStyle{image, side, side});
+    const Icon* icon = IconOf(ImageOfStyle(id));
+    disp.param.points.Add(PointStyle{icon->image, static_cast<std::uint16_t>(icon->width),
+                                     static_cast<std::uint16_t>(icon->height)});
   }
   for (int id = 60; id <= kSelectedWalk; ++id) {
     LineStyle line{PenStyle::Solid, kRouteColor, kRouteWidth, 1.0f};
@@ -94,10 +95,23 @@ void Install(gmengine::CDataDisp& disp) {
 }
 
 void RegisterIcons() {
-  Register(kPoiImage, kMarkSide, MarkBitmap(kPoiColor));
-  Register(kEndImage, kMarkSide, MarkBitmap(kEndColor));
-  Register(kStopImage, kMarkSide, MarkBitmap(kStopColor));
-  Register(kBackgroundPoiImage, kBackgroundSide, Dot(kBackgroundSide, kBackgroundPoiColor));
+  gmengine::CVGlobalMan* global = gmengine::GetGlobalMan();
+  if (!global) return;
+  if (global->iconFolder.IsEmpty()) {
+    if (std::optional<std::string> folder = gmengine::GetMapApiResourcePath("images/"))
+      global->iconFolder = gmengine::CVString(folder->c_str());
+  }
+  for (const Icon& icon : kIcons) {
+    void* existing = nullptr;
+    if (global->iconTable.Lookup(static_cast<std::uint16_t>(icon.image), existing) && existing) continue;
+    auto* entry = new gmengine::tag_IconImage;
+    entry->width = icon.width;
+    entry->height = icon.height;
+    entry->keepLoaded = 1;
+    entry->fileKind = 1;
+    entry->fileName = gmengine::CVString(icon.file);
+    global->iconTable.SetAt(static_cast<std::uint16_t>(icon.image), entry);
+  }
 }
 
 }  // namespace mapsdk::layerstyles

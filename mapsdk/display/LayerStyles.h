@@ -8,8 +8,9 @@ class CDataDisp;
 namespace mapsdk {
 
 // The look of the vector and background layers: the style tables of the map's element drawer and
-// the icons they name, drawn in memory (no image files). Style ids and image ids are the ones the
-// layers give their elements; the colours are listed in mapsdk/README.md ("Layer styles").
+// the icons they name, PNG files of the map resource bundle (drawn by
+// tools/mapsdk/make_map_icons.py). Style ids and image ids are the ones the layers give their
+// elements; the colours are listed in mapsdk/README.md ("Styles").
 namespace layerstyles {
 
 // Point styles (ids from 1).
@@ -28,14 +29,17 @@ inline constexpr int kWalk = 62;
 inline constexpr int kSelectedLine = 67;
 inline constexpr int kSelectedWalk = 68;
 
-// Image ids of the icon table.
+// Image ids of the icon table: the numbered marks 1..10 are kPoiImage + number - 1.
 inline constexpr int kPoiImage = 101;
-inline constexpr int kEndImage = 102;
-inline constexpr int kStopImage = 103;
+inline constexpr int kPlainPoiImage = 111;
+inline constexpr int kSecondPoiImage = 112;
+inline constexpr int kBusStopImage = 113;
+inline constexpr int kSubwayStopImage = 114;
+inline constexpr int kStartImage = 115;
+inline constexpr int kEndImage = 116;
+inline constexpr int kPointImage = 117;
 inline constexpr int kBackgroundPoiImage = 140;
 
-inline constexpr int kMarkSide = 13;
-inline constexpr int kBackgroundSide = 9;
 inline constexpr std::uint32_t kPoiColor = 0xFFE0301Eu;
 inline constexpr std::uint32_t kEndColor = 0xFF1E9E3Cu;
 inline constexpr std::uint32_t kStopColor = 0xFF2A4BD7u;
@@ -48,8 +52,8 @@ inline constexpr int kSelectedWidth = 7;
 
 // Fills the drawer's four style tables (replacing what they held).
 void Install(gmengine::CDataDisp& disp);
-// Puts the icons into the engine's icon table where their ids are free; nothing without an
-// engine. Main thread.
+// Lists the icon files in the engine's icon table where their ids are free (they load when first
+// drawn and stay); nothing without an engine. Main thread.
 void RegisterIcons();
 
 }  // namespace layerstyles

@@ -18,6 +18,11 @@
 //   map expect pins [N]     N pins (at least one without N) stand on the visible map
 //   map expect places       small places (the service's background points of interest) show on
 //                           the visible map, each as its dot
+//   map traffic on|off      shows or hides the traffic on the map
+//   map places on|off       shows or hides the small places (hidden at first)
+//   map expect traffic      traffic tiles have come for the visible map and are drawn on it
+//   map expect marks [N]    N search marks (at least one without N) show as their icons on the
+//                           visible map
 //
 // The map service answers on the engine's own threads: while a command waits for it, each pass
 // gives those threads a moment of real time and then lets as much virtual time pass, so the map's
@@ -379,6 +384,7 @@ std::optional<Outcome> SearchKeyword(Runner& runner, std::string_view rest, std:
                                      std::ostream& out) {
   if (rest.empty()) return Usage(message, "map search KEYWORD");
   gmengine::CMapControlBlock* control = Control();
+  control->ShowLayer(gmengine::MapLayerCode::Poi, 1);
   if (!Search(SessionFor(runner)).poiSearchInCity(std::string("Demo"), std::string(rest), 0))
     return Fail(message, "map search: the search was refused");
   std::string open;
@@ -406,6 +412,7 @@ std::optional<Outcome> Route(Runner& runner, std::string& message) {
     return n;
   };
   gmengine::CMapControlBlock* control = Control();
+  control->ShowLayer(gmengine::MapLayerCode::Route, 1);
   if (!Search(SessionFor(runner))
            .drivingSearch(std::nullopt, node(test::MapDemoService::kPlaces[1]), std::nullopt,
                           node(test::MapDemoService::kPlaces[0])))

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "demo/MapDemoService.h"
 #include "mapsdk/display/CMapControl.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
@@ -16,7 +17,6 @@
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
-#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {
@@ -289,8 +289,61 @@ class MapControlServiceTest : public MapControlTest {
   std::unique_ptr<MapDemoService> demo;
 };
 
+// With traffic shown, the traffic of every tile comes once the base map has its tiles: on a map just
+// loaded and after a pan into new ground.
+TEST_F(MapControlServiceTest, TrafficFollowsTheBaseMapAfterItLoadsAndAfterEveryPan) {
+  ASSERT_TRUE(OpenMap());
+  // The traffic layer covers the street layer's block, every tile with its pixels.
+  auto trafficCovers = [&] {
+    const auto& street = Control().StreetLayer().Needed();
+    const auto& traffic = Control().TrafficLayer().Needed();
+    if (street.IsEmpty() || traffic.GetSize() != street.GetSize()) return false;
+    for (int i = 0; i < street.GetSize(); ++i) {
+      if (!(traffic[i].Key() == street[i].Key()) || !traffic[i].data) return false;
+    }
+    return true;
+  };
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Traffic, 1), 1);
+  ASSERT_TRUE(WaitReal(trafficCovers));
+  const int column = Control().StreetLayer().Needed()[0].x;
+  // 300 points (600 pixels) west: new columns of tiles, and their traffic.
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {300, 0}));
+  ASSERT_TRUE(WaitForTiles());
+  ASSERT_LT(Control().StreetLayer().Needed()[0].x, column);
+  EXPECT_TRUE(WaitReal(trafficCovers));
+}
+
+// The small places follow the map: after a pan and at a new level, the tile under the centre has
+// its places.
+TEST_F(MapControlServiceTest, SmallPlacesComeForGroundUncoveredByAPanOrANewLevel) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKSearch search;  // the engine's search object, which asks for the places
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::BackgroundPoi, 1), 1);
+  const mapsdk::CBKGLayer& layer = Control().BackgroundLayer();
+  auto centreHasPlaces = [&] {
+    const mapsdk::CMapStatus& s = Status();
+    const std::int64_t side = 256LL * s.upp;
+    const auto column = static_cast<int>(s.centerX / side);
+    const auto row = static_cast<int>(s.centerY / side);
+    for (const auto& tile : layer.Tiles()) {
+      if (tile.key[0] == s.level && tile.key[1] == column && tile.key[2] == row)
+        return tile.pois.GetSize() == MapDemoService::kPlacesPerTile;
+    }
+    return false;
+  };
+  ASSERT_TRUE(WaitReal(centreHasPlaces));
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {-300, 200}));
+  ASSERT_TRUE(WaitForTiles());
+  EXPECT_TRUE(WaitReal(centreHasPlaces));
+  ASSERT_TRUE(platform::UIDriver::pinch(*view, 2.0));
+  ASSERT_TRUE(WaitForTiles());
+  EXPECT_EQ(Status().level, 13);
+  EXPECT_TRUE(WaitReal(centreHasPlaces));
+}
+
 TEST_F(MapControlServiceTest, TheCityIsAskedForAfterTheMapMovedFarOrChangedLevel) {
   ASSERT_TRUE(OpenMap());
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Poi, 1), 1);
   mapsdk::GMKSearch search;  // the engine's search object
   ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
   ASSERT_TRUE(WaitReal([&] { return !Control().PoiLayer().Elements().empty(); }));
@@ -317,6 +370,17 @@ TEST_F(MapControlServiceTest, TheCityIsAskedForAfterTheMapMovedFarOrChangedLevel
 
 TEST_F(MapControlServiceTest, ResultLayersAreSwitchedByTheirCodesAndTheLastLayerHitWins) {
   ASSERT_TRUE(OpenMap());
+  // A new map shows its streets and the location; results and small places wait for their switch,
+  // and nothing is asked for them.
+  for (MapLayerCode code : {MapLayerCode::Poi, MapLayerCode::Route, MapLayerCode::BackgroundPoi,
+                            MapLayerCode::SinglePoint, MapLayerCode::Satellite, MapLayerCode::Traffic})
+    EXPECT_FALSE(Control().IsLayerShown(code)) << static_cast<int>(code);
+  EXPECT_TRUE(Control().IsLayerShown(MapLayerCode::Location));
+  for (const auto& request : server.server().requests())
+    EXPECT_EQ(request.target.find("qt=bkg_data_ex"), std::string::npos) << request.target;
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Poi, 1), 1);
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Route, 1), 1);
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::SinglePoint, 1), 1);
   mapsdk::GMKSearch search;
   ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
   ASSERT_TRUE(WaitReal([&] { return Control().PoiLayer().Elements().size() == 3; }));

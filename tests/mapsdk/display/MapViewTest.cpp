@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "demo/MapDemoService.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/LayerStyles.h"
@@ -26,7 +27,6 @@
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
-#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {
@@ -246,9 +246,10 @@ class MapServiceTest : public MapViewTest {
 
 TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
   ASSERT_TRUE(OpenMap());
+  auto* control = gmengine::MapControlOfEngine();
+  EXPECT_EQ(gmengine::SetMapType(control, gmengine::MapLayerCode::Poi, 1), 1);
   mapsdk::GMKSearch search;
   ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
-  auto* control = gmengine::MapControlOfEngine();
   ASSERT_TRUE(WaitReal([&] { return control->PoiLayer().Elements().size() == 3; }));
   ASSERT_TRUE(WaitForTiles());
   auto image = platform::Snapshot::imageOfView(*view, 2);
@@ -258,6 +259,9 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
     const int x = 320 + (place.x - gmengine::kInitialCenterX) / Status().upp;
     const int y = 480 - (place.y - gmengine::kInitialCenterY) / Status().upp - 6;
     EXPECT_EQ(bitmap.pixelAt(x, y), (platform::Pixel{0xE0, 0x30, 0x1E, 255})) << place.name;
+    // It is the pin of the bundle, its head well above the point and wider than a small square.
+    EXPECT_EQ(bitmap.pixelAt(x - 8, y - 19), (platform::Pixel{0xE0, 0x30, 0x1E, 255})) << place.name;
+    EXPECT_EQ(bitmap.pixelAt(x + 8, y - 19), (platform::Pixel{0xE0, 0x30, 0x1E, 255})) << place.name;
   }
   // A tap on the first mark hits it; one far from the marks does not.
   mapsdk::Attribute hit;
@@ -279,6 +283,8 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
 // answers it.
 TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
   ASSERT_TRUE(OpenMap());
+  EXPECT_EQ(gmengine::SetMapType(gmengine::MapControlOfEngine(), gmengine::MapLayerCode::BackgroundPoi, 1),
+            1);
   mapsdk::GMKSearch search;
   ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee"), 0));
   auto* control = gmengine::MapControlOfEngine();
@@ -326,6 +332,8 @@ TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
 TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
   demo->withholdSmallPlaces = true;
   ASSERT_TRUE(OpenMap());
+  EXPECT_EQ(gmengine::SetMapType(gmengine::MapControlOfEngine(), gmengine::MapLayerCode::BackgroundPoi, 1),
+            1);
   auto asked = [&] {
     int n = 0;
     for (const auto& request : server.server().requests())
@@ -375,10 +383,11 @@ TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {
     n->setPt(c);
     return n;
   };
+  auto* control = gmengine::MapControlOfEngine();
+  EXPECT_EQ(gmengine::SetMapType(control, gmengine::MapLayerCode::Route, 1), 1);
   mapsdk::GMKSearch search;
   ASSERT_TRUE(search.drivingSearch(std::nullopt, node(MapDemoService::kPlaces[1]), std::nullopt,
                                    node(MapDemoService::kPlaces[0])));
-  auto* control = gmengine::MapControlOfEngine();
   ASSERT_TRUE(WaitReal([&] { return !control->RouteLayer().Elements().empty(); }));
   ASSERT_TRUE(WaitForTiles());
   // The route runs north from the second place, then east to the first: a point on each leg.
