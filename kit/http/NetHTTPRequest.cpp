@@ -311,6 +311,7 @@ void NetHTTPRequest::start() {
   {
     platform::MutexLock guard(lock_);
     inProgress_ = true;
+    outsideWork_.emplace();
     runLoop_.store(&threadForRequest(), std::memory_order_release);
   }
   auto s = self();

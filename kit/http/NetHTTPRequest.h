@@ -766,6 +766,8 @@ class NetHTTPRequest : public Operation {
   std::atomic<bool> finished_{false};
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> inProgress_{false};
+  // From start to finish: a virtual clock waits for this request's answer.
+  std::optional<platform::RunLoop::OutsideWork> outsideWork_ GUARDED_BY(lock_);
   std::shared_ptr<platform::HTTPReadStream> readStream_ GUARDED_BY(requestThread_);
   platform::RunLoop* readStreamLoop_ GUARDED_BY(requestThread_) = nullptr;
   bool readStreamIsScheduled_ GUARDED_BY(requestThread_) = false;

@@ -695,6 +695,7 @@ void NetHTTPRequest::markAsFinished() {
     proxyAuthentication_.reset();
     changed = !finished_ || inProgress_;
     inProgress_ = false;
+    outsideWork_.reset();
     finished_ = true;
   }
   // Background tasks: none on this platform.

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -439,6 +440,20 @@ bool RunLoopImpl::fireDue(std::string_view mode, double now) {
 
 namespace {
 
+// Real seconds one held pass waits for the outside work to post.
+constexpr double OutsideWorkPollSlice = 0.05;
+
+struct OutsideWorkBook {
+  platform::Mutex mutex;
+  std::uint64_t nextId GUARDED_BY(mutex) = 0;
+  std::map<std::uint64_t, std::chrono::steady_clock::time_point> started GUARDED_BY(mutex);
+};
+
+OutsideWorkBook& outsideWorkBook() {
+  static OutsideWorkBook* book = new OutsideWorkBook;  // used by threads that outlive exit handlers
+  return *book;
+}
+
 int pollFor(std::vector<pollfd>& pfds, int timeoutMs) {
   for (auto& p : pfds) p.revents = 0;
   for (;;) {
@@ -510,8 +525,13 @@ bool RunLoopImpl::pass(std::string_view mode, double deadline) {
         // Nothing on the virtual clock can happen: only the outside can bring work.
         pollFor(pfds, -1);
       } else if (*target > now) {
-        if (awaitingPeer) pollFor(pfds, toMillis(VirtualIdleRealPoll));
-        if (!anyReady()) virtualClock->advanceTo(*target);
+        if (RunLoop::outsideWorkHoldsTime()) {
+          // The clock stands; the next pass looks again.
+          pollFor(pfds, toMillis(OutsideWorkPollSlice));
+        } else {
+          if (awaitingPeer) pollFor(pfds, toMillis(VirtualIdleRealPoll));
+          if (!anyReady()) virtualClock->advanceTo(*target);
+        }
       }
     }
   }
@@ -588,6 +608,27 @@ void RunLoopImpl::discardAll() {
 }
 
 }  // namespace
+
+RunLoop::OutsideWork::OutsideWork() {
+  auto& book = outsideWorkBook();
+  platform::MutexLock lock(book.mutex);
+  id_ = book.nextId++;
+  book.started.emplace(id_, std::chrono::steady_clock::now());
+}
+
+RunLoop::OutsideWork::~OutsideWork() {
+  auto& book = outsideWorkBook();
+  platform::MutexLock lock(book.mutex);
+  book.started.erase(id_);
+}
+
+bool RunLoop::outsideWorkHoldsTime() {
+  auto& book = outsideWorkBook();
+  platform::MutexLock lock(book.mutex);
+  if (book.started.empty()) return false;
+  auto youngest = book.started.rbegin()->second;  // ids grow with time
+  return std::chrono::steady_clock::now() - youngest < std::chrono::duration<double>(OutsideWorkHold);
+}
 
 std::int64_t RunLoop::clockWholeSeconds() const { return static_cast<std::int64_t>(std::floor(now())); }
 

@@ -56,7 +56,10 @@ class Timer {
 // move, when active fd sources of the mode are registered, it polls them (and the wake-up) for real for
 // up to VirtualIdleRealPoll seconds, so that a peer on a local socket can answer; whatever arrives
 // is handled at the unchanged virtual time. Work posted by other threads is handled when it has
-// arrived and is not waited for; tests waiting for another thread use a real-clock loop. A wait
+// arrived. Work announced as an OutsideWork (a request on the network thread, a connection waiting
+// for its peer) holds the clock still while it is younger than OutsideWorkHold real seconds: the
+// pass waits for real for its answer instead, so that on a loaded machine the answer comes before
+// a time-out on the virtual clock; other work on other threads is not waited for. A wait
 // with no end (run(), or 1e9 seconds and more) and nothing scheduled waits for real for an fd or
 // a wake-up.
 //   runOnce(w): one pass whose wait ends at now + w (the clock then stands there if idle).
@@ -71,6 +74,23 @@ class RunLoop {
 
   // Real seconds a virtual-time pass polls registered fds before moving the clock.
   static constexpr double VirtualIdleRealPoll = 0.025;
+  // Real seconds an announced piece of outside work holds a virtual clock still at most: long
+  // enough for a loaded machine, short enough that a peer that never answers costs little.
+  static constexpr double OutsideWorkHold = 5;
+
+  // Announces, for its lifetime, work on another thread that will post its result to a loop.
+  class OutsideWork {
+   public:
+    OutsideWork();
+    ~OutsideWork();
+    OutsideWork(const OutsideWork&) = delete;
+    OutsideWork& operator=(const OutsideWork&) = delete;
+
+   private:
+    std::uint64_t id_;
+  };
+  // True while some OutsideWork younger than OutsideWorkHold exists.
+  static bool outsideWorkHoldsTime();
 
   // The process's main run loop; the first thread to ask owns it.
   static RunLoop& main();

@@ -55,6 +55,7 @@ URLConnection::~URLConnection() {
 void URLConnection::start() {
   if (started_ || done_) return;
   started_ = true;
+  awaitingPeer_.emplace();
   armTimeout();
   openStream();
 }
@@ -62,6 +63,7 @@ void URLConnection::start() {
 void URLConnection::cancel() {
   if (done_) return;
   done_ = true;
+  awaitingPeer_.reset();
   if (timer_) timer_->invalidate();
   timer_.reset();
   dropStream();
@@ -218,6 +220,7 @@ void URLConnection::finish(std::optional<Error> error) {
   if (done_) return;
   auto self = shared_from_this();
   done_ = true;
+  awaitingPeer_.reset();
   if (timer_) timer_->invalidate();
   timer_.reset();
   dropStream();

@@ -79,6 +79,8 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   bool retried_ = false;
   bool started_ = false;
   bool done_ = false;  // finished, failed or cancelled: silent from now on
+  // Until done: a virtual clock waits for the peer's answer.
+  std::optional<RunLoop::OutsideWork> awaitingPeer_;
   bool responseSent_ = false;
   bool redirecting_ = false;  // draining a redirect's body
   std::optional<URL> redirectTo_;
