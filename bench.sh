@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (with the peer libraries they compare against), runs them, and ends with one
 # summary table of the lines they report through bench/Ratio.h (see bench/README.md).
+# --quick: each row once, briefly, for a look on a busy machine (the figures are rougher).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh rapidjson-dev libsimdjson-dev libzip-dev libcurl4-openssl-dev libcairo2-dev libspng-dev libagg-dev
@@ -16,11 +17,11 @@ for b in build/bench/bench/bench_*; do
   grep '^RATIO|' "$out" | sed "s/^RATIO|/$(basename "$b")|/" >>"$summary" || true
 done
 echo
-echo "== Summary: ratio = ours / peer, higher is better (best of repeated runs)"
-printf '%-50s %-14s %-28s %6s %6s  %s\n' "hot path" "ours" "peer" "ratio" "goal" "met"
+echo "== Summary: ratio = ours / peer, higher is better (best of repeated runs); load = 1-minute load / CPUs"
+printf '%-50s %-14s %-28s %6s %6s  %-9s %s\n' "hot path" "ours" "peer" "ratio" "goal" "met" "load"
 awk -F'|' '
-  $6 == "-" { printf "%-50s %-14s %-28s %6s %6s  %s\n", $2, $3, $4, $5, $6, "(no goal)"; next }
+  $6 == "-" { printf "%-50s %-14s %-28s %6s %6s  %-9s %s\n", $2, $3, $4, $5, $6, "(no goal)", $7; next }
   { met = ($5 + 0 >= $6 + 0) ? "yes" : "NO"; if (met == "yes") ok++; n++
-    printf "%-50s %-14s %-28s %6s %6s  %s\n", $2, $3, $4, $5, $6, met }
+    printf "%-50s %-14s %-28s %6s %6s  %-9s %s\n", $2, $3, $4, $5, $6, met, $7 }
   END { printf "%d of %d goals met\n", ok, n }
 ' "$summary"

@@ -2,6 +2,7 @@
 // ./bench.sh gathers into its summary table (see bench/README.md).
 #pragma once
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,18 +14,53 @@
 
 namespace kavro::bench {
 
+// The machine's load as the row is reported: the one-minute load average over the processors
+// ("3.1/8"), so that a ratio measured on a busy machine shows as such.
+inline std::string machineLoad() {
+  double load = 0;
+  if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(f, "%lf", &load) != 1) load = 0;
+    std::fclose(f);
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f/%ld", load, ::sysconf(_SC_NPROCESSORS_ONLN));
+  return text;
+}
+
 // One row of the summary: the hot path, our figure and the peer's as text (units included), the
-// ratio ours / peer (higher is better) and the goal. ./bench.sh keeps the lines starting "RATIO|".
-// A row shown for what it tells, a designed worst case, has no goal (printed "-").
+// ratio ours / peer (higher is better), the goal and the machine's load. ./bench.sh keeps the lines
+// starting "RATIO|". A row shown for what it tells, a designed worst case, has no goal (printed "-").
 inline void reportRatio(std::string_view hotPath, std::string_view ours, std::string_view peer, double ratio,
                         std::optional<double> goal) {
   char goalText[32] = "-";
   if (goal) std::snprintf(goalText, sizeof goalText, "%.2f", *goal);
-  std::printf("RATIO|%.*s|%.*s|%.*s|%.2f|%s\n", static_cast<int>(hotPath.size()), hotPath.data(),
+  std::printf("RATIO|%.*s|%.*s|%.*s|%.2f|%s|%s\n", static_cast<int>(hotPath.size()), hotPath.data(),
               static_cast<int>(ours.size()), ours.data(), static_cast<int>(peer.size()), peer.data(), ratio,
-              goalText);
+              goalText, machineLoad().c_str());
   std::fflush(stdout);
 }
+
+// Whether this is a quick look (--quick, which ./bench.sh passes on): each row runs once, briefly.
+inline bool& quickRun() {
+  static bool quick = false;
+  return quick;
+}
+
+// Takes --quick off the command line (Google Benchmark would not know it) and remembers it.
+inline void takeQuickFlag(int& argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--quick")
+      quickRun() = true;
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
+  argv[argc] = nullptr;
+}
+
+// Repetitions for a benchmark that sets its own: one in a quick look.
+inline int repetitions(int wanted) { return quickRun() ? 1 : wanted; }
 
 // A number as short text with its unit: "812.4 MB/s", "3.21 ms".
 inline std::string figure(double value, std::string_view unit) {
@@ -106,8 +142,11 @@ enum class Order {
 
 // Runs the registered benchmarks with the reporter; at least `repetitions` repetitions and the
 // given order unless the command line names its own.
+// A quick look (--quick) runs each once, for a tenth of a second at most.
 inline void runBestOf(int& argc, char** argv, BestOfReporter& reporter, int repetitions,
                       Order order = Order::Registered) {
+  takeQuickFlag(argc, argv);
+  if (quickRun()) repetitions = 1;
   std::vector<char*> args(argv, argv + argc);
   auto given = [&](std::string_view flag) {
     return std::any_of(argv + 1, argv + argc,
@@ -118,6 +157,8 @@ inline void runBestOf(int& argc, char** argv, BestOfReporter& reporter, int repe
   std::string shuffled = "--benchmark_enable_random_interleaving=true";
   if (order == Order::Shuffled && !given("--benchmark_enable_random_interleaving"))
     args.push_back(shuffled.data());
+  std::string brief = "--benchmark_min_time=0.05";
+  if (quickRun() && !given("--benchmark_min_time")) args.push_back(brief.data());
   int n = static_cast<int>(args.size());
   args.push_back(nullptr);
   ::benchmark::Initialize(&n, args.data());

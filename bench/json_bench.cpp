@@ -1,11 +1,15 @@
 // JSON decoding and encoding, ours beside RapidJSON, simdjson (DOM) and cJSON, at answer sizes from
-// 1 KB to 32 MB. Each library parses the same text into its own in-memory tree (and frees it) per
-// iteration; encoding writes the decoded tree back as compact text into fresh memory handed out as
-// a std::string on both sides, and its throughput counts the input document on both sides (ours
-// writes doubles with 17 digits, so its text is longer). Ours validates UTF-8 and keeps numbers at
-// full precision; RapidJSON is reported both with its defaults and with those two checks. The
-// repetitions of all rows run interleaved in a shuffled order. At the end the throughput ratios
-// (ours / peer, best of the repetitions) are printed.
+// 1 KB to 32 MB, and on documents nobody here wrote (two public documents JSON libraries are
+// commonly measured on, read from ../shared/bench-data/json/ when present), a number-heavy document
+// and the bench's own records with their members in an order of their own. Each library parses the
+// same text into its own in-memory tree (and frees it) per iteration; encoding writes a tree back as
+// compact text, both sides into a buffer kept from one encoding to the next, handed out as a
+// std::string, and its throughput counts the input document on both sides (ours writes doubles
+// with 17 digits, so its text is longer). The encoded tree is the decoded one, or one built by hand
+// from the platform's containers. Ours validates UTF-8 and keeps numbers at full precision;
+// RapidJSON is reported both with its defaults and with those two checks. The repetitions of all
+// rows run interleaved in a shuffled order. At the end the throughput ratios (ours / peer, best of
+// the repetitions) are printed.
 #include <benchmark/benchmark.h>
 #include <cjson/cJSON.h>
 #include <rapidjson/document.h>
@@ -29,6 +33,7 @@
 #include "kit/codec/json/DictionaryJSONBoxSerializing.h"
 #include "kit/codec/json/JSONDecoder.h"
 #include "kit/codec/json/StringJSONBoxDeserializing.h"
+#include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
 
 namespace {
@@ -50,27 +55,50 @@ std::string words(std::mt19937& rng, int n) {
   return s;
 }
 
-std::string jobRecord(std::mt19937& rng, int id) {
+// A job record's members, each as `"key":value`, in the order the server writes them.
+std::vector<std::string> jobFields(std::mt19937& rng, int id) {
   const int low = 3000 + static_cast<int>(rng() % 20) * 1000;
-  std::string r = "{\"jobid\":\"" + std::to_string(1000000 + id) + "\",";
-  r += "\"jobname\":\"" + std::string(kTitles[rng() % std::size(kTitles)]) + "\",";
-  r += "\"coid\":" + std::to_string(50000 + rng() % 10000) + ",";
-  r += "\"coname\":\"" + words(rng, 3) + "有限公司\",";
-  r += "\"jobarea\":\"" + std::string(kCities[rng() % std::size(kCities)]) + "\",";
-  r += "\"salary\":\"" + std::to_string(low) + "-" + std::to_string(low + 5000) + "\",";
-  r += "\"salary_min\":" + std::to_string(low) + ",\"salary_max\":" + std::to_string(low + 5000) + ",";
-  r += "\"lat\":" + std::to_string(30.0 + (rng() % 100000) / 10000.0) + ",";
-  r += "\"lng\":" + std::to_string(110.0 + (rng() % 100000) / 10000.0) + ",";
-  r += "\"issuedate\":\"2024-0" + std::to_string(1 + rng() % 9) + "-1" + std::to_string(rng() % 10) +
-       " 09:30:00\",";
-  r += "\"isapply\":" + std::string(rng() % 2 ? "true" : "false") + ",\"contact\":null,";
-  r += "\"welfare\":[";
+  std::vector<std::string> f;
+  f.push_back("\"jobid\":\"" + std::to_string(1000000 + id) + "\"");
+  f.push_back("\"jobname\":\"" + std::string(kTitles[rng() % std::size(kTitles)]) + "\"");
+  f.push_back("\"coid\":" + std::to_string(50000 + rng() % 10000));
+  f.push_back("\"coname\":\"" + words(rng, 3) + "有限公司\"");
+  f.push_back("\"jobarea\":\"" + std::string(kCities[rng() % std::size(kCities)]) + "\"");
+  f.push_back("\"salary\":\"" + std::to_string(low) + "-" + std::to_string(low + 5000) + "\"");
+  f.push_back("\"salary_min\":" + std::to_string(low));
+  f.push_back("\"salary_max\":" + std::to_string(low + 5000));
+  f.push_back("\"lat\":" + std::to_string(30.0 + (rng() % 100000) / 10000.0));
+  f.push_back("\"lng\":" + std::to_string(110.0 + (rng() % 100000) / 10000.0));
+  std::string date = "\"issuedate\":\"2024-0" + std::to_string(1 + rng() % 9);
+  f.push_back(date + "-1" + std::to_string(rng() % 10) + " 09:30:00\"");
+  f.push_back("\"isapply\":" + std::string(rng() % 2 ? "true" : "false"));
+  f.push_back("\"contact\":null");
+  std::string welfare = "\"welfare\":[";
   for (int i = 0, n = 2 + static_cast<int>(rng() % 4); i < n; ++i)
-    r += std::string(i ? "," : "") + "\"" + kTags[rng() % std::size(kTags)] + "\"";
-  r += "],\"company\":{\"size\":\"" + std::to_string(50 + rng() % 10) + "-500人\",\"industry\":\"" +
-       words(rng, 2) + "\",\"score\":" + std::to_string(rng() % 50 / 10.0) + "},";
-  r += "\"jobinfo\":\"" + words(rng, 20 + static_cast<int>(rng() % 80)) + "\"}";
-  return r;
+    welfare += std::string(i ? "," : "") + "\"" + kTags[rng() % std::size(kTags)] + "\"";
+  f.push_back(welfare + "]");
+  std::string company =
+      "\"company\":{\"size\":\"" + std::to_string(50 + rng() % 10) + "-500人\",\"industry\":\"";
+  company += words(rng, 2) + "\",\"score\":";
+  f.push_back(company + std::to_string(rng() % 50 / 10.0) + "}");
+  f.push_back("\"jobinfo\":\"" + words(rng, 20 + static_cast<int>(rng() % 80)) + "\"");
+  return f;
+}
+
+std::string joinRecord(const std::vector<std::string>& fields) {
+  std::string r = "{";
+  for (const std::string& f : fields) r += (r.size() > 1 ? "," : "") + f;
+  return r + "}";
+}
+
+std::string jobRecord(std::mt19937& rng, int id) { return joinRecord(jobFields(rng, id)); }
+
+// The same record with its members in an order of its own, as records merged from several
+// sources come.
+std::string shuffledJobRecord(std::mt19937& rng, int id) {
+  std::vector<std::string> fields = jobFields(rng, id);
+  std::shuffle(fields.begin(), fields.end(), rng);
+  return joinRecord(fields);
 }
 
 std::string answer(std::mt19937& rng, int records, int firstId) {
@@ -99,7 +127,66 @@ std::string answerOfSize(std::size_t bytes) {
   return s;
 }
 
+// About `bytes` of the bench's own records, each with its members in an order of its own.
+std::string shuffledAnswerOfSize(std::size_t bytes) {
+  std::mt19937 rng(static_cast<unsigned>(bytes) + 1);
+  std::string s = "{\"result\":1,\"status\":0,\"message\":\"成功\",\"items\":[";
+  for (int id = 0; s.size() < bytes; ++id) s += (id ? "," : "") + shuffledJobRecord(rng, id);
+  return s + "]}";
+}
+
+// About `bytes` of numbers: map features whose outlines are coordinate pairs written in full
+// (17 significant digits, as a program that keeps every bit writes them), with integer ids and counts.
+std::string numberHeavyDocument(std::size_t bytes) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> lng(-180, 180), lat(-90, 90), step(-0.01, 0.01);
+  std::string s = "{\"type\":\"FeatureCollection\",\"features\":[";
+  char buf[64];
+  for (int id = 0; s.size() < bytes; ++id) {
+    s += id ? "," : "";
+    s += "{\"id\":" + std::to_string(id) + ",\"population\":" + std::to_string(rng() % 10000000) +
+         ",\"coordinates\":[";
+    double x = lng(rng), y = lat(rng);
+    for (int i = 0; i < 200; ++i) {
+      x += step(rng);
+      y += step(rng);
+      std::snprintf(buf, sizeof buf, "%s[%.17g,%.17g]", i ? "," : "", x, y);
+      s += buf;
+    }
+    s += "]}";
+  }
+  return s + "]}";
+}
+
+// The documents read from outside the project (absent ones are left out), then documents made here
+// that stress what the records do not: numbers, and members in a different order per record.
+std::vector<std::pair<std::string, std::string>> readDocuments() {
+  std::vector<std::pair<std::string, std::string>> docs;
+  // Beside the project's folder, seen from the working folder or the sources (a worktree sits one
+  // folder deeper).
+  std::vector<std::string> folders;
+  for (const char* root : {".", KAVRO_SOURCE_DIR})
+    for (const char* up : {"/../", "/../../"})
+      folders.push_back(std::string(root) + up + "shared/bench-data/json/");
+  for (const char* name : {"twitter.json", "citm_catalog.json"}) {
+    for (const std::string& folder : folders) {
+      std::FILE* f = std::fopen((folder + name).c_str(), "rb");
+      if (!f) continue;
+      std::string text;
+      char buf[1 << 16];
+      for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+      std::fclose(f);
+      docs.emplace_back(name, std::move(text));
+      break;
+    }
+  }
+  docs.emplace_back("numbers 1 MB", numberHeavyDocument(1 << 20));
+  docs.emplace_back("shuffled keys 1 MB", shuffledAnswerOfSize(1 << 20));
+  return docs;
+}
+
 struct Corpus {
+  std::vector<std::pair<std::string, std::string>> documents = readDocuments();
   std::map<std::size_t, std::string> sized;
   std::vector<std::string> small;
   std::size_t smallBytes = 0;
@@ -184,12 +271,22 @@ auto simdParse = [](const std::string& text) {
   benchmark::DoNotOptimize(root);
 };
 
+template <class Parse>
+void decodeDocument(benchmark::State& state, Parse parse) {
+  const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).second;
+  for (auto _ : state) parse(text);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 void BM_Decode_Ours(benchmark::State& s) { decodeSized(s, oursParse); }
 void BM_Decode_OursDecoder(benchmark::State& s) { decodeSized(s, oursDecoderParse); }
 void BM_Decode_cJSON(benchmark::State& s) { decodeSized(s, cjsonParse); }
 void BM_Decode_RapidJSON(benchmark::State& s) { decodeSized(s, rapidParse); }
 void BM_Decode_RapidJSONChecked(benchmark::State& s) { decodeSized(s, rapidCheckedParse); }
 void BM_Decode_simdjson(benchmark::State& s) { decodeSized(s, simdParse); }
+void BM_DecodeDocument_Ours(benchmark::State& s) { decodeDocument(s, oursParse); }
+void BM_DecodeDocument_RapidJSONChecked(benchmark::State& s) { decodeDocument(s, rapidCheckedParse); }
+void BM_DecodeDocument_simdjson(benchmark::State& s) { decodeDocument(s, simdParse); }
 void BM_DecodeSmall_Ours(benchmark::State& s) { decodeSmall(s, oursParse); }
 void BM_DecodeSmall_OursDecoder(benchmark::State& s) { decodeSmall(s, oursDecoderParse); }
 void BM_DecodeSmall_cJSON(benchmark::State& s) { decodeSmall(s, cjsonParse); }
@@ -215,16 +312,52 @@ void BM_Encode_Ours(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// The peer writes into a buffer kept from one encoding to the next, as ours does, and hands out
+// a string of its text.
+void encodeRapid(const rapidjson::Document& d) {
+  thread_local rapidjson::StringBuffer buffer;
+  buffer.Clear();
+  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+  d.Accept(writer);
+  std::string out(buffer.GetString(), buffer.GetSize());
+  benchmark::DoNotOptimize(out);
+}
+
 void BM_Encode_RapidJSON(benchmark::State& state) {
   const std::string& text = sizedText(state);
   rapidjson::Document d;
   d.Parse(text.data(), text.size());
+  for (auto _ : state) encodeRapid(d);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// The same tree put together by hand from the platform's containers, as a request body is: the
+// encoder has no decoded text's length to size its output by.
+platform::Value builtByHand(const platform::Value& v) {
+  if (auto d = v.dictionaryValue()) {
+    auto built = platform::MutableDictionary::create();
+    d->enumerate([&](const std::string& key, const platform::Value& value) {
+      built->setObject(builtByHand(value), key);
+      return true;
+    });
+    return built;
+  }
+  if (auto a = v.arrayValue()) {
+    auto built = platform::MutableArray::create();
+    for (std::size_t i = 0; i < a->count(); ++i) built->addObject(builtByHand(a->objectAtIndex(i)));
+    return built;
+  }
+  if (v.isString()) return platform::Value(std::string(v.stringView()));
+  return v;
+}
+
+void BM_EncodeBuilt_Ours(benchmark::State& state) {
+  const std::string& text = sizedText(state);
+  platform::Value root = builtByHand(kavro::json::objectFromJSONString(text));
+  auto d = root.dictionaryValue();
   for (auto _ : state) {
-    // A fresh buffer, its text handed out as a string: what a caller of ours gets.
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    d.Accept(writer);
-    std::string out(buffer.GetString(), buffer.GetSize());
+    auto out = kavro::json::JSONString(*d);
+    if (!out) std::abort();
     benchmark::DoNotOptimize(out);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -254,6 +387,13 @@ BENCHMARK(BM_Decode_RapidJSON)->Apply(sizes);
 BENCHMARK(BM_Decode_RapidJSONChecked)->Apply(sizes);
 BENCHMARK(BM_Decode_simdjson)->Apply(sizes);
 BENCHMARK(BM_Decode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+void documents(benchmark::internal::Benchmark* b) {
+  for (std::size_t i = 0; i < corpus().documents.size(); ++i) b->Arg(static_cast<std::int64_t>(i));
+  b->Unit(benchmark::kMicrosecond);
+}
+BENCHMARK(BM_DecodeDocument_Ours)->Apply(documents);
+BENCHMARK(BM_DecodeDocument_RapidJSONChecked)->Apply(documents);
+BENCHMARK(BM_DecodeDocument_simdjson)->Apply(documents);
 BENCHMARK(BM_DecodeSmall_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_OursDecoder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_cJSON)->Unit(benchmark::kMillisecond);
@@ -262,6 +402,7 @@ BENCHMARK(BM_DecodeSmall_RapidJSONChecked)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_simdjson)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode_Ours)->Apply(sizes);
 BENCHMARK(BM_Encode_RapidJSON)->Apply(sizes);
+BENCHMARK(BM_EncodeBuilt_Ours)->Apply(sizes);
 BENCHMARK(BM_Encode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 
 void printRatios(const kavro::bench::BestOfReporter& r) {
@@ -304,6 +445,19 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
   for (std::size_t n : Sizes) {
     const std::string arg = "/" + std::to_string(n);
     line("JSON encode " + sizeName(n), "BM_Encode_Ours" + arg, "RapidJSON", "BM_Encode_RapidJSON" + arg, 1.0);
+  }
+  for (std::size_t i = 0; i < corpus().documents.size(); ++i) {
+    const std::string arg = "/" + std::to_string(i);
+    const std::string& name = corpus().documents[i].first;
+    line("JSON decode " + name + ", checked", "BM_DecodeDocument_Ours" + arg, "RapidJSON UTF-8+full prec.",
+         "BM_DecodeDocument_RapidJSONChecked" + arg, 1.5);
+    line("JSON decode " + name, "BM_DecodeDocument_Ours" + arg, "simdjson DOM",
+         "BM_DecodeDocument_simdjson" + arg, 0.4);
+  }
+  for (std::size_t n : Sizes) {
+    const std::string arg = "/" + std::to_string(n);
+    line("JSON encode " + sizeName(n) + ", tree built by hand", "BM_EncodeBuilt_Ours" + arg, "RapidJSON",
+         "BM_Encode_RapidJSON" + arg, 1.0);
   }
   std::printf("  (the 10,000 small answers: %.2f MB in all)\n", corpus().smallBytes / 1e6);
 }

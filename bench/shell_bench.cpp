@@ -33,6 +33,7 @@
 #include "app/home/ios_kavroAppDelegate.h"
 #include "app/shell/AppTracking.h"
 #include "bench/Ratio.h"
+#include "demo/ApiFixtureServer.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/DataAppCacheDB.h"
 #include "kit/core/DataAppCoreDB.h"
@@ -50,7 +51,6 @@
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
-#include "demo/ApiFixtureServer.h"
 
 namespace {
 
@@ -428,13 +428,23 @@ void BM_StartToHomeIdle(benchmark::State& state) {
 }
 
 // Best of five repetitions of 50 starts a side: a start's disk syncs vary with the shared disk.
-BENCHMARK(BM_StartToHomeIdle)->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SearchTapToFirstRow)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+void registerBenchmarks() {
+  benchmark::RegisterBenchmark("BM_StartToHomeIdle", BM_StartToHomeIdle)
+      ->Iterations(1)
+      ->Repetitions(kavro::bench::repetitions(5))
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_SearchTapToFirstRow", BM_SearchTapToFirstRow)
+      ->Iterations(1)
+      ->Repetitions(kavro::bench::repetitions(3))
+      ->Unit(benchmark::kMillisecond);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
+  kavro::bench::takeQuickFlag(argc, argv);
+  registerBenchmarks();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

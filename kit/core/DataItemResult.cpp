@@ -1,6 +1,7 @@
 #include "kit/core/DataItemResult.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <mutex>
 #include <utility>
@@ -22,9 +23,10 @@ DataItemResult::~DataItemResult() {
   for (std::size_t i = 0; i + ahead < n; ++i) {
     __builtin_prefetch(rows[i + ahead].get());
     if (const Row& near = rows[i + ahead / 2]) {
-      const auto* map = reinterpret_cast<const char*>(near->dictData().get());
-      __builtin_prefetch(map);
-      __builtin_prefetch(map + 64);
+      // As an integer: a hint needs no pointer into the map, and may reach past a small one's end.
+      const auto map = reinterpret_cast<std::uintptr_t>(near->dictData().get());
+      __builtin_prefetch(reinterpret_cast<const void*>(map));
+      __builtin_prefetch(reinterpret_cast<const void*>(map + 64));
     }
     rows[i].reset();
   }
