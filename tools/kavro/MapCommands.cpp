@@ -37,10 +37,12 @@
 #include <string>
 #include <thread>
 
+#include "demo/MapDemoService.h"
+#include "demo/MapFixtureServer.h"
 #include "kit/core/AppUtil.h"
-#include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/LayerStyles.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -61,8 +63,6 @@
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
-#include "demo/MapDemoService.h"
-#include "demo/MapFixtureServer.h"
 #include "tools/kavro/Runner.h"
 
 namespace kavro::runner {

@@ -5,9 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "demo/MapDemoService.h"
 #include "mapsdk/display/CMapControl.h"
-#include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -16,7 +17,6 @@
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
-#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {

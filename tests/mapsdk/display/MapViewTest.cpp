@@ -8,9 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "mapsdk/display/GMKMapManager.h"
+#include "demo/MapDemoService.h"
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/LayerStyles.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -26,7 +27,6 @@
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
-#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {
