@@ -31,12 +31,13 @@
 #include <vector>
 
 #include "bench/Ratio.h"
+#include "demo/MapFixtureServer.h"
 #include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Environment.h"
-#include "demo/MapFixtureServer.h"
 
 namespace {
 

@@ -37,21 +37,6 @@ LocationRecord NetworkRecord(const CellRecord& cell, double x, double y, int rad
   return record;
 }
 
-// Locks the engine mutex for a scope, waiting without limit.
-class SCOPED_CAPABILITY ResultLock {
- public:
-  // A wait without limit always takes the lock.
-  explicit ResultLock(gmengine::CVMutex& mutex) ACQUIRE(mutex) NO_THREAD_SAFETY_ANALYSIS : mutex_(mutex) {
-    mutex_.Lock(-1);
-  }
-  ~ResultLock() RELEASE() { mutex_.Unlock(); }
-  ResultLock(const ResultLock&) = delete;
-  ResultLock& operator=(const ResultLock&) = delete;
-
- private:
-  gmengine::CVMutex& mutex_;
-};
-
 }  // namespace
 
 CAppLocation::CAppLocation()
@@ -71,8 +56,8 @@ CAppLocation::~CAppLocation() = default;
 
 int CAppLocation::Init() {
   if (!cell_->Init()) return 0;
-  client_.Init(kLocationClientId);
-  uploadClient_.Init(kUploadClientId);
+  client_.Init(gmengine::ToInt(gmengine::EngineClient::Location));
+  uploadClient_.Init(gmengine::ToInt(gmengine::EngineClient::LocationUpload));
   return 1;
 }
 
@@ -87,7 +72,7 @@ int CAppLocation::UnInit() {
 
 void CAppLocation::Reset() {
   {
-    ResultLock lock(resultMutex_);
+    platform::MutexLock lock(resultMutex_);
     network_ = LocationRecord();
   }
   platform::MutexLock lock(mutex_);
@@ -98,14 +83,14 @@ void CAppLocation::Reset() {
   requestWifiKey_.clear();
 }
 
-int CAppLocation::SetLocMode(int mode) {
-  if (mode < 1 || mode > 5) return 0;
+int CAppLocation::SetLocMode(LocMode mode) {
+  if (static_cast<int>(mode) < 1 || static_cast<int>(mode) > 5) return 0;
   {
     platform::MutexLock lock(mutex_);
-    if (static_cast<int>(mode_) == mode) return 1;
+    if (mode_ == mode) return 1;
   }
   int result = 1;
-  switch (static_cast<LocMode>(mode)) {
+  switch (mode) {
     case LocMode::Off:
       gps_->Stop();
       wifi_->Stop();
@@ -125,8 +110,8 @@ int CAppLocation::SetLocMode(int mode) {
       break;
   }
   platform::MutexLock lock(mutex_);
-  mode_ = static_cast<LocMode>(mode);
-  if (mode == 2 || mode == 3) retryCountdown_ = 0;
+  mode_ = mode;
+  if (mode == LocMode::SatelliteAndNetwork || mode == LocMode::NetworkOnly) retryCountdown_ = 0;
   return result;
 }
 
@@ -163,7 +148,7 @@ LocationRecord CAppLocation::SatelliteRecord(const GpsFix& fix) const {
 }
 
 LocationRecord CAppLocation::NetworkResult() {
-  ResultLock lock(resultMutex_);
+  platform::MutexLock lock(resultMutex_);
   return network_;
 }
 
@@ -211,7 +196,8 @@ void CAppLocation::Notify(int lParam) {
   }
   gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
   if (global && global->dispatcher) {
-    global->dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue, kMsgLocationChanged, 0, lParam);
+    global->dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue,
+                                    gmengine::ToInt(gmengine::EngineMsg::LocationChanged), 0, lParam);
   }
 }
 
@@ -263,7 +249,7 @@ void CAppLocation::OnTimer() {
         int radius = 0;
         if (FindCell(cell, x, y, radius)) {
           {
-            ResultLock lock(resultMutex_);
+            platform::MutexLock lock(resultMutex_);
             network_ = NetworkRecord(cell, x, y, radius);
           }
           if (TakeNotifySlot(now)) Notify(0);
@@ -306,12 +292,12 @@ void CAppLocation::OnTimer() {
 }
 
 void CAppLocation::OnHttpMessage(int message, int clientId) {
-  if (clientId == kUploadClientId) {
+  if (clientId == gmengine::ToInt(gmengine::EngineClient::LocationUpload)) {
     platform::MutexLock lock(mutex_);
     uploader_.OnHttpMessage(message);
     return;
   }
-  if (clientId != kLocationClientId) return;
+  if (clientId != gmengine::ToInt(gmengine::EngineClient::Location)) return;
   const std::uint32_t now = gmengine::GetTickCount();
   CellRecord request;
   {
@@ -331,7 +317,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
     if (accepted) {
       bool moved;
       {
-        ResultLock lock(resultMutex_);
+        platform::MutexLock lock(resultMutex_);
         int step = answer.radius / 3;
         moved = std::fabs(answer.x - network_.mapX) > step || std::fabs(answer.y - network_.mapY) > step;
         network_ = NetworkRecord(request, answer.x, answer.y, answer.radius);
@@ -342,7 +328,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
     }
     bool sameCell;
     {
-      ResultLock lock(resultMutex_);
+      platform::MutexLock lock(resultMutex_);
       sameCell = network_.c3 != 0 && network_.c3 == request.c3 && network_.c2 == request.c2;
       if (!sameCell) {
         network_ = LocationRecord();
@@ -358,7 +344,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
   if (message >= gmengine::kHttpConnectFailed && message <= gmengine::kHttpBadAnswer) {
     std::int32_t resultCell;
     {
-      ResultLock lock(resultMutex_);
+      platform::MutexLock lock(resultMutex_);
       resultCell = network_.c3;
     }
     platform::MutexLock lock(mutex_);

@@ -28,9 +28,6 @@ class CAppLocation {
  public:
   static constexpr int kTimerId = 1000;
   static constexpr int kTimerMs = 1000;
-  static constexpr int kLocationClientId = gmengine::ToInt(gmengine::EngineClient::Location);
-  static constexpr int kUploadClientId = gmengine::ToInt(gmengine::EngineClient::LocationUpload);
-  static constexpr int kMsgLocationChanged = 2004;
   static constexpr int kNetworkFailed = 201;
   static constexpr int kMaxRadius = 2000;
   static constexpr std::uint32_t kMinNotifyIntervalMs = 1000;
@@ -49,7 +46,7 @@ class CAppLocation {
   int UnInit();
   void Reset();
   // 1 when set (or already so); 0 outside 1..5, or when a source needed does not start.
-  int SetLocMode(int mode);
+  int SetLocMode(LocMode mode);
   LocMode GetLocMode() const;
   LocationRecord GetLocation();
 
@@ -73,26 +70,26 @@ class CAppLocation {
   std::unique_ptr<WifiSource> wifi_;
   CLocHttpClient client_;
   CLocHttpClient uploadClient_;
-  CLocUploader uploader_;
+  CLocUploader uploader_ GUARDED_BY(mutex_);
   platform::Mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
-  CLocCellCache cellCache_;
+  CLocCellCache cellCache_ GUARDED_BY(cacheMutex_);
   std::function<void(int)> notify_;
 
   mutable platform::Mutex mutex_;  // everything below but the network result
-  LocMode mode_ = LocMode::Off;
-  LocationRecord last_;
-  LocationRecord satellite_;
-  int retryCountdown_ = 0;
-  int uploadCountdown_ = 0;
-  CellRecord requestCell_;
-  std::string requestCellKey_;
-  std::string requestWifiKey_;
-  bool pending_ = false;
-  std::uint32_t lastNotify_ = 0;
-  bool notifiedOnce_ = false;
+  LocMode mode_ GUARDED_BY(mutex_) = LocMode::Off;
+  LocationRecord last_ GUARDED_BY(mutex_);
+  LocationRecord satellite_ GUARDED_BY(mutex_);
+  int retryCountdown_ GUARDED_BY(mutex_) = 0;
+  int uploadCountdown_ GUARDED_BY(mutex_) = 0;
+  CellRecord requestCell_ GUARDED_BY(mutex_);
+  std::string requestCellKey_ GUARDED_BY(mutex_);
+  std::string requestWifiKey_ GUARDED_BY(mutex_);
+  bool pending_ GUARDED_BY(mutex_) = false;
+  std::uint32_t lastNotify_ GUARDED_BY(mutex_) = 0;
+  bool notifiedOnce_ GUARDED_BY(mutex_) = false;
 
   gmengine::CVMutex resultMutex_;
-  LocationRecord network_;
+  LocationRecord network_ GUARDED_BY(resultMutex_);
 };
 
 }  // namespace mapsdk

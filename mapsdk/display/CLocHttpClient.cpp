@@ -81,8 +81,9 @@ LocationResult CLocHttpClient::GetResult(LocationAnswer& answer) {
   answer = *parsed;
   answer.type = type_;
   if (answer.type == LocationAnswerType::Location && answer.error == kLocated) {
-    cache_.remove_if([&](const auto& entry) { return entry.first == requestKey_; });
-    cache_.emplace_front(requestKey_, answer);
+    const std::string key = requestKey_;
+    cache_.remove_if([&](const auto& entry) { return entry.first == key; });
+    cache_.emplace_front(key, answer);
     if (static_cast<int>(cache_.size()) > kCacheCapacity) cache_.pop_back();
   }
   return LocationResult::Ok;

@@ -51,12 +51,12 @@ class CLocHttpClient : public gmengine::CHttpClient {
  private:
   platform::Mutex
       mutex_;  // what follows but the receive buffer (the HTTP client fills it on the main thread)
-  LocationAnswerType type_ = LocationAnswerType::Location;
+  LocationAnswerType type_ GUARDED_BY(mutex_) = LocationAnswerType::Location;
   std::vector<char> buffer_ = std::vector<char>(kBufferSize);
-  int length_ = 0;
-  std::string requestKey_;
-  std::optional<LocationAnswer> cached_;
-  std::list<std::pair<std::string, LocationAnswer>> cache_;
+  int length_ GUARDED_BY(mutex_) = 0;
+  std::string requestKey_ GUARDED_BY(mutex_);
+  std::optional<LocationAnswer> cached_ GUARDED_BY(mutex_);
+  std::list<std::pair<std::string, LocationAnswer>> cache_ GUARDED_BY(mutex_);
 };
 
 }  // namespace mapsdk

@@ -164,7 +164,7 @@ int CMapControl::SetWindowRect(int left, int top, int right, int bottom) {
   fullRedraw_ = true;
   UpdateLayers();
   SendRepaint();
-  Post(CVMsgDispatcher::kUIQueue, kMsgViewSettled, 0, 0);
+  Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::ViewSettled), 0, 0);
   return 1;
 }
 
@@ -385,11 +385,11 @@ void CMapControl::OnDragEnd(int originX, int originY, int endX, int endY) {
     sliding_ = false;
     UpdateLayers();
     SendRepaint();
-    Post(CVMsgDispatcher::kUIQueue, kMsgViewSettled, 0, 0);
+    Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::ViewSettled), 0, 0);
     return;
   }
   sliding_ = true;
-  Post(CVMsgDispatcher::kUIQueue, kMsgSlideStep, 0, 0);
+  Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SlideStep), 0, 0);
 }
 
 bool CMapControl::SlideStep() {
@@ -424,7 +424,7 @@ bool CMapControl::SlideStep() {
     if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
     CityCheck();
   } else {
-    Post(CVMsgDispatcher::kUIQueue, kMsgSlideStep, 0, 0);
+    Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SlideStep), 0, 0);
   }
   fullRedraw_ = true;
   SendRepaint();
@@ -468,7 +468,7 @@ void CMapControl::MoveAlongPath(int packed, int direction) {
     const _VPoint p =
         direction ? path_->GetPartPt(part, index) : path_->GetPartPt(parts - 1 - part, n - 1 - index);
     MoveTo(p.x / 100, p.y / 100, 0, 1, 1);
-    Post(CVMsgDispatcher::kUIQueue, kMsgPathStep, next, direction);
+    Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::PathStep), next, direction);
     return;
   }
   path_.reset();
@@ -476,10 +476,10 @@ void CMapControl::MoveAlongPath(int packed, int direction) {
 
 int CMapControl::OnUIMessage(int message, int wParam, int lParam) {
   switch (message) {
-    case kMsgSlideStep:
+    case ToInt(EngineMsg::SlideStep):
       SlideStep();
       return 0;
-    case kMsgPathStep:
+    case ToInt(EngineMsg::PathStep):
       MoveAlongPath(wParam, lParam);
       return 0;
     default:
@@ -759,7 +759,7 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
     case CVMsgDispatcher::kTimerMessage:
       offline_.OnTimer(message, wParam);
       return -1;
-    case kMsgSlideStep:
+    case ToInt(EngineMsg::SlideStep):
       SlideStep();
       return -1;
     case kMsgZoomStep:

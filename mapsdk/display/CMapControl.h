@@ -41,11 +41,6 @@ enum class MapLayerCode : int {
   SinglePoint = 9
 };
 
-// UI messages of the map controller besides the repaint and the animation begin and end.
-inline constexpr int kMsgSlideStep = 8008;
-inline constexpr int kMsgPathStep = 8016;
-inline constexpr int kMsgViewSettled = 8020;
-
 // The map controller: its own map status (the camera: two controllers never share one), the layers (street,
 // satellite and traffic tiles, small places, search results, location), the tile client they share with the
 // offline map manager, and the moves and zooms that change what is shown. A change has the layers updated and

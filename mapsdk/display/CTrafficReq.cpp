@@ -31,7 +31,7 @@ void CTrafficReq::BatchFetch(const CVArray<GridKey>& keys) {
     sequence_ = sequence;
     delivered_ = 0;
   }
-  PostUI(kMsgTilesRequested, 1, 1);
+  PostUI(gmengine::EngineMsg::TileActivity, 1, 1);
 }
 
 void CTrafficReq::OnShow(bool shown) {

@@ -1,7 +1,7 @@
 #include "mapsdk/display/GMKMapManager.h"
 
-#include <thread>
-
+#include "mapsdk/display/LocationBlock.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
@@ -19,16 +19,6 @@ namespace {
 CVMapEngine* Engine() {
   CVMainGlobalMan* global = GetMainGlobalMan();
   return global ? global->engine.get() : nullptr;
-}
-
-CVMsgDispatcher* Dispatcher() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->dispatcher.get() : nullptr;
-}
-
-// The next step of an animated move (each step asks for the one after it).
-void AnimationStep() {
-  if (CMapControlBlock* control = MapControlOfEngine()) control->MoveSmooth();
 }
 
 // An offline city of the city-list answer as the record manager keeps it.
@@ -51,13 +41,14 @@ COLUpdateRecord RecordOfTask(const tag_OfflineTask& task) {
 }
 
 // The map's side of the engine: repaints, slides and animation steps, the search answers shown on
-// the map and the offline city list handed to the record manager. It owns the engine window.
+// the map and the offline city list handed to the record manager. It owns the engine window and
+// keeps the parts it serves as the engine installs and removes them.
 class MapDisplay : public EngineDisplay {
  public:
+  explicit MapDisplay(CVMainGlobalMan& global) : global_(global) {}
   // The engine global names the window too: it must not outlive the display that owns it.
   ~MapDisplay() override {
-    CVMainGlobalMan* global = GetMainGlobalMan();
-    if (global && window_ && global->mapWindow == window_.get()) global->mapWindow = nullptr;
+    if (window_ && global_.mapWindow == window_.get()) global_.mapWindow = nullptr;
   }
   CVWnd* Window(std::weak_ptr<CVWndView> view) {
     if (!window_) {
@@ -67,58 +58,81 @@ class MapDisplay : public EngineDisplay {
     return window_.get();
   }
 
-  void Repaint() override {
-    CVMainGlobalMan* global = GetMainGlobalMan();
-    CMapControlBlock* control = MapControlOfEngine();
-    if (!global || !global->mapWindow || !control) return;
-    DrawMapControl(control, *global->mapWindow->GetDC());
-    global->mapWindow->UpdateWindow();
+  void Repaint(CVWnd* window) override {
+    if (!window || !control_) return;
+    DrawMapControl(control_, *window->GetDC());
+    window->UpdateWindow();
   }
   void SlideStep() override {
-    if (CMapControlBlock* control = MapControlOfEngine()) control->SlideStep();
+    if (control_) control_->SlideStep();
   }
   void MoveAlongPath(int packed, int direction) override {
-    if (CMapControlBlock* control = MapControlOfEngine()) control->MoveAlongPath(packed, direction);
+    if (control_) control_->MoveAlongPath(packed, direction);
   }
-  void AnimationStep() override { gmengine::AnimationStep(); }
+  // The next step of an animated move (each step asks for the one after it).
+  void AnimationStep() override {
+    if (control_) control_->MoveSmooth();
+  }
   void ResetLocation() override {
-    if (CAppLocation* location = LocationOfEngine()) location->Reset();
+    if (location_) location_->Reset();
   }
   int InitMapWindow(CVWnd*, int cx, int cy, int left, int top, int right, int bottom, int level) override {
-    CMapControlBlock* control = MapControlOfEngine();
-    return control ? InitMapStatus(control, cx, cy, left, top, right, bottom, level) : 0;
+    return control_ ? InitMapStatus(control_, cx, cy, left, top, right, bottom, level) : 0;
   }
   void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) override {
     if (type == SearchType::OfflineCities && error == SearchError::None && answer)
       MergeOfferedCities(*answer);
-    if (CMapControlBlock* control = MapControlOfEngine()) control->OnSearchResult(type, error);
+    if (control_) control_->OnSearchResult(type, error);
   }
   void OnPoiBkgData(SearchError error) override {
-    if (CMapControlBlock* control = MapControlOfEngine()) control->OnPoiBkgData(error);
+    if (control_) control_->OnPoiBkgData(error);
   }
-  void OnPartInstalled(EngineSlot slot) override {
-    // A search made after the map is given to the map controller once, when it arrives.
-    if (slot != EngineSlot::Search) return;
-    CMapControlBlock* control = MapControlOfEngine();
-    if (CAppSearch* search = SearchOfEngine(); control && search) control->SetSearch(search);
+  void OnPartInstalled(EngineSlot slot, EnginePart& part) override {
+    switch (slot) {
+      case EngineSlot::MapControl:
+        control_ = dynamic_cast<CMapControlBlock*>(&part);
+        if (control_) control_->OfflineMan().SetRecordMan(records_);
+        break;
+      case EngineSlot::Location:
+        location_ = dynamic_cast<CAppLocation*>(&part);
+        break;
+      case EngineSlot::RecordMan:
+        records_ = dynamic_cast<COLRecordMan*>(&part);
+        if (control_) control_->OfflineMan().SetRecordMan(records_);
+        break;
+      case EngineSlot::Search:
+        // A search made after the map is given to the map controller once, when it arrives.
+        if (auto* search = dynamic_cast<CAppSearch*>(&part); control_ && search) control_->SetSearch(search);
+        break;
+      default:
+        break;
+    }
   }
-  COfflineMapMan* OfflineMapMan() override {
-    CMapControlBlock* control = MapControlOfEngine();
-    return control ? &control->OfflineMan() : nullptr;
+  void OnPartRemoved(EngineSlot slot) override {
+    if (slot == EngineSlot::MapControl) control_ = nullptr;
+    if (slot == EngineSlot::Location) location_ = nullptr;
+    if (slot == EngineSlot::RecordMan) {
+      records_ = nullptr;
+      if (control_) control_->OfflineMan().SetRecordMan(nullptr);
+    }
   }
+  COfflineMapMan* OfflineMapMan() override { return control_ ? &control_->OfflineMan() : nullptr; }
 
  private:
   // The offline cities the server offers reach the record manager.
-  static void MergeOfferedCities(const SearchAnswer& answer) {
+  void MergeOfferedCities(const SearchAnswer& answer) {
     const auto* tasks = RecordAs<CVArray<tag_OfflineTask>>(answer.record);
-    COLRecordMan* records = RecordManOfEngine();
-    if (!tasks || !records) return;
+    if (!tasks || !records_) return;
     CVArray<COLUpdateRecord> list;
     for (const tag_OfflineTask& task : *tasks) list.Add(RecordOfTask(task));
-    records->MergeOfferedCities(list);
+    records_->MergeOfferedCities(list);
   }
 
+  CVMainGlobalMan& global_;
   std::unique_ptr<CVWnd> window_;
+  CMapControlBlock* control_ = nullptr;
+  CAppLocation* location_ = nullptr;
+  COLRecordMan* records_ = nullptr;
 };
 
 }  // namespace
@@ -126,49 +140,6 @@ class MapDisplay : public EngineDisplay {
 CMapControlBlock* MapControlOfEngine() {
   CVMapEngine* engine = Engine();
   return engine ? engine->PartAs<CMapControlBlock>(EngineSlot::MapControl) : nullptr;
-}
-
-CAppLocation* LocationOfEngine() {
-  CVMapEngine* engine = Engine();
-  return engine ? engine->PartAs<CAppLocation>(EngineSlot::Location) : nullptr;
-}
-
-CAppLocation* InitAppLocation(CAppLocation* block) {
-  if (block) block->startMode = 3;
-  return block;
-}
-
-int StartAppLocation(CAppLocation* block) {
-  if (!block) return 0;
-  if (CMapControlBlock* control = MapControlOfEngine()) control->SetLocation(block);
-  block->Init();
-  static constexpr int kModes[] = {1, 5, 3, 2};
-  block->SetLocMode(kModes[block->startMode & 3]);
-  CVMsgDispatcher* dispatcher = Dispatcher();
-  return dispatcher ? dispatcher->SetTimer(kLocationTimerId, kLocationTimerMs) : 0;
-}
-
-int StopAppLocation(CAppLocation* block) {
-  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kLocationTimerId);
-  return block ? block->UnInit() : 0;
-}
-
-mapsdk::LocationRecord GetAppLocationInfo(CAppLocation* block) {
-  return block ? block->GetLocation() : mapsdk::LocationRecord{};
-}
-
-int SetAppLocationMode(CAppLocation* block, int mode) { return block ? block->SetLocMode(mode) : 0; }
-
-int GetAppLocationMode(CAppLocation* block) { return block ? static_cast<int>(block->GetLocMode()) : 0; }
-
-int LocationMessageProc(CAppLocation* block, int message, int wParam, int) {
-  if (!block) return 0;
-  if (message == CVMsgDispatcher::kTimerMessage) {
-    if (wParam == kLocationTimerId) block->OnTimer();
-    return 0;
-  }
-  block->OnHttpMessage(message, wParam);
-  return 0;
 }
 
 CMapControlBlock* InitMapControl(CMapControlBlock* block) {
@@ -299,12 +270,6 @@ int MapControlTapMove(CMapControlBlock* control, int x, int y) {
   return 1;
 }
 
-int CAppLocation::OnEngineMessage(EngineMsg message, int wParam, int lParam) {
-  return LocationMessageProc(this, ToInt(message), wParam, lParam);
-}
-
-void CAppLocation::Shutdown() { StopAppLocation(this); }
-
 int CMapControlBlock::OnEngineMessage(EngineMsg message, int wParam, int lParam) {
   return MapControlMessageProc(this, ToInt(message), wParam, lParam);
 }
@@ -318,7 +283,7 @@ int initWindowAndMapControl(std::weak_ptr<CVWndView> view) {
   CVMainGlobalMan* global = GetMainGlobalMan();
   CVMapEngine* engine = Engine();
   if (!engine) return 0;
-  if (!engine->Display()) engine->SetDisplay(std::make_unique<MapDisplay>());
+  if (!engine->Display()) engine->SetDisplay(std::make_unique<MapDisplay>(*global));
   auto* display = dynamic_cast<MapDisplay*>(engine->Display());
   if (!display) return 0;
   if (!global->mapWindow) global->mapWindow = display->Window(std::move(view));
@@ -330,28 +295,17 @@ int initWindowAndMapControl(std::weak_ptr<CVWndView> view) {
   return 1;
 }
 
-int initLocationControl() {
-  CVMapEngine* engine = Engine();
-  if (!engine) return 0;
-  if (engine->Part(EngineSlot::Location)) return 1;
-  auto* block = InitAppLocation(engine->InstallAs(EngineSlot::Location, std::make_unique<CAppLocation>()));
-  StartAppLocation(block);
-  SetAppLocationMode(block, 1);
-  return 1;
-}
-
 }  // namespace gmengine
 
 namespace mapsdk {
 
 GMKMapManager::GMKMapManager() {
-  // The platform thread the engine expects to exist ends at once.
-  std::thread([] {}).detach();
   if (!gmengine::GetMainGlobalMan()) gmengine::InitMapEngine();
   gmengine::CVMapEngine* engine = gmengine::Engine();
   if (!engine) return;
   // A second manager finds them in place.
-  if (!engine->Display()) engine->SetDisplay(std::make_unique<gmengine::MapDisplay>());
+  if (!engine->Display())
+    engine->SetDisplay(std::make_unique<gmengine::MapDisplay>(*gmengine::GetMainGlobalMan()));
   GMKNotifier::install();
 }
 

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/LocationBlock.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/display/StretchImageUtil.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"

@@ -4,10 +4,10 @@
 
 #include "mapsdk/display/ActionPaopaoView.h"
 #include "mapsdk/display/CMapStatus.h"
-#include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/GMKPinAnnotationView.h"
 #include "mapsdk/display/LocationSources.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/raster/CVWnd.h"

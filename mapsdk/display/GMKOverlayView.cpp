@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "mapsdk/display/CMapStatus.h"
-#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/MapControlBlock.h"
 
 namespace mapsdk {
 

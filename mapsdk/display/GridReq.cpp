@@ -271,14 +271,15 @@ void GridReq::BatchFetch(const CVArray<GridKey>& keys) {
   if (client_->RequestGrids(static_cast<int>(kind_), (*needed_)[0].level, 0, 0, keys, sequence, 1)) {
     sequence_ = sequence;
     delivered_ = 0;
-    PostUI(kMsgTilesRequested, 1, 0);
+    PostUI(gmengine::EngineMsg::TileActivity, 1, 0);
   }
 }
 
-void GridReq::PostUI(int message, int wParam, int lParam) {
+void GridReq::PostUI(gmengine::EngineMsg message, int wParam, int lParam) {
   gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
   if (global && global->dispatcher) {
-    global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, message, wParam, lParam);
+    global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, gmengine::ToInt(message), wParam,
+                                    lParam);
   }
 }
 

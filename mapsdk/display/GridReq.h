@@ -8,6 +8,7 @@
 #include "mapsdk/display/CMapLayer.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CGridDataCache.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace gmengine {
 class COfflineDataCache;
@@ -42,7 +43,6 @@ class GridReq : public CReqBase {
  public:
   static constexpr int kTileBytes = 32 * 8192;  // bits per pixel x 8192
   static constexpr int kFileByteLimit = 104857600;
-  static constexpr int kMsgTilesRequested = 8011;
 
   explicit GridReq(GridKind kind, CMapStatus* status = nullptr);
   ~GridReq() override;
@@ -98,7 +98,7 @@ class GridReq : public CReqBase {
   // Fills tiles from the caches; with fetch, asks for the missing ones; with evict, a record that
   // does not decode leaves the cache.
   void FillFromCaches(bool fetch, bool evict);
-  void PostUI(int message, int wParam, int lParam);
+  void PostUI(gmengine::EngineMsg message, int wParam, int lParam);
   int SlotOf(int level, int column, int row) const;
   std::uint32_t* BufferOf(int slot);
   virtual int NextSequence() const;

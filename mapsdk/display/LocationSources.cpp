@@ -12,7 +12,7 @@ namespace mapsdk {
 namespace {
 
 platform::Mutex instanceMutex;
-std::shared_ptr<IphoneGPSMan> instance;
+std::shared_ptr<IphoneGPSMan> instance GUARDED_BY(instanceMutex);
 
 constexpr double kMaxFixAge = 1.0;  // seconds
 

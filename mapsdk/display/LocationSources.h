@@ -92,10 +92,10 @@ class IphoneGPSMan : public platform::LocationManagerDelegate,
  private:
   std::shared_ptr<platform::LocationManager> manager_;
   mutable platform::Mutex mutex_;  // the best fix, read from the timer thread
-  std::optional<platform::Location> best_;
-  bool gotLocation_ = false;
-  bool failureAnnounced_ = false;
-  std::vector<std::weak_ptr<LocationHeadingObserver>> observers_;
+  std::optional<platform::Location> best_ GUARDED_BY(mutex_);
+  bool gotLocation_ GUARDED_BY(mutex_) = false;
+  bool failureAnnounced_ GUARDED_BY(mutex_) = false;
+  std::vector<std::weak_ptr<LocationHeadingObserver>> observers_;  // main thread
 };
 
 // The satellite source over IphoneGPSMan: start and stop go to the main thread without waiting.

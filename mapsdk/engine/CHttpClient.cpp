@@ -35,17 +35,17 @@ struct CHttpClient::Core {
   };
 
   platform::Mutex mutex;
-  CVSocketMan* sockets = nullptr;
-  CVMsgDispatcher* dispatcher = nullptr;
-  int clientId = -1;
-  void* buffer = nullptr;
-  int* lengthWord = nullptr;
-  int bufferSize = 0;
-  bool gzip = false;
-  int timeoutMs = kDefaultTimeoutMs;
-  int maxAnswerSize = 0;  // 0: the default
-  bool progress = false;
-  Slot slots[kSocketCount];
+  CVSocketMan* sockets GUARDED_BY(mutex) = nullptr;
+  CVMsgDispatcher* dispatcher GUARDED_BY(mutex) = nullptr;
+  int clientId GUARDED_BY(mutex) = -1;
+  void* buffer GUARDED_BY(mutex) = nullptr;
+  int* lengthWord GUARDED_BY(mutex) = nullptr;
+  int bufferSize GUARDED_BY(mutex) = 0;
+  bool gzip GUARDED_BY(mutex) = false;
+  int timeoutMs GUARDED_BY(mutex) = kDefaultTimeoutMs;
+  int maxAnswerSize GUARDED_BY(mutex) = 0;  // 0: the default
+  bool progress GUARDED_BY(mutex) = false;
+  Slot slots[kSocketCount] GUARDED_BY(mutex);
   // Whole answers whose message waits in the queue, each with its own body: the socket may carry
   // the next request (and finish it) before the main thread takes the message.
   struct Answer {
@@ -53,19 +53,19 @@ struct CHttpClient::Core {
     unsigned tag = 0;
     platform::Data body;
   };
-  std::vector<Answer> answers;
+  std::vector<Answer> answers GUARDED_BY(mutex);
 
-  bool hasLast = false;
-  bool lastPost = false;
-  std::string lastUrl;
-  unsigned lastTag = 0;
-  int lastFlag = 1;
-  int lastRange = 0;
-  std::string lastBody;
-  int lastSocket = 0;
-  std::string redirectUrl;
-  int markupInARow = 0;
-  std::vector<std::pair<CVString, CVString>> postFields;
+  bool hasLast GUARDED_BY(mutex) = false;
+  bool lastPost GUARDED_BY(mutex) = false;
+  std::string lastUrl GUARDED_BY(mutex);
+  unsigned lastTag GUARDED_BY(mutex) = 0;
+  int lastFlag GUARDED_BY(mutex) = 1;
+  int lastRange GUARDED_BY(mutex) = 0;
+  std::string lastBody GUARDED_BY(mutex);
+  int lastSocket GUARDED_BY(mutex) = 0;
+  std::string redirectUrl GUARDED_BY(mutex);
+  int markupInARow GUARDED_BY(mutex) = 0;
+  std::vector<std::pair<CVString, CVString>> postFields GUARDED_BY(mutex);
 };
 
 namespace {

@@ -88,10 +88,10 @@ class CUrlTranslater {
   bool HighDpi() const;
 
   mutable platform::Mutex mutex_;
-  int level_ = 12;
-  _VRect bound_;
-  int dpiX_ = 163;
-  int dpiY_ = 163;
+  int level_ GUARDED_BY(mutex_) = 12;
+  _VRect bound_ GUARDED_BY(mutex_);
+  int dpiX_ GUARDED_BY(mutex_) = 163;
+  int dpiY_ GUARDED_BY(mutex_) = 163;
 };
 
 }  // namespace gmengine

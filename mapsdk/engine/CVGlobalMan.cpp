@@ -19,7 +19,7 @@ struct ScreenMode {
   int scale = 2;
 };
 platform::Mutex screenMutex;
-ScreenMode screenMode;
+ScreenMode screenMode GUARDED_BY(screenMutex);
 }  // namespace
 
 CVGlobalMan::CVGlobalMan() = default;

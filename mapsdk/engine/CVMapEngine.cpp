@@ -91,7 +91,7 @@ EnginePart* CVMapEngine::Install(EngineSlot slot, std::unique_ptr<EnginePart> pa
     installed = held.get();
   }
   if (fresh) {
-    if (EngineDisplay* display = Display()) display->OnPartInstalled(slot);
+    if (EngineDisplay* display = Display()) display->OnPartInstalled(slot, *installed);
   }
   return installed;
 }
@@ -99,6 +99,7 @@ EnginePart* CVMapEngine::Install(EngineSlot slot, std::unique_ptr<EnginePart> pa
 void CVMapEngine::Remove(EngineSlot slot) {
   EnginePart* part = Part(slot);
   if (!part) return;
+  if (EngineDisplay* display = Display()) display->OnPartRemoved(slot);
   part->Shutdown();
   std::unique_ptr<EnginePart> gone;
   {
@@ -110,8 +111,18 @@ void CVMapEngine::Remove(EngineSlot slot) {
 
 void CVMapEngine::SetDisplay(std::unique_ptr<EngineDisplay> display) {
   std::unique_ptr<EngineDisplay> previous;
-  platform::MutexLock lock(partsMutex_);
-  previous = std::exchange(display_, std::move(display));
+  EngineDisplay* shown = display.get();
+  std::array<EnginePart*, static_cast<std::size_t>(EngineSlot::Count)> present{};
+  {
+    platform::MutexLock lock(partsMutex_);
+    previous = std::exchange(display_, std::move(display));
+    for (std::size_t i = 0; i < present.size(); ++i) present[i] = parts_[i].get();
+  }
+  // The new display learns of the parts already there, outside the lock (it may ask for others).
+  if (!shown) return;
+  for (std::size_t i = 0; i < present.size(); ++i) {
+    if (present[i]) shown->OnPartInstalled(static_cast<EngineSlot>(i), *present[i]);
+  }
 }
 
 EngineDisplay* CVMapEngine::Display() const {
@@ -232,7 +243,7 @@ int CVMapEngine::UIMessageProc(const VMessage& m) {
       platform::NotificationCenter::defaultCenter().post(NotificationEngineAnimationEnd);
       return 0;
     case EngineMsg::Repaint:
-      if (EngineDisplay* display = Display()) display->Repaint();
+      if (EngineDisplay* display = Display()) display->Repaint(global_.mapWindow);
       return 0;
     case EngineMsg::SlideStep:
       if (EngineDisplay* display = Display()) display->SlideStep();

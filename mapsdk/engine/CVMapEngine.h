@@ -129,7 +129,7 @@ class CVMapEngine : public CVMsgHandler {
   std::unique_ptr<EngineNotifier> notifier_ GUARDED_BY(partsMutex_);
   CUrlTranslater urlTranslater_;
   mutable platform::Mutex clientsMutex_;
-  std::vector<CHttpClient*> searchClients_;
+  std::vector<CHttpClient*> searchClients_ GUARDED_BY(clientsMutex_);
 };
 
 }  // namespace gmengine

@@ -112,16 +112,16 @@ class CVMsgDispatcher {
 
   mutable platform::Mutex mutex_;  // queues, procedures, timers, thread state
   platform::ConditionVariable changed_;
-  std::deque<VMessage> queues_[2];
-  CVMsgHandler* handler_ = nullptr;
-  bool started_ = false;
-  std::vector<Timer> timers_;
-  int firingId_ = 0;
-  bool firing_ = false;
-  std::thread::id firingThread_;
-  std::thread::id timerThreadId_;
-  std::thread timerThread_;
-  bool stopFlag_ = false;
+  std::deque<VMessage> queues_[2] GUARDED_BY(mutex_);
+  CVMsgHandler* handler_ GUARDED_BY(mutex_) = nullptr;
+  bool started_ GUARDED_BY(mutex_) = false;
+  std::vector<Timer> timers_ GUARDED_BY(mutex_);
+  int firingId_ GUARDED_BY(mutex_) = 0;
+  bool firing_ GUARDED_BY(mutex_) = false;
+  std::thread::id firingThread_ GUARDED_BY(mutex_);
+  std::thread::id timerThreadId_ GUARDED_BY(mutex_);
+  std::thread timerThread_ GUARDED_BY(mutex_);
+  bool stopFlag_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace gmengine

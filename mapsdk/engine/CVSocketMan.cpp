@@ -16,6 +16,7 @@ CVSocketMan::~CVSocketMan() {
   Stop();
   // Work that never ran may hold jobs; they go with the loop, on this thread, now that no other
   // thread touches it.
+  onSocketThread_.claim();
   jobs_.clear();
   loop_->discardAll();
 }
@@ -39,6 +40,7 @@ int CVSocketMan::Start() {
 void CVSocketMan::Stop() {
   if (socketThread_.joinable()) {
     loop_->performOnMain([this] {
+      onSocketThread_.claim();
       auto jobs = std::move(jobs_);
       jobs_.clear();
       for (auto& [raw, job] : jobs) job->Abort();
@@ -63,11 +65,15 @@ bool CVSocketMan::IsRunning() const { return socketThread_.joinable(); }
 void CVSocketMan::Perform(std::function<void()> fn) { loop_->performOnMain(std::move(fn)); }
 
 void CVSocketMan::Attach(std::shared_ptr<Job> job) {
+  onSocketThread_.claim();
   Job* raw = job.get();
   jobs_[raw] = std::move(job);
 }
 
-void CVSocketMan::Detach(Job* job) { jobs_.erase(job); }
+void CVSocketMan::Detach(Job* job) {
+  onSocketThread_.claim();
+  jobs_.erase(job);
+}
 
 void CVSocketMan::Resolve(std::string host, int port, ResolveDone done) {
   platform::MutexLock lock(mutex_);

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mapsdk/engine/CVThread.h"
 #include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HostResolver.h"
@@ -60,13 +61,14 @@ class CVSocketMan {
 
   std::unique_ptr<platform::RunLoop> loop_;
   std::thread socketThread_;
-  std::unordered_map<Job*, std::shared_ptr<Job>> jobs_;  // socket thread
+  ThreadRole onSocketThread_;
+  std::unordered_map<Job*, std::shared_ptr<Job>> jobs_ GUARDED_BY(onSocketThread_);
 
   platform::Mutex mutex_;  // resolver queue and flag
   platform::ConditionVariable wake_;
-  std::deque<Lookup> lookups_;
-  bool resolverStop_ = false;
-  std::thread resolverThread_;
+  std::deque<Lookup> lookups_ GUARDED_BY(mutex_);
+  bool resolverStop_ GUARDED_BY(mutex_) = false;
+  std::thread resolverThread_ GUARDED_BY(mutex_);
 };
 
 }  // namespace gmengine

@@ -39,8 +39,9 @@ class EnginePart {
 class EngineDisplay {
  public:
   virtual ~EngineDisplay() = default;
-  // UI message 9: the map drawn into the window's context and the window updated.
-  virtual void Repaint() {}
+  // UI message 9: the map drawn into the engine window's context and the window updated (window
+  // null before CreateMapWindow).
+  virtual void Repaint(CVWnd* window) { (void)window; }
   // UI message 8008: the next step of a slide.
   virtual void SlideStep() {}
   // UI message 8016: the next step along the stored path.
@@ -66,8 +67,11 @@ class EngineDisplay {
   }
   // Engine message 8010: background POI data arrived (or failed) for the background layer.
   virtual void OnPoiBkgData(SearchError error) { (void)error; }
-  // A part was installed in the slot (the display wires it to the map once).
-  virtual void OnPartInstalled(EngineSlot slot) { (void)slot; }
+  // A part was installed in the slot, or was there when the display was set: the display keeps
+  // what it uses of it (and wires a new search to the map once).
+  virtual void OnPartInstalled(EngineSlot slot, EnginePart& part) { (void)slot, (void)part; }
+  // The part in the slot is about to shut down and go: the display forgets it.
+  virtual void OnPartRemoved(EngineSlot slot) { (void)slot; }
   // The map controller's offline map manager; null without a map controller.
   virtual COfflineMapMan* OfflineMapMan() { return nullptr; }
 };

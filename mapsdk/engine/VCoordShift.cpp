@@ -13,17 +13,12 @@ struct ShiftState {
   double seed = 0;
 };
 
-ShiftState& State() {
-  static ShiftState state;
-  return state;
-}
-
 // The seed moves with every shift, and fixes are shifted on the engine's timer thread and on the
 // main thread alike.
-platform::Mutex& StateMutex() {
-  static platform::Mutex mutex;
-  return mutex;
-}
+platform::Mutex stateMutex;
+ShiftState theState GUARDED_BY(stateMutex);
+
+ShiftState& State() REQUIRES(stateMutex) { return theState; }
 
 constexpr double kTwoPi = 6.28318530717959;
 constexpr double kPi = 3.141592653589793;
@@ -91,7 +86,7 @@ double ShiftSin(double x) {
 }
 
 static int ShiftLocked(int initialise, std::uint32_t x, std::uint32_t y, int height, int time,
-                       std::uint32_t& outX, std::uint32_t& outY) {
+                       std::uint32_t& outX, std::uint32_t& outY) REQUIRES(stateMutex) {
   double longitude = x / kShiftUnitsPerDegree;
   double latitude = y / kShiftUnitsPerDegree;
   if (height >= 5001 || longitude < 72.004 || longitude > 137.8347 || latitude < 0.8293 ||
@@ -129,7 +124,7 @@ static int ShiftLocked(int initialise, std::uint32_t x, std::uint32_t y, int hei
 
 int ShiftCoordinate(int initialise, std::uint32_t x, std::uint32_t y, int height, int time,
                     std::uint32_t& outX, std::uint32_t& outY) {
-  platform::MutexLock lock(StateMutex());
+  platform::MutexLock lock(stateMutex);
   return ShiftLocked(initialise, x, y, height, time, outX, outY);
 }
 
@@ -140,7 +135,7 @@ ShiftedPoint ShiftGpsPoint(float longitude, float latitude, float height) {
   std::uint32_t x = FixedOrZero(fx);
   std::uint32_t y = FixedOrZero(fy);
   int h = std::isfinite(height) && std::fabs(height) < 2e9f ? static_cast<int>(height) : 5001;
-  platform::MutexLock lock(StateMutex());
+  platform::MutexLock lock(stateMutex);
   ShiftState& state = State();
   std::uint32_t outX = 0, outY = 0;
   int result = ShiftLocked(state.initialised ? 1 : 0, x, y, h, 0, outX, outY);
@@ -154,7 +149,7 @@ ShiftedPoint ShiftGpsPoint(float longitude, float latitude, float height) {
 }
 
 void ResetShiftState() {
-  platform::MutexLock lock(StateMutex());
+  platform::MutexLock lock(stateMutex);
   State() = ShiftState{};
 }
 

@@ -8,7 +8,7 @@ namespace gmengine {
 
 namespace {
 platform::Mutex tickMutex;
-std::shared_ptr<platform::Clock>& tickClock() {
+std::shared_ptr<platform::Clock>& tickClock() REQUIRES(tickMutex) {
   static std::shared_ptr<platform::Clock> clock = platform::Clock::real();
   return clock;
 }

@@ -34,6 +34,7 @@ int COLRecordMan::Init() { return Init(olrecord::EngineDataFolder()); }
 
 int COLRecordMan::Init(const CVString& folder) {
   mutex_.Create();
+  platform::MutexLock lock(mutex_);
   folder_ = folder;
   hotcities_.SetFolder(folder);
   searchList_.SetFolder(folder);
@@ -50,83 +51,91 @@ int COLRecordMan::Init(const CVString& folder) {
 }
 
 int COLRecordMan::StartCity(int id) {
-  return Locked([&] { return Start(id); });
+  platform::MutexLock lock(mutex_);
+  return Start(id);
 }
 
 int COLRecordMan::StopCity(int id) {
-  return Locked([&] { return Stop(id); });
+  platform::MutexLock lock(mutex_);
+  return Stop(id);
 }
 
 int COLRecordMan::RemoveCity(int id) {
-  return Locked([&] { return Remove(id); });
+  platform::MutexLock lock(mutex_);
+  return Remove(id);
 }
 
 CVArray<COLUpdateRecord> COLRecordMan::GetUpdateList() {
-  return Locked([&] {
-    CVArray<COLUpdateRecord> copy;
-    copy.Copy(updateList_.Records());
-    return copy;
-  });
+  platform::MutexLock lock(mutex_);
+  CVArray<COLUpdateRecord> copy;
+  copy.Copy(updateList_.Records());
+  return copy;
 }
 
 std::optional<COLUpdateRecord> COLRecordMan::GetUpdateRecord(int id) {
-  return Locked([&]() -> std::optional<COLUpdateRecord> {
-    int index = updateList_.FindLocal(id);
-    if (index < 0) return std::nullopt;
-    return updateList_.Records()[index];
-  });
+  platform::MutexLock lock(mutex_);
+  int index = updateList_.FindLocal(id);
+  if (index < 0) return std::nullopt;
+  return updateList_.Records()[index];
 }
 
 int COLRecordMan::StoreRecord(COLUpdateRecord& record) {
-  return Locked([&] { return Store(record); });
+  platform::MutexLock lock(mutex_);
+  return Store(record);
 }
 
 int COLRecordMan::ReportProgress(const COLUpdateRecord& record) {
-  return Locked([&] { return Progress(record); });
+  platform::MutexLock lock(mutex_);
+  return Progress(record);
 }
 
 int COLRecordMan::TakeNextCity(COLUpdateRecord& record) {
-  return Locked([&] { return NextCity(record); });
+  platform::MutexLock lock(mutex_);
+  return NextCity(record);
 }
 
 int COLRecordMan::PackageCount(const CVString& name) {
-  return Locked([&] { return updateList_.GetNameCount(name); });
+  platform::MutexLock lock(mutex_);
+  return updateList_.GetNameCount(name);
 }
 
 CVArray<COLSearchRecord> COLRecordMan::GetHotcities() {
-  return Locked([&] {
-    CVArray<COLSearchRecord> copy;
-    copy.Copy(hotcities_.GetList());
-    return copy;
-  });
+  platform::MutexLock lock(mutex_);
+  CVArray<COLSearchRecord> copy;
+  copy.Copy(hotcities_.GetList());
+  return copy;
 }
 
 CVArray<COLSearchRecord> COLRecordMan::SearchCities(const CVString& key) {
-  return Locked([&] {
-    CVArray<COLSearchRecord> copy;
-    copy.Copy(searchList_.Search(key));
-    return copy;
-  });
+  platform::MutexLock lock(mutex_);
+  CVArray<COLSearchRecord> copy;
+  copy.Copy(searchList_.Search(key));
+  return copy;
 }
 
 int COLRecordMan::TakeNextRemoved(COLUpdateRecord& record) {
-  return Locked([&] { return NextRemoved(record); });
+  platform::MutexLock lock(mutex_);
+  return NextRemoved(record);
 }
 
 int COLRecordMan::LogWifi(int id) {
-  return Locked([&] { return WifiLog(id); });
+  platform::MutexLock lock(mutex_);
+  return WifiLog(id);
 }
 
 int COLRecordMan::StoreVersion(const COLVersionInfo& version) {
-  return Locked([&] { return SetVersion(version); });
+  platform::MutexLock lock(mutex_);
+  return SetVersion(version);
 }
 
 COLVersionInfo COLRecordMan::GetVersion() {
-  return Locked([&] { return version_; });
+  platform::MutexLock lock(mutex_);
+  return version_;
 }
 
 int COLRecordMan::MergeCities(CVArray<COLUpdateRecord>& list) {
-  return Locked([&] { return MergeCityList(list); });
+  platform::MutexLock lock(mutex_);
+  return MergeCityList(list);
 }
 
 int COLRecordMan::MergeOfferedCities(CVArray<COLUpdateRecord>& list) {
@@ -141,23 +150,27 @@ int COLRecordMan::MergeOfferedCities(CVArray<COLUpdateRecord>& list) {
 
 int COLRecordMan::StoreHotcities(const char* bytes, int length) {
   if (!bytes) return 0;
-  return Locked([&] { return hotcities_.Store(bytes, length); });
+  platform::MutexLock lock(mutex_);
+  return hotcities_.Store(bytes, length);
 }
 
 int COLRecordMan::StoreSearchList(const char* bytes, int length) {
   if (!bytes) return 0;
-  return Locked([&] {
-    int result = searchList_.Store(bytes, length);
-    if (result) {
-      CVerDatsetMan* versions = VerDatsetManOfEngine();
-      if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
-    }
-    return result;
-  });
+  platform::MutexLock lock(mutex_);
+  int result = searchList_.Store(bytes, length);
+  if (result) {
+    CVerDatsetMan* versions = VerDatsetManOfEngine();
+    if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
+  }
+  return result;
 }
 
 int COLRecordMan::ClearAllRecords() {
-  int result = Locked([&] { return ClearAll(); });
+  int result;
+  {
+    platform::MutexLock lock(mutex_);
+    result = ClearAll();
+  }
   // The map manager is told after the record lock is let go: its own lock always comes first
   // (its timer reports progress into the records while holding it).
   if (COfflineMapMan* mapMan = OfflineMapManOfEngine()) mapMan->OnCommand(21, 0);
@@ -165,7 +178,8 @@ int COLRecordMan::ClearAllRecords() {
 }
 
 bool COLRecordMan::HasCity(int id) {
-  return Locked([&] { return searchList_.Contains(id) != 0; });
+  platform::MutexLock lock(mutex_);
+  return searchList_.Contains(id) != 0;
 }
 
 int COLRecordMan::RemoveFromQueue(int id) {

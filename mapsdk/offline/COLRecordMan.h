@@ -61,36 +61,27 @@ class COLRecordMan : public EnginePart {
   const CVString& Folder() const { return folder_; }
 
  private:
-  // A wait without limit always takes the lock.
-  template <class F>
-  auto Locked(F&& body) NO_THREAD_SAFETY_ANALYSIS {
-    mutex_.Lock(-1);
-    auto result = body();
-    mutex_.Unlock();
-    return result;
-  }
+  int Start(int id) REQUIRES(mutex_);
+  int Stop(int id) REQUIRES(mutex_);
+  int Remove(int id) REQUIRES(mutex_);
+  int Store(COLUpdateRecord& record) REQUIRES(mutex_);
+  int Progress(const COLUpdateRecord& record) REQUIRES(mutex_);
+  int NextCity(COLUpdateRecord& record) REQUIRES(mutex_);
+  int NextRemoved(COLUpdateRecord& record) REQUIRES(mutex_);
+  int WifiLog(int id) REQUIRES(mutex_);
+  int SetVersion(const COLVersionInfo& version) REQUIRES(mutex_);
+  int MergeCityList(CVArray<COLUpdateRecord>& list) REQUIRES(mutex_);
+  int ClearAll() REQUIRES(mutex_);
+  int RemoveFromQueue(int id) REQUIRES(mutex_);
 
-  int Start(int id);
-  int Stop(int id);
-  int Remove(int id);
-  int Store(COLUpdateRecord& record);
-  int Progress(const COLUpdateRecord& record);
-  int NextCity(COLUpdateRecord& record);
-  int NextRemoved(COLUpdateRecord& record);
-  int WifiLog(int id);
-  int SetVersion(const COLVersionInfo& version);
-  int MergeCityList(CVArray<COLUpdateRecord>& list);
-  int ClearAll();
-  int RemoveFromQueue(int id);
-
-  CVString folder_;
-  COLVersionInfo version_;
-  COLHotcityList hotcities_;
-  COLSearchList searchList_;
-  CVArray<COLUpdateRecord> downloadQueue_;
-  CVArray<COLUpdateRecord> removalQueue_;
-  COLUpdateList updateList_;
-  COLWifilogList wifilog_;
+  CVString folder_;  // set by Init, before any other thread calls
+  COLVersionInfo version_ GUARDED_BY(mutex_);
+  COLHotcityList hotcities_ GUARDED_BY(mutex_);
+  COLSearchList searchList_ GUARDED_BY(mutex_);
+  CVArray<COLUpdateRecord> downloadQueue_ GUARDED_BY(mutex_);
+  CVArray<COLUpdateRecord> removalQueue_ GUARDED_BY(mutex_);
+  COLUpdateList updateList_ GUARDED_BY(mutex_);
+  COLWifilogList wifilog_ GUARDED_BY(mutex_);
   CVMutex mutex_;
 };
 

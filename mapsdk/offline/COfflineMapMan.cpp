@@ -21,10 +21,8 @@ constexpr int kTilesBase11 = 5461;
 constexpr int kTilesLevel18 = 16384;
 constexpr int kTilesBase3 = 21845;
 
-COLRecordMan* RecordMan() { return RecordManOfEngine(); }
-
-void ReportProgressOf(const COLUpdateRecord& record) {
-  if (COLRecordMan* records = RecordMan()) records->ReportProgress(record);
+void ReportProgressOf(COLRecordMan* records, const COLUpdateRecord& record) {
+  if (records) records->ReportProgress(record);
 }
 
 CVMsgDispatcher* Dispatcher() {
@@ -56,6 +54,11 @@ COfflineMapMan::~COfflineMapMan() {
   if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
 }
 
+void COfflineMapMan::SetRecordMan(COLRecordMan* records) {
+  platform::MutexLock lock(mutex_);
+  records_ = records;
+}
+
 int COfflineMapMan::Init() {
   scanRunning = 0;
   packagesFound = 0;
@@ -85,7 +88,7 @@ int COfflineMapMan::OnCommand(int command, int argument) {
       return 1;
     case 3: {
       COLUpdateRecord removed;
-      if (!RecordMan() || !RecordMan()->TakeNextRemoved(removed)) return 1;
+      if (!records_ || !records_->TakeNextRemoved(removed)) return 1;
       if (removed.local.id == current_.local.id) {
         if (client_) client_->CancelRequest();
         current_.local.packages.RemoveAll();
@@ -136,7 +139,7 @@ int COfflineMapMan::StartScan(int argument) {
 int COfflineMapMan::StartNextCity() {
   if (!packages_.IsEmpty()) return 0;
   current_.local.id = -1;
-  if (!RecordMan() || !RecordMan()->TakeNextCity(current_)) return 0;
+  if (!records_ || !records_->TakeNextCity(current_)) return 0;
   COLUpdateElement& local = current_.local;
   const COLUpdateElement& server = current_.server;
   if (!(local.dataVersion == server.dataVersion) || local.update == 1 || server.update == 1) {
@@ -144,7 +147,7 @@ int COfflineMapMan::StartNextCity() {
     local.update = 0;
     current_.server.update = 0;
     local.ratio = 0;
-    ReportProgressOf(current_);
+    ReportProgressOf(records_, current_);
     CopyVersions(local, server);
     local.ratio = 0;
   } else if (!(local.mapVersion == server.mapVersion)) {
@@ -154,7 +157,7 @@ int COfflineMapMan::StartNextCity() {
     CopyVersions(local, server);
   }
   local.state = OfflineCityState::Downloading;
-  ReportProgressOf(current_);
+  ReportProgressOf(records_, current_);
   BuildPackageList();
   if (local.packages.IsEmpty()) return 0;
   receivedAtTick_ = -1;
@@ -169,35 +172,36 @@ void COfflineMapMan::BuildPackageList() {
   total_ = 0;
   headReceived_ = 0;
   const COLUpdateElement& local = current_.local;
-  auto add = [this](int base, int first, int last, int x, int y, int stored, int expected) {
-    if (stored != expected) {
-      if (packages_.IsEmpty()) {
-        headX_ = x;
-        headY_ = y;
-        headReceived_ = stored;
-      }
-      packages_.Add(tag_GridRisk{base, first, last, x, y, stored});
-    }
-    received_ += stored;
-    total_ += expected;
-  };
   for (const CVString& name : local.packages) {
     int x = 0, y = 0;
     SplitName(name, x, y);
     int stored = 0;
     if (local.baseLevel == 11) {
       if (!store_ || !store_->CreateOfflineDat(11, name, 11, 17, stored)) stored = 0;
-      add(11, 11, 17, x, y, stored, kTilesBase11);
+      AddPackage(11, 11, 17, x, y, stored, kTilesBase11);
       if (local.lastLevel == 18) {
         if (!store_ || !store_->CreateOfflineDat(11, name, 18, 18, stored)) stored = 0;
-        add(11, 18, 18, x, y, stored, kTilesLevel18);
+        AddPackage(11, 18, 18, x, y, stored, kTilesLevel18);
       }
     } else if (local.baseLevel == 3) {
       if (!store_ || !store_->CreateOfflineDat(3, name, local.firstLevel, local.lastLevel, stored))
         stored = 0;
-      add(3, 3, 10, x, y, stored, kTilesBase3);
+      AddPackage(3, 3, 10, x, y, stored, kTilesBase3);
     }
   }
+}
+
+void COfflineMapMan::AddPackage(int base, int first, int last, int x, int y, int stored, int expected) {
+  if (stored != expected) {
+    if (packages_.IsEmpty()) {
+      headX_ = x;
+      headY_ = y;
+      headReceived_ = stored;
+    }
+    packages_.Add(tag_GridRisk{base, first, last, x, y, stored});
+  }
+  received_ += stored;
+  total_ += expected;
 }
 
 void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
@@ -206,7 +210,7 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
   int percent = static_cast<int>(100LL * received_ / total_);
   if (percent != current_.local.ratio) {
     current_.local.ratio = percent;
-    ReportProgressOf(current_);
+    ReportProgressOf(records_, current_);
   }
   if (!packages_.IsEmpty()) {
     const tag_GridRisk& head = packages_[0];
@@ -230,7 +234,7 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
     current_.local.ratio = current_.server.ratio = 10000;
     current_.local.state = current_.server.state = OfflineCityState::Finished;
     current_.local.update = current_.server.update = 0;
-    ReportProgressOf(current_);
+    ReportProgressOf(records_, current_);
     if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
     StartNextCity();
     return;
@@ -304,7 +308,7 @@ void COfflineMapMan::StopAfterFailedSave() {
   if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
   if (current_.local.id >= 0) {
     current_.local.state = OfflineCityState::Stopped;
-    ReportProgressOf(current_);
+    ReportProgressOf(records_, current_);
   }
 }
 
@@ -347,7 +351,7 @@ void COfflineMapMan::DeleteCityFiles(const COLUpdateElement& city, bool keepShar
   if (!store_) return;
   for (const CVString& name : city.packages) {
     if (keepShared) {
-      if (RecordMan() && RecordMan()->PackageCount(name)) continue;
+      if (records_ && records_->PackageCount(name)) continue;
     }
     if (city.baseLevel == 11) {
       store_->DeleteGridFile(11, name, 11, 17);

@@ -6,11 +6,13 @@
 #include "mapsdk/engine/CGridDataCache.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/CVThread.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
 #include "platform/foundation/Mutex.h"
 
 namespace gmengine {
 
+class COLRecordMan;
 class COfflineDataCache;
 class OfflineGridClient;
 
@@ -56,6 +58,9 @@ class COfflineMapMan {
   int Init();
   void SetHttpClient(OfflineGridClient* client) { client_ = client; }
   void SetOfflineDataCache(COfflineDataCache* store) { store_ = store; }
+  // The record manager whose queue it works through and whose records it reports into (not owned;
+  // null when it goes).
+  void SetRecordMan(COLRecordMan* records);
   void SetMapRequesting(int pending);
   int IsMapRequesting() const;
 
@@ -82,8 +87,9 @@ class COfflineMapMan {
   std::atomic<int> packagesFound{0};
   std::atomic<int> packagesNotInstalled{0};
   // The scan thread's own working state.
-  std::vector<std::unique_ptr<tagOffLineFileInfo>> installList;
-  COLUpdateRecord packageDesc;
+  ThreadRole scanThread;
+  std::vector<std::unique_ptr<tagOffLineFileInfo>> installList GUARDED_BY(scanThread);
+  COLUpdateRecord packageDesc GUARDED_BY(scanThread);
 
   // Inspection.
   COLUpdateRecord CurrentRecord() const;
@@ -96,12 +102,14 @@ class COfflineMapMan {
   CVArray<tagGirdData> GetBatch() const;
 
  private:
-  int StartNextCity();
-  void BuildPackageList();
-  void DeleteCityFiles(const COLUpdateElement& city, bool keepShared);
-  void Locate();
-  void BuildBatch();
-  void RequestBatch(int flag);
+  int StartNextCity() REQUIRES(mutex_);
+  void BuildPackageList() REQUIRES(mutex_);
+  // One package file of the city: stored of expected tiles; a file still lacking some is fetched.
+  void AddPackage(int base, int first, int last, int x, int y, int stored, int expected) REQUIRES(mutex_);
+  void DeleteCityFiles(const COLUpdateElement& city, bool keepShared) REQUIRES(mutex_);
+  void Locate() REQUIRES(mutex_);
+  void BuildBatch() REQUIRES(mutex_);
+  void RequestBatch(int flag) REQUIRES(mutex_);
   int StartScan(int argument);
 
   // The stall check of one tick: cancels a download that made no progress and goes on.
@@ -111,29 +119,30 @@ class COfflineMapMan {
   // Checks posted to the main thread hold this weakly: one that comes after the manager is gone
   // does nothing.
   std::shared_ptr<COfflineMapMan*> self_ = std::make_shared<COfflineMapMan*>(this);
-  int stall_ = 0;
-  COLUpdateRecord current_;
-  OfflineGridClient* client_ = nullptr;
-  CVArray<tag_GridRisk> packages_;
-  int received_ = 0;
-  int total_ = 0;
-  int level_ = 0;
-  int firstRow_ = 0;
-  int lastRow_ = 0;
-  int firstCol_ = 0;
-  int lastCol_ = 0;
-  int row_ = 0;
-  int col_ = 0;
-  bool located_ = false;
-  CVArray<GridKey> keys_;
-  CVArray<tagGirdData> batch_;
-  int headX_ = 0;
-  int headY_ = 0;
-  int downloadOn_ = 0;
-  int headReceived_ = 0;
+  int stall_ GUARDED_BY(mutex_) = 0;
+  COLUpdateRecord current_ GUARDED_BY(mutex_);
+  OfflineGridClient* client_ = nullptr;  // set before the manager runs, then read only
+  CVArray<tag_GridRisk> packages_ GUARDED_BY(mutex_);
+  int received_ GUARDED_BY(mutex_) = 0;
+  int total_ GUARDED_BY(mutex_) = 0;
+  int level_ GUARDED_BY(mutex_) = 0;
+  int firstRow_ GUARDED_BY(mutex_) = 0;
+  int lastRow_ GUARDED_BY(mutex_) = 0;
+  int firstCol_ GUARDED_BY(mutex_) = 0;
+  int lastCol_ GUARDED_BY(mutex_) = 0;
+  int row_ GUARDED_BY(mutex_) = 0;
+  int col_ GUARDED_BY(mutex_) = 0;
+  bool located_ GUARDED_BY(mutex_) = false;
+  CVArray<GridKey> keys_ GUARDED_BY(mutex_);
+  CVArray<tagGirdData> batch_ GUARDED_BY(mutex_);
+  int headX_ GUARDED_BY(mutex_) = 0;
+  int headY_ GUARDED_BY(mutex_) = 0;
+  int downloadOn_ GUARDED_BY(mutex_) = 0;
+  int headReceived_ GUARDED_BY(mutex_) = 0;
   COfflineDataCache* store_ = nullptr;
-  int receivedAtTick_ = -1;
-  int batchSequence_ = kFirstBatchSequence;
+  COLRecordMan* records_ GUARDED_BY(mutex_) = nullptr;  // likewise
+  int receivedAtTick_ GUARDED_BY(mutex_) = -1;
+  int batchSequence_ GUARDED_BY(mutex_) = kFirstBatchSequence;
 };
 
 }  // namespace gmengine

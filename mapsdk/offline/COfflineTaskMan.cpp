@@ -19,7 +19,8 @@ COfflineTaskMan* OfflineTaskManOfEngine() {
                                   : nullptr;
 }
 
-COfflineTaskMan::COfflineTaskMan() : buffer_(kBufferSize) {}
+COfflineTaskMan::COfflineTaskMan(COLRecordMan* records, CVerDatsetMan* versions)
+    : records_(records), versions_(versions), buffer_(kBufferSize) {}
 
 COfflineTaskMan::~COfflineTaskMan() {
   CVGlobalMan* global = GetGlobalMan();
@@ -28,7 +29,7 @@ COfflineTaskMan::~COfflineTaskMan() {
 
 int COfflineTaskMan::Init() {
   if (!CHttpClient::Init()) return 0;
-  SetClientID(kClientId);
+  SetClientID(ToInt(EngineClient::OfflineTask));
   SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   SetUseGzip(1);
   SetTimeout(10000);
@@ -153,8 +154,8 @@ void COfflineTaskMan::HandleAnswer(int tag) {
   }
   int length = received_;
   if (length <= 0 || length > kBufferSize) return;
-  COLRecordMan* records = RecordManOfEngine();
-  CVerDatsetMan* versions = VerDatsetManOfEngine();
+  COLRecordMan* records = records_;
+  CVerDatsetMan* versions = versions_;
   const char* data = buffer_.data();
   if (kind == 3) {
     if (param == kSearch && records) {

@@ -10,6 +10,9 @@
 
 namespace gmengine {
 
+class COLRecordMan;
+class CVerDatsetMan;
+
 // A catalogue download waiting in the task manager's queue.
 struct tag_CommonTask {
   int kind = 0;  // 2 city task list, 3 update file
@@ -26,10 +29,11 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   static constexpr int kBufferSize = 256000;
   static constexpr int kTimerId = 1004;
   static constexpr int kTimerMs = 5000;
-  static constexpr int kClientId = ToInt(EngineClient::OfflineTask);
   enum FileCode { kVerDatset = 0, kCMRequire = 1, kMPZoomCtl = 2, kHotcity = 3, kSearch = 4 };
 
-  COfflineTaskMan();
+  // The record and version managers the answers go to (either may be null; not owned: the engine
+  // core removes the task manager before them).
+  COfflineTaskMan(COLRecordMan* records, CVerDatsetMan* versions);
   ~COfflineTaskMan() override;
 
   // Sockets, client id 9, the receive buffer, gzip, 10 s time-out, timer 1004. 1; 0 without an
@@ -55,14 +59,16 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   int RunNextTask();
   void HandleAnswer(int tag);
 
+  COLRecordMan* const records_;
+  CVerDatsetMan* const versions_;
   std::vector<char> buffer_;
   int received_ = 0;
-  int runningKind_ = 0;
-  CVString runningUrl_;
-  int runningParam_ = -1;
-  int sequence_ = 0;
-  CVArray<tag_CommonTask> tasks_;
-  CVArray<CHttpClient*> pool_;
+  int runningKind_ GUARDED_BY(mutex_) = 0;
+  CVString runningUrl_ GUARDED_BY(mutex_);
+  int runningParam_ GUARDED_BY(mutex_) = -1;
+  int sequence_ GUARDED_BY(mutex_) = 0;
+  CVArray<tag_CommonTask> tasks_ GUARDED_BY(mutex_);
+  CVArray<CHttpClient*> pool_ GUARDED_BY(mutex_);
   mutable platform::Mutex mutex_;
 };
 

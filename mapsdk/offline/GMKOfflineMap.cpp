@@ -41,7 +41,10 @@ std::shared_ptr<GMKOfflineMap> GMKOfflineMap::create() {
     engine->Install(EngineSlot::RecordMan, std::move(records));
   }
   if (!engine->Part(EngineSlot::OfflineTaskMan)) {
-    auto* tasks = engine->InstallAs(EngineSlot::OfflineTaskMan, std::make_unique<COfflineTaskMan>());
+    auto* tasks = engine->InstallAs(
+        EngineSlot::OfflineTaskMan,
+        std::make_unique<COfflineTaskMan>(engine->PartAs<COLRecordMan>(EngineSlot::RecordMan),
+                                          engine->PartAs<CVerDatsetMan>(EngineSlot::VerDatsetMan)));
     if (!tasks || !tasks->Init()) return nullptr;
     tasks->AddCityListTask(2);
     tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);

@@ -324,6 +324,7 @@ int UnzipPackageCfg(const CVString& zipPath, const CVString& targetFolder) {
 }
 
 int ReadPackageInfo(COfflineMapMan* man, const CVString& path) {
+  man->scanThread.claim();
   CVString folder = olrecord::EngineDataFolder();
   CVString description = PackageDescriptionName(FileNameOf(Slashes(path)));
   CVString fromMapdata = folder + CVString("GeoMap/Mapdata/") + description;
@@ -348,6 +349,7 @@ int ReadPackageInfo(COfflineMapMan* man, const CVString& path) {
 }
 
 int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* info) {
+  man->scanThread.claim();
   CVString package = Slashes(path);
   CVString folder = olrecord::EngineDataFolder();
   if (folder.IsEmpty() || !UnzipPackageCfg(package, folder)) return 0;
@@ -411,6 +413,7 @@ void GetDiskSpaceInfo(std::int64_t& total, double& available) {
 }
 
 int CollectPackages(COfflineMapMan* man) {
+  man->scanThread.claim();
   man->installList.clear();
   CVArray<tagZipFileEntry> files;
   FindZipFiles(files);
@@ -483,6 +486,7 @@ int InstallMapdataFolder(const CVString& dataFolder) {
 }
 
 int ScanThreadProc(COfflineMapMan* man) {
+  man->scanThread.claim();
   man->scanRunning = 1;
   std::int64_t total = 0;
   double available = 0;

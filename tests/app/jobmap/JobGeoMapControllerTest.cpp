@@ -6,15 +6,16 @@
 
 #include "app/jobmap/JobGeoMapController.h"
 #include "app/jobsearch/JobSearchController.h"
+#include "demo/LoopbackSocket.h"
+#include "demo/MapFixtureServer.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/LocationSources.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/app/jobmap/JobMapTest.h"
-#include "demo/LoopbackSocket.h"
-#include "demo/MapFixtureServer.h"
 
 namespace kavro::test {
 namespace {

@@ -111,7 +111,7 @@ class LocationCombinerTest : public kavro::test::VirtualRunLoopTest {
 };
 
 TEST_F(LocationCombinerTest, ASatelliteFixIsShiftedCappedAndAnnounced) {
-  ASSERT_EQ(location->SetLocMode(5), 1);
+  ASSERT_EQ(location->SetLocMode(LocMode::SatelliteOnly), 1);
   EXPECT_EQ(gps->starts, 1);
   gps->Place(116.404f, 39.915f, 3500);
   Tick();
@@ -132,7 +132,7 @@ TEST_F(LocationCombinerTest, ASatelliteFixIsShiftedCappedAndAnnounced) {
 }
 
 TEST_F(LocationCombinerTest, AnnouncementsAreAtLeastASecondApartAndRepeatEveryTenMinutes) {
-  location->SetLocMode(5);
+  location->SetLocMode(LocMode::SatelliteOnly);
   gps->Place(2.35f, 48.85f);  // outside the shifted box: positions are exact
   Tick();
   ASSERT_EQ(notes.size(), 1u);
@@ -151,17 +151,17 @@ TEST_F(LocationCombinerTest, AnnouncementsAreAtLeastASecondApartAndRepeatEveryTe
 }
 
 TEST_F(LocationCombinerTest, ModesStartWhatTheyNeed) {
-  EXPECT_EQ(location->SetLocMode(0), 0);
-  EXPECT_EQ(location->SetLocMode(6), 0);
+  EXPECT_EQ(location->SetLocMode(static_cast<LocMode>(0)), 0);
+  EXPECT_EQ(location->SetLocMode(static_cast<LocMode>(6)), 0);
   EXPECT_EQ(location->GetLocation().source, LocationSource::None);
   EXPECT_EQ(location->GetLocation().state, LocationState::Searching);
   wifi->startResult = 0;
-  EXPECT_EQ(location->SetLocMode(3), 0);  // no Wi-Fi: the satellite is left as it was
+  EXPECT_EQ(location->SetLocMode(LocMode::NetworkOnly), 0);  // no Wi-Fi: the satellite is left as it was
   EXPECT_EQ(gps->stops, 0);
   EXPECT_EQ(location->GetLocMode(), LocMode::Off);
   wifi->startResult = 1;
-  EXPECT_EQ(location->SetLocMode(2), 1);
-  EXPECT_EQ(location->SetLocMode(2), 1);
+  EXPECT_EQ(location->SetLocMode(LocMode::SatelliteAndNetwork), 1);
+  EXPECT_EQ(location->SetLocMode(LocMode::SatelliteAndNetwork), 1);
   EXPECT_EQ(gps->starts, 1);
   // Mode 2 without a fix falls back to the network result.
   EXPECT_EQ(location->GetLocation().source, LocationSource::None);
@@ -170,7 +170,7 @@ TEST_F(LocationCombinerTest, ModesStartWhatTheyNeed) {
 
 TEST_F(LocationCombinerTest, AKnownCellIsLocatedFromTheCacheWithoutWaiting) {
   location->AddCell(Cell(77), 12958162, 4825907, 500);
-  location->SetLocMode(3);
+  location->SetLocMode(LocMode::NetworkOnly);
   cell->cell = Cell(77);
   Tick();
   ASSERT_EQ(notes, std::vector<int>{0});
@@ -290,7 +290,7 @@ class NetworkLocationTest : public ::testing::Test {
                                               std::make_unique<FakeWifi>(), home.path() + "/loc.dat");
     ASSERT_EQ(location->Init(), 1);
     location->SetNotify([this](int lParam) { notes.push_back(lParam); });
-    location->SetLocMode(3);
+    location->SetLocMode(LocMode::NetworkOnly);
   }
   void TearDown() override {
     location.reset();

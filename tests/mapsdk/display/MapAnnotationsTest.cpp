@@ -11,6 +11,7 @@
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/GMKPinAnnotationView.h"
 #include "mapsdk/display/GMKPointAnnotation.h"
+#include "mapsdk/display/LocationBlock.h"
 #include "mapsdk/display/LocationSources.h"
 #include "platform/location/LocationManager.h"
 #include "platform/ui/Snapshot.h"

@@ -7,8 +7,8 @@
 
 #include "demo/MapDemoService.h"
 #include "mapsdk/display/CMapControl.h"
-#include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"

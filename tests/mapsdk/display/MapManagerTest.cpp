@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"

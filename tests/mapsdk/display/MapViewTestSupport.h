@@ -2,14 +2,15 @@
 #include <memory>
 #include <string>
 
+#include "demo/MapFixtureServer.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Environment.h"
 #include "tests/platform/ui/UITest.h"
-#include "demo/MapFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 namespace kavro::test {

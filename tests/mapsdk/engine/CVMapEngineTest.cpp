@@ -22,7 +22,7 @@ class CVMapEngineTest : public kavro::test::VirtualRunLoopTest {
   class Display : public EngineDisplay {
    public:
     explicit Display(std::vector<std::string>& log) : log_(log) {}
-    void Repaint() override { log_.push_back("repaint"); }
+    void Repaint(CVWnd*) override { log_.push_back("repaint"); }
     void SlideStep() override { log_.push_back("slide"); }
     void MoveAlongPath(int packed, int direction) override {
       log_.push_back("path " + std::to_string(packed) + " " + std::to_string(direction));
@@ -196,6 +196,37 @@ class TeardownPart : public EnginePart {
   std::vector<std::string>& log_;
   std::string name_;
 };
+
+// A display that says which parts it hears of.
+class PartsDisplay : public EngineDisplay {
+ public:
+  explicit PartsDisplay(std::vector<std::string>& log) : log_(log) {}
+  void OnPartInstalled(EngineSlot slot, EnginePart&) override {
+    log_.push_back("installed " + std::to_string(static_cast<int>(slot)));
+  }
+  void OnPartRemoved(EngineSlot slot) override {
+    log_.push_back("removed " + std::to_string(static_cast<int>(slot)));
+  }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
+TEST_F(CVMapEngineTest, ADisplayHearsOfThePartsAlreadyThereOfNewOnesAndOfEachOneBeforeItGoes) {
+  // The set-up installed the map control, location, search and offline task parts before its display.
+  Log heard;
+  engine->SetDisplay(std::make_unique<PartsDisplay>(heard));
+  EXPECT_EQ(heard, (Log{"installed 0", "installed 1", "installed 2", "installed 5"}));
+  heard.clear();
+  engine->Remove(EngineSlot::Location);
+  engine->Install(EngineSlot::Location, std::make_unique<TeardownPart>(heard, "location"));
+  engine->Install(EngineSlot::Location,
+                  std::make_unique<TeardownPart>(heard, "second"));  // the slot is taken
+  engine->Remove(EngineSlot::Location);
+  EXPECT_EQ(heard, (Log{"removed 1", "installed 1", "destroy second", "removed 1", "shutdown location",
+                        "destroy location"}));
+  engine->SetDisplay(nullptr);  // before the log it writes to goes
+}
 
 TEST(CVMapEngineTeardownTest, TheEngineTearsItsPartsDownInTheirOrder) {
   kavro::test::TempHome home;

@@ -63,6 +63,7 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
     man->Init();
     man->SetHttpClient(&client);
     man->SetOfflineDataCache(&store);
+    man->SetRecordMan(records);
     man->SetMapRequesting(0);
     mapMan = man.get();
   }

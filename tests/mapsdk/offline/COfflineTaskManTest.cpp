@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/COfflineTaskMan.h"
@@ -9,7 +10,6 @@
 #include "mapsdk/offline/OLRecordFile.h"
 #include "platform/foundation/Environment.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
-#include "demo/LoopbackHttpServer.h"
 
 using namespace gmengine;
 using kavro::test::LoopbackHttpServer;
@@ -44,7 +44,8 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
     versions->Init(DataFolder());
     records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
     records->Init(DataFolder());
-    tasks = engine->InstallAs(EngineSlot::OfflineTaskMan, std::make_unique<CountingTaskMan>(answers));
+    tasks = engine->InstallAs(EngineSlot::OfflineTaskMan,
+                              std::make_unique<CountingTaskMan>(answers, records, versions));
     ASSERT_EQ(tasks->Init(), 1);
     Dispatcher()->KillTimer(COfflineTaskMan::kTimerId);  // the test ticks by hand
   }
@@ -65,7 +66,8 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   // Counts the answers it hands over.
   class CountingTaskMan : public COfflineTaskMan {
    public:
-    explicit CountingTaskMan(int& answers) : answers_(answers) {}
+    CountingTaskMan(int& answers, COLRecordMan* records, CVerDatsetMan* versions)
+        : COfflineTaskMan(records, versions), answers_(answers) {}
     int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
       int result = COfflineTaskMan::OnEngineMessage(message, wParam, lParam);
       if (message == EngineMsg::HttpComplete) ++answers_;

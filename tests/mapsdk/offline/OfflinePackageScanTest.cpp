@@ -59,6 +59,7 @@ class OfflinePackageScanTest : public offline_test::OfflineEngineTest {
     mapMan = man.get();
     map = mapsdk::GMKOfflineMap::create();
     ASSERT_NE(map, nullptr);
+    man->SetRecordMan(engine->PartAs<COLRecordMan>(EngineSlot::RecordMan));
     Dispatcher()->KillTimer(1004);
     map->setDelegate(delegate);
     documents = GetDocumentsPath().ToUtf8();
