@@ -9,6 +9,7 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/TitleFullValueCell.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/app/jobsearch/JobSearchScreenTest.h"
 
@@ -142,6 +143,14 @@ TEST_F(JobSearchControllerTest, RecentSearchesDrawWithTheirOwnRowsAndRunAgainInO
   auto row = form->listSearch()->dataOfIndexPath(platform::IndexPath::forRow(0, 1));
   EXPECT_EQ(row->getItemValue(), "约13个职位");
   EXPECT_TRUE(form->listSearch()->dataOfSection(1)->showFooter());
+  // The short count leaves the search's title its room: one line, in a row of 44 points.
+  auto shown = std::dynamic_pointer_cast<TitleFullValueCell>(
+      form->listSearch()->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 1)));
+  ASSERT_TRUE(shown);
+  const auto& title = *shown->leftTitleLabel();
+  EXPECT_LE(title.frame().height(), platform::TextMetrics::sizeWithFont(title.text(), title.font()).height)
+      << title.text() << " wraps in " << title.frame().width();
+  EXPECT_EQ(shown->frame().height(), 44);
 
   form->searchBar()->setText("");
   form->queryParam()->setKeywords("");
