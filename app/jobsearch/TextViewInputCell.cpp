@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/jobsearch/JobDetailCellUtil.h"
+#include "app/jobsearch/ShortTitleValueCell.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/ObjectExtKavro.h"
