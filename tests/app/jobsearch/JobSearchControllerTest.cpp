@@ -162,6 +162,24 @@ TEST_F(JobSearchControllerTest, RecentSearchesDrawWithTheirOwnRowsAndRunAgainInO
   EXPECT_EQ(requestsFor(SearchPath).size(), 2u);
 }
 
+// Typing lifts the navigation by the hidden bar's height: the search bar stands right below the
+// status bar, with no empty band above it.
+TEST_F(JobSearchControllerTest, WhileTypingTheSearchBarStandsRightBelowTheStatusBar) {
+  auto form = openForm();
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("common_text_input_keyword")))
+      << platform::UIDriver::lastError();
+  ASSERT_TRUE(platform::UIDriver::type("java")) << platform::UIDriver::lastError();
+  platform::Application::layoutWindows();
+  const auto& bar = *form->searchBar();
+  const double status = platform::Application::sharedApplication().statusBarFrame().size.height;
+  EXPECT_EQ(bar.convertRectToView(bar.bounds(), nullptr).minY(), status);
+  ASSERT_TRUE(platform::UIDriver::pressReturn());
+  settle();
+  ASSERT_TRUE(topResults());
+  ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
+}
+
 TEST_F(JobSearchControllerTest, ClearingTheRecentSearchesAsksFirst) {
   auto form = openForm();
   auto query = JobSearchParam::create();
