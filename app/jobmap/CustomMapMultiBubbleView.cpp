@@ -1,5 +1,8 @@
 #include "app/jobmap/CustomMapMultiBubbleView.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "app/jobmap/MapSkin.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
@@ -9,6 +12,7 @@
 #include "kit/ui/ViewAdjustSize.h"
 #include "kit/ui/ViewSibling.h"
 #include "platform/foundation/Format.h"
+#include "platform/ui/TextMetrics.h"
 
 namespace kavro {
 
@@ -106,9 +110,13 @@ void CustomMapMultiBubbleView::loadBtnStatus(std::uint32_t index) {
 
 void CustomMapMultiBubbleView::changeControlsFrame(bool multi) {
   double stepWidth = multi ? 45 : 0;
-  preJobInfoButton_->setFrame(Rect(11, 17, stepWidth, 50));
-  jobIndex_->setFrame(Rect(11, 0, stepWidth, 7));
-  view::setTop(*jobIndex_, grayBg_->bounds().size.height / 2 - 3.5);
+  // The counter is as high as its text (a 7-point strip cut it), centred on the middle line; the
+  // step buttons keep clear of it above and below.
+  const double indexHeight =
+      std::max(7.0, std::ceil(platform::TextMetrics::sizeWithFont("0/0", jobIndex_->font()).height));
+  const double indexTop = std::floor(grayBg_->bounds().size.height / 2 - indexHeight / 2);
+  preJobInfoButton_->setFrame(Rect(11, std::min(17.0, indexTop - 1 - 50), stepWidth, 50));
+  jobIndex_->setFrame(Rect(11, indexTop, stepWidth, indexHeight));
   nextJobInfoButton_->setFrame(preJobInfoButton_->frame());
   view::bottomOfView(*nextJobInfoButton_, jobIndex_.get(), 1);
   view::horizontalCenterInView(*grayBg_, this);
@@ -133,7 +141,9 @@ void CustomMapMultiBubbleView::changeControlsFrame(bool multi) {
   jobname_->setFrame(Rect(10, 10, multi ? 138 : 178, 12));
   coname_->setFrame(jobname_->frame());
   view::bottomOfView(*coname_, jobname_.get(), 9);
-  jobsummary_->setFrame(jobname_->frame());
+  // The summary lies below the area and date column: it takes the info's width, so a company type
+  // such as 外资（欧美） is not cut.
+  jobsummary_->setFrame(Rect(10, 0, multi ? 213 : 253, 12));
   view::bottomOfView(*jobsummary_, coname_.get(), 7);
   jobinfo_->setFrame(Rect(10, 0, multi ? 213 : 253, 30));
   view::bottomOfView(*jobinfo_, jobsummary_.get(), 6);

@@ -1,10 +1,21 @@
 #include "app/jobsearch/TextViewInputCell.h"
 
+#include <algorithm>
+
+#include "app/jobsearch/ShortTitleValueCell.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/ObjectExtKavro.h"
 
 namespace kavro {
+
+namespace {
+// The text view's frame: it keeps the side margin of the list's rows on both sides (a grouped
+// list's rows are inset already, so the full list width less 20 ran to its right edge).
+platform::Rect textViewFrame(double listWidth, bool grouped) {
+  return platform::Rect(10, 5, std::max(0.0, listWidth - 2 * detailcell::sideMargin(grouped)), 158);
+}
+}  // namespace
 
 TextViewInputCell::~TextViewInputCell() {
   if (textview_) {
@@ -16,7 +27,8 @@ TextViewInputCell::~TextViewInputCell() {
 void TextViewInputCell::initCellView() {
   setAccessoryType(platform::TableViewCellAccessoryType::None);
   setSelectionStyle(platform::TableViewCellSelectionStyle::None);
-  textview_ = UIPlaceHolderTextView::create(platform::Rect(10, 5, listWidth() - 20, 158));
+  auto list = listView();
+  textview_ = UIPlaceHolderTextView::create(textViewFrame(listWidth(), list && list->isGroupedTable()));
   AppSkin::apply(textview_.get(), "jobdetail_report_value", "job_related");
   textview_->setDelegate(std::static_pointer_cast<TextViewInputCell>(shared_from_this()));
   contentView()->addSubview(textview_);
@@ -26,7 +38,8 @@ void TextViewInputCell::initCellView() {
 void TextViewInputCell::bindCellData(bool) {
   auto record = detail();
   if (!record) return;
-  textview_->setFrame(platform::Rect(10, 5, listWidth() - 20, 158));
+  auto list = listView();
+  textview_->setFrame(textViewFrame(listWidth(), list && list->isGroupedTable()));
   textview_->setPlaceholder(record->getInputPlaceHold());
   textview_->setText(record->getInputValue());
   textview_->textChangedForPlaceholder();

@@ -21,8 +21,9 @@ bool TitleValueCell::wrapsValue(const platform::ClassRef& cls) {
 
 Size TitleValueCell::measureValue(bool wrap, const DataItemDetail& record) {
   if (wrap) {
+    // The label is sized to its wrapped text: a short value leaves the title its room.
     Size s = AppSkin::sizeForTextWithSkinKey(record.getItemValue(), record.getValueSkin(), MaxValueWidth);
-    return Size{MaxValueWidth, s.height};
+    return Size{std::min(s.width, MaxValueWidth), s.height};
   }
   Size s = AppSkin::sizeForTextWithSkinKey(record.getItemValue(), record.getValueSkin(), 0);
   return Size{std::min(s.width, MaxValueWidth), s.height};

@@ -81,7 +81,7 @@ class ActionSheet : public View {
   ActionSheetStyle style_ = ActionSheetStyle::Automatic;
   bool visible_ = false;
   std::weak_ptr<View> shownIn_;
-  std::shared_ptr<Window> window_;
+  std::weak_ptr<Window> window_;  // kept by the application while shown
   std::weak_ptr<Window> previousKey_;
 };
 

@@ -82,7 +82,7 @@ class AlertView : public View {
   AlertViewStyle style_ = AlertViewStyle::Default;
   std::vector<std::shared_ptr<TextField>> fields_;
   bool visible_ = false;
-  std::shared_ptr<Window> window_;
+  std::weak_ptr<Window> window_;  // kept by the application while shown
   std::weak_ptr<Window> previousKey_;
 };
 

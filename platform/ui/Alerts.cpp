@@ -33,19 +33,23 @@ void restoreKey(const std::weak_ptr<Window>& previous) {
 
 // Puts the view, laid out, on an overlay window of its own; previousKey keeps the key window it
 // will cover.
-void putOnOverlay(const std::shared_ptr<View>& view, std::shared_ptr<Window>& window,
-                  std::weak_ptr<Window>& previousKey) {
+// The view only points at the window: the caller hands both to the application, which keeps them
+// while the view is shown.
+std::shared_ptr<Window> putOnOverlay(const std::shared_ptr<View>& view, std::weak_ptr<Window>& window,
+                                     std::weak_ptr<Window>& previousKey) {
   previousKey = Application::sharedApplication().keyWindow();
-  window = makeOverlayWindow();
-  window->addSubview(view);
+  auto overlay = makeOverlayWindow();
+  window = overlay;
+  overlay->addSubview(view);
   view->setNeedsLayout();
   view->layoutIfNeeded();
+  return overlay;
 }
 
 // Takes the view and its overlay window away and gives the key back.
-void takeOffOverlay(View& view, std::shared_ptr<Window>& window, const std::weak_ptr<Window>& previousKey) {
+void takeOffOverlay(View& view, std::weak_ptr<Window>& window, const std::weak_ptr<Window>& previousKey) {
   view.removeFromSuperview();
-  if (window) window->setHidden(true);
+  if (auto w = window.lock()) w->setHidden(true);
   window.reset();
   restoreKey(previousKey);
 }
@@ -192,10 +196,10 @@ void AlertView::show() {
   if (visible_) return;
   auto self = std::static_pointer_cast<AlertView>(shared_from_this());
   if (auto d = delegate_.lock()) d->willPresentAlertView(*this);
-  putOnOverlay(self, window_, previousKey_);
+  auto overlay = putOnOverlay(self, window_, previousKey_);
   visible_ = true;
-  Application::sharedApplication().alertDidShow(self);
-  window_->makeKeyAndVisible();
+  Application::sharedApplication().alertDidShow(self, overlay);
+  overlay->makeKeyAndVisible();
   if (!fields_.empty()) fields_.front()->becomeFirstResponder();
   if (auto d = delegate_.lock()) d->didPresentAlertView(*this);
 }
@@ -303,10 +307,10 @@ void ActionSheet::present() {
   if (visible_) return;
   auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
   if (auto d = delegate_.lock()) d->willPresentActionSheet(*this);
-  putOnOverlay(self, window_, previousKey_);
+  auto overlay = putOnOverlay(self, window_, previousKey_);
   visible_ = true;
-  Application::sharedApplication().alertDidShow(self);
-  window_->makeKeyAndVisible();
+  Application::sharedApplication().alertDidShow(self, overlay);
+  overlay->makeKeyAndVisible();
   if (auto d = delegate_.lock()) d->didPresentActionSheet(*this);
 }
 

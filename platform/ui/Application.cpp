@@ -177,14 +177,18 @@ void Application::windowDidHide(Window* w) {
 
 void Application::makeKey(Window* w) { keyWindow_ = std::static_pointer_cast<Window>(w->shared_from_this()); }
 
-void Application::alertDidShow(std::shared_ptr<View> alert) {
-  if (std::find(alerts_.begin(), alerts_.end(), alert) == alerts_.end()) alerts_.push_back(std::move(alert));
+void Application::alertDidShow(std::shared_ptr<View> alert, std::shared_ptr<Window> window) {
+  if (std::find(alerts_.begin(), alerts_.end(), alert) != alerts_.end()) return;
+  alerts_.push_back(std::move(alert));
+  alertWindows_.push_back(std::move(window));
 }
 
 void Application::alertDidHide(const View* alert) {
   auto it = std::find_if(alerts_.begin(), alerts_.end(), [&](auto& a) { return a.get() == alert; });
   if (it == alerts_.end()) return;
   auto keep = *it;  // lives until the caller is done with it
+  auto keepWindow = alertWindows_[static_cast<std::size_t>(it - alerts_.begin())];
+  alertWindows_.erase(alertWindows_.begin() + (it - alerts_.begin()));
   alerts_.erase(it);
 }
 

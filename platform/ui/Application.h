@@ -152,7 +152,9 @@ class Application : public Responder, public PushRegistrationDelegate {
   void windowDidShow(Window* w);
   void windowDidHide(Window* w);
   void makeKey(Window* w);
-  void alertDidShow(std::shared_ptr<View> alert);
+  // The application keeps the alert and its overlay window while it is shown; the alert only
+  // points at its window, so neither keeps the other alive past the application.
+  void alertDidShow(std::shared_ptr<View> alert, std::shared_ptr<Window> window);
   void alertDidHide(const View* alert);
 
   std::shared_ptr<ApplicationDelegate> delegate_;
@@ -168,6 +170,7 @@ class Application : public Responder, public PushRegistrationDelegate {
   BackgroundTaskIdentifier nextTask_ = 1;
   std::map<BackgroundTaskIdentifier, std::function<void()>> backgroundTasks_;
   std::vector<std::shared_ptr<View>> alerts_;
+  std::vector<std::shared_ptr<Window>> alertWindows_;  // by the index of alerts_
 };
 
 }  // namespace platform

@@ -53,7 +53,10 @@ void NavigationController::layoutContent() {
   Rect b = v->bounds();
   double y0 = v->window() ? v->convertPointToView(b.origin, nullptr).y : v->frame().origin.y;
   double status = Application::sharedApplication().statusBarFrame().size.height;
-  double barY = std::max(0.0, status - y0);
+  // The bar and the content keep clear of the status bar while the view starts on the screen; a
+  // view its owner lifted above the screen's top (a search bar's editing lifts the navigation by
+  // the bar's height) is laid out where it was put.
+  double barY = y0 < 0 ? 0.0 : std::max(0.0, status - y0);
   bar_->setFrame(Rect(b.origin.x, b.origin.y + barY, b.size.width, NavigationBar::Height));
   if (bar_->superviewPointer() != v.get())
     v->addSubview(bar_);

@@ -10,6 +10,7 @@
 #include "platform/ui/DrawingView.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/ImageView.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/Screen.h"
@@ -245,15 +246,48 @@ std::shared_ptr<Image> Snapshot::imageOfView(View& view, double scale) {
   return ctx.makeImage();
 }
 
+namespace {
+
+// The keyboard covers the application's windows where a phone shows it (alerts stand above it):
+// a picture without it shows the form behind it as if it were in sight.
+void drawKeyboard(BitmapContext& ctx) {
+  const Keyboard& keyboard = Keyboard::shared();
+  if (!keyboard.isVisible()) return;
+  const Rect k = keyboard.frame();
+  ctx.setFillColor(Color::rgba(0.82, 0.84, 0.87, 1));
+  ctx.fillRect(k);
+  // Four rows of keys: ten, nine, seven between two wide ones, then the space bar row.
+  const double gap = 6, rowHeight = (k.size.height - 5 * 10) / 4;
+  const double key = (k.size.width - 11 * gap) / 10;
+  ctx.setFillColor(Color::white());
+  auto row = [&](int index, double left, int keys, double width) {
+    const double y = k.origin.y + 10 + index * (rowHeight + 10);
+    for (int i = 0; i < keys; ++i)
+      ctx.fillRoundedRect(Rect(left + i * (width + gap), y, width, rowHeight), 5);
+  };
+  row(0, k.origin.x + gap, 10, key);
+  row(1, k.origin.x + gap + (key + gap) / 2, 9, key);
+  row(2, k.origin.x + gap + (key + gap) * 1.5, 7, key);
+  row(3, k.origin.x + gap + (key + gap) * 2.5, 1, key * 5 + gap * 4);
+}
+
+}  // namespace
+
 std::shared_ptr<Image> Snapshot::imageOfScreen(double scale) {
   if (scale <= 0) scale = Screen::mainScreen().scale();
   Application::layoutWindows();
   BitmapContext ctx(Screen::mainScreen().bounds().size, true, scale);
   if (!ctx.isValid()) return nullptr;
+  bool keyboardDrawn = false;
   for (auto& w : Application::sharedApplication().windows()) {
+    if (!keyboardDrawn && w->windowLevel() >= Window::LevelAlert) {
+      drawKeyboard(ctx);
+      keyboardDrawn = true;
+    }
     w->layoutIfNeeded();
     draw(*w, ctx, 1.0, false);
   }
+  if (!keyboardDrawn) drawKeyboard(ctx);
   return ctx.makeImage();
 }
 

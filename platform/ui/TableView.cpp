@@ -288,6 +288,9 @@ void TableView::tile() {
       throw InternalInconsistencyException(
           "TableView dataSource must return a cell from cellForRowAtIndexPath");
     cell->setFrame(f);
+    // The data source has just set the cell's texts: a reused cell of the same frame lays its
+    // labels out again for them.
+    cell->setNeedsLayout();
     cell->grouped_ = style_ == TableViewStyle::Grouped;
     cell->table_ = std::static_pointer_cast<TableView>(self);
     cell->setSelected(selected_ == ip);

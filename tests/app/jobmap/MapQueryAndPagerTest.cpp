@@ -7,6 +7,7 @@
 #include "app/jobmap/MapViewData.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/UserCoreInfo.h"
+#include "platform/ui/TextMetrics.h"
 #include "tests/kit/ui/KitUITest.h"
 
 namespace kavro::test {
@@ -241,6 +242,33 @@ TEST_F(MapBubbleTest, SteppingStopsAtBothEndsWithoutCounting) {
   bubble->nextJobInfo();
   EXPECT_EQ(bubble->currentJobIndex(), 2u);
   EXPECT_NE(points().find("TRACKING_JOBSEARCH_MAPSEARCH_NEXT_JOBS=2"), std::string::npos) << points();
+}
+
+// The counter between the step buttons and the summary under the area column show their whole
+// texts, clear of the buttons.
+TEST_F(MapBubbleTest, TheCounterAndALongSummaryShowWhole) {
+  auto bubble = CustomMapMultiBubbleView::create({{0, 0}, CustomMapMultiBubbleView::DefaultSize});
+  auto first = job("工程师", "本科");
+  first->set_workyear("3-5年");
+  first->set_cotype("外资（欧美）");
+  std::vector<std::shared_ptr<DataItemDetail>> jobs(12, job("二", "本科"));
+  jobs[0] = first;
+  bubble->loadJobInfoes(jobs);
+  bubble->showJobInfo(0);
+  auto whole = [](const platform::Label& label) {
+    platform::Size text = platform::TextMetrics::sizeWithFont(label.text(), label.font());
+    platform::Size shown = label.frame().size;
+    return shown.width >= text.width && shown.height >= text.height;
+  };
+  EXPECT_EQ(bubble->jobIndex()->text(), "1/12");
+  EXPECT_TRUE(whole(*bubble->jobIndex())) << bubble->jobIndex()->frame().size.height;
+  EXPECT_LE(bubble->preJobInfoButton()->frame().maxY(), bubble->jobIndex()->frame().minY());
+  EXPECT_GE(bubble->nextJobInfoButton()->frame().minY(), bubble->jobIndex()->frame().maxY());
+  EXPECT_LE(bubble->nextJobInfoButton()->frame().maxY(), bubble->grayBg()->frame().size.height);
+  EXPECT_EQ(bubble->jobsummary()->text(), "本科  |  3-5年  |  外资（欧美）");
+  EXPECT_GE(
+      bubble->jobsummary()->frame().size.width,
+      platform::TextMetrics::sizeWithFont(bubble->jobsummary()->text(), bubble->jobsummary()->font()).width);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/TitleFullValueCell.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/app/jobsearch/JobSearchScreenTest.h"
 
@@ -148,6 +149,14 @@ TEST_F(JobSearchControllerTest, RecentSearchesDrawWithTheirOwnRowsAndRunAgainInO
   auto row = form->listSearch()->dataOfIndexPath(platform::IndexPath::forRow(0, 1));
   EXPECT_EQ(row->getItemValue(), "约13个职位");
   EXPECT_TRUE(form->listSearch()->dataOfSection(1)->showFooter());
+  // The short count leaves the search's title its room: one line, in a row of 44 points.
+  auto shown = std::dynamic_pointer_cast<TitleFullValueCell>(
+      form->listSearch()->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 1)));
+  ASSERT_TRUE(shown);
+  const auto& title = *shown->leftTitleLabel();
+  EXPECT_LE(title.frame().height(), platform::TextMetrics::sizeWithFont(title.text(), title.font()).height)
+      << title.text() << " wraps in " << title.frame().width();
+  EXPECT_EQ(shown->frame().height(), 44);
 
   form->searchBar()->setText("");
   form->queryParam()->setKeywords("");
@@ -157,6 +166,24 @@ TEST_F(JobSearchControllerTest, RecentSearchesDrawWithTheirOwnRowsAndRunAgainInO
   EXPECT_EQ(form->searchBar()->text(), "java") << "the bar shows the restored keyword";
   ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
   EXPECT_EQ(requestsFor(SearchPath).size(), 2u);
+}
+
+// Typing lifts the navigation by the hidden bar's height: the search bar stands right below the
+// status bar, with no empty band above it.
+TEST_F(JobSearchControllerTest, WhileTypingTheSearchBarStandsRightBelowTheStatusBar) {
+  auto form = openForm();
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("common_text_input_keyword")))
+      << platform::UIDriver::lastError();
+  ASSERT_TRUE(platform::UIDriver::type("java")) << platform::UIDriver::lastError();
+  platform::Application::layoutWindows();
+  const auto& bar = *form->searchBar();
+  const double status = platform::Application::sharedApplication().statusBarFrame().size.height;
+  EXPECT_EQ(bar.convertRectToView(bar.bounds(), nullptr).minY(), status);
+  ASSERT_TRUE(platform::UIDriver::pressReturn());
+  settle();
+  ASSERT_TRUE(topResults());
+  ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
 }
 
 TEST_F(JobSearchControllerTest, ClearingTheRecentSearchesAsksFirst) {

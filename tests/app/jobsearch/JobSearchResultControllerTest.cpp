@@ -10,7 +10,9 @@
 #include "kit/ui/ErrorTableCell.h"
 #include "kit/ui/MoreTableCell.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Snapshot.h"
+#include "platform/ui/TextMetrics.h"
 #include "tests/app/jobsearch/JobSearchScreenTest.h"
 
 namespace kavro::test {
@@ -220,6 +222,35 @@ TEST_F(JobSearchResultControllerTest, ConfirmedFiltersGoIntoTheNextRequestAndMar
   EXPECT_NE(requests[1].find("pageno=1"), std::string::npos) << "the list starts again";
   EXPECT_EQ(requests[0].find("saltype"), std::string::npos);
   EXPECT_EQ(results->listDataSearchResult()->count(), 10u);
+}
+
+// After a pick the rows are shown again by cells that showed other rows before: each lays its
+// title and value out for its own texts, whole.
+TEST_F(JobSearchResultControllerTest, FilterRowsShowTheirWholeTextsAfterAPick) {
+  auto results = openWithFirstPage("search_job_list_page1.xml");
+  results->filterClicked();
+  settle();
+  auto filter = std::dynamic_pointer_cast<JobSearchFilterController>(nav->topViewController());
+  ASSERT_TRUE(filter);
+  platform::Application::layoutWindows();
+  auto picker = DictPickerController::initWithData(nullptr, DictType::WorkExperience, filter);
+  auto years = DataItemDetail::newDetail();
+  years->setDictCode("02");
+  years->setDictValue("2年");
+  filter->dictPicker(*picker, years);
+  platform::Application::layoutWindows();
+  auto& list = *filter->listView();
+  ASSERT_EQ(list.numberOfRowsInSection(0), 8);
+  for (int row = 0; row < 8; ++row) {
+    auto cell = list.cellForRowAtIndexPath(IndexPath::forRow(row, 0));
+    ASSERT_TRUE(cell) << row;
+    for (const auto& label : {cell->textLabel(), cell->detailTextLabel()}) {
+      ASSERT_TRUE(label);
+      EXPECT_GE(label->frame().width(),
+                platform::TextMetrics::sizeWithFont(label->text(), label->font()).width)
+          << "row " << row << " " << label->text();
+    }
+  }
 }
 
 TEST_F(JobSearchResultControllerTest, PicksLeftWithoutConfirmingStayOutOfTheRequest) {

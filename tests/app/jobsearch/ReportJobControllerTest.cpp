@@ -75,6 +75,16 @@ TEST_F(ReportJobControllerTest, ContactValuesSitOnTheLineOfTheirTitles) {
   }
 }
 
+TEST_F(ReportJobControllerTest, TheStatementKeepsTheSameMarginOnBothSides) {
+  auto cell = statementCell();
+  ASSERT_TRUE(cell);
+  const auto& list = *form->listReport();
+  auto shown = cell->textview()->convertRectToView(cell->textview()->bounds(), &list);
+  EXPECT_GE(shown.minX(), 10);
+  EXPECT_NEAR(list.bounds().width() - shown.maxX(), shown.minX(), 0.5)
+      << "x " << shown.minX() << " to " << shown.maxX();
+}
+
 TEST_F(ReportJobControllerTest, TheStatementHasTheFocusAsTheFormOpensSoTypingFillsIt) {
   // The form opened over a screen on display, as the job page opens it.
   platform::ViewController::finishPendingTransitions();

@@ -37,6 +37,11 @@ TEST_F(MultiDictPickControllerTest, EarlierPicksShowOnTheBoardAndUnfoldIntoBoxes
   runFor(0.5);
   EXPECT_FALSE(picker->isAnimating());
   EXPECT_TRUE(picker->isBoardOpen());
+  // The list moved down under the open board ends at the foot of the screen: its last rows stay
+  // reachable.
+  const double foot = picker->view()->bounds().height();
+  EXPECT_GT(picker->dictView()->frame().y(), 88);
+  EXPECT_EQ(picker->dictView()->frame().maxY(), foot);
   std::vector<std::shared_ptr<SelectedItemBox>> boxes;
   for (const auto& v : picker->itemsBoard()->subviews())
     if (auto b = std::dynamic_pointer_cast<SelectedItemBox>(v)) boxes.push_back(b);
@@ -52,6 +57,8 @@ TEST_F(MultiDictPickControllerTest, EarlierPicksShowOnTheBoardAndUnfoldIntoBoxes
   runFor(0.6);
   EXPECT_EQ(picker->pickedDictionary()->count(), 0u);
   EXPECT_FALSE(picker->isBoardOpen());
+  EXPECT_EQ(picker->dictView()->frame().y(), 88);
+  EXPECT_EQ(picker->dictView()->frame().maxY(), foot);
 }
 
 TEST_F(MultiDictPickControllerTest, PickingReplacesAncestorsAndDescendantsAndStopsAtFive) {

@@ -8,6 +8,7 @@
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/NavigationItem.h"
@@ -158,6 +159,30 @@ TEST_F(DriverTest, SnapshotsWritePngOfThePixelSize) {
   EXPECT_EQ(png->bitmap()->width(), 640);
   EXPECT_EQ(png->bitmap()->height(), 960);
   EXPECT_EQ(png->bitmap()->pixelAt(5, 5), (Pixel{255, 0, 0, 255}));
+}
+
+// While a field is edited the picture shows the keyboard over the lower screen, as a phone does,
+// not the window behind it; it goes with the editing.
+TEST_F(DriverTest, SnapshotsShowTheKeyboardWhileItIsUp) {
+  window->setBackgroundColor(Color::red());
+  auto field = std::make_shared<TextField>(Rect(10, 30, 200, 30));
+  window->addSubview(field);
+  const Pixel red{255, 0, 0, 255};
+  const Rect keyboard = Keyboard::shared().frameWhenVisible();
+  auto under = [&](const Image& image) {
+    return image.bitmap()->pixelAt(int(keyboard.origin.x + 2), int(keyboard.origin.y + 2));
+  };
+  ASSERT_TRUE(UIDriver::tap(*field));
+  ASSERT_TRUE(Keyboard::shared().isVisible());
+  auto typing = Snapshot::imageOfScreen(1);
+  ASSERT_TRUE(typing);
+  EXPECT_NE(under(*typing), red);
+  EXPECT_EQ(typing->bitmap()->pixelAt(5, 5), red) << "above the keyboard the window shows";
+  field->resignFirstResponder();
+  runFor(1);
+  ASSERT_FALSE(Keyboard::shared().isVisible());
+  auto after = Snapshot::imageOfScreen(1);
+  EXPECT_EQ(under(*after), red);
 }
 
 TEST_F(DriverTest, FindingPrefersExactReachableAndReadingOrder) {
