@@ -532,7 +532,8 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
   EXPECT_EQ(open.status(), runner::ExitStatus::Failed);
   EXPECT_NE(open.output.find("open.txt:2: \"if\" without \"end\""), std::string::npos) << open.output;
 
-  std::ofstream(dir.path() + "/marked.txt") << "\xEF\xBB\xBF" "expect 职位搜索\n";
+  std::ofstream(dir.path() + "/marked.txt") << "\xEF\xBB\xBF"
+                                               "expect 职位搜索\n";
   ProgramRun marked = kavro(home + "--script " + dir.path() + "/marked.txt");
   EXPECT_EQ(marked.status(), runner::ExitStatus::Done) << marked.output;
 
@@ -560,8 +561,8 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
       << snaps.output;
   EXPECT_EQ(snaps.output.find("Domain"), std::string::npos) << snaps.output;
 
-  std::ofstream(dir.path() + "/typed.txt")
-      << "tap JobSearchController\ntap SearchBar\ntype a\x1b[2J" "b\nshow\n";
+  std::ofstream(dir.path() + "/typed.txt") << "tap JobSearchController\ntap SearchBar\ntype a\x1b[2J"
+                                              "b\nshow\n";
   ProgramRun typed = kavro(home + "--script " + dir.path() + "/typed.txt");
   EXPECT_EQ(typed.status(), runner::ExitStatus::Done) << typed.output;
   EXPECT_EQ(typed.output.find('\x1b'), std::string::npos) << "no escape reaches the terminal";
