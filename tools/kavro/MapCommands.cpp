@@ -520,7 +520,8 @@ std::optional<Outcome> Snap(Runner& runner, mapsdk::GMKMapView& map, std::string
   platform::Error error;
   if (!image) return Fail(message, "map snap: the map could not be drawn");
   if (!platform::Snapshot::writePNG(*image, file.string(), &error))
-    return Fail(message, "map snap: cannot write " + file.string() + ": " + error.description());
+    return Fail(message, "map snap: cannot write " + file.string() + ": " + error.localizedDescription);
+  runner.giveToUser(file.string());
   out << "wrote " << file.string() << "\n";
   return Outcome::Done;
 }

@@ -1,8 +1,11 @@
 #include "tools/kavro/Runner.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <istream>
 #include <ostream>
@@ -65,6 +68,34 @@ std::string unquote(std::string_view s) {
   s = trim(s);
   if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
   return std::string(s);
+}
+
+// Bytes of a typed line a message or an echo repeats; a longer one is cut (at a character's start).
+constexpr std::size_t EchoLimit = 400;
+
+std::string cut(std::string_view text) {
+  if (text.size() <= EchoLimit) return std::string(text);
+  std::size_t end = EchoLimit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end)) + "... (" + std::to_string(text.size() - end) + " bytes more)";
+}
+
+// Control characters (an escape sequence typed into a field) shown as \xNN, never sent raw to the
+// terminal.
+std::string escaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char code[5];
+      std::snprintf(code, sizeof code, "\\x%02X", u);
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 // First word and the rest.
@@ -299,6 +330,10 @@ class Wait : public DataLoadAndParserDelegate {
 
 }  // namespace
 
+void Runner::giveToUser(const std::string& path) const {
+  ::chmod(path.c_str(), static_cast<mode_t>(options_.pictureMode & 0666));
+}
+
 Runner::Runner(Options options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)), out_(out), err_(err) {}
 
@@ -446,12 +481,12 @@ std::vector<Runner::CommandExtension>& Runner::Extensions() {
 void Runner::addCommandExtension(CommandExtension extension) { Extensions().push_back(std::move(extension)); }
 
 Outcome Runner::fail(const std::string& message) {
-  message_ = message;
+  message_ = escaped(cut(message));
   return Outcome::Failed;
 }
 
 Outcome Runner::usage(const std::string& message) {
-  message_ = message;
+  message_ = escaped(cut(message));
   return Outcome::Usage;
 }
 
@@ -464,7 +499,8 @@ Outcome Runner::afterAction(bool done, std::string_view what) {
 
 Outcome Runner::execute(std::string_view line) {
   Outcome o = run(line);
-  if (o != Outcome::Done) err_ << "kavro: " << (o == Outcome::Usage ? "usage: " : "") << message_ << "\n";
+  if (o != Outcome::Done)
+    err_ << "kavro: " << (o == Outcome::Usage ? "usage: " : "") << escaped(cut(message_)) << "\n";
   return o;
 }
 
@@ -472,7 +508,8 @@ Outcome Runner::run(std::string_view line) {
   message_.clear();
   line = withoutComment(line);
   auto [command, rest] = split(line);
-  if (command.empty()) return Outcome::Done;
+  // "quit" ends a session or a script where those read it; given alone, there is nothing to end.
+  if (command.empty() || (command == "quit" && rest.empty())) return Outcome::Done;
   if (command == "show") return show();
   if (command == "tap") return rest.empty() ? usage("tap #ID | @X,Y | TEXT") : tap(unquote(rest));
   if (command == "type") return rest.empty() ? usage("type TEXT") : type(unquote(rest));
@@ -512,8 +549,11 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
   int number = 0;
   int skipping = 0;  // depth of "if" blocks being skipped
   int depth = 0;
+  std::vector<int> openIfs;  // the lines of the "if"s not ended yet
   while (std::getline(in, line)) {
     ++number;
+    // An editor's byte-order mark before the first command is not part of it.
+    if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     auto [command, rest] = split(withoutComment(line));
     if (command.empty() || command.front() == '#') continue;
     auto where = [&] { return std::string(name) + ":" + std::to_string(number) + ": "; };
@@ -523,6 +563,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
         return Outcome::Failed;
       }
       --depth;
+      openIfs.pop_back();
       if (skipping > 0) --skipping;
       continue;
     }
@@ -532,13 +573,14 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
         return Outcome::Failed;
       }
       ++depth;
+      openIfs.push_back(number);
       if (skipping > 0) {
         ++skipping;
         continue;
       }
       std::string why;
       if (!find(unquote(rest), &why)) {
-        out_ << "> " << trim(line) << "  (not on screen: skipped)\n";
+        out_ << "> " << escaped(cut(trim(line))) << "  (not on screen: skipped)\n";
         skipping = 1;
       }
       continue;
@@ -552,10 +594,11 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       break;
     }
     if (skipping > 0) continue;
-    out_ << "> " << trim(line) << "\n" << std::flush;
+    out_ << "> " << escaped(cut(trim(line))) << "\n" << std::flush;
     Outcome o = run(line);
     if (o != Outcome::Done) {
-      err_ << "kavro: " << where() << (o == Outcome::Usage ? "usage: " : "") << message_ << "\n";
+      err_ << "kavro: " << where() << (o == Outcome::Usage ? "usage: " : "") << escaped(cut(message_))
+           << "\n";
       return Outcome::Failed;
     }
   }
@@ -564,7 +607,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
     return Outcome::Failed;
   }
   if (depth > 0) {
-    err_ << "kavro: " << name << ": \"if\" without \"end\"\n";
+    err_ << "kavro: " << name << ":" << openIfs.back() << ": \"if\" without \"end\"\n";
     return Outcome::Failed;
   }
   return Outcome::Done;
@@ -640,7 +683,7 @@ void Runner::describe(const std::shared_ptr<platform::View>& v, int depth, std::
   }
   std::vector<std::string> facts;
   v->describeProperties(facts);
-  for (const auto& f : facts) out += " " + f;
+  for (const auto& f : facts) out += " " + escaped(f);
   out += '\n';
   for (const auto& sub : std::vector<std::shared_ptr<platform::View>>(v->subviews()))
     describe(sub, depth + 1, out);
@@ -834,6 +877,7 @@ Outcome Runner::snap(std::string_view path) {
   if (!image) return fail("snap: the screen could not be drawn");
   if (!platform::Snapshot::writePNG(*image, file.string(), &error))
     return fail("snap: cannot write " + file.string() + ": " + error.localizedDescription);
+  giveToUser(file.string());
   out_ << "wrote " << file.string() << "\n";
   return Outcome::Done;
 }
@@ -1031,11 +1075,19 @@ Outcome Runner::search(const std::vector<std::string>& args) {
   auto param = JobSearchParam::create();
   std::string keywords;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--area" || args[i] == "--page") {
-      if (i + 1 >= args.size())
-        return usage("search [KEYWORDS] [--area CODE] [--page N]: " + args[i] + " needs a value");
-      const std::string& value = args[++i];
-      if (args[i - 1] == "--area") {
+    // --name VALUE or --name=VALUE
+    const std::size_t eq = args[i].starts_with("--") ? args[i].find('=') : std::string::npos;
+    const std::string name = args[i].substr(0, eq);
+    if (name == "--area" || name == "--page") {
+      std::string value;
+      if (eq != std::string::npos) {
+        value = args[i].substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      }
+      if (value.empty())
+        return usage("search [KEYWORDS] [--area CODE] [--page N]: " + name + " needs a value");
+      if (name == "--area") {
         param->setJobarea(value);
         param->setText_jobarea(value);
       } else if (auto page = pageNumber(value)) {

@@ -39,6 +39,9 @@ struct Options {
   std::string demoRoot;
   // Where relative snapshot paths go.
   std::string snapshotDir = ".";
+  // The permissions of snapshots: the user's files, as the user's umask makes them (the process
+  // itself writes private files).
+  unsigned pictureMode = 0644;
 };
 
 // Runs the application headless: starts it (the application delegate's launch, home screen
@@ -131,6 +134,8 @@ class Runner {
       std::function<std::optional<Outcome>(Runner& runner, std::string_view command, std::string_view rest,
                                            std::string& message, std::ostream& out)>;
   static void addCommandExtension(CommandExtension extension);
+  // A file written for the user (a snapshot) takes the user's permissions (pictureMode).
+  void giveToUser(const std::string& path) const;
 
  private:
   static std::vector<CommandExtension>& Extensions();

@@ -1,6 +1,7 @@
 // kavro: the headless runner of the recruitment client.
 #include <langinfo.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -135,19 +136,22 @@ std::string absolute(const std::string& path) {
 }
 
 // The databases live in the data folder under the home root; a home that cannot hold it ends the
-// start before anything else is tried.
+// start before anything else is tried. The data folder itself is the application's to make: found
+// missing at its start, it knows the start as a first install.
 std::string homeProblem() {
-  fs::path data = fs::path(platform::Environment::documentsPath()) / "kavro_client_data";
+  fs::path documents = platform::Environment::documentsPath();
+  fs::path data = documents / "kavro_client_data";
   std::error_code ec;
-  fs::create_directories(data, ec);
-  if (ec || !fs::is_directory(data))
+  fs::path folder = fs::is_directory(data, ec) ? data : documents;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder))
     return "cannot use the home folder " + platform::Environment::homeRoot() + ": cannot make " +
-           data.string() + (ec ? ": " + ec.message() : "");
-  fs::path probe = data / ".kavro-write-check";
+           folder.string() + (ec ? ": " + ec.message() : "");
+  fs::path probe = folder / ".kavro-write-check";
   {
     std::ofstream out(probe);
     if (!out || !(out << "x") || !out.flush())
-      return "cannot use the home folder " + platform::Environment::homeRoot() + ": " + data.string() +
+      return "cannot use the home folder " + platform::Environment::homeRoot() + ": " + folder.string() +
              " is not writable";
   }
   fs::remove(probe, ec);
@@ -258,6 +262,9 @@ void useTerminalCharacters() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The user's umask, before the files of the home make the process's own private.
+  const mode_t userMask = ::umask(077);
+  ::umask(userMask);
   int code = 0;
   auto parsed = parse(argc, argv, code);
   if (!parsed) return code;
@@ -314,6 +321,7 @@ int main(int argc, char** argv) {
     options.apiUrl = api;
     options.demoRoot = exeDir() + "/demo/api";
     options.snapshotDir = out;
+    options.pictureMode = 0666 & ~userMask;
     kavro::runner::registerMapCommands();
     kavro::runner::Runner runner(options, std::cout, std::cerr);
     if (!runner.start()) return static_cast<int>(ExitStatus::Failed);

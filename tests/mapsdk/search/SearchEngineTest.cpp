@@ -100,6 +100,17 @@ ScriptedResponse Json(std::string body) {
 
 // The engine on the real clock against a loopback map server, with one GMKSearch and a recording
 // delegate.
+// The background places of one level-15 tile.
+gmengine::CVArray<gmengine::tag_PoiBkgDataElem> OneTile() {
+  gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles;
+  gmengine::tag_PoiBkgDataElem tile;
+  tile.key[0] = 15;
+  tile.key[1] = 3;
+  tile.key[2] = 4;
+  tiles.Add(tile);
+  return tiles;
+}
+
 class SearchEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -300,12 +311,7 @@ TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndN
   ASSERT_TRUE(search->poiSearchInCity(std::string("北京"), std::string("咖啡"), 0));
   ASSERT_TRUE(WaitForCalls(2));
   current = engineSearch->GetSearchSeq();
-  gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles;
-  gmengine::tag_PoiBkgDataElem tile;
-  tile.key[0] = 15;
-  tile.key[1] = 3;
-  tile.key[2] = 4;
-  tiles.Add(tile);
+  const gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles = OneTile();
   engineSearch->RequestPoiBkgData(gmengine::CVString("bank"), tiles, 131, bound);
   EXPECT_EQ(engineSearch->GetSearchSeq(), current);
   EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::PoiInCity);
@@ -428,12 +434,7 @@ TEST_F(SearchEngineTest, BackgroundPlacesAskedForWhileARouteIsOnItsWayLeaveTheRo
   auto end = std::make_shared<GMKPlanNode>();
   end->setPt({39.91, 116.38});
   ASSERT_TRUE(search->drivingSearch(std::nullopt, start, std::nullopt, end));
-  gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles;
-  gmengine::tag_PoiBkgDataElem tile;
-  tile.key[0] = 15;
-  tile.key[1] = 3;
-  tile.key[2] = 4;
-  tiles.Add(tile);
+  const gmengine::CVArray<gmengine::tag_PoiBkgDataElem> tiles = OneTile();
   ASSERT_EQ(gmengine::SearchOfEngine()->RequestPoiBkgData(gmengine::CVString("bank"), tiles, 131,
                                                           gmengine::_VRect(1, 4, 3, 2)),
             1);

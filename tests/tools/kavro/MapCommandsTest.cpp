@@ -4,13 +4,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "demo/ApiFixtureServer.h"
+#include "demo/LoopbackHttpServer.h"
 #include "demo/LoopbackSocket.h"
 #include "platform/foundation/Environment.h"
 #include "tests/support/TempDir.h"
@@ -117,6 +120,55 @@ TEST_F(MapCommandsTest, AMapHostThatNeverAnswersFailsEachCommandWithinSecondsSay
   EXPECT_LT(secondsSince(begun), 15);
   EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
   EXPECT_NE(runner_->lastMessage().find("shows no streets"), std::string::npos) << runner_->lastMessage();
+}
+
+// A city's download takes long: it says how far it came, in steps of at least 5 %, and where the
+// package went; against a host that answers every tile with 404 it ends soon, saying so, and the
+// download stands stopped.
+TEST_F(MapCommandsTest, AnOfflineDownloadSaysHowFarItCameAndEndsOnAHostThatFails) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map offline"), Outcome::Done) << err_.str();
+  std::istringstream said(err_.str());
+  std::vector<int> steps;
+  std::string stored;
+  for (std::string line; std::getline(said, line);) {
+    if (int percent = 0, tiles = 0, total = 0;
+        std::sscanf(line.c_str(), "map offline: %d%% (%d of %d tiles)", &percent, &tiles, &total) == 3) {
+      if (!steps.empty()) {
+        EXPECT_GE(percent, steps.back() + 5) << line;
+      }
+      steps.push_back(percent);
+    } else if (auto at = line.find(" stored in "); at != std::string::npos) {
+      stored = line.substr(at + 11);
+    }
+  }
+  ASSERT_FALSE(steps.empty()) << err_.str();
+  EXPECT_EQ(steps.back(), 100) << err_.str();
+  EXPECT_GE(steps.size(), 10u) << err_.str();
+  EXPECT_TRUE(fs::is_regular_file(stored)) << err_.str();
+  EXPECT_NE(out_.str().find("Demo City: 5461 tiles stored"), std::string::npos) << out_.str();
+  ASSERT_EQ(run("map close"), Outcome::Done);
+
+  // A fresh home: nothing of the city is there.
+  runner_.reset();
+  test::TempHome fresh;
+  test::LoopbackHttpServer missing;
+  missing.setHandler([](const test::RecordedRequest&) {
+    test::ScriptedResponse answer;
+    answer.status = 404;
+    return answer;
+  });
+  start();
+  platform::Environment::setMapHostUrl(missing.url());
+  EXPECT_EQ(run("map open"), Outcome::Failed);
+  EXPECT_EQ(run("map offline"), Outcome::Failed);
+  const std::string& why = runner_->lastMessage();
+  EXPECT_NE(why.find("map offline: the map service at " + missing.url() + " sent no tiles of Demo City"),
+            std::string::npos)
+      << why;
+  EXPECT_NE(why.find("the download is stopped"), std::string::npos) << why;
+  ASSERT_EQ(run("map close"), Outcome::Done);
 }
 
 TEST_F(MapCommandsTest, MisusedMapCommandsAreUsageErrorsAndNothingMoves) {

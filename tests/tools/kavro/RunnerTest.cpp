@@ -11,7 +11,10 @@
 #include <sstream>
 
 #include "app/home/ios_kavroAppDelegate.h"
+#include "demo/ApiFixtureServer.h"
+#include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataLoadAndParser.h"
+#include "kit/core/StoreDataTypes.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
@@ -20,7 +23,6 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
-#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"
@@ -511,6 +513,71 @@ TEST(KavroProgram, OptionsStandAnywhereAndPathsAreTheCallers) {
   ProgramRun badUrl = kavro("--home " + dir.path() + "/home show", "KAVRO_API_URL=nowhere ");
   EXPECT_EQ(badUrl.status(), runner::ExitStatus::Usage);
   EXPECT_NE(badUrl.output.find("bad $KAVRO_API_URL \"nowhere\""), std::string::npos) << badUrl.output;
+}
+
+// Habits a person meets at once: options written as --name=value, a byte-order mark, a block
+// left open, "quit" given alone, an endless line, a picture's permissions, a snap that cannot be
+// written, control characters typed into a field.
+TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
+  test::TempDir dir;
+  const std::string home = "--home " + dir.path() + "/home ";
+  ProgramRun spaced = kavro(home + "search java --area 020000");
+  ProgramRun joined = kavro(home + "search java --area=020000 --page=1");
+  EXPECT_EQ(joined.status(), runner::ExitStatus::Done) << joined.output;
+  EXPECT_NE(joined.output.find("search \"java\" in "), std::string::npos) << joined.output;
+  EXPECT_EQ(joined.output, spaced.output);
+
+  std::ofstream(dir.path() + "/open.txt") << "show\nif 职位搜索\nshow\n";
+  ProgramRun open = kavro(home + "--script " + dir.path() + "/open.txt");
+  EXPECT_EQ(open.status(), runner::ExitStatus::Failed);
+  EXPECT_NE(open.output.find("open.txt:2: \"if\" without \"end\""), std::string::npos) << open.output;
+
+  std::ofstream(dir.path() + "/marked.txt") << "\xEF\xBB\xBF"
+                                               "expect 职位搜索\n";
+  ProgramRun marked = kavro(home + "--script " + dir.path() + "/marked.txt");
+  EXPECT_EQ(marked.status(), runner::ExitStatus::Done) << marked.output;
+
+  ProgramRun quit = kavro(home + "quit");
+  EXPECT_EQ(quit.status(), runner::ExitStatus::Done) << quit.output;
+  EXPECT_EQ(quit.output.find("unknown command"), std::string::npos) << quit.output;
+
+  ProgramRun endless = kavro(home + "tap " + std::string(100000, 'x'));
+  EXPECT_EQ(endless.status(), runner::ExitStatus::Failed);
+  EXPECT_LT(endless.output.size(), 3000u) << "the message cuts its echo";
+  EXPECT_NE(endless.output.find("bytes more"), std::string::npos) << endless.output.substr(0, 600);
+
+  std::ofstream(dir.path() + "/snaps.txt") << "snap screen.png\nmap open\nmap snap map.png\n"
+                                           << "map snap " << dir.path() << "/none/map.png\n";
+  ProgramRun snaps =
+      kavro(home + "--out " + dir.path() + "/out --script " + dir.path() + "/snaps.txt", "umask 022 && ");
+  EXPECT_EQ(snaps.status(), runner::ExitStatus::Failed) << snaps.output;
+  for (const char* picture : {"/out/screen.png", "/out/map.png"}) {
+    EXPECT_EQ(fs::status(dir.path() + picture).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read)
+        << picture;
+  }
+  EXPECT_NE(snaps.output.find("snaps.txt:4: map snap: cannot write " + dir.path() + "/none/map.png: "),
+            std::string::npos)
+      << snaps.output;
+  EXPECT_EQ(snaps.output.find("Domain"), std::string::npos) << snaps.output;
+
+  std::ofstream(dir.path() + "/typed.txt") << "tap JobSearchController\ntap SearchBar\ntype a\x1b[2J"
+                                              "b\nshow\n";
+  ProgramRun typed = kavro(home + "--script " + dir.path() + "/typed.txt");
+  EXPECT_EQ(typed.status(), runner::ExitStatus::Done) << typed.output;
+  EXPECT_EQ(typed.output.find('\x1b'), std::string::npos) << "no escape reaches the terminal";
+  EXPECT_NE(typed.output.find("a\\x1B[2Jb"), std::string::npos) << typed.output;
+}
+
+// The runner leaves the application's data folder to the application: on a fresh home the first
+// start is a first install, not an upgrade.
+TEST(KavroProgram, TheFirstStartOnAFreshHomeIsAFirstInstall) {
+  test::TempHome home;
+  ProgramRun first = kavro("--home " + home.path() + " show");
+  ASSERT_EQ(first.status(), runner::ExitStatus::Done) << first.output;
+  EXPECT_EQ(AppCoreInfo::getCoreDB()->getIntValue(STORE_CORE_CLIENT_VERSION_INFO, "storeKey_isAppUpdated"),
+            0);
+  AppCoreInfo::destroyAppCoreInfo();
 }
 
 }  // namespace
