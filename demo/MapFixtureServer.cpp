@@ -250,9 +250,9 @@ void DrawGenerated(int level, int column, int row, bool traffic, std::vector<std
   const double top = (static_cast<double>(row) + 1) * kSide * upp;
   const double arterialWidth = std::clamp(36 / upp, 2.5, 22.0);
   const double highwayWidth = std::clamp(52 / upp, 3.5, 30.0);
-  // Below level 7 the highways would crowd together: only every mainStride-th arterial line, a
+  // Below level 8 the highways would crowd together: only every mainStride-th arterial line, a
   // highway, is drawn (about 64 pixels apart), so a small map still shows its main roads.
-  const std::int64_t mainStride = level < 7 ? std::int64_t{4} << (9 - std::clamp(level, 3, 18)) : 0;
+  const std::int64_t mainStride = level < 8 ? std::int64_t{4} << (9 - std::clamp(level, 3, 18)) : 0;
   auto mainRoad = [&](double v) {
     const double spacing = kArterial.spacing * static_cast<double>(mainStride);
     const auto i = static_cast<std::int64_t>(std::llround(v / spacing)) * mainStride;
@@ -281,7 +281,7 @@ void DrawGenerated(int level, int column, int row, bool traffic, std::vector<std
     s.streetLine = s.street.Line();
     s.highway = IsHighway(s.arterialLine);
     // Roads closer together than a few pixels are left out, as small maps leave them out.
-    if (s.highway ? level >= 7 : level >= 9) {
+    if (s.highway ? level >= 8 : level >= 9) {
       const double width = s.highway ? highwayWidth : arterialWidth;
       const double dArterial = s.arterial.Nearest() / upp;
       s.arterialFill = static_cast<float>(Cover(dArterial, width));

@@ -167,12 +167,24 @@ void CVectorLayer::BuildRoute(bool highlight) {
 void CVectorLayer::BuildSinglePoint() {
   gmengine::SearchRecord record = search_->GetResult(resultType_);
   CComplexPt shape;
-  if (const auto* point = gmengine::RecordAs<gmengine::tag_MapPointRst>(record)) {
+  const char* name = nullptr;
+  std::string text;
+  if (const auto* detail = gmengine::RecordAs<gmengine::tag_PoiDetailRst>(record)) {
+    // One POI with its details: its own point.
+    shape = detail->poi.geometry;
+    text = Text(detail->poi.name);
+  } else if (const auto* point = gmengine::RecordAs<gmengine::tag_MapPointRst>(record)) {
     shape.AddPoint({static_cast<int>(point->x * 100), static_cast<int>(point->y * 100)});
-  } else if (const auto* geocode = gmengine::RecordAs<gmengine::tag_GeocodeRst>(record)) {
-    shape.AddPoint({geocode->x, geocode->y});
+  } else if (const auto* around = gmengine::RecordAs<gmengine::tag_PoiSearchRst>(record)) {
+    // A place's address answer: the POI of its list that is selected (the first by default).
+    const int s = selection_.singlePoint;
+    if (s < 0 || s >= around->pois.GetSize()) return;
+    shape = around->pois[s].geometry;
+    text = Text(around->pois[s].name);
   }
-  AddPoint(shape, Attribute::Kind::SinglePoint, styles::kSinglePoint, nullptr, nullptr, 0);
+  if (shape.GetPartSize() == 0) return;
+  if (!text.empty()) name = text.c_str();
+  AddPoint(shape, Attribute::Kind::SinglePoint, styles::kSinglePoint, name, nullptr, selection_.singlePoint);
 }
 
 void CVectorLayer::Update() {

@@ -189,7 +189,14 @@ void GMKMapView::registerNotification() {
   registered_ = true;
   auto& center = platform::NotificationCenter::defaultCenter();
   center.addObserver(
-      gmengine::kNotificationMainMapPaint, nullptr, [this](const auto&) { updateMap(); }, this);
+      gmengine::kNotificationMainMapPaint, nullptr,
+      [this](const platform::Notification& note) {
+        // The window's own post follows its direct word to the view on screen.
+        gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+        if (global && global->mapWindow && note.object == global->mapWindow) return;
+        updateMap();
+      },
+      this);
   center.addObserver(
       gmengine::NotificationEngineAnimationBegin, nullptr,
       [this](const auto&) { internal_->forbiddenUserInputForMap(); }, this);

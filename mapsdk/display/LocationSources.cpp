@@ -68,6 +68,9 @@ int IphoneGPSMan::getLastLocation(GpsFix& fix) const {
   fix.longitude = static_cast<float>(best_->longitude);
   fix.latitude = static_cast<float>(best_->latitude);
   fix.accuracy = std::min(static_cast<float>(best_->horizontalAccuracy), kMaxFixAccuracy);
+  // The receiver's course and speed go with the fix (0 when it does not know them).
+  fix.course = best_->course >= 0 ? static_cast<float>(best_->course) : 0;
+  fix.speed = best_->speed >= 0 ? static_cast<float>(best_->speed) : 0;
   fix.valid = 1;
   return 1;
 }

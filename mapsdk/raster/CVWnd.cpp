@@ -1,5 +1,7 @@
 #include "mapsdk/raster/CVWnd.h"
 
+#include "platform/foundation/NotificationCenter.h"
+
 namespace gmengine {
 
 int CVWnd::Create(std::weak_ptr<CVWndView> view) {
@@ -36,9 +38,10 @@ _VRect CVWnd::GetClientRect() const {
 
 int CVWnd::UpdateWindow() {
   std::shared_ptr<CVWndView> view = view_.lock();
-  if (!view) return 0;
-  view->OnWindowUpdate(*this);
-  return 1;
+  if (view) view->OnWindowUpdate(*this);
+  // Everyone else who follows the map hears of the new picture too, with the window as sender.
+  platform::NotificationCenter::defaultCenter().post(kNotificationMainMapPaint, this);
+  return view ? 1 : 0;
 }
 
 const VBitmap* CVWnd::GetBackBuffer() const { return sized_ ? dc_.GetCurrentBitmap() : nullptr; }

@@ -6,7 +6,8 @@
 namespace gmengine {
 
 // Posted by those who changed what lies over the map (annotations, the user location) so that the
-// map view lays it out again; the window itself tells its view directly.
+// map view lays it out again, and by the window (as sender) after each new picture, once it told
+// its own view directly.
 inline constexpr const char* kNotificationMainMapPaint = "NotificationMainMapPaint";
 
 class CVWnd;

@@ -327,6 +327,13 @@ std::optional<Outcome> Open(Runner& runner, std::string& message) {
   top->presentViewController(s.screen, false);
   s.screen->view();
   if (!s.screen->map) return Fail(message, "map open: no map view");
+  // The engine keeps one map for every view: the screen starts where the runner says, not where
+  // the last map (the job map, a location map) was left.
+  mapsdk::CLLocationCoordinate2D centre;
+  gmengine::MercatorToGeo(gmengine::kInitialCenterX, gmengine::kInitialCenterY, &centre.longitude,
+                          &centre.latitude);
+  s.screen->map->setZoomLevel(gmengine::kInitialLevel);
+  s.screen->map->setCenterCoordinate(centre);
   if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map open: " + failed);
   return Outcome::Done;
 }
@@ -671,13 +678,111 @@ std::optional<Outcome> ExpectPlaces(const mapsdk::GMKMapView& map, std::string& 
                            (came ? std::string() : "; none came from the map service at " + MapHost()));
 }
 
+// The map's own picture as RRGGBB words by (x, y) of the engine window; null without one.
+std::shared_ptr<const platform::Bitmap> MapPicture(const mapsdk::GMKMapView& map) {
+  const std::shared_ptr<platform::Image>& image = map.mapImageView().getMapImage();
+  return image ? image->bitmap() : nullptr;
+}
+
+std::uint32_t Rgb(const platform::Bitmap& bitmap, int x, int y) {
+  platform::Pixel p = bitmap.pixelAt(x, y);
+  return (std::uint32_t(p.r) << 16) | (std::uint32_t(p.g) << 8) | p.b;
+}
+
+// Traffic: the traffic layer covers the street layer's tiles, every one come, and busy roads show
+// in the picture in the traffic colours.
+std::optional<Outcome> ExpectTraffic(const mapsdk::GMKMapView& map, std::string& message) {
+  gmengine::CMapControlBlock* control = Control();
+  if (!control->IsLayerShown(gmengine::MapLayerCode::Traffic))
+    return Fail(message, "map expect traffic: the traffic is not shown (map traffic on)");
+  auto covered = [&] {
+    const auto& street = control->StreetLayer().Needed();
+    const auto& traffic = control->TrafficLayer().Needed();
+    if (street.IsEmpty() || traffic.GetSize() != street.GetSize()) return false;
+    for (int i = 0; i < street.GetSize(); ++i) {
+      if (!(traffic[i].Key() == street[i].Key()) || !traffic[i].data) return false;
+    }
+    return true;
+  };
+  const bool came = WaitForEngine(covered, kMapPatience);
+  std::string failed = WaitForMap();
+  (void)failed;
+  int coloured = 0;
+  if (std::shared_ptr<const platform::Bitmap> bitmap = MapPicture(map)) {
+    for (int y = 0; y < bitmap->height(); ++y) {
+      for (int x = 0; x < bitmap->width(); ++x) {
+        const std::uint32_t rgb = Rgb(*bitmap, x, y);
+        coloured += rgb == 0x40C040 || rgb == 0xF0A020 || rgb == 0xD83020;
+      }
+    }
+  }
+  if (came && coloured > 0) return Outcome::Done;
+  int arrived = 0;
+  for (const auto& tile : control->TrafficLayer().Needed()) arrived += tile.data ? 1 : 0;
+  return Fail(message, "map expect traffic: " + std::to_string(arrived) + " of " +
+                           std::to_string(control->StreetLayer().Needed().GetSize()) +
+                           " traffic tiles came for the map (" + Where(map) + "), " +
+                           std::to_string(coloured) + " pixels of traffic drawn");
+}
+
+// Search marks: the POI layer's numbered marks inside the picture, each drawn as its pin (most of
+// its 30 x 40 box in the mark colour above the point), not as a small square.
+std::optional<Outcome> ExpectMarks(const mapsdk::GMKMapView& map, std::string_view args,
+                                   std::string& message) {
+  std::optional<long> wanted;
+  if (!args.empty()) {
+    char* end = nullptr;
+    std::string text(args);
+    long n = std::strtol(text.c_str(), &end, 10);
+    if (*end || n < 0 || n > 1000) return Usage(message, "map expect marks [N]");
+    wanted = n;
+  }
+  std::string failed = WaitForMap();
+  (void)failed;
+  gmengine::CMapControlBlock* control = Control();
+  std::shared_ptr<const platform::Bitmap> bitmap = MapPicture(map);
+  if (!bitmap)
+    return Fail(message, "map expect marks: the map on screen (" + Where(map) + ") has no picture");
+  const mapsdk::CMapStatus& status = control->Status();
+  const std::uint32_t red = mapsdk::layerstyles::kPoiColor & 0xFFFFFFu;
+  int inside = 0, drawn = 0;
+  for (const auto& element : control->PoiLayer().Elements()) {
+    const int style = element.attribute.styleId;
+    if (!((style >= 1 && style <= 10) || style == 22) || element.shape.GetPartSize() == 0) continue;
+    // Shape points are kept in hundredths of a map unit.
+    const gmengine::_VPoint at = element.shape.GetPartPt(0, 0);
+    const gmengine::_VPoint p = status.MapToScreen(at.x / 100, at.y / 100);
+    const int x = p.x - status.window.left, y = p.y - status.window.top;
+    if (x < 15 || y < 40 || x >= bitmap->width() - 15 || y >= bitmap->height()) continue;
+    ++inside;
+    int marked = 0;
+    for (int dy = 1; dy <= 40; ++dy) {
+      for (int dx = -15; dx < 15; ++dx) marked += Rgb(*bitmap, x + dx, y - dy) == red;
+    }
+    // A pin fills about half its box; a 13 x 13 square at most 81 pixels.
+    drawn += marked >= 300;
+  }
+  if (control->IsLayerShown(gmengine::MapLayerCode::Poi) && (wanted ? drawn == *wanted : drawn > 0))
+    return Outcome::Done;
+  return Fail(message,
+              "map expect marks" + (wanted ? " " + std::to_string(*wanted) : std::string()) + ": " +
+                  std::to_string(drawn) + " of " + std::to_string(inside) +
+                  " search marks on the visible map (" + Where(map) + ") show as their pins" +
+                  (control->IsLayerShown(gmengine::MapLayerCode::Poi) ? "" : " (the marks are hidden)"));
+}
+
 std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::string_view args,
                               std::string& message) {
   std::string_view what = args.substr(0, args.find(' '));
   std::string_view rest = what.size() < args.size() ? args.substr(what.size() + 1) : std::string_view{};
   while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  if (what != "drawn" && what != "pins" && what != "places")
-    return Usage(message, "map expect drawn | map expect pins [N] | map expect places");
+  if (what != "drawn" && what != "pins" && what != "places" && what != "traffic" && what != "marks")
+    return Usage(message,
+                 "map expect drawn | map expect pins [N] | map expect places | map expect traffic | "
+                 "map expect marks [N]");
+  if (what == "traffic")
+    return rest.empty() ? ExpectTraffic(map, message) : Usage(message, "map expect traffic");
+  if (what == "marks") return ExpectMarks(map, rest, message);
   if (what == "drawn" && !rest.empty()) return Usage(message, "map expect drawn");
   if (what == "places")
     return rest.empty() ? ExpectPlaces(map, message) : Usage(message, "map expect places");
@@ -690,7 +795,19 @@ std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::stri
 
 constexpr const char* kMapUsage =
     "map open|close|pan DX DY|zoom in|out|LEVEL|search KEYWORD|route|offline|status|snap FILE|locate LAT LON|"
-    "wait|expect drawn|expect pins [N]|expect places|host close";
+    "wait|expect drawn|expect pins [N]|expect places|expect traffic|expect marks [N]|traffic on|off|"
+    "places on|off|host close";
+
+// Shows or hides a layer of the map on screen: the traffic or the small places.
+std::optional<Outcome> Switch(std::string_view sub, std::string_view args, std::string& message) {
+  if (args != "on" && args != "off") return Usage(message, "map " + std::string(sub) + " on|off");
+  const auto code =
+      sub == "traffic" ? gmengine::MapLayerCode::Traffic : gmengine::MapLayerCode::BackgroundPoi;
+  Control()->ShowLayer(code, args == "on" ? 1 : 0);
+  if (std::string failed = WaitForMap(); !failed.empty())
+    return Fail(message, "map " + std::string(sub) + ": " + failed);
+  return Outcome::Done;
+}
 
 // The demo map service stops answering, as a network gone away: what the map draws from then on
 // comes from what it keeps (an offline city) alone.
@@ -722,7 +839,8 @@ std::optional<Outcome> MapCommand(Runner& runner, std::string_view command, std:
   if (sub == "locate") return Locate(runner, args, message);
   if (sub == "host") return HostClose(args, message);
   if (sub != "pan" && sub != "zoom" && sub != "search" && sub != "route" && sub != "offline" &&
-      sub != "status" && sub != "snap" && sub != "wait" && sub != "expect")
+      sub != "status" && sub != "snap" && sub != "wait" && sub != "expect" && sub != "traffic" &&
+      sub != "places")
     return Usage(message, kMapUsage);
   if (!EngineRuns()) return Fail(message, "map " + std::string(sub) + ": the map engine is not running");
   std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
@@ -740,6 +858,7 @@ std::optional<Outcome> MapCommand(Runner& runner, std::string_view command, std:
   if (sub == "offline") return Offline(runner, message, out);
   if (sub == "status") return Status(out);
   if (sub == "expect") return Expect(runner, *map, args, message);
+  if (sub == "traffic" || sub == "places") return Switch(sub, args, message);
   return Snap(runner, *map, args, message, out);
 }
 

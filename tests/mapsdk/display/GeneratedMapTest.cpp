@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "demo/MapFixtureServer.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/ImageCodec.h"
-#include "demo/MapFixtureServer.h"
 
 namespace kavro::test {
 namespace {
@@ -68,6 +68,26 @@ TEST(GeneratedMapTest, EveryPlaceAndLevelHasStreetsAtTheSizeOfRealTiles) {
       }
       EXPECT_GT(seen.street, 500) << "level " << level << " at " << x << "," << y;
     }
+  }
+}
+
+// Zoomed out (levels 3 to 10), a block of 3 x 3 tiles still shows where one is: main roads and
+// water on the land, never one colour alone.
+TEST(GeneratedMapTest, SmallLevelsShowMainRoadsAndWater) {
+  MapFixtureServer server;
+  const double x = 12958162, y = 4825907;
+  for (int level = 3; level <= 10; ++level) {
+    const double side = 256.0 * (1 << (18 - level));
+    const int column = static_cast<int>(std::floor(x / side));
+    const int row = static_cast<int>(std::floor(y / side));
+    SeenKinds seen;
+    for (int dc = -1; dc <= 1; ++dc) {
+      for (int dr = -1; dr <= 1; ++dr) Look(Tile(server, level, column + dc, row + dr), seen);
+    }
+    EXPECT_GT(seen.street, 2000) << "level " << level;
+    EXPECT_GT(seen.water, 300) << "level " << level;
+    // Neither roads nor water cover the map.
+    EXPECT_LT(seen.street + seen.water, 9 * 256 * 256 / 4) << "level " << level;
   }
 }
 

@@ -73,6 +73,14 @@ TEST_F(IphoneGPSManTest, KeepsTheBestFreshFix) {
   EXPECT_FLOAT_EQ(Fix().longitude, 116.6f);
   EXPECT_EQ(Fix().valid, 1);
   EXPECT_EQ(seen, (std::vector<std::string>{"update", "update"}));
+  // The receiver's course and speed go with the fix; unknown ones read 0.
+  EXPECT_EQ(Fix().course, 0);
+  EXPECT_EQ(Fix().speed, 0);
+  platform::LocationDevice::setCurrentLocation({39.9, 116.7, 20, now(), 40, 10, 90, 12.5});
+  runFor(0);
+  EXPECT_FLOAT_EQ(Fix().longitude, 116.7f);
+  EXPECT_FLOAT_EQ(Fix().course, 90);
+  EXPECT_FLOAT_EQ(Fix().speed, 12.5f);
 }
 
 TEST_F(IphoneGPSManTest, ARefusalKeepsTheLastFixAndIsAnnouncedOnce) {

@@ -257,6 +257,19 @@ TEST_F(MapControlTest, ZoomLevelsAreHeldToTheirRangeAndARectPicksTheLevelThatHol
   EXPECT_GT(frames->updates, 0);
 }
 
+// A continuous move with no step (the only one the map makes) refreshes every layer for where the
+// map now stands and repaints.
+TEST_F(MapControlTest, AContinuousMoveWithoutAStepRefreshesTheLayersAndRepaints) {
+  ASSERT_TRUE(OpenMap());
+  auto frames = std::make_shared<CountingWndView>();
+  gmengine::GetMainGlobalMan()->mapWindow->SetView(frames);
+  const int column = Control().StreetLayer().Needed()[0].x;
+  Status().SetCenter(Status().centerX + 4 * 256 * Status().upp, Status().centerY);
+  gmengine::GetMainGlobalMan()->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue, 8009, 0, 0);
+  ASSERT_TRUE(Settle([&] { return frames->updates > 0; }));
+  EXPECT_EQ(Control().StreetLayer().Needed()[0].x, column + 4);
+}
+
 class MapControlServiceTest : public MapControlTest {
  protected:
   void SetUp() override {

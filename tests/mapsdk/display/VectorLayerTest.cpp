@@ -235,3 +235,58 @@ TEST_F(VectorLayerTest, LinesAreThinnedForTheLevelTheyAreDrawnAt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The single-point layer draws one POI's details at its point, a map point, and the selected POI of
+// an address answer; an answer of any other kind draws nothing.
+TEST_F(VectorLayerTest, TheSinglePointLayerDrawsTheAnswerOfEachOfItsKinds) {
+  CVectorLayer layer(VectorSource::SinglePoint, &status, &disp);
+  layer.SetSearch(search);
+  auto pointOf = [&]() -> std::pair<int, int> {
+    if (layer.Elements().size() != 1) return {-1, -1};
+    const gmengine::_VPoint p = layer.Elements()[0].shape.GetPartPt(0, 0);
+    return {p.x / 100 - kCentre, p.y / 100 - kCentre};
+  };
+
+  gmengine::tag_PoiDetailRst detail;
+  std::snprintf(detail.poi.name, sizeof detail.poi.name, "Tea House");
+  detail.poi.geometry = Shape({{30, -20}});
+  search->SetResult(&detail, SearchType::PoiDetail);
+  layer.SetResultType(SearchType::PoiDetail);
+  layer.Update();
+  EXPECT_EQ(pointOf(), (std::pair<int, int>{30, -20}));
+  EXPECT_EQ(layer.Elements()[0].attribute.kind, Attribute::Kind::SinglePoint);
+  EXPECT_EQ(layer.Elements()[0].attribute.name.ToUtf8(), "Tea House");
+  Paint(layer);
+  EXPECT_EQ(At(30, -20), layerstyles::kEndColor);
+
+  gmengine::tag_PoiSearchRst address;
+  for (int i = 0; i < 2; ++i) {
+    gmengine::tag_PoiInfo poi;
+    std::snprintf(poi.name, sizeof poi.name, "Gate %d", i);
+    poi.geometry = Shape({{-40 + 50 * i, 10}});
+    address.pois.Add(poi);
+  }
+  search->SetResult(&address, SearchType::ReverseGeocode);
+  layer.SetResultType(SearchType::ReverseGeocode);
+  layer.Update();
+  EXPECT_EQ(pointOf(), (std::pair<int, int>{-40, 10}));
+  layer.SetSelection(VectorSelection{0, -1, 0, 0, 1});
+  layer.Update();
+  EXPECT_EQ(pointOf(), (std::pair<int, int>{10, 10}));
+  EXPECT_EQ(layer.Elements()[0].attribute.name.ToUtf8(), "Gate 1");
+  layer.SetSelection(VectorSelection{0, -1, 0, 0, 5});  // past the list: nothing
+  layer.Update();
+  EXPECT_TRUE(layer.Elements().empty());
+
+  gmengine::tag_MapPointRst point;
+  point.x = kCentre + 5;
+  point.y = kCentre - 5;
+  search->SetResult(&point, SearchType::MapPoint);
+  layer.SetResultType(SearchType::MapPoint);
+  layer.Update();
+  EXPECT_EQ(pointOf(), (std::pair<int, int>{5, -5}));
+}
+
+}  // namespace

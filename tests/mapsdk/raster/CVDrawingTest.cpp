@@ -144,15 +144,21 @@ TEST(CVWndTest, SetWindowPosGivesABackBufferOwnedByTheContextAndOnlyItsLiveViewI
   ASSERT_EQ(wnd.SetWindowPos(0, 0, _VSize{16, 8}), 1);
   EXPECT_EQ(wnd.GetClientRect(), _VRect(0, 0, 16, 8));
 
-  // The window tells its own view, and nobody else, with the buffer to show.
+  // The window tells its own view with the buffer to show, then everyone else, as the sender.
   int announced = 0;
+  const void* sender = nullptr;
   auto token = platform::NotificationCenter::defaultCenter().addObserver(
-      kNotificationMainMapPaint, nullptr, [&](const platform::Notification&) { ++announced; });
+      kNotificationMainMapPaint, nullptr, [&](const platform::Notification& note) {
+        ++announced;
+        sender = note.object;
+        EXPECT_EQ(view->updates, 1);  // the view first
+      });
   EXPECT_EQ(wnd.UpdateWindow(), 1);
   platform::NotificationCenter::defaultCenter().removeObserver(token);
   EXPECT_EQ(view->updates, 1);
   EXPECT_EQ(view->lastBuffer, wnd.GetBackBuffer());
-  EXPECT_EQ(announced, 0);
+  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(sender, &wnd);
 
   // Another view takes the window over; one that went away is not told.
   auto second = std::make_shared<CountingWndView>();
