@@ -440,8 +440,10 @@ def main(argv=None, root=None):
     if not args.no_baseline:
         # Tests that fail on the tree as it is would count every mutation as killed.
         for name, targets, what in runner.stages(mutations[0].path if mutations else args.folder + "/x.cpp")[-2:]:
-            if not runner.build(targets)[0] or not runner.test(what)[0]:
-                print(f"the {name} fail without any mutation: mend them first", file=sys.stderr)
+            built, out = runner.build(targets)
+            passed, out = runner.test(what) if built else (False, out)
+            if not passed:
+                print(f"the {name} fail without any mutation: mend them first\n{out[-3000:]}", file=sys.stderr)
                 return 2
     try:
         results = run_mutations(root, mutations, runner, report=lambda s: print(s, flush=True))

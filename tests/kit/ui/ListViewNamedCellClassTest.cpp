@@ -60,6 +60,25 @@ TEST_F(ListViewNamedCellClassTest, ARowDrawsWithTheClassItNamesByObjectOrByName)
   EXPECT_EQ(*height, *expected);
 }
 
+// A title row drawn in the skin its row names, or in the list's usual one when it names none.
+TEST_F(ListViewNamedCellClassTest, ATitleRowWearsTheSkinItNames) {
+  addRow([](DataItemDetail& r) {
+    r.setItemTitle("最近搜索");
+    r.setTitleSkin("@job_related@jobsearch_history_cell_title");
+  });
+  addRow([](DataItemDetail& r) { r.setItemTitle("普通"); });
+  ASSERT_EQ(shownClass(0), "TitleCell");
+  auto named = std::dynamic_pointer_cast<TitleCell>(list->cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+  auto plain = std::dynamic_pointer_cast<TitleCell>(list->cellForRowAtIndexPath(IndexPath::forRow(1, 0)));
+  ASSERT_TRUE(named && plain);
+  EXPECT_EQ(named->label()->text(), "最近搜索");
+  EXPECT_EQ(named->label()->font().pointSize(), 15);
+  EXPECT_FALSE(named->label()->font().isBold());
+  EXPECT_EQ(plain->label()->text(), "普通");
+  EXPECT_EQ(plain->label()->font().pointSize(), 16);
+  EXPECT_TRUE(plain->label()->font().isBold());
+}
+
 TEST_F(ListViewNamedCellClassTest, AnUnknownOrNonRowNameIsReportedAndFallsBackToTheSectionsClass) {
   addRow([](DataItemDetail& r) { r.setString("NoSuchCellClass", DataItemDetail::keyCellClass()); });
   addRow([](DataItemDetail& r) { r.setString("ListView", DataItemDetail::keyCellClass()); });

@@ -64,6 +64,24 @@ class ListViewPullDownTest : public VirtualRunLoopTest {
   std::shared_ptr<ListViewData> section;
 };
 
+// The loading row at the end of the list says "loading" as the header does, in the same skin.
+TEST_F(ListViewPullDownTest, TheLoadingRowWearsTheHeaderSkin) {
+  section->loadData();  // the next page, still on its way
+  list->reloadData();
+  list->layoutIfNeeded();
+  platform::IndexPath last = platform::IndexPath::forRow(list->numberOfRowsInSection(0) - 1, 0);
+  list->scrollToRowAtIndexPath(last, platform::TableViewScrollPosition::Bottom, false);
+  auto cell = list->cellForRowAtIndexPath(last);
+  ASSERT_TRUE(cell) << list->numberOfRowsInSection(0);
+  auto row = std::dynamic_pointer_cast<PullDownLoadingTableCell>(cell);
+  ASSERT_TRUE(row) << platform::classOf(*cell)->name();
+  ASSERT_TRUE(row->loadingView());
+  EXPECT_EQ(row->loadingView()->getTextColor(), list->loadingView()->getTextColor());
+  EXPECT_NE(row->loadingView()->getTextColor(), platform::Color::black());
+  EXPECT_EQ(row->loadingView()->frame().origin.y, 0);
+  EXPECT_EQ(row->loadingView()->frame().size.height, 44);
+}
+
 TEST_F(ListViewPullDownTest, ReleasingAt52PointsRefreshesAndTheRowsStayUntilTheNewFirstPage) {
   EXPECT_EQ(list->refreshHeaderView()->frame(), platform::Rect(0, -52, 320, 52));
   EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::None);

@@ -57,7 +57,7 @@ TEST(CVSocketManTest, LookupsAndWorkFromManyThreadsAreEachAnsweredOnce) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i) {
         const int port = 20000 + t * 1000 + i;
-        sockets.Resolve("127.0.0.1", port, [&, t, port](std::vector<platform::SocketAddress> found) {
+        sockets.Resolve("127.0.0.1", port, [&, t](std::vector<platform::SocketAddress> found) {
           platform::MutexLock lock(answers.mutex);
           if (std::this_thread::get_id() != socketThread) answers.offThread = true;
           const std::string got = found.size() == 1 ? found[0].description() : "none";
