@@ -95,6 +95,21 @@ TEST_F(JobListCellsTest, AResultRowShowsADistrictAndItsDateWhole) {
   }
 }
 
+TEST_F(JobListCellsTest, TheTickBoxIsEightyWideAndItsPictureStaysLeftOfTheName) {
+  auto record = job("", "", "");
+  record->set_jobname("Java开发工程师");
+  auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(
+      shownRow(platform::classFor<JobListSearchResultCell>(), record));
+  ASSERT_TRUE(cell);
+  auto& box = *cell->checkView();
+  EXPECT_EQ(box.frame().x(), 0);
+  EXPECT_EQ(box.frame().width(), 80);
+  auto image = box.imageView()->image();
+  ASSERT_TRUE(image);
+  EXPECT_EQ(box.imageView()->frame().size, image->size()) << "drawn at its own size";
+  EXPECT_LE(box.imageView()->frame().maxX(), cell->jobname()->frame().x()) << "clear of the job name";
+}
+
 TEST_F(JobListCellsTest, AResultRowShowsTheInternshipBadgeButNeverTheAppliedOne) {
   auto record = job("", "", "");
   record->set_jobname("实习生");
