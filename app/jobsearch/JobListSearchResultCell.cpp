@@ -42,9 +42,7 @@ void JobListSearchResultCell::initCellView() {
   jobsummary_->setFrame(platform::Rect(32, 0, width - 57, 13));
   jobinfo_ = jobLabel("jobsearch_result_coname", 2);
   jobinfo_->setFrame(platform::Rect(32, 0, width - 57, 13));
-  // The box takes the strip left of the texts: a wider one would catch taps on the job name,
-  // which open the job.
-  checkView_ = UICheckBoxView::create(platform::Rect(0, 0, 32, 55));
+  checkView_ = UICheckBoxView::create(platform::Rect(0, 0, 80, 55));
   AppSkin::apply(checkView_, "checkbox_circle", "common");
   checkView_->setDelegate(sharedAs<JobListSearchResultCell>());
   readMark_ = std::make_shared<platform::ImageView>(platform::Rect(width - 11, 0, 11, 11));

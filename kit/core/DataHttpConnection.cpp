@@ -5,6 +5,7 @@
 #include "kit/core/StringMisc.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StringTable.h"
 #include "platform/foundation/Text.h"
 #include "platform/net/NetError.h"
 #include "platform/net/URLConnection.h"
@@ -78,7 +79,10 @@ platform::Error statusError(int code) {
   platform::Error error;
   error.domain = std::string(DataHttpConnection::ErrorDomain);
   error.code = code;
-  if (code >= 1) error.localizedDescription = localizedStringForStatusCode(code);
+  // In the user's language where the system's table has the status ("HTTPStatus<code>").
+  if (code >= 1)
+    error.localizedDescription = platform::StringTable::localizedString(
+        "HTTPStatus" + std::to_string(code), localizedStringForStatusCode(code), "System");
   return error;
 }
 

@@ -246,15 +246,6 @@ class AnswerReader final : public platform::XMLElementReader {
   std::string attributeKey_;
 };
 
-// A failed call is told in the screen's language: the transport's own words (English, with host
-// and port) mean nothing to the user. Without a string table the error's text stands.
-std::string failureText(const platform::Error& error) {
-  bool server = error.domain == DataHttpConnection::ErrorDomain && error.code >= 1;
-  std::string text =
-      AppCoreInfo::getLocalizedString(server ? "common_text_server_failed" : "common_text_network_failed");
-  return text.empty() ? str::fromError(&error) : text;
-}
-
 }  // namespace
 
 DataLoadAndParser::DataLoadAndParser(std::weak_ptr<DataLoadAndParserDelegate> delegate)
@@ -336,7 +327,7 @@ void DataLoadAndParser::stopLoading() {
 
 void DataLoadAndParser::connectionOnError(DataHttpConnection&, const platform::Error& error) {
   if (finished_) return;
-  failWith(failureText(error));
+  failWith(str::fromError(&error));
   onFinished();
 }
 

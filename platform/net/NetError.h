@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/foundation/Error.h"
+#include "platform/foundation/StringTable.h"
 
 namespace platform {
 
@@ -47,9 +48,21 @@ enum SSLStatusCode : std::int64_t {
   SSLHostNameMismatch = -9843,
 };
 
+inline std::shared_ptr<const Error> makeUnderlyingError(std::string_view domain, std::int64_t code,
+                                                        std::string message);
+
+// The description is the system's own words for the code, in the user's language (the "System"
+// string table, key "URLError<code>"); the transport's detail (host, port, reason) then stays with
+// the error as its underlying one. Without a text for the code the detail is the description.
 inline Error makeURLError(URLErrorCode code, std::string message,
                           std::shared_ptr<const Error> underlying = nullptr) {
-  return Error{std::string(URLErrorDomain), code, std::move(message), nullptr, std::move(underlying)};
+  std::string shown = StringTable::localizedString("URLError" + std::to_string(code), "", "System");
+  if (shown.empty()) {
+    shown = std::move(message);
+  } else if (!underlying && !message.empty()) {
+    underlying = makeUnderlyingError(URLErrorDomain, code, std::move(message));
+  }
+  return Error{std::string(URLErrorDomain), code, std::move(shown), nullptr, std::move(underlying)};
 }
 
 inline std::shared_ptr<const Error> makeUnderlyingError(std::string_view domain, std::int64_t code,

@@ -2,7 +2,8 @@
 """Draws the built-in skin's small images (plain and @2x) into resources/Images.
 
 Run from the repository root: python3 tools/skin/draw_native_skin.py
-Shapes only, no text: captions are the controls' own titles."""
+Shapes, and no text but the badges' own words (a badge has no label of its own): those are drawn
+with the runner's font through python3-pil (tools/deps.sh python3-pil)."""
 import math
 import os
 import struct
@@ -63,6 +64,27 @@ def save(name, w, h, shader):
         W, H, px = render(w, h, scale, shader)
         base, ext = os.path.splitext(name)
         write_png(os.path.join(ROOT, base + suffix + ext), W, H, px)
+
+
+FONT = os.environ.get("KAVRO_FONT", "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc")
+
+
+def save_badge(name, w, h, color, word, size=10):
+    """A rounded tag in color with its word in white, centred."""
+    from PIL import Image, ImageDraw, ImageFont
+
+    for scale, suffix in ((1, ""), (2, "@2x")):
+        W, H, px = render(w, h, scale, lambda x, y: in_rrect(x, y, 0, 0, w, h, 3) and color or None)
+        tag = Image.new("RGBA", (W, H))
+        tag.putdata(px)
+        text = Image.new("RGBA", (W, H), (0, 0, 0, 0))
+        font = ImageFont.truetype(FONT, size * scale)
+        pen = ImageDraw.Draw(text)
+        left, top, right, bottom = pen.textbbox((0, 0), word, font=font)
+        pen.text(((W - (right - left)) / 2 - left, (H - (bottom - top)) / 2 - top), word, font=font, fill=WHITE)
+        out = Image.alpha_composite(tag, text)
+        base, ext = os.path.splitext(name)
+        write_png(os.path.join(ROOT, base + suffix + ext), W, H, list(out.getdata()))
 
 
 # ---- shape helpers: each answers whether (x, y) lies inside.
@@ -139,16 +161,10 @@ def main():
     # Read mark: a grey corner at the row's top right.
     save("job_related/jobsearch_result_readmark.png", 11, 11,
          layered((lambda x, y: in_polygon(x, y, [(0, 0), (11, 0), (11, 11)]), GREY)))
-    # Badges: internship (orange) and applied (green) tags.
-    save("job_related/jobslist_result_internship.png", 24, 14, layered(
-        (lambda x, y: near_segment(x, y, 6, 7, 18, 7, 1.2), WHITE),
-        (lambda x, y: in_rrect(x, y, 0, 0, 24, 14, 3), ORANGE)))
-    save("job_related/jobslist_result_campus.png", 24, 14, layered(
-        (lambda x, y: near_segment(x, y, 6, 7, 18, 7, 1.2), WHITE),
-        (lambda x, y: in_rrect(x, y, 0, 0, 24, 14, 3), BLUE)))
-    save("job_related/jobsearch_result_applied.png", 34, 14, layered(
-        (lambda x, y: near_segment(x, y, 11, 7, 15, 10.5, 1.2) or near_segment(x, y, 15, 10.5, 22, 3.5, 1.2), WHITE),
-        (lambda x, y: in_rrect(x, y, 0, 0, 34, 14, 3), GREEN)))
+    # Badges: internship (orange), campus (blue) and applied (green) tags, each with its word.
+    save_badge("job_related/jobslist_result_internship.png", 24, 14, ORANGE, "实习")
+    save_badge("job_related/jobslist_result_campus.png", 24, 14, BLUE, "校园")
+    save_badge("job_related/jobsearch_result_applied.png", 34, 14, GREEN, "已申请")
 
     # Bottom bar icons (the title stands under them).
     save("job_related/toolbar_icon_favorite.png", 22, 22, layered(

@@ -11,6 +11,7 @@
 #include "app/jobsearch/JobOperateUtil.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ListView.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
@@ -93,6 +94,49 @@ TEST_F(JobListCellsTest, AResultRowShowsADistrictAndItsDateWhole) {
     EXPECT_LE(platform::TextMetrics::widthOfText(label->text(), label->font()), label->frame().width())
         << label->text();
   }
+}
+
+TEST_F(JobListCellsTest, TheTickBoxIsEightyWideAndItsPictureStaysLeftOfTheName) {
+  auto record = job("", "", "");
+  record->set_jobname("Java开发工程师");
+  auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(
+      shownRow(platform::classFor<JobListSearchResultCell>(), record));
+  ASSERT_TRUE(cell);
+  auto& box = *cell->checkView();
+  EXPECT_EQ(box.frame().x(), 0);
+  EXPECT_EQ(box.frame().width(), 80);
+  auto image = box.imageView()->image();
+  ASSERT_TRUE(image);
+  EXPECT_EQ(box.imageView()->frame().size, image->size()) << "drawn at its own size";
+  EXPECT_LE(box.imageView()->frame().maxX(), cell->jobname()->frame().x()) << "clear of the job name";
+}
+
+// A badge says what it is: its white word covers much of its height, where a bare tag would show
+// at most a stroke across its middle.
+TEST_F(JobListCellsTest, TheBadgesCarryTheirWord) {
+  auto wordRows = [](const platform::Image& image) {
+    const auto& bitmap = *image.bitmap();
+    int rows = 0;
+    for (int y = 0; y < bitmap.height(); ++y) {
+      const std::uint8_t* row = bitmap.data() + static_cast<std::size_t>(y) * bitmap.bytesPerRow();
+      bool white = false;
+      for (int x = 0; x < bitmap.width() && !white; ++x) {
+        const std::uint8_t* p = row + 4 * x;
+        white = p[0] > 200 && p[1] > 200 && p[2] > 200 && p[3] > 200;
+      }
+      rows += white ? 1 : 0;
+    }
+    return static_cast<double>(rows) / bitmap.height();
+  };
+  for (const char* type : {"jobslist_result_internship", "jobslist_result_campus"}) {
+    auto image = AppSkin::imageWithSkinType(type, "job_related");
+    ASSERT_TRUE(image) << type;
+    EXPECT_GT(wordRows(*image), 0.4) << type;
+  }
+  auto applied = std::make_shared<platform::ImageView>(platform::Rect{});
+  AppSkin::apply(applied, "jobsearch_result_applied", "job_related");
+  ASSERT_TRUE(applied->image());
+  EXPECT_GT(wordRows(*applied->image()), 0.4);
 }
 
 TEST_F(JobListCellsTest, AResultRowShowsTheInternshipBadgeButNeverTheAppliedOne) {

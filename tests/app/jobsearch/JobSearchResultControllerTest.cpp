@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/jobsearch/JobListSearchResultCell.h"
+#include "app/jobsearch/JobOperateUtil.h"
 #include "app/jobsearch/JobSearchFilterController.h"
 #include "app/jobsearch/JobSearchResultController.h"
 #include "app/jobsearch/JobSearchResultEmptyCell.h"
@@ -10,6 +11,7 @@
 #include "kit/ui/ErrorTableCell.h"
 #include "kit/ui/MoreTableCell.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
@@ -310,6 +312,43 @@ TEST_F(JobSearchResultControllerTest, TicksDriveTheButtonsAndStopAtThirty) {
   EXPECT_FALSE(list.dataOfIndexPath(IndexPath::forRow(0, 0))->getTableCellIsSelected());
   ASSERT_TRUE(platform::UIDriver::topAlert());
   platform::UIDriver::answerAlert(0);
+}
+
+TEST_F(JobSearchResultControllerTest, WithTheConfirmationOnApplyingAsksAndCancelKeepsTheTicks) {
+  auto reply = DataItemDetail::newDetail();
+  reply->setString("1001", "accountid");
+  reply->setString("k3y", "key");
+  UserCoreInfo::setUserLoginInfo(reply.get());
+  ASSERT_TRUE(JobOperateUtil::setConfirmWhileApply(true));  // as the settings switch stores it
+  auto results = openWithFirstPage("search_job_list_page1.xml");
+  auto cell = firstRow(results);
+  ASSERT_TRUE(cell);
+  platform::UIDriver::tap(*cell->checkView());
+  const std::string apply = AppCoreInfo::getLocalizedString("jobsearch_apply_jobs");
+  platform::Application::layoutWindows();
+  ASSERT_TRUE(platform::UIDriver::tap(apply)) << platform::UIDriver::describeScreen();
+  auto alert = std::dynamic_pointer_cast<platform::AlertView>(platform::UIDriver::topAlert());
+  ASSERT_TRUE(alert) << "the confirmation comes first";
+  EXPECT_EQ(alert->tag(), 11128);
+  EXPECT_EQ(alert->title(), AppCoreInfo::getLocalizedString("jobapply_show_tip_title"));
+  EXPECT_EQ(alert->message(), AppCoreInfo::getLocalizedString("jobapply_show_tip_content"));
+  platform::UIDriver::answerAlert(0);
+  for (int i = 0; i < 20; ++i) loop().runOnce(0);
+  EXPECT_TRUE(requestsFor("/api/user/apply_job.php").empty()) << "cancel sends nothing";
+  EXPECT_TRUE(results->listViewResult()->dataOfIndexPath(IndexPath::forRow(0, 0))->getTableCellIsSelected())
+      << "and keeps the ticks";
+  EXPECT_TRUE(results->toolbarButton(JobSearchResultController::ApplyItem)->isEnabled());
+
+  ASSERT_TRUE(platform::UIDriver::tap(apply)) << platform::UIDriver::describeScreen();
+  ASSERT_TRUE(platform::UIDriver::topAlert());
+  platform::UIDriver::answerAlert(1);
+  // A success clears the ticks.
+  ASSERT_TRUE(runUntil(
+      [&] {
+        return !results->listViewResult()->dataOfIndexPath(IndexPath::forRow(0, 0))->getTableCellIsSelected();
+      },
+      20));
+  EXPECT_EQ(requestsFor("/api/user/apply_job.php").size(), 1u);
 }
 
 TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth) {

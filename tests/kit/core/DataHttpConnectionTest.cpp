@@ -124,7 +124,7 @@ TEST_F(DataHttpConnectionTest, ErrorStatusesAreErrorsOfTheirOwnDomainWithoutTheB
   ASSERT_TRUE(rec->error);
   EXPECT_EQ(rec->error->domain, "DataHttpConnection");
   EXPECT_EQ(rec->error->code, 404);
-  EXPECT_EQ(rec->error->localizedDescription, "not found");
+  EXPECT_EQ(rec->error->localizedDescription, "未找到") << "the system's text for the status";
   EXPECT_TRUE(rec->sizes.empty());
   EXPECT_EQ(c->statusCode(), 404);
   EXPECT_FALSE(AppUtil::isNetworkIndicatorVisible());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/core/DataLoadAndParser.h"
 #include "kit/core/JsonLoadAndParser.h"
 #include "tests/kit/core/LoaderTestSupport.h"
 
@@ -63,6 +64,27 @@ TEST_F(JsonLoaderTest, FailuresAreLocalWithAMessageOnce) {
     EXPECT_TRUE(recorder->result->localError()) << path;
     EXPECT_FALSE(recorder->result->message().empty()) << path;
   }
+}
+
+// Both loaders pass a failed call's own text on: the same words for the same failure.
+class XmlRecorder : public DataLoadAndParserDelegate {
+ public:
+  std::shared_ptr<DataItemResult> result;
+  void dataLoader(DataLoadAndParser&, const DataItemResult& r) override {
+    result = std::make_shared<DataItemResult>(r);
+  }
+};
+
+TEST_F(JsonLoaderTest, AFailedCallReadsTheSameInBothLoaders) {
+  auto json = std::make_shared<JsonRecorder>();
+  json->takeJson = false;
+  auto xml = std::make_shared<XmlRecorder>();
+  auto jsonLoader = JsonLoadAndParser::GetUrl("util/no_such_call.php", json);
+  auto xmlLoader = DataLoadAndParser::GetUrl("util/no_such_call.php", xml);
+  ASSERT_TRUE(runUntil([&] { return json->result && xml->result; }));
+  EXPECT_TRUE(xml->result->localError());
+  EXPECT_EQ(xml->result->message(), "未找到") << "the status in the user's language";
+  EXPECT_EQ(json->result->message(), xml->result->message());
 }
 
 TEST_F(JsonLoaderTest, StoppedLoaderStaysSilent) {

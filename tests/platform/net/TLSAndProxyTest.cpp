@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "demo/LoopbackHttpServer.h"
 #include "platform/net/ClientIdentity.h"
 #include "platform/net/HTTPReadStream.h"
 #include "tests/platform/net/NetTestSupport.h"
-#include "demo/LoopbackHttpServer.h"
 #include "tests/support/LoopbackSocksProxy.h"
 
 using kavro::test::LoopbackHttpServer;
@@ -238,7 +238,10 @@ TEST_F(TLSAndProxyTest, Socks5WithAndWithoutAuthentication) {
   platform::ProxySettings noAuth{platform::ProxySettings::Type::SOCKS5, "127.0.0.1", guarded.port(), "", ""};
   res = fetch("http://far.test/z", {}, noAuth);
   ASSERT_TRUE(res.error);
-  EXPECT_NE(res.error->localizedDescription.find("authentication"), std::string::npos);
+  // The user reads the system's words for the code; the proxy's reason stays underneath.
+  EXPECT_EQ(res.error->localizedDescription, "无法连接到服务器。");
+  ASSERT_TRUE(res.error->underlying);
+  EXPECT_NE(res.error->underlying->localizedDescription.find("authentication"), std::string::npos);
 
   // TLS through SOCKS.
   LoopbackHttpServer secure(tlsOptions(certs().server));
