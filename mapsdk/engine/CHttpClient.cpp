@@ -650,10 +650,14 @@ void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   }
   if (!core) return;
   platform::MutexLock lock(core->mutex);
+  // Read under the lock here: the analysis does not follow the lock into a lambda.
+  void* const buffer = core->buffer;
+  const int bufferSize = core->bufferSize;
+  int* const lengthWord = core->lengthWord;
   auto deliver = [&](const platform::Data& body) {
-    int n = static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(core->bufferSize)));
-    if (core->buffer && n > 0) std::memcpy(core->buffer, body.data(), static_cast<std::size_t>(n));
-    if (core->lengthWord) *core->lengthWord = n;
+    int n = static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(bufferSize)));
+    if (buffer && n > 0) std::memcpy(buffer, body.data(), static_cast<std::size_t>(n));
+    if (lengthWord) *lengthWord = n;
   };
   if (message == kHttpComplete) {
     for (auto it = core->answers.begin(); it != core->answers.end(); ++it) {

@@ -598,17 +598,22 @@ std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& m
                            std::to_string(Tiles().needed) + " from " + MapHost() + ")");
 }
 
+// An optional count argument, 0 to 1000: false when the text is something else.
+bool ReadCount(std::string_view args, std::optional<long>& count) {
+  if (args.empty()) return true;
+  char* end = nullptr;
+  std::string text(args);
+  long n = std::strtol(text.c_str(), &end, 10);
+  if (*end || n < 0 || n > 1000) return false;
+  count = n;
+  return true;
+}
+
 // Pins: the annotation views standing on the visible part of the map.
 std::optional<Outcome> ExpectPins(const mapsdk::GMKMapView& map, std::string_view args,
                                   std::string& message) {
   std::optional<long> wanted;
-  if (!args.empty()) {
-    char* end = nullptr;
-    std::string text(args);
-    long n = std::strtol(text.c_str(), &end, 10);
-    if (*end || n < 0 || n > 1000) return Usage(message, "map expect pins [N]");
-    wanted = n;
-  }
+  if (!ReadCount(args, wanted)) return Usage(message, "map expect pins [N]");
   int visible = 0;
   std::ostringstream elsewhere;
   for (const auto& annotation : map.annotations()) {
@@ -730,13 +735,7 @@ std::optional<Outcome> ExpectTraffic(const mapsdk::GMKMapView& map, std::string&
 std::optional<Outcome> ExpectMarks(const mapsdk::GMKMapView& map, std::string_view args,
                                    std::string& message) {
   std::optional<long> wanted;
-  if (!args.empty()) {
-    char* end = nullptr;
-    std::string text(args);
-    long n = std::strtol(text.c_str(), &end, 10);
-    if (*end || n < 0 || n > 1000) return Usage(message, "map expect marks [N]");
-    wanted = n;
-  }
+  if (!ReadCount(args, wanted)) return Usage(message, "map expect marks [N]");
   std::string failed = WaitForMap();
   (void)failed;
   gmengine::CMapControlBlock* control = Control();
