@@ -1,5 +1,6 @@
 // Map pans against Cairo drawing the same tiles, with street tiles of the demo map service (level 15:
-// streets, parks and buildings, tens of kilobytes of PNG each). 96 pictures are taken from the
+// streets, parks and buildings, tens of kilobytes of PNG each, palette or RGB as the service sends
+// them). 96 pictures are taken from the
 // service at their own places; every other place shows one of them chosen by a hash of its column
 // and row, so the caches see every place as a new tile while the bytes stay those of real tiles.
 //
@@ -61,6 +62,7 @@ struct Tile {
 
 std::vector<std::string> pool;  // demo service tiles
 std::size_t poolBytes = 0;
+int palettePngs = 0;  // of the pool: the rest are RGB
 
 const std::string& TileBytes(int column, int row) {
   const auto h = static_cast<std::uint32_t>(column) * 2654435761u ^ static_cast<std::uint32_t>(row) * 40503u;
@@ -132,6 +134,7 @@ void Prepare() {
     for (int i = 0; i < kPool; ++i) {
       pool.push_back(service.tile("map", kLevel, column + i % 24, row + i / 24));
       poolBytes += pool.back().size();
+      palettePngs += pool.back().size() > 25 && pool.back()[25] == 3;
     }
   }
   static char home[] = "/tmp/kavro-map-bench-XXXXXX";
@@ -316,8 +319,9 @@ int main(int argc, char** argv) {
   const double cairo = reporter.timeNs("Cairo_PanFrames");
   std::printf(
       "\nmap pan of %d frames (20 screens, warm cache, level %d tiles of %.1f KB on average) against "
-      "Cairo drawing the same tiles\n",
-      kFrames, kLevel, static_cast<double>(poolBytes) / static_cast<double>(pool.size()) / 1e3);
+      "Cairo drawing the same tiles; the service's mix: %d palette and %d RGB PNGs\n",
+      kFrames, kLevel, static_cast<double>(poolBytes) / static_cast<double>(pool.size()) / 1e3, palettePngs,
+      static_cast<int>(pool.size()) - palettePngs);
   if (ours > 0 && cairo > 0) {
     std::printf("frames per second: ours %.0f, Cairo %.0f; speed ratio ours/Cairo %.2f\n",
                 kFrames * 1e9 / ours, kFrames * 1e9 / cairo, cairo / ours);

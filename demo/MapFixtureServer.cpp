@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -446,15 +447,53 @@ void PutChunk(std::string& out, const char* type, const std::string& body) {
                                                      static_cast<uInt>(typed.size()))));
 }
 
-// A 256 x 256 PNG of 8-bit RGB (or RGBA) rows, unfiltered and deflated fast: the service answers
-// many tiles.
+// The tile's colours as a palette and one index a pixel, when there are at most 256 of them (a
+// street map mostly has few); false otherwise.
+bool Palettize(const std::vector<std::uint8_t>& pixels, int channels, std::vector<std::uint32_t>& palette,
+               std::vector<std::uint8_t>& indices) {
+  palette.clear();
+  indices.resize(pixels.size() / static_cast<std::size_t>(channels));
+  // An open table of the colours seen (a quarter full at most), each slot the colour and its index
+  // plus one: the service draws many tiles, so no allocation a colour.
+  constexpr std::size_t kSlots = 1024;
+  std::array<std::uint64_t, kSlots> slots{};
+  std::uint32_t last = 0;
+  std::uint8_t lastIndex = 0;
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    const std::uint8_t* p = pixels.data() + i * static_cast<std::size_t>(channels);
+    const std::uint32_t rgba = static_cast<std::uint32_t>(p[0]) << 24 |
+                               static_cast<std::uint32_t>(p[1]) << 16 |
+                               static_cast<std::uint32_t>(p[2]) << 8 | (channels == 4 ? p[3] : 0xFFu);
+    if (palette.empty() || rgba != last) {
+      std::size_t slot = (rgba * 2654435761u) >> 22;
+      while (slots[slot] != 0 && static_cast<std::uint32_t>(slots[slot]) != rgba) slot = (slot + 1) % kSlots;
+      if (slots[slot] == 0) {
+        if (palette.size() == 256) return false;
+        slots[slot] = (palette.size() + 1) << 32 | rgba;
+        palette.push_back(rgba);
+      }
+      last = rgba;
+      lastIndex = static_cast<std::uint8_t>((slots[slot] >> 32) - 1);
+    }
+    indices[i] = lastIndex;
+  }
+  return true;
+}
+
+// A 256 x 256 PNG, unfiltered and deflated fast: the service answers many tiles. A tile of at most
+// 256 colours is written with a palette (and the palette's alphas when some are not opaque), any
+// other as 8-bit RGB (or RGBA) rows; both decode to the same pixels.
 std::string EncodePng(const std::vector<std::uint8_t>& pixels, bool alpha) {
   const int channels = alpha ? 4 : 3;
-  const std::size_t stride = static_cast<std::size_t>(kSide * channels);
+  std::vector<std::uint32_t> palette;
+  std::vector<std::uint8_t> indices;
+  const bool indexed = Palettize(pixels, channels, palette, indices);
+  const std::uint8_t* samples = indexed ? indices.data() : pixels.data();
+  const std::size_t stride = static_cast<std::size_t>(kSide * (indexed ? 1 : channels));
   std::string raw((stride + 1) * kSide, '\0');
   for (int y = 0; y < kSide; ++y) {
     // Filter type 0: deflate alone packs these rows as well as the filters would, and faster.
-    std::memcpy(raw.data() + y * (stride + 1) + 1, pixels.data() + y * stride, stride);
+    std::memcpy(raw.data() + y * (stride + 1) + 1, samples + y * stride, stride);
   }
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   std::string packed(size, '\0');
@@ -467,8 +506,23 @@ std::string EncodePng(const std::vector<std::uint8_t>& pixels, bool alpha) {
   std::string header;
   PutBigEndian(header, kSide);
   PutBigEndian(header, kSide);
-  header += std::string{8, static_cast<char>(alpha ? 6 : 2), 0, 0, 0};
+  const char colourType = indexed ? 3 : alpha ? 6 : 2;
+  header += std::string{8, colourType, 0, 0, 0};
   PutChunk(png, "IHDR", header);
+  if (indexed) {
+    std::string colours, alphas;
+    std::size_t lastTranslucent = 0;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+      colours.push_back(static_cast<char>(palette[i] >> 24));
+      colours.push_back(static_cast<char>(palette[i] >> 16));
+      colours.push_back(static_cast<char>(palette[i] >> 8));
+      alphas.push_back(static_cast<char>(palette[i]));
+      if ((palette[i] & 0xFF) != 0xFF) lastTranslucent = i + 1;
+    }
+    PutChunk(png, "PLTE", colours);
+    // Entries past the last translucent one are opaque without being listed.
+    if (lastTranslucent > 0) PutChunk(png, "tRNS", alphas.substr(0, lastTranslucent));
+  }
   PutChunk(png, "IDAT", packed);
   PutChunk(png, "IEND", {});
   return png;

@@ -52,10 +52,10 @@ bool DecodePNGWithLibpng(const std::uint8_t* data, std::size_t size, std::uint32
   return png_image_finish_read(&image, nullptr, out, kTileSide * 4, nullptr) != 0;
 }
 
-// The fast path covers what map services send: 8-bit RGB or RGBA, not interlaced, only chunks that
-// cannot change a colour. It checks every chunk's CRC and the stream's Adler-32 as libpng does, and
-// inflates the whole image in one call. Anything else, damaged or unusual alike, goes to libpng,
-// which then decides exactly as it always did.
+// The fast path covers what map services send: 8-bit RGB, RGBA or palette (with or without the
+// palette's alphas), not interlaced, only chunks that cannot change a colour. It checks every chunk's CRC and
+// the stream's Adler-32 as libpng does, and inflates the whole image in one call. Anything else, damaged or
+// unusual alike, goes to libpng, which then decides exactly as it always did.
 std::uint32_t ReadBigEndian(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
          static_cast<std::uint32_t>(p[2]) << 8 | p[3];
@@ -125,6 +125,11 @@ Fast DecodePNGFast(const std::uint8_t* data, std::size_t size, std::uint32_t* ou
   thread_local FastBuffers buffers;
   if (!buffers.inflater) return Fast::UseLibpng;
   int bpp = 0;
+  bool indexed = false;
+  // The palette as finished words, opaque unless its alphas say otherwise.
+  std::array<std::uint32_t, 256> colours{};
+  int paletteSize = 0;
+  bool translucent = false;
   const std::uint8_t* idat = nullptr;  // the stream when it is one chunk
   std::size_t idatSize = 0;
   int idatChunks = 0;
@@ -139,13 +144,33 @@ Fast DecodePNGFast(const std::uint8_t* data, std::size_t size, std::uint32_t* ou
     const std::uint8_t* body = type + 4;
     if (libdeflate_crc32(0, type, length + 4) != ReadBigEndian(body + length)) return Fast::UseLibpng;
     if (at == 8) {
-      // IHDR: 256 x 256, 8 bits, RGB or RGBA, standard compression and filters, not interlaced.
+      // IHDR: 256 x 256, 8 bits, RGB, RGBA or palette, standard compression and filters, not
+      // interlaced.
       if (!ChunkIs(type, "IHDR") || length != 13 || ReadBigEndian(body) != kTileSide ||
-          ReadBigEndian(body + 4) != kTileSide || body[8] != 8 || (body[9] != 2 && body[9] != 6) ||
-          body[10] != 0 || body[11] != 0 || body[12] != 0) {
+          ReadBigEndian(body + 4) != kTileSide || body[8] != 8 ||
+          (body[9] != 2 && body[9] != 3 && body[9] != 6) || body[10] != 0 || body[11] != 0 || body[12] != 0) {
         return Fast::UseLibpng;
       }
-      bpp = body[9] == 6 ? 4 : 3;
+      indexed = body[9] == 3;
+      bpp = body[9] == 6 ? 4 : indexed ? 1 : 3;
+    } else if (indexed && ChunkIs(type, "PLTE")) {
+      // One palette, before the picture, of 1 to 256 whole entries.
+      if (paletteSize > 0 || idatChunks > 0 || length == 0 || length % 3 != 0 || length > 256 * 3)
+        return Fast::UseLibpng;
+      paletteSize = static_cast<int>(length / 3);
+      for (int i = 0; i < paletteSize; ++i) {
+        const std::uint8_t* c = body + i * 3;
+        colours[static_cast<std::size_t>(i)] = 0xFF000000u | static_cast<std::uint32_t>(c[0]) << 16 |
+                                               static_cast<std::uint32_t>(c[1]) << 8 | c[2];
+      }
+    } else if (indexed && ChunkIs(type, "tRNS")) {
+      // The first entries' alphas, after the palette and before the picture.
+      if (paletteSize == 0 || translucent || idatChunks > 0 ||
+          length > static_cast<std::uint32_t>(paletteSize))
+        return Fast::UseLibpng;
+      translucent = true;
+      for (std::uint32_t i = 0; i < length; ++i)
+        colours[i] = (colours[i] & 0x00FFFFFFu) | static_cast<std::uint32_t>(body[i]) << 24;
     } else if (ChunkIs(type, "IDAT")) {
       if (idatClosed) return Fast::UseLibpng;  // IDATs must follow one another
       if (++idatChunks == 1) {
@@ -165,7 +190,7 @@ Fast DecodePNGFast(const std::uint8_t* data, std::size_t size, std::uint32_t* ou
     }
     at += 12 + length;
   }
-  if (!ended || idatChunks == 0) return Fast::UseLibpng;
+  if (!ended || idatChunks == 0 || (indexed && paletteSize == 0)) return Fast::UseLibpng;
   if (idatChunks > 1) {
     idat = buffers.stream.data();
     idatSize = buffers.stream.size();
@@ -186,7 +211,15 @@ Fast DecodePNGFast(const std::uint8_t* data, std::size_t size, std::uint32_t* ou
     std::uint8_t* row = line + 1;
     if (!Unfilter(line[0], row, prior, rowBytes, bpp)) return Fast::UseLibpng;
     std::uint32_t* target = out + static_cast<std::size_t>(y) * kTileSide;
-    if (bpp == 3) {
+    if (indexed) {
+      // An index past the palette is an error libpng judges in its own way: it decides.
+      if (paletteSize < 256) {
+        std::uint8_t top = 0;
+        for (int x = 0; x < kTileSide; ++x) top = std::max(top, row[x]);
+        if (top >= paletteSize) return Fast::UseLibpng;
+      }
+      for (int x = 0; x < kTileSide; ++x) target[x] = colours[row[x]];
+    } else if (bpp == 3) {
       for (int x = 0; x < kTileSide; ++x, row += 3) {
         target[x] = 0xFF000000u | static_cast<std::uint32_t>(row[0]) << 16 |
                     static_cast<std::uint32_t>(row[1]) << 8 | row[2];

@@ -4,13 +4,15 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "mapsdk/display/TileImage.h"
 #include "demo/MapFixtureServer.h"
+#include "mapsdk/display/TileImage.h"
 
 using namespace mapsdk;
 
@@ -37,17 +39,12 @@ std::uint8_t Paeth(int a, int b, int c) {
   return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
 
-// A 256 x 256 PNG of 8-bit RGB (channels 3) or RGBA (4) written by hand: row y uses filter y % 5,
-// the stream is cut into IDATs of `split` bytes, and a text chunk stands before them.
-Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
+// A 256 x 256 PNG of these 8-bit samples (channels a pixel; 1 for palette indices) written by
+// hand: row y uses filter y % 5, the stream is cut into IDATs of `split` bytes, and a text chunk
+// stands before them (and after the palette and its alphas, when given).
+Bytes WrittenByHand(const Bytes& raw, int channels, std::size_t split, const Bytes& palette = {},
+                    const Bytes& alphas = {}) {
   const int side = 256, rowBytes = side * channels;
-  std::mt19937 rng(seed);
-  Bytes raw(static_cast<std::size_t>(side * rowBytes));
-  // Smooth gradients with noise, so that every filter has something to predict.
-  for (int y = 0; y < side; ++y)
-    for (int i = 0; i < rowBytes; ++i)
-      raw[static_cast<std::size_t>(y * rowBytes + i)] = static_cast<std::uint8_t>(
-          y + i / channels * (i % channels + 1) + (rng() % 64 == 0 ? rng() % 9 : 0));
   Bytes filtered;
   for (int y = 0; y < side; ++y) {
     const int filter = y % 5;
@@ -73,8 +70,14 @@ Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
   Bytes header;
   PutBigEndian(header, side);
   PutBigEndian(header, side);
-  header.insert(header.end(), {8, static_cast<std::uint8_t>(channels == 4 ? 6 : 2), 0, 0, 0});
+  header.insert(header.end(), {8,
+                               static_cast<std::uint8_t>(channels == 4   ? 6
+                                                         : channels == 1 ? 3
+                                                                         : 2),
+                               0, 0, 0});
   Chunk(png, "IHDR", header);
+  if (!palette.empty()) Chunk(png, "PLTE", palette);
+  if (!alphas.empty()) Chunk(png, "tRNS", alphas);
   const std::string text = "Comment\0tiles";
   Chunk(png, "tEXt", Bytes(text.begin(), text.end()));
   for (std::size_t at = 0; at < packed.size(); at += split) {
@@ -84,6 +87,32 @@ Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
   }
   Chunk(png, "IEND", {});
   return png;
+}
+
+// RGB (channels 3) or RGBA (4) rows: smooth gradients with noise, so that every filter has
+// something to predict.
+Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
+  const int rowBytes = 256 * channels;
+  std::mt19937 rng(seed);
+  Bytes raw(static_cast<std::size_t>(256 * rowBytes));
+  for (int y = 0; y < 256; ++y)
+    for (int i = 0; i < rowBytes; ++i)
+      raw[static_cast<std::size_t>(y * rowBytes + i)] = static_cast<std::uint8_t>(
+          y + i / channels * (i % channels + 1) + (rng() % 64 == 0 ? rng() % 9 : 0));
+  return WrittenByHand(raw, channels, split);
+}
+
+// A palette picture of `entries` colours (alphas for the first ones when given) whose indices
+// reach up to `top`: past the palette when top >= entries.
+Bytes HandMadePalettePng(int entries, const Bytes& alphas, int top, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes palette(static_cast<std::size_t>(entries) * 3);
+  for (auto& b : palette) b = static_cast<std::uint8_t>(rng());
+  Bytes raw(256 * 256);
+  for (std::size_t i = 0; i < raw.size(); ++i)
+    raw[i] =
+        static_cast<std::uint8_t>((i / 256 + i % 256 / 16 + (rng() % 32 == 0 ? rng() % 5 : 0)) % (top + 1));
+  return WrittenByHand(raw, 1, 5000, palette, alphas);
 }
 
 // What libpng itself makes of the bytes, in the tile's words; empty when it refuses them.
@@ -132,7 +161,8 @@ Bytes Of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // Every picture decodes to exactly the words libpng gives: the service's street (RGB) and traffic
 // (RGBA) tiles, hand-made files using all five row filters over split streams, files libpng wrote
-// (colour space chunks saying sRGB), and layouts that only libpng reads (grey, palette, 16-bit).
+// (colour space chunks saying sRGB), palettes (with and without alphas, short ones, indices past
+// them), and layouts that only libpng reads (grey, 16-bit).
 TEST(TileDecodeTest, PicturesDecodeToTheSameWordsAsLibpng) {
   kavro::test::MapFixtureServer service;
   std::vector<Bytes> pictures = {Of(service.tile("map", 15, 6327, 2356)),
@@ -144,7 +174,12 @@ TEST(TileDecodeTest, PicturesDecodeToTheSameWordsAsLibpng) {
                                  LibpngWritten(PNG_FORMAT_RGB, 8),
                                  LibpngWritten(PNG_FORMAT_RGBA, 9),
                                  LibpngWritten(PNG_FORMAT_RGB | PNG_FORMAT_FLAG_COLORMAP, 5),
-                                 LibpngWritten(PNG_FORMAT_LINEAR_RGB_ALPHA, 6)};
+                                 LibpngWritten(PNG_FORMAT_LINEAR_RGB_ALPHA, 6),
+                                 LibpngWritten(PNG_FORMAT_RGBA | PNG_FORMAT_FLAG_COLORMAP, 10),
+                                 HandMadePalettePng(256, {}, 255, 11),
+                                 HandMadePalettePng(40, {0, 128, 255, 7}, 39, 12),
+                                 HandMadePalettePng(40, {}, 60, 13),
+                                 HandMadePalettePng(40, Bytes(40, 99), 39, 14)};
   for (std::size_t i = 0; i < pictures.size(); ++i) {
     SCOPED_TRACE(i);
     ASSERT_LE(pictures[i].size(), tileimage::kMaxTileBytes);
@@ -183,4 +218,45 @@ TEST(TileDecodeTest, DamagedPicturesAreRefused) {
   EXPECT_FALSE(Decodes(Bytes(good.begin(), good.begin() + static_cast<long>(good.size() / 2)), out));
   Bytes noEnd(good.begin(), good.end() - 12);
   EXPECT_EQ(Decodes(noEnd, out), !LibpngPixels(noEnd).empty());
+}
+
+// The service writes a tile of at most 256 colours with a palette (its transparent traffic tiles
+// with the palette's alphas) and any other as RGB rows; either way each pixel decodes to the colour
+// drawn. Squares of distinct colours, 12 pixels a side, on a tile of level 18 at the origin.
+TEST(TileDecodeTest, TheServiceSendsFewColoursAsAPaletteAndDecodesToTheSameColours) {
+  for (const int squares : {200, 441}) {
+    SCOPED_TRACE(squares);
+    std::string text;
+    for (int i = 0; i < squares; ++i) {
+      const int x = i % 21 * 12, y = i / 21 * 12;
+      char line[96];
+      std::snprintf(line, sizeof line, "area %06X 0 %d,%d %d,%d %d,%d %d,%d\n", 0x10000 + i * 97, x, 256 - y,
+                    x + 12, 256 - y, x + 12, 244 - y, x, 244 - y);
+      text += line;
+    }
+    text += "road 102030 8 0,128 256,128\n";  // drawn over the squares
+    std::optional<kavro::test::MapFixture> fixture = kavro::test::MapFixture::parse(text);
+    ASSERT_TRUE(fixture);
+    kavro::test::MapFixtureServer service(*fixture, false);
+    const Bytes street = Of(service.tile("map", 18, 0, 0));
+    ASSERT_GT(street.size(), 26u);
+    EXPECT_EQ(street[25], squares <= 255 ? 3 : 2);  // palette or RGB, from the header
+    Pixels decoded;
+    ASSERT_TRUE(Decodes(street, decoded));
+    for (int i = 0; i < squares; ++i) {
+      const int x = i % 21 * 12 + 3, y = i / 21 * 12 + 3;
+      if (y >= 120 && y < 136) continue;  // under the road
+      ASSERT_EQ(decoded[static_cast<std::size_t>(y * 256 + x)],
+                0xFF000000u + 0x10000u + static_cast<std::uint32_t>(i) * 97)
+          << x << "," << y;
+    }
+    EXPECT_EQ(decoded[128 * 256 + 5], 0xFF102030u);
+
+    const Bytes traffic = Of(service.tile("tra", 18, 0, 0));
+    ASSERT_GT(traffic.size(), 26u);
+    EXPECT_EQ(traffic[25], 3);
+    ASSERT_TRUE(Decodes(traffic, decoded));
+    EXPECT_EQ(decoded[128 * 256 + 5], 0xFF40C040u);
+    EXPECT_EQ(decoded[20 * 256 + 5], 0u);
+  }
 }
