@@ -9,7 +9,6 @@
 
 namespace kavro {
 
-using netdetail::shared;
 using platform::Data;
 
 namespace {
@@ -18,10 +17,15 @@ constexpr std::size_t PACReadChunk = 16384;
 // A proxy script larger than this is not read to its end.
 constexpr std::size_t PACScriptMaxBytes = 1024 * 1024;
 
+// Changed on the network thread, outside every request's lock: a higher limit starts queued
+// requests, which take their own locks, while the caller may hold its own.
 void changeSharedQueueLimit(int delta) {
-  platform::MutexLock pool(shared().connectionsLock);
-  auto queue = NetHTTPRequest::sharedQueue();
-  queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + delta);
+  NetHTTPRequest::threadForRequest().performOnMain([delta] {
+    static platform::Mutex limitLock;  // taken before any request's lock, never after
+    platform::MutexLock limit(limitLock);
+    auto queue = NetHTTPRequest::sharedQueue();
+    queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + delta);
+  });
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST(LoopbackHttpServer, ConnectionsThatEndedLeaveNoThreadBehind) {
   for (std::size_t i = 0; i < connections; ++i)
     ASSERT_NE(askOnce(server.port()).find("200 OK"), std::string::npos);
   // Each thread left unjoined keeps its stack and its guard page mapped.
-  EXPECT_LT(mappingCount(), before + connections / 4);
+  EXPECT_LT(mappingCount(), before + connections / 2);
   EXPECT_EQ(server.connectionCount(), connections + 1);
   EXPECT_EQ(server.requestCount(), connections + 1);
 }
