@@ -37,6 +37,16 @@ struct CountingReq : GridReq {
   int* requests_;
 };
 
+// One update and repaint while shown, then one while hidden.
+void ShownThenHidden(CMapLayer& layer) {
+  CountingTarget target;
+  layer.Update();
+  layer.Draw(target);
+  layer.Show(false);
+  layer.Update();
+  layer.Draw(target);
+}
+
 TEST(TileKeyMapTest, RefreshKeepsTheBlocksStatesAndDropsTheRest) {
   TileKeyMap keys;
   keys.Refresh(10, 20, 3, 3);  // columns 10..12, rows 20 down to 18
@@ -72,14 +82,7 @@ TEST(LayerFrameworkTest, AHiddenLayerNeitherRequestsNorDraws) {
   CGridLayer layer;
   layer.SetRequest(std::make_unique<CountingReq>(&requests));
   layer.SetDrawer(std::make_unique<CountingDraw>(&destroyed, &drawn));
-  CountingTarget target;
-  layer.Update();
-  layer.Draw(target);
-  EXPECT_EQ(requests, 1);
-  EXPECT_EQ(drawn, 1);
-  layer.Show(false);
-  layer.Update();
-  layer.Draw(target);
+  ShownThenHidden(layer);
   EXPECT_EQ(requests, 1);
   EXPECT_EQ(drawn, 1);
   EXPECT_FALSE(layer.IsShown());
@@ -115,7 +118,6 @@ struct CountingLocReq : CLocReq {
 // The location layer asks for the position only while shown, but its drawer runs on every repaint.
 TEST(LayerFrameworkTest, TheLocationLayerDrawsEvenWhenHiddenAndRequestsOnlyWhenShown) {
   int destroyedA = 0, destroyedB = 0, drawn = 0, requests = 0;
-  CountingTarget target;
   {
     CLocLayer layer;
     ASSERT_TRUE(layer.Request());
@@ -124,13 +126,7 @@ TEST(LayerFrameworkTest, TheLocationLayerDrawsEvenWhenHiddenAndRequestsOnlyWhenS
     EXPECT_FALSE(layer.HasFix());
     layer.SetRequest(std::make_unique<CountingLocReq>(&requests));
     layer.SetDrawer(std::make_unique<CountingLocDraw>(&destroyedA, &drawn));
-    layer.Update();
-    layer.Draw(target);
-    EXPECT_EQ(requests, 1);
-    EXPECT_EQ(drawn, 1);
-    layer.Show(false);
-    layer.Update();
-    layer.Draw(target);
+    ShownThenHidden(layer);
     EXPECT_EQ(requests, 1);
     EXPECT_EQ(drawn, 2);
     layer.SetDrawer(std::make_unique<CountingLocDraw>(&destroyedB, &drawn));
