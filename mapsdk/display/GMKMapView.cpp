@@ -131,6 +131,10 @@ void GMKMapView::build() {
 
   gmengine::initWindowAndMapControl(std::static_pointer_cast<GMKMapView>(shared_from_this()));
   gmengine::initLocationControl();
+  // The user location lives as long as the view; showing it only switches locating on and off.
+  gmengine::CAppLocation* location = gmengine::LocationOfEngine();
+  internal_->userLocation = std::make_shared<GMKUserLocation>(
+      location ? std::make_shared<GMKEngineUserLocationSource>(*location) : nullptr);
   ++g_liveViews;
   registerNotification();
   adjustMapWindowWithFrame(frame());
@@ -242,6 +246,12 @@ bool GMKMapView::adjustMapWindowWithFrame(platform::Rect frame) {
   if (size.x <= 0 || size.y <= 0) return false;
   gmengine::AdjustMapWindow(control, origin.x, origin.y, origin.x + size.x, origin.y + size.y);
   return true;
+}
+
+void GMKMapView::setNeedsDisplay() {
+  platform::View::setNeedsDisplay();
+  const gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+  if (global && global->mapWindow) updateMap();
 }
 
 void GMKMapView::updateMap() {
@@ -771,10 +781,6 @@ void GMKMapViewInternal::setShowsUserLocation(bool shows) {
   if (shows) {
     if (delegate) delegate->mapViewWillStartLocatingUser(view_);
     gmengine::SetAppLocationMode(location, 2);
-    if (!userLocation) {
-      userLocation = std::make_shared<GMKUserLocation>(
-          location ? std::make_shared<GMKEngineUserLocationSource>(*location) : nullptr);
-    }
   } else {
     gmengine::SetAppLocationMode(location, 1);
     if (delegate) delegate->mapViewDidStopLocatingUser(view_);
@@ -783,7 +789,6 @@ void GMKMapViewInternal::setShowsUserLocation(bool shows) {
       locationView->removeFromSuperview();
     }
     locationView.reset();
-    userLocation.reset();
   }
   showsUserLocation = shows;
 }

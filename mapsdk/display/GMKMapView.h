@@ -150,7 +150,8 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
   void setShowsUserLocation(bool shows);
   bool showsUserLocation() const;
 
-  // The user's position while it is shown and known; null otherwise.
+  // The user's position, titled "我的位置", from the view's creation to its end (whether shown or
+  // not); it has no location until a fix comes.
   std::shared_ptr<GMKUserLocation> userLocation() const;
   // The user's settled position lies on the visible map.
   bool isUserLocationVisible() const;
@@ -191,6 +192,8 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
 
   // Shows the engine's back buffer; puts the canvas back home.
   void updateMap();
+  // A map view asked to redisplay repaints from the engine's picture at once.
+  void setNeedsDisplay();
   // The engine window drew a new picture (this view shows the window while it is on screen).
   void OnWindowUpdate(const gmengine::CVWnd&) override { updateMap(); }
   // Whether the engine window already has this frame's size in engine pixels.

@@ -77,10 +77,7 @@ void GMKMapView::registerAnnotationNotifications() {
       this);
 }
 
-std::shared_ptr<GMKUserLocation> GMKMapView::userLocation() const {
-  const auto& located = internal_->userLocation;
-  return located && located->location() ? located : nullptr;
-}
+std::shared_ptr<GMKUserLocation> GMKMapView::userLocation() const { return internal_->userLocation; }
 
 const std::vector<std::shared_ptr<GMKAnnotation>>& GMKMapView::annotations() const {
   return internal_->annotations;

@@ -126,15 +126,17 @@ void IphoneGPSMan::locationManagerDidUpdateToLocation(platform::LocationManager&
 }
 
 void IphoneGPSMan::locationManagerDidFailWithError(platform::LocationManager&, const platform::Error& error) {
+  const bool denied =
+      error.domain == platform::LocationErrorDomain && error.code == platform::LocationErrorDenied;
   {
     platform::MutexLock lock(mutex_);
+    // A refusal means the position may no longer be used, so the fix goes with it.
+    if (denied) gotLocation_ = false;
     if (failureAnnounced_) return;
     failureAnnounced_ = true;
   }
   auto& center = platform::NotificationCenter::defaultCenter();
-  if (error.domain == platform::LocationErrorDomain && error.code == platform::LocationErrorDenied) {
-    center.post(NotificationLocationUpdate);
-  }
+  if (denied) center.post(NotificationLocationUpdate);
   auto info = platform::MutableDictionary::create();
   info->setObject(
       platform::Value(std::static_pointer_cast<platform::Object>(std::make_shared<LocationFailure>(error))),

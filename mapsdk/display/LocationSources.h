@@ -62,9 +62,9 @@ class LocationHeadingObserver {
 
 // The bridge to the platform's location service: keeps the best fix so far and tells the UI side
 // of changes ("NotificationLocationUpdate") and failures ("NotificationLocationFail", user info
-// "error"). A failure or refusal keeps the last good fix and is announced once until a fix comes
-// again or updating restarts, however often the service repeats it. Singleton; start and stop on
-// the main thread; getLastLocation from any thread.
+// "error"). A refusal drops the fix; any other failure keeps the last good one. A failure is
+// announced once until a fix comes again or updating restarts, however often the service repeats it.
+// Singleton; start and stop on the main thread; getLastLocation from any thread.
 class IphoneGPSMan : public platform::LocationManagerDelegate,
                      public std::enable_shared_from_this<IphoneGPSMan> {
  public:

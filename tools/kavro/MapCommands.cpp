@@ -45,6 +45,8 @@
 #include "demo/MapDemoService.h"
 #include "demo/MapFixtureServer.h"
 #include "kit/core/AppUtil.h"
+#include "kit/ui/UIBasicController.h"
+#include "kit/ui/ViewControllerExt.h"
 #include "mapsdk/display/CMapControl.h"
 #include "mapsdk/display/GMKMapManager.h"
 #include "mapsdk/display/GMKMapView.h"
@@ -67,6 +69,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/location/LocationManager.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
@@ -90,19 +93,24 @@ constexpr double kStreetShare = 0.005;
 constexpr std::uint32_t kBlankFill = gmengine::CMapControl::kBackground & 0xFFFFFFu;
 constexpr std::uint32_t kBlankGrid = gmengine::CMapControl::kGridColor & 0xFFFFFFu;
 
-// The map screen of "map open": a map view over the whole of its view.
-class MapHostController : public platform::ViewController {
+// The map screen of "map open": a screen like the application's own (its navigation bar and the
+// skinned status-bar area above it), with a map view below the bar.
+class MapHostController : public UIBasicController {
  public:
-  void loadView() override {
-    platform::ViewController::loadView();
-    view()->setBackgroundColor(platform::Color::white());
-  }
   void viewDidLoad() override {
+    UIBasicController::viewDidLoad();
+    view()->setBackgroundColor(platform::Color::white());
     setTitle("Map");
-    map = mapsdk::GMKMapView::create(view()->bounds());
+    const double top = vc::getMainViewTop(*this);
+    const platform::Rect b = view()->bounds();
+    map = mapsdk::GMKMapView::create({0, top, b.width(), b.height() - top});
     if (map) view()->addSubview(map);
   }
   std::shared_ptr<mapsdk::GMKMapView> map;
+
+ protected:
+  friend class UIBasicController;  // create<T>() makes it whole
+  MapHostController() = default;
 };
 
 struct MapSession {
@@ -323,8 +331,8 @@ std::optional<Outcome> Open(Runner& runner, std::string& message) {
     return Fail(message, "map open: no screen to open the map from");
   std::shared_ptr<platform::ViewController> top = window->rootViewController();
   while (top->presentedViewController()) top = top->presentedViewController();
-  s.screen = std::make_shared<MapHostController>();
-  top->presentViewController(s.screen, false);
+  s.screen = UIBasicController::create<MapHostController>();
+  top->presentViewController(platform::NavigationController::create(s.screen), false);
   s.screen->view();
   if (!s.screen->map) return Fail(message, "map open: no map view");
   // The engine keeps one map for every view: the screen starts where the runner says, not where

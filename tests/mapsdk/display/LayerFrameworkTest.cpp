@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mapsdk/display/CGridLayer.h"
+#include "mapsdk/display/CLocLayer.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/display/TileImage.h"
@@ -35,6 +36,16 @@ struct CountingReq : GridReq {
   void Request() override { ++*requests_; }
   int* requests_;
 };
+
+// One update and repaint while shown, then one while hidden.
+void ShownThenHidden(CMapLayer& layer) {
+  CountingTarget target;
+  layer.Update();
+  layer.Draw(target);
+  layer.Show(false);
+  layer.Update();
+  layer.Draw(target);
+}
 
 TEST(TileKeyMapTest, RefreshKeepsTheBlocksStatesAndDropsTheRest) {
   TileKeyMap keys;
@@ -71,14 +82,7 @@ TEST(LayerFrameworkTest, AHiddenLayerNeitherRequestsNorDraws) {
   CGridLayer layer;
   layer.SetRequest(std::make_unique<CountingReq>(&requests));
   layer.SetDrawer(std::make_unique<CountingDraw>(&destroyed, &drawn));
-  CountingTarget target;
-  layer.Update();
-  layer.Draw(target);
-  EXPECT_EQ(requests, 1);
-  EXPECT_EQ(drawn, 1);
-  layer.Show(false);
-  layer.Update();
-  layer.Draw(target);
+  ShownThenHidden(layer);
   EXPECT_EQ(requests, 1);
   EXPECT_EQ(drawn, 1);
   EXPECT_FALSE(layer.IsShown());
@@ -90,6 +94,42 @@ TEST(LayerFrameworkTest, ReplacingADrawerDestroysTheOldOneOnce) {
     CGridLayer layer;
     layer.SetDrawer(std::make_unique<CountingDraw>(&destroyedA, &drawn));
     layer.SetDrawer(std::make_unique<CountingDraw>(&destroyedB, &drawn));
+    EXPECT_EQ(destroyedA, 1);
+    EXPECT_EQ(destroyedB, 0);
+  }
+  EXPECT_EQ(destroyedA, 1);
+  EXPECT_EQ(destroyedB, 1);
+}
+
+struct CountingLocDraw : CLocDraw {
+  CountingLocDraw(int* destroyed, int* drawn) : destroyed_(destroyed), drawn_(drawn) {}
+  ~CountingLocDraw() override { ++*destroyed_; }
+  void Draw(MapDrawTarget&) override { ++*drawn_; }
+  int* destroyed_;
+  int* drawn_;
+};
+
+struct CountingLocReq : CLocReq {
+  explicit CountingLocReq(int* requests) : requests_(requests) {}
+  void Request() override { ++*requests_; }
+  int* requests_;
+};
+
+// The location layer asks for the position only while shown, but its drawer runs on every repaint.
+TEST(LayerFrameworkTest, TheLocationLayerDrawsEvenWhenHiddenAndRequestsOnlyWhenShown) {
+  int destroyedA = 0, destroyedB = 0, drawn = 0, requests = 0;
+  {
+    CLocLayer layer;
+    ASSERT_TRUE(layer.Request());
+    ASSERT_TRUE(layer.Drawer());
+    layer.Update();  // no location object yet: nothing to read, no fix
+    EXPECT_FALSE(layer.HasFix());
+    layer.SetRequest(std::make_unique<CountingLocReq>(&requests));
+    layer.SetDrawer(std::make_unique<CountingLocDraw>(&destroyedA, &drawn));
+    ShownThenHidden(layer);
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(drawn, 2);
+    layer.SetDrawer(std::make_unique<CountingLocDraw>(&destroyedB, &drawn));
     EXPECT_EQ(destroyedA, 1);
     EXPECT_EQ(destroyedB, 0);
   }

@@ -83,14 +83,27 @@ TEST_F(IphoneGPSManTest, KeepsTheBestFreshFix) {
   EXPECT_FLOAT_EQ(Fix().speed, 12.5f);
 }
 
-TEST_F(IphoneGPSManTest, ARefusalKeepsTheLastFixAndIsAnnouncedOnce) {
+TEST_F(IphoneGPSManTest, AFailureKeepsTheLastFixAndIsAnnouncedOnce) {
+  Move(116.4, 39.9, 30);
+  seen.clear();
+  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  runFor(0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"fail"}));
+  EXPECT_EQ(Fix().state, FixState::Fix);  // a passing failure leaves the last good position
+  EXPECT_FLOAT_EQ(Fix().longitude, 116.4f);
+}
+
+TEST_F(IphoneGPSManTest, ARefusalDropsTheFixAndIsAnnouncedOnce) {
   Move(116.4, 39.9, 30);
   seen.clear();
   platform::LocationDevice::setAuthorizationStatus(platform::AuthorizationStatus::Denied);
   runFor(0);
   EXPECT_EQ(seen, (std::vector<std::string>{"update", "fail"}));
   EXPECT_EQ(codes, std::vector<std::int64_t>{platform::LocationErrorDenied});
-  EXPECT_EQ(Fix().state, FixState::Fix);  // the last good position stays
+  GpsFix dropped = Fix();
+  EXPECT_EQ(dropped.state, FixState::NoFix);  // a refused position may no longer be used
+  EXPECT_EQ(dropped.valid, 0);
+  EXPECT_EQ(dropped.longitude, 0);
   platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
   runFor(0);
   platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});

@@ -226,6 +226,12 @@ TEST_F(MapAnnotationsTest, AnOverlayCircleIsDrawnOverTheMapAndLeavesWhenRemoved)
 TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
   ASSERT_TRUE(OpenMap());
   view->setDelegate(&log);
+  // The user location is there before locating starts, with its title and no position.
+  const std::shared_ptr<mapsdk::GMKUserLocation> me = view->userLocation();
+  ASSERT_TRUE(me);
+  EXPECT_EQ(me->title(), "我的位置");
+  EXPECT_FALSE(me->location());
+  EXPECT_FALSE(view->viewForAnnotation(me));
   const mapsdk::CLLocationCoordinate2D here = view->convertPointToCoordinate({160, 240});
   {
     // The engine's location timer and the fix's age run on real time.
@@ -240,7 +246,8 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
         10));
   }
   platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationUpdate);
-  ASSERT_TRUE(view->userLocation());
+  ASSERT_EQ(view->userLocation(), me);
+  ASSERT_TRUE(me->location());
   EXPECT_GE(log.located, 1);
   auto located = view->viewForAnnotation(view->userLocation());
   ASSERT_TRUE(std::dynamic_pointer_cast<mapsdk::LocationView>(located));
@@ -257,8 +264,24 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
 
   view->setShowsUserLocation(false);
   EXPECT_FALSE(view->isUserLocationVisible());
-  EXPECT_FALSE(view->userLocation());
+  EXPECT_EQ(view->userLocation(), me);  // hidden, not gone
   EXPECT_FALSE(located->superviewPointer());
+  view->setShowsUserLocation(true);
+  EXPECT_EQ(view->userLocation(), me);
+}
+
+TEST_F(MapAnnotationsTest, AskingTheMapToRedisplayRepaintsItAndLaysOutItsPins) {
+  ASSERT_TRUE(OpenMap());
+  const std::shared_ptr<platform::Image> before = view->mapImageView().getMapImage();
+  view->setNeedsDisplay();
+  EXPECT_NE(view->mapImageView().getMapImage(), before);  // a fresh picture from the engine
+  // A pin whose view was taken off the map is put back by the repaint.
+  AddPins();
+  auto pin = view->viewForAnnotation(centre);
+  ASSERT_TRUE(pin);
+  pin->removeFromSuperview();
+  view->setNeedsDisplay();
+  EXPECT_EQ(pin->superviewPointer(), &view->scrollView());
 }
 
 }  // namespace

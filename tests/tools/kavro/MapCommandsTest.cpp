@@ -16,6 +16,9 @@
 #include "demo/LoopbackHttpServer.h"
 #include "demo/LoopbackSocket.h"
 #include "platform/foundation/Environment.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"
@@ -198,6 +201,23 @@ TEST_F(MapCommandsTest, MapSnapWritesUnderTheOutFolderAndSaysWhatItWrote) {
   const fs::path written = fs::path(pictures_.path()) / "map.png";
   EXPECT_TRUE(fs::exists(written));
   EXPECT_NE(out_.str().find("wrote " + written.string()), std::string::npos) << out_.str();
+}
+
+// The map screen stands in the application's frame: the status-bar area above its bar looks as it
+// does on every other screen, and the map starts below the bar.
+TEST_F(MapCommandsTest, TheMapScreenHasTheStatusBarAreaOfEveryScreen) {
+  start();
+  const auto home = platform::Snapshot::imageOfScreen(1);
+  ASSERT_TRUE(home && home->bitmap());
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  const auto map = platform::Snapshot::imageOfScreen(1);
+  ASSERT_TRUE(map && map->bitmap());
+  for (int x : {2, 160, 317}) {
+    for (int y : {1, 10, 18}) {
+      EXPECT_EQ(map->bitmap()->pixelAt(x, y), home->bitmap()->pixelAt(x, y)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(run("expect \"Map\""), Outcome::Done) << err_.str();  // the screen's title in its bar
 }
 
 }  // namespace
