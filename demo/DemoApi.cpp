@@ -342,6 +342,8 @@ std::shared_ptr<const DemoApi> DemoApi::load(const std::string& dir) {
   for (auto& r : *jobs) {
     Job job{r[0], r[1],  r[2],  r[3],  r[4],  r[5],  r[6],  r[7], r[8],
             r[9], r[10], r[11], r[12], r[13], r[14], r[15], r[16]};
+    // Every answer about a job names its company: a job of an unknown company makes no sample.
+    if (!api->company(job.coid)) return nullptr;
     job.day = dayNumber(job.issuedate);
     api->newestDay_ = std::max(api->newestDay_, job.day);
     api->jobs_.push_back(std::move(job));

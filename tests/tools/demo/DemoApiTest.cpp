@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
 
-#include "kit/core/DataLoadAndParser.h"
-#include "tests/kit/core/LoaderTestSupport.h"
 #include "demo/ApiFixtureServer.h"
 #include "demo/DemoApi.h"
+#include "kit/core/DataLoadAndParser.h"
+#include "tests/kit/core/LoaderTestSupport.h"
+#include "tests/support/TempHome.h"
 
 namespace kavro {
 namespace {
@@ -44,6 +47,22 @@ TEST_F(DemoApiTest, TheSampleHoldsHundredsOfJobs) {
   EXPECT_GE(api->jobCount(), 300u);
   EXPECT_FALSE(DemoApi::load(test::ApiFixtureServer::defaultFixtureRoot()));
   EXPECT_EQ(api->answer("user/login.php", {}), std::nullopt);  // left to the fixture files
+}
+
+TEST_F(DemoApiTest, ASampleWhoseJobNamesAnUnknownCompanyIsRefused) {
+  test::TempHome home;
+  std::filesystem::path copy = std::filesystem::path(home.path()) / "sample";
+  std::filesystem::copy(DemoApi::defaultSampleRoot(), copy, std::filesystem::copy_options::recursive);
+  ASSERT_TRUE(DemoApi::load(copy.string()));
+  // Keep the header and every company but the first: some job now names a company nobody has.
+  std::ifstream in(copy / "companies.tsv");
+  std::string header, first, rest, line;
+  std::getline(in, header);
+  std::getline(in, first);
+  while (std::getline(in, line)) rest += line + "\n";
+  in.close();
+  std::ofstream(copy / "companies.tsv", std::ios::trunc) << header << "\n" << rest;
+  EXPECT_FALSE(DemoApi::load(copy.string()));
 }
 
 TEST_F(DemoApiTest, AreaLevelsEndAtDistricts) {
