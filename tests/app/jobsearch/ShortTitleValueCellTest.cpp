@@ -85,6 +85,8 @@ TEST_F(ShortTitleValueCellTest, TheAddressRowLeavesRoomForItsIcon) {
   EXPECT_EQ(normal->value()->frame().width() - address->value()->frame().width(),
             ShortTitleValueAddressCell::ValueReduction);
   EXPECT_EQ(address->icon()->frame().maxX(), 320 - 15 - 10);
+  ASSERT_TRUE(address->icon()->image()) << "the map pin is drawn";
+  EXPECT_EQ(address->icon()->image()->size(), (platform::Size{16, 22}));
   // The pin stands where the disclosure mark would be drawn: one mark, not two over each other.
   EXPECT_EQ(address->accessoryType(), platform::TableViewCellAccessoryType::None);
   EXPECT_TRUE(address->isUserInteractionEnabled());
