@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/jobmap/JobAppleRouteController.h"
+#include "app/jobmap/MapErrorBoard.h"
+#include "app/jobmap/MapSkin.h"
 #include "platform/mapview/MapViewUtil.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
@@ -63,6 +65,18 @@ class JobMapControllerTest : public JobMapTest {
   }
   static std::string text(std::string_view key) { return AppCoreInfo::getLocalizedString(key); }
 };
+
+TEST_F(JobMapControllerTest, TheErrorBoardShowsThePictureOfItsTrouble) {
+  auto board = std::make_shared<MapErrorBoard>();
+  board->mapBoardLocationFailed("no fix");
+  EXPECT_EQ(board->errorMessege()->text(), "no fix");
+  ASSERT_TRUE(board->errorImage()->image());
+  EXPECT_EQ(board->errorImage()->image(), mapskin::image("map_problem_nogps"));
+  board->mapBoardFunctionError("broken");
+  EXPECT_EQ(board->errorMessege()->text(), "broken");
+  EXPECT_EQ(board->errorImage()->image(), mapskin::image("map_problem_failed"));
+  EXPECT_NE(mapskin::image("map_problem_nogps"), mapskin::image("map_problem_failed"));
+}
 
 TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTheBubble) {
   UserCoreInfo::sharedUserCoreInfo().setAppMapType(UserCoreInfo::MapTypeIosMap);

@@ -166,6 +166,11 @@ TEST_F(CompanyDetailControllerTest, TheCommunityButtonAsksForALoginFirstAndCount
   auto after = AppTracking::getTrackingPostData();
   std::string posted(after.begin(), after.end());
   EXPECT_NE(posted.find("TRACKING_JOBSEARCH_COMPANYINFO_MAINPAGE"), std::string::npos) << posted;
+  // Logged in, the company's community page opens over the company.
+  EXPECT_TRUE(settle([&] {
+    return std::dynamic_pointer_cast<FansCompanyHomeController>(nav->topViewController()) != nullptr;
+  }));
+  EXPECT_EQ(nav->viewControllers().size(), 3u);
   // The campus screens that host the header count under their own points (tests/app/campus).
 }
 

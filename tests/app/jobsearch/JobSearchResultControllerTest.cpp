@@ -252,7 +252,21 @@ TEST_F(JobSearchResultControllerTest, FilterRowsShowTheirWholeTextsAfterAPick) {
                 platform::TextMetrics::sizeWithFont(label->text(), label->font()).width)
           << "row " << row << " " << label->text();
     }
+    EXPECT_EQ(cell->detailTextLabel()->text(),
+              filter->listViewData()->listData()->getItem(row)->getItemValue())
+        << row;
   }
+
+  // Where the area has no landmarks, the landmark row says so and the others keep their values.
+  const std::string none = AppCoreInfo::getLocalizedString("searchfilter_not_landmark");
+  filter->setEnablelandmarks(false);
+  list.reloadData();
+  platform::Application::layoutWindows();
+  EXPECT_EQ(list.cellForRowAtIndexPath(IndexPath::forRow(0, 0))->detailTextLabel()->text(), none);
+  for (int row = 1; row < 8; ++row)
+    EXPECT_EQ(list.cellForRowAtIndexPath(IndexPath::forRow(row, 0))->detailTextLabel()->text(),
+              filter->listViewData()->listData()->getItem(row)->getItemValue())
+        << row;
 }
 
 TEST_F(JobSearchResultControllerTest, PicksLeftWithoutConfirmingStayOutOfTheRequest) {

@@ -85,6 +85,8 @@ TEST_F(ShortTitleValueCellTest, TheAddressRowLeavesRoomForItsIcon) {
   EXPECT_EQ(normal->value()->frame().width() - address->value()->frame().width(),
             ShortTitleValueAddressCell::ValueReduction);
   EXPECT_EQ(address->icon()->frame().maxX(), 320 - 15 - 10);
+  ASSERT_TRUE(address->icon()->image()) << "the map pin is drawn";
+  EXPECT_EQ(address->icon()->image()->size(), (platform::Size{16, 22}));
   // The pin stands where the disclosure mark would be drawn: one mark, not two over each other.
   EXPECT_EQ(address->accessoryType(), platform::TableViewCellAccessoryType::None);
   EXPECT_TRUE(address->isUserInteractionEnabled());
@@ -94,7 +96,11 @@ TEST_F(ShortTitleValueCellTest, TwoColumnsFallBackToNormalRowsWhenAValueIsMissin
   auto list = makeList(false);
   JobDetailCellUtil::addTwoColumnRow(*section, "性质", "民营", "规模", "50人", 3);
   JobDetailCellUtil::addTwoColumnRow(*section, "性质", "民营", "规模", "", 3);
-  ASSERT_EQ(section->count(), 2u);
+  JobDetailCellUtil::addTwoColumnRow(*section, "性质", "", "规模", "80人", 5);
+  ASSERT_EQ(section->count(), 3u);
+  EXPECT_EQ(section->listData()->getItem(2)->getItemTitle(), "规模");
+  EXPECT_EQ(section->listData()->getItem(2)->getItemValue(), "80人");
+  EXPECT_EQ(list->tagOfIndexPath(platform::IndexPath::forRow(2, 0)), 5);
   EXPECT_EQ(list->cellClassAtIndexPath(platform::IndexPath::forRow(0, 0))->name(), "TwoColumnTitleValueCell");
   EXPECT_EQ(list->cellClassAtIndexPath(platform::IndexPath::forRow(1, 0))->name(), "ShortTitleValueCell");
   EXPECT_EQ(list->tagOfIndexPath(platform::IndexPath::forRow(1, 0)), 3);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -105,6 +106,24 @@ TEST_F(MapViewTest, CirclesAreDrawnInTrueMetresAtTheirOwnLatitude) {
   ASSERT_EQ(map->overlays().size(), 1u);
   map->removeOverlay(overlay);
   EXPECT_TRUE(map->overlays().empty());
+
+  // With the first of two circles gone, the one left still follows the map.
+  auto first = std::make_shared<platform::Circle>(Shanghai, measured / 3);
+  auto second = std::make_shared<platform::Circle>(Coordinate{31.25, 121.45}, measured);
+  map->addOverlay(first);
+  map->addOverlay(second);
+  map->removeOverlay(first);
+  map->setCenterCoordinate({31.3, 121.5}, false);
+  map->setNeedsLayout();
+  map->layoutIfNeeded();
+  const auto& content = map->contentView();
+  auto placed = map->convertRectToView(map->rectForCircle(*second), content.get());
+  auto near = [&](const auto& v) {
+    const auto& f = v->frame();
+    return std::abs(f.origin.x - placed.origin.x) < 1e-6 && std::abs(f.origin.y - placed.origin.y) < 1e-6 &&
+           std::abs(f.size.width - placed.size.width) < 1e-6;
+  };
+  EXPECT_TRUE(std::any_of(content->subviews().begin(), content->subviews().end(), near));
 }
 
 TEST_F(MapViewTest, RegionChangesAreToldAtOnceAndSettledLaterOnlyOnceForABurst) {

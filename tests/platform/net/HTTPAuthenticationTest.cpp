@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/net/CredentialStorage.h"
 #include "platform/net/HTTPAuthentication.h"
+#include "tests/support/TempDir.h"
 
 using platform::HTTPAuthentication;
 using platform::HTTPMessage;
@@ -62,4 +64,24 @@ TEST(HTTPAuthentication, RefusedCredentialsInvalidateButStaleNoncesDoNot) {
   EXPECT_FALSE(ntlm->applyCredentials({"u", "p", {}}, request));
   ASSERT_TRUE(ntlm->applyCredentials({"u", "p", ""}, request));
   EXPECT_EQ(request.headerField("Authorization")->rfind("NTLM TlRMTVNTUAAB", 0), 0u);
+}
+
+TEST(CredentialStorage, PermanentCredentialsSurviveTabsLineEndsAndPercentSigns) {
+  kavro::test::TempDir dir;
+  const std::string file = dir.path() + "/Library/Credentials.txt";
+  auto space = platform::ProtectionSpace::server("h\tost", 8080, "http", "realm 100%\n");
+  platform::URLCredential odd{"us\ter%41", "p%25a\r\nss\t", platform::URLCredential::Persistence::Permanent};
+  platform::URLCredential plain{"ann", "secret", platform::URLCredential::Persistence::Permanent};
+  auto other = platform::ProtectionSpace::server("example.org", 443, "https", "kavro");
+  {
+    platform::CredentialStorage store(file);
+    store.setDefaultCredential(odd, space);
+    store.setDefaultCredential(plain, other);
+  }
+  // A later process reads the file back, field for field.
+  platform::CredentialStorage later(file);
+  EXPECT_EQ(later.defaultCredentialForProtectionSpace(space), odd);
+  EXPECT_EQ(later.defaultCredentialForProtectionSpace(other), plain);
+  auto near = platform::ProtectionSpace::server("h\tost", 8080, "http", "realm 100%");
+  EXPECT_FALSE(later.defaultCredentialForProtectionSpace(near));
 }

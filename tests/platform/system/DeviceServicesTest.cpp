@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/graphics/Image.h"
 #include "platform/system/OutsideApplications.h"
 #include "platform/system/PhotoAlbum.h"
@@ -102,6 +103,18 @@ TEST(PhotoAlbum, SavesNumberedPicturesUnderTheHomeRoot) {
   ASSERT_TRUE(saved);
   EXPECT_EQ(saved->size(), (Size{1, 2}));  // as seen
   EXPECT_EQ(saved->bitmap()->pixelAt(0, 0), (Pixel{255, 0, 0, 255}));
+}
+
+TEST(PhotoAlbum, OrdersPicturesByNumberPastFourDigits) {
+  kavro::test::TempHome home;
+  const std::string album = Environment::homeRoot() + "/Media/DCIM";
+  ASSERT_TRUE(FileManager::createDirectoryAtPath(album, true));
+  ASSERT_TRUE(FileManager::createFileAtPath(album + "/IMG_9999.PNG", Data{1}));
+  ASSERT_TRUE(FileManager::createFileAtPath(album + "/notes.txt", Data{1}));
+  Bitmap b = *Bitmap::create(1, 1);
+  ASSERT_TRUE(PhotoAlbum::saveImage(*Image::imageWithBitmap(b, 1.0, ImageOrientation::Up)));
+  EXPECT_EQ(PhotoAlbum::savedImagePaths(),
+            (std::vector<std::string>{album + "/IMG_9999.PNG", album + "/IMG_10000.PNG"}));
 }
 
 }  // namespace

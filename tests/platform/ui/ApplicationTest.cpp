@@ -82,15 +82,23 @@ TEST_F(ApplicationTest, StatusBarScreenAndOrientationShapeTheLayout) {
   Screen::mainScreen().setScale(1);
   EXPECT_EQ(Snapshot::imageOfScreen()->bitmap()->width(), 320);
 
-  int turns = 0;
-  NotificationCenter::defaultCenter().addObserver(
-      DeviceOrientationDidChangeNotification, nullptr, [&](const Notification&) { ++turns; }, this);
+  // Turns are announced only between begin and end, each with the orientation already in force.
+  std::vector<DeviceOrientation> turns;
   auto& device = Device::currentDevice();
+  NotificationCenter::defaultCenter().addObserver(
+      DeviceOrientationDidChangeNotification, nullptr,
+      [&](const Notification&) { turns.push_back(device.orientation()); }, this);
   device.setOrientation(DeviceOrientation::LandscapeLeft);
   device.beginGeneratingDeviceOrientationNotifications();
   device.setOrientation(DeviceOrientation::Portrait);
+  device.setOrientation(DeviceOrientation::Portrait);
+  device.setOrientation(DeviceOrientation::LandscapeRight);
+  device.endGeneratingDeviceOrientationNotifications();
+  device.setOrientation(DeviceOrientation::FaceUp);
+  device.setOrientation(DeviceOrientation::Portrait);
   NotificationCenter::defaultCenter().removeObserversOwnedBy(this);
-  EXPECT_EQ(turns, 1);
+  EXPECT_EQ(turns,
+            (std::vector<DeviceOrientation>{DeviceOrientation::Portrait, DeviceOrientation::LandscapeRight}));
 }
 
 TEST_F(ApplicationTest, AlertWindowsStayOnTopAndTheKeyWindowComesBack) {
@@ -118,6 +126,12 @@ TEST_F(ApplicationTest, ImagePickerHandsThePictureToItsDelegate) {
   window->setRootViewController(home);
   auto picker = ImagePickerController::create();
   picker->setPickerDelegate(d);
+  // The picker's first screen is named after its source.
+  EXPECT_EQ(picker->viewControllers().front()->title(), "Photos");
+  picker->setSourceType(ImagePickerControllerSourceType::Camera);
+  EXPECT_EQ(picker->viewControllers().front()->title(), "Camera");
+  picker->setSourceType(ImagePickerControllerSourceType::SavedPhotosAlbum);
+  EXPECT_EQ(picker->viewControllers().front()->title(), "Photos");
   Device::currentDevice().setHasCamera(false);
   EXPECT_FALSE(ImagePickerController::isSourceTypeAvailable(ImagePickerControllerSourceType::Camera));
   home->presentViewController(picker, false);

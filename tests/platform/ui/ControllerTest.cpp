@@ -222,6 +222,7 @@ TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
       std::make_shared<BarButtonItem>("返回", BarButtonItemStyle::Plain));
   nav->setViewControllers({screens[0], screens[1], screens[2]}, false);
   EXPECT_EQ(nav->navigationBar()->items().size(), 3u);
+  for (int i : {0, 1, 2}) EXPECT_EQ(screens[i]->navigationController(), nav) << i;
   EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "B");
   EXPECT_EQ(nav->navigationBar()->backButton()->accessibilityLabel(), "B");
   nav->pushViewController(screens[3], false);
