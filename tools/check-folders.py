@@ -35,9 +35,9 @@ def in_trees(folder):
     return tree_of(folder) in TREES
 
 
-def scan_includes(root):
-    """Yields (file, line number, including folder, included folder) for includes between folders."""
-    for tree in TREES:
+def quoted_includes(root, trees):
+    """Yields (file path, line number, its folder, included path) for every quoted include."""
+    for tree in trees:
         for dirpath, dirnames, filenames in os.walk(os.path.join(root, tree)):
             dirnames.sort()
             folder = os.path.relpath(dirpath, root)
@@ -48,14 +48,19 @@ def scan_includes(root):
                 with open(path, encoding="utf-8", errors="replace") as f:
                     for number, line in enumerate(f, 1):
                         m = INCLUDE.match(line)
-                        if not m:
-                            continue
-                        target = os.path.dirname(m.group(1))
-                        if not target or target == folder or not in_trees(target):
-                            continue
-                        if not os.path.isdir(os.path.join(root, target)):
-                            continue
-                        yield os.path.relpath(path, root), number, folder, target
+                        if m:
+                            yield path, number, folder, m.group(1)
+
+
+def scan_includes(root):
+    """Yields (file, line number, including folder, included folder) for includes between folders."""
+    for path, number, folder, included in quoted_includes(root, TREES):
+        target = os.path.dirname(included)
+        if not target or target == folder or not in_trees(target):
+            continue
+        if not os.path.isdir(os.path.join(root, target)):
+            continue
+        yield os.path.relpath(path, root), number, folder, target
 
 
 def points_up(source, target):
@@ -119,19 +124,9 @@ def check_includes(root):
 
 def check_test_includes(root):
     faults = []
-    for tree in PRODUCT_TREES:
-        for dirpath, dirnames, filenames in os.walk(os.path.join(root, tree)):
-            dirnames.sort()
-            for name in sorted(filenames):
-                if not name.endswith(SOURCE_SUFFIXES):
-                    continue
-                path = os.path.join(dirpath, name)
-                with open(path, encoding="utf-8", errors="replace") as f:
-                    for number, line in enumerate(f, 1):
-                        m = INCLUDE.match(line)
-                        if m and m.group(1).startswith("tests/"):
-                            faults.append(f"{os.path.relpath(path, root)}:{number}: includes {m.group(1)}, "
-                                          "a header of the tests")
+    for path, number, _, included in quoted_includes(root, PRODUCT_TREES):
+        if included.startswith("tests/"):
+            faults.append(f"{os.path.relpath(path, root)}:{number}: includes {included}, a header of the tests")
     return faults
 
 

@@ -52,6 +52,18 @@ platform::Bitmap Tile(MapFixtureServer& server, int level, int column, int row) 
   return *bitmap;
 }
 
+// What the 3 x 3 tiles around the point (map units) show at a level.
+SeenKinds LookAround(MapFixtureServer& server, int level, double x, double y) {
+  const double side = 256.0 * (1 << (18 - level));
+  const int column = static_cast<int>(std::floor(x / side));
+  const int row = static_cast<int>(std::floor(y / side));
+  SeenKinds seen;
+  for (int dc = -1; dc <= 1; ++dc) {
+    for (int dr = -1; dr <= 1; ++dr) Look(Tile(server, level, column + dc, row + dr), seen);
+  }
+  return seen;
+}
+
 TEST(GeneratedMapTest, EveryPlaceAndLevelHasStreetsAtTheSizeOfRealTiles) {
   MapFixtureServer server;
   // The default centre, far east and south-west of the origin: at each level a block
@@ -59,13 +71,7 @@ TEST(GeneratedMapTest, EveryPlaceAndLevelHasStreetsAtTheSizeOfRealTiles) {
   const std::pair<double, double> places[] = {{12958162, 4825907}, {18000000, 2100000}, {-7400000, -3900000}};
   for (const auto& [x, y] : places) {
     for (int level : {11, 13, 16, 18}) {
-      const double side = 256.0 * (1 << (18 - level));
-      const int column = static_cast<int>(std::floor(x / side));
-      const int row = static_cast<int>(std::floor(y / side));
-      SeenKinds seen;
-      for (int dc = -1; dc <= 1; ++dc) {
-        for (int dr = -1; dr <= 1; ++dr) Look(Tile(server, level, column + dc, row + dr), seen);
-      }
+      SeenKinds seen = LookAround(server, level, x, y);
       EXPECT_GT(seen.street, 500) << "level " << level << " at " << x << "," << y;
     }
   }
@@ -77,13 +83,7 @@ TEST(GeneratedMapTest, SmallLevelsShowMainRoadsAndWater) {
   MapFixtureServer server;
   const double x = 12958162, y = 4825907;
   for (int level = 3; level <= 10; ++level) {
-    const double side = 256.0 * (1 << (18 - level));
-    const int column = static_cast<int>(std::floor(x / side));
-    const int row = static_cast<int>(std::floor(y / side));
-    SeenKinds seen;
-    for (int dc = -1; dc <= 1; ++dc) {
-      for (int dr = -1; dr <= 1; ++dr) Look(Tile(server, level, column + dc, row + dr), seen);
-    }
+    SeenKinds seen = LookAround(server, level, x, y);
     EXPECT_GT(seen.street, 2000) << "level " << level;
     EXPECT_GT(seen.water, 300) << "level " << level;
     // Neither roads nor water cover the map.
