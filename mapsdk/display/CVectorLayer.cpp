@@ -36,11 +36,10 @@ int StopStyle(const gmengine::tag_BusLine& line) {
 
 }  // namespace
 
-CVectorLayer::CVectorLayer(VectorSource source, CMapStatus* status, gmengine::CDataDisp* disp)
-    : source_(source), status_(status), disp_(disp) {}
+CVectorReq::CVectorReq(const CMapStatus* status, VectorLayerData* data) : status_(status), data_(data) {}
 
-void CVectorLayer::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int style, const char* name,
-                            const char* uid, int index) {
+void CVectorReq::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int style, const char* name,
+                          const char* uid, int index) {
   if (shape.IsEmpty()) return;
   CGeoElement element;
   element.attribute.kind = kind;
@@ -53,7 +52,7 @@ void CVectorLayer::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int s
   building_->push_back(std::move(element));
 }
 
-void CVectorLayer::AddLine(const CComplexPt& shape, int style, int index, const char* name) {
+void CVectorReq::AddLine(const CComplexPt& shape, int style, int index, const char* name) {
   if (shape.IsEmpty()) return;
   CGeoElement element;
   element.attribute.geometryClass = 2;
@@ -64,7 +63,7 @@ void CVectorLayer::AddLine(const CComplexPt& shape, int style, int index, const 
   building_->push_back(std::move(element));
 }
 
-void CVectorLayer::BuildPois(bool highlight) {
+void CVectorReq::BuildPois(bool highlight) {
   const auto* result = gmengine::RecordAs<gmengine::tag_PoiSearchRst>(search_->GetResult(resultType_));
   if (!result) return;
   if (highlight) {
@@ -91,7 +90,7 @@ void CVectorLayer::BuildPois(bool highlight) {
   }
 }
 
-void CVectorLayer::BuildRoute(bool highlight) {
+void CVectorReq::BuildRoute(bool highlight) {
   gmengine::SearchRecord record = search_->GetResult(resultType_);
   auto start = [&](const auto& route) {
     AddPoint(route.startPoint, Attribute::Kind::RouteStart, styles::kRouteStart,
@@ -164,7 +163,7 @@ void CVectorLayer::BuildRoute(bool highlight) {
   }
 }
 
-void CVectorLayer::BuildSinglePoint() {
+void CVectorReq::BuildSinglePoint() {
   gmengine::SearchRecord record = search_->GetResult(resultType_);
   CComplexPt shape;
   const char* name = nullptr;
@@ -187,12 +186,14 @@ void CVectorLayer::BuildSinglePoint() {
   AddPoint(shape, Attribute::Kind::SinglePoint, styles::kSinglePoint, name, nullptr, selection_.singlePoint);
 }
 
-void CVectorLayer::Update() {
-  if (!shown_) return;
-  elements_.clear();
-  drawn_.clear();
+void CVectorReq::Request() {
+  if (!data_) return;
+  std::vector<CGeoElement>& elements = data_->elements;
+  std::vector<CGeoElement>& drawn = data_->drawn;
+  elements.clear();
+  drawn.clear();
   if (!search_ || resultType_ == SearchType::None) return;
-  building_ = &elements_;
+  building_ = &elements;
   switch (source_) {
     case VectorSource::Poi:
       BuildPois(false);
@@ -204,23 +205,25 @@ void CVectorLayer::Update() {
       BuildSinglePoint();
       break;
   }
-  drawn_ = elements_;
-  building_ = &drawn_;
+  drawn = elements;
+  building_ = &drawn;
   if (source_ == VectorSource::Poi) BuildPois(true);
   if (source_ == VectorSource::Route) BuildRoute(true);
-  building_ = &elements_;
+  building_ = nullptr;
   // Lines carry more points than a level can show: each is thinned for the current one.
-  for (std::size_t i = 0; i < drawn_.size(); ++i) {
-    CGeoElement& element = drawn_[i];
+  for (CGeoElement& element : drawn) {
     if (element.attribute.geometryClass != 2) continue;
     CComplexPt thin;
     if (gmengine::SimplifyComplexPt(element.shape, status_->level, thin) > 0) element.shape = std::move(thin);
   }
 }
 
-void CVectorLayer::Draw(MapDrawTarget& target) {
+CVectorDraw::CVectorDraw(const CMapStatus* status, gmengine::CDataDisp* disp, const VectorLayerData* data)
+    : status_(status), disp_(disp), data_(data) {}
+
+void CVectorDraw::Draw(MapDrawTarget& target) {
   gmengine::CVDC* dc = target.dc();
-  if (!shown_ || drawn_.empty() || !dc || !disp_) return;
+  if (!data_ || data_->drawn.empty() || !dc || !disp_) return;
   const gmengine::_VRect& window = status_->window;
   auto draw = [&](const CGeoElement& element) {
     gmengine::CGeoElement shape;
@@ -240,19 +243,74 @@ void CVectorLayer::Draw(MapDrawTarget& target) {
     disp_->Draw(dc, &shape);
   };
   // Lines first, so that marks stay on top; the highlight comes last of each and stays on top too.
-  for (const CGeoElement& element : drawn_) {
+  for (const CGeoElement& element : data_->drawn) {
     if (element.attribute.geometryClass == 2) draw(element);
   }
-  for (const CGeoElement& element : drawn_) {
+  for (const CGeoElement& element : data_->drawn) {
     if (element.attribute.geometryClass == 1) draw(element);
   }
+}
+
+CVectorLayer::CVectorLayer(VectorSource source, CMapStatus* status, gmengine::CDataDisp* disp)
+    : source_(source),
+      status_(status),
+      request_(std::make_unique<CVectorReq>(status, &data_)),
+      drawer_(std::make_unique<CVectorDraw>(status, disp, &data_)) {
+  request_->SetSource(source);
+}
+
+CVectorLayer::~CVectorLayer() = default;
+
+void CVectorLayer::SetSearch(gmengine::CAppSearch* search) {
+  if (request_) request_->SetSearch(search);
+}
+
+void CVectorLayer::SetResultType(SearchType type) {
+  if (request_) request_->SetResultType(type);
+}
+
+SearchType CVectorLayer::ResultType() const { return request_ ? request_->ResultType() : SearchType::None; }
+
+void CVectorLayer::SetSelection(const VectorSelection& selection) {
+  if (request_) request_->SetSelection(selection);
+}
+
+const VectorSelection& CVectorLayer::Selection() const {
+  static const VectorSelection kNone;
+  return request_ ? request_->Selection() : kNone;
+}
+
+void CVectorLayer::Update() {
+  if (shown_ && request_) request_->Request();
+}
+
+void CVectorLayer::Draw(MapDrawTarget& target) {
+  if (shown_ && drawer_) drawer_->Draw(target);
+}
+
+void CVectorLayer::SetRequest(std::unique_ptr<CVectorReq> request) {
+  std::unique_ptr<CVectorReq> old = std::move(request_);
+  request_ = std::move(request);
+  if (!request_) return;
+  request_->SetData(&data_);
+  request_->SetSource(source_);
+  if (old && !request_->Search()) {
+    request_->SetSearch(old->Search());
+    request_->SetResultType(old->ResultType());
+    request_->SetSelection(old->Selection());
+  }
+}
+
+void CVectorLayer::SetDrawer(std::unique_ptr<CVectorDraw> drawer) {
+  drawer_ = std::move(drawer);
+  if (drawer_) drawer_->SetData(&data_);
 }
 
 bool CVectorLayer::HitTest(int x, int y, Attribute& result) const {
   if (!shown_) return false;
   gmengine::_VPoint m = status_->ScreenToMap(x, y);
   const std::int64_t tolerance = static_cast<std::int64_t>(status_->upp) * kHitTolerancePixels;
-  for (const CGeoElement& element : elements_) {
+  for (const CGeoElement& element : data_.elements) {
     if (element.attribute.geometryClass != 1) continue;
     for (int part = 0; part < element.shape.GetPartSize(); ++part) {
       const auto* points = element.shape.GetPart(part);

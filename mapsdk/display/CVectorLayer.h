@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,32 +59,26 @@ struct VectorSelection {
   int singlePoint = 0;
 };
 
-// Search results on the map: POI marks, a route with its rides, walks and stops, single-point
-// answers, taken from the search object's stored results at each update. Lines are thinned for the
-// current level before they are drawn; the selected POI or step is drawn again on top (the
-// highlight). Drawn through the map's element drawer with the styles of LayerStyles. Main thread.
-class CVectorLayer : public CMapLayer {
- public:
-  static constexpr int kHitTolerancePixels = 10;
+// What a vector layer holds: the elements as the results give them (hundredths of a map unit) and
+// what is drawn (those with their lines thinned for the level, then the highlight).
+struct VectorLayerData {
+  std::vector<CGeoElement> elements;
+  std::vector<CGeoElement> drawn;
+};
 
-  CVectorLayer(VectorSource source, CMapStatus* status, gmengine::CDataDisp* disp = nullptr);
+// Builds a vector layer's elements from the search object's stored result of the layer's kind.
+class CVectorReq : public CReqBase {
+ public:
+  explicit CVectorReq(const CMapStatus* status, VectorLayerData* data = nullptr);
+  void SetData(VectorLayerData* data) { data_ = data; }
+  void SetSource(VectorSource source) { source_ = source; }
   void SetSearch(gmengine::CAppSearch* search) { search_ = search; }
-  void SetDrawer(gmengine::CDataDisp* disp) { disp_ = disp; }
-  // The stored result the layer shows (a result type of the search engine's; 0 for none).
+  gmengine::CAppSearch* Search() const { return search_; }
   void SetResultType(gmengine::SearchType type) { resultType_ = type; }
   gmengine::SearchType ResultType() const { return resultType_; }
   void SetSelection(const VectorSelection& selection) { selection_ = selection; }
   const VectorSelection& Selection() const { return selection_; }
-  void Draw(MapDrawTarget& target) override;
-  // Rebuilds the elements from the search's results.
-  void Update() override;
-  // Window pixel (x, y); the first point element within 10 pixels, as the tap record.
-  bool HitTest(int x, int y, Attribute& result) const;
-  // The elements as the results give them (hundredths of a map unit).
-  const std::vector<CGeoElement>& Elements() const { return elements_; }
-  // What is drawn: the elements with their lines thinned for the level, then the highlight.
-  const std::vector<CGeoElement>& Drawn() const { return drawn_; }
-  VectorSource Source() const { return source_; }
+  void Request() override;
 
  private:
   void BuildPois(bool highlight);
@@ -93,15 +88,69 @@ class CVectorLayer : public CMapLayer {
                 const char* uid, int index);
   void AddLine(const gmengine::CComplexPt& shape, int style, int index, const char* name = nullptr);
 
-  VectorSource source_;
-  CMapStatus* status_;
-  gmengine::CDataDisp* disp_;
+  const CMapStatus* status_;
+  VectorLayerData* data_;
+  VectorSource source_ = VectorSource::Poi;
   gmengine::CAppSearch* search_ = nullptr;
   gmengine::SearchType resultType_ = gmengine::SearchType::None;
   VectorSelection selection_;
-  std::vector<CGeoElement> elements_;
-  std::vector<CGeoElement> drawn_;
-  std::vector<CGeoElement>* building_ = &elements_;  // where AddPoint and AddLine put elements
+  std::vector<CGeoElement>* building_ = nullptr;  // where AddPoint and AddLine put elements
+};
+
+// Paints what a vector layer draws through the map's element drawer: lines first, then marks.
+class CVectorDraw : public CDrawBase {
+ public:
+  CVectorDraw(const CMapStatus* status, gmengine::CDataDisp* disp, const VectorLayerData* data = nullptr);
+  void SetData(const VectorLayerData* data) { data_ = data; }
+  void Draw(MapDrawTarget& target) override;
+
+ protected:
+  const CMapStatus* status_;
+  gmengine::CDataDisp* disp_;
+  const VectorLayerData* data_;
+};
+
+// Search results on the map: POI marks, a route with its rides, walks and stops, single-point
+// answers, taken from the search object's stored results at each update. Lines are thinned for the
+// current level before they are drawn; the selected POI or step is drawn again on top (the
+// highlight). Drawn through the map's element drawer with the styles of LayerStyles. The layer
+// holds the elements; its request builds them while the layer is shown and its drawer paints them
+// while it is shown. Main thread.
+class CVectorLayer : public CMapLayer {
+ public:
+  static constexpr int kHitTolerancePixels = 10;
+
+  CVectorLayer(VectorSource source, CMapStatus* status, gmengine::CDataDisp* disp = nullptr);
+  ~CVectorLayer() override;
+  void SetSearch(gmengine::CAppSearch* search);
+  // The stored result the layer shows (a result type of the search engine's; 0 for none).
+  void SetResultType(gmengine::SearchType type);
+  gmengine::SearchType ResultType() const;
+  void SetSelection(const VectorSelection& selection);
+  const VectorSelection& Selection() const;
+  void Draw(MapDrawTarget& target) override;
+  // Rebuilds the elements from the search's results.
+  void Update() override;
+  // Window pixel (x, y); the first point element within 10 pixels, as the tap record.
+  bool HitTest(int x, int y, Attribute& result) const;
+  // A new request builds this layer's kind into its elements; one without a search object takes
+  // the search, the result shown and the selection of the one it replaces.
+  void SetRequest(std::unique_ptr<CVectorReq> request);
+  void SetDrawer(std::unique_ptr<CVectorDraw> drawer);
+  CVectorReq* Request() const { return request_.get(); }
+  CVectorDraw* Drawer() const { return drawer_.get(); }
+  // The elements as the results give them (hundredths of a map unit).
+  const std::vector<CGeoElement>& Elements() const { return data_.elements; }
+  // What is drawn: the elements with their lines thinned for the level, then the highlight.
+  const std::vector<CGeoElement>& Drawn() const { return data_.drawn; }
+  VectorSource Source() const { return source_; }
+
+ private:
+  VectorSource source_;
+  CMapStatus* status_;
+  VectorLayerData data_;
+  std::unique_ptr<CVectorReq> request_;
+  std::unique_ptr<CVectorDraw> drawer_;
 };
 
 }  // namespace mapsdk

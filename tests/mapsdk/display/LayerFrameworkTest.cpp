@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "mapsdk/display/CGridLayer.h"
 #include "mapsdk/display/CLocLayer.h"
 #include "mapsdk/display/CMapStatus.h"
+#include "mapsdk/display/CVectorLayer.h"
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/display/TileImage.h"
 #include "mapsdk/display/TileKeyMap.h"
+#include "mapsdk/search/CAppSearch.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/ImageCodec.h"
+#include "tests/mapsdk/display/SearchResultsFixture.h"
 
 using namespace mapsdk;
 
@@ -135,6 +139,122 @@ TEST(LayerFrameworkTest, TheLocationLayerDrawsEvenWhenHiddenAndRequestsOnlyWhenS
   }
   EXPECT_EQ(destroyedA, 1);
   EXPECT_EQ(destroyedB, 1);
+}
+
+struct CountingVectorReq : CVectorReq {
+  CountingVectorReq(int* requests, const CMapStatus* status) : CVectorReq(status), requests_(requests) {}
+  void Request() override {
+    ++*requests_;
+    CVectorReq::Request();
+  }
+  int* requests_;
+};
+
+// Counts its repaints and how many elements the layer handed it to draw on the last one.
+struct CountingVectorDraw : CVectorDraw {
+  CountingVectorDraw(int* destroyed, int* drawn)
+      : CVectorDraw(nullptr, nullptr), destroyed_(destroyed), drawn_(drawn) {}
+  ~CountingVectorDraw() override { ++*destroyed_; }
+  void Draw(MapDrawTarget&) override {
+    ++*drawn_;
+    seen = data_ ? static_cast<int>(data_->drawn.size()) : -1;
+  }
+  int* destroyed_;
+  int* drawn_;
+  int seen = -1;
+};
+
+// Three places 20 units apart east of the centre, stored as the answer of a place list and of an
+// address.
+class VectorLayerPairTest : public kavro::test::SearchResultsTest {
+ protected:
+  void SetUp() override {
+    SearchResultsTest::SetUp();
+    if (HasFatalFailure()) return;
+    for (int i = 0; i < 3; ++i) {
+      gmengine::tag_PoiInfo poi;
+      std::snprintf(poi.name, sizeof poi.name, "Place %d", i);
+      poi.geometry.AddPoint(
+          gmengine::_VPoint((kavro::test::kCentre + 20 * i) * 100, kavro::test::kCentre * 100));
+      places.pois.Add(poi);
+    }
+    search->SetResult(&places, gmengine::SearchType::PoiInCity);
+    search->SetResult(&places, gmengine::SearchType::ReverseGeocode);
+  }
+
+  gmengine::tag_PoiSearchRst places;
+};
+
+// The vector layer's request builds only while the layer is shown and its drawer paints only then;
+// a new drawer destroys the one it replaces.
+TEST_F(VectorLayerPairTest, TheVectorLayerBuildsAndDrawsOnlyWhileShown) {
+  int destroyedA = 0, destroyedB = 0, drawn = 0, requests = 0;
+  {
+    CVectorLayer layer(VectorSource::Poi, &status);
+    ASSERT_TRUE(layer.Request());
+    ASSERT_TRUE(layer.Drawer());
+    layer.SetRequest(std::make_unique<CountingVectorReq>(&requests, &status));
+    layer.SetDrawer(std::make_unique<CountingVectorDraw>(&destroyedA, &drawn));
+    ShownThenHidden(layer);
+    EXPECT_EQ(requests, 1);
+    EXPECT_EQ(drawn, 1);
+    layer.SetDrawer(std::make_unique<CountingVectorDraw>(&destroyedB, &drawn));
+    EXPECT_EQ(destroyedA, 1);
+    EXPECT_EQ(destroyedB, 0);
+  }
+  EXPECT_EQ(destroyedA, 1);
+  EXPECT_EQ(destroyedB, 1);
+}
+
+// What the user set on the layer (the search, the result shown, the selection) lives in its request:
+// a fresh request takes it over from the one it replaces and builds the layer's own kind into the
+// layer's elements, which the drawer then gets and a tap finds.
+TEST_F(VectorLayerPairTest, ANewRequestCarriesOnWhatTheOldOneShowed) {
+  int destroyed = 0, drawn = 0, requests = 0;
+  CVectorLayer list(VectorSource::Poi, &status);
+  list.SetSearch(search);
+  list.SetResultType(gmengine::SearchType::PoiInCity);
+  list.SetSelection(VectorSelection{0, -1, 0, 2, 0});
+  list.SetRequest(std::make_unique<CountingVectorReq>(&requests, &status));
+  auto* drawer = new CountingVectorDraw(&destroyed, &drawn);
+  list.SetDrawer(std::unique_ptr<CVectorDraw>(drawer));
+  EXPECT_EQ(list.ResultType(), gmengine::SearchType::PoiInCity);
+  EXPECT_EQ(list.Selection().poi, 2);
+  list.Update();
+  EXPECT_EQ(requests, 1);
+  ASSERT_EQ(list.Elements().size(), 3u);
+  ASSERT_EQ(list.Drawn().size(), 4u);  // the selected place once more on top
+  EXPECT_EQ(list.Drawn().back().attribute.name.ToUtf8(), "Place 2");
+  CountingTarget target;
+  list.Draw(target);
+  EXPECT_EQ(drawer->seen, 4);
+  Attribute hit;
+  gmengine::_VPoint p = status.MapToScreen(kavro::test::kCentre + 20, kavro::test::kCentre);
+  ASSERT_TRUE(list.HitTest(p.x, p.y - 1, hit));  // just above its point
+  EXPECT_EQ(hit.name.ToUtf8(), "Place 1");
+
+  // The same answer on a single-point layer gives its one point, whatever the request was made for.
+  CVectorLayer point(VectorSource::SinglePoint, &status);
+  point.SetSearch(search);
+  point.SetResultType(gmengine::SearchType::ReverseGeocode);
+  point.SetSelection(VectorSelection{0, -1, 0, 0, 1});
+  point.SetRequest(std::make_unique<CVectorReq>(&status));
+  point.Update();
+  ASSERT_EQ(point.Elements().size(), 1u);
+  EXPECT_EQ(point.Elements()[0].attribute.kind, Attribute::Kind::SinglePoint);
+  EXPECT_EQ(point.Elements()[0].attribute.name.ToUtf8(), "Place 1");
+
+  // A request that comes with its own search object is taken as it is: it has no result to show.
+  auto own = std::make_unique<CVectorReq>(&status);
+  own->SetSearch(search);
+  point.SetRequest(std::move(own));
+  EXPECT_EQ(point.ResultType(), gmengine::SearchType::None);
+  point.Update();
+  EXPECT_TRUE(point.Elements().empty());
+  point.SetRequest(nullptr);  // without a request the layer keeps what it has and asks nothing
+  point.SetResultType(gmengine::SearchType::ReverseGeocode);
+  point.Update();
+  EXPECT_TRUE(point.Elements().empty());
 }
 
 TEST(TileImageTest, RecordsAreToldApartByTheirBytes) {

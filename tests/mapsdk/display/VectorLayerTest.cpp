@@ -13,7 +13,7 @@
 #include "mapsdk/raster/CVBitmap.h"
 #include "mapsdk/raster/CVDC.h"
 #include "mapsdk/search/CAppSearch.h"
-#include "tests/support/VirtualRunLoop.h"
+#include "tests/mapsdk/display/SearchResultsFixture.h"
 
 using namespace mapsdk;
 using gmengine::CComplexPt;
@@ -21,8 +21,8 @@ using gmengine::SearchType;
 
 namespace {
 
-constexpr int kSide = 200;
-constexpr int kCentre = 100000;  // map units
+using kavro::test::kCentre;
+using kavro::test::kSide;
 
 // A shape of points given in map units off the centre (kept in hundredths).
 CComplexPt Shape(std::initializer_list<std::pair<int, int>> points) {
@@ -35,30 +35,20 @@ CComplexPt Shape(std::initializer_list<std::pair<int, int>> points) {
 
 // The search results of the map's vector layers, drawn into a 200 x 200 context through the
 // element drawer with the map's styles, at level 18 around (100000, 100000).
-class VectorLayerTest : public kavro::test::VirtualRunLoopTest {
+class VectorLayerTest : public kavro::test::SearchResultsTest {
  protected:
   void SetUp() override {
-    VirtualRunLoopTest::SetUp();
-    ASSERT_EQ(gmengine::InitMapEngine(), 1);
-    search = gmengine::CAppSearch::install();
-    ASSERT_NE(search, nullptr);
+    SearchResultsTest::SetUp();
+    if (HasFatalFailure()) return;
     layerstyles::Install(disp);
     layerstyles::RegisterIcons();
     dc.CreateCompatibleDC();
     ASSERT_EQ(buffer.CreateBitmap(gmengine::_VSize{kSide, kSide}), 1);
     gmengine::FreeBitmapData(dc.SelectObject(&buffer));
-    SetLevel(18);
   }
   void TearDown() override {
     dc.DeleteDC();
-    gmengine::UnInitMapEngine();
-    VirtualRunLoopTest::TearDown();
-  }
-  void SetLevel(int level) {
-    status.SetLevel(level);
-    status.SetWindow({0, 0, kSide, kSide});
-    status.SetCenter(kCentre, kCentre);
-    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    SearchResultsTest::TearDown();
   }
   void Paint(CVectorLayer& layer) {
     dc.FillSolidRect(gmengine::_VRect(0, 0, kSide, kSide), kBlank);
@@ -78,10 +68,7 @@ class VectorLayerTest : public kavro::test::VirtualRunLoopTest {
   }
 
   static constexpr std::uint32_t kBlank = 0xFF000000u;
-  CMapStatus status;
   gmengine::CDataDisp disp;
-  // The engine's own search object (made only through the engine).
-  gmengine::CAppSearch* search = nullptr;
   gmengine::CVDC dc;
   gmengine::CVBitmap buffer;
 };
