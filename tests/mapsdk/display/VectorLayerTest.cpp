@@ -40,7 +40,7 @@ class VectorLayerTest : public kavro::test::VirtualRunLoopTest {
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ASSERT_EQ(gmengine::InitMapEngine(), 1);
-    search = gmengine::CAppSearch::install();
+    search = gmengine::CAppSearch::install(*gmengine::GetMainGlobalMan());
     ASSERT_NE(search, nullptr);
     layerstyles::Install(disp);
     layerstyles::RegisterIcons();

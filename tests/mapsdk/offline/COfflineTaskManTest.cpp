@@ -42,10 +42,11 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
     });
     versions = engine->InstallAs(EngineSlot::VerDatsetMan, std::make_unique<CVerDatsetMan>());
     versions->Init(DataFolder());
-    records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
+    records = engine->InstallAs(EngineSlot::RecordMan, NewRecordMan());
     records->Init(DataFolder());
-    tasks = engine->InstallAs(EngineSlot::OfflineTaskMan,
-                              std::make_unique<CountingTaskMan>(answers, records, versions));
+    tasks = engine->InstallAs(
+        EngineSlot::OfflineTaskMan,
+        std::make_unique<CountingTaskMan>(answers, engine, Dispatcher(), records, versions));
     ASSERT_EQ(tasks->Init(), 1);
     Dispatcher()->KillTimer(COfflineTaskMan::kTimerId);  // the test ticks by hand
   }
@@ -66,8 +67,9 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   // Counts the answers it hands over.
   class CountingTaskMan : public COfflineTaskMan {
    public:
-    CountingTaskMan(int& answers, COLRecordMan* records, CVerDatsetMan* versions)
-        : COfflineTaskMan(records, versions), answers_(answers) {}
+    CountingTaskMan(int& answers, CVMapEngine* engine, CVMsgDispatcher* dispatcher, COLRecordMan* records,
+                    CVerDatsetMan* versions)
+        : COfflineTaskMan(engine, dispatcher, records, versions), answers_(answers) {}
     int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
       int result = COfflineTaskMan::OnEngineMessage(message, wParam, lParam);
       if (message == EngineMsg::HttpComplete) ++answers_;
