@@ -106,8 +106,4 @@ class COLRecordMan : public EnginePart {
   CVMutex mutex_;
 };
 
-// The engine's record manager; null without an engine or before GMKOfflineMap made one. For the
-// offline map interface and the SDK's tools: the parts are handed the record manager.
-COLRecordMan* RecordManOfEngine();
-
 }  // namespace gmengine

@@ -165,6 +165,22 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   EXPECT_EQ(client.batches.back().sequence, 1000003);
 }
 
+TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughThem) {
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  // A manager that let the records go is not told.
+  man->SetRecordMan(nullptr);
+  ASSERT_EQ(records->ClearAllRecords(), 1);
+  EXPECT_EQ(man->GetPackageCount(), 1);
+  man->SetRecordMan(records);
+  ASSERT_EQ(records->ClearAllRecords(), 1);
+  EXPECT_EQ(man->GetPackageCount(), 0);
+  // Nor is one that is gone.
+  mapMan = nullptr;
+  man.reset();
+  EXPECT_EQ(records->ClearAllRecords(), 1);
+}
+
 TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
   ASSERT_EQ(man->OnCommand(1, 0), 1);
   CVString file = store.PackagePath(CVString("3_4"));

@@ -8,6 +8,7 @@
 #include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
+#include "mapsdk/search/CAppSearch.h"
 #include "platform/foundation/Environment.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
 
@@ -121,6 +122,22 @@ TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
   COLVersionInfo version = records->GetVersion();
   EXPECT_EQ(version.c, CVString(u"\u4e57x"));
   EXPECT_EQ(version.d, CVString("20"));
+}
+
+TEST_F(COfflineTaskManTest, ANewCatalogueVersionAsksTheSearchForTheRecordedCitiesWhileItIsInstalled) {
+  COLUpdateRecord city = offline_test::MakeRecord(7, {"1_1"});
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  // The search comes after the records: the engine core hands it to them.
+  CAppSearch* search = CAppSearch::install(*GetMainGlobalMan());
+  ASSERT_NE(search, nullptr);
+  COLVersionInfo version{CVString("2"), CVString("3"), CVString("4")};
+  ASSERT_EQ(records->StoreVersion(version), 1);
+  EXPECT_EQ(search->GetExpectedType(), SearchType::OfflineCities);
+  // Once it is gone the version is still kept, and nothing is asked.
+  engine->Remove(EngineSlot::Search);
+  version.c = CVString("5");
+  EXPECT_EQ(records->StoreVersion(version), 1);
+  EXPECT_EQ(records->GetVersion().c, CVString("5"));
 }
 
 TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {
