@@ -95,7 +95,7 @@ void CMapControl::BuildLayers() {
   satelliteClient_.Init();
   CVMainGlobalMan* global = GetMainGlobalMan();
   if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
-  offline_.Init();
+  offline_.Init(global);
   offline_.SetHttpClient(&client_);
   offline_.SetOfflineDataCache(&offlineStore_);
 

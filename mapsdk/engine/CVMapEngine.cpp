@@ -83,14 +83,23 @@ EnginePart* CVMapEngine::Part(EngineSlot slot) const {
 EnginePart* CVMapEngine::Install(EngineSlot slot, std::unique_ptr<EnginePart> part) {
   EnginePart* installed;
   bool fresh;
+  std::array<EnginePart*, static_cast<std::size_t>(EngineSlot::Count)> present{};
   {
     platform::MutexLock lock(partsMutex_);
     std::unique_ptr<EnginePart>& held = parts_[Index(slot)];
     fresh = !held && part;
     if (fresh) held = std::move(part);
     installed = held.get();
+    for (std::size_t i = 0; i < present.size(); ++i)
+      present[i] = i == Index(slot) ? nullptr : parts_[i].get();
   }
   if (fresh) {
+    // The new part and the ones already there learn of each other, outside the lock.
+    for (std::size_t i = 0; i < present.size(); ++i) {
+      if (!present[i]) continue;
+      present[i]->OnPartInstalled(slot, *installed);
+      installed->OnPartInstalled(static_cast<EngineSlot>(i), *present[i]);
+    }
     if (EngineDisplay* display = Display()) display->OnPartInstalled(slot, *installed);
   }
   return installed;
@@ -99,6 +108,14 @@ EnginePart* CVMapEngine::Install(EngineSlot slot, std::unique_ptr<EnginePart> pa
 void CVMapEngine::Remove(EngineSlot slot) {
   EnginePart* part = Part(slot);
   if (!part) return;
+  std::array<EnginePart*, static_cast<std::size_t>(EngineSlot::Count)> others{};
+  {
+    platform::MutexLock lock(partsMutex_);
+    for (std::size_t i = 0; i < others.size(); ++i) others[i] = i == Index(slot) ? nullptr : parts_[i].get();
+  }
+  for (EnginePart* other : others) {
+    if (other) other->OnPartRemoved(slot);
+  }
   if (EngineDisplay* display = Display()) display->OnPartRemoved(slot);
   part->Shutdown();
   std::unique_ptr<EnginePart> gone;

@@ -77,15 +77,16 @@ class CVMapEngine : public CVMsgHandler {
     return dynamic_cast<T*>(Part(slot));
   }
   // Puts the part in an empty slot and answers it; with the slot taken, the part is dropped and the
-  // one there answered. Main thread.
+  // one there answered. A new part and the parts already there hear of each other (OnPartInstalled),
+  // then the display. Main thread.
   EnginePart* Install(EngineSlot slot, std::unique_ptr<EnginePart> part);
   // As Install; null when the slot already holds a part of another kind.
   template <class T>
   T* InstallAs(EngineSlot slot, std::unique_ptr<T> part) {
     return dynamic_cast<T*>(Install(slot, std::unique_ptr<EnginePart>(std::move(part))));
   }
-  // Shuts the slot's part down and destroys it. Main thread, with the engine stopped (no timer
-  // thread may be handing the part a tick).
+  // Tells the other parts and the display that the slot's part goes, shuts it down and destroys it.
+  // Main thread, with the engine stopped (no timer thread may be handing the part a tick).
   void Remove(EngineSlot slot);
   // The display and the notifier (replacing any before). Main thread.
   void SetDisplay(std::unique_ptr<EngineDisplay> display);

@@ -31,6 +31,11 @@ class EnginePart {
   }
   // What the part does at teardown before it is destroyed (the engine's threads are stopped).
   virtual void Shutdown() {}
+  // Another part was installed in the slot, or was there when this one came: the part keeps what
+  // it uses of it. Main thread.
+  virtual void OnPartInstalled(EngineSlot slot, EnginePart& part) { (void)slot, (void)part; }
+  // The part in the slot is about to shut down and go: the part forgets it. Main thread.
+  virtual void OnPartRemoved(EngineSlot slot) { (void)slot; }
 };
 
 // The map display's side of the engine core: the UI queue's map messages, the core's start and

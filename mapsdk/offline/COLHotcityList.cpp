@@ -14,8 +14,7 @@ int COLHotcityList::Read() {
   list_.RemoveAll();
   std::string bytes;
   if (!olrecord::ReadWholeFile(folder_ + CVString(kFileName), bytes)) return 0;
-  return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()),
-                                 olrecord::IsHighDensityScreen(), list_);
+  return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()), highDensity_, list_);
 }
 
 const CVArray<COLSearchRecord>& COLHotcityList::GetList() {

@@ -10,6 +10,8 @@ namespace gmengine {
 class COLHotcityList {
  public:
   void SetFolder(const CVString& folder) { folder_ = folder; }
+  // A high-density screen reads the cities' "sh" sizes, any other "sl".
+  void SetHighDensity(bool highDensity) { highDensity_ = highDensity; }
   // Reads the file again; 0 when it is missing or not JSON (the list is then empty).
   int Read();
   // The list, read again first when the file was replaced.
@@ -21,6 +23,7 @@ class COLHotcityList {
 
  private:
   CVString folder_;
+  bool highDensity_ = false;
   int reload_ = 0;
   CVArray<COLSearchRecord> list_;
 };

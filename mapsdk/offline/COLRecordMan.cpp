@@ -1,6 +1,5 @@
 #include "mapsdk/offline/COLRecordMan.h"
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
@@ -9,35 +8,27 @@
 
 namespace gmengine {
 
-COLRecordMan* RecordManOfEngine() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->PartAs<COLRecordMan>(EngineSlot::RecordMan) : nullptr;
-}
-
-COfflineMapMan* OfflineMapManOfEngine() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  EngineDisplay* display = global && global->engine ? global->engine->Display() : nullptr;
-  return display ? display->OfflineMapMan() : nullptr;
-}
-
 namespace {
 constexpr int kOfflineCommand = 8013;
 const char* const kVersionFile = "OfflineVersion.dat";
 
 }  // namespace
 
+COLRecordMan::COLRecordMan(CVMsgDispatcher* dispatcher, bool highDensityScreen)
+    : dispatcher_(dispatcher), highDensity_(highDensityScreen) {}
+
 COLRecordMan::~COLRecordMan() {
   if (!folder_.IsEmpty()) updateList_.Write();
 }
-
-int COLRecordMan::Init() { return Init(olrecord::EngineDataFolder()); }
 
 int COLRecordMan::Init(const CVString& folder) {
   mutex_.Create();
   platform::MutexLock lock(mutex_);
   folder_ = folder;
   hotcities_.SetFolder(folder);
+  hotcities_.SetHighDensity(highDensity_);
   searchList_.SetFolder(folder);
+  searchList_.SetHighDensity(highDensity_);
   updateList_.SetFolder(folder);
   wifilog_.SetFolder(folder);
   version_.Read(folder + CVString(kVersionFile));
@@ -49,6 +40,20 @@ int COLRecordMan::Init(const CVString& folder) {
   downloadQueue_.Append(seed);
   return 1;
 }
+
+void COLRecordMan::OnPartInstalled(EngineSlot slot, EnginePart& part) {
+  if (slot == EngineSlot::VerDatsetMan) versions_ = dynamic_cast<CVerDatsetMan*>(&part);
+  if (slot == EngineSlot::Search) search_ = dynamic_cast<CAppSearch*>(&part);
+}
+
+void COLRecordMan::OnPartRemoved(EngineSlot slot) {
+  if (slot == EngineSlot::VerDatsetMan) versions_ = nullptr;
+  if (slot == EngineSlot::Search) search_ = nullptr;
+}
+
+void COLRecordMan::AttachMapMan(COfflineMapMan* man) { mapMan_ = man; }
+
+void COLRecordMan::DetachMapMan(COfflineMapMan* man) { mapMan_.compare_exchange_strong(man, nullptr); }
 
 int COLRecordMan::StartCity(int id) {
   platform::MutexLock lock(mutex_);
@@ -159,8 +164,7 @@ int COLRecordMan::StoreSearchList(const char* bytes, int length) {
   platform::MutexLock lock(mutex_);
   int result = searchList_.Store(bytes, length);
   if (result) {
-    CVerDatsetMan* versions = VerDatsetManOfEngine();
-    if (versions) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
+    if (CVerDatsetMan* versions = versions_) versions->UpdateLocalVersion(CVString("OfflineSearch.dat"));
   }
   return result;
 }
@@ -173,7 +177,7 @@ int COLRecordMan::ClearAllRecords() {
   }
   // The map manager is told after the record lock is let go: its own lock always comes first
   // (its timer reports progress into the records while holding it).
-  if (COfflineMapMan* mapMan = OfflineMapManOfEngine()) mapMan->OnCommand(21, 0);
+  if (COfflineMapMan* mapMan = mapMan_) mapMan->OnCommand(21, 0);
   return result;
 }
 
@@ -198,9 +202,9 @@ int COLRecordMan::Start(int id) {
   COLUpdateRecord& record = updateList_.Records()[index];
   record.local.state = OfflineCityState::Queued;
   downloadQueue_.Add(record);
-  olrecord::PostEngineMessage(1, kOfflineCommand, 1, 0);
+  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 1, 0);
   // Asking for a download is what switches downloading on.
-  olrecord::PostEngineMessage(1, kOfflineCommand, 12, 1);
+  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 12, 1);
   updateList_.Write();
   return 1;
 }
@@ -210,7 +214,7 @@ int COLRecordMan::Stop(int id) {
   if (index < 0) return 0;
   updateList_.Records()[index].local.state = OfflineCityState::Stopped;
   RemoveFromQueue(id);
-  olrecord::PostEngineMessage(1, kOfflineCommand, 2, id);
+  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 2, id);
   updateList_.Write();
   return 1;
 }
@@ -227,7 +231,7 @@ int COLRecordMan::Remove(int id) {
   for (const CVString& name : record.local.packages) updateList_.RemoveName(name);
   removalQueue_.Add(record);
   updateList_.Records().RemoveAt(index);
-  olrecord::PostEngineMessage(1, kOfflineCommand, 3, id);
+  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 3, id);
   updateList_.Write();
   return 1;
 }
@@ -268,7 +272,7 @@ int COLRecordMan::Progress(const COLUpdateRecord& record) {
     stored.local.savedRatio = stored.local.ratio;
     updateList_.Write();
   }
-  olrecord::PostEngineMessage(2, kMsgOfflineState, 0, record.local.id);
+  olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, 0, record.local.id);
   return 1;
 }
 
@@ -294,7 +298,7 @@ int COLRecordMan::WifiLog(int id) {
   if (!searchList_.Contains(id)) return 0;
   int added = wifilog_.Add(id);
   if (added == 0) return 0;
-  olrecord::PostEngineMessage(2, kMsgOfflineState, added, id);
+  olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, added, id);
   wifilog_.Write();
   return added;
 }
@@ -311,7 +315,7 @@ int COLRecordMan::SetVersion(const COLVersionInfo& version) {
   for (const COLUpdateRecord& record : updateList_.Records()) ids.Add(record.local.id);
   if (!ids.IsEmpty()) {
     updateList_.Write();
-    if (CAppSearch* search = SearchOfEngine()) search->OfflineCitySearch(ids);
+    if (CAppSearch* search = search_) search->OfflineCitySearch(ids);
   }
   return 1;
 }
@@ -353,8 +357,8 @@ int COLRecordMan::MergeCityList(CVArray<COLUpdateRecord>& list) {
     }
   }
   for (COLUpdateRecord& r : list) Store(r);
-  if (updateAvailable) olrecord::PostEngineMessage(2, kMsgOfflineState, 4, 0);
-  if (newCity) olrecord::PostEngineMessage(1, kOfflineCommand, 1, 0);
+  if (updateAvailable) olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, 4, 0);
+  if (newCity) olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 1, 0);
   return 1;
 }
 

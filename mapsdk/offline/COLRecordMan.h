@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <optional>
 
 #include "mapsdk/engine/CVArray.h"
@@ -13,23 +14,38 @@
 
 namespace gmengine {
 
+class CAppSearch;
 class COfflineMapMan;
+class CVerDatsetMan;
+class CVMsgDispatcher;
 
 // The keeper of the offline map records: catalogue version, hot-city and search lists, update
 // records with their download and removal queues, and the Wi-Fi log. Every access goes through
-// Command, which holds one lock for the whole command; any thread. The engine core owns it.
+// Command, which holds one lock for the whole command; any thread. The engine core owns it and
+// hands it the version-list manager and the search when they are installed; the offline map
+// manager it tells of a clearing is the one that took it (SetRecordMan).
 class COLRecordMan : public EnginePart {
  public:
-  COLRecordMan() = default;
+  // The dispatcher its messages go through (not owned: the engine global outlives the core) and
+  // whether the screen is a high-density one (the city lists' size key).
+  COLRecordMan(CVMsgDispatcher* dispatcher, bool highDensityScreen);
   // Writes "OfflineUpdate.dat" once more.
   ~COLRecordMan() override;
   COLRecordMan(const COLRecordMan&) = delete;
   COLRecordMan& operator=(const COLRecordMan&) = delete;
 
-  // Folder = the engine's data folder (or the one given); reads the record files and seeds the
-  // download queue (interrupted downloads first). 1.
-  int Init();
+  // Folder = the engine's data folder; reads the record files and seeds the download queue
+  // (interrupted downloads first). 1.
   int Init(const CVString& folder);
+
+  // The version-list manager (told of a new search list) and the search (asked for the offline
+  // cities of a new catalogue version), kept while they are installed. Main thread.
+  void OnPartInstalled(EngineSlot slot, EnginePart& part) override;
+  void OnPartRemoved(EngineSlot slot) override;
+  // The offline map manager that works through the queue; it attaches when it takes the record
+  // manager and detaches before it goes. Any thread.
+  void AttachMapMan(COfflineMapMan* man);
+  void DetachMapMan(COfflineMapMan* man);
   // The commands. Each holds the record lock for the whole call.
   int StartCity(int id);
   int StopCity(int id);
@@ -74,6 +90,11 @@ class COLRecordMan : public EnginePart {
   int ClearAll() REQUIRES(mutex_);
   int RemoveFromQueue(int id) REQUIRES(mutex_);
 
+  CVMsgDispatcher* const dispatcher_;
+  const bool highDensity_;
+  std::atomic<CVerDatsetMan*> versions_{nullptr};
+  std::atomic<CAppSearch*> search_{nullptr};
+  std::atomic<COfflineMapMan*> mapMan_{nullptr};
   CVString folder_;  // set by Init, before any other thread calls
   COLVersionInfo version_ GUARDED_BY(mutex_);
   COLHotcityList hotcities_ GUARDED_BY(mutex_);
@@ -84,10 +105,5 @@ class COLRecordMan : public EnginePart {
   COLWifilogList wifilog_ GUARDED_BY(mutex_);
   CVMutex mutex_;
 };
-
-// The engine's record manager; null without an engine or before GMKOfflineMap made one.
-COLRecordMan* RecordManOfEngine();
-// The map controller's offline map manager (through the engine's display); null without one.
-COfflineMapMan* OfflineMapManOfEngine();
 
 }  // namespace gmengine

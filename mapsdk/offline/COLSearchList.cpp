@@ -14,8 +14,7 @@ int COLSearchList::Read() {
   all_.RemoveAll();
   std::string bytes;
   if (!olrecord::ReadWholeFile(folder_ + CVString(kSearchFileName), bytes)) return 0;
-  return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()),
-                                 olrecord::IsHighDensityScreen(), all_);
+  return olrecord::ParseCityList(bytes.data(), static_cast<int>(bytes.size()), highDensity_, all_);
 }
 
 void COLSearchList::ReloadIfFlagged() {

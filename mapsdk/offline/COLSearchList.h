@@ -10,6 +10,8 @@ namespace gmengine {
 class COLSearchList {
  public:
   void SetFolder(const CVString& folder) { folder_ = folder; }
+  // A high-density screen reads the cities' "sh" sizes, any other "sl".
+  void SetHighDensity(bool highDensity) { highDensity_ = highDensity; }
   int Read();
   // Cities whose name contains key (all for an empty key), in file order.
   const CVArray<COLSearchRecord>& Search(const CVString& key);
@@ -25,6 +27,7 @@ class COLSearchList {
  private:
   void ReloadIfFlagged();
   CVString folder_;
+  bool highDensity_ = false;
   int reload_ = 0;
   CVArray<COLSearchRecord> all_;
   CVArray<COLSearchRecord> result_;

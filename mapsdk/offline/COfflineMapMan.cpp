@@ -25,11 +25,6 @@ void ReportProgressOf(COLRecordMan* records, const COLUpdateRecord& record) {
   if (records) records->ReportProgress(record);
 }
 
-CVMsgDispatcher* Dispatcher() {
-  CVGlobalMan* global = GetGlobalMan();
-  return global ? global->dispatcher.get() : nullptr;
-}
-
 void SplitName(const CVString& name, int& x, int& y) {
   x = vwtoi(name.GetBuffer());
   int sep = name.Find(CVString("_"));
@@ -44,26 +39,29 @@ void CopyVersions(COLUpdateElement& local, const COLUpdateElement& server) {
 
 }  // namespace
 
-COfflineMapMan::COfflineMapMan() {
-  CVGlobalMan* global = GetGlobalMan();
-  downloadOn_ = global && global->sysInfo.offlineDownload == 1 ? 1 : 0;
-}
+COfflineMapMan::COfflineMapMan() = default;
 
 COfflineMapMan::~COfflineMapMan() {
   OfflineScanThread().Join();
-  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
+  if (dispatcher_) dispatcher_->KillTimer(kTimerId);
+  SetRecordMan(nullptr);
 }
 
 void COfflineMapMan::SetRecordMan(COLRecordMan* records) {
   platform::MutexLock lock(mutex_);
+  if (records_) records_->DetachMapMan(this);
   records_ = records;
+  if (records_) records_->AttachMapMan(this);
 }
 
-int COfflineMapMan::Init() {
+int COfflineMapMan::Init(CVGlobalMan* global) {
+  dispatcher_ = global ? global->dispatcher.get() : nullptr;
+  dataFolder_ = global ? global->sysInfo.dataPath : CVString();
   scanRunning = 0;
   packagesFound = 0;
   packagesNotInstalled = 0;
   platform::MutexLock lock(mutex_);
+  downloadOn_ = global && global->sysInfo.offlineDownload == 1 ? 1 : 0;
   total_ = 0;
   return 1;
 }
@@ -127,9 +125,20 @@ int COfflineMapMan::StartScan(int argument) {
   CVThread& thread = OfflineScanThread();
   thread.Join();
   scanRunning = 1;
-  if (!thread.CreateThread([](void* self) { ScanThreadProc(static_cast<COfflineMapMan*>(self)); }, this)) {
+  // The scan gets what it works with; the record manager outlives it (this manager, which joins the
+  // scan thread, goes first).
+  auto start =
+      std::make_unique<OfflineScanStart>(OfflineScanStart{this, {records_, dispatcher_, dataFolder_}});
+  if (thread.CreateThread(
+          [](void* argument) {
+            std::unique_ptr<OfflineScanStart> start(static_cast<OfflineScanStart*>(argument));
+            ScanThreadProc(start->man, start->context);
+          },
+          start.get())) {
+    start.release();
+  } else {
     scanRunning = 0;
-    olrecord::PostEngineMessage(2, kMsgOfflineState, 5, 1);
+    olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, 5, 1);
     installing = 0;
     return 0;
   }
@@ -161,7 +170,7 @@ int COfflineMapMan::StartNextCity() {
   BuildPackageList();
   if (local.packages.IsEmpty()) return 0;
   receivedAtTick_ = -1;
-  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->SetTimer(kTimerId, kTimerMs);
+  if (dispatcher_) dispatcher_->SetTimer(kTimerId, kTimerMs);
   ContinueDownload(headReceived_, 1);
   return 1;
 }
@@ -235,7 +244,7 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
     current_.local.state = current_.server.state = OfflineCityState::Finished;
     current_.local.update = current_.server.update = 0;
     ReportProgressOf(records_, current_);
-    if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
+    if (dispatcher_) dispatcher_->KillTimer(kTimerId);
     StartNextCity();
     return;
   }
@@ -305,7 +314,7 @@ void COfflineMapMan::StopAfterFailedSave() {
   if (client_) client_->CancelRequest();
   packages_.RemoveAll();
   downloadOn_ = 0;
-  if (CVMsgDispatcher* dispatcher = Dispatcher()) dispatcher->KillTimer(kTimerId);
+  if (dispatcher_) dispatcher_->KillTimer(kTimerId);
   if (current_.local.id >= 0) {
     current_.local.state = OfflineCityState::Stopped;
     ReportProgressOf(records_, current_);

@@ -14,6 +14,8 @@ namespace gmengine {
 
 class COLRecordMan;
 class COfflineDataCache;
+class CVGlobalMan;
+class CVMsgDispatcher;
 class OfflineGridClient;
 
 // A package file still to fetch: base, first and last level, the two numbers of its name, and
@@ -55,11 +57,14 @@ class COfflineMapMan {
   COfflineMapMan(const COfflineMapMan&) = delete;
   COfflineMapMan& operator=(const COfflineMapMan&) = delete;
 
-  int Init();
+  // Keeps the engine's dispatcher (its timer and states) and data folder (the package scan's) and
+  // sets the download switch from the engine's offline-download setting (global null: none of
+  // them). The global is not kept: it outlives the map controller.
+  int Init(CVGlobalMan* global);
   void SetHttpClient(OfflineGridClient* client) { client_ = client; }
   void SetOfflineDataCache(COfflineDataCache* store) { store_ = store; }
   // The record manager whose queue it works through and whose records it reports into (not owned;
-  // null when it goes).
+  // null when it goes); the manager attaches to it, to hear of a clearing.
   void SetRecordMan(COLRecordMan* records);
   void SetMapRequesting(int pending);
   int IsMapRequesting() const;
@@ -110,12 +115,14 @@ class COfflineMapMan {
   void Locate() REQUIRES(mutex_);
   void BuildBatch() REQUIRES(mutex_);
   void RequestBatch(int flag) REQUIRES(mutex_);
-  int StartScan(int argument);
+  int StartScan(int argument) REQUIRES(mutex_);
 
   // The stall check of one tick: cancels a download that made no progress and goes on.
   void CheckStall();
 
   mutable platform::RecursiveMutex mutex_;
+  CVMsgDispatcher* dispatcher_ = nullptr;  // set by Init, before the manager runs, then read only
+  CVString dataFolder_;                    // likewise
   // Checks posted to the main thread hold this weakly: one that comes after the manager is gone
   // does nothing.
   std::shared_ptr<COfflineMapMan*> self_ = std::make_shared<COfflineMapMan*>(this);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VCodePage.h"
@@ -13,18 +12,16 @@
 
 namespace gmengine {
 
-COfflineTaskMan* OfflineTaskManOfEngine() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->PartAs<COfflineTaskMan>(EngineSlot::OfflineTaskMan)
-                                  : nullptr;
-}
-
-COfflineTaskMan::COfflineTaskMan(COLRecordMan* records, CVerDatsetMan* versions)
-    : records_(records), versions_(versions), buffer_(kBufferSize) {}
+COfflineTaskMan::COfflineTaskMan(CVMapEngine* engine, CVMsgDispatcher* dispatcher, COLRecordMan* records,
+                                 CVerDatsetMan* versions)
+    : engine_(engine),
+      dispatcher_(dispatcher),
+      records_(records),
+      versions_(versions),
+      buffer_(kBufferSize) {}
 
 COfflineTaskMan::~COfflineTaskMan() {
-  CVGlobalMan* global = GetGlobalMan();
-  if (global && global->dispatcher) global->dispatcher->KillTimer(kTimerId);
+  if (dispatcher_) dispatcher_->KillTimer(kTimerId);
 }
 
 int COfflineTaskMan::Init() {
@@ -33,8 +30,7 @@ int COfflineTaskMan::Init() {
   SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   SetUseGzip(1);
   SetTimeout(10000);
-  CVGlobalMan* global = GetGlobalMan();
-  if (global && global->dispatcher) global->dispatcher->SetTimer(kTimerId, kTimerMs);
+  if (dispatcher_) dispatcher_->SetTimer(kTimerId, kTimerMs);
   return 1;
 }
 
@@ -46,7 +42,7 @@ int COfflineTaskMan::AddHttpClient(CHttpClient* client) {
 }
 
 int COfflineTaskMan::AddCityListTask(int unused) {
-  CUrlTranslater* urls = GetUrlTranslater();
+  CUrlTranslater* urls = engine_ ? &engine_->UrlTranslater() : nullptr;
   CVString url;
   if (urls && urls->GetOfflineCityListUrl(url, unused)) {
     platform::MutexLock lock(mutex_);
@@ -56,7 +52,7 @@ int COfflineTaskMan::AddCityListTask(int unused) {
 }
 
 int COfflineTaskMan::AddUpdateFileTask(const CVString& fileName, int code) {
-  CUrlTranslater* urls = GetUrlTranslater();
+  CUrlTranslater* urls = engine_ ? &engine_->UrlTranslater() : nullptr;
   CVString url;
   if (urls && urls->GetOfflineUpdateUrl(url, fileName)) {
     platform::MutexLock lock(mutex_);
@@ -77,8 +73,7 @@ int COfflineTaskMan::IsAnyClientBusy() const {
       if (client->IsBusy()) return 1;
     }
   }
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine && global->engine->IsAnySearchClientBusy() ? 1 : 0;
+  return engine_ && engine_->IsAnySearchClientBusy() ? 1 : 0;
 }
 
 int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {

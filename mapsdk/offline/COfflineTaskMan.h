@@ -11,6 +11,8 @@
 namespace gmengine {
 
 class COLRecordMan;
+class CVMapEngine;
+class CVMsgDispatcher;
 class CVerDatsetMan;
 
 // A catalogue download waiting in the task manager's queue.
@@ -31,13 +33,16 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   static constexpr int kTimerMs = 5000;
   enum FileCode { kVerDatset = 0, kCMRequire = 1, kMPZoomCtl = 2, kHotcity = 3, kSearch = 4 };
 
-  // The record and version managers the answers go to (either may be null; not owned: the engine
-  // core removes the task manager before them).
-  COfflineTaskMan(COLRecordMan* records, CVerDatsetMan* versions);
+  // The engine core that owns it (its URL builder and the search clients it waits for), the
+  // dispatcher of its timer, and the record and version managers the answers go to (any may be
+  // null; none owned: the engine global outlives the core, which removes the task manager before
+  // the two managers).
+  COfflineTaskMan(CVMapEngine* engine, CVMsgDispatcher* dispatcher, COLRecordMan* records,
+                  CVerDatsetMan* versions);
   ~COfflineTaskMan() override;
 
-  // Sockets, client id 9, the receive buffer, gzip, 10 s time-out, timer 1004. 1; 0 without an
-  // engine.
+  // Sockets, client id 9, the receive buffer, gzip, 10 s time-out, timer 1004. 1; 0 when the
+  // client cannot be readied.
   int Init();
   int AddHttpClient(CHttpClient* client);
   // Queues the offline city task list; the argument does not change the URL. 0.
@@ -59,6 +64,8 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   int RunNextTask();
   void HandleAnswer(int tag);
 
+  CVMapEngine* const engine_;
+  CVMsgDispatcher* const dispatcher_;
   COLRecordMan* const records_;
   CVerDatsetMan* const versions_;
   std::vector<char> buffer_;
@@ -71,7 +78,5 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   CVArray<CHttpClient*> pool_ GUARDED_BY(mutex_);
   mutable platform::Mutex mutex_;
 };
-
-COfflineTaskMan* OfflineTaskManOfEngine();
 
 }  // namespace gmengine

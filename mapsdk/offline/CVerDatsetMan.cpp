@@ -2,17 +2,10 @@
 
 #include <string>
 
-#include "mapsdk/engine/CVGlobalMan.h"
-#include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
 
 namespace gmengine {
-
-CVerDatsetMan* VerDatsetManOfEngine() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->PartAs<CVerDatsetMan>(EngineSlot::VerDatsetMan) : nullptr;
-}
 
 namespace {
 const char* const kVerDatsetFileName = "VerDatset.dat";
@@ -26,12 +19,18 @@ int FileCode(const CVString& name) {
 }
 }  // namespace
 
-int CVerDatsetMan::Init() { return Init(olrecord::EngineDataFolder()); }
-
 int CVerDatsetMan::Init(const CVString& folder) {
   folder_ = folder;
   ReadLocal();
   return 1;
+}
+
+void CVerDatsetMan::OnPartInstalled(EngineSlot slot, EnginePart& part) {
+  if (slot == EngineSlot::OfflineTaskMan) tasks_ = dynamic_cast<COfflineTaskMan*>(&part);
+}
+
+void CVerDatsetMan::OnPartRemoved(EngineSlot slot) {
+  if (slot == EngineSlot::OfflineTaskMan) tasks_ = nullptr;
 }
 
 int CVerDatsetMan::ParseList(const char* data, int length, CVArray<CVerDatsetRecord>& list) {
@@ -77,7 +76,7 @@ int CVerDatsetMan::CompareServerList(const char* data, int length) {
   CVArray<CVerDatsetRecord> received;
   if (!ParseList(data, length, received)) return 0;
   server_.Append(received);
-  COfflineTaskMan* tasks = OfflineTaskManOfEngine();
+  COfflineTaskMan* tasks = tasks_;
   for (const CVerDatsetRecord& local : local_) {
     for (const CVerDatsetRecord& offered : received) {
       if (!(offered.fileName == local.fileName) || offered.version == local.version) continue;

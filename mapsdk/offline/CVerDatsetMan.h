@@ -6,14 +6,18 @@
 
 namespace gmengine {
 
+class COfflineTaskMan;
+
 // The versions of the offline catalogue files ("VerDatset.dat") and which of them to fetch again.
-// Lives in the engine core, which owns it; no lock of its own (used from the engine side one call
-// at a time).
+// Lives in the engine core, which owns it and hands it the task manager that fetches the files; no
+// lock of its own (used from the engine side one call at a time).
 class CVerDatsetMan : public EnginePart {
  public:
   // Folder = the engine's data folder; reads "VerDatset.dat". 1.
-  int Init();
   int Init(const CVString& folder);
+  // The task manager, kept while it is installed. Main thread.
+  void OnPartInstalled(EngineSlot slot, EnginePart& part) override;
+  void OnPartRemoved(EngineSlot slot) override;
   // Reads the local file (both lists emptied); the two "1.0.0" defaults and 0 when it cannot be
   // read or parsed.
   int ReadLocal();
@@ -31,11 +35,10 @@ class CVerDatsetMan : public EnginePart {
   static int ParseList(const char* data, int length, CVArray<CVerDatsetRecord>& list);
 
  private:
+  COfflineTaskMan* tasks_ = nullptr;
   CVString folder_;
   CVArray<CVerDatsetRecord> local_;
   CVArray<CVerDatsetRecord> server_;
 };
-
-CVerDatsetMan* VerDatsetManOfEngine();
 
 }  // namespace gmengine

@@ -13,43 +13,59 @@
 #include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKNotifier.h"
 
+namespace gmengine {
+
+COLRecordMan* RecordManOfEngine() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? global->engine->PartAs<COLRecordMan>(EngineSlot::RecordMan) : nullptr;
+}
+
+}  // namespace gmengine
+
 namespace mapsdk {
 
 using namespace gmengine;
 
 namespace {
 
-CVMapEngine* Engine() {
+// The interface is the application's way in: it finds the engine's parts through the engine global
+// at every call, as the engine may have been torn down (or built anew) since the map was made.
+CVMainGlobalMan* Global() {
   CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->engine.get() : nullptr;
+  return global && global->engine ? global : nullptr;
 }
 
 }  // namespace
 
 std::shared_ptr<GMKOfflineMap> GMKOfflineMap::create() {
   std::shared_ptr<GMKOfflineMap> map(new GMKOfflineMap());
-  CVMapEngine* engine = Engine();
-  if (!engine) return map;
+  CVMainGlobalMan* global = Global();
+  if (!global) return map;
+  CVMapEngine* engine = global->engine.get();
+  const CVString& folder = global->sysInfo.dataPath;
+  // Each part is handed what it uses; the core tells the parts of each other as they come.
   if (!engine->Part(EngineSlot::VerDatsetMan)) {
     auto versions = std::make_unique<CVerDatsetMan>();
-    versions->Init();
+    versions->Init(folder);
     engine->Install(EngineSlot::VerDatsetMan, std::move(versions));
   }
   if (!engine->Part(EngineSlot::RecordMan)) {
-    auto records = std::make_unique<COLRecordMan>();
-    records->Init();
+    const bool highDensity = engine->dpiX >= 181 || engine->dpiY >= 181;
+    auto records = std::make_unique<COLRecordMan>(global->dispatcher.get(), highDensity);
+    records->Init(folder);
     engine->Install(EngineSlot::RecordMan, std::move(records));
   }
   if (!engine->Part(EngineSlot::OfflineTaskMan)) {
     auto* tasks = engine->InstallAs(
         EngineSlot::OfflineTaskMan,
-        std::make_unique<COfflineTaskMan>(engine->PartAs<COLRecordMan>(EngineSlot::RecordMan),
+        std::make_unique<COfflineTaskMan>(engine, global->dispatcher.get(),
+                                          engine->PartAs<COLRecordMan>(EngineSlot::RecordMan),
                                           engine->PartAs<CVerDatsetMan>(EngineSlot::VerDatsetMan)));
     if (!tasks || !tasks->Init()) return nullptr;
     tasks->AddCityListTask(2);
     tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
   }
-  if (!CAppSearch::install()) return nullptr;
+  if (!CAppSearch::install(*global)) return nullptr;
   return map;
 }
 
@@ -64,10 +80,10 @@ void GMKOfflineMap::setDelegate(std::weak_ptr<GMKOfflineMapDelegate> delegate) {
 }
 
 bool GMKOfflineMap::scan() {
-  COfflineMapMan* man = OfflineMapManOfEngine();
-  if (!man || man->scanRunning) return false;
-  CVGlobalMan* global = GetGlobalMan();
-  if (!global || !global->dispatcher) return false;
+  CVMainGlobalMan* global = Global();
+  EngineDisplay* display = global ? global->engine->Display() : nullptr;
+  COfflineMapMan* man = display ? display->OfflineMapMan() : nullptr;
+  if (!man || man->scanRunning || !global->dispatcher) return false;
   // Marked at once, so a second call before the thread starts is refused too.
   man->scanRunning = 1;
   if (!global->dispatcher->PostMessage(1, 8013, 14, 1)) {

@@ -7,8 +7,13 @@
 #include "mapsdk/search/GMKOfflineMapDelegate.h"
 
 namespace gmengine {
+class COLRecordMan;
 struct COLUpdateRecord;
-}
+
+// The engine's record manager; null without an engine or before GMKOfflineMap made one. For the
+// offline map interface and the SDK's tools: the parts are handed the record manager.
+COLRecordMan* RecordManOfEngine();
+}  // namespace gmengine
 
 namespace mapsdk {
 

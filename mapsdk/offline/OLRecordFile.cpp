@@ -5,8 +5,6 @@
 #include <cstring>
 
 #include "mapsdk/engine/CVFile.h"
-#include "mapsdk/engine/CVGlobalMan.h"
-#include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/engine/VFileUtil.h"
@@ -133,21 +131,8 @@ bool GetInt(const cJSON* object, const char* key, int& out) {
 
 int TextToInt(const CVString& text) { return text.IsEmpty() ? 0 : vwtoi(text.GetBuffer()); }
 
-bool IsHighDensityScreen() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (!global || !global->engine) return false;
-  return global->engine->dpiX >= 181 || global->engine->dpiY >= 181;
-}
-
-CVString EngineDataFolder() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->sysInfo.dataPath : CVString();
-}
-
-int PostEngineMessage(int queue, int message, int wParam, int lParam) {
-  CVGlobalMan* global = GetGlobalMan();
-  if (!global || !global->dispatcher) return 0;
-  return global->dispatcher->PostMessage(queue, message, wParam, lParam);
+int PostEngineMessage(CVMsgDispatcher* dispatcher, int queue, int message, int wParam, int lParam) {
+  return dispatcher ? dispatcher->PostMessage(queue, message, wParam, lParam) : 0;
 }
 
 }  // namespace gmengine::olrecord

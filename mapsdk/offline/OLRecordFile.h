@@ -8,6 +8,10 @@
 
 // Reading and writing of the offline record files: JSON texts in the engine's double-byte code
 // page, written whole with one trailing zero byte. Any thread.
+namespace gmengine {
+class CVMsgDispatcher;
+}
+
 namespace gmengine::olrecord {
 
 struct JsonDeleter {
@@ -41,12 +45,8 @@ bool GetString(const cJSON* object, const char* key, CVString& out);
 bool GetInt(const cJSON* object, const char* key, int& out);
 // The decimal value of a version text (0 when empty).
 int TextToInt(const CVString& text);
-// True when either engine screen density is 181 or more.
-bool IsHighDensityScreen();
-// The engine's data folder ("GeoMapSdk/" under the caches folder), empty without an engine.
-CVString EngineDataFolder();
 // Posts an engine message when there is a dispatcher; 1 when queued.
-int PostEngineMessage(int queue, int message, int wParam, int lParam);
+int PostEngineMessage(CVMsgDispatcher* dispatcher, int queue, int message, int wParam, int lParam);
 
 }  // namespace gmengine::olrecord
 

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "mapsdk/engine/CVFile.h"
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/MD5.h"
 #include "mapsdk/engine/UIDeviceDiskSpace.h"
@@ -32,7 +31,9 @@ constexpr int kCopyBufferSize = 204800;
 constexpr double kSpareBytes = 5242880.0;
 constexpr int kMaxEntryName = 256;
 
-void PostState(int state, int value) { olrecord::PostEngineMessage(2, kMsgOfflineState, state, value); }
+void PostState(const OfflineScanContext& context, int state, int value) {
+  olrecord::PostEngineMessage(context.dispatcher, 2, kMsgOfflineState, state, value);
+}
 
 CVString FileNameOf(const CVString& path) {
   int slash = -1;
@@ -297,8 +298,7 @@ int ReadChkFile(const CVString& path, CVArray<tag_CheckInfo>& list) {
   return ParseChk(bytes.data(), static_cast<int>(bytes.size()), list);
 }
 
-int IsRecordNewer(const COLUpdateRecord& record) {
-  COLRecordMan* records = RecordManOfEngine();
+int IsRecordNewer(COLRecordMan* records, const COLUpdateRecord& record) {
   std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(record.local.id) : std::nullopt;
   if (!found) return 1;
   const COLUpdateRecord& stored = *found;
@@ -323,9 +323,9 @@ int UnzipPackageCfg(const CVString& zipPath, const CVString& targetFolder) {
   return Unzip(zipPath, targetFolder, true, kMaxExpandedPackageBytes);
 }
 
-int ReadPackageInfo(COfflineMapMan* man, const CVString& path) {
+int ReadPackageInfo(COfflineMapMan* man, const CVString& dataFolder, const CVString& path) {
   man->scanThread.claim();
-  CVString folder = olrecord::EngineDataFolder();
+  const CVString& folder = dataFolder;
   CVString description = PackageDescriptionName(FileNameOf(Slashes(path)));
   CVString fromMapdata = folder + CVString("GeoMap/Mapdata/") + description;
   std::string bytes;
@@ -348,14 +348,15 @@ int ReadPackageInfo(COfflineMapMan* man, const CVString& path) {
   return 1;
 }
 
-int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* info) {
+int CheckPackage(COfflineMapMan* man, const OfflineScanContext& context, const CVString& path,
+                 tagOffLineFileInfo* info) {
   man->scanThread.claim();
   CVString package = Slashes(path);
-  CVString folder = olrecord::EngineDataFolder();
+  const CVString& folder = context.dataFolder;
   if (folder.IsEmpty() || !UnzipPackageCfg(package, folder)) return 0;
-  if (!ReadPackageInfo(man, package)) return 1;
+  if (!ReadPackageInfo(man, folder, package)) return 1;
   const COLUpdateElement& offered = man->packageDesc.local;
-  COLRecordMan* records = RecordManOfEngine();
+  COLRecordMan* records = context.records;
   int result = 3;
   std::optional<COLUpdateRecord> found = records ? records->GetUpdateRecord(offered.id) : std::nullopt;
   if (found) {
@@ -376,9 +377,9 @@ int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* 
   return result;
 }
 
-int InstallPackage(COfflineMapMan* man, const CVString& path) {
-  if (CheckPackage(man, path, nullptr) != 3) return 0;
-  if (!UnzipPackage(Slashes(path), olrecord::EngineDataFolder())) return 0;
+int InstallPackage(COfflineMapMan* man, const OfflineScanContext& context, const CVString& path) {
+  if (CheckPackage(man, context, path, nullptr) != 3) return 0;
+  if (!UnzipPackage(Slashes(path), context.dataFolder)) return 0;
   ++man->installedCount;
   DeleteFile(path);
   return 1;
@@ -412,14 +413,14 @@ void GetDiskSpaceInfo(std::int64_t& total, double& available) {
   available = mapsdk::device::myAvailableDiskSpace();
 }
 
-int CollectPackages(COfflineMapMan* man) {
+int CollectPackages(COfflineMapMan* man, const OfflineScanContext& context) {
   man->scanThread.claim();
   man->installList.clear();
   CVArray<tagZipFileEntry> files;
   FindZipFiles(files);
   for (const tagZipFileEntry& file : files) {
     auto info = std::make_unique<tagOffLineFileInfo>();
-    if (CheckPackage(man, file.path, info.get()) != 3) continue;
+    if (CheckPackage(man, context, file.path, info.get()) != 3) continue;
     info->fileLength = file.length;
     info->path = file.path;
     man->installList.push_back(std::move(info));
@@ -427,20 +428,20 @@ int CollectPackages(COfflineMapMan* man) {
   return static_cast<int>(man->installList.size());
 }
 
-int InstallMapdataFolder(const CVString& dataFolder) {
-  CVString source = dataFolder + CVString("GeoMap/Mapdata/");
-  CVString target = dataFolder + CVString("data/");
+int InstallMapdataFolder(const OfflineScanContext& context) {
+  CVString source = context.dataFolder + CVString("GeoMap/Mapdata/");
+  CVString target = context.dataFolder + CVString("data/");
   CVArray<CVString> cfgFiles;
   if (GetFileNamesByExtension(source, CVString("cfg"), cfgFiles) <= 0) {
-    PostState(6, 0);
+    PostState(context, 6, 0);
     return 0;
   }
-  COLRecordMan* records = RecordManOfEngine();
+  COLRecordMan* records = context.records;
   std::set<std::u16string> moved;
   int installed = 0;
   for (const CVString& cfgName : cfgFiles) {
     COLUpdateRecord record;
-    if (!ReadCfgFile(source + cfgName, record) || !IsRecordNewer(record)) continue;
+    if (!ReadCfgFile(source + cfgName, record) || !IsRecordNewer(records, record)) continue;
     CVArray<tag_CheckInfo> lines;
     CVString chkName = cfgName.Mid(0, cfgName.GetLength() - 4) + CVString(".chk");
     ReadChkFile(source + chkName, lines);
@@ -481,11 +482,11 @@ int InstallMapdataFolder(const CVString& dataFolder) {
       ++installed;
     }
   }
-  PostState(6, installed);
+  PostState(context, 6, installed);
   return installed;
 }
 
-int ScanThreadProc(COfflineMapMan* man) {
+int ScanThreadProc(COfflineMapMan* man, const OfflineScanContext& context) {
   man->scanThread.claim();
   man->scanRunning = 1;
   std::int64_t total = 0;
@@ -497,7 +498,7 @@ int ScanThreadProc(COfflineMapMan* man) {
   bool zipGood = false;
   if (found >= 1) {
     man->installing = 1;
-    int n = CollectPackages(man);
+    int n = CollectPackages(man, context);
     man->packagesNotInstalled = found - n;
     if (n >= 1) {
       zipGood = true;
@@ -506,7 +507,7 @@ int ScanThreadProc(COfflineMapMan* man) {
       for (int i = 0; i < n; ++i) {
         man->installing = 1;
         man->installFailed = 0;
-        PostState(2, i + 1);
+        PostState(context, 2, i + 1);
         GetDiskSpaceInfo(total, available);
         if (static_cast<double>(man->installList[static_cast<std::size_t>(i)]->dataSize) >
             available - kSpareBytes) {
@@ -514,7 +515,7 @@ int ScanThreadProc(COfflineMapMan* man) {
           zipGood = false;
           break;
         }
-        if (!InstallPackage(man, man->installList[static_cast<std::size_t>(i)]->path)) {
+        if (!InstallPackage(man, context, man->installList[static_cast<std::size_t>(i)]->path)) {
           man->installFailed = 1;
           man->packagesNotInstalled = found - i;
           zipGood = false;
@@ -523,8 +524,8 @@ int ScanThreadProc(COfflineMapMan* man) {
       }
     }
   }
-  int fromMapdata = InstallMapdataFolder(olrecord::EngineDataFolder());
-  PostState(5, zipGood ? 0 : 1);
+  int fromMapdata = InstallMapdataFolder(context);
+  PostState(context, 5, zipGood ? 0 : 1);
   man->installing = 0;
   if (fromMapdata == 0) {
     if (found < 1) {
@@ -535,7 +536,7 @@ int ScanThreadProc(COfflineMapMan* man) {
     }
     man->packagesNotInstalled = found;
   }
-  if (man->packagesNotInstalled >= 1) PostState(3, man->packagesNotInstalled);
+  if (man->packagesNotInstalled >= 1) PostState(context, 3, man->packagesNotInstalled);
   man->packagesFound = 0;
   man->packagesNotInstalled = 0;
   man->scanRunning = 0;

@@ -8,8 +8,25 @@
 
 namespace gmengine {
 
+class COLRecordMan;
 class COfflineMapMan;
+class CVMsgDispatcher;
 struct tagOffLineFileInfo;
+
+// What a scan works with (none owned): the record manager it reads and records into (it outlives
+// the scan: the map manager, which joins the scan thread, goes first), the dispatcher its states go
+// through and the SDK data folder.
+struct OfflineScanContext {
+  COLRecordMan* records = nullptr;
+  CVMsgDispatcher* dispatcher = nullptr;
+  CVString dataFolder;
+};
+
+// The scan thread's start: the manager whose scan fields it fills, and its context.
+struct OfflineScanStart {
+  COfflineMapMan* man = nullptr;
+  OfflineScanContext context;
+};
 
 // One line of a ".chk" file: a tile file and the MD5 of its first and last 1024 bytes.
 struct tag_CheckInfo {
@@ -38,16 +55,17 @@ struct tagZipFileEntry {
 // The process-wide thread object of the scan.
 CVThread& OfflineScanThread();
 
-int ScanThreadProc(COfflineMapMan* man);
+int ScanThreadProc(COfflineMapMan* man, const OfflineScanContext& context);
 // Rebuilds the manager's install list; the number of packages in it.
-int CollectPackages(COfflineMapMan* man);
+int CollectPackages(COfflineMapMan* man, const OfflineScanContext& context);
 // 0 no description entry (or not a zip), 1 description unreadable, 2 not newer than the installed
 // data, 3 to be installed (info filled when given).
-int CheckPackage(COfflineMapMan* man, const CVString& path, tagOffLineFileInfo* info);
-int InstallPackage(COfflineMapMan* man, const CVString& path);
-int ReadPackageInfo(COfflineMapMan* man, const CVString& path);
-// Cities waiting in dataFolder + "GeoMap/Mapdata/" moved into "data/" and recorded; how many.
-int InstallMapdataFolder(const CVString& dataFolder);
+int CheckPackage(COfflineMapMan* man, const OfflineScanContext& context, const CVString& path,
+                 tagOffLineFileInfo* info);
+int InstallPackage(COfflineMapMan* man, const OfflineScanContext& context, const CVString& path);
+int ReadPackageInfo(COfflineMapMan* man, const CVString& dataFolder, const CVString& path);
+// Cities waiting in the data folder's "GeoMap/Mapdata/" moved into "data/" and recorded; how many.
+int InstallMapdataFolder(const OfflineScanContext& context);
 
 // A package description or ".cfg" file: a JSON array of exactly one complete update record.
 int ReadCfgFile(const CVString& path, COLUpdateRecord& record);
@@ -55,7 +73,8 @@ int ParseCfg(const char* data, int length, COLUpdateRecord& record);
 // Appends one line per complete object; 1 when the JSON parsed.
 int ReadChkFile(const CVString& path, CVArray<tag_CheckInfo>& list);
 int ParseChk(const char* data, int length, CVArray<tag_CheckInfo>& list);
-int IsRecordNewer(const COLUpdateRecord& record);
+// Whether the record is at least as new as the installed city (1 when none is installed).
+int IsRecordNewer(COLRecordMan* records, const COLUpdateRecord& record);
 
 // What a package may expand to: the largest city packages are a few hundred megabytes.
 inline constexpr std::uint64_t kMaxExpandedPackageBytes = 2ull * 1024 * 1024 * 1024;

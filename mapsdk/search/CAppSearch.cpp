@@ -7,39 +7,37 @@
 
 namespace gmengine {
 
-CAppSearch* SearchOfEngine() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global && global->engine ? global->engine->PartAs<CAppSearch>(EngineSlot::Search) : nullptr;
+CAppSearch* CAppSearch::install(CVMainGlobalMan& global) {
+  if (!global.engine) return nullptr;
+  if (auto* search = global.engine->PartAs<CAppSearch>(EngineSlot::Search)) return search;
+  std::unique_ptr<CAppSearch> search(
+      new CAppSearch(global.engine.get(), global.dispatcher.get(), global.sysInfo.dataPath));
+  search->Start();
+  return global.engine->InstallAs(EngineSlot::Search, std::move(search));
 }
 
-CAppSearch* CAppSearch::install() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (!global || !global->engine) return nullptr;
-  if (CAppSearch* search = SearchOfEngine()) return search;
-  std::unique_ptr<CAppSearch> search(new CAppSearch());
-  search->Start();
-  return global->engine->InstallAs(EngineSlot::Search, std::move(search));
+CAppSearch::CAppSearch(CVMapEngine* engine, CVMsgDispatcher* dispatcher, const CVString& dataFolder)
+    : engine_(engine), dispatcher_(dispatcher) {
+  man_.PoiBkgCache().SetFolder(dataFolder);
 }
 
 CAppSearch::~CAppSearch() { man_.Stop(); }
 
 int CAppSearch::Start() {
-  man_.Start();
+  man_.Start(engine_);
   return 1;
 }
 
 void CAppSearch::Stop() { man_.Stop(); }
 
 void CAppSearch::Post(int queue, int message, int wParam, int lParam) {
-  CVGlobalMan* global = GetGlobalMan();
-  if (global && global->dispatcher) global->dispatcher->PostMessage(queue, message, wParam, lParam);
+  if (dispatcher_) dispatcher_->PostMessage(queue, message, wParam, lParam);
 }
 
 void CAppSearch::PostResult(SearchType type, SearchError error, std::shared_ptr<const SearchAnswer> answer) {
-  CVGlobalMan* global = GetGlobalMan();
-  if (global && global->dispatcher) {
-    global->dispatcher->PostMessage(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SearchResult), ToInt(type),
-                                    ToInt(error), std::move(answer));
+  if (dispatcher_) {
+    dispatcher_->PostMessage(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SearchResult), ToInt(type),
+                             ToInt(error), std::move(answer));
   }
 }
 

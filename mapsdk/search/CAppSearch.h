@@ -13,6 +13,10 @@
 
 namespace gmengine {
 
+class CVMainGlobalMan;
+class CVMapEngine;
+class CVMsgDispatcher;
+
 // The engine-side search: turns a search call into one request of the request manager, takes the
 // answer off the engine queue, keeps the parsed record by result type and announces it with UI
 // message 2000 (wParam type, lParam error, and the answer itself, detached); background POI
@@ -23,14 +27,14 @@ class CAppSearch : public EnginePart {
  public:
   static constexpr int kMsgPoiBkgData = ToInt(EngineMsg::PoiBkgData);
 
-  // The engine's search object, made, started and installed in the engine when it has none; null
-  // without an engine.
-  static CAppSearch* install();
+  // The engine's search object, made, started and installed in the engine core when it has none;
+  // null without an engine core.
+  static CAppSearch* install(CVMainGlobalMan& global);
   ~CAppSearch() override;
   CAppSearch(const CAppSearch&) = delete;
   CAppSearch& operator=(const CAppSearch&) = delete;
 
-  // Readies the request manager. 1.
+  // Readies the request manager with the engine core. 1.
   int Start();
   void Stop();
   void Shutdown() override { Stop(); }
@@ -79,7 +83,9 @@ class CAppSearch : public EnginePart {
   CSearchMan& SearchMan() { return man_; }
 
  private:
-  CAppSearch() = default;
+  // The engine core that owns it, the dispatcher its announcements go through and the folder of the
+  // background POI files (none owned; the engine global outlives the core).
+  CAppSearch(CVMapEngine* engine, CVMsgDispatcher* dispatcher, const CVString& dataFolder);
   // An engine message of a background POI request.
   int OnBkgMessage(int message, unsigned tag);
   void Post(int queue, int message, int wParam, int lParam);
@@ -92,6 +98,8 @@ class CAppSearch : public EnginePart {
   // announced first.
   int Finish(const SearchRequest& request, SearchType wanted, bool emptyIsError);
 
+  CVMapEngine* const engine_;
+  CVMsgDispatcher* const dispatcher_;
   tag_GeoShapeInfo* currentCity_ = nullptr;
   tag_PoiSearchRst poiResult_;
   bool hasPoiResult_ = false;
@@ -107,7 +115,9 @@ class CAppSearch : public EnginePart {
   unsigned bkgSeq_ = kFirstBkgSeq;
 };
 
-// The engine's search object; null without an engine or before one was installed.
+// The engine's search object; null without an engine or before one was installed. For the bridge
+// (the search interface, the notifier, the map manager) and the SDK's tools: the parts are handed
+// the search when it is installed.
 CAppSearch* SearchOfEngine();
 
 }  // namespace gmengine

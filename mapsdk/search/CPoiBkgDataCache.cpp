@@ -5,8 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "mapsdk/engine/CVGlobalMan.h"
-
 namespace gmengine {
 
 namespace {
@@ -16,12 +14,6 @@ TileKey KeyOf(const tag_PoiBkgDataElem& tile) {
 }
 
 }  // namespace
-
-CVString CPoiBkgDataCache::Folder() const {
-  if (!folder_.IsEmpty()) return folder_;
-  CVGlobalMan* global = GetGlobalMan();
-  return global ? global->sysInfo.dataPath : CVString();
-}
 
 int CPoiBkgDataCache::Get(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles,
                           CVArray<tag_PoiBkgDataElem>& missing) {
@@ -85,7 +77,7 @@ int CPoiBkgDataCache::Add(const CVString& word, const CVArray<tag_PoiBkgDataElem
     entry.key = word;
     CVString name;
     name.Format(u"POIBKGDATA%d.TMP", nextIndex_++);
-    entry.path = Folder() + name;
+    entry.path = folder_ + name;
     entries_.InsertAt(0, entry);
     index = 0;
   }

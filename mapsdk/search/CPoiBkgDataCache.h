@@ -32,7 +32,8 @@ class CPoiBkgDataCache {
   CPoiBkgDataCache(const CPoiBkgDataCache&) = delete;
   CPoiBkgDataCache& operator=(const CPoiBkgDataCache&) = delete;
 
-  // The folder of the temporary files (ending with "/"); the engine's data folder when not set.
+  // The folder of the temporary files (ending with "/"): the search engine sets the engine's data
+  // folder.
   void SetFolder(const CVString& folder) { folder_ = folder; }
 
   // Empties missing; with no entry for word copies every tile into missing and answers 0. Else
@@ -51,8 +52,6 @@ class CPoiBkgDataCache {
   }
 
  private:
-  CVString Folder() const;
-
   CVArray<tag_PoiBkgCacheElem> entries_;
   int nextIndex_ = 0;
   CVString folder_;

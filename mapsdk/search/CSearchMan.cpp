@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/engine/VMemory.h"
@@ -14,8 +13,6 @@
 namespace gmengine {
 
 namespace {
-
-CUrlTranslater* Urls() { return GetUrlTranslater(); }
 
 // The keyword as GBK into a 60-byte field (at most 59 bytes and a zero).
 void CopyKeyword(char* field, const CVString& keyword) {
@@ -109,7 +106,10 @@ CSearchMan::CSearchMan()
 
 CSearchMan::~CSearchMan() { Stop(); }
 
-int CSearchMan::Start() {
+CUrlTranslater* CSearchMan::Urls() const { return engine_ ? &engine_->UrlTranslater() : nullptr; }
+
+int CSearchMan::Start(CVMapEngine* engine) {
+  engine_ = engine;
   if (!searchClient_.Init() || !cityClient_.Init()) return 0;
   searchClient_.SetClientID(kSearchClientId);
   searchClient_.SetReceiveBuffer(searchBuffer_.get(), &searchLength_, kSearchBufferSize);
@@ -123,17 +123,17 @@ int CSearchMan::Start() {
   poiDetailCache_.SetCapacity(5);
   suggestionCache_.SetCapacity(50);
   // Catalogue downloads of the offline maps wait while a search is on its way.
-  if (CVMainGlobalMan* global = GetMainGlobalMan(); global && global->engine) {
-    global->engine->AddSearchClient(&searchClient_);
-    global->engine->AddSearchClient(&cityClient_);
+  if (engine_) {
+    engine_->AddSearchClient(&searchClient_);
+    engine_->AddSearchClient(&cityClient_);
   }
   return 1;
 }
 
 void CSearchMan::Stop() {
-  if (CVMainGlobalMan* global = GetMainGlobalMan(); global && global->engine) {
-    global->engine->RemoveSearchClient(&searchClient_);
-    global->engine->RemoveSearchClient(&cityClient_);
+  if (engine_) {
+    engine_->RemoveSearchClient(&searchClient_);
+    engine_->RemoveSearchClient(&cityClient_);
   }
   poiCache_.RemoveAll();
   routeCache_.RemoveAll();

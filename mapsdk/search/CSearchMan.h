@@ -16,6 +16,9 @@ struct cJSON;
 
 namespace gmengine {
 
+class CUrlTranslater;
+class CVMapEngine;
+
 // What a request call did: ok when the URL was built and the request sent, or when it was answered
 // at once (from a cache or a kept answer; atHand then holds that answer).
 struct SearchRequest {
@@ -45,10 +48,12 @@ class CSearchMan {
   CSearchMan(const CSearchMan&) = delete;
   CSearchMan& operator=(const CSearchMan&) = delete;
 
-  // Readies both clients (they need the engine) and sets the cache capacities. 1; 0 when a client
-  // cannot be readied.
-  int Start();
-  // Empties the answer caches and the background POI cache.
+  // Readies both clients (they need the engine) and sets the cache capacities; the engine core
+  // (not owned: it owns the search) builds the URLs and makes catalogue downloads wait for the
+  // clients. 1; 0 when a client cannot be readied.
+  int Start(CVMapEngine* engine);
+  // Takes the clients back from the engine core and empties the answer caches and the background
+  // POI cache.
   void Stop();
 
   // Requests. Each fails when the URL cannot be built or the request not sent.
@@ -100,6 +105,8 @@ class CSearchMan {
  private:
   // The socket the background POI requests take; the user's searches take the first.
   static constexpr int kBackgroundSocket = 1;
+  // The engine core's URL builder; null before Start.
+  CUrlTranslater* Urls() const;
   int Send(CHttpClient& client, unsigned& seq, int flag = 1, CVSocket* socket = nullptr);
   SearchRequest FromCache(const RecordCache& cache) const;
   template <class T>
@@ -137,6 +144,7 @@ class CSearchMan {
   SearchType defaultType_ = SearchType::None;
   CVString url_;
   CVString keyword_;
+  CVMapEngine* engine_ = nullptr;
   int pageIndex_ = 0;
   tag_GeoShapeInfo requestCity_;
   int routeKind_ = 0;

@@ -12,6 +12,15 @@
 #include "mapsdk/search/GMKNotifier.h"
 #include "platform/foundation/Text.h"
 
+namespace gmengine {
+
+CAppSearch* SearchOfEngine() {
+  CVMainGlobalMan* global = GetMainGlobalMan();
+  return global && global->engine ? global->engine->PartAs<CAppSearch>(EngineSlot::Search) : nullptr;
+}
+
+}  // namespace gmengine
+
 namespace mapsdk {
 
 using namespace gmengine;
@@ -79,7 +88,7 @@ std::optional<std::string> JoinKeys(const std::optional<std::vector<GMKSearch::T
 
 GMKSearch::GMKSearch() {
   // The engine's search object lives as long as the engine; answers reach the notifier.
-  CAppSearch::install();
+  if (CVMainGlobalMan* global = GetMainGlobalMan()) CAppSearch::install(*global);
   GMKNotifier::install();
   g_pageCapacity = 10;
 }

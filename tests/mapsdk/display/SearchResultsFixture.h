@@ -18,7 +18,7 @@ class SearchResultsTest : public VirtualRunLoopTest {
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ASSERT_EQ(gmengine::InitMapEngine(), 1);
-    search = gmengine::CAppSearch::install();
+    search = gmengine::CAppSearch::install(*gmengine::GetMainGlobalMan());
     ASSERT_NE(search, nullptr);
     SetLevel(18);
   }

@@ -228,6 +228,40 @@ TEST_F(CVMapEngineTest, ADisplayHearsOfThePartsAlreadyThereOfNewOnesAndOfEachOne
   engine->SetDisplay(nullptr);  // before the log it writes to goes
 }
 
+// A part that says which other parts it hears of.
+class ListeningPart : public EnginePart {
+ public:
+  ListeningPart(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
+  void OnPartInstalled(EngineSlot slot, EnginePart&) override {
+    log_.push_back(name_ + " installed " + std::to_string(static_cast<int>(slot)));
+  }
+  void OnPartRemoved(EngineSlot slot) override {
+    log_.push_back(name_ + " removed " + std::to_string(static_cast<int>(slot)));
+  }
+
+ private:
+  std::vector<std::string>& log_;
+  std::string name_;
+};
+
+TEST_F(CVMapEngineTest, APartHearsOfThePartsAlreadyThereOfNewOnesAndOfEachOneBeforeItGoes) {
+  // The set-up installed the map control, location, search and offline task parts.
+  Log heard;
+  engine->Install(EngineSlot::RecordMan, std::make_unique<ListeningPart>(heard, "records"));
+  EXPECT_EQ(heard, (Log{"records installed 0", "records installed 1", "records installed 2",
+                        "records installed 5"}));
+  heard.clear();
+  engine->Install(EngineSlot::VerDatsetMan, std::make_unique<ListeningPart>(heard, "versions"));
+  engine->Install(EngineSlot::VerDatsetMan, std::make_unique<ListeningPart>(heard, "second"));  // taken
+  EXPECT_EQ(heard, (Log{"versions installed 0", "versions installed 1", "versions installed 2",
+                        "records installed 4", "versions installed 3", "versions installed 5"}));
+  heard.clear();
+  engine->Remove(EngineSlot::Search);
+  engine->Remove(EngineSlot::VerDatsetMan);
+  EXPECT_EQ(heard, (Log{"records removed 2", "versions removed 2", "records removed 4"}));
+  engine->Remove(EngineSlot::RecordMan);  // before the log it writes to goes
+}
+
 TEST(CVMapEngineTeardownTest, TheEngineTearsItsPartsDownInTheirOrder) {
   kavro::test::TempHome home;
   std::vector<std::string> log;

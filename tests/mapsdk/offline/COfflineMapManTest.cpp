@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -29,6 +30,7 @@ class FakeGridClient : public OfflineGridClient {
   void SetMapRequesting(int pending) override { mapRequesting = pending; }
   int CancelRequest() override {
     ++cancels;
+    if (onCancel) onCancel();
     return 1;
   }
   int RequestGrids(int kind, int level, const CVArray<GridKey>& keys, int sequence, int flag) override {
@@ -43,6 +45,7 @@ class FakeGridClient : public OfflineGridClient {
   };
   int mapRequesting = 0;
   int cancels = 0;
+  std::function<void()> onCancel;
   std::vector<Batch> batches;
 };
 
@@ -56,11 +59,11 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
     city.local.state = OfflineCityState::Queued;
     list.Records().Add(city);
     ASSERT_EQ(list.Write(), 1);
-    records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
+    records = engine->InstallAs(EngineSlot::RecordMan, NewRecordMan());
     records->Init(DataFolder());
     store.Init(DataFolder(), CVString("10000001"), 0);
     man = std::make_unique<COfflineMapMan>();
-    man->Init();
+    man->Init(gmengine::GetGlobalMan());
     man->SetHttpClient(&client);
     man->SetOfflineDataCache(&store);
     man->SetRecordMan(records);
@@ -162,6 +165,22 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   EXPECT_EQ(client.batches.back().sequence, 1000003);
 }
 
+TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughThem) {
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  // A manager that let the records go is not told.
+  man->SetRecordMan(nullptr);
+  ASSERT_EQ(records->ClearAllRecords(), 1);
+  EXPECT_EQ(man->GetPackageCount(), 1);
+  man->SetRecordMan(records);
+  ASSERT_EQ(records->ClearAllRecords(), 1);
+  EXPECT_EQ(man->GetPackageCount(), 0);
+  // Nor is one that is gone.
+  mapMan = nullptr;
+  man.reset();
+  EXPECT_EQ(records->ClearAllRecords(), 1);
+}
+
 TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
   ASSERT_EQ(man->OnCommand(1, 0), 1);
   CVString file = store.PackagePath(CVString("3_4"));
@@ -179,7 +198,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
   // When the clearing reaches the map manager the records are free again: a stall check, which
   // holds the manager's lock while it reports into the records, can always go on.
   bool recordsFreeWhenReached = false;
-  probe = [&] {
+  client.onCancel = [&] {
     auto asked = std::async(std::launch::async, [&] { return records->HasCity(131); });
     recordsFreeWhenReached = asked.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   };
@@ -188,7 +207,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
 
   // Both at once, many times: ticks on a timer thread and the clearing here, the checks they ask
   // for running between the clearings.
-  probe = nullptr;
+  client.onCancel = nullptr;
   std::atomic<bool> stop{false};
   std::atomic<int> ticks{0};
   auto timer = std::async(std::launch::async, [&] {

@@ -8,6 +8,7 @@
 #include "mapsdk/offline/COfflineTaskMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
+#include "mapsdk/search/CAppSearch.h"
 #include "platform/foundation/Environment.h"
 #include "tests/mapsdk/offline/OfflineTestSupport.h"
 
@@ -42,10 +43,11 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
     });
     versions = engine->InstallAs(EngineSlot::VerDatsetMan, std::make_unique<CVerDatsetMan>());
     versions->Init(DataFolder());
-    records = engine->InstallAs(EngineSlot::RecordMan, std::make_unique<COLRecordMan>());
+    records = engine->InstallAs(EngineSlot::RecordMan, NewRecordMan());
     records->Init(DataFolder());
-    tasks = engine->InstallAs(EngineSlot::OfflineTaskMan,
-                              std::make_unique<CountingTaskMan>(answers, records, versions));
+    tasks = engine->InstallAs(
+        EngineSlot::OfflineTaskMan,
+        std::make_unique<CountingTaskMan>(answers, engine, Dispatcher(), records, versions));
     ASSERT_EQ(tasks->Init(), 1);
     Dispatcher()->KillTimer(COfflineTaskMan::kTimerId);  // the test ticks by hand
   }
@@ -66,8 +68,9 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   // Counts the answers it hands over.
   class CountingTaskMan : public COfflineTaskMan {
    public:
-    CountingTaskMan(int& answers, COLRecordMan* records, CVerDatsetMan* versions)
-        : COfflineTaskMan(records, versions), answers_(answers) {}
+    CountingTaskMan(int& answers, CVMapEngine* engine, CVMsgDispatcher* dispatcher, COLRecordMan* records,
+                    CVerDatsetMan* versions)
+        : COfflineTaskMan(engine, dispatcher, records, versions), answers_(answers) {}
     int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
       int result = COfflineTaskMan::OnEngineMessage(message, wParam, lParam);
       if (message == EngineMsg::HttpComplete) ++answers_;
@@ -119,6 +122,22 @@ TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
   COLVersionInfo version = records->GetVersion();
   EXPECT_EQ(version.c, CVString(u"\u4e57x"));
   EXPECT_EQ(version.d, CVString("20"));
+}
+
+TEST_F(COfflineTaskManTest, ANewCatalogueVersionAsksTheSearchForTheRecordedCitiesWhileItIsInstalled) {
+  COLUpdateRecord city = offline_test::MakeRecord(7, {"1_1"});
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  // The search comes after the records: the engine core hands it to them.
+  CAppSearch* search = CAppSearch::install(*GetMainGlobalMan());
+  ASSERT_NE(search, nullptr);
+  COLVersionInfo version{CVString("2"), CVString("3"), CVString("4")};
+  ASSERT_EQ(records->StoreVersion(version), 1);
+  EXPECT_EQ(search->GetExpectedType(), SearchType::OfflineCities);
+  // Once it is gone the version is still kept, and nothing is asked.
+  engine->Remove(EngineSlot::Search);
+  version.c = CVString("5");
+  EXPECT_EQ(records->StoreVersion(version), 1);
+  EXPECT_EQ(records->GetVersion().c, CVString("5"));
 }
 
 TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {

@@ -55,7 +55,7 @@ class OfflinePackageScanTest : public offline_test::OfflineEngineTest {
   void SetUp() override {
     OfflineEngineTest::SetUp();
     man = std::make_unique<COfflineMapMan>();
-    man->Init();
+    man->Init(gmengine::GetGlobalMan());
     mapMan = man.get();
     map = mapsdk::GMKOfflineMap::create();
     ASSERT_NE(map, nullptr);

@@ -130,9 +130,10 @@ TEST_F(OfflineRecordFilesTest, CityListsPickTheSizeOfTheScreenAndSearchByName) {
                      "{\"n\":\"no id\",\"sl\":1}]";
   COLSearchList search;
   search.SetFolder(DataFolder());
+  search.SetHighDensity(true);
   ASSERT_EQ(search.Store(text.data(), static_cast<int>(text.size())), 1);
   EXPECT_EQ(FileExists(DataFolder() + CVString("UpdateTmp.dat")), 0);
-  // High-density screen (the default engine screen has scale 2): "sh" is needed.
+  // A high-density screen: "sh" is needed.
   const CVArray<COLSearchRecord>& all = search.Search(CVString());
   ASSERT_EQ(all.GetSize(), 1);
   EXPECT_EQ(all[0].name, CVString(u"\u4e0a\u6d77"));
@@ -141,7 +142,7 @@ TEST_F(OfflineRecordFilesTest, CityListsPickTheSizeOfTheScreenAndSearchByName) {
   EXPECT_EQ(search.Contains(289), 1);
   EXPECT_EQ(search.Contains(131), 0);
 
-  engine->dpiX = engine->dpiY = 163;
+  // Any other screen reads "sl".
   COLHotcityList hot;
   hot.SetFolder(DataFolder());
   ASSERT_EQ(hot.Store(text.data(), static_cast<int>(text.size())), 1);
@@ -210,7 +211,7 @@ TEST_F(COLRecordManTest, ProgressWritesOnlyOnLargeChangesAndQueueSeedResumesDown
   records[0].local.state = OfflineCityState::Queued;
   records[1].local.state = OfflineCityState::Downloading;
   Seed(records);
-  COLRecordMan man;
+  COLRecordMan man(Dispatcher(), true);
   man.Init(DataFolder());
 
   COLUpdateRecord next;
@@ -238,7 +239,7 @@ TEST_F(COLRecordManTest, RemoveKeepsSharedPackageCountsAndClearAllEmptiesTheFile
   records.Add(MakeRecord(1, {"1_1", "5_5"}));
   records.Add(MakeRecord(2, {"5_5"}));
   Seed(records);
-  COLRecordMan man;
+  COLRecordMan man(Dispatcher(), true);
   man.Init(DataFolder());
   CVString shared("5_5");
   EXPECT_EQ(man.PackageCount(shared), 2);
@@ -261,7 +262,7 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   records[0].local.state = OfflineCityState::Finished;
   records[0].local.ratio = 10000;
   Seed(records);
-  COLRecordMan man;
+  COLRecordMan man(Dispatcher(), true);
   man.Init(DataFolder());
 
   CVArray<COLUpdateRecord> offered;

@@ -9,6 +9,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/search/GMKNotifier.h"
@@ -61,17 +62,11 @@ class OfflineEngineTest : public ::testing::Test {
   class Display : public gmengine::EngineDisplay {
    public:
     explicit Display(OfflineEngineTest& test) : test_(test) {}
-    gmengine::COfflineMapMan* OfflineMapMan() override {
-      if (test_.probe) test_.probe();
-      return test_.mapMan;
-    }
+    gmengine::COfflineMapMan* OfflineMapMan() override { return test_.mapMan; }
 
    private:
     OfflineEngineTest& test_;
   };
-  // Runs whenever the offline maps reach for the map manager.
-  std::function<void()> probe;
-
   void SetUp() override {
     gmengine::InitMapEngine();
     engine = gmengine::GetMainGlobalMan()->engine.get();
@@ -94,6 +89,10 @@ class OfflineEngineTest : public ::testing::Test {
   }
   gmengine::CVString DataFolder() const { return gmengine::GetMainGlobalMan()->sysInfo.dataPath; }
   gmengine::CVMsgDispatcher* Dispatcher() const { return gmengine::GetGlobalMan()->dispatcher.get(); }
+  // A record manager as the offline map makes it (the engine's default screen is a high-density one).
+  std::unique_ptr<gmengine::COLRecordMan> NewRecordMan() const {
+    return std::make_unique<gmengine::COLRecordMan>(Dispatcher(), true);
+  }
   // Hands every queued engine message over (what the main run loop does).
   void Drain() {
     while (Dispatcher()->DispatchMessage()) {
