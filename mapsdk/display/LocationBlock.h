@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/engine/EngineParts.h"
 
@@ -9,6 +11,8 @@ namespace gmengine {
 class CAppLocation : public mapsdk::CAppLocation, public EnginePart {
  public:
   using mapsdk::CAppLocation::CAppLocation;
+  // A handle for the map views: it empties when the engine destroys the block. Main thread.
+  std::weak_ptr<CAppLocation> Handle() { return std::shared_ptr<CAppLocation>(Lifetime(), this); }
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
   // Timer 1000 killed, the sources stopped.
   void Shutdown() override;

@@ -16,6 +16,9 @@ class CVWndView;
 // engine core owns it.
 class CMapControlBlock : public CMapControl, public EnginePart {
  public:
+  using CMapControl::CMapControl;
+  // A handle for the map views: it empties when the engine destroys the block. Main thread.
+  std::weak_ptr<CMapControlBlock> Handle() { return std::shared_ptr<CMapControlBlock>(Lifetime(), this); }
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
   // The layers released.
   void Shutdown() override;

@@ -43,7 +43,8 @@ class VectorLayerTest : public kavro::test::VirtualRunLoopTest {
     search = gmengine::CAppSearch::install();
     ASSERT_NE(search, nullptr);
     layerstyles::Install(disp);
-    layerstyles::RegisterIcons();
+    layerstyles::RegisterIcons(*gmengine::GetGlobalMan());
+    disp.SetIcons(gmengine::GetGlobalMan());
     dc.CreateCompatibleDC();
     ASSERT_EQ(buffer.CreateBitmap(gmengine::_VSize{kSide, kSide}), 1);
     gmengine::FreeBitmapData(dc.SelectObject(&buffer));
