@@ -145,6 +145,8 @@ class CMapControl {
   void OnDragEnd(int originX, int originY, int endX, int endY);
   void RequestRepaint();
 
+  // What the engine lent the controller.
+  const EngineServices& Services() const { return engine_; }
   mapsdk::CMapStatus& Status() { return status_; }
   const mapsdk::CMapStatus& Status() const { return status_; }
   COfflineMapMan& OfflineMan() { return offline_; }

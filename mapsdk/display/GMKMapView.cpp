@@ -30,12 +30,6 @@ constexpr double kHomeViews = 2;
 constexpr double kMinZoomScale = 0.001;
 constexpr double kMaxZoomScale = 1000.0;
 
-GMKPixelPoint ToPixel(double x, double y) {
-  return GMKScreenPointToPixel({static_cast<int>(x), static_cast<int>(y)});
-}
-
-double PixelScale() { return GMKScreenPointToPixel({1, 1}).x; }
-
 bool Busy(const platform::ScrollView& sv) { return sv.isZooming() || sv.isDragging() || sv.isDecelerating(); }
 
 }  // namespace
@@ -47,6 +41,16 @@ gmengine::CMapControlBlock* GMKMapView::control() const { return control_.lock()
 gmengine::CVWnd* GMKMapView::engineWindow() const {
   gmengine::CMapControlBlock* block = control();
   return block ? block->Window() : nullptr;
+}
+
+const gmengine::CVScreenRecord& GMKMapView::screen() const {
+  static const gmengine::CVScreenRecord none{};
+  gmengine::CMapControlBlock* block = control();
+  return block && block->Services().platform ? block->Services().platform->sysInfo.screen : none;
+}
+
+GMKPixelPoint GMKMapView::toPixel(double x, double y) const {
+  return GMKScreenPointToPixel({static_cast<int>(x), static_cast<int>(y)}, screen());
 }
 
 const CMapStatus& GMKMapView::mapStatus() const {
@@ -226,8 +230,8 @@ GMKMapViewDelegate* GMKMapView::delegate() const { return internal_->delegate; }
 bool GMKMapView::isEngineWindowEqualsFrame(platform::Rect frame) const {
   gmengine::CVWnd* window = engineWindow();
   if (!window) return false;
-  const GMKPixelPoint origin = ToPixel(frame.origin.x, frame.origin.y);
-  const GMKPixelPoint size = ToPixel(frame.size.width, frame.size.height);
+  const GMKPixelPoint origin = toPixel(frame.origin.x, frame.origin.y);
+  const GMKPixelPoint size = toPixel(frame.size.width, frame.size.height);
   const gmengine::_VRect client = window->GetClientRect();
   return window->x() == origin.x && window->y() == origin.y && client.left == 0 && client.top == 0 &&
          client.right == size.x && client.bottom == size.y;
@@ -241,8 +245,8 @@ bool GMKMapView::adjustMapWindowWithFrame(platform::Rect frame) {
     control->RequestRepaint();
     return false;
   }
-  const GMKPixelPoint origin = ToPixel(frame.origin.x, frame.origin.y);
-  const GMKPixelPoint size = ToPixel(frame.size.width, frame.size.height);
+  const GMKPixelPoint origin = toPixel(frame.origin.x, frame.origin.y);
+  const GMKPixelPoint size = toPixel(frame.size.width, frame.size.height);
   if (size.x <= 0 || size.y <= 0) return false;
   gmengine::AdjustMapWindow(control, origin.x, origin.y, origin.x + size.x, origin.y + size.y);
   return true;
@@ -260,7 +264,8 @@ void GMKMapView::updateMap() {
   internal_->checkOverlayViews();
   internal_->checkAnnotationViews();
   if (std::optional<platform::Bitmap> bitmap = gmengine::BitmapToImage(window->GetBackBuffer())) {
-    mapView_->setMapImage(platform::Image::imageWithBitmap(std::move(*bitmap), PixelScale()));
+    mapView_->setMapImage(
+        platform::Image::imageWithBitmap(std::move(*bitmap), GMKScreenPointToPixel({1, 1}, screen()).x));
   }
   internal_->restoreScrollViewStatus();
 }
@@ -391,12 +396,12 @@ platform::Point GMKMapView::convertCoordinateToPoint(CLLocationCoordinate2D c) c
   double x = 0, y = 0;
   gmengine::GeoToMercator(c.longitude, c.latitude, &x, &y);
   gmengine::_VPoint p = control() ? control()->Status().MapToScreen(x, y) : gmengine::_VPoint{};
-  GMKPixelPoint s = GMKPixelToScreenPoint({p.x, p.y});
+  GMKPixelPoint s = GMKPixelToScreenPoint({p.x, p.y}, screen());
   return {static_cast<double>(s.x), static_cast<double>(s.y)};
 }
 
 CLLocationCoordinate2D GMKMapView::convertPointToCoordinate(platform::Point point) const {
-  GMKPixelPoint p = ToPixel(point.x, point.y);
+  GMKPixelPoint p = toPixel(point.x, point.y);
   gmengine::_VPoint m = control() ? control()->Status().ScreenToMap(p.x, p.y) : gmengine::_VPoint{};
   CLLocationCoordinate2D c;
   gmengine::MercatorToGeo(m.x, m.y, &c.longitude, &c.latitude);
@@ -425,8 +430,8 @@ platform::Rect GMKMapView::convertMapRect(const GMKMapRect& rect, const platform
       status.MapToScreen(static_cast<std::int32_t>(r.left), static_cast<std::int32_t>(r.top));
   const gmengine::_VPoint b =
       status.MapToScreen(static_cast<std::int32_t>(r.right), static_cast<std::int32_t>(r.bottom));
-  const GMKPixelPoint ta = GMKPixelToScreenPoint({a.x, a.y});
-  const GMKPixelPoint tb = GMKPixelToScreenPoint({b.x, b.y});
+  const GMKPixelPoint ta = GMKPixelToScreenPoint({a.x, a.y}, screen());
+  const GMKPixelPoint tb = GMKPixelToScreenPoint({b.x, b.y}, screen());
   platform::Rect out(ta.x, ta.y, tb.x - ta.x, tb.y - ta.y);
   if (toView != this) out = convertRectToView(out, toView);
   if (rect.size.width == 0) out.size.width = 0;
@@ -443,8 +448,8 @@ GMKMapRect GMKMapView::convertRectToMapRect(const platform::Rect& rect,
                                             const platform::View* fromView) const {
   const platform::Rect r = fromView == this ? rect : convertRectFromView(rect, fromView);
   const CMapStatus& status = mapStatus();
-  const GMKPixelPoint a = ToPixel(std::trunc(r.x()), std::trunc(r.y()));
-  const GMKPixelPoint b = ToPixel(std::trunc(r.x() + r.width()), std::trunc(r.y() + r.height()));
+  const GMKPixelPoint a = toPixel(std::trunc(r.x()), std::trunc(r.y()));
+  const GMKPixelPoint b = toPixel(std::trunc(r.x() + r.width()), std::trunc(r.y() + r.height()));
   const gmengine::_VPoint ma = status.ScreenToMap(a.x, a.y);
   const gmengine::_VPoint mb = status.ScreenToMap(b.x, b.y);
   return GMKVRectToMapRect({ma.x, ma.y, mb.x, mb.y});
@@ -577,7 +582,7 @@ void GMKMapViewInternal::handleMapMove() {
   const int dy = static_cast<int>(std::clamp(ty, -kMaxDragPoints, kMaxDragPoints));
   const platform::Size size = view_.bounds().size;
   const GMKPixelPoint q =
-      ToPixel(static_cast<int>(size.width / 2) - dx, static_cast<int>(size.height / 2) - dy);
+      view_.toPixel(static_cast<int>(size.width / 2) - dx, static_cast<int>(size.height / 2) - dy);
   const gmengine::_VPoint m = control->Status().ScreenToMap(q.x, q.y);
   control->MoveTo(m.x, m.y, 0, 1, 1);
 }
@@ -626,7 +631,7 @@ void GMKMapViewInternal::handleMapZoom() {
   const std::int64_t cy = control->Status().centerY;
   const double px = std::clamp(std::trunc(f * ox / s), -kMaxDragPoints, kMaxDragPoints);
   const double py = std::clamp(std::trunc(f * oy / s), -kMaxDragPoints, kMaxDragPoints);
-  const GMKPixelPoint p = ToPixel(px, py);
+  const GMKPixelPoint p = view_.toPixel(px, py);
   // The point in the middle of the view at the end of the pinch becomes the centre.
   control->MoveTo(static_cast<int>(std::clamp<std::int64_t>(cx - u * p.x, INT32_MIN, INT32_MAX)),
                   static_cast<int>(std::clamp<std::int64_t>(cy + u * p.y, INT32_MIN, INT32_MAX)), 0, 1, 1);

@@ -227,6 +227,10 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
   gmengine::CMapControlBlock* control() const;
   gmengine::CVWnd* engineWindow() const;
   const CMapStatus& mapStatus() const;
+  // The engine's screen record (the default one once the engine is gone) and a point of this view
+  // in engine pixels by it.
+  const gmengine::CVScreenRecord& screen() const;
+  GMKPixelPoint toPixel(double x, double y) const;
   void layoutParts();
   void registerNotification();
   void registerAnnotationNotifications();
