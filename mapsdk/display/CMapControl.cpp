@@ -96,7 +96,8 @@ void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
 void CMapControl::BuildLayers() {
   client_.Init(engine_);
   satelliteClient_.Init(engine_);
-  if (engine_.platform) offlineStore_.Init(engine_.platform->sysInfo.dataPath, CVString("10000001"), 0);
+  CVGlobalMan* global = engine_.platform;
+  if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
   offline_.Init();
   offline_.SetHttpClient(&client_);
   offline_.SetOfflineDataCache(&offlineStore_);

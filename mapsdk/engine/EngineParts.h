@@ -1,6 +1,4 @@
 #pragma once
-#include <memory>
-
 #include "mapsdk/engine/EngineTypes.h"
 
 namespace gmengine {
@@ -33,14 +31,6 @@ class EnginePart {
   }
   // What the part does at teardown before it is destroyed (the engine's threads are stopped).
   virtual void Shutdown() {}
-
- protected:
-  // Shared by the weak handles a part gives its users on the main thread: they empty when the
-  // engine destroys the part.
-  const std::shared_ptr<const char>& Lifetime() const { return lifetime_; }
-
- private:
-  std::shared_ptr<const char> lifetime_ = std::make_shared<const char>();
 };
 
 // The map display's side of the engine core: the UI queue's map messages, the core's start and
