@@ -10,7 +10,8 @@ namespace gmengine {
 
 // Draws one geo element of the vector and background layers into a context: points as icons
 // (from the icon table it is given; none without) or a direction marker, lines as polylines,
-// surfaces as filled polygons, texts as labels (measured and drawn through the context, which draws no text).
+// surfaces as filled polygons, texts as labels (measured and drawn through the context, which
+// draws no text).
 // Element coordinates are screen pixels. Whatever Draw selects it restores. One thread at a time
 // (the drawing thread).
 class CDataDisp {
