@@ -58,7 +58,7 @@ Rig& rig() {
       if (message != gmengine::kHttpData) ++made->finished;
       return -1;
     });
-    if (engine->Start() != 1 || made->client.Init() != 1) std::abort();
+    if (engine->Start() != 1 || made->client.Init(engine->Services()) != 1) std::abort();
     return made;
   }();
   return *r;

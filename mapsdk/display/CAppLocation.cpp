@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VCoordShift.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -39,16 +38,21 @@ LocationRecord NetworkRecord(const CellRecord& cell, double x, double y, int rad
 
 }  // namespace
 
-CAppLocation::CAppLocation()
-    : CAppLocation(std::make_unique<CGPSMan>(), std::make_unique<CCellMan>(), std::make_unique<CWifiMan>()) {}
+CAppLocation::CAppLocation(const gmengine::EngineServices& engine)
+    : CAppLocation(std::make_unique<CGPSMan>(), std::make_unique<CCellMan>(), std::make_unique<CWifiMan>(),
+                   {}, engine) {}
 
 CAppLocation::CAppLocation(std::unique_ptr<GpsSource> gps, std::unique_ptr<CellSource> cell,
-                           std::unique_ptr<WifiSource> wifi, std::string cellCachePath)
+                           std::unique_ptr<WifiSource> wifi, std::string cellCachePath,
+                           const gmengine::EngineServices& engine)
     : gps_(std::move(gps)),
       cell_(std::move(cell)),
       wifi_(std::move(wifi)),
       uploader_(&uploadClient_),
-      cellCache_(std::move(cellCachePath)) {
+      cellCache_(cellCachePath.empty() && engine.platform
+                     ? engine.platform->sysInfo.dataPath.ToUtf8() + "loc.dat"
+                     : std::move(cellCachePath)),
+      engine_(engine) {
   resultMutex_.Create();
 }
 
@@ -56,8 +60,8 @@ CAppLocation::~CAppLocation() = default;
 
 int CAppLocation::Init() {
   if (!cell_->Init()) return 0;
-  client_.Init(gmengine::ToInt(gmengine::EngineClient::Location));
-  uploadClient_.Init(gmengine::ToInt(gmengine::EngineClient::LocationUpload));
+  client_.Init(gmengine::ToInt(gmengine::EngineClient::Location), engine_);
+  uploadClient_.Init(gmengine::ToInt(gmengine::EngineClient::LocationUpload), engine_);
   return 1;
 }
 
@@ -194,10 +198,9 @@ void CAppLocation::Notify(int lParam) {
     notify_(lParam);
     return;
   }
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  if (global && global->dispatcher) {
-    global->dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue,
-                                    gmengine::ToInt(gmengine::EngineMsg::LocationChanged), 0, lParam);
+  if (gmengine::CVMsgDispatcher* dispatcher = engine_.Dispatcher()) {
+    dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue,
+                            gmengine::ToInt(gmengine::EngineMsg::LocationChanged), 0, lParam);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "mapsdk/display/LocationSources.h"
 #include "mapsdk/display/LocationTypes.h"
 #include "mapsdk/engine/CVMutex.h"
+#include "mapsdk/engine/EngineServices.h"
 #include "mapsdk/engine/EngineTypes.h"
 #include "platform/foundation/Mutex.h"
 
@@ -35,10 +36,13 @@ class CAppLocation {
   static constexpr int kRetryTicks = 2;
   static constexpr int kCoordType = 2;
 
-  // The platform's sources.
-  CAppLocation();
+  // The platform's sources. The engine's dispatcher takes the announcements, its network threads
+  // and URL builder serve the two clients, and the cell cache is "loc.dat" of its data folder
+  // unless a path is given (without an engine: nothing is announced or asked, no cache file).
+  explicit CAppLocation(const gmengine::EngineServices& engine = {});
   CAppLocation(std::unique_ptr<GpsSource> gps, std::unique_ptr<CellSource> cell,
-               std::unique_ptr<WifiSource> wifi, std::string cellCachePath = {});
+               std::unique_ptr<WifiSource> wifi, std::string cellCachePath = {},
+               const gmengine::EngineServices& engine = {});
   ~CAppLocation();
 
   // The cell source and the two clients (ids 2 and 5); 0 when the cell source fails.
@@ -53,6 +57,8 @@ class CAppLocation {
   void OnTimer();
   void OnHttpMessage(int message, int clientId);
 
+  // What the engine lent this object.
+  const gmengine::EngineServices& Services() const { return engine_; }
   // Where the announcements go; by default message 2004 sent at once on the engine's UI queue.
   void SetNotify(std::function<void(int lParam)> notify) { notify_ = std::move(notify); }
   bool FindCell(const CellRecord& cell, double& x, double& y, int& radius);
@@ -73,6 +79,7 @@ class CAppLocation {
   CLocUploader uploader_ GUARDED_BY(mutex_);
   platform::Mutex cacheMutex_;  // the cell cache: looked up on the timer thread, added to on the main thread
   CLocCellCache cellCache_ GUARDED_BY(cacheMutex_);
+  gmengine::EngineServices engine_;
   std::function<void(int)> notify_;
 
   mutable platform::Mutex mutex_;  // everything below but the network result

@@ -5,7 +5,6 @@
 
 #include "mapsdk/display/TileImage.h"
 #include "mapsdk/engine/CUrlTranslater.h"
-#include "mapsdk/engine/CVGlobalMan.h"
 
 namespace mapsdk {
 
@@ -30,8 +29,9 @@ bool Contains(const CVArray<GridKey>& keys, const GridKey& key) {
 
 CGridHttpClient::CGridHttpClient() : buffer_(kBufferSize) {}
 
-int CGridHttpClient::Init() {
-  if (!http_.Init()) return 0;
+int CGridHttpClient::Init(const gmengine::EngineServices& engine) {
+  if (!engine.urls || !http_.Init(engine.Sockets(), engine.Dispatcher())) return 0;
+  urls_ = engine.urls;
   http_.SetClientID(kStreetClientId);
   http_.SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   http_.SetUseGzip(0);
@@ -65,7 +65,7 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
         std::all_of(keys.begin(), keys.end(), [&](const GridKey& k) { return Contains(last_.keys, k); });
     if (all) return 0;  // the same batch is on its way
   }
-  gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
+  gmengine::CUrlTranslater* translater = urls_;
   // The service reads the tiles as "%d_%d" texts.
   CVArray<CVString> texts;
   for (const GridKey& key : keys) texts.Add(CVString::FromUtf8(key.Text()));

@@ -7,6 +7,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineServices.h"
 #include "mapsdk/engine/TileKey.h"
 #include "mapsdk/offline/OfflineGridClient.h"
 
@@ -56,9 +57,9 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   static constexpr int kSatelliteClientId = 12;
 
   CGridHttpClient();
-  // Over the engine's network threads and dispatcher: client id 1, no gzip, progress messages on,
-  // 10 s time-out. 0 without an engine.
-  int Init();
+  // Over the engine's network threads, dispatcher and URL builder: client id 1, no gzip, progress
+  // messages on, 10 s time-out. 0 without them.
+  int Init(const gmengine::EngineServices& engine);
 
   // Asks for the batch; 0 for a key count outside 1..40, a repeat of the batch in flight, or a
   // request that does not start. Kinds 0-2 use client id 1 and set the map-requesting flag, kind 3
@@ -87,6 +88,7 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
 
  private:
   gmengine::CHttpClient http_;
+  gmengine::CUrlTranslater* urls_ = nullptr;
   tag_GridReqState last_;
   std::vector<std::uint8_t> buffer_;
   int received_ = 0;

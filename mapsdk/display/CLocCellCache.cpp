@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "platform/foundation/FileManager.h"
 
 namespace mapsdk {
@@ -32,11 +31,7 @@ CLocCellCache::CLocCellCache(std::string path) : path_(std::move(path)) {}
 void CLocCellCache::Load() {
   if (loaded_) return;
   loaded_ = true;
-  if (path_.empty()) {
-    gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-    if (!global) return;
-    path_ = global->sysInfo.dataPath.ToUtf8() + "loc.dat";
-  }
+  if (path_.empty()) return;
   auto data = platform::FileManager::contentsAtPath(path_);
   if (!data || data->size() < kHeaderSize) return;
   const std::uint8_t* p = data->data();

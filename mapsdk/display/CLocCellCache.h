@@ -27,7 +27,7 @@ class CLocCellCache {
     std::int32_t radius = 0;
   };
 
-  // The file; empty: dataPath of the engine + "loc.dat".
+  // The file; empty: none (nothing is read, and nothing written).
   explicit CLocCellCache(std::string path = {});
 
   bool Find(const CellRecord& cell, double& x, double& y, int& radius);

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "mapsdk/engine/CUrlTranslater.h"
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "platform/foundation/Mutex.h"
 
@@ -15,8 +14,10 @@ namespace mapsdk {
 using gmengine::CVArray;
 using gmengine::CVString;
 
-int CLocHttpClient::Init(int clientId) {
-  if (!CHttpClient::Init()) return 0;
+int CLocHttpClient::Init(int clientId, const gmengine::EngineServices& engine) {
+  if (!engine.urls || !CHttpClient::Init(engine.Sockets(), engine.Dispatcher())) return 0;
+  dispatcher_ = engine.Dispatcher();
+  urls_ = engine.urls;
   SetClientID(clientId);
   SetReceiveBuffer(buffer_.data(), &length_, kBufferSize);
   SetUseGzip(1);
@@ -28,7 +29,7 @@ int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& 
   platform::MutexLock lock(mutex_);
   type_ = LocationAnswerType::Location;
   ClearPostFields();
-  gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
+  gmengine::CUrlTranslater* translater = urls_;
   CVString url;
   CVArray<CVString> names, values;
   if (!translater ||
@@ -41,10 +42,9 @@ int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& 
     for (const auto& [key, answer] : cache_) {
       if (key == requestKey_ && answer.type == LocationAnswerType::Location) {
         cached_ = answer;
-        gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-        if (global && global->dispatcher) {
-          global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue, gmengine::kHttpComplete,
-                                          GetClientID(), static_cast<int>(tag));
+        if (dispatcher_) {
+          dispatcher_->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue, gmengine::kHttpComplete,
+                                   GetClientID(), static_cast<int>(tag));
         }
         return 1;
       }
@@ -59,7 +59,7 @@ int CLocHttpClient::UploadLocations(const CVArray<CVString>& entries, unsigned i
   type_ = LocationAnswerType::Upload;
   cached_.reset();
   ClearPostFields();
-  gmengine::CUrlTranslater* translater = gmengine::GetUrlTranslater();
+  gmengine::CUrlTranslater* translater = urls_;
   CVString url;
   CVArray<CVString> names, values;
   if (!translater || !translater->GetLocDataPostFields(url, names, values, entries)) return 0;

@@ -9,6 +9,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineServices.h"
 #include "platform/foundation/Mutex.h"
 
 namespace mapsdk {
@@ -37,7 +38,8 @@ class CLocHttpClient : public gmengine::CHttpClient {
   static constexpr int kCacheCapacity = 20;
   static constexpr int kLocated = 161;
 
-  int Init(int clientId);
+  // Over the engine's network threads, dispatcher and URL builder; 0 without them.
+  int Init(int clientId, const gmengine::EngineServices& engine);
   // 1 when the request started or a cached answer was posted (1003 on the engine queue).
   int RequestLocation(const gmengine::CVString& cellKey, const std::string& wifiRequest,
                       const std::string& wifiKey, unsigned int tag, int coordType);
@@ -49,6 +51,9 @@ class CLocHttpClient : public gmengine::CHttpClient {
   static std::optional<LocationAnswer> ParseLocationResult(std::string_view body);
 
  private:
+  // Set by Init, before the location timer runs.
+  gmengine::CVMsgDispatcher* dispatcher_ = nullptr;
+  gmengine::CUrlTranslater* urls_ = nullptr;
   platform::Mutex
       mutex_;  // what follows but the receive buffer (the HTTP client fills it on the main thread)
   LocationAnswerType type_ GUARDED_BY(mutex_) = LocationAnswerType::Location;

@@ -36,16 +36,6 @@ constexpr int kGlideY = 6;
 constexpr int kSlideMin = 6;
 constexpr int kSlideMax = 17;
 
-void Post(int queue, int message, int wParam, int lParam) {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (global && global->dispatcher) global->dispatcher->PostMessage(queue, message, wParam, lParam);
-}
-
-void Send(int queue, int message, int wParam, int lParam) {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (global && global->dispatcher) global->dispatcher->SendMessage(queue, message, wParam, lParam);
-}
-
 std::int64_t Abs(std::int64_t v) { return v < 0 ? -v : v; }
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
@@ -69,7 +59,20 @@ bool IsPointType(SearchType t) {
 
 }  // namespace
 
-CMapControl::CMapControl() { gridPen_.CreatePen(gmengine::PenStyle::Dotted, 1, kGridColor); }
+CMapControl::CMapControl(const EngineServices& engine) : engine_(engine) {
+  gridPen_.CreatePen(gmengine::PenStyle::Dotted, 1, kGridColor);
+  disp_.SetIcons(engine_.platform);
+}
+
+void CMapControl::Post(int queue, int message, int wParam, int lParam) const {
+  if (CVMsgDispatcher* dispatcher = engine_.Dispatcher())
+    dispatcher->PostMessage(queue, message, wParam, lParam);
+}
+
+void CMapControl::Send(int queue, int message, int wParam, int lParam) const {
+  if (CVMsgDispatcher* dispatcher = engine_.Dispatcher())
+    dispatcher->SendMessage(queue, message, wParam, lParam);
+}
 
 CMapControl::~CMapControl() {
   platform::RunLoop::main().cancelPerforms(this);
@@ -91,9 +94,9 @@ void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
 }
 
 void CMapControl::BuildLayers() {
-  client_.Init();
-  satelliteClient_.Init();
-  CVMainGlobalMan* global = GetMainGlobalMan();
+  client_.Init(engine_);
+  satelliteClient_.Init(engine_);
+  CVGlobalMan* global = engine_.platform;
   if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
   offline_.Init(global);
   offline_.SetHttpClient(&client_);
@@ -103,20 +106,23 @@ void CMapControl::BuildLayers() {
   street_->SetRequest(std::make_unique<mapsdk::GridReqEx>(GridKind::Street, &status_));
   street_->SetDrawer(std::make_unique<mapsdk::GridDrawEx>(&status_));
   street_->Request()->SetClient(&client_);
+  street_->Request()->SetDispatcher(engine_.Dispatcher());
   street_->Request()->SetOfflineStore(&offlineStore_);
 
   satellite_ = std::make_unique<CGridLayer>();
   satellite_->SetRequest(std::make_unique<mapsdk::GridReqEx>(GridKind::Satellite, &status_));
   satellite_->SetDrawer(std::make_unique<mapsdk::GridDrawEx>(&status_));
   satellite_->Request()->SetClient(&satelliteClient_);
+  satellite_->Request()->SetDispatcher(engine_.Dispatcher());
 
   traffic_ = std::make_unique<CGridLayer>();
   traffic_->SetRequest(std::make_unique<mapsdk::CTrafficReq>(&status_));
   traffic_->SetDrawer(std::make_unique<mapsdk::GridDraw>(&status_));
   traffic_->Request()->SetClient(&client_);
+  traffic_->Request()->SetDispatcher(engine_.Dispatcher());
 
   mapsdk::layerstyles::Install(disp_);
-  mapsdk::layerstyles::RegisterIcons();
+  if (engine_.platform) mapsdk::layerstyles::RegisterIcons(*engine_.platform);
   background_ = std::make_unique<mapsdk::CBKGLayer>(&status_);
   background_->SetRequest(std::make_unique<mapsdk::CBKGReq>(&status_));
   background_->SetDrawer(std::make_unique<mapsdk::CBKGDraw>(&status_, &disp_));

@@ -9,11 +9,13 @@
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/CVectorLayer.h"
 #include "mapsdk/engine/CComplexPt.h"
+#include "mapsdk/engine/EngineServices.h"
 #include "mapsdk/offline/COfflineDataCache.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/raster/CDataDisp.h"
 #include "mapsdk/raster/CVDC.h"
 #include "mapsdk/raster/CVPen.h"
+#include "mapsdk/raster/CVWnd.h"
 
 namespace mapsdk {
 class CAppLocation;
@@ -63,7 +65,9 @@ class CMapControl {
   static constexpr double kFirstRetrySeconds = 0.5;
   static constexpr double kLastRetrySeconds = 30;
 
-  CMapControl();
+  // Over the engine's dispatcher, network threads, URL builder, data folder and icon table (none
+  // of them given: the controller draws but posts and asks for nothing).
+  explicit CMapControl(const EngineServices& engine);
   ~CMapControl();
   CMapControl(const CMapControl&) = delete;
   CMapControl& operator=(const CMapControl&) = delete;
@@ -73,6 +77,10 @@ class CMapControl {
   // Centre (map units), window rectangle (pixels), level; builds the layers on the first call.
   int Init(int centerX, int centerY, int left, int top, int right, int bottom, int level);
   int SetWindowRect(int left, int top, int right, int bottom);
+  // The engine window the map is shown in (the display hands it over with the initial status; it
+  // outlives the controller). Null until then.
+  void SetWindow(CVWnd* window) { window_ = window; }
+  CVWnd* Window() const { return window_; }
   // Deletes every layer and empties the layer list (Init builds them again). 1.
   int RemoveAllLayers();
 
@@ -137,6 +145,8 @@ class CMapControl {
   void OnDragEnd(int originX, int originY, int endX, int endY);
   void RequestRepaint();
 
+  // What the engine lent the controller.
+  const EngineServices& Services() const { return engine_; }
   mapsdk::CMapStatus& Status() { return status_; }
   const mapsdk::CMapStatus& Status() const { return status_; }
   COfflineMapMan& OfflineMan() { return offline_; }
@@ -178,7 +188,11 @@ class CMapControl {
   void OnTileFailure();
   void OnTileSuccess();
   std::vector<mapsdk::CMapLayer*> Layers() const;
+  void Post(int queue, int message, int wParam, int lParam) const;
+  void Send(int queue, int message, int wParam, int lParam) const;
 
+  EngineServices engine_;
+  CVWnd* window_ = nullptr;
   mapsdk::CMapStatus status_;
   mapsdk::CGridHttpClient client_;
   mapsdk::CGridHttpClient satelliteClient_;

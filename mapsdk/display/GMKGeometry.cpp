@@ -44,11 +44,13 @@ int TruncInt(double v) {
   return static_cast<int>(v);
 }
 
-bool IsDoubleDensity() {
+// The engine's screen record; the default one without an engine.
+gmengine::CVScreenRecord EngineScreen() {
   gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  int width = global ? global->sysInfo.screen.width : gmengine::CVScreenRecord().width;
-  return width == 640;
+  return global ? global->sysInfo.screen : gmengine::CVScreenRecord();
 }
+
+bool IsDoubleDensity(const gmengine::CVScreenRecord& screen) { return screen.width == 640; }
 
 std::string EncodeComponent(double value) {
   char text[20];
@@ -135,15 +137,23 @@ GMKMapRect GMKMapRectUnionPoint(const GMKMapRect& rect, const GMKMapPoint& point
 }
 
 GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point) {
-  return IsDoubleDensity() ? GMKPixelPoint{point.x * 2, point.y * 2} : point;
+  return GMKScreenPointToPixel(point, EngineScreen());
+}
+
+GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen) {
+  return IsDoubleDensity(screen) ? GMKPixelPoint{point.x * 2, point.y * 2} : point;
 }
 
 GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point) {
-  return IsDoubleDensity() ? GMKPixelPoint{point.x / 2, point.y / 2} : point;
+  return GMKPixelToScreenPoint(point, EngineScreen());
+}
+
+GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen) {
+  return IsDoubleDensity(screen) ? GMKPixelPoint{point.x / 2, point.y / 2} : point;
 }
 
 GMKPixelSize GMKScreenSizeToPixel(const GMKPixelSize& size) {
-  return IsDoubleDensity() ? GMKPixelSize{size.width * 2, size.height * 2} : size;
+  return IsDoubleDensity(EngineScreen()) ? GMKPixelSize{size.width * 2, size.height * 2} : size;
 }
 
 GMKMapPoint GMKMapPointFromCoordinate(const CLLocationCoordinate2D& coordinate) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 
+#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/GMKTypes.h"
 #include "mapsdk/engine/VRect.h"
 
@@ -65,9 +66,12 @@ GMKMapRect GMKCoordinateRegionToMapRect(const GMKCoordinateRegion& region);
 GMKCoordinateRegion GMKMapRectToCoordinateRegion(const GMKMapRect& rect);
 GMKMapRect GMKMapRectUnionPoint(const GMKMapRect& rect, const GMKMapPoint& point);
 
-// View points and engine pixels: doubled (halved) on a 640-pixel-wide engine screen.
+// View points and engine pixels: doubled (halved) on a 640-pixel-wide engine screen, the engine's
+// (the default screen without an engine) or the one given.
 GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point);
+GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen);
 GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point);
+GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen);
 GMKPixelSize GMKScreenSizeToPixel(const GMKPixelSize& size);
 
 GMKMapPoint GMKMapPointFromCoordinate(const CLLocationCoordinate2D& coordinate);

@@ -49,6 +49,7 @@ class MapDisplay : public EngineDisplay {
   // The engine global names the window too: it must not outlive the display that owns it.
   ~MapDisplay() override {
     if (window_ && global_.mapWindow == window_.get()) global_.mapWindow = nullptr;
+    if (control_ && window_ && control_->Window() == window_.get()) control_->SetWindow(nullptr);
   }
   CVWnd* Window(std::weak_ptr<CVWndView> view) {
     if (!window_) {
@@ -76,8 +77,11 @@ class MapDisplay : public EngineDisplay {
   void ResetLocation() override {
     if (location_) location_->Reset();
   }
-  int InitMapWindow(CVWnd*, int cx, int cy, int left, int top, int right, int bottom, int level) override {
-    return control_ ? InitMapStatus(control_, cx, cy, left, top, right, bottom, level) : 0;
+  int InitMapWindow(CVWnd* window, int cx, int cy, int left, int top, int right, int bottom,
+                    int level) override {
+    if (!control_) return 0;
+    control_->SetWindow(window);
+    return InitMapStatus(control_, cx, cy, left, top, right, bottom, level);
   }
   void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) override {
     if (type == SearchType::OfflineCities && error == SearchError::None && answer)
@@ -224,19 +228,17 @@ int UpdateMapBKGLayer(CMapControl* control) {
 int DrawMapControl(CMapControl* control, CVDC& dc) { return control ? control->Draw(dc) : 0; }
 
 int AdjustMapWindow(CMapControl* control, int left, int top, int right, int bottom) {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (!control || !global || !global->mapWindow) return 1;
+  if (!control || !control->Window()) return 1;
   const int width = right - left;
   const int height = bottom - top;
-  global->mapWindow->SetWindowPos(left, top, {width, height});
+  control->Window()->SetWindowPos(left, top, {width, height});
   control->SetWindowRect(0, 0, width, height);
   return 1;
 }
 
 int MapControlTapHitTest(CMapControlBlock* control, int x, int y) {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (!control || !global || !global->mapWindow) return 0;
-  const _VRect client = global->mapWindow->GetClientRect();
+  if (!control || !control->Window()) return 0;
+  const _VRect client = control->Window()->GetClientRect();
   const _VPoint p{x - client.left, y - client.top};
   mapsdk::Attribute hit;
   if (control->HitTest(p.x, p.y, hit)) return 0;
@@ -250,11 +252,10 @@ int MapControlTapHitTest(CMapControlBlock* control, int x, int y) {
 }
 
 int MapControlTapMove(CMapControlBlock* control, int x, int y) {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  if (!control || !control->tapPending || !global || !global->mapWindow) return 0;
+  if (!control || !control->tapPending || !control->Window()) return 0;
   control->tapPending = 0;
   control->SetFullDrawMode();
-  const _VRect client = global->mapWindow->GetClientRect();
+  const _VRect client = control->Window()->GetClientRect();
   const _VPoint p{x - client.left, y - client.top};
   mapsdk::CMapStatus& status = control->Status();
   const int sx = status.width / 2 + status.window.left + (control->tapStart.x - p.x);
@@ -288,8 +289,8 @@ int initWindowAndMapControl(std::weak_ptr<CVWndView> view) {
   if (!display) return 0;
   if (!global->mapWindow) global->mapWindow = display->Window(std::move(view));
   if (!engine->Part(EngineSlot::MapControl)) {
-    engine->InstallAs(EngineSlot::MapControl, std::make_unique<CMapControlBlock>());
-    InitMapControl(MapControlOfEngine());
+    InitMapControl(
+        engine->InstallAs(EngineSlot::MapControl, std::make_unique<CMapControlBlock>(engine->Services())));
     engine->CreateMapWindow(global->mapWindow, kInitialCenterX, kInitialCenterY, 0, 0, 5, 5, kInitialLevel);
   }
   return 1;

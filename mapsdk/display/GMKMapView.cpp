@@ -30,33 +30,34 @@ constexpr double kHomeViews = 2;
 constexpr double kMinZoomScale = 0.001;
 constexpr double kMaxZoomScale = 1000.0;
 
-gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
-
-GMKPixelPoint ToPixel(double x, double y) {
-  return GMKScreenPointToPixel({static_cast<int>(x), static_cast<int>(y)});
-}
-
-double PixelScale() { return GMKScreenPointToPixel({1, 1}).x; }
-
-void PostRepaint() {
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  if (global && global->dispatcher) {
-    global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, gmengine::kMsgRepaint, 0, 0);
-  }
-}
-
-// The engine's view of the map; every conversion of this file goes through it.
-const CMapStatus& MapStatus() {
-  static const CMapStatus none{};
-  gmengine::CMapControlBlock* control = Control();
-  return control ? control->Status() : none;
-}
-
 bool Busy(const platform::ScrollView& sv) { return sv.isZooming() || sv.isDragging() || sv.isDecelerating(); }
 
 }  // namespace
 
 int GMKMapView::liveCount() { return g_liveViews; }
+
+gmengine::CMapControlBlock* GMKMapView::control() const { return control_.lock().get(); }
+
+gmengine::CVWnd* GMKMapView::engineWindow() const {
+  gmengine::CMapControlBlock* block = control();
+  return block ? block->Window() : nullptr;
+}
+
+const gmengine::CVScreenRecord& GMKMapView::screen() const {
+  static const gmengine::CVScreenRecord none{};
+  gmengine::CMapControlBlock* block = control();
+  return block && block->Services().platform ? block->Services().platform->sysInfo.screen : none;
+}
+
+GMKPixelPoint GMKMapView::toPixel(double x, double y) const {
+  return GMKScreenPointToPixel({static_cast<int>(x), static_cast<int>(y)}, screen());
+}
+
+const CMapStatus& GMKMapView::mapStatus() const {
+  static const CMapStatus none{};
+  gmengine::CMapControlBlock* block = control();
+  return block ? block->Status() : none;
+}
 
 GMKMapView::GMKMapView(platform::Rect frame) : platform::View(frame) {}
 
@@ -131,10 +132,13 @@ void GMKMapView::build() {
 
   gmengine::initWindowAndMapControl(std::static_pointer_cast<GMKMapView>(shared_from_this()));
   gmengine::initLocationControl();
-  // The user location lives as long as the view; showing it only switches locating on and off.
+  // The view holds the engine's controller and location from here on; both go with the engine.
+  if (gmengine::CMapControlBlock* block = gmengine::MapControlOfEngine()) control_ = block->Handle();
   gmengine::CAppLocation* location = gmengine::LocationOfEngine();
+  if (location) location_ = location->Handle();
+  // The user location lives as long as the view; showing it only switches locating on and off.
   internal_->userLocation = std::make_shared<GMKUserLocation>(
-      location ? std::make_shared<GMKEngineUserLocationSource>(*location) : nullptr);
+      location ? std::make_shared<GMKEngineUserLocationSource>(location_) : nullptr);
   ++g_liveViews;
   registerNotification();
   adjustMapWindowWithFrame(frame());
@@ -178,8 +182,8 @@ void GMKMapView::willMoveToWindow(platform::Window* window) {
   if (!internal_) return;
   if (window) {
     // The map on screen shows the engine window.
-    if (gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan(); global && global->mapWindow) {
-      global->mapWindow->SetView(std::static_pointer_cast<GMKMapView>(shared_from_this()));
+    if (gmengine::CVWnd* window = engineWindow()) {
+      window->SetView(std::static_pointer_cast<GMKMapView>(shared_from_this()));
     }
     registerNotification();
     adjustMapWindowWithFrame(frame());
@@ -196,8 +200,8 @@ void GMKMapView::registerNotification() {
       gmengine::kNotificationMainMapPaint, nullptr,
       [this](const platform::Notification& note) {
         // The window's own post follows its direct word to the view on screen.
-        gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-        if (global && global->mapWindow && note.object == global->mapWindow) return;
+        gmengine::CVWnd* window = engineWindow();
+        if (window && note.object == window) return;
         updateMap();
       },
       this);
@@ -224,25 +228,25 @@ void GMKMapView::setDelegate(GMKMapViewDelegate* delegate) { internal_->delegate
 GMKMapViewDelegate* GMKMapView::delegate() const { return internal_->delegate; }
 
 bool GMKMapView::isEngineWindowEqualsFrame(platform::Rect frame) const {
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  if (!Control() || !global || !global->mapWindow) return false;
-  const GMKPixelPoint origin = ToPixel(frame.origin.x, frame.origin.y);
-  const GMKPixelPoint size = ToPixel(frame.size.width, frame.size.height);
-  const gmengine::_VRect client = global->mapWindow->GetClientRect();
-  return global->mapWindow->x() == origin.x && global->mapWindow->y() == origin.y && client.left == 0 &&
-         client.top == 0 && client.right == size.x && client.bottom == size.y;
+  gmengine::CVWnd* window = engineWindow();
+  if (!window) return false;
+  const GMKPixelPoint origin = toPixel(frame.origin.x, frame.origin.y);
+  const GMKPixelPoint size = toPixel(frame.size.width, frame.size.height);
+  const gmengine::_VRect client = window->GetClientRect();
+  return window->x() == origin.x && window->y() == origin.y && client.left == 0 && client.top == 0 &&
+         client.right == size.x && client.bottom == size.y;
 }
 
 bool GMKMapView::adjustMapWindowWithFrame(platform::Rect frame) {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = this->control();
   if (!control) return false;
   if (isEngineWindowEqualsFrame(frame)) {
     control->UpdateLayers();
-    PostRepaint();
+    control->RequestRepaint();
     return false;
   }
-  const GMKPixelPoint origin = ToPixel(frame.origin.x, frame.origin.y);
-  const GMKPixelPoint size = ToPixel(frame.size.width, frame.size.height);
+  const GMKPixelPoint origin = toPixel(frame.origin.x, frame.origin.y);
+  const GMKPixelPoint size = toPixel(frame.size.width, frame.size.height);
   if (size.x <= 0 || size.y <= 0) return false;
   gmengine::AdjustMapWindow(control, origin.x, origin.y, origin.x + size.x, origin.y + size.y);
   return true;
@@ -250,18 +254,18 @@ bool GMKMapView::adjustMapWindowWithFrame(platform::Rect frame) {
 
 void GMKMapView::setNeedsDisplay() {
   platform::View::setNeedsDisplay();
-  const gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  if (global && global->mapWindow) updateMap();
+  if (engineWindow()) updateMap();
 }
 
 void GMKMapView::updateMap() {
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
+  gmengine::CVWnd* window = engineWindow();
   // During a gesture the picture stays; the paint after it comes to rest shows the new one.
-  if (Busy(*scrollView_) || !global || !global->mapWindow) return;
+  if (Busy(*scrollView_) || !window) return;
   internal_->checkOverlayViews();
   internal_->checkAnnotationViews();
-  if (std::optional<platform::Bitmap> bitmap = gmengine::BitmapToImage(global->mapWindow->GetBackBuffer())) {
-    mapView_->setMapImage(platform::Image::imageWithBitmap(std::move(*bitmap), PixelScale()));
+  if (std::optional<platform::Bitmap> bitmap = gmengine::BitmapToImage(window->GetBackBuffer())) {
+    mapView_->setMapImage(
+        platform::Image::imageWithBitmap(std::move(*bitmap), GMKScreenPointToPixel({1, 1}, screen()).x));
   }
   internal_->restoreScrollViewStatus();
 }
@@ -271,31 +275,31 @@ void GMKMapView::setMapType(unsigned type) {
   switch (type) {
     case GMKMapTypeStandard:
       bits = (bits & ~static_cast<unsigned>(GMKMapTypeSatellite)) | GMKMapTypeStandard;
-      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Street, 1);
+      gmengine::SetMapType(control(), gmengine::MapLayerCode::Street, 1);
       break;
     case GMKMapTypeTrafficOn:
       bits |= GMKMapTypeTrafficOn;
-      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Traffic, 1);
+      gmengine::SetMapType(control(), gmengine::MapLayerCode::Traffic, 1);
       break;
     case GMKMapTypeSatellite:
       bits = (bits & ~static_cast<unsigned>(GMKMapTypeStandard)) | GMKMapTypeSatellite;
-      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Satellite, 1);
+      gmengine::SetMapType(control(), gmengine::MapLayerCode::Satellite, 1);
       break;
     default:
       bits &= ~static_cast<unsigned>(GMKMapTypeTrafficOn);
-      gmengine::SetMapType(Control(), gmengine::MapLayerCode::Traffic, 0);
+      gmengine::SetMapType(control(), gmengine::MapLayerCode::Traffic, 0);
       break;
   }
-  PostRepaint();
+  if (gmengine::CMapControlBlock* block = control()) block->RequestRepaint();
 }
 
 unsigned GMKMapView::mapType() const { return internal_->mapType; }
 
 void GMKMapView::setZoomLevel(int level) {
-  gmengine::SetMapZoomLevel(Control(), std::clamp(level, CMapStatus::kMinLevel, CMapStatus::kMaxLevel), 0, 1);
+  gmengine::SetMapZoomLevel(control(), std::clamp(level, CMapStatus::kMinLevel, CMapStatus::kMaxLevel), 0, 1);
 }
 
-int GMKMapView::zoomLevel() const { return gmengine::GetMapLevel(); }
+int GMKMapView::zoomLevel() const { return gmengine::GetMapLevel(control()); }
 bool GMKMapView::zoomIn() { return internal_->zoomIn(); }
 bool GMKMapView::zoomOut() { return internal_->zoomOut(); }
 
@@ -303,16 +307,15 @@ void GMKMapView::setCenterCoordinate(CLLocationCoordinate2D c, bool animated) {
   internal_->delegateRegionWillChangeAnimated(animated);
   double x = 0, y = 0;
   gmengine::GeoToMercator(c.longitude, c.latitude, &x, &y);
-  gmengine::MoveMapCenter(Control(), static_cast<int>(x), static_cast<int>(y), animated ? 1 : 0, 1, 1);
+  gmengine::MoveMapCenter(control(), static_cast<int>(x), static_cast<int>(y), animated ? 1 : 0, 1, 1);
   // An animated move ends with the engine's animation-end notification.
   if (!animated) internal_->delegateRegionDidChangeAnimated(false);
 }
 
 CLLocationCoordinate2D GMKMapView::centerCoordinate() const {
-  gmengine::_VPoint center;
-  gmengine::GetMapCenter(center);
+  const CMapStatus& status = mapStatus();
   CLLocationCoordinate2D c;
-  gmengine::MercatorToGeo(center.x, center.y, &c.longitude, &c.latitude);
+  gmengine::MercatorToGeo(status.centerX, status.centerY, &c.longitude, &c.latitude);
   return c;
 }
 
@@ -328,7 +331,7 @@ void GMKMapView::setVisibleMapRect(const GMKMapRect& rect, const GMKEdgePadding&
 }
 
 GMKMapRect GMKMapView::visibleMapRect() const {
-  return Control() ? GMKVRectToMapRect(Control()->Status().mapBounds) : GMKMapRect{};
+  return control() ? GMKVRectToMapRect(control()->Status().mapBounds) : GMKMapRect{};
 }
 
 GMKMapRect GMKMapView::mapRectThatFits(const GMKMapRect& rect) const { return mapRectThatFits(rect, {}); }
@@ -392,14 +395,14 @@ bool GMKMapView::isScrollEnabled() const { return internal_ && internal_->scroll
 platform::Point GMKMapView::convertCoordinateToPoint(CLLocationCoordinate2D c) const {
   double x = 0, y = 0;
   gmengine::GeoToMercator(c.longitude, c.latitude, &x, &y);
-  gmengine::_VPoint p = Control() ? Control()->Status().MapToScreen(x, y) : gmengine::_VPoint{};
-  GMKPixelPoint s = GMKPixelToScreenPoint({p.x, p.y});
+  gmengine::_VPoint p = control() ? control()->Status().MapToScreen(x, y) : gmengine::_VPoint{};
+  GMKPixelPoint s = GMKPixelToScreenPoint({p.x, p.y}, screen());
   return {static_cast<double>(s.x), static_cast<double>(s.y)};
 }
 
 CLLocationCoordinate2D GMKMapView::convertPointToCoordinate(platform::Point point) const {
-  GMKPixelPoint p = ToPixel(point.x, point.y);
-  gmengine::_VPoint m = Control() ? Control()->Status().ScreenToMap(p.x, p.y) : gmengine::_VPoint{};
+  GMKPixelPoint p = toPixel(point.x, point.y);
+  gmengine::_VPoint m = control() ? control()->Status().ScreenToMap(p.x, p.y) : gmengine::_VPoint{};
   CLLocationCoordinate2D c;
   gmengine::MercatorToGeo(m.x, m.y, &c.longitude, &c.latitude);
   return c;
@@ -422,13 +425,13 @@ platform::Rect GMKMapView::convertMapRect(const GMKMapRect& rect, const platform
   if (measured.size.width == 0) measured.size.width = 1;
   if (measured.size.height == 0) measured.size.height = 1;
   const gmengine::_VRect r = GMKMapRectToVRect(measured);
-  const CMapStatus& status = MapStatus();
+  const CMapStatus& status = mapStatus();
   const gmengine::_VPoint a =
       status.MapToScreen(static_cast<std::int32_t>(r.left), static_cast<std::int32_t>(r.top));
   const gmengine::_VPoint b =
       status.MapToScreen(static_cast<std::int32_t>(r.right), static_cast<std::int32_t>(r.bottom));
-  const GMKPixelPoint ta = GMKPixelToScreenPoint({a.x, a.y});
-  const GMKPixelPoint tb = GMKPixelToScreenPoint({b.x, b.y});
+  const GMKPixelPoint ta = GMKPixelToScreenPoint({a.x, a.y}, screen());
+  const GMKPixelPoint tb = GMKPixelToScreenPoint({b.x, b.y}, screen());
   platform::Rect out(ta.x, ta.y, tb.x - ta.x, tb.y - ta.y);
   if (toView != this) out = convertRectToView(out, toView);
   if (rect.size.width == 0) out.size.width = 0;
@@ -444,9 +447,9 @@ platform::Rect GMKMapView::convertRegion(const GMKCoordinateRegion& region,
 GMKMapRect GMKMapView::convertRectToMapRect(const platform::Rect& rect,
                                             const platform::View* fromView) const {
   const platform::Rect r = fromView == this ? rect : convertRectFromView(rect, fromView);
-  const CMapStatus& status = MapStatus();
-  const GMKPixelPoint a = ToPixel(std::trunc(r.x()), std::trunc(r.y()));
-  const GMKPixelPoint b = ToPixel(std::trunc(r.x() + r.width()), std::trunc(r.y() + r.height()));
+  const CMapStatus& status = mapStatus();
+  const GMKPixelPoint a = toPixel(std::trunc(r.x()), std::trunc(r.y()));
+  const GMKPixelPoint b = toPixel(std::trunc(r.x() + r.width()), std::trunc(r.y() + r.height()));
   const gmengine::_VPoint ma = status.ScreenToMap(a.x, a.y);
   const gmengine::_VPoint mb = status.ScreenToMap(b.x, b.y);
   return GMKVRectToMapRect({ma.x, ma.y, mb.x, mb.y});
@@ -529,9 +532,9 @@ void GMKMapViewInternal::restoreScrollViewStatus() {
   restoreScrollViewFunction();
   restoreUserInputForMap();
   platform::ScrollView& sv = *view_.scrollView_;
-  if (gmengine::GetMainGlobalMan() && Control()) {
+  if (gmengine::CMapControlBlock* control = view_.control()) {
     // No pinch beyond the level range.
-    const int level = Control()->Status().level;
+    const int level = control->Status().level;
     if (level <= CMapStatus::kMinLevel) sv.setMinimumZoomScale(1.0);
     if (level >= CMapStatus::kMaxLevel) sv.setMaximumZoomScale(1.0);
   }
@@ -565,7 +568,7 @@ void GMKMapViewInternal::handleScrollViewPositionChange() {
 }
 
 void GMKMapViewInternal::handleMapMove() {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = view_.control();
   const platform::Point o = view_.scrollView_->contentOffset();
   const double tx = homeOffset.x - o.x, ty = homeOffset.y - o.y;
   if (!control || !std::isfinite(tx) || !std::isfinite(ty)) {
@@ -579,7 +582,7 @@ void GMKMapViewInternal::handleMapMove() {
   const int dy = static_cast<int>(std::clamp(ty, -kMaxDragPoints, kMaxDragPoints));
   const platform::Size size = view_.bounds().size;
   const GMKPixelPoint q =
-      ToPixel(static_cast<int>(size.width / 2) - dx, static_cast<int>(size.height / 2) - dy);
+      view_.toPixel(static_cast<int>(size.width / 2) - dx, static_cast<int>(size.height / 2) - dy);
   const gmengine::_VPoint m = control->Status().ScreenToMap(q.x, q.y);
   control->MoveTo(m.x, m.y, 0, 1, 1);
 }
@@ -607,7 +610,7 @@ int GMKMapViewInternal::levelStepForScale(double s, double& factor) {
 }
 
 void GMKMapViewInternal::handleMapZoom() {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = view_.control();
   const platform::ScrollView& sv = *view_.scrollView_;
   const double s = sv.zoomScale();
   if (!control || !(s > 0)) return;
@@ -628,7 +631,7 @@ void GMKMapViewInternal::handleMapZoom() {
   const std::int64_t cy = control->Status().centerY;
   const double px = std::clamp(std::trunc(f * ox / s), -kMaxDragPoints, kMaxDragPoints);
   const double py = std::clamp(std::trunc(f * oy / s), -kMaxDragPoints, kMaxDragPoints);
-  const GMKPixelPoint p = ToPixel(px, py);
+  const GMKPixelPoint p = view_.toPixel(px, py);
   // The point in the middle of the view at the end of the pinch becomes the centre.
   control->MoveTo(static_cast<int>(std::clamp<std::int64_t>(cx - u * p.x, INT32_MIN, INT32_MAX)),
                   static_cast<int>(std::clamp<std::int64_t>(cy + u * p.y, INT32_MIN, INT32_MAX)), 0, 1, 1);
@@ -641,7 +644,7 @@ platform::Rect GMKMapViewInternal::zoomRectForScale(double scale, platform::Poin
 }
 
 void GMKMapViewInternal::setVisibleMapRect(const GMKMapRect& rect, bool animated) {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = view_.control();
   if (animated) {
     // The canvas shows the rect first; the engine takes it when that zoom ends.
     platform::ScrollView& sv = *view_.scrollView_;
@@ -687,7 +690,7 @@ bool GMKMapViewInternal::zoomOut() {
 }
 
 bool GMKMapViewInternal::tapDetectingViewGotSingleTap(TapDetectingView&, platform::Point p) {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = view_.control();
   if (control) {
     const platform::Point q = transformScrollViewPoint2SelfViewPoint(p);
     const int x = static_cast<int>(std::clamp(q.x, -kMaxDragPoints, kMaxDragPoints));
@@ -700,7 +703,7 @@ bool GMKMapViewInternal::tapDetectingViewGotSingleTap(TapDetectingView&, platfor
 }
 
 bool GMKMapViewInternal::tapDetectingViewGotDoubleTap(TapDetectingView&, platform::Point p) {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = view_.control();
   if (!control || Busy(*view_.scrollView_) || control->Status().level >= CMapStatus::kMaxLevel) return true;
   forbiddenUserInputForMap();
   clearPaopao();
@@ -713,7 +716,7 @@ bool GMKMapViewInternal::tapDetectingViewGotDoubleTap(TapDetectingView&, platfor
 }
 
 bool GMKMapViewInternal::tapDetectingViewGotTwoFingerTap(TapDetectingView&, platform::Point) {
-  gmengine::CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = view_.control();
   if (!control || Busy(*view_.scrollView_) || control->Status().level <= CMapStatus::kMinLevel) return true;
   forbiddenUserInputForMap();
   clearPaopao();
@@ -777,7 +780,7 @@ void GMKMapViewInternal::scrollViewDidEndZooming(platform::ScrollView&, platform
 
 void GMKMapViewInternal::setShowsUserLocation(bool shows) {
   if (shows == showsUserLocation) return;
-  gmengine::CAppLocation* location = gmengine::LocationOfEngine();
+  gmengine::CAppLocation* location = view_.location_.lock().get();
   if (shows) {
     if (delegate) delegate->mapViewWillStartLocatingUser(view_);
     gmengine::SetAppLocationMode(location, 2);

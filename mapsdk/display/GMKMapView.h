@@ -22,8 +22,14 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/ScrollView.h"
 
+namespace gmengine {
+class CAppLocation;
+class CMapControlBlock;
+}  // namespace gmengine
+
 namespace mapsdk {
 
+class CMapStatus;
 class GMKMapView;
 class GMKMapViewInternal;
 
@@ -216,12 +222,24 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
   friend class GMKMapViewInternal;
   explicit GMKMapView(platform::Rect frame);
   void build();
+  // The engine's map controller and its window (null once the engine is gone), and its map status
+  // (an empty one then): every conversion goes through it.
+  gmengine::CMapControlBlock* control() const;
+  gmengine::CVWnd* engineWindow() const;
+  const CMapStatus& mapStatus() const;
+  // The engine's screen record (the default one once the engine is gone) and a point of this view
+  // in engine pixels by it.
+  const gmengine::CVScreenRecord& screen() const;
+  GMKPixelPoint toPixel(double x, double y) const;
   void layoutParts();
   void registerNotification();
   void registerAnnotationNotifications();
   void unRegisterNotification();
   void notifyRegionWillChange(bool animated);
 
+  // Held from creation; they empty when the engine tears the controller and location down.
+  std::weak_ptr<gmengine::CMapControlBlock> control_;
+  std::weak_ptr<gmengine::CAppLocation> location_;
   std::shared_ptr<GMKMapViewInternal> internal_;
   std::shared_ptr<platform::ScrollView> scrollView_;
   std::shared_ptr<TapDetectingView> content_;

@@ -9,6 +9,16 @@
 
 namespace mapsdk {
 
+LocationRecord GMKEngineUserLocationSource::GetLocation() {
+  std::shared_ptr<CAppLocation> location = location_.lock();
+  return location ? location->GetLocation() : LocationRecord{};
+}
+
+LocMode GMKEngineUserLocationSource::GetLocMode() {
+  std::shared_ptr<CAppLocation> location = location_.lock();
+  return location ? location->GetLocMode() : LocMode::Off;
+}
+
 std::optional<platform::Location> GMKEngineUserLocationSource::bestEffortAtLocation() {
   auto gps = IphoneGPSMan::getInstance();
   GpsFix fix;

@@ -39,17 +39,18 @@ class GMKUserLocationSource {
   virtual std::optional<platform::Location> bestEffortAtLocation() = 0;
 };
 
-// The engine's location object and the platform bridge's best fix. The location object must
-// outlive this source.
+// The engine's location object and the platform bridge's best fix. Once the engine has torn the
+// location object down, it reads as no location, locating off.
 class GMKEngineUserLocationSource : public GMKUserLocationSource {
  public:
-  explicit GMKEngineUserLocationSource(CAppLocation& location) : location_(location) {}
-  LocationRecord GetLocation() override { return location_.GetLocation(); }
-  LocMode GetLocMode() override { return location_.GetLocMode(); }
+  explicit GMKEngineUserLocationSource(std::weak_ptr<CAppLocation> location)
+      : location_(std::move(location)) {}
+  LocationRecord GetLocation() override;
+  LocMode GetLocMode() override;
   std::optional<platform::Location> bestEffortAtLocation() override;
 
  private:
-  CAppLocation& location_;
+  std::weak_ptr<CAppLocation> location_;
 };
 
 class GMKUserLocation;

@@ -4,7 +4,6 @@
 
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/TileImage.h"
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VFileUtil.h"
 #include "mapsdk/offline/COfflineDataCache.h"
@@ -276,10 +275,8 @@ void GridReq::BatchFetch(const CVArray<GridKey>& keys) {
 }
 
 void GridReq::PostUI(gmengine::EngineMsg message, int wParam, int lParam) {
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  if (global && global->dispatcher) {
-    global->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, gmengine::ToInt(message), wParam,
-                                    lParam);
+  if (dispatcher_) {
+    dispatcher_->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, gmengine::ToInt(message), wParam, lParam);
   }
 }
 

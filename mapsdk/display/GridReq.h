@@ -12,7 +12,8 @@
 
 namespace gmengine {
 class COfflineDataCache;
-}
+class CVMsgDispatcher;
+}  // namespace gmengine
 
 namespace mapsdk {
 
@@ -56,6 +57,8 @@ class GridReq : public CReqBase {
   // The layer's lists (not owned).
   void SetGridData(GridTileList* needed, GridShowList* drawList);
   void SetClient(CGridHttpClient* client) { client_ = client; }
+  // Where the tile activity is posted (the engine's dispatcher; not owned).
+  void SetDispatcher(gmengine::CVMsgDispatcher* dispatcher) { dispatcher_ = dispatcher; }
   // The offline grid store read before the network (not owned; the street request has one).
   void SetOfflineStore(gmengine::COfflineDataCache* store) { offline_ = store; }
 
@@ -114,6 +117,7 @@ class GridReq : public CReqBase {
   int cols_ = 0;
   int rows_ = 0;
   CGridHttpClient* client_ = nullptr;
+  gmengine::CVMsgDispatcher* dispatcher_ = nullptr;
   gmengine::COfflineDataCache* offline_ = nullptr;
   int sequence_ = 0;
   int delivered_ = 0;

@@ -94,23 +94,21 @@ void Install(gmengine::CDataDisp& disp) {
   }
 }
 
-void RegisterIcons() {
-  gmengine::CVGlobalMan* global = gmengine::GetGlobalMan();
-  if (!global) return;
-  if (global->iconFolder.IsEmpty()) {
+void RegisterIcons(gmengine::CVGlobalMan& platform) {
+  if (platform.iconFolder.IsEmpty()) {
     if (std::optional<std::string> folder = gmengine::GetMapApiResourcePath("images/"))
-      global->iconFolder = gmengine::CVString(folder->c_str());
+      platform.iconFolder = gmengine::CVString(folder->c_str());
   }
   for (const Icon& icon : kIcons) {
     void* existing = nullptr;
-    if (global->iconTable.Lookup(static_cast<std::uint16_t>(icon.image), existing) && existing) continue;
+    if (platform.iconTable.Lookup(static_cast<std::uint16_t>(icon.image), existing) && existing) continue;
     auto* entry = new gmengine::tag_IconImage;
     entry->width = icon.width;
     entry->height = icon.height;
     entry->keepLoaded = 1;
     entry->fileKind = 1;
     entry->fileName = gmengine::CVString(icon.file);
-    global->iconTable.SetAt(static_cast<std::uint16_t>(icon.image), entry);
+    platform.iconTable.SetAt(static_cast<std::uint16_t>(icon.image), entry);
   }
 }
 

@@ -3,7 +3,8 @@
 
 namespace gmengine {
 class CDataDisp;
-}
+class CVGlobalMan;
+}  // namespace gmengine
 
 namespace mapsdk {
 
@@ -52,9 +53,9 @@ inline constexpr int kSelectedWidth = 7;
 
 // Fills the drawer's four style tables (replacing what they held).
 void Install(gmengine::CDataDisp& disp);
-// Lists the icon files in the engine's icon table where their ids are free (they load when first
-// drawn and stay); nothing without an engine. Main thread.
-void RegisterIcons();
+// Lists the icon files in the platform information's icon table where their ids are free (they
+// load when first drawn and stay). Main thread.
+void RegisterIcons(gmengine::CVGlobalMan& platform);
 
 }  // namespace layerstyles
 }  // namespace mapsdk

@@ -16,11 +16,6 @@ CVMapEngine* TheEngine() {
   return global ? global->engine.get() : nullptr;
 }
 
-CVMsgDispatcher* TheDispatcher() {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  return global ? global->dispatcher.get() : nullptr;
-}
-
 }  // namespace
 
 CAppLocation* LocationOfEngine() {
@@ -41,13 +36,14 @@ int StartAppLocation(CAppLocation* block) {
                                                     mapsdk::LocMode::NetworkOnly,
                                                     mapsdk::LocMode::SatelliteAndNetwork};
   block->SetLocMode(kStartModes[block->startMode & 3]);
-  CVMsgDispatcher* dispatcher = TheDispatcher();
+  CVMsgDispatcher* dispatcher = block->Services().Dispatcher();
   return dispatcher ? dispatcher->SetTimer(kLocationTimerId, kLocationTimerMs) : 0;
 }
 
 int StopAppLocation(CAppLocation* block) {
-  if (CVMsgDispatcher* dispatcher = TheDispatcher()) dispatcher->KillTimer(kLocationTimerId);
-  return block ? block->UnInit() : 0;
+  if (!block) return 0;
+  if (CVMsgDispatcher* dispatcher = block->Services().Dispatcher()) dispatcher->KillTimer(kLocationTimerId);
+  return block->UnInit();
 }
 
 mapsdk::LocationRecord GetAppLocationInfo(CAppLocation* block) {
@@ -80,7 +76,8 @@ int initLocationControl() {
   CVMapEngine* engine = TheEngine();
   if (!engine) return 0;
   if (engine->Part(EngineSlot::Location)) return 1;
-  auto* block = InitAppLocation(engine->InstallAs(EngineSlot::Location, std::make_unique<CAppLocation>()));
+  auto* block = InitAppLocation(
+      engine->InstallAs(EngineSlot::Location, std::make_unique<CAppLocation>(engine->Services())));
   StartAppLocation(block);
   SetAppLocationMode(block, 1);
   return 1;

@@ -1,6 +1,9 @@
 #pragma once
+#include <memory>
+
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/engine/EngineParts.h"
+#include "mapsdk/engine/WeakHandles.h"
 
 namespace gmengine {
 
@@ -9,10 +12,15 @@ namespace gmengine {
 class CAppLocation : public mapsdk::CAppLocation, public EnginePart {
  public:
   using mapsdk::CAppLocation::CAppLocation;
+  // A handle for the map views: it empties when the engine destroys the block. Main thread.
+  std::weak_ptr<CAppLocation> Handle() const { return handles_.Get(); }
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
   // Timer 1000 killed, the sources stopped.
   void Shutdown() override;
   int startMode = 3;
+
+ private:
+  WeakHandles<CAppLocation> handles_{this};
 };
 
 inline constexpr int kLocationTimerId = 1000;

@@ -5,6 +5,7 @@
 
 #include "mapsdk/display/CMapControl.h"
 #include "mapsdk/engine/EngineParts.h"
+#include "mapsdk/engine/WeakHandles.h"
 
 namespace gmengine {
 
@@ -16,6 +17,9 @@ class CVWndView;
 // engine core owns it.
 class CMapControlBlock : public CMapControl, public EnginePart {
  public:
+  using CMapControl::CMapControl;
+  // A handle for the map views: it empties when the engine destroys the block. Main thread.
+  std::weak_ptr<CMapControlBlock> Handle() const { return handles_.Get(); }
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
   // The layers released.
   void Shutdown() override;
@@ -23,6 +27,9 @@ class CMapControlBlock : public CMapControl, public EnginePart {
   _VPoint tapStart;
   _VPoint dragOrigin;
   std::uint32_t tapTime = 0;
+
+ private:
+  WeakHandles<CMapControlBlock> handles_{this};
 };
 
 // The engine's initial map status for a new map controller.

@@ -7,6 +7,7 @@
 #include "mapsdk/engine/CUrlTranslater.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/EngineParts.h"
+#include "mapsdk/engine/EngineServices.h"
 #include "mapsdk/engine/EngineTypes.h"
 #include "platform/foundation/Mutex.h"
 
@@ -95,6 +96,9 @@ class CVMapEngine : public CVMsgHandler {
   EngineNotifier* Notifier() const;
 
   CUrlTranslater& UrlTranslater() { return urlTranslater_; }
+  // What the parts built on this engine are handed (the global's platform information and the URL
+  // builder).
+  EngineServices Services() { return {&global_, &urlTranslater_}; }
   void SetScreenDpi(int dpiX, int dpiY);
 
   // The search clients that catalogue downloads wait for (the search engine adds its own when it

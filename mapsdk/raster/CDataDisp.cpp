@@ -3,7 +3,6 @@
 #include <cmath>
 #include <memory>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/raster/CVBitmap.h"
 #include "mapsdk/raster/CVFont.h"
 
@@ -21,9 +20,8 @@ struct IconFetch {
   std::shared_ptr<CVBitmap> temporary;
 };
 
-IconFetch FetchIcon(int imageId) {
+IconFetch FetchIcon(CVGlobalMan* global, int imageId) {
   IconFetch fetch;
-  CVGlobalMan* global = GetGlobalMan();
   if (!global) return fetch;
   void* value = nullptr;
   if (!global->iconTable.Lookup(static_cast<std::uint16_t>(imageId), value) || !value) return fetch;
@@ -104,7 +102,7 @@ void CDataDisp::DrawPoints(CVDC& dc, const CGeoElement& element) {
     DrawDirection(dc, element, style->width);
     return;
   }
-  IconFetch icon = FetchIcon(style->imageId);
+  IconFetch icon = FetchIcon(icons_, style->imageId);
   if (!icon.bitmap || !icon.bitmap->GetHandle()) return;
   int w = style->width;
   int h = style->height;

@@ -81,7 +81,7 @@ TEST_F(UserLocationFixTest, TheEnginesSourceTakesThemFromThePlatformsFix) {
   gps->initialize();
   platform::LocationDevice::setCurrentLocation(Fix(now()));
   runFor(0);
-  CAppLocation engineLocation;
+  auto engineLocation = std::make_shared<CAppLocation>();
   GMKEngineUserLocationSource source(engineLocation);
   std::optional<platform::Location> best = source.bestEffortAtLocation();
   ASSERT_TRUE(best);

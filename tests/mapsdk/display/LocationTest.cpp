@@ -287,7 +287,8 @@ class NetworkLocationTest : public ::testing::Test {
     auto c = std::make_unique<FakeCell>();
     cell = c.get();
     location = std::make_unique<CAppLocation>(std::make_unique<FakeGps>(), std::move(c),
-                                              std::make_unique<FakeWifi>(), home.path() + "/loc.dat");
+                                              std::make_unique<FakeWifi>(), home.path() + "/loc.dat",
+                                              gmengine::GetMainGlobalMan()->engine->Services());
     ASSERT_EQ(location->Init(), 1);
     location->SetNotify([this](int lParam) { notes.push_back(lParam); });
     location->SetLocMode(LocMode::NetworkOnly);

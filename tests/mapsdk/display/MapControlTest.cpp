@@ -34,6 +34,7 @@ class MapControlTest : public MapViewTest {
         gmengine::NotificationEngineAnimationBegin, nullptr, [this](const auto&) { ++animationSteps; }, this);
   }
   CMapControlBlock& Control() { return *gmengine::MapControlOfEngine(); }
+  gmengine::EngineServices Services() { return gmengine::GetMainGlobalMan()->engine->Services(); }
   // Runs the loop (virtual clock) until the animation or slide under way has ended.
   bool Settle(const std::function<bool()>& done) { return runUntil(done, 10); }
   int animationSteps = 0;
@@ -71,7 +72,7 @@ TEST_F(MapControlTest, TwoControllersKeepTheirOwnCamera) {
   ASSERT_TRUE(OpenMap());
   const int x0 = Status().centerX;
   const int level0 = Status().level;
-  CMapControlBlock other;
+  CMapControlBlock other(Services());
   other.Init(x0 + 100000, Status().centerY - 50000, 0, 0, 200, 100, 5);
   EXPECT_EQ(other.Status().level, 5);
   EXPECT_EQ(other.Status().width, 200);
@@ -110,7 +111,7 @@ TEST_F(MapControlTest, TheEngineWindowShowsItsPicturesOnTheMapViewOnScreenOnly) 
 
 TEST_F(MapControlTest, WhereNoTileIsTheMapShowsGreyUnderADottedGridThatMovesWithIt) {
   // A controller with no tile cached and none of those it asked for answered yet.
-  CMapControlBlock control;
+  CMapControlBlock control(Services());
   control.Init(gmengine::kInitialCenterX + 7 * 64, gmengine::kInitialCenterY, 0, 0, 200, 100, 12);
   const mapsdk::CMapStatus& s = control.Status();
   const int b = 10;  // a tenth of the shorter side
@@ -239,7 +240,7 @@ TEST_F(MapControlTest, ZoomLevelsAreHeldToTheirRangeAndARectPicksTheLevelThatHol
   Control().SetLevel(25, 1, 0, 1);
   EXPECT_EQ(Status().level, 18);
   // On a 320 x 480 window, 1024 units across need two halvings: level 16.
-  CMapControlBlock small;
+  CMapControlBlock small(Services());
   small.Init(gmengine::kInitialCenterX, gmengine::kInitialCenterY, 0, 0, 320, 480, 12);
   small.ZoomToRect({gmengine::kInitialCenterX, gmengine::kInitialCenterY + 100,
                     gmengine::kInitialCenterX + 1024, gmengine::kInitialCenterY});

@@ -221,6 +221,29 @@ TEST_F(MapViewTest, ASecondMapViewSharesTheEngineWindowAndController) {
   EXPECT_EQ(GMKMapView::liveCount(), 1);
 }
 
+// An application may let its map view go after the map manager. Until then the view shows its
+// last picture, moves nothing, and its user location reads none when the platform, which outlives
+// the engine, reports a fix.
+TEST_F(MapViewTest, AMapViewThatOutlivesTheEngineKeepsItsPictureAndLocatesNothing) {
+  ASSERT_TRUE(OpenMap());
+  view->setShowsUserLocation(true);
+  const std::shared_ptr<platform::Image> shown = view->mapImageView().image();
+  manager.reset();
+  ASSERT_EQ(gmengine::GetMainGlobalMan(), nullptr);
+  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationUpdate);
+  EXPECT_FALSE(view->userLocation()->location());
+  EXPECT_FALSE(view->userLocation()->isUpdating());
+  EXPECT_FALSE(view->isUserLocationVisible());
+  view->setNeedsDisplay();
+  EXPECT_EQ(view->mapImageView().image(), shown);
+  EXPECT_EQ(view->zoomLevel(), 0);
+  EXPECT_TRUE(platform::UIDriver::pan(*view, {-50, 0}));
+  EXPECT_FALSE(view->adjustMapWindowWithFrame({0, 0, 200, 300}));
+  view->setMapType(mapsdk::GMKMapTypeSatellite);
+  view->setShowsUserLocation(false);
+  EXPECT_EQ(view->mapImageView().image(), shown);
+}
+
 }  // namespace
 }  // namespace kavro::test
 

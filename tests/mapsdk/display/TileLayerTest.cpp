@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/MapFixtureServer.h"
 #include "mapsdk/display/CGridLayer.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/CTrafficReq.h"
@@ -17,7 +18,6 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "demo/MapFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace mapsdk;
@@ -72,7 +72,7 @@ class TileLayerTest : public ::testing::Test {
                         return -1;
                       });
     ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
-    ASSERT_EQ(client.Init(), 1);
+    ASSERT_EQ(client.Init(gmengine::GetMainGlobalMan()->engine->Services()), 1);
     status.SetLevel(12);
     status.SetWindow({0, 0, 640, 960});
     status.SetCenter(kCenterX, kCenterY);

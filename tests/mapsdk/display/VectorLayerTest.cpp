@@ -41,7 +41,8 @@ class VectorLayerTest : public kavro::test::SearchResultsTest {
     SearchResultsTest::SetUp();
     if (HasFatalFailure()) return;
     layerstyles::Install(disp);
-    layerstyles::RegisterIcons();
+    layerstyles::RegisterIcons(*gmengine::GetGlobalMan());
+    disp.SetIcons(gmengine::GetGlobalMan());
     dc.CreateCompatibleDC();
     ASSERT_EQ(buffer.CreateBitmap(gmengine::_VSize{kSide, kSide}), 1);
     gmengine::FreeBitmapData(dc.SelectObject(&buffer));

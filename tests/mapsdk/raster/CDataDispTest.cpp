@@ -17,6 +17,7 @@ class CDataDispTest : public kavro::test::VirtualRunLoopTest {
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ASSERT_EQ(InitMapEngine(), 1);
+    disp.SetIcons(GetGlobalMan());
     dc.CreateCompatibleDC();
     ASSERT_EQ(buffer.CreateBitmap(_VSize{40, 120}), 1);
     FreeBitmapData(dc.SelectObject(&buffer));
