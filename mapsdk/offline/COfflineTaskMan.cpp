@@ -25,7 +25,7 @@ COfflineTaskMan::~COfflineTaskMan() {
 }
 
 int COfflineTaskMan::Init() {
-  if (!CHttpClient::Init()) return 0;
+  if (!engine_ || !CHttpClient::Init(engine_->Services().Sockets(), dispatcher_)) return 0;
   SetClientID(ToInt(EngineClient::OfflineTask));
   SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   SetUseGzip(1);

@@ -110,7 +110,11 @@ CUrlTranslater* CSearchMan::Urls() const { return engine_ ? &engine_->UrlTransla
 
 int CSearchMan::Start(CVMapEngine* engine) {
   engine_ = engine;
-  if (!searchClient_.Init() || !cityClient_.Init()) return 0;
+  if (!engine_) return 0;
+  const EngineServices services = engine_->Services();
+  if (!searchClient_.Init(services.Sockets(), services.Dispatcher()) ||
+      !cityClient_.Init(services.Sockets(), services.Dispatcher()))
+    return 0;
   searchClient_.SetClientID(kSearchClientId);
   searchClient_.SetReceiveBuffer(searchBuffer_.get(), &searchLength_, kSearchBufferSize);
   searchClient_.SetUseGzip(1);
