@@ -369,15 +369,23 @@ bool timeToFirstOutput(const std::vector<std::string>& args, std::string_view in
 
 // The opening count in the core store (-1 when it cannot be read).
 long openingCount() {
-  sqlite3* db = openBare(storePath(kavro::DataAppCoreDB::FileName));
-  if (!db) return -1;
+  // Read while the client may be closing its stores (emptying the log takes the file for a
+  // moment): the read waits for that.
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(storePath(kavro::DataAppCoreDB::FileName).c_str(), &db, SQLITE_OPEN_READWRITE,
+                      nullptr) != SQLITE_OK ||
+      sqlite3_busy_timeout(db, 10000) != SQLITE_OK) {
+    sqlite3_close(db);
+    return -1;
+  }
   sqlite3_stmt* stmt = nullptr;
   long count = -1;
   if (sqlite3_prepare_v2(db, "select TRACE_COUNT from USER_TRACE where TRACE_POINT=?", -1, &stmt, nullptr) ==
       SQLITE_OK) {
     const auto point = kavro::ios_kavroAppDelegate::OpenClientTrackingPoint;
     sqlite3_bind_text(stmt, 1, point.data(), static_cast<int>(point.size()), SQLITE_STATIC);
-    count = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
+    const int step = sqlite3_step(stmt);
+    count = step == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : step == SQLITE_DONE ? 0 : -1;
   }
   sqlite3_finalize(stmt);
   sqlite3_close(db);
