@@ -1,6 +1,7 @@
 #include "platform/crypto/Digest.h"
 
 #include <openssl/evp.h>
+#include <openssl/md5.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,19 +17,23 @@ const EVP_MD* fetched(const char* name, const EVP_MD* builtIn) {
   return md ? md : builtIn;
 }
 
+// Each fetched on its first use only.
 const EVP_MD* evpOf(DigestAlgorithm algorithm) {
-  static const EVP_MD* const md5 = fetched("MD5", EVP_md5());
-  static const EVP_MD* const sha1 = fetched("SHA1", EVP_sha1());
-  static const EVP_MD* const sha256 = fetched("SHA256", EVP_sha256());
   switch (algorithm) {
-    case DigestAlgorithm::MD5:
+    case DigestAlgorithm::MD5: {
+      static const EVP_MD* const md5 = fetched("MD5", EVP_md5());
       return md5;
-    case DigestAlgorithm::SHA1:
+    }
+    case DigestAlgorithm::SHA1: {
+      static const EVP_MD* const sha1 = fetched("SHA1", EVP_sha1());
       return sha1;
-    case DigestAlgorithm::SHA256:
+    }
+    case DigestAlgorithm::SHA256: {
+      static const EVP_MD* const sha256 = fetched("SHA256", EVP_sha256());
       return sha256;
+    }
   }
-  return md5;
+  return evpOf(DigestAlgorithm::MD5);
 }
 
 // The digests are in the default provider and cannot fail on valid arguments; a failure means the
@@ -61,6 +66,17 @@ Data digest(DigestAlgorithm algorithm, std::span<const std::uint8_t> bytes) {
   unsigned int length = 0;
   static const std::uint8_t none = 0;
   const void* data = bytes.empty() ? &none : bytes.data();
+  // A short MD5 (the device identifier's check value, read by the start's first request) needs no
+  // provider: the first fetch of one loads the library's configuration and provider tables, most
+  // of a millisecond of the start.
+  if (algorithm == DigestAlgorithm::MD5) {
+    // One of the library's older interfaces, kept by it; marked as such.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    MD5(static_cast<const unsigned char*>(data), bytes.size(), out.data());
+#pragma GCC diagnostic pop
+    return out;
+  }
   if (EVP_Digest(data, bytes.size(), out.data(), &length, evpOf(algorithm), nullptr) != 1 ||
       length != out.size()) {
     digestFailed();

@@ -121,6 +121,7 @@ class RunLoopImpl final : public RunLoop {
   void removeFdSource(SourceId id) override;
   void setFdSourcePassive(SourceId id, bool passive) override;
   bool runOnce(double maxWait, std::string_view mode) override;
+  bool runOnceHoldingClock(double realSeconds, std::string_view mode) override;
   void run() override;
   void stop() override;
   void runFor(double seconds, std::string_view mode) override;
@@ -146,7 +147,9 @@ class RunLoopImpl final : public RunLoop {
 
   std::shared_ptr<TimerImpl> schedule(double delay, double interval, bool repeats,
                                       std::function<void(Timer&)> fn, std::string_view mode);
-  bool pass(std::string_view mode, double deadline);
+  // holdFor: on a virtual clock, the real seconds to wait for posted work or a ready fd instead
+  // of moving the clock (which then stands).
+  bool pass(std::string_view mode, double deadline, std::optional<double> holdFor = std::nullopt);
   std::optional<double> nextDue(std::string_view mode) const;
   bool hasPosted();
   void drainWake();
@@ -474,7 +477,7 @@ int toMillis(double seconds) {
 
 }  // namespace
 
-bool RunLoopImpl::pass(std::string_view mode, double deadline) {
+bool RunLoopImpl::pass(std::string_view mode, double deadline, std::optional<double> holdFor) {
   auto clk = clock();
   double now = clk->now();
   bool forever = !(deadline - now < ForeverSeconds);
@@ -515,7 +518,9 @@ bool RunLoopImpl::pass(std::string_view mode, double deadline) {
       return hasPosted();
     };
     pollFor(pfds, 0);
-    if (!immediate && !anyReady()) {
+    if (holdFor) {
+      if (!immediate && !anyReady()) pollFor(pfds, toMillis(*holdFor));
+    } else if (!immediate && !anyReady()) {
       std::optional<double> target;
       if (next && *next <= deadline)
         target = next;
@@ -547,6 +552,14 @@ bool RunLoopImpl::runOnce(double maxWait, std::string_view mode) {
   checkRunMode(mode);
   Running running(*this);
   double wait = std::isnan(maxWait) ? 0.0 : std::max(maxWait, 0.0);
+  return pass(mode, now() + wait);
+}
+
+bool RunLoopImpl::runOnceHoldingClock(double realSeconds, std::string_view mode) {
+  checkRunMode(mode);
+  Running running(*this);
+  double wait = std::isnan(realSeconds) ? 0.0 : std::max(realSeconds, 0.0);
+  if (clock()->isVirtual()) return pass(mode, now(), wait);
   return pass(mode, now() + wait);
 }
 

@@ -142,6 +142,11 @@ class RunLoop {
   // next timer on a virtual clock) for something to do, then does all that is due. True when
   // anything ran. Modes must be named; CommonRunLoopModes is not one to run in.
   virtual bool runOnce(double maxWait, std::string_view mode = DefaultRunLoopMode) = 0;
+  // One pass that waits at most realSeconds of real time for posted work or a ready fd of the mode
+  // and never moves the clock: a virtual clock stands, a real one runs only what falls due in
+  // the wait. For a caller that holds virtual time still while an answer is on its way and wants
+  // it handled the moment it arrives. True when anything ran.
+  virtual bool runOnceHoldingClock(double realSeconds, std::string_view mode = DefaultRunLoopMode) = 0;
   // Runs the default mode until stop().
   virtual void run() = 0;
   // Any thread: ends the innermost run(), runFor() or runUntil() after its current pass; when none

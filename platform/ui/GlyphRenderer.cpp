@@ -53,7 +53,11 @@ bool isInvisible(char32_t c) {
 }  // namespace
 
 GlyphRenderer::GlyphRenderer(std::unique_ptr<Face> face, std::string path)
-    : face_(std::move(face)), path_(std::move(path)) {}
+    : face_(std::move(face)), path_(std::move(path)), basic_(new std::atomic<float>[0x10000]) {
+  for (char32_t c = 0; c < 0x10000; ++c) basic_[c].store(-1, std::memory_order_relaxed);
+  MutexLock lock(faceMutex_);
+  missing_ = static_cast<float>(fontAdvance(0));
+}
 
 GlyphRenderer::~GlyphRenderer() = default;
 
@@ -63,33 +67,32 @@ std::shared_ptr<GlyphRenderer> GlyphRenderer::fromFile(const std::string& path) 
   if (FT_New_Face(face->library, path.c_str(), 0, &face->face) != 0) return nullptr;
   if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) return nullptr;
   if (face->face->units_per_EM == 0) return nullptr;
-  std::shared_ptr<GlyphRenderer> r(new GlyphRenderer(std::move(face), path));
-  r->readAdvances();
-  return r;
+  return std::shared_ptr<GlyphRenderer>(new GlyphRenderer(std::move(face), path));
 }
 
-void GlyphRenderer::readAdvances() {
+double GlyphRenderer::fontAdvance(char32_t c) const {
   FT_Face face = face_->face;
-  const double em = face->units_per_EM;
-  auto advanceOf = [&](FT_UInt glyph) {
-    FT_Fixed units = 0;
-    if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return 0.0f;
-    return static_cast<float>(double(units) / em);
-  };
-  missing_ = advanceOf(0);
-  basic_.assign(0x10000, missing_);
-  FT_UInt glyph = 0;
-  for (FT_ULong c = FT_Get_First_Char(face, &glyph); glyph != 0; c = FT_Get_Next_Char(face, c, &glyph)) {
-    if (c < 0x10000)
-      basic_[c] = advanceOf(glyph);
-    else if (c <= 0x10FFFF)
-      astral_.emplace_back(static_cast<char32_t>(c), advanceOf(glyph));
+  // Glyph 0, the placeholder, for a character the font does not map.
+  const FT_UInt glyph = c ? FT_Get_Char_Index(face, c) : 0;
+  if (c && !glyph) return missing_;
+  FT_Fixed units = 0;
+  if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &units) != 0) return 0;
+  return static_cast<float>(double(units) / face->units_per_EM);
+}
+
+double GlyphRenderer::readAdvance(char32_t c) const {
+  double ems = 0;
+  // Characters TextMetrics gives no advance take none; a tab takes a space's.
+  if (c > 0x10FFFF) {
+    ems = missing_;
+  } else if (c == U'\t') {
+    ems = advance(U' ');
+  } else if (TextMetrics::advanceFactor(c) != 0) {
+    MutexLock lock(faceMutex_);
+    ems = fontAdvance(c);
   }
-  std::sort(astral_.begin(), astral_.end());
-  basic_[U'\t'] = basic_[U' '];
-  // Characters TextMetrics gives no advance read none from the table, with no test per character.
-  for (char32_t c = 0; c < 0x10000; ++c)
-    if (TextMetrics::advanceFactor(c) == 0) basic_[c] = 0;
+  if (c < 0x10000) basic_[c].store(static_cast<float>(ems), std::memory_order_relaxed);
+  return ems;
 }
 
 std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
@@ -115,13 +118,6 @@ std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
   return nullptr;
 }
 
-double GlyphRenderer::astralAdvance(char32_t c) const {
-  if (TextMetrics::advanceFactor(c) == 0) return 0;
-  auto it = std::lower_bound(astral_.begin(), astral_.end(), std::make_pair(c, 0.0f),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-  return it != astral_.end() && it->first == c ? it->second : missing_;
-}
-
 double GlyphRenderer::widthOfLine(std::string_view utf8, double fontSize) const {
   double width = 0;
   forEachCodePoint(utf8, [&](char32_t c) { width += advance(c); });
@@ -133,15 +129,19 @@ void GlyphRenderer::drawLine(BitmapContext& context, std::string_view utf8, Poin
   if (utf8.empty() || fontSize <= 0 || !context.isValid()) return;
   const double scale = context.scale();
   const double em = fontSize * scale;  // pixels an em
+  // The advances first: reading one takes the face's lock, which the drawing holds.
+  const std::vector<char32_t> chars = codePoints(utf8);
+  std::vector<double> steps;
+  steps.reserve(chars.size());
+  double advances = 0;
+  for (char32_t c : chars) advances += steps.emplace_back(advance(c));
+  MutexLock lock(faceMutex_);
   face_->setPixelSize(static_cast<unsigned>(std::lround(em)));
   FT_Face face = face_->face;
   const double ascender = face->size->metrics.ascender / 64.0;
   const double descender = -face->size->metrics.descender / 64.0;
   // The line's pixels: its advances, and room on both sides for glyphs that reach past them.
   const int pad = static_cast<int>(std::ceil(em / 4));
-  const std::vector<char32_t> chars = codePoints(utf8);
-  double advances = 0;
-  for (char32_t c : chars) advances += advance(c);
   const int w = static_cast<int>(std::ceil(advances * em)) + 2 * pad,
             h = static_cast<int>(std::ceil(ascender + descender)) + 1;
   auto bitmap = Bitmap::create(w, h, true);
@@ -151,8 +151,9 @@ void GlyphRenderer::drawLine(BitmapContext& context, std::string_view utf8, Poin
                   static_cast<std::uint8_t>(std::lround(color.blueComponent() * 255)), 0};
   double penX = pad;
   const int baseline = static_cast<int>(std::lround(ascender));
-  for (char32_t c : chars) {
-    const double step = advance(c) * em;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    const char32_t c = chars[i];
+    const double step = steps[i] * em;
     if (isInvisible(c) || FT_Load_Char(face, c, FT_LOAD_RENDER) != 0) {
       penX += step;
       continue;

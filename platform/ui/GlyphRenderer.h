@@ -1,10 +1,12 @@
 #pragma once
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/Mutex.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
@@ -13,10 +15,11 @@ namespace platform {
 
 // One font file, read by FreeType: the advances that TextMetrics measures text with, and real
 // glyphs for pictures (a CJK-capable font, so Chinese and Latin both show), antialiased, in the
-// context's pixels. The advances are the font's own, unhinted, read once for every character the
-// font maps when it loads: so measuring costs a table look-up, a width scales exactly with the
-// font size, and the same font file measures the same everywhere. Immutable once loaded, so it
-// may measure on any thread; drawing is for the main thread.
+// context's pixels. The advances are the font's own, unhinted, read from the font the first time
+// a character of the basic plane is measured and kept (a start measures a few dozen of the tens
+// of thousands a CJK font maps): so measuring costs a table look-up, a width scales exactly with
+// the font size, and the same font file measures the same everywhere. It may measure on any
+// thread; drawing is for the main thread.
 class GlyphRenderer {
  public:
   // The font in the file (the first face of a collection); nullptr when it cannot be loaded.
@@ -35,7 +38,13 @@ class GlyphRenderer {
   // The advance of the character in ems: 0 where TextMetrics gives none (controls, combining
   // marks, zero-width characters), a space's for a tab, the placeholder's where the font has no
   // glyph.
-  double advance(char32_t c) const { return c < 0x10000 ? basic_[c] : astralAdvance(c); }
+  double advance(char32_t c) const {
+    if (c < 0x10000) {
+      const float known = basic_[c].load(std::memory_order_relaxed);
+      if (known >= 0) return known;
+    }
+    return readAdvance(c);
+  }
   // The advance of the line at the font size, in points.
   double widthOfLine(std::string_view utf8, double fontSize) const;
   // One line whose box (one font size high) starts at origin, in the fill colour. Each glyph
@@ -47,15 +56,17 @@ class GlyphRenderer {
  private:
   struct Face;
   GlyphRenderer(std::unique_ptr<Face> face, std::string path);
-  void readAdvances();
+  // A character's advance read from the font (and kept when it is in the basic plane).
+  double readAdvance(char32_t c) const;
+  double fontAdvance(char32_t c) const REQUIRES(faceMutex_);
 
-  std::unique_ptr<Face> face_;
+  // FreeType's face is not for two threads at once: measuring may happen on any.
+  mutable Mutex faceMutex_;
+  std::unique_ptr<Face> face_ PT_GUARDED_BY(faceMutex_);
   std::string path_;
-  double astralAdvance(char32_t c) const;
 
-  // Ems by code point: the basic plane in a table, the rest sorted.
-  std::vector<float> basic_;
-  std::vector<std::pair<char32_t, float>> astral_;
+  // Ems of the basic plane by code point, negative until read.
+  std::unique_ptr<std::atomic<float>[]> basic_;
   float missing_ = 0.5f;
 };
 

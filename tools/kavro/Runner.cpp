@@ -11,7 +11,6 @@
 #include <ostream>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "app/api/ApiJob.h"
 #include "app/home/ios_kavroAppDelegate.h"
@@ -416,9 +415,9 @@ std::string Runner::openRequests() {
 }
 
 bool Runner::passHoldingTime() {
-  if (platform::RunLoop::main().runOnce(0)) return true;
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  return false;
+  // An answer on a socket or work posted by another thread ends the wait at once; a short one,
+  // since other threads' work (the map engine's) is looked at between passes.
+  return platform::RunLoop::main().runOnceHoldingClock(0.002);
 }
 
 bool Runner::advance(double seconds, std::chrono::steady_clock::time_point giveUp) {

@@ -122,8 +122,8 @@ class Runner {
   static void setRequestPatience(double seconds);
   // "60 s": the real-time limit in words.
   static std::string patienceText();
-  // One pass of the main loop that leaves the clock where it is, giving other threads a moment of
-  // real time when there was nothing to do. True when anything ran.
+  // One pass of the main loop that leaves the clock where it is, waiting a moment of real time for
+  // an answer or other threads' work when there is nothing to do. True when anything ran.
   static bool passHoldingTime();
 
   const std::shared_ptr<ios_kavroAppDelegate>& delegate() const { return delegate_; }

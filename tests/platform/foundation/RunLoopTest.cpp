@@ -370,6 +370,35 @@ TEST_F(RunLoopSources, PeerThreadOnALocalSocketCanAnswerUnderVirtualTime) {
   EXPECT_FALSE(timedOut);
 }
 
+// A caller holding virtual time still while a peer answers: the answer is handled as soon as it
+// arrives, however long the wait allowed, and no timer of the virtual clock comes due meanwhile.
+TEST_F(RunLoopSources, AHeldPassHandlesTheAnswerAtOnceAndNeverMovesTheClock) {
+  SocketPair p;
+  const double start = now();
+  bool timedOut = false;
+  loop().scheduleTimer(1, false, [&](Timer&) { timedOut = true; });
+  std::string got;
+  loop().addFdSource(p.fd[0], RunLoop::Readable, [&](unsigned) { got += readSome(p.fd[0]); });
+  EXPECT_FALSE(loop().runOnceHoldingClock(0.01));
+  EXPECT_DOUBLE_EQ(now(), start);
+  std::thread peer([fd = p.fd[1]] { writeAll(fd, "answer"); });
+  // The wait ends with the answer, not after an hour.
+  EXPECT_TRUE(loop().runOnceHoldingClock(3600));
+  peer.join();
+  EXPECT_EQ(got, "answer");
+  int posted = 0;
+  std::thread poster([&] { loop().performOnMain([&] { ++posted; }); });
+  EXPECT_TRUE(loop().runOnceHoldingClock(3600));
+  poster.join();
+  EXPECT_EQ(posted, 1);
+  EXPECT_DOUBLE_EQ(now(), start);
+  EXPECT_FALSE(timedOut);
+  // What is due at the standing time still runs.
+  loop().performAfter(0, nullptr, [&] { ++posted; });
+  EXPECT_TRUE(loop().runOnceHoldingClock(0));
+  EXPECT_EQ(posted, 2);
+}
+
 using RunLoopNesting = VirtualRunLoopTest;
 
 TEST_F(RunLoopNesting, NestedRunUntilLeavesTheOuterPassConsistent) {

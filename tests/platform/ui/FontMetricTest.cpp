@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "platform/graphics/BitmapContext.h"
 #include "platform/ui/GlyphRenderer.h"
@@ -130,6 +132,38 @@ TEST_F(FontMetricTest, ATextThatFitsItsLabelIsShownWholeAndDrawnInsideIt) {
       EXPECT_TRUE(label->displayLines()[0].ends_with("\u2026")) << text << " at " << size;
     }
   }
+}
+
+// Advances are read from the font as characters are first measured, possibly by several threads
+// at once: each thread of a freshly loaded font sees what one thread measuring alone sees.
+TEST_F(FontMetricTest, AdvancesMeasuredFromSeveralThreadsAtOnceAgree) {
+  const std::vector<char32_t> chars = {U'a',   U'W',    U' ',    U'\t',  U'中',    U'，',    0x301,
+                                       0x200B, 0x1F600, 0x20000, 0xE123, 0x10FFFF, 0x110000, 0};
+  auto alone = GlyphRenderer::fromFile(font->path());
+  ASSERT_TRUE(alone);
+  std::vector<double> expected;
+  for (char32_t c : chars) expected.push_back(alone->advance(c));
+  EXPECT_EQ(alone->advance(U'\t'), alone->advance(U' '));
+  EXPECT_EQ(alone->advance(0x301), 0);
+  EXPECT_EQ(alone->advance(0x200B), 0);
+  // Characters the font does not map take its placeholder's advance, in either plane.
+  EXPECT_EQ(alone->advance(0xE123), alone->advance(0x10FFFF));
+  EXPECT_GT(alone->advance(0xE123), 0);
+  // Asked again, the kept advances are the ones read.
+  for (std::size_t i = 0; i < chars.size(); ++i) EXPECT_EQ(alone->advance(chars[i]), expected[i]);
+
+  auto shared = GlyphRenderer::fromFile(font->path());
+  ASSERT_TRUE(shared);
+  std::vector<std::vector<double>> seen(4);
+  std::vector<std::thread> threads;
+  for (auto& out : seen)
+    threads.emplace_back([&, out = &out] {
+      for (int round = 0; round < 50; ++round)
+        for (char32_t c : chars) out->push_back(shared->advance(c));
+    });
+  for (auto& t : threads) t.join();
+  for (const auto& out : seen)
+    for (std::size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], expected[i % chars.size()]) << i;
 }
 
 TEST_F(FontMetricTest, AFontFileThatCannotBeReadGivesNoFont) {
