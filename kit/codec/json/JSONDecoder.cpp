@@ -264,6 +264,7 @@ struct JBParseState {
 
   std::size_t newlineAt(std::size_t at) const;
   void skipWhitespace();
+  void skipPlainSpace();
   bool nextToken();
   bool nextTokenSlow();
   bool parseString();
@@ -365,8 +366,32 @@ inline std::size_t JBParseState::newlineAt(std::size_t at) const {
   return 0;
 }
 
+// Spaces, tabs and line feeds, 16 bytes at a time: the indentation of pretty-printed text. Stops
+// at anything else (a carriage return or comment is left to skipWhitespace's own loop), counting
+// the lines passed.
+inline void JBParseState::skipPlainSpace() {
+#if defined(__SSE2__)
+  while (length - pos >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + pos));
+    const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+    const __m128i space = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
+    const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
+    const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
+    if (const unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1)) {
+      line += static_cast<std::size_t>(__builtin_popcount(feeds));
+      lineStart = pos + 32 - static_cast<std::size_t>(__builtin_clz(feeds));
+    }
+    pos += n;
+    if (n < 16) return;
+  }
+#endif
+}
+
 void JBParseState::skipWhitespace() {
   while (pos < length) {
+    skipPlainSpace();
+    if (pos >= length) break;
     const std::uint8_t c = input[pos];
     if (c == ' ' || c == '\t') {
       ++pos;
@@ -461,6 +486,8 @@ constexpr std::uint32_t kWordTails[] = {word4("true"), word4("alse"), word4("nul
 
 __attribute__((always_inline)) inline bool JBParseState::nextToken() {
   if (pos < length) {
+    // The one space of pretty-printed text after a ':' (or a ',').
+    if (input[pos] == ' ' && length - pos > 1 && input[pos + 1] > ' ') ++pos;
     const Token t = kFirstByteTokens[input[pos]];
     if (t != Token::None) {
       tokenStart = pos;
@@ -1308,6 +1335,13 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       ~HandBack() { to = from; }
     } handBack{directTaken, taken};
     while (taken < directCount) {
+      if (pos < length && kMaybeSpace[input[pos]]) {
+        skipWhitespace();
+        if (pos >= length) {
+          recordError(kUnexpectedToken);
+          return false;
+        }
+      }
       const PredictedKey& p = predictions[taken % kPredictedPositions];
       if (p.key != layoutKeys[taken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
           length - pos < 16)
@@ -1344,6 +1378,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     const std::string* key;
     std::size_t keyHash;
     const std::size_t position = direct ? directTaken : pairStack.size() - start;
+    // Pretty-printed text: the key is looked for past the line's indentation.
+    if (predictions && kMaybeSpace[input[pos]]) skipWhitespace();
     const bool predicted = (accepted & kAcceptValue) && predictions &&
                            predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
     if (!predicted && !nextToken()) break;

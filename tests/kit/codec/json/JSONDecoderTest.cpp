@@ -1107,6 +1107,83 @@ void expectAsALookingUpDecoderReads(const std::string& text) {
   }
 }
 
+// Records of one shape, written compactly and pretty-printed (indentation longer and shorter than
+// what one look at the text takes, tabs, CR LF line ends, a space after each colon): both read
+// as the same tree, and a fault after many lines (blank ones among them) is reported on its own
+// line.
+TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
+  std::mt19937 rng(17);
+  std::string compact = "[";
+  std::vector<std::string> records;
+  for (int r = 0; r < 60; ++r) {
+    const std::string record =
+        "{\"id\":" + std::to_string(r) + ",\"name\":\"工程师" + std::to_string(rng() % 100) +
+        "\",\"tags\":[\"a\",\"b\"],\"company\":{\"size\":" + std::to_string(rng() % 9) +
+        ",\"open\":true},\"pay\":null}";
+    records.push_back(record);
+    compact += (r ? "," : "") + record;
+  }
+  compact += "]";
+  const Outcome expected = decode(compact);
+  ASSERT_FALSE(expected.failed);
+  for (const std::string& indent :
+       std::vector<std::string>{" ", "  ", "\t", std::string(20, ' '), std::string(37, ' ') + "\t "}) {
+    for (const char* newline : {"\n", "\r\n"}) {
+      // One member to a line, each line indented by its depth.
+      std::string pretty;
+      int depth = 0;
+      std::size_t lines = 1;
+      bool inString = false;
+      auto breakLine = [&] {
+        pretty += newline;
+        ++lines;
+        for (int i = 0; i < depth; ++i) pretty += indent;
+      };
+      for (std::size_t i = 0; i < compact.size(); ++i) {
+        const char c = compact[i];
+        if (inString) {
+          pretty += c;
+          if (c == '"') inString = false;
+          continue;
+        }
+        if (c == '"') inString = true;
+        if (c == '}' || c == ']') {
+          --depth;
+          breakLine();
+        }
+        pretty += c;
+        if (c == ':') pretty += ' ';
+        if (c == '{' || c == '[') ++depth;
+        // A blank line between records.
+        if (c == ',' && depth == 1) {
+          pretty += newline;
+          ++lines;
+        }
+        if (c == '{' || c == '[' || c == ',') breakLine();
+      }
+      Outcome o = decode(pretty);
+      ASSERT_FALSE(o.failed) << o.message();
+      EXPECT_EQ(o.value, expected.value);
+      EXPECT_EQ(o.value.description(), expected.value.description());
+      ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(pretty));
+
+      // A fault on the last line, after the indentation.
+      const std::string faulty = pretty.substr(0, pretty.size() - 1) + indent + "+]";
+      o = decode(faulty);
+      ASSERT_TRUE(o.failed);
+      EXPECT_EQ(o.message(), kUnexpected);
+      EXPECT_EQ(o.line(), lines);
+      EXPECT_EQ(o.index(), faulty.size() - 2);
+      // Cut inside the indentation before a key: the text ends where a key was wanted.
+      const std::size_t key = pretty.find("\"name\"", pretty.size() / 2);
+      o = decode(pretty.substr(0, key));
+      ASSERT_TRUE(o.failed);
+      EXPECT_EQ(o.message(), kUnexpected);
+      EXPECT_EQ(o.index(), key);
+    }
+  }
+}
+
 // Keys of the lengths around what one 16-byte look takes whole, written as in the record before
 // or differing in one byte anywhere (the quotation marks and the colon too), with text enough
 // after them or not: the tree is the one a decoder that looks every key up builds.
