@@ -17,6 +17,7 @@
 
 #include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBArray.h"
+#include "kit/codec/json/JBDecimal.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBKeyPool.h"
 #include "kit/codec/json/UTF8Conversion.h"
@@ -862,34 +863,63 @@ inline std::uint64_t digitsValue(const std::uint8_t* p, unsigned n) {
   return (((w & kMask) * 0x000F424000000064ull) + (((w >> 16) & kMask) * 0x0000271000000001ull)) >> 32;
 }
 
-constexpr std::uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-constexpr double kTenPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+constexpr std::uint64_t kTens[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000};
+constexpr double kTenPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The n digits at p (1 to 15; the 16 bytes at p readable) as a number.
+inline std::uint64_t longDigitsValue(const std::uint8_t* p, unsigned n) {
+  if (n <= 8) return digitsValue(p, n);
+  return digitsValue(p, 8) * kTens[n - 8] + digitsValue(p + 8, n - 8);
+}
 
 }  // namespace
 
-// Numbers of up to 8 digits, with up to 8 more after a point and no exponent, well inside the
-// text: the usual ones. Answers false, having changed nothing, for every other number.
+// Numbers of up to 15 digits, with up to 15 more after a point (19 in all) and no exponent, well
+// inside the text: the usual ones. Answers false, having changed nothing, for every other number.
 inline bool JBParseState::parseShortNumber() {
   const std::uint8_t* q = input + pos;
   if (length - pos < 32) return false;
   const bool negative = *q == '-';
   const std::uint8_t* const digits = q + (negative ? 1 : 0);
-  const unsigned stops = nonDigits16(digits);
-  const unsigned n = static_cast<unsigned>(__builtin_ctz(stops));
+  const unsigned n = static_cast<unsigned>(__builtin_ctz(nonDigits16(digits)));
   // A leading zero stands alone; what follows it is for the general path to judge.
-  if (n == 0 || n > 8 || (digits[0] == '0' && n > 1)) return false;
-  std::uint64_t mantissa = digitsValue(digits, n);
+  if (n == 0 || n > 15 || (digits[0] == '0' && n > 1)) return false;
+  std::uint64_t mantissa = longDigitsValue(digits, n);
   const std::uint8_t* after = digits + n;
   if (*after == '.') {
-    const unsigned m = static_cast<unsigned>(__builtin_ctz(stops >> (n + 1)));
-    if (m == 0 || m > 8 || n + 1 + m > 15) return false;
-    after += 1 + m;
+    const std::uint8_t* const fraction = after + 1;
+    if (input + length - fraction < 16) return false;
+    const unsigned m = static_cast<unsigned>(__builtin_ctz(nonDigits16(fraction)));
+    if (m == 0 || m > 15 || n + m > 19) return false;
+    after = fraction + m;
     if (*after == 'e' || *after == 'E') return false;
-    mantissa = mantissa * kTens[m] + digitsValue(digits + n + 1, m);
-    if (mantissa > (std::uint64_t{1} << 53)) return false;
-    const double d = static_cast<double>(mantissa) / kTenPowers[m];
+    mantissa = mantissa * kTens[m] + longDigitsValue(fraction, m);
+    double d;
+    if (mantissa <= (std::uint64_t{1} << 53)) {
+      // Both exact: one correctly rounded division.
+      d = static_cast<double>(mantissa) / kTenPowers[m];
+      if (negative) d = -d;
+    } else if (!json::decimalToDouble(mantissa, -static_cast<std::int64_t>(m), negative, d)) {
+      return false;
+    }
     value.kind = JBValueKind::Double;
-    value.number.d = negative ? -d : d;
+    value.number.d = d;
   } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
     return false;  // "-0" is a double
   } else if (negative) {
@@ -1003,6 +1033,12 @@ bool JBParseState::parseNumber() {
       hashed = false;
       return true;
     }
+  }
+  if (floating && exact &&
+      json::decimalToDouble(mantissa, exponent - fractionDigits, negative, value.number.d)) {
+    value.kind = JBValueKind::Double;
+    hashed = false;
+    return true;
   }
 
   const char* first = reinterpret_cast<const char*>(input + start);

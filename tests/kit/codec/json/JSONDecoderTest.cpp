@@ -528,6 +528,24 @@ TEST(JSONDecoder, DecoderIsReusable) {
 
 // Numbers read the same whether or not they take the short ways for exact integers and short
 // decimals: integers as the general conversion gives them, decimals to the nearest double.
+// The number that starts the array of doc, written as text, against the general conversion of
+// text: the same double bit for bit, or a failure where that fails.
+void expectDoubleAsGeneral(const std::string& text, const std::string& doc) {
+  double expected;
+  const bool representable =
+      std::from_chars(text.data(), text.data() + text.size(), expected).ec == std::errc();
+  Outcome o = decode(doc);
+  if (!representable) {
+    EXPECT_TRUE(o.failed) << text;
+    return;
+  }
+  ASSERT_FALSE(o.failed) << text << ": " << o.message();
+  const Value v = o.value.arrayValue()->objectAtIndex(0);
+  ASSERT_EQ(v.kind(), Value::Kind::Double) << text;
+  const double got = v.doubleValue();
+  ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+}
+
 TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
   std::mt19937_64 rng(11);
   auto digits = [&](std::size_t n, bool leadingNonZero) {
@@ -553,19 +571,12 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
     // a time.
     for (const char* after : {"/]", ":]"}) EXPECT_TRUE(decode("[" + text + after).failed) << text << after;
     const char* const after = round % 2 ? "]" : ",   0, 1, 2]";
-    Outcome o = decode("[" + text + after);
     if (fraction || exponent || text == "-0") {
-      double expected;
-      if (std::from_chars(first, last, expected).ec != std::errc()) {
-        EXPECT_TRUE(o.failed) << text;
-        continue;
-      }
-      ASSERT_FALSE(o.failed) << text << ": " << o.message();
-      const Value v = o.value.arrayValue()->objectAtIndex(0);
-      ASSERT_EQ(v.kind(), Value::Kind::Double) << text;
-      const double got = v.doubleValue();
-      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
-    } else if (text[0] == '-') {
+      ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral(text, "[" + text + after));
+      continue;
+    }
+    Outcome o = decode("[" + text + after);
+    if (text[0] == '-') {
       std::int64_t expected;
       if (std::from_chars(first, last, expected).ec != std::errc()) {
         EXPECT_TRUE(o.failed) << text;
@@ -585,6 +596,49 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
       const Value v = o.value.arrayValue()->objectAtIndex(0);
       ASSERT_EQ(v.kind(), expected < (std::uint64_t{1} << 63) ? Value::Kind::Int : Value::Kind::UInt) << text;
       ASSERT_EQ(v.uintValue(), expected) << text;
+    }
+  }
+}
+
+// Numbers of 15 to 19 significant digits, the most that are read whole, at every power of ten a
+// double reaches and past it, and the integers halfway between two doubles (and one either side)
+// written as decimals: each reads as the double the general conversion gives, bit for bit, or
+// fails where that fails.
+TEST(JSONDecoder, ManyDigitNumbersRoundAsTheGeneralConversion) {
+  std::mt19937_64 rng(23);
+  auto expectAsGeneral = [](const std::string& text) {
+    // Inside a long document and near its end: the two ways to the digits.
+    ASSERT_NO_FATAL_FAILURE(
+        expectDoubleAsGeneral(text, "[" + text + ",0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6]"));
+    ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral(text, "[" + text + "]"));
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t count = 15 + rng() % 5;
+    std::string digits(1, static_cast<char>('1' + rng() % 9));
+    while (digits.size() < count) digits += static_cast<char>('0' + rng() % 10);
+    const std::string sign = rng() % 2 ? "-" : "";
+    // A point somewhere in the digits, or an exponent from below the smallest subnormal to past
+    // the largest double.
+    const std::size_t point = 1 + rng() % (count - 1);
+    expectAsGeneral(sign + digits.substr(0, point) + "." + digits.substr(point));
+    expectAsGeneral(sign + "0." + digits);
+    const int exponent = -350 + static_cast<int>(rng() % 680);
+    expectAsGeneral(sign + digits.substr(0, point) + "." + digits.substr(point) + "e" +
+                    std::to_string(exponent));
+    expectAsGeneral(sign + digits + "e" + std::to_string(exponent));
+  }
+  for (int round = 0; round < 5000; ++round) {
+    // A double of 2^53 to 2^63, whose neighbours are whole numbers apart, and the whole number
+    // halfway to the next one.
+    const double d =
+        std::ldexp(1.0 + static_cast<double>(rng() >> 12) * 0x1p-52, 53 + static_cast<int>(rng() % 10));
+    const auto halfway =
+        static_cast<std::uint64_t>(d) + static_cast<std::uint64_t>(std::nextafter(d, INFINITY) - d) / 2;
+    for (std::uint64_t near : {halfway - 1, halfway, halfway + 1}) {
+      const std::string whole = std::to_string(near);
+      expectAsGeneral(whole + ".0");
+      expectAsGeneral(whole + "e0");
+      expectAsGeneral(whole.substr(0, whole.size() - 1) + "." + whole.substr(whole.size() - 1) + "e1");
     }
   }
 }
