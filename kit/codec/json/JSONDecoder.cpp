@@ -177,8 +177,8 @@ struct JBParseState {
   std::size_t tokenStart = 0;  // the current token ends at pos
   JBTokenValue value;
   bool hashed = false;  // whether value.hash is made
-  // The current string (of at most JBTokenCache::kMaxCachedStringLength bytes) or number token's
-  // hash, made on first use.
+  // The current string (of at most JBKeyPool::kMaxKeyLength bytes) or number token's hash, made on
+  // first use.
   std::uint32_t tokenHash() {
     if (!hashed) {
       value.hash = value.kind == JBValueKind::String ? JBTokenCache::hashString(value.bytes, value.length)
@@ -380,7 +380,8 @@ inline void JBParseState::skipPlainSpace() {
     const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
     const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
     if (const unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1)) {
-      line += static_cast<std::size_t>(__builtin_popcount(feeds));
+      // Usually one: a loop costs less than a call for the count of bits.
+      for (unsigned f = feeds; f != 0; f &= f - 1) ++line;
       lineStart = pos + 32 - static_cast<std::size_t>(__builtin_clz(feeds));
     }
     pos += n;
@@ -1125,12 +1126,12 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
   // The keys' homes are carved from the arena too.
   closeOpenText();
   const std::string_view text(value.bytes, value.length);
-  if (!useCache && value.length != 0 && value.length <= JBTokenCache::kMaxCachedStringLength) {
+  if (!useCache && value.length != 0 && value.length <= JBKeyPool::kMaxKeyLength) {
     PredictedKey& p =
         predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
     const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
     if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
-        p.words.b == w.b) {
+        p.words.b == w.b && JBKeyPool::sameLongKey(*p.key, value.bytes)) {
       if (heldPool != keyPool) {
         arena->hold(keyPool);
         heldPool = keyPool;
@@ -1154,7 +1155,7 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
-  if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
+  if (value.length > JBKeyPool::kMaxKeyLength || value.length == 0) {
     key = arena->key(text);
     keyHash = JBDictionary::hashKey(text);
     return true;
@@ -1180,6 +1181,7 @@ inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::st
     if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
     const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
     if (w.a != p.words.a || w.b != p.words.b) return false;
+    if (!JBKeyPool::sameLongKey(*p.key, reinterpret_cast<const char*>(at + 1))) return false;
   }
   if (heldPool != keyPool) {
     arena->hold(keyPool);

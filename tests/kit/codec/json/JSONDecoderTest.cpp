@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -1077,6 +1078,30 @@ TEST(JSONDecoder, DictionariesHoldingContainers) {
 // Records one after another with the same keys, the same keys in another order, one more or one
 // less, a repeated key, and nested records whose keys differ at the same depth: each reads back
 // its own pairs, by key and whole, in one document and over documents read by one decoder.
+// root is a list of records holding exactly the expected pairs (a dictionary's value counted as
+// its number of pairs), found by walking them and by looking each key up.
+void expectRecords(const Value& root, const std::vector<std::map<std::string, int>>& expected) {
+  auto list = root.arrayValue();
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->count(), expected.size());
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    auto d = list->objectAtIndex(r).dictionaryValue();
+    ASSERT_EQ(d->count(), expected[r].size()) << r;
+    std::map<std::string, int> seen;
+    d->enumerate([&](const std::string& key, const Value& v) {
+      seen[key] = v.dictionaryValue() ? static_cast<int>(v.dictionaryValue()->count())
+                                      : static_cast<int>(v.intValue());
+      return true;
+    });
+    ASSERT_EQ(seen, expected[r]) << r;
+    for (const auto& [key, v] : expected[r])
+      if (!d->valueForKey(key).dictionaryValue()) {
+        ASSERT_EQ(d->valueForKey(key).intValue(), v) << r << " " << key;
+      }
+    EXPECT_TRUE(d->valueForKey("missing").isNull());
+  }
+}
+
 TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
   const std::vector<std::vector<std::string>> shapes = {{"id", "name", "city"},
                                                         {"id", "name", "city"},
@@ -1116,25 +1141,7 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
   for (int pass = 0; pass < 3; ++pass) {
     Value root =
         pass == 0 ? json::objectFromJSONString(text) : kept->objectWithUTF8String(text.data(), text.size());
-    auto list = root.arrayValue();
-    ASSERT_TRUE(list) << pass;
-    ASSERT_EQ(list->count(), expected.size());
-    for (std::size_t r = 0; r < expected.size(); ++r) {
-      auto d = list->objectAtIndex(r).dictionaryValue();
-      ASSERT_EQ(d->count(), expected[r].size()) << r;
-      std::map<std::string, int> seen;
-      d->enumerate([&](const std::string& key, const Value& v) {
-        seen[key] =
-            key == "inner" ? static_cast<int>(v.dictionaryValue()->count()) : static_cast<int>(v.intValue());
-        return true;
-      });
-      ASSERT_EQ(seen, expected[r]) << r;
-      for (const auto& [key, v] : expected[r])
-        if (key != "inner") {
-          ASSERT_EQ(d->valueForKey(key).intValue(), v) << r << " " << key;
-        }
-      EXPECT_TRUE(d->valueForKey("missing").isNull());
-    }
+    ASSERT_NO_FATAL_FAILURE(expectRecords(root, expected));
   }
 }
 
@@ -1234,6 +1241,45 @@ TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
       ASSERT_TRUE(o.failed);
       EXPECT_EQ(o.message(), kUnexpected);
       EXPECT_EQ(o.index(), key);
+    }
+  }
+}
+
+// Long keys (as many a public answer has) that agree in their first and last eight bytes and
+// differ only between them, in records taking them in an order of their own or the order of the
+// record before: each record holds exactly its own keys, with a decoder for one parse and with a
+// decoder kept across documents.
+TEST(JSONDecoder, LongKeysDifferingOnlyInTheirMiddle) {
+  std::vector<std::string> keys;
+  for (std::size_t n : {16, 17, 24, 40, 64, 65, 90}) {
+    for (char middle : {'x', 'y'}) {
+      std::string key = "profile_" + std::string(n - 16, '_') + "_setting";
+      if (n > 16) key[8 + (n - 16) / 2] = middle;
+      if (n > 16 || middle == 'x') keys.push_back(key);
+    }
+  }
+  std::mt19937 rng(31);
+  const auto kept = JSONDecoder::decoder();
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::map<std::string, int>> expected;
+    std::string text = "[";
+    std::vector<std::string> order = keys;
+    for (int r = 0; r < 6; ++r) {
+      if (rng() % 2) std::shuffle(order.begin(), order.end(), rng);
+      std::map<std::string, int> record;
+      text += r ? ",{" : "{";
+      for (std::size_t k = 0, count = 1 + rng() % order.size(); k < count; ++k) {
+        const int v = static_cast<int>(rng() % 1000);
+        text += (k ? ",\"" : "\"") + order[k] + "\":" + std::to_string(v);
+        record[order[k]] = v;
+      }
+      text += "}";
+      expected.push_back(std::move(record));
+    }
+    text += "]";
+    for (const Value& root :
+         {json::objectFromJSONString(text), kept->objectWithUTF8String(text.data(), text.size())}) {
+      ASSERT_NO_FATAL_FAILURE(expectRecords(root, expected)) << text;
     }
   }
 }
