@@ -270,7 +270,7 @@ struct JBParseState {
   bool nextTokenSlow();
   bool parseString();
   __attribute__((noinline)) bool parseLongerString();
-  // Whether the text is UTF-8 that needs no more checks (json::isPlainUTF8) as far as it is
+  // Whether the text is UTF-8 that needs no more checks (json::isLegalUTF8) as far as it is
   // checked: up to checkedTo. The text is checked a piece at a time a little ahead of the strings
   // read, so that it is still in the cache when they are read; plainText turns false for good at
   // the first piece that is not plain, and strings from there on check their own bytes.
@@ -586,7 +586,7 @@ void JBParseState::checkMore(std::size_t at) {
     // A piece ends before a byte that no valid sequence continues into: a leading byte or ASCII.
     // Plain text has no three continuation bytes in a row.
     for (int back = 0; back < 3 && to < length && (input[to] & 0xC0) == 0x80; ++back) --to;
-    if ((to < length && (input[to] & 0xC0) == 0x80) || !json::isPlainUTF8(input + checkedTo, input + to))
+    if ((to < length && (input[to] & 0xC0) == 0x80) || !json::isLegalUTF8(input + checkedTo, input + to))
       plainText = false;
     else
       checkedTo = to;
@@ -831,7 +831,8 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
       recordError("Invalid character < 0x20 found in string: 0x" + hex2(c) + ".");
       return false;
     }
-    if (c != '\\') continue;  // out of room
+    // Out of room, maybe just before an escape: the room is widened first.
+    if (c != '\\' || limit - out < 4) continue;
     if (p + 1 < end && kSimpleEscapes[p[1]] != 0) {
       *out++ = static_cast<char>(kSimpleEscapes[p[1]]);
       p += 2;

@@ -953,6 +953,33 @@ TEST(JSONDecoder, EscapedStringsFillingTheDocumentsMemory) {
 }
 
 // Empty containers at the root, nested and as values, in immutable and mutable results.
+// Long strings of plain text with \u escapes between runs of every length: wherever the room of
+// the document's memory runs out, an escape just after that is written in new room.
+TEST(JSONDecoder, EscapesWhereTheDocumentsMemoryRunsOut) {
+  std::mt19937 rng(37);
+  for (int round = 0; round < 20; ++round) {
+    std::string text = "[";
+    std::vector<std::string> expected;
+    for (int s = 0; s < 200; ++s) {
+      std::string raw, decoded;
+      for (int run = 0; run < 40; ++run) {
+        const std::string plain(1 + rng() % 90, static_cast<char>('a' + rng() % 26));
+        raw += plain + (run % 2 ? "\\u00e9" : "\\u4e2d");
+        decoded += plain + (run % 2 ? "é" : "中");
+      }
+      text += (s ? ",\"" : "\"") + raw + "\"";
+      expected.push_back(decoded);
+    }
+    text += "]";
+    Outcome o = decode(text);
+    ASSERT_FALSE(o.failed) << o.message();
+    auto list = o.value.arrayValue();
+    ASSERT_EQ(list->count(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(list->objectAtIndex(i).stringValue(), expected[i]);
+  }
+}
+
 TEST(JSONDecoder, EmptyContainersAnywhere) {
   for (bool isMutable : {false, true}) {
     auto decodeAs = [&](std::string_view text) {
