@@ -167,6 +167,54 @@ TEST(UTF8Conversion, PlainTextScanAgreesWithByteByByte) {
   }
 }
 
+// The check that takes the legal sequences isPlainUTF8 declines too (four bytes, and those led
+// by EF B7 or EF BF) against a byte-by-byte answer, on texts long enough that its stretches cut
+// them at every kind of byte: ASCII, leading and continuation bytes of each length.
+TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
+  auto legalByteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
+    while (p < end) {
+      const std::size_t n = *p < 0x80 ? 1 : legalSequenceLength(p, end);
+      if (n == 0) return false;
+      p += n;
+    }
+    return true;
+  };
+  const std::vector<std::vector<std::uint8_t>> legal = {{'a'},
+                                                        {'"'},
+                                                        {0x01},
+                                                        {0xC3, 0xA9},
+                                                        {0xE4, 0xB8, 0xAD},
+                                                        {0xF0, 0x9F, 0x98, 0x80},
+                                                        {0xF4, 0x8F, 0xBF, 0xBD},
+                                                        {0xEF, 0xBF, 0xBD},
+                                                        {0xEF, 0xB7, 0xB0},
+                                                        {0xF0, 0x90, 0x80, 0x80},
+                                                        {0xEF, 0xB8, 0x80}};
+  const std::vector<std::vector<std::uint8_t>> illegal = {{0xF0, 0x9F, 0xBF, 0xBE},
+                                                          {0xEF, 0xB7, 0x90},
+                                                          {0xEF, 0xBF, 0xBF},
+                                                          {0xF4, 0x90, 0x80, 0x80},
+                                                          {0xF0, 0x8F, 0xBF, 0xBF},
+                                                          {0xF8},
+                                                          {0x80},
+                                                          {0xF0, 0x9F, 0x98},
+                                                          {0xED, 0xA0, 0x80},
+                                                          {0x80, 0x80, 0x80, 0x80}};
+  std::mt19937 rng(29);
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::uint8_t> text;
+    for (std::size_t i = 0, count = rng() % 700; i < count; ++i) {
+      const auto& piece = rng() % 200 == 0 ? illegal[rng() % illegal.size()] : legal[rng() % legal.size()];
+      text.insert(text.end(), piece.begin(), piece.end());
+    }
+    for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
+      const std::uint8_t* b = text.data() + start;
+      const std::uint8_t* e = text.data() + text.size();
+      ASSERT_EQ(isLegalUTF8(b, e), legalByteByByte(b, e)) << "round " << round << " start " << start;
+    }
+  }
+}
+
 // The whole-text check and the copy of a string's text made for text it passes, in their wide
 // and narrow forms, against byte-by-byte answers, with sequences cut by the 32-byte steps at
 // every offset.
