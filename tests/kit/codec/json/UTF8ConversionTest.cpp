@@ -167,18 +167,27 @@ TEST(UTF8Conversion, PlainTextScanAgreesWithByteByByte) {
   }
 }
 
+// Whether every non-ASCII byte belongs to a sequence legalSequenceLength accepts, read one
+// sequence at a time; with plainOnly, four-byte sequences and those led by EF B7 or EF BF fail.
+bool legalSequences(const std::uint8_t* p, const std::uint8_t* end, bool plainOnly) {
+  while (p < end) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    if (plainOnly && (*p >= 0xF0 || (*p == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))))
+      return false;
+    const std::size_t n = legalSequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
 // The check that takes the legal sequences isPlainUTF8 declines too (four bytes, and those led
 // by EF B7 or EF BF) against a byte-by-byte answer, on texts long enough that its stretches cut
 // them at every kind of byte: ASCII, leading and continuation bytes of each length.
 TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
-  auto legalByteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
-    while (p < end) {
-      const std::size_t n = *p < 0x80 ? 1 : legalSequenceLength(p, end);
-      if (n == 0) return false;
-      p += n;
-    }
-    return true;
-  };
   const std::vector<std::vector<std::uint8_t>> legal = {{'a'},
                                                         {'"'},
                                                         {0x01},
@@ -210,7 +219,7 @@ TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
     for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
       const std::uint8_t* b = text.data() + start;
       const std::uint8_t* e = text.data() + text.size();
-      ASSERT_EQ(isLegalUTF8(b, e), legalByteByByte(b, e)) << "round " << round << " start " << start;
+      ASSERT_EQ(isLegalUTF8(b, e), legalSequences(b, e, false)) << "round " << round << " start " << start;
     }
   }
 }
@@ -219,19 +228,6 @@ TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
 // and narrow forms, against byte-by-byte answers, with sequences cut by the 32-byte steps at
 // every offset.
 TEST(UTF8Conversion, PlainUTF8CheckAndStringCopyAgreeWithByteByByte) {
-  auto plainByteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
-    while (p < end) {
-      if (*p < 0x80) {
-        ++p;
-        continue;
-      }
-      if (*p >= 0xF0 || (*p == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))) return false;
-      const std::size_t n = legalSequenceLength(p, end);
-      if (n == 0) return false;
-      p += n;
-    }
-    return true;
-  };
   const std::vector<std::vector<std::uint8_t>> good = {{'a'},
                                                        {' '},
                                                        {0x7F},
@@ -290,7 +286,7 @@ TEST(UTF8Conversion, PlainUTF8CheckAndStringCopyAgreeWithByteByByte) {
     for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
       const std::uint8_t* b = text.data() + start;
       const std::uint8_t* e = text.data() + text.size();
-      const bool plain = plainByteByByte(b, e);
+      const bool plain = legalSequences(b, e, true);
       ASSERT_EQ(isPlainUTF8(b, e), plain) << "round " << round << " start " << start;
       ASSERT_EQ(isPlainUTF8Baseline(b, e), plain) << "round " << round << " start " << start;
       // The copy stops where a byte-by-byte copy that writes escapes of one character as their
