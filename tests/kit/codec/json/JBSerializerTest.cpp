@@ -389,6 +389,37 @@ TEST(JBSerializer, ShortDecodedKeysAreEscapedAtEveryLengthAndPlace) {
   }
 }
 
+// Strings held by hand, around the lengths a word-at-a-time look takes whole, with one byte that
+// needs a look of its own at every place: escapes where JSON wants them, text as it is elsewhere,
+// and a failure for what is not UTF-8.
+TEST(JBSerializer, ShortStringsHeldByHandAreEscapedAtEveryLengthAndPlace) {
+  const std::vector<std::pair<std::string, std::string>> specials = {
+      {"\"", "\\\""}, {"\\", "\\\\"},   {"\x01", "\\u0001"}, {"\x1F", "\\u001f"},
+      {"\n", "\\n"},  {"\x7F", "\x7F"}, {"/", "/"},          {"中", "中"},
+      {"é", "é"},     {" ", " "},       {"\xFF", ""}};
+  for (const auto& [in, out] : specials) {
+    for (std::size_t length = 1; length <= 40; ++length) {
+      std::vector<Value> items;
+      std::string expected = "[";
+      for (std::size_t at = 0; at < length; ++at) {
+        std::string text, written;
+        for (std::size_t i = 0; i < length; ++i) {
+          text += i == at ? in : std::string(1, static_cast<char>('a' + i % 26));
+          written += i == at ? out : std::string(1, static_cast<char>('a' + i % 26));
+        }
+        items.emplace_back(text);
+        expected += (at ? ",\"" : "\"") + written + "\"";
+      }
+      expected += "]";
+      SCOPED_TRACE(in + " in " + std::to_string(length));
+      if (out.empty())
+        failure(*arrayOf(items));
+      else
+        EXPECT_EQ(compact(*arrayOf(items)), expected);
+    }
+  }
+}
+
 // A large decoded document is written straight into the returned text, sized by the text it came
 // from: output far longer than that (numbers written in full, escapes) or shorter (whitespace,
 // "\u" escapes of CJK) comes out the same as the same values held in the platform's containers.
