@@ -355,6 +355,10 @@ class OutputBuffer {
 // inside another (from an unsupported-class formatter) finds none and makes its own.
 thread_local OutputBuffer scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
+// A larger one is kept too, up to this, with the pages past kScratchKept handed back lazily: the
+// system takes them when it needs memory, and until then the next large encoding finds them
+// ready instead of faulting fresh ones in.
+constexpr std::size_t kScratchKeptLazily = 64 * 1024 * 1024;
 
 OutputBuffer takeScratch() {
   OutputBuffer b = std::move(scratch);
@@ -398,7 +402,19 @@ class Output {
   }
   // The scratch buffer goes back to the thread for the next encoding, unless it grew too large.
   void keepScratch() {
-    if (scratch_.size() <= kScratchKept && scratch_.size() > scratch.size()) scratch = std::move(scratch_);
+    if (scratch_.size() <= scratch.size() || scratch_.size() > kScratchKeptLazily) return;
+#if defined(MADV_FREE)
+    if (scratch_.size() > kScratchKept) {
+      constexpr std::uintptr_t kPage = 4096;
+      const auto begin = reinterpret_cast<std::uintptr_t>(scratch_.data());
+      const std::uintptr_t first = (begin + kScratchKept + kPage - 1) & ~(kPage - 1);
+      const std::uintptr_t last = (begin + scratch_.size()) & ~(kPage - 1);
+      if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_FREE);
+    }
+#else
+    if (scratch_.size() > kScratchKept) return;
+#endif
+    scratch = std::move(scratch_);
   }
 
  private:

@@ -420,6 +420,25 @@ TEST(JBSerializer, ShortStringsHeldByHandAreEscapedAtEveryLengthAndPlace) {
   }
 }
 
+// Texts of several megabytes written one after another (the buffer of one kept for the next, the
+// larger part of it handed back lazily): each comes out whole, whatever was written before it.
+TEST(JBSerializer, LargeTextsOneAfterAnother) {
+  for (std::size_t megabytes : {6, 2, 9, 6}) {
+    std::vector<Value> items;
+    std::string expected = "[";
+    for (std::size_t i = 0; expected.size() < megabytes << 20; ++i) {
+      std::string text =
+          std::to_string(i * megabytes) + std::string(100 + i % 50, static_cast<char>('a' + i % 26));
+      expected += (i ? ",\"" : "\"") + text + "\"";
+      items.emplace_back(std::move(text));
+    }
+    expected += "]";
+    const std::string written = compact(*arrayOf(std::move(items)));
+    ASSERT_EQ(written.size(), expected.size());
+    ASSERT_TRUE(written == expected) << megabytes;
+  }
+}
+
 // A large decoded document is written straight into the returned text, sized by the text it came
 // from: output far longer than that (numbers written in full, escapes) or shorter (whitespace,
 // "\u" escapes of CJK) comes out the same as the same values held in the platform's containers.
