@@ -226,7 +226,7 @@ struct JBParseState {
     alignas(16) std::uint8_t pattern[16] = {};
   };
   static constexpr std::size_t kPredictedDepths = 16;
-  static constexpr std::size_t kPredictedPositions = 32;
+  static constexpr std::size_t kPredictedPositions = 64;
   std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
   const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
   // The table of the last dictionary made at each depth, with its keys in order: records of one

@@ -1273,8 +1273,8 @@ TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
 }
 
 // Long keys (as many a public answer has) that agree in their first and last eight bytes and
-// differ only between them, in records taking them in an order of their own or the order of the
-// record before: each record holds exactly its own keys, with a decoder for one parse and with a
+// differ only between them, among many short ones, in records taking them in an order of their own or the
+// order of the record before: each record holds exactly its own keys, with a decoder for one parse and with a
 // decoder kept across documents.
 TEST(JSONDecoder, LongKeysDifferingOnlyInTheirMiddle) {
   std::vector<std::string> keys;
@@ -1285,6 +1285,8 @@ TEST(JSONDecoder, LongKeysDifferingOnlyInTheirMiddle) {
       if (n > 16 || middle == 'x') keys.push_back(key);
     }
   }
+  // Records of more keys than places are remembered for.
+  for (int i = 0; i < 60; ++i) keys.push_back("k" + std::to_string(i));
   std::mt19937 rng(31);
   const auto kept = JSONDecoder::decoder();
   for (int round = 0; round < 300; ++round) {
