@@ -1273,9 +1273,9 @@ TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
 }
 
 // Long keys (as many a public answer has) that agree in their first and last eight bytes and
-// differ only between them, among many short ones, in records taking them in an order of their own or the
-// order of the record before: each record holds exactly its own keys, with a decoder for one parse and with a
-// decoder kept across documents.
+// differ only between them, among many short ones, in records taking them in an order of their
+// own or the order of the record before: each record holds exactly its own keys, with a decoder
+// for one parse and with a decoder kept across documents.
 TEST(JSONDecoder, LongKeysDifferingOnlyInTheirMiddle) {
   std::vector<std::string> keys;
   for (std::size_t n : {16, 17, 24, 40, 64, 65, 90}) {
