@@ -1145,8 +1145,16 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
       return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
     });
-    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length, plain};
+    // Member by member: a whole new record would be cleared with a slow string instruction.
+    p.poolNumber = keyPoolNumber;
+    p.key = key;
+    p.keyHash = keyHash;
+    p.words = w;
+    p.length = value.length;
+    p.plain = plain;
+    p.patternMask = 0;
     if (plain && value.length + 3 <= sizeof p.pattern) {
+      std::memset(p.pattern, 0, sizeof p.pattern);
       p.pattern[0] = '"';
       std::memcpy(p.pattern + 1, value.bytes, value.length);
       p.pattern[value.length + 1] = '"';
