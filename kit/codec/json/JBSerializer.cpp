@@ -387,7 +387,7 @@ class Output {
 
   // Writes into a string made room for `expected` bytes from here on (before anything is written).
   void writeIntoText(std::size_t expected) {
-    keepScratch();
+    keepScratch(0);
     intoText_ = true;
     text_.reserve(expected);
     adviseLargePages();
@@ -401,14 +401,17 @@ class Output {
     return std::move(text_);
   }
   // The scratch buffer goes back to the thread for the next encoding, unless it grew too large.
-  void keepScratch() {
+  // used: how far this encoding wrote into it (the pages past that were handed back before).
+  void keepScratch(std::size_t used) {
     if (scratch_.size() <= scratch.size() || scratch_.size() > kScratchKeptLazily) return;
 #if defined(MADV_FREE)
     if (scratch_.size() > kScratchKept) {
       constexpr std::uintptr_t kPage = 4096;
+      // Room asked for past the text written is written in part too.
+      constexpr std::size_t kSlack = 64 * 1024;
       const auto begin = reinterpret_cast<std::uintptr_t>(scratch_.data());
       const std::uintptr_t first = (begin + kScratchKept + kPage - 1) & ~(kPage - 1);
-      const std::uintptr_t last = (begin + scratch_.size()) & ~(kPage - 1);
+      const std::uintptr_t last = (begin + std::min(scratch_.size(), used + kSlack)) & ~(kPage - 1);
       if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_FREE);
     }
 #else
@@ -835,7 +838,7 @@ void checkEncodeOption(JBEncodeOptions encodeOption) {
 std::string takeText(EncodeState& state) { return state.buf.take(state.len); }
 
 void keepScratch(EncodeState& state) {
-  if (!state.buf.writesText()) state.buf.keepScratch();
+  if (!state.buf.writesText()) state.buf.keepScratch(state.len);
 }
 
 // A decoded document's root written compact and without escaping options comes out about as long
