@@ -45,6 +45,16 @@ bool plainByteByByte(const std::uint8_t* p, const std::uint8_t* end) {
   return true;
 }
 
+// The same with every legal sequence taken.
+bool legalByteByByte(const std::uint8_t* p, const std::uint8_t* end) {
+  while (p < end) {
+    const std::size_t n = *p < 0x80 ? 1 : kavro::json::legalSequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool plain = plainByteByByte(data, data + size);
   require(kavro::json::isPlainUTF8(data, data + size) == plain);
   require(kavro::json::isPlainUTF8Baseline(data, data + size) == plain);
+  require(kavro::json::isLegalUTF8(data, data + size) == legalByteByByte(data, data + size));
   const unsigned control = data[0];
   const auto options = static_cast<kavro::JBParseOptions>(control) & kavro::JBParseOptionValidFlags;
   const char* text = reinterpret_cast<const char*>(data + 1);

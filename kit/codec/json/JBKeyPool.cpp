@@ -25,7 +25,8 @@ const std::string* JBKeyPool::key(std::string_view text, std::uint32_t hash, std
     }
     if (s.hash == hash) {
       const Key* k = keyAt(s.index - 1);
-      if (k->text.size() == text.size() && k->words.a == w.a && k->words.b == w.b) {
+      if (k->text.size() == text.size() && k->words.a == w.a && k->words.b == w.b &&
+          sameLongKey(k->text, text.data())) {
         keyHash = k->keyHash;
         return &k->text;
       }

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,11 +14,19 @@ namespace kavro {
 // Dictionary keys kept across the documents that one parse state decodes: answers use the same
 // few keys over and over, so each is made and hashed once. Every document that takes keys from a
 // pool holds it, so the keys live as long as any dictionary using them. A pool holds at most
-// kCapacity keys of at most JBTokenCache::kMaxCachedStringLength bytes; the parse state replaces
-// a full one. Keys are added on the building thread only and never change; they may be read on any.
+// kCapacity keys of at most kMaxKeyLength bytes; the parse state replaces a full one. Keys are added on the
+// building thread only and never change; they may be read on any.
 class JBKeyPool {
  public:
   static constexpr std::size_t kCapacity = 1024;
+  // Longer keys are rare enough to be made for each document.
+  static constexpr std::size_t kMaxKeyLength = 64;
+
+  // Keys of up to 16 bytes are told apart by their length and JBTokenCache::wordsOf; a longer key
+  // equal in those is the text at bytes when the bytes between match too.
+  static bool sameLongKey(const std::string& key, const char* bytes) {
+    return key.size() <= 16 || std::memcmp(key.data() + 8, bytes + 8, key.size() - 16) == 0;
+  }
 
   // A new pool, referenced once by its creator.
   static JBKeyPool* create() { return new JBKeyPool(); }

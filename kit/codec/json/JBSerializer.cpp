@@ -274,6 +274,51 @@ char* writeDouble17(char* out, double d) {
   return out;
 }
 
+// Whether the type is that one: the same object, so that no names are compared. A copy of the
+// type's information in another shared object answers false, and the caller takes its general way.
+inline bool isExactly(const std::type_info& type, const std::type_info& wanted) { return &type == &wanted; }
+
+// Keys and short values, most of them plain ASCII: told at once, a word at a time.
+constexpr std::size_t kShortText = 32;
+
+// Whether the word holds a byte from 0x80 up, below 0x20, a quotation mark or a backslash.
+template <class Word>
+inline bool hasSpecialByte(Word w) {
+  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
+  constexpr Word highs = ones * 0x80;
+  const Word quote = w ^ (ones * '"');
+  const Word backslash = w ^ (ones * '\\');
+  return ((w | ((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
+          highs) != 0;
+}
+
+// Whether s (at most kShortText bytes) is ASCII that goes out as it is: overlapping loads of whole
+// words, none past its end.
+inline bool isPlainASCII(std::string_view s) {
+  const char* p = s.data();
+  const std::size_t n = s.size();
+  if (n >= 8) {
+    std::uint64_t w;
+    for (std::size_t at = 0; at + 8 < n; at += 8) {
+      std::memcpy(&w, p + at, 8);
+      if (hasSpecialByte(w)) return false;
+    }
+    std::memcpy(&w, p + n - 8, 8);
+    return !hasSpecialByte(w);
+  }
+  if (n >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, p + n - 4, 4);
+    return !hasSpecialByte(a) && !hasSpecialByte(b);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') return false;
+  }
+  return true;
+}
+
 // Output memory that grows by realloc: a large buffer moves its pages instead of copying them, and
 // nothing is written twice.
 class OutputBuffer {
@@ -310,6 +355,10 @@ class OutputBuffer {
 // inside another (from an unsupported-class formatter) finds none and makes its own.
 thread_local OutputBuffer scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
+// A larger one is kept too, up to this, with the pages past kScratchKept handed back lazily: the
+// system takes them when it needs memory, and until then the next large encoding finds them
+// ready instead of faulting fresh ones in.
+constexpr std::size_t kScratchKeptLazily = 64 * 1024 * 1024;
 
 OutputBuffer takeScratch() {
   OutputBuffer b = std::move(scratch);
@@ -338,7 +387,7 @@ class Output {
 
   // Writes into a string made room for `expected` bytes from here on (before anything is written).
   void writeIntoText(std::size_t expected) {
-    keepScratch();
+    keepScratch(0);
     intoText_ = true;
     text_.reserve(expected);
     adviseLargePages();
@@ -352,8 +401,23 @@ class Output {
     return std::move(text_);
   }
   // The scratch buffer goes back to the thread for the next encoding, unless it grew too large.
-  void keepScratch() {
-    if (scratch_.size() <= kScratchKept && scratch_.size() > scratch.size()) scratch = std::move(scratch_);
+  // used: how far this encoding wrote into it (the pages past that were handed back before).
+  void keepScratch(std::size_t used) {
+    if (scratch_.size() <= scratch.size() || scratch_.size() > kScratchKeptLazily) return;
+#if defined(MADV_FREE)
+    if (scratch_.size() > kScratchKept) {
+      constexpr std::uintptr_t kPage = 4096;
+      // Room asked for past the text written is written in part too.
+      constexpr std::size_t kSlack = 64 * 1024;
+      const auto begin = reinterpret_cast<std::uintptr_t>(scratch_.data());
+      const std::uintptr_t first = (begin + kScratchKept + kPage - 1) & ~(kPage - 1);
+      const std::uintptr_t last = (begin + std::min(scratch_.size(), used + kSlack)) & ~(kPage - 1);
+      if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_FREE);
+    }
+#else
+    if (scratch_.size() > kScratchKept) return;
+#endif
+    scratch = std::move(scratch_);
   }
 
  private:
@@ -462,6 +526,14 @@ struct EncodeState {
   }
 
   bool writeString(std::string_view s, bool quotes) {
+    if (quotes && s.size() <= kShortText && plainText() && isPlainASCII(s)) {
+      char* out = room(s.size() + 2);
+      out[0] = '"';
+      std::memcpy(out + 1, s.data(), s.size());
+      out[s.size() + 1] = '"';
+      len += s.size() + 2;
+      return true;
+    }
     const auto& special = has(options, JBSerializeOptionEscapeSlash) ? kSpecialWithSlash : kSpecial;
     const bool escapeNonASCII = has(options, JBSerializeOptionEscapeNonASCII);
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
@@ -623,7 +695,7 @@ struct EncodeState {
     // A long list of decoded records is read through pointers into memory that is no longer in
     // the cache: fetch the records ahead, node first, then its pairs.
     const JBArray* decoded =
-        typeid(a) == typeid(JBArray) && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
+        isExactly(typeid(a), typeid(JBArray)) && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
     constexpr std::size_t kAhead = 4;
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
@@ -665,7 +737,7 @@ struct EncodeState {
       bool ok = true;
       bool first = true;
       // An immutable decoded dictionary's keys are all the decoder's: well-formed UTF-8.
-      const bool decoded = typeid(d) == typeid(JBDictionary);
+      const bool decoded = isExactly(typeid(d), typeid(JBDictionary));
       const bool decodedKeys = decoded && !static_cast<const JBDictionary&>(d).isMutable() && plainText();
       auto pair = [&](const std::string& key, const platform::Value& value) {
         ok = writePair(key, value, first, decodedKeys);
@@ -733,8 +805,13 @@ struct EncodeState {
         const platform::Object& o = *v.objectPointer();
         // The decoder's own classes first, without a dynamic cast.
         const std::type_info& type = typeid(o);
-        if (type == typeid(JBDictionary)) return writeDictionary(static_cast<const JBDictionary&>(o));
-        if (type == typeid(JBArray)) return writeArray(static_cast<const JBArray&>(o));
+        if (isExactly(type, typeid(JBDictionary)))
+          return writeDictionary(static_cast<const JBDictionary&>(o));
+        if (isExactly(type, typeid(JBArray))) return writeArray(static_cast<const JBArray&>(o));
+        if (isExactly(type, typeid(platform::MutableDictionary)))
+          return writeDictionary(static_cast<const platform::MutableDictionary&>(o));
+        if (isExactly(type, typeid(platform::MutableArray)))
+          return writeArray(static_cast<const platform::MutableArray&>(o));
         if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
         if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
         return unsupported(v, classNameOf(o), isReplacement);
@@ -761,7 +838,7 @@ void checkEncodeOption(JBEncodeOptions encodeOption) {
 std::string takeText(EncodeState& state) { return state.buf.take(state.len); }
 
 void keepScratch(EncodeState& state) {
-  if (!state.buf.writesText()) state.buf.keepScratch();
+  if (!state.buf.writesText()) state.buf.keepScratch(state.len);
 }
 
 // A decoded document's root written compact and without escaping options comes out about as long

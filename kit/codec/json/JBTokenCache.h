@@ -38,8 +38,9 @@ class JBTokenCache {
   // keeping them would only cost. Up to this length a string fits in its own storage.
   static constexpr std::size_t kMaxCachedStringLength = 15;
 
-  // The token hashes the decoder gives: a string's (of at most kMaxCachedStringLength bytes) and
-  // a number's by its kind and bits.
+  // The token hashes the decoder gives: a string's (of at most kMaxCachedStringLength bytes, or a
+  // longer key's, from its length and first and last eight bytes) and a number's by its kind and
+  // bits.
   static std::uint32_t hashString(const char* bytes, std::size_t length) {
     const Words w = wordsOf(bytes, length);
     return mix(w.a, w.b, length | (std::uint64_t{static_cast<std::uint8_t>(JBValueKind::String)} << 8));

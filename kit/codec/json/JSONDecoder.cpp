@@ -17,6 +17,7 @@
 
 #include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBArray.h"
+#include "kit/codec/json/JBDecimal.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBKeyPool.h"
 #include "kit/codec/json/UTF8Conversion.h"
@@ -176,8 +177,8 @@ struct JBParseState {
   std::size_t tokenStart = 0;  // the current token ends at pos
   JBTokenValue value;
   bool hashed = false;  // whether value.hash is made
-  // The current string (of at most JBTokenCache::kMaxCachedStringLength bytes) or number token's
-  // hash, made on first use.
+  // The current string (of at most JBKeyPool::kMaxKeyLength bytes) or number token's hash, made on
+  // first use.
   std::uint32_t tokenHash() {
     if (!hashed) {
       value.hash = value.kind == JBValueKind::String ? JBTokenCache::hashString(value.bytes, value.length)
@@ -225,7 +226,7 @@ struct JBParseState {
     alignas(16) std::uint8_t pattern[16] = {};
   };
   static constexpr std::size_t kPredictedDepths = 16;
-  static constexpr std::size_t kPredictedPositions = 32;
+  static constexpr std::size_t kPredictedPositions = 64;
   std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
   const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
   // The table of the last dictionary made at each depth, with its keys in order: records of one
@@ -264,11 +265,12 @@ struct JBParseState {
 
   std::size_t newlineAt(std::size_t at) const;
   void skipWhitespace();
+  void skipPlainSpace();
   bool nextToken();
   bool nextTokenSlow();
   bool parseString();
   __attribute__((noinline)) bool parseLongerString();
-  // Whether the text is UTF-8 that needs no more checks (json::isPlainUTF8) as far as it is
+  // Whether the text is UTF-8 that needs no more checks (json::isLegalUTF8) as far as it is
   // checked: up to checkedTo. The text is checked a piece at a time a little ahead of the strings
   // read, so that it is still in the cache when they are read; plainText turns false for good at
   // the first piece that is not plain, and strings from there on check their own bytes.
@@ -365,8 +367,33 @@ inline std::size_t JBParseState::newlineAt(std::size_t at) const {
   return 0;
 }
 
+// Spaces, tabs and line feeds, 16 bytes at a time: the indentation of pretty-printed text. Stops
+// at anything else (a carriage return or comment is left to skipWhitespace's own loop), counting
+// the lines passed.
+inline void JBParseState::skipPlainSpace() {
+#if defined(__SSE2__)
+  while (length - pos >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + pos));
+    const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+    const __m128i space = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
+    const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
+    const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
+    if (const unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1)) {
+      // Usually one: a loop costs less than a call for the count of bits.
+      for (unsigned f = feeds; f != 0; f &= f - 1) ++line;
+      lineStart = pos + 32 - static_cast<std::size_t>(__builtin_clz(feeds));
+    }
+    pos += n;
+    if (n < 16) return;
+  }
+#endif
+}
+
 void JBParseState::skipWhitespace() {
   while (pos < length) {
+    skipPlainSpace();
+    if (pos >= length) break;
     const std::uint8_t c = input[pos];
     if (c == ' ' || c == '\t') {
       ++pos;
@@ -461,6 +488,8 @@ constexpr std::uint32_t kWordTails[] = {word4("true"), word4("alse"), word4("nul
 
 __attribute__((always_inline)) inline bool JBParseState::nextToken() {
   if (pos < length) {
+    // The one space of pretty-printed text after a ':' (or a ',').
+    if (input[pos] == ' ' && length - pos > 1 && input[pos + 1] > ' ') ++pos;
     const Token t = kFirstByteTokens[input[pos]];
     if (t != Token::None) {
       tokenStart = pos;
@@ -557,7 +586,7 @@ void JBParseState::checkMore(std::size_t at) {
     // A piece ends before a byte that no valid sequence continues into: a leading byte or ASCII.
     // Plain text has no three continuation bytes in a row.
     for (int back = 0; back < 3 && to < length && (input[to] & 0xC0) == 0x80; ++back) --to;
-    if ((to < length && (input[to] & 0xC0) == 0x80) || !json::isPlainUTF8(input + checkedTo, input + to))
+    if ((to < length && (input[to] & 0xC0) == 0x80) || !json::isLegalUTF8(input + checkedTo, input + to))
       plainText = false;
     else
       checkedTo = to;
@@ -802,7 +831,8 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
       recordError("Invalid character < 0x20 found in string: 0x" + hex2(c) + ".");
       return false;
     }
-    if (c != '\\') continue;  // out of room
+    // Out of room, maybe just before an escape: the room is widened first.
+    if (c != '\\' || limit - out < 4) continue;
     if (p + 1 < end && kSimpleEscapes[p[1]] != 0) {
       *out++ = static_cast<char>(kSimpleEscapes[p[1]]);
       p += 2;
@@ -835,34 +865,63 @@ inline std::uint64_t digitsValue(const std::uint8_t* p, unsigned n) {
   return (((w & kMask) * 0x000F424000000064ull) + (((w >> 16) & kMask) * 0x0000271000000001ull)) >> 32;
 }
 
-constexpr std::uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-constexpr double kTenPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+constexpr std::uint64_t kTens[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000};
+constexpr double kTenPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The n digits at p (1 to 15; the 16 bytes at p readable) as a number.
+inline std::uint64_t longDigitsValue(const std::uint8_t* p, unsigned n) {
+  if (n <= 8) return digitsValue(p, n);
+  return digitsValue(p, 8) * kTens[n - 8] + digitsValue(p + 8, n - 8);
+}
 
 }  // namespace
 
-// Numbers of up to 8 digits, with up to 8 more after a point and no exponent, well inside the
-// text: the usual ones. Answers false, having changed nothing, for every other number.
+// Numbers of up to 15 digits, with up to 15 more after a point (19 in all) and no exponent, well
+// inside the text: the usual ones. Answers false, having changed nothing, for every other number.
 inline bool JBParseState::parseShortNumber() {
   const std::uint8_t* q = input + pos;
   if (length - pos < 32) return false;
   const bool negative = *q == '-';
   const std::uint8_t* const digits = q + (negative ? 1 : 0);
-  const unsigned stops = nonDigits16(digits);
-  const unsigned n = static_cast<unsigned>(__builtin_ctz(stops));
+  const unsigned n = static_cast<unsigned>(__builtin_ctz(nonDigits16(digits)));
   // A leading zero stands alone; what follows it is for the general path to judge.
-  if (n == 0 || n > 8 || (digits[0] == '0' && n > 1)) return false;
-  std::uint64_t mantissa = digitsValue(digits, n);
+  if (n == 0 || n > 15 || (digits[0] == '0' && n > 1)) return false;
+  std::uint64_t mantissa = longDigitsValue(digits, n);
   const std::uint8_t* after = digits + n;
   if (*after == '.') {
-    const unsigned m = static_cast<unsigned>(__builtin_ctz(stops >> (n + 1)));
-    if (m == 0 || m > 8 || n + 1 + m > 15) return false;
-    after += 1 + m;
+    const std::uint8_t* const fraction = after + 1;
+    if (input + length - fraction < 16) return false;
+    const unsigned m = static_cast<unsigned>(__builtin_ctz(nonDigits16(fraction)));
+    if (m == 0 || m > 15 || n + m > 19) return false;
+    after = fraction + m;
     if (*after == 'e' || *after == 'E') return false;
-    mantissa = mantissa * kTens[m] + digitsValue(digits + n + 1, m);
-    if (mantissa > (std::uint64_t{1} << 53)) return false;
-    const double d = static_cast<double>(mantissa) / kTenPowers[m];
+    mantissa = mantissa * kTens[m] + longDigitsValue(fraction, m);
+    double d;
+    if (mantissa <= (std::uint64_t{1} << 53)) {
+      // Both exact: one correctly rounded division.
+      d = static_cast<double>(mantissa) / kTenPowers[m];
+      if (negative) d = -d;
+    } else if (!json::decimalToDouble(mantissa, -static_cast<std::int64_t>(m), negative, d)) {
+      return false;
+    }
     value.kind = JBValueKind::Double;
-    value.number.d = negative ? -d : d;
+    value.number.d = d;
   } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
     return false;  // "-0" is a double
   } else if (negative) {
@@ -977,6 +1036,12 @@ bool JBParseState::parseNumber() {
       return true;
     }
   }
+  if (floating && exact &&
+      json::decimalToDouble(mantissa, exponent - fractionDigits, negative, value.number.d)) {
+    value.kind = JBValueKind::Double;
+    hashed = false;
+    return true;
+  }
 
   const char* first = reinterpret_cast<const char*>(input + start);
   const char* last = reinterpret_cast<const char*>(input + p);
@@ -1062,12 +1127,12 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
   // The keys' homes are carved from the arena too.
   closeOpenText();
   const std::string_view text(value.bytes, value.length);
-  if (!useCache && value.length != 0 && value.length <= JBTokenCache::kMaxCachedStringLength) {
+  if (!useCache && value.length != 0 && value.length <= JBKeyPool::kMaxKeyLength) {
     PredictedKey& p =
         predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
     const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
     if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
-        p.words.b == w.b) {
+        p.words.b == w.b && JBKeyPool::sameLongKey(*p.key, value.bytes)) {
       if (heldPool != keyPool) {
         arena->hold(keyPool);
         heldPool = keyPool;
@@ -1080,8 +1145,16 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
       return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
     });
-    p = PredictedKey{keyPoolNumber, key, keyHash, w, value.length, plain};
+    // Member by member: a whole new record would be cleared with a slow string instruction.
+    p.poolNumber = keyPoolNumber;
+    p.key = key;
+    p.keyHash = keyHash;
+    p.words = w;
+    p.length = value.length;
+    p.plain = plain;
+    p.patternMask = 0;
     if (plain && value.length + 3 <= sizeof p.pattern) {
+      std::memset(p.pattern, 0, sizeof p.pattern);
       p.pattern[0] = '"';
       std::memcpy(p.pattern + 1, value.bytes, value.length);
       p.pattern[value.length + 1] = '"';
@@ -1091,7 +1164,7 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
-  if (value.length > JBTokenCache::kMaxCachedStringLength || value.length == 0) {
+  if (value.length > JBKeyPool::kMaxKeyLength || value.length == 0) {
     key = arena->key(text);
     keyHash = JBDictionary::hashKey(text);
     return true;
@@ -1117,6 +1190,7 @@ inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::st
     if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
     const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
     if (w.a != p.words.a || w.b != p.words.b) return false;
+    if (!JBKeyPool::sameLongKey(*p.key, reinterpret_cast<const char*>(at + 1))) return false;
   }
   if (heldPool != keyPool) {
     arena->hold(keyPool);
@@ -1308,6 +1382,13 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       ~HandBack() { to = from; }
     } handBack{directTaken, taken};
     while (taken < directCount) {
+      if (pos < length && kMaybeSpace[input[pos]]) {
+        skipWhitespace();
+        if (pos >= length) {
+          recordError(kUnexpectedToken);
+          return false;
+        }
+      }
       const PredictedKey& p = predictions[taken % kPredictedPositions];
       if (p.key != layoutKeys[taken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
           length - pos < 16)
@@ -1344,6 +1425,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     const std::string* key;
     std::size_t keyHash;
     const std::size_t position = direct ? directTaken : pairStack.size() - start;
+    // Pretty-printed text: the key is looked for past the line's indentation.
+    if (predictions && kMaybeSpace[input[pos]]) skipWhitespace();
     const bool predicted = (accepted & kAcceptValue) && predictions &&
                            predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
     if (!predicted && !nextToken()) break;

@@ -104,24 +104,39 @@ inline const std::uint8_t* scanOne(const std::uint8_t* p, const std::uint8_t* en
 }
 
 #if defined(__SSE2__)
-#define KAVRO_SCAN_LOOP(quick, full)                  \
-  for (;;) {                                          \
-    while (end - p >= 32) {                           \
-      const std::uint32_t special = quick(p);         \
-      if (special == 0) {                             \
-        p += 32;                                      \
-        continue;                                     \
-      }                                               \
-      const unsigned first = __builtin_ctz(special);  \
-      if (p[first] < 0x80) return p + first;          \
-      const Block32 b = judgeBlock(special, full(p)); \
-      p += b.taken;                                   \
-      if (b.stopped) break;                           \
-    }                                                 \
-    if (p >= end) return p;                           \
-    const std::uint8_t* next = scanOne(p, end);       \
-    if (!next) return p;                              \
-    p = next;                                         \
+// The last bytes (fewer than 32, most short strings whole) are judged as one block, copied where
+// plain bytes follow them: a sequence they cut reads as broken and is left to scanOne.
+#define KAVRO_SCAN_LOOP(quick, full)                      \
+  for (;;) {                                              \
+    while (end - p >= 32) {                               \
+      const std::uint32_t special = quick(p);             \
+      if (special == 0) {                                 \
+        p += 32;                                          \
+        continue;                                         \
+      }                                                   \
+      const unsigned first = __builtin_ctz(special);      \
+      if (p[first] < 0x80) return p + first;              \
+      const Block32 b = judgeBlock(special, full(p));     \
+      p += b.taken;                                       \
+      if (b.stopped) break;                               \
+    }                                                     \
+    if (p >= end) return p;                               \
+    if (end - p < 32) {                                   \
+      const auto left = static_cast<unsigned>(end - p);   \
+      std::uint8_t block[32];                             \
+      std::memset(block, 'a', sizeof block);              \
+      std::memcpy(block, p, left);                        \
+      const std::uint32_t special = quick(block);         \
+      if (special == 0) return end;                       \
+      const unsigned first = __builtin_ctz(special);      \
+      if (block[first] < 0x80) return p + first;          \
+      const Block32 b = judgeBlock(special, full(block)); \
+      if (b.taken >= left) return end;                    \
+      p += b.taken;                                       \
+    }                                                     \
+    const std::uint8_t* next = scanOne(p, end);           \
+    if (!next) return p;                                  \
+    p = next;                                             \
   }
 
 inline std::uint32_t quickSSE2(const std::uint8_t* p) {

@@ -389,6 +389,56 @@ TEST(JBSerializer, ShortDecodedKeysAreEscapedAtEveryLengthAndPlace) {
   }
 }
 
+// Strings held by hand, around the lengths a word-at-a-time look takes whole, with one byte that
+// needs a look of its own at every place: escapes where JSON wants them, text as it is elsewhere,
+// and a failure for what is not UTF-8.
+TEST(JBSerializer, ShortStringsHeldByHandAreEscapedAtEveryLengthAndPlace) {
+  const std::vector<std::pair<std::string, std::string>> specials = {
+      {"\"", "\\\""}, {"\\", "\\\\"},   {"\x01", "\\u0001"}, {"\x1F", "\\u001f"},
+      {"\n", "\\n"},  {"\x7F", "\x7F"}, {"/", "/"},          {"中", "中"},
+      {"é", "é"},     {" ", " "},       {"\xFF", ""}};
+  for (const auto& [in, out] : specials) {
+    for (std::size_t length = 1; length <= 40; ++length) {
+      std::vector<Value> items;
+      std::string expected = "[";
+      for (std::size_t at = 0; at < length; ++at) {
+        std::string text, written;
+        for (std::size_t i = 0; i < length; ++i) {
+          text += i == at ? in : std::string(1, static_cast<char>('a' + i % 26));
+          written += i == at ? out : std::string(1, static_cast<char>('a' + i % 26));
+        }
+        items.emplace_back(text);
+        expected += (at ? ",\"" : "\"") + written + "\"";
+      }
+      expected += "]";
+      SCOPED_TRACE(in + " in " + std::to_string(length));
+      if (out.empty())
+        failure(*arrayOf(items));
+      else
+        EXPECT_EQ(compact(*arrayOf(items)), expected);
+    }
+  }
+}
+
+// Texts of several megabytes written one after another (the buffer of one kept for the next, the
+// larger part of it handed back lazily): each comes out whole, whatever was written before it.
+TEST(JBSerializer, LargeTextsOneAfterAnother) {
+  for (std::size_t megabytes : {6, 2, 9, 6}) {
+    std::vector<Value> items;
+    std::string expected = "[";
+    for (std::size_t i = 0; expected.size() < megabytes << 20; ++i) {
+      std::string text =
+          std::to_string(i * megabytes) + std::string(100 + i % 50, static_cast<char>('a' + i % 26));
+      expected += (i ? ",\"" : "\"") + text + "\"";
+      items.emplace_back(std::move(text));
+    }
+    expected += "]";
+    const std::string written = compact(*arrayOf(std::move(items)));
+    ASSERT_EQ(written.size(), expected.size());
+    ASSERT_TRUE(written == expected) << megabytes;
+  }
+}
+
 // A large decoded document is written straight into the returned text, sized by the text it came
 // from: output far longer than that (numbers written in full, escapes) or shorter (whitespace,
 // "\u" escapes of CJK) comes out the same as the same values held in the platform's containers.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -528,6 +529,24 @@ TEST(JSONDecoder, DecoderIsReusable) {
 
 // Numbers read the same whether or not they take the short ways for exact integers and short
 // decimals: integers as the general conversion gives them, decimals to the nearest double.
+// The number that starts the array of doc, written as text, against the general conversion of
+// text: the same double bit for bit, or a failure where that fails.
+void expectDoubleAsGeneral(const std::string& text, const std::string& doc) {
+  double expected;
+  const bool representable =
+      std::from_chars(text.data(), text.data() + text.size(), expected).ec == std::errc();
+  Outcome o = decode(doc);
+  if (!representable) {
+    EXPECT_TRUE(o.failed) << text;
+    return;
+  }
+  ASSERT_FALSE(o.failed) << text << ": " << o.message();
+  const Value v = o.value.arrayValue()->objectAtIndex(0);
+  ASSERT_EQ(v.kind(), Value::Kind::Double) << text;
+  const double got = v.doubleValue();
+  ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+}
+
 TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
   std::mt19937_64 rng(11);
   auto digits = [&](std::size_t n, bool leadingNonZero) {
@@ -553,19 +572,12 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
     // a time.
     for (const char* after : {"/]", ":]"}) EXPECT_TRUE(decode("[" + text + after).failed) << text << after;
     const char* const after = round % 2 ? "]" : ",   0, 1, 2]";
-    Outcome o = decode("[" + text + after);
     if (fraction || exponent || text == "-0") {
-      double expected;
-      if (std::from_chars(first, last, expected).ec != std::errc()) {
-        EXPECT_TRUE(o.failed) << text;
-        continue;
-      }
-      ASSERT_FALSE(o.failed) << text << ": " << o.message();
-      const Value v = o.value.arrayValue()->objectAtIndex(0);
-      ASSERT_EQ(v.kind(), Value::Kind::Double) << text;
-      const double got = v.doubleValue();
-      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
-    } else if (text[0] == '-') {
+      ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral(text, "[" + text + after));
+      continue;
+    }
+    Outcome o = decode("[" + text + after);
+    if (text[0] == '-') {
       std::int64_t expected;
       if (std::from_chars(first, last, expected).ec != std::errc()) {
         EXPECT_TRUE(o.failed) << text;
@@ -585,6 +597,49 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
       const Value v = o.value.arrayValue()->objectAtIndex(0);
       ASSERT_EQ(v.kind(), expected < (std::uint64_t{1} << 63) ? Value::Kind::Int : Value::Kind::UInt) << text;
       ASSERT_EQ(v.uintValue(), expected) << text;
+    }
+  }
+}
+
+// Numbers of 15 to 19 significant digits, the most that are read whole, at every power of ten a
+// double reaches and past it, and the integers halfway between two doubles (and one either side)
+// written as decimals: each reads as the double the general conversion gives, bit for bit, or
+// fails where that fails.
+TEST(JSONDecoder, ManyDigitNumbersRoundAsTheGeneralConversion) {
+  std::mt19937_64 rng(23);
+  auto expectAsGeneral = [](const std::string& text) {
+    // Inside a long document and near its end: the two ways to the digits.
+    ASSERT_NO_FATAL_FAILURE(
+        expectDoubleAsGeneral(text, "[" + text + ",0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6]"));
+    ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral(text, "[" + text + "]"));
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t count = 15 + rng() % 5;
+    std::string digits(1, static_cast<char>('1' + rng() % 9));
+    while (digits.size() < count) digits += static_cast<char>('0' + rng() % 10);
+    const std::string sign = rng() % 2 ? "-" : "";
+    // A point somewhere in the digits, or an exponent from below the smallest subnormal to past
+    // the largest double.
+    const std::size_t point = 1 + rng() % (count - 1);
+    expectAsGeneral(sign + digits.substr(0, point) + "." + digits.substr(point));
+    expectAsGeneral(sign + "0." + digits);
+    const int exponent = -350 + static_cast<int>(rng() % 680);
+    expectAsGeneral(sign + digits.substr(0, point) + "." + digits.substr(point) + "e" +
+                    std::to_string(exponent));
+    expectAsGeneral(sign + digits + "e" + std::to_string(exponent));
+  }
+  for (int round = 0; round < 5000; ++round) {
+    // A double of 2^53 to 2^63, whose neighbours are whole numbers apart, and the whole number
+    // halfway to the next one.
+    const double d =
+        std::ldexp(1.0 + static_cast<double>(rng() >> 12) * 0x1p-52, 53 + static_cast<int>(rng() % 10));
+    const auto halfway =
+        static_cast<std::uint64_t>(d) + static_cast<std::uint64_t>(std::nextafter(d, INFINITY) - d) / 2;
+    for (std::uint64_t near : {halfway - 1, halfway, halfway + 1}) {
+      const std::string whole = std::to_string(near);
+      expectAsGeneral(whole + ".0");
+      expectAsGeneral(whole + "e0");
+      expectAsGeneral(whole.substr(0, whole.size() - 1) + "." + whole.substr(whole.size() - 1) + "e1");
     }
   }
 }
@@ -898,6 +953,33 @@ TEST(JSONDecoder, EscapedStringsFillingTheDocumentsMemory) {
 }
 
 // Empty containers at the root, nested and as values, in immutable and mutable results.
+// Long strings of plain text with \u escapes between runs of every length: wherever the room of
+// the document's memory runs out, an escape just after that is written in new room.
+TEST(JSONDecoder, EscapesWhereTheDocumentsMemoryRunsOut) {
+  std::mt19937 rng(37);
+  for (int round = 0; round < 20; ++round) {
+    std::string text = "[";
+    std::vector<std::string> expected;
+    for (int s = 0; s < 200; ++s) {
+      std::string raw, decoded;
+      for (int run = 0; run < 40; ++run) {
+        const std::string plain(1 + rng() % 90, static_cast<char>('a' + rng() % 26));
+        raw += plain + (run % 2 ? "\\u00e9" : "\\u4e2d");
+        decoded += plain + (run % 2 ? "é" : "中");
+      }
+      text += (s ? ",\"" : "\"") + raw + "\"";
+      expected.push_back(decoded);
+    }
+    text += "]";
+    Outcome o = decode(text);
+    ASSERT_FALSE(o.failed) << o.message();
+    auto list = o.value.arrayValue();
+    ASSERT_EQ(list->count(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(list->objectAtIndex(i).stringValue(), expected[i]);
+  }
+}
+
 TEST(JSONDecoder, EmptyContainersAnywhere) {
   for (bool isMutable : {false, true}) {
     auto decodeAs = [&](std::string_view text) {
@@ -1023,6 +1105,30 @@ TEST(JSONDecoder, DictionariesHoldingContainers) {
 // Records one after another with the same keys, the same keys in another order, one more or one
 // less, a repeated key, and nested records whose keys differ at the same depth: each reads back
 // its own pairs, by key and whole, in one document and over documents read by one decoder.
+// root is a list of records holding exactly the expected pairs (a dictionary's value counted as
+// its number of pairs), found by walking them and by looking each key up.
+void expectRecords(const Value& root, const std::vector<std::map<std::string, int>>& expected) {
+  auto list = root.arrayValue();
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->count(), expected.size());
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    auto d = list->objectAtIndex(r).dictionaryValue();
+    ASSERT_EQ(d->count(), expected[r].size()) << r;
+    std::map<std::string, int> seen;
+    d->enumerate([&](const std::string& key, const Value& v) {
+      seen[key] = v.dictionaryValue() ? static_cast<int>(v.dictionaryValue()->count())
+                                      : static_cast<int>(v.intValue());
+      return true;
+    });
+    ASSERT_EQ(seen, expected[r]) << r;
+    for (const auto& [key, v] : expected[r])
+      if (!d->valueForKey(key).dictionaryValue()) {
+        ASSERT_EQ(d->valueForKey(key).intValue(), v) << r << " " << key;
+      }
+    EXPECT_TRUE(d->valueForKey("missing").isNull());
+  }
+}
+
 TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
   const std::vector<std::vector<std::string>> shapes = {{"id", "name", "city"},
                                                         {"id", "name", "city"},
@@ -1062,25 +1168,7 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
   for (int pass = 0; pass < 3; ++pass) {
     Value root =
         pass == 0 ? json::objectFromJSONString(text) : kept->objectWithUTF8String(text.data(), text.size());
-    auto list = root.arrayValue();
-    ASSERT_TRUE(list) << pass;
-    ASSERT_EQ(list->count(), expected.size());
-    for (std::size_t r = 0; r < expected.size(); ++r) {
-      auto d = list->objectAtIndex(r).dictionaryValue();
-      ASSERT_EQ(d->count(), expected[r].size()) << r;
-      std::map<std::string, int> seen;
-      d->enumerate([&](const std::string& key, const Value& v) {
-        seen[key] =
-            key == "inner" ? static_cast<int>(v.dictionaryValue()->count()) : static_cast<int>(v.intValue());
-        return true;
-      });
-      ASSERT_EQ(seen, expected[r]) << r;
-      for (const auto& [key, v] : expected[r])
-        if (key != "inner") {
-          ASSERT_EQ(d->valueForKey(key).intValue(), v) << r << " " << key;
-        }
-      EXPECT_TRUE(d->valueForKey("missing").isNull());
-    }
+    ASSERT_NO_FATAL_FAILURE(expectRecords(root, expected));
   }
 }
 
@@ -1104,6 +1192,124 @@ void expectAsALookingUpDecoderReads(const std::string& text) {
     ASSERT_EQ(once, withCache) << text;
     // Pairs come out in the same order too.
     ASSERT_EQ(once.description(), withCache.description()) << text;
+  }
+}
+
+// Records of one shape, written compactly and pretty-printed (indentation longer and shorter than
+// what one look at the text takes, tabs, CR LF line ends, a space after each colon): both read
+// as the same tree, and a fault after many lines (blank ones among them) is reported on its own
+// line.
+TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
+  std::mt19937 rng(17);
+  std::string compact = "[";
+  std::vector<std::string> records;
+  for (int r = 0; r < 60; ++r) {
+    const std::string record =
+        "{\"id\":" + std::to_string(r) + ",\"name\":\"工程师" + std::to_string(rng() % 100) +
+        "\",\"tags\":[\"a\",\"b\"],\"company\":{\"size\":" + std::to_string(rng() % 9) +
+        ",\"open\":true},\"pay\":null}";
+    records.push_back(record);
+    compact += (r ? "," : "") + record;
+  }
+  compact += "]";
+  const Outcome expected = decode(compact);
+  ASSERT_FALSE(expected.failed);
+  for (const std::string& indent :
+       std::vector<std::string>{" ", "  ", "\t", std::string(20, ' '), std::string(37, ' ') + "\t "}) {
+    for (const char* newline : {"\n", "\r\n"}) {
+      // One member to a line, each line indented by its depth.
+      std::string pretty;
+      int depth = 0;
+      std::size_t lines = 1;
+      bool inString = false;
+      auto breakLine = [&] {
+        pretty += newline;
+        ++lines;
+        for (int i = 0; i < depth; ++i) pretty += indent;
+      };
+      for (std::size_t i = 0; i < compact.size(); ++i) {
+        const char c = compact[i];
+        if (inString) {
+          pretty += c;
+          if (c == '"') inString = false;
+          continue;
+        }
+        if (c == '"') inString = true;
+        if (c == '}' || c == ']') {
+          --depth;
+          breakLine();
+        }
+        pretty += c;
+        if (c == ':') pretty += ' ';
+        if (c == '{' || c == '[') ++depth;
+        // A blank line between records.
+        if (c == ',' && depth == 1) {
+          pretty += newline;
+          ++lines;
+        }
+        if (c == '{' || c == '[' || c == ',') breakLine();
+      }
+      Outcome o = decode(pretty);
+      ASSERT_FALSE(o.failed) << o.message();
+      EXPECT_EQ(o.value, expected.value);
+      EXPECT_EQ(o.value.description(), expected.value.description());
+      ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(pretty));
+
+      // A fault on the last line, after the indentation.
+      const std::string faulty = pretty.substr(0, pretty.size() - 1) + indent + "+]";
+      o = decode(faulty);
+      ASSERT_TRUE(o.failed);
+      EXPECT_EQ(o.message(), kUnexpected);
+      EXPECT_EQ(o.line(), lines);
+      EXPECT_EQ(o.index(), faulty.size() - 2);
+      // Cut inside the indentation before a key: the text ends where a key was wanted.
+      const std::size_t key = pretty.find("\"name\"", pretty.size() / 2);
+      o = decode(pretty.substr(0, key));
+      ASSERT_TRUE(o.failed);
+      EXPECT_EQ(o.message(), kUnexpected);
+      EXPECT_EQ(o.index(), key);
+    }
+  }
+}
+
+// Long keys (as many a public answer has) that agree in their first and last eight bytes and
+// differ only between them, among many short ones, in records taking them in an order of their
+// own or the order of the record before: each record holds exactly its own keys, with a decoder
+// for one parse and with a decoder kept across documents.
+TEST(JSONDecoder, LongKeysDifferingOnlyInTheirMiddle) {
+  std::vector<std::string> keys;
+  for (std::size_t n : {16, 17, 24, 40, 64, 65, 90}) {
+    for (char middle : {'x', 'y'}) {
+      std::string key = "profile_" + std::string(n - 16, '_') + "_setting";
+      if (n > 16) key[8 + (n - 16) / 2] = middle;
+      if (n > 16 || middle == 'x') keys.push_back(key);
+    }
+  }
+  // Records of more keys than places are remembered for.
+  for (int i = 0; i < 60; ++i) keys.push_back("k" + std::to_string(i));
+  std::mt19937 rng(31);
+  const auto kept = JSONDecoder::decoder();
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::map<std::string, int>> expected;
+    std::string text = "[";
+    std::vector<std::string> order = keys;
+    for (int r = 0; r < 6; ++r) {
+      if (rng() % 2) std::shuffle(order.begin(), order.end(), rng);
+      std::map<std::string, int> record;
+      text += r ? ",{" : "{";
+      for (std::size_t k = 0, count = 1 + rng() % order.size(); k < count; ++k) {
+        const int v = static_cast<int>(rng() % 1000);
+        text += (k ? ",\"" : "\"") + order[k] + "\":" + std::to_string(v);
+        record[order[k]] = v;
+      }
+      text += "}";
+      expected.push_back(std::move(record));
+    }
+    text += "]";
+    for (const Value& root :
+         {json::objectFromJSONString(text), kept->objectWithUTF8String(text.data(), text.size())}) {
+      ASSERT_NO_FATAL_FAILURE(expectRecords(root, expected)) << text;
+    }
   }
 }
 

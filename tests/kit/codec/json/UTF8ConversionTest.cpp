@@ -167,23 +167,67 @@ TEST(UTF8Conversion, PlainTextScanAgreesWithByteByByte) {
   }
 }
 
+// Whether every non-ASCII byte belongs to a sequence legalSequenceLength accepts, read one
+// sequence at a time; with plainOnly, four-byte sequences and those led by EF B7 or EF BF fail.
+bool legalSequences(const std::uint8_t* p, const std::uint8_t* end, bool plainOnly) {
+  while (p < end) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    if (plainOnly && (*p >= 0xF0 || (*p == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))))
+      return false;
+    const std::size_t n = legalSequenceLength(p, end);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
+// The check that takes the legal sequences isPlainUTF8 declines too (four bytes, and those led
+// by EF B7 or EF BF) against a byte-by-byte answer, on texts long enough that its stretches cut
+// them at every kind of byte: ASCII, leading and continuation bytes of each length.
+TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
+  const std::vector<std::vector<std::uint8_t>> legal = {{'a'},
+                                                        {'"'},
+                                                        {0x01},
+                                                        {0xC3, 0xA9},
+                                                        {0xE4, 0xB8, 0xAD},
+                                                        {0xF0, 0x9F, 0x98, 0x80},
+                                                        {0xF4, 0x8F, 0xBF, 0xBD},
+                                                        {0xEF, 0xBF, 0xBD},
+                                                        {0xEF, 0xB7, 0xB0},
+                                                        {0xF0, 0x90, 0x80, 0x80},
+                                                        {0xEF, 0xB8, 0x80}};
+  const std::vector<std::vector<std::uint8_t>> illegal = {{0xF0, 0x9F, 0xBF, 0xBE},
+                                                          {0xEF, 0xB7, 0x90},
+                                                          {0xEF, 0xBF, 0xBF},
+                                                          {0xF4, 0x90, 0x80, 0x80},
+                                                          {0xF0, 0x8F, 0xBF, 0xBF},
+                                                          {0xF8},
+                                                          {0x80},
+                                                          {0xF0, 0x9F, 0x98},
+                                                          {0xED, 0xA0, 0x80},
+                                                          {0x80, 0x80, 0x80, 0x80}};
+  std::mt19937 rng(29);
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::uint8_t> text;
+    for (std::size_t i = 0, count = rng() % 700; i < count; ++i) {
+      const auto& piece = rng() % 200 == 0 ? illegal[rng() % illegal.size()] : legal[rng() % legal.size()];
+      text.insert(text.end(), piece.begin(), piece.end());
+    }
+    for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
+      const std::uint8_t* b = text.data() + start;
+      const std::uint8_t* e = text.data() + text.size();
+      ASSERT_EQ(isLegalUTF8(b, e), legalSequences(b, e, false)) << "round " << round << " start " << start;
+    }
+  }
+}
+
 // The whole-text check and the copy of a string's text made for text it passes, in their wide
 // and narrow forms, against byte-by-byte answers, with sequences cut by the 32-byte steps at
 // every offset.
 TEST(UTF8Conversion, PlainUTF8CheckAndStringCopyAgreeWithByteByByte) {
-  auto plainByteByByte = [](const std::uint8_t* p, const std::uint8_t* end) {
-    while (p < end) {
-      if (*p < 0x80) {
-        ++p;
-        continue;
-      }
-      if (*p >= 0xF0 || (*p == 0xEF && end - p >= 2 && (p[1] == 0xB7 || p[1] == 0xBF))) return false;
-      const std::size_t n = legalSequenceLength(p, end);
-      if (n == 0) return false;
-      p += n;
-    }
-    return true;
-  };
   const std::vector<std::vector<std::uint8_t>> good = {{'a'},
                                                        {' '},
                                                        {0x7F},
@@ -242,7 +286,7 @@ TEST(UTF8Conversion, PlainUTF8CheckAndStringCopyAgreeWithByteByByte) {
     for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
       const std::uint8_t* b = text.data() + start;
       const std::uint8_t* e = text.data() + text.size();
-      const bool plain = plainByteByByte(b, e);
+      const bool plain = legalSequences(b, e, true);
       ASSERT_EQ(isPlainUTF8(b, e), plain) << "round " << round << " start " << start;
       ASSERT_EQ(isPlainUTF8Baseline(b, e), plain) << "round " << round << " start " << start;
       // The copy stops where a byte-by-byte copy that writes escapes of one character as their
