@@ -124,52 +124,73 @@ inline bool mustEscape(std::uint8_t c) { return c < 0x20 || c == '"' || c == '\\
 #if defined(__SSE2__)
 constexpr std::size_t kCopyBlock = 16;
 
+// The bytes of a block that must be escaped, one bit each.
+inline std::uint32_t escapesIn(__m128i v) {
+  const __m128i hit = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+      _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
+}
+
 // Copies bytes from p to out up to the first one that must be escaped (or end) and answers where
-// it stopped, a block at a time while whole blocks remain (never reading past end), the rest a
-// byte at a time: out needs room for (end - p) bytes.
-inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i space = _mm_set1_epi8(0x20);
-  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+// it stopped, a block at a time (never reading outside [p, end)): out needs room for (end - p)
+// bytes and a block. The last part block of a run of at least a block is read as the block that
+// ends at end, rewriting the bytes it shares with the one before. The non-ASCII bytes looked at
+// are noted in high.
+inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                        std::uint32_t& high) {
+  const std::uint8_t* const begin = p;
   while (static_cast<std::size_t>(end - p) >= kCopyBlock) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-    // Unsigned v < 0x20, as a signed compare of both sides with the top bit flipped.
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                                     _mm_cmplt_epi8(_mm_xor_si128(v, flip), _mm_xor_si128(space, flip)));
-    const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-    if (m) return p + __builtin_ctz(m);
+    high |= static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+    if (const std::uint32_t m = escapesIn(v)) return p + __builtin_ctz(m);
     p += kCopyBlock;
     out += kCopyBlock;
   }
-  while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
+  if (p == end) return p;
+  if (static_cast<std::size_t>(end - begin) >= kCopyBlock) {
+    const auto back = static_cast<unsigned>(kCopyBlock - static_cast<std::size_t>(end - p));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - kCopyBlock));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out - back), v);
+    high |= static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+    if (const std::uint32_t m = escapesIn(v) >> back) return p + __builtin_ctz(m);
+    return end;
+  }
+  for (; p < end && !mustEscape(*p); ++p) {
+    high |= *p & 0x80u;
+    *out++ = static_cast<char>(*p);
+  }
   return p;
 }
 
 // Short text kept inside its holder (a string's own buffer, a value's payload) is copied with one
 // block when the block's bytes all lie inside the holder and nothing in the text needs an escape.
-// out needs room for a block. False leaves the text to the general copy.
-inline bool copyShortText(std::string_view s, const void* holder, std::size_t holderSize, char* out) {
+// out needs room for a block. False leaves the text to the general copy. The text's non-ASCII
+// bytes are noted in high.
+inline bool copyShortText(std::string_view s, const void* holder, std::size_t holderSize, char* out,
+                          std::uint32_t& high) {
   const auto at = reinterpret_cast<std::uintptr_t>(s.data());
   const auto from = reinterpret_cast<std::uintptr_t>(holder);
   if (s.size() >= kCopyBlock || at < from || at + kCopyBlock > from + holderSize) return false;
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data()));
-  const __m128i hit = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-      _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v));
-  const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit)) & ((1u << s.size()) - 1);
-  if (m) return false;
+  const std::uint32_t inText = (1u << s.size()) - 1;
+  if (escapesIn(v) & inText) return false;
+  high |= static_cast<std::uint32_t>(_mm_movemask_epi8(v)) & inText;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
   return true;
 }
 #else
 constexpr std::size_t kCopyBlock = 0;
 
-inline bool copyShortText(std::string_view, const void*, std::size_t, char*) { return false; }
+inline bool copyShortText(std::string_view, const void*, std::size_t, char*, std::uint32_t&) { return false; }
 
-inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
-  while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
+inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                        std::uint32_t& high) {
+  for (; p < end && !mustEscape(*p); ++p) {
+    high |= *p & 0x80u;
+    *out++ = static_cast<char>(*p);
+  }
   return p;
 }
 #endif
@@ -550,30 +571,44 @@ struct EncodeState {
     }
   }
 
-  // holder: the object whose bytes hold s, when s may lie inside it (a string's own short buffer).
-  bool writeWellFormedString(std::string_view s, const void* holder = nullptr, std::size_t holderSize = 0) {
+  // Text written without escaping options: the escapes JSON requires and nothing else. Text the
+  // decoder let in is well-formed UTF-8 (wellFormed); any other is checked when it holds non-ASCII
+  // bytes, and fails when it is not. holder: the object whose bytes hold s, when s may lie inside
+  // it (a string's own short buffer).
+  bool writePlainString(std::string_view s, bool wellFormed, const void* holder = nullptr,
+                        std::size_t holderSize = 0) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     const auto* const end = p + s.size();
-    // Room for the text, its quotes and the whole blocks the copy below stores past its end.
+    std::uint32_t high = 0;
+    // Room for the text, its quotes and the block the copy below may store past its end.
     char* out = room(s.size() + 2 + kCopyBlock);
     *out++ = '"';
-    if (copyShortText(s, holder, holderSize, out)) {
-      out[s.size()] = '"';
-      len += s.size() + 2;
-      return true;
+    if (copyShortText(s, holder, holderSize, out, high)) {
+      out += s.size();
+      len += s.size() + 1;
+    } else {
+      for (;;) {
+        const std::uint8_t* q = copyToEscape(p, end, out, high);
+        out += q - p;
+        len = static_cast<std::size_t>(out - buf.data());
+        if (q >= end) break;
+        writeEscape(*q);
+        p = q + 1;
+        out = room(static_cast<std::size_t>(end - p) + 1 + kCopyBlock);
+      }
     }
-    for (;;) {
-      const std::uint8_t* q = copyToEscape(p, end, out);
-      out += q - p;
-      len = static_cast<std::size_t>(out - buf.data());
-      if (q >= end) break;
-      writeEscape(*q);
-      p = q + 1;
-      out = room(static_cast<std::size_t>(end - p) + 1 + kCopyBlock);
-    }
+    if (high && !wellFormed && !isWellFormed(s))
+      return fail("An error occurred converting the contents of a NSString to UTF8.");
     *out = '"';
     ++len;
     return true;
+  }
+
+  static bool isWellFormed(std::string_view s) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    // The quick check passes most text; what it leaves (four-byte sequences, those led by EF B7 or
+    // EF BF) gets the exact one.
+    return json::isPlainUTF8(p, p + s.size()) || json::isWellFormedUTF8(p, p + s.size());
   }
 
   bool writeNumber(const platform::Value& v) {
@@ -639,11 +674,15 @@ struct EncodeState {
     return true;
   }
 
+  bool writeKey(const std::string& key) {
+    return plainText() ? writePlainString(key, false, &key, sizeof key) : writeString(key, true);
+  }
+
   bool writePair(const std::string& key, const platform::Value& value, bool first, bool decodedKey = false) {
     if (!first) comma();
     if (decodedKey) {
-      writeWellFormedString(key, &key, sizeof key);
-    } else if (!writeString(key, true)) {
+      writePlainString(key, true, &key, sizeof key);
+    } else if (!writeKey(key)) {
       return false;
     }
     colon();
@@ -712,9 +751,7 @@ struct EncodeState {
       case platform::Value::Kind::String:
         // Text that owns nothing is borrowed from a decoded document, whose decoder let only
         // well-formed UTF-8 in: without escaping options only the escapes are looked for.
-        if (!v.ownsSomething() &&
-            !has(options, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash))
-          return writeWellFormedString(v.stringView(), &v, sizeof v);
+        if (plainText()) return writePlainString(v.stringView(), !v.ownsSomething(), &v, sizeof v);
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())

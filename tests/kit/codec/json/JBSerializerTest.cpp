@@ -423,3 +423,73 @@ TEST(JBSerializer, LargeDecodedDocumentsComeOutWholeWhateverTheirLength) {
 
 }  // namespace
 }  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// A tree put together by hand, as a request body is: keys in the order they were set (a key set
+// again keeps its place), escapes in keys and values, non-ASCII text as it is, and numbers.
+TEST(JBSerializer, HandBuiltTreeComesOutAsItWasBuilt) {
+  auto record = platform::MutableDictionary::create();
+  record->setObject(Value("1000042"), "jobid");
+  record->setObject(Value("高级软件工程师 \"C++\""), "jobname");
+  record->setObject(Value(52311), "coid");
+  record->setObject(Value(30.5845), "lat");
+  record->setObject(Value(-0.5), "score");
+  record->setObject(Value(UINT64_MAX), "big");
+  record->setObject(Value(false), "isapply");
+  record->setObject(Value(), "contact");
+  record->setObject(Value(arrayOf({Value("五险一金"), Value("年终奖")})), "welfare");
+  record->setObject(Value("line\none\ttab\\ \x01 /"), "ke\"y\n");
+  record->setObject(Value("9-500人"), "jobid");  // replaced, in its place
+  auto root = platform::MutableDictionary::create();
+  root->setObject(Value(0), "status");
+  root->setObject(Value(arrayOf({Value(record), Value(platform::MutableDictionary::create())})), "items");
+  EXPECT_EQ(json::JSONString(*root).value(),
+            "{\"status\":0,\"items\":[{\"jobid\":\"9-500人\",\"jobname\":\"高级软件工程师 \\\"C++\\\"\","
+            "\"coid\":52311,\"lat\":30.584499999999998,\"score\":-0.5,\"big\":18446744073709551615,"
+            "\"isapply\":false,\"contact\":null,\"welfare\":[\"五险一金\",\"年终奖\"],"
+            "\"ke\\\"y\\n\":\"line\\none\\ttab\\\\ \\u0001 /\"},{}]}");
+}
+
+// Text and keys held by the platform's containers, at every length around the block sizes the
+// writer copies by, with a byte that needs an escape, a non-ASCII character or a byte that is not
+// UTF-8 at every place: escaped exactly where needed, refused when not UTF-8.
+TEST(JBSerializer, HandBuiltTextIsEscapedAndCheckedAtEveryLengthAndPlace) {
+  const std::vector<std::pair<std::string, std::string>> specials = {{"\"", "\\\""},
+                                                                     {"\\", "\\\\"},
+                                                                     {"\x01", "\\u0001"},
+                                                                     {"\x1f", "\\u001f"},
+                                                                     {"\n", "\\n"},
+                                                                     {"\x7F", "\x7F"},
+                                                                     {"中", "中"},
+                                                                     {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                                                                     {"\xEF\xBF\xBF", "\xEF\xBF\xBF"}};
+  for (std::size_t length = 0; length <= 40; ++length) {
+    for (std::size_t at = 0; at <= length; ++at) {
+      for (const auto& [in, out] : specials) {
+        std::string text, written;
+        for (std::size_t i = 0; i < length; ++i) {
+          text += i == at ? in : std::string(1, static_cast<char>('a' + i % 26));
+          written += i == at ? out : std::string(1, static_cast<char>('a' + i % 26));
+        }
+        SCOPED_TRACE(text);
+        auto d = platform::MutableDictionary::create();
+        d->setObject(Value(text), text);
+        EXPECT_EQ(json::JSONString(*d).value_or("<failed>"), "{\"" + written + "\":\"" + written + "\"}");
+      }
+      std::string bad(length + 1, 'x');
+      bad[at] = '\xC3';  // a lead byte without its continuation
+      EXPECT_EQ(failure(*arrayOf({Value(bad)})),
+                "An error occurred converting the contents of a NSString to UTF8.");
+      auto d = platform::MutableDictionary::create();
+      d->setObject(Value(1), bad);
+      platform::Error e;
+      EXPECT_FALSE(json::JSONString(*d, JBSerializeOptionNone, &e));
+      EXPECT_EQ(e.localizedDescription, "An error occurred converting the contents of a NSString to UTF8.");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavro
