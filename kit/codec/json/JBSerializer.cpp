@@ -328,14 +328,35 @@ class OutputBuffer {
 
 // The output buffer of the last encoding on this thread, kept for the next one: a large answer
 // written into fresh memory each time costs more in page faults than in writing. An encoding
-// inside another (from an unsupported-class formatter) finds none and makes its own.
-thread_local OutputBuffer scratch;
+// inside another (from an unsupported-class formatter) finds none and makes its own. A buffer
+// larger than kScratchKept is let go once kScratchIdle encodings in a row have used less than a
+// quarter of it, so one large answer does not hold its memory for the thread's life.
+struct Scratch {
+  OutputBuffer buffer;
+  unsigned idle = 0;
+};
+thread_local Scratch scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
+constexpr unsigned kScratchIdle = 16;
 
 OutputBuffer takeScratch() {
-  OutputBuffer b = std::move(scratch);
+  OutputBuffer b = std::move(scratch.buffer);
   if (b.size() < 16 * 1024) b.grow(16 * 1024);
   return b;
+}
+
+// Gives b back to the thread after an encoding that wrote used bytes into it.
+void returnScratch(OutputBuffer& b, std::size_t used) {
+  if (b.size() < scratch.buffer.size()) return;  // an inner encoding's: the outer one's is larger
+  if (b.size() > kScratchKept && used < b.size() / 4) {
+    if (++scratch.idle >= kScratchIdle) {
+      scratch.idle = 0;
+      return;
+    }
+  } else {
+    scratch.idle = 0;
+  }
+  scratch.buffer = std::move(b);
 }
 
 // Where an encoding writes: the thread's scratch buffer, copied out at the end, or, when the
@@ -359,7 +380,7 @@ class Output {
 
   // Writes into a string made room for `expected` bytes from here on (before anything is written).
   void writeIntoText(std::size_t expected) {
-    keepScratch();
+    keepScratch(0);
     intoText_ = true;
     text_.reserve(expected);
     adviseLargePages();
@@ -372,10 +393,8 @@ class Output {
     text_.resize(len);
     return std::move(text_);
   }
-  // The scratch buffer goes back to the thread for the next encoding, unless it grew too large.
-  void keepScratch() {
-    if (scratch_.size() <= kScratchKept && scratch_.size() > scratch.size()) scratch = std::move(scratch_);
-  }
+  // The scratch buffer goes back to the thread for the next encoding, which used bytes of it.
+  void keepScratch(std::size_t used) { returnScratch(scratch_, used); }
 
  private:
   // The string's size is the room written so far or about to be: it grows within the reserved
@@ -406,6 +425,45 @@ class Output {
   bool intoText_ = false;
 };
 
+// What an object is to the writer. Looked up once per class and kept: a type_info comparison or a
+// dynamic cast costs a library call, and a tree holds a handful of classes.
+enum class Shape : std::uint8_t { DecodedDictionary, DecodedArray, Dictionary, Array, Other };
+
+Shape shapeOfClass(const platform::Object& o) {
+  const std::type_info& type = typeid(o);
+  if (type == typeid(JBDictionary)) return Shape::DecodedDictionary;
+  if (type == typeid(JBArray)) return Shape::DecodedArray;
+  // A class whose Object part is not where the static cast would find it keeps to the dynamic
+  // casts of Shape::Other.
+  if (auto* d = dynamic_cast<const platform::Dictionary*>(&o))
+    return static_cast<const platform::Object*>(d) == &o ? Shape::Dictionary : Shape::Other;
+  if (auto* a = dynamic_cast<const platform::Array*>(&o))
+    return static_cast<const platform::Object*>(a) == &o ? Shape::Array : Shape::Other;
+  return Shape::Other;
+}
+
+// The shapes of the classes met last, by the address of their type_info: one address names one
+// class (a class may have several type_info objects, which only costs a lookup more).
+class ShapeCache {
+ public:
+  Shape of(const platform::Object& o) {
+    const std::type_info* type = &typeid(o);
+    for (std::size_t i = 0; i < kWays; ++i)
+      if (types_[i] == type) return shapes_[i];
+    const Shape shape = shapeOfClass(o);
+    types_[next_] = type;
+    shapes_[next_] = shape;
+    next_ = (next_ + 1) % kWays;
+    return shape;
+  }
+
+ private:
+  static constexpr std::size_t kWays = 4;
+  const std::type_info* types_[kWays] = {};
+  Shape shapes_[kWays] = {};
+  std::size_t next_ = 0;
+};
+
 struct EncodeState {
   JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
@@ -414,6 +472,7 @@ struct EncodeState {
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
+  ShapeCache shapes;
 
   bool pretty() const { return has(options, JBSerializeOptionPretty); }
   // Text goes out as it is but for the escapes JSON requires.
@@ -651,14 +710,13 @@ struct EncodeState {
                               "*** Collection <" + classNameOf(o) + "> was mutated while being enumerated.");
   }
 
-  bool writeArray(const platform::Array& a) {
+  bool writeArray(const platform::Array& a, bool isDecoded) {
     if (!enter(a)) return false;
     openBracket('[');
     const std::size_t n = a.count();
     // A long list of decoded records is read through pointers into memory that is no longer in
     // the cache: fetch the records ahead, node first, then its pairs.
-    const JBArray* decoded =
-        typeid(a) == typeid(JBArray) && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
+    const JBArray* decoded = isDecoded && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
     constexpr std::size_t kAhead = 4;
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
@@ -689,7 +747,7 @@ struct EncodeState {
     return writeValue(value, false);
   }
 
-  bool writeDictionary(const platform::Dictionary& d) {
+  bool writeDictionary(const platform::Dictionary& d, bool decoded) {
     if (!enter(d)) return false;
     openBracket('{');
     if (pretty()) {
@@ -704,7 +762,6 @@ struct EncodeState {
       bool ok = true;
       bool first = true;
       // An immutable decoded dictionary's keys are all the decoder's: well-formed UTF-8.
-      const bool decoded = typeid(d) == typeid(JBDictionary);
       const bool decodedKeys = decoded && !static_cast<const JBDictionary&>(d).isMutable() && plainText();
       auto pair = [&](const std::string& key, const platform::Value& value) {
         ok = writePair(key, value, first, decodedKeys);
@@ -722,9 +779,31 @@ struct EncodeState {
     return true;
   }
 
+  // Writes o when it is an array or a dictionary and answers true in done; leaves anything else.
+  bool writeContainer(const platform::Object& o, bool& done) {
+    done = true;
+    switch (shapes.of(o)) {
+      case Shape::DecodedDictionary:
+        return writeDictionary(static_cast<const JBDictionary&>(o), true);
+      case Shape::DecodedArray:
+        return writeArray(static_cast<const JBArray&>(o), true);
+      case Shape::Dictionary:
+        return writeDictionary(static_cast<const platform::Dictionary&>(o), false);
+      case Shape::Array:
+        return writeArray(static_cast<const platform::Array&>(o), false);
+      case Shape::Other:
+        break;
+    }
+    if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d, false);
+    if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a, false);
+    done = false;
+    return false;
+  }
+
   bool writeObject(const platform::Object& o, const platform::Value* asValue) {
-    if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
-    if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
+    bool done;
+    const bool ok = writeContainer(o, done);
+    if (done) return ok;
     platform::Value self = asValue ? *asValue : platform::Value();
     if (self.isNull())
       if (auto shared = o.weak_from_this().lock())
@@ -768,12 +847,9 @@ struct EncodeState {
         return true;
       case platform::Value::Kind::Object: {
         const platform::Object& o = *v.objectPointer();
-        // The decoder's own classes first, without a dynamic cast.
-        const std::type_info& type = typeid(o);
-        if (type == typeid(JBDictionary)) return writeDictionary(static_cast<const JBDictionary&>(o));
-        if (type == typeid(JBArray)) return writeArray(static_cast<const JBArray&>(o));
-        if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
-        if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
+        bool done;
+        const bool ok = writeContainer(o, done);
+        if (done) return ok;
         return unsupported(v, classNameOf(o), isReplacement);
       }
       case platform::Value::Kind::Bytes:
@@ -798,7 +874,7 @@ void checkEncodeOption(JBEncodeOptions encodeOption) {
 std::string takeText(EncodeState& state) { return state.buf.take(state.len); }
 
 void keepScratch(EncodeState& state) {
-  if (!state.buf.writesText()) state.buf.keepScratch();
+  if (!state.buf.writesText()) state.buf.keepScratch(state.len);
 }
 
 // A decoded document's root written compact and without escaping options comes out about as long
