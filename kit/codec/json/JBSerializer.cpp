@@ -710,6 +710,13 @@ struct EncodeState {
                               "*** Collection <" + classNameOf(o) + "> was mutated while being enumerated.");
   }
 
+  void prefetchPairs(const platform::Array& a, std::size_t index, int stage) {
+    if (index >= a.count()) return;
+    const platform::Object* o = a.objectAtIndex(index).objectPointer();
+    if (o && shapes.of(*o) == Shape::Dictionary)
+      static_cast<const platform::Dictionary*>(o)->prefetchPairs(stage);
+  }
+
   bool writeArray(const platform::Array& a, bool isDecoded) {
     if (!enter(a)) return false;
     openBracket('[');
@@ -718,10 +725,20 @@ struct EncodeState {
     // the cache: fetch the records ahead, node first, then its pairs.
     const JBArray* decoded = isDecoded && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
     constexpr std::size_t kAhead = 4;
+    // So are a list's dictionaries from anywhere else, in more steps: node, table, pairs, what
+    // the pairs hold, a record apart.
+    const bool ahead = !decoded && n > 8;
+    constexpr std::size_t kApart = 2;
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
         decoded->prefetchForReading(i + 3 * kAhead, 0);
         decoded->prefetchForReading(i + kAhead, 1);
+      } else if (ahead) {
+        constexpr std::size_t kStages = platform::Dictionary::kPrefetchStages;
+        if (i + kApart * (kStages + 1) < n)
+          __builtin_prefetch(a.objectAtIndex(i + kApart * (kStages + 1)).objectPointer());
+        for (std::size_t stage = 0; stage < kStages; ++stage)
+          prefetchPairs(a, i + kApart * (kStages - stage), static_cast<int>(stage));
       }
       if (i) comma();
       if (!writeValue(a.objectAtIndex(i), false)) return false;
