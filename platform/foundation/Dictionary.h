@@ -22,13 +22,6 @@ class Dictionary : public Object {
   // Calls fn for every pair in order; fn returns false to stop.
   virtual void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const = 0;
 
-  // Ahead of reading every pair of a dictionary not yet in the cache: fetches toward it, in
-  // kPrefetchStages steps from 0 up, what the pairs lie in; each step wants the one before it to
-  // have arrived. A hint only: nothing is read that a step before did not fetch, and a class that
-  // keeps nothing apart does nothing.
-  static constexpr int kPrefetchStages = 3;
-  virtual void prefetchPairs(int stage) const { (void)stage; }
-
   bool empty() const { return count() == 0; }
   // The value under key, or a null value.
   const Value& valueForKey(std::string_view key) const;
@@ -59,7 +52,6 @@ class MutableDictionary : public Dictionary {
   std::size_t count() const override;
   const Value* objectForKey(std::string_view key) const override;
   void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const override;
-  void prefetchPairs(int stage) const override;
 
   // Replacing a value keeps the key's place.
   virtual void setObject(Value value, std::string_view key);

@@ -1,6 +1,5 @@
 #include "platform/foundation/Value.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -480,32 +479,6 @@ void MutableDictionary::enumerate(const std::function<bool(const std::string&, c
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (!entries[i].live) continue;
     if (!fn(entries[i].key, entries[i].value)) return;
-  }
-}
-
-void MutableDictionary::prefetchPairs(int stage) const {
-  if (!storage_) return;
-  const auto& entries = storage_->entries;
-  switch (stage) {
-    case 0:  // the table
-      __builtin_prefetch(&entries);
-      break;
-    case 1: {  // the first pairs (the rest follow in order, which the processor sees for itself)
-      constexpr std::size_t kLine = 64;
-      constexpr std::size_t kFirstBytes = 32 * kLine;
-      const char* first = reinterpret_cast<const char*>(entries.data());
-      const std::size_t bytes = std::min(entries.size() * sizeof(Storage::Entry), kFirstBytes);
-      for (std::size_t at = 0; at < bytes; at += kLine) __builtin_prefetch(first + at);
-      break;
-    }
-    default:  // what the values hold: long text, objects
-      for (const Storage::Entry& e : entries) {
-        if (e.value.isString())
-          __builtin_prefetch(e.value.stringView().data());
-        else if (const Object* o = e.value.objectPointer())
-          __builtin_prefetch(o);
-      }
-      break;
   }
 }
 

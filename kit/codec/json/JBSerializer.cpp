@@ -338,6 +338,8 @@ struct Scratch {
 thread_local Scratch scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
 constexpr unsigned kScratchIdle = 16;
+// The length from which an answer is better written straight into the text handed out.
+constexpr std::size_t kTextWorthIt = 64 * 1024;
 
 OutputBuffer takeScratch() {
   OutputBuffer b = std::move(scratch.buffer);
@@ -385,6 +387,16 @@ class Output {
     text_.reserve(expected);
     adviseLargePages();
     growText(0);
+  }
+  // Moves the len bytes written so far into a string made room for `expected` bytes, and writes
+  // there from here on.
+  void moveIntoText(std::size_t expected, std::size_t len) {
+    text_.reserve(std::max(expected, len));
+    adviseLargePages();
+    intoText_ = true;
+    growText(len);
+    std::memcpy(text_.data(), scratch_.data(), len);
+    keepScratch(len);
   }
   bool writesText() const { return intoText_; }
   // The len bytes written, as a string.
@@ -473,6 +485,8 @@ struct EncodeState {
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
   ShapeCache shapes;
+  // Whether the output may move into the text handed out once its length can be told.
+  bool mayWriteIntoText = false;
 
   bool pretty() const { return has(options, JBSerializeOptionPretty); }
   // Text goes out as it is but for the escapes JSON requires.
@@ -710,36 +724,32 @@ struct EncodeState {
                               "*** Collection <" + classNameOf(o) + "> was mutated while being enumerated.");
   }
 
-  void prefetchPairs(const platform::Array& a, std::size_t index, int stage) {
-    if (index >= a.count()) return;
-    const platform::Object* o = a.objectAtIndex(index).objectPointer();
-    if (o && shapes.of(*o) == Shape::Dictionary)
-      static_cast<const platform::Dictionary*>(o)->prefetchPairs(stage);
+  // A long list written into the thread's buffer moves, once its first elements show about how long
+  // the whole comes out, into the text to be handed out, sized by that: a large answer is then
+  // written once, into memory faulted in once, instead of copied out after.
+  void sizeByProgress(std::size_t startLen, std::size_t done, std::size_t n) {
+    if (!mayWriteIntoText || buf.writesText()) return;
+    const std::size_t expected = len + (len - startLen) / done * (n - done);
+    if (expected >= kTextWorthIt) buf.moveIntoText(expected + expected / 4 + 4096, len);
   }
 
   bool writeArray(const platform::Array& a, bool isDecoded) {
     if (!enter(a)) return false;
     openBracket('[');
     const std::size_t n = a.count();
+    const std::size_t startLen = len;
+    constexpr std::size_t kSampled = 32;
+    const bool sized = n >= 4 * kSampled;
     // A long list of decoded records is read through pointers into memory that is no longer in
     // the cache: fetch the records ahead, node first, then its pairs.
     const JBArray* decoded = isDecoded && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
     constexpr std::size_t kAhead = 4;
-    // So are a list's dictionaries from anywhere else, in more steps: node, table, pairs, what
-    // the pairs hold, a record apart.
-    const bool ahead = !decoded && n > 8;
-    constexpr std::size_t kApart = 2;
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
         decoded->prefetchForReading(i + 3 * kAhead, 0);
         decoded->prefetchForReading(i + kAhead, 1);
-      } else if (ahead) {
-        constexpr std::size_t kStages = platform::Dictionary::kPrefetchStages;
-        if (i + kApart * (kStages + 1) < n)
-          __builtin_prefetch(a.objectAtIndex(i + kApart * (kStages + 1)).objectPointer());
-        for (std::size_t stage = 0; stage < kStages; ++stage)
-          prefetchPairs(a, i + kApart * (kStages - stage), static_cast<int>(stage));
       }
+      if (i == kSampled && sized) sizeByProgress(startLen, i, n);
       if (i) comma();
       if (!writeValue(a.objectAtIndex(i), false)) return false;
       if (a.count() != n) raiseMutated(a);
@@ -905,8 +915,7 @@ void sizeByDecodedText(EncodeState& state, const platform::Object& root) {
     decoded = static_cast<const JBDictionary&>(root).decodedLength();
   else if (type == typeid(JBArray))
     decoded = static_cast<const JBArray&>(root).decodedLength();
-  constexpr std::size_t kWorthIt = 64 * 1024;
-  if (decoded >= kWorthIt) state.buf.writeIntoText(decoded + decoded / 8 + 4096);
+  if (decoded >= kTextWorthIt) state.buf.writeIntoText(decoded + decoded / 8 + 4096);
 }
 
 platform::Value finish(EncodeState& state, bool ok, JBEncodeOptions encodeOption, platform::Error* error) {
@@ -989,6 +998,7 @@ std::optional<std::string> JBSerializer::serializeCollectionAsText(
   EncodeState state;
   state.options = options;
   state.formatter = &formatter;
+  state.mayWriteIntoText = true;
   sizeByDecodedText(state, collection);
   std::optional<std::string> text;
   if (writeCollectionRoot(state, collection)) text = takeText(state);

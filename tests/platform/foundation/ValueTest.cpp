@@ -90,8 +90,6 @@ TEST(Dictionary, BehavesAsAnOrderedListOfPairsAtEverySize) {
       }
       ASSERT_EQ(d->count(), model.size()) << keys << " " << step;
       if (step % 97 == 0 || step == 3999) {
-        // A reader's prefetch hints, at every stage, read only what the map holds.
-        for (int stage = 0; stage < Dictionary::kPrefetchStages; ++stage) d->prefetchPairs(stage);
         std::vector<std::pair<std::string, std::string>> pairs;
         d->enumerate([&](const std::string& k, const Value& v) {
           pairs.emplace_back(k, v.stringValue());

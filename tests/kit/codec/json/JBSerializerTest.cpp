@@ -493,3 +493,44 @@ TEST(JBSerializer, HandBuiltTextIsEscapedAndCheckedAtEveryLengthAndPlace) {
 
 }  // namespace
 }  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// A long hand-built list is written straight into the text handed out once its first elements
+// tell about how long it comes out: the text is whole when the rest is far longer or far shorter
+// than those promised, and when a formatter encodes on its own along the way.
+TEST(JBSerializer, LongHandBuiltListsComeOutWholeWhateverTheirFirstElementsPromise) {
+  JBUnsupportedClassFormatter encoding = [](const Value&) -> std::optional<Value> {
+    return Value(*json::JSONString(*arrayOf({Value(std::string(3000, 'i'))})));
+  };
+  for (bool longFirst : {false, true}) {
+    for (std::size_t n : {128u, 129u, 2000u}) {
+      auto list = platform::MutableArray::create();
+      std::string expected = "[";
+      for (std::size_t i = 0; i < n; ++i) {
+        const bool isLong = (i < 32) == longFirst;
+        std::string s(isLong ? 3000 + i : i % 7, static_cast<char>('a' + i % 26));
+        if (i % 5 == 0) s += "\"\n";
+        auto record = platform::MutableDictionary::create();
+        record->setObject(Value(s), "s");
+        record->setObject(Value(static_cast<int>(i)), "n");
+        if (i == n / 2) record->setObject(Value(platform::Data{1}), "d");
+        list->addObject(Value(record));
+        std::string escaped = s;
+        if (i % 5 == 0) escaped.replace(escaped.size() - 2, 2, "\\\"\\n");
+        expected += (i ? ",{\"s\":\"" : "{\"s\":\"") + escaped + "\",\"n\":" + std::to_string(i);
+        if (i == n / 2) expected += ",\"d\":\"[\\\"" + std::string(3000, 'i') + "\\\"]\"";
+        expected += "}";
+      }
+      expected += "]";
+      SCOPED_TRACE(testing::Message() << n << (longFirst ? " long first" : " short first"));
+      auto written = json::JSONString(*list, JBSerializeOptionNone, encoding);
+      ASSERT_TRUE(written);
+      EXPECT_EQ(*written, expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavro
