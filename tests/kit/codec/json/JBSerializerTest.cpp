@@ -13,6 +13,7 @@
 #include "kit/codec/json/JBSerializer.h"
 #include "kit/codec/json/StringJSONBoxDeserializing.h"
 #include "kit/codec/json/StringJSONBoxSerializing.h"
+#include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
 
@@ -530,6 +531,64 @@ TEST(JBSerializer, LongHandBuiltListsComeOutWholeWhateverTheirFirstElementsPromi
       EXPECT_EQ(*written, expected);
     }
   }
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// Text held by the platform's containers is written exactly when it is well-formed UTF-8: random
+// text of every length up to a few blocks, of characters at the edges of each sequence length, at
+// times with one piece that is not UTF-8 (overlong forms, surrogates, beyond U+10FFFF, stray or
+// missing continuation bytes) or cut at the end.
+TEST(JBSerializer, HandBuiltTextIsWrittenExactlyWhenItIsUTF8) {
+  const char* const good[] = {"a",
+                              "\x7F",
+                              "\xC2\x80",
+                              "\xDF\xBF",
+                              "\xE0\xA0\x80",
+                              "\xED\x9F\xBF",
+                              "\xEE\x80\x80",
+                              "\xEF\xBF\xBF",
+                              "中",
+                              "\xF0\x90\x80\x80",
+                              "\xF4\x8F\xBF\xBF"};
+  const char* const bad[] = {"\xC0\x80",
+                             "\xC1\xBF",
+                             "\xE0\x9F\xBF",
+                             "\xED\xA0\x80",
+                             "\xF0\x8F\xBF\xBF",
+                             "\xF4\x90\x80\x80",
+                             "\xF5\x80\x80\x80",
+                             "\xFF",
+                             "\x80",
+                             "\xE4\xB8",
+                             "\xC2",
+                             "\xF0\x90\x80"};
+  std::mt19937 rng(44);
+  int written = 0, refused = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t pieces = rng() % 40;
+    const std::size_t wrongAt = rng() % 2 ? rng() % (pieces + 1) : pieces + 1;
+    std::string text;
+    for (std::size_t i = 0; i <= pieces; ++i)
+      text += i == wrongAt ? bad[rng() % std::size(bad)] : good[rng() % std::size(good)];
+    if (rng() % 8 == 0) text.pop_back();
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    const bool wellFormed = json::isWellFormedUTF8(p, p + text.size());
+    auto out = json::JSONString(*arrayOf({Value(text)}));
+    ASSERT_EQ(out.has_value(), wellFormed) << testing::PrintToString(text);
+    if (out) {
+      EXPECT_EQ(*out, "[\"" + text + "\"]");
+      ++written;
+    } else {
+      ++refused;
+    }
+  }
+  EXPECT_GT(written, 5000);
+  EXPECT_GT(refused, 5000);
 }
 
 }  // namespace
