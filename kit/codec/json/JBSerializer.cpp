@@ -439,12 +439,20 @@ class Output {
 
 // What an object is to the writer. Looked up once per class and kept: a type_info comparison or a
 // dynamic cast costs a library call, and a tree holds a handful of classes.
-enum class Shape : std::uint8_t { DecodedDictionary, DecodedArray, Dictionary, Array, Other };
+enum class Shape : std::uint8_t {
+  DecodedDictionary,
+  DecodedArray,
+  PlatformDictionary,
+  Dictionary,
+  Array,
+  Other
+};
 
 Shape shapeOfClass(const platform::Object& o) {
   const std::type_info& type = typeid(o);
   if (type == typeid(JBDictionary)) return Shape::DecodedDictionary;
   if (type == typeid(JBArray)) return Shape::DecodedArray;
+  if (type == typeid(platform::MutableDictionary)) return Shape::PlatformDictionary;
   // A class whose Object part is not where the static cast would find it keeps to the dynamic
   // casts of Shape::Other.
   if (auto* d = dynamic_cast<const platform::Dictionary*>(&o))
@@ -806,6 +814,25 @@ struct EncodeState {
     return true;
   }
 
+  // The platform's own dictionary, compact, walked through its pairs as kept rather than a call
+  // per pair. The pairs are looked up afresh after each, as enumerate() does: a formatter may
+  // change the map.
+  bool writePlatformDictionary(const platform::MutableDictionary& d) {
+    if (pretty()) return writeDictionary(d, false);
+    if (!enter(d)) return false;
+    openBracket('{');
+    bool first = true;
+    for (std::size_t i = 0; i < d.entries().size(); ++i) {
+      const platform::MutableDictionary::Entry& e = d.entries()[i];
+      if (!e.live) continue;
+      if (!writePair(e.key, e.value, first)) return false;
+      first = false;
+    }
+    closeBracket('}');
+    open.pop_back();
+    return true;
+  }
+
   // Writes o when it is an array or a dictionary and answers true in done; leaves anything else.
   bool writeContainer(const platform::Object& o, bool& done) {
     done = true;
@@ -814,6 +841,8 @@ struct EncodeState {
         return writeDictionary(static_cast<const JBDictionary&>(o), true);
       case Shape::DecodedArray:
         return writeArray(static_cast<const JBArray&>(o), true);
+      case Shape::PlatformDictionary:
+        return writePlatformDictionary(static_cast<const platform::MutableDictionary&>(o));
       case Shape::Dictionary:
         return writeDictionary(static_cast<const platform::Dictionary&>(o), false);
       case Shape::Array:

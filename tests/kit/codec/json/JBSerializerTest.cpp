@@ -429,7 +429,8 @@ namespace kavro {
 namespace {
 
 // A tree put together by hand, as a request body is: keys in the order they were set (a key set
-// again keeps its place), escapes in keys and values, non-ASCII text as it is, and numbers.
+// again keeps its place, a removed one is left out), escapes in keys and values, non-ASCII text as it is, and
+// numbers.
 TEST(JBSerializer, HandBuiltTreeComesOutAsItWasBuilt) {
   auto record = platform::MutableDictionary::create();
   record->setObject(Value("1000042"), "jobid");
@@ -443,6 +444,8 @@ TEST(JBSerializer, HandBuiltTreeComesOutAsItWasBuilt) {
   record->setObject(Value(arrayOf({Value("五险一金"), Value("年终奖")})), "welfare");
   record->setObject(Value("line\none\ttab\\ \x01 /"), "ke\"y\n");
   record->setObject(Value("9-500人"), "jobid");  // replaced, in its place
+  record->setObject(Value("gone"), "removed");
+  record->removeObjectForKey("removed");
   auto root = platform::MutableDictionary::create();
   root->setObject(Value(0), "status");
   root->setObject(Value(arrayOf({Value(record), Value(platform::MutableDictionary::create())})), "items");
