@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,6 +53,17 @@ class MutableDictionary : public Dictionary {
   std::size_t count() const override;
   const Value* objectForKey(std::string_view key) const override;
   void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const override;
+
+  // A pair as the map keeps it; a removed one stays in its place, not live, until the map is
+  // compacted.
+  struct Entry {
+    std::string key;
+    Value value;
+    bool live = true;
+  };
+  // The pairs as kept, in order, for a reader that walks them all without a call per pair (the
+  // class's own enumerate() walks these). Valid until the map changes.
+  std::span<const Entry> entries() const;
 
   // Replacing a value keeps the key's place.
   virtual void setObject(Value value, std::string_view key);

@@ -394,11 +394,7 @@ std::size_t Dictionary::hash() const { return count(); }
 // The pairs in insertion order, each key held once. Most maps hold a handful of pairs and are
 // searched in place; a longer one gains an index of places by hash.
 struct MutableDictionary::Storage {
-  struct Entry {
-    std::string key;
-    Value value;
-    bool live = true;
-  };
+  using Entry = MutableDictionary::Entry;
   static constexpr std::size_t kMissing = DictionaryIndex::Missing;
   static constexpr std::size_t kSearchedInPlace = 8;
 
@@ -480,6 +476,11 @@ void MutableDictionary::enumerate(const std::function<bool(const std::string&, c
     if (!entries[i].live) continue;
     if (!fn(entries[i].key, entries[i].value)) return;
   }
+}
+
+std::span<const MutableDictionary::Entry> MutableDictionary::entries() const {
+  if (!storage_) return {};
+  return storage_->entries;
 }
 
 void MutableDictionary::setObject(Value value, std::string_view key) {

@@ -124,52 +124,73 @@ inline bool mustEscape(std::uint8_t c) { return c < 0x20 || c == '"' || c == '\\
 #if defined(__SSE2__)
 constexpr std::size_t kCopyBlock = 16;
 
+// The bytes of a block that must be escaped, one bit each.
+inline std::uint32_t escapesIn(__m128i v) {
+  const __m128i hit = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+      _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
+}
+
 // Copies bytes from p to out up to the first one that must be escaped (or end) and answers where
-// it stopped, a block at a time while whole blocks remain (never reading past end), the rest a
-// byte at a time: out needs room for (end - p) bytes.
-inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i space = _mm_set1_epi8(0x20);
-  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+// it stopped, a block at a time (never reading outside [p, end)): out needs room for (end - p)
+// bytes and a block. The last part block of a run of at least a block is read as the block that
+// ends at end, rewriting the bytes it shares with the one before. The non-ASCII bytes looked at
+// are noted in high.
+inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                        std::uint32_t& high) {
+  const std::uint8_t* const begin = p;
   while (static_cast<std::size_t>(end - p) >= kCopyBlock) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-    // Unsigned v < 0x20, as a signed compare of both sides with the top bit flipped.
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                                     _mm_cmplt_epi8(_mm_xor_si128(v, flip), _mm_xor_si128(space, flip)));
-    const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-    if (m) return p + __builtin_ctz(m);
+    high |= static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+    if (const std::uint32_t m = escapesIn(v)) return p + __builtin_ctz(m);
     p += kCopyBlock;
     out += kCopyBlock;
   }
-  while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
+  if (p == end) return p;
+  if (static_cast<std::size_t>(end - begin) >= kCopyBlock) {
+    const auto back = static_cast<unsigned>(kCopyBlock - static_cast<std::size_t>(end - p));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - kCopyBlock));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out - back), v);
+    high |= static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+    if (const std::uint32_t m = escapesIn(v) >> back) return p + __builtin_ctz(m);
+    return end;
+  }
+  for (; p < end && !mustEscape(*p); ++p) {
+    high |= *p & 0x80u;
+    *out++ = static_cast<char>(*p);
+  }
   return p;
 }
 
 // Short text kept inside its holder (a string's own buffer, a value's payload) is copied with one
 // block when the block's bytes all lie inside the holder and nothing in the text needs an escape.
-// out needs room for a block. False leaves the text to the general copy.
-inline bool copyShortText(std::string_view s, const void* holder, std::size_t holderSize, char* out) {
+// out needs room for a block. False leaves the text to the general copy. The text's non-ASCII
+// bytes are noted in high.
+inline bool copyShortText(std::string_view s, const void* holder, std::size_t holderSize, char* out,
+                          std::uint32_t& high) {
   const auto at = reinterpret_cast<std::uintptr_t>(s.data());
   const auto from = reinterpret_cast<std::uintptr_t>(holder);
   if (s.size() >= kCopyBlock || at < from || at + kCopyBlock > from + holderSize) return false;
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data()));
-  const __m128i hit = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-      _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v));
-  const auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(hit)) & ((1u << s.size()) - 1);
-  if (m) return false;
+  const std::uint32_t inText = (1u << s.size()) - 1;
+  if (escapesIn(v) & inText) return false;
+  high |= static_cast<std::uint32_t>(_mm_movemask_epi8(v)) & inText;
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
   return true;
 }
 #else
 constexpr std::size_t kCopyBlock = 0;
 
-inline bool copyShortText(std::string_view, const void*, std::size_t, char*) { return false; }
+inline bool copyShortText(std::string_view, const void*, std::size_t, char*, std::uint32_t&) { return false; }
 
-inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out) {
-  while (p < end && !mustEscape(*p)) *out++ = static_cast<char>(*p++);
+inline const std::uint8_t* copyToEscape(const std::uint8_t* p, const std::uint8_t* end, char* out,
+                                        std::uint32_t& high) {
+  for (; p < end && !mustEscape(*p); ++p) {
+    high |= *p & 0x80u;
+    *out++ = static_cast<char>(*p);
+  }
   return p;
 }
 #endif
@@ -274,10 +295,6 @@ char* writeDouble17(char* out, double d) {
   return out;
 }
 
-// Whether the type is that one: the same object, so that no names are compared. A copy of the
-// type's information in another shared object answers false, and the caller takes its general way.
-inline bool isExactly(const std::type_info& type, const std::type_info& wanted) { return &type == &wanted; }
-
 // Keys and short values, most of them plain ASCII: told at once, a word at a time.
 constexpr std::size_t kShortText = 32;
 
@@ -352,18 +369,37 @@ class OutputBuffer {
 
 // The output buffer of the last encoding on this thread, kept for the next one: a large answer
 // written into fresh memory each time costs more in page faults than in writing. An encoding
-// inside another (from an unsupported-class formatter) finds none and makes its own.
-thread_local OutputBuffer scratch;
+// inside another (from an unsupported-class formatter) finds none and makes its own. A buffer
+// larger than kScratchKept is let go once kScratchIdle encodings in a row have used less than a
+// quarter of it, so one large answer does not hold its memory for the thread's life.
+struct Scratch {
+  OutputBuffer buffer;
+  unsigned idle = 0;
+};
+thread_local Scratch scratch;
 constexpr std::size_t kScratchKept = 4 * 1024 * 1024;
-// A larger one is kept too, up to this, with the pages past kScratchKept handed back lazily: the
-// system takes them when it needs memory, and until then the next large encoding finds them
-// ready instead of faulting fresh ones in.
-constexpr std::size_t kScratchKeptLazily = 64 * 1024 * 1024;
+constexpr unsigned kScratchIdle = 16;
+// The length from which an answer is better written straight into the text handed out.
+constexpr std::size_t kTextWorthIt = 64 * 1024;
 
 OutputBuffer takeScratch() {
-  OutputBuffer b = std::move(scratch);
+  OutputBuffer b = std::move(scratch.buffer);
   if (b.size() < 16 * 1024) b.grow(16 * 1024);
   return b;
+}
+
+// Gives b back to the thread after an encoding that wrote used bytes into it.
+void returnScratch(OutputBuffer& b, std::size_t used) {
+  if (b.size() < scratch.buffer.size()) return;  // an inner encoding's: the outer one's is larger
+  if (b.size() > kScratchKept && used < b.size() / 4) {
+    if (++scratch.idle >= kScratchIdle) {
+      scratch.idle = 0;
+      return;
+    }
+  } else {
+    scratch.idle = 0;
+  }
+  scratch.buffer = std::move(b);
 }
 
 // Where an encoding writes: the thread's scratch buffer, copied out at the end, or, when the
@@ -393,6 +429,16 @@ class Output {
     adviseLargePages();
     growText(0);
   }
+  // Moves the len bytes written so far into a string made room for `expected` bytes, and writes
+  // there from here on.
+  void moveIntoText(std::size_t expected, std::size_t len) {
+    text_.reserve(std::max(expected, len));
+    adviseLargePages();
+    intoText_ = true;
+    growText(len);
+    std::memcpy(text_.data(), scratch_.data(), len);
+    keepScratch(len);
+  }
   bool writesText() const { return intoText_; }
   // The len bytes written, as a string.
   std::string take(std::size_t len) {
@@ -400,25 +446,8 @@ class Output {
     text_.resize(len);
     return std::move(text_);
   }
-  // The scratch buffer goes back to the thread for the next encoding, unless it grew too large.
-  // used: how far this encoding wrote into it (the pages past that were handed back before).
-  void keepScratch(std::size_t used) {
-    if (scratch_.size() <= scratch.size() || scratch_.size() > kScratchKeptLazily) return;
-#if defined(MADV_FREE)
-    if (scratch_.size() > kScratchKept) {
-      constexpr std::uintptr_t kPage = 4096;
-      // Room asked for past the text written is written in part too.
-      constexpr std::size_t kSlack = 64 * 1024;
-      const auto begin = reinterpret_cast<std::uintptr_t>(scratch_.data());
-      const std::uintptr_t first = (begin + kScratchKept + kPage - 1) & ~(kPage - 1);
-      const std::uintptr_t last = (begin + std::min(scratch_.size(), used + kSlack)) & ~(kPage - 1);
-      if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_FREE);
-    }
-#else
-    if (scratch_.size() > kScratchKept) return;
-#endif
-    scratch = std::move(scratch_);
-  }
+  // The scratch buffer goes back to the thread for the next encoding, which used bytes of it.
+  void keepScratch(std::size_t used) { returnScratch(scratch_, used); }
 
  private:
   // The string's size is the room written so far or about to be: it grows within the reserved
@@ -449,6 +478,53 @@ class Output {
   bool intoText_ = false;
 };
 
+// What an object is to the writer. Looked up once per class and kept: a type_info comparison or a
+// dynamic cast costs a library call, and a tree holds a handful of classes.
+enum class Shape : std::uint8_t {
+  DecodedDictionary,
+  DecodedArray,
+  PlatformDictionary,
+  Dictionary,
+  Array,
+  Other
+};
+
+Shape shapeOfClass(const platform::Object& o) {
+  const std::type_info& type = typeid(o);
+  if (type == typeid(JBDictionary)) return Shape::DecodedDictionary;
+  if (type == typeid(JBArray)) return Shape::DecodedArray;
+  if (type == typeid(platform::MutableDictionary)) return Shape::PlatformDictionary;
+  // A class whose Object part is not where the static cast would find it keeps to the dynamic
+  // casts of Shape::Other.
+  if (auto* d = dynamic_cast<const platform::Dictionary*>(&o))
+    return static_cast<const platform::Object*>(d) == &o ? Shape::Dictionary : Shape::Other;
+  if (auto* a = dynamic_cast<const platform::Array*>(&o))
+    return static_cast<const platform::Object*>(a) == &o ? Shape::Array : Shape::Other;
+  return Shape::Other;
+}
+
+// The shapes of the classes met last, by the address of their type_info: one address names one
+// class (a class may have several type_info objects, which only costs a lookup more).
+class ShapeCache {
+ public:
+  Shape of(const platform::Object& o) {
+    const std::type_info* type = &typeid(o);
+    for (std::size_t i = 0; i < kWays; ++i)
+      if (types_[i] == type) return shapes_[i];
+    const Shape shape = shapeOfClass(o);
+    types_[next_] = type;
+    shapes_[next_] = shape;
+    next_ = (next_ + 1) % kWays;
+    return shape;
+  }
+
+ private:
+  static constexpr std::size_t kWays = 4;
+  const std::type_info* types_[kWays] = {};
+  Shape shapes_[kWays] = {};
+  std::size_t next_ = 0;
+};
+
 struct EncodeState {
   JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
@@ -457,6 +533,9 @@ struct EncodeState {
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
+  ShapeCache shapes;
+  // Whether the output may move into the text handed out once its length can be told.
+  bool mayWriteIntoText = false;
 
   bool pretty() const { return has(options, JBSerializeOptionPretty); }
   // Text goes out as it is but for the escapes JSON requires.
@@ -622,30 +701,44 @@ struct EncodeState {
     }
   }
 
-  // holder: the object whose bytes hold s, when s may lie inside it (a string's own short buffer).
-  bool writeWellFormedString(std::string_view s, const void* holder = nullptr, std::size_t holderSize = 0) {
+  // Text written without escaping options: the escapes JSON requires and nothing else. Text the
+  // decoder let in is well-formed UTF-8 (wellFormed); any other is checked when it holds non-ASCII
+  // bytes, and fails when it is not. holder: the object whose bytes hold s, when s may lie inside
+  // it (a string's own short buffer).
+  bool writePlainString(std::string_view s, bool wellFormed, const void* holder = nullptr,
+                        std::size_t holderSize = 0) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     const auto* const end = p + s.size();
-    // Room for the text, its quotes and the whole blocks the copy below stores past its end.
+    std::uint32_t high = 0;
+    // Room for the text, its quotes and the block the copy below may store past its end.
     char* out = room(s.size() + 2 + kCopyBlock);
     *out++ = '"';
-    if (copyShortText(s, holder, holderSize, out)) {
-      out[s.size()] = '"';
-      len += s.size() + 2;
-      return true;
+    if (copyShortText(s, holder, holderSize, out, high)) {
+      out += s.size();
+      len += s.size() + 1;
+    } else {
+      for (;;) {
+        const std::uint8_t* q = copyToEscape(p, end, out, high);
+        out += q - p;
+        len = static_cast<std::size_t>(out - buf.data());
+        if (q >= end) break;
+        writeEscape(*q);
+        p = q + 1;
+        out = room(static_cast<std::size_t>(end - p) + 1 + kCopyBlock);
+      }
     }
-    for (;;) {
-      const std::uint8_t* q = copyToEscape(p, end, out);
-      out += q - p;
-      len = static_cast<std::size_t>(out - buf.data());
-      if (q >= end) break;
-      writeEscape(*q);
-      p = q + 1;
-      out = room(static_cast<std::size_t>(end - p) + 1 + kCopyBlock);
-    }
+    if (high && !wellFormed && !isWellFormed(s))
+      return fail("An error occurred converting the contents of a NSString to UTF8.");
     *out = '"';
     ++len;
     return true;
+  }
+
+  static bool isWellFormed(std::string_view s) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
+    // The quick check passes most text; what it leaves (four-byte sequences, those led by EF B7 or
+    // EF BF) gets the exact one.
+    return json::isPlainUTF8(p, p + s.size()) || json::isWellFormedUTF8(p, p + s.size());
   }
 
   bool writeNumber(const platform::Value& v) {
@@ -688,20 +781,32 @@ struct EncodeState {
                               "*** Collection <" + classNameOf(o) + "> was mutated while being enumerated.");
   }
 
-  bool writeArray(const platform::Array& a) {
+  // A long list written into the thread's buffer moves, once its first elements show about how long
+  // the whole comes out, into the text to be handed out, sized by that: a large answer is then
+  // written once, into memory faulted in once, instead of copied out after.
+  void sizeByProgress(std::size_t startLen, std::size_t done, std::size_t n) {
+    if (!mayWriteIntoText || buf.writesText()) return;
+    const std::size_t expected = len + (len - startLen) / done * (n - done);
+    if (expected >= kTextWorthIt) buf.moveIntoText(expected + expected / 4 + 4096, len);
+  }
+
+  bool writeArray(const platform::Array& a, bool isDecoded) {
     if (!enter(a)) return false;
     openBracket('[');
     const std::size_t n = a.count();
+    const std::size_t startLen = len;
+    constexpr std::size_t kSampled = 32;
+    const bool sized = n >= 4 * kSampled;
     // A long list of decoded records is read through pointers into memory that is no longer in
     // the cache: fetch the records ahead, node first, then its pairs.
-    const JBArray* decoded =
-        isExactly(typeid(a), typeid(JBArray)) && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
+    const JBArray* decoded = isDecoded && n > 64 ? static_cast<const JBArray*>(&a) : nullptr;
     constexpr std::size_t kAhead = 4;
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
         decoded->prefetchForReading(i + 3 * kAhead, 0);
         decoded->prefetchForReading(i + kAhead, 1);
       }
+      if (i == kSampled && sized) sizeByProgress(startLen, i, n);
       if (i) comma();
       if (!writeValue(a.objectAtIndex(i), false)) return false;
       if (a.count() != n) raiseMutated(a);
@@ -711,18 +816,22 @@ struct EncodeState {
     return true;
   }
 
+  bool writeKey(const std::string& key) {
+    return plainText() ? writePlainString(key, false, &key, sizeof key) : writeString(key, true);
+  }
+
   bool writePair(const std::string& key, const platform::Value& value, bool first, bool decodedKey = false) {
     if (!first) comma();
     if (decodedKey) {
-      writeWellFormedString(key, &key, sizeof key);
-    } else if (!writeString(key, true)) {
+      writePlainString(key, true, &key, sizeof key);
+    } else if (!writeKey(key)) {
       return false;
     }
     colon();
     return writeValue(value, false);
   }
 
-  bool writeDictionary(const platform::Dictionary& d) {
+  bool writeDictionary(const platform::Dictionary& d, bool decoded) {
     if (!enter(d)) return false;
     openBracket('{');
     if (pretty()) {
@@ -737,7 +846,6 @@ struct EncodeState {
       bool ok = true;
       bool first = true;
       // An immutable decoded dictionary's keys are all the decoder's: well-formed UTF-8.
-      const bool decoded = isExactly(typeid(d), typeid(JBDictionary));
       const bool decodedKeys = decoded && !static_cast<const JBDictionary&>(d).isMutable() && plainText();
       auto pair = [&](const std::string& key, const platform::Value& value) {
         ok = writePair(key, value, first, decodedKeys);
@@ -755,9 +863,52 @@ struct EncodeState {
     return true;
   }
 
+  // The platform's own dictionary, compact, walked through its pairs as kept rather than a call
+  // per pair. The pairs are looked up afresh after each, as enumerate() does: a formatter may
+  // change the map.
+  bool writePlatformDictionary(const platform::MutableDictionary& d) {
+    if (pretty()) return writeDictionary(d, false);
+    if (!enter(d)) return false;
+    openBracket('{');
+    bool first = true;
+    for (std::size_t i = 0; i < d.entries().size(); ++i) {
+      const platform::MutableDictionary::Entry& e = d.entries()[i];
+      if (!e.live) continue;
+      if (!writePair(e.key, e.value, first)) return false;
+      first = false;
+    }
+    closeBracket('}');
+    open.pop_back();
+    return true;
+  }
+
+  // Writes o when it is an array or a dictionary and answers true in done; leaves anything else.
+  bool writeContainer(const platform::Object& o, bool& done) {
+    done = true;
+    switch (shapes.of(o)) {
+      case Shape::DecodedDictionary:
+        return writeDictionary(static_cast<const JBDictionary&>(o), true);
+      case Shape::DecodedArray:
+        return writeArray(static_cast<const JBArray&>(o), true);
+      case Shape::PlatformDictionary:
+        return writePlatformDictionary(static_cast<const platform::MutableDictionary&>(o));
+      case Shape::Dictionary:
+        return writeDictionary(static_cast<const platform::Dictionary&>(o), false);
+      case Shape::Array:
+        return writeArray(static_cast<const platform::Array&>(o), false);
+      case Shape::Other:
+        break;
+    }
+    if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d, false);
+    if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a, false);
+    done = false;
+    return false;
+  }
+
   bool writeObject(const platform::Object& o, const platform::Value* asValue) {
-    if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
-    if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
+    bool done;
+    const bool ok = writeContainer(o, done);
+    if (done) return ok;
     platform::Value self = asValue ? *asValue : platform::Value();
     if (self.isNull())
       if (auto shared = o.weak_from_this().lock())
@@ -784,9 +935,7 @@ struct EncodeState {
       case platform::Value::Kind::String:
         // Text that owns nothing is borrowed from a decoded document, whose decoder let only
         // well-formed UTF-8 in: without escaping options only the escapes are looked for.
-        if (!v.ownsSomething() &&
-            !has(options, JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash))
-          return writeWellFormedString(v.stringView(), &v, sizeof v);
+        if (plainText()) return writePlainString(v.stringView(), !v.ownsSomething(), &v, sizeof v);
         return writeString(v.stringView(), true);
       case platform::Value::Kind::Bool:
         if (v.boolValue())
@@ -803,17 +952,9 @@ struct EncodeState {
         return true;
       case platform::Value::Kind::Object: {
         const platform::Object& o = *v.objectPointer();
-        // The decoder's own classes first, without a dynamic cast.
-        const std::type_info& type = typeid(o);
-        if (isExactly(type, typeid(JBDictionary)))
-          return writeDictionary(static_cast<const JBDictionary&>(o));
-        if (isExactly(type, typeid(JBArray))) return writeArray(static_cast<const JBArray&>(o));
-        if (isExactly(type, typeid(platform::MutableDictionary)))
-          return writeDictionary(static_cast<const platform::MutableDictionary&>(o));
-        if (isExactly(type, typeid(platform::MutableArray)))
-          return writeArray(static_cast<const platform::MutableArray&>(o));
-        if (auto* d = dynamic_cast<const platform::Dictionary*>(&o)) return writeDictionary(*d);
-        if (auto* a = dynamic_cast<const platform::Array*>(&o)) return writeArray(*a);
+        bool done;
+        const bool ok = writeContainer(o, done);
+        if (done) return ok;
         return unsupported(v, classNameOf(o), isReplacement);
       }
       case platform::Value::Kind::Bytes:
@@ -852,8 +993,7 @@ void sizeByDecodedText(EncodeState& state, const platform::Object& root) {
     decoded = static_cast<const JBDictionary&>(root).decodedLength();
   else if (type == typeid(JBArray))
     decoded = static_cast<const JBArray&>(root).decodedLength();
-  constexpr std::size_t kWorthIt = 64 * 1024;
-  if (decoded >= kWorthIt) state.buf.writeIntoText(decoded + decoded / 8 + 4096);
+  if (decoded >= kTextWorthIt) state.buf.writeIntoText(decoded + decoded / 8 + 4096);
 }
 
 platform::Value finish(EncodeState& state, bool ok, JBEncodeOptions encodeOption, platform::Error* error) {
@@ -936,6 +1076,7 @@ std::optional<std::string> JBSerializer::serializeCollectionAsText(
   EncodeState state;
   state.options = options;
   state.formatter = &formatter;
+  state.mayWriteIntoText = true;
   sizeByDecodedText(state, collection);
   std::optional<std::string> text;
   if (writeCollectionRoot(state, collection)) text = takeText(state);

@@ -13,6 +13,7 @@
 #include "kit/codec/json/JBSerializer.h"
 #include "kit/codec/json/StringJSONBoxDeserializing.h"
 #include "kit/codec/json/StringJSONBoxSerializing.h"
+#include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
 
@@ -469,6 +470,178 @@ TEST(JBSerializer, LargeDecodedDocumentsComeOutWholeWhateverTheirLength) {
     EXPECT_EQ(*ours, *theirs);
     EXPECT_EQ(json::objectFromJSONString(*ours), decoded);
   }
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// A tree put together by hand, as a request body is: keys in the order they were set (a key set
+// again keeps its place, a removed one is left out), escapes in keys and values, non-ASCII text as it is, and
+// numbers.
+TEST(JBSerializer, HandBuiltTreeComesOutAsItWasBuilt) {
+  auto record = platform::MutableDictionary::create();
+  record->setObject(Value("1000042"), "jobid");
+  record->setObject(Value("高级软件工程师 \"C++\""), "jobname");
+  record->setObject(Value(52311), "coid");
+  record->setObject(Value(30.5845), "lat");
+  record->setObject(Value(-0.5), "score");
+  record->setObject(Value(UINT64_MAX), "big");
+  record->setObject(Value(false), "isapply");
+  record->setObject(Value(), "contact");
+  record->setObject(Value(arrayOf({Value("五险一金"), Value("年终奖")})), "welfare");
+  record->setObject(Value("line\none\ttab\\ \x01 /"), "ke\"y\n");
+  record->setObject(Value("9-500人"), "jobid");  // replaced, in its place
+  record->setObject(Value("gone"), "removed");
+  record->removeObjectForKey("removed");
+  auto root = platform::MutableDictionary::create();
+  root->setObject(Value(0), "status");
+  root->setObject(Value(arrayOf({Value(record), Value(platform::MutableDictionary::create())})), "items");
+  EXPECT_EQ(json::JSONString(*root).value(),
+            "{\"status\":0,\"items\":[{\"jobid\":\"9-500人\",\"jobname\":\"高级软件工程师 \\\"C++\\\"\","
+            "\"coid\":52311,\"lat\":30.584499999999998,\"score\":-0.5,\"big\":18446744073709551615,"
+            "\"isapply\":false,\"contact\":null,\"welfare\":[\"五险一金\",\"年终奖\"],"
+            "\"ke\\\"y\\n\":\"line\\none\\ttab\\\\ \\u0001 /\"},{}]}");
+}
+
+// Text and keys held by the platform's containers, at every length around the block sizes the
+// writer copies by, with a byte that needs an escape, a non-ASCII character or a byte that is not
+// UTF-8 at every place: escaped exactly where needed, refused when not UTF-8.
+TEST(JBSerializer, HandBuiltTextIsEscapedAndCheckedAtEveryLengthAndPlace) {
+  const std::vector<std::pair<std::string, std::string>> specials = {{"\"", "\\\""},
+                                                                     {"\\", "\\\\"},
+                                                                     {"\x01", "\\u0001"},
+                                                                     {"\x1f", "\\u001f"},
+                                                                     {"\n", "\\n"},
+                                                                     {"\x7F", "\x7F"},
+                                                                     {"中", "中"},
+                                                                     {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                                                                     {"\xEF\xBF\xBF", "\xEF\xBF\xBF"}};
+  for (std::size_t length = 0; length <= 40; ++length) {
+    for (std::size_t at = 0; at <= length; ++at) {
+      for (const auto& [in, out] : specials) {
+        std::string text, written;
+        for (std::size_t i = 0; i < length; ++i) {
+          text += i == at ? in : std::string(1, static_cast<char>('a' + i % 26));
+          written += i == at ? out : std::string(1, static_cast<char>('a' + i % 26));
+        }
+        SCOPED_TRACE(text);
+        auto d = platform::MutableDictionary::create();
+        d->setObject(Value(text), text);
+        EXPECT_EQ(json::JSONString(*d).value_or("<failed>"), "{\"" + written + "\":\"" + written + "\"}");
+      }
+      std::string bad(length + 1, 'x');
+      bad[at] = '\xC3';  // a lead byte without its continuation
+      EXPECT_EQ(failure(*arrayOf({Value(bad)})),
+                "An error occurred converting the contents of a NSString to UTF8.");
+      auto d = platform::MutableDictionary::create();
+      d->setObject(Value(1), bad);
+      platform::Error e;
+      EXPECT_FALSE(json::JSONString(*d, JBSerializeOptionNone, &e));
+      EXPECT_EQ(e.localizedDescription, "An error occurred converting the contents of a NSString to UTF8.");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// A long hand-built list is written straight into the text handed out once its first elements
+// tell about how long it comes out: the text is whole when the rest is far longer or far shorter
+// than those promised, and when a formatter encodes on its own along the way.
+TEST(JBSerializer, LongHandBuiltListsComeOutWholeWhateverTheirFirstElementsPromise) {
+  JBUnsupportedClassFormatter encoding = [](const Value&) -> std::optional<Value> {
+    return Value(*json::JSONString(*arrayOf({Value(std::string(3000, 'i'))})));
+  };
+  for (bool longFirst : {false, true}) {
+    for (std::size_t n : {128u, 129u, 2000u}) {
+      auto list = platform::MutableArray::create();
+      std::string expected = "[";
+      for (std::size_t i = 0; i < n; ++i) {
+        const bool isLong = (i < 32) == longFirst;
+        std::string s(isLong ? 3000 + i : i % 7, static_cast<char>('a' + i % 26));
+        if (i % 5 == 0) s += "\"\n";
+        auto record = platform::MutableDictionary::create();
+        record->setObject(Value(s), "s");
+        record->setObject(Value(static_cast<int>(i)), "n");
+        if (i == n / 2) record->setObject(Value(platform::Data{1}), "d");
+        list->addObject(Value(record));
+        std::string escaped = s;
+        if (i % 5 == 0) escaped.replace(escaped.size() - 2, 2, "\\\"\\n");
+        expected += (i ? ",{\"s\":\"" : "{\"s\":\"") + escaped + "\",\"n\":" + std::to_string(i);
+        if (i == n / 2) expected += ",\"d\":\"[\\\"" + std::string(3000, 'i') + "\\\"]\"";
+        expected += "}";
+      }
+      expected += "]";
+      SCOPED_TRACE(testing::Message() << n << (longFirst ? " long first" : " short first"));
+      auto written = json::JSONString(*list, JBSerializeOptionNone, encoding);
+      ASSERT_TRUE(written);
+      EXPECT_EQ(*written, expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// Text held by the platform's containers is written exactly when it is well-formed UTF-8: random
+// text of every length up to a few blocks, of characters at the edges of each sequence length, at
+// times with one piece that is not UTF-8 (overlong forms, surrogates, beyond U+10FFFF, stray or
+// missing continuation bytes) or cut at the end.
+TEST(JBSerializer, HandBuiltTextIsWrittenExactlyWhenItIsUTF8) {
+  const char* const good[] = {"a",
+                              "\x7F",
+                              "\xC2\x80",
+                              "\xDF\xBF",
+                              "\xE0\xA0\x80",
+                              "\xED\x9F\xBF",
+                              "\xEE\x80\x80",
+                              "\xEF\xBF\xBF",
+                              "中",
+                              "\xF0\x90\x80\x80",
+                              "\xF4\x8F\xBF\xBF"};
+  const char* const bad[] = {"\xC0\x80",
+                             "\xC1\xBF",
+                             "\xE0\x9F\xBF",
+                             "\xED\xA0\x80",
+                             "\xF0\x8F\xBF\xBF",
+                             "\xF4\x90\x80\x80",
+                             "\xF5\x80\x80\x80",
+                             "\xFF",
+                             "\x80",
+                             "\xE4\xB8",
+                             "\xC2",
+                             "\xF0\x90\x80"};
+  std::mt19937 rng(44);
+  int written = 0, refused = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t pieces = rng() % 40;
+    const std::size_t wrongAt = rng() % 2 ? rng() % (pieces + 1) : pieces + 1;
+    std::string text;
+    for (std::size_t i = 0; i <= pieces; ++i)
+      text += i == wrongAt ? bad[rng() % std::size(bad)] : good[rng() % std::size(good)];
+    if (rng() % 8 == 0) text.pop_back();
+    const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+    const bool wellFormed = json::isWellFormedUTF8(p, p + text.size());
+    auto out = json::JSONString(*arrayOf({Value(text)}));
+    ASSERT_EQ(out.has_value(), wellFormed) << testing::PrintToString(text);
+    if (out) {
+      EXPECT_EQ(*out, "[\"" + text + "\"]");
+      ++written;
+    } else {
+      ++refused;
+    }
+  }
+  EXPECT_GT(written, 5000);
+  EXPECT_GT(refused, 5000);
 }
 
 }  // namespace
