@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -15,6 +17,7 @@
 #include "mapsdk/engine/VFileUtil.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "mapsdk/engine/VTick.h"
+#include "mapsdk/engine/VUrlEncode.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 
@@ -140,6 +143,73 @@ TEST(EngineUtilTest, MutexTimesOutAndThreadsRun) {
   EXPECT_EQ(ran.load(), 0);  // result was 0
   EXPECT_EQ(thread.HasHandle(), 0);
   EXPECT_EQ(thread.Join(), 0);
+}
+
+namespace {
+// What a thread started through CVThread is handed: a gate it waits at, a signal that it is done,
+// and the handle it may drop itself.
+struct ThreadErrand {
+  std::shared_future<void> go;
+  std::promise<void> done;
+  CVThread* own = nullptr;
+};
+}  // namespace
+
+TEST(EngineUtilTest, AForgottenThreadRunsOnAndFreesItsHandle) {
+  CVThread thread;
+  thread.CloseHandle();  // nothing held: nothing to forget
+  EXPECT_EQ(thread.HasHandle(), 0);
+
+  static ThreadErrand first;  // outlives the test: nothing waits for the thread itself
+  first = ThreadErrand();
+  std::promise<void> go;
+  first.go = go.get_future().share();
+  std::future<void> firstDone = first.done.get_future();
+  ASSERT_EQ(thread.CreateThread(
+                [](void* arg) {
+                  auto* errand = static_cast<ThreadErrand*>(arg);
+                  errand->go.wait();
+                  errand->done.set_value();
+                },
+                &first),
+            1);
+  thread.CloseHandle();
+  EXPECT_EQ(thread.HasHandle(), 0);
+  EXPECT_EQ(thread.Join(), 0);  // forgotten: nothing to wait for
+  static std::atomic<int> second{0};
+  EXPECT_EQ(thread.CreateThread([](void*) { second = 7; }, nullptr), 1);
+  EXPECT_EQ(thread.Join(), 1);
+  EXPECT_EQ(second.load(), 7);
+  go.set_value();
+  EXPECT_EQ(firstDone.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+
+  // A thread that drops its own handle is let go rather than waited for by itself.
+  static ThreadErrand own;
+  own = ThreadErrand();
+  std::promise<void> ownGo;
+  own.go = ownGo.get_future().share();
+  own.own = new CVThread;
+  std::future<void> ownDone = own.done.get_future();
+  ASSERT_EQ(own.own->CreateThread(
+                [](void* arg) {
+                  auto* errand = static_cast<ThreadErrand*>(arg);
+                  errand->go.wait();
+                  delete errand->own;
+                  errand->own = nullptr;
+                  errand->done.set_value();
+                },
+                &own),
+            1);
+  ownGo.set_value();
+  EXPECT_EQ(ownDone.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_EQ(own.own, nullptr);
+}
+
+TEST(EngineUtilTest, UrlEncodingKeepsOnlyTheUnreservedCharacters) {
+  // Each range of plain characters with its neighbours on both sides.
+  EXPECT_EQ(UrlEncode("/09:@AZ[`az{-._~"), "%2F09%3A%40AZ%5B%60az%7B-._~");
+  EXPECT_EQ(UrlEncode("a b+c&d=\xE5\x8C\x97\x7F"), "a%20b%2Bc%26d%3D%E5%8C%97%7F");
+  EXPECT_EQ(UrlEncode(""), "");
 }
 
 TEST(EngineUtilTest, TickCountFollowsItsClock) {

@@ -283,6 +283,26 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
   EXPECT_EQ(man.LogWifi(8), 0);  // not in the search list
 }
 
+TEST_F(COLRecordManTest, WifiLogKeepsEachListedCityOnceInItsFile) {
+  COLRecordMan man;
+  man.Init(DataFolder());
+  const std::string cities =
+      "[{\"i\":\"289\",\"n\":\"a\",\"sl\":10,\"sh\":20},{\"i\":\"131\",\"n\":\"b\",\"sl\":5,\"sh\":6},"
+      "{\"i\":\"75\",\"n\":\"c\",\"sl\":7,\"sh\":8}]";
+  ASSERT_EQ(man.StoreSearchList(cities.data(), static_cast<int>(cities.size())), 1);
+  EXPECT_EQ(man.LogWifi(289), 1);  // the first of the list
+  EXPECT_EQ(man.LogWifi(289), 0);  // there already
+  EXPECT_EQ(man.LogWifi(131), 2);
+  EXPECT_EQ(man.LogWifi(75), 2);
+  EXPECT_EQ(man.LogWifi(8), 0);  // not in the search list
+  ASSERT_EQ(ReadAll(DataFolder() + CVString("OfflineWifilog.dat")),
+            std::string("[\r\n{\"i\":289},\r\n{\"i\":131},\r\n{\"i\":75}\r\n]\0", 39));
+  EXPECT_EQ((UiStates()), (std::vector<std::pair<int, int>>{{1, 289}, {2, 131}, {2, 75}}));
+
+  ASSERT_EQ(man.ClearAllRecords(), 1);
+  EXPECT_EQ(ReadAll(DataFolder() + CVString("OfflineWifilog.dat")), std::string("[\r\n]\0", 5));
+}
+
 }  // namespace
 
 namespace {

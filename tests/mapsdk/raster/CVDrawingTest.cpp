@@ -74,6 +74,34 @@ TEST(CVDrawingOwnershipTest, WrapperGoneWhileSelectedLeavesTheObjectToTheContext
   EXPECT_EQ(dc.DeleteDC(), 1);
 }
 
+TEST(CVDrawingOwnershipTest, ANewPenReplacesTheOneHeldEvenWhileItIsSelected) {
+  CVPen pen;
+  ASSERT_EQ(pen.CreatePen(PenStyle::Solid, 1, 0xFF112233u), 1);
+  // The first pen is freed (LeakSanitizer would tell).
+  ASSERT_EQ(pen.CreatePen(PenStyle::Dotted, 2, 0xFF445566u), 1);
+  ASSERT_NE(pen.GetHandle(), nullptr);
+  EXPECT_EQ(pen.GetHandle()->style, PenStyle::Dotted);
+  EXPECT_EQ(pen.GetHandle()->width, 2);
+  EXPECT_EQ(pen.GetHandle()->color, 0xFF445566u);
+  VPen* third = nullptr;
+  {
+    CVDC dc;
+    ASSERT_EQ(dc.CreateCompatibleDC(), 1);
+    VPen* defaultPen = dc.SelectObject(&pen);
+    ASSERT_NE(defaultPen, nullptr);
+    // The selected pen is left to the context; the wrapper holds the new one.
+    ASSERT_EQ(pen.CreatePen(PenStyle::Solid, 4, 0xFF778899u), 1);
+    third = pen.GetHandle();
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->width, 4);
+    EXPECT_EQ(dc.SelectObject(defaultPen), nullptr);  // the orphan is freed on the way out
+    EXPECT_EQ(dc.SelectObject(&pen), defaultPen);
+    EXPECT_EQ(VFreePen(defaultPen), 1);
+  }
+  // The context freed the pen selected last, which was the wrapper's own: nothing left to hold.
+  EXPECT_EQ(pen.GetHandle(), nullptr);
+}
+
 TEST(CVDrawingOwnershipTest, AttachedHandlesAreNeverFreedByTheWrapper) {
   VPen* raw = VCreatePen(PenStyle::Solid, 1, 0);
   {
