@@ -284,7 +284,7 @@ TEST_F(COLRecordManTest, MergeFlagsNewerDataOfAFinishedCityAndQueuesNewCities) {
 }
 
 TEST_F(COLRecordManTest, WifiLogKeepsEachListedCityOnceInItsFile) {
-  COLRecordMan man;
+  COLRecordMan man(Dispatcher(), true);
   man.Init(DataFolder());
   const std::string cities =
       "[{\"i\":\"289\",\"n\":\"a\",\"sl\":10,\"sh\":20},{\"i\":\"131\",\"n\":\"b\",\"sl\":5,\"sh\":6},"
