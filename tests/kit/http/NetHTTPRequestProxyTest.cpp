@@ -116,6 +116,8 @@ TEST_F(NetHTTPRequestProxyTest, RequestsWaitingForTheirScriptLeaveTheQueueToOthe
       wait([&] { return std::all_of(waiting.begin(), waiting.end(), [](auto& w) { return w->done(); }); }));
   for (auto& r : scripted) EXPECT_TRUE(r->PACScriptError());
   EXPECT_EQ(server.requestCount(), scripted.size() + 1);
+  // The places lent come back on the network thread, which may run after the requests ended.
+  EXPECT_TRUE(wait([] { return NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount() == 4; }));
   EXPECT_EQ(NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount(), 4);
 }
 
