@@ -66,8 +66,8 @@ Data digest(DigestAlgorithm algorithm, std::span<const std::uint8_t> bytes) {
   unsigned int length = 0;
   static const std::uint8_t none = 0;
   const void* data = bytes.empty() ? &none : bytes.data();
-  // A short MD5 (the device identifier's check value, read by the start's first request) needs no
-  // provider: the first fetch of one loads the library's configuration and provider tables, most
+  // MD5 (among others the device identifier's check value, read by the start's first request) needs
+  // no provider: the first fetch of one loads the library's configuration and provider tables, most
   // of a millisecond of the start.
   if (algorithm == DigestAlgorithm::MD5) {
     // One of the library's older interfaces, kept by it; marked as such.
