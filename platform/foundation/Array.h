@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/foundation/Value.h"
@@ -32,6 +33,11 @@ class MutableArray : public Array {
 
   std::size_t count() const override { return items_.size(); }
   const Value& objectAtIndex(std::size_t index) const override;
+
+  // The elements as this class keeps them, for a reader that walks them all without a call per
+  // element (a subclass that keeps its elements its own way has none here). Valid until the array
+  // changes.
+  std::span<const Value> items() const { return items_; }
 
   virtual void addObject(Value v) { items_.push_back(std::move(v)); }
   // Index at most count(); raises RangeException otherwise.

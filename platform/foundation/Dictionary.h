@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -54,16 +55,19 @@ class MutableDictionary : public Dictionary {
   const Value* objectForKey(std::string_view key) const override;
   void enumerate(const std::function<bool(const std::string& key, const Value& value)>& fn) const override;
 
-  // A pair as the map keeps it; a removed one stays in its place, not live, until the map is
-  // compacted.
+  // A pair as the map keeps it.
   struct Entry {
     std::string key;
     Value value;
-    bool live = true;
   };
   // The pairs as kept, in order, for a reader that walks them all without a call per pair (the
-  // class's own enumerate() walks these). Valid until the map changes.
-  std::span<const Entry> entries() const;
+  // class's own enumerate() walks these). A removed pair stays in its place, not live, until the
+  // map is compacted. Valid until the map changes.
+  std::span<const Entry> entries() const {
+    return table_ ? std::span<const Entry>(table_->entries, table_->count) : std::span<const Entry>();
+  }
+  // Whether the pair at place in entries() is live.
+  bool isLive(std::size_t place) const { return !table_ || table_->erased == 0 || liveAt(place); }
 
   // Replacing a value keeps the key's place.
   virtual void setObject(Value value, std::string_view key);
@@ -71,11 +75,30 @@ class MutableDictionary : public Dictionary {
   virtual void removeAllObjects();
 
  private:
-  // Made on the first insertion, so that an empty dictionary, and a subclass that keeps its pairs
-  // its own way, carries no table.
-  struct Storage;
+  // The index by hash and the places of removed pairs, made when first needed.
+  struct Extra;
+  // The pairs in one block after this header, so that a reader reaches them from the map in one
+  // load. Made on the first insertion: an empty dictionary, and a subclass that keeps its pairs
+  // its own way, carries none.
+  struct Table {
+    Entry* entries = nullptr;  // right after the header
+    std::uint32_t count = 0;   // the pairs kept, removed ones included
+    std::uint32_t capacity = 0;
+    std::uint32_t erased = 0;
+    std::uint64_t shapes = 0;  // of the keys added since the map was last emptied
+    Extra* extra = nullptr;    // owned
+  };
+  static_assert(sizeof(Table) % alignof(Entry) == 0);
+  static Table* makeTable(std::size_t capacity);
+  static void freeTable(Table* t) noexcept;
+  static Table* copyTable(const Table& t);
+  bool liveAt(std::size_t place) const;
+  std::size_t find(std::string_view key, std::size_t& hash) const;
+  void add(std::string_view key, Value&& value, std::size_t hash);
+  void reindex();
+  void compact();
 
-  std::unique_ptr<Storage> storage_;
+  Table* table_ = nullptr;
 };
 
 }  // namespace platform

@@ -1,8 +1,13 @@
 #include "platform/foundation/Value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -182,18 +187,6 @@ const std::string& Value::stringValue() const {
       return u_.t.store->stringFor(*u_.t.block);
     default:
       return kEmptyString;
-  }
-}
-
-std::string_view Value::stringView() const {
-  switch (tag_) {
-    case Tag::String:
-      return u_.s;
-    case Tag::Text:
-    case Tag::BorrowedText:
-      return u_.t.block->view();
-    default:
-      return {};
   }
 }
 
@@ -393,126 +386,187 @@ std::size_t Dictionary::hash() const { return count(); }
 
 // The pairs in insertion order, each key held once. Most maps hold a handful of pairs and are
 // searched in place; a longer one gains an index of places by hash.
-struct MutableDictionary::Storage {
-  using Entry = MutableDictionary::Entry;
-  static constexpr std::size_t kMissing = DictionaryIndex::Missing;
-  static constexpr std::size_t kSearchedInPlace = 8;
-
-  std::vector<Entry> entries;
-  std::size_t erased = 0;
+struct MutableDictionary::Extra {
   DictionaryIndex index;
-  std::uint64_t shapes = 0;  // of the keys added since the map was last emptied (shapeOf())
-
-  // The place of key, or kMissing; hash is the key's hash when the map is indexed (it is then
-  // reused when the key is added).
-  std::size_t find(std::string_view key, std::size_t& hash) const {
-    hash = 0;
-    if (!index.empty()) {
-      hash = DictionaryIndex::hashOf(key);
-      return index.find(hash, [&](std::size_t i) { return entries[i].live && entries[i].key == key; });
-    }
-    if (!(shapes & DictionaryIndex::shapeOf(key))) return kMissing;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-      if (entries[i].key == key && entries[i].live) return i;
-    return kMissing;
-  }
-  std::size_t find(std::string_view key) const {
-    std::size_t hash;
-    return find(key, hash);
-  }
-  const std::string* liveKeyAt(std::size_t i) const { return entries[i].live ? &entries[i].key : nullptr; }
-  void reindex() {
-    index.rebuild(entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
-  }
-  void add(std::string_view key, Value&& value, std::size_t hash) {
-    if (entries.empty()) entries.reserve(kSearchedInPlace);
-    entries.push_back(Entry{std::string(key), std::move(value)});
-    shapes |= DictionaryIndex::shapeOf(key);
-    if (!index.empty())
-      index.added(entries.size() - 1, hash, entries.size(), [this](std::size_t i) { return liveKeyAt(i); });
-    else if (entries.size() > kSearchedInPlace)
-      reindex();
-  }
-  void compact() {
-    std::vector<Entry> kept;
-    kept.reserve(entries.size() - erased);
-    for (Entry& e : entries)
-      if (e.live) kept.push_back(std::move(e));
-    entries = std::move(kept);
-    erased = 0;
-    index.clear();
-    if (entries.size() > kSearchedInPlace) reindex();
-  }
+  std::vector<bool> removed;  // by place, while some pair is removed; places past its end are live
 };
 
+namespace {
+constexpr std::size_t kMissing = DictionaryIndex::Missing;
+constexpr std::size_t kSearchedInPlace = 8;
+constexpr std::size_t kFirstCapacity = 4;
+}  // namespace
+
+MutableDictionary::Table* MutableDictionary::makeTable(std::size_t capacity) {
+  if (capacity > UINT32_MAX) throw std::length_error("dictionary too large");
+  auto* raw = static_cast<std::byte*>(::operator new(sizeof(Table) + capacity * sizeof(Entry)));
+  Table* t = new (raw) Table;
+  t->entries = reinterpret_cast<Entry*>(raw + sizeof(Table));
+  t->capacity = static_cast<std::uint32_t>(capacity);
+  return t;
+}
+
+void MutableDictionary::freeTable(Table* t) noexcept {
+  if (!t) return;
+  std::destroy_n(t->entries, t->count);
+  delete t->extra;
+  t->~Table();
+  ::operator delete(static_cast<void*>(t));
+}
+
+MutableDictionary::Table* MutableDictionary::copyTable(const Table& from) {
+  Table* t = makeTable(from.capacity);
+  try {
+    if (from.extra) t->extra = new Extra(*from.extra);
+    for (; t->count < from.count; ++t->count) new (t->entries + t->count) Entry(from.entries[t->count]);
+  } catch (...) {
+    freeTable(t);
+    throw;
+  }
+  t->erased = from.erased;
+  t->shapes = from.shapes;
+  return t;
+}
+
+bool MutableDictionary::liveAt(std::size_t place) const {
+  const Extra* x = table_->extra;
+  return !x || place >= x->removed.size() || !x->removed[place];
+}
+
+// The place of key, or kMissing; hash is the key's hash when the map is indexed (it is then reused
+// when the key is added).
+std::size_t MutableDictionary::find(std::string_view key, std::size_t& hash) const {
+  hash = 0;
+  if (!table_) return kMissing;
+  const Table& t = *table_;
+  if (t.extra && !t.extra->index.empty()) {
+    hash = DictionaryIndex::hashOf(key);
+    return t.extra->index.find(hash, [&](std::size_t i) { return t.entries[i].key == key && isLive(i); });
+  }
+  if (!(t.shapes & DictionaryIndex::shapeOf(key))) return kMissing;
+  for (std::size_t i = 0; i < t.count; ++i)
+    if (t.entries[i].key == key && isLive(i)) return i;
+  return kMissing;
+}
+
+void MutableDictionary::reindex() {
+  Table& t = *table_;
+  if (!t.extra) t.extra = new Extra;
+  t.extra->index.rebuild(t.count,
+                         [this](std::size_t i) { return isLive(i) ? &table_->entries[i].key : nullptr; });
+}
+
+void MutableDictionary::add(std::string_view key, Value&& value, std::size_t hash) {
+  // Made before the pairs may move: key may be one of theirs.
+  Entry entry{std::string(key), std::move(value)};
+  if (!table_ || table_->count == table_->capacity) {
+    Table* grown = makeTable(table_ ? 2 * std::size_t{table_->capacity} : kFirstCapacity);
+    if (Table* old = table_) {
+      std::uninitialized_move_n(old->entries, old->count, grown->entries);
+      grown->count = old->count;
+      grown->erased = old->erased;
+      grown->shapes = old->shapes;
+      grown->extra = std::exchange(old->extra, nullptr);
+      freeTable(old);
+    }
+    table_ = grown;
+  }
+  Table& t = *table_;
+  new (t.entries + t.count) Entry(std::move(entry));
+  ++t.count;
+  t.shapes |= DictionaryIndex::shapeOf(t.entries[t.count - 1].key);
+  if (t.extra && !t.extra->index.empty())
+    t.extra->index.added(t.count - 1, hash, t.count,
+                         [this](std::size_t i) { return isLive(i) ? &table_->entries[i].key : nullptr; });
+  else if (t.count > kSearchedInPlace)
+    reindex();
+}
+
+void MutableDictionary::compact() {
+  Table* old = table_;
+  Table* kept = makeTable(std::max<std::size_t>(old->count - old->erased, kFirstCapacity));
+  for (std::size_t i = 0; i < old->count; ++i)
+    if (isLive(i)) new (kept->entries + kept->count++) Entry(std::move(old->entries[i]));
+  kept->shapes = old->shapes;
+  table_ = kept;
+  freeTable(old);
+  if (kept->count > kSearchedInPlace) reindex();
+}
+
 MutableDictionary::MutableDictionary(const MutableDictionary& other)
-    : Dictionary(other), storage_(other.storage_ ? std::make_unique<Storage>(*other.storage_) : nullptr) {}
+    : Dictionary(other), table_(other.table_ ? copyTable(*other.table_) : nullptr) {}
 
 MutableDictionary& MutableDictionary::operator=(const MutableDictionary& other) {
-  if (this != &other) storage_ = other.storage_ ? std::make_unique<Storage>(*other.storage_) : nullptr;
+  if (this != &other) {
+    Table* copy = other.table_ ? copyTable(*other.table_) : nullptr;
+    freeTable(std::exchange(table_, copy));
+  }
   return *this;
 }
 
-MutableDictionary::MutableDictionary(MutableDictionary&& other) noexcept = default;
-MutableDictionary& MutableDictionary::operator=(MutableDictionary&& other) noexcept = default;
-MutableDictionary::MutableDictionary() = default;
-MutableDictionary::~MutableDictionary() = default;
+MutableDictionary::MutableDictionary(MutableDictionary&& other) noexcept
+    : Dictionary(other), table_(std::exchange(other.table_, nullptr)) {}
 
-std::size_t MutableDictionary::count() const {
-  return storage_ ? storage_->entries.size() - storage_->erased : 0;
+MutableDictionary& MutableDictionary::operator=(MutableDictionary&& other) noexcept {
+  if (this != &other) freeTable(std::exchange(table_, std::exchange(other.table_, nullptr)));
+  return *this;
 }
 
+MutableDictionary::MutableDictionary() = default;
+MutableDictionary::~MutableDictionary() { freeTable(table_); }
+
+std::size_t MutableDictionary::count() const { return table_ ? table_->count - table_->erased : 0; }
+
 const Value* MutableDictionary::objectForKey(std::string_view key) const {
-  if (!storage_) return nullptr;
-  const std::size_t i = storage_->find(key);
-  return i == Storage::kMissing ? nullptr : &storage_->entries[i].value;
+  std::size_t hash;
+  const std::size_t i = find(key, hash);
+  return i == kMissing ? nullptr : &table_->entries[i].value;
 }
 
 void MutableDictionary::enumerate(const std::function<bool(const std::string&, const Value&)>& fn) const {
-  if (!storage_) return;
-  // Sizes read afresh: fn may change the map.
-  const auto& entries = storage_->entries;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!entries[i].live) continue;
-    if (!fn(entries[i].key, entries[i].value)) return;
+  // The table and its size are read afresh: fn may change the map.
+  for (std::size_t i = 0; table_ && i < table_->count; ++i) {
+    if (!isLive(i)) continue;
+    const Entry& e = table_->entries[i];
+    if (!fn(e.key, e.value)) return;
   }
-}
-
-std::span<const MutableDictionary::Entry> MutableDictionary::entries() const {
-  if (!storage_) return {};
-  return storage_->entries;
 }
 
 void MutableDictionary::setObject(Value value, std::string_view key) {
-  if (!storage_) storage_ = std::make_unique<Storage>();
-  Storage& s = *storage_;
   std::size_t hash;
-  if (const std::size_t i = s.find(key, hash); i != Storage::kMissing) {
-    s.entries[i].value = std::move(value);
+  if (const std::size_t i = find(key, hash); i != kMissing) {
+    table_->entries[i].value = std::move(value);
     return;
   }
-  s.add(key, std::move(value), hash);
+  add(key, std::move(value), hash);
 }
 
 void MutableDictionary::removeObjectForKey(std::string_view key) {
-  if (!storage_) return;
-  Storage& s = *storage_;
-  const std::size_t i = s.find(key);
-  if (i == Storage::kMissing) return;
-  // The table's slot stays and is passed over until the map is compacted.
-  s.entries[i].live = false;
-  s.entries[i].value = Value();
-  ++s.erased;
-  if (s.erased > 16 && s.erased * 2 > s.entries.size()) s.compact();
+  std::size_t hash;
+  const std::size_t i = find(key, hash);
+  if (i == kMissing) return;
+  // The pair stays, not live, in its place (and in the index) until the map is compacted.
+  Table& t = *table_;
+  if (!t.extra) t.extra = new Extra;
+  if (t.extra->removed.size() < t.count) t.extra->removed.resize(t.count);
+  t.extra->removed[i] = true;
+  t.entries[i].value = Value();
+  ++t.erased;
+  if (t.erased > 16 && t.erased * 2 > t.count) compact();
 }
 
 void MutableDictionary::removeAllObjects() {
-  if (!storage_) return;
+  if (!table_) return;
   // Emptied rather than freed: an enumeration may be under way.
-  storage_->entries.clear();
-  storage_->index.clear();
-  storage_->shapes = 0;
-  storage_->erased = 0;
+  Table& t = *table_;
+  std::destroy_n(t.entries, t.count);
+  t.count = 0;
+  t.erased = 0;
+  t.shapes = 0;
+  if (t.extra) {
+    t.extra->index.clear();
+    t.extra->removed.clear();
+  }
 }
 
 // ---- Error ----

@@ -97,7 +97,10 @@ class Value {
   // The text of a string value; "" for every other kind.
   const std::string& stringValue() const;
   // The same without making a std::string for text kept in a store.
-  std::string_view stringView() const;
+  std::string_view stringView() const {
+    if (tag_ == Tag::String) return u_.s;
+    return tag_ == Tag::Text || tag_ == Tag::BorrowedText ? u_.t.block->view() : std::string_view();
+  }
   // The bytes of a bytes value; empty for every other kind.
   const Data& bytesValue() const;
   // A counted pointer to the object of an object value; null for every other kind.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <typeinfo>
@@ -484,6 +485,7 @@ enum class Shape : std::uint8_t {
   DecodedDictionary,
   DecodedArray,
   PlatformDictionary,
+  PlatformArray,
   Dictionary,
   Array,
   Other
@@ -494,6 +496,7 @@ Shape shapeOfClass(const platform::Object& o) {
   if (type == typeid(JBDictionary)) return Shape::DecodedDictionary;
   if (type == typeid(JBArray)) return Shape::DecodedArray;
   if (type == typeid(platform::MutableDictionary)) return Shape::PlatformDictionary;
+  if (type == typeid(platform::MutableArray)) return Shape::PlatformArray;
   // A class whose Object part is not where the static cast would find it keeps to the dynamic
   // casts of Shape::Other.
   if (auto* d = dynamic_cast<const platform::Dictionary*>(&o))
@@ -790,10 +793,13 @@ struct EncodeState {
     if (expected >= kTextWorthIt) buf.moveIntoText(expected + expected / 4 + 4096, len);
   }
 
-  bool writeArray(const platform::Array& a, bool isDecoded) {
+  // own: the array when it is the platform's own, walked through its elements as kept rather than
+  // with two calls per element. The length is read afresh after each: a formatter may change it.
+  bool writeArray(const platform::Array& a, bool isDecoded, const platform::MutableArray* own = nullptr) {
     if (!enter(a)) return false;
     openBracket('[');
-    const std::size_t n = a.count();
+    auto count = [&] { return own ? own->items().size() : a.count(); };
+    const std::size_t n = count();
     const std::size_t startLen = len;
     constexpr std::size_t kSampled = 32;
     const bool sized = n >= 4 * kSampled;
@@ -808,8 +814,8 @@ struct EncodeState {
       }
       if (i == kSampled && sized) sizeByProgress(startLen, i, n);
       if (i) comma();
-      if (!writeValue(a.objectAtIndex(i), false)) return false;
-      if (a.count() != n) raiseMutated(a);
+      if (!writeValue(own ? own->items()[i] : a.objectAtIndex(i), false)) return false;
+      if (count() != n) raiseMutated(a);
     }
     closeBracket(']');
     open.pop_back();
@@ -872,8 +878,8 @@ struct EncodeState {
     openBracket('{');
     bool first = true;
     for (std::size_t i = 0; i < d.entries().size(); ++i) {
+      if (!d.isLive(i)) continue;
       const platform::MutableDictionary::Entry& e = d.entries()[i];
-      if (!e.live) continue;
       if (!writePair(e.key, e.value, first)) return false;
       first = false;
     }
@@ -892,6 +898,10 @@ struct EncodeState {
         return writeArray(static_cast<const JBArray&>(o), true);
       case Shape::PlatformDictionary:
         return writePlatformDictionary(static_cast<const platform::MutableDictionary&>(o));
+      case Shape::PlatformArray: {
+        const auto& a = static_cast<const platform::MutableArray&>(o);
+        return writeArray(a, false, &a);
+      }
       case Shape::Dictionary:
         return writeDictionary(static_cast<const platform::Dictionary&>(o), false);
       case Shape::Array:

@@ -221,3 +221,65 @@ TEST(Dictionary, CopiesAreDeepAndEmptyOnesAnswer) {
   MutableDictionary moved = std::move(copy);
   EXPECT_EQ(moved.valueForKey("b").stringValue(), "two");
 }
+
+// The pairs as a reader walks them: a removed one keeps its place, not live, until so many are
+// removed that the map compacts; a copy keeps them as they are.
+TEST(Dictionary, EntriesKeepRemovedPairsInPlaceUntilCompacted) {
+  auto d = MutableDictionary::create();
+  auto keysOf = [](const MutableDictionary& m, bool live) {
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i < m.entries().size(); ++i)
+      if (m.isLive(i) == live) keys.push_back(m.entries()[i].key);
+    return keys;
+  };
+  for (int i = 0; i < 40; ++i) d->setObject("v" + std::to_string(i), "k" + std::to_string(i));
+  d->removeObjectForKey("k1");
+  d->removeObjectForKey("k5");
+  ASSERT_EQ(d->entries().size(), 40u);
+  EXPECT_EQ(keysOf(*d, false), (std::vector<std::string>{"k1", "k5"}));
+  EXPECT_TRUE(d->entries()[1].value.isNull());
+  EXPECT_EQ(d->entries()[2].value.stringValue(), "v2");
+
+  MutableDictionary copy = *d;
+  EXPECT_EQ(keysOf(copy, false), (std::vector<std::string>{"k1", "k5"}));
+  copy.setObject("again", "k1");
+  EXPECT_EQ(copy.entries().back().key, "k1");
+  EXPECT_EQ(copy.count(), 39u);
+  EXPECT_EQ(keysOf(*d, false).size(), 2u);
+
+  // More than half of them removed: the twenty-first removal compacts the map.
+  for (int i = 10; i < 28; ++i) d->removeObjectForKey("k" + std::to_string(i));
+  EXPECT_EQ(keysOf(*d, false).size(), 20u);
+  d->removeObjectForKey("k28");
+  EXPECT_EQ(d->entries().size(), 19u);
+  EXPECT_TRUE(keysOf(*d, false).empty());
+  EXPECT_EQ(keysOf(*d, true).front(), "k0");
+  EXPECT_EQ(keysOf(*d, true).back(), "k39");
+  EXPECT_EQ(d->valueForKey("k30").stringValue(), "v30");
+  EXPECT_EQ(d->objectForKey("k1"), nullptr);
+}
+
+// Pairs added while the map is walked, the map growing under the walk, and keys taken from the
+// map's own pairs.
+TEST(Dictionary, GrowsUnderAWalkAndTakesKeysFromItself) {
+  auto d = MutableDictionary::create();
+  d->setObject(0, "a key longer than a short string");
+  std::vector<std::string> seen;
+  d->enumerate([&](const std::string& key, const Value&) {
+    seen.push_back(key);
+    if (seen.size() < 30) d->setObject(1, key + "+");
+    return true;
+  });
+  ASSERT_EQ(seen.size(), 30u);
+  EXPECT_EQ(seen.back(), seen.front() + std::string(29, '+'));
+  EXPECT_EQ(d->count(), 30u);
+
+  // A full map: the new pair moves the others while its key still points into one of them.
+  auto small = MutableDictionary::create();
+  small->setObject(8, "abcdefgh");
+  for (int n = 7; n > 0; --n)
+    small->setObject(n, std::string_view(small->entries().back().key).substr(0, static_cast<std::size_t>(n)));
+  EXPECT_EQ(small->allKeys(),
+            (std::vector<std::string>{"abcdefgh", "abcdefg", "abcdef", "abcde", "abcd", "abc", "ab", "a"}));
+  EXPECT_EQ(small->valueForKey("abcd").intValue(), 4);
+}

@@ -229,6 +229,31 @@ TEST(JBSerializer, UnsupportedValuesAndFormatters) {
   auto big = arrayOf({Value(std::string(40000, 'o')), Value(platform::Data{1})});
   EXPECT_EQ(json::JSONString(*big, JBSerializeOptionNone, encoding).value(),
             R"([")" + std::string(40000, 'o') + R"(",")" + inner + R"("])");
+
+  // A formatter that changes the list or map being written: a list that grows (and moves its
+  // elements) is caught, a map goes on with its pairs as they are then.
+  auto list = arrayOf({Value(1), Value(platform::Data{1}), Value(3)});
+  JBUnsupportedClassFormatter growList = [&](const Value&) -> std::optional<Value> {
+    for (int i = 0; i < 100; ++i) list->addObject(Value(i));
+    return Value("bytes");
+  };
+  try {
+    json::JSONString(*list, JBSerializeOptionNone, growList);
+    ADD_FAILURE() << "no exception";
+  } catch (const platform::Exception& x) {
+    EXPECT_EQ(x.reason(), "*** Collection <platform::MutableArray> was mutated while being enumerated.");
+  }
+  auto map = platform::MutableDictionary::create();
+  map->setObject(platform::Data{1}, "a");
+  map->setObject(2, "b");
+  JBUnsupportedClassFormatter growMap = [&](const Value&) -> std::optional<Value> {
+    for (int i = 0; i < 20; ++i) map->setObject(i, "k" + std::to_string(i));
+    map->removeObjectForKey("b");
+    return Value("bytes");
+  };
+  const std::string grown = json::JSONString(*map, JBSerializeOptionNone, growMap).value();
+  EXPECT_EQ(grown.substr(0, 28), R"({"a":"bytes","k0":0,"k1":1,")");
+  EXPECT_EQ(grown.substr(grown.size() - 9), R"("k19":19})");
 }
 
 TEST(JBSerializer, SelfContainingAndDeepContainersFail) {
