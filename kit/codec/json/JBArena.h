@@ -124,6 +124,10 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
     };
     if (n >= 8) {
       if (n <= 16) return copy(std::uint64_t{});
+      struct Sixteen {
+        std::uint64_t a, b;
+      };
+      if (n <= 32) return copy(Sixteen{});
       std::memcpy(to, from, n);
     } else if (n >= 4) {
       copy(std::uint32_t{});

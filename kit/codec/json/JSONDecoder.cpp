@@ -87,6 +87,26 @@ constexpr std::array<bool, 256> makeMaybeSpace() {
 }
 constexpr std::array<bool, 256> kMaybeSpace = makeMaybeSpace();
 
+// Whether a key's text is how a document writes it between quotation marks: no quotation mark,
+// backslash or control in it.
+// Writes a plain key (isPlainKey) of up to 13 bytes as the document writes it: between quotation
+// marks and followed by ':'. Returns one bit for each of those bytes, or 0 (nothing written) for a
+// longer key.
+std::uint32_t keyPattern(std::string_view text, std::uint8_t (&pattern)[16]) {
+  if (text.size() + 3 > sizeof pattern) return 0;
+  std::memset(pattern, 0, sizeof pattern);
+  pattern[0] = '"';
+  std::memcpy(pattern + 1, text.data(), text.size());
+  pattern[text.size() + 1] = '"';
+  pattern[text.size() + 2] = ':';
+  return (1u << (text.size() + 3)) - 1;
+}
+
+bool isPlainKey(std::string_view text) {
+  return std::none_of(text.begin(), text.end(),
+                      [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
+}
+
 inline int hexValue(std::uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -170,8 +190,13 @@ struct JBParseState {
   const std::uint8_t* input = nullptr;
   std::size_t length = 0;
   std::size_t pos = 0;
+  // The line at pos, counted as white space is passed only where lines may also end in ways that
+  // a look back cannot tell from the text of a string (JBParseOptionUnicodeLineBreaks); otherwise
+  // an error counts the line breaks before it (lineAtPos()), which can only be white space or
+  // comments: strings cannot hold them.
+  bool countLines = false;
   std::size_t line = 1;
-  std::size_t lineStart = 0;
+  std::size_t lineAtPos() const;
 
   Token token = Token::None;
   std::size_t tokenStart = 0;  // the current token ends at pos
@@ -231,15 +256,77 @@ struct JBParseState {
   const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
   // The table of the last dictionary made at each depth, with its keys in order: records of one
   // answer repeat their keys in the same order, and equal keys in equal order make an equal table.
-  // Only keys of the current pool are remembered, so that no key compared stands for another.
+  // They often take the same keys in an order of their own too: those keys are told by their text
+  // without a look in the pool, and with no two keys equal a table for any order is made by
+  // probing from the keys' homes. Only keys of the current pool are remembered, so that no key
+  // compared stands for another.
   struct Layout {
     std::uint64_t poolNumber = 0;
     std::vector<const std::string*> keys;
     std::vector<std::uint32_t> slots;
+    struct Key {
+      std::size_t keyHash = 0;
+      std::uint32_t home = 0;  // the key's slot when nothing is in the way
+      std::uint32_t length = 0;
+      JBTokenCache::Words words{0, 0};
+      // No quotation mark, backslash or control in it: the document writes it as it is.
+      bool plain = false;
+    };
+    std::vector<Key> details;
+    // Places in keys (plus one; 0 for none) by the keys' addresses and by their texts.
+    static constexpr std::size_t kPlaces = 128;
+    std::array<std::uint8_t, kPlaces> byAddress{};
+    std::array<std::uint8_t, kPlaces> byText{};
+    static std::size_t addressHash(const std::string* key) {
+      return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 57);
+    }
+    static std::size_t textHash(std::size_t length, const JBTokenCache::Words& w) {
+      return static_cast<std::size_t>(((w.a ^ w.b) + length) * 0x9E3779B97F4A7C15ull >> 57);
+    }
+    // The key's place in keys, or kMaxLayoutKeys when it is not one of them.
+    std::size_t placeOf(const std::string* key) {
+      if (!indexed && !index()) return kMaxLayoutKeys;
+      for (std::size_t i = addressHash(key);; i = (i + 1) % kPlaces) {
+        const std::uint8_t at = byAddress[i];
+        if (at == 0) return kMaxLayoutKeys;
+        if (keys[at - 1u] == key) return at - 1u;
+      }
+    }
+    // The place of the key with the text (w its words), or kMaxLayoutKeys.
+    std::size_t placeOfText(const char* bytes, std::size_t length, const JBTokenCache::Words& w) {
+      if (!indexed && !index()) return kMaxLayoutKeys;
+      for (std::size_t i = textHash(length, w);; i = (i + 1) % kPlaces) {
+        const std::uint8_t at = byText[i];
+        if (at == 0) return kMaxLayoutKeys;
+        const Key& k = details[at - 1u];
+        if (k.length == length && k.words.a == w.a && k.words.b == w.b &&
+            (length <= 16 || JBKeyPool::sameLongKey(*keys[at - 1u], bytes)))
+          return at - 1u;
+      }
+    }
+    // Learning takes the keys and the table; what tells the keys apart is made when first asked,
+    // and only for keys learnt in place of as many others: dictionaries that differ in their
+    // number of keys seldom share them.
+    bool indexed = false;
+    bool worthIndexing = false;
+    void learn(const JBDictionary& d);
+    // False when the keys are not worth it.
+    bool index();
     // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
     // keys share.
     std::uint64_t slotsDocument = 0;
     const std::uint32_t* documentSlots = nullptr;
+    // When last chosen or learnt (layoutClock), so that the longest unused gives way to a new one.
+    std::uint64_t used = 0;
+    // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
+    // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
+    // first one tells this layout's dictionaries before any key is read.
+    struct Pattern {
+      std::uint32_t mask = 0;
+      std::uint32_t length = 0;
+      alignas(16) std::uint8_t bytes[16];
+    };
+    std::vector<Pattern> patterns;
   };
   std::uint64_t documentNumber = 0;  // counts the parses, so that no copy of slots outlives its document
   const std::uint32_t* sharedSlots(Layout& layout) {
@@ -252,9 +339,36 @@ struct JBParseState {
     }
     return layout.documentSlots;
   }
+  // When the text at the scan position is one of the layout's keys, written plainly and followed by
+  // ':', takes both at once; its place in the layout's keys, or kMaxLayoutKeys.
+  std::size_t layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
+                             std::size_t& keyHash);
   static constexpr std::size_t kLayoutDepths = 16;
   static constexpr std::size_t kMaxLayoutKeys = 64;
-  std::array<Layout, kLayoutDepths> layouts;
+  // Dictionaries at one depth often take turns between a few kinds (a record's own fields, the
+  // person in it, its links): a few layouts are kept for each depth, told apart by their first key.
+  static constexpr std::size_t kLayoutWays = 8;
+  std::array<std::array<Layout, kLayoutWays>, kLayoutDepths> layouts;
+  // The layout of the dictionary being read at each depth, or nullptr; between dictionaries, the one
+  // chosen, matched or learnt last there.
+  std::array<Layout*, kLayoutDepths> currentLayout{};
+  std::uint64_t layoutClock = 0;
+  // How many of each depth's layouts were ever learnt (the first ones).
+  std::array<std::size_t, kLayoutDepths> layoutsLearnt{};
+  // The layout of this pool at the current depth whose first key is written at the scan position,
+  // else the one chosen or learnt last; nullptr when there is none.
+  __attribute__((noinline)) Layout* chooseLayout();
+  // Whether the layout is of this pool and its first key is written at the scan position.
+  bool firstKeyAhead(const Layout& layout) const {
+#if defined(__SSE2__)
+    if (layout.poolNumber != keyPoolNumber || length - pos < 16) return false;
+    const Layout::Pattern& first = layout.patterns[0];
+    return first.mask != 0 && writtenAt(first.bytes, first.mask, input + pos);
+#else
+    (void)layout;
+    return false;
+#endif
+  }
   platform::Value makeDictionary(JBDictionary::Pair* pairs, std::size_t count);
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -265,6 +379,8 @@ struct JBParseState {
 
   std::size_t newlineAt(std::size_t at) const;
   void skipWhitespace();
+  __attribute__((noinline)) void skipWhitespaceSlow();
+  bool plainSpaceStep();
   void skipPlainSpace();
   bool nextToken();
   bool nextTokenSlow();
@@ -304,6 +420,15 @@ struct JBParseState {
   bool touchCacheSlow();
   const platform::TextStore::Block* documentText();
   bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  // Predicts key (text, with words w) at this position of dictionaries at the current depth.
+  void rememberKey(std::size_t position, const std::string* key, std::size_t keyHash, std::string_view text,
+                   const JBTokenCache::Words& w);
+  void holdKeyPool() {
+    if (heldPool != keyPool) {
+      arena->hold(keyPool);
+      heldPool = keyPool;
+    }
+  }
   // The keys last found at each position of a dictionary at the current depth, when a decoder for
   // one parse predicts keys; nullptr otherwise.
   PredictedKey* predictedRow() {
@@ -313,9 +438,12 @@ struct JBParseState {
 #if defined(__SSE2__)
   // Whether the 16 bytes at `at` start with p's pattern (p.patternMask is not 0).
   static bool writtenAt(const PredictedKey& p, const std::uint8_t* at) {
+    return writtenAt(p.pattern, p.patternMask, at);
+  }
+  static bool writtenAt(const std::uint8_t* pattern, std::uint32_t mask, const std::uint8_t* at) {
     const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
-                                        _mm_load_si128(reinterpret_cast<const __m128i*>(p.pattern)));
-    return (static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & p.patternMask) == p.patternMask;
+                                        _mm_load_si128(reinterpret_cast<const __m128i*>(pattern)));
+    return (static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & mask) == mask;
   }
 #endif
   bool tokenValue(platform::Value& out);
@@ -332,8 +460,17 @@ void JBParseState::recordError(std::string message) {
   if (error) return;
   auto info = platform::MutableDictionary::create();
   info->setObject(platform::Value(static_cast<unsigned long long>(pos)), JBAtIndexKey);
-  info->setObject(platform::Value(static_cast<unsigned long long>(line)), JBLineNumberKey);
+  info->setObject(platform::Value(static_cast<unsigned long long>(lineAtPos())), JBLineNumberKey);
   error = platform::Error{std::string(JBErrorDomain), -1, std::move(message), std::move(info), nullptr};
+}
+
+std::size_t JBParseState::lineAtPos() const {
+  if (countLines) return line;
+  std::size_t breaks = 0;
+  // A carriage return and a line feed after it are one break.
+  for (std::size_t i = 0; i < pos; ++i)
+    breaks += input[i] == '\r' || (input[i] == '\n' && (i == 0 || input[i - 1] != '\r'));
+  return breaks + 1;
 }
 
 void JBParseState::recordExpectation(unsigned accepted, const char* valueText, const char* endText) {
@@ -367,30 +504,43 @@ inline std::size_t JBParseState::newlineAt(std::size_t at) const {
   return 0;
 }
 
-// Spaces, tabs and line feeds, 16 bytes at a time: the indentation of pretty-printed text. Stops
-// at anything else (a carriage return or comment is left to skipWhitespace's own loop), counting
-// the lines passed.
-inline void JBParseState::skipPlainSpace() {
+// Spaces, tabs and line feeds in the 16 bytes at pos (readable): the indentation of pretty-printed
+// text. Passes them, counting the lines passed; answers whether all 16 were such bytes.
+__attribute__((always_inline)) inline bool JBParseState::plainSpaceStep() {
 #if defined(__SSE2__)
-  while (length - pos >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + pos));
-    const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
-    const __m128i space = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
-    const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
-    const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
-    if (const unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1)) {
-      // Usually one: a loop costs less than a call for the count of bits.
-      for (unsigned f = feeds; f != 0; f &= f - 1) ++line;
-      lineStart = pos + 32 - static_cast<std::size_t>(__builtin_clz(feeds));
-    }
-    pos += n;
-    if (n < 16) return;
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + pos));
+  const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+  const __m128i space = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
+  const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
+  const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
+  if (countLines) {
+    // Usually one: a loop costs less than a call for the count of bits.
+    for (unsigned f = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1); f != 0; f &= f - 1)
+      ++line;
   }
+  pos += n;
+  return n == 16;
+#else
+  return false;
 #endif
 }
 
-void JBParseState::skipWhitespace() {
+// Stops at anything but spaces, tabs and line feeds (a carriage return or comment is left to
+// skipWhitespace's own loop).
+inline void JBParseState::skipPlainSpace() {
+  while (length - pos >= 16 && plainSpaceStep()) {
+  }
+}
+
+// Pretty-printed text puts a line break and an indentation of fewer than 16 spaces between most
+// tokens: those are passed with one comparison where they are met, the rest by the general loop.
+__attribute__((always_inline)) inline void JBParseState::skipWhitespace() {
+  if (length - pos >= 16 && !plainSpaceStep() && !kMaybeSpace[input[pos]]) return;
+  skipWhitespaceSlow();
+}
+
+void JBParseState::skipWhitespaceSlow() {
   while (pos < length) {
     skipPlainSpace();
     if (pos >= length) break;
@@ -401,8 +551,7 @@ void JBParseState::skipWhitespace() {
     }
     if (std::size_t n = newlineAt(pos)) {
       pos += n;
-      ++line;
-      lineStart = pos;
+      if (countLines) ++line;
       continue;
     }
     if (has(options, JBParseOptionAllowComments) && c == '/' && pos + 1 < length) {
@@ -411,8 +560,7 @@ void JBParseState::skipWhitespace() {
         while (pos < length) {
           if (std::size_t n = newlineAt(pos)) {
             pos += n;
-            ++line;
-            lineStart = pos;
+            if (countLines) ++line;
             break;
           }
           ++pos;
@@ -428,8 +576,7 @@ void JBParseState::skipWhitespace() {
           }
           if (std::size_t n = newlineAt(pos)) {
             pos += n;
-            ++line;
-            lineStart = pos;
+            if (countLines) ++line;
           } else {
             ++pos;
           }
@@ -487,13 +634,19 @@ inline std::uint32_t loadWord4(const std::uint8_t* p) {
 constexpr std::uint32_t kWordTails[] = {word4("true"), word4("alse"), word4("null")};
 
 __attribute__((always_inline)) inline bool JBParseState::nextToken() {
-  if (pos < length) {
+  // The scan position in a register until a token is found: writes to the document's memory
+  // could otherwise be the members' own, and each look would load them again.
+  const std::uint8_t* const in = input;
+  const std::size_t end = length;
+  std::size_t at = pos;
+  if (at < end) {
     // The one space of pretty-printed text after a ':' (or a ',').
-    if (input[pos] == ' ' && length - pos > 1 && input[pos + 1] > ' ') ++pos;
-    const Token t = kFirstByteTokens[input[pos]];
+    if (in[at] == ' ' && end - at > 1 && in[at + 1] > ' ') ++at;
+    const Token t = kFirstByteTokens[in[at]];
     if (t != Token::None) {
-      tokenStart = pos;
+      tokenStart = at;
       if (t == Token::String || t == Token::Number) {
+        pos = at;
         token = Token::None;
         if (!(t == Token::String ? parseString() : parseShortNumber() || parseNumber())) {
           recordError(kUnexpectedToken);
@@ -502,16 +655,19 @@ __attribute__((always_inline)) inline bool JBParseState::nextToken() {
       } else if (t >= Token::True) {
         // The whole word, and a byte after it; anything else is for the general reader to judge.
         const std::size_t n = t == Token::False ? 5 : 4;
-        if (length - pos <= n ||
-            loadWord4(input + pos + n - 4) != kWordTails[static_cast<int>(t) - static_cast<int>(Token::True)])
+        if (end - at <= n ||
+            loadWord4(in + at + n - 4) != kWordTails[static_cast<int>(t) - static_cast<int>(Token::True)]) {
+          pos = at;
           return nextTokenSlow();
-        pos += n;
+        }
+        pos = at + n;
       } else {
-        ++pos;
+        pos = at + 1;
       }
       token = t;
       return true;
     }
+    pos = at;
   }
   return nextTokenSlow();
 }
@@ -606,27 +762,28 @@ inline void JBParseState::finishString(const char* bytes, std::size_t n, const s
   pos = static_cast<std::size_t>(closingQuote + 1 - input);
 }
 
-// Most strings are short ASCII text (keys above all): their closing quote is in the first 16 bytes
-// with nothing special before it. The look for those is made where each token is read, so that the
-// processor learns what to expect at each place.
+// Most strings are short (keys above all): their closing quote is in the first 48 bytes with
+// nothing special before it, and they are taken where they stand. The look for those is made where
+// each token is read, so that the processor learns what to expect at each place.
 __attribute__((always_inline)) inline bool JBParseState::parseString() {
   checkAhead();
 #if defined(__SSE2__)
   const std::uint8_t* const begin = input + pos + 1;
-  if (input + length - begin >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-    // Non-ASCII bytes need a look of their own unless the text's UTF-8 is known good.
-    const __m128i control = plainText ? _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v)
-                                      : _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+  const auto room = static_cast<std::size_t>(input + length - begin);
+  // Non-ASCII bytes need a look of their own unless the text's UTF-8 is known good (as far as
+  // kCheckedAhead bytes past the string's start).
+  const bool plain = plainText;
+  for (std::size_t at = 0; at < 48 && room - at >= 16; at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + at));
+    const __m128i control = plain ? _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v)
+                                  : _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
     const __m128i special = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))), control);
-    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(special));
-    if (m != 0) {
-      const std::uint8_t* q = begin + __builtin_ctz(m);
-      if (*q == '"') {
-        finishString(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(q - begin), q);
-        return true;
-      }
+    if (const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(special))) {
+      const std::uint8_t* q = begin + at + __builtin_ctz(m);
+      if (*q != '"') break;
+      finishString(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(q - begin), q);
+      return true;
     }
   }
 #endif
@@ -885,24 +1042,40 @@ constexpr double kTenPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 // The n digits at p (1 to 15; the 16 bytes at p readable) as a number.
-inline std::uint64_t longDigitsValue(const std::uint8_t* p, unsigned n) {
+__attribute__((always_inline)) inline std::uint64_t longDigitsValue(const std::uint8_t* p, unsigned n) {
   if (n <= 8) return digitsValue(p, n);
   return digitsValue(p, 8) * kTens[n - 8] + digitsValue(p + 8, n - 8);
 }
 
+// The n digits at p (16 to 19, which always fit; the 24 bytes at p readable) as a number.
+inline std::uint64_t wideDigitsValue(const std::uint8_t* p, unsigned n) {
+  const std::uint64_t first = digitsValue(p, 8) * 100000000 + digitsValue(p + 8, 8);
+  return n == 16 ? first : first * kTens[n - 16] + digitsValue(p + 16, n - 16);
+}
+
 }  // namespace
 
-// Numbers of up to 15 digits, with up to 15 more after a point (19 in all) and no exponent, well
-// inside the text: the usual ones. Answers false, having changed nothing, for every other number.
+// Numbers of up to 15 digits, with up to 15 more after a point (19 in all) and no exponent, and
+// integers of up to 19 digits (identifiers), well inside the text: the usual ones. Answers false,
+// having changed nothing, for every other number.
 inline bool JBParseState::parseShortNumber() {
   const std::uint8_t* q = input + pos;
   if (length - pos < 32) return false;
   const bool negative = *q == '-';
   const std::uint8_t* const digits = q + (negative ? 1 : 0);
-  const unsigned n = static_cast<unsigned>(__builtin_ctz(nonDigits16(digits)));
+  unsigned n = static_cast<unsigned>(__builtin_ctz(nonDigits16(digits)));
   // A leading zero stands alone; what follows it is for the general path to judge.
-  if (n == 0 || n > 15 || (digits[0] == '0' && n > 1)) return false;
-  std::uint64_t mantissa = longDigitsValue(digits, n);
+  if (n == 0 || (digits[0] == '0' && n > 1)) return false;
+  std::uint64_t mantissa;
+  if (n < 16) {
+    mantissa = longDigitsValue(digits, n);
+  } else {
+    // Integers only: a point after so many digits is for the general path.
+    if (length - pos < 48) return false;
+    n += static_cast<unsigned>(__builtin_ctz(nonDigits16(digits + 16)));
+    if (n > 19 || digits[n] == '.') return false;
+    mantissa = wideDigitsValue(digits, n);
+  }
   const std::uint8_t* after = digits + n;
   if (*after == '.') {
     const std::uint8_t* const fraction = after + 1;
@@ -925,6 +1098,7 @@ inline bool JBParseState::parseShortNumber() {
   } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
     return false;  // "-0" is a double
   } else if (negative) {
+    if (mantissa > (std::uint64_t{1} << 63)) return false;
     value.kind = JBValueKind::SignedInt;
     value.number.u = 0 - mantissa;
   } else {
@@ -1123,44 +1297,52 @@ const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& k
   }
 }
 
+void JBParseState::rememberKey(std::size_t position, const std::string* key, std::size_t keyHash,
+                               std::string_view text, const JBTokenCache::Words& w) {
+  PredictedKey& p =
+      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+  const bool plain = isPlainKey(text);
+  // Member by member: a whole new record would be cleared with a slow string instruction.
+  p.poolNumber = keyPoolNumber;
+  p.key = key;
+  p.keyHash = keyHash;
+  p.words = w;
+  p.length = text.size();
+  p.plain = plain;
+  p.patternMask = plain ? keyPattern(text, p.pattern) : 0;
+}
+
 bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
   // The keys' homes are carved from the arena too.
   closeOpenText();
   const std::string_view text(value.bytes, value.length);
   if (!useCache && value.length != 0 && value.length <= JBKeyPool::kMaxKeyLength) {
-    PredictedKey& p =
+    const PredictedKey& p =
         predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
     const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
     if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
         p.words.b == w.b && JBKeyPool::sameLongKey(*p.key, value.bytes)) {
-      if (heldPool != keyPool) {
-        arena->hold(keyPool);
-        heldPool = keyPool;
-      }
+      holdKeyPool();
       key = p.key;
       keyHash = p.keyHash;
       return true;
     }
-    key = pooledKey(text, keyHash);
-    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
-      return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-    });
-    // Member by member: a whole new record would be cleared with a slow string instruction.
-    p.poolNumber = keyPoolNumber;
-    p.key = key;
-    p.keyHash = keyHash;
-    p.words = w;
-    p.length = value.length;
-    p.plain = plain;
-    p.patternMask = 0;
-    if (plain && value.length + 3 <= sizeof p.pattern) {
-      std::memset(p.pattern, 0, sizeof p.pattern);
-      p.pattern[0] = '"';
-      std::memcpy(p.pattern + 1, value.bytes, value.length);
-      p.pattern[value.length + 1] = '"';
-      p.pattern[value.length + 2] = ':';
-      p.patternMask = (1u << (value.length + 3)) - 1;
+    // One of the keys of the dictionary before at this depth, in an order of its own.
+    if (depth < kLayoutDepths && keyPool && currentLayout[depth]) {
+      Layout& l = *currentLayout[depth];
+      if (l.poolNumber == keyPoolNumber) {
+        const std::size_t place = l.placeOfText(value.bytes, value.length, w);
+        if (place != kMaxLayoutKeys) {
+          holdKeyPool();
+          key = l.keys[place];
+          keyHash = l.details[place].keyHash;
+          if (place == position) rememberKey(position, key, keyHash, text, w);
+          return true;
+        }
+      }
     }
+    key = pooledKey(text, keyHash);
+    rememberKey(position, key, keyHash, text, w);
     return true;
   }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
@@ -1171,6 +1353,40 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
   }
   key = pooledKey(text, keyHash);
   return true;
+}
+
+std::size_t JBParseState::layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
+                                         std::size_t& keyHash) {
+#if defined(__SSE2__)
+  if (layout.poolNumber != keyPoolNumber || !keyPool || length - pos < 16 ||
+      !(layout.indexed || layout.worthIndexing))
+    return kMaxLayoutKeys;
+  const std::uint8_t* const at = input + pos;
+  const auto quotes = static_cast<std::uint32_t>(_mm_movemask_epi8(
+      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi8('"'))));
+  // A key of up to 13 bytes, with its closing quotation mark and the ':' in these 16 bytes.
+  if ((quotes & 1) == 0 || (quotes & 0x7FFE) == 0) return kMaxLayoutKeys;
+  const std::size_t n = static_cast<std::size_t>(__builtin_ctz(quotes & ~1u)) - 1;
+  if (at[n + 2] != ':') return kMaxLayoutKeys;
+  const char* const text = reinterpret_cast<const char*>(at + 1);
+  const JBTokenCache::Words w = JBTokenCache::wordsOf(text, n);
+  const std::size_t place = layout.placeOfText(text, n, w);
+  // The text holds no quotation mark; equal to a plain key, it holds no escape either.
+  if (place == kMaxLayoutKeys || !layout.details[place].plain) return kMaxLayoutKeys;
+  holdKeyPool();
+  key = layout.keys[place];
+  keyHash = layout.details[place].keyHash;
+  if (place == position) rememberKey(position, key, keyHash, std::string_view(text, n), w);
+  // As though the ':' had just been read (the value's token comes next).
+  pos += n + 3;
+  return place;
+#else
+  (void)layout;
+  (void)position;
+  (void)key;
+  (void)keyHash;
+  return kMaxLayoutKeys;
+#endif
 }
 
 // When the text at the scan position is the key found last at this place, written plainly and
@@ -1346,10 +1562,38 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   std::size_t directTaken = 0;
   Layout* layout = nullptr;
   const std::string* const* layoutKeys = nullptr;
+  // Whether a key came out of the layout's order, and then the places of the keys taken and the
+  // table of the pairs taken.
+  bool permuted = false;
+  std::uint64_t takenKeys = 0;
+  std::uint32_t* permutedSlots = nullptr;
+  auto placeInPermutedSlots = [&](std::size_t pair, std::size_t place) {
+    const std::size_t capacity = layout->slots.size();
+    std::size_t i = layout->details[place].home;
+    while (permutedSlots[i] != 0)
+      if (++i == capacity) i = 0;
+    permutedSlots[i] = static_cast<std::uint32_t>(pair + 1);
+  };
   const PredictedKey* const predictions = predictedRow();
-  if (!mutableCollections && depth < kLayoutDepths && keyPool) {
-    Layout& l = layouts[depth];
-    if (l.poolNumber == keyPoolNumber && !l.keys.empty()) {
+  if (depth < kLayoutDepths) {
+    if (pos < length && kMaybeSpace[input[pos]]) skipWhitespace();
+    // Most often the kind read last at this depth.
+    Layout* const last = currentLayout[depth];
+    if (last && keyPool && firstKeyAhead(*last)) {
+      last->worthIndexing = true;
+      last->used = ++layoutClock;
+    } else if (last && keyPool && layoutsLearnt[depth] == 1 && last->poolNumber == keyPoolNumber) {
+      // The only one: records with their keys in an order of their own.
+      last->used = ++layoutClock;
+    } else {
+      currentLayout[depth] = chooseLayout();
+    }
+  }
+  if (!mutableCollections && depth < kLayoutDepths && keyPool && currentLayout[depth]) {
+    Layout& l = *currentLayout[depth];
+    {
+      // Its keys are told by their addresses: the pool must outlive the document.
+      holdKeyPool();
       layout = &l;
       layoutKeys = l.keys.data();
       directCount = l.keys.size();
@@ -1367,7 +1611,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   // A record written as the one before: while each key stands where that record had it, written
   // alike (one 16-byte comparison), its pairs are taken without the general loop's checks, which
   // take over at the first thing that differs. False when the text is bad (recorded).
-  auto takePairsLikeBefore = [this, direct, directCount, predictions, layoutKeys, &directTaken,
+  auto takePairsLikeBefore = [this, direct, directCount, layout, layoutKeys, &directTaken,
                               &accepted]() -> bool {
 #if defined(__SSE2__)
     if (heldPool != keyPool) {
@@ -1389,11 +1633,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
           return false;
         }
       }
-      const PredictedKey& p = predictions[taken % kPredictedPositions];
-      if (p.key != layoutKeys[taken] || p.poolNumber != keyPoolNumber || p.patternMask == 0 ||
-          length - pos < 16)
-        return true;
-      if (!writtenAt(p, input + pos)) return true;
+      const Layout::Pattern& p = layout->patterns[taken];
+      if (p.mask == 0 || length - pos < 16 || !writtenAt(p.bytes, p.mask, input + pos)) return true;
       pos += p.length + 3;
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
@@ -1401,8 +1642,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       }
       // The pair's value is made in its place: a container's is assigned, so it starts null.
       JBDictionary::Pair* const pair = direct + taken++;
-      pair->key = p.key;
-      pair->keyHash = p.keyHash;
+      pair->key = layoutKeys[taken - 1];
+      pair->keyHash = layout->details[taken - 1].keyHash;
       if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         if (!parseContainer(token, *new (&pair->object) platform::Value())) return false;
       } else if (!tokenValue(pair->object)) {
@@ -1427,8 +1668,15 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     const std::size_t position = direct ? directTaken : pairStack.size() - start;
     // Pretty-printed text: the key is looked for past the line's indentation.
     if (predictions && kMaybeSpace[input[pos]]) skipWhitespace();
-    const bool predicted = (accepted & kAcceptValue) && predictions &&
-                           predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
+    std::size_t place = kMaxLayoutKeys;  // the key's place in the layout's keys, when known
+    bool predicted = false;
+    if ((accepted & kAcceptValue) && predictions) {
+      predicted = predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
+      if (!predicted && layout) {
+        place = layoutKeyAhead(*layout, position, key, keyHash);
+        predicted = place != kMaxLayoutKeys;
+      }
+    }
     if (!predicted && !nextToken()) break;
     if (predicted || token == Token::String) {
       if (!predicted) {
@@ -1443,11 +1691,31 @@ bool JBParseState::parseDictionary(platform::Value& out) {
           break;
         }
       }
+      if (direct && (directTaken == directCount || permuted || layoutKeys[directTaken] != key)) {
+        // The layout's keys in another order still go straight in, each once, their table made as
+        // they come (before the value is read: its text may lie open in the document's memory).
+        if (directTaken < directCount && place == kMaxLayoutKeys) place = layout->placeOf(key);
+        // Taken already (before the order changed, the first directTaken places are): a repeated key.
+        if (place == kMaxLayoutKeys || (permuted ? (takenKeys >> place & 1) != 0 : place < directTaken)) {
+          spill();
+        } else {
+          if (!permuted) {
+            permuted = true;
+            const std::size_t capacity = layout->slots.size();
+            permutedSlots = static_cast<std::uint32_t*>(
+                arena->carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
+            std::fill(permutedSlots, permutedSlots + capacity, 0);
+            for (std::size_t n = 0; n < directTaken; ++n) placeInPermutedSlots(n, n);
+            takenKeys = (std::uint64_t{1} << directTaken) - 1;  // below 64: one key is still to come
+          }
+          takenKeys |= std::uint64_t{1} << place;
+          placeInPermutedSlots(directTaken, place);
+        }
+      }
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
         break;
       }
-      if (direct && (directTaken == directCount || layoutKeys[directTaken] != key)) spill();
       if (direct) {
         // The document's memory stays put while a child is read into it.
         auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
@@ -1479,7 +1747,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       // out is null: the value is made in its place.
       if (direct && directTaken == directCount) {
         new (&out) platform::Value(platform::Value::borrowingObject(
-            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount, sharedSlots(*layout),
+            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,
+                                              permuted ? permutedSlots : sharedSlots(*layout),
                                               layout->slots.size())));
       } else {
         if (direct) spill();
@@ -1511,27 +1780,106 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
   // table (parseDictionary) until it ends, and no dictionary nested in it is at that depth.
   if (count == 0 || count > kMaxLayoutKeys || !keyPool || depth >= kLayoutDepths)
     return borrowed(JBDictionary::createIn(*arena, pairs, count));
-  Layout& layout = layouts[depth];
-  if (layout.poolNumber == keyPoolNumber && layout.keys.size() == count) {
+  // A free layout, else the longest unused, learns the keys when none has them. Kinds that differ
+  // in a key or two (with or without an optional one) keep a layout each.
+  auto& ways = layouts[depth];
+  const std::size_t learnt = layoutsLearnt[depth];
+  auto isFree = [this](const Layout* l) { return l->poolNumber != keyPoolNumber; };
+  Layout* learner = learnt < kLayoutWays ? &ways[learnt] : nullptr;
+  for (std::size_t w = 0; w < learnt; ++w) {
+    Layout& layout = ways[w];
+    if (isFree(&layout)) {
+      if (!learner || !isFree(learner)) learner = &layout;
+      continue;
+    }
+    if (!learner || (!isFree(learner) && learner->used > layout.used)) learner = &layout;
+    if (layout.keys.size() != count) continue;
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
-    if (i == count)
+    if (i == count) {
+      layout.used = ++layoutClock;
+      currentLayout[depth] = &layout;
       return borrowed(
           JBDictionary::createLikeIn(*arena, pairs, count, layout.slots.data(), layout.slots.size()));
+    }
   }
   JBDictionary* d = JBDictionary::createIn(*arena, pairs, count);
   if (d->count_ == count) {
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
     if (pooled) {
-      layout.poolNumber = keyPoolNumber;
-      layout.keys.resize(count);
-      for (std::size_t i = 0; i < count; ++i) layout.keys[i] = d->pairs_[i].key;
-      layout.slots.assign(d->slots_, d->slots_ + d->capacity_);
-      layout.slotsDocument = 0;
+      learner->poolNumber = keyPoolNumber;
+      learner->learn(*d);
+      learner->used = ++layoutClock;
+      currentLayout[depth] = learner;
+      layoutsLearnt[depth] = std::max(learnt, static_cast<std::size_t>(learner - ways.data()) + 1);
     }
   }
   return borrowed(d);
+}
+
+JBParseState::Layout* JBParseState::chooseLayout() {
+  if (!keyPool) return nullptr;
+  // Of the layouts whose first key is written here, the one used last; else the one used last.
+  Layout* latest = nullptr;
+  Layout* written = nullptr;
+  for (std::size_t w = 0; w < layoutsLearnt[depth]; ++w) {
+    Layout& layout = layouts[depth][w];
+    if (layout.poolNumber != keyPoolNumber) continue;
+    if (!latest || layout.used > latest->used) latest = &layout;
+    if ((!written || layout.used > written->used) && firstKeyAhead(layout)) written = &layout;
+  }
+  if (written) {
+    // Met again: its keys are worth telling apart.
+    written->worthIndexing = true;
+    latest = written;
+  }
+  if (latest) latest->used = ++layoutClock;
+  return latest;
+}
+
+void JBParseState::Layout::learn(const JBDictionary& d) {
+  const std::size_t count = d.count_;
+  worthIndexing = count == keys.size();
+  keys.resize(count);
+  details.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    keys[k] = d.pairs_[k].key;
+    details[k].keyHash = d.pairs_[k].keyHash;
+  }
+  slots.assign(d.slots_, d.slots_ + d.capacity_);
+  slotsDocument = 0;
+  indexed = false;
+  patterns.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::string& text = *keys[k];
+    Pattern& p = patterns[k];
+    p.length = static_cast<std::uint32_t>(text.size());
+    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
+  }
+}
+
+bool JBParseState::Layout::index() {
+  if (!worthIndexing) return false;
+  byAddress.fill(0);
+  byText.fill(0);
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    const std::string& text = *keys[k];
+    Key& detail = details[k];
+    // The table's home for the key: its hash modulo the capacity.
+    detail.home = static_cast<std::uint32_t>(detail.keyHash % slots.size());
+    detail.length = static_cast<std::uint32_t>(text.size());
+    detail.words = JBTokenCache::wordsOf(text.data(), text.size());
+    detail.plain = isPlainKey(text);
+    std::size_t i = addressHash(keys[k]);
+    while (byAddress[i] != 0) i = (i + 1) % kPlaces;
+    byAddress[i] = static_cast<std::uint8_t>(k + 1);
+    i = textHash(detail.length, detail.words);
+    while (byText[i] != 0) i = (i + 1) % kPlaces;
+    byText[i] = static_cast<std::uint8_t>(k + 1);
+  }
+  indexed = true;
+  return true;
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -1540,7 +1888,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   length = len;
   pos = 0;
   line = 1;
-  lineStart = 0;
+  countLines = has(options, JBParseOptionUnicodeLineBreaks);
   error.reset();
   mutableCollections = mutableResult;
   depth = 0;
@@ -1610,7 +1958,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   if (objectStack.capacity() > 64 * 1024) std::vector<platform::Value>().swap(objectStack);
   if (pairStack.capacity() > 16 * 1024) std::vector<JBDictionary::Pair>().swap(pairStack);
   input = nullptr;
-  length = pos = lineStart = 0;
+  length = pos = 0;
   line = 1;
   value = JBTokenValue();
   return root;

@@ -75,15 +75,15 @@ ConversionResult convertSingleCodePointInUTF8(const std::uint8_t* src, const std
   return ConversionResult::sourceIllegal;
 }
 
-bool isLegalUTF8(const std::uint8_t* p, const std::uint8_t* end) {
-  if (isPlainUTF8(p, end)) return true;
+bool isLegalUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) {
+  if (isPlainUTF8Baseline(p, end)) return true;
   // Stretches of about 256 bytes, each cut before a byte that starts a character, so that the
   // few sequences isPlainUTF8 declines cost a short look of their own.
   while (p < end) {
     const std::uint8_t* cut = end - p > 256 ? p + 256 : end;
     for (int n = 0; cut < end && (*cut & 0xC0) == 0x80; ++n, ++cut)
       if (n == 3) return false;  // no sequence has four continuation bytes
-    if (!isPlainUTF8(p, cut)) {
+    if (!isPlainUTF8Baseline(p, cut)) {
       for (const std::uint8_t* q = p; q < cut;) {
         if (*q < 0x80) {
           ++q;

@@ -61,8 +61,8 @@ const std::uint8_t* scanPlainTextBaseline(const std::uint8_t* p, const std::uint
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end);
 // True when every non-ASCII byte in [p, end) belongs to a sequence that legalSequenceLength
 // accepts: what isPlainUTF8 passes and also the four-byte sequences and the legal ones led by
-// EF B7 or EF BF. Looks at many bytes at a time; only the stretches isPlainUTF8 declines are read
-// a sequence at a time. A text it passes needs no more UTF-8 checks in its strings.
+// EF B7 or EF BF. Looks at many bytes at a time, in one pass where the processor has the
+// instructions for it. A text it passes needs no more UTF-8 checks in its strings.
 bool isLegalUTF8(const std::uint8_t* p, const std::uint8_t* end);
 // What each one-character escape stands for (the byte after the backslash); 0 for the rest.
 constexpr std::array<std::uint8_t, 256> makeSimpleEscapes() {
@@ -93,6 +93,7 @@ CopyStringRun copyStringRunFunction();
 const std::uint8_t* copyStringRunBaseline(const std::uint8_t* p, const std::uint8_t* end, char*& out,
                                           char* limit);
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end);
+bool isLegalUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end);
 // True when [p, end) is well-formed UTF-8 (non-characters and U+0000 allowed).
 bool isWellFormedUTF8(const std::uint8_t* p, const std::uint8_t* end);
 

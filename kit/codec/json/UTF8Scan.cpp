@@ -337,7 +337,10 @@ KAVRO_AVX2 inline __m256i table16(const std::uint8_t (&t)[16]) {
   return _mm256_broadcastsi128_si256(half);
 }
 
-KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
+// kLegal: the check of isLegalUTF8, which also takes four-byte sequences and the sequences led by
+// EF B7 or EF BF other than the non-characters; otherwise that of isPlainUTF8.
+template <bool kLegal>
+KAVRO_AVX2 bool checkUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
   using namespace utf8bits;
   static constexpr std::uint8_t kByte1High[16] = {kTooLong,
                                                   kTooLong,
@@ -395,11 +398,19 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
   const std::uint8_t* const begin = p;
   __m256i before = _mm256_setzero_si256();
   __m256i errors = _mm256_setzero_si256();
+  [[maybe_unused]] bool lastNotPlain = false;
   while (end - p >= 32) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    if (_mm256_movemask_epi8(v) == 0 && (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0))) {
-      before = v;
+    if (_mm256_movemask_epi8(v) == 0 &&
+        (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0 && (!kLegal || p[-3] < 0xF0)))) {
       p += 32;
+      // A run of ASCII mostly goes on: two blocks at a time. ASCII before a block reads as zeros do.
+      while (end - p >= 64 && _mm256_movemask_epi8(_mm256_or_si256(
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)))) == 0)
+        p += 64;
+      before = _mm256_setzero_si256();
+      lastNotPlain = false;
       continue;
     }
     // The bytes one and two places back.
@@ -411,21 +422,46 @@ KAVRO_AVX2 bool isPlainUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) 
             _mm256_shuffle_epi8(byte1High, _mm256_and_si256(_mm256_srli_epi16(back1, 4), nibble)),
             _mm256_shuffle_epi8(byte1Low, _mm256_and_si256(back1, nibble))),
         _mm256_shuffle_epi8(byte2High, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
-    // A third byte must continue: there the pair of continuations is right and anything else wrong.
+    // A third byte must continue: there the pair of continuations is right and anything else
+    // wrong. F0-FF lead nothing plain; EF B7 and EF BF lead to the non-characters.
     const __m256i third = _mm256_and_si256(_mm256_subs_epu8(back2, splat(0xE0 - 0x80)), splat(0x80));
-    __m256i bad = _mm256_xor_si256(pair, third);
-    // F0-FF lead nothing plain; EF B7 and EF BF lead to the non-characters.
-    bad = _mm256_or_si256(bad, _mm256_subs_epu8(v, splat(0xEF)));
     const __m256i b7bf = _mm256_cmpeq_epi8(_mm256_or_si256(v, splat(0x08)), splat(0xBF));
-    bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xEF)), b7bf));
+    __m256i bad =
+        _mm256_or_si256(_mm256_or_si256(_mm256_xor_si256(pair, third), _mm256_subs_epu8(v, splat(0xEF))),
+                        _mm256_and_si256(_mm256_cmpeq_epi8(back1, splat(0xEF)), b7bf));
+    if (kLegal) {
+      // What is not plain is judged again with the rules for the rest (rare in most text): in
+      // this block, and in the next, where a sequence begun here ends.
+      const bool plainBlock = _mm256_testz_si256(bad, bad);
+      if (!plainBlock || lastNotPlain) {
+        // A fourth byte must continue too.
+        const __m256i back3 = _mm256_alignr_epi8(v, joined, 13);
+        const __m256i fourth = _mm256_and_si256(_mm256_subs_epu8(back3, splat(0xF0 - 0x80)), splat(0x80));
+        bad = _mm256_xor_si256(pair, _mm256_or_si256(third, fourth));
+        // The non-characters: EF B7 90-AF, EF BF BE-BF, and four bytes ending in FFFE or FFFF (the
+        // second's low half F, then BF, then BE or BF). Elsewhere the sequences are known whole.
+        const __m256i endsFFFx =
+            _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, splat(0x01)), splat(0xBF)),
+                             _mm256_cmpeq_epi8(back1, splat(0xBF)));
+        const __m256i plane = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_max_epu8(back3, splat(0xF0)), back3),
+                                               _mm256_cmpeq_epi8(_mm256_and_si256(back2, nibble), nibble));
+        const __m256i ef = _mm256_cmpeq_epi8(back2, splat(0xEF));
+        const __m256i fromD0 = _mm256_sub_epi8(v, splat(0x90));
+        const __m256i fdd0 = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(fromD0, splat(0x1F)), fromD0),
+                                              _mm256_cmpeq_epi8(back1, splat(0xB7)));
+        bad = _mm256_or_si256(bad, _mm256_and_si256(endsFFFx, _mm256_or_si256(ef, plane)));
+        bad = _mm256_or_si256(bad, _mm256_and_si256(fdd0, ef));
+      }
+      lastNotPlain = !plainBlock;
+    }
     errors = _mm256_or_si256(errors, bad);
     before = v;
     p += 32;
   }
   if (!_mm256_testz_si256(errors, errors)) return false;
   // A sequence the last block left open is read again, whole.
-  if (p != begin) p -= p[-1] >= 0xC0 ? 1 : p[-2] >= 0xE0 ? 2 : 0;
-  return isPlainUTF8Tail(p, end);
+  if (p != begin) p -= p[-1] >= 0xC0 ? 1 : p[-2] >= 0xE0 ? 2 : kLegal && p[-3] >= 0xF0 ? 3 : 0;
+  return kLegal ? isLegalUTF8Baseline(p, end) : isPlainUTF8Tail(p, end);
 }
 
 // clang-format off
@@ -445,27 +481,40 @@ KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const st
 #undef KAVRO_PLAIN_LOOP
 #undef KAVRO_COPY_LOOP
 
+#if defined(KAVRO_HAVE_AVX2_SCAN)
+// Asked of the processor once.
+bool hasAVX2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+#endif
+
 }  // namespace
 
 const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end) {
 #if defined(KAVRO_HAVE_AVX2_SCAN)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return scanTextAVX2(p, end);
+  if (hasAVX2()) return scanTextAVX2(p, end);
 #endif
   return scanPlainTextBaseline(p, end);
 }
 
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) {
 #if defined(KAVRO_HAVE_AVX2_SCAN)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return isPlainUTF8AVX2(p, end);
+  if (hasAVX2()) return checkUTF8AVX2<false>(p, end);
 #endif
   return isPlainUTF8Baseline(p, end);
 }
 
+bool isLegalUTF8(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(KAVRO_HAVE_AVX2_SCAN)
+  if (hasAVX2()) return checkUTF8AVX2<true>(p, end);
+#endif
+  return isLegalUTF8Baseline(p, end);
+}
+
 CopyStringRun copyStringRunFunction() {
 #if defined(KAVRO_HAVE_AVX2_SCAN)
-  if (__builtin_cpu_supports("avx2")) return copyStringRunAVX2;
+  if (hasAVX2()) return copyStringRunAVX2;
 #endif
   return copyStringRunBaseline;
 }
@@ -498,6 +547,7 @@ const std::uint8_t* scanPlainText(const std::uint8_t* p, const std::uint8_t* end
 
 bool isPlainUTF8(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
 bool isPlainUTF8Baseline(const std::uint8_t* p, const std::uint8_t* end) { return isPlainUTF8Tail(p, end); }
+bool isLegalUTF8(const std::uint8_t* p, const std::uint8_t* end) { return isLegalUTF8Baseline(p, end); }
 
 const std::uint8_t* copyStringRun(const std::uint8_t* p, const std::uint8_t* end, char*& out, char* limit) {
   for (;;) {

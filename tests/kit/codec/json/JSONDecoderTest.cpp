@@ -216,6 +216,45 @@ TEST(JSONDecoder, UnicodeLineBreaks) {
       decode("[1, // c\xE2\x80\xA9 2]", JBParseOptionUnicodeLineBreaks | JBParseOptionAllowComments).failed);
 }
 
+// Line numbers of errors after every kind of white space, line break and comment, long runs of
+// indentation among them, with a fault at each place: the count made by hand agrees with the one
+// kept while the text is read (which Unicode line breaks need; there are none here).
+TEST(JSONDecoder, ErrorLinesCountEveryBreakBeforeThem) {
+  const std::vector<std::pair<std::string, int>> gaps = {{" ", 0},
+                                                         {"\t", 0},
+                                                         {"\n", 1},
+                                                         {"\r\n", 1},
+                                                         {"\r", 1},
+                                                         {"\n\r", 2},
+                                                         {"\r\r\n", 2},
+                                                         {"/* a\r\nb\n */", 2},
+                                                         {"// c\r\n", 1},
+                                                         {"// d\r", 1},
+                                                         {"/*\r*/", 1},
+                                                         {"\n                    ", 1},
+                                                         {"\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t", 1}};
+  std::mt19937 rng(41);
+  for (int round = 0; round < 400; ++round) {
+    std::string text = "{\"k\": [";
+    int lines = 1;
+    const int values = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < values; ++i) {
+      const auto& gap = gaps[rng() % gaps.size()];
+      text += gap.first;
+      lines += gap.second;
+      text += i == values - 1 ? "+" : "1,";
+    }
+    for (JBParseOptions options :
+         {JBParseOptionAllowComments, JBParseOptionAllowComments | JBParseOptionUnicodeLineBreaks}) {
+      Outcome o = decode(text + "]}", options);
+      ASSERT_TRUE(o.failed) << text;
+      EXPECT_EQ(o.message(), kUnexpected) << text;
+      EXPECT_EQ(o.line(), static_cast<std::uint64_t>(lines)) << text;
+      EXPECT_EQ(o.index(), text.size() - 1) << text;
+    }
+  }
+}
+
 TEST(JSONDecoder, InvalidOptionsRaise) {
   EXPECT_THROW(JSONDecoder::decoderWithParseOptions(static_cast<JBParseOptions>(16)),
                platform::InvalidArgumentException);
@@ -571,7 +610,11 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
     // The bytes just past the digits' range end a number; a long tail lets digits be read many at
     // a time.
     for (const char* after : {"/]", ":]"}) EXPECT_TRUE(decode("[" + text + after).failed) << text << after;
-    const char* const after = round % 2 ? "]" : ",   0, 1, 2]";
+    // Near the end, a little before it, and well before it (where the longest integers are read
+    // whole).
+    const char* const after = round % 3 == 0   ? "]"
+                              : round % 3 == 1 ? ",   0, 1, 2]"
+                                               : ",   0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 6]";
     if (fraction || exponent || text == "-0") {
       ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral(text, "[" + text + after));
       continue;
@@ -599,6 +642,22 @@ TEST(JSONDecoder, NumbersAgreeWithTheGeneralConversion) {
       ASSERT_EQ(v.uintValue(), expected) << text;
     }
   }
+  // The edges of the integers, with room for them to be read whole.
+  const std::string tail = ", 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1]";
+  for (const char* edge :
+       {"-9223372036854775808", "18446744073709551615", "9999999999999999999", "-999999999999999999",
+        "1000000000000000", "-1000000000000000000", "12345678901234567890"}) {
+    Outcome o = decode("[" + std::string(edge) + tail);
+    ASSERT_FALSE(o.failed) << edge << ": " << o.message();
+    EXPECT_EQ(o.value.arrayValue()->objectAtIndex(0).description(), edge);
+  }
+  for (const char* beyond : {"-9223372036854775809", "18446744073709551616", "-18446744073709551615",
+                             "98765432109876543210", "00000000000000001"}) {
+    EXPECT_TRUE(decode("[" + std::string(beyond) + tail).failed) << beyond;
+  }
+  // Long integers that go on as decimals take the general way, to the same double.
+  ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral("1234567890123456789.5", "[1234567890123456789.5" + tail));
+  ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral("-1234567890123456789e3", "[-1234567890123456789e3" + tail));
 }
 
 // Numbers of 15 to 19 significant digits, the most that are read whole, at every power of ten a
@@ -1309,6 +1368,183 @@ TEST(JSONDecoder, LongKeysDifferingOnlyInTheirMiddle) {
     for (const Value& root :
          {json::objectFromJSONString(text), kept->objectWithUTF8String(text.data(), text.size())}) {
       ASSERT_NO_FATAL_FAILURE(expectRecords(root, expected)) << text;
+    }
+  }
+}
+
+// Records taking the keys of the record before in an order of their own (enough keys that some
+// share a slot's run), with one key repeated, left out or added, one key written escaped, and
+// string, nested and listed values: each reads as the decoder that makes mutable containers reads
+// it, pairs in the same order and found by key, with a decoder for one parse and a kept one.
+TEST(JSONDecoder, RecordsTakingTheKeysOfTheRecordBeforeInAnOrderOfTheirOwn) {
+  std::vector<std::string> keys = {"ab",
+                                   "jobid",
+                                   "jobname",
+                                   "jobarea",
+                                   "jobinfo",
+                                   "salary",
+                                   "salary_min",
+                                   "salary_max",
+                                   "lat",
+                                   "lng",
+                                   "coid",
+                                   "coname",
+                                   "welfare",
+                                   "isapply",
+                                   "issuedate",
+                                   "a_key_of_14_b",
+                                   "a_key_of_twenty_byte"};
+  std::mt19937 rng(41);
+  auto record = [&](int depth) {
+    std::vector<std::string> order = keys;
+    std::shuffle(order.begin(), order.end(), rng);
+    switch (rng() % 8) {
+      case 0:
+        order[rng() % order.size()] = order[rng() % order.size()];
+        break;
+      case 1:
+        order.pop_back();
+        break;
+      case 2:
+        order.push_back("extra");
+        break;
+      default:
+        break;
+    }
+    std::string text = "{";
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      text += k ? "," : "";
+      text += order[k] == "ab" && rng() % 4 == 0 ? "\"a\\u0062\"" : "\"" + order[k] + "\"";
+      text += rng() % 10 == 0 ? " : " : ":";
+      switch (depth < 2 ? rng() % 5 : rng() % 3) {
+        case 0:
+          text += std::to_string(rng() % 1000);
+          break;
+        case 1:
+          text += "\"" + std::string(rng() % 30, static_cast<char>('a' + rng() % 26)) + "\"";
+          break;
+        case 2:
+          text += "\"" + std::to_string(rng()) + "\\n\"";
+          break;
+        case 3:
+          text += "[\"x\"," + std::to_string(rng() % 9) + "]";
+          break;
+        default:
+          text += "__record__";
+          break;
+      }
+    }
+    return text + "}";
+  };
+  const auto kept = JSONDecoder::decoder();
+  for (int round = 0; round < 40; ++round) {
+    std::string text = "[";
+    for (int r = 0; r < 30; ++r) {
+      std::string one = record(0);
+      // Nested records at the next depth and the one below it.
+      for (std::size_t at; (at = one.find("__record__")) != std::string::npos;) {
+        std::string inner = record(1);
+        for (std::size_t in; (in = inner.find("__record__")) != std::string::npos;)
+          inner.replace(in, 10, record(2));
+        one.replace(at, 10, inner);
+      }
+      text += (r ? "," : "") + one;
+    }
+    text += "]";
+    platform::Error error;
+    const Value expected = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, true, &error);
+    ASSERT_FALSE(expected.isNull()) << error.localizedDescription << text;
+    for (const Value& root :
+         {JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, nullptr),
+          kept->objectWithUTF8String(text.data(), text.size())}) {
+      ASSERT_EQ(root, expected) << text;
+      ASSERT_EQ(root.description(), expected.description()) << text;
+      const auto list = root.arrayValue();
+      for (std::size_t r = 0; r < list->count(); ++r) {
+        const auto d = list->objectAtIndex(r).dictionaryValue();
+        for (const std::string& key : keys)
+          ASSERT_EQ(d->valueForKey(key),
+                    expected.arrayValue()->objectAtIndex(r).dictionaryValue()->valueForKey(key))
+              << key << " " << text;
+      }
+    }
+  }
+}
+
+// Dictionaries at one depth taking turns between more kinds than are remembered (some starting
+// with the same key, one with a key too long to be told at a glance, some with their keys in
+// another order or one missing, some after space): values, pair order and look-ups are those of
+// the mutable decode.
+TEST(JSONDecoder, DictionariesOfAlternatingKindsAtOneDepth) {
+  const std::vector<std::vector<std::string>> kinds = {
+      {"result_type", "iso_language_code"},
+      {"id", "name", "screen_name", "location", "url", "followers", "verified"},
+      {"hashtags", "symbols", "urls", "user_mentions"},
+      {"url", "expanded_url", "display_url", "indices"},
+      {"screen_name", "name", "id", "id_str", "indices"},
+      {"id", "name", "screen_name"},
+      {"description", "urls"},
+      {"a_first_key_too_long_to_see", "x", "y"},
+      {"text", "lang", "id", "favorited", "retweeted", "source", "place", "coordinates"}};
+  std::mt19937 rng(44);
+  auto record = [&](int depth, auto& self) -> std::string {
+    std::vector<std::string> keys = kinds[rng() % kinds.size()];
+    switch (rng() % 10) {
+      case 0:
+        std::shuffle(keys.begin(), keys.end(), rng);
+        break;
+      case 1:
+        if (keys.size() > 1) keys.erase(keys.begin() + 1 + rng() % (keys.size() - 1));
+        break;
+      case 2:
+        keys.push_back(keys[rng() % keys.size()]);
+        break;
+      default:
+        break;
+    }
+    std::string text = rng() % 8 == 0 ? "{\n  " : "{";
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      text += (k ? ",\"" : "\"") + keys[k] + "\":";
+      if (depth < 3 && rng() % 4 == 0)
+        text += self(depth + 1, self);
+      else if (depth < 3 && rng() % 6 == 0)
+        text += "[" + self(depth + 1, self) + "," + self(depth + 1, self) + "]";
+      else
+        text += std::to_string(rng() % 1000);
+    }
+    return text + "}";
+  };
+  std::vector<std::string> allKeys;
+  for (const auto& kind : kinds) allKeys.insert(allKeys.end(), kind.begin(), kind.end());
+  std::sort(allKeys.begin(), allKeys.end());
+  allKeys.erase(std::unique(allKeys.begin(), allKeys.end()), allKeys.end());
+  const auto kept = JSONDecoder::decoder();
+  for (int round = 0; round < 12; ++round) {
+    std::string text = "[";
+    for (int r = 0; r < 40; ++r) text += (r ? "," : "") + record(0, record);
+    text += "]";
+    const Value expected = json::mutableObjectFromJSONString(text);
+    ASSERT_FALSE(expected.isNull()) << text;
+    for (const Value& root :
+         {json::objectFromJSONString(text), kept->objectWithUTF8String(text.data(), text.size())}) {
+      ASSERT_EQ(root, expected) << text;
+      ASSERT_EQ(root.description(), expected.description()) << text;
+      // Every dictionary finds each of its keys, and none of the others.
+      std::vector<std::pair<Value, Value>> pending = {{root, expected}};
+      while (!pending.empty()) {
+        auto [got, want] = pending.back();
+        pending.pop_back();
+        if (const auto list = got.arrayValue()) {
+          for (std::size_t i = 0; i < list->count(); ++i)
+            pending.emplace_back(list->objectAtIndex(i), want.arrayValue()->objectAtIndex(i));
+        } else if (const auto d = got.dictionaryValue()) {
+          for (const std::string& key : allKeys) {
+            ASSERT_EQ(d->valueForKey(key), want.dictionaryValue()->valueForKey(key)) << key << " " << text;
+            if (!d->valueForKey(key).isNull())
+              pending.emplace_back(d->valueForKey(key), want.dictionaryValue()->valueForKey(key));
+          }
+        }
+      }
     }
   }
 }

@@ -198,7 +198,15 @@ TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
                                                         {0xEF, 0xBF, 0xBD},
                                                         {0xEF, 0xB7, 0xB0},
                                                         {0xF0, 0x90, 0x80, 0x80},
-                                                        {0xEF, 0xB8, 0x80}};
+                                                        {0xEF, 0xB8, 0x80},
+                                                        {0xEF, 0xB7, 0x8F},
+                                                        {0xEF, 0xB7, 0xBF},
+                                                        {0xEF, 0xBF, 0xBC},
+                                                        {0xF1, 0x8F, 0xBF, 0xBD},
+                                                        {0xF3, 0xBE, 0xBF, 0xBF},
+                                                        {0xE0, 0xA0, 0x80},
+                                                        {0xED, 0x9F, 0xBF},
+                                                        {0xC2, 0x80}};
   const std::vector<std::vector<std::uint8_t>> illegal = {{0xF0, 0x9F, 0xBF, 0xBE},
                                                           {0xEF, 0xB7, 0x90},
                                                           {0xEF, 0xBF, 0xBF},
@@ -208,7 +216,17 @@ TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
                                                           {0x80},
                                                           {0xF0, 0x9F, 0x98},
                                                           {0xED, 0xA0, 0x80},
-                                                          {0x80, 0x80, 0x80, 0x80}};
+                                                          {0x80, 0x80, 0x80, 0x80},
+                                                          {0xEF, 0xB7, 0xAF},
+                                                          {0xEF, 0xBF, 0xBE},
+                                                          {0xF1, 0x8F, 0xBF, 0xBF},
+                                                          {0xF4, 0x8F, 0xBF, 0xBE},
+                                                          {0xF5, 0x80, 0x80, 0x80},
+                                                          {0xC0, 0x80},
+                                                          {0xC1, 0xBF},
+                                                          {0xE0, 0x9F, 0xBF},
+                                                          {0xE4, 0xB8},
+                                                          {0xF0, 0x9F, 0x98, 0x80, 0x80}};
   std::mt19937 rng(29);
   for (int round = 0; round < 3000; ++round) {
     std::vector<std::uint8_t> text;
@@ -219,7 +237,38 @@ TEST(UTF8Conversion, LegalUTF8CheckAgreesWithByteByByte) {
     for (std::size_t start = 0; start <= std::min<std::size_t>(text.size(), 3); ++start) {
       const std::uint8_t* b = text.data() + start;
       const std::uint8_t* e = text.data() + text.size();
-      ASSERT_EQ(isLegalUTF8(b, e), legalSequences(b, e, false)) << "round " << round << " start " << start;
+      const bool legal = legalSequences(b, e, false);
+      ASSERT_EQ(isLegalUTF8(b, e), legal) << "round " << round << " start " << start;
+      ASSERT_EQ(isLegalUTF8Baseline(b, e), legal) << "round " << round << " start " << start;
+    }
+  }
+}
+
+// Each sequence, whole and cut short, at every place in ASCII text: a sequence cut by the end of
+// a 32-byte step, or by the end of the text, is judged with what follows it.
+TEST(UTF8Conversion, LegalUTF8CheckJudgesSequencesAtEveryPlace) {
+  const std::vector<std::vector<std::uint8_t>> sequences = {
+      {0xC3, 0xA9},       {0xE4, 0xB8, 0xAD}, {0xF0, 0x9F, 0x98, 0x80}, {0xF4, 0x8F, 0xBF, 0xBD},
+      {0xEF, 0xBF, 0xBD}, {0xEF, 0xBF, 0xBF}, {0xEF, 0xB7, 0x90},       {0xF2, 0xAF, 0xBF, 0xBE},
+      {0xED, 0xA0, 0x80}};
+  for (const auto& whole : sequences) {
+    for (std::size_t kept = 1; kept <= whole.size(); ++kept) {
+      for (std::size_t at = 0; at < 70; ++at) {
+        for (std::size_t after : {std::size_t{0}, std::size_t{1}, std::size_t{40}}) {
+          std::vector<std::uint8_t> text(at, 'a');
+          text.insert(text.end(), whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(kept));
+          text.insert(text.end(), after, 'b');
+          const std::uint8_t* b = text.data();
+          const std::uint8_t* e = b + text.size();
+          const bool legal = legalSequences(b, e, false);
+          ASSERT_EQ(isLegalUTF8(b, e), legal)
+              << "sequence of " << kept << " at " << at << ", " << after << " after";
+          ASSERT_EQ(isLegalUTF8Baseline(b, e), legal) << "sequence of " << kept << " at " << at;
+          const bool plain = legalSequences(b, e, true);
+          ASSERT_EQ(isPlainUTF8(b, e), plain)
+              << "sequence of " << kept << " at " << at << ", " << after << " after";
+        }
+      }
     }
   }
 }
