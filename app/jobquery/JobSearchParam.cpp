@@ -286,7 +286,8 @@ std::string JobSearchParam::getFormCacheType() const {
 bool JobSearchParam::saveFormData() { return saveForm(*toDetail()); }
 
 bool JobSearchParam::saveForm(const DataItemDetail& form) {
-  return AppCoreInfo::getCacheDB()->saveItemCache(getFormCacheType(), FormDataKey, form);
+  // Searching again with the form as it was stores nothing new: the store is only read.
+  return AppCoreInfo::getCacheDB()->saveItemCacheIfChanged(getFormCacheType(), FormDataKey, form);
 }
 
 bool JobSearchParam::restoreFormData() {

@@ -103,6 +103,11 @@ class DataKavroDB : public DataSQLiteDB {
   // Saves the record as the type's newest entry in one statement: the row, whether it was there or
   // not, gets a new id and the current time, as removing it and saving it again would.
   bool saveItemCacheAsNewest(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data);
+  // Saves the record unless its row holds these very bytes already; then nothing is written and the
+  // row keeps its time. A record saved again unchanged (a form searched again) costs one read, not
+  // a transaction.
+  bool saveItemCacheIfChanged(std::string_view dataType, std::string_view dataKey,
+                              const DataItemDetail& data);
   bool saveItemsCache(std::string_view dataType, std::string_view dataKey, const DataItemResult& data);
   std::shared_ptr<DataItemResult> getItemsCache(std::string_view dataType, std::string_view dataKey);
   std::int64_t removeItemsCache(std::string_view dataType, std::string_view dataKey);
@@ -224,6 +229,9 @@ class DataKavroDB : public DataSQLiteDB {
                        std::string_view dataType);
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
+  // Whether the row (type, key) holds exactly these bytes.
+  bool holdsBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
+                  const platform::Data& value);
 
   // timeText() without a copy, valid until the next call. Read on every write: the run loop's
   // whole seconds are the cheap reading of the real clock.

@@ -250,6 +250,40 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   }
 }
 
+TEST_F(JobSearchParamTest, AFormSavedAgainAsItWasWritesNothing) {
+  auto db = AppCoreInfo::getCacheDB();
+  auto p = fullParam();
+  ASSERT_TRUE(p->saveFormData());
+  const std::uint64_t commits = db->commitCount();
+
+  // The same search again, from this query or from one restored from the store.
+  ASSERT_TRUE(p->saveFormData());
+  auto restored = JobSearchParam::create();
+  ASSERT_TRUE(restored->restoreFormData());
+  ASSERT_TRUE(restored->saveFormData());
+  EXPECT_EQ(db->commitCount(), commits);
+
+  // A changed condition is saved, and is what the next form restores.
+  restored->setKeywords("c++");
+  ASSERT_TRUE(restored->saveFormData());
+  EXPECT_GT(db->commitCount(), commits);
+  auto next = JobSearchParam::create();
+  ASSERT_TRUE(next->restoreFormData());
+  EXPECT_EQ(next->keywords(), "c++");
+  EXPECT_EQ(next->functype(), "0100,0200");
+
+  // The campus form is its own: saving it the same way writes it.
+  auto campus = fullParam();
+  campus->setPostchannel(JobSearchParam::CampusChannel);
+  const std::uint64_t beforeCampus = db->commitCount();
+  ASSERT_TRUE(campus->saveFormData());
+  EXPECT_GT(db->commitCount(), beforeCampus);
+  auto campusBack = JobSearchParam::create();
+  campusBack->setPostchannel(JobSearchParam::CampusChannel);
+  ASSERT_TRUE(campusBack->restoreFormData());
+  EXPECT_EQ(campusBack->functype(), "0100,0200");
+}
+
 TEST_F(JobSearchParamTest, RecentSearchesListTheNewestFiveAsRows) {
   auto empty = JobSearchParam::create()->getSearchHistory();
   ASSERT_EQ(empty->count(), 1u);
