@@ -399,10 +399,26 @@ KAVRO_AVX2 bool checkUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
   __m256i before = _mm256_setzero_si256();
   __m256i errors = _mm256_setzero_si256();
   [[maybe_unused]] bool lastNotPlain = false;
-  while (end - p >= 32) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  // The bytes after the last whole block, followed by zeros, go through the same steps: text of a
+  // few words (most keys and values) is checked as one block, and a sequence cut off by the end
+  // meets a zero where it needs a continuation.
+  alignas(32) std::uint8_t rest[32];
+  for (;;) {
+    __m256i v;
+    const auto left = static_cast<std::size_t>(end - p);
+    const bool whole = left >= 32;
+    if (whole) {
+      v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    } else {
+      // Done when nothing is left and no sequence is open at the end.
+      if (left == 0 && (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0 && (!kLegal || p[-3] < 0xF0)))) break;
+      std::memset(rest, 0, sizeof rest);
+      if (left) std::memcpy(rest, p, left);
+      v = _mm256_load_si256(reinterpret_cast<const __m256i*>(rest));
+    }
     if (_mm256_movemask_epi8(v) == 0 &&
         (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0 && (!kLegal || p[-3] < 0xF0)))) {
+      if (!whole) break;
       p += 32;
       // A run of ASCII mostly goes on: two blocks at a time. ASCII before a block reads as zeros do.
       while (end - p >= 64 && _mm256_movemask_epi8(_mm256_or_si256(
@@ -455,13 +471,11 @@ KAVRO_AVX2 bool checkUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
       lastNotPlain = !plainBlock;
     }
     errors = _mm256_or_si256(errors, bad);
+    if (!whole) break;
     before = v;
     p += 32;
   }
-  if (!_mm256_testz_si256(errors, errors)) return false;
-  // A sequence the last block left open is read again, whole.
-  if (p != begin) p -= p[-1] >= 0xC0 ? 1 : p[-2] >= 0xE0 ? 2 : kLegal && p[-3] >= 0xF0 ? 3 : 0;
-  return kLegal ? isLegalUTF8Baseline(p, end) : isPlainUTF8Tail(p, end);
+  return _mm256_testz_si256(errors, errors);
 }
 
 // clang-format off
