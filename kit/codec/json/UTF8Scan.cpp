@@ -277,6 +277,37 @@ namespace {
 
 KAVRO_AVX2 inline __m256i splat(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
 
+// The n bytes at p (n <= 16) with zeros after them, put together in registers from loads inside
+// [p, p + n): bytes stored one by one and read back at once as a wide load would wait for the
+// stores to drain.
+inline __m128i loadUpTo16(const std::uint8_t* p, std::size_t n) {
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+  if (n >= 8) {
+    std::memcpy(&low, p, 8);
+    if (n > 8) {
+      std::memcpy(&high, p + n - 8, 8);
+      high >>= 8 * (16 - n);
+    }
+  } else if (n >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, p, 4);
+    std::memcpy(&last, p + n - 4, 4);
+    low = first | (std::uint64_t{last} << (8 * (n - 4)));
+  } else if (n > 0) {
+    low = p[0] | (std::uint64_t{p[n / 2]} << (8 * (n / 2))) | (std::uint64_t{p[n - 1]} << (8 * (n - 1)));
+  }
+  return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
+// The same for n < 32.
+KAVRO_AVX2 inline __m256i loadUpTo32(const std::uint8_t* p, std::size_t n) {
+  if (n < 16) return _mm256_zextsi128_si256(loadUpTo16(p, n));
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(low), loadUpTo16(p + 16, n - 16), 1);
+}
+
 KAVRO_AVX2 inline std::uint32_t quickAVX2(const std::uint8_t* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i special =
@@ -402,7 +433,6 @@ KAVRO_AVX2 bool checkUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
   // The bytes after the last whole block, followed by zeros, go through the same steps: text of a
   // few words (most keys and values) is checked as one block, and a sequence cut off by the end
   // meets a zero where it needs a continuation.
-  alignas(32) std::uint8_t rest[32];
   for (;;) {
     __m256i v;
     const auto left = static_cast<std::size_t>(end - p);
@@ -412,9 +442,7 @@ KAVRO_AVX2 bool checkUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
     } else {
       // Done when nothing is left and no sequence is open at the end.
       if (left == 0 && (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0 && (!kLegal || p[-3] < 0xF0)))) break;
-      std::memset(rest, 0, sizeof rest);
-      if (left) std::memcpy(rest, p, left);
-      v = _mm256_load_si256(reinterpret_cast<const __m256i*>(rest));
+      v = loadUpTo32(p, left);
     }
     if (_mm256_movemask_epi8(v) == 0 &&
         (p == begin || (p[-1] < 0xC0 && p[-2] < 0xE0 && (!kLegal || p[-3] < 0xF0)))) {
