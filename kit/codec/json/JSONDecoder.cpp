@@ -321,10 +321,15 @@ struct JBParseState {
     // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
     // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
     // first one tells this layout's dictionaries before any key is read.
+    // Keys of up to 45 bytes have one: many a record's keys are longer than a single comparison
+    // takes, and the first of them would end the reading in order for the rest of the record.
     struct Pattern {
-      std::uint32_t mask = 0;
+      std::uint64_t mask = 0;  // one bit for each byte written
+      // The bytes compared: 16, 32 or 48; SIZE_MAX, more than any text has, for a key without a
+      // pattern.
+      std::size_t reach = SIZE_MAX;
       std::uint32_t length = 0;
-      alignas(16) std::uint8_t bytes[16];
+      alignas(16) std::uint8_t bytes[48];
     };
     std::vector<Pattern> patterns;
   };
@@ -361,9 +366,8 @@ struct JBParseState {
   // Whether the layout is of this pool and its first key is written at the scan position.
   bool firstKeyAhead(const Layout& layout) const {
 #if defined(__SSE2__)
-    if (layout.poolNumber != keyPoolNumber || length - pos < 16) return false;
-    const Layout::Pattern& first = layout.patterns[0];
-    return first.mask != 0 && writtenAt(first.bytes, first.mask, input + pos);
+    if (layout.poolNumber != keyPoolNumber) return false;
+    return writtenAt(layout.patterns[0], input + pos, length - pos);
 #else
     (void)layout;
     return false;
@@ -441,9 +445,24 @@ struct JBParseState {
     return writtenAt(p.pattern, p.patternMask, at);
   }
   static bool writtenAt(const std::uint8_t* pattern, std::uint32_t mask, const std::uint8_t* at) {
+    return (sameBytes16(pattern, at) & mask) == mask;
+  }
+  // One bit for each of the 16 bytes at `at` equal to the pattern's.
+  static std::uint64_t sameBytes16(const std::uint8_t* pattern, const std::uint8_t* at) {
     const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
                                         _mm_load_si128(reinterpret_cast<const __m128i*>(pattern)));
-    return (static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & mask) == mask;
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(same));
+  }
+  // Whether the text at `at` (room bytes readable) starts with a layout key's pattern; false for a
+  // key without one.
+  static bool writtenAt(const Layout::Pattern& p, const std::uint8_t* at, std::size_t room) {
+    if (room < p.reach) return false;
+    std::uint64_t same = sameBytes16(p.bytes, at);
+    if (p.reach > 16) {
+      same |= sameBytes16(p.bytes + 16, at + 16) << 16;
+      if (p.reach > 32) same |= sameBytes16(p.bytes + 32, at + 32) << 32;
+    }
+    return (same & p.mask) == p.mask;
   }
 #endif
   bool tokenValue(platform::Value& out);
@@ -1634,7 +1653,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         }
       }
       const Layout::Pattern& p = layout->patterns[taken];
-      if (p.mask == 0 || length - pos < 16 || !writtenAt(p.bytes, p.mask, input + pos)) return true;
+      if (!writtenAt(p, input + pos, length - pos)) return true;
       pos += p.length + 3;
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
@@ -1855,7 +1874,17 @@ void JBParseState::Layout::learn(const JBDictionary& d) {
     const std::string& text = *keys[k];
     Pattern& p = patterns[k];
     p.length = static_cast<std::uint32_t>(text.size());
-    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
+    p.reach = SIZE_MAX;
+    const std::size_t written = text.size() + 3;
+    if (written <= sizeof p.bytes && isPlainKey(text)) {
+      std::memset(p.bytes, 0, sizeof p.bytes);
+      p.bytes[0] = '"';
+      std::memcpy(p.bytes + 1, text.data(), text.size());
+      p.bytes[text.size() + 1] = '"';
+      p.bytes[text.size() + 2] = ':';
+      p.mask = (std::uint64_t{1} << written) - 1;
+      p.reach = (written + 15) / 16 * 16;
+    }
   }
 }
 

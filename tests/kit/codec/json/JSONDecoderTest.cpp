@@ -1549,12 +1549,13 @@ TEST(JSONDecoder, DictionariesOfAlternatingKindsAtOneDepth) {
   }
 }
 
-// Keys of the lengths around what one 16-byte look takes whole, written as in the record before
-// or differing in one byte anywhere (the quotation marks and the colon too), with text enough
-// after them or not: the tree is the one a decoder that looks every key up builds.
+// Keys of the lengths around what one, two and three 16-byte looks take whole, written as in the
+// record before or differing in one byte anywhere (the quotation marks and the colon too), with
+// text enough after them or not: the tree is the one a decoder that looks every key up builds.
 TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
   std::vector<std::string> keys;
-  for (std::size_t n : {11, 12, 13, 14, 15}) keys.push_back(std::string("abcdefghijklmnop").substr(0, n));
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  for (std::size_t n : {11, 12, 13, 14, 15, 28, 29, 30, 44, 45, 46}) keys.push_back(letters.substr(0, n));
   std::mt19937 rng(23);
   auto writing = [&](const std::string& key) {
     std::string w = "\"" + key + "\":";
@@ -1586,7 +1587,7 @@ TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
       }
       text += '}';
     }
-    text += std::string(rng() % 24, ' ') + "]";
+    text += std::string(rng() % 56, ' ') + "]";
     ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
   }
 }
