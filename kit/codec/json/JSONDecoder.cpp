@@ -318,6 +318,9 @@ struct JBParseState {
     const std::uint32_t* documentSlots = nullptr;
     // When last chosen or learnt (layoutClock), so that the longest unused gives way to a new one.
     std::uint64_t used = 0;
+    // The layout chosen after this one at its depth the last time another was: a record's members
+    // of different kinds (its person, then its links) come in the same turn in every record.
+    Layout* next = nullptr;
     // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
     // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
     // first one tells this layout's dictionaries before any key is read.
@@ -1604,8 +1607,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     } else if (last && keyPool && layoutsLearnt[depth] == 1 && last->poolNumber == keyPoolNumber) {
       // The only one: records with their keys in an order of their own.
       last->used = ++layoutClock;
+    } else if (last && keyPool && last->next && firstKeyAhead(*last->next)) {
+      currentLayout[depth] = last->next;
+      last->next->worthIndexing = true;
+      last->next->used = ++layoutClock;
     } else {
-      currentLayout[depth] = chooseLayout();
+      Layout* const chosen = chooseLayout();
+      if (last && chosen != last) last->next = chosen;
+      currentLayout[depth] = chosen;
     }
   }
   if (!mutableCollections && depth < kLayoutDepths && keyPool && currentLayout[depth]) {
