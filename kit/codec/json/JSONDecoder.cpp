@@ -326,13 +326,20 @@ struct JBParseState {
     // first one tells this layout's dictionaries before any key is read.
     // Keys of up to 45 bytes have one: many a record's keys are longer than a single comparison
     // takes, and the first of them would end the reading in order for the rest of the record.
-    struct Pattern {
+    template <std::size_t N>
+    struct Written {
       std::uint64_t mask = 0;  // one bit for each byte written
-      // The bytes compared: 16, 32 or 48; SIZE_MAX, more than any text has, for a key without a
-      // pattern.
+      // The bytes compared: a multiple of 16; SIZE_MAX, more than any text has, for none.
       std::size_t reach = SIZE_MAX;
-      std::uint32_t length = 0;
-      alignas(16) std::uint8_t bytes[48];
+      std::uint32_t length = 0;  // the key's (Pattern), or all the bytes written (led)
+      std::uint32_t lines = 0;   // the line feeds in it
+      alignas(16) std::uint8_t bytes[N];
+    };
+    struct Pattern : Written<48> {
+      // The key as the dictionary before wrote it with the spaces and line feeds before it (its
+      // line and indentation when pretty-printed; nothing in compact text), so that one comparison
+      // passes both. Learnt as the key is met.
+      Written<64> led;
     };
     std::vector<Pattern> patterns;
   };
@@ -458,14 +465,38 @@ struct JBParseState {
   }
   // Whether the text at `at` (room bytes readable) starts with a layout key's pattern; false for a
   // key without one.
-  static bool writtenAt(const Layout::Pattern& p, const std::uint8_t* at, std::size_t room) {
+  template <std::size_t N>
+  static bool writtenAt(const Layout::Written<N>& p, const std::uint8_t* at, std::size_t room) {
+    static_assert(N % 16 == 0 && N <= 64);
     if (room < p.reach) return false;
     std::uint64_t same = sameBytes16(p.bytes, at);
     if (p.reach > 16) {
       same |= sameBytes16(p.bytes + 16, at + 16) << 16;
-      if (p.reach > 32) same |= sameBytes16(p.bytes + 32, at + 32) << 32;
+      if (N > 32 && p.reach > 32) {
+        same |= sameBytes16(p.bytes + 32, at + 32) << 32;
+        if (N > 48 && p.reach > 48) same |= sameBytes16(p.bytes + 48, at + 48) << 48;
+      }
     }
     return (same & p.mask) == p.mask;
+  }
+  // The key's pattern (matched at the scan position) with the space passed before it since `from`.
+  static void learnLead(Layout::Pattern& p, const std::uint8_t* from, const std::uint8_t* at) {
+    const auto lead = static_cast<std::size_t>(at - from);
+    const std::size_t written = lead + p.length + 3;
+    p.led.reach = SIZE_MAX;
+    if (written > sizeof p.led.bytes) return;
+    std::uint32_t lines = 0;
+    for (std::size_t i = 0; i < lead; ++i) {
+      if (from[i] != ' ' && from[i] != '\t' && from[i] != '\n') return;
+      lines += from[i] == '\n';
+    }
+    std::memset(p.led.bytes, 0, sizeof p.led.bytes);
+    std::memcpy(p.led.bytes, from, lead);
+    std::memcpy(p.led.bytes + lead, p.bytes, p.length + 3);
+    p.led.mask = written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
+    p.led.reach = (written + 15) / 16 * 16;
+    p.led.length = static_cast<std::uint32_t>(written);
+    p.led.lines = lines;
   }
 #endif
   bool tokenValue(platform::Value& out);
@@ -1654,16 +1685,23 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       ~HandBack() { to = from; }
     } handBack{directTaken, taken};
     while (taken < directCount) {
-      if (pos < length && kMaybeSpace[input[pos]]) {
-        skipWhitespace();
-        if (pos >= length) {
-          recordError(kUnexpectedToken);
-          return false;
+      Layout::Pattern& p = layout->patterns[taken];
+      if (writtenAt(p.led, input + pos, length - pos)) {
+        pos += p.led.length;
+        if (countLines) line += p.led.lines;
+      } else {
+        const std::size_t from = pos;
+        if (pos < length && kMaybeSpace[input[pos]]) {
+          skipWhitespace();
+          if (pos >= length) {
+            recordError(kUnexpectedToken);
+            return false;
+          }
         }
+        if (!writtenAt(p, input + pos, length - pos)) return true;
+        learnLead(p, input + from, input + pos);
+        pos += p.length + 3;
       }
-      const Layout::Pattern& p = layout->patterns[taken];
-      if (!writtenAt(p, input + pos, length - pos)) return true;
-      pos += p.length + 3;
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
         return false;
@@ -1884,6 +1922,7 @@ void JBParseState::Layout::learn(const JBDictionary& d) {
     Pattern& p = patterns[k];
     p.length = static_cast<std::uint32_t>(text.size());
     p.reach = SIZE_MAX;
+    p.led.reach = SIZE_MAX;
     const std::size_t written = text.size() + 3;
     if (written <= sizeof p.bytes && isPlainKey(text)) {
       std::memset(p.bytes, 0, sizeof p.bytes);

@@ -1257,7 +1257,7 @@ void expectAsALookingUpDecoderReads(const std::string& text) {
 // Records of one shape, written compactly and pretty-printed (indentation longer and shorter than
 // what one look at the text takes, tabs, CR LF line ends, a space after each colon): both read
 // as the same tree, and a fault after many lines (blank ones among them) is reported on its own
-// line.
+// line, whether lines are counted as they are passed or afterwards.
 TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
   std::mt19937 rng(17);
   std::string compact = "[";
@@ -1319,6 +1319,11 @@ TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
       o = decode(faulty);
       ASSERT_TRUE(o.failed);
       EXPECT_EQ(o.message(), kUnexpected);
+      EXPECT_EQ(o.line(), lines);
+      EXPECT_EQ(o.index(), faulty.size() - 2);
+      // Lines counted as they are passed, as Unicode line breaks need, come to the same.
+      o = decode(faulty, JBParseOptionUnicodeLineBreaks);
+      ASSERT_TRUE(o.failed);
       EXPECT_EQ(o.line(), lines);
       EXPECT_EQ(o.index(), faulty.size() - 2);
       // Cut inside the indentation before a key: the text ends where a key was wanted.
