@@ -340,6 +340,9 @@ struct JBParseState {
       // line and indentation when pretty-printed; nothing in compact text), so that one comparison
       // passes both. Learnt as the key is met.
       Written<64> led;
+      // Copies of the key and its hash, beside the bytes just compared.
+      const std::string* key = nullptr;
+      std::size_t keyHash = 0;
     };
     std::vector<Pattern> patterns;
   };
@@ -1668,10 +1671,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
   // A record written as the one before: while each key stands where that record had it, written
-  // alike (one 16-byte comparison), its pairs are taken without the general loop's checks, which
-  // take over at the first thing that differs. False when the text is bad (recorded).
-  auto takePairsLikeBefore = [this, direct, directCount, layout, layoutKeys, &directTaken,
-                              &accepted]() -> bool {
+  // alike (one comparison of its pattern), its pairs are taken without the general loop's checks,
+  // which take over at the first thing that differs. False when the text is bad (recorded).
+  auto takePairsLikeBefore = [this, direct, directCount, layout, &directTaken, &accepted]() -> bool {
 #if defined(__SSE2__)
     if (heldPool != keyPool) {
       arena->hold(keyPool);
@@ -1708,8 +1710,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       }
       // The pair's value is made in its place: a container's is assigned, so it starts null.
       JBDictionary::Pair* const pair = direct + taken++;
-      pair->key = layoutKeys[taken - 1];
-      pair->keyHash = layout->details[taken - 1].keyHash;
+      pair->key = p.key;
+      pair->keyHash = p.keyHash;
       if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         if (!parseContainer(token, *new (&pair->object) platform::Value())) return false;
       } else if (!tokenValue(pair->object)) {
@@ -1923,6 +1925,8 @@ void JBParseState::Layout::learn(const JBDictionary& d) {
     p.length = static_cast<std::uint32_t>(text.size());
     p.reach = SIZE_MAX;
     p.led.reach = SIZE_MAX;
+    p.key = keys[k];
+    p.keyHash = details[k].keyHash;
     const std::size_t written = text.size() + 3;
     if (written <= sizeof p.bytes && isPlainKey(text)) {
       std::memset(p.bytes, 0, sizeof p.bytes);
