@@ -1499,6 +1499,15 @@ __attribute__((always_inline)) inline bool JBParseState::tokenValue(platform::Va
       return true;
     }
   }
+  // The words, common in records, need no call.
+  if (token == Token::Null) {
+    new (&out) platform::Value();
+    return true;
+  }
+  if (token == Token::True || token == Token::False) {
+    new (&out) platform::Value(token == Token::True);
+    return true;
+  }
   return scalarValue(out);
 }
 
