@@ -482,10 +482,14 @@ struct JBParseState {
     }
     return (same & p.mask) == p.mask;
   }
-  // The key's pattern (matched at the scan position) with the space passed before it since `from`.
-  static void learnLead(Layout::Pattern& p, const std::uint8_t* from, const std::uint8_t* at) {
+  // The key's pattern (matched at `at`) with the space passed before it since `from`, and the one
+  // space after its ':' that pretty-printed text puts, when there is one (`end` is the text's).
+  static void learnLead(Layout::Pattern& p, const std::uint8_t* from, const std::uint8_t* at,
+                        const std::uint8_t* end) {
     const auto lead = static_cast<std::size_t>(at - from);
-    const std::size_t written = lead + p.length + 3;
+    const std::size_t keyEnd = p.length + 3;
+    const bool spaceAfter = end - at > static_cast<std::ptrdiff_t>(keyEnd) && at[keyEnd] == ' ';
+    const std::size_t written = lead + keyEnd + (spaceAfter ? 1 : 0);
     p.led.reach = SIZE_MAX;
     if (written > sizeof p.led.bytes) return;
     std::uint32_t lines = 0;
@@ -495,7 +499,8 @@ struct JBParseState {
     }
     std::memset(p.led.bytes, 0, sizeof p.led.bytes);
     std::memcpy(p.led.bytes, from, lead);
-    std::memcpy(p.led.bytes + lead, p.bytes, p.length + 3);
+    std::memcpy(p.led.bytes + lead, p.bytes, keyEnd);
+    if (spaceAfter) p.led.bytes[lead + keyEnd] = ' ';
     p.led.mask = written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
     p.led.reach = (written + 15) / 16 * 16;
     p.led.length = static_cast<std::uint32_t>(written);
@@ -1710,7 +1715,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
           }
         }
         if (!writtenAt(p, input + pos, length - pos)) return true;
-        learnLead(p, input + from, input + pos);
+        learnLead(p, input + from, input + pos, input + length);
         pos += p.length + 3;
       }
       if (!nextToken() || !isValueToken(token)) {
