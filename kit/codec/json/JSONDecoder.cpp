@@ -1828,6 +1828,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       }
       // out is null: the value is made in its place.
       if (direct && directTaken == directCount) {
+        // Its pairs never went to the stack.
         new (&out) platform::Value(platform::Value::borrowingObject(
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,
                                               permuted ? permutedSlots : sharedSlots(*layout),
@@ -1835,8 +1836,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       } else {
         if (direct) spill();
         new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
+        pairStack.resize(start);
       }
-      pairStack.resize(start);
       --depth;
       return true;
     } else if (token == Token::Comma) {
