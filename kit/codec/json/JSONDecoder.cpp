@@ -318,13 +318,31 @@ struct JBParseState {
     const std::uint32_t* documentSlots = nullptr;
     // When last chosen or learnt (layoutClock), so that the longest unused gives way to a new one.
     std::uint64_t used = 0;
+    // The layout chosen after this one at its depth the last time another was: a record's members
+    // of different kinds (its person, then its links) come in the same turn in every record.
+    Layout* next = nullptr;
     // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
     // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
     // first one tells this layout's dictionaries before any key is read.
-    struct Pattern {
-      std::uint32_t mask = 0;
-      std::uint32_t length = 0;
-      alignas(16) std::uint8_t bytes[16];
+    // Keys of up to 45 bytes have one: many a record's keys are longer than a single comparison
+    // takes, and the first of them would end the reading in order for the rest of the record.
+    template <std::size_t N>
+    struct Written {
+      std::uint64_t mask = 0;  // one bit for each byte written
+      // The bytes compared: a multiple of 16; SIZE_MAX, more than any text has, for none.
+      std::size_t reach = SIZE_MAX;
+      std::uint32_t length = 0;  // the key's (Pattern), or all the bytes written (led)
+      std::uint32_t lines = 0;   // the line feeds in it
+      alignas(16) std::uint8_t bytes[N];
+    };
+    struct Pattern : Written<48> {
+      // The key as the dictionary before wrote it with the spaces and line feeds before it (its
+      // line and indentation when pretty-printed; nothing in compact text), so that one comparison
+      // passes both. Learnt as the key is met.
+      Written<64> led;
+      // Copies of the key and its hash, beside the bytes just compared.
+      const std::string* key = nullptr;
+      std::size_t keyHash = 0;
     };
     std::vector<Pattern> patterns;
   };
@@ -361,9 +379,8 @@ struct JBParseState {
   // Whether the layout is of this pool and its first key is written at the scan position.
   bool firstKeyAhead(const Layout& layout) const {
 #if defined(__SSE2__)
-    if (layout.poolNumber != keyPoolNumber || length - pos < 16) return false;
-    const Layout::Pattern& first = layout.patterns[0];
-    return first.mask != 0 && writtenAt(first.bytes, first.mask, input + pos);
+    if (layout.poolNumber != keyPoolNumber) return false;
+    return writtenAt(layout.patterns[0], input + pos, length - pos);
 #else
     (void)layout;
     return false;
@@ -441,9 +458,53 @@ struct JBParseState {
     return writtenAt(p.pattern, p.patternMask, at);
   }
   static bool writtenAt(const std::uint8_t* pattern, std::uint32_t mask, const std::uint8_t* at) {
+    return (sameBytes16(pattern, at) & mask) == mask;
+  }
+  // One bit for each of the 16 bytes at `at` equal to the pattern's.
+  static std::uint64_t sameBytes16(const std::uint8_t* pattern, const std::uint8_t* at) {
     const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
                                         _mm_load_si128(reinterpret_cast<const __m128i*>(pattern)));
-    return (static_cast<std::uint32_t>(_mm_movemask_epi8(same)) & mask) == mask;
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(same));
+  }
+  // Whether the text at `at` (room bytes readable) starts with a layout key's pattern; false for a
+  // key without one.
+  template <std::size_t N>
+  static bool writtenAt(const Layout::Written<N>& p, const std::uint8_t* at, std::size_t room) {
+    static_assert(N % 16 == 0 && N <= 64);
+    if (room < p.reach) return false;
+    std::uint64_t same = sameBytes16(p.bytes, at);
+    if (p.reach > 16) {
+      same |= sameBytes16(p.bytes + 16, at + 16) << 16;
+      if (N > 32 && p.reach > 32) {
+        same |= sameBytes16(p.bytes + 32, at + 32) << 32;
+        if (N > 48 && p.reach > 48) same |= sameBytes16(p.bytes + 48, at + 48) << 48;
+      }
+    }
+    return (same & p.mask) == p.mask;
+  }
+  // The key's pattern (matched at `at`) with the space passed before it since `from`, and the one
+  // space after its ':' that pretty-printed text puts, when there is one (`end` is the text's).
+  static void learnLead(Layout::Pattern& p, const std::uint8_t* from, const std::uint8_t* at,
+                        const std::uint8_t* end) {
+    const auto lead = static_cast<std::size_t>(at - from);
+    const std::size_t keyEnd = p.length + 3;
+    const bool spaceAfter = end - at > static_cast<std::ptrdiff_t>(keyEnd) && at[keyEnd] == ' ';
+    const std::size_t written = lead + keyEnd + (spaceAfter ? 1 : 0);
+    p.led.reach = SIZE_MAX;
+    if (written > sizeof p.led.bytes) return;
+    std::uint32_t lines = 0;
+    for (std::size_t i = 0; i < lead; ++i) {
+      if (from[i] != ' ' && from[i] != '\t' && from[i] != '\n') return;
+      lines += from[i] == '\n';
+    }
+    std::memset(p.led.bytes, 0, sizeof p.led.bytes);
+    std::memcpy(p.led.bytes, from, lead);
+    std::memcpy(p.led.bytes + lead, p.bytes, keyEnd);
+    if (spaceAfter) p.led.bytes[lead + keyEnd] = ' ';
+    p.led.mask = written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
+    p.led.reach = (written + 15) / 16 * 16;
+    p.led.length = static_cast<std::uint32_t>(written);
+    p.led.lines = lines;
   }
 #endif
   bool tokenValue(platform::Value& out);
@@ -1443,6 +1504,15 @@ __attribute__((always_inline)) inline bool JBParseState::tokenValue(platform::Va
       return true;
     }
   }
+  // The words, common in records, need no call.
+  if (token == Token::Null) {
+    new (&out) platform::Value();
+    return true;
+  }
+  if (token == Token::True || token == Token::False) {
+    new (&out) platform::Value(token == Token::True);
+    return true;
+  }
   return scalarValue(out);
 }
 
@@ -1585,8 +1655,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     } else if (last && keyPool && layoutsLearnt[depth] == 1 && last->poolNumber == keyPoolNumber) {
       // The only one: records with their keys in an order of their own.
       last->used = ++layoutClock;
+    } else if (last && keyPool && last->next && firstKeyAhead(*last->next)) {
+      currentLayout[depth] = last->next;
+      last->next->worthIndexing = true;
+      last->next->used = ++layoutClock;
     } else {
-      currentLayout[depth] = chooseLayout();
+      Layout* const chosen = chooseLayout();
+      if (last && chosen != last) last->next = chosen;
+      currentLayout[depth] = chosen;
     }
   }
   if (!mutableCollections && depth < kLayoutDepths && keyPool && currentLayout[depth]) {
@@ -1609,10 +1685,9 @@ bool JBParseState::parseDictionary(platform::Value& out) {
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
   // A record written as the one before: while each key stands where that record had it, written
-  // alike (one 16-byte comparison), its pairs are taken without the general loop's checks, which
-  // take over at the first thing that differs. False when the text is bad (recorded).
-  auto takePairsLikeBefore = [this, direct, directCount, layout, layoutKeys, &directTaken,
-                              &accepted]() -> bool {
+  // alike (one comparison of its pattern), its pairs are taken without the general loop's checks,
+  // which take over at the first thing that differs. False when the text is bad (recorded).
+  auto takePairsLikeBefore = [this, direct, directCount, layout, &directTaken, &accepted]() -> bool {
 #if defined(__SSE2__)
     if (heldPool != keyPool) {
       arena->hold(keyPool);
@@ -1626,24 +1701,31 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       ~HandBack() { to = from; }
     } handBack{directTaken, taken};
     while (taken < directCount) {
-      if (pos < length && kMaybeSpace[input[pos]]) {
-        skipWhitespace();
-        if (pos >= length) {
-          recordError(kUnexpectedToken);
-          return false;
+      Layout::Pattern& p = layout->patterns[taken];
+      if (writtenAt(p.led, input + pos, length - pos)) {
+        pos += p.led.length;
+        if (countLines) line += p.led.lines;
+      } else {
+        const std::size_t from = pos;
+        if (pos < length && kMaybeSpace[input[pos]]) {
+          skipWhitespace();
+          if (pos >= length) {
+            recordError(kUnexpectedToken);
+            return false;
+          }
         }
+        if (!writtenAt(p, input + pos, length - pos)) return true;
+        learnLead(p, input + from, input + pos, input + length);
+        pos += p.length + 3;
       }
-      const Layout::Pattern& p = layout->patterns[taken];
-      if (p.mask == 0 || length - pos < 16 || !writtenAt(p.bytes, p.mask, input + pos)) return true;
-      pos += p.length + 3;
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
         return false;
       }
       // The pair's value is made in its place: a container's is assigned, so it starts null.
       JBDictionary::Pair* const pair = direct + taken++;
-      pair->key = layoutKeys[taken - 1];
-      pair->keyHash = layout->details[taken - 1].keyHash;
+      pair->key = p.key;
+      pair->keyHash = p.keyHash;
       if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         if (!parseContainer(token, *new (&pair->object) platform::Value())) return false;
       } else if (!tokenValue(pair->object)) {
@@ -1746,6 +1828,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       }
       // out is null: the value is made in its place.
       if (direct && directTaken == directCount) {
+        // Its pairs never went to the stack.
         new (&out) platform::Value(platform::Value::borrowingObject(
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,
                                               permuted ? permutedSlots : sharedSlots(*layout),
@@ -1753,8 +1836,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       } else {
         if (direct) spill();
         new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
+        pairStack.resize(start);
       }
-      pairStack.resize(start);
       --depth;
       return true;
     } else if (token == Token::Comma) {
@@ -1855,7 +1938,20 @@ void JBParseState::Layout::learn(const JBDictionary& d) {
     const std::string& text = *keys[k];
     Pattern& p = patterns[k];
     p.length = static_cast<std::uint32_t>(text.size());
-    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
+    p.reach = SIZE_MAX;
+    p.led.reach = SIZE_MAX;
+    p.key = keys[k];
+    p.keyHash = details[k].keyHash;
+    const std::size_t written = text.size() + 3;
+    if (written <= sizeof p.bytes && isPlainKey(text)) {
+      std::memset(p.bytes, 0, sizeof p.bytes);
+      p.bytes[0] = '"';
+      std::memcpy(p.bytes + 1, text.data(), text.size());
+      p.bytes[text.size() + 1] = '"';
+      p.bytes[text.size() + 2] = ':';
+      p.mask = (std::uint64_t{1} << written) - 1;
+      p.reach = (written + 15) / 16 * 16;
+    }
   }
 }
 

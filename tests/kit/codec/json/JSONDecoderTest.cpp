@@ -1257,7 +1257,7 @@ void expectAsALookingUpDecoderReads(const std::string& text) {
 // Records of one shape, written compactly and pretty-printed (indentation longer and shorter than
 // what one look at the text takes, tabs, CR LF line ends, a space after each colon): both read
 // as the same tree, and a fault after many lines (blank ones among them) is reported on its own
-// line.
+// line, whether lines are counted as they are passed or afterwards.
 TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
   std::mt19937 rng(17);
   std::string compact = "[";
@@ -1319,6 +1319,11 @@ TEST(JSONDecoder, PrettyPrintedRecordsReadAsCompactOnes) {
       o = decode(faulty);
       ASSERT_TRUE(o.failed);
       EXPECT_EQ(o.message(), kUnexpected);
+      EXPECT_EQ(o.line(), lines);
+      EXPECT_EQ(o.index(), faulty.size() - 2);
+      // Lines counted as they are passed, as Unicode line breaks need, come to the same.
+      o = decode(faulty, JBParseOptionUnicodeLineBreaks);
+      ASSERT_TRUE(o.failed);
       EXPECT_EQ(o.line(), lines);
       EXPECT_EQ(o.index(), faulty.size() - 2);
       // Cut inside the indentation before a key: the text ends where a key was wanted.
@@ -1549,12 +1554,13 @@ TEST(JSONDecoder, DictionariesOfAlternatingKindsAtOneDepth) {
   }
 }
 
-// Keys of the lengths around what one 16-byte look takes whole, written as in the record before
-// or differing in one byte anywhere (the quotation marks and the colon too), with text enough
-// after them or not: the tree is the one a decoder that looks every key up builds.
+// Keys of the lengths around what one, two and three 16-byte looks take whole, written as in the
+// record before or differing in one byte anywhere (the quotation marks and the colon too), with
+// text enough after them or not: the tree is the one a decoder that looks every key up builds.
 TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
   std::vector<std::string> keys;
-  for (std::size_t n : {11, 12, 13, 14, 15}) keys.push_back(std::string("abcdefghijklmnop").substr(0, n));
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  for (std::size_t n : {11, 12, 13, 14, 15, 28, 29, 30, 44, 45, 46}) keys.push_back(letters.substr(0, n));
   std::mt19937 rng(23);
   auto writing = [&](const std::string& key) {
     std::string w = "\"" + key + "\":";
@@ -1586,7 +1592,7 @@ TEST(JSONDecoder, LongerKeysLikeAndUnlikeTheRecordBefore) {
       }
       text += '}';
     }
-    text += std::string(rng() % 24, ' ') + "]";
+    text += std::string(rng() % 56, ' ') + "]";
     ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
   }
 }
