@@ -87,21 +87,24 @@ constexpr std::array<bool, 256> makeMaybeSpace() {
 }
 constexpr std::array<bool, 256> kMaybeSpace = makeMaybeSpace();
 
-// Whether a key's text is how a document writes it between quotation marks: no quotation mark,
-// backslash or control in it.
-// Writes a plain key (isPlainKey) of up to 13 bytes as the document writes it: between quotation
-// marks and followed by ':'. Returns one bit for each of those bytes, or 0 (nothing written) for a
-// longer key.
-std::uint32_t keyPattern(std::string_view text, std::uint8_t (&pattern)[16]) {
-  if (text.size() + 3 > sizeof pattern) return 0;
-  std::memset(pattern, 0, sizeof pattern);
+// Writes a plain key (isPlainKey) as the document writes it: between quotation marks and followed
+// by ':', zeros after. Returns one bit for each of those bytes, or 0 (nothing written) for a key
+// too long for the pattern.
+template <std::size_t N>
+std::uint64_t keyPattern(std::string_view text, std::uint8_t (&pattern)[N]) {
+  static_assert(N <= 64);
+  const std::size_t written = text.size() + 3;
+  if (written > N) return 0;
+  std::memset(pattern, 0, N);
   pattern[0] = '"';
   std::memcpy(pattern + 1, text.data(), text.size());
   pattern[text.size() + 1] = '"';
   pattern[text.size() + 2] = ':';
-  return (1u << (text.size() + 3)) - 1;
+  return written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
 }
 
+// Whether a key's text is how a document writes it between quotation marks: no quotation mark,
+// backslash or control in it.
 bool isPlainKey(std::string_view text) {
   return std::none_of(text.begin(), text.end(),
                       [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
@@ -1370,7 +1373,7 @@ void JBParseState::rememberKey(std::size_t position, const std::string* key, std
   p.words = w;
   p.length = text.size();
   p.plain = plain;
-  p.patternMask = plain ? keyPattern(text, p.pattern) : 0;
+  p.patternMask = plain ? static_cast<std::uint32_t>(keyPattern(text, p.pattern)) : 0;
 }
 
 bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
@@ -1942,16 +1945,8 @@ void JBParseState::Layout::learn(const JBDictionary& d) {
     p.led.reach = SIZE_MAX;
     p.key = keys[k];
     p.keyHash = details[k].keyHash;
-    const std::size_t written = text.size() + 3;
-    if (written <= sizeof p.bytes && isPlainKey(text)) {
-      std::memset(p.bytes, 0, sizeof p.bytes);
-      p.bytes[0] = '"';
-      std::memcpy(p.bytes + 1, text.data(), text.size());
-      p.bytes[text.size() + 1] = '"';
-      p.bytes[text.size() + 2] = ':';
-      p.mask = (std::uint64_t{1} << written) - 1;
-      p.reach = (written + 15) / 16 * 16;
-    }
+    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
+    if (p.mask) p.reach = (text.size() + 3 + 15) / 16 * 16;
   }
 }
 
