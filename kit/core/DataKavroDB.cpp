@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 
 #include "platform/foundation/RunLoop.h"
@@ -334,18 +333,6 @@ bool DataKavroDB::hasValue(const TableSql& t, std::string_view dataType, std::st
   return stmt && bindTypeAndKey(stmt.get(), dataType, dataKey) && sqlite3_step(stmt.get()) == SQLITE_ROW;
 }
 
-bool DataKavroDB::holdsBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                             const platform::Data& value) {
-  Statement stmt = prepareFor(t, Select);
-  if (!stmt || !bindTypeAndKey(stmt.get(), dataType, dataKey) || sqlite3_step(stmt.get()) != SQLITE_ROW)
-    return false;
-  // NULL is no value, not an empty one.
-  if (sqlite3_column_type(stmt.get(), 0) == SQLITE_NULL) return false;
-  const void* stored = sqlite3_column_blob(stmt.get(), 0);
-  const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt.get(), 0));
-  return size == value.size() && (size == 0 || std::memcmp(stored, value.data(), size) == 0);
-}
-
 // ---- Integers ----
 
 std::int64_t DataKavroDB::getIntValue(std::string_view dataType, std::string_view dataKey) {
@@ -479,7 +466,8 @@ bool DataKavroDB::saveItemCacheIfChanged(std::string_view dataType, std::string_
   if (dataKey.empty()) return false;
   const std::string key = prefixed(ItemPrefix, dataKey);
   const platform::Data value = data.toData();
-  if (holdsBytes(tables_[BinTable], dataType, key, value)) return true;
+  // A record's bytes are never empty, so a row without a value never reads as equal.
+  if (getBinValue(dataType, key) == value) return true;
   return setValue(tables_[BinTable], dataType, key, bytes(value)) > 0;
 }
 

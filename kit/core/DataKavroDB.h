@@ -229,9 +229,6 @@ class DataKavroDB : public DataSQLiteDB {
                        std::string_view dataType);
   std::int64_t deleteValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
-  // Whether the row (type, key) holds exactly these bytes.
-  bool holdsBytes(const TableSql& t, std::string_view dataType, std::string_view dataKey,
-                  const platform::Data& value);
 
   // timeText() without a copy, valid until the next call. Read on every write: the run loop's
   // whole seconds are the cheap reading of the real clock.
