@@ -171,7 +171,8 @@ bool JobGeoMapController::mapViewDidUpdateUserLocation(mapsdk::GMKMapView& map,
   return true;
 }
 
-bool JobGeoMapController::mapViewDidFailToLocateUser(mapsdk::GMKMapView& map) {
+bool JobGeoMapController::mapViewDidFailToLocateUserWithError(mapsdk::GMKMapView& map,
+                                                              const platform::Error&) {
   statusBarStopLoading();
   mapStatusBar_->setText(AppCoreInfo::getLocalizedString("jobmap_location_fail"));
   map.setShowsUserLocation(false);

@@ -63,7 +63,7 @@ class JobGeoMapController : public JobMapSearchController,
   bool mapViewRegionDidChangeAnimated(mapsdk::GMKMapView& map, bool animated) override;
   bool mapViewWillStartLocatingUser(mapsdk::GMKMapView& map) override;
   bool mapViewDidUpdateUserLocation(mapsdk::GMKMapView& map, mapsdk::GMKUserLocation& user) override;
-  bool mapViewDidFailToLocateUser(mapsdk::GMKMapView& map) override;
+  bool mapViewDidFailToLocateUserWithError(mapsdk::GMKMapView& map, const platform::Error& error) override;
   std::shared_ptr<mapsdk::GMKAnnotationView> mapViewViewForAnnotation(
       mapsdk::GMKMapView& map, const std::shared_ptr<mapsdk::GMKAnnotation>& annotation) override;
   bool mapViewDidSelectAnnotationView(mapsdk::GMKMapView& map, mapsdk::GMKAnnotationView& view) override;

@@ -16,6 +16,7 @@
 #include "mapsdk/engine/GMKTypes.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Coding.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/KeyedUnarchiver.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -45,7 +46,8 @@ class GMKMapViewDelegate {
   virtual bool mapViewWillStartLocatingUser(GMKMapView&) { return false; }
   virtual bool mapViewDidStopLocatingUser(GMKMapView&) { return false; }
   virtual bool mapViewDidUpdateUserLocation(GMKMapView&, GMKUserLocation&) { return false; }
-  virtual bool mapViewDidFailToLocateUser(GMKMapView&) { return false; }
+  // Every failure to locate the user, whether the user location is shown or not.
+  virtual bool mapViewDidFailToLocateUserWithError(GMKMapView&, const platform::Error&) { return false; }
   // Null: the map stands a red pin for the annotation.
   virtual std::shared_ptr<GMKAnnotationView> mapViewViewForAnnotation(GMKMapView&,
                                                                       const std::shared_ptr<GMKAnnotation>&) {

@@ -70,9 +70,12 @@ void GMKMapView::registerAnnotationNotifications() {
       this);
   center.addObserver(
       NotificationLocationFail, nullptr,
-      [this](const auto&) {
-        if (internal_->showsUserLocation && internal_->delegate)
-          internal_->delegate->mapViewDidFailToLocateUser(*this);
+      [this](const platform::Notification& note) {
+        if (!internal_->delegate) return;
+        const platform::Value* error = note.userInfo ? note.userInfo->objectForKey("error") : nullptr;
+        auto failure = error ? std::dynamic_pointer_cast<LocationFailure>(error->objectValue()) : nullptr;
+        internal_->delegate->mapViewDidFailToLocateUserWithError(
+            *this, failure ? failure->error() : platform::Error());
       },
       this);
 }

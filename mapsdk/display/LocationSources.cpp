@@ -38,7 +38,6 @@ int IphoneGPSMan::initialize() {
   {
     platform::MutexLock lock(mutex_);
     gotLocation_ = false;
-    failureAnnounced_ = false;
   }
   manager_ = platform::LocationManager::create();
   manager_->setDelegate(weak_from_this());
@@ -120,7 +119,6 @@ void IphoneGPSMan::locationManagerDidUpdateToLocation(platform::LocationManager&
     if (best_ && newLocation.horizontalAccuracy > kMaxFixAccuracy) return;
     best_ = newLocation;
     gotLocation_ = true;
-    failureAnnounced_ = false;
   }
   platform::NotificationCenter::defaultCenter().post(NotificationLocationUpdate);
 }
@@ -128,13 +126,12 @@ void IphoneGPSMan::locationManagerDidUpdateToLocation(platform::LocationManager&
 void IphoneGPSMan::locationManagerDidFailWithError(platform::LocationManager&, const platform::Error& error) {
   const bool denied =
       error.domain == platform::LocationErrorDomain && error.code == platform::LocationErrorDenied;
-  {
-    platform::MutexLock lock(mutex_);
+  if (denied) {
     // A refusal means the position may no longer be used, so the fix goes with it.
-    if (denied) gotLocation_ = false;
-    if (failureAnnounced_) return;
-    failureAnnounced_ = true;
+    platform::MutexLock lock(mutex_);
+    gotLocation_ = false;
   }
+  // Every report is passed on, as the service makes it: the map view tells its delegate each one.
   auto& center = platform::NotificationCenter::defaultCenter();
   if (denied) center.post(NotificationLocationUpdate);
   auto info = platform::MutableDictionary::create();

@@ -62,8 +62,8 @@ class LocationHeadingObserver {
 
 // The bridge to the platform's location service: keeps the best fix so far and tells the UI side
 // of changes ("NotificationLocationUpdate") and failures ("NotificationLocationFail", user info
-// "error"). A refusal drops the fix; any other failure keeps the last good one. A failure is
-// announced once until a fix comes again or updating restarts, however often the service repeats it.
+// "error"), each failure as the service reports it. A refusal drops the fix and is announced as a
+// change too, first; any other failure keeps the last good fix.
 // Singleton; start and stop on the main thread; getLastLocation from any thread.
 class IphoneGPSMan : public platform::LocationManagerDelegate,
                      public std::enable_shared_from_this<IphoneGPSMan> {
@@ -94,7 +94,6 @@ class IphoneGPSMan : public platform::LocationManagerDelegate,
   mutable platform::Mutex mutex_;  // the best fix, read from the timer thread
   std::optional<platform::Location> best_ GUARDED_BY(mutex_);
   bool gotLocation_ GUARDED_BY(mutex_) = false;
-  bool failureAnnounced_ GUARDED_BY(mutex_) = false;
   std::vector<std::weak_ptr<LocationHeadingObserver>> observers_;  // main thread
 };
 

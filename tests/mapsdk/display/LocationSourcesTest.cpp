@@ -83,17 +83,28 @@ TEST_F(IphoneGPSManTest, KeepsTheBestFreshFix) {
   EXPECT_FLOAT_EQ(Fix().speed, 12.5f);
 }
 
-TEST_F(IphoneGPSManTest, AFailureKeepsTheLastFixAndIsAnnouncedOnce) {
+// Each failure the service reports is announced, with its error: a passing one keeps the last fix.
+TEST_F(IphoneGPSManTest, AFailureKeepsTheLastFixAndIsAnnouncedEveryTime) {
   Move(116.4, 39.9, 30);
   seen.clear();
-  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
-  runFor(0);
-  EXPECT_EQ(seen, (std::vector<std::string>{"fail"}));
+  for (std::int64_t code : {0, 2, 0}) {
+    platform::LocationDevice::failWithError(
+        {std::string(platform::LocationErrorDomain), code, "unknown", {}, {}});
+    runFor(0);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"fail", "fail", "fail"}));
+  EXPECT_EQ(codes, (std::vector<std::int64_t>{0, 2, 0}));
   EXPECT_EQ(Fix().state, FixState::Fix);  // a passing failure leaves the last good position
   EXPECT_FLOAT_EQ(Fix().longitude, 116.4f);
+  // A new fix and a failure after it: both told.
+  Move(116.5, 39.9, 30);
+  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  runFor(0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"fail", "fail", "fail", "update", "fail"}));
 }
 
-TEST_F(IphoneGPSManTest, ARefusalDropsTheFixAndIsAnnouncedOnce) {
+// A refusal drops the fix and is announced as a change and then as a failure, each time it comes.
+TEST_F(IphoneGPSManTest, ARefusalDropsTheFixAndIsAnnouncedEveryTime) {
   Move(116.4, 39.9, 30);
   seen.clear();
   platform::LocationDevice::setAuthorizationStatus(platform::AuthorizationStatus::Denied);
@@ -104,17 +115,27 @@ TEST_F(IphoneGPSManTest, ARefusalDropsTheFixAndIsAnnouncedOnce) {
   EXPECT_EQ(dropped.state, FixState::NoFix);  // a refused position may no longer be used
   EXPECT_EQ(dropped.valid, 0);
   EXPECT_EQ(dropped.longitude, 0);
-  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  // The refusal reported again, and a passing failure between: every report is told.
+  const platform::Error denied{
+      std::string(platform::LocationErrorDomain), platform::LocationErrorDenied, "denied", {}, {}};
+  platform::LocationDevice::failWithError(denied);
   runFor(0);
   platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
   runFor(0);
-  EXPECT_EQ(seen.size(), 2u);  // not again on every report
+  platform::LocationDevice::failWithError(denied);
+  runFor(0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"update", "fail", "update", "fail", "fail", "update", "fail"}));
+  EXPECT_EQ(codes, (std::vector<std::int64_t>{platform::LocationErrorDenied, platform::LocationErrorDenied, 0,
+                                              platform::LocationErrorDenied}));
+  EXPECT_EQ(Fix().state, FixState::NoFix);
 
+  // Updating again after access is given: the device's fix is taken and told.
   platform::LocationDevice::setAuthorizationStatus(platform::AuthorizationStatus::Authorized);
-  gps->initialize();  // updating again: a new failure is news
-  platform::LocationDevice::failWithError({std::string(platform::LocationErrorDomain), 0, "unknown", {}, {}});
+  gps->initialize();
+  seen.clear();
   runFor(0);
-  EXPECT_EQ(seen, (std::vector<std::string>{"update", "fail", "update", "fail"}));  // the fix, then the news
+  EXPECT_EQ(seen, std::vector<std::string>{"update"});
+  EXPECT_EQ(Fix().state, FixState::Fix);
 }
 
 TEST_F(IphoneGPSManTest, StoppingForgetsTheFix) {

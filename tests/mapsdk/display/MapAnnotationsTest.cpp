@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "mapsdk/display/GMKPointAnnotation.h"
 #include "mapsdk/display/LocationBlock.h"
 #include "mapsdk/display/LocationSources.h"
+#include "platform/foundation/Dictionary.h"
 #include "platform/location/LocationManager.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
@@ -63,7 +65,12 @@ class AnnotationLog : public mapsdk::GMKMapViewDelegate {
     ++located;
     return true;
   }
+  bool mapViewDidFailToLocateUserWithError(GMKMapView&, const platform::Error& error) override {
+    failures.push_back(error.code);
+    return true;
+  }
   std::vector<std::string> selected;
+  std::vector<std::int64_t> failures;
   int located = 0;
   int deselected = 0;
   int bubbleTaps = 0;
@@ -268,6 +275,46 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
   EXPECT_FALSE(located->superviewPointer());
   view->setShowsUserLocation(true);
   EXPECT_EQ(view->userLocation(), me);
+}
+
+// Every failure to locate the user reaches the delegate with its error, again and again, and
+// whether the user location is shown or not.
+TEST_F(MapAnnotationsTest, EveryFailureToLocateTheUserReachesTheDelegateWithItsError) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  {
+    RealClockWhile real(*this);
+    view->setShowsUserLocation(true);
+    // Locating has started when the platform's location service has been asked.
+    ASSERT_TRUE(
+        runUntil([] { return mapsdk::IphoneGPSMan::getInstance()->locationManager() != nullptr; }, 10));
+    const std::string domain(platform::LocationErrorDomain);
+    platform::LocationDevice::failWithError({domain, 0, "unknown", {}, {}});
+    ASSERT_TRUE(runUntil([&] { return log.failures.size() == 1; }, 10));
+    platform::LocationDevice::failWithError({domain, 0, "unknown", {}, {}});
+    ASSERT_TRUE(runUntil([&] { return log.failures.size() == 2; }, 10));
+    platform::LocationDevice::setAuthorizationStatus(platform::AuthorizationStatus::Denied);
+    ASSERT_TRUE(runUntil([&] { return log.failures.size() == 3; }, 10));
+    platform::LocationDevice::failWithError({domain, platform::LocationErrorDenied, "denied", {}, {}});
+    ASSERT_TRUE(runUntil([&] { return log.failures.size() == 4; }, 10));
+  }
+  EXPECT_EQ(log.failures,
+            (std::vector<std::int64_t>{0, 0, platform::LocationErrorDenied, platform::LocationErrorDenied}));
+
+  // With the user location hidden, a failure still reaches the delegate.
+  view->setShowsUserLocation(false);
+  auto info = platform::MutableDictionary::create();
+  info->setObject(
+      platform::Value(std::static_pointer_cast<platform::Object>(std::make_shared<mapsdk::LocationFailure>(
+          platform::Error{std::string(platform::LocationErrorDomain), 2, "network", {}, {}}))),
+      "error");
+  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationFail, nullptr, info);
+  ASSERT_EQ(log.failures.size(), 5u);
+  EXPECT_EQ(log.failures.back(), 2);
+  // A delegate that is gone hears nothing.
+  view->setDelegate(nullptr);
+  platform::NotificationCenter::defaultCenter().post(mapsdk::NotificationLocationFail, nullptr, info);
+  EXPECT_EQ(log.failures.size(), 5u);
 }
 
 TEST_F(MapAnnotationsTest, AskingTheMapToRedisplayRepaintsItAndLaysOutItsPins) {
