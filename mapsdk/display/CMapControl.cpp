@@ -52,10 +52,8 @@ bool IsRouteType(SearchType t) {
   return t == SearchType::Transit || t == SearchType::Driving || t == SearchType::Walking;
 }
 
-// The single-point layer draws one POI's details, a map point and the POI of an address answer.
-bool IsPointType(SearchType t) {
-  return t == SearchType::PoiDetail || t == SearchType::MapPoint || t == SearchType::ReverseGeocode;
-}
+// The single-point layer draws one POI's details and the POI of an address answer.
+bool IsPointType(SearchType t) { return t == SearchType::PoiDetail || t == SearchType::ReverseGeocode; }
 
 }  // namespace
 

@@ -34,9 +34,40 @@ int StopStyle(const gmengine::tag_BusLine& line) {
   return line.lineType == 1 ? styles::kStopSubway : styles::kStopOther;
 }
 
+// Lines carry more points than a level can show: each is thinned for the one it is drawn at.
+void ThinLines(std::vector<CGeoElement>& elements, int level) {
+  for (CGeoElement& element : elements) {
+    if (element.attribute.geometryClass != 2) continue;
+    CComplexPt thin;
+    if (gmengine::SimplifyComplexPt(element.shape, level, thin) > 0) element.shape = std::move(thin);
+  }
+}
+
 }  // namespace
 
 CVectorReq::CVectorReq(const CMapStatus* status, VectorLayerData* data) : status_(status), data_(data) {}
+
+void CVectorReq::SetSource(VectorSource source) {
+  source_ = source;
+  rebuild_ = true;
+}
+
+void CVectorReq::SetSearch(gmengine::CAppSearch* search) {
+  if (search != search_) rebuild_ = true;
+  search_ = search;
+}
+
+void CVectorReq::SetResultType(SearchType type) {
+  resultType_ = type;
+  rebuild_ = true;
+}
+
+void CVectorReq::SetSelection(const VectorSelection& selection) {
+  // Another transit route or single point changes the elements themselves; the other words only
+  // what is highlighted over them.
+  if (selection.route != selection_.route || selection.singlePoint != selection_.singlePoint) rebuild_ = true;
+  selection_ = selection;
+}
 
 void CVectorReq::AddPoint(const CComplexPt& shape, Attribute::Kind kind, int style, const char* name,
                           const char* uid, int index) {
@@ -168,13 +199,17 @@ void CVectorReq::BuildSinglePoint() {
   CComplexPt shape;
   const char* name = nullptr;
   std::string text;
-  if (const auto* detail = gmengine::RecordAs<gmengine::tag_PoiDetailRst>(record)) {
+  // Two answers draw a single point; a map point (26) is not one of them.
+  const auto* detail =
+      resultType_ == SearchType::PoiDetail ? gmengine::RecordAs<gmengine::tag_PoiDetailRst>(record) : nullptr;
+  const auto* around = resultType_ == SearchType::ReverseGeocode
+                           ? gmengine::RecordAs<gmengine::tag_PoiSearchRst>(record)
+                           : nullptr;
+  if (detail) {
     // One POI with its details: its own point.
     shape = detail->poi.geometry;
     text = Text(detail->poi.name);
-  } else if (const auto* point = gmengine::RecordAs<gmengine::tag_MapPointRst>(record)) {
-    shape.AddPoint({static_cast<int>(point->x * 100), static_cast<int>(point->y * 100)});
-  } else if (const auto* around = gmengine::RecordAs<gmengine::tag_PoiSearchRst>(record)) {
+  } else if (around) {
     // A place's address answer: the POI of its list that is selected (the first by default).
     const int s = selection_.singlePoint;
     if (s < 0 || s >= around->pois.GetSize()) return;
@@ -186,12 +221,14 @@ void CVectorReq::BuildSinglePoint() {
   AddPoint(shape, Attribute::Kind::SinglePoint, styles::kSinglePoint, name, nullptr, selection_.singlePoint);
 }
 
-void CVectorReq::Request() {
-  if (!data_) return;
+void CVectorReq::Rebuild() {
   std::vector<CGeoElement>& elements = data_->elements;
-  std::vector<CGeoElement>& drawn = data_->drawn;
   elements.clear();
-  drawn.clear();
+  saved_.clear();
+  highlight_.clear();
+  builtStepPart_ = -1;
+  builtStepIndex_ = 0;
+  builtLevel_ = status_ ? status_->level : 0;
   if (!search_ || resultType_ == SearchType::None) return;
   building_ = &elements;
   switch (source_) {
@@ -205,17 +242,42 @@ void CVectorReq::Request() {
       BuildSinglePoint();
       break;
   }
-  drawn = elements;
-  building_ = &drawn;
-  if (source_ == VectorSource::Poi) BuildPois(true);
-  if (source_ == VectorSource::Route) BuildRoute(true);
   building_ = nullptr;
-  // Lines carry more points than a level can show: each is thinned for the current one.
-  for (CGeoElement& element : drawn) {
-    if (element.attribute.geometryClass != 2) continue;
-    CComplexPt thin;
-    if (gmengine::SimplifyComplexPt(element.shape, status_->level, thin) > 0) element.shape = std::move(thin);
+  saved_ = elements;
+  ThinLines(saved_, builtLevel_);
+}
+
+void CVectorReq::BuildHighlight() {
+  if (!search_ || resultType_ == SearchType::None) return;
+  if (source_ == VectorSource::Poi) {
+    // The selected POI costs one record: it is taken anew at every update.
+    highlight_.clear();
+    building_ = &highlight_;
+    BuildPois(true);
+  } else if (source_ == VectorSource::Route &&
+             (selection_.stepPart != builtStepPart_ || selection_.stepIndex != builtStepIndex_)) {
+    highlight_.clear();
+    building_ = &highlight_;
+    BuildRoute(true);
+    ThinLines(highlight_, builtLevel_);
+    builtStepPart_ = selection_.stepPart;
+    builtStepIndex_ = selection_.stepIndex;
   }
+  building_ = nullptr;
+}
+
+void CVectorReq::Request() {
+  if (!data_) return;
+  // A route's lines are thinned for one level: another one thins them again.
+  if (source_ == VectorSource::Route && status_ && status_->level != builtLevel_) rebuild_ = true;
+  if (rebuild_) {
+    rebuild_ = false;
+    Rebuild();
+  }
+  BuildHighlight();
+  std::vector<CGeoElement>& drawn = data_->drawn;
+  drawn = saved_;
+  drawn.insert(drawn.end(), highlight_.begin(), highlight_.end());
 }
 
 CVectorDraw::CVectorDraw(const CMapStatus* status, gmengine::CDataDisp* disp, const VectorLayerData* data)

@@ -67,20 +67,28 @@ struct VectorLayerData {
 };
 
 // Builds a vector layer's elements from the search object's stored result of the layer's kind.
+// The elements are built once and kept, with their lines thinned, until something marks them for
+// rebuilding: a new request, a new kind, a new answer (SetResultType), a selection of another
+// transit route or single point, and for routes a level other than the one their lines were thinned
+// for. Every update draws the kept copy and the highlight of the selection again.
 class CVectorReq : public CReqBase {
  public:
   explicit CVectorReq(const CMapStatus* status, VectorLayerData* data = nullptr);
   void SetData(VectorLayerData* data) { data_ = data; }
-  void SetSource(VectorSource source) { source_ = source; }
-  void SetSearch(gmengine::CAppSearch* search) { search_ = search; }
+  void SetSource(VectorSource source);
+  void SetSearch(gmengine::CAppSearch* search);
   gmengine::CAppSearch* Search() const { return search_; }
-  void SetResultType(gmengine::SearchType type) { resultType_ = type; }
+  // A new answer of the search (or another result to show): the elements are rebuilt.
+  void SetResultType(gmengine::SearchType type);
   gmengine::SearchType ResultType() const { return resultType_; }
-  void SetSelection(const VectorSelection& selection) { selection_ = selection; }
+  void SetSelection(const VectorSelection& selection);
   const VectorSelection& Selection() const { return selection_; }
+  bool NeedsRebuild() const { return rebuild_; }
   void Request() override;
 
  private:
+  void Rebuild();
+  void BuildHighlight();
   void BuildPois(bool highlight);
   void BuildRoute(bool highlight);
   void BuildSinglePoint();
@@ -95,6 +103,12 @@ class CVectorReq : public CReqBase {
   gmengine::SearchType resultType_ = gmengine::SearchType::None;
   VectorSelection selection_;
   std::vector<CGeoElement>* building_ = nullptr;  // where AddPoint and AddLine put elements
+  bool rebuild_ = true;
+  int builtLevel_ = -1;                 // the level the kept lines were thinned for
+  std::vector<CGeoElement> saved_;      // the elements as drawn: lines thinned for builtLevel_
+  std::vector<CGeoElement> highlight_;  // a route's selected step, thinned too
+  int builtStepPart_ = -1;              // the step the route's highlight was built for
+  int builtStepIndex_ = 0;
 };
 
 // Paints what a vector layer draws through the map's element drawer: lines first, then marks.
@@ -111,7 +125,8 @@ class CVectorDraw : public CDrawBase {
 };
 
 // Search results on the map: POI marks, a route with its rides, walks and stops, single-point
-// answers, taken from the search object's stored results at each update. Lines are thinned for the
+// answers (one POI's details and the selected POI of an address answer), taken from the search
+// object's stored results when the request is marked for rebuilding. Lines are thinned for the
 // current level before they are drawn; the selected POI or step is drawn again on top (the
 // highlight). Drawn through the map's element drawer with the styles of LayerStyles. The layer
 // holds the elements; its request builds them while the layer is shown and its drawer paints them
@@ -129,7 +144,7 @@ class CVectorLayer : public CMapLayer {
   void SetSelection(const VectorSelection& selection);
   const VectorSelection& Selection() const;
   void Draw(MapDrawTarget& target) override;
-  // Rebuilds the elements from the search's results.
+  // Draws the kept elements and the selection's highlight anew (rebuilding them when marked).
   void Update() override;
   // Window pixel (x, y); the first point element within 10 pixels, as the tap record.
   bool HitTest(int x, int y, Attribute& result) const;

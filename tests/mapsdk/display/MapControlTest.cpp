@@ -13,6 +13,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "mapsdk/raster/CVDC.h"
+#include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKPlanNode.h"
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/ui/Snapshot.h"
@@ -256,6 +257,45 @@ TEST_F(MapControlTest, ZoomLevelsAreHeldToTheirRangeAndARectPicksTheLevelThatHol
   Control().SetLevel(14, 1, 1, 1);
   EXPECT_EQ(Status().level, 14);
   EXPECT_GT(frames->updates, 0);
+}
+
+// The single-point layer takes one POI's details and an address answer; a map point answer leaves
+// what it shows alone.
+TEST_F(MapControlTest, TheSinglePointLayerTakesDetailsAndAddressAnswersOnly) {
+  ASSERT_TRUE(OpenMap());
+  mapsdk::GMKSearch installed;
+  gmengine::CAppSearch* search = gmengine::SearchOfEngine();
+  ASSERT_NE(search, nullptr);
+  Control().PointLayer().SetSearch(search);
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::SinglePoint, 1), 1);
+  const int x = Status().centerX;
+  const int y = Status().centerY;
+  auto shownX = [&] {
+    const auto& elements = Control().PointLayer().Elements();
+    return elements.size() == 1 ? elements[0].shape.GetPartPt(0, 0).x / 100 - x : -1;
+  };
+
+  gmengine::tag_PoiDetailRst detail;
+  detail.poi.geometry.AddPoint(gmengine::_VPoint(x * 100, y * 100));
+  search->SetResult(&detail, gmengine::SearchType::PoiDetail);
+  Control().OnSearchResult(gmengine::SearchType::PoiDetail, gmengine::SearchError::None);
+  EXPECT_EQ(shownX(), 0);
+
+  gmengine::tag_MapPointRst point;
+  point.x = x + 30;
+  point.y = y;
+  search->SetResult(&point, gmengine::SearchType::MapPoint);
+  Control().OnSearchResult(gmengine::SearchType::MapPoint, gmengine::SearchError::None);
+  EXPECT_EQ(Control().PointLayer().ResultType(), gmengine::SearchType::PoiDetail);
+  EXPECT_EQ(shownX(), 0);
+
+  gmengine::tag_PoiSearchRst address;
+  gmengine::tag_PoiInfo gate;
+  gate.geometry.AddPoint(gmengine::_VPoint((x + 60) * 100, y * 100));
+  address.pois.Add(gate);
+  search->SetResult(&address, gmengine::SearchType::ReverseGeocode);
+  Control().OnSearchResult(gmengine::SearchType::ReverseGeocode, gmengine::SearchError::None);
+  EXPECT_EQ(shownX(), 60);
 }
 
 // A continuous move with no step (the only one the map makes) refreshes every layer for where the

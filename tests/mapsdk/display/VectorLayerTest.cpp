@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "mapsdk/display/CMapStatus.h"
@@ -226,8 +228,8 @@ TEST_F(VectorLayerTest, LinesAreThinnedForTheLevelTheyAreDrawnAt) {
 
 namespace {
 
-// The single-point layer draws one POI's details at its point, a map point, and the selected POI of
-// an address answer; an answer of any other kind draws nothing.
+// The single-point layer draws one POI's details at its point and the selected POI of an address
+// answer; an answer of any other kind draws nothing.
 TEST_F(VectorLayerTest, TheSinglePointLayerDrawsTheAnswerOfEachOfItsKinds) {
   CVectorLayer layer(VectorSource::SinglePoint, &status, &disp);
   layer.SetSearch(search);
@@ -268,13 +270,139 @@ TEST_F(VectorLayerTest, TheSinglePointLayerDrawsTheAnswerOfEachOfItsKinds) {
   layer.Update();
   EXPECT_TRUE(layer.Elements().empty());
 
+  // A map point is not a single-point answer, and neither is a list stored under another type.
   gmengine::tag_MapPointRst point;
   point.x = kCentre + 5;
   point.y = kCentre - 5;
   search->SetResult(&point, SearchType::MapPoint);
   layer.SetResultType(SearchType::MapPoint);
   layer.Update();
-  EXPECT_EQ(pointOf(), (std::pair<int, int>{5, -5}));
+  EXPECT_TRUE(layer.Elements().empty());
+  EXPECT_TRUE(layer.Drawn().empty());
+  search->SetResult(&address, SearchType::PoiInCity);
+  layer.SetResultType(SearchType::PoiInCity);
+  layer.SetSelection(VectorSelection{});
+  layer.Update();
+  EXPECT_TRUE(layer.Elements().empty());
+}
+
+// The elements are built from the stored answer once and kept: an update draws the kept copy with
+// the selection's highlight, and only a new answer, another result to show, another route or
+// single point, a new request, or (for routes, whose lines are thinned per level) another level
+// builds them again from what the search holds.
+TEST_F(VectorLayerTest, TheKeptElementsAreRebuiltOnlyWhenMarked) {
+  auto places = [](int count, int dx) {
+    gmengine::tag_PoiSearchRst result;
+    for (int i = 0; i < count; ++i) {
+      gmengine::tag_PoiInfo poi;
+      std::snprintf(poi.name, sizeof poi.name, "Place %d", i);
+      poi.geometry.AddPoint(gmengine::_VPoint((kCentre + dx + 20 * i) * 100, kCentre * 100));
+      result.pois.Add(poi);
+    }
+    return result;
+  };
+  gmengine::tag_PoiSearchRst first = places(3, 0);
+  gmengine::tag_PoiSearchRst second = places(2, 50);
+  search->SetResult(&first, SearchType::PoiInCity);
+  CVectorLayer layer(VectorSource::Poi, &status, &disp);
+  layer.SetSearch(search);
+  layer.SetResultType(SearchType::PoiInCity);
+  layer.Show(true);
+  layer.Update();
+  ASSERT_EQ(layer.Elements().size(), 3u);
+  EXPECT_FALSE(layer.Request()->NeedsRebuild());
+
+  // The store changes under the layer: updates, a level change and a new POI selected keep the
+  // elements.
+  search->SetResult(&second, SearchType::PoiInCity);
+  layer.Update();
+  SetLevel(16);
+  layer.Update();
+  EXPECT_EQ(layer.Elements().size(), 3u);
+  layer.SetSelection(VectorSelection{0, -1, 0, 1, 0});
+  layer.Update();
+  ASSERT_EQ(layer.Drawn().size(), 4u);
+  EXPECT_EQ(layer.Drawn().back().attribute.name.ToUtf8(), "Place 1");
+  // The highlight is one record, taken from what the search holds at each update.
+  EXPECT_EQ(layer.Drawn().back().shape.GetPartPt(0, 0).x, (kCentre + 70) * 100);
+  layer.SetSelection(VectorSelection{0, -1, 0, 2, 0});
+  layer.Update();
+  EXPECT_EQ(layer.Drawn().back().attribute.name.ToUtf8(), "Place 2");
+  EXPECT_EQ(layer.Elements().size(), 3u);
+
+  // A new answer: built again, and drawn from it.
+  layer.SetResultType(SearchType::PoiInCity);
+  EXPECT_TRUE(layer.Request()->NeedsRebuild());
+  layer.Update();
+  ASSERT_EQ(layer.Elements().size(), 2u);
+  EXPECT_EQ(layer.Elements()[0].shape.GetPartPt(0, 0).x, (kCentre + 50) * 100);
+  EXPECT_EQ(layer.Drawn().size(), 2u);  // the selected third place is not in this answer
+
+  // Hidden, the layer builds nothing, but stays marked for when it shows again.
+  search->SetResult(&first, SearchType::PoiInCity);
+  layer.SetResultType(SearchType::PoiInCity);
+  layer.Show(false);
+  layer.Update();
+  EXPECT_EQ(layer.Elements().size(), 2u);
+  layer.Show(true);
+  layer.Update();
+  EXPECT_EQ(layer.Elements().size(), 3u);
+
+  // A fresh request starts marked, with what the old one showed.
+  search->SetResult(&second, SearchType::PoiInCity);
+  layer.SetRequest(std::make_unique<CVectorReq>(&status));
+  layer.Update();
+  EXPECT_EQ(layer.Elements().size(), 2u);
+}
+
+TEST_F(VectorLayerTest, ARouteIsBuiltAgainForAnotherLevelOrAnotherRoute) {
+  gmengine::tag_BusRouteRst plan = TwoRides();
+  gmengine::tag_BusRouteRst other = TwoRides();
+  std::snprintf(other.startName, sizeof other.startName, "Office");
+  gmengine::tag_BusRoute shortRoute;
+  gmengine::CVArray<gmengine::tag_BusLine> lines;
+  gmengine::tag_BusLine tram;
+  std::snprintf(tram.name, sizeof tram.name, "Tram 1");
+  tram.geometry = Shape({{0, -40}, {40, -40}});
+  lines.Add(tram);
+  shortRoute.plans.Add(lines);
+  plan.routes.Add(shortRoute);  // the plan's second route: one ride, no stops
+  search->SetResult(&plan, SearchType::Transit);
+  CVectorLayer layer(VectorSource::Route, &status, &disp);
+  layer.SetSearch(search);
+  layer.SetResultType(SearchType::Transit);
+  layer.Show(true);
+  layer.Update();
+  auto startName = [&] {
+    for (const CGeoElement& e : layer.Elements()) {
+      if (e.attribute.kind == Attribute::Kind::RouteStart) return e.attribute.name.ToUtf8();
+    }
+    return std::string();
+  };
+  EXPECT_EQ(startName(), "Home");
+
+  // The selected step is built when it changes and kept with the elements.
+  search->SetResult(&other, SearchType::Transit);
+  layer.SetSelection(VectorSelection{0, 0, 1, 0, 0});
+  layer.Update();
+  EXPECT_EQ(startName(), "Home");
+  ASSERT_EQ(layer.Drawn().size(), layer.Elements().size() + 3);
+  EXPECT_EQ(layer.Drawn()[layer.Drawn().size() - 3].attribute.name.ToUtf8(), "Bus 20");
+  layer.Update();
+  EXPECT_EQ(layer.Drawn().size(), layer.Elements().size() + 3);
+
+  // Another level: the lines are thinned anew from what the search holds now, the step with them.
+  SetLevel(17);
+  layer.Update();
+  EXPECT_EQ(startName(), "Office");
+  EXPECT_EQ(layer.Drawn().size(), layer.Elements().size() + 3);
+
+  // Another route of the plan: built again.
+  search->SetResult(&plan, SearchType::Transit);
+  layer.SetSelection(VectorSelection{1, -1, 0, 0, 0});
+  layer.Update();
+  ASSERT_EQ(layer.Elements().size(), 3u);  // the tram's line, the plan's start and end
+  EXPECT_EQ(layer.Elements()[0].attribute.name.ToUtf8(), "Tram 1");
 }
 
 }  // namespace
