@@ -141,9 +141,7 @@ void CustomMapMultiBubbleView::changeControlsFrame(bool multi) {
   jobname_->setFrame(Rect(10, 10, multi ? 138 : 178, 12));
   coname_->setFrame(jobname_->frame());
   view::bottomOfView(*coname_, jobname_.get(), 9);
-  // The summary lies below the area and date column: it takes the info's width, so a company type
-  // such as 外资（欧美） is not cut.
-  jobsummary_->setFrame(Rect(10, 0, multi ? 213 : 253, 12));
+  jobsummary_->setFrame(jobname_->frame());
   view::bottomOfView(*jobsummary_, coname_.get(), 7);
   jobinfo_->setFrame(Rect(10, 0, multi ? 213 : 253, 30));
   view::bottomOfView(*jobinfo_, jobsummary_.get(), 6);

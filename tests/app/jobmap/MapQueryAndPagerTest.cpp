@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "app/jobmap/CustomMapCompanyBubbleView.h"
 #include "app/jobmap/CustomMapMultiBubbleView.h"
 #include "app/jobmap/MapQueryParam.h"
 #include "app/jobmap/MapViewData.h"
 #include "app/shell/AppTracking.h"
 #include "kit/core/UserCoreInfo.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
 #include "tests/kit/ui/KitUITest.h"
 
@@ -244,9 +250,8 @@ TEST_F(MapBubbleTest, SteppingStopsAtBothEndsWithoutCounting) {
   EXPECT_NE(points().find("TRACKING_JOBSEARCH_MAPSEARCH_NEXT_JOBS=2"), std::string::npos) << points();
 }
 
-// The counter between the step buttons and the summary under the area column show their whole
-// texts, clear of the buttons.
-TEST_F(MapBubbleTest, TheCounterAndALongSummaryShowWhole) {
+// The counter between the step buttons shows its whole text, clear of the buttons.
+TEST_F(MapBubbleTest, TheCounterShowsWholeClearOfTheButtons) {
   auto bubble = CustomMapMultiBubbleView::create({{0, 0}, CustomMapMultiBubbleView::DefaultSize});
   auto first = job("工程师", "本科");
   first->set_workyear("3-5年");
@@ -266,9 +271,101 @@ TEST_F(MapBubbleTest, TheCounterAndALongSummaryShowWhole) {
   EXPECT_GE(bubble->nextJobInfoButton()->frame().minY(), bubble->jobIndex()->frame().maxY());
   EXPECT_LE(bubble->nextJobInfoButton()->frame().maxY(), bubble->grayBg()->frame().size.height);
   EXPECT_EQ(bubble->jobsummary()->text(), "本科  |  3-5年  |  外资（欧美）");
-  EXPECT_GE(
-      bubble->jobsummary()->frame().size.width,
-      platform::TextMetrics::sizeWithFont(bubble->jobsummary()->text(), bubble->jobsummary()->font()).width);
+}
+
+// Where a label's text lands: the box (in the bubble's points) of the pixels that change when the
+// text is taken away; empty when none do.
+platform::Rect Glyphs(platform::View& bubble, platform::Label& label) {
+  constexpr int kScale = 2;
+  auto with = platform::Snapshot::imageOfView(bubble, kScale);
+  const std::string text = label.text();
+  label.setText("");
+  auto without = platform::Snapshot::imageOfView(bubble, kScale);
+  label.setText(text);
+  const platform::Bitmap& a = *with->bitmap();
+  const platform::Bitmap& b = *without->bitmap();
+  int left = a.width(), top = a.height(), right = -1, bottom = -1;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      if (a.pixelAt(x, y) == b.pixelAt(x, y)) continue;
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  if (right < 0) return {};
+  return platform::Rect(static_cast<double>(left) / kScale, static_cast<double>(top) / kScale,
+                        static_cast<double>(right + 1 - left) / kScale,
+                        static_cast<double>(bottom + 1 - top) / kScale);
+}
+
+bool Holds(const platform::Rect& outer, const platform::Rect& inner) {
+  return inner.minX() >= outer.minX() && inner.maxX() <= outer.maxX() && inner.minY() >= outer.minY() &&
+         inner.maxY() <= outer.maxY();
+}
+
+// The summary has the job name's frame, 7 below the company name: a long one is cut at its end and
+// draws nothing outside it. The counter is as high as its text and draws inside its own frame.
+TEST_F(MapBubbleTest, TheSummaryTakesTheJobNamesFrameAndTheCounterHoldsItsGlyphs) {
+  auto bubble = CustomMapMultiBubbleView::create({{0, 0}, CustomMapMultiBubbleView::DefaultSize});
+  auto first = job("工程师", "本科");
+  first->set_workyear("3-5年");
+  first->set_cotype("外资（欧美）");
+  first->set_coname("远洋贸易有限公司");
+  first->set_jobarea("上海");
+  first->set_issuedate("12-08");
+  bubble->loadJobInfoes({first, job("二", "本科")});
+  bubble->showJobInfo(0);
+  const auto& summary = *bubble->jobsummary();
+  EXPECT_EQ(bubble->jobname()->frame(), platform::Rect(10, 10, 138, 12));
+  EXPECT_EQ(summary.frame().size, bubble->jobname()->frame().size);
+  EXPECT_EQ(summary.frame().minX(), 10);
+  EXPECT_EQ(summary.frame().minY(), bubble->coname()->frame().maxY() + 7);
+  EXPECT_EQ(bubble->jobinfo()->frame().minY(), summary.frame().maxY() + 6);
+  // Longer than its frame: the text is cut there, clear of the area and date column.
+  EXPECT_GT(platform::TextMetrics::sizeWithFont(summary.text(), summary.font()).width, 138);
+  // Across, the text stays in its frame; up and down it keeps clear of the company name's text and
+  // of the info below.
+  const platform::Rect summaryFrame = summary.convertRectToView(summary.bounds(), bubble.get());
+  const platform::Rect drawn = Glyphs(*bubble, *bubble->jobsummary());
+  EXPECT_GT(drawn.size.width, 100);
+  EXPECT_GE(drawn.minX(), summaryFrame.minX());
+  EXPECT_LE(drawn.maxX(), summaryFrame.maxX());
+  EXPECT_GE(drawn.minY(), Glyphs(*bubble, *bubble->coname()).maxY());
+  const auto& info = *bubble->jobinfo();
+  EXPECT_LE(drawn.maxY(), info.convertRectToView(info.bounds(), bubble.get()).minY());
+  const platform::Rect area = bubble->jobarea()->convertRectToView(bubble->jobarea()->bounds(), bubble.get());
+  EXPECT_LE(drawn.maxX(), area.minX());
+
+  // The counter: whole, centred on the middle line, its glyphs inside its frame.
+  const auto& counter = *bubble->jobIndex();
+  EXPECT_EQ(counter.text(), "1/2");
+  EXPECT_GE(counter.frame().size.height,
+            platform::TextMetrics::sizeWithFont(counter.text(), counter.font()).height);
+  EXPECT_NEAR(counter.frame().midY(), bubble->grayBg()->bounds().size.height / 2, 0.5);
+  const platform::Rect counterFrame = counter.convertRectToView(counter.bounds(), bubble.get());
+  const platform::Rect digits = Glyphs(*bubble, *bubble->jobIndex());
+  EXPECT_GT(digits.size.height, 0);
+  EXPECT_TRUE(Holds(counterFrame, digits)) << digits.minY() << " " << digits.maxY();
+
+  // One job: the card is wider and the job name's frame with it.
+  bubble->loadJobInfoes({first});
+  bubble->showJobInfo(0);
+  EXPECT_EQ(bubble->jobsummary()->frame().size, platform::Size(178, 12));
+  EXPECT_EQ(bubble->jobname()->frame().size, platform::Size(178, 12));
+}
+
+// The company bubble: a 288 x 45 card in the middle, the name and the address under it.
+TEST_F(MapBubbleTest, TheCompanyBubbleCentresItsCardWithNameAndAddress) {
+  auto bubble = std::make_shared<CustomMapCompanyBubbleView>(platform::Rect(0, 0, 320, 60));
+  auto record = DataItemDetail::newDetail();
+  record->set_coname("远洋贸易有限公司");
+  record->set_caddr("浦东新区世纪大道100号");
+  bubble->showJobInfo(*record);
+  EXPECT_EQ(bubble->whiteBg()->frame(), platform::Rect(16, 7.5, 288, 45));
+  EXPECT_EQ(bubble->coname()->frame(), platform::Rect(10, 7, 268, 13));
+  EXPECT_EQ(bubble->coarea()->frame(), platform::Rect(10, 26, 268, 13));
+  EXPECT_EQ(bubble->coname()->text(), "远洋贸易有限公司");
+  EXPECT_EQ(bubble->coarea()->text(), "浦东新区世纪大道100号");
 }
 
 }  // namespace
