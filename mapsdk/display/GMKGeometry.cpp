@@ -7,7 +7,6 @@
 #include <limits>
 #include <string>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/VBase64.h"
 #include "mapsdk/engine/VGeoMath.h"
 #include "platform/foundation/Dictionary.h"
@@ -42,12 +41,6 @@ int TruncInt(double v) {
   if (v >= 2147483647.0) return std::numeric_limits<int>::max();
   if (v <= -2147483648.0) return std::numeric_limits<int>::min();
   return static_cast<int>(v);
-}
-
-// The engine's screen record; the default one without an engine.
-gmengine::CVScreenRecord EngineScreen() {
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  return global ? global->sysInfo.screen : gmengine::CVScreenRecord();
 }
 
 bool IsDoubleDensity(const gmengine::CVScreenRecord& screen) { return screen.width == 640; }
@@ -136,24 +129,16 @@ GMKMapRect GMKMapRectUnionPoint(const GMKMapRect& rect, const GMKMapPoint& point
   return {origin, {farX - origin.x, farY - origin.y}};
 }
 
-GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point) {
-  return GMKScreenPointToPixel(point, EngineScreen());
-}
-
 GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen) {
   return IsDoubleDensity(screen) ? GMKPixelPoint{point.x * 2, point.y * 2} : point;
-}
-
-GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point) {
-  return GMKPixelToScreenPoint(point, EngineScreen());
 }
 
 GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen) {
   return IsDoubleDensity(screen) ? GMKPixelPoint{point.x / 2, point.y / 2} : point;
 }
 
-GMKPixelSize GMKScreenSizeToPixel(const GMKPixelSize& size) {
-  return IsDoubleDensity(EngineScreen()) ? GMKPixelSize{size.width * 2, size.height * 2} : size;
+GMKPixelSize GMKScreenSizeToPixel(const GMKPixelSize& size, const gmengine::CVScreenRecord& screen) {
+  return IsDoubleDensity(screen) ? GMKPixelSize{size.width * 2, size.height * 2} : size;
 }
 
 GMKMapPoint GMKMapPointFromCoordinate(const CLLocationCoordinate2D& coordinate) {

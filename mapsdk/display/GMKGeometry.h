@@ -66,13 +66,11 @@ GMKMapRect GMKCoordinateRegionToMapRect(const GMKCoordinateRegion& region);
 GMKCoordinateRegion GMKMapRectToCoordinateRegion(const GMKMapRect& rect);
 GMKMapRect GMKMapRectUnionPoint(const GMKMapRect& rect, const GMKMapPoint& point);
 
-// View points and engine pixels: doubled (halved) on a 640-pixel-wide engine screen, the engine's
-// (the default screen without an engine) or the one given.
-GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point);
+// View points and engine pixels: doubled (halved) on a 640-pixel-wide engine screen. The screen is
+// the caller's engine's (a map view's, through its handle).
 GMKPixelPoint GMKScreenPointToPixel(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen);
-GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point);
 GMKPixelPoint GMKPixelToScreenPoint(const GMKPixelPoint& point, const gmengine::CVScreenRecord& screen);
-GMKPixelSize GMKScreenSizeToPixel(const GMKPixelSize& size);
+GMKPixelSize GMKScreenSizeToPixel(const GMKPixelSize& size, const gmengine::CVScreenRecord& screen);
 
 GMKMapPoint GMKMapPointFromCoordinate(const CLLocationCoordinate2D& coordinate);
 CLLocationCoordinate2D GMKCoordinateFromMapPoint(const GMKMapPoint& point);

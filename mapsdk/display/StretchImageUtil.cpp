@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "mapsdk/display/DeviceInfo.h"
 #include "mapsdk/raster/VImageDecode.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -18,7 +19,7 @@ int clampedInt(double v) { return std::isfinite(v) ? static_cast<int>(std::clamp
 
 std::shared_ptr<platform::Image> StretchImageUtil::mapImageNamed(std::string_view name) {
   if (name.empty()) return nullptr;
-  if (auto path = gmengine::GetMapApiImagePath(name))
+  if (auto path = gmengine::GetMapApiImagePath(name, DeviceInfo::isRetinaScreen()))
     if (auto image = platform::Image::imageWithContentsOfFile(*path)) return image;
   if (auto path = gmengine::GetMapApiImagePath(name, false))
     return platform::Image::imageWithContentsOfFile(*path);

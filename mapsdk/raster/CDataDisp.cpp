@@ -167,7 +167,8 @@ void CDataDisp::DrawTexts(CVDC& dc, const CGeoElement& element) {
   const TextStyle* style = param.GetTextStyle(element.styleId);
   if (!style) return;
   CVFont font;
-  if (!font.CreateFont(style->fontSize, style->fontSize, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF"))
+  if (!font.CreateFont(style->fontSize, style->fontSize, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF",
+                       icons_))
     return;
   VFont* oldFont = dc.SelectObject(&font);
   std::uint32_t oldColor = dc.SetTextColor(style->color);

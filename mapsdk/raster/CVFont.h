@@ -13,10 +13,10 @@ class CVFont {
   CVFont& operator=(const CVFont&) = delete;
 
   // Only when empty; only height, width and the face name are used, and a face name and the
-  // engine's platform information are required. 1 on success.
+  // engine's platform information (the drawer's) are required. 1 on success.
   int CreateFont(int height, int width, int escapement, int orientation, int weight, int italic,
                  int underline, int strikeOut, int charSet, int outPrecision, int clipPrecision, int quality,
-                 int pitchAndFamily, const char16_t* faceName);
+                 int pitchAndFamily, const char16_t* faceName, const CVGlobalMan* platform);
   int DeleteObject() { return handle_.Delete(); }
   int Attach(VFont* font) { return handle_.Attach(font); }
   VFont* GetHandle() const { return handle_.Get(); }

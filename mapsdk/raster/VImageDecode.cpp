@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "mapsdk/engine/CVGlobalMan.h"
-#include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VMemory.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
@@ -139,12 +137,6 @@ std::optional<std::string> GetMapApiResourcePath(std::string_view name) {
 std::optional<std::string> GetMapApiImagePath(std::string_view name, bool retina) {
   if (name.empty()) return std::nullopt;
   return GetMapApiResourcePath("images/" + std::string(name) + (retina ? "@2x.png" : ".png"));
-}
-
-std::optional<std::string> GetMapApiImagePath(std::string_view name) {
-  CVMainGlobalMan* global = GetMainGlobalMan();
-  bool retina = !global || !global->engine || global->engine->dpiX >= 326;
-  return GetMapApiImagePath(name, retina);
 }
 
 }  // namespace gmengine

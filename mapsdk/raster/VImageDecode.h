@@ -41,7 +41,5 @@ BITMAPINFOHEADER MakeDecodedInfo(int width, int height, int size);
 std::optional<std::string> GetMapApiResourcePath(std::string_view name);
 // "images/<name>@2x.png" on a retina screen, else "images/<name>.png", inside the bundle.
 std::optional<std::string> GetMapApiImagePath(std::string_view name, bool retina);
-// The same, retina as the engine's screen density says (a retina screen without an engine).
-std::optional<std::string> GetMapApiImagePath(std::string_view name);
 
 }  // namespace gmengine

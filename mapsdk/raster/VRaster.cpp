@@ -10,7 +10,6 @@
 #define VRASTER_X86 1
 #endif
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/VMemory.h"
 #include "mapsdk/raster/VRasterFill.h"
 
@@ -436,8 +435,8 @@ VFont* MakeFont(int height, int width) {
 }
 }  // namespace
 
-VFont* VCreateFont(int height, int width, const char16_t* faceName) {
-  if (!faceName || !GetGlobalMan()) return nullptr;
+VFont* VCreateFont(int height, int width, const char16_t* faceName, const CVGlobalMan* platform) {
+  if (!faceName || !platform) return nullptr;
   return MakeFont(height, width);
 }
 

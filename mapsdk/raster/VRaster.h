@@ -17,6 +17,8 @@
 
 namespace gmengine {
 
+class CVGlobalMan;
+
 // The owner of a block: a wrapper object (CVPen, CVBitmap, ...) registers its slot here, so a
 // context that frees the block (see VFreeDC) empties the wrapper instead of leaving it a dangling
 // handle it would free a second time.
@@ -135,8 +137,8 @@ VPen* VCreatePen(PenStyle style, int width, std::uint32_t color);
 int VFreePen(VPen* pen);
 VBrush* VCreateBrush(BrushStyle style, std::uint32_t color);
 int VFreeBrush(VBrush* brush);
-// Null unless a face name is given and the engine's platform information exists.
-VFont* VCreateFont(int height, int width, const char16_t* faceName);
+// Null unless a face name and the engine's platform information (the caller's) are given.
+VFont* VCreateFont(int height, int width, const char16_t* faceName, const CVGlobalMan* platform);
 int VFreeFont(VFont* font);
 
 // A context with its default pen (solid, 1, black), brush (solid, white), font (16 x 16,

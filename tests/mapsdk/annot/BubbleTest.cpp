@@ -114,4 +114,19 @@ TEST_F(BubbleTest, StretchPicturesComeFromTheMapBundle) {
   EXPECT_TRUE(button->backgroundImageForState(platform::ControlState::Highlighted));
 }
 
+// The double-resolution picture is taken on a retina screen, as the device's screen says, with no
+// map engine about; on a single-density screen the plain one.
+TEST_F(BubbleTest, MapPicturesFollowTheDevicesScreen) {
+  auto& screen = platform::Screen::mainScreen();
+  auto retina = StretchImageUtil::mapImageNamed("pin_red");
+  ASSERT_TRUE(retina);
+  EXPECT_DOUBLE_EQ(retina->scale(), 2);
+  screen.setScale(1);
+  auto plain = StretchImageUtil::mapImageNamed("pin_red");
+  screen.reset();
+  ASSERT_TRUE(plain);
+  EXPECT_DOUBLE_EQ(plain->scale(), 1);
+  EXPECT_EQ(plain->size(), retina->size());  // the same picture in points
+}
+
 }  // namespace

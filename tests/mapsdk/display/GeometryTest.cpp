@@ -88,14 +88,23 @@ TEST(GeometryTest, RegionsAndRectangles) {
   EXPECT_EQ(moved.size.width, 10);
 }
 
+// The screen is the caller's: an engine built or not makes no difference.
 TEST(GeometryTest, PixelsDoubleOnlyOnAScreen640PixelsWide) {
-  EXPECT_EQ(GMKPixelToScreenPoint({3, -3}), (GMKPixelPoint{3, -3}));  // no engine: 320 wide
-  kavro::test::TempHome home;
-  gmengine::InitMapEngine();  // the default screen: 320 x 480 points at scale 2
-  EXPECT_EQ(GMKPixelToScreenPoint({3, -3}), (GMKPixelPoint{1, -1}));
-  EXPECT_EQ(GMKScreenPointToPixel({3, -3}), (GMKPixelPoint{6, -6}));
-  EXPECT_EQ(GMKScreenSizeToPixel({320, 480}), (GMKPixelSize{640, 960}));
-  gmengine::UnInitMapEngine();
+  const gmengine::CVScreenRecord single;  // 320 x 480
+  const gmengine::CVScreenRecord twice{640, 960};
+  const gmengine::CVScreenRecord wide{1024, 768};
+  for (bool engine : {false, true}) {
+    kavro::test::TempHome home;
+    if (engine) gmengine::InitMapEngine();  // the default screen: 320 x 480 points at scale 2
+    EXPECT_EQ(GMKPixelToScreenPoint({3, -3}, single), (GMKPixelPoint{3, -3}));
+    EXPECT_EQ(GMKScreenPointToPixel({3, -3}, single), (GMKPixelPoint{3, -3}));
+    EXPECT_EQ(GMKScreenSizeToPixel({320, 480}, single), (GMKPixelSize{320, 480}));
+    EXPECT_EQ(GMKPixelToScreenPoint({3, -3}, twice), (GMKPixelPoint{1, -1}));
+    EXPECT_EQ(GMKScreenPointToPixel({3, -3}, twice), (GMKPixelPoint{6, -6}));
+    EXPECT_EQ(GMKScreenSizeToPixel({320, 480}, twice), (GMKPixelSize{640, 960}));
+    EXPECT_EQ(GMKScreenPointToPixel({3, -3}, wide), (GMKPixelPoint{3, -3}));  // only exactly 640 doubles
+    if (engine) gmengine::UnInitMapEngine();
+  }
 }
 
 TEST(GeometryTest, EncodedCoordinatesAreInTheSdksSystem) {

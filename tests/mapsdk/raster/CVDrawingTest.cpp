@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/raster/CVBitmap.h"
 #include "mapsdk/raster/CVBrush.h"
 #include "mapsdk/raster/CVDC.h"
@@ -61,9 +62,18 @@ TEST(CVDrawingOwnershipTest, WrapperGoneWhileSelectedLeavesTheObjectToTheContext
   EXPECT_EQ(dc.SelectObject(defaultPen), nullptr);
   {
     CVFont font;
-    VFont* f = VCreateFont(10, 0, u"MSYH.TTF");
-    EXPECT_EQ(f, nullptr);  // no platform information without an engine
-    EXPECT_EQ(font.CreateFont(10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF"), 0);
+    VFont* f = VCreateFont(10, 0, u"MSYH.TTF", nullptr);
+    EXPECT_EQ(f, nullptr);  // no platform information given
+    EXPECT_EQ(font.CreateFont(10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF", nullptr), 0);
+    // The drawer's platform information is enough, with no engine built: a face name is still needed.
+    const CVGlobalMan platform;
+    EXPECT_EQ(VCreateFont(10, 0, nullptr, &platform), nullptr);
+    EXPECT_EQ(font.CreateFont(0, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF", &platform), 1);
+    ASSERT_TRUE(font.GetHandle());
+    EXPECT_EQ(font.GetHandle()->height, 12);  // a height below 1 takes the width
+    EXPECT_EQ(font.GetHandle()->width, 12);
+    EXPECT_EQ(font.CreateFont(8, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u"MSYH.TTF", &platform),
+              0);  // not empty
     CVBitmap bitmap;
     bitmap.CreateBitmap(3, 3, 1, 32, nullptr);
     VBitmap* old = dc.SelectObject(&bitmap);

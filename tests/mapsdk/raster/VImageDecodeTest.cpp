@@ -134,7 +134,6 @@ TEST(MapApiPathsTest, ResourcesComeFromTheBundleFolder) {
   ASSERT_TRUE(platform::FileManager::createFileAtPath(dir.path() + "/mapsdk.bundle/images/pin.png", {1}));
   EXPECT_EQ(GetMapApiImagePath("pin", true), dir.path() + "/mapsdk.bundle/images/pin@2x.png");
   EXPECT_EQ(GetMapApiImagePath("pin", false), dir.path() + "/mapsdk.bundle/images/pin.png");
-  EXPECT_EQ(GetMapApiImagePath("pin"), dir.path() + "/mapsdk.bundle/images/pin@2x.png");
   EXPECT_FALSE(GetMapApiResourcePath(""));
   EXPECT_FALSE(GetMapApiResourcePath("../../etc/passwd"));
   platform::Environment::setResourceRoot(previous);
