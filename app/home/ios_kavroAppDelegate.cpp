@@ -69,11 +69,10 @@ bool ios_kavroAppDelegate::didFinishLaunchingWithOptions(platform::Application& 
 }
 
 void ios_kavroAppDelegate::destroySharedServices() {
-  // A count still waiting goes to the store before the store closes.
+  // The opening's count, still waiting, goes to the store before the store closes.
   auto& app = platform::Application::sharedApplication();
   auto self = std::dynamic_pointer_cast<ios_kavroAppDelegate>(app.delegate());
   if (self) self->recordOpening();
-  AppTracking::flush();
   CommonHud::hiddenTips();
   platform::ViewController::discardPendingTransitions();
   platform::Application::destroySharedApplication();
@@ -132,7 +131,6 @@ void ios_kavroAppDelegate::recordOpening() {
 
 void ios_kavroAppDelegate::applicationDidEnterBackground(platform::Application&) {
   recordOpening();
-  AppTracking::flush();
   if (reachability_) reachability_->stopNotifier();
 }
 

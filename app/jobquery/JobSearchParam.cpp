@@ -286,8 +286,7 @@ std::string JobSearchParam::getFormCacheType() const {
 bool JobSearchParam::saveFormData() { return saveForm(*toDetail()); }
 
 bool JobSearchParam::saveForm(const DataItemDetail& form) {
-  // Searching again with the form as it was stores nothing new: the store is only read.
-  return AppCoreInfo::getCacheDB()->saveItemCacheIfChanged(getFormCacheType(), FormDataKey, form);
+  return AppCoreInfo::getCacheDB()->saveItemCache(getFormCacheType(), FormDataKey, form);
 }
 
 bool JobSearchParam::restoreFormData() {

@@ -5,7 +5,6 @@
 #include "app/jobsearch/JobDetailHeaderView.h"
 #include "app/jobsearch/JobOperateUtil.h"
 #include "app/shell/AppTracking.h"
-#include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/ScreenSize.h"
@@ -34,9 +33,6 @@ void CompanyDetailHeaderView::initWithCoid() {
   button_ = platform::Button::buttonWithType(platform::ButtonType::Custom,
                                              platform::Rect(0, 0, ButtonWidth, ButtonHeight));
   AppSkin::apply(button_.get(), "jobdetail_company_fans", "job_related");
-  // The button is the only way into the community page: it says where it leads.
-  button_->setTitle(AppCoreInfo::getLocalizedString("codetail_company_fans"));
-  button_->setAccessibilityLabel(AppCoreInfo::getLocalizedString("codetail_company_fans"));
   std::weak_ptr<CompanyDetailHeaderView> weak =
       std::static_pointer_cast<CompanyDetailHeaderView>(shared_from_this());
   button_->addTarget(this, platform::ControlEvent::TouchUpInside, [weak](platform::Control&) {

@@ -131,7 +131,7 @@ class JobDetailView : public platform::View,
   std::shared_ptr<platform::Toolbar> bottomToolBar_;
   std::weak_ptr<PageTurnController> pageTurnCtrl_;
   std::shared_ptr<platform::GestureRecognizer> touchObserver_;
-  // An answer past its age, shown only when the server cannot be reached.
+  // The question asked before an apply, kept while it is shown; its buttons call the page back.
   std::shared_ptr<platform::AlertView> confirmAlert_;
 
  protected:

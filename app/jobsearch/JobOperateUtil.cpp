@@ -21,8 +21,6 @@ namespace {
 
 constexpr std::string_view ApplyTipKey = "storeKey_applyTipOn";
 constexpr std::string_view UserHasDoJobApplyKey = "storeKey_userHasDoJobApply";
-// When a job detail answer was stored, in the stored answer's detail record (client-only key).
-
 // When the read marks and the cached details were last swept in this process.
 std::optional<double> readMarkSweptAt;
 std::optional<double> jobCacheSweptAt;
@@ -52,13 +50,6 @@ bool sweepDue(std::optional<double>& sweptAt) {
 }
 
 using jobtext::text;
-
-// A failure of the network (not the server's word) says so in the client's own text, since the
-// transport's message is not meant for a person; the job's marks stay as they were.
-std::string messageOf(const DataItemResult& answer) {
-  if (answer.localError()) return AppCoreInfo::getLocalizedString("joboperate_network_failed");
-  return answer.message();
-}
 
 }  // namespace
 
@@ -157,7 +148,7 @@ void JobOperateUtil::handleAnswer(const DataItemResult& answer) {
   switch (operateType_) {
     case OperateType::ResumeMatch:
       if (status != 4 || !fromServer) {
-        alert::showAlert(messageOf(answer));
+        alert::showAlert(answer.message());
       } else if (error) {
         showResumePicker(answer);
       } else {
@@ -176,12 +167,12 @@ void JobOperateUtil::handleAnswer(const DataItemResult& answer) {
           retainSelf();
         }
       } else {
-        alert::showAlert(messageOf(answer));
+        alert::showAlert(answer.message());
       }
       return;
     case OperateType::AddToFavorites:
       if (error)
-        alert::showAlert(messageOf(answer));
+        alert::showAlert(answer.message());
       else
         alert::showTips(answer.message(), false, 1.5);
       return;

@@ -172,16 +172,12 @@ void JobSearchController::doSearch() {
   }
   queryParam_->setEnableFilters(false);
   queryParam_->saveFormData();
-  auto results = JobSearchResultController::initWithParam(queryParam_);
-  auto nav = navigationController();
-  if (!nav) return;
-  results->startLoadingList();
-  nav->pushViewController(results, true);
+  if (auto nav = navigationController())
+    nav->pushViewController(JobSearchResultController::initWithParam(queryParam_), true);
 }
 
 void JobSearchController::searchButtonClick() {
-  // Counted with the next write of the counts: the search writes the cache store only.
-  AppTracking::recordLater("TRACKING_JOBSEARCH_HOMEPAGE_SEARCHBUTTON");
+  AppTracking::record("TRACKING_JOBSEARCH_HOMEPAGE_SEARCHBUTTON");
   doSearch();
 }
 
@@ -330,7 +326,7 @@ void JobSearchController::searchBarTextDidChange(UIKavroSearchBar&, std::string_
 }
 
 void JobSearchController::searchBarClickDone(UIKavroSearchBar& bar) {
-  AppTracking::recordLater("TRACKING_JOBSEARCH_PROMPT_SEARCH");
+  AppTracking::record("TRACKING_JOBSEARCH_PROMPT_SEARCH");
   queryParam_->setKeywords(str::trim(bar.text()));
   doSearch();
 }

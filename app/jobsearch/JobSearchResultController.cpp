@@ -65,16 +65,10 @@ void JobSearchResultController::customView() {
   UIBasicController::customView();
   initNavBar();
   initListView();
-  startLoadingList();
+  loadListView();
   initBottomToolBar();
   if (platform::classOf(*this) == platform::classFor<JobSearchResultController>())
     UITipsImageView::showImageOnceForever("@user_tips@tips-jobsearch-list-568h");
-}
-
-void JobSearchResultController::startLoadingList() {
-  if (listLoadStarted_) return;
-  listLoadStarted_ = true;
-  loadListView();
 }
 
 void JobSearchResultController::viewWillAppear(bool animated) {

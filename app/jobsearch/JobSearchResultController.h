@@ -50,9 +50,6 @@ class JobSearchResultController : public UIBasicController,
   virtual std::string_view jobSelectTrackingPoint() const { return "TRACKING_JOBSEARCH_RESULTS_JOBSELECT"; }
   virtual void initListView();
   virtual void loadListView();
-  // Asks for the first page now, once: a search calls it before the screen is built, so that the
-  // server works while the screen is made; the screen's own build asks only when nobody did.
-  void startLoadingList();
   virtual void initBottomToolBar();
   virtual void filterClicked();
   virtual void fliterButtonState();
@@ -115,7 +112,6 @@ class JobSearchResultController : public UIBasicController,
   std::shared_ptr<platform::BarButtonItem> filterButton_;
   bool showDetail_ = false;
   bool enablelandmark_ = false;
-  bool listLoadStarted_ = false;
   std::string suggestMessege_;
 
  protected:

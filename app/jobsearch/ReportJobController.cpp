@@ -192,7 +192,7 @@ void ReportJobController::dataLoader(DataLoadAndParser& loader, const DataItemRe
   reportLoader_.reset();
   alert::hiddenTips();
   if (result.hasError()) {
-    alert::showAlert(result.localError() ? text("joboperate_network_failed") : result.message());
+    alert::showAlert(result.message());
     return;
   }
   alert::showTips(result.message(), 1.5);

@@ -14,18 +14,9 @@ namespace kavro {
 // fails, and uses counted while an upload is under way go with the next one.
 class AppTracking {
  public:
-  // Counts one use of the point now, in one transaction with the counts still waiting; an empty
-  // name counts nothing.
+  // Counts one use of the point now (one statement of the core store); an empty name counts
+  // nothing.
   static void record(std::string_view point);
-  // Counts one use with the next write of the counts, so that an action writing another store
-  // costs no transaction here: written with the next record(), before an upload reads the counts,
-  // at flush(), and at the latest FlushDelay seconds later. A crash loses the waiting counts (a
-  // usage statistic, not the user's data).
-  static void recordLater(std::string_view point);
-  // Writes the waiting counts (one transaction); before the stores close and going to the
-  // background.
-  static void flush();
-  static constexpr double FlushDelay = 30;
   // The upload body: "<point>=<count>" for every point with counts not handed out to an upload
   // still under way, URL-encoded, in the order the points were first counted, joined by "&"; empty
   // when there is none. Those counts stay locked until trackingUploadEnded().

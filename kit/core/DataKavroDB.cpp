@@ -461,16 +461,6 @@ bool DataKavroDB::saveItemCacheAsNewest(std::string_view dataType, std::string_v
   return setValue(tables_[BinTable], dataType, prefixed(ItemPrefix, dataKey), bytes(value), true) > 0;
 }
 
-bool DataKavroDB::saveItemCacheIfChanged(std::string_view dataType, std::string_view dataKey,
-                                         const DataItemDetail& data) {
-  if (dataKey.empty()) return false;
-  const std::string key = prefixed(ItemPrefix, dataKey);
-  const platform::Data value = data.toData();
-  // A record's bytes are never empty, so a row without a value never reads as equal.
-  if (getBinValue(dataType, key) == value) return true;
-  return setValue(tables_[BinTable], dataType, key, bytes(value)) > 0;
-}
-
 bool DataKavroDB::saveItemsCache(std::string_view dataType, std::string_view dataKey,
                                  const DataItemResult& data) {
   if (dataKey.empty()) return false;

@@ -97,17 +97,13 @@ class DataKavroDB : public DataSQLiteDB {
   bool clearBinDataType(std::string_view dataType, std::string_view dataKey, std::int64_t inSeconds);
 
   // ---- Record and result caches (binary table, "item.<key>" and "items.<key>") ----
+  // Writes the record, changed or not, and renews its row's time.
   bool saveItemCache(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data);
   std::shared_ptr<DataItemDetail> getItemCache(std::string_view dataType, std::string_view dataKey);
   std::int64_t removeItemCache(std::string_view dataType, std::string_view dataKey);
   // Saves the record as the type's newest entry in one statement: the row, whether it was there or
   // not, gets a new id and the current time, as removing it and saving it again would.
   bool saveItemCacheAsNewest(std::string_view dataType, std::string_view dataKey, const DataItemDetail& data);
-  // Saves the record unless its row holds these very bytes already; then nothing is written and the
-  // row keeps its time. A record saved again unchanged (a form searched again) costs one read, not
-  // a transaction.
-  bool saveItemCacheIfChanged(std::string_view dataType, std::string_view dataKey,
-                              const DataItemDetail& data);
   bool saveItemsCache(std::string_view dataType, std::string_view dataKey, const DataItemResult& data);
   std::shared_ptr<DataItemResult> getItemsCache(std::string_view dataType, std::string_view dataKey);
   std::int64_t removeItemsCache(std::string_view dataType, std::string_view dataKey);

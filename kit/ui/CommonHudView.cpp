@@ -38,7 +38,10 @@ CommonHudView::CommonHudView(Rect frame, CommonHud* controller)
       activity_(std::make_shared<platform::ActivityIndicatorView>()),
       p_(controller),
       captionLabel_(std::make_shared<platform::Label>()),
-      imageView_(std::make_shared<platform::ImageView>()) {
+      imageView_(std::make_shared<platform::ImageView>()),
+      backgroundView_(std::make_shared<platform::View>()) {
+  backgroundView_->setUserInteractionEnabled(false);
+  addSubview(backgroundView_);
   activity_->setHidesWhenStopped(true);
   addSubview(activity_);
   captionLabel_->setFont(platform::Font::boldSystemFontOfSize(14));
@@ -52,7 +55,10 @@ CommonHudView::CommonHudView(Rect frame, CommonHud* controller)
   addSubview(captionLabel_);
   addSubview(imageView_);
   setAlpha(0);
-  setBackgroundColor(std::nullopt);
+  // The box's own backing: the background layer's translucent black lies on it, so the tip reads
+  // the same over any page and nothing of the page shows through.
+  setBackgroundColor(platform::Color::white());
+  setCornerRadius(backgroundLayer_.cornerRadius);
   setOpaque(false);
   setShadowColor(platform::Color::black());
   setShadowRadius(8);
@@ -350,8 +356,10 @@ void CommonHudView::reset() {
 }
 
 void CommonHudView::showLayers() {
-  setBackgroundColor(backgroundLayer_.color);
   setCornerRadius(backgroundLayer_.cornerRadius);
+  backgroundView_->setBackgroundColor(backgroundLayer_.color);
+  backgroundView_->setCornerRadius(backgroundLayer_.cornerRadius);
+  backgroundView_->setFrame(backgroundLayer_.bounds);
   captionLabel_->setText(captionLayer_.caption);
   captionLabel_->setFrame(captionLayer_.frame);
   captionLabel_->setHidden(captionLayer_.caption.empty());

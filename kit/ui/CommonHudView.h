@@ -37,7 +37,8 @@ struct CommonProgressLayer {
   platform::Rect fillRect() const;
 };
 
-// The image layer and the box background.
+// The image layer and the box background (black at the HUD's alpha, drawn over the box's opaque
+// backing).
 struct CommonHudImageLayer {
   platform::Rect frame;
   std::shared_ptr<platform::Image> contents;
@@ -132,6 +133,8 @@ class CommonHudView : public platform::View {
   CommonProgressLayer progressLayer_;
   std::shared_ptr<platform::Label> captionLabel_;
   std::shared_ptr<platform::ImageView> imageView_;
+  // Draws the background layer, over the box's opaque backing.
+  std::shared_ptr<platform::View> backgroundView_;
 };
 
 }  // namespace kavro

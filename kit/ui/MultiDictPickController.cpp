@@ -35,11 +35,9 @@ std::vector<std::string> split(const std::string& text) {
   return out;
 }
 
-// Moves the list's top edge and keeps its bottom at the foot of the screen, so that its last rows
-// stay reachable whatever the board's height.
+// Moves a view to the given top, its height unchanged.
 void setTop(platform::View& v, double top) {
   Rect f = v.frame();
-  f.size.height = std::max(0.0, f.maxY() - top);
   f.origin.y = top;
   v.setFrame(f);
 }

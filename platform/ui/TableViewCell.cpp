@@ -115,8 +115,9 @@ void TableViewCell::rebuildAccessory() {
     mark->setText(accessoryType_ == TableViewCellAccessoryType::Checkmark ? "\u2713" : "\u203A");
     mark->setBackgroundColor(std::nullopt);
     mark->setTextColor(Color::gray());
-    // Centred in its box, the mark keeps clear of a text that ends beside it.
-    mark->setTextAlignment(TextAlignment::Center);
+    // At the right of its box, 10 points from the row's edge, the mark keeps a clear gap from a
+    // text that ends beside it (job rows end theirs 25 points from the edge).
+    mark->setTextAlignment(TextAlignment::Right);
     shownAccessory_ = mark;
   } else if (accessoryType_ == TableViewCellAccessoryType::DetailDisclosureButton) {
     auto button = Button::buttonWithType(ButtonType::DetailDisclosure);

@@ -192,6 +192,11 @@ def main():
         (lambda x, y: in_rrect(x, y, 2, 2, 42, 38, 6), GREEN)))
     save("job_related/jobdetail_company_fans.png", 77, 31, layered(
         (lambda x, y: in_rrect(x, y, 1, 1, 76, 30, 6), ORANGE)))
+    # Its picture (the button has no title): two people, the front one cut free of the other.
+    save("job_related/jobdetail_company_fans_icon.png", 26, 20, layered(
+        (lambda x, y: in_circle(x, y, 10, 6, 4) or (y <= 19 and in_rrect(x, y, 2, 11.5, 18, 23, 7)), WHITE),
+        (lambda x, y: in_circle(x, y, 10, 6, 5.5) or (y <= 19 and in_rrect(x, y, 0.5, 10, 19.5, 24.5, 8)), None),
+        (lambda x, y: in_circle(x, y, 17.5, 5, 3.5) or (y <= 16 and in_rrect(x, y, 11, 10, 24.5, 20, 6)), WHITE)))
     # The address row's pin.
     save("job_related/jobdetail_location_map.png", 16, 22, layered(
         (lambda x, y: in_circle(x, y, 8, 8, 3), WHITE),

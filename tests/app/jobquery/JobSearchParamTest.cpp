@@ -250,18 +250,20 @@ TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   }
 }
 
-TEST_F(JobSearchParamTest, AFormSavedAgainAsItWasWritesNothing) {
+TEST_F(JobSearchParamTest, AFormSavedAgainAsItWasIsWrittenAgain) {
   auto db = AppCoreInfo::getCacheDB();
   auto p = fullParam();
   ASSERT_TRUE(p->saveFormData());
-  const std::uint64_t commits = db->commitCount();
+  std::uint64_t commits = db->commitCount();
 
-  // The same search again, from this query or from one restored from the store.
+  // The same search again, from this query or from one restored from the store: each save writes.
   ASSERT_TRUE(p->saveFormData());
+  EXPECT_EQ(db->commitCount(), commits + 1);
   auto restored = JobSearchParam::create();
   ASSERT_TRUE(restored->restoreFormData());
   ASSERT_TRUE(restored->saveFormData());
-  EXPECT_EQ(db->commitCount(), commits);
+  EXPECT_EQ(db->commitCount(), commits + 2);
+  commits = db->commitCount();
 
   // A changed condition is saved, and is what the next form restores.
   restored->setKeywords("c++");

@@ -72,6 +72,10 @@ TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
   ASSERT_TRUE(header);
   EXPECT_EQ(header->label()->text(), "上海浦江数据科技有限公司");
   EXPECT_FALSE(header->button()->isHidden());
+  // The community button is its skin's picture alone: no title, no label of its own.
+  EXPECT_EQ(header->button()->currentTitle(), "");
+  EXPECT_EQ(header->button()->accessibilityLabel(), "");
+  EXPECT_EQ(header->button()->frame().size, (platform::Size{77, header->button()->frame().height()}));
 
   platform::Application::layoutWindows();
   ASSERT_TRUE(platform::UIDriver::tap(text("codetail_title_all_jobs"))) << platform::UIDriver::lastError();

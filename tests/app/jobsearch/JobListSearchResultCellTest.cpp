@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <set>
 
@@ -13,6 +15,7 @@
 #include "kit/ui/ListView.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/ui/ImageView.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/kit/skin/SkinTestSupport.h"
@@ -94,6 +97,37 @@ TEST_F(JobListCellsTest, AResultRowShowsADistrictAndItsDateWhole) {
     EXPECT_LE(platform::TextMetrics::widthOfText(label->text(), label->font()), label->frame().width())
         << label->text();
   }
+}
+
+// The disclosure mark of a result row stands a clear gap right of the area and the date, whose texts
+// end 25 points before the row's edge; the row's texts drawn red, the mark keeps its own grey.
+TEST_F(JobListCellsTest, TheMarkKeepsItsGapFromTheAreaAndTheDate) {
+  auto record = job("", "", "");
+  record->set_jobname("Java开发工程师");
+  record->setString("上海-浦东新区", "jobarea");
+  record->setString("2013-06-04", "issuedate");
+  auto cell = std::dynamic_pointer_cast<JobListSearchResultCell>(
+      shownRow(platform::classFor<JobListSearchResultCell>(), record));
+  ASSERT_TRUE(cell);
+  for (const auto& label : {cell->jobarea(), cell->issuedate()}) label->setTextColor(platform::Color::red());
+  cell->setBackgroundColor(platform::Color::white());
+  auto picture = platform::Snapshot::imageOfView(*cell, 2);
+  ASSERT_TRUE(picture);
+  const platform::Bitmap& b = *picture->bitmap();
+  int textRight = -1, markLeft = b.width();
+  for (int y = 0; y < b.height(); ++y)
+    for (int x = b.width() / 2; x < b.width(); ++x) {
+      platform::Pixel p = b.pixelAt(x, y);
+      const bool red = p.r > p.g + 60 && p.r > p.b + 60;
+      const bool grey = !red && p.r < 200 && std::abs(p.r - p.g) < 20 && std::abs(p.g - p.b) < 20;
+      if (red) textRight = std::max(textRight, x);
+      // The read mark's corner picture and the separator lie at the row's top and bottom edges.
+      if (grey && y > 4 && y < b.height() - 4 && x > 2 * (320 - 25)) markLeft = std::min(markLeft, x);
+    }
+  ASSERT_GE(textRight, 0) << "the texts are drawn";
+  ASSERT_LT(markLeft, b.width()) << "the mark is drawn";
+  EXPECT_LE(textRight / 2.0, 320 - 25) << "the texts end where the row says";
+  EXPECT_GE((markLeft - textRight) / 2.0, 6) << "the mark keeps its gap";
 }
 
 TEST_F(JobListCellsTest, TheTickBoxIsEightyWideAndItsPictureStaysLeftOfTheName) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/account/MyResumeListController.h"
 #include "app/jobsearch/JobListSearchResultCell.h"
 #include "app/jobsearch/JobOperateUtil.h"
@@ -143,13 +145,22 @@ TEST_F(JobOperateUtilTest, ARefusalShowsTheServersWordsAndAFailedNetworkSaysSo) 
   EXPECT_EQ(topAlertView()->message(), "该职位已过期");
   platform::UIDriver::answerAlert(0);
 
-  // Nobody listens on the port any more: the call fails on the network.
+  // Nobody listens on the port any more: every operation fails on the network and its alert
+  // shows the answer's own message, the system's words for the failure.
   platform::Environment::setApiHostUrl("http://127.0.0.1:1");
-  JobOperateUtil::jobApply("11", listener);
-  ASSERT_TRUE(settle([&] { return listener->answers.size() == 2; }));
-  EXPECT_TRUE(listener->answers[1].second);
-  ASSERT_TRUE(topAlertView());
-  EXPECT_EQ(topAlertView()->message(), text("joboperate_network_failed"));
+  std::size_t answers = 1;
+  using Start = std::function<void()>;
+  for (const Start& start : {Start([&] { JobOperateUtil::jobApply("11", listener); }),
+                             Start([&] { JobOperateUtil::jobAddToFavorites("11", listener); }),
+                             Start([&] { JobOperateUtil::jobGetResumeMatch("11", listener); })}) {
+    start();
+    ++answers;
+    ASSERT_TRUE(settle([&] { return listener->answers.size() == answers; }));
+    EXPECT_TRUE(listener->answers.back().second);
+    ASSERT_TRUE(topAlertView());
+    EXPECT_EQ(topAlertView()->message(), "无法连接到服务器。");
+    platform::UIDriver::answerAlert(0);
+  }
   EXPECT_EQ(AppCoreInfo::getCoreDB()->getIntValue(STORE_CORE_KAVRO_MAIN, "storeKey_userHasDoJobApply"), 0);
 }
 

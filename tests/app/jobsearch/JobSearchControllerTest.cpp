@@ -83,7 +83,7 @@ TEST_F(JobSearchControllerTest, ATypedKeywordLandsInTheResultListWithItsTitleAnd
   EXPECT_EQ(keywords->getItem(0)->getItemTitle(), "java");
 }
 
-TEST_F(JobSearchControllerTest, ASearchWritesOneTransactionOfTheCacheStoreAndCountsItLater) {
+TEST_F(JobSearchControllerTest, ASearchWritesItsFormAndCountsItsUseAtOnce) {
   auto form = openForm();
   // The first search of a process also marks the result screen's guide as shown and sweeps old
   // read marks; the searches after it write only what the search itself leaves.
@@ -93,25 +93,41 @@ TEST_F(JobSearchControllerTest, ASearchWritesOneTransactionOfTheCacheStoreAndCou
 
   auto core = AppCoreInfo::getCoreDB();
   auto cache = AppCoreInfo::getCacheDB();
+  auto counted = [&](std::string_view point) {
+    return platform::stringFromData(AppTracking::getTrackingPostData()).find(std::string(point) + "=1") !=
+           std::string::npos;
+  };
+  // The keyboard's search key: the form is written as the search starts and the use is in the
+  // store before the first page comes.
   ASSERT_TRUE(platform::UIDriver::tap("java"))
       << platform::UIDriver::lastError();  // the bar keeps the keyword
   ASSERT_TRUE(platform::UIDriver::type("php"));
-  const std::uint64_t coreBefore = core->commitCount();
-  const std::uint64_t cacheBefore = cache->commitCount();
+  std::uint64_t coreBefore = core->commitCount();
+  std::uint64_t cacheBefore = cache->commitCount();
   ASSERT_TRUE(platform::UIDriver::pressReturn());
+  EXPECT_EQ(core->commitCount() - coreBefore, 1u) << "the use is counted at once";
+  EXPECT_EQ(cache->commitCount() - cacheBefore, 1u) << "the form, as the search starts";
+  EXPECT_TRUE(counted("TRACKING_JOBSEARCH_PROMPT_SEARCH"));
+  AppTracking::trackingUploadEnded(true);
   settle();
   ASSERT_TRUE(topResults());
   ASSERT_TRUE(loaded(topResults()->listDataSearchResult()));
-  EXPECT_EQ(cache->commitCount() - cacheBefore, 2u)
-      << "the form as the search starts, then the search and its keyword together";
-  EXPECT_EQ(core->commitCount() - coreBefore, 0u) << "the use is counted with the next write of the counts";
+  EXPECT_EQ(cache->commitCount() - cacheBefore, 2u) << "then the search and its keyword together";
   auto restored = JobSearchParam::create();
   ASSERT_TRUE(restored->restoreFormData());
   EXPECT_EQ(restored->keywords(), "javaphp");
-  EXPECT_NE(
-      platform::stringFromData(AppTracking::getTrackingPostData()).find("TRACKING_JOBSEARCH_PROMPT_SEARCH=1"),
-      std::string::npos)
-      << "an upload takes the waiting count";
+
+  // The same form searched again with the form's search button: written again all the same.
+  ASSERT_TRUE(platform::UIDriver::back()) << platform::UIDriver::lastError();
+  settle();
+  ASSERT_EQ(nav->topViewController(), form);
+  coreBefore = core->commitCount();
+  cacheBefore = cache->commitCount();
+  form->searchButtonClick();
+  EXPECT_EQ(core->commitCount() - coreBefore, 1u);
+  EXPECT_EQ(cache->commitCount() - cacheBefore, 1u) << "an unchanged form is written too";
+  EXPECT_TRUE(counted("TRACKING_JOBSEARCH_HOMEPAGE_SEARCHBUTTON"));
+  settle();
 }
 
 TEST_F(JobSearchControllerTest, AKeywordOfBlanksSearchesTheAreaOfTheForm) {

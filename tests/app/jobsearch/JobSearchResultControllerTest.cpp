@@ -69,6 +69,24 @@ class JobSearchResultControllerTest : public JobSearchScreenTest {
   std::shared_ptr<JobSearchParam> query;
 };
 
+TEST_F(JobSearchResultControllerTest, TheFirstPageIsAskedForAsTheScreenBuildsItsView) {
+  answerSearchWith("search_job_list_page1.xml");
+  show(UIBasicController::create<UIBasicController>());
+  auto results = JobSearchResultController::initWithParam(query);
+  settle();
+  EXPECT_TRUE(requestsFor(SearchPath).empty()) << "a screen not yet built asks for nothing";
+
+  results->view();
+  ASSERT_TRUE(results->listViewResult()->superview()) << "the list is in the screen";
+  EXPECT_TRUE(results->filterButton());
+  EXPECT_EQ(results->listViewResult()->numberOfSections(), 1);
+  ASSERT_TRUE(loaded(results->listDataSearchResult()));
+  EXPECT_EQ(requestsFor(SearchPath).size(), 1u);
+  nav->pushViewController(results, false);
+  settle();
+  EXPECT_EQ(requestsFor(SearchPath).size(), 1u) << "showing it asks no second time";
+}
+
 TEST_F(JobSearchResultControllerTest, PagesAppendAndTheLastPageShowsNoMoreRow) {
   auto results = openWithFirstPage("search_job_list_page1.xml");
   auto& list = *results->listViewResult();

@@ -145,6 +145,16 @@ TEST_F(ReportJobControllerTest, AServerErrorKeepsTheFormAndASecondPressReplacesT
   EXPECT_EQ(form->descriptionData()->getInputValue(), "虚假信息");
 }
 
+TEST_F(ReportJobControllerTest, AFailedNetworkShowsTheAnswersOwnMessageAndKeepsTheForm) {
+  platform::Environment::setApiHostUrl("http://127.0.0.1:1");
+  typeStatement("虚假信息");
+  submit();
+  ASSERT_TRUE(settle([&] { return topAlertView() != nullptr; }));
+  EXPECT_EQ(topAlertView()->message(), "无法连接到服务器。");
+  EXPECT_EQ(nav->topViewController(), form);
+  EXPECT_EQ(form->descriptionData()->getInputValue(), "虚假信息");
+}
+
 TEST_F(ReportJobControllerTest, LeavingAsksOnlyWhenSomethingChanged) {
   cancel();
   EXPECT_EQ(nav->topViewController(), home);

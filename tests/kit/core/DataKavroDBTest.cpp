@@ -135,7 +135,7 @@ TEST_F(DataKavroDBTest, RecordAndResultCaches) {
   EXPECT_FALSE(db_->hasBinItem(DetailType));
 }
 
-TEST_F(DataKavroDBTest, ARecordSavedAgainUnchangedIsOnlyRead) {
+TEST_F(DataKavroDBTest, ARecordSavedAgainIsWrittenWithANewTimeChangedOrNot) {
   auto javaForm = [&] {
     auto form = record("7");
     form->setString("java", "keywords");
@@ -143,23 +143,25 @@ TEST_F(DataKavroDBTest, ARecordSavedAgainUnchangedIsOnlyRead) {
   };
   auto form = javaForm();
   std::uint64_t commits = db_->commitCount();
-  ASSERT_TRUE(db_->saveItemCacheIfChanged(DetailType, "form", *form));
+  ASSERT_TRUE(db_->saveItemCache(DetailType, "form", *form));
   EXPECT_GT(db_->commitCount(), commits) << "a new row is written";
   const std::string written = addTime("DATA_BIN_VALUE", "item.form");
 
-  // The same record again, later: nothing is written, the row keeps its bytes and time.
+  // The same record again, later: written again, its time renewed.
   clock().advance(90);
   commits = db_->commitCount();
-  ASSERT_TRUE(db_->saveItemCacheIfChanged(DetailType, "form", *javaForm()));
-  EXPECT_EQ(db_->commitCount(), commits);
-  EXPECT_EQ(addTime("DATA_BIN_VALUE", "item.form"), written);
+  ASSERT_TRUE(db_->saveItemCache(DetailType, "form", *javaForm()));
+  EXPECT_GT(db_->commitCount(), commits);
+  EXPECT_NE(addTime("DATA_BIN_VALUE", "item.form"), written);
+  EXPECT_EQ(addTime("DATA_BIN_VALUE", "item.form"), db_->timeText());
   EXPECT_EQ(db_->getItemCache(DetailType, "form")->getString("keywords"), "java");
 
   // A changed record is written with its time, whether a value grew, shrank or only changed.
   for (std::string_view keyword : {"javascript", "c", "d"}) {
+    clock().advance(5);
     form->setString(keyword, "keywords");
     commits = db_->commitCount();
-    ASSERT_TRUE(db_->saveItemCacheIfChanged(DetailType, "form", *form));
+    ASSERT_TRUE(db_->saveItemCache(DetailType, "form", *form));
     EXPECT_GT(db_->commitCount(), commits) << keyword;
     EXPECT_EQ(db_->getItemCache(DetailType, "form")->getString("keywords"), keyword);
     EXPECT_EQ(addTime("DATA_BIN_VALUE", "item.form"), db_->timeText());
@@ -168,18 +170,18 @@ TEST_F(DataKavroDBTest, ARecordSavedAgainUnchangedIsOnlyRead) {
 
   // Bytes stored under the key that are no record, or none at all, are replaced.
   db_->setBinValue(DetailType, "item.form", {});
-  ASSERT_TRUE(db_->saveItemCacheIfChanged(DetailType, "form", *form));
+  ASSERT_TRUE(db_->saveItemCache(DetailType, "form", *form));
   EXPECT_EQ(db_->getItemCache(DetailType, "form")->getString("keywords"), "d");
   ASSERT_TRUE(db_->execSQL("update DATA_BIN_VALUE set DATA_VALUE=NULL"));
-  ASSERT_TRUE(db_->saveItemCacheIfChanged(DetailType, "form", *form));
+  ASSERT_TRUE(db_->saveItemCache(DetailType, "form", *form));
   EXPECT_EQ(db_->getItemCache(DetailType, "form")->getString("keywords"), "d");
 
   // The same record under another type or key is another row.
-  ASSERT_TRUE(db_->saveItemCacheIfChanged("STORE_CACHE_COMPANY_DETAIL", "form", *form));
-  ASSERT_TRUE(db_->saveItemCacheIfChanged(DetailType, "form2", *form));
+  ASSERT_TRUE(db_->saveItemCache("STORE_CACHE_COMPANY_DETAIL", "form", *form));
+  ASSERT_TRUE(db_->saveItemCache(DetailType, "form2", *form));
   EXPECT_EQ(db_->tableRows("DATA_BIN_VALUE", std::nullopt), 3);
-  EXPECT_FALSE(db_->saveItemCacheIfChanged(DetailType, "", *form));
-  EXPECT_FALSE(db_->saveItemCacheIfChanged("", "form", *form));
+  EXPECT_FALSE(db_->saveItemCache(DetailType, "", *form));
+  EXPECT_FALSE(db_->saveItemCache("", "form", *form));
 }
 
 TEST_F(DataKavroDBTest, NewestListSkipsResultCachesFutureRowsAndOrdersTiesByRowId) {

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "kit/ui/AlertViewExt.h"
 #include "kit/ui/CommonHud.h"
+#include "kit/ui/CommonHudView.h"
+#include "platform/graphics/Bitmap.h"
 #include "platform/ui/Font.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
 #include "tests/kit/ui/KitUITest.h"
 
@@ -66,6 +72,84 @@ TEST_F(CommonHudTest, TipAppearsInAFixedBoxAndBlocksTouchesUntilHidden) {
   alert::hiddenTips();
   EXPECT_EQ(hud(), nullptr);
   EXPECT_TRUE(window->subviews().size() == 1);  // only the root screen's view is left
+}
+
+// Every kind of tip over a blank page and over a page of black text: inside its box (clear of the
+// rounded corners) the two pictures are the same pixel for pixel, and the caption's ink is centred
+// in the box.
+TEST_F(CommonHudTest, NoTipLetsThePageShowThroughAndItsCaptionIsCentred) {
+  auto page = std::make_shared<platform::Label>(Rect(0, 0, 320, 480));
+  std::string text;
+  for (int i = 0; i < 400; ++i) text += "上海-浦东新区 2013-06-04 ";
+  page->setText(text);
+  page->setNumberOfLines(0);
+  page->setTextColor(platform::Color::black());
+  page->setBackgroundColor(platform::Color::white());
+  window->rootViewController()->view()->setBackgroundColor(platform::Color::white());
+  window->rootViewController()->view()->addSubview(page);
+
+  struct Tip {
+    std::string name;
+    std::function<void()> show;
+    bool captionAlone;
+  };
+  const std::vector<Tip> tips = {
+      {"fixed box, hidden later", [] { alert::showTips("举报已提交，感谢您的支持", 1.5); }, true},
+      {"fixed box with indicator", [] { alert::showTips("正在提交数据", true, 0); }, false},
+      {"auto-hidden", [] { alert::showTipsAutoHidden("最多只能选择5个行业"); }, true},
+      {"long caption",
+       [] {
+         alert::showTips("网络连接失败，操作未完成，请稍后重试。网络连接失败，操作未完成，请稍后重试。", 1.5);
+       },
+       true},
+      {"caption alone", [] { alert::showTips("收藏成功"); }, true},
+  };
+  auto picture = [&](bool withText) {
+    page->setHidden(!withText);
+    platform::Application::layoutWindows();
+    auto image = platform::Snapshot::imageOfScreen(2);
+    return image ? image->bitmap() : nullptr;
+  };
+  for (const auto& tip : tips) {
+    SCOPED_TRACE(tip.name);
+    tip.show();
+    runFor(0.2);
+    ASSERT_TRUE(visible());
+    auto box = hud()->hudView();
+    auto over = picture(true);
+    auto blank = picture(false);
+    ASSERT_TRUE(over && blank);
+    const Rect frame = box->frame();
+    const double corner = box->backgroundLayer().cornerRadius;
+    int differing = 0;
+    int inkLeft = 1 << 30, inkRight = -1, inkTop = 1 << 30, inkBottom = -1;
+    const platform::Pixel backing = blank->pixelAt(static_cast<int>(frame.x() * 2 + corner * 2),
+                                                   static_cast<int>(frame.y() * 2 + corner * 2));
+    for (int y = static_cast<int>((frame.y() + corner) * 2);
+         y < static_cast<int>((frame.maxY() - corner) * 2); ++y)
+      for (int x = static_cast<int>((frame.x() + corner) * 2);
+           x < static_cast<int>((frame.maxX() - corner) * 2); ++x) {
+        if (!(over->pixelAt(x, y) == blank->pixelAt(x, y))) ++differing;
+        platform::Pixel p = blank->pixelAt(x, y);
+        if (p.r > backing.r + 60) {  // the caption's white ink
+          inkLeft = std::min(inkLeft, x);
+          inkRight = std::max(inkRight, x);
+          inkTop = std::min(inkTop, y);
+          inkBottom = std::max(inkBottom, y);
+        }
+      }
+    EXPECT_EQ(differing, 0) << "the page shows through the box";
+    EXPECT_LT(backing.r, 128) << "the box is dark";
+    ASSERT_GE(inkRight, 0) << "the caption is drawn";
+    const double middleX = frame.midX() * 2;
+    EXPECT_NEAR((inkLeft + inkRight) / 2.0, middleX, 4) << "the caption is centred across the box";
+    if (tip.captionAlone) {
+      const double middleY = frame.midY() * 2;
+      EXPECT_NEAR((inkTop + inkBottom) / 2.0, middleY, 6) << "the caption is centred down the box";
+    }
+    alert::hiddenTips();
+    runFor(0.2);
+  }
 }
 
 TEST_F(CommonHudTest, SecondTipReplacesTheFirstAndTheFirstTimerHidesBoth) {

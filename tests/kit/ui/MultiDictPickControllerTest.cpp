@@ -32,33 +32,61 @@ TEST_F(MultiDictPickControllerTest, EarlierPicksShowOnTheBoardAndUnfoldIntoBoxes
   auto picker = open("010000,020000,030000", "Beijing,Shanghai");
   EXPECT_EQ(picker->countLabel()->text(), "2/5");
   EXPECT_EQ(picker->dictView()->frame().y(), 88);
+  const double listHeight = picker->dictView()->frame().height();
+  EXPECT_EQ(listHeight, picker->view()->bounds().height() - 88);
   picker->tapItemsBoard();
   EXPECT_TRUE(picker->isAnimating());
   runFor(0.5);
   EXPECT_FALSE(picker->isAnimating());
   EXPECT_TRUE(picker->isBoardOpen());
-  // The list moved down under the open board ends at the foot of the screen: its last rows stay
-  // reachable.
-  const double foot = picker->view()->bounds().height();
-  EXPECT_GT(picker->dictView()->frame().y(), 88);
-  EXPECT_EQ(picker->dictView()->frame().maxY(), foot);
+  // Each box 34 high, the first at 44 on the board, the next 5 below it; the board ends 10 below
+  // the last box and the list starts there, as high as before, with the close button over it.
   std::vector<std::shared_ptr<SelectedItemBox>> boxes;
   for (const auto& v : picker->itemsBoard()->subviews())
     if (auto b = std::dynamic_pointer_cast<SelectedItemBox>(v)) boxes.push_back(b);
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0]->itemKey(), "010000");
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box->frame().height(), 34);
+    EXPECT_EQ(box->frame().x(), 10);
+    EXPECT_GT(box->frame().width(), 40);
+    EXPECT_EQ(box->valueLabel()->center().y, 17);
+  }
+  EXPECT_EQ(boxes[0]->frame().y(), 44);
   EXPECT_EQ(boxes[1]->frame().y(), boxes[0]->frame().maxY() + 5);
+  EXPECT_EQ(picker->itemsBoard()->frame().height(), boxes[1]->frame().maxY() + 10);
+  EXPECT_EQ(picker->dictView()->frame().y(), picker->itemsBoard()->frame().maxY());
+  EXPECT_EQ(picker->dictView()->frame().height(), listHeight);
+  EXPECT_EQ(picker->closeBoardButton()->frame(), picker->dictView()->frame());
 
   picker->deleteItem(*boxes[0]);
   EXPECT_EQ(picker->countLabel()->text(), "1/5");
   runFor(0.6);
+  EXPECT_EQ(boxes[1]->frame().y(), 44) << "the box left moves up";
+  EXPECT_EQ(picker->itemsBoard()->frame().height(), 44 + 34 + 10);
+  EXPECT_EQ(picker->dictView()->frame().y(), picker->itemsBoard()->frame().maxY());
+  EXPECT_EQ(picker->dictView()->frame().height(), listHeight);
+  EXPECT_EQ(picker->closeBoardButton()->frame(), picker->dictView()->frame());
   picker->deleteItem(*boxes[1]);
   runFor(0.6);
   runFor(0.6);
   EXPECT_EQ(picker->pickedDictionary()->count(), 0u);
   EXPECT_FALSE(picker->isBoardOpen());
   EXPECT_EQ(picker->dictView()->frame().y(), 88);
-  EXPECT_EQ(picker->dictView()->frame().maxY(), foot);
+  EXPECT_EQ(picker->dictView()->frame().height(), listHeight);
+}
+
+TEST_F(MultiDictPickControllerTest, ATapOnTheCoveredListFoldsTheBoard) {
+  auto picker = open("010000", "Beijing");
+  picker->tapItemsBoard();
+  runFor(0.5);
+  ASSERT_TRUE(picker->isBoardOpen());
+  picker->closeItemsBoard();
+  runFor(0.5);
+  EXPECT_FALSE(picker->isBoardOpen());
+  EXPECT_EQ(picker->itemsBoard()->frame().height(), 44);
+  EXPECT_EQ(picker->dictView()->frame().y(), 88);
+  EXPECT_EQ(picker->closeBoardButton()->frame(), platform::Rect());
 }
 
 TEST_F(MultiDictPickControllerTest, PickingReplacesAncestorsAndDescendantsAndStopsAtFive) {
