@@ -95,7 +95,7 @@ void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
 
 void CMapControl::BuildLayers() {
   client_.Init(engine_);
-  satelliteClient_.Init(engine_);
+  satelliteClient_.Init(engine_, mapsdk::CGridHttpClient::kSatelliteClientId);
   CVGlobalMan* global = engine_.platform;
   if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
   offline_.Init(global);
@@ -258,7 +258,12 @@ void CMapControl::UpdateResultLayers() {
 void CMapControl::UpdateLayers() {
   if (!built_) return;
   status_.UpdateBounds(status_.KeptCols(), status_.KeptRows());
-  for (mapsdk::CMapLayer* layer : Layers()) layer->Update();
+  for (mapsdk::CMapLayer* layer : Layers()) {
+    // Traffic shares the street client: asked now, it would replace the street batch just sent.
+    // It comes when that batch has brought every tile.
+    if (layer == traffic_.get() && !StreetPendingEmpty()) continue;
+    layer->Update();
+  }
   RequestRepaint();
 }
 
@@ -725,7 +730,7 @@ void CMapControl::OnOfflineMessage(int message, int tag) {
   if (message == kHttpData || message == kHttpComplete) {
     mapsdk::BatchParseState& state = client_.ParseState();
     CVArray<GridKey> keys;
-    client_.ParseBatch(state, keys);
+    client_.ParseBatch(tag, state, keys);
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];
       if (position < 0) continue;
