@@ -650,6 +650,18 @@ int CHttpClient::StartRequest(bool post, const CVString& url, unsigned int& tag,
   return 1;
 }
 
+namespace {
+// What arrived for the request tagged tag, into the client's receive buffer and length word.
+void DeliverInto(CHttpClient::Core& core, const platform::Data& body, unsigned tag) REQUIRES(core.mutex) {
+  const int n =
+      static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(core.bufferSize)));
+  if (core.buffer && n > 0) std::memcpy(core.buffer, body.data(), static_cast<std::size_t>(n));
+  if (core.lengthWord) *core.lengthWord = n;
+  core.holdsTag = true;
+  core.heldTag = tag;
+}
+}  // namespace
+
 void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   if (message != kHttpData && message != kHttpComplete) return;
   std::vector<std::shared_ptr<Core>> cores;
@@ -663,21 +675,13 @@ void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   }
   const auto wanted = static_cast<unsigned>(tag);
   // Each client that holds bytes of a request with this tag gets its own; the others keep theirs.
-  auto deliver = [wanted](Core& core, const platform::Data& body) REQUIRES(core.mutex) {
-    const int n =
-        static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(core.bufferSize)));
-    if (core.buffer && n > 0) std::memcpy(core.buffer, body.data(), static_cast<std::size_t>(n));
-    if (core.lengthWord) *core.lengthWord = n;
-    core.holdsTag = true;
-    core.heldTag = wanted;
-  };
   for (const auto& core : cores) {
     platform::MutexLock lock(core->mutex);
     if (message == kHttpComplete) {
       auto answer = std::find_if(core->answers.begin(), core->answers.end(),
                                  [wanted](const Core::Answer& a) { return a.tag == wanted; });
       if (answer != core->answers.end()) {
-        deliver(*core, answer->body);
+        DeliverInto(*core, answer->body, wanted);
         core->answers.erase(answer);
       } else if (!core->holdsTag || core->heldTag != wanted) {
         // A cancelled request's answer: what the buffer holds belongs to another request.
@@ -688,7 +692,7 @@ void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
     }
     for (Core::Slot& s : core->slots) {
       if (!s.staged || s.stagedTag != wanted) continue;
-      deliver(*core, s.stagedBody);
+      DeliverInto(*core, s.stagedBody, wanted);
       s.progressQueued = false;
       break;
     }
