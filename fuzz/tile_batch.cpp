@@ -80,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   ++r.sequence;
   if (r.client.RequestGrids(0, 12, r.sequence, 0, keys, r.sequence, 0) != 1) std::abort();
   if (!platform::RunLoop::main().runUntil([&] { return r.finished > before; }, 30)) std::abort();
-  check(r);
+  check(r, r.sequence);
   return 0;
 }
