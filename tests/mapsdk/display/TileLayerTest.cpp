@@ -440,6 +440,45 @@ TEST_F(TileLayerTest, AnRGBATileKeepsItsTransparencyWhenDrawn) {
   }
 }
 
+// A missing tile whose parent has transparent pixels stands in magnified with them: the substitute
+// carries its alpha plane and is blended where it is drawn.
+TEST_F(TileLayerTest, AMagnifiedTransparentParentStaysTransparent) {
+  std::optional<platform::Bitmap> picture = platform::Bitmap::create(256, 256, true);
+  ASSERT_TRUE(picture);
+  picture->fill(platform::Pixel{});
+  const platform::Data png = platform::ImageCodec::encodePNG(*picture);
+  status.SetLevel(11);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  const int column = kCenterX / (256 * status.upp), row = kCenterY / (256 * status.upp);
+  server.replaceTile(11, column, row, std::string(png.begin(), png.end()));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  status.SetLevel(12);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  server.enqueue(kavro::test::ScriptedResponse::ok(MapFixtureServer::buildBatch({})));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  int transparent = 0;
+  for (const auto& entry : layer->DrawList()) {
+    if (!entry.pixels || entry.ancestorX != column || entry.ancestorY != row) continue;
+    ++transparent;
+    EXPECT_EQ(entry.size, tileimage::kTileBytes + tileimage::kAlphaPlaneBytes);
+  }
+  EXPECT_GT(transparent, 0);
+
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  gmengine::CVDC dc;
+  ASSERT_TRUE(dc.CreateCompatibleDC());
+  gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(640, 960, 32, nullptr)));
+  dc.FillSolidRect({0, 0, 640, 960}, kUnder);
+  CVDCDrawTarget target(dc);
+  layer->Draw(target);
+  // The window's centre lies in one of those children: what was under it shows.
+  std::uint32_t centre = 0;
+  std::memcpy(&centre, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(480) * 640 + 320) * 4, 4);
+  EXPECT_EQ(centre, kUnder);
+}
+
 // Every tile of the layer with a picture shows exactly what the service sends for its place and
 // level; the first tile that does not, as "level/column/row".
 std::string FirstWrongTile(MapFixtureServer& server, const CGridLayer& layer) {
