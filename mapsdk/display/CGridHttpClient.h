@@ -78,6 +78,9 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   const std::uint8_t* Buffer() const { return buffer_.data(); }
   int Received() const { return received_; }
   int IsBusy() const { return http_.IsBusy(); }
+  // Whether the answer buffer holds bytes of the request with this tag (this client's, not another's
+  // under the same id).
+  bool HoldsAnswerOf(int tag) const { return http_.HoldsAnswerOf(static_cast<unsigned int>(tag)) != 0; }
   int GetClientID() const { return http_.GetClientID(); }
 
   // OfflineGridClient

@@ -796,8 +796,10 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
                       : lParam >= mapsdk::CTrafficReq::kFirstSequence ? *traffic_
                                                                       : *street_;
   mapsdk::CGridHttpClient& client = satellite ? satelliteClient_ : client_;
-  // Answers and failures of a batch no longer asked for change nothing.
+  // Answers and failures of a batch no longer asked for change nothing, nor does an answer that
+  // another client under the same id (another map's) asked for with the same number.
   if (!layer.Request() || lParam != layer.Request()->Sequence()) return -1;
+  if ((message == kHttpData || message == kHttpComplete) && !client.HoldsAnswerOf(lParam)) return -1;
   if (IsFailure(message) || message == kHttpMarkupPage || message == kHttpBadAnswer ||
       message == kHttpTooLarge) {
     client.CancelRequest();
