@@ -43,7 +43,7 @@ Rig& rig() {
       made->last = message;
       return 0;
     });
-    if (engine->Start() != 1 || made->client.Init() != 1) std::abort();
+    if (engine->Start() != 1 || made->client.Init(engine->Services()) != 1) std::abort();
     made->client.SetClientID(0);
     made->client.SetReceiveBuffer(made->buffer, &made->length, sizeof made->buffer);
     made->client.SetUseGzip(1);

@@ -28,10 +28,10 @@ struct Rig {
   int sequence = 0;
 };
 
-void check(Rig& r) {
+void check(Rig& r, int tag) {
   gmengine::CVArray<gmengine::GridKey> keys;
   mapsdk::BatchParseState& state = r.client.ParseState();
-  r.client.ParseBatch(state, keys);
+  r.client.ParseBatch(tag, state, keys);
   if (state.tileCount < 0 || state.tileCount > state.keyCount || state.complete > state.tileCount)
     std::abort();
   for (int i = 0; i < state.complete; ++i) {
@@ -52,9 +52,9 @@ Rig& rig() {
     platform::Environment::setMapHostUrl(made->server.url("/"));
     gmengine::InitMapEngine();
     gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine.get();
-    enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [made](int message, int, int) {
+    enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [made](int message, int, int tag) {
       if (message == 8) return -1;
-      check(*made);
+      check(*made, tag);
       if (message != gmengine::kHttpData) ++made->finished;
       return -1;
     });
@@ -80,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   ++r.sequence;
   if (r.client.RequestGrids(0, 12, r.sequence, 0, keys, r.sequence, 0) != 1) std::abort();
   if (!platform::RunLoop::main().runUntil([&] { return r.finished > before; }, 30)) std::abort();
-  check(r);
+  check(r, r.sequence);
   return 0;
 }

@@ -29,10 +29,10 @@ bool Contains(const CVArray<GridKey>& keys, const GridKey& key) {
 
 CGridHttpClient::CGridHttpClient() : buffer_(kBufferSize) {}
 
-int CGridHttpClient::Init(const gmengine::EngineServices& engine) {
-  if (!engine.urls || !http_.Init(engine.Sockets(), engine.Dispatcher())) return 0;
+int CGridHttpClient::Init(const gmengine::EngineServices& engine, int clientId) {
+  if (!engine.urls || !http_.Init(engine)) return 0;
   urls_ = engine.urls;
-  http_.SetClientID(kStreetClientId);
+  http_.SetClientID(clientId);
   http_.SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   http_.SetUseGzip(0);
   http_.SetNotifyProgress(1);
@@ -43,6 +43,7 @@ int CGridHttpClient::Init(const gmengine::EngineServices& engine) {
 int CGridHttpClient::CancelRequest() {
   http_.CancelRequest();
   inFlight_.RemoveAll();
+  batchSent_ = false;
   mapRequesting_ = 0;
   return 1;
 }
@@ -83,6 +84,8 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
   parse_.x = x;
   parse_.y = y;
   parse_.keyCount = count;
+  batchTag_ = sequence;
+  batchSent_ = true;
   last_.kind = kind;
   last_.level = level;
   last_.x = x;
@@ -92,19 +95,25 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
   return 1;
 }
 
-void CGridHttpClient::ParseBatch(BatchParseState& state, CVArray<GridKey>& keys) {
+bool CGridHttpClient::ParseBatch(int tag, BatchParseState& state, CVArray<GridKey>& keys) {
+  if (!batchSent_ || tag != batchTag_ || !http_.HoldsAnswerOf(static_cast<unsigned int>(tag))) {
+    keys.RemoveAll();
+    state.deliveredBefore = state.complete;
+    return false;
+  }
   keys.Copy(inFlight_);
   const std::int64_t received = std::clamp(received_, 0, kBufferSize);
-  if (received < 5) return;
+  state.deliveredBefore = state.complete;
+  if (received < 5) return true;
   const std::uint8_t* p = buffer_.data();
   const std::int64_t header = WordAt(p);
-  if (header > received) return;
+  if (header > received) return true;
   if (state.tileCount == 0 && state.complete == 0) {
-    if (received < 8) return;
+    if (received < 8) return true;
     std::int64_t n = WordAt(p + 4);
     // A count the batch cannot have, or a header too short for its pairs, makes the whole answer
     // unusable: no entry is taken from it.
-    if (n < 0 || n > state.keyCount || n > BatchParseState::kMaxEntries || header < 8 + 8 * n) return;
+    if (n < 0 || n > state.keyCount || n > BatchParseState::kMaxEntries || header < 8 + 8 * n) return true;
     for (int i = 0; i < n; ++i) {
       std::int64_t offset = WordAt(p + 8 + 8 * i);
       std::int64_t length = WordAt(p + 12 + 8 * i);
@@ -132,6 +141,7 @@ void CGridHttpClient::ParseBatch(BatchParseState& state, CVArray<GridKey>& keys)
       inFlight_.RemoveAll();
     }
   }
+  return true;
 }
 
 }  // namespace mapsdk

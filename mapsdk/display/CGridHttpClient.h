@@ -57,9 +57,9 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   static constexpr int kSatelliteClientId = 12;
 
   CGridHttpClient();
-  // Over the engine's network threads, dispatcher and URL builder: client id 1, no gzip, progress
-  // messages on, 10 s time-out. 0 without them.
-  int Init(const gmengine::EngineServices& engine);
+  // Over the engine's network threads, dispatcher and URL builder: the client id (1 for the street
+  // client, 12 for the satellite one), no gzip, progress messages on, 10 s time-out. 0 without them.
+  int Init(const gmengine::EngineServices& engine, int clientId = kStreetClientId);
 
   // Asks for the batch; 0 for a key count outside 1..40, a repeat of the batch in flight, or a
   // request that does not start. Kinds 0-2 use client id 1 and set the map-requesting flag, kind 3
@@ -67,14 +67,20 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   int RequestGrids(int kind, int level, int x, int y, const gmengine::CVArray<gmengine::GridKey>& keys,
                    int sequence, int flag);
   // Reads what has arrived of the batch in flight into state (the caller keeps it between calls)
-  // and copies the batch's keys.
-  void ParseBatch(BatchParseState& state, gmengine::CVArray<gmengine::GridKey>& keys);
+  // and copies the batch's keys, when tag is that batch's sequence and the answer buffer holds its
+  // bytes; otherwise (an answer of a batch since replaced, of another client sharing the id, or
+  // not delivered here) it reads nothing and answers false, so no batch's tiles are ever taken
+  // from another's answer.
+  bool ParseBatch(int tag, BatchParseState& state, gmengine::CVArray<gmengine::GridKey>& keys);
   // The batch parse state the client keeps for its own batch.
   BatchParseState& ParseState() { return parse_; }
 
   const std::uint8_t* Buffer() const { return buffer_.data(); }
   int Received() const { return received_; }
   int IsBusy() const { return http_.IsBusy(); }
+  // Whether the answer buffer holds bytes of the request with this tag (this client's, not another's
+  // under the same id).
+  bool HoldsAnswerOf(int tag) const { return http_.HoldsAnswerOf(static_cast<unsigned int>(tag)) != 0; }
   int GetClientID() const { return http_.GetClientID(); }
 
   // OfflineGridClient
@@ -94,6 +100,8 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   int received_ = 0;
   BatchParseState parse_;
   gmengine::CVArray<gmengine::GridKey> inFlight_;
+  int batchTag_ = 0;  // the sequence of the batch last sent
+  bool batchSent_ = false;
   // Asked by the offline manager on the engine's timer thread while the map's own messages set it.
   std::atomic<int> mapRequesting_{0};
 };

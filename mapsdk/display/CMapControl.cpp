@@ -93,7 +93,7 @@ void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
 
 void CMapControl::BuildLayers() {
   client_.Init(engine_);
-  satelliteClient_.Init(engine_);
+  satelliteClient_.Init(engine_, mapsdk::CGridHttpClient::kSatelliteClientId);
   CVGlobalMan* global = engine_.platform;
   if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
   offline_.Init(global);
@@ -256,7 +256,12 @@ void CMapControl::UpdateResultLayers() {
 void CMapControl::UpdateLayers() {
   if (!built_) return;
   status_.UpdateBounds(status_.KeptCols(), status_.KeptRows());
-  for (mapsdk::CMapLayer* layer : Layers()) layer->Update();
+  for (mapsdk::CMapLayer* layer : Layers()) {
+    // Traffic shares the street client: asked now, it would replace the street batch just sent.
+    // It comes when that batch has brought every tile.
+    if (layer == traffic_.get() && !StreetPendingEmpty()) continue;
+    layer->Update();
+  }
   RequestRepaint();
 }
 
@@ -723,7 +728,7 @@ void CMapControl::OnOfflineMessage(int message, int tag) {
   if (message == kHttpData || message == kHttpComplete) {
     mapsdk::BatchParseState& state = client_.ParseState();
     CVArray<GridKey> keys;
-    client_.ParseBatch(state, keys);
+    client_.ParseBatch(tag, state, keys);
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];
       if (position < 0) continue;
@@ -789,8 +794,10 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
                       : lParam >= mapsdk::CTrafficReq::kFirstSequence ? *traffic_
                                                                       : *street_;
   mapsdk::CGridHttpClient& client = satellite ? satelliteClient_ : client_;
-  // Answers and failures of a batch no longer asked for change nothing.
+  // Answers and failures of a batch no longer asked for change nothing, nor does an answer that
+  // another client under the same id (another map's) asked for with the same number.
   if (!layer.Request() || lParam != layer.Request()->Sequence()) return -1;
+  if ((message == kHttpData || message == kHttpComplete) && !client.HoldsAnswerOf(lParam)) return -1;
   if (IsFailure(message) || message == kHttpMarkupPage || message == kHttpBadAnswer ||
       message == kHttpTooLarge) {
     client.CancelRequest();

@@ -13,7 +13,7 @@ namespace mapsdk {
 class CVDCDrawTarget : public MapDrawTarget {
  public:
   explicit CVDCDrawTarget(gmengine::CVDC& dc) : dc_(dc) {}
-  void drawBitmap(const std::uint32_t* pixels, int width, int height,
+  void drawBitmap(const std::uint32_t* pixels, int width, int height, int bytes,
                   const gmengine::_VRect& destination) override;
   void drawPolyline(std::span<const gmengine::_VPoint> points, std::uint32_t color, int width) override;
   gmengine::CVDC* dc() override { return &dc_; }

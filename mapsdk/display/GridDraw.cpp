@@ -25,7 +25,7 @@ void GridDraw::Draw(MapDrawTarget& target) {
   for (const gmengine::tagGirdData& tile : *needed_) {
     if (!tile.data || tile.size <= 0) continue;
     target.drawBitmap(static_cast<const std::uint32_t*>(tile.data), tileimage::kTileSide,
-                      tileimage::kTileSide, TileRect(tile.x, tile.y));
+                      tileimage::kTileSide, tile.size, TileRect(tile.x, tile.y));
   }
 }
 
@@ -34,7 +34,7 @@ void GridDrawEx::Draw(MapDrawTarget& target) {
   if (!status_ || !drawList_ || drawList_->empty() || drawList_->front().level != status_->level) return;
   for (const tagGirdDataForShow& entry : *drawList_) {
     if (!entry.pixels) continue;
-    target.drawBitmap(entry.pixels->data(), tileimage::kTileSide, tileimage::kTileSide,
+    target.drawBitmap(entry.pixels->data(), tileimage::kTileSide, tileimage::kTileSide, entry.size,
                       TileRect(entry.x, entry.y));
   }
 }

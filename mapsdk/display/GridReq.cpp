@@ -67,7 +67,7 @@ void GridReq::SetGridData(GridTileList* needed, GridShowList* drawList) {
 void GridReq::AllocateBuffers() {
   buffers_.resize(static_cast<std::size_t>(std::max(0, cols_ * rows_)));
   for (auto& buffer : buffers_) {
-    if (buffer.empty()) buffer.assign(tileimage::kTilePixels, 0);
+    if (buffer.empty()) buffer.assign(traffic_ ? tileimage::kTileWordsWithAlpha : tileimage::kTilePixels, 0);
   }
 }
 
@@ -105,9 +105,21 @@ std::uint32_t* GridReq::BufferOf(int slot) {
   auto& buffer = buffers_[static_cast<std::size_t>(slot)];
   if (buffer.empty()) {
     if (!allocate_ || hidden_) return nullptr;
-    buffer.assign(tileimage::kTilePixels, 0);
+    // Traffic tiles are transparent but for their roads: their buffers hold the alpha plane too.
+    buffer.assign(traffic_ ? tileimage::kTileWordsWithAlpha : tileimage::kTilePixels, 0);
   }
   return buffer.data();
+}
+
+int GridReq::DecodeInto(int slot, const std::uint8_t* bytes, std::size_t size) {
+  std::uint32_t* out = BufferOf(slot);
+  if (!out || !tileimage::Decode(bytes, size, out)) return 0;
+  if (!traffic_ && !tileimage::HasAlpha(out)) return kTileBytes;
+  auto& buffer = buffers_[static_cast<std::size_t>(slot)];
+  if (buffer.size() < static_cast<std::size_t>(tileimage::kTileWordsWithAlpha))
+    buffer.resize(tileimage::kTileWordsWithAlpha);
+  tileimage::WriteAlphaPlane(buffer.data());
+  return kTileBytes + tileimage::kAlphaPlaneBytes;
 }
 
 int GridReq::SlotOf(int level, int column, int row) const {
@@ -212,7 +224,8 @@ void GridReq::FillFromCaches(bool fetch, bool evict) {
     if (found.data && found.size > 0) {
       const auto* bytes = static_cast<const std::uint8_t*>(found.data);
       auto size = static_cast<std::size_t>(found.size);
-      std::uint32_t* buffer = BufferOf(slots[static_cast<std::size_t>(k)]);
+      const int slot = slots[static_cast<std::size_t>(k)];
+      std::uint32_t* buffer = BufferOf(slot);
       switch (tileimage::KindOf(bytes, size)) {
         case tileimage::RecordKind::EmptyTile:
           if (buffer) {
@@ -227,9 +240,9 @@ void GridReq::FillFromCaches(bool fetch, bool evict) {
           break;
         case tileimage::RecordKind::PNG:
         case tileimage::RecordKind::JPEG:
-          if (buffer && tileimage::Decode(bytes, size, buffer)) {
-            tile.data = buffer;
-            tile.size = kTileBytes;
+          if (const int decoded = DecodeInto(slot, bytes, size); decoded > 0) {
+            tile.data = buffers_[static_cast<std::size_t>(slot)].data();
+            tile.size = decoded;
             ask = false;
           } else if (evict) {
             cache_.RemoveGridData(found, 1);
@@ -302,22 +315,24 @@ void GridReq::OnTileData(const std::uint8_t* data, int length, GridKey key, int 
     return;
   }
   if (!data) return;
-  std::uint32_t* buffer = BufferOf(slot);
-  std::vector<std::uint32_t> check;
-  if (!buffer) {
-    check.resize(tileimage::kTilePixels);
-    buffer = check.data();
+  const auto size = static_cast<std::size_t>(length);
+  const int decoded = BufferOf(slot) ? DecodeInto(slot, data, size) : 0;
+  bool decodes = decoded > 0;
+  if (!decodes && !BufferOf(slot)) {
+    // No buffer to show it in (hidden, or a tile the window left): decoded only to be judged.
+    std::vector<std::uint32_t> check(tileimage::kTilePixels);
+    decodes = tileimage::Decode(data, size, check.data());
   }
-  if (!tileimage::Decode(data, static_cast<std::size_t>(length), buffer)) {
+  if (!decodes) {
     if (slot >= 0) {
       (*needed_)[slot].data = nullptr;
       (*needed_)[slot].size = -1;
     }
     return;
   }
-  if (slot >= 0 && check.empty()) {
-    (*needed_)[slot].data = buffer;
-    (*needed_)[slot].size = kTileBytes;
+  if (decoded > 0) {
+    (*needed_)[slot].data = buffers_[static_cast<std::size_t>(slot)].data();
+    (*needed_)[slot].size = decoded;
   }
   tile.data = const_cast<std::uint8_t*>(data);
   tile.size = length;
@@ -339,7 +354,7 @@ bool GridReq::OnHttpMessage(int message, int tag) {
   if (message == gmengine::kHttpData || message == gmengine::kHttpComplete) {
     BatchParseState& state = client_->ParseState();
     CVArray<GridKey> keys;
-    client_->ParseBatch(state, keys);
+    client_->ParseBatch(tag, state, keys);
     bool changed = false;
     for (int e = state.deliveredBefore; e < state.complete && e < keys.GetSize(); ++e) {
       int position = state.positions[static_cast<std::size_t>(e)];
@@ -420,11 +435,17 @@ void GridReqEx::BuildDrawList(bool fallback) {
           auto pixels = std::make_shared<std::vector<std::uint32_t>>(tileimage::kTilePixels);
           tileimage::StretchSquare(scratch_.data(), colIn * side, (scale - 1 - rowIn) * side, side,
                                    pixels->data());
+          entry.size = kTileBytes;
+          // A transparent ancestor stays transparent where it is magnified.
+          if (tileimage::HasAlpha(pixels->data())) {
+            pixels->resize(tileimage::kTileWordsWithAlpha);
+            tileimage::WriteAlphaPlane(pixels->data());
+            entry.size += tileimage::kAlphaPlaneBytes;
+          }
           entry.ancestorLevel = tile.level - k;
           entry.ancestorX = one[0].x;
           entry.ancestorY = one[0].y;
           entry.pixels = std::move(pixels);
-          entry.size = kTileBytes;
         }
       } else if (kind == tileimage::RecordKind::Unknown) {
         cache_.RemoveGridData(one[0], 1);

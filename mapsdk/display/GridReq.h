@@ -6,6 +6,7 @@
 
 #include "mapsdk/display/CGridHttpClient.h"
 #include "mapsdk/display/CMapLayer.h"
+#include "mapsdk/display/TileImage.h"
 #include "mapsdk/display/TileKeyMap.h"
 #include "mapsdk/engine/CGridDataCache.h"
 #include "mapsdk/engine/EngineTypes.h"
@@ -43,6 +44,7 @@ using GridShowList = std::vector<tagGirdDataForShow>;
 class GridReq : public CReqBase {
  public:
   static constexpr int kTileBytes = 32 * 8192;  // bits per pixel x 8192
+  static_assert(kTileBytes == tileimage::kTileBytes);
   static constexpr int kFileByteLimit = 104857600;
 
   explicit GridReq(GridKind kind, CMapStatus* status = nullptr);
@@ -104,6 +106,10 @@ class GridReq : public CReqBase {
   void PostUI(gmengine::EngineMsg message, int wParam, int lParam);
   int SlotOf(int level, int column, int row) const;
   std::uint32_t* BufferOf(int slot);
+  // Decodes a tile record into the slot's buffer: its size in bytes (with the alpha plane when the
+  // picture has transparent pixels, always for traffic), 0 when it does not decode or the slot has
+  // no buffer.
+  int DecodeInto(int slot, const std::uint8_t* bytes, std::size_t size);
   virtual int NextSequence() const;
 
   GridKind kind_;

@@ -17,8 +17,10 @@ namespace mapsdk {
 class MapDrawTarget {
  public:
   virtual ~MapDrawTarget() = default;
-  // Draws a width x height bitmap into destination (same size: copied; else stretched).
-  virtual void drawBitmap(const std::uint32_t* pixels, int width, int height,
+  // Draws a width x height bitmap of bytes bytes into destination (same size: copied; else
+  // stretched). Beyond width x height words, the bytes are an alpha plane of a byte a pixel that
+  // follows the pixels: the bitmap is then blended (alpha 0 leaves what is under it).
+  virtual void drawBitmap(const std::uint32_t* pixels, int width, int height, int bytes,
                           const gmengine::_VRect& destination) = 0;
   // Draws an open polyline of the given colour and width in pixels.
   virtual void drawPolyline(std::span<const gmengine::_VPoint> points, std::uint32_t color, int width) = 0;

@@ -261,6 +261,15 @@ bool Decode(const std::uint8_t* data, std::size_t size, std::uint32_t* out) {
   return true;
 }
 
+bool HasAlpha(const std::uint32_t* words) {
+  return !std::all_of(words, words + kTilePixels, [](std::uint32_t w) { return (w >> 24) == 0xFF; });
+}
+
+void WriteAlphaPlane(std::uint32_t* words) {
+  auto* plane = reinterpret_cast<std::uint8_t*>(words + kTilePixels);
+  for (int i = 0; i < kTilePixels; ++i) plane[i] = static_cast<std::uint8_t>(words[i] >> 24);
+}
+
 void StretchSquare(const std::uint32_t* source, int x, int y, int side, std::uint32_t* out) {
   side = std::clamp(side, 1, kTileSide);
   x = std::clamp(x, 0, kTileSide - side);

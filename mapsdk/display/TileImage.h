@@ -11,6 +11,12 @@ namespace tileimage {
 
 inline constexpr int kTileSide = 256;
 inline constexpr int kTilePixels = kTileSide * kTileSide;
+inline constexpr int kTileBytes = kTilePixels * 4;
+// A tile with transparent pixels (traffic, any RGBA tile) carries an alpha plane of one byte a
+// pixel after its words, as the DIB copy reads it: kTileBytes + kAlphaPlaneBytes in all.
+inline constexpr int kAlphaPlaneBytes = kTilePixels;
+inline constexpr int kAlphaPlaneWords = kAlphaPlaneBytes / 4;
+inline constexpr int kTileWordsWithAlpha = kTilePixels + kAlphaPlaneWords;
 // The largest compressed tile accepted from an answer or a cache.
 inline constexpr std::size_t kMaxTileBytes = 102400;
 inline constexpr std::uint32_t kBackground = 0xFFF5F3F0;
@@ -33,6 +39,11 @@ std::uint32_t BackgroundFor(int level);
 // sizes are refused from their header. A PNG decodes straight into out, so on failure (false) out
 // may hold part of the picture: callers then do not use it.
 bool Decode(const std::uint8_t* data, std::size_t size, std::uint32_t* out);
+
+// Whether any of the tile's kTilePixels words is not opaque.
+bool HasAlpha(const std::uint32_t* words);
+// Writes the words' alpha bytes as the alpha plane after them (words holds kTileWordsWithAlpha).
+void WriteAlphaPlane(std::uint32_t* words);
 
 // Stretches the side x side square at (x, y) of a 256 x 256 source over the whole of out
 // (nearest pixel), as the ancestor fallback draws a magnified part of a coarser tile.

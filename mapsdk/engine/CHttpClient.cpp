@@ -9,7 +9,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/CVSocketMan.h"
 #include "mapsdk/engine/VUrlEncode.h"
@@ -54,6 +53,9 @@ struct CHttpClient::Core {
     platform::Data body;
   };
   std::vector<Answer> answers GUARDED_BY(mutex);
+  // The request whose bytes the receive buffer holds (set by DeliverReceived).
+  bool holdsTag GUARDED_BY(mutex) = false;
+  unsigned heldTag GUARDED_BY(mutex) = 0;
 
   bool hasLast GUARDED_BY(mutex) = false;
   bool lastPost GUARDED_BY(mutex) = false;
@@ -70,10 +72,24 @@ struct CHttpClient::Core {
 
 namespace {
 
+// Every client under its id: several may share one (the street clients of two map controllers), and each
+// takes only the answers of its own requests.
 platform::Mutex registryMutex;
-std::unordered_map<int, std::weak_ptr<CHttpClient::Core>>& registry() {
-  static std::unordered_map<int, std::weak_ptr<CHttpClient::Core>> clients;
+using Registered = std::vector<std::weak_ptr<CHttpClient::Core>>;
+std::unordered_map<int, Registered>& registry() {
+  static std::unordered_map<int, Registered> clients;
   return clients;
+}
+
+// Drops core (and clients gone) from the list of id. Registry lock held.
+void Unregister(int id, const std::shared_ptr<CHttpClient::Core>& core) {
+  auto it = registry().find(id);
+  if (it == registry().end()) return;
+  std::erase_if(it->second, [&](const std::weak_ptr<CHttpClient::Core>& w) {
+    auto held = w.lock();
+    return !held || held == core;
+  });
+  if (it->second.empty()) registry().erase(it);
 }
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -392,15 +408,10 @@ CHttpClient::~CHttpClient() {
     id = core_->clientId;
   }
   platform::MutexLock lock(registryMutex);
-  auto it = registry().find(id);
-  if (it != registry().end() && it->second.lock() == core_) registry().erase(it);
+  Unregister(id, core_);
 }
 
-int CHttpClient::Init() {
-  CVGlobalMan* global = GetGlobalMan();
-  if (!global || !global->socketMan || !global->dispatcher) return 0;
-  return Init(global->socketMan.get(), global->dispatcher.get());
-}
+int CHttpClient::Init(const EngineServices& engine) { return Init(engine.Sockets(), engine.Dispatcher()); }
 
 int CHttpClient::Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher) {
   if (!sockets || !dispatcher) return 0;
@@ -418,9 +429,9 @@ void CHttpClient::SetClientID(int id) {
     core_->clientId = id;
   }
   platform::MutexLock lock(registryMutex);
-  auto it = registry().find(previous);
-  if (it != registry().end() && it->second.lock() == core_) registry().erase(it);
-  registry()[id] = core_;
+  Unregister(previous, core_);
+  Unregister(id, core_);
+  registry()[id].push_back(core_);
 }
 
 int CHttpClient::GetClientID() const {
@@ -639,43 +650,58 @@ int CHttpClient::StartRequest(bool post, const CVString& url, unsigned int& tag,
   return 1;
 }
 
+namespace {
+// What arrived for the request tagged tag, into the client's receive buffer and length word.
+void DeliverInto(CHttpClient::Core& core, const platform::Data& body, unsigned tag) REQUIRES(core.mutex) {
+  const int n =
+      static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(core.bufferSize)));
+  if (core.buffer && n > 0) std::memcpy(core.buffer, body.data(), static_cast<std::size_t>(n));
+  if (core.lengthWord) *core.lengthWord = n;
+  core.holdsTag = true;
+  core.heldTag = tag;
+}
+}  // namespace
+
 void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   if (message != kHttpData && message != kHttpComplete) return;
-  std::shared_ptr<Core> core;
+  std::vector<std::shared_ptr<Core>> cores;
   {
     platform::MutexLock lock(registryMutex);
     auto it = registry().find(clientId);
     if (it == registry().end()) return;
-    core = it->second.lock();
-  }
-  if (!core) return;
-  platform::MutexLock lock(core->mutex);
-  // Read under the lock here: the analysis does not follow the lock into a lambda.
-  void* const buffer = core->buffer;
-  const int bufferSize = core->bufferSize;
-  int* const lengthWord = core->lengthWord;
-  auto deliver = [&](const platform::Data& body) {
-    int n = static_cast<int>(std::min<std::size_t>(body.size(), static_cast<std::size_t>(bufferSize)));
-    if (buffer && n > 0) std::memcpy(buffer, body.data(), static_cast<std::size_t>(n));
-    if (lengthWord) *lengthWord = n;
-  };
-  if (message == kHttpComplete) {
-    for (auto it = core->answers.begin(); it != core->answers.end(); ++it) {
-      if (it->tag != static_cast<unsigned>(tag)) continue;
-      deliver(it->body);
-      core->answers.erase(it);
-      return;
+    for (const auto& weak : it->second) {
+      if (auto core = weak.lock()) cores.push_back(std::move(core));
     }
-    // A cancelled request's answer: what the buffer holds belongs to another request.
-    if (core->lengthWord) *core->lengthWord = 0;
-    return;
   }
-  for (Core::Slot& s : core->slots) {
-    if (!s.staged || s.stagedTag != static_cast<unsigned>(tag)) continue;
-    deliver(s.stagedBody);
-    s.progressQueued = false;
-    return;
+  const auto wanted = static_cast<unsigned>(tag);
+  // Each client that holds bytes of a request with this tag gets its own; the others keep theirs.
+  for (const auto& core : cores) {
+    platform::MutexLock lock(core->mutex);
+    if (message == kHttpComplete) {
+      auto answer = std::find_if(core->answers.begin(), core->answers.end(),
+                                 [wanted](const Core::Answer& a) { return a.tag == wanted; });
+      if (answer != core->answers.end()) {
+        DeliverInto(*core, answer->body, wanted);
+        core->answers.erase(answer);
+      } else if (!core->holdsTag || core->heldTag != wanted) {
+        // A cancelled request's answer: what the buffer holds belongs to another request.
+        if (core->lengthWord) *core->lengthWord = 0;
+        core->holdsTag = false;
+      }
+      continue;
+    }
+    for (Core::Slot& s : core->slots) {
+      if (!s.staged || s.stagedTag != wanted) continue;
+      DeliverInto(*core, s.stagedBody, wanted);
+      s.progressQueued = false;
+      break;
+    }
   }
+}
+
+int CHttpClient::HoldsAnswerOf(unsigned int tag) const {
+  platform::MutexLock lock(core_->mutex);
+  return core_->holdsTag && core_->heldTag == tag ? 1 : 0;
 }
 
 }  // namespace gmengine

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineServices.h"
 
 namespace gmengine {
 
@@ -58,11 +59,12 @@ class CHttpClient {
   CHttpClient(const CHttpClient&) = delete;
   CHttpClient& operator=(const CHttpClient&) = delete;
 
-  // Takes the engine's socket threads and message dispatcher (from the engine global) and readies
-  // the three sockets; answers 1, or 0 without an engine. Init with both given serves tests.
-  int Init();
+  // Takes the socket threads and message dispatcher of the engine that owns the client and readies
+  // the three sockets; answers 1, or 0 without them.
+  int Init(const EngineServices& engine);
   int Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher);
-  // The id the client's messages carry as wParam; DeliverReceived finds the client by it.
+  // The id the client's messages carry as wParam; DeliverReceived finds the client by it. Clients
+  // may share an id: each still receives only the answers of its own requests.
   void SetClientID(int id);
   int GetClientID() const;
   // The caller's buffer of size bytes and its received-length word; both stay the caller's and
@@ -103,10 +105,15 @@ class CHttpClient {
   int GetRequestUrl(int redirect, CVString& url) const;
 
   // The thread handling a 1002 or 1003 message of clientId calls this first: copies what arrived
-  // for the request tag into the client's receive buffer and sets its length word. Each whole
+  // for the request tag into the receive buffer of the client under that id that asked for it (of
+  // each, when clients sharing the id used the same tag) and sets its length word. Each whole
   // answer keeps its own body until then, whatever the socket carried since. A 1003 of a request
-  // cancelled meanwhile sets the length word to 0; nothing else happens without such a client.
+  // cancelled meanwhile sets the length word to 0 (unless the buffer holds that very answer);
+  // nothing else happens without such a client.
   static void DeliverReceived(int clientId, int message, int tag);
+  // 1 when the receive buffer holds the bytes of the request with this tag (what DeliverReceived
+  // last put there, all of it or the part that had arrived).
+  int HoldsAnswerOf(unsigned int tag) const;
 
   struct Core;
   class Exchange;

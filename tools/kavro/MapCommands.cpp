@@ -14,7 +14,10 @@
 //   map close               back from the map screen
 //   map locate LAT LON      moves the device there (it starts where the runner put it)
 //   map wait                waits until the map on screen has its tiles and shows them
-//   map expect drawn        the map on screen shows streets, not a blank background
+//   map expect drawn        the map on screen shows streets, not a blank or black background,
+//                           and every tile of its window is drawn where it belongs: each shows
+//                           what the map service sends for its place and level (the traffic
+//                           over it where traffic is shown), when the service is the runner's own
 //   map expect pins [N]     N pins (at least one without N) stand on the visible map
 //   map expect places       small places (the service's background points of interest) show on
 //                           the visible map, each as its dot
@@ -29,6 +32,7 @@
 // animations and the screens' timers go on; a wait gives up after a few seconds of virtual time.
 #include "tools/kavro/MapCommands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -41,6 +45,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "demo/MapDemoService.h"
 #include "demo/MapFixtureServer.h"
@@ -52,6 +57,7 @@
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/MapControlBlock.h"
+#include "mapsdk/display/TileImage.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VGeoMath.h"
@@ -89,6 +95,11 @@ constexpr double kRealSlice = 0.002;      // real seconds the engine's threads g
 constexpr double kMaxPanPoints = 100000;
 // A drawn map: at least this share of its pixels is neither the blank fill nor the land colour.
 constexpr double kStreetShare = 0.005;
+// More than this share of black pixels is a map gone dark (tiles drawn without their transparency).
+constexpr double kBlackShare = 0.02;
+// A tile of the picture is not the service's when more than this share of the pixels compared
+// differs (marks, routes and the location drawn over it stay well below).
+constexpr double kWrongTileShare = 0.1;
 // Where no tile is drawn: the back buffer's fill and its grid lines (RRGGBB).
 constexpr std::uint32_t kBlankFill = gmengine::CMapControl::kBackground & 0xFFFFFFu;
 constexpr std::uint32_t kBlankGrid = gmengine::CMapControl::kGridColor & 0xFFFFFFu;
@@ -573,8 +584,70 @@ std::string Where(const mapsdk::GMKMapView& map) {
   return text.str();
 }
 
+std::uint32_t Rgb(const platform::Bitmap& bitmap, int x, int y) {
+  platform::Pixel p = bitmap.pixelAt(x, y);
+  return (std::uint32_t(p.r) << 16) | (std::uint32_t(p.g) << 8) | p.b;
+}
+
+// The picture of a tile as the runner's own map service sends it (type "map" or "tra"), decoded;
+// empty when the map host is another or the tile does not decode.
+std::vector<std::uint32_t> ServiceTile(std::string_view type, int level, int column, int row) {
+  MapSession& s = Session();
+  if (!s.server || MapHost() != s.server->hostUrl() + "/" || s.hostClosed) return {};
+  const std::string bytes = s.server->tile(type, level, column, row);
+  std::vector<std::uint32_t> pixels(mapsdk::tileimage::kTilePixels);
+  if (!mapsdk::tileimage::Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                 pixels.data()))
+    return {};
+  return pixels;
+}
+
+// The street tiles of the window whose place in the picture does not show the service's tile for
+// that place and level (with the service's traffic over it where traffic is shown), as
+// "level/column/row (share differing)"; empty when all do, or when the service is not the runner's.
+std::string WrongTiles(const platform::Bitmap& picture) {
+  gmengine::CMapControlBlock* control = Control();
+  if (!control || control->IsLayerShown(gmengine::MapLayerCode::Satellite)) return {};
+  const mapsdk::CMapStatus& status = control->Status();
+  const bool traffic = control->IsLayerShown(gmengine::MapLayerCode::Traffic);
+  std::ostringstream wrong;
+  int count = 0;
+  for (const auto& tile : control->StreetLayer().Needed()) {
+    if (tile.level != status.level) continue;
+    const std::vector<std::uint32_t> street = ServiceTile("map", tile.level, tile.x, tile.y);
+    if (street.empty()) return {};
+    const std::vector<std::uint32_t> busy =
+        traffic ? ServiceTile("tra", tile.level, tile.x, tile.y) : std::vector<std::uint32_t>();
+    const int left = (tile.x - status.firstTileCol) * mapsdk::tileimage::kTileSide - status.offsetX;
+    const int top = (status.firstTileRow - tile.y) * mapsdk::tileimage::kTileSide - status.offsetY;
+    int compared = 0, differing = 0;
+    for (int y = std::max(0, top); y < std::min(picture.height(), top + mapsdk::tileimage::kTileSide); ++y) {
+      for (int x = std::max(0, left); x < std::min(picture.width(), left + mapsdk::tileimage::kTileSide);
+           ++x) {
+        const std::size_t i = static_cast<std::size_t>(y - top) * mapsdk::tileimage::kTileSide + (x - left);
+        std::uint32_t expected = street[i];
+        if (!busy.empty() && (busy[i] >> 24) != 0) {
+          // Traffic edges are blended: only its solid pixels are compared.
+          if ((busy[i] >> 24) != 0xFF) continue;
+          expected = busy[i];
+        }
+        ++compared;
+        differing += Rgb(picture, x, y) != (expected & 0xFFFFFFu);
+      }
+    }
+    if (compared == 0 || differing <= compared * kWrongTileShare) continue;
+    if (++count <= 5) {
+      wrong << (count > 1 ? ", " : "") << tile.level << "/" << tile.x << "/" << tile.y << " ("
+            << Percent(double(differing) / compared) << " differ" << (tile.data ? "" : ", not come") << ")";
+    }
+  }
+  if (count > 5) wrong << " and " << count - 5 << " more";
+  return wrong.str();
+}
+
 // The map's own picture (without pins and bubbles) shows streets: besides the blank fill and the
-// colour that covers most of it (the land), enough pixels of other colours.
+// colour that covers most of it (the land), enough pixels of other colours; it is not dark; and,
+// when the map service is the runner's own, every tile shows what the service sends for it.
 std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& message) {
   const std::shared_ptr<platform::Image>& image = map.mapImageView().getMapImage();
   std::shared_ptr<const platform::Bitmap> bitmap = image ? image->bitmap() : nullptr;
@@ -596,14 +669,25 @@ std::optional<Outcome> ExpectDrawn(const mapsdk::GMKMapView& map, std::string& m
       landCount = count;
     }
   }
+  const std::string tiles = "tiles " + std::to_string(Tiles().arrived) + "/" +
+                            std::to_string(Tiles().needed) + " from " + MapHost();
+  const double black = double(colours.count(0) ? colours[0] : 0) / total;
+  if (black > kBlackShare)
+    return Fail(message, "map expect drawn: the map on screen (" + Where(map) +
+                             ") is dark: " + Percent(black) + " of it black (" + tiles + ")");
   const std::size_t blank = colours[kBlankFill] + colours[kBlankGrid];
   const double streets = (total - double(blank) - double(landCount)) / total;
-  if (streets >= kStreetShare) return Outcome::Done;
-  std::string seen = Percent(double(blank) / total) + " blank " + Hex(kBlankFill);
-  if (landCount) seen += ", " + Percent(double(landCount) / total) + " one colour " + Hex(land);
-  return Fail(message, "map expect drawn: the map on screen (" + Where(map) + ") shows no streets: " + seen +
-                           ", " + Percent(streets) + " else (tiles " + std::to_string(Tiles().arrived) + "/" +
-                           std::to_string(Tiles().needed) + " from " + MapHost() + ")");
+  if (streets < kStreetShare) {
+    std::string seen = Percent(double(blank) / total) + " blank " + Hex(kBlankFill);
+    if (landCount) seen += ", " + Percent(double(landCount) / total) + " one colour " + Hex(land);
+    return Fail(message, "map expect drawn: the map on screen (" + Where(map) + ") shows no streets: " +
+                             seen + ", " + Percent(streets) + " else (" + tiles + ")");
+  }
+  if (std::string wrong = WrongTiles(*bitmap); !wrong.empty())
+    return Fail(message, "map expect drawn: the map on screen (" + Where(map) +
+                             ") shows tiles that are not " +
+                             "the map service's for their place and level: " + wrong + " (" + tiles + ")");
+  return Outcome::Done;
 }
 
 // An optional count argument, 0 to 1000: false when the text is something else.
@@ -695,11 +779,6 @@ std::optional<Outcome> ExpectPlaces(const mapsdk::GMKMapView& map, std::string& 
 std::shared_ptr<const platform::Bitmap> MapPicture(const mapsdk::GMKMapView& map) {
   const std::shared_ptr<platform::Image>& image = map.mapImageView().getMapImage();
   return image ? image->bitmap() : nullptr;
-}
-
-std::uint32_t Rgb(const platform::Bitmap& bitmap, int x, int y) {
-  platform::Pixel p = bitmap.pixelAt(x, y);
-  return (std::uint32_t(p.r) << 16) | (std::uint32_t(p.g) << 8) | p.b;
 }
 
 // Traffic: the traffic layer covers the street layer's tiles, every one come, and busy roads show

@@ -22,7 +22,7 @@ using namespace mapsdk;
 namespace {
 
 struct CountingTarget : MapDrawTarget {
-  void drawBitmap(const std::uint32_t*, int, int, const gmengine::_VRect&) override { ++bitmaps; }
+  void drawBitmap(const std::uint32_t*, int, int, int, const gmengine::_VRect&) override { ++bitmaps; }
   void drawPolyline(std::span<const gmengine::_VPoint>, std::uint32_t, int) override {}
   int bitmaps = 0;
 };

@@ -367,6 +367,83 @@ TEST_F(MapControlServiceTest, TrafficFollowsTheBaseMapAfterItLoadsAndAfterEveryP
   EXPECT_TRUE(WaitReal(trafficCovers));
 }
 
+// The traffic layer's alpha at a window pixel (0 where it has no tile there).
+int TrafficAlpha(CMapControl& control, int x, int y) {
+  const mapsdk::CMapStatus& s = control.Status();
+  for (const auto& tile : control.TrafficLayer().Needed()) {
+    if (!tile.data || tile.level != s.level) continue;
+    const int left = (tile.x - s.firstTileCol) * 256 - s.offsetX;
+    const int top = (s.firstTileRow - tile.y) * 256 - s.offsetY;
+    if (x < left || x >= left + 256 || y < top || y >= top + 256) continue;
+    return static_cast<int>(static_cast<const std::uint32_t*>(tile.data)[(y - top) * 256 + (x - left)] >> 24);
+  }
+  return 0;
+}
+
+// Traffic is drawn over the streets: outside its lines the map is the one without traffic (no
+// black where a traffic tile is transparent), on them the traffic colours.
+TEST_F(MapControlServiceTest, TrafficOnShowsTheStreetsUnderItsLines) {
+  ASSERT_TRUE(OpenMap());
+  DrawnMap without(Control());
+  auto trafficCovers = [&] {
+    const auto& street = Control().StreetLayer().Needed();
+    const auto& traffic = Control().TrafficLayer().Needed();
+    if (street.IsEmpty() || traffic.GetSize() != street.GetSize()) return false;
+    for (int i = 0; i < street.GetSize(); ++i) {
+      if (!(traffic[i].Key() == street[i].Key()) || !traffic[i].data) return false;
+    }
+    return true;
+  };
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Traffic, 1), 1);
+  ASSERT_TRUE(WaitReal(trafficCovers));
+  Control().SetFullDrawMode();
+  DrawnMap with(Control());
+  const mapsdk::CMapStatus& s = Status();
+  int outside = 0, changedOutside = 0, black = 0, onLines = 0;
+  for (int y = 0; y < s.height; ++y) {
+    for (int x = 0; x < s.width; ++x) {
+      const int alpha = TrafficAlpha(Control(), x, y);
+      black += (with.At(x, y) & 0xFFFFFFu) == 0;
+      if (alpha == 0) {
+        ++outside;
+        changedOutside += with.At(x, y) != without.At(x, y);
+      } else if (alpha == 255) {
+        ++onLines;
+      }
+    }
+  }
+  EXPECT_GT(onLines, 0);
+  EXPECT_GT(outside, s.width * s.height / 2);
+  EXPECT_EQ(changedOutside, 0);
+  EXPECT_EQ(black, 0);
+}
+
+// With traffic shown, a refresh of every layer (a new window, a search's answer, a retry) asks for
+// the street tiles first and the traffic only once they have all come: traffic shares the street
+// client and would otherwise replace the street batch on its way, leaving the map short of tiles.
+TEST_F(MapControlServiceTest, WithTrafficShownARefreshOfEveryLayerStillBringsEveryStreetTile) {
+  ASSERT_TRUE(OpenMap());
+  EXPECT_EQ(gmengine::SetMapType(&Control(), MapLayerCode::Traffic, 1), 1);
+  auto whole = [&](const mapsdk::CGridLayer& layer) {
+    const auto& needed = layer.Needed();
+    if (needed.IsEmpty() || needed[0].level != Status().level) return false;
+    for (const auto& tile : needed) {
+      if (!tile.data) return false;
+    }
+    return true;
+  };
+  ASSERT_TRUE(WaitReal([&] { return whole(Control().StreetLayer()) && whole(Control().TrafficLayer()); }));
+  for (int round = 1; round <= 3; ++round) {
+    // New ground at a new level, every layer refreshed at once.
+    Status().SetLevel(12 + round);
+    Status().SetCenter(Status().centerX + 5000 * round, Status().centerY - 3000 * round);
+    Control().UpdateLayers();
+    EXPECT_TRUE(
+        WaitReal([&] { return whole(Control().StreetLayer()) && whole(Control().TrafficLayer()); }, 10))
+        << "round " << round;
+  }
+}
+
 // The small places follow the map: after a pan and at a new level, the tile under the centre has
 // its places.
 TEST_F(MapControlServiceTest, SmallPlacesComeForGroundUncoveredByAPanOrANewLevel) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,13 +12,17 @@
 #include "mapsdk/display/CGridLayer.h"
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/CTrafficReq.h"
+#include "mapsdk/display/CVDCDrawTarget.h"
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/display/TileImage.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/offline/COfflineDataCache.h"
+#include "mapsdk/raster/CVDC.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/ImageCodec.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/TempHome.h"
 
@@ -32,14 +38,15 @@ constexpr int kCenterY = 4825907;
 struct DrawnBitmap {
   std::vector<std::uint32_t> pixels;
   gmengine::_VRect rect;
+  int bytes = 0;
 };
 
 // Keeps what the layer painted, so pixels of the window can be read back.
 class RecordingTarget : public MapDrawTarget {
  public:
-  void drawBitmap(const std::uint32_t* pixels, int width, int height,
+  void drawBitmap(const std::uint32_t* pixels, int width, int height, int bytes,
                   const gmengine::_VRect& destination) override {
-    bitmaps.push_back({std::vector<std::uint32_t>(pixels, pixels + width * height), destination});
+    bitmaps.push_back({std::vector<std::uint32_t>(pixels, pixels + width * height), destination, bytes});
   }
   void drawPolyline(std::span<const gmengine::_VPoint>, std::uint32_t, int) override {}
   // The last painted colour at a window pixel; 0 where nothing was painted.
@@ -69,6 +76,9 @@ class TileLayerTest : public ::testing::Test {
                           if (layer->Request()->OnHttpMessage(message, lParam)) ++changes;
                           if (message != gmengine::kHttpData) ++finished;
                         }
+                        // A second map's layer hears the same messages, as two views on one engine do.
+                        if (message != 8 && other && other->Request())
+                          other->Request()->OnHttpMessage(message, lParam);
                         return -1;
                       });
     ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
@@ -80,6 +90,7 @@ class TileLayerTest : public ::testing::Test {
     MakeLayer();
   }
   void TearDown() override {
+    other.reset();
     layer.reset();
     client.CancelRequest();
     gmengine::UnInitMapEngine();
@@ -121,6 +132,7 @@ class TileLayerTest : public ::testing::Test {
   CMapStatus status;
   std::unique_ptr<gmengine::COfflineDataCache> offline;
   std::unique_ptr<CGridLayer> layer;
+  std::unique_ptr<CGridLayer> other;
   int messages = 0;
   int changes = 0;
   int finished = 0;
@@ -378,4 +390,193 @@ TEST_F(TileLayerTest, ALayerHiddenBeforeItsBlockIsSizedMakesNoBuffers) {
   EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
 }
 
+// A street tile with transparent pixels (an RGBA PNG) keeps them when drawn: what lies under it
+// shows through, as under a traffic tile. The opaque part covers it.
+TEST_F(TileLayerTest, AnRGBATileKeepsItsTransparencyWhenDrawn) {
+  std::optional<platform::Bitmap> picture = platform::Bitmap::create(256, 256, true);
+  ASSERT_TRUE(picture);
+  for (int y = 0; y < 256; ++y) {
+    for (int x = 0; x < 256; ++x)
+      picture->setPixel(x, y, x < 128 ? platform::Pixel{} : platform::Pixel{200, 0, 0, 255});
+  }
+  const platform::Data png = platform::ImageCodec::encodePNG(*picture);
+  ASSERT_FALSE(png.empty());
+  server.replaceTile(12, CenterColumn(), CenterRow(), std::string(png.begin(), png.end()));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  const gmengine::tagGirdData* tile = Tile(CenterColumn(), CenterRow());
+  ASSERT_TRUE(tile && tile->data);
+  EXPECT_EQ(tile->size, tileimage::kTileBytes + tileimage::kAlphaPlaneBytes);
+
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  gmengine::CVDC dc;
+  ASSERT_TRUE(dc.CreateCompatibleDC());
+  gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(640, 960, 32, nullptr)));
+  dc.FillSolidRect({0, 0, 640, 960}, kUnder);
+  CVDCDrawTarget target(dc);
+  layer->Draw(target);
+  auto at = [&](int x, int y) {
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(y) * 640 + x) * 4, 4);
+    return pixel;
+  };
+  const int left = (CenterColumn() - status.firstTileCol) * 256 - status.offsetX;
+  const int top = (status.firstTileRow - CenterRow()) * 256 - status.offsetY;
+  auto inside = [](int v, int limit) { return v >= 0 && v < limit; };
+  int checked = 0;
+  for (int dy = 8; dy < 256; dy += 31) {
+    for (int dx = 8; dx < 256; dx += 31) {
+      if (!inside(left + dx, 640) || !inside(top + dy, 960)) continue;
+      ++checked;
+      EXPECT_EQ(at(left + dx, top + dy), dx < 128 ? kUnder : 0xFFC80000u) << dx << "," << dy;
+    }
+  }
+  EXPECT_GT(checked, 20);
+  // Opaque tiles carry no plane.
+  for (const auto& t : layer->Needed()) {
+    if (t.data && !(t.x == CenterColumn() && t.y == CenterRow())) {
+      EXPECT_EQ(t.size, tileimage::kTileBytes);
+    }
+  }
+}
+
+// A missing tile whose parent has transparent pixels stands in magnified with them: the substitute
+// carries its alpha plane and is blended where it is drawn.
+TEST_F(TileLayerTest, AMagnifiedTransparentParentStaysTransparent) {
+  std::optional<platform::Bitmap> picture = platform::Bitmap::create(256, 256, true);
+  ASSERT_TRUE(picture);
+  picture->fill(platform::Pixel{});
+  const platform::Data png = platform::ImageCodec::encodePNG(*picture);
+  status.SetLevel(11);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  const int column = kCenterX / (256 * status.upp), row = kCenterY / (256 * status.upp);
+  server.replaceTile(11, column, row, std::string(png.begin(), png.end()));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  status.SetLevel(12);
+  status.UpdateBounds(status.KeptCols(), status.KeptRows());
+  server.enqueue(kavro::test::ScriptedResponse::ok(MapFixtureServer::buildBatch({})));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  int transparent = 0;
+  for (const auto& entry : layer->DrawList()) {
+    if (!entry.pixels || entry.ancestorX != column || entry.ancestorY != row) continue;
+    ++transparent;
+    EXPECT_EQ(entry.size, tileimage::kTileBytes + tileimage::kAlphaPlaneBytes);
+  }
+  EXPECT_GT(transparent, 0);
+
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  gmengine::CVDC dc;
+  ASSERT_TRUE(dc.CreateCompatibleDC());
+  gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(640, 960, 32, nullptr)));
+  dc.FillSolidRect({0, 0, 640, 960}, kUnder);
+  CVDCDrawTarget target(dc);
+  layer->Draw(target);
+  // The window's centre lies in one of those children: what was under it shows.
+  std::uint32_t centre = 0;
+  std::memcpy(&centre, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(480) * 640 + 320) * 4, 4);
+  EXPECT_EQ(centre, kUnder);
+}
+
+// Every tile of the layer with a picture shows exactly what the service sends for its place and
+// level; the first tile that does not, as "level/column/row".
+std::string FirstWrongTile(MapFixtureServer& server, const CGridLayer& layer) {
+  std::vector<std::uint32_t> expected(tileimage::kTilePixels);
+  for (const auto& tile : layer.Needed()) {
+    if (!tile.data) continue;
+    const std::string bytes = server.tile("map", tile.level, tile.x, tile.y);
+    const bool decodes =
+        tileimage::Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), expected.data());
+    if (!decodes ||
+        !std::equal(expected.begin(), expected.end(), static_cast<const std::uint32_t*>(tile.data)))
+      return std::to_string(tile.level) + "/" + std::to_string(tile.x) + "/" + std::to_string(tile.y);
+  }
+  return {};
+}
+
 }  // namespace
+
+// Two live maps on one engine (the job map under a job's location map): each has its own street
+// client under the same client id, each numbers its batches from 1, and their batches are in
+// flight together. Each map's tiles come from its own answers only, round after round, whichever
+// answer comes first.
+TEST(TwoMapsTest, EachMapTakesOnlyTheAnswersOfItsOwnBatches) {
+  kavro::test::TempHome home;
+  MapFixtureServer server;  // generated tiles: no two places or levels look alike
+  platform::Environment::setMapHostUrl(server.hostUrl() + "/");
+  gmengine::InitMapEngine();
+  struct Map {
+    CMapStatus status;
+    CGridHttpClient client;
+    std::unique_ptr<CGridLayer> layer;
+    int finished = 0;
+  };
+  Map maps[2];
+  enginetest::Route(*gmengine::GetMainGlobalMan()->engine, gmengine::EngineSlot::MapControl,
+                    [&](int message, int, int lParam) {
+                      if (message == 8) return -1;
+                      for (Map& map : maps) {
+                        if (!map.layer) continue;
+                        map.layer->Request()->OnHttpMessage(message, lParam);
+                        if (message != gmengine::kHttpData && lParam == map.layer->Request()->Sequence())
+                          ++map.finished;
+                      }
+                      return -1;
+                    });
+  ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
+  const int levels[2] = {14, 16};
+  for (int i = 0; i < 2; ++i) {
+    Map& map = maps[i];
+    ASSERT_EQ(map.client.Init(gmengine::GetMainGlobalMan()->engine->Services()), 1);
+    map.status.SetLevel(levels[i]);
+    map.status.SetWindow({0, 0, 640, 694});
+    map.status.SetCenter(kCenterX, kCenterY);
+    map.layer = std::make_unique<CGridLayer>();
+    auto request = std::make_unique<GridReqEx>(GridKind::Street, &map.status);
+    request->Init(map.status.KeptCols(), map.status.KeptRows(), 500, i ? "B.Index" : "A.Index",
+                  i ? "B.ca" : "A.ca", false, true);
+    request->SetClient(&map.client);
+    map.layer->SetRequest(std::move(request));
+    map.layer->SetDrawer(std::make_unique<GridDrawEx>(&map.status));
+  }
+  auto complete = [&](const Map& map) {
+    const auto& needed = map.layer->Needed();
+    return !needed.IsEmpty() &&
+           std::all_of(needed.begin(), needed.end(), [](const auto& t) { return t.data; });
+  };
+  for (int round = 0; round < 8; ++round) {
+    for (int i = 0; i < 2; ++i) {
+      Map& map = maps[(i + round) % 2];
+      // A new stretch of ground each round, so every round asks for whole batches.
+      map.status.SetCenter(kCenterX + round * 2000 * map.status.upp,
+                           kCenterY + (i + 1) * 3000 * map.status.upp);
+      map.status.UpdateBounds(map.status.KeptCols(), map.status.KeptRows());
+      map.layer->Update();
+    }
+    if (round == 0) {
+      EXPECT_EQ(maps[0].layer->Request()->Sequence(), maps[1].layer->Request()->Sequence());
+    }
+    // A batch cut short asks for the rest: the maps are updated until both are whole.
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] {
+          for (Map& map : maps) {
+            if (!complete(map) && !map.client.IsBusy()) map.layer->Update();
+          }
+          return complete(maps[0]) && complete(maps[1]);
+        },
+        30))
+        << "round " << round;
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(FirstWrongTile(server, *maps[i].layer), "")
+          << "map at level " << levels[i] << ", round " << round;
+    }
+  }
+  for (Map& map : maps) {
+    map.layer.reset();
+    map.client.CancelRequest();
+  }
+  gmengine::UnInitMapEngine();
+  platform::RunLoop::main().discardAll();
+  platform::Environment::setMapHostUrl("");
+}

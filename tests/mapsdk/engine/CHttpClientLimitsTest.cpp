@@ -34,7 +34,7 @@ class CHttpClientLimitsTest : public ::testing::Test {
     });
     ASSERT_EQ(engine->Start(), 1);
     client = std::make_unique<CHttpClient>();
-    ASSERT_EQ(client->Init(), 1);
+    ASSERT_EQ(client->Init(engine->Services()), 1);
     client->SetClientID(0);
     client->SetTimeout(10000);
   }

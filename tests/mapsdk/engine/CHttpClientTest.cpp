@@ -42,7 +42,7 @@ class CHttpClientTest : public ::testing::Test {
     });
     ASSERT_EQ(engine->Start(), 1);
     client = std::make_unique<CHttpClient>();
-    ASSERT_EQ(client->Init(), 1);
+    ASSERT_EQ(client->Init(engine->Services()), 1);
     client->SetClientID(0);
     client->SetReceiveBuffer(buffer, &length, sizeof buffer);
     client->SetTimeout(10000);
@@ -288,6 +288,39 @@ TEST_F(CHttpClientTest, StoppingTheEngineDropsRequestsAndJoinsItsThreads) {
   EXPECT_EQ(client->IsBusy(), 0);
   platform::RunLoop::main().runFor(0.02);
   EXPECT_TRUE(messages.empty());
+}
+
+// Two clients under one id (the street clients of two map controllers), each asking with the same
+// tag: each answer reaches the buffer of the client that asked for it, whichever comes first, and
+// the other client's buffer is left alone.
+TEST_F(CHttpClientTest, ClientsSharingAnIdEachReceiveTheirOwnAnswers) {
+  server.setHandler([](const kavro::test::RecordedRequest& request) {
+    return ScriptedResponse::ok(request.target.find("wd=a") != std::string::npos ? "answer a" : "answer b");
+  });
+  auto other = std::make_unique<CHttpClient>();
+  ASSERT_EQ(other->Init(GetMainGlobalMan()->engine->Services()), 1);
+  other->SetClientID(0);
+  char otherBuffer[64] = {};
+  int otherLength = -1;
+  other->SetReceiveBuffer(otherBuffer, &otherLength, sizeof otherBuffer);
+  for (int round = 0; round < 5; ++round) {
+    messages.clear();
+    unsigned tag = 7 + round;
+    unsigned otherTag = tag;
+    ASSERT_EQ(client->RequestGet(Url("/?wd=a&r=" + std::to_string(round)), tag), 1);
+    ASSERT_EQ(other->RequestGet(Url("/?wd=b&r=" + std::to_string(round)), otherTag), 1);
+    ASSERT_TRUE(WaitFor(2));
+    ASSERT_TRUE(
+        platform::RunLoop::main().runUntil([&] { return !client->IsBusy() && !other->IsBusy(); }, 20));
+    platform::RunLoop::main().runOnce(0);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max(0, length))), "answer a") << round;
+    EXPECT_EQ(std::string(otherBuffer, static_cast<std::size_t>(std::max(0, otherLength))), "answer b")
+        << round;
+    EXPECT_EQ(client->HoldsAnswerOf(tag), 1);
+    EXPECT_EQ(other->HoldsAnswerOf(otherTag), 1);
+    EXPECT_EQ(client->HoldsAnswerOf(tag + 100), 0);
+  }
+  other.reset();
 }
 
 }  // namespace

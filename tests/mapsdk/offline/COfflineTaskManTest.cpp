@@ -142,7 +142,7 @@ TEST_F(COfflineTaskManTest, ANewCatalogueVersionAsksTheSearchForTheRecordedCitie
 
 TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {
   CHttpClient search;
-  ASSERT_EQ(search.Init(), 1);
+  ASSERT_EQ(search.Init(GetMainGlobalMan()->engine->Services()), 1);
   search.SetClientID(0);
   ASSERT_EQ(tasks->AddHttpClient(&search), 1);
   EXPECT_EQ(tasks->AddHttpClient(nullptr), 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "demo/ApiFixtureServer.h"
 #include "demo/LoopbackHttpServer.h"
 #include "demo/LoopbackSocket.h"
+#include "mapsdk/display/MapControlBlock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
@@ -201,6 +203,34 @@ TEST_F(MapCommandsTest, MapSnapWritesUnderTheOutFolderAndSaysWhatItWrote) {
   const fs::path written = fs::path(pictures_.path()) / "map.png";
   EXPECT_TRUE(fs::exists(written));
   EXPECT_NE(out_.str().find("wrote " + written.string()), std::string::npos) << out_.str();
+}
+
+// "map expect drawn" looks at what is drawn: a tile of the window showing another tile's picture,
+// or tiles gone black, fail it, naming the tile and how much of the map is dark.
+TEST_F(MapCommandsTest, ExpectDrawnFailsOnATileThatIsNotTheServicesOrOnADarkMap) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map expect drawn"), Outcome::Done) << err_.str();
+  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(control);
+  auto& needed = control->StreetLayer().Needed();
+  ASSERT_GE(needed.GetSize(), 3);
+  ASSERT_TRUE(needed[0].data && needed[1].data && needed[2].data);
+  // The centre tile shows its neighbour's picture, as a batch's tiles taken for another's would.
+  std::copy_n(static_cast<const std::uint32_t*>(needed[1].data), 256 * 256,
+              static_cast<std::uint32_t*>(needed[0].data));
+  err_.str("");
+  EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
+  const std::string key =
+      std::to_string(needed[0].level) + "/" + std::to_string(needed[0].x) + "/" + std::to_string(needed[0].y);
+  EXPECT_NE(err_.str().find("not the map service's"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find(key), std::string::npos) << err_.str();
+  // Two tiles black: a map drawn dark.
+  for (int i = 1; i <= 2; ++i)
+    std::fill_n(static_cast<std::uint32_t*>(needed[i].data), 256 * 256, 0xFF000000u);
+  err_.str("");
+  EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("is dark"), std::string::npos) << err_.str();
 }
 
 // The map screen stands in the application's frame: the status-bar area above its bar looks as it
