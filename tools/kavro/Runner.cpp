@@ -517,8 +517,6 @@ Outcome Runner::afterAction(bool done, std::string_view what) {
 }
 
 Outcome Runner::execute(std::string_view line) {
-  // A Ctrl-C before the command began was meant for the line being typed.
-  interruptRequested.store(false, std::memory_order_relaxed);
   Outcome o = run(line);
   if (o != Outcome::Done)
     err_ << "kavro: " << (o == Outcome::Usage ? "usage: " : "") << escaped(cut(message_)) << "\n";
@@ -527,6 +525,8 @@ Outcome Runner::execute(std::string_view line) {
 
 Outcome Runner::run(std::string_view line) {
   message_.clear();
+  // A Ctrl-C before the command began was meant for the line being typed.
+  interruptRequested.store(false, std::memory_order_relaxed);
   line = withoutComment(line);
   auto [command, rest] = split(line);
   // "quit" ends a session or a script where those read it; given alone, there is nothing to end.

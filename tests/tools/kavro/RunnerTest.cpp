@@ -210,6 +210,17 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
       << err_.str();
 }
 
+// An interrupt (Ctrl-C at a terminal) stops the waiting of the command under way, which fails
+// saying so; the next command runs as usual.
+TEST_F(RunnerTest, AnInterruptStopsTheCommandUnderWayAndNoOther) {
+  platform::RunLoop::main().scheduleTimer(5, false, [](platform::Timer&) { runner::Runner::interrupt(); });
+  const double before = platform::RunLoop::main().now();
+  EXPECT_EQ(script("wait 600\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:1: wait: interrupted"), std::string::npos) << err_.str();
+  EXPECT_LT(platform::RunLoop::main().now() - before, 60) << "the wait stopped at the interrupt";
+  EXPECT_EQ(script("wait 1\ntap 职位搜索\n"), Outcome::Done) << err_.str();
+}
+
 // What a person types replaces nothing but the selection; "clear" empties the field first. A
 // long text goes in whole and at once.
 TEST_F(RunnerTest, TypeAddsToTheFieldAndClearEmptiesIt) {
