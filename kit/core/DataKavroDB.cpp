@@ -148,10 +148,10 @@ const DataKavroDB::TableSql* DataKavroDB::sqlFor(std::string_view table) const {
   return nullptr;
 }
 
-double DataKavroDB::nowSeconds() const { return clock_ ? clock_->now() : mainLoop_.now(); }
+double DataKavroDB::nowSeconds() const { return (clock_ ? clock_ : mainLoop_.clock())->recordNow(); }
 
 std::int64_t DataKavroDB::clockWholeSeconds() const {
-  return static_cast<std::int64_t>(std::floor(clock_->now()));
+  return static_cast<std::int64_t>(std::floor(clock_->recordNow()));
 }
 
 const std::string& DataKavroDB::timeTextFor(std::int64_t second) const {

@@ -227,13 +227,14 @@ class DataKavroDB : public DataSQLiteDB {
   bool hasValue(const TableSql& t, std::string_view dataType, std::string_view dataKey);
 
   // timeText() without a copy, valid until the next call. Read on every write: the run loop's
-  // whole seconds are the cheap reading of the real clock.
+  // whole seconds are the cheap reading of the real clock. Rows are dated by the clock's record
+  // time, never after the real one, so that no later start takes them for a clock set back.
   const std::string& currentTimeText() const {
     std::int64_t now;
     if (clock_) [[unlikely]]  // a test's
       now = clockWholeSeconds();
     else
-      now = mainLoop_.nowWholeSeconds();
+      now = mainLoop_.recordWholeSeconds();
     if (now == cachedSecond_) [[likely]]
       return cachedTime_;
     return timeTextFor(now);

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <ctime>
@@ -13,6 +14,11 @@ class Clock {
   virtual ~Clock() = default;
   virtual double now() const = 0;
   virtual bool isVirtual() const { return false; }
+  // The time that dates what outlives the process (a stored row): now(), but never after the real
+  // clock's. A virtual clock runs ahead of the real one as its program skips the time it would have
+  // waited; a row dated by it would look, to the next process (on the real time again), as left by
+  // a clock set back, and be cleaned away.
+  double recordNow() const;
   // The wall clock, shared by everybody.
   static std::shared_ptr<Clock> real();
   // What real()->now() answers, without touching the shared pointer.

@@ -643,7 +643,9 @@ bool RunLoop::outsideWorkHoldsTime() {
   return std::chrono::steady_clock::now() - youngest < std::chrono::duration<double>(OutsideWorkHold);
 }
 
-std::int64_t RunLoop::clockWholeSeconds() const { return static_cast<std::int64_t>(std::floor(now())); }
+std::int64_t RunLoop::clockRecordWholeSeconds() const {
+  return static_cast<std::int64_t>(std::floor(clock()->recordNow()));
+}
 
 RunLoop& RunLoop::main() {
   // Never destroyed: other threads may post to it while the process exits.

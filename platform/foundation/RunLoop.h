@@ -104,10 +104,11 @@ class RunLoop {
   virtual std::shared_ptr<Clock> clock() const = 0;
   // clock()->now(), cheaper on the real clock (read by every store write).
   virtual double now() const { return clock()->now(); }
-  // now() in whole seconds; on the real clock the coarse reading (Clock::realWholeSeconds), inline
-  // for the store writes that read it.
-  std::int64_t nowWholeSeconds() const {
-    return realClock_.load(std::memory_order_relaxed) ? Clock::realWholeSeconds() : clockWholeSeconds();
+  // The clock's recordNow() in whole seconds, the time that dates stored records: never after the
+  // real clock's, however far a virtual clock has run ahead. On the real clock the coarse reading
+  // (Clock::realWholeSeconds), inline for the store writes that read it.
+  std::int64_t recordWholeSeconds() const {
+    return realClock_.load(std::memory_order_relaxed) ? Clock::realWholeSeconds() : clockRecordWholeSeconds();
   }
 
   // fn runs on this loop after interval seconds (and every interval seconds when repeating, on the
@@ -172,7 +173,7 @@ class RunLoop {
   std::atomic<bool> realClock_{false};
 
  private:
-  std::int64_t clockWholeSeconds() const;
+  std::int64_t clockRecordWholeSeconds() const;
 };
 
 }  // namespace platform

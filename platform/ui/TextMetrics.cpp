@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 #include <optional>
+#include <string_view>
 
 #include "platform/foundation/Text.h"
 #include "platform/ui/GlyphRenderer.h"
@@ -94,8 +95,22 @@ std::vector<std::u32string> paragraphs(const std::u32string& text) {
   return out;
 }
 
+// Marks that never start a line: closing brackets and quotes, and the punctuation that follows
+// what it marks (ASCII, full-width and CJK).
+constexpr std::u32string_view ClosingMarks =
+    U")]},.;:!?%\u2019\u201D\u2026、。〉》」』】〕〗〙〛〞〟！％），．：；？］｝｠｡｣､";
+// Marks that never end a line: opening brackets and quotes.
+constexpr std::u32string_view OpeningMarks = U"([{\u2018\u201C〈《「『【〔〖〘〚〝（［｛｟｢";
+
+bool closes(char32_t c) { return ClosingMarks.find(c) != std::u32string_view::npos; }
+bool opens(char32_t c) { return OpeningMarks.find(c) != std::u32string_view::npos; }
+
+// Whether a line may end between a and b: not before a closing mark, not after an opening one.
+bool mayBreakBetween(char32_t a, char32_t b) { return !closes(b) && !opens(a); }
+
 // Units that a line may not split: a run of spaces, a wide character, or a word of narrow
-// characters (a single character with character wrapping).
+// characters (a single character with character wrapping); then closing marks join what they
+// close and opening marks what they open, across the spaces between.
 std::vector<std::u32string> units(const std::u32string& para, bool byCharacter) {
   std::vector<std::u32string> out;
   for (char32_t c : para) {
@@ -110,7 +125,22 @@ std::vector<std::u32string> units(const std::u32string& para, bool byCharacter) 
     else
       out.emplace_back(1, c);
   }
-  return out;
+  std::vector<std::u32string> joined;
+  for (std::u32string& u : out) {
+    if (!joined.empty() && !isSpace(u.front())) {
+      // The unit before, past a run of spaces.
+      std::size_t before = joined.size() - 1;
+      if (isSpace(joined[before].front()) && before > 0) --before;
+      if (!isSpace(joined[before].front()) && !mayBreakBetween(joined[before].back(), u.front())) {
+        for (std::size_t i = before + 1; i < joined.size(); ++i) joined[before] += joined[i];
+        joined.resize(before + 1);
+        joined[before] += u;
+        continue;
+      }
+    }
+    joined.push_back(std::move(u));
+  }
+  return joined;
 }
 
 void wrapParagraph(const std::u32string& para, const Measure& m, double maxWidth, bool byCharacter,
@@ -143,12 +173,27 @@ void wrapParagraph(const std::u32string& para, const Measure& m, double maxWidth
       line = u;
       continue;
     }
-    // A word wider than the line: broken between characters.
+    // A word wider than the line: broken between characters, where a line may end; else a
+    // character or more earlier, so that no closing mark starts a line and no opening one ends it.
     for (std::size_t i = 0; i < u.size(); ++i) {
       std::u32string next = line + u[i];
       if (!line.empty() && widthOf(next, m) > maxWidth + 1e-9 && TextMetrics::advanceFactor(u[i]) > 0) {
-        flush();
-        line = std::u32string(1, u[i]);
+        std::size_t at = line.size();
+        auto mayEndAt = [&](std::size_t k) {
+          char32_t after = k < line.size() ? line[k] : u[i];
+          return mayBreakBetween(line[k - 1], after) && TextMetrics::advanceFactor(after) > 0;
+        };
+        while (at > 0 && !mayEndAt(at)) --at;
+        if (at == 0) {
+          // Nowhere to end the line within it: the rule gives way to the width.
+          flush();
+          line = std::u32string(1, u[i]);
+        } else {
+          std::u32string carried = line.substr(at);
+          line.resize(at);
+          flush();
+          line = carried + u[i];
+        }
       } else {
         line = std::move(next);
       }

@@ -45,8 +45,14 @@ enum class TextAlignment { Left = 0, Center = 1, Right = 2 };
 // - Word wrapping breaks after spaces (U+0020, tab, U+3000) and before and after every wide
 //   character (the wide class above); a word wider than the line is broken between characters.
 //   Spaces at the end of a line hang (take no width); spaces at the start of a wrapped line are
-//   dropped. Character wrapping breaks between any two characters. Truncation modes and Clip wrap
-//   like WordWrap when measuring several lines; they matter where a line is cut (truncateLine).
+//   dropped. Character wrapping breaks between any two characters. Either way a closing mark
+//   never starts a line and an opening one never ends it, even with spaces between: the closing
+//   brackets and quotes ) ] } ’ ” ）］｝〉》」』】〕〗〙〛 and the punctuation , . ; : ! ? % …
+//   、。，．：；！？％ stay with the character before them, and the opening brackets and quotes
+//   ( [ { ‘ “ （［｛〈《「『【〔〖〘〚 with the one after; where a word wider than the line
+//   is broken, the break moves back to where a line may end (only a run with no such place breaks
+//   against the rule). Truncation modes and Clip wrap like WordWrap when measuring several lines;
+//   they matter where a line is cut (truncateLine).
 class TextMetrics {
  public:
   // The font that measures (and Snapshot draws with): the one given to setFont, else, from the

@@ -1,40 +1,193 @@
 #include "tools/kavro/LineEditor.h"
 
 #include <editline/readline.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
 #include <memory>
 
 namespace kavro::runner {
 
 namespace {
+
 constexpr int HistoryLines = 1000;
+// What is read of a history file: its last MiB, lines of at most 4 KiB.
+constexpr std::streamoff HistoryReadBytes = 1 << 20;
+constexpr std::size_t HistoryLineBytes = 4096;
+// The first line of the line editor's own history format.
+constexpr std::string_view HistoryCookie = "_HiStOrY_V2_";
+
+// The signals the editor takes while it exists.
+constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t ending = 0;
+// Standard input is /dev/null since a signal came, until read() puts the terminal back.
+volatile std::sig_atomic_t inputSwapped = 0;
+int nullInput = -1;
+int terminalInput = -1;
+void (*signalHook)(int) = nullptr;
+struct sigaction previous[std::size(TakenSignals)];
+
+// A signal may come while the editor is anywhere, not only blocked in read(): with /dev/null as
+// its input, its next read ends at once, wherever it is.
+extern "C" void takeSignal(int signal) {
+  const int error = errno;
+  if (signal == SIGINT)
+    interrupted = 1;
+  else
+    ending = signal;
+  if (nullInput >= 0 && ::dup2(nullInput, STDIN_FILENO) >= 0) inputSwapped = 1;
+  if (signalHook) signalHook(signal);
+  errno = error;
 }
 
-LineEditor::LineEditor(std::string prompt, std::string historyFile)
+// The terminal back as standard input, in the mode it had before the editor, which could not set
+// it back through /dev/null.
+void restoreInput(const termios* mode) {
+  if (!inputSwapped) return;
+  ::dup2(terminalInput, STDIN_FILENO);
+  inputSwapped = 0;
+  if (mode) ::tcsetattr(STDIN_FILENO, TCSADRAIN, mode);
+}
+
+}  // namespace
+
+LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int))
     : prompt_(std::move(prompt)), historyFile_(std::move(historyFile)) {
+  // The editor's own handlers would end the process (and signal its whole group); these end the
+  // read: a blocked read() returns at the signal (no SA_RESTART) and the editor gives the line up.
+  rl_catch_signals = 0;
+  signalHook = onSignal;
+  nullInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  terminalInput = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  haveMode_ = ::tcgetattr(STDIN_FILENO, &mode_) == 0;
+  struct sigaction take {};
+  take.sa_handler = takeSignal;
+  sigemptyset(&take.sa_mask);
+  take.sa_flags = 0;
+  for (std::size_t i = 0; i < std::size(TakenSignals); ++i) ::sigaction(TakenSignals[i], &take, &previous[i]);
   using_history();
   stifle_history(HistoryLines);
-  // A first session has no history file yet.
-  read_history(historyFile_.c_str());
+  loadHistory();
 }
 
-// What was typed may hold names and passwords: the file is the user's alone, as the rest of the home.
 LineEditor::~LineEditor() {
-  if (write_history(historyFile_.c_str()) == 0) ::chmod(historyFile_.c_str(), S_IRUSR | S_IWUSR);
+  for (std::size_t i = 0; i < std::size(TakenSignals); ++i)
+    ::sigaction(TakenSignals[i], &previous[i], nullptr);
+  signalHook = nullptr;
+  restoreInput(haveMode_ ? &mode_ : nullptr);
+  for (int* fd : {&nullInput, &terminalInput}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+int LineEditor::endingSignal() const { return ending; }
+
+// A first session has no history file yet. A file the editor did not write (lines of another
+// program's history, say) is read a line an entry, and kept so: the next save writes them back.
+void LineEditor::loadHistory() {
+  struct stat info {};
+  if (::stat(historyFile_.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return;
+  std::ifstream in(historyFile_, std::ios::binary);
+  if (!in) return;
+  std::string first;
+  const bool whole = info.st_size <= HistoryReadBytes;
+  if (whole && std::getline(in, first) && first == HistoryCookie) {
+    in.close();
+    read_history(historyFile_.c_str());
+    return;
+  }
+  in.clear();
+  in.seekg(whole ? 0 : info.st_size - HistoryReadBytes);
+  std::deque<std::string> lines;
+  bool cut = !whole;  // the first line read may be the end of a longer one
+  for (std::string text; std::getline(in, text); cut = false) {
+    if (cut || text == HistoryCookie) continue;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.size() > HistoryLineBytes || text.find('\0') != std::string::npos ||
+        text.find_first_not_of(" \t") == std::string::npos)
+      continue;
+    lines.push_back(std::move(text));
+    if (lines.size() > HistoryLines) lines.pop_front();
+  }
+  for (const std::string& text : lines) add_history(text.c_str());
+}
+
+// What was typed may hold names and passwords: the file is the user's alone, as the rest of the
+// home, whatever the permissions of the file it replaces. Written beside it and renamed over it, a
+// save is never found half done.
+void LineEditor::saveHistory() {
+  std::string temporary = historyFile_ + ".XXXXXX";
+  int fd = ::mkstemp(temporary.data());
+  bool saved = fd >= 0;
+  if (saved) {
+    ::close(fd);
+    saved = write_history(temporary.c_str()) == 0 && ::chmod(temporary.c_str(), S_IRUSR | S_IWUSR) == 0 &&
+            std::rename(temporary.c_str(), historyFile_.c_str()) == 0;
+    const int error = errno;
+    if (!saved) ::unlink(temporary.c_str());
+    errno = error;
+  }
+  if (!saved && !saveFailed_) {
+    saveFailed_ = true;
+    std::fprintf(stderr, "kavro: cannot keep the history in %s: %s\n", historyFile_.c_str(),
+                 std::strerror(errno));
+  }
 }
 
 bool LineEditor::read(std::string& line) {
-  std::unique_ptr<char, decltype(&std::free)> text(readline(prompt_.c_str()), &std::free);
-  if (!text) return false;
-  line = text.get();
-  // Blank lines and repeats of the line before do not fill the history.
-  if (line.find_first_not_of(" \t") != std::string::npos) {
-    HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
-    if (!last || line != last->line) add_history(line.c_str());
+  for (;;) {
+    if (ending) return false;
+    // A Ctrl-C while a command ran was the command's.
+    restoreInput(nullptr);
+    interrupted = 0;
+    std::unique_ptr<char, decltype(&std::free)> text(readline(prompt_.c_str()), &std::free);
+    // A signal that took the editor's input away left the terminal in the editor's mode, as the
+    // editor knows it (its next line goes on in it); a session that ends sets the mode back.
+    restoreInput(ending && haveMode_ ? &mode_ : nullptr);
+    if (ending) {
+      // The line being typed is given up; the shell's prompt comes on a line of its own.
+      std::fputs("\n", stdout);
+      std::fflush(stdout);
+      return false;
+    }
+    if (!text && interrupted) {
+      // The terminal shows the key itself when it echoes control keys.
+      termios now{};
+      const bool shown =
+          ::tcgetattr(STDIN_FILENO, &now) == 0 && (now.c_lflag & ECHO) && (now.c_lflag & ECHOCTL);
+      std::fputs(shown ? "\n" : "^C\n", stdout);
+      std::fflush(stdout);
+      continue;
+    }
+    if (!text) {
+      // Ctrl-D or the end of input: the shell's prompt comes on a new line.
+      std::fputs("\n", stdout);
+      std::fflush(stdout);
+      return false;
+    }
+    line = text.get();
+    // Blank lines and repeats of the line before do not fill the history.
+    if (line.find_first_not_of(" \t") != std::string::npos) {
+      HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
+      if (!last || line != last->line) {
+        add_history(line.c_str());
+        saveHistory();
+      }
+    }
+    return true;
   }
-  return true;
 }
 
 }  // namespace kavro::runner

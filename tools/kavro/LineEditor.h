@@ -1,23 +1,44 @@
 #pragma once
+#include <termios.h>
+
 #include <string>
 
 namespace kavro::runner {
 
 // Lines typed on a terminal, with the usual editing keys and the history of earlier lines (kept
 // in a file between sessions). One per process.
+//
+// As in a shell, Ctrl-C drops the line being typed and gives a new prompt; the hang-up and
+// termination signals end the reading instead of the process, so that the session ends through
+// its usual way out. Every line entered is in the history file at once, so no way out (quit,
+// Ctrl-D, the end of input, a signal, even a crash) loses the lines typed before it.
 class LineEditor {
  public:
-  LineEditor(std::string prompt, std::string historyFile);
+  // onSignal, when given, is called from the signal handler (so it may only set a flag) for every
+  // signal the editor takes: a command under way can stop waiting.
+  LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int) = nullptr);
   ~LineEditor();
   LineEditor(const LineEditor&) = delete;
   LineEditor& operator=(const LineEditor&) = delete;
 
-  // The next line, without its newline; false at the end of input.
+  // The next line, without its newline; false at the end of input (the terminal then goes on at
+  // the start of a new line) or once a signal asked the process to end (endingSignal()).
   bool read(std::string& line);
+  // SIGTERM or SIGHUP when one came, else 0. The caller ends as that signal would have ended it,
+  // once its session is closed.
+  int endingSignal() const;
 
  private:
+  void loadHistory();
+  // The history file replaced whole by the history in memory; a failure is said once.
+  void saveHistory();
+
   std::string prompt_;
   std::string historyFile_;
+  bool saveFailed_ = false;
+  // The terminal's mode before the editor changed it.
+  termios mode_{};
+  bool haveMode_ = false;
 };
 
 }  // namespace kavro::runner

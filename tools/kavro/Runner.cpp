@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -34,6 +35,7 @@
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/Snapshot.h"
@@ -384,6 +386,16 @@ bool Runner::start() {
 
 namespace {
 double patience = 60;
+// Set by a signal handler: the waits of the command under way give up.
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+}  // namespace
+
+void Runner::interrupt() { interruptRequested.store(true, std::memory_order_relaxed); }
+
+std::string Runner::waitFailure(std::string_view what) const {
+  if (interrupted_) return std::string(what) + ": interrupted";
+  return std::string(what) + ": still waiting after " + patienceText() + " for " + stillOpen_;
 }
 
 double Runner::requestPatience() { return patience; }
@@ -424,6 +436,10 @@ bool Runner::advance(double seconds, std::chrono::steady_clock::time_point giveU
   auto& loop = platform::RunLoop::main();
   const double end = loop.now() + seconds;
   while (loop.now() < end) {
+    if (interruptRequested.load(std::memory_order_relaxed)) {
+      interrupted_ = true;
+      return false;
+    }
     if (std::string open = openRequests(); !open.empty()) {
       if (std::chrono::steady_clock::now() > giveUp) {
         stillOpen_ = open;
@@ -442,10 +458,15 @@ bool Runner::advance(double seconds, std::chrono::steady_clock::time_point giveU
 bool Runner::waitUntilIdle(double extraSeconds) {
   auto& loop = platform::RunLoop::main();
   stillOpen_.clear();
+  interrupted_ = false;
   const auto giveUp =
       std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                              std::chrono::duration<double>(requestPatience()));
   auto timedOut = [&] {
+    if (interruptRequested.load(std::memory_order_relaxed)) {
+      interrupted_ = true;
+      return true;
+    }
     if (std::chrono::steady_clock::now() <= giveUp) return false;
     stillOpen_ = openRequests();
     if (stillOpen_.empty()) stillOpen_ = "work that kept coming";
@@ -491,8 +512,7 @@ Outcome Runner::usage(const std::string& message) {
 
 Outcome Runner::afterAction(bool done, std::string_view what) {
   if (!done) return fail(std::string(what) + ": " + platform::UIDriver::lastError());
-  if (!waitUntilIdle())
-    return fail(std::string(what) + ": still waiting after " + patienceText() + " for " + stillOpen_);
+  if (!waitUntilIdle()) return fail(waitFailure(what));
   return Outcome::Done;
 }
 
@@ -505,6 +525,8 @@ Outcome Runner::execute(std::string_view line) {
 
 Outcome Runner::run(std::string_view line) {
   message_.clear();
+  // A Ctrl-C before the command began was meant for the line being typed.
+  interruptRequested.store(false, std::memory_order_relaxed);
   line = withoutComment(line);
   auto [command, rest] = split(line);
   // "quit" ends a session or a script where those read it; given alone, there is nothing to end.
@@ -525,8 +547,7 @@ Outcome Runner::run(std::string_view line) {
   if (command == "wait") {
     auto seconds = rest.empty() ? std::optional<double>(0) : number(rest);
     if (!seconds || *seconds < 0 || *seconds > 86400) return usage("wait [SECONDS] (0 to 86400)");
-    if (!waitUntilIdle(*seconds))
-      return fail("wait: still waiting after " + patienceText() + " for " + stillOpen_);
+    if (!waitUntilIdle(*seconds)) return fail(waitFailure("wait"));
     return Outcome::Done;
   }
   if (command == "snap") return rest.empty() ? usage("snap FILE.png") : snap(unquote(rest));
@@ -784,6 +805,15 @@ Outcome Runner::tap(std::string_view target) {
       y = number(trim(target.substr(comma + 1)));
     }
     if (!x || !y) return usage("tap @X,Y (points on screen)");
+    // A point off the screen would only find nothing there; the reason is the point itself.
+    const platform::Rect screen = platform::Screen::mainScreen().bounds();
+    if (!screen.containsPoint({*x, *y})) {
+      std::ostringstream text;
+      text << "tap " << target << ": the point is off the screen of " << screen.size.width << " x "
+           << screen.size.height << " points (0 <= x < " << screen.size.width << ", 0 <= y < "
+           << screen.size.height << ")";
+      return fail(text.str());
+    }
     auto hit = hitAt({*x, *y});
     std::string why = hit ? whyTapDoesNothing(hit) : "nothing is there";
     if (!why.empty()) return fail("tap " + std::string(target) + ": " + why);

@@ -122,6 +122,9 @@ class Runner {
   static void setRequestPatience(double seconds);
   // "60 s": the real-time limit in words.
   static std::string patienceText();
+  // Safe in a signal handler: the waits of the command under way give up at once, and the command
+  // fails as interrupted (Ctrl-C at a terminal, or a signal ending the session).
+  static void interrupt();
   // One pass of the main loop that leaves the clock where it is, waiting a moment of real time for
   // an answer or other threads' work when there is nothing to do. True when anything ran.
   static bool passHoldingTime();
@@ -161,6 +164,8 @@ class Runner {
   Outcome fail(const std::string& message);
   Outcome usage(const std::string& message);
   Outcome afterAction(bool done, std::string_view what);
+  // Why waitUntilIdle() gave up, for the command what.
+  std::string waitFailure(std::string_view what) const;
 
   // The view a target names; nullptr with the reason in *why.
   std::shared_ptr<platform::View> find(std::string_view target, std::string* why);
@@ -188,6 +193,8 @@ class Runner {
   bool started_ = false;
   std::string message_;
   std::string stillOpen_;
+  // The last wait gave up because of interrupt().
+  bool interrupted_ = false;
 };
 
 }  // namespace kavro::runner

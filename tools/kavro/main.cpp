@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,9 +91,14 @@ void usage(std::FILE* to) {
       "  map close                  close the map screen\n"
       "  map locate LAT LON         move the device there (it starts at 31.2304 121.4737)\n"
       "  map wait                   until the map's tiles have arrived and are drawn\n"
+      "  map traffic on|off         show or hide the traffic on the map\n"
+      "  map places on|off          show or hide the small places (hidden at first)\n"
       "  map expect drawn           the map shows streets, not blank or black, each tile the map\n"
       "                             service's for its place and level\n"
       "  map expect pins [N]        N pins (without N at least one) stand on the visible map\n"
+      "  map expect marks [N]       N search marks (without N at least one) show as their icons\n"
+      "  map expect places          the small places on the visible map show their dots\n"
+      "  map expect traffic         traffic tiles came for the visible map and are drawn\n"
       "  help                       (typed) the commands\n"
       "  quit                       end the session or the script\n"
       "\n"
@@ -317,6 +323,7 @@ int main(int argc, char** argv) {
   if (auto problem = homeProblem(); !problem.empty()) return die(ExitStatus::Failed, problem);
 
   Outcome outcome = Outcome::Done;
+  int endingSignal = 0;
   {
     kavro::runner::Options options;
     options.apiUrl = api;
@@ -343,12 +350,19 @@ int main(int argc, char** argv) {
       outcome = runner.execute(line);
     } else if (isatty(0) && isatty(1)) {
       useTerminalCharacters();
-      kavro::runner::LineEditor editor("kavro> ", platform::Environment::homeRoot() + "/kavro_history");
+      kavro::runner::LineEditor editor("kavro> ", platform::Environment::homeRoot() + "/kavro_history",
+                                       [](int) { kavro::runner::Runner::interrupt(); });
       runner.interact([&](std::string& line) { return editor.read(line); }, true);
+      endingSignal = editor.endingSignal();
     } else {
       runner.interact(std::cin, false);
     }
     std::cout.flush();
+  }
+  // Closed as after "quit", the process ends as the signal that asked it to would have ended it.
+  if (endingSignal) {
+    std::signal(endingSignal, SIG_DFL);
+    std::raise(endingSignal);
   }
   return static_cast<int>(kavro::runner::exitStatusFor(outcome));
 }

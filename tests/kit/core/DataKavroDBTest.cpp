@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/core/DataKavroDB.h"
+#include "platform/foundation/Clock.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -108,6 +109,31 @@ TEST_F(DataKavroDBTest, RemoveInvalidItemsDropsRowsDatedInTheFuture) {
   EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_INT_VALUE(), DetailType));
   EXPECT_FALSE(db_->hasIntItem(DetailType, "ahead"));
   EXPECT_TRUE(db_->hasIntItem(DetailType, "now"));
+}
+
+// A program on a virtual clock (the runner) skips the time it waits and so runs ahead of the real
+// time; what it stores is dated no later than the real time, so the next start, on the real time
+// again, cleans none of it away as left by a clock set back.
+TEST_F(DataKavroDBTest, RowsWrittenWhileTheClockRunsAheadKeepTheRealTimeAndOutliveTheNextStart) {
+  clock().set(platform::Clock::realNow() + 600);
+  db_->setStrValue(DetailType, "ahead", "1");
+  EXPECT_TRUE(db_->saveItemCacheAsNewest(DetailType, "42", *record("42")));
+  const std::string ahead = db_->timeText();
+  clock().set(platform::Clock::realNow());
+  const std::string real = db_->timeText();
+  EXPECT_LE(ahead, real);
+  EXPECT_LE(addTime("DATA_STR_VALUE", "ahead"), real);
+  EXPECT_LE(addTime("DATA_BIN_VALUE", "item.42"), real);
+  EXPECT_FALSE(addTime("DATA_BIN_VALUE", "item.42").empty());
+  // The next start: another handle, on a clock at the real time.
+  db_.reset();
+  db_ = std::make_unique<DataKavroDB>("store.db");
+  ASSERT_TRUE(db_->isOpen());
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_STR_VALUE(), DetailType));
+  EXPECT_TRUE(db_->removeInvalidItems(db_->TABLE_BIN_VALUE(), DetailType));
+  EXPECT_TRUE(db_->hasStrItem(DetailType, "ahead"));
+  EXPECT_EQ(ids(*db_->getNewestItemCacheList(db_->TABLE_BIN_VALUE(), DetailType, 10)),
+            std::vector<std::string>{"42"});
 }
 
 TEST_F(DataKavroDBTest, RecordAndResultCaches) {

@@ -216,16 +216,25 @@ TEST_F(RunLoopTimers, SwitchingClocksKeepsTheTimeLeft) {
   EXPECT_THROW(loop().setClock(nullptr), std::invalid_argument);
 }
 
-TEST_F(RunLoopTimers, WholeSecondsFollowTheClockInUse) {
+TEST_F(RunLoopTimers, RecordSecondsFollowTheClockInUseButNeverPassTheRealTime) {
   auto other = std::make_shared<VirtualClock>(1'700'000'000.75);
   loop().setClock(other);
-  EXPECT_EQ(loop().nowWholeSeconds(), 1'700'000'000);
+  EXPECT_EQ(loop().recordWholeSeconds(), 1'700'000'000);
   other->advance(0.25);
-  EXPECT_EQ(loop().nowWholeSeconds(), 1'700'000'001);
+  EXPECT_EQ(loop().recordWholeSeconds(), 1'700'000'001);
+  // A virtual clock that waited its way ahead of the real one dates records at the real time,
+  // while its timers go on at its own.
+  other->set(Clock::realNow() + 3600);
+  const std::int64_t ahead = loop().recordWholeSeconds();
+  EXPECT_LE(ahead, Clock::realWholeSeconds());
+  EXPECT_GE(ahead, Clock::realWholeSeconds() - 1);
+  const double record = other->recordNow();
+  EXPECT_LE(record, Clock::realNow());
+  EXPECT_GT(loop().now(), Clock::realNow() + 3000);
   // Back on the real clock the coarse reading may trail now() by a tick, never by a second.
   loop().setClock(Clock::real());
   const double before = loop().now();
-  const std::int64_t whole = loop().nowWholeSeconds();
+  const std::int64_t whole = loop().recordWholeSeconds();
   EXPECT_GE(whole, static_cast<std::int64_t>(before) - 1);
   EXPECT_LE(whole, static_cast<std::int64_t>(loop().now()));
 }

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/BitmapContext.h"
 #include "platform/ui/GlyphRenderer.h"
@@ -59,6 +65,80 @@ TEST_F(TextAndDrawingTest, MetricEdgesBreaksMarksAndShrinking) {
   EXPECT_EQ(label->displayFont().pointSize(), 8);
   EXPECT_EQ(label->displayLines(), (std::vector<std::string>{"abcd\u2026"}));
   EXPECT_EQ(textediting::masked("a中😀"), "\u25CF\u25CF\u25CF");
+}
+
+// Closing brackets, quotes and punctuation stay with what they close, opening ones with what they
+// open: no line starts with the one or ends with the other (widths: 5 a narrow character, 10 a wide
+// one, at 10 pt).
+TEST_F(TextAndDrawingTest, BracketsAndPunctuationNeverStartOrEndTheWrongLine) {
+  Font f = Font::systemFontOfSize(10);
+  using Lines = std::vector<std::string>;
+  auto lines = [&](std::string_view text, double width, LineBreakMode mode = LineBreakMode::WordWrap) {
+    return TextMetrics::linesForText(text, f, width, mode);
+  };
+  // Job titles as the demo data has them.
+  EXPECT_EQ(lines("Web前端工程师（JavaScript）", 75), (Lines{"Web前端工程师", "（JavaScript）"}));
+  EXPECT_EQ(lines("高级软件工程师（C++）", 95), (Lines{"高级软件工程师", "（C++）"}));
+  EXPECT_EQ(lines("你好，世界。再见", 50), (Lines{"你好，世", "界。再见"}));
+  EXPECT_EQ(lines("他说：「好」。", 40), (Lines{"他说：", "「好」。"}));
+  // ASCII, across the spaces between.
+  EXPECT_EQ(lines("abc ( def", 30), (Lines{"abc", "( def"}));
+  EXPECT_EQ(lines("abc def )", 40), (Lines{"abc", "def )"}));
+  // A word broken for its width breaks where a line may end.
+  EXPECT_EQ(lines("abcdefgh(ij)", 45), (Lines{"abcdefgh", "(ij)"}));
+  EXPECT_EQ(lines("abcdefgh)ij", 40), (Lines{"abcdefg", "h)ij"}));
+  // Only a run with no place to end a line within the width breaks against the rule.
+  EXPECT_EQ(lines("（笑）", 20), (Lines{"（笑", "）"}));
+  // Character wrapping keeps the rule too.
+  EXPECT_EQ(lines("abc(def)", 20, LineBreakMode::CharacterWrap), (Lines{"abc", "(de", "f)"}));
+  EXPECT_EQ(lines("一二三。四", 30, LineBreakMode::CharacterWrap), (Lines{"一二", "三。四"}));
+
+  // Every width that holds the longest run a line may not split, every mode: no line but the first starts
+  // with a closing mark, none but the last ends with an opening one, and nothing but spaces is lost.
+  const std::string_view closing[] = {")",  "]",  "}",  ",",  ".",  ";",  ":",  "!",  "?",  "’",
+                                      "”",  "、", "。", "，", "．", "：", "；", "！", "？", "）",
+                                      "］", "｝", "〉", "》", "」", "』", "】", "〕"};
+  const std::string_view opening[] = {"(",  "[",  "{",  "‘",  "“",  "（", "［",
+                                      "｛", "〈", "《", "「", "『", "【", "〔"};
+  auto startsWithAny = [](const std::string& line, const auto& marks) {
+    return std::any_of(std::begin(marks), std::end(marks),
+                       [&](std::string_view m) { return line.starts_with(m); });
+  };
+  auto endsWithAny = [](const std::string& line, const auto& marks) {
+    return std::any_of(std::begin(marks), std::end(marks),
+                       [&](std::string_view m) { return line.ends_with(m); });
+  };
+  auto withoutSpaces = [](std::string text) {
+    std::erase(text, ' ');
+    return text;
+  };
+  for (std::string_view text : {"他说：“好的”。然后（笑）走了，《书》【注】「引」『号』。",
+                                "Web前端工程师（JavaScript）、iOS开发工程师（Swift）；Go后端工程师！",
+                                "see (the note) [here], {and} \"there\"; then: done! ok? yes.",
+                                "a (b) c [d] e {f} g, h. i; j: k! l? m ( n ) o"}) {
+    for (LineBreakMode mode : {LineBreakMode::WordWrap, LineBreakMode::CharacterWrap}) {
+      for (double width = 85; width <= 250; width += 5) {
+        Lines got = lines(text, width, mode);
+        std::string all;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+          all += got[i];
+          const bool first = i == 0, last = i + 1 == got.size();
+          EXPECT_TRUE(first || !startsWithAny(got[i], closing)) << text << " at " << width << ": " << got[i];
+          EXPECT_TRUE(last || !endsWithAny(got[i], opening)) << text << " at " << width << ": " << got[i];
+        }
+        EXPECT_EQ(withoutSpaces(all), withoutSpaces(std::string(text))) << text << " at " << width;
+      }
+    }
+  }
+
+  // A label lays out and draws those lines, and sizes itself for them.
+  auto label = std::make_shared<Label>(Rect(0, 0, 95, 40));
+  label->setFont(f);
+  label->setNumberOfLines(0);
+  label->setText("高级软件工程师（C++）");
+  EXPECT_EQ(label->displayLines(), (Lines{"高级软件工程师", "（C++）"}));
+  EXPECT_EQ(TextMetrics::sizeWithFont(label->text(), f, Size{95, 0}, LineBreakMode::WordWrap),
+            (Size{70, 24}));
 }
 
 TEST_F(TextAndDrawingTest, FieldsClearRefuseAndViewsGrowWithText) {

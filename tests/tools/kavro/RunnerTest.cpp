@@ -9,6 +9,8 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/home/ios_kavroAppDelegate.h"
 #include "demo/ApiFixtureServer.h"
@@ -183,6 +185,16 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
   EXPECT_EQ(script("tap @160,420\n"), Outcome::Failed);
   EXPECT_NE(err_.str().find("steps:1: tap @160,420: nothing there takes a tap"), std::string::npos)
       << err_.str();
+  // A point off the 320 x 480 screen, on any side or just past its edge, is named as such.
+  for (const char* point : {"@320,10", "@10,480", "@-1,10", "@10,-0.5", "@5000,5000"}) {
+    err_.str("");
+    EXPECT_EQ(script(std::string("tap ") + point + "\n"), Outcome::Failed) << point;
+    EXPECT_NE(
+        err_.str().find(std::string("tap ") + point +
+                        ": the point is off the screen of 320 x 480 points (0 <= x < 320, 0 <= y < 480)"),
+        std::string::npos)
+        << err_.str();
+  }
   ASSERT_EQ(
       script("tap 职位搜索\ntap SearchBar\ntype java\nreturn\ntap @160,240\nexpect disabled 收藏职位\n"),
       Outcome::Done)
@@ -196,6 +208,17 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
                    "clear requests\ntap 登录\nexpect request user/login.php username=demo pwd=pw\n"),
             Outcome::Done)
       << err_.str();
+}
+
+// An interrupt (Ctrl-C at a terminal) stops the waiting of the command under way, which fails
+// saying so; the next command runs as usual.
+TEST_F(RunnerTest, AnInterruptStopsTheCommandUnderWayAndNoOther) {
+  platform::RunLoop::main().scheduleTimer(5, false, [](platform::Timer&) { runner::Runner::interrupt(); });
+  const double before = platform::RunLoop::main().now();
+  EXPECT_EQ(script("wait 600\n"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("steps:1: wait: interrupted"), std::string::npos) << err_.str();
+  EXPECT_LT(platform::RunLoop::main().now() - before, 60) << "the wait stopped at the interrupt";
+  EXPECT_EQ(script("wait 1\ntap 职位搜索\n"), Outcome::Done) << err_.str();
 }
 
 // What a person types replaces nothing but the selection; "clear" empties the field first. A
@@ -486,6 +509,85 @@ TEST(KavroProgram, HelpNamesEveryCommandOptionAndVariable) {
                            "KAVRO_RESOURCES",
                            "KAVRO_FONT"})
     EXPECT_NE(help.output.find(word), std::string::npos) << word;
+}
+
+// The words of a command syntax ("map expect pins [N]"): literal words, [optional] ones,
+// alternatives a|b and placeholders in capitals.
+std::vector<std::string> syntaxWords(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+// The leading literal words of a command as the README writes it: "map traffic on|off" gives
+// "map traffic", "expect no request PATH" gives "expect no request".
+std::vector<std::string> literalWords(const std::string& text) {
+  std::vector<std::string> out;
+  for (const std::string& w : syntaxWords(text)) {
+    if (w.empty() || !std::all_of(w.begin(), w.end(), [](char c) { return c >= 'a' && c <= 'z'; })) break;
+    out.push_back(w);
+  }
+  return out;
+}
+
+// Whether a syntax from --help takes these literal words at its start.
+bool takes(const std::vector<std::string>& syntax, std::size_t at, const std::vector<std::string>& words,
+           std::size_t from) {
+  if (from == words.size()) return true;
+  if (at == syntax.size()) return false;
+  const std::string& token = syntax[at];
+  if (token.size() > 2 && token.front() == '[' && token.back() == ']') {
+    if (takes(syntax, at + 1, words, from)) return true;
+    return token.substr(1, token.size() - 2) == words[from] && takes(syntax, at + 1, words, from + 1);
+  }
+  std::istringstream alternatives(token);
+  for (std::string one; std::getline(alternatives, one, '|');) {
+    if (one == words[from]) return takes(syntax, at + 1, words, from + 1);
+  }
+  return false;
+}
+
+// Every command the README names in its runner sections is one that --help lists, with the same
+// words; a command added to one is added to the other.
+TEST(KavroProgram, HelpListsEveryCommandTheReadmeNames) {
+  ProgramRun help = kavro("--help");
+  ASSERT_EQ(help.status(), runner::ExitStatus::Done);
+  // The commands block: "  COMMAND SYNTAX   what it does", up to the blank line.
+  std::vector<std::vector<std::string>> listed;
+  std::set<std::string> firstWords;
+  {
+    std::istringstream lines(help.output.substr(help.output.find("\ncommands:\n") + 11));
+    for (std::string line; std::getline(lines, line) && !line.empty();) {
+      if (line.size() < 3 || line[2] == ' ') continue;  // a description going on
+      std::string syntax = line.substr(2, line.find("  ", 2) - 2);
+      listed.push_back(syntaxWords(syntax));
+      firstWords.insert(listed.back().front());
+    }
+  }
+  ASSERT_GT(listed.size(), 30u) << help.output;
+
+  const std::string readme = fileText(std::string(KAVRO_SOURCE_DIR) + "/README.md");
+  const std::size_t start = readme.find("## Running headless");
+  ASSERT_NE(start, std::string::npos);
+  const std::string section = readme.substr(start, readme.find("\n## ", start + 1) - start);
+  std::size_t named = 0;
+  for (std::size_t open = section.find('`'); open != std::string::npos;) {
+    std::size_t close = section.find('`', open + 1);
+    if (close == std::string::npos) break;
+    std::string quoted = section.substr(open + 1, close - open - 1);
+    for (char& c : quoted) c = c == '\n' ? ' ' : c;
+    open = section.find('`', close + 1);
+    std::vector<std::string> words = literalWords(quoted);
+    // Only what starts like a command: other quoted words are files, fields and values.
+    if (words.empty() || !firstWords.count(words.front())) continue;
+    ++named;
+    bool found = std::any_of(listed.begin(), listed.end(), [&](const std::vector<std::string>& syntax) {
+      return takes(syntax, 0, words, 0);
+    });
+    EXPECT_TRUE(found) << "the README names `" << quoted << "`, which --help does not list";
+  }
+  EXPECT_GT(named, 40u) << "the README's commands were not found";
 }
 
 // Options may follow the command; relative paths are the caller's; an empty home is refused.

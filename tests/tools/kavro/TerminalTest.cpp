@@ -4,13 +4,18 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 
@@ -41,6 +46,32 @@ class Terminal {
     if (fd_ >= 0) ::close(fd_);
   }
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+
+  // Keys as they are, without a return key.
+  bool press(const std::string& keys) {
+    return ::write(fd_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
+  }
+  // Reads the screen to the runner's end and answers its wait status; -1 when it does not end.
+  int waitForExit() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(AnswerPatience);
+    for (;;) {
+      int status = 0;
+      pid_t done = ::waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        pid_ = -1;
+        drain();
+        return status;
+      }
+      if (std::chrono::steady_clock::now() > giveUp) return -1;
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 50) > 0) {
+        char buffer[4096];
+        ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n > 0) screen_.append(buffer, static_cast<std::size_t>(n));
+      }
+    }
+  }
 
   // Reads the screen until it shows text after what was read before; false when the runner ends
   // or stays silent too long.
@@ -66,7 +97,8 @@ class Terminal {
   bool type(const std::string& line) {
     std::string keys = line + "\r";
     if (::write(fd_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) return false;
-    return waitFor("kavro> ");
+    // The return key's new line first: the editor may draw the prompt again while a line is typed.
+    return waitFor("\n") && waitFor("kavro> ");
   }
   const std::string& screen() const { return screen_; }
   // What the screen showed since the last but one wait.
@@ -74,6 +106,17 @@ class Terminal {
   std::size_t mark() const { return mark_; }
 
  private:
+  // What the runner wrote before it ended.
+  void drain() {
+    pollfd p{fd_, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0) {
+      char buffer[4096];
+      ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      screen_.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
   int fd_ = -1;
   pid_t pid_ = -1;
   std::string screen_;
@@ -105,6 +148,127 @@ TEST(TerminalTest, ChineseTypedAtThePromptReachesTheCommands) {
     answer = terminal.since(from);
     EXPECT_EQ(answer.find("kavro: "), std::string::npos) << answer;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The history file's text, with the blanks that the line editor writes as \040 back as blanks.
+std::string historyText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text(std::istreambuf_iterator<char>(in), {});
+  for (std::size_t at; (at = text.find("\\040")) != std::string::npos;) text.replace(at, 4, " ");
+  return text;
+}
+
+unsigned permissionsOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Where each line stands in the history file (npos when it is not there).
+std::vector<std::size_t> placesIn(const std::string& history, const std::vector<std::string>& lines) {
+  std::vector<std::size_t> at;
+  for (const auto& line : lines) at.push_back(history.find(line));
+  return at;
+}
+
+constexpr std::size_t Missing = std::string::npos;
+
+// Ctrl-C at the prompt drops the line being typed and prompts again, as a shell does; every way
+// out of the session (Ctrl-D, a hang-up, a termination) keeps the lines typed in the history, for
+// the user alone, and leaves the shell's prompt at the start of a line.
+TEST(TerminalTest, CtrlCDropsTheLineAndEveryWayOutKeepsTheHistory) {
+  kavro::test::TempDir home;
+  const std::string history = home.path() + "/kavro_history";
+  {
+    Terminal terminal(home.path(), "C.UTF-8");
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    ASSERT_TRUE(terminal.type("show")) << terminal.screen();
+    // Half a line, then Ctrl-C: a new prompt, and the half line is gone.
+    ASSERT_TRUE(terminal.press("tap Nowh"));
+    ASSERT_TRUE(terminal.waitFor("tap Nowh")) << terminal.screen();
+    ASSERT_TRUE(terminal.press("\x03"));
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    ASSERT_TRUE(terminal.press("\x03"));  // on an empty line too
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    std::size_t from = terminal.mark();
+    ASSERT_TRUE(terminal.type("wait 1")) << terminal.screen();
+    EXPECT_EQ(terminal.since(from).find("tap Nowh"), std::string::npos) << terminal.since(from);
+    EXPECT_EQ(terminal.since(from).find("kavro: "), std::string::npos) << terminal.since(from);
+    ASSERT_TRUE(terminal.type("中文 行")) << terminal.screen();  // a failing command is kept too
+    // Ctrl-D ends the session, and the shell's prompt starts on a line of its own.
+    from = terminal.mark();
+    ASSERT_TRUE(terminal.press("\x04"));
+    int status = terminal.waitForExit();
+    ASSERT_TRUE(WIFEXITED(status)) << status << terminal.screen();
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string last = terminal.since(from);
+    EXPECT_TRUE(last.ends_with("\n")) << "[" << last << "]";
+  }
+  std::string kept = historyText(history);
+  auto at = placesIn(kept, {"show", "wait 1", "中文"});
+  EXPECT_NE(at[0], Missing) << kept;
+  EXPECT_LT(at[0], at[1]) << kept;
+  EXPECT_LT(at[1], at[2]) << kept;
+  EXPECT_EQ(kept.find("Nowh"), Missing) << kept;
+  EXPECT_EQ(permissionsOf(history), 0600u);
+
+  // A signal that ends the process ends the session the same way; the process then ends as that
+  // signal ends it, and the lines of this session follow those of the one before.
+  for (int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const std::string line = signal == SIGTERM ? "wait 2" : "wait 3";
+    Terminal terminal(home.path(), "C.UTF-8");
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    ASSERT_TRUE(terminal.type(line)) << terminal.screen();
+    ASSERT_TRUE(terminal.press("half"));
+    ASSERT_TRUE(terminal.waitFor("half")) << terminal.screen();
+    ::kill(terminal.pid(), signal);
+    int status = terminal.waitForExit();
+    ASSERT_TRUE(WIFSIGNALED(status)) << status << terminal.screen();
+    EXPECT_EQ(WTERMSIG(status), signal);
+    kept = historyText(history);
+    at = placesIn(kept, {"show", "wait 1", line});
+    EXPECT_NE(at[0], Missing) << kept;
+    EXPECT_LT(at[1], at[2]) << kept;
+    EXPECT_NE(at[2], Missing) << kept;
+    EXPECT_EQ(kept.find("half"), Missing) << kept;
+    EXPECT_EQ(permissionsOf(history), 0600u);
+  }
+}
+
+// A history file that is there already, written by something else and open to others: its lines
+// stay (and can be recalled), and from the first line typed the file is the user's alone.
+TEST(TerminalTest, AHistoryFileFoundThereKeepsItsLinesAndBecomesPrivate) {
+  kavro::test::TempDir home;
+  const std::string history = home.path() + "/kavro_history";
+  std::ofstream(history) << "tap 职位搜索\r\n\nold two\n";
+  ::chmod(history.c_str(), 0644);
+  {
+    Terminal terminal(home.path(), "C.UTF-8");
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    // The up arrow twice: the first line of the file.
+    ASSERT_TRUE(terminal.press("\x1b[A\x1b[A\r"));
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    std::size_t from = terminal.mark();
+    ASSERT_TRUE(terminal.type("show")) << terminal.screen();
+    EXPECT_NE(terminal.since(from).find("<JobSearchController>"), std::string::npos) << terminal.since(from);
+    ASSERT_TRUE(terminal.press("quit\r"));
+    int status = terminal.waitForExit();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  std::string kept = historyText(history);
+  auto at = placesIn(kept, {"old two", "show"});
+  EXPECT_NE(kept.find("\u804C\u4F4D\u641C\u7D22"), Missing) << kept;
+  EXPECT_NE(at[0], Missing) << kept;
+  EXPECT_LT(at[0], at[1]) << kept;
+  EXPECT_EQ(permissionsOf(history), 0600u);
 }
 
 }  // namespace
