@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -93,6 +96,15 @@ std::uint32_t bigEndian(const unsigned char* p, int bytes) {
   return v;
 }
 
+// A statement whose text starts with "select": it reads and writes nothing.
+bool isSelect(std::string_view sql) {
+  const auto start = sql.find_first_not_of(" \t\r\n(");
+  if (start == std::string_view::npos || sql.size() - start < 6) return false;
+  for (std::size_t i = 0; i < 6; ++i)
+    if (std::tolower(static_cast<unsigned char>(sql[start + i])) != "select"[i]) return false;
+  return true;
+}
+
 // Said where the runner and the person running it see it.
 void say(const std::string& note) { std::fprintf(stderr, "kavro: %s\n", note.c_str()); }
 
@@ -126,7 +138,7 @@ void DataSQLiteDB::Statement::releaseOther() {
   if (owner_ && !kept_->counted && kept_->epoch == owner_->schemaEpoch_)
     owner_->toldRows(kept_->writes, owner_->totalChanges() - kept_->changesBefore);
   const int rc = sqlite3_reset(stmt_);
-  if (rc != SQLITE_OK && store_) store_->noteFailure(rc);
+  if (rc != SQLITE_OK && store_) store_->noteFailure(rc, writes(stmt_));
   // Text and bytes bound without a copy must not outlive the use, unless the next use binds over them.
   if (!kept_->keepsBindings) sqlite3_clear_bindings(stmt_);
   kept_->busy = false;
@@ -136,9 +148,10 @@ void DataSQLiteDB::Statement::releaseOther() {
 }
 
 void DataSQLiteDB::Statement::finalize() {
+  const bool writing = writes(stmt_);
   const int rc = sqlite3_finalize(stmt_);
   stmt_ = nullptr;
-  if (rc != SQLITE_OK && store_) store_->noteFailure(rc);
+  if (rc != SQLITE_OK && store_) store_->noteFailure(rc, writing);
 }
 
 // ---- Opening ----
@@ -327,20 +340,62 @@ bool DataSQLiteDB::moveDamagedFileAside() {
   return true;
 }
 
-void DataSQLiteDB::noteFailure(int rc) {
-  switch (rc & 0xff) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-      damaged_ = !damageKept_;
-      break;
-    case SQLITE_FULL:
-      if (fullDiskSaid_) break;
-      fullDiskSaid_ = true;
-      say("store " + name_ + " could not save: the disk is full; what it did not save is lost");
-      break;
+namespace {
+
+// The cause of a failed statement in a person's words, or "" for a fault of the statement itself
+// (its text, its values, a constraint): those lose nothing the store was asked to keep. The same
+// full disk comes as SQLITE_FULL, or as an I/O error on the log or its shared memory with the
+// system's "no space" underneath; a read-only file system as SQLITE_READONLY or as an I/O error.
+std::string failureCause(int rc, int lastSystemError) {
+  const int code = rc & 0xff;
+  // SQLite keeps the system's error of the last I/O failure only: another code's is stale.
+  const int systemError = code == SQLITE_IOERR || code == SQLITE_CANTOPEN ? lastSystemError : 0;
+  if (code == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT) return "the disk is full";
+  if (code == SQLITE_READONLY || code == SQLITE_PERM || systemError == EROFS || systemError == EACCES ||
+      systemError == EPERM)
+    return "the store is read-only";
+  switch (code) {
+    case SQLITE_IOERR:
+      return "an I/O error" + (systemError ? " (" + std::string(std::strerror(systemError)) + ")" : "");
+    case SQLITE_CANTOPEN:
+      return "its files cannot be opened" +
+             (systemError ? " (" + std::string(std::strerror(systemError)) + ")" : "");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "another program holds it";
+    case SQLITE_NOMEM:
+      return "the memory is exhausted";
+    case SQLITE_PROTOCOL:
+      return "its lock could not be taken";
     default:
-      break;
+      return "";
   }
+}
+
+}  // namespace
+
+bool DataSQLiteDB::writes(sqlite3_stmt* stmt) {
+  // A commit counts as read-only to SQLite, yet it is where the log is written.
+  return !sqlite3_stmt_readonly(stmt) || !isSelect(sqlite3_sql(stmt));
+}
+
+void DataSQLiteDB::noteFailure(int rc, bool writing) {
+  const int code = rc & 0xff;
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+    damaged_ = !damageKept_;
+    return;
+  }
+  int systemError = db_ ? sqlite3_system_errno(db_) : 0;
+  // A failed step does not always pass the system's error on; the store's file keeps its last one.
+  if (db_ && systemError == 0) sqlite3_file_control(db_, "main", SQLITE_FCNTL_LAST_ERRNO, &systemError);
+  std::string cause = failureCause(rc, systemError);
+  if (cause.empty()) return;
+  // Said once per cause: a disk that stays full fails every following write the same way.
+  std::string said = (writing ? "save: " : "read: ") + cause;
+  if (std::find(failuresSaid_.begin(), failuresSaid_.end(), said) != failuresSaid_.end()) return;
+  failuresSaid_.push_back(said);
+  say("store " + name_ + " could not " + said +
+      (writing ? "; what it did not save is lost, what it held is kept" : "; it answered as if empty"));
 }
 
 bool DataSQLiteDB::anyStatementInUse() const {
@@ -402,10 +457,12 @@ void DataSQLiteDB::setErrorCString(const char* message) {
   }
 }
 
-void DataSQLiteDB::setErrorFromDb() {
+void DataSQLiteDB::setErrorFromDb(sqlite3_stmt* stmt, std::string_view unprepared) {
   if (!db_) return;
   setErrorCString(sqlite3_errmsg(db_));
-  noteFailure(sqlite3_errcode(db_));
+  // A statement that could not be prepared is a write unless its text is a select.
+  const bool writing = stmt ? writes(stmt) : !unprepared.empty() && !isSelect(unprepared);
+  noteFailure(sqlite3_extended_errcode(db_), writing);
 }
 
 std::string DataSQLiteDB::quoteIdentifier(std::string_view name) {
@@ -451,7 +508,7 @@ DataSQLiteDB::Statement DataSQLiteDB::prepareNew(std::string_view sql, Kept* kee
                               keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, nullptr);
   collecting_ = nullptr;
   if (rc != SQLITE_OK || !stmt) {
-    setErrorFromDb();
+    setErrorFromDb(nullptr, sql);
     sqlite3_finalize(stmt);
     return {};
   }
@@ -539,7 +596,8 @@ bool DataSQLiteDB::execSQL(std::string_view sql) {
   if (rc != SQLITE_OK) {
     setErrorCString(error ? error : sqlite3_errmsg(db_));
     sqlite3_free(error);
-    noteFailure(rc);
+    // Statements run as text are the schema, transactions and housekeeping: writes.
+    noteFailure(sqlite3_extended_errcode(db_), true);
     return false;
   }
   return true;
@@ -555,7 +613,7 @@ sqlite3_stmt* DataSQLiteDB::query(std::string_view sql) {
   if (!db_ || sql.empty()) return nullptr;
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
-    setErrorFromDb();
+    setErrorFromDb(nullptr, sql);
     sqlite3_finalize(stmt);
     return nullptr;
   }
@@ -572,7 +630,7 @@ std::optional<std::vector<SqlRow>> DataSQLiteDB::get_all(std::string_view sql, c
     if (names.empty()) names = columnNames(stmt.get());
     rows.push_back(readRow(stmt.get(), names));
   }
-  if (rc != SQLITE_DONE) setErrorFromDb();
+  if (rc != SQLITE_DONE) setErrorFromDb(stmt.get());
   return rows;
 }
 
@@ -581,7 +639,7 @@ std::optional<SqlRow> DataSQLiteDB::get_one(std::string_view sql, const SqlArgs&
   if (!stmt || !bindArgs(stmt.get(), args)) return std::nullopt;
   int rc = sqlite3_step(stmt.get());
   if (rc == SQLITE_ROW) return readRow(stmt.get(), columnNames(stmt.get()));
-  if (rc != SQLITE_DONE) setErrorFromDb();
+  if (rc != SQLITE_DONE) setErrorFromDb(stmt.get());
   return platform::MutableDictionary::create();
 }
 
@@ -590,7 +648,7 @@ std::optional<std::string> DataSQLiteDB::get_cell(std::string_view sql, const Sq
   if (!stmt || !bindArgs(stmt.get(), args)) return std::nullopt;
   int rc = sqlite3_step(stmt.get());
   if (rc == SQLITE_ROW) return columnText(stmt.get(), 0);
-  if (rc != SQLITE_DONE) setErrorFromDb();
+  if (rc != SQLITE_DONE) setErrorFromDb(stmt.get());
   return std::nullopt;
 }
 
@@ -615,7 +673,7 @@ std::shared_ptr<DataItemResult> DataSQLiteDB::queryStruct(std::string_view table
     }
     result->dataList().push_back(std::move(detail));
   }
-  if (rc != SQLITE_DONE) setErrorFromDb();
+  if (rc != SQLITE_DONE) setErrorFromDb(stmt.get());
   result->setMaxCount(static_cast<std::uint32_t>(std::min<std::size_t>(result->count(), UINT32_MAX)));
   return result;
 }
@@ -684,7 +742,7 @@ std::int64_t DataSQLiteDB::tableRows(std::string_view table, std::optional<std::
   Statement stmt = prepare(sql);
   if (!stmt || !bindArgs(stmt.get(), whereArgs)) return 0;
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) {
-    setErrorFromDb();
+    setErrorFromDb(stmt.get());
     return 0;
   }
   return sqlite3_column_int64(stmt.get(), 0);

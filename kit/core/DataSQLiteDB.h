@@ -40,8 +40,10 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // Damage the opening did not see (bytes gone bad inside a store closed cleanly) shows when SQLite
 // answers that the store is corrupt or not a database: the store is then set aside and replaced by
 // an empty one as at opening, at the first moment no statement of it is in use (the next
-// operation), said once on standard error. A write that fails for lack of disk space is said on
-// standard error too, once per store; SQLite keeps the store whole.
+// operation), said once on standard error. A write (or read) that fails for any other reason than
+// its own statement (a full disk, an I/O error, a read-only file system, whatever SQLite's code)
+// is said on standard error too, once per store and cause; SQLite keeps the store as it was
+// before the write.
 //
 // Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
 // loss can take back only the last commits, never the store's consistency (see README.md).
@@ -170,13 +172,14 @@ class DataSQLiteDB {
       if (!stmt_) return;
       if (kept_ && kept_->keepsBindings && (!owner_ || kept_->counted)) [[likely]] {
         // The last step's failure, if any: a read that only looked for a row still tells damage.
-        const int rc = sqlite3_reset(stmt_);
+        sqlite3_stmt* const stmt = stmt_;
+        const int rc = sqlite3_reset(stmt);
         kept_->busy = false;
         stmt_ = nullptr;
         kept_ = nullptr;
         owner_ = nullptr;
         if (rc != SQLITE_OK) [[unlikely]]
-          store_->noteFailure(rc);
+          store_->noteFailure(rc, writes(stmt));
         return;
       }
       releaseOther();
@@ -224,7 +227,7 @@ class DataSQLiteDB {
     }
     if (rc == SQLITE_DONE) [[likely]]
       return true;
-    setErrorFromDb();
+    setErrorFromDb(stmt);
     return false;
   }
   std::int64_t changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
@@ -268,11 +271,16 @@ class DataSQLiteDB {
   bool passesIntegrityCheck();
   // False when the file could not be moved.
   bool moveDamagedFileAside();
-  // What a failed statement's code means for the store: damage to replace, or a full disk to say.
-  void noteFailure(int rc);
+  // What a failed statement's code means for the store: damage to replace, or a write (or read) it
+  // could not make, said once per cause in words that name it (full disk, I/O error, read-only).
+  void noteFailure(int rc, bool writing);
+  // Whether a failure of stmt loses a write: anything but a select.
+  static bool writes(sqlite3_stmt* stmt);
   bool anyStatementInUse() const;
   void finalizeKept();
-  void setErrorFromDb();
+  // stmt: the statement that failed, when there is one (it tells a write from a read); else the
+  // text that could not be prepared.
+  void setErrorFromDb(sqlite3_stmt* stmt = nullptr, std::string_view unprepared = {});
 
   struct Hash {
     using is_transparent = void;
@@ -298,9 +306,9 @@ class DataSQLiteDB {
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsHandle_ = false;
-  bool damaged_ = false;     // SQLite called the store corrupt: replaced before the next use
-  bool damageKept_ = false;  // damaged, but it could not be moved aside: not tried again
-  bool fullDiskSaid_ = false;
+  bool damaged_ = false;                   // SQLite called the store corrupt: replaced before the next use
+  bool damageKept_ = false;                // damaged, but it could not be moved aside: not tried again
+  std::vector<std::string> failuresSaid_;  // "save: <cause>" or "read: <cause>"
   std::vector<std::string> schemaAtOpen_;
 };
 

@@ -549,6 +549,10 @@ class NetHTTPRequest : public Operation {
   void readPACFileChunk();
   void finishPACFileRead(bool atEnd);
   void finishedDownloadingPACFile(NetHTTPRequest& request);
+  // The download shared by every request waiting for the script at key has ended.
+  static void finishedSharedPACDownload(const std::string& key, NetHTTPRequest& pac);
+  // This request no longer waits for its script's download; the last to leave cancels it.
+  void leavePACDownload() REQUIRES(lock_);
   // While an asynchronous request waits for its proxy script (fetched, read or evaluated), the
   // shared queue has one place more, so the wait holds back no other request.
   void lendQueuePlaceForScript();

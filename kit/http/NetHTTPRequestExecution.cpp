@@ -446,8 +446,7 @@ void NetHTTPRequest::cancelLoad() {
     PACFileReadStream_ = nullptr;
     PACFileData_.reset();
   } else if (PACFileRequest_) {
-    auto pac = std::move(PACFileRequest_);
-    requestLoop().performOnMain([pac] { pac->clearDelegatesAndCancel(); });
+    leavePACDownload();
   }
   // No script will start this request now.
   takeBackQueuePlace();

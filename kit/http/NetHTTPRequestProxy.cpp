@@ -1,6 +1,10 @@
 // Which proxy carries a request: its own, the system's, or what an auto-configuration script says.
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "kit/http/NetHTTPRequest.h"
 #include "kit/http/NetHTTPRequestInternal.h"
@@ -18,14 +22,28 @@ constexpr std::size_t PACReadChunk = 16384;
 constexpr std::size_t PACScriptMaxBytes = 1024 * 1024;
 
 // Changed on the network thread, outside every request's lock: a higher limit starts queued
-// requests, which take their own locks, while the caller may hold its own.
+// requests, which take their own locks, while the caller may hold its own. The queue moves its
+// limit under its own lock, so lendings from many requests add up.
 void changeSharedQueueLimit(int delta) {
-  NetHTTPRequest::threadForRequest().performOnMain([delta] {
-    static platform::Mutex limitLock;  // taken before any request's lock, never after
-    platform::MutexLock limit(limitLock);
-    auto queue = NetHTTPRequest::sharedQueue();
-    queue->setMaxConcurrentOperationCount(queue->maxConcurrentOperationCount() + delta);
-  });
+  NetHTTPRequest::threadForRequest().performOnMain(
+      [delta] { NetHTTPRequest::sharedQueue()->changeMaxConcurrentOperationCount(delta); });
+}
+
+// One download per script URL, however many requests wait for it.
+struct PACDownload {
+  std::shared_ptr<NetHTTPRequest> request;
+  std::vector<std::weak_ptr<NetHTTPRequest>> waiting;
+};
+
+class PACDownloads {
+ public:
+  platform::Mutex lock;  // taken after a request's lock, never before
+  std::map<std::string, std::shared_ptr<PACDownload>> byURL GUARDED_BY(lock);
+};
+
+PACDownloads& pacDownloads() {
+  static auto* downloads = new PACDownloads();
+  return *downloads;
 }
 
 }  // namespace
@@ -115,21 +133,78 @@ void NetHTTPRequest::fetchPACFile() {
     runPACScriptThenStart(pac->error() ? std::nullopt : std::optional<std::string>(pac->responseString()));
     return;
   }
+  const std::string key = PACurl_->absoluteString();
+  bool starts = false;
+  {
+    auto& downloads = pacDownloads();
+    platform::MutexLock registry(downloads.lock);
+    auto& download = downloads.byURL[key];
+    if (!download) {
+      download = std::make_shared<PACDownload>();
+      download->request = pac;
+      starts = true;
+    }
+    download->waiting.push_back(self());
+    pac = download->request;
+  }
   PACFileRequest_ = pac;
+  // Another request already fetches this script: this one waits for the same answer.
+  if (!starts) return;
+  // The download runs on a place of its own, lent until it ends: waiting requests and their
+  // script hold no place another request could have.
+  changeSharedQueueLimit(+1);
   pac->setQueuePriority(Operation::High);
-  std::weak_ptr<NetHTTPRequest> weak = self();
   // The download reports on this thread with its own lock held: go on from a fresh turn of the loop.
-  auto done = [weak, pacWeak = std::weak_ptr<NetHTTPRequest>(pac)] {
+  auto done = [key, pacWeak = std::weak_ptr<NetHTTPRequest>(pac)] {
     // Only asynchronous requests wait this way: they run on the network thread.
-    threadForRequest().performOnMain([weak, pacWeak] {
-      auto waiting = weak.lock();
-      auto p = pacWeak.lock();
-      if (waiting && p) waiting->finishedDownloadingPACFile(*p);
+    threadForRequest().performOnMain([key, pacWeak] {
+      if (auto p = pacWeak.lock()) finishedSharedPACDownload(key, *p);
     });
   };
   pac->setCompletionBlock(done);
   pac->setFailedBlock(done);
   pac->startAsynchronous();
+}
+
+void NetHTTPRequest::finishedSharedPACDownload(const std::string& key, NetHTTPRequest& pac) {
+  std::shared_ptr<PACDownload> download;
+  {
+    auto& downloads = pacDownloads();
+    platform::MutexLock registry(downloads.lock);
+    auto it = downloads.byURL.find(key);
+    // Every waiting request was cancelled meanwhile: the last one took the place back.
+    if (it == downloads.byURL.end() || it->second->request.get() != &pac) return;
+    download = std::move(it->second);
+    downloads.byURL.erase(it);
+  }
+  changeSharedQueueLimit(-1);
+  for (auto& weak : download->waiting)
+    if (auto waiting = weak.lock()) waiting->finishedDownloadingPACFile(pac);
+}
+
+void NetHTTPRequest::leavePACDownload() {
+  auto pac = std::move(PACFileRequest_);
+  if (!pac) return;
+  bool last = false;
+  {
+    auto& downloads = pacDownloads();
+    platform::MutexLock registry(downloads.lock);
+    auto it = std::find_if(downloads.byURL.begin(), downloads.byURL.end(),
+                           [&](const auto& entry) { return entry.second->request == pac; });
+    if (it == downloads.byURL.end()) return;
+    std::erase_if(it->second->waiting, [this](const std::weak_ptr<NetHTTPRequest>& w) {
+      auto r = w.lock();
+      return !r || r.get() == this;
+    });
+    if (it->second->waiting.empty()) {
+      downloads.byURL.erase(it);
+      last = true;
+    }
+  }
+  // The others still want the script.
+  if (!last) return;
+  changeSharedQueueLimit(-1);
+  requestLoop().performOnMain([pac] { pac->clearDelegatesAndCancel(); });
 }
 
 void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {

@@ -118,6 +118,15 @@ void OperationQueue::setMaxConcurrentOperationCount(int count) {
   startReady();
 }
 
+void OperationQueue::changeMaxConcurrentOperationCount(int delta) {
+  {
+    platform::MutexLock lock(mutex_);
+    if (maxConcurrent_ < 0) return;
+    maxConcurrent_ = std::max(0, maxConcurrent_ + delta);
+  }
+  if (delta > 0) startReady();
+}
+
 bool OperationQueue::isSuspended() const {
   platform::MutexLock lock(mutex_);
   return suspended_;

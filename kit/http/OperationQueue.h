@@ -27,6 +27,9 @@ class OperationQueue : public std::enable_shared_from_this<OperationQueue> {
 
   int maxConcurrentOperationCount() const;
   void setMaxConcurrentOperationCount(int count);
+  // Moves the limit by delta in one step under the queue's lock, so that places lent and taken
+  // back from several threads never overwrite each other's change. No effect without a limit.
+  void changeMaxConcurrentOperationCount(int delta);
   bool isSuspended() const;
   void setSuspended(bool suspended);
 

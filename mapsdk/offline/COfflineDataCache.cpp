@@ -6,6 +6,7 @@
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/engine/VFileUtil.h"
 #include "mapsdk/engine/VMemory.h"
+#include "mapsdk/offline/OfflineTileCheck.h"
 
 namespace gmengine {
 
@@ -13,6 +14,11 @@ namespace {
 
 constexpr int kHeaderOffset = 4;
 constexpr int kCurCountOffset = kHeaderOffset + 16;
+// Two of the header's reserved words: the mark of a file whose every tile was checked to decode
+// as it was written, and the count of places passed without a tile (a tile that did not decode).
+constexpr int kCheckedOffset = kHeaderOffset + 20;
+constexpr int kHolesOffset = kHeaderOffset + 24;
+constexpr std::uint32_t kTilesChecked = 0x4B434843u;  // "CHCK"
 
 int Power4(int d) { return d < 0 || d > 15 ? 0 : 1 << (2 * d); }
 
@@ -116,7 +122,7 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
     file_.Close();
     if (sound && static_cast<int>(current) >= 0 && static_cast<int>(current) <= gridCount) {
       storedCount = static_cast<int>(current);
-      return 1;
+      return KeepDecodingTiles(path, baseLevel, firstLevel, lastLevel, storedCount);
     }
     DeleteFile(path);
   }
@@ -128,7 +134,10 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
   std::vector<std::uint32_t> words;
   words.push_back(kStateWriting);
   std::uint32_t storeId = static_cast<std::uint32_t>(vwtoi(name_.GetBuffer()));
-  std::uint32_t header[8] = {multi ? 1u : 0u, storeId, 0, static_cast<std::uint32_t>(mode_), 0, 0, 0, 0};
+  // The download stores only tiles that decode (COfflineMapMan::SaveGridData): a file made here
+  // holds none other.
+  std::uint32_t header[8] = {multi ? 1u : 0u, storeId, 0, static_cast<std::uint32_t>(mode_), 0,
+                             kTilesChecked,   0,       0};
   words.insert(words.end(), header, header + 8);
   if (multi) {
     int count = lastLevel - firstLevel + 1;
@@ -165,10 +174,84 @@ int COfflineDataCache::CreateOfflineDat(int baseLevel, CVString name, int firstL
   return 1;
 }
 
+int COfflineDataCache::EntryOffset(int baseLevel, int firstLevel, int lastLevel, int level, int position) {
+  return firstLevel < lastLevel ? 56 + 8 * (lastLevel - firstLevel) + 4 * (level - baseLevel) + 8 * position
+                                : 40 + 8 * position;
+}
+
+int COfflineDataCache::KeepDecodingTiles(const CVString& path, int baseLevel, int firstLevel, int lastLevel,
+                                         int& storedCount) {
+  if (!file_.Open(path, CVFile::modeReadWrite)) return 0;
+  std::uint32_t checked = 0, holes = 0;
+  if (!ReadWord(kCheckedOffset, checked) || !ReadWord(kHolesOffset, holes)) return Fail();
+  if (checked == kTilesChecked && holes == 0) {
+    file_.Close();
+    return 1;
+  }
+  // A file from before the check (or a package installed whole) has every tile decoded once; a
+  // checked one only has its holes looked for. The first tile missing or not decoding is where
+  // the next download starts again: tiles enter a file only in their order.
+  const int stored = storedCount;
+  // The level of the tile at a position of the file's order.
+  auto levelAt = [&](int position) {
+    int level = firstLevel;
+    for (int end = GridCount(baseLevel, level, level); position >= end && level < lastLevel;
+         end += GridCount(baseLevel, level, level))
+      ++level;
+    return level;
+  };
+  int good = 0;
+  std::vector<unsigned char> tile;
+  for (; good < stored; ++good) {
+    const int entry = EntryOffset(baseLevel, firstLevel, lastLevel, levelAt(good), good);
+    std::uint32_t offset = 0, size = 0;
+    if (!ReadWord(entry, offset) || !ReadWord(entry + 4, size)) return Fail();
+    if (size > static_cast<std::uint32_t>(kMaxTileSize)) break;
+    if (checked == kTilesChecked || size == 0) continue;
+    tile.resize(size);
+    if (offset > 0x7FFFFFFFu ||
+        file_.Seek(static_cast<int>(offset), CVFile::begin) != static_cast<int>(offset) ||
+        file_.Read(tile.data(), static_cast<int>(size)) != static_cast<int>(size) ||
+        !OfflineTileDecodes(tile.data(), static_cast<int>(size))) {
+      break;
+    }
+  }
+  // The places from the first bad one on are emptied; the file is marked checked.
+  if (!WriteWord(0, kStateWriting)) return Fail();
+  for (int position = good; position < stored; ++position) {
+    const int entry = EntryOffset(baseLevel, firstLevel, lastLevel, levelAt(position), position);
+    if (!WriteWord(entry, 0xFFFFFFFFu) || !WriteWord(entry + 4, 0xFFFFFFFFu)) return Fail();
+  }
+  if (!WriteWord(kCurCountOffset, static_cast<std::uint32_t>(good)) || !WriteWord(kHolesOffset, 0) ||
+      !WriteWord(kCheckedOffset, kTilesChecked) || !file_.Flush() || !WriteWord(0, kStateComplete) ||
+      !file_.Flush()) {
+    return Fail();
+  }
+  file_.Close();
+  curCount_ = good;
+  storedCount = good;
+  return 1;
+}
+
+int COfflineDataCache::SkipGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel,
+                                    int level) {
+  return PutGridData(baseLevel, key, firstLevel, lastLevel, level, nullptr, -1);
+}
+
 int COfflineDataCache::WriteGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel,
                                      int level, const void* data, int size) {
+  if (size < 0) {
+    writeFailed_ = false;
+    return 0;
+  }
+  return PutGridData(baseLevel, key, firstLevel, lastLevel, level, data, size);
+}
+
+int COfflineDataCache::PutGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel,
+                                   int level, const void* data, int size) {
   writeFailed_ = false;
-  if (size < 0 || size > kMaxTileSize || (size > 0 && !data)) return 0;
+  const bool hole = size < 0;
+  if (size > kMaxTileSize || (size > 0 && !data)) return 0;
   if (level < firstLevel || level > lastLevel) return 0;
   CVString name = PackageNameOfTile(baseLevel, key, level);
   int index = TileIndex(baseLevel, key, level);
@@ -193,9 +276,21 @@ int COfflineDataCache::WriteGridData(int baseLevel, const GridKey& key, int firs
   if (expected < 0 || g != expected || g >= GridCount(baseLevel, firstLevel, lastLevel)) return Fail();
   if (file_.GetLength() < TablesEnd(baseLevel, firstLevel, lastLevel)) return Fail();
   const int before = file_.GetLength();
-  const int entry = firstLevel < lastLevel
-                        ? 56 + 8 * (lastLevel - firstLevel) + 4 * (level - baseLevel) + 8 * g
-                        : 40 + 8 * g;
+  const int entry = EntryOffset(baseLevel, firstLevel, lastLevel, level, g);
+  if (hole) {
+    // The place passes without a tile: the entry stays missing, the file counts one hole more.
+    std::uint32_t holes = 0;
+    if (!ReadWord(kHolesOffset, holes)) return Fail();
+    if (!WriteWord(0, kStateWriting) || !WriteWord(kHolesOffset, holes + 1) ||
+        !WriteWord(kCurCountOffset, static_cast<std::uint32_t>(g + 1)) || !file_.Flush() ||
+        !WriteWord(0, kStateComplete) || !file_.Flush()) {
+      writeFailed_ = true;
+      return Fail();
+    }
+    curCount_ = g + 1;
+    file_.Close();
+    return 1;
+  }
   if (!WriteWord(0, kStateWriting)) return FailWrite(before, entry, g);
   int offset = file_.SeekToEnd();
   if (offset < 0) return FailWrite(before, entry, g);

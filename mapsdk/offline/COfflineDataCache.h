@@ -28,13 +28,19 @@ class COfflineDataCache {
   const CVString& Root() const { return root_; }
 
   // Makes sure the package file exists and is sound (a broken or unfinished one is rebuilt
-  // empty); 1 with the stored tile count, 0 when the file could not be written.
+  // empty); 1 with the stored tile count, 0 when the file could not be written. A file that lacks
+  // tiles before its count (places passed by SkipGridData), or one not written by this store's
+  // check (an earlier version's, a package's) whose tiles do not all decode, is cut back to its
+  // first such place: the next download fetches from there and replaces what did not decode.
   int CreateOfflineDat(int baseLevel, CVString name, int firstLevel, int lastLevel, int& storedCount);
   // Appends one tile; it must be the next one of its file. 1 on success. When the disk refuses the
   // bytes the file is put back as it was (LastWriteFailed() then holds).
   int WriteGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel, int level,
                     const void* data, int size);
-  // Whether the last WriteGridData failed writing to disk (not refusing the tile).
+  // Passes the next place of the tile's file without a tile (one that did not decode): it reads
+  // as missing, and the next CreateOfflineDat starts the file again there. 1 on success.
+  int SkipGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel, int level);
+  // Whether the last WriteGridData or SkipGridData failed writing to disk (not refusing the tile).
   bool LastWriteFailed() const { return writeFailed_; }
   // Reads one tile into a new VMalloc block (the caller frees it with VFree). 1 on success.
   int ReadGridData(int baseLevel, const GridKey& key, int level, void*& data, int& size);
@@ -58,6 +64,12 @@ class COfflineDataCache {
   bool ReadWord(int offset, std::uint32_t& value);
   bool WriteWord(int offset, std::uint32_t value);
   int Fail();
+  // Writes a tile, or with size -1 a hole.
+  int PutGridData(int baseLevel, const GridKey& key, int firstLevel, int lastLevel, int level,
+                  const void* data, int size);
+  // Where the entry of the tile at position (in the file's order) of level lies.
+  static int EntryOffset(int baseLevel, int firstLevel, int lastLevel, int level, int position);
+  int KeepDecodingTiles(const CVString& path, int baseLevel, int firstLevel, int lastLevel, int& storedCount);
   // A write that fell short: the file back to its length and count before the tile. 0.
   int FailWrite(int length, int entry, int count);
 

@@ -10,6 +10,7 @@
 #include "mapsdk/offline/OLRecordFile.h"
 #include "mapsdk/offline/OfflineGridClient.h"
 #include "mapsdk/offline/OfflinePackageScan.h"
+#include "mapsdk/offline/OfflineTileCheck.h"
 #include "platform/foundation/Mutex.h"
 #include "platform/foundation/RunLoop.h"
 
@@ -178,6 +179,8 @@ int COfflineMapMan::StartNextCity() {
 void COfflineMapMan::BuildPackageList() {
   packages_.RemoveAll();
   received_ = 0;
+  failed_ = 0;
+  failedTiles_.clear();
   total_ = 0;
   headReceived_ = 0;
   const COLUpdateElement& local = current_.local;
@@ -299,11 +302,23 @@ void COfflineMapMan::RequestBatch(int flag) {
 }
 
 int COfflineMapMan::SaveGridData(const void* data, int size, const GridKey& key, int level) {
+  // Decoded before the lock: the timer's tick does not wait for a picture.
+  const bool decodes = OfflineTileDecodes(data, size);
   platform::MutexLock lock(mutex_);
   if (packages_.IsEmpty() || !store_) return 0;
   const tag_GridRisk& head = packages_[0];
-  if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size))
-    return store_->LastWriteFailed() ? -1 : 0;
+  if (decodes) {
+    if (!store_->WriteGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level, data, size))
+      return store_->LastWriteFailed() ? -1 : 0;
+  } else {
+    // A broken tile is not stored: its place passes (the download goes on), and the next download
+    // of the city fetches the file again from there.
+    if (!store_->SkipGridData(head.baseLevel, key, head.firstLevel, head.lastLevel, level))
+      return store_->LastWriteFailed() ? -1 : 0;
+    ++failed_;
+    if (failedTiles_.size() < kNamedFailedTiles)
+      failedTiles_.push_back(std::to_string(level) + "/" + key.Text());
+  }
   ++headReceived_;
   ++received_;
   return 1;
@@ -382,6 +397,14 @@ int COfflineMapMan::GetPackageCount() const {
 int COfflineMapMan::GetReceivedCount() const {
   platform::MutexLock lock(mutex_);
   return received_;
+}
+int COfflineMapMan::GetFailedCount() const {
+  platform::MutexLock lock(mutex_);
+  return failed_;
+}
+std::vector<std::string> COfflineMapMan::GetFailedTiles() const {
+  platform::MutexLock lock(mutex_);
+  return failedTiles_;
 }
 int COfflineMapMan::GetTotalCount() const {
   platform::MutexLock lock(mutex_);

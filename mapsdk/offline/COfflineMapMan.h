@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "mapsdk/engine/CGridDataCache.h"
@@ -77,7 +79,9 @@ class COfflineMapMan {
   // Advances the download after a batch answer or failure.
   void ContinueDownload(int receivedInHead, int flag);
   // Stores one received tile of the head package; 1 on success, 0 when the store refused it (out
-  // of order), -1 when the store could not write it (the disk is full or failing).
+  // of order), -1 when the store could not write it (the disk is full or failing). A tile that
+  // does not decode is not stored but counted as failed (1: the download goes on past it); the
+  // next download of the city fetches its file again from there.
   int SaveGridData(const void* data, int size, const GridKey& key, int level);
   // After a tile could not be written: the batch is cancelled, the city is stopped (state 3) and
   // downloading switched off until a city is asked for again.
@@ -101,6 +105,11 @@ class COfflineMapMan {
   int GetPackageCount() const;
   int GetReceivedCount() const;
   int GetTotalCount() const;
+  // Tiles of the current city's download that did not decode, and the first of them named
+  // "level/x_y" (at most kNamedFailedTiles).
+  static constexpr std::size_t kNamedFailedTiles = 5;
+  int GetFailedCount() const;
+  std::vector<std::string> GetFailedTiles() const;
   int GetHeadReceived() const;
   int GetBatchSequence() const;
   int IsDownloadOn() const;
@@ -131,6 +140,8 @@ class COfflineMapMan {
   OfflineGridClient* client_ = nullptr;  // set before the manager runs, then read only
   CVArray<tag_GridRisk> packages_ GUARDED_BY(mutex_);
   int received_ GUARDED_BY(mutex_) = 0;
+  int failed_ GUARDED_BY(mutex_) = 0;
+  std::vector<std::string> failedTiles_ GUARDED_BY(mutex_);
   int total_ GUARDED_BY(mutex_) = 0;
   int level_ GUARDED_BY(mutex_) = 0;
   int firstRow_ GUARDED_BY(mutex_) = 0;

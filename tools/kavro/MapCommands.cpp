@@ -525,7 +525,18 @@ std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostrea
                              tiles() + ")");
   }
   progress << "map offline: " << name << " stored in " << where << "\n" << std::flush;
-  out << name << ": " << control->OfflineMan().GetTotalCount() << " tiles stored\n";
+  // Tiles that did not decode are not stored: said with the first of them by name.
+  const int failed = control->OfflineMan().GetFailedCount();
+  out << name << ": " << control->OfflineMan().GetTotalCount() - failed << " tiles stored";
+  if (failed > 0) {
+    std::string named;
+    for (const std::string& tile : control->OfflineMan().GetFailedTiles())
+      named += (named.empty() ? "" : ", ") + tile;
+    if (failed > static_cast<int>(control->OfflineMan().GetFailedTiles().size())) named += ", ...";
+    out << ", " << failed << " did not decode and are not stored (" << named
+        << "); the next download fetches them again";
+  }
+  out << "\n";
   return Outcome::Done;
 }
 

@@ -1,4 +1,5 @@
 // kavro: the headless runner of the recruitment client.
+#include <fcntl.h>
 #include <langinfo.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -154,15 +155,23 @@ std::string homeProblem() {
   if (ec || !fs::is_directory(folder))
     return "cannot use the home folder " + platform::Environment::homeRoot() + ": cannot make " +
            folder.string() + (ec ? ": " + ec.message() : "");
+  // Written and synced byte by byte ourselves: a stream's buffer would hide why the disk said no.
   fs::path probe = folder / ".kavro-write-check";
-  {
-    std::ofstream out(probe);
-    if (!out || !(out << "x") || !out.flush())
-      return "cannot use the home folder " + platform::Environment::homeRoot() + ": " + folder.string() +
-             " is not writable";
+  int error = 0;
+  int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    if (::write(fd, "x", 1) != 1 || ::fsync(fd) != 0) error = errno ? errno : EIO;
+    ::close(fd);
+    fs::remove(probe, ec);
   }
-  fs::remove(probe, ec);
-  return "";
+  if (error == 0) return "";
+  std::string where =
+      "cannot use the home folder " + platform::Environment::homeRoot() + ": " + folder.string();
+  if (error == ENOSPC || error == EDQUOT) return where + ": the disk is full";
+  if (error == EROFS) return where + " is on a read-only disk";
+  return where + " is not writable (" + std::strerror(error) + ")";
 }
 
 // A script file that can be read, or why not.

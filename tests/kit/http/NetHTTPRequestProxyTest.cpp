@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 #include "platform/foundation/FileManager.h"
 #include "tests/kit/http/HttpTestSupport.h"
@@ -122,6 +124,116 @@ TEST_F(NetHTTPRequestProxyTest, RequestsWaitingForTheirScriptLeaveTheQueueToOthe
   for (auto& r : scripted) EXPECT_TRUE(r->PACScriptError());
   EXPECT_EQ(server.requestCount(), scripted.size() + 1);
   EXPECT_TRUE(queueIsBackToFour());
+}
+
+// A proxy script host that answers late: more requests wait for its script than the queue has
+// places, and a plain request still goes ahead; all of them share one download of the script.
+TEST_F(NetHTTPRequestProxyTest, RequestsWaitingForADownloadingScriptShareItAndHoldNoPlace) {
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok(r.target); });
+  std::mutex m;
+  std::condition_variable cv;
+  bool open = false;
+  std::vector<std::string> events;
+  LoopbackHttpServer pacHost;
+  pacHost.setHandler([&](const RecordedRequest&) {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return open; });
+    events.push_back("script answered");
+    return ScriptedResponse::ok("function FindProxyForURL(u, h) { return 'DIRECT'; }");
+  });
+  auto release = [&] {
+    std::lock_guard<std::mutex> lock(m);
+    open = true;
+    cv.notify_all();
+  };
+  // The host is let go however the test ends, or its connection thread would hold the server.
+  std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { release(); });
+
+  const int places = NetHTTPRequest::sharedQueue()->maxConcurrentOperationCount();
+  std::vector<std::shared_ptr<Recorder>> waiting;
+  std::vector<std::shared_ptr<NetHTTPRequest>> scripted;
+  for (int i = 0; i < 2 * places; ++i) {
+    auto r = make("/scripted", waiting.emplace_back(std::make_shared<Recorder>()));
+    r->setPACurl(url(pacHost.url("/proxy.pac")));
+    // Waits for the host far longer than the test waits for the plain request.
+    r->setTimeOutSeconds(120);
+    r->startAsynchronous();
+    scripted.push_back(r);
+  }
+  auto plainRecorder = std::make_shared<Recorder>();
+  auto plain = make("/plain", plainRecorder);
+  plain->startAsynchronous();
+  wait([&] { return plainRecorder->done(); }, 60);
+  {
+    std::lock_guard<std::mutex> lock(m);
+    events.push_back(plainRecorder->done() ? "plain finished" : "plain still waiting");
+  }
+  release();
+  EXPECT_TRUE(
+      wait([&] { return std::all_of(waiting.begin(), waiting.end(), [](auto& w) { return w->done(); }); }));
+  {
+    std::lock_guard<std::mutex> lock(m);
+    EXPECT_EQ(events, (std::vector<std::string>{"plain finished", "script answered"}));
+  }
+  EXPECT_EQ(plainRecorder->calls.back(), "finished");
+  EXPECT_EQ(pacHost.requestCount(), 1u);
+  for (auto& w : waiting) EXPECT_EQ(w->calls.back(), "finished");
+  EXPECT_EQ(server.requestCount(), scripted.size() + 1);
+  EXPECT_TRUE(queueIsBackToFour());
+}
+
+// Requests waiting for one download leave it one by one: the others still get the script, and the
+// download is cancelled only when none waits; the queue's limit comes back either way.
+TEST_F(NetHTTPRequestProxyTest, CancelledWaitersLeaveTheSharedDownloadToTheOthers) {
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok(r.target); });
+  std::mutex m;
+  std::condition_variable cv;
+  bool open = false;
+  LoopbackHttpServer pacHost;
+  pacHost.setHandler([&](const RecordedRequest&) {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return open; });
+    return ScriptedResponse::ok("function FindProxyForURL(u, h) { return 'DIRECT'; }");
+  });
+  auto release = [&] {
+    std::lock_guard<std::mutex> lock(m);
+    open = true;
+    cv.notify_all();
+  };
+  std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { release(); });
+
+  std::vector<std::shared_ptr<Recorder>> waiting;
+  std::vector<std::shared_ptr<NetHTTPRequest>> scripted;
+  for (int i = 0; i < 3; ++i) {
+    auto r = make("/scripted", waiting.emplace_back(std::make_shared<Recorder>()));
+    r->setPACurl(url(pacHost.url("/shared.pac")));
+    r->setTimeOutSeconds(120);
+    r->startAsynchronous();
+    scripted.push_back(r);
+  }
+  ASSERT_TRUE(wait([&] { return pacHost.requestCount() == 1; }));
+  scripted[0]->cancel();
+  scripted[1]->cancel();
+  EXPECT_TRUE(wait([&] { return waiting[0]->done() && waiting[1]->done(); }));
+  release();
+  EXPECT_TRUE(wait([&] { return waiting[2]->done(); }));
+  EXPECT_EQ(waiting[2]->calls.back(), "finished");
+  EXPECT_EQ(pacHost.requestCount(), 1u);
+  EXPECT_TRUE(queueIsBackToFour());
+
+  // Every waiter gone: the download is cancelled and its place given back.
+  {
+    std::lock_guard<std::mutex> lock(m);
+    open = false;
+  }
+  auto alone = make("/alone", std::make_shared<Recorder>());
+  alone->setPACurl(url(pacHost.url("/alone.pac")));
+  alone->setTimeOutSeconds(120);
+  alone->startAsynchronous();
+  ASSERT_TRUE(wait([&] { return pacHost.requestCount() == 2; }));
+  alone->cancel();
+  EXPECT_TRUE(queueIsBackToFour());
+  release();
 }
 
 }  // namespace

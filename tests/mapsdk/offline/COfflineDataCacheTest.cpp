@@ -7,6 +7,7 @@
 #include "mapsdk/engine/VFileUtil.h"
 #include "mapsdk/engine/VMemory.h"
 #include "mapsdk/offline/COfflineDataCache.h"
+#include "tests/mapsdk/offline/OfflineTestSupport.h"
 #include "tests/support/TempDir.h"
 
 using namespace gmengine;
@@ -99,6 +100,90 @@ TEST_F(COfflineDataCacheTest, BrokenFilesAreRebuiltAndBadEntriesRefused) {
   EXPECT_EQ(store.DeleteGridFile(11, CVString("2_2_18"), 18, 18), 1);
   // Levels no package spans (a broken record) make no file.
   EXPECT_EQ(store.CreateOfflineDat(3, CVString("1_1"), 3, 18, stored), 0);
+}
+
+// Package files written before tiles were checked (or installed whole from a package) may hold
+// tiles that do not decode: the next CreateOfflineDat cuts such a file back to its first broken
+// tile, so the download fetches from there and replaces it. Places passed without a tile are
+// fetched again the same way.
+class OfflineTileRepairTest : public COfflineDataCacheTest {
+ protected:
+  std::string Path() { return store.PackagePath(CVString("2_3")).ToUtf8(); }
+  // Zeroes the header word that marks a file whose tiles were checked, as an earlier version left it.
+  void Unmark() {
+    CVFile file;
+    ASSERT_TRUE(file.Open(store.PackagePath(CVString("2_3")), CVFile::modeReadWrite));
+    ASSERT_EQ(file.Seek(24, CVFile::begin), 24);
+    const unsigned char zero[4] = {0, 0, 0, 0};
+    ASSERT_EQ(file.Write(zero, 4), 4);
+    file.Close();
+  }
+};
+
+TEST_F(OfflineTileRepairTest, AnEarlierFilesFirstBrokenTileIsWhereTheNextDownloadStarts) {
+  int stored = -1;
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  const std::string good = offline_test::DecodableTile("good");
+  const std::string truncated = good.substr(0, good.size() / 2);
+  ASSERT_EQ(store.WriteGridData(3, Key("2_3"), 3, 10, 3, good.data(), static_cast<int>(good.size())), 1);
+  ASSERT_EQ(store.WriteGridData(3, Key("4_6"), 3, 10, 4, nullptr, 0), 1);  // an empty tile decodes
+  ASSERT_EQ(
+      store.WriteGridData(3, Key("4_7"), 3, 10, 4, truncated.data(), static_cast<int>(truncated.size())), 1);
+  ASSERT_EQ(store.WriteGridData(3, Key("5_6"), 3, 10, 4, good.data(), static_cast<int>(good.size())), 1);
+  // A checked file is trusted: tiles reach it through the download's check.
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  EXPECT_EQ(stored, 4);
+
+  Unmark();
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  EXPECT_EQ(stored, 2);
+  EXPECT_EQ(Read(3, "2_3", 3), good);
+  EXPECT_EQ(Read(3, "4_7", 4), "<none>");
+  EXPECT_EQ(Read(3, "5_6", 4), "<none>");
+  // The download replaces the broken tile and goes on; the file is checked once, not at every start.
+  const std::string again = offline_test::DecodableTile("again");
+  ASSERT_EQ(store.WriteGridData(3, Key("4_7"), 3, 10, 4, again.data(), static_cast<int>(again.size())), 1);
+  EXPECT_EQ(Read(3, "4_7", 4), again);
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  EXPECT_EQ(stored, 3);
+}
+
+TEST_F(OfflineTileRepairTest, PlacesPassedWithoutATileAreFetchedAgainFromTheFirst) {
+  int stored = -1;
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  const std::string good = offline_test::DecodableTile("good");
+  ASSERT_EQ(store.WriteGridData(3, Key("2_3"), 3, 10, 3, good.data(), static_cast<int>(good.size())), 1);
+  ASSERT_EQ(store.WriteGridData(3, Key("4_6"), 3, 10, 4, good.data(), static_cast<int>(good.size())), 1);
+  ASSERT_EQ(store.SkipGridData(3, Key("4_7"), 3, 10, 4), 1);
+  ASSERT_EQ(store.WriteGridData(3, Key("5_6"), 3, 10, 4, good.data(), static_cast<int>(good.size())), 1);
+  ASSERT_EQ(store.SkipGridData(3, Key("5_7"), 3, 10, 4), 1);
+  EXPECT_EQ(Read(3, "4_7", 4), "<none>");
+  EXPECT_EQ(Read(3, "5_6", 4), good);
+  // Out of order is refused as for a tile.
+  EXPECT_EQ(store.SkipGridData(3, Key("4_6"), 3, 10, 4), 0);
+
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  EXPECT_EQ(stored, 2);
+  EXPECT_EQ(Read(3, "4_6", 4), good);
+  EXPECT_EQ(Read(3, "5_6", 4), "<none>");
+  for (const char* key : {"4_7", "5_6", "5_7"})
+    ASSERT_EQ(store.WriteGridData(3, Key(key), 3, 10, 4, good.data(), static_cast<int>(good.size())), 1)
+        << key;
+  ASSERT_EQ(store.CreateOfflineDat(3, CVString("2_3"), 3, 10, stored), 1);
+  EXPECT_EQ(stored, 5);
+}
+
+// The single-level file of level 18 is cut back the same way.
+TEST_F(OfflineTileRepairTest, ALevel18FileIsCutBackToItsFirstHole) {
+  int stored = -1;
+  ASSERT_EQ(store.CreateOfflineDat(11, CVString("2_2"), 18, 18, stored), 1);
+  const std::string good = offline_test::DecodableTile("good");
+  ASSERT_EQ(store.WriteGridData(11, Key("256_256"), 18, 18, 18, good.data(), static_cast<int>(good.size())),
+            1);
+  ASSERT_EQ(store.SkipGridData(11, Key("256_257"), 18, 18, 18), 1);
+  ASSERT_EQ(store.CreateOfflineDat(11, CVString("2_2"), 18, 18, stored), 1);
+  EXPECT_EQ(stored, 1);
+  EXPECT_EQ(Read(11, "256_256", 18), good);
 }
 
 }  // namespace

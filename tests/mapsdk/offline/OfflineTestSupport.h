@@ -1,5 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/search/GMKNotifier.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/graphics/ImageCodec.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/support/TempHome.h"
 
@@ -32,6 +34,31 @@ class RecordingDelegate : public mapsdk::GMKOfflineMapDelegate {
   }
   std::vector<State> states;
 };
+
+// A tile as a map service sends it, a 256 x 256 PNG, that carries label in a text chunk: one
+// picture encoded once, told apart by what reads back.
+inline std::string DecodableTile(const std::string& label) {
+  static const std::string picture = [] {
+    auto bitmap = platform::Bitmap::create(256, 256, false);
+    platform::Data png = platform::ImageCodec::encodePNG(*bitmap);
+    return std::string(png.begin(), png.end());
+  }();
+  std::string body = "tEXt";
+  body += "Comment";
+  body += '\0';
+  body += label;
+  std::string chunk;
+  const auto length = static_cast<std::uint32_t>(body.size() - 4);
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>((length >> shift) & 0xff);
+  chunk += body;
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>((crc >> shift) & 0xff);
+  // Before the closing chunk (its 12 bytes end the file).
+  std::string tile = picture;
+  tile.insert(tile.size() - 12, chunk);
+  return tile;
+}
 
 inline gmengine::COLUpdateRecord MakeRecord(int id, std::vector<std::string> names, int base = 11,
                                             int first = 11, int last = 17) {

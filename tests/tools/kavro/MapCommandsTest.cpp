@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,6 +17,8 @@
 #include "demo/ApiFixtureServer.h"
 #include "demo/LoopbackHttpServer.h"
 #include "demo/LoopbackSocket.h"
+#include "demo/MapDemoService.h"
+#include "demo/MapFixtureServer.h"
 #include "mapsdk/display/MapControlBlock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/graphics/Bitmap.h"
@@ -173,6 +176,54 @@ TEST_F(MapCommandsTest, AnOfflineDownloadSaysHowFarItCameAndEndsOnAHostThatFails
             std::string::npos)
       << why;
   EXPECT_NE(why.find("the download is stopped"), std::string::npos) << why;
+  ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
+// A map service that cuts every tile short: none is stored, the summary says how many and names
+// the first, and the next download, from a good service, fetches and stores every one.
+TEST_F(MapCommandsTest, TilesCutShortAreNotStoredButSaidAndTheNextDownloadFetchesThem) {
+  test::MapFixtureServer fixture;
+  test::LoopbackHttpServer cutting;
+  cutting.setHandler([&](const test::RecordedRequest& r) {
+    if (r.target.rfind("/tile/", 0) != 0) {
+      test::ScriptedResponse answer;
+      answer.status = 404;
+      return answer;
+    }
+    const std::string type = test::MapDemoService::query(r.target, "type");
+    const int level = std::atoi(test::MapDemoService::query(r.target, "l").c_str());
+    std::vector<std::optional<std::string>> tiles;
+    std::istringstream keys(test::MapDemoService::query(r.target, "c"));
+    for (std::string key; std::getline(keys, key, ',');) {
+      int column = 0, row = 0;
+      if (std::sscanf(key.c_str(), "%d_%d", &column, &row) != 2) {
+        tiles.emplace_back(std::nullopt);
+        continue;
+      }
+      std::string tile = fixture.tile(type.empty() ? "map" : type, level, column, row);
+      tile.resize(tile.size() / 2);
+      tiles.emplace_back(std::move(tile));
+    }
+    return test::ScriptedResponse::ok(test::MapFixtureServer::buildBatch(tiles));
+  });
+  start();
+  platform::Environment::setMapHostUrl(cutting.url());
+  run("map open");  // no tile draws
+  ASSERT_EQ(run("map offline"), Outcome::Done) << err_.str();
+  EXPECT_NE(out_.str().find("Demo City: 0 tiles stored, 5461 did not decode and are not stored (11/"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_NE(out_.str().find("the next download fetches them again"), std::string::npos) << out_.str();
+  ASSERT_EQ(run("map close"), Outcome::Done);
+
+  out_.str("");
+  runner::registerMapCommands();  // the demo map service, whose tiles are whole
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map offline"), Outcome::Done) << err_.str();
+  EXPECT_NE(out_.str().find("Demo City: 5461 tiles stored\n"), std::string::npos) << out_.str();
+  ASSERT_EQ(run("map host close"), Outcome::Done);
+  ASSERT_EQ(run("map zoom 15"), Outcome::Done);
+  EXPECT_EQ(run("map expect drawn"), Outcome::Done) << runner_->lastMessage();
   ASSERT_EQ(run("map close"), Outcome::Done);
 }
 

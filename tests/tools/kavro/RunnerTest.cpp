@@ -408,6 +408,18 @@ TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
   EXPECT_NE(plainHome.output.find("cannot use the home folder " + dir.path() + "/plain"), std::string::npos)
       << plainHome.output;
 
+  // A full disk is said as such, not as a folder one may not write to: the write check lands on a
+  // device that is always full.
+  std::filesystem::create_directories(dir.path() + "/full/Documents/kavro_client_data");
+  std::filesystem::create_symlink("/dev/full",
+                                  dir.path() + "/full/Documents/kavro_client_data/.kavro-write-check");
+  ProgramRun fullDisk = kavro("--home " + dir.path() + "/full show");
+  EXPECT_EQ(fullDisk.status(), runner::ExitStatus::Failed);
+  EXPECT_NE(fullDisk.output.find("cannot use the home folder " + dir.path() + "/full: " + dir.path() +
+                                 "/full/Documents/kavro_client_data: the disk is full"),
+            std::string::npos)
+      << fullDisk.output;
+
   ProgramRun api = kavro(home + "--api ftp//nowhere show");
   EXPECT_EQ(api.status(), runner::ExitStatus::Usage);
   EXPECT_NE(api.output.find("bad --api URL \"ftp//nowhere\""), std::string::npos) << api.output;
