@@ -1,8 +1,9 @@
 # Third-party libraries from their static archives (KAVRO_STATIC_DEPS, on in release builds).
 # A fresh process of the runner mapped 26 shared libraries and resolved thousands of symbols across
 # them before its first line ran: two thirds of its start. Linked from the archives, it maps five.
-# OpenSSL stays shared (the benchmarks' libcurl loads it too, and two copies of its state in one
-# process would not agree), so does any library whose archive the system lacks.
+# A library whose archive the system lacks stays shared. A program that also loads a shared library
+# linked against OpenSSL (the benchmarks' libcurl) keeps its own copy of OpenSSL to itself with
+# kavro_keep_static_openssl, so that each side runs its own copy with its own state.
 
 # kavro_static_archive(VAR NAME): VAR is the path of libNAME.a, or empty when there is none.
 function(kavro_static_archive var name)
@@ -59,5 +60,15 @@ if(KAVRO_STATIC_DEPS)
     kavro_link_static(ICU::i18n icui18n DEPS ICU::uc)
   endif()
   kavro_link_static(PkgConfig::MINIZIP minizip DEPS ZLIB::ZLIB)
+  kavro_link_static(OpenSSL::Crypto crypto DEPS Threads::Threads ${CMAKE_DL_LIBS})
+  kavro_link_static(OpenSSL::SSL ssl DEPS OpenSSL::Crypto)
   kavro_link_static(PkgConfig::CJSON cjson)
 endif()
+
+# kavro_keep_static_openssl(TARGET): TARGET's copy of OpenSSL is not offered to the shared
+# libraries it loads.
+function(kavro_keep_static_openssl target)
+  if(KAVRO_STATIC_DEPS)
+    target_link_options(${target} PRIVATE -Wl,--exclude-libs,libssl.a:libcrypto.a)
+  endif()
+endfunction()
