@@ -7,8 +7,8 @@
 // records of parsed answers of one page each, as the list holds them after a scroll through the
 // results. Reports the list's rows per second as a share of the plain cells' through
 // bench/Ratio.h, and how the cost of one row grows with the list's length (the same list at 1,000
-// rows is the peer of the longer ones), also for the table view alone to 1,000,000 rows: plain cells
-// of a few fixed texts, which cost the same at any length.
+// rows is the peer of the longer ones), also for the table view alone: plain cells of a few fixed
+// texts, which cost the same at any length.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -158,12 +158,10 @@ void Table_ScrollFixedRows(benchmark::State& state) {
 
 BENCHMARK(List_ScrollResultRows)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Plain_ScrollTableViewCells)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(Table_ScrollFixedRows)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond);
+// Not to 1,000,000 rows here: freeing that table's layout (16 MB) raises the allocator's threshold
+// for blocks of their own mapping, and the lists built after it would lie in memory differently
+// from those built before, so the other rows' figures would depend on the order the runs took.
+BENCHMARK(Table_ScrollFixedRows)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -184,19 +182,18 @@ int main(int argc, char** argv) {
         reporter.timeRatio(ours, plain), 0.5);
   }
   // Per-row cost of a long list against the same list of 1,000 rows: a full scroll must stay
-  // linear in the rows. The table view alone, to 1,000,000 rows (goal: flat within 10 %, a ratio of
-  // 1 / 1.1); plain cells bound to the records and the whole result list, whose records no longer
-  // sit in the processor's caches at 10,000 rows (goal: at most 1.2x, a ratio of 1 / 1.2).
+  // linear in the rows. The table view alone (goal: flat within 10 %, a ratio of 1 / 1.1); plain cells bound
+  // to the records and the whole result list, whose records no longer sit in the processor's caches at 10,000
+  // rows (goal: at most 1.2x, a ratio of 1 / 1.2).
   struct PerRow {
     const char* benchmark;
     const char* what;
     std::vector<const char*> rows;
     double goal;
   };
-  for (const PerRow& p :
-       {PerRow{"Table_ScrollFixedRows", "table view", {"10000", "100000", "1000000"}, 1 / 1.1},
-        PerRow{"Plain_ScrollTableViewCells", "plain cells", {"10000", "100000"}, 1 / 1.2},
-        PerRow{"List_ScrollResultRows", "result list", {"10000", "100000"}, 1 / 1.2}}) {
+  for (const PerRow& p : {PerRow{"Table_ScrollFixedRows", "table view", {"10000", "100000"}, 1 / 1.1},
+                          PerRow{"Plain_ScrollTableViewCells", "plain cells", {"10000", "100000"}, 1 / 1.2},
+                          PerRow{"List_ScrollResultRows", "result list", {"10000", "100000"}, 1 / 1.2}}) {
     const std::string base = std::string(p.benchmark) + "/1000";
     for (const char* rows : p.rows) {
       const std::string ours = std::string(p.benchmark) + "/" + rows;

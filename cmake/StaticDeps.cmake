@@ -1,6 +1,6 @@
 # Third-party libraries from their static archives (KAVRO_STATIC_DEPS, on in release builds).
 # A fresh process of the runner mapped 26 shared libraries and resolved thousands of symbols across
-# them before its first line ran: two thirds of its start. Linked from the archives, it loads three
+# them before its first line ran: about half of its start. Linked from the archives, it loads three
 # (the C library, its maths library and cJSON, whose archive the system lacks).
 # A library whose archive the system lacks stays shared. A program that also loads a shared library
 # linked against OpenSSL (the benchmarks' libcurl) keeps its own copy of OpenSSL to itself with
