@@ -6,9 +6,9 @@
 //   first byte it writes after its start (the runner answers a "help" waiting on its standard
 //   input once the start has settled). The peer: a fresh process (shell_bare_start) doing what no
 //   start can avoid: bare SQLite opening the same three store files (schema read, same journal and
-//   sync mode), one libcurl round trip of the start's call on a new connection and the same
-//   counter row written, timed the same way. Both ask the same local server; a client start and
-//   a bare one alternate, so that both meet the same load of the shared machine.
+//   sync mode), one round trip of the start's call on a new connection, on a plain socket, and
+//   the same counter row written, timed the same way. Both ask the same local server; a client
+//   start and a bare one alternate, so that both meet the same load of the shared machine.
 // - A tap on the search form's search button up to the first result row laid out: the result
 //   screen is pushed, asks the server for the first page and lays out its rows; on the way the
 //   form is saved and the search filed in the history (one transaction of the cache store; the

@@ -405,7 +405,7 @@ void DataItemDetail::clear() { dictData_->removeAllObjects(); }
 std::string DataItemDetail::getString(std::string_view key) const {
   if (key.empty()) return "";
   const platform::Value* v = dictData_->objectForKey(key);
-  return v ? v->stringValue() : std::string();
+  return v ? std::string(v->stringView()) : std::string();
 }
 
 std::int64_t DataItemDetail::getInt(std::string_view key) const {

@@ -1,9 +1,11 @@
 #include "mapsdk/raster/VRasterFill.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -32,12 +34,6 @@ struct EdgeEx {
   std::int64_t dx, dy;
 };
 
-struct tagCellEx {
-  std::int16_t x;
-  int cover;
-  int area;
-};
-
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   std::int64_t q = a / b;
   if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -50,23 +46,48 @@ std::int64_t RoundCross(std::int64_t start, std::int64_t boundaryOffset, std::in
                               static_cast<double>(delta));
 }
 
-// Cells of one scanline, merged with the previous cell when it lies in the same column.
+// The cells of one scanline: cover and area summed per column, a bit per column telling which
+// columns have any. The row is read back in column order through the bits, so no sort is needed;
+// reading a column clears its bit, which leaves the row empty for the next scanline.
 class CellRow {
  public:
-  CellRow(tagCellEx* cells, std::int64_t capacity) : cells_(cells), capacity_(capacity) {}
-  void Reset() { count_ = 0; }
-  std::int64_t Count() const { return count_; }
-  tagCellEx* Cells() { return cells_; }
+  // Columns first..first + width - 1; cover and area hold width entries, used (width + 63) / 64.
+  CellRow(int first, int width, int* cover, int* area, std::uint64_t* used)
+      : first_(first), width_(static_cast<unsigned>(width)), cover_(cover), area_(area), used_(used) {
+    std::fill(used_, used_ + (width + 63) / 64, 0);
+  }
+  bool Empty() const { return lowWord_ > highWord_; }
 
   void Add(int x, int cover, int area) {
     if (cover == 0 && area == 0) return;
-    if (count_ > 0 && cells_[count_ - 1].x == x) {
-      cells_[count_ - 1].cover += cover;
-      cells_[count_ - 1].area += area;
+    const int i = x - first_;
+    if (static_cast<unsigned>(i) >= width_) return;  // cannot happen: pieces lie in the columns
+    const int word = i >> 6;
+    const std::uint64_t bit = std::uint64_t{1} << (i & 63);
+    if (used_[word] & bit) {
+      cover_[i] += cover;
+      area_[i] += area;
       return;
     }
-    if (count_ >= capacity_) return;  // cannot happen: the capacity bounds every row
-    cells_[count_++] = {static_cast<std::int16_t>(x), cover, area};
+    used_[word] |= bit;
+    cover_[i] = cover;
+    area_[i] = area;
+    lowWord_ = std::min(lowWord_, word);
+    highWord_ = std::max(highWord_, word);
+  }
+
+  // Calls fn(x, cover, area) for every column with cells, in column order, and empties the row.
+  template <class Fn>
+  void Drain(Fn&& fn) {
+    for (int word = lowWord_; word <= highWord_; ++word) {
+      for (std::uint64_t bits = used_[word]; bits != 0; bits &= bits - 1) {
+        const int i = (word << 6) + std::countr_zero(bits);
+        fn(first_ + i, cover_[i], area_[i]);
+      }
+      used_[word] = 0;
+    }
+    lowWord_ = std::numeric_limits<int>::max();
+    highWord_ = -1;
   }
 
   // One edge's part inside a row: x1, x2 are 24.8 x values, fy1, fy2 the sub-pixel y in the row.
@@ -124,54 +145,14 @@ class CellRow {
   }
 
  private:
-  tagCellEx* cells_;
-  std::int64_t capacity_;
-  std::int64_t count_ = 0;
+  int first_;
+  unsigned width_;
+  int* cover_;
+  int* area_;
+  std::uint64_t* used_;
+  int lowWord_ = std::numeric_limits<int>::max();
+  int highWord_ = -1;
 };
-
-void InsertionSort(tagCellEx* a, std::int64_t n) {
-  for (std::int64_t i = 1; i < n; ++i) {
-    tagCellEx v = a[i];
-    std::int64_t j = i;
-    while (j > 0 && a[j - 1].x > v.x) {
-      a[j] = a[j - 1];
-      --j;
-    }
-    a[j] = v;
-  }
-}
-
-// Quicksort with a median-of-three pivot; runs of 9 or fewer are finished by insertion sort.
-void SortCells(tagCellEx* a, std::int64_t n) {
-  while (n > 9) {
-    std::int64_t mid = n / 2;
-    if (a[mid].x < a[0].x) std::swap(a[mid], a[0]);
-    if (a[n - 1].x < a[0].x) std::swap(a[n - 1], a[0]);
-    if (a[n - 1].x < a[mid].x) std::swap(a[n - 1], a[mid]);
-    int pivot = a[mid].x;
-    std::int64_t i = 0;
-    std::int64_t j = n - 1;
-    while (i <= j) {
-      while (a[i].x < pivot) ++i;
-      while (a[j].x > pivot) --j;
-      if (i <= j) {
-        std::swap(a[i], a[j]);
-        ++i;
-        --j;
-      }
-    }
-    // Recurse into the smaller side, loop on the larger, so the stack stays logarithmic.
-    if (j + 1 < n - i) {
-      SortCells(a, j + 1);
-      a += i;
-      n -= i;
-    } else {
-      SortCells(a + i, n - i);
-      n = j + 1;
-    }
-  }
-  InsertionSort(a, n);
-}
 
 inline std::uint32_t Blend255(std::uint32_t color, std::uint32_t pixel, unsigned a) {
   unsigned na = 255 - a;
@@ -298,32 +279,30 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
   if (bottomRow < topRow) return 1;
   std::int64_t rows = bottomRow - topRow + 1;
   std::int64_t maxPieces = std::int64_t{count} * 3;
-  std::int64_t clipWidth = clip.right - clip.left;
+  // Cells fall in the columns of the polygon's extent within the clip, its right edge included
+  // (a piece clipped to the right side lies on it).
+  const int firstColumn = static_cast<int>(std::max(minX >> kShift, std::int64_t{clip.left}));
+  const int lastColumn = static_cast<int>(std::min(maxX >> kShift, std::int64_t{clip.right}));
+  const std::int64_t columns = lastColumn - firstColumn + 1;
+  const std::int64_t words = (columns + 63) / 64;
 
-  // Cells in one row: each piece gives at most its column span plus two.
-  std::int64_t spanBound = 0;
-  for (int i = 0; i < count; ++i) {
-    const FixPoint& a = points[i];
-    const FixPoint& b = points[(i + 1) % count];
-    std::int64_t span = std::min((std::max(a.x, b.x) - std::min(a.x, b.x)) >> kShift, clipWidth + 1);
-    spanBound += 3 * (span + 2);
-  }
-  std::int64_t cellCap = std::min(spanBound, maxPieces * (clipWidth + 3));
-
-  std::int64_t bytes = rows * static_cast<std::int64_t>(sizeof(int)) +
-                       maxPieces * static_cast<std::int64_t>(sizeof(EdgeEx) + sizeof(int)) +
-                       cellCap * static_cast<std::int64_t>(sizeof(tagCellEx)) + 64;
+  std::int64_t bytes = maxPieces * static_cast<std::int64_t>(sizeof(EdgeEx)) +
+                       words * static_cast<std::int64_t>(sizeof(std::uint64_t)) +
+                       (rows + maxPieces + 2 * columns) * static_cast<std::int64_t>(sizeof(int)) + 64;
   if (bytes > kMaxFillBlock) return 0;
-  // Not zero-filled: every edge, cell, bucket and active slot is written before it is read, and
-  // clearing the cells took an eighth of a wide line's time.
+  // Not zero-filled: every edge, bucket, active slot and cell is written before it is read (a
+  // cell's column bit says whether it has been), and clearing them took an eighth of a wide
+  // line's time.
   std::unique_ptr<std::uint8_t, decltype(&std::free)> owned(
       static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(bytes))), &std::free);
   if (!owned) return 0;
   std::uint8_t* block = owned.get();
   auto* edges = reinterpret_cast<EdgeEx*>(block);
-  auto* cells = reinterpret_cast<tagCellEx*>(edges + maxPieces);
-  auto* buckets = reinterpret_cast<int*>(cells + cellCap);
+  auto* used = reinterpret_cast<std::uint64_t*>(edges + maxPieces);
+  auto* buckets = reinterpret_cast<int*>(used + words);
   int* active = buckets + rows;
+  int* cellCover = active + maxPieces;
+  int* cellArea = cellCover + columns;
 
   Filler filler(clip, edges);
   for (int i = 0; i < count; ++i) {
@@ -343,12 +322,11 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
   float scale = static_cast<float>(opacity) / 255.0f;
   for (int c = 0; c < 256; ++c) alphaOf[c] = static_cast<unsigned>(static_cast<float>(c) * scale);
 
-  CellRow row(cells, cellCap);
+  CellRow row(firstColumn, static_cast<int>(columns), cellCover, cellArea, used);
   int activeCount = 0;
   int xLimit = clip.right;
   for (int r = topRow; r <= bottomRow; ++r) {
     for (int i = buckets[r - topRow]; i >= 0; i = edges[i].next) active[activeCount++] = i;
-    row.Reset();
     int rowTop = r << kShift;
     int rowBottom = rowTop + kScale;
     int kept = 0;
@@ -372,8 +350,7 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
       if (e.y2 > rowBottom) active[kept++] = active[k];
     }
     activeCount = kept;
-    if (row.Count() == 0) continue;
-    SortCells(row.Cells(), row.Count());
+    if (row.Empty()) continue;
 
     auto* line =
         reinterpret_cast<std::uint32_t*>(bitmap->pixels + static_cast<std::size_t>(r) * bitmap->stride);
@@ -384,31 +361,30 @@ int FillPolygon(VBitmap* bitmap, const _VRect& clip, const FixPoint* points, int
       if (a == 0) return;
       line[x] = a == 255 ? color : Blend255(color, line[x], a);
     };
-    const tagCellEx* c = row.Cells();
-    std::int64_t n = row.Count();
+    // From each column with cells, the running cover fills the columns up to the next one.
+    auto fillTo = [&](int from, int to, int cover) {
+      from = std::max(from, clip.left);
+      to = std::min(to, xLimit);
+      if (from >= to || cover == 0) return;
+      int coverage = std::min(cover < 0 ? -cover : cover, 255);
+      unsigned a = alphaOf[coverage];
+      if (a == 255) {
+        std::fill(line + from, line + to, color);
+      } else if (a != 0) {
+        for (int px = from; px < to; ++px) line[px] = Blend255(color, line[px], a);
+      }
+    };
     int cover = 0;
-    for (std::int64_t i = 0; i < n;) {
-      int x = c[i].x;
-      int area = 0;
-      while (i < n && c[i].x == x) {
-        cover += c[i].cover;
-        area += c[i].area;
-        ++i;
-      }
-      if (x >= clip.left && x < xLimit) put(x, cover - (area >> 9));
-      int runEnd = i < n ? c[i].x : xLimit;
-      int from = std::max(x + 1, clip.left);
-      int to = std::min(runEnd, xLimit);
-      if (from < to && cover != 0) {
-        int coverage = std::min(cover < 0 ? -cover : cover, 255);
-        unsigned a = alphaOf[coverage];
-        if (a == 255) {
-          std::fill(line + from, line + to, color);
-        } else if (a != 0) {
-          for (int px = from; px < to; ++px) line[px] = Blend255(color, line[px], a);
-        }
-      }
-    }
+    int previous = 0;
+    bool any = false;
+    row.Drain([&](int x, int cellCover, int cellArea) {
+      if (any) fillTo(previous + 1, x, cover);
+      any = true;
+      cover += cellCover;
+      if (x >= clip.left && x < xLimit) put(x, cover - (cellArea >> 9));
+      previous = x;
+    });
+    fillTo(previous + 1, xLimit, cover);
   }
   return 1;
 }

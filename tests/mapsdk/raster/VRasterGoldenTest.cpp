@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -83,6 +85,42 @@ TEST(VRasterGoldenTest, ThinDottedAndWideLinesWithJoinsAndCaps) {
   _VPoint sharp[3] = {{44, 58}, {92, 56}, {46, 48}};
   VPolyline(c.dc, sharp, 3, 180);
   ExpectMatchesFixture(c, "lines");
+}
+
+// A crowded scene of the kind a map draws: wandering wide lines of every width crossing each other
+// and themselves, self-overlapping polygons, parts far outside the bitmap and a clip inside it.
+// The points come from a fixed generator, so the scene never changes.
+TEST(VRasterGoldenTest, CrowdedWideLinesAndPolygonsAcrossTheClip) {
+  Canvas c(160, 120, 0xFFF4F0E8u);
+  std::uint32_t state = 12345;
+  auto next = [&](int lo, int hi) {
+    state = state * 1664525u + 1013904223u;
+    return lo + static_cast<int>((state >> 8) % static_cast<std::uint32_t>(hi - lo + 1));
+  };
+  auto wander = [&](int points, int step) {
+    std::vector<_VPoint> p{{next(-30, 190), next(-30, 150)}};
+    for (int k = 1; k < points; ++k)
+      p.emplace_back(std::clamp(p.back().x + next(-step, step), -60, 220),
+                     std::clamp(p.back().y + next(-step, step), -60, 180));
+    return p;
+  };
+  for (int i = 0; i < 24; ++i) {
+    c.SetPen(PenStyle::Solid, 2 + i % 9, 0xFF000000u | static_cast<std::uint32_t>(next(0, 0xFFFFFF)));
+    std::vector<_VPoint> line = wander(next(2, 40), 2 + i);
+    VPolyline(c.dc, line.data(), static_cast<int>(line.size()), next(60, 255));
+  }
+  c.dc->clip = _VRect(12, 9, 141, 107);
+  for (int i = 0; i < 10; ++i) {
+    c.UseFill(0xFF000000u | static_cast<std::uint32_t>(next(0, 0xFFFFFF)));
+    std::vector<_VPoint> shape = wander(next(3, 30), 60);
+    VPolygon(c.dc, shape.data(), static_cast<int>(shape.size()), next(40, 255));
+  }
+  for (int i = 0; i < 12; ++i) {
+    c.SetPen(PenStyle::Solid, 3 + i % 6, 0xFF000000u | static_cast<std::uint32_t>(next(0, 0xFFFFFF)));
+    std::vector<_VPoint> line = wander(next(2, 60), 25);
+    VPolyline(c.dc, line.data(), static_cast<int>(line.size()), 255);
+  }
+  ExpectMatchesFixture(c, "crowded");
 }
 
 TEST(VRasterGoldenTest, EllipsesFilledAndOutlined) {
