@@ -390,6 +390,43 @@ struct JBParseState {
 #endif
   }
   platform::Value makeDictionary(JBDictionary::Pair* pairs, std::size_t count);
+  // The same, with the table of a layout learnt before when its keys came in its order, else
+  // learning them; missed tells which.
+  platform::Value makeLearntDictionary(JBDictionary::Pair* pairs, std::size_t count, bool& missed);
+  // Whether layouts are learnt at all (off: every dictionary is read by the general loop).
+  bool learnLayouts = true;
+  // How well the layouts did at each depth over the last kWatchedDictionaries read by them: where
+  // most missed (the keys come in no order they could learn), the general loop reads the next
+  // `skip` dictionaries there, each time twice as many as before, up to kLongestPause.
+  struct LayoutWatch {
+    std::uint32_t seen = 0;
+    std::uint32_t missed = 0;
+    std::uint32_t skip = 0;
+    std::uint32_t pause = kFirstPause;
+  };
+  static constexpr std::uint32_t kWatchedDictionaries = 8;
+  static constexpr std::uint32_t kFirstPause = 256;
+  static constexpr std::uint32_t kLongestPause = 1u << 16;
+  std::array<LayoutWatch, kLayoutDepths> layoutWatch{};
+  bool layoutsWorthTrying() {
+    if (!learnLayouts || depth >= kLayoutDepths) return false;
+    LayoutWatch& w = layoutWatch[depth];
+    if (w.skip == 0) return true;
+    --w.skip;
+    return false;
+  }
+  void noteLayoutOutcome(bool missed) {
+    LayoutWatch& w = layoutWatch[depth];
+    w.missed += missed ? 1 : 0;
+    if (++w.seen < kWatchedDictionaries) return;
+    if (w.missed * 4 > w.seen) {
+      w.skip = w.pause;
+      w.pause = std::min(w.pause * 2, kLongestPause);
+    } else {
+      w.pause = kFirstPause;
+    }
+    w.seen = w.missed = 0;
+  }
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -439,7 +476,9 @@ struct JBParseState {
   bool touchCache() { return !useCache || touchCacheSlow(); }
   bool touchCacheSlow();
   const platform::TextStore::Block* documentText();
-  bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  bool documentKey(const std::string*& key, std::size_t& keyHash);
+  // The same, first trying the key found last at this position, then the current layout's keys.
+  bool predictedDocumentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
   // Predicts key (text, with words w) at this position of dictionaries at the current depth.
   void rememberKey(std::size_t position, const std::string* key, std::size_t keyHash, std::string_view text,
                    const JBTokenCache::Words& w);
@@ -515,6 +554,8 @@ struct JBParseState {
   // The container that starts at the current token, made in out (a null value).
   bool parseArray(platform::Value& out);
   bool parseDictionary(platform::Value& out);
+  // The same where the dictionaries before at this depth had a layout worth following.
+  bool parseDictionaryByLayout(platform::Value& out);
   bool parseContainer(Token kind, platform::Value& out) {
     return kind == Token::ArrayBegin ? parseArray(out) : parseDictionary(out);
   }
@@ -1376,11 +1417,26 @@ void JBParseState::rememberKey(std::size_t position, const std::string* key, std
   p.patternMask = plain ? static_cast<std::uint32_t>(keyPattern(text, p.pattern)) : 0;
 }
 
-bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
+bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
   // The keys' homes are carved from the arena too.
   closeOpenText();
   const std::string_view text(value.bytes, value.length);
-  if (!useCache && value.length != 0 && value.length <= JBKeyPool::kMaxKeyLength) {
+  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
+  if (value.length > JBKeyPool::kMaxKeyLength || value.length == 0) {
+    key = arena->key(text);
+    keyHash = JBDictionary::hashKey(text);
+    return true;
+  }
+  key = pooledKey(text, keyHash);
+  return true;
+}
+
+bool JBParseState::predictedDocumentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
+  if (useCache || value.length == 0 || value.length > JBKeyPool::kMaxKeyLength)
+    return documentKey(key, keyHash);
+  closeOpenText();
+  const std::string_view text(value.bytes, value.length);
+  {
     const PredictedKey& p =
         predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
     const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
@@ -1409,14 +1465,6 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
     rememberKey(position, key, keyHash, text, w);
     return true;
   }
-  if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
-  if (value.length > JBKeyPool::kMaxKeyLength || value.length == 0) {
-    key = arena->key(text);
-    keyHash = JBDictionary::hashKey(text);
-    return true;
-  }
-  key = pooledKey(text, keyHash);
-  return true;
 }
 
 std::size_t JBParseState::layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
@@ -1626,6 +1674,71 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     recordError("Arrays and dictionaries are nested deeper than 512 levels.");
     return false;
   }
+  if (layoutsWorthTrying()) return parseDictionaryByLayout(out);
+  const std::size_t start = pairStack.size();
+  unsigned accepted = kAcceptValue | kAcceptEnd;
+  for (;;) {
+    if (pos >= length || !nextToken()) break;
+    if (token == Token::String) {
+      if (!(accepted & kAcceptValue)) {
+        recordError("Unexpected string.");
+        break;
+      }
+      const std::string* key;
+      std::size_t keyHash;
+      if (!documentKey(key, keyHash) || !nextToken()) break;
+      if (token != Token::Separator) {
+        recordError("Expected ':'.");
+        break;
+      }
+      if (!nextToken() || !isValueToken(token)) {
+        recordExpectation(accepted, "a value", "a '}'");
+        break;
+      }
+      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+        platform::Value child;
+        if (!parseContainer(token, child)) break;
+        pairStack.push_back(JBDictionary::Pair{key, std::move(child), keyHash});
+      } else {
+        JBDictionary::Pair& pair = pairStack.emplace_back();
+        pair.key = key;
+        pair.keyHash = keyHash;
+        if (!tokenValue(pair.object)) break;
+      }
+      // A comma just after a value needs no token of its own.
+      if (pos < length && input[pos] == ',') {
+        ++pos;
+        accepted = kAcceptValue;
+        continue;
+      }
+      accepted = kAcceptComma | kAcceptEnd;
+    } else if (token == Token::ObjectEnd) {
+      if (!(accepted & kAcceptEnd)) {
+        recordError("Unexpected '}'.");
+        break;
+      }
+      // out is null: the value is made in its place.
+      new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
+      pairStack.resize(start);
+      --depth;
+      return true;
+    } else if (token == Token::Comma) {
+      if (!(accepted & kAcceptComma)) {
+        recordError("Unexpected ','.");
+        break;
+      }
+      accepted = kAcceptValue;
+    } else {
+      recordExpectation(accepted, "a \"STRING\"", "a '}'");
+      break;
+    }
+  }
+  pairStack.resize(start);
+  --depth;
+  return false;
+}
+
+bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
   const std::size_t start = pairStack.size();
   // When the dictionary before at this depth had a table, this one is likely to have the same keys
   // in the same order: its pairs go straight into the document's memory, as many as that one had,
@@ -1648,8 +1761,16 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     permutedSlots[i] = static_cast<std::uint32_t>(pair + 1);
   };
   const PredictedKey* const predictions = predictedRow();
-  if (depth < kLayoutDepths) {
-    if (pos < length && kMaybeSpace[input[pos]]) skipWhitespace();
+  {
+    if (pos < length && kMaybeSpace[input[pos]]) {
+      skipWhitespace();
+      // What the general loop's token reader would say of white space to the end.
+      if (pos >= length) {
+        recordError(kUnexpectedToken);
+        --depth;
+        return false;
+      }
+    }
     // Most often the kind read last at this depth.
     Layout* const last = currentLayout[depth];
     if (last && keyPool && firstKeyAhead(*last)) {
@@ -1668,7 +1789,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
       currentLayout[depth] = chosen;
     }
   }
-  if (!mutableCollections && depth < kLayoutDepths && keyPool && currentLayout[depth]) {
+  if (!mutableCollections && keyPool && currentLayout[depth]) {
     Layout& l = *currentLayout[depth];
     {
       // Its keys are told by their addresses: the pool must outlive the document.
@@ -1769,7 +1890,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
           recordError("Unexpected string.");
           break;
         }
-        if (!documentKey(key, keyHash, position)) break;
+        if (!predictedDocumentKey(key, keyHash, position)) break;
         if (!nextToken()) break;
         if (token != Token::Separator) {
           recordError("Expected ':'.");
@@ -1836,10 +1957,14 @@ bool JBParseState::parseDictionary(platform::Value& out) {
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,
                                               permuted ? permutedSlots : sharedSlots(*layout),
                                               layout->slots.size())));
+        noteLayoutOutcome(false);
       } else {
         if (direct) spill();
-        new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
+        bool missed = false;
+        new (&out)
+            platform::Value(makeLearntDictionary(pairStack.data() + start, pairStack.size() - start, missed));
         pairStack.resize(start);
+        noteLayoutOutcome(missed);
       }
       --depth;
       return true;
@@ -1861,10 +1986,17 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
   if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
+  return platform::Value::borrowingObject(*owner, JBDictionary::createIn(*arena, pairs, count));
+}
+
+platform::Value JBParseState::makeLearntDictionary(JBDictionary::Pair* pairs, std::size_t count,
+                                                   bool& missed) {
+  if (mutableCollections) return makeDictionary(pairs, count);
   auto borrowed = [this](JBDictionary* d) { return platform::Value::borrowingObject(*owner, d); };
   // Only depths with a table of their own learn one: a dictionary being read at a depth reads its
-  // table (parseDictionary) until it ends, and no dictionary nested in it is at that depth.
-  if (count == 0 || count > kMaxLayoutKeys || !keyPool || depth >= kLayoutDepths)
+  // table (parseDictionaryByLayout) until it ends, and no dictionary nested in it is at that depth.
+  missed = true;
+  if (count == 0 || count > kMaxLayoutKeys || !keyPool)
     return borrowed(JBDictionary::createIn(*arena, pairs, count));
   // A free layout, else the longest unused, learns the keys when none has them. Kinds that differ
   // in a key or two (with or without an optional one) keep a layout each.
@@ -1883,6 +2015,7 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
     if (i == count) {
+      missed = false;
       layout.used = ++layoutClock;
       currentLayout[depth] = &layout;
       return borrowed(
@@ -1894,6 +2027,8 @@ platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::siz
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
     if (pooled) {
+      // A depth's first kinds are learnt once; only learning in place of another is a loss.
+      missed = learner != ways.data() + learnt;
       learner->poolNumber = keyPoolNumber;
       learner->learn(*d);
       learner->used = ++layoutClock;
@@ -1991,6 +2126,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   checkedTo = 0;
   checkBelow = 0;
   heldPool = nullptr;
+  layoutWatch.fill(LayoutWatch());
   struct ReleaseArena {
     JBParseState& state;
     ~ReleaseArena() {
@@ -2071,6 +2207,7 @@ JSONDecoder::JSONDecoder(Token, JBParseOptions parseOptions) : options_(parseOpt
     state_ = std::move(spareState);
     state_->options = parseOptions;
     state_->useCache = true;
+    state_->learnLayouts = true;
   } else {
     state_ = std::make_unique<JBParseState>(parseOptions);
   }
@@ -2099,9 +2236,11 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
 }
 
 platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, JBParseOptions parseOptions,
-                                       bool mutableCollections, platform::Error* error) {
+                                       bool mutableCollections, platform::Error* error,
+                                       JBLayoutLearning learning) {
   JSONDecoder decoder(Token(), parseOptions);
   decoder.state_->useCache = false;
+  decoder.setLayoutLearning(learning);
   return decoder.parse(bytes, length, mutableCollections, error);
 }
 
@@ -2121,6 +2260,10 @@ platform::Value JSONDecoder::objectWithData(const platform::Data& data, platform
 
 platform::Value JSONDecoder::mutableObjectWithData(const platform::Data& data, platform::Error* error) {
   return parse(reinterpret_cast<const char*>(data.data()), data.size(), true, error);
+}
+
+void JSONDecoder::setLayoutLearning(JBLayoutLearning learning) {
+  state_->learnLayouts = learning == JBLayoutLearning::On;
 }
 
 void JSONDecoder::clearCache() { state_->cache.clear(); }

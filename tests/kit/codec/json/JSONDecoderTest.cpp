@@ -37,11 +37,61 @@ struct Outcome {
   std::uint64_t line() const { return error.userInfo->valueForKey(JBLineNumberKey).uintValue(); }
 };
 
+// What reading text gives, the same whether the decoder learns the layouts of its dictionaries or
+// not: the same tree with its pairs in the same order, or the same error at the same place and line.
+void expectLearningChangesNothing(std::string_view text, JBParseOptions options, bool mutableResult,
+                                  const Value& learnt, const platform::Error& learntError) {
+  platform::Error plainError;
+  const Value plain = JSONDecoder::parseOnce(text.data(), text.size(), options, mutableResult, &plainError,
+                                             JBLayoutLearning::Off);
+  ASSERT_EQ(plain.isNull(), learnt.isNull()) << text;
+  if (plain.isNull()) {
+    EXPECT_EQ(plainError.localizedDescription, learntError.localizedDescription) << text;
+    EXPECT_EQ(plainError.userInfo->valueForKey(JBAtIndexKey), learntError.userInfo->valueForKey(JBAtIndexKey))
+        << text;
+    EXPECT_EQ(plainError.userInfo->valueForKey(JBLineNumberKey),
+              learntError.userInfo->valueForKey(JBLineNumberKey))
+        << text;
+  } else {
+    EXPECT_EQ(plain, learnt) << text;
+    EXPECT_EQ(plain.description(), learnt.description()) << text;
+  }
+}
+
+// Every text a test reads here is read with and without learning layouts too.
 Outcome decode(std::string_view text, JBParseOptions options = JBParseOptionNone) {
   Outcome o;
   o.value = json::objectFromJSONData(platform::dataFromString(text), options, &o.error);
   o.failed = o.value.isNull();
+  expectLearningChangesNothing(text, options, false, o.value, o.error);
   return o;
+}
+
+// Records whose keys are written in other ways than in the record before (escaped, with a quotation
+// mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
+// value cache reads them: same values, or the same error at the same place.
+// A decoder made for one parse (which takes keys as the record before wrote them) reads text as
+// a kept decoder (which looks every key up in its cache) does: the same tree, pairs in the same
+// order, or the same error at the same place.
+void expectAsALookingUpDecoderReads(const std::string& text) {
+  platform::Error onceError, keptError;
+  const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+  ASSERT_NO_FATAL_FAILURE(expectLearningChangesNothing(text, JBParseOptionNone, false, once, onceError));
+  auto kept = JSONDecoder::decoder();
+  const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
+  ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+  if (once.isNull()) {
+    ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+    ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+        << text;
+    ASSERT_EQ(onceError.userInfo->valueForKey(JBLineNumberKey),
+              keptError.userInfo->valueForKey(JBLineNumberKey))
+        << text;
+  } else {
+    ASSERT_EQ(once, withCache) << text;
+    // Pairs come out in the same order too.
+    ASSERT_EQ(once.description(), withCache.description()) << text;
+  }
 }
 
 std::string errorOf(std::string_view text, JBParseOptions options = JBParseOptionNone) {
@@ -101,6 +151,43 @@ TEST(JSONDecoder, RootMustBeAContainerFollowedByAByte) {
   EXPECT_EQ(errorOf("[[[1,"), kEnd);
   EXPECT_EQ(errorOf("{"), kEnd);
   EXPECT_EQ(errorOf("@"), kUnexpected);
+}
+
+// White space to the end, where a dictionary's first key or its '}' should come, is an unexpected
+// token at the end of the text, as anywhere else; only text ending right after the '{' (or a comma)
+// reached the end of the buffer. At every depth, with or without records before it, in text a kept
+// decoder, a decoder for one parse and one not learning layouts read, the message, index and line
+// agree.
+TEST(JSONDecoder, WhiteSpaceToTheEndInsideADictionary) {
+  const std::string records = R"({"a":1,"b":{"c":2}},{"a":3,"b":{"c":4}},)";
+  for (const std::string& blank : {std::string(" "), std::string("\n"), std::string("\t\r\n  "),
+                                   std::string(17, ' '), std::string("\n") + std::string(40, ' ')}) {
+    for (std::size_t depth = 1; depth <= 20; ++depth) {
+      for (const std::string& before : {std::string(), std::string("["), "[" + records}) {
+        std::string text = before;
+        for (std::size_t d = 1; d < depth; ++d) text += R"({"k":)";
+        text += "{" + blank;
+        const Outcome o = decode(text);
+        ASSERT_TRUE(o.failed) << text;
+        EXPECT_EQ(o.message(), kUnexpected) << text;
+        EXPECT_EQ(o.index(), text.size()) << text;
+        EXPECT_EQ(o.line(), 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'))) << text;
+        ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+        // Without the blank the text ends right after the '{'.
+        text.resize(text.size() - blank.size());
+        EXPECT_EQ(errorOf(text), kEnd) << text;
+        ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+      }
+    }
+  }
+  EXPECT_EQ(errorOf("{ "), kUnexpected);
+  EXPECT_EQ(errorOf("{\n"), kUnexpected);
+  EXPECT_EQ(errorOf("[{\n"), kUnexpected);
+  EXPECT_EQ(errorOf(R"({"a":1, )"), kUnexpected);
+  EXPECT_EQ(errorOf(R"({"a":1,)"), kEnd);
+  // Comments count as white space where they are allowed.
+  EXPECT_EQ(errorOf("{ /* open", JBParseOptionAllowComments), kUnexpected);
+  EXPECT_EQ(errorOf("[{ // to the end", JBParseOptionAllowComments), kUnexpected);
 }
 
 TEST(JSONDecoder, GrammarErrors) {
@@ -1228,29 +1315,6 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
     Value root =
         pass == 0 ? json::objectFromJSONString(text) : kept->objectWithUTF8String(text.data(), text.size());
     ASSERT_NO_FATAL_FAILURE(expectRecords(root, expected));
-  }
-}
-
-// Records whose keys are written in other ways than in the record before (escaped, with a quotation
-// mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
-// value cache reads them: same values, or the same error at the same place.
-// A decoder made for one parse (which takes keys as the record before wrote them) reads text as
-// a kept decoder (which looks every key up in its cache) does: the same tree, pairs in the same
-// order, or the same error at the same place.
-void expectAsALookingUpDecoderReads(const std::string& text) {
-  platform::Error onceError, keptError;
-  const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
-  auto kept = JSONDecoder::decoder();
-  const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
-  ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
-  if (once.isNull()) {
-    ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
-    ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
-        << text;
-  } else {
-    ASSERT_EQ(once, withCache) << text;
-    // Pairs come out in the same order too.
-    ASSERT_EQ(once.description(), withCache.description()) << text;
   }
 }
 
