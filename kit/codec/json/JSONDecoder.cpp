@@ -20,6 +20,7 @@
 #include "kit/codec/json/JBDecimal.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBKeyPool.h"
+#include "kit/codec/json/JBLayouts.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Dictionary.h"
 
@@ -86,29 +87,6 @@ constexpr std::array<bool, 256> makeMaybeSpace() {
   return t;
 }
 constexpr std::array<bool, 256> kMaybeSpace = makeMaybeSpace();
-
-// Writes a plain key (isPlainKey) as the document writes it: between quotation marks and followed
-// by ':', zeros after. Returns one bit for each of those bytes, or 0 (nothing written) for a key
-// too long for the pattern.
-template <std::size_t N>
-std::uint64_t keyPattern(std::string_view text, std::uint8_t (&pattern)[N]) {
-  static_assert(N <= 64);
-  const std::size_t written = text.size() + 3;
-  if (written > N) return 0;
-  std::memset(pattern, 0, N);
-  pattern[0] = '"';
-  std::memcpy(pattern + 1, text.data(), text.size());
-  pattern[text.size() + 1] = '"';
-  pattern[text.size() + 2] = ':';
-  return written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
-}
-
-// Whether a key's text is how a document writes it between quotation marks: no quotation mark,
-// backslash or control in it.
-bool isPlainKey(std::string_view text) {
-  return std::none_of(text.begin(), text.end(),
-                      [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
-}
 
 inline int hexValue(std::uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -237,196 +215,13 @@ struct JBParseState {
   JBKeyPool* keyPool = nullptr;
   JBKeyPool* heldPool = nullptr;
   std::uint64_t keyPoolNumber = 0;  // counts the pools made, so that a later one never passes for an earlier
-  // The key last found at each place (nesting depth, position in its dictionary): records of one
-  // answer repeat their keys in the same order, so most keys are known before any lookup.
-  struct PredictedKey {
-    std::uint64_t poolNumber = 0;
-    const std::string* key = nullptr;
-    std::size_t keyHash = 0;
-    JBTokenCache::Words words{0, 0};
-    std::size_t length = 0;
-    // Whether the key's text, between quotation marks and followed by ':', is how the document
-    // writes it: no quotation mark, backslash or control in it.
-    bool plain = false;
-    // For a plain key of up to 13 bytes: that text, and one bit for each of its bytes (0 for other
-    // keys), so that one comparison of 16 bytes finds it.
-    std::uint32_t patternMask = 0;
-    alignas(16) std::uint8_t pattern[16] = {};
-  };
-  static constexpr std::size_t kPredictedDepths = 16;
-  static constexpr std::size_t kPredictedPositions = 64;
-  std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
   const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
-  // The table of the last dictionary made at each depth, with its keys in order: records of one
-  // answer repeat their keys in the same order, and equal keys in equal order make an equal table.
-  // They often take the same keys in an order of their own too: those keys are told by their text
-  // without a look in the pool, and with no two keys equal a table for any order is made by
-  // probing from the keys' homes. Only keys of the current pool are remembered, so that no key
-  // compared stands for another.
-  struct Layout {
-    std::uint64_t poolNumber = 0;
-    std::vector<const std::string*> keys;
-    std::vector<std::uint32_t> slots;
-    struct Key {
-      std::size_t keyHash = 0;
-      std::uint32_t home = 0;  // the key's slot when nothing is in the way
-      std::uint32_t length = 0;
-      JBTokenCache::Words words{0, 0};
-      // No quotation mark, backslash or control in it: the document writes it as it is.
-      bool plain = false;
-    };
-    std::vector<Key> details;
-    // Places in keys (plus one; 0 for none) by the keys' addresses and by their texts.
-    static constexpr std::size_t kPlaces = 128;
-    std::array<std::uint8_t, kPlaces> byAddress{};
-    std::array<std::uint8_t, kPlaces> byText{};
-    static std::size_t addressHash(const std::string* key) {
-      return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 57);
-    }
-    static std::size_t textHash(std::size_t length, const JBTokenCache::Words& w) {
-      return static_cast<std::size_t>(((w.a ^ w.b) + length) * 0x9E3779B97F4A7C15ull >> 57);
-    }
-    // The key's place in keys, or kMaxLayoutKeys when it is not one of them.
-    std::size_t placeOf(const std::string* key) {
-      if (!indexed && !index()) return kMaxLayoutKeys;
-      for (std::size_t i = addressHash(key);; i = (i + 1) % kPlaces) {
-        const std::uint8_t at = byAddress[i];
-        if (at == 0) return kMaxLayoutKeys;
-        if (keys[at - 1u] == key) return at - 1u;
-      }
-    }
-    // The place of the key with the text (w its words), or kMaxLayoutKeys.
-    std::size_t placeOfText(const char* bytes, std::size_t length, const JBTokenCache::Words& w) {
-      if (!indexed && !index()) return kMaxLayoutKeys;
-      for (std::size_t i = textHash(length, w);; i = (i + 1) % kPlaces) {
-        const std::uint8_t at = byText[i];
-        if (at == 0) return kMaxLayoutKeys;
-        const Key& k = details[at - 1u];
-        if (k.length == length && k.words.a == w.a && k.words.b == w.b &&
-            (length <= 16 || JBKeyPool::sameLongKey(*keys[at - 1u], bytes)))
-          return at - 1u;
-      }
-    }
-    // Learning takes the keys and the table; what tells the keys apart is made when first asked,
-    // and only for keys learnt in place of as many others: dictionaries that differ in their
-    // number of keys seldom share them.
-    bool indexed = false;
-    bool worthIndexing = false;
-    void learn(const JBDictionary& d);
-    // False when the keys are not worth it.
-    bool index();
-    // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
-    // keys share.
-    std::uint64_t slotsDocument = 0;
-    const std::uint32_t* documentSlots = nullptr;
-    // When last chosen or learnt (layoutClock), so that the longest unused gives way to a new one.
-    std::uint64_t used = 0;
-    // The layout chosen after this one at its depth the last time another was: a record's members
-    // of different kinds (its person, then its links) come in the same turn in every record.
-    Layout* next = nullptr;
-    // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
-    // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
-    // first one tells this layout's dictionaries before any key is read.
-    // Keys of up to 45 bytes have one: many a record's keys are longer than a single comparison
-    // takes, and the first of them would end the reading in order for the rest of the record.
-    template <std::size_t N>
-    struct Written {
-      std::uint64_t mask = 0;  // one bit for each byte written
-      // The bytes compared: a multiple of 16; SIZE_MAX, more than any text has, for none.
-      std::size_t reach = SIZE_MAX;
-      std::uint32_t length = 0;  // the key's (Pattern), or all the bytes written (led)
-      std::uint32_t lines = 0;   // the line feeds in it
-      alignas(16) std::uint8_t bytes[N];
-    };
-    struct Pattern : Written<48> {
-      // The key as the dictionary before wrote it with the spaces and line feeds before it (its
-      // line and indentation when pretty-printed; nothing in compact text), so that one comparison
-      // passes both. Learnt as the key is met.
-      Written<64> led;
-      // Copies of the key and its hash, beside the bytes just compared.
-      const std::string* key = nullptr;
-      std::size_t keyHash = 0;
-    };
-    std::vector<Pattern> patterns;
-  };
-  std::uint64_t documentNumber = 0;  // counts the parses, so that no copy of slots outlives its document
-  const std::uint32_t* sharedSlots(Layout& layout) {
-    if (layout.slotsDocument != documentNumber) {
-      auto* slots = static_cast<std::uint32_t*>(
-          arena->carveNode(layout.slots.size() * sizeof(std::uint32_t), alignof(std::uint32_t)));
-      std::copy(layout.slots.begin(), layout.slots.end(), slots);
-      layout.documentSlots = slots;
-      layout.slotsDocument = documentNumber;
-    }
-    return layout.documentSlots;
-  }
-  // When the text at the scan position is one of the layout's keys, written plainly and followed by
-  // ':', takes both at once; its place in the layout's keys, or kMaxLayoutKeys.
-  std::size_t layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
-                             std::size_t& keyHash);
-  static constexpr std::size_t kLayoutDepths = 16;
-  static constexpr std::size_t kMaxLayoutKeys = 64;
-  // Dictionaries at one depth often take turns between a few kinds (a record's own fields, the
-  // person in it, its links): a few layouts are kept for each depth, told apart by their first key.
-  static constexpr std::size_t kLayoutWays = 8;
-  std::array<std::array<Layout, kLayoutWays>, kLayoutDepths> layouts;
-  // The layout of the dictionary being read at each depth, or nullptr; between dictionaries, the one
-  // chosen, matched or learnt last there.
-  std::array<Layout*, kLayoutDepths> currentLayout{};
-  std::uint64_t layoutClock = 0;
-  // How many of each depth's layouts were ever learnt (the first ones).
-  std::array<std::size_t, kLayoutDepths> layoutsLearnt{};
-  // The layout of this pool at the current depth whose first key is written at the scan position,
-  // else the one chosen or learnt last; nullptr when there is none.
-  __attribute__((noinline)) Layout* chooseLayout();
-  // Whether the layout is of this pool and its first key is written at the scan position.
-  bool firstKeyAhead(const Layout& layout) const {
-#if defined(__SSE2__)
-    if (layout.poolNumber != keyPoolNumber) return false;
-    return writtenAt(layout.patterns[0], input + pos, length - pos);
-#else
-    (void)layout;
-    return false;
-#endif
-  }
   platform::Value makeDictionary(JBDictionary::Pair* pairs, std::size_t count);
   // The same, with the table of a layout learnt before when its keys came in its order, else
   // learning them; missed tells which.
   platform::Value makeLearntDictionary(JBDictionary::Pair* pairs, std::size_t count, bool& missed);
   // Whether layouts are learnt at all (off: every dictionary is read by the general loop).
   bool learnLayouts = true;
-  // How well the layouts did at each depth over the last kWatchedDictionaries read by them: where
-  // most missed (the keys come in no order they could learn), the general loop reads the next
-  // `skip` dictionaries there, each time twice as many as before, up to kLongestPause.
-  struct LayoutWatch {
-    std::uint32_t seen = 0;
-    std::uint32_t missed = 0;
-    std::uint32_t skip = 0;
-    std::uint32_t pause = kFirstPause;
-  };
-  static constexpr std::uint32_t kWatchedDictionaries = 8;
-  static constexpr std::uint32_t kFirstPause = 256;
-  static constexpr std::uint32_t kLongestPause = 1u << 16;
-  std::array<LayoutWatch, kLayoutDepths> layoutWatch{};
-  bool layoutsWorthTrying() {
-    if (!learnLayouts || depth >= kLayoutDepths) return false;
-    LayoutWatch& w = layoutWatch[depth];
-    if (w.skip == 0) return true;
-    --w.skip;
-    return false;
-  }
-  void noteLayoutOutcome(bool missed) {
-    LayoutWatch& w = layoutWatch[depth];
-    w.missed += missed ? 1 : 0;
-    if (++w.seen < kWatchedDictionaries) return;
-    if (w.missed * 4 > w.seen) {
-      w.skip = w.pause;
-      w.pause = std::min(w.pause * 2, kLongestPause);
-    } else {
-      w.pause = kFirstPause;
-    }
-    w.seen = w.missed = 0;
-  }
 
   platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
                         platform::Error* errorOut);
@@ -479,76 +274,35 @@ struct JBParseState {
   bool documentKey(const std::string*& key, std::size_t& keyHash);
   // The same, first trying the key found last at this position, then the current layout's keys.
   bool predictedDocumentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
+  // What is learnt of the dictionaries read, to read the next ones by layout.
+  JBLayouts layouts;
+  using Layout = JBLayouts::Layout;
+  using PredictedKey = JBLayouts::PredictedKey;
+  static constexpr std::size_t kMaxLayoutKeys = JBLayouts::kMaxKeys;
+  static constexpr std::size_t kFewKeys = 8;
+  // Whether the dictionary starting at the current depth is read by layout.
+  bool layoutsWorthTrying() {
+    return learnLayouts && depth < JBLayouts::kDepths && layouts.worthTrying(depth);
+  }
+  // The keys last found at each position of a dictionary at the current depth, when a decoder for
+  // one parse predicts keys; nullptr otherwise.
+  PredictedKey* predictedRow() { return useCache ? nullptr : layouts.predictedRow(depth); }
+  bool predictedKeyAhead(const PredictedKey& p, const std::string*& key, std::size_t& keyHash);
+  // When the text at the scan position is one of the layout's keys, written plainly and followed by
+  // ':', takes both at once; its place in the layout's keys, or kMaxLayoutKeys.
+  std::size_t layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
+                             std::size_t& keyHash);
   // Predicts key (text, with words w) at this position of dictionaries at the current depth.
   void rememberKey(std::size_t position, const std::string* key, std::size_t keyHash, std::string_view text,
-                   const JBTokenCache::Words& w);
+                   const JBTokenCache::Words& w) {
+    layouts.rememberKey(depth, position, keyPoolNumber, key, keyHash, text, w);
+  }
   void holdKeyPool() {
     if (heldPool != keyPool) {
       arena->hold(keyPool);
       heldPool = keyPool;
     }
   }
-  // The keys last found at each position of a dictionary at the current depth, when a decoder for
-  // one parse predicts keys; nullptr otherwise.
-  PredictedKey* predictedRow() {
-    return useCache ? nullptr : predictedKeys.data() + (depth % kPredictedDepths) * kPredictedPositions;
-  }
-  bool predictedKeyAhead(const PredictedKey& p, const std::string*& key, std::size_t& keyHash);
-#if defined(__SSE2__)
-  // Whether the 16 bytes at `at` start with p's pattern (p.patternMask is not 0).
-  static bool writtenAt(const PredictedKey& p, const std::uint8_t* at) {
-    return writtenAt(p.pattern, p.patternMask, at);
-  }
-  static bool writtenAt(const std::uint8_t* pattern, std::uint32_t mask, const std::uint8_t* at) {
-    return (sameBytes16(pattern, at) & mask) == mask;
-  }
-  // One bit for each of the 16 bytes at `at` equal to the pattern's.
-  static std::uint64_t sameBytes16(const std::uint8_t* pattern, const std::uint8_t* at) {
-    const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
-                                        _mm_load_si128(reinterpret_cast<const __m128i*>(pattern)));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(same));
-  }
-  // Whether the text at `at` (room bytes readable) starts with a layout key's pattern; false for a
-  // key without one.
-  template <std::size_t N>
-  static bool writtenAt(const Layout::Written<N>& p, const std::uint8_t* at, std::size_t room) {
-    static_assert(N % 16 == 0 && N <= 64);
-    if (room < p.reach) return false;
-    std::uint64_t same = sameBytes16(p.bytes, at);
-    if (p.reach > 16) {
-      same |= sameBytes16(p.bytes + 16, at + 16) << 16;
-      if (N > 32 && p.reach > 32) {
-        same |= sameBytes16(p.bytes + 32, at + 32) << 32;
-        if (N > 48 && p.reach > 48) same |= sameBytes16(p.bytes + 48, at + 48) << 48;
-      }
-    }
-    return (same & p.mask) == p.mask;
-  }
-  // The key's pattern (matched at `at`) with the space passed before it since `from`, and the one
-  // space after its ':' that pretty-printed text puts, when there is one (`end` is the text's).
-  static void learnLead(Layout::Pattern& p, const std::uint8_t* from, const std::uint8_t* at,
-                        const std::uint8_t* end) {
-    const auto lead = static_cast<std::size_t>(at - from);
-    const std::size_t keyEnd = p.length + 3;
-    const bool spaceAfter = end - at > static_cast<std::ptrdiff_t>(keyEnd) && at[keyEnd] == ' ';
-    const std::size_t written = lead + keyEnd + (spaceAfter ? 1 : 0);
-    p.led.reach = SIZE_MAX;
-    if (written > sizeof p.led.bytes) return;
-    std::uint32_t lines = 0;
-    for (std::size_t i = 0; i < lead; ++i) {
-      if (from[i] != ' ' && from[i] != '\t' && from[i] != '\n') return;
-      lines += from[i] == '\n';
-    }
-    std::memset(p.led.bytes, 0, sizeof p.led.bytes);
-    std::memcpy(p.led.bytes, from, lead);
-    std::memcpy(p.led.bytes + lead, p.bytes, keyEnd);
-    if (spaceAfter) p.led.bytes[lead + keyEnd] = ' ';
-    p.led.mask = written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
-    p.led.reach = (written + 15) / 16 * 16;
-    p.led.length = static_cast<std::uint32_t>(written);
-    p.led.lines = lines;
-  }
-#endif
   bool tokenValue(platform::Value& out);
   bool scalarValue(platform::Value& out);
   // The container that starts at the current token, made in out (a null value).
@@ -1402,21 +1156,6 @@ const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& k
   }
 }
 
-void JBParseState::rememberKey(std::size_t position, const std::string* key, std::size_t keyHash,
-                               std::string_view text, const JBTokenCache::Words& w) {
-  PredictedKey& p =
-      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
-  const bool plain = isPlainKey(text);
-  // Member by member: a whole new record would be cleared with a slow string instruction.
-  p.poolNumber = keyPoolNumber;
-  p.key = key;
-  p.keyHash = keyHash;
-  p.words = w;
-  p.length = text.size();
-  p.plain = plain;
-  p.patternMask = plain ? static_cast<std::uint32_t>(keyPattern(text, p.pattern)) : 0;
-}
-
 bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
   // The keys' homes are carved from the arena too.
   closeOpenText();
@@ -1437,8 +1176,7 @@ bool JBParseState::predictedDocumentKey(const std::string*& key, std::size_t& ke
   closeOpenText();
   const std::string_view text(value.bytes, value.length);
   {
-    const PredictedKey& p =
-        predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
+    const PredictedKey& p = layouts.predictedRow(depth)[position % JBLayouts::kPredictedPositions];
     const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
     if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
         p.words.b == w.b && JBKeyPool::sameLongKey(*p.key, value.bytes)) {
@@ -1448,8 +1186,8 @@ bool JBParseState::predictedDocumentKey(const std::string*& key, std::size_t& ke
       return true;
     }
     // One of the keys of the dictionary before at this depth, in an order of its own.
-    if (depth < kLayoutDepths && keyPool && currentLayout[depth]) {
-      Layout& l = *currentLayout[depth];
+    if (keyPool && layouts.current(depth)) {
+      Layout& l = *layouts.current(depth);
       if (l.poolNumber == keyPoolNumber) {
         const std::size_t place = l.placeOfText(value.bytes, value.length, w);
         if (place != kMaxLayoutKeys) {
@@ -1510,7 +1248,7 @@ inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::st
   const std::uint8_t* const at = input + pos;
 #if defined(__SSE2__)
   if (p.patternMask != 0 && length - pos >= 16) {
-    if (!writtenAt(p, at)) return false;
+    if (!JBLayouts::writtenAt(p, at)) return false;
   } else
 #endif
   {
@@ -1771,26 +1509,10 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
         return false;
       }
     }
-    // Most often the kind read last at this depth.
-    Layout* const last = currentLayout[depth];
-    if (last && keyPool && firstKeyAhead(*last)) {
-      last->worthIndexing = true;
-      last->used = ++layoutClock;
-    } else if (last && keyPool && layoutsLearnt[depth] == 1 && last->poolNumber == keyPoolNumber) {
-      // The only one: records with their keys in an order of their own.
-      last->used = ++layoutClock;
-    } else if (last && keyPool && last->next && firstKeyAhead(*last->next)) {
-      currentLayout[depth] = last->next;
-      last->next->worthIndexing = true;
-      last->next->used = ++layoutClock;
-    } else {
-      Layout* const chosen = chooseLayout();
-      if (last && chosen != last) last->next = chosen;
-      currentLayout[depth] = chosen;
-    }
   }
-  if (!mutableCollections && keyPool && currentLayout[depth]) {
-    Layout& l = *currentLayout[depth];
+  Layout* const chosen = layouts.choose(depth, keyPool ? keyPoolNumber : 0, input + pos, length - pos);
+  if (!mutableCollections && chosen) {
+    Layout& l = *chosen;
     {
       // Its keys are told by their addresses: the pool must outlive the document.
       holdKeyPool();
@@ -1826,7 +1548,7 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
     } handBack{directTaken, taken};
     while (taken < directCount) {
       Layout::Pattern& p = layout->patterns[taken];
-      if (writtenAt(p.led, input + pos, length - pos)) {
+      if (JBLayouts::writtenAt(p.led, input + pos, length - pos)) {
         pos += p.led.length;
         if (countLines) line += p.led.lines;
       } else {
@@ -1838,8 +1560,8 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
             return false;
           }
         }
-        if (!writtenAt(p, input + pos, length - pos)) return true;
-        learnLead(p, input + from, input + pos, input + length);
+        if (!JBLayouts::writtenAt(p, input + pos, length - pos)) return true;
+        JBLayouts::learnLead(p, input + from, input + pos, input + length);
         pos += p.length + 3;
       }
       if (!nextToken() || !isValueToken(token)) {
@@ -1877,7 +1599,7 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
     std::size_t place = kMaxLayoutKeys;  // the key's place in the layout's keys, when known
     bool predicted = false;
     if ((accepted & kAcceptValue) && predictions) {
-      predicted = predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
+      predicted = predictedKeyAhead(predictions[position % JBLayouts::kPredictedPositions], key, keyHash);
       if (!predicted && layout) {
         place = layoutKeyAhead(*layout, position, key, keyHash);
         predicted = place != kMaxLayoutKeys;
@@ -1955,16 +1677,17 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
         // Its pairs never went to the stack.
         new (&out) platform::Value(platform::Value::borrowingObject(
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,
-                                              permuted ? permutedSlots : sharedSlots(*layout),
+                                              permuted ? permutedSlots : layouts.sharedSlots(*layout, *arena),
                                               layout->slots.size())));
-        noteLayoutOutcome(false);
+        // A few keys out of the layout's order are read no faster than by the general loop.
+        layouts.noteOutcome(depth, permuted && directCount < kFewKeys);
       } else {
         if (direct) spill();
         bool missed = false;
         new (&out)
             platform::Value(makeLearntDictionary(pairStack.data() + start, pairStack.size() - start, missed));
         pairStack.resize(start);
-        noteLayoutOutcome(missed);
+        layouts.noteOutcome(depth, missed);
       }
       --depth;
       return true;
@@ -1998,114 +1721,17 @@ platform::Value JBParseState::makeLearntDictionary(JBDictionary::Pair* pairs, st
   missed = true;
   if (count == 0 || count > kMaxLayoutKeys || !keyPool)
     return borrowed(JBDictionary::createIn(*arena, pairs, count));
-  // A free layout, else the longest unused, learns the keys when none has them. Kinds that differ
-  // in a key or two (with or without an optional one) keep a layout each.
-  auto& ways = layouts[depth];
-  const std::size_t learnt = layoutsLearnt[depth];
-  auto isFree = [this](const Layout* l) { return l->poolNumber != keyPoolNumber; };
-  Layout* learner = learnt < kLayoutWays ? &ways[learnt] : nullptr;
-  for (std::size_t w = 0; w < learnt; ++w) {
-    Layout& layout = ways[w];
-    if (isFree(&layout)) {
-      if (!learner || !isFree(learner)) learner = &layout;
-      continue;
-    }
-    if (!learner || (!isFree(learner) && learner->used > layout.used)) learner = &layout;
-    if (layout.keys.size() != count) continue;
-    std::size_t i = 0;
-    while (i < count && layout.keys[i] == pairs[i].key) ++i;
-    if (i == count) {
-      missed = false;
-      layout.used = ++layoutClock;
-      currentLayout[depth] = &layout;
-      return borrowed(
-          JBDictionary::createLikeIn(*arena, pairs, count, layout.slots.data(), layout.slots.size()));
-    }
+  if (const Layout* l = layouts.matching(depth, keyPoolNumber, pairs, count)) {
+    missed = false;
+    return borrowed(JBDictionary::createLikeIn(*arena, pairs, count, l->slots.data(), l->slots.size()));
   }
   JBDictionary* d = JBDictionary::createIn(*arena, pairs, count);
   if (d->count_ == count) {
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
-    if (pooled) {
-      // A depth's first kinds are learnt once; only learning in place of another is a loss.
-      missed = learner != ways.data() + learnt;
-      learner->poolNumber = keyPoolNumber;
-      learner->learn(*d);
-      learner->used = ++layoutClock;
-      currentLayout[depth] = learner;
-      layoutsLearnt[depth] = std::max(learnt, static_cast<std::size_t>(learner - ways.data()) + 1);
-    }
+    if (pooled) missed = layouts.learn(depth, keyPoolNumber, *d);
   }
   return borrowed(d);
-}
-
-JBParseState::Layout* JBParseState::chooseLayout() {
-  if (!keyPool) return nullptr;
-  // Of the layouts whose first key is written here, the one used last; else the one used last.
-  Layout* latest = nullptr;
-  Layout* written = nullptr;
-  for (std::size_t w = 0; w < layoutsLearnt[depth]; ++w) {
-    Layout& layout = layouts[depth][w];
-    if (layout.poolNumber != keyPoolNumber) continue;
-    if (!latest || layout.used > latest->used) latest = &layout;
-    if ((!written || layout.used > written->used) && firstKeyAhead(layout)) written = &layout;
-  }
-  if (written) {
-    // Met again: its keys are worth telling apart.
-    written->worthIndexing = true;
-    latest = written;
-  }
-  if (latest) latest->used = ++layoutClock;
-  return latest;
-}
-
-void JBParseState::Layout::learn(const JBDictionary& d) {
-  const std::size_t count = d.count_;
-  worthIndexing = count == keys.size();
-  keys.resize(count);
-  details.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    keys[k] = d.pairs_[k].key;
-    details[k].keyHash = d.pairs_[k].keyHash;
-  }
-  slots.assign(d.slots_, d.slots_ + d.capacity_);
-  slotsDocument = 0;
-  indexed = false;
-  patterns.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    const std::string& text = *keys[k];
-    Pattern& p = patterns[k];
-    p.length = static_cast<std::uint32_t>(text.size());
-    p.reach = SIZE_MAX;
-    p.led.reach = SIZE_MAX;
-    p.key = keys[k];
-    p.keyHash = details[k].keyHash;
-    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
-    if (p.mask) p.reach = (text.size() + 3 + 15) / 16 * 16;
-  }
-}
-
-bool JBParseState::Layout::index() {
-  if (!worthIndexing) return false;
-  byAddress.fill(0);
-  byText.fill(0);
-  for (std::size_t k = 0; k < keys.size(); ++k) {
-    const std::string& text = *keys[k];
-    Key& detail = details[k];
-    // The table's home for the key: its hash modulo the capacity.
-    detail.home = static_cast<std::uint32_t>(detail.keyHash % slots.size());
-    detail.length = static_cast<std::uint32_t>(text.size());
-    detail.words = JBTokenCache::wordsOf(text.data(), text.size());
-    detail.plain = isPlainKey(text);
-    std::size_t i = addressHash(keys[k]);
-    while (byAddress[i] != 0) i = (i + 1) % kPlaces;
-    byAddress[i] = static_cast<std::uint8_t>(k + 1);
-    i = textHash(detail.length, detail.words);
-    while (byText[i] != 0) i = (i + 1) % kPlaces;
-    byText[i] = static_cast<std::uint8_t>(k + 1);
-  }
-  indexed = true;
-  return true;
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -2121,12 +1747,11 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   arena = JBArena::create();
   emptyText = nullptr;
   openText = nullptr;
-  ++documentNumber;
   plainText = true;
   checkedTo = 0;
   checkBelow = 0;
   heldPool = nullptr;
-  layoutWatch.fill(LayoutWatch());
+  layouts.startDocument();
   struct ReleaseArena {
     JBParseState& state;
     ~ReleaseArena() {
