@@ -1499,29 +1499,25 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
     permutedSlots[i] = static_cast<std::uint32_t>(pair + 1);
   };
   const PredictedKey* const predictions = predictedRow();
-  {
-    if (pos < length && kMaybeSpace[input[pos]]) {
-      skipWhitespace();
-      // What the general loop's token reader would say of white space to the end.
-      if (pos >= length) {
-        recordError(kUnexpectedToken);
-        --depth;
-        return false;
-      }
+  // The layout is chosen by the first key's text.
+  if (pos < length && kMaybeSpace[input[pos]]) {
+    skipWhitespace();
+    // What the general loop's token reader would say of white space to the end.
+    if (pos >= length) {
+      recordError(kUnexpectedToken);
+      --depth;
+      return false;
     }
   }
   Layout* const chosen = layouts.choose(depth, keyPool ? keyPoolNumber : 0, input + pos, length - pos);
   if (!mutableCollections && chosen) {
-    Layout& l = *chosen;
-    {
-      // Its keys are told by their addresses: the pool must outlive the document.
-      holdKeyPool();
-      layout = &l;
-      layoutKeys = l.keys.data();
-      directCount = l.keys.size();
-      direct = static_cast<JBDictionary::Pair*>(
-          arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
-    }
+    // Its keys are told by their addresses: the pool must outlive the document.
+    holdKeyPool();
+    layout = chosen;
+    layoutKeys = chosen->keys.data();
+    directCount = chosen->keys.size();
+    direct = static_cast<JBDictionary::Pair*>(
+        arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
   }
   auto spill = [&] {
     // Values of an immutable document own nothing: moving them leaves nothing to destroy.
