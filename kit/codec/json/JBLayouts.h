@@ -320,8 +320,8 @@ class JBLayouts {
     std::uint32_t skip = 0;
     std::uint32_t pause = kFirstPause;
   };
-  static constexpr std::uint32_t kWatchedDictionaries = 8;
-  static constexpr std::uint32_t kFirstPause = 256;
+  static constexpr std::uint32_t kWatchedDictionaries = 4;
+  static constexpr std::uint32_t kFirstPause = 1024;
   static constexpr std::uint32_t kLongestPause = 1u << 16;
   std::array<Watch, kDepths> watch_{};
 };

@@ -280,6 +280,8 @@ struct JBParseState {
   using PredictedKey = JBLayouts::PredictedKey;
   static constexpr std::size_t kMaxLayoutKeys = JBLayouts::kMaxKeys;
   static constexpr std::size_t kFewKeys = 8;
+  static constexpr std::size_t kKeysOfFewOrders = 3;
+  static_assert(1 * 2 * 3 <= JBLayouts::kWays, "the orders of three keys fit the layouts of a depth");
   // Whether the dictionary starting at the current depth is read by layout.
   bool layoutsWorthTrying() {
     return learnLayouts && depth < JBLayouts::kDepths && layouts.worthTrying(depth);
@@ -1669,7 +1671,9 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
         break;
       }
       // out is null: the value is made in its place.
-      if (direct && directTaken == directCount) {
+      // Up to three keys have no more orders than a depth keeps layouts: each order is learnt as a
+      // layout of its own, so that the next dictionary in it is read in order.
+      if (direct && directTaken == directCount && (!permuted || directCount > kKeysOfFewOrders)) {
         // Its pairs never went to the stack.
         new (&out) platform::Value(platform::Value::borrowingObject(
             *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,

@@ -1687,6 +1687,50 @@ TEST(JSONDecoder, RecordsLikeTheOneBeforeKeepToTheGrammar) {
   EXPECT_FALSE(decode(records + R"({"id":3,"name":"c","tags":[3],"on":null}])" + pad).failed);
 }
 
+// Long runs of records whose keys come in no repeated order (where layouts step aside at their
+// depth for a while) between runs of records alike (where they come back), nested, with two and
+// three keys in every order and faults at the end: the same tree, or the same error, as read
+// without learning layouts and by a decoder that looks every key up.
+TEST(JSONDecoder, RecordsInOrderAfterAndBeforeRecordsInNone) {
+  const std::vector<std::string> keys = {"id", "name", "tags", "on", "a", "bc", "def", "ghij", "score", "x"};
+  std::mt19937 rng(23);
+  auto record = [&](bool ordered, int depth, auto& self) -> std::string {
+    std::vector<std::string> members;
+    const std::size_t count = ordered ? 6 : 2 + rng() % 8;
+    for (std::size_t k = 0; k < count; ++k) {
+      std::string value = std::to_string(rng() % 1000);
+      if (depth < 3 && k == 2) value = self(ordered || rng() % 2 == 0, depth + 1, self);
+      members.push_back("\"" + keys[ordered ? k : (k * 3 + rng() % 3) % keys.size()] + "\":" + value);
+    }
+    if (!ordered) std::shuffle(members.begin(), members.end(), rng);
+    std::string text = "{";
+    for (std::size_t k = 0; k < members.size(); ++k) text += (k ? "," : "") + members[k];
+    return text + "}";
+  };
+  for (int round = 0; round < 3; ++round) {
+    std::string text = "[";
+    for (int run = 0; run < 6; ++run) {
+      const bool ordered = run % 2 == round % 2;
+      for (int r = 0, n = 300 + static_cast<int>(rng() % 1500); r < n; ++r)
+        text += (text.size() > 1 ? "," : "") + record(ordered, 1, record);
+      // A few keys in each of their orders.
+      for (int r = 0; r < 200; ++r) {
+        std::vector<std::string> few = {"\"p\":1", "\"q\":[]", "\"r\":null"};
+        few.resize(2 + rng() % 2);
+        std::shuffle(few.begin(), few.end(), rng);
+        text += ",{" + few[0];
+        for (std::size_t k = 1; k < few.size(); ++k) text += "," + few[k];
+        text += "}";
+      }
+    }
+    text += "]";
+    ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+    ASSERT_FALSE(decode(text).failed);
+    for (int cut = 0; cut < 6; ++cut)
+      ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text.substr(0, rng() % text.size())));
+  }
+}
+
 TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
   const std::vector<std::string> writings = {R"("ab":)",   R"("ab":)",       R"("a\u0062":)", R"("a\"b":)",
                                              R"("a\\b":)", R"("a\b":)",      R"("ab" :)",     R"("ab" )",
