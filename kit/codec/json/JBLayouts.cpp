@@ -111,18 +111,22 @@ void JBLayouts::Layout::learn(const JBDictionary& d) {
   slots.assign(d.slots_, d.slots_ + d.capacity_);
   slotsDocument = 0;
   indexed = false;
-  patterns.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    const std::string& text = *keys[k];
-    Pattern& p = patterns[k];
-    p.length = static_cast<std::uint32_t>(text.size());
-    p.reach = SIZE_MAX;
-    p.led.reach = SIZE_MAX;
-    p.key = keys[k];
-    p.keyHash = details[k].keyHash;
-    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
-    if (p.mask) p.reach = (text.size() + 3 + 15) / 16 * 16;
-  }
+  // Patterns are made as they are first compared: a layout learnt in place of another is often
+  // replaced before its dictionaries come again.
+  if (patterns.size() < count) patterns.resize(count);
+  patternsMade = 0;
+}
+
+void JBLayouts::Layout::makePattern(std::size_t k) {
+  const std::string& text = *keys[k];
+  Pattern& p = patterns[k];
+  p.length = static_cast<std::uint32_t>(text.size());
+  p.reach = SIZE_MAX;
+  p.led.reach = SIZE_MAX;
+  p.key = keys[k];
+  p.keyHash = details[k].keyHash;
+  p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
+  if (p.mask) p.reach = (text.size() + 3 + 15) / 16 * 16;
 }
 
 bool JBLayouts::Layout::index() {

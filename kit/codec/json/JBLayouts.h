@@ -141,7 +141,16 @@ class JBLayouts {
       const std::string* key = nullptr;
       std::size_t keyHash = 0;
     };
-    std::vector<Pattern> patterns;
+    // The pattern of the key at place k (below the count of keys).
+    Pattern& pattern(std::size_t k) {
+      while (patternsMade <= k) makePattern(patternsMade++);
+      return patterns[k];
+    }
+
+   private:
+    std::vector<Pattern> patterns;  // the first patternsMade are the keys'
+    std::size_t patternsMade = 0;
+    void makePattern(std::size_t k);
   };
 
   // Writes a plain key (isPlainKey) as the document writes it: between quotation marks and followed
@@ -288,10 +297,10 @@ class JBLayouts {
 
  private:
   // Whether the layout is of the pool and its first key is written at `at`.
-  static bool firstKeyAt(const Layout& layout, std::uint64_t pool, const std::uint8_t* at, std::size_t room) {
+  static bool firstKeyAt(Layout& layout, std::uint64_t pool, const std::uint8_t* at, std::size_t room) {
 #if defined(__SSE2__)
     if (layout.poolNumber != pool) return false;
-    return writtenAt(layout.patterns[0], at, room);
+    return writtenAt(layout.pattern(0), at, room);
 #else
     (void)layout;
     (void)pool;

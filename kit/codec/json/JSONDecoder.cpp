@@ -1545,7 +1545,7 @@ bool JBParseState::parseDictionaryByLayout(platform::Value& out) {
       ~HandBack() { to = from; }
     } handBack{directTaken, taken};
     while (taken < directCount) {
-      Layout::Pattern& p = layout->patterns[taken];
+      Layout::Pattern& p = layout->pattern(taken);
       if (JBLayouts::writtenAt(p.led, input + pos, length - pos)) {
         pos += p.led.length;
         if (countLines) line += p.led.lines;
