@@ -77,20 +77,24 @@ void expectAsALookingUpDecoderReads(const std::string& text) {
   platform::Error onceError, keptError;
   const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
   ASSERT_NO_FATAL_FAILURE(expectLearningChangesNothing(text, JBParseOptionNone, false, once, onceError));
-  auto kept = JSONDecoder::decoder();
-  const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
-  ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
-  if (once.isNull()) {
-    ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
-    ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
-        << text;
-    ASSERT_EQ(onceError.userInfo->valueForKey(JBLineNumberKey),
-              keptError.userInfo->valueForKey(JBLineNumberKey))
-        << text;
-  } else {
-    ASSERT_EQ(once, withCache) << text;
-    // Pairs come out in the same order too.
-    ASSERT_EQ(once.description(), withCache.description()) << text;
+  // Kept decoders, learning layouts and not.
+  for (const JBLayoutLearning learning : {JBLayoutLearning::On, JBLayoutLearning::Off}) {
+    auto kept = JSONDecoder::decoder();
+    kept->setLayoutLearning(learning);
+    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
+    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+    if (once.isNull()) {
+      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+          << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBLineNumberKey),
+                keptError.userInfo->valueForKey(JBLineNumberKey))
+          << text;
+    } else {
+      ASSERT_EQ(once, withCache) << text;
+      // Pairs come out in the same order too.
+      ASSERT_EQ(once.description(), withCache.description()) << text;
+    }
   }
 }
 
