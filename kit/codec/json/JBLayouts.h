@@ -22,8 +22,8 @@ namespace kavro {
 // What a decoder learns of the dictionaries it reads so as to read the next ones faster: the key
 // found last at each place (nesting depth, position in its dictionary), and at each depth the
 // layouts (keys in their order, with their table) of a few kinds of dictionary. The decoder's
-// general loop knows nothing of them: it hands a dictionary to its reading by layout only where
-// worthTrying() says so, and tells how that went (noteOutcome()); at a depth where most
+// general loop knows nothing of them: its layout reader (JBLayoutReader) takes a dictionary only
+// where worthTrying() says so, and tells how that went (noteOutcome()); at a depth where most
 // dictionaries come in no order learnt, the layouts step aside for a while. Keys are remembered by
 // address and belong to one key pool (its number, never 0). One thread.
 class JBLayouts {
