@@ -13,6 +13,7 @@
 // best of the repetitions) are printed.
 #include <benchmark/benchmark.h>
 #include <cjson/cJSON.h>
+#include <malloc.h>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -160,10 +162,84 @@ std::string numberHeavyDocument(std::size_t bytes) {
   return s + "]}";
 }
 
-// The documents read from outside the project (absent ones are left out), then documents made here
-// that stress what the records do not: numbers, and members in a different order per record.
-std::vector<std::pair<std::string, std::string>> readDocuments() {
-  std::vector<std::pair<std::string, std::string>> docs;
+// The seed of the documents' shuffled members: KAVRO_BENCH_SEED when set, else a new one each run,
+// so that no decoder can be shaped to one order.
+unsigned documentSeed() {
+  static const unsigned seed = [] {
+    if (const char* given = std::getenv("KAVRO_BENCH_SEED"))
+      return static_cast<unsigned>(std::strtoul(given, nullptr, 10));
+    return std::random_device()();
+  }();
+  return seed;
+}
+
+void skipSpace(std::string_view t, std::size_t& i) {
+  while (i < t.size() && (t[i] == ' ' || t[i] == '\n' || t[i] == '\r' || t[i] == '\t')) ++i;
+}
+
+std::string_view stringAt(std::string_view t, std::size_t& i) {
+  const std::size_t from = i++;
+  while (t[i] != '"') i += t[i] == '\\' ? 2 : 1;
+  return t.substr(from, ++i - from);
+}
+
+// The (valid) JSON value at i written without white space, each object's members shuffled by rng
+// when there is one.
+std::string rewritten(std::string_view t, std::size_t& i, std::mt19937* rng) {
+  skipSpace(t, i);
+  const char c = t[i];
+  if (c == '"') return std::string(stringAt(t, i));
+  if (c != '{' && c != '[') {
+    const std::size_t from = i;
+    while (i < t.size() && std::strchr(",]} \n\r\t", t[i]) == nullptr) ++i;
+    return std::string(t.substr(from, i - from));
+  }
+  ++i;
+  std::vector<std::string> items;
+  skipSpace(t, i);
+  while (t[i] != (c == '{' ? '}' : ']')) {
+    std::string item;
+    if (c == '{') {
+      item = stringAt(t, i);
+      skipSpace(t, i);
+      ++i;  // ':'
+      item += ':';
+    }
+    item += rewritten(t, i, rng);
+    items.push_back(std::move(item));
+    skipSpace(t, i);
+    if (t[i] == ',') ++i;
+    skipSpace(t, i);
+  }
+  ++i;
+  if (c == '{' && rng) std::shuffle(items.begin(), items.end(), *rng);
+  std::string out(1, c);
+  for (std::size_t k = 0; k < items.size(); ++k) out += (k ? "," : "") + items[k];
+  return out + (c == '{' ? '}' : ']');
+}
+
+std::string minified(std::string_view text) {
+  std::size_t i = 0;
+  return rewritten(text, i, nullptr);
+}
+
+std::string withMembersShuffled(std::string_view text, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::size_t i = 0;
+  return rewritten(text, i, &rng);
+}
+
+// The documents read from outside the project (absent ones are left out), each as given, minified
+// and with its objects' members shuffled, then documents made here that stress what the records do
+// not: numbers, and members in a different order per record. Encoding runs on the documents as given.
+struct Document {
+  std::string name;
+  std::string text;
+  bool encoded;
+};
+
+std::vector<Document> readDocuments() {
+  std::vector<Document> docs;
   // Beside the project's folder, seen from the working folder or the sources (a worktree sits one
   // folder deeper).
   std::vector<std::string> folders;
@@ -178,17 +254,20 @@ std::vector<std::pair<std::string, std::string>> readDocuments() {
       char buf[1 << 16];
       for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
       std::fclose(f);
-      docs.emplace_back(name, std::move(text));
+      std::string small = minified(text), shuffled = withMembersShuffled(text, documentSeed());
+      docs.push_back({name, std::move(text), true});
+      docs.push_back({std::string(name) + " minified", std::move(small), false});
+      docs.push_back({std::string(name) + " shuffled", std::move(shuffled), false});
       break;
     }
   }
-  docs.emplace_back("numbers 1 MB", numberHeavyDocument(1 << 20));
-  docs.emplace_back("shuffled keys 1 MB", shuffledAnswerOfSize(1 << 20));
+  docs.push_back({"numbers 1 MB", numberHeavyDocument(1 << 20), true});
+  docs.push_back({"shuffled keys 1 MB", shuffledAnswerOfSize(1 << 20), true});
   return docs;
 }
 
 struct Corpus {
-  std::vector<std::pair<std::string, std::string>> documents = readDocuments();
+  std::vector<Document> documents = readDocuments();
   std::map<std::size_t, std::string> sized;
   std::vector<std::string> small;
   std::size_t smallBytes = 0;
@@ -235,6 +314,14 @@ auto oursParse = [](const std::string& text) {
   benchmark::DoNotOptimize(v);
 };
 
+// The same without learning the dictionaries' layouts: what the learning must never be slower than.
+auto oursPlainParse = [](const std::string& text) {
+  platform::Value v = kavro::JSONDecoder::parseOnce(text.data(), text.size(), kavro::JBParseOptionNone, false,
+                                                    nullptr, kavro::JBLayoutLearning::Off);
+  if (v.isNull()) std::abort();
+  benchmark::DoNotOptimize(v);
+};
+
 // A decoder kept across answers (its value cache stays warm).
 auto oursDecoderParse = [](const std::string& text) {
   thread_local const auto decoder = kavro::JSONDecoder::decoder();
@@ -275,7 +362,7 @@ auto simdParse = [](const std::string& text) {
 
 template <class Parse>
 void decodeDocument(benchmark::State& state, Parse parse) {
-  const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).second;
+  const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).text;
   for (auto _ : state) parse(text);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -287,6 +374,7 @@ void BM_Decode_RapidJSON(benchmark::State& s) { decodeSized(s, rapidParse); }
 void BM_Decode_RapidJSONChecked(benchmark::State& s) { decodeSized(s, rapidCheckedParse); }
 void BM_Decode_simdjson(benchmark::State& s) { decodeSized(s, simdParse); }
 void BM_DecodeDocument_Ours(benchmark::State& s) { decodeDocument(s, oursParse); }
+void BM_DecodeDocument_OursPlain(benchmark::State& s) { decodeDocument(s, oursPlainParse); }
 void BM_DecodeDocument_RapidJSONChecked(benchmark::State& s) { decodeDocument(s, rapidCheckedParse); }
 void BM_DecodeDocument_simdjson(benchmark::State& s) { decodeDocument(s, simdParse); }
 void BM_DecodeSmall_Ours(benchmark::State& s) { decodeSmall(s, oursParse); }
@@ -378,6 +466,31 @@ void BM_EncodeBuilt_Ours(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// The documents as given, decoded, encoded again.
+std::optional<std::string> encodeOurs(const platform::Value& root) {
+  if (auto a = root.arrayValue()) return kavro::json::JSONString(*a);
+  return kavro::json::JSONString(*root.dictionaryValue());
+}
+
+void BM_EncodeDocument_Ours(benchmark::State& state) {
+  const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).text;
+  platform::Value root = kavro::json::objectFromJSONString(text);
+  for (auto _ : state) {
+    auto out = encodeOurs(root);
+    if (!out) std::abort();
+    benchmark::DoNotOptimize(out);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_EncodeDocument_RapidJSON(benchmark::State& state) {
+  const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).text;
+  rapidjson::Document d;
+  d.Parse(text.data(), text.size());
+  for (auto _ : state) encodeRapid(d);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 void BM_Encode_cJSON(benchmark::State& state) {
   const std::string& text = sizedText(state);
   cJSON* root = cJSON_ParseWithLength(text.data(), text.size());
@@ -407,8 +520,16 @@ void documents(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMicrosecond);
 }
 BENCHMARK(BM_DecodeDocument_Ours)->Apply(documents);
+BENCHMARK(BM_DecodeDocument_OursPlain)->Apply(documents);
 BENCHMARK(BM_DecodeDocument_RapidJSONChecked)->Apply(documents);
 BENCHMARK(BM_DecodeDocument_simdjson)->Apply(documents);
+void encodedDocuments(benchmark::internal::Benchmark* b) {
+  for (std::size_t i = 0; i < corpus().documents.size(); ++i)
+    if (corpus().documents[i].encoded) b->Arg(static_cast<std::int64_t>(i));
+  b->Unit(benchmark::kMicrosecond);
+}
+BENCHMARK(BM_EncodeDocument_Ours)->Apply(encodedDocuments);
+BENCHMARK(BM_EncodeDocument_RapidJSON)->Apply(encodedDocuments);
 BENCHMARK(BM_DecodeSmall_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_OursDecoder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSmall_cJSON)->Unit(benchmark::kMillisecond);
@@ -420,6 +541,69 @@ BENCHMARK(BM_Encode_RapidJSON)->Apply(sizes);
 BENCHMARK(BM_EncodeBuilt_Ours)->Apply(sizes);
 BENCHMARK(BM_Encode_RapidJSONChecked)->Apply(sizes);
 BENCHMARK(BM_Encode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+
+// The heap a decoded tree holds, in the allocator's bytes in use (its heap plus mapped blocks),
+// measured around one decoding whose tree is kept.
+std::size_t heapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// The tree of a second decoding, the first one kept: what a first decoding sets up once is not the
+// tree's. A large tree is held meanwhile, so that no memory kept for reuse (ours keeps up to 8 MB of
+// freed blocks) is taken for nothing.
+template <class Decode>
+std::size_t treeBytes(Decode decode) {
+  const platform::Value held = kavro::json::objectFromJSONString(corpus().sized.at(std::size_t{10} << 20));
+  auto first = decode();
+  const std::size_t before = heapInUse();
+  auto tree = decode();
+  const std::size_t after = heapInUse();
+  benchmark::DoNotOptimize(held);
+  benchmark::DoNotOptimize(first);
+  benchmark::DoNotOptimize(tree);
+  return after > before ? after - before : 0;
+}
+
+struct TreeSizes {
+  double ours, oursPlain, rapid;  // bytes held per byte of text
+};
+
+TreeSizes treeSizes(const std::string& text) {
+  const auto ours = treeBytes([&] { return kavro::json::objectFromJSONString(text); });
+  const auto oursPlain = treeBytes([&] {
+    return kavro::JSONDecoder::parseOnce(text.data(), text.size(), kavro::JBParseOptionNone, false, nullptr,
+                                         kavro::JBLayoutLearning::Off);
+  });
+  const auto rapid = treeBytes([&] {
+    auto d = std::make_unique<rapidjson::Document>();
+    d->Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(text.data(),
+                                                                                         text.size());
+    return d;
+  });
+  const auto perByte = [&](std::size_t bytes) { return static_cast<double>(bytes) / text.size(); };
+  return {perByte(ours), perByte(oursPlain), perByte(rapid)};
+}
+
+void printTreeSizes() {
+  std::printf("\nDecoded tree in memory, in bytes held per byte of text (goal: at most 3):\n");
+  std::printf("  %-32s %10s %14s %10s\n", "text", "ours", "not learning", "RapidJSON");
+  auto row = [](const std::string& name, const std::string& text) {
+    const TreeSizes t = treeSizes(text);
+    std::printf("  %-32s %9.2fx %13.2fx %9.2fx\n", name.c_str(), t.ours, t.oursPlain, t.rapid);
+    return t;
+  };
+  for (std::size_t n : {std::size_t{1} << 20, std::size_t{32} << 20}) {
+    const TreeSizes t = row(sizeName(n), corpus().sized.at(n));
+    char ours[32], peer[48];
+    std::snprintf(ours, sizeof ours, "%.2fx text", t.ours);
+    std::snprintf(peer, sizeof peer, "RapidJSON %.2fx text", t.rapid);
+    // The ratio is the goal's bytes (three times the text) over ours.
+    kavro::bench::reportRatio("JSON decoded tree " + sizeName(n) + ", bytes held", ours, peer, 3.0 / t.ours,
+                              1.0);
+  }
+  for (const Document& d : corpus().documents) row(d.name, d.text);
+}
 
 void printRatios(const kavro::bench::BestOfReporter& r) {
   using kavro::bench::figure;
@@ -464,11 +648,17 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
   }
   for (std::size_t i = 0; i < corpus().documents.size(); ++i) {
     const std::string arg = "/" + std::to_string(i);
-    const std::string& name = corpus().documents[i].first;
-    line("JSON decode " + name + ", checked", "BM_DecodeDocument_Ours" + arg, "RapidJSON UTF-8+full prec.",
+    const Document& d = corpus().documents[i];
+    line("JSON decode " + d.name + ", checked", "BM_DecodeDocument_Ours" + arg, "RapidJSON UTF-8+full prec.",
          "BM_DecodeDocument_RapidJSONChecked" + arg, 1.5);
-    line("JSON decode " + name, "BM_DecodeDocument_Ours" + arg, "simdjson DOM",
+    line("JSON decode " + d.name, "BM_DecodeDocument_Ours" + arg, "simdjson DOM",
          "BM_DecodeDocument_simdjson" + arg, 0.4);
+    // Learning layouts must pay for itself on every document, or step aside.
+    line("JSON decode " + d.name + ", learning layouts", "BM_DecodeDocument_Ours" + arg, "ours not learning",
+         "BM_DecodeDocument_OursPlain" + arg, 0.95);
+    if (d.encoded)
+      line("JSON encode " + d.name, "BM_EncodeDocument_Ours" + arg, "RapidJSON",
+           "BM_EncodeDocument_RapidJSON" + arg, 1.0);
   }
   for (std::size_t n : Sizes) {
     const std::string arg = "/" + std::to_string(n);
@@ -479,15 +669,19 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
     line("JSON encode " + sizeName(n) + ", by hand, peer unchecked", "BM_EncodeBuilt_Ours" + arg, "RapidJSON",
          "BM_Encode_RapidJSON" + arg, std::nullopt);
   }
-  std::printf("  (the 10,000 small answers: %.2f MB in all)\n", corpus().smallBytes / 1e6);
+  std::printf("  (the 10,000 small answers: %.2f MB in all; documents shuffled with KAVRO_BENCH_SEED=%u)\n",
+              corpus().smallBytes / 1e6, documentSeed());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   corpus();
+  std::printf("Documents' members shuffled with seed %u (KAVRO_BENCH_SEED=%u repeats this run's order)\n",
+              documentSeed(), documentSeed());
   kavro::bench::BestOfReporter reporter;
   kavro::bench::runBestOf(argc, argv, reporter, 3, kavro::bench::Order::Shuffled);
   printRatios(reporter);
+  printTreeSizes();
   return 0;
 }

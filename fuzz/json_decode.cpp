@@ -93,6 +93,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       require(built == root && built.description() == root.description());
     }
   }
+  // Learning the dictionaries' layouts changes nothing either: without it, the same tree in the
+  // same order, or the same error at the same place and line.
+  for (const bool mutableResult : {false, true}) {
+    platform::Error learntError, plainError;
+    const Value learnt = kavro::JSONDecoder::parseOnce(text, length, options, mutableResult, &learntError);
+    const Value plain = kavro::JSONDecoder::parseOnce(text, length, options, mutableResult, &plainError,
+                                                      kavro::JBLayoutLearning::Off);
+    require(plain.isNull() == learnt.isNull());
+    if (plain.isNull()) {
+      require(plainError.localizedDescription == learntError.localizedDescription);
+      require(plainError.userInfo->valueForKey(kavro::JBAtIndexKey) ==
+              learntError.userInfo->valueForKey(kavro::JBAtIndexKey));
+      require(plainError.userInfo->valueForKey(kavro::JBLineNumberKey) ==
+              learntError.userInfo->valueForKey(kavro::JBLineNumberKey));
+    } else {
+      require(plain == learnt && plain.description() == learnt.description());
+    }
+  }
   if (root.isNull()) {
     require(error.domain == "JBErrorDomain" && !error.localizedDescription.empty());
     require(validText(error.localizedDescription));

@@ -88,6 +88,8 @@ class JBDictionary final : public platform::MutableDictionary {
 
  private:
   friend struct JBParseState;
+  friend class JBLayouts;
+  friend class JBLayoutReader;
   template <class>
   friend class JBNodeAllocator;
   // Moves count pairs out of pairs into storage from the resource; a later pair with an equal key

@@ -11,53 +11,21 @@
 #include <typeinfo>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
 #include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDecimal.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBKeyPool.h"
+#include "kit/codec/json/JBParseState.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Dictionary.h"
 
 namespace kavro {
 
-// Outside the anonymous namespace: JBParseState, which has linkage, holds a token, and a unity
-// build refuses a file-local type there.
-namespace jbdecode {
-
-enum class Token : std::uint8_t {
-  None,
-  Number,
-  String,
-  ObjectBegin,
-  ObjectEnd,
-  ArrayBegin,
-  ArrayEnd,
-  Separator,
-  Comma,
-  True,
-  False,
-  Null
-};
-
-}  // namespace jbdecode
-
 namespace {
 
-using jbdecode::Token;
+using namespace jbdecode;
 using json::ConversionResult;
-
-inline bool isValueToken(Token t) {
-  return t == Token::Number || t == Token::String || t == Token::ObjectBegin || t == Token::ArrayBegin ||
-         t == Token::True || t == Token::False || t == Token::Null;
-}
-
-// What a container accepts next.
-enum : unsigned { kAcceptValue = 1, kAcceptComma = 2, kAcceptEnd = 4 };
 
 enum : std::uint8_t { kPlain = 0, kQuote, kBackslash, kControl, kHigh };
 
@@ -79,37 +47,6 @@ constexpr std::array<std::uint8_t, 256> makeStringClasses() {
 }
 constexpr std::array<std::uint8_t, 256> kStringClass = makeStringClasses();
 
-// Bytes that may start white space, a line break or a comment.
-constexpr std::array<bool, 256> makeMaybeSpace() {
-  std::array<bool, 256> t{};
-  for (int c : {0x20, 0x09, 0x0A, 0x0D, 0x2F, 0xC2, 0xE2}) t[static_cast<std::size_t>(c)] = true;
-  return t;
-}
-constexpr std::array<bool, 256> kMaybeSpace = makeMaybeSpace();
-
-// Writes a plain key (isPlainKey) as the document writes it: between quotation marks and followed
-// by ':', zeros after. Returns one bit for each of those bytes, or 0 (nothing written) for a key
-// too long for the pattern.
-template <std::size_t N>
-std::uint64_t keyPattern(std::string_view text, std::uint8_t (&pattern)[N]) {
-  static_assert(N <= 64);
-  const std::size_t written = text.size() + 3;
-  if (written > N) return 0;
-  std::memset(pattern, 0, N);
-  pattern[0] = '"';
-  std::memcpy(pattern + 1, text.data(), text.size());
-  pattern[text.size() + 1] = '"';
-  pattern[text.size() + 2] = ':';
-  return written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
-}
-
-// Whether a key's text is how a document writes it between quotation marks: no quotation mark,
-// backslash or control in it.
-bool isPlainKey(std::string_view text) {
-  return std::none_of(text.begin(), text.end(),
-                      [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
-}
-
 inline int hexValue(std::uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -126,9 +63,6 @@ std::string hex2(unsigned v) {
   static const char* digits = "0123456789abcdef";
   return std::string{digits[(v >> 4) & 15], digits[v & 15]};
 }
-
-const char* const kUnexpectedToken =
-    "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', '\"STRING\"', 'NUMBER'.";
 
 // True when an out-of-range decimal text is too large (rather than too small) for a double.
 bool exceedsAbove(std::string_view text) {
@@ -175,350 +109,6 @@ bool exceedsAbove(std::string_view text) {
 }
 
 }  // namespace
-
-// The state of one decoder: options, the text being read, the current token, the stacks that
-// hold a container's members until it is complete, and the value cache.
-struct JBParseState {
-  explicit JBParseState(JBParseOptions opts) : options(opts) {
-    objectStack.reserve(256);
-    pairStack.reserve(128);
-  }
-  ~JBParseState() {
-    if (keyPool) keyPool->release();
-  }
-  JBParseState(const JBParseState&) = delete;
-  JBParseState& operator=(const JBParseState&) = delete;
-
-  JBParseOptions options;
-  const std::uint8_t* input = nullptr;
-  std::size_t length = 0;
-  std::size_t pos = 0;
-  // The line at pos, counted as white space is passed only where lines may also end in ways that
-  // a look back cannot tell from the text of a string (JBParseOptionUnicodeLineBreaks); otherwise
-  // an error counts the line breaks before it (lineAtPos()), which can only be white space or
-  // comments: strings cannot hold them.
-  bool countLines = false;
-  std::size_t line = 1;
-  std::size_t lineAtPos() const;
-
-  Token token = Token::None;
-  std::size_t tokenStart = 0;  // the current token ends at pos
-  JBTokenValue value;
-  bool hashed = false;  // whether value.hash is made
-  // The current string (of at most JBKeyPool::kMaxKeyLength bytes) or number token's hash, made on
-  // first use.
-  std::uint32_t tokenHash() {
-    if (!hashed) {
-      value.hash = value.kind == JBValueKind::String ? JBTokenCache::hashString(value.bytes, value.length)
-                                                     : JBTokenCache::hashNumber(value.kind, value.number.u);
-      hashed = true;
-    }
-    return value.hash;
-  }
-
-  std::string tokenBuffer;
-  std::vector<platform::Value> objectStack;
-  std::vector<JBDictionary::Pair> pairStack;
-  JBTokenCache cache;
-  std::optional<platform::Error> error;
-  bool mutableCollections = false;
-  std::size_t depth = 0;
-  // Where this parse's containers, their storage and their strings come from.
-  JBArena* arena = nullptr;
-  std::pmr::memory_resource* nodes = nullptr;
-  std::pmr::memory_resource* storage = nullptr;
-  const std::weak_ptr<platform::Object>* owner = nullptr;  // the count of this parse's immutable containers
-  // Whether tokens go through the value cache: not for a decoder made for one parse, whose cache
-  // nobody could look at.
-  bool useCache = true;
-  // One copy of "" per document.
-  const platform::TextStore::Block* emptyText = nullptr;
-  // Short keys come from a pool kept across parses; the arena holds the pools its document used.
-  JBKeyPool* keyPool = nullptr;
-  JBKeyPool* heldPool = nullptr;
-  std::uint64_t keyPoolNumber = 0;  // counts the pools made, so that a later one never passes for an earlier
-  // The key last found at each place (nesting depth, position in its dictionary): records of one
-  // answer repeat their keys in the same order, so most keys are known before any lookup.
-  struct PredictedKey {
-    std::uint64_t poolNumber = 0;
-    const std::string* key = nullptr;
-    std::size_t keyHash = 0;
-    JBTokenCache::Words words{0, 0};
-    std::size_t length = 0;
-    // Whether the key's text, between quotation marks and followed by ':', is how the document
-    // writes it: no quotation mark, backslash or control in it.
-    bool plain = false;
-    // For a plain key of up to 13 bytes: that text, and one bit for each of its bytes (0 for other
-    // keys), so that one comparison of 16 bytes finds it.
-    std::uint32_t patternMask = 0;
-    alignas(16) std::uint8_t pattern[16] = {};
-  };
-  static constexpr std::size_t kPredictedDepths = 16;
-  static constexpr std::size_t kPredictedPositions = 64;
-  std::vector<PredictedKey> predictedKeys = std::vector<PredictedKey>(kPredictedDepths * kPredictedPositions);
-  const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
-  // The table of the last dictionary made at each depth, with its keys in order: records of one
-  // answer repeat their keys in the same order, and equal keys in equal order make an equal table.
-  // They often take the same keys in an order of their own too: those keys are told by their text
-  // without a look in the pool, and with no two keys equal a table for any order is made by
-  // probing from the keys' homes. Only keys of the current pool are remembered, so that no key
-  // compared stands for another.
-  struct Layout {
-    std::uint64_t poolNumber = 0;
-    std::vector<const std::string*> keys;
-    std::vector<std::uint32_t> slots;
-    struct Key {
-      std::size_t keyHash = 0;
-      std::uint32_t home = 0;  // the key's slot when nothing is in the way
-      std::uint32_t length = 0;
-      JBTokenCache::Words words{0, 0};
-      // No quotation mark, backslash or control in it: the document writes it as it is.
-      bool plain = false;
-    };
-    std::vector<Key> details;
-    // Places in keys (plus one; 0 for none) by the keys' addresses and by their texts.
-    static constexpr std::size_t kPlaces = 128;
-    std::array<std::uint8_t, kPlaces> byAddress{};
-    std::array<std::uint8_t, kPlaces> byText{};
-    static std::size_t addressHash(const std::string* key) {
-      return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 57);
-    }
-    static std::size_t textHash(std::size_t length, const JBTokenCache::Words& w) {
-      return static_cast<std::size_t>(((w.a ^ w.b) + length) * 0x9E3779B97F4A7C15ull >> 57);
-    }
-    // The key's place in keys, or kMaxLayoutKeys when it is not one of them.
-    std::size_t placeOf(const std::string* key) {
-      if (!indexed && !index()) return kMaxLayoutKeys;
-      for (std::size_t i = addressHash(key);; i = (i + 1) % kPlaces) {
-        const std::uint8_t at = byAddress[i];
-        if (at == 0) return kMaxLayoutKeys;
-        if (keys[at - 1u] == key) return at - 1u;
-      }
-    }
-    // The place of the key with the text (w its words), or kMaxLayoutKeys.
-    std::size_t placeOfText(const char* bytes, std::size_t length, const JBTokenCache::Words& w) {
-      if (!indexed && !index()) return kMaxLayoutKeys;
-      for (std::size_t i = textHash(length, w);; i = (i + 1) % kPlaces) {
-        const std::uint8_t at = byText[i];
-        if (at == 0) return kMaxLayoutKeys;
-        const Key& k = details[at - 1u];
-        if (k.length == length && k.words.a == w.a && k.words.b == w.b &&
-            (length <= 16 || JBKeyPool::sameLongKey(*keys[at - 1u], bytes)))
-          return at - 1u;
-      }
-    }
-    // Learning takes the keys and the table; what tells the keys apart is made when first asked,
-    // and only for keys learnt in place of as many others: dictionaries that differ in their
-    // number of keys seldom share them.
-    bool indexed = false;
-    bool worthIndexing = false;
-    void learn(const JBDictionary& d);
-    // False when the keys are not worth it.
-    bool index();
-    // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
-    // keys share.
-    std::uint64_t slotsDocument = 0;
-    const std::uint32_t* documentSlots = nullptr;
-    // When last chosen or learnt (layoutClock), so that the longest unused gives way to a new one.
-    std::uint64_t used = 0;
-    // The layout chosen after this one at its depth the last time another was: a record's members
-    // of different kinds (its person, then its links) come in the same turn in every record.
-    Layout* next = nullptr;
-    // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
-    // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
-    // first one tells this layout's dictionaries before any key is read.
-    // Keys of up to 45 bytes have one: many a record's keys are longer than a single comparison
-    // takes, and the first of them would end the reading in order for the rest of the record.
-    template <std::size_t N>
-    struct Written {
-      std::uint64_t mask = 0;  // one bit for each byte written
-      // The bytes compared: a multiple of 16; SIZE_MAX, more than any text has, for none.
-      std::size_t reach = SIZE_MAX;
-      std::uint32_t length = 0;  // the key's (Pattern), or all the bytes written (led)
-      std::uint32_t lines = 0;   // the line feeds in it
-      alignas(16) std::uint8_t bytes[N];
-    };
-    struct Pattern : Written<48> {
-      // The key as the dictionary before wrote it with the spaces and line feeds before it (its
-      // line and indentation when pretty-printed; nothing in compact text), so that one comparison
-      // passes both. Learnt as the key is met.
-      Written<64> led;
-      // Copies of the key and its hash, beside the bytes just compared.
-      const std::string* key = nullptr;
-      std::size_t keyHash = 0;
-    };
-    std::vector<Pattern> patterns;
-  };
-  std::uint64_t documentNumber = 0;  // counts the parses, so that no copy of slots outlives its document
-  const std::uint32_t* sharedSlots(Layout& layout) {
-    if (layout.slotsDocument != documentNumber) {
-      auto* slots = static_cast<std::uint32_t*>(
-          arena->carveNode(layout.slots.size() * sizeof(std::uint32_t), alignof(std::uint32_t)));
-      std::copy(layout.slots.begin(), layout.slots.end(), slots);
-      layout.documentSlots = slots;
-      layout.slotsDocument = documentNumber;
-    }
-    return layout.documentSlots;
-  }
-  // When the text at the scan position is one of the layout's keys, written plainly and followed by
-  // ':', takes both at once; its place in the layout's keys, or kMaxLayoutKeys.
-  std::size_t layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
-                             std::size_t& keyHash);
-  static constexpr std::size_t kLayoutDepths = 16;
-  static constexpr std::size_t kMaxLayoutKeys = 64;
-  // Dictionaries at one depth often take turns between a few kinds (a record's own fields, the
-  // person in it, its links): a few layouts are kept for each depth, told apart by their first key.
-  static constexpr std::size_t kLayoutWays = 8;
-  std::array<std::array<Layout, kLayoutWays>, kLayoutDepths> layouts;
-  // The layout of the dictionary being read at each depth, or nullptr; between dictionaries, the one
-  // chosen, matched or learnt last there.
-  std::array<Layout*, kLayoutDepths> currentLayout{};
-  std::uint64_t layoutClock = 0;
-  // How many of each depth's layouts were ever learnt (the first ones).
-  std::array<std::size_t, kLayoutDepths> layoutsLearnt{};
-  // The layout of this pool at the current depth whose first key is written at the scan position,
-  // else the one chosen or learnt last; nullptr when there is none.
-  __attribute__((noinline)) Layout* chooseLayout();
-  // Whether the layout is of this pool and its first key is written at the scan position.
-  bool firstKeyAhead(const Layout& layout) const {
-#if defined(__SSE2__)
-    if (layout.poolNumber != keyPoolNumber) return false;
-    return writtenAt(layout.patterns[0], input + pos, length - pos);
-#else
-    (void)layout;
-    return false;
-#endif
-  }
-  platform::Value makeDictionary(JBDictionary::Pair* pairs, std::size_t count);
-
-  platform::Value parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
-                        platform::Error* errorOut);
-
-  void recordError(std::string message);
-  void recordExpectation(unsigned accepted, const char* valueText, const char* endText);
-
-  std::size_t newlineAt(std::size_t at) const;
-  void skipWhitespace();
-  __attribute__((noinline)) void skipWhitespaceSlow();
-  bool plainSpaceStep();
-  void skipPlainSpace();
-  bool nextToken();
-  bool nextTokenSlow();
-  bool parseString();
-  __attribute__((noinline)) bool parseLongerString();
-  // Whether the text is UTF-8 that needs no more checks (json::isLegalUTF8) as far as it is
-  // checked: up to checkedTo. The text is checked a piece at a time a little ahead of the strings
-  // read, so that it is still in the cache when they are read; plainText turns false for good at
-  // the first piece that is not plain, and strings from there on check their own bytes.
-  bool plainText = false;
-  std::size_t checkedTo = 0;
-  // A string starting below this offset has at least kCheckedAhead checked bytes after it, or the
-  // whole text is checked (or plainText is false).
-  std::size_t checkBelow = 0;
-  static constexpr std::size_t kCheckedAhead = 64;
-  static constexpr std::size_t kCheckPiece = 16 * 1024;
-  void checkAhead() {
-    if (pos >= checkBelow) checkMore(pos);
-  }
-  __attribute__((noinline)) void checkMore(std::size_t at);
-  bool parseStringSlow(const std::uint8_t* begin, const std::uint8_t* p);
-  bool parseStringInPlace(const std::uint8_t* p);
-  int readEscape(const std::uint8_t*& p, std::uint8_t* out);
-  // The bytes of the current string token when they are an open text of the arena
-  // (parseStringInPlace): closed when the token is kept, or before anything else is carved.
-  char* openText = nullptr;
-  const json::CopyStringRun copyRun = json::copyStringRunFunction();
-  void closeOpenText() {
-    if (openText) arena->closeText(openText, value.length);
-    openText = nullptr;
-  }
-  void finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote);
-  bool readHex4(const std::uint8_t*& p, char32_t& out);
-  __attribute__((noinline)) bool parseNumber();
-  __attribute__((always_inline)) bool parseShortNumber();
-  bool touchCache() { return !useCache || touchCacheSlow(); }
-  bool touchCacheSlow();
-  const platform::TextStore::Block* documentText();
-  bool documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position);
-  // Predicts key (text, with words w) at this position of dictionaries at the current depth.
-  void rememberKey(std::size_t position, const std::string* key, std::size_t keyHash, std::string_view text,
-                   const JBTokenCache::Words& w);
-  void holdKeyPool() {
-    if (heldPool != keyPool) {
-      arena->hold(keyPool);
-      heldPool = keyPool;
-    }
-  }
-  // The keys last found at each position of a dictionary at the current depth, when a decoder for
-  // one parse predicts keys; nullptr otherwise.
-  PredictedKey* predictedRow() {
-    return useCache ? nullptr : predictedKeys.data() + (depth % kPredictedDepths) * kPredictedPositions;
-  }
-  bool predictedKeyAhead(const PredictedKey& p, const std::string*& key, std::size_t& keyHash);
-#if defined(__SSE2__)
-  // Whether the 16 bytes at `at` start with p's pattern (p.patternMask is not 0).
-  static bool writtenAt(const PredictedKey& p, const std::uint8_t* at) {
-    return writtenAt(p.pattern, p.patternMask, at);
-  }
-  static bool writtenAt(const std::uint8_t* pattern, std::uint32_t mask, const std::uint8_t* at) {
-    return (sameBytes16(pattern, at) & mask) == mask;
-  }
-  // One bit for each of the 16 bytes at `at` equal to the pattern's.
-  static std::uint64_t sameBytes16(const std::uint8_t* pattern, const std::uint8_t* at) {
-    const __m128i same = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
-                                        _mm_load_si128(reinterpret_cast<const __m128i*>(pattern)));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(same));
-  }
-  // Whether the text at `at` (room bytes readable) starts with a layout key's pattern; false for a
-  // key without one.
-  template <std::size_t N>
-  static bool writtenAt(const Layout::Written<N>& p, const std::uint8_t* at, std::size_t room) {
-    static_assert(N % 16 == 0 && N <= 64);
-    if (room < p.reach) return false;
-    std::uint64_t same = sameBytes16(p.bytes, at);
-    if (p.reach > 16) {
-      same |= sameBytes16(p.bytes + 16, at + 16) << 16;
-      if (N > 32 && p.reach > 32) {
-        same |= sameBytes16(p.bytes + 32, at + 32) << 32;
-        if (N > 48 && p.reach > 48) same |= sameBytes16(p.bytes + 48, at + 48) << 48;
-      }
-    }
-    return (same & p.mask) == p.mask;
-  }
-  // The key's pattern (matched at `at`) with the space passed before it since `from`, and the one
-  // space after its ':' that pretty-printed text puts, when there is one (`end` is the text's).
-  static void learnLead(Layout::Pattern& p, const std::uint8_t* from, const std::uint8_t* at,
-                        const std::uint8_t* end) {
-    const auto lead = static_cast<std::size_t>(at - from);
-    const std::size_t keyEnd = p.length + 3;
-    const bool spaceAfter = end - at > static_cast<std::ptrdiff_t>(keyEnd) && at[keyEnd] == ' ';
-    const std::size_t written = lead + keyEnd + (spaceAfter ? 1 : 0);
-    p.led.reach = SIZE_MAX;
-    if (written > sizeof p.led.bytes) return;
-    std::uint32_t lines = 0;
-    for (std::size_t i = 0; i < lead; ++i) {
-      if (from[i] != ' ' && from[i] != '\t' && from[i] != '\n') return;
-      lines += from[i] == '\n';
-    }
-    std::memset(p.led.bytes, 0, sizeof p.led.bytes);
-    std::memcpy(p.led.bytes, from, lead);
-    std::memcpy(p.led.bytes + lead, p.bytes, keyEnd);
-    if (spaceAfter) p.led.bytes[lead + keyEnd] = ' ';
-    p.led.mask = written == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << written) - 1;
-    p.led.reach = (written + 15) / 16 * 16;
-    p.led.length = static_cast<std::uint32_t>(written);
-    p.led.lines = lines;
-  }
-#endif
-  bool tokenValue(platform::Value& out);
-  bool scalarValue(platform::Value& out);
-  // The container that starts at the current token, made in out (a null value).
-  bool parseArray(platform::Value& out);
-  bool parseDictionary(platform::Value& out);
-  bool parseContainer(Token kind, platform::Value& out) {
-    return kind == Token::ArrayBegin ? parseArray(out) : parseDictionary(out);
-  }
-};
 
 void JBParseState::recordError(std::string message) {
   if (error) return;
@@ -568,40 +158,11 @@ inline std::size_t JBParseState::newlineAt(std::size_t at) const {
   return 0;
 }
 
-// Spaces, tabs and line feeds in the 16 bytes at pos (readable): the indentation of pretty-printed
-// text. Passes them, counting the lines passed; answers whether all 16 were such bytes.
-__attribute__((always_inline)) inline bool JBParseState::plainSpaceStep() {
-#if defined(__SSE2__)
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + pos));
-  const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
-  const __m128i space = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
-  const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
-  const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
-  if (countLines) {
-    // Usually one: a loop costs less than a call for the count of bits.
-    for (unsigned f = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1); f != 0; f &= f - 1)
-      ++line;
-  }
-  pos += n;
-  return n == 16;
-#else
-  return false;
-#endif
-}
-
 // Stops at anything but spaces, tabs and line feeds (a carriage return or comment is left to
 // skipWhitespace's own loop).
 inline void JBParseState::skipPlainSpace() {
   while (length - pos >= 16 && plainSpaceStep()) {
   }
-}
-
-// Pretty-printed text puts a line break and an indentation of fewer than 16 spaces between most
-// tokens: those are passed with one comparison where they are met, the rest by the general loop.
-__attribute__((always_inline)) inline void JBParseState::skipWhitespace() {
-  if (length - pos >= 16 && !plainSpaceStep() && !kMaybeSpace[input[pos]]) return;
-  skipWhitespaceSlow();
 }
 
 void JBParseState::skipWhitespaceSlow() {
@@ -650,90 +211,6 @@ void JBParseState::skipWhitespaceSlow() {
     }
     break;
   }
-}
-
-// The one-byte tokens by their byte; None for every other byte.
-constexpr std::array<Token, 256> makeSingleTokens() {
-  std::array<Token, 256> t{};
-  t['{'] = Token::ObjectBegin;
-  t['}'] = Token::ObjectEnd;
-  t['['] = Token::ArrayBegin;
-  t[']'] = Token::ArrayEnd;
-  t[':'] = Token::Separator;
-  t[','] = Token::Comma;
-  return t;
-}
-constexpr std::array<Token, 256> kSingleTokens = makeSingleTokens();
-
-// The token a byte starts, where the byte alone tells: one-byte tokens, strings and numbers.
-constexpr std::array<Token, 256> makeFirstByteTokens() {
-  std::array<Token, 256> t = makeSingleTokens();
-  t['"'] = Token::String;
-  t['-'] = Token::Number;
-  for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = Token::Number;
-  t['t'] = Token::True;
-  t['f'] = Token::False;
-  t['n'] = Token::Null;
-  return t;
-}
-constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
-
-// Four bytes of text as the word a load of them gives.
-constexpr std::uint32_t word4(const char* text) {
-  std::uint32_t w = 0;
-  for (int i = 0; i < 4; ++i) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    w |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[i])) << (8 * i);
-#else
-    w = (w << 8) | static_cast<std::uint8_t>(text[i]);
-#endif
-  }
-  return w;
-}
-inline std::uint32_t loadWord4(const std::uint8_t* p) {
-  std::uint32_t w;
-  std::memcpy(&w, p, 4);
-  return w;
-}
-constexpr std::uint32_t kWordTails[] = {word4("true"), word4("alse"), word4("null")};
-
-__attribute__((always_inline)) inline bool JBParseState::nextToken() {
-  // The scan position in a register until a token is found: writes to the document's memory
-  // could otherwise be the members' own, and each look would load them again.
-  const std::uint8_t* const in = input;
-  const std::size_t end = length;
-  std::size_t at = pos;
-  if (at < end) {
-    // The one space of pretty-printed text after a ':' (or a ',').
-    if (in[at] == ' ' && end - at > 1 && in[at + 1] > ' ') ++at;
-    const Token t = kFirstByteTokens[in[at]];
-    if (t != Token::None) {
-      tokenStart = at;
-      if (t == Token::String || t == Token::Number) {
-        pos = at;
-        token = Token::None;
-        if (!(t == Token::String ? parseString() : parseShortNumber() || parseNumber())) {
-          recordError(kUnexpectedToken);
-          return false;
-        }
-      } else if (t >= Token::True) {
-        // The whole word, and a byte after it; anything else is for the general reader to judge.
-        const std::size_t n = t == Token::False ? 5 : 4;
-        if (end - at <= n ||
-            loadWord4(in + at + n - 4) != kWordTails[static_cast<int>(t) - static_cast<int>(Token::True)]) {
-          pos = at;
-          return nextTokenSlow();
-        }
-        pos = at + n;
-      } else {
-        pos = at + 1;
-      }
-      token = t;
-      return true;
-    }
-    pos = at;
-  }
-  return nextTokenSlow();
 }
 
 bool JBParseState::nextTokenSlow() {
@@ -812,46 +289,6 @@ void JBParseState::checkMore(std::size_t at) {
       checkedTo = to;
   }
   checkBelow = !plainText || checkedTo == length ? SIZE_MAX : checkedTo - kCheckedAhead;
-}
-
-inline void JBParseState::finishString(const char* bytes, std::size_t n, const std::uint8_t* closingQuote) {
-  value.bytes = bytes;
-  value.length = n;
-  value.kind = JBValueKind::String;
-  // Only strings the cache keeps need their hash.
-  // The hash is made when something asks for it (tokenHash()).
-  value.hash = 0;
-  hashed = false;
-  openText = nullptr;
-  pos = static_cast<std::size_t>(closingQuote + 1 - input);
-}
-
-// Most strings are short (keys above all): their closing quote is in the first 48 bytes with
-// nothing special before it, and they are taken where they stand. The look for those is made where
-// each token is read, so that the processor learns what to expect at each place.
-__attribute__((always_inline)) inline bool JBParseState::parseString() {
-  checkAhead();
-#if defined(__SSE2__)
-  const std::uint8_t* const begin = input + pos + 1;
-  const auto room = static_cast<std::size_t>(input + length - begin);
-  // Non-ASCII bytes need a look of their own unless the text's UTF-8 is known good (as far as
-  // kCheckedAhead bytes past the string's start).
-  const bool plain = plainText;
-  for (std::size_t at = 0; at < 48 && room - at >= 16; at += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + at));
-    const __m128i control = plain ? _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v)
-                                  : _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
-    const __m128i special = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))), control);
-    if (const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(special))) {
-      const std::uint8_t* q = begin + at + __builtin_ctz(m);
-      if (*q != '"') break;
-      finishString(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(q - begin), q);
-      return true;
-    }
-  }
-#endif
-  return parseLongerString();
 }
 
 bool JBParseState::parseLongerString() {
@@ -1065,120 +502,6 @@ bool JBParseState::parseStringInPlace(const std::uint8_t* p) {
   }
 }
 
-#if defined(__SSE2__)
-namespace {
-
-// One bit per byte of the 16 at p that is not an ASCII digit, and bit 16 set.
-inline unsigned nonDigits16(const std::uint8_t* p) {
-  const __m128i d = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
-  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
-  return (static_cast<unsigned>(_mm_movemask_epi8(digit)) ^ 0xFFFFu) | 0x10000u;
-}
-
-// The n digits at p (1 to 8; the 8 bytes at p readable) as a number, all at once: the digits are
-// moved to the top of a word, zeros before them, and paired up three times.
-inline std::uint64_t digitsValue(const std::uint8_t* p, unsigned n) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  w = (w & 0x0F0F0F0F0F0F0F0Full) << (8 * (8 - n));
-  w = w * 10 + (w >> 8);
-  constexpr std::uint64_t kMask = 0x000000FF000000FFull;
-  return (((w & kMask) * 0x000F424000000064ull) + (((w >> 16) & kMask) * 0x0000271000000001ull)) >> 32;
-}
-
-constexpr std::uint64_t kTens[] = {1,
-                                   10,
-                                   100,
-                                   1000,
-                                   10000,
-                                   100000,
-                                   1000000,
-                                   10000000,
-                                   100000000,
-                                   1000000000,
-                                   10000000000,
-                                   100000000000,
-                                   1000000000000,
-                                   10000000000000,
-                                   100000000000000,
-                                   1000000000000000};
-constexpr double kTenPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-// The n digits at p (1 to 15; the 16 bytes at p readable) as a number.
-__attribute__((always_inline)) inline std::uint64_t longDigitsValue(const std::uint8_t* p, unsigned n) {
-  if (n <= 8) return digitsValue(p, n);
-  return digitsValue(p, 8) * kTens[n - 8] + digitsValue(p + 8, n - 8);
-}
-
-// The n digits at p (16 to 19, which always fit; the 24 bytes at p readable) as a number.
-inline std::uint64_t wideDigitsValue(const std::uint8_t* p, unsigned n) {
-  const std::uint64_t first = digitsValue(p, 8) * 100000000 + digitsValue(p + 8, 8);
-  return n == 16 ? first : first * kTens[n - 16] + digitsValue(p + 16, n - 16);
-}
-
-}  // namespace
-
-// Numbers of up to 15 digits, with up to 15 more after a point (19 in all) and no exponent, and
-// integers of up to 19 digits (identifiers), well inside the text: the usual ones. Answers false,
-// having changed nothing, for every other number.
-inline bool JBParseState::parseShortNumber() {
-  const std::uint8_t* q = input + pos;
-  if (length - pos < 32) return false;
-  const bool negative = *q == '-';
-  const std::uint8_t* const digits = q + (negative ? 1 : 0);
-  unsigned n = static_cast<unsigned>(__builtin_ctz(nonDigits16(digits)));
-  // A leading zero stands alone; what follows it is for the general path to judge.
-  if (n == 0 || (digits[0] == '0' && n > 1)) return false;
-  std::uint64_t mantissa;
-  if (n < 16) {
-    mantissa = longDigitsValue(digits, n);
-  } else {
-    // Integers only: a point after so many digits is for the general path.
-    if (length - pos < 48) return false;
-    n += static_cast<unsigned>(__builtin_ctz(nonDigits16(digits + 16)));
-    if (n > 19 || digits[n] == '.') return false;
-    mantissa = wideDigitsValue(digits, n);
-  }
-  const std::uint8_t* after = digits + n;
-  if (*after == '.') {
-    const std::uint8_t* const fraction = after + 1;
-    if (input + length - fraction < 16) return false;
-    const unsigned m = static_cast<unsigned>(__builtin_ctz(nonDigits16(fraction)));
-    if (m == 0 || m > 15 || n + m > 19) return false;
-    after = fraction + m;
-    if (*after == 'e' || *after == 'E') return false;
-    mantissa = mantissa * kTens[m] + longDigitsValue(fraction, m);
-    double d;
-    if (mantissa <= (std::uint64_t{1} << 53)) {
-      // Both exact: one correctly rounded division.
-      d = static_cast<double>(mantissa) / kTenPowers[m];
-      if (negative) d = -d;
-    } else if (!json::decimalToDouble(mantissa, -static_cast<std::int64_t>(m), negative, d)) {
-      return false;
-    }
-    value.kind = JBValueKind::Double;
-    value.number.d = d;
-  } else if (*after == 'e' || *after == 'E' || (negative && mantissa == 0)) {
-    return false;  // "-0" is a double
-  } else if (negative) {
-    if (mantissa > (std::uint64_t{1} << 63)) return false;
-    value.kind = JBValueKind::SignedInt;
-    value.number.u = 0 - mantissa;
-  } else {
-    value.kind = JBValueKind::UnsignedInt;
-    value.number.u = mantissa;
-  }
-  pos = static_cast<std::size_t>(after - input);
-  value.bytes = reinterpret_cast<const char*>(&value.number);
-  value.length = 8;
-  hashed = false;
-  return true;
-}
-#else
-inline bool JBParseState::parseShortNumber() { return false; }
-#endif
-
 bool JBParseState::parseNumber() {
   if (parseShortNumber()) return true;
   const std::size_t start = pos;
@@ -1361,54 +684,10 @@ const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& k
   }
 }
 
-void JBParseState::rememberKey(std::size_t position, const std::string* key, std::size_t keyHash,
-                               std::string_view text, const JBTokenCache::Words& w) {
-  PredictedKey& p =
-      predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
-  const bool plain = isPlainKey(text);
-  // Member by member: a whole new record would be cleared with a slow string instruction.
-  p.poolNumber = keyPoolNumber;
-  p.key = key;
-  p.keyHash = keyHash;
-  p.words = w;
-  p.length = text.size();
-  p.plain = plain;
-  p.patternMask = plain ? static_cast<std::uint32_t>(keyPattern(text, p.pattern)) : 0;
-}
-
-bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, std::size_t position) {
+bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
   // The keys' homes are carved from the arena too.
   closeOpenText();
   const std::string_view text(value.bytes, value.length);
-  if (!useCache && value.length != 0 && value.length <= JBKeyPool::kMaxKeyLength) {
-    const PredictedKey& p =
-        predictedKeys[(depth % kPredictedDepths) * kPredictedPositions + position % kPredictedPositions];
-    const JBTokenCache::Words w = JBTokenCache::wordsOf(value.bytes, value.length);
-    if (p.poolNumber == keyPoolNumber && keyPool && p.length == value.length && p.words.a == w.a &&
-        p.words.b == w.b && JBKeyPool::sameLongKey(*p.key, value.bytes)) {
-      holdKeyPool();
-      key = p.key;
-      keyHash = p.keyHash;
-      return true;
-    }
-    // One of the keys of the dictionary before at this depth, in an order of its own.
-    if (depth < kLayoutDepths && keyPool && currentLayout[depth]) {
-      Layout& l = *currentLayout[depth];
-      if (l.poolNumber == keyPoolNumber) {
-        const std::size_t place = l.placeOfText(value.bytes, value.length, w);
-        if (place != kMaxLayoutKeys) {
-          holdKeyPool();
-          key = l.keys[place];
-          keyHash = l.details[place].keyHash;
-          if (place == position) rememberKey(position, key, keyHash, text, w);
-          return true;
-        }
-      }
-    }
-    key = pooledKey(text, keyHash);
-    rememberKey(position, key, keyHash, text, w);
-    return true;
-  }
   if (value.length <= JBTokenCache::kMaxCachedStringLength && !touchCache()) return false;
   if (value.length > JBKeyPool::kMaxKeyLength || value.length == 0) {
     key = arena->key(text);
@@ -1417,106 +696,6 @@ bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash, st
   }
   key = pooledKey(text, keyHash);
   return true;
-}
-
-std::size_t JBParseState::layoutKeyAhead(Layout& layout, std::size_t position, const std::string*& key,
-                                         std::size_t& keyHash) {
-#if defined(__SSE2__)
-  if (layout.poolNumber != keyPoolNumber || !keyPool || length - pos < 16 ||
-      !(layout.indexed || layout.worthIndexing))
-    return kMaxLayoutKeys;
-  const std::uint8_t* const at = input + pos;
-  const auto quotes = static_cast<std::uint32_t>(_mm_movemask_epi8(
-      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_set1_epi8('"'))));
-  // A key of up to 13 bytes, with its closing quotation mark and the ':' in these 16 bytes.
-  if ((quotes & 1) == 0 || (quotes & 0x7FFE) == 0) return kMaxLayoutKeys;
-  const std::size_t n = static_cast<std::size_t>(__builtin_ctz(quotes & ~1u)) - 1;
-  if (at[n + 2] != ':') return kMaxLayoutKeys;
-  const char* const text = reinterpret_cast<const char*>(at + 1);
-  const JBTokenCache::Words w = JBTokenCache::wordsOf(text, n);
-  const std::size_t place = layout.placeOfText(text, n, w);
-  // The text holds no quotation mark; equal to a plain key, it holds no escape either.
-  if (place == kMaxLayoutKeys || !layout.details[place].plain) return kMaxLayoutKeys;
-  holdKeyPool();
-  key = layout.keys[place];
-  keyHash = layout.details[place].keyHash;
-  if (place == position) rememberKey(position, key, keyHash, std::string_view(text, n), w);
-  // As though the ':' had just been read (the value's token comes next).
-  pos += n + 3;
-  return place;
-#else
-  (void)layout;
-  (void)position;
-  (void)key;
-  (void)keyHash;
-  return kMaxLayoutKeys;
-#endif
-}
-
-// When the text at the scan position is the key found last at this place, written plainly and
-// followed by ':' (records of one answer write their keys alike), takes both at once.
-inline bool JBParseState::predictedKeyAhead(const PredictedKey& p, const std::string*& key,
-                                            std::size_t& keyHash) {
-  const std::size_t n = p.length;
-  if (p.poolNumber != keyPoolNumber || !keyPool) return false;
-  const std::uint8_t* const at = input + pos;
-#if defined(__SSE2__)
-  if (p.patternMask != 0 && length - pos >= 16) {
-    if (!writtenAt(p, at)) return false;
-  } else
-#endif
-  {
-    if (!p.plain || length - pos < n + 3) return false;
-    if (at[0] != '"' || at[n + 1] != '"' || at[n + 2] != ':') return false;
-    const JBTokenCache::Words w = JBTokenCache::wordsOf(reinterpret_cast<const char*>(at + 1), n);
-    if (w.a != p.words.a || w.b != p.words.b) return false;
-    if (!JBKeyPool::sameLongKey(*p.key, reinterpret_cast<const char*>(at + 1))) return false;
-  }
-  if (heldPool != keyPool) {
-    arena->hold(keyPool);
-    heldPool = keyPool;
-  }
-  key = p.key;
-  keyHash = p.keyHash;
-  // As though the ':' had just been read (the value's token comes next).
-  pos += n + 3;
-  return true;
-}
-
-// Makes the value of the current token, which is neither "[" nor "{", in out's place (memory for a
-// value, or a null value: nothing there is destroyed). The usual cases are made where the token was
-// read; the rest in scalarValue().
-__attribute__((always_inline)) inline bool JBParseState::tokenValue(platform::Value& out) {
-  if (!useCache) {
-    if (token == Token::String && value.length != 0) {
-      const platform::TextStore::Block* text =
-          openText ? arena->closeText(openText, value.length) : arena->text(value.bytes, value.length);
-      openText = nullptr;
-      new (&out) platform::Value(platform::Value::borrowingText(*arena, *text));
-      return true;
-    }
-    if (token == Token::Number) {
-      if (value.kind == JBValueKind::Double)
-        new (&out) platform::Value(value.number.d);
-      else if (value.kind == JBValueKind::SignedInt)
-        new (&out) platform::Value(static_cast<long long>(value.number.i));
-      else if (value.number.u < (std::uint64_t{1} << 63))
-        new (&out) platform::Value(static_cast<long long>(value.number.u));
-      else
-        new (&out) platform::Value(static_cast<unsigned long long>(value.number.u));
-      return true;
-    }
-  }
-  // The words, common in records, need no call.
-  if (token == Token::Null) {
-    new (&out) platform::Value();
-    return true;
-  }
-  if (token == Token::True || token == Token::False) {
-    new (&out) platform::Value(token == Token::True);
-    return true;
-  }
-  return scalarValue(out);
 }
 
 bool JBParseState::scalarValue(platform::Value& out) {
@@ -1626,188 +805,33 @@ bool JBParseState::parseDictionary(platform::Value& out) {
     recordError("Arrays and dictionaries are nested deeper than 512 levels.");
     return false;
   }
+  // Records laid out as those before them are read by the layout reader, unless it declines.
+  const JBLayoutReader::Outcome byLayout = layoutReader.readDictionary(*this, depth, out);
+  if (byLayout != JBLayoutReader::Outcome::Declined) {
+    --depth;
+    return byLayout == JBLayoutReader::Outcome::Read;
+  }
   const std::size_t start = pairStack.size();
-  // When the dictionary before at this depth had a table, this one is likely to have the same keys
-  // in the same order: its pairs go straight into the document's memory, as many as that one had,
-  // and move to the stack when a key differs.
-  JBDictionary::Pair* direct = nullptr;
-  std::size_t directCount = 0;
-  std::size_t directTaken = 0;
-  Layout* layout = nullptr;
-  const std::string* const* layoutKeys = nullptr;
-  // Whether a key came out of the layout's order, and then the places of the keys taken and the
-  // table of the pairs taken.
-  bool permuted = false;
-  std::uint64_t takenKeys = 0;
-  std::uint32_t* permutedSlots = nullptr;
-  auto placeInPermutedSlots = [&](std::size_t pair, std::size_t place) {
-    const std::size_t capacity = layout->slots.size();
-    std::size_t i = layout->details[place].home;
-    while (permutedSlots[i] != 0)
-      if (++i == capacity) i = 0;
-    permutedSlots[i] = static_cast<std::uint32_t>(pair + 1);
-  };
-  const PredictedKey* const predictions = predictedRow();
-  if (depth < kLayoutDepths) {
-    if (pos < length && kMaybeSpace[input[pos]]) skipWhitespace();
-    // Most often the kind read last at this depth.
-    Layout* const last = currentLayout[depth];
-    if (last && keyPool && firstKeyAhead(*last)) {
-      last->worthIndexing = true;
-      last->used = ++layoutClock;
-    } else if (last && keyPool && layoutsLearnt[depth] == 1 && last->poolNumber == keyPoolNumber) {
-      // The only one: records with their keys in an order of their own.
-      last->used = ++layoutClock;
-    } else if (last && keyPool && last->next && firstKeyAhead(*last->next)) {
-      currentLayout[depth] = last->next;
-      last->next->worthIndexing = true;
-      last->next->used = ++layoutClock;
-    } else {
-      Layout* const chosen = chooseLayout();
-      if (last && chosen != last) last->next = chosen;
-      currentLayout[depth] = chosen;
-    }
-  }
-  if (!mutableCollections && depth < kLayoutDepths && keyPool && currentLayout[depth]) {
-    Layout& l = *currentLayout[depth];
-    {
-      // Its keys are told by their addresses: the pool must outlive the document.
-      holdKeyPool();
-      layout = &l;
-      layoutKeys = l.keys.data();
-      directCount = l.keys.size();
-      direct = static_cast<JBDictionary::Pair*>(
-          arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
-    }
-  }
-  auto spill = [&] {
-    // Values of an immutable document own nothing: moving them leaves nothing to destroy.
-    pairStack.resize(start + directTaken);
-    for (std::size_t i = 0; i < directTaken; ++i) pairStack[start + i] = std::move(direct[i]);
-    direct = nullptr;
-  };
   unsigned accepted = kAcceptValue | kAcceptEnd;
-  // A record written as the one before: while each key stands where that record had it, written
-  // alike (one comparison of its pattern), its pairs are taken without the general loop's checks,
-  // which take over at the first thing that differs. False when the text is bad (recorded).
-  auto takePairsLikeBefore = [this, direct, directCount, layout, &directTaken, &accepted]() -> bool {
-#if defined(__SSE2__)
-    if (heldPool != keyPool) {
-      arena->hold(keyPool);
-      heldPool = keyPool;
-    }
-    // The count kept where the compiler may hold it in a register, and handed back at the end.
-    std::size_t taken = directTaken;
-    struct HandBack {
-      std::size_t& to;
-      const std::size_t& from;
-      ~HandBack() { to = from; }
-    } handBack{directTaken, taken};
-    while (taken < directCount) {
-      Layout::Pattern& p = layout->patterns[taken];
-      if (writtenAt(p.led, input + pos, length - pos)) {
-        pos += p.led.length;
-        if (countLines) line += p.led.lines;
-      } else {
-        const std::size_t from = pos;
-        if (pos < length && kMaybeSpace[input[pos]]) {
-          skipWhitespace();
-          if (pos >= length) {
-            recordError(kUnexpectedToken);
-            return false;
-          }
-        }
-        if (!writtenAt(p, input + pos, length - pos)) return true;
-        learnLead(p, input + from, input + pos, input + length);
-        pos += p.length + 3;
+  for (;;) {
+    if (pos >= length || !nextToken()) break;
+    if (token == Token::String) {
+      if (!(accepted & kAcceptValue)) {
+        recordError("Unexpected string.");
+        break;
       }
-      if (!nextToken() || !isValueToken(token)) {
-        recordExpectation(accepted, "a value", "a '}'");
-        return false;
-      }
-      // The pair's value is made in its place: a container's is assigned, so it starts null.
-      JBDictionary::Pair* const pair = direct + taken++;
-      pair->key = p.key;
-      pair->keyHash = p.keyHash;
-      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
-        if (!parseContainer(token, *new (&pair->object) platform::Value())) return false;
-      } else if (!tokenValue(pair->object)) {
-        return false;
-      }
-      if (pos < length && input[pos] == ',') {
-        ++pos;
-        accepted = kAcceptValue;
-        continue;
-      }
-      accepted = kAcceptComma | kAcceptEnd;
-      return true;
-    }
-#endif
-    return true;
-  };
-  // The general loop; it does not start when the pairs taken above end in bad text.
-  for (const bool good = !(direct && predictions) || takePairsLikeBefore(); good;) {
-    if (pos >= length) break;
-    const std::string* key;
-    std::size_t keyHash;
-    const std::size_t position = direct ? directTaken : pairStack.size() - start;
-    // Pretty-printed text: the key is looked for past the line's indentation.
-    if (predictions && kMaybeSpace[input[pos]]) skipWhitespace();
-    std::size_t place = kMaxLayoutKeys;  // the key's place in the layout's keys, when known
-    bool predicted = false;
-    if ((accepted & kAcceptValue) && predictions) {
-      predicted = predictedKeyAhead(predictions[position % kPredictedPositions], key, keyHash);
-      if (!predicted && layout) {
-        place = layoutKeyAhead(*layout, position, key, keyHash);
-        predicted = place != kMaxLayoutKeys;
-      }
-    }
-    if (!predicted && !nextToken()) break;
-    if (predicted || token == Token::String) {
-      if (!predicted) {
-        if (!(accepted & kAcceptValue)) {
-          recordError("Unexpected string.");
-          break;
-        }
-        if (!documentKey(key, keyHash, position)) break;
-        if (!nextToken()) break;
-        if (token != Token::Separator) {
-          recordError("Expected ':'.");
-          break;
-        }
-      }
-      if (direct && (directTaken == directCount || permuted || layoutKeys[directTaken] != key)) {
-        // The layout's keys in another order still go straight in, each once, their table made as
-        // they come (before the value is read: its text may lie open in the document's memory).
-        if (directTaken < directCount && place == kMaxLayoutKeys) place = layout->placeOf(key);
-        // Taken already (before the order changed, the first directTaken places are): a repeated key.
-        if (place == kMaxLayoutKeys || (permuted ? (takenKeys >> place & 1) != 0 : place < directTaken)) {
-          spill();
-        } else {
-          if (!permuted) {
-            permuted = true;
-            const std::size_t capacity = layout->slots.size();
-            permutedSlots = static_cast<std::uint32_t*>(
-                arena->carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
-            std::fill(permutedSlots, permutedSlots + capacity, 0);
-            for (std::size_t n = 0; n < directTaken; ++n) placeInPermutedSlots(n, n);
-            takenKeys = (std::uint64_t{1} << directTaken) - 1;  // below 64: one key is still to come
-          }
-          takenKeys |= std::uint64_t{1} << place;
-          placeInPermutedSlots(directTaken, place);
-        }
+      const std::string* key;
+      std::size_t keyHash;
+      if (!documentKey(key, keyHash) || !nextToken()) break;
+      if (token != Token::Separator) {
+        recordError("Expected ':'.");
+        break;
       }
       if (!nextToken() || !isValueToken(token)) {
         recordExpectation(accepted, "a value", "a '}'");
         break;
       }
-      if (direct) {
-        // The document's memory stays put while a child is read into it.
-        auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
-        if (!(token == Token::ArrayBegin || token == Token::ObjectBegin ? parseContainer(token, pair->object)
-                                                                        : tokenValue(pair->object)))
-          break;
-      } else if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
+      if (token == Token::ArrayBegin || token == Token::ObjectBegin) {
         platform::Value child;
         if (!parseContainer(token, child)) break;
         pairStack.push_back(JBDictionary::Pair{key, std::move(child), keyHash});
@@ -1830,17 +854,8 @@ bool JBParseState::parseDictionary(platform::Value& out) {
         break;
       }
       // out is null: the value is made in its place.
-      if (direct && directTaken == directCount) {
-        // Its pairs never went to the stack.
-        new (&out) platform::Value(platform::Value::borrowingObject(
-            *owner, JBDictionary::adoptLikeIn(*arena, direct, directCount,
-                                              permuted ? permutedSlots : sharedSlots(*layout),
-                                              layout->slots.size())));
-      } else {
-        if (direct) spill();
-        new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
-        pairStack.resize(start);
-      }
+      new (&out) platform::Value(makeDictionary(pairStack.data() + start, pairStack.size() - start));
+      pairStack.resize(start);
       --depth;
       return true;
     } else if (token == Token::Comma) {
@@ -1861,116 +876,7 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
   if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
-  auto borrowed = [this](JBDictionary* d) { return platform::Value::borrowingObject(*owner, d); };
-  // Only depths with a table of their own learn one: a dictionary being read at a depth reads its
-  // table (parseDictionary) until it ends, and no dictionary nested in it is at that depth.
-  if (count == 0 || count > kMaxLayoutKeys || !keyPool || depth >= kLayoutDepths)
-    return borrowed(JBDictionary::createIn(*arena, pairs, count));
-  // A free layout, else the longest unused, learns the keys when none has them. Kinds that differ
-  // in a key or two (with or without an optional one) keep a layout each.
-  auto& ways = layouts[depth];
-  const std::size_t learnt = layoutsLearnt[depth];
-  auto isFree = [this](const Layout* l) { return l->poolNumber != keyPoolNumber; };
-  Layout* learner = learnt < kLayoutWays ? &ways[learnt] : nullptr;
-  for (std::size_t w = 0; w < learnt; ++w) {
-    Layout& layout = ways[w];
-    if (isFree(&layout)) {
-      if (!learner || !isFree(learner)) learner = &layout;
-      continue;
-    }
-    if (!learner || (!isFree(learner) && learner->used > layout.used)) learner = &layout;
-    if (layout.keys.size() != count) continue;
-    std::size_t i = 0;
-    while (i < count && layout.keys[i] == pairs[i].key) ++i;
-    if (i == count) {
-      layout.used = ++layoutClock;
-      currentLayout[depth] = &layout;
-      return borrowed(
-          JBDictionary::createLikeIn(*arena, pairs, count, layout.slots.data(), layout.slots.size()));
-    }
-  }
-  JBDictionary* d = JBDictionary::createIn(*arena, pairs, count);
-  if (d->count_ == count) {
-    bool pooled = true;
-    for (std::size_t i = 0; i < count && pooled; ++i) pooled = keyPool->holds(d->pairs_[i].key);
-    if (pooled) {
-      learner->poolNumber = keyPoolNumber;
-      learner->learn(*d);
-      learner->used = ++layoutClock;
-      currentLayout[depth] = learner;
-      layoutsLearnt[depth] = std::max(learnt, static_cast<std::size_t>(learner - ways.data()) + 1);
-    }
-  }
-  return borrowed(d);
-}
-
-JBParseState::Layout* JBParseState::chooseLayout() {
-  if (!keyPool) return nullptr;
-  // Of the layouts whose first key is written here, the one used last; else the one used last.
-  Layout* latest = nullptr;
-  Layout* written = nullptr;
-  for (std::size_t w = 0; w < layoutsLearnt[depth]; ++w) {
-    Layout& layout = layouts[depth][w];
-    if (layout.poolNumber != keyPoolNumber) continue;
-    if (!latest || layout.used > latest->used) latest = &layout;
-    if ((!written || layout.used > written->used) && firstKeyAhead(layout)) written = &layout;
-  }
-  if (written) {
-    // Met again: its keys are worth telling apart.
-    written->worthIndexing = true;
-    latest = written;
-  }
-  if (latest) latest->used = ++layoutClock;
-  return latest;
-}
-
-void JBParseState::Layout::learn(const JBDictionary& d) {
-  const std::size_t count = d.count_;
-  worthIndexing = count == keys.size();
-  keys.resize(count);
-  details.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    keys[k] = d.pairs_[k].key;
-    details[k].keyHash = d.pairs_[k].keyHash;
-  }
-  slots.assign(d.slots_, d.slots_ + d.capacity_);
-  slotsDocument = 0;
-  indexed = false;
-  patterns.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    const std::string& text = *keys[k];
-    Pattern& p = patterns[k];
-    p.length = static_cast<std::uint32_t>(text.size());
-    p.reach = SIZE_MAX;
-    p.led.reach = SIZE_MAX;
-    p.key = keys[k];
-    p.keyHash = details[k].keyHash;
-    p.mask = isPlainKey(text) ? keyPattern(text, p.bytes) : 0;
-    if (p.mask) p.reach = (text.size() + 3 + 15) / 16 * 16;
-  }
-}
-
-bool JBParseState::Layout::index() {
-  if (!worthIndexing) return false;
-  byAddress.fill(0);
-  byText.fill(0);
-  for (std::size_t k = 0; k < keys.size(); ++k) {
-    const std::string& text = *keys[k];
-    Key& detail = details[k];
-    // The table's home for the key: its hash modulo the capacity.
-    detail.home = static_cast<std::uint32_t>(detail.keyHash % slots.size());
-    detail.length = static_cast<std::uint32_t>(text.size());
-    detail.words = JBTokenCache::wordsOf(text.data(), text.size());
-    detail.plain = isPlainKey(text);
-    std::size_t i = addressHash(keys[k]);
-    while (byAddress[i] != 0) i = (i + 1) % kPlaces;
-    byAddress[i] = static_cast<std::uint8_t>(k + 1);
-    i = textHash(detail.length, detail.words);
-    while (byText[i] != 0) i = (i + 1) % kPlaces;
-    byText[i] = static_cast<std::uint8_t>(k + 1);
-  }
-  indexed = true;
-  return true;
+  return platform::Value::borrowingObject(*owner, JBDictionary::createIn(*arena, pairs, count));
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -1986,11 +892,11 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   arena = JBArena::create();
   emptyText = nullptr;
   openText = nullptr;
-  ++documentNumber;
   plainText = true;
   checkedTo = 0;
   checkBelow = 0;
   heldPool = nullptr;
+  layoutReader.startDocument();
   struct ReleaseArena {
     JBParseState& state;
     ~ReleaseArena() {
@@ -2071,6 +977,7 @@ JSONDecoder::JSONDecoder(Token, JBParseOptions parseOptions) : options_(parseOpt
     state_ = std::move(spareState);
     state_->options = parseOptions;
     state_->useCache = true;
+    state_->layoutReader.setOn(true);
   } else {
     state_ = std::make_unique<JBParseState>(parseOptions);
   }
@@ -2099,9 +1006,11 @@ platform::Value JSONDecoder::parse(const char* bytes, std::size_t length, bool m
 }
 
 platform::Value JSONDecoder::parseOnce(const char* bytes, std::size_t length, JBParseOptions parseOptions,
-                                       bool mutableCollections, platform::Error* error) {
+                                       bool mutableCollections, platform::Error* error,
+                                       JBLayoutLearning learning) {
   JSONDecoder decoder(Token(), parseOptions);
   decoder.state_->useCache = false;
+  decoder.setLayoutLearning(learning);
   return decoder.parse(bytes, length, mutableCollections, error);
 }
 
@@ -2121,6 +1030,10 @@ platform::Value JSONDecoder::objectWithData(const platform::Data& data, platform
 
 platform::Value JSONDecoder::mutableObjectWithData(const platform::Data& data, platform::Error* error) {
   return parse(reinterpret_cast<const char*>(data.data()), data.size(), true, error);
+}
+
+void JSONDecoder::setLayoutLearning(JBLayoutLearning learning) {
+  state_->layoutReader.setOn(learning == JBLayoutLearning::On);
 }
 
 void JSONDecoder::clearCache() { state_->cache.clear(); }

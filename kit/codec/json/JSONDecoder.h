@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "kit/codec/json/JBTokenCache.h"
@@ -11,6 +12,11 @@
 namespace kavro {
 
 struct JBParseState;
+
+// Whether a decoder learns the layouts of the dictionaries it reads (their keys, in their order) to
+// read the next ones alike faster. Off, every dictionary is read by the general loop; the results,
+// errors included, are the same either way.
+enum class JBLayoutLearning : std::uint8_t { On, Off };
 
 // Turns UTF-8 JSON text into a tree of values: a JBArray or JBDictionary root holding strings,
 // numbers (signed 64-bit, unsigned 64-bit above the signed range, or double), booleans, nulls and
@@ -56,7 +62,10 @@ class JSONDecoder {
   // What the string and data entry points use: a decoder for this one parse. Nobody could look at
   // its value cache, so the parse goes without one; the result is the same.
   static platform::Value parseOnce(const char* bytes, std::size_t length, JBParseOptions parseOptions,
-                                   bool mutableCollections, platform::Error* error);
+                                   bool mutableCollections, platform::Error* error,
+                                   JBLayoutLearning learning = JBLayoutLearning::On);
+  // On by default; the results are the same either way, only the speed differs.
+  void setLayoutLearning(JBLayoutLearning learning);
 
   // Empties the value cache.
   void clearCache();

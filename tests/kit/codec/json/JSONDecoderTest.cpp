@@ -37,11 +37,65 @@ struct Outcome {
   std::uint64_t line() const { return error.userInfo->valueForKey(JBLineNumberKey).uintValue(); }
 };
 
+// What reading text gives, the same whether the decoder learns the layouts of its dictionaries or
+// not: the same tree with its pairs in the same order, or the same error at the same place and line.
+void expectLearningChangesNothing(std::string_view text, JBParseOptions options, bool mutableResult,
+                                  const Value& learnt, const platform::Error& learntError) {
+  platform::Error plainError;
+  const Value plain = JSONDecoder::parseOnce(text.data(), text.size(), options, mutableResult, &plainError,
+                                             JBLayoutLearning::Off);
+  ASSERT_EQ(plain.isNull(), learnt.isNull()) << text;
+  if (plain.isNull()) {
+    EXPECT_EQ(plainError.localizedDescription, learntError.localizedDescription) << text;
+    EXPECT_EQ(plainError.userInfo->valueForKey(JBAtIndexKey), learntError.userInfo->valueForKey(JBAtIndexKey))
+        << text;
+    EXPECT_EQ(plainError.userInfo->valueForKey(JBLineNumberKey),
+              learntError.userInfo->valueForKey(JBLineNumberKey))
+        << text;
+  } else {
+    EXPECT_EQ(plain, learnt) << text;
+    EXPECT_EQ(plain.description(), learnt.description()) << text;
+  }
+}
+
+// Every text a test reads here is read with and without learning layouts too.
 Outcome decode(std::string_view text, JBParseOptions options = JBParseOptionNone) {
   Outcome o;
   o.value = json::objectFromJSONData(platform::dataFromString(text), options, &o.error);
   o.failed = o.value.isNull();
+  expectLearningChangesNothing(text, options, false, o.value, o.error);
   return o;
+}
+
+// Records whose keys are written in other ways than in the record before (escaped, with a quotation
+// mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
+// value cache reads them: same values, or the same error at the same place.
+// A decoder made for one parse (which takes keys as the record before wrote them) reads text as
+// a kept decoder (which looks every key up in its cache) does: the same tree, pairs in the same
+// order, or the same error at the same place.
+void expectAsALookingUpDecoderReads(const std::string& text) {
+  platform::Error onceError, keptError;
+  const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
+  ASSERT_NO_FATAL_FAILURE(expectLearningChangesNothing(text, JBParseOptionNone, false, once, onceError));
+  // Kept decoders, learning layouts and not.
+  for (const JBLayoutLearning learning : {JBLayoutLearning::On, JBLayoutLearning::Off}) {
+    auto kept = JSONDecoder::decoder();
+    kept->setLayoutLearning(learning);
+    const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
+    ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
+    if (once.isNull()) {
+      ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
+          << text;
+      ASSERT_EQ(onceError.userInfo->valueForKey(JBLineNumberKey),
+                keptError.userInfo->valueForKey(JBLineNumberKey))
+          << text;
+    } else {
+      ASSERT_EQ(once, withCache) << text;
+      // Pairs come out in the same order too.
+      ASSERT_EQ(once.description(), withCache.description()) << text;
+    }
+  }
 }
 
 std::string errorOf(std::string_view text, JBParseOptions options = JBParseOptionNone) {
@@ -101,6 +155,43 @@ TEST(JSONDecoder, RootMustBeAContainerFollowedByAByte) {
   EXPECT_EQ(errorOf("[[[1,"), kEnd);
   EXPECT_EQ(errorOf("{"), kEnd);
   EXPECT_EQ(errorOf("@"), kUnexpected);
+}
+
+// White space to the end, where a dictionary's first key or its '}' should come, is an unexpected
+// token at the end of the text, as anywhere else; only text ending right after the '{' (or a comma)
+// reached the end of the buffer. At every depth, with or without records before it, in text a kept
+// decoder, a decoder for one parse and one not learning layouts read, the message, index and line
+// agree.
+TEST(JSONDecoder, WhiteSpaceToTheEndInsideADictionary) {
+  const std::string records = R"({"a":1,"b":{"c":2}},{"a":3,"b":{"c":4}},)";
+  for (const std::string& blank : {std::string(" "), std::string("\n"), std::string("\t\r\n  "),
+                                   std::string(17, ' '), std::string("\n") + std::string(40, ' ')}) {
+    for (std::size_t depth = 1; depth <= 20; ++depth) {
+      for (const std::string& before : {std::string(), std::string("["), "[" + records}) {
+        std::string text = before;
+        for (std::size_t d = 1; d < depth; ++d) text += R"({"k":)";
+        text += "{" + blank;
+        const Outcome o = decode(text);
+        ASSERT_TRUE(o.failed) << text;
+        EXPECT_EQ(o.message(), kUnexpected) << text;
+        EXPECT_EQ(o.index(), text.size()) << text;
+        EXPECT_EQ(o.line(), 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'))) << text;
+        ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+        // Without the blank the text ends right after the '{'.
+        text.resize(text.size() - blank.size());
+        EXPECT_EQ(errorOf(text), kEnd) << text;
+        ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+      }
+    }
+  }
+  EXPECT_EQ(errorOf("{ "), kUnexpected);
+  EXPECT_EQ(errorOf("{\n"), kUnexpected);
+  EXPECT_EQ(errorOf("[{\n"), kUnexpected);
+  EXPECT_EQ(errorOf(R"({"a":1, )"), kUnexpected);
+  EXPECT_EQ(errorOf(R"({"a":1,)"), kEnd);
+  // Comments count as white space where they are allowed.
+  EXPECT_EQ(errorOf("{ /* open", JBParseOptionAllowComments), kUnexpected);
+  EXPECT_EQ(errorOf("[{ // to the end", JBParseOptionAllowComments), kUnexpected);
 }
 
 TEST(JSONDecoder, GrammarErrors) {
@@ -1231,29 +1322,6 @@ TEST(JSONDecoder, RecordsWithAndWithoutTheKeysOfTheRecordBefore) {
   }
 }
 
-// Records whose keys are written in other ways than in the record before (escaped, with a quotation
-// mark or backslash in them, with space before the ':', cut short) read as a decoder that keeps a
-// value cache reads them: same values, or the same error at the same place.
-// A decoder made for one parse (which takes keys as the record before wrote them) reads text as
-// a kept decoder (which looks every key up in its cache) does: the same tree, pairs in the same
-// order, or the same error at the same place.
-void expectAsALookingUpDecoderReads(const std::string& text) {
-  platform::Error onceError, keptError;
-  const Value once = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, &onceError);
-  auto kept = JSONDecoder::decoder();
-  const Value withCache = kept->objectWithUTF8String(text.data(), text.size(), &keptError);
-  ASSERT_EQ(once.isNull(), withCache.isNull()) << text;
-  if (once.isNull()) {
-    ASSERT_EQ(onceError.localizedDescription, keptError.localizedDescription) << text;
-    ASSERT_EQ(onceError.userInfo->valueForKey(JBAtIndexKey), keptError.userInfo->valueForKey(JBAtIndexKey))
-        << text;
-  } else {
-    ASSERT_EQ(once, withCache) << text;
-    // Pairs come out in the same order too.
-    ASSERT_EQ(once.description(), withCache.description()) << text;
-  }
-}
-
 // Records of one shape, written compactly and pretty-printed (indentation longer and shorter than
 // what one look at the text takes, tabs, CR LF line ends, a space after each colon): both read
 // as the same tree, and a fault after many lines (blank ones among them) is reported on its own
@@ -1621,6 +1689,50 @@ TEST(JSONDecoder, RecordsLikeTheOneBeforeKeepToTheGrammar) {
   // Cut short right after a key that stands as before.
   EXPECT_EQ(errorOf(records + R"({"id":3,"name":)"), kUnexpected);
   EXPECT_FALSE(decode(records + R"({"id":3,"name":"c","tags":[3],"on":null}])" + pad).failed);
+}
+
+// Long runs of records whose keys come in no repeated order (where layouts step aside at their
+// depth for a while) between runs of records alike (where they come back), nested, with two and
+// three keys in every order and faults at the end: the same tree, or the same error, as read
+// without learning layouts and by a decoder that looks every key up.
+TEST(JSONDecoder, RecordsInOrderAfterAndBeforeRecordsInNone) {
+  const std::vector<std::string> keys = {"id", "name", "tags", "on", "a", "bc", "def", "ghij", "score", "x"};
+  std::mt19937 rng(23);
+  auto record = [&](bool ordered, int depth, auto& self) -> std::string {
+    std::vector<std::string> members;
+    const std::size_t count = ordered ? 6 : 2 + rng() % 8;
+    for (std::size_t k = 0; k < count; ++k) {
+      std::string value = std::to_string(rng() % 1000);
+      if (depth < 3 && k == 2) value = self(ordered || rng() % 2 == 0, depth + 1, self);
+      members.push_back("\"" + keys[ordered ? k : (k * 3 + rng() % 3) % keys.size()] + "\":" + value);
+    }
+    if (!ordered) std::shuffle(members.begin(), members.end(), rng);
+    std::string text = "{";
+    for (std::size_t k = 0; k < members.size(); ++k) text += (k ? "," : "") + members[k];
+    return text + "}";
+  };
+  for (int round = 0; round < 3; ++round) {
+    std::string text = "[";
+    for (int run = 0; run < 6; ++run) {
+      const bool ordered = run % 2 == round % 2;
+      for (int r = 0, n = 300 + static_cast<int>(rng() % 1500); r < n; ++r)
+        text += (text.size() > 1 ? "," : "") + record(ordered, 1, record);
+      // A few keys in each of their orders.
+      for (int r = 0; r < 200; ++r) {
+        std::vector<std::string> few = {"\"p\":1", "\"q\":[]", "\"r\":null"};
+        few.resize(2 + rng() % 2);
+        std::shuffle(few.begin(), few.end(), rng);
+        text += ",{" + few[0];
+        for (std::size_t k = 1; k < few.size(); ++k) text += "," + few[k];
+        text += "}";
+      }
+    }
+    text += "]";
+    ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+    ASSERT_FALSE(decode(text).failed);
+    for (int cut = 0; cut < 6; ++cut)
+      ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text.substr(0, rng() % text.size())));
+  }
 }
 
 TEST(JSONDecoder, KeysWrittenOtherwiseThanInTheRecordBefore) {
