@@ -47,12 +47,13 @@ from dataclasses import dataclass
 
 FOLDERS = ("platform", "kit", "mapsdk", "app", "tools")
 KINDS = ("flip", "bound", "swap", "drop", "return", "negate", "flag", "field", "lock")
-# The python tools with tests of their own, each with the CTest test that runs them. The
-# generators beside them make files that are checked in and read by tests of their own.
+# The python tools with tests of their own, each with the CTest tests that run them (a check's
+# tests and the check over the tree). The generators beside them make files that are checked in
+# and read by tests of their own.
 PY_TOOLS = {
-    "tools/check-folders.py": "tools.folders",
-    "tools/check-factories.py": "tools.factories",
-    "tools/mutate.py": "tools.mutate",
+    "tools/check-folders.py": r"^tools\.(check_)?folders$",
+    "tools/check-factories.py": r"^tools\.(check_)?factories$",
+    "tools/mutate.py": r"^tools\.mutate$",
 }
 CPP_TOOLS = ("tools/kavro",)
 # Vendored code: not ours to test.
@@ -460,8 +461,9 @@ class Runner:
     """One copy of the tree and its build: builds the targets a mutation affects and runs their
     tests in stages, cheapest first, stopping at the first that fails."""
 
-    def __init__(self, root, build_dir, roads=True, jobs=MAX_JOBS, road_exclude=None, log=None):
+    def __init__(self, root, build_dir, roads=True, jobs=MAX_JOBS, road_exclude=None, log=None, reach="all"):
         self.root = root
+        self.reach = reach
         self.build_dir = build_dir
         self.roads = roads
         self.jobs = jobs
@@ -516,14 +518,16 @@ class Runner:
     def stages(self, path):
         """(name, targets to build, what to run) for each stage of a mutation of path."""
         if _is_python(path):
-            return [("own tests", [], ("ctest", ["-R", "^" + re.escape(PY_TOOLS[path]) + "$"]))]
+            return [("own tests", [], ("ctest", ["-R", PY_TOOLS[path]]))]
         library = library_of(path)
         own = own_tests_of(path)
         tests = self.test_targets()
         out = []
         if own in tests:
             out.append(("own tests", [own], ("exe", [own])))
-        affected = [t for t in tests if t != own and self.links(t, library)]
+        top = path.split("/")[0] + "_"
+        affected = [t for t in tests if t != own and (self.reach != "top" or t.startswith(top))
+                    and self.links(t, library)] if self.reach != "own" else []
         if affected:
             out.append(("tests that link it", affected, ("exe", affected)))
         if path.startswith("tools/kavro/"):
@@ -769,7 +773,10 @@ def main(argv=None, root=None):
     ap.add_argument("--build-dir", default="build/mutate", help="where the copies of the tree go")
     ap.add_argument("--workers", type=int, default=1, help="copies of the tree run at once")
     ap.add_argument("-j", "--jobs", type=int, default=MAX_JOBS, help="build jobs shared by all workers")
-    ap.add_argument("--no-roads", action="store_true", help="the folder's tests only")
+    ap.add_argument("--no-roads", action="store_true", help="leave the road tests out")
+    ap.add_argument("--reach", choices=("own", "top", "all"), default="all",
+                    help="the test executables run: the mutated folder's own, those of its top folder "
+                    "that link it, or every one that links it (the default)")
     ap.add_argument("--road-exclude", default=None, help="road tests to leave out (a ctest -E regex)")
     ap.add_argument("--only", default=None, help="run only these keys (a file of keys, one a line)")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
@@ -812,7 +819,7 @@ def main(argv=None, root=None):
         print(f"worker {w}: {copy} ({written} files brought up to date)", flush=True)
         # The copy's build sits where the tree's own does, so the shared compiler cache serves it.
         runner = Runner(copy, "build/test", roads=not args.no_roads, jobs=max(1, args.jobs // workers),
-                        road_exclude=args.road_exclude, log=log)
+                        road_exclude=args.road_exclude, log=log, reach=args.reach)
         if not runner.configure():
             print(f"the build in {copy} does not configure", file=sys.stderr)
             return 2

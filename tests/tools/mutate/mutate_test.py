@@ -430,3 +430,116 @@ class CopyTest(Tree):
         self.assertEqual(os.stat(os.path.join(copy, "kit/a/A.cpp")).st_mtime_ns, before)  # its build stays
         with open(os.path.join(copy, "tools/x.sh"), encoding="utf-8") as f:
             self.assertEqual(f.read(), "#!/bin/sh\nexit 1\n")
+
+
+class CommentAtTheEndTest(unittest.TestCase):
+    def test_a_comment_marker_closing_the_line_is_no_code(self):
+        self.assertEqual(mutated("  if (a < b) go();  //", "flip"), ["  if (a >= b) go();  //"])
+        self.assertEqual(mutate._code_part("  x = 1;  //"), "  x = 1;  ")
+        self.assertEqual(mutate._code_part("    y = a < b  #", python=True), "    y = a < b")
+        self.assertEqual(mutate._code_part('  s = "//";'), '  s = "//";')
+
+
+class BuildTreeTest(Tree):
+    def test_a_test_executable_is_found_where_the_build_put_it(self):
+        for path in ("build/test/tests/kit/core/kit_core_tests", "build/test/tests/kit/core/kit_core_tests.d/x",
+                     "build/test/tests/app/api/app_api_tests"):
+            self.write(path, "")
+        runner = mutate.Runner(self.root, "build/test")
+        self.assertEqual(runner._executable("kit_core_tests"),
+                         os.path.join(self.root, "build/test/tests/kit/core/kit_core_tests"))
+        self.assertEqual(runner._executable("app_api_tests"),
+                         os.path.join(self.root, "build/test/tests/app/api/app_api_tests"))
+        self.assertIsNone(runner._executable("kit_ui_tests"))
+        self.assertEqual(mutate.library_of("kit/codec/json/Json.cpp"), "kit_codec_json")
+        self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
+        self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
+
+
+LOCKED = """#define GUARDED_BY(x) __attribute__((guarded_by(x)))
+struct __attribute__((capability("mutex"))) Mu {
+  void lock() __attribute__((acquire_capability()));
+  void unlock() __attribute__((release_capability()));
+};
+struct __attribute__((scoped_lockable)) MutexLock {
+  explicit MutexLock(Mu& m) __attribute__((acquire_capability(m)));
+  ~MutexLock() __attribute__((release_capability()));
+};
+struct Counter {
+  Mu mu;
+  int n GUARDED_BY(mu) = 0;
+  void add() {
+    MutexLock lock(mu);
+    ++n;
+  }
+};
+"""
+
+
+@unittest.skipUnless(mutate.shutil.which("clang++"), "no clang")
+class AnalysisTest(Tree):
+    def test_the_analysis_reads_a_file_with_the_flags_of_its_build_and_names_a_dropped_lock(self):
+        self.write("kit/a/A.cpp", LOCKED)
+        runner = mutate.Runner(self.root, "build/test")
+        # The build's own command: its launcher, warnings as errors, sanitizers and dependency files
+        # stay out of the analysis, which answers only about locks.
+        runner._commands = [{"directory": self.root, "output": "kit/a/CMakeFiles/kit_a.dir/unity_0.cxx.o",
+                             "command": "ccache /usr/bin/c++ -DX=1 -Werror -Wunused -fsanitize=address -std=c++20 "
+                                        "-MD -MT a.o -MF a.o.d -o a.o -c kit/a/unity_0.cxx"}]
+        self.assertEqual(runner.analyse("kit/a/A.cpp"), "")
+        lock = next(m for m in mutate.mutations_of_file(self.root, "kit/a/A.cpp") if m.kind == "lock")
+        mutate.apply(self.root, lock)
+        self.assertIn("requires holding mutex 'mu'", runner.analyse("kit/a/A.cpp"))
+        mutate.revert(self.root, lock.path)
+        runner._commands = [{"directory": self.root, "output": "kit/b/CMakeFiles/kit_b.dir/x.o", "command": "c++ x"}]
+        self.assertIsNone(runner.analyse("kit/a/A.cpp"))  # no build of that folder to borrow flags from
+
+
+class MainTest(Tree):
+    def test_a_run_works_in_a_copy_of_the_tree_and_reports_each_class(self):
+        import contextlib
+        import io
+        import json
+        import subprocess
+        self.write("kit/a/A.cpp", CODE)
+        subprocess.run(["git", "init", "-q", self.root], check=True)
+        made = []
+
+        class Runner(FakeRunner):
+            def __init__(runner, root, build_dir, **kwargs):
+                tree = Tree()
+                tree.root = root
+                super().__init__(tree, "kit/a/A.cpp", killing=["a >= n", "go(n, a)"])
+                runner.build_dir, runner.kwargs = build_dir, kwargs
+                made.append(runner)
+
+            def configure(runner):
+                return True
+
+        saved = mutate.Runner
+        mutate.Runner = Runner
+        try:
+            out = io.StringIO()
+            with contextlib.redirect_stdout(out):
+                status = mutate.main(["kit", "-n", "3", "--seed", "4", "--no-baseline", "--json",
+                                      os.path.join(self.root, "out.json")], root=self.root)
+        finally:
+            mutate.Runner = saved
+        self.assertEqual(status, 0, out.getvalue())
+        copy = os.path.join(self.root, "build", "mutate", "tree0")
+        self.assertEqual([r.root for r in made], [copy])
+        self.assertEqual(made[0].kwargs["jobs"], mutate.MAX_JOBS)
+        self.assertEqual(self.read("build/mutate/tree0/kit/a/A.cpp"), CODE)  # brought over, put back
+        self.assertEqual(self.read("kit/a/A.cpp"), CODE)
+        with open(os.path.join(self.root, "out.json"), encoding="utf-8") as f:
+            report = json.load(f)
+        self.assertEqual(report["seed"], 4)
+        chosen = mutate.sample(self.root, "kit", 3, 4)
+        self.assertEqual([r["key"] for r in report["results"]], [m.key() for m in chosen])
+        text = out.getvalue()
+        self.assertTrue(text.startswith("seed 4\n"))
+        killed = sum(r["outcome"] == "killed" for r in report["results"])
+        self.assertIn(f"kit: {killed} of 3 killed", text)
+        for kind in {m.kind for m in chosen}:
+            self.assertRegex(text, rf"\n  {kind} +\d+ of +\d+ killed")
+        self.assertIn("seed 4, 3 mutations", text)
