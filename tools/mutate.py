@@ -661,10 +661,11 @@ def run_one(runner, m, built_any, stop=None):
             revert(root, m.path)
 
 
-def run_mutations(mutations, runners, report=print):
+def run_mutations(mutations, runners, report=print, restore=True):
     """Runs each mutation in one of the runners (a worker each, each its own copy of the tree).
     Answers (mutation, outcome, what killed it) for each, in the sample's order, the outcome one
-    of "killed", "survived" and "unbuilt"."""
+    of "killed", "survived" and "unbuilt". With restore, the targets built are built once more
+    at the end, from the tree as it is; without, the next build does that when it needs them."""
     results = [None] * len(mutations)
     todo = queue.Queue()
     for i, m in enumerate(mutations):
@@ -693,7 +694,7 @@ def run_mutations(mutations, runners, report=print):
             stop.set()
         finally:
             # The copy's build goes back to its tree as it is.
-            if built_any:
+            if built_any and restore:
                 runner.build(sorted(built_any))
 
     previous = signal.signal(signal.SIGTERM, _on_term)
@@ -779,6 +780,8 @@ def main(argv=None, root=None):
                     "that link it, or every one that links it (the default)")
     ap.add_argument("--road-exclude", default=None, help="road tests to leave out (a ctest -E regex)")
     ap.add_argument("--only", default=None, help="run only these keys (a file of keys, one a line)")
+    ap.add_argument("--no-sync", action="store_true",
+                    help="use the copies of the tree as they are (to measure the tests as they were)")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--no-baseline", action="store_true", help="skip the run of the tests on the tree as it is")
     ap.add_argument("--equivalent", default=None, help="default: tools/mutate-equivalent.txt")
@@ -808,7 +811,7 @@ def main(argv=None, root=None):
         return 0
     workers = max(1, min(args.workers, args.jobs))
     log = (lambda s: print(s, file=sys.stderr)) if args.verbose else None
-    files = tree_files(root)
+    files = [] if args.no_sync else tree_files(root)
     runners = []
     for w in range(workers):
         copy = os.path.join(root, args.build_dir, f"tree{w}")
@@ -841,7 +844,8 @@ def main(argv=None, root=None):
                           file=sys.stderr)
                     return 2
     try:
-        results = run_mutations(mutations, runners, report=lambda s: print(s, flush=True))
+        # The copies' builds are the tool's own: the next run rebuilds what it needs.
+        results = run_mutations(mutations, runners, report=lambda s: print(s, flush=True), restore=False)
     except (KeyboardInterrupt, Terminated):
         print("stopped; every file is as it was", file=sys.stderr)
         return 130
