@@ -319,7 +319,14 @@ class RunTest(Tree):
         self.assertEqual(runner.builds[-1][1], CODE)
 
     def test_a_terminate_signal_puts_the_file_back(self):
-        runner = FakeRunner(self, "kit/part0/F0.cpp", on_test=lambda: os.kill(os.getpid(), signal.SIGTERM))
+        sent = []
+
+        def terminate():  # once: the worker goes on with its stages while the run stops
+            if not sent:
+                sent.append(True)
+                os.kill(os.getpid(), signal.SIGTERM)
+
+        runner = FakeRunner(self, "kit/part0/F0.cpp", on_test=terminate)
         before = signal.getsignal(signal.SIGTERM)
         with self.assertRaises(mutate.Terminated):
             mutate.run_mutations([self.by_kind["negate"]], [runner], report=lambda s: None)
