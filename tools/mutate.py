@@ -8,7 +8,7 @@ reported as a class of its own:
   bound   a bound moved by one                           (a < b  ->  a <= b, n + 1 -> n)
   swap    two arguments of one call exchanged            (f(a, b) -> f(b, a))
   drop    a call standing alone left out                 (v.update(); -> ;)
-  return  an early return, break or continue left out    (if (x) return; -> if (x) ;)
+  return  an early return, break or continue left out    (if (x) return; -> if (x) {})
   negate  a condition negated whole                      (if (c) -> if (!(c)))
   flag    a flag inverted                                (true -> false, !done -> done)
   field   one of a pair of fields read for the other     (p.x -> p.y, size.width -> size.height)
@@ -257,7 +257,8 @@ def mutations_of_line(path, number, line):
     else:
         for m in _EARLY_EXIT.finditer(code):
             if outside(m) and code[: m.start()].strip():  # guarded: "if (x) return;", not the last line
-                add("return", m.start(), code[: m.start()] + ";" + code[m.end():])
+                # An empty block, not ";": the build's warnings refuse an empty if-body.
+                add("return", m.start(), code[: m.start()] + "{}" + code[m.end():])
         if _EARLY_EXIT.fullmatch(code.strip()) and code.strip() != "return;":
             add("return", len(code) - len(code.lstrip()), code[: len(code) - len(code.lstrip())] + ";")
         for m in _CONDITION.finditer(code):

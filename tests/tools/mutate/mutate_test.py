@@ -68,9 +68,9 @@ class KindsTest(unittest.TestCase):
         self.assertEqual(mutated("  x = n + 1.5;", "bound"), [])
 
     def test_an_early_exit_is_left_out_but_not_the_last_word(self):
-        self.assertEqual(mutated("  if (done) return;", "return"), ["  if (done) ;"])
+        self.assertEqual(mutated("  if (done) return;", "return"), ["  if (done) {}"])
         self.assertEqual(mutated("      break;", "return"), ["      ;"])
-        self.assertEqual(mutated("    if (skip(x)) continue;", "return"), ["    if (skip(x)) ;"])
+        self.assertEqual(mutated("    if (skip(x)) continue;", "return"), ["    if (skip(x)) {}"])
         self.assertEqual(mutated("  return;", "return"), [])  # the end of a function: no change
         self.assertEqual(mutated("  return x;", "return"), [])
 
