@@ -1,47 +1,107 @@
 #!/usr/bin/env python3
 """Puts one small fault at a time into a folder's code and sees whether the tests notice.
 
-Each mutation is one of a few kinds a reviewer fears (a flipped comparison, a bound shifted by one,
-two arguments swapped, a dropped call, a negated condition) at a logic line of a .cpp file under
-the named folder, chosen at random (seedable). For each: the file is changed, the needed targets of
-the ASan build are rebuilt, the folder's tests run, then the road tests when those passed; the
-file is put back whatever happens (a failure, Ctrl-C, SIGTERM; a copy on disk covers a kill).
-A mutation is killed when a test fails; one that does not build is set aside. The report gives
-the kill rate and each survivor, for the tests still missing.
+Each mutation is one a reviewer fears, at a logic line of a source file under the named folder,
+chosen at random from a seed given or taken from the clock (printed either way). The kinds, each
+reported as a class of its own:
+  flip    a comparison turned into its opposite          (a < b  ->  a >= b)
+  bound   a bound moved by one                           (a < b  ->  a <= b, n + 1 -> n)
+  swap    two arguments of one call exchanged            (f(a, b) -> f(b, a))
+  drop    a call standing alone left out                 (v.update(); -> ;)
+  return  an early return, break or continue left out    (if (x) return; -> if (x) {})
+  negate  a condition negated whole                      (if (c) -> if (!(c)))
+  flag    a flag inverted                                (true -> false, !done -> done)
+  field   one of a pair of fields read for the other     (p.x -> p.y, size.width -> size.height)
+  lock    a lock dropped                                 (platform::MutexLock l(mu_); -> ;)
+The folders are platform, kit, mapsdk and app (their .cpp files) and tools: the runner in
+tools/kavro and the python tools that have tests.
 
-  tools/mutate.py kit -n 20 --seed 7
-  tools/mutate.py mapsdk -n 20 --list           # the sample only, nothing built
+Mutations run in copies of the tree (build/mutate/treeN, each with its own build/test), never in
+the tree itself, so the build directory you work in stays yours; a copy is brought up to date
+with the tree (changed files only) at the start of each run. For each mutation the affected
+targets alone are built and the tests run in stages, cheapest first, stopping at the first that
+fails: the mutated folder's own tests, then every other test executable that links the mutated
+library, then the road tests. A dropped lock is first read by clang's thread-safety analysis:
+a warning kills it. A mutation is killed when a test fails; one that does not build is set aside.
+The report gives the kill rate, the rate per class and each survivor.
+
+  tools/mutate.py kit -n 40                      # seed from the clock, printed
+  tools/mutate.py kit -n 40 --seed 7 --workers 2 # two copies of the tree, jobs shared among them
+  tools/mutate.py mapsdk -n 20 --list            # the sample only, nothing built
 """
 
 import argparse
-import concurrent.futures
 import hashlib
 import json
 import os
+import queue
 import random
 import re
+import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 from dataclasses import dataclass
 
-FOLDERS = ("platform", "kit", "mapsdk", "app")
-KINDS = ("flip", "bound", "swap", "drop", "negate")
+FOLDERS = ("platform", "kit", "mapsdk", "app", "tools")
+KINDS = ("flip", "bound", "swap", "drop", "return", "negate", "flag", "field", "lock")
+# The python tools with tests of their own, each with the CTest tests that run them (a check's
+# tests and the check over the tree). The generators beside them make files that are checked in
+# and read by tests of their own.
+PY_TOOLS = {
+    "tools/check-folders.py": r"^tools\.(check_)?folders$",
+    "tools/check-factories.py": r"^tools\.(check_)?factories$",
+    "tools/mutate.py": r"^tools\.mutate$",
+}
+CPP_TOOLS = ("tools/kavro",)
+# Vendored code: not ours to test.
+EXCLUDE = ("platform/net/duktape",)
+# All the jobs the machine lets a run have, shared among its workers.
+MAX_JOBS = 3
 
 # Comparison operators as clang-format writes them between operands: spaced on both sides, which
 # keeps out template brackets, shifts, arrows and include lines.
 _COMPARISON = re.compile(r"(?<=\s)(==|!=|<=|>=|<|>)(?=\s)")
 FLIPPED = {"==": "!=", "!=": "==", "<": ">=", ">=": "<", ">": "<=", "<=": ">"}
 SHIFTED = {"<": "<=", "<=": "<", ">": ">=", ">=": ">"}
-# A call with exactly two plain arguments.
-_TWO_ARGS = re.compile(r"\b([A-Za-z_]\w*)\(([^(),<>\"']+), ([^(),<>\"']+)\)")
-# A statement that is one call and nothing else: f(x); obj.f(); p->q.f(a, b);
+# "+ 1" or "- 1" after an operand: the other side of an off-by-one.
+_PLUS_ONE = re.compile(r"(?<=[\w)\]]) ([-+]) 1\b(?![.\w])")
+# A call with two to four plain arguments (no nested call, template or string).
+_CALL_ARGS = re.compile(r"\b([A-Za-z_]\w*)\(([^(),<>\"'{}]+(?:, [^(),<>\"'{}]+){1,3})\)")
 _DECLARATION = re.compile(r"(?:const\s+)?[A-Za-z_][\w:<>]*(?:\s*[*&]+\s*|\s+)[A-Za-z_]\w*")
+_NUMBER = re.compile(r"-?(?:0x[0-9a-fA-F]+|\d+(?:\.\d*)?(?:e-?\d+)?)[uUlLfF]*")
+_IDENT = re.compile(r"[A-Za-z_][\w.:>-]*")
+# A statement that is one call and nothing else: f(x); obj.f(); p->q.f(a, b);
 _CALL_STATEMENT = re.compile(r"^(\s*)((?:[A-Za-z_][\w:]*(?:\.|->))*[A-Za-z_][\w:]*\(.*\));\s*$")
+_PY_CALL_STATEMENT = re.compile(r"^(\s*)((?:[A-Za-z_]\w*\.)*[A-Za-z_]\w*\(.*\))\s*$")
 _CONDITION = re.compile(r"\b(if|while) \(")
-_NOT_A_CALL = {"if", "while", "for", "switch", "return", "sizeof", "static_assert", "catch", "assert"}
+_PY_CONDITION = re.compile(r"^(\s*)(if|elif|while) (.+):\s*$")
+_EARLY_EXIT = re.compile(r"\b(return|break|continue);")
+_PY_EARLY_EXIT = re.compile(r"^(\s*)(return|break|continue)\s*$")
+_FLAG = {"true": "false", "false": "true"}
+_PY_FLAG = {"True": "False", "False": "True"}
+_BOOL = re.compile(r"\b(true|false)\b")
+_PY_BOOL = re.compile(r"\b(True|False)\b")
+# "!name" or "!obj.name()" in an expression: the negation taken off.
+_NOT = re.compile(r"(?<![\w)!])!(?=[A-Za-z_])")
+_PY_NOT = re.compile(r"\bnot (?=[A-Za-z_(])")
+# Fields that come in pairs of one type: reading one for the other is a reviewer's classic.
+_PAIRS = [("x", "y"), ("width", "height"), ("first", "second"), ("left", "right"), ("top", "bottom"),
+          ("row", "column"), ("latitude", "longitude"), ("lat", "lon"), ("min", "max"), ("begin", "end"),
+          ("start", "end"), ("w", "h"), ("dx", "dy"), ("start", "stop")]
+_FIELD_OTHER = {}
+for _a, _b in _PAIRS:
+    _FIELD_OTHER.setdefault(_a, _b)
+    _FIELD_OTHER.setdefault(_b, _a)
+_FIELD = re.compile(r"(\.|->)(" + "|".join(sorted(_FIELD_OTHER, key=len, reverse=True)) + r")_?\b(?!\()")
+_LOCK = re.compile(r"^(\s*)(?:platform::)?MutexLock\s+\w+[({].*[)}];\s*$")
+_NOT_A_CALL = {"if", "while", "for", "switch", "return", "sizeof", "static_assert", "catch", "assert",
+               "elif", "print", "not", "and", "or", "def", "class", "lambda", "in", "is"}
 BACKUP_SUFFIX = ".mutate-orig"
+# Held while a file is mutated or put back: a worker and an interrupted run's main thread both do.
+_FILES = threading.Lock()
 
 
 @dataclass(frozen=True)
@@ -62,16 +122,25 @@ class Mutation:
         return f"{self.path}:{self.line} {self.kind}\n  - {self.original.strip()}\n  + {self.mutated.strip()}"
 
 
-def _comment_start(line):
-    for i in range(len(line) - 1):
-        if line.startswith("//", i) and not _in_string(line, i):
+def _is_python(path):
+    return path.endswith(".py")
+
+
+def _comment_start(line, marker="//"):
+    for i in range(len(line) - len(marker) + 1):
+        if line.startswith(marker, i) and not _in_string(line, i):
             return i
     return None
 
 
-def _code_part(line):
-    """The line without a trailing // comment; None for lines that hold no logic."""
+def _code_part(line, python=False):
+    """The line without a trailing comment; None for lines that hold no logic."""
     stripped = line.strip()
+    if python:
+        if not stripped or stripped.startswith(("#", "import ", "from ", "@")):
+            return None
+        cut = _comment_start(line, "#")
+        return line[:cut].rstrip() if cut is not None else line
     if not stripped or stripped.startswith(("//", "#", "*", "/*")):
         return None
     cut = _comment_start(line)
@@ -106,9 +175,30 @@ def _matching_paren(text, open_index):
     return None
 
 
+def _arg_class(a):
+    """What a swap may exchange an argument with, read from its spelling alone: a value (a number
+    or a name), a keyword constant, a named constant (Kind::Value, kName), or nothing (anything
+    else: a string, an expression)."""
+    if a in ("true", "false", "nullptr", "True", "False", "None"):
+        return "keyword"
+    if re.fullmatch(r"(?:\w+::)+[A-Z]\w*|k[A-Z]\w*", a):
+        return "constant"
+    if _NUMBER.fullmatch(a) or _IDENT.fullmatch(a):
+        return "value"
+    return None
+
+
+def _same_kind(a, b):
+    """Two arguments a swap may exchange: likely of one type, so that the swap builds and changes
+    what the call does."""
+    kind = _arg_class(a)
+    return kind is not None and kind == _arg_class(b)
+
+
 def mutations_of_line(path, number, line):
     """Every mutation of every kind this line allows."""
-    code = _code_part(line)
+    python = _is_python(path)
+    code = _code_part(line, python)
     if code is None:
         return []
     rest = line[len(code):]
@@ -118,55 +208,105 @@ def mutations_of_line(path, number, line):
         if new_code != code:
             found.append(Mutation(path, number, kind, column, line, new_code + rest))
 
+    def outside(m):
+        return not _in_string(code, m.start())
+
     for m in _COMPARISON.finditer(code):
-        if _in_string(code, m.start()):
+        if not outside(m):
             continue
         op = m.group(1)
         add("flip", m.start(), code[: m.start()] + FLIPPED[op] + code[m.end():])
         if op in SHIFTED:
             add("bound", m.start(), code[: m.start()] + SHIFTED[op] + code[m.end():])
-    for m in _TWO_ARGS.finditer(code):
-        a, b = m.group(2).strip(), m.group(3).strip()
-        if m.group(1) in _NOT_A_CALL or a == b or _in_string(code, m.start()):
-            continue
-        if _DECLARATION.fullmatch(a) or _DECLARATION.fullmatch(b):
-            continue  # a parameter list, not a call
-        add("swap", m.start(), code[: m.start()] + f"{m.group(1)}({b}, {a})" + code[m.end():])
-    call = _CALL_STATEMENT.match(code)
+    if not python or not code.lstrip().startswith("def "):
+        for m in _PLUS_ONE.finditer(code):
+            if outside(m):
+                add("bound", m.start(), code[: m.start()] + code[m.end():])
+        for m in _CALL_ARGS.finditer(code):
+            args = [a.strip() for a in m.group(2).split(", ")]
+            if m.group(1) in _NOT_A_CALL or not outside(m):
+                continue
+            if any(_DECLARATION.fullmatch(a) for a in args):
+                continue  # a parameter list, not a call
+            for i in range(len(args) - 1):
+                if args[i] == args[i + 1] or not _same_kind(args[i], args[i + 1]):
+                    continue
+                swapped = args[:i] + [args[i + 1], args[i]] + args[i + 2:]
+                add("swap", m.start() + i, code[: m.start()] + f"{m.group(1)}({', '.join(swapped)})" + code[m.end():])
+    call = (_PY_CALL_STATEMENT if python else _CALL_STATEMENT).match(code)
     if call:
         body = call.group(2)
         head = body[: body.index("(")]
         name = re.split(r"\.|->|::", head)[-1]
         if name not in _NOT_A_CALL and _matching_paren(body, body.index("(")) == len(body) - 1:
-            add("drop", len(call.group(1)), call.group(1) + ";" + code[len(code.rstrip()):])
-    for m in _CONDITION.finditer(code):
-        if _in_string(code, m.start()):
-            continue
-        open_index = m.end() - 1
-        close = _matching_paren(code, open_index)
-        if close is None:
-            continue
-        cond = code[open_index + 1 : close]
-        if not cond.strip() or ";" in cond:
-            continue
-        if re.match(r"^\s*(auto|const)\b|^\s*[A-Za-z_][\w:<>*&]*\s+[A-Za-z_]\w*\s*=[^=]", cond):
-            continue  # a declaration in the condition
-        add("negate", m.start(), code[: open_index + 1] + "!(" + cond + ")" + code[close:])
+            empty = "pass" if python else ";"
+            add("drop", len(call.group(1)), call.group(1) + empty + code[len(code.rstrip()):])
+    if python:
+        m = _PY_EARLY_EXIT.match(code)
+        if m:
+            add("return", len(m.group(1)), m.group(1) + "pass")
+        m = _PY_CONDITION.match(code)
+        if m and not _in_string(code, len(m.group(1))):
+            add("negate", len(m.group(1)), f"{m.group(1)}{m.group(2)} not ({m.group(3)}):")
+        for m in _PY_BOOL.finditer(code):
+            if outside(m):
+                add("flag", m.start(), code[: m.start()] + _PY_FLAG[m.group(1)] + code[m.end():])
+        for m in _PY_NOT.finditer(code):
+            if outside(m):
+                add("flag", m.start(), code[: m.start()] + code[m.end():])
+    else:
+        for m in _EARLY_EXIT.finditer(code):
+            if outside(m) and code[: m.start()].strip():  # guarded: "if (x) return;", not the last line
+                # An empty block, not ";": the build's warnings refuse an empty if-body.
+                add("return", m.start(), code[: m.start()] + "{}" + code[m.end():])
+        if _EARLY_EXIT.fullmatch(code.strip()) and code.strip() != "return;":
+            add("return", len(code) - len(code.lstrip()), code[: len(code) - len(code.lstrip())] + ";")
+        for m in _CONDITION.finditer(code):
+            if not outside(m):
+                continue
+            open_index = m.end() - 1
+            close = _matching_paren(code, open_index)
+            if close is None:
+                continue
+            cond = code[open_index + 1 : close]
+            if not cond.strip() or ";" in cond:
+                continue
+            if re.match(r"^\s*(auto|const)\b|^\s*[A-Za-z_][\w:<>*&]*\s+[A-Za-z_]\w*\s*=[^=]", cond):
+                continue  # a declaration in the condition
+            add("negate", m.start(), code[: open_index + 1] + "!(" + cond + ")" + code[close:])
+        for m in _BOOL.finditer(code):
+            if outside(m):
+                add("flag", m.start(), code[: m.start()] + _FLAG[m.group(1)] + code[m.end():])
+        for m in _NOT.finditer(code):
+            if outside(m):
+                add("flag", m.start(), code[: m.start()] + code[m.end():])
+        lock = _LOCK.match(code)
+        if lock:
+            add("lock", len(lock.group(1)), lock.group(1) + ";" + code[len(code.rstrip()):])
+    for m in _FIELD.finditer(code):
+        if outside(m):
+            name = m.group(2)
+            add("field", m.start(), code[: m.start(2)] + _FIELD_OTHER[name] + code[m.start(2) + len(name):])
     return found
 
 
 def mutations_of_file(root, path):
     with open(os.path.join(root, path), encoding="utf-8") as f:
         lines = f.read().split("\n")
+    python = _is_python(path)
     found = []
     in_block_comment = False
     for i, line in enumerate(lines):
         stripped = line.strip()
         if in_block_comment:
-            if "*/" in stripped:
+            if ('"""' if python else "*/") in stripped:
                 in_block_comment = False
             continue
-        if stripped.startswith("/*") and "*/" not in stripped:
+        if python:
+            if stripped.startswith(('"""', 'r"""')):
+                in_block_comment = stripped.count('"""') == 1
+                continue
+        elif stripped.startswith("/*") and "*/" not in stripped:
             in_block_comment = True
             continue
         found.extend(mutations_of_line(path, i + 1, line))
@@ -174,7 +314,15 @@ def mutations_of_file(root, path):
 
 
 def source_files(root, folder, exclude=()):
-    """The folder's own .cpp files (vendored folders named in exclude left out), sorted."""
+    """The folder's own sources (vendored folders named in exclude left out), sorted: the .cpp
+    files, and for tools the runner's and the tested python tools."""
+    if folder == "tools":
+        out = [p for p in PY_TOOLS if os.path.exists(os.path.join(root, p))]
+        for sub in CPP_TOOLS:
+            out += source_files(root, sub, exclude)
+        return sorted(out)
+    if folder.endswith(".py"):
+        return [folder] if os.path.exists(os.path.join(root, folder)) else []
     out = []
     for dirpath, dirnames, filenames in os.walk(os.path.join(root, folder)):
         dirnames.sort()
@@ -187,19 +335,29 @@ def source_files(root, folder, exclude=()):
 
 
 def sample(root, folder, count, seed, kinds=KINDS, exclude=()):
-    """count mutations spread over the folder: a random file, then a random mutation of it, none
-    twice. The same seed over the same tree gives the same sample."""
+    """count mutations spread over the folder: a random file, then a random kind that file allows,
+    then a random mutation of that kind, none twice (so the rare kinds, a lock or a field, are
+    drawn as often as a file offers them, not drowned by the comparisons). The same seed over the
+    same tree gives the same sample."""
     rng = random.Random(seed)
     by_file = {}
     for path in source_files(root, folder, exclude):
-        muts = [m for m in mutations_of_file(root, path) if m.kind in kinds]
+        muts = {}
+        for m in mutations_of_file(root, path):
+            if m.kind in kinds:
+                muts.setdefault(m.kind, []).append(m)
         if muts:
             by_file[path] = muts
     chosen = []
     files = sorted(by_file)
     while files and len(chosen) < count:
         path = rng.choice(files)
-        chosen.append(by_file[path].pop(rng.randrange(len(by_file[path]))))
+        kinds_here = sorted(by_file[path])
+        kind = rng.choice(kinds_here)
+        pool = by_file[path][kind]
+        chosen.append(pool.pop(rng.randrange(len(pool))))
+        if not pool:
+            del by_file[path][kind]
         if not by_file[path]:
             files.remove(path)
     return chosen
@@ -223,12 +381,17 @@ def apply(root, m):
 def revert(root, path):
     full = os.path.join(root, path)
     backup = full + BACKUP_SUFFIX
-    if os.path.exists(backup):
+    try:
         with open(backup, encoding="utf-8") as f:
             text = f.read()
-        with open(full, "w", encoding="utf-8") as f:
-            f.write(text)
+    except FileNotFoundError:
+        return  # not mutated, or put back already (a worker and an interrupted run both do)
+    with open(full, "w", encoding="utf-8") as f:
+        f.write(text)
+    try:
         os.remove(backup)
+    except FileNotFoundError:
+        pass
 
 
 def revert_leftovers(root, folders=FOLDERS):
@@ -244,6 +407,36 @@ def revert_leftovers(root, folders=FOLDERS):
     return sorted(restored)
 
 
+def tree_files(root):
+    """The files of the tree as git sees them, the ones not yet committed too."""
+    out = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=root,
+                         stdout=subprocess.PIPE, check=True).stdout.decode()
+    return [p for p in out.split("\0") if p]
+
+
+def sync_tree(root, copy, files=None):
+    """Brings a copy of the tree up to date: each file whose content differs is written anew,
+    the others are left alone so that their build stays as it is. Answers how many were written."""
+    written = 0
+    for path in files if files is not None else tree_files(root):
+        src, dst = os.path.join(root, path), os.path.join(copy, path)
+        if not os.path.isfile(src) or os.path.islink(src):
+            continue
+        with open(src, "rb") as f:
+            data = f.read()
+        try:
+            with open(dst, "rb") as f:
+                if f.read() == data:
+                    continue
+        except OSError:
+            os.makedirs(os.path.dirname(dst), exist_ok=True)
+        with open(dst, "wb") as f:
+            f.write(data)
+        shutil.copymode(src, dst)
+        written += 1
+    return written
+
+
 class Terminated(Exception):
     pass
 
@@ -252,28 +445,57 @@ def _on_term(signum, frame):
     raise Terminated()
 
 
-class Runner:
-    """Builds and runs the tests in stages, cheapest first, stopping at the first that fails: the
-    tests of the mutated file's own folder, then those of the whole top folder, then the roads."""
+def library_of(path):
+    """The library target a source file is built into: its folder with "_" for "/"."""
+    if path.startswith("tools/kavro/"):
+        return "kavro_runner"
+    return os.path.dirname(path).replace("/", "_")
 
-    def __init__(self, root, build_dir, folder, roads=True, jobs=4, road_exclude=None, log=None):
+
+def own_tests_of(path):
+    if path.startswith("tools/kavro/"):
+        return "kavro_runner_tests"
+    return library_of(path) + "_tests"
+
+
+class Runner:
+    """One copy of the tree and its build: builds the targets a mutation affects and runs their
+    tests in stages, cheapest first, stopping at the first that fails."""
+
+    def __init__(self, root, build_dir, roads=True, jobs=MAX_JOBS, road_exclude=None, log=None, reach="all"):
         self.root = root
+        self.reach = reach
         self.build_dir = build_dir
-        self.folder = folder
         self.roads = roads
         self.jobs = jobs
         self.road_exclude = road_exclude
         self.log = log or (lambda s: None)
         self._targets = None
+        self._links = {}
+        self._commands = None
 
-    def run(self, cmd, timeout=3600):
+    def run(self, cmd, timeout=3600, env=None):
         self.log("$ " + " ".join(cmd))
         try:
             p = subprocess.run(cmd, cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               timeout=timeout, text=True, errors="replace")
+                               timeout=timeout, text=True, errors="replace", env=env)
         except subprocess.TimeoutExpired:
             return 124, "timed out"
         return p.returncode, p.stdout
+
+    def configure(self):
+        """The sanitizer build of test.sh."""
+        if os.path.exists(os.path.join(self.root, self.build_dir, "CMakeCache.txt")):
+            return True
+        cmd = ["cmake", "-S", ".", "-B", self.build_dir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
+               "-DKAVRO_SANITIZE=ON", "-DKAVRO_WERROR=ON", "-DKAVRO_TESTS=ON", "-DCMAKE_UNITY_BUILD=ON",
+               "-DCMAKE_UNITY_BUILD_BATCH_SIZE=8"]
+        if shutil.which("ccache"):
+            cmd += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        code, out = self.run(cmd)
+        if code != 0:
+            self.log(out)
+        return code == 0
 
     def all_targets(self):
         if self._targets is None:
@@ -281,45 +503,123 @@ class Runner:
             self._targets = re.findall(r"^(\S+): \S+", out, re.M)
         return self._targets
 
+    def test_targets(self):
+        return [t for t in self.all_targets() if t.endswith("_tests")]
+
+    def links(self, test_target, library):
+        """Whether a test executable is built from the library (ninja knows each input)."""
+        key = test_target
+        if key not in self._links:
+            exe = self._executable(test_target, built=False)
+            code, out = self.run(["ninja", "-C", self.build_dir, "-t", "inputs", exe]) if exe else (1, "")
+            self._links[key] = set(re.findall(r"lib(\w+)\.a\b", out)) if code == 0 else None
+        libs = self._links[key]
+        return libs is None or library in libs
+
     def stages(self, path):
         """(name, targets to build, what to run) for each stage of a mutation of path."""
-        top = self.folder.split("/")[0]
-        own = os.path.dirname(path)
-        own_target = own.replace("/", "_") + "_tests"
-        folder_targets = [n for n in self.all_targets() if n.startswith(top + "_") and n.endswith("_tests")]
+        if _is_python(path):
+            return [("own tests", [], ("ctest", ["-R", PY_TOOLS[path]]))]
+        library = library_of(path)
+        own = own_tests_of(path)
+        tests = self.test_targets()
         out = []
-        if own_target in folder_targets:
-            out.append(("own tests", [own_target], ("exe", [own_target])))
-        out.append(("folder tests", folder_targets, ("exe", folder_targets)))
+        if own in tests:
+            out.append(("own tests", [own], ("exe", [own])))
+        top = path.split("/")[0] + "_"
+        affected = [t for t in tests if t != own and (self.reach != "top" or t.startswith(top))
+                    and self.links(t, library)] if self.reach != "own" else []
+        if affected:
+            out.append(("tests that link it", affected, ("exe", affected)))
+        if path.startswith("tools/kavro/"):
+            out.append(("tours", ["kavro"], ("ctest", ["-R", r"^tools\.kavro\."])))
         if self.roads:
-            roads = ["--test-dir", self.build_dir, "-L", "road"]
+            roads = ["-L", "road"]
             if self.road_exclude:
                 roads += ["-E", self.road_exclude]
             out.append(("roads", ["kavro"], ("ctest", roads)))
         return out
 
     def build(self, targets):
-        code, out = self.run(["cmake", "--build", self.build_dir, "--target", *targets])
+        if not targets:
+            return True, ""
+        code, out = self.run(["cmake", "--build", self.build_dir, "-j", str(self.jobs), "--target", *targets])
         return code == 0, out
 
-    def _executable(self, target):
-        for dirpath, _, filenames in os.walk(os.path.join(self.root, self.build_dir, "tests")):
-            if target in filenames:
-                return os.path.join(dirpath, target)
-        return None
+    def analyse(self, path):
+        """clang's thread-safety analysis of one file with the flags of its build: answers the
+        warnings, "" when there are none, None when it cannot be run."""
+        clang = shutil.which("clang++")
+        if not clang:
+            return None
+        if self._commands is None:
+            code, out = self.run(["ninja", "-C", self.build_dir, "-t", "compdb"])
+            self._commands = json.loads(out) if code == 0 else []
+        entries = self._commands
+        full = os.path.join(self.root, path)
+        target_dir = f"CMakeFiles/{library_of(path)}.dir/"
+        entry = next((e for e in entries if target_dir in e.get("output", e.get("command", ""))), None)
+        if entry is None:
+            return None
+        args = entry["command"].split()
+        while args and not args[0].startswith("-"):
+            args.pop(0)  # the launcher and the compiler
+        keep = []
+        skip = False
+        for a in args:
+            if skip:
+                skip = False
+                continue
+            if a in ("-o", "-c", "-MT", "-MF", "-MQ"):
+                skip = True
+                continue
+            if a.startswith(("-Werror", "-fsanitize", "-MD", "-MMD")) or a.endswith((".cxx", ".cpp")):
+                continue
+            keep.append(a)
+        cmd = [clang, *keep, "-fsyntax-only", "-Wno-everything", "-Wthread-safety", "-Werror=thread-safety", full]
+        self.log("$ " + " ".join(cmd))
+        p = subprocess.run(cmd, cwd=entry["directory"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           text=True, errors="replace", timeout=600)
+        return p.stdout if p.returncode != 0 and "thread-safety" in p.stdout else ""
+
+    def _executable(self, target, built=True):
+        if self._exes is None:
+            self._exes = {}
+            for dirpath, _, filenames in os.walk(os.path.join(self.root, self.build_dir, "tests")):
+                for n in filenames:
+                    if n.endswith("_tests"):
+                        self._exes[n] = os.path.join(dirpath, n)
+        path = self._exes.get(target)
+        if path is None and not built:
+            # Not built yet: its place in the build tree, as ninja names it.
+            _, out = self.run(["ninja", "-C", self.build_dir, "-t", "targets", "all"])
+            m = re.search(r"^(\S*/" + re.escape(target) + r"): ", out, re.M)
+            return m.group(1) if m else None
+        if path and not built:
+            return os.path.relpath(path, os.path.join(self.root, self.build_dir))
+        return path
+
+    _exes = None
 
     def test(self, what):
-        """Test executables run whole, one process each, jobs at a time (much faster than a
-        process per case); the roads through ctest."""
+        """Test executables run whole, one process each (much faster than CTest's process per
+        case), the other tests through CTest by name or label."""
         kind, args = what
+        env = dict(os.environ, KAVRO_RESOURCES=os.path.join(self.root, "resources"),
+                   ASAN_OPTIONS="detect_leaks=1:abort_on_error=1", UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
         if kind == "ctest":
-            code, out = self.run(["ctest", *args, "-j", str(self.jobs), "--timeout", "600", "--stop-on-failure"])
+            code, out = self.run(["ctest", "--test-dir", self.build_dir, *args, "-j", str(self.jobs),
+                                  "--timeout", "600", "--stop-on-failure"], env=env)
             return code == 0, out
-        os.environ.setdefault("KAVRO_RESOURCES", os.path.join(self.root, "resources"))
+        self._exes = None
         paths = [p for p in (self._executable(t) for t in args) if p]
-        with concurrent.futures.ThreadPoolExecutor(max_workers=self.jobs) as pool:
-            runs = list(pool.map(lambda p: (p, self.run([p, "--gtest_brief=1"], timeout=900)), paths))
-        failed = [(p, out) for p, (code, out) in runs if code != 0]
+        failed = []
+        # One executable at a time: each already runs its cases on a busy machine's share.
+        for p in paths:
+            code, out = self.run([p, "--gtest_brief=1"], timeout=900, env=env)
+            if code != 0:
+                failed.append((p, out))
+                break
         report = "".join(f"  1 - {os.path.basename(p)} ({_first_failure(out)})\n" for p, out in failed)
         return not failed, report
 
@@ -335,46 +635,106 @@ def _failed_names(out):
     return re.findall(r"\d+ - (\S+) \(", out)[:4]
 
 
-def run_mutations(root, mutations, runner, report=print):
-    """Applies, tests and reverts each mutation in turn. Answers (mutation, outcome, what killed
-    it) for each, the outcome one of "killed", "survived" and "unbuilt"."""
-    results = []
-    previous = signal.signal(signal.SIGTERM, _on_term)
-    built_any = set()
+def run_one(runner, m, built_any, stop=None):
+    """Applies, tests and reverts one mutation in the runner's tree: (outcome, what killed it).
+    Every target built is added to built_any, for the build to be put back afterwards."""
+    root = runner.root
+    with _FILES:
+        if stop is not None and stop.is_set():
+            raise Terminated()
+        apply(root, m)
     try:
-        for i, m in enumerate(mutations, 1):
-            apply(root, m)
-            outcome, by = "survived", ""
-            try:
-                for name, targets, ctest_args in runner.stages(m.path):
-                    built_any.update(targets)
-                    built, _ = runner.build(targets)
-                    if not built:
-                        outcome = "unbuilt"
-                        break
-                    passed, out = runner.test(ctest_args)
-                    if not passed:
-                        outcome, by = "killed", name + ": " + ", ".join(_failed_names(out))
-                        break
-            finally:
-                revert(root, m.path)
-            results.append((m, outcome, by))
-            report(f"[{i}/{len(mutations)}] {outcome:8} {m.path}:{m.line} {m.kind} {by}".rstrip())
+        if m.kind == "lock":
+            warnings = runner.analyse(m.path)
+            if warnings:
+                return "killed", "thread-safety analysis"
+        for name, targets, what in runner.stages(m.path):
+            built_any.update(targets)
+            built, _ = runner.build(targets)
+            if not built:
+                return "unbuilt", ""
+            passed, out = runner.test(what)
+            if not passed:
+                return "killed", name + ": " + ", ".join(_failed_names(out))
+        return "survived", ""
+    finally:
+        with _FILES:
+            revert(root, m.path)
+
+
+def run_mutations(mutations, runners, report=print, restore=True):
+    """Runs each mutation in one of the runners (a worker each, each its own copy of the tree).
+    Answers (mutation, outcome, what killed it) for each, in the sample's order, the outcome one
+    of "killed", "survived" and "unbuilt". With restore, the targets built are built once more
+    at the end, from the tree as it is; without, the next build does that when it needs them."""
+    results = [None] * len(mutations)
+    todo = queue.Queue()
+    for i, m in enumerate(mutations):
+        todo.put(i)
+    done = [0]
+    lock = threading.Lock()
+    stop = threading.Event()
+    errors = []
+
+    def work(runner):
+        built_any = set()
+        try:
+            while not stop.is_set():
+                try:
+                    i = todo.get_nowait()
+                except queue.Empty:
+                    break
+                m = mutations[i]
+                outcome, by = run_one(runner, m, built_any, stop)
+                with lock:
+                    results[i] = (m, outcome, by)
+                    done[0] += 1
+                    report(f"[{done[0]}/{len(mutations)}] {outcome:8} {m.path}:{m.line} {m.kind} {by}".rstrip())
+        except BaseException as e:  # noqa: B036 - handed to the main thread
+            errors.append(e)
+            stop.set()
+        finally:
+            # The copy's build goes back to its tree as it is.
+            if built_any and restore:
+                runner.build(sorted(built_any))
+
+    previous = signal.signal(signal.SIGTERM, _on_term)
+    threads = [threading.Thread(target=work, args=(r,), daemon=True) for r in runners]
+    try:
+        for t in threads:
+            t.start()
+        while any(t.is_alive() for t in threads):
+            for t in threads:
+                t.join(0.5)
+    except (KeyboardInterrupt, Terminated):
+        # A second signal must not cut the putting back short and leave a file half written.
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        interrupt = signal.signal(signal.SIGINT, signal.SIG_IGN)
+        stop.set()
+        with _FILES:
+            for r in runners:
+                revert_leftovers(r.root)
+        signal.signal(signal.SIGINT, interrupt)
+        raise
     finally:
         signal.signal(signal.SIGTERM, previous)
-        # The build directory goes back to the tree as it is.
-        if built_any:
-            runner.build(sorted(built_any))
-    return results
+    if errors:
+        raise errors[0]
+    return [r for r in results if r is not None]
 
 
 def summary(folder, results, equivalent=()):
-    """The kill rate over the mutations that build and are not known to be equivalent; answers
-    the text and (killed, counted)."""
+    """The kill rate over the mutations that build and are not known to be equivalent, then the
+    rate of each class; answers the text and (killed, counted)."""
     counted = [(m, o) for m, o, _ in results if o != "unbuilt" and m.key() not in equivalent]
     killed = sum(1 for _, o in counted if o == "killed")
     rate = f" ({100.0 * killed / len(counted):.0f} %)" if counted else ""
     lines = [f"{folder}: {killed} of {len(counted)} killed{rate}"]
+    for kind in KINDS:
+        of_kind = [o for m, o in counted if m.kind == kind]
+        if of_kind:
+            k = of_kind.count("killed")
+            lines.append(f"  {kind:7} {k:3} of {len(of_kind):3} killed ({100.0 * k / len(of_kind):.0f} %)")
     unbuilt = [m for m, o, _ in results if o == "unbuilt"]
     if unbuilt:
         lines.append(f"  {len(unbuilt)} did not build (not counted)")
@@ -401,17 +761,28 @@ def load_equivalent(path):
     return keys
 
 
+def clock_seed():
+    return int(time.time() * 1000) % 1000000
+
+
 def main(argv=None, root=None):
     root = root or os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("folder", help="platform, kit, mapsdk, app or a folder under one of them")
-    ap.add_argument("-n", "--count", type=int, default=20)
-    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("folder", help="platform, kit, mapsdk, app, tools or a folder under one of them")
+    ap.add_argument("-n", "--count", type=int, default=40)
+    ap.add_argument("--seed", type=int, default=None, help="default: taken from the clock")
     ap.add_argument("--kinds", default=",".join(KINDS))
-    ap.add_argument("--build-dir", default="build/test")
-    ap.add_argument("--no-roads", action="store_true", help="the folder's tests only")
+    ap.add_argument("--build-dir", default="build/mutate", help="where the copies of the tree go")
+    ap.add_argument("--workers", type=int, default=1, help="copies of the tree run at once")
+    ap.add_argument("-j", "--jobs", type=int, default=MAX_JOBS, help="build jobs shared by all workers")
+    ap.add_argument("--no-roads", action="store_true", help="leave the road tests out")
+    ap.add_argument("--reach", choices=("own", "top", "all"), default="all",
+                    help="the test executables run: the mutated folder's own, those of its top folder "
+                    "that link it, or every one that links it (the default)")
     ap.add_argument("--road-exclude", default=None, help="road tests to leave out (a ctest -E regex)")
-    ap.add_argument("-j", "--jobs", type=int, default=4)
+    ap.add_argument("--only", default=None, help="run only these keys (a file of keys, one a line)")
+    ap.add_argument("--no-sync", action="store_true",
+                    help="use the copies of the tree as they are (to measure the tests as they were)")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--no-baseline", action="store_true", help="skip the run of the tests on the tree as it is")
     ap.add_argument("--equivalent", default=None, help="default: tools/mutate-equivalent.txt")
@@ -425,38 +796,69 @@ def main(argv=None, root=None):
     unknown = [k for k in kinds if k not in KINDS]
     if unknown:
         ap.error("unknown kinds: " + ", ".join(unknown))
+    seed = args.seed if args.seed is not None else clock_seed()
+    print(f"seed {seed}", flush=True)
     for path in revert_leftovers(root):
         print(f"put back {path}, left mutated by an earlier run")
     equivalent = load_equivalent(args.equivalent or os.path.join(root, "tools", "mutate-equivalent.txt"))
-    mutations = sample(root, args.folder, args.count, args.seed, kinds, exclude=("platform/net/duktape",))
+    mutations = sample(root, args.folder, args.count, seed, kinds, exclude=EXCLUDE)
+    if args.only:
+        with open(args.only, encoding="utf-8") as f:
+            only = {line.split()[0] for line in f if line.strip()}
+        mutations = [m for m in mutations if m.key() in only]
     if args.list:
         for m in mutations:
             print(m.describe())
         return 0
-    runner = Runner(root, args.build_dir, args.folder, roads=not args.no_roads, jobs=args.jobs,
-                    road_exclude=args.road_exclude,
-                    log=(lambda s: print(s, file=sys.stderr)) if args.verbose else None)
+    workers = max(1, min(args.workers, args.jobs))
+    log = (lambda s: print(s, file=sys.stderr)) if args.verbose else None
+    files = [] if args.no_sync else tree_files(root)
+    runners = []
+    for w in range(workers):
+        copy = os.path.join(root, args.build_dir, f"tree{w}")
+        os.makedirs(copy, exist_ok=True)
+        for path in revert_leftovers(copy):
+            print(f"put back {path} in {copy}")
+        written = sync_tree(root, copy, files)
+        print(f"worker {w}: {copy} ({written} files brought up to date)", flush=True)
+        # The copy's build sits where the tree's own does, so the shared compiler cache serves it.
+        runner = Runner(copy, "build/test", roads=not args.no_roads, jobs=max(1, args.jobs // workers),
+                        road_exclude=args.road_exclude, log=log, reach=args.reach)
+        if not runner.configure():
+            print(f"the build in {copy} does not configure", file=sys.stderr)
+            return 2
+        runners.append(runner)
     started = time.monotonic()
-    if not args.no_baseline:
-        # Tests that fail on the tree as it is would count every mutation as killed.
-        for name, targets, what in runner.stages(mutations[0].path if mutations else args.folder + "/x.cpp")[-2:]:
-            built, out = runner.build(targets)
-            passed, out = runner.test(what) if built else (False, out)
-            if not passed:
-                print(f"the {name} fail without any mutation: mend them first\n{out[-3000:]}", file=sys.stderr)
-                return 2
+    if not args.no_baseline and mutations:
+        # Tests that fail on the tree as it is would count every mutation as killed: each stage any
+        # mutation reaches runs once on the tree as it is.
+        seen = set()
+        for path in sorted({m.path for m in mutations}):
+            for name, targets, what in runners[0].stages(path):
+                if repr(what) in seen:
+                    continue
+                seen.add(repr(what))
+                built, out = runners[0].build(targets)
+                passed, out = runners[0].test(what) if built else (False, out)
+                if not passed:
+                    print(f"the {name} of {path} fail without any mutation: mend them first\n{out[-3000:]}",
+                          file=sys.stderr)
+                    return 2
     try:
-        results = run_mutations(root, mutations, runner, report=lambda s: print(s, flush=True))
+        # The copies' builds are the tool's own: the next run rebuilds what it needs.
+        results = run_mutations(mutations, runners, report=lambda s: print(s, flush=True), restore=False)
     except (KeyboardInterrupt, Terminated):
         print("stopped; every file is as it was", file=sys.stderr)
         return 130
     text, _ = summary(args.folder, results, equivalent)
     print(text)
-    print(f"({time.monotonic() - started:.0f} s)")
+    print(f"seed {seed}, {len(results)} mutations ({time.monotonic() - started:.0f} s)")
     if args.json:
         with open(args.json, "w", encoding="utf-8") as f:
-            json.dump([{"key": m.key(), "where": f"{m.path}:{m.line}", "kind": m.kind, "outcome": o, "by": by,
-                        "original": m.original.strip(), "mutated": m.mutated.strip()} for m, o, by in results],
+            json.dump({"folder": args.folder, "seed": seed,
+                       "results": [{"key": m.key(), "where": f"{m.path}:{m.line}", "kind": m.kind, "outcome": o,
+                                    "by": by, "original": m.original.strip(), "mutated": m.mutated.strip()}
+                                   for m, o, by in results]},
                       f, ensure_ascii=False, indent=1)
     return 0
 

@@ -103,9 +103,12 @@ TEST(StringFormatting, HtmlAndSizes) {
   EXPECT_EQ(str::fromFileSize(-5), "0 byte");
   EXPECT_EQ(str::fromFileSize(0), "0 byte");
   EXPECT_EQ(str::fromFileSize(1), "1 bytes");
+  EXPECT_EQ(str::fromFileSize(1023), "1023 bytes");
   EXPECT_EQ(str::fromFileSize(1024), "1.00 KB");
   EXPECT_EQ(str::fromFileSize(1535), "1.49 KB");
   EXPECT_EQ(str::fromFileSize(1048575), "1023.99 KB");
+  EXPECT_EQ(str::fromFileSize(1048576), "1.00 MB");
+  EXPECT_EQ(str::fromFileSize(1073741823), "1023.99 MB");
   EXPECT_EQ(str::fromFileSize(1073741824), "1.00 GB");
   EXPECT_EQ(str::fromFileSize(5 * 1048576 + 1), "5.00 MB");
 }

@@ -256,3 +256,18 @@ class Server {
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class BlankingTest(unittest.TestCase):
+    def test_comments_and_literals_are_blanked_keeping_every_offset(self):
+        text = ('auto a = "x{y}"; // class Q {\nchar c = \'{\'; /* struct R {\n */ auto r = R"d(class S {)d";\n'
+                'auto e = "say \\"{\\"";\nauto empty = "";\nint after;\n')
+        out = check_factories.strip_comments_and_strings(text)
+        self.assertEqual(len(out), len(text))
+        self.assertEqual([i for i, c in enumerate(out) if c == "\n"], [i for i, c in enumerate(text) if c == "\n"])
+        self.assertNotIn("{", out)
+        self.assertNotIn("class", out)
+        # The quotes stay where they were, the code outside them as it was.
+        self.assertEqual(out.splitlines()[0], 'auto a = "' + " " * 4 + '";' + " " * 13)
+        self.assertEqual(out.splitlines()[4], 'auto empty = "";')
+        self.assertEqual(out.splitlines()[5], "int after;")

@@ -85,6 +85,16 @@ class FolderCheckTest(unittest.TestCase):
         self.assertIn("mapsdk/display/Map.cpp:3: mapsdk/display includes kit/ui", out)
         self.assertIn("mapsdk/display/Map.cpp:4: mapsdk/display includes app/home", out)
 
+    def test_an_include_pointing_up_is_one_fault_not_a_loop_too(self):
+        self.write("platform/ui/View.cpp", "kit/ui/Skin.h")
+        self.write("kit/ui/Skin.h", "platform/ui/View.h")
+        self.write("platform/ui/View.h")
+        status, out = self.run_check()
+        self.assertEqual(status, 1)
+        self.assertEqual(out.count("platform/ui/View.cpp:3"), 1, out)
+        self.assertNotIn("include each other", out)
+        self.assertNotIn("Skin.h:3", out)
+
     def test_a_folder_with_two_targets_fails(self):
         self.write("kit/core/Base64.cpp")
         self.write_targets([("kit_core", "kit/core", "kit/core"), ("kit_base64", "kit/core", "kit/core")])

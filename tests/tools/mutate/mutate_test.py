@@ -45,8 +45,13 @@ class KindsTest(unittest.TestCase):
         self.assertEqual(mutated("  move(d, d);", "swap"), [])
         self.assertEqual(mutated("void f(int a, int b) {", "swap"), [])
         self.assertEqual(mutated("void f(const Rect& r, std::string_view s) {", "swap"), [])
-        self.assertEqual(mutated("  g(a, b, c);", "swap"), [])
         self.assertEqual(mutated('  g("a", "b");', "swap"), [])
+        # Each neighbouring pair of a longer call, but only arguments that look of one type.
+        self.assertEqual(mutated("  g(a, b, c);", "swap"), ["  g(a, c, b);", "  g(b, a, c);"])
+        self.assertEqual(mutated("  write(path, text, true);", "swap"), ["  write(text, path, true);"])
+        self.assertEqual(mutated("  die(Status::Failed, problem);", "swap"), [])
+        self.assertEqual(mutated("  pick(Kind::Road, Kind::Rail);", "swap"), ["  pick(Kind::Rail, Kind::Road);"])
+        self.assertEqual(mutated("  r.resize(w, h + 1);", "swap"), [])
 
     def test_a_call_standing_alone_is_dropped(self):
         self.assertEqual(mutated("    view->setNeedsLayout();", "drop"), ["    ;"])
@@ -55,6 +60,56 @@ class KindsTest(unittest.TestCase):
         for line in ["  x = f(y);", "  return f(x);", "  if (f(x)) g();", "  f(a) + g(b);", "  auto v = f();",
                      "  f(a,", "  while (f());"]:
             self.assertEqual(mutated(line, "drop"), [], line)
+
+    def test_a_bound_moves_by_one_where_one_is_added_or_taken(self):
+        self.assertEqual(mutated("  x = v[n - 1];", "bound"), ["  x = v[n];"])
+        self.assertEqual(mutated("  f(i + 1);", "bound"), ["  f(i);"])
+        self.assertEqual(mutated("  x = n - 10;", "bound"), [])
+        self.assertEqual(mutated("  x = n + 1.5;", "bound"), [])
+
+    def test_an_early_exit_is_left_out_but_not_the_last_word(self):
+        self.assertEqual(mutated("  if (done) return;", "return"), ["  if (done) {}"])
+        self.assertEqual(mutated("      break;", "return"), ["      ;"])
+        self.assertEqual(mutated("    if (skip(x)) continue;", "return"), ["    if (skip(x)) {}"])
+        self.assertEqual(mutated("  return;", "return"), [])  # the end of a function: no change
+        self.assertEqual(mutated("  return x;", "return"), [])
+
+    def test_flags_invert(self):
+        self.assertEqual(mutated("  visible_ = true;", "flag"), ["  visible_ = false;"])
+        self.assertEqual(mutated("  f(a, false);", "flag"), ["  f(a, true);"])
+        self.assertEqual(mutated("  if (!ready && !o.done()) go();", "flag"),
+                         ["  if (!ready && o.done()) go();", "  if (ready && !o.done()) go();"])
+        self.assertEqual(mutated("  if (a != b) go();", "flag"), [])
+        self.assertEqual(mutated('  log("true!");', "flag"), [])
+        self.assertEqual(mutated("  trueish = untrue;", "flag"), [])
+
+    def test_a_field_is_read_for_its_pair(self):
+        self.assertEqual(mutated("  p.x = q.y;", "field"), ["  p.x = q.x;", "  p.y = q.y;"])
+        self.assertEqual(mutated("  a = r->size.width;", "field"), ["  a = r->size.height;"])
+        self.assertEqual(mutated("  return it->second;", "field"), ["  return it->first;"])
+        self.assertEqual(mutated("  n = v.begin();", "field"), [])  # a call, not a field
+        self.assertEqual(mutated("  xy = x + y;", "field"), [])
+
+    def test_a_lock_is_dropped(self):
+        self.assertEqual(mutated("  platform::MutexLock lock(mutex_);", "lock"), ["  ;"])
+        self.assertEqual(mutated("    MutexLock l(r.mutex);  // both", "lock"), ["    ;  // both"])
+        self.assertEqual(mutated("  platform::MutexLock lock(mutex_, std::adopt_lock);", "lock"), ["  ;"])
+        self.assertEqual(mutated("  platform::Mutex mutex_;", "lock"), [])
+
+    def test_python_has_its_own_spelling(self):
+        def py(line, kind):
+            return sorted(m.mutated for m in mutate.mutations_of_line("t.py", 1, line) if m.kind == kind)
+        self.assertEqual(py("    if a < b:", "flip"), ["    if a >= b:"])
+        self.assertEqual(py("    if a < b:", "negate"), ["    if not (a < b):"])
+        self.assertEqual(py("    while todo:  # why", "negate"), ["    while not (todo):  # why"])
+        self.assertEqual(py("    found = True", "flag"), ["    found = False"])
+        self.assertEqual(py("    if not seen:", "flag"), ["    if seen:"])
+        self.assertEqual(py("        continue", "return"), ["        pass"])
+        self.assertEqual(py("    out.append(x)", "drop"), ["    pass"])
+        self.assertEqual(py("    x = f(a, b)", "swap"), ["    x = f(b, a)"])
+        self.assertEqual(py("def f(a, b):", "swap"), [])
+        self.assertEqual(py("    # if a < b: f(a, b)", "flip"), [])
+        self.assertEqual(py("import os", "drop"), [])
 
     def test_conditions_are_negated_whole(self):
         self.assertEqual(mutated("  if (a && f(b)) {", "negate"), ["  if (!(a && f(b))) {"])
@@ -154,6 +209,8 @@ class FakeRunner:
 
     def __init__(self, tree, path, killing=(), unbuildable=(), road_killing=(), on_test=None):
         self.tree, self.path = tree, path
+        self.root = tree.root
+        self.analysed = []
         self.killing, self.unbuildable, self.road_killing = killing, unbuildable, road_killing
         self.on_test = on_test
         self.builds = []
@@ -162,6 +219,10 @@ class FakeRunner:
     def stages(self, path):
         return [("own tests", ["kit_part0_tests"], ["own"]), ("folder tests", ["kit_a_tests"], ["folder"]),
                 ("roads", ["kavro"], ["roads"])]
+
+    def analyse(self, path):
+        self.analysed.append(self.tree.read(path))
+        return "warning: requires holding mutex (thread-safety)" if "g() {\n  ;" in self.tree.read(path) else ""
 
     def build(self, targets):
         self.builds.append((targets, self.tree.read(self.path)))
@@ -189,7 +250,7 @@ class RunTest(Tree):
                             road_killing=["!(a < n)"])
         order = [self.by_kind[k] for k in ("flip", "swap", "negate", "drop")]
         lines = []
-        results = mutate.run_mutations(self.root, order, runner, report=lines.append)
+        results = mutate.run_mutations(order, [runner], report=lines.append)
         self.assertEqual([o for _, o, _ in results], ["killed", "unbuilt", "killed", "survived"])
         self.assertEqual(results[0][2], "own tests: Case.One")
         self.assertEqual(results[2][2], "roads: Case.One")
@@ -215,22 +276,60 @@ class RunTest(Tree):
         self.assertIn("1 equivalent, set aside", text)
         self.assertNotIn("survivors:", text)
 
+    def test_a_dropped_lock_is_read_by_the_analysis_first(self):
+        self.write("kit/part0/F0.cpp", "void f() {\n  platform::MutexLock lock(mu_);\n  n_ = 1;\n}\n"
+                   "void g() {\n  platform::MutexLock lock(mu_);\n  Shared();\n}\n")
+        locks = [m for m in mutate.mutations_of_file(self.root, "kit/part0/F0.cpp") if m.kind == "lock"]
+        runner = FakeRunner(self, "kit/part0/F0.cpp", killing=["f() {\n  ;"])
+        results = mutate.run_mutations(locks, [runner], report=lambda s: None)
+        # Both read by the analysis with the lock gone; one warned, the other went on to the tests.
+        self.assertEqual([o for _, o, _ in results], ["killed", "killed"])
+        self.assertEqual([by for _, _, by in results], ["own tests: Case.One", "thread-safety analysis"])
+        self.assertEqual(len(runner.analysed), 2)
+        self.assertTrue(all(t.count("MutexLock") == 1 for t in runner.analysed))
+        self.assertEqual(runner.stages_run, ["own"])
+
+    def test_workers_share_the_sample_and_report_in_its_order(self):
+        trees = []
+        for w in range(2):
+            t = Tree()
+            t.setUp()
+            self.addCleanup(t.tearDown)
+            t.write("kit/part0/F0.cpp", CODE)
+            trees.append(t)
+        runners = [FakeRunner(t, "kit/part0/F0.cpp", killing=["a >= n", "!(a < n)"]) for t in trees]
+        order = [self.by_kind[k] for k in ("flip", "swap", "negate", "drop", "bound")]
+        results = mutate.run_mutations(order, runners, report=lambda s: None)
+        self.assertEqual([m for m, _, _ in results], order)
+        self.assertEqual([o for _, o, _ in results], ["killed", "survived", "killed", "survived", "survived"])
+        self.assertEqual(sum(len(r.stages_run) for r in runners), 2 * 1 + 3 * 3)
+        for t in trees:
+            self.assertEqual(t.read("kit/part0/F0.cpp"), CODE)
+        self.assertEqual(self.read("kit/part0/F0.cpp"), CODE)  # the tree itself was never touched
+
     def test_ctrl_c_puts_the_file_back(self):
         def interrupt():
             raise KeyboardInterrupt()
 
         runner = FakeRunner(self, "kit/part0/F0.cpp", on_test=interrupt)
         with self.assertRaises(KeyboardInterrupt):
-            mutate.run_mutations(self.root, [self.by_kind["flip"], self.by_kind["drop"]], runner, report=lambda s: None)
+            mutate.run_mutations([self.by_kind["flip"], self.by_kind["drop"]], [runner], report=lambda s: None)
         self.assertEqual(self.read("kit/part0/F0.cpp"), CODE)
         self.assertEqual(mutate.revert_leftovers(self.root), [])
         self.assertEqual(runner.builds[-1][1], CODE)
 
     def test_a_terminate_signal_puts_the_file_back(self):
-        runner = FakeRunner(self, "kit/part0/F0.cpp", on_test=lambda: os.kill(os.getpid(), signal.SIGTERM))
+        sent = []
+
+        def terminate():  # once: the worker goes on with its stages while the run stops
+            if not sent:
+                sent.append(True)
+                os.kill(os.getpid(), signal.SIGTERM)
+
+        runner = FakeRunner(self, "kit/part0/F0.cpp", on_test=terminate)
         before = signal.getsignal(signal.SIGTERM)
         with self.assertRaises(mutate.Terminated):
-            mutate.run_mutations(self.root, [self.by_kind["negate"]], runner, report=lambda s: None)
+            mutate.run_mutations([self.by_kind["negate"]], [runner], report=lambda s: None)
         self.assertEqual(self.read("kit/part0/F0.cpp"), CODE)
         self.assertIs(signal.getsignal(signal.SIGTERM), before)
 
@@ -261,3 +360,193 @@ class CommandLineTest(Tree):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class ToolsTest(Tree):
+    def test_the_tools_folder_is_the_runner_and_the_tested_python_tools(self):
+        self.write("tools/kavro/Runner.cpp", CODE)
+        self.write("tools/check-folders.py", "def f(a, n):\n    if a < n:\n        return True\n")
+        self.write("tools/powers-of-five.py", "if a < n:\n    print(a)\n")  # no test of its own
+        self.write("tools/demo/make_sample.py", "if a < n:\n    print(a)\n")
+        self.assertEqual(mutate.source_files(self.root, "tools"), ["tools/check-folders.py", "tools/kavro/Runner.cpp"])
+        kinds = {m.path: set() for m in mutate.sample(self.root, "tools", 100, seed=3)}
+        for m in mutate.sample(self.root, "tools", 100, seed=3):
+            kinds[m.path].add(m.kind)
+        self.assertEqual(kinds["tools/check-folders.py"], {"flip", "bound", "negate", "flag"})
+
+    def test_docstrings_hold_no_logic(self):
+        self.write("tools/check-folders.py", 'def f():\n    """Whether\n    if a < b: go(a, b)\n    """\n    return a < b\n')
+        self.assertEqual({m.line for m in mutate.mutations_of_file(self.root, "tools/check-folders.py")}, {5})
+
+
+class SampleByKindTest(Tree):
+    def test_a_rare_kind_is_drawn_as_often_as_a_file_offers_it(self):
+        lines = ["void f() {", "  platform::MutexLock lock(mutex_);"] + [f"  if (a < {i}) g();" for i in range(30)]
+        self.write("kit/a/A.cpp", "\n".join(lines) + "\n}\n")
+        hits = sum(any(m.kind == "lock" for m in mutate.sample(self.root, "kit", 4, seed=s)) for s in range(20))
+        self.assertGreater(hits, 5)  # by mutation it would come about once in twenty samples
+
+    def test_the_seed_comes_from_the_clock_when_not_given_and_is_printed(self):
+        import contextlib
+        import io
+        self.write("kit/a/A.cpp", CODE)
+        runs = []
+        for _ in range(2):
+            out = io.StringIO()
+            with contextlib.redirect_stdout(out):
+                self.assertEqual(mutate.main(["kit", "-n", "3", "--list"], root=self.root), 0)
+            runs.append(out.getvalue())
+        seeds = [r.splitlines()[0] for r in runs]
+        self.assertRegex(seeds[0], r"^seed \d+$")
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            mutate.main(["kit", "-n", "3", "--list", "--seed", seeds[0].split()[1]], root=self.root)
+        self.assertEqual(out.getvalue(), runs[0])  # the printed seed gives the sample again
+
+
+class SummaryTest(unittest.TestCase):
+    def test_each_class_has_its_rate_and_the_unbuilt_and_equivalent_do_not_count(self):
+        def m(kind, line):
+            return mutate.Mutation("kit/a/A.cpp", line, kind, 0, f"x{line}", f"y{line}")
+        results = [(m("flip", 1), "killed", "t"), (m("flip", 2), "survived", ""), (m("lock", 3), "killed", "a"),
+                   (m("lock", 4), "unbuilt", ""), (m("drop", 5), "survived", ""), (m("drop", 6), "survived", "")]
+        text, (killed, counted) = mutate.summary("kit", results, equivalent={m("drop", 6).key()})
+        self.assertEqual((killed, counted), (2, 4))
+        lines = text.splitlines()
+        self.assertEqual(lines[0], "kit: 2 of 4 killed (50 %)")
+        self.assertIn("  flip      1 of   2 killed (50 %)", lines)
+        self.assertIn("  lock      1 of   1 killed (100 %)", lines)
+        self.assertIn("  drop      0 of   1 killed (0 %)", lines)
+        self.assertIn("  1 did not build (not counted)", lines)
+
+
+class CopyTest(Tree):
+    def test_a_copy_of_the_tree_gets_only_the_files_that_changed(self):
+        copy = os.path.join(self.root, "copy")
+        os.makedirs(copy)
+        self.write("kit/a/A.cpp", CODE)
+        self.write("tools/x.sh", "#!/bin/sh\n")
+        os.chmod(os.path.join(self.root, "tools/x.sh"), 0o755)
+        files = ["kit/a/A.cpp", "tools/x.sh"]
+        self.assertEqual(mutate.sync_tree(self.root, copy, files), 2)
+        self.assertTrue(os.access(os.path.join(copy, "tools/x.sh"), os.X_OK))
+        before = os.stat(os.path.join(copy, "kit/a/A.cpp")).st_mtime_ns
+        self.assertEqual(mutate.sync_tree(self.root, copy, files), 0)
+        self.write("tools/x.sh", "#!/bin/sh\nexit 1\n")
+        self.assertEqual(mutate.sync_tree(self.root, copy, files), 1)
+        self.assertEqual(os.stat(os.path.join(copy, "kit/a/A.cpp")).st_mtime_ns, before)  # its build stays
+        with open(os.path.join(copy, "tools/x.sh"), encoding="utf-8") as f:
+            self.assertEqual(f.read(), "#!/bin/sh\nexit 1\n")
+
+
+class CommentAtTheEndTest(unittest.TestCase):
+    def test_a_comment_marker_closing_the_line_is_no_code(self):
+        self.assertEqual(mutated("  if (a < b) go();  //", "flip"), ["  if (a >= b) go();  //"])
+        self.assertEqual(mutate._code_part("  x = 1;  //"), "  x = 1;  ")
+        self.assertEqual(mutate._code_part("    y = a < b  #", python=True), "    y = a < b")
+        self.assertEqual(mutate._code_part('  s = "//";'), '  s = "//";')
+
+
+class BuildTreeTest(Tree):
+    def test_a_test_executable_is_found_where_the_build_put_it(self):
+        for path in ("build/test/tests/kit/core/kit_core_tests", "build/test/tests/kit/core/kit_core_tests.d/x",
+                     "build/test/tests/app/api/app_api_tests"):
+            self.write(path, "")
+        runner = mutate.Runner(self.root, "build/test")
+        self.assertEqual(runner._executable("kit_core_tests"),
+                         os.path.join(self.root, "build/test/tests/kit/core/kit_core_tests"))
+        self.assertEqual(runner._executable("app_api_tests"),
+                         os.path.join(self.root, "build/test/tests/app/api/app_api_tests"))
+        self.assertIsNone(runner._executable("kit_ui_tests"))
+        self.assertEqual(mutate.library_of("kit/codec/json/Json.cpp"), "kit_codec_json")
+        self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
+        self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
+
+
+LOCKED = """#define GUARDED_BY(x) __attribute__((guarded_by(x)))
+struct __attribute__((capability("mutex"))) Mu {
+  void lock() __attribute__((acquire_capability()));
+  void unlock() __attribute__((release_capability()));
+};
+struct __attribute__((scoped_lockable)) MutexLock {
+  explicit MutexLock(Mu& m) __attribute__((acquire_capability(m)));
+  ~MutexLock() __attribute__((release_capability()));
+};
+struct Counter {
+  Mu mu;
+  int n GUARDED_BY(mu) = 0;
+  void add() {
+    MutexLock lock(mu);
+    ++n;
+  }
+};
+"""
+
+
+@unittest.skipUnless(mutate.shutil.which("clang++"), "no clang")
+class AnalysisTest(Tree):
+    def test_the_analysis_reads_a_file_with_the_flags_of_its_build_and_names_a_dropped_lock(self):
+        self.write("kit/a/A.cpp", LOCKED)
+        runner = mutate.Runner(self.root, "build/test")
+        # The build's own command: its launcher, warnings as errors, sanitizers and dependency files
+        # stay out of the analysis, which answers only about locks.
+        runner._commands = [{"directory": self.root, "output": "kit/a/CMakeFiles/kit_a.dir/unity_0.cxx.o",
+                             "command": "ccache /usr/bin/c++ -DX=1 -Werror -Wunused -fsanitize=address -std=c++20 "
+                                        "-MD -MT a.o -MF a.o.d -o a.o -c kit/a/unity_0.cxx"}]
+        self.assertEqual(runner.analyse("kit/a/A.cpp"), "")
+        lock = next(m for m in mutate.mutations_of_file(self.root, "kit/a/A.cpp") if m.kind == "lock")
+        mutate.apply(self.root, lock)
+        self.assertIn("requires holding mutex 'mu'", runner.analyse("kit/a/A.cpp"))
+        mutate.revert(self.root, lock.path)
+        runner._commands = [{"directory": self.root, "output": "kit/b/CMakeFiles/kit_b.dir/x.o", "command": "c++ x"}]
+        self.assertIsNone(runner.analyse("kit/a/A.cpp"))  # no build of that folder to borrow flags from
+
+
+class MainTest(Tree):
+    def test_a_run_works_in_a_copy_of_the_tree_and_reports_each_class(self):
+        import contextlib
+        import io
+        import json
+        import subprocess
+        self.write("kit/a/A.cpp", CODE)
+        subprocess.run(["git", "init", "-q", self.root], check=True)
+        made = []
+
+        class Runner(FakeRunner):
+            def __init__(runner, root, build_dir, **kwargs):
+                tree = Tree()
+                tree.root = root
+                super().__init__(tree, "kit/a/A.cpp", killing=["a >= n", "go(n, a)"])
+                runner.build_dir, runner.kwargs = build_dir, kwargs
+                made.append(runner)
+
+            def configure(runner):
+                return True
+
+        saved = mutate.Runner
+        mutate.Runner = Runner
+        try:
+            out = io.StringIO()
+            with contextlib.redirect_stdout(out):
+                status = mutate.main(["kit", "-n", "3", "--seed", "4", "--no-baseline", "--json",
+                                      os.path.join(self.root, "out.json")], root=self.root)
+        finally:
+            mutate.Runner = saved
+        self.assertEqual(status, 0, out.getvalue())
+        copy = os.path.join(self.root, "build", "mutate", "tree0")
+        self.assertEqual([r.root for r in made], [copy])
+        self.assertEqual(made[0].kwargs["jobs"], mutate.MAX_JOBS)
+        self.assertEqual(self.read("build/mutate/tree0/kit/a/A.cpp"), CODE)  # brought over, put back
+        self.assertEqual(self.read("kit/a/A.cpp"), CODE)
+        with open(os.path.join(self.root, "out.json"), encoding="utf-8") as f:
+            report = json.load(f)
+        self.assertEqual(report["seed"], 4)
+        chosen = mutate.sample(self.root, "kit", 3, 4)
+        self.assertEqual([r["key"] for r in report["results"]], [m.key() for m in chosen])
+        text = out.getvalue()
+        self.assertTrue(text.startswith("seed 4\n"))
+        killed = sum(r["outcome"] == "killed" for r in report["results"])
+        self.assertIn(f"kit: {killed} of 3 killed", text)
+        for kind in {m.kind for m in chosen}:
+            self.assertRegex(text, rf"\n  {kind} +\d+ of +\d+ killed")
+        self.assertIn("seed 4, 3 mutations", text)
