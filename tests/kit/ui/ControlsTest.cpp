@@ -76,9 +76,25 @@ TEST_F(ControlsTest, SearchCategoryChosenButtonTakesNoTaps) {
   EXPECT_EQ(cat->items()[1]->frame(), Rect(106, 5, 106, 34));
   EXPECT_EQ(cat->items()[2]->frame().origin.x, 212);
   EXPECT_FALSE(cat->items()[0]->isUserInteractionEnabled());
+  EXPECT_EQ(titleColour(cat->items()[0]), platform::Color::blue()) << "the first is chosen from the start";
+  EXPECT_NE(titleColour(cat->items()[1]), platform::Color::blue());
+  EXPECT_NE(titleColour(cat->items()[2]), platform::Color::blue());
 
   platform::UIDriver::tap(*cat->items()[0]);
   EXPECT_TRUE(rec->told.empty());
+  // Each button tapped chooses itself, whichever it is.
+  for (int tapped : {1, 0}) {
+    rec->told.clear();
+    ASSERT_TRUE(platform::UIDriver::tap(*cat->items()[static_cast<std::size_t>(tapped)]));
+    EXPECT_EQ(rec->told, std::vector<int>{100 + tapped});
+    EXPECT_EQ(cat->selectedSegmentIndex(), tapped);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(titleColour(cat->items()[static_cast<std::size_t>(i)]) == platform::Color::blue(),
+                i == tapped)
+          << i;
+    }
+  }
+  rec->told.clear();
   platform::UIDriver::tap(*cat->items()[2]);
   EXPECT_EQ(rec->told, std::vector<int>{102});
   EXPECT_FALSE(cat->items()[2]->isUserInteractionEnabled());

@@ -7,6 +7,7 @@
 
 #include "demo/LoopbackHttpServer.h"
 #include "mapsdk/display/CAppLocation.h"
+#include "mapsdk/display/LocationBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/VCoordShift.h"
@@ -179,6 +180,31 @@ TEST_F(LocationCombinerTest, AKnownCellIsLocatedFromTheCacheWithoutWaiting) {
   EXPECT_EQ(record.mapX, 12958162);
   EXPECT_EQ(record.radius, 500);
   EXPECT_EQ(record.c3, 77);
+}
+
+// The engine's block as the map view starts and stops it: started, it locates in the mode its start
+// code names; stopped, its sources are off. Without a block nothing happens.
+TEST(LocationBlockTest, StartingAndStoppingTheBlockTurnsItsSourcesOnAndOff) {
+  kavro::test::TempDir dir;
+  EXPECT_EQ(gmengine::StartAppLocation(nullptr), 0);
+  EXPECT_EQ(gmengine::StopAppLocation(nullptr), 0);
+  for (int startMode : {3, 1}) {
+    auto g = std::make_unique<FakeGps>();
+    FakeGps* gps = g.get();
+    gmengine::CAppLocation block(std::move(g), std::make_unique<FakeCell>(), std::make_unique<FakeWifi>(),
+                                 dir.path() + "/loc.dat");
+    ASSERT_EQ(gmengine::InitAppLocation(&block), &block);
+    EXPECT_EQ(block.startMode, 3);
+    block.startMode = startMode;
+    gmengine::StartAppLocation(&block);
+    EXPECT_EQ(gmengine::GetAppLocationMode(&block),
+              static_cast<int>(startMode == 3 ? LocMode::SatelliteAndNetwork : LocMode::SatelliteOnly));
+    EXPECT_EQ(gps->starts, 1);
+    EXPECT_EQ(gps->stops, 0);
+    EXPECT_EQ(gmengine::StopAppLocation(&block), 1);
+    EXPECT_EQ(gps->stops, 1);
+    EXPECT_EQ(gmengine::GetAppLocationMode(&block), static_cast<int>(LocMode::Off));
+  }
 }
 
 TEST(CLocCellCacheTest, KeepsAHundredCellsOfOneNetworkOnDisk) {

@@ -13,6 +13,7 @@
 #include "mapsdk/display/CMapStatus.h"
 #include "mapsdk/display/CTrafficReq.h"
 #include "mapsdk/display/CVDCDrawTarget.h"
+#include "mapsdk/display/GridDraw.h"
 #include "mapsdk/display/MapDrawTarget.h"
 #include "mapsdk/display/TileImage.h"
 #include "mapsdk/engine/CVGlobalMan.h"
@@ -376,6 +377,43 @@ TEST_F(TileLayerTest, DecodedPixelsStayWithinTheKeptBlockAndGoWhenHidden) {
   EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
   EXPECT_EQ(server.requestCount(), requests);
   EXPECT_LE(layer->Request()->DecodedBytes(), budget);
+}
+
+// Traffic is not kept while hidden: shown again, it shows none of the old picture and is asked
+// of the service afresh, as the roads may have cleared or filled meanwhile.
+TEST_F(TileLayerTest, TrafficShownAgainIsAskedAfreshNotDrawnFromBefore) {
+  layer = std::make_unique<CGridLayer>();
+  auto request = std::make_unique<CTrafficReq>(&status);
+  request->Init(status.KeptCols(), status.KeptRows(), 0, "TrafData.Index", "Traf.ca", true, true);
+  request->SetClient(&client);
+  layer->SetRequest(std::move(request));
+  layer->SetDrawer(std::make_unique<GridDraw>(&status));
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  ASSERT_EQ(TilesWithData(), layer->Needed().GetSize());
+  RecordingTarget first;
+  layer->Draw(first);
+  ASSERT_EQ(static_cast<int>(first.bitmaps.size()), layer->Needed().GetSize());
+  const std::size_t requests = server.requestCount();
+
+  layer->Show(false);
+  EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
+  EXPECT_EQ(TilesWithData(), 0);
+  RecordingTarget hidden;
+  layer->Draw(hidden);
+  EXPECT_TRUE(hidden.bitmaps.empty());
+
+  layer->Show(true);
+  layer->Update();
+  RecordingTarget waiting;  // the answer not yet in
+  layer->Draw(waiting);
+  EXPECT_TRUE(waiting.bitmaps.empty()) << "traffic of before it was hidden";
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_EQ(server.requestCount(), requests + 1);
+  EXPECT_EQ(TilesWithData(), layer->Needed().GetSize());
+  RecordingTarget again;
+  layer->Draw(again);
+  EXPECT_EQ(again.bitmaps.size(), first.bitmaps.size());
 }
 
 // A layer that starts hidden (satellite, traffic) holds no pixels when its block is sized.
