@@ -284,6 +284,39 @@ TEST_F(MapCommandsTest, ExpectDrawnFailsOnATileThatIsNotTheServicesOrOnADarkMap)
   EXPECT_NE(err_.str().find("is dark"), std::string::npos) << err_.str();
 }
 
+// "map status" counts the tiles the map on screen holds: after "map wait" every tile of its window
+// has come, each one asked of the map service, and the figures printed are those tiles.
+TEST_F(MapCommandsTest, MapStatusCountsTheTilesTheMapAskedForAndHolds) {
+  test::MapFixtureServer fixture;
+  start();
+  platform::Environment::setMapHostUrl(fixture.hostUrl() + "/");
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  out_.str("");
+  ASSERT_EQ(run("map status"), Outcome::Done) << err_.str();
+  const std::string printed = out_.str();
+  const std::size_t at = printed.find(" tiles ");
+  ASSERT_NE(at, std::string::npos) << printed;
+  int arrived = -1, needed = -1;
+  ASSERT_EQ(std::sscanf(printed.c_str() + at, " tiles %d/%d", &arrived, &needed), 2) << printed;
+
+  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(control);
+  const auto& tiles = control->StreetLayer().Needed();
+  EXPECT_EQ(needed, tiles.GetSize()) << printed;
+  EXPECT_GE(needed, 6) << "a phone's window holds several tiles";
+  EXPECT_EQ(arrived, needed) << printed;
+  const std::vector<std::string> asked = fixture.requestedKeys();
+  int held = 0;
+  for (const auto& tile : tiles) {
+    held += tile.data ? 1 : 0;
+    const std::string key = std::to_string(tile.x) + "_" + std::to_string(tile.y);
+    EXPECT_NE(std::find(asked.begin(), asked.end(), key), asked.end()) << key << " never asked for";
+  }
+  EXPECT_EQ(arrived, held) << printed;
+  ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
 // The map screen stands in the application's frame: the status-bar area above its bar looks as it
 // does on every other screen, and the map starts below the bar.
 TEST_F(MapCommandsTest, TheMapScreenHasTheStatusBarAreaOfEveryScreen) {
