@@ -314,6 +314,26 @@ TEST_F(MapCommandsTest, MapStatusCountsTheTilesTheMapAskedForAndHolds) {
     EXPECT_NE(std::find(asked.begin(), asked.end(), key), asked.end()) << key << " never asked for";
   }
   EXPECT_EQ(arrived, held) << printed;
+
+  // A level whose tiles cannot come: the figures part, and each still says what the map holds.
+  SilentHost silent;
+  platform::Environment::setMapHostUrl(silent.url());
+  struct Patience {
+    Patience() { runner::Runner::setRequestPatience(2); }
+    ~Patience() { runner::Runner::setRequestPatience(60); }
+  } patience;
+  EXPECT_EQ(run("map zoom 15"), Outcome::Failed);
+  out_.str("");
+  ASSERT_EQ(run("map status"), Outcome::Done) << err_.str();
+  const std::string waiting = out_.str();
+  const std::size_t waitingAt = waiting.find(" tiles ");
+  ASSERT_NE(waitingAt, std::string::npos) << waiting;
+  ASSERT_EQ(std::sscanf(waiting.c_str() + waitingAt, " tiles %d/%d", &arrived, &needed), 2) << waiting;
+  held = 0;
+  for (const auto& tile : tiles) held += tile.data ? 1 : 0;
+  EXPECT_EQ(needed, tiles.GetSize()) << waiting;
+  EXPECT_EQ(arrived, held) << waiting;
+  EXPECT_LT(arrived, needed) << waiting;
   ASSERT_EQ(run("map close"), Outcome::Done);
 }
 
