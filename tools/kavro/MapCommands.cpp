@@ -982,6 +982,13 @@ void UseMapService() {
   }
   if (const char* url = std::getenv("KAVRO_MAP_URL"); url && *url) return;
   MapSession& s = Session();
+  if (s.hostClosed) {
+    // "map host close" ended that service for the runner that closed it; whoever comes next gets one
+    // that answers.
+    s.demo.reset();
+    s.server.reset();
+    s.hostClosed = false;
+  }
   if (!s.server) {
     s.server = std::make_unique<test::MapFixtureServer>();
     s.demo = std::make_unique<test::MapDemoService>(*s.server);
