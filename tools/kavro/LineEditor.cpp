@@ -60,6 +60,21 @@ void restoreInput(const termios* mode) {
   if (mode) ::tcsetattr(STDIN_FILENO, TCSADRAIN, mode);
 }
 
+// The editor prints its prompt before it takes the terminal out of line mode, so a key pressed
+// as soon as the prompt shows would meet the terminal's own line editing: a Ctrl-D there is taken
+// as the end of a line, reaches the editor as a NUL, and the session never ends. Line mode ends
+// here, before the prompt; a terminal already out of it (the editor's own mode, kept after a
+// signal) is left as it is, and the editor sets its own mode over this one and back to the
+// terminal's usual mode after the line.
+void keysAsTheEditorReadsThem() {
+  termios now{};
+  if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &now) != 0 || !(now.c_lflag & ICANON)) return;
+  now.c_lflag &= ~(ICANON | ECHO | ECHONL);
+  now.c_cc[VMIN] = 1;
+  now.c_cc[VTIME] = 0;
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &now);
+}
+
 }  // namespace
 
 LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int))
@@ -152,6 +167,7 @@ bool LineEditor::read(std::string& line) {
     // A Ctrl-C while a command ran was the command's.
     restoreInput(nullptr);
     interrupted = 0;
+    keysAsTheEditorReadsThem();
     std::unique_ptr<char, decltype(&std::free)> text(readline(prompt_.c_str()), &std::free);
     // A signal that took the editor's input away left the terminal in the editor's mode, as the
     // editor knows it (its next line goes on in it); a session that ends sets the mode back.

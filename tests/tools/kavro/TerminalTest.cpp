@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -99,6 +100,12 @@ class Terminal {
     if (::write(fd_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) return false;
     // The return key's new line first: the editor may draw the prompt again while a line is typed.
     return waitFor("\n") && waitFor("kavro> ");
+  }
+  // Whether keys go to the runner's editor as they are pressed, rather than to the terminal's own
+  // line editing (a Ctrl-D there never reaches the editor as the end of input).
+  bool keysGoToTheEditor() const {
+    termios mode{};
+    return ::tcgetattr(fd_, &mode) == 0 && !(mode.c_lflag & ICANON);
   }
   const std::string& screen() const { return screen_; }
   // What the screen showed since the last but one wait.
@@ -199,7 +206,9 @@ TEST(TerminalTest, CtrlCDropsTheLineAndEveryWayOutKeepsTheHistory) {
     EXPECT_EQ(terminal.since(from).find("tap Nowh"), std::string::npos) << terminal.since(from);
     EXPECT_EQ(terminal.since(from).find("kavro: "), std::string::npos) << terminal.since(from);
     ASSERT_TRUE(terminal.type("中文 行")) << terminal.screen();  // a failing command is kept too
-    // Ctrl-D ends the session, and the shell's prompt starts on a line of its own.
+    // Ctrl-D, pressed as soon as the prompt shows, ends the session, and the shell's prompt starts
+    // on a line of its own.
+    EXPECT_TRUE(terminal.keysGoToTheEditor());
     from = terminal.mark();
     ASSERT_TRUE(terminal.press("\x04"));
     int status = terminal.waitForExit();
