@@ -32,8 +32,11 @@ if [ "$mode" = tsan ]; then
   export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1"
 else
   dir=build/test
+  # Optimised a little too: the tests run two to three times faster. GCC 12 then takes the
+  # sanitizers' checks inside std::regex and std::function for uninitialised reads.
+  flags="-O1 -Wno-maybe-uninitialized"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVRO_SANITIZE=ON -DKAVRO_WERROR=ON -DKAVRO_TESTS=ON \
-    "${unity[@]}" "${launcher[@]}"
+    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" "${unity[@]}" "${launcher[@]}"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
