@@ -73,3 +73,20 @@ function(kavro_keep_static_openssl target)
     target_link_options(${target} PRIVATE -Wl,--exclude-libs,libssl.a:libcrypto.a)
   endif()
 endfunction()
+
+# kavro_fresh_start(TARGET): TARGET, started as a fresh process for each use, links as the runner
+# does: the third-party libraries from their archives with the C++ library's own copy, and its
+# relative relocations packed (DT_RELR). A position-independent program of this size carries
+# about 49,000 of them: 1.2 MB of table the loader reads at every start, 12 KB once packed. Linkers
+# or C libraries without packed relocations keep the plain table.
+include(CheckLinkerFlag)
+check_linker_flag(CXX "-Wl,-z,pack-relative-relocs" KAVRO_LINKER_PACKS_RELOCS)
+function(kavro_fresh_start target)
+  if(NOT KAVRO_STATIC_DEPS)
+    return()
+  endif()
+  target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+  if(KAVRO_LINKER_PACKS_RELOCS)
+    target_link_options(${target} PRIVATE -Wl,-z,pack-relative-relocs)
+  endif()
+endfunction()

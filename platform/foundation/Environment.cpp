@@ -51,10 +51,14 @@ std::string userHome() {
   return "/tmp";
 }
 
-std::string programFolder() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
+// Looked up once: the resources are asked for by path many times in a start.
+const std::string& programFolder() {
+  static const std::string folder = [] {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+  }();
+  return folder;
 }
 
 // The home's folders are private also when an earlier version made them open to others.

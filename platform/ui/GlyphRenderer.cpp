@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 
 #include "platform/foundation/Mutex.h"
 #include "platform/foundation/Text.h"
@@ -52,9 +53,13 @@ bool isInvisible(char32_t c) {
 
 }  // namespace
 
+void GlyphRenderer::FreeTable::operator()(std::uint32_t* table) const { std::free(table); }
+
 GlyphRenderer::GlyphRenderer(std::unique_ptr<Face> face, std::string path)
-    : face_(std::move(face)), path_(std::move(path)), basic_(new std::atomic<float>[0x10000]) {
-  for (char32_t c = 0; c < 0x10000; ++c) basic_[c].store(-1, std::memory_order_relaxed);
+    : face_(std::move(face)),
+      path_(std::move(path)),
+      basic_(static_cast<std::uint32_t*>(std::calloc(0x10000, sizeof(std::uint32_t)))) {
+  if (!basic_) throw std::bad_alloc();
   MutexLock lock(faceMutex_);
   missing_ = static_cast<float>(fontAdvance(0));
 }
@@ -91,7 +96,9 @@ double GlyphRenderer::readAdvance(char32_t c) const {
     MutexLock lock(faceMutex_);
     ems = fontAdvance(c);
   }
-  if (c < 0x10000) basic_[c].store(static_cast<float>(ems), std::memory_order_relaxed);
+  if (c < 0x10000)
+    std::atomic_ref<std::uint32_t>(basic_[c]).store(~std::bit_cast<std::uint32_t>(static_cast<float>(ems)),
+                                                    std::memory_order_relaxed);
   return ems;
 }
 

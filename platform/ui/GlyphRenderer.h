@@ -1,5 +1,7 @@
 #pragma once
 #include <atomic>
+#include <bit>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,8 +42,8 @@ class GlyphRenderer {
   // glyph.
   double advance(char32_t c) const {
     if (c < 0x10000) {
-      const float known = basic_[c].load(std::memory_order_relaxed);
-      if (known >= 0) return known;
+      const std::uint32_t kept = std::atomic_ref<std::uint32_t>(basic_[c]).load(std::memory_order_relaxed);
+      if (kept != Unread) return std::bit_cast<float>(~kept);
     }
     return readAdvance(c);
   }
@@ -65,8 +67,14 @@ class GlyphRenderer {
   std::unique_ptr<Face> face_ PT_GUARDED_BY(faceMutex_);
   std::string path_;
 
-  // Ems of the basic plane by code point, negative until read.
-  std::unique_ptr<std::atomic<float>[]> basic_;
+  // Ems of the basic plane by code point, each float's bits inverted, so that the zeroed memory
+  // the table starts as means "not read yet" (inverted, a NaN no font gives) and only the pages of
+  // the characters measured are ever touched.
+  static constexpr std::uint32_t Unread = 0;
+  struct FreeTable {
+    void operator()(std::uint32_t* table) const;
+  };
+  std::unique_ptr<std::uint32_t[], FreeTable> basic_;
   float missing_ = 0.5f;
 };
 

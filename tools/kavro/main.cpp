@@ -155,15 +155,18 @@ std::string homeProblem() {
   if (ec || !fs::is_directory(folder))
     return "cannot use the home folder " + platform::Environment::homeRoot() + ": cannot make " +
            folder.string() + (ec ? ": " + ec.message() : "");
-  // Written and synced byte by byte ourselves: a stream's buffer would hide why the disk said no.
+  // Written byte by byte ourselves: a stream's buffer would hide why the disk said no. A full disk,
+  // a quota or a read-only one says so at the write (or at the close, on a network disk); no sync:
+  // one on a busy disk held every start up for milliseconds, and the stores sync their own writes
+  // and say when those fail.
   fs::path probe = folder / ".kavro-write-check";
   int error = 0;
   int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) {
     error = errno;
   } else {
-    if (::write(fd, "x", 1) != 1 || ::fsync(fd) != 0) error = errno ? errno : EIO;
-    ::close(fd);
+    if (::write(fd, "x", 1) != 1) error = errno ? errno : EIO;
+    if (::close(fd) != 0 && error == 0) error = errno ? errno : EIO;
     fs::remove(probe, ec);
   }
   if (error == 0) return "";
