@@ -46,9 +46,24 @@ class JBKeyPool {
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
 
-  // The pooled key with the text (hash is JBTokenCache::hashString's), and its dictionary hash;
-  // nullptr when the text is new and the pool full.
-  const std::string* key(std::string_view text, std::uint32_t hash, std::size_t& keyHash);
+  // The pooled key with the text (w its words, hash JBTokenCache::hashString's), and its dictionary
+  // hash; nullptr when the text is new and the pool full. Keys met before are found where the
+  // decoder reads them.
+  __attribute__((always_inline)) const std::string* key(std::string_view text, const JBTokenCache::Words& w,
+                                                        std::uint32_t hash, std::size_t& keyHash) {
+    for (std::size_t i = hash & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
+      const Slot& s = slots_[i];
+      if (s.index == 0) return add(text, w, hash, i, keyHash);
+      if (s.hash == hash) {
+        const Key* k = keyAt(s.index - 1);
+        if (k->words.a == w.a && k->words.b == w.b && k->text.size() == text.size() &&
+            sameLongKey(k->text, text.data())) {
+          keyHash = k->keyHash;
+          return &k->text;
+        }
+      }
+    }
+  }
   // Whether key is one of this pool's.
   bool holds(const std::string* key) const {
     const auto* at = reinterpret_cast<const unsigned char*>(key);
@@ -58,6 +73,9 @@ class JBKeyPool {
  private:
   JBKeyPool() = default;
   ~JBKeyPool();
+  // A new key in the empty slot at.
+  const std::string* add(std::string_view text, const JBTokenCache::Words& w, std::uint32_t hash,
+                         std::size_t at, std::size_t& keyHash);
 
   struct Key {
     std::string text;
