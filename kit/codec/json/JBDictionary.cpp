@@ -98,9 +98,9 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
 
 namespace {
 
-// The table of a dictionary being made is built where it stays in the cache, and copied to the
-// document's memory when done: that memory is usually new to the cache, and probing slots there
-// as they are written would wait on every line.
+// The table of a dictionary being made is probed where it stays in the cache (on the stack) and
+// then written to the document's memory, which is usually new to the cache: probing there, just
+// after clearing it, would wait on every slot.
 constexpr std::size_t kSlotsBuiltAside = 256;
 
 }  // namespace
@@ -111,47 +111,60 @@ JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t co
   auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
   const std::size_t capacity = capacityForCount(count);
   if (count == 0) return d;
-  Entry* const entries = static_cast<Entry*>(arena.carveNode(count * sizeof(Entry), alignof(Entry)));
-  alignas(16) std::uint32_t aside[kSlotsBuiltAside];
-  std::uint32_t* slots;
-  if (capacity <= kSlotsBuiltAside) {
-    slots = aside;
-    // Cleared in pieces of fixed size, written where they are (a call to clear memory would write it
-    // in a way the reads that follow wait for).
-    for (std::size_t i = 0; i < capacity; i += 8) std::memset(aside + i, 0, 8 * sizeof(std::uint32_t));
-  } else {
-    slots = static_cast<std::uint32_t*>(
-        arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
-    std::fill(slots, slots + capacity, 0);
-  }
+  d->pairs_ = static_cast<Entry*>(arena.carveNode(count * sizeof(Entry), alignof(Entry)));
+  auto* const slots =
+      static_cast<std::uint32_t*>(arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
   d->setCapacity(capacity);
-  d->pairs_ = entries;
+  if (capacity > kSlotsBuiltAside) {
+    std::fill(slots, slots + capacity, 0);
+    d->slots_ = slots;
+    d->fill(pairs, count, nullptr);
+    return d;
+  }
+  // Cleared in pieces of a size known here, written in place: the probes that follow read them at
+  // once, and could not while a call's wider writes are still on their way.
+  alignas(16) std::uint32_t aside[kSlotsBuiltAside];
+  for (std::size_t i = 0; i < capacity; i += 4) std::memset(aside + i, 0, 4 * sizeof(std::uint32_t));
+  std::uint8_t placed[kSlotsBuiltAside];
+  d->slots_ = aside;
+  const bool repeated = d->fill(pairs, count, placed);
   d->slots_ = slots;
+  if (repeated) {
+    std::copy(aside, aside + capacity, slots);
+  } else {
+    // Only written: each pair's slot is known.
+    std::fill(slots, slots + capacity, 0);
+    for (std::uint32_t n = 0; n < d->count_; ++n) slots[placed[n]] = n + 1;
+  }
+  return d;
+}
+
+bool JBDictionary::fill(Pair* pairs, std::size_t count, std::uint8_t* placed) {
+  bool repeated = false;
+  const std::size_t capacity = capacity_;
   for (std::size_t n = 0; n < count; ++n) {
     Pair& pair = pairs[n];
-    std::size_t i = d->home(pair.keyHash);
+    std::size_t i = home(pair.keyHash);
     for (;;) {
-      const std::uint32_t s = slots[i];
+      const std::uint32_t s = slots_[i];
       if (s == 0) {
-        new (&entries[d->count_]) Entry{pair.key, std::move(pair.object)};
-        slots[i] = ++d->count_;
+        new (&pairs_[count_]) Entry{pair.key, std::move(pair.object)};
+        if (placed) placed[count_] = static_cast<std::uint8_t>(i);
+        slots_[i] = ++count_;
         break;
       }
-      const Entry& p = entries[s - 1];
+      const Entry& p = pairs_[s - 1];
       if (p.key == pair.key || *p.key == *pair.key) {
-        d->removeSlot(i);
+        removeSlot(i);
+        repeated = true;
         continue;  // the slot may have been refilled by the run behind it
       }
       if (++i == capacity) i = 0;
     }
   }
-  if (slots == aside) {
-    d->slots_ = static_cast<std::uint32_t*>(
-        arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
-    std::memcpy(d->slots_, aside, capacity * sizeof(std::uint32_t));
-  }
-  return d;
+  return repeated;
 }
+
 JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                          const std::uint32_t* slots, std::size_t capacity) {
   auto* entries = static_cast<Entry*>(arena.carveNode(count * sizeof(Entry), alignof(Entry)));

@@ -120,6 +120,10 @@ class JBDictionary final : public platform::MutableDictionary {
   void dropKey(const std::string* key) {
     if (ownsKeys_) delete key;
   }
+  // Adds the pairs (whose values own nothing) to an empty table with room for them; answers whether
+  // a key repeated. Unless one did, placed[n] (when given) is the slot of the nth pair kept (the
+  // table then has at most 256 slots).
+  bool fill(Pair* pairs, std::size_t count, std::uint8_t* placed);
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
   // A table of capacity slots, and room for as many pairs (a table is never fuller).

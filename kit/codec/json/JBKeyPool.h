@@ -53,12 +53,12 @@ class JBKeyPool {
                                                         std::uint32_t hash, std::size_t& keyHash) {
     for (std::size_t i = hash & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
       const Slot& s = slots_[i];
-      if (s.index == 0) return add(text, w, hash, i, keyHash);
-      if (s.hash == hash) {
-        const Key* k = keyAt(s.index - 1);
-        if (k->words.a == w.a && k->words.b == w.b && k->text.size() == text.size() &&
-            sameLongKey(k->text, text.data())) {
-          keyHash = k->keyHash;
+      if (s.place == 0) return add(text, w, hash, i, keyHash);
+      if (s.hash == hash && s.words.a == w.a && s.words.b == w.b &&
+          (s.place >> kLengthShift) == text.size()) {
+        const Key* k = keyAt((s.place & kIndexMask) - 1);
+        if (text.size() <= 16 || sameLongKey(k->text, text.data())) {
+          keyHash = s.keyHash;
           return &k->text;
         }
       }
@@ -79,13 +79,19 @@ class JBKeyPool {
 
   struct Key {
     std::string text;
-    std::size_t keyHash;
-    JBTokenCache::Words words;
   };
-  struct Slot {
+  // All that tells a key met before, in one line of the cache: the document's text passing through
+  // the cache leaves little of the pool there between one key and the next.
+  struct alignas(32) Slot {
     std::uint32_t hash = 0;
-    std::uint32_t index = 0;  // key index plus one; 0 marks an empty slot
+    // The key's index plus one, and its length above kLengthShift; 0 marks an empty slot.
+    std::uint32_t place = 0;
+    JBTokenCache::Words words{0, 0};
+    std::size_t keyHash = 0;
   };
+  static constexpr unsigned kLengthShift = 16;
+  static constexpr std::uint32_t kIndexMask = (1u << kLengthShift) - 1;
+  static_assert(kCapacity < kIndexMask && kMaxKeyLength < (1u << (32 - kLengthShift)));
   static constexpr std::size_t kSlots = 2 * kCapacity;
 
   std::atomic<std::size_t> refs_{1};
