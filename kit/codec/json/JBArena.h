@@ -63,6 +63,13 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   // That count, for the values borrowing it (Value::borrowingObject) and for counted pointers to
   // the containers (lock() it while one of them is held).
   const std::weak_ptr<platform::Object>& owner() const { return owner_; }
+  // The document's root and the length of the text it was decoded from: a close guess at its
+  // compact encoding's length, which only the root knows.
+  void setRoot(const platform::Object* root, std::size_t length) {
+    root_ = root;
+    rootLength_ = length;
+  }
+  std::size_t rootLength(const platform::Object* node) const { return node == root_ ? rootLength_ : 0; }
   // Memory for a node that lives as long as the arena and is never destroyed.
   void* carveNode(std::size_t bytes, std::size_t alignment) { return carve(bytes, alignment); }
 
@@ -148,6 +155,8 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   Chunk* chunks_ = nullptr;
   OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
   HeldPool* heldPools_ = nullptr;
+  const platform::Object* root_ = nullptr;
+  std::size_t rootLength_ = 0;
   Storage storage_;
   // The count made by makeOwner(), without holding it: it is let go when the count runs out, so that
   // the count's memory, carved here, can go and release the arena.

@@ -1,6 +1,8 @@
 #include "kit/codec/json/JBArray.h"
 
+#include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <typeinfo>
 
@@ -13,22 +15,40 @@ namespace kavro {
 
 JBArray::JBArray(platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
                  bool isMutable)
-    : items_(std::make_move_iterator(objects), std::make_move_iterator(objects + count), storage),
-      mutable_(isMutable) {
+    : resource_(storage), mutable_(isMutable) {
+  if (count > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
+  if (count != 0) {
+    values_ = static_cast<platform::Value*>(
+        storage->allocate(count * sizeof(platform::Value), alignof(platform::Value)));
+    std::uninitialized_move_n(objects, count, values_);
+  }
+  count_ = capacity_ = static_cast<std::uint32_t>(count);
   if (isMutable) return;
-  for (const platform::Value& v : items_)
-    if (v.ownsSomething()) return;
+  for (std::size_t i = 0; i < count; ++i)
+    if (values_[i].ownsSomething()) return;
   ownsNothing_ = true;
 }
 
 JBArray::JBArray(JBArena& arena, platform::Value* objects, std::size_t count)
-    : items_(std::make_move_iterator(objects), std::make_move_iterator(objects + count), arena.storage()),
-      arena_(&arena),
-      mutable_(false),
-      ownsNothing_(true) {}
+    : resource_(arena.nodes()), mutable_(false), ownsNothing_(true), inArena_(true) {
+  if (count > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
+  if (count != 0) {
+    values_ = static_cast<platform::Value*>(
+        arena.carveNode(count * sizeof(platform::Value), alignof(platform::Value)));
+    std::uninitialized_move_n(objects, count, values_);
+  }
+  count_ = capacity_ = static_cast<std::uint32_t>(count);
+}
 
 JBArray* JBArray::createIn(JBArena& arena, platform::Value* objects, std::size_t count) {
   return new (arena.carveNode(sizeof(JBArray), alignof(JBArray))) JBArray(arena, objects, count);
+}
+
+JBArena* JBArray::arena() const { return inArena_ ? static_cast<JBArena*>(resource_) : nullptr; }
+
+std::size_t JBArray::decodedLength() const {
+  const JBArena* a = arena();
+  return a ? a->rootLength(this) : 0;
 }
 
 namespace {
@@ -42,8 +62,8 @@ const JBDictionary* decodedDictionary(const platform::Object* o) {
 }  // namespace
 
 void JBArray::prefetchForReading(std::size_t index, int stage) const {
-  if (index >= items_.size()) return;
-  const platform::Object* o = objectIn(items_[index]);
+  if (index >= count_) return;
+  const platform::Object* o = objectIn(values_[index]);
   if (stage == 0)
     prefetchNode(o);
   else if (const JBDictionary* d = decodedDictionary(o))
@@ -51,29 +71,9 @@ void JBArray::prefetchForReading(std::size_t index, int stage) const {
 }
 
 JBArray::~JBArray() {
-  if (ownsNothing_) {
-    if (items_.data()) items_.get_allocator().deallocate(items_.data(), items_.capacity());
-    return;
-  }
-  // A long list of records, freed long after it was made, is no longer in the cache, and each
-  // record is reached through pointers: fetch the memory of the records ahead in stages (the
-  // node, then its pairs, then its containers) so that freeing does not wait on every step.
-  constexpr std::size_t kAhead = 8;
-  const std::size_t n = items_.size();
-  if (n > 16 * kAhead) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i + 3 * kAhead < n) prefetchNode(objectIn(items_[i + 3 * kAhead]));
-      if (i + 2 * kAhead < n)
-        if (const JBDictionary* d = decodedDictionary(objectIn(items_[i + 2 * kAhead])))
-          d->prefetchOwnedPairs();
-      if (i + kAhead < n)
-        if (const JBDictionary* d = decodedDictionary(objectIn(items_[i + kAhead])))
-          d->prefetchOwnedObjects();
-      items_[i].~Value();
-      new (&items_[i]) platform::Value();
-    }
-  }
-  items_.~vector();
+  if (inArena_) return;  // never destroyed: see createIn()
+  if (!ownsNothing_) std::destroy_n(values_, count_);
+  if (values_) resource_->deallocate(values_, capacity_ * sizeof(platform::Value), alignof(platform::Value));
 }
 
 std::shared_ptr<JBArray> JBArray::create(platform::Value* objects, std::size_t count,
@@ -94,52 +94,78 @@ void JBArray::raiseBeyondBounds(const char* selector, std::size_t index, std::si
 }
 
 const platform::Value& JBArray::objectAtIndex(std::size_t index) const {
-  if (index >= items_.size()) raiseBeyondBounds("objectAtIndex:", index, items_.size());
-  return items_[index];
+  if (index >= count_) raiseBeyondBounds("objectAtIndex:", index, count_);
+  return values_[index];
+}
+
+void JBArray::reserveOneMore() {
+  if (count_ < capacity_) return;
+  // Grows by 16 values at a time.
+  const std::size_t capacity = std::size_t{capacity_} + 16;
+  if (capacity > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
+  auto* fresh = static_cast<platform::Value*>(
+      resource_->allocate(capacity * sizeof(platform::Value), alignof(platform::Value)));
+  std::uninitialized_move_n(values_, count_, fresh);
+  std::destroy_n(values_, count_);
+  if (values_) resource_->deallocate(values_, capacity_ * sizeof(platform::Value), alignof(platform::Value));
+  values_ = fresh;
+  capacity_ = static_cast<std::uint32_t>(capacity);
 }
 
 void JBArray::addObject(platform::Value v) { insertObject(std::move(v), count()); }
 
 void JBArray::insertObject(platform::Value v, std::size_t index) {
   checkMutable("insertObject:atIndex:");
-  if (index > items_.size()) raiseBeyondBounds("insertObject:atIndex:", index, items_.size() + 1);
-  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(v));
+  if (index > count_) raiseBeyondBounds("insertObject:atIndex:", index, std::size_t{count_} + 1);
+  reserveOneMore();
+  // The last value moves into new room, the rest one place up.
+  if (index == count_) {
+    new (&values_[count_]) platform::Value(std::move(v));
+  } else {
+    new (&values_[count_]) platform::Value(std::move(values_[count_ - 1]));
+    std::move_backward(values_ + index, values_ + count_ - 1, values_ + count_);
+    values_[index] = std::move(v);
+  }
+  ++count_;
 }
 
 void JBArray::removeObjectAtIndex(std::size_t index) {
   checkMutable("removeObjectAtIndex:");
-  if (index >= items_.size()) raiseBeyondBounds("removeObjectAtIndex:", index, items_.size());
-  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+  if (index >= count_) raiseBeyondBounds("removeObjectAtIndex:", index, count_);
+  std::move(values_ + index + 1, values_ + count_, values_ + index);
+  values_[--count_].~Value();
 }
 
 void JBArray::replaceObjectAtIndex(std::size_t index, platform::Value v) {
   checkMutable("replaceObjectAtIndex:withObject:");
-  if (index >= items_.size()) raiseBeyondBounds("replaceObjectAtIndex:withObject:", index, items_.size());
-  items_[index] = std::move(v);
+  if (index >= count_) raiseBeyondBounds("replaceObjectAtIndex:withObject:", index, count_);
+  values_[index] = std::move(v);
 }
 
 void JBArray::removeAllObjects() {
   checkMutable("removeObjectAtIndex:");
-  items_.clear();
+  std::destroy_n(values_, count_);
+  count_ = 0;
 }
 
 void JBArray::removeLastObject() {
   checkMutable("removeObjectAtIndex:");
-  if (!items_.empty()) items_.pop_back();
+  if (count_ != 0) values_[--count_].~Value();
 }
 
 std::shared_ptr<platform::Array> JBArray::copy() const {
-  if (arena_) return std::shared_ptr<platform::Array>(arena_->owner().lock(), const_cast<JBArray*>(this));
+  if (const JBArena* a = arena())
+    return std::shared_ptr<platform::Array>(a->owner().lock(), const_cast<JBArray*>(this));
   if (!mutable_)
     return std::static_pointer_cast<platform::Array>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
-  std::vector<platform::Value> values(items_.begin(), items_.end());
+  std::vector<platform::Value> values(values_, values_ + count_);
   auto* heap = std::pmr::new_delete_resource();
   return create(values.data(), values.size(), heap, heap, false);
 }
 
 std::shared_ptr<platform::MutableArray> JBArray::mutableCopy() const {
-  return platform::MutableArray::create(std::vector<platform::Value>(items_.begin(), items_.end()));
+  return platform::MutableArray::create(std::vector<platform::Value>(values_, values_ + count_));
 }
 
 }  // namespace kavro

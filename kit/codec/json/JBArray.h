@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <memory_resource>
 #include <vector>
@@ -23,13 +24,13 @@ class JBArray final : public platform::MutableArray {
   JBArray& operator=(const JBArray&) = delete;
   ~JBArray() override;
 
-  std::size_t count() const override { return items_.size(); }
+  std::size_t count() const override { return count_; }
   const platform::Value& objectAtIndex(std::size_t index) const override;
   // The values, for a reader that knows the class.
-  const platform::Value* values() const { return items_.data(); }
+  const platform::Value* values() const { return values_; }
   // For a document's immutable root: the length of the text it was decoded from (0 otherwise), a
   // close guess at its compact encoding's length.
-  std::size_t decodedLength() const { return mutable_ ? 0 : decodedLength_; }
+  std::size_t decodedLength() const;
   // Ahead of reading the values one by one: fetch into the cache the dictionary at index (its
   // node when stage is 0; its slots and pairs when stage is 1, which wants stage 0 done earlier).
   void prefetchForReading(std::size_t index, int stage) const;
@@ -64,15 +65,20 @@ class JBArray final : public platform::MutableArray {
   void checkMutable(const char* selector) const;
   [[noreturn]] void raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const;
 
-  // Destroyed by hand: the values of an immutable array that own nothing need no destruction and
-  // go with their storage.
-  union {
-    std::pmr::vector<platform::Value> items_;
-  };
-  std::size_t decodedLength_ = 0;
-  JBArena* arena_ = nullptr;  // for an array carved from an arena
+  JBArena* arena() const;
+  // Room for one more value; raises a memory exception when there is none to be had.
+  void reserveOneMore();
+
+  // A document holds many small arrays: the node keeps only what reading needs.
+  platform::Value* values_ = nullptr;  // count_ values in room for capacity_
+  // The arena's resource for an array carved from one; otherwise the one its values come from.
+  std::pmr::memory_resource* resource_;
+  std::uint32_t count_ = 0;
+  std::uint32_t capacity_ = 0;
   bool mutable_;
+  // The values of an immutable array that own nothing need no destruction and go with their storage.
   bool ownsNothing_ = false;
+  bool inArena_ = false;
 };
 
 }  // namespace kavro

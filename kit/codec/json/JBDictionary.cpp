@@ -1,6 +1,7 @@
 #include "kit/codec/json/JBDictionary.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -19,7 +20,22 @@ constexpr std::size_t kCapacities[] = {
     50683,   81919,    132607,   214519,   346607,   561109,   907759,    1468927,   2376191,   3845119,
     6221311, 10066421, 16287743, 26354171, 42641881, 68996069, 111638519, 180634607, 292272623, 472907251};
 
+// floor((2^64 - 1) / capacity) for each capacity: a division costs more than making a small table.
+constexpr std::array<std::uint64_t, std::size(kCapacities)> makeReciprocals() {
+  std::array<std::uint64_t, std::size(kCapacities)> r{};
+  for (std::size_t i = 1; i < r.size(); ++i) r[i] = UINT64_MAX / kCapacities[i];
+  return r;
+}
+constexpr std::array<std::uint64_t, std::size(kCapacities)> kReciprocals = makeReciprocals();
+
 }  // namespace
+
+std::uint64_t JBDictionary::reciprocalOf(std::size_t capacity) {
+  // Mostly small tables, found in a few steps.
+  for (std::size_t i = 0; i < std::size(kCapacities); ++i)
+    if (kCapacities[i] == capacity) return kReciprocals[i];
+  return capacity ? UINT64_MAX / capacity : 0;
+}
 
 std::size_t JBDictionary::capacityForCount(std::size_t n) {
   // floor(n * 1.33), exactly.
@@ -31,43 +47,29 @@ std::size_t JBDictionary::capacityForCount(std::size_t n) {
 
 JBDictionary::JBDictionary(Pair* pairs, std::size_t count, std::pmr::memory_resource* storage, bool isMutable,
                            bool copyKeys)
-    : storage_(storage), mutations_(isMutable ? 1 : 0), ownsKeys_(isMutable || copyKeys) {
-  const std::size_t capacity = capacityForCount(count);
-  reservePairs(count);
-  slots_ = allocateSlots(capacity);
-  setCapacity(capacity);
+    : resource_(storage), mutations_(isMutable ? 1 : 0), ownsKeys_(isMutable || copyKeys) {
+  rebuild(capacityForCount(count));
   for (std::size_t i = 0; i < count; ++i) {
     if (ownsKeys_) pairs[i].key = new std::string(*pairs[i].key);
     add(std::move(pairs[i]));
   }
-  if (!isMutable && count_ <= 64) {
-    owningPairs_ = 0;
-    for (std::size_t i = 0; i < count_; ++i)
-      if (pairs_[i].object.ownsSomething()) owningPairs_ |= std::uint64_t{1} << i;
-  }
 }
 
 JBDictionary::~JBDictionary() {
-  if (ownsKeys_)
-    for (std::size_t i = 0; i < count_; ++i) delete pairs_[i].key;
-  if (mutations_ == 0 && count_ <= 64) {
-    for (std::uint64_t m =
-             owningPairs_ & (count_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count_) - 1);
-         m; m &= m - 1)
-      pairs_[__builtin_ctzll(m)].~Pair();
-  } else {
-    for (std::size_t i = 0; i < count_; ++i) pairs_[i].~Pair();
+  if (inArena_) return;  // never destroyed: see createIn()
+  for (std::size_t i = 0; i < count_; ++i) {
+    dropKey(pairs_[i].key);
+    pairs_[i].~Entry();
   }
-  if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
-  if (slots_) storage_->deallocate(slots_, capacity_ * sizeof(std::uint32_t), alignof(std::uint32_t));
+  if (pairs_) resource_->deallocate(pairs_, capacity_ * sizeof(Entry), alignof(Entry));
+  if (slots_) resource_->deallocate(slots_, capacity_ * sizeof(std::uint32_t), alignof(std::uint32_t));
 }
 
-void JBDictionary::prefetchOwnedObjects() const {
-  if (mutations_ != 0 || count_ > 64) return;
-  for (std::uint64_t m = owningPairs_; m; m &= m - 1) {
-    const platform::Value& v = pairs_[__builtin_ctzll(m)].object;
-    prefetchNode(v.objectPointer());
-  }
+JBArena* JBDictionary::arena() const { return inArena_ ? static_cast<JBArena*>(resource_) : nullptr; }
+
+std::size_t JBDictionary::decodedLength() const {
+  const JBArena* a = arena();
+  return a ? a->rootLength(this) : 0;
 }
 
 void JBDictionary::prefetchForReading() const {
@@ -75,31 +77,15 @@ void JBDictionary::prefetchForReading() const {
   for (std::size_t at = 0; at < capacity_ * sizeof(std::uint32_t); at += 64)
     __builtin_prefetch(slots + at, 0);
   const char* pairs = reinterpret_cast<const char*>(pairs_);
-  for (std::size_t at = 0; at < count_ * sizeof(Pair); at += 64) __builtin_prefetch(pairs + at, 0);
+  for (std::size_t at = 0; at < count_ * sizeof(Entry); at += 64) __builtin_prefetch(pairs + at, 0);
 }
 
-std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity, const std::uint32_t* from) {
+std::uint32_t* JBDictionary::allocateSlots(std::size_t capacity) {
   if (capacity == 0) return nullptr;
   auto* slots = static_cast<std::uint32_t*>(
-      storage_->allocate(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
-  if (from)
-    std::memcpy(slots, from, capacity * sizeof(std::uint32_t));
-  else
-    std::fill(slots, slots + capacity, 0);
+      resource_->allocate(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
+  std::fill(slots, slots + capacity, 0);
   return slots;
-}
-
-// Room for n pairs; the pairs move to new storage when there is less.
-void JBDictionary::reservePairs(std::size_t n) {
-  if (n <= pairCapacity_) return;
-  auto* fresh = static_cast<Pair*>(storage_->allocate(n * sizeof(Pair), alignof(Pair)));
-  for (std::size_t i = 0; i < count_; ++i) {
-    new (&fresh[i]) Pair(std::move(pairs_[i]));
-    pairs_[i].~Pair();
-  }
-  if (pairs_) storage_->deallocate(pairs_, pairCapacity_ * sizeof(Pair), alignof(Pair));
-  pairs_ = fresh;
-  pairCapacity_ = n;
 }
 
 std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t count,
@@ -110,52 +96,90 @@ std::shared_ptr<JBDictionary> JBDictionary::create(Pair* pairs, std::size_t coun
                                             isMutable, copyKeys);
 }
 
+namespace {
+
+// The table of a dictionary being made is probed where it stays in the cache (on the stack) and
+// then written to the document's memory, which is usually new to the cache: probing there, just
+// after clearing it, would wait on every slot.
+constexpr std::size_t kSlotsBuiltAside = 256;
+
+}  // namespace
+
 // The pairs own nothing (their values borrow from the arena, their keys outlive it): they move in
 // as they are (borrowed values stay borrowed), and nothing is destroyed.
 JBDictionary* JBDictionary::createIn(JBArena& arena, Pair* pairs, std::size_t count) {
   auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
   const std::size_t capacity = capacityForCount(count);
-  if (count != 0) d->pairs_ = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
-  d->pairCapacity_ = count;
-  d->slots_ = d->allocateSlots(capacity);
+  if (count == 0) return d;
+  d->pairs_ = static_cast<Entry*>(arena.carveNode(count * sizeof(Entry), alignof(Entry)));
+  auto* const slots =
+      static_cast<std::uint32_t*>(arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
   d->setCapacity(capacity);
-  std::uint32_t* const slots = d->slots_;
+  if (capacity > kSlotsBuiltAside) {
+    std::fill(slots, slots + capacity, 0);
+    d->slots_ = slots;
+    d->fill(pairs, count, nullptr);
+    return d;
+  }
+  // Cleared in pieces of a size known here, written in place: the probes that follow read them at
+  // once, and could not while a call's wider writes are still on their way.
+  alignas(16) std::uint32_t aside[kSlotsBuiltAside];
+  for (std::size_t i = 0; i < capacity; i += 4) std::memset(aside + i, 0, 4 * sizeof(std::uint32_t));
+  std::uint8_t placed[kSlotsBuiltAside];
+  d->slots_ = aside;
+  const bool repeated = d->fill(pairs, count, placed);
+  d->slots_ = slots;
+  if (repeated) {
+    std::copy(aside, aside + capacity, slots);
+  } else {
+    // Only written: each pair's slot is known.
+    std::fill(slots, slots + capacity, 0);
+    for (std::uint32_t n = 0; n < d->count_; ++n) slots[placed[n]] = n + 1;
+  }
+  return d;
+}
+
+bool JBDictionary::fill(Pair* pairs, std::size_t count, std::uint8_t* placed) {
+  bool repeated = false;
+  const std::size_t capacity = capacity_;
   for (std::size_t n = 0; n < count; ++n) {
     Pair& pair = pairs[n];
-    std::size_t i = d->home(pair.keyHash);
+    std::size_t i = home(pair.keyHash);
     for (;;) {
-      const std::uint32_t s = slots[i];
+      const std::uint32_t s = slots_[i];
       if (s == 0) {
-        new (&d->pairs_[d->count_]) Pair(std::move(pair));
-        slots[i] = static_cast<std::uint32_t>(++d->count_);
+        new (&pairs_[count_]) Entry{pair.key, std::move(pair.object)};
+        if (placed) placed[count_] = static_cast<std::uint8_t>(i);
+        slots_[i] = ++count_;
         break;
       }
-      const Pair& p = d->pairs_[s - 1];
-      if (p.keyHash == pair.keyHash && (p.key == pair.key || *p.key == *pair.key)) {
-        d->removeSlot(i);
+      const Entry& p = pairs_[s - 1];
+      if (p.key == pair.key || *p.key == *pair.key) {
+        removeSlot(i);
+        repeated = true;
         continue;  // the slot may have been refilled by the run behind it
       }
       if (++i == capacity) i = 0;
     }
   }
-  return d;
+  return repeated;
 }
 
 JBDictionary* JBDictionary::createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                          const std::uint32_t* slots, std::size_t capacity) {
-  auto* copied = static_cast<Pair*>(arena.carveNode(count * sizeof(Pair), alignof(Pair)));
-  for (std::size_t i = 0; i < count; ++i) new (&copied[i]) Pair(std::move(pairs[i]));
+  auto* entries = static_cast<Entry*>(arena.carveNode(count * sizeof(Entry), alignof(Entry)));
+  for (std::size_t i = 0; i < count; ++i) new (&entries[i]) Entry{pairs[i].key, std::move(pairs[i].object)};
   auto* copiedSlots =
       static_cast<std::uint32_t*>(arena.carveNode(capacity * sizeof(std::uint32_t), alignof(std::uint32_t)));
   std::memcpy(copiedSlots, slots, capacity * sizeof(std::uint32_t));
-  return adoptLikeIn(arena, copied, count, copiedSlots, capacity);
+  return adoptLikeIn(arena, entries, count, copiedSlots, capacity);
 }
 
-JBDictionary* JBDictionary::adoptLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
+JBDictionary* JBDictionary::adoptLikeIn(JBArena& arena, Entry* entries, std::size_t count,
                                         const std::uint32_t* slots, std::size_t capacity) {
   auto* d = new (arena.carveNode(sizeof(JBDictionary), alignof(JBDictionary))) JBDictionary(arena);
-  d->pairs_ = pairs;
-  d->count_ = d->pairCapacity_ = count;
+  d->pairs_ = entries;
+  d->count_ = static_cast<std::uint32_t>(count);
   // Never written: the dictionary is immutable, and never destroyed.
   d->slots_ = const_cast<std::uint32_t*>(slots);
   d->setCapacity(capacity);
@@ -163,7 +187,7 @@ JBDictionary* JBDictionary::adoptLikeIn(JBArena& arena, Pair* pairs, std::size_t
 }
 
 JBDictionary::JBDictionary(JBArena& arena)
-    : storage_(arena.storage()), mutations_(0), arena_(&arena), ownsKeys_(false) {}
+    : resource_(arena.nodes()), mutations_(0), ownsKeys_(false), inArena_(true) {}
 
 std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const {
   const std::size_t capacity = capacity_;
@@ -172,8 +196,7 @@ std::size_t JBDictionary::findSlot(std::size_t hash, std::string_view key) const
   for (std::size_t probes = 0; probes < capacity; ++probes) {
     const std::uint32_t s = slots_[i];
     if (s == 0) return kNotFound;
-    const Pair& p = pairs_[s - 1];
-    if (p.keyHash == hash && *p.key == key) return i;
+    if (*pairs_[s - 1].key == key) return i;
     if (++i == capacity) i = 0;
   }
   return kNotFound;
@@ -187,19 +210,19 @@ void JBDictionary::placeIndex(std::uint32_t index, std::size_t hash) {
   slots_[i] = index;
 }
 
-// Needs a free slot. A pair with an equal key is removed first, so the later pair wins.
+// A pair with an equal key is removed first, so the later pair wins.
 void JBDictionary::add(Pair&& pair) {
   const std::size_t capacity = capacity_;
   std::size_t i = home(pair.keyHash);
   for (;;) {
     const std::uint32_t s = slots_[i];
     if (s == 0) {
-      new (&pairs_[count_]) Pair(std::move(pair));
-      slots_[i] = static_cast<std::uint32_t>(++count_);
+      new (&pairs_[count_]) Entry{pair.key, std::move(pair.object)};
+      slots_[i] = ++count_;
       return;
     }
-    const Pair& p = pairs_[s - 1];
-    if (p.keyHash == pair.keyHash && *p.key == *pair.key) {
+    const Entry& p = pairs_[s - 1];
+    if (p.key == pair.key || *p.key == *pair.key) {
       removeSlot(i);
       continue;  // the slot may have been refilled by the run behind it
     }
@@ -218,30 +241,39 @@ void JBDictionary::removeSlot(std::size_t slot) {
   while (slots_[j] != 0) {
     const std::uint32_t s = slots_[j];
     slots_[j] = 0;
-    placeIndex(s, pairs_[s - 1].keyHash);
+    placeIndex(s, hashKey(*pairs_[s - 1].key));
     if (++j == capacity) j = 0;
   }
   // Keep the pairs dense: the last one moves into the hole.
-  const auto last = static_cast<std::uint32_t>(count_ - 1);
+  const std::uint32_t last = count_ - 1;
   if (removed != last) {
-    std::size_t k = home(pairs_[last].keyHash);
+    std::size_t k = home(hashKey(*pairs_[last].key));
     while (slots_[k] != last + 1)
       if (++k == capacity) k = 0;
     slots_[k] = removed + 1;
     pairs_[removed] = std::move(pairs_[last]);
   }
-  pairs_[last].~Pair();
+  pairs_[last].~Entry();
   --count_;
 }
 
 void JBDictionary::rebuild(std::size_t capacity) {
   std::uint32_t* const old = slots_;
+  Entry* const oldPairs = pairs_;
   const std::size_t oldCapacity = capacity_;
+  Entry* const fresh =
+      capacity ? static_cast<Entry*>(resource_->allocate(capacity * sizeof(Entry), alignof(Entry))) : nullptr;
+  for (std::size_t i = 0; i < count_; ++i) {
+    new (&fresh[i]) Entry(std::move(oldPairs[i]));
+    oldPairs[i].~Entry();
+  }
+  pairs_ = fresh;
   slots_ = allocateSlots(capacity);
   setCapacity(capacity);
   for (std::size_t i = 0; i < oldCapacity; ++i)
-    if (old[i] != 0) placeIndex(old[i], pairs_[old[i] - 1].keyHash);
-  if (old) storage_->deallocate(old, oldCapacity * sizeof(std::uint32_t), alignof(std::uint32_t));
+    if (old[i] != 0) placeIndex(old[i], hashKey(*pairs_[old[i] - 1].key));
+  if (oldPairs) resource_->deallocate(oldPairs, oldCapacity * sizeof(Entry), alignof(Entry));
+  if (old) resource_->deallocate(old, oldCapacity * sizeof(std::uint32_t), alignof(std::uint32_t));
 }
 
 const platform::Value* JBDictionary::objectForKey(std::string_view key) const {
@@ -273,7 +305,6 @@ void JBDictionary::setObject(platform::Value value, std::string_view key) {
   checkMutable("setObject:forKey:");
   const std::size_t wanted = capacityForCount(count_ + 1);
   if (wanted > capacity_) rebuild(wanted);
-  if (count_ == pairCapacity_) reservePairs(count_ < 8 ? 8 : count_ * 2);
   add(Pair{new std::string(key), std::move(value), hashKey(key)});
   mutated();
 }
@@ -290,7 +321,7 @@ void JBDictionary::removeAllObjects() {
   checkMutable("removeObjectForKey:");
   for (std::size_t i = 0; i < count_; ++i) {
     dropKey(pairs_[i].key);
-    pairs_[i].~Pair();
+    pairs_[i].~Entry();
   }
   count_ = 0;
   std::fill(slots_, slots_ + capacity_, 0);
@@ -298,15 +329,18 @@ void JBDictionary::removeAllObjects() {
 }
 
 std::shared_ptr<platform::Dictionary> JBDictionary::copy() const {
-  if (arena_)
-    return std::shared_ptr<platform::Dictionary>(arena_->owner().lock(), const_cast<JBDictionary*>(this));
+  if (const JBArena* a = arena())
+    return std::shared_ptr<platform::Dictionary>(a->owner().lock(), const_cast<JBDictionary*>(this));
   if (mutations_ == 0)
     return std::static_pointer_cast<platform::Dictionary>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
   std::vector<Pair> pairs;
   pairs.reserve(count_);
   for (std::size_t i = 0; i < capacity_; ++i)
-    if (slots_[i] != 0) pairs.push_back(pairs_[slots_[i] - 1]);
+    if (slots_[i] != 0) {
+      const Entry& e = pairs_[slots_[i] - 1];
+      pairs.push_back(Pair{e.key, e.object, hashKey(*e.key)});
+    }
   auto* heap = std::pmr::new_delete_resource();
   return create(pairs.data(), pairs.size(), heap, heap, false, true);
 }

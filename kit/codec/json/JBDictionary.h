@@ -31,6 +31,12 @@ class JBDictionary final : public platform::MutableDictionary {
     platform::Value object;
     std::size_t keyHash = 0;
   };
+  // A pair as the dictionary keeps it. The key's hash is not kept: a lookup hashes the key it is
+  // given anyway, and only changes to a mutable dictionary need the hashes of the keys it holds.
+  struct Entry {
+    const std::string* key = nullptr;
+    platform::Value object;
+  };
 
   // The hash the table stores for a key.
   static std::size_t hashKey(std::string_view key) { return std::hash<std::string_view>()(key); }
@@ -47,7 +53,7 @@ class JBDictionary final : public platform::MutableDictionary {
   bool isMutable() const { return mutations_ != 0; }
   // For a document's immutable root: the length of the text it was decoded from (0 otherwise), a
   // close guess at its compact encoding's length.
-  std::size_t decodedLength() const { return mutations_ == 0 ? decodedLength_ : 0; }
+  std::size_t decodedLength() const;
   const platform::Value* objectForKey(std::string_view key) const override;
   // Raises when fn changes the dictionary.
   void enumerate(
@@ -60,20 +66,12 @@ class JBDictionary final : public platform::MutableDictionary {
       const std::uint32_t s = slots_[i];
       if (s == 0) continue;
       const std::uint64_t before = mutations_;
-      const Pair& p = pairs_[s - 1];
+      const Entry& p = pairs_[s - 1];
       if (!fn(*p.key, p.object)) return;
       if (mutations_ != before) raiseMutatedWhileEnumerating();
     }
   }
 
-  // Ahead of freeing: fetch into the cache the pairs whose values own something, and then the
-  // objects they hold. Only an immutable dictionary of at most 64 pairs knows which those are.
-  void prefetchOwnedPairs() const {
-    if (mutations_ != 0 || count_ > 64) return;
-    for (std::uint64_t m = owningPairs_; m; m &= m - 1)
-      __builtin_prefetch(&pairs_[__builtin_ctzll(m)].object, 0);
-  }
-  void prefetchOwnedObjects() const;
   // Ahead of reading every pair: fetch the slots and the pairs into the cache.
   void prefetchForReading() const;
 
@@ -109,26 +107,32 @@ class JBDictionary final : public platform::MutableDictionary {
   static JBDictionary* createIn(JBArena& arena, Pair* pairs, std::size_t count);
   static JBDictionary* createLikeIn(JBArena& arena, Pair* pairs, std::size_t count,
                                     const std::uint32_t* slots, std::size_t capacity);
-  // The same over pairs and slots already carved from the arena, which the dictionary takes as they
-  // are; the slots may be shared by dictionaries with the same keys.
-  static JBDictionary* adoptLikeIn(JBArena& arena, Pair* pairs, std::size_t count, const std::uint32_t* slots,
-                                   std::size_t capacity);
+  // The same over entries and slots already carved from the arena, which the dictionary takes as
+  // they are; the slots may be shared by dictionaries with the same keys.
+  static JBDictionary* adoptLikeIn(JBArena& arena, Entry* entries, std::size_t count,
+                                   const std::uint32_t* slots, std::size_t capacity);
   explicit JBDictionary(JBArena& arena);  // empty, without storage
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;
+  // Needs a free slot and room for a pair more.
   void add(Pair&& pair);
   void dropKey(const std::string* key) {
     if (ownsKeys_) delete key;
   }
+  // Adds the pairs (whose values own nothing) to an empty table with room for them; answers whether
+  // a key repeated. Unless one did, placed[n] (when given) is the slot of the nth pair kept (the
+  // table then has at most 256 slots).
+  bool fill(Pair* pairs, std::size_t count, std::uint8_t* placed);
   void placeIndex(std::uint32_t index, std::size_t hash);
   void removeSlot(std::size_t slot);
+  // A table of capacity slots, and room for as many pairs (a table is never fuller).
   void rebuild(std::size_t capacity);
-  void reservePairs(std::size_t n);
-  std::uint32_t* allocateSlots(std::size_t capacity, const std::uint32_t* from = nullptr);
+  std::uint32_t* allocateSlots(std::size_t capacity);
   void checkMutable(const char* selector) const;
   [[noreturn]] static void raiseMutatedWhileEnumerating();
   void mutated();
+  JBArena* arena() const;
   // hash % capacity_, by a multiplication with the capacity's reciprocal instead of a division.
   std::size_t home(std::size_t hash) const {
     const std::uint64_t h = hash;
@@ -137,25 +141,24 @@ class JBDictionary final : public platform::MutableDictionary {
     while (r >= capacity_) r -= capacity_;
     return static_cast<std::size_t>(r);
   }
+  static std::uint64_t reciprocalOf(std::size_t capacity);
   void setCapacity(std::size_t capacity) {
-    capacity_ = capacity;
-    reciprocal_ = capacity ? UINT64_MAX / capacity : 0;
+    capacity_ = static_cast<std::uint32_t>(capacity);
+    reciprocal_ = reciprocalOf(capacity);
   }
 
-  std::pmr::memory_resource* storage_;
-  Pair* pairs_ = nullptr;  // count_ pairs in room for pairCapacity_
-  std::size_t count_ = 0;
-  std::size_t pairCapacity_ = 0;
+  // A document holds many small dictionaries: the node keeps only what reading needs.
+  // The arena's resource for a dictionary carved from one (its pairs and slots are the arena's
+  // too); otherwise the resource that the pairs and slots come from, room for capacity_ pairs.
+  std::pmr::memory_resource* resource_;
+  Entry* pairs_ = nullptr;          // count_ pairs
   std::uint32_t* slots_ = nullptr;  // index into pairs_ plus one; 0 marks an empty slot
-  std::size_t capacity_ = 0;
-  std::uint64_t reciprocal_ = 0;  // floor((2^64 - 1) / capacity_)
-  std::uint64_t mutations_;       // 0 marks an immutable dictionary
-  // For an immutable dictionary of at most 64 pairs: the pairs whose values own something (a
-  // container, above all). Only those need destroying; the others go with the storage.
-  std::uint64_t owningPairs_ = ~std::uint64_t{0};
-  std::size_t decodedLength_ = 0;
-  JBArena* arena_ = nullptr;  // for a dictionary carved from an arena
+  std::uint64_t reciprocal_ = 0;    // floor((2^64 - 1) / capacity_)
+  std::uint32_t count_ = 0;
+  std::uint32_t capacity_ = 0;
+  std::uint32_t mutations_;  // 0 marks an immutable dictionary
   bool ownsKeys_;
+  bool inArena_ = false;
 };
 
 }  // namespace kavro

@@ -46,9 +46,24 @@ class JBKeyPool {
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
 
-  // The pooled key with the text (hash is JBTokenCache::hashString's), and its dictionary hash;
-  // nullptr when the text is new and the pool full.
-  const std::string* key(std::string_view text, std::uint32_t hash, std::size_t& keyHash);
+  // The pooled key with the text (w its words, hash JBTokenCache::hashString's), and its dictionary
+  // hash; nullptr when the text is new and the pool full. Keys met before are found where the
+  // decoder reads them.
+  __attribute__((always_inline)) const std::string* key(std::string_view text, const JBTokenCache::Words& w,
+                                                        std::uint32_t hash, std::size_t& keyHash) {
+    for (std::size_t i = hash & (kSlots - 1);; i = (i + 1) & (kSlots - 1)) {
+      const Slot& s = slots_[i];
+      if (s.place == 0) return add(text, w, hash, i, keyHash);
+      if (s.hash == hash && s.words.a == w.a && s.words.b == w.b &&
+          (s.place >> kLengthShift) == text.size()) {
+        const Key* k = keyAt((s.place & kIndexMask) - 1);
+        if (text.size() <= 16 || sameLongKey(k->text, text.data())) {
+          keyHash = s.keyHash;
+          return &k->text;
+        }
+      }
+    }
+  }
   // Whether key is one of this pool's.
   bool holds(const std::string* key) const {
     const auto* at = reinterpret_cast<const unsigned char*>(key);
@@ -58,16 +73,25 @@ class JBKeyPool {
  private:
   JBKeyPool() = default;
   ~JBKeyPool();
+  // A new key in the empty slot at.
+  const std::string* add(std::string_view text, const JBTokenCache::Words& w, std::uint32_t hash,
+                         std::size_t at, std::size_t& keyHash);
 
   struct Key {
     std::string text;
-    std::size_t keyHash;
-    JBTokenCache::Words words;
   };
-  struct Slot {
+  // All that tells a key met before, in one line of the cache: the document's text passing through
+  // the cache leaves little of the pool there between one key and the next.
+  struct alignas(32) Slot {
     std::uint32_t hash = 0;
-    std::uint32_t index = 0;  // key index plus one; 0 marks an empty slot
+    // The key's index plus one, and its length above kLengthShift; 0 marks an empty slot.
+    std::uint32_t place = 0;
+    JBTokenCache::Words words{0, 0};
+    std::size_t keyHash = 0;
   };
+  static constexpr unsigned kLengthShift = 16;
+  static constexpr std::uint32_t kIndexMask = (1u << kLengthShift) - 1;
+  static_assert(kCapacity < kIndexMask && kMaxKeyLength < (1u << (32 - kLengthShift)));
   static constexpr std::size_t kSlots = 2 * kCapacity;
 
   std::atomic<std::size_t> refs_{1};

@@ -129,7 +129,7 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
   // When the dictionary before at this depth had a table, this one is likely to have the same keys
   // in the same order: its pairs go straight into the document's memory, as many as that one had,
   // and move to the stack when a key differs.
-  JBDictionary::Pair* direct = nullptr;
+  JBDictionary::Entry* direct = nullptr;
   std::size_t directCount = 0;
   std::size_t directTaken = 0;
   Layout* layout = nullptr;
@@ -164,13 +164,18 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
     layout = chosen;
     layoutKeys = chosen->keys.data();
     directCount = chosen->keys.size();
-    direct = static_cast<JBDictionary::Pair*>(
-        s.arena->carveNode(directCount * sizeof(JBDictionary::Pair), alignof(JBDictionary::Pair)));
+    direct = static_cast<JBDictionary::Entry*>(
+        s.arena->carveNode(directCount * sizeof(JBDictionary::Entry), alignof(JBDictionary::Entry)));
   }
   auto spill = [&] {
     // Values of an immutable document own nothing: moving them leaves nothing to destroy.
     s.pairStack.resize(start + directTaken);
-    for (std::size_t i = 0; i < directTaken; ++i) s.pairStack[start + i] = std::move(direct[i]);
+    for (std::size_t i = 0; i < directTaken; ++i) {
+      JBDictionary::Pair& p = s.pairStack[start + i];
+      p.key = direct[i].key;
+      p.object = std::move(direct[i].object);
+      p.keyHash = JBDictionary::hashKey(*p.key);
+    }
     direct = nullptr;
   };
   unsigned accepted = kAcceptValue | kAcceptEnd;
@@ -213,9 +218,8 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
         return false;
       }
       // The pair's value is made in its place: a container's is assigned, so it starts null.
-      JBDictionary::Pair* const pair = direct + taken++;
+      JBDictionary::Entry* const pair = direct + taken++;
       pair->key = p.key;
-      pair->keyHash = p.keyHash;
       if (s.token == Token::ArrayBegin || s.token == Token::ObjectBegin) {
         if (!s.parseContainer(s.token, *new (&pair->object) platform::Value())) return false;
       } else if (!s.tokenValue(pair->object)) {
@@ -290,7 +294,7 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
       }
       if (direct) {
         // The document's memory stays put while a child is read into it.
-        auto* pair = new (direct + directTaken++) JBDictionary::Pair{key, platform::Value(), keyHash};
+        auto* pair = new (direct + directTaken++) JBDictionary::Entry{key, platform::Value()};
         if (!(s.token == Token::ArrayBegin || s.token == Token::ObjectBegin
                   ? s.parseContainer(s.token, pair->object)
                   : s.tokenValue(pair->object)))
@@ -370,7 +374,7 @@ platform::Value JBLayoutReader::makeLearntDictionary(JBParseState& s, JBDictiona
   if (d->count_ == count) {
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = s.keyPool->holds(d->pairs_[i].key);
-    if (pooled) missed = layouts_.learn(s.depth, s.keyPoolNumber, *d);
+    if (pooled) missed = layouts_.learn(s.depth, s.keyPoolNumber, *d, pairs);
   }
   return borrowed(d);
 }

@@ -75,7 +75,8 @@ JBLayouts::Layout* JBLayouts::matching(std::size_t depth, std::uint64_t pool, co
   return nullptr;
 }
 
-bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d) {
+bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d,
+                      const JBDictionary::Pair* pairs) {
   // A free layout, else the longest unused, learns the keys. Kinds that differ in a key or two (with
   // or without an optional one) keep a layout each.
   auto& ways = ways_[depth];
@@ -91,7 +92,7 @@ bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary&
     if (!learner || (!isFree(learner) && learner->used > layout.used)) learner = &layout;
   }
   learner->poolNumber = pool;
-  learner->learn(d);
+  learner->learn(d, pairs);
   learner->used = ++clock_;
   current_[depth] = learner;
   learnt_[depth] = std::max(learnt, static_cast<std::size_t>(learner - ways.data()) + 1);
@@ -99,14 +100,14 @@ bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary&
   return learner != ways.data() + learnt;
 }
 
-void JBLayouts::Layout::learn(const JBDictionary& d) {
+void JBLayouts::Layout::learn(const JBDictionary& d, const JBDictionary::Pair* pairs) {
   const std::size_t count = d.count_;
   worthIndexing = count == keys.size();
   keys.resize(count);
   details.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
     keys[k] = d.pairs_[k].key;
-    details[k].keyHash = d.pairs_[k].keyHash;
+    details[k].keyHash = pairs[k].keyHash;
   }
   slots.assign(d.slots_, d.slots_ + d.capacity_);
   slotsDocument = 0;

@@ -106,7 +106,8 @@ class JBLayouts {
     // number of keys seldom share them.
     bool indexed = false;
     bool worthIndexing = false;
-    void learn(const JBDictionary& d);
+    // d was made of pairs, in their order (no key repeated).
+    void learn(const JBDictionary& d, const JBDictionary::Pair* pairs);
     // False when the keys are not worth it.
     bool index();
     // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
@@ -293,7 +294,7 @@ class JBLayouts {
   Layout* matching(std::size_t depth, std::uint64_t pool, const JBDictionary::Pair* pairs, std::size_t count);
   // Learns d's keys (all of the pool) at the depth, in a free layout, else in place of the one
   // unused longest; answers whether another layout gave way.
-  bool learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d);
+  bool learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d, const JBDictionary::Pair* pairs);
 
  private:
   // Whether the layout is of the pool and its first key is written at `at`.

@@ -228,7 +228,18 @@ struct JBParseState {
   JBKeyPool* keyPool = nullptr;
   JBKeyPool* heldPool = nullptr;
   std::uint64_t keyPoolNumber = 0;  // counts the pools made, so that a later one never passes for an earlier
-  const std::string* pooledKey(std::string_view text, std::size_t& keyHash);
+  // The pooled key with the text, and its dictionary hash.
+  const std::string* pooledKey(std::string_view text, std::size_t& keyHash) {
+    const JBTokenCache::Words w = JBTokenCache::wordsOf(text.data(), text.size());
+    const std::uint32_t hash = JBTokenCache::hashOfWords(w, text.size());
+    for (;;) {
+      if (!keyPool) newKeyPool();
+      holdKeyPool();
+      if (const std::string* k = keyPool->key(text, w, hash, keyHash)) return k;
+      newKeyPool();
+    }
+  }
+  __attribute__((noinline)) void newKeyPool();
   platform::Value makeDictionary(JBDictionary::Pair* pairs, std::size_t count);
   // The fast path for dictionaries laid out as those before them; off, the general loop reads all.
   JBLayoutReader layoutReader;

@@ -41,10 +41,7 @@ class JBTokenCache {
   // The token hashes the decoder gives: a string's (of at most kMaxCachedStringLength bytes, or a
   // longer key's, from its length and first and last eight bytes) and a number's by its kind and
   // bits.
-  static std::uint32_t hashString(const char* bytes, std::size_t length) {
-    const Words w = wordsOf(bytes, length);
-    return mix(w.a, w.b, length | (std::uint64_t{static_cast<std::uint8_t>(JBValueKind::String)} << 8));
-  }
+  static std::uint32_t hashString(const char* bytes, std::size_t length);
   static std::uint32_t hashNumber(JBValueKind kind, std::uint64_t bits) {
     return mix(bits, 0, 8 | (std::uint64_t{static_cast<std::uint8_t>(kind)} << 8));
   }
@@ -70,6 +67,10 @@ class JBTokenCache {
     if (n == 0) return {0, 0};
     const auto* u = reinterpret_cast<const std::uint8_t*>(p);
     return {std::uint64_t{u[0]} | std::uint64_t{u[n / 2]} << 8 | std::uint64_t{u[n - 1]} << 16, 0};
+  }
+  // hashString() of the string whose words (wordsOf) are w.
+  static std::uint32_t hashOfWords(const Words& w, std::size_t length) {
+    return mix(w.a, w.b, length | (std::uint64_t{static_cast<std::uint8_t>(JBValueKind::String)} << 8));
   }
 
   JBTokenCache();
@@ -145,5 +146,9 @@ class JBTokenCache {
   std::uint32_t shift_ = 1;
   platform::Value uncached_;
 };
+
+inline std::uint32_t JBTokenCache::hashString(const char* bytes, std::size_t length) {
+  return hashOfWords(wordsOf(bytes, length), length);
+}
 
 }  // namespace kavro

@@ -666,22 +666,12 @@ const platform::TextStore::Block* JBParseState::documentText() {
   return arena->text(value.bytes, value.length);
 }
 
-// The document's key for the current string token, and its hash.
-const std::string* JBParseState::pooledKey(std::string_view text, std::size_t& keyHash) {
-  for (;;) {
-    if (!keyPool) {
-      keyPool = JBKeyPool::create();
-      ++keyPoolNumber;
-    }
-    if (heldPool != keyPool) {
-      arena->hold(keyPool);
-      heldPool = keyPool;
-    }
-    if (const std::string* k = keyPool->key(text, tokenHash(), keyHash)) return k;
-    // Full: later keys go to a new pool; this one lives on with the documents using it.
-    keyPool->release();
-    keyPool = nullptr;
-  }
+// A pool for the keys to come: the first, or a new one when the last is full (it lives on with the
+// documents using it).
+void JBParseState::newKeyPool() {
+  if (keyPool) keyPool->release();
+  keyPool = JBKeyPool::create();
+  ++keyPoolNumber;
 }
 
 bool JBParseState::documentKey(const std::string*& key, std::size_t& keyHash) {
@@ -928,11 +918,7 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   if (!mutableResult && !root.isNull()) root = platform::Value(root);
   if (!root.isNull()) {
     // The root remembers how much text it came from: an encoder sizes its output by it.
-    platform::Object* rootObject = root.objectPointer();
-    if (typeid(*rootObject) == typeid(JBDictionary))
-      static_cast<JBDictionary*>(rootObject)->decodedLength_ = pos;
-    else if (typeid(*rootObject) == typeid(JBArray))
-      static_cast<JBArray*>(rootObject)->decodedLength_ = pos;
+    if (!mutableResult) arena->setRoot(root.objectPointer(), pos);
     if (pos < length) {
       skipWhitespace();
       if (!has(options, JBParseOptionAllowTrailingText) && pos < length) {

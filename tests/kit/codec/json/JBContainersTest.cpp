@@ -3,6 +3,8 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
@@ -76,6 +78,88 @@ TEST(JBArray, MutableArraysChange) {
   a->removeAllObjects();
   EXPECT_TRUE(a->empty());
   a->removeLastObject();  // nothing to remove
+}
+
+TEST(JBArray, BehavesLikeAListUnderRandomChanges) {
+  auto a = array("[]", true);
+  ASSERT_TRUE(a);
+  std::vector<std::string> reference;
+  std::mt19937 rng(54321);
+  for (int step = 0; step < 5000; ++step) {
+    // Texts long enough to own memory of their own, so that a value moved wrongly shows.
+    const std::string text = "value number " + std::to_string(step) + " of the changes made here";
+    switch (rng() % 5) {
+      case 0:
+      case 1: {
+        const std::size_t at = rng() % (reference.size() + 1);
+        a->insertObject(Value(text), at);
+        reference.insert(reference.begin() + static_cast<std::ptrdiff_t>(at), text);
+        break;
+      }
+      case 2:
+        a->addObject(Value(text));
+        reference.push_back(text);
+        break;
+      case 3:
+        if (!reference.empty()) {
+          const std::size_t at = rng() % reference.size();
+          a->removeObjectAtIndex(at);
+          reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        break;
+      case 4:
+        if (!reference.empty()) {
+          const std::size_t at = rng() % reference.size();
+          a->replaceObjectAtIndex(at, Value(text));
+          reference[at] = text;
+        }
+        break;
+    }
+    if (step % 499 == 0) {
+      ASSERT_EQ(a->count(), reference.size());
+      for (std::size_t i = 0; i < reference.size(); ++i)
+        ASSERT_EQ(a->objectAtIndex(i).stringValue(), reference[i]);
+    }
+  }
+}
+
+TEST(JBDictionary, RepeatedKeysComeOutInTheSameOrderMutableOrNot) {
+  // Keys repeated among keys whose homes collide: each repeat takes the earlier pair out of its run
+  // and goes in again, so the order of the slots depends on it.
+  // Small tables, and tables of more than 256 slots.
+  std::mt19937 rng(777);
+  for (int round = 0; round < 220; ++round) {
+    const bool large = round >= 200;
+    std::string text = "{";
+    const int pairs = large ? 300 + static_cast<int>(rng() % 300) : 1 + static_cast<int>(rng() % 40);
+    for (int i = 0; i < pairs; ++i) {
+      text += i ? "," : "";
+      text += "\"k" + std::to_string(rng() % (large ? 400 : 12)) + "\":" + std::to_string(i);
+    }
+    text += "}";
+    auto frozen = dictionary(text, false);
+    auto changing = dictionary(text, true);
+    ASSERT_TRUE(frozen && changing) << text;
+    std::vector<std::pair<std::string, std::int64_t>> a, b;
+    frozen->enumerate([&](const std::string& k, const Value& v) {
+      a.emplace_back(k, v.intValue());
+      return true;
+    });
+    changing->enumerate([&](const std::string& k, const Value& v) {
+      b.emplace_back(k, v.intValue());
+      return true;
+    });
+    ASSERT_EQ(a, b) << text;
+    for (const auto& [k, v] : a) {
+      // The later value of a repeated key.
+      const std::string pattern = "\"" + k + "\":" + std::to_string(v);
+      const std::size_t at = text.rfind("\"" + k + "\":");
+      EXPECT_EQ(text.compare(at, pattern.size(), pattern), 0) << text;
+      EXPECT_NE(std::string(",}").find(text[at + pattern.size()]), std::string::npos) << text;
+      ASSERT_NE(frozen->objectForKey(k), nullptr);
+      EXPECT_EQ(frozen->objectForKey(k)->intValue(), v);
+    }
+  }
 }
 
 TEST(JBArray, Copies) {
