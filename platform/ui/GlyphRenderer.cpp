@@ -55,7 +55,8 @@ bool isInvisible(char32_t c) {
 GlyphRenderer::GlyphRenderer(std::unique_ptr<Face> face, std::string path)
     : face_(std::move(face)), path_(std::move(path)), basic_(new std::atomic<float>[0x10000]) {
   for (char32_t c = 0; c < 0x10000; ++c) basic_[c].store(-1, std::memory_order_relaxed);
-  MutexLock lock(faceMutex_);
+  // No lock: no other thread sees the face before the constructor returns (and the analysis
+  // does not look into constructors).
   missing_ = static_cast<float>(fontAdvance(0));
 }
 
@@ -97,9 +98,9 @@ double GlyphRenderer::readAdvance(char32_t c) const {
 
 std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
   static platform::Mutex mutex;
-  static bool looked = false;
-  static std::string lookedFor;
-  static std::shared_ptr<GlyphRenderer> found;
+  static bool looked GUARDED_BY(mutex) = false;
+  static std::string lookedFor GUARDED_BY(mutex);
+  static std::shared_ptr<GlyphRenderer> found GUARDED_BY(mutex);
   platform::MutexLock lock(mutex);
   const char* env = std::getenv("KAVRO_FONT");
   std::string own = env ? env : "";
