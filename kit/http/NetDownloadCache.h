@@ -82,6 +82,8 @@ class NetDownloadCache : public NetCacheDelegate {
   std::shared_ptr<platform::Dictionary> cachedHeaderArchiveForURL(const platform::URL& url);
   static bool writeHeaderArchive(const std::string& path, const platform::Dictionary& headers);
 
+  // Held also across a path's look-up and the use of its file, so that a clear or a new storage
+  // path cannot come between them: the files are under it too, which the analysis cannot see.
   mutable platform::RecursiveMutex accessLock_;
   std::optional<std::string> storagePath_ GUARDED_BY(accessLock_);
   int defaultCachePolicy_ GUARDED_BY(accessLock_) = NetAskServerIfModifiedWhenStaleCachePolicy;
