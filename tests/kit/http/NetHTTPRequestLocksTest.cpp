@@ -36,4 +36,27 @@ TEST(NetHTTPRequestLocks, OptionsSetOnOneThreadAreReadWholeOnAnother) {
   EXPECT_DOUBLE_EQ(r->timeOutSeconds(), Rounds - 1);
 }
 
+TEST(NetHTTPRequestLocks, CopiesMadeWhileAnotherThreadSetsOptionsTakeThemWhole) {
+  auto r = kavro::NetHTTPRequest::requestWithURL(std::nullopt);
+  constexpr int Rounds = 200;
+  std::thread writer([&] {
+    for (int i = 0; i < Rounds; ++i) {
+      r->setTimeOutSeconds(i);
+      r->setUseHTTPVersionOne(i % 2 == 1);
+    }
+  });
+  int outOfRange = 0;
+  for (int i = 0; i < Rounds; ++i) {
+    for (double timeOut : {r->copy()->timeOutSeconds(), r->HEADRequest()->timeOutSeconds()}) {
+      if (timeOut < 0 || timeOut >= Rounds) ++outOfRange;
+    }
+  }
+  writer.join();
+  EXPECT_EQ(outOfRange, 0);
+  EXPECT_DOUBLE_EQ(r->copy()->timeOutSeconds(), Rounds - 1);
+  EXPECT_DOUBLE_EQ(r->HEADRequest()->timeOutSeconds(), Rounds - 1);
+  EXPECT_TRUE(r->copy()->useHTTPVersionOne());
+  EXPECT_TRUE(r->HEADRequest()->useHTTPVersionOne());
+}
+
 }  // namespace
