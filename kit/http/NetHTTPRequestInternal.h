@@ -84,6 +84,9 @@ struct SharedState {
   std::vector<NetHTTPRequest::SessionCredentials> sessionCredentials GUARDED_BY(sessionCredentialsLock);
   std::vector<NetHTTPRequest::SessionCredentials> sessionProxyCredentials GUARDED_BY(sessionCredentialsLock);
 
+  // One request at a time looks for credentials and asks the delegate or the dialog for them: a
+  // request that waited finds in the session what the one before it was given. It guards no
+  // field of its own.
   platform::RecursiveMutex delegateAuthenticationLock;
 
   platform::Mutex defaultsLock;
