@@ -10,7 +10,7 @@ platform::Mutex& instanceLock() {
   static platform::Mutex m;
   return m;
 }
-std::unique_ptr<MapStatusTimer>& instance() {
+std::unique_ptr<MapStatusTimer>& instance() REQUIRES(instanceLock()) {
   static std::unique_ptr<MapStatusTimer> timer;
   return timer;
 }

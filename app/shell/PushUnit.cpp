@@ -8,7 +8,7 @@ namespace kavro {
 
 namespace {
 platform::Mutex instanceMutex;
-std::unique_ptr<PushUnit> instance;
+std::unique_ptr<PushUnit> instance GUARDED_BY(instanceMutex);
 }  // namespace
 
 PushUnit& PushUnit::sharedPushUnit() {

@@ -22,18 +22,18 @@ constexpr std::string_view GuidKey = "storeKey_deviceCurrentGUID";
 
 struct Identity {
   platform::Mutex mutex;
-  std::string word = "kavro";
-  std::string versionName;
-  std::int32_t networkActivity = 0;
+  std::string word GUARDED_BY(mutex) = "kavro";
+  std::string versionName GUARDED_BY(mutex);
+  std::int32_t networkActivity GUARDED_BY(mutex) = 0;
   // The partner text as read from the resources under partnerRoot: a resource that is there does
   // not change while the process runs, and every request carries the text.
-  std::optional<std::string> partnerRoot;
-  std::string partner;
+  std::optional<std::string> partnerRoot GUARDED_BY(mutex);
+  std::string partner GUARDED_BY(mutex);
   // The GUID as last read from the core store, good while that store's table of it is unchanged
   // (every request carries it).
-  std::weak_ptr<DataAppCoreDB> guidStore;
-  DataSQLiteDB::ChangeStamp guidStamp;
-  std::optional<std::string> guid;
+  std::weak_ptr<DataAppCoreDB> guidStore GUARDED_BY(mutex);
+  DataSQLiteDB::ChangeStamp guidStamp GUARDED_BY(mutex);
+  std::optional<std::string> guid GUARDED_BY(mutex);
 };
 
 Identity& identity() {
@@ -150,8 +150,8 @@ bool AppUtil::isNetworkIndicatorVisible() {
 std::string AppUtil::getGUID() {
   auto db = AppCoreInfo::getCoreDB();
   {
-    platform::MutexLock lock(identity().mutex);
     auto& id = identity();
+    platform::MutexLock lock(id.mutex);
     if (id.guid && id.guidStore.lock() == db && id.guidStamp == db->tableChangeStamp(db->TABLE_STR_VALUE()))
       return *id.guid;
   }

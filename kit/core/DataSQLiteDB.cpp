@@ -61,7 +61,7 @@ std::vector<std::string> columnNames(sqlite3_stmt* stmt) {
 
 // Open handles per store file in this process: a log left by one of them is no sign of an unclean end.
 platform::Mutex handlesMutex;
-std::map<std::string, int>& openHandles() {
+std::map<std::string, int>& openHandles() REQUIRES(handlesMutex) {
   static auto* handles = new std::map<std::string, int>();
   return *handles;
 }

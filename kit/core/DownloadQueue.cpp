@@ -13,7 +13,7 @@ platform::Mutex& instanceMutex() {
 }
 
 // Never destroyed at exit: a download still running then must not reach services already gone.
-std::shared_ptr<DownloadQueue>& instanceSlot() {
+std::shared_ptr<DownloadQueue>& instanceSlot() REQUIRES(instanceMutex()) {
   static auto* slot = new std::shared_ptr<DownloadQueue>();
   return *slot;
 }

@@ -67,19 +67,21 @@ class DownloadQueue : private DataHttpConnectionDelegate {
   void remove(std::string_view url, const DataHttpConnectionDelegate* delegate);
   void stop(std::string_view url);
   // Takes the download out of every map; the caller retires its connection.
-  std::optional<Download> forget(DataHttpConnection& connection);
+  std::optional<Download> forget(DataHttpConnection& connection) REQUIRES(mutex_);
   // Stops a connection and lets it go from the run loop, outside any callback of its own.
   static void retire(std::shared_ptr<DataHttpConnection> connection);
-  bool isRegistered(const std::string& url, std::uint64_t serial) const;
+  bool isRegistered(const std::string& url, std::uint64_t serial) const REQUIRES(mutex_);
 
   void connectionOnError(DataHttpConnection& connection, const platform::Error& error) override;
   void connectionOnReceived(DataHttpConnection& connection, const platform::Data& data) override;
   void connectionOnDownloadedSize(DataHttpConnection& connection, std::int64_t size) override;
 
+  // Taken again by stop() and by delegates' calls while a callback holds it.
   platform::RecursiveMutex mutex_;
-  std::map<std::string, Download, std::less<>> url2conn_;
-  std::unordered_map<const DataHttpConnection*, std::string> conn2url_;
-  std::uint64_t nextSerial_ = 1;
+  std::map<std::string, Download, std::less<>> url2conn_ GUARDED_BY(mutex_);
+  std::unordered_map<const DataHttpConnection*, std::string> conn2url_ GUARDED_BY(mutex_);
+  std::uint64_t nextSerial_ GUARDED_BY(mutex_) = 1;
+  // Set once before the queue is shared.
   std::weak_ptr<DownloadQueue> self_;
 };
 

@@ -16,7 +16,7 @@ platform::Mutex& locationMutex() {
   return *m;
 }
 
-std::shared_ptr<LocationUtil>& instance() {
+std::shared_ptr<LocationUtil>& instance() REQUIRES(locationMutex()) {
   static auto* p = new std::shared_ptr<LocationUtil>();
   return *p;
 }

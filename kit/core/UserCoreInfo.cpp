@@ -16,7 +16,7 @@ namespace {
 
 struct SharedUser {
   platform::Mutex mutex;
-  std::unique_ptr<UserCoreInfo> instance;
+  std::unique_ptr<UserCoreInfo> instance GUARDED_BY(mutex);
 };
 
 SharedUser& sharedUser() {
@@ -143,8 +143,9 @@ std::string UserCoreInfo::getAppMapType() {
 
 void UserCoreInfo::setUserStatus(UserStatus status) {
   if (status != UserStatus::LoggedIn) {
-    for (std::string* field : {&accountid_, &md5hash_, &lastupdate_, &mobilephone_, &email_}) {
-      writeField(*field, "");
+    for (auto field : {&UserCoreInfo::accountid_, &UserCoreInfo::md5hash_, &UserCoreInfo::lastupdate_,
+                       &UserCoreInfo::mobilephone_, &UserCoreInfo::email_}) {
+      writeField(field, "");
     }
     resumeview_paid_ = false;
   }
@@ -153,25 +154,25 @@ void UserCoreInfo::setUserStatus(UserStatus status) {
   platform::NotificationCenter::defaultCenter().post(userStatusChangedNotify);
 }
 
-std::string UserCoreInfo::readField(const std::string& field) const {
+std::string UserCoreInfo::readField(Field member) const {
   platform::MutexLock lock(fieldsMutex_);
-  return field;
+  return lockedField(member);
 }
 
-void UserCoreInfo::writeField(std::string& field, std::string_view value) {
+void UserCoreInfo::writeField(Field member, std::string_view value) {
   platform::MutexLock lock(fieldsMutex_);
-  field.assign(value);
+  lockedField(member).assign(value);
 }
 
-std::string UserCoreInfo::accountid() const { return readField(accountid_); }
-void UserCoreInfo::setAccountid(std::string_view value) { writeField(accountid_, value); }
-std::string UserCoreInfo::md5hash() const { return readField(md5hash_); }
-void UserCoreInfo::setMd5hash(std::string_view value) { writeField(md5hash_, value); }
-std::string UserCoreInfo::lastupdate() const { return readField(lastupdate_); }
-void UserCoreInfo::setLastupdate(std::string_view value) { writeField(lastupdate_, value); }
-std::string UserCoreInfo::mobilephone() const { return readField(mobilephone_); }
-void UserCoreInfo::setMobilephone(std::string_view value) { writeField(mobilephone_, value); }
-std::string UserCoreInfo::email() const { return readField(email_); }
-void UserCoreInfo::setEmail(std::string_view value) { writeField(email_, value); }
+std::string UserCoreInfo::accountid() const { return readField(&UserCoreInfo::accountid_); }
+void UserCoreInfo::setAccountid(std::string_view value) { writeField(&UserCoreInfo::accountid_, value); }
+std::string UserCoreInfo::md5hash() const { return readField(&UserCoreInfo::md5hash_); }
+void UserCoreInfo::setMd5hash(std::string_view value) { writeField(&UserCoreInfo::md5hash_, value); }
+std::string UserCoreInfo::lastupdate() const { return readField(&UserCoreInfo::lastupdate_); }
+void UserCoreInfo::setLastupdate(std::string_view value) { writeField(&UserCoreInfo::lastupdate_, value); }
+std::string UserCoreInfo::mobilephone() const { return readField(&UserCoreInfo::mobilephone_); }
+void UserCoreInfo::setMobilephone(std::string_view value) { writeField(&UserCoreInfo::mobilephone_, value); }
+std::string UserCoreInfo::email() const { return readField(&UserCoreInfo::email_); }
+void UserCoreInfo::setEmail(std::string_view value) { writeField(&UserCoreInfo::email_, value); }
 
 }  // namespace kavro

@@ -99,17 +99,23 @@ class UserCoreInfo {
   UserCoreInfo();
   static bool storeCredential(std::string_view key, std::string_view plainText);
   static std::string readCredential(std::string_view key);
-  std::string readField(const std::string& field) const;
-  void writeField(std::string& field, std::string_view value);
+  // The fields below under fieldsMutex_, named by member: the analysis cannot follow a guarded
+  // field passed by reference or read through a member pointer, so those reads go through
+  // lockedField, which wants the lock.
+  using Field = std::string UserCoreInfo::*;
+  std::string readField(Field member) const EXCLUDES(fieldsMutex_);
+  void writeField(Field member, std::string_view value) EXCLUDES(fieldsMutex_);
+  const std::string& lockedField(Field member) const REQUIRES(fieldsMutex_) { return this->*member; }
+  std::string& lockedField(Field member) REQUIRES(fieldsMutex_) { return this->*member; }
 
   UserStatus userStatus_ = UserStatus::LoggedOut;
   std::int32_t appMapType_ = MapTypeGeoMap;
   mutable platform::Mutex fieldsMutex_;
-  std::string accountid_;
-  std::string md5hash_;
-  std::string lastupdate_;
-  std::string mobilephone_;
-  std::string email_;
+  std::string accountid_ GUARDED_BY(fieldsMutex_);
+  std::string md5hash_ GUARDED_BY(fieldsMutex_);
+  std::string lastupdate_ GUARDED_BY(fieldsMutex_);
+  std::string mobilephone_ GUARDED_BY(fieldsMutex_);
+  std::string email_ GUARDED_BY(fieldsMutex_);
   bool isEnglishResume_ = false;
   bool resumeview_paid_ = false;
   bool isBusySeason_ = false;

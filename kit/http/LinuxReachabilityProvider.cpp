@@ -24,7 +24,7 @@ platform::Mutex& sharedMutex() {
   return mutex;
 }
 
-std::shared_ptr<ReachabilityFlagsProvider>& sharedSlot() {
+std::shared_ptr<ReachabilityFlagsProvider>& sharedSlot() REQUIRES(sharedMutex()) {
   static std::shared_ptr<ReachabilityFlagsProvider> slot;
   return slot;
 }

@@ -173,7 +173,6 @@ void NetDownloadCache::setStoragePath(std::optional<std::string> path) {
 // --- paths ---
 
 std::optional<std::string> NetDownloadCache::storePathForPolicy(int storagePolicy) const {
-  platform::MutexLock guard(accessLock_);
   if (!storagePath_) return std::nullopt;
   return *storagePath_ + "/" +
          std::string(storagePolicy == NetCacheForSessionDurationCacheStoragePolicy ? SessionStoreName
@@ -181,7 +180,6 @@ std::optional<std::string> NetDownloadCache::storePathForPolicy(int storagePolic
 }
 
 std::optional<std::string> NetDownloadCache::pathToFile(const std::string& fileName) const {
-  platform::MutexLock guard(accessLock_);
   if (!storagePath_) return std::nullopt;
   for (int policy : {NetCacheForSessionDurationCacheStoragePolicy, NetCachePermanentlyCacheStoragePolicy}) {
     std::string path = *storePathForPolicy(policy) + "/" + fileName;
@@ -190,14 +188,24 @@ std::optional<std::string> NetDownloadCache::pathToFile(const std::string& fileN
   return std::nullopt;
 }
 
-std::optional<std::string> NetDownloadCache::pathToCachedResponseHeadersForURL(const URL& url) {
+std::optional<std::string> NetDownloadCache::lockedHeadersPath(const URL& url) const {
   auto name = headerFileName(url);
   return name ? pathToFile(*name) : std::nullopt;
 }
 
-std::optional<std::string> NetDownloadCache::pathToCachedResponseDataForURL(const URL& url) {
+std::optional<std::string> NetDownloadCache::lockedDataPath(const URL& url) const {
   auto name = bodyFileName(url);
   return name ? pathToFile(*name) : std::nullopt;
+}
+
+std::optional<std::string> NetDownloadCache::pathToCachedResponseHeadersForURL(const URL& url) {
+  platform::MutexLock guard(accessLock_);
+  return lockedHeadersPath(url);
+}
+
+std::optional<std::string> NetDownloadCache::pathToCachedResponseDataForURL(const URL& url) {
+  platform::MutexLock guard(accessLock_);
+  return lockedDataPath(url);
 }
 
 std::optional<std::string> NetDownloadCache::pathToStoreCachedResponseHeadersForRequest(
@@ -226,7 +234,7 @@ std::optional<std::string> NetDownloadCache::pathToStoreCachedResponseDataForReq
 
 std::shared_ptr<platform::Dictionary> NetDownloadCache::cachedHeaderArchiveForURL(const URL& url) {
   platform::MutexLock guard(accessLock_);
-  auto path = pathToCachedResponseHeadersForURL(url);
+  auto path = lockedHeadersPath(url);
   if (!path) return nullptr;
   auto bytes = FileManager::contentsAtPath(*path);
   if (!bytes) return nullptr;
@@ -257,7 +265,7 @@ std::optional<NetHeaderDictionary> NetDownloadCache::cachedResponseHeadersForURL
 
 std::optional<Data> NetDownloadCache::cachedResponseDataForURL(const URL& url) {
   platform::MutexLock guard(accessLock_);
-  auto path = pathToCachedResponseDataForURL(url);
+  auto path = lockedDataPath(url);
   if (!path) return std::nullopt;
   return FileManager::contentsAtPath(*path);
 }
@@ -277,7 +285,7 @@ bool NetDownloadCache::isCachedDataCurrentForRequest(NetHTTPRequest& request) {
   platform::MutexLock guard(accessLock_);
   if (!storagePath_ || !url) return false;
   auto cached = cachedHeaderArchiveForURL(*url);
-  if (!cached || !pathToCachedResponseDataForURL(*url)) return false;
+  if (!cached || !lockedDataPath(*url)) return false;
   // The server confirmed the entry.
   if (status == 304) return true;
   // A fresh answer still being read: it matches the entry only when its validators do. (Once a
@@ -311,8 +319,7 @@ bool NetDownloadCache::canUseCachedDataForRequest(NetHTTPRequest& request) {
   bool hasResponse = request.responseHeaders().has_value();
   {
     platform::MutexLock guard(accessLock_);
-    if (!url || !pathToCachedResponseHeadersForURL(*url) || !pathToCachedResponseDataForURL(*url))
-      return false;
+    if (!url || !lockedHeadersPath(*url) || !lockedDataPath(*url)) return false;
   }
   if (policy & NetOnlyLoadIfNotCachedCachePolicy) return true;
   if (complete && (policy & NetFallbackToCacheIfLoadFailsCachePolicy)) return true;
@@ -382,7 +389,7 @@ void NetDownloadCache::updateExpiryForRequest(NetHTTPRequest& request, double ma
   if (!url || !expires) return;
   platform::MutexLock guard(accessLock_);
   // The entry where it is, whichever store holds it.
-  auto path = pathToCachedResponseHeadersForURL(*url);
+  auto path = lockedHeadersPath(*url);
   auto archive = cachedHeaderArchiveForURL(*url);
   if (!path || !archive) return;
   auto updated = platform::MutableDictionary::create();
@@ -397,8 +404,8 @@ void NetDownloadCache::updateExpiryForRequest(NetHTTPRequest& request, double ma
 void NetDownloadCache::removeCachedDataForURL(const URL& url) {
   platform::MutexLock guard(accessLock_);
   if (!storagePath_) return;
-  if (auto path = pathToCachedResponseHeadersForURL(url)) FileManager::removeItemAtPath(*path);
-  if (auto path = pathToCachedResponseDataForURL(url)) FileManager::removeItemAtPath(*path);
+  if (auto path = lockedHeadersPath(url)) FileManager::removeItemAtPath(*path);
+  if (auto path = lockedDataPath(url)) FileManager::removeItemAtPath(*path);
 }
 
 void NetDownloadCache::removeCachedDataForRequest(NetHTTPRequest& request) {

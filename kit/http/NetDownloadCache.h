@@ -76,12 +76,18 @@ class NetDownloadCache : public NetCacheDelegate {
   void clearCachedResponsesForStoragePolicy(int storagePolicy) override;
 
  private:
-  std::optional<std::string> pathToFile(const std::string& fileName) const;
-  std::optional<std::string> storePathForPolicy(int storagePolicy) const;
+  std::optional<std::string> pathToFile(const std::string& fileName) const REQUIRES(accessLock_);
+  std::optional<std::string> storePathForPolicy(int storagePolicy) const REQUIRES(accessLock_);
+  // The paths of pathToCachedResponse...ForURL, for callers that hold the lock across the file's
+  // use.
+  std::optional<std::string> lockedHeadersPath(const platform::URL& url) const REQUIRES(accessLock_);
+  std::optional<std::string> lockedDataPath(const platform::URL& url) const REQUIRES(accessLock_);
   // The header file as archived (numbers kept as numbers); none when absent or unreadable.
   std::shared_ptr<platform::Dictionary> cachedHeaderArchiveForURL(const platform::URL& url);
   static bool writeHeaderArchive(const std::string& path, const platform::Dictionary& headers);
 
+  // Held also across a path's look-up and the use of its file, so that a clear or a new storage
+  // path cannot come between them.
   mutable platform::RecursiveMutex accessLock_;
   std::optional<std::string> storagePath_ GUARDED_BY(accessLock_);
   int defaultCachePolicy_ GUARDED_BY(accessLock_) = NetAskServerIfModifiedWhenStaleCachePolicy;

@@ -85,10 +85,10 @@ class NetFormDataRequest : public NetHTTPRequest {
   std::optional<std::string> escape(std::string_view text) const;
   void failToEncode();
 
-  std::vector<PostField> postData_;
-  std::vector<FilePart> fileData_;
-  int postFormat_ = URLEncodedPostFormat;
-  NetStringEncoding stringEncoding_ = NetUTF8StringEncoding;
+  std::vector<PostField> postData_ GUARDED_BY(cancelledLock());
+  std::vector<FilePart> fileData_ GUARDED_BY(cancelledLock());
+  int postFormat_ GUARDED_BY(cancelledLock()) = URLEncodedPostFormat;
+  NetStringEncoding stringEncoding_ GUARDED_BY(cancelledLock()) = NetUTF8StringEncoding;
 };
 
 // The IANA name of an encoding as a charset parameter ("utf-8"); none for one not known here.

@@ -54,13 +54,13 @@ using netdetail::shared;
 template <typename T>
 T NetHTTPRequest::guarded(T NetHTTPRequest::*field) const {
   platform::MutexLock guard(lock_);
-  return this->*field;
+  return lockedField(field);
 }
 
 template <typename T>
 void NetHTTPRequest::setGuarded(T NetHTTPRequest::*field, T value) {
   platform::MutexLock guard(lock_);
-  this->*field = std::move(value);
+  lockedField(field) = std::move(value);
 }
 
 template <typename T>
@@ -90,12 +90,18 @@ void NetHTTPRequest::freezeOptions() {
 
 // --- creation ---
 
+namespace {
+// What a new request starts from; out of the constructor, where the lock analysis does not look.
+std::pair<double, std::shared_ptr<NetCacheDelegate>> newRequestDefaults() {
+  platform::MutexLock guard(shared().defaultsLock);
+  return {shared().defaultTimeOutSeconds, shared().defaultCache};
+}
+}  // namespace
+
 NetHTTPRequest::NetHTTPRequest(std::optional<URL> url) : blocks_(std::make_unique<NetRequestBlocks>()) {
-  {
-    platform::MutexLock guard(shared().defaultsLock);
-    options_.timeOutSeconds = shared().defaultTimeOutSeconds;
-    downloadCache_ = shared().defaultCache;
-  }
+  auto [timeOutSeconds, cache] = newRequestDefaults();
+  options_.timeOutSeconds = timeOutSeconds;
+  downloadCache_ = std::move(cache);
   url_ = std::move(url);
 }
 
@@ -255,6 +261,8 @@ std::shared_ptr<NetHTTPRequest> NetHTTPRequest::copy() {
 RunLoop& NetHTTPRequest::threadForRequest(const NetHTTPRequest*) {
   static std::atomic<RunLoop*> networkLoop{nullptr};
   if (RunLoop* loop = networkLoop.load(std::memory_order_acquire)) return *loop;
+  // Makes one loop when several threads ask at once; what it guards is the atomic, read
+  // without it once set, so nothing is marked as guarded by it.
   static platform::Mutex creation;
   platform::MutexLock guard(creation);
   if (RunLoop* loop = networkLoop.load(std::memory_order_acquire)) return *loop;
@@ -332,6 +340,7 @@ void NetHTTPRequest::startSynchronous(RunLoop& loop) {
     main();
     while (!complete()) loop.runOnce(1e10, NetHTTPRequestRunLoopMode);
   }
+  // inProgress_ changes with lock_ held (see the field).
   platform::MutexLock guard(lock_);
   inProgress_ = false;
 }
@@ -1056,10 +1065,7 @@ void NetHTTPRequest::requestReceivedResponseHeaders(NetHeaderDictionary headers)
   requestThread_.claim();
   auto s = self();
   auto view = snapshotResponse();
-  {
-    platform::MutexLock guard(lock_);
-    headersView_ = view;
-  }
+  headersView_ = view;
   performOnMainThread(
       [s, headers, view] { s->withCallbackView(view, [&] { s->reportResponseHeaders(headers); }); });
 }
@@ -1145,11 +1151,7 @@ void NetHTTPRequest::passOnReceivedData(Data data) {
   requestThread_.claim();
   auto s = self();
   auto shared = std::make_shared<Data>(std::move(data));
-  std::shared_ptr<const Response> view;
-  {
-    platform::MutexLock guard(lock_);
-    view = headersView_;
-  }
+  std::shared_ptr<const Response> view = headersView_;
   performOnMainThread([s, shared, view] {
     auto got = s->receivers(&NetRequestBlocks::dataReceived);
     s->withCallbackView(view, [&] {

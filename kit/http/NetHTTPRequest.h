@@ -509,7 +509,7 @@ class NetHTTPRequest : public Operation {
   void useDataFromCache();
   bool retryUsingNewConnection();
   void scheduleReadStream();
-  void unscheduleReadStream();
+  void unscheduleReadStream() REQUIRES(lock_);
   void destroyReadStream();
   bool removeTemporaryDownloadFile();
   bool removeTemporaryUncompressedDownloadFile();
@@ -651,6 +651,16 @@ class NetHTTPRequest : public Operation {
   T guarded(T NetHTTPRequest::*field) const;
   template <typename T>
   void setGuarded(T NetHTTPRequest::*field, T value);
+  // The field itself: the lock analysis does not see a read through a member pointer, so those
+  // go through here, which wants the lock.
+  template <typename T>
+  const T& lockedField(T NetHTTPRequest::*field) const REQUIRES(lock_) {
+    return this->*field;
+  }
+  template <typename T>
+  T& lockedField(T NetHTTPRequest::*field) REQUIRES(lock_) {
+    return this->*field;
+  }
   template <typename T>
   void setBlock(T NetRequestBlocks::*field, T block);
   template <typename T>
@@ -661,6 +671,7 @@ class NetHTTPRequest : public Operation {
 
   mutable platform::Mutex optionsLock_;
   bool optionsFrozen_ GUARDED_BY(optionsLock_) = false;
+  // Not marked as guarded by optionsLock_: once frozen it is read without it.
   Options options_;
 
   mutable platform::RecursiveMutex lock_;
@@ -756,7 +767,7 @@ class NetHTTPRequest : public Operation {
   // The script being evaluated for this request; cancelling the request ends it. Under its own
   // lock, taken alone: a synchronous request holds lock_ while its script runs.
   platform::Mutex PACScriptRunLock_;
-  std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_;
+  std::shared_ptr<platform::PACScriptEvaluation> PACScriptRun_ GUARDED_BY(PACScriptRunLock_);
 
   // Progress.
   std::weak_ptr<NetProgressDelegate> uploadProgressDelegate_ GUARDED_BY(lock_);

@@ -341,7 +341,7 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
     if (validity.domain == platform::HTTPStreamErrorDomain &&
         (validity.code == platform::HTTPAuthenticationBadUserName ||
          validity.code == platform::HTTPAuthenticationBadPassword)) {
-      std::unique_lock authLock(shared().delegateAuthenticationLock);
+      platform::MutexLock authLock(shared().delegateAuthenticationLock);
       if (side.proxy)
         removeProxyAuthenticationCredentialsFromSessionStore(side.credentials);
       else
@@ -378,7 +378,7 @@ void NetHTTPRequest::applyCredentialsAndResume(const AuthenticationSide& side) {
     return;
   }
   if (side.authentication->requiresUserNameAndPassword()) {
-    std::unique_lock authLock(shared().delegateAuthenticationLock);
+    platform::MutexLock authLock(shared().delegateAuthenticationLock);
     if (running_.error || cancelled_) return;
     if (options_.useSessionPersistence) {
       auto entry = findSession();

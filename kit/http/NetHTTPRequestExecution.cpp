@@ -357,6 +357,7 @@ void NetHTTPRequest::startRequest() {
 }
 
 void NetHTTPRequest::updateStatus() {
+  // inProgress_ changes with lock_ held: held here, the check and the look at it agree.
   platform::MutexLock guard(lock_);
   requestThread_.claim();
   checkRequestStatus();

@@ -15,7 +15,9 @@
 namespace kavro {
 
 // One persistent connection of the pool. Streams opened for it carry the connection identity
-// "NetHTTPRequest-<id>", so they share one socket.
+// "NetHTTPRequest-<id>", so they share one socket. Its fields change under the pool's lock
+// (connectionsLock); not marked as guarded: an entry taken out of the pool is closed without it by
+// whoever took it out.
 struct NetConnectionEntry {
   int id = 0;
   std::string host;
@@ -60,6 +62,8 @@ struct SharedState {
   bool shouldUpdateNetworkActivityIndicator GUARDED_BY(connectionsLock) = true;
   std::atomic<bool> indicatorVisible{false};
 
+  // Makes one progress report at a time (the figures and the delegates' calls); it guards no
+  // field, so nothing is marked as guarded by it.
   platform::RecursiveMutex progressLock;
 
   // Bandwidth lock (not recursive) and its figures.
@@ -80,6 +84,9 @@ struct SharedState {
   std::vector<NetHTTPRequest::SessionCredentials> sessionCredentials GUARDED_BY(sessionCredentialsLock);
   std::vector<NetHTTPRequest::SessionCredentials> sessionProxyCredentials GUARDED_BY(sessionCredentialsLock);
 
+  // One request at a time looks for credentials and asks the delegate or the dialog for them: a
+  // request that waited finds in the session what the one before it was given. It guards no
+  // field of its own.
   platform::RecursiveMutex delegateAuthenticationLock;
 
   platform::Mutex defaultsLock;
@@ -88,8 +95,8 @@ struct SharedState {
   std::optional<std::string> defaultUserAgent GUARDED_BY(defaultsLock);
   NetHTTPRequest::AuthenticationDialogPresenter dialogPresenter GUARDED_BY(defaultsLock);
   // Watched while mobile-data-only throttling is on.
-  std::shared_ptr<Reachability> internetReachability;
-  std::uint64_t reachabilityObserver = 0;
+  std::shared_ptr<Reachability> internetReachability GUARDED_BY(defaultsLock);
+  std::uint64_t reachabilityObserver GUARDED_BY(defaultsLock) = 0;
   std::shared_ptr<OperationQueue> sharedQueue GUARDED_BY(defaultsLock);
 };
 

@@ -412,7 +412,6 @@ void NetHTTPRequest::scheduleReadStream() {
 }
 
 void NetHTTPRequest::unscheduleReadStream() {
-  platform::MutexLock guard(lock_);
   requestThread_.claim();
   if (!readStream_ || !readStreamIsScheduled_) return;
   hideNetworkActivity();

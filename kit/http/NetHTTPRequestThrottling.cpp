@@ -119,6 +119,7 @@ std::optional<double> NetHTTPRequest::throttleWakeUpTime() {
 }
 
 void NetHTTPRequest::performThrottling() {
+  // Also called from an upload's reads: lock_ keeps those apart from the run's own calls.
   platform::MutexLock guard(lock_);
   requestThread_.claim();
   if (!readStream_) return;

@@ -9,6 +9,8 @@ namespace kavro {
 
 namespace {
 
+// One upload reads its allowance at a time, so that two uploads do not both take the same second's
+// bandwidth. The figures it reads are under the request engine's own locks: it guards no field.
 platform::Mutex uploadReadLock;
 
 class FileInputStream : public platform::InputStream {

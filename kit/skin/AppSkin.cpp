@@ -41,7 +41,7 @@ platform::Mutex& sharedMutex() {
   static platform::Mutex m;
   return m;
 }
-std::unique_ptr<AppSkin>& sharedInstance() {
+std::unique_ptr<AppSkin>& sharedInstance() REQUIRES(sharedMutex()) {
   static std::unique_ptr<AppSkin> instance;
   return instance;
 }

@@ -31,15 +31,14 @@ CVMapEngine::~CVMapEngine() {
   Remove(EngineSlot::RecordMan);
   Remove(EngineSlot::VerDatsetMan);
   if (global_.dispatcher) global_.dispatcher->Forget(this);
-  std::unique_ptr<EngineDisplay> display;
-  std::unique_ptr<EngineNotifier> notifier;
-  {
-    platform::MutexLock lock(partsMutex_);
-    display = std::move(display_);
-    notifier = std::move(notifier_);
-  }
+  auto [display, notifier] = TakeOutputs();
   display.reset();
   notifier.reset();
+}
+
+std::pair<std::unique_ptr<EngineDisplay>, std::unique_ptr<EngineNotifier>> CVMapEngine::TakeOutputs() {
+  platform::MutexLock lock(partsMutex_);
+  return {std::move(display_), std::move(notifier_)};
 }
 
 int CVMapEngine::Start() {

@@ -2,6 +2,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "mapsdk/engine/CUrlTranslater.h"
@@ -123,6 +124,10 @@ class CVMapEngine : public CVMsgHandler {
 
  private:
   void Route(EngineSlot slot, EngineMsg message, int wParam, int lParam) const;
+  // The display and the notifier taken out together, for the destructor to end outside the lock
+  // (in a function of its own: the lock analysis does not look into destructors).
+  std::pair<std::unique_ptr<EngineDisplay>, std::unique_ptr<EngineNotifier>> TakeOutputs()
+      EXCLUDES(partsMutex_);
 
   CVMainGlobalMan& global_;
   platform::RunLoop* mainLoop_;

@@ -22,7 +22,7 @@ platform::Mutex& clockMutex() {
   return m;
 }
 
-std::shared_ptr<Clock>& installedClock() {
+std::shared_ptr<Clock>& installedClock() REQUIRES(clockMutex()) {
   static std::shared_ptr<Clock> clock;
   return clock;
 }

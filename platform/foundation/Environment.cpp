@@ -32,7 +32,7 @@ platform::Mutex& lock() {
   return m;
 }
 
-Settings& settings() {
+Settings& settings() REQUIRES(lock()) {
   static Settings s;
   return s;
 }
@@ -84,22 +84,23 @@ std::string homeFolder(std::string_view relative) {
   return path;
 }
 
+// A field named by member: a field passed by reference would be out of the lock analysis' sight.
 template <class T>
-T read(const T& field) {
+T read(T Settings::*field) {
   platform::MutexLock g(lock());
-  return field;
+  return settings().*field;
 }
 
 template <class T>
-void write(T& field, T value) {
+void write(T Settings::*field, T value) {
   platform::MutexLock g(lock());
-  field = std::move(value);
+  settings().*field = std::move(value);
 }
 
 }  // namespace
 
 std::string Environment::homeRoot() {
-  std::string root = read(settings().homeRoot);
+  std::string root = read(&Settings::homeRoot);
   if (root.empty()) root = envOr("KAVRO_HOME", userHome() + "/.kavro");
   // Whatever else the process writes (databases' journals, the map engine's caches, logs) is
   // private too.
@@ -167,39 +168,39 @@ std::optional<Environment::ResourceFile> Environment::resourceFile(std::string_v
   return ResourceFile{std::move(*path), *stamp};
 }
 
-std::string Environment::bundleName() { return read(settings().bundleName).value_or("Kavro"); }
+std::string Environment::bundleName() { return read(&Settings::bundleName).value_or("Kavro"); }
 void Environment::setBundleName(std::string name) {
-  write(settings().bundleName, std::optional(std::move(name)));
+  write(&Settings::bundleName, std::optional(std::move(name)));
 }
 
-std::string Environment::versionString() { return read(settings().versionString).value_or("2.4.2"); }
+std::string Environment::versionString() { return read(&Settings::versionString).value_or("2.4.2"); }
 void Environment::setVersionString(std::string version) {
-  write(settings().versionString, std::optional(std::move(version)));
+  write(&Settings::versionString, std::optional(std::move(version)));
 }
 
-std::string Environment::buildNumber() { return read(settings().buildNumber).value_or("2.4.2"); }
+std::string Environment::buildNumber() { return read(&Settings::buildNumber).value_or("2.4.2"); }
 void Environment::setBuildNumber(std::string build) {
-  write(settings().buildNumber, std::optional(std::move(build)));
+  write(&Settings::buildNumber, std::optional(std::move(build)));
 }
 
 std::vector<std::string> Environment::urlSchemes() {
-  return read(settings().urlSchemes).value_or(std::vector<std::string>{"kavroapp"});
+  return read(&Settings::urlSchemes).value_or(std::vector<std::string>{"kavroapp"});
 }
 void Environment::setUrlSchemes(std::vector<std::string> schemes) {
-  write(settings().urlSchemes, std::optional(std::move(schemes)));
+  write(&Settings::urlSchemes, std::optional(std::move(schemes)));
 }
 
 std::string Environment::apiHostUrl() {
-  std::string url = read(settings().apiHostUrl);
+  std::string url = read(&Settings::apiHostUrl);
   return url.empty() ? envOr("KAVRO_API_URL", kDefaultHost) : url;
 }
-void Environment::setApiHostUrl(std::string url) { write(settings().apiHostUrl, std::move(url)); }
+void Environment::setApiHostUrl(std::string url) { write(&Settings::apiHostUrl, std::move(url)); }
 
 std::string Environment::mapHostUrl() {
-  std::string url = read(settings().mapHostUrl);
+  std::string url = read(&Settings::mapHostUrl);
   return url.empty() ? envOr("KAVRO_MAP_URL", kDefaultHost) : url;
 }
-void Environment::setMapHostUrl(std::string url) { write(settings().mapHostUrl, std::move(url)); }
+void Environment::setMapHostUrl(std::string url) { write(&Settings::mapHostUrl, std::move(url)); }
 
 void Environment::reset() {
   platform::MutexLock g(lock());

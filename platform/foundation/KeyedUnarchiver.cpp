@@ -19,7 +19,7 @@ platform::Mutex& registryLock() {
   return m;
 }
 
-std::map<std::string, CodingFactory, std::less<>>& registry() {
+std::map<std::string, CodingFactory, std::less<>>& registry() REQUIRES(registryLock()) {
   static std::map<std::string, CodingFactory, std::less<>> r;
   return r;
 }

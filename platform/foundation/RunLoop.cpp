@@ -450,6 +450,19 @@ struct OutsideWorkBook {
   platform::Mutex mutex;
   std::uint64_t nextId GUARDED_BY(mutex) = 0;
   std::map<std::uint64_t, std::chrono::steady_clock::time_point> started GUARDED_BY(mutex);
+
+  // Here rather than in OutsideWork's constructor and destructor, which the lock analysis does not
+  // look into.
+  std::uint64_t open() EXCLUDES(mutex) {
+    platform::MutexLock lock(mutex);
+    const std::uint64_t id = nextId++;
+    started.emplace(id, std::chrono::steady_clock::now());
+    return id;
+  }
+  void close(std::uint64_t id) EXCLUDES(mutex) {
+    platform::MutexLock lock(mutex);
+    started.erase(id);
+  }
 };
 
 OutsideWorkBook& outsideWorkBook() {
@@ -622,18 +635,9 @@ void RunLoopImpl::discardAll() {
 
 }  // namespace
 
-RunLoop::OutsideWork::OutsideWork() {
-  auto& book = outsideWorkBook();
-  platform::MutexLock lock(book.mutex);
-  id_ = book.nextId++;
-  book.started.emplace(id_, std::chrono::steady_clock::now());
-}
+RunLoop::OutsideWork::OutsideWork() : id_(outsideWorkBook().open()) {}
 
-RunLoop::OutsideWork::~OutsideWork() {
-  auto& book = outsideWorkBook();
-  platform::MutexLock lock(book.mutex);
-  book.started.erase(id_);
-}
+RunLoop::OutsideWork::~OutsideWork() { outsideWorkBook().close(id_); }
 
 bool RunLoop::outsideWorkHoldsTime() {
   auto& book = outsideWorkBook();

@@ -21,7 +21,7 @@ platform::Mutex& instanceLock() {
   return m;
 }
 
-std::unique_ptr<UserDefaults>& instance() {
+std::unique_ptr<UserDefaults>& instance() REQUIRES(instanceLock()) {
   static std::unique_ptr<UserDefaults> p;
   return p;
 }
@@ -108,10 +108,7 @@ std::uint64_t nextStamp() {
 
 UserDefaults::UserDefaults() : stamp_(nextStamp()) {}
 
-UserDefaults::~UserDefaults() {
-  platform::MutexLock g(mutex_);
-  synchronizeLocked();
-}
+UserDefaults::~UserDefaults() { synchronize(); }
 
 std::string UserDefaults::path() const {
   platform::MutexLock g(mutex_);

@@ -9,7 +9,7 @@ platform::Mutex& lock() {
   static platform::Mutex m;
   return m;
 }
-std::vector<MapItem::OpenedMaps>& opened() {
+std::vector<MapItem::OpenedMaps>& opened() REQUIRES(lock()) {
   static std::vector<MapItem::OpenedMaps> list;
   return list;
 }

@@ -45,7 +45,7 @@ using ContextRef = std::shared_ptr<SSL_CTX>;
 ContextRef contextFor(const TLSSettings& settings, std::string& failure) {
   // Never destroyed: the cache lives as long as the process.
   static auto* mutex = new platform::Mutex();
-  static auto* cache =
+  static auto* cache PT_GUARDED_BY(*mutex) =
       new std::map<std::string, std::pair<ContextRef, std::shared_ptr<const ClientIdentity>>>();
   std::string key = settings.key();
   platform::MutexLock lock(*mutex);

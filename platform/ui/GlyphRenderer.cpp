@@ -60,7 +60,8 @@ GlyphRenderer::GlyphRenderer(std::unique_ptr<Face> face, std::string path)
       path_(std::move(path)),
       basic_(static_cast<std::uint32_t*>(std::calloc(0x10000, sizeof(std::uint32_t)))) {
   if (!basic_) throw std::bad_alloc();
-  MutexLock lock(faceMutex_);
+  // No lock: no other thread sees the face before the constructor returns (and the analysis
+  // does not look into constructors).
   missing_ = static_cast<float>(fontAdvance(0));
 }
 
@@ -104,9 +105,9 @@ double GlyphRenderer::readAdvance(char32_t c) const {
 
 std::shared_ptr<GlyphRenderer> GlyphRenderer::systemFont() {
   static platform::Mutex mutex;
-  static bool looked = false;
-  static std::string lookedFor;
-  static std::shared_ptr<GlyphRenderer> found;
+  static bool looked GUARDED_BY(mutex) = false;
+  static std::string lookedFor GUARDED_BY(mutex);
+  static std::shared_ptr<GlyphRenderer> found GUARDED_BY(mutex);
   platform::MutexLock lock(mutex);
   const char* env = std::getenv("KAVRO_FONT");
   std::string own = env ? env : "";

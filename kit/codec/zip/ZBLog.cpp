@@ -20,7 +20,7 @@ platform::Mutex& instanceLock() {
   return lock;
 }
 
-std::unique_ptr<ZBLog>& instanceSlot() {
+std::unique_ptr<ZBLog>& instanceSlot() REQUIRES(instanceLock()) {
   static std::unique_ptr<ZBLog> instance;
   return instance;
 }
