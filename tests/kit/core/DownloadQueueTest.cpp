@@ -97,8 +97,9 @@ TEST_F(DownloadQueueTest, DelegatesAreHeldWeakly) {
   ASSERT_TRUE(runUntil([&] { return log.size() == 1; }));
   EXPECT_EQ(log, Calls{"b:received"});
 
-  // When everybody waiting is gone, the download stops at its next piece.
-  ScriptedResponse chunked = ScriptedResponse::ok(std::string(4096, 'x'));
+  // When everybody waiting is gone, the download stops at its next piece: long before the rest of
+  // this one (a minute of pieces) could come.
+  ScriptedResponse chunked = ScriptedResponse::ok(std::string(512 * 3000, 'x'));
   chunked.chunkSizes = {512};
   chunked.delayBetweenChunks = 0.02;
   server.setAnswer("/api/img/chunks.php", chunked);

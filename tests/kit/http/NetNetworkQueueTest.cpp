@@ -96,7 +96,17 @@ TEST(OperationQueueTest, DependenciesWaitForEachOther) {
   auto second = std::make_shared<PlainOperation>(&log, "second");
   second->setQueuePriority(kavro::Operation::VeryHigh);
   second->addDependency(first);
+  // Nothing, itself or the same one again adds nothing: it would never be ready.
+  second->addDependency(nullptr);
+  second->addDependency(second);
+  second->addDependency(first);
+  EXPECT_EQ(second->dependencies(), (std::vector<std::shared_ptr<kavro::Operation>>{first}));
   EXPECT_FALSE(second->isReady());
+  auto third = std::make_shared<PlainOperation>(&log, "third");
+  third->addDependency(first);
+  third->removeDependency(first);
+  EXPECT_TRUE(third->dependencies().empty());
+  EXPECT_TRUE(third->isReady());
   q->addOperation(second);
   q->addOperation(first);
   q->setSuspended(false);

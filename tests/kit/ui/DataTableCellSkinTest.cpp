@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/skin/AppSkinTargets.h"
+#include "kit/ui/ClearTableCell.h"
 #include "kit/ui/DataTableCell.h"
 #include "kit/ui/ListView.h"
 #include "tests/kit/ui/KitUITest.h"
@@ -30,6 +31,23 @@ TEST_F(DataTableCellSkinTest, BuiltInSkinReachesTheRowsBackground) {
   EXPECT_EQ(plainCell->bgColor(), platform::Color::white());
   EXPECT_EQ(plainCell->backgroundView()->backgroundColor(), platform::Color::white());
   EXPECT_FALSE(plainCell->backgroundView()->backgroundPatternImage());
+}
+
+// A spacer row: no height, nothing seen, no touches, no selection.
+TEST_F(DataTableCellSkinTest, ASpacerRowIsUnseenAndTakesNoTouches) {
+  auto list = ListView::create(false);
+  const platform::IndexPath ip{0, 0};
+  auto spacer = DataTableCell::cellWithCellID<ClearTableCell>("spacer", *list, ip);
+  EXPECT_EQ(spacer->alpha(), 0);
+  EXPECT_FALSE(spacer->isUserInteractionEnabled());
+  EXPECT_EQ(spacer->selectionStyle(), platform::TableViewCellSelectionStyle::None);
+  EXPECT_EQ(
+      platform::classFor<ClearTableCell>()->callClassFunction(&CellClassFunctions::heightForCell, *list, ip),
+      0.0);
+  // An ordinary row beside it is seen and touched.
+  auto row = DataTableCell::cellWithCellID<DataTableCell>("row", *list, ip);
+  EXPECT_EQ(row->alpha(), 1);
+  EXPECT_TRUE(row->isUserInteractionEnabled());
 }
 
 }  // namespace

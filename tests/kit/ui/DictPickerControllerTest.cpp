@@ -5,6 +5,7 @@
 #include "kit/core/UserCoreInfo.h"
 #include "kit/ui/DictPickerController.h"
 #include "kit/ui/DictPickerDataCell.h"
+#include "kit/ui/DictPickerGpsErrorCell.h"
 #include "kit/ui/DictPickerSectionCell.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/kit/ui/DictPickerTestSupport.h"
@@ -140,6 +141,14 @@ TEST_F(DictPickerControllerTest, TheGpsRowAsksForTheLocationLateAndRetriesAfterA
   EXPECT_EQ(gps->listViewDataStatus(), ListViewDataStatus::Loaded);
   EXPECT_FALSE(gps->isLoadDataOK());
   EXPECT_EQ(gps->count(), 0u);
+  // The row says why and what to do, in the skin's error text, from the left.
+  picker->dictView()->layoutIfNeeded();
+  auto row = std::dynamic_pointer_cast<DictPickerGpsErrorCell>(
+      picker->dictView()->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 0)));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->label()->text(), AppCoreInfo::getLocalizedString("gps_failed_retry_tips"));
+  EXPECT_EQ(row->label()->textAlignment(), platform::TextAlignment::Left);
+  EXPECT_EQ(row->selectionStyle(), platform::TableViewCellSelectionStyle::None);
   LocationUtil::stopLocation();
   picker->listViewLoadData(*picker->dictView(), platform::IndexPath::forRow(0, 0));
   EXPECT_EQ(gps->listViewDataStatus(), ListViewDataStatus::Loading);

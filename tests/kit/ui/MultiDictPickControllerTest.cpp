@@ -4,6 +4,7 @@
 #include "kit/ui/CommonHudView.h"
 #include "kit/ui/MultiDictPickController.h"
 #include "platform/foundation/Format.h"
+#include "platform/ui/TextMetrics.h"
 #include "tests/kit/ui/DictPickerTestSupport.h"
 
 namespace kavro {
@@ -51,7 +52,18 @@ TEST_F(MultiDictPickControllerTest, EarlierPicksShowOnTheBoardAndUnfoldIntoBoxes
     EXPECT_EQ(box->frame().x(), 10);
     EXPECT_GT(box->frame().width(), 40);
     EXPECT_EQ(box->valueLabel()->center().y, 17);
+    // The whole name is shown, 40 points of box around it.
+    const auto& label = box->valueLabel();
+    EXPECT_DOUBLE_EQ(label->frame().width(),
+                     platform::TextMetrics::sizeWithFont(label->text(), label->font()).width);
+    EXPECT_DOUBLE_EQ(box->frame().width(), label->frame().width() + 40);
   }
+  EXPECT_EQ(boxes[0]->valueLabel()->text(), "Beijing");
+  EXPECT_EQ(boxes[1]->valueLabel()->text(), "Shanghai");
+  // A name too long for the board is cut at 85 % of its width.
+  auto longBox = SelectedItemBox::initWithValue(std::string(200, 'W'), picker);
+  EXPECT_DOUBLE_EQ(longBox->valueLabel()->frame().width(), picker->view()->bounds().width() * 0.85);
+  EXPECT_DOUBLE_EQ(longBox->frame().width(), picker->view()->bounds().width() * 0.85 + 40);
   EXPECT_EQ(boxes[0]->frame().y(), 44);
   EXPECT_EQ(boxes[1]->frame().y(), boxes[0]->frame().maxY() + 5);
   EXPECT_EQ(picker->itemsBoard()->frame().height(), boxes[1]->frame().maxY() + 10);

@@ -79,6 +79,16 @@ TEST_F(TitleInputCellTest, TypingKeepsTheRecordInStepAndReturnMovesOnThenSubmits
   name->input()->insertText("磊");
   EXPECT_EQ(name->detail()->getInputValue(), "Li磊");
   EXPECT_EQ(ctrl->changes, 2);
+  EXPECT_EQ(name->input()->text(), "Li磊") << "what was typed is shown";
+
+  // The field offers its clear button while editing; clearing empties the record too.
+  EXPECT_EQ(name->input()->clearButtonMode(), platform::TextFieldViewMode::WhileEditing);
+  ASSERT_TRUE(name->input()->clear());
+  EXPECT_EQ(name->input()->text(), "");
+  EXPECT_EQ(name->detail()->getInputValue(), "");
+  EXPECT_EQ(ctrl->changes, 3);
+  name->input()->insertText("Li磊");
+  EXPECT_EQ(name->detail()->getInputValue(), "Li磊");
 
   name->input()->returnKey();
   EXPECT_TRUE(password->input()->isFirstResponder());

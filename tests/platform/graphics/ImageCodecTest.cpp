@@ -3,9 +3,12 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
@@ -280,6 +283,50 @@ TEST(Image, ScaleOrientationAndNames) {
   EXPECT_EQ(Image::scaleOfFileName("/a/b@2x.png"), 2.0);
   EXPECT_EQ(Image::scaleOfFileName("/a/b@2x.png.bak"), 1.0);
   EXPECT_EQ(Image::scaleOfFileName("b@3x"), 3.0);
+}
+
+TEST(Image, EveryOrientationShowsTheStoredCornersWhereACameraPutsThem) {
+  // Stored 6 x 4: where its top-left, top-right and bottom-left pixels are seen fixes the whole
+  // turn and mirror.
+  const Bitmap stored = pattern(6, 4, true);
+  struct Case {
+    ImageOrientation orientation;
+    int width, height;                                                       // as seen
+    int topLeftX, topLeftY, topRightX, topRightY, bottomLeftX, bottomLeftY;  // where each is seen
+  };
+  const Case cases[] = {
+      {ImageOrientation::Up, 6, 4, 0, 0, 5, 0, 0, 3},
+      {ImageOrientation::Down, 6, 4, 5, 3, 0, 3, 5, 0},
+      {ImageOrientation::Left, 4, 6, 0, 5, 0, 0, 3, 5},
+      {ImageOrientation::Right, 4, 6, 3, 0, 3, 5, 0, 0},
+      {ImageOrientation::UpMirrored, 6, 4, 5, 0, 0, 0, 5, 3},
+      {ImageOrientation::DownMirrored, 6, 4, 0, 3, 5, 3, 0, 0},
+      {ImageOrientation::LeftMirrored, 4, 6, 0, 0, 0, 5, 3, 0},
+      {ImageOrientation::RightMirrored, 4, 6, 3, 5, 3, 0, 0, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.orientation));
+    auto image = Image::imageWithBitmap(stored, 1.0, c.orientation);
+    const Bitmap seen = image->uprightBitmap();
+    ASSERT_EQ(seen.width(), c.width);
+    ASSERT_EQ(seen.height(), c.height);
+    EXPECT_EQ(image->size(), (platform::Size{double(c.width), double(c.height)}));
+    EXPECT_EQ(seen.pixelAt(c.topLeftX, c.topLeftY), stored.pixelAt(0, 0));
+    EXPECT_EQ(seen.pixelAt(c.topRightX, c.topRightY), stored.pixelAt(5, 0));
+    EXPECT_EQ(seen.pixelAt(c.bottomLeftX, c.bottomLeftY), stored.pixelAt(0, 3));
+    // Every stored pixel is seen exactly once: nothing read from outside the picture.
+    std::vector<Pixel> a, b;
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 6; ++x) a.push_back(stored.pixelAt(x, y));
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width; ++x) b.push_back(seen.pixelAt(x, y));
+    auto order = [](const Pixel& p, const Pixel& q) {
+      return std::tie(p.r, p.g, p.b, p.a) < std::tie(q.r, q.g, q.b, q.a);
+    };
+    std::sort(a.begin(), a.end(), order);
+    std::sort(b.begin(), b.end(), order);
+    EXPECT_EQ(a, b);
+  }
 }
 
 TEST(Image, FilesAndNamedResourcesPickTheirScale) {

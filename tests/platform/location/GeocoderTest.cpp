@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <type_traits>
 
 #include "platform/location/Geocoder.h"
@@ -86,6 +87,38 @@ TEST_F(GeocoderTest, ACancelledOrDroppedGeocodingTellsNothing) {
   EXPECT_TRUE(answers->failed.empty());
 }
 
+TEST_F(GeocoderTest, AnAnswerWhoseListenerIsGoneTellsNobodyAndEnds) {
+  auto g = ask({31.2304, 121.4737});
+  answers.reset();
+  runFor(1);
+  EXPECT_FALSE(g->isQuerying());
+  EXPECT_EQ(Geocoder::requestCount(), 1);
+}
+
+TEST_F(GeocoderTest, TheFeedKeepsTheLatestThousandAndTwentyFourPlaces) {
+  Geocoder::reset();
+  auto at = [](int i) { return platform::Coordinate{10 + i * 0.01, 20}; };
+  auto nameAt = [&](int i) -> std::string {
+    auto p = Geocoder::placemarkAt(at(i));
+    return p ? p->name : "none";
+  };
+  for (int i = 0; i < 1024; ++i) {
+    Placemark p;
+    p.coordinate = at(i);
+    p.name = "place " + std::to_string(i);
+    Geocoder::addPlace(p, 10);
+  }
+  EXPECT_EQ(nameAt(0), "place 0");
+  EXPECT_EQ(nameAt(1023), "place 1023");
+  Placemark last;
+  last.coordinate = at(1024);
+  last.name = "place 1024";
+  Geocoder::addPlace(last, 10);
+  EXPECT_EQ(nameAt(0), "none") << "the oldest place makes room";
+  EXPECT_EQ(nameAt(1), "place 1");
+  EXPECT_EQ(nameAt(1024), "place 1024");
+}
+
 TEST_F(GeocoderTest, TheMapsApplicationRecordsOneOrTwoPlaces) {
   using platform::MapItem;
   EXPECT_FALSE(MapItem::openMapsWithItems({}, {}));
@@ -97,6 +130,24 @@ TEST_F(GeocoderTest, TheMapsApplicationRecordsOneOrTwoPlaces) {
   EXPECT_TRUE(opened[0].items[0].isCurrentLocation);
   EXPECT_EQ(opened[0].items[1].name, "公司");
   EXPECT_TRUE(opened[0].options.showsTraffic);
+}
+
+TEST_F(GeocoderTest, TheMapsRecordKeepsTheLatestTwoHundredAndFiftySixInOrder) {
+  using platform::MapItem;
+  EXPECT_FALSE(MapItem::openMapsWithItems(
+      {MapItem::forPlace({1, 1}, "a"), MapItem::forPlace({2, 2}, "b"), MapItem::forPlace({3, 3}, "c")}, {}));
+  EXPECT_TRUE(MapItem::openedMaps().empty()) << "three places are refused and not recorded";
+  for (int i = 0; i < 256; ++i)
+    ASSERT_TRUE(MapItem::openMapsWithItems({MapItem::forPlace({1, 2}, std::to_string(i))}, {}));
+  auto opened = MapItem::openedMaps();
+  ASSERT_EQ(opened.size(), 256u);
+  EXPECT_EQ(opened.front().items[0].name, "0");
+  EXPECT_EQ(opened.back().items[0].name, "255");
+  ASSERT_TRUE(MapItem::openMapsWithItems({MapItem::forPlace({1, 2}, "256")}, {}));
+  opened = MapItem::openedMaps();
+  ASSERT_EQ(opened.size(), 256u);
+  EXPECT_EQ(opened.front().items[0].name, "1") << "the oldest record makes room";
+  EXPECT_EQ(opened.back().items[0].name, "256");
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "demo/LoopbackHttpServer.h"
+#include "platform/net/HTTPConnection.h"
 #include "platform/net/HTTPReadStream.h"
 #include "tests/platform/net/NetTestSupport.h"
 
@@ -290,6 +297,37 @@ TEST_F(HTTPReadStreamTest, DeadPooledConnections) {
   auto fresh = runStream(*loop, get(server.url("/d"), "other"));
   ASSERT_TRUE(fresh.error);
   EXPECT_EQ(fresh.error->code, platform::URLErrorBadServerResponse);
+}
+
+TEST_F(HTTPReadStreamTest, ThePoolKeepsTheNewestIdleConnectionsAndClosesTheOldest) {
+  auto& pool = platform::HTTPConnectionPool::shared();
+  pool.closeIdleConnections();
+  // Connections over socket pairs: the far ends show when the pool closes one.
+  const std::size_t count = platform::HTTPConnectionPool::MaximumIdle + 1;
+  std::vector<int> far;
+  for (std::size_t i = 0; i < count; ++i) {
+    int fd[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fd), 0);
+    far.push_back(fd[1]);
+    pool.put(std::make_unique<platform::HTTPConnection>(fd[0], "key " + std::to_string(i)));
+    EXPECT_EQ(pool.idleCount(), std::min(i + 1, platform::HTTPConnectionPool::MaximumIdle));
+  }
+  auto closedAtFarEnd = [&](std::size_t i) {
+    char c;
+    return ::recv(far[i], &c, 1, MSG_DONTWAIT) == 0;
+  };
+  EXPECT_TRUE(closedAtFarEnd(0)) << "the oldest made room and was closed";
+  EXPECT_FALSE(closedAtFarEnd(1));
+  EXPECT_FALSE(pool.take("key 0"));
+  auto second = pool.take("key 1");
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->poolKey(), "key 1");
+  EXPECT_TRUE(pool.take("key " + std::to_string(count - 1)));
+  EXPECT_EQ(pool.idleCount(), platform::HTTPConnectionPool::MaximumIdle - 2);
+  pool.closeIdleConnections();
+  EXPECT_EQ(pool.idleCount(), 0u);
+  EXPECT_TRUE(closedAtFarEnd(2));
+  for (int fd : far) ::close(fd);
 }
 
 TEST_F(HTTPReadStreamTest, OpenRefusesWhatItCannotSend) {

@@ -1,4 +1,10 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <set>
+#include <string>
 
 #include "platform/net/SystemProxySettings.h"
 #include "tests/platform/net/NetTestSupport.h"
@@ -48,4 +54,29 @@ TEST(SystemProxySettings, AutoConfigurationScripts) {
   EXPECT_FALSE(platform::proxiesForAutoConfigurationScript("var x = 1;", url("http://h/")));
   EXPECT_FALSE(platform::proxiesForAutoConfigurationScript("function FindProxyForURL() { throw 1; }",
                                                            url("http://h/")));
+}
+
+TEST(SystemProxySettings, AScriptSeesThisMachinesOwnIPv4Address) {
+  // The machine's IPv4 addresses other than loopback, as the system lists them.
+  std::set<std::string> own;
+  ifaddrs* list = nullptr;
+  ASSERT_EQ(getifaddrs(&list), 0);
+  for (ifaddrs* i = list; i; i = i->ifa_next) {
+    if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+    char buf[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, buf, sizeof buf);
+    if (std::string(buf).rfind("127.", 0) != 0) own.insert(buf);
+  }
+  freeifaddrs(list);
+  auto proxies = platform::proxiesForAutoConfigurationScript(
+      "function FindProxyForURL(url, host) { return 'PROXY ' + myIpAddress() + ':8080'; }",
+      url("http://www.example.com/"));
+  ASSERT_TRUE(proxies);
+  ASSERT_FALSE(proxies->empty());
+  const std::string seen = (*proxies)[0].host;
+  if (own.empty())
+    EXPECT_EQ(seen, "127.0.0.1") << "loopback only: the loopback address";
+  else
+    EXPECT_TRUE(own.contains(seen)) << seen;
+  EXPECT_EQ((*proxies)[0].port, 8080);
 }

@@ -101,6 +101,22 @@ TEST_F(ApplicationTest, StatusBarScreenAndOrientationShapeTheLayout) {
             (std::vector<DeviceOrientation>{DeviceOrientation::Portrait, DeviceOrientation::LandscapeRight}));
 }
 
+TEST_F(ApplicationTest, AShownStatusBarTakesTheTopTwentyPointsFromTheScreensBelowIt) {
+  auto& app = Application::sharedApplication();
+  app.setStatusBarHidden(false);
+  EXPECT_EQ(app.statusBarFrame(), Rect(0, 0, 320, 20));
+  EXPECT_EQ(Screen::mainScreen().applicationFrame(), Rect(0, 20, 320, 460));
+  auto vc = std::make_shared<ViewController>();
+  window->setRootViewController(vc);
+  EXPECT_EQ(vc->view()->frame(), Rect(0, 20, 320, 460));
+  auto full = std::make_shared<ViewController>();
+  full->setWantsFullScreenLayout(true);
+  window->setRootViewController(full);
+  EXPECT_EQ(full->view()->frame(), Rect(0, 0, 320, 480)) << "a full-screen layout runs under the bar";
+  app.setStatusBarHidden(true);
+  EXPECT_EQ(app.statusBarFrame(), Rect());
+}
+
 TEST_F(ApplicationTest, AlertWindowsStayOnTopAndTheKeyWindowComesBack) {
   auto other = std::make_shared<Window>();
   other->setWindowLevel(Window::LevelStatusBar);

@@ -56,6 +56,50 @@ TEST_F(ControlsTest, ButtonLaysOutImageAndTitleAsAPairWithInsets) {
   EXPECT_EQ(b->currentTitleColor(), Color::red());
 }
 
+TEST_F(ControlsTest, EveryAlignmentPlacesImageAndTitleInTheContentRect) {
+  auto b = Button::buttonWithType(ButtonType::Custom, Rect(0, 0, 100, 40));
+  b->titleLabel()->setFont(Font::systemFontOfSize(10));
+  b->setTitle("abcd");
+  b->setImage(pictureOf(20, 16));
+  // Insets that differ on every side: the content rect is (5, 7, 86, 30).
+  b->setContentEdgeInsets({7, 5, 3, 9});
+  const Rect cr = b->contentRectForBounds(b->bounds());
+  ASSERT_EQ(cr, Rect(5, 7, 86, 30));
+  const Size t = TextMetrics::sizeWithFont("abcd", Font::systemFontOfSize(10));
+  ASSERT_LT(t.width, 60);
+  ASSERT_LT(t.height, 30);
+  struct Horizontal {
+    ContentHorizontalAlignment a;
+    double imageX, titleX, titleWidth;
+  };
+  const double pair = (86 - 20 - t.width) / 2;
+  const Horizontal horizontals[] = {
+      {ContentHorizontalAlignment::Center, 5 + pair, 25 + pair, t.width},
+      {ContentHorizontalAlignment::Left, 5, 25, t.width},
+      {ContentHorizontalAlignment::Right, 91 - t.width - 20, 91 - t.width, t.width},
+      {ContentHorizontalAlignment::Fill, 5, 25, 66},
+  };
+  struct Vertical {
+    ContentVerticalAlignment a;
+    double imageY, titleY, titleHeight;
+  };
+  const Vertical verticals[] = {
+      {ContentVerticalAlignment::Center, 14, 7 + (30 - t.height) / 2, t.height},
+      {ContentVerticalAlignment::Top, 7, 7, t.height},
+      {ContentVerticalAlignment::Bottom, 21, 37 - t.height, t.height},
+      {ContentVerticalAlignment::Fill, 7, 7, 30},
+  };
+  for (const Horizontal& h : horizontals) {
+    for (const Vertical& v : verticals) {
+      SCOPED_TRACE(testing::Message() << "horizontal " << int(h.a) << ", vertical " << int(v.a));
+      b->setContentHorizontalAlignment(h.a);
+      b->setContentVerticalAlignment(v.a);
+      EXPECT_EQ(b->imageRectForContentRect(cr), Rect(h.imageX, v.imageY, 20, 16));
+      EXPECT_EQ(b->titleRectForContentRect(cr), Rect(h.titleX, v.titleY, h.titleWidth, v.titleHeight));
+    }
+  }
+}
+
 TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
   auto parent = Button::buttonWithType(ButtonType::Custom, Rect(0, 100, 320, 100));
   auto b = Button::buttonWithType(ButtonType::Custom, Rect(10, 10, 100, 40));

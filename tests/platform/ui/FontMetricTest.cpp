@@ -136,6 +136,37 @@ TEST_F(FontMetricTest, ATextThatFitsItsLabelIsShownWholeAndDrawnInsideIt) {
 
 // Advances are read from the font as characters are first measured, possibly by several threads
 // at once: each thread of a freshly loaded font sees what one thread measuring alone sees.
+TEST_F(FontMetricTest, CombiningMarksShowOverTheirLetterAndFormatCharactersShowNothing) {
+  // The red pixels of a label drawing the text.
+  auto inkOf = [](const std::string& text) {
+    auto row = std::make_shared<View>(Rect(0, 0, 80, 40));
+    row->setBackgroundColor(Color::white());
+    auto label = std::make_shared<Label>(Rect(10, 5, 60, 30));
+    label->setFont(Font::systemFontOfSize(20));
+    label->setText(text);
+    label->setTextColor(Color::red());
+    label->setBackgroundColor(std::nullopt);
+    row->addSubview(label);
+    auto picture = Snapshot::imageOfView(*row, 2);
+    int count = 0;
+    const Bitmap& bm = *picture->bitmap();
+    for (int y = 0; y < bm.height(); ++y)
+      for (int x = 0; x < bm.width(); ++x) {
+        Pixel p = bm.pixelAt(x, y);
+        if (p.r - p.g >= 40 && p.r - p.b >= 40) ++count;
+      }
+    return count;
+  };
+  const int letter = inkOf("e");
+  ASSERT_GT(letter, 0);
+  // The first of the combining marks and the next (the installed font draws few of the others).
+  EXPECT_GT(inkOf("e\u0300"), letter) << "grave accent";
+  EXPECT_GT(inkOf("e\u0301"), letter) << "acute accent";
+  // Zero-width space, joiner, word joiner, byte order mark, variation selector: nothing is seen.
+  for (const char* format : {"\u200B", "\u200D", "\u2060", "\uFEFF", "\uFE0F"})
+    EXPECT_EQ(inkOf(std::string("e") + format), letter) << format;
+}
+
 TEST_F(FontMetricTest, AdvancesMeasuredFromSeveralThreadsAtOnceAgree) {
   const std::vector<char32_t> chars = {U'a',   U'W',    U' ',    U'\t',  U'中',    U'，',    0x301,
                                        0x200B, 0x1F600, 0x20000, 0xE123, 0x10FFFF, 0x110000, 0};

@@ -184,6 +184,41 @@ TEST_F(TextAndDrawingTest, FieldsClearRefuseAndViewsGrowWithText) {
   EXPECT_FALSE(tv->becomeFirstResponder());
 }
 
+TEST_F(TextAndDrawingTest, ATextViewsListenerHearsBothItsEditingAndItsScrolling) {
+  struct Listener : TextViewDelegate {
+    std::vector<double> scrolled;
+    int selections = 0;
+    void scrollViewDidScroll(ScrollView& sv) override { scrolled.push_back(sv.contentOffset().y); }
+    void textViewDidChangeSelection(TextView&) override { ++selections; }
+  };
+  auto listener = std::make_shared<Listener>();
+  auto tv = std::make_shared<TextView>(Rect(0, 0, 116, 40));
+  tv->setDelegate(listener);
+  tv->setFont(Font::systemFontOfSize(10));
+  tv->setText("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
+  window->addSubview(tv);
+  tv->setContentOffset(Point{0, 20});
+  EXPECT_EQ(listener->scrolled, (std::vector<double>{20}));
+  tv->setSelectedRange(Range{2, 3});
+  EXPECT_EQ(listener->selections, 1);
+}
+
+TEST_F(TextAndDrawingTest, ALabelAsksToBeDrawnAgainOnlyWhenItsTextOrFontChanges) {
+  auto label = std::make_shared<Label>(Rect(0, 0, 100, 20));
+  const int first = label->displayRequests();
+  label->setText("上海");
+  EXPECT_EQ(label->displayRequests(), first + 1);
+  label->setText("上海");
+  EXPECT_EQ(label->displayRequests(), first + 1) << "the same text again";
+  label->setText("上海市");
+  EXPECT_EQ(label->displayRequests(), first + 2);
+  label->setFont(Font::systemFontOfSize(11));
+  EXPECT_EQ(label->displayRequests(), first + 3);
+  label->setText("");
+  EXPECT_EQ(label->displayRequests(), first + 4);
+  EXPECT_EQ(label->text(), "");
+}
+
 TEST_F(TextAndDrawingTest, RendererDrawsColoursBordersTextAndTransforms) {
   auto root = std::make_shared<View>(Rect(50, 50, 40, 40));
   root->setBackgroundColor(Color::white());

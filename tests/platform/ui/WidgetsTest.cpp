@@ -83,6 +83,33 @@ TEST_F(WidgetsTest, WebViewRecordsLoadsAndLetsTheDelegateDecide) {
   EXPECT_EQ(web->loads().size(), 3u);
 }
 
+TEST_F(WidgetsTest, AWebViewsHistoryForgetsWhatLayAheadWhenANewPageIsOpened) {
+  auto web = std::make_shared<WebView>(Rect(0, 0, 320, 400));
+  auto at = [&] { return web->request()->url.absoluteString(); };
+  for (const char* page : {"http://127.0.0.1/a", "http://127.0.0.1/b", "http://127.0.0.1/c"}) {
+    ASSERT_TRUE(web->clickLink(*URL::parse(page)));
+    runFor(0);
+  }
+  EXPECT_FALSE(web->canGoForward());
+  web->goBack();
+  web->goBack();
+  runFor(0);
+  EXPECT_EQ(at(), "http://127.0.0.1/a");
+  EXPECT_FALSE(web->canGoBack());
+  EXPECT_TRUE(web->canGoForward());
+  ASSERT_TRUE(web->clickLink(*URL::parse("http://127.0.0.1/d")));
+  runFor(0);
+  EXPECT_FALSE(web->canGoForward()) << "b and c are forgotten";
+  ASSERT_TRUE(web->canGoBack());
+  web->goBack();
+  runFor(0);
+  EXPECT_EQ(at(), "http://127.0.0.1/a");
+  web->goForward();
+  runFor(0);
+  EXPECT_EQ(at(), "http://127.0.0.1/d");
+  EXPECT_FALSE(web->canGoForward());
+}
+
 class Searcher : public SearchBarDelegate {
  public:
   std::vector<std::string> log;
