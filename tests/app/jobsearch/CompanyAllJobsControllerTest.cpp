@@ -88,6 +88,9 @@ TEST_F(CompanyAllJobsControllerTest, ListsTheCompanysJobsWithTheirCountInTheTitl
     double height =
         JobListCoAllJobsCell::heightForCell(*screen->listViewAllJobs(), platform::IndexPath::forRow(row, 0));
     EXPECT_GE(height, cell->jobDetail()->frame().maxY() + 10) << row;
+    // Only the internship (the second row) wears the badge; none is read yet.
+    EXPECT_EQ(cell->internImgView()->isHidden(), row != 1) << row;
+    EXPECT_TRUE(cell->readMark()->isHidden()) << row;
   }
 }
 
