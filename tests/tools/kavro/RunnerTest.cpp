@@ -662,6 +662,12 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
 
   std::ofstream(dir.path() + "/snaps.txt") << "snap screen.png\nmap open\nmap snap map.png\n"
                                            << "map snap " << dir.path() << "/none/map.png\n";
+  // Pictures of an earlier run, left private, are written anew with the user's permissions.
+  fs::create_directories(dir.path() + "/out");
+  for (const char* picture : {"/out/screen.png", "/out/map.png"}) {
+    std::ofstream(dir.path() + picture) << "old";
+    fs::permissions(dir.path() + picture, fs::perms::owner_read | fs::perms::owner_write);
+  }
   ProgramRun snaps =
       kavro(home + "--out " + dir.path() + "/out --script " + dir.path() + "/snaps.txt", "umask 022 && ");
   EXPECT_EQ(snaps.status(), runner::ExitStatus::Failed) << snaps.output;
@@ -669,6 +675,7 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
     EXPECT_EQ(fs::status(dir.path() + picture).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read)
         << picture;
+    EXPECT_NE(fileText(dir.path() + picture), "old") << picture;
   }
   EXPECT_NE(snaps.output.find("snaps.txt:4: map snap: cannot write " + dir.path() + "/none/map.png: "),
             std::string::npos)
