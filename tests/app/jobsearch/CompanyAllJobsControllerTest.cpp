@@ -186,6 +186,18 @@ TEST_F(CompanyAllJobsControllerTest, TheGroupListShowsCompaniesAndUsesTheGroupsP
   EXPECT_EQ(args[0].stringValue(), "G1");
   EXPECT_EQ(static_cast<CampusGroupType>(args[1].intValue()), CampusGroupType::Job);
   EXPECT_EQ(args[2].objectValue(), screen);
+
+  // Rows of jobs are ruled; the first page asked again (another area) starts without rules, and an
+  // empty answer leaves the empty row unruled.
+  auto list = screen->listViewAllJobs();
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::SingleLine);
+  server.setAnswer("/api/campus/get_group_alljob.php", 200,
+                   answer(true, 0, "", "<totalcount>0</totalcount>"));
+  section->refreshData();
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::None);
+  ASSERT_TRUE(settle([&] { return section->listViewDataStatus() == ListViewDataStatus::Loaded; }));
+  EXPECT_EQ(section->count(), 0u);
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::None);
 }
 
 }  // namespace
