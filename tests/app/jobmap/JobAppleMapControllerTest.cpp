@@ -6,6 +6,7 @@
 #include "app/jobmap/JobAppleMapController.h"
 #include "app/jobmap/JobMapSearchResultController.h"
 #include "app/jobmap/JobSearchMapFilterController.h"
+#include "app/jobmap/MapStatusTimer.h"
 #include "app/jobmap/RewardView.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -319,6 +320,24 @@ TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkSh
   platform::NotificationCenter::defaultCenter().post(platform::ApplicationDidBecomeActiveNotification);
   EXPECT_TRUE(map->mapErrorBoard()->isHidden());
   EXPECT_TRUE(map->searchButton()->isEnabled());
+}
+
+// The network lost while the jobs are shown: the next look at the map packs it up and hides the
+// locate button, which could only fail, and says why.
+TEST_F(JobAppleMapControllerTest, LosingTheNetworkOverTheShownJobsPacksUpTheMapWithoutTheLocateButton) {
+  auto map = openLocated();
+  answerMapSearchWith("map_search.xml");
+  ASSERT_TRUE(platform::UIDriver::tap(*map->searchButton()));
+  ASSERT_TRUE(searched(map, 1));
+  EXPECT_EQ(map->title(), text("jobmap_mapsearch_result"));
+  EXPECT_TRUE(map->mapLocationButton()->isHidden()) << "the jobs cover the map";
+
+  network->reachable = false;
+  platform::NotificationCenter::defaultCenter().post(MapStatusTimer::MapStatusNotification);
+  EXPECT_EQ(map->title(), text("jobmap_mapsearch"));
+  EXPECT_EQ(map->mapStatusBar()->getText(), text("location_error_msg_no_network"));
+  EXPECT_TRUE(map->mapLocationButton()->isHidden());
+  network->reachable = true;
 }
 
 TEST_F(JobAppleMapControllerTest, ThePersonsWalkFromTheSearchFormToAJobGoesByTexts) {
