@@ -11,6 +11,7 @@
 #include "app/jobsearch/JobSearchController.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/mapview/MapViewUtil.h"
+#include "platform/ui/Label.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
 namespace kavro::test {
@@ -150,6 +151,21 @@ TEST_F(JobAppleMapControllerTest, TheListShowsTheMapsJobsAtItsPageAndSendsThePag
   auto list = std::dynamic_pointer_cast<JobMapSearchResultController>(nav->topViewController());
   ASSERT_TRUE(list);
   EXPECT_EQ(list->currentTitle(), map->searchAddr());
+  // The header over the rows reads the place in white on a dark, see-through band across it.
+  {
+    auto header = list->viewForHeaderInSection(*list->listViewResult(), 0);
+    ASSERT_TRUE(header);
+    ASSERT_EQ(header->subviews().size(), 2u);
+    const auto& band = header->subviews()[0];
+    EXPECT_EQ(band->frame(), header->bounds());
+    EXPECT_EQ(band->backgroundColor(), platform::Color::black());
+    EXPECT_GT(band->alpha(), 0.2);
+    EXPECT_LT(band->alpha(), 0.8);
+    auto label = std::dynamic_pointer_cast<platform::Label>(header->subviews()[1]);
+    ASSERT_TRUE(label) << "the text over the band";
+    EXPECT_EQ(label->text(), map->searchAddr());
+    EXPECT_EQ(label->textColor(), platform::Color::white());
+  }
   ASSERT_TRUE(loaded(list->listDataSearchResult()));
   ASSERT_TRUE(runUntil([&] { return list->listDataSearchResult()->count() == 20; }, 5));
   auto& table = *list->listViewResult();
