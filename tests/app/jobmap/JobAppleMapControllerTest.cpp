@@ -336,6 +336,13 @@ TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkSh
   platform::NotificationCenter::defaultCenter().post(platform::ApplicationDidBecomeActiveNotification);
   EXPECT_TRUE(map->mapErrorBoard()->isHidden());
   EXPECT_TRUE(map->searchButton()->isEnabled());
+  // Packed up once more, the map still holds one tap, and a tap searches once.
+  ASSERT_EQ(map->mkMapView()->gestureRecognizers().size(), 1u);
+  answerMapSearchWith("map_search.xml");
+  ASSERT_TRUE(platform::UIDriver::tapAt(map->mkMapView()->convertPointToView({30, 30}, nullptr)));
+  ASSERT_TRUE(searched(map, 1));
+  runFor(0.3);
+  EXPECT_EQ(requestsFor(MapSearchPath).size(), 1u);
 }
 
 // The network lost while the jobs are shown: the next look at the map packs it up and hides the
