@@ -500,13 +500,15 @@ std::vector<Runner::CommandExtension>& Runner::Extensions() {
 
 void Runner::addCommandExtension(CommandExtension extension) { Extensions().push_back(std::move(extension)); }
 
+// Kept whole, as the extensions keep theirs: it is cut once where it is printed, so the count of
+// bytes left out is of the message itself.
 Outcome Runner::fail(const std::string& message) {
-  message_ = escaped(cut(message));
+  message_ = message;
   return Outcome::Failed;
 }
 
 Outcome Runner::usage(const std::string& message) {
-  message_ = escaped(cut(message));
+  message_ = message;
   return Outcome::Usage;
 }
 

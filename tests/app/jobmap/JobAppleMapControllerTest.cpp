@@ -6,10 +6,12 @@
 #include "app/jobmap/JobAppleMapController.h"
 #include "app/jobmap/JobMapSearchResultController.h"
 #include "app/jobmap/JobSearchMapFilterController.h"
+#include "app/jobmap/MapStatusTimer.h"
 #include "app/jobmap/RewardView.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/mapview/MapViewUtil.h"
+#include "platform/ui/Label.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
 namespace kavro::test {
@@ -149,6 +151,21 @@ TEST_F(JobAppleMapControllerTest, TheListShowsTheMapsJobsAtItsPageAndSendsThePag
   auto list = std::dynamic_pointer_cast<JobMapSearchResultController>(nav->topViewController());
   ASSERT_TRUE(list);
   EXPECT_EQ(list->currentTitle(), map->searchAddr());
+  // The header over the rows reads the place in white on a dark, see-through band across it.
+  {
+    auto header = list->viewForHeaderInSection(*list->listViewResult(), 0);
+    ASSERT_TRUE(header);
+    ASSERT_EQ(header->subviews().size(), 2u);
+    const auto& band = header->subviews()[0];
+    EXPECT_EQ(band->frame(), header->bounds());
+    EXPECT_EQ(band->backgroundColor(), platform::Color::black());
+    EXPECT_GT(band->alpha(), 0.2);
+    EXPECT_LT(band->alpha(), 0.8);
+    auto label = std::dynamic_pointer_cast<platform::Label>(header->subviews()[1]);
+    ASSERT_TRUE(label) << "the text over the band";
+    EXPECT_EQ(label->text(), map->searchAddr());
+    EXPECT_EQ(label->textColor(), platform::Color::white());
+  }
   ASSERT_TRUE(loaded(list->listDataSearchResult()));
   ASSERT_TRUE(runUntil([&] { return list->listDataSearchResult()->count() == 20; }, 5));
   auto& table = *list->listViewResult();
@@ -319,6 +336,31 @@ TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkSh
   platform::NotificationCenter::defaultCenter().post(platform::ApplicationDidBecomeActiveNotification);
   EXPECT_TRUE(map->mapErrorBoard()->isHidden());
   EXPECT_TRUE(map->searchButton()->isEnabled());
+  // Packed up once more, the map still holds one tap, and a tap searches once.
+  ASSERT_EQ(map->mkMapView()->gestureRecognizers().size(), 1u);
+  answerMapSearchWith("map_search.xml");
+  ASSERT_TRUE(platform::UIDriver::tapAt(map->mkMapView()->convertPointToView({30, 30}, nullptr)));
+  ASSERT_TRUE(searched(map, 1));
+  runFor(0.3);
+  EXPECT_EQ(requestsFor(MapSearchPath).size(), 1u);
+}
+
+// The network lost while the jobs are shown: the next look at the map packs it up and hides the
+// locate button, which could only fail, and says why.
+TEST_F(JobAppleMapControllerTest, LosingTheNetworkOverTheShownJobsPacksUpTheMapWithoutTheLocateButton) {
+  auto map = openLocated();
+  answerMapSearchWith("map_search.xml");
+  ASSERT_TRUE(platform::UIDriver::tap(*map->searchButton()));
+  ASSERT_TRUE(searched(map, 1));
+  EXPECT_EQ(map->title(), text("jobmap_mapsearch_result"));
+  EXPECT_TRUE(map->mapLocationButton()->isHidden()) << "the jobs cover the map";
+
+  network->reachable = false;
+  platform::NotificationCenter::defaultCenter().post(MapStatusTimer::MapStatusNotification);
+  EXPECT_EQ(map->title(), text("jobmap_mapsearch"));
+  EXPECT_EQ(map->mapStatusBar()->getText(), text("location_error_msg_no_network"));
+  EXPECT_TRUE(map->mapLocationButton()->isHidden());
+  network->reachable = true;
 }
 
 TEST_F(JobAppleMapControllerTest, ThePersonsWalkFromTheSearchFormToAJobGoesByTexts) {

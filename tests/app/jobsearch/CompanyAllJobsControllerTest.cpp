@@ -88,6 +88,9 @@ TEST_F(CompanyAllJobsControllerTest, ListsTheCompanysJobsWithTheirCountInTheTitl
     double height =
         JobListCoAllJobsCell::heightForCell(*screen->listViewAllJobs(), platform::IndexPath::forRow(row, 0));
     EXPECT_GE(height, cell->jobDetail()->frame().maxY() + 10) << row;
+    // Only the internship (the second row) wears the badge; none is read yet.
+    EXPECT_EQ(cell->internImgView()->isHidden(), row != 1) << row;
+    EXPECT_TRUE(cell->readMark()->isHidden()) << row;
   }
 }
 
@@ -183,6 +186,18 @@ TEST_F(CompanyAllJobsControllerTest, TheGroupListShowsCompaniesAndUsesTheGroupsP
   EXPECT_EQ(args[0].stringValue(), "G1");
   EXPECT_EQ(static_cast<CampusGroupType>(args[1].intValue()), CampusGroupType::Job);
   EXPECT_EQ(args[2].objectValue(), screen);
+
+  // Rows of jobs are ruled; the first page asked again (another area) starts without rules, and an
+  // empty answer leaves the empty row unruled.
+  auto list = screen->listViewAllJobs();
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::SingleLine);
+  server.setAnswer("/api/campus/get_group_alljob.php", 200,
+                   answer(true, 0, "", "<totalcount>0</totalcount>"));
+  section->refreshData();
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::None);
+  ASSERT_TRUE(settle([&] { return section->listViewDataStatus() == ListViewDataStatus::Loaded; }));
+  EXPECT_EQ(section->count(), 0u);
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::None);
 }
 
 }  // namespace

@@ -72,6 +72,8 @@ TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
   ASSERT_TRUE(header);
   EXPECT_EQ(header->label()->text(), "上海浦江数据科技有限公司");
   EXPECT_FALSE(header->button()->isHidden());
+  // The rows stand in groups, inset from the screen's edges as a job's details are.
+  EXPECT_TRUE(screen->listViewCoDetail()->isGroupedTable());
   // The community button is its skin's picture alone: no title, no label of its own.
   EXPECT_EQ(header->button()->currentTitle(), "");
   EXPECT_EQ(header->button()->accessibilityLabel(), "");

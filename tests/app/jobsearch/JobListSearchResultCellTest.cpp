@@ -85,6 +85,60 @@ TEST_F(JobListCellsTest, BadgesFollowTheRecordAndRowsPastTheDataHaveNoHeight) {
   EXPECT_EQ(JobListApplyCell::heightForCell(*list, IndexPath::forRow(1, 0)), 0);
 }
 
+// A row of the applications list: the job in the left column, what the service says of the
+// application in the right one, each text under the one above it; the badge only for internships.
+TEST_F(JobListCellsTest, AnApplicationRowStacksItsTextsInTwoColumns) {
+  // Each format names its key, so a text shows which format and which field made it.
+  struct KeyNamingStrings {
+    KeyNamingStrings() {
+      AppCoreInfo::setLocalizedString([](std::string_view key) { return std::string(key) + " %@"; });
+    }
+    ~KeyNamingStrings() { AppCoreInfo::setLocalizedString({}); }
+  } strings;
+  for (bool intern : {true, false}) {
+    auto record = job("", "", "");
+    record->set_jobname("实习生");
+    record->set_coname("鑫达公司");
+    record->setString("上海", "jobarea");
+    record->setString("2013-06-04", "issuedate");
+    record->setString("2013-06-10", "senddate");
+    record->setString("85%", "match");
+    record->setString("12", "applynum");
+    record->setBool(intern, "isintern");
+    auto cell =
+        std::dynamic_pointer_cast<JobListApplyCell>(shownRow(platform::classFor<JobListApplyCell>(), record));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->senddate()->text(), "jobapply_senddate_format__ 2013-06-10");
+    EXPECT_EQ(cell->match()->text(), "jobapply_jobmatch_format__ 85%");
+    EXPECT_EQ(cell->applynum()->text(), "jobapply_applynum_format__ 12");
+    EXPECT_EQ(cell->internImgView()->isHidden(), !intern) << intern;
+    if (intern) {
+      EXPECT_EQ(cell->internImgView()->frame().x(), cell->jobname()->frame().maxX() + 4);
+    }
+    const platform::Rect name = cell->jobname()->frame(), company = cell->coname()->frame(),
+                         sent = cell->senddate()->frame(), match = cell->match()->frame(),
+                         area = cell->jobarea()->frame(), date = cell->issuedate()->frame(),
+                         count = cell->applynum()->frame();
+    EXPECT_EQ(name.origin, (platform::Point{10, 10}));
+    EXPECT_EQ(company.x(), 10);
+    EXPECT_EQ(company.y(), name.maxY() + 5);
+    EXPECT_EQ(sent.x(), 10);
+    EXPECT_EQ(sent.y(), company.maxY());
+    EXPECT_EQ(area.x(), 210);
+    EXPECT_EQ(area.y(), match.maxY());
+    EXPECT_EQ(date.x(), 210);
+    EXPECT_EQ(date.y(), area.maxY());
+    EXPECT_EQ(count.y(), sent.y());
+    EXPECT_EQ(count.maxX(), 320 - 25);
+    EXPECT_EQ(cell->applynum()->textAlignment(), platform::TextAlignment::Right);
+    EXPECT_LE(sent.maxX(), count.x()) << "the two texts of the bottom line stay apart";
+    for (const auto& label : {cell->jobname(), cell->coname(), cell->senddate(), cell->match(),
+                              cell->jobarea(), cell->issuedate(), cell->applynum()}) {
+      EXPECT_LE(label->frame().maxY(), 71) << label->text() << " inside the row";
+    }
+  }
+}
+
 TEST_F(JobListCellsTest, AResultRowShowsADistrictAndItsDateWhole) {
   auto record = job("", "", "");
   record->set_jobname("Java开发工程师");

@@ -171,6 +171,13 @@ TEST_F(JobSearchResultControllerTest, AnEmptyResultShowsTheSuggestionInItsRow) {
   EXPECT_EQ(cell->label()->text(), "试试更短的关键字");
   EXPECT_EQ(cell->button()->currentTitle(),
             AppCoreInfo::getLocalizedString("jobsearch_result_empty_button_back"));
+  // The suggestion and its button stand together in the middle of the row, the button under it.
+  const platform::Rect text = cell->label()->frame(), button = cell->button()->frame();
+  const double rowHeight = list.rectForRowAtIndexPath(IndexPath::forRow(0, 0)).size.height;
+  EXPECT_EQ(button.y(), text.maxY() + 10);
+  EXPECT_NEAR(text.y(), rowHeight - button.maxY(), 0.5);
+  EXPECT_EQ(button.size, (platform::Size{212, 40})) << "the button keeps the size of its picture";
+  EXPECT_EQ(button.x(), (list.bounds().size.width - 212) / 2);
   EXPECT_FALSE(results->navTitleView()->showSubTitle());
   EXPECT_FALSE(results->filterButton()->isEnabled());
   EXPECT_FALSE(results->toolbarButton(JobSearchResultController::DetailItem)->isEnabled());

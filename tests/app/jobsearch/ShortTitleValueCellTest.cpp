@@ -1,6 +1,10 @@
 // The detail rows: heights computed from the record alone agree with what binding lays out.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/jobsearch/FullTitleCell.h"
 #include "app/jobsearch/JobDetailCellUtil.h"
 #include "app/jobsearch/ShortTitleValueAddressCell.h"
@@ -107,6 +111,35 @@ TEST_F(ShortTitleValueCellTest, TwoColumnsFallBackToNormalRowsWhenAValueIsMissin
   auto two = cell<TwoColumnTitleValueCell>(*list, 0);
   EXPECT_EQ(two->title2()->frame().origin.x, 10 + (320 - 20 - 10) / 2.0 + 10);
   EXPECT_EQ(height(*list, 0), 44);
+}
+
+TEST_F(ShortTitleValueCellTest, TwoColumnsShowAllFourTextsSideBySideAndTheTallestSetsTheHeight) {
+  auto list = makeList(false);
+  JobDetailCellUtil::addTwoColumnRow(*section, "性质", "民营", "规模", "50人", 3);
+  JobDetailCellUtil::addTwoColumnRow(*section, "性质", "民营", "规模", std::string(200, 'y'), 4);
+  JobDetailCellUtil::addTwoColumnRow(*section, "性质", std::string(200, 'x'), "规模", "80人", 5);
+  auto two = cell<TwoColumnTitleValueCell>(*list, 0);
+  ASSERT_TRUE(two);
+  const double half = (320 - 20 - 10) / 2.0;
+  const std::vector<std::pair<std::shared_ptr<platform::Label>, std::string>> shown = {
+      {two->title1(), "性质"}, {two->value1(), "民营"}, {two->title2(), "规模"}, {two->value2(), "50人"}};
+  const std::vector<double> lefts = {10, 10 + 45, 10 + half + 10, 10 + half + 10 + 45};
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(shown[i].first->text(), shown[i].second) << i;
+    EXPECT_EQ(shown[i].first->frame().origin.x, lefts[i]) << i;
+    EXPECT_EQ(shown[i].first->frame().origin.y, 10) << i;
+    EXPECT_GT(shown[i].first->frame().height(), 0) << i;
+  }
+  EXPECT_EQ(two->value1()->frame().width(), half - 45);
+  EXPECT_EQ(two->value2()->frame().width(), half - 45);
+  // A long value in either column grows the row to hold it, measured as it is laid out.
+  for (int row : {1, 2}) {
+    auto tall = cell<TwoColumnTitleValueCell>(*list, row);
+    ASSERT_TRUE(tall) << row;
+    const auto& value = row == 1 ? tall->value2() : tall->value1();
+    EXPECT_GT(value->frame().height(), 44) << row;
+    EXPECT_EQ(height(*list, row), value->frame().height() + 20) << row;
+  }
 }
 
 TEST_F(ShortTitleValueCellTest, AFullTitleUsesTheRecordsTitleSkinForMeasureAndShow) {

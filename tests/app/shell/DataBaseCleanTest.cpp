@@ -171,6 +171,31 @@ TEST_F(DataBaseCleanTest, AStoreAt221RunsTheLastThreeStepsAndMarksTheUpgrade) {
   EXPECT_EQ(core().getIntValue(STORE_CORE_CLIENT_VERSION_INFO, dbclean::AppUpdatedKey), 1);
 }
 
+// Each step runs only for a store older than its bound: a store at a step's own flag, or past it,
+// keeps what that step and the ones before it would clear.
+TEST_F(DataBaseCleanTest, EachStepRunsOnlyForStoresOlderThanItsBound) {
+  struct Start {
+    std::int64_t flag;
+    bool historyKept;  // cleared by the 2.1 step (stores below 211)
+    bool loginKept;    // cleared by the 2.3.1 step (stores below 235)
+  };
+  for (const Start& start : {Start{210, false, false}, Start{211, true, false}, Start{220, true, false},
+                             Start{221, true, false}, Start{230, true, false}, Start{231, true, false},
+                             Start{234, true, false}, Start{235, true, true}, Start{240, true, true}}) {
+    setFlag(start.flag);
+    UserCoreInfo::setUserName("erin");
+    UserCoreInfo::setPassword("pw");
+    core().setStrValue(STORE_CORE_JOBSEARCH_HISTORY, "h", "x");
+    fillDictionaries();
+    upgrade();
+    EXPECT_EQ(flag(), 242) << start.flag;
+    EXPECT_EQ(core().hasStrItem(STORE_CORE_JOBSEARCH_HISTORY, "h"), start.historyKept) << start.flag;
+    EXPECT_EQ(UserCoreInfo::getUserName(), start.loginKept ? "erin" : "") << start.flag;
+    EXPECT_EQ(UserCoreInfo::getPassword(), start.loginKept ? "pw" : "") << start.flag;
+    EXPECT_TRUE(dictionariesEmpty()) << start.flag << ": the last step clears them for a new version";
+  }
+}
+
 TEST_F(DataBaseCleanTest, OldCacheFilesAreDeletedAndReportTheUpgrade) {
   const std::string documents = platform::Environment::documentsPath();
   ASSERT_TRUE(platform::FileManager::createDirectoryAtPath(documents, true));

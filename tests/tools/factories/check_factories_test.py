@@ -271,3 +271,13 @@ class BlankingTest(unittest.TestCase):
         self.assertEqual(out.splitlines()[0], 'auto a = "' + " " * 4 + '";' + " " * 13)
         self.assertEqual(out.splitlines()[4], 'auto empty = "";')
         self.assertEqual(out.splitlines()[5], "int after;")
+
+    def test_a_raw_string_is_blanked_whole_across_quotes_and_lines(self):
+        text = 'auto j = R"j({"k": "class U {"}\nstruct V {\n)j";\nint after;\n'
+        out = check_factories.strip_comments_and_strings(text)
+        self.assertEqual(len(out), len(text))
+        self.assertNotIn("class", out)
+        self.assertNotIn("struct", out)
+        self.assertNotIn("{", out)
+        self.assertEqual(out.splitlines()[-1], "int after;")
+        self.assertTrue(out.startswith('auto j = R"'), out)

@@ -95,6 +95,28 @@ class FolderCheckTest(unittest.TestCase):
         self.assertNotIn("include each other", out)
         self.assertNotIn("Skin.h:3", out)
 
+    def test_includes_that_name_no_folder_of_the_trees_are_not_judged(self):
+        # A header of the file's own folder by its bare name, one of a vendored tree beside the
+        # library trees, and one the build writes (no such folder in the source tree).
+        self.write("kit/http/Request.cpp", "Request.h", "vendor/zlib/zlib.h", "kit/http/Request.h")
+        self.write("kit/http/Request.h")
+        self.write("vendor/zlib/zlib.h", "app/home/Home.h")
+        self.write("app/home/Home.h")
+        self.write("platform/ui/View.cpp", "kit/generated/BuildInfo.h")
+        # Files other than sources say nothing of the build, whatever they hold.
+        self.write("platform/ui/README.md", "app/home/Home.h")
+        self.write("platform/ui/notes.txt", "kit/http/Request.h")
+        status, out = self.run_check()
+        self.assertEqual(status, 0, out)
+        # The same include from a source is judged.
+        self.write("platform/ui/Label.inc", "kit/http/Request.h")
+        status, out = self.run_check()
+        self.assertEqual(status, 1)
+        self.assertIn("platform/ui/Label.inc:3: platform/ui includes kit/http, which is above it", out)
+        self.assertNotIn("README", out)
+        self.assertNotIn("notes", out)
+        self.assertNotIn("BuildInfo", out)
+
     def test_a_folder_with_two_targets_fails(self):
         self.write("kit/core/Base64.cpp")
         self.write_targets([("kit_core", "kit/core", "kit/core"), ("kit_base64", "kit/core", "kit/core")])

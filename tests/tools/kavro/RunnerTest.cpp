@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -659,9 +660,28 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
   EXPECT_EQ(endless.status(), runner::ExitStatus::Failed);
   EXPECT_LT(endless.output.size(), 3000u) << "the message cuts its echo";
   EXPECT_NE(endless.output.find("bytes more"), std::string::npos) << endless.output.substr(0, 600);
+  EXPECT_NE(endless.output.find("tap: nothing on screen is \"" + std::string(300, 'x')), std::string::npos)
+      << "the message keeps its beginning: " << endless.output.substr(0, 600);
+  // Cut once, between characters, never inside one, and the count left out is of what was typed.
+  std::string wide;
+  for (int i = 0; i < 1000; ++i) wide += "职";
+  ProgramRun endlessWide = kavro(home + wide);
+  const std::size_t more = endlessWide.output.find("... (");
+  ASSERT_NE(more, std::string::npos) << endlessWide.output.substr(0, 600);
+  EXPECT_EQ(endlessWide.output.substr(more - 3, 3), "职") << endlessWide.output.substr(0, 600);
+  const std::size_t shown = more - endlessWide.output.find("\"职");
+  const std::size_t counted = std::strtoul(endlessWide.output.c_str() + more + 5, nullptr, 10);
+  EXPECT_GT(counted + shown, wide.size()) << endlessWide.output.substr(more);
+  EXPECT_EQ(endlessWide.output.find("... (", more + 1), std::string::npos) << "one cut";
 
   std::ofstream(dir.path() + "/snaps.txt") << "snap screen.png\nmap open\nmap snap map.png\n"
                                            << "map snap " << dir.path() << "/none/map.png\n";
+  // Pictures of an earlier run, left private, are written anew with the user's permissions.
+  fs::create_directories(dir.path() + "/out");
+  for (const char* picture : {"/out/screen.png", "/out/map.png"}) {
+    std::ofstream(dir.path() + picture) << "old";
+    fs::permissions(dir.path() + picture, fs::perms::owner_read | fs::perms::owner_write);
+  }
   ProgramRun snaps =
       kavro(home + "--out " + dir.path() + "/out --script " + dir.path() + "/snaps.txt", "umask 022 && ");
   EXPECT_EQ(snaps.status(), runner::ExitStatus::Failed) << snaps.output;
@@ -669,6 +689,7 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
     EXPECT_EQ(fs::status(dir.path() + picture).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read)
         << picture;
+    EXPECT_NE(fileText(dir.path() + picture), "old") << picture;
   }
   EXPECT_NE(snaps.output.find("snaps.txt:4: map snap: cannot write " + dir.path() + "/none/map.png: "),
             std::string::npos)

@@ -50,6 +50,8 @@ class KindsTest(unittest.TestCase):
         self.assertEqual(mutated("  g(a, b, c);", "swap"), ["  g(a, c, b);", "  g(b, a, c);"])
         self.assertEqual(mutated("  write(path, text, true);", "swap"), ["  write(text, path, true);"])
         self.assertEqual(mutated("  die(Status::Failed, problem);", "swap"), [])
+        # A parameter list with unnamed parameters beside a named one is no call either.
+        self.assertEqual(mutated("  void moved(Point, Size, double scale);", "swap"), [])
         self.assertEqual(mutated("  pick(Kind::Road, Kind::Rail);", "swap"), ["  pick(Kind::Rail, Kind::Road);"])
         self.assertEqual(mutated("  r.resize(w, h + 1);", "swap"), [])
 
@@ -461,6 +463,16 @@ class BuildTreeTest(Tree):
         self.assertEqual(mutate.library_of("kit/codec/json/Json.cpp"), "kit_codec_json")
         self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
         self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
+
+    def test_a_build_that_cannot_be_configured_is_told_and_one_configured_is_left_alone(self):
+        said = []
+        runner = mutate.Runner(self.root, "build/test", log=said.append)
+        self.assertFalse(runner.configure())  # no CMakeLists.txt in the tree
+        self.assertTrue(any("CMakeLists.txt" in s for s in said), said)
+        self.write("build/test/CMakeCache.txt", "")
+        said.clear()
+        self.assertTrue(runner.configure())
+        self.assertEqual(said, [], "a configured build is not configured again")
 
 
 LOCKED = """#define GUARDED_BY(x) __attribute__((guarded_by(x)))
