@@ -48,7 +48,15 @@ TEST_F(BubbleTest, BodiesFitTheirTextsBetweenTheLimits) {
   bubble->setText(std::string(200, 'w'), "detail");
   EXPECT_DOUBLE_EQ(bubble->frame().width(), 300);
   EXPECT_FALSE(body->detailLabel()->isHidden());
-  EXPECT_DOUBLE_EQ(body->detailLabel()->frame().y(), body->label()->frame().maxY());
+  // The two lines together are centred in the height, the detail line right under the title.
+  double dh = platform::TextMetrics::lineHeight(13);
+  EXPECT_EQ(body->label()->frame(), Rect(5, std::floor((41 - lh - dh) * 0.5), 290, lh));
+  EXPECT_EQ(body->detailLabel()->frame(), Rect(5, body->label()->frame().maxY(), 290, dh));
+  EXPECT_EQ(body->detailLabel()->text(), "detail");
+  // Back to a title alone: the detail line hides again and the title is centred alone.
+  bubble->setText("天安门", std::nullopt);
+  EXPECT_TRUE(body->detailLabel()->isHidden());
+  EXPECT_EQ(body->label()->frame(), Rect(5, std::floor((41 - lh) * 0.5), 76, lh));
 
   // A 101-point bubble stands with its bottom centre on the point.
   bubble->setFrame(Rect(0, 0, 101, 41));
@@ -82,7 +90,13 @@ TEST_F(BubbleTest, ActionBubblesMakeRoomForTheirSideViews) {
   plain->setText(std::string(200, 'w'), std::nullopt);
   EXPECT_DOUBLE_EQ(plain->frame().width(), 300);
 
-  // Side views leave with their bubble.
+  // Side views leave with their bubble; one already moved elsewhere stays where it went.
+  auto moved = std::make_shared<platform::View>(Rect(0, 0, 20, 20));
+  auto elsewhere = std::make_shared<platform::View>(Rect(0, 0, 100, 100));
+  auto moving = ActionPaopaoView::create(moved, nullptr);
+  elsewhere->addSubview(moved);
+  moving.reset();
+  EXPECT_EQ(moved->superview(), elsewhere);
   both.reset();
   EXPECT_FALSE(right->superview());
 }
