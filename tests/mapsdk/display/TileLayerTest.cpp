@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -283,6 +284,32 @@ TEST_F(TileLayerTest, AMissingTileIsDrawnFromItsParentMagnified) {
   layer->Show(false);
   EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
   EXPECT_TRUE(layer->DrawList().empty());
+}
+
+TEST_F(TileLayerTest, AMissingTileLooksUpToFourLevelsUpAndNotAboveTheTopLevel) {
+  // Fetches the window at one level, then shows another whose tiles do not come; answers the
+  // levels the shown substitutes come from.
+  auto substitutes = [this](int fetched, int shownLevel) {
+    status.SetLevel(fetched);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    layer->Update();
+    EXPECT_TRUE(WaitForBatch()) << fetched;
+    status.SetLevel(shownLevel);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    server.enqueue(kavro::test::ScriptedResponse::ok(MapFixtureServer::buildBatch({})));
+    layer->Update();
+    EXPECT_TRUE(WaitForBatch()) << shownLevel;
+    std::set<int> levels;
+    for (const auto& s : layer->DrawList())
+      if (s.pixels) levels.insert(s.ancestorLevel);
+    return levels;
+  };
+  // Five levels up is too far; four is not.
+  EXPECT_EQ(substitutes(7, 12), std::set<int>{});
+  EXPECT_EQ(substitutes(8, 12), std::set<int>{8});
+  // The top level stands in for the one under it.
+  EXPECT_EQ(substitutes(CMapStatus::kMinLevel, CMapStatus::kMinLevel + 1),
+            std::set<int>{CMapStatus::kMinLevel});
 }
 
 TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
