@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -542,6 +543,28 @@ TEST_F(TileLayerTest, AMagnifiedTransparentParentStaysTransparent) {
   std::uint32_t centre = 0;
   std::memcpy(&centre, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(480) * 640 + 320) * 4, 4);
   EXPECT_EQ(centre, kUnder);
+}
+
+TEST(CVDCDrawTargetTest, LinesOfTwoPointsOrMoreAreDrawnAndASinglePointIsNot) {
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  gmengine::CVDC dc;
+  ASSERT_TRUE(dc.CreateCompatibleDC());
+  gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(40, 40, 32, nullptr)));
+  auto at = [&](int x, int y) {
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(y) * 40 + x) * 4, 4);
+    return pixel;
+  };
+  CVDCDrawTarget target(dc);
+  const gmengine::_VPoint line[] = {{4, 10}, {36, 10}, {36, 30}};
+  for (std::size_t n : {1u, 2u, 3u}) {
+    dc.FillSolidRect({0, 0, 40, 40}, kUnder);
+    target.drawPolyline(std::span(line, n), 0xFFE04030u, 3);
+    EXPECT_EQ(at(4, 10) != kUnder, n >= 2) << n;  // a lone point leaves no dot
+    EXPECT_EQ(at(20, 10), n >= 2 ? 0xFFE04030u : kUnder) << n;
+    EXPECT_EQ(at(36, 20) != kUnder, n >= 3) << n;
+    EXPECT_EQ(at(20, 20), kUnder) << n;
+  }
 }
 
 // Every tile of the layer with a picture shows exactly what the service sends for its place and
