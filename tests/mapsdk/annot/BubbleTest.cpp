@@ -10,6 +10,7 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -99,6 +100,32 @@ TEST_F(BubbleTest, ActionBubblesMakeRoomForTheirSideViews) {
   EXPECT_EQ(moved->superview(), elsewhere);
   both.reset();
   EXPECT_FALSE(right->superview());
+}
+
+// Pixels that differ between two pictures of one size, in the columns [from, to).
+int Differing(const platform::Bitmap& a, const platform::Bitmap& b, int from, int to) {
+  int n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = from; x < to; ++x) n += a.pixelAt(x, y) != b.pixelAt(x, y);
+  return n;
+}
+
+TEST_F(BubbleTest, APressedBodyShowsItsPressedPicturesOnBothHalvesUntilLetGo) {
+  auto bubble = PaopaoBaseView::create("天安门", std::nullopt);
+  auto picture = [&] {
+    auto image = platform::Snapshot::imageOfView(*bubble, 1);
+    return image ? *image->bitmap() : platform::Bitmap();
+  };
+  const platform::Bitmap normal = picture();
+  ASSERT_EQ(normal.width(), 86);
+  ASSERT_EQ(normal.height(), 41);
+  bubble->paopaoButton()->setHighlighted(true);
+  const platform::Bitmap pressed = picture();
+  ASSERT_EQ(pressed.width(), 86);
+  EXPECT_GT(Differing(normal, pressed, 0, 43), 0);   // the left half's picture
+  EXPECT_GT(Differing(normal, pressed, 43, 86), 0);  // and the right half's
+  bubble->paopaoButton()->setHighlighted(false);
+  EXPECT_TRUE(picture() == normal);
 }
 
 TEST_F(BubbleTest, TappingTheBodyTellsTheDelegate) {
