@@ -13,6 +13,7 @@
 #include "platform/ui/KeyframeAnimation.h"
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/mapsdk/annot/FakeMapHost.h"
 
 using namespace mapsdk;
@@ -96,6 +97,24 @@ TEST_F(AnnotationViewTest, PinsStandWithTheirFootOnTheConvertedCoordinate) {
   EXPECT_EQ(pin->displayRequests(), requests + 1);
   pin->setPinColor(static_cast<GMKPinAnnotationColor>(3));
   EXPECT_EQ(pin->pinColor(), GMKPinAnnotationColor::Purple);
+
+  // Each colour is a picture of its own, and coming back to one shows its picture again.
+  auto picture = [&] {
+    auto image = platform::Snapshot::imageOfView(*pin, 2);
+    return image ? *image->bitmap() : platform::Bitmap();
+  };
+  std::vector<platform::Bitmap> seen;
+  for (auto colour :
+       {GMKPinAnnotationColor::Red, GMKPinAnnotationColor::Green, GMKPinAnnotationColor::Purple}) {
+    pin->setPinColor(colour);
+    seen.push_back(picture());
+    ASSERT_EQ(seen.back().width(), 32);
+  }
+  EXPECT_FALSE(seen[0] == seen[1]);
+  EXPECT_FALSE(seen[1] == seen[2]);
+  EXPECT_FALSE(seen[0] == seen[2]);
+  pin->setPinColor(GMKPinAnnotationColor::Red);
+  EXPECT_TRUE(picture() == seen[0]);
 }
 
 TEST_F(AnnotationViewTest, ImagesSizeTheViewInPointsOfTheRetinaScreen) {

@@ -10,6 +10,7 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -48,7 +49,15 @@ TEST_F(BubbleTest, BodiesFitTheirTextsBetweenTheLimits) {
   bubble->setText(std::string(200, 'w'), "detail");
   EXPECT_DOUBLE_EQ(bubble->frame().width(), 300);
   EXPECT_FALSE(body->detailLabel()->isHidden());
-  EXPECT_DOUBLE_EQ(body->detailLabel()->frame().y(), body->label()->frame().maxY());
+  // The two lines together are centred in the height, the detail line right under the title.
+  double dh = platform::TextMetrics::lineHeight(13);
+  EXPECT_EQ(body->label()->frame(), Rect(5, std::floor((41 - lh - dh) * 0.5), 290, lh));
+  EXPECT_EQ(body->detailLabel()->frame(), Rect(5, body->label()->frame().maxY(), 290, dh));
+  EXPECT_EQ(body->detailLabel()->text(), "detail");
+  // Back to a title alone: the detail line hides again and the title is centred alone.
+  bubble->setText("天安门", std::nullopt);
+  EXPECT_TRUE(body->detailLabel()->isHidden());
+  EXPECT_EQ(body->label()->frame(), Rect(5, std::floor((41 - lh) * 0.5), 76, lh));
 
   // A 101-point bubble stands with its bottom centre on the point.
   bubble->setFrame(Rect(0, 0, 101, 41));
@@ -82,9 +91,41 @@ TEST_F(BubbleTest, ActionBubblesMakeRoomForTheirSideViews) {
   plain->setText(std::string(200, 'w'), std::nullopt);
   EXPECT_DOUBLE_EQ(plain->frame().width(), 300);
 
-  // Side views leave with their bubble.
+  // Side views leave with their bubble; one already moved elsewhere stays where it went.
+  auto moved = std::make_shared<platform::View>(Rect(0, 0, 20, 20));
+  auto elsewhere = std::make_shared<platform::View>(Rect(0, 0, 100, 100));
+  auto moving = ActionPaopaoView::create(moved, nullptr);
+  elsewhere->addSubview(moved);
+  moving.reset();
+  EXPECT_EQ(moved->superview(), elsewhere);
   both.reset();
   EXPECT_FALSE(right->superview());
+}
+
+// Pixels that differ between two pictures of one size, in the columns [from, to).
+int Differing(const platform::Bitmap& a, const platform::Bitmap& b, int from, int to) {
+  int n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = from; x < to; ++x) n += a.pixelAt(x, y) != b.pixelAt(x, y);
+  return n;
+}
+
+TEST_F(BubbleTest, APressedBodyShowsItsPressedPicturesOnBothHalvesUntilLetGo) {
+  auto bubble = PaopaoBaseView::create("天安门", std::nullopt);
+  auto picture = [&] {
+    auto image = platform::Snapshot::imageOfView(*bubble, 1);
+    return image ? *image->bitmap() : platform::Bitmap();
+  };
+  const platform::Bitmap normal = picture();
+  ASSERT_EQ(normal.width(), 86);
+  ASSERT_EQ(normal.height(), 41);
+  bubble->paopaoButton()->setHighlighted(true);
+  const platform::Bitmap pressed = picture();
+  ASSERT_EQ(pressed.width(), 86);
+  EXPECT_GT(Differing(normal, pressed, 0, 43), 0);   // the left half's picture
+  EXPECT_GT(Differing(normal, pressed, 43, 86), 0);  // and the right half's
+  bubble->paopaoButton()->setHighlighted(false);
+  EXPECT_TRUE(picture() == normal);
 }
 
 TEST_F(BubbleTest, TappingTheBodyTellsTheDelegate) {

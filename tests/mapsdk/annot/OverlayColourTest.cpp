@@ -97,6 +97,7 @@ TEST_F(OverlayColourTest, PolygonsAndPolylinesWithoutColoursDrawInTheContextsCol
   b = drawWithContextColours(line, platform::Color::green(), platform::Color::blue());
   EXPECT_EQ(b.pixelAt(20 + 40, 20), kBlue);        // stroked in the context's stroke colour
   EXPECT_EQ(b.pixelAt(20 + 60, 20 + 10), kClear);  // and never filled
+  EXPECT_EQ(b.pixelAt(20 + 40, 20 + 15), kClear);  // nor closed: its ends stay apart
 }
 
 }  // namespace

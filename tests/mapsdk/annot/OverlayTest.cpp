@@ -124,6 +124,28 @@ TEST_F(OverlayTest, ShapesKeepTheirGeometry) {
   auto flat = GMKPolyline::polylineWithPoints(level, 2);
   EXPECT_TRUE(*flat->intersectsMapRect({{50, 0}, {10, 20}}));
   EXPECT_FALSE(*flat->intersectsMapRect({{50, 11}, {10, 20}}));
+  // A level line and a standing one against rectangles on each of their sides, touching at an end
+  // and across them.
+  GMKMapPoint upright[] = {{10, 0}, {10, 100}};
+  auto standing = GMKPolyline::polylineWithPoints(upright, 2);
+  struct Case {
+    GMKMapRect level, standing;
+    bool meets;
+  };
+  const Case cases[] = {
+      {{{50, -30}, {10, 20}}, {{-30, 50}, {20, 10}}, false},  // above / to the left
+      {{{50, 11}, {10, 20}}, {{11, 50}, {20, 10}}, false},    // below / to the right
+      {{{101, 0}, {10, 20}}, {{0, 101}, {20, 10}}, false},    // past the far end
+      {{{-20, 0}, {10, 20}}, {{0, -20}, {20, 10}}, false},    // before the near end
+      {{{-20, 0}, {20, 20}}, {{0, -20}, {20, 20}}, true},     // touching the near end
+      {{{100, 0}, {10, 20}}, {{0, 100}, {20, 10}}, true},     // touching the far end
+      {{{50, 0}, {10, 20}}, {{0, 50}, {20, 10}}, true},       // across the middle
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(*flat->intersectsMapRect(c.level), c.meets) << c.level.origin.x << "," << c.level.origin.y;
+    EXPECT_EQ(*standing->intersectsMapRect(c.standing), c.meets)
+        << c.standing.origin.x << "," << c.standing.origin.y;
+  }
 
   CLLocationCoordinate2D coords[] = {{39.9, 116.4}, {39.95, 116.45}, {40.0, 116.5}};
   auto poly = GMKPolyline::polylineWithCoordinates(coords, 3);

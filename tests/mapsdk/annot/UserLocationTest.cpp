@@ -177,6 +177,13 @@ TEST_F(UserLocationTest, OnlyATapOnThePictureSelectsTheLocationView) {
   EXPECT_EQ(middlePixel.a, 255);
   EXPECT_EQ(outside.a, 0);
   EXPECT_EQ(b.pixelAt(2, 50).a, 255);  // the ring
+
+  // A view given a frame larger than its picture before any fix draws the same circle.
+  auto fresh = std::make_shared<LocationView>(user, "");
+  fresh->setFrame(Rect(0, 0, 100, 100));
+  auto freshImage = platform::Snapshot::imageOfView(*fresh, 1);
+  ASSERT_TRUE(freshImage);
+  EXPECT_TRUE(*freshImage->bitmap() == b);
 }
 
 }  // namespace

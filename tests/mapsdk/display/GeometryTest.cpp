@@ -145,6 +145,14 @@ TEST(DeviceInfoTest, AnswersFromTheScreenAndTheModelNames) {
   EXPECT_TRUE(DeviceInfo::isRetinaScreen());
   platform::Screen::mainScreen().setScale(1);
   EXPECT_FALSE(DeviceInfo::isRetinaScreen());
+  // Both sides must reach the sharp screen's pixels: a narrow tall one or a wide short one does not.
+  platform::Screen::mainScreen().reset();
+  platform::Screen::mainScreen().setSize({300, 500});
+  EXPECT_FALSE(DeviceInfo::isRetinaScreen());
+  platform::Screen::mainScreen().setSize({500, 300});
+  EXPECT_FALSE(DeviceInfo::isRetinaScreen());
+  platform::Screen::mainScreen().setSize({500, 500});
+  EXPECT_TRUE(DeviceInfo::isRetinaScreen());
   platform::Screen::mainScreen().reset();
   platform::Device::currentDevice().setSystemVersion("3.1.3");
   EXPECT_FALSE(DeviceInfo::isRetinaScreen());

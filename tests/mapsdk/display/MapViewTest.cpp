@@ -320,6 +320,16 @@ TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
   };
   ASSERT_TRUE(WaitReal([&] { return items() == layer.Tiles().GetSize() * MapDemoService::kPlacesPerTile; }));
   ASSERT_GT(layer.Tiles().GetSize(), 0);
+  // Every tile the window shows, its edges' rows and columns too, was asked for.
+  const gmengine::_VRect range = Status().WindowTileRange();
+  for (int column = range.left; column <= range.right; ++column) {
+    for (int row = range.bottom; row <= range.top; ++row) {
+      bool asked = false;
+      for (const auto& tile : layer.Tiles())
+        asked = asked || (tile.key[0] == Status().level && tile.key[1] == column && tile.key[2] == row);
+      EXPECT_TRUE(asked) << column << "," << row;
+    }
+  }
   ASSERT_TRUE(WaitForTiles());
   auto image = platform::Snapshot::imageOfView(*view, 2);
   const platform::Bitmap& bitmap = *image->bitmap();

@@ -121,6 +121,35 @@ TEST_F(TapDetectingViewTest, TwoFingersLiftedOneAfterTheOtherAreOneTwoFingerTapA
   EXPECT_EQ(seen().back(), "single 100,100");
 }
 
+TEST_F(TapDetectingViewTest, ThreeFingersOrAFingerThatTappedTwiceAreNoTwoFingerTap) {
+  // Fingers at (140, 200), (160, 200) and (150, 220) of the window, each counting its taps.
+  auto lift = [this](std::vector<platform::Touch>& fingers) {
+    for (auto& f : fingers) view->touchesBegan(f);
+    for (auto& f : fingers) view->touchesEnded(f);
+    runFor(2);
+  };
+  const Point at[] = {{140, 200}, {160, 200}, {150, 220}};
+  auto fingers = [&](std::vector<int> taps) {
+    std::vector<platform::Touch> out;
+    for (std::size_t i = 0; i < taps.size(); ++i) out.emplace_back(window, view, at[i], taps[i]);
+    return out;
+  };
+  auto three = fingers({1, 1, 1});
+  lift(three);
+  auto firstTwice = fingers({2, 1});
+  lift(firstTwice);
+  auto lastTwice = fingers({1, 2});
+  lift(lastTwice);
+  for (const auto& s : seen()) EXPECT_EQ(s.rfind("two", 0), std::string::npos) << s;
+  EXPECT_EQ(seen().front(), "begin 90,100");
+
+  // Each of those ended the gesture: two single-tap fingers are a two-finger tap again.
+  reports->seen.clear();
+  auto two = fingers({1, 1});
+  lift(two);
+  EXPECT_EQ(seen().back(), "two 100,100");
+}
+
 // Tells the content view of each scroll step, as the map view does.
 class DragNotifier : public platform::ScrollViewDelegate {
  public:

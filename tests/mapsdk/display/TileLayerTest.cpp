@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -285,6 +287,32 @@ TEST_F(TileLayerTest, AMissingTileIsDrawnFromItsParentMagnified) {
   EXPECT_TRUE(layer->DrawList().empty());
 }
 
+TEST_F(TileLayerTest, AMissingTileLooksUpToFourLevelsUpAndNotAboveTheTopLevel) {
+  // Fetches the window at one level, then shows another whose tiles do not come; answers the
+  // levels the shown substitutes come from.
+  auto substitutes = [this](int fetched, int shownLevel) {
+    status.SetLevel(fetched);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    layer->Update();
+    EXPECT_TRUE(WaitForBatch()) << fetched;
+    status.SetLevel(shownLevel);
+    status.UpdateBounds(status.KeptCols(), status.KeptRows());
+    server.enqueue(kavro::test::ScriptedResponse::ok(MapFixtureServer::buildBatch({})));
+    layer->Update();
+    EXPECT_TRUE(WaitForBatch()) << shownLevel;
+    std::set<int> levels;
+    for (const auto& s : layer->DrawList())
+      if (s.pixels) levels.insert(s.ancestorLevel);
+    return levels;
+  };
+  // Five levels up is too far; four is not.
+  EXPECT_EQ(substitutes(7, 12), std::set<int>{});
+  EXPECT_EQ(substitutes(8, 12), std::set<int>{8});
+  // The top level stands in for the one under it.
+  EXPECT_EQ(substitutes(CMapStatus::kMinLevel, CMapStatus::kMinLevel + 1),
+            std::set<int>{CMapStatus::kMinLevel});
+}
+
 TEST_F(TileLayerTest, BatchesAreBoundedAndNotRepeatedWhileInFlight) {
   gmengine::CVArray<gmengine::GridKey> keys;
   for (int i = 0; i < 41; ++i) keys.Add(gmengine::GridKey{i, 0});
@@ -515,6 +543,28 @@ TEST_F(TileLayerTest, AMagnifiedTransparentParentStaysTransparent) {
   std::uint32_t centre = 0;
   std::memcpy(&centre, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(480) * 640 + 320) * 4, 4);
   EXPECT_EQ(centre, kUnder);
+}
+
+TEST(CVDCDrawTargetTest, LinesOfTwoPointsOrMoreAreDrawnAndASinglePointIsNot) {
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  gmengine::CVDC dc;
+  ASSERT_TRUE(dc.CreateCompatibleDC());
+  gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(40, 40, 32, nullptr)));
+  auto at = [&](int x, int y) {
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(y) * 40 + x) * 4, 4);
+    return pixel;
+  };
+  CVDCDrawTarget target(dc);
+  const gmengine::_VPoint line[] = {{4, 10}, {36, 10}, {36, 30}};
+  for (std::size_t n : {1u, 2u, 3u}) {
+    dc.FillSolidRect({0, 0, 40, 40}, kUnder);
+    target.drawPolyline(std::span(line, n), 0xFFE04030u, 3);
+    EXPECT_EQ(at(4, 10) != kUnder, n >= 2) << n;  // a lone point leaves no dot
+    EXPECT_EQ(at(20, 10), n >= 2 ? 0xFFE04030u : kUnder) << n;
+    EXPECT_EQ(at(36, 20) != kUnder, n >= 3) << n;
+    EXPECT_EQ(at(20, 20), kUnder) << n;
+  }
 }
 
 // Every tile of the layer with a picture shows exactly what the service sends for its place and

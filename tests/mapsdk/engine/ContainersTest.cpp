@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "mapsdk/engine/CAppDataCache.h"
@@ -131,4 +133,32 @@ TEST(ContainersTest, ComplexPointReadsPartsSafely) {
   EXPECT_EQ(shape.GetBound(), _VRect(0, 8, 10, -5));
   CComplexPt copy = shape;
   EXPECT_EQ(copy.GetPartPt(0, 2), _VPoint(3, 8));
+}
+
+TEST(ContainersTest, ComplexPointBoundsAreTheExtremesOfEveryPart) {
+  // Shapes away from the origin, so a bound that started at (0, 0) would show.
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 50; ++round) {
+    CComplexPt shape;
+    EXPECT_EQ(shape.GetBound(), _VRect());
+    std::uniform_int_distribution<int> offset(-100000, 100000), spread(0, 500), count(1, 6);
+    const int cx = offset(random), cy = offset(random);
+    int left = 0, right = 0, bottom = 0, top = 0;
+    bool any = false;
+    int parts = count(random);
+    for (int p = 0; p < parts; ++p) {
+      std::vector<_VPoint> points(static_cast<std::size_t>(count(random) - 1));  // an empty part at times
+      for (_VPoint& pt : points) {
+        pt = _VPoint(cx + spread(random) + 1, cy - spread(random) - 1);
+        left = any ? std::min(left, pt.x) : pt.x;
+        right = any ? std::max(right, pt.x) : pt.x;
+        bottom = any ? std::min(bottom, pt.y) : pt.y;
+        top = any ? std::max(top, pt.y) : pt.y;
+        any = true;
+      }
+      shape.AddPart(points.data(), static_cast<int>(points.size()));
+      ASSERT_EQ(shape.GetPart(p)->GetSize(), static_cast<int>(points.size()));
+    }
+    EXPECT_EQ(shape.GetBound(), any ? _VRect(left, top, right, bottom) : _VRect()) << round;
+  }
 }

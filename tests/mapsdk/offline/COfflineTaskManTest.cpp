@@ -112,6 +112,16 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   EXPECT_EQ(server.requestCount(), 3u);
 }
 
+TEST_F(COfflineTaskManTest, AnAnswerMessageOfAnEarlierRequestIsNotReadAgain) {
+  tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
+  ASSERT_TRUE(Tick());
+  ASSERT_EQ(versions->Server().GetSize(), 2);
+  // The buffer still holds that answer; a message tagged for another request leaves it alone.
+  tasks->OnMessage(kHttpComplete, 0, 0);
+  tasks->OnMessage(kHttpComplete, 0, 7);
+  EXPECT_EQ(versions->Server().GetSize(), 2);
+}
+
 TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
   // The code-page bytes of the first character end in 0x5C: converted before parsing, they would
   // read as an escape and the whole answer would be dropped.

@@ -125,8 +125,25 @@ TEST(CSearchManTest, AnswersOfUnhandledTypesAndBrokenTextAreErrors) {
   EXPECT_EQ(unhandled.error, SearchError::NothingFound);
   EXPECT_EQ(parse("{\"result\":", SearchType::PoiInCity).error, SearchError::Unparsable);
   EXPECT_EQ(parse("\xff\xfe{}", SearchType::PoiInCity).error, SearchError::Unconvertible);
-  EXPECT_EQ(parse(R"({"result":{"type":14,"error":6}})", SearchType::Transit).error,
-            SearchError::TransitFailed);
+  // Each server error of a route request gives its own reason.
+  struct RouteError {
+    int type, error;
+    SearchError reason;
+  };
+  const RouteError routes[] = {
+      {14, 6, SearchError::TransitFailed}, {14, 1, SearchError::RouteFailed},
+      {14, 4, SearchError::NothingFound},  {20, 4, SearchError::RouteFailed},
+      {20, 1, SearchError::NothingFound},  {31, 4, SearchError::RouteFailed},
+      {31, 6, SearchError::NothingFound},
+  };
+  for (const RouteError& r : routes) {
+    const std::string body =
+        R"({"result":{"type":)" + std::to_string(r.type) + R"(,"error":)" + std::to_string(r.error) + "}}";
+    SearchAnswer answer = parse(body, static_cast<SearchType>(r.type));
+    EXPECT_EQ(answer.error, r.reason) << body;
+    EXPECT_EQ(answer.type, static_cast<SearchType>(r.type)) << body;
+    EXPECT_FALSE(HasRecord(answer.record)) << body;
+  }
   EXPECT_EQ(parse(R"({"result":{"type":510},"content":[]})", SearchType::PoiBkgData).type,
             SearchType::PoiBkgData);
 }
