@@ -57,10 +57,12 @@ Value& Value::assignSlow(Value&& other) noexcept {
 void Value::copySlow(const Value& other) {
   switch (tag_) {
     case Tag::String:
-      new (&u_.s) std::string(other.u_.s);
+      u_.s = other.u_.s;
+      retain(u_.s);
       break;
     case Tag::Bytes:
-      new (&u_.data) Data(other.u_.data);
+      u_.data = other.u_.data;
+      retain(u_.data);
       break;
     case Tag::BorrowedObject:
       tag_ = Tag::Object;
@@ -79,28 +81,13 @@ void Value::copySlow(const Value& other) {
   }
 }
 
-void Value::moveSlow(Value& other) noexcept {
-  switch (tag_) {
-    case Tag::String:
-      new (&u_.s) std::string(std::move(other.u_.s));
-      other.u_.s.~basic_string();
-      break;
-    case Tag::Bytes:
-      new (&u_.data) Data(std::move(other.u_.data));
-      other.u_.data.~Data();
-      break;
-    default:
-      break;  // the inline part handles the others
-  }
-}
-
 void Value::destroySlow() noexcept {
   switch (tag_) {
     case Tag::String:
-      u_.s.~basic_string();
+      release(u_.s);
       break;
     case Tag::Bytes:
-      u_.data.~Data();
+      release(u_.data);
       break;
     case Tag::Object:
       u_.o.~ObjectPtr();
@@ -181,7 +168,7 @@ double Value::doubleValue() const {
 const std::string& Value::stringValue() const {
   switch (tag_) {
     case Tag::String:
-      return u_.s;
+      return u_.s->item;
     case Tag::Text:
     case Tag::BorrowedText:
       return u_.t.store->stringFor(*u_.t.block);
@@ -190,7 +177,7 @@ const std::string& Value::stringValue() const {
   }
 }
 
-const Data& Value::bytesValue() const { return tag_ == Tag::Bytes ? u_.data : kEmptyData; }
+const Data& Value::bytesValue() const { return tag_ == Tag::Bytes ? u_.data->item : kEmptyData; }
 
 ObjectPtr Value::objectValue() const {
   if (tag_ == Tag::Object) return u_.o;
@@ -217,7 +204,7 @@ std::string Value::description() const {
       return std::string(stringView());
     case Kind::Bytes: {
       static const char* hex = "0123456789abcdef";
-      const Data& d = u_.data;
+      const Data& d = u_.data->item;
       std::string out = "<";
       for (std::size_t i = 0; i < d.size(); ++i) {
         if (i && i % 4 == 0) out += ' ';
@@ -250,7 +237,7 @@ bool Value::operator==(const Value& other) const {
     case Kind::String:
       return stringView() == other.stringView();
     case Kind::Bytes:
-      return u_.data == other.u_.data;
+      return u_.data == other.u_.data || u_.data->item == other.u_.data->item;
     case Kind::Object:
       return objectPointer() == other.objectPointer() || objectPointer()->isEqual(*other.objectPointer());
     default:
@@ -274,7 +261,7 @@ std::size_t Value::hash() const {
     case Kind::String:
       return std::hash<std::string_view>()(stringView());
     case Kind::Bytes:
-      return std::hash<std::string_view>()(viewOfData(u_.data));
+      return std::hash<std::string_view>()(viewOfData(u_.data->item));
     case Kind::Object:
       return objectPointer()->hash();
   }

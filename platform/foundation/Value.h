@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -32,10 +33,10 @@ class Value {
   Value(unsigned long u) noexcept : Value() { set(Tag::UInt).u = u; }
   Value(unsigned long long u) noexcept : Value() { set(Tag::UInt).u = u; }
   Value(double d) noexcept : Value() { set(Tag::Double).d = d; }
-  Value(const char* s) : tag_(Tag::String) { new (&u_.s) std::string(s ? s : ""); }
-  Value(std::string s) noexcept : tag_(Tag::String) { new (&u_.s) std::string(std::move(s)); }
-  Value(std::string_view s) : tag_(Tag::String) { new (&u_.s) std::string(s); }
-  Value(Data d) noexcept : tag_(Tag::Bytes) { new (&u_.data) Data(std::move(d)); }
+  Value(const char* s) : Value(std::string_view(s ? s : "")) {}
+  Value(std::string s) : tag_(Tag::String) { u_.s = new OwnedString(std::move(s)); }
+  Value(std::string_view s) : tag_(Tag::String) { u_.s = new OwnedString(s); }
+  Value(Data d) : tag_(Tag::Bytes) { u_.data = new OwnedData(std::move(d)); }
   template <class T, class = std::enable_if_t<std::is_base_of_v<Object, T>>>
   Value(std::shared_ptr<T> o) noexcept : Value() {
     if (o) {
@@ -98,7 +99,7 @@ class Value {
   const std::string& stringValue() const;
   // The same without making a std::string for text kept in a store.
   std::string_view stringView() const {
-    if (tag_ == Tag::String) return u_.s;
+    if (tag_ == Tag::String) return u_.s->item;
     return tag_ == Tag::Text || tag_ == Tag::BorrowedText ? u_.t.block->view() : std::string_view();
   }
   // The bytes of a bytes value; empty for every other kind.
@@ -132,7 +133,7 @@ class Value {
 
  private:
   // Tags up to BorrowedText need no work to move or destroy (copies of borrowed text and borrowed
-  // objects become counted Text and Object).
+  // objects become counted Text and Object); all but Object move by copying their payload.
   enum class Tag : std::uint8_t {
     Null,
     Bool,
@@ -149,6 +150,30 @@ class Value {
   static constexpr Kind kKinds[] = {Kind::Null,   Kind::Bool,   Kind::Int,    Kind::UInt,
                                     Kind::Double, Kind::Object, Kind::String, Kind::String,
                                     Kind::Bytes,  Kind::Object, Kind::String};
+  // Text or bytes that values own, shared by their copies: a value is 16 bytes of payload and a
+  // tag, and copying one bumps a count instead of copying what it holds. The item never changes
+  // once made; the count is atomic as values cross threads.
+  template <class T>
+  struct Owned {
+    template <class A>
+    explicit Owned(A&& a) : item(std::forward<A>(a)) {}
+    std::atomic<std::size_t> refs{1};
+    const T item;
+  };
+  using OwnedString = Owned<std::string>;
+  using OwnedData = Owned<Data>;
+  template <class T>
+  static void retain(Owned<T>* o) noexcept {
+    o->refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  template <class T>
+  static void release(Owned<T>* o) noexcept {
+    // A count of one is this value's own: no other can copy from it meanwhile, so it needs no
+    // atomic change (the acquire pairs with the release of the drops before).
+    if (o->refs.load(std::memory_order_acquire) == 1 || o->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      delete o;
+  }
+
   struct SharedText {
     TextStore* store;
     const TextStore::Block* block;
@@ -167,8 +192,8 @@ class Value {
     double d;
     SharedText t;
     BorrowedObject bo;
-    std::string s;
-    Data data;
+    OwnedString* s;
+    OwnedData* data;
     ObjectPtr o;
   };
 
@@ -199,6 +224,12 @@ class Value {
       case Tag::Text:
         u_.t = other.u_.t;
         break;
+      case Tag::String:
+        u_.s = other.u_.s;
+        break;
+      case Tag::Bytes:
+        u_.data = other.u_.data;
+        break;
       default:
         break;
     }
@@ -211,6 +242,9 @@ class Value {
       u_.t = other.u_.t;
       u_.t.store->retain();
       tag_ = Tag::Text;
+    } else if (tag_ == Tag::String) {
+      u_.s = other.u_.s;
+      retain(u_.s);
     } else {
       copySlow(other);
     }
@@ -218,23 +252,23 @@ class Value {
   // Leaves other null.
   void moveFrom(Value& other) noexcept {
     tag_ = other.tag_;
-    if (plain() || tag_ == Tag::Text) {
+    if (tag_ != Tag::Object) {
       copyPayload(other);
-    } else if (tag_ == Tag::Object) {
+    } else {
       new (&u_.o) ObjectPtr(std::move(other.u_.o));
       other.u_.o.~ObjectPtr();
-    } else {
-      moveSlow(other);
     }
     other.tag_ = Tag::Null;
   }
   void destroy() noexcept {
-    if (!plain()) destroySlow();
+    if (tag_ == Tag::String)
+      release(u_.s);
+    else if (!plain())
+      destroySlow();
   }
   Value& assignSlow(const Value& other);
   Value& assignSlow(Value&& other) noexcept;
   void copySlow(const Value& other);
-  void moveSlow(Value& other) noexcept;
   void destroySlow() noexcept;
 
   Payload u_;

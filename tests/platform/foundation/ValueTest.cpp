@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <variant>
 #include <vector>
 
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/TextStore.h"
 
 using namespace platform;
 
@@ -197,6 +203,260 @@ TEST(Value, BorrowedObjectsCountOnTheirOwner) {
     assigned = Value();
   }
   EXPECT_TRUE(watch.expired());
+}
+
+// A value is 16 bytes of payload and a tag: text and bytes it owns live behind one pointer.
+static_assert(sizeof(void*) != 8 || sizeof(Value) == 24);
+
+namespace {
+
+// A store holding one text, that says when its last reference goes.
+class OneTextStore final : public TextStore {
+ public:
+  static OneTextStore* make(std::string_view text, bool& gone) {
+    auto* store = new OneTextStore(gone);
+    store->block_ = new (store->bytes_) Block(text.size());
+    std::memcpy(store->block_->bytes(), text.data(), text.size());
+    return store;
+  }
+  const Block& block() const { return *block_; }
+
+ private:
+  explicit OneTextStore(bool& gone) : gone_(gone) {}
+  void destroy() noexcept override {
+    gone_ = true;
+    delete this;
+  }
+  bool& gone_;
+  Block* block_ = nullptr;
+  alignas(Block) unsigned char bytes_[sizeof(Block) + 64];
+};
+
+}  // namespace
+
+// Copies of text and bytes share what the first value made and keep it when the first goes; a
+// move hands it over and leaves the source null.
+TEST(Value, CopiesShareTextAndBytesAndOutliveTheOriginal) {
+  const std::string longText(100, 'x');
+  for (const std::string& text : {longText, std::string("short"), std::string()}) {
+    auto original = std::make_unique<Value>(text);
+    Value copy = *original;
+    Value assigned(7);
+    assigned = *original;
+    EXPECT_EQ(copy.stringView().data(), original->stringView().data());
+    EXPECT_EQ(&copy.stringValue(), &original->stringValue());
+    EXPECT_EQ(&assigned.stringValue(), &original->stringValue());
+    const std::string* held = &original->stringValue();
+    original.reset();
+    EXPECT_EQ(copy.stringValue(), text);
+    EXPECT_EQ(copy.description(), text);
+    Value moved = std::move(copy);
+    EXPECT_TRUE(copy.isNull());  // NOLINT(bugprone-use-after-move): moved-from values are null
+    EXPECT_EQ(&moved.stringValue(), held);
+    EXPECT_EQ(moved, assigned);
+    EXPECT_EQ(moved.hash(), Value(text).hash());
+    EXPECT_EQ(moved.stringValue(), text);
+  }
+
+  auto bytes = std::make_unique<Value>(Data{0xde, 0xad, 0xbe, 0xef, 1});
+  Value bytesCopy = *bytes;
+  EXPECT_EQ(&bytesCopy.bytesValue(), &bytes->bytesValue());
+  bytes.reset();
+  EXPECT_EQ(bytesCopy.bytesValue(), (Data{0xde, 0xad, 0xbe, 0xef, 1}));
+  EXPECT_EQ(bytesCopy.description(), "<deadbeef 01>");
+  EXPECT_EQ(bytesCopy, Value(Data{0xde, 0xad, 0xbe, 0xef, 1}));
+  EXPECT_NE(bytesCopy, Value(Data{0xde, 0xad}));
+  EXPECT_NE(bytesCopy, Value("\xde\xad\xbe\xef\x01"));
+
+  // Every constructor of text makes the same value.
+  const char* none = nullptr;
+  EXPECT_EQ(Value(none), Value(""));
+  EXPECT_EQ(Value(none).stringValue(), "");
+  EXPECT_EQ(Value(std::string_view("abc").substr(1)), Value("bc"));
+  EXPECT_TRUE(Value("").isString());
+}
+
+// Random assignments between slots holding every kind of value, checked against a plain model
+// of what each slot should hold.
+TEST(Value, AssignmentsBetweenEveryKindMatchAPlainModel) {
+  using Expected = std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, std::string, Data,
+                                const Object*>;
+  bool storeGone = false;
+  OneTextStore* store = OneTextStore::make("text kept in a store, longer than a short string", storeGone);
+  const std::string storedText(store->block().view());
+  auto owner = std::make_shared<int>(0);
+  std::weak_ptr<Object> ownerHandle = ObjectPtr(owner, static_cast<Object*>(nullptr));
+  auto list = MutableArray::create({Value(1), Value("one")});
+  auto borrowedList = MutableArray::create({Value(2)});
+
+  std::uint32_t x = 1234567;
+  auto next = [&] { return x = x * 1664525u + 1013904223u; };
+  auto make = [&](std::uint32_t n) -> std::pair<Value, Expected> {
+    switch (n % 14) {
+      case 0:
+        return {Value(), std::monostate()};
+      case 1:
+        return {Value(n % 28 < 14), n % 28 < 14};
+      case 2:
+        return {Value(-static_cast<long long>(n)), -static_cast<std::int64_t>(n)};
+      case 3:
+        return {Value(static_cast<unsigned long long>(n) << 32), static_cast<std::uint64_t>(n) << 32};
+      case 4:
+        return {Value(n / 7.0), n / 7.0};
+      case 5:
+        return {Value("s" + std::to_string(n)), "s" + std::to_string(n)};
+      case 6: {
+        std::string text(40 + n % 50, static_cast<char>('a' + n % 26));
+        return {Value(std::string_view(text)), text};
+      }
+      case 7:
+        return {Value("literal"), std::string("literal")};
+      case 8: {
+        Data d(n % 40, static_cast<std::uint8_t>(n));
+        return {Value(d), d};
+      }
+      case 9:
+        return {Value(Data()), Data()};
+      case 10:
+        return {Value(list), list.get()};
+      case 11:
+        return {Value::borrowingText(*store, store->block()), storedText};
+      case 12: {
+        Value borrowed = Value::borrowingText(*store, store->block());
+        return {Value(borrowed), storedText};  // a counted copy
+      }
+      default:
+        return {Value::borrowingObject(ownerHandle, borrowedList.get()), borrowedList.get()};
+    }
+  };
+  auto check = [](const Value& v, const Expected& e) {
+    switch (e.index()) {
+      case 0:
+        return v.isNull() && v.stringValue().empty() && v.bytesValue().empty() && v == Value();
+      case 1:
+        return v.kind() == Value::Kind::Bool && v.boolValue() == std::get<bool>(e);
+      case 2:
+        return v.kind() == Value::Kind::Int && v.intValue() == std::get<std::int64_t>(e);
+      case 3:
+        return v.kind() == Value::Kind::UInt && v.uintValue() == std::get<std::uint64_t>(e);
+      case 4:
+        return v.kind() == Value::Kind::Double && v.doubleValue() == std::get<double>(e);
+      case 5: {
+        const std::string& s = std::get<std::string>(e);
+        return v.isString() && v.stringValue() == s && v.stringView() == s && v.description() == s &&
+               v == Value(s) && v.hash() == Value(s).hash() && v.bytesValue().empty() && v.intValue() == 0;
+      }
+      case 6: {
+        const Data& d = std::get<Data>(e);
+        return v.isBytes() && v.bytesValue() == d && v == Value(d) && v.hash() == Value(d).hash() &&
+               v.stringView().empty();
+      }
+      default:
+        return v.isObject() && v.objectPointer() == std::get<const Object*>(e) && v.stringView().empty();
+    }
+  };
+
+  constexpr std::size_t kSlots = 8;
+  std::vector<Value> slots(kSlots);
+  std::vector<Expected> model(kSlots);
+  for (int step = 0; step < 20000; ++step) {
+    const std::size_t i = next() % kSlots;
+    const std::size_t j = next() % kSlots;
+    switch (next() % 7) {
+      case 0: {
+        auto [value, expected] = make(next());
+        slots[i] = std::move(value);
+        model[i] = expected;
+        break;
+      }
+      case 1: {
+        auto [value, expected] = make(next());
+        slots[i] = value;
+        model[i] = expected;
+        break;
+      }
+      case 2:
+        slots[i] = slots[j];
+        model[i] = model[j];
+        break;
+      case 3:
+        slots[i] = std::move(slots[j]);
+        if (i != j) {
+          model[i] = model[j];
+          model[j] = std::monostate();
+        }
+        break;
+      case 4: {
+        Value copy(slots[j]);
+        slots[i] = copy;
+        model[i] = model[j];
+        ASSERT_TRUE(check(copy, model[j])) << step;
+        break;
+      }
+      case 5: {
+        Value moved(std::move(slots[j]));
+        model[i] = model[j];
+        if (i != j) model[j] = std::monostate();
+        slots[i] = std::move(moved);
+        break;
+      }
+      default:
+        slots[i] = *&slots[i];
+        break;
+    }
+    ASSERT_TRUE(check(slots[i], model[i])) << "step " << step << " slot " << i;
+    ASSERT_TRUE(check(slots[j], model[j])) << "step " << step << " slot " << j;
+  }
+  for (std::size_t n = 0; n < kSlots; ++n) ASSERT_TRUE(check(slots[n], model[n])) << n;
+
+  // The builder's reference goes; counted copies of stored text keep the store.
+  const Value borrowed = Value::borrowingText(*store, store->block());
+  Value kept(borrowed);
+  slots.clear();
+  store->release();
+  EXPECT_FALSE(storeGone);
+  EXPECT_EQ(kept.stringValue(), storedText);
+  kept = Value();
+  EXPECT_TRUE(storeGone);
+  EXPECT_EQ(owner.use_count(), 1);
+}
+
+// Copies of one text and of one run of bytes made and dropped on several threads at once, and
+// the last reference dropped on whichever thread ends last.
+TEST(Value, CountedTextAndBytesCrossThreads) {
+  constexpr int kThreads = 4;
+  const std::string text(200, 't');
+  const Data bytes(64, 0x5a);
+  const Value common(text);
+  const Value commonBytes(bytes);
+  std::vector<Value> handed;
+  {
+    Value lone(std::string(300, 'l'));
+    for (int k = 0; k < kThreads; ++k) handed.push_back(lone);
+  }
+  std::vector<std::size_t> seen(kThreads);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k) {
+    threads.emplace_back([&, k] {
+      std::vector<Value> kept;
+      std::size_t total = 0;
+      for (int n = 0; n < 3000; ++n) {
+        Value copy = common;
+        total += copy.stringView().size();
+        Value bytesCopy(commonBytes);
+        total += bytesCopy.bytesValue().size();
+        if (n % 5 == k) kept.push_back(std::move(copy));
+        if (n % 100 == 0) kept.clear();
+      }
+      Value mine = std::move(handed[static_cast<std::size_t>(k)]);
+      total += mine.stringValue().size();
+      seen[static_cast<std::size_t>(k)] = total;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (std::size_t total : seen) EXPECT_EQ(total, 3000u * (200 + 64) + 300);
+  EXPECT_EQ(common.stringValue(), text);
+  EXPECT_EQ(commonBytes.bytesValue(), bytes);
 }
 
 TEST(Dictionary, CopiesAreDeepAndEmptyOnesAnswer) {
