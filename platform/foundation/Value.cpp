@@ -305,25 +305,27 @@ bool Array::isEqual(const Object& other) const {
 std::size_t Array::hash() const { return count(); }
 
 const Value& MutableArray::objectAtIndex(std::size_t index) const {
-  if (index >= items_.size())
-    throw RangeException("index " + std::to_string(index) + " beyond bounds [0 .. " +
-                         std::to_string(items_.size()) + ")");
-  return items_[index];
+  const std::size_t n = count();
+  if (index >= n)
+    throw RangeException("index " + std::to_string(index) + " beyond bounds [0 .. " + std::to_string(n) +
+                         ")");
+  return (*items_)[index];
 }
 
 void MutableArray::insertObject(Value v, std::size_t index) {
-  if (index > items_.size()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
-  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(v));
+  if (index > count()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
+  std::vector<Value>& items = own();
+  items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), std::move(v));
 }
 
 void MutableArray::removeObjectAtIndex(std::size_t index) {
-  if (index >= items_.size()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
-  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+  if (index >= count()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
+  items_->erase(items_->begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void MutableArray::replaceObjectAtIndex(std::size_t index, Value v) {
-  if (index >= items_.size()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
-  items_[index] = std::move(v);
+  if (index >= count()) throw RangeException("index " + std::to_string(index) + " beyond bounds");
+  (*items_)[index] = std::move(v);
 }
 
 // ---- Dictionary ----

@@ -18,6 +18,10 @@ namespace {
 constexpr std::size_t kFirstBlock = 8 * 1024;
 constexpr std::size_t kBlock = 64 * 1024;
 constexpr std::size_t kKeptBlocks = 128;
+// Pieces from this size on that do not fit in the block's room get a chunk of their own, unless
+// less than kRoomWorthKeeping is left.
+constexpr std::size_t kLargePiece = 1024;
+constexpr std::size_t kRoomWorthKeeping = 256;
 
 struct FreeBlock {
   FreeBlock* next;
@@ -84,6 +88,7 @@ platform::ObjectPtr JBArena::makeOwner() {
   platform::ObjectPtr owner(
       nullptr, [this](platform::Object*) { owner_.reset(); }, OwnerAllocator<platform::Object>(this));
   owner_ = owner;
+  keep();
   return owner;
 }
 
@@ -100,6 +105,7 @@ const std::string* JBArena::key(std::string_view text) {
   void* memory = carve(sizeof(OwnedKey), alignof(OwnedKey));
   auto* owned = new (memory) OwnedKey{std::string(text), ownedKeys_};
   ownedKeys_ = owned;
+  keep();
   return &owned->key;
 }
 
@@ -107,6 +113,7 @@ void JBArena::hold(JBKeyPool* pool) {
   pool->retain();
   void* memory = carve(sizeof(HeldPool), alignof(HeldPool));
   heldPools_ = new (memory) HeldPool{pool, heldPools_};
+  keep();
 }
 
 JBArena::~JBArena() {
@@ -133,6 +140,23 @@ char* JBArena::widenText(char* bytes, std::size_t written, std::size_t room) {
   next_ = reinterpret_cast<char*>(block);
   std::memcpy(block->bytes(), bytes, written);
   return block->bytes();
+}
+
+void* JBArena::carveSlow(std::size_t bytes, std::size_t alignment) {
+  // A large piece that does not fit gets a chunk of its own, and the room left in the block stays
+  // for the small pieces to come: a new block for it would leave that room unused for good.
+  if (bytes >= kLargePiece && static_cast<std::size_t>(end_ - next_) >= kRoomWorthKeeping) {
+    const std::size_t size = sizeof(Chunk) + bytes + alignment;
+    void* memory = std::malloc(size);
+    if (!memory) throw std::bad_alloc();
+    auto* chunk = static_cast<Chunk*>(memory);
+    chunk->next = chunks_;
+    chunk->size = size;
+    chunks_ = chunk;
+    const auto at = reinterpret_cast<std::uintptr_t>(static_cast<char*>(memory) + sizeof(Chunk));
+    return reinterpret_cast<void*>((at + alignment - 1) & ~(alignment - 1));
+  }
+  return carveFromNewBlock(bytes, alignment);
 }
 
 void* JBArena::carveFromNewBlock(std::size_t bytes, std::size_t alignment) {

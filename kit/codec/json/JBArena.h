@@ -72,6 +72,21 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   std::size_t rootLength(const platform::Object* node) const { return node == root_ ? rootLength_ : 0; }
   // Memory for a node that lives as long as the arena and is never destroyed.
   void* carveNode(std::size_t bytes, std::size_t alignment) { return carve(bytes, alignment); }
+  // Where carving stands, so that what is carved from here on can be given back (rewind()) when it
+  // turns out not to be needed, unless something carved meanwhile is kept (keep()).
+  struct Mark {
+    char* next;
+    const char* end;
+    std::uint64_t kept;
+  };
+  Mark mark() const { return Mark{next_, end_, kept_}; }
+  // Says that what was carved last is referred to from elsewhere for as long as the arena lives.
+  void keep() { ++kept_; }
+  // Gives back what was carved since the mark, unless a block was started or something was kept
+  // since: nothing carved since may be used any more.
+  void rewind(const Mark& m) {
+    if (m.end == end_ && m.kept == kept_) next_ = m.next;
+  }
 
   // Counted allocations: each one keeps the arena alive until it is freed.
   std::pmr::memory_resource* nodes() { return this; }
@@ -114,10 +129,11 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
   void* carve(std::size_t bytes, std::size_t alignment) {
     char* p =
         reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(next_) + alignment - 1) & ~(alignment - 1));
-    if (p > end_ || static_cast<std::size_t>(end_ - p) < bytes) return carveFromNewBlock(bytes, alignment);
+    if (p > end_ || static_cast<std::size_t>(end_ - p) < bytes) return carveSlow(bytes, alignment);
     next_ = p + bytes;
     return p;
   }
+  void* carveSlow(std::size_t bytes, std::size_t alignment);
   void* carveFromNewBlock(std::size_t bytes, std::size_t alignment);
   // memcpy, without a call for the short texts most strings are.
   static void copyBytes(char* to, const char* from, std::size_t n) {
@@ -152,6 +168,7 @@ class JBArena final : public platform::TextStore, public std::pmr::memory_resour
 
   char* next_ = nullptr;
   char* end_ = nullptr;
+  std::uint64_t kept_ = 0;
   Chunk* chunks_ = nullptr;
   OwnedKey* ownedKeys_ = nullptr;  // destroyed with the arena
   HeldPool* heldPools_ = nullptr;

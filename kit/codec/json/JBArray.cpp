@@ -13,38 +13,41 @@
 
 namespace kavro {
 
-JBArray::JBArray(platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage,
-                 bool isMutable)
-    : resource_(storage), mutable_(isMutable) {
-  if (count > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
+namespace {
+
+platform::Value* allocateValues(std::size_t count) {
+  return static_cast<platform::Value*>(::operator new(count * sizeof(platform::Value)));
+}
+
+void freeValues(platform::Value* values) { ::operator delete(values); }
+
+}  // namespace
+
+JBArray::JBArray(platform::Value* objects, std::size_t count, bool isMutable) : mutable_(isMutable ? 1 : 0) {
+  if (count > kMaxCapacity) throw platform::MallocException("Unable to resize objects array.");
   if (count != 0) {
-    values_ = static_cast<platform::Value*>(
-        storage->allocate(count * sizeof(platform::Value), alignof(platform::Value)));
-    std::uninitialized_move_n(objects, count, values_);
+    where_.values = allocateValues(count);
+    std::uninitialized_move_n(objects, count, where_.values);
   }
-  count_ = capacity_ = static_cast<std::uint32_t>(count);
+  count_ = static_cast<std::uint32_t>(count);
+  capacity_ = static_cast<std::uint32_t>(count) & kMaxCapacity;
   if (isMutable) return;
   for (std::size_t i = 0; i < count; ++i)
-    if (values_[i].ownsSomething()) return;
-  ownsNothing_ = true;
+    if (where_.values[i].ownsSomething()) return;
+  ownsNothing_ = 1;
 }
 
-JBArray::JBArray(JBArena& arena, platform::Value* objects, std::size_t count)
-    : resource_(arena.nodes()), mutable_(false), ownsNothing_(true), inArena_(true) {
-  if (count > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
-  if (count != 0) {
-    values_ = static_cast<platform::Value*>(
-        arena.carveNode(count * sizeof(platform::Value), alignof(platform::Value)));
-    std::uninitialized_move_n(objects, count, values_);
-  }
-  count_ = capacity_ = static_cast<std::uint32_t>(count);
-}
+JBArray::JBArray(JBArena& arena) : ownsNothing_(1), inArena_(1) { where_.arena = &arena; }
 
 JBArray* JBArray::createIn(JBArena& arena, platform::Value* objects, std::size_t count) {
-  return new (arena.carveNode(sizeof(JBArray), alignof(JBArray))) JBArray(arena, objects, count);
+  static_assert(sizeof(JBArray) % alignof(platform::Value) == 0, "the values follow the node");
+  if (count > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
+  void* memory = arena.carveNode(sizeof(JBArray) + count * sizeof(platform::Value), alignof(JBArray));
+  auto* a = new (memory) JBArray(arena);
+  std::uninitialized_move_n(objects, count, static_cast<platform::Value*>(static_cast<void*>(a + 1)));
+  a->count_ = static_cast<std::uint32_t>(count);
+  return a;
 }
-
-JBArena* JBArray::arena() const { return inArena_ ? static_cast<JBArena*>(resource_) : nullptr; }
 
 std::size_t JBArray::decodedLength() const {
   const JBArena* a = arena();
@@ -63,7 +66,7 @@ const JBDictionary* decodedDictionary(const platform::Object* o) {
 
 void JBArray::prefetchForReading(std::size_t index, int stage) const {
   if (index >= count_) return;
-  const platform::Object* o = objectIn(values_[index]);
+  const platform::Object* o = objectIn(values()[index]);
   if (stage == 0)
     prefetchNode(o);
   else if (const JBDictionary* d = decodedDictionary(o))
@@ -72,14 +75,13 @@ void JBArray::prefetchForReading(std::size_t index, int stage) const {
 
 JBArray::~JBArray() {
   if (inArena_) return;  // never destroyed: see createIn()
-  if (!ownsNothing_) std::destroy_n(values_, count_);
-  if (values_) resource_->deallocate(values_, capacity_ * sizeof(platform::Value), alignof(platform::Value));
+  if (!ownsNothing_) std::destroy_n(where_.values, count_);
+  freeValues(where_.values);
 }
 
 std::shared_ptr<JBArray> JBArray::create(platform::Value* objects, std::size_t count,
-                                         std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,
-                                         bool isMutable) {
-  return std::allocate_shared<JBArray>(JBNodeAllocator<JBArray>(nodes), objects, count, storage, isMutable);
+                                         std::pmr::memory_resource* nodes, bool isMutable) {
+  return std::allocate_shared<JBArray>(JBNodeAllocator<JBArray>(nodes), objects, count, isMutable);
 }
 
 void JBArray::checkMutable(const char* selector) const {
@@ -95,20 +97,20 @@ void JBArray::raiseBeyondBounds(const char* selector, std::size_t index, std::si
 
 const platform::Value& JBArray::objectAtIndex(std::size_t index) const {
   if (index >= count_) raiseBeyondBounds("objectAtIndex:", index, count_);
-  return values_[index];
+  return values()[index];
 }
 
 void JBArray::reserveOneMore() {
   if (count_ < capacity_) return;
   // Grows by 16 values at a time.
   const std::size_t capacity = std::size_t{capacity_} + 16;
-  if (capacity > UINT32_MAX) throw platform::MallocException("Unable to resize objects array.");
-  auto* fresh = static_cast<platform::Value*>(
-      resource_->allocate(capacity * sizeof(platform::Value), alignof(platform::Value)));
-  std::uninitialized_move_n(values_, count_, fresh);
-  std::destroy_n(values_, count_);
-  if (values_) resource_->deallocate(values_, capacity_ * sizeof(platform::Value), alignof(platform::Value));
-  values_ = fresh;
+  if (capacity > kMaxCapacity) throw platform::MallocException("Unable to resize objects array.");
+  platform::Value* const old = where_.values;
+  platform::Value* const fresh = allocateValues(capacity);
+  std::uninitialized_move_n(old, count_, fresh);
+  std::destroy_n(old, count_);
+  freeValues(old);
+  where_.values = fresh;
   capacity_ = static_cast<std::uint32_t>(capacity);
 }
 
@@ -118,13 +120,14 @@ void JBArray::insertObject(platform::Value v, std::size_t index) {
   checkMutable("insertObject:atIndex:");
   if (index > count_) raiseBeyondBounds("insertObject:atIndex:", index, std::size_t{count_} + 1);
   reserveOneMore();
+  platform::Value* const items = heapValues();
   // The last value moves into new room, the rest one place up.
   if (index == count_) {
-    new (&values_[count_]) platform::Value(std::move(v));
+    new (&items[count_]) platform::Value(std::move(v));
   } else {
-    new (&values_[count_]) platform::Value(std::move(values_[count_ - 1]));
-    std::move_backward(values_ + index, values_ + count_ - 1, values_ + count_);
-    values_[index] = std::move(v);
+    new (&items[count_]) platform::Value(std::move(items[count_ - 1]));
+    std::move_backward(items + index, items + count_ - 1, items + count_);
+    items[index] = std::move(v);
   }
   ++count_;
 }
@@ -132,25 +135,26 @@ void JBArray::insertObject(platform::Value v, std::size_t index) {
 void JBArray::removeObjectAtIndex(std::size_t index) {
   checkMutable("removeObjectAtIndex:");
   if (index >= count_) raiseBeyondBounds("removeObjectAtIndex:", index, count_);
-  std::move(values_ + index + 1, values_ + count_, values_ + index);
-  values_[--count_].~Value();
+  platform::Value* const items = heapValues();
+  std::move(items + index + 1, items + count_, items + index);
+  items[--count_].~Value();
 }
 
 void JBArray::replaceObjectAtIndex(std::size_t index, platform::Value v) {
   checkMutable("replaceObjectAtIndex:withObject:");
   if (index >= count_) raiseBeyondBounds("replaceObjectAtIndex:withObject:", index, count_);
-  values_[index] = std::move(v);
+  heapValues()[index] = std::move(v);
 }
 
 void JBArray::removeAllObjects() {
   checkMutable("removeObjectAtIndex:");
-  std::destroy_n(values_, count_);
+  std::destroy_n(heapValues(), count_);
   count_ = 0;
 }
 
 void JBArray::removeLastObject() {
   checkMutable("removeObjectAtIndex:");
-  if (count_ != 0) values_[--count_].~Value();
+  if (count_ != 0) heapValues()[--count_].~Value();
 }
 
 std::shared_ptr<platform::Array> JBArray::copy() const {
@@ -159,13 +163,12 @@ std::shared_ptr<platform::Array> JBArray::copy() const {
   if (!mutable_)
     return std::static_pointer_cast<platform::Array>(
         std::const_pointer_cast<platform::Object>(shared_from_this()));
-  std::vector<platform::Value> values(values_, values_ + count_);
-  auto* heap = std::pmr::new_delete_resource();
-  return create(values.data(), values.size(), heap, heap, false);
+  std::vector<platform::Value> copied(values(), values() + count_);
+  return create(copied.data(), copied.size(), std::pmr::new_delete_resource(), false);
 }
 
 std::shared_ptr<platform::MutableArray> JBArray::mutableCopy() const {
-  return platform::MutableArray::create(std::vector<platform::Value>(values_, values_ + count_));
+  return platform::MutableArray::create(std::vector<platform::Value>(values(), values() + count_));
 }
 
 }  // namespace kavro

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <memory_resource>
+#include <new>
 #include <vector>
 
 #include "platform/foundation/Array.h"
@@ -27,7 +28,7 @@ class JBArray final : public platform::MutableArray {
   std::size_t count() const override { return count_; }
   const platform::Value& objectAtIndex(std::size_t index) const override;
   // The values, for a reader that knows the class.
-  const platform::Value* values() const { return values_; }
+  const platform::Value* values() const { return inArena_ ? inlineValues() : where_.values; }
   // For a document's immutable root: the length of the text it was decoded from (0 otherwise), a
   // close guess at its compact encoding's length.
   std::size_t decodedLength() const;
@@ -52,33 +53,40 @@ class JBArray final : public platform::MutableArray {
   friend struct JBParseState;
   template <class>
   friend class JBNodeAllocator;
-  // Moves count values out of objects into storage from the resource.
-  JBArray(platform::Value* objects, std::size_t count, std::pmr::memory_resource* storage, bool isMutable);
-  // The node comes from nodes, its values' storage from storage.
+  // Moves count values out of objects into storage of its own.
+  JBArray(platform::Value* objects, std::size_t count, bool isMutable);
+  // The node comes from nodes, its values from the heap.
   static std::shared_ptr<JBArray> create(platform::Value* objects, std::size_t count,
-                                         std::pmr::memory_resource* nodes, std::pmr::memory_resource* storage,
-                                         bool isMutable);
-  // An immutable array carved from the arena, never destroyed: it lives by the arena's owner count
-  // and its values must own nothing.
+                                         std::pmr::memory_resource* nodes, bool isMutable);
+  // An immutable array carved from the arena with its values right after the node, never
+  // destroyed: it lives by the arena's owner count and its values must own nothing.
   static JBArray* createIn(JBArena& arena, platform::Value* objects, std::size_t count);
-  JBArray(JBArena& arena, platform::Value* objects, std::size_t count);
+  explicit JBArray(JBArena& arena);
   void checkMutable(const char* selector) const;
   [[noreturn]] void raiseBeyondBounds(const char* selector, std::size_t index, std::size_t bound) const;
 
-  JBArena* arena() const;
+  JBArena* arena() const { return inArena_ ? where_.arena : nullptr; }
+  platform::Value* inlineValues() const {
+    return std::launder(reinterpret_cast<platform::Value*>(
+        reinterpret_cast<char*>(const_cast<JBArray*>(this)) + sizeof(JBArray)));
+  }
+  platform::Value* heapValues() { return where_.values; }
   // Room for one more value; raises a memory exception when there is none to be had.
   void reserveOneMore();
+  static constexpr std::size_t kMaxCapacity = (std::size_t{1} << 29) - 1;
 
   // A document holds many small arrays: the node keeps only what reading needs.
-  platform::Value* values_ = nullptr;  // count_ values in room for capacity_
-  // The arena's resource for an array carved from one; otherwise the one its values come from.
-  std::pmr::memory_resource* resource_;
+  union Where {
+    platform::Value* values;  // a heap array's: count_ values in room for capacity_
+    JBArena* arena;           // an arena array's, whose values follow the node
+  };
+  Where where_{nullptr};
   std::uint32_t count_ = 0;
-  std::uint32_t capacity_ = 0;
-  bool mutable_;
+  std::uint32_t capacity_ : 29 = 0;  // of a heap array
+  std::uint32_t mutable_ : 1 = 0;
   // The values of an immutable array that own nothing need no destruction and go with their storage.
-  bool ownsNothing_ = false;
-  bool inArena_ = false;
+  std::uint32_t ownsNothing_ : 1 = 0;
+  std::uint32_t inArena_ : 1 = 0;
 };
 
 }  // namespace kavro

@@ -158,9 +158,13 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
   }
   Layout* const chosen =
       layouts_.choose(s.depth, s.keyPool ? s.keyPoolNumber : 0, s.input + s.pos, s.length - s.pos);
+  // Where the arena stood before the pairs' memory, for giving it back when an equal dictionary
+  // was made before.
+  JBArena::Mark beforePairs{};
   if (!s.mutableCollections && chosen) {
     // Its keys are told by their addresses: the pool must outlive the document.
     s.holdKeyPool();
+    beforePairs = s.arena->mark();
     layout = chosen;
     layoutKeys = chosen->keys.data();
     directCount = chosen->keys.size();
@@ -326,11 +330,18 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
       // layout of its own, so that the next dictionary in it is read in order.
       if (direct && directTaken == directCount && (!permuted || directCount > kKeysOfFewOrders)) {
         // Its pairs never went to the stack.
-        new (&out) platform::Value(platform::Value::borrowingObject(
-            *s.owner,
-            JBDictionary::adoptLikeIn(*s.arena, direct, directCount,
-                                      permuted ? permutedSlots : layouts_.sharedSlots(*layout, *s.arena),
-                                      layout->slots.size())));
+        const std::uint64_t hash = JBParseState::pairsHash(direct, directCount);
+        JBDictionary* d = s.sameDictionary(hash, direct, directCount);
+        if (d) {
+          // The pairs own nothing; the memory they took, and what their texts took, goes back.
+          if (!s.openText) s.arena->rewind(beforePairs);
+        } else {
+          d = JBDictionary::adoptLikeIn(*s.arena, direct, directCount,
+                                        permuted ? permutedSlots : layouts_.sharedSlots(*layout, *s.arena),
+                                        layout->slots.size());
+          s.shareDictionary(hash, d, directCount);
+        }
+        new (&out) platform::Value(platform::Value::borrowingObject(*s.owner, d));
         // A few keys out of the layout's order are read no faster than by the general loop.
         layouts_.noteOutcome(s.depth, permuted && directCount < kFewKeys);
       } else {
@@ -364,13 +375,23 @@ platform::Value JBLayoutReader::makeLearntDictionary(JBParseState& s, JBDictiona
   // Only depths with a table of their own learn one: a dictionary being read at a depth reads its
   // table (read()) until it ends, and no dictionary nested in it is at that depth.
   missed = true;
-  if (count == 0 || count > kMaxLayoutKeys || !s.keyPool)
-    return borrowed(JBDictionary::createIn(*s.arena, pairs, count));
+  if (count == 0) return borrowed(s.theEmptyDictionary());
+  // An equal dictionary made before stands in for the new one; the layouts learn as before.
+  const std::uint64_t hash = JBParseState::pairsHash(pairs, count);
+  JBDictionary* const same = s.sameDictionary(hash, pairs, count);
+  auto made = [&](JBDictionary* d) {
+    s.shareDictionary(hash, d, count);
+    return d;
+  };
+  if (count > kMaxLayoutKeys || !s.keyPool)
+    return borrowed(same ? same : made(JBDictionary::createIn(*s.arena, pairs, count)));
   if (const Layout* l = layouts_.matching(s.depth, s.keyPoolNumber, pairs, count)) {
     missed = false;
-    return borrowed(JBDictionary::createLikeIn(*s.arena, pairs, count, l->slots.data(), l->slots.size()));
+    return borrowed(same ? same
+                         : made(JBDictionary::createLikeIn(*s.arena, pairs, count, l->slots.data(),
+                                                           l->slots.size())));
   }
-  JBDictionary* d = JBDictionary::createIn(*s.arena, pairs, count);
+  JBDictionary* d = same ? same : made(JBDictionary::createIn(*s.arena, pairs, count));
   if (d->count_ == count) {
     bool pooled = true;
     for (std::size_t i = 0; i < count && pooled; ++i) pooled = s.keyPool->holds(d->pairs_[i].key);

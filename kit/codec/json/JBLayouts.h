@@ -284,6 +284,7 @@ class JBLayouts {
       auto* slots = static_cast<std::uint32_t*>(
           arena.carveNode(layout.slots.size() * sizeof(std::uint32_t), alignof(std::uint32_t)));
       std::copy(layout.slots.begin(), layout.slots.end(), slots);
+      arena.keep();
       layout.documentSlots = slots;
       layout.slotsDocument = documentNumber_;
     }

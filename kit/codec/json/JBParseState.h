@@ -22,6 +22,7 @@
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBKeyPool.h"
 #include "kit/codec/json/JBLayoutReader.h"
+#include "kit/codec/json/JBNodeShare.h"
 #include "kit/codec/json/JBTokenCache.h"
 #include "kit/codec/json/JSONBox.h"
 #include "kit/codec/json/UTF8Conversion.h"
@@ -29,6 +30,8 @@
 #include "platform/foundation/Value.h"
 
 namespace kavro {
+
+class JBArray;
 
 // The tokens, and the tables and helpers their reading uses.
 namespace jbdecode {
@@ -224,6 +227,48 @@ struct JBParseState {
   bool useCache = true;
   // One copy of "" per document.
   const platform::TextStore::Block* emptyText = nullptr;
+  // One empty array and one empty dictionary per immutable document, and its small containers by
+  // their contents (JBNodeShare).
+  JBArray* emptyArray = nullptr;
+  JBDictionary* emptyDictionary = nullptr;
+  JBNodeShare sharedArrays;
+  JBNodeShare sharedDictionaries;
+  // The immutable array of the values, or an equal one made before.
+  JBArray* immutableArray(platform::Value* objects, std::size_t count);
+  // The share hash of pairs (Pair or Entry: a key and an object), 0 when they are not shared.
+  template <class P>
+  static std::uint64_t pairsHash(const P* pairs, std::size_t count) {
+    if (count > JBNodeShare::kMaxMembers) return 0;
+    std::uint64_t h = JBNodeShare::mix(count + 0x6A09E667F3BCC908ull) | 1;
+    for (std::size_t i = 0; i < count && h != 0; ++i)
+      h = JBNodeShare::combine(
+          JBNodeShare::combine(h, JBNodeShare::mix(reinterpret_cast<std::uintptr_t>(pairs[i].key)) | 1),
+          JBNodeShare::memberHash(pairs[i].object));
+    return h;
+  }
+  // The dictionary made before with the same keys (the same key objects) and values in this order,
+  // or nullptr.
+  template <class P>
+  JBDictionary* sameDictionary(std::uint64_t hash, const P* pairs, std::size_t count) const {
+    if (hash == 0) return nullptr;
+    return static_cast<JBDictionary*>(sharedDictionaries.find(hash, [&](void* node) {
+      const auto* d = static_cast<const JBDictionary*>(node);
+      if (d->count_ != count) return false;
+      for (std::size_t i = 0; i < count; ++i)
+        if (d->pairs_[i].key != pairs[i].key || !JBNodeShare::sameMember(d->pairs_[i].object, pairs[i].object))
+          return false;
+      return true;
+    }));
+  }
+  // Keeps d (made of count pairs with that hash) for the dictionaries to come, unless a key
+  // repeated.
+  void shareDictionary(std::uint64_t hash, JBDictionary* d, std::size_t count) {
+    if (hash == 0 || d->count_ != count) return;
+    sharedDictionaries.add(hash, d);
+    arena->keep();
+  }
+  // The empty immutable dictionary of the document.
+  JBDictionary* theEmptyDictionary();
   // Short keys come from a pool kept across parses; the arena holds the pools its document used.
   JBKeyPool* keyPool = nullptr;
   JBKeyPool* heldPool = nullptr;

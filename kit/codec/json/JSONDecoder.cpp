@@ -660,7 +660,10 @@ const platform::TextStore::Block* JBParseState::documentText() {
     return text;
   }
   if (value.length == 0) {
-    if (!emptyText) emptyText = arena->text(value.bytes, 0);
+    if (!emptyText) {
+      emptyText = arena->text(value.bytes, 0);
+      arena->keep();
+    }
     return emptyText;
   }
   return arena->text(value.bytes, value.length);
@@ -766,10 +769,10 @@ bool JBParseState::parseArray(platform::Value& out) {
         break;
       }
       if (mutableCollections)
-        out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, storage, true);
+        out = JBArray::create(objectStack.data() + start, objectStack.size() - start, nodes, true);
       else  // out is null: the value is made in its place
         new (&out) platform::Value(platform::Value::borrowingObject(
-            *owner, JBArray::createIn(*arena, objectStack.data() + start, objectStack.size() - start)));
+            *owner, immutableArray(objectStack.data() + start, objectStack.size() - start)));
       objectStack.resize(start);
       --depth;
       return true;
@@ -866,7 +869,51 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 
 platform::Value JBParseState::makeDictionary(JBDictionary::Pair* pairs, std::size_t count) {
   if (mutableCollections) return JBDictionary::create(pairs, count, nodes, storage, true, true);
-  return platform::Value::borrowingObject(*owner, JBDictionary::createIn(*arena, pairs, count));
+  if (count == 0) return platform::Value::borrowingObject(*owner, theEmptyDictionary());
+  const std::uint64_t hash = pairsHash(pairs, count);
+  JBDictionary* d = sameDictionary(hash, pairs, count);
+  if (!d) {
+    d = JBDictionary::createIn(*arena, pairs, count);
+    shareDictionary(hash, d, count);
+  }
+  return platform::Value::borrowingObject(*owner, d);
+}
+
+JBDictionary* JBParseState::theEmptyDictionary() {
+  if (!emptyDictionary) {
+    emptyDictionary = JBDictionary::createIn(*arena, nullptr, 0);
+    arena->keep();
+  }
+  return emptyDictionary;
+}
+
+JBArray* JBParseState::immutableArray(platform::Value* objects, std::size_t count) {
+  if (count == 0) {
+    if (!emptyArray) {
+      emptyArray = JBArray::createIn(*arena, nullptr, 0);
+      arena->keep();
+    }
+    return emptyArray;
+  }
+  std::uint64_t hash = 0;
+  if (count <= JBNodeShare::kMaxMembers) {
+    hash = JBNodeShare::mix(count + 0xBB67AE8584CAA73Bull) | 1;
+    for (std::size_t i = 0; i < count && hash != 0; ++i)
+      hash = JBNodeShare::combine(hash, JBNodeShare::memberHash(objects[i]));
+  }
+  if (hash == 0) return JBArray::createIn(*arena, objects, count);
+  auto* same = static_cast<JBArray*>(sharedArrays.find(hash, [&](void* node) {
+    const auto* a = static_cast<const JBArray*>(node);
+    if (a->count_ != count) return false;
+    for (std::size_t i = 0; i < count; ++i)
+      if (!JBNodeShare::sameMember(a->values()[i], objects[i])) return false;
+    return true;
+  }));
+  if (same) return same;
+  JBArray* a = JBArray::createIn(*arena, objects, count);
+  sharedArrays.add(hash, a);
+  arena->keep();
+  return a;
 }
 
 platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, bool mutableResult,
@@ -881,6 +928,10 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   depth = 0;
   arena = JBArena::create();
   emptyText = nullptr;
+  emptyArray = nullptr;
+  emptyDictionary = nullptr;
+  sharedArrays.clear();
+  sharedDictionaries.clear();
   openText = nullptr;
   plainText = true;
   checkedTo = 0;
@@ -936,6 +987,9 @@ platform::Value JBParseState::parse(const std::uint8_t* bytes, std::size_t len, 
   error.reset();
   objectStack.clear();
   pairStack.clear();
+  // Nothing of this document is shared with the next.
+  sharedArrays.clear();
+  sharedDictionaries.clear();
   if (tokenBuffer.capacity() > 64 * 1024) std::string().swap(tokenBuffer);
   // A decoder kept for later parses does not hold on to what one large document needed.
   if (objectStack.capacity() > 64 * 1024) std::vector<platform::Value>().swap(objectStack);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -8,6 +11,7 @@
 
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JSONDecoder.h"
 #include "kit/codec/json/StringJSONBoxDeserializing.h"
 
 namespace kavro {
@@ -410,6 +414,164 @@ TEST(JBDictionary, Copies) {
   EXPECT_THROW(frozenJB->setObject(Value(1), "z"), platform::InternalInconsistencyException);
   mutableOne->setObject(Value(2), "b");
   EXPECT_EQ(frozen->count(), 1u);
+}
+
+
+// ---- Small containers of one immutable document shared by their contents ----
+
+const platform::Object* nodeAt(const platform::Array& list, std::size_t i) {
+  return list.objectAtIndex(i).objectPointer();
+}
+
+TEST(JBArray, EqualSmallContainersOfADocumentAreOneNode) {
+  const std::string longText = "a text longer than sixteen bytes";
+  const std::string text = R"([{"id":1,"b":[]},{"id":1,"b":[]},{"id":2,"b":[]},[1,2],[1,2],[1.0,2],[-0.0],[0.0],)"
+                           R"({"k":"short"},{"k":"short"},{"k":"shorT"},[true],[false],[null],[null],{},{},[],)"
+                           R"({"a":1,"b":2},{"b":2,"a":1},[")" +
+                           longText + R"("],[")" + longText + R"("],[1,[2]],[1,[2]],[1,[3]],)" +
+                           R"([18446744073709551615],[-1],[1],[1,2,3,4,5,6,7,8,9],[1,2,3,4,5,6,7,8,9]])";
+  for (JBLayoutLearning learning : {JBLayoutLearning::On, JBLayoutLearning::Off}) {
+    const Value v =
+        JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, nullptr, learning);
+    auto list = v.arrayValue();
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 33u);
+    EXPECT_EQ(nodeAt(*list, 0), nodeAt(*list, 1));
+    EXPECT_NE(nodeAt(*list, 0), nodeAt(*list, 2));
+    // The empty array inside them is one node too.
+    EXPECT_EQ(list->objectAtIndex(0).dictionaryValue()->valueForKey("b").objectPointer(),
+              list->objectAtIndex(2).dictionaryValue()->valueForKey("b").objectPointer());
+    EXPECT_EQ(list->objectAtIndex(0).dictionaryValue()->valueForKey("b").objectPointer(), nodeAt(*list, 17));
+    EXPECT_EQ(nodeAt(*list, 3), nodeAt(*list, 4));
+    // Numbers of other kinds, and zeros of other signs, are other values.
+    EXPECT_NE(nodeAt(*list, 3), nodeAt(*list, 5));
+    EXPECT_TRUE(list->objectAtIndex(5).arrayValue()->objectAtIndex(0).kind() == Value::Kind::Double);
+    EXPECT_NE(nodeAt(*list, 6), nodeAt(*list, 7));
+    EXPECT_TRUE(std::signbit(list->objectAtIndex(6).arrayValue()->objectAtIndex(0).doubleValue()));
+    EXPECT_FALSE(std::signbit(list->objectAtIndex(7).arrayValue()->objectAtIndex(0).doubleValue()));
+    EXPECT_EQ(nodeAt(*list, 8), nodeAt(*list, 9));
+    EXPECT_NE(nodeAt(*list, 8), nodeAt(*list, 10));
+    EXPECT_EQ(list->objectAtIndex(10).dictionaryValue()->valueForKey("k").stringValue(), "shorT");
+    EXPECT_NE(nodeAt(*list, 11), nodeAt(*list, 12));
+    EXPECT_NE(nodeAt(*list, 11), nodeAt(*list, 13));
+    EXPECT_EQ(nodeAt(*list, 13), nodeAt(*list, 14));
+    EXPECT_EQ(nodeAt(*list, 15), nodeAt(*list, 16));
+    // The same pairs in another order keep their own order.
+    EXPECT_EQ(list->objectAtIndex(18).dictionaryValue()->allKeys(),
+              json::mutableObjectFromJSONString(R"({"a":1,"b":2})").dictionaryValue()->allKeys());
+    EXPECT_EQ(list->objectAtIndex(19).dictionaryValue()->allKeys(),
+              json::mutableObjectFromJSONString(R"({"b":2,"a":1})").dictionaryValue()->allKeys());
+    // Long texts are not compared: equal, but apart.
+    EXPECT_NE(nodeAt(*list, 20), nodeAt(*list, 21));
+    EXPECT_EQ(list->objectAtIndex(20), list->objectAtIndex(21));
+    EXPECT_EQ(nodeAt(*list, 22), nodeAt(*list, 23));
+    EXPECT_NE(nodeAt(*list, 22), nodeAt(*list, 24));
+    EXPECT_EQ(list->objectAtIndex(24).arrayValue()->objectAtIndex(1).arrayValue()->objectAtIndex(0).intValue(), 3);
+    EXPECT_EQ(list->objectAtIndex(25).arrayValue()->objectAtIndex(0).uintValue(), 18446744073709551615ull);
+    EXPECT_EQ(list->objectAtIndex(26).arrayValue()->objectAtIndex(0).intValue(), -1);
+    EXPECT_NE(nodeAt(*list, 26), nodeAt(*list, 27));
+    // Larger containers are not looked for.
+    EXPECT_NE(nodeAt(*list, 28), nodeAt(*list, 29));
+    EXPECT_EQ(list->objectAtIndex(28), list->objectAtIndex(29));
+  }
+}
+
+TEST(JBDictionary, AMutableCopyOfASharedDictionaryChangesOnlyItself) {
+  const Value v = json::objectFromJSONString(R"([{"id":7,"tags":[1,2]},{"id":7,"tags":[1,2]}])");
+  auto list = v.arrayValue();
+  ASSERT_TRUE(list);
+  auto first = list->objectAtIndex(0).dictionaryValue();
+  auto second = list->objectAtIndex(1).dictionaryValue();
+  ASSERT_EQ(first.get(), second.get());
+  auto changed = std::dynamic_pointer_cast<JBDictionary>(first)->mutableCopy();
+  changed->setObject(Value(8), "id");
+  changed->removeObjectForKey("tags");
+  auto tags = first->valueForKey("tags").arrayValue();
+  auto changedTags = std::dynamic_pointer_cast<JBArray>(tags)->mutableCopy();
+  changedTags->addObject(Value(3));
+  EXPECT_EQ(changed->valueForKey("id").intValue(), 8);
+  EXPECT_EQ(changedTags->count(), 3u);
+  for (const auto& d : {first, second}) {
+    EXPECT_EQ(d->count(), 2u);
+    EXPECT_EQ(d->valueForKey("id").intValue(), 7);
+    EXPECT_EQ(d->valueForKey("tags").arrayValue()->count(), 2u);
+  }
+  EXPECT_THROW(std::dynamic_pointer_cast<JBArray>(tags)->addObject(Value(3)),
+               platform::InternalInconsistencyException);
+}
+
+// The same value, kind for kind and bit for bit, with dictionaries' pairs in the same order.
+void expectSameTree(const Value& a, const Value& b, const std::string& at) {
+  ASSERT_EQ(a.kind(), b.kind()) << at;
+  switch (a.kind()) {
+    case Value::Kind::Double:
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(a.doubleValue()), std::bit_cast<std::uint64_t>(b.doubleValue()))
+          << at;
+      break;
+    case Value::Kind::Object:
+      if (auto la = a.arrayValue()) {
+        auto lb = b.arrayValue();
+        ASSERT_TRUE(lb) << at;
+        ASSERT_EQ(la->count(), lb->count()) << at;
+        for (std::size_t i = 0; i < la->count(); ++i)
+          expectSameTree(la->objectAtIndex(i), lb->objectAtIndex(i), at + "/" + std::to_string(i));
+      } else {
+        auto da = a.dictionaryValue();
+        auto db = b.dictionaryValue();
+        ASSERT_TRUE(da && db) << at;
+        ASSERT_EQ(da->allKeys(), db->allKeys()) << at;
+        for (const std::string& k : da->allKeys()) expectSameTree(*da->objectForKey(k), *db->objectForKey(k), at + "/" + k);
+        EXPECT_EQ(da->objectForKey("absent"), nullptr) << at;
+      }
+      break;
+    default:
+      EXPECT_EQ(a, b) << at;
+      EXPECT_EQ(a.description(), b.description()) << at;
+  }
+}
+
+// Documents full of repeats (and near repeats) of small containers, with long arrays between them
+// whose values take pieces of the document's memory larger than what is left of its blocks: read
+// immutable, sharing what repeats, they are the tree that mutable reading (which shares nothing)
+// gives, pair order included.
+TEST(JBDictionary, SharedContainersReadAsTheMutableTreeUnderRandomDocuments) {
+  std::mt19937 rng(20261209);
+  const char* const scalars[] = {"0",   "1",    "1.0",  "-0.0", "0.0",     "-1",       "true", "false",
+                                 "null", "\"\"", "\"ab\"", "\"ac\"", "\"a text longer than sixteen\"",
+                                 "18446744073709551615", "2.5e-300", "\"\\u00e9t\u00e9\""};
+  const char* const keys[] = {"id", "b", "name", "k", "a longer key than the pool keeps for keys", ""};
+  std::function<std::string(int)> value = [&](int depth) -> std::string {
+    const unsigned pick = rng() % 10;
+    if (depth > 3 || pick < 5) return scalars[rng() % std::size(scalars)];
+    if (pick < 7) {
+      std::string s = "[";
+      // Now and then a long list, whose values do not fit in what is left of a block.
+      const std::size_t n = rng() % 8 == 0 ? 60 + rng() % 200 : rng() % 4;
+      for (std::size_t i = 0; i < n; ++i) s += (i ? "," : "") + value(depth + 1);
+      return s + "]";
+    }
+    std::string s = "{";
+    const std::size_t n = rng() % 4;
+    for (std::size_t i = 0; i < n; ++i)
+      s += std::string(i ? "," : "") + "\"" + keys[rng() % std::size(keys)] + "\":" + value(depth + 1);
+    return s + "}";
+  };
+  for (int round = 0; round < 60; ++round) {
+    // A few records, repeated in runs and apart.
+    std::vector<std::string> records;
+    for (int i = 0; i < 6; ++i) records.push_back("{\"id\":" + std::to_string(i % 3) + ",\"v\":" + value(1) + "}");
+    std::string text = "[";
+    for (int i = 0, n = 20 + static_cast<int>(rng() % 200); i < n; ++i)
+      text += (i ? "," : "") + (rng() % 3 ? records[rng() % records.size()] : value(1));
+    text += "]";
+    const Value model = json::mutableObjectFromJSONString(text);
+    ASSERT_FALSE(model.isNull()) << text;
+    for (JBLayoutLearning learning : {JBLayoutLearning::On, JBLayoutLearning::Off}) {
+      const Value shared =
+          JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, nullptr, learning);
+      expectSameTree(shared, model, "round " + std::to_string(round));
+    }
+  }
 }
 
 }  // namespace

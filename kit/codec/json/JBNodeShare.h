@@ -1,0 +1,136 @@
+#pragma once
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+namespace kavro {
+
+// The small immutable containers of one document by their contents, so that one met again (the
+// same area of a venue in every performance, the same two ids) is the node made before rather than
+// a new one: such documents are mostly repeats, and a node costs several times its text. Members
+// match when they are the same scalar (numbers of the same kind, bit for bit), equal short texts,
+// or the very same container (equal children are already one node). Containers with longer texts
+// are left out: their texts seldom repeat, and comparing them would cost more than it saves.
+// Dictionaries match by their keys (the same key objects, none repeated) and values in order,
+// which makes their tables, and so their order, the same. One thread; emptied for each document.
+class JBNodeShare {
+ public:
+  static constexpr std::size_t kMaxMembers = 8;
+  static constexpr std::size_t kMaxText = 16;
+
+  // The hash of a member, or 0 when it keeps its container from being shared.
+  static std::uint64_t memberHash(const platform::Value& v) {
+    switch (v.kind()) {
+      case platform::Value::Kind::Null:
+        return 0x9E3779B97F4A7C15ull;
+      case platform::Value::Kind::Bool:
+        return v.boolValue() ? 0x2545F4914F6CDD1Dull : 0x5851F42D4C957F2Dull;
+      case platform::Value::Kind::Int:
+        return mix(static_cast<std::uint64_t>(v.intValue()) ^ 0x1000);
+      case platform::Value::Kind::UInt:
+        return mix(v.uintValue() ^ 0x2000);
+      case platform::Value::Kind::Double:
+        return mix(std::bit_cast<std::uint64_t>(v.doubleValue()) ^ 0x3000);
+      case platform::Value::Kind::String: {
+        const std::string_view t = v.stringView();
+        if (t.size() > kMaxText) return 0;
+        std::uint64_t a = 0, b = 0;
+        std::memcpy(&a, t.data(), t.size() < 8 ? t.size() : 8);
+        if (t.size() > 8) std::memcpy(&b, t.data() + 8, t.size() - 8);
+        return mix(a ^ mix(b ^ (t.size() << 56)) ^ 0x4000);
+      }
+      case platform::Value::Kind::Object:
+        return mix(reinterpret_cast<std::uintptr_t>(v.objectPointer()) ^ 0x5000);
+      default:
+        return 0;
+    }
+  }
+  static bool sameMember(const platform::Value& a, const platform::Value& b) {
+    if (a.kind() != b.kind()) return false;
+    switch (a.kind()) {
+      case platform::Value::Kind::Null:
+        return true;
+      case platform::Value::Kind::Bool:
+        return a.boolValue() == b.boolValue();
+      case platform::Value::Kind::Int:
+        return a.intValue() == b.intValue();
+      case platform::Value::Kind::UInt:
+        return a.uintValue() == b.uintValue();
+      case platform::Value::Kind::Double:
+        return std::bit_cast<std::uint64_t>(a.doubleValue()) == std::bit_cast<std::uint64_t>(b.doubleValue());
+      case platform::Value::Kind::String:
+        return a.stringView() == b.stringView();
+      case platform::Value::Kind::Object:
+        return a.objectPointer() == b.objectPointer();
+      default:
+        return false;
+    }
+  }
+  static std::uint64_t mix(std::uint64_t x) {
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    return x;
+  }
+  // Combines a container's members' hashes (h starts at its count); 0 stays 0 (not shared).
+  static std::uint64_t combine(std::uint64_t h, std::uint64_t member) {
+    return member == 0 || h == 0 ? 0 : mix(h * 31 + member) | 1;
+  }
+
+  // The node kept under the hash that equal() accepts, or nullptr.
+  template <class Equal>
+  void* find(std::uint64_t hash, Equal&& equal) const {
+    if (slots_.empty()) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const Slot& s = slots_[i];
+      if (s.node == nullptr) return nullptr;
+      if (s.hash == hash && equal(s.node)) return s.node;
+    }
+  }
+  void add(std::uint64_t hash, void* node) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].node != nullptr) i = (i + 1) & mask;
+    slots_[i] = Slot{hash, node};
+    ++count_;
+  }
+  // A new document: nothing of the last one is shared. A large table is let go.
+  void clear() {
+    if (slots_.size() > kKeptSlots)
+      std::vector<Slot>().swap(slots_);
+    else if (count_ != 0)
+      std::fill(slots_.begin(), slots_.end(), Slot());
+    count_ = 0;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t hash = 0;
+    void* node = nullptr;
+  };
+  static constexpr std::size_t kKeptSlots = 4096;
+  void grow() {
+    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.node == nullptr) continue;
+      std::size_t i = s.hash & mask;
+      while (slots_[i].node != nullptr) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace kavro
