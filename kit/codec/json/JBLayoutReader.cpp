@@ -387,9 +387,9 @@ platform::Value JBLayoutReader::makeLearntDictionary(JBParseState& s, JBDictiona
     return borrowed(same ? same : made(JBDictionary::createIn(*s.arena, pairs, count)));
   if (const Layout* l = layouts_.matching(s.depth, s.keyPoolNumber, pairs, count)) {
     missed = false;
-    return borrowed(same ? same
-                         : made(JBDictionary::createLikeIn(*s.arena, pairs, count, l->slots.data(),
-                                                           l->slots.size())));
+    return borrowed(
+        same ? same
+             : made(JBDictionary::createLikeIn(*s.arena, pairs, count, l->slots.data(), l->slots.size())));
   }
   JBDictionary* d = same ? same : made(JBDictionary::createIn(*s.arena, pairs, count));
   if (d->count_ == count) {

@@ -41,7 +41,7 @@ class JBNodeShare {
         const std::string_view t = v.stringView();
         if (t.size() > kMaxText) return 0;
         std::uint64_t a = 0, b = 0;
-        std::memcpy(&a, t.data(), t.size() < 8 ? t.size() : 8);
+        if (!t.empty()) std::memcpy(&a, t.data(), t.size() < 8 ? t.size() : 8);
         if (t.size() > 8) std::memcpy(&b, t.data() + 8, t.size() - 8);
         return mix(a ^ mix(b ^ (t.size() << 56)) ^ 0x4000);
       }

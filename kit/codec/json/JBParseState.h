@@ -255,7 +255,8 @@ struct JBParseState {
       const auto* d = static_cast<const JBDictionary*>(node);
       if (d->count_ != count) return false;
       for (std::size_t i = 0; i < count; ++i)
-        if (d->pairs_[i].key != pairs[i].key || !JBNodeShare::sameMember(d->pairs_[i].object, pairs[i].object))
+        if (d->pairs_[i].key != pairs[i].key ||
+            !JBNodeShare::sameMember(d->pairs_[i].object, pairs[i].object))
           return false;
       return true;
     }));
