@@ -330,7 +330,7 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
       // layout of its own, so that the next dictionary in it is read in order.
       if (direct && directTaken == directCount && (!permuted || directCount > kKeysOfFewOrders)) {
         // Its pairs never went to the stack.
-        const std::uint64_t hash = JBParseState::pairsHash(direct, directCount);
+        const std::uint64_t hash = s.pairsHash(direct, directCount);
         JBDictionary* d = s.sameDictionary(hash, direct, directCount);
         if (d) {
           // The pairs own nothing; the memory they took, and what their texts took, goes back.
@@ -377,7 +377,7 @@ platform::Value JBLayoutReader::makeLearntDictionary(JBParseState& s, JBDictiona
   missed = true;
   if (count == 0) return borrowed(s.theEmptyDictionary());
   // An equal dictionary made before stands in for the new one; the layouts learn as before.
-  const std::uint64_t hash = JBParseState::pairsHash(pairs, count);
+  const std::uint64_t hash = s.pairsHash(pairs, count);
   JBDictionary* const same = s.sameDictionary(hash, pairs, count);
   auto made = [&](JBDictionary* d) {
     s.shareDictionary(hash, d, count);

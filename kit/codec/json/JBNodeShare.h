@@ -83,6 +83,26 @@ class JBNodeShare {
     return member == 0 || h == 0 ? 0 : mix(h * 31 + member) | 1;
   }
 
+  // Whether the next container is worth looking for: where few of them repeat (a long list of
+  // coordinates), looking costs more than it saves, and the look pauses for a while.
+  bool worthLooking() {
+    if (skip_ == 0) return true;
+    --skip_;
+    return false;
+  }
+  // How a look went.
+  void noteLook(bool found) {
+    found_ += found ? 1 : 0;
+    if (++looked_ < kWatched) return;
+    if (found_ * 8 < looked_) {
+      skip_ = pause_;
+      pause_ = pause_ < kLongestPause ? pause_ * 2 : pause_;
+    } else {
+      pause_ = kFirstPause;
+    }
+    looked_ = found_ = 0;
+  }
+
   // The node kept under the hash that equal() accepts, or nullptr.
   template <class Equal>
   void* find(std::uint64_t hash, Equal&& equal) const {
@@ -109,6 +129,8 @@ class JBNodeShare {
     else if (count_ != 0)
       std::fill(slots_.begin(), slots_.end(), Slot());
     count_ = 0;
+    looked_ = found_ = skip_ = 0;
+    pause_ = kFirstPause;
   }
 
  private:
@@ -131,6 +153,15 @@ class JBNodeShare {
 
   std::vector<Slot> slots_;
   std::size_t count_ = 0;
+  // Over the last kWatched looks, fewer than one in eight found a node: the next `pause_`
+  // containers are not looked for, twice as many each time that happens again.
+  static constexpr std::uint32_t kWatched = 512;
+  static constexpr std::uint32_t kFirstPause = 4096;
+  static constexpr std::uint32_t kLongestPause = 1u << 20;
+  std::uint32_t looked_ = 0;
+  std::uint32_t found_ = 0;
+  std::uint32_t skip_ = 0;
+  std::uint32_t pause_ = kFirstPause;
 };
 
 }  // namespace kavro

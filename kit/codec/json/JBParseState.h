@@ -237,8 +237,8 @@ struct JBParseState {
   JBArray* immutableArray(platform::Value* objects, std::size_t count);
   // The share hash of pairs (Pair or Entry: a key and an object), 0 when they are not shared.
   template <class P>
-  static std::uint64_t pairsHash(const P* pairs, std::size_t count) {
-    if (count > JBNodeShare::kMaxMembers) return 0;
+  std::uint64_t pairsHash(const P* pairs, std::size_t count) {
+    if (count > JBNodeShare::kMaxMembers || !sharedDictionaries.worthLooking()) return 0;
     std::uint64_t h = JBNodeShare::mix(count + 0x6A09E667F3BCC908ull) | 1;
     for (std::size_t i = 0; i < count && h != 0; ++i)
       h = JBNodeShare::combine(
@@ -249,9 +249,9 @@ struct JBParseState {
   // The dictionary made before with the same keys (the same key objects) and values in this order,
   // or nullptr.
   template <class P>
-  JBDictionary* sameDictionary(std::uint64_t hash, const P* pairs, std::size_t count) const {
+  JBDictionary* sameDictionary(std::uint64_t hash, const P* pairs, std::size_t count) {
     if (hash == 0) return nullptr;
-    return static_cast<JBDictionary*>(sharedDictionaries.find(hash, [&](void* node) {
+    auto* same = static_cast<JBDictionary*>(sharedDictionaries.find(hash, [&](void* node) {
       const auto* d = static_cast<const JBDictionary*>(node);
       if (d->count_ != count) return false;
       for (std::size_t i = 0; i < count; ++i)
@@ -260,6 +260,8 @@ struct JBParseState {
           return false;
       return true;
     }));
+    sharedDictionaries.noteLook(same != nullptr);
+    return same;
   }
   // Keeps d (made of count pairs with that hash) for the dictionaries to come, unless a key
   // repeated.

@@ -896,7 +896,7 @@ JBArray* JBParseState::immutableArray(platform::Value* objects, std::size_t coun
     return emptyArray;
   }
   std::uint64_t hash = 0;
-  if (count <= JBNodeShare::kMaxMembers) {
+  if (count <= JBNodeShare::kMaxMembers && sharedArrays.worthLooking()) {
     hash = JBNodeShare::mix(count + 0xBB67AE8584CAA73Bull) | 1;
     for (std::size_t i = 0; i < count && hash != 0; ++i)
       hash = JBNodeShare::combine(hash, JBNodeShare::memberHash(objects[i]));
@@ -909,6 +909,7 @@ JBArray* JBParseState::immutableArray(platform::Value* objects, std::size_t coun
       if (!JBNodeShare::sameMember(a->values()[i], objects[i])) return false;
     return true;
   }));
+  sharedArrays.noteLook(same != nullptr);
   if (same) return same;
   JBArray* a = JBArray::createIn(*arena, objects, count);
   sharedArrays.add(hash, a);

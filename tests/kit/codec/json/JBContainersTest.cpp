@@ -571,6 +571,22 @@ TEST(JBDictionary, SharedContainersReadAsTheMutableTreeUnderRandomDocuments) {
       s += std::string(i ? "," : "") + "\"" + keys[rng() % std::size(keys)] + "\":" + value(depth + 1);
     return s + "}";
   };
+  // Long runs of containers that never repeat (where looking for repeats pauses) before and after
+  // runs that do.
+  {
+    std::string text = "[";
+    for (int i = 0; i < 6000; ++i) {
+      const int n = i < 2000 || i >= 4000 ? i : i % 7;
+      text += (i ? "," : "") + std::string("[") + std::to_string(n) + ".5,-" + std::to_string(n) + "]";
+      if (i % 5 == 0) text += ",{\"x\":" + std::to_string(n) + ",\"y\":[" + std::to_string(n % 3) + "]}";
+    }
+    text += "]";
+    const Value model = json::mutableObjectFromJSONString(text);
+    for (JBLayoutLearning learning : {JBLayoutLearning::On, JBLayoutLearning::Off})
+      expectSameTree(
+          JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, nullptr, learning),
+          model, "runs");
+  }
   for (int round = 0; round < 60; ++round) {
     // A few records, repeated in runs and apart.
     std::vector<std::string> records;
