@@ -100,7 +100,7 @@ void Value::destroySlow() noexcept {
   }
 }
 
-bool Value::boolValue() const {
+bool Value::boolConverted() const {
   switch (tag_) {
     case Tag::Bool:
       return u_.b;
@@ -115,7 +115,7 @@ bool Value::boolValue() const {
   }
 }
 
-std::int64_t Value::intValue() const {
+std::int64_t Value::intConverted() const {
   switch (tag_) {
     case Tag::Bool:
       return u_.b ? 1 : 0;
@@ -135,7 +135,7 @@ std::int64_t Value::intValue() const {
   }
 }
 
-std::uint64_t Value::uintValue() const {
+std::uint64_t Value::uintConverted() const {
   switch (tag_) {
     case Tag::UInt:
       return u_.u;
@@ -150,7 +150,7 @@ std::uint64_t Value::uintValue() const {
   }
 }
 
-double Value::doubleValue() const {
+double Value::doubleConverted() const {
   switch (tag_) {
     case Tag::Bool:
       return u_.b ? 1.0 : 0.0;

@@ -91,10 +91,12 @@ class Value {
   bool isObject() const { return kind() == Kind::Object; }
   bool isBytes() const { return kind() == Kind::Bytes; }
 
-  bool boolValue() const;
-  std::int64_t intValue() const;
-  std::uint64_t uintValue() const;
-  double doubleValue() const;
+  // Each read of its own kind inline (the decoder's hot loops compare numbers); the conversions
+  // between kinds out of line.
+  bool boolValue() const { return tag_ == Tag::Bool ? u_.b : boolConverted(); }
+  std::int64_t intValue() const { return tag_ == Tag::Int ? u_.i : intConverted(); }
+  std::uint64_t uintValue() const { return tag_ == Tag::UInt ? u_.u : uintConverted(); }
+  double doubleValue() const { return tag_ == Tag::Double ? u_.d : doubleConverted(); }
   // The text of a string value; "" for every other kind.
   const std::string& stringValue() const;
   // The same without making a std::string for text kept in a store.
@@ -266,6 +268,10 @@ class Value {
     else if (!plain())
       destroySlow();
   }
+  bool boolConverted() const;
+  std::int64_t intConverted() const;
+  std::uint64_t uintConverted() const;
+  double doubleConverted() const;
   Value& assignSlow(const Value& other);
   Value& assignSlow(Value&& other) noexcept;
   void copySlow(const Value& other);
