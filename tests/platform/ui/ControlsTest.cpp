@@ -249,6 +249,24 @@ TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   EXPECT_FALSE(done->sendAction());
   UIDriver::tap("完成");
   EXPECT_EQ(sent, 1);
+
+  // A fixed space takes its own width, shows nothing, and leaves the flexible spaces the rest.
+  auto fixed = std::make_shared<BarButtonItem>(BarButtonSystemItem::FixedSpace);
+  fixed->setWidth(30);
+  auto left = std::make_shared<View>(Rect(0, 0, 40, 20));
+  auto right = std::make_shared<View>(Rect(0, 0, 50, 20));
+  auto last = std::make_shared<View>(Rect(0, 0, 30, 44));
+  auto spaced = std::make_shared<Toolbar>(Rect(0, 0, 320, 44));
+  spaced->setItems({std::make_shared<BarButtonItem>(left), fixed, std::make_shared<BarButtonItem>(right),
+                    std::make_shared<BarButtonItem>(BarButtonSystemItem::FlexibleSpace),
+                    std::make_shared<BarButtonItem>(last)});
+  window->addSubview(spaced);
+  spaced->layoutIfNeeded();
+  // 6 + 40 + 6 + 30 + 6 + 50: the fixed space keeps the two views apart, each centred in the bar.
+  EXPECT_EQ(left->frame(), Rect(6, 12, 40, 20));
+  EXPECT_EQ(right->frame(), Rect(88, 12, 50, 20));
+  EXPECT_EQ(last->frame(), Rect(284, 0, 30, 44));
+  EXPECT_EQ(spaced->subviews().size(), 3u);
 }
 
 }  // namespace
