@@ -230,6 +230,25 @@ TEST_F(ControlsTest, SegmentCallsStayInsideTheSegments) {
   EXPECT_EQ(seg->titleForSegmentAtIndex(0), "二");
 }
 
+// Segments lie side by side across the whole control: a set width is kept, the others share
+// the rest, and a tap at a point picks the segment drawn there.
+TEST_F(ControlsTest, SegmentsLieSideBySideAndATapPicksTheOneUnderIt) {
+  auto seg = std::make_shared<SegmentedControl>(std::vector<std::string>{"甲", "乙", "丙"});
+  seg->setFrame(Rect(10, 100, 300, 40));
+  seg->setWidth(60, 1);
+  window->addSubview(seg);
+  seg->layoutIfNeeded();
+  const auto& buttons = seg->subviews();
+  ASSERT_EQ(buttons.size(), 3u);
+  EXPECT_EQ(buttons[0]->frame(), Rect(0, 0, 120, 40));
+  EXPECT_EQ(buttons[1]->frame(), Rect(120, 0, 60, 40));
+  EXPECT_EQ(buttons[2]->frame(), Rect(180, 0, 120, 40));
+  for (auto [x, index] : std::vector<std::pair<double, int>>{{300, 2}, {140, 1}, {20, 0}}) {
+    ASSERT_TRUE(UIDriver::tapAt({x, 130})) << x;
+    EXPECT_EQ(seg->selectedSegmentIndex(), index) << x;
+  }
+}
+
 TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   int sent = 0;
   auto done =
