@@ -127,6 +127,16 @@ TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
   EXPECT_EQ(b->allControlEvents(), ControlEvent::AllTouchEvents);
   ASSERT_TRUE(UIDriver::tap("Go"));
   EXPECT_EQ(events.size(), 3u);
+
+  // A repeated touch is told as such only from the second tap on; the first is a plain touch down.
+  std::vector<std::string> downs;
+  b->addTarget(&downs, ControlEvent::TouchDown, [&](Control&) { downs.push_back("down"); });
+  b->addTarget(&downs, ControlEvent::TouchDownRepeat, [&](Control&) { downs.push_back("repeat"); });
+  ASSERT_TRUE(UIDriver::tap("Go"));
+  EXPECT_EQ(downs, (std::vector<std::string>{"down"}));
+  downs.clear();
+  ASSERT_TRUE(UIDriver::tap("Go", 2));
+  EXPECT_EQ(downs, (std::vector<std::string>{"down", "repeat"}));
 }
 
 TEST_F(ControlsTest, SwitchesSegmentsPagesAndIndicators) {
