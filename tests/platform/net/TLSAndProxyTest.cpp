@@ -169,7 +169,8 @@ TEST(ClientIdentityTest, EachRefusalSaysWhatWasWrong) {
     EXPECT_FALSE(open(&error));
     EXPECT_EQ(error.domain, platform::URLErrorDomain);
     EXPECT_EQ(error.code, platform::URLErrorClientCertificateRejected);
-    return error.localizedDescription;
+    // The user reads the system's words for the code; the cause stays with the error beneath.
+    return error.underlying ? error.underlying->localizedDescription : error.localizedDescription;
   };
   const auto& client = certs().client;
   EXPECT_THAT(refusal([&](platform::Error* e) {
