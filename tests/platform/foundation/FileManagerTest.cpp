@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -238,6 +239,25 @@ TEST(FileManager, ReadsOnlyRegularFiles) {
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 31);
   ASSERT_TRUE(FileManager::createFileAtPath(tmp.path() + "/big", big));
   EXPECT_EQ(*FileManager::contentsAtPath(tmp.path() + "/big"), big);
+}
+
+TEST(FileManager, WorksInAProcessStartedWithoutStandardInput) {
+  // Started with standard input closed (as a service may be), the first file opened gets
+  // descriptor 0: a valid one.
+  TempDir tmp;
+  const int saved = ::dup(0);
+  ASSERT_GE(saved, 0);
+  ::close(0);
+  const bool written = FileManager::createFileAtPath(tmp.path() + "/f", dataFromString("zero"));
+  const auto read = FileManager::contentsAtPath(tmp.path() + "/f");
+  const int first = ::open(tmp.path().c_str(), O_RDONLY);  // which descriptor a file gets now
+  if (first >= 0) ::close(first);
+  ::dup2(saved, 0);
+  ::close(saved);
+  EXPECT_TRUE(written);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, dataFromString("zero"));
+  EXPECT_EQ(first, 0) << "descriptor 0 was free for the reads above";
 }
 
 TEST(FileManager, RemovesFilesLinksAndTrees) {

@@ -59,6 +59,19 @@ TEST_F(PrivateFilesTest, HomeFoldersAreMadePrivateAlsoWhenTheyWereOpen) {
   EXPECT_EQ(modeOf(other) & 077, 0u);
 }
 
+TEST_F(PrivateFilesTest, ASharedStickyHomeRootIsLeftAsItIsAndItsFoldersArePrivate) {
+  // A home root pointed at a shared folder like /tmp keeps its mode: others use it too.
+  const std::string shared = home.path() + "/shared";
+  std::filesystem::create_directories(shared);
+  ::chmod(shared.c_str(), 01777);
+  const std::string previous = platform::Environment::setHomeRoot(shared);
+  EXPECT_EQ(platform::Environment::homeRoot(), shared);
+  const std::string documents = platform::Environment::documentsPath();
+  EXPECT_EQ(modeOf(shared), 01777u);
+  EXPECT_EQ(modeOf(documents), 0700u);
+  platform::Environment::setHomeRoot(previous);
+}
+
 TEST_F(PrivateFilesTest, UserDefaultsAreWrittenPrivate) {
   auto& defaults = platform::UserDefaults::standardUserDefaults();
   defaults.setObject(platform::Value(std::string("v")), "k");

@@ -177,8 +177,28 @@ TEST(URLTest, RejectsTextThatIsNotAURL) {
       ":no-scheme",
       "a_b:c",
       "http://a/\n",
+      // The query and the fragment are held to the same characters as the path.
+      "http://a/?b c",
+      "http://a/?<b>",
+      "http://a/?q=\"x\"",
+      "http://a/?%zz",
+      "http://a/?%4",
+      "http://a/?\xC3\xA9",
+      "http://a/?{x}",
+      "http://a/#b c",
+      "http://a/#<b>",
+      "http://a/#%zz",
+      "http://a/#\xC3\xA9",
+      "http://a/#^",
   };
   for (const char* text : bad) EXPECT_EQ(URL::parse(text), std::nullopt) << text;
+
+  // "/" and "?" are plain characters inside a query or a fragment.
+  auto url = URL::parse("http://a/p?x=/y?z&%41#f/g?h");
+  ASSERT_TRUE(url);
+  EXPECT_EQ(url->path(), "/p");
+  EXPECT_EQ(url->query(), "x=/y?z&%41");
+  EXPECT_EQ(url->fragment(), "f/g?h");
 }
 
 TEST(URLTest, FileURLsFromPaths) {

@@ -1,4 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <openssl/err.h>
+#include <openssl/x509.h>
 
 #include "demo/LoopbackHttpServer.h"
 #include "platform/net/ClientIdentity.h"
@@ -157,6 +160,62 @@ TEST_F(TLSAndProxyTest, PresentsClientCertificatesFromPEMOrPKCS12) {
   EXPECT_FALSE(
       platform::ClientIdentity::fromPEM(certs().client.certificatePEM, certs().server.privateKeyPEM));
   EXPECT_FALSE(platform::ClientIdentity::fromPEM("junk", "junk"));
+}
+
+TEST(ClientIdentityTest, EachRefusalSaysWhatWasWrong) {
+  // Each refusal is told by its own text, so a person choosing a certificate learns which part to fix.
+  auto refusal = [](auto open) {
+    platform::Error error;
+    EXPECT_FALSE(open(&error));
+    EXPECT_EQ(error.domain, platform::URLErrorDomain);
+    EXPECT_EQ(error.code, platform::URLErrorClientCertificateRejected);
+    // The user reads the system's words for the code; the cause stays with the error beneath.
+    return error.underlying ? error.underlying->localizedDescription : error.localizedDescription;
+  };
+  const auto& client = certs().client;
+  EXPECT_THAT(refusal([&](platform::Error* e) {
+                return platform::ClientIdentity::fromPEM(client.certificatePEM, "junk", "", e);
+              }),
+              ::testing::StartsWith("The client identity's private key cannot be read"));
+  EXPECT_THAT(refusal([&](platform::Error* e) {
+                return platform::ClientIdentity::fromPEM("junk", client.privateKeyPEM, "", e);
+              }),
+              ::testing::StartsWith("The client certificate cannot be read"));
+  EXPECT_THAT(refusal([&](platform::Error* e) {
+                return platform::ClientIdentity::fromPEM(client.certificatePEM, certs().server.privateKeyPEM,
+                                                         "", e);
+              }),
+              ::testing::StartsWith("The client certificate does not match its private key"));
+  EXPECT_THAT(refusal([&](platform::Error* e) {
+                return platform::ClientIdentity::fromPKCS12(platform::Data{'j', 'u', 'n', 'k'}, "secret", e);
+              }),
+              ::testing::StartsWith("The client identity is not a PKCS#12 archive"));
+  const auto archive = TestCertificateAuthority::pkcs12(client, "secret");
+  EXPECT_THAT(
+      refusal([&](platform::Error* e) { return platform::ClientIdentity::fromPKCS12(archive, "wrong", e); }),
+      ::testing::StartsWith("The client identity cannot be opened (wrong password?)"));
+
+  // A refusal leaves no OpenSSL error behind for the next, unrelated, operation to report as its own.
+  EXPECT_EQ(ERR_peek_last_error(), 0u);
+
+  // The certificates after the first are the chain, in order; a lone certificate has an empty one.
+  auto lone = platform::ClientIdentity::fromPEM(client.certificatePEM, client.privateKeyPEM);
+  ASSERT_TRUE(lone);
+  EXPECT_EQ(sk_X509_num(static_cast<STACK_OF(X509)*>(lone->chain())), 0);
+  auto chained = platform::ClientIdentity::fromPEM(
+      client.certificatePEM + certs().ca.certificatePEM() + certs().server.certificatePEM,
+      client.privateKeyPEM);
+  ASSERT_TRUE(chained);
+  EXPECT_EQ(chained->commonName(), "kavro client");
+  auto* chain = static_cast<STACK_OF(X509)*>(chained->chain());
+  ASSERT_EQ(sk_X509_num(chain), 2);
+  auto commonNameOf = [](X509* cert) {
+    char cn[256] = {0};
+    X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, cn, sizeof cn);
+    return std::string(cn);
+  };
+  EXPECT_EQ(commonNameOf(sk_X509_value(chain, 0)), "Kavro Test CA");
+  EXPECT_EQ(commonNameOf(sk_X509_value(chain, 1)), "kavro.test");
 }
 
 TEST_F(TLSAndProxyTest, HTTPProxyGetsAbsoluteFormAndTunnelsHTTPS) {

@@ -5,6 +5,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PageControl.h"
 #include "platform/ui/SegmentedControl.h"
+#include "platform/ui/TabBar.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
@@ -92,6 +93,34 @@ TEST_F(ContainmentTest, TabsAskTheirDelegateAndTheSelectedNavigationPopsToRoot) 
   runFor(ViewController::TransitionDuration);
   EXPECT_EQ(nav->viewControllers().size(), 1u);
   EXPECT_EQ(gate->told, (std::vector<std::string>{"jobs"}));
+}
+
+TEST_F(ContainmentTest, ATappedTabShowsItsScreenAboveTheBarInPlaceOfTheOldOne) {
+  auto jobs = make("jobs");
+  jobs->tabBarItem()->setTitle("Jobs");
+  auto me = make("me");
+  me->tabBarItem()->setTitle("Me");
+  auto tabs = std::make_shared<TabBarController>();
+  tabs->setViewControllers({jobs, me});
+  window->setRootViewController(tabs);
+  const Rect content = jobs->view()->frame();
+  EXPECT_EQ(content.size.height, tabs->view()->bounds().size.height - TabBar::Height);
+  EXPECT_TRUE(jobs->view()->window());
+  EXPECT_FALSE(me->isViewLoaded() && me->view()->window());
+
+  log.clear();
+  ASSERT_TRUE(UIDriver::tap("Me"));
+  EXPECT_EQ(tabs->selectedIndex(), 1u);
+  EXPECT_TRUE(me->view()->window()) << "the new screen is on screen";
+  EXPECT_EQ(me->view()->frame(), content) << "above the bar, where the old one was";
+  EXPECT_FALSE(jobs->view()->window()) << "the old one is gone";
+  EXPECT_EQ(log, (Log{"jobs.willDisappear", "me.loadView", "me.viewDidLoad", "me.willAppear",
+                      "jobs.didDisappear", "me.didAppear"}));
+
+  ASSERT_TRUE(UIDriver::tap("Jobs"));
+  EXPECT_EQ(tabs->selectedIndex(), 0u);
+  EXPECT_TRUE(jobs->view()->window());
+  EXPECT_FALSE(me->view()->window());
 }
 
 TEST_F(ContainmentTest, KeyboardDropsAPendingDidShowWhenItGoesAtOnce) {

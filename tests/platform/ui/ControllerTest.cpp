@@ -226,6 +226,14 @@ TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
   EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "B");
   EXPECT_EQ(nav->navigationBar()->backButton()->accessibilityLabel(), "B");
   nav->pushViewController(screens[3], false);
+  // Popping to the screen on top, or to one not on the stack, pops nothing and tells nobody.
+  for (auto* target : {screens[3].get(), static_cast<ViewController*>(nullptr)}) {
+    EXPECT_TRUE(nav->popToViewController(target, false).empty());
+    EXPECT_EQ(nav->topViewController(), screens[3]);
+    EXPECT_EQ(nav->viewControllers().size(), 4u);
+    EXPECT_EQ(nav->navigationBar()->items().size(), 4u);
+    EXPECT_EQ(navLog->shown, (std::vector<std::string>{"C", "D"}));
+  }
   auto popped = nav->popToViewController(screens[1].get(), false);
   EXPECT_EQ(popped.size(), 2u);
   EXPECT_EQ(nav->navigationBar()->backButton()->currentTitle(), "返回");

@@ -127,6 +127,16 @@ TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
   EXPECT_EQ(b->allControlEvents(), ControlEvent::AllTouchEvents);
   ASSERT_TRUE(UIDriver::tap("Go"));
   EXPECT_EQ(events.size(), 3u);
+
+  // A repeated touch is told as such only from the second tap on; the first is a plain touch down.
+  std::vector<std::string> downs;
+  b->addTarget(&downs, ControlEvent::TouchDown, [&](Control&) { downs.push_back("down"); });
+  b->addTarget(&downs, ControlEvent::TouchDownRepeat, [&](Control&) { downs.push_back("repeat"); });
+  ASSERT_TRUE(UIDriver::tap("Go"));
+  EXPECT_EQ(downs, (std::vector<std::string>{"down"}));
+  downs.clear();
+  ASSERT_TRUE(UIDriver::tap("Go", 2));
+  EXPECT_EQ(downs, (std::vector<std::string>{"down", "repeat"}));
 }
 
 TEST_F(ControlsTest, SwitchesSegmentsPagesAndIndicators) {
@@ -230,6 +240,25 @@ TEST_F(ControlsTest, SegmentCallsStayInsideTheSegments) {
   EXPECT_EQ(seg->titleForSegmentAtIndex(0), "二");
 }
 
+// Segments lie side by side across the whole control: a set width is kept, the others share
+// the rest, and a tap at a point picks the segment drawn there.
+TEST_F(ControlsTest, SegmentsLieSideBySideAndATapPicksTheOneUnderIt) {
+  auto seg = std::make_shared<SegmentedControl>(std::vector<std::string>{"甲", "乙", "丙"});
+  seg->setFrame(Rect(10, 100, 300, 40));
+  seg->setWidth(60, 1);
+  window->addSubview(seg);
+  seg->layoutIfNeeded();
+  const auto& buttons = seg->subviews();
+  ASSERT_EQ(buttons.size(), 3u);
+  EXPECT_EQ(buttons[0]->frame(), Rect(0, 0, 120, 40));
+  EXPECT_EQ(buttons[1]->frame(), Rect(120, 0, 60, 40));
+  EXPECT_EQ(buttons[2]->frame(), Rect(180, 0, 120, 40));
+  for (auto [x, index] : std::vector<std::pair<double, int>>{{300, 2}, {140, 1}, {20, 0}}) {
+    ASSERT_TRUE(UIDriver::tapAt({x, 130})) << x;
+    EXPECT_EQ(seg->selectedSegmentIndex(), index) << x;
+  }
+}
+
 TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   int sent = 0;
   auto done =
@@ -249,6 +278,24 @@ TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   EXPECT_FALSE(done->sendAction());
   UIDriver::tap("完成");
   EXPECT_EQ(sent, 1);
+
+  // A fixed space takes its own width, shows nothing, and leaves the flexible spaces the rest.
+  auto fixed = std::make_shared<BarButtonItem>(BarButtonSystemItem::FixedSpace);
+  fixed->setWidth(30);
+  auto left = std::make_shared<View>(Rect(0, 0, 40, 20));
+  auto right = std::make_shared<View>(Rect(0, 0, 50, 20));
+  auto last = std::make_shared<View>(Rect(0, 0, 30, 44));
+  auto spaced = std::make_shared<Toolbar>(Rect(0, 0, 320, 44));
+  spaced->setItems({std::make_shared<BarButtonItem>(left), fixed, std::make_shared<BarButtonItem>(right),
+                    std::make_shared<BarButtonItem>(BarButtonSystemItem::FlexibleSpace),
+                    std::make_shared<BarButtonItem>(last)});
+  window->addSubview(spaced);
+  spaced->layoutIfNeeded();
+  // 6 + 40 + 6 + 30 + 6 + 50: the fixed space keeps the two views apart, each centred in the bar.
+  EXPECT_EQ(left->frame(), Rect(6, 12, 40, 20));
+  EXPECT_EQ(right->frame(), Rect(88, 12, 50, 20));
+  EXPECT_EQ(last->frame(), Rect(284, 0, 30, 44));
+  EXPECT_EQ(spaced->subviews().size(), 3u);
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/graphics/BitmapContext.h"
+#include "platform/ui/Font.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
@@ -17,6 +20,28 @@ namespace kavro::test {
 namespace {
 
 using namespace platform;
+
+// A skin names fonts by family and weight; a name outside the known families and weights is no font,
+// whatever its length, so the skin keeps its own default.
+TEST(FontTest, NamedFontsAreTheKnownFamiliesAndWeightsOnly) {
+  for (std::string family : {"Helvetica", "Arial", "Courier", "Georgia", "STHeitiSC"})
+    for (auto [suffix, bold] : std::vector<std::pair<std::string, bool>>{
+             {"", false}, {"-Bold", true}, {"-Light", false}, {"-Medium", true}}) {
+      auto font = Font::fontWithName(family + suffix, 15.5);
+      ASSERT_TRUE(font) << family + suffix;
+      EXPECT_EQ(font->fontName(), family + suffix);
+      EXPECT_EQ(font->pointSize(), 15.5);
+      EXPECT_EQ(font->isBold(), bold) << family + suffix;
+    }
+  EXPECT_EQ(Font::fontWithName("System", 11), Font::systemFontOfSize(11));
+  EXPECT_EQ(Font::fontWithName("System-Bold", 11), Font::boldSystemFontOfSize(11));
+  // Shorter than, as long as, and longer than the family names; a family with an unknown weight,
+  // in other case, or as a prefix of something else.
+  for (std::string_view unknown :
+       {"", "Times", "Arial-", "Verdana99", "123456789", "Helvetica-Oblique", "helvetica", "ArialBold",
+        "Courier-Bold-Bold", "STHeitiSC-Black", "system"})
+    EXPECT_FALSE(Font::fontWithName(unknown, 12)) << unknown;
+}
 
 // Text measured and drawn with the installed font (tools/deps.sh installs one).
 class FontMetricTest : public UITest {

@@ -241,5 +241,42 @@ TEST_F(TableViewTest, ScrollPositionsResizingAndConfirmationDismissal) {
   EXPECT_TRUE(rows->selected.empty());
 }
 
+// Section titles are asked for again on every reload and row update: the screen shows the titles
+// the data source gives now, never ones kept from before.
+TEST_F(TableViewTest, HeaderAndFooterTitlesFollowTheDataOnReloadAndRowUpdates) {
+  struct Titled : Rows {
+    std::string header = "头一", footer = "尾一";
+    std::optional<std::string> titleForHeaderInSection(TableView&, int) override { return header; }
+    std::optional<std::string> titleForFooterInSection(TableView&, int) override { return footer; }
+  };
+  auto titled = std::make_shared<Titled>();
+  titled->counts = {2};
+  table->setDataSource(titled);
+  table->setDelegate(titled);
+  table->reloadData();
+  table->layoutIfNeeded();
+  EXPECT_TRUE(UIDriver::findView("头一"));
+  EXPECT_TRUE(UIDriver::findView("尾一"));
+
+  titled->header = "头二";
+  titled->footer = "尾二";
+  table->reloadData();
+  table->layoutIfNeeded();
+  EXPECT_TRUE(UIDriver::findView("头二"));
+  EXPECT_TRUE(UIDriver::findView("尾二"));
+  EXPECT_FALSE(UIDriver::findView("头一"));
+  EXPECT_FALSE(UIDriver::findView("尾一"));
+
+  titled->header = "头三";
+  titled->footer = "尾三";
+  titled->counts = {3};
+  table->insertRowsAtIndexPaths({{0, 2}});
+  table->layoutIfNeeded();
+  EXPECT_TRUE(UIDriver::findView("头三"));
+  EXPECT_TRUE(UIDriver::findView("尾三"));
+  EXPECT_FALSE(UIDriver::findView("尾二"));
+  EXPECT_EQ(table->numberOfRowsInSection(0), 3);
+}
+
 }  // namespace
 }  // namespace kavro::test

@@ -188,7 +188,9 @@ TEST_F(TextAndDrawingTest, ATextViewsListenerHearsBothItsEditingAndItsScrolling)
   struct Listener : TextViewDelegate {
     std::vector<double> scrolled;
     int selections = 0;
+    int animationsEnded = 0;
     void scrollViewDidScroll(ScrollView& sv) override { scrolled.push_back(sv.contentOffset().y); }
+    void scrollViewDidEndScrollingAnimation(ScrollView&) override { ++animationsEnded; }
     void textViewDidChangeSelection(TextView&) override { ++selections; }
   };
   auto listener = std::make_shared<Listener>();
@@ -199,6 +201,16 @@ TEST_F(TextAndDrawingTest, ATextViewsListenerHearsBothItsEditingAndItsScrolling)
   window->addSubview(tv);
   tv->setContentOffset(Point{0, 20});
   EXPECT_EQ(listener->scrolled, (std::vector<double>{20}));
+  // Asked for where it already is, it does not scroll: nobody hears of it, now or after an animation.
+  tv->setContentOffset(Point{0, 20}, true);
+  runFor(ScrollView::ScrollAnimationDuration * 2);
+  EXPECT_EQ(listener->scrolled, (std::vector<double>{20}));
+  EXPECT_EQ(listener->animationsEnded, 0);
+  tv->setContentOffset(Point{0, 10}, true);
+  EXPECT_EQ(listener->scrolled, (std::vector<double>{20, 10}));
+  EXPECT_EQ(listener->animationsEnded, 0) << "not before the animation's time";
+  runFor(ScrollView::ScrollAnimationDuration);
+  EXPECT_EQ(listener->animationsEnded, 1);
   tv->setSelectedRange(Range{2, 3});
   EXPECT_EQ(listener->selections, 1);
 }

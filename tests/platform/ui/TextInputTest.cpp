@@ -134,5 +134,39 @@ TEST_F(TextInputTest, RefusingToEndKeepsTheFocusUnlessForced) {
   EXPECT_EQ(window->firstResponder(), nullptr);
 }
 
+TEST_F(TextInputTest, ANewApplicationStartsWithTheKeyboardDownAndNothingPending) {
+  // The keyboard is process-wide: an application ended while it was up must not hand the next one
+  // a keyboard that claims to be up, nor a late "did show" from the old one.
+  std::vector<std::string> posted;
+  for (auto name : {KeyboardWillShowNotification, KeyboardDidShowNotification, KeyboardWillHideNotification,
+                    KeyboardDidHideNotification})
+    NotificationCenter::defaultCenter().addObserver(
+        name, nullptr, [&](const Notification& n) { posted.push_back(n.name); }, this);
+  auto a = std::make_shared<TextField>(Rect(0, 100, 100, 30));
+  window->addSubview(a);
+  ASSERT_TRUE(a->becomeFirstResponder());
+  ASSERT_TRUE(Keyboard::shared().isVisible());
+
+  Application::destroySharedApplication();
+  EXPECT_FALSE(Keyboard::shared().isVisible());
+  EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 480, 320, 216));
+  runFor(Keyboard::AnimationDuration * 2);
+  EXPECT_EQ(posted, (std::vector<std::string>{std::string(KeyboardWillShowNotification)}));
+
+  // The next editing shows it again, as on a fresh start.
+  posted.clear();
+  auto fresh = std::make_shared<Window>();
+  fresh->makeKeyAndVisible();
+  auto b = std::make_shared<TextField>(Rect(0, 100, 100, 30));
+  fresh->addSubview(b);
+  ASSERT_TRUE(b->becomeFirstResponder());
+  EXPECT_TRUE(Keyboard::shared().isVisible());
+  EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 264, 320, 216));
+  runFor(Keyboard::AnimationDuration);
+  EXPECT_EQ(posted, (std::vector<std::string>{std::string(KeyboardWillShowNotification),
+                                              std::string(KeyboardDidShowNotification)}));
+  NotificationCenter::defaultCenter().removeObserversOwnedBy(this);
+}
+
 }  // namespace
 }  // namespace kavro::test

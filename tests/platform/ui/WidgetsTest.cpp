@@ -2,6 +2,7 @@
 
 #include "platform/ui/Button.h"
 #include "platform/ui/PickerView.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/SearchBar.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/WebView.h"
@@ -81,6 +82,21 @@ TEST_F(WidgetsTest, WebViewRecordsLoadsAndLetsTheDelegateDecide) {
   web->setJavaScriptAnswer("document.title", "Jobs");
   EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.title"), "Jobs");
   EXPECT_EQ(web->loads().size(), 3u);
+}
+
+TEST_F(WidgetsTest, AWebViewsScrollViewFillsItAndFollowsItsSize) {
+  // Pages set the scroll view's insets and offsets: it must be the web view's own, on screen inside it.
+  auto web = std::make_shared<WebView>(Rect(10, 20, 300, 400));
+  window->addSubview(web);
+  const auto& scroll = web->scrollView();
+  ASSERT_TRUE(scroll);
+  EXPECT_EQ(scroll->superview().get(), web.get());
+  EXPECT_EQ(web->subviews().size(), 1u);
+  EXPECT_EQ(scroll->frame(), Rect(0, 0, 300, 400));
+  web->setFrame(Rect(0, 0, 320, 200));
+  EXPECT_EQ(scroll->frame(), Rect(0, 0, 320, 200));
+  web->setFrame(Rect(0, 0, 160, 480));
+  EXPECT_EQ(scroll->frame(), Rect(0, 0, 160, 480));
 }
 
 TEST_F(WidgetsTest, AWebViewsHistoryForgetsWhatLayAheadWhenANewPageIsOpened) {

@@ -274,6 +274,36 @@ TEST(XMLParserElementReader, HearsElementsWithTheirTextWholeHoweverItIsFed) {
     EXPECT_EQ(readerEvents(doc, step), expected) << "step " << step;
 }
 
+TEST(XMLParserElementReader, AnEmptyElementPastTheDepthLimitClosesNothing) {
+  // An empty element one past the limit: its end comes right after its refused start, and must
+  // close nothing, at the default limit (the open names' store just full) and a small one, for
+  // the delegate and for a reader alike.
+  for (int limit : {XMLParser::DefaultMaximumDepth, 5}) {
+    std::string nested;
+    for (int i = 0; i < limit; ++i) nested += "<a>";
+    nested += "<deeper/>";
+    for (int i = 0; i < limit; ++i) nested += "</a>";
+    auto events = std::make_shared<Recorder>();
+    XMLParser toDelegate(events);
+    toDelegate.setMaximumDepth(limit);
+    EXPECT_FALSE(toDelegate.parse(std::string_view(nested))) << limit;
+    ASSERT_TRUE(toDelegate.parserError()) << limit;
+    EXPECT_EQ(toDelegate.parserError()->code, platform::XMLParserDepthLimitError) << limit;
+    EXPECT_EQ(std::count(events->events.begin(), events->events.end(), "<a>"), limit);
+    EXPECT_EQ(std::count(events->events.begin(), events->events.end(), "</a>"), 0);
+    EXPECT_EQ(events->events.back(), "error");
+
+    ReaderRecorder reader;
+    XMLParser toReader;
+    toReader.setElementReader(&reader);
+    toReader.setMaximumDepth(limit);
+    EXPECT_FALSE(toReader.parse(std::string_view(nested))) << limit;
+    ASSERT_TRUE(toReader.parserError()) << limit;
+    EXPECT_EQ(toReader.parserError()->code, platform::XMLParserDepthLimitError) << limit;
+    EXPECT_EQ(reader.events.size(), static_cast<std::size_t>(limit)) << "the open elements' starts only";
+  }
+}
+
 // The limits and the refusals hold on the short path, the delegate still hears the document's
 // start, end and errors, and a reader can stop the parse.
 TEST(XMLParserElementReader, KeepsTheLimitsAndTellsTheDelegateTheRest) {
