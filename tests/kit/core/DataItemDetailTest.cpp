@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "kit/core/DataItemDetail.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/core/NSMutableSortedDictionary.h"
@@ -370,6 +377,131 @@ TEST(NSMutableSortedDictionaryTest, JoinKeepsPositionsOfNonTextValues) {
   EXPECT_EQ(d->count(), 2u);
   d->removeAllObjects();
   EXPECT_EQ(d->joinAllKeysBySeparator(","), "");
+}
+
+// The ordered map against a plain model (a std::map for the pairs, a list for the order) under
+// seeded random mixes of every change: after each step the keys, the values, their order, the
+// joins and the plain map beside it agree with the model. Values are text (empty too), numbers
+// whose bits all vary, and nulls that must store nothing.
+TEST(NSMutableSortedDictionaryTest, AgreesWithAPlainModelThroughRandomChanges) {
+  for (std::uint64_t seed : {1u, 29u, 4099u}) {
+    std::mt19937_64 random(seed);
+    auto d = NSMutableSortedDictionary::dictionary();
+    std::map<std::string, Value> values;
+    std::vector<std::string> order;
+    const int universe = 3 + static_cast<int>(seed % 17);
+    auto keyOf = [](std::uint64_t n) { return n == 0 ? std::string() : "key" + std::to_string(n); };
+    auto valueOf = [&]() -> Value {
+      switch (random() % 5) {
+        case 0:
+          return Value();
+        case 1:
+          return Value(static_cast<long long>(random()));
+        case 2:
+          return Value("");
+        default:
+          return Value("v" + std::to_string(random()));
+      }
+    };
+    auto modelSet = [&](const std::string& key, const Value& value) {
+      if (value.isNull()) return;
+      order.erase(std::remove(order.begin(), order.end(), key), order.end());
+      order.push_back(key);
+      values[key] = value;
+    };
+    auto modelRemove = [&](const std::string& key) {
+      order.erase(std::remove(order.begin(), order.end(), key), order.end());
+      values.erase(key);
+    };
+    auto join = [&](bool keys, const std::string& separator) {
+      std::string out;
+      for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i) out += separator.empty() ? "," : separator;
+        const Value& v = values.at(order[i]);
+        out += keys ? order[i] : (v.isString() ? v.stringValue() : "");
+      }
+      return out;
+    };
+    for (int step = 0; step < 2000; ++step) {
+      const std::string key = keyOf(random() % universe);
+      switch (random() % 10) {
+        case 0:
+        case 1: {
+          d->removeObjectForKey(key);
+          modelRemove(key);
+          break;
+        }
+        case 2: {
+          std::vector<std::string> some;
+          for (int n = static_cast<int>(random() % 4); n > 0; --n) some.push_back(keyOf(random() % universe));
+          d->removeObjectsForKeys(some);
+          for (const auto& k : some) modelRemove(k);
+          break;
+        }
+        case 3: {
+          // Another map's pairs, in its order, each moving to the end; nulls in it store nothing.
+          auto other = platform::MutableDictionary::create();
+          std::vector<std::pair<std::string, Value>> added;
+          for (int n = static_cast<int>(random() % 5); n > 0; --n) {
+            const std::string k = keyOf(random() % universe);
+            const Value v = valueOf();
+            if (v.isNull()) continue;
+            other->setObject(v, k);
+          }
+          other->enumerate([&](const std::string& k, const Value& v) {
+            added.emplace_back(k, v);
+            return true;
+          });
+          if (random() % 4 == 0) {
+            d->setDictionary(*other);
+            order.clear();
+            values.clear();
+          } else {
+            d->addEntriesFromDictionary(*other);
+          }
+          for (const auto& [k, v] : added) modelSet(k, v);
+          break;
+        }
+        case 4:
+          if (random() % 40 == 0) {
+            d->removeAllObjects();
+            order.clear();
+            values.clear();
+          }
+          break;
+        default: {
+          const Value v = valueOf();
+          if (random() % 2) {
+            d->setObject(v, key);
+          } else {
+            d->setValue(v, key);
+          }
+          modelSet(key, v);
+        }
+      }
+      ASSERT_EQ(d->count(), values.size()) << seed << " " << step;
+      ASSERT_EQ(d->allKeys(), order) << seed << " " << step;
+      std::vector<Value> expected;
+      for (const auto& k : order) expected.push_back(values.at(k));
+      ASSERT_EQ(d->allValues(), expected) << seed << " " << step;
+      std::vector<std::string> plainKeys;
+      d->getDictionary()->enumerate([&](const std::string& k, const Value& v) {
+        plainKeys.push_back(k);
+        EXPECT_EQ(v, values.at(k));
+        return true;
+      });
+      ASSERT_EQ(plainKeys, order) << seed << " " << step;
+      for (int n = 0; n < universe; ++n) {
+        const auto it = values.find(keyOf(n));
+        ASSERT_EQ(d->objectForKey(keyOf(n)), it == values.end() ? Value() : it->second)
+            << seed << " " << step;
+      }
+      ASSERT_EQ(d->joinAllKeysBySeparator(""), join(true, "")) << seed << " " << step;
+      ASSERT_EQ(d->joinAllKeysBySeparator(" / "), join(true, " / ")) << seed << " " << step;
+      ASSERT_EQ(d->joinAllValuesBySeparator(""), join(false, "")) << seed << " " << step;
+      ASSERT_EQ(d->joinAllValuesBySeparator("|"), join(false, "|")) << seed << " " << step;
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/core/JsonLoadAndParser.h"
 #include "tests/kit/core/LoaderTestSupport.h"
@@ -66,6 +70,39 @@ TEST_F(JsonLoaderTest, FailuresAreLocalWithAMessageOnce) {
   }
 }
 
+// An answer that is no JSON object (not JSON at all, or a list, a text, a number) is a local
+// failure in the JSON form the delegate is offered first and in the result form alike.
+TEST_F(JsonLoaderTest, AnAnswerThatIsNoJsonObjectIsALocalFailureInBothForms) {
+  class LocalErrorRecorder : public JsonLoadAndParserDelegate {
+   public:
+    bool takeJson = true;
+    std::optional<bool> jsonLocalError, resultLocalError;
+    bool dataLoader(JsonLoadAndParser&, const DataJsonResult& r) override {
+      if (!takeJson) return false;
+      jsonLocalError = r.getLocalError();
+      return true;
+    }
+    bool dataLoader(JsonLoadAndParser&, const DataItemResult& r) override {
+      resultLocalError = r.localError();
+      return true;
+    }
+  };
+  const std::vector<std::string> answers = {"<xml/>", "[1,2]", "\"text\"", "42", R"({"result":1})"};
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    const bool object = answers[i].front() == '{';
+    server.setAnswer("/api/util/answer" + std::to_string(i) + ".php", 200, answers[i]);
+    for (bool takeJson : {true, false}) {
+      auto recorder = std::make_shared<LocalErrorRecorder>();
+      recorder->takeJson = takeJson;
+      auto loader = JsonLoadAndParser::GetUrl("util/answer" + std::to_string(i) + ".php", recorder);
+      ASSERT_TRUE(runUntil([&] { return loader->isFinished(); })) << answers[i];
+      const std::optional<bool>& seen = takeJson ? recorder->jsonLocalError : recorder->resultLocalError;
+      ASSERT_TRUE(seen.has_value()) << answers[i] << " " << takeJson;
+      EXPECT_EQ(*seen, !object) << answers[i] << " " << takeJson;
+    }
+  }
+}
+
 // Both loaders pass a failed call's own text on: the same words for the same failure.
 class XmlRecorder : public DataLoadAndParserDelegate {
  public:
@@ -85,6 +122,19 @@ TEST_F(JsonLoaderTest, AFailedCallReadsTheSameInBothLoaders) {
   EXPECT_TRUE(xml->result->localError());
   EXPECT_EQ(xml->result->message(), "未找到") << "the status in the user's language";
   EXPECT_EQ(json->result->message(), xml->result->message());
+  EXPECT_TRUE(xml->result->hasError());
+  EXPECT_TRUE(json->result->hasError());
+  EXPECT_TRUE(json->result->localError());
+  EXPECT_EQ(json->result->count(), 0u);
+
+  // The JSON form says the same.
+  auto first = std::make_shared<JsonRecorder>();
+  auto firstLoader = JsonLoadAndParser::GetUrl("util/no_such_call.php", first);
+  ASSERT_TRUE(runUntil([&] { return firstLoader->isFinished(); }));
+  ASSERT_EQ(first->jsonCalls, 1);
+  EXPECT_TRUE(firstLoader->getResult()->getHasError());
+  EXPECT_TRUE(firstLoader->getResult()->getLocalError());
+  EXPECT_EQ(firstLoader->getResult()->getMessage(), "未找到");
 }
 
 TEST_F(JsonLoaderTest, StoppedLoaderStaysSilent) {

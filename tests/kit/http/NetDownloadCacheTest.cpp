@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "kit/http/NetDownloadCache.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Environment.h"
@@ -72,6 +76,21 @@ TEST_F(NetDownloadCacheTest, KeysAndFileNames) {
   EXPECT_EQ(store("http://h/a.JPG", 1),
             root + "PermanentStore/" + *NetDownloadCache::keyForURL(url("http://h/a.JPG")) + ".JPG");
   EXPECT_TRUE(platform::hasSuffix(store("http://h/dir/", 0), ".html"));
+  // The body file's extension: the last one of the name, or "html" where there is none to take.
+  const std::vector<std::pair<std::string, std::string>> extensions = {
+      {"http://h/file.", ".html"},
+      {"http://h/.hidden", ".html"},
+      {"http://h/a.b.c", ".c"},
+      {"http://h/x.y/noext", ".html"},
+      {"http://h/p.t", ".t"},
+      {"http://h/f." + std::string(64, 'e'), "." + std::string(64, 'e')},
+      {"http://h/f." + std::string(65, 'e'), ".html"},
+      {"http://h/page.Asp", ".html"},
+  };
+  for (const auto& [u, extension] : extensions) {
+    const std::string path = store(u, 0);
+    EXPECT_EQ(path.substr(path.rfind('/') + 1), *NetDownloadCache::keyForURL(url(u)) + extension) << u;
+  }
 
   cache->setDefaultCachePolicy(0);
   EXPECT_EQ(cache->defaultCachePolicy(), kavro::NetAskServerIfModifiedWhenStaleCachePolicy);

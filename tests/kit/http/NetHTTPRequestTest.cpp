@@ -184,6 +184,27 @@ TEST_F(NetHTTPRequestTest, CompressedRequestBodies) {
   EXPECT_FALSE(platform::FileManager::fileExistsAtPath(*bodyFile));
 }
 
+// A body file that is gone when the request starts, plain or to be compressed: the request fails
+// naming the file, and nothing reaches the server.
+TEST_F(NetHTTPRequestTest, ABodyFileGoneBeforeTheStartFailsTheRequestUnsent) {
+  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("taken"); });
+  for (bool compress : {false, true}) {
+    auto r = make("/up");
+    r->setShouldStreamPostDataFromDisk(true);
+    r->setShouldCompressRequestBody(compress);
+    r->appendPostData(platform::dataFromString("field=value"));
+    auto bodyFile = r->postBodyFilePath();
+    ASSERT_TRUE(bodyFile);
+    ASSERT_TRUE(platform::FileManager::removeItemAtPath(*bodyFile));
+    auto rec = run(r);
+    ASSERT_FALSE(rec->calls.empty());
+    EXPECT_EQ(rec->calls.back().rfind("failed ", 0), 0u) << rec->calls.back();
+    ASSERT_TRUE(r->error());
+    EXPECT_NE(r->error()->localizedDescription.find(*bodyFile), std::string::npos) << "names the file";
+  }
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
 TEST_F(NetHTTPRequestTest, DataGoesToADelegateThatTakesIt) {
   ScriptedResponse chunked = ScriptedResponse::ok("one-two-three");
   chunked.chunkSizes = {4, 4, 5};

@@ -248,6 +248,30 @@ TEST_F(ControlsTest, TipShownOnceForeverAndOnceADay) {
   EXPECT_FALSE(UITipsImageView::showImageOnceForever("nothing"));
 }
 
+// The bottom-aligned tip: as wide and centred as the plain one, standing on the screen's bottom
+// edge; asked again, it shows nothing, as the plain one does.
+TEST_F(ControlsTest, ABottomTipStandsOnTheScreensBottomEdgeOnceForever) {
+  auto tips = [&] {
+    std::vector<std::shared_ptr<UITipsImageView>> found;
+    for (const auto& v : window->subviews())
+      if (auto tip = std::dynamic_pointer_cast<UITipsImageView>(v)) found.push_back(tip);
+    return found;
+  };
+  UITipsImageView::showImageOnceForeverBottomAlign("tip_wide");
+  auto shown = tips();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0]->frame(), Rect(110, 480 - 50, 100, 50));
+  runFor(0.6);
+  EXPECT_EQ(shown[0]->alpha(), 1);
+
+  const std::size_t views = window->subviews().size();
+  UITipsImageView::showImageOnceForeverBottomAlign("tip_wide");
+  EXPECT_EQ(window->subviews().size(), views) << "never twice";
+  EXPECT_EQ(tips().size(), 1u);
+  EXPECT_FALSE(UITipsImageView::showImageOnceForever("tip_wide"));
+  EXPECT_EQ(shown[0]->frame(), Rect(110, 480 - 50, 100, 50));
+}
+
 TEST_F(ControlsTest, OnceADayTipFadesByItselfAndWaitsADay) {
   UITipsImageView::showImageOnceADay("tip_small", "job1");
   ASSERT_EQ(window->subviews().size(), 1u);

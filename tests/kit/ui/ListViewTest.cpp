@@ -74,7 +74,10 @@ TEST_F(ListViewTest, PagesWithALoadingRowThenAMoreRowUntilTheTotalIsReached) {
   section->loadData();
   EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
   EXPECT_EQ(rows(), 1);
-  EXPECT_TRUE(std::dynamic_pointer_cast<LoadingTableCell>(lastCell()));
+  auto loading = std::dynamic_pointer_cast<LoadingTableCell>(lastCell());
+  ASSERT_TRUE(loading);
+  EXPECT_EQ(loading->loadingView()->getText(), "正在加载...");
+  EXPECT_FALSE(loading->loadingView()->isHidden()) << "the row says that it loads";
   list->tapRowAtIndexPath(IndexPath::forRow(0, 0));  // the loading row does not react
   EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
   EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{1}));
@@ -426,6 +429,15 @@ TEST_F(ListViewTest, FullSizeStateRowsFillTheListAndTheMoreRowNamesThePageSize) 
   empty->loadData();
   IndexPath ip = IndexPath::forRow(0, 1);
   EXPECT_EQ(list->heightForRowAtIndexPath(*list, ip).value_or(0), 480);
+  // While it loads, the row filling the list says so, across the list and down to its end.
+  list->reloadData();
+  list->layoutIfNeeded();
+  list->scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::Top, false);
+  auto loading = std::dynamic_pointer_cast<FullLoadingTableCell>(list->cellForRowAtIndexPath(ip));
+  ASSERT_TRUE(loading);
+  EXPECT_EQ(loading->loadingView()->getText(), "正在加载...");
+  EXPECT_FALSE(loading->loadingView()->isHidden());
+  EXPECT_EQ(loading->loadingView()->frame(), platform::Rect(20, 10, 280, 460));
   ctrl->deliverAll();
   EXPECT_EQ(list->heightForRowAtIndexPath(*list, ip).value_or(0), 480);
   empty->setSectionHeight(300);

@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "demo/LoopbackHttpServer.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataAppCacheDB.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/StringMisc.h"
 #include "kit/ui/ShowImageController.h"
 #include "platform/system/PhotoAlbum.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/kit/ui/ImageTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
-#include "demo/LoopbackHttpServer.h"
 
 namespace kavro {
 namespace {
@@ -91,7 +93,32 @@ TEST_F(ShowImageControllerTest, WidePicturesAndTallOnes) {
   EXPECT_EQ(viewer->imgLoader(), nullptr);
   EXPECT_DOUBLE_EQ(viewer->getInitialZoom(), 1);
   EXPECT_DOUBLE_EQ(viewer->getMaxZoom(), 5);
-  EXPECT_EQ(viewer->imageView()->frame().y(), 0);
+  EXPECT_EQ(viewer->imageView()->frame(), platform::Rect(0, 0, 320, 1000))
+      << "the screen's width, from the top";
+}
+
+// A wide picture fills the screen's width, centred from top to bottom: on screen its colour runs
+// from the left edge to the right one in a band as high as the picture's proportion, not higher.
+TEST_F(ShowImageControllerTest, AWidePictureIsShownAcrossTheScreenInTheMiddle) {
+  auto bytes = test::pngBytes(640, 160);
+  AppCoreInfo::getCacheDB()->setBinValue(STORE_CACHE_IMAGES, *str::md5("http://127.0.0.1:1/wide.png"), bytes);
+  auto viewer = open("http://127.0.0.1:1/wide.png", 1);
+  platform::Application::layoutWindows();
+  const double sh = viewer->scrollView()->bounds().height();
+  ASSERT_GT(sh, 200);
+  EXPECT_EQ(viewer->imageView()->frame(), platform::Rect(0, (sh - 80) / 2, 320, 80));
+
+  auto picture = platform::Snapshot::imageOfView(*viewer->scrollView(), 1);
+  ASSERT_TRUE(picture);
+  const platform::Pixel photo{200, 40, 40, 255};
+  const int middle = static_cast<int>(sh / 2);
+  for (int x : {2, 160, 317}) {
+    EXPECT_EQ(picture->bitmap()->pixelAt(x, middle), photo) << x;
+    EXPECT_EQ(picture->bitmap()->pixelAt(x, middle - 38), photo) << x;
+    EXPECT_EQ(picture->bitmap()->pixelAt(x, middle + 38), photo) << x;
+    EXPECT_NE(picture->bitmap()->pixelAt(x, middle - 45), photo) << x << " above the band";
+    EXPECT_NE(picture->bitmap()->pixelAt(x, middle + 45), photo) << x << " below the band";
+  }
 }
 
 TEST_F(ShowImageControllerTest, ALocalPictureIsDeletedOnlyThroughADelegateThatTakesIt) {

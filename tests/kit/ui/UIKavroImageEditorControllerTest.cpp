@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/UIKavroImageEditorController.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/kit/ui/ImageTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
@@ -85,6 +88,46 @@ TEST_F(UIKavroImageEditorControllerTest, APhotoZoomedToTheMaximumIsBroughtToItsO
   ASSERT_TRUE(receiver->images[0]);
   EXPECT_LE(receiver->images[0]->size().width, 270);
   EXPECT_EQ(window->rootViewController()->presentedViewController(), nullptr);
+}
+
+// The picture sent is what the box frames on screen: a photo whose colour says where each pixel
+// is (red grows to the right, green downwards) is cut where the box stands, for the square box
+// and the tall one, and the box's own lines are not in it.
+TEST_F(UIKavroImageEditorControllerTest, ThePictureSentIsWhatTheBoxFramesOnScreen) {
+  for (int occasion : {0, 1}) {
+    SCOPED_TRACE(occasion);
+    auto bitmap = platform::Bitmap::create(1000, 1200);
+    ASSERT_TRUE(bitmap);
+    for (int y = 0; y < 1200; ++y)
+      for (int x = 0; x < 1000; ++x)
+        bitmap->setPixel(
+            x, y,
+            {static_cast<std::uint8_t>(x * 255 / 999), static_cast<std::uint8_t>(y * 255 / 1199), 128, 255});
+    auto editor = open(platform::Image::imageWithBitmap(std::move(*bitmap), 1.0), occasion);
+    receiver->images.clear();
+    const platform::Rect box = editor->blueCutBox()->frame();
+    editor->use();
+    // The screen as the cut sees it: the boxes are hidden by then.
+    auto screen = platform::Snapshot::imageOfView(*editor->view(), 2);
+    ASSERT_TRUE(screen);
+    runFor(0.2);
+    platform::ViewController::finishPendingTransitions();
+    ASSERT_EQ(receiver->images.size(), 1u);
+    ASSERT_TRUE(receiver->images[0]);
+    const auto& sent = *receiver->images[0]->bitmap();
+    for (double fx : {0.1, 0.5, 0.9}) {
+      for (double fy : {0.1, 0.5, 0.9}) {
+        const platform::Pixel got =
+            sent.pixelAt(static_cast<int>(fx * sent.width()), static_cast<int>(fy * sent.height()));
+        const platform::Pixel seen =
+            screen->bitmap()->pixelAt(static_cast<int>((box.x() + fx * box.width()) * 2),
+                                      static_cast<int>((box.y() + fy * box.height()) * 2));
+        EXPECT_NEAR(got.r, seen.r, 6) << fx << " " << fy;
+        EXPECT_NEAR(got.g, seen.g, 6) << fx << " " << fy;
+        EXPECT_NEAR(got.b, 128, 2) << fx << " " << fy;
+      }
+    }
+  }
 }
 
 }  // namespace

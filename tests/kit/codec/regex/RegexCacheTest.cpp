@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,54 @@ TEST_F(RegexCacheTest, FifthPatternOfASetEvictsTheLeastRecentlyUsed) {
   EXPECT_EQ(compiles(), before + 6);
   EXPECT_TRUE(isMatchedByRegex(p[1], p[1]));
   EXPECT_EQ(compiles(), before + 7);
+}
+
+// One set under a seeded random mix of uses against a plain model of its four most recently used
+// patterns: a use compiles exactly when the model lacks the pattern. Uses come by every road the
+// cache has: the text it was last used at (its address remembered), another copy of the text,
+// the same pattern twice in a row, and patterns of other sets in between.
+TEST_F(RegexCacheTest, ASetKeepsItsFourMostRecentlyUsedPatternsUnderRandomUse) {
+  const auto p = patternsInOneSet(7);
+  std::vector<std::string> others;
+  for (int i = 0; others.size() < 3; ++i) {
+    std::string q = "q" + std::to_string(i);
+    if (RGXCache::cacheSetForPattern(q, 0) != RGXCache::cacheSetForPattern(p[0], 0)) others.push_back(q);
+  }
+  for (std::uint32_t seed : {1u, 77u, 2024u}) {
+    clearStringCache();
+    std::mt19937 random(seed);
+    std::vector<std::string> recent;  // the model: least recently used first
+    for (int step = 0; step < 400; ++step) {
+      const std::string& pattern = p[random() % p.size()];
+      const bool cached = std::find(recent.begin(), recent.end(), pattern) != recent.end();
+      const auto before = compiles();
+      switch (random() % 4) {
+        case 0:
+          EXPECT_TRUE(isMatchedByRegex(pattern + "!", pattern));
+          break;
+        case 1: {
+          const std::string copy(pattern.begin(), pattern.end());
+          EXPECT_TRUE(isMatchedByRegex(copy, copy));
+          break;
+        }
+        case 2:
+          EXPECT_EQ(captureCountForRegex(pattern), 0);
+          EXPECT_EQ(captureCountForRegex(pattern), 0);
+          break;
+        default:
+          EXPECT_EQ(captureCountForRegex(pattern), 0);
+          break;
+      }
+      ASSERT_EQ(compiles() - before, cached ? 0u : 1u) << seed << " " << step << " " << pattern;
+      // Another set's pattern in between: this set's order stays as it is.
+      if (random() % 3 == 0) {
+        EXPECT_EQ(captureCountForRegex(others[random() % others.size()]), 0);
+      }
+      recent.erase(std::remove(recent.begin(), recent.end(), pattern), recent.end());
+      recent.push_back(pattern);
+      if (recent.size() > 4) recent.erase(recent.begin());
+    }
+  }
 }
 
 TEST_F(RegexCacheTest, SameTextIsConvertedOnce) {
