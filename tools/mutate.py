@@ -808,6 +808,11 @@ def main(argv=None, root=None):
     if args.only:
         with open(args.only, encoding="utf-8") as f:
             only = {line.split()[0] for line in f if line.strip()}
+        # A key is drawn only by the seed and count that drew it: one missing from this sample would
+        # otherwise be left out without a word and counted nowhere.
+        missing = sorted(only - {m.key() for m in mutations})
+        if missing:
+            ap.error(f"not in the sample of seed {seed} and -n {args.count}: " + ", ".join(missing))
         mutations = [m for m in mutations if m.key() in only]
     if args.list:
         for m in mutations:

@@ -359,6 +359,31 @@ class CommandLineTest(Tree):
             with contextlib.redirect_stderr(io.StringIO()):
                 mutate.main(["kit", "--kinds", "flip,rename", "--list"], root=self.root)
 
+    def test_only_runs_keys_of_the_sample_and_refuses_one_the_sample_lacks(self):
+        self.write("kit/x/A.cpp", CODE)
+        import contextlib
+        import io
+
+        keys = [m.key() for m in mutate.sample(self.root, "kit", 2, 3, mutate.KINDS)]
+        only = os.path.join(self.root, "only.txt")
+        with open(only, "w", encoding="utf-8") as f:
+            f.write(keys[1] + "  # a survivor\n")
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            self.assertEqual(mutate.main(["kit", "-n", "2", "--seed", "3", "--only", only, "--list"],
+                                         root=self.root), 0)
+        listed = [line for line in out.getvalue().splitlines() if "kit/x/A.cpp:" in line]
+        self.assertEqual(len(listed), 1)
+        # Another seed draws another sample: the key is named, not silently dropped.
+        with open(only, "a", encoding="utf-8") as f:
+            f.write("kit/x/A.cpp:flip:99:0000000000\n")
+        err = io.StringIO()
+        with self.assertRaises(SystemExit):
+            with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(err):
+                mutate.main(["kit", "-n", "2", "--seed", "3", "--only", only, "--list"], root=self.root)
+        self.assertIn("kit/x/A.cpp:flip:99:0000000000", err.getvalue())
+        self.assertNotIn(keys[1], err.getvalue())
+
 
 if __name__ == "__main__":
     unittest.main()
