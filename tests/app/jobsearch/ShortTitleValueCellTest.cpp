@@ -169,7 +169,8 @@ TEST_F(ShortTitleValueCellTest, TheDescriptionRowStacksItsTexts) {
 // cell lays out, each text wrapped at the list's width.
 TEST_F(ShortTitleValueCellTest, EveryDetailRowMeasuresAsItLaysOutOnAListOfAnyWidth) {
   const std::string longText(300, 'x');
-  for (platform::Size size : {platform::Size{320, 480}, platform::Size{480, 320}, platform::Size{768, 1024}}) {
+  for (platform::Size size :
+       {platform::Size{320, 480}, platform::Size{480, 320}, platform::Size{768, 1024}}) {
     SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
     // Each row alone on a list of that size, so its cell is on screen.
     auto listWith = [&](const std::function<void()>& addRow) {
@@ -192,7 +193,8 @@ TEST_F(ShortTitleValueCellTest, EveryDetailRowMeasuresAsItLaysOutOnAListOfAnyWid
     ASSERT_TRUE(normal);
     EXPECT_EQ(height(*list, 0), normal->value()->frame().height() + 20);
 
-    list = listWith([&] { JobDetailCellUtil::addTwoColumnRow(*section, "性质", longText, "规模", "50人", 3); });
+    list =
+        listWith([&] { JobDetailCellUtil::addTwoColumnRow(*section, "性质", longText, "规模", "50人", 3); });
     auto two = cell<TwoColumnTitleValueCell>(*list, 0);
     ASSERT_TRUE(two);
     EXPECT_EQ(two->value1()->frame().width(), (size.width - 20 - 10) / 2 - 45);
