@@ -83,6 +83,9 @@ TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTh
   auto screen = std::dynamic_pointer_cast<JobAppleRouteController>(open(true));
   ASSERT_TRUE(screen) << "the platform map serves every map type but the SDK's";
   EXPECT_EQ(nav->topViewController(), screen);
+  const platform::Size root = screen->view()->bounds().size;
+  EXPECT_EQ(screen->aMapView()->frame(), platform::Rect(0, 44, root.width, root.height - 44))
+      << "the map fills the screen under the bar";
   runFor(0.5);
   EXPECT_TRUE(requestsFor(LonlatPath).empty());
   EXPECT_EQ(screen->coordinate(), (platform::Coordinate{31.2288, 121.4549}));
