@@ -199,12 +199,17 @@ TEST_F(ShortTitleValueCellTest, EveryDetailRowMeasuresAsItLaysOutOnAListOfAnyWid
     ASSERT_TRUE(two);
     EXPECT_EQ(two->value1()->frame().width(), (size.width - 20 - 10) / 2 - 45);
     EXPECT_EQ(height(*list, 0), two->value1()->frame().height() + 20);
+    // Rows that only show a fact take no taps; the title row leads somewhere.
+    EXPECT_FALSE(description->isUserInteractionEnabled());
+    EXPECT_FALSE(normal->isUserInteractionEnabled());
+    EXPECT_FALSE(two->isUserInteractionEnabled());
 
     list = listWith([&] { JobDetailCellUtil::addTitleRow(*section, longText, 4); });
     auto title = cell<FullTitleCell>(*list, 0);
     ASSERT_TRUE(title);
     EXPECT_EQ(title->title()->frame().width(), size.width - 20);
     EXPECT_EQ(height(*list, 0), title->title()->frame().height() + 20);
+    EXPECT_TRUE(title->isUserInteractionEnabled());
   }
 }
 
