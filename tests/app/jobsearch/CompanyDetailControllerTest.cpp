@@ -77,8 +77,11 @@ TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
   ASSERT_TRUE(header);
   EXPECT_EQ(header->label()->text(), "上海浦江数据科技有限公司");
   EXPECT_FALSE(header->button()->isHidden());
-  // The rows stand in groups, inset from the screen's edges as a job's details are.
+  // The rows stand in groups, inset from the screen's edges as a job's details are, and fill
+  // the screen under the bar.
   EXPECT_TRUE(screen->listViewCoDetail()->isGroupedTable());
+  const platform::Size size = screen->view()->bounds().size;
+  EXPECT_EQ(screen->listViewCoDetail()->frame(), platform::Rect(0, 44, size.width, size.height - 44));
   // The community button is its skin's picture alone: no title, no label of its own.
   EXPECT_EQ(header->button()->currentTitle(), "");
   EXPECT_EQ(header->button()->accessibilityLabel(), "");

@@ -229,6 +229,12 @@ TEST_F(ShortTitleValueCellTest, TypingIntoTheTextRowKeepsTheRecordCurrentAndTell
   c->textview()->insertText("假");
   EXPECT_EQ(row->getInputValue(), "虚假");
   EXPECT_EQ(form->seen, (std::vector<std::string>{"虚", "虚假"}));
+  // Leaving the row tells the form once more, with the text as it stands; beginning tells nothing.
+  EXPECT_TRUE(c->textview()->resignFirstResponder());
+  EXPECT_EQ(form->seen, (std::vector<std::string>{"虚", "虚假", "虚假"}));
+  EXPECT_TRUE(c->textview()->becomeFirstResponder());
+  EXPECT_EQ(form->seen.size(), 3u);
+  EXPECT_EQ(row->getInputValue(), "虚假");
 }
 
 }  // namespace
