@@ -320,6 +320,8 @@ TEST_F(JobAppleMapControllerTest, TheSearchFormsMapButtonOpensThePlatformMap) {
   ASSERT_TRUE(platform::UIDriver::tap(*form->mapButton()));
   settle();
   EXPECT_TRUE(std::dynamic_pointer_cast<JobAppleMapController>(nav->topViewController()));
+  EXPECT_NE(trackedPoints().find("TRACKING_JOBSEARCH_HOMEPAGE_MAPSEARCH=1"), std::string::npos)
+      << trackedPoints();
 }
 
 TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkShowsTheBoard) {

@@ -76,6 +76,14 @@ TEST_F(JobMapControllerTest, TheErrorBoardShowsThePictureOfItsTrouble) {
   EXPECT_EQ(board->errorMessege()->text(), "broken");
   EXPECT_EQ(board->errorImage()->image(), mapskin::image("map_problem_failed"));
   EXPECT_NE(mapskin::image("map_problem_nogps"), mapskin::image("map_problem_failed"));
+  // The message stands centred under the picture, 300 points wide, tall enough for its lines.
+  board->mapBoardFunctionError("地图服务暂时不可用，请稍后再试。地图服务暂时不可用，请稍后再试。");
+  const auto& message = *board->errorMessege();
+  EXPECT_EQ(message.frame().width(), 300);
+  EXPECT_EQ(message.frame().midX(), board->frame().width() / 2);
+  EXPECT_EQ(message.frame().y(), board->errorImage()->frame().maxY() + 9);
+  EXPECT_EQ(message.frame().height(), message.sizeThatFits({300, 0}).height);
+  EXPECT_GT(message.frame().height(), 20) << "the long message wraps onto a second line";
 }
 
 TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTheBubble) {
