@@ -93,9 +93,11 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensThroughItsHookAndHandsThePickedAreaT
   settle();
   home::installFeatureScreens();
   FeatureScreens::shared().openGroupAreaPicker("9001", CampusGroupType::Job, filter);
-  settle();
   auto presented = std::dynamic_pointer_cast<platform::NavigationController>(nav->presentedViewController());
   ASSERT_TRUE(presented) << "modal";
+  EXPECT_FALSE(presented->isViewVisible()) << "the picker slides up over the list";
+  settle();
+  EXPECT_TRUE(presented->isViewVisible());
   auto picker = std::dynamic_pointer_cast<GroupAreaPickerController>(presented->topViewController());
   ASSERT_TRUE(picker);
   EXPECT_EQ(picker->title(), text("campus_group_area_title"));
