@@ -123,8 +123,9 @@ void UserLoginController::customView() {
   view()->addSubview(loginButton_);
 }
 
-void UserLoginController::viewWillAppear(bool animated) {
-  UIBasicController::viewWillAppear(animated);
+// Only once the screen is in its window can a field take the keyboard.
+void UserLoginController::viewDidAppear(bool animated) {
+  UIBasicController::viewDidAppear(animated);
   if (nameField_ && nameField_->text().empty()) nameField_->becomeFirstResponder();
 }
 

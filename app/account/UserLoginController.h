@@ -39,7 +39,7 @@ class UserLoginController : public UIBasicController,
   void setAfterLogin(std::weak_ptr<platform::Object> receiver, std::string sel, platform::Value param);
 
   void customView() override;
-  void viewWillAppear(bool animated) override;
+  void viewDidAppear(bool animated) override;
   std::optional<bool> textFieldShouldReturn(platform::TextField& tf) override;
 
   // The login button: checks the fields and sends the login call.

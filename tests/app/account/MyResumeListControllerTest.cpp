@@ -106,6 +106,10 @@ TEST_F(MyResumeListControllerTest, TheEmailRowEditsItsRecordAndSubmitsOnReturn) 
       list->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 0)));
   ASSERT_TRUE(cell);
   EXPECT_EQ(cell->input()->keyboardType(), platform::KeyboardType::EmailAddress);
+  // An address is typed as it is: no capital forced on its first letter, no word corrected.
+  EXPECT_EQ(cell->input()->autocapitalizationType(), platform::TextAutocapitalizationType::None);
+  EXPECT_EQ(cell->input()->autocorrectionType(), platform::TextAutocorrectionType::No);
+  EXPECT_EQ(cell->input()->returnKeyType(), platform::ReturnKeyType::Done);
   EXPECT_EQ(cell->input()->placeholder(), "name@example.com");
   cell->input()->setText("someone@example.com");
   cell->textFieldShouldReturn(*cell->input());

@@ -202,6 +202,41 @@ TEST_F(UserLoginControllerTest,
   EXPECT_EQ(receiver->applied, 0);
 }
 
+// Once the login screen is up, the keyboard is on the name field while it is empty, however the
+// screen came (presented by the gate, or pushed by a screen), animated or not; a remembered
+// name leaves the keyboard down.
+TEST_F(UserLoginControllerTest, TheKeyboardWaitsOnTheEmptyNameFieldOnceTheScreenIsUp) {
+  auto receiver = pushReceiver();
+  auto presented = UserLoginController::loginWithParent(receiver, "applySelectedJobs");
+  ASSERT_TRUE(presented);
+  settle();
+  ASSERT_EQ(shownLoginScreen(), presented);
+  EXPECT_TRUE(presented->nameField()->isFirstResponder()) << "presented by the gate";
+  EXPECT_FALSE(presented->passwordField()->isFirstResponder());
+  presented->navigationItem()->leftBarButtonItem()->sendAction();
+  settle();
+  ASSERT_EQ(nav->presentedViewController(), nullptr);
+
+  for (bool animated : {false, true}) {
+    SCOPED_TRACE(animated ? "animated" : "at once");
+    auto pushed = UIBasicController::create<UserLoginController>();
+    nav->pushViewController(pushed, animated);
+    settle();
+    ASSERT_EQ(nav->topViewController(), pushed);
+    EXPECT_TRUE(pushed->nameField()->isFirstResponder()) << "pushed";
+    nav->popViewControllerAnimated(false);
+    settle();
+  }
+
+  UserCoreInfo::setUserName("demo");
+  auto remembered = UIBasicController::create<UserLoginController>();
+  nav->pushViewController(remembered, true);
+  settle();
+  ASSERT_EQ(remembered->nameField()->text(), "demo");
+  EXPECT_FALSE(remembered->nameField()->isFirstResponder());
+  EXPECT_FALSE(remembered->passwordField()->isFirstResponder());
+}
+
 TEST_F(UserLoginControllerTest, AScreenThatOpensTheLoginScreenItselfGetsItBackAfterTheLogin) {
   auto screen = UIBasicController::create<UserLoginController>();
   screen->ShowUIBasicController(root, false);

@@ -93,9 +93,11 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensThroughItsHookAndHandsThePickedAreaT
   settle();
   home::installFeatureScreens();
   FeatureScreens::shared().openGroupAreaPicker("9001", CampusGroupType::Job, filter);
-  settle();
   auto presented = std::dynamic_pointer_cast<platform::NavigationController>(nav->presentedViewController());
   ASSERT_TRUE(presented) << "modal";
+  EXPECT_FALSE(presented->isViewVisible()) << "the picker slides up over the list";
+  settle();
+  EXPECT_TRUE(presented->isViewVisible());
   auto picker = std::dynamic_pointer_cast<GroupAreaPickerController>(presented->topViewController());
   ASSERT_TRUE(picker);
   EXPECT_EQ(picker->title(), text("campus_group_area_title"));
@@ -144,6 +146,28 @@ TEST_F(CampusScreensTest, TheTalkScreenShowsTheTalk) {
   EXPECT_EQ(rows[0], std::make_pair(text("campus_talk_school"), std::string("复旦大学")));
   EXPECT_NE(requestsFor("/api/campus/get_project_info.php").at(0).target.find("expkid=55120"),
             std::string::npos);
+  const std::vector<std::pair<std::string, std::string>> all = {
+      {text("campus_talk_school"), "复旦大学"},
+      {text("campus_talk_address"), "邯郸校区光华楼东辅楼 102"},
+      {text("campus_talk_talktime"), "2013-10-16 14:00"},
+      {text("campus_talk_city"), "上海"}};
+  EXPECT_EQ(rows, all);
+}
+
+// A fact the server leaves empty gets no row; the others keep their order.
+TEST_F(CampusScreensTest, TheTalkScreenLeavesOutFactsTheServerLeftEmpty) {
+  server.setAnswer(
+      "/api/campus/get_project_info.php", 200,
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?><responsemessage><result>1</result>"
+      "<status>0</status><message></message><resultbody><expkid>7</expkid><coname>某公司</coname>"
+      "<school>同济大学</school><address></address><talktime>2013-10-17 09:00</talktime>"
+      "</resultbody></responsemessage>");
+  auto screen = CampusTalkDetailController::openWithExpkid("7");
+  settle();
+  ASSERT_TRUE(loaded(*screen));
+  const std::vector<std::pair<std::string, std::string>> shown = {
+      {text("campus_talk_school"), "同济大学"}, {text("campus_talk_talktime"), "2013-10-17 09:00"}};
+  EXPECT_EQ(rowsOf(*screen), shown);
 }
 
 TEST_F(CampusScreensTest, TheCompanyHeaderOnACampusScreenCountsUnderThatScreensPoint) {

@@ -33,6 +33,19 @@ class FansScreensTest : public test::ScreenServerTest {
   }
 };
 
+// The post form slides up over the company's page, as a form of its own does.
+TEST_F(FansScreensTest, ThePostFormSlidesUpOverThePage) {
+  logIn();
+  auto watcher = std::make_shared<PostWatcher>();
+  auto form = FansUgcForGroupController::openWithCoID("2310486", "浦江数据", watcher);
+  auto presented = nav->presentedViewController();
+  ASSERT_TRUE(presented);
+  EXPECT_FALSE(presented->isViewVisible()) << "still on its way up";
+  settle();
+  EXPECT_TRUE(presented->isViewVisible());
+  EXPECT_TRUE(form->isViewVisible());
+}
+
 TEST_F(FansScreensTest, ThePostFormSendsThroughTheServerAndThenTellsItsDelegate) {
   logIn();
   auto watcher = std::make_shared<PostWatcher>();

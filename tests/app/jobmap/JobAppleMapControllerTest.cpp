@@ -6,11 +6,13 @@
 #include "app/jobmap/JobAppleMapController.h"
 #include "app/jobmap/JobMapSearchResultController.h"
 #include "app/jobmap/JobSearchMapFilterController.h"
+#include "app/jobmap/MapSkin.h"
 #include "app/jobmap/MapStatusTimer.h"
 #include "app/jobmap/RewardView.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/mapview/MapViewUtil.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
@@ -318,6 +320,8 @@ TEST_F(JobAppleMapControllerTest, TheSearchFormsMapButtonOpensThePlatformMap) {
   ASSERT_TRUE(platform::UIDriver::tap(*form->mapButton()));
   settle();
   EXPECT_TRUE(std::dynamic_pointer_cast<JobAppleMapController>(nav->topViewController()));
+  EXPECT_NE(trackedPoints().find("TRACKING_JOBSEARCH_HOMEPAGE_MAPSEARCH=1"), std::string::npos)
+      << trackedPoints();
 }
 
 TEST_F(JobAppleMapControllerTest, AnUnknownPlaceReadsAsCoordinatesAndNoNetworkShowsTheBoard) {
@@ -379,6 +383,31 @@ TEST_F(JobAppleMapControllerTest, ThePersonsWalkFromTheSearchFormToAJobGoesByTex
   ASSERT_TRUE(platform::UIDriver::tap("静安软件有限公司 1")) << platform::UIDriver::lastError();
   settle();
   EXPECT_TRUE(std::dynamic_pointer_cast<PageTurnController>(nav->topViewController()));
+}
+
+// The map screen's furniture is drawn from the map's pictures: the status line's ground, the
+// shadow under the form and the dividers between the toolbar's buttons, each sized by its picture.
+TEST_F(JobAppleMapControllerTest, TheStatusLineShadowAndToolbarDividersShowTheirPictures) {
+  auto map = openLocated();
+  auto imagesShowing = [](const platform::View& parent, std::string_view type) {
+    std::vector<std::shared_ptr<platform::ImageView>> found;
+    for (const auto& sub : parent.subviews())
+      if (auto image = std::dynamic_pointer_cast<platform::ImageView>(sub))
+        if (image->image() && image->image() == mapskin::image(type)) found.push_back(image);
+    return found;
+  };
+  ASSERT_TRUE(mapskin::image("jobmap_loading") && mapskin::image("map_shadow") &&
+              mapskin::image("map_icons_divider"))
+      << "the map's pictures come with the program";
+  ASSERT_EQ(imagesShowing(*map->mapStatusBar(), "jobmap_loading").size(), 1u);
+  auto shadows = imagesShowing(*map->view(), "map_shadow");
+  ASSERT_EQ(shadows.size(), 1u);
+  EXPECT_EQ(shadows[0]->frame().size, mapskin::image("map_shadow")->size()) << "sized by its picture";
+  EXPECT_EQ(shadows[0]->frame().y(), map->mapErrorBoard()->frame().maxY()) << "right under the map";
+  auto dividers = imagesShowing(*map->mapBottomToolBar(), "map_icons_divider");
+  ASSERT_EQ(dividers.size(), 2u);
+  EXPECT_EQ(dividers[0]->frame().x(), 49);
+  EXPECT_EQ(dividers[1]->frame().x(), 269);
 }
 
 TEST_F(JobAppleMapControllerTest, PlaceTextsStopShortOfTwelveCharacters) {

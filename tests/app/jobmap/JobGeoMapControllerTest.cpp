@@ -258,6 +258,9 @@ TEST_F(JobGeoMapControllerTest, TheLocationMapStandsTheCompanysPinWithItsBubble)
   // it takes a good while.
   ASSERT_TRUE(waitReal([&] { return !gmengine::MapControlOfEngine()->IsGliding(); }, 90));
   auto& gmk = *screen->gmkMapView();
+  const platform::Size root = screen->view()->bounds().size;
+  EXPECT_EQ(gmk.frame(), platform::Rect(0, 44, root.width, root.height - 44))
+      << "the map fills the screen under the bar";
   EXPECT_NEAR(gmk.centerCoordinate().latitude, 31.2304, 0.01);
   auto pin = gmk.viewForAnnotation(screen->companyPin());
   ASSERT_TRUE(pin);

@@ -76,6 +76,14 @@ TEST_F(JobMapControllerTest, TheErrorBoardShowsThePictureOfItsTrouble) {
   EXPECT_EQ(board->errorMessege()->text(), "broken");
   EXPECT_EQ(board->errorImage()->image(), mapskin::image("map_problem_failed"));
   EXPECT_NE(mapskin::image("map_problem_nogps"), mapskin::image("map_problem_failed"));
+  // The message stands centred under the picture, 300 points wide, tall enough for its lines.
+  board->mapBoardFunctionError("地图服务暂时不可用，请稍后再试。地图服务暂时不可用，请稍后再试。");
+  const auto& message = *board->errorMessege();
+  EXPECT_EQ(message.frame().width(), 300);
+  EXPECT_EQ(message.frame().midX(), board->frame().width() / 2);
+  EXPECT_EQ(message.frame().y(), board->errorImage()->frame().maxY() + 9);
+  EXPECT_EQ(message.frame().height(), message.sizeThatFits({300, 0}).height);
+  EXPECT_GT(message.frame().height(), 20) << "the long message wraps onto a second line";
 }
 
 TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTheBubble) {
@@ -83,6 +91,9 @@ TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTh
   auto screen = std::dynamic_pointer_cast<JobAppleRouteController>(open(true));
   ASSERT_TRUE(screen) << "the platform map serves every map type but the SDK's";
   EXPECT_EQ(nav->topViewController(), screen);
+  const platform::Size root = screen->view()->bounds().size;
+  EXPECT_EQ(screen->aMapView()->frame(), platform::Rect(0, 44, root.width, root.height - 44))
+      << "the map fills the screen under the bar";
   runFor(0.5);
   EXPECT_TRUE(requestsFor(LonlatPath).empty());
   EXPECT_EQ(screen->coordinate(), (platform::Coordinate{31.2288, 121.4549}));

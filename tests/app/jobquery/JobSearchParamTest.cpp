@@ -197,6 +197,52 @@ TEST_F(JobSearchParamTest, DisplayTextsFallBackToNoLimit) {
   EXPECT_TRUE(f->hasValidFilters());
 }
 
+// Each condition shows its chosen text only while both its code and its text are set: a code
+// without a text, or a text left over without its code, reads as that condition's "no limit".
+TEST_F(JobSearchParamTest, EveryConditionShowsItsTextOnlyWithBothCodeAndText) {
+  using Param = JobSearchParam;
+  struct Condition {
+    const char* name;
+    void (Param::*setCode)(std::string_view);
+    void (Param::*setText)(std::string_view);
+    std::string (Param::*shown)() const;
+    const char* code;
+    const char* text;
+    const char* noLimit;
+  };
+  const Condition conditions[] = {
+      {"functype", &Param::setFunctype, &Param::setText_functype, &Param::getText_functype, "0100",
+       "软件工程师", "职能不限"},
+      {"indtype", &Param::setIndtype, &Param::setText_indtype, &Param::getText_indtype, "01", "计算机软件",
+       "行业不限"},
+      {"issuedate", &Param::setIssuedate, &Param::setText_issuedate, &Param::getText_issuedate, "7", "近一周",
+       "发布日期不限"},
+      {"landmark", &Param::setLandmark, &Param::setText_landmark, &Param::getText_landmark, "0201",
+       "人民广场", "不限"},
+      {"workyear", &Param::setWorkyear, &Param::setText_workyear, &Param::getText_workyear, "03", "3-4年",
+       "不限"},
+      {"degree", &Param::setDegree, &Param::setText_degree, &Param::getText_degree, "04", "本科", "不限"},
+      {"salary", &Param::setSalary, &Param::setText_salary, &Param::getText_salary, "06", "6000-7999",
+       "不限"},
+      {"cosize", &Param::setCosize, &Param::setText_cosize, &Param::getText_cosize, "02", "50-150人", "不限"},
+      {"cotype", &Param::setCotype, &Param::setText_cotype, &Param::getText_cotype, "04", "民营", "不限"},
+      {"term", &Param::setTerm, &Param::setText_term, &Param::getText_term, "0", "全职", "不限"},
+  };
+  for (const Condition& c : conditions) {
+    SCOPED_TRACE(c.name);
+    auto both = JobSearchParam::create();
+    ((*both).*c.setCode)(c.code);
+    ((*both).*c.setText)(c.text);
+    EXPECT_EQ(((*both).*c.shown)(), c.text);
+    auto codeOnly = JobSearchParam::create();
+    ((*codeOnly).*c.setCode)(c.code);
+    EXPECT_EQ(((*codeOnly).*c.shown)(), c.noLimit);
+    auto textOnly = JobSearchParam::create();
+    ((*textOnly).*c.setText)(c.text);
+    EXPECT_EQ(((*textOnly).*c.shown)(), c.noLimit);
+  }
+}
+
 TEST_F(JobSearchParamTest, TheFormRoundTripsThroughTheStorePerChannel) {
   auto p = fullParam();
   p->setEnableFilters(true);

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "app/community/FansCompanyHomeController.h"
 #include "app/jobsearch/CompanyAllJobsController.h"
 #include "app/jobsearch/CompanyDetailController.h"
 #include "app/jobsearch/CompanyDetailHeaderView.h"
 #include "app/jobsearch/FeatureScreens.h"
+#include "app/jobsearch/JobDetailHeaderView.h"
 #include "app/shell/AppTracking.h"
+#include "kit/skin/AppSkin.h"
 #include "kit/ui/AppControllers.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/app/jobsearch/JobDetailViewTestSupport.h"
@@ -72,8 +77,11 @@ TEST_F(CompanyDetailControllerTest, ShowsTheCompanyAndLeadsToItsJobs) {
   ASSERT_TRUE(header);
   EXPECT_EQ(header->label()->text(), "上海浦江数据科技有限公司");
   EXPECT_FALSE(header->button()->isHidden());
-  // The rows stand in groups, inset from the screen's edges as a job's details are.
+  // The rows stand in groups, inset from the screen's edges as a job's details are, and fill
+  // the screen under the bar.
   EXPECT_TRUE(screen->listViewCoDetail()->isGroupedTable());
+  const platform::Size size = screen->view()->bounds().size;
+  EXPECT_EQ(screen->listViewCoDetail()->frame(), platform::Rect(0, 44, size.width, size.height - 44));
   // The community button is its skin's picture alone: no title, no label of its own.
   EXPECT_EQ(header->button()->currentTitle(), "");
   EXPECT_EQ(header->button()->accessibilityLabel(), "");
@@ -156,6 +164,42 @@ TEST_F(CompanyDetailControllerTest, TheHeaderWithoutCompanyHasNoButtonAndAFullWi
   EXPECT_EQ(header->label()->frame().origin.y, 7);
   auto full = CompanyDetailHeaderView::viewForCoid("5", "某公司", home);
   EXPECT_EQ(full->label()->frame().width(), 320 - CompanyDetailHeaderView::ButtonWidth - 25);
+}
+
+// Both headers over a detail table: the title beside its button, the header as tall as the taller
+// of the two plus its margin, a long title wrapped at its column and never cut, and the button
+// showing its skin's pictures.
+TEST_F(CompanyDetailControllerTest, TheHeadersFitTheirTitleBesideTheSkinnedButton) {
+  const std::string longTitle = "上海浦江数据科技有限公司上海浦江数据科技有限公司上海浦江数据科技有限公司";
+  auto measured = [](const std::string& title, double width) {
+    return AppSkin::sizeForTextWithSkinKey(title, "skinTableTitle", width).height;
+  };
+  for (const std::string& title : {std::string("某公司"), longTitle}) {
+    SCOPED_TRACE(title);
+    auto company = CompanyDetailHeaderView::viewForCoid("5", title, home);
+    const double coColumn = 320 - CompanyDetailHeaderView::ButtonWidth - 25;
+    const double coHeight = std::max(measured(title, coColumn), CompanyDetailHeaderView::ButtonHeight) + 10;
+    EXPECT_EQ(company->frame().size, (platform::Size{320, coHeight}));
+    EXPECT_EQ(company->label()->frame(), platform::Rect(10, 7, coColumn, coHeight - 7));
+    EXPECT_EQ(company->button()->frame(),
+              platform::Rect(10 + coColumn + 5, 7, CompanyDetailHeaderView::ButtonWidth, coHeight - 7));
+    EXPECT_TRUE(company->button()->currentImage()) << "the community icon";
+    EXPECT_TRUE(company->button()->currentBackgroundImage()) << "the button's ground";
+
+    auto job = JobDetailHeaderView::viewForJobID("1", title, home);
+    const double jobColumn = 320 - JobDetailHeaderView::ButtonWidth - 25;
+    const double jobHeight = std::max(measured(title, jobColumn), JobDetailHeaderView::ButtonHeight) + 10;
+    EXPECT_EQ(job->frame().size, (platform::Size{320, jobHeight}));
+    EXPECT_EQ(job->label()->frame(), platform::Rect(10, 7, jobColumn, jobHeight - 7));
+    EXPECT_TRUE(job->button()->currentImage()) << "the resume match picture";
+
+    auto bare = CompanyDetailHeaderView::viewForCoid("", title, home);
+    EXPECT_EQ(bare->frame().height(), measured(title, 300) + 10);
+    EXPECT_EQ(bare->label()->frame(), platform::Rect(10, 7, 300, measured(title, 300)));
+  }
+  EXPECT_GT(measured(longTitle, 320 - CompanyDetailHeaderView::ButtonWidth - 25),
+            CompanyDetailHeaderView::ButtonHeight)
+      << "the long title wraps past the button's height";
 }
 
 TEST_F(CompanyDetailControllerTest, TheCommunityButtonAsksForALoginFirstAndCountsByItsScreen) {

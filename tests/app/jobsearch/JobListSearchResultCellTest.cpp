@@ -79,6 +79,25 @@ TEST_F(JobListCellsTest, BadgesFollowTheRecordAndRowsPastTheDataHaveNoHeight) {
   ASSERT_TRUE(cell);
   EXPECT_FALSE(cell->internImgView()->isHidden());
   EXPECT_FALSE(cell->appliedImgView()->isHidden());
+  // The badges follow the name in a row, four points apart, whichever of them shows.
+  EXPECT_EQ(cell->internImgView()->frame().x(), cell->jobname()->frame().maxX() + 4);
+  EXPECT_EQ(cell->appliedImgView()->frame().x(), cell->internImgView()->frame().maxX() + 4);
+  auto appliedOnly = job("", "", "");
+  appliedOnly->set_jobname("工程师");
+  appliedOnly->setBool(true, "isapply");
+  cell = std::dynamic_pointer_cast<JobListFavoriteCell>(
+      shownRow(platform::classFor<JobListFavoriteCell>(), appliedOnly));
+  ASSERT_TRUE(cell);
+  EXPECT_TRUE(cell->internImgView()->isHidden());
+  EXPECT_EQ(cell->appliedImgView()->frame().x(), cell->jobname()->frame().maxX() + 4);
+  auto internOnly = job("", "", "");
+  internOnly->set_jobname("实习生");
+  internOnly->setBool(true, "isintern");
+  cell = std::dynamic_pointer_cast<JobListFavoriteCell>(
+      shownRow(platform::classFor<JobListFavoriteCell>(), internOnly));
+  ASSERT_TRUE(cell);
+  EXPECT_TRUE(cell->appliedImgView()->isHidden());
+  EXPECT_EQ(cell->internImgView()->frame().x(), cell->jobname()->frame().maxX() + 4);
 
   ASSERT_TRUE(shownRow(platform::classFor<JobListApplyCell>(), job("", "", "")));
   EXPECT_EQ(height(0), 71);

@@ -228,6 +228,9 @@ TEST_F(JobSearchResultControllerTest, ConfirmedFiltersGoIntoTheNextRequestAndMar
   ASSERT_TRUE(filter);
   EXPECT_EQ(filter->curParam(), query);
   EXPECT_TRUE(filter->enablelandmarks()) << "the server offered landmarks";
+  const platform::Size screen = filter->view()->bounds().size;
+  EXPECT_EQ(filter->listView()->frame(), platform::Rect(0, 44, screen.width, screen.height - 44))
+      << "the rows fill the screen under the bar";
 
   auto picker = DictPickerController::initWithData(nullptr, DictType::SalaryRange, filter);
   auto salary = DataItemDetail::newDetail();

@@ -1,6 +1,7 @@
 // The detail rows: heights computed from the record alone agree with what binding lays out.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -163,6 +164,55 @@ TEST_F(ShortTitleValueCellTest, TheDescriptionRowStacksItsTexts) {
   EXPECT_EQ(height(*list, 0), c->title()->frame().height() + c->value()->frame().height() + 25);
 }
 
+// A row's height is worked out from the record and the list alone, before any cell exists; on a
+// list of another size (a wider screen, the phone turned) it must still be the height the bound
+// cell lays out, each text wrapped at the list's width.
+TEST_F(ShortTitleValueCellTest, EveryDetailRowMeasuresAsItLaysOutOnAListOfAnyWidth) {
+  const std::string longText(300, 'x');
+  for (platform::Size size :
+       {platform::Size{320, 480}, platform::Size{480, 320}, platform::Size{768, 1024}}) {
+    SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+    // Each row alone on a list of that size, so its cell is on screen.
+    auto listWith = [&](const std::function<void()>& addRow) {
+      auto list = makeList(false);
+      list->setFrame(platform::Rect({0, 0}, size));
+      addRow();
+      return list;
+    };
+
+    auto list = listWith([&] { JobDetailCellUtil::addDescriptionRow(*section, "职位描述", longText, 1); });
+    auto description = cell<TitleDescriptionCell>(*list, 0);
+    ASSERT_TRUE(description);
+    EXPECT_EQ(description->value()->frame().width(), size.width - 20);
+    EXPECT_GT(description->value()->frame().height(), 44) << "the long text wraps";
+    EXPECT_EQ(height(*list, 0),
+              description->title()->frame().height() + description->value()->frame().height() + 25);
+
+    list = listWith([&] { JobDetailCellUtil::addNormalRow(*section, "职位", longText, 2); });
+    auto normal = cell<ShortTitleValueCell>(*list, 0);
+    ASSERT_TRUE(normal);
+    EXPECT_EQ(height(*list, 0), normal->value()->frame().height() + 20);
+
+    list =
+        listWith([&] { JobDetailCellUtil::addTwoColumnRow(*section, "性质", longText, "规模", "50人", 3); });
+    auto two = cell<TwoColumnTitleValueCell>(*list, 0);
+    ASSERT_TRUE(two);
+    EXPECT_EQ(two->value1()->frame().width(), (size.width - 20 - 10) / 2 - 45);
+    EXPECT_EQ(height(*list, 0), two->value1()->frame().height() + 20);
+    // Rows that only show a fact take no taps; the title row leads somewhere.
+    EXPECT_FALSE(description->isUserInteractionEnabled());
+    EXPECT_FALSE(normal->isUserInteractionEnabled());
+    EXPECT_FALSE(two->isUserInteractionEnabled());
+
+    list = listWith([&] { JobDetailCellUtil::addTitleRow(*section, longText, 4); });
+    auto title = cell<FullTitleCell>(*list, 0);
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->title()->frame().width(), size.width - 20);
+    EXPECT_EQ(height(*list, 0), title->title()->frame().height() + 20);
+    EXPECT_TRUE(title->isUserInteractionEnabled());
+  }
+}
+
 TEST_F(ShortTitleValueCellTest, TypingIntoTheTextRowKeepsTheRecordCurrentAndTellsTheForm) {
   auto list = makeList(true);
   auto row = DataItemDetail::newDetail();
@@ -179,6 +229,12 @@ TEST_F(ShortTitleValueCellTest, TypingIntoTheTextRowKeepsTheRecordCurrentAndTell
   c->textview()->insertText("假");
   EXPECT_EQ(row->getInputValue(), "虚假");
   EXPECT_EQ(form->seen, (std::vector<std::string>{"虚", "虚假"}));
+  // Leaving the row tells the form once more, with the text as it stands; beginning tells nothing.
+  EXPECT_TRUE(c->textview()->resignFirstResponder());
+  EXPECT_EQ(form->seen, (std::vector<std::string>{"虚", "虚假", "虚假"}));
+  EXPECT_TRUE(c->textview()->becomeFirstResponder());
+  EXPECT_EQ(form->seen.size(), 3u);
+  EXPECT_EQ(row->getInputValue(), "虚假");
 }
 
 }  // namespace
