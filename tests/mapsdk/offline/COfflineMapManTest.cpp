@@ -241,6 +241,83 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   EXPECT_EQ(client.batches.back().sequence, 1000003);
 }
 
+// The stall timer is work of a city's download: it ticks while a city downloads and never once the
+// download ends, whichever way it ends.
+TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {
+  // What the timer thread does over one interval; true when the stall timer fired.
+  auto fires = [&] {
+    const int before = stallTicks;
+    Dispatcher()->OnTimerTick(COfflineMapMan::kTimerMs);
+    platform::RunLoop::main().runOnce(0);
+    return stallTicks > before;
+  };
+  const int id = 131;
+  EXPECT_FALSE(fires());
+  // A city taken while downloading is switched off does not download yet.
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  EXPECT_TRUE(fires());
+  EXPECT_TRUE(fires());
+  ASSERT_EQ(man->OnCommand(12, 0), 1);
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  EXPECT_TRUE(fires());
+
+  // Paused, resumed.
+  ASSERT_EQ(records->StopCity(id), 1);
+  Drain();
+  ASSERT_EQ(man->GetPackageCount(), 0);
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(records->StartCity(id), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+
+  // Finished.
+  int guard = 0;
+  while (man->GetPackageCount() > 0 && ++guard < 1000) AnswerLastBatch();
+  ASSERT_EQ(records->GetUpdateRecord(id)->local.state, OfflineCityState::Finished);
+  EXPECT_FALSE(fires());
+
+  // Started again, then the records cleared.
+  COLUpdateRecord city = MakeRecord(132, {"5_6"});
+  city.local.state = OfflineCityState::Queued;
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(132), 1);
+  Drain();
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  EXPECT_TRUE(fires());
+  ASSERT_EQ(records->ClearAllRecords(), 1);
+  EXPECT_FALSE(fires());
+
+  // Removed while downloading.
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(132), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+  int removed = 132;
+  ASSERT_EQ(records->RemoveCity(removed), 1);
+  Drain();
+  EXPECT_FALSE(fires());
+
+  // Stopped by a tile it could not write; the manager gone.
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(132), 1);
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+  man->StopAfterFailedSave();
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(records->StartCity(132), 1);
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+  mapMan = nullptr;
+  man.reset();
+  EXPECT_EQ(Dispatcher()->KillTimer(COfflineMapMan::kTimerId), 0);
+}
+
 TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughThem) {
   ASSERT_EQ(man->OnCommand(1, 0), 1);
   ASSERT_EQ(man->GetPackageCount(), 1);
