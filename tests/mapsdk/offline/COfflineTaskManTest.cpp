@@ -170,6 +170,18 @@ TEST_F(COfflineTaskManTest, AnswersOfOtherRequestsLeaveTheQueueAlone) {
   EXPECT_EQ(tasks->GetTaskCount(), 0);
 }
 
+// Its timer is the task manager's work: it is there once the manager is ready and gone with it.
+TEST_F(COfflineTaskManTest, ItsTimerEndsWithIt) {
+  {
+    COfflineTaskMan other(engine, Dispatcher(), records, versions);
+    ASSERT_EQ(other.Init(), 1);
+  }
+  EXPECT_EQ(Dispatcher()->KillTimer(COfflineTaskMan::kTimerId), 0);
+  COfflineTaskMan kept(engine, Dispatcher(), records, versions);
+  ASSERT_EQ(kept.Init(), 1);
+  EXPECT_EQ(Dispatcher()->KillTimer(COfflineTaskMan::kTimerId), 1);
+}
+
 TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
   // The code-page bytes of the first character end in 0x5C: converted before parsing, they would
   // read as an escape and the whole answer would be dropped.
