@@ -186,6 +186,22 @@ TEST_F(COfflineMapManTest, TilesThatDoNotDecodeAreNotStoredButCountedAndFetchedA
   EXPECT_EQ(finished->local.state, OfflineCityState::Finished);
 }
 
+// The service answers a place without map data with an empty tile: it is stored as such, not
+// counted as broken, and the download goes on past it.
+TEST_F(COfflineMapManTest, AnEmptyTileIsStoredAndNotCountedAsBroken) {
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(client.batches.size(), 1u);
+  const GridKey first = client.batches[0].keys[0];
+  ASSERT_EQ(man->SaveGridData("", 0, first, 11), 1);
+  EXPECT_EQ(man->GetFailedCount(), 0);
+  EXPECT_TRUE(man->GetFailedTiles().empty());
+  EXPECT_EQ(man->GetHeadReceived(), 1);
+  man->ContinueDownload(man->GetHeadReceived(), 1);
+  ASSERT_EQ(client.batches.size(), 2u);
+  EXPECT_EQ(client.batches[1].level, 12);
+}
+
 // Some tiles broken among good ones: the good are stored, and the next download starts at the first
 // broken one.
 TEST_F(COfflineMapManTest, TheNextDownloadStartsAtTheFirstBrokenTile) {
