@@ -75,6 +75,12 @@ int COfflineMapMan::IsMapRequesting() const { return client_ ? client_->IsMapReq
 
 int COfflineMapMan::OnCommand(int command, int argument) {
   platform::MutexLock lock(mutex_);
+  const int result = RunCommand(command, argument);
+  SyncStallTimer(false);
+  return result;
+}
+
+int COfflineMapMan::RunCommand(int command, int argument) {
   switch (command) {
     case 1:
       return StartNextCity();
@@ -101,7 +107,7 @@ int COfflineMapMan::OnCommand(int command, int argument) {
       if (argument == 1) {
         if (!downloadOn_) {
           downloadOn_ = 1;
-          ContinueDownload(headReceived_, 1);
+          Continue(headReceived_, 1);
         }
       } else if (argument == 0) {
         downloadOn_ = 0;
@@ -170,9 +176,8 @@ int COfflineMapMan::StartNextCity() {
   ReportProgressOf(records_, current_);
   BuildPackageList();
   if (local.packages.IsEmpty()) return 0;
-  receivedAtTick_ = -1;
-  if (dispatcher_) dispatcher_->SetTimer(kTimerId, kTimerMs);
-  ContinueDownload(headReceived_, 1);
+  SyncStallTimer(true);
+  Continue(headReceived_, 1);
   return 1;
 }
 
@@ -218,6 +223,23 @@ void COfflineMapMan::AddPackage(int base, int first, int last, int x, int y, int
 
 void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
   platform::MutexLock lock(mutex_);
+  Continue(receivedInHead, flag);
+  SyncStallTimer(false);
+}
+
+void COfflineMapMan::SyncStallTimer(bool restart) {
+  const bool downloading = downloadOn_ && !packages_.IsEmpty();
+  if (downloading && (restart || !stallTimerOn_)) {
+    receivedAtTick_ = -1;
+    stall_ = 0;
+    if (dispatcher_) dispatcher_->SetTimer(kTimerId, kTimerMs);
+  } else if (!downloading && stallTimerOn_) {
+    if (dispatcher_) dispatcher_->KillTimer(kTimerId);
+  }
+  stallTimerOn_ = downloading;
+}
+
+void COfflineMapMan::Continue(int receivedInHead, int flag) {
   if (installing || !downloadOn_ || IsMapRequesting() || total_ == 0) return;
   int percent = static_cast<int>(100LL * received_ / total_);
   if (percent != current_.local.ratio) {
@@ -247,7 +269,6 @@ void COfflineMapMan::ContinueDownload(int receivedInHead, int flag) {
     current_.local.state = current_.server.state = OfflineCityState::Finished;
     current_.local.update = current_.server.update = 0;
     ReportProgressOf(records_, current_);
-    if (dispatcher_) dispatcher_->KillTimer(kTimerId);
     StartNextCity();
     return;
   }
@@ -329,7 +350,7 @@ void COfflineMapMan::StopAfterFailedSave() {
   if (client_) client_->CancelRequest();
   packages_.RemoveAll();
   downloadOn_ = 0;
-  if (dispatcher_) dispatcher_->KillTimer(kTimerId);
+  SyncStallTimer(false);
   if (current_.local.id >= 0) {
     current_.local.state = OfflineCityState::Stopped;
     ReportProgressOf(records_, current_);

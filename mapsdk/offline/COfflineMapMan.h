@@ -116,6 +116,11 @@ class COfflineMapMan {
   CVArray<tagGirdData> GetBatch() const;
 
  private:
+  int RunCommand(int command, int argument) REQUIRES(mutex_);
+  void Continue(int receivedInHead, int flag) REQUIRES(mutex_);
+  // The stall timer ticks while a city downloads (downloading on, packages left) and only then;
+  // restart counts a new city's ticks from 0.
+  void SyncStallTimer(bool restart) REQUIRES(mutex_);
   int StartNextCity() REQUIRES(mutex_);
   void BuildPackageList() REQUIRES(mutex_);
   // One package file of the city: stored of expected tiles; a file still lacking some is fetched.
@@ -136,6 +141,7 @@ class COfflineMapMan {
   // does nothing.
   std::shared_ptr<COfflineMapMan*> self_ = std::make_shared<COfflineMapMan*>(this);
   int stall_ GUARDED_BY(mutex_) = 0;
+  bool stallTimerOn_ GUARDED_BY(mutex_) = false;
   COLUpdateRecord current_ GUARDED_BY(mutex_);
   OfflineGridClient* client_ = nullptr;  // set before the manager runs, then read only
   CVArray<tag_GridRisk> packages_ GUARDED_BY(mutex_);

@@ -80,9 +80,18 @@ int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {
   if (message == kHttpMarkupPage) {
     RepeatRequest(0);
   } else if (message == kHttpData || message == kHttpComplete) {
-    HandleAnswer(lParam);
-    platform::MutexLock lock(mutex_);
-    if (!tasks_.IsEmpty()) tasks_.RemoveAt(0);
+    int kind = 0, param = -1;
+    {
+      // Only the answer of the request running takes its task off the queue, once: a late message
+      // of an earlier request would drop a task that was never fetched.
+      platform::MutexLock lock(mutex_);
+      if (!running_ || lParam != sequence_) return 0;
+      running_ = false;
+      kind = runningKind_;
+      param = runningParam_;
+      if (!tasks_.IsEmpty()) tasks_.RemoveAt(0);
+    }
+    HandleAnswer(kind, param);
   } else if (message == CVMsgDispatcher::kTimerMessage && wParam == kTimerId) {
     RunNextTask();
   }
@@ -110,6 +119,7 @@ int COfflineTaskMan::RunNextTask() {
       tasks_.InsertAt(0, moved);
     }
     task = tasks_[0];
+    running_ = true;
     runningKind_ = task.kind;
     runningUrl_ = task.url;
     runningParam_ = task.param;
@@ -139,14 +149,7 @@ bool COfflineTaskMan::ParseDataVersion(const char* text, int length, COLVersionI
   return true;
 }
 
-void COfflineTaskMan::HandleAnswer(int tag) {
-  int kind = 0, param = -1;
-  {
-    platform::MutexLock lock(mutex_);
-    if (tag != sequence_) return;
-    kind = runningKind_;
-    param = runningParam_;
-  }
+void COfflineTaskMan::HandleAnswer(int kind, int param) {
   int length = received_;
   if (length <= 0 || length > kBufferSize) return;
   COLRecordMan* records = records_;

@@ -62,7 +62,8 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
 
  private:
   int RunNextTask();
-  void HandleAnswer(int tag);
+  // Hands the answer in the receive buffer of a task of that kind and code to its manager.
+  void HandleAnswer(int kind, int param);
 
   CVMapEngine* const engine_;
   CVMsgDispatcher* const dispatcher_;
@@ -70,6 +71,8 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
   CVerDatsetMan* const versions_;
   std::vector<char> buffer_;
   int received_ = 0;
+  // The task at the head of the queue is being fetched under tag sequence_.
+  bool running_ GUARDED_BY(mutex_) = false;
   int runningKind_ GUARDED_BY(mutex_) = 0;
   CVString runningUrl_ GUARDED_BY(mutex_);
   int runningParam_ GUARDED_BY(mutex_) = -1;

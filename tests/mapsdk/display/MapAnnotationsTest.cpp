@@ -238,6 +238,9 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
   ASSERT_TRUE(me);
   EXPECT_EQ(me->title(), "我的位置");
   EXPECT_FALSE(me->location());
+  // Until the map shows the user location the engine's location is off: nothing locates.
+  auto modeOfEngine = [] { return gmengine::GetAppLocationMode(gmengine::LocationOfEngine()); };
+  EXPECT_EQ(modeOfEngine(), static_cast<int>(mapsdk::LocMode::Off));
   EXPECT_FALSE(view->viewForAnnotation(me));
   const mapsdk::CLLocationCoordinate2D here = view->convertPointToCoordinate({160, 240});
   {
@@ -269,12 +272,15 @@ TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
   EXPECT_FALSE(view->isUserLocationVisible());
   ASSERT_TRUE(Rest());
 
+  EXPECT_EQ(modeOfEngine(), static_cast<int>(mapsdk::LocMode::SatelliteAndNetwork));
   view->setShowsUserLocation(false);
+  EXPECT_EQ(modeOfEngine(), static_cast<int>(mapsdk::LocMode::Off));
   EXPECT_FALSE(view->isUserLocationVisible());
   EXPECT_EQ(view->userLocation(), me);  // hidden, not gone
   EXPECT_FALSE(located->superviewPointer());
   view->setShowsUserLocation(true);
   EXPECT_EQ(view->userLocation(), me);
+  EXPECT_EQ(modeOfEngine(), static_cast<int>(mapsdk::LocMode::SatelliteAndNetwork));
 }
 
 // Every failure to locate the user reaches the delegate with its error, again and again, and

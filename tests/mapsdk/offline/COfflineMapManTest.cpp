@@ -186,6 +186,22 @@ TEST_F(COfflineMapManTest, TilesThatDoNotDecodeAreNotStoredButCountedAndFetchedA
   EXPECT_EQ(finished->local.state, OfflineCityState::Finished);
 }
 
+// The service answers a place without map data with an empty tile: it is stored as such, not
+// counted as broken, and the download goes on past it.
+TEST_F(COfflineMapManTest, AnEmptyTileIsStoredAndNotCountedAsBroken) {
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(client.batches.size(), 1u);
+  const GridKey first = client.batches[0].keys[0];
+  ASSERT_EQ(man->SaveGridData("", 0, first, 11), 1);
+  EXPECT_EQ(man->GetFailedCount(), 0);
+  EXPECT_TRUE(man->GetFailedTiles().empty());
+  EXPECT_EQ(man->GetHeadReceived(), 1);
+  man->ContinueDownload(man->GetHeadReceived(), 1);
+  ASSERT_EQ(client.batches.size(), 2u);
+  EXPECT_EQ(client.batches[1].level, 12);
+}
+
 // Some tiles broken among good ones: the good are stored, and the next download starts at the first
 // broken one.
 TEST_F(COfflineMapManTest, TheNextDownloadStartsAtTheFirstBrokenTile) {
@@ -239,6 +255,83 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   EXPECT_EQ(client.mapRequesting, 0);
   EXPECT_EQ(client.batches.size(), 3u);
   EXPECT_EQ(client.batches.back().sequence, 1000003);
+}
+
+// The stall timer is work of a city's download: it ticks while a city downloads and never once the
+// download ends, whichever way it ends.
+TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {
+  // What the timer thread does over one interval; true when the stall timer fired.
+  auto fires = [&] {
+    const int before = stallTicks;
+    Dispatcher()->OnTimerTick(COfflineMapMan::kTimerMs);
+    platform::RunLoop::main().runOnce(0);
+    return stallTicks > before;
+  };
+  const int id = 131;
+  EXPECT_FALSE(fires());
+  // A city taken while downloading is switched off does not download yet.
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  EXPECT_TRUE(fires());
+  EXPECT_TRUE(fires());
+  ASSERT_EQ(man->OnCommand(12, 0), 1);
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  EXPECT_TRUE(fires());
+
+  // Paused, resumed.
+  ASSERT_EQ(records->StopCity(id), 1);
+  Drain();
+  ASSERT_EQ(man->GetPackageCount(), 0);
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(records->StartCity(id), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+
+  // Finished.
+  int guard = 0;
+  while (man->GetPackageCount() > 0 && ++guard < 1000) AnswerLastBatch();
+  ASSERT_EQ(records->GetUpdateRecord(id)->local.state, OfflineCityState::Finished);
+  EXPECT_FALSE(fires());
+
+  // Started again, then the records cleared.
+  COLUpdateRecord city = MakeRecord(132, {"5_6"});
+  city.local.state = OfflineCityState::Queued;
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(132), 1);
+  Drain();
+  ASSERT_EQ(man->GetPackageCount(), 1);
+  EXPECT_TRUE(fires());
+  ASSERT_EQ(records->ClearAllRecords(), 1);
+  EXPECT_FALSE(fires());
+
+  // Removed while downloading.
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(132), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+  int removed = 132;
+  ASSERT_EQ(records->RemoveCity(removed), 1);
+  Drain();
+  EXPECT_FALSE(fires());
+
+  // Stopped by a tile it could not write; the manager gone.
+  ASSERT_EQ(records->StoreRecord(city), 1);
+  ASSERT_EQ(records->StartCity(132), 1);
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+  man->StopAfterFailedSave();
+  EXPECT_FALSE(fires());
+  ASSERT_EQ(records->StartCity(132), 1);
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  Drain();
+  EXPECT_TRUE(fires());
+  mapMan = nullptr;
+  man.reset();
+  EXPECT_EQ(Dispatcher()->KillTimer(COfflineMapMan::kTimerId), 0);
 }
 
 TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughThem) {

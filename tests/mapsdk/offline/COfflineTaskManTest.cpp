@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "demo/LoopbackHttpServer.h"
@@ -37,6 +38,11 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
             "[{\"f\":\"OfflineSearch.dat\",\"d\":\"2.0\"},{\"f\":\"CMRequire.dat\",\"d\":\"9\"}]");
       }
       if (request.target.find("update/OfflineSearch.dat") != std::string::npos) {
+        if (searchListFails) {
+          ScriptedResponse failed;
+          failed.status = 500;
+          return failed;
+        }
         return ScriptedResponse::ok("[{\"i\":\"131\",\"n\":\"Beijing\",\"sl\":1,\"sh\":2}]");
       }
       return ScriptedResponse::ok("<html></html>", {{"Content-Type", "text/html"}});
@@ -63,6 +69,7 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   }
 
   std::string cityVersion = "22";
+  std::atomic<bool> searchListFails{false};
   LoopbackHttpServer server;
   int answers = 0;
   // Counts the answers it hands over.
@@ -120,6 +127,59 @@ TEST_F(COfflineTaskManTest, AnAnswerMessageOfAnEarlierRequestIsNotReadAgain) {
   tasks->OnMessage(kHttpComplete, 0, 0);
   tasks->OnMessage(kHttpComplete, 0, 7);
   EXPECT_EQ(versions->Server().GetSize(), 2);
+}
+
+// A queued task leaves the queue with the answer of its own request, once; messages tagged for an
+// earlier request, or for none, or a failure, leave it to be fetched.
+TEST_F(COfflineTaskManTest, AnswersOfOtherRequestsLeaveTheQueueAlone) {
+  tasks->AddUpdateFileTask(CVString("VerDatset.dat"), 0);
+  tasks->AddCityListTask(2);
+  ASSERT_EQ(tasks->GetTaskCount(), 2);
+  // Nothing asked yet.
+  tasks->OnMessage(kHttpComplete, 0, 0);
+  tasks->OnMessage(kHttpComplete, 0, 1);
+  tasks->OnMessage(kHttpData, 0, 1);
+  EXPECT_EQ(tasks->GetTaskCount(), 2);
+
+  ASSERT_TRUE(Tick());
+  ASSERT_EQ(tasks->GetTaskCount(), 1);
+  EXPECT_EQ(records->GetVersion().c, CVString("22"));
+  // The same answer again, and an earlier one: the catalogue file stays queued.
+  tasks->OnMessage(kHttpComplete, 0, 1);
+  tasks->OnMessage(kHttpData, 0, 1);
+  tasks->OnMessage(kHttpComplete, 0, 0);
+  EXPECT_EQ(tasks->GetTaskCount(), 1);
+  EXPECT_EQ(versions->Server().GetSize(), 0);
+
+  // It is fetched next; its answer queues the search list in its place.
+  ASSERT_TRUE(Tick());
+  ASSERT_EQ(server.requestCount(), 2u);
+  EXPECT_NE(server.requests()[1].target.find("update/VerDatset.dat"), std::string::npos);
+  EXPECT_EQ(versions->Server().GetSize(), 2);
+  ASSERT_EQ(tasks->GetTaskCount(), 1);
+  // A request that fails leaves its task for the next tick.
+  searchListFails = true;
+  tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+  ASSERT_TRUE(RunUntil([&] { return server.requestCount() >= 3u && !tasks->IsBusy(); }));
+  Drain();
+  EXPECT_EQ(tasks->GetTaskCount(), 1);
+  EXPECT_FALSE(records->HasCity(131));
+  searchListFails = false;
+  ASSERT_TRUE(Tick());
+  EXPECT_TRUE(records->HasCity(131));
+  EXPECT_EQ(tasks->GetTaskCount(), 0);
+}
+
+// Its timer is the task manager's work: it is there once the manager is ready and gone with it.
+TEST_F(COfflineTaskManTest, ItsTimerEndsWithIt) {
+  {
+    COfflineTaskMan other(engine, Dispatcher(), records, versions);
+    ASSERT_EQ(other.Init(), 1);
+  }
+  EXPECT_EQ(Dispatcher()->KillTimer(COfflineTaskMan::kTimerId), 0);
+  COfflineTaskMan kept(engine, Dispatcher(), records, versions);
+  ASSERT_EQ(kept.Init(), 1);
+  EXPECT_EQ(Dispatcher()->KillTimer(COfflineTaskMan::kTimerId), 1);
 }
 
 TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -101,7 +102,10 @@ class OfflineEngineTest : public ::testing::Test {
       gmengine::COfflineMapMan* man = mapMan;
       if (!man) return 0;
       if (message == 8013) return man->OnCommand(wParam, lParam);
-      if (message == 8) return man->OnTimer(message, wParam);
+      if (message == 8) {
+        if (wParam == gmengine::COfflineMapMan::kTimerId) ++stallTicks;
+        return man->OnTimer(message, wParam);
+      }
       return 0;
     });
     engine->SetDisplay(std::make_unique<Display>(*this));
@@ -129,6 +133,8 @@ class OfflineEngineTest : public ::testing::Test {
     return platform::RunLoop::main().runUntil(done, seconds);
   }
 
+  // Ticks of the offline download's stall timer that reached the map manager (timer thread).
+  std::atomic<int> stallTicks{0};
   kavro::test::TempHome home;
   gmengine::CVMapEngine* engine = nullptr;
   gmengine::COfflineMapMan* mapMan = nullptr;

@@ -125,6 +125,17 @@ TEST(CSearchManTest, AnswersOfUnhandledTypesAndBrokenTextAreErrors) {
   EXPECT_EQ(unhandled.error, SearchError::NothingFound);
   EXPECT_EQ(parse("{\"result\":", SearchType::PoiInCity).error, SearchError::Unparsable);
   EXPECT_EQ(parse("\xff\xfe{}", SearchType::PoiInCity).error, SearchError::Unconvertible);
+  // Bytes that are not UTF-8 of every kind: a lone trail byte, overlong forms, a surrogate, a value
+  // past U+10FFFF, a five-byte lead, a lead without its trail bytes, one cut off at the end.
+  for (const std::string bad : {"\x80", "\xbf", "\xc0\x80", "\xe0\x80\x80", "\xed\xa0\x80",
+                                "\xf4\x90\x80\x80", "\xf8\x88\x80\x80\x80", "\xe4\x41\x41"}) {
+    EXPECT_EQ(parse(bad + "{}", SearchType::PoiInCity).error, SearchError::Unconvertible)
+        << testing::PrintToString(bad);
+  }
+  EXPECT_EQ(parse("{}\xe4\xb8", SearchType::PoiInCity).error, SearchError::Unconvertible);
+  // Well-formed text of one to three bytes a character is read.
+  EXPECT_EQ(parse("{\"result\":{\"type\":3},\"n\":\"a\xc3\xa9\xe4\xb8\xad\"}", SearchType::PoiInCity).error,
+            SearchError::NothingFound);
   // Each server error of a route request gives its own reason.
   struct RouteError {
     int type, error;
