@@ -180,6 +180,54 @@ TEST_F(RunnerTest, ChecksFailNamingTheLineWhatWasExpectedAndWhatIsThere) {
     EXPECT_EQ(runner_->execute(line), Outcome::Usage) << line;
 }
 
+// A request not received is answered with what was: the calls to the same path first, in the order
+// they came, then the others, eight at most, and a count of those left out that is the count of
+// calls received since the last "clear requests".
+TEST_F(RunnerTest, ARequestNotReceivedListsTheCallsToItsPathFirstAndCountsTheRest) {
+  ASSERT_EQ(script("clear requests\nsearch java\njob 45127603\nsearch python\n"), Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(runner_->execute("expect request job/search_job_list.php keyword=c"), Outcome::Failed);
+  std::string said = runner_->lastMessage();
+  const std::size_t java = said.find("; received: job/search_job_list.php?postchannel=0000&keyword=java&");
+  const std::size_t python = said.find(", job/search_job_list.php?postchannel=0000&keyword=python&");
+  const std::size_t job = said.find(", job/get_job_info.php?jobid=45127603&");
+  ASSERT_NE(java, std::string::npos) << said;
+  EXPECT_LT(java, python) << said;
+  EXPECT_LT(python, job) << "the other path after the same one: " << said;
+  EXPECT_NE(job, std::string::npos) << said;
+  EXPECT_EQ(said.find("more)"), std::string::npos) << "all three listed: " << said;
+  EXPECT_EQ(said.find("get_location"), std::string::npos) << "cleared before: " << said;
+  // The job's own path: the searches follow it.
+  EXPECT_EQ(runner_->execute("expect request job/get_job_info.php jobid=1"), Outcome::Failed);
+  said = runner_->lastMessage();
+  EXPECT_LT(said.find("received: job/get_job_info.php?jobid=45127603&"),
+            said.find(", job/search_job_list.php?postchannel=0000&keyword=java&"))
+      << said;
+
+  // Ten searches more: eight listed, all of the searched path, and the rest counted.
+  std::string searches;
+  for (int i = 0; i < 10; ++i) searches += "search k" + std::to_string(i) + "\n";
+  ASSERT_EQ(script(searches), Outcome::Done) << err_.str();
+  EXPECT_EQ(runner_->execute("expect request job/search_job_list.php keyword=c"), Outcome::Failed);
+  said = runner_->lastMessage();
+  EXPECT_EQ(said.find("get_job_info"), std::string::npos) << said;
+  std::size_t listed = 0;
+  for (std::size_t at = 0; (at = said.find("job/search_job_list.php?", at)) != std::string::npos; ++at)
+    ++listed;
+  EXPECT_EQ(listed, 8u) << said;
+  EXPECT_TRUE(said.ends_with(", ... (5 more)")) << said;
+  EXPECT_NE(said.find("keyword=python&"), std::string::npos) << said;
+  EXPECT_EQ(said.find("keyword=k6&"), std::string::npos) << said;
+
+  // Asked for a path no call took: the calls are listed all the same.
+  ASSERT_EQ(script("clear requests\nsearch java\n"), Outcome::Done) << err_.str();
+  EXPECT_EQ(runner_->execute("expect request user/login.php"), Outcome::Failed);
+  said = runner_->lastMessage();
+  EXPECT_NE(said.find("received: job/search_job_list.php?postchannel=0000&keyword=java&"), std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("more)"), std::string::npos) << said;
+}
+
 // A tap that does nothing on screen is a failure: on a disabled control, or where nothing takes
 // it. A text shown by a title and by a button is the button's.
 TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
@@ -195,6 +243,16 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
                         ": the point is off the screen of 320 x 480 points (0 <= x < 320, 0 <= y < 480)"),
         std::string::npos)
         << err_.str();
+  }
+  // A lone "#" or "@" names no id and no point: it is a text like any other.
+  for (const char* target : {"\"#\"", "\"@\""}) {
+    for (const char* command : {"tap", "expect enabled"}) {
+      EXPECT_EQ(runner_->execute(std::string(command) + " " + target), Outcome::Failed) << command << target;
+      EXPECT_EQ(runner_->lastMessage(),
+                std::string(command) + ": nothing on screen is " + target +
+                    "; on screen: \"职位搜索\", \"地图找工作\", \"登录\", \"我的简历\", \"Kavro 求职\"")
+          << command << target;
+    }
   }
   ASSERT_EQ(
       script("tap 职位搜索\ntap SearchBar\ntype java\nreturn\ntap @160,240\nexpect disabled 收藏职位\n"),
