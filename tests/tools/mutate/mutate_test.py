@@ -120,6 +120,18 @@ class KindsTest(unittest.TestCase):
         self.assertEqual(mutated("  if (int n = count()) use(n);", "negate"), [])
         self.assertEqual(mutated("  if (a == b) go();", "negate"), ["  if (!(a == b)) go();"])
         self.assertEqual(mutated("  if (a ||", "negate"), [])  # the condition goes on: not this line
+        # No condition to negate: empty, or an init-statement before it.
+        self.assertEqual(mutated("  if ( ) g();", "negate"), [])
+        self.assertEqual(mutated("  if (reset(); ok) g();", "negate"), [])
+        self.assertEqual(mutated("  while (step(); more) g();", "negate"), [])
+
+    def test_logic_in_a_comment_or_a_string_is_left_alone_by_every_kind(self):
+        for line in ["  x = 1;  // if (a) return; f(a, b); while (true) !done; p.x < q.y",
+                     '  s = "if (a) return; f(a, b) while (true) !done p.x a < b";']:
+            self.assertEqual([(m.kind, m.mutated) for m in mutate.mutations_of_line("a.cpp", 1, line)], [], line)
+        for line in ["    x = 1  # if a < b: f(a, b); while True: not done; p.x",
+                     '    s = "if a < b: f(a, b) True not done p.x"']:
+            self.assertEqual([(m.kind, m.mutated) for m in mutate.mutations_of_line("t.py", 1, line)], [], line)
 
     def test_a_key_names_the_change_not_the_line_number(self):
         first = mutate.mutations_of_line("a.cpp", 3, "  if (i < n) return;")
