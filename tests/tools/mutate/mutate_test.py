@@ -371,6 +371,25 @@ class CommandLineTest(Tree):
             with contextlib.redirect_stderr(io.StringIO()):
                 mutate.main(["kit", "--kinds", "flip,rename", "--list"], root=self.root)
 
+    def test_the_script_run_as_a_program_works_on_the_tree_it_stands_in_and_exits_with_its_answer(self):
+        import shutil
+        import subprocess
+        import sys
+
+        self.write("kit/x/A.cpp", CODE)
+        os.makedirs(os.path.join(self.root, "tools"))
+        shutil.copy(os.path.join(_source, "tools", "mutate.py"), os.path.join(self.root, "tools", "mutate.py"))
+        script = os.path.join(self.root, "tools", "mutate.py")
+        listed = subprocess.run([sys.executable, script, "kit", "-n", "2", "--seed", "3", "--list"],
+                                capture_output=True, text=True, cwd="/")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        self.assertTrue(listed.stdout.startswith("seed 3\n"), listed.stdout)
+        self.assertEqual(listed.stdout.count("kit/x/A.cpp:"), 2, listed.stdout)
+        refused = subprocess.run([sys.executable, script, "demo", "--list"], capture_output=True, text=True)
+        self.assertEqual(refused.returncode, 2)
+        self.assertIn("the folder must be under one of", refused.stderr)
+        self.assertEqual(refused.stdout, "")
+
 
 if __name__ == "__main__":
     unittest.main()
@@ -387,6 +406,12 @@ class ToolsTest(Tree):
         for m in mutate.sample(self.root, "tools", 100, seed=3):
             kinds[m.path].add(m.kind)
         self.assertEqual(kinds["tools/check-folders.py"], {"flip", "bound", "negate", "flag"})
+
+    def test_a_python_tool_named_alone_is_the_sample_and_a_missing_one_is_nothing(self):
+        self.write("tools/check-folders.py", "def f(a, n):\n    if a < n:\n        return True\n")
+        self.assertEqual(mutate.source_files(self.root, "tools/check-folders.py"), ["tools/check-folders.py"])
+        self.assertEqual(mutate.source_files(self.root, "tools/check-factories.py"), [])
+        self.assertEqual(mutate.sample(self.root, "tools/check-factories.py", 10, seed=3), [])
 
     def test_docstrings_hold_no_logic(self):
         self.write("tools/check-folders.py", 'def f():\n    """Whether\n    if a < b: go(a, b)\n    """\n    return a < b\n')
