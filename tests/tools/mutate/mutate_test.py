@@ -501,6 +501,27 @@ class BuildTreeTest(Tree):
         self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
         self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
 
+    def test_test_executables_run_whole_and_other_tests_through_ctest(self):
+        exe = "build/test/tests/kit/core/kit_core_tests"
+        self.write(exe, "#!/bin/sh\necho '[  FAILED  ] Store.KeepsWhatItGot (1 ms)'\nexit 1\n")
+        os.chmod(os.path.join(self.root, exe), 0o755)
+        runner = mutate.Runner(self.root, "build/test")
+        ok, report = runner.test(("exe", ["kit_core_tests"]))
+        self.assertFalse(ok)
+        self.assertIn("kit_core_tests (Store.KeepsWhatItGot)", report)
+        self.write(exe, "#!/bin/sh\nexit 0\n")
+        self.assertEqual(runner.test(("exe", ["kit_core_tests"])), (True, ""))
+
+        self.write("build/test/CTestTestfile.cmake", 'add_test(road.falls "/bin/false")\n'
+                   'set_tests_properties(road.falls PROPERTIES LABELS "road")\n'
+                   'add_test(tools.stands "/bin/true")\n')
+        ok, out = runner.test(("ctest", ["-L", "road"]))
+        self.assertFalse(ok)
+        self.assertIn("road.falls", out)
+        ok, out = runner.test(("ctest", ["-R", "^tools\\."]))
+        self.assertTrue(ok, out)
+        self.assertIn("tools.stands", out)
+
     def test_a_build_that_cannot_be_configured_is_told_and_one_configured_is_left_alone(self):
         said = []
         runner = mutate.Runner(self.root, "build/test", log=said.append)
