@@ -337,6 +337,39 @@ TEST_F(MapCommandsTest, MapStatusCountsTheTilesTheMapAskedForAndHolds) {
   ASSERT_EQ(run("map close"), Outcome::Done);
 }
 
+// "map expect places" reads the dots in the picture: before any place came it says so; switched
+// on, the places show; switched off again, the places that came stand inside the map but none
+// shows its dot, and it fails counting them.
+TEST_F(MapCommandsTest, ExpectPlacesLooksForTheirDotsInThePicture) {
+  start();
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect places"), Outcome::Failed);
+  std::string said = runner_->lastMessage();
+  EXPECT_EQ(said.rfind("map expect places: 0 of 0 small places on the visible map (level 14 at ", 0), 0u)
+      << said;
+  EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B; none came from the map service at " +
+                             platform::Environment::mapHostUrl()))
+      << said;
+
+  ASSERT_EQ(run("map places on"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect places"), Outcome::Done) << runner_->lastMessage();
+  ASSERT_EQ(run("map places off"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect places"), Outcome::Failed);
+  said = runner_->lastMessage();
+  int drawn = -1, inside = -1;
+  ASSERT_EQ(std::sscanf(said.c_str(), "map expect places: %d of %d small places", &drawn, &inside), 2)
+      << said;
+  EXPECT_EQ(drawn, 0) << said;
+  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(control);
+  int came = 0;
+  for (const auto& tile : control->BackgroundLayer().Tiles()) came += tile.pois.GetSize();
+  EXPECT_GT(inside, 0) << said;
+  EXPECT_LE(inside, came) << said;
+  EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B")) << said;
+}
+
 // The map screen stands in the application's frame: the status-bar area above its bar looks as it
 // does on every other screen, and the map starts below the bar.
 TEST_F(MapCommandsTest, TheMapScreenHasTheStatusBarAreaOfEveryScreen) {

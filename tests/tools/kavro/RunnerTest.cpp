@@ -22,10 +22,13 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/runtime/ClassRef.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
+#include "platform/ui/Window.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"
@@ -267,6 +270,42 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
                    "clear requests\ntap 登录\nexpect request user/login.php username=demo pwd=pw\n"),
             Outcome::Done)
       << err_.str();
+}
+
+// A text names the views that show it whole before those that only hold it: a label showing it
+// whole is the target even where a button holding it in a longer title takes taps; a button
+// showing it whole goes before a label showing it too.
+TEST_F(RunnerTest, ATextNamesTheViewShowingItWholeBeforeOneHoldingIt) {
+  auto window = platform::Application::sharedApplication().keyWindow();
+  ASSERT_TRUE(window);
+  auto panel = std::make_shared<platform::View>(platform::Rect(0, 300, 320, 100));
+  auto label = std::make_shared<platform::Label>(platform::Rect(10, 10, 100, 30));
+  label->setText("报名");
+  auto longer = platform::Button::buttonWithType(platform::ButtonType::Custom, {10, 50, 140, 40});
+  longer->setTitle("报名截止提醒");
+  int longerTaps = 0;
+  longer->addTarget(nullptr, platform::ControlEvent::TouchUpInside,
+                    [&](platform::Control&) { ++longerTaps; });
+  panel->addSubview(label);
+  panel->addSubview(longer);
+  window->addSubview(panel);
+
+  EXPECT_EQ(runner_->execute("tap 报名"), Outcome::Failed);
+  EXPECT_EQ(runner_->lastMessage(), "tap \"报名\": nothing there takes a tap");
+  EXPECT_EQ(longerTaps, 0) << "the longer title is not what was named";
+  EXPECT_EQ(runner_->execute("tap 截止"), Outcome::Done) << runner_->lastMessage();
+  EXPECT_EQ(longerTaps, 1);
+
+  // The same text on a button too: the button is the one a person taps.
+  auto whole = platform::Button::buttonWithType(platform::ButtonType::Custom, {170, 50, 140, 40});
+  whole->setTitle("报名");
+  int wholeTaps = 0;
+  whole->addTarget(nullptr, platform::ControlEvent::TouchUpInside, [&](platform::Control&) { ++wholeTaps; });
+  panel->addSubview(whole);
+  EXPECT_EQ(runner_->execute("tap 报名"), Outcome::Done) << runner_->lastMessage();
+  EXPECT_EQ(wholeTaps, 1);
+  EXPECT_EQ(longerTaps, 1);
+  panel->removeFromSuperview();
 }
 
 // An interrupt (Ctrl-C at a terminal) stops the waiting of the command under way, which fails
