@@ -19,6 +19,7 @@
 #include "demo/LoopbackSocket.h"
 #include "demo/MapDemoService.h"
 #include "demo/MapFixtureServer.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/MapControlBlock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/graphics/Bitmap.h"
@@ -246,6 +247,24 @@ TEST_F(MapCommandsTest, MisusedMapCommandsAreUsageErrorsAndNothingMoves) {
   EXPECT_EQ(before.substr(before.rfind("level")), after) << "the map stayed where it was";
 }
 
+// The engine keeps one map for every view: the map screen opens at the runner's centre and level,
+// not where the job map left it.
+TEST_F(MapCommandsTest, TheMapScreenOpensAtTheDefaultCentreWhereverTheLastMapWasLeft) {
+  start();
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("back"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  out_.str("");
+  ASSERT_EQ(run("map status"), Outcome::Done) << err_.str();
+  int level = 0, x = 0, y = 0;
+  ASSERT_EQ(std::sscanf(out_.str().c_str(), "level %d centre %d,%d", &level, &x, &y), 3) << out_.str();
+  EXPECT_EQ(level, gmengine::kInitialLevel) << out_.str();
+  EXPECT_NEAR(x, gmengine::kInitialCenterX, 1) << out_.str();
+  EXPECT_NEAR(y, gmengine::kInitialCenterY, 1) << out_.str();
+  ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
 TEST_F(MapCommandsTest, MapSnapWritesUnderTheOutFolderAndSaysWhatItWrote) {
   start();
   ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
@@ -368,6 +387,35 @@ TEST_F(MapCommandsTest, ExpectPlacesLooksForTheirDotsInThePicture) {
   EXPECT_GT(inside, 0) << said;
   EXPECT_LE(inside, came) << said;
   EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B")) << said;
+}
+
+// Pixels of the screen, drawn at the device's scale, in a colour (RRGGBB).
+int pixelsOnScreenIn(std::uint32_t rgb) {
+  const auto image = platform::Snapshot::imageOfScreen(2);
+  if (!image || !image->bitmap()) return -1;
+  const auto& bitmap = *image->bitmap();
+  int n = 0;
+  for (int y = 0; y < bitmap.height(); ++y) {
+    for (int x = 0; x < bitmap.width(); ++x) {
+      const platform::Pixel p = bitmap.pixelAt(x, y);
+      n += ((std::uint32_t(p.r) << 16) | (std::uint32_t(p.g) << 8) | p.b) == rgb;
+    }
+  }
+  return n;
+}
+
+// "map route" asks the map service for the route between two places of the demo city and draws it
+// on the map on screen, between them.
+TEST_F(MapCommandsTest, TheRouteIsAskedBetweenTwoPlacesOfTheMapAndDrawnOnIt) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  const std::uint32_t blue = mapsdk::layerstyles::kRouteColor & 0xFFFFFFu;
+  const int before = pixelsOnScreenIn(blue);  // what the map shows in that blue already
+  ASSERT_GE(before, 0);
+  ASSERT_EQ(run("map route"), Outcome::Done) << err_.str();
+  // Five pixels wide from one place to the other, a hundred and more pixels apart.
+  EXPECT_GT(pixelsOnScreenIn(blue), before + 5 * 100);
+  ASSERT_EQ(run("map close"), Outcome::Done);
 }
 
 // The map screen stands in the application's frame: the status-bar area above its bar looks as it

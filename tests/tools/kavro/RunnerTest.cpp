@@ -334,6 +334,21 @@ TEST_F(RunnerTest, TypeAddsToTheFieldAndClearEmptiesIt) {
   EXPECT_NE(err_.str().find("clear: no text field is being edited"), std::string::npos) << err_.str();
 }
 
+// "clear" empties a text view as it does a field: the report form's statement, typed and cleared,
+// leaves the form as it was before, its 提交 disabled again.
+TEST_F(RunnerTest, ClearEmptiesATextViewToo) {
+  ASSERT_EQ(script("tap JobSearchController\ntap SearchBar\ntype java\nreturn\nif UITipsImageView\n"
+                   "tap @160,240\nend\ntap JobListSearchResultCell\nwait 1\ntap 举报\n"
+                   "if 该功能需要登录后使用\nalert 0\nend\ntap TextField\nclear\ntype demo\nreturn\nclear\n"
+                   "type demo\nreturn\nwait\nexpect 举报职位\nexpect disabled 提交\n"),
+            Outcome::Done)
+      << err_.str();
+  ASSERT_EQ(script("type 职位信息与面试不符\nexpect enabled 提交\nclear\nexpect no 职位信息与面试不符\n"
+                   "expect disabled 提交\nclear\ntype 与描述不符\nexpect 与描述不符\nexpect no 职位信息\n"),
+            Outcome::Done)
+      << err_.str();
+}
+
 TEST_F(RunnerTest, IfBlocksRunOnlyForWhatIsOnScreen) {
   ASSERT_EQ(script("if Nowhere\ntap Nowhere\nif Kavro 求职\ntap Nowhere\nend\nend\n"
                    "if Kavro 求职\nsnap seen.png\nend\n"),
@@ -349,6 +364,21 @@ TEST_F(RunnerTest, SearchAndDetailCommandsPrintTheParsedRecords) {
   EXPECT_NE(text.find(": 3 jobs, page 1"), std::string::npos) << text;
   EXPECT_NE(text.find("1. 高级软件工程师（C++） | 上海浦江数据科技有限公司"), std::string::npos) << text;
   EXPECT_NE(text.find("  address: 上海市浦东新区"), std::string::npos) << text;
+
+  // The page and the area asked for are what the server is asked for and what is printed.
+  ASSERT_EQ(script("clear requests\nsearch java --page 2\nsearch java --page=3 --area 010000\n"
+                   "expect request job/search_job_list.php keyword=java pageno=2 jobarea=020000\n"
+                   "expect request job/search_job_list.php keyword=java pageno=3 jobarea=010000\n"
+                   "expect no request job/search_job_list.php pageno=1\n"),
+            Outcome::Done)
+      << err_.str();
+  text = out_.str();
+  const std::size_t second = text.find("search \"java\" in 上海: ");
+  ASSERT_NE(second, std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.find(" jobs, ", second), 14), " jobs, page 2\n") << text;
+  const std::size_t third = text.find("search \"java\" in 010000: ");
+  ASSERT_NE(third, std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.find(" jobs, ", third), 14), " jobs, page 3\n") << text;
 }
 
 TEST_F(RunnerTest, AnUnreachableServerFailsTheCallButNotTheStart) {
