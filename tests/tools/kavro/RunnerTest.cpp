@@ -337,14 +337,17 @@ TEST_F(RunnerTest, TypeAddsToTheFieldAndClearEmptiesIt) {
 // "clear" empties a text view as it does a field: the report form's statement, typed and cleared,
 // leaves the form as it was before, its 提交 disabled again.
 TEST_F(RunnerTest, ClearEmptiesATextViewToo) {
+  // The login gate shows unless an earlier session of the process logged in.
   ASSERT_EQ(script("tap JobSearchController\ntap SearchBar\ntype java\nreturn\nif UITipsImageView\n"
                    "tap @160,240\nend\ntap JobListSearchResultCell\nwait 1\ntap 举报\n"
-                   "if 该功能需要登录后使用\nalert 0\nend\ntap TextField\nclear\ntype demo\nreturn\nclear\n"
-                   "type demo\nreturn\nwait\nexpect 举报职位\nexpect disabled 提交\n"),
+                   "if 该功能需要登录后使用\nalert 0\ntap TextField\nclear\ntype demo\nreturn\nclear\n"
+                   "type demo\nreturn\nend\nwait\nexpect 举报职位\ntap UIPlaceHolderTextView\n"
+                   "expect disabled 提交\nexpect 0/200\n"),
             Outcome::Done)
       << err_.str();
-  ASSERT_EQ(script("type 职位信息与面试不符\nexpect enabled 提交\nclear\nexpect no 职位信息与面试不符\n"
-                   "expect disabled 提交\nclear\ntype 与描述不符\nexpect 与描述不符\nexpect no 职位信息\n"),
+  ASSERT_EQ(script("type 职位信息与面试不符\nexpect enabled 提交\nexpect 9/200\nclear\n"
+                   "expect no 职位信息与面试不符\nexpect disabled 提交\nexpect 0/200\nclear\n"
+                   "type 与描述不符\nexpect 与描述不符\nexpect 5/200\nexpect no 职位信息\n"),
             Outcome::Done)
       << err_.str();
 }
