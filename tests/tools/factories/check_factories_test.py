@@ -100,6 +100,27 @@ class Bar : public Screen {
         self.assertEqual(status, 0, out)
         self.assertIn("6 classes are made only through their factories", out)
 
+    def test_run_as_a_program_it_exits_with_its_answer(self):
+        import subprocess
+        import sys
+
+        script = os.path.join(_source, "tools", "check-factories.py")
+        self.write("kit/ui/Open.h", """
+class Open {
+ public:
+  Open();
+  static std::shared_ptr<Open> create();
+};
+""")
+        run = subprocess.run([sys.executable, script, "--root", self.root], capture_output=True, text=True)
+        self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+        self.assertIn("kit/ui/Open.h:", run.stdout)
+        self.assertIn("1 classes with a factory can still be made without it", run.stdout)
+        os.remove(os.path.join(self.root, "kit/ui/Open.h"))
+        run = subprocess.run([sys.executable, script, "--root", self.root], capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertIn("factories: 0 classes are made only through their factories", run.stdout)
+
     def test_a_public_constructor_beside_a_factory_fails(self):
         self.write("platform/ui/Button.h", """
 // A button.

@@ -53,6 +53,21 @@ class FolderCheckTest(unittest.TestCase):
         status, out = self.run_check()
         self.assertEqual(status, 0, out)
 
+    def test_run_as_a_program_it_exits_with_its_answer(self):
+        import subprocess
+        import sys
+
+        script = os.path.join(_source, "tools", "check-folders.py")
+        command = [sys.executable, script, "--root", self.root, "--targets", self.targets]
+        self.write("platform/foundation/Data.h", "kit/core/Store.h")
+        self.write("kit/core/Store.h")
+        run = subprocess.run(command, capture_output=True, text=True)
+        self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+        self.assertIn("platform/foundation/Data.h:3", run.stdout)
+        self.write("platform/foundation/Data.h")
+        run = subprocess.run(command, capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+
     def test_two_folders_including_each_other_fail_naming_both_includes(self):
         self.write("kit/core/Location.cpp", "kit/http/Reachability.h")
         self.write("kit/http/Reachability.h")

@@ -19,8 +19,10 @@
 #include "demo/LoopbackSocket.h"
 #include "demo/MapDemoService.h"
 #include "demo/MapFixtureServer.h"
+#include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/MapControlBlock.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Snapshot.h"
@@ -123,9 +125,12 @@ TEST_F(MapCommandsTest, AMapHostThatNeverAnswersFailsEachCommandWithinSecondsSay
             std::string::npos)
       << said;
 
+  // The tiles asked for before are still on their way: the clock stands the whole wait.
+  const double clockBefore = platform::RunLoop::main().now();
   begun = std::chrono::steady_clock::now();
   EXPECT_EQ(run("map zoom in"), Outcome::Failed);
   EXPECT_LT(secondsSince(begun), 15);
+  EXPECT_LT(platform::RunLoop::main().now() - clockBefore, 0.5) << runner_->lastMessage();
   EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
   EXPECT_NE(runner_->lastMessage().find("shows no streets"), std::string::npos) << runner_->lastMessage();
 }
@@ -246,6 +251,24 @@ TEST_F(MapCommandsTest, MisusedMapCommandsAreUsageErrorsAndNothingMoves) {
   EXPECT_EQ(before.substr(before.rfind("level")), after) << "the map stayed where it was";
 }
 
+// The engine keeps one map for every view: the map screen opens at the runner's centre and level,
+// not where the job map left it.
+TEST_F(MapCommandsTest, TheMapScreenOpensAtTheDefaultCentreWhereverTheLastMapWasLeft) {
+  start();
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("back"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  out_.str("");
+  ASSERT_EQ(run("map status"), Outcome::Done) << err_.str();
+  int level = 0, x = 0, y = 0;
+  ASSERT_EQ(std::sscanf(out_.str().c_str(), "level %d centre %d,%d", &level, &x, &y), 3) << out_.str();
+  EXPECT_EQ(level, gmengine::kInitialLevel) << out_.str();
+  EXPECT_NEAR(x, gmengine::kInitialCenterX, 1) << out_.str();
+  EXPECT_NEAR(y, gmengine::kInitialCenterY, 1) << out_.str();
+  ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
 TEST_F(MapCommandsTest, MapSnapWritesUnderTheOutFolderAndSaysWhatItWrote) {
   start();
   ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
@@ -334,6 +357,68 @@ TEST_F(MapCommandsTest, MapStatusCountsTheTilesTheMapAskedForAndHolds) {
   EXPECT_EQ(needed, tiles.GetSize()) << waiting;
   EXPECT_EQ(arrived, held) << waiting;
   EXPECT_LT(arrived, needed) << waiting;
+  ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
+// "map expect places" reads the dots in the picture: before any place came it says so; switched
+// on, the places show; switched off again, the places that came stand inside the map but none
+// shows its dot, and it fails counting them.
+TEST_F(MapCommandsTest, ExpectPlacesLooksForTheirDotsInThePicture) {
+  start();
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map wait"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect places"), Outcome::Failed);
+  std::string said = runner_->lastMessage();
+  EXPECT_EQ(said.rfind("map expect places: 0 of 0 small places on the visible map (level 14 at ", 0), 0u)
+      << said;
+  EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B; none came from the map service at " +
+                             platform::Environment::mapHostUrl()))
+      << said;
+
+  ASSERT_EQ(run("map places on"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect places"), Outcome::Done) << runner_->lastMessage();
+  ASSERT_EQ(run("map places off"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect places"), Outcome::Failed);
+  said = runner_->lastMessage();
+  int drawn = -1, inside = -1;
+  ASSERT_EQ(std::sscanf(said.c_str(), "map expect places: %d of %d small places", &drawn, &inside), 2)
+      << said;
+  EXPECT_EQ(drawn, 0) << said;
+  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+  ASSERT_TRUE(control);
+  int came = 0;
+  for (const auto& tile : control->BackgroundLayer().Tiles()) came += tile.pois.GetSize();
+  EXPECT_GT(inside, 0) << said;
+  EXPECT_LE(inside, came) << said;
+  EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B")) << said;
+}
+
+// Pixels of the screen, drawn at the device's scale, in a colour (RRGGBB).
+int pixelsOnScreenIn(std::uint32_t rgb) {
+  const auto image = platform::Snapshot::imageOfScreen(2);
+  if (!image || !image->bitmap()) return -1;
+  const auto& bitmap = *image->bitmap();
+  int n = 0;
+  for (int y = 0; y < bitmap.height(); ++y) {
+    for (int x = 0; x < bitmap.width(); ++x) {
+      const platform::Pixel p = bitmap.pixelAt(x, y);
+      n += ((std::uint32_t(p.r) << 16) | (std::uint32_t(p.g) << 8) | p.b) == rgb;
+    }
+  }
+  return n;
+}
+
+// "map route" asks the map service for the route between two places of the demo city and draws it
+// on the map on screen, between them.
+TEST_F(MapCommandsTest, TheRouteIsAskedBetweenTwoPlacesOfTheMapAndDrawnOnIt) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  const std::uint32_t blue = mapsdk::layerstyles::kRouteColor & 0xFFFFFFu;
+  const int before = pixelsOnScreenIn(blue);  // what the map shows in that blue already
+  ASSERT_GE(before, 0);
+  ASSERT_EQ(run("map route"), Outcome::Done) << err_.str();
+  // Five pixels wide from one place to the other, a hundred and more pixels apart.
+  EXPECT_GT(pixelsOnScreenIn(blue), before + 5 * 100);
   ASSERT_EQ(run("map close"), Outcome::Done);
 }
 

@@ -22,10 +22,13 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/runtime/ClassRef.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/GlyphRenderer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Snapshot.h"
 #include "platform/ui/TextMetrics.h"
+#include "platform/ui/Window.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 #include "tools/kavro/MapCommands.h"
@@ -180,6 +183,54 @@ TEST_F(RunnerTest, ChecksFailNamingTheLineWhatWasExpectedAndWhatIsThere) {
     EXPECT_EQ(runner_->execute(line), Outcome::Usage) << line;
 }
 
+// A request not received is answered with what was: the calls to the same path first, in the order
+// they came, then the others, eight at most, and a count of those left out that is the count of
+// calls received since the last "clear requests".
+TEST_F(RunnerTest, ARequestNotReceivedListsTheCallsToItsPathFirstAndCountsTheRest) {
+  ASSERT_EQ(script("clear requests\nsearch java\njob 45127603\nsearch python\n"), Outcome::Done)
+      << err_.str();
+  EXPECT_EQ(runner_->execute("expect request job/search_job_list.php keyword=c"), Outcome::Failed);
+  std::string said = runner_->lastMessage();
+  const std::size_t java = said.find("; received: job/search_job_list.php?postchannel=0000&keyword=java&");
+  const std::size_t python = said.find(", job/search_job_list.php?postchannel=0000&keyword=python&");
+  const std::size_t job = said.find(", job/get_job_info.php?jobid=45127603&");
+  ASSERT_NE(java, std::string::npos) << said;
+  EXPECT_LT(java, python) << said;
+  EXPECT_LT(python, job) << "the other path after the same one: " << said;
+  EXPECT_NE(job, std::string::npos) << said;
+  EXPECT_EQ(said.find("more)"), std::string::npos) << "all three listed: " << said;
+  EXPECT_EQ(said.find("get_location"), std::string::npos) << "cleared before: " << said;
+  // The job's own path: the searches follow it.
+  EXPECT_EQ(runner_->execute("expect request job/get_job_info.php jobid=1"), Outcome::Failed);
+  said = runner_->lastMessage();
+  EXPECT_LT(said.find("received: job/get_job_info.php?jobid=45127603&"),
+            said.find(", job/search_job_list.php?postchannel=0000&keyword=java&"))
+      << said;
+
+  // Ten searches more: eight listed, all of the searched path, and the rest counted.
+  std::string searches;
+  for (int i = 0; i < 10; ++i) searches += "search k" + std::to_string(i) + "\n";
+  ASSERT_EQ(script(searches), Outcome::Done) << err_.str();
+  EXPECT_EQ(runner_->execute("expect request job/search_job_list.php keyword=c"), Outcome::Failed);
+  said = runner_->lastMessage();
+  EXPECT_EQ(said.find("get_job_info"), std::string::npos) << said;
+  std::size_t listed = 0;
+  for (std::size_t at = 0; (at = said.find("job/search_job_list.php?", at)) != std::string::npos; ++at)
+    ++listed;
+  EXPECT_EQ(listed, 8u) << said;
+  EXPECT_TRUE(said.ends_with(", ... (5 more)")) << said;
+  EXPECT_NE(said.find("keyword=python&"), std::string::npos) << said;
+  EXPECT_EQ(said.find("keyword=k6&"), std::string::npos) << said;
+
+  // Asked for a path no call took: the calls are listed all the same.
+  ASSERT_EQ(script("clear requests\nsearch java\n"), Outcome::Done) << err_.str();
+  EXPECT_EQ(runner_->execute("expect request user/login.php"), Outcome::Failed);
+  said = runner_->lastMessage();
+  EXPECT_NE(said.find("received: job/search_job_list.php?postchannel=0000&keyword=java&"), std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("more)"), std::string::npos) << said;
+}
+
 // A tap that does nothing on screen is a failure: on a disabled control, or where nothing takes
 // it. A text shown by a title and by a button is the button's.
 TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
@@ -196,6 +247,16 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
         std::string::npos)
         << err_.str();
   }
+  // A lone "#" or "@" names no id and no point: it is a text like any other.
+  for (const char* target : {"\"#\"", "\"@\""}) {
+    for (const char* command : {"tap", "expect enabled"}) {
+      EXPECT_EQ(runner_->execute(std::string(command) + " " + target), Outcome::Failed) << command << target;
+      EXPECT_EQ(runner_->lastMessage(),
+                std::string(command) + ": nothing on screen is " + target +
+                    "; on screen: \"职位搜索\", \"地图找工作\", \"登录\", \"我的简历\", \"Kavro 求职\"")
+          << command << target;
+    }
+  }
   ASSERT_EQ(
       script("tap 职位搜索\ntap SearchBar\ntype java\nreturn\ntap @160,240\nexpect disabled 收藏职位\n"),
       Outcome::Done)
@@ -209,6 +270,42 @@ TEST_F(RunnerTest, TapsThatDoNothingFailAndATextTapsItsButtonOverATitle) {
                    "clear requests\ntap 登录\nexpect request user/login.php username=demo pwd=pw\n"),
             Outcome::Done)
       << err_.str();
+}
+
+// A text names the views that show it whole before those that only hold it: a label showing it
+// whole is the target even where a button holding it in a longer title takes taps; a button
+// showing it whole goes before a label showing it too.
+TEST_F(RunnerTest, ATextNamesTheViewShowingItWholeBeforeOneHoldingIt) {
+  auto window = platform::Application::sharedApplication().keyWindow();
+  ASSERT_TRUE(window);
+  auto panel = std::make_shared<platform::View>(platform::Rect(0, 300, 320, 100));
+  auto label = std::make_shared<platform::Label>(platform::Rect(10, 10, 100, 30));
+  label->setText("报名");
+  auto longer = platform::Button::buttonWithType(platform::ButtonType::Custom, {10, 50, 140, 40});
+  longer->setTitle("报名截止提醒");
+  int longerTaps = 0;
+  longer->addTarget(nullptr, platform::ControlEvent::TouchUpInside,
+                    [&](platform::Control&) { ++longerTaps; });
+  panel->addSubview(label);
+  panel->addSubview(longer);
+  window->addSubview(panel);
+
+  EXPECT_EQ(runner_->execute("tap 报名"), Outcome::Failed);
+  EXPECT_EQ(runner_->lastMessage(), "tap \"报名\": nothing there takes a tap");
+  EXPECT_EQ(longerTaps, 0) << "the longer title is not what was named";
+  EXPECT_EQ(runner_->execute("tap 截止"), Outcome::Done) << runner_->lastMessage();
+  EXPECT_EQ(longerTaps, 1);
+
+  // The same text on a button too: the button is the one a person taps.
+  auto whole = platform::Button::buttonWithType(platform::ButtonType::Custom, {170, 50, 140, 40});
+  whole->setTitle("报名");
+  int wholeTaps = 0;
+  whole->addTarget(nullptr, platform::ControlEvent::TouchUpInside, [&](platform::Control&) { ++wholeTaps; });
+  panel->addSubview(whole);
+  EXPECT_EQ(runner_->execute("tap 报名"), Outcome::Done) << runner_->lastMessage();
+  EXPECT_EQ(wholeTaps, 1);
+  EXPECT_EQ(longerTaps, 1);
+  panel->removeFromSuperview();
 }
 
 // An interrupt (Ctrl-C at a terminal) stops the waiting of the command under way, which fails
@@ -237,6 +334,24 @@ TEST_F(RunnerTest, TypeAddsToTheFieldAndClearEmptiesIt) {
   EXPECT_NE(err_.str().find("clear: no text field is being edited"), std::string::npos) << err_.str();
 }
 
+// "clear" empties a text view as it does a field: the report form's statement, typed and cleared,
+// leaves the form as it was before, its 提交 disabled again.
+TEST_F(RunnerTest, ClearEmptiesATextViewToo) {
+  // The login gate shows unless an earlier session of the process logged in.
+  ASSERT_EQ(script("tap JobSearchController\ntap SearchBar\ntype java\nreturn\nif UITipsImageView\n"
+                   "tap @160,240\nend\ntap JobListSearchResultCell\nwait 1\ntap 举报\n"
+                   "if 该功能需要登录后使用\nalert 0\ntap TextField\nclear\ntype demo\nreturn\nclear\n"
+                   "type demo\nreturn\nend\nwait\nexpect 举报职位\ntap UIPlaceHolderTextView\n"
+                   "expect disabled 提交\nexpect 0/200\n"),
+            Outcome::Done)
+      << err_.str();
+  ASSERT_EQ(script("type 职位信息与面试不符\nexpect enabled 提交\nexpect 9/200\nclear\n"
+                   "expect no 职位信息与面试不符\nexpect disabled 提交\nexpect 0/200\nclear\n"
+                   "type 与描述不符\nexpect 与描述不符\nexpect 5/200\nexpect no 职位信息\n"),
+            Outcome::Done)
+      << err_.str();
+}
+
 TEST_F(RunnerTest, IfBlocksRunOnlyForWhatIsOnScreen) {
   ASSERT_EQ(script("if Nowhere\ntap Nowhere\nif Kavro 求职\ntap Nowhere\nend\nend\n"
                    "if Kavro 求职\nsnap seen.png\nend\n"),
@@ -252,6 +367,21 @@ TEST_F(RunnerTest, SearchAndDetailCommandsPrintTheParsedRecords) {
   EXPECT_NE(text.find(": 3 jobs, page 1"), std::string::npos) << text;
   EXPECT_NE(text.find("1. 高级软件工程师（C++） | 上海浦江数据科技有限公司"), std::string::npos) << text;
   EXPECT_NE(text.find("  address: 上海市浦东新区"), std::string::npos) << text;
+
+  // The page and the area asked for are what the server is asked for and what is printed.
+  ASSERT_EQ(script("clear requests\nsearch java --page 2\nsearch java --page=3 --area 010000\n"
+                   "expect request job/search_job_list.php keyword=java pageno=2 jobarea=020000\n"
+                   "expect request job/search_job_list.php keyword=java pageno=3 jobarea=010000\n"
+                   "expect no request job/search_job_list.php pageno=1\n"),
+            Outcome::Done)
+      << err_.str();
+  text = out_.str();
+  const std::size_t second = text.find("search \"java\" in 上海: ");
+  ASSERT_NE(second, std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.find(" jobs, ", second), 14), " jobs, page 2\n") << text;
+  const std::size_t third = text.find("search \"java\" in 010000: ");
+  ASSERT_NE(third, std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.find(" jobs, ", third), 14), " jobs, page 3\n") << text;
 }
 
 TEST_F(RunnerTest, AnUnreachableServerFailsTheCallButNotTheStart) {

@@ -280,4 +280,63 @@ TEST(TerminalTest, AHistoryFileFoundThereKeepsItsLinesAndBecomesPrivate) {
   EXPECT_EQ(permissionsOf(history), 0600u);
 }
 
+// How often a line stands in the history file as a line of its own.
+std::size_t linesOf(const std::string& history, const std::string& line) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = history.find("\n" + line + "\n", at)) != std::string::npos;
+       at += line.size())
+    ++n;
+  return n;
+}
+
+// A line typed again right after itself, or a blank one, does not fill the history; the same
+// line after another is kept again.
+TEST(TerminalTest, RepeatsOfTheLineBeforeAndBlankLinesDoNotFillTheHistory) {
+  kavro::test::TempDir home;
+  const std::string history = home.path() + "/kavro_history";
+  Terminal terminal(home.path(), "C.UTF-8");
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+  for (const char* line : {"wait 1", "wait 1", "", "   ", "wait 1", "show", "wait 1"})
+    ASSERT_TRUE(terminal.type(line)) << terminal.screen();
+  ASSERT_TRUE(terminal.press("quit\r"));
+  int status = terminal.waitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  const std::string kept = historyText(history);
+  EXPECT_EQ(linesOf(kept, "wait 1"), 2u) << kept;
+  EXPECT_EQ(linesOf(kept, "show"), 1u) << kept;
+  EXPECT_EQ(linesOf(kept, ""), 0u) << kept;
+  EXPECT_EQ(linesOf(kept, "   "), 0u) << kept;
+}
+
+// Of a history file found there, the last MiB is read: a file of just that size is read whole,
+// its first line too; one byte more and the first line read is the end of a longer one, left out.
+TEST(TerminalTest, AHistoryFileIsReadWholeUpToAMebibyte) {
+  for (const std::size_t extra : {std::size_t(0), std::size_t(1)}) {
+    SCOPED_TRACE(extra);
+    kavro::test::TempDir home;
+    const std::string history = home.path() + "/kavro_history";
+    std::string text = std::string(extra, 'x') + "first of the file\n";
+    const std::string filler = "wait 0 " + std::string(1993, 'f') + "\n";
+    while (text.size() + filler.size() < (1u << 20)) text += filler;
+    text += "wait 0 " + std::string((1u << 20) + extra - text.size() - 8, 'g') + "\n";
+    ASSERT_EQ(text.size(), (1u << 20) + extra);
+    std::ofstream(history, std::ios::binary) << text;
+    {
+      Terminal terminal(home.path(), "C.UTF-8");
+      ASSERT_TRUE(terminal.started());
+      ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+      ASSERT_TRUE(terminal.type("show")) << terminal.screen();
+      ASSERT_TRUE(terminal.press("quit\r"));
+      int status = terminal.waitForExit();
+      ASSERT_TRUE(WIFEXITED(status)) << status;
+    }
+    const std::string kept = historyText(history);
+    EXPECT_EQ(linesOf(kept, "first of the file"), extra == 0 ? 1u : 0u) << kept.substr(0, 200);
+    EXPECT_EQ(linesOf(kept, "x" + std::string("first of the file")), 0u);
+    EXPECT_NE(kept.find("wait 0 " + std::string(1993, 'f')), std::string::npos);
+    EXPECT_NE(kept.find("\nshow\n"), std::string::npos);
+  }
+}
+
 }  // namespace

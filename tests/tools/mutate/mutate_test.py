@@ -120,6 +120,18 @@ class KindsTest(unittest.TestCase):
         self.assertEqual(mutated("  if (int n = count()) use(n);", "negate"), [])
         self.assertEqual(mutated("  if (a == b) go();", "negate"), ["  if (!(a == b)) go();"])
         self.assertEqual(mutated("  if (a ||", "negate"), [])  # the condition goes on: not this line
+        # No condition to negate: empty, or an init-statement before it.
+        self.assertEqual(mutated("  if ( ) g();", "negate"), [])
+        self.assertEqual(mutated("  if (reset(); ok) g();", "negate"), [])
+        self.assertEqual(mutated("  while (step(); more) g();", "negate"), [])
+
+    def test_logic_in_a_comment_or_a_string_is_left_alone_by_every_kind(self):
+        for line in ["  x = 1;  // if (a) return; f(a, b); while (true) !done; p.x < q.y",
+                     '  s = "if (a) return; f(a, b) while (true) !done p.x a < b";']:
+            self.assertEqual([(m.kind, m.mutated) for m in mutate.mutations_of_line("a.cpp", 1, line)], [], line)
+        for line in ["    x = 1  # if a < b: f(a, b); while True: not done; p.x",
+                     '    s = "if a < b: f(a, b) True not done p.x"']:
+            self.assertEqual([(m.kind, m.mutated) for m in mutate.mutations_of_line("t.py", 1, line)], [], line)
 
     def test_a_key_names_the_change_not_the_line_number(self):
         first = mutate.mutations_of_line("a.cpp", 3, "  if (i < n) return;")
@@ -384,9 +396,25 @@ class CommandLineTest(Tree):
         self.assertIn("kit/x/A.cpp:flip:99:0000000000", err.getvalue())
         self.assertNotIn(keys[1], err.getvalue())
 
+    def test_the_script_run_as_a_program_works_on_the_tree_it_stands_in_and_exits_with_its_answer(self):
+        import shutil
+        import subprocess
+        import sys
 
-if __name__ == "__main__":
-    unittest.main()
+        self.write("kit/x/A.cpp", CODE)
+        os.makedirs(os.path.join(self.root, "tools"))
+        shutil.copy(os.path.join(_source, "tools", "mutate.py"), os.path.join(self.root, "tools", "mutate.py"))
+        script = os.path.join(self.root, "tools", "mutate.py")
+        listed = subprocess.run([sys.executable, script, "kit", "-n", "2", "--seed", "3", "--list"],
+                                capture_output=True, text=True, cwd="/")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        self.assertTrue(listed.stdout.startswith("seed 3\n"), listed.stdout)
+        self.assertEqual(listed.stdout.count("kit/x/A.cpp:"), 2, listed.stdout)
+        refused = subprocess.run([sys.executable, script, "demo", "--list"], capture_output=True, text=True)
+        self.assertEqual(refused.returncode, 2)
+        self.assertIn("the folder must be under one of", refused.stderr)
+        self.assertEqual(refused.stdout, "")
+
 
 
 class ToolsTest(Tree):
@@ -400,6 +428,12 @@ class ToolsTest(Tree):
         for m in mutate.sample(self.root, "tools", 100, seed=3):
             kinds[m.path].add(m.kind)
         self.assertEqual(kinds["tools/check-folders.py"], {"flip", "bound", "negate", "flag"})
+
+    def test_a_python_tool_named_alone_is_the_sample_and_a_missing_one_is_nothing(self):
+        self.write("tools/check-folders.py", "def f(a, n):\n    if a < n:\n        return True\n")
+        self.assertEqual(mutate.source_files(self.root, "tools/check-folders.py"), ["tools/check-folders.py"])
+        self.assertEqual(mutate.source_files(self.root, "tools/check-factories.py"), [])
+        self.assertEqual(mutate.sample(self.root, "tools/check-factories.py", 10, seed=3), [])
 
     def test_docstrings_hold_no_logic(self):
         self.write("tools/check-folders.py", 'def f():\n    """Whether\n    if a < b: go(a, b)\n    """\n    return a < b\n')
@@ -488,6 +522,27 @@ class BuildTreeTest(Tree):
         self.assertEqual(mutate.library_of("kit/codec/json/Json.cpp"), "kit_codec_json")
         self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
         self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
+
+    def test_test_executables_run_whole_and_other_tests_through_ctest(self):
+        exe = "build/test/tests/kit/core/kit_core_tests"
+        self.write(exe, "#!/bin/sh\necho '[  FAILED  ] Store.KeepsWhatItGot (1 ms)'\nexit 1\n")
+        os.chmod(os.path.join(self.root, exe), 0o755)
+        runner = mutate.Runner(self.root, "build/test")
+        ok, report = runner.test(("exe", ["kit_core_tests"]))
+        self.assertFalse(ok)
+        self.assertIn("kit_core_tests (Store.KeepsWhatItGot)", report)
+        self.write(exe, "#!/bin/sh\nexit 0\n")
+        self.assertEqual(runner.test(("exe", ["kit_core_tests"])), (True, ""))
+
+        self.write("build/test/CTestTestfile.cmake", 'add_test(road.falls "/bin/false")\n'
+                   'set_tests_properties(road.falls PROPERTIES LABELS "road")\n'
+                   'add_test(tools.stands "/bin/true")\n')
+        ok, out = runner.test(("ctest", ["-L", "road"]))
+        self.assertFalse(ok)
+        self.assertIn("road.falls", out)
+        ok, out = runner.test(("ctest", ["-R", "^tools\\."]))
+        self.assertTrue(ok, out)
+        self.assertIn("tools.stands", out)
 
     def test_a_build_that_cannot_be_configured_is_told_and_one_configured_is_left_alone(self):
         said = []
@@ -587,3 +642,7 @@ class MainTest(Tree):
         for kind in {m.kind for m in chosen}:
             self.assertRegex(text, rf"\n  {kind} +\d+ of +\d+ killed")
         self.assertIn("seed 4, 3 mutations", text)
+
+
+if __name__ == "__main__":
+    unittest.main()
