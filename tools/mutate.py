@@ -31,6 +31,7 @@ The report gives the kill rate, the rate per class and each survivor.
 """
 
 import argparse
+import dataclasses
 import hashlib
 import json
 import os
@@ -112,11 +113,16 @@ class Mutation:
     column: int
     original: str
     mutated: str
+    # Which of the file's lines of this very text it is (1, 2, ...) when there are several, else 0.
+    repeat: int = 0
 
     def key(self):
-        """Stable across edits elsewhere in the file: path, kind, column and the line's text."""
+        """Stable across edits elsewhere in the file: path, kind, column and the line's text, and
+        for a text the file holds more than once which of them it is, so that setting one aside
+        does not hide the others."""
         digest = hashlib.sha1(self.original.strip().encode()).hexdigest()[:10]
-        return f"{self.path}:{self.kind}:{self.column}:{digest}"
+        which = f".{self.repeat}" if self.repeat else ""
+        return f"{self.path}:{self.kind}:{self.column}:{digest}{which}"
 
     def describe(self):
         return f"{self.path}:{self.line} {self.kind}\n  - {self.original.strip()}\n  + {self.mutated.strip()}"
@@ -310,7 +316,16 @@ def mutations_of_file(root, path):
             in_block_comment = True
             continue
         found.extend(mutations_of_line(path, i + 1, line))
-    return found
+    counts = {}
+    for line in lines:
+        counts[line.strip()] = counts.get(line.strip(), 0) + 1
+    seen, repeat = {}, {}
+    for number, line in enumerate(lines, 1):
+        text = line.strip()
+        if counts[text] > 1:
+            seen[text] = seen.get(text, 0) + 1
+            repeat[number] = seen[text]
+    return [dataclasses.replace(m, repeat=repeat[m.line]) if m.line in repeat else m for m in found]
 
 
 def source_files(root, folder, exclude=()):

@@ -165,6 +165,18 @@ CODE = "int f(int a, int n) {\n  if (a < n) return 1;\n  go(a, n);\n  return 0;\
 
 
 class SampleTest(Tree):
+    def test_lines_of_one_text_have_keys_of_their_own_and_a_lone_line_keeps_its_key(self):
+        self.write("kit/x/R.cpp", "int f(int a) {\n  if (a < 0) return;\n  g(a);\n  if (a < 0) return;\n}\n")
+        muts = [m for m in mutate.mutations_of_file(self.root, "kit/x/R.cpp") if m.kind == "flip"]
+        repeated = [m.key() for m in muts if m.line in (2, 4)]
+        self.assertEqual(len(repeated), 2)
+        self.assertNotEqual(repeated[0], repeated[1])
+        self.assertTrue(repeated[0].endswith(".1") and repeated[1].endswith(".2"), repeated)
+        # A line no other repeats keeps the key it had, so what was set aside before still is.
+        alone = mutate.mutations_of_line("kit/x/R.cpp", 3, "  g(a);")
+        here = [m for m in mutate.mutations_of_file(self.root, "kit/x/R.cpp") if m.line == 3]
+        self.assertEqual([m.key() for m in alone], [m.key() for m in here])
+
     def setUp(self):
         super().setUp()
         for i in range(4):
