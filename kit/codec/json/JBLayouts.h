@@ -233,10 +233,13 @@ class JBLayouts {
   }
 #endif
 
-  // A new document: the keys and layouts learnt stay (their pool tells whether they still hold), the
-  // judgement of them starts afresh.
+  // A new document: the keys and layouts learnt stay (their pool tells whether they still hold), and
+  // so does the judgement of them, answers of one kind coming one after another: a depth where they
+  // missed in the document before is not tried again at the start of each (most of a document's
+  // dictionaries may be those first ones). A pause longer than the first is cut to it, so that a
+  // document of another kind gets its layouts back soon.
   void startDocument() {
-    watch_.fill(Watch());
+    for (Watch& w : watch_) w.skip = std::min(w.skip, kFirstPause);
     ++documentNumber_;
   }
   // Whether the next dictionary at the depth (below kDepths) is worth reading by layout.
@@ -323,8 +326,8 @@ class JBLayouts {
   std::uint64_t documentNumber_ = 0;  // so that no copy of a table outlives its document
 
   // How the layouts did at each depth over the last kWatchedDictionaries read by them: where more
-  // than a quarter missed, the general loop reads the next `skip` dictionaries there, twice as many
-  // each time they miss again, up to kLongestPause.
+  // than a quarter missed, the general loop reads the next `skip` dictionaries there (across
+  // documents), twice as many each time they miss again, up to kLongestPause.
   struct Watch {
     std::uint32_t seen = 0;
     std::uint32_t missed = 0;

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -24,32 +25,50 @@ class JBNodeShare {
   static constexpr std::size_t kMaxMembers = 8;
   static constexpr std::size_t kMaxText = 16;
 
-  // The hash of a member, or 0 when it keeps its container from being shared.
-  static std::uint64_t memberHash(const platform::Value& v) {
+  // A word standing for a member, or 0 when it keeps its container from being shared. Equal
+  // members give equal words; unequal ones seldom do, and sameMember() tells them apart.
+  static std::uint64_t memberWord(const platform::Value& v) {
     switch (v.kind()) {
       case platform::Value::Kind::Null:
         return 0x9E3779B97F4A7C15ull;
       case platform::Value::Kind::Bool:
         return v.boolValue() ? 0x2545F4914F6CDD1Dull : 0x5851F42D4C957F2Dull;
       case platform::Value::Kind::Int:
-        return mix(static_cast<std::uint64_t>(v.intValue()) ^ 0x1000);
+        return static_cast<std::uint64_t>(v.intValue()) ^ 0x1000'0000'0000'1000ull;
       case platform::Value::Kind::UInt:
-        return mix(v.uintValue() ^ 0x2000);
+        return v.uintValue() ^ 0x2000'0000'0000'2000ull;
       case platform::Value::Kind::Double:
-        return mix(std::bit_cast<std::uint64_t>(v.doubleValue()) ^ 0x3000);
+        return std::bit_cast<std::uint64_t>(v.doubleValue()) ^ 0x3000;
       case platform::Value::Kind::String: {
         const std::string_view t = v.stringView();
         if (t.size() > kMaxText) return 0;
         std::uint64_t a = 0, b = 0;
         if (!t.empty()) std::memcpy(&a, t.data(), t.size() < 8 ? t.size() : 8);
         if (t.size() > 8) std::memcpy(&b, t.data() + 8, t.size() - 8);
-        return mix(a ^ mix(b ^ (t.size() << 56)) ^ 0x4000);
+        return (a ^ (b * 0xD6E8FEB86659FD93ull) ^ (t.size() << 56)) + 0x4000;
       }
       case platform::Value::Kind::Object:
-        return mix(reinterpret_cast<std::uintptr_t>(v.objectPointer()) ^ 0x5000);
+        return reinterpret_cast<std::uintptr_t>(v.objectPointer()) ^ 0x5000;
       default:
         return 0;
     }
+  }
+  // The hash of a container from its members' words, each weighed by its place: the products are
+  // independent of one another, so they are worked out side by side rather than one after the
+  // other. 0 when a member keeps the container from being shared.
+  template <class WordAt>
+  static std::uint64_t hashOf(std::size_t count, std::uint64_t seed, WordAt&& wordAt) {
+    static constexpr std::uint64_t kPlaces[kMaxMembers] = {
+        0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull, 0xD6E8FEB86659FD93ull,
+        0xFF51AFD7ED558CCDull, 0xC4CEB9FE1A85EC53ull, 0xBF58476D1CE4E5B9ull, 0x94D049BB133111EBull};
+    std::uint64_t sum = seed + count;
+    bool shared = true;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint64_t w = wordAt(i);
+      shared &= w != 0;
+      sum += w * kPlaces[i];
+    }
+    return shared ? mix(sum) | 1 : 0;
   }
   static bool sameMember(const platform::Value& a, const platform::Value& b) {
     if (a.kind() != b.kind()) return false;
@@ -77,10 +96,6 @@ class JBNodeShare {
     x *= 0xBF58476D1CE4E5B9ull;
     x ^= x >> 29;
     return x;
-  }
-  // Combines a container's members' hashes (h starts at its count); 0 stays 0 (not shared).
-  static std::uint64_t combine(std::uint64_t h, std::uint64_t member) {
-    return member == 0 || h == 0 ? 0 : mix(h * 31 + member) | 1;
   }
 
   // Whether the next container is worth looking for: where few of them repeat (a long list of
@@ -122,10 +137,14 @@ class JBNodeShare {
     slots_[i] = Slot{hash, node};
     ++count_;
   }
-  // A new document: nothing of the last one is shared. A large table is let go.
+  // A new document: nothing of the last one is shared. A large table is let go, and one that the
+  // last document filled little is made small again: emptying costs its whole size, and a small
+  // answer after a large one must not pay for the large one's table each time.
   void clear() {
     if (slots_.size() > kKeptSlots)
       std::vector<Slot>().swap(slots_);
+    else if (slots_.size() > kFirstSlots && count_ * 8 < slots_.size())
+      std::vector<Slot>(std::max(kFirstSlots, std::bit_ceil(count_ * 4))).swap(slots_);
     else if (count_ != 0)
       std::fill(slots_.begin(), slots_.end(), Slot());
     count_ = 0;
@@ -139,8 +158,9 @@ class JBNodeShare {
     void* node = nullptr;
   };
   static constexpr std::size_t kKeptSlots = 4096;
+  static constexpr std::size_t kFirstSlots = 64;
   void grow() {
-    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    std::vector<Slot> old(slots_.empty() ? kFirstSlots : slots_.size() * 2);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& s : old) {

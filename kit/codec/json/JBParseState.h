@@ -239,12 +239,11 @@ struct JBParseState {
   template <class P>
   std::uint64_t pairsHash(const P* pairs, std::size_t count) {
     if (count > JBNodeShare::kMaxMembers || !sharedDictionaries.worthLooking()) return 0;
-    std::uint64_t h = JBNodeShare::mix(count + 0x6A09E667F3BCC908ull) | 1;
-    for (std::size_t i = 0; i < count && h != 0; ++i)
-      h = JBNodeShare::combine(
-          JBNodeShare::combine(h, JBNodeShare::mix(reinterpret_cast<std::uintptr_t>(pairs[i].key)) | 1),
-          JBNodeShare::memberHash(pairs[i].object));
-    return h;
+    return JBNodeShare::hashOf(count, 0x6A09E667F3BCC908ull, [pairs](std::size_t i) {
+      const std::uint64_t w = JBNodeShare::memberWord(pairs[i].object);
+      // The key weighs apart from the value: the same value under another key is another pair.
+      return w == 0 ? 0 : w ^ (reinterpret_cast<std::uintptr_t>(pairs[i].key) * 0x9FB21C651E98DF25ull);
+    });
   }
   // The dictionary made before with the same keys (the same key objects) and values in this order,
   // or nullptr.

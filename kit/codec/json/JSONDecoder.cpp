@@ -897,9 +897,8 @@ JBArray* JBParseState::immutableArray(platform::Value* objects, std::size_t coun
   }
   std::uint64_t hash = 0;
   if (count <= JBNodeShare::kMaxMembers && sharedArrays.worthLooking()) {
-    hash = JBNodeShare::mix(count + 0xBB67AE8584CAA73Bull) | 1;
-    for (std::size_t i = 0; i < count && hash != 0; ++i)
-      hash = JBNodeShare::combine(hash, JBNodeShare::memberHash(objects[i]));
+    hash = JBNodeShare::hashOf(count, 0xBB67AE8584CAA73Bull,
+                               [objects](std::size_t i) { return JBNodeShare::memberWord(objects[i]); });
   }
   if (hash == 0) return JBArray::createIn(*arena, objects, count);
   auto* same = static_cast<JBArray*>(sharedArrays.find(hash, [&](void* node) {

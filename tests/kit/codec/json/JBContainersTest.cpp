@@ -477,6 +477,42 @@ TEST(JBArray, EqualSmallContainersOfADocumentAreOneNode) {
   }
 }
 
+// One decoder's documents, large and small in turn: what is shared stays within each document
+// however large the document before it was (its table emptied, made small again or let go).
+TEST(JBArray, SharingStartsAfreshForEachDocumentOfADecoder) {
+  auto manyPairs = [](int n) {
+    std::string text = "[";
+    for (int i = 0; i < n; ++i) text += "[" + std::to_string(i) + "],[" + std::to_string(i) + "],";
+    return text + "[5]]";
+  };
+  const auto decoder = JSONDecoder::decoder();
+  std::vector<Value> kept;
+  for (int n : {1500, 3, 40, 5000, 2, 700, 1}) {
+    const std::string big = manyPairs(n);
+    const Value large = decoder->objectWithUTF8String(big.data(), big.size());
+    const std::string small = "[[5],[5],[6]]";
+    const Value few = decoder->objectWithUTF8String(small.data(), small.size());
+    for (const Value& v : {large, few}) {
+      auto list = v.arrayValue();
+      ASSERT_TRUE(list);
+      const std::size_t pairs = (list->count() - 1) / 2;
+      for (std::size_t i = 0; i < pairs; ++i)
+        ASSERT_EQ(nodeAt(*list, 2 * i), nodeAt(*list, 2 * i + 1)) << n << " at " << i;
+      if (pairs > 1) {
+        ASSERT_NE(nodeAt(*list, 0), nodeAt(*list, 2));
+      }
+    }
+    auto fewList = few.arrayValue();
+    EXPECT_NE(nodeAt(*fewList, 1), nodeAt(*fewList, 2));
+    EXPECT_EQ(fewList->objectAtIndex(2).arrayValue()->objectAtIndex(0).intValue(), 6);
+    // Never a node of another document, kept or gone.
+    auto largeList = large.arrayValue();
+    EXPECT_NE(nodeAt(*fewList, 0), nodeAt(*largeList, largeList->count() - 1));
+    for (const Value& old : kept) EXPECT_NE(nodeAt(*fewList, 0), nodeAt(*old.arrayValue(), 0));
+    kept.push_back(few);
+  }
+}
+
 TEST(JBDictionary, AMutableCopyOfASharedDictionaryChangesOnlyItself) {
   const Value v = json::objectFromJSONString(R"([{"id":7,"tags":[1,2]},{"id":7,"tags":[1,2]}])");
   auto list = v.arrayValue();
