@@ -236,6 +236,9 @@ struct Document {
   std::string name;
   std::string text;
   bool encoded;
+  // The goal against simdjson's DOM: documents whose layouts repeat keep to half its speed; where
+  // every object's members come in an order of their own there is nothing to learn.
+  double simdjsonGoal;
 };
 
 std::vector<Document> readDocuments() {
@@ -255,14 +258,14 @@ std::vector<Document> readDocuments() {
       for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
       std::fclose(f);
       std::string small = minified(text), shuffled = withMembersShuffled(text, documentSeed());
-      docs.push_back({name, std::move(text), true});
-      docs.push_back({std::string(name) + " minified", std::move(small), false});
-      docs.push_back({std::string(name) + " shuffled", std::move(shuffled), false});
+      docs.push_back({name, std::move(text), true, 0.5});
+      docs.push_back({std::string(name) + " minified", std::move(small), false, 0.4});
+      docs.push_back({std::string(name) + " shuffled", std::move(shuffled), false, 0.25});
       break;
     }
   }
-  docs.push_back({"numbers 1 MB", numberHeavyDocument(1 << 20), true});
-  docs.push_back({"shuffled keys 1 MB", shuffledAnswerOfSize(1 << 20), true});
+  docs.push_back({"numbers 1 MB", numberHeavyDocument(1 << 20), true, 0.45});
+  docs.push_back({"shuffled keys 1 MB", shuffledAnswerOfSize(1 << 20), true, 0.25});
   return docs;
 }
 
@@ -652,7 +655,7 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
     line("JSON decode " + d.name + ", checked", "BM_DecodeDocument_Ours" + arg, "RapidJSON UTF-8+full prec.",
          "BM_DecodeDocument_RapidJSONChecked" + arg, 1.5);
     line("JSON decode " + d.name, "BM_DecodeDocument_Ours" + arg, "simdjson DOM",
-         "BM_DecodeDocument_simdjson" + arg, 0.4);
+         "BM_DecodeDocument_simdjson" + arg, d.simdjsonGoal);
     // Learning layouts must pay for itself on every document, or step aside.
     line("JSON decode " + d.name + ", learning layouts", "BM_DecodeDocument_Ours" + arg, "ours not learning",
          "BM_DecodeDocument_OursPlain" + arg, 0.95);
