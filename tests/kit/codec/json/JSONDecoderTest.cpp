@@ -311,19 +311,23 @@ TEST(JSONDecoder, UnicodeLineBreaks) {
 // indentation among them, with a fault at each place: the count made by hand agrees with the one
 // kept while the text is read (which Unicode line breaks need; there are none here).
 TEST(JSONDecoder, ErrorLinesCountEveryBreakBeforeThem) {
-  const std::vector<std::pair<std::string, int>> gaps = {{" ", 0},
-                                                         {"\t", 0},
-                                                         {"\n", 1},
-                                                         {"\r\n", 1},
-                                                         {"\r", 1},
-                                                         {"\n\r", 2},
-                                                         {"\r\r\n", 2},
-                                                         {"/* a\r\nb\n */", 2},
-                                                         {"// c\r\n", 1},
-                                                         {"// d\r", 1},
-                                                         {"/*\r*/", 1},
-                                                         {"\n                    ", 1},
-                                                         {"\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t", 1}};
+  const std::vector<std::pair<std::string, int>> gaps = {
+      {" ", 0},
+      {"\t", 0},
+      {"\n", 1},
+      {"\r\n", 1},
+      {"\r", 1},
+      {"\n\r", 2},
+      {"\r\r\n", 2},
+      {"/* a\r\nb\n */", 2},
+      {"// c\r\n", 1},
+      {"// d\r", 1},
+      {"/*\r*/", 1},
+      {"\n                    ", 1},
+      {"\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t", 1},
+      {"\n \n  \n   \n    \n     \n", 6},
+      {std::string(40, ' ') + "\n" + std::string(17, '\t') + "\n", 2},
+      {std::string(33, '\n'), 33}};
   std::mt19937 rng(41);
   for (int round = 0; round < 400; ++round) {
     std::string text = "{\"k\": [";
