@@ -183,6 +183,19 @@ TEST(JBArray, Copies) {
   EXPECT_THROW(frozenJB->addObject(Value(2)), platform::InternalInconsistencyException);
   mutableOne->addObject(Value(2));
   EXPECT_EQ(frozen->count(), 1u);
+
+  // A frozen copy holds what its values hold, and lets go of it with the last reference: the
+  // containers and texts of a mutable document, kept only by the copy, go with it.
+  auto source = array(R"([{"k":"v"},[1],"a text longer than sixteen bytes",2])", true);
+  std::weak_ptr<platform::Object> inner = source->objectAtIndex(0).objectValue();
+  std::weak_ptr<platform::Object> innerList = source->objectAtIndex(1).objectValue();
+  auto frozenCopy = source->copy();
+  source.reset();
+  ASSERT_FALSE(inner.expired());
+  EXPECT_EQ(frozenCopy->objectAtIndex(2).stringValue(), "a text longer than sixteen bytes");
+  frozenCopy.reset();
+  EXPECT_TRUE(inner.expired());
+  EXPECT_TRUE(innerList.expired());
 }
 
 // The containers inside an immutable document live by the document: whatever is taken out of it
@@ -414,6 +427,19 @@ TEST(JBDictionary, Copies) {
   EXPECT_THROW(frozenJB->setObject(Value(1), "z"), platform::InternalInconsistencyException);
   mutableOne->setObject(Value(2), "b");
   EXPECT_EQ(frozen->count(), 1u);
+
+  // As for arrays: the frozen copy alone holds the mutable document's containers and texts, and
+  // lets go of them with its last reference.
+  auto source = dictionary(R"({"d":{"k":"v"},"l":[1],"t":"a text longer than sixteen bytes"})", true);
+  std::weak_ptr<platform::Object> inner = source->valueForKey("d").objectValue();
+  std::weak_ptr<platform::Object> innerList = source->valueForKey("l").objectValue();
+  auto frozenCopy = source->copy();
+  source.reset();
+  ASSERT_FALSE(inner.expired());
+  EXPECT_EQ(frozenCopy->valueForKey("t").stringValue(), "a text longer than sixteen bytes");
+  frozenCopy.reset();
+  EXPECT_TRUE(inner.expired());
+  EXPECT_TRUE(innerList.expired());
 }
 
 // ---- Small containers of one immutable document shared by their contents ----

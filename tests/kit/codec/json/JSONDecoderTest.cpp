@@ -798,6 +798,52 @@ TEST(JSONDecoder, ManyDigitNumbersRoundAsTheGeneralConversion) {
   }
 }
 
+// Decimals exactly halfway between two doubles round to the even one. With up to 19 digits that
+// can happen only from 10^-4 to 10^23 (1e23 itself among them): at each power, both ends included,
+// the halfway decimals and their neighbours read as the general conversion reads them.
+TEST(JSONDecoder, DecimalsHalfwayBetweenDoublesRoundToEven) {
+  using U128 = unsigned __int128;
+  std::mt19937_64 rng(1023);
+  auto expectAsGeneral = [](const std::string& text) {
+    ASSERT_NO_FATAL_FAILURE(expectDoubleAsGeneral(text, "[" + text + "]"));
+    ASSERT_NO_FATAL_FAILURE(
+        expectDoubleAsGeneral(text, "[" + text + ",0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6]"));
+  };
+  for (const char* known : {"1e23", "2e23", "4e23", "8e23", "-1e23", "5629499534213120625e-4"})
+    ASSERT_NO_FATAL_FAILURE(expectAsGeneral(known));
+  constexpr U128 kLimit = 10'000'000'000'000'000'000ull;  // 19 digits
+  for (int q = -6; q <= 25; ++q) {
+    U128 five = 1;
+    for (int i = 0; i < (q < 0 ? -q : q); ++i) five *= 5;
+    int found = 0;
+    for (int tries = 0; tries < 4000 && found < 40; ++tries) {
+      // The value is an odd significand of 54 bits (half a unit past a 53-bit one) times a power of
+      // two: o * 5^q for a power q >= 0, the significand itself divided by 2^-q for q < 0.
+      constexpr U128 kLow = U128{1} << 53, kHigh = kLow << 1;
+      U128 w;
+      if (q >= 0) {
+        const U128 lo = (kLow + five - 1) / five, hi = (kHigh - 1) / five + 1;
+        if (lo >= hi) break;
+        w = (lo + static_cast<U128>(rng()) % (hi - lo)) | 1;
+        if (w * five >= kHigh) continue;
+      } else {
+        w = (kLow | (rng() & ((std::uint64_t{1} << 53) - 1)) | 1) * five;
+      }
+      w <<= rng() % 4;
+      if (w == 0 || w >= kLimit) continue;
+      ++found;
+      for (const U128 near : {w - 1, w, w + 1}) {
+        const std::string digits = std::to_string(static_cast<std::uint64_t>(near));
+        ASSERT_NO_FATAL_FAILURE(expectAsGeneral(digits + "e" + std::to_string(q)));
+        ASSERT_NO_FATAL_FAILURE(expectAsGeneral("-" + digits + "e" + std::to_string(q)));
+      }
+    }
+    if (q >= -4 && q <= 23) {
+      EXPECT_GT(found, 0) << q;
+    }
+  }
+}
+
 // Numbers of up to 8 digits with up to 8 after the point are read many digits at a time when
 // enough text follows them: at each count of digits, around both limits, and at every distance
 // from the end of the text, they read as the general conversion reads them.
