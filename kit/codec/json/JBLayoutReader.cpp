@@ -271,6 +271,14 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
           break;
         }
       }
+      if (direct && !permuted && directTaken < directCount && directCount <= kKeysOfFewOrders &&
+          layoutKeys[directTaken] != key) {
+        // Few keys: each order is a layout of its own, and the one of this order reads on.
+        if (Layout* other = layouts_.sameStart(s.depth, *layout, directTaken, key)) {
+          layout = other;
+          layoutKeys = other->keys.data();
+        }
+      }
       if (direct && (directTaken == directCount || permuted || layoutKeys[directTaken] != key)) {
         // The layout's keys in another order still go straight in, each once, their table made as
         // they come (before the value is read: its text may lie open in the document's memory).

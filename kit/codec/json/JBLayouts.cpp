@@ -75,6 +75,23 @@ JBLayouts::Layout* JBLayouts::matching(std::size_t depth, std::uint64_t pool, co
   return nullptr;
 }
 
+JBLayouts::Layout* JBLayouts::sameStart(std::size_t depth, const Layout& from, std::size_t taken,
+                                        const std::string* key) {
+  const std::size_t count = from.keys.size();
+  if (taken >= count) return nullptr;
+  for (std::size_t w = 0; w < learnt_[depth]; ++w) {
+    Layout& layout = ways_[depth][w];
+    if (&layout == &from || layout.poolNumber != from.poolNumber || layout.keys.size() != count ||
+        layout.keys[taken] != key ||
+        !std::equal(from.keys.begin(), from.keys.begin() + taken, layout.keys.begin()))
+      continue;
+    layout.used = ++clock_;
+    current_[depth] = &layout;
+    return &layout;
+  }
+  return nullptr;
+}
+
 bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d,
                       const JBDictionary::Pair* pairs) {
   // A free layout, else the longest unused, learns the keys. Kinds that differ in a key or two (with

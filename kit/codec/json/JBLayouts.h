@@ -296,6 +296,10 @@ class JBLayouts {
   // The layout of the pool at the depth with these keys in this order, made current; nullptr when
   // none has them.
   Layout* matching(std::size_t depth, std::uint64_t pool, const JBDictionary::Pair* pairs, std::size_t count);
+  // Another layout at the depth with as many keys as `from`, the same first `taken` of them, and key
+  // next, made current; nullptr when there is none. Few keys in an order of their own are each
+  // learnt as a layout: when the first key chose one of the wrong order, the next tells the right.
+  Layout* sameStart(std::size_t depth, const Layout& from, std::size_t taken, const std::string* key);
   // Learns d's keys (all of the pool) at the depth, in a free layout, else in place of the one
   // unused longest; answers whether another layout gave way.
   bool learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d, const JBDictionary::Pair* pairs);
