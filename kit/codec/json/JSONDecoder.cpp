@@ -768,6 +768,17 @@ bool JBParseState::parseArray(platform::Value& out) {
     return false;
   }
   const std::size_t start = objectStack.size();
+  // An empty list right after its '[', as most of a record's lists are: no token read for it.
+  if (pos < length && input[pos] == ']') {
+    tokenStart = pos++;
+    token = Token::ArrayEnd;
+    if (mutableCollections)
+      out = JBArray::create(objectStack.data() + start, 0, nodes, true);
+    else
+      new (&out) platform::Value(platform::Value::borrowingObject(*owner, immutableArray(nullptr, 0)));
+    --depth;
+    return true;
+  }
   unsigned accepted = kAcceptValue | kAcceptEnd;
   for (;;) {
     if (pos >= length || !nextToken()) break;

@@ -350,6 +350,47 @@ TEST(JSONDecoder, ErrorLinesCountEveryBreakBeforeThem) {
   }
 }
 
+// Empty lists are read without a token of their own: what follows them reads and fails as after
+// any other value, at the same place.
+TEST(JSONDecoder, WhatFollowsAnEmptyList) {
+  const struct {
+    const char* text;
+    const char* message;  // nullptr: read
+    std::uint64_t index;
+  } cases[] = {
+      {"[[]", kEnd, 3},
+      {"[[],", kEnd, 4},
+      {"[[],[],[", kEnd, 8},
+      {"{\"a\":[]", kEnd, 7},
+      {"[[]]x",
+       "A valid JSON object was parsed but there were additional non-white-space characters remaining.", 4},
+      {"[[]1]", "Unexpected value.", 4},
+      {"{\"a\":[],}", "Unexpected '}'.", 9},
+      {"{\"a\":[]]", "Expected a comma or a '}', not ']'", 8},
+      {"[[] ,]", "Unexpected ']'.", 6},
+      {"[[] ]", nullptr, 0},
+      {"[[],{}]", nullptr, 0},
+      {"{\"a\":[],\"b\":[]}", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    Outcome o = decode(c.text);
+    if (!c.message) {
+      ASSERT_FALSE(o.failed) << c.text << ": " << o.message();
+      continue;
+    }
+    ASSERT_TRUE(o.failed) << c.text;
+    EXPECT_EQ(o.message(), c.message) << c.text;
+    EXPECT_EQ(o.index(), c.index) << c.text;
+  }
+  EXPECT_EQ(element("[[]]").arrayValue()->count(), 0u);
+  auto m = json::mutableObjectFromJSONString("[[],[]]").arrayValue();
+  auto first = std::dynamic_pointer_cast<platform::MutableArray>(m->objectAtIndex(0).arrayValue());
+  ASSERT_TRUE(first);
+  first->addObject(Value(1));
+  EXPECT_EQ(m->objectAtIndex(0).arrayValue()->count(), 1u);
+  EXPECT_EQ(m->objectAtIndex(1).arrayValue()->count(), 0u);
+}
+
 TEST(JSONDecoder, InvalidOptionsRaise) {
   EXPECT_THROW(JSONDecoder::decoderWithParseOptions(static_cast<JBParseOptions>(16)),
                platform::InvalidArgumentException);
