@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -528,6 +529,89 @@ class ShapeCache {
   std::size_t next_ = 0;
 };
 
+// The text written for each container met so far, by node: a decoded document holds its small
+// repeated containers (the same prices, the same areas of a venue) as one node met many times, and
+// that node's text, compact and with the same options, comes out the same each time, so it is copied
+// from where it went first. Only while nothing can change the tree meanwhile (no formatter called).
+// Where few containers repeat, looking costs more than it saves: the look pauses for a while, as
+// the decoder's sharing does.
+class WrittenBefore {
+ public:
+  struct Text {
+    std::size_t at = 0;
+    std::uint32_t length = 0;
+    // Levels of containers the text holds, itself included: a copy deeper down must stay within
+    // the nesting limit as writing it would.
+    std::uint32_t levels = 0;
+  };
+
+  bool worthLooking() {
+    if (skip_ == 0) return true;
+    --skip_;
+    return false;
+  }
+  void noteLook(bool found) {
+    found_ += found ? 1 : 0;
+    if (++looked_ < kWatched) return;
+    if (found_ * 8 < looked_) {
+      skip_ = pause_;
+      pause_ = pause_ < kLongestPause ? pause_ * 2 : pause_;
+    } else {
+      pause_ = kFirstPause;
+    }
+    looked_ = found_ = 0;
+  }
+
+  const Text* find(const void* node) const {
+    if (slots_.empty()) return nullptr;
+    for (std::size_t i = home(node);; i = (i + 1) & mask_) {
+      const Slot& s = slots_[i];
+      if (s.node == node) return &s.text;
+      if (s.node == nullptr) return nullptr;
+    }
+  }
+  void add(const void* node, Text text) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    std::size_t i = home(node);
+    while (slots_[i].node != nullptr) i = (i + 1) & mask_;
+    slots_[i] = Slot{node, text};
+    ++count_;
+  }
+
+ private:
+  struct Slot {
+    const void* node = nullptr;
+    Text text;
+  };
+  std::size_t home(const void* node) const {
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(node) >> 4) * 0x9E3779B97F4A7C15ull >>
+                                    32) &
+           mask_;
+  }
+  void grow() {
+    std::vector<Slot> old(slots_.empty() ? 256 : slots_.size() * 2);
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.node == nullptr) continue;
+      std::size_t i = home(s.node);
+      while (slots_[i].node != nullptr) i = (i + 1) & mask_;
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t count_ = 0;
+  static constexpr std::uint32_t kWatched = 512;
+  static constexpr std::uint32_t kFirstPause = 4096;
+  static constexpr std::uint32_t kLongestPause = 1u << 20;
+  std::uint32_t looked_ = 0;
+  std::uint32_t found_ = 0;
+  std::uint32_t skip_ = 0;
+  std::uint32_t pause_ = kFirstPause;
+};
+
 struct EncodeState {
   JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
@@ -536,6 +620,12 @@ struct EncodeState {
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
+  // The most containers open at once since deepest was last set.
+  std::size_t deepest = 0;
+  WrittenBefore written;
+  // Whether texts written may be copied for the same node met again: not once a formatter has been
+  // called, which may change the tree.
+  bool copyRepeats = true;
   ShapeCache shapes;
   // Whether the output may move into the text handed out once its length can be told.
   bool mayWriteIntoText = false;
@@ -776,6 +866,7 @@ struct EncodeState {
     if (std::find(open.begin(), open.end(), &o) != open.end())
       return fail("Unable to serialize an array or dictionary that contains itself.");
     open.push_back(&o);
+    deepest = std::max(deepest, open.size());
     return true;
   }
 
@@ -888,14 +979,39 @@ struct EncodeState {
     return true;
   }
 
+  // A decoded container: a copy of its text when the same node was written before, compact.
+  template <class Write>
+  bool writeRepeatable(const platform::Object& o, Write&& write) {
+    if (!copyRepeats || pretty() || !written.worthLooking()) return write();
+    if (const WrittenBefore::Text* before = written.find(&o);
+        before && open.size() + before->levels <= JBMaximumNestingDepth) {
+      written.noteLook(true);
+      deepest = std::max(deepest, open.size() + before->levels);
+      char* out = room(before->length);
+      std::memcpy(out, buf.data() + before->at, before->length);
+      len += before->length;
+      return true;
+    }
+    written.noteLook(false);
+    const std::size_t at = len;
+    const std::size_t depth = open.size();
+    const std::size_t deepestOutside = std::exchange(deepest, depth);
+    const bool ok = write();
+    const std::size_t levels = deepest - depth;
+    deepest = std::max(deepest, deepestOutside);
+    if (ok && copyRepeats && len - at <= UINT32_MAX)
+      written.add(&o, {at, static_cast<std::uint32_t>(len - at), static_cast<std::uint32_t>(levels)});
+    return ok;
+  }
+
   // Writes o when it is an array or a dictionary and answers true in done; leaves anything else.
   bool writeContainer(const platform::Object& o, bool& done) {
     done = true;
     switch (shapes.of(o)) {
       case Shape::DecodedDictionary:
-        return writeDictionary(static_cast<const JBDictionary&>(o), true);
+        return writeRepeatable(o, [&] { return writeDictionary(static_cast<const JBDictionary&>(o), true); });
       case Shape::DecodedArray:
-        return writeArray(static_cast<const JBArray&>(o), true);
+        return writeRepeatable(o, [&] { return writeArray(static_cast<const JBArray&>(o), true); });
       case Shape::PlatformDictionary:
         return writePlatformDictionary(static_cast<const platform::MutableDictionary&>(o));
       case Shape::PlatformArray: {
@@ -928,6 +1044,7 @@ struct EncodeState {
 
   bool unsupported(const platform::Value& v, const std::string& className, bool isReplacement) {
     if (formatter && *formatter && !isReplacement && !v.isNull()) {
+      copyRepeats = false;
       std::optional<platform::Value> replacement = (*formatter)(v);
       if (replacement) {
         if (!isSupported(*replacement))
