@@ -25,6 +25,7 @@
 
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JBNodeShare.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -529,22 +530,70 @@ class ShapeCache {
   std::size_t next_ = 0;
 };
 
-// The text written for each container met so far, by node: a decoded document holds its small
+// Where the text of containers written so far went, by node: a decoded document holds its small
 // repeated containers (the same prices, the same areas of a venue) as one node met many times, and
 // that node's text, compact and with the same options, comes out the same each time, so it is copied
-// from where it went first. Only while nothing can change the tree meanwhile (no formatter called).
-// Where few containers repeat, looking costs more than it saves: the look pauses for a while, as
-// the decoder's sharing does.
+// from where it went first. A table of the thread's, kept between encodings (an encoding's places
+// are told from older ones by its stamp), of a fixed number of places each holding the last node
+// that fell there: a node that lost its place is only written again. An encoding inside another
+// (from a formatter) finds it taken and goes without.
 class WrittenBefore {
  public:
   struct Text {
+    const void* node = nullptr;
     std::size_t at = 0;
     std::uint32_t length = 0;
     // Levels of containers the text holds, itself included: a copy deeper down must stay within
     // the nesting limit as writing it would.
     std::uint32_t levels = 0;
+    std::uint32_t stamp = 0;
   };
 
+  // The thread's table for a new encoding, or nullptr when an encoding under way has it.
+  static WrittenBefore* take();
+  void give() { taken_ = false; }
+
+  const Text* find(const void* node) const {
+    const Text& t = texts_[place(node)];
+    return t.node == node && t.stamp == stamp_ ? &t : nullptr;
+  }
+  void add(const void* node, std::size_t at, std::size_t length, std::size_t levels) {
+    texts_[place(node)] =
+        Text{node, at, static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(levels), stamp_};
+  }
+
+ private:
+  static constexpr std::size_t kPlaces = 4096;
+  static std::size_t place(const void* node) {
+    return static_cast<std::size_t>(((reinterpret_cast<std::uintptr_t>(node) >> 4) * 0x9E3779B97F4A7C15ull) >>
+                                    52) &
+           (kPlaces - 1);
+  }
+
+  std::unique_ptr<Text[]> texts_;
+  std::uint32_t stamp_ = 0;
+  bool taken_ = false;
+};
+
+thread_local WrittenBefore writtenBefore;
+
+WrittenBefore* WrittenBefore::take() {
+  WrittenBefore& w = writtenBefore;
+  if (w.taken_) return nullptr;
+  if (!w.texts_) w.texts_ = std::make_unique<Text[]>(kPlaces);
+  if (++w.stamp_ == 0) {
+    std::fill(w.texts_.get(), w.texts_.get() + kPlaces, Text());
+    w.stamp_ = 1;
+  }
+  w.taken_ = true;
+  return &w;
+}
+
+// Whether the next container is worth looking up: where few of them were written before (a long
+// list of records, each of its own), looking costs more than it saves, and the look pauses for a
+// while, as the decoder's sharing does.
+class RepeatWatch {
+ public:
   bool worthLooking() {
     if (skip_ == 0) return true;
     --skip_;
@@ -562,47 +611,7 @@ class WrittenBefore {
     looked_ = found_ = 0;
   }
 
-  const Text* find(const void* node) const {
-    if (slots_.empty()) return nullptr;
-    for (std::size_t i = home(node);; i = (i + 1) & mask_) {
-      const Slot& s = slots_[i];
-      if (s.node == node) return &s.text;
-      if (s.node == nullptr) return nullptr;
-    }
-  }
-  void add(const void* node, Text text) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
-    std::size_t i = home(node);
-    while (slots_[i].node != nullptr) i = (i + 1) & mask_;
-    slots_[i] = Slot{node, text};
-    ++count_;
-  }
-
  private:
-  struct Slot {
-    const void* node = nullptr;
-    Text text;
-  };
-  std::size_t home(const void* node) const {
-    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(node) >> 4) * 0x9E3779B97F4A7C15ull >>
-                                    32) &
-           mask_;
-  }
-  void grow() {
-    std::vector<Slot> old(slots_.empty() ? 256 : slots_.size() * 2);
-    old.swap(slots_);
-    mask_ = slots_.size() - 1;
-    for (const Slot& s : old) {
-      if (s.node == nullptr) continue;
-      std::size_t i = home(s.node);
-      while (slots_[i].node != nullptr) i = (i + 1) & mask_;
-      slots_[i] = s;
-    }
-  }
-
-  std::vector<Slot> slots_;
-  std::size_t mask_ = 0;
-  std::size_t count_ = 0;
   static constexpr std::uint32_t kWatched = 512;
   static constexpr std::uint32_t kFirstPause = 4096;
   static constexpr std::uint32_t kLongestPause = 1u << 20;
@@ -613,6 +622,13 @@ class WrittenBefore {
 };
 
 struct EncodeState {
+  EncodeState() = default;
+  EncodeState(const EncodeState&) = delete;
+  EncodeState& operator=(const EncodeState&) = delete;
+  ~EncodeState() {
+    if (written) written->give();
+  }
+
   JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
@@ -622,7 +638,8 @@ struct EncodeState {
   std::vector<const platform::Object*> open;
   // The most containers open at once since deepest was last set.
   std::size_t deepest = 0;
-  WrittenBefore written;
+  WrittenBefore* written = WrittenBefore::take();
+  RepeatWatch repeats;
   // Whether texts written may be copied for the same node met again: not once a formatter has been
   // called, which may change the tree.
   bool copyRepeats = true;
@@ -979,28 +996,31 @@ struct EncodeState {
     return true;
   }
 
-  // A decoded container: a copy of its text when the same node was written before, compact.
+  // A decoded container of count members: a copy of its text when the same node was written
+  // before, compact. Only containers the size of those a decoder shares are looked up; an empty
+  // one is written sooner than looked up.
   template <class Write>
-  bool writeRepeatable(const platform::Object& o, Write&& write) {
-    if (!copyRepeats || pretty() || !written.worthLooking()) return write();
-    if (const WrittenBefore::Text* before = written.find(&o);
+  bool writeRepeatable(const platform::Object& o, std::size_t count, Write&& write) {
+    if (count - 1 >= JBNodeShare::kMaxMembers || !written || !copyRepeats || pretty() ||
+        !repeats.worthLooking())
+      return write();
+    if (const WrittenBefore::Text* before = written->find(&o);
         before && open.size() + before->levels <= JBMaximumNestingDepth) {
-      written.noteLook(true);
+      repeats.noteLook(true);
       deepest = std::max(deepest, open.size() + before->levels);
       char* out = room(before->length);
       std::memcpy(out, buf.data() + before->at, before->length);
       len += before->length;
       return true;
     }
-    written.noteLook(false);
+    repeats.noteLook(false);
     const std::size_t at = len;
     const std::size_t depth = open.size();
     const std::size_t deepestOutside = std::exchange(deepest, depth);
     const bool ok = write();
     const std::size_t levels = deepest - depth;
     deepest = std::max(deepest, deepestOutside);
-    if (ok && copyRepeats && len - at <= UINT32_MAX)
-      written.add(&o, {at, static_cast<std::uint32_t>(len - at), static_cast<std::uint32_t>(levels)});
+    if (ok && copyRepeats && len - at <= UINT32_MAX) written->add(&o, at, len - at, levels);
     return ok;
   }
 
@@ -1008,10 +1028,14 @@ struct EncodeState {
   bool writeContainer(const platform::Object& o, bool& done) {
     done = true;
     switch (shapes.of(o)) {
-      case Shape::DecodedDictionary:
-        return writeRepeatable(o, [&] { return writeDictionary(static_cast<const JBDictionary&>(o), true); });
-      case Shape::DecodedArray:
-        return writeRepeatable(o, [&] { return writeArray(static_cast<const JBArray&>(o), true); });
+      case Shape::DecodedDictionary: {
+        const auto& d = static_cast<const JBDictionary&>(o);
+        return writeRepeatable(o, d.count(), [&] { return writeDictionary(d, true); });
+      }
+      case Shape::DecodedArray: {
+        const auto& a = static_cast<const JBArray&>(o);
+        return writeRepeatable(o, a.count(), [&] { return writeArray(a, true); });
+      }
       case Shape::PlatformDictionary:
         return writePlatformDictionary(static_cast<const platform::MutableDictionary&>(o));
       case Shape::PlatformArray: {
