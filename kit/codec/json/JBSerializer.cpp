@@ -312,6 +312,50 @@ inline bool hasSpecialByte(Word w) {
           highs) != 0;
 }
 
+// Whether the word holds a byte below 0x20, a quotation mark or a backslash.
+template <class Word>
+inline bool hasEscapedByte(Word w) {
+  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
+  constexpr Word highs = ones * 0x80;
+  const Word quote = w ^ (ones * '"');
+  const Word backslash = w ^ (ones * '\\');
+  return ((((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
+          highs) != 0;
+}
+
+// Copies text of fewer than 16 bytes that needs no escape to out with two overlapping loads and
+// stores of whole words, none outside the text, and answers true; false (out untouched) leaves it to
+// the general copy. Non-ASCII bytes are noted in high.
+template <class Word>
+inline bool copyWords(const char* p, std::size_t n, char* out, std::uint32_t& high) {
+  Word first, last;
+  std::memcpy(&first, p, sizeof(Word));
+  std::memcpy(&last, p + n - sizeof(Word), sizeof(Word));
+  if (hasEscapedByte(first) || hasEscapedByte(last)) return false;
+  constexpr Word highs = static_cast<Word>(~Word{0}) / 0xFF * 0x80;
+  if ((first | last) & highs) high |= 0x80;
+  std::memcpy(out, &first, sizeof(Word));
+  std::memcpy(out + n - sizeof(Word), &last, sizeof(Word));
+  return true;
+}
+
+inline bool copySmallText(std::string_view s, char* out, std::uint32_t& high) {
+  const char* p = s.data();
+  const std::size_t n = s.size();
+  if (n >= 16) return false;
+  if (n >= 8) return copyWords<std::uint64_t>(p, n, out, high);
+  if (n >= 4) return copyWords<std::uint32_t>(p, n, out, high);
+  std::uint32_t seen = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<std::uint8_t>(p[i]);
+    if (c < 0x20 || c == '"' || c == '\\') return false;
+    seen |= c;
+  }
+  std::memcpy(out, p, n);
+  high |= seen & 0x80u;
+  return true;
+}
+
 // Whether s (at most kShortText bytes) is ASCII that goes out as it is: overlapping loads of whole
 // words, none past its end.
 inline bool isPlainASCII(std::string_view s) {
@@ -823,7 +867,7 @@ struct EncodeState {
     // Room for the text, its quotes and the block the copy below may store past its end.
     char* out = room(s.size() + 2 + kCopyBlock);
     *out++ = '"';
-    if (copyShortText(s, holder, holderSize, out, high)) {
+    if (copyShortText(s, holder, holderSize, out, high) || copySmallText(s, out, high)) {
       out += s.size();
       len += s.size() + 1;
     } else {
