@@ -950,7 +950,12 @@ struct EncodeState {
   bool writeArray(const platform::Array& a, bool isDecoded, const platform::MutableArray* own = nullptr) {
     if (!enter(a)) return false;
     openBracket('[');
-    auto count = [&] { return own ? own->items().size() : a.count(); };
+    // A decoded list's class is final: its length and values are read without a virtual call.
+    const JBArray* const decodedList = isDecoded ? static_cast<const JBArray*>(&a) : nullptr;
+    auto count = [&] { return own ? own->items().size() : decodedList ? decodedList->count() : a.count(); };
+    auto element = [&](std::size_t i) -> const platform::Value& {
+      return own ? own->items()[i] : decodedList ? decodedList->values()[i] : a.objectAtIndex(i);
+    };
     const std::size_t n = count();
     const std::size_t startLen = len;
     constexpr std::size_t kSampled = 32;
@@ -966,7 +971,7 @@ struct EncodeState {
       }
       if (i == kSampled && sized) sizeByProgress(startLen, i, n);
       if (i) comma();
-      if (!writeValue(own ? own->items()[i] : a.objectAtIndex(i), false)) return false;
+      if (!writeValue(element(i), false)) return false;
       if (count() != n) raiseMutated(a);
     }
     closeBracket(']');

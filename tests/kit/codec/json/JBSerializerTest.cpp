@@ -766,6 +766,27 @@ TEST(JBSerializer, ANodeChangedByAFormatterComesOutChangedAfterwards) {
             R"([{"x":1},[[1]],"changed",{"x":2},[[1],3]])");
 }
 
+// A decoded list that a formatter makes longer while it is written is caught, as a list held by
+// hand is; one it leaves alone is written whole.
+TEST(JBSerializer, ADecodedListChangedWhileWrittenIsCaught) {
+  const Value decoded = json::mutableObjectFromJSONString("[1,2]");
+  auto list = std::dynamic_pointer_cast<platform::MutableArray>(decoded.arrayValue());
+  ASSERT_TRUE(list);
+  list->insertObject(Value(platform::Data{1}), 1);
+  JBUnsupportedClassFormatter quiet = [](const Value&) -> std::optional<Value> { return Value("d"); };
+  EXPECT_EQ(json::JSONString(*list, JBSerializeOptionNone, quiet).value_or("<failed>"), R"([1,"d",2])");
+  JBUnsupportedClassFormatter grow = [&](const Value&) -> std::optional<Value> {
+    for (int i = 0; i < 100; ++i) list->addObject(Value(i));
+    return Value("d");
+  };
+  try {
+    json::JSONString(*list, JBSerializeOptionNone, grow);
+    ADD_FAILURE() << "no exception";
+  } catch (const platform::Exception& x) {
+    EXPECT_EQ(x.reason(), "*** Collection <kavro::JBArray> was mutated while being enumerated.");
+  }
+}
+
 // A decoded node written near the top and met again so deep that writing it would pass the
 // nesting limit fails there as writing it would, alone or inside another node that holds it.
 TEST(JBSerializer, ARepeatedNodeTooDeepDownFailsAsWritingItWould) {
