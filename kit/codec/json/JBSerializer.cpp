@@ -967,7 +967,11 @@ struct EncodeState {
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
         decoded->prefetchForReading(i + 3 * kAhead, 0);
-        decoded->prefetchForReading(i + kAhead, 1);
+        // Only a dictionary has pairs to fetch; asking for another costs a comparison of type names.
+        if (i + kAhead < n)
+          if (const platform::Object* ahead = decoded->values()[i + kAhead].objectPointer();
+              ahead && shapes.of(*ahead) == Shape::DecodedDictionary)
+            decoded->prefetchForReading(i + kAhead, 1);
       } else if (own && n > 64) {
         fetchHeldByHand(*own, i);
       }
