@@ -25,7 +25,6 @@
 
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
-#include "kit/codec/json/JBNodeShare.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -1081,12 +1080,12 @@ struct EncodeState {
   }
 
   // A decoded container of count members: a copy of its text when the same node was written
-  // before, compact. Only containers the size of those a decoder shares are looked up; an empty
-  // one is written sooner than looked up.
+  // before, compact. Only containers the size of those a decoder shares (eight members at most)
+  // are looked up; an empty one is written sooner than looked up.
+  static constexpr std::size_t kRepeatableMembers = 8;
   template <class Write>
   bool writeRepeatable(const platform::Object& o, std::size_t count, Write&& write) {
-    if (count - 1 >= JBNodeShare::kMaxMembers || !written || !copyRepeats || pretty() ||
-        !repeats.worthLooking())
+    if (count - 1 >= kRepeatableMembers || !written || !copyRepeats || pretty() || !repeats.worthLooking())
       return write();
     if (const WrittenBefore::Text* before = written->find(&o);
         before && open.size() + before->levels <= JBMaximumNestingDepth) {
