@@ -225,6 +225,16 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// Writes v (below 10^8) as eight digits, leading zeros included.
+inline void putEightDigits(char* out, std::uint32_t v) {
+  const std::uint32_t upper = v / 10000;
+  const std::uint32_t lower = v - upper * 10000;
+  std::memcpy(out, kDigitPairs + 2 * (upper / 100), 2);
+  std::memcpy(out + 2, kDigitPairs + 2 * (upper % 100), 2);
+  std::memcpy(out + 4, kDigitPairs + 2 * (lower / 100), 2);
+  std::memcpy(out + 6, kDigitPairs + 2 * (lower % 100), 2);
+}
+
 char* writeDouble17(char* out, double d) {
   std::uint64_t bits;
   std::memcpy(&bits, &d, sizeof bits);
@@ -262,20 +272,15 @@ char* writeDouble17(char* out, double d) {
       break;
     }
   }
-  // Two digits at a time from the end.
+  // Two digits at a time, four groups of two for each eight digits, worked out side by side
+  // rather than one after another.
   char text[18];
-  std::uint64_t high = digits / 100000000;  // nine digits
-  auto low = static_cast<std::uint32_t>(digits - high * 100000000);
-  for (int i = 15; i >= 9; i -= 2) {
-    std::memcpy(text + i, kDigitPairs + 2 * (low % 100), 2);
-    low /= 100;
-  }
-  auto top = static_cast<std::uint32_t>(high);
-  for (int i = 7; i >= 1; i -= 2) {
-    std::memcpy(text + i, kDigitPairs + 2 * (top % 100), 2);
-    top /= 100;
-  }
-  text[0] = static_cast<char>('0' + top);
+  const auto high = static_cast<std::uint32_t>(digits / 100000000);  // nine digits
+  const auto low = static_cast<std::uint32_t>(digits - std::uint64_t{high} * 100000000);
+  const std::uint32_t first = high / 100000000;
+  putEightDigits(text + 1, high - first * 100000000);
+  putEightDigits(text + 9, low);
+  text[0] = static_cast<char>('0' + first);
   int last = 16;  // the last digit kept: trailing zeros go, as "%g" drops them
   while (last > 0 && text[last] == '0') --last;
   if (bits >> 63) *out++ = '-';
