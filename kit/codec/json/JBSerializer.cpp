@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -224,6 +225,16 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// Writes v (below 10^8) as eight digits, leading zeros included.
+inline void putEightDigits(char* out, std::uint32_t v) {
+  const std::uint32_t upper = v / 10000;
+  const std::uint32_t lower = v - upper * 10000;
+  std::memcpy(out, kDigitPairs + 2 * (upper / 100), 2);
+  std::memcpy(out + 2, kDigitPairs + 2 * (upper % 100), 2);
+  std::memcpy(out + 4, kDigitPairs + 2 * (lower / 100), 2);
+  std::memcpy(out + 6, kDigitPairs + 2 * (lower % 100), 2);
+}
+
 char* writeDouble17(char* out, double d) {
   std::uint64_t bits;
   std::memcpy(&bits, &d, sizeof bits);
@@ -261,20 +272,15 @@ char* writeDouble17(char* out, double d) {
       break;
     }
   }
-  // Two digits at a time from the end.
+  // Two digits at a time, four groups of two for each eight digits, worked out side by side
+  // rather than one after another.
   char text[18];
-  std::uint64_t high = digits / 100000000;  // nine digits
-  auto low = static_cast<std::uint32_t>(digits - high * 100000000);
-  for (int i = 15; i >= 9; i -= 2) {
-    std::memcpy(text + i, kDigitPairs + 2 * (low % 100), 2);
-    low /= 100;
-  }
-  auto top = static_cast<std::uint32_t>(high);
-  for (int i = 7; i >= 1; i -= 2) {
-    std::memcpy(text + i, kDigitPairs + 2 * (top % 100), 2);
-    top /= 100;
-  }
-  text[0] = static_cast<char>('0' + top);
+  const auto high = static_cast<std::uint32_t>(digits / 100000000);  // nine digits
+  const auto low = static_cast<std::uint32_t>(digits - std::uint64_t{high} * 100000000);
+  const std::uint32_t first = high / 100000000;
+  putEightDigits(text + 1, high - first * 100000000);
+  putEightDigits(text + 9, low);
+  text[0] = static_cast<char>('0' + first);
   int last = 16;  // the last digit kept: trailing zeros go, as "%g" drops them
   while (last > 0 && text[last] == '0') --last;
   if (bits >> 63) *out++ = '-';
@@ -308,6 +314,50 @@ inline bool hasSpecialByte(Word w) {
   const Word backslash = w ^ (ones * '\\');
   return ((w | ((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
           highs) != 0;
+}
+
+// Whether the word holds a byte below 0x20, a quotation mark or a backslash.
+template <class Word>
+inline bool hasEscapedByte(Word w) {
+  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
+  constexpr Word highs = ones * 0x80;
+  const Word quote = w ^ (ones * '"');
+  const Word backslash = w ^ (ones * '\\');
+  return ((((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
+          highs) != 0;
+}
+
+// Copies text of fewer than 16 bytes that needs no escape to out with two overlapping loads and
+// stores of whole words, none outside the text, and answers true; false (out untouched) leaves it to
+// the general copy. Non-ASCII bytes are noted in high.
+template <class Word>
+inline bool copyWords(const char* p, std::size_t n, char* out, std::uint32_t& high) {
+  Word first, last;
+  std::memcpy(&first, p, sizeof(Word));
+  std::memcpy(&last, p + n - sizeof(Word), sizeof(Word));
+  if (hasEscapedByte(first) || hasEscapedByte(last)) return false;
+  constexpr Word highs = static_cast<Word>(~Word{0}) / 0xFF * 0x80;
+  if ((first | last) & highs) high |= 0x80;
+  std::memcpy(out, &first, sizeof(Word));
+  std::memcpy(out + n - sizeof(Word), &last, sizeof(Word));
+  return true;
+}
+
+inline bool copySmallText(std::string_view s, char* out, std::uint32_t& high) {
+  const char* p = s.data();
+  const std::size_t n = s.size();
+  if (n >= 16) return false;
+  if (n >= 8) return copyWords<std::uint64_t>(p, n, out, high);
+  if (n >= 4) return copyWords<std::uint32_t>(p, n, out, high);
+  std::uint32_t seen = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<std::uint8_t>(p[i]);
+    if (c < 0x20 || c == '"' || c == '\\') return false;
+    seen |= c;
+  }
+  std::memcpy(out, p, n);
+  high |= seen & 0x80u;
+  return true;
 }
 
 // Whether s (at most kShortText bytes) is ASCII that goes out as it is: overlapping loads of whole
@@ -528,7 +578,105 @@ class ShapeCache {
   std::size_t next_ = 0;
 };
 
+// Where the text of containers written so far went, by node: a decoded document holds its small
+// repeated containers (the same prices, the same areas of a venue) as one node met many times, and
+// that node's text, compact and with the same options, comes out the same each time, so it is copied
+// from where it went first. A table of the thread's, kept between encodings (an encoding's places
+// are told from older ones by its stamp), of a fixed number of places each holding the last node
+// that fell there: a node that lost its place is only written again. An encoding inside another
+// (from a formatter) finds it taken and goes without.
+class WrittenBefore {
+ public:
+  struct Text {
+    const void* node = nullptr;
+    std::size_t at = 0;
+    std::uint32_t length = 0;
+    // Levels of containers the text holds, itself included: a copy deeper down must stay within
+    // the nesting limit as writing it would.
+    std::uint32_t levels = 0;
+    std::uint32_t stamp = 0;
+  };
+
+  // The thread's table for a new encoding, or nullptr when an encoding under way has it.
+  static WrittenBefore* take();
+  void give() { taken_ = false; }
+
+  const Text* find(const void* node) const {
+    const Text& t = texts_[place(node)];
+    return t.node == node && t.stamp == stamp_ ? &t : nullptr;
+  }
+  void add(const void* node, std::size_t at, std::size_t length, std::size_t levels) {
+    texts_[place(node)] =
+        Text{node, at, static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(levels), stamp_};
+  }
+
+ private:
+  static constexpr std::size_t kPlaces = 4096;
+  static std::size_t place(const void* node) {
+    return static_cast<std::size_t>(((reinterpret_cast<std::uintptr_t>(node) >> 4) * 0x9E3779B97F4A7C15ull) >>
+                                    52) &
+           (kPlaces - 1);
+  }
+
+  std::unique_ptr<Text[]> texts_;
+  std::uint32_t stamp_ = 0;
+  bool taken_ = false;
+};
+
+thread_local WrittenBefore writtenBefore;
+
+WrittenBefore* WrittenBefore::take() {
+  WrittenBefore& w = writtenBefore;
+  if (w.taken_) return nullptr;
+  if (!w.texts_) w.texts_ = std::make_unique<Text[]>(kPlaces);
+  if (++w.stamp_ == 0) {
+    std::fill(w.texts_.get(), w.texts_.get() + kPlaces, Text());
+    w.stamp_ = 1;
+  }
+  w.taken_ = true;
+  return &w;
+}
+
+// Whether the next container is worth looking up: where few of them were written before (a long
+// list of records, each of its own), looking costs more than it saves, and the look pauses for a
+// while, as the decoder's sharing does.
+class RepeatWatch {
+ public:
+  bool worthLooking() {
+    if (skip_ == 0) return true;
+    --skip_;
+    return false;
+  }
+  void noteLook(bool found) {
+    found_ += found ? 1 : 0;
+    if (++looked_ < kWatched) return;
+    if (found_ * 8 < looked_) {
+      skip_ = pause_;
+      pause_ = pause_ < kLongestPause ? pause_ * 2 : pause_;
+    } else {
+      pause_ = kFirstPause;
+    }
+    looked_ = found_ = 0;
+  }
+
+ private:
+  static constexpr std::uint32_t kWatched = 512;
+  static constexpr std::uint32_t kFirstPause = 4096;
+  static constexpr std::uint32_t kLongestPause = 1u << 20;
+  std::uint32_t looked_ = 0;
+  std::uint32_t found_ = 0;
+  std::uint32_t skip_ = 0;
+  std::uint32_t pause_ = kFirstPause;
+};
+
 struct EncodeState {
+  EncodeState() = default;
+  EncodeState(const EncodeState&) = delete;
+  EncodeState& operator=(const EncodeState&) = delete;
+  ~EncodeState() {
+    if (written) written->give();
+  }
+
   JBSerializeOptions options = JBSerializeOptionNone;
   const JBUnsupportedClassFormatter* formatter = nullptr;
   std::optional<platform::Error> error;
@@ -536,6 +684,13 @@ struct EncodeState {
   std::size_t len = 0;
   std::size_t depth = 0;
   std::vector<const platform::Object*> open;
+  // The most containers open at once since deepest was last set.
+  std::size_t deepest = 0;
+  WrittenBefore* written = WrittenBefore::take();
+  RepeatWatch repeats;
+  // Whether texts written may be copied for the same node met again: not once a formatter has been
+  // called, which may change the tree.
+  bool copyRepeats = true;
   ShapeCache shapes;
   // Whether the output may move into the text handed out once its length can be told.
   bool mayWriteIntoText = false;
@@ -716,7 +871,7 @@ struct EncodeState {
     // Room for the text, its quotes and the block the copy below may store past its end.
     char* out = room(s.size() + 2 + kCopyBlock);
     *out++ = '"';
-    if (copyShortText(s, holder, holderSize, out, high)) {
+    if (copyShortText(s, holder, holderSize, out, high) || copySmallText(s, out, high)) {
       out += s.size();
       len += s.size() + 1;
     } else {
@@ -776,6 +931,7 @@ struct EncodeState {
     if (std::find(open.begin(), open.end(), &o) != open.end())
       return fail("Unable to serialize an array or dictionary that contains itself.");
     open.push_back(&o);
+    deepest = std::max(deepest, open.size());
     return true;
   }
 
@@ -798,7 +954,12 @@ struct EncodeState {
   bool writeArray(const platform::Array& a, bool isDecoded, const platform::MutableArray* own = nullptr) {
     if (!enter(a)) return false;
     openBracket('[');
-    auto count = [&] { return own ? own->items().size() : a.count(); };
+    // A decoded list's class is final: its length and values are read without a virtual call.
+    const JBArray* const decodedList = isDecoded ? static_cast<const JBArray*>(&a) : nullptr;
+    auto count = [&] { return own ? own->items().size() : decodedList ? decodedList->count() : a.count(); };
+    auto element = [&](std::size_t i) -> const platform::Value& {
+      return own ? own->items()[i] : decodedList ? decodedList->values()[i] : a.objectAtIndex(i);
+    };
     const std::size_t n = count();
     const std::size_t startLen = len;
     constexpr std::size_t kSampled = 32;
@@ -810,16 +971,51 @@ struct EncodeState {
     for (std::size_t i = 0; i < n; ++i) {
       if (decoded) {
         decoded->prefetchForReading(i + 3 * kAhead, 0);
-        decoded->prefetchForReading(i + kAhead, 1);
+        // Only a dictionary has pairs to fetch; asking for another costs a comparison of type names.
+        if (i + kAhead < n)
+          if (const platform::Object* ahead = decoded->values()[i + kAhead].objectPointer();
+              ahead && shapes.of(*ahead) == Shape::DecodedDictionary)
+            decoded->prefetchForReading(i + kAhead, 1);
+      } else if (own && n > 64) {
+        fetchHeldByHand(*own, i);
       }
       if (i == kSampled && sized) sizeByProgress(startLen, i, n);
       if (i) comma();
-      if (!writeValue(own ? own->items()[i] : a.objectAtIndex(i), false)) return false;
+      if (!writeValue(element(i), false)) return false;
       if (count() != n) raiseMutated(a);
     }
     closeBracket(']');
     open.pop_back();
     return true;
+  }
+
+  // A long list of records held in the platform's containers, each part in a heap block of its
+  // own, is read through chains of pointers that no hardware fetch foresees: ahead of writing
+  // element i, the node of a record far ahead is fetched, then the pairs of one nearer, then what
+  // the pairs of the next but one hold (their texts, the nodes of their containers). Reading a
+  // pointer ahead is a load the processor overlaps with the writing.
+  void fetchHeldByHand(const platform::MutableArray& list, std::size_t i) {
+    const std::span<const platform::Value> items = list.items();
+    if (i + 12 < items.size())
+      if (const platform::Object* o = items[i + 12].objectPointer()) __builtin_prefetch(o);
+    if (i + 6 < items.size())
+      if (const platform::Object* o = items[i + 6].objectPointer();
+          o && shapes.of(*o) == Shape::PlatformDictionary) {
+        const auto entries = static_cast<const platform::MutableDictionary&>(*o).entries();
+        const char* at = reinterpret_cast<const char*>(entries.data());
+        for (std::size_t b = 0; b < entries.size_bytes(); b += 64) __builtin_prefetch(at + b);
+      }
+    if (i + 2 < items.size())
+      if (const platform::Object* o = items[i + 2].objectPointer();
+          o && shapes.of(*o) == Shape::PlatformDictionary) {
+        for (const platform::MutableDictionary::Entry& e :
+             static_cast<const platform::MutableDictionary&>(*o).entries()) {
+          if (const platform::Object* child = e.value.objectPointer())
+            __builtin_prefetch(child);
+          else if (e.value.isString())
+            __builtin_prefetch(e.value.stringView().data());
+        }
+      }
   }
 
   bool writeKey(const std::string& key) {
@@ -888,14 +1084,46 @@ struct EncodeState {
     return true;
   }
 
+  // A decoded container of count members: a copy of its text when the same node was written
+  // before, compact. Only containers the size of those a decoder shares (eight members at most)
+  // are looked up; an empty one is written sooner than looked up.
+  static constexpr std::size_t kRepeatableMembers = 8;
+  template <class Write>
+  bool writeRepeatable(const platform::Object& o, std::size_t count, Write&& write) {
+    if (count - 1 >= kRepeatableMembers || !written || !copyRepeats || pretty() || !repeats.worthLooking())
+      return write();
+    if (const WrittenBefore::Text* before = written->find(&o);
+        before && open.size() + before->levels <= JBMaximumNestingDepth) {
+      repeats.noteLook(true);
+      deepest = std::max(deepest, open.size() + before->levels);
+      char* out = room(before->length);
+      std::memcpy(out, buf.data() + before->at, before->length);
+      len += before->length;
+      return true;
+    }
+    repeats.noteLook(false);
+    const std::size_t at = len;
+    const std::size_t depth = open.size();
+    const std::size_t deepestOutside = std::exchange(deepest, depth);
+    const bool ok = write();
+    const std::size_t levels = deepest - depth;
+    deepest = std::max(deepest, deepestOutside);
+    if (ok && copyRepeats && len - at <= UINT32_MAX) written->add(&o, at, len - at, levels);
+    return ok;
+  }
+
   // Writes o when it is an array or a dictionary and answers true in done; leaves anything else.
   bool writeContainer(const platform::Object& o, bool& done) {
     done = true;
     switch (shapes.of(o)) {
-      case Shape::DecodedDictionary:
-        return writeDictionary(static_cast<const JBDictionary&>(o), true);
-      case Shape::DecodedArray:
-        return writeArray(static_cast<const JBArray&>(o), true);
+      case Shape::DecodedDictionary: {
+        const auto& d = static_cast<const JBDictionary&>(o);
+        return writeRepeatable(o, d.count(), [&] { return writeDictionary(d, true); });
+      }
+      case Shape::DecodedArray: {
+        const auto& a = static_cast<const JBArray&>(o);
+        return writeRepeatable(o, a.count(), [&] { return writeArray(a, true); });
+      }
       case Shape::PlatformDictionary:
         return writePlatformDictionary(static_cast<const platform::MutableDictionary&>(o));
       case Shape::PlatformArray: {
@@ -928,6 +1156,7 @@ struct EncodeState {
 
   bool unsupported(const platform::Value& v, const std::string& className, bool isReplacement) {
     if (formatter && *formatter && !isReplacement && !v.isNull()) {
+      copyRepeats = false;
       std::optional<platform::Value> replacement = (*formatter)(v);
       if (replacement) {
         if (!isSupported(*replacement))

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -667,6 +668,146 @@ TEST(JBSerializer, HandBuiltTextIsWrittenExactlyWhenItIsUTF8) {
   }
   EXPECT_GT(written, 5000);
   EXPECT_GT(refused, 5000);
+}
+
+}  // namespace
+}  // namespace kavro
+
+namespace kavro {
+namespace {
+
+// The same values held in the platform's containers, each container a node of its own, in the
+// order the original gives its pairs.
+Value heldByHand(const Value& v) {
+  if (auto d = v.dictionaryValue()) {
+    auto copy = platform::MutableDictionary::create();
+    d->enumerate([&](const std::string& key, const Value& value) {
+      copy->setObject(heldByHand(value), key);
+      return true;
+    });
+    return Value(copy);
+  }
+  if (auto a = v.arrayValue()) {
+    auto copy = platform::MutableArray::create();
+    for (std::size_t i = 0; i < a->count(); ++i) copy->addObject(heldByHand(a->objectAtIndex(i)));
+    return Value(copy);
+  }
+  return v;
+}
+
+std::string written(const Value& root, JBSerializeOptions options = JBSerializeOptionNone) {
+  platform::Error e;
+  auto s = root.arrayValue() ? json::JSONString(*root.arrayValue(), options, &e)
+                             : json::JSONString(*root.dictionaryValue(), options, &e);
+  EXPECT_TRUE(s) << e.localizedDescription;
+  return s.value_or("<failed>");
+}
+
+// A decoded document whose small containers repeat (the same prices and areas in every
+// performance, as a catalogue has) comes out as the same values held one node each, with every
+// option, in short answers and in long ones written straight into the text handed out.
+TEST(JBSerializer, RepeatedDecodedContainersComeOutAsTheSameValuesHeldApart) {
+  for (int performances : {3, 40, 3000}) {
+    std::string text = "{\"performances\":[";
+    for (int i = 0; i < performances; ++i) {
+      text += i ? "," : "";
+      text +=
+          R"({"id":)" + std::to_string(339887544 + i % 5) +
+          R"(,"logo":null,"prices":[{"amount":90250,"audienceSubCategoryId":337100890,"seatCategoryId":338937295},)"
+          R"({"amount":66500,"audienceSubCategoryId":337100890,"seatCategoryId":338937296}],)"
+          R"("seatCategories":[{"areas":[{"areaId":205705999,"blockIds":[]},{"areaId":205705998,"blockIds":[]}],)"
+          R"("seatCategoryId":338937295},{"areas":[[1,"a\/\u00e9"],[2,["\n"]]],"seatCategoryId":)" +
+          std::to_string(i % 3) + R"(}],"venueCode":"PLEYEL_PLEYEL","tags":[[],{},[[]],[{}]]})";
+    }
+    text += "],\"areas\":[{\"areaId\":205705999,\"blockIds\":[]},[1,\"a\\/\\u00e9\"]]}";
+    const Value decoded = json::objectFromJSONString(text);
+    ASSERT_TRUE(decoded.dictionaryValue());
+    const Value apart = heldByHand(decoded);
+    for (JBSerializeOptions options : {JBSerializeOptionNone, JBSerializeOptionPretty,
+                                       JBSerializeOptionEscapeNonASCII | JBSerializeOptionEscapeSlash}) {
+      SCOPED_TRACE(testing::Message()
+                   << performances << " performances, options " << static_cast<int>(options));
+      const std::string ours = written(decoded, options);
+      const std::string theirs = written(apart, options);
+      const auto differ = std::mismatch(ours.begin(), ours.end(), theirs.begin(), theirs.end());
+      EXPECT_TRUE(ours == theirs) << "from byte " << (differ.first - ours.begin()) << ": "
+                                  << std::string(differ.first, ours.end()).substr(0, 200) << "\ninstead of "
+                                  << std::string(differ.second, theirs.end()).substr(0, 200);
+      EXPECT_EQ(json::objectFromJSONString(ours), decoded);
+    }
+  }
+}
+
+// One decoded node met at several places and depths: each place gets the text of the node as it
+// stands, indented for its depth when pretty.
+TEST(JBSerializer, OneDecodedNodeAtSeveralPlacesComesOutForEachPlace) {
+  const Value node = json::mutableObjectFromJSONString(R"({"a":[1,{"b":null}],"c":"\u00e9"})");
+  const Value list = json::mutableObjectFromJSONString("[[1,2]]");
+  auto root = arrayOf({node, list, Value(arrayOf({node, Value(arrayOf({node, list}))})), node});
+  const std::string one = R"({"a":[1,{"b":null}],"c":"é"})";
+  EXPECT_EQ(compact(*root), "[" + one + ",[[1,2]],[" + one + ",[" + one + ",[[1,2]]]]," + one + "]");
+  EXPECT_EQ(compact(*root), compact(*heldByHand(Value(root)).arrayValue()));
+  EXPECT_EQ(compact(*root, JBSerializeOptionPretty),
+            compact(*heldByHand(Value(root)).arrayValue(), JBSerializeOptionPretty));
+}
+
+// A formatter may change a node between two places the node is met: the later place shows the
+// change.
+TEST(JBSerializer, ANodeChangedByAFormatterComesOutChangedAfterwards) {
+  const Value node = json::mutableObjectFromJSONString(R"({"x":1})");
+  const Value list = json::mutableObjectFromJSONString("[[1]]");
+  auto root = arrayOf({node, list, Value(platform::Data{1}), node, list});
+  JBUnsupportedClassFormatter change = [&](const Value&) -> std::optional<Value> {
+    std::dynamic_pointer_cast<platform::MutableDictionary>(node.dictionaryValue())->setObject(Value(2), "x");
+    std::dynamic_pointer_cast<platform::MutableArray>(list.arrayValue())->addObject(Value(3));
+    return Value("changed");
+  };
+  EXPECT_EQ(json::JSONString(*root, JBSerializeOptionNone, change).value_or("<failed>"),
+            R"([{"x":1},[[1]],"changed",{"x":2},[[1],3]])");
+}
+
+// A decoded list that a formatter makes longer while it is written is caught, as a list held by
+// hand is; one it leaves alone is written whole.
+TEST(JBSerializer, ADecodedListChangedWhileWrittenIsCaught) {
+  const Value decoded = json::mutableObjectFromJSONString("[1,2]");
+  auto list = std::dynamic_pointer_cast<platform::MutableArray>(decoded.arrayValue());
+  ASSERT_TRUE(list);
+  list->insertObject(Value(platform::Data{1}), 1);
+  JBUnsupportedClassFormatter quiet = [](const Value&) -> std::optional<Value> { return Value("d"); };
+  EXPECT_EQ(json::JSONString(*list, JBSerializeOptionNone, quiet).value_or("<failed>"), R"([1,"d",2])");
+  JBUnsupportedClassFormatter grow = [&](const Value&) -> std::optional<Value> {
+    for (int i = 0; i < 100; ++i) list->addObject(Value(i));
+    return Value("d");
+  };
+  try {
+    json::JSONString(*list, JBSerializeOptionNone, grow);
+    ADD_FAILURE() << "no exception";
+  } catch (const platform::Exception& x) {
+    EXPECT_EQ(x.reason(), "*** Collection <kavro::JBArray> was mutated while being enumerated.");
+  }
+}
+
+// A decoded node written near the top and met again so deep that writing it would pass the
+// nesting limit fails there as writing it would, alone or inside another node that holds it.
+TEST(JBSerializer, ARepeatedNodeTooDeepDownFailsAsWritingItWould) {
+  const Value doc = json::objectFromJSONString(R"([[[1]],[[[1]]],[[[[1]]]]])");
+  ASSERT_TRUE(doc.arrayValue());
+  for (std::size_t index = 0; index < 3; ++index) {
+    const Value node = doc.arrayValue()->objectAtIndex(index);
+    const std::size_t levels = index + 2;  // the node's own levels
+    for (std::size_t above : {JBMaximumNestingDepth - levels, JBMaximumNestingDepth - levels + 1}) {
+      // doc first, then node under `above` levels (the root's one included).
+      auto chain = arrayOf({node});
+      for (std::size_t i = 2; i < above; ++i) chain = arrayOf({Value(chain)});
+      auto root = arrayOf({doc, Value(chain)});
+      SCOPED_TRACE(testing::Message() << "node " << index << " under " << above);
+      if (above + levels <= JBMaximumNestingDepth)
+        EXPECT_TRUE(json::JSONString(*root));
+      else
+        EXPECT_EQ(failure(*root),
+                  "Unable to serialize arrays and dictionaries nested deeper than 512 levels.");
+    }
+  }
 }
 
 }  // namespace
