@@ -12,6 +12,7 @@
 
 #include "mapsdk/engine/VMemory.h"
 #include "mapsdk/raster/VRasterFill.h"
+#include "platform/foundation/Processor.h"
 
 namespace gmengine {
 
@@ -156,7 +157,7 @@ __attribute__((target("avx2"))) std::int64_t BlendRowAvx2(std::uint32_t* d, cons
 void BlendRow(std::uint32_t* d, const std::uint32_t* s, const std::uint8_t* a, std::int64_t n) {
   std::int64_t i = 0;
 #if defined(VRASTER_X86)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = platform::processorHasAVX2();
   if (avx2) i = BlendRowAvx2(d, s, a, n);
 #endif
   for (; i < n; ++i) {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "kit/codec/json/UTF8Conversion.h"
+#include "platform/foundation/Processor.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -526,7 +527,7 @@ KAVRO_AVX2 const std::uint8_t* copyStringRunAVX2(const std::uint8_t* p, const st
 #if defined(KAVRO_HAVE_AVX2_SCAN)
 // Asked of the processor once.
 bool hasAVX2() {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = platform::processorHasAVX2();
   return avx2;
 }
 #endif
