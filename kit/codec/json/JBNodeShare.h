@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kit/codec/json/JBRepeatWatch.h"
 #include "platform/foundation/Value.h"
 
 namespace kavro {
@@ -99,24 +100,9 @@ class JBNodeShare {
   }
 
   // Whether the next container is worth looking for: where few of them repeat (a long list of
-  // coordinates), looking costs more than it saves, and the look pauses for a while.
-  bool worthLooking() {
-    if (skip_ == 0) return true;
-    --skip_;
-    return false;
-  }
-  // How a look went.
-  void noteLook(bool found) {
-    found_ += found ? 1 : 0;
-    if (++looked_ < kWatched) return;
-    if (found_ * 8 < looked_) {
-      skip_ = pause_;
-      pause_ = pause_ < kLongestPause ? pause_ * 2 : pause_;
-    } else {
-      pause_ = kFirstPause;
-    }
-    looked_ = found_ = 0;
-  }
+  // coordinates), the looks pause for a while.
+  bool worthLooking() { return watch_.worthLooking(); }
+  void noteLook(bool found) { watch_.noteLook(found); }
 
   // The node kept under the hash that equal() accepts, or nullptr.
   template <class Equal>
@@ -148,8 +134,7 @@ class JBNodeShare {
     else if (count_ != 0)
       std::fill(slots_.begin(), slots_.end(), Slot());
     count_ = 0;
-    looked_ = found_ = skip_ = 0;
-    pause_ = kFirstPause;
+    watch_.reset();
   }
 
  private:
@@ -173,15 +158,7 @@ class JBNodeShare {
 
   std::vector<Slot> slots_;
   std::size_t count_ = 0;
-  // Over the last kWatched looks, fewer than one in eight found a node: the next `pause_`
-  // containers are not looked for, twice as many each time that happens again.
-  static constexpr std::uint32_t kWatched = 512;
-  static constexpr std::uint32_t kFirstPause = 4096;
-  static constexpr std::uint32_t kLongestPause = 1u << 20;
-  std::uint32_t looked_ = 0;
-  std::uint32_t found_ = 0;
-  std::uint32_t skip_ = 0;
-  std::uint32_t pause_ = kFirstPause;
+  JBRepeatWatch watch_;
 };
 
 }  // namespace kavro

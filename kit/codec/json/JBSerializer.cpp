@@ -25,6 +25,7 @@
 
 #include "kit/codec/json/JBArray.h"
 #include "kit/codec/json/JBDictionary.h"
+#include "kit/codec/json/JBRepeatWatch.h"
 #include "kit/codec/json/UTF8Conversion.h"
 #include "platform/foundation/Array.h"
 #include "platform/foundation/Dictionary.h"
@@ -637,38 +638,6 @@ WrittenBefore* WrittenBefore::take() {
   return &w;
 }
 
-// Whether the next container is worth looking up: where few of them were written before (a long
-// list of records, each of its own), looking costs more than it saves, and the look pauses for a
-// while, as the decoder's sharing does.
-class RepeatWatch {
- public:
-  bool worthLooking() {
-    if (skip_ == 0) return true;
-    --skip_;
-    return false;
-  }
-  void noteLook(bool found) {
-    found_ += found ? 1 : 0;
-    if (++looked_ < kWatched) return;
-    if (found_ * 8 < looked_) {
-      skip_ = pause_;
-      pause_ = pause_ < kLongestPause ? pause_ * 2 : pause_;
-    } else {
-      pause_ = kFirstPause;
-    }
-    looked_ = found_ = 0;
-  }
-
- private:
-  static constexpr std::uint32_t kWatched = 512;
-  static constexpr std::uint32_t kFirstPause = 4096;
-  static constexpr std::uint32_t kLongestPause = 1u << 20;
-  std::uint32_t looked_ = 0;
-  std::uint32_t found_ = 0;
-  std::uint32_t skip_ = 0;
-  std::uint32_t pause_ = kFirstPause;
-};
-
 struct EncodeState {
   EncodeState() = default;
   EncodeState(const EncodeState&) = delete;
@@ -687,7 +656,7 @@ struct EncodeState {
   // The most containers open at once since deepest was last set.
   std::size_t deepest = 0;
   WrittenBefore* written = WrittenBefore::take();
-  RepeatWatch repeats;
+  JBRepeatWatch repeats;
   // Whether texts written may be copied for the same node met again: not once a formatter has been
   // called, which may change the tree.
   bool copyRepeats = true;
