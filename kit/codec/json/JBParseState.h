@@ -378,10 +378,15 @@ __attribute__((always_inline)) inline bool JBParseState::plainSpaceStep() {
 #endif
 }
 
-// Pretty-printed text puts a line break and an indentation of fewer than 16 spaces between most
-// tokens: those are passed with one comparison where they are met, the rest by the general loop.
+// Pretty-printed text puts a line break and an indentation between most tokens: those of up to 31
+// bytes are passed with one or two comparisons where they are met, the rest by the general loop.
 __attribute__((always_inline)) inline void JBParseState::skipWhitespace() {
-  if (length - pos >= 16 && !plainSpaceStep() && !jbdecode::kMaybeSpace[input[pos]]) return;
+  if (length - pos >= 32) {
+    // A line break and an indentation of up to 31 spaces (a record's members in a list).
+    if ((!plainSpaceStep() || !plainSpaceStep()) && !jbdecode::kMaybeSpace[input[pos]]) return;
+  } else if (length - pos >= 16 && !plainSpaceStep() && !jbdecode::kMaybeSpace[input[pos]]) {
+    return;
+  }
   skipWhitespaceSlow();
 }
 
