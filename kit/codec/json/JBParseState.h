@@ -358,18 +358,28 @@ struct JBParseState {
 
 // Spaces, tabs and line feeds in the 16 bytes at pos (readable): the indentation of pretty-printed
 // text. Passes them, counting the lines passed; answers whether all 16 were such bytes.
-__attribute__((always_inline)) inline bool JBParseState::plainSpaceStep() {
 #if defined(__SSE2__)
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(input + pos));
+// How many of the 16 bytes at p are spaces, tabs and line feeds before anything else (16 when all
+// are); feeds gets a bit for each line feed among those.
+__attribute__((always_inline)) inline unsigned plainSpaceRun(const std::uint8_t* p, unsigned& feeds) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
   const __m128i space = _mm_or_si128(
       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
   const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
   const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
+  feeds = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1);
+  return n;
+}
+#endif
+
+__attribute__((always_inline)) inline bool JBParseState::plainSpaceStep() {
+#if defined(__SSE2__)
+  unsigned feeds;
+  const unsigned n = plainSpaceRun(input + pos, feeds);
   if (countLines) {
     // Usually one: a loop costs less than a call for the count of bits.
-    for (unsigned f = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1); f != 0; f &= f - 1)
-      ++line;
+    for (; feeds != 0; feeds &= feeds - 1) ++line;
   }
   pos += n;
   return n == 16;

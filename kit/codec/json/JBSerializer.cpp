@@ -306,26 +306,29 @@ char* writeDouble17(char* out, double d) {
 // Keys and short values, most of them plain ASCII: told at once, a word at a time.
 constexpr std::size_t kShortText = 32;
 
+// The top bit of each byte of the word below 0x20, a quotation mark or a backslash (and of
+// others above them; only a bit of the first such byte is exact, as only whether there is one
+// is asked).
+template <class Word>
+inline Word escapeBits(Word w) {
+  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
+  const Word quote = w ^ (ones * '"');
+  const Word backslash = w ^ (ones * '\\');
+  return ((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash);
+}
+template <class Word>
+constexpr Word kHighBits = static_cast<Word>(~Word{0}) / 0xFF * 0x80;
+
 // Whether the word holds a byte from 0x80 up, below 0x20, a quotation mark or a backslash.
 template <class Word>
 inline bool hasSpecialByte(Word w) {
-  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
-  constexpr Word highs = ones * 0x80;
-  const Word quote = w ^ (ones * '"');
-  const Word backslash = w ^ (ones * '\\');
-  return ((w | ((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
-          highs) != 0;
+  return ((w | escapeBits(w)) & kHighBits<Word>) != 0;
 }
 
 // Whether the word holds a byte below 0x20, a quotation mark or a backslash.
 template <class Word>
 inline bool hasEscapedByte(Word w) {
-  constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
-  constexpr Word highs = ones * 0x80;
-  const Word quote = w ^ (ones * '"');
-  const Word backslash = w ^ (ones * '\\');
-  return ((((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
-          highs) != 0;
+  return (escapeBits(w) & kHighBits<Word>) != 0;
 }
 
 // Copies text of fewer than 16 bytes that needs no escape to out with two overlapping loads and

@@ -175,14 +175,9 @@ void JBParseState::skipWhitespaceSlow() {
     std::size_t at = pos;
     std::size_t feeds = 0;
     while (end - at >= 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at));
-      const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
-      const __m128i space = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))), feed);
-      const unsigned other = static_cast<unsigned>(_mm_movemask_epi8(space)) ^ 0xFFFFu;
-      const unsigned n = other ? static_cast<unsigned>(__builtin_ctz(other)) : 16u;
-      for (unsigned f = static_cast<unsigned>(_mm_movemask_epi8(feed)) & ((1u << n) - 1); f != 0; f &= f - 1)
-        ++feeds;
+      unsigned lineFeeds;
+      const unsigned n = plainSpaceRun(in + at, lineFeeds);
+      for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) ++feeds;
       at += n;
       if (n != 16) break;
     }
