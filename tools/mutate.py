@@ -620,8 +620,9 @@ class Runner:
     _exes = None
 
     def test(self, what):
-        """Test executables run whole, one process each (much faster than CTest's process per
-        case), the other tests through CTest by name or label."""
+        """Test executables run in shards, as many at once as the jobs allow (far faster than one
+        process an executable, or CTest's process a case), the other tests through CTest by name or
+        label."""
         kind, args = what
         env = dict(os.environ, KAVRO_RESOURCES=os.path.join(self.root, "resources"),
                    ASAN_OPTIONS="detect_leaks=1:abort_on_error=1", UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
@@ -631,15 +632,83 @@ class Runner:
             return code == 0, out
         self._exes = None
         paths = [p for p in (self._executable(t) for t in args) if p]
-        failed = []
-        # One executable at a time: each already runs its cases on a busy machine's share.
-        for p in paths:
-            code, out = self.run([p, "--gtest_brief=1"], timeout=900, env=env)
-            if code != 0:
-                failed.append((p, out))
-                break
+        failed = run_shards(paths, max(1, self.jobs), env, self.root, log=self.log)
         report = "".join(f"  1 - {os.path.basename(p)} ({_first_failure(out)})\n" for p, out in failed)
         return not failed, report
+
+
+# The shards running, in every worker: each in a process group of its own, so an interrupted run
+# stops them itself.
+_SHARDS = set()
+_SHARDS_LOCK = threading.Lock()
+
+
+def _stop_shard(proc):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)  # the shard and any server it started
+    except (ProcessLookupError, PermissionError):
+        pass
+
+
+def stop_shards():
+    with _SHARDS_LOCK:
+        for proc in list(_SHARDS):
+            _stop_shard(proc)
+
+
+def run_shards(paths, jobs, env, cwd, timeout=900, log=None):
+    """Runs each gtest executable split into jobs shards, jobs processes at once, the executables'
+    shards queued in the order given; at the first shard that fails the others are stopped and
+    no more started. Answers [(executable, its output)] for that shard, [] when all passed."""
+    todo = queue.Queue()
+    for p in paths:
+        for i in range(jobs):
+            todo.put((p, i))
+    failed = []
+    running = set()
+    lock = threading.Lock()
+
+    def work():
+        while True:
+            with lock:
+                if failed:
+                    return
+                try:
+                    path, index = todo.get_nowait()
+                except queue.Empty:
+                    return
+                if log:
+                    log(f"$ GTEST_SHARD_INDEX={index} GTEST_TOTAL_SHARDS={jobs} {path} --gtest_brief=1")
+                # Its own process group, so that stopping it stops what it started.
+                proc = subprocess.Popen([path, "--gtest_brief=1"], cwd=cwd, stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT, text=True, errors="replace",
+                                        env=dict(env, GTEST_TOTAL_SHARDS=str(jobs), GTEST_SHARD_INDEX=str(index)),
+                                        start_new_session=True)
+                running.add(proc)
+                with _SHARDS_LOCK:
+                    _SHARDS.add(proc)
+            try:
+                out, _ = proc.communicate(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                _stop_shard(proc)
+                proc.communicate()
+                out = "timed out"
+            with _SHARDS_LOCK:
+                _SHARDS.discard(proc)
+            with lock:
+                running.discard(proc)
+                # A shard stopped because another failed is no failure of its own.
+                if proc.returncode != 0 and not failed:
+                    failed.append((path, out))
+                    for other in running:
+                        _stop_shard(other)
+
+    threads = [threading.Thread(target=work, daemon=True) for _ in range(min(jobs, todo.qsize()))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    return failed
 
 
 def _first_failure(out):
@@ -729,6 +798,7 @@ def run_mutations(mutations, runners, report=print, restore=True):
         signal.signal(signal.SIGTERM, signal.SIG_IGN)
         interrupt = signal.signal(signal.SIGINT, signal.SIG_IGN)
         stop.set()
+        stop_shards()
         with _FILES:
             for r in runners:
                 revert_leftovers(r.root)

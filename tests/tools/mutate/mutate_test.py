@@ -535,7 +535,7 @@ class BuildTreeTest(Tree):
         self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
         self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
 
-    def test_test_executables_run_whole_and_other_tests_through_ctest(self):
+    def test_test_executables_run_in_shards_and_other_tests_through_ctest(self):
         exe = "build/test/tests/kit/core/kit_core_tests"
         self.write(exe, "#!/bin/sh\necho '[  FAILED  ] Store.KeepsWhatItGot (1 ms)'\nexit 1\n")
         os.chmod(os.path.join(self.root, exe), 0o755)
@@ -555,6 +555,53 @@ class BuildTreeTest(Tree):
         ok, out = runner.test(("ctest", ["-R", "^tools\\."]))
         self.assertTrue(ok, out)
         self.assertIn("tools.stands", out)
+
+    def shard_script(self, path, body=""):
+        """An executable that leaves a mark of the shard it ran as, then runs body."""
+        self.write(path, "#!/bin/sh\ntouch \"$0.$GTEST_SHARD_INDEX-of-$GTEST_TOTAL_SHARDS\"\n" + body + "exit 0\n")
+        os.chmod(os.path.join(self.root, path), 0o755)
+
+    def shards_run(self, path):
+        folder, name = os.path.split(os.path.join(self.root, path))
+        return sorted(n[len(name) + 1:] for n in os.listdir(folder) if n.startswith(name + "."))
+
+    def test_each_executable_runs_split_into_as_many_shards_as_jobs_each_once(self):
+        core, api = "build/test/tests/kit/core/kit_core_tests", "build/test/tests/app/api/app_api_tests"
+        self.shard_script(core)
+        self.shard_script(api)
+        runner = mutate.Runner(self.root, "build/test", jobs=3)
+        self.assertEqual(runner.test(("exe", ["kit_core_tests", "app_api_tests"])), (True, ""))
+        self.assertEqual(self.shards_run(core), ["0-of-3", "1-of-3", "2-of-3"])
+        self.assertEqual(self.shards_run(api), ["0-of-3", "1-of-3", "2-of-3"])
+
+    def test_a_failing_shard_names_its_case_and_stops_the_rest(self):
+        core, api = "build/test/tests/kit/core/kit_core_tests", "build/test/tests/app/api/app_api_tests"
+        # Shard 1 fails; shard 0 would never end unless stopped, and its server with it.
+        self.shard_script(core, 'if [ "$GTEST_SHARD_INDEX" = 1 ]; then\n'
+                          "  echo '[  FAILED  ] Cache.DropsTheOldest (3 ms)'; exit 1\nfi\n"
+                          "sleep 3600 &\nwait\n")
+        self.shard_script(api)
+        runner = mutate.Runner(self.root, "build/test", jobs=2)
+        ok, report = runner.test(("exe", ["kit_core_tests", "app_api_tests"]))
+        self.assertFalse(ok)
+        self.assertEqual(report, "  1 - kit_core_tests (Cache.DropsTheOldest)\n")
+        self.assertEqual(mutate._failed_names(report), ["kit_core_tests"])
+        self.assertEqual(self.shards_run(api), [], "no shard starts after one failed")
+        self.assertEqual(mutate._SHARDS, set())
+
+    def test_one_job_runs_the_executables_one_after_another_in_the_order_given(self):
+        core, api = "build/test/tests/kit/core/kit_core_tests", "build/test/tests/app/api/app_api_tests"
+        self.shard_script(core, "echo 'ERROR: AddressSanitizer: heap-use-after-free'; exit 1\n")
+        self.shard_script(api)
+        runner = mutate.Runner(self.root, "build/test", jobs=1)
+        ok, report = runner.test(("exe", ["kit_core_tests", "app_api_tests"]))
+        self.assertFalse(ok)
+        self.assertIn("kit_core_tests (ERROR: AddressSanitizer: heap-use-after-free)", report)
+        self.assertEqual(self.shards_run(core), ["0-of-1"])
+        self.assertEqual(self.shards_run(api), [])
+        ok, report = runner.test(("exe", ["app_api_tests", "kit_core_tests"]))
+        self.assertFalse(ok)
+        self.assertEqual(self.shards_run(api), ["0-of-1"])
 
     def test_a_build_that_cannot_be_configured_is_told_and_one_configured_is_left_alone(self):
         said = []
