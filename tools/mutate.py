@@ -937,6 +937,7 @@ def main(argv=None, root=None):
                     print(f"the {name} of {path} fail without any mutation: mend them first\n{out[-3000:]}",
                           file=sys.stderr)
                     return 2
+        print(f"the tests pass without any mutation ({time.monotonic() - started:.0f} s)", flush=True)
     try:
         # The copies' builds are the tool's own: the next run rebuilds what it needs.
         results = run_mutations(mutations, runners, report=lambda s: print(s, flush=True), restore=False)
