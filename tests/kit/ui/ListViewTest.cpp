@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/ui/EmptyTableCell.h"
 #include "kit/ui/ErrorTableCell.h"
 #include "kit/ui/FullEmptyNotClickTableCell.h"
@@ -10,6 +11,7 @@
 #include "kit/ui/TitleCell.h"
 #include "kit/ui/TitleValueCell.h"
 #include "tests/kit/ui/ListTestSupport.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
 namespace kavro::test {
@@ -40,6 +42,7 @@ namespace {
 
 class ListViewTest : public VirtualRunLoopTest {
  protected:
+  TempHome home;
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ctrl = std::make_shared<ScriptedController>();
@@ -53,6 +56,8 @@ class ListViewTest : public VirtualRunLoopTest {
   }
   void TearDown() override {
     list->stopLoading();
+    // The stores the list opened stand in this test's home, which goes with the test.
+    AppCoreInfo::destroyAppCoreInfo();
     VirtualRunLoopTest::TearDown();
   }
   int rows() { return list->numberOfRowsInSection(0); }
