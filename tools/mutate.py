@@ -811,6 +811,41 @@ def run_mutations(mutations, runners, report=print, restore=True):
     return [r for r in results if r is not None]
 
 
+def baseline_plan(runner, paths):
+    """What the stages of mutations of these paths build and run, each once: (the targets, the
+    test executables, the other stages' (name, path, what)). A test executable that links many of
+    the folder's libraries is in the stages of each, and runs once all the same."""
+    targets, exes, others = [], [], []
+    for path in paths:
+        for name, stage_targets, what in runner.stages(path):
+            targets += [t for t in stage_targets if t not in targets]
+            kind, args = what
+            if kind == "exe":
+                exes += [a for a in args if a not in exes]
+            elif all(what != w for _, _, w in others):
+                others.append((name, path, what))
+    return targets, exes, others
+
+
+def baseline(runner, paths):
+    """Builds and runs, once on the tree as it is, every test the mutations of these paths reach:
+    the executables together, in shards, then the other stages. Answers None when all pass, else
+    (what failed, its output)."""
+    targets, exes, others = baseline_plan(runner, paths)
+    built, out = runner.build(targets)
+    if not built:
+        return "the build fails", out[-3000:]
+    if exes:
+        passed, out = runner.test(("exe", exes))
+        if not passed:
+            return "the test executables fail", out[-3000:]
+    for name, path, what in others:
+        passed, out = runner.test(what)
+        if not passed:
+            return f"the {name} of {path} fail", out[-3000:]
+    return None
+
+
 def summary(folder, results, equivalent=()):
     """The kill rate over the mutations that build and are not known to be equivalent, then the
     rate of each class; answers the text and (killed, counted)."""
@@ -923,20 +958,17 @@ def main(argv=None, root=None):
         runners.append(runner)
     started = time.monotonic()
     if not args.no_baseline and mutations:
-        # Tests that fail on the tree as it is would count every mutation as killed: each stage any
+        # Tests that fail on the tree as it is would count every mutation as killed: every test any
         # mutation reaches runs once on the tree as it is.
-        seen = set()
-        for path in sorted({m.path for m in mutations}):
-            for name, targets, what in runners[0].stages(path):
-                if repr(what) in seen:
-                    continue
-                seen.add(repr(what))
-                built, out = runners[0].build(targets)
-                passed, out = runners[0].test(what) if built else (False, out)
-                if not passed:
-                    print(f"the {name} of {path} fail without any mutation: mend them first\n{out[-3000:]}",
-                          file=sys.stderr)
-                    return 2
+        try:
+            failure = baseline(runners[0], sorted({m.path for m in mutations}))
+        except KeyboardInterrupt:
+            stop_shards()
+            print("stopped", file=sys.stderr)
+            return 130
+        if failure:
+            print(f"{failure[0]} without any mutation: mend them first\n{failure[1]}", file=sys.stderr)
+            return 2
         print(f"the tests pass without any mutation ({time.monotonic() - started:.0f} s)", flush=True)
     try:
         # The copies' builds are the tool's own: the next run rebuilds what it needs.

@@ -477,6 +477,48 @@ class SampleByKindTest(Tree):
         self.assertEqual(out.getvalue(), runs[0])  # the printed seed gives the sample again
 
 
+class BaselineTest(unittest.TestCase):
+    """Before any mutation, every test the sample reaches runs once on the tree as it is."""
+
+    class Runner:
+        def __init__(self, failing=()):
+            self.failing = failing
+            self.builds, self.tests = [], []
+
+        def stages(self, path):
+            lib = os.path.dirname(path).replace("/", "_")
+            others = [t for t in ("kit_b_tests", "app_x_tests", "app_y_tests") if t != lib + "_tests"]
+            return [("own tests", [lib + "_tests"], ("exe", [lib + "_tests"])),
+                    ("tests that link it", others, ("exe", others)),
+                    ("roads", ["kavro"], ("ctest", ["-L", "road"]))]
+
+        def build(self, targets):
+            self.builds.append(targets)
+            return True, ""
+
+        def test(self, what):
+            self.tests.append(what)
+            hit = [t for t in what[1] if t in self.failing]
+            return not hit, "".join(f"  1 - {t} (Case.Fails)\n" for t in hit)
+
+    def test_each_executable_and_each_other_stage_runs_once_whichever_libraries_share_it(self):
+        runner = self.Runner()
+        self.assertIsNone(mutate.baseline(runner, ["kit/a/A.cpp", "kit/b/B.cpp", "kit/b/C.cpp"]))
+        self.assertEqual(runner.builds, [["kit_a_tests", "kit_b_tests", "app_x_tests", "app_y_tests", "kavro"]])
+        self.assertEqual(runner.tests, [("exe", ["kit_a_tests", "kit_b_tests", "app_x_tests", "app_y_tests"]),
+                                        ("ctest", ["-L", "road"])])
+
+    def test_a_failing_executable_or_stage_is_named_and_nothing_after_it_runs(self):
+        runner = self.Runner(failing=["app_y_tests"])
+        what, out = mutate.baseline(runner, ["kit/a/A.cpp"])
+        self.assertEqual(what, "the test executables fail")
+        self.assertIn("app_y_tests (Case.Fails)", out)
+        self.assertEqual([w[0] for w in runner.tests], ["exe"], "the roads wait for the executables")
+        runner = self.Runner(failing=["road"])
+        what, _ = mutate.baseline(runner, ["kit/a/A.cpp"])
+        self.assertEqual(what, "the roads of kit/a/A.cpp fail")
+
+
 class SummaryTest(unittest.TestCase):
     def test_each_class_has_its_rate_and_the_unbuilt_and_equivalent_do_not_count(self):
         def m(kind, line):
