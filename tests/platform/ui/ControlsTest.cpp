@@ -279,6 +279,15 @@ TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   EXPECT_FALSE(done->sendAction());
   UIDriver::tap("完成");
   EXPECT_EQ(sent, 1);
+  // What the item says next is what the bar shows after its next layout.
+  bar->layoutIfNeeded();
+  auto shown = std::dynamic_pointer_cast<Control>(UIDriver::findView("完成"));
+  ASSERT_TRUE(shown);
+  EXPECT_FALSE(shown->isEnabled()) << "it looks off as well";
+  done->setTitle("好了");
+  bar->layoutIfNeeded();
+  EXPECT_FALSE(UIDriver::findView("完成"));
+  EXPECT_TRUE(UIDriver::findView("好了"));
 
   // A short title still gets 30 points; a width given is taken as it is, narrower too.
   auto narrow = std::make_shared<BarButtonItem>("A", BarButtonItemStyle::Bordered);
