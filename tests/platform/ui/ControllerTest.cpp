@@ -60,6 +60,15 @@ TEST_F(ControllerTest, AWindowTellsItsScreenOnceEachTimeItShowsOrHidesAndNotWhen
   window->setHidden(false);
   window->setHidden(false);
   EXPECT_EQ(log, (Log{"root.willAppear", "root.didAppear"}));
+
+  // Shown again while a screen slides over it: the screen below goes on going.
+  log.clear();
+  window->rootViewController()->presentViewController(std::make_shared<RecordingController>("modal", &log),
+                                                      true);
+  window->setHidden(false);
+  runFor(1);
+  EXPECT_EQ(log, (Log{"modal.loadView", "modal.viewDidLoad", "root.willDisappear", "modal.willAppear",
+                      "root.didDisappear", "modal.didAppear"}));
 }
 
 TEST_F(ControllerTest, PushAndPopRunAppearanceInOrderAfterTheTransition) {
