@@ -620,8 +620,9 @@ class Runner:
     _exes = None
 
     def test(self, what):
-        """Test executables run whole, one process each (much faster than CTest's process per
-        case), the other tests through CTest by name or label."""
+        """Test executables run in shards, as many at once as the jobs allow (far faster than one
+        process an executable, or CTest's process a case), the other tests through CTest by name or
+        label."""
         kind, args = what
         env = dict(os.environ, KAVRO_RESOURCES=os.path.join(self.root, "resources"),
                    ASAN_OPTIONS="detect_leaks=1:abort_on_error=1", UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
@@ -631,15 +632,83 @@ class Runner:
             return code == 0, out
         self._exes = None
         paths = [p for p in (self._executable(t) for t in args) if p]
-        failed = []
-        # One executable at a time: each already runs its cases on a busy machine's share.
-        for p in paths:
-            code, out = self.run([p, "--gtest_brief=1"], timeout=900, env=env)
-            if code != 0:
-                failed.append((p, out))
-                break
+        failed = run_shards(paths, max(1, self.jobs), env, self.root, log=self.log)
         report = "".join(f"  1 - {os.path.basename(p)} ({_first_failure(out)})\n" for p, out in failed)
         return not failed, report
+
+
+# The shards running, in every worker: each in a process group of its own, so an interrupted run
+# stops them itself.
+_SHARDS = set()
+_SHARDS_LOCK = threading.Lock()
+
+
+def _stop_shard(proc):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)  # the shard and any server it started
+    except (ProcessLookupError, PermissionError):
+        pass
+
+
+def stop_shards():
+    with _SHARDS_LOCK:
+        for proc in list(_SHARDS):
+            _stop_shard(proc)
+
+
+def run_shards(paths, jobs, env, cwd, timeout=900, log=None):
+    """Runs each gtest executable split into jobs shards, jobs processes at once, the executables'
+    shards queued in the order given; at the first shard that fails the others are stopped and
+    no more started. Answers [(executable, its output)] for that shard, [] when all passed."""
+    todo = queue.Queue()
+    for p in paths:
+        for i in range(jobs):
+            todo.put((p, i))
+    failed = []
+    running = set()
+    lock = threading.Lock()
+
+    def work():
+        while True:
+            with lock:
+                if failed:
+                    return
+                try:
+                    path, index = todo.get_nowait()
+                except queue.Empty:
+                    return
+                if log:
+                    log(f"$ GTEST_SHARD_INDEX={index} GTEST_TOTAL_SHARDS={jobs} {path} --gtest_brief=1")
+                # Its own process group, so that stopping it stops what it started.
+                proc = subprocess.Popen([path, "--gtest_brief=1"], cwd=cwd, stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT, text=True, errors="replace",
+                                        env=dict(env, GTEST_TOTAL_SHARDS=str(jobs), GTEST_SHARD_INDEX=str(index)),
+                                        start_new_session=True)
+                running.add(proc)
+                with _SHARDS_LOCK:
+                    _SHARDS.add(proc)
+            try:
+                out, _ = proc.communicate(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                _stop_shard(proc)
+                proc.communicate()
+                out = "timed out"
+            with _SHARDS_LOCK:
+                _SHARDS.discard(proc)
+            with lock:
+                running.discard(proc)
+                # A shard stopped because another failed is no failure of its own.
+                if proc.returncode != 0 and not failed:
+                    failed.append((path, out))
+                    for other in running:
+                        _stop_shard(other)
+
+    threads = [threading.Thread(target=work, daemon=True) for _ in range(min(jobs, todo.qsize()))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    return failed
 
 
 def _first_failure(out):
@@ -729,6 +798,7 @@ def run_mutations(mutations, runners, report=print, restore=True):
         signal.signal(signal.SIGTERM, signal.SIG_IGN)
         interrupt = signal.signal(signal.SIGINT, signal.SIG_IGN)
         stop.set()
+        stop_shards()
         with _FILES:
             for r in runners:
                 revert_leftovers(r.root)
@@ -739,6 +809,41 @@ def run_mutations(mutations, runners, report=print, restore=True):
     if errors:
         raise errors[0]
     return [r for r in results if r is not None]
+
+
+def baseline_plan(runner, paths):
+    """What the stages of mutations of these paths build and run, each once: (the targets, the
+    test executables, the other stages' (name, path, what)). A test executable that links many of
+    the folder's libraries is in the stages of each, and runs once all the same."""
+    targets, exes, others = [], [], []
+    for path in paths:
+        for name, stage_targets, what in runner.stages(path):
+            targets += [t for t in stage_targets if t not in targets]
+            kind, args = what
+            if kind == "exe":
+                exes += [a for a in args if a not in exes]
+            elif all(what != w for _, _, w in others):
+                others.append((name, path, what))
+    return targets, exes, others
+
+
+def baseline(runner, paths):
+    """Builds and runs, once on the tree as it is, every test the mutations of these paths reach:
+    the executables together, in shards, then the other stages. Answers None when all pass, else
+    (what failed, its output)."""
+    targets, exes, others = baseline_plan(runner, paths)
+    built, out = runner.build(targets)
+    if not built:
+        return "the build fails", out[-3000:]
+    if exes:
+        passed, out = runner.test(("exe", exes))
+        if not passed:
+            return "the test executables fail", out[-3000:]
+    for name, path, what in others:
+        passed, out = runner.test(what)
+        if not passed:
+            return f"the {name} of {path} fail", out[-3000:]
+    return None
 
 
 def summary(folder, results, equivalent=()):
@@ -853,20 +958,18 @@ def main(argv=None, root=None):
         runners.append(runner)
     started = time.monotonic()
     if not args.no_baseline and mutations:
-        # Tests that fail on the tree as it is would count every mutation as killed: each stage any
+        # Tests that fail on the tree as it is would count every mutation as killed: every test any
         # mutation reaches runs once on the tree as it is.
-        seen = set()
-        for path in sorted({m.path for m in mutations}):
-            for name, targets, what in runners[0].stages(path):
-                if repr(what) in seen:
-                    continue
-                seen.add(repr(what))
-                built, out = runners[0].build(targets)
-                passed, out = runners[0].test(what) if built else (False, out)
-                if not passed:
-                    print(f"the {name} of {path} fail without any mutation: mend them first\n{out[-3000:]}",
-                          file=sys.stderr)
-                    return 2
+        try:
+            failure = baseline(runners[0], sorted({m.path for m in mutations}))
+        except KeyboardInterrupt:
+            stop_shards()
+            print("stopped", file=sys.stderr)
+            return 130
+        if failure:
+            print(f"{failure[0]} without any mutation: mend them first\n{failure[1]}", file=sys.stderr)
+            return 2
+        print(f"the tests pass without any mutation ({time.monotonic() - started:.0f} s)", flush=True)
     try:
         # The copies' builds are the tool's own: the next run rebuilds what it needs.
         results = run_mutations(mutations, runners, report=lambda s: print(s, flush=True), restore=False)

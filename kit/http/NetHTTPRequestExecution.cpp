@@ -573,7 +573,9 @@ bool NetHTTPRequest::willRedirect() {
   auto target = URL::resolve(*url_, *location);
   if (!target) return false;
   requestRedirected();
-  if (status == 303 || ((status == 301 || status == 302) && !options_.shouldUseRFC2616RedirectBehaviour)) {
+  // A HEAD request stays one: it asks the size of what is found there, never for the thing.
+  if (requestMethod_ != "HEAD" &&
+      (status == 303 || ((status == 301 || status == 302) && !options_.shouldUseRFC2616RedirectBehaviour))) {
     requestMethod_ = "GET";
     postBody_.reset();
     shouldStreamPostDataFromDisk_ = false;

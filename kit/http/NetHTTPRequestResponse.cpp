@@ -76,6 +76,9 @@ void NetHTTPRequest::handleNetworkEvent(unsigned event) {
 
 bool NetHTTPRequest::willAskDelegateToConfirmRedirect() {
   platform::MutexLock guard(lock_);
+  // A HEAD request made for another tells no one of its events, so no one would ever confirm: it
+  // follows the redirect itself.
+  if (hasMainRequest()) return false;
   if (!delegateResponds(NetDelegateMethod::WillRedirectToURL) &&
       !queueResponds(NetDelegateMethod::WillRedirectToURL))
     return false;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "kit/core/DataHex.h"
 #include "kit/core/DateCustomInterval.h"
 #include "kit/core/MutableDictionaryExt.h"
@@ -130,6 +132,23 @@ TEST(DataHex, BothWays) {
   EXPECT_FALSE(data::fromHex("abc").has_value());
   EXPECT_FALSE(data::fromHex("").has_value());
   EXPECT_FALSE(data::fromHex("zz").has_value());
+}
+
+TEST(DataHex, EveryByteGoesThereAndBackInEitherCaseAndTheDigitsNeighboursAreNoDigits) {
+  platform::Data all;
+  for (int b = 0; b < 256; ++b) all.push_back(static_cast<std::uint8_t>(b));
+  std::string lower = data::toHex(all), upper = lower;
+  for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(lower.substr(0, 6), "000102");
+  EXPECT_EQ(lower.substr(lower.size() - 6), "fdfeff");
+  EXPECT_EQ(data::fromHex(lower), all);
+  EXPECT_EQ(data::fromHex(upper), all);
+  // The characters next to each range of digits: a pair that starts with one is refused, and one
+  // that ends with one reads its first digit alone.
+  for (char c : std::string("/:`g@G")) {
+    EXPECT_FALSE(data::fromHex(std::string{c, '1'}).has_value()) << c;
+    EXPECT_EQ(data::fromHex(std::string{'a', c}), (platform::Data{0x0a})) << c;
+  }
 }
 
 TEST(StringError, FallsBackInOrder) {

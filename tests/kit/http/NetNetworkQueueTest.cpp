@@ -277,6 +277,30 @@ TEST_F(NetNetworkQueueTest, ARequestThatFailedBeforeJoiningStillEndsTheBatch) {
   EXPECT_EQ(server.requestCount(), 1u);
 }
 
+TEST_F(NetNetworkQueueTest, ASizeAskedAheadFollowsARedirectByItselfAndOnlyTheDownloadAsksTheDelegate) {
+  struct Confirming : QueueRecorder, kavro::NetRedirectConfirmer {
+    Calls asked;
+    void requestWillRedirectToURL(kavro::NetHTTPRequest& r, const platform::URL& to) override {
+      asked.push_back(r.requestMethod() + " " + r.url()->path() + " -> " + to.path());
+      r.redirectToURL(to);
+    }
+  };
+  server.setHandler([](const RecordedRequest& r) {
+    return r.target == "/moved" ? ScriptedResponse::redirect(302, "/here") : ScriptedResponse::ok("landed");
+  });
+  auto confirming = std::make_shared<Confirming>();
+  queue->setDelegate(confirming);
+  queue->setShowAccurateProgress(true);
+  auto get = add("/moved");
+  queue->go();
+  ASSERT_TRUE(wait([&] { return confirming->queueFinishedCount > 0; }));
+  EXPECT_EQ(confirming->asked, (Calls{"GET /moved -> /here"}));
+  EXPECT_EQ(get->responseString(), "landed");
+  Calls seen;
+  for (const auto& r : server.requests()) seen.push_back(r.method + " " + r.target);
+  EXPECT_EQ(seen, (Calls{"HEAD /moved", "HEAD /here", "GET /moved", "GET /here"}));
+}
+
 TEST_F(NetNetworkQueueTest, ResetForgetsTheReceivers) {
   struct Confirming : QueueRecorder, kavro::NetRedirectConfirmer {
     void requestWillRedirectToURL(kavro::NetHTTPRequest&, const platform::URL&) override {}

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -10,8 +11,24 @@
 #include "kit/ui/ListView.h"
 #include "kit/ui/ListViewData.h"
 #include "kit/ui/ListViewDelegate.h"
+#include "platform/ui/Label.h"
 
 namespace kavro::test {
+
+// The texts a row shows, in the order of its view tree: those of its labels that are not empty and
+// that neither hide nor stand in a hidden view. A label the row holds but never put in its tree is
+// no text on screen.
+inline std::vector<std::string> shownTexts(const platform::View& row) {
+  std::vector<std::string> out;
+  std::function<void(const platform::View&)> walk = [&](const platform::View& v) {
+    if (v.isHidden()) return;
+    auto* label = dynamic_cast<const platform::Label*>(&v);
+    if (label && !label->text().empty()) out.push_back(label->text());
+    for (const auto& sub : v.subviews()) walk(*sub);
+  };
+  walk(row);
+  return out;
+}
 
 // An answer of the service: total, then one item per id (jobid and a title).
 inline std::string pageXml(int total, const std::vector<int>& ids, bool ok = true,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/ui/EmptyTableCell.h"
 #include "kit/ui/ErrorTableCell.h"
 #include "kit/ui/FullEmptyNotClickTableCell.h"
@@ -10,6 +11,7 @@
 #include "kit/ui/TitleCell.h"
 #include "kit/ui/TitleValueCell.h"
 #include "tests/kit/ui/ListTestSupport.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
 namespace kavro::test {
@@ -40,6 +42,7 @@ namespace {
 
 class ListViewTest : public VirtualRunLoopTest {
  protected:
+  TempHome home;
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ctrl = std::make_shared<ScriptedController>();
@@ -53,6 +56,8 @@ class ListViewTest : public VirtualRunLoopTest {
   }
   void TearDown() override {
     list->stopLoading();
+    // The stores the list opened stand in this test's home, which goes with the test.
+    AppCoreInfo::destroyAppCoreInfo();
     VirtualRunLoopTest::TearDown();
   }
   int rows() { return list->numberOfRowsInSection(0); }
@@ -76,7 +81,7 @@ TEST_F(ListViewTest, PagesWithALoadingRowThenAMoreRowUntilTheTotalIsReached) {
   EXPECT_EQ(rows(), 1);
   auto loading = std::dynamic_pointer_cast<LoadingTableCell>(lastCell());
   ASSERT_TRUE(loading);
-  EXPECT_EQ(loading->loadingView()->getText(), "正在加载...");
+  EXPECT_EQ(shownTexts(*loading), std::vector<std::string>{"正在加载..."});
   EXPECT_FALSE(loading->loadingView()->isHidden()) << "the row says that it loads";
   list->tapRowAtIndexPath(IndexPath::forRow(0, 0));  // the loading row does not react
   EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
@@ -88,7 +93,7 @@ TEST_F(ListViewTest, PagesWithALoadingRowThenAMoreRowUntilTheTotalIsReached) {
   EXPECT_FALSE(section->loadFinished());
   auto more = std::dynamic_pointer_cast<MoreTableCell>(lastCell());
   ASSERT_TRUE(more);
-  EXPECT_EQ(more->label()->text(), "显示下10条");
+  EXPECT_EQ(shownTexts(*more), std::vector<std::string>{"显示下10条"});
   EXPECT_EQ(ctrl->requestedPages.size(), 1u);  // 11 rows do not fit 480 points: no paging by itself
 
   list->tapRowAtIndexPath(IndexPath::forRow(10, 0));
@@ -141,7 +146,7 @@ TEST_F(ListViewTest, AFailedPageShowsTheErrorRowAndATapAsksForTheSamePageAgain) 
   EXPECT_EQ(rows(), 11);
   auto error = std::dynamic_pointer_cast<ErrorTableCell>(lastCell());
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->label()->text(), "server busy");
+  EXPECT_EQ(shownTexts(*error), std::vector<std::string>{"server busy"});
   EXPECT_EQ(error->label()->frame().size.height, 24);
 
   // At the bottom after the failure, the failed page is not asked for again by itself...
@@ -206,7 +211,7 @@ TEST_F(ListViewTest, AFailedFirstPageShowsOnlyTheErrorRowWithTheDefaultText) {
   EXPECT_EQ(rows(), 1);
   auto error = std::dynamic_pointer_cast<ErrorTableCell>(lastCell());
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->label()->text(), "加载失败，点击重试");
+  EXPECT_EQ(shownTexts(*error), std::vector<std::string>{"加载失败，点击重试"});
   section->setErrorTipsMessage("try later");
   EXPECT_EQ(section->getErrorTipsMessage(), "try later");
 }
@@ -218,7 +223,7 @@ TEST_F(ListViewTest, AnEmptySectionShowsTheEmptyRowAndATapRefreshesFromPageOne) 
   EXPECT_EQ(rows(), 1);
   auto empty = std::dynamic_pointer_cast<EmptyTableCell>(lastCell());
   ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->label()->text(), "暂无数据");
+  EXPECT_EQ(shownTexts(*empty), std::vector<std::string>{"暂无数据"});
   list->tapRowAtIndexPath(IndexPath::forRow(0, 0));
   EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{1, 1}));
   EXPECT_EQ(section->listViewDataStatus(), ListViewDataStatus::Loading);
@@ -420,7 +425,7 @@ TEST_F(ListViewTest, FullSizeStateRowsFillTheListAndTheMoreRowNamesThePageSize) 
   ctrl->deliverAll();
   auto more = std::dynamic_pointer_cast<MoreTableCell>(lastCell());
   ASSERT_TRUE(more);
-  EXPECT_EQ(more->label()->text(), "显示下20条");
+  EXPECT_EQ(shownTexts(*more), std::vector<std::string>{"显示下20条"});
 
   auto empty = ListViewData::newDataOnListView(*list, platform::classFor<TitleCell>());
   empty->setMEmtpyCellClass(platform::classFor<FullEmptyNotClickTableCell>());
@@ -435,7 +440,7 @@ TEST_F(ListViewTest, FullSizeStateRowsFillTheListAndTheMoreRowNamesThePageSize) 
   list->scrollToRowAtIndexPath(ip, platform::TableViewScrollPosition::Top, false);
   auto loading = std::dynamic_pointer_cast<FullLoadingTableCell>(list->cellForRowAtIndexPath(ip));
   ASSERT_TRUE(loading);
-  EXPECT_EQ(loading->loadingView()->getText(), "正在加载...");
+  EXPECT_EQ(shownTexts(*loading), std::vector<std::string>{"正在加载..."});
   EXPECT_FALSE(loading->loadingView()->isHidden());
   EXPECT_EQ(loading->loadingView()->frame(), platform::Rect(20, 10, 280, 460));
   ctrl->deliverAll();

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/ui/AppControllers.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/PageTurnController.h"
 #include "kit/ui/TitleCell.h"
 #include "platform/ui/NavigationController.h"
 #include "tests/kit/ui/ListTestSupport.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
 namespace kavro::test {
@@ -41,6 +43,7 @@ namespace {
 
 class PageTurnControllerTest : public VirtualRunLoopTest {
  protected:
+  TempHome home;
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     ctrl = std::make_shared<ScriptedController>();
@@ -54,6 +57,8 @@ class PageTurnControllerTest : public VirtualRunLoopTest {
   }
   void TearDown() override {
     list->stopLoading();
+    // The stores the list opened stand in this test's home, which goes with the test.
+    AppCoreInfo::destroyAppCoreInfo();
     VirtualRunLoopTest::TearDown();
   }
   std::shared_ptr<PageTurnController> open(int index) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "kit/core/AppCoreInfo.h"
 #include "kit/ui/ListView.h"
 #include "kit/ui/TitleInputCell.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
 namespace kavro::test {
@@ -25,6 +27,7 @@ class FormController : public ListViewDelegate {
 
 class TitleInputCellTest : public VirtualRunLoopTest {
  protected:
+  TempHome home;
   void SetUp() override {
     VirtualRunLoopTest::SetUp();
     window = std::make_shared<platform::Window>();
@@ -50,6 +53,8 @@ class TitleInputCellTest : public VirtualRunLoopTest {
     list.reset();
     window.reset();
     platform::Application::destroySharedApplication();
+    // The stores the list opened stand in this test's home, which goes with the test.
+    AppCoreInfo::destroyAppCoreInfo();
     VirtualRunLoopTest::TearDown();
   }
   std::shared_ptr<TitleInputCell> cell(int row) {

@@ -37,10 +37,11 @@ class WidgetTest : public VirtualRunLoopTest {
     AppSkin::destroySharedAppSkin();
     window.reset();
     reset();
-    AppCoreInfo::destroyAppCoreInfo();
     VirtualRunLoopTest::TearDown();
   }
   static void reset() {
+    // The stores go too: ones an earlier test opened would stand in another home.
+    AppCoreInfo::destroyAppCoreInfo();
     platform::Application::destroySharedApplication();
     platform::Screen::mainScreen().reset();
     platform::Keyboard::shared().reset();

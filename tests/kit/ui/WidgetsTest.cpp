@@ -96,6 +96,16 @@ TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {
   EXPECT_FALSE(loading.isHidden());
   loading.setHiddenActivity(true);
   EXPECT_TRUE(loading.activityView()->isHidden());
+  // The text shows in the colour last given, again after the same one twice; none is black.
+  auto& label = dynamic_cast<platform::Label&>(*loading.subviews().at(0));
+  EXPECT_EQ(label.text(), "Wait");
+  for (auto colour : {platform::Color::red(), platform::Color::red(), platform::Color::blue()}) {
+    loading.setTextColor(colour);
+    EXPECT_EQ(label.textColor(), colour);
+    EXPECT_EQ(loading.getTextColor(), colour);
+  }
+  loading.setTextColor(std::nullopt);
+  EXPECT_EQ(label.textColor(), platform::Color::black());
 
   auto box = UICheckBoxView::create(Rect(0, 0, 100, 20));
   box->setImageChecked(picture(40, 40));

@@ -59,8 +59,10 @@ class GeocoderTest : public kavro::test::VirtualRunLoopTest {
 TEST_F(GeocoderTest, TheNearestFedPlaceAnswersLaterAndUnknownPlacesFail) {
   auto g = ask({31.2304, 121.4900});
   EXPECT_TRUE(g->isQuerying());
+  g->start();
   EXPECT_TRUE(answers->found.empty()) << "never at once";
   runFor(0);
+  EXPECT_EQ(Geocoder::requestCount(), 1) << "started again while asking, it asks once";
   ASSERT_EQ(answers->found.size(), 1u);
   EXPECT_EQ(answers->found[0].subLocality, "徐汇区");
   EXPECT_NEAR(answers->found[0].coordinate.longitude, 121.49, 1e-9) << "the place of the question";

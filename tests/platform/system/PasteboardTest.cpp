@@ -24,6 +24,10 @@ TEST(PasteboardTest, NamedPasteboardIsMadeOnDemandAndPersists) {
   EXPECT_EQ(again->dataForPasteboardType("type"), (Data{1, 2, 3}));
   EXPECT_TRUE(FileManager::fileExistsAtPath(Environment::libraryPath() + "/Pasteboards/board/type"));
 
+  // No name is no pasteboard, not all of them.
+  Pasteboard::removePasteboardWithName("");
+  EXPECT_EQ(Pasteboard::pasteboardWithName("board", false)->dataForPasteboardType("type"), (Data{1, 2, 3}));
+
   Pasteboard::removePasteboardWithName("board");
   EXPECT_EQ(Pasteboard::pasteboardWithName("board", false), nullptr);
   EXPECT_FALSE(board->dataForPasteboardType("type"));

@@ -46,6 +46,31 @@ TEST_F(ControllerTest, ViewLoadsOnceAndUnloadsOnlyOffScreen) {
             (Log{"a.willDisappear", "a.didDisappear", "a.viewDidUnload", "a.loadView", "a.viewDidLoad"}));
 }
 
+TEST_F(ControllerTest, AWindowTellsItsScreenOnceEachTimeItShowsOrHidesAndNotWhenItStaysAsItIs) {
+  Log log;
+  window->setRootViewController(std::make_shared<RecordingController>("root", &log));
+  log.clear();
+  window->setHidden(false);
+  EXPECT_EQ(log, Log{}) << "shown already";
+  window->setHidden(true);
+  window->setHidden(true);
+  EXPECT_EQ(log, (Log{"root.willDisappear", "root.didDisappear"}));
+  EXPECT_FALSE(window->isKeyWindow());
+  log.clear();
+  window->setHidden(false);
+  window->setHidden(false);
+  EXPECT_EQ(log, (Log{"root.willAppear", "root.didAppear"}));
+
+  // Shown again while a screen slides over it: the screen below goes on going.
+  log.clear();
+  window->rootViewController()->presentViewController(std::make_shared<RecordingController>("modal", &log),
+                                                      true);
+  window->setHidden(false);
+  runFor(1);
+  EXPECT_EQ(log, (Log{"modal.loadView", "modal.viewDidLoad", "root.willDisappear", "modal.willAppear",
+                      "root.didDisappear", "modal.didAppear"}));
+}
+
 TEST_F(ControllerTest, PushAndPopRunAppearanceInOrderAfterTheTransition) {
   auto root = make("root");
   auto nav = NavigationController::create(root);

@@ -274,10 +274,31 @@ TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   ASSERT_TRUE(UIDriver::tap("完成"));
   EXPECT_EQ(sent, 1);
   EXPECT_EQ(UIDriver::findView("完成")->frame().maxX(), 314);
+  EXPECT_EQ(UIDriver::findView("完成")->frame().size.width, 44) << "the title and 20 points";
   done->setEnabled(false);
   EXPECT_FALSE(done->sendAction());
   UIDriver::tap("完成");
   EXPECT_EQ(sent, 1);
+  // What the item says next is what the bar shows after its next layout.
+  bar->layoutIfNeeded();
+  auto shown = std::dynamic_pointer_cast<Control>(UIDriver::findView("完成"));
+  ASSERT_TRUE(shown);
+  EXPECT_FALSE(shown->isEnabled()) << "it looks off as well";
+  done->setTitle("好了");
+  bar->layoutIfNeeded();
+  EXPECT_FALSE(UIDriver::findView("完成"));
+  EXPECT_TRUE(UIDriver::findView("好了"));
+
+  // A short title still gets 30 points; a width given is taken as it is, narrower too.
+  auto narrow = std::make_shared<BarButtonItem>("A", BarButtonItemStyle::Bordered);
+  auto given = std::make_shared<BarButtonItem>("Given", BarButtonItemStyle::Plain);
+  given->setWidth(24);
+  auto sized = std::make_shared<Toolbar>(Rect(0, 100, 320, 44));
+  sized->setItems({narrow, given});
+  window->addSubview(sized);
+  sized->layoutIfNeeded();
+  EXPECT_EQ(UIDriver::findView("A")->frame().size.width, 30);
+  EXPECT_EQ(UIDriver::findView("Given")->frame().size.width, 24);
 
   // A fixed space takes its own width, shows nothing, and leaves the flexible spaces the rest.
   auto fixed = std::make_shared<BarButtonItem>(BarButtonSystemItem::FixedSpace);

@@ -83,6 +83,22 @@ TEST_F(GestureScrollTest, RecognizersMatchTheGestureAndCancelTheTouch) {
   EXPECT_EQ(v->log, (std::vector<std::string>{"began", "ended", "began", "ended"}));
 }
 
+TEST_F(GestureScrollTest, ARectIsScrolledToFromEachSideAndWithinTheContent) {
+  auto view = std::make_shared<ScrollView>(Rect(0, 0, 100, 50));
+  view->setContentSize({1000, 800});
+  window->addSubview(view);
+  auto shown = [&](Rect r) {
+    view->scrollRectToVisible(r, false);
+    return view->contentOffset();
+  };
+  EXPECT_EQ(shown(Rect(300, 200, 40, 30)), (Point{240, 180})) << "right and below: its far edges show";
+  EXPECT_EQ(shown(Rect(10, 20, 40, 30)), (Point{10, 20})) << "left and above: its near edges show";
+  EXPECT_EQ(shown(Rect(30, 40, 10, 10)), (Point{10, 20})) << "in sight already: nothing moves";
+  EXPECT_EQ(shown(Rect(500, 400, 300, 200)), (Point{500, 400})) << "larger than the view: its top left shows";
+  EXPECT_EQ(shown(Rect(980, 790, 40, 30)), (Point{900, 750})) << "past the content: held at its end";
+  EXPECT_EQ(shown(Rect(-20, -30, 5, 5)), (Point{0, 0})) << "before the content: held at its start";
+}
+
 TEST_F(GestureScrollTest, PagingSettlesOnPagesAndAnimatedScrollsReportTheirEnd) {
   struct Log : ScrollViewDelegate {
     std::vector<std::string> events;

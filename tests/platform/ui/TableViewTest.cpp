@@ -65,6 +65,13 @@ class TableViewTest : public UITest {
   }
 };
 
+TEST_F(TableViewTest, ACellMadeOutsideATableIsAFullRowWhoseContentFillsIt) {
+  // Cells size what they hold from their own bounds before a table ever places them.
+  auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "row");
+  EXPECT_EQ(cell->frame(), Rect(0, 0, 320, 44));
+  EXPECT_EQ(cell->contentView()->frame(), Rect(0, 0, 320, 44));
+}
+
 TEST_F(TableViewTest, LaysOutSectionsAndMakesCellsOnlyForVisibleRows) {
   rows->counts = {3, 10};
   rows->heights[{0, 1}] = 100;

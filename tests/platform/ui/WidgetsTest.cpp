@@ -46,6 +46,35 @@ TEST_F(WidgetsTest, PickerShowsTheSelectedRowsAndClampsOnReload) {
   EXPECT_EQ(picker->selectedRowInComponent(1), 1);
 }
 
+TEST_F(WidgetsTest, ReloadingOneWheelRereadsItAloneAndWheelsThatAreNotThereAreLeftAlone) {
+  auto wheels = std::make_shared<Wheels>();
+  auto picker = std::make_shared<PickerView>(Rect(0, 264, 320, 0));
+  picker->setDataSource(wheels);
+  picker->setDelegate(wheels);
+  window->addSubview(picker);
+  picker->selectRow(2, 0);
+  picker->selectRow(4, 1);
+  wheels->rows = {1, 2};
+  picker->reloadComponent(1);
+  EXPECT_EQ(picker->selectedRowInComponent(0), 2) << "the other wheel is not read again";
+  EXPECT_EQ(picker->selectedRowInComponent(1), 1);
+  EXPECT_TRUE(UIDriver::findView("c1r1"));
+  EXPECT_TRUE(UIDriver::findView("c0r2"));
+  for (int none : {-1, 2, 7}) picker->reloadComponent(none);
+  EXPECT_EQ(picker->selectedRowInComponent(0), 2);
+  EXPECT_EQ(picker->selectedRowInComponent(1), 1);
+  picker->reloadComponent(0);
+  EXPECT_EQ(picker->selectedRowInComponent(0), 0);
+  // When its source has gone the picker keeps what it shows.
+  auto gone = std::make_shared<Wheels>();
+  picker->setDataSource(gone);
+  picker->selectRow(3, 1);
+  gone.reset();
+  picker->reloadComponent(1);
+  EXPECT_EQ(picker->selectedRowInComponent(1), 3);
+  EXPECT_TRUE(UIDriver::findView("c1r3"));
+}
+
 class Browser : public WebViewDelegate {
  public:
   std::vector<std::string> log;

@@ -477,6 +477,48 @@ class SampleByKindTest(Tree):
         self.assertEqual(out.getvalue(), runs[0])  # the printed seed gives the sample again
 
 
+class BaselineTest(unittest.TestCase):
+    """Before any mutation, every test the sample reaches runs once on the tree as it is."""
+
+    class Runner:
+        def __init__(self, failing=()):
+            self.failing = failing
+            self.builds, self.tests = [], []
+
+        def stages(self, path):
+            lib = os.path.dirname(path).replace("/", "_")
+            others = [t for t in ("kit_b_tests", "app_x_tests", "app_y_tests") if t != lib + "_tests"]
+            return [("own tests", [lib + "_tests"], ("exe", [lib + "_tests"])),
+                    ("tests that link it", others, ("exe", others)),
+                    ("roads", ["kavro"], ("ctest", ["-L", "road"]))]
+
+        def build(self, targets):
+            self.builds.append(targets)
+            return True, ""
+
+        def test(self, what):
+            self.tests.append(what)
+            hit = [t for t in what[1] if t in self.failing]
+            return not hit, "".join(f"  1 - {t} (Case.Fails)\n" for t in hit)
+
+    def test_each_executable_and_each_other_stage_runs_once_whichever_libraries_share_it(self):
+        runner = self.Runner()
+        self.assertIsNone(mutate.baseline(runner, ["kit/a/A.cpp", "kit/b/B.cpp", "kit/b/C.cpp"]))
+        self.assertEqual(runner.builds, [["kit_a_tests", "kit_b_tests", "app_x_tests", "app_y_tests", "kavro"]])
+        self.assertEqual(runner.tests, [("exe", ["kit_a_tests", "kit_b_tests", "app_x_tests", "app_y_tests"]),
+                                        ("ctest", ["-L", "road"])])
+
+    def test_a_failing_executable_or_stage_is_named_and_nothing_after_it_runs(self):
+        runner = self.Runner(failing=["app_y_tests"])
+        what, out = mutate.baseline(runner, ["kit/a/A.cpp"])
+        self.assertEqual(what, "the test executables fail")
+        self.assertIn("app_y_tests (Case.Fails)", out)
+        self.assertEqual([w[0] for w in runner.tests], ["exe"], "the roads wait for the executables")
+        runner = self.Runner(failing=["road"])
+        what, _ = mutate.baseline(runner, ["kit/a/A.cpp"])
+        self.assertEqual(what, "the roads of kit/a/A.cpp fail")
+
+
 class SummaryTest(unittest.TestCase):
     def test_each_class_has_its_rate_and_the_unbuilt_and_equivalent_do_not_count(self):
         def m(kind, line):
@@ -535,7 +577,7 @@ class BuildTreeTest(Tree):
         self.assertEqual(mutate.own_tests_of("kit/codec/json/Json.cpp"), "kit_codec_json_tests")
         self.assertEqual(mutate.own_tests_of("tools/kavro/Runner.cpp"), "kavro_runner_tests")
 
-    def test_test_executables_run_whole_and_other_tests_through_ctest(self):
+    def test_test_executables_run_in_shards_and_other_tests_through_ctest(self):
         exe = "build/test/tests/kit/core/kit_core_tests"
         self.write(exe, "#!/bin/sh\necho '[  FAILED  ] Store.KeepsWhatItGot (1 ms)'\nexit 1\n")
         os.chmod(os.path.join(self.root, exe), 0o755)
@@ -555,6 +597,53 @@ class BuildTreeTest(Tree):
         ok, out = runner.test(("ctest", ["-R", "^tools\\."]))
         self.assertTrue(ok, out)
         self.assertIn("tools.stands", out)
+
+    def shard_script(self, path, body=""):
+        """An executable that leaves a mark of the shard it ran as, then runs body."""
+        self.write(path, "#!/bin/sh\ntouch \"$0.$GTEST_SHARD_INDEX-of-$GTEST_TOTAL_SHARDS\"\n" + body + "exit 0\n")
+        os.chmod(os.path.join(self.root, path), 0o755)
+
+    def shards_run(self, path):
+        folder, name = os.path.split(os.path.join(self.root, path))
+        return sorted(n[len(name) + 1:] for n in os.listdir(folder) if n.startswith(name + "."))
+
+    def test_each_executable_runs_split_into_as_many_shards_as_jobs_each_once(self):
+        core, api = "build/test/tests/kit/core/kit_core_tests", "build/test/tests/app/api/app_api_tests"
+        self.shard_script(core)
+        self.shard_script(api)
+        runner = mutate.Runner(self.root, "build/test", jobs=3)
+        self.assertEqual(runner.test(("exe", ["kit_core_tests", "app_api_tests"])), (True, ""))
+        self.assertEqual(self.shards_run(core), ["0-of-3", "1-of-3", "2-of-3"])
+        self.assertEqual(self.shards_run(api), ["0-of-3", "1-of-3", "2-of-3"])
+
+    def test_a_failing_shard_names_its_case_and_stops_the_rest(self):
+        core, api = "build/test/tests/kit/core/kit_core_tests", "build/test/tests/app/api/app_api_tests"
+        # Shard 1 fails; shard 0 would never end unless stopped, and its server with it.
+        self.shard_script(core, 'if [ "$GTEST_SHARD_INDEX" = 1 ]; then\n'
+                          "  echo '[  FAILED  ] Cache.DropsTheOldest (3 ms)'; exit 1\nfi\n"
+                          "sleep 3600 &\nwait\n")
+        self.shard_script(api)
+        runner = mutate.Runner(self.root, "build/test", jobs=2)
+        ok, report = runner.test(("exe", ["kit_core_tests", "app_api_tests"]))
+        self.assertFalse(ok)
+        self.assertEqual(report, "  1 - kit_core_tests (Cache.DropsTheOldest)\n")
+        self.assertEqual(mutate._failed_names(report), ["kit_core_tests"])
+        self.assertEqual(self.shards_run(api), [], "no shard starts after one failed")
+        self.assertEqual(mutate._SHARDS, set())
+
+    def test_one_job_runs_the_executables_one_after_another_in_the_order_given(self):
+        core, api = "build/test/tests/kit/core/kit_core_tests", "build/test/tests/app/api/app_api_tests"
+        self.shard_script(core, "echo 'ERROR: AddressSanitizer: heap-use-after-free'; exit 1\n")
+        self.shard_script(api)
+        runner = mutate.Runner(self.root, "build/test", jobs=1)
+        ok, report = runner.test(("exe", ["kit_core_tests", "app_api_tests"]))
+        self.assertFalse(ok)
+        self.assertIn("kit_core_tests (ERROR: AddressSanitizer: heap-use-after-free)", report)
+        self.assertEqual(self.shards_run(core), ["0-of-1"])
+        self.assertEqual(self.shards_run(api), [])
+        ok, report = runner.test(("exe", ["app_api_tests", "kit_core_tests"]))
+        self.assertFalse(ok)
+        self.assertEqual(self.shards_run(api), ["0-of-1"])
 
     def test_a_build_that_cannot_be_configured_is_told_and_one_configured_is_left_alone(self):
         said = []

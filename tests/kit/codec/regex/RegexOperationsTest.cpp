@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unicode/utypes.h>
 
+#include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -269,6 +272,28 @@ TEST(RegexErrors, CompileOnlyFormsNeverRaise) {
   // ICU takes no empty pattern.
   EXPECT_FALSE(isRegexValidWithOptions("", RGXRegexNoOptions, &error));
   EXPECT_EQ(error.code, U_ILLEGAL_ARGUMENT_ERROR);
+}
+
+TEST(RegexErrors, ATextOfINT32_MAXBytesOrMoreIsRefusedByItsLengthBeforeAnyOfItIsRead) {
+  // Address space none of which may be read: a text this long is refused by its length alone.
+  const std::size_t size = std::size_t(INT32_MAX);
+  void* pages = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  const std::string_view huge(static_cast<const char*>(pages), size);
+  auto refused = [](const std::function<void()>& call, const std::string& caller) {
+    try {
+      call();
+      ADD_FAILURE() << caller << ": no exception";
+    } catch (const platform::RangeException& e) {
+      EXPECT_EQ(e.reason(), "*** -[NSString " + caller + "]: String length exceeds INT_MAX.");
+    }
+  };
+  refused([&] { isMatchedByRegex(huge, "a"); }, "isMatchedByRegex:");
+  refused([&] { enumerateStringsMatchedByRegex(huge, "a", [](auto, auto, auto, bool&) {}); },
+          "enumerateStringsMatchedByRegex:usingBlock:");
+  refused([&] { enumerateStringsSeparatedByRegex(huge, "a", [](auto, auto, auto, bool&) {}); },
+          "enumerateStringsSeparatedByRegex:usingBlock:");
+  munmap(pages, size);
 }
 
 TEST(RegexErrors, MisuseRaisesWithTheCallersName) {
