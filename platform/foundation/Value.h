@@ -97,6 +97,18 @@ class Value {
   std::int64_t intValue() const { return tag_ == Tag::Int ? u_.i : intConverted(); }
   std::uint64_t uintValue() const { return tag_ == Tag::UInt ? u_.u : uintConverted(); }
   double doubleValue() const { return tag_ == Tag::Double ? u_.d : doubleConverted(); }
+  // Whether both have one representation and the same payload bit for bit: the same number, the
+  // same object, the same stored text (equal texts stored apart are not the same).
+  bool sameBits(const Value& other) const {
+    return tag_ == other.tag_ && std::memcmp(u_.raw, other.u_.raw, sizeof u_.raw) == 0;
+  }
+  // A word of the representation and payload, equal for values that sameBits() finds the same.
+  std::uint64_t bitsWord() const {
+    std::uint64_t a, b;
+    std::memcpy(&a, u_.raw, 8);
+    std::memcpy(&b, u_.raw + 8, 8);
+    return a ^ (b * 0xD6E8FEB86659FD93ull) ^ ((static_cast<std::uint64_t>(tag_) + 1) * 0x9E3779B97F4A7C15ull);
+  }
   // The text of a string value; "" for every other kind.
   const std::string& stringValue() const;
   // The same without making a std::string for text kept in a store.
@@ -186,7 +198,8 @@ class Value {
   };
   static_assert(sizeof(BorrowedObject) <= sizeof(SharedText));
   union Payload {
-    Payload() noexcept {}
+    // Zeroed, so that a value of no payload (null) is copied as bytes like any other.
+    Payload() noexcept : raw{} {}
     ~Payload() {}
     bool b;
     std::int64_t i;
@@ -197,45 +210,18 @@ class Value {
     OwnedString* s;
     OwnedData* data;
     ObjectPtr o;
+    unsigned char raw[sizeof(SharedText)];
   };
+  static_assert(sizeof(Payload) == sizeof(SharedText) && sizeof(ObjectPtr) <= sizeof(SharedText));
 
   Payload& set(Tag tag) {
     tag_ = tag;
     return u_;
   }
   bool plain() const { return tag_ <= Tag::BorrowedText; }
-  // The payload of a plain or text value, through the member that holds it.
-  void copyPayload(const Value& other) {
-    switch (other.tag_) {
-      case Tag::Bool:
-        u_.b = other.u_.b;
-        break;
-      case Tag::Int:
-        u_.i = other.u_.i;
-        break;
-      case Tag::UInt:
-        u_.u = other.u_.u;
-        break;
-      case Tag::Double:
-        u_.d = other.u_.d;
-        break;
-      case Tag::BorrowedObject:
-        u_.bo = other.u_.bo;
-        break;
-      case Tag::BorrowedText:
-      case Tag::Text:
-        u_.t = other.u_.t;
-        break;
-      case Tag::String:
-        u_.s = other.u_.s;
-        break;
-      case Tag::Bytes:
-        u_.data = other.u_.data;
-        break;
-      default:
-        break;
-    }
-  }
+  // The payload of a plain or text value: every such member is plain data, so the whole payload
+  // is copied as bytes (a copy by the tag's member would branch on the tag at each move).
+  void copyPayload(const Value& other) { std::memcpy(u_.raw, other.u_.raw, sizeof u_.raw); }
   void copyFrom(const Value& other) {
     tag_ = other.tag_;
     if (tag_ < Tag::BorrowedObject) {

@@ -27,32 +27,19 @@ class JBNodeShare {
   static constexpr std::size_t kMaxText = 16;
 
   // A word standing for a member, or 0 when it keeps its container from being shared. Equal
-  // members give equal words; unequal ones seldom do, and sameMember() tells them apart.
+  // members give equal words; unequal ones seldom do, and sameMember() tells them apart. Members
+  // other than texts are the same when their bits are (numbers of one kind, the very same
+  // container): that needs no look at their kind, which varies from member to member.
   static std::uint64_t memberWord(const platform::Value& v) {
-    switch (v.kind()) {
-      case platform::Value::Kind::Null:
-        return 0x9E3779B97F4A7C15ull;
-      case platform::Value::Kind::Bool:
-        return v.boolValue() ? 0x2545F4914F6CDD1Dull : 0x5851F42D4C957F2Dull;
-      case platform::Value::Kind::Int:
-        return static_cast<std::uint64_t>(v.intValue()) ^ 0x1000'0000'0000'1000ull;
-      case platform::Value::Kind::UInt:
-        return v.uintValue() ^ 0x2000'0000'0000'2000ull;
-      case platform::Value::Kind::Double:
-        return std::bit_cast<std::uint64_t>(v.doubleValue()) ^ 0x3000;
-      case platform::Value::Kind::String: {
-        const std::string_view t = v.stringView();
-        if (t.size() > kMaxText) return 0;
-        std::uint64_t a = 0, b = 0;
-        if (!t.empty()) std::memcpy(&a, t.data(), t.size() < 8 ? t.size() : 8);
-        if (t.size() > 8) std::memcpy(&b, t.data() + 8, t.size() - 8);
-        return (a ^ (b * 0xD6E8FEB86659FD93ull) ^ (t.size() << 56)) + 0x4000;
-      }
-      case platform::Value::Kind::Object:
-        return reinterpret_cast<std::uintptr_t>(v.objectPointer()) ^ 0x5000;
-      default:
-        return 0;
+    if (v.isString()) {
+      const std::string_view t = v.stringView();
+      if (t.size() > kMaxText) return 0;
+      std::uint64_t a = 0, b = 0;
+      if (!t.empty()) std::memcpy(&a, t.data(), t.size() < 8 ? t.size() : 8);
+      if (t.size() > 8) std::memcpy(&b, t.data() + 8, t.size() - 8);
+      return (a ^ (b * 0xD6E8FEB86659FD93ull) ^ (t.size() << 56)) + 0x4000;
     }
+    return v.isBytes() ? 0 : v.bitsWord();
   }
   // The hash of a container from its members' words, each weighed by its place: the products are
   // independent of one another, so they are worked out side by side rather than one after the
@@ -72,25 +59,8 @@ class JBNodeShare {
     return shared ? mix(sum) | 1 : 0;
   }
   static bool sameMember(const platform::Value& a, const platform::Value& b) {
-    if (a.kind() != b.kind()) return false;
-    switch (a.kind()) {
-      case platform::Value::Kind::Null:
-        return true;
-      case platform::Value::Kind::Bool:
-        return a.boolValue() == b.boolValue();
-      case platform::Value::Kind::Int:
-        return a.intValue() == b.intValue();
-      case platform::Value::Kind::UInt:
-        return a.uintValue() == b.uintValue();
-      case platform::Value::Kind::Double:
-        return std::bit_cast<std::uint64_t>(a.doubleValue()) == std::bit_cast<std::uint64_t>(b.doubleValue());
-      case platform::Value::Kind::String:
-        return a.stringView() == b.stringView();
-      case platform::Value::Kind::Object:
-        return a.objectPointer() == b.objectPointer();
-      default:
-        return false;
-    }
+    if (a.isString()) return b.isString() && a.stringView() == b.stringView();
+    return a.sameBits(b);
   }
   static std::uint64_t mix(std::uint64_t x) {
     x ^= x >> 31;

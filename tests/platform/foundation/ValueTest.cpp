@@ -152,6 +152,36 @@ TEST(Value, CopiesMovesAndAssignmentsOfEveryKind) {
   }
 }
 
+// The same bits: one kind and one payload, so equal numbers of other kinds and equal texts stored
+// apart are not the same; a copy or a move of a value is, whatever it holds.
+TEST(Value, SameBitsTellsCopiesFromEqualValues) {
+  const auto array = MutableArray::create({1});
+  const std::vector<Value> samples = {Value(),      Value(true),
+                                      Value(false), Value(0),
+                                      Value(-7),    Value(7),
+                                      Value(7ull),  Value(7.0),
+                                      Value(0.0),   Value(-0.0),
+                                      Value("s"),   Value(Data{1, 2}),
+                                      Value(array), Value(MutableArray::create({1}))};
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const Value& a = samples[i];
+    Value copy = a;
+    EXPECT_TRUE(copy.sameBits(a)) << i;
+    EXPECT_EQ(copy.bitsWord(), a.bitsWord()) << i;
+    Value moved = std::move(copy);
+    EXPECT_TRUE(moved.sameBits(a)) << i;
+    for (std::size_t j = 0; j < samples.size(); ++j) {
+      if (j == i) continue;
+      EXPECT_FALSE(a.sameBits(samples[j])) << i << " " << j;
+      EXPECT_NE(a.bitsWord(), samples[j].bitsWord()) << i << " " << j;
+    }
+  }
+  // Equal, but not the same.
+  EXPECT_EQ(Value(7), Value(7.0));
+  EXPECT_FALSE(Value("s").sameBits(Value("s")));
+  EXPECT_TRUE(Value(array).sameBits(Value(array)));
+}
+
 TEST(Value, AssigningWhatTheValueItselfHolds) {
   // The array is held only by v: taking its element must not read it after it is gone.
   Value v(MutableArray::create({Value(std::string(50, 'e'))}));
