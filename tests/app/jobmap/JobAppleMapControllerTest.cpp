@@ -23,20 +23,6 @@ namespace mv = platform::mapview;
 
 class JobAppleMapControllerTest : public JobMapTest {
  protected:
-  // The screen pushed over a plain one, located and with its place found.
-  std::shared_ptr<JobAppleMapController> openLocated() {
-    show(UIBasicController::create<UIBasicController>());
-    auto map = UIBasicController::create<JobAppleMapController>();
-    nav->pushViewController(map, false);
-    settle();
-    EXPECT_TRUE(runUntil(
-        [&] {
-          return map->isLocationed() && !map->mapStatusBar()->getText().empty() &&
-                 map->mapStatusBar()->getText() != text("jobmap_reverse");
-        },
-        10));
-    return map;
-  }
   bool searched(const std::shared_ptr<JobAppleMapController>& map, std::size_t requests) {
     return runUntil(
         [&] {
@@ -122,6 +108,12 @@ TEST_F(JobAppleMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager
   EXPECT_EQ(map->mapBubbleView()->jobIndex()->text(), "3/10");
   EXPECT_EQ(map->curAnnotation(), third);
   EXPECT_TRUE(map->mapCenterCircle()->isHidden());
+  // Over the opened map the bubble stands across the middle, its centre 17 points above the map's
+  // (by the map's height, not its width).
+  ASSERT_TRUE(map->mapViewPin());
+  const platform::Rect bubble = map->mapBubbleView()->frame();
+  EXPECT_EQ(bubble.midY(), map->mapViewPin()->bounds().size.height / 2 - 17);
+  EXPECT_EQ(bubble.midX(), map->view()->bounds().size.width / 2);
   EXPECT_NE(trackedPoints().find("TRACKING_JOBSEARCH_MAPSEARCH_MAPPIN"), std::string::npos);
   if (const char* shot = std::getenv("JOBMAP_SNAPSHOT")) platform::UIDriver::snapshot(shot);
 

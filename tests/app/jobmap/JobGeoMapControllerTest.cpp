@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "app/jobmap/JobGeoMapController.h"
 #include "app/jobsearch/JobSearchController.h"
 #include "demo/LoopbackSocket.h"
@@ -14,6 +16,7 @@
 #include "mapsdk/display/MapControlBlock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/ui/Snapshot.h"
+#include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
@@ -133,6 +136,20 @@ TEST_F(JobGeoMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager) 
   EXPECT_EQ(map->curAnnotation(), third);
   EXPECT_TRUE(map->curAnnotation()->isSelected());
   EXPECT_EQ(map->mapBubbleView()->jobname()->text(), "地图职位 3");
+  // The card's texts are on screen where a finger finds them; the date under the area, in its column.
+  const auto& bubble = *map->mapBubbleView();
+  EXPECT_EQ(bubble.jobarea()->text(), "上海-静安区");
+  EXPECT_EQ(bubble.issuedate()->text(), "2013-06-04");
+  for (const auto& label : {bubble.jobname(), bubble.coname(), bubble.jobarea(), bubble.issuedate()}) {
+    const auto found = platform::UIDriver::findViews(label->text());
+    EXPECT_NE(std::find(found.begin(), found.end(), label), found.end()) << label->text();
+    EXPECT_LE(platform::TextMetrics::widthOfText(label->text(), label->font()), label->frame().width())
+        << label->text() << " whole";
+  }
+  const platform::Rect area = bubble.jobarea()->frame(), date = bubble.issuedate()->frame();
+  EXPECT_EQ(date.x(), area.x());
+  EXPECT_EQ(date.size, area.size);
+  EXPECT_EQ(date.y(), area.maxY() + 12);
   EXPECT_EQ(gmk.annotations().back(), third) << "the focused pin is drawn last, over the others";
   EXPECT_TRUE(map->mapCenterCircle()->isHidden());
   EXPECT_NE(trackedPoints().find("TRACKING_JOBSEARCH_MAPSEARCH_MAPPIN"), std::string::npos);

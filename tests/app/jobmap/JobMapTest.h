@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/home/FeatureScreensInstall.h"
+#include "app/jobmap/JobAppleMapController.h"
 #include "app/jobmap/JobMapSearchController.h"
 #include "app/jobmap/MapStatusTimer.h"
 #include "app/jobsearch/FeatureScreens.h"
@@ -70,6 +71,20 @@ class JobMapTest : public JobSearchScreenTest {
     ReachabilityFlagsProvider::setShared(nullptr);
   }
   void answerMapSearchWith(std::string_view name) { server.setAnswer(MapSearchPath, 200, fixture(name)); }
+  // The platform map's screen pushed over a plain one, located and with its place found.
+  std::shared_ptr<JobAppleMapController> openLocated() {
+    show(UIBasicController::create<UIBasicController>());
+    auto map = UIBasicController::create<JobAppleMapController>();
+    nav->pushViewController(map, false);
+    settle();
+    EXPECT_TRUE(runUntil(
+        [&] {
+          return map->isLocationed() && !map->mapStatusBar()->getText().empty() &&
+                 map->mapStatusBar()->getText() != AppCoreInfo::getLocalizedString("jobmap_reverse");
+        },
+        10));
+    return map;
+  }
   static std::string trackedPoints() { return platform::stringFromData(AppTracking::getTrackingPostData()); }
 
   std::shared_ptr<ScriptedReachability> network = std::make_shared<ScriptedReachability>();

@@ -354,6 +354,36 @@ TEST_F(MapBubbleTest, TheSummaryTakesTheJobNamesFrameAndTheCounterHoldsItsGlyphs
   EXPECT_EQ(bubble->jobname()->frame().size, platform::Size(178, 12));
 }
 
+// Over the map, the bubble draws nothing outside its own frame, however long its texts are: what
+// lies around it stays as it was without the bubble.
+TEST_F(MapBubbleTest, TheBubbleDrawsNothingOutsideItsFrame) {
+  auto around = std::make_shared<platform::View>(platform::Rect(0, 0, 400, 215));
+  around->setBackgroundColor(platform::Color::white());
+  const platform::Rect frame({40, 40}, CustomMapMultiBubbleView::DefaultSize);
+  auto bubble = CustomMapMultiBubbleView::create(frame);
+  around->addSubview(bubble);
+  auto first = job(std::string(30, 'W'), "本科");
+  first->set_coname("远洋贸易有限公司远洋贸易有限公司远洋贸易有限公司远洋贸易有限公司");
+  first->set_jobinfo(std::string(400, 'M'));
+  first->set_jobarea("上海市浦东新区世纪大道");
+  bubble->loadJobInfoes({first, job("二", "本科")});
+  bubble->showJobInfo(0);
+  auto with = platform::Snapshot::imageOfView(*around, 1);
+  bubble->setHidden(true);
+  auto without = platform::Snapshot::imageOfView(*around, 1);
+  const platform::Bitmap& a = *with->bitmap();
+  const platform::Bitmap& b = *without->bitmap();
+  int inside = 0, outside = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      if (a.pixelAt(x, y) == b.pixelAt(x, y)) continue;
+      (frame.containsPoint({x + 0.5, y + 0.5}) ? inside : outside) += 1;
+    }
+  }
+  EXPECT_GT(inside, 1000);
+  EXPECT_EQ(outside, 0);
+}
+
 // The company bubble: a 288 x 45 card in the middle, the name and the address under it.
 TEST_F(MapBubbleTest, TheCompanyBubbleCentresItsCardWithNameAndAddress) {
   auto bubble = std::make_shared<CustomMapCompanyBubbleView>(platform::Rect(0, 0, 320, 60));

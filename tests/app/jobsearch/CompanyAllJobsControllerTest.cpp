@@ -106,16 +106,20 @@ TEST_F(CompanyAllJobsControllerTest, PickingAnAreaReloadsTheFirstPageWithTheFilt
   screen->navigationItem()->rightBarButtonItem()->sendAction();
   auto picker = std::dynamic_pointer_cast<platform::NavigationController>(screen->presentedViewController());
   ASSERT_TRUE(picker);
+  EXPECT_FALSE(picker->isViewVisible()) << "the picker slides up over the list";
   auto areas = std::dynamic_pointer_cast<AreaPickerController>(picker->topViewController());
   ASSERT_TRUE(areas);
   areas->view();
   EXPECT_EQ(areas->title(), text("jobsearch_result_filter"));
   ASSERT_TRUE(settle([&] { return areas->listForPicker()->dataOfSection(0)->count() == 2; }));
+  runFor(platform::ViewController::TransitionDuration);
+  EXPECT_TRUE(picker->isViewVisible());
   EXPECT_EQ(targetsOf("/api/job/get_co_jobarea.php?coid=2310486&").size(), 1u);
   auto first = areas->listForPicker()->dataOfSection(0)->listData()->getItem(0);
   EXPECT_EQ(first->getItemTitle(), "上海");
 
   areas->listForPicker()->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
+  EXPECT_TRUE(picker->view()->window()) << "and slides down again";
   ASSERT_TRUE(screen->jobareaDetail());
   EXPECT_EQ(screen->jobareaDetail()->getDictCode(), "020000");
   runFor(0.1);
@@ -125,6 +129,9 @@ TEST_F(CompanyAllJobsControllerTest, PickingAnAreaReloadsTheFirstPageWithTheFilt
   for (int i = 0; i < 50; ++i) loop().runOnce(0);
   EXPECT_EQ(screen->titleView()->mainTitle()->text(), "上海 " + text("coalljobs_list_title"));
   EXPECT_EQ(screen->listViewAllJobs()->dataOfSection(0)->count(), 3u) << "page 1 again, old rows dropped";
+  runFor(platform::ViewController::TransitionDuration);
+  EXPECT_FALSE(picker->view()->window());
+  EXPECT_TRUE(screen->isViewVisible());
 }
 
 TEST_F(CompanyAllJobsControllerTest, AnEmptyFirstPageLeavesTheFilterOffAndSaysSo) {

@@ -8,6 +8,7 @@
 #include "kit/ui/ListView.h"
 #include "kit/ui/PageTurnController.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/app/jobsearch/JobDetailViewTestSupport.h"
 
 namespace kavro::test {
@@ -349,6 +350,59 @@ TEST_F(JobDetailViewTest, ACachedJobIsShownWhileTheCacheHoldsItAndShowingItRenew
   EXPECT_EQ(hudCaption(), "");
   clock().advance(2 * 86400.0);
   EXPECT_TRUE(JobOperateUtil::getJobCache("1")) << "shown two days ago, so younger than 30 days";
+}
+
+TEST_F(JobDetailViewTest, TheBarStaysAtTheBottomOfWhatCanBeSeenAndTheListEndsOnIt) {
+  addRecord("1");
+  addRecord("2");
+  auto pager = open(0);
+  auto inWindow = [](platform::View& v) { return v.convertRectToView(v.bounds(), nullptr); };
+  auto bottomRows = [](const platform::Image& image, int rows) {
+    const auto& b = *image.bitmap();
+    const auto* from = b.data() + b.bytesPerRow() * (b.height() - rows);
+    return std::vector<std::uint8_t>(from, from + b.bytesPerRow() * rows);
+  };
+  // Under the translucent bar the page fits the window; a page made under an opaque one reaches a
+  // bar's height below it, and its bar must still be seen whole, just above the window's bottom edge.
+  for (bool translucent : {true, false}) {
+    SCOPED_TRACE(translucent ? "translucent bar" : "opaque bar");
+    if (!translucent) {
+      nav->navigationBar()->setTranslucent(false);
+      nav->view()->setNeedsLayout();
+      platform::Application::layoutWindows();
+      swipeTo(*pager, 1);
+    }
+    ASSERT_TRUE(shown(*pager));
+    auto p = page(*pager);
+    EXPECT_EQ(p->jobid(), translucent ? "1" : "2");
+    platform::Application::layoutWindows();
+    EXPECT_EQ(inWindow(*p).maxY(), translucent ? 480 : 480 + 44)
+        << "the page reaches as far as its scroll view";
+    EXPECT_EQ(inWindow(*p->bottomToolBar()),
+              platform::Rect(0, 480 - JobDetailView::BarHeight, 320, JobDetailView::BarHeight));
+    auto listRect = inWindow(*p->listViewJobDetail());
+    EXPECT_EQ(listRect.minY(), inWindow(*p).minY());
+    EXPECT_EQ(listRect.maxY(), 480 - JobDetailView::BarHeight) << "no row hides behind the bar";
+    EXPECT_EQ(platform::UIDriver::findView(text("jobdetail_button_report")), p->barButton(2)->customButton())
+        << platform::UIDriver::lastError();
+    // The picture: the window's last rows are the bar's.
+    auto screen = platform::Snapshot::imageOfScreen(1);
+    auto bar = platform::Snapshot::imageOfView(*p->bottomToolBar(), 1);
+    ASSERT_TRUE(screen && bar);
+    EXPECT_EQ(bottomRows(*screen, static_cast<int>(JobDetailView::BarHeight)),
+              bottomRows(*bar, static_cast<int>(JobDetailView::BarHeight)));
+  }
+
+  // Out of a window the page's own height is what can be seen; a page made smaller takes its bar
+  // and list along.
+  auto alone = std::dynamic_pointer_cast<JobDetailView>(JobDetailView::customPartViewWithDetail(
+      section->listData()->getItem(0), platform::Rect(0, 0, 320, 400), *pager));
+  ASSERT_TRUE(alone);
+  alone->setFrame(platform::Rect(0, 0, 300, 250));
+  alone->layoutIfNeeded();
+  EXPECT_EQ(alone->bottomToolBar()->frame(),
+            platform::Rect(0, 250 - JobDetailView::BarHeight, 300, JobDetailView::BarHeight));
+  EXPECT_EQ(alone->listViewJobDetail()->frame(), platform::Rect(0, 0, 300, 250 - JobDetailView::BarHeight));
 }
 
 }  // namespace

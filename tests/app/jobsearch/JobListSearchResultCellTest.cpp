@@ -104,6 +104,68 @@ TEST_F(JobListCellsTest, BadgesFollowTheRecordAndRowsPastTheDataHaveNoHeight) {
   EXPECT_EQ(JobListApplyCell::heightForCell(*list, IndexPath::forRow(1, 0)), 0);
 }
 
+// A favourite row: the area on the name's line and the date on the company's, each whole in the
+// right column, which ends 30 points before the row's edge (10 while the list is being edited).
+TEST_F(JobListCellsTest, AFavoriteRowShowsItsAreaAndDateWholeOnTheirLines) {
+  for (bool editing : {false, true}) {
+    SCOPED_TRACE(editing ? "editing" : "not editing");
+    auto record = job("", "", "");
+    record->set_jobname("Java开发工程师");
+    record->set_coname("上海浦江数据科技有限公司");
+    record->setString("上海-浦东新区", "jobarea");
+    record->setString("2013-06-04", "issuedate");
+    ASSERT_TRUE(shownRow(platform::classFor<JobListFavoriteCell>(), record));
+    list->setEditing(editing);
+    list->reloadData();
+    list->layoutSubviews();
+    auto cell =
+        std::dynamic_pointer_cast<JobListFavoriteCell>(list->cellForRowAtIndexPath(IndexPath::forRow(0, 0)));
+    ASSERT_TRUE(cell);
+    const double right = 320 - (editing ? 10 : 30);
+    const platform::Rect name = cell->jobname()->frame(), company = cell->coname()->frame();
+    for (const auto& [label, line] :
+         {std::pair{cell->jobarea(), name}, std::pair{cell->issuedate(), company}}) {
+      SCOPED_TRACE(label->text());
+      const platform::Rect r = label->frame();
+      EXPECT_EQ(r.maxX(), right);
+      EXPECT_LE(platform::TextMetrics::widthOfText(label->text(), label->font()), r.width()) << "whole";
+      EXPECT_EQ(r.midY(), line.midY()) << "on its line";
+      EXPECT_LE(r.height(), line.height() + 2) << "one line high";
+    }
+    EXPECT_LE(name.maxX(), cell->jobarea()->frame().x()) << "the name stops short of the area";
+
+    // The picture: the area's red stays in the name's line and the date's blue in the company's.
+    cell->jobarea()->setTextColor(platform::Color::red());
+    cell->issuedate()->setTextColor(platform::Color::blue());
+    cell->setBackgroundColor(platform::Color::white());
+    auto picture = platform::Snapshot::imageOfView(*cell, 1);
+    ASSERT_TRUE(picture);
+    const platform::Bitmap& b = *picture->bitmap();
+    // Right of the name (the editing mark left of the row is red too).
+    const int column =
+        static_cast<int>(cell->jobname()->convertRectToView(cell->jobname()->bounds(), cell.get()).maxX());
+    int redRows = 0, blueRows = 0;
+    for (int y = 0; y < b.height(); ++y) {
+      bool red = false, blue = false;
+      for (int x = column; x < b.width(); ++x) {
+        platform::Pixel p = b.pixelAt(x, y);
+        red = red || (p.r > p.g + 60 && p.r > p.b + 60);
+        blue = blue || (p.b > p.r + 60 && p.b > p.g + 60);
+      }
+      if (red) {
+        ++redRows;
+        EXPECT_TRUE(y >= name.minY() - 1 && y <= name.maxY()) << "red at row " << y;
+      }
+      if (blue) {
+        ++blueRows;
+        EXPECT_TRUE(y >= company.minY() - 1 && y <= company.maxY()) << "blue at row " << y;
+      }
+    }
+    EXPECT_GT(redRows, 4) << "the area is drawn";
+    EXPECT_GT(blueRows, 4) << "the date is drawn";
+  }
+}
+
 // A row of the applications list: the job in the left column, what the service says of the
 // application in the right one, each text under the one above it; the badge only for internships.
 TEST_F(JobListCellsTest, AnApplicationRowStacksItsTextsInTwoColumns) {

@@ -5,6 +5,7 @@
 
 #include "app/jobsearch/JobSearchController.h"
 #include "app/jobsearch/KeyAssociateJobSearch.h"
+#include "app/shell/AppTracking.h"
 #include "kit/core/AppCoreInfo.h"
 #include "tests/app/jobsearch/JobSearchScreenTest.h"
 
@@ -54,6 +55,8 @@ class KeyAssociateJobSearchTest : public JobSearchScreenTest {
   bool answered() {
     return runUntil([&] { return !view->associateLoader(); }, 20);
   }
+  // The use counts the next version check uploads.
+  static std::string trackedPoints() { return platform::stringFromData(AppTracking::getTrackingPostData()); }
   std::string rowTitle(int row) const {
     auto record = view->list()->dataOfIndexPath(IndexPath::forRow(row, 0));
     return record ? record->getItemTitle() : "(none)";
@@ -72,6 +75,10 @@ TEST_F(KeyAssociateJobSearchTest, AnEmptyBarListsTheHistoryAndTypingListsSuggest
   EXPECT_EQ(rowTitle(0), "c++");
   EXPECT_EQ(shownCellClasses(*view->list(), 0), std::vector<std::string>{"TitleValueCell"});
   EXPECT_TRUE(view->clearHistoryButton()->isEnabled());
+  view->list()->tapRowAtIndexPath(IndexPath::forRow(0, 0));
+  EXPECT_EQ(host->picked, std::vector<std::string>{"c++"});
+  EXPECT_EQ(trackedPoints(), "TRACKING_JOBSEARCH_PROMPT_HISTORY_SEARCH=1") << "a history pick counts as one";
+  AppTracking::trackingUploadEnded(true);
 
   typeAndPause("ja");
   ASSERT_TRUE(answered());
@@ -89,7 +96,9 @@ TEST_F(KeyAssociateJobSearchTest, AnEmptyBarListsTheHistoryAndTypingListsSuggest
   EXPECT_EQ(requestsFor(AssociatePath).size(), 1u);
 
   view->list()->tapRowAtIndexPath(IndexPath::forRow(2, 0));
-  EXPECT_EQ(host->picked, std::vector<std::string>{"javascript"});
+  EXPECT_EQ(host->picked, (std::vector<std::string>{"c++", "javascript"}));
+  EXPECT_EQ(trackedPoints(), "TRACKING_JOBSEARCH_PROMPT_KEYWORD_ASSOCIATE=1")
+      << "a suggestion pick counts as one";
 }
 
 TEST_F(KeyAssociateJobSearchTest, AnswersToEarlierKeystrokesNeverOverwriteNewerOnes) {
@@ -150,6 +159,7 @@ TEST_F(KeyAssociateJobSearchTest, NoMatchShowsItsTipRowWhichPicksNothing) {
   EXPECT_FALSE(view->clearHistoryButton()->isEnabled()) << "no keyword history to clear";
   view->list()->tapRowAtIndexPath(IndexPath::forRow(0, 0));
   EXPECT_TRUE(host->picked.empty());
+  EXPECT_EQ(trackedPoints(), "") << "a tip row counts nothing";
 
   server.setAnswer(AssociatePath, 500, "");
   typeAndPause("zzzz");
@@ -169,6 +179,12 @@ TEST_F(KeyAssociateJobSearchTest, ClearingTheKeywordHistoryAsksFirst) {
   ASSERT_TRUE(platform::UIDriver::answerAlert(0));
   EXPECT_TRUE(view->list()->dataOfIndexPath(IndexPath::forRow(0, 0))->getTableCellIsEmpty());
   EXPECT_FALSE(view->clearHistoryButton()->isEnabled());
+  EXPECT_EQ(trackedPoints(), "TRACKING_JOBSEARCH_PROMPT_CLEAR_HISTORY=1") << "only the clearing counts";
+  AppTracking::trackingUploadEnded(true);
+  // The empty history's tip row picks nothing and counts nothing.
+  view->list()->tapRowAtIndexPath(IndexPath::forRow(0, 0));
+  EXPECT_TRUE(host->picked.empty());
+  EXPECT_EQ(trackedPoints(), "");
 }
 
 TEST_F(KeyAssociateJobSearchTest, APickedKeywordSearchesAtOnceWithTheChosenType) {

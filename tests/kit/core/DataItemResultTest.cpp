@@ -134,6 +134,13 @@ TEST(DataItemResultTest, BooleanColumnHelpers) {
   EXPECT_EQ(r->getItemsIDWithBoolKey("sel", true), "");
   r->syncSourceKey("id", "copy");
   EXPECT_EQ(r->getItem(2)->getString("copy"), "3");
+  // Without a name on either side nothing is copied: the copies already made stay.
+  r->syncSourceKey("", "copy");
+  r->syncSourceKey("id", "");
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(r->getItem(i)->getString("copy"), std::to_string(i + 1)) << i;
+    EXPECT_EQ(r->getItem(i)->count(), 3u) << i;
+  }
   EXPECT_EQ(r->getItemsDictArray()[1], r->getItem(1)->dictData());
 }
 

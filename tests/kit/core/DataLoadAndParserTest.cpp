@@ -91,10 +91,13 @@ TEST(DataLoadAndParserParse, ItemRecordsTakeLeavesAndAttributes) {
   // Every kind of blank and line break is trimmed from both ends, and nothing else is.
   for (const char* blank : {" ", "\t", "\n", "\r\n", "\u0085", "\u00A0", "\u1680", "\u2000", "\u200A",
                             "\u2028", "\u2029", "\u202F", "\u205F", "\u3000"}) {
-    std::string text = std::string(blank) + "中 x" + blank + "\u3000";
-    auto one = parse(answer("", "<item><k>" + text + "</k></item><d>" + text + "</d>"));
-    EXPECT_EQ(one->getItem(0)->getString("k"), "中 x") << text;
-    EXPECT_EQ(one->detailInfo()->getString("d"), "中 x") << text;
+    // At both ends with more after it, and alone at either end, where it is all there is to see.
+    for (const std::string& text : {std::string(blank) + "中 x" + blank + "\u3000",
+                                    "中 x" + std::string(blank), std::string(blank) + "中 x"}) {
+      auto one = parse(answer("", "<item><k>" + text + "</k></item><d>" + text + "</d>"));
+      EXPECT_EQ(one->getItem(0)->getString("k"), "中 x") << text;
+      EXPECT_EQ(one->detailInfo()->getString("d"), "中 x") << text;
+    }
   }
   for (const char* kept : {"中", "\u00A9", "\u2030", "\u3001", "\u200B", "x"}) {
     std::string text = std::string(kept) + " a " + kept;

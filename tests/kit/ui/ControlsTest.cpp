@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "kit/core/DataAppCoreDB.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/ui/UICheckBoxView.h"
@@ -13,6 +15,7 @@
 #include "kit/ui/UITipsImageView.h"
 #include "kit/ui/UIUnderLineButton.h"
 #include "platform/foundation/Date.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/UIDriver.h"
 #include "tests/kit/ui/WidgetTest.h"
 
@@ -330,6 +333,56 @@ TEST_F(ControlsTest, SmallKitWidgetsLayOut) {
   Rect label = link->titleLabel()->frame();
   EXPECT_DOUBLE_EQ(line.to.x - line.from.x, label.size.width);
   EXPECT_LT(line.from.y, label.origin.y + label.size.height);
+}
+
+// Whether every pixel of the row at y (points) from x to maxX is the colour, at scale 2.
+bool rowIs(platform::View& v, double x, double maxX, double y, platform::Pixel colour) {
+  auto picture = platform::Snapshot::imageOfView(v, 2);
+  const int row = int(std::floor(y * 2));
+  for (int px = int(std::ceil(x * 2)); px < int(std::floor(maxX * 2)); ++px)
+    if (picture->bitmap()->pixelAt(px, row) != colour) return false;
+  return true;
+}
+
+TEST_F(ControlsTest, AnUnderlinedLinkShowsALineUnderItsTitleInTheTitlesColour) {
+  constexpr platform::Pixel kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kNothing{};
+  auto link = UIUnderLineButton::underlinedButton();
+  link->setFrame(Rect(0, 0, 120, 30));
+  link->setTitle("more");
+  link->setTitleColor(platform::Color::red());
+  link->setTitleColor(platform::Color::blue(), platform::ControlState::Highlighted);
+  // Asked before anything laid the button out, the line is already where the title will be.
+  UIUnderLineButton::Line line = link->underline();
+  link->layoutIfNeeded();
+  Rect label = link->titleLabel()->frame();
+  ASSERT_GT(label.size.width, 0);
+  EXPECT_EQ(line.from, (platform::Point{label.origin.x, line.from.y}));
+  EXPECT_EQ(line.to, (platform::Point{label.maxX(), line.from.y}));
+  EXPECT_GT(line.from.y, label.origin.y);
+  EXPECT_LT(line.from.y, label.maxY());
+  EXPECT_EQ(line.color, platform::Color::red());
+
+  // On screen: one unbroken line under the whole title, no further.
+  const double y = line.from.y + 0.5;
+  EXPECT_TRUE(rowIs(*link, label.origin.x, label.maxX(), y, kRed));
+  EXPECT_TRUE(rowIs(*link, 0, label.origin.x - 1, y, kNothing));
+  EXPECT_TRUE(rowIs(*link, label.maxX() + 1, 120, y, kNothing));
+  EXPECT_TRUE(rowIs(*link, label.origin.x, label.maxX(), y + 1.5, kNothing)) << "one point thick";
+  // Pressed, the line takes the title's pressed colour.
+  link->setHighlighted(true);
+  EXPECT_TRUE(rowIs(*link, label.origin.x, label.maxX(), y, kBlue));
+  EXPECT_EQ(link->underline().color, platform::Color::blue());
+  link->setHighlighted(false);
+
+  // A longer title: the line follows it at once.
+  link->setTitle("more jobs");
+  line = link->underline();
+  label = link->titleLabel()->frame();
+  EXPECT_EQ(line.to.x - line.from.x, label.size.width);
+  EXPECT_TRUE(rowIs(*link, label.origin.x, label.maxX(), line.from.y + 0.5, kRed));
+  // Without a title there is nothing to underline.
+  link->setTitle(std::nullopt);
+  EXPECT_TRUE(rowIs(*link, 0, 120, y, kNothing));
 }
 
 }  // namespace

@@ -88,6 +88,28 @@ TEST_F(EmailTextFieldTest, SuggestsTheNameWithEverySuffixNarrowedAfterTheAt) {
   EXPECT_TRUE(f->emailTipsView()->isHidden());
 }
 
+TEST_F(EmailTextFieldTest, TheDropDownGrowsWithItsRowsUpToTheLargestSizeItTells) {
+  auto f = field();
+  pending(suffixes({"qq.com", "163.com", "126.com", "gmail.com", "sina.com", "sohu.com", "yeah.net"}));
+  EXPECT_EQ(f->emailTipsMaxSize(), (platform::Size{300, UIKavroEmailTextField::MaxListHeight}))
+      << "as wide as the field";
+  ASSERT_TRUE(f->becomeFirstResponder());
+
+  // Seven rows would pass the largest size: the drop-down stops there and its list scrolls.
+  platform::UIDriver::type("li");
+  ASSERT_EQ(rows(*f).size(), 7u);
+  EXPECT_EQ(f->emailTipsView()->frame(), Rect(10, 80, 300, 165));
+  EXPECT_EQ(f->emailTipsView()->frame().size, f->emailTipsMaxSize());
+  EXPECT_EQ(f->emailListView()->frame(), Rect(5, 5, 290, 155));
+  EXPECT_EQ(f->emailListView()->contentSize().height, 7 * 31);
+
+  // Two rows: as tall as they are, still as wide as the field.
+  platform::UIDriver::type("@s");
+  ASSERT_EQ(rows(*f), (std::vector<std::string>{"li@sina.com", "li@sohu.com"}));
+  EXPECT_EQ(f->emailTipsView()->frame(), Rect(10, 80, 300, 2 * 31 + 10));
+  EXPECT_EQ(f->emailListView()->frame(), Rect(5, 5, 290, 2 * 31));
+}
+
 TEST_F(EmailTextFieldTest, PickingARowFillsTheFieldAndTellsTheTarget) {
   auto f = field();
   pending(suffixes({"qq.com", "163.com"}));

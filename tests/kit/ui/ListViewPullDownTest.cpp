@@ -148,5 +148,48 @@ TEST_F(ListViewPullDownTest, AFailedRefreshKeepsTheOldRowsAndTheLoadingRowHidesW
   EXPECT_EQ(list->heightForRowAtIndexPath(*list, platform::IndexPath::forRow(10, 0)).value_or(-1), 44);
 }
 
+// The loading row gives its room to the header's progress only while the header can be seen: a
+// list scrolled down during a refresh shows the row again, by the list's height (not its width).
+TEST_F(ListViewPullDownTest, TheLoadingRowComesBackWhenTheListIsScrolledAwayFromTheRefreshingHeader) {
+  pullAndRelease(-60);
+  ASSERT_TRUE(list->isPullDownRefreshNow());
+  const platform::IndexPath loadingRow = platform::IndexPath::forRow(10, 0);
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, loadingRow).value_or(-1), 0);
+  // Past the header's height below the content's end, counted with the list's 480 points of height;
+  // its 320 points of width would leave the header in sight.
+  list->setContentOffset({0, 100});
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, loadingRow).value_or(-1), 44);
+  list->setContentOffset({0, 52});
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, loadingRow).value_or(-1), 0);
+  list->setContentOffset({0, -52});
+  EXPECT_EQ(list->heightForRowAtIndexPath(*list, loadingRow).value_or(-1), 0);
+}
+
+// What the loading row shows: nothing while the refreshing header shows its progress in sight, and
+// "loading" again, in the same reused row, when the next page loads after the refresh.
+TEST_F(ListViewPullDownTest, TheLoadingRowShowsNoTextWhileTheHeaderShowsProgress) {
+  list->setFrame(platform::Rect(0, 0, 320, 600));  // the loading row is in sight below ten rows
+  const platform::IndexPath loadingRow = platform::IndexPath::forRow(10, 0);
+  pullAndRelease(-60);
+  ASSERT_TRUE(list->isPullDownRefreshNow());
+  list->layoutIfNeeded();
+  auto during = std::dynamic_pointer_cast<PullDownLoadingTableCell>(list->cellForRowAtIndexPath(loadingRow));
+  ASSERT_TRUE(during);
+  EXPECT_TRUE(shownTexts(*during).empty());
+
+  ctrl->deliverAll();
+  list->finishPullDownAnimation();
+  runFor(0.3);
+  section->loadData();  // the next page, still on its way
+  list->reloadData();
+  list->layoutIfNeeded();
+  platform::IndexPath last = platform::IndexPath::forRow(list->numberOfRowsInSection(0) - 1, 0);
+  list->scrollToRowAtIndexPath(last, platform::TableViewScrollPosition::Bottom, false);
+  auto after = std::dynamic_pointer_cast<PullDownLoadingTableCell>(list->cellForRowAtIndexPath(last));
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after, during) << "the same row, reused";
+  EXPECT_EQ(shownTexts(*after), std::vector<std::string>{"正在加载..."});
+}
+
 }  // namespace
 }  // namespace kavro::test

@@ -10,6 +10,7 @@
 #include "kit/ui/UILoadingView.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/UIDriver.h"
 #include "tests/kit/ui/KitUITest.h"
 
 namespace kavro {
@@ -20,6 +21,7 @@ using platform::Rect;
 class BadgeTest : public test::KitUITest {};
 class LoadingAndCheckBoxTest : public test::KitUITest {};
 class ImageExtTest : public test::KitUITest {};
+class ButtonTest : public test::KitUITest {};
 
 std::shared_ptr<platform::Image> picture(int w, int h) {
   return platform::Image::imageWithBitmap(*platform::Bitmap::create(w, h));
@@ -86,6 +88,26 @@ TEST_F(BadgeTest, AButtonShowsOneBadge) {
   ASSERT_TRUE(shown);
   EXPECT_EQ(shown->badgeValue(), "12");
   EXPECT_EQ(inbox->subviews().back(), shown);
+}
+
+TEST_F(ButtonTest, TheNavigationBarButtonIsAWideBarTallTarget) {
+  auto b = button::buttonForNavigationBar();
+  EXPECT_EQ(b->frame(), Rect(0, 0, 180, 44));
+  b->setTitle("筛选");
+  int taps = 0;
+  b->addTarget(this, platform::ControlEvent::TouchUpInside, [&](platform::Control&) { ++taps; });
+  b->setFrame(b->frame().offsetBy(70, 100));
+  window->addSubview(b);
+  b->layoutIfNeeded();
+  // The title in the middle; a tap anywhere on the 180 x 44 target is the button's, none beside it.
+  EXPECT_EQ(b->titleLabel()->frame().midX(), 90);
+  EXPECT_EQ(b->titleLabel()->frame().midY(), 22);
+  for (platform::Point p : {platform::Point{72, 102}, platform::Point{248, 142}, platform::Point{160, 122}})
+    EXPECT_TRUE(platform::UIDriver::tapAt(p)) << p.x << "," << p.y;
+  EXPECT_EQ(taps, 3);
+  platform::UIDriver::tapAt({252, 122});
+  platform::UIDriver::tapAt({160, 146});
+  EXPECT_EQ(taps, 3);
 }
 
 TEST_F(LoadingAndCheckBoxTest, LayOutTheirParts) {

@@ -72,10 +72,15 @@ TEST_F(OverlayTest, PolygonsFillEvenOddSoTheirHolesStayUnpainted) {
   view->setStrokeColor(platform::Color::blue());
   view->setLineWidth(4);
   platform::Bitmap b = render(c, view);
-  EXPECT_EQ(b.pixelAt(160 - 40, 240), kRed);       // in the ring
-  EXPECT_EQ(b.pixelAt(160, 240), kClear);          // in the hole
-  EXPECT_EQ(b.pixelAt(160 + 20, 240 + 5), kBlue);  // on the hole's edge
-  EXPECT_EQ(b.pixelAt(160 - 50, 240 + 5), kBlue);  // on the outer edge, inside the grown bounds
+  EXPECT_EQ(b.pixelAt(160 - 40, 240), kRed);  // in the ring
+  EXPECT_EQ(b.pixelAt(160, 240), kClear);     // in the hole
+  // Every side of both rings is stroked, the one back to the first point too (the left sides).
+  for (int r : {20, 50}) {
+    EXPECT_EQ(b.pixelAt(160 + r, 240 + 5), kBlue) << r;
+    EXPECT_EQ(b.pixelAt(160 - r, 240 + 5), kBlue) << r;  // for the outer ring, inside the grown bounds
+    EXPECT_EQ(b.pixelAt(160 + 5, 240 + r), kBlue) << r;
+    EXPECT_EQ(b.pixelAt(160 + 5, 240 - r), kBlue) << r;
+  }
   EXPECT_EQ(b.pixelAt(160 - 55, 240), kClear);
   EXPECT_FALSE(GMKPolygonView::initWithOverlay(GMKCircle::circleWithCenterCoordinate({0, 0}, 1)));
 }

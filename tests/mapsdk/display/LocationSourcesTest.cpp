@@ -138,6 +138,27 @@ TEST_F(IphoneGPSManTest, ARefusalDropsTheFixAndIsAnnouncedEveryTime) {
   EXPECT_EQ(Fix().state, FixState::Fix);
 }
 
+// Once put out of service, the bridge has no location service: starting and stopping do nothing and
+// no fix comes in, until it is put in service again.
+TEST_F(IphoneGPSManTest, OutOfServiceStartingAndStoppingDoNothingUntilInitializedAgain) {
+  Move(116.4, 39.9, 30);
+  ASSERT_EQ(Fix().state, FixState::Fix);
+  gps->unInitialize();
+  EXPECT_FALSE(gps->locationManager());
+  EXPECT_EQ(Fix().state, FixState::NoFix);
+  gps->startUpdatingLocation();
+  Move(121.5, 31.2, 20);
+  EXPECT_EQ(Fix().state, FixState::NoFix);
+  gps->stopUpdatingLocation();
+  EXPECT_FALSE(gps->locationManager());
+
+  gps->initialize();
+  Move(121.5, 31.2, 20);
+  const GpsFix fix = Fix();
+  EXPECT_EQ(fix.state, FixState::Fix);
+  EXPECT_FLOAT_EQ(fix.longitude, 121.5f);
+}
+
 TEST_F(IphoneGPSManTest, StoppingForgetsTheFix) {
   Move(116.4, 39.9, 30);
   gps->stopUpdatingLocation();

@@ -401,4 +401,57 @@ TEST_F(NetworkLocationTest, AnAnswerWithoutAPositionFailsOnceAndAGoodOneIsKept) 
   EXPECT_EQ(x, 12958900);
 }
 
+// The block in the engine's location slot, started as the map starts it: the engine hands it the
+// ticks of its timer and the answers to its requests, so a tick asks the service for the cell's
+// place and the answer places the device there.
+class EngineLocationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::Environment::setMapHostUrl(server.url("/"));
+    gmengine::InitMapEngine();
+  }
+  void TearDown() override {
+    gmengine::UnInitMapEngine();
+    platform::RunLoop::main().discardAll();
+    platform::Environment::setMapHostUrl("");
+  }
+  kavro::test::TempHome home;
+  kavro::test::LoopbackHttpServer server;
+};
+
+TEST_F(EngineLocationTest, ATickOfItsTimerAsksTheServiceAndTheAnswerPlacesTheDevice) {
+  gmengine::CVMapEngine& engine = *gmengine::GetMainGlobalMan()->engine;
+  ASSERT_EQ(engine.Start(), 1);
+  auto c = std::make_unique<FakeCell>();
+  c->cell = Cell(1002);
+  auto* block = gmengine::InitAppLocation(engine.InstallAs(
+      gmengine::EngineSlot::Location,
+      std::make_unique<gmengine::CAppLocation>(std::make_unique<FakeGps>(), std::move(c),
+                                               std::make_unique<FakeWifi>(), home.path() + "/loc.dat",
+                                               engine.Services())));
+  ASSERT_TRUE(block);
+  std::vector<int> notes;
+  block->SetNotify([&](int lParam) { notes.push_back(lParam); });
+  block->startMode = 2;  // the network alone
+  server.enqueue(kavro::test::ScriptedResponse::ok(
+      R"({"result":{"error":"161"},"content":{"radius":"300","point":{"x":"12958162","y":"4825907"}}})"));
+  ASSERT_NE(gmengine::StartAppLocation(block), 0);
+  EXPECT_EQ(gmengine::GetAppLocationMode(block), static_cast<int>(LocMode::NetworkOnly));
+
+  // The tick is given by hand, not by the timer thread's clock.
+  gmengine::CVMsgDispatcher& dispatcher = *engine.Services().Dispatcher();
+  ASSERT_EQ(dispatcher.KillTimer(gmengine::kLocationTimerId), 1) << "the start set the block's timer";
+  dispatcher.SendMessage(gmengine::CVMsgDispatcher::kEngineQueue, gmengine::CVMsgDispatcher::kTimerMessage,
+                         gmengine::kLocationTimerId, 0);
+  ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !notes.empty(); }, 20));
+  EXPECT_EQ(notes, std::vector<int>{0});
+  ASSERT_EQ(server.requestCount(), 1u);
+  EXPECT_NE(server.requests()[0].body.find("qt=bloc"), std::string::npos);
+  LocationRecord record = gmengine::GetAppLocationInfo(block);
+  EXPECT_EQ(record.source, LocationSource::Network);
+  EXPECT_EQ(record.mapX, 12958162);
+  EXPECT_EQ(record.mapY, 4825907);
+  EXPECT_EQ(record.radius, 300);
+}
+
 }  // namespace

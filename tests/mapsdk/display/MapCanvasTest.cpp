@@ -192,6 +192,15 @@ TEST_F(MapViewTest, FitsWithEdgePaddingChooseTheLevelThatHoldsTheRectWithinTheIn
   // Nor under 100 points top and bottom.
   fit = view->mapRectThatFits(rect, {100, 0, 100, 0});
   EXPECT_NEAR(fit.size.width, 640, 1);
+  // Exactly as wide, or exactly as high, as the view's points holds at one unit a point; a unit more
+  // does not.
+  for (const GMKMapSize size : {GMKMapSize{320, 100}, GMKMapSize{100, 480}}) {
+    const GMKMapRect edge{{c.x - size.width / 2, c.y - size.height / 2}, size};
+    EXPECT_NEAR(view->mapRectThatFits(edge).size.width, 320, 1) << size.width << " x " << size.height;
+    const GMKMapRect over{
+        edge.origin, {size.width + (size.width > 300 ? 2 : 0), size.height + (size.height > 300 ? 2 : 0)}};
+    EXPECT_NEAR(view->mapRectThatFits(over).size.width, 640, 1) << size.width << " x " << size.height;
+  }
 
   // 700 units: halved twice it fits 320 points, thrice 160; the engine's 640 pixels show 1,280
   // units at level 17 and 2,560 at 16.

@@ -469,6 +469,94 @@ TEST_F(MapServiceTest, TheOfflineCityListAnswerReachesTheRecords) {
   EXPECT_EQ(record->server.packages[0].ToUtf8(), "395_147");
 }
 
+// Cities offered for download and not yet on the phone are listed as the service described them,
+// each with its own name, size and centre (longitude from the x, latitude from the y).
+TEST_F(MapServiceTest, OfferedCitiesAreListedWithTheirOwnNameSizeAndCentre) {
+  server.server().setHandler([](const RecordedRequest& request) {
+    if (MapDemoService::query(request.target, "qt") != "taskcity") {
+      ScriptedResponse missing;
+      missing.status = 404;
+      return missing;
+    }
+    return ScriptedResponse::ok(
+        R"({"result":{"type":507,"error":0},"content":[)"
+        R"({"name":"Harbour Town","cityid":"257","task":"401_150|402_150","size":1234567,)"
+        R"("center_x":"12960000","center_y":"4830000","l":"12","ls":"10","le":"16","cityver":"3"},)"
+        R"({"name":"River Town","cityid":"258","task":"380_140","size":"2345678",)"
+        R"("center_x":"13520000","center_y":"3640000","l":"13","ls":"11","le":"15","cityver":"4"}]})",
+        {{"Content-Type", "application/json"}});
+  });
+  auto offline = mapsdk::GMKOfflineMap::create();
+  ASSERT_TRUE(offline);
+  gmengine::COLRecordMan* records = gmengine::RecordManOfEngine();
+  ASSERT_NE(records, nullptr);
+  gmengine::CVArray<int> ids;
+  ids.Add(257);
+  ids.Add(258);
+  ASSERT_EQ(gmengine::SearchOfEngine()->OfflineCitySearch(ids), 1);
+  ASSERT_TRUE(WaitReal([&] { return offline->getUpdateInfo(258) != nullptr; }));
+
+  struct Offered {
+    int id;
+    std::string name;
+    int size;
+    int x, y;
+    double longitude, latitude;
+    int base, first, last;
+    std::string version;
+    std::vector<std::string> packages;
+  };
+  const Offered offered[] = {
+      {257,
+       "Harbour Town",
+       1234567,
+       12960000,
+       4830000,
+       116.42,
+       39.75,
+       12,
+       10,
+       16,
+       "3",
+       {"401_150", "402_150"}},
+      {258, "River Town", 2345678, 13520000, 3640000, 121.45, 31.06, 13, 11, 15, "4", {"380_140"}},
+  };
+  auto all = offline->getAllUpdateInfo();
+  ASSERT_TRUE(all);
+  ASSERT_EQ(all->size(), 2u);
+  for (const Offered& city : offered) {
+    SCOPED_TRACE(city.name);
+    auto element = offline->getUpdateInfo(city.id);
+    ASSERT_TRUE(element);
+    EXPECT_EQ(element->cityID(), city.id);
+    EXPECT_EQ(element->cityName(), city.name);
+    EXPECT_EQ(element->size(), city.size);
+    EXPECT_EQ(element->ratio(), 0);
+    EXPECT_NEAR(element->pt().longitude, city.longitude, 0.01);
+    EXPECT_NEAR(element->pt().latitude, city.latitude, 0.01);
+    // Back to map units, the centre is the one the service gave.
+    double x = 0, y = 0;
+    gmengine::GeoToMercator(element->pt().longitude, element->pt().latitude, &x, &y);
+    EXPECT_NEAR(x, city.x, 1);
+    EXPECT_NEAR(y, city.y, 1);
+
+    // What the download goes by: both halves of the record alike.
+    auto record = records->GetUpdateRecord(city.id);
+    ASSERT_TRUE(record);
+    for (const gmengine::COLUpdateElement* half : {&record->local, &record->server}) {
+      EXPECT_EQ(half->x, city.x);
+      EXPECT_EQ(half->y, city.y);
+      EXPECT_EQ(half->baseLevel, city.base);
+      EXPECT_EQ(half->firstLevel, city.first);
+      EXPECT_EQ(half->lastLevel, city.last);
+      EXPECT_EQ(half->cityVersion.ToUtf8(), city.version);
+      ASSERT_EQ(half->packages.GetSize(), static_cast<int>(city.packages.size()));
+      for (std::size_t k = 0; k < city.packages.size(); ++k)
+        EXPECT_EQ(half->packages[static_cast<int>(k)].ToUtf8(), city.packages[k]);
+    }
+  }
+}
+
 TEST_F(MapServiceTest, AnOfflineDownloadRunsToDoneAndTheMapThenDrawsWithoutTheNetwork) {
   demo->refuseMapTiles = true;  // the map's own requests fail from the start
   view = mapsdk::GMKMapView::create({0, 0, 320, 480});

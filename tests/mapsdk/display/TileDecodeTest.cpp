@@ -41,14 +41,19 @@ std::uint8_t Paeth(int a, int b, int c) {
 
 // A 256 x 256 PNG of these 8-bit samples (channels a pixel; 1 for palette indices) written by
 // hand: row y uses filter y % 5, the stream is cut into IDATs of `split` bytes, and a text chunk
-// stands before them (and after the palette and its alphas, when given).
+// stands before them (and after the palette and its alphas, when given). A bad row, when given, is
+// left unfiltered under its filter byte.
+struct BadRow {
+  int row = -1;
+  std::uint8_t filter = 0;
+};
 Bytes WrittenByHand(const Bytes& raw, int channels, std::size_t split, const Bytes& palette = {},
-                    const Bytes& alphas = {}) {
+                    const Bytes& alphas = {}, BadRow bad = {}) {
   const int side = 256, rowBytes = side * channels;
   Bytes filtered;
   for (int y = 0; y < side; ++y) {
-    const int filter = y % 5;
-    filtered.push_back(static_cast<std::uint8_t>(filter));
+    const int filter = y == bad.row ? 0 : y % 5;
+    filtered.push_back(y == bad.row ? bad.filter : static_cast<std::uint8_t>(filter));
     const std::uint8_t* row = raw.data() + y * rowBytes;
     const std::uint8_t* up = y > 0 ? row - rowBytes : nullptr;
     for (int i = 0; i < rowBytes; ++i) {
@@ -91,7 +96,7 @@ Bytes WrittenByHand(const Bytes& raw, int channels, std::size_t split, const Byt
 
 // RGB (channels 3) or RGBA (4) rows: smooth gradients with noise, so that every filter has
 // something to predict.
-Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
+Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed, BadRow bad = {}) {
   const int rowBytes = 256 * channels;
   std::mt19937 rng(seed);
   Bytes raw(static_cast<std::size_t>(256 * rowBytes));
@@ -99,7 +104,7 @@ Bytes HandMadePng(int channels, std::size_t split, std::uint32_t seed) {
     for (int i = 0; i < rowBytes; ++i)
       raw[static_cast<std::size_t>(y * rowBytes + i)] = static_cast<std::uint8_t>(
           y + i / channels * (i % channels + 1) + (rng() % 64 == 0 ? rng() % 9 : 0));
-  return WrittenByHand(raw, channels, split);
+  return WrittenByHand(raw, channels, split, {}, {}, bad);
 }
 
 // A palette picture of `entries` colours (alphas for the first ones when given) whose indices
@@ -192,7 +197,8 @@ TEST(TileDecodeTest, PicturesDecodeToTheSameWordsAsLibpng) {
 }
 
 // Damage is refused as libpng refuses it: a flipped bit under a chunk's CRC, a stream whose
-// Adler-32 does not match (CRC made good), a file cut short, a file without its end.
+// Adler-32 does not match (CRC made good), a row filter that does not exist, a file cut short, a
+// file without its end.
 TEST(TileDecodeTest, DamagedPicturesAreRefused) {
   const Bytes good = HandMadePng(3, 4096, 7);
   Pixels out;
@@ -214,6 +220,14 @@ TEST(TileDecodeTest, DamagedPicturesAreRefused) {
   for (int k = 0; k < 4; ++k)
     adler[iend - 4 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
   EXPECT_FALSE(Decodes(adler, out));
+
+  // A row filter past the five there are, on the first row or a later one.
+  for (const BadRow bad : {BadRow{0, 5}, BadRow{130, 5}, BadRow{255, 0xFF}}) {
+    SCOPED_TRACE(bad.row);
+    const Bytes unknownFilter = HandMadePng(3, 4096, 7, bad);
+    ASSERT_TRUE(LibpngPixels(unknownFilter).empty());
+    EXPECT_FALSE(Decodes(unknownFilter, out));
+  }
 
   EXPECT_FALSE(Decodes(Bytes(good.begin(), good.begin() + static_cast<long>(good.size() / 2)), out));
   Bytes noEnd(good.begin(), good.end() - 12);

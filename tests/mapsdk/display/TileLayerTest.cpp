@@ -545,16 +545,24 @@ TEST_F(TileLayerTest, AMagnifiedTransparentParentStaysTransparent) {
   EXPECT_EQ(centre, kUnder);
 }
 
-TEST(CVDCDrawTargetTest, LinesOfTwoPointsOrMoreAreDrawnAndASinglePointIsNot) {
-  constexpr std::uint32_t kUnder = 0xFF123456u;
+// A 40 x 40 drawing context of 32-bit pixels, read back one by one.
+struct Canvas {
   gmengine::CVDC dc;
-  ASSERT_TRUE(dc.CreateCompatibleDC());
-  gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(40, 40, 32, nullptr)));
-  auto at = [&](int x, int y) {
+  const bool made = dc.CreateCompatibleDC();
+  Canvas() { gmengine::FreeBitmapData(dc.SelectObject(gmengine::VCreateBitmap(40, 40, 32, nullptr))); }
+  std::uint32_t at(int x, int y) const {
     std::uint32_t pixel = 0;
     std::memcpy(&pixel, dc.GetCurrentBitmap()->pixels + (static_cast<std::size_t>(y) * 40 + x) * 4, 4);
     return pixel;
-  };
+  }
+};
+
+TEST(CVDCDrawTargetTest, LinesOfTwoPointsOrMoreAreDrawnAndASinglePointIsNot) {
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  Canvas canvas;
+  ASSERT_TRUE(canvas.made);
+  gmengine::CVDC& dc = canvas.dc;
+  auto at = [&](int x, int y) { return canvas.at(x, y); };
   CVDCDrawTarget target(dc);
   const gmengine::_VPoint line[] = {{4, 10}, {36, 10}, {36, 30}};
   for (std::size_t n : {1u, 2u, 3u}) {
@@ -564,6 +572,41 @@ TEST(CVDCDrawTargetTest, LinesOfTwoPointsOrMoreAreDrawnAndASinglePointIsNot) {
     EXPECT_EQ(at(20, 10), n >= 2 ? 0xFFE04030u : kUnder) << n;
     EXPECT_EQ(at(36, 20) != kUnder, n >= 3) << n;
     EXPECT_EQ(at(20, 20), kUnder) << n;
+  }
+}
+
+// A bitmap lands in its rectangle and nowhere else, copied at its own size or stretched, opaque or
+// blended through its alpha plane; each of its pixels stays in its own corner.
+TEST(CVDCDrawTargetTest, ABitmapLandsInItsRectangleCopiedOrStretched) {
+  constexpr std::uint32_t kUnder = 0xFF123456u;
+  constexpr std::uint32_t kPixels[] = {0xFFE04030u, 0xFF30E040u, 0xFF4030E0u, 0xFFE0E030u};
+  Canvas canvas;
+  ASSERT_TRUE(canvas.made);
+  gmengine::CVDC& dc = canvas.dc;
+  auto at = [&](int x, int y) { return canvas.at(x, y); };
+  CVDCDrawTarget target(dc);
+  // Two by two pixels, then an alpha plane of a byte each (all opaque).
+  std::uint32_t words[5] = {kPixels[0], kPixels[1], kPixels[2], kPixels[3], 0xFFFFFFFFu};
+  for (int side : {2, 6}) {
+    for (bool alpha : {false, true}) {
+      SCOPED_TRACE(std::to_string(side) + (alpha ? " with alpha" : " opaque"));
+      dc.FillSolidRect({0, 0, 40, 40}, kUnder);
+      const gmengine::_VRect rect{10, 20, 10 + side, 20 + side};
+      target.drawBitmap(words, 2, 2, alpha ? 20 : 16, rect);
+      const int half = side / 2;
+      EXPECT_EQ(at(10, 20), kPixels[0]);
+      EXPECT_EQ(at(10 + side - 1, 20), kPixels[1]);
+      EXPECT_EQ(at(10, 20 + side - 1), kPixels[2]);
+      EXPECT_EQ(at(10 + side - 1, 20 + side - 1), kPixels[3]);
+      EXPECT_EQ(at(10 + half - 1, 20 + half - 1), kPixels[0]);
+      EXPECT_EQ(at(10 + half, 20 + half), kPixels[3]);
+      for (int x : {9, 10, 10 + side - 1, 10 + side}) {
+        EXPECT_EQ(at(x, 19), kUnder) << x;
+        EXPECT_EQ(at(x, 20 + side), kUnder) << x;
+      }
+      EXPECT_EQ(at(9, 21), kUnder);
+      EXPECT_EQ(at(10 + side, 21), kUnder);
+    }
   }
 }
 

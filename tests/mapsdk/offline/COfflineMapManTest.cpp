@@ -257,6 +257,38 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   EXPECT_EQ(client.batches.back().sequence, 1000003);
 }
 
+// A tick on its way to the main thread when the download ends (switched off, or the city paused)
+// finds nothing to check: it cancels nothing the tile client does and asks for no batch.
+TEST_F(COfflineMapManTest, AStallCheckArrivingAfterTheDownloadEndedTouchesNothing) {
+  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  for (bool switchedOff : {false, true}) {
+    SCOPED_TRACE(switchedOff ? "switched off" : "paused");
+    ASSERT_EQ(man->GetPackageCount(), 1);
+    ASSERT_TRUE(man->IsDownloadOn());
+    EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);
+    platform::RunLoop::main().runOnce(0);  // the first check remembers the count
+    EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);
+    if (switchedOff) {
+      ASSERT_EQ(man->OnCommand(12, 0), 1);
+    } else {
+      ASSERT_EQ(records->StopCity(131), 1);
+      Drain();
+      ASSERT_EQ(man->GetPackageCount(), 0);
+    }
+    const int cancels = client.cancels;
+    const std::size_t batches = client.batches.size();
+    platform::RunLoop::main().runOnce(0);
+    EXPECT_EQ(client.cancels, cancels);
+    EXPECT_EQ(client.batches.size(), batches);
+    EXPECT_EQ(client.mapRequesting, 0);
+    if (!switchedOff) {
+      ASSERT_EQ(records->StartCity(131), 1);  // resumed, for the other way
+      Drain();
+    }
+  }
+}
+
 // The stall timer is work of a city's download: it ticks while a city downloads and never once the
 // download ends, whichever way it ends.
 TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {

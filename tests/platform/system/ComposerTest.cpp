@@ -60,6 +60,19 @@ TEST(MessageComposer, RecordsWhatWasAskedAndTheAnswer) {
   MessageComposer::reset();
   EXPECT_TRUE(MessageComposer::canSendText());
   EXPECT_TRUE(MessageComposer::presentedMessages().empty());
+
+  // A reset takes a composer left on screen off it: it can be shown again, as the only record.
+  auto left = MessageComposer::create();
+  left->setBody("Again");
+  ASSERT_TRUE(left->present());
+  MessageComposer::reset();
+  EXPECT_FALSE(left->isPresented());
+  EXPECT_FALSE(MessageComposer::presentedComposer());
+  ASSERT_TRUE(left->present());
+  EXPECT_EQ(MessageComposer::presentedComposer(), left);
+  ASSERT_EQ(MessageComposer::presentedMessages().size(), 1u);
+  EXPECT_EQ(MessageComposer::presentedMessages()[0].body, "Again");
+  MessageComposer::reset();
 }
 
 TEST(MailComposer, RecordsWhatWasAskedAndTheAnswer) {
@@ -88,6 +101,20 @@ TEST(MailComposer, RecordsWhatWasAskedAndTheAnswer) {
 
   MailComposer::setCanSendMail(false);
   EXPECT_FALSE(MailComposer::create()->present());
+  MailComposer::reset();
+
+  // A reset takes a composer left on screen off it: it can be shown again, as the only record.
+  auto left = MailComposer::create();
+  left->setSubject("Again");
+  ASSERT_TRUE(left->present());
+  MailComposer::reset();
+  EXPECT_FALSE(left->isPresented());
+  EXPECT_FALSE(MailComposer::presentedComposer());
+  EXPECT_TRUE(MailComposer::presentedMails().empty());
+  ASSERT_TRUE(left->present());
+  EXPECT_EQ(MailComposer::presentedComposer(), left);
+  ASSERT_EQ(MailComposer::presentedMails().size(), 1u);
+  EXPECT_EQ(MailComposer::presentedMails()[0].subject, "Again");
   MailComposer::reset();
 }
 

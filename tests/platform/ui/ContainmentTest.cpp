@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PageControl.h"
@@ -105,6 +106,21 @@ TEST_F(ContainmentTest, ATappedTabShowsItsScreenAboveTheBarInPlaceOfTheOldOne) {
   window->setRootViewController(tabs);
   const Rect content = jobs->view()->frame();
   EXPECT_EQ(content.size.height, tabs->view()->bounds().size.height - TabBar::Height);
+  // Two tabs share the bar, each as tall as the bar, its title in sight inside it.
+  const auto& bar = tabs->tabBar();
+  bar->layoutIfNeeded();
+  const Rect barOnScreen = bar->convertRectToView(bar->bounds(), nullptr);
+  EXPECT_EQ(barOnScreen, Rect(0, 480 - TabBar::Height, 320, TabBar::Height));
+  ASSERT_EQ(bar->subviews().size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    auto tab = std::dynamic_pointer_cast<Button>(bar->subviews()[i]);
+    ASSERT_TRUE(tab) << i;
+    EXPECT_EQ(tab->frame(), Rect(160.0 * double(i), 0, 160, TabBar::Height)) << i;
+    const Rect title = UIDriver::visibleRect(*tab->titleLabel());
+    EXPECT_FALSE(title.isEmpty()) << i;
+    EXPECT_TRUE(barOnScreen.containsRect(title)) << i;
+    EXPECT_TRUE(tab->frame().offsetBy(0, barOnScreen.origin.y).containsRect(title)) << i;
+  }
   EXPECT_TRUE(jobs->view()->window());
   EXPECT_FALSE(me->isViewLoaded() && me->view()->window());
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/foundation/Error.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/TabBarController.h"
+#include "platform/ui/TextMetrics.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/View.h"
 #include "tests/platform/ui/UITest.h"
@@ -221,6 +224,12 @@ TEST_F(ControllerTest, TheBarsButtonsFollowTheTitlesAndItemsAsTheyChange) {
   bar->layoutIfNeeded();
   EXPECT_TRUE(UIDriver::findView("Results"));
   EXPECT_FALSE(UIDriver::findView("Found")) << "one title label, showing the new title";
+  // The title stands in the middle of the bar, as tall as the bar and as wide as its text.
+  auto title = UIDriver::findView("Results");
+  ASSERT_TRUE(title);
+  const double textWidth =
+      std::ceil(TextMetrics::widthOfText("Results", Font::boldSystemFontOfSize(20)) - 1e-9);
+  EXPECT_EQ(title->frame(), Rect(std::floor((320 - textWidth) / 2), 0, textWidth, NavigationBar::Height));
 
   EXPECT_TRUE(UIDriver::tap("Saved jobs"));
   runFor(1);

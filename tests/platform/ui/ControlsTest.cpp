@@ -4,9 +4,11 @@
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/NavigationBar.h"
 #include "platform/ui/PageControl.h"
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Snapshot.h"
 #include "platform/ui/Switch.h"
 #include "platform/ui/TextMetrics.h"
 #include "platform/ui/Toolbar.h"
@@ -317,6 +319,41 @@ TEST_F(ControlsTest, BarItemsSendTheirActionOnlyWhileEnabled) {
   EXPECT_EQ(right->frame(), Rect(88, 12, 50, 20));
   EXPECT_EQ(last->frame(), Rect(284, 0, 30, 44));
   EXPECT_EQ(spaced->subviews().size(), 3u);
+}
+
+// The blue-grey of the bars, as a person sees it.
+constexpr Pixel kBarColour{115, 143, 179, 255};
+
+TEST_F(ControlsTest, BarsAreOpaqueBlueGreyAcrossTheirSuperviewUnderTheirItems) {
+  constexpr Pixel kRed{255, 0, 0, 255};
+  auto holder = std::make_shared<View>(Rect(0, 0, 320, 104));
+  auto top = std::make_shared<NavigationBar>(Rect(0, 0, 320, 44));
+  auto mark = std::make_shared<View>(Rect(0, 0, 20, 20));
+  mark->setBackgroundColor(Color::red());
+  auto bottom = std::make_shared<Toolbar>(Rect(0, 60, 320, Toolbar::Height));
+  bottom->setItems({std::make_shared<BarButtonItem>(BarButtonSystemItem::FlexibleSpace),
+                    std::make_shared<BarButtonItem>(mark)});
+  holder->addSubview(top);
+  holder->addSubview(bottom);
+  auto pixel = [&](int x, int y) { return Snapshot::imageOfView(*holder, 1)->bitmap()->pixelAt(x, y); };
+
+  for (int x : {0, 160, 319}) {
+    EXPECT_EQ(pixel(x, 2), kBarColour) << "the navigation bar at " << x;
+    EXPECT_EQ(pixel(x, 50), Pixel{}) << "between the bars at " << x;
+    EXPECT_EQ(pixel(x, 62), kBarColour) << "the toolbar at " << x;
+  }
+  // The item is drawn over the bar, 6 points from its right edge.
+  EXPECT_EQ(pixel(304, 82), kRed);
+  EXPECT_EQ(pixel(316, 82), kBarColour);
+
+  // Made wider, both bars still reach across, and the item keeps to the right edge.
+  holder->setFrame(Rect(0, 0, 480, 104));
+  for (int x : {400, 479}) {
+    EXPECT_EQ(pixel(x, 2), kBarColour) << "the navigation bar at " << x;
+    EXPECT_EQ(pixel(x, 62), kBarColour) << "the toolbar at " << x;
+  }
+  EXPECT_EQ(pixel(464, 82), kRed);
+  EXPECT_EQ(pixel(304, 82), kBarColour) << "where the item was";
 }
 
 }  // namespace

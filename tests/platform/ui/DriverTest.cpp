@@ -71,6 +71,14 @@ TEST_F(DriverTest, TapsFindButtonsByTitleOrLabelAndRespectControlsOverGestures) 
   EXPECT_EQ(pressed, 1);
 }
 
+// The line of the printed screen that describes the first view of the class.
+std::string lineOf(const std::string& className) {
+  std::string screen = UIDriver::describeScreen();
+  std::size_t at = screen.find(className + " (");
+  if (at == std::string::npos) return "";
+  return screen.substr(at, screen.find('\n', at) - at);
+}
+
 TEST_F(DriverTest, AlertsAreAnsweredByIndexAndKeepTheirOrder) {
   auto log = std::make_shared<AlertLog>();
   auto alert = std::make_shared<AlertView>("", "Sure?", log, "取消", std::vector<std::string>{"确定"});
@@ -79,6 +87,9 @@ TEST_F(DriverTest, AlertsAreAnsweredByIndexAndKeepTheirOrder) {
   alert->show();
   alert.reset();  // the application keeps it while shown
   ASSERT_TRUE(UIDriver::topAlert());
+  // The printed screen tells what the alert says, and nothing for what it leaves out.
+  EXPECT_NE(lineOf("AlertView").find(" message=\"Sure?\""), std::string::npos) << lineOf("AlertView");
+  EXPECT_EQ(lineOf("AlertView").find("title="), std::string::npos) << lineOf("AlertView");
   EXPECT_FALSE(window->isKeyWindow());
   EXPECT_TRUE(UIDriver::answerAlert(1));
   EXPECT_EQ(log->log, (std::vector<std::string>{"click 1", "will 1", "did 1"}));
@@ -91,6 +102,8 @@ TEST_F(DriverTest, AlertsAreAnsweredByIndexAndKeepTheirOrder) {
   EXPECT_EQ(sheet->firstOtherButtonIndex(), 1);
   EXPECT_EQ(sheet->cancelButtonIndex(), 3);
   sheet->showInView(*window);
+  EXPECT_NE(lineOf("ActionSheet"), "");
+  EXPECT_EQ(lineOf("ActionSheet").find("title="), std::string::npos) << lineOf("ActionSheet");
   ASSERT_TRUE(UIDriver::tap("Camera"));
   EXPECT_EQ(log->log.back(), "sheet 2");
   EXPECT_FALSE(sheet->isVisible());
@@ -220,6 +233,8 @@ TEST_F(DriverTest, AlertDelegateCanHoldBackTheOtherButton) {
   EXPECT_TRUE(alert->textFieldAtIndex(1)->isSecureTextEntry());
   EXPECT_FALSE(alert->textFieldAtIndex(2));
   alert->show();
+  EXPECT_NE(lineOf("AlertView").find(" title=\"Login\""), std::string::npos) << lineOf("AlertView");
+  EXPECT_EQ(lineOf("AlertView").find("message="), std::string::npos) << lineOf("AlertView");
   auto go = std::dynamic_pointer_cast<Button>(UIDriver::findView("Go"));
   ASSERT_TRUE(go);
   EXPECT_FALSE(go->isEnabled());

@@ -83,6 +83,40 @@ TEST_F(GestureScrollTest, RecognizersMatchTheGestureAndCancelTheTouch) {
   EXPECT_EQ(v->log, (std::vector<std::string>{"began", "ended", "began", "ended"}));
 }
 
+// A view dragged by a pan that takes the translation step by step (read in its container, then
+// set back to zero there) follows the finger exactly, in a container moved off the window's
+// origin and in one drawn twice as large.
+TEST_F(GestureScrollTest, ADraggedViewFollowsTheFingerInAMovedOrScaledContainer) {
+  for (double scale : {1.0, 2.0}) {
+    auto container = std::make_shared<View>(Rect(100, 140, 100, 100));
+    container->setTransform(AffineTransform::makeScale(scale, scale));
+    window->addSubview(container);
+    auto card = std::make_shared<View>(Rect(10, 10, 40, 40));
+    container->addSubview(card);
+    std::vector<Point> steps;
+    auto pan = std::make_shared<PanGestureRecognizer>([&](GestureRecognizer& g) {
+      if (g.state() != GestureRecognizerState::Changed && g.state() != GestureRecognizerState::Ended) return;
+      auto& p = static_cast<PanGestureRecognizer&>(g);
+      Point t = p.translationInView(container.get());
+      steps.push_back(t);
+      card->setCenter({card->center().x + t.x, card->center().y + t.y});
+      p.setTranslation({0, 0}, container.get());
+    });
+    card->addGestureRecognizer(pan);
+    const Rect before = card->convertRectToView(card->bounds(), nullptr);
+    ASSERT_TRUE(UIDriver::pan(*card, {30, -10})) << scale;
+    const Rect after = card->convertRectToView(card->bounds(), nullptr);
+    EXPECT_EQ(after.origin.x - before.origin.x, 30) << scale;
+    EXPECT_EQ(after.origin.y - before.origin.y, -10) << scale;
+    EXPECT_EQ(steps, (std::vector<Point>{{30 / scale, -10 / scale}, {0, 0}})) << scale;
+    // A translation set in the container reads back the same there, and scaled in the window.
+    pan->setTranslation({4, -6}, container.get());
+    EXPECT_EQ(pan->translationInView(container.get()), (Point{4, -6})) << scale;
+    EXPECT_EQ(pan->translationInView(nullptr), (Point{4 * scale, -6 * scale})) << scale;
+    container->removeFromSuperview();
+  }
+}
+
 TEST_F(GestureScrollTest, ARectIsScrolledToFromEachSideAndWithinTheContent) {
   auto view = std::make_shared<ScrollView>(Rect(0, 0, 100, 50));
   view->setContentSize({1000, 800});

@@ -69,5 +69,27 @@ TEST_F(TableViewCellTest, LabelsMadeOnFirstUseTakeTheSetBackgroundAndLieBelowThe
   EXPECT_EQ(detail->backgroundColor(), Color::white());
 }
 
+// The text starts 10 points in, past the image and 10 more when there is one: an image view with
+// no picture (or an empty one) takes no room.
+TEST_F(TableViewCellTest, TheTextStartsPastAnImageOnlyWhenOneIsShown) {
+  for (const TableViewCellStyle style : {TableViewCellStyle::Default, TableViewCellStyle::Subtitle}) {
+    auto cell = std::make_shared<TableViewCell>(style, "c");
+    cell->setFrame(Rect(0, 0, 320, 44));
+    cell->textLabel()->setText("Title");
+    cell->imageView();
+    cell->layoutIfNeeded();
+    EXPECT_EQ(cell->textLabel()->frame().x(), 10);
+    cell->imageView()->setImage(Image::imageWithBitmap(Bitmap(), 1.0));
+    cell->setNeedsLayout();
+    cell->layoutIfNeeded();
+    EXPECT_EQ(cell->textLabel()->frame().x(), 10);
+    cell->imageView()->setImage(Image::imageWithBitmap(*Bitmap::create(24, 24), 1.0));
+    cell->setNeedsLayout();
+    cell->layoutIfNeeded();
+    EXPECT_EQ(cell->textLabel()->frame().x(), 10 + 24 + 10);
+    EXPECT_EQ(cell->imageView()->frame(), Rect(10, 10, 24, 24));
+  }
+}
+
 }  // namespace
 }  // namespace kavro::test

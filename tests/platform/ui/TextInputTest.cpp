@@ -80,6 +80,44 @@ TEST_F(TextInputTest, EditsCountUtf16UnitsWithCjkAndEmoji) {
   EXPECT_FALSE(field->isFirstResponder());
 }
 
+// What one press of the delete key takes in either input: the whole character a person sees,
+// with the marks, selectors, skin tones and zero-width-joined characters that make it up.
+TEST_F(TextInputTest, TheDeleteKeyTakesTheWholeCharacterBeforeTheCaret) {
+  struct Case {
+    const char* typed;
+    const char* left;
+  };
+  const std::vector<Case> cases = {
+      {"ab", "a"},
+      {"a中", "a"},
+      {"a😀", "a"},
+      {"ae\u0301", "a"},                                                       // e with a combining accent
+      {"a\u2764\uFE0F", "a"},                                                  // a heart as an emoji
+      {"a\U0001F44D\U0001F3FD", "a"},                                          // a thumb with a skin tone
+      {"a1\uFE0F\u20E3", "a"},                                                 // a keycap
+      {"a\U0001F468\u200D\U0001F469\u200D\U0001F467", "a"},                    // a family of three joined
+      {"a\U0001F3F3\uFE0F\u200D\U0001F308", "a"},                              // a rainbow flag
+      {"\U0001F468\u200D\U0001F469\U0001F467", "\U0001F468\u200D\U0001F469"},  // the last one is not joined
+  };
+  auto field = std::make_shared<TextField>(Rect(10, 100, 200, 30));
+  auto view = std::make_shared<TextView>(Rect(10, 200, 200, 100));
+  window->addSubview(field);
+  window->addSubview(view);
+  for (const Case& c : cases) {
+    ASSERT_TRUE(UIDriver::tap(*field));
+    field->setText("");
+    ASSERT_TRUE(UIDriver::type(c.typed));
+    ASSERT_TRUE(UIDriver::deleteBackward());
+    EXPECT_EQ(field->text(), c.left) << "field: " << c.typed;
+
+    ASSERT_TRUE(UIDriver::tap(*view));
+    view->setText("");
+    ASSERT_TRUE(UIDriver::type(c.typed));
+    ASSERT_TRUE(UIDriver::deleteBackward());
+    EXPECT_EQ(view->text(), c.left) << "text view: " << c.typed;
+  }
+}
+
 TEST_F(TextInputTest, KeyboardComesAndGoesWithEditingAndStaysAcrossFocusMoves) {
   auto a = std::make_shared<TextField>(Rect(0, 100, 100, 30));
   auto b = std::make_shared<TextView>(Rect(0, 200, 100, 60));

@@ -3,10 +3,28 @@
 #include <cmath>
 
 #include "platform/foundation/Error.h"
+#include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/PageControl.h"
+#include "platform/ui/PickerView.h"
+#include "platform/ui/ProgressView.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/SearchBar.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/TabBar.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/TextMetrics.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewDescription.h"
+#include "platform/ui/WebView.h"
 #include "tests/platform/ui/UITest.h"
 
 namespace kavro::test {
@@ -124,6 +142,65 @@ TEST_F(ViewTest, DescribeTreeIndentsAndSkipsHiddenSubtrees) {
             "View (0, 0, 100, 50.5) tag=7\n"
             "  Label (1, 2, 3, 4) text=\"Hi \\\"you\\\"\"\n"
             "  View (0, 0, 1, 1) hidden\n");
+}
+
+TEST_F(ViewTest, EveryKindOfViewPrintsItsOwnFactsAndThoseOfAView) {
+  struct Kind {
+    std::shared_ptr<View> view;
+    std::string own;               // a fact only the kind prints, "" for none when plain
+    bool touchesByDefault = true;  // else taking none is not worth a word
+  };
+  auto scroll = std::make_shared<ScrollView>(Rect(0, 0, 100, 100));
+  scroll->setContentSize({100, 300});
+  scroll->setContentOffset({0, 40});
+  auto label = std::make_shared<Label>(Rect(0, 0, 100, 20));
+  label->setText("Jobs");
+  auto button = Button::buttonWithType(ButtonType::Custom, Rect(0, 0, 60, 30));
+  button->setTitle("Go");
+  auto field = std::make_shared<TextField>(Rect(0, 0, 100, 30));
+  field->setText("typed");
+  auto spinner = std::make_shared<ActivityIndicatorView>();
+  spinner->startAnimating();
+  std::vector<Kind> kinds = {
+      {scroll, "offset=(0, 40) content=100x300"},
+      {std::make_shared<TableView>(Rect(0, 0, 100, 100)), "offset=(0, 0)"},
+      {std::make_shared<TextView>(Rect(0, 0, 100, 100)), "offset=(0, 0)"},
+      {label, "text=\"Jobs\"", false},
+      {button, "title=\"Go\""},
+      {field, "text=\"typed\""},
+      {std::make_shared<View>(Rect(0, 0, 10, 10)), ""},
+      {std::make_shared<ImageView>(Rect(0, 0, 10, 10)), "", false},
+      {std::make_shared<Switch>(Rect(0, 0, 10, 10)), ""},
+      {std::make_shared<PageControl>(Rect(0, 0, 10, 10)), ""},
+      {std::make_shared<SegmentedControl>(std::vector<std::string>{"a", "b"}), ""},
+      {spinner, ""},
+      {std::make_shared<ProgressView>(), ""},
+      {std::make_shared<PickerView>(Rect(0, 0, 320, 0)), ""},
+      {std::make_shared<SearchBar>(Rect(0, 0, 320, 44)), ""},
+      {std::make_shared<NavigationBar>(Rect(0, 0, 320, 44)), ""},
+      {std::make_shared<TabBar>(Rect(0, 0, 320, 49)), ""},
+      {std::make_shared<Toolbar>(Rect(0, 0, 320, 44)), ""},
+      {std::make_shared<WebView>(Rect(0, 0, 100, 100)), ""},
+      {std::make_shared<TableViewCell>(TableViewCellStyle::Default, "cell"), ""},
+  };
+  for (const Kind& k : kinds) {
+    k.view->setAccessibilityLabel("named");
+    k.view->setTag(3);
+    k.view->setAlpha(0.5);
+    k.view->setUserInteractionEnabled(false);
+    std::string tree = describeTree(*k.view);
+    std::string line = tree.substr(0, tree.find('\n'));
+    EXPECT_NE(line.find(k.touchesByDefault ? " label=\"named\" tag=3 alpha=0.5 no-touch"
+                                           : " label=\"named\" tag=3 alpha=0.5"),
+              std::string::npos)
+        << line;
+    if (!k.touchesByDefault) {
+      EXPECT_EQ(line.find("no-touch"), std::string::npos) << line;
+    }
+    if (!k.own.empty()) {
+      EXPECT_NE(line.find(" " + k.own + " "), std::string::npos) << line;
+    }
+  }
 }
 
 }  // namespace

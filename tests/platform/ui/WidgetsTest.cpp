@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/ui/Button.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/ScrollView.h"
@@ -39,11 +41,29 @@ TEST_F(WidgetsTest, PickerShowsTheSelectedRowsAndClampsOnReload) {
   EXPECT_TRUE(UIDriver::findView("c1r4"));
   EXPECT_TRUE(picker->pickRow(2, 0));
   EXPECT_FALSE(picker->pickRow(3, 0));
+  EXPECT_FALSE(picker->pickRow(-1, 0));
+  EXPECT_FALSE(picker->pickRow(0, -1));
+  EXPECT_FALSE(picker->pickRow(0, 2));
   EXPECT_EQ(wheels->picked, (std::vector<std::pair<int, int>>{{2, 0}}));
+  // Each wheel answers for itself, the first as well as the last; wheels that are not there have
+  // no rows and nothing selected.
+  EXPECT_EQ(picker->numberOfComponents(), 2);
+  for (auto [component, rows, selected] :
+       std::vector<std::tuple<int, int, int>>{{-1, 0, -1}, {0, 3, 2}, {1, 5, 4}, {2, 0, -1}}) {
+    EXPECT_EQ(picker->numberOfRowsInComponent(component), rows) << component;
+    EXPECT_EQ(picker->selectedRowInComponent(component), selected) << component;
+  }
+  EXPECT_TRUE(UIDriver::findView("c0r2"));
+
   wheels->rows = {0, 2};
   picker->reloadAllComponents();
+  EXPECT_EQ(picker->numberOfRowsInComponent(0), 0);
+  EXPECT_EQ(picker->numberOfRowsInComponent(1), 2);
   EXPECT_EQ(picker->selectedRowInComponent(0), -1);
   EXPECT_EQ(picker->selectedRowInComponent(1), 1);
+  picker->layoutIfNeeded();
+  EXPECT_FALSE(UIDriver::findView("c0r2")) << "an empty wheel shows no row";
+  EXPECT_TRUE(UIDriver::findView("c1r1"));
 }
 
 TEST_F(WidgetsTest, ReloadingOneWheelRereadsItAloneAndWheelsThatAreNotThereAreLeftAlone) {

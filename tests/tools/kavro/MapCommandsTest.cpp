@@ -219,6 +219,8 @@ TEST_F(MapCommandsTest, TilesCutShortAreNotStoredButSaidAndTheNextDownloadFetche
             std::string::npos)
       << out_.str();
   EXPECT_NE(out_.str().find("the next download fetches them again"), std::string::npos) << out_.str();
+  // The first few are named, and the rest only said to be there.
+  EXPECT_NE(out_.str().find(", ...); the next download"), std::string::npos) << out_.str();
   ASSERT_EQ(run("map close"), Outcome::Done);
 
   out_.str("");
@@ -305,6 +307,23 @@ TEST_F(MapCommandsTest, ExpectDrawnFailsOnATileThatIsNotTheServicesOrOnADarkMap)
   err_.str("");
   EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
   EXPECT_NE(err_.str().find("is dark"), std::string::npos) << err_.str();
+  // Every tile one colour of land, no street on it: the colour that covers the map is named.
+  for (int i = 0; i < needed.GetSize(); ++i)
+    if (needed[i].data) std::fill_n(static_cast<std::uint32_t*>(needed[i].data), 256 * 256, 0xFFF1EFE9u);
+  err_.str("");
+  EXPECT_EQ(run("map expect drawn"), Outcome::Failed);
+  EXPECT_NE(err_.str().find("shows no streets"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("one colour #F1EFE9"), std::string::npos) << err_.str();
+}
+
+// With the traffic over it, the map is the service's street tiles with the service's traffic drawn
+// over them, the traffic's blended edges left out of the comparison: "map expect drawn" holds.
+TEST_F(MapCommandsTest, ExpectDrawnComparesTheTrafficDrawnOverTheStreets) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map traffic on"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map expect traffic"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect drawn"), Outcome::Done) << err_.str();
 }
 
 // "map status" counts the tiles the map on screen holds: after "map wait" every tile of its window

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -326,6 +327,15 @@ TEST_F(RunnerTest, TypeAddsToTheFieldAndClearEmptiesIt) {
                    "clear\nexpect no demodemo\ntype 张三\nexpect 张三\nclear\nclear\n"),
             Outcome::Done)
       << err_.str();
+  // A quoted text is typed without its quotation marks: two alone type nothing, one alone is typed.
+  ASSERT_EQ(script("clear\ntype \"a b\"\nexpect \"a b\"\nclear\ntype \"\"\n"), Outcome::Done) << err_.str();
+  const std::string empty = runner_->describeScreen();
+  ASSERT_EQ(script("type \"\n"), Outcome::Done) << err_.str();
+  const std::string mark = runner_->describeScreen();
+  EXPECT_NE(empty, mark) << "one quotation mark alone is typed";
+  EXPECT_EQ(mark.find(R"(\"\")"), std::string::npos) << mark;
+  ASSERT_EQ(script("clear\n"), Outcome::Done) << err_.str();
+  EXPECT_EQ(runner_->describeScreen(), empty) << "two quotation marks alone typed nothing";
   std::string longText;
   for (int i = 0; i < 20000; ++i) longText += "职";
   ASSERT_EQ(runner_->execute("type " + longText), Outcome::Done) << err_.str();
@@ -550,6 +560,14 @@ TEST(KavroProgram, RefusesWhatItCannotUseWithAMessageAndAnExitCode) {
                                  "/full/Documents/kavro_client_data: the disk is full"),
             std::string::npos)
       << fullDisk.output;
+  // Any other refusal is said with the system's reason, not as a full or read-only disk.
+  std::filesystem::create_directories(dir.path() + "/odd/Documents/kavro_client_data/.kavro-write-check");
+  ProgramRun odd = kavro("--home " + dir.path() + "/odd show");
+  EXPECT_EQ(odd.status(), runner::ExitStatus::Failed);
+  EXPECT_NE(odd.output.find("/odd/Documents/kavro_client_data is not writable (" +
+                            std::string(std::strerror(EISDIR)) + ")"),
+            std::string::npos)
+      << odd.output;
 
   ProgramRun api = kavro(home + "--api ftp//nowhere show");
   EXPECT_EQ(api.status(), runner::ExitStatus::Usage);
@@ -744,6 +762,23 @@ TEST(KavroProgram, OptionsStandAnywhereAndPathsAreTheCallers) {
   ProgramRun empty = kavro("--home '' show");
   EXPECT_EQ(empty.status(), runner::ExitStatus::Usage);
   EXPECT_NE(empty.output.find("--home needs a value"), std::string::npos) << empty.output;
+  // An option that takes a value, last on the line with none after it.
+  for (const std::string option : {"--api", "--home", "--script", "--out"}) {
+    ProgramRun last = kavro("show " + option);
+    EXPECT_EQ(last.status(), runner::ExitStatus::Usage) << option << ": " << last.output;
+    EXPECT_NE(last.output.find(option + " needs a value (kavro --help)"), std::string::npos) << last.output;
+  }
+
+  // Without a terminal and without a command, the lines come from the standard input, each run in
+  // turn, up to its end.
+  ProgramRun piped = kavro("--home " + dir.path() + "/home", "printf 'tap 职位搜索\\nshow\\n' | ");
+  EXPECT_EQ(piped.status(), runner::ExitStatus::Done) << piped.output;
+  EXPECT_NE(piped.output.find("<JobSearchController>"), std::string::npos) << piped.output;
+  // Started with no standard input at all, the check of the home still writes and takes away its
+  // probe, whatever descriptor the system hands it.
+  ProgramRun closed = kavro("--home " + dir.path() + "/home show <&-");
+  EXPECT_EQ(closed.status(), runner::ExitStatus::Done) << closed.output;
+  EXPECT_FALSE(fs::exists(dir.path() + "/home/Documents/kavro_client_data/.kavro-write-check"));
 
   std::ofstream(dir.path() + "/steps.txt") << "snap home.png\n";
   ProgramRun relative = kavro("--home home --script steps.txt --out shots/new", "cd " + dir.path() + " && ");

@@ -250,12 +250,16 @@ TEST(TerminalTest, CtrlCDropsTheLineAndEveryWayOutKeepsTheHistory) {
   }
 }
 
+std::size_t linesOf(const std::string& history, const std::string& line);
+
 // A history file that is there already, written by something else and open to others: its lines
-// stay (and can be recalled), and from the first line typed the file is the user's alone.
+// stay (and can be recalled) up to 4 KiB each, and from the first line typed the file is the user's
+// alone.
 TEST(TerminalTest, AHistoryFileFoundThereKeepsItsLinesAndBecomesPrivate) {
   kavro::test::TempDir home;
   const std::string history = home.path() + "/kavro_history";
-  std::ofstream(history) << "tap 职位搜索\r\n\nold two\n";
+  const std::string longest(4096, 'k'), tooLong(4097, 'l');
+  std::ofstream(history) << longest << "\n" << tooLong << "\ntap 职位搜索\r\n\nold two\n";
   ::chmod(history.c_str(), 0644);
   {
     Terminal terminal(home.path(), "C.UTF-8");
@@ -274,6 +278,8 @@ TEST(TerminalTest, AHistoryFileFoundThereKeepsItsLinesAndBecomesPrivate) {
   }
   std::string kept = historyText(history);
   auto at = placesIn(kept, {"old two", "show"});
+  EXPECT_EQ(linesOf(kept, longest), 1u);
+  EXPECT_EQ(kept.find(tooLong), Missing);
   EXPECT_NE(kept.find("\u804C\u4F4D\u641C\u7D22"), Missing) << kept;
   EXPECT_NE(at[0], Missing) << kept;
   EXPECT_LT(at[0], at[1]) << kept;

@@ -3,7 +3,9 @@ logic, the sample follows its seed, outcomes are counted as they came, and every
 however a run ends."""
 
 import importlib.util
+import json
 import os
+import shutil
 import signal
 import tempfile
 import unittest
@@ -38,6 +40,15 @@ class KindsTest(unittest.TestCase):
                      "  x = 1;  // a < b", "  c = '<';"]:
             self.assertEqual([m.mutated for m in mutate.mutations_of_line("a.cpp", 1, line)
                               if m.kind in ("flip", "bound")], [], line)
+
+    def test_a_comparison_after_a_string_or_character_is_mutated(self):
+        # The string ends at its closing mark, past any escaped one inside it.
+        for line, flipped in [('  if (s == "x" || a < b) go();', '  if (s == "x" || a >= b) go();'),
+                              ('  if (s == "a\\"b" || a < b) go();', '  if (s == "a\\"b" || a >= b) go();'),
+                              ('  if (s == "a\\\\" || a < b) go();', '  if (s == "a\\\\" || a >= b) go();'),
+                              ("  if (c == '\\'' || a < b) go();", "  if (c == '\\'' || a >= b) go();")]:
+            self.assertIn(flipped, [m.mutated for m in mutate.mutations_of_line("a.cpp", 1, line)
+                                    if m.kind == "flip"], line)
 
     def test_two_arguments_swap_in_calls_but_not_in_parameter_lists(self):
         self.assertEqual(mutated("  move(dx, dy);", "swap"), ["  move(dy, dx);"])
@@ -213,6 +224,11 @@ class SampleTest(Tree):
         mutate.revert(self.root, m.path)
         self.assertEqual(self.read("kit/part0/F0.cpp"), before)
         self.assertFalse(os.path.exists(os.path.join(self.root, "kit/part0/F0.cpp" + mutate.BACKUP_SUFFIX)))
+        # Put back twice (a worker, then an interrupted run), or never mutated: left as it is.
+        mutate.revert(self.root, m.path)
+        mutate.revert(self.root, "kit/part1/F1.cpp")
+        self.assertEqual(self.read("kit/part0/F0.cpp"), before)
+        self.assertEqual(self.read("kit/part1/F1.cpp"), CODE)
 
     def test_a_file_left_mutated_by_a_killed_run_is_put_back_at_the_next(self):
         m = mutate.mutations_of_file(self.root, "kit/part2/F2.cpp")[0]
@@ -314,6 +330,37 @@ class RunTest(Tree):
         self.assertEqual(len(runner.analysed), 2)
         self.assertTrue(all(t.count("MutexLock") == 1 for t in runner.analysed))
         self.assertEqual(runner.stages_run, ["own"])
+
+    @unittest.skipUnless(shutil.which("clang++"), "clang++ reads the thread-safety analysis")
+    def test_the_analysis_reads_a_file_with_the_flags_of_its_build(self):
+        guarded = ("struct __attribute__((capability(\"mutex\"))) Mu {\n"
+                   "  void lock() __attribute__((acquire_capability()));\n"
+                   "  void unlock() __attribute__((release_capability()));\n};\n"
+                   "Mu mu;\nint n __attribute__((guarded_by(mu)));\n")
+        self.write("kit/part0/F0.cpp", guarded + "void f() {\n  mu.lock();\n  n = 1;\n  mu.unlock();\n}\n")
+        self.write("kit/part1/F1.cpp", guarded + "void f() {\n  n = 1;\n}\n")
+        compdb = [{"directory": self.root, "file": f"kit/part{i}/F{i}.cpp",
+                   "output": f"kit/part{i}/CMakeFiles/kit_part{i}.dir/F{i}.cpp.o",
+                   "command": f"c++ -std=c++20 -DSEEN -o kit/part{i}/CMakeFiles/kit_part{i}.dir/F{i}.cpp.o "
+                              f"-c kit/part{i}/F{i}.cpp"} for i in (0, 1)]
+        asked = []
+
+        class Compdb(mutate.Runner):
+            def run(self, cmd, timeout=3600, env=None):
+                asked.append(cmd)
+                return 0, json.dumps(compdb)
+
+        runner = Compdb(self.root, "build/test")
+        self.assertEqual(runner.analyse("kit/part0/F0.cpp"), "")
+        self.assertIn("requires holding mutex", runner.analyse("kit/part1/F1.cpp"))
+        self.assertIsNone(runner.analyse("kit/part2/F2.cpp"))  # not in the build
+        self.assertEqual(len(asked), 1)  # the build's commands are read once
+
+        class NoCompdb(mutate.Runner):
+            def run(self, cmd, timeout=3600, env=None):
+                return 1, "ninja: error: loading 'build.ninja'"
+
+        self.assertIsNone(NoCompdb(self.root, "build/test").analyse("kit/part1/F1.cpp"))
 
     def test_workers_share_the_sample_and_report_in_its_order(self):
         trees = []

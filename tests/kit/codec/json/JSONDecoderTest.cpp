@@ -225,6 +225,28 @@ TEST(JSONDecoder, Words) {
   EXPECT_EQ(errorOf("[True]"), kUnexpected);
   EXPECT_EQ(errorOf("[true"), kUnexpected);
   EXPECT_EQ(errorOf("[true "), kUnexpected);
+
+  // After a line break, a tab, several spaces or a comment, as pretty-printed text has them.
+  for (std::string_view text : {"[\ntrue,\n\tfalse,  null]", "[\r\n  true,\tfalse,\n\n null\n]",
+                                "[/* on */ true, // off\n false, null]"}) {
+    Outcome o = decode(text, JBParseOptionAllowComments);
+    ASSERT_FALSE(o.failed) << text << ": " << o.message();
+    auto words = o.value.arrayValue();
+    ASSERT_TRUE(words && words->count() == 3) << text;
+    EXPECT_TRUE(words->objectAtIndex(0).boolValue()) << text;
+    EXPECT_TRUE(words->objectAtIndex(1).isBool()) << text;
+    EXPECT_FALSE(words->objectAtIndex(1).boolValue()) << text;
+    EXPECT_TRUE(words->objectAtIndex(2).isNull()) << text;
+  }
+  auto d = decode("{\n  \"t\":\n    true,\n  \"f\":  false,\n  \"n\":\tnull\n}").value.dictionaryValue();
+  ASSERT_TRUE(d);
+  EXPECT_TRUE(d->valueForKey("t").boolValue());
+  EXPECT_FALSE(d->valueForKey("f").boolValue());
+  EXPECT_TRUE(d->valueForKey("n").isNull());
+  EXPECT_EQ(errorOf("[\n  tru]"), kUnexpected);
+  EXPECT_EQ(errorOf("[\n  nulx]"), kUnexpected);
+  EXPECT_EQ(errorOf("[\n  false"), kUnexpected);
+  EXPECT_EQ(errorOf("[\n  falsey]"), kUnexpected);
 }
 
 TEST(JSONDecoder, ErrorCarriesDomainIndexAndLine) {

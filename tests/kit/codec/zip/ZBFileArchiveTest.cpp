@@ -299,6 +299,54 @@ TEST_F(ZBFileArchiveTest, CancellingExpansionKeepsThePartialFile) {
   EXPECT_FALSE(test::exists(path(".ZipBox")));
 }
 
+TEST_F(ZBFileArchiveTest, ExpansionLooksForACancelOncePerBlockItWrote) {
+  const std::size_t block = ZBFileArchive::BlockSize;
+  struct Case {
+    const char* name;
+    platform::Data content;
+    std::uint32_t method;
+    int blocks;  // output blocks, so polls of the cancel
+  };
+  std::vector<Case> cases = {
+      {"small", platform::dataFromString("tiny"), 8, 1},
+      {"one block", platform::dataFromString(test::sampleText(block)), 8, 1},
+      {"two blocks", platform::dataFromString(test::sampleText(2 * block, 5)), 8, 2},
+      {"a byte over", platform::dataFromString(test::sampleText(block + 1, 9)), 8, 2},
+      {"stored, two blocks", test::noise(2 * block), 0, 2},
+      {"stored, a byte over", test::noise(block + 1), 0, 2},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    test::ZipBuilder::Entry entry;
+    entry.name = "e.bin";
+    entry.content = c.content;
+    entry.method = c.method;
+    Data bytes = ZipBuilder().add(entry).build();
+    std::string whole(c.content.begin(), c.content.end());
+
+    // Asked for after the last block, the cancel comes too late: the entry is whole.
+    std::string late = path("late" + std::to_string(n));
+    test::writeFile(late + "/c.zip", bytes);
+    auto finished = std::make_shared<Recorder>();
+    auto tooLate = std::make_shared<Canceller>(c.blocks);
+    ASSERT_TRUE(process(late + "/c.zip", finished, tooLate)) << c.name;
+    EXPECT_EQ(tooLate->polls(), c.blocks) << c.name;
+    EXPECT_TRUE(finished->has("endUnzip")) << c.name;
+    EXPECT_EQ(test::readFile(late + "/e.bin"), whole) << c.name;
+
+    // Asked for at the last block, it stops the run though every byte is out.
+    std::string last = path("last" + std::to_string(n++));
+    test::writeFile(last + "/c.zip", bytes);
+    auto stopped = std::make_shared<Recorder>();
+    auto atLast = std::make_shared<Canceller>(c.blocks - 1);
+    ASSERT_TRUE(process(last + "/c.zip", stopped, atLast)) << c.name;
+    EXPECT_EQ(atLast->polls(), c.blocks) << c.name;
+    EXPECT_FALSE(stopped->has("endUnzip")) << c.name;
+    EXPECT_TRUE(runUntil([&] { return stopped->cancels == 2; }, 1)) << c.name;
+    EXPECT_EQ(test::readFile(last + "/e.bin"), whole) << c.name;
+  }
+}
+
 TEST_F(ZBFileArchiveTest, CancellingCompressionRemovesTheArchive) {
   test::writeFile(path("c/data"), test::noise(2 * ZBFileArchive::BlockSize));
   auto recorder = std::make_shared<Recorder>(false);
