@@ -207,5 +207,27 @@ TEST_F(CompanyAllJobsControllerTest, TheGroupListShowsCompaniesAndUsesTheGroupsP
   EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::None);
 }
 
+TEST_F(CompanyAllJobsControllerTest, TheGroupListsNextPageKeepsTheRulesWhileItLoads) {
+  std::string page;
+  for (int i = 0; i < 10; ++i)
+    page += "<item><jobid>J" + std::to_string(i) + "</jobid><jobname>职位 " + std::to_string(i) +
+            "</jobname><coid>C1</coid><coname>集团公司</coname></item>";
+  server.setAnswer(
+      "/api/campus/get_group_alljob.php", 200,
+      answer(true, 0, "", "<totalcount>12</totalcount><pageno>1</pageno><pagesize>10</pagesize>" + page));
+  auto screen = open<GroupAllJobsController>("G1");
+  ASSERT_TRUE(loaded(*screen));
+  auto list = screen->listViewAllJobs();
+  ASSERT_EQ(list->numberOfRowsInSection(0), 11) << "ten rows and the row for more";
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::SingleLine);
+  // Only the first page starts unruled: rows already shown keep their rules while more load.
+  list->tapRowAtIndexPath(platform::IndexPath::forRow(10, 0));
+  EXPECT_EQ(list->separatorStyle(), platform::TableViewCellSeparatorStyle::SingleLine);
+  EXPECT_TRUE(settle([&] {
+    return targetsOf("/api/campus/get_group_alljob.php?groupid=G1&jobarea=&grouptype=2&pagesize=10&pageno=2&")
+               .size() == 1;
+  }));
+}
+
 }  // namespace
 }  // namespace kavro::test

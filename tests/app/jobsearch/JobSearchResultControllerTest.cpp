@@ -283,6 +283,16 @@ TEST_F(JobSearchResultControllerTest, FilterRowsShowTheirWholeTextsAfterAPick) {
     EXPECT_EQ(cell->detailTextLabel()->text(),
               filter->listViewData()->listData()->getItem(row)->getItemValue())
         << row;
+    // Each row names its field in dark bold and shows the value picked in blue, and opens a picker.
+    EXPECT_EQ(cell->textLabel()->textColor(), platform::Color::rgba(0x33 / 255.0, 0x33 / 255.0, 0x33 / 255.0))
+        << row;
+    EXPECT_EQ(cell->textLabel()->font().pointSize(), 16) << row;
+    EXPECT_TRUE(cell->textLabel()->font().isBold()) << row;
+    EXPECT_EQ(cell->detailTextLabel()->textColor(),
+              platform::Color::rgba(0x1e / 255.0, 0x6f / 255.0, 0xc8 / 255.0))
+        << row;
+    EXPECT_EQ(cell->detailTextLabel()->font().pointSize(), 15) << row;
+    EXPECT_EQ(cell->accessoryType(), platform::TableViewCellAccessoryType::DisclosureIndicator) << row;
   }
 
   // Where the area has no landmarks, the landmark row says so and the others keep their values.
@@ -405,6 +415,15 @@ TEST_F(JobSearchResultControllerTest, TheDetailToggleSwitchesTheRowsBackAndForth
   ASSERT_TRUE(row);
   EXPECT_FALSE(row->jobsummary()->isHidden());
   EXPECT_GT(row->checkView()->frame().height(), 55);
+  // The details stand under the company's name, from where it starts, the summary first.
+  const platform::Rect company = row->coname()->frame();
+  const platform::Rect summary = row->jobsummary()->frame();
+  const platform::Rect info = row->jobinfo()->frame();
+  EXPECT_EQ(summary.origin.x, company.origin.x);
+  EXPECT_EQ(info.origin.x, company.origin.x);
+  EXPECT_GE(summary.origin.y, company.maxY());
+  EXPECT_GE(info.origin.y, summary.maxY());
+  EXPECT_LE(info.maxY(), row->checkView()->frame().maxY());
   ASSERT_TRUE(platform::UIDriver::tap(AppCoreInfo::getLocalizedString("jobsearch_result_style_list")))
       << platform::UIDriver::describeScreen();
   EXPECT_FALSE(results->showDetail());

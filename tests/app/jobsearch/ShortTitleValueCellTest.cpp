@@ -10,6 +10,7 @@
 #include "app/jobsearch/JobDetailCellUtil.h"
 #include "app/jobsearch/ShortTitleValueAddressCell.h"
 #include "app/jobsearch/ShortTitleValueCell.h"
+#include "app/jobsearch/ShortTitleValueClickAbleCell.h"
 #include "app/jobsearch/TextViewInputCell.h"
 #include "app/jobsearch/TitleDescriptionCell.h"
 #include "app/jobsearch/TwoColumnTitleValueCell.h"
@@ -154,6 +155,37 @@ TEST_F(ShortTitleValueCellTest, AFullTitleUsesTheRecordsTitleSkinForMeasureAndSh
   EXPECT_EQ(c->title()->frame().height(), expected);
   EXPECT_EQ(c->title()->font().pointSize(), 17) << "the skin's title font";
   EXPECT_EQ(height(*list, 0), std::max(44.0, expected + 20));
+
+  // A title longer than the row is wide wraps onto as many lines as it needs, all of them shown.
+  const std::string longTitle = "上海浦江数据科技有限公司的全部职位，按发布日期排列，每页十个";
+  section->listData()->getItem(0)->setItemTitle(longTitle);
+  c = cell<FullTitleCell>(*list, 0);
+  const double tall = AppSkin::sizeForTextWithSkinKey(longTitle, "title", 300).height;
+  ASSERT_GE(tall, 2 * expected) << "the long title takes two lines or more";
+  EXPECT_EQ(c->title()->frame().height(), tall);
+  EXPECT_EQ(c->title()->textRectForBounds(c->title()->bounds(), c->title()->numberOfLines()).height(), tall);
+  EXPECT_EQ(height(*list, 0), tall + 20);
+}
+
+// A row that opens something shows the arrow and highlights when touched; a row that only says
+// something shows neither.
+TEST_F(ShortTitleValueCellTest, OnlyRowsThatOpenSomethingShowTheArrow) {
+  auto list = makeList(false);
+  JobDetailCellUtil::addNormalClickRow(*section, "公司", "上海浦江数据科技有限公司", 1);
+  JobDetailCellUtil::addNormalRow(*section, "人数", "2", 2);
+  JobDetailCellUtil::addDescriptionRow(*section, "职位描述", "负责开发", 3);
+  auto opens = cell<ShortTitleValueClickAbleCell>(*list, 0);
+  ASSERT_TRUE(opens);
+  EXPECT_EQ(opens->accessoryType(), platform::TableViewCellAccessoryType::DisclosureIndicator);
+  EXPECT_EQ(opens->selectionStyle(), platform::TableViewCellSelectionStyle::Blue);
+  EXPECT_TRUE(opens->isUserInteractionEnabled());
+  auto says = cell<ShortTitleValueCell>(*list, 1);
+  ASSERT_TRUE(says);
+  EXPECT_EQ(says->accessoryType(), platform::TableViewCellAccessoryType::None);
+  auto description = cell<TitleDescriptionCell>(*list, 2);
+  ASSERT_TRUE(description);
+  EXPECT_EQ(description->accessoryType(), platform::TableViewCellAccessoryType::None);
+  EXPECT_EQ(description->selectionStyle(), platform::TableViewCellSelectionStyle::None);
 }
 
 TEST_F(ShortTitleValueCellTest, TheDescriptionRowStacksItsTexts) {

@@ -423,8 +423,10 @@ TEST_F(TileLayerTest, TrafficShownAgainIsAskedAfreshNotDrawnFromBefore) {
   layer->Draw(first);
   ASSERT_EQ(static_cast<int>(first.bitmaps.size()), layer->Needed().GetSize());
   const std::size_t requests = server.requestCount();
+  EXPECT_GT(layer->Request()->Cache().GetCount(), 0) << "kept while shown";
 
   layer->Show(false);
+  EXPECT_EQ(layer->Request()->Cache().GetCount(), 0) << "nothing of the roads is held while hidden";
   EXPECT_EQ(layer->Request()->DecodedBytes(), 0u);
   EXPECT_EQ(TilesWithData(), 0);
   RecordingTarget hidden;
@@ -442,6 +444,30 @@ TEST_F(TileLayerTest, TrafficShownAgainIsAskedAfreshNotDrawnFromBefore) {
   RecordingTarget again;
   layer->Draw(again);
   EXPECT_EQ(again.bitmaps.size(), first.bitmaps.size());
+}
+
+// A map not yet given its level has no scale: its layer asks for no tile until it has one.
+TEST_F(TileLayerTest, ALayerOfAMapWithoutALevelAsksForNothing) {
+  CMapStatus unscaled;
+  unscaled.SetWindow({0, 0, 640, 960});
+  unscaled.SetCenter(kCenterX, kCenterY);
+  layer = std::make_unique<CGridLayer>();
+  auto request = std::make_unique<GridReqEx>(GridKind::Street, &unscaled);
+  request->Init(4, 5, 500, "Data.Index", "Grid.ca", false, true);
+  request->SetClient(&client);
+  layer->SetRequest(std::move(request));
+  layer->SetDrawer(std::make_unique<GridDrawEx>(&unscaled));
+  layer->Update();
+  platform::RunLoop::main().runFor(0.05);
+  EXPECT_EQ(layer->Needed().GetSize(), 0);
+  EXPECT_EQ(server.requestCount(), 0u);
+
+  unscaled.SetLevel(12);
+  unscaled.UpdateBounds(unscaled.KeptCols(), unscaled.KeptRows());
+  layer->Update();
+  ASSERT_TRUE(WaitForBatch());
+  EXPECT_GT(layer->Needed().GetSize(), 0);
+  EXPECT_EQ(server.requestCount(), 1u);
 }
 
 // A layer that starts hidden (satellite, traffic) holds no pixels when its block is sized.

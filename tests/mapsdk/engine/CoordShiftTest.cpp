@@ -73,4 +73,29 @@ TEST_F(CoordShiftTest, AFixIsShiftedFromTheFirstPointOnAndPassesThroughOutsideTh
   EXPECT_TRUE(std::isnan(broken.longitude));
 }
 
+// The first fix seeds the shift as a start at time 0 does, so the fix and every shift after it
+// follow the one sequence.
+TEST_F(CoordShiftTest, TheFirstFixSeedsTheShiftsThatFollow) {
+  const float longitude = 116.404f, latitude = 39.915f;
+  const auto x = static_cast<std::uint32_t>(longitude * 3600.0f * 1024.0f);
+  const auto y = static_cast<std::uint32_t>(latitude * 3600.0f * 1024.0f);
+  std::uint32_t unused = 0;
+  ASSERT_EQ(ShiftCoordinate(0, x, y, 0, 0, unused, unused), 0);
+  std::uint32_t sequenceX[3] = {}, sequenceY[3] = {};
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(ShiftCoordinate(1, x, y, 0, 0, sequenceX[i], sequenceY[i]), 0);
+  ASSERT_NE(sequenceX[0], sequenceX[1]) << "the seed moves with every shift";
+  ResetShiftState();
+
+  // Seeded once, by the first fix only: the second goes on from there.
+  for (int i = 0; i < 2; ++i) {
+    ShiftedPoint fix = ShiftGpsPoint(longitude, latitude, 0);
+    EXPECT_EQ(fix.longitude, static_cast<float>(sequenceX[i] / kShiftUnitsPerDegree)) << i;
+    EXPECT_EQ(fix.latitude, static_cast<float>(sequenceY[i] / kShiftUnitsPerDegree)) << i;
+  }
+  std::uint32_t afterX = 0, afterY = 0;
+  ASSERT_EQ(ShiftCoordinate(1, x, y, 0, 0, afterX, afterY), 0);
+  EXPECT_EQ(afterX, sequenceX[2]);
+  EXPECT_EQ(afterY, sequenceY[2]);
+}
+
 }  // namespace

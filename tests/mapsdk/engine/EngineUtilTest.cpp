@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -115,6 +118,25 @@ TEST(EngineUtilTest, FilesAndFolders) {
   EXPECT_EQ(DeleteFile(target), 1);
   EXPECT_EQ(DeleteFile(target), 0);
   EXPECT_EQ(DeleteFile(folder), 0);  // not a file
+}
+
+// Between two file systems a rename cannot move a file: it is copied whole, then the source goes.
+TEST(EngineUtilTest, AFileMovesWholeFromAnotherFileSystem) {
+  kavro::test::TempDir dir;
+  struct stat here {
+  }, memory{};
+  if (::stat(dir.path().c_str(), &here) != 0 || ::stat("/dev/shm", &memory) != 0 ||
+      here.st_dev == memory.st_dev)
+    GTEST_SKIP() << "no second file system to move from";
+  const std::string source = "/dev/shm/kavro-move-" + std::to_string(::getpid());
+  const std::string text = "offline package " + std::string(100000, 'x');
+  std::ofstream(source, std::ios::binary) << text;
+  const CVString target = CVString::FromUtf8(dir.path() + "/data/北京.dat");
+  EXPECT_EQ(MoveFile(CVString::FromUtf8(source), target), 1);
+  EXPECT_EQ(FileExists(CVString::FromUtf8(source)), 0) << "the source goes once copied";
+  std::ifstream in(dir.path() + "/data/北京.dat", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  EXPECT_EQ(FileExists(target + CVString(".moving")), 0) << "nothing half-copied is left";
 }
 
 TEST(EngineUtilTest, EnginePathsComeFromTheEnvironment) {
