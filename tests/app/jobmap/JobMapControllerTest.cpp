@@ -10,6 +10,7 @@
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Device.h"
+#include "platform/ui/Snapshot.h"
 #include "tests/app/jobmap/JobMapTest.h"
 
 namespace kavro::test {
@@ -84,6 +85,25 @@ TEST_F(JobMapControllerTest, TheErrorBoardShowsThePictureOfItsTrouble) {
   EXPECT_EQ(message.frame().y(), board->errorImage()->frame().maxY() + 9);
   EXPECT_EQ(message.frame().height(), message.sizeThatFits({300, 0}).height);
   EXPECT_GT(message.frame().height(), 20) << "the long message wraps onto a second line";
+
+  // A message longer than the board has room for is cut at the board's edge: nothing of it is
+  // drawn over the map below.
+  std::string longest;
+  for (int i = 0; i < 12; ++i) longest += "地图服务暂时不可用，请稍后再试。";
+  board->mapBoardFunctionError(longest);
+  ASSERT_GT(message.frame().maxY(), board->frame().height()) << "the text runs past the board";
+  auto below = std::make_shared<platform::View>(platform::Rect(0, 0, board->frame().width(), 600));
+  below->setBackgroundColor(platform::Color::clear());
+  below->addSubview(board);
+  auto image = platform::Snapshot::imageOfView(*below, 1);
+  const auto& bitmap = *image->bitmap();
+  const int boardBottom = static_cast<int>(board->frame().height());
+  ASSERT_GT(bitmap.height(), boardBottom + 10);
+  bool drawnBelow = false;
+  for (int y = boardBottom + 1; y < bitmap.height() && !drawnBelow; ++y)
+    for (std::size_t x = 0; x < bitmap.bytesPerRow() / 4 && !drawnBelow; ++x)
+      drawnBelow = bitmap.data()[y * bitmap.bytesPerRow() + 4 * x + 3] != 0;
+  EXPECT_FALSE(drawnBelow);
 }
 
 TEST_F(JobMapControllerTest, ARecordsCoordinateNeedsNoServerAndShowsThePinWithTheBubble) {

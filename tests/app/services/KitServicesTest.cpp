@@ -7,6 +7,7 @@
 #include "app/api/ApiFrame.h"
 #include "app/services/KitServices.h"
 #include "app/shell/AppTracking.h"
+#include "demo/ApiFixtureServer.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/LocationUtil.h"
 #include "kit/core/UserCoreInfo.h"
@@ -17,7 +18,6 @@
 #include "platform/foundation/Environment.h"
 #include "platform/net/HTTPReadStream.h"
 #include "tests/kit/ui/DictPickerTestSupport.h"
-#include "demo/ApiFixtureServer.h"
 
 namespace kavro {
 namespace {
@@ -101,6 +101,17 @@ TEST_F(KitServicesTest, TheEmailFieldFetchesTheSuffixDictionary) {
   EXPECT_TRUE(requestFor("/api/datadict/get_datadict.php")
                   .starts_with("/api/datadict/get_datadict.php?ddtype=" + ddtype + "&code=&language=c&"))
       << requestFor("/api/datadict/get_datadict.php");
+}
+
+// Fetches in flight at once each end with their own answer, whichever comes first.
+TEST_F(KitServicesTest, TwoEmailFieldsMadeAtOnceBothGetTheSuffixes) {
+  server.setAnswer("/api/datadict/get_datadict.php", 200, test::dictXml({{"1", "mail.example"}}));
+  auto first = UIKavroEmailTextField::create(platform::Rect(10, 50, 300, 30));
+  auto second = UIKavroEmailTextField::create(platform::Rect(10, 90, 300, 30));
+  ASSERT_TRUE(
+      runUntil([&] { return !first->fullEmailList().empty() && !second->fullEmailList().empty(); }, 20))
+      << first->fullEmailList().size() << " " << second->fullEmailList().size();
+  EXPECT_EQ(second->fullEmailList()[0]->getDictValue(), "mail.example");
 }
 
 TEST_F(KitServicesTest, WidgetTrackingPointsAreCounted) {

@@ -7,6 +7,7 @@
 
 #include "demo/LoopbackHttpServer.h"
 #include "mapsdk/display/CAppLocation.h"
+#include "mapsdk/display/CLocLayer.h"
 #include "mapsdk/display/LocationBlock.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
@@ -130,6 +131,16 @@ TEST_F(LocationCombinerTest, ASatelliteFixIsShiftedCappedAndAnnounced) {
   gmengine::GeoToMercator(record.longitude, record.latitude, &x, &y);
   EXPECT_NEAR(record.mapX, x, 1e-6);
   EXPECT_NEAR(record.mapY, y, 1e-6);
+
+  // The map's location layer, shown, takes the fix where the record puts it (read again, the fix is
+  // shifted again, within a few metres).
+  CLocLayer layer;
+  layer.SetLocation(location.get());
+  layer.Show(true);
+  layer.Update();
+  EXPECT_TRUE(layer.HasFix());
+  EXPECT_NEAR(layer.X(), record.mapX, 20);
+  EXPECT_NEAR(layer.Y(), record.mapY, 20);
 }
 
 TEST_F(LocationCombinerTest, AnnouncementsAreAtLeastASecondApartAndRepeatEveryTenMinutes) {
