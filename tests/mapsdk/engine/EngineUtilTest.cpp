@@ -137,6 +137,15 @@ TEST(EngineUtilTest, AFileMovesWholeFromAnotherFileSystem) {
   std::ifstream in(dir.path() + "/data/北京.dat", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
   EXPECT_EQ(FileExists(target + CVString(".moving")), 0) << "nothing half-copied is left";
+
+  // Copied but not put in place (a folder stands there): the copy goes and the source stays.
+  std::ofstream(source, std::ios::binary) << text;
+  const std::string folder = dir.path() + "/data/上海.dat";
+  ASSERT_EQ(CreateDirectory(CVString::FromUtf8(folder)), 1);
+  EXPECT_EQ(MoveFile(CVString::FromUtf8(source), CVString::FromUtf8(folder)), 0);
+  EXPECT_EQ(FileExists(CVString::FromUtf8(folder + ".moving")), 0) << "the copy is not left behind";
+  EXPECT_EQ(FileExists(CVString::FromUtf8(source)), 1);
+  std::remove(source.c_str());
 }
 
 TEST(EngineUtilTest, EnginePathsComeFromTheEnvironment) {
