@@ -110,6 +110,9 @@ TEST_F(JobDetailViewTest, SwipingAlongTheListAsksTheServerOnlyForJobsNotCached) 
   auto header = std::dynamic_pointer_cast<JobDetailHeaderView>(first->listViewJobDetail()->tableHeaderView());
   ASSERT_TRUE(header);
   EXPECT_EQ(header->label()->text(), "高级软件工程师（C++）");
+  // Beside the title, the button that asks how well the resume matches shows its picture.
+  ASSERT_TRUE(header->button()->currentImage());
+  EXPECT_GT(header->button()->currentImage()->size().width, 0);
 
   swipeTo(*pager, 1);
   ASSERT_TRUE(shown(*pager));
