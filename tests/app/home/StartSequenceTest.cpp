@@ -15,6 +15,7 @@
 #include "app/shell/AppTracking.h"
 #include "app/shell/DataBaseCleanOps.h"
 #include "app/shell/PushUnit.h"
+#include "demo/ApiFixtureServer.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/AppUtil.h"
 #include "kit/core/StoreDataTypes.h"
@@ -23,13 +24,13 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/system/PushRegistration.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/UIDriver.h"
-#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -168,6 +169,23 @@ TEST_F(StartSequenceTest, TheHomeScreenOffersEveryEntry) {
   ASSERT_TRUE(login);
   EXPECT_TRUE(platform::isKindOfClass(*login, "UserLoginController"));
   EXPECT_TRUE(login->closeButton());
+}
+
+// Every entry's text follows the language chosen, the home screen's title with them.
+TEST_F(StartSequenceTest, TheHomeScreensEntriesFollowALanguageChange) {
+  launch();
+  auto home = homeOnScreen();
+  ASSERT_TRUE(home);
+  AppCoreInfo::setLocalizedString([](std::string_view key) { return "en:" + std::string(key); });
+  platform::NotificationCenter::defaultCenter().post(UIBasicController::languageChangedNotify);
+  EXPECT_EQ(home->title(), "en:home_title");
+  for (const auto& entry : HomeViewController::entries()) {
+    auto button =
+        std::dynamic_pointer_cast<platform::Button>(platform::UIDriver::findView(entry.screenClass->name()));
+    ASSERT_TRUE(button) << entry.screenClass->name();
+    EXPECT_EQ(button->currentTitle(), "en:" + std::string(entry.titleKey)) << entry.screenClass->name();
+  }
+  appcore::install();  // the application's own texts again
 }
 
 // Hooks are filled at launch, so a screen missing from the program fails here, not as a dead

@@ -188,6 +188,20 @@ TEST_F(JobAppleMapControllerTest, TheListShowsTheMapsJobsAtItsPageAndSendsThePag
   EXPECT_EQ(requestsFor(MapSearchPath).size(), 3u);
 }
 
+// Back from a list of no jobs there is no page to show: the map asks for nothing.
+TEST_F(JobAppleMapControllerTest, BackFromAListOfNoJobsAsksForNothing) {
+  auto map = openLocated();
+  settle();
+  const std::size_t before = requestsFor(MapSearchPath).size();
+  ASSERT_EQ(map->jobListData()->mapDataResult()->count(), 0u);
+  map->jobMapSearchClickDone();
+  runFor(0.5);
+  EXPECT_EQ(requestsFor(MapSearchPath).size(), before);
+  EXPECT_FALSE(platform::UIDriver::findView(text("jobmap_search_no_result")))
+      << "no word of an empty search nobody made";
+  EXPECT_FALSE(map->mapViewPin()->gestureRecognizers().empty()) << "a tap on the map still searches";
+}
+
 TEST_F(JobAppleMapControllerTest, FiltersApplyOnlyWhenConfirmed) {
   auto map = openLocated();
   auto& form = *map->listViewJobMapSearch();

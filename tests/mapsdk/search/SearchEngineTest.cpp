@@ -12,6 +12,7 @@
 #include "mapsdk/search/CAppSearch.h"
 #include "mapsdk/search/GMKNotifier.h"
 #include "mapsdk/search/GMKSearch.h"
+#include "mapsdk/search/GMKSearchTypes.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/search/SearchTestSupport.h"
@@ -452,6 +453,20 @@ TEST_F(SearchEngineTest, KeywordGroupsWithoutPlacesAreEmptyAndTheCityAtTheCentre
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].error, DelegateError::NothingFound);
   EXPECT_EQ(delegate->calls[0].searchType, SearchType::MultiKeyPoi);
+  // Each group was asked for in the square of 200 around the centre.
+  double x = 0, y = 0;
+  searchgeo::CoordinateToMercator({39.9, 116.4}, x, y);
+  int squares = 0;
+  for (const RecordedRequest& r : server.requests()) {
+    const std::string b = Query(r, "b");
+    int left = 0, bottom = 0, right = 0, top = 0;
+    if (std::sscanf(b.c_str(), "(%d,%d;%d,%d)", &left, &bottom, &right, &top) != 4) continue;
+    ++squares;
+    EXPECT_NEAR((left + right) / 2.0, x, 1) << b;
+    EXPECT_NEAR((bottom + top) / 2.0, y, 1) << b;
+    EXPECT_EQ(right - left, 200) << b;
+  }
+  EXPECT_GT(squares, 0);
 
   CAppSearch* engineSearch = gmengine::SearchOfEngine();
   gmengine::_VRect bound;
