@@ -47,6 +47,16 @@ struct CountingWndView final : gmengine::CVWndView {
   int updates = 0;
 };
 
+// Before a controller has its window and layers, calls that touch them are answered and change
+// nothing: a place search answering early, a background refresh, a picture asked for.
+TEST_F(MapControlTest, AControllerNotYetBuiltTakesCallsAndDrawsNothing) {
+  CMapControlBlock control(Services());
+  EXPECT_EQ(gmengine::UpdateMapBKGLayer(&control), 1);
+  control.OnPoiBkgData(gmengine::SearchError::None);
+  gmengine::CVDC dc;
+  EXPECT_EQ(gmengine::DrawMapControl(&control, dc), 0);
+}
+
 // A controller drawn into a bitmap of its own window size; the pixel at (x, y).
 class DrawnMap {
  public:
