@@ -143,14 +143,20 @@ TEST_F(UserLocationTest, TheLocationViewGrowsToTheAccuracyCircleInTrueMetres) {
   view->needRect();
   EXPECT_EQ(view->frame(), Rect(0, 0, 20, 20));
   EXPECT_EQ(view->calloutOffset(), (platform::Point{0, 0}));
-  // Then the picture is drawn alone, as any pin's, with no circle around it.
-  auto plain = std::make_shared<GMKAnnotationView>(user, "");
-  plain->setImage(view->image());
-  plain->setFrame(view->frame());
-  auto drawn = platform::Snapshot::imageOfView(*view, 1);
-  auto alone = platform::Snapshot::imageOfView(*plain, 1);
-  ASSERT_TRUE(drawn && alone);
-  EXPECT_TRUE(*drawn->bitmap() == *alone->bitmap());
+  // Then the picture is drawn alone, as any pin's, with no circle around it (here and in a view
+  // that never had a larger circle).
+  for (const auto& shown : {view, std::make_shared<LocationView>(user, "")}) {
+    shown->setMapView(map);
+    shown->needRect();
+    ASSERT_EQ(shown->frame(), Rect(0, 0, 20, 20));
+    auto plain = std::make_shared<GMKAnnotationView>(user, "");
+    plain->setImage(shown->image());
+    plain->setFrame(shown->frame());
+    auto drawn = platform::Snapshot::imageOfView(*shown, 1);
+    auto alone = platform::Snapshot::imageOfView(*plain, 1);
+    ASSERT_TRUE(drawn && alone);
+    EXPECT_TRUE(*drawn->bitmap() == *alone->bitmap());
+  }
 }
 
 TEST_F(UserLocationTest, OnlyATapOnThePictureSelectsTheLocationView) {

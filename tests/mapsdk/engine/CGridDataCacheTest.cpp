@@ -171,6 +171,18 @@ TEST(CGridDataFileCacheIndexTest, ParseIndexRejectsEntriesOutsideTheDataFile) {
   EXPECT_EQ(entries.at(0).key, Key(0, 1, 1));
   EXPECT_FALSE(CGridDataFileCache::ParseIndex(bytes, index.size(), 21, stamp, next, entries));
   EXPECT_FALSE(CGridDataFileCache::ParseIndex(bytes, index.size() - 1, 22, stamp, next, entries));
+  // Not an index of ours: another mark, another version, a head cut short, nothing at all.
+  for (std::size_t at : {std::size_t{0}, std::size_t{3}, std::size_t{4}}) {
+    std::string other = index;
+    other[at] ^= 0x20;
+    EXPECT_FALSE(CGridDataFileCache::ParseIndex(reinterpret_cast<const std::uint8_t*>(other.data()),
+                                                other.size(), 22, stamp, next, entries))
+        << at;
+    EXPECT_TRUE(entries.empty()) << at;
+  }
+  EXPECT_FALSE(CGridDataFileCache::ParseIndex(bytes, 19, 22, stamp, next, entries));
+  EXPECT_FALSE(CGridDataFileCache::ParseIndex(nullptr, 0, 22, stamp, next, entries));
+  EXPECT_TRUE(entries.empty());
   // A key that is not a column and a row makes the index untrusted.
   for (const char* bad : {"1_", "x_1", "1_1_1", "11"}) {
     std::string damaged = index;
