@@ -181,6 +181,15 @@ TEST_F(OfflineRecordFilesTest, VersionFilesReadWithDefaults) {
   WriteAll(DataFolder() + CVString("OfflineVersion.dat"), "{\"d\":\"d1\",\"m");
   EXPECT_EQ(read.Read(DataFolder() + CVString("OfflineVersion.dat")), 0);
   EXPECT_TRUE(read.d.IsEmpty());
+  EXPECT_TRUE(read.m.IsEmpty());
+  EXPECT_TRUE(read.c.IsEmpty());
+  // A file that is gone leaves nothing of the version read before either.
+  ASSERT_EQ(version.Write(DataFolder() + CVString("OfflineVersion.dat")), 1);
+  ASSERT_EQ(read.Read(DataFolder() + CVString("OfflineVersion.dat")), 1);
+  EXPECT_EQ(read.Read(DataFolder() + CVString("Missing.dat")), 0);
+  EXPECT_TRUE(read.d.IsEmpty());
+  EXPECT_TRUE(read.m.IsEmpty());
+  EXPECT_TRUE(read.c.IsEmpty());
 }
 
 class COLRecordManTest : public offline_test::OfflineEngineTest {
