@@ -47,6 +47,7 @@ class KeywordsAssociateViewTest : public test::WidgetTest {};
 
 TEST_F(KeywordsAssociateViewTest, FetchesOnlyAfterTypingPauses) {
   auto view = Suggestions::create(platform::Rect(0, 44, 320, 200));
+  EXPECT_EQ(view->associateView()->frame(), platform::Rect(0, 0, 320, 200)) << "the list fills the view";
   EXPECT_EQ(view->empties, 1) << "starts empty";
   view->changeKeywords("j");
   runFor(0.3);
