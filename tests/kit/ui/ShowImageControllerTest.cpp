@@ -10,6 +10,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Snapshot.h"
+#include "platform/ui/TapGestureRecognizer.h"
 #include "tests/kit/ui/ImageTestSupport.h"
 #include "tests/kit/ui/KitUITest.h"
 
@@ -31,6 +32,14 @@ class ShowImageControllerTest : public test::KitUITest {
     KitUITest::SetUp();
     root = UIBasicController::create<UIBasicController>();  // the screen that presents
     window->setRootViewController(root);
+  }
+  // The double taps the picture answers to.
+  static int doubleTaps(ShowImageController& viewer) {
+    int n = 0;
+    for (const auto& g : viewer.scrollView()->gestureRecognizers())
+      if (auto tap = std::dynamic_pointer_cast<platform::TapGestureRecognizer>(g))
+        n += tap->numberOfTapsRequired() == 2;
+    return n;
   }
   std::shared_ptr<ShowImageController> open(std::string url, int occasion) {
     auto viewer = ShowImageController::openWithURL(url, test::solidImage(10, 10), occasion);
@@ -55,6 +64,8 @@ TEST_F(ShowImageControllerTest, AServerPictureIsDownloadedOnceThenComesFromTheCa
   // 200 points on a 320-point screen.
   EXPECT_DOUBLE_EQ(viewer->getInitialZoom(), 0.625);
   EXPECT_DOUBLE_EQ(viewer->getMaxZoom(), 2.5);
+  // One double tap on the picture, however often it was shown: a second would zoom straight back.
+  EXPECT_EQ(doubleTaps(*viewer), 1);
 
   viewer->doubleTapImageView();
   runFor(1);
@@ -128,6 +139,7 @@ TEST_F(ShowImageControllerTest, ALocalPictureIsDeletedOnlyThroughADelegateThatTa
   EXPECT_EQ(viewer->imgLoader(), nullptr);
   EXPECT_TRUE(viewer->navigationItem()->rightBarButtonItem()->isEnabled());
   EXPECT_EQ(viewer->scrollView()->maximumZoomScale(), 1);
+  EXPECT_EQ(doubleTaps(*viewer), 0) << "a local picture is not zoomed";
   viewer->deleteImage();
   platform::ViewController::finishPendingTransitions();
   EXPECT_NE(root->presentedViewController(), nullptr);
