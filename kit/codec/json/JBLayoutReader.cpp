@@ -137,6 +137,8 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
   // Whether a key came out of the layout's order, and then the places of the keys taken and the
   // table of the pairs taken.
   bool permuted = false;
+  // Whether a layout of another order took over after the first key.
+  bool switched = false;
   std::uint64_t takenKeys = 0;
   std::uint32_t* permutedSlots = nullptr;
   auto placeInPermutedSlots = [&](std::size_t pair, std::size_t place) {
@@ -275,6 +277,7 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
           layoutKeys[directTaken] != key) {
         // Few keys: each order is a layout of its own, and the one of this order reads on.
         if (Layout* other = layouts_.sameStart(s.depth, *layout, directTaken, key)) {
+          switched = true;
           layout = other;
           layoutKeys = other->keys.data();
         }
@@ -350,8 +353,10 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
           s.shareDictionary(hash, d, directCount);
         }
         new (&out) platform::Value(platform::Value::borrowingObject(*s.owner, d));
-        // A few keys out of the layout's order are read no faster than by the general loop.
-        layouts_.noteOutcome(s.depth, permuted && directCount < kFewKeys);
+        // Keys out of the layout's order, or a turn to a layout of another order, mean the records
+        // here are not written alike: taken straight in, they are still read no faster than by the
+        // general loop, whose cache and branches a guess that misses half the time only disturbs.
+        layouts_.noteOutcome(s.depth, permuted || switched);
       } else {
         if (direct) spill();
         bool missed = false;

@@ -37,7 +37,6 @@ class JBLayoutReader {
   using Layout = JBLayouts::Layout;
   using PredictedKey = JBLayouts::PredictedKey;
   static constexpr std::size_t kMaxLayoutKeys = JBLayouts::kMaxKeys;
-  static constexpr std::size_t kFewKeys = 8;
   static constexpr std::size_t kKeysOfFewOrders = 3;
   static_assert(1 * 2 * 3 <= JBLayouts::kWays, "the orders of three keys fit the layouts of a depth");
 

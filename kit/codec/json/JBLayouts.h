@@ -249,8 +249,9 @@ class JBLayouts {
     --w.skip;
     return false;
   }
-  // How a dictionary read by layout went: missed when it had to learn a layout in place of another,
-  // or could not be learnt.
+  // How a dictionary read by layout went: missed when its keys came in an order other than the
+  // layout's chosen by its first key, when it had to learn a layout in place of another, or could
+  // not be learnt.
   void noteOutcome(std::size_t depth, bool missed) {
     Watch& w = watch_[depth];
     w.missed += missed ? 1 : 0;

@@ -1,7 +1,6 @@
 #include "kit/codec/json/JBSerializer.h"
 
 #include <cxxabi.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <array>
@@ -459,7 +458,9 @@ void returnScratch(OutputBuffer& b, std::size_t used) {
 
 // Where an encoding writes: the thread's scratch buffer, copied out at the end, or, when the
 // length is known well beforehand, the returned string itself. A large answer is then written
-// once, into memory faulted in once, with no copy after.
+// once, into memory faulted in once, with no copy after. No large pages are asked for: each must
+// be found whole and cleared at its first touch, which in a virtual machine cost half a second for
+// 40 MB, where small pages come from memory just freed.
 class Output {
  public:
   Output() : scratch_(takeScratch()), data_(scratch_.data()), size_(scratch_.size()) {}
@@ -481,14 +482,12 @@ class Output {
     keepScratch(0);
     intoText_ = true;
     text_.reserve(expected);
-    adviseLargePages();
     growText(0);
   }
   // Moves the len bytes written so far into a string made room for `expected` bytes, and writes
   // there from here on.
   void moveIntoText(std::size_t expected, std::size_t len) {
     text_.reserve(std::max(expected, len));
-    adviseLargePages();
     intoText_ = true;
     growText(len);
     std::memcpy(text_.data(), scratch_.data(), len);
@@ -513,17 +512,6 @@ class Output {
     text_.resize(std::min(text_.capacity(), std::max(atLeast, text_.size() + kSlice)));
     data_ = text_.data();
     size_ = text_.size();
-  }
-
-  // Tens of megabytes written into fresh memory fault it in a page at a time, a cost as large as
-  // the writing: large pages take a five-hundredth of the faults.
-  void adviseLargePages() {
-    constexpr std::size_t kLargePage = 2 * 1024 * 1024;
-    if (text_.capacity() < 4 * kLargePage) return;
-    const auto begin = reinterpret_cast<std::uintptr_t>(text_.data());
-    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t last = (begin + text_.capacity()) & ~(kLargePage - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
   }
 
   OutputBuffer scratch_;
