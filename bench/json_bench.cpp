@@ -683,7 +683,7 @@ int main(int argc, char** argv) {
   std::printf("Documents' members shuffled with seed %u (KAVRO_BENCH_SEED=%u repeats this run's order)\n",
               documentSeed(), documentSeed());
   kavro::bench::BestOfReporter reporter;
-  kavro::bench::runBestOf(argc, argv, reporter, 3, kavro::bench::Order::Shuffled);
+  kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);
   printRatios(reporter);
   printTreeSizes();
   return 0;

@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
   registerCycling("Cycle6OneSet_1KB", 6, true);
   registerDisplayLength();
   kavro::bench::BestOfReporter reporter;
-  kavro::bench::runBestOf(argc, argv, reporter, 3, kavro::bench::Order::Shuffled);
+  kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);
   printRatios(reporter, cases());
   return 0;
 }
