@@ -42,7 +42,6 @@ void JBTokenCache::age() {
 
 const platform::Value* JBTokenCache::lookUp(JBTokenValue& value) {
   value.cacheSlot = -1;
-  value.cacheHit = false;
   Words words;
   switch (value.kind) {
     case JBValueKind::String:
@@ -77,7 +76,6 @@ const platform::Value* JBTokenCache::lookUp(JBTokenValue& value) {
       Entry& e = entries_[s.entry - 1];
       if (e.words.a == words.a && e.words.b == words.b) {
         value.cacheSlot = static_cast<int>(slot);
-        value.cacheHit = true;
         if (s.age != 0xFF) ++s.age;
         return &e.object;
       }

@@ -22,8 +22,7 @@ struct JBTokenValue {
     std::uint64_t u;
     double d;
   } number{};
-  int cacheSlot = -1;     // the slot that produced the token's object, or -1
-  bool cacheHit = false;  // whether the slot held the object already
+  int cacheSlot = -1;  // the slot that produced the token's object, or -1
 };
 
 // The decoder's value cache: equal string and number tokens get one cached value (and a string
@@ -88,7 +87,6 @@ class JBTokenCache {
         const Words w = string ? wordsOf(value.bytes, value.length) : Words{value.number.u, 0};
         if (e.words.a == w.a && e.words.b == w.b) {
           value.cacheSlot = static_cast<int>(at);
-          value.cacheHit = true;
           if (s.age != 0xFF) ++s.age;
           return &e.object;
         }
