@@ -340,9 +340,19 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
       // Up to three keys have no more orders than a depth keeps layouts: each order is learnt as a
       // layout of its own, so that the next dictionary in it is read in order.
       if (direct && directTaken == directCount && (!permuted || directCount > kKeysOfFewOrders)) {
-        // Its pairs never went to the stack.
-        const std::uint64_t hash = s.pairsHash(direct, directCount);
-        JBDictionary* d = s.sameDictionary(hash, direct, directCount);
+        // Its pairs never went to the stack. One made before with the same pairs, in this layout
+        // or else anywhere in the document, stands in for it.
+        const std::uint64_t madeHash =
+            layout->madeWatch.worthLooking() ? JBLayouts::madeHash(direct, directCount) : 0;
+        JBDictionary* d = madeHash ? layouts_.madeBefore(*layout, madeHash, direct, directCount) : nullptr;
+        const bool madeByLayout = d != nullptr;
+        // Met again, as the document's table would have found it: it goes on looking.
+        if (madeByLayout) s.sharedDictionaries.noteLook(true);
+        std::uint64_t hash = 0;
+        if (!d) {
+          hash = s.pairsHash(direct, directCount);
+          d = s.sameDictionary(hash, direct, directCount);
+        }
         if (d) {
           // The pairs own nothing; the memory they took, and what their texts took, goes back.
           if (!s.openText) s.arena->rewind(beforePairs);
@@ -351,7 +361,10 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
                                         permuted ? permutedSlots : layouts_.sharedSlots(*layout, *s.arena),
                                         layout->slots.size());
           s.shareDictionary(hash, d, directCount);
+          // Looked for by its pairs, it is referred to from elsewhere: kept (as shared ones are).
+          if (madeHash && hash == 0) s.arena->keep();
         }
+        if (madeHash && !madeByLayout) layouts_.rememberMade(*layout, madeHash, d);
         new (&out) platform::Value(platform::Value::borrowingObject(*s.owner, d));
         // Keys out of the layout's order, or a turn to a layout of another order, mean the records
         // here are not written alike: taken straight in, they are still read no faster than by the

@@ -15,6 +15,8 @@
 #include "kit/codec/json/JBArena.h"
 #include "kit/codec/json/JBDictionary.h"
 #include "kit/codec/json/JBKeyPool.h"
+#include "kit/codec/json/JBNodeShare.h"
+#include "kit/codec/json/JBRepeatWatch.h"
 #include "kit/codec/json/JBTokenCache.h"
 
 namespace kavro {
@@ -119,6 +121,16 @@ class JBLayouts {
     // The layout chosen after this one at its depth the last time another was: a record's members
     // of different kinds (its person, then its links) come in the same turn in every record.
     Layout* next = nullptr;
+    // Dictionaries of the document numbered madeDocument read in this layout, by their pairs
+    // (madeHash()), and whether they repeat: where they seldom do, looking costs more than it saves.
+    struct Made {
+      std::uint64_t hash = 0;
+      JBDictionary* dictionary = nullptr;
+    };
+    static constexpr unsigned kMadeBits = 8;
+    std::vector<Made> made;  // 1 << kMadeBits of them once the layout looks for one
+    std::uint64_t madeDocument = 0;
+    JBRepeatWatch madeWatch;
     // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
     // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
     // first one tells this layout's dictionaries before any key is read.
@@ -294,6 +306,45 @@ class JBLayouts {
     }
     return layout.documentSlots;
   }
+  // The hash by which madeBefore() finds a dictionary of 1 to JBNodeShare::kMaxMembers pairs; 0 for
+  // others, or when a value is a text: equal texts lie apart, and only the document's table of
+  // shared containers compares them.
+  static std::uint64_t madeHash(const JBDictionary::Entry* entries, std::size_t count) {
+    if (count == 0 || count > JBNodeShare::kMaxMembers) return 0;
+    std::uint64_t sum = reinterpret_cast<std::uintptr_t>(entries[0].key) + count;
+    bool plain = true;
+    for (std::size_t i = 0; i < count; ++i) {
+      plain &= !entries[i].object.isString();
+      sum = (sum + entries[i].object.bitsWord()) * 0x9E3779B97F4A7C15ull;
+    }
+    return plain ? JBNodeShare::mix(sum) | 1 : 0;
+  }
+  // A dictionary read in the layout in this document with the same keys, in their order, and the
+  // same values (the very same containers; numbers of one kind, bit for bit), or nullptr: records
+  // repeat a few (the areas of a venue in every performance), and those are found here by one word
+  // of their values rather than through the document's table of shared containers, whose words
+  // need each value's kind. hash is madeHash()'s, not 0.
+  JBDictionary* madeBefore(Layout& layout, std::uint64_t hash, const JBDictionary::Entry* entries,
+                           std::size_t count) {
+    if (layout.madeDocument != documentNumber_) {
+      layout.made.assign(std::size_t{1} << Layout::kMadeBits, Layout::Made());
+      layout.madeDocument = documentNumber_;
+      return nullptr;
+    }
+    const Layout::Made& m = layout.made[hash >> (64 - Layout::kMadeBits)];
+    bool same = m.hash == hash && m.dictionary->count_ == count;
+    for (std::size_t i = 0; i < count && same; ++i)
+      same = m.dictionary->pairs_[i].key == entries[i].key &&
+             m.dictionary->pairs_[i].object.sameBits(entries[i].object);
+    layout.madeWatch.noteLook(same);
+    return same ? m.dictionary : nullptr;
+  }
+  // Remembers d, with the keys and values madeBefore() was asked for, by their hash. It must be
+  // kept in the document's memory (JBArena::keep()) since it was carved.
+  void rememberMade(Layout& layout, std::uint64_t hash, JBDictionary* d) {
+    layout.made[hash >> (64 - Layout::kMadeBits)] = {hash, d};
+  }
+
   // The layout of the pool at the depth with these keys in this order, made current; nullptr when
   // none has them.
   Layout* matching(std::size_t depth, std::uint64_t pool, const JBDictionary::Pair* pairs, std::size_t count);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -591,6 +592,59 @@ void expectSameTree(const Value& a, const Value& b, const std::string& at) {
     default:
       EXPECT_EQ(a, b) << at;
       EXPECT_EQ(a.description(), b.description()) << at;
+  }
+}
+
+// Records of one kind in two orders, repeating among near repeats (another number kind, the other
+// zero, another list, a text), and records whose equal values come under keys in other orders,
+// read by one decoder in two documents: equal records of a document are one node whichever way
+// they were read, unequal ones never, and no node of one document stands in the other.
+TEST(JBDictionary, RecordsReadByTheirLayoutShareWhatRepeatsWithinTheirDocument) {
+  const char* const kinds[] = {R"("areaId":%d,"blockIds":[])",   R"("blockIds":[],"areaId":%d)",
+                               R"("areaId":%d.0,"blockIds":[])", R"("areaId":-0.0,"blockIds":[])",
+                               R"("areaId":0.0,"blockIds":[])",  R"("areaId":%d,"blockIds":[%d])",
+                               R"("areaId":"%d","blockIds":[])", R"("a":%d,"b":%d,"c":%d,"d":1)",
+                               R"("a":%d,"c":%d,"b":%d,"d":1)",  R"("b":%d,"a":%d,"c":1,"d":1)"};
+  std::mt19937 rng(20261210);
+  auto document = [&](std::vector<std::string>& records) {
+    std::string text = "[";
+    for (int i = 0; i < 3000; ++i) {
+      const int id = static_cast<int>(rng() % 12);
+      const std::size_t kind = rng() % 8 < 4 ? rng() % 2 : 2 + rng() % 8;
+      char record[96];
+      std::snprintf(record, sizeof record, kinds[kind], id, id, id);
+      records.push_back(std::string("{") + record + "}");
+      text += (i ? "," : "") + records.back();
+    }
+    return text + "]";
+  };
+  const auto decoder = JSONDecoder::decoder();
+  std::vector<Value> kept;  // so that no node's memory is taken again by the next document
+  std::set<const platform::Object*> before;
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::string> records;
+    const std::string text = document(records);
+    const Value v = decoder->objectWithUTF8String(text.data(), text.size());
+    const Value plain = JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, false, nullptr,
+                                               JBLayoutLearning::Off);
+    expectSameTree(v, json::mutableObjectFromJSONString(text), "round " + std::to_string(round));
+    // Read by layout or by the general loop alone, one node for each record's text.
+    for (const Value& tree : {v, plain}) {
+      auto list = tree.arrayValue();
+      ASSERT_TRUE(list);
+      ASSERT_EQ(list->count(), records.size());
+      std::map<std::string, const platform::Object*> nodeOf;
+      std::map<const platform::Object*, std::string> textOf;
+      for (std::size_t i = 0; i < records.size(); ++i) {
+        const platform::Object* node = nodeAt(*list, i);
+        EXPECT_EQ(nodeOf.emplace(records[i], node).first->second, node) << records[i] << " at " << i;
+        EXPECT_EQ(textOf.emplace(node, records[i]).first->second, records[i]) << "one node for two, at " << i;
+        ASSERT_EQ(before.count(node), 0u) << "a node of the document before, at " << i;
+      }
+    }
+    auto list = v.arrayValue();
+    for (std::size_t i = 0; i < records.size(); ++i) before.insert(nodeAt(*list, i));
+    kept.push_back(v);
   }
 }
 
