@@ -342,8 +342,12 @@ bool JBLayoutReader::read(JBParseState& s, platform::Value& out) {
       if (direct && directTaken == directCount && (!permuted || directCount > kKeysOfFewOrders)) {
         // Its pairs never went to the stack. One made before with the same pairs, in this layout
         // or else anywhere in the document, stands in for it.
-        const std::uint64_t madeHash =
-            layout->madeWatch.worthLooking() ? JBLayouts::madeHash(direct, directCount) : 0;
+        std::uint64_t madeHash = 0;
+        if (layout->madeWatch.worthLooking()) {
+          madeHash = JBLayouts::madeHash(direct, directCount);
+          // With a text among its values, never found there: a layout of such records stops looking.
+          if (madeHash == 0) layout->madeWatch.noteLook(false);
+        }
         JBDictionary* d = madeHash ? layouts_.madeBefore(*layout, madeHash, direct, directCount) : nullptr;
         const bool madeByLayout = d != nullptr;
         // Met again, as the document's table would have found it: it goes on looking.
