@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kit/codec/json/JBNodeShare.h"
 #include "platform/foundation/Dictionary.h"
 
 namespace kavro {
@@ -112,6 +113,16 @@ class JBDictionary final : public platform::MutableDictionary {
   static JBDictionary* adoptLikeIn(JBArena& arena, Entry* entries, std::size_t count,
                                    const std::uint32_t* slots, std::size_t capacity);
   explicit JBDictionary(JBArena& arena);  // empty, without storage
+  // Whether it holds count pairs with the very same keys, in this order, and the same members
+  // (JBNodeShare::sameMember()): the test of a dictionary made before standing in for new pairs.
+  template <class P>
+  bool holdsSamePairs(const P* pairs, std::size_t count) const {
+    if (count_ != count) return false;
+    for (std::size_t i = 0; i < count; ++i)
+      if (pairs_[i].key != pairs[i].key || !JBNodeShare::sameMember(pairs_[i].object, pairs[i].object))
+        return false;
+    return true;
+  }
 
   static constexpr std::size_t kNotFound = SIZE_MAX;
   std::size_t findSlot(std::size_t hash, std::string_view key) const;

@@ -332,10 +332,7 @@ class JBLayouts {
       return nullptr;
     }
     const Layout::Made& m = layout.made[hash >> (64 - Layout::kMadeBits)];
-    bool same = m.hash == hash && m.dictionary->count_ == count;
-    for (std::size_t i = 0; i < count && same; ++i)
-      same = m.dictionary->pairs_[i].key == entries[i].key &&
-             m.dictionary->pairs_[i].object.sameBits(entries[i].object);
+    const bool same = m.hash == hash && m.dictionary->holdsSamePairs(entries, count);
     layout.madeWatch.noteLook(same);
     return same ? m.dictionary : nullptr;
   }

@@ -251,13 +251,7 @@ struct JBParseState {
   JBDictionary* sameDictionary(std::uint64_t hash, const P* pairs, std::size_t count) {
     if (hash == 0) return nullptr;
     auto* same = static_cast<JBDictionary*>(sharedDictionaries.find(hash, [&](void* node) {
-      const auto* d = static_cast<const JBDictionary*>(node);
-      if (d->count_ != count) return false;
-      for (std::size_t i = 0; i < count; ++i)
-        if (d->pairs_[i].key != pairs[i].key ||
-            !JBNodeShare::sameMember(d->pairs_[i].object, pairs[i].object))
-          return false;
-      return true;
+      return static_cast<const JBDictionary*>(node)->holdsSamePairs(pairs, count);
     }));
     sharedDictionaries.noteLook(same != nullptr);
     return same;
