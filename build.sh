@@ -5,6 +5,7 @@
 #   ./build.sh --clang    clang, warnings as errors, into build/release-clang (CI)
 #   ./build.sh --quiet    (run.sh) says nothing on a built tree, one line when it builds, and
 #                         the build's output only when it fails
+# Builds of one folder take turns (a lock in the folder), saying so when one waits for another.
 set -euo pipefail
 cd "$(dirname "$0")"
 compiler=gcc
@@ -20,6 +21,22 @@ for arg in "$@"; do
 done
 dir=build/release
 [ "$compiler" = clang ] && dir=build/release-clang
+
+# One build of a tree at a time: two in one folder compile and link the same files over each other.
+# The lock is held until this script ends (the runner itself starts after it, unlocked); the
+# script's own second pass below already holds it.
+if [ "${KAVRO_BUILD_LOCKED:-}" != "$dir" ]; then
+  mkdir -p "$dir"
+  exec 9>"$dir/.build.lock"
+  if ! flock -n 9; then
+    # Another build's no-op check takes a moment: say so only when the wait is a real one.
+    if ! flock -w 2 9; then
+      echo "waiting for another build of $dir to end ..." >&2
+      flock 9
+    fi
+  fi
+  export KAVRO_BUILD_LOCKED="$dir"
+fi
 
 if [ "$quiet" = 1 ]; then
   # A configured tree rebuilds itself (ninja re-runs cmake when a CMakeLists.txt changed). A word

@@ -9,8 +9,14 @@
 // bench/Ratio.h, and how the cost of one row grows with the list's length (the same list at 1,000
 // rows is the peer of the longer ones), also for the table view alone: plain cells of a few fixed
 // texts, which cost the same at any length.
+// What a long list costs on the main thread as it grows: a search answer of 40,000 rows taken into
+// a result that refuses a second row of a job (against the same rows taken as 40 answers of 1,000),
+// and a result list built page by page to 16,000 rows, each page shown as it comes (against 16
+// lists of 1,000 rows built from the same pages); per-row cost within 1.2x.
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -19,8 +25,11 @@
 
 #include "app/jobsearch/JobListSearchResultCell.h"
 #include "bench/Ratio.h"
+#include "kit/core/DataItemResult.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/ui/ListView.h"
+#include "kit/ui/ListViewData.h"
+#include "kit/ui/ListViewDelegate.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 
@@ -183,12 +192,142 @@ void Table_PerRowInTurns(benchmark::State& state) {
   state.counters["short"] = rows / fastest[0];
 }
 
+// ---- Growing: an answer taken, a list built page by page ----
+
+// The rows of one search answer of the given length, parsed once.
+const std::vector<std::shared_ptr<kavro::DataItemDetail>>& answerRows(int rows) {
+  static std::vector<std::shared_ptr<kavro::DataItemDetail>> all;
+  while (static_cast<int>(all.size()) < rows) {
+    auto p = page(static_cast<int>(all.size()), 1000);
+    for (std::size_t i = 0; i < p->count(); ++i) all.push_back(p->getItem(i));
+  }
+  return all;
+}
+
+// rows of the answer split into results of `size` rows each.
+std::vector<std::shared_ptr<kavro::DataItemResult>> answers(int rows, int size) {
+  const auto& all = answerRows(rows);
+  std::vector<std::shared_ptr<kavro::DataItemResult>> out;
+  for (int first = 0; first < rows; first += size) {
+    auto r = kavro::DataItemResult::create();
+    for (int i = first; i < std::min(rows, first + size); ++i) r->dataList().push_back(all[std::size_t(i)]);
+    r->setMaxCount(static_cast<std::uint32_t>(rows));
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+// The two sides take turns, each keeping its fastest turn (rows per second in "long" and "short"):
+// timed in repetitions of their own, the spells of a shared machine each fell in would decide it.
+template <typename Side>
+void inTurns(benchmark::State& state, int rows, Side side) {
+  double fastest[2] = {1e300, 1e300};
+  int round = 0;
+  for (auto _ : state) {
+    for (int k = 0; k < 2; ++k) {
+      const bool isLong = (round + k) % 2 == 0;
+      fastest[isLong] = std::min(fastest[isLong], side(isLong));
+    }
+    ++round;
+  }
+  state.counters["long"] = rows / fastest[1];
+  state.counters["short"] = rows / fastest[0];
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A search answer of n rows taken by a result keyed by the job (as the result list's is), against
+// the same rows as answers of 1,000 each taken by results of their own. Only the taking is timed.
+void Answer_PerRowInTurns(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const auto whole = answers(rows, rows), parts = answers(rows, 1000);
+  inTurns(state, rows, [&](bool isLong) {
+    const auto& from = isLong ? whole : parts;
+    std::vector<std::shared_ptr<kavro::DataItemResult>> into;
+    for (std::size_t i = 0; i < from.size(); ++i) {
+      into.push_back(kavro::DataItemResult::create());
+      into.back()->setItemUniqueKeyName("jobid");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < from.size(); ++i) into[i]->appendItems(from[i].get());
+    const double took = secondsSince(start);
+    for (std::size_t i = 0; i < from.size(); ++i)
+      if (into[i]->count() != from[i]->count()) state.SkipWithError("rows refused");
+    return took;
+  });
+}
+
+// A controller whose section takes its pages from a cache, as a list of saved answers does.
+class PagedSource : public kavro::ListViewDelegate {
+ public:
+  std::vector<std::shared_ptr<kavro::DataItemResult>> pages;
+  std::optional<std::shared_ptr<kavro::DataItemResult>> dataCacheForSection(kavro::ListViewData& s) override {
+    return pages[std::min<std::size_t>(s.pageAt(), pages.size()) - 1];
+  }
+};
+
+constexpr std::uint32_t ListPageSize = 20;
+
+// A result list filled page by page, as a person scrolling it to its bottom meets it: each page
+// shown as it comes, the list then scrolled to its new bottom.
+struct PagedList {
+  std::shared_ptr<PagedSource> ctrl = std::make_shared<PagedSource>();
+  std::shared_ptr<kavro::ListView> list = kavro::ListView::plainListViewForDelegate(ctrl);
+  std::shared_ptr<kavro::ListViewData> section;
+  PagedList(const std::vector<std::shared_ptr<kavro::DataItemResult>>& all, std::size_t first,
+            std::size_t n) {
+    ctrl->pages.assign(all.begin() + static_cast<std::ptrdiff_t>(first),
+                       all.begin() + static_cast<std::ptrdiff_t>(first + n));
+    std::uint32_t total = 0;
+    for (const auto& p : ctrl->pages) total += static_cast<std::uint32_t>(p->count());
+    for (const auto& p : ctrl->pages) p->setMaxCount(total);
+    list->setFrame(platform::Rect(0, 0, 320, 416));
+    section =
+        kavro::ListViewData::newDataOnListView(*list, platform::classFor<kavro::JobListSearchResultCell>());
+    section->setPageSize(ListPageSize);
+    section->listData()->setItemUniqueKeyName("jobid");
+    list->layoutSubviews();
+  }
+  void fill() {
+    section->loadData();
+    do {
+      list->setContentOffset({0, std::max(0.0, list->contentSize().height - list->bounds().size.height)});
+      list->layoutSubviews();
+      section->loadDataforNextPage();
+    } while (section->hasNextPage());
+  }
+};
+
+void List_PagesPerRowInTurns(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const auto all = answers(rows, ListPageSize);
+  const std::size_t pagesOfShort = 1000 / ListPageSize;
+  inTurns(state, rows, [&](bool isLong) {
+    std::vector<std::unique_ptr<PagedList>> lists;
+    if (isLong)
+      lists.push_back(std::make_unique<PagedList>(all, 0, all.size()));
+    else
+      for (std::size_t first = 0; first < all.size(); first += pagesOfShort)
+        lists.push_back(std::make_unique<PagedList>(all, first, pagesOfShort));
+    const auto start = std::chrono::steady_clock::now();
+    for (auto& l : lists) l->fill();
+    const double took = secondsSince(start);
+    for (auto& l : lists)
+      if (l->section->count() != l->ctrl->pages.size() * ListPageSize) state.SkipWithError("rows missing");
+    return took;
+  });
+}
+
 BENCHMARK(List_ScrollResultRows)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Plain_ScrollTableViewCells)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 // Not to 1,000,000 rows here: freeing that table's layout (16 MB) raises the allocator's threshold
 // for blocks of their own mapping, and the lists built after it would lie in memory differently
 // from those built before, so the other rows' figures would depend on the order the runs took.
 BENCHMARK(Table_PerRowInTurns)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Answer_PerRowInTurns)->Arg(40000)->Unit(benchmark::kMillisecond);
+BENCHMARK(List_PagesPerRowInTurns)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -228,6 +367,22 @@ int main(int argc, char** argv) {
     kavro::bench::reportRatio(
         std::string("table view per-row cost, ") + rows + " rows", figure(1e6 / perRow, "us/row"),
         "same at 1,000 rows " + figure(1e6 / basePerRow, "us/row"), perRow / basePerRow, 1 / 1.1);
+  }
+  // What grows on the main thread with the list: an answer taken, pages shown (goal: at most 1.2x,
+  // a ratio of 1 / 1.2).
+  struct Growing {
+    const char* benchmark;
+    const char* what;
+    const char* rows;
+  };
+  for (const Growing& g : {Growing{"Answer_PerRowInTurns/40000", "search answer taken", "40000"},
+                           Growing{"List_PagesPerRowInTurns/16000", "result list by pages", "16000"}}) {
+    const double perRow = reporter.counter(g.benchmark, "long"),
+                 basePerRow = reporter.counter(g.benchmark, "short");
+    if (perRow <= 0 || basePerRow <= 0) continue;
+    kavro::bench::reportRatio(
+        std::string(g.what) + " per-row cost, " + g.rows + " rows", figure(1e6 / perRow, "us/row"),
+        "same at 1,000 rows " + figure(1e6 / basePerRow, "us/row"), perRow / basePerRow, 1 / 1.2);
   }
   for (const PerRow& p : {PerRow{"Plain_ScrollTableViewCells", "plain cells", {"10000", "100000"}, 1 / 1.2},
                           PerRow{"List_ScrollResultRows", "result list", {"10000", "100000"}, 1 / 1.2}}) {

@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <string>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "demo/LoopbackHttpServer.h"
 
 namespace {
 
@@ -38,13 +38,15 @@ Rig& rig() {
     auto* made = new Rig();
     gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine.get();
     enginetest::Route(*engine, gmengine::EngineSlot::Search, [made](int message, int, int) {
-      if (message == gmengine::kHttpData) return 0;
+      if (message == ToInt(gmengine::EngineMsg::HttpData)) return 0;
       ++made->messages;
       made->last = message;
       return 0;
     });
-    if (engine->Start() != 1 || made->client.Init(engine->Services()) != 1) std::abort();
-    made->client.SetClientID(0);
+    if (engine->Start() != 1 ||
+        made->client.Init(engine->Services().Sockets(), engine->Services().Dispatcher()) != 1)
+      std::abort();
+    made->client.SetClientID(gmengine::EngineClient::Search);
     made->client.SetReceiveBuffer(made->buffer, &made->length, sizeof made->buffer);
     made->client.SetUseGzip(1);
     made->client.SetTimeout(2000);
@@ -79,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (r.client.RequestGet(gmengine::CVString::FromUtf8(r.server.url("/?qt=fuzz")), tag, 0) != 1) std::abort();
   if (!platform::RunLoop::main().runUntil([&] { return r.messages > before; }, 30)) std::abort();
   if (r.messages != before + 1) std::abort();
-  if (r.last == gmengine::kHttpComplete && (r.length < 0 || r.length > static_cast<int>(sizeof r.buffer)))
+  if (r.last == ToInt(gmengine::EngineMsg::HttpComplete) &&
+      (r.length < 0 || r.length > static_cast<int>(sizeof r.buffer)))
     std::abort();
   // A markup page or redirect leaves the request for the caller to repeat or drop.
   if (r.client.IsBusy()) r.client.CancelRequest();

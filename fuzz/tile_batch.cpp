@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/display/CGridHttpClient.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
@@ -17,7 +18,6 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
-#include "demo/LoopbackHttpServer.h"
 
 namespace {
 
@@ -53,9 +53,9 @@ Rig& rig() {
     gmengine::InitMapEngine();
     gmengine::CVMapEngine* engine = gmengine::GetMainGlobalMan()->engine.get();
     enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [made](int message, int, int tag) {
-      if (message == 8) return -1;
+      if (message == ToInt(gmengine::EngineMsg::Timer)) return -1;
       check(*made, tag);
-      if (message != gmengine::kHttpData) ++made->finished;
+      if (message != ToInt(gmengine::EngineMsg::HttpData)) ++made->finished;
       return -1;
     });
     if (engine->Start() != 1 || made->client.Init(engine->Services()) != 1) std::abort();

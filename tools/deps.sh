@@ -5,7 +5,7 @@ pkgs=(build-essential cmake ninja-build pkg-config git
       libgtest-dev libgmock-dev libbenchmark-dev
       libicu-dev libsqlite3-dev zlib1g-dev libssl-dev libexpat1-dev
       libminizip-dev libcjson-dev zip unzip libpng-dev libjpeg-dev libgif-dev duktape-dev libpsl-dev
-      libfreetype-dev fonts-wqy-microhei libdeflate-dev clang clang-format libedit-dev python3
+      libfreetype-dev fonts-wqy-microhei libdeflate-dev clang clang-format libedit-dev python3 python3-pil
       "$@")
 missing=()
 for p in "${pkgs[@]}"; do

@@ -13,6 +13,11 @@ reported as a class of its own:
   flag    a flag inverted                                (true -> false, !done -> done)
   field   one of a pair of fields read for the other     (p.x -> p.y, size.width -> size.height)
   lock    a lock dropped                                 (platform::MutexLock l(mu_); -> ;)
+  reset   a reset or clear of kept state left out        (items_.clear(); -> ;  done_ = false; -> ;)
+  erase   an erase or removal from a kept list left out  (pending_.erase(id); -> ;)
+  ignored a failed call's answer ignored                 (if (!f(x)) return; -> if (((void)(f(x)), false)) return;)
+  branch  a limit moved by one on a branch's own path    (} else if (n > 16) -> } else if (n > 17))
+  siblings two views added to one parent in the other order
 The folders are platform, kit, mapsdk and app (their .cpp files) and tools: the runner in
 tools/kavro and the python tools that have tests.
 
@@ -47,7 +52,8 @@ import time
 from dataclasses import dataclass
 
 FOLDERS = ("platform", "kit", "mapsdk", "app", "tools")
-KINDS = ("flip", "bound", "swap", "drop", "return", "negate", "flag", "field", "lock")
+KINDS = ("flip", "bound", "swap", "drop", "return", "negate", "flag", "field", "lock", "reset", "erase", "ignored",
+         "branch", "siblings")
 # The python tools with tests of their own, each with the CTest tests that run them (a check's
 # tests and the check over the tree). The generators beside them make files that are checked in
 # and read by tests of their own.
@@ -98,6 +104,22 @@ for _a, _b in _PAIRS:
     _FIELD_OTHER.setdefault(_b, _a)
 _FIELD = re.compile(r"(\.|->)(" + "|".join(sorted(_FIELD_OTHER, key=len, reverse=True)) + r")_?\b(?!\()")
 _LOCK = re.compile(r"^(\s*)(?:platform::)?MutexLock\s+\w+[({].*[)}];\s*$")
+# Calls that empty what an object keeps, and fields set back to nothing: left out, the object
+# carries its last use into the next.
+_RESET_CALL = re.compile(r"^(clear|reset|removeAll\w*|clearAll\w*)$")
+_RESET_ASSIGN = re.compile(r"^(\s*)(?:this->|self\.)?[A-Za-z_][\w.>-]*?(?:_|\.\w+)\s*=\s*"
+                           r"(?:false|False|0|0\.0|nullptr|None|\{\}|\[\]|\"\"|std::nullopt|-1)\s*;?\s*$")
+# Calls that take an entry out of a list, table or registry.
+_ERASE_CALL = re.compile(r"^(erase|remove\w*|pop_back|pop_front|pop|discard|unregister\w*|forget\w*)$")
+_PY_DEL = re.compile(r"^(\s*)del \S.*$")
+# A condition that is the answer of one call: "!f(x)", "f(x) < 0", "f(x) != OK".
+_CALLED = r"(?:::)?(?:[A-Za-z_][\w:]*(?:\.|->))*[A-Za-z_][\w:]*\(.*\)"
+_FAILED_CALL = re.compile(r"^!\s*(" + _CALLED + r")$")
+_FAILED_ANSWER = re.compile(r"^(" + _CALLED + r")\s+(?:<|==|!=)\s+(?:0|-1|nullptr|[\w:]*(?:OK|Ok|DONE|Done)\w*)$")
+# A limit a comparison holds: a number, or a constant named as one.
+_LIMIT = re.compile(r"(?:(?<=[^<>][<>] )|(?<=[^<>=!][<>]= ))(\d+|k[A-Z]\w*|[A-Z][A-Z0-9_]{2,})\b(?![.(\w])"
+                    r"|\b(\d+|k[A-Z]\w*|[A-Z][A-Z0-9_]{2,})(?= (?:<=|>=|<|>) )")
+_SUBVIEW = re.compile(r"^(\s*)(.*?)(?:->|\.)?(addSubview|addArrangedSubview)\((.+)\);\s*$")
 _NOT_A_CALL = {"if", "while", "for", "switch", "return", "sizeof", "static_assert", "catch", "assert",
                "elif", "print", "not", "and", "or", "def", "class", "lambda", "in", "is"}
 BACKUP_SUFFIX = ".mutate-orig"
@@ -115,6 +137,8 @@ class Mutation:
     mutated: str
     # Which of the file's lines of this very text it is (1, 2, ...) when there are several, else 0.
     repeat: int = 0
+    # How many lines it changes from line on (original and mutated hold them joined by newlines).
+    span: int = 1
 
     def key(self):
         """Stable across edits elsewhere in the file: path, kind, column and the line's text, and
@@ -289,10 +313,87 @@ def mutations_of_line(path, number, line):
         lock = _LOCK.match(code)
         if lock:
             add("lock", len(lock.group(1)), lock.group(1) + ";" + code[len(code.rstrip()):])
+    _reset_erase_ignored_branch(code, python, add, outside)
     for m in _FIELD.finditer(code):
         if outside(m):
             name = m.group(2)
             add("field", m.start(), code[: m.start(2)] + _FIELD_OTHER[name] + code[m.start(2) + len(name):])
+    return found
+
+
+def _reset_erase_ignored_branch(code, python, add, outside):
+    """The kinds a reviewer writes by hand beyond the operators: state kept into the next use, an
+    entry left in its list, a failure taken for success, a limit off by one on a rare path."""
+    indent = code[: len(code) - len(code.lstrip())]
+    empty = indent + ("pass" if python else ";") + code[len(code.rstrip()):]
+    call = (_PY_CALL_STATEMENT if python else _CALL_STATEMENT).match(code)
+    if call:
+        body = call.group(2)
+        name = re.split(r"\.|->|::", body[: body.index("(")])[-1]
+        if _matching_paren(body, body.index("(")) == len(body) - 1:
+            if _RESET_CALL.match(name):
+                add("reset", len(indent), empty)
+            elif _ERASE_CALL.match(name):
+                add("erase", len(indent), empty)
+    if _RESET_ASSIGN.match(code) and "==" not in code:
+        add("reset", len(indent), empty)
+    if python:
+        if _PY_DEL.match(code):
+            add("erase", len(indent), empty)
+        m = _PY_CONDITION.match(code)
+        if m and m.group(3).startswith("not ") and re.fullmatch(_CALLED, m.group(3)[4:].strip()):
+            add("ignored", len(m.group(1)), f"{m.group(1)}{m.group(2)} ({m.group(3)[4:].strip()}, False)[1]:")
+        return
+    for m in re.finditer(r"\bif \(", code):
+        if not outside(m):
+            continue
+        close = _matching_paren(code, m.end() - 1)
+        if close is None:
+            continue
+        cond = code[m.end() : close].strip()
+        failed = _FAILED_CALL.match(cond) or _FAILED_ANSWER.match(cond)
+        if failed and _matching_paren(failed.group(1), failed.group(1).index("(")) == len(failed.group(1)) - 1:
+            add("ignored", m.start(), code[: m.end()] + "((void)(" + failed.group(1) + "), false)" + code[close:])
+    # A branch's own path: an "else if", a choice, a second condition, or a line inside a nested block.
+    stripped = code.strip()
+    on_branch = (stripped.startswith(("} else if (", "else if (")) or " ? " in code or
+                 re.search(r"(&&|\|\|) [^&|]*(==|!=|<=|>=|<|>) ", code) or len(indent) >= 4)
+    if not on_branch or not _COMPARISON.search(code):
+        return
+    for m in _LIMIT.finditer(code):
+        if not outside(m):
+            continue
+        limit = m.group(1) or m.group(2)
+        start = m.start(1) if m.group(1) else m.start(2)
+        end = start + len(limit)
+        if limit.isdigit():
+            moved = [str(int(limit) + 1)] + ([str(int(limit) - 1)] if int(limit) > 0 else [])
+        else:
+            moved = [f"({limit} + 1)", f"({limit} - 1)"]
+        # The two moves of one limit each keep a key of their own: the second is placed at its end.
+        for column, new in zip((start, end), moved):
+            add("branch", column, code[:start] + new + code[end:])
+
+
+def _sibling_swaps(path, lines):
+    """Two views added to one parent, the first moved to just after the second: each view still
+    exists where it is added, and the parent holds them in the other order."""
+    found = []
+    for i, line in enumerate(lines):
+        first = _SUBVIEW.match(line)
+        if not first or _comment_start(line) is not None:
+            continue
+        for j in range(i + 1, min(i + 8, len(lines))):
+            between = lines[j].strip()
+            if not between or between.startswith("}") or between.endswith("{") or lines[j].startswith(first.group(1) + " "):
+                break
+            second = _SUBVIEW.match(lines[j])
+            if second and second.group(1) == first.group(1) and second.group(2) == first.group(2):
+                if second.group(4) != first.group(4):
+                    span = lines[i : j + 1]
+                    found.append(Mutation(path, i + 1, "siblings", len(first.group(1)), "\n".join(span),
+                                          "\n".join(span[1:] + span[:1]), span=len(span)))
+                break
     return found
 
 
@@ -316,6 +417,8 @@ def mutations_of_file(root, path):
             in_block_comment = True
             continue
         found.extend(mutations_of_line(path, i + 1, line))
+    if not python:
+        found.extend(_sibling_swaps(path, lines))
     counts = {}
     for line in lines:
         counts[line.strip()] = counts.get(line.strip(), 0) + 1
@@ -384,11 +487,11 @@ def apply(root, m):
     with open(full, encoding="utf-8") as f:
         text = f.read()
     lines = text.split("\n")
-    if lines[m.line - 1] != m.original:
+    if "\n".join(lines[m.line - 1 : m.line - 1 + m.span]) != m.original:
         raise RuntimeError(f"{m.path}:{m.line} changed since it was read")
     with open(full + BACKUP_SUFFIX, "w", encoding="utf-8") as f:
         f.write(text)
-    lines[m.line - 1] = m.mutated
+    lines[m.line - 1 : m.line - 1 + m.span] = [m.mutated]
     with open(full, "w", encoding="utf-8") as f:
         f.write("\n".join(lines))
 

@@ -13,6 +13,7 @@
 #include "app/shell/PushUnit.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/DataHex.h"
+#include "kit/core/UserCoreInfo.h"
 #include "kit/http/Reachability.h"
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/AppControllers.h"
@@ -84,6 +85,9 @@ void ios_kavroAppDelegate::destroySharedServices() {
   PushUnit::destroySharedPushUnit();
   platform::PushRegistration::destroySharedPushRegistration();
   AppSkin::destroySharedAppSkin();
+  // The login read from this home's core store goes with it: a session on another home starts
+  // with that home's own.
+  UserCoreInfo::destroyUserCoreInfo();
   AppCoreInfo::destroyAppCoreInfo();
 }
 

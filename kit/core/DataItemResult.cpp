@@ -42,13 +42,56 @@ void DataItemResult::lowerMaxCount(std::size_t by) {
   maxCount_ = by >= maxCount_ ? 0 : maxCount_ - static_cast<std::uint32_t>(by);
 }
 
+void DataItemResult::countUniqueValues() {
+  const DataItemDetail* last = dataList_.empty() ? nullptr : dataList_.back().get();
+  if (uniqueCounted_ && uniqueKeyCounted_ == itemUniqueKeyName_ && countedRows_ == dataList_.size() &&
+      countedLast_ == last)
+    return;
+  uniqueCounts_.clear();
+  uniqueKeyCounted_ = itemUniqueKeyName_;
+  for (const auto& row : dataList_) ++uniqueCounts_[row->getString(uniqueKeyCounted_)];
+  uniqueCounted_ = true;
+  countedRows_ = dataList_.size();
+  countedLast_ = last;
+}
+
+void DataItemResult::uncount(const Row& row) {
+  if (!uniqueCounted_) return;
+  auto it = uniqueCounts_.find(row->getString(uniqueKeyCounted_));
+  // A row whose value changed in place since it was counted: count them all again when next asked.
+  if (it == uniqueCounts_.end()) {
+    uniqueCounted_ = false;
+    return;
+  }
+  if (--it->second == 0) uniqueCounts_.erase(it);
+  --countedRows_;
+}
+
+template <typename Pred>
+std::size_t DataItemResult::eraseRowsIf(Pred pred) {
+  const std::size_t before = dataList_.size();
+  std::erase_if(dataList_, [&](const Row& row) {
+    if (!pred(row)) return false;
+    uncount(row);
+    return true;
+  });
+  const std::size_t removed = before - dataList_.size();
+  if (removed > 0) {
+    ++edits_;
+    countedLast_ = dataList_.empty() ? nullptr : dataList_.back().get();
+  }
+  return removed;
+}
+
 bool DataItemResult::addItem(Row item) {
   if (!item) return false;
   if (!itemUniqueKeyName_.empty()) {
-    const std::string value = item->getString(itemUniqueKeyName_);
-    for (const auto& row : dataList_) {
-      if (row->getString(itemUniqueKeyName_) == value) return false;
-    }
+    countUniqueValues();
+    auto [it, isNew] = uniqueCounts_.try_emplace(item->getString(itemUniqueKeyName_), 0);
+    if (!isNew) return false;
+    it->second = 1;
+    ++countedRows_;
+    countedLast_ = item.get();
   }
   dataList_.push_back(std::move(item));
   raiseMaxCountToRows();
@@ -62,6 +105,17 @@ bool DataItemResult::appendItems(const DataItemResult* other) {
   if (other != this) detailInfo_->append(other->detailInfo_.get());
   // Snapshot: the other may be this very result.
   const std::vector<Row> rows = other->dataList_;
+  // Room made once for a whole answer: growing step by step moves every row and counted value
+  // held again, which on a large answer costs more than taking its rows. At least doubled, so that
+  // pages taken one after another still grow the room geometrically.
+  const std::size_t need = dataList_.size() + rows.size();
+  if (need > dataList_.capacity()) dataList_.reserve(std::max(need, 2 * dataList_.size()));
+  if (!itemUniqueKeyName_.empty()) {
+    countUniqueValues();
+    const std::size_t values = uniqueCounts_.size() + rows.size();
+    if (values > uniqueCounts_.bucket_count() * uniqueCounts_.max_load_factor())
+      uniqueCounts_.reserve(std::max(values, 2 * uniqueCounts_.size()));
+  }
   bool all = true;
   for (const auto& row : rows) all = addItem(row) && all;
   raiseMaxCountToRows();
@@ -74,43 +128,52 @@ DataItemResult::Row DataItemResult::getItem(std::size_t index) const {
 
 bool DataItemResult::removeByIndex(std::size_t index) {
   if (index >= dataList_.size()) return false;
+  uncount(dataList_[index]);
   dataList_.erase(dataList_.begin() + static_cast<std::ptrdiff_t>(index));
+  ++edits_;
+  countedLast_ = dataList_.empty() ? nullptr : dataList_.back().get();
   lowerMaxCount(1);
   return true;
 }
 
 std::size_t DataItemResult::removeItem(const DataItemDetail* item) {
   if (!item) return 0;
-  std::size_t before = dataList_.size();
-  std::erase_if(dataList_, [item](const Row& row) { return row.get() == item; });
-  std::size_t removed = before - dataList_.size();
+  const std::size_t removed = eraseRowsIf([item](const Row& row) { return row.get() == item; });
   lowerMaxCount(removed);
   return removed;
 }
 
 bool DataItemResult::removeItemsWithKey(std::string_view key, std::string_view value) {
   if (dataList_.empty()) return false;
-  std::erase_if(dataList_, [&](const Row& row) { return row->hasKey(key, value); });
+  eraseRowsIf([&](const Row& row) { return row->hasKey(key, value); });
   return true;
 }
 
 bool DataItemResult::removeItemsWithTrueValue(std::string_view key) {
-  std::erase_if(dataList_, [&](const Row& row) { return row->getBool(key); });
+  eraseRowsIf([&](const Row& row) { return row->getBool(key); });
   return true;
 }
 
 bool DataItemResult::setAllItemsKeyWithString(std::string_view key, std::string_view value) {
+  if (dataList_.empty()) return true;
+  ++edits_;
+  if (key == uniqueKeyCounted_) uniqueCounted_ = false;
   for (const auto& row : dataList_) row->setString(value, key);
   return true;
 }
 
 bool DataItemResult::setAllItemsKeyWithBool(std::string_view key, bool value) {
+  if (dataList_.empty()) return true;
+  ++edits_;
+  if (key == uniqueKeyCounted_) uniqueCounted_ = false;
   for (const auto& row : dataList_) row->setBool(value, key);
   return true;
 }
 
 void DataItemResult::syncSourceKey(std::string_view sourceKey, std::string_view targetKey) {
-  if (sourceKey.empty() || targetKey.empty()) return;
+  if (sourceKey.empty() || targetKey.empty() || dataList_.empty()) return;
+  ++edits_;
+  if (targetKey == uniqueKeyCounted_) uniqueCounted_ = false;
   for (const auto& row : dataList_) row->setString(row->getString(sourceKey), targetKey);
 }
 
@@ -150,7 +213,10 @@ std::uint32_t DataItemResult::getTotalPage(std::uint32_t pageSize) const {
 
 void DataItemResult::clear() {
   detailInfo_->clear();
+  if (!dataList_.empty()) ++edits_;
   dataList_.clear();
+  uniqueCounts_.clear();
+  uniqueCounted_ = false;
   statusCode_ = 0;
   maxCount_ = 0;
   hasError_ = false;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "kit/core/DataItemDetail.h"
@@ -19,7 +20,10 @@ namespace kavro {
 
 // What a server call or a store query produces: a header (status, server total, error flags,
 // message), one detail record and the rows in arrival order. With a unique-key name set, a second
-// row with the same value under that key is refused. Main thread only.
+// row with the same value under that key is refused: the values held are counted by a hash, so
+// the check costs the same however many rows there are. A row's value is counted as it was when
+// the row came; one changed in place since (other than through this result) is not seen. Main
+// thread only.
 class DataItemResult : public platform::Object, public platform::Coding {
  public:
   using Row = std::shared_ptr<DataItemDetail>;
@@ -71,7 +75,17 @@ class DataItemResult : public platform::Object, public platform::Coding {
   void setItemUniqueKeyName(std::string_view value) { itemUniqueKeyName_ = value; }
   const std::shared_ptr<DataItemDetail>& detailInfo() const { return detailInfo_; }
   const std::vector<Row>& dataList() const { return dataList_; }
-  std::vector<Row>& dataList() { return dataList_; }
+  // The rows to change in place: the unique values are counted again before the next check, and
+  // the change counts as an edit.
+  std::vector<Row>& dataList() {
+    ++edits_;
+    uniqueCounted_ = false;
+    return dataList_;
+  }
+  // Grows with every change of the rows other than appending to them (removals, clearing, values
+  // set in every row, the rows handed out to be changed): equal readings around some work mean
+  // the rows held before it are still there, in their places.
+  std::uint64_t edits() const { return edits_; }
 
   // The message when the server reported the error, else "".
   std::string getServerErrorMessage() const;
@@ -95,6 +109,12 @@ class DataItemResult : public platform::Object, public platform::Coding {
  private:
   void raiseMaxCountToRows();
   void lowerMaxCount(std::size_t by);
+  // The unique-key values of the rows, counted afresh unless the count is in step with the rows.
+  void countUniqueValues();
+  // A row leaves the list: its value is no longer held (once fewer).
+  void uncount(const Row& row);
+  template <typename Pred>
+  std::size_t eraseRowsIf(Pred pred);
 
   std::uint32_t maxCount_ = 0;
   std::int32_t statusCode_ = 0;
@@ -104,6 +124,14 @@ class DataItemResult : public platform::Object, public platform::Coding {
   std::string itemUniqueKeyName_;
   std::shared_ptr<DataItemDetail> detailInfo_;
   std::vector<Row> dataList_;
+  std::uint64_t edits_ = 0;
+  // How many rows hold each value under uniqueKeyCounted_; in step while uniqueCounted_ and the
+  // row count and last row are those it was kept with (rows pushed through dataList() are seen).
+  std::unordered_map<std::string, std::uint32_t> uniqueCounts_;
+  std::string uniqueKeyCounted_;
+  bool uniqueCounted_ = false;
+  std::size_t countedRows_ = 0;
+  const DataItemDetail* countedLast_ = nullptr;
 
  protected:
   DataItemResult();

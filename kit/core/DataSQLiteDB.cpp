@@ -26,6 +26,8 @@ namespace {
 
 // Statements the operations build come in few shapes; past this many, new ones are not kept.
 constexpr std::size_t MaxKeptStatements = 128;
+// How long a store waits for another process's transaction to end before a call fails as busy.
+constexpr int StoreBusyWaitMs = 5000;
 
 // Before the first handle: SQLite's count of the memory it holds takes a global lock on every
 // allocation, and nothing here reads it. A process that started SQLite earlier keeps its settings.
@@ -108,6 +110,61 @@ bool isSelect(std::string_view sql) {
 // Said where the runner and the person running it see it.
 void say(const std::string& note) { std::fprintf(stderr, "kavro: %s\n", note.c_str()); }
 
+// The cause of a failed statement in a person's words, or "" for a fault of the statement itself
+// (its text, its values, a constraint): those lose nothing the store was asked to keep. The same
+// full disk comes as SQLITE_FULL, or as an I/O error on the log or its shared memory with the
+// system's "no space" underneath; a read-only file system as SQLITE_READONLY or as an I/O error.
+std::string failureCause(int rc, int lastSystemError) {
+  const int code = rc & 0xff;
+  // SQLite keeps the system's error of the last I/O failure only: another code's is stale.
+  const int systemError = code == SQLITE_IOERR || code == SQLITE_CANTOPEN ? lastSystemError : 0;
+  if (code == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT) return "the disk is full";
+  if (code == SQLITE_READONLY || code == SQLITE_PERM || systemError == EROFS || systemError == EACCES ||
+      systemError == EPERM)
+    return "the store is read-only";
+  switch (code) {
+    case SQLITE_IOERR:
+      return "an I/O error" + (systemError ? " (" + std::string(std::strerror(systemError)) + ")" : "");
+    case SQLITE_CANTOPEN:
+      return "its files cannot be opened" +
+             (systemError ? " (" + std::string(std::strerror(systemError)) + ")" : "");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "another program holds it";
+    case SQLITE_NOMEM:
+      return "the memory is exhausted";
+    case SQLITE_PROTOCOL:
+      return "its lock could not be taken";
+    default:
+      return "";
+  }
+}
+
+// The system's error of the last call that failed on the store's file or its log through this
+// handle; 0 when none did.
+int fileError(sqlite3* db) {
+  int error = 0;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &error);
+  if (error) return error;
+  sqlite3_file* journal = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &journal) == SQLITE_OK && journal &&
+      journal->pMethods)
+    journal->pMethods->xFileControl(journal, SQLITE_FCNTL_LAST_ERRNO, &error);
+  return error;
+}
+
+// A store's journals, moved with it: the log first, whose commits the store lacks.
+constexpr const char* JournalSides[] = {"-wal", "-journal", "-shm"};
+constexpr int MaxAsideNames = 1000;
+
+// path + kind, then path + kind + "-1", "-2", ...
+std::string asideName(const std::string& path, std::string_view kind, int n) {
+  std::string name = path;
+  name += kind;
+  if (n > 0) name += "-" + std::to_string(n);
+  return name;
+}
+
 void appendClause(std::string& sql, std::string_view keyword, std::optional<std::string_view> clause) {
   if (!clause) return;
   sql += keyword;
@@ -121,7 +178,8 @@ void appendClause(std::string& sql, std::string_view keyword, std::optional<std:
 DataSQLiteDB::Statement::Statement(Statement&& other) noexcept
     : stmt_(std::exchange(other.stmt_, nullptr)),
       kept_(std::exchange(other.kept_, nullptr)),
-      owner_(std::exchange(other.owner_, nullptr)) {}
+      owner_(std::exchange(other.owner_, nullptr)),
+      store_(std::exchange(other.store_, nullptr)) {}
 
 DataSQLiteDB::Statement& DataSQLiteDB::Statement::operator=(Statement&& other) noexcept {
   if (this != &other) {
@@ -129,6 +187,7 @@ DataSQLiteDB::Statement& DataSQLiteDB::Statement::operator=(Statement&& other) n
     stmt_ = std::exchange(other.stmt_, nullptr);
     kept_ = std::exchange(other.kept_, nullptr);
     owner_ = std::exchange(other.owner_, nullptr);
+    store_ = std::exchange(other.store_, nullptr);
   }
   return *this;
 }
@@ -178,73 +237,128 @@ void DataSQLiteDB::open() {
     return;
   }
   path_ = *path;
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  keepLoneJournals();
+  // A file is set aside only when two looks in a row read it and found it wrong; a read that
+  // fails is tried again, and a store that stays unreadable is left as it is.
+  bool damagedBefore = false;
+  bool movedAside = false;
+  int unreadable = 0;
+  std::string cause;
+  for (int attempt = 0; attempt < 6 && unreadable < 3; ++attempt) {
     FileHead head = readFileHead();
     configureSQLite();
+    Verdict verdict = Verdict::Unreadable;
     // One handle per store, used by the main thread alone: SQLite's own lock around every call on
     // it is not needed.
     if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
+      // SQLite reads the header as it opens: a failed read is no reason to give the store up yet.
+      const bool io = (sqlite3_errcode(db_) & 0xff) == SQLITE_IOERR || head.readError != 0;
+      if (io) cause = readFailureCause(head);
       sqlite3_close(db_);
       db_ = nullptr;
-      errorMessage_ = "Open db " + name_ + " Error!";
-      return;
+      if (!io) break;
+    } else {
+      // Another process on the same home (runs side by side) holds the store's lock only for a
+      // transaction: waiting for it beats failing the write.
+      sqlite3_busy_timeout(db_, StoreBusyWaitMs);
+      // A clean closing empties the log; one still holding commits, with no handle of this process
+      // on the store, was left by a session that crashed or lost power.
+      const std::uint64_t logged = logSize(path_);
+      const bool unclean = logged > 0 && !heldInThisProcess(path_);
+      verdict = checkHeader(head, logged > 0);
+      if (verdict == Verdict::Whole && unclean) verdict = checkPages(db_);
+      if (verdict == Verdict::Whole) {
+        if (unreadable > 0) sayFailure(cause, false, "it was read again and kept");
+        configureHandle(head.inLogMode);
+        return;
+      }
+      if (verdict == Verdict::Unreadable) {
+        cause = readFailureCause(head);
+        if (unreadable == 2) {
+          // Kept open as it is: every use tries again and says what fails.
+          sayFailure(cause, false, "it is kept as it is and tried again at each use");
+          configureHandle(head.inLogMode);
+          return;
+        }
+      }
+      // What the log holds stays in it: a damaged file is not written, and its log goes aside with it.
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+      sqlite3_close(db_);
+      db_ = nullptr;
     }
-    // A clean closing empties the log; one still holding commits, with no handle of this process
-    // on the store, was left by a session that crashed or lost power.
-    const std::uint64_t logged = logSize(path_);
-    const bool unclean = logged > 0 && !heldInThisProcess(path_);
-    if (passesHeaderCheck(head, logged > 0) && (!unclean || passesIntegrityCheck())) {
-      // The log and its mode persist in the file (so a file already in the log's mode needs no
-      // switch); the sync level is per handle. The log file stays between sessions (emptied at the
-      // closing) rather than being made anew by every start's first write.
-      int persist = 1;
-      sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-      sqlite3_exec(db_,
-                   head.inLogMode ? "PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304"
-                                  : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
-                                    "PRAGMA journal_size_limit=4194304",
-                   nullptr, nullptr, nullptr);
-      sqlite3_commit_hook(
-          db_,
-          [](void* self) {
-            ++static_cast<DataSQLiteDB*>(self)->commits_;
-            return 0;
-          },
-          this);
-      // Which tables a statement writes is learnt once, as it is prepared: the rows it changes
-      // are told to them when a use ends, rather than SQLite calling back for every row.
-      sqlite3_set_authorizer(
-          db_,
-          [](void* self, int action, const char* table, const char*, const char*, const char* trigger) {
-            auto* db = static_cast<DataSQLiteDB*>(self);
-            auto* written = db->collecting_;
-            const bool writes = action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE;
-            // Prepared again by SQLite itself, after a schema change: a trigger added since writes
-            // tables the kept statement was not learnt to write.
-            if (!written && writes && trigger) ++db->schemaEpoch_;
-            if (written && table && writes) {
-              bool known = false;
-              for (const auto& name : *written) known = known || name == table;
-              if (!known) written->emplace_back(table);
-            }
-            return SQLITE_OK;
-          },
-          this);
-      sqlite3_rollback_hook(
-          db_, [](void* self) { ++static_cast<DataSQLiteDB*>(self)->rollbacks_; }, this);
-      holdHandle(path_);
-      holdsHandle_ = true;
-      return;
-    }
-    // Damaged: keep the file for inspection and start over with an empty database.
-    sqlite3_close(db_);
-    db_ = nullptr;
     schemaAtOpen_.clear();
-    if (attempt == 0) moveDamagedFileAside();
-    if (!damagedFileMovedTo_) break;
+    if (verdict == Verdict::Unreadable) {
+      ++unreadable;
+      damagedBefore = false;
+      continue;
+    }
+    if (!damagedBefore) {
+      damagedBefore = true;  // read it all again before judging
+      continue;
+    }
+    damagedBefore = false;
+    if (movedAside || !moveDamagedFileAside()) break;
+    movedAside = true;
   }
   errorMessage_ = "Open db " + name_ + " Error!";
+  if (unreadable > 0 && !movedAside)
+    sayFailure(cause, false, "it is kept as it is, and the session runs without it");
+}
+
+std::string DataSQLiteDB::readFailureCause(const FileHead& head) const {
+  if (head.readError) return failureCause(SQLITE_IOERR_READ, head.readError);
+  if (!db_) return failureCause(SQLITE_IOERR_READ, 0);
+  int rc = sqlite3_extended_errcode(db_);
+  const int code = rc & 0xff;
+  // A page that could not be read comes as corrupt.
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_OK) rc = SQLITE_IOERR_READ;
+  int systemError = sqlite3_system_errno(db_);
+  if (systemError == 0) systemError = fileError(db_);
+  return failureCause(rc, systemError);
+}
+
+void DataSQLiteDB::configureHandle(bool inLogMode) {
+  // The log and its mode persist in the file (so a file already in the log's mode needs no
+  // switch); the sync level is per handle. The log file stays between sessions (emptied at the
+  // closing) rather than being made anew by every start's first write.
+  int persist = 1;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  sqlite3_exec(db_,
+               inLogMode ? "PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304"
+                         : "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
+                           "PRAGMA journal_size_limit=4194304",
+               nullptr, nullptr, nullptr);
+  sqlite3_commit_hook(
+      db_,
+      [](void* self) {
+        ++static_cast<DataSQLiteDB*>(self)->commits_;
+        return 0;
+      },
+      this);
+  // Which tables a statement writes is learnt once, as it is prepared: the rows it changes
+  // are told to them when a use ends, rather than SQLite calling back for every row.
+  sqlite3_set_authorizer(
+      db_,
+      [](void* self, int action, const char* table, const char*, const char*, const char* trigger) {
+        auto* db = static_cast<DataSQLiteDB*>(self);
+        auto* written = db->collecting_;
+        const bool writes = action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE;
+        // Prepared again by SQLite itself, after a schema change: a trigger added since writes
+        // tables the kept statement was not learnt to write.
+        if (!written && writes && trigger) ++db->schemaEpoch_;
+        if (written && table && writes) {
+          bool known = false;
+          for (const auto& name : *written) known = known || name == table;
+          if (!known) written->emplace_back(table);
+        }
+        return SQLITE_OK;
+      },
+      this);
+  sqlite3_rollback_hook(
+      db_, [](void* self) { ++static_cast<DataSQLiteDB*>(self)->rollbacks_; }, this);
+  holdHandle(path_);
+  holdsHandle_ = true;
 }
 
 DataSQLiteDB::FileHead DataSQLiteDB::readFileHead() {
@@ -258,8 +372,9 @@ DataSQLiteDB::FileHead DataSQLiteDB::readFileHead() {
     if ((st.st_mode & 07777) != platform::PrivateFileMode) ::fchmod(fd, platform::PrivateFileMode);
     head.size = static_cast<std::uint64_t>(st.st_size);
     if (st.st_size > 0) {
-      head.read =
-          ::pread(fd, head.bytes.data(), head.bytes.size(), 0) == static_cast<ssize_t>(head.bytes.size());
+      const ssize_t got = ::pread(fd, head.bytes.data(), head.bytes.size(), 0);
+      if (got < 0) head.readError = errno ? errno : EIO;
+      head.read = got == static_cast<ssize_t>(head.bytes.size());
       // Read and write versions 2: the file keeps a write-ahead log.
       head.inLogMode = head.read && head.bytes[18] == 2 && head.bytes[19] == 2;
     }
@@ -268,18 +383,19 @@ DataSQLiteDB::FileHead DataSQLiteDB::readFileHead() {
   return head;
 }
 
-bool DataSQLiteDB::passesHeaderCheck(const FileHead& head, bool logged) {
+DataSQLiteDB::Verdict DataSQLiteDB::checkHeader(const FileHead& head, bool logged) {
   schemaAtOpen_.clear();
+  if (head.readError) return Verdict::Unreadable;
   if (head.size > 0) {
     const unsigned char* header = head.bytes.data();
-    if (!head.read || std::memcmp(header, "SQLite format 3", 16) != 0) return false;
+    if (!head.read || std::memcmp(header, "SQLite format 3", 16) != 0) return Verdict::Damaged;
     // The page count in the header holds when its change counter matches the one it was valid for.
     std::uint32_t pageSize = bigEndian(header + 16, 2);
     if (pageSize == 1) pageSize = 65536;
     const std::uint32_t pages = bigEndian(header + 28, 4);
     const bool countValid = bigEndian(header + 24, 4) == bigEndian(header + 92, 4);
     if (countValid && !logged && pages > 0 && head.size < static_cast<std::uint64_t>(pages) * pageSize)
-      return false;
+      return Verdict::Damaged;
   }
   // Reading the schema finds a damaged first page; the names it lists spare the subclasses one
   // query each for the tables and indexes they make when missing.
@@ -289,10 +405,13 @@ bool DataSQLiteDB::passesHeaderCheck(const FileHead& head, bool logged) {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) schemaAtOpen_.push_back(columnText(stmt, 0));
   }
   sqlite3_finalize(stmt);
-  if (rc == SQLITE_OK || rc == SQLITE_DONE) return true;
+  if (rc == SQLITE_OK || rc == SQLITE_DONE) return Verdict::Whole;
   schemaAtOpen_.clear();
-  int code = sqlite3_errcode(db_) & 0xff;
-  return code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
+  const int code = sqlite3_errcode(db_) & 0xff;
+  // SQLite calls a page it could not read corrupt too: the file's error tells the two apart.
+  if (code == SQLITE_IOERR || fileError(db_) != 0) return Verdict::Unreadable;
+  // Other trouble (a lock) is not the file's: SQLite reports it as the store is used.
+  return code == SQLITE_NOTADB || code == SQLITE_CORRUPT ? Verdict::Damaged : Verdict::Whole;
 }
 
 bool DataSQLiteDB::createIfMissing(std::string_view name, std::string_view createSql) {
@@ -304,75 +423,115 @@ bool DataSQLiteDB::createIfMissing(std::string_view name, std::string_view creat
   return true;
 }
 
-bool DataSQLiteDB::passesIntegrityCheck() {
+DataSQLiteDB::Verdict DataSQLiteDB::checkPages(sqlite3* db) {
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, "PRAGMA quick_check", -1, &stmt, nullptr) != SQLITE_OK) {
-    int code = sqlite3_errcode(db_) & 0xff;
-    // Only a file that SQLite calls damaged goes aside; other trouble (locks, I/O) is reported.
-    return code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
+  bool damage = false;
+  bool unread = false;
+  int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      const std::string row = columnText(stmt, 0);
+      if (row == "ok") continue;
+      damage = true;
+      // A page the check could not get is a read that failed, not bytes found wrong.
+      if (row.find("unable to get the page") != std::string::npos) unread = true;
+    }
   }
-  bool ok = true;
-  int rc = sqlite3_step(stmt);
-  if (rc == SQLITE_ROW) {
-    ok = columnText(stmt, 0) == "ok";
-  } else {
-    int code = sqlite3_errcode(db_) & 0xff;
-    ok = code != SQLITE_NOTADB && code != SQLITE_CORRUPT;
+  if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+    const int code = sqlite3_errcode(db) & 0xff;
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+      damage = true;
+    else if (code == SQLITE_IOERR)
+      unread = true;
   }
   sqlite3_finalize(stmt);
-  return ok;
+  if (unread || fileError(db) != 0) return Verdict::Unreadable;
+  return damage ? Verdict::Damaged : Verdict::Whole;
+}
+
+DataSQLiteDB::Verdict DataSQLiteDB::confirmDamage() {
+  if (path_.empty()) return Verdict::Unreadable;
+  sqlite3* db = nullptr;
+  Verdict verdict = Verdict::Unreadable;
+  if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_busy_timeout(db, StoreBusyWaitMs);
+    verdict = checkPages(db);
+  }
+  sqlite3_close(db);
+  return verdict;
+}
+
+void DataSQLiteDB::keepLoneJournals() {
+  using platform::FileManager;
+  const auto anySide = [](const std::string& base) {
+    for (const char* side : JournalSides)
+      if (FileManager::fileExistsAtPath(base + side)) return true;
+    return false;
+  };
+  const auto moveSides = [](const std::string& from, const std::string& to) {
+    for (const char* side : JournalSides)
+      if (FileManager::fileExistsAtPath(from + side)) FileManager::moveItemAtPath(from + side, to + side);
+  };
+  // A setting aside moves the journals first: one whose journals went without the store stopped
+  // halfway, and the store still here is the damaged one they belong to.
+  for (int n = 0; n < MaxAsideNames; ++n) {
+    const std::string target = asideName(path_, ".damaged", n);
+    const bool stored = FileManager::fileExistsAtPath(target);
+    if (!stored && !anySide(target)) break;
+    if (stored || !FileManager::fileExistsAtPath(path_)) continue;
+    moveSides(path_, target);
+    if (!FileManager::moveItemAtPath(path_, target)) break;
+    // Said as any store set aside at opening (damagedFileMovedTo).
+    damagedFileMovedTo_ = target;
+    errorMessage_ = "Damaged db " + name_ + " moved to " + target;
+    break;
+  }
+  // Journals without their store (it was moved or removed by hand, or by an older version cut
+  // short): an empty store must not take them for its own, and they may hold the last commits.
+  if (FileManager::fileExistsAtPath(path_) || !anySide(path_)) return;
+  for (int n = 0; n < MaxAsideNames; ++n) {
+    const std::string target = asideName(path_, ".lone", n);
+    if (FileManager::fileExistsAtPath(target) || anySide(target)) continue;
+    moveSides(path_, target);
+    say("store " + name_ + " found its journals without the store: kept as " + target +
+        "-wal (and its other journals), starting with an empty one");
+    return;
+  }
 }
 
 bool DataSQLiteDB::moveDamagedFileAside() {
-  std::string target = path_ + ".damaged";
-  for (int n = 1; platform::FileManager::fileExistsAtPath(target); ++n) {
-    target = path_ + ".damaged-" + std::to_string(n);
+  using platform::FileManager;
+  std::string target;
+  for (int n = 0; n < MaxAsideNames && target.empty(); ++n) {
+    std::string name = asideName(path_, ".damaged", n);
+    bool taken = FileManager::fileExistsAtPath(name);
+    for (const char* side : JournalSides) taken = taken || FileManager::fileExistsAtPath(name + side);
+    if (!taken) target = std::move(name);
   }
-  if (!platform::FileManager::moveItemAtPath(path_, target)) return false;
-  // A journal left beside the damaged file belongs to it, not to the new one.
-  for (const char* side : {"-journal", "-wal", "-shm"}) {
-    std::string from = path_ + side;
-    if (platform::FileManager::fileExistsAtPath(from))
-      platform::FileManager::moveItemAtPath(from, target + side);
+  if (target.empty()) return false;
+  // The journals first: a store never stands without the log that holds its last commits, and
+  // one left behind by a crash here is finished at the next opening (keepLoneJournals).
+  std::vector<const char*> moved;
+  bool ok = true;
+  for (const char* side : JournalSides) {
+    const std::string from = path_ + side;
+    if (!FileManager::fileExistsAtPath(from)) continue;
+    if (!FileManager::moveItemAtPath(from, target + side)) {
+      ok = false;
+      break;
+    }
+    moved.push_back(side);
   }
-  damagedFileMovedTo_ = target;
-  errorMessage_ = "Damaged db " + name_ + " moved to " + target;
-  return true;
+  if (ok && FileManager::moveItemAtPath(path_, target)) {
+    damagedFileMovedTo_ = target;
+    errorMessage_ = "Damaged db " + name_ + " moved to " + target;
+    return true;
+  }
+  // Left in place, whole with its journals.
+  for (const char* side : moved) FileManager::moveItemAtPath(target + side, path_ + side);
+  return false;
 }
-
-namespace {
-
-// The cause of a failed statement in a person's words, or "" for a fault of the statement itself
-// (its text, its values, a constraint): those lose nothing the store was asked to keep. The same
-// full disk comes as SQLITE_FULL, or as an I/O error on the log or its shared memory with the
-// system's "no space" underneath; a read-only file system as SQLITE_READONLY or as an I/O error.
-std::string failureCause(int rc, int lastSystemError) {
-  const int code = rc & 0xff;
-  // SQLite keeps the system's error of the last I/O failure only: another code's is stale.
-  const int systemError = code == SQLITE_IOERR || code == SQLITE_CANTOPEN ? lastSystemError : 0;
-  if (code == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT) return "the disk is full";
-  if (code == SQLITE_READONLY || code == SQLITE_PERM || systemError == EROFS || systemError == EACCES ||
-      systemError == EPERM)
-    return "the store is read-only";
-  switch (code) {
-    case SQLITE_IOERR:
-      return "an I/O error" + (systemError ? " (" + std::string(std::strerror(systemError)) + ")" : "");
-    case SQLITE_CANTOPEN:
-      return "its files cannot be opened" +
-             (systemError ? " (" + std::string(std::strerror(systemError)) + ")" : "");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return "another program holds it";
-    case SQLITE_NOMEM:
-      return "the memory is exhausted";
-    case SQLITE_PROTOCOL:
-      return "its lock could not be taken";
-    default:
-      return "";
-  }
-}
-
-}  // namespace
 
 bool DataSQLiteDB::writes(sqlite3_stmt* stmt) {
   // A commit counts as read-only to SQLite, yet it is where the log is written.
@@ -381,21 +540,33 @@ bool DataSQLiteDB::writes(sqlite3_stmt* stmt) {
 
 void DataSQLiteDB::noteFailure(int rc, bool writing) {
   const int code = rc & 0xff;
+  const std::string_view outcome =
+      // Not "lost": the same value may be there from an earlier write, or be written again.
+      writing ? "that change was not made, what it held is kept" : "it answered as if empty";
   if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
-    damaged_ = !damageKept_;
+    if (damaged_ || damageKept_) return;
+    // SQLite calls a page it could not read corrupt as well: the file is asked again, on a handle
+    // of its own (a statement of this one may still be in use), before anything is moved.
+    if (confirmDamage() == Verdict::Damaged) {
+      damaged_ = true;
+      return;
+    }
+    sayFailure(failureCause(SQLITE_IOERR_READ, db_ ? fileError(db_) : 0), writing, outcome);
     return;
   }
   int systemError = db_ ? sqlite3_system_errno(db_) : 0;
   // A failed step does not always pass the system's error on; the store's file keeps its last one.
   if (db_ && systemError == 0) sqlite3_file_control(db_, "main", SQLITE_FCNTL_LAST_ERRNO, &systemError);
-  std::string cause = failureCause(rc, systemError);
+  sayFailure(failureCause(rc, systemError), writing, outcome);
+}
+
+void DataSQLiteDB::sayFailure(const std::string& cause, bool writing, std::string_view outcome) {
   if (cause.empty()) return;
   // Said once per cause: a disk that stays full fails every following write the same way.
   std::string said = (writing ? "save: " : "read: ") + cause;
   if (std::find(failuresSaid_.begin(), failuresSaid_.end(), said) != failuresSaid_.end()) return;
   failuresSaid_.push_back(said);
-  say("store " + name_ + " could not " + said +
-      (writing ? "; what it did not save is lost, what it held is kept" : "; it answered as if empty"));
+  say("store " + name_ + " could not " + said + "; " + std::string(outcome));
 }
 
 bool DataSQLiteDB::anyStatementInUse() const {
@@ -409,6 +580,8 @@ bool DataSQLiteDB::anyStatementInUse() const {
 bool DataSQLiteDB::replaceIfDamaged() {
   if (!damaged_ || anyStatementInUse()) return false;
   damaged_ = false;
+  // What the log holds stays in it: a damaged file is not written, and its log goes aside with it.
+  if (db_) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   close();
   if (!moveDamagedFileAside()) {
     damageKept_ = true;

@@ -35,15 +35,22 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // checks the file's header against its length and reads its schema; the full integrity check of
 // every page runs only when the last session did not close the store: its log still holds commits
 // (a closing empties it) while no handle of this process has the store open. Power loss or a crash
-// is what damages a store's pages, and neither comes without commits in the log.
+// is what damages a store's pages, and neither comes without commits in the log. Damage is what
+// was read and found wrong, twice: a read that failed (SQLite calls such a page corrupt too) is
+// tried again, and a store that cannot be read is kept as it is, said as an I/O error.
 //
 // Damage the opening did not see (bytes gone bad inside a store closed cleanly) shows when SQLite
-// answers that the store is corrupt or not a database: the store is then set aside and replaced by
-// an empty one as at opening, at the first moment no statement of it is in use (the next
-// operation), said once on standard error. A write (or read) that fails for any other reason than
-// its own statement (a full disk, an I/O error, a read-only file system, whatever SQLite's code)
-// is said on standard error too, once per store and cause; SQLite keeps the store as it was
-// before the write.
+// answers that the store is corrupt or not a database. A check of every page on a handle of its own
+// confirms it, with every read working: the store is then set aside and replaced by an empty one as
+// at opening, at the first moment no statement of it is in use (the next operation), said once on
+// standard error; otherwise the failure was a read and is said as one. A write (or read) that fails
+// for any other reason than its own statement (a full disk, an I/O error, a read-only file system,
+// whatever SQLite's code) is said on standard error too, once per store and cause; SQLite keeps the
+// store as it was before the write.
+//
+// A store set aside takes its journals along, the journals first: an opening that finds journals
+// set aside without their store finishes that move, and journals found without any store are kept
+// aside (".lone-wal") and said, rather than taken by a new store.
 //
 // Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
 // loss can take back only the last commits, never the store's consistency (see README.md).
@@ -240,15 +247,26 @@ class DataSQLiteDB {
     std::array<unsigned char, 100> bytes{};
     std::uint64_t size = 0;
     bool read = false;
+    int readError = 0;  // the system's error when the read failed: nothing is known of the bytes
     bool inLogMode = false;
   };
+  // What a look at the store found. Damage is only what was read and found wrong: a read that
+  // failed tells nothing of the bytes it did not read.
+  enum class Verdict { Whole, Damaged, Unreadable };
 
   void open();
+  // The handle's settings and hooks, once the store passed its checks.
+  void configureHandle(bool inLogMode);
   // Creates the file private when missing (or makes it private) and reads its header.
   FileHead readFileHead();
-  // False when the file is not a database or is shorter than its header says (cheap, every open);
-  // keeps the schema's names in schemaAtOpen_.
-  bool passesHeaderCheck(const FileHead& head, bool logged);
+  // Damaged when the file is not a database or is shorter than its header says (cheap, every
+  // open); keeps the schema's names in schemaAtOpen_.
+  Verdict checkHeader(const FileHead& head, bool logged);
+  // In a person's words, why the file or its schema could not be read.
+  std::string readFailureCause(const FileHead& head) const;
+  // A journal beside the store that has no store of its own, or a setting aside that stopped
+  // between its renames: kept, and finished, before the store opens.
+  void keepLoneJournals();
   Statement prepareNew(std::string_view sql, Kept* keep);
   // A kept statement, not busy, taken for one use.
   Statement use(Kept& kept) {
@@ -268,9 +286,18 @@ class DataSQLiteDB {
   // The place of a table in tableChanges_, added when new.
   std::uint32_t changesPlace(std::string_view table);
   Statement prepareSlotFirst(std::size_t slot, std::string_view sql, bool counted);
-  bool passesIntegrityCheck();
-  // False when the file could not be moved.
+  // Every page of the store through db, a handle of its own: damage only when the check read
+  // every page it needed (an unreadable page is no proof of damage).
+  static Verdict checkPages(sqlite3* db);
+  // Asks the file again on a new handle, once SQLite called the store corrupt: a page that could
+  // not be read is reported as corrupt too.
+  Verdict confirmDamage();
+  // False when the file could not be moved. Its journals go first, so that at every moment the
+  // store keeps the log that holds its last commits, or is already beside it (keepLoneJournals
+  // finishes a move a crash cut short).
   bool moveDamagedFileAside();
+  // Said once per cause, as noteFailure does.
+  void sayFailure(const std::string& cause, bool writing, std::string_view outcome);
   // What a failed statement's code means for the store: damage to replace, or a write (or read) it
   // could not make, said once per cause in words that name it (full disk, I/O error, read-only).
   void noteFailure(int rc, bool writing);
@@ -306,7 +333,7 @@ class DataSQLiteDB {
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsHandle_ = false;
-  bool damaged_ = false;                   // SQLite called the store corrupt: replaced before the next use
+  bool damaged_ = false;                   // damage confirmed: replaced before the next use
   bool damageKept_ = false;                // damaged, but it could not be moved aside: not tried again
   std::vector<std::string> failuresSaid_;  // "save: <cause>" or "read: <cause>"
   std::vector<std::string> schemaAtOpen_;

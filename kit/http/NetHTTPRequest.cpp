@@ -133,7 +133,7 @@ NetHTTPRequest::~NetHTTPRequest() {
     else
       loop->performOnMain([timer] { timer->invalidate(); });
   }
-  for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_}) {
+  for (auto* timer : {&PACFileReadTimer_, &PACFileTimeOutTimer_, &PACDownloadWaitTimer_}) {
     if (!*timer) continue;
     auto t = std::move(*timer);
     RunLoop* loop = runLoop_.load() ? runLoop_.load() : &threadForRequest();

@@ -553,6 +553,12 @@ class NetHTTPRequest : public Operation {
   static void finishedSharedPACDownload(const std::string& key, NetHTTPRequest& pac);
   // This request no longer waits for its script's download; the last to leave cancels it.
   void leavePACDownload() REQUIRES(lock_);
+  // A request waiting for a shared download times out as if the download were its own: when it
+  // has heard nothing for timeOutSeconds, it goes on without the script.
+  void checkPACDownloadWait();
+  void stopPACDownloadWait() REQUIRES(lock_);
+  // When the run last heard from its peer; asked from the network thread, where the run goes on.
+  std::optional<double> lastActivityOnNetworkThread() const;
   // While an asynchronous request waits for its proxy script (fetched, read or evaluated), the
   // shared queue has one place more, so the wait holds back no other request.
   void lendQueuePlaceForScript();
@@ -758,6 +764,8 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::URL> PACurl_ GUARDED_BY(lock_);
   bool isPACFileRequest_ GUARDED_BY(lock_) = false;
   std::shared_ptr<NetHTTPRequest> PACFileRequest_ GUARDED_BY(lock_);
+  std::shared_ptr<platform::Timer> PACDownloadWaitTimer_ GUARDED_BY(lock_);
+  double PACDownloadWaitStart_ GUARDED_BY(lock_) = 0;
   bool lentQueuePlace_ GUARDED_BY(lock_) = false;
   std::FILE* PACFileReadStream_ GUARDED_BY(lock_) = nullptr;
   std::shared_ptr<platform::Timer> PACFileReadTimer_ GUARDED_BY(lock_);

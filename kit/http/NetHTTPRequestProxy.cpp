@@ -20,6 +20,9 @@ namespace {
 constexpr std::size_t PACReadChunk = 16384;
 // A proxy script larger than this is not read to its end.
 constexpr std::size_t PACScriptMaxBytes = 1024 * 1024;
+// How often a request waiting for a shared script looks whether it has waited long enough: as
+// often as a running request looks at its own time-out.
+constexpr double PACDownloadWaitCheck = 0.25;
 
 // Changed on the network thread, outside every request's lock: a higher limit starts queued
 // requests, which take their own locks, while the caller may hold its own. The queue moves its
@@ -125,7 +128,9 @@ void NetHTTPRequest::fetchPACFile() {
     platform::MutexLock theirs(pac->lock_);
     pac->isPACFileRequest_ = true;
   }
-  pac->options_.timeOutSeconds = options_.timeOutSeconds;
+  // A download shared by waiting requests has no time-out of its own: each waiter keeps its own,
+  // and the download lives until the script comes, it fails, or the last waiter leaves.
+  pac->options_.timeOutSeconds = isSynchronous_ ? options_.timeOutSeconds : 0;
   // Held to the same size as a script read from a file.
   pac->options_.maxResponseSize = PACScriptMaxBytes;
   if (isSynchronous_) {
@@ -148,6 +153,16 @@ void NetHTTPRequest::fetchPACFile() {
     pac = download->request;
   }
   PACFileRequest_ = pac;
+  PACDownloadWaitStart_ = now();
+  if (options_.timeOutSeconds > 0) {
+    std::weak_ptr<NetHTTPRequest> weak = self();
+    PACDownloadWaitTimer_ = requestLoop().scheduleTimer(
+        PACDownloadWaitCheck, true,
+        [weak](platform::Timer&) {
+          if (auto r = weak.lock()) r->checkPACDownloadWait();
+        },
+        runLoopMode_);
+  }
   // Another request already fetches this script: this one waits for the same answer.
   if (!starts) return;
   // The download runs on a place of its own, lent until it ends: waiting requests and their
@@ -183,6 +198,7 @@ void NetHTTPRequest::finishedSharedPACDownload(const std::string& key, NetHTTPRe
 }
 
 void NetHTTPRequest::leavePACDownload() {
+  stopPACDownloadWait();
   auto pac = std::move(PACFileRequest_);
   if (!pac) return;
   bool last = false;
@@ -212,10 +228,38 @@ void NetHTTPRequest::finishedDownloadingPACFile(NetHTTPRequest& pac) {
   {
     platform::MutexLock guard(lock_);
     if (PACFileRequest_.get() != &pac) return;
+    stopPACDownloadWait();
     if (!pac.error()) script = pac.responseString();
     PACFileRequest_.reset();
   }
   runPACScriptThenStart(std::move(script));
+}
+
+void NetHTTPRequest::checkPACDownloadWait() {
+  {
+    platform::MutexLock guard(lock_);
+    if (!PACFileRequest_ || cancelled_) return;
+    double heard = PACDownloadWaitStart_;
+    if (auto activity = PACFileRequest_->lastActivityOnNetworkThread()) heard = std::max(heard, *activity);
+    if (now() - heard <= options_.timeOutSeconds) return;
+    // What a request alone does when its download times out: on without the script.
+    leavePACDownload();
+  }
+  runPACScriptThenStart(std::nullopt);
+}
+
+void NetHTTPRequest::stopPACDownloadWait() {
+  // The owner's last release leaves the timer to the destructor, which ends it on its loop.
+  if (!PACDownloadWaitTimer_ || tearingDown_) return;
+  PACDownloadWaitTimer_->invalidate();
+  PACDownloadWaitTimer_.reset();
+}
+
+std::optional<double> NetHTTPRequest::lastActivityOnNetworkThread() const {
+  // Only asynchronous requests share a download: the waiter and the download both run on the
+  // network thread, which is asking.
+  requestThread_.claim();
+  return lastActivityTime_;
 }
 
 void NetHTTPRequest::readPACFileChunk() {

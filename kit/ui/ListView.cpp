@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "kit/skin/AppSkin.h"
 #include "kit/ui/LabelExt.h"
@@ -171,6 +173,37 @@ void ListView::reloadData() {
   if (auto c = ctrl()) c->listViewOnReloaded(*this);
 }
 
+void ListView::reloadSectionRowsFrom(const ListViewData& section, std::size_t rowsBefore) {
+  auto keep = self();
+  const int index = indexOfSectionData(&section);
+  const int shown = index < 0 ? 0 : platform::TableView::numberOfRowsInSection(index);
+  const int rows = index < 0 ? 0 : numberOfRowsInSection(*this, index);
+  const int kept = static_cast<int>(rowsBefore);
+  // The table shows the rows kept and at most one state row after them, and every other section
+  // as it stands.
+  bool inStep = index >= 0 && rowsBefore <= section.count() && (shown == kept || shown == kept + 1) &&
+                platform::TableView::numberOfSections() == static_cast<int>(sections_.size());
+  for (int s = 0; inStep && s < static_cast<int>(sections_.size()); ++s)
+    inStep = s == index || platform::TableView::numberOfRowsInSection(s) == numberOfRowsInSection(*this, s);
+  if (!inStep) {
+    reloadData();
+    return;
+  }
+  rowFlags_.clear();
+  flagSets_.clear();
+  const int common = std::min(shown, rows);
+  std::vector<IndexPath> reloaded, inserted, deleted;
+  for (int r = kept; r < common; ++r) reloaded.push_back(IndexPath::forRow(r, index));
+  for (int r = common; r < rows; ++r) inserted.push_back(IndexPath::forRow(r, index));
+  for (int r = rows; r < shown; ++r) deleted.push_back(IndexPath::forRow(r, index));
+  beginUpdates();
+  reloadRowsAtIndexPaths(reloaded, platform::TableViewRowAnimation::None);
+  insertRowsAtIndexPaths(inserted, platform::TableViewRowAnimation::None);
+  platform::TableView::deleteRowsAtIndexPaths(deleted, platform::TableViewRowAnimation::None);
+  endUpdates();
+  if (auto c = ctrl()) c->listViewOnReloaded(*this);
+}
+
 bool ListView::rowFlag(std::string_view key, const std::function<bool()>& read) {
   auto it = rowFlags_.find(key);
   if (it == rowFlags_.end()) it = rowFlags_.emplace(std::string(key), read()).first;
@@ -276,7 +309,7 @@ ClassPtr ListView::cellClassAtIndexPath(const IndexPath& ip) const {
   if (!section) return nullptr;
   std::size_t n = section->count();
   if (ip.row >= 0 && static_cast<std::size_t>(ip.row) < n) {
-    const auto& record = section->listData()->dataList()[static_cast<std::size_t>(ip.row)];
+    const auto& record = std::as_const(*section->listData()).dataList()[static_cast<std::size_t>(ip.row)];
     if (auto own = recordCellClass(*record)) return own;
     return section->mDataCellClass();
   }

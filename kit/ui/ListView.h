@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -73,6 +74,11 @@ class ListView : public platform::TableView,
   void stopLoading();
   void clear();
   void reloadData() override;
+  // reloadData() for a section whose rows before rowsBefore are as they were (it took rows at its
+  // end, or only its state changed): its state row and the new rows are laid out and the rows
+  // above keep their places, cells and selection, so a page costs what it brings. Any other
+  // change to the list since it was last laid out reloads it whole.
+  void reloadSectionRowsFrom(const ListViewData& section, std::size_t rowsBefore);
   void delayReloadData();
   // A row's flag read from outside the list (a store read), asked once per key until the next
   // reloadData(): such flags change only while another screen is shown, and screens reload their

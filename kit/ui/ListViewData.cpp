@@ -1,6 +1,8 @@
 #include "kit/ui/ListViewData.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/EmptyTableCell.h"
@@ -65,7 +67,8 @@ void ListViewData::loadData() {
     loader_ = std::move(loader);
     if (loader_) loader_->setDelegate(loaderDelegate());
   }
-  if (auto l = listView()) l->reloadData();
+  // Only the state row changes: the rows held keep their places.
+  if (auto l = listView()) l->reloadSectionRowsFrom(*this, count());
 }
 
 void ListViewData::loadDataforNextPage() {
@@ -109,6 +112,7 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
   auto keep = shared_from_this();
   status_ = ListViewDataStatus::Loaded;
   isLoadDataOK_ = !result.hasError();
+  const std::uint64_t editsBefore = listData_->edits();
   if (isLoadDataOK_ && isRefreshData_ && onPullDownList()) listData_->dataList().clear();
   const std::size_t rowsBefore = count();
   if (&result != listData_.get()) {
@@ -128,7 +132,12 @@ void ListViewData::onDataLoaded(const DataItemResult& result, bool isCachedData)
   }
   lastPageAddedNothing_ = isLoadDataOK_ && count() <= rowsBefore;
   if (auto l = listView()) {
-    l->reloadData();
+    // A page taken at the end is laid out alone; rows removed, replaced or changed in place
+    // reload the list whole.
+    if (listData_->edits() == editsBefore && count() >= rowsBefore)
+      l->reloadSectionRowsFrom(*this, rowsBefore);
+    else
+      l->reloadData();
     l->autoCheckAndLoadNextPageAfterAnswer(*this);
   }
 }

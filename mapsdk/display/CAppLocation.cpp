@@ -60,8 +60,8 @@ CAppLocation::~CAppLocation() = default;
 
 int CAppLocation::Init() {
   if (!cell_->Init()) return 0;
-  client_.Init(gmengine::ToInt(gmengine::EngineClient::Location), engine_);
-  uploadClient_.Init(gmengine::ToInt(gmengine::EngineClient::LocationUpload), engine_);
+  client_.Init(gmengine::EngineClient::Location, engine_);
+  uploadClient_.Init(gmengine::EngineClient::LocationUpload, engine_);
   return 1;
 }
 
@@ -294,20 +294,20 @@ void CAppLocation::OnTimer() {
   uploadCountdown_ = uploader_.Collect(CellKeyOf(cell), uploadFix, wifiUpload);
 }
 
-void CAppLocation::OnHttpMessage(int message, int clientId) {
-  if (clientId == gmengine::ToInt(gmengine::EngineClient::LocationUpload)) {
+void CAppLocation::OnHttpMessage(gmengine::EngineMsg message, gmengine::EngineClient client) {
+  if (client == gmengine::EngineClient::LocationUpload) {
     platform::MutexLock lock(mutex_);
     uploader_.OnHttpMessage(message);
     return;
   }
-  if (clientId != gmengine::ToInt(gmengine::EngineClient::Location)) return;
+  if (client != gmengine::EngineClient::Location) return;
   const std::uint32_t now = gmengine::GetTickCount();
   CellRecord request;
   {
     platform::MutexLock lock(mutex_);
     request = requestCell_;
   }
-  if (message == gmengine::kHttpComplete) {
+  if (message == gmengine::EngineMsg::HttpComplete) {
     LocationAnswer answer;
     bool accepted = client_.GetResult(answer) == LocationResult::Ok &&
                     answer.error == CLocHttpClient::kLocated && answer.type == LocationAnswerType::Location &&
@@ -344,7 +344,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
     if (!sameCell) Notify(kNetworkFailed);
     return;
   }
-  if (message >= gmengine::kHttpConnectFailed && message <= gmengine::kHttpBadAnswer) {
+  if (gmengine::IsHttpConnectionFailure(message) || message == gmengine::EngineMsg::HttpBadAnswer) {
     std::int32_t resultCell;
     {
       platform::MutexLock lock(resultMutex_);
@@ -353,7 +353,7 @@ void CAppLocation::OnHttpMessage(int message, int clientId) {
     platform::MutexLock lock(mutex_);
     pending_ = false;
     if (requestCell_.c3 != resultCell) requestCell_ = CellRecord();
-  } else if (message == 1100 || message == gmengine::kHttpMarkupPage) {
+  } else if (message == gmengine::EngineMsg::HttpPage || message == gmengine::EngineMsg::HttpMarkupPage) {
     platform::MutexLock lock(mutex_);
     pending_ = false;
     requestCell_ = CellRecord();

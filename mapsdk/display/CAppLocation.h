@@ -27,7 +27,6 @@ enum class LocMode : int { Off = 1, SatelliteAndNetwork = 2, NetworkOnly = 3, Mo
 // held, so the announcement's handler may call GetLocation.
 class CAppLocation {
  public:
-  static constexpr int kTimerId = 1000;
   static constexpr int kTimerMs = 1000;
   static constexpr int kNetworkFailed = 201;
   static constexpr int kMaxRadius = 2000;
@@ -55,7 +54,7 @@ class CAppLocation {
   LocationRecord GetLocation();
 
   void OnTimer();
-  void OnHttpMessage(int message, int clientId);
+  void OnHttpMessage(gmengine::EngineMsg message, gmengine::EngineClient client);
 
   // What the engine lent this object.
   const gmengine::EngineServices& Services() const { return engine_; }

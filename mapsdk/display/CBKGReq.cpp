@@ -57,7 +57,7 @@ void CBKGReq::Request() {
     bottom = std::min(bottom, tile.key[2]);
     top = std::max(top, tile.key[2]);
   }
-  if (ask.IsEmpty() || search_->SearchMan().SearchClient().IsBusy()) return;
+  if (ask.IsEmpty() || search_->IsSearching()) return;
   auto hundred = [](int v) { return static_cast<int>(std::clamp(100LL * v, -2147483648LL, 2147483647LL)); };
   const gmengine::_VRect bound(hundred(left), hundred(top), hundred(right), hundred(bottom));
   if (!search_->RequestPoiBkgData(dataKey_, ask, 0, bound)) return;

@@ -29,10 +29,10 @@ bool Contains(const CVArray<GridKey>& keys, const GridKey& key) {
 
 CGridHttpClient::CGridHttpClient() : buffer_(kBufferSize) {}
 
-int CGridHttpClient::Init(const gmengine::EngineServices& engine, int clientId) {
-  if (!engine.urls || !http_.Init(engine)) return 0;
+int CGridHttpClient::Init(const gmengine::EngineServices& engine, gmengine::EngineClient client) {
+  if (!engine.urls || !http_.Init(engine.Sockets(), engine.Dispatcher())) return 0;
   urls_ = engine.urls;
-  http_.SetClientID(clientId);
+  http_.SetClientID(client);
   http_.SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   http_.SetUseGzip(0);
   http_.SetNotifyProgress(1);
@@ -52,11 +52,11 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
                                   int sequence, int flag) {
   int count = keys.GetSize();
   if (count < 1 || count > kMaxKeys) return 0;
-  int clientId = kStreetClientId;
+  gmengine::EngineClient client = gmengine::EngineClient::Street;
   if (kind == static_cast<int>(GridKind::Offline)) {
-    clientId = kOfflineClientId;
+    client = gmengine::EngineClient::OfflineBatch;
   } else if (kind == static_cast<int>(GridKind::Satellite)) {
-    clientId = kSatelliteClientId;
+    client = gmengine::EngineClient::Satellite;
   } else if (kind < 0 || kind > 2) {
     return 0;
   }
@@ -72,7 +72,7 @@ int CGridHttpClient::RequestGrids(int kind, int level, int x, int y, const CVArr
   for (const GridKey& key : keys) texts.Add(CVString::FromUtf8(key.Text()));
   CVString url;
   if (!translater || !translater->GetGridDataUrl(url, kind, level, x, y, texts, sequence)) return 0;
-  http_.SetClientID(clientId);
+  http_.SetClientID(client);
   if (kind <= 2) mapRequesting_ = 1;
   unsigned int tag = static_cast<unsigned int>(sequence);
   if (!http_.RequestGet(url, tag, flag)) return 0;

@@ -8,6 +8,7 @@
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/EngineServices.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/engine/TileKey.h"
 #include "mapsdk/offline/OfflineGridClient.h"
 
@@ -45,25 +46,23 @@ struct BatchParseState {
 // The tile client of the map: asks the map service for batches of up to 40 tiles and reads the
 // answer as it arrives. Answer format (little-endian 32-bit words): header length H, tile count n,
 // n pairs (offset, length), offset -1 for a tile the server does not have; tile i's bytes start at
-// H + offset. The answer buffer holds 256000 bytes; a longer answer ends in message 1008.
+// H + offset. The answer buffer holds 256000 bytes; a longer answer ends in HttpTooLarge.
 // The offline map manager shares it (OfflineGridClient). Main thread, except what CHttpClient says.
 class CGridHttpClient : public gmengine::OfflineGridClient {
  public:
   static constexpr int kMaxKeys = BatchParseState::kMaxEntries;
   static constexpr int kBufferSize = 256000;
   static constexpr int kTimeoutMs = 10000;
-  static constexpr int kStreetClientId = 1;
-  static constexpr int kOfflineClientId = 11;
-  static constexpr int kSatelliteClientId = 12;
 
   CGridHttpClient();
-  // Over the engine's network threads, dispatcher and URL builder: the client id (1 for the street
-  // client, 12 for the satellite one), no gzip, progress messages on, 10 s time-out. 0 without them.
-  int Init(const gmengine::EngineServices& engine, int clientId = kStreetClientId);
+  // Over the engine's network threads, dispatcher and URL builder: the client (Street, or
+  // Satellite), no gzip, progress messages on, 10 s time-out. 0 without them.
+  int Init(const gmengine::EngineServices& engine,
+           gmengine::EngineClient client = gmengine::EngineClient::Street);
 
   // Asks for the batch; 0 for a key count outside 1..40, a repeat of the batch in flight, or a
-  // request that does not start. Kinds 0-2 use client id 1 and set the map-requesting flag, kind 3
-  // id 11, kind 4 id 12.
+  // request that does not start. Kinds 0-2 go as EngineClient::Street and set the map-requesting
+  // flag, kind 3 as OfflineBatch, kind 4 as Satellite.
   int RequestGrids(int kind, int level, int x, int y, const gmengine::CVArray<gmengine::GridKey>& keys,
                    int sequence, int flag);
   // Reads what has arrived of the batch in flight into state (the caller keeps it between calls)
@@ -81,7 +80,7 @@ class CGridHttpClient : public gmengine::OfflineGridClient {
   // Whether the answer buffer holds bytes of the request with this tag (this client's, not another's
   // under the same id).
   bool HoldsAnswerOf(int tag) const { return http_.HoldsAnswerOf(static_cast<unsigned int>(tag)) != 0; }
-  int GetClientID() const { return http_.GetClientID(); }
+  gmengine::EngineClient GetClientID() const { return http_.GetClientID(); }
 
   // OfflineGridClient
   int IsMapRequesting() const override { return mapRequesting_; }

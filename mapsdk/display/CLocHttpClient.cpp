@@ -14,11 +14,11 @@ namespace mapsdk {
 using gmengine::CVArray;
 using gmengine::CVString;
 
-int CLocHttpClient::Init(int clientId, const gmengine::EngineServices& engine) {
+int CLocHttpClient::Init(gmengine::EngineClient client, const gmengine::EngineServices& engine) {
   if (!engine.urls || !CHttpClient::Init(engine.Sockets(), engine.Dispatcher())) return 0;
   dispatcher_ = engine.Dispatcher();
   urls_ = engine.urls;
-  SetClientID(clientId);
+  SetClientID(client);
   SetReceiveBuffer(buffer_.data(), &length_, kBufferSize);
   SetUseGzip(1);
   return 1;
@@ -43,8 +43,9 @@ int CLocHttpClient::RequestLocation(const CVString& cellKey, const std::string& 
       if (key == requestKey_ && answer.type == LocationAnswerType::Location) {
         cached_ = answer;
         if (dispatcher_) {
-          dispatcher_->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue, gmengine::kHttpComplete,
-                                   GetClientID(), static_cast<int>(tag));
+          dispatcher_->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue,
+                                   ToInt(gmengine::EngineMsg::HttpComplete), ToInt(GetClientID()),
+                                   static_cast<int>(tag));
         }
         return 1;
       }

@@ -39,7 +39,7 @@ class CLocHttpClient : public gmengine::CHttpClient {
   static constexpr int kLocated = 161;
 
   // Over the engine's network threads, dispatcher and URL builder; 0 without them.
-  int Init(int clientId, const gmengine::EngineServices& engine);
+  int Init(gmengine::EngineClient client, const gmengine::EngineServices& engine);
   // 1 when the request started or a cached answer was posted (1003 on the engine queue).
   int RequestLocation(const gmengine::CVString& cellKey, const std::string& wifiRequest,
                       const std::string& wifiKey, unsigned int tag, int coordType);

@@ -68,21 +68,21 @@ int CLocUploader::Collect(const std::string& cellKey, const GpsFix& fix, const s
   return next;
 }
 
-void CLocUploader::OnHttpMessage(int message) {
+void CLocUploader::OnHttpMessage(gmengine::EngineMsg message) {
   switch (message) {
-    case gmengine::kHttpComplete:
+    case gmengine::EngineMsg::HttpComplete:
       inFlight_.RemoveAll();
       pending_ = false;
       break;
-    case gmengine::kHttpConnectFailed:
-    case gmengine::kHttpAttemptsOver:
-    case gmengine::kHttpTimeout:
-    case gmengine::kHttpMarkupPage:
+    case gmengine::EngineMsg::HttpConnectFailed:
+    case gmengine::EngineMsg::HttpAttemptsOver:
+    case gmengine::EngineMsg::HttpTimeout:
+    case gmengine::EngineMsg::HttpMarkupPage:
       entries_.Append(inFlight_);
       inFlight_.RemoveAll();
       pending_ = false;
       break;
-    case 1100:
+    case gmengine::EngineMsg::HttpPage:
       pending_ = false;
       break;
     default:

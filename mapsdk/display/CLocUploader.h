@@ -4,6 +4,7 @@
 #include "mapsdk/display/LocationTypes.h"
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace mapsdk {
 
@@ -23,7 +24,7 @@ class CLocUploader {
 
   // The next upload countdown in ms.
   int Collect(const std::string& cellKey, const GpsFix& fix, const std::string& wifiUploadText);
-  void OnHttpMessage(int message);
+  void OnHttpMessage(gmengine::EngineMsg message);
 
   static int IntervalForSpeed(double speed);
   const gmengine::CVArray<gmengine::CVString>& Entries() const { return entries_; }

@@ -24,8 +24,6 @@ using mapsdk::GridKind;
 
 namespace {
 
-constexpr int kMsgZoomStep = 8009;
-constexpr int kMsgOfflineCommand = 8013;
 constexpr int kFileCapacity = 500;
 
 constexpr std::uint32_t kSourceCopy = 0xCC0020;
@@ -39,8 +37,10 @@ constexpr int kSlideMax = 17;
 std::int64_t Abs(std::int64_t v) { return v < 0 ? -v : v; }
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
-bool IsFailure(int message) {
-  return message == kHttpConnectFailed || message == kHttpAttemptsOver || message == kHttpTimeout;
+// Every way a batch can end without its tiles.
+bool IsBatchFailure(EngineMsg message) {
+  return IsHttpConnectionFailure(message) || message == EngineMsg::HttpMarkupPage ||
+         message == EngineMsg::HttpBadAnswer || message == EngineMsg::HttpTooLarge;
 }
 
 bool IsPoiType(SearchType t) {
@@ -62,14 +62,14 @@ CMapControl::CMapControl(const EngineServices& engine) : engine_(engine) {
   disp_.SetIcons(engine_.platform);
 }
 
-void CMapControl::Post(int queue, int message, int wParam, int lParam) const {
+void CMapControl::Post(int queue, EngineMsg message, int wParam, int lParam) const {
   if (CVMsgDispatcher* dispatcher = engine_.Dispatcher())
-    dispatcher->PostMessage(queue, message, wParam, lParam);
+    dispatcher->PostMessage(queue, ToInt(message), wParam, lParam);
 }
 
-void CMapControl::Send(int queue, int message, int wParam, int lParam) const {
+void CMapControl::Send(int queue, EngineMsg message, int wParam, int lParam) const {
   if (CVMsgDispatcher* dispatcher = engine_.Dispatcher())
-    dispatcher->SendMessage(queue, message, wParam, lParam);
+    dispatcher->SendMessage(queue, ToInt(message), wParam, lParam);
 }
 
 CMapControl::~CMapControl() {
@@ -93,7 +93,7 @@ void CMapControl::SetLocation(mapsdk::CAppLocation* location) {
 
 void CMapControl::BuildLayers() {
   client_.Init(engine_);
-  satelliteClient_.Init(engine_, mapsdk::CGridHttpClient::kSatelliteClientId);
+  satelliteClient_.Init(engine_, EngineClient::Satellite);
   CVGlobalMan* global = engine_.platform;
   if (global) offlineStore_.Init(global->sysInfo.dataPath, CVString("10000001"), 0);
   offline_.Init(global);
@@ -169,7 +169,7 @@ int CMapControl::SetWindowRect(int left, int top, int right, int bottom) {
   fullRedraw_ = true;
   UpdateLayers();
   SendRepaint();
-  Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::ViewSettled), 0, 0);
+  Post(CVMsgDispatcher::kUIQueue, EngineMsg::ViewSettled, 0, 0);
   return 1;
 }
 
@@ -275,9 +275,9 @@ void CMapControl::UpdateBKGLayer() {
   RequestRepaint();
 }
 
-void CMapControl::RequestRepaint() { Post(CVMsgDispatcher::kUIQueue, kMsgRepaint, 0, 0); }
+void CMapControl::RequestRepaint() { Post(CVMsgDispatcher::kUIQueue, EngineMsg::Repaint, 0, 0); }
 
-void CMapControl::SendRepaint() { Send(CVMsgDispatcher::kUIQueue, kMsgRepaint, 0, 0); }
+void CMapControl::SendRepaint() { Send(CVMsgDispatcher::kUIQueue, EngineMsg::Repaint, 0, 0); }
 
 void CMapControl::CityCheck() {
   if (cityCenter_.x == 0 && cityCenter_.y == 0 && cityLevel_ == 0) {
@@ -336,7 +336,7 @@ void CMapControl::MoveTo(int x, int y, int animate, int refresh, int notify) {
       StepTowardTarget(true);
       gliding_ = true;
       fullRedraw_ = true;
-      Post(CVMsgDispatcher::kUIQueue, kMsgAnimationBegin, 0, 0);
+      Post(CVMsgDispatcher::kUIQueue, EngineMsg::AnimationBegin, 0, 0);
       SendRepaint();
       return;
     }
@@ -369,12 +369,12 @@ void CMapControl::MoveSmooth() {
     background_->Update();
     if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
     SendRepaint();
-    Send(CVMsgDispatcher::kUIQueue, kMsgAnimationEnd, 0, 0);
+    Send(CVMsgDispatcher::kUIQueue, EngineMsg::AnimationEnd, 0, 0);
     return;
   }
   StepTowardTarget(false);
   fullRedraw_ = true;
-  Post(CVMsgDispatcher::kUIQueue, kMsgAnimationBegin, 0, 0);
+  Post(CVMsgDispatcher::kUIQueue, EngineMsg::AnimationBegin, 0, 0);
   SendRepaint();
 }
 
@@ -395,11 +395,11 @@ void CMapControl::OnDragEnd(int originX, int originY, int endX, int endY) {
     sliding_ = false;
     UpdateLayers();
     SendRepaint();
-    Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::ViewSettled), 0, 0);
+    Post(CVMsgDispatcher::kUIQueue, EngineMsg::ViewSettled, 0, 0);
     return;
   }
   sliding_ = true;
-  Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SlideStep), 0, 0);
+  Post(CVMsgDispatcher::kUIQueue, EngineMsg::SlideStep, 0, 0);
 }
 
 bool CMapControl::SlideStep() {
@@ -434,7 +434,7 @@ bool CMapControl::SlideStep() {
     if (traffic_->IsShown() && StreetPendingEmpty()) traffic_->Update();
     CityCheck();
   } else {
-    Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SlideStep), 0, 0);
+    Post(CVMsgDispatcher::kUIQueue, EngineMsg::SlideStep, 0, 0);
   }
   fullRedraw_ = true;
   SendRepaint();
@@ -478,18 +478,18 @@ void CMapControl::MoveAlongPath(int packed, int direction) {
     const _VPoint p =
         direction ? path_->GetPartPt(part, index) : path_->GetPartPt(parts - 1 - part, n - 1 - index);
     MoveTo(p.x / 100, p.y / 100, 0, 1, 1);
-    Post(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::PathStep), next, direction);
+    Post(CVMsgDispatcher::kUIQueue, EngineMsg::PathStep, next, direction);
     return;
   }
   path_.reset();
 }
 
-int CMapControl::OnUIMessage(int message, int wParam, int lParam) {
+int CMapControl::OnUIMessage(EngineMsg message, int wParam, int lParam) {
   switch (message) {
-    case ToInt(EngineMsg::SlideStep):
+    case EngineMsg::SlideStep:
       SlideStep();
       return 0;
-    case ToInt(EngineMsg::PathStep):
+    case EngineMsg::PathStep:
       MoveAlongPath(wParam, lParam);
       return 0;
     default:
@@ -686,7 +686,7 @@ int CMapControl::Draw(CVDC& dc) {
   return 1;
 }
 
-void CMapControl::OnTileMessage(CGridLayer& layer, int message, int tag) {
+void CMapControl::OnTileMessage(CGridLayer& layer, EngineMsg message, int tag) {
   if (!layer.Request()) return;
   if (layer.Request()->OnHttpMessage(message, tag)) {
     fullRedraw_ = true;
@@ -723,9 +723,9 @@ void CMapControl::OnTileSuccess() {
   }
 }
 
-void CMapControl::OnOfflineMessage(int message, int tag) {
+void CMapControl::OnOfflineMessage(EngineMsg message, int tag) {
   if (tag != offline_.GetBatchSequence()) return;
-  if (message == kHttpData || message == kHttpComplete) {
+  if (message == EngineMsg::HttpData || message == EngineMsg::HttpComplete) {
     mapsdk::BatchParseState& state = client_.ParseState();
     CVArray<GridKey> keys;
     client_.ParseBatch(tag, state, keys);
@@ -743,7 +743,7 @@ void CMapControl::OnOfflineMessage(int message, int tag) {
       }
       if (saved > 0) ++offlineSaved_;
     }
-    if (message == kHttpComplete) {
+    if (message == EngineMsg::HttpComplete) {
       const bool any = offlineSaved_ > 0;
       offlineSaved_ = 0;
       if (!any) {
@@ -755,41 +755,41 @@ void CMapControl::OnOfflineMessage(int message, int tag) {
     }
     return;
   }
-  if (IsFailure(message) || message == kHttpBadAnswer || message == kHttpTooLarge ||
-      message == kHttpMarkupPage) {
+  if (IsBatchFailure(message)) {
     client_.CancelRequest();
     offlineSaved_ = 0;
     OnTileFailure();
   }
 }
 
-int CMapControl::OnMessage(int message, int wParam, int lParam) {
+int CMapControl::OnMessage(EngineMsg message, int wParam, int lParam) {
   if (!built_) return -1;
   switch (message) {
-    case CVMsgDispatcher::kTimerMessage:
-      offline_.OnTimer(message, wParam);
+    case EngineMsg::Timer:
+      offline_.OnTimer(ToInt(message), wParam);
       return -1;
-    case ToInt(EngineMsg::SlideStep):
+    case EngineMsg::SlideStep:
       SlideStep();
       return -1;
-    case kMsgZoomStep:
+    case EngineMsg::ZoomStep:
       ZoomStep();
       return -1;
-    case kMsgOfflineCommand:
+    case EngineMsg::OfflineCommand:
       offline_.OnCommand(wParam, lParam);
       return -1;
-    case CAppSearch::kMsgPoiBkgData:
+    case EngineMsg::PoiBkgData:
       OnPoiBkgData(static_cast<SearchError>(lParam));
       return -1;
     default:
       break;
   }
-  if (message < 1000 || (message > 1008 && message != kHttpMarkupPage)) return -1;
-  if (wParam == mapsdk::CGridHttpClient::kOfflineClientId) {
+  if (!IsHttpMessage(message) || message == EngineMsg::HttpPage) return -1;
+  const auto from = static_cast<EngineClient>(wParam);
+  if (from == EngineClient::OfflineBatch) {
     OnOfflineMessage(message, lParam);
     return -1;
   }
-  const bool satellite = wParam == mapsdk::CGridHttpClient::kSatelliteClientId;
+  const bool satellite = from == EngineClient::Satellite;
   CGridLayer& layer = satellite                                       ? *satellite_
                       : lParam >= mapsdk::CTrafficReq::kFirstSequence ? *traffic_
                                                                       : *street_;
@@ -797,16 +797,16 @@ int CMapControl::OnMessage(int message, int wParam, int lParam) {
   // Answers and failures of a batch no longer asked for change nothing, nor does an answer that
   // another client under the same id (another map's) asked for with the same number.
   if (!layer.Request() || lParam != layer.Request()->Sequence()) return -1;
-  if ((message == kHttpData || message == kHttpComplete) && !client.HoldsAnswerOf(lParam)) return -1;
-  if (IsFailure(message) || message == kHttpMarkupPage || message == kHttpBadAnswer ||
-      message == kHttpTooLarge) {
+  if ((message == EngineMsg::HttpData || message == EngineMsg::HttpComplete) && !client.HoldsAnswerOf(lParam))
+    return -1;
+  if (IsBatchFailure(message)) {
     client.CancelRequest();
     client.SetMapRequesting(0);
     OnTileFailure();
     return -1;
   }
   OnTileMessage(layer, message, lParam);
-  if (message != kHttpComplete) return -1;
+  if (message != EngineMsg::HttpComplete) return -1;
   client.SetMapRequesting(0);
   if (layer.Request()->Delivered() == 0) {
     // An answer without a single tile (a portal's page, a host that has none) is a failure too.

@@ -10,6 +10,7 @@
 #include "mapsdk/display/CVectorLayer.h"
 #include "mapsdk/engine/CComplexPt.h"
 #include "mapsdk/engine/EngineServices.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/offline/COfflineDataCache.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/raster/CDataDisp.h"
@@ -46,8 +47,8 @@ enum class MapLayerCode : int {
 // The map controller: its own map status (the camera: two controllers never share one), the layers (street,
 // satellite and traffic tiles, small places, search results, location), the tile client they share with the
 // offline map manager, and the moves and zooms that change what is shown. A change has the layers updated and
-// UI message 9 posted; the repaint draws every shown layer into the window's context. Main thread, except the
-// offline timer, which the offline map manager guards itself.
+// EngineMsg::Repaint posted; the repaint draws every shown layer into the window's context. Main thread,
+// except the offline timer, which the offline map manager guards itself.
 class CMapControl {
  public:
   // Where no tile is drawn: a light grey under a dotted grid that moves with the map.
@@ -99,26 +100,27 @@ class CMapControl {
   bool IsLayerShown(MapLayerCode code) const;
   // Every shown layer updated, then a repaint posted.
   void UpdateLayers();
-  // The background POI layer runs its request again (engine message 8010 comes here through
-  // OnMessage), then a repaint is posted.
+  // The background POI layer runs its request again (PoiBkgData comes here through OnMessage), then
+  // a repaint is posted.
   void UpdateBKGLayer();
   // Background POI data arrived (error 0) or failed: the layer takes it and the map repaints.
   void OnPoiBkgData(gmengine::SearchError error);
-  // The vector layers show the result of this type (from message 2000).
+  // The vector layers show the result of this type (from SearchResult).
   void OnSearchResult(gmengine::SearchType type, gmengine::SearchError error);
   // When a full redraw is due, paints background, grid and shown layers into the back buffer; then
   // copies the back buffer into the context (when valid) at the window's left and top.
   int Draw(CVDC& dc);
 
-  // An engine message for the map: HTTP messages of the tile clients (wParam the client id),
-  // 8008 and 8009 steps, 8010 background POI data, 8013 offline commands, timers.
-  int OnMessage(int message, int wParam, int lParam);
-  // A UI-queue message for the map: 8008 slide step, 8016 path step.
-  int OnUIMessage(int message, int wParam, int lParam);
+  // An engine message (EngineMsg) for the map: HTTP messages of the tile clients (wParam the
+  // EngineClient: Street, and traffic by its request numbers, OfflineBatch and Satellite),
+  // SlideStep and ZoomStep, PoiBkgData, OfflineCommand, timers.
+  int OnMessage(EngineMsg message, int wParam, int lParam);
+  // A UI-queue message for the map: SlideStep, PathStep.
+  int OnUIMessage(EngineMsg message, int wParam, int lParam);
   // One step of the slide after a fling: each drag-offset component of 6 pixels or more shrinks to
   // one less (17 at most), and the map moves by the offset; false when the slide has ended.
   bool SlideStep();
-  // A continuous move's step (8009). Nothing here drives one, so the step is always zero and it
+  // A continuous move's step (ZoomStep). Nothing here drives one, so the step is always zero and it
   // refreshes every layer, checks the city and repaints.
   void ZoomStep();
   bool IsSliding() const { return sliding_; }
@@ -183,13 +185,13 @@ class CMapControl {
   void ZoomFrames(int steps, bool in);
   void BuildLayers();
   void SizeGridRequests();
-  void OnTileMessage(mapsdk::CGridLayer& layer, int message, int tag);
-  void OnOfflineMessage(int message, int tag);
+  void OnTileMessage(mapsdk::CGridLayer& layer, EngineMsg message, int tag);
+  void OnOfflineMessage(EngineMsg message, int tag);
   void OnTileFailure();
   void OnTileSuccess();
   std::vector<mapsdk::CMapLayer*> Layers() const;
-  void Post(int queue, int message, int wParam, int lParam) const;
-  void Send(int queue, int message, int wParam, int lParam) const;
+  void Post(int queue, EngineMsg message, int wParam, int lParam) const;
+  void Send(int queue, EngineMsg message, int wParam, int lParam) const;
 
   EngineServices engine_;
   CVWnd* window_ = nullptr;

@@ -172,15 +172,14 @@ int InitMapStatus(CMapControl* control, int centerX, int centerY, int left, int 
 int MapControlMessageProc(CMapControl* control, int message, int wParam, int lParam) {
   if (!control) return -1;
   auto* block = static_cast<CMapControlBlock*>(control);
-  if ((message == kHttpConnectFailed || message == kHttpAttemptsOver || message == kHttpTimeout) &&
-      block->tapPending) {
+  if (IsHttpConnectionFailure(static_cast<EngineMsg>(message)) && block->tapPending) {
     // While a tap waits for its second step the layers stay as they are.
     control->GridClient().CancelRequest();
     control->GridClient().SetMapRequesting(0);
     control->OfflineMan().ContinueDownload(control->OfflineMan().GetHeadReceived(), 1);
     return -1;
   }
-  return control->OnMessage(message, wParam, lParam);
+  return control->OnMessage(static_cast<EngineMsg>(message), wParam, lParam);
 }
 
 void SetMapZoomLevel(CMapControl* control, int level, int flag1, int flag2) {

@@ -165,7 +165,9 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
   bool isUserLocationVisible() const;
 
   // Annotations stand on the map as views the delegate gives (a red pin by default), laid out
-  // on every repaint while their point lies within two view sizes of the visible map.
+  // on every repaint while their point lies within two view sizes of the visible map. Adding or
+  // removing annotations or overlays repaints once at the end of the run loop's turn: their views
+  // come (and a dropping pin falls) then.
   const std::vector<std::shared_ptr<GMKAnnotation>>& annotations() const;
   void addAnnotation(std::shared_ptr<GMKAnnotation> annotation);
   void addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations);
@@ -275,6 +277,12 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   void checkAnnotationViews();
   void showLocation();
   void removeAnnotationView(const GMKAnnotation* annotation);
+  void removeOverlayView(const GMKOverlay* overlay);
+  // Changes to the annotations and overlays made in one turn of the run loop are shown by one
+  // repaint when the turn ends, however many there were.
+  void repaintAfterThisTurn();
+  // A pin added in this turn falls (when it animates its drop) after that repaint.
+  void dropAfterRepaint(std::shared_ptr<GMKAnnotation> annotation);
   // A pin view that animates its drop falls from the top of the map onto its place.
   void dropPin(const GMKAnnotation* annotation);
   void selectAnnotationView(const std::shared_ptr<GMKAnnotationView>& view, bool needClear, bool needNotify);
@@ -352,7 +360,11 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   void setShowsUserLocation(bool shows);
 
  private:
+  void repaintNow();
+
   GMKMapView& view_;
+  bool repaintPosted_ = false;
+  std::vector<std::shared_ptr<GMKAnnotation>> pendingDrops_;
 };
 
 }  // namespace mapsdk

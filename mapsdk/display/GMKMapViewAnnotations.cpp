@@ -1,6 +1,10 @@
 // The map view's annotation, bubble, overlay and user-location views.
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "mapsdk/display/ActionPaopaoView.h"
 #include "mapsdk/display/CMapStatus.h"
@@ -12,6 +16,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/raster/CVWnd.h"
 #include "platform/foundation/Dictionary.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace mapsdk {
 
@@ -89,16 +94,18 @@ const std::vector<std::shared_ptr<GMKAnnotation>>& GMKMapView::annotations() con
 void GMKMapView::addAnnotation(std::shared_ptr<GMKAnnotation> annotation) {
   if (!annotation) return;
   internal_->annotations.push_back(annotation);
-  PostMapPaint();
-  internal_->dropPin(annotation.get());
+  internal_->repaintAfterThisTurn();
+  internal_->dropAfterRepaint(std::move(annotation));
 }
 
 void GMKMapView::addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations) {
   for (const auto& a : annotations) {
     if (a) internal_->annotations.push_back(a);
   }
-  PostMapPaint();
-  for (const auto& a : annotations) internal_->dropPin(a.get());
+  internal_->repaintAfterThisTurn();
+  for (const auto& a : annotations) {
+    if (a) internal_->dropAfterRepaint(a);
+  }
 }
 
 void GMKMapView::removeAnnotation(const std::shared_ptr<GMKAnnotation>& annotation) {
@@ -106,11 +113,23 @@ void GMKMapView::removeAnnotation(const std::shared_ptr<GMKAnnotation>& annotati
   auto& list = internal_->annotations;
   list.erase(std::remove(list.begin(), list.end(), annotation), list.end());
   internal_->removeAnnotationView(annotation.get());
-  PostMapPaint();
+  internal_->repaintAfterThisTurn();
 }
 
 void GMKMapView::removeAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations) {
-  for (const auto& a : annotations) removeAnnotation(a);
+  // One pass over the list for them all: many pins taken off at once cost what each of them does.
+  std::set<const GMKAnnotation*> leaving;
+  for (const auto& a : annotations) {
+    if (a) leaving.insert(a.get());
+  }
+  if (leaving.empty()) return;
+  auto& list = internal_->annotations;
+  std::erase_if(list, [&](const auto& a) { return leaving.count(a.get()) > 0; });
+  // A copy: the delegate told of a deselection may change the caller's list.
+  for (const auto& a : std::vector(annotations)) {
+    if (a) internal_->removeAnnotationView(a.get());
+  }
+  internal_->repaintAfterThisTurn();
 }
 
 std::shared_ptr<GMKAnnotationView> GMKMapView::viewForAnnotation(
@@ -148,73 +167,108 @@ const std::vector<std::shared_ptr<GMKOverlay>>& GMKMapView::overlays() const { r
 void GMKMapView::addOverlay(std::shared_ptr<GMKOverlay> overlay) {
   if (!overlay) return;
   internal_->overlays.push_back(std::move(overlay));
-  PostMapPaint();
+  internal_->repaintAfterThisTurn();
 }
 
 void GMKMapView::addOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays) {
   for (const auto& o : overlays) {
     if (o) internal_->overlays.push_back(o);
   }
-  PostMapPaint();
+  internal_->repaintAfterThisTurn();
 }
 
 void GMKMapView::insertOverlay(std::shared_ptr<GMKOverlay> overlay, std::size_t index) {
   if (!overlay) return;
   auto& list = internal_->overlays;
   list.insert(list.begin() + static_cast<std::ptrdiff_t>(std::min(index, list.size())), std::move(overlay));
-  PostMapPaint();
+  internal_->repaintAfterThisTurn();
 }
 
 void GMKMapView::exchangeOverlayAtIndex(std::size_t index1, std::size_t index2) {
   auto& list = internal_->overlays;
   if (index1 >= list.size() || index2 >= list.size()) return;
   std::swap(list[index1], list[index2]);
-  PostMapPaint();
+  internal_->repaintAfterThisTurn();
 }
 
 namespace {
 
 // Just after (or at) the sibling's place; nothing is inserted when the sibling is not listed.
-void InsertBeside(std::vector<std::shared_ptr<GMKOverlay>>& list, std::shared_ptr<GMKOverlay> overlay,
+void InsertBeside(GMKMapViewInternal& map, std::shared_ptr<GMKOverlay> overlay,
                   const std::shared_ptr<GMKOverlay>& sibling, bool above) {
   if (!overlay || !sibling) return;
+  auto& list = map.overlays;
   if (auto it = std::find(list.begin(), list.end(), sibling); it != list.end())
     list.insert(above ? it + 1 : it, std::move(overlay));
-  PostMapPaint();
+  map.repaintAfterThisTurn();
 }
 
 }  // namespace
 
 void GMKMapView::insertOverlayAboveOverlay(std::shared_ptr<GMKOverlay> overlay,
                                            const std::shared_ptr<GMKOverlay>& sibling) {
-  InsertBeside(internal_->overlays, std::move(overlay), sibling, true);
+  InsertBeside(*internal_, std::move(overlay), sibling, true);
 }
 
 void GMKMapView::insertOverlayBelowOverlay(std::shared_ptr<GMKOverlay> overlay,
                                            const std::shared_ptr<GMKOverlay>& sibling) {
-  InsertBeside(internal_->overlays, std::move(overlay), sibling, false);
+  InsertBeside(*internal_, std::move(overlay), sibling, false);
 }
 
 void GMKMapView::removeOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
   if (!overlay) return;
-  auto& views = internal_->overlayViews;
-  if (auto it = views.find(overlay.get()); it != views.end()) {
-    it->second->removeFromSuperview();
-    views.erase(it);
-  }
+  internal_->removeOverlayView(overlay.get());
   auto& list = internal_->overlays;
   list.erase(std::remove(list.begin(), list.end(), overlay), list.end());
-  PostMapPaint();
+  internal_->repaintAfterThisTurn();
 }
 
 void GMKMapView::removeOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays) {
-  for (const auto& o : overlays) removeOverlay(o);
+  std::set<const GMKOverlay*> leaving;
+  for (const auto& o : overlays) {
+    if (o) leaving.insert(o.get());
+  }
+  if (leaving.empty()) return;
+  for (const GMKOverlay* o : leaving) internal_->removeOverlayView(o);
+  std::erase_if(internal_->overlays, [&](const auto& o) { return leaving.count(o.get()) > 0; });
+  internal_->repaintAfterThisTurn();
 }
 
 std::shared_ptr<GMKOverlayView> GMKMapView::viewForOverlay(const std::shared_ptr<GMKOverlay>& overlay) const {
   if (!overlay) return nullptr;
   auto it = internal_->overlayViews.find(overlay.get());
   return it == internal_->overlayViews.end() ? nullptr : it->second;
+}
+
+// --- The working half: the repaint after a turn -----------------------------------------------
+
+void GMKMapViewInternal::repaintAfterThisTurn() {
+  if (repaintPosted_) return;
+  repaintPosted_ = true;
+  platform::RunLoop::main().performOnMain([weak = weak_from_this()] {
+    if (auto self = weak.lock()) self->repaintNow();
+  });
+}
+
+void GMKMapViewInternal::dropAfterRepaint(std::shared_ptr<GMKAnnotation> annotation) {
+  pendingDrops_.push_back(std::move(annotation));
+}
+
+void GMKMapViewInternal::repaintNow() {
+  auto keep = shared_from_this();
+  repaintPosted_ = false;
+  std::vector<std::shared_ptr<GMKAnnotation>> drops = std::move(pendingDrops_);
+  pendingDrops_.clear();
+  PostMapPaint();
+  // Pins taken off again in the same turn have no view and do not fall.
+  for (const auto& a : drops) dropPin(a.get());
+}
+
+void GMKMapViewInternal::removeOverlayView(const GMKOverlay* overlay) {
+  if (auto it = overlayViews.find(overlay); it != overlayViews.end()) {
+    it->second->removeFromSuperview();
+    overlayViews.erase(it);
+  }
 }
 
 // --- The working half: host conversions ----------------------------------------------------------

@@ -28,9 +28,10 @@ CVString DocumentsFile(const char* name) {
   return CVString::FromUtf8(folder + name);
 }
 
-bool IsHttpFailure(int message) {
-  return (message >= gmengine::kHttpConnectFailed && message <= gmengine::kHttpTooLarge) ||
-         message == gmengine::kHttpMarkupPage;
+bool IsHttpFailure(gmengine::EngineMsg message) {
+  return (message >= gmengine::EngineMsg::HttpConnectFailed &&
+          message <= gmengine::EngineMsg::HttpTooLarge) ||
+         message == gmengine::EngineMsg::HttpMarkupPage;
 }
 
 }  // namespace
@@ -349,9 +350,9 @@ bool GridReq::HasMissing() const {
   return false;
 }
 
-bool GridReq::OnHttpMessage(int message, int tag) {
+bool GridReq::OnHttpMessage(gmengine::EngineMsg message, int tag) {
   if (!client_ || tag != sequence_) return false;
-  if (message == gmengine::kHttpData || message == gmengine::kHttpComplete) {
+  if (message == gmengine::EngineMsg::HttpData || message == gmengine::EngineMsg::HttpComplete) {
     BatchParseState& state = client_->ParseState();
     CVArray<GridKey> keys;
     client_->ParseBatch(tag, state, keys);
@@ -363,7 +364,7 @@ bool GridReq::OnHttpMessage(int message, int tag) {
                  state.level, 0);
       changed = true;
     }
-    if (message == gmengine::kHttpComplete) client_->SetMapRequesting(0);
+    if (message == gmengine::EngineMsg::HttpComplete) client_->SetMapRequesting(0);
     return changed;
   }
   if (IsHttpFailure(message)) client_->CancelRequest();
@@ -375,7 +376,7 @@ void GridReqEx::Request() {
   BuildDrawList(true);
 }
 
-bool GridReqEx::OnHttpMessage(int message, int tag) {
+bool GridReqEx::OnHttpMessage(gmengine::EngineMsg message, int tag) {
   bool changed = GridReq::OnHttpMessage(message, tag);
   if (changed) RefreshFromCache(true);
   return changed;

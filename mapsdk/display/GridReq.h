@@ -71,7 +71,7 @@ class GridReq : public CReqBase {
   virtual void CacheLookup(GridTileList& tiles);
   virtual void BatchFetch(const gmengine::CVArray<gmengine::GridKey>& keys);
   // An engine message of the tile client with its request tag; true when tiles changed.
-  virtual bool OnHttpMessage(int message, int tag);
+  virtual bool OnHttpMessage(gmengine::EngineMsg message, int tag);
 
   const GridTileList& Pending() const { return pending_; }
   // Tiles the batch last sent brought (decoded or empty); whether a tile of the window still has
@@ -141,7 +141,7 @@ class GridReqEx : public GridReq {
   using GridReq::GridReq;
 
   void Request() override;
-  bool OnHttpMessage(int message, int tag) override;
+  bool OnHttpMessage(gmengine::EngineMsg message, int tag) override;
   // Steps of Request without any fetch; then the draw list and, with fallback, the substitutes.
   void RefreshFromCache(bool fallback);
 

@@ -6,6 +6,7 @@
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace gmengine {
 
@@ -37,12 +38,13 @@ int StartAppLocation(CAppLocation* block) {
                                                     mapsdk::LocMode::SatelliteAndNetwork};
   block->SetLocMode(kStartModes[block->startMode & 3]);
   CVMsgDispatcher* dispatcher = block->Services().Dispatcher();
-  return dispatcher ? dispatcher->SetTimer(kLocationTimerId, kLocationTimerMs) : 0;
+  return dispatcher ? dispatcher->SetTimer(ToInt(EngineTimer::Location), kLocationTimerMs) : 0;
 }
 
 int StopAppLocation(CAppLocation* block) {
   if (!block) return 0;
-  if (CVMsgDispatcher* dispatcher = block->Services().Dispatcher()) dispatcher->KillTimer(kLocationTimerId);
+  if (CVMsgDispatcher* dispatcher = block->Services().Dispatcher())
+    dispatcher->KillTimer(ToInt(EngineTimer::Location));
   return block->UnInit();
 }
 
@@ -58,11 +60,11 @@ int GetAppLocationMode(CAppLocation* block) { return block ? static_cast<int>(bl
 
 int LocationMessageProc(CAppLocation* block, int message, int wParam, int) {
   if (!block) return 0;
-  if (message == CVMsgDispatcher::kTimerMessage) {
-    if (wParam == kLocationTimerId) block->OnTimer();
+  if (message == ToInt(EngineMsg::Timer)) {
+    if (static_cast<EngineTimer>(wParam) == EngineTimer::Location) block->OnTimer();
     return 0;
   }
-  block->OnHttpMessage(message, wParam);
+  block->OnHttpMessage(static_cast<EngineMsg>(message), static_cast<EngineClient>(wParam));
   return 0;
 }
 

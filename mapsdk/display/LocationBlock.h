@@ -3,6 +3,7 @@
 
 #include "mapsdk/display/CAppLocation.h"
 #include "mapsdk/engine/EngineParts.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/engine/WeakHandles.h"
 
 namespace gmengine {
@@ -15,7 +16,7 @@ class CAppLocation : public mapsdk::CAppLocation, public EnginePart {
   // A handle for the map views: it empties when the engine destroys the block. Main thread.
   std::weak_ptr<CAppLocation> Handle() const { return handles_.Get(); }
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override;
-  // Timer 1000 killed, the sources stopped.
+  // EngineTimer::Location killed, the sources stopped.
   void Shutdown() override;
   int startMode = 3;
 
@@ -23,7 +24,6 @@ class CAppLocation : public mapsdk::CAppLocation, public EnginePart {
   WeakHandles<CAppLocation> handles_{this};
 };
 
-inline constexpr int kLocationTimerId = 1000;
 inline constexpr int kLocationTimerMs = 1000;
 
 // Bridge between the map view and the location block. Main thread, except the message procedure,

@@ -139,7 +139,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
   void Begin() {
     sockets_->Attach(shared_from_this());
     auto url = platform::URL::parse(r_.url);
-    if (!url) return Finish(kHttpConnectFailed);
+    if (!url) return Finish(EngineMsg::HttpConnectFailed);
     url_ = *url;
     attemptsLeft_ = std::max(1, r_.attempts);
     Attempt();
@@ -192,7 +192,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     std::string target = url_.scheme() + "://" + address.description() + url_.percentEncodedPath();
     if (url_.hasQuery()) target += "?" + url_.query();
     auto targetUrl = platform::URL::parse(target);
-    if (!targetUrl) return Finish(kHttpConnectFailed);
+    if (!targetUrl) return Finish(EngineMsg::HttpConnectFailed);
     platform::HTTPMessage message = platform::HTTPMessage::request(r_.post ? "POST" : "GET", *targetUrl);
     std::string host = url_.host().find(':') != std::string::npos ? "[" + url_.host() + "]" : url_.host();
     if (url_.port()) host += ":" + std::to_string(*url_.port());
@@ -234,8 +234,8 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
         if (!headerSeen_ && !OnHeader()) return;
         ReadBody();
         if (done_) return;
-        if (inflating_ && !inflateDone_) return Finish(kHttpBadAnswer);
-        return Finish(kHttpComplete);
+        if (inflating_ && !inflateDone_) return Finish(EngineMsg::HttpBadAnswer);
+        return Finish(EngineMsg::HttpComplete);
       case platform::HTTPReadStream::ErrorOccurred:
         return Failed(!headerSeen_);
     }
@@ -251,17 +251,17 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
       auto location = header->headerField("Location");
       std::optional<platform::URL> target;
       if (location) target = platform::URL::resolve(url_, *location);
-      if (!target) return Finish(kHttpBadAnswer), false;
-      return Finish(kHttpMarkupPage, target->absoluteString()), false;
+      if (!target) return Finish(EngineMsg::HttpBadAnswer), false;
+      return Finish(EngineMsg::HttpMarkupPage, target->absoluteString()), false;
     }
-    if (status < 200 || status >= 300) return Finish(kHttpBadAnswer), false;
+    if (status < 200 || status >= 300) return Finish(EngineMsg::HttpBadAnswer), false;
     if (startsWithIgnoringCase(header->headerField("Content-Type").value_or(""), "text/html")) {
-      return Finish(kHttpMarkupPage, r_.url), false;
+      return Finish(EngineMsg::HttpMarkupPage, r_.url), false;
     }
     std::string encoding = header->headerField("Content-Encoding").value_or("");
     if (startsWithIgnoringCase(encoding, "gzip") || startsWithIgnoringCase(encoding, "x-gzip")) {
       std::memset(&z_, 0, sizeof z_);
-      if (inflateInit2(&z_, 15 + 32) != Z_OK) return Finish(kHttpBadAnswer), false;
+      if (inflateInit2(&z_, 15 + 32) != Z_OK) return Finish(EngineMsg::HttpBadAnswer), false;
       inflating_ = true;
     }
     return true;
@@ -286,7 +286,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
         z_.next_out = out;
         z_.avail_out = sizeof out;
         int rc = inflate(&z_, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return Finish(kHttpBadAnswer);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return Finish(EngineMsg::HttpBadAnswer);
         std::size_t produced = sizeof out - z_.avail_out;
         if (produced && !Keep(out, produced)) return;
         grew = grew || produced > 0;
@@ -296,18 +296,18 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     }
     if (done_) return;
     ArmTimeout();
-    if (grew && r_.progress) Post(kHttpData, {});
+    if (grew && r_.progress) Post(EngineMsg::HttpData, {});
   }
 
   bool Keep(const std::uint8_t* bytes, std::size_t n) {
     decoded_ += n;
     if (decoded_ > r_.maxAnswer) {
-      Finish(kHttpTooLarge);
+      Finish(EngineMsg::HttpTooLarge);
       return false;
     }
     if (r_.limit <= 0) return true;
     if (received_.size() + n > static_cast<std::size_t>(r_.limit)) {
-      Finish(kHttpTooLarge);
+      Finish(EngineMsg::HttpTooLarge);
       return false;
     }
     received_.insert(received_.end(), bytes, bytes + n);
@@ -318,7 +318,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
   void Failed(bool beforeAnswer) {
     if (done_) return;
     Close();
-    if (!beforeAnswer) return Finish(kHttpTimeout);
+    if (!beforeAnswer) return Finish(EngineMsg::HttpTimeout);
     if (--attemptsLeft_ > 0) {
       headerSeen_ = false;
       received_.clear();
@@ -326,7 +326,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
       EndInflate();
       return Attempt();
     }
-    Finish(r_.attempts > 1 ? kHttpAttemptsOver : kHttpConnectFailed);
+    Finish(r_.attempts > 1 ? EngineMsg::HttpAttemptsOver : EngineMsg::HttpConnectFailed);
   }
 
   void ArmTimeout() {
@@ -334,7 +334,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     std::weak_ptr<Exchange> weak = weak_from_this();
     timer_ =
         sockets_->Loop().scheduleTimer(std::max(1, r_.timeoutMs) / 1000.0, false, [weak](platform::Timer&) {
-          if (auto self = weak.lock()) self->Finish(kHttpTimeout);
+          if (auto self = weak.lock()) self->Finish(EngineMsg::HttpTimeout);
         });
   }
 
@@ -355,7 +355,7 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     inflateDone_ = false;
   }
 
-  void Finish(int message, std::string redirect = {}) {
+  void Finish(EngineMsg message, std::string redirect = {}) {
     if (done_) return;
     done_ = true;
     Close();
@@ -363,11 +363,11 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
     sockets_->Detach(this);
   }
 
-  void Post(int message, std::string redirect) {
+  void Post(EngineMsg message, std::string redirect) {
     platform::MutexLock lock(core_->mutex);
     Core::Slot& s = core_->slots[r_.slot];
     if (s.generation != r_.generation) return;  // cancelled or replaced: not a word
-    if (message == kHttpData) {
+    if (message == EngineMsg::HttpData) {
       if (s.progressQueued) return;
       s.progressQueued = true;
       s.staged = true;
@@ -378,16 +378,17 @@ class CHttpClient::Exchange : public CVSocketMan::Job, public std::enable_shared
       s.exchange.reset();
       s.staged = false;
       s.stagedBody.clear();
-      if (message == kHttpComplete) core_->answers.push_back({r_.slot, r_.tag, std::move(received_)});
-      if (message == kHttpMarkupPage) {
+      if (message == EngineMsg::HttpComplete)
+        core_->answers.push_back({r_.slot, r_.tag, std::move(received_)});
+      if (message == EngineMsg::HttpMarkupPage) {
         core_->redirectUrl = std::move(redirect);
-        if (++core_->markupInARow >= kMaxMarkupPagesInARow) message = kHttpBadAnswer;
+        if (++core_->markupInARow >= kMaxMarkupPagesInARow) message = EngineMsg::HttpBadAnswer;
       }
     }
     if (core_->dispatcher &&
-        !core_->dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, message, core_->clientId,
+        !core_->dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, ToInt(message), core_->clientId,
                                         static_cast<int>(r_.tag)) &&
-        message == kHttpData) {
+        message == EngineMsg::HttpData) {
       s.progressQueued = false;  // refused by a full queue: the next bytes may try again
     }
   }
@@ -417,8 +418,6 @@ CHttpClient::~CHttpClient() {
   Detach(core_);
 }
 
-int CHttpClient::Init(const EngineServices& engine) { return Init(engine.Sockets(), engine.Dispatcher()); }
-
 int CHttpClient::Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher) {
   if (!sockets || !dispatcher) return 0;
   platform::MutexLock lock(core_->mutex);
@@ -427,7 +426,8 @@ int CHttpClient::Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher) {
   return 1;
 }
 
-void CHttpClient::SetClientID(int id) {
+void CHttpClient::SetClientID(EngineClient client) {
+  const int id = ToInt(client);
   int previous;
   {
     platform::MutexLock lock(core_->mutex);
@@ -440,9 +440,9 @@ void CHttpClient::SetClientID(int id) {
   registry()[id].push_back(core_);
 }
 
-int CHttpClient::GetClientID() const {
+EngineClient CHttpClient::GetClientID() const {
   platform::MutexLock lock(core_->mutex);
-  return core_->clientId;
+  return static_cast<EngineClient>(core_->clientId);
 }
 
 void CHttpClient::SetReceiveBuffer(void* buffer, int* length, int size) {
@@ -669,8 +669,9 @@ void DeliverInto(CHttpClient::Core& core, const platform::Data& body, unsigned t
 }
 }  // namespace
 
-void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
-  if (message != kHttpData && message != kHttpComplete) return;
+void CHttpClient::DeliverReceived(EngineClient client, EngineMsg message, int tag) {
+  if (message != EngineMsg::HttpData && message != EngineMsg::HttpComplete) return;
+  const int clientId = ToInt(client);
   std::vector<std::shared_ptr<Core>> cores;
   {
     platform::MutexLock lock(registryMutex);
@@ -684,7 +685,7 @@ void CHttpClient::DeliverReceived(int clientId, int message, int tag) {
   // Each client that holds bytes of a request with this tag gets its own; the others keep theirs.
   for (const auto& core : cores) {
     platform::MutexLock lock(core->mutex);
-    if (message == kHttpComplete) {
+    if (message == EngineMsg::HttpComplete) {
       auto answer = std::find_if(core->answers.begin(), core->answers.end(),
                                  [wanted](const Core::Answer& a) { return a.tag == wanted; });
       if (answer != core->answers.end()) {

@@ -4,41 +4,30 @@
 #include <vector>
 
 #include "mapsdk/engine/CVString.h"
-#include "mapsdk/engine/EngineServices.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 namespace gmengine {
 
 class CVMsgDispatcher;
 class CVSocketMan;
 
-// Engine messages of the HTTP client, posted on queue 1 with wParam = client id and lParam = the
-// request tag.
-enum HttpClientMessage {
-  kHttpData = 1002,           // answer bytes arrived (only with progress messages on)
-  kHttpComplete = 1003,       // answer complete: the body and its length are in the receive buffer
-  kHttpConnectFailed = 1004,  // name lookup, connect or send failed (a request with flag 0)
-  kHttpAttemptsOver = 1005,   // the same, after every attempt of a request with flag 1
-  kHttpTimeout = 1006,        // no progress within the time-out, or the connection broke mid-answer
-  kHttpBadAnswer = 1007,      // an HTTP error status, a redirect without a target, or a broken body
-  kHttpTooLarge = 1008,       // the answer does not fit the receive buffer or the maximum answer size
-  kHttpMarkupPage = 1120,     // a redirect, or a markup page in place of the answer
-};
-
 // A socket of a client, named to address one of its three requests. Opaque.
 struct CVSocket;
 
 // The engine's HTTP client. Requests run on the engine's socket thread (CVSocketMan, names looked
-// up on its resolver thread) and end in one engine message on queue 1 (HttpClientMessage). The
+// up on its resolver thread) and end in one engine message on queue 1 (the EngineMsg::Http... ones,
+// wParam the client id, lParam the request tag). The
 // received body reaches the caller's receive buffer and length word on the thread that takes the
 // message from the queue (the main thread), just before the message is handled, through
 // DeliverReceived; the socket thread never touches them. Each of the client's three sockets
 // carries one request at a time; a request goes on the socket named, or on the first.
 //
 // A request with flag 1 is tried up to three times while the connection cannot be made or the
-// request not sent, then answers 1005; with flag 0 it is tried once and answers 1004. A 3xx
-// answer with a Location, and a 2xx answer of type text/html, answer 1120: the redirect URL is
-// then the Location (or the request's own URL), for RepeatRequest(1). Five 1120 answers in a row
-// without a fresh request end in 1007 instead, so a page that keeps answering with markup cannot
+// request not sent, then answers HttpAttemptsOver; with flag 0 it is tried once and answers
+// HttpConnectFailed. A 3xx answer with a Location, and a 2xx answer of type text/html, answer
+// HttpMarkupPage: the redirect URL is then the Location (or the request's own URL), for
+// RepeatRequest(1). Five of them in a row without a fresh request end in HttpBadAnswer instead,
+// so a page that keeps answering with markup cannot
 // make the client loop. Gzip bodies are inflated whether asked for or not.
 //
 // Requests, settings and queries may come from any thread; the client must outlive none of its
@@ -61,22 +50,21 @@ class CHttpClient {
 
   // Takes the socket threads and message dispatcher of the engine that owns the client and readies
   // the three sockets; answers 1, or 0 without them.
-  int Init(const EngineServices& engine);
   int Init(CVSocketMan* sockets, CVMsgDispatcher* dispatcher);
   // The id the client's messages carry as wParam; DeliverReceived finds the client by it. Clients
   // may share an id: each still receives only the answers of its own requests.
-  void SetClientID(int id);
-  int GetClientID() const;
+  void SetClientID(EngineClient client);
+  EngineClient GetClientID() const;
   // The caller's buffer of size bytes and its received-length word; both stay the caller's and
   // must live as long as the client (or until replaced).
   void SetReceiveBuffer(void* buffer, int* length, int size);
   void SetUseGzip(int on);
   // The most bytes an answer may decode to (inflated, when gzipped), counted as they arrive;
-  // requests started afterwards answer 1008 past it. 0 goes back to the default: the receive
+  // requests started afterwards answer HttpTooLarge past it. 0 goes back to the default: the receive
   // buffer's size, or kDefaultMaxAnswerSize without a buffer.
   void SetMaxAnswerSize(int bytes);
   void SetTimeout(int ms);
-  // Progress messages (1002) as answer bytes arrive; at most one waits in the queue at a time.
+  // Progress messages (HttpData) as answer bytes arrive; at most one waits in the queue at a time.
   void SetNotifyProgress(int on);
 
   // One of the three sockets (index 0..2), null outside.
@@ -104,13 +92,13 @@ class CHttpClient {
   // The last request URL, or with redirect set the stored redirect URL; 1 when not empty.
   int GetRequestUrl(int redirect, CVString& url) const;
 
-  // The thread handling a 1002 or 1003 message of clientId calls this first: copies what arrived
-  // for the request tag into the receive buffer of the client under that id that asked for it (of
-  // each, when clients sharing the id used the same tag) and sets its length word. Each whole
-  // answer keeps its own body until then, whatever the socket carried since. A 1003 of a request
-  // cancelled meanwhile sets the length word to 0 (unless the buffer holds that very answer);
-  // nothing else happens without such a client.
-  static void DeliverReceived(int clientId, int message, int tag);
+  // The thread handling an HttpData or HttpComplete message of the client calls this first: copies
+  // what arrived for the request tag into the receive buffer of the client under that id that asked
+  // for it (of each, when clients sharing the id used the same tag) and sets its length word. Each
+  // whole answer keeps its own body until then, whatever the socket carried since. An HttpComplete
+  // of a request cancelled meanwhile sets the length word to 0 (unless the buffer holds that very
+  // answer); nothing else happens without such a client.
+  static void DeliverReceived(EngineClient client, EngineMsg message, int tag);
   // 1 when the receive buffer holds the bytes of the request with this tag (what DeliverReceived
   // last put there, all of it or the part that had arrived).
   int HoldsAnswerOf(unsigned int tag) const;

@@ -185,38 +185,48 @@ void CVMapEngine::Route(EngineSlot slot, EngineMsg message, int wParam, int lPar
   if (EnginePart* part = Part(slot)) part->OnEngineMessage(message, wParam, lParam);
 }
 
+void CVMapEngine::RouteHttp(EngineMsg message, EngineClient client, int tag) const {
+  const int wParam = ToInt(client);
+  switch (client) {
+    case EngineClient::OfflineTask: {
+      // The catalogue client's failures stay with it: it retries at its next tick.
+      const bool handed = ToInt(message) <= ToInt(EngineMsg::HttpComplete) ||
+                          message == EngineMsg::HttpBadAnswer || message == EngineMsg::HttpMarkupPage;
+      if (handed) Route(EngineSlot::OfflineTaskMan, message, wParam, tag);
+      break;
+    }
+    case EngineClient::Search:
+    case EngineClient::CityCenter:
+      Route(EngineSlot::Search, message, wParam, tag);
+      break;
+    case EngineClient::Location:
+    case EngineClient::LocationUpload:
+      Route(EngineSlot::Location, message, wParam, tag);
+      break;
+    case EngineClient::Street:
+    case EngineClient::OfflineBatch:
+    case EngineClient::Satellite:
+    default:
+      Route(EngineSlot::MapControl, message, wParam, tag);
+      break;
+  }
+}
+
 int CVMapEngine::EngineMessageProc(const VMessage& m) {
   const auto message = static_cast<EngineMsg>(m.message);
   const int wParam = m.wParam;
   const int lParam = m.lParam;
   if (message == EngineMsg::Timer) {
-    if (wParam == kOfflineTaskTimerId) Route(EngineSlot::OfflineTaskMan, message, wParam, lParam);
+    if (static_cast<EngineTimer>(wParam) == EngineTimer::OfflineTask)
+      Route(EngineSlot::OfflineTaskMan, message, wParam, lParam);
     Route(EngineSlot::Location, message, wParam, lParam);
     Route(EngineSlot::MapControl, message, wParam, lParam);
     return 0;
   }
   if (IsHttpMessage(message)) {
-    CHttpClient::DeliverReceived(wParam, m.message, lParam);
-    switch (static_cast<EngineClient>(wParam)) {
-      case EngineClient::OfflineTask: {
-        // The catalogue client's failures stay with it: it retries at its next tick.
-        const bool handed = m.message <= ToInt(EngineMsg::HttpComplete) ||
-                            message == EngineMsg::HttpBadAnswer || message == EngineMsg::HttpMarkupPage;
-        if (handed) Route(EngineSlot::OfflineTaskMan, message, wParam, lParam);
-        break;
-      }
-      case EngineClient::Search:
-      case EngineClient::CityCenter:
-        Route(EngineSlot::Search, message, wParam, lParam);
-        break;
-      case EngineClient::Location:
-      case EngineClient::LocationUpload:
-        Route(EngineSlot::Location, message, wParam, lParam);
-        break;
-      default:
-        Route(EngineSlot::MapControl, message, wParam, lParam);
-        break;
-    }
+    const auto client = static_cast<EngineClient>(wParam);
+    CHttpClient::DeliverReceived(client, message, lParam);
+    RouteHttp(message, client, lParam);
     return 0;
   }
   if (message == EngineMsg::PoiBkgData) {
@@ -268,7 +278,8 @@ int CVMapEngine::UIMessageProc(const VMessage& m) {
       if (EngineDisplay* display = Display()) display->MoveAlongPath(m.wParam, m.lParam);
       return 0;
     default:
-      // 2004 (it may come from the timer thread), 8011 and 8020 have no handler of their own.
+      // LocationChanged (it may come from the timer thread), TileActivity and ViewSettled have no
+      // handler of their own.
       return 0;
   }
 }

@@ -22,30 +22,27 @@ class CHttpClient;
 class CVMainGlobalMan;
 class CVWnd;
 
-// Engine messages and notifications of the engine core (the same codes as EngineMsg).
-inline constexpr int kMsgRepaint = ToInt(EngineMsg::Repaint);
-inline constexpr int kMsgSearchResult = ToInt(EngineMsg::SearchResult);
-inline constexpr int kMsgLocationChanged = ToInt(EngineMsg::LocationChanged);
-inline constexpr int kMsgAnimationBegin = ToInt(EngineMsg::AnimationBegin);
-inline constexpr int kMsgAnimationEnd = ToInt(EngineMsg::AnimationEnd);
-inline constexpr int kMsgOfflineState = ToInt(EngineMsg::OfflineState);
-inline constexpr int kOfflineTaskClientId = ToInt(EngineClient::OfflineTask);
-inline constexpr int kOfflineTaskTimerId = 1004;
+// Posted on the main thread by the UI procedure (EngineMsg::AnimationBegin, AnimationEnd).
 inline constexpr const char* NotificationEngineAnimationBegin = "NotificationEngineAnimationBegin";
 inline constexpr const char* NotificationEngineAnimationEnd = "NotificationEngineAnimationEnd";
 
 // The engine core: starts and stops the engine's threads and message flow, owns the parts the
-// display, search and offline maps install in its slots, and routes engine messages to them:
-//   timers (wParam the id): location and map control; timer 1004 also the offline task manager.
-//   HTTP messages (wParam the client id): client 9 to the offline task manager (only 1000-1003,
-//     1007 and 1120), clients 0 and 3 to the search, 2 and 5 to location, every other client (the
-//     tile clients) to the map control. 1002 and 1003 first fill the client's buffer.
-//   8010 to the display's background layer; any other engine message (8008, 8009, 8013, ...) to
-//     the map control, then location.
-// The UI procedure: 2000 to the notifier, then the display; 65289 to the notifier; 9, 8008 and
-// 8016 to the display; 8015 posts "NotificationEngineAnimationBegin" and has the display step
-// 0.01 s later on the main thread; 8018 posts "NotificationEngineAnimationEnd". Message 2004 is
-// not handed on: the notifier ignores it, and it may come from the timer thread.
+// display, search and offline maps install in its slots, and routes engine messages to them
+// (EngineMsg, EngineClient and EngineTimer name every id):
+//   Timer: to Location and MapControl; EngineTimer::OfflineTask to OfflineTaskMan first.
+//   HTTP messages (IsHttpMessage; wParam the client, lParam the request tag), after
+//     CHttpClient::DeliverReceived has filled the client's buffer for HttpData and HttpComplete:
+//     EngineClient::OfflineTask to OfflineTaskMan (HttpData, HttpComplete, HttpBadAnswer,
+//     HttpMarkupPage and the ones below HttpData; its failures stay with it); Search and
+//     CityCenter to Search; Location and LocationUpload to Location; Street, OfflineBatch,
+//     Satellite and any other id to MapControl.
+//   PoiBkgData to the display's OnPoiBkgData; any other message (SlideStep, ZoomStep,
+//     OfflineCommand, ...) to MapControl, then Location.
+// The UI procedure: SearchResult to the notifier, then the display; OfflineState to the notifier;
+// Repaint, SlideStep and PathStep to the display; AnimationBegin posts
+// "NotificationEngineAnimationBegin" and has the display step 0.01 s later on the main thread;
+// AnimationEnd posts "NotificationEngineAnimationEnd". LocationChanged is not handed on: the
+// notifier ignores it, and it may come from the timer thread.
 // Built by InitMapEngine; main thread except where noted.
 class CVMapEngine : public CVMsgHandler {
  public:
@@ -58,7 +55,7 @@ class CVMapEngine : public CVMsgHandler {
   CVMapEngine& operator=(const CVMapEngine&) = delete;
 
   // Marks the core started, starts the network threads and the dispatcher with the engine and UI
-  // procedures; with a map-control block the map is redrawn (UI message 9 sent at once), with a
+  // procedures; with a map-control block the map is redrawn (Repaint sent at once), with a
   // location block it is reset. 0 when the dispatcher cannot start, else 1.
   int Start();
   // Stops the dispatcher's timer thread and the network threads (requests in flight are dropped
@@ -124,6 +121,7 @@ class CVMapEngine : public CVMsgHandler {
 
  private:
   void Route(EngineSlot slot, EngineMsg message, int wParam, int lParam) const;
+  void RouteHttp(EngineMsg message, EngineClient client, int tag) const;
   // The display and the notifier taken out together, for the destructor to end outside the lock
   // (in a function of its own: the lock analysis does not look into destructors).
   std::pair<std::unique_ptr<EngineDisplay>, std::unique_ptr<EngineNotifier>> TakeOutputs()

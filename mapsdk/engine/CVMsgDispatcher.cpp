@@ -108,7 +108,8 @@ int CVMsgDispatcher::PostMessage(int queue, int message, int wParam, int lParam,
 bool CVMsgDispatcher::IsRepeatable(int queue, int message) {
   // Progress and repaint say "something changed"; a later one says it again. Completions and
   // failures are said once and must arrive.
-  return (queue == kEngineQueue && message == 1002) || (queue == kUIQueue && message == 9);
+  return (queue == kEngineQueue && message == ToInt(EngineMsg::HttpData)) ||
+         (queue == kUIQueue && message == ToInt(EngineMsg::Repaint));
 }
 
 int CVMsgDispatcher::SendMessage(int queue, int message, int wParam, int lParam) {
@@ -195,7 +196,7 @@ void CVMsgDispatcher::OnTimerTick(int elapsedMs) {
       firingId_ = id;
       firingThread_ = std::this_thread::get_id();
     }
-    if (handler) handler->EngineMessageProc({kTimerMessage, id, 0, nullptr});
+    if (handler) handler->EngineMessageProc({ToInt(EngineMsg::Timer), id, 0, nullptr});
     platform::MutexLock lock(mutex_);
     firing_ = false;
     changed_.notifyAll();

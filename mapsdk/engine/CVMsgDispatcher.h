@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "mapsdk/engine/EngineTypes.h"
 #include "platform/foundation/Mutex.h"
 #include "platform/foundation/NotificationCenter.h"
 
@@ -42,15 +43,15 @@ inline constexpr const char* NotificationEngineMessage = "NotificationEngineMess
 // queues the message and has "NotificationEngineMessage" posted on the main run loop; for each
 // such notification the main thread takes one message, from the UI queue before the engine queue,
 // and hands it to that queue's procedure. A queue holds 50 messages of the repeatable kinds (HTTP
-// progress 1002 on the engine queue, repaint 9 on the UI queue): a repeatable post to a queue
+// progress, EngineMsg::HttpData, on the engine queue, Repaint on the UI queue): a repeatable post to a queue
 // holding 50 or more is refused (0), since a later one says the same. Every other message (HTTP
 // completions and failures, commands, results) is queued whatever the count, so none is lost. SendMessage
 // runs a queue's procedure at once on the calling thread.
 //
 // Timers: a timer thread ticks every 100 ms; at each tick every timer adds 100 ms to its count,
-// and a timer whose count reached its interval calls the engine procedure with message 8 and its
-// id, on the timer thread, and counts again from 0. KillTimer waits for the timer's call when it
-// is running on the timer thread (unless called from that call), so a killed timer never runs
+// and a timer whose count reached its interval calls the engine procedure with EngineMsg::Timer
+// and its id (EngineTimer), on the timer thread, and counts again from 0. KillTimer waits for the timer's
+// call when it is running on the timer thread (unless called from that call), so a killed timer never runs
 // after KillTimer returns.
 //
 // Build and destroy it on the main thread; every other member is for any thread unless noted.
@@ -58,7 +59,6 @@ class CVMsgDispatcher {
  public:
   static constexpr int kQueueCapacity = 50;
   static constexpr int kTickMs = 100;
-  static constexpr int kTimerMessage = 8;
   enum Queue { kEngineQueue = 1, kUIQueue = 2 };
 
   CVMsgDispatcher();

@@ -22,7 +22,9 @@ enum class EngineSlot : int {
 class EnginePart {
  public:
   virtual ~EnginePart() = default;
-  // An engine-queue message or a timer tick (Timer, wParam the id) routed to this part.
+  // An engine-queue message or a timer tick routed to this part (CVMapEngine says which): for
+  // EngineMsg::Timer wParam is the EngineTimer, for an HTTP message the EngineClient and lParam the
+  // request tag.
   virtual int OnEngineMessage(EngineMsg message, int wParam, int lParam) {
     (void)message;
     (void)wParam;
@@ -44,17 +46,17 @@ class EnginePart {
 class EngineDisplay {
  public:
   virtual ~EngineDisplay() = default;
-  // UI message 9: the map drawn into the engine window's context and the window updated (window
+  // Repaint: the map drawn into the engine window's context and the window updated (window
   // null before CreateMapWindow).
   virtual void Repaint(CVWnd* window) { (void)window; }
-  // UI message 8008: the next step of a slide.
+  // SlideStep (UI queue): the next step of a slide.
   virtual void SlideStep() {}
-  // UI message 8016: the next step along the stored path.
+  // PathStep: the next step along the stored path.
   virtual void MoveAlongPath(int packed, int direction) {
     (void)packed;
     (void)direction;
   }
-  // 0.01 s after UI message 8015: the next animated-move step.
+  // 0.01 s after AnimationBegin: the next animated-move step.
   virtual void AnimationStep() {}
   // Start: the location object, when there is one, starts afresh.
   virtual void ResetLocation() {}
@@ -65,12 +67,12 @@ class EngineDisplay {
     (void)window, (void)centerX, (void)centerY, (void)left, (void)top, (void)right, (void)bottom, (void)level;
     return 1;
   }
-  // UI message 2000 after the notifier: the answer shown on the map (answer null when the message
+  // SearchResult after the notifier: the answer shown on the map (answer null when the message
   // came without one).
   virtual void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) {
     (void)type, (void)error, (void)answer;
   }
-  // Engine message 8010: background POI data arrived (or failed) for the background layer.
+  // PoiBkgData: background POI data arrived (or failed) for the background layer.
   virtual void OnPoiBkgData(SearchError error) { (void)error; }
   // A part was installed in the slot, or was there when the display was set: the display keeps
   // what it uses of it (and wires a new search to the map once).
@@ -85,9 +87,9 @@ class EngineDisplay {
 class EngineNotifier {
  public:
   virtual ~EngineNotifier() = default;
-  // UI message 2000 (answer null when the message came without one).
+  // SearchResult (answer null when the message came without one).
   virtual void OnSearchAnswer(SearchType type, SearchError error, const SearchAnswer* answer) = 0;
-  // UI message 65289.
+  // OfflineState.
   virtual void OnOfflineState(OfflineState state, int value) = 0;
 };
 

@@ -1,23 +1,29 @@
 #pragma once
 
-// The codes that travel through the engine's queues, and the search result codes the engine
-// routes and announces.
+// The ids that travel through the engine's queues (messages, HTTP clients, timers), and the search
+// result codes the engine routes and announces. Each id is named here and nowhere else; the
+// numbers are the engine's own and stay as they are.
 namespace gmengine {
 
 // Messages of the engine queue (1), the UI queue (2) and the timers.
 enum class EngineMsg : int {
-  Timer = 8,  // wParam the timer id
+  Timer = 8,  // wParam the timer (EngineTimer)
   Repaint = 9,
-  HttpData = 1002,  // HTTP client events: wParam the client id, lParam the request tag
-  HttpComplete = 1003,
-  HttpConnectFailed = 1004,
-  HttpAttemptsOver = 1005,
-  HttpTimeout = 1006,
-  HttpBadAnswer = 1007,
-  HttpTooLarge = 1008,
-  HttpMarkupPage = 1120,
-  SearchResult = 2000,     // wParam result type, lParam error
-  LocationChanged = 2004,  // lParam 0, or 201 when the network location failed
+  // HTTP client events, HttpFirst to HttpTooLarge, HttpPage and HttpMarkupPage: wParam the client
+  // (EngineClient), lParam the request tag. No client here posts HttpFirst, 1001 or HttpPage; the
+  // catalogue and location clients still take them.
+  HttpFirst = 1000,
+  HttpData = 1002,           // answer bytes arrived (only with progress messages on)
+  HttpComplete = 1003,       // answer complete: the body and its length are in the receive buffer
+  HttpConnectFailed = 1004,  // name lookup, connect or send failed (a request with flag 0)
+  HttpAttemptsOver = 1005,   // the same, after every attempt of a request with flag 1
+  HttpTimeout = 1006,        // no progress within the time-out, or the connection broke mid-answer
+  HttpBadAnswer = 1007,      // an HTTP error status, a redirect without a target, or a broken body
+  HttpTooLarge = 1008,       // the answer does not fit the receive buffer or the maximum answer size
+  HttpPage = 1100,           // a page in place of the answer, of an older client
+  HttpMarkupPage = 1120,     // a redirect, or a markup page in place of the answer
+  SearchResult = 2000,       // wParam result type, lParam error
+  LocationChanged = 2004,    // lParam 0, or 201 when the network location failed
   SlideStep = 8008,
   ZoomStep = 8009,
   PoiBkgData = 8010,  // wParam 510, lParam error
@@ -35,21 +41,39 @@ constexpr int ToInt(EngineMsg message) { return static_cast<int>(message); }
 // Every event the HTTP client posts, including the ones only the catalogue client hears of.
 constexpr bool IsHttpMessage(EngineMsg message) {
   const int m = ToInt(message);
-  return (m >= 1000 && m <= ToInt(EngineMsg::HttpTooLarge)) || m == 1100 ||
-         message == EngineMsg::HttpMarkupPage;
+  return (m >= ToInt(EngineMsg::HttpFirst) && m <= ToInt(EngineMsg::HttpTooLarge)) ||
+         message == EngineMsg::HttpPage || message == EngineMsg::HttpMarkupPage;
 }
 
-// The HTTP clients whose events the engine routes (wParam of the HTTP messages); every other id is
-// a tile client of the map.
+// The failures a request ends in when it could not reach the host or the host stopped answering.
+constexpr bool IsHttpConnectionFailure(EngineMsg message) {
+  return message == EngineMsg::HttpConnectFailed || message == EngineMsg::HttpAttemptsOver ||
+         message == EngineMsg::HttpTimeout;
+}
+
+// The HTTP clients (wParam of the HTTP messages). The engine routes the tile clients' events, and
+// those of any id not named here, to the map.
 enum class EngineClient : int {
-  Search = 0,
+  Search = 0,  // the user's searches and the small places
+  Street = 1,  // street tiles, and traffic by its request numbers
   Location = 2,
   CityCenter = 3,
   LocationUpload = 5,
-  OfflineTask = 9,
+  OfflineTask = 9,    // the offline catalogue
+  OfflineBatch = 11,  // tiles of an offline download
+  Satellite = 12,
 };
 
 constexpr int ToInt(EngineClient client) { return static_cast<int>(client); }
+
+// The engine's timers (wParam of EngineMsg::Timer).
+enum class EngineTimer : int {
+  Location = 1000,         // every 1000 ms
+  OfflineTask = 1004,      // catalogue tasks, every 5000 ms
+  OfflineDownload = 1005,  // the offline download's stall check, every 8000 ms
+};
+
+constexpr int ToInt(EngineTimer timer) { return static_cast<int>(timer); }
 
 // Result types of the search: the codes that travel in UI message 2000 and select the store slot.
 enum class SearchType : int {

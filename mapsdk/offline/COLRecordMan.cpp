@@ -1,6 +1,8 @@
 #include "mapsdk/offline/COLRecordMan.h"
 
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/CVerDatsetMan.h"
 #include "mapsdk/offline/OLRecordFile.h"
@@ -9,7 +11,6 @@
 namespace gmengine {
 
 namespace {
-constexpr int kOfflineCommand = 8013;
 const char* const kVersionFile = "OfflineVersion.dat";
 
 }  // namespace
@@ -202,9 +203,9 @@ int COLRecordMan::Start(int id) {
   COLUpdateRecord& record = updateList_.Records()[index];
   record.local.state = OfflineCityState::Queued;
   downloadQueue_.Add(record);
-  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 1, 0);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 1, 0);
   // Asking for a download is what switches downloading on.
-  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 12, 1);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 12, 1);
   updateList_.Write();
   return 1;
 }
@@ -214,7 +215,7 @@ int COLRecordMan::Stop(int id) {
   if (index < 0) return 0;
   updateList_.Records()[index].local.state = OfflineCityState::Stopped;
   RemoveFromQueue(id);
-  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 2, id);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 2, id);
   updateList_.Write();
   return 1;
 }
@@ -231,7 +232,7 @@ int COLRecordMan::Remove(int id) {
   for (const CVString& name : record.local.packages) updateList_.RemoveName(name);
   removalQueue_.Add(record);
   updateList_.Records().RemoveAt(index);
-  olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 3, id);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 3, id);
   updateList_.Write();
   return 1;
 }
@@ -272,7 +273,8 @@ int COLRecordMan::Progress(const COLUpdateRecord& record) {
     stored.local.savedRatio = stored.local.ratio;
     updateList_.Write();
   }
-  olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, 0, record.local.id);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kUIQueue, EngineMsg::OfflineState,
+                              ToInt(OfflineState::CityChanged), record.local.id);
   return 1;
 }
 
@@ -298,7 +300,7 @@ int COLRecordMan::WifiLog(int id) {
   if (!searchList_.Contains(id)) return 0;
   int added = wifilog_.Add(id);
   if (added == 0) return 0;
-  olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, added, id);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kUIQueue, EngineMsg::OfflineState, added, id);
   wifilog_.Write();
   return added;
 }
@@ -357,8 +359,11 @@ int COLRecordMan::MergeCityList(CVArray<COLUpdateRecord>& list) {
     }
   }
   for (COLUpdateRecord& r : list) Store(r);
-  if (updateAvailable) olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, 4, 0);
-  if (newCity) olrecord::PostEngineMessage(dispatcher_, 1, kOfflineCommand, 1, 0);
+  if (updateAvailable)
+    olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kUIQueue, EngineMsg::OfflineState,
+                                ToInt(OfflineState::NewerVersion), 0);
+  if (newCity)
+    olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 1, 0);
   return 1;
 }
 

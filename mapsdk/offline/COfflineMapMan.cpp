@@ -4,6 +4,7 @@
 #include "mapsdk/engine/CVMapEngine.h"
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/CVThread.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/offline/COLRecordMan.h"
 #include "mapsdk/offline/COfflineDataCache.h"
@@ -44,7 +45,7 @@ COfflineMapMan::COfflineMapMan() = default;
 
 COfflineMapMan::~COfflineMapMan() {
   OfflineScanThread().Join();
-  if (dispatcher_) dispatcher_->KillTimer(kTimerId);
+  if (dispatcher_) dispatcher_->KillTimer(ToInt(EngineTimer::OfflineDownload));
   SetRecordMan(nullptr);
 }
 
@@ -145,7 +146,8 @@ int COfflineMapMan::StartScan(int argument) {
     start.release();
   } else {
     scanRunning = 0;
-    olrecord::PostEngineMessage(dispatcher_, 2, kMsgOfflineState, 5, 1);
+    olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kUIQueue, EngineMsg::OfflineState,
+                                ToInt(OfflineState::PackagesDone), 1);
     installing = 0;
     return 0;
   }
@@ -232,9 +234,9 @@ void COfflineMapMan::SyncStallTimer(bool restart) {
   if (downloading && (restart || !stallTimerOn_)) {
     receivedAtTick_ = -1;
     stall_ = 0;
-    if (dispatcher_) dispatcher_->SetTimer(kTimerId, kTimerMs);
+    if (dispatcher_) dispatcher_->SetTimer(ToInt(EngineTimer::OfflineDownload), kTimerMs);
   } else if (!downloading && stallTimerOn_) {
-    if (dispatcher_) dispatcher_->KillTimer(kTimerId);
+    if (dispatcher_) dispatcher_->KillTimer(ToInt(EngineTimer::OfflineDownload));
   }
   stallTimerOn_ = downloading;
 }
@@ -358,8 +360,8 @@ void COfflineMapMan::StopAfterFailedSave() {
 }
 
 int COfflineMapMan::OnTimer(int message, int id) {
-  if (message != CVMsgDispatcher::kTimerMessage) return 0;
-  if (id != kTimerId) return 1;
+  if (message != ToInt(EngineMsg::Timer)) return 0;
+  if (id != ToInt(EngineTimer::OfflineDownload)) return 1;
   // The tile client belongs to the main thread, which also asks it for the map's own tiles. The
   // timer is killed (and a running tick waited for) before the manager goes, so self_ is still here.
   std::weak_ptr<COfflineMapMan*> self = self_;

@@ -9,6 +9,7 @@
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/CVThread.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/offline/COLUpdateRecord.h"
 #include "platform/foundation/Mutex.h"
 
@@ -45,11 +46,10 @@ struct tagOffLineFileInfo {
 // fetches the tiles its package files still lack in batches of at most ten through the grid
 // client into the grid data store, reports progress into the city's record, and starts the
 // package scan thread. One per map controller. Commands and answers come on the main thread,
-// timer 1005 on the timer thread; a lock keeps them apart (the timer skips a tick rather than
-// wait).
+// EngineTimer::OfflineDownload on the timer thread; a lock keeps them apart (the timer skips a tick rather
+// than wait).
 class COfflineMapMan {
  public:
-  static constexpr int kTimerId = 1005;
   static constexpr int kTimerMs = 8000;
   static constexpr int kBatchSize = 10;
   static constexpr int kFirstBatchSequence = 1000000;
@@ -71,9 +71,11 @@ class COfflineMapMan {
   void SetMapRequesting(int pending);
   int IsMapRequesting() const;
 
-  // Engine message 8013 (command, argument); 1 when handled, 0 when a command could not start.
+  // EngineMsg::OfflineCommand (command, argument); 1 when handled, 0 when a command could not
+  // start.
   int OnCommand(int command, int argument);
-  // Timer 1005 (message 8); 0 for another message. The tick comes on the dispatcher's thread; the
+  // EngineTimer::OfflineDownload (message EngineMsg::Timer); 0 for another message, 1 for another
+  // timer. The tick comes on the dispatcher's thread; the
   // stall check it asks for runs on the main thread, which owns the tile client.
   int OnTimer(int message, int id);
   // Advances the download after a batch answer or failure.

@@ -21,16 +21,16 @@ COfflineTaskMan::COfflineTaskMan(CVMapEngine* engine, CVMsgDispatcher* dispatche
       buffer_(kBufferSize) {}
 
 COfflineTaskMan::~COfflineTaskMan() {
-  if (dispatcher_) dispatcher_->KillTimer(kTimerId);
+  if (dispatcher_) dispatcher_->KillTimer(ToInt(EngineTimer::OfflineTask));
 }
 
 int COfflineTaskMan::Init() {
   if (!engine_ || !CHttpClient::Init(engine_->Services().Sockets(), dispatcher_)) return 0;
-  SetClientID(ToInt(EngineClient::OfflineTask));
+  SetClientID(EngineClient::OfflineTask);
   SetReceiveBuffer(buffer_.data(), &received_, kBufferSize);
   SetUseGzip(1);
   SetTimeout(10000);
-  if (dispatcher_) dispatcher_->SetTimer(kTimerId, kTimerMs);
+  if (dispatcher_) dispatcher_->SetTimer(ToInt(EngineTimer::OfflineTask), kTimerMs);
   return 1;
 }
 
@@ -76,10 +76,11 @@ int COfflineTaskMan::IsAnyClientBusy() const {
   return engine_ && engine_->IsAnySearchClientBusy() ? 1 : 0;
 }
 
-int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {
-  if (message == kHttpMarkupPage) {
+int COfflineTaskMan::OnMessage(int code, int wParam, int lParam) {
+  const auto message = static_cast<EngineMsg>(code);
+  if (message == EngineMsg::HttpMarkupPage) {
     RepeatRequest(0);
-  } else if (message == kHttpData || message == kHttpComplete) {
+  } else if (message == EngineMsg::HttpData || message == EngineMsg::HttpComplete) {
     int kind = 0, param = -1;
     {
       // Only the answer of the request running takes its task off the queue, once: a late message
@@ -92,7 +93,7 @@ int COfflineTaskMan::OnMessage(int message, int wParam, int lParam) {
       if (!tasks_.IsEmpty()) tasks_.RemoveAt(0);
     }
     HandleAnswer(kind, param);
-  } else if (message == CVMsgDispatcher::kTimerMessage && wParam == kTimerId) {
+  } else if (message == EngineMsg::Timer && static_cast<EngineTimer>(wParam) == EngineTimer::OfflineTask) {
     RunNextTask();
   }
   return 0;

@@ -5,6 +5,7 @@
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVString.h"
 #include "mapsdk/engine/EngineParts.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/offline/COLVersionInfo.h"
 #include "platform/foundation/Mutex.h"
 
@@ -22,14 +23,13 @@ struct tag_CommonTask {
   int param = -1;  // kind 3: the file code
 };
 
-// Fetches the offline catalogue files one at a time on engine timer 1004 (every 5000 ms), waiting
+// Fetches the offline catalogue files one at a time on EngineTimer::OfflineTask (every 5000 ms), waiting
 // while any pooled search client is busy, and hands each answer to the record manager. Timer
 // ticks arrive on the timer thread, answers on the main thread; the queue is guarded for that. The
 // engine core owns it.
 class COfflineTaskMan : public CHttpClient, public EnginePart {
  public:
   static constexpr int kBufferSize = 256000;
-  static constexpr int kTimerId = 1004;
   static constexpr int kTimerMs = 5000;
   enum FileCode { kVerDatset = 0, kCMRequire = 1, kMPZoomCtl = 2, kHotcity = 3, kSearch = 4 };
 
@@ -41,15 +41,16 @@ class COfflineTaskMan : public CHttpClient, public EnginePart {
                   CVerDatsetMan* versions);
   ~COfflineTaskMan() override;
 
-  // Sockets, client id 9, the receive buffer, gzip, 10 s time-out, timer 1004. 1; 0 when the
-  // client cannot be readied.
+  // Sockets, EngineClient::OfflineTask, the receive buffer, gzip, 10 s time-out, the timer. 1; 0
+  // when the client cannot be readied.
   int Init();
   int AddHttpClient(CHttpClient* client);
   // Queues the offline city task list; the argument does not change the URL. 0.
   int AddCityListTask(int unused);
   // Queues the catalogue file with its code. 0.
   int AddUpdateFileTask(const CVString& fileName, int code);
-  // Engine messages of client 9 and timer 1004 (message 8, wParam 1004). 0.
+  // The HTTP messages of its client (EngineMsg, EngineClient::OfflineTask) and its timer ticks
+  // (EngineMsg::Timer, wParam EngineTimer::OfflineTask). 0.
   int OnMessage(int message, int wParam, int lParam);
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
     return OnMessage(ToInt(message), wParam, lParam);

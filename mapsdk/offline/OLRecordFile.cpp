@@ -131,8 +131,8 @@ bool GetInt(const cJSON* object, const char* key, int& out) {
 
 int TextToInt(const CVString& text) { return text.IsEmpty() ? 0 : vwtoi(text.GetBuffer()); }
 
-int PostEngineMessage(CVMsgDispatcher* dispatcher, int queue, int message, int wParam, int lParam) {
-  return dispatcher ? dispatcher->PostMessage(queue, message, wParam, lParam) : 0;
+int PostEngineMessage(CVMsgDispatcher* dispatcher, int queue, EngineMsg message, int wParam, int lParam) {
+  return dispatcher ? dispatcher->PostMessage(queue, ToInt(message), wParam, lParam) : 0;
 }
 
 }  // namespace gmengine::olrecord

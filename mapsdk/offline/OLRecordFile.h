@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mapsdk/engine/CVString.h"
+#include "mapsdk/engine/EngineTypes.h"
 
 // Reading and writing of the offline record files: JSON texts in the engine's double-byte code
 // page, written whole with one trailing zero byte. Any thread.
@@ -46,7 +47,7 @@ bool GetInt(const cJSON* object, const char* key, int& out);
 // The decimal value of a version text (0 when empty).
 int TextToInt(const CVString& text);
 // Posts an engine message when there is a dispatcher; 1 when queued.
-int PostEngineMessage(CVMsgDispatcher* dispatcher, int queue, int message, int wParam, int lParam);
+int PostEngineMessage(CVMsgDispatcher* dispatcher, int queue, EngineMsg message, int wParam, int lParam);
 
 }  // namespace gmengine::olrecord
 

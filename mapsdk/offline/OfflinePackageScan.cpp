@@ -14,6 +14,8 @@
 
 #include "mapsdk/engine/CVFile.h"
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVMsgDispatcher.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "mapsdk/engine/MD5.h"
 #include "mapsdk/engine/UIDeviceDiskSpace.h"
 #include "mapsdk/engine/VCodePage.h"
@@ -32,7 +34,8 @@ constexpr double kSpareBytes = 5242880.0;
 constexpr int kMaxEntryName = 256;
 
 void PostState(const OfflineScanContext& context, int state, int value) {
-  olrecord::PostEngineMessage(context.dispatcher, 2, kMsgOfflineState, state, value);
+  olrecord::PostEngineMessage(context.dispatcher, CVMsgDispatcher::kUIQueue, EngineMsg::OfflineState, state,
+                              value);
 }
 
 CVString FileNameOf(const CVString& path) {

@@ -30,8 +30,8 @@ int CAppSearch::Start() {
 
 void CAppSearch::Stop() { man_.Stop(); }
 
-void CAppSearch::Post(int queue, int message, int wParam, int lParam) {
-  if (dispatcher_) dispatcher_->PostMessage(queue, message, wParam, lParam);
+void CAppSearch::Post(int queue, EngineMsg message, int wParam, int lParam) {
+  if (dispatcher_) dispatcher_->PostMessage(queue, ToInt(message), wParam, lParam);
 }
 
 void CAppSearch::PostResult(SearchType type, SearchError error, std::shared_ptr<const SearchAnswer> answer) {
@@ -162,39 +162,40 @@ int CAppSearch::GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>&
   return man_.PoiBkgCache().Get(word, tiles, missing);
 }
 
-int CAppSearch::OnMessage(int message, int clientId, int tag) {
+int CAppSearch::OnHttpMessage(EngineMsg message, EngineClient client, int tag) {
   const unsigned utag = static_cast<unsigned>(tag);
-  const bool background = clientId == CSearchMan::kSearchClientId && utag >= kFirstBkgSeq;
+  const bool background = client == EngineClient::Search && utag >= kFirstBkgSeq;
   if (background) return OnBkgMessage(message, utag);
-  if ((clientId == CSearchMan::kSearchClientId && utag < searchSeq_) ||
-      (clientId == CSearchMan::kCityClientId && utag < citySeq_)) {
+  if ((client == EngineClient::Search && utag < searchSeq_) ||
+      (client == EngineClient::CityCenter && utag < citySeq_)) {
     return -1;
   }
-  if (message == kHttpComplete && clientId == CSearchMan::kSearchClientId) {
+  if (message == EngineMsg::HttpComplete && client == EngineClient::Search) {
     const SearchAnswer answer = man_.ParseAnswer(man_.SearchBuffer(), man_.SearchLength(), expectedType_);
     if (HasRecord(answer.record)) SetResult(answer.record, answer.type);
     if (answer.type == SearchType::PoiBkgData) {
-      Post(CVMsgDispatcher::kEngineQueue, kMsgPoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(answer.error));
+      Post(CVMsgDispatcher::kEngineQueue, EngineMsg::PoiBkgData, ToInt(SearchType::PoiBkgData),
+           ToInt(answer.error));
     } else {
       PostResult(answer.type, answer.error, Detach(answer));
     }
     return 0;
   }
-  if (message == kHttpComplete && clientId == CSearchMan::kCityClientId) {
+  if (message == EngineMsg::HttpComplete && client == EngineClient::CityCenter) {
     if (man_.ParseCityCenterAnswer(man_.CityBuffer(), man_.CityLength())) currentCity_ = &man_.CurrentCity();
     return 0;
   }
-  if (clientId != CSearchMan::kSearchClientId) return 0;
+  if (client != EngineClient::Search) return 0;
   switch (message) {
-    case kHttpConnectFailed:
-    case kHttpAttemptsOver:
-    case kHttpTimeout:
+    case EngineMsg::HttpConnectFailed:
+    case EngineMsg::HttpAttemptsOver:
+    case EngineMsg::HttpTimeout:
       PostResult(expectedType_, SearchError::Network);
       break;
-    case kHttpBadAnswer:
+    case EngineMsg::HttpBadAnswer:
       PostResult(expectedType_, SearchError::BadAnswer);
       break;
-    case kHttpMarkupPage:
+    case EngineMsg::HttpMarkupPage:
       man_.SearchClient().RepeatRequest(1);
       break;
     default:
@@ -203,29 +204,29 @@ int CAppSearch::OnMessage(int message, int clientId, int tag) {
   return 0;
 }
 
-int CAppSearch::OnBkgMessage(int message, unsigned tag) {
+int CAppSearch::OnBkgMessage(EngineMsg message, unsigned tag) {
   if (tag < bkgSeq_) return -1;
   SearchError error = SearchError::None;
   switch (message) {
-    case kHttpComplete: {
+    case EngineMsg::HttpComplete: {
       const SearchAnswer answer = man_.ParseAnswer(man_.SearchBuffer(), man_.SearchLength(),
                                                    SearchType::PoiBkgData, SearchType::PoiBkgData);
       if (HasRecord(answer.record)) SetResult(answer.record, answer.type);
       error = answer.error;
       break;
     }
-    case kHttpConnectFailed:
-    case kHttpAttemptsOver:
-    case kHttpTimeout:
+    case EngineMsg::HttpConnectFailed:
+    case EngineMsg::HttpAttemptsOver:
+    case EngineMsg::HttpTimeout:
       error = SearchError::Network;
       break;
-    case kHttpBadAnswer:
+    case EngineMsg::HttpBadAnswer:
       error = SearchError::BadAnswer;
       break;
     default:
       return 0;
   }
-  Post(CVMsgDispatcher::kEngineQueue, kMsgPoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(error));
+  Post(CVMsgDispatcher::kEngineQueue, EngineMsg::PoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(error));
   return 0;
 }
 

@@ -18,15 +18,13 @@ class CVMapEngine;
 class CVMsgDispatcher;
 
 // The engine-side search: turns a search call into one request of the request manager, takes the
-// answer off the engine queue, keeps the parsed record by result type and announces it with UI
-// message 2000 (wParam type, lParam error, and the answer itself, detached); background POI
-// answers go to the engine queue as 8010. One per engine, which owns it (the core's search slot)
-// and hands it the search clients' messages. Main thread; no lock guards the sequence numbers or
-// the store, as the answers come back on the main thread too.
+// answer off the engine queue, keeps the parsed record by result type and announces it with
+// EngineMsg::SearchResult on the UI queue (wParam type, lParam error, and the answer itself,
+// detached); background POI answers go to the engine queue as PoiBkgData. One per engine, which owns it (the
+// core's search slot) and hands it the search clients' messages. Main thread; no lock guards the sequence
+// numbers or the store, as the answers come back on the main thread too.
 class CAppSearch : public EnginePart {
  public:
-  static constexpr int kMsgPoiBkgData = ToInt(EngineMsg::PoiBkgData);
-
   // The engine's search object, made, started and installed in the engine core when it has none;
   // null without an engine core.
   static CAppSearch* install(CVMainGlobalMan& global);
@@ -39,7 +37,7 @@ class CAppSearch : public EnginePart {
   void Stop();
   void Shutdown() override { Stop(); }
   int OnEngineMessage(EngineMsg message, int wParam, int lParam) override {
-    return OnMessage(ToInt(message), wParam, lParam);
+    return OnHttpMessage(message, static_cast<EngineClient>(wParam), lParam);
   }
 
   // Entry points: 0 when the URL cannot be built or the request not sent, else 1. An answer at
@@ -68,8 +66,9 @@ class CAppSearch : public EnginePart {
   int GetPoiBkgData(const CVString& word, CVArray<tag_PoiBkgDataElem>& tiles,
                     CVArray<tag_PoiBkgDataElem>& missing);
 
-  // Handles a message of the search clients; -1 for a stale answer, else 0.
-  int OnMessage(int message, int clientId, int tag);
+  // Handles an HTTP message of the search clients (Search, CityCenter) with the request's tag; -1
+  // for a stale answer, else 0.
+  int OnHttpMessage(EngineMsg message, EngineClient client, int tag);
 
   // Keeps the record as the latest of its type (POI lists by value, the rest as views).
   void SetResult(const SearchRecord& record, SearchType type);
@@ -81,14 +80,19 @@ class CAppSearch : public EnginePart {
   unsigned GetSearchSeq() const { return searchSeq_; }
 
   CSearchMan& SearchMan() { return man_; }
+  // A request of the search client is on its way to the map service: the user's search or the
+  // small places', which share it.
+  bool IsSearching() const { return man_.SearchClient().IsBusy() != 0; }
+  // The city at the map's centre is being asked for.
+  bool IsFindingCity() const { return man_.CityClient().IsBusy() != 0; }
 
  private:
   // The engine core that owns it, the dispatcher its announcements go through and the folder of the
   // background POI files (none owned; the engine global outlives the core).
   CAppSearch(CVMapEngine* engine, CVMsgDispatcher* dispatcher, const CVString& dataFolder);
   // An engine message of a background POI request.
-  int OnBkgMessage(int message, unsigned tag);
-  void Post(int queue, int message, int wParam, int lParam);
+  int OnBkgMessage(EngineMsg message, unsigned tag);
+  void Post(int queue, EngineMsg message, int wParam, int lParam);
   void PostResult(SearchType type, SearchError error, std::shared_ptr<const SearchAnswer> answer = nullptr);
   // Stores and announces an answer at hand; an empty POI answer is "nothing found" when emptyIsError.
   void Immediate(const SearchAnswer& answer, bool emptyIsError);

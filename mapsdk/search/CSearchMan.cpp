@@ -115,11 +115,11 @@ int CSearchMan::Start(CVMapEngine* engine) {
   if (!searchClient_.Init(services.Sockets(), services.Dispatcher()) ||
       !cityClient_.Init(services.Sockets(), services.Dispatcher()))
     return 0;
-  searchClient_.SetClientID(kSearchClientId);
+  searchClient_.SetClientID(EngineClient::Search);
   searchClient_.SetReceiveBuffer(searchBuffer_.get(), &searchLength_, kSearchBufferSize);
   searchClient_.SetUseGzip(1);
   searchClient_.SetTimeout(20000);
-  cityClient_.SetClientID(kCityClientId);
+  cityClient_.SetClientID(EngineClient::CityCenter);
   cityClient_.SetReceiveBuffer(cityBuffer_.get(), &cityLength_, kCityBufferSize);
   cityClient_.SetUseGzip(1);
   poiCache_.SetCapacity(5);

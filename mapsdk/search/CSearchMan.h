@@ -31,15 +31,13 @@ struct SearchRequest {
 };
 
 // The request manager of the search engine: builds request URLs, sends them on the search client
-// (id 0) or the city-centre client (id 3), answers repeated requests from its caches and parses
-// answers into records. The records of cached types belong to their cache; all others are members
-// overwritten by the next answer of their type. Main thread.
+// (EngineClient::Search) or the city-centre client (EngineClient::CityCenter), answers repeated requests from
+// its caches and parses answers into records. The records of cached types belong to their cache; all others
+// are members overwritten by the next answer of their type. Main thread.
 class CSearchMan {
  public:
   static constexpr int kSearchBufferSize = 256000;
   static constexpr int kCityBufferSize = 15360;
-  static constexpr int kSearchClientId = ToInt(EngineClient::Search);
-  static constexpr int kCityClientId = ToInt(EngineClient::CityCenter);
 
   using RecordCache = CAppDataCache<CachedSearchRecord>;
 
@@ -92,7 +90,9 @@ class CSearchMan {
   int ParseCityCenterAnswer(const char* body, int length);
 
   CHttpClient& SearchClient() { return searchClient_; }
+  const CHttpClient& SearchClient() const { return searchClient_; }
   CHttpClient& CityClient() { return cityClient_; }
+  const CHttpClient& CityClient() const { return cityClient_; }
   const char* SearchBuffer() const { return searchBuffer_.get(); }
   int SearchLength() const { return searchLength_; }
   const char* CityBuffer() const { return cityBuffer_.get(); }

@@ -39,6 +39,9 @@ std::string file() { return folder() + "/Events.archive"; }
 struct Stored {
   std::int64_t nextIdentifier = 1;
   std::vector<CalendarEvent> events;
+  // The file is there but reading it failed: what it holds is unknown, so nothing may be written
+  // over it.
+  bool unread = false;
 };
 
 CalendarEvent eventFrom(const Dictionary& d) {
@@ -72,11 +75,17 @@ Value valueOf(const CalendarEvent& e) {
   return d;
 }
 
-// An unreadable file reads as an empty calendar; the next save replaces it.
+// A damaged file reads as an empty calendar, which the next save replaces; a file that could not be
+// read at all is marked so, and is not replaced.
 Stored load() {
   Stored s;
   auto data = FileManager::contentsAtPath(file());
-  if (!data) return s;
+  if (!data) {
+    // Something else standing at the file's path is no calendar: the save that meets it fails.
+    bool isDirectory = false;
+    s.unread = FileManager::fileExistsAtPath(file(), &isDirectory) && !isDirectory;
+    return s;
+  }
   auto root = KeyedUnarchiver::unarchiveObjectWithData(*data);
   if (!root) return s;
   auto dict = root->dictionaryValue();
@@ -158,6 +167,10 @@ bool CalendarStore::saveEvent(CalendarEvent& event, Error* error) {
     return false;
   }
   Stored s = load();
+  if (s.unread) {
+    fail(error, CalendarError::ReadFailed, "The calendar could not be read.");
+    return false;
+  }
   auto it = std::find_if(s.events.begin(), s.events.end(), [&](const CalendarEvent& e) {
     return !event.eventIdentifier.empty() && e.eventIdentifier == event.eventIdentifier;
   });
@@ -179,6 +192,10 @@ bool CalendarStore::removeEvent(std::string_view eventIdentifier, Error* error) 
     return false;
   }
   Stored s = load();
+  if (s.unread) {
+    fail(error, CalendarError::ReadFailed, "The calendar could not be read.");
+    return false;
+  }
   auto it = std::find_if(s.events.begin(), s.events.end(),
                          [&](const CalendarEvent& e) { return e.eventIdentifier == eventIdentifier; });
   if (it == s.events.end()) {

@@ -16,7 +16,8 @@ enum class CalendarError {
   AccessDenied = 1,   // the user has not allowed access to the calendar
   DatesInverted = 2,  // the event ends before it starts
   NoSuchEvent = 3,
-  WriteFailed = 4
+  WriteFailed = 4,
+  ReadFailed = 5  // the calendar's file is there but could not be read: nothing was changed
 };
 
 enum class CalendarAuthorizationStatus { NotDetermined = 0, Restricted = 1, Denied = 2, Authorized = 3 };

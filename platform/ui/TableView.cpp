@@ -129,47 +129,37 @@ void TableView::load() {
   tile();
 }
 
-void TableView::computeLayout() {
-  sections_.clear();
+void TableView::layoutSectionEnds(SectionLayout& l, int s, bool header) {
   auto ds = dataSource_.lock();
   auto d = tableDelegate();
+  const bool grouped = style_ == TableViewStyle::Grouped;
+  std::optional<std::string>& title = header ? l.headerTitle : l.footerTitle;
+  title = header ? ds->titleForHeaderInSection(*this, s) : ds->titleForFooterInSection(*this, s);
+  if (title && title->empty()) title.reset();
+  const double base = header ? sectionHeaderHeight_ : sectionFooterHeight_;
+  std::optional<double> h =
+      d ? (header ? d->heightForHeaderInSection(*this, s) : d->heightForFooterInSection(*this, s))
+        : std::nullopt;
+  if (!h) h = title ? base + (grouped ? 36 : 0) : (grouped ? base : 0);
+  (header ? l.headerHeight : l.footerHeight) = std::max(0.0, *h);
+}
+
+double TableView::askRowHeight(TableViewDelegate* d, int s, int r) {
+  double h = rowHeight_;
+  if (d)
+    if (auto dh = d->heightForRowAtIndexPath(*this, IndexPath{s, r})) h = *dh;
+  return std::max(0.0, h);
+}
+
+double TableView::layoutTableEnds() {
   double width = bounds().size.width;
   double y = tableHeaderView_ ? tableHeaderView_->frame().size.height : 0;
   if (tableHeaderView_) tableHeaderView_->setFrame(Rect(0, 0, width, y));
-  int n = ds ? std::max(0, ds->numberOfSectionsInTableView(*this).value_or(1)) : 0;
-  bool grouped = style_ == TableViewStyle::Grouped;
-  for (int s = 0; s < n; ++s) {
-    SectionLayout l;
-    l.y = y;
-    l.rows = std::max(0, ds->numberOfRowsInSection(*this, s));
-    l.headerTitle = ds->titleForHeaderInSection(*this, s);
-    if (l.headerTitle && l.headerTitle->empty()) l.headerTitle.reset();
-    l.footerTitle = ds->titleForFooterInSection(*this, s);
-    if (l.footerTitle && l.footerTitle->empty()) l.footerTitle.reset();
-    std::optional<double> hh = d ? d->heightForHeaderInSection(*this, s) : std::nullopt;
-    if (!hh)
-      hh = l.headerTitle ? sectionHeaderHeight_ + (grouped ? 36 : 0) : (grouped ? sectionHeaderHeight_ : 0);
-    l.headerHeight = std::max(0.0, *hh);
-    double ry = y + l.headerHeight;
-    l.rowY.reserve(std::size_t(l.rows));
-    l.rowHeight.reserve(std::size_t(l.rows));
-    for (int r = 0; r < l.rows; ++r) {
-      double h = rowHeight_;
-      if (d)
-        if (auto dh = d->heightForRowAtIndexPath(*this, IndexPath{s, r})) h = *dh;
-      h = std::max(0.0, h);
-      l.rowY.push_back(ry);
-      l.rowHeight.push_back(h);
-      ry += h;
-    }
-    l.rowsHeight = ry - (y + l.headerHeight);
-    std::optional<double> fh = d ? d->heightForFooterInSection(*this, s) : std::nullopt;
-    if (!fh)
-      fh = l.footerTitle ? sectionFooterHeight_ + (grouped ? 36 : 0) : (grouped ? sectionFooterHeight_ : 0);
-    l.footerHeight = std::max(0.0, *fh);
-    y = ry + l.footerHeight;
-    sections_.push_back(std::move(l));
-  }
+  return y;
+}
+
+void TableView::finishLayout(double y) {
+  double width = bounds().size.width;
   if (tableFooterView_) {
     double fh = tableFooterView_->frame().size.height;
     tableFooterView_->setFrame(Rect(0, y, width, fh));
@@ -177,6 +167,96 @@ void TableView::computeLayout() {
   }
   contentHeight_ = y;
   setContentSize(Size{width, y});
+}
+
+void TableView::computeLayout() {
+  sections_.clear();
+  auto ds = dataSource_.lock();
+  auto d = tableDelegate();
+  double y = layoutTableEnds();
+  int n = ds ? std::max(0, ds->numberOfSectionsInTableView(*this).value_or(1)) : 0;
+  for (int s = 0; s < n; ++s) {
+    SectionLayout l;
+    l.y = y;
+    l.rows = std::max(0, ds->numberOfRowsInSection(*this, s));
+    layoutSectionEnds(l, s, true);
+    double ry = y + l.headerHeight;
+    l.rowY.reserve(std::size_t(l.rows));
+    l.rowHeight.reserve(std::size_t(l.rows));
+    for (int r = 0; r < l.rows; ++r) {
+      double h = askRowHeight(d.get(), s, r);
+      l.rowY.push_back(ry);
+      l.rowHeight.push_back(h);
+      ry += h;
+    }
+    l.rowsHeight = ry - (y + l.headerHeight);
+    layoutSectionEnds(l, s, false);
+    y = ry + l.footerHeight;
+    sections_.push_back(std::move(l));
+  }
+  finishLayout(y);
+}
+
+bool TableView::computeLayoutAfter(const Update& u) {
+  // Sections and rows that go away renumber the rest: those updates lay out everything again.
+  if (!u.insertedSections.empty() || !u.deletedSections.empty() || !u.reloadedSections.empty() ||
+      !u.deletedRows.empty())
+    return false;
+  auto ds = dataSource_.lock();
+  if (!ds || std::max(0, ds->numberOfSectionsInTableView(*this).value_or(1)) != int(sections_.size()))
+    return false;
+  std::vector<int> newRows;
+  for (int s = 0; s < int(sections_.size()); ++s) {
+    newRows.push_back(std::max(0, ds->numberOfRowsInSection(*this, s)));
+    if (newRows.back() != sections_[std::size_t(s)].rows + int(rowsOf(u.insertedRows, s).size()))
+      return false;
+  }
+  // Rows before the first inserted or reloaded one keep their heights; only the section ends, the
+  // new and reloaded rows are asked for, and what lies below moves.
+  auto d = tableDelegate();
+  double y = layoutTableEnds();
+  for (int s = 0; s < int(sections_.size()); ++s) {
+    SectionLayout& l = sections_[std::size_t(s)];
+    const std::set<int> inserted = rowsOf(u.insertedRows, s);
+    std::set<int> reloaded;
+    for (int r : rowsOf(u.reloadedRows, s))
+      if (r >= 0 && r < l.rows) reloaded.insert(r);
+    const double oldTop = l.y + l.headerHeight;
+    l.y = y;
+    layoutSectionEnds(l, s, true);
+    const double top = y + l.headerHeight;
+    int first = newRows[std::size_t(s)];
+    if (!inserted.empty()) first = std::min(first, *inserted.begin());
+    if (!reloaded.empty()) first = std::min(first, mapIndex(*reloaded.begin(), {}, inserted));
+    if (top != oldTop)
+      for (int r = 0; r < first; ++r) l.rowY[std::size_t(r)] += top - oldTop;
+    std::vector<double> heights;
+    heights.reserve(std::size_t(newRows[std::size_t(s)] - first));
+    int old = first;  // the old index of the next old row
+    for (int r = first; r < newRows[std::size_t(s)]; ++r) {
+      if (inserted.count(r)) {
+        heights.push_back(askRowHeight(d.get(), s, r));
+        continue;
+      }
+      heights.push_back(reloaded.count(old) ? askRowHeight(d.get(), s, r) : l.rowHeight[std::size_t(old)]);
+      ++old;
+    }
+    l.rows = newRows[std::size_t(s)];
+    l.rowY.resize(std::size_t(l.rows));
+    l.rowHeight.resize(std::size_t(l.rows));
+    double ry = first > 0 ? l.rowY[std::size_t(first - 1)] + l.rowHeight[std::size_t(first - 1)] : top;
+    for (int r = first; r < l.rows; ++r) {
+      const double h = heights[std::size_t(r - first)];
+      l.rowY[std::size_t(r)] = ry;
+      l.rowHeight[std::size_t(r)] = h;
+      ry += h;
+    }
+    l.rowsHeight = ry - top;
+    layoutSectionEnds(l, s, false);
+    y = ry + l.footerHeight;
+  }
+  finishLayout(y);
+  return true;
 }
 
 std::shared_ptr<View> TableView::makeTitleView(const std::string& title, double height) {
@@ -545,7 +625,7 @@ void TableView::applyUpdate(const Update& u) {
       throw InternalInconsistencyException("attempt to delete row " + std::to_string(ip.row) +
                                            " from section " + std::to_string(ip.section) +
                                            " which does not exist before the update");
-  computeLayout();
+  if (!computeLayoutAfter(u)) computeLayout();
   int newN = int(sections_.size());
   int expected = oldN - int(u.deletedSections.size()) + int(u.insertedSections.size());
   if (newN != expected)

@@ -235,6 +235,15 @@ class TableView : public ScrollView {
   void ensureLoaded();
   void load();
   void computeLayout();
+  // The layout after an update that only inserts or reloads rows, asking only for those rows;
+  // false (nothing changed) for any other update, which computeLayout() lays out.
+  bool computeLayoutAfter(const Update& u);
+  void layoutSectionEnds(SectionLayout& l, int section, bool header);
+  double askRowHeight(TableViewDelegate* d, int section, int row);
+  // The table header's place (the top of the first section) and, from the bottom of the last
+  // section, the footer's and the content size.
+  double layoutTableEnds();
+  void finishLayout(double y);
   void tile();
   std::shared_ptr<View> makeTitleView(const std::string& title, double height);
   void applyUpdate(const Update& u);

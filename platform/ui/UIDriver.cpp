@@ -1,14 +1,18 @@
 #include "platform/ui/UIDriver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <optional>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/ActionSheet.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/LongPressGestureRecognizer.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PanGestureRecognizer.h"
@@ -18,6 +22,7 @@
 #include "platform/ui/SwipeGestureRecognizer.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TextView.h"
@@ -124,25 +129,144 @@ struct Target {
   Point point;
 };
 
-// Where a finger put on the view lands; empty with the error set when it lands elsewhere.
-std::optional<Target> targetFor(View& view) {
-  Application::layoutWindows();
+// The view a finger at the point lands on, top window first.
+Target hitAt(Point p) {
+  for (auto& w : windowsTopFirst())
+    if (auto hit = w->hitTest(w->convertPointFromView(p, nullptr))) return Target{w, hit, p};
+  return Target{nullptr, nullptr, p};
+}
+
+bool related(const View& a, const View& b) {
+  return &a == &b || a.isDescendantOfView(&b) || b.isDescendantOfView(&a);
+}
+
+// What answers a touch on the view: the view itself when it is a control or a row, else the nearest
+// control or row holding it.
+View* takerOf(View* v) {
+  for (; v; v = v->superviewPointer())
+    if (dynamic_cast<Control*>(v) || dynamic_cast<TableViewCell*>(v)) return v;
+  return nullptr;
+}
+
+// How well a touch landing on hit works the view: 2 when it reaches the view (a control or row
+// takes it as its own; a label or picture's touch goes on to what holds it), 1 when it reaches a
+// control or row inside the view, 0 when something else takes it.
+int reach(View& view, View& hit) {
+  View* taker = takerOf(&view);
+  if (taker == &view) {
+    if (takerOf(&hit) == &view) return 2;
+    return related(hit, view) ? 1 : 0;
+  }
+  if (related(hit, view)) return 2;
+  return taker && takerOf(&hit) == taker ? 2 : 0;
+}
+
+// Points of the rect, its centre first, then the others by their distance from it.
+std::vector<Point> pointsOf(const Rect& r) {
+  const int columns = std::clamp(static_cast<int>(r.size.width / 4), 1, 16);
+  const int rows = std::clamp(static_cast<int>(r.size.height / 4), 1, 8);
+  std::vector<Point> points{r.center()};
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < columns; ++x)
+      points.push_back(
+          {r.minX() + r.size.width * (x + 0.5) / columns, r.minY() + r.size.height * (y + 0.5) / rows});
+  const Point c = r.center();
+  std::stable_sort(points.begin() + 1, points.end(), [c](Point a, Point b) {
+    return std::hypot(a.x - c.x, a.y - c.y) < std::hypot(b.x - c.x, b.y - c.y);
+  });
+  return points;
+}
+
+// Something a person sees: a text, a picture or a colour.
+bool showsSomething(const View& v) {
+  if (!v.displayedText().empty()) return true;
+  if (auto* image = dynamic_cast<const ImageView*>(&v); image && image->currentImage()) return true;
+  if (auto* button = dynamic_cast<const Button*>(&v))
+    if (button->currentImage() || button->currentBackgroundImage() || !button->currentTitle().empty())
+      return true;
+  return v.backgroundColor() && v.backgroundColor()->alpha() >= 0.01;
+}
+
+// The view a person sees over the target at the point: the front-most one drawn there above it that
+// shows something; null when none does (a clear view takes the touch).
+const View* seenOver(const View& target, Point p) {
+  bool behind = false;
+  const View* seen = nullptr;
+  std::function<void(const View&)> visit = [&](const View& v) {
+    if (behind || seen || v.isHidden() || v.alpha() < 0.01) return;
+    if (&v == &target || target.isDescendantOfView(&v)) {
+      // The target and what holds it are drawn under what is in front of them: what comes after
+      // them here is behind the target.
+      if (&v == &target) behind = true;
+      if (&v != &target)
+        for (auto it = v.subviews().rbegin(); it != v.subviews().rend() && !behind && !seen; ++it)
+          visit(**it);
+      behind = true;
+      return;
+    }
+    bool inside = v.bounds().containsPoint(v.convertPointFromView(p, nullptr));
+    if (inside || !v.clipsToBounds())
+      for (auto it = v.subviews().rbegin(); it != v.subviews().rend() && !behind && !seen; ++it) visit(**it);
+    if (!behind && !seen && inside && showsSomething(v)) seen = &v;
+  };
+  for (auto& w : windowsTopFirst()) {
+    if (w->isHidden()) continue;
+    visit(*w);
+    if (behind || seen) break;
+  }
+  return seen;
+}
+
+// The outermost view around v that does not hold the target too (nor is a window): what a person
+// takes for one thing on screen, as a check box for its button.
+const View* outermostApart(const View& target, const View& v) {
+  const View* out = &v;
+  while (out->superviewPointer() && !target.isDescendantOfView(out->superviewPointer()) &&
+         !dynamic_cast<const Window*>(out->superviewPointer()))
+    out = out->superviewPointer();
+  return out;
+}
+
+// What covers the view at the point where hit took the touch, as a person would name it: what is
+// seen there over the view (a clear button over a guide picture is the picture), else what took it.
+std::string coverName(const View& view, const View& hit, Point p) {
+  const View* seen = seenOver(view, p);
+  if (!seen) seen = &hit;
+  const View* outer = outermostApart(view, *seen);
+  std::string text = outer->displayedText().empty() ? seen->displayedText() : outer->displayedText();
+  if (text.empty()) text = outer->accessibilityLabel();
+  return outer->className() + (text.empty() ? "" : " " + quoted(text));
+}
+
+// Where a finger put on the view works it: the point of its visible part nearest its centre that
+// reaches it, else one that reaches a control or row inside it; empty with why naming what covers
+// it when no point does. The windows are laid out.
+std::optional<Target> touchTarget(View& view, std::string* why) {
   Rect r = UIDriver::visibleRect(view);
   if (r.isEmpty()) {
-    errorText() = describeView(view) + " is not on screen";
+    if (why) *why = describeView(view) + " is not on screen";
     return std::nullopt;
   }
-  Point p = r.center();
-  for (auto& w : windowsTopFirst()) {
-    auto hit = w->hitTest(w->convertPointFromView(p, nullptr));
-    if (!hit) continue;
-    if (hit.get() == &view || hit->isDescendantOfView(&view) || view.isDescendantOfView(hit.get()))
-      return Target{w, hit, p};
-    errorText() = describeView(view) + " is covered by " + describeView(*hit);
-    return std::nullopt;
+  std::optional<Target> inner, first;
+  for (Point p : pointsOf(r)) {
+    Target t = hitAt(p);
+    if (!first) first = t;
+    if (!t.hit) continue;
+    int how = reach(view, *t.hit);
+    if (how == 2) return t;
+    if (how == 1 && !inner) inner = t;
   }
-  errorText() = describeView(view) + " takes no touches";
+  if (inner) return inner;
+  if (why) {
+    *why = first->hit ? describeView(view) + " is covered by " + coverName(view, *first->hit, first->point)
+                      : describeView(view) + " takes no touches";
+  }
   return std::nullopt;
+}
+
+std::optional<Target> targetFor(View& view) {
+  Application::layoutWindows();
+  return touchTarget(view, &errorText());
 }
 
 ScrollView* scrollViewAbove(View* v, const std::function<bool(ScrollView&)>& ok) {
@@ -215,15 +339,8 @@ std::vector<std::shared_ptr<View>> UIDriver::findViews(std::string_view text) {
       if (!exact && !partial) return;
       Rect r = visibleRect(*v);
       if (r.isEmpty()) return;
-      // Reachable: a finger on its centre lands on it (or on what holds it).
-      bool reachable = false;
-      for (std::size_t k = 0; k < windows.size(); ++k) {
-        auto hit = windows[k]->hitTest(windows[k]->convertPointFromView(r.center(), nullptr));
-        if (!hit) continue;
-        reachable =
-            k == wi && (hit == v || hit->isDescendantOfView(v.get()) || v->isDescendantOfView(hit.get()));
-        break;
-      }
+      // Reachable: a finger on it works it.
+      bool reachable = touchTarget(*v, nullptr).has_value();
       matches.push_back(Match{v, exact, wi, reachable, r});
     };
     walk(windows[wi]);
@@ -272,6 +389,13 @@ bool UIDriver::tapAt(Point p, int tapCount) {
     return true;
   }
   return fail("nothing takes a touch at (" + formatNumber(p.x) + ", " + formatNumber(p.y) + ")");
+}
+
+std::optional<Point> UIDriver::touchPoint(View& view) {
+  auto keep = view.weak_from_this().lock();
+  auto t = targetFor(view);
+  if (!t) return std::nullopt;
+  return t->point;
 }
 
 bool UIDriver::tap(View& view, int tapCount) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,10 @@ class Window;
 // alerts, and prints or pictures the screen. Every action first lays the shown windows out.
 // Actions answer false when they could not be done and leave the reason in lastError().
 //
-// Touches go where the finger is: to the topmost shown window that takes the point, to the view
+// A touch on a view goes to the point of its visible part nearest its centre where the view takes it
+// (a label's or picture's touch goes on to the row or control holding it), else to one where a
+// control or row inside it does; never to a point where another control takes it. Touches go where
+// the finger is: to the topmost shown window that takes the point, to the view
 // its hit test finds there. Gesture recognizers of that view and its ancestors, nearest first,
 // that match the gesture take it when their delegates agree (an enabled control between the view
 // and a recognizer's view keeps taps for itself, as on the platform); a recognizer that
@@ -27,7 +31,7 @@ class Window;
 //
 // Finding: views on screen (not hidden, not transparent, not clipped away) whose
 // View::displayedText() or accessibility label is the text, then those that contain it; among
-// each, the ones a finger on their centre would reach first, then the upper window, then reading
+// each, the ones a finger can reach first, then the upper window, then reading
 // order (top to bottom, left to right; a view before its subviews at the same place).
 // Main thread only.
 class UIDriver {
@@ -40,7 +44,10 @@ class UIDriver {
 
   // --- Touches --------------------------------------------------------------------------------
   static bool tapAt(Point pointInScreen, int tapCount = 1);
-  // At the centre of the view's visible part; refused when another view covers that point.
+  // Where a touch on the view goes (see above); nullopt when other views cover all of it, with
+  // lastError() naming what a person sees over it.
+  static std::optional<Point> touchPoint(View& view);
+  // At the view's touch point; refused when other views cover all of it.
   static bool tap(View& view, int tapCount = 1);
   static bool tap(std::string_view textOrLabel, int tapCount = 1);
   // The finger stays down for seconds of the main run loop's clock when no long-press recognizer

@@ -13,7 +13,9 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace kavro::runner {
 
@@ -37,6 +39,16 @@ int nullInput = -1;
 int terminalInput = -1;
 void (*signalHook)(int) = nullptr;
 struct sigaction previous[std::size(TakenSignals)];
+// The terminal's mode when the editor came, given back between lines and on every way out.
+termios foundMode{};
+bool haveFoundMode = false;
+
+void giveModeBack() {
+  if (haveFoundMode && terminalInput >= 0) ::tcsetattr(terminalInput, TCSADRAIN, &foundMode);
+}
+
+// An exit() from anywhere (a command's fatal error) gives the terminal back too.
+extern "C" void giveModeBackAtExit() { giveModeBack(); }
 
 // A signal may come while the editor is anywhere, not only blocked in read(): with /dev/null as
 // its input, its next read ends at once, wherever it is.
@@ -64,8 +76,8 @@ void restoreInput(const termios* mode) {
 // as soon as the prompt shows would meet the terminal's own line editing: a Ctrl-D there is taken
 // as the end of a line, reaches the editor as a NUL, and the session never ends. Line mode ends
 // here, before the prompt; a terminal already out of it (the editor's own mode, kept after a
-// signal) is left as it is, and the editor sets its own mode over this one and back to the
-// terminal's usual mode after the line.
+// signal) is left as it is, and the editor sets its own mode over this one; the mode found is
+// given back after the line.
 void keysAsTheEditorReadsThem() {
   termios now{};
   if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &now) != 0 || !(now.c_lflag & ICANON)) return;
@@ -77,8 +89,9 @@ void keysAsTheEditorReadsThem() {
 
 }  // namespace
 
-LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int))
-    : prompt_(std::move(prompt)), historyFile_(std::move(historyFile)) {
+LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int),
+                       std::function<bool(const std::string&)> keep)
+    : prompt_(std::move(prompt)), historyFile_(std::move(historyFile)), keep_(std::move(keep)) {
   // The editor's own handlers would end the process (and signal its whole group); these end the
   // read: a blocked read() returns at the signal (no SA_RESTART) and the editor gives the line up.
   rl_catch_signals = 0;
@@ -86,6 +99,10 @@ LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSig
   nullInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   terminalInput = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
   haveMode_ = ::tcgetattr(STDIN_FILENO, &mode_) == 0;
+  foundMode = mode_;
+  haveFoundMode = haveMode_;
+  static const bool atExit = std::atexit(giveModeBackAtExit) == 0;
+  (void)atExit;
   struct sigaction take {};
   take.sa_handler = takeSignal;
   sigemptyset(&take.sa_mask);
@@ -101,6 +118,8 @@ LineEditor::~LineEditor() {
     ::sigaction(TakenSignals[i], &previous[i], nullptr);
   signalHook = nullptr;
   restoreInput(haveMode_ ? &mode_ : nullptr);
+  giveModeBack();
+  haveFoundMode = false;
   for (int* fd : {&nullInput, &terminalInput}) {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
@@ -170,8 +189,12 @@ bool LineEditor::read(std::string& line) {
     keysAsTheEditorReadsThem();
     std::unique_ptr<char, decltype(&std::free)> text(readline(prompt_.c_str()), &std::free);
     // A signal that took the editor's input away left the terminal in the editor's mode, as the
-    // editor knows it (its next line goes on in it); a session that ends sets the mode back.
+    // editor knows it (its next line goes on in it); a session that ends sets the mode back. A line
+    // ended by its own keys gives the terminal back as it was found: the editor leaves it in a mode
+    // of its own, without line editing and echo.
+    const bool signalled = inputSwapped;
     restoreInput(ending && haveMode_ ? &mode_ : nullptr);
+    if (!signalled) giveModeBack();
     if (ending) {
       // The line being typed is given up; the shell's prompt comes on a line of its own.
       std::fputs("\n", stdout);
@@ -194,8 +217,9 @@ bool LineEditor::read(std::string& line) {
       return false;
     }
     line = text.get();
-    // Blank lines and repeats of the line before do not fill the history.
-    if (line.find_first_not_of(" \t") != std::string::npos) {
+    // Blank lines, repeats of the line before and lines the caller keeps out (a password) do not
+    // fill the history.
+    if (line.find_first_not_of(" \t") != std::string::npos && (!keep_ || keep_(line))) {
       HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
       if (!last || line != last->line) {
         add_history(line.c_str());

@@ -1,6 +1,7 @@
 #pragma once
 #include <termios.h>
 
+#include <functional>
 #include <string>
 
 namespace kavro::runner {
@@ -12,11 +13,16 @@ namespace kavro::runner {
 // termination signals end the reading instead of the process, so that the session ends through
 // its usual way out. Every line entered is in the history file at once, so no way out (quit,
 // Ctrl-D, the end of input, a signal, even a crash) loses the lines typed before it.
+//
+// The terminal is in the editor's mode only while a line is typed: between lines, and on every way
+// out (an exit() too), it is in the mode the editor found, as a shell leaves it.
 class LineEditor {
  public:
   // onSignal, when given, is called from the signal handler (so it may only set a flag) for every
-  // signal the editor takes: a command under way can stop waiting.
-  LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int) = nullptr);
+  // signal the editor takes: a command under way can stop waiting. keep, when given, tells whether
+  // a line entered goes into the history (a password typed into a field does not).
+  LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int) = nullptr,
+             std::function<bool(const std::string&)> keep = {});
   ~LineEditor();
   LineEditor(const LineEditor&) = delete;
   LineEditor& operator=(const LineEditor&) = delete;
@@ -35,6 +41,7 @@ class LineEditor {
 
   std::string prompt_;
   std::string historyFile_;
+  std::function<bool(const std::string&)> keep_;
   bool saveFailed_ = false;
   // The terminal's mode before the editor changed it.
   termios mode_{};

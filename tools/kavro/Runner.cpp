@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -25,6 +26,8 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/URL.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Image.h"
 #include "platform/location/LocationManager.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/system/PushRegistration.h"
@@ -33,6 +36,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/GlyphRenderer.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/Screen.h"
@@ -183,6 +187,50 @@ bool isOfClass(const platform::View& v, std::string_view name) {
   }
   for (auto cls = platform::classOf(v); cls; cls = cls->superclass()) {
     if (cls->name() == name) return true;
+  }
+  return false;
+}
+
+// The pictures of the resources named name: a file under Images, named without its folder,
+// "@2x" or extension (or with its extension), as the screens load it.
+std::vector<std::shared_ptr<platform::Image>> picturesNamed(std::string_view name) {
+  std::vector<std::shared_ptr<platform::Image>> out;
+  auto root = platform::Environment::resourcePath("Images");
+  if (!root || name.empty() || name.find('/') != std::string_view::npos) return out;
+  namespace fs = std::filesystem;
+  std::set<std::string> seen;
+  std::error_code ec;
+  // Resources are a few hundred files; a folder far larger is not looked through.
+  int looked = 0;
+  for (fs::recursive_directory_iterator it(*root, ec), end; !ec && it != end && looked < 4096;
+       it.increment(ec), ++looked) {
+    if (!it->is_regular_file(ec)) continue;
+    const fs::path& file = it->path();
+    std::string stem = file.stem().string();
+    for (std::string_view scale : {"@2x", "@3x"})
+      if (stem.ends_with(scale)) stem.resize(stem.size() - scale.size());
+    const std::string plain = stem + file.extension().string();
+    if (stem != name && plain != name) continue;
+    const std::string relative = (fs::path("Images") / fs::relative(file.parent_path(), *root, ec) / plain)
+                                     .lexically_normal()
+                                     .string();
+    if (!seen.insert(relative).second) continue;
+    if (auto image = platform::Image::imageNamed(relative)) out.push_back(image);
+  }
+  return out;
+}
+
+// The view shows one of the pictures: a button's picture or background, or an image view's.
+bool showsPicture(const platform::View& v, const std::vector<std::shared_ptr<platform::Image>>& pictures) {
+  std::vector<std::shared_ptr<platform::Image>> shownImages;
+  if (auto* button = dynamic_cast<const platform::Button*>(&v))
+    shownImages = {button->currentImage(), button->currentBackgroundImage()};
+  else if (auto* image = dynamic_cast<const platform::ImageView*>(&v))
+    shownImages = {image->currentImage()};
+  for (const auto& on : shownImages) {
+    if (!on || !on->bitmap()) continue;
+    for (const auto& picture : pictures)
+      if (picture->bitmap() && *picture->bitmap() == *on->bitmap()) return true;
   }
   return false;
 }
@@ -377,8 +425,7 @@ bool Runner::start() {
     return false;
   }
   if (!waitUntilIdle()) {
-    err_ << "kavro: the start did not settle: still waiting after " << patienceText() << " for " << stillOpen_
-         << "\n";
+    err_ << "kavro: " << waitFailure("the start did not settle") << "\n";
     return false;
   }
   return true;
@@ -387,15 +434,29 @@ bool Runner::start() {
 namespace {
 double patience = 60;
 // Set by a signal handler: the waits of the command under way give up.
-std::atomic<bool> interruptRequested{false};
+std::atomic<bool> interruptFlag{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 }  // namespace
 
-void Runner::interrupt() { interruptRequested.store(true, std::memory_order_relaxed); }
+bool Runner::interruptRequested() { return interruptFlag.load(std::memory_order_relaxed); }
+
+void Runner::interrupt() { interruptFlag.store(true, std::memory_order_relaxed); }
+
+namespace {
+
+// Seconds of real time in words: whole ones, tenths below ten.
+std::string realSeconds(double seconds) {
+  std::ostringstream text;
+  text << (seconds < 10 ? std::round(seconds * 10) / 10 : std::round(seconds)) << " s";
+  return text.str();
+}
+
+}  // namespace
 
 std::string Runner::waitFailure(std::string_view what) const {
   if (interrupted_) return std::string(what) + ": interrupted";
-  return std::string(what) + ": still waiting after " + patienceText() + " for " + stillOpen_;
+  // The time a person waited, not the virtual time the wait ran the application's clock.
+  return std::string(what) + ": still waiting after " + realSeconds(waitedSeconds_) + " for " + stillOpen_;
 }
 
 double Runner::requestPatience() { return patience; }
@@ -436,7 +497,7 @@ bool Runner::advance(double seconds, std::chrono::steady_clock::time_point giveU
   auto& loop = platform::RunLoop::main();
   const double end = loop.now() + seconds;
   while (loop.now() < end) {
-    if (interruptRequested.load(std::memory_order_relaxed)) {
+    if (interruptFlag.load(std::memory_order_relaxed)) {
       interrupted_ = true;
       return false;
     }
@@ -456,14 +517,21 @@ bool Runner::advance(double seconds, std::chrono::steady_clock::time_point giveU
 }
 
 bool Runner::waitUntilIdle(double extraSeconds) {
+  const auto begun = std::chrono::steady_clock::now();
+  waitedSeconds_ = 0;
+  const bool settled = settle(extraSeconds, begun);
+  waitedSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  return settled;
+}
+
+bool Runner::settle(double extraSeconds, std::chrono::steady_clock::time_point begun) {
   auto& loop = platform::RunLoop::main();
   stillOpen_.clear();
   interrupted_ = false;
-  const auto giveUp =
-      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                             std::chrono::duration<double>(requestPatience()));
+  const auto giveUp = begun + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(requestPatience()));
   auto timedOut = [&] {
-    if (interruptRequested.load(std::memory_order_relaxed)) {
+    if (interruptFlag.load(std::memory_order_relaxed)) {
       interrupted_ = true;
       return true;
     }
@@ -528,7 +596,7 @@ Outcome Runner::execute(std::string_view line) {
 Outcome Runner::run(std::string_view line) {
   message_.clear();
   // A Ctrl-C before the command began was meant for the line being typed.
-  interruptRequested.store(false, std::memory_order_relaxed);
+  interruptFlag.store(false, std::memory_order_relaxed);
   line = withoutComment(line);
   auto [command, rest] = split(line);
   // "quit" ends a session or a script where those read it; given alone, there is nothing to end.
@@ -566,19 +634,115 @@ Outcome Runner::run(std::string_view line) {
       "job, map, quit");
 }
 
-Outcome Runner::runScript(std::istream& in, std::string_view name) {
+namespace {
+
+// The most a script file may hold: it is read whole before its first line runs.
+constexpr std::streamoff ScriptLimit = std::streamoff(4) << 20;
+
+bool blank(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// The picture a "snap" or "map snap" line writes; "" for other lines.
+std::string pictureOf(std::string_view line) {
+  auto [command, rest] = split(withoutComment(line));
+  if (command == "map") {
+    auto [sub, file] = split(rest);
+    command = sub;
+    rest = file;
+  }
+  return command == "snap" && !rest.empty() ? unquote(rest) : "";
+}
+
+// A first-time guide's picture: written only where the guide shows, the first time its screen opens.
+bool isGuidePicture(std::string_view picture) { return picture.ends_with("-guide.png"); }
+
+}  // namespace
+
+std::optional<Outcome> Runner::readScriptFile(std::istream& in, std::string_view name, std::string& text) {
+  // Asked of the buffer: the stream's own seeks would move past what a file that grows now holds.
+  std::streambuf* buffer = in.rdbuf();
+  if (!buffer) return std::nullopt;
+  const std::streampos start = buffer->pubseekoff(0, std::ios::cur, std::ios::in);
+  if (start == std::streampos(-1)) return std::nullopt;
+  const std::streampos size = buffer->pubseekoff(0, std::ios::end, std::ios::in);
+  if (size == std::streampos(-1) || buffer->pubseekpos(start, std::ios::in) != start) return std::nullopt;
+  const std::streamoff length = size - start;
+  if (length > ScriptLimit) {
+    err_ << "kavro: " << name << ": the script is larger than " << (ScriptLimit >> 20) << " MiB\n";
+    return Outcome::Failed;
+  }
+  text.resize(static_cast<std::size_t>(length));
+  in.read(text.data(), length);
+  const std::streamoff got = in.gcount();
+  const bool more = in.peek() != std::char_traits<char>::eof();
+  in.clear();
+  const std::streampos after = buffer->pubseekoff(0, std::ios::end, std::ios::in);
+  // Written while we read it (a build copying it in place): what we have may be any part of it.
+  if (got != length || more || after != size) {
+    err_ << "kavro: " << name << ": the file changed while it was read (" << length << " bytes, then "
+         << (more ? std::streamoff(after - start) : got) << "); run it again once it is written\n";
+    return Outcome::Failed;
+  }
+  if (blank(text)) {
+    err_ << "kavro: " << name << ": the script is empty\n";
+    return Outcome::Failed;
+  }
+  // Every line of a script file ends with a newline: one ending inside a line was cut short.
+  if (text.back() != '\n') {
+    const auto lines = std::count(text.begin(), text.end(), '\n') + 1;
+    err_ << "kavro: " << name << ":" << lines
+         << ": the file ends inside this line, as one cut short does (every line of a script ends with a "
+            "newline)\n";
+    return Outcome::Failed;
+  }
+  return Outcome::Done;
+}
+
+Outcome Runner::runScript(std::istream& in, std::string_view name) { return runLines(in, name, false); }
+
+Outcome Runner::runTour(std::istream& in, std::string_view name) { return runLines(in, name, true); }
+
+Outcome Runner::runLines(std::istream& stream, std::string_view name, bool tour) {
+  // A file is read whole before it runs: one cut short or rewritten under us runs nothing.
+  std::string whole;
+  std::optional<Outcome> file = readScriptFile(stream, name, whole);
+  if (file && *file != Outcome::Done) return *file;
+  std::istringstream text(whole);
+  std::istream& in = file ? static_cast<std::istream&>(text) : stream;
+
   std::string line;
   int number = 0;
   int skipping = 0;  // depth of "if" blocks being skipped
   int depth = 0;
   std::vector<int> openIfs;  // the lines of the "if"s not ended yet
+  bool anything = false;
+  // The tour's pictures: where each is, whether it was written, and why not.
+  struct Picture {
+    int line;
+    std::string name;
+    bool written = false;
+    std::string missedBecause;
+  };
+  std::vector<Picture> pictures;
+  std::string skippedBecause;  // the "if" that skips the lines now
+  int quitAt = 0;              // the tour's "quit": the lines after it are only looked at
   while (std::getline(in, line)) {
     ++number;
     // An editor's byte-order mark before the first command is not part of it.
     if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    anything = anything || !blank(line);
     auto [command, rest] = split(withoutComment(line));
     if (command.empty() || command.front() == '#') continue;
     auto where = [&] { return std::string(name) + ":" + std::to_string(number) + ": "; };
+    std::string picture = tour ? pictureOf(line) : "";
+    if (!picture.empty()) {
+      std::string why =
+          quitAt ? "the tour ended at its \"quit\" on line " + std::to_string(quitAt) : skippedBecause;
+      pictures.push_back(Picture{number, picture, false, why});
+    }
+    if (quitAt) continue;
     if (command == "end") {
       if (depth == 0) {
         err_ << "kavro: " << where() << "\"end\" without \"if\"\n";
@@ -586,7 +750,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       }
       --depth;
       openIfs.pop_back();
-      if (skipping > 0) --skipping;
+      if (skipping > 0 && --skipping == 0) skippedBecause.clear();
       continue;
     }
     if (command == "if") {
@@ -604,6 +768,8 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
       if (!find(unquote(rest), &why)) {
         out_ << "> " << escaped(cut(trim(line))) << "  (not on screen: skipped)\n";
         skipping = 1;
+        skippedBecause = platform::quoted(std::string(trim(withoutComment(line)))) + " on line " +
+                         std::to_string(number) + " found nothing on screen";
       }
       continue;
     }
@@ -613,7 +779,10 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
         err_ << "kavro: " << where() << "usage: \"quit\" inside \"if\"; end the block first\n";
         return Outcome::Failed;
       }
-      break;
+      // The tour's pictures after it are still looked for: each is one it did not write.
+      if (!tour || !file) break;
+      quitAt = number;
+      continue;
     }
     if (skipping > 0) continue;
     out_ << "> " << escaped(cut(trim(line))) << "\n" << std::flush;
@@ -623,6 +792,7 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
            << "\n";
       return Outcome::Failed;
     }
+    if (!picture.empty()) pictures.back().written = true;
   }
   if (in.bad()) {
     err_ << "kavro: " << name << ": reading stopped at line " << number << "\n";
@@ -630,6 +800,17 @@ Outcome Runner::runScript(std::istream& in, std::string_view name) {
   }
   if (depth > 0) {
     err_ << "kavro: " << name << ":" << openIfs.back() << ": \"if\" without \"end\"\n";
+    return Outcome::Failed;
+  }
+  // Read to its end without a command or comment: nothing was run that was meant to be.
+  if (!anything) {
+    err_ << "kavro: " << name << ": the script is empty\n";
+    return Outcome::Failed;
+  }
+  for (const Picture& p : pictures) {
+    if (p.written || isGuidePicture(p.name)) continue;
+    err_ << "kavro: " << name << ":" << p.line << ": the tour did not write " << escaped(cut(p.name)) << ": "
+         << escaped(cut(p.missedBecause)) << "\n";
     return Outcome::Failed;
   }
   return Outcome::Done;
@@ -761,6 +942,12 @@ std::shared_ptr<platform::View> Runner::find(std::string_view target, std::strin
   for (const auto& v : viewsOnScreen()) {
     if (isOfClass(*v, target)) return v;
   }
+  // A button showing only a picture is named by the picture's name.
+  if (auto pictures = picturesNamed(target); !pictures.empty()) {
+    for (const auto& v : viewsOnScreen()) {
+      if (showsPicture(*v, pictures) && !platform::UIDriver::visibleRect(*v).isEmpty()) return v;
+    }
+  }
   *why = nothingNamed(target);
   return nullptr;
 }
@@ -823,18 +1010,16 @@ Outcome Runner::tap(std::string_view target) {
   }
   auto v = this->target(target, "tap");
   if (!v) return Outcome::Failed;
-  platform::Point center = platform::UIDriver::visibleRect(*v).center();
-  if (auto hit = hitAt(center)) {
+  // The finger goes where the view shows, not onto a control over it (a row's check box over the
+  // start of a short title).
+  auto point = platform::UIDriver::touchPoint(*v);
+  if (!point)
+    return fail("tap " + platform::quoted(unquote(target)) + ": " + platform::UIDriver::lastError());
+  if (auto hit = hitAt(*point)) {
     if (std::string why = whyTapDoesNothing(hit); !why.empty())
       return fail("tap " + platform::quoted(unquote(target)) + ": " + why);
   }
-  if (platform::UIDriver::tap(*v)) return afterAction(true, "tap");
-  // A text on a row is taken as the row: the finger lands on the row's own views around the text.
-  auto owner = touchOwner(v);
-  auto hit = owner && owner != v ? hitAt(center) : nullptr;
-  if (hit && (hit == owner || hit->isDescendantOfView(owner.get())))
-    return afterAction(platform::UIDriver::tapAt(center), "tap");
-  return afterAction(false, "tap");
+  return afterAction(platform::UIDriver::tapAt(*point), "tap");
 }
 
 Outcome Runner::back() {
@@ -864,11 +1049,14 @@ Outcome Runner::swipe(std::string_view args) {
   } else {
     auto all = viewsOnScreen();
     for (auto it = all.rbegin(); it != all.rend() && !v; ++it) {
-      if (dynamic_cast<platform::ScrollView*>(it->get())) v = *it;
+      if (dynamic_cast<platform::ScrollView*>(it->get()) && !platform::UIDriver::visibleRect(**it).isEmpty())
+        v = *it;
     }
     if (!v && !all.empty()) v = all.back();
     if (!v) return fail("swipe: nothing on screen");
   }
+  // The finger goes down on it, not on what covers it.
+  if (!platform::UIDriver::touchPoint(*v)) return fail("swipe: " + platform::UIDriver::lastError());
   bool sideways = *dir == platform::SwipeDirection::Left || *dir == platform::SwipeDirection::Right;
   if (auto pager = sideways ? sidewaysScrollView(v) : nullptr) {
     // A finger swiping left brings the next page in: one page width further.
@@ -886,17 +1074,23 @@ Outcome Runner::scroll(std::string_view args) {
   auto dy = number(amount);
   if (!dy) return usage("scroll DY [TARGET] (points; positive shows what is further down)");
   std::shared_ptr<platform::ScrollView> sv;
+  std::shared_ptr<platform::View> at;  // where the finger goes down
   if (!rest.empty()) {
-    auto v = target(rest, "scroll");
-    if (!v) return Outcome::Failed;
-    sv = enclosingScrollView(v);
+    at = target(rest, "scroll");
+    if (!at) return Outcome::Failed;
+    sv = enclosingScrollView(at);
     if (!sv) return fail("scroll: " + platform::quoted(unquote(rest)) + " is in no scroll view");
   } else {
     for (const auto& v : viewsOnScreen()) {
-      if ((sv = std::dynamic_pointer_cast<platform::ScrollView>(v))) break;
+      if ((sv = std::dynamic_pointer_cast<platform::ScrollView>(v)) &&
+          !platform::UIDriver::visibleRect(*sv).isEmpty())
+        break;
+      sv = nullptr;
     }
     if (!sv) return fail("scroll: " + nothingNamed("a scroll view"));
+    at = sv;
   }
+  if (!platform::UIDriver::touchPoint(*at)) return fail("scroll: " + platform::UIDriver::lastError());
   return afterAction(platform::UIDriver::scrollBy(*sv, {0, *dy}), "scroll");
 }
 
@@ -954,12 +1148,18 @@ Outcome Runner::expect(std::string_view args) {
       if (!v) return Outcome::Failed;
       std::string why = whyNotTappable(*v);
       std::string named = v->className() + " " + platform::quoted(textOn(*v));
-      if (first == "enabled" && !why.empty())
+      // Enabled, but what covers it takes the finger.
+      std::string covered;
+      if (why.empty() && !platform::UIDriver::touchPoint(*v)) {
+        covered = platform::UIDriver::lastError();
+        if (auto at = covered.find(" is covered by "); at != std::string::npos) covered.erase(0, at + 1);
+      }
+      if (first == "enabled" && !(why + covered).empty())
         return fail("expected " + platform::quoted(unquote(rest)) + " enabled; on screen: " + named + " " +
-                    why);
+                    why + covered);
       if (first == "disabled" && why.empty())
-        return fail("expected " + platform::quoted(unquote(rest)) + " disabled; on screen: " + named +
-                    " takes taps");
+        return fail("expected " + platform::quoted(unquote(rest)) + " disabled; on screen: " + named + " " +
+                    (covered.empty() ? "takes taps" : covered));
       return Outcome::Done;
     }
   }
@@ -1088,11 +1288,8 @@ std::optional<int> pageNumber(std::string_view text) {
 }
 
 // "" when the loader's answer came without error; else what went wrong.
-std::string awaitAnswer(Runner& runner, DataLoadAndParser& loader, const Wait& wait,
-                        const std::string& what) {
-  runner.waitUntilIdle();
-  loader.stopLoading();
-  if (!wait.result) return what + ": no answer within " + Runner::patienceText();
+std::string answerProblem(const Wait& wait, const std::string& what) {
+  if (!wait.result) return what + ": the call ended without an answer";
   const DataItemResult& r = *wait.result;
   if (!r.hasError()) return "";
   if (r.localError()) return what + " failed: " + r.message();
@@ -1134,7 +1331,10 @@ Outcome Runner::search(const std::vector<std::string>& args) {
   param->setKeywords(keywords);
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::search_job_list(*param, wait);
-  if (auto problem = awaitAnswer(*this, *loader, *wait, "search"); !problem.empty()) return fail(problem);
+  const bool settled = waitUntilIdle();
+  loader->stopLoading();
+  if (!settled && !wait->result) return fail(waitFailure("search"));
+  if (auto problem = answerProblem(*wait, "search"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
   out_ << "search \"" << keywords << "\" in " << param->getText_jobarea() << ": " << r.maxCount()
        << " jobs, page " << param->pageAt() << "\n";
@@ -1151,7 +1351,10 @@ Outcome Runner::job(const std::vector<std::string>& args) {
   if (args.size() != 1) return usage("job JOBID");
   auto wait = std::make_shared<Wait>();
   auto loader = ApiJob::get_job_info(args[0], wait);
-  if (auto problem = awaitAnswer(*this, *loader, *wait, "job"); !problem.empty()) return fail(problem);
+  const bool settled = waitUntilIdle();
+  loader->stopLoading();
+  if (!settled && !wait->result) return fail(waitFailure("job"));
+  if (auto problem = answerProblem(*wait, "job"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
   out_ << "job " << args[0] << "\n";
   r.detailInfo()->dictData()->enumerate([&](const std::string& key, const platform::Value& value) {

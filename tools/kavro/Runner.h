@@ -93,8 +93,16 @@ class Runner {
   // Why the last command failed.
   const std::string& lastMessage() const { return message_; }
   // Lines from the stream; stops at the first command that fails (misused ones too), naming the
-  // line: Failed then. name labels the messages.
+  // line: Failed then. name labels the messages. A file (a stream that can seek) is read whole
+  // before its first line runs, and fails without running when it is empty, ends inside a line (as
+  // one cut short does) or changed while it was read; a stream that cannot seek (typed lines, a
+  // pipe) runs line by line and fails only when it held nothing.
   Outcome runScript(std::istream& in, std::string_view name);
+  // A script that must write every picture it names: one whose "snap" or "map snap" line it did
+  // not run (its block skipped, or after "quit") fails it once it ends, naming the first such
+  // picture and why. A first-time guide's picture (named "...-guide.png") is written only where the
+  // guide shows.
+  Outcome runTour(std::istream& in, std::string_view name);
   // Commands as a person types them: a failed command does not end the session. Ends at the end
   // of input or with "quit". The reader gives the next line (false at the end); with greeting the
   // screen and the commands are shown first.
@@ -125,6 +133,9 @@ class Runner {
   // Safe in a signal handler: the waits of the command under way give up at once, and the command
   // fails as interrupted (Ctrl-C at a terminal, or a signal ending the session).
   static void interrupt();
+  // True once interrupt() was called during the command under way: waits outside the runner (the
+  // map commands') look at it and give up.
+  static bool interruptRequested();
   // One pass of the main loop that leaves the clock where it is, waiting a moment of real time for
   // an answer or other threads' work when there is nothing to do. True when anything ran.
   static bool passHoldingTime();
@@ -146,7 +157,13 @@ class Runner {
   // Runs virtual time forward by seconds, holding it while requests are open; false past the
   // real-time limit giveUp.
   bool advance(double seconds, std::chrono::steady_clock::time_point giveUp);
+  // waitUntilIdle() for a wait begun at begun (real time).
+  bool settle(double extraSeconds, std::chrono::steady_clock::time_point begun);
   Outcome run(std::string_view line);
+  Outcome runLines(std::istream& in, std::string_view name, bool tour);
+  // The whole of a script file into text: Done, or Failed after saying why (empty, cut, changed
+  // while read); nullopt when the stream is no file (it cannot seek).
+  std::optional<Outcome> readScriptFile(std::istream& in, std::string_view name, std::string& text);
   Outcome show();
   Outcome tap(std::string_view target);
   Outcome back();
@@ -195,6 +212,8 @@ class Runner {
   std::string stillOpen_;
   // The last wait gave up because of interrupt().
   bool interrupted_ = false;
+  // Real seconds the last wait took.
+  double waitedSeconds_ = 0;
 };
 
 }  // namespace kavro::runner

@@ -14,12 +14,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/URL.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/TextView.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
 #include "tools/kavro/LineEditor.h"
 #include "tools/kavro/MapCommands.h"
 #include "tools/kavro/Runner.h"
@@ -58,7 +64,8 @@ void usage(std::FILE* to) {
       "\n"
       "commands:\n"
       "  show                       the screen as an indented tree (#ID class frame <controller> texts)\n"
-      "  tap #ID | @X,Y | TEXT      tap a view by id, a point on screen, or its text, label or class\n"
+      "  tap #ID | @X,Y | TEXT      tap a view by id, a point on screen, or its text, label, class or\n"
+      "                             picture name\n"
       "  type TEXT                  type into the focused field\n"
       "  clear                      empty the focused field\n"
       "  return                     the keyboard's return key\n"
@@ -278,6 +285,30 @@ void useTerminalCharacters() {
   if (!std::setlocale(LC_CTYPE, "C.UTF-8")) std::setlocale(LC_CTYPE, "en_US.UTF-8");
 }
 
+// The field that takes typed text (the key window's first responder, else the topmost one's) hides
+// what is typed into it.
+bool secureFieldEdited() {
+  auto& app = platform::Application::sharedApplication();
+  std::shared_ptr<platform::View> editing;
+  if (auto key = app.keyWindow()) editing = key->firstResponder();
+  const auto windows = app.windows();
+  for (auto w = windows.rbegin(); !editing && w != windows.rend(); ++w)
+    if (*w) editing = (*w)->firstResponder();
+  if (auto* field = dynamic_cast<platform::TextField*>(editing.get())) return field->isSecureTextEntry();
+  if (auto* text = dynamic_cast<platform::TextView*>(editing.get())) return text->isSecureTextEntry();
+  return false;
+}
+
+// A line typed at the terminal goes into the history unless it types into a field that hides its
+// text: a password is not kept in a file.
+bool keptInHistory(const std::string& line) {
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos) return true;
+  const std::size_t end = line.find_first_of(" \t", start);
+  if (line.substr(start, end == std::string::npos ? std::string::npos : end - start) != "type") return true;
+  return !secureFieldEdited();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -350,7 +381,7 @@ int main(int argc, char** argv) {
       std::string file = exeDir() + "/tour.txt";
       if (auto problem = scriptProblem(file); !problem.empty()) return die(ExitStatus::Failed, problem);
       std::ifstream in(file);
-      outcome = runner.runScript(in, "tour.txt");
+      outcome = runner.runTour(in, "tour.txt");
     } else if (args.script == "-") {
       outcome = runner.runScript(std::cin, "-");
     } else if (!args.script.empty()) {
@@ -362,8 +393,9 @@ int main(int argc, char** argv) {
       outcome = runner.execute(line);
     } else if (isatty(0) && isatty(1)) {
       useTerminalCharacters();
-      kavro::runner::LineEditor editor("kavro> ", platform::Environment::homeRoot() + "/kavro_history",
-                                       [](int) { kavro::runner::Runner::interrupt(); });
+      kavro::runner::LineEditor editor(
+          "kavro> ", platform::Environment::homeRoot() + "/kavro_history",
+          [](int) { kavro::runner::Runner::interrupt(); }, keptInHistory);
       runner.interact([&](std::string& line) { return editor.read(line); }, true);
       endingSignal = editor.endingSignal();
     } else {

@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Draws the built-in skin's small images (plain and @2x) into resources/Images.
 
-Run from the repository root: python3 tools/skin/draw_native_skin.py
+Run from the repository root: python3 tools/skin/draw_native_skin.py [OUTPUT_FOLDER]
 Shapes, and no text but the badges' own words (a badge has no label of its own): those are drawn
 with the runner's font through python3-pil (tools/deps.sh python3-pil)."""
 import math
 import os
 import struct
+import sys
 import zlib
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "Images")
+ROOT = (sys.argv[1] if len(sys.argv) > 1 else
+        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "Images"))
 
 
 def hexcolor(h, a=255):

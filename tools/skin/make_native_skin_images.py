@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
 """Writes the built-in skin's small images into resources/Images (plain and "@2x" sizes).
 
-Each image is a flat colour with a one-pixel darker edge at the bottom, enough for bars, buttons
-and cell backgrounds to be told apart in snapshots. Run from the repository root; the files are
-committed, so this only needs running when the set changes.
+Each image is a flat colour, most with a one-pixel darker edge at the bottom, enough for bars and
+buttons to be told apart in snapshots; a cell's ground is plain, as the table draws its own
+separators. Run from the repository root; the files are committed, so this only needs running when
+the set changes (tests/tools/generators checks that it writes what is committed).
+
+    tools/skin/make_native_skin_images.py [OUTPUT_FOLDER]      (default: resources/Images)
 """
 import os
 import struct
+import sys
 import zlib
 
-OUT = os.path.join("resources", "Images")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join("resources", "Images")
+
+# Grounds drawn without the darker bottom edge.
+PLAIN = {"cell_bg.png"}
 
 # name: (width, height in points, (r, g, b, a))
 IMAGES = {
@@ -24,9 +31,9 @@ IMAGES = {
 }
 
 
-def png(width, height, rgba):
+def png(width, height, rgba, plain=False):
     r, g, b, a = rgba
-    edge = (r * 3 // 4, g * 3 // 4, b * 3 // 4, a)
+    edge = rgba if plain else (r * 3 // 4, g * 3 // 4, b * 3 // 4, a)
     rows = b""
     for y in range(height):
         colour = edge if (y == height - 1 and height > 1) else rgba
@@ -47,7 +54,7 @@ def main():
             path = os.path.join(OUT, file_name)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "wb") as f:
-                f.write(png(w * scale, h * scale, colour))
+                f.write(png(w * scale, h * scale, colour, name in PLAIN))
 
 
 if __name__ == "__main__":

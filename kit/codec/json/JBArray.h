@@ -11,7 +11,7 @@
 namespace kavro {
 
 class JBArena;
-struct JBParseState;
+class JBStores;
 template <class>
 class JBNodeAllocator;
 
@@ -50,7 +50,7 @@ class JBArray final : public platform::MutableArray {
   std::shared_ptr<platform::MutableArray> mutableCopy() const;
 
  private:
-  friend struct JBParseState;
+  friend class JBStores;
   template <class>
   friend class JBNodeAllocator;
   // Moves count values out of objects into storage of its own.

@@ -14,7 +14,7 @@
 namespace kavro {
 
 class JBArena;
-struct JBParseState;
+class JBStores;
 template <class>
 class JBNodeAllocator;
 
@@ -86,7 +86,7 @@ class JBDictionary final : public platform::MutableDictionary {
   std::shared_ptr<platform::MutableDictionary> mutableCopy() const;
 
  private:
-  friend struct JBParseState;
+  friend class JBStores;
   friend class JBLayouts;
   friend class JBLayoutReader;
   template <class>

@@ -11,11 +11,11 @@
 
 namespace kavro {
 
-// Dictionary keys kept across the documents that one parse state decodes: answers use the same
-// few keys over and over, so each is made and hashed once. Every document that takes keys from a
+// Dictionary keys kept across the documents that one decoder reads: answers use the same few
+// keys over and over, so each is made and hashed once. Every document that takes keys from a
 // pool holds it, so the keys live as long as any dictionary using them. A pool holds at most
-// kCapacity keys of at most kMaxKeyLength bytes; the parse state replaces a full one. Keys are added on the
-// building thread only and never change; they may be read on any.
+// kCapacity keys of at most kMaxKeyLength bytes; the stores (JBStores) replace a full one. Keys are added on
+// the building thread only and never change; they may be read on any.
 class JBKeyPool {
  public:
   static constexpr std::size_t kCapacity = 1024;

@@ -116,7 +116,7 @@ class JBLayouts {
     // keys share.
     std::uint64_t slotsDocument = 0;
     const std::uint32_t* documentSlots = nullptr;
-    // When last chosen or learnt (layoutClock), so that the longest unused gives way to a new one.
+    // When last chosen or learnt (by the layouts' clock_), so that the longest unused gives way to a new one.
     std::uint64_t used = 0;
     // The layout chosen after this one at its depth the last time another was: a record's members
     // of different kinds (its person, then its links) come in the same turn in every record.

@@ -11,7 +11,7 @@
 
 namespace kavro {
 
-struct JBParseState;
+class JBParseState;
 
 // Whether a decoder learns the layouts of the dictionaries it reads (their keys, in their order) to
 // read the next ones alike faster. Off, every dictionary is read by the general loop; the results,

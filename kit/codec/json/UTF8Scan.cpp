@@ -362,6 +362,58 @@ constexpr std::uint8_t kTooLarge1000 = 64;
 constexpr std::uint8_t kOverlong4 = 64;
 constexpr std::uint8_t kTwoConts = 128;  // a continuation after a continuation (right for a third byte)
 constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
+
+// What each pair of bytes may be wrong by: by the byte before's high and low half, and by this
+// byte's high half.
+constexpr std::uint8_t kByte1High[16] = {kTooLong,
+                                         kTooLong,
+                                         kTooLong,
+                                         kTooLong,
+                                         kTooLong,
+                                         kTooLong,
+                                         kTooLong,
+                                         kTooLong,
+                                         kTwoConts,
+                                         kTwoConts,
+                                         kTwoConts,
+                                         kTwoConts,
+                                         kTooShort | kOverlong2,
+                                         kTooShort,
+                                         kTooShort | kOverlong3 | kSurrogate,
+                                         kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+constexpr std::uint8_t kByte1Low[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                        kCarry | kOverlong2,
+                                        kCarry,
+                                        kCarry,
+                                        kCarry | kTooLarge,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+                                        kCarry | kTooLarge | kTooLarge1000,
+                                        kCarry | kTooLarge | kTooLarge1000};
+constexpr std::uint8_t kByte2High[16] = {
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
+    kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
+    kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
+    kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
+    kTooShort,
+    kTooShort,
+    kTooShort,
+    kTooShort};
 }  // namespace utf8bits
 
 KAVRO_AVX2 inline __m256i table16(const std::uint8_t (&t)[16]) {
@@ -374,55 +426,6 @@ KAVRO_AVX2 inline __m256i table16(const std::uint8_t (&t)[16]) {
 template <bool kLegal>
 KAVRO_AVX2 bool checkUTF8AVX2(const std::uint8_t* p, const std::uint8_t* end) {
   using namespace utf8bits;
-  static constexpr std::uint8_t kByte1High[16] = {kTooLong,
-                                                  kTooLong,
-                                                  kTooLong,
-                                                  kTooLong,
-                                                  kTooLong,
-                                                  kTooLong,
-                                                  kTooLong,
-                                                  kTooLong,
-                                                  kTwoConts,
-                                                  kTwoConts,
-                                                  kTwoConts,
-                                                  kTwoConts,
-                                                  kTooShort | kOverlong2,
-                                                  kTooShort,
-                                                  kTooShort | kOverlong3 | kSurrogate,
-                                                  kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
-  static constexpr std::uint8_t kByte1Low[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
-                                                 kCarry | kOverlong2,
-                                                 kCarry,
-                                                 kCarry,
-                                                 kCarry | kTooLarge,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
-                                                 kCarry | kTooLarge | kTooLarge1000,
-                                                 kCarry | kTooLarge | kTooLarge1000};
-  static constexpr std::uint8_t kByte2High[16] = {
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
-      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
-      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-      kTooShort,
-      kTooShort,
-      kTooShort,
-      kTooShort};
   const __m256i byte1High = table16(kByte1High);
   const __m256i byte1Low = table16(kByte1Low);
   const __m256i byte2High = table16(kByte2High);

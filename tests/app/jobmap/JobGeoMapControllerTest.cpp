@@ -100,6 +100,7 @@ TEST_F(JobGeoMapControllerTest, ASearchAroundThePlacePagesInJobsWithPins) {
   answerMapSearchWith("map_search.xml");
   ASSERT_TRUE(platform::UIDriver::tap(*map->searchButton()));
   ASSERT_TRUE(searched(map, 1));
+  runFor(0);  // the pins' views are made by the repaint at the end of the turn
   auto request = requestsFor(MapSearchPath)[0];
   EXPECT_NE(request.find("pageno=1"), std::string::npos) << request;
   EXPECT_NE(request.find("maptype=geomap"), std::string::npos) << request;
@@ -127,6 +128,7 @@ TEST_F(JobGeoMapControllerTest, APinShowsItsJobAndTheBubbleOpensTheDetailPager) 
   ASSERT_TRUE(platform::UIDriver::tap(*map->searchButton()));
   ASSERT_TRUE(searched(map, 1));
   settle();
+  runFor(0);  // the pins' views are made by the repaint at the end of the turn
   auto& gmk = *map->gmkMapView();
   auto third = gmk.annotations()[2];
   auto pinView = gmk.viewForAnnotation(third);

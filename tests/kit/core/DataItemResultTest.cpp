@@ -24,6 +24,52 @@ TEST(DataItemResultTest, UniqueKeyRefusesSecondRowWithSameValue) {
   EXPECT_EQ(r->count(), 3u);
   EXPECT_EQ(r->getItem(0)->getString("jobid"), "1");
   EXPECT_EQ(r->getItem(3), nullptr);
+
+  // The check follows every way rows leave, come back or change: a value that left is taken again,
+  // one still held is refused, whatever the route.
+  EXPECT_TRUE(r->removeByIndex(0));
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  EXPECT_FALSE(r->addItem(row("jobid", "1")));
+  EXPECT_EQ(r->removeItem(r->getItem(r->count() - 1).get()), 1u);
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  EXPECT_TRUE(r->removeItemsWithKey("jobid", "2"));
+  EXPECT_TRUE(r->addItem(row("jobid", "2")));
+  auto flagged = row("jobid", "3");
+  flagged->setBool(true, "gone");
+  EXPECT_TRUE(r->addItem(flagged));
+  EXPECT_TRUE(r->removeItemsWithTrueValue("gone"));
+  EXPECT_TRUE(r->addItem(row("jobid", "3")));
+  EXPECT_FALSE(r->addItem(row("jobid", "2")));
+  // Values written into every row: the old ones are free, the one written is held.
+  r->setAllItemsKeyWithString("jobid", "9");
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  EXPECT_FALSE(r->addItem(row("jobid", "9")));
+  r->syncSourceKey("other", "jobid");
+  EXPECT_TRUE(r->addItem(row("jobid", "9")));
+  // Rows put in or taken out through the list itself, two of one value among them.
+  r->clear();
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  r->dataList().push_back(row("jobid", "5"));
+  r->dataList().push_back(row("jobid", "5"));
+  EXPECT_FALSE(r->addItem(row("jobid", "5")));
+  EXPECT_TRUE(r->removeByIndex(1));
+  EXPECT_FALSE(r->addItem(row("jobid", "5")));
+  r->dataList().erase(r->dataList().begin());
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  r->dataList().back() = row("jobid", "7");
+  EXPECT_TRUE(r->addItem(row("jobid", "1")));
+  EXPECT_FALSE(r->addItem(row("jobid", "5")));
+  EXPECT_FALSE(r->addItem(row("jobid", "7")));
+  // Another key: the rows are checked by it from then on.
+  r->setItemUniqueKeyName("code");
+  EXPECT_FALSE(r->addItem(row("jobid", "7")));
+  EXPECT_TRUE(r->addItem(row("code", "7")));
+  // Cleared: nothing is held.
+  r->clear();
+  EXPECT_EQ(r->itemUniqueKeyName(), "code");
+  EXPECT_TRUE(r->addItem(row("code", "7")));
+  EXPECT_TRUE(r->addItem(row("jobid", "7")));
+  EXPECT_EQ(r->count(), 2u);
 }
 
 TEST(DataItemResultTest, MaxCountFollowsRowsAndNeverGoesBelowZero) {
@@ -168,6 +214,9 @@ TEST(DataItemResultTest, ArchiveRoundTripAndDamage) {
   EXPECT_EQ(back->detailInfo()->getString("k"), "d");
   ASSERT_EQ(back->count(), 2u);
   EXPECT_EQ(back->getItem(1)->getString("id"), "2");
+  // The rows read back are held by their key.
+  EXPECT_FALSE(back->addItem(row("id", "2")));
+  EXPECT_TRUE(back->addItem(row("id", "3")));
 
   for (std::size_t cut = 1; cut < bytes.size(); cut += 7) {
     EXPECT_EQ(DataItemResult::FromData(platform::Data(bytes.begin(), bytes.begin() + static_cast<long>(cut))),

@@ -280,6 +280,11 @@ TEST_F(NetDownloadCacheTest, FoldersInTheWayRaiseAndTheSharedCacheLivesUnderCach
   } catch (const platform::Exception& e) {
     EXPECT_EQ(e.name(), "FailedToCreateCacheDirectory");
   }
+  // Either way the cache keeps nothing: requests through it still load, and nothing is stored.
+  EXPECT_FALSE(cache->storagePath());
+  server.setHandler([](const RecordedRequest&) { return ScriptedResponse::ok("loaded"); });
+  EXPECT_EQ(fetch("/after"), "loaded");
+  EXPECT_FALSE(isStored("/after"));
 
   NetDownloadCache::destroySharedCache();
   auto shared = NetDownloadCache::sharedCache();

@@ -118,6 +118,35 @@ TEST_F(NetHTTPRequestLimitsTest, DecompressorStopsAtItsLimitWithoutHoldingTheWho
   platform::FileManager::createFileAtPath(source, packed);
   EXPECT_FALSE(kavro::NetDataDecompressor::uncompressDataFromFile(source, destination, &error, 4096));
   EXPECT_EQ(error.code, kavro::NetResponseTooLargeErrorType);
+
+  // A stream that failed at its limit, closed and set up again, is a fresh one: it starts from the
+  // first byte with the whole limit; a closed one takes nothing. The same for the compressor.
+  auto inflater = kavro::NetDataDecompressor::decompressor();
+  inflater->setOutputLimit(4096);
+  EXPECT_FALSE(inflater->uncompressBytes(packed.data(), packed.size(), &error));
+  EXPECT_FALSE(inflater->closeStream());
+  EXPECT_FALSE(inflater->streamReady());
+  error = {};
+  EXPECT_FALSE(inflater->uncompressBytes(packed.data(), packed.size(), &error));
+  EXPECT_EQ(error.code, kavro::NetCompressionError);
+  platform::Data text = platform::dataFromString(std::string(3000, 'k'));
+  auto gz = *kavro::NetDataCompressor::compressData(text);
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_FALSE(inflater->setupStream());
+    EXPECT_EQ(inflater->uncompressBytes(gz.data(), gz.size(), &error), text) << pass;
+    EXPECT_FALSE(inflater->closeStream());
+  }
+  auto deflater = kavro::NetDataCompressor::compressor();
+  for (int pass = 0; pass < 2; ++pass) {
+    auto piece = deflater->compressBytes(text.data(), text.size(), &error, true);
+    ASSERT_TRUE(piece) << pass;
+    EXPECT_EQ(*piece, gz) << pass;
+    EXPECT_FALSE(deflater->closeStream());
+    error = {};
+    EXPECT_FALSE(deflater->compressBytes(text.data(), text.size(), &error, true));
+    EXPECT_EQ(error.code, kavro::NetCompressionError);
+    EXPECT_FALSE(deflater->setupStream());
+  }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <tuple>
 #include <utility>
 
 #include "kit/base64/Base64.h"
@@ -8,6 +11,7 @@
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/graphics/Geometry.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -305,6 +309,44 @@ TEST_F(AppSkinTest, ImagesAreDecodedOncePerSkin) {
   auto other = AppSkin::imageWithSkinKey("@g@icon");
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(other->size().width, 30);
+
+  // The kept images hold 8 MiB of pixels at most: two halves fill it, an image of exactly that much
+  // is kept, one a row larger is made at every ask and leaves the others be, and one that does not
+  // fit beside the kept ones makes room first. Images at the side and pixel limits are made, one
+  // past is not.
+  std::string items;
+  std::map<std::string, platform::Data> files{{"skin.xml", bytesOf(skinXml(requiredItems()))}};
+  for (auto [type, width, height] :
+       {std::tuple{"half", 1024, 1024}, std::tuple{"other", 1024, 1024}, std::tuple{"icon", 40, 40},
+        std::tuple{"full", 1024, 2048}, std::tuple{"over", 1024, 2049}, std::tuple{"widest", 4096, 1024},
+        std::tuple{"wider", 4097, 1}, std::tuple{"more", 4096, 1025}}) {
+    items += "<item skinTarget=\"UIImage\" skinType=\"" + std::string(type) + "\"><image>" + type +
+             ".png</image></item>";
+    files["g/" + std::string(type) + "@2x.png"] = test::pngData(width, height);
+  }
+  files["g/skin.xml"] = bytesOf(skinXml(items));
+  ASSERT_TRUE(installSkin("budget", zipOf(files)));
+  ASSERT_TRUE(skin.loadPackage("budget"));
+  auto half = AppSkin::imageWithSkinKey("@g@half");
+  auto otherHalf = AppSkin::imageWithSkinKey("@g@other");
+  ASSERT_TRUE(half && otherHalf);
+  EXPECT_EQ(AppSkin::imageWithSkinKey("@g@half"), half) << "two halves fit";
+  auto icon = AppSkin::imageWithSkinKey("@g@icon");
+  auto full = AppSkin::imageWithSkinKey("@g@full");
+  ASSERT_TRUE(icon && full);
+  EXPECT_EQ(full->size(), (platform::Size{512, 1024}));
+  EXPECT_EQ(AppSkin::imageWithSkinKey("@g@full"), full) << "exactly the budget is kept";
+  EXPECT_NE(AppSkin::imageWithSkinKey("@g@icon"), icon) << "the full one made room";
+  EXPECT_NE(AppSkin::imageWithSkinKey("@g@full"), full) << "and the icon made room again";
+  EXPECT_NE(AppSkin::imageWithSkinKey("@g@half"), half) << "the icon made room at first";
+  auto over = AppSkin::imageWithSkinKey("@g@over");
+  ASSERT_TRUE(over);
+  EXPECT_NE(AppSkin::imageWithSkinKey("@g@over"), over) << "past the budget nothing is kept";
+  auto widest = AppSkin::imageWithSkinKey("@g@widest");
+  ASSERT_TRUE(widest);
+  EXPECT_EQ(widest->size(), (platform::Size{2048, 512}));
+  EXPECT_FALSE(AppSkin::imageWithSkinKey("@g@wider"));
+  EXPECT_FALSE(AppSkin::imageWithSkinKey("@g@more"));
 }
 
 TEST_F(AppSkinTest, InlineImagesScalesAndCaps) {

@@ -59,6 +59,7 @@ class ScriptedController : public ListViewDelegate {
   std::vector<platform::IndexPath> selected;
   int loadDataTaps = 0;
   bool handleLoadData = false;
+  int reloads = 0;  // listViewOnReloaded
 
   std::optional<std::shared_ptr<DataLoadAndParser>> dataLoaderForSection(ListViewData& section) override {
     requestedPages.push_back(section.pageAt());
@@ -68,6 +69,10 @@ class ScriptedController : public ListViewDelegate {
   }
   bool listViewSelectedIndexPath(ListView&, const platform::IndexPath& ip) override {
     selected.push_back(ip);
+    return true;
+  }
+  bool listViewOnReloaded(ListView&) override {
+    ++reloads;
     return true;
   }
   bool listViewLoadData(ListView&, const platform::IndexPath&) override {

@@ -99,8 +99,47 @@ TEST_F(ListViewTest, PagesWithALoadingRowThenAMoreRowUntilTheTotalIsReached) {
   list->tapRowAtIndexPath(IndexPath::forRow(10, 0));
   EXPECT_EQ(ctrl->requestedPages, (std::vector<std::uint32_t>{1, 2}));
   ctrl->deliverAll();
+
+  // The next page comes while a row is selected and the list stands scrolled: the rows held keep
+  // their places, cells and the selection, the page's rows follow them in order, and all lie as a
+  // reload of the whole list lays them out. The screen hears of each reload as before.
+  list->setContentOffset({0, 30});
+  list->layoutSubviews();
+  list->selectRowAtIndexPath(IndexPath::forRow(2, 0), false, platform::TableViewScrollPosition::None);
+  const int reloads = ctrl->reloads;
   section->loadDataforNextPage();
+  EXPECT_EQ(rows(), 21);
+  EXPECT_TRUE(std::dynamic_pointer_cast<LoadingTableCell>(lastCell()));
+  list->setContentOffset({0, 30});
+  list->layoutSubviews();
+  const auto third = list->cellForRowAtIndexPath(IndexPath::forRow(2, 0));
+  ASSERT_TRUE(third);
   ctrl->deliverAll();
+  EXPECT_EQ(ctrl->reloads, reloads + 2);
+  EXPECT_EQ(rows(), 31);
+  EXPECT_EQ(list->contentOffset().y, 30);
+  EXPECT_EQ(list->indexPathForSelectedRow(), IndexPath::forRow(2, 0));
+  EXPECT_EQ(list->cellForRowAtIndexPath(IndexPath::forRow(2, 0)), third);
+  std::vector<platform::Rect> laidOut;
+  for (int r = 0; r < rows(); ++r) laidOut.push_back(list->rectForRowAtIndexPath(IndexPath::forRow(r, 0)));
+  const platform::Size size = list->contentSize();
+  for (double y : {30.0, 600.0, size.height - 480}) {
+    list->setContentOffset({0, y});
+    list->layoutSubviews();
+    for (const IndexPath& ip : list->indexPathsForVisibleRows()) {
+      auto cell = std::dynamic_pointer_cast<DataTableCell>(list->cellForRowAtIndexPath(ip));
+      ASSERT_TRUE(cell);
+      EXPECT_EQ(cell->frame(), laidOut[static_cast<std::size_t>(ip.row)]);
+      if (ip.row < 30)
+        EXPECT_EQ(cell->detail()->getString("jobid"), std::to_string(ip.row + 1));
+      else
+        EXPECT_TRUE(std::dynamic_pointer_cast<MoreTableCell>(cell));
+    }
+  }
+  list->reloadData();
+  EXPECT_EQ(list->contentSize(), size);
+  for (int r = 0; r < rows(); ++r)
+    EXPECT_EQ(list->rectForRowAtIndexPath(IndexPath::forRow(r, 0)), laidOut[static_cast<std::size_t>(r)]);
   section->loadDataforNextPage();
   ctrl->deliverAll();
   EXPECT_EQ(section->pageAt(), 4u);

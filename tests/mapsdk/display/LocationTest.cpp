@@ -314,8 +314,9 @@ class NetworkLocationTest : public ::testing::Test {
     gmengine::InitMapEngine();
     enginetest::Route(*gmengine::GetMainGlobalMan()->engine, gmengine::EngineSlot::Location,
                       [this](int message, int wParam, int) {
-                        if (message != 8 && location) {
-                          location->OnHttpMessage(message, wParam);
+                        if (message != ToInt(gmengine::EngineMsg::Timer) && location) {
+                          location->OnHttpMessage(static_cast<gmengine::EngineMsg>(message),
+                                                  static_cast<gmengine::EngineClient>(wParam));
                           ++messages;
                         }
                         return 0;
@@ -451,9 +452,10 @@ TEST_F(EngineLocationTest, ATickOfItsTimerAsksTheServiceAndTheAnswerPlacesTheDev
 
   // The tick is given by hand, not by the timer thread's clock.
   gmengine::CVMsgDispatcher& dispatcher = *engine.Services().Dispatcher();
-  ASSERT_EQ(dispatcher.KillTimer(gmengine::kLocationTimerId), 1) << "the start set the block's timer";
-  dispatcher.SendMessage(gmengine::CVMsgDispatcher::kEngineQueue, gmengine::CVMsgDispatcher::kTimerMessage,
-                         gmengine::kLocationTimerId, 0);
+  ASSERT_EQ(dispatcher.KillTimer(ToInt(gmengine::EngineTimer::Location)), 1)
+      << "the start set the block's timer";
+  dispatcher.SendMessage(gmengine::CVMsgDispatcher::kEngineQueue, ToInt(gmengine::EngineMsg::Timer),
+                         ToInt(gmengine::EngineTimer::Location), 0);
   ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return !notes.empty(); }, 20));
   EXPECT_EQ(notes, std::vector<int>{0});
   ASSERT_EQ(server.requestCount(), 1u);

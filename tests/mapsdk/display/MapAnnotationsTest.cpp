@@ -96,6 +96,7 @@ class MapAnnotationsTest : public MapViewTest {
     centre = Place(view->centerCoordinate(), "centre");
     east = Place(view->convertPointToCoordinate({220, 140}), "east");
     view->addAnnotations({centre, east});
+    runFor(0);  // the turn ends: the map shows them
   }
   AnnotationLog log;
   std::shared_ptr<GMKPointAnnotation> centre, east;
@@ -186,6 +187,7 @@ TEST_F(MapAnnotationsTest, ADroppingPinEndsOnItsPlace) {
   view->setDelegate(&log);
   auto dropped = Place(view->centerCoordinate(), "dropped");
   view->addAnnotation(dropped);
+  runFor(0);
   auto pin = std::dynamic_pointer_cast<mapsdk::GMKPinAnnotationView>(view->viewForAnnotation(dropped));
   ASSERT_TRUE(pin);
   EXPECT_TRUE(pin->animatesDrop());
@@ -200,6 +202,7 @@ TEST_F(MapAnnotationsTest, AnAnnotationWithoutATitleIsSelectedWithoutABubble) {
   auto plain = Place(view->centerCoordinate(), "");
   plain->setTitle(std::nullopt);
   view->addAnnotation(plain);
+  runFor(0);
   auto pin = view->viewForAnnotation(plain);
   ASSERT_TRUE(pin);
   view->selectAnnotation(plain);
@@ -216,6 +219,7 @@ TEST_F(MapAnnotationsTest, AnOverlayCircleIsDrawnOverTheMapAndLeavesWhenRemoved)
   const double metres = 40.0 * Status().upp * std::cos(at.latitude * M_PI / 180);
   auto circle = mapsdk::GMKCircle::circleWithCenterCoordinate(at, metres);
   view->addOverlay(circle);
+  runFor(0);
   auto overlayView = view->viewForOverlay(circle);
   ASSERT_TRUE(overlayView);
   EXPECT_NEAR(overlayView->frame().width(), 40, 3);
@@ -228,6 +232,76 @@ TEST_F(MapAnnotationsTest, AnOverlayCircleIsDrawnOverTheMapAndLeavesWhenRemoved)
   EXPECT_FALSE(view->viewForOverlay(circle));
   image = platform::Snapshot::imageOfView(*view, 2);
   EXPECT_NE(image->bitmap()->pixelAt(200, 200), (platform::Pixel{0, 0, 255, 255}));
+}
+
+TEST_F(MapAnnotationsTest, ChangesMadeInOneTurnAreShownByOneRepaintAsAFullRepaintShowsThem) {
+  ASSERT_TRUE(OpenMap());
+  view->setDelegate(&log);
+  int paints = 0;  // the map view's own asks (the engine window's name the window)
+  platform::NotificationCenter::defaultCenter().addObserver(
+      gmengine::kNotificationMainMapPaint, nullptr,
+      [&](const platform::Notification& note) { paints += note.object ? 0 : 1; }, this);
+  centre = Place(view->centerCoordinate(), "centre");
+  east = Place(view->convertPointToCoordinate({220, 140}), "east");
+  auto gone = Place(view->convertPointToCoordinate({100, 300}), "gone");
+  auto dropped = Place(view->convertPointToCoordinate({160, 400}), "dropped");
+  const mapsdk::CLLocationCoordinate2D at = view->convertPointToCoordinate({100, 100});
+  auto circle = mapsdk::GMKCircle::circleWithCenterCoordinate(
+      at, 40.0 * Status().upp * std::cos(at.latitude * M_PI / 180));
+  // Pins and a circle given one call at a time, two pins taken off again (one that drops): the
+  // map shows the outcome once, when the turn ends.
+  view->addAnnotation(centre);
+  view->addAnnotation(gone);
+  view->addAnnotation(dropped);
+  view->addOverlay(circle);
+  view->addAnnotation(east);
+  view->removeAnnotations({gone, dropped});
+  EXPECT_EQ(paints, 0);
+  EXPECT_FALSE(view->viewForAnnotation(centre));
+  runFor(0);
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(log.added, 2);
+  EXPECT_EQ(view->annotations(), (std::vector<std::shared_ptr<GMKAnnotation>>{centre, east}));
+  auto pin = view->viewForAnnotation(centre);
+  ASSERT_TRUE(pin && view->viewForAnnotation(east) && view->viewForOverlay(circle));
+  EXPECT_FALSE(view->viewForAnnotation(gone));
+  EXPECT_FALSE(view->viewForAnnotation(dropped));
+  for (const auto& v : view->scrollView().subviews()) {
+    auto shown = std::dynamic_pointer_cast<GMKAnnotationView>(v);
+    EXPECT_FALSE(shown && shown->reuseIdentifier() == "drop");
+  }
+  const platform::Rect placed = OnMap(*pin);
+  EXPECT_NEAR(placed.maxY(), 240, 1);
+  // What the turn drew is what a repaint of everything draws.
+  auto once = platform::Snapshot::imageOfView(*view, 2);
+  view->setNeedsDisplay();
+  auto again = platform::Snapshot::imageOfView(*view, 2);
+  ASSERT_TRUE(once && again);
+  EXPECT_TRUE(*once->bitmap() == *again->bitmap());
+  EXPECT_EQ(OnMap(*pin), placed);
+  EXPECT_EQ(log.added, 2);
+
+  // Many taken off at once: one more repaint, and their views wait for reuse.
+  view->removeAnnotations({centre, east});
+  view->removeOverlays({circle});
+  EXPECT_FALSE(view->viewForOverlay(circle));
+  runFor(0);
+  EXPECT_EQ(paints, 2);
+  EXPECT_TRUE(view->annotations().empty());
+  EXPECT_TRUE(view->overlays().empty());
+  EXPECT_TRUE(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"));
+  EXPECT_TRUE(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"));
+  // A turn that changed nothing asks for nothing.
+  runFor(0);
+  EXPECT_EQ(paints, 2);
+  // A pin added alone still drops onto its place after its turn.
+  view->addAnnotation(dropped);
+  runFor(0);
+  EXPECT_EQ(paints, 3);
+  auto falling = view->viewForAnnotation(dropped);
+  ASSERT_TRUE(falling);
+  runFor(1.5);
+  EXPECT_NEAR(OnMap(*falling).maxY(), 400, 1);
 }
 
 TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {

@@ -8,6 +8,7 @@
 
 #include "mapsdk/display/GMKCircle.h"
 #include "mapsdk/display/GMKCircleView.h"
+#include "mapsdk/display/GMKGeometry.h"
 #include "mapsdk/display/GMKMapView.h"
 #include "mapsdk/display/GMKPointAnnotation.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -20,6 +21,7 @@ namespace kavro::test {
 namespace {
 
 using mapsdk::GMKMapRect;
+using mapsdk::GMKMapSize;
 using mapsdk::GMKMapView;
 using platform::UIDriver;
 
@@ -105,6 +107,7 @@ TEST_F(MapViewTest, APinRidesTheCanvasThroughAPinchAndStaysOnItsPoint) {
   auto place = std::make_shared<mapsdk::GMKPointAnnotation>();
   place->setCoordinate(view->convertPointToCoordinate({210, 200}));
   view->addAnnotation(place);
+  runFor(0);  // shown when the turn ends
   auto pin = view->viewForAnnotation(place);
   ASSERT_TRUE(pin);
   const platform::Size size = pin->frame().size;
@@ -326,6 +329,7 @@ TEST_F(MapViewTest, OverlaysAreInsertedAndExchangedInTheirDrawingOrder) {
   EXPECT_EQ(view->overlays(), (std::vector<std::shared_ptr<mapsdk::GMKOverlay>>{b, d, a, c}));
   view->insertOverlayBelowOverlay(stranger, a);
   EXPECT_EQ(view->overlays(), (std::vector<std::shared_ptr<mapsdk::GMKOverlay>>{b, d, stranger, a, c}));
+  runFor(0);
   // The views are drawn in that order, the last on top.
   std::vector<const platform::View*> drawn;
   for (const auto& sub : view->mapImageView().subviews()) drawn.push_back(sub.get());
@@ -356,6 +360,7 @@ TEST_F(MapViewTest, EveryRemovedViewWithAnIdentifierWaitsForReuse) {
     places.push_back(place);
   }
   view->addAnnotations(places);
+  runFor(0);
   for (const auto& place : places) ASSERT_TRUE(view->viewForAnnotation(place));
   view->removeAnnotations(places);
   int reused = 0;

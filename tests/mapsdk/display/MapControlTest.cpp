@@ -316,7 +316,8 @@ TEST_F(MapControlTest, AContinuousMoveWithoutAStepRefreshesTheLayersAndRepaints)
   gmengine::GetMainGlobalMan()->mapWindow->SetView(frames);
   const int column = Control().StreetLayer().Needed()[0].x;
   Status().SetCenter(Status().centerX + 4 * 256 * Status().upp, Status().centerY);
-  gmengine::GetMainGlobalMan()->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue, 8009, 0, 0);
+  gmengine::GetMainGlobalMan()->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue,
+                                                        ToInt(gmengine::EngineMsg::ZoomStep), 0, 0);
   ASSERT_TRUE(Settle([&] { return frames->updates > 0; }));
   EXPECT_EQ(Control().StreetLayer().Needed()[0].x, column + 4);
 }

@@ -384,7 +384,7 @@ TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
   };
   auto searching = [] {
     gmengine::CAppSearch* engineSearch = gmengine::SearchOfEngine();
-    return engineSearch && engineSearch->SearchMan().SearchClient().IsBusy();
+    return engineSearch && engineSearch->IsSearching();
   };
   const mapsdk::CBKGLayer& layer = gmengine::MapControlOfEngine()->BackgroundLayer();
   auto answers = std::make_shared<Answers>();

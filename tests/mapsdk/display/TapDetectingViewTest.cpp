@@ -182,6 +182,7 @@ TEST_F(MapViewTest, ATapOnTheEmptyMapClosesTheBubbleOnlyAfterTheDoubleTapWait) {
   place->setCoordinate(view->centerCoordinate());
   place->setTitle("here");
   view->addAnnotation(place);
+  runFor(0);  // shown when the turn ends
   view->selectAnnotation(place);
   auto pin = view->viewForAnnotation(place);
   ASSERT_TRUE(pin && pin->isSelected());

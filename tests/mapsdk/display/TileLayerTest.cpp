@@ -74,14 +74,15 @@ class TileLayerTest : public ::testing::Test {
     gmengine::InitMapEngine();
     enginetest::Route(*gmengine::GetMainGlobalMan()->engine, gmengine::EngineSlot::MapControl,
                       [this](int message, int, int lParam) {
-                        if (message != 8 && layer && layer->Request()) {
+                        const auto m = static_cast<gmengine::EngineMsg>(message);
+                        if (m != gmengine::EngineMsg::Timer && layer && layer->Request()) {
                           ++messages;
-                          if (layer->Request()->OnHttpMessage(message, lParam)) ++changes;
-                          if (message != gmengine::kHttpData) ++finished;
+                          if (layer->Request()->OnHttpMessage(m, lParam)) ++changes;
+                          if (m != gmengine::EngineMsg::HttpData) ++finished;
                         }
                         // A second map's layer hears the same messages, as two views on one engine do.
-                        if (message != 8 && other && other->Request())
-                          other->Request()->OnHttpMessage(message, lParam);
+                        if (m != gmengine::EngineMsg::Timer && other && other->Request())
+                          other->Request()->OnHttpMessage(m, lParam);
                         return -1;
                       });
     ASSERT_EQ(gmengine::GetMainGlobalMan()->engine->Start(), 1);
@@ -672,11 +673,12 @@ TEST(TwoMapsTest, EachMapTakesOnlyTheAnswersOfItsOwnBatches) {
   Map maps[2];
   enginetest::Route(*gmengine::GetMainGlobalMan()->engine, gmengine::EngineSlot::MapControl,
                     [&](int message, int, int lParam) {
-                      if (message == 8) return -1;
+                      const auto m = static_cast<gmengine::EngineMsg>(message);
+                      if (m == gmengine::EngineMsg::Timer) return -1;
                       for (Map& map : maps) {
                         if (!map.layer) continue;
-                        map.layer->Request()->OnHttpMessage(message, lParam);
-                        if (message != gmengine::kHttpData && lParam == map.layer->Request()->Sequence())
+                        map.layer->Request()->OnHttpMessage(m, lParam);
+                        if (m != gmengine::EngineMsg::HttpData && lParam == map.layer->Request()->Sequence())
                           ++map.finished;
                       }
                       return -1;

@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "demo/LoopbackHttpServer.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/mapsdk/engine/GzipTestSupport.h"
-#include "demo/LoopbackHttpServer.h"
 #include "tests/support/TempHome.h"
 
 using namespace gmengine;
@@ -29,13 +30,13 @@ class CHttpClientLimitsTest : public ::testing::Test {
     InitMapEngine();
     CVMapEngine* engine = GetMainGlobalMan()->engine.get();
     enginetest::Route(*engine, EngineSlot::Search, [this](int m, int, int) {
-      messages.push_back(m);
+      messages.push_back(static_cast<EngineMsg>(m));
       return 0;
     });
     ASSERT_EQ(engine->Start(), 1);
     client = std::make_unique<CHttpClient>();
-    ASSERT_EQ(client->Init(engine->Services()), 1);
-    client->SetClientID(0);
+    ASSERT_EQ(client->Init(engine->Services().Sockets(), engine->Services().Dispatcher()), 1);
+    client->SetClientID(EngineClient::Search);
     client->SetTimeout(10000);
   }
   void TearDown() override {
@@ -43,33 +44,33 @@ class CHttpClientLimitsTest : public ::testing::Test {
     UnInitMapEngine();
     platform::RunLoop::main().discardAll();
   }
-  int Fetch(const std::string& body, bool gzipped) {
+  EngineMsg Fetch(const std::string& body, bool gzipped) {
     messages.clear();
     server.enqueue(gzipped ? ScriptedResponse::ok(body, {{"Content-Encoding", "gzip"}})
                            : ScriptedResponse::ok(body));
     unsigned tag = 1;
     EXPECT_EQ(client->RequestGet(CVString::FromUtf8(server.url("/tile")), tag), 1);
     EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !messages.empty(); }, 20));
-    return messages.empty() ? 0 : messages[0];
+    return messages.empty() ? EngineMsg{} : messages[0];
   }
 
   kavro::test::TempHome home;
   LoopbackHttpServer server;
   std::unique_ptr<CHttpClient> client;
-  std::vector<int> messages;
+  std::vector<EngineMsg> messages;
 };
 
-TEST_F(CHttpClientLimitsTest, AnswersThatDecodeTooLargeEndIn1008) {
+TEST_F(CHttpClientLimitsTest, AnswersThatDecodeTooLargeEndInHttpTooLarge) {
   std::string bomb = gzipBomb();
   // By default, without a receive buffer: the default maximum.
-  EXPECT_EQ(Fetch(bomb, true), kHttpTooLarge);
+  EXPECT_EQ(Fetch(bomb, true), EngineMsg::HttpTooLarge);
   client->SetMaxAnswerSize(32 << 20);
-  EXPECT_EQ(Fetch(bomb, true), kHttpComplete);
+  EXPECT_EQ(Fetch(bomb, true), EngineMsg::HttpComplete);
   client->SetMaxAnswerSize(1000);
-  EXPECT_EQ(Fetch(std::string(1000, 'x'), false), kHttpComplete);
-  EXPECT_EQ(Fetch(std::string(1001, 'x'), false), kHttpTooLarge);
+  EXPECT_EQ(Fetch(std::string(1000, 'x'), false), EngineMsg::HttpComplete);
+  EXPECT_EQ(Fetch(std::string(1001, 'x'), false), EngineMsg::HttpTooLarge);
   client->SetMaxAnswerSize(0);
-  EXPECT_EQ(Fetch(std::string(1001, 'x'), false), kHttpComplete);
+  EXPECT_EQ(Fetch(std::string(1001, 'x'), false), EngineMsg::HttpComplete);
 }
 
 }  // namespace

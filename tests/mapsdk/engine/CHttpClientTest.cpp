@@ -10,6 +10,7 @@
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/EngineTypes.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/mapsdk/engine/EngineTestParts.h"
 #include "tests/mapsdk/engine/GzipTestSupport.h"
@@ -22,7 +23,7 @@ using kavro::test::ScriptedResponse;
 namespace {
 
 struct Message {
-  int message;
+  EngineMsg message;
   int tag;
   std::string body;  // the receive buffer as the handler saw it
 };
@@ -37,13 +38,14 @@ class CHttpClientTest : public ::testing::Test {
     InitMapEngine();
     CVMapEngine* engine = GetMainGlobalMan()->engine.get();
     enginetest::Route(*engine, EngineSlot::Search, [this](int m, int, int l) {
-      messages.push_back({m, l, std::string(buffer, static_cast<std::size_t>(std::max(0, length)))});
+      messages.push_back(
+          {static_cast<EngineMsg>(m), l, std::string(buffer, static_cast<std::size_t>(std::max(0, length)))});
       return 0;
     });
     ASSERT_EQ(engine->Start(), 1);
     client = std::make_unique<CHttpClient>();
-    ASSERT_EQ(client->Init(engine->Services()), 1);
-    client->SetClientID(0);
+    ASSERT_EQ(client->Init(engine->Services().Sockets(), engine->Services().Dispatcher()), 1);
+    client->SetClientID(EngineClient::Search);
     client->SetReceiveBuffer(buffer, &length, sizeof buffer);
     client->SetTimeout(10000);
   }
@@ -74,13 +76,13 @@ class CHttpClientTest : public ::testing::Test {
   std::vector<Message> messages;
 };
 
-TEST_F(CHttpClientTest, AnAnswerArrivesInTheReceiveBufferWithMessage1003) {
+TEST_F(CHttpClientTest, AnAnswerArrivesInTheReceiveBufferWithHttpComplete) {
   server.enqueue(ScriptedResponse::ok("{\"result\":{\"type\":11}}"));
   unsigned tag = 41;
   ASSERT_EQ(client->RequestGet(Url("/?qt=con&wd=a"), tag), 1);
   EXPECT_EQ(client->IsBusy(), 1);
   ASSERT_TRUE(WaitFor(1));
-  EXPECT_EQ(messages[0].message, kHttpComplete);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpComplete);
   EXPECT_EQ(messages[0].tag, 41);
   EXPECT_EQ(messages[0].body, "{\"result\":{\"type\":11}}");
   EXPECT_EQ(client->IsBusy(), 0);
@@ -100,7 +102,7 @@ TEST_F(CHttpClientTest, GzipAnswersAreInflatedAndNamesAreLookedUp) {
   std::string url = "http://localhost:" + std::to_string(server.port()) + "/su?wd=x";
   ASSERT_EQ(client->RequestGet(CVString::FromUtf8(url), tag), 1);
   ASSERT_TRUE(WaitFor(1));
-  EXPECT_EQ(messages[0].message, kHttpComplete);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpComplete);
   EXPECT_EQ(messages[0].body, "北京 inflated");
   EXPECT_EQ(server.requests()[0].header("Accept-Encoding"), "gzip");
 }
@@ -114,13 +116,13 @@ TEST_F(CHttpClientTest, ProgressMessagesShowWhatArrivedSoFar) {
   unsigned tag = 3;
   ASSERT_EQ(client->RequestGet(Url("/tile/?type=map"), tag), 1);
   ASSERT_TRUE(platform::RunLoop::main().runUntil(
-      [&] { return !messages.empty() && messages.back().message == kHttpComplete; }, 20));
-  // The first chunk is announced before the last one comes; a 1002 shows what arrived by the time
+      [&] { return !messages.empty() && messages.back().message == EngineMsg::HttpComplete; }, 20));
+  // The first chunk is announced before the last one comes; an HttpData shows what arrived by the time
   // it is handled.
   ASSERT_GE(messages.size(), 2u);
   std::size_t seen = 0;
   for (std::size_t i = 0; i + 1 < messages.size(); ++i) {
-    EXPECT_EQ(messages[i].message, kHttpData);
+    EXPECT_EQ(messages[i].message, EngineMsg::HttpData);
     EXPECT_GE(messages[i].body.size(), seen);
     seen = messages[i].body.size();
     EXPECT_EQ(messages[i].body, std::string(seen, 'x'));
@@ -145,9 +147,9 @@ TEST_F(CHttpClientTest, FailuresAndOddAnswersPostTheirMessages) {
   tag = 3;
   ASSERT_EQ(client->RequestGet(Url("/c"), tag), 1);
   ASSERT_TRUE(WaitFor(3));
-  EXPECT_EQ(messages[0].message, kHttpBadAnswer);
-  EXPECT_EQ(messages[1].message, kHttpMarkupPage);
-  EXPECT_EQ(messages[2].message, kHttpTooLarge);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpBadAnswer);
+  EXPECT_EQ(messages[1].message, EngineMsg::HttpMarkupPage);
+  EXPECT_EQ(messages[2].message, EngineMsg::HttpTooLarge);
   CVString redirect;
   EXPECT_EQ(client->GetRequestUrl(1, redirect), 1);
   EXPECT_EQ(redirect, Url("/b"));  // a markup page: asking again is the way on
@@ -160,13 +162,13 @@ TEST_F(CHttpClientTest, ARedirectIsFollowedOnRequest) {
   unsigned tag = 8;
   ASSERT_EQ(client->RequestGet(Url("/first"), tag), 1);
   ASSERT_TRUE(WaitFor(1));
-  EXPECT_EQ(messages[0].message, kHttpMarkupPage);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpMarkupPage);
   CVString redirect;
   client->GetRequestUrl(1, redirect);
   EXPECT_EQ(redirect, Url("/moved?x=1"));
   ASSERT_EQ(client->RepeatRequest(1), 1);
   ASSERT_TRUE(WaitFor(2));
-  EXPECT_EQ(messages[1].message, kHttpComplete);
+  EXPECT_EQ(messages[1].message, EngineMsg::HttpComplete);
   EXPECT_EQ(messages[1].tag, 8);
   EXPECT_EQ(messages[1].body, "there");
 }
@@ -179,11 +181,11 @@ TEST_F(CHttpClientTest, MarkupPagesInARowEndTheChain) {
   ASSERT_EQ(client->RequestGet(Url("/portal"), tag), 1);
   for (std::size_t n = 1; n <= CHttpClient::kMaxMarkupPagesInARow; ++n) {
     ASSERT_TRUE(WaitFor(n));
-    if (messages.back().message != kHttpMarkupPage) break;
+    if (messages.back().message != EngineMsg::HttpMarkupPage) break;
     client->RepeatRequest(0);
   }
   ASSERT_EQ(messages.size(), static_cast<std::size_t>(CHttpClient::kMaxMarkupPagesInARow));
-  EXPECT_EQ(messages.back().message, kHttpBadAnswer);
+  EXPECT_EQ(messages.back().message, EngineMsg::HttpBadAnswer);
 }
 
 TEST_F(CHttpClientTest, ADuplicateOfTheRunningRequestIsNotSent) {
@@ -235,7 +237,7 @@ TEST_F(CHttpClientTest, AnAnswerWaitingInTheQueueKeepsItsBodyWhenTheSocketTakesT
   tag = 8;
   ASSERT_EQ(client->RequestGet(Url("/second"), tag), 1);
   ASSERT_TRUE(WaitFor(1));
-  EXPECT_EQ(messages[0].message, kHttpComplete);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpComplete);
   EXPECT_EQ(messages[0].tag, 7);
   EXPECT_EQ(messages[0].body, "first");
 }
@@ -246,11 +248,11 @@ TEST_F(CHttpClientTest, ConnectFailuresAreRetriedWithFlagOne) {
   unsigned tag = 1;
   ASSERT_EQ(client->RequestGet(CVString::FromUtf8(closed), tag, 0), 1);
   ASSERT_TRUE(WaitFor(1));
-  EXPECT_EQ(messages[0].message, kHttpConnectFailed);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpConnectFailed);
   tag = 2;
   ASSERT_EQ(client->RequestGet(CVString::FromUtf8(closed + "?again"), tag, 1), 1);
   ASSERT_TRUE(WaitFor(2));
-  EXPECT_EQ(messages[1].message, kHttpAttemptsOver);
+  EXPECT_EQ(messages[1].message, EngineMsg::HttpAttemptsOver);
 }
 
 TEST_F(CHttpClientTest, TheTimeOutEndsASilentAnswer) {
@@ -261,7 +263,7 @@ TEST_F(CHttpClientTest, TheTimeOutEndsASilentAnswer) {
   unsigned tag = 4;
   ASSERT_EQ(client->RequestGet(Url("/silent"), tag), 1);
   ASSERT_TRUE(WaitFor(1));
-  EXPECT_EQ(messages[0].message, kHttpTimeout);
+  EXPECT_EQ(messages[0].message, EngineMsg::HttpTimeout);
 }
 
 TEST_F(CHttpClientTest, PostSendsTheFormFields) {
@@ -298,8 +300,10 @@ TEST_F(CHttpClientTest, ClientsSharingAnIdEachReceiveTheirOwnAnswers) {
     return ScriptedResponse::ok(request.target.find("wd=a") != std::string::npos ? "answer a" : "answer b");
   });
   auto other = std::make_unique<CHttpClient>();
-  ASSERT_EQ(other->Init(GetMainGlobalMan()->engine->Services()), 1);
-  other->SetClientID(0);
+  ASSERT_EQ(other->Init(GetMainGlobalMan()->engine->Services().Sockets(),
+                        GetMainGlobalMan()->engine->Services().Dispatcher()),
+            1);
+  other->SetClientID(EngineClient::Search);
   char otherBuffer[64] = {};
   int otherLength = -1;
   other->SetReceiveBuffer(otherBuffer, &otherLength, sizeof otherBuffer);

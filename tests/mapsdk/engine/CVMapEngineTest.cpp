@@ -73,8 +73,20 @@ class CVMapEngineTest : public kavro::test::VirtualRunLoopTest {
       return 0;
     });
   }
-  int Engine(int m, int w, int l) { return engine->EngineMessageProc({m, w, l, nullptr}); }
-  int Ui(int m, int w, int l) { return engine->UIMessageProc({m, w, l, nullptr}); }
+  int Engine(EngineMsg m, int w, int l) { return engine->EngineMessageProc({ToInt(m), w, l, nullptr}); }
+  int Timer(EngineTimer timer) { return Engine(EngineMsg::Timer, ToInt(timer), 0); }
+  int Http(EngineMsg m, EngineClient client, int tag) { return Engine(m, ToInt(client), tag); }
+  int Ui(EngineMsg m, int w, int l) { return engine->UIMessageProc({ToInt(m), w, l, nullptr}); }
+  // A line of the log: what the part heard.
+  static std::string Heard(const std::string& part, EngineMsg m, int w, int l) {
+    return part + " " + std::to_string(ToInt(m)) + " " + std::to_string(w) + " " + std::to_string(l);
+  }
+  static std::string Heard(const std::string& part, EngineTimer timer) {
+    return Heard(part, EngineMsg::Timer, ToInt(timer), 0);
+  }
+  static std::string Heard(const std::string& part, EngineMsg m, EngineClient client, int tag) {
+    return Heard(part, m, ToInt(client), tag);
+  }
   std::vector<std::string> Take() { return std::exchange(log, {}); }
 
   kavro::test::TempHome home;
@@ -99,46 +111,60 @@ TEST_F(CVMapEngineTest, TheGlobalCarriesTheEngineSettings) {
 }
 
 TEST_F(CVMapEngineTest, EngineMessagesGoToThePartsThatOwnThem) {
-  Engine(8, 1004, 0);
-  EXPECT_EQ(Take(), (Log{"offlineTask 8 1004 0", "location 8 1004 0", "mapControl 8 1004 0"}));
-  Engine(8, 1000, 0);
-  EXPECT_EQ(Take(), (Log{"location 8 1000 0", "mapControl 8 1000 0"}));
-  Engine(1003, 9, 5);
-  Engine(1005, 9, 5);  // the catalogue client's failures stay with it
-  Engine(1120, 9, 5);
-  EXPECT_EQ(Take(), (Log{"offlineTask 1003 9 5", "offlineTask 1120 9 5"}));
-  Engine(1003, 0, 1);
-  Engine(1004, 3, 1);
-  Engine(1003, 2, 0);
-  Engine(1006, 5, 0);
-  Engine(1002, 1, 7);
-  Engine(1003, 12, 7);
-  EXPECT_EQ(Take(), (Log{"search 1003 0 1", "search 1004 3 1", "location 1003 2 0", "location 1006 5 0",
-                         "mapControl 1002 1 7", "mapControl 1003 12 7"}));
-  Engine(8013, 2, 3);
-  EXPECT_EQ(Take(), (Log{"mapControl 8013 2 3", "location 8013 2 3"}));
+  Timer(EngineTimer::OfflineTask);
+  EXPECT_EQ(Take(),
+            (Log{Heard("offlineTask", EngineTimer::OfflineTask), Heard("location", EngineTimer::OfflineTask),
+                 Heard("mapControl", EngineTimer::OfflineTask)}));
+  Timer(EngineTimer::Location);
+  EXPECT_EQ(Take(),
+            (Log{Heard("location", EngineTimer::Location), Heard("mapControl", EngineTimer::Location)}));
+  Http(EngineMsg::HttpComplete, EngineClient::OfflineTask, 5);
+  Http(EngineMsg::HttpAttemptsOver, EngineClient::OfflineTask,
+       5);  // the catalogue client's failures stay with it
+  Http(EngineMsg::HttpMarkupPage, EngineClient::OfflineTask, 5);
+  EXPECT_EQ(Take(), (Log{Heard("offlineTask", EngineMsg::HttpComplete, EngineClient::OfflineTask, 5),
+                         Heard("offlineTask", EngineMsg::HttpMarkupPage, EngineClient::OfflineTask, 5)}));
+  Http(EngineMsg::HttpComplete, EngineClient::Search, 1);
+  Http(EngineMsg::HttpConnectFailed, EngineClient::CityCenter, 1);
+  Http(EngineMsg::HttpComplete, EngineClient::Location, 0);
+  Http(EngineMsg::HttpTimeout, EngineClient::LocationUpload, 0);
+  Http(EngineMsg::HttpData, EngineClient::Street, 7);
+  Http(EngineMsg::HttpComplete, EngineClient::Satellite, 7);
+  Http(EngineMsg::HttpComplete, EngineClient::OfflineBatch, 8);
+  Engine(EngineMsg::HttpTooLarge, 40, 9);  // an id of no known client: a tile client of the map
+  EXPECT_EQ(Take(), (Log{Heard("search", EngineMsg::HttpComplete, EngineClient::Search, 1),
+                         Heard("search", EngineMsg::HttpConnectFailed, EngineClient::CityCenter, 1),
+                         Heard("location", EngineMsg::HttpComplete, EngineClient::Location, 0),
+                         Heard("location", EngineMsg::HttpTimeout, EngineClient::LocationUpload, 0),
+                         Heard("mapControl", EngineMsg::HttpData, EngineClient::Street, 7),
+                         Heard("mapControl", EngineMsg::HttpComplete, EngineClient::Satellite, 7),
+                         Heard("mapControl", EngineMsg::HttpComplete, EngineClient::OfflineBatch, 8),
+                         Heard("mapControl", EngineMsg::HttpTooLarge, 40, 9)}));
+  Engine(EngineMsg::OfflineCommand, 2, 3);
+  EXPECT_EQ(Take(), (Log{Heard("mapControl", EngineMsg::OfflineCommand, 2, 3),
+                         Heard("location", EngineMsg::OfflineCommand, 2, 3)}));
   // Background POI data is the background layer's, on the display.
-  Engine(8010, 510, 2);
-  EXPECT_EQ(Take(), (Log{"bkg 2"}));
+  Engine(EngineMsg::PoiBkgData, ToInt(SearchType::PoiBkgData), ToInt(SearchError::Network));
+  EXPECT_EQ(Take(), (Log{"bkg " + std::to_string(ToInt(SearchError::Network))}));
 }
 
 TEST_F(CVMapEngineTest, UiMessagesReachTheNotifierAndTheDisplay) {
-  Ui(2000, 14, 12);
-  Ui(2000, 11, 0);
-  Ui(2000, 999, 3);
-  Ui(2000, 506, 101);
-  Ui(65289, 4, 55);
-  Ui(2004, 0, 0);
-  Ui(9, 0, 0);
-  EXPECT_EQ(Take(), (Log{"notifier 2 100 14", "map 14 12", "notifier 1 0 11", "map 11 0", "notifier 0 3 999",
+  Ui(EngineMsg::SearchResult, ToInt(SearchType::Transit), ToInt(SearchError::TransitFailed));
+  Ui(EngineMsg::SearchResult, ToInt(SearchType::PoiInCity), ToInt(SearchError::None));
+  Ui(EngineMsg::SearchResult, 999, ToInt(SearchError::Unparsable));
+  Ui(EngineMsg::SearchResult, ToInt(SearchType::Suggestion), ToInt(SearchError::BadAnswer));
+  Ui(EngineMsg::OfflineState, ToInt(OfflineState::NewerVersion), 55);
+  Ui(EngineMsg::LocationChanged, 0, 0);
+  Ui(EngineMsg::Repaint, 0, 0);
+  EXPECT_EQ(Take(), (Log{"notifier 2 100 14", "map 14 13", "notifier 1 0 11", "map 11 0", "notifier 0 3 999",
                          "map 999 3", "notifier 15 101 506", "map 506 101", "offline 4 55", "repaint"}));
   EXPECT_EQ(NotifierKindOf(SearchType::NetworkState), NotifierKind::NetworkState);
   EXPECT_EQ(NotifierKindOf(SearchType::OfflineCities), NotifierKind::OfflineCities);
 }
 
 TEST_F(CVMapEngineTest, SlideAndPathStepsOfTheUiQueueReachTheDisplay) {
-  Ui(8008, 0, 0);
-  Ui(8016, 65537, 1);
+  Ui(EngineMsg::SlideStep, 0, 0);
+  Ui(EngineMsg::PathStep, 65537, 1);
   EXPECT_EQ(Take(), (Log{"slide", "path 65537 1"}));
 }
 
@@ -148,13 +174,13 @@ TEST_F(CVMapEngineTest, AnimationMessagesPostNotificationsAndStepLater) {
                                   [this](const platform::Notification&) { log.push_back("begin"); });
   auto end = center.addObserver(NotificationEngineAnimationEnd, nullptr,
                                 [this](const platform::Notification&) { log.push_back("end"); });
-  Ui(8015, 0, 0);
+  Ui(EngineMsg::AnimationBegin, 0, 0);
   EXPECT_EQ(Take(), Log{"begin"});
   runFor(0.005);
   EXPECT_TRUE(Take().empty());
   runFor(0.005);
   EXPECT_EQ(Take(), Log{"step"});
-  Ui(8018, 0, 0);
+  Ui(EngineMsg::AnimationEnd, 0, 0);
   EXPECT_EQ(Take(), Log{"end"});
   center.removeObserver(begin);
   center.removeObserver(end);
@@ -164,10 +190,14 @@ TEST_F(CVMapEngineTest, StartRedrawsAndResetsWhatExistsAndRoutesQueuedMessages) 
   EXPECT_EQ(engine->Start(), 1);
   EXPECT_TRUE(engine->IsStarted());
   EXPECT_EQ(Take(), (Log{"repaint", "reset"}));
-  GetGlobalMan()->dispatcher->PostMessage(1, 8013, 510, 0);
-  GetGlobalMan()->dispatcher->PostMessage(2, 2000, 44, 0);
+  GetGlobalMan()->dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, ToInt(EngineMsg::OfflineCommand),
+                                          510, 0);
+  GetGlobalMan()->dispatcher->PostMessage(CVMsgDispatcher::kUIQueue, ToInt(EngineMsg::SearchResult),
+                                          ToInt(SearchType::ReverseGeocode), 0);
   runFor(0);
-  EXPECT_EQ(Take(), (Log{"notifier 6 0 44", "map 44 0", "mapControl 8013 510 0", "location 8013 510 0"}));
+  EXPECT_EQ(Take(),
+            (Log{"notifier 6 0 44", "map 44 0", Heard("mapControl", EngineMsg::OfflineCommand, 510, 0),
+                 Heard("location", EngineMsg::OfflineCommand, 510, 0)}));
   EXPECT_EQ(engine->Stop(), 1);
   EXPECT_FALSE(GetGlobalMan()->dispatcher->IsTimerRunning());
 }

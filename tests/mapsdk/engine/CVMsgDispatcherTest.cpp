@@ -151,20 +151,20 @@ TEST_F(CVMsgDispatcherTest, SendMessageRunsTheQueueProcedureAtOnce) {
 
 TEST_F(CVMsgDispatcherTest, TimersCountTicksOfOneHundredMilliseconds) {
   StartRecording();
-  dispatcher.SetTimer(1000, 1000);
+  dispatcher.SetTimer(ToInt(EngineTimer::Location), 1000);
   dispatcher.SetTimer(5, 150);
   for (int tick = 0; tick < 10; ++tick) dispatcher.OnTimerTick();
   int location = 0, fast = 0;
   for (const Seen& s : Recorded()) {
     EXPECT_EQ(s.queue, kEngine);
     EXPECT_EQ(s.message, ToInt(EngineMsg::Timer));
-    (s.wParam == 1000 ? location : fast)++;
+    (s.wParam == ToInt(EngineTimer::Location) ? location : fast)++;
   }
   EXPECT_EQ(location, 1);  // the 10th tick
   EXPECT_EQ(fast, 5);      // every second tick
   EXPECT_EQ(dispatcher.KillTimer(5), 1);
   EXPECT_EQ(dispatcher.KillTimer(5), 0);
-  dispatcher.SetTimer(1000, 1000);  // set again: counts from 0
+  dispatcher.SetTimer(ToInt(EngineTimer::Location), 1000);  // set again: counts from 0
   for (int tick = 0; tick < 9; ++tick) dispatcher.OnTimerTick();
   EXPECT_EQ(Recorded().size(), 6u);
   dispatcher.OnTimerTick();
@@ -182,7 +182,7 @@ TEST_F(CVMsgDispatcherTest, ATimerKilledByAnEarlierTimerOfTheSameTickDoesNotRun)
   dispatcher.SetTimer(1, 100);
   dispatcher.SetTimer(2, 100);
   dispatcher.OnTimerTick();
-  EXPECT_EQ(Recorded(), (std::vector<Seen>{{1, 8, 1, 0}}));
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{kEngine, ToInt(EngineMsg::Timer), 1, 0}}));
 }
 
 TEST_F(CVMsgDispatcherTest, TheTimerThreadRunsTimersAndStopJoinsIt) {

@@ -236,7 +236,7 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
   auto tick = [&] {
     const std::size_t batches = client.batches.size();
     const int cancels = client.cancels;
-    EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);
+    EXPECT_EQ(man->OnTimer(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineDownload)), 1);
     EXPECT_TRUE(client.batches.size() == batches && client.cancels == cancels) << "not on the timer's call";
     platform::RunLoop::main().runOnce(0);
   };
@@ -266,9 +266,9 @@ TEST_F(COfflineMapManTest, AStallCheckArrivingAfterTheDownloadEndedTouchesNothin
     SCOPED_TRACE(switchedOff ? "switched off" : "paused");
     ASSERT_EQ(man->GetPackageCount(), 1);
     ASSERT_TRUE(man->IsDownloadOn());
-    EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);
+    EXPECT_EQ(man->OnTimer(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineDownload)), 1);
     platform::RunLoop::main().runOnce(0);  // the first check remembers the count
-    EXPECT_EQ(man->OnTimer(8, COfflineMapMan::kTimerId), 1);
+    EXPECT_EQ(man->OnTimer(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineDownload)), 1);
     if (switchedOff) {
       ASSERT_EQ(man->OnCommand(12, 0), 1);
     } else {
@@ -363,7 +363,7 @@ TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {
   EXPECT_TRUE(fires());
   mapMan = nullptr;
   man.reset();
-  EXPECT_EQ(Dispatcher()->KillTimer(COfflineMapMan::kTimerId), 0);
+  EXPECT_EQ(Dispatcher()->KillTimer(ToInt(EngineTimer::OfflineDownload)), 0);
 }
 
 TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughThem) {
@@ -413,7 +413,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
   std::atomic<int> ticks{0};
   auto timer = std::async(std::launch::async, [&] {
     while (!stop) {
-      man->OnTimer(8, COfflineMapMan::kTimerId);
+      man->OnTimer(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineDownload));
       ++ticks;
       std::this_thread::sleep_for(std::chrono::microseconds(200));  // ticks faster than any timer
     }

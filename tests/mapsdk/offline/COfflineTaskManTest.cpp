@@ -55,7 +55,7 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
         EngineSlot::OfflineTaskMan,
         std::make_unique<CountingTaskMan>(answers, engine, Dispatcher(), records, versions));
     ASSERT_EQ(tasks->Init(), 1);
-    Dispatcher()->KillTimer(COfflineTaskMan::kTimerId);  // the test ticks by hand
+    Dispatcher()->KillTimer(ToInt(EngineTimer::OfflineTask));  // the test ticks by hand
   }
   void TearDown() override {
     OfflineEngineTest::TearDown();
@@ -64,7 +64,7 @@ class COfflineTaskManTest : public offline_test::OfflineEngineTest {
   // One timer tick, then the main loop until its answer was handled.
   bool Tick() {
     int before = answers;
-    tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+    tasks->OnMessage(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineTask), 0);
     return RunUntil([&] { return answers > before; });
   }
 
@@ -115,7 +115,7 @@ TEST_F(COfflineTaskManTest, FetchesTheCityListFirstThenTheCatalogueFiles) {
   ASSERT_EQ(versions->Local().GetSize(), 2);
   EXPECT_EQ(versions->Local()[1].version, CVString("2.0"));
   EXPECT_EQ(tasks->GetTaskCount(), 0);
-  tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+  tasks->OnMessage(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineTask), 0);
   EXPECT_EQ(server.requestCount(), 3u);
 }
 
@@ -124,8 +124,8 @@ TEST_F(COfflineTaskManTest, AnAnswerMessageOfAnEarlierRequestIsNotReadAgain) {
   ASSERT_TRUE(Tick());
   ASSERT_EQ(versions->Server().GetSize(), 2);
   // The buffer still holds that answer; a message tagged for another request leaves it alone.
-  tasks->OnMessage(kHttpComplete, 0, 0);
-  tasks->OnMessage(kHttpComplete, 0, 7);
+  tasks->OnMessage(ToInt(EngineMsg::HttpComplete), ToInt(EngineClient::OfflineTask), 0);
+  tasks->OnMessage(ToInt(EngineMsg::HttpComplete), ToInt(EngineClient::OfflineTask), 7);
   EXPECT_EQ(versions->Server().GetSize(), 2);
 }
 
@@ -136,18 +136,18 @@ TEST_F(COfflineTaskManTest, AnswersOfOtherRequestsLeaveTheQueueAlone) {
   tasks->AddCityListTask(2);
   ASSERT_EQ(tasks->GetTaskCount(), 2);
   // Nothing asked yet.
-  tasks->OnMessage(kHttpComplete, 0, 0);
-  tasks->OnMessage(kHttpComplete, 0, 1);
-  tasks->OnMessage(kHttpData, 0, 1);
+  tasks->OnMessage(ToInt(EngineMsg::HttpComplete), ToInt(EngineClient::OfflineTask), 0);
+  tasks->OnMessage(ToInt(EngineMsg::HttpComplete), ToInt(EngineClient::OfflineTask), 1);
+  tasks->OnMessage(ToInt(EngineMsg::HttpData), ToInt(EngineClient::OfflineTask), 1);
   EXPECT_EQ(tasks->GetTaskCount(), 2);
 
   ASSERT_TRUE(Tick());
   ASSERT_EQ(tasks->GetTaskCount(), 1);
   EXPECT_EQ(records->GetVersion().c, CVString("22"));
   // The same answer again, and an earlier one: the catalogue file stays queued.
-  tasks->OnMessage(kHttpComplete, 0, 1);
-  tasks->OnMessage(kHttpData, 0, 1);
-  tasks->OnMessage(kHttpComplete, 0, 0);
+  tasks->OnMessage(ToInt(EngineMsg::HttpComplete), ToInt(EngineClient::OfflineTask), 1);
+  tasks->OnMessage(ToInt(EngineMsg::HttpData), ToInt(EngineClient::OfflineTask), 1);
+  tasks->OnMessage(ToInt(EngineMsg::HttpComplete), ToInt(EngineClient::OfflineTask), 0);
   EXPECT_EQ(tasks->GetTaskCount(), 1);
   EXPECT_EQ(versions->Server().GetSize(), 0);
 
@@ -159,7 +159,7 @@ TEST_F(COfflineTaskManTest, AnswersOfOtherRequestsLeaveTheQueueAlone) {
   ASSERT_EQ(tasks->GetTaskCount(), 1);
   // A request that fails leaves its task for the next tick.
   searchListFails = true;
-  tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+  tasks->OnMessage(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineTask), 0);
   ASSERT_TRUE(RunUntil([&] { return server.requestCount() >= 3u && !tasks->IsBusy(); }));
   Drain();
   EXPECT_EQ(tasks->GetTaskCount(), 1);
@@ -176,10 +176,10 @@ TEST_F(COfflineTaskManTest, ItsTimerEndsWithIt) {
     COfflineTaskMan other(engine, Dispatcher(), records, versions);
     ASSERT_EQ(other.Init(), 1);
   }
-  EXPECT_EQ(Dispatcher()->KillTimer(COfflineTaskMan::kTimerId), 0);
+  EXPECT_EQ(Dispatcher()->KillTimer(ToInt(EngineTimer::OfflineTask)), 0);
   COfflineTaskMan kept(engine, Dispatcher(), records, versions);
   ASSERT_EQ(kept.Init(), 1);
-  EXPECT_EQ(Dispatcher()->KillTimer(COfflineTaskMan::kTimerId), 1);
+  EXPECT_EQ(Dispatcher()->KillTimer(ToInt(EngineTimer::OfflineTask)), 1);
 }
 
 TEST_F(COfflineTaskManTest, AVersionAnswerWithADoubleByteTrailBackslashIsRead) {
@@ -212,8 +212,10 @@ TEST_F(COfflineTaskManTest, ANewCatalogueVersionAsksTheSearchForTheRecordedCitie
 
 TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {
   CHttpClient search;
-  ASSERT_EQ(search.Init(GetMainGlobalMan()->engine->Services()), 1);
-  search.SetClientID(0);
+  ASSERT_EQ(search.Init(GetMainGlobalMan()->engine->Services().Sockets(),
+                        GetMainGlobalMan()->engine->Services().Dispatcher()),
+            1);
+  search.SetClientID(EngineClient::Search);
   ASSERT_EQ(tasks->AddHttpClient(&search), 1);
   EXPECT_EQ(tasks->AddHttpClient(nullptr), 0);
   LoopbackHttpServer slow;
@@ -223,7 +225,7 @@ TEST_F(COfflineTaskManTest, WaitsWhileASearchClientIsBusy) {
   int tag = 1;
   ASSERT_EQ(search.RequestGet(CVString::FromUtf8(slow.url("/held")), tag, 0), 1);
   tasks->AddCityListTask(2);
-  tasks->OnMessage(8, COfflineTaskMan::kTimerId, 0);
+  tasks->OnMessage(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineTask), 0);
   EXPECT_EQ(tasks->IsBusy(), 0);
   search.CancelRequest();
   ASSERT_TRUE(Tick());

@@ -101,9 +101,9 @@ class OfflineEngineTest : public ::testing::Test {
     enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [this](int message, int wParam, int lParam) {
       gmengine::COfflineMapMan* man = mapMan;
       if (!man) return 0;
-      if (message == 8013) return man->OnCommand(wParam, lParam);
-      if (message == 8) {
-        if (wParam == gmengine::COfflineMapMan::kTimerId) ++stallTicks;
+      if (message == ToInt(gmengine::EngineMsg::OfflineCommand)) return man->OnCommand(wParam, lParam);
+      if (message == ToInt(gmengine::EngineMsg::Timer)) {
+        if (wParam == ToInt(gmengine::EngineTimer::OfflineDownload)) ++stallTicks;
         return man->OnTimer(message, wParam);
       }
       return 0;

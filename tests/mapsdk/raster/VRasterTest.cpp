@@ -365,6 +365,32 @@ TEST(VRasterObjectsTest, SizesFromOutsideAreCheckedBeforeAllocation) {
   EXPECT_EQ(VCreateBitmap(-5, 10, 32, nullptr), nullptr);
   EXPECT_EQ(VCreateBitmap(70000, 1, 32, nullptr), nullptr);
   EXPECT_EQ(VCreateBitmap(16000, 16000, 32, nullptr), nullptr);
+  // Each limit at and one past it, on each way a size comes in: a side of 16383 and 2^25 pixels.
+  struct Size {
+    int width, height;
+    bool fits;
+  };
+  for (Size size : {Size{16383, 1, true}, Size{16384, 1, false}, Size{1, 16383, true}, Size{1, 16384, false},
+                    Size{8192, 4096, true}, Size{8192, 4097, false}}) {
+    VBitmap* made = VCreateBitmap(size.width, size.height, 16, nullptr);
+    EXPECT_EQ(made != nullptr, size.fits) << size.width << "x" << size.height;
+    if (made) FreeBitmapData(made);
+    if (size.height != 1) continue;
+    BITMAPINFOHEADER header;
+    header.biWidth = size.width;
+    header.biHeight = 1;
+    header.biBitCount = 16;
+    std::vector<std::uint8_t> whole(sizeof header + VBitmapStride(16, size.width));
+    std::memcpy(whole.data(), &header, sizeof header);
+    VBitmap* fromDib = VCreateBitmapFromDIB(whole.data(), whole.size());
+    EXPECT_EQ(fromDib != nullptr, size.fits) << size.width;
+    if (fromDib) FreeBitmapData(fromDib);
+    header.biBitCount = 32;
+    std::vector<std::uint32_t> row(static_cast<std::size_t>(size.width), kWhite);
+    Canvas c(1, 1);
+    EXPECT_EQ(VSetDIBitsToDevice(c.dc, 0, 0, 1, 1, 0, 0, row.data(), &header), size.fits ? 1 : 0)
+        << size.width;
+  }
   BITMAPINFOHEADER info;
   info.biBitCount = 32;
   for (auto [w, h] :

@@ -65,6 +65,9 @@ TEST(SimplifyComplexPtTest, LevelsOutsideOneToEighteenYieldNothing) {
   CComplexPt coarse;
   ASSERT_EQ(SimplifyComplexPt(shape, 17, coarse), 1);
   EXPECT_EQ(coarse.GetPartPt(0, 1), _VPoint(100000, 0));
+  CComplexPt lowest;  // the other end of the range: the roughest level still thins
+  ASSERT_EQ(SimplifyComplexPt(shape, 1, lowest), 1);
+  EXPECT_EQ(lowest.GetPartPt(0, 1), _VPoint(100000, 0));
   EXPECT_DOUBLE_EQ(LevelTolerance(8, ToleranceKind::Doubling), 1024);
   EXPECT_DOUBLE_EQ(LevelTolerance(0, ToleranceKind::LinearLog), 100);
 }

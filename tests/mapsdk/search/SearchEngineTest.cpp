@@ -281,12 +281,12 @@ TEST_F(SearchEngineTest, StaleAnswersAndFailuresOfTheSearchClient) {
   CAppSearch* engineSearch = gmengine::SearchOfEngine();
   ASSERT_TRUE(search->reverseGeocode({10.0, 10.0}));
   unsigned current = engineSearch->GetSearchSeq();
-  EXPECT_EQ(
-      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpComplete), 0, static_cast<int>(current - 1)),
-      -1);
-  EXPECT_EQ(
-      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpConnectFailed), 0, static_cast<int>(current)),
-      0);
+  EXPECT_EQ(engineSearch->OnHttpMessage(gmengine::EngineMsg::HttpComplete, gmengine::EngineClient::Search,
+                                        static_cast<int>(current - 1)),
+            -1);
+  EXPECT_EQ(engineSearch->OnHttpMessage(gmengine::EngineMsg::HttpConnectFailed,
+                                        gmengine::EngineClient::Search, static_cast<int>(current)),
+            0);
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].name, "addr");
   EXPECT_EQ(delegate->calls[0].error, DelegateError::Network);
@@ -300,9 +300,9 @@ TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndN
   const gmengine::_VRect bound(1, 4, 3, 2);
   ASSERT_EQ(engineSearch->RequestCityByCenter(bound, 12), 1);
   EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::ReverseGeocode);
-  EXPECT_EQ(
-      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpConnectFailed), 0, static_cast<int>(current)),
-      0);
+  EXPECT_EQ(engineSearch->OnHttpMessage(gmengine::EngineMsg::HttpConnectFailed,
+                                        gmengine::EngineClient::Search, static_cast<int>(current)),
+            0);
   ASSERT_TRUE(WaitForCalls(1));
   EXPECT_EQ(delegate->calls[0].name, "addr");
   EXPECT_EQ(delegate->calls[0].error, DelegateError::Network);
@@ -316,8 +316,9 @@ TEST_F(SearchEngineTest, CityAndBackgroundRequestsLeaveTheUsersSearchItsTypeAndN
   engineSearch->RequestPoiBkgData(gmengine::CVString("bank"), tiles, 131, bound);
   EXPECT_EQ(engineSearch->GetSearchSeq(), current);
   EXPECT_EQ(engineSearch->GetExpectedType(), SearchType::PoiInCity);
-  EXPECT_EQ(
-      engineSearch->OnMessage(ToInt(gmengine::EngineMsg::HttpAttemptsOver), 0, static_cast<int>(current)), 0);
+  EXPECT_EQ(engineSearch->OnHttpMessage(gmengine::EngineMsg::HttpAttemptsOver, gmengine::EngineClient::Search,
+                                        static_cast<int>(current)),
+            0);
   ASSERT_TRUE(WaitForCalls(3));
   EXPECT_EQ(delegate->calls[2].name, "poi");
   EXPECT_EQ(delegate->calls[2].error, DelegateError::Network);
@@ -497,8 +498,9 @@ TEST_F(SearchEngineTest, TheDelegateHearsTheAnswerThatWasAnnouncedNotTheLatestSt
   gmengine::tag_PoiSearchRst place;
   std::snprintf(place.address, sizeof place.address, "%s", "Elsewhere 1");
   gmengine::SearchAnswer answer(SearchType::ReverseGeocode, gmengine::SearchError::None, &place);
-  gmengine::GetGlobalMan()->dispatcher->PostMessage(gmengine::CVMsgDispatcher::kUIQueue, 2000, 44, 0,
-                                                    gmengine::Detach(answer));
+  gmengine::GetGlobalMan()->dispatcher->PostMessage(
+      gmengine::CVMsgDispatcher::kUIQueue, ToInt(gmengine::EngineMsg::SearchResult),
+      ToInt(gmengine::SearchType::ReverseGeocode), 0, gmengine::Detach(answer));
   std::snprintf(place.address, sizeof place.address, "%s", "Changed after the post");
   ASSERT_TRUE(WaitForCalls(2));
   ASSERT_TRUE(delegate->addr && delegate->addr->strAddr());

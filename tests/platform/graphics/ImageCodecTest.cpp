@@ -190,14 +190,30 @@ TEST(ImageCodec, GifFramesAreComposedWithTheirDelays) {
   ASSERT_EQ(frames->size(), 3u);
   EXPECT_DOUBLE_EQ((*frames)[0].delay, 0.1);
   EXPECT_DOUBLE_EQ((*frames)[1].delay, 0.25);
-  const Pixel red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255};
-  EXPECT_EQ((*frames)[0].bitmap.pixelAt(3, 1), red);
-  EXPECT_EQ((*frames)[1].bitmap.pixelAt(1, 1), green);
-  EXPECT_EQ((*frames)[1].bitmap.pixelAt(2, 1), red);      // transparent: the frame below shows
-  EXPECT_EQ((*frames)[2].bitmap.pixelAt(1, 1), Pixel{});  // disposed to the background
-  EXPECT_EQ((*frames)[2].bitmap.pixelAt(2, 1), Pixel{});
-  EXPECT_EQ((*frames)[2].bitmap.pixelAt(0, 0), blue);
-  EXPECT_EQ((*frames)[2].bitmap.pixelAt(3, 0), red);
+  EXPECT_DOUBLE_EQ((*frames)[2].delay, 0);
+  // Every frame whole, row by row: the second's transparent pixel shows the red below it, the
+  // third starts from the second's patch cleared to the background.
+  const Pixel r{255, 0, 0, 255}, g{0, 255, 0, 255}, b{0, 0, 255, 255}, o{};
+  auto picture = [](std::vector<Pixel> pixels) {
+    Bitmap bitmap = *Bitmap::create(4, 2, true);
+    for (int i = 0; i < 8; ++i) bitmap.setPixel(i % 4, i / 4, pixels[static_cast<std::size_t>(i)]);
+    return bitmap;
+  };
+  EXPECT_EQ((*frames)[0].bitmap, picture({r, r, r, r, r, r, r, r}));
+  EXPECT_EQ((*frames)[1].bitmap, picture({r, r, r, r, r, g, r, r}));
+  EXPECT_EQ((*frames)[2].bitmap, picture({b, r, r, r, r, o, o, r}));
+  // Each limit of a caller at the picture's own figures passes, one below refuses the whole file.
+  for (auto [limits, fits] :
+       {std::pair{DecodeLimits{4, 8, 24, 3}, true}, std::pair{DecodeLimits{3, 8, 24, 3}, false},
+        std::pair{DecodeLimits{4, 7, 24, 3}, false}, std::pair{DecodeLimits{4, 8, 23, 3}, false},
+        std::pair{DecodeLimits{4, 8, 24, 2}, false}}) {
+    auto limited = ImageCodec::decodeGIF(gif.data(), gif.size(), limits);
+    EXPECT_EQ(limited.has_value(), fits) << limits.maxDimension << " " << limits.maxPixels << " "
+                                         << limits.maxTotalPixels << " " << limits.maxFrames;
+    if (limited) {
+      EXPECT_EQ(limited->back().bitmap, (*frames)[2].bitmap);
+    }
+  }
 
   auto image = Image::imageWithData(gif);
   ASSERT_TRUE(image);
@@ -252,7 +268,9 @@ TEST(ImageCodec, SizesBeyondTheLimitsAreRefusedBeforeDecoding) {
   EXPECT_FALSE(ImageCodec::decodePNG(small.data(), small.size(), DecodeLimits{10, 99}));
   EXPECT_FALSE(ImageCodec::decodePNG(small.data(), small.size(), DecodeLimits{9, 1000}));
   Data jpeg = ImageCodec::encodeJPEG(pattern(10, 10, false), 0.5);
+  EXPECT_TRUE(ImageCodec::decodeJPEG(jpeg.data(), jpeg.size(), DecodeLimits{10, 100}));
   EXPECT_FALSE(ImageCodec::decodeJPEG(jpeg.data(), jpeg.size(), DecodeLimits{10, 99}));
+  EXPECT_FALSE(ImageCodec::decodeJPEG(jpeg.data(), jpeg.size(), DecodeLimits{9, 1000}));
   EXPECT_FALSE(Bitmap::create(Bitmap::MaxDimension + 1, 1));
   EXPECT_FALSE(Bitmap::create(Bitmap::MaxDimension, Bitmap::MaxDimension));
 }

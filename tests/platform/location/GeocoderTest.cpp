@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "platform/location/Geocoder.h"
 #include "platform/location/MapItem.h"
@@ -78,6 +80,20 @@ TEST_F(GeocoderTest, TheNearestFedPlaceAnswersLaterAndUnknownPlacesFail) {
   ASSERT_EQ(answers->failed.size(), 2u);
   EXPECT_EQ(answers->failed[1].code, platform::GeocoderErrorUnknown);
   EXPECT_EQ(Geocoder::requestCount(), 3);
+
+  // Each query asks again once it answered, found or failed, as it did the first time.
+  Geocoder::setOffline(false);
+  for (auto& again : {g, far, offline}) {
+    EXPECT_FALSE(again->isQuerying());
+    again->start();
+    runFor(0);
+  }
+  EXPECT_EQ(Geocoder::requestCount(), 6);
+  ASSERT_EQ(answers->found.size(), 3u);
+  EXPECT_EQ(answers->found[1].subLocality, "徐汇区");
+  EXPECT_EQ(answers->found[2].subLocality, "静安区");
+  ASSERT_EQ(answers->failed.size(), 3u);
+  EXPECT_EQ(answers->failed[2].code, platform::GeocoderErrorPlacemarkNotFound);
 }
 
 TEST_F(GeocoderTest, ACancelledOrDroppedGeocodingTellsNothing) {
@@ -87,6 +103,12 @@ TEST_F(GeocoderTest, ACancelledOrDroppedGeocodingTellsNothing) {
   runFor(1);
   EXPECT_TRUE(answers->found.empty());
   EXPECT_TRUE(answers->failed.empty());
+
+  // A cancelled query started again answers once.
+  g->start();
+  runFor(1);
+  EXPECT_EQ(answers->found.size(), 1u);
+  EXPECT_FALSE(g->isQuerying());
 }
 
 TEST_F(GeocoderTest, AnAnswerWhoseListenerIsGoneTellsNobodyAndEnds) {

@@ -118,6 +118,15 @@ TEST_F(LocationManagerTest, RefusedUseFailsTheSessionWithDenied) {
   ASSERT_EQ(delegate->errors.size(), 1u);
   EXPECT_EQ(delegate->errors[0].domain, platform::LocationErrorDomain);
   EXPECT_EQ(delegate->errors[0].code, platform::LocationErrorDenied);
+
+  // Once allowed, the failed manager's next session hears the fix and nothing of the refusal.
+  LocationDevice::setAuthorizationStatus(AuthorizationStatus::Authorized);
+  manager->stopUpdatingLocation();
+  manager->startUpdatingLocation();
+  turn();
+  ASSERT_EQ(delegate->fixes.size(), 1u);
+  EXPECT_DOUBLE_EQ(delegate->fixes[0].longitude, 2);
+  EXPECT_EQ(delegate->errors.size(), 1u);
 }
 
 TEST_F(LocationManagerTest, SwitchingTheServiceOffOrRefusingUseFailsRunningSessions) {

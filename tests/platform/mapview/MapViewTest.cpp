@@ -199,9 +199,20 @@ TEST_F(MapViewTest, TheUsersPositionFollowsTheLocationService) {
   EXPECT_EQ(recorder->stopped, 1);
   EXPECT_FALSE(map->isUserLocationVisible());
   EXPECT_FALSE(platform::isValidCoordinate(map->userLocation()->coordinate()));
+  EXPECT_FALSE(map->userLocation()->isUpdating());
   platform::LocationDevice::setCurrentLocation({1, 2, 50, 0});
   runFor(0);
   EXPECT_EQ(recorder->fixes.size(), 1u) << "nothing after switching it off";
+
+  // Switched on again, it is located afresh, as the first time.
+  map->setShowsUserLocation(true);
+  EXPECT_EQ(recorder->started, 2);
+  runFor(0);
+  ASSERT_EQ(recorder->fixes.size(), 2u);
+  EXPECT_EQ(recorder->fixes[1], (Coordinate{1, 2}));
+  EXPECT_TRUE(map->isUserLocationVisible());
+  EXPECT_EQ(map->userLocation()->coordinate(), (Coordinate{1, 2}));
+  EXPECT_TRUE(map->userLocation()->isUpdating());
 }
 
 }  // namespace

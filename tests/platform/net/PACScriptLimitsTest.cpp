@@ -11,40 +11,55 @@ namespace {
 using nettest::url;
 
 // Runs the script with a short deadline; answers the error text, or "" when it gave proxies.
-std::string failureOf(const std::string& script, double& seconds) {
+std::string failureOf(const std::string& script, double& seconds, double deadline = 0.2) {
   platform::Error error;
   auto start = std::chrono::steady_clock::now();
-  auto list = platform::proxiesForAutoConfigurationScript(script, url("http://far.example/"), &error,
-                                                          {.seconds = 0.2, .heapBytes = 4 * 1024 * 1024});
+  auto list = platform::proxiesForAutoConfigurationScript(
+      script, url("http://far.example/"), &error, {.seconds = deadline, .heapBytes = 4 * 1024 * 1024});
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return list ? "" : error.localizedDescription;
+}
+
+// The same for a script whose answer is not about time: the deadline counts from before the
+// script's process starts, so on a loaded machine (or under a sanitizer that slows a process's
+// start) a short one may pass before the script did anything. Such a script gets a long deadline,
+// and a run that still ends out of time is made again, a few times at most.
+std::string answerOf(const std::string& script) {
+  double seconds = 0;
+  std::string answer;
+  for (int run = 0; run < 5; ++run) {
+    answer = failureOf(script, seconds, 10);
+    if (answer != "The script ran out of time") break;
+  }
+  return answer;
 }
 
 }  // namespace
 
 TEST(PACScriptLimits, ScriptsThatNeverEndAreStoppedAndReportedAsFailures) {
   double seconds = 0;
+  // Generous bounds: they tell a script stopped at its deadline from one never stopped, however
+  // busy the machine.
   EXPECT_EQ(failureOf("function FindProxyForURL(u,h){while(true){}}", seconds), "The script ran out of time");
-  EXPECT_LT(seconds, 1.5);
+  EXPECT_LT(seconds, 10);
   // A loop that catches what stops it is stopped again.
   EXPECT_EQ(failureOf("function FindProxyForURL(u,h){for(;;){try{while(true){}}catch(e){}}}", seconds),
             "The script ran out of time");
-  EXPECT_LT(seconds, 1.5);
+  EXPECT_LT(seconds, 10);
   // Work at the top level counts too.
   EXPECT_EQ(failureOf("while(true){} function FindProxyForURL(u,h){return 'DIRECT';}", seconds),
             "The script ran out of time");
 }
 
 TEST(PACScriptLimits, RecursionAndMemoryAreBounded) {
-  double seconds = 0;
-  EXPECT_NE(failureOf("function f(n){return f(n+1)+1;} function FindProxyForURL(u,h){return f(0);}", seconds),
-            "");
-  EXPECT_LT(seconds, 1.5);
-  EXPECT_EQ(
-      failureOf("function FindProxyForURL(u,h){var a=[],s='x';for(;;){s=s+s+a.length;a.push(s);}}", seconds),
-      "The script ran out of memory");
+  const std::string deep =
+      answerOf("function f(n){return f(n+1)+1;} function FindProxyForURL(u,h){return f(0);}");
+  EXPECT_NE(deep, "");
+  EXPECT_NE(deep, "The script ran out of time");
+  EXPECT_EQ(answerOf("function FindProxyForURL(u,h){var a=[],s='x';for(;;){s=s+s+a.length;a.push(s);}}"),
+            "The script ran out of memory");
   // A well-behaved script still answers.
-  EXPECT_EQ(failureOf("function FindProxyForURL(u,h){return 'PROXY p:1';}", seconds), "");
+  EXPECT_EQ(answerOf("function FindProxyForURL(u,h){return 'PROXY p:1';}"), "");
 }
 
 namespace {
@@ -57,24 +72,22 @@ constexpr const char* backtrackingForever =
 }  // namespace
 
 TEST(PACScriptLimits, AThrowingLookupIsAScriptErrorAndTheProcessGoesOn) {
-  double seconds = 0;
   EXPECT_EQ(
-      failureOf("Object.defineProperty(this,'FindProxyForURL',{get:function(){throw new Error('no');}});",
-                seconds),
+      answerOf("Object.defineProperty(this,'FindProxyForURL',{get:function(){throw new Error('no');}});"),
       "FindProxyForURL failed: Error: no");
-  EXPECT_EQ(failureOf("var FindProxyForURL = 3;", seconds), "The script has no FindProxyForURL function");
-  EXPECT_EQ(failureOf("function FindProxyForURL(){ return {toString:function(){throw 1;}}; }", seconds),
+  EXPECT_EQ(answerOf("var FindProxyForURL = 3;"), "The script has no FindProxyForURL function");
+  EXPECT_EQ(answerOf("function FindProxyForURL(){ return {toString:function(){throw 1;}}; }"),
             "FindProxyForURL answered no text");
 }
 
 TEST(PACScriptLimits, TheDeadlineHoldsInsideANativeCall) {
   double seconds = 0;
   EXPECT_EQ(failureOf(backtrackingForever, seconds), "The script ran out of time");
-  EXPECT_LT(seconds, 0.8);
+  EXPECT_LT(seconds, 10);
   // At the top level as well.
   EXPECT_EQ(failureOf(std::string(backtrackingForever) + " FindProxyForURL();", seconds),
             "The script ran out of time");
-  EXPECT_LT(seconds, 0.8);
+  EXPECT_LT(seconds, 10);
 }
 
 TEST(PACScriptLimits, CancellingEndsTheEvaluationAtOnce) {
@@ -87,7 +100,8 @@ TEST(PACScriptLimits, CancellingEndsTheEvaluationAtOnce) {
   });
   EXPECT_FALSE(evaluation.run(backtrackingForever, url("http://far.example/"), &error, {.seconds = 30}));
   canceller.join();
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+  // Well before the 30 s deadline, however busy the machine.
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 15.0);
   EXPECT_EQ(error.localizedDescription, "The script was cancelled");
   EXPECT_TRUE(evaluation.isCancelled());
   // A cancelled evaluation does not start another script.

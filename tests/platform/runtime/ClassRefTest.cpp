@@ -157,6 +157,16 @@ TEST(ClassRef, KindTestsFollowTheBaseChain) {
   EXPECT_EQ(platform::classOf(e), errorRow);
   EXPECT_EQ(platform::classOf(custom), errorRow);
   EXPECT_EQ(platform::classOf(Screen()), platform::classFor<Screen>());
+
+  // A class registered later, between an unregistered type and the class it was found under,
+  // is what the type is found under from then on.
+  class MiddleRow : public ErrorRow {};
+  class LateRow : public MiddleRow {};
+  EXPECT_EQ(platform::classOf(LateRow()), errorRow);
+  platform::defineClass<MiddleRow, ErrorRow>("MiddleRowRegisteredLate");
+  ASSERT_TRUE(platform::classFor<MiddleRow>());
+  EXPECT_EQ(platform::classOf(LateRow()), platform::classFor<MiddleRow>());
+  EXPECT_EQ(platform::classOf(custom), errorRow);
 }
 
 TEST(ClassRef, InstanceActionsRunOnlyByTheirNameAndCount) {

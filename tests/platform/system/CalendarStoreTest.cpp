@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/system/CalendarStore.h"
@@ -95,10 +98,25 @@ TEST_F(CalendarStoreTest, EventsAreSavedUnderTheHomeRootAndFoundAgain) {
   CalendarEvent next = talk("Next", 10, 10);
   ASSERT_TRUE(store.saveEvent(next));
   EXPECT_NE(next.eventIdentifier, removed);
+  EXPECT_EQ(CalendarStore().events(), (std::vector<CalendarEvent>{next, late}));
 
   CalendarStore::setAuthorizationStatus(CalendarAuthorizationStatus::Denied);
   EXPECT_TRUE(store.events().empty());
   EXPECT_FALSE(store.eventWithIdentifier(next.eventIdentifier));
+  EXPECT_FALSE(store.removeEvent(next.eventIdentifier, &error));
+  EXPECT_EQ(error.code, static_cast<int>(CalendarError::AccessDenied));
+  CalendarStore::setAuthorizationStatus(CalendarAuthorizationStatus::Authorized);
+  EXPECT_TRUE(store.eventWithIdentifier(next.eventIdentifier)) << "a refused removal removes nothing";
+
+  // A calendar that cannot be written: saving says so and gives no identifier.
+  const std::string folder = Environment::libraryPath() + "/Calendar";
+  ASSERT_TRUE(FileManager::removeItemAtPath(folder));
+  ASSERT_TRUE(FileManager::createDirectoryAtPath(folder + "/Events.archive/in the way", true));
+  CalendarEvent unsaved = talk("Unsaved", 20, 10);
+  EXPECT_FALSE(store.saveEvent(unsaved, &error));
+  EXPECT_EQ(error.code, static_cast<int>(CalendarError::WriteFailed));
+  EXPECT_TRUE(unsaved.eventIdentifier.empty());
+  EXPECT_TRUE(store.events().empty());
 }
 
 }  // namespace

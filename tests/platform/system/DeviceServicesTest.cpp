@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/graphics/Image.h"
@@ -54,13 +56,25 @@ TEST_F(PushRegistrationTest, AnswersComeThroughTheMainLoop) {
   EXPECT_EQ(listener->errors[0].code, 3010);
   EXPECT_EQ(push.registrationRequestCount(), 2);
   EXPECT_EQ(push.requestedTypes(), RemoteNotificationTypeSound);
+  EXPECT_EQ(push.enabledRemoteNotificationTypes(), RemoteNotificationTypeNone);
+
+  // Unregistered, nothing of the last registration is left; registering again is as the first time.
+  push.unregisterForRemoteNotifications();
+  EXPECT_FALSE(push.deviceToken());
+  EXPECT_EQ(push.enabledRemoteNotificationTypes(), RemoteNotificationTypeNone);
+  push.setAnswer(Data{0xEF});
+  push.registerForRemoteNotificationTypes(RemoteNotificationTypeBadge);
+  runFor(0);
+  EXPECT_EQ(listener->tokens, (std::vector<Data>{{0xAB, 0xCD}, {0xEF}}));
+  EXPECT_EQ(push.deviceToken(), (Data{0xEF}));
+  EXPECT_EQ(push.enabledRemoteNotificationTypes(), RemoteNotificationTypeBadge);
 
   // A registration destroyed before the loop turns tells nobody.
   push.setAnswer(Data{1});
   push.registerForRemoteNotificationTypes(RemoteNotificationTypeSound);
   PushRegistration::destroySharedPushRegistration();
   runFor(0);
-  EXPECT_EQ(listener->tokens.size(), 1u);
+  EXPECT_EQ(listener->tokens.size(), 2u);
   EXPECT_EQ(PushRegistration::sharedPushRegistration().registrationRequestCount(), 0);
 }
 
@@ -70,6 +84,8 @@ TEST(OutsideApplications, OpensOnlyInstalledSchemesAndRecordsEveryTry) {
   EXPECT_FALSE(OutsideApplications::canOpenURL("geomap://map/marker"));
   EXPECT_FALSE(OutsideApplications::canOpenURL("no scheme here"));
   EXPECT_FALSE(OutsideApplications::canOpenURL("://x"));
+  OutsideApplications::addInstalledScheme("9maps");
+  EXPECT_FALSE(OutsideApplications::canOpenURL("9maps://x")) << "a scheme starts with a letter";
   EXPECT_TRUE(
       OutsideApplications::canOpenURL(Environment::urlSchemes().at(0) + "://show_job_search_home_page"));
 
@@ -80,6 +96,9 @@ TEST(OutsideApplications, OpensOnlyInstalledSchemesAndRecordsEveryTry) {
   EXPECT_EQ(OutsideApplications::openedURLs(),
             (std::vector<OutsideApplications::OpenedURL>{{"geomap://map/marker?location=1,2", true},
                                                          {"othermaps://?daddr=1,2", false}}));
+  // A scheme removed, in any case, opens nothing again.
+  OutsideApplications::removeInstalledScheme("GEOMAP");
+  EXPECT_FALSE(OutsideApplications::canOpenURL("geomap://map/marker"));
   OutsideApplications::setInstalledSchemes({"iosamap"});
   EXPECT_FALSE(OutsideApplications::canOpenURL("http://example.com"));
   EXPECT_TRUE(OutsideApplications::canOpenURL("iosamap://navi"));

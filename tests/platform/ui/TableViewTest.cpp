@@ -40,7 +40,9 @@ class Rows : public TableViewDataSource, public TableViewDelegate {
     tv.deleteRowsAtIndexPaths({ip});
     return true;
   }
+  int heightAsks = 0;
   std::optional<double> heightForRowAtIndexPath(TableView&, const IndexPath& ip) override {
+    ++heightAsks;
     auto it = heights.find(ip);
     return it == heights.end() ? std::nullopt : std::optional<double>(it->second);
   }
@@ -141,6 +143,31 @@ TEST_F(TableViewTest, TapsSelectRowsAndUpdatesMoveTheSelection) {
 
   // A data source that does not match the update is caught.
   EXPECT_THROW(table->deleteRowsAtIndexPaths({{0, 0}}), InternalInconsistencyException);
+
+  // Rows inserted in the middle and at the end and one reloaded taller, above a second section:
+  // only those rows are asked for their heights (the rest keep theirs), and every row, the second
+  // section and the content lie as a reload of everything lays them out.
+  rows->counts = {4, 2};
+  table->reloadData();
+  rows->counts = {6, 2};
+  rows->heights = {{{0, 1}, 30}, {{0, 3}, 70}, {{0, 5}, 20}};
+  rows->heightAsks = 0;
+  table->beginUpdates();
+  table->insertRowsAtIndexPaths({{0, 1}, {0, 5}});
+  table->reloadRowsAtIndexPaths({{0, 2}});
+  table->endUpdates();
+  EXPECT_EQ(rows->heightAsks, 3);
+  auto layout = [&] {
+    std::vector<Rect> out{table->rectForHeaderInSection(1), Rect({}, table->contentSize())};
+    for (int s = 0; s < 2; ++s)
+      for (int r = 0; r < rows->counts[std::size_t(s)]; ++r)
+        out.push_back(table->rectForRowAtIndexPath({s, r}));
+    return out;
+  };
+  const std::vector<Rect> updated = layout();
+  EXPECT_EQ(updated[2 + 3], Rect(0, 44 + 30 + 44, 320, 70));
+  table->reloadData();
+  EXPECT_EQ(layout(), updated);
 }
 
 TEST_F(TableViewTest, SwipeShowsTheDeleteButtonWhichCommits) {

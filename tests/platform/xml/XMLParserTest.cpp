@@ -81,6 +81,13 @@ TEST(XMLParser, MalformedInputReportsOneErrorWithPosition) {
   EXPECT_FALSE(parser.parseChunk("<c/>"));
   EXPECT_FALSE(parser.finish());
   EXPECT_EQ(rec->events.back(), "error");
+
+  // A whole document parsed next is read as by a new parser: no error, no line of the last one.
+  rec->events.clear();
+  EXPECT_TRUE(parser.parse(std::string_view("<c>t</c>")));
+  EXPECT_EQ(rec->events, (Events{"begin", "<c>", "'t'", "</c>", "end"}));
+  EXPECT_FALSE(parser.parserError());
+  EXPECT_EQ(parser.lineNumber(), 1);
 }
 
 TEST(XMLParser, TruncatedOrEmptyDocumentsFail) {
@@ -146,6 +153,14 @@ TEST(XMLParser, AbortFromACallbackStopsEverything) {
   ASSERT_TRUE(parser.parserError());
   EXPECT_EQ(parser.parserError()->code, platform::XMLParserDelegateAbortedParseError);
   EXPECT_FALSE(rec->error);
+
+  // Parsed again, the aborted parser reads the whole document.
+  rec->onStart = nullptr;
+  rec->events.clear();
+  EXPECT_TRUE(parser.parse(std::string_view("<r>t<stop/><after>x</after></r>")));
+  EXPECT_EQ(rec->events, (Events{"begin", "<r>", "'t'", "<stop>", "</stop>", "<after>", "'x'", "</after>",
+                                 "</r>", "end"}));
+  EXPECT_FALSE(parser.parserError());
 }
 
 TEST(XMLParser, AGoneDelegateHearsNothing) {

@@ -120,8 +120,15 @@ TEST_F(MapCommandsTest, AMapHostThatNeverAnswersFailsEachCommandWithinSecondsSay
   const std::string& said = runner_->lastMessage();
   EXPECT_NE(said.find("map open: 0 of "), std::string::npos) << said;
   EXPECT_NE(said.find(silent.url()), std::string::npos) << said;
-  EXPECT_NE(said.find("in 2 s of real time; still on its way: requests to the map service at " +
-                      silent.url() + " (tiles)"),
+  // The time named is the time waited, in real seconds, not the run loop's.
+  double waited = 0;
+  const std::size_t in = said.find(" in ");
+  ASSERT_NE(in, std::string::npos) << said;
+  ASSERT_EQ(std::sscanf(said.c_str() + in, " in %lf s of real time", &waited), 1) << said;
+  EXPECT_GE(waited, 2) << said;
+  EXPECT_LE(waited, secondsSince(begun)) << said;
+  EXPECT_NE(said.find(" s of real time; still on its way: requests to the map service at " + silent.url() +
+                      " (tiles)"),
             std::string::npos)
       << said;
 
@@ -214,13 +221,17 @@ TEST_F(MapCommandsTest, TilesCutShortAreNotStoredButSaidAndTheNextDownloadFetche
   start();
   platform::Environment::setMapHostUrl(cutting.url());
   run("map open");  // no tile draws
-  ASSERT_EQ(run("map offline"), Outcome::Done) << err_.str();
-  EXPECT_NE(out_.str().find("Demo City: 0 tiles stored, 5461 did not decode and are not stored (11/"),
+  // Nothing stored is no success, and no package is said to be stored anywhere.
+  ASSERT_EQ(run("map offline"), Outcome::Failed) << err_.str();
+  const std::string& why = runner_->lastMessage();
+  EXPECT_NE(why.find("map offline: no tile of Demo City was stored: all 5461 that came did not decode (11/"),
             std::string::npos)
-      << out_.str();
-  EXPECT_NE(out_.str().find("the next download fetches them again"), std::string::npos) << out_.str();
+      << why;
+  EXPECT_NE(why.find("the next download fetches them again"), std::string::npos) << why;
   // The first few are named, and the rest only said to be there.
-  EXPECT_NE(out_.str().find(", ...); the next download"), std::string::npos) << out_.str();
+  EXPECT_NE(why.find(", ...); the next download"), std::string::npos) << why;
+  EXPECT_EQ(err_.str().find("stored in"), std::string::npos) << err_.str();
+  EXPECT_EQ(out_.str().find("tiles stored"), std::string::npos) << out_.str();
   ASSERT_EQ(run("map close"), Outcome::Done);
 
   out_.str("");
@@ -228,7 +239,13 @@ TEST_F(MapCommandsTest, TilesCutShortAreNotStoredButSaidAndTheNextDownloadFetche
   ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
   ASSERT_EQ(run("map offline"), Outcome::Done) << err_.str();
   EXPECT_NE(out_.str().find("Demo City: 5461 tiles stored\n"), std::string::npos) << out_.str();
+  // Again: the city is there, and nothing is asked of the map service.
+  out_.str("");
+  ASSERT_EQ(run("map offline"), Outcome::Done) << err_.str();
+  EXPECT_EQ(out_.str(), "Demo City: 5461 tiles stored before; nothing to download\n");
   ASSERT_EQ(run("map host close"), Outcome::Done);
+  EXPECT_EQ(run("map host close"), Outcome::Failed) << "closed already";
+  EXPECT_EQ(runner_->lastMessage(), "map host close: the map service is closed already");
   ASSERT_EQ(run("map zoom 15"), Outcome::Done);
   EXPECT_EQ(run("map expect drawn"), Outcome::Done) << runner_->lastMessage();
   ASSERT_EQ(run("map close"), Outcome::Done);
@@ -324,6 +341,19 @@ TEST_F(MapCommandsTest, ExpectDrawnComparesTheTrafficDrawnOverTheStreets) {
   ASSERT_EQ(run("map traffic on"), Outcome::Done) << err_.str();
   ASSERT_EQ(run("map expect traffic"), Outcome::Done) << err_.str();
   EXPECT_EQ(run("map expect drawn"), Outcome::Done) << err_.str();
+  // Close in, only small streets: the traffic tiles come with no busy road, and show none.
+  ASSERT_EQ(run("map zoom 16"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map pan -250 -250"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map pan -250 -250"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect traffic"), Outcome::Done) << runner_->lastMessage();
+  EXPECT_EQ(run("map expect drawn"), Outcome::Done) << runner_->lastMessage();
+  // Far out the map shows no traffic: the picture is the streets' alone, and no traffic is there.
+  ASSERT_EQ(run("map zoom 3"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect drawn"), Outcome::Done) << runner_->lastMessage();
+  EXPECT_EQ(run("map expect traffic"), Outcome::Failed);
+  EXPECT_NE(runner_->lastMessage().find("map expect traffic: the map shows no traffic at level 3"),
+            std::string::npos)
+      << runner_->lastMessage();
 }
 
 // "map status" counts the tiles the map on screen holds: after "map wait" every tile of its window
@@ -438,7 +468,32 @@ TEST_F(MapCommandsTest, TheRouteIsAskedBetweenTwoPlacesOfTheMapAndDrawnOnIt) {
   ASSERT_EQ(run("map route"), Outcome::Done) << err_.str();
   // Five pixels wide from one place to the other, a hundred and more pixels apart.
   EXPECT_GT(pixelsOnScreenIn(blue), before + 5 * 100);
+  EXPECT_NE(out_.str().find("route from Station Coffee to Harbour Coffee drawn on the map, "),
+            std::string::npos)
+      << out_.str();
+  EXPECT_EQ(out_.str().find("off the visible map"), std::string::npos) << out_.str();
   ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
+// A command that can do nothing says so and fails: a zoom past the last level, a second close.
+TEST_F(MapCommandsTest, AMapCommandThatDoesNothingSaysSo) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map zoom 18"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map zoom in"), Outcome::Failed);
+  EXPECT_EQ(runner_->lastMessage(), "map zoom in: the map is at its closest level already, 18");
+  ASSERT_EQ(run("map zoom out"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map zoom 3"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map zoom out"), Outcome::Failed);
+  EXPECT_EQ(runner_->lastMessage(), "map zoom out: the map is at its farthest level already, 3");
+  ASSERT_EQ(run("map zoom in"), Outcome::Done) << err_.str();
+  ASSERT_EQ(run("map close"), Outcome::Done);
+  EXPECT_EQ(run("map close"), Outcome::Failed);
+  EXPECT_EQ(runner_->lastMessage(), "map close: no map screen is open (map open opens it)");
+  // The job map is a screen's own: closing is its back button.
+  ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map close"), Outcome::Failed);
+  EXPECT_NE(runner_->lastMessage().find("back leaves it"), std::string::npos) << runner_->lastMessage();
 }
 
 // The map screen stands in the application's frame: the status-bar area above its bar looks as it

@@ -11,13 +11,17 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "demo/LoopbackSocket.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -27,17 +31,26 @@ constexpr int AnswerPatience = 60;
 
 class Terminal {
  public:
-  // The runner on a terminal of its own, in the locale a user's terminal has.
-  Terminal(const std::string& home, const char* lang) {
+  // The runner on a terminal of its own, in the locale a user's terminal has, with more words and
+  // environment when given.
+  Terminal(const std::string& home, const char* lang, const std::vector<std::string>& words = {},
+           const std::vector<std::pair<std::string, std::string>>& environment = {}) {
+    std::vector<std::string> argv = {"kavro", "--home", home};
+    argv.insert(argv.end(), words.begin(), words.end());
+    std::vector<char*> args;
+    for (std::string& word : argv) args.push_back(word.data());
+    args.push_back(nullptr);
     pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
     if (pid_ == 0) {
       ::unsetenv("LC_ALL");
       ::unsetenv("LC_CTYPE");
       ::setenv("LANG", lang, 1);
       ::setenv("TERM", "xterm", 1);
-      ::execl(KAVRO_BINARY, "kavro", "--home", home.c_str(), static_cast<char*>(nullptr));
+      for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+      ::execv(KAVRO_BINARY, args.data());
       ::_exit(127);
     }
+    if (pid_ > 0) ::tcgetattr(fd_, &found_);
   }
   ~Terminal() {
     if (pid_ > 0) {
@@ -75,9 +88,9 @@ class Terminal {
   }
 
   // Reads the screen until it shows text after what was read before; false when the runner ends
-  // or stays silent too long.
-  bool waitFor(const std::string& text) {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(AnswerPatience);
+  // or stays silent too long (patience seconds).
+  bool waitFor(const std::string& text, int patience = AnswerPatience) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(patience);
     while (screen_.find(text, mark_) == std::string::npos) {
       auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now());
@@ -107,6 +120,20 @@ class Terminal {
     termios mode{};
     return ::tcgetattr(fd_, &mode) == 0 && !(mode.c_lflag & ICANON);
   }
+  // The terminal's mode now, and as it was when the runner was started on it, in words.
+  std::string mode() const {
+    termios now{};
+    return ::tcgetattr(fd_, &now) == 0 ? modeText(now) : "no terminal";
+  }
+  std::string foundMode() const { return modeText(found_); }
+  // Ctrl-C until the screen shows text: one pressed before a command begins is the typed line's.
+  bool interruptUntil(const std::string& text) {
+    for (int press = 0; press < AnswerPatience; ++press) {
+      if (!this->press("\x03")) return false;
+      if (waitFor(text, 1)) return true;
+    }
+    return false;
+  }
   const std::string& screen() const { return screen_; }
   // What the screen showed since the last but one wait.
   std::string since(std::size_t from) const { return screen_.substr(from); }
@@ -124,8 +151,18 @@ class Terminal {
     }
   }
 
+  static std::string modeText(const termios& mode) {
+    char text[64];
+    std::snprintf(text, sizeof text, "iflag %o oflag %o cflag %o lflag %o cc", mode.c_iflag, mode.c_oflag,
+                  mode.c_cflag, mode.c_lflag);
+    std::string out = text;
+    for (cc_t c : mode.c_cc) out += " " + std::to_string(c);
+    return out;
+  }
+
   int fd_ = -1;
   pid_t pid_ = -1;
+  termios found_{};
   std::string screen_;
   std::size_t mark_ = 0;
 };
@@ -343,6 +380,150 @@ TEST(TerminalTest, AHistoryFileIsReadWholeUpToAMebibyte) {
     EXPECT_NE(kept.find("wait 0 " + std::string(1993, 'f')), std::string::npos);
     EXPECT_NE(kept.find("\nshow\n"), std::string::npos);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Every way out of the runner on a terminal gives the terminal back in the mode it was found in,
+// as a shell leaves it: a line typed after it is edited and echoed by the terminal again.
+TEST(TerminalTest, EveryWayOutGivesTheTerminalBackAsItWasFound) {
+  kavro::test::TempDir home;
+  const std::string script = home.path() + "/steps.txt", failing = home.path() + "/failing.txt";
+  std::ofstream(script) << "show\n";
+  std::ofstream(failing) << "tap Nowhere\n";
+  struct Way {
+    const char* name;
+    std::vector<std::string> words;
+    // Keys pressed at the prompt one after the other, each once the screen shows what it waits for
+    // (the first: the prompt); then the signal that ends the runner, if any.
+    std::vector<std::pair<std::string, std::string>> steps;
+    int signal = 0;
+    bool ctrlCAtStart = false;
+  };
+  const std::vector<Way> ways = {
+      {"quit", {}, {{"kavro> ", "quit\r"}}},
+      {"Ctrl-D", {}, {{"kavro> ", "\x04"}}},
+      {"Ctrl-C at the prompt, then quit", {}, {{"kavro> ", "half"}, {"half", "\x03"}, {"kavro> ", "quit\r"}}},
+      {"a failed command, then Ctrl-D", {}, {{"kavro> ", "tap Nowhere\r"}, {"kavro> ", "\x04"}}},
+      {"a command, then Ctrl-C while it runs, then quit",
+       {},
+       {{"kavro> ", "wait 600\r"}, {"\n", "\x03"}, {"kavro> ", "quit\r"}}},
+      {"SIGTERM", {}, {{"kavro> ", "half"}, {"half", ""}}, SIGTERM},
+      {"SIGHUP while a command runs", {}, {{"kavro> ", "wait 600\r"}, {"\n", ""}}, SIGHUP},
+      {"Ctrl-C during the start", {}, {}, 0, true},
+      {"a script's end", {"--script", script}, {}},
+      {"a script's failure", {"--script", failing}, {}},
+      {"an error exit", {"--api", "nowhere"}, {}},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    Terminal terminal(home.path(), "C.UTF-8", way.words);
+    ASSERT_TRUE(terminal.started());
+    if (way.ctrlCAtStart) {
+      // Once the runner is running, before its first prompt (its start takes a while).
+      const std::string exe = "/proc/" + std::to_string(terminal.pid()) + "/exe";
+      for (int i = 0; i < 6000 && std::filesystem::read_symlink(exe).filename() != "kavro"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ASSERT_TRUE(terminal.press("\x03"));
+    }
+    for (const auto& [shown, keys] : way.steps) {
+      ASSERT_TRUE(terminal.waitFor(shown)) << terminal.screen();
+      ASSERT_TRUE(terminal.press(keys));
+    }
+    if (way.signal) ::kill(terminal.pid(), way.signal);
+    const int status = terminal.waitForExit();
+    ASSERT_NE(status, -1) << terminal.screen();
+    EXPECT_EQ(terminal.mode(), terminal.foundMode()) << terminal.screen();
+  }
+}
+
+// A map host that takes connections and never answers (the kernel queues them; nobody reads).
+class QuietMapHost {
+ public:
+  QuietMapHost() : fd_(kavro::test::listenOnLoopback(64, port_)) {}
+  ~QuietMapHost() { ::close(fd_); }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+ private:
+  std::uint16_t port_ = 0;
+  int fd_;
+};
+
+// Ctrl-C stops the map's waits as it stops the others: a map host that never answers holds the
+// command only until the key, and a city's download stops where it is, to be taken up from there
+// by the next "map offline".
+TEST(TerminalTest, CtrlCStopsTheMapsWaitsAndPausesADownload) {
+  kavro::test::TempDir home;
+  {
+    QuietMapHost quiet;
+    Terminal terminal(home.path(), "C.UTF-8", {}, {{"KAVRO_MAP_URL", quiet.url()}});
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    for (const std::string line : {"map open", "map wait"}) {
+      ASSERT_TRUE(terminal.press(line + "\r"));
+      ASSERT_TRUE(terminal.waitFor("\n")) << terminal.screen();
+      ASSERT_TRUE(terminal.interruptUntil(line + ": interrupted after ")) << terminal.screen();
+      ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    }
+    ASSERT_TRUE(terminal.press("quit\r"));
+    EXPECT_NE(terminal.waitForExit(), -1);
+  }
+
+  Terminal terminal(home.path(), "C.UTF-8");
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+  ASSERT_TRUE(terminal.type("map open")) << terminal.screen();
+  ASSERT_TRUE(terminal.press("map offline\r"));
+  ASSERT_TRUE(terminal.waitFor("map offline: 10%")) << terminal.screen();
+  ASSERT_TRUE(terminal.interruptUntil("map offline: interrupted after ")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+  const std::string stopped = terminal.screen().substr(terminal.screen().rfind("map offline: interrupted"));
+  int at = -1;
+  const std::size_t percentAt = stopped.find(" s at ");
+  ASSERT_NE(percentAt, std::string::npos) << stopped;
+  ASSERT_EQ(std::sscanf(stopped.c_str() + percentAt, " s at %d%%", &at), 1) << stopped;
+  EXPECT_LT(at, 100) << stopped;
+  EXPECT_EQ(terminal.screen().find("map offline: 100%"), std::string::npos) << terminal.screen();
+  // Time runs on: the download does not. The next "map offline" goes on from where it stopped.
+  ASSERT_TRUE(terminal.type("wait 30")) << terminal.screen();
+  const std::size_t from = terminal.mark();
+  ASSERT_TRUE(terminal.press("map offline\r"));
+  ASSERT_TRUE(terminal.waitFor("map offline: downloading")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("% (")) << terminal.screen();
+  ASSERT_TRUE(terminal.interruptUntil("map offline: interrupted after ")) << terminal.screen();
+  ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+  const std::string resumed = terminal.since(from);
+  int first = -1;
+  const std::size_t firstAt = resumed.find("map offline: ", resumed.find("downloading"));
+  ASSERT_NE(firstAt, std::string::npos) << resumed;
+  ASSERT_EQ(std::sscanf(resumed.c_str() + firstAt, "map offline: %d%%", &first), 1) << resumed;
+  EXPECT_GE(first, at) << resumed;
+  EXPECT_LE(first, at + 1) << resumed;
+  ASSERT_TRUE(terminal.press("quit\r"));
+  EXPECT_NE(terminal.waitForExit(), -1);
+}
+
+// What is typed into a field that hides it (the password at login) is not kept in the history;
+// the other lines of the login are.
+TEST(TerminalTest, APasswordTypedIsNotKeptInTheHistory) {
+  kavro::test::TempDir home;
+  const std::string history = home.path() + "/kavro_history";
+  {
+    Terminal terminal(home.path(), "C.UTF-8");
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    for (const char* line : {"tap 登录", "tap 用户名/邮箱", "clear", "type demo", "return", "clear",
+                             "type hidden-word", "expect no hidden-word", "tap 登录"})
+      ASSERT_TRUE(terminal.type(line)) << terminal.screen();
+    ASSERT_TRUE(terminal.press("quit\r"));
+    ASSERT_NE(terminal.waitForExit(), -1);
+  }
+  const std::string kept = historyText(history);
+  EXPECT_EQ(linesOf(kept, "type demo"), 1u) << kept;
+  EXPECT_EQ(linesOf(kept, "expect no hidden-word"), 1u) << kept;
+  EXPECT_EQ(linesOf(kept, "type hidden-word"), 0u) << kept;
 }
 
 }  // namespace

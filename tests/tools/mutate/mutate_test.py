@@ -109,6 +109,39 @@ class KindsTest(unittest.TestCase):
         self.assertEqual(mutated("  platform::MutexLock lock(mutex_, std::adopt_lock);", "lock"), ["  ;"])
         self.assertEqual(mutated("  platform::Mutex mutex_;", "lock"), [])
 
+    def test_kept_state_is_left_uncleared_and_entries_unerased(self):
+        self.assertEqual(mutated("  items_.clear();", "reset"), ["  ;"])
+        self.assertEqual(mutated("    state.pending->reset();  // why", "reset"), ["    ;  // why"])
+        self.assertEqual(mutated("  done_ = false;", "reset"), ["  ;"])
+        self.assertEqual(mutated("  request_ = nullptr;", "reset"), ["  ;"])
+        self.assertEqual(mutated("  bool done = false;", "reset"), [])  # a declaration, not kept state
+        self.assertEqual(mutated("  ok = a == 0;", "reset"), [])
+        self.assertEqual(mutated("  waiting_.erase(id);", "erase"), ["  ;"])
+        self.assertEqual(mutated("  center_.removeObserver(this);", "erase"), ["  ;"])
+        self.assertEqual(mutated("  it = list.erase(it);", "erase"), [])  # the loop needs its answer
+        self.assertEqual(mutated("  items_.clear();", "erase"), [])
+
+    def test_a_failed_answer_is_ignored_but_still_asked(self):
+        self.assertEqual(mutated("  if (!store.open(path)) return false;", "ignored"),
+                         ["  if (((void)(store.open(path)), false)) return false;"])
+        self.assertEqual(mutated("  if (::pread(fd, buf, n, 0) < 0) {", "ignored"),
+                         ["  if (((void)(::pread(fd, buf, n, 0)), false)) {"])
+        self.assertEqual(mutated("  if (sqlite3_step(s) != SQLITE_DONE) fail();", "ignored"),
+                         ["  if (((void)(sqlite3_step(s)), false)) fail();"])
+        self.assertEqual(mutated("  if (!ready) return;", "ignored"), [])  # no call asked
+        self.assertEqual(mutated("  if (f(a) && g(b)) go();", "ignored"), [])
+        self.assertEqual(sorted(m.mutated for m in mutate.mutations_of_line("t.py", 1, "    if not run(cmd):")
+                                if m.kind == "ignored"), ["    if (run(cmd), False)[1]:"])
+
+    def test_a_limit_moves_by_one_on_a_branch_only(self):
+        self.assertEqual(mutated("  } else if (n > 16) {", "branch"), ["  } else if (n > 15) {", "  } else if (n > 17) {"])
+        self.assertEqual(mutated("    if (size >= kMaxSize) return;", "branch"),
+                         ["    if (size >= (kMaxSize + 1)) return;", "    if (size >= (kMaxSize - 1)) return;"])
+        self.assertEqual(mutated("  ok = a && 0 < n;", "branch"), ["  ok = a && 1 < n;"])
+        self.assertEqual(mutated("  if (n > 16) return;", "branch"), [])  # the common path: "bound" moves it
+        self.assertEqual(mutated("    if (bits == 32) go();", "branch"), [])  # a value, not a limit
+        self.assertEqual(mutated("    x = y << 2;", "branch"), [])
+
     def test_python_has_its_own_spelling(self):
         def py(line, kind):
             return sorted(m.mutated for m in mutate.mutations_of_line("t.py", 1, line) if m.kind == kind)
@@ -229,6 +262,21 @@ class SampleTest(Tree):
         mutate.revert(self.root, "kit/part1/F1.cpp")
         self.assertEqual(self.read("kit/part0/F0.cpp"), before)
         self.assertEqual(self.read("kit/part1/F1.cpp"), CODE)
+
+    def test_two_views_added_to_one_parent_change_places_and_are_put_back(self):
+        text = ("void build() {\n  auto a = make();\n  view->addSubview(a);\n  auto b = make();\n"
+                "  view->addSubview(b);\n  other->addSubview(c);\n}\n")
+        self.write("kit/part0/V.cpp", text)
+        swaps = [m for m in mutate.mutations_of_file(self.root, "kit/part0/V.cpp") if m.kind == "siblings"]
+        self.assertEqual(len(swaps), 1)  # another parent's view is no sibling
+        mutate.apply(self.root, swaps[0])
+        self.assertEqual(self.read("kit/part0/V.cpp"), "void build() {\n  auto a = make();\n  auto b = make();\n"
+                         "  view->addSubview(b);\n  view->addSubview(a);\n  other->addSubview(c);\n}\n")
+        mutate.revert(self.root, "kit/part0/V.cpp")
+        self.assertEqual(self.read("kit/part0/V.cpp"), text)
+        # Views of two blocks are not siblings of one another.
+        self.write("kit/part0/V.cpp", "  if (x) {\n    v->addSubview(a);\n  }\n  v->addSubview(b);\n")
+        self.assertEqual([m for m in mutate.mutations_of_file(self.root, "kit/part0/V.cpp") if m.kind == "siblings"], [])
 
     def test_a_file_left_mutated_by_a_killed_run_is_put_back_at_the_next(self):
         m = mutate.mutations_of_file(self.root, "kit/part2/F2.cpp")[0]

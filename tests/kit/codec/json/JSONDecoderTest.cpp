@@ -1804,6 +1804,64 @@ TEST(JSONDecoder, RecordsLikeTheOneBeforeKeepToTheGrammar) {
   EXPECT_FALSE(decode(records + R"({"id":3,"name":"c","tags":[3],"on":null}])" + pad).failed);
 }
 
+// A record like the ones before it that departs from the grammar at any step of its reading (before
+// any key, after one or several keys taken as before, between a key and its ':', after the ':', after
+// a value, after a comma), the key there being the one the records before had in its place, one of
+// theirs from another place, or a new one, with white space (line breaks too) before the departure
+// or the text ending there: the same tree, or the same error at the same place and line, as read
+// without learning layouts, by decoders keeping a value cache, and with mutable containers.
+TEST(JSONDecoder, RecordsDepartingFromTheGrammarAtEveryStepOfTheirReading) {
+  const std::string before =
+      R"([{"id":1,"name":"a","tags":[1],"on":true},{"id":2,"name":"b","tags":[2],"on":false},)";
+  const std::vector<std::string> members = {R"("id":3)", R"("name":"c")", R"("tags":[3])", R"("on":null)"};
+  const std::vector<std::string> keys = {"id", "name", "tags", "on"};
+  struct Step {
+    std::string head;  // the text after the members taken
+    std::vector<std::string> departures;
+    std::string goingOn;  // the rest of a good record
+  };
+  std::size_t failures = 0;
+  for (const std::size_t taken : {0, 1, 3}) {
+    std::string opened = "{";
+    for (std::size_t m = 0; m < taken; ++m) opened += members[m] + ",";
+    for (const std::string& key : {keys[taken], keys[(taken + 2) % keys.size()], std::string("zz")}) {
+      const std::string k = "\"" + key + "\"";
+      const std::vector<Step> steps = {
+          {opened, {",", "}", "1", "]", ":", "{"}, k + ":0}"},
+          {opened + k, {"1", ",", "}", "\"x\"", "]"}, ":0}"},
+          {opened + k + ":", {"}", ",", "]", ":"}, "0}"},
+          {opened + k + ":0", {"\"x\":1}", "1", ":", "]", "{"}, "}"},
+          {opened + k + ":0,", {",", "}", "1", "]", ":"}, "\"y\":1}"},
+      };
+      for (const Step& step : steps) {
+        for (const std::string space : {"", " ", "\n  ", "\r\n\t"}) {
+          // Text enough after the departure for a key's whole pattern to be compared.
+          const std::string end = "]" + std::string(40, ' ');
+          std::vector<std::string> texts = {before + step.head + space,
+                                            before + step.head + space + step.goingOn + end};
+          for (const std::string& d : step.departures) texts.push_back(before + step.head + space + d + end);
+          for (std::size_t t = 0; t < texts.size(); ++t) {
+            const std::string& text = texts[t];
+            const Outcome o = decode(text);
+            if (t == 1) {
+              ASSERT_FALSE(o.failed) << o.message() << " " << text;
+            }
+            failures += o.failed ? 1 : 0;
+            ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text));
+            decode(text, JBParseOptionUnicodeLineBreaks);
+            platform::Error error;
+            const Value mutableRoot =
+                JSONDecoder::parseOnce(text.data(), text.size(), JBParseOptionNone, true, &error);
+            ASSERT_NO_FATAL_FAILURE(
+                expectLearningChangesNothing(text, JBParseOptionNone, true, mutableRoot, error));
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(failures, 800u);
+}
+
 // Long runs of records whose keys come in no repeated order (where layouts step aside at their
 // depth for a while) between runs of records alike (where they come back), nested, with two and
 // three keys in every order and faults at the end: the same tree, or the same error, as read

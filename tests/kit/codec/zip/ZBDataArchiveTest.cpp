@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "kit/codec/zip/ZBDataArchive.h"
 #include "kit/codec/zip/ZBLFHeader.h"
 #include "tests/kit/codec/zip/ZipTestSupport.h"
@@ -207,6 +210,15 @@ TEST_F(ZBDataArchiveTest, AddsFoldersFilesAndLinksFromDisk) {
   EXPECT_TRUE(zb::isSymLinkAtPath(path("out/a/l")));
   EXPECT_EQ(test::readFile(path("out/a/l")), "bee");
   EXPECT_FALSE(test::exists(path("out/.ZipBox")));
+
+  // Expanded a second time, elsewhere, the archive gives its entries once each, as the first time.
+  ::mkdir(path("again").c_str(), 0755);
+  ASSERT_EQ(archive->inflateInFolder(path("again")), 1);
+  std::vector<std::string> inflated;
+  for (const ZBInflatedFile& file : archive->inflatedFiles()) inflated.push_back(file.path);
+  EXPECT_EQ(inflated, archive->files_name_list());
+  EXPECT_EQ(test::readFile(path("again/a/c/d.txt")), "dee");
+  EXPECT_EQ(test::readFile(path("again/a/l")), "bee");
 }
 
 TEST_F(ZBDataArchiveTest, AddingToAnArchiveOpenedByPathKeepsItsEntries) {

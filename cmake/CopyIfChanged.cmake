@@ -1,0 +1,45 @@
+# cmake -DFROM=PATH -DTO=PATH -P CopyIfChanged.cmake
+# Copies the file FROM to TO, or every file under the folder FROM to the same place under TO, each
+# only when its content differs, through a temporary file beside it renamed over the old one.
+# Runners read these files while a build runs: a file rewritten in place is seen empty or cut, and
+# a file rewritten with the same content still looks new to the readers that keep it by its inode.
+if(NOT DEFINED FROM OR NOT DEFINED TO)
+  message(FATAL_ERROR "usage: cmake -DFROM=PATH -DTO=PATH -P CopyIfChanged.cmake")
+endif()
+if(IS_DIRECTORY "${FROM}")
+  file(GLOB_RECURSE names RELATIVE "${FROM}" LIST_DIRECTORIES false "${FROM}/*")
+  set(sources)
+  set(targets)
+  foreach(name IN LISTS names)
+    list(APPEND sources "${FROM}/${name}")
+    list(APPEND targets "${TO}/${name}")
+  endforeach()
+elseif(EXISTS "${FROM}")
+  set(sources "${FROM}")
+  set(targets "${TO}")
+else()
+  message(FATAL_ERROR "CopyIfChanged: no ${FROM}")
+endif()
+
+# Two builds of a tree may still meet (a plain cmake --build beside ./build.sh): their temporary
+# names differ.
+string(TIMESTAMP now "%s%f" UTC)
+string(RANDOM LENGTH 10 RANDOM_SEED "${now}" tag)
+foreach(source target IN ZIP_LISTS sources targets)
+  if(EXISTS "${target}" AND NOT IS_DIRECTORY "${target}")
+    file(SIZE "${source}" source_size)
+    file(SIZE "${target}" target_size)
+    if(source_size EQUAL target_size)
+      file(SHA256 "${source}" source_sum)
+      file(SHA256 "${target}" target_sum)
+      if(source_sum STREQUAL target_sum)
+        continue()
+      endif()
+    endif()
+  endif()
+  get_filename_component(folder "${target}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  set(temporary "${target}.new-${tag}")
+  file(COPY_FILE "${source}" "${temporary}")
+  file(RENAME "${temporary}" "${target}")
+endforeach()
