@@ -3,11 +3,11 @@
 #include "app/api/ApiFrame.h"
 #include "app/api/ApiResume.h"
 #include "app/api/ApiUser.h"
+#include "demo/ApiFixtureServer.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/UserCoreInfo.h"
 #include "platform/foundation/Environment.h"
 #include "platform/net/HTTPReadStream.h"
-#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/VirtualRunLoop.h"
 
@@ -108,6 +108,14 @@ TEST_F(ApiOverTheWireTest, ThePostBodyAndTheLoginPairArriveEscaped) {
   login->setString("300111", "accountid");
   login->setString("k+y", "key");
   ASSERT_TRUE(UserCoreInfo::setUserLoginInfo(login.get()));
+
+  // A request recorder taken away again leaves nothing behind: the call goes out as before.
+  std::vector<ApiRequest> recorded;
+  ApiFrame::setRequestRecorder([&](const ApiRequest& request) { recorded.push_back(request); });
+  ApiUser::modify_password("a", "b", {});
+  ApiFrame::setRequestRecorder({});
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(server.requestCount(), 0u);
 
   auto recorder = std::make_shared<Recorder>();
   auto loader = ApiUser::modify_password("o&ld", "n=w", recorder);

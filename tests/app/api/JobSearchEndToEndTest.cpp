@@ -3,14 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/api/ApiJob.h"
 #include "app/jobquery/JobSearchParam.h"
+#include "demo/ApiFixtureServer.h"
 #include "kit/core/AppCoreInfo.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HTTPReadStream.h"
-#include "demo/ApiFixtureServer.h"
 #include "tests/support/TempHome.h"
 
 namespace kavro {
@@ -97,6 +99,59 @@ TEST_F(JobSearchEndToEndTest, SearchesThroughTheServerAndReadsTheRecords) {
   ASSERT_EQ(server.requestCount(), 2u);
   EXPECT_NE(server.requests()[1].target.find("&pagesize=3&pageno=2&"), std::string::npos);
   EXPECT_EQ(recorder->calls, 1) << "each loader reports once";
+}
+
+// Each way a search can fail reaches the caller as an error with no rows, once, and the same query
+// searches again afterwards.
+TEST_F(JobSearchEndToEndTest, AFailedSearchIsAnErrorWithNoRowsAndTheNextSearchWorks) {
+  const std::string path = "/api/job/search_job_list.php";
+  struct Way {
+    const char* name;
+    std::function<void()> set;
+    bool local;
+  };
+  test::ApiFixtureServer closed;
+  const std::string closedUrl = closed.hostUrl();
+  closed.stop();
+  const std::vector<Way> ways = {
+      {"service error", [&] { server.setAnswer(path, 200, test::ApiFixtureServer::serverErrorAnswer(path)); },
+       false},
+      {"HTTP 500", [&] { server.setAnswer(path, 500, "<html>down</html>"); }, true},
+      {"cut answer",
+       [&] {
+         std::string items;
+         for (int i = 0; i < 40; ++i) items += "<item><jobid>" + std::to_string(i) + "</jobid></item>";
+         auto r = test::ScriptedResponse::ok("<responsemessage><result>1</result><resultbody>" + items +
+                                             "</resultbody></responsemessage>");
+         r.closeAfterBytes = 900;
+         server.setAnswer(path, r);
+       },
+       true},
+      {"refused connection", [&] { platform::Environment::setApiHostUrl(closedUrl); }, true}};
+  auto param = JobSearchParam::create();
+  param->setKeywords("java");
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    way.set();
+    auto failed = std::make_shared<SearchRecorder>();
+    auto loader = ApiJob::search_job_list(*param, failed);
+    ASSERT_TRUE(loop().runUntil([&] { return failed->calls > 0; }, 20));
+    ASSERT_TRUE(failed->result);
+    EXPECT_TRUE(failed->result->hasError());
+    EXPECT_EQ(failed->result->localError(), way.local);
+    EXPECT_FALSE(failed->result->message().empty());
+    EXPECT_EQ(failed->result->count(), 0u);
+    EXPECT_FALSE(loader->isLoading());
+
+    server.clearAnswers();
+    platform::Environment::setApiHostUrl(server.hostUrl());
+    auto again = std::make_shared<SearchRecorder>();
+    auto next = ApiJob::search_job_list(*param, again);
+    ASSERT_TRUE(loop().runUntil([&] { return again->calls > 0; }, 20));
+    EXPECT_FALSE(again->result->hasError()) << again->result->message();
+    EXPECT_GT(again->result->count(), 0u);
+    EXPECT_EQ(failed->calls, 1);
+  }
 }
 
 }  // namespace

@@ -69,6 +69,27 @@ TEST_F(CampusScreensTest, TheGroupScreenOpensThroughItsHookFromTheMostRecentScre
       screen->factList()->cellForRowAtIndexPath(platform::IndexPath::forRow(1, 0)));
   ASSERT_TRUE(cell);
   EXPECT_EQ(cell->rightValueLabel()->text(), "1000-5000人");
+  const std::vector<std::pair<std::string, std::string>> all = {
+      {text("campus_group_cotype"), "民营公司"},
+      {text("campus_group_cosize"), "1000-5000人"},
+      {text("campus_group_indtype"), "计算机软件"},
+      {text("campus_group_jobcount"), "36"},
+      {text("campus_group_groupinfo"),
+       "集团下设软件、数据与咨询三家子公司，2013 年校园招聘覆盖上海、北京、成都。"}};
+  EXPECT_EQ(rows, all);
+
+  // A second load whose answer has fewer facts shows those alone: nothing of the first answer stays.
+  server.setAnswer("/api/campus/get_group_info.php", 200,
+                   "<responsemessage><result>1</result><resultbody><groupname>浦江二部</groupname>"
+                   "<jobnum>40</jobnum></resultbody></responsemessage>");
+  screen->facts()->refreshData();
+  ASSERT_TRUE(waitFor([&] { return requestsFor("/api/campus/get_group_info.php").size() == 2; }));
+  ASSERT_TRUE(loaded(*screen));
+  EXPECT_EQ(rowsOf(*screen),
+            (std::vector<std::pair<std::string, std::string>>{{text("campus_group_jobcount"), "40"}}));
+  EXPECT_EQ(screen->factList()->numberOfRowsInSection(0), 1);
+  EXPECT_EQ(screen->title(), "浦江二部");
+  EXPECT_FALSE(screen->detailInfo()->hasKey("cotype"));
 }
 
 TEST_F(CampusScreensTest, AFailedGroupAnswerShowsTheErrorRowAndATapAsksAgain) {
@@ -117,7 +138,35 @@ TEST_F(CampusScreensTest, TheAreaPickerOpensThroughItsHookAndHandsThePickedAreaT
   settle();
   ASSERT_EQ(filter->picked.size(), 1u);
   EXPECT_EQ(filter->picked[0]->getString("code"), "010000");
+  auto beijing = DataItemDetail::newDetail();
+  beijing->setString("010000", "code");
+  beijing->setString("北京", "value");
+  EXPECT_TRUE(filter->picked[0]->isEqualToDataItemDetail(beijing.get())) << "the whole record";
   EXPECT_EQ(nav->presentedViewController(), nullptr);
+}
+
+// A failed answer is no area: its row asks again and hands nobody a pick.
+TEST_F(CampusScreensTest, AFailedAreaAnswerPicksNothingAndATapAsksAgain) {
+  server.setAnswer("/api/campus/get_group_jobarea.php", 200, failure("集团不存在"));
+  auto filter = UIBasicController::create<AreaFilterScreen>();
+  nav->pushViewController(filter, false);
+  settle();
+  auto picker = GroupAreaPickerController::groupAreaPickerController("9001", CampusGroupType::Job, filter);
+  settle();
+  auto list = picker->listForPicker();
+  auto section = [&] { return list->dataOfSection(0); };
+  ASSERT_TRUE(
+      waitFor([&] { return section() && section()->listViewDataStatus() == ListViewDataStatus::Loaded; }));
+  ASSERT_EQ(list->numberOfRowsInSection(0), 1);
+  EXPECT_EQ(section()->getErrorTipsMessage(), "集团不存在");
+
+  server.clearAnswers();
+  list->tapRowAtIndexPath(platform::IndexPath::forRow(0, 0));
+  settle();
+  EXPECT_TRUE(filter->picked.empty());
+  EXPECT_TRUE(nav->presentedViewController()) << "the picker stays";
+  ASSERT_TRUE(waitFor([&] { return list->numberOfRowsInSection(0) == 3; }));
+  EXPECT_EQ(requestsFor("/api/campus/get_group_jobarea.php").size(), 2u);
 }
 
 TEST_F(CampusScreensTest, ThePickerWithoutAScreenForDelegateOpensFromTheMostRecentScreen) {

@@ -85,6 +85,33 @@ TEST_F(FansScreensTest, AFailedPostShowsTheMessageAndKeepsTheForm) {
   EXPECT_TRUE(watcher->targets.empty());
   EXPECT_TRUE(nav->presentedViewController());
   EXPECT_TRUE(form->navigationItem()->rightBarButtonItem()->isEnabled()) << "another try is possible";
+
+  // A failure without a message, then no server at all: the form's own word, the form kept.
+  alert->dismissWithClickedButtonIndex(0, false);
+  server.setAnswer("/api/fans/add_topic.php", 200, failure(""));
+  send(*form, "hello");
+  ASSERT_TRUE(visibleAlert());
+  EXPECT_EQ(visibleAlert()->message(), text("fans_ugc_send_failed"));
+  visibleAlert()->dismissWithClickedButtonIndex(0, false);
+  {
+    test::ApiFixtureServer closed;
+    platform::Environment::setApiHostUrl(closed.hostUrl());
+    closed.stop();
+    send(*form, "hello");
+  }
+  ASSERT_TRUE(visibleAlert()) << "a refused connection is no post";
+  EXPECT_NE(visibleAlert()->message(), "");
+  visibleAlert()->dismissWithClickedButtonIndex(0, false);
+  EXPECT_TRUE(watcher->targets.empty());
+  EXPECT_TRUE(nav->presentedViewController());
+
+  // The same form sends once the server takes it.
+  platform::Environment::setApiHostUrl(server.hostUrl());
+  server.clearAnswers();
+  send(*form, "hello");
+  EXPECT_EQ(requestsFor("/api/fans/add_topic.php").size(), 3u);
+  EXPECT_EQ(watcher->targets, std::vector<std::string>{"2310486"});
+  EXPECT_EQ(nav->presentedViewController(), nullptr);
 }
 
 TEST_F(FansScreensTest, PostingLoggedOutLogsInFirstThenSends) {
@@ -121,6 +148,18 @@ TEST_F(FansScreensTest, TheCompanyPageShowsTheCompanyAndItsPostsAndRefreshesAfte
   EXPECT_EQ(page->topics()->count(), 2u);
   auto cell = page->topicList()->cellForRowAtIndexPath(platform::IndexPath::forRow(0, 0));
   EXPECT_EQ(cell->textLabel()->text(), "面试流程很规范，技术面问得很细。");
+  auto shown = [&] {
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int i = 0; i < page->topicList()->numberOfRowsInSection(0); ++i) {
+      auto row = page->topicList()->cellForRowAtIndexPath(platform::IndexPath::forRow(i, 0));
+      rows.emplace_back(row->textLabel()->text(), row->detailTextLabel()->text());
+    }
+    return rows;
+  };
+  const std::vector<std::pair<std::string, std::string>> posts = {
+      {"面试流程很规范，技术面问得很细。", "小王  2013-05-20 10:12"},
+      {"有人知道今年校招什么时候开始吗？", "lee  2013-05-19 21:40"}};
+  EXPECT_EQ(shown(), posts);
 
   write->sendAction();
   settle();
@@ -132,6 +171,8 @@ TEST_F(FansScreensTest, TheCompanyPageShowsTheCompanyAndItsPostsAndRefreshesAfte
   form->contentView()->setText("new");
   form->navigationItem()->rightBarButtonItem()->sendAction();
   ASSERT_TRUE(waitFor([&] { return requestsFor("/api/fans/get_co_topics.php").size() == 2; }));
+  ASSERT_TRUE(waitFor([&] { return page->topics()->listViewDataStatus() == ListViewDataStatus::Loaded; }));
+  EXPECT_EQ(shown(), posts) << "the refreshed page, not the posts twice";
 }
 
 TEST_F(FansScreensTest, AnEmptyCompanyPageShowsTheEmptyRowsTextOnly) {

@@ -62,6 +62,9 @@ TEST_F(AppShellServicesTest, TrackingCountsPointsAndBuildsTheReportBody) {
   EXPECT_EQ(AppCoreInfo::getCoreDB()->get_cell(
                 "select TRACE_COUNT from USER_TRACE where TRACE_POINT='TRACKING_ENTIRETY_OPENCLIENT'"),
             "3");
+  // The upload under way went with the old start: its counts are handed out again, whole.
+  EXPECT_EQ(platform::stringFromData(AppTracking::getTrackingPostData()),
+            "TRACKING_ENTIRETY_OPENCLIENT=3&TRACKING_JOBSEARCH_HOMEPAGE_SEARCH=1&TRACKING_A%26B%3DC=1");
 }
 
 TEST_F(AppShellServicesTest, CountsHandedOutToAnUploadAreLockedUntilItEnds) {

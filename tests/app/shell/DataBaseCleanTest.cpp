@@ -7,6 +7,8 @@
 #include "app/shell/DataBaseCleanOps.h"
 #include "app/shell/DataBaseClean_v200.h"
 #include "app/shell/DataBaseClean_v210.h"
+#include "app/shell/DataBaseClean_v221.h"
+#include "app/shell/DataBaseClean_v240plus.h"
 #include "kit/core/AppCoreInfo.h"
 #include "kit/core/StoreDataTypes.h"
 #include "kit/core/UserCoreInfo.h"
@@ -77,17 +79,48 @@ TEST_F(DataBaseCleanTest, AFreshInstallEndsAtTheRunningCodeAndLaterStartsRunNoth
 }
 
 TEST_F(DataBaseCleanTest, AnOldOrUnreadableVersionCodeNeverReopensTheEarlierSteps) {
-  for (const char* build : {"", "2.3.0"}) {
+  // 2.3.5 is the earlier steps' last flag itself: the last step leaves a newer flag alone too.
+  for (auto [build, stored] : {std::pair{"", 235}, std::pair{"2.3.0", 235}, std::pair{"2.3.5", 240}}) {
     platform::Environment::setBuildNumber(build);
-    setFlag(235);
+    setFlag(stored);
     UserCoreInfo::setUserName("alice");
     fillDictionaries();
+    EXPECT_TRUE(DataBaseClean_v240plus::autoCleanDataByAppVersion());
     upgrade();
     upgrade();
-    EXPECT_EQ(flag(), 235) << build;
+    EXPECT_EQ(flag(), stored) << build;
     EXPECT_EQ(UserCoreInfo::getUserName(), "alice") << build;
     EXPECT_FALSE(dictionariesEmpty()) << build;
   }
+  platform::Environment::setBuildNumber("2.3.6");
+  upgrade();
+  EXPECT_EQ(flag(), 236);
+  EXPECT_TRUE(dictionariesEmpty());
+}
+
+// A store refusing a write in a step's clean-ups (as a full disk does): the step is not recorded
+// as done, the later ones wait, and the next start, the store writing again, runs them all.
+TEST_F(DataBaseCleanTest, AStepAStoreFailedInIsNotRecordedAndRunsAgainAtTheNextStart) {
+  setFlag(221);
+  AppCoreInfo::sharedAppCoreInfo().setIsAppUpgradeFromOldVersion(true);
+  UserCoreInfo::setUserName("carol");
+  fillDictionaries();
+  ASSERT_TRUE(dict().execSQL("create temp trigger refuse before delete on " +
+                             DataSQLiteDB::quoteIdentifier(dict().TABLE_STR_VALUE()) +
+                             " begin select raise(abort, 'disk full'); end"));
+  EXPECT_FALSE(DataBaseClean_v221::cleanDataBase_v221_to_v231());
+  upgrade();
+  EXPECT_EQ(flag(), 221);
+  EXPECT_FALSE(core().hasIntItem(STORE_CORE_CLIENT_VERSION_INFO, dbclean::AppUpdatedKey));
+  EXPECT_EQ(UserCoreInfo::getUserName(), "carol") << "the 2.3.1 step waited";
+  EXPECT_FALSE(dictionariesEmpty());
+
+  ASSERT_TRUE(dict().execSQL("drop trigger refuse"));
+  upgrade();
+  EXPECT_EQ(flag(), 242);
+  EXPECT_TRUE(dictionariesEmpty());
+  EXPECT_EQ(UserCoreInfo::getUserName(), "");
+  EXPECT_EQ(core().getIntValue(STORE_CORE_CLIENT_VERSION_INFO, dbclean::AppUpdatedKey), 1);
 }
 
 TEST_F(DataBaseCleanTest, PlainCredentialsOfVersion2AreSealedThenForgottenBy231) {
