@@ -32,7 +32,9 @@ int COLRecordMan::Init(const CVString& folder) {
   searchList_.SetHighDensity(highDensity_);
   updateList_.SetFolder(folder);
   wifilog_.SetFolder(folder);
-  version_.Read(folder + CVString(kVersionFile));
+  olrecord::FileRead versionRead = olrecord::FileRead::Done;
+  version_.Read(folder + CVString(kVersionFile), &versionRead);
+  versionUnread_ = versionRead == olrecord::FileRead::Failed;
   hotcities_.Read();
   searchList_.Read();
   updateList_.Read();
@@ -58,21 +60,25 @@ void COLRecordMan::DetachMapMan(COfflineMapMan* man) { mapMan_.compare_exchange_
 
 int COLRecordMan::StartCity(int id) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return Start(id);
 }
 
 int COLRecordMan::StopCity(int id) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return Stop(id);
 }
 
 int COLRecordMan::RemoveCity(int id) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return Remove(id);
 }
 
 CVArray<COLUpdateRecord> COLRecordMan::GetUpdateList() {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   CVArray<COLUpdateRecord> copy;
   copy.Copy(updateList_.Records());
   return copy;
@@ -80,6 +86,7 @@ CVArray<COLUpdateRecord> COLRecordMan::GetUpdateList() {
 
 std::optional<COLUpdateRecord> COLRecordMan::GetUpdateRecord(int id) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   int index = updateList_.FindLocal(id);
   if (index < 0) return std::nullopt;
   return updateList_.Records()[index];
@@ -87,21 +94,25 @@ std::optional<COLUpdateRecord> COLRecordMan::GetUpdateRecord(int id) {
 
 int COLRecordMan::StoreRecord(COLUpdateRecord& record) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return Store(record);
 }
 
 int COLRecordMan::ReportProgress(const COLUpdateRecord& record) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return Progress(record);
 }
 
 int COLRecordMan::TakeNextCity(COLUpdateRecord& record) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return NextCity(record);
 }
 
 int COLRecordMan::PackageCount(const CVString& name) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return updateList_.GetNameCount(name);
 }
 
@@ -131,16 +142,19 @@ int COLRecordMan::LogWifi(int id) {
 
 int COLRecordMan::StoreVersion(const COLVersionInfo& version) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return SetVersion(version);
 }
 
 COLVersionInfo COLRecordMan::GetVersion() {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return version_;
 }
 
 int COLRecordMan::MergeCities(CVArray<COLUpdateRecord>& list) {
   platform::MutexLock lock(mutex_);
+  ReadAgain();
   return MergeCityList(list);
 }
 
@@ -195,6 +209,22 @@ int COLRecordMan::RemoveFromQueue(int id) {
     }
   }
   return 0;
+}
+
+void COLRecordMan::ReadAgain() {
+  if (versionUnread_) {
+    olrecord::FileRead read = olrecord::FileRead::Done;
+    COLVersionInfo stored;
+    stored.Read(folder_ + CVString(kVersionFile), &read);
+    if (read != olrecord::FileRead::Failed) {
+      version_ = stored;
+      versionUnread_ = false;
+    }
+  }
+  if (updateList_.Unread()) {
+    CVArray<COLUpdateRecord> seed;
+    if (updateList_.ReadAgain(&seed)) downloadQueue_.Append(seed);
+  }
 }
 
 int COLRecordMan::Start(int id) {
@@ -306,6 +336,7 @@ int COLRecordMan::WifiLog(int id) {
 }
 
 int COLRecordMan::SetVersion(const COLVersionInfo& version) {
+  if (versionUnread_) return 0;
   if (version == version_) return 1;
   COLVersionInfo previous = version_;
   version_ = version;

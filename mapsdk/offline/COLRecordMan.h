@@ -89,6 +89,8 @@ class COLRecordMan : public EnginePart {
   int MergeCityList(CVArray<COLUpdateRecord>& list) REQUIRES(mutex_);
   int ClearAll() REQUIRES(mutex_);
   int RemoveFromQueue(int id) REQUIRES(mutex_);
+  // Record files that could not be read are read again at each command until they can.
+  void ReadAgain() REQUIRES(mutex_);
 
   CVMsgDispatcher* const dispatcher_;
   const bool highDensity_;
@@ -97,6 +99,8 @@ class COLRecordMan : public EnginePart {
   std::atomic<COfflineMapMan*> mapMan_{nullptr};
   CVString folder_;  // set by Init, before any other thread calls
   COLVersionInfo version_ GUARDED_BY(mutex_);
+  // The version file is there but could not be read: it is not written over.
+  bool versionUnread_ GUARDED_BY(mutex_) = false;
   COLHotcityList hotcities_ GUARDED_BY(mutex_);
   COLSearchList searchList_ GUARDED_BY(mutex_);
   CVArray<COLUpdateRecord> downloadQueue_ GUARDED_BY(mutex_);

@@ -96,11 +96,36 @@ int COLUpdateList::Parse(const char* data, int length) {
 
 int COLUpdateList::Read() {
   std::string bytes;
-  if (!olrecord::ReadWholeFile(folder_ + CVString(kUpdateFileName), bytes)) {
-    RemoveAll();
-    return 0;
+  switch (olrecord::ReadFile(folder_ + CVString(kUpdateFileName), bytes)) {
+    case olrecord::FileRead::Done:
+      return Parse(bytes.data(), static_cast<int>(bytes.size()));
+    case olrecord::FileRead::Missing:
+      RemoveAll();
+      return 0;
+    case olrecord::FileRead::Failed:
+      // Unreadable is not empty: taken as empty, the next write would drop every city.
+      unread_ = true;
+      return 0;
   }
-  return Parse(bytes.data(), static_cast<int>(bytes.size()));
+  return 0;
+}
+
+int COLUpdateList::ReadAgain(CVArray<COLUpdateRecord>* seed) {
+  if (!unread_) return 1;
+  COLUpdateList stored;
+  stored.SetFolder(folder_);
+  if (!stored.Read() && stored.Unread()) return 0;
+  CVArray<COLUpdateRecord>& older = stored.Records();
+  for (int i = older.GetSize() - 1; i >= 0; --i) {
+    if (FindLocal(older[i].local.id) >= 0) older.RemoveAt(i);
+  }
+  if (seed) stored.BuildQueueSeed(*seed);
+  for (const COLUpdateRecord& record : older) {
+    for (const CVString& name : record.local.packages) AddName(name);
+    records_.Add(record);
+  }
+  unread_ = false;
+  return 1;
 }
 
 CVString COLUpdateList::Compose() const {
@@ -116,7 +141,8 @@ CVString COLUpdateList::Compose() const {
   return text;
 }
 
-int COLUpdateList::Write() const {
+int COLUpdateList::Write() {
+  if (!ReadAgain()) return 0;
   return olrecord::WriteTextFile(folder_ + CVString(kUpdateFileName), Compose());
 }
 
@@ -148,6 +174,7 @@ int COLUpdateList::GetNameCount(const CVString& name) const {
 void COLUpdateList::RemoveAll() {
   records_.RemoveAll();
   counts_.RemoveAll();
+  unread_ = false;
 }
 
 void COLUpdateList::BuildQueueSeed(CVArray<COLUpdateRecord>& seed) {

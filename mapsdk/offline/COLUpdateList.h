@@ -14,11 +14,19 @@ class COLUpdateList {
  public:
   COLUpdateList() : counts_(10) {}
   void SetFolder(const CVString& folder) { folder_ = folder; }
-  // Reads the file again (records and counts emptied first); 0 when it is missing or not JSON.
+  // Reads the file again (records and counts emptied first); 0 when it is missing or not JSON. A
+  // file that is there but could not be read leaves the list as it was and marks it Unread.
   int Read();
   int Parse(const char* data, int length);
-  // Writes the whole list; 1 when the file could be written.
-  int Write() const;
+  // The file's records are not all in memory: it could not be read.
+  bool Unread() const { return unread_; }
+  // When Unread, reads the file again and adds the records of cities not in memory after those
+  // (the ones in memory are newer); seed, when given, gets the added records to queue as
+  // BuildQueueSeed gives them. 1 when the list is whole, 0 when the file still cannot be read.
+  int ReadAgain(CVArray<COLUpdateRecord>* seed = nullptr);
+  // Writes the whole list; 1 when the file could be written. While Unread the file is read again
+  // first, and left alone (0) when that fails.
+  int Write();
   CVString Compose() const;
 
   CVArray<COLUpdateRecord>& Records() { return records_; }
@@ -29,6 +37,7 @@ class COLUpdateList {
   void AddName(const CVString& name);
   void RemoveName(const CVString& name);
   int GetNameCount(const CVString& name) const;
+  // Empties the list, what the file held included: it is no longer Unread.
   void RemoveAll();
 
   // Interrupted downloads (state 1, turned into 2) first, then the queued ones (state 2).
@@ -43,6 +52,7 @@ class COLUpdateList {
   CVString folder_;
   CVArray<COLUpdateRecord> records_;
   CVMapStringToPtr counts_;
+  bool unread_ = false;
 };
 
 }  // namespace gmengine

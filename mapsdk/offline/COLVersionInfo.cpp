@@ -18,9 +18,12 @@ int COLVersionInfo::Parse(const char* data, int length) {
   return 1;
 }
 
-int COLVersionInfo::Read(const CVString& path) {
+int COLVersionInfo::Read(const CVString& path, olrecord::FileRead* read) {
   std::string bytes;
-  if (!olrecord::ReadWholeFile(path, bytes)) {
+  const olrecord::FileRead result = olrecord::ReadFile(path, bytes);
+  if (read) *read = result;
+  if (result == olrecord::FileRead::Failed) return 0;
+  if (result == olrecord::FileRead::Missing) {
     c.Empty();
     d.Empty();
     m.Empty();

@@ -49,13 +49,19 @@ int CVerDatsetMan::ParseList(const char* data, int length, CVArray<CVerDatsetRec
 }
 
 int CVerDatsetMan::ReadLocal() {
-  local_.RemoveAll();
   server_.RemoveAll();
+  return LoadLocal();
+}
+
+int CVerDatsetMan::LoadLocal() {
+  local_.RemoveAll();
   std::string bytes;
-  if (olrecord::ReadWholeFile(folder_ + CVString(kVerDatsetFileName), bytes) &&
-      ParseList(bytes.data(), static_cast<int>(bytes.size()), local_)) {
+  const olrecord::FileRead read = olrecord::ReadFile(folder_ + CVString(kVerDatsetFileName), bytes);
+  // Unreadable is not empty: the defaults stand in, but written they would drop the other files'
+  // versions.
+  unread_ = read == olrecord::FileRead::Failed;
+  if (read == olrecord::FileRead::Done && ParseList(bytes.data(), static_cast<int>(bytes.size()), local_))
     return 1;
-  }
   local_.RemoveAll();
   local_.Add(CVerDatsetRecord{CVString("OfflineHotcity.dat"), CVString("1.0.0")});
   local_.Add(CVerDatsetRecord{CVString("OfflineSearch.dat"), CVString("1.0.0")});
@@ -63,6 +69,7 @@ int CVerDatsetMan::ReadLocal() {
 }
 
 int CVerDatsetMan::Write() const {
+  if (unread_) return 0;
   CVString text("[\r\n");
   for (int i = 0; i < local_.GetSize(); ++i) {
     text += CVString("{\"f\":\"") + olrecord::Quote(local_[i].fileName) + CVString("\",\"d\":\"") +
@@ -89,6 +96,8 @@ int CVerDatsetMan::CompareServerList(const char* data, int length) {
 }
 
 int CVerDatsetMan::UpdateLocalVersion(const CVString& fileName) {
+  if (unread_) LoadLocal();
+  if (unread_) return 0;
   int localIndex = -1;
   for (int i = 0; i < local_.GetSize(); ++i) {
     if (local_[i].fileName == fileName) {

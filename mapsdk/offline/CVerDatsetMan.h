@@ -19,13 +19,14 @@ class CVerDatsetMan : public EnginePart {
   void OnPartInstalled(EngineSlot slot, EnginePart& part) override;
   void OnPartRemoved(EngineSlot slot) override;
   // Reads the local file (both lists emptied); the two "1.0.0" defaults and 0 when it cannot be
-  // read or parsed.
+  // read or parsed. A file that is there but could not be read is read again before it is written,
+  // and not written over while it still cannot be.
   int ReadLocal();
   // The version list the map service sent: 0 when not JSON; else its entries join the server
   // list and every local file whose version differs is queued with the task manager. 1.
   int CompareServerList(const char* data, int length);
   // Takes the server's version of the file into the local list and writes it; 0 when either
-  // entry is missing or the write fails (the local entry then restored).
+  // entry is missing, the file cannot be read or the write fails (the local entry then restored).
   int UpdateLocalVersion(const CVString& fileName);
   int Write() const;
 
@@ -35,10 +36,13 @@ class CVerDatsetMan : public EnginePart {
   static int ParseList(const char* data, int length, CVArray<CVerDatsetRecord>& list);
 
  private:
+  int LoadLocal();
+
   COfflineTaskMan* tasks_ = nullptr;
   CVString folder_;
   CVArray<CVerDatsetRecord> local_;
   CVArray<CVerDatsetRecord> server_;
+  bool unread_ = false;
 };
 
 }  // namespace gmengine

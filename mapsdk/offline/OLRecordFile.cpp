@@ -1,5 +1,6 @@
 #include "mapsdk/offline/OLRecordFile.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -8,21 +9,25 @@
 #include "mapsdk/engine/CVMsgDispatcher.h"
 #include "mapsdk/engine/VCodePage.h"
 #include "mapsdk/engine/VFileUtil.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/FileManager.h"
 
 namespace gmengine::olrecord {
 
-bool ReadWholeFile(const CVString& path, std::string& bytes) {
+FileRead ReadFile(const CVString& path, std::string& bytes) {
   bytes.clear();
-  CVFile file;
-  if (!file.Open(path, CVFile::modeRead)) return false;
-  int length = file.GetLength();
-  if (length < 0) return false;
-  bytes.resize(static_cast<std::size_t>(length));
-  if (length > 0 && file.Read(bytes.data(), length) != length) {
-    bytes.clear();
-    return false;
-  }
-  return true;
+  // The platform's read reports why it failed: only a file that is not there is missing.
+  platform::Error error;
+  const std::string name = path.ToUtf8();
+  auto contents = platform::FileManager::contentsAtPath(name, &error);
+  if (!contents) return error.code == ENOENT ? FileRead::Missing : FileRead::Failed;
+  if (contents->size() > static_cast<std::size_t>(INT_MAX)) return FileRead::Failed;
+  bytes.assign(contents->begin(), contents->end());
+  return FileRead::Done;
+}
+
+bool ReadWholeFile(const CVString& path, std::string& bytes) {
+  return ReadFile(path, bytes) == FileRead::Done;
 }
 
 JsonPtr ParseUtf8(const char* data, int length) {

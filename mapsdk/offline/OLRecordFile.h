@@ -20,6 +20,13 @@ struct JsonDeleter {
 };
 using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
 
+enum class FileRead {
+  Done,
+  Missing,
+  Failed  // there but unreadable (EIO, EACCES, ...): what it holds is unknown, so it must not be replaced
+};
+// The whole file into bytes (emptied when not Done).
+FileRead ReadFile(const CVString& path, std::string& bytes);
 // The whole file; false when it is missing or unreadable.
 bool ReadWholeFile(const CVString& path, std::string& bytes);
 // JSON of double-byte code-page bytes up to the first zero byte (or their end); the tree's strings

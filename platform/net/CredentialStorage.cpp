@@ -37,11 +37,9 @@ void CredentialStorage::destroySharedCredentialStorage() {
 CredentialStorage::CredentialStorage(std::optional<std::string> filePath) : filePath_(std::move(filePath)) {}
 
 void CredentialStorage::load() {
-  if (loaded_) return;
-  loaded_ = true;
-  if (!filePath_) return;
+  if (loaded_ || !filePath_) return;
   std::map<std::string, URLCredential> read;
-  storefile::forEachLine(*filePath_, [&read](const std::string& line) {
+  auto result = storefile::forEachLine(*filePath_, [&read](const std::string& line) {
     // The space's seven fields, then user and password.
     std::size_t cut = line.size();
     for (int i = 0; i < 2 && cut != std::string::npos; ++i) cut = line.rfind('\t', cut - 1);
@@ -54,11 +52,18 @@ void CredentialStorage::load() {
         URLCredential{URL::percentDecode(rest.substr(0, tab)), URL::percentDecode(rest.substr(tab + 1)),
                       URLCredential::Persistence::Permanent};
   });
-  for (auto& [key, credential] : read) credentials_[key] = std::move(credential);
+  // Unreadable is not empty: the next use reads again, and nothing is written meanwhile.
+  if (result == storefile::ReadResult::Failed) return;
+  loaded_ = true;
+  // What was set while the file could not be read is newer than the file.
+  for (auto& [key, credential] : read) credentials_.try_emplace(key, std::move(credential));
 }
 
 void CredentialStorage::save() {
   if (!filePath_) return;
+  // Written only over a file whose credentials are all in memory.
+  load();
+  if (!loaded_) return;
   std::string text;
   for (const auto& [key, c] : credentials_)
     if (c.persistence == URLCredential::Persistence::Permanent)

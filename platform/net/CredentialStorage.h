@@ -52,7 +52,8 @@ struct URLCredential {
 
 // The platform's credential store: one default credential per protection space. Credentials
 // with permanent persistence are also kept in "Library/Credentials.txt" under the home root
-// (owner-only permissions), read on first use and rewritten atomically on each change; the others
+// (owner-only permissions), read on first use and rewritten atomically on each change (a file that
+// cannot be read is read again at the next use and is not rewritten until it has been); the others
 // live for the process. A credential of persistence None is not stored. Thread-safe.
 class CredentialStorage {
  public:

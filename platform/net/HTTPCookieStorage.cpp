@@ -51,11 +51,9 @@ void HTTPCookieStorage::destroySharedHTTPCookieStorage() {
 HTTPCookieStorage::HTTPCookieStorage(std::optional<std::string> filePath) : filePath_(std::move(filePath)) {}
 
 void HTTPCookieStorage::load() {
-  if (loaded_) return;
-  loaded_ = true;
-  if (!filePath_) return;
+  if (loaded_ || !filePath_) return;
   std::vector<HTTPCookie> read;
-  storefile::forEachLine(*filePath_, [&read](const std::string& line) {
+  auto result = storefile::forEachLine(*filePath_, [&read](const std::string& line) {
     auto f = splitTabs(line);
     if (f.size() != 7) return;
     char* end = nullptr;
@@ -64,7 +62,19 @@ void HTTPCookieStorage::load() {
     auto c = HTTPCookie::make(f[0], f[1], f[2], f[3], expires, f[5] == "1");
     read.push_back(std::move(c));
   });
-  cookies_.insert(cookies_.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+  // Unreadable is not empty: the next use reads again, and nothing is written meanwhile.
+  if (result == storefile::ReadResult::Failed) return;
+  loaded_ = true;
+  // Cookies set while the file could not be read are newer: they replace the file's of the same
+  // identity and stay after the file's in the order set.
+  std::vector<HTTPCookie> older;
+  for (HTTPCookie& old : read) {
+    bool replaced = false;
+    for (const HTTPCookie& c : cookies_) replaced = replaced || c.sameIdentity(old);
+    if (!replaced) older.push_back(std::move(old));
+  }
+  cookies_.insert(cookies_.begin(), std::make_move_iterator(older.begin()),
+                  std::make_move_iterator(older.end()));
   enforceBounds();
 }
 
@@ -97,6 +107,9 @@ bool HTTPCookieStorage::enforceBounds() {
 
 void HTTPCookieStorage::save() {
   if (!filePath_) return;
+  // Written only over a file whose cookies are all in memory.
+  load();
+  if (!loaded_) return;
   std::string text;
   for (const auto& c : cookies_) {
     if (c.isSessionOnly()) continue;

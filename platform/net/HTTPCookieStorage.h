@@ -12,7 +12,8 @@ namespace platform {
 
 // The process's cookie jar. Session cookies live in memory; cookies with an expiry date are also
 // kept in "Library/Cookies/Cookies.txt" under the home root (read on first use, rewritten
-// atomically on each change). The jar holds at most MaxCookiesPerDomain cookies of one domain and
+// atomically on each change; a file that cannot be read is read again at the next use and is not
+// rewritten until it has been). The jar holds at most MaxCookiesPerDomain cookies of one domain and
 // MaxCookies in all; past either, the cookies set longest ago go first. Thread-safe.
 class HTTPCookieStorage {
  public:

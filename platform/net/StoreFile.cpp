@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <sstream>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/FileManager.h"
 
 namespace platform::storefile {
@@ -24,15 +26,17 @@ std::string escapeField(std::string_view s) {
   return out;
 }
 
-void forEachLine(const std::string& path, const std::function<void(const std::string&)>& line) {
-  auto contents = FileManager::contentsAtPath(path);
-  if (!contents) return;
+ReadResult forEachLine(const std::string& path, const std::function<void(const std::string&)>& line) {
+  Error error;
+  auto contents = FileManager::contentsAtPath(path, &error);
+  if (!contents) return error.code == ENOENT ? ReadResult::Absent : ReadResult::Failed;
   std::istringstream in(stringFromData(*contents));
   std::string text;
   while (std::getline(in, text)) line(text);
+  return ReadResult::Read;
 }
 
-void write(const std::string& path, const std::string& text, bool ownerOnly) {
+bool write(const std::string& path, const std::string& text, bool ownerOnly) {
   std::string folder = path.substr(0, path.rfind('/'));
   FileManager::createDirectoryAtPath(folder, true);
   // Created owner-only first: the atomic replacement keeps an existing file's permissions.
@@ -40,7 +44,7 @@ void write(const std::string& path, const std::string& text, bool ownerOnly) {
     FileManager::createFileAtPath(path, {});
     ::chmod(path.c_str(), 0600);
   }
-  FileManager::createFileAtPath(path, dataFromString(text));
+  return FileManager::createFileAtPath(path, dataFromString(text));
 }
 
 }  // namespace platform::storefile

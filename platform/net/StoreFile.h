@@ -10,11 +10,17 @@ namespace platform::storefile {
 // Tabs, line ends and "%" are escaped so that one entry stays one line of tab-separated fields.
 std::string escapeField(std::string_view s);
 
-// Calls `line` for each line of the file; nothing when it cannot be read.
-void forEachLine(const std::string& path, const std::function<void(const std::string&)>& line);
+enum class ReadResult {
+  Read,
+  Absent,  // nothing at the path: an empty store
+  Failed   // there but unreadable (EIO, EACCES, ...): what it holds is unknown, so it must not be replaced
+};
 
-// Replaces the file with text, creating its folder. An ownerOnly file is created readable by its
-// owner alone.
-void write(const std::string& path, const std::string& text, bool ownerOnly);
+// Calls `line` for each line of the file; for none when it is absent or could not be read.
+ReadResult forEachLine(const std::string& path, const std::function<void(const std::string&)>& line);
+
+// Replaces the file with text, creating its folder; false when it could not be written. An
+// ownerOnly file is created readable by its owner alone.
+bool write(const std::string& path, const std::string& text, bool ownerOnly);
 
 }  // namespace platform::storefile
