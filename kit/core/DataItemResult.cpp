@@ -49,7 +49,7 @@ void DataItemResult::countUniqueValues() {
     return;
   uniqueCounts_.clear();
   uniqueKeyCounted_ = itemUniqueKeyName_;
-  for (const auto& row : dataList_) ++uniqueCounts_[row->getString(uniqueKeyCounted_)];
+  for (const auto& row : dataList_) uniqueCounts_.add(row->getString(uniqueKeyCounted_));
   uniqueCounted_ = true;
   countedRows_ = dataList_.size();
   countedLast_ = last;
@@ -57,13 +57,11 @@ void DataItemResult::countUniqueValues() {
 
 void DataItemResult::uncount(const Row& row) {
   if (!uniqueCounted_) return;
-  auto it = uniqueCounts_.find(row->getString(uniqueKeyCounted_));
   // A row whose value changed in place since it was counted: count them all again when next asked.
-  if (it == uniqueCounts_.end()) {
+  if (!uniqueCounts_.remove(row->getString(uniqueKeyCounted_))) {
     uniqueCounted_ = false;
     return;
   }
-  if (--it->second == 0) uniqueCounts_.erase(it);
   --countedRows_;
 }
 
@@ -87,9 +85,7 @@ bool DataItemResult::addItem(Row item) {
   if (!item) return false;
   if (!itemUniqueKeyName_.empty()) {
     countUniqueValues();
-    auto [it, isNew] = uniqueCounts_.try_emplace(item->getString(itemUniqueKeyName_), 0);
-    if (!isNew) return false;
-    it->second = 1;
+    if (!uniqueCounts_.addNew(item->getString(itemUniqueKeyName_))) return false;
     ++countedRows_;
     countedLast_ = item.get();
   }
@@ -103,8 +99,11 @@ bool DataItemResult::appendItems(const DataItemResult* other) {
   maxCount_ = other->maxCount_;
   statusCode_ = other->statusCode_;
   if (other != this) detailInfo_->append(other->detailInfo_.get());
-  // Snapshot: the other may be this very result.
-  const std::vector<Row> rows = other->dataList_;
+  // A snapshot only when the other is this very result, which the loop grows: copying a large
+  // answer's rows costs a reference count each and crowds the caches the check works in.
+  std::vector<Row> self;
+  if (other == this) self = dataList_;
+  const std::vector<Row>& rows = other == this ? self : other->dataList_;
   // Room made once for a whole answer: growing step by step moves every row and counted value
   // held again, which on a large answer costs more than taking its rows. At least doubled, so that
   // pages taken one after another still grow the room geometrically.
@@ -112,9 +111,7 @@ bool DataItemResult::appendItems(const DataItemResult* other) {
   if (need > dataList_.capacity()) dataList_.reserve(std::max(need, 2 * dataList_.size()));
   if (!itemUniqueKeyName_.empty()) {
     countUniqueValues();
-    const std::size_t values = uniqueCounts_.size() + rows.size();
-    if (values > uniqueCounts_.bucket_count() * uniqueCounts_.max_load_factor())
-      uniqueCounts_.reserve(std::max(values, 2 * uniqueCounts_.size()));
+    uniqueCounts_.reserve(uniqueCounts_.size() + rows.size());
   }
   bool all = true;
   for (const auto& row : rows) all = addItem(row) && all;

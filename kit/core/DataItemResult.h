@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "kit/core/DataItemDetail.h"
+#include "kit/core/ValueCounts.h"
 #include "platform/foundation/Coding.h"
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Dictionary.h"
@@ -127,7 +127,7 @@ class DataItemResult : public platform::Object, public platform::Coding {
   std::uint64_t edits_ = 0;
   // How many rows hold each value under uniqueKeyCounted_; in step while uniqueCounted_ and the
   // row count and last row are those it was kept with (rows pushed through dataList() are seen).
-  std::unordered_map<std::string, std::uint32_t> uniqueCounts_;
+  ValueCounts uniqueCounts_;
   std::string uniqueKeyCounted_;
   bool uniqueCounted_ = false;
   std::size_t countedRows_ = 0;

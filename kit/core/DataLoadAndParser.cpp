@@ -359,7 +359,10 @@ void DataLoadAndParser::parse(std::string_view document) {
   parser.setMaximumInputSize(MaximumAnswerSize);
   if (!parser.parse(document)) {
     const auto& error = parser.parserError();
-    failWith(str::fromError(error ? &*error : nullptr));
+    const std::string message = str::fromError(error ? &*error : nullptr);
+    // Nothing of an answer that breaks off is shown: the rows read before the break may be any part.
+    result_->clear();
+    failWith(message);
   }
 }
 

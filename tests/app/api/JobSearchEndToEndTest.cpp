@@ -113,14 +113,21 @@ TEST_F(JobSearchEndToEndTest, AFailedSearchIsAnErrorWithNoRowsAndTheNextSearchWo
   test::ApiFixtureServer closed;
   const std::string closedUrl = closed.hostUrl();
   closed.stop();
+  std::string items;
+  for (int i = 0; i < 40; ++i) items += "<item><jobid>" + std::to_string(i) + "</jobid></item>";
   const std::vector<Way> ways = {
       {"service error", [&] { server.setAnswer(path, 200, test::ApiFixtureServer::serverErrorAnswer(path)); },
        false},
       {"HTTP 500", [&] { server.setAnswer(path, 500, "<html>down</html>"); }, true},
+      // Whole as sent, but its text breaks off after forty rows: none of them is shown.
+      {"answer that breaks off",
+       [&] {
+         server.setAnswer(path, 200,
+                          "<responsemessage><result>1</result><resultbody>" + items + "<item><jobid>");
+       },
+       true},
       {"cut answer",
        [&] {
-         std::string items;
-         for (int i = 0; i < 40; ++i) items += "<item><jobid>" + std::to_string(i) + "</jobid></item>";
          auto r = test::ScriptedResponse::ok("<responsemessage><result>1</result><resultbody>" + items +
                                              "</resultbody></responsemessage>");
          r.closeAfterBytes = 900;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "kit/core/DataItemResult.h"
 
 namespace kavro {
@@ -70,6 +73,22 @@ TEST(DataItemResultTest, UniqueKeyRefusesSecondRowWithSameValue) {
   EXPECT_TRUE(r->addItem(row("code", "7")));
   EXPECT_TRUE(r->addItem(row("jobid", "7")));
   EXPECT_EQ(r->count(), 2u);
+
+  // Thousands of values, half of them taken out in a scattered order: every value is still found
+  // or free as it should be, however the values around it came and went.
+  r->clear();
+  constexpr int values = 3000;
+  for (int i = 0; i < values; ++i) ASSERT_TRUE(r->addItem(row("code", std::to_string(i))));
+  std::vector<bool> removed(values, false);
+  for (int k = 0; k < values / 2; ++k) {
+    const int i = k * 7919 % values;
+    removed[static_cast<std::size_t>(i)] = true;
+    ASSERT_TRUE(r->removeItemsWithKey("code", std::to_string(i)));
+  }
+  EXPECT_EQ(r->count(), static_cast<std::size_t>(values / 2));
+  for (int i = 0; i < values; ++i)
+    EXPECT_EQ(r->addItem(row("code", std::to_string(i))), removed[static_cast<std::size_t>(i)]) << i;
+  EXPECT_EQ(r->count(), static_cast<std::size_t>(values));
 }
 
 TEST(DataItemResultTest, MaxCountFollowsRowsAndNeverGoesBelowZero) {
