@@ -274,6 +274,7 @@ TEST_F(ControllerTest, StackChangesTellTheDelegateAndKeepTheBarInStep) {
   screens[1]->navigationItem()->setHidesBackButton(true);
   EXPECT_FALSE(nav->navigationBar()->backButton());
   screens[1]->navigationItem()->setHidesBackButton(false);
+  EXPECT_TRUE(nav->navigationBar()->backButton());
   screens[1]->navigationItem()->setLeftBarButtonItem(
       std::make_shared<BarButtonItem>("Cancel", BarButtonItemStyle::Bordered));
   EXPECT_FALSE(nav->navigationBar()->backButton());

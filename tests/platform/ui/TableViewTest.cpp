@@ -212,6 +212,19 @@ TEST_F(TableViewTest, GroupedTablesSectionUpdatesAndEmptyRows) {
   // Rows of the moved sections keep their cells; the reloaded row is asked again.
   EXPECT_EQ(grouped->cellForRowAtIndexPath({2, 1}), kept);
   EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 0})->textLabel()->text(), "1.0");
+
+  // The first section taken out again: the table is as before, the moved rows keep their cells. A
+  // section that is not there cannot go, and the table stays as it was.
+  rows->counts = {1, 2};
+  grouped->deleteSections({0});
+  EXPECT_EQ(grouped->numberOfSections(), 2);
+  EXPECT_EQ(grouped->cellForRowAtIndexPath({1, 1}), kept);
+  EXPECT_EQ(grouped->contentSize().height, 194);
+  for (int gone : {-1, 2}) {
+    EXPECT_THROW(grouped->deleteSections({gone}), InternalInconsistencyException) << gone;
+    EXPECT_EQ(grouped->numberOfSections(), 2);
+    EXPECT_EQ(grouped->contentSize().height, 194);
+  }
 }
 
 TEST_F(TableViewTest, DelegatesShapeHeadersSelectionAndAccessories) {

@@ -148,6 +148,18 @@ TEST_F(TextInputTest, KeyboardComesAndGoesWithEditingAndStaysAcrossFocusMoves) {
   EXPECT_EQ(posted, (std::vector<std::string>{std::string(KeyboardWillHideNotification),
                                               std::string(KeyboardDidHideNotification)}));
   EXPECT_FALSE(Keyboard::shared().isVisible());
+
+  // Ending again what has ended tells nobody: no end of editing, no keyboard.
+  posted.clear();
+  int ended = 0;
+  NotificationCenter::defaultCenter().addObserver(
+      TextViewTextDidEndEditingNotification, nullptr, [&](const Notification&) { ++ended; }, this);
+  EXPECT_TRUE(b->resignFirstResponder());
+  EXPECT_TRUE(window->endEditing(true));
+  runFor(Keyboard::AnimationDuration);
+  EXPECT_EQ(ended, 0);
+  EXPECT_TRUE(posted.empty());
+  EXPECT_FALSE(Keyboard::shared().isVisible());
 }
 
 TEST_F(TextInputTest, RefusingToEndKeepsTheFocusUnlessForced) {
