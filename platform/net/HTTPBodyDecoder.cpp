@@ -111,8 +111,10 @@ std::size_t HTTPBodyDecoder::decodeChunked(const std::uint8_t* bytes, std::size_
         const std::uint8_t* nl = static_cast<const std::uint8_t*>(std::memchr(bytes + i, '\n', length - i));
         std::size_t take = nl ? static_cast<std::size_t>(nl - (bytes + i)) : length - i;
         std::size_t limit = chunkState_ == ChunkState::Size ? MaximumChunkLineSize : MaximumTrailerSize;
-        if (line_.size() + take > limit ||
-            (chunkState_ == ChunkState::Trailer && trailerBytes_ + take > limit)) {
+        // The trailer's limit counts its lines so far, this one's bytes in earlier pieces and its
+        // line feed: the same bytes are refused however they are split.
+        if (line_.size() + take > limit || (chunkState_ == ChunkState::Trailer &&
+                                            trailerBytes_ + line_.size() + take + (nl ? 1 : 0) > limit)) {
           fail(chunkState_ == ChunkState::Size ? "A chunk-size line is too long"
                                                : "The chunked trailer is too long");
           return i;

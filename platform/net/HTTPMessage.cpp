@@ -169,13 +169,12 @@ std::optional<std::size_t> HTTPMessage::appendHeaderBytes(const std::uint8_t* by
       break;
     }
   }
-  if (end == std::string::npos) {
-    if (headerBytes_.size() > MaximumHeaderSize) {
-      parseError_ = "The response header is larger than " + std::to_string(MaximumHeaderSize) + " bytes";
-      return std::nullopt;
-    }
-    return length;
+  // The same limit whether the blank line came in this piece or not.
+  if ((end == std::string::npos ? headerBytes_.size() : end) > MaximumHeaderSize) {
+    parseError_ = "The response header is larger than " + std::to_string(MaximumHeaderSize) + " bytes";
+    return std::nullopt;
   }
+  if (end == std::string::npos) return length;
   std::size_t takenHere = skipped + (end - old);
   headerBytes_.resize(end);
   std::string text = std::move(headerBytes_);

@@ -128,6 +128,23 @@ TEST(HTTPMessage, RejectsMalformedAndOversizedHeaders) {
   for (int i = 0; i < 100 && ok; ++i) ok = big.appendBytes(field);
   EXPECT_FALSE(ok);
   EXPECT_NE(big.parseError().find("larger"), std::string::npos);
+
+  // A header of 64 KiB with its blank line is taken and one byte more refused, whole or in pieces.
+  auto header = [](std::size_t length) {
+    const std::string status = "HTTP/1.1 200 OK\r\n";
+    return status + "X: " + std::string(length - status.size() - 7, 'a') + "\r\n\r\n";
+  };
+  for (std::size_t step : {1u, 7u, 4096u, 100000u}) {
+    for (std::size_t extra : {0u, 1u}) {
+      const std::string wire = header(HTTPMessage::MaximumHeaderSize + extra) + "body";
+      HTTPMessage m = HTTPMessage::emptyResponse();
+      bool taken = true;
+      for (std::size_t i = 0; i < wire.size() && taken; i += step)
+        taken = m.appendBytes(std::string_view(wire).substr(i, step));
+      EXPECT_EQ(taken, extra == 0) << "step " << step;
+      EXPECT_EQ(m.isHeaderComplete(), extra == 0) << "step " << step;
+    }
+  }
 }
 
 TEST(HTTPBodyDecoder, PicksFramingFromTheResponse) {
@@ -195,6 +212,29 @@ TEST(HTTPBodyDecoder, RejectsBrokenChunks) {
   HTTPBodyDecoder longLine(HTTPBodyDecoder::Framing::Chunked);
   decodeAll(longLine, "1;" + std::string(5000, 'e'), 100);
   EXPECT_TRUE(longLine.hasFailed());
+
+  // The limits hold however the bytes come, whole or in pieces of any size: a chunk-size line of
+  // 4096 bytes before its line feed is taken and one of 4097 refused; a trailer of 64 KiB with its
+  // line ends (two fields) is taken and one byte more refused.
+  auto sizeLine = [](std::size_t length) {
+    return "1;" + std::string(length - 3, 'e') + "\r\nx\r\n0\r\n\r\n";
+  };
+  const std::string first = "A: " + std::string(40000, 'a') + "\r\n";
+  auto trailer = [&](std::size_t length) {
+    return "0\r\n" + first + "B: " + std::string(length - first.size() - 5 - 2, 'b') + "\r\n\r\n";
+  };
+  for (std::size_t step : {1u, 7u, 4096u, 100000u}) {
+    for (std::size_t extra : {0u, 1u}) {
+      HTTPBodyDecoder line(HTTPBodyDecoder::Framing::Chunked);
+      decodeAll(line, sizeLine(HTTPBodyDecoder::MaximumChunkLineSize + extra), step);
+      EXPECT_EQ(line.hasFailed(), extra == 1) << "chunk-size line, step " << step;
+      EXPECT_EQ(line.isComplete(), extra == 0) << "chunk-size line, step " << step;
+      HTTPBodyDecoder fields(HTTPBodyDecoder::Framing::Chunked);
+      decodeAll(fields, trailer(HTTPBodyDecoder::MaximumTrailerSize + extra), step);
+      EXPECT_EQ(fields.hasFailed(), extra == 1) << "trailer, step " << step;
+      EXPECT_EQ(fields.isComplete(), extra == 0) << "trailer, step " << step;
+    }
+  }
 
   HTTPBodyDecoder cut(HTTPBodyDecoder::Framing::Chunked);
   decodeAll(cut, "5\r\nhel", 2);
