@@ -119,6 +119,15 @@ TEST_F(ControlsTest, TouchesTurnIntoEventsAndDisabledControlsPassThemOn) {
   EXPECT_EQ(events, (std::vector<unsigned>{ControlEvent::TouchDown, ControlEvent::TouchUpInside}));
   EXPECT_EQ(parentTaps, 0);
 
+  // A touch taken back (a gesture won it) leaves nothing behind: the control, disabled since,
+  // passes the next tap on and fires nothing itself.
+  Touch takenBack(window, b, Point{30, 125}, 1);
+  b->touchesBegan(takenBack);
+  b->touchesCancelled(takenBack);
+  EXPECT_FALSE(b->isHighlighted());
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events.back(), ControlEvent::TouchDown);
+  events.pop_back();
   b->setEnabled(false);
   ASSERT_TRUE(UIDriver::tap("Go"));
   EXPECT_EQ(events.size(), 2u);

@@ -126,6 +126,9 @@ TEST_F(ViewTest, TextMetricsWrapWordsAndCharactersDeterministically) {
   EXPECT_TRUE(lines[1].starts_with("aaa") && lines[1].ends_with("\u2026")) << lines[1];
   label->setNumberOfLines(0);
   EXPECT_EQ(label->sizeThatFits(Size{words, 0}).height, 36);
+  // The text's place in the label wraps at the label's width, whatever its height, on either path.
+  EXPECT_EQ(label->textRectForBounds(label->bounds(), 2), Rect(0, 0, words, 24));
+  EXPECT_EQ(label->textRectForBounds(label->bounds(), 0), Rect(0, 0, words, 36));
 }
 
 TEST_F(ViewTest, DescribeTreeIndentsAndSkipsHiddenSubtrees) {
