@@ -63,6 +63,12 @@ void DownloadQueue::removeRequestURL(std::string_view url, const DataHttpConnect
 
 void DownloadQueue::stopRequestURL(std::string_view url) { instance()->stop(url); }
 
+std::size_t DownloadQueue::entryCount() {
+  auto queue = instance();
+  platform::MutexLock lock(queue->mutex_);
+  return queue->url2conn_.size() + queue->conn2url_.size();
+}
+
 std::shared_ptr<DataHttpConnection> DownloadQueue::add(std::string_view url,
                                                        std::optional<platform::Data> postData,
                                                        std::weak_ptr<DataHttpConnectionDelegate> delegate) {

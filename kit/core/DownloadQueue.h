@@ -38,6 +38,9 @@ class DownloadQueue : private DataHttpConnectionDelegate {
   static void removeRequestURL(std::string_view url, const DataHttpConnectionDelegate* delegate);
   // Stops the download of url and forgets it with all its delegates; nobody is told.
   static void stopRequestURL(std::string_view url);
+  // Entries the queue holds for running downloads, two a download (by URL and by connection): 0
+  // once every download ended, failed or was stopped.
+  static std::size_t entryCount();
 
   ~DownloadQueue() override;
   DownloadQueue(const DownloadQueue&) = delete;

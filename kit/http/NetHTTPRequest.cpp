@@ -1,5 +1,8 @@
 #include "kit/http/NetHTTPRequest.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <future>
 #include <thread>
@@ -10,6 +13,7 @@
 #include "platform/crypto/Digest.h"
 #include "platform/crypto/Random.h"
 #include "platform/foundation/Environment.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Mutex.h"
 
 namespace kavro {
@@ -480,7 +484,8 @@ void NetHTTPRequest::setupPostBody() {
       postBodyFilePath_ = netdetail::uniqueTemporaryPath();
       didCreateTemporaryPostDataFile_ = true;
     }
-    if (!postBodyWriteStream_) postBodyWriteStream_ = std::fopen(postBodyFilePath_->c_str(), "wb");
+    if (!postBodyWriteStream_ && !postBodyWriteFailed_)
+      postBodyWriteStream_ = std::fopen(postBodyFilePath_->c_str(), "wb");
   } else if (!postBody_) {
     postBody_ = Data();
   }
@@ -491,10 +496,33 @@ void NetHTTPRequest::appendPostData(const Data& data) {
   setupPostBody();
   if (data.empty()) return;
   if (shouldStreamPostDataFromDisk_) {
-    if (postBodyWriteStream_) std::fwrite(data.data(), 1, data.size(), postBodyWriteStream_);
+    writePostBody(data.data(), data.size());
   } else {
     postBody_->insert(postBody_->end(), data.begin(), data.end());
   }
+}
+
+// Written straight to the file, so that a disk that fails is seen here and not at a close nobody
+// checks. A body that could not be written whole is dropped, as one that could not be opened is: the
+// request then fails at its start, naming the file, instead of sending what there is of it.
+bool NetHTTPRequest::writePostBody(const void* bytes, std::size_t size) {
+  if (!postBodyWriteStream_) return false;
+  const int fd = fileno(postBodyWriteStream_);
+  const auto* at = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, at, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::fclose(postBodyWriteStream_);
+      postBodyWriteStream_ = nullptr;
+      postBodyWriteFailed_ = true;
+      platform::FileManager::removeItemAtPath(*postBodyFilePath_);
+      return false;
+    }
+    at += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 bool NetHTTPRequest::appendPostDataFromFile(std::string_view path) {
@@ -503,17 +531,22 @@ bool NetHTTPRequest::appendPostDataFromFile(std::string_view path) {
   std::FILE* in = std::fopen(std::string(path).c_str(), "rb");
   if (!in) return false;
   std::vector<std::uint8_t> buffer(262144);
+  bool whole = true;
   for (;;) {
     std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
     if (n == 0) break;
     if (shouldStreamPostDataFromDisk_) {
-      if (postBodyWriteStream_) std::fwrite(buffer.data(), 1, n, postBodyWriteStream_);
+      if (!writePostBody(buffer.data(), n)) {
+        whole = false;
+        break;
+      }
     } else {
       postBody_->insert(postBody_->end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
     }
   }
+  if (std::ferror(in)) whole = false;
   std::fclose(in);
-  return true;
+  return whole;
 }
 
 // --- the answer ---

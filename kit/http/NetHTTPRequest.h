@@ -137,7 +137,7 @@ class NetHTTPRequest : public Operation {
   std::optional<platform::Data> postBody() const;
   void setPostBody(std::optional<platform::Data> body);
   void appendPostData(const platform::Data& data);
-  // false when the file cannot be read.
+  // false when the file cannot be read, or the body streamed to disk cannot take it.
   bool appendPostDataFromFile(std::string_view path);
   bool shouldStreamPostDataFromDisk() const;
   void setShouldStreamPostDataFromDisk(bool value);
@@ -484,6 +484,8 @@ class NetHTTPRequest : public Operation {
 
   // Execution.
   void setupPostBody();
+  // false when the body file could not take the bytes: the file is dropped then, for good.
+  bool writePostBody(const void* bytes, std::size_t size) REQUIRES(lock_);
   void buildRequestHeaders();
   void applyCookieHeader();
   void updatePartialDownloadSize();
@@ -707,6 +709,7 @@ class NetHTTPRequest : public Operation {
   std::optional<std::string> postBodyFilePath_ GUARDED_BY(lock_);
   bool didCreateTemporaryPostDataFile_ GUARDED_BY(lock_) = false;
   std::FILE* postBodyWriteStream_ GUARDED_BY(lock_) = nullptr;
+  bool postBodyWriteFailed_ GUARDED_BY(lock_) = false;
   std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(requestThread_);
   std::optional<platform::Data> compressedPostBody_ GUARDED_BY(lock_);
   std::optional<std::string> compressedPostBodyFilePath_ GUARDED_BY(lock_);

@@ -14,6 +14,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -158,6 +159,24 @@ void LineEditor::loadHistory() {
   for (const std::string& text : lines) add_history(text.c_str());
 }
 
+namespace {
+
+// The editor's own save answers success even when the disk did not take what it wrote (it checks
+// none of its writes): put in place, such a file would cut the history of every earlier session.
+// It writes a first line of its own and then each entry as one line (a new line in it escaped).
+bool holdsWholeHistory(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::size_t lines = 0;
+  char last = '\n';
+  for (std::istreambuf_iterator<char> at(in), end; at != end; ++at) {
+    last = *at;
+    if (last == '\n') ++lines;
+  }
+  return !in.bad() && last == '\n' && lines == static_cast<std::size_t>(history_length) + 1;
+}
+
+}  // namespace
+
 // What was typed may hold names and passwords: the file is the user's alone, as the rest of the
 // home, whatever the permissions of the file it replaces. Written beside it and renamed over it, a
 // save is never found half done.
@@ -167,7 +186,14 @@ void LineEditor::saveHistory() {
   bool saved = fd >= 0;
   if (saved) {
     ::close(fd);
-    saved = write_history(temporary.c_str()) == 0 && ::chmod(temporary.c_str(), S_IRUSR | S_IWUSR) == 0 &&
+    errno = 0;
+    saved = write_history(temporary.c_str()) == 0;
+    const int writeError = errno;
+    if (saved && !holdsWholeHistory(temporary)) {
+      saved = false;
+      errno = writeError ? writeError : EIO;
+    }
+    saved = saved && ::chmod(temporary.c_str(), S_IRUSR | S_IWUSR) == 0 &&
             std::rename(temporary.c_str(), historyFile_.c_str()) == 0;
     const int error = errno;
     if (!saved) ::unlink(temporary.c_str());

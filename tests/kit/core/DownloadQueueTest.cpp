@@ -63,6 +63,14 @@ TEST_F(DownloadQueueTest, OneDownloadPerURLToldToEveryRegistrationInOrder) {
   EXPECT_EQ(log[4], "a:error");
   EXPECT_EQ(log[5], "b:error");
   EXPECT_EQ(b->error->code, 404);
+  EXPECT_EQ(DownloadQueue::entryCount(), 0u) << "a failed download is forgotten";
+  // Asking again after the failure fetches again rather than joining the one that failed.
+  DownloadQueue::addRequestURL("img/gone.php", a);
+  EXPECT_EQ(DownloadQueue::entryCount(), 2u);
+  ASSERT_TRUE(runUntil([&] { return log.size() == 7; }));
+  EXPECT_EQ(log[6], "a:error");
+  EXPECT_EQ(server.requestCount(), 4u);
+  EXPECT_EQ(DownloadQueue::entryCount(), 0u);
 }
 
 TEST_F(DownloadQueueTest, RemovingTheLastRegistrationStopsTheDownload) {
@@ -87,6 +95,18 @@ TEST_F(DownloadQueueTest, RemovingTheLastRegistrationStopsTheDownload) {
   DownloadQueue::stopRequestURL("img/slow.php");
   loop().runFor(0.6);
   EXPECT_EQ(log.size(), 1u) << "stopRequestURL tells nobody";
+  EXPECT_EQ(DownloadQueue::entryCount(), 0u);
+
+  // The same URL after the stop starts afresh and is heard of.
+  weak = DownloadQueue::addRequestURL("img/slow.php", b);
+  DownloadQueue::stopRequestURL("img/slow.php");
+  EXPECT_EQ(DownloadQueue::entryCount(), 0u);
+  auto again = DownloadQueue::addRequestURL("img/slow.php", b);
+  EXPECT_NE(again, weak.lock());
+  again.reset();
+  ASSERT_TRUE(runUntil([&] { return log.size() == 2; }));
+  EXPECT_EQ(log.back(), "b:received");
+  EXPECT_EQ(DownloadQueue::entryCount(), 0u);
 }
 
 TEST_F(DownloadQueueTest, DelegatesAreHeldWeakly) {

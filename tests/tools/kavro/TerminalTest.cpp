@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -524,6 +525,50 @@ TEST(TerminalTest, APasswordTypedIsNotKeptInTheHistory) {
   EXPECT_EQ(linesOf(kept, "type demo"), 1u) << kept;
   EXPECT_EQ(linesOf(kept, "expect no hidden-word"), 1u) << kept;
   EXPECT_EQ(linesOf(kept, "type hidden-word"), 0u) << kept;
+}
+
+}  // namespace
+
+namespace {
+
+// A disk that will not take the history file whole (a limit on file size stands in for a full
+// one): the session goes on, says so once, and the history of the sessions before stays as it was,
+// not cut to what the disk took.
+TEST(TerminalTest, AHistoryTheDiskWillNotTakeIsSaidOnceAndTheOneBeforeKept) {
+  kavro::test::TempDir home;
+  const std::string history = home.path() + "/kavro_history";
+  std::string before;
+  for (int n = 0; n < 600; ++n) before += std::to_string(n) + std::string(1000, 'x') + "\n";
+  std::ofstream(history, std::ios::binary) << before;
+  {
+    // Set for the runner alone: the limit and the signal's disposition go with it through exec.
+    rlimit found{};
+    ::getrlimit(RLIMIT_FSIZE, &found);
+    rlimit limit = found;
+    limit.rlim_cur = 256 * 1024;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    auto* disposition = ::signal(SIGXFSZ, SIG_IGN);
+    Terminal terminal(home.path(), "C.UTF-8");
+    ::signal(SIGXFSZ, disposition);
+    ::setrlimit(RLIMIT_FSIZE, &found);
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    ASSERT_TRUE(terminal.type("show")) << terminal.screen();
+    ASSERT_TRUE(terminal.type("wait 1")) << terminal.screen();
+    ASSERT_TRUE(terminal.press("\x04"));
+    const int status = terminal.waitForExit();
+    ASSERT_TRUE(WIFEXITED(status)) << status << terminal.screen();
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string& screen = terminal.screen();
+    const std::string said = "kavro: cannot keep the history in " + history;
+    const std::size_t at = screen.find(said);
+    EXPECT_NE(at, std::string::npos) << screen;
+    EXPECT_EQ(screen.find(said, at + 1), std::string::npos) << "said once: " << screen;
+  }
+  std::ifstream in(history, std::ios::binary);
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == before) << "the history was changed";
+  for (const auto& entry : std::filesystem::directory_iterator(home.path()))
+    EXPECT_FALSE(entry.path().filename().string().starts_with("kavro_history.")) << entry.path();
 }
 
 }  // namespace
