@@ -513,6 +513,7 @@ bool NetHTTPRequest::writePostBody(const void* bytes, std::size_t size) {
     const ssize_t n = ::write(fd, at, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      postBodyWriteErrno_ = n < 0 ? errno : ENOSPC;
       std::fclose(postBodyWriteStream_);
       postBodyWriteStream_ = nullptr;
       postBodyWriteFailed_ = true;

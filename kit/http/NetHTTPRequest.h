@@ -710,6 +710,8 @@ class NetHTTPRequest : public Operation {
   bool didCreateTemporaryPostDataFile_ GUARDED_BY(lock_) = false;
   std::FILE* postBodyWriteStream_ GUARDED_BY(lock_) = nullptr;
   bool postBodyWriteFailed_ GUARDED_BY(lock_) = false;
+  // The errno of that failure, for the error the request then fails with.
+  int postBodyWriteErrno_ GUARDED_BY(lock_) = 0;
   std::shared_ptr<NetInputStream> postBodyReadStream_ GUARDED_BY(requestThread_);
   std::optional<platform::Data> compressedPostBody_ GUARDED_BY(lock_);
   std::optional<std::string> compressedPostBodyFilePath_ GUARDED_BY(lock_);

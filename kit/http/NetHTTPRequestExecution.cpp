@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "kit/http/NetDataCompressor.h"
 #include "kit/http/NetHTTPRequest.h"
@@ -137,6 +138,14 @@ void NetHTTPRequest::buildPostBody() {
         }
       }
       path = *compressedPostBodyFilePath_;
+    }
+    if (postBodyWriteFailed_) {
+      // Said by its cause: the body file is gone because it could not be written whole.
+      failWithError(netdetail::fileManagementError(
+          platform::format("Failed to write the request body to the file at path '%@'", *postBodyFilePath_),
+          Error{platform::POSIXErrorDomain, postBodyWriteErrno_, std::strerror(postBodyWriteErrno_), nullptr,
+                nullptr}));
+      return;
     }
     Error e;
     auto attributes = platform::FileManager::attributesOfItemAtPath(path, &e);

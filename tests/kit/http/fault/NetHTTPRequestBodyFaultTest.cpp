@@ -60,6 +60,8 @@ TEST_F(NetHTTPRequestBodyFaultTest, ABodyTheDiskWouldNotTakeFailsTheRequestUnsen
     EXPECT_EQ(rec->calls.back().rfind("failed ", 0), 0u) << rec->calls.back();
     ASSERT_TRUE(r->error());
     EXPECT_NE(r->error()->localizedDescription.find(*bodyFile), std::string::npos) << "names the file";
+    EXPECT_NE(r->error()->localizedDescription.find("Failed to write the request body"), std::string::npos)
+        << r->error()->localizedDescription;
     EXPECT_FALSE(platform::FileManager::fileExistsAtPath(*bodyFile));
   }
   EXPECT_EQ(server.requestCount(), 0u);
