@@ -47,6 +47,11 @@ class CVSocketMan {
   platform::RunLoop& Loop() { return *loop_; }
   void Attach(std::shared_ptr<Job> job);
   void Detach(Job* job);
+  // Socket thread, or with it stopped: the jobs attached and not yet detached.
+  std::size_t JobCount() const {
+    onSocketThread_.claim();
+    return jobs_.size();
+  }
   // Looks host up on the resolver thread; done runs on the socket thread with the addresses
   // (none when the name is unknown).
   void Resolve(std::string host, int port, ResolveDone done);

@@ -465,6 +465,12 @@ TEST_F(EngineLocationTest, ATickOfItsTimerAsksTheServiceAndTheAnswerPlacesTheDev
   EXPECT_EQ(record.mapX, 12958162);
   EXPECT_EQ(record.mapY, 4825907);
   EXPECT_EQ(record.radius, 300);
+
+  // Started again and then taken out of its slot, the block takes its timer with it: no tick is
+  // left running for a block that is gone.
+  ASSERT_NE(gmengine::StartAppLocation(block), 0);
+  engine.Remove(gmengine::EngineSlot::Location);
+  EXPECT_EQ(dispatcher.KillTimer(ToInt(gmengine::EngineTimer::Location)), 0);
 }
 
 }  // namespace

@@ -406,6 +406,20 @@ TEST_F(MapServiceTest, TilesWithoutSmallPlacesAreNotAskedForAgainAndAgain) {
   EXPECT_EQ(asked(), before) << targets;
   EXPECT_GE(asked(), 2) << targets;
   EXPECT_EQ(layer.Tiles()[0].pois.GetSize(), 0);
+
+  // What was asked of tiles goes with them when they leave the kept block: panned far away and
+  // back, the layer asks for the same tiles afresh at the next chance.
+  const int centerX = Status().centerX;
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {-3000, 0}));
+  ASSERT_TRUE(WaitReal([&] { return !layer.Request()->Asking() && !searching(); }));
+  const int away = asked();
+  ASSERT_TRUE(platform::UIDriver::pan(*view, {3000, 0}));
+  ASSERT_EQ(Status().centerX, centerX);
+  ASSERT_TRUE(search.poiSearchInCity(std::string("Demo"), std::string("coffee back"), 0));
+  const int answered = answers->count;
+  ASSERT_TRUE(
+      WaitReal([&] { return answers->count > answered && !layer.Request()->Asking() && !searching(); }));
+  EXPECT_GT(asked(), away) << targets;
 }
 
 TEST_F(MapServiceTest, ADrivingRouteIsDrawnAlongItsLinks) {

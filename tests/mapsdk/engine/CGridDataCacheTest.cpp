@@ -71,6 +71,9 @@ TEST_F(CGridDataCacheTest, TilesSurviveInTheFileCache) {
   EXPECT_EQ(reopened.GetCount(), 3);  // read through into memory
 
   EXPECT_EQ(reopened.RemoveGridData(Tile(12, 12, 34), 1), 1);
+  EXPECT_EQ(reopened.GetCount(), 2);  // gone from the list and its index alike
+  EXPECT_EQ(Found(reopened, 12, 12, 34), "");
+  EXPECT_EQ(reopened.RemoveGridData(Tile(12, 12, 34), 1), 0);
   reopened.RemoveAll();
   EXPECT_EQ(Found(reopened, 12, 12, 34), "");
   EXPECT_EQ(Found(reopened, 12, -1, 35), b);  // RemoveAll leaves the file cache alone
@@ -93,6 +96,23 @@ TEST_F(CGridDataCacheTest, MemoryKeepsTheMostRecentlyUsedTilesOnly) {
   EXPECT_EQ(Found(cache, 10, 2, 2), "");
   EXPECT_EQ(Found(cache, 10, 1, 1), "1");
   EXPECT_EQ(Found(cache, 10, 3, 3), "3");
+  // A tile stored again replaces its entry rather than adding one, and pushes the other out.
+  std::string again = "3 again";
+  list.RemoveAll();
+  list.Add(Tile(10, 3, 3, &again));
+  cache.AddGridData(list, 0);
+  EXPECT_EQ(cache.GetCount(), 2);
+  EXPECT_EQ(Found(cache, 10, 3, 3), "3 again");
+  for (int x = 4; x < 40; ++x) {  // many new tiles through a cache of two
+    std::string bytes = std::to_string(x);
+    list.RemoveAll();
+    list.Add(Tile(10, x, x, &bytes));
+    cache.AddGridData(list, 0);
+    ASSERT_EQ(cache.GetCount(), 2);
+    EXPECT_EQ(Found(cache, 10, x - 1, x - 1), x == 4 ? again : std::to_string(x - 1)) << x;
+    EXPECT_EQ(Found(cache, 10, x, x), bytes);
+    EXPECT_EQ(Found(cache, 10, x - 2, x - 2), "") << x;
+  }
 }
 
 TEST_F(CGridDataCacheTest, TheFileCacheHoldsItsCapacityAndByteLimit) {

@@ -51,6 +51,8 @@ class CHttpClientLimitsTest : public ::testing::Test {
     unsigned tag = 1;
     EXPECT_EQ(client->RequestGet(CVString::FromUtf8(server.url("/tile")), tag), 1);
     EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return !messages.empty(); }, 20));
+    // Whichever way the exchange ended, the socket thread lets it go.
+    EXPECT_EQ(enginetest::JobsLeft(*GetMainGlobalMan()->engine->Services().Sockets()), 0u);
     return messages.empty() ? EngineMsg{} : messages[0];
   }
 

@@ -67,6 +67,7 @@ class CHttpClientTest : public ::testing::Test {
     return server.requestCount() >= count;
   }
   CVString Url(std::string_view path) { return CVString::FromUtf8(server.url(path)); }
+  std::size_t JobsLeft() { return enginetest::JobsLeft(*GetMainGlobalMan()->engine->Services().Sockets()); }
 
   kavro::test::TempHome home;
   LoopbackHttpServer server;
@@ -93,6 +94,7 @@ TEST_F(CHttpClientTest, AnAnswerArrivesInTheReceiveBufferWithHttpComplete) {
   CVString last;
   EXPECT_EQ(client->GetRequestUrl(0, last), 1);
   EXPECT_EQ(last, Url("/?qt=con&wd=a"));
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, GzipAnswersAreInflatedAndNamesAreLookedUp) {
@@ -154,6 +156,7 @@ TEST_F(CHttpClientTest, FailuresAndOddAnswersPostTheirMessages) {
   EXPECT_EQ(client->GetRequestUrl(1, redirect), 1);
   EXPECT_EQ(redirect, Url("/b"));  // a markup page: asking again is the way on
   EXPECT_EQ(client->RequestGet(CVString("ftp://127.0.0.1/x"), tag), 0);
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, ARedirectIsFollowedOnRequest) {
@@ -186,6 +189,7 @@ TEST_F(CHttpClientTest, MarkupPagesInARowEndTheChain) {
   }
   ASSERT_EQ(messages.size(), static_cast<std::size_t>(CHttpClient::kMaxMarkupPagesInARow));
   EXPECT_EQ(messages.back().message, EngineMsg::HttpBadAnswer);
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, ADuplicateOfTheRunningRequestIsNotSent) {
@@ -200,6 +204,7 @@ TEST_F(CHttpClientTest, ADuplicateOfTheRunningRequestIsNotSent) {
   ASSERT_TRUE(WaitFor(1));
   EXPECT_EQ(messages[0].tag, 5);
   EXPECT_EQ(server.requestCount(), 1u);
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, ACancelledRequestSaysNothing) {
@@ -212,6 +217,7 @@ TEST_F(CHttpClientTest, ACancelledRequestSaysNothing) {
   ASSERT_TRUE(WaitForServer(1));
   EXPECT_EQ(client->CancelRequest(), 1);
   EXPECT_EQ(client->IsBusy(), 0);
+  EXPECT_EQ(JobsLeft(), 0u);  // the held exchange is closed and let go, not left to its time-out
   CVString last;
   EXPECT_EQ(client->GetRequestUrl(0, last), 0);
   tag = 2;
@@ -221,6 +227,7 @@ TEST_F(CHttpClientTest, ACancelledRequestSaysNothing) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].tag, 2);
   EXPECT_EQ(messages[0].body, "second");
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, AnAnswerWaitingInTheQueueKeepsItsBodyWhenTheSocketTakesTheNextRequest) {
@@ -253,6 +260,7 @@ TEST_F(CHttpClientTest, ConnectFailuresAreRetriedWithFlagOne) {
   ASSERT_EQ(client->RequestGet(CVString::FromUtf8(closed + "?again"), tag, 1), 1);
   ASSERT_TRUE(WaitFor(2));
   EXPECT_EQ(messages[1].message, EngineMsg::HttpAttemptsOver);
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, TheTimeOutEndsASilentAnswer) {
@@ -264,6 +272,7 @@ TEST_F(CHttpClientTest, TheTimeOutEndsASilentAnswer) {
   ASSERT_EQ(client->RequestGet(Url("/silent"), tag), 1);
   ASSERT_TRUE(WaitFor(1));
   EXPECT_EQ(messages[0].message, EngineMsg::HttpTimeout);
+  EXPECT_EQ(JobsLeft(), 0u);
 }
 
 TEST_F(CHttpClientTest, PostSendsTheFormFields) {
@@ -288,6 +297,7 @@ TEST_F(CHttpClientTest, StoppingTheEngineDropsRequestsAndJoinsItsThreads) {
   ASSERT_TRUE(WaitForServer(1));
   GetMainGlobalMan()->engine->Stop();
   EXPECT_EQ(client->IsBusy(), 0);
+  EXPECT_EQ(GetMainGlobalMan()->engine->Services().Sockets()->JobCount(), 0u);  // its thread has ended
   platform::RunLoop::main().runFor(0.02);
   EXPECT_TRUE(messages.empty());
 }
@@ -323,6 +333,7 @@ TEST_F(CHttpClientTest, ClientsSharingAnIdEachReceiveTheirOwnAnswers) {
     EXPECT_EQ(client->HoldsAnswerOf(tag), 1);
     EXPECT_EQ(other->HoldsAnswerOf(otherTag), 1);
     EXPECT_EQ(client->HoldsAnswerOf(tag + 100), 0);
+    EXPECT_EQ(JobsLeft(), 0u) << round;
   }
   other.reset();
 }

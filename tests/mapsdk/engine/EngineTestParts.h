@@ -1,9 +1,14 @@
 #pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <utility>
 
 #include "mapsdk/engine/CVMapEngine.h"
+#include "mapsdk/engine/CVSocketMan.h"
 #include "mapsdk/engine/EngineParts.h"
 
 namespace enginetest {
@@ -39,5 +44,16 @@ class FunctionNotifier : public gmengine::EngineNotifier {
     if (offline) offline(gmengine::ToInt(state), value);
   }
 };
+
+// The jobs the socket thread still holds once everything handed to it so far has run (the thread
+// is running); a finished, failed or cancelled exchange holds none. SIZE_MAX when the thread does
+// not answer.
+inline std::size_t JobsLeft(gmengine::CVSocketMan& sockets) {
+  auto count = std::make_shared<std::promise<std::size_t>>();
+  std::future<std::size_t> answer = count->get_future();
+  sockets.Perform([&sockets, count] { count->set_value(sockets.JobCount()); });
+  if (answer.wait_for(std::chrono::seconds(60)) != std::future_status::ready) return SIZE_MAX;
+  return answer.get();
+}
 
 }  // namespace enginetest
