@@ -410,7 +410,7 @@ TEST(TerminalTest, EveryWayOutGivesTheTerminalBackAsItWasFound) {
       {"a failed command, then Ctrl-D", {}, {{"kavro> ", "tap Nowhere\r"}, {"kavro> ", "\x04"}}},
       {"a command, then Ctrl-C while it runs, then quit",
        {},
-       {{"kavro> ", "wait 600\r"}, {"\n", "\x03"}, {"kavro> ", "quit\r"}}},
+       {{"kavro> ", "wait 600\r"}, {"\n", "\x03"}, {"", "quit\r"}}},
       {"SIGTERM", {}, {{"kavro> ", "half"}, {"half", ""}}, SIGTERM},
       {"SIGHUP while a command runs", {}, {{"kavro> ", "wait 600\r"}, {"\n", ""}}, SIGHUP},
       {"Ctrl-C during the start", {}, {}, 0, true},
@@ -428,9 +428,20 @@ TEST(TerminalTest, EveryWayOutGivesTheTerminalBackAsItWasFound) {
       for (int i = 0; i < 6000 && std::filesystem::read_symlink(exe).filename() != "kavro"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       ASSERT_TRUE(terminal.press("\x03"));
+      // A machine too busy to look in time may find the start over: the key then drops the
+      // prompt's line, and the end of input ends the runner.
+      if (terminal.waitFor("kavro> ", 2)) {
+        ASSERT_TRUE(terminal.press("\x04"));
+      }
     }
     for (const auto& [shown, keys] : way.steps) {
       ASSERT_TRUE(terminal.waitFor(shown)) << terminal.screen();
+      // Ctrl-C for a command that runs: pressed until it stops it, as one pressed before the
+      // command begins (on a busy machine) is still the typed line's.
+      if (shown == "\n" && keys == "\x03") {
+        ASSERT_TRUE(terminal.interruptUntil("kavro> ")) << terminal.screen();
+        continue;
+      }
       ASSERT_TRUE(terminal.press(keys));
     }
     if (way.signal) ::kill(terminal.pid(), way.signal);
