@@ -216,6 +216,12 @@ TEST_F(ControllerTest, TheBarsButtonsFollowTheTitlesAndItemsAsTheyChange) {
   EXPECT_FALSE(stop->isEnabled());
   UIDriver::tap("Stop");
   EXPECT_EQ(sent, 2) << "a disabled item sends nothing";
+  // Another item in its place: the bar shows it at its next pass, and the old one is gone.
+  top->navigationItem()->setRightBarButtonItem(
+      std::make_shared<BarButtonItem>("Next", BarButtonItemStyle::Bordered), false);
+  bar->layoutIfNeeded();
+  EXPECT_TRUE(UIDriver::findView("Next"));
+  EXPECT_FALSE(UIDriver::findView("Stop"));
 
   top->setTitle("Found");
   bar->layoutIfNeeded();
