@@ -43,6 +43,17 @@ TEST_F(KeyframeAnimationTest, RunsOnTheClockWithTheEndStateAppliedAtOnce) {
   EXPECT_EQ(heard, std::vector<bool>{true});
   EXPECT_FALSE(LayerAnimations::animationForKey(*view, "pop"));
   EXPECT_DOUBLE_EQ(LayerAnimations::presentationValue(*view, "transform.scale"), 1.0);
+
+  // One without values leaves the view as it stands and still ends.
+  view->setAlpha(0.5);
+  KeyframeAnimation none("opacity", {}, {}, 1.0);
+  none.setCompletion([&](bool finished) { heard.push_back(finished); });
+  LayerAnimations::add(*view, "none", none);
+  EXPECT_DOUBLE_EQ(view->alpha(), 0.5);
+  runFor(1);
+  EXPECT_EQ(heard, (std::vector<bool>{true, true}));
+  EXPECT_DOUBLE_EQ(view->alpha(), 0.5);
+  EXPECT_DOUBLE_EQ(view->transform().a, 1.0);
 }
 
 TEST_F(KeyframeAnimationTest, ReplacedRemovedAndOrphanedAnimationsEndQuietly) {
