@@ -66,6 +66,11 @@ void NavigationBar::goBack() {
   popNavigationItemAnimated(true);
 }
 
+Size NavigationBar::sizeThatFits(Size size) const {
+  auto top = topItem();
+  return Size{size.width, Height + (top && !top->prompt().empty() ? PromptHeight : 0)};
+}
+
 void NavigationBar::layoutSubviews() {
   // Views that stay in the bar (custom views, title views) are not taken out and put back, so
   // that a text input among them keeps editing.
@@ -83,15 +88,33 @@ void NavigationBar::layoutSubviews() {
   // The back button and the title label of the last pass serve again while their text stands.
   std::shared_ptr<Button> lastBack = std::move(backButton_);
   std::shared_ptr<Label> lastTitle = std::move(titleLabel_);
+  std::shared_ptr<Label> lastPrompt = std::move(promptLabel_);
   backButton_.reset();
   auto top = topItem();
   if (!top) return;
   double width = bounds().size.width;
   double barHeight = bounds().size.height;
+  // The prompt's line, above the items, when the bar has room for it.
+  double itemsTop = 0;
+  if (const std::string& prompt = top->prompt(); !prompt.empty() && barHeight >= Height + PromptHeight) {
+    itemsTop = barHeight - Height;
+    auto label = lastPrompt ? std::move(lastPrompt) : std::make_shared<Label>();
+    if (label->text() != prompt) {
+      label->setFont(Font::systemFontOfSize(13));
+      label->setText(prompt);
+      label->setTextColor(Color::white());
+      label->setBackgroundColor(std::nullopt);
+      label->setTextAlignment(TextAlignment::Center);
+    }
+    label->setFrame(Rect(5, 0, std::max(0.0, width - 10), itemsTop));
+    shown.push_back(label);
+    promptLabel_ = std::move(label);
+    barHeight = Height;
+  }
   std::weak_ptr<View> self = std::static_pointer_cast<View>(weak_from_this().lock());
   auto place = [&](const std::shared_ptr<View>& v, double x) {
     Rect f = v->frame();
-    v->setFrame(Rect(x, std::floor((barHeight - f.size.height) / 2), f.size.width, f.size.height));
+    v->setFrame(Rect(x, itemsTop + std::floor((barHeight - f.size.height) / 2), f.size.width, f.size.height));
     shown.push_back(v);
     return x + f.size.width;
   };
@@ -146,7 +169,7 @@ void NavigationBar::layoutSubviews() {
     double room = std::max(0.0, right - left);
     double w = std::min(room, std::ceil(TextMetrics::widthOfText(title, font) - 1e-9));
     double x = std::clamp(std::floor((width - w) / 2), left, std::max(left, right - w));
-    label->setFrame(Rect(x, 0, w, barHeight));
+    label->setFrame(Rect(x, itemsTop, w, barHeight));
     shown.push_back(label);
     titleLabel_ = std::move(label);
   }

@@ -37,10 +37,13 @@ class NavigationBarDelegate {
 // below's back item title, else its title, else "Back" (accessibility label "Back"), 5 points from
 // the left; the left item after it; the right item 5 points from the right edge; the title view,
 // else a label with the title in the bold system font of 20 points, centred in the room between.
-// Items are 30 points high, centred in the 44-point bar.
+// Items are 30 points high, centred in the 44-point bar. The top item's prompt, when it has one,
+// takes a line of its own above them (in the system font of 13 points, centred), where the bar
+// has room for it: such a bar fits Height + PromptHeight points, and its items sit in the lower 44.
 class NavigationBar : public View {
  public:
   static constexpr double Height = 44;
+  static constexpr double PromptHeight = 30;
 
   explicit NavigationBar(Rect frame = {});
 
@@ -72,7 +75,7 @@ class NavigationBar : public View {
   void goBack();
 
   void layoutSubviews() override;
-  Size sizeThatFits(Size size) const override { return Size{size.width, Height}; }
+  Size sizeThatFits(Size size) const override;
   void describeProperties(std::vector<std::string>& out) const override;
 
  private:
@@ -87,6 +90,7 @@ class NavigationBar : public View {
   std::function<void()> backHandler_;
   std::shared_ptr<Button> backButton_;
   std::shared_ptr<Label> titleLabel_;
+  std::shared_ptr<Label> promptLabel_;
 };
 
 }  // namespace platform
