@@ -21,6 +21,7 @@ namespace kavro {
 namespace {
 
 using platform::IndexPath;
+using platform::Point;
 using platform::Rect;
 
 struct DialogState {
@@ -236,8 +237,10 @@ void NetAuthenticationDialog::orientationChanged() {
   double angle = rotationForOrientation();
   platform::View::animate(0.3, [v, angle, app] {
     v->setTransform(platform::AffineTransform::makeRotation(angle));
+    // The turned view's frame starts where the application's does.
     Rect f = v->frame();
-    v->setFrame(Rect(app.origin.x, app.origin.y, f.size.width, f.size.height));
+    Point c = v->center();
+    v->setCenter(Point{c.x + app.origin.x - f.origin.x, c.y + app.origin.y - f.origin.y});
   });
   showTitle();
 }
