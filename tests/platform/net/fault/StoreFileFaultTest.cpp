@@ -269,7 +269,7 @@ TEST_F(StoreFileFaultTest, AFileReadLateMergesAsIfReadAtOnce) {
     SecondUse,
     Ops
   };
-  for (unsigned seed = 1; seed <= 40; ++seed) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 random(seed);
     const std::string plainDir = dir_.path() + "/" + std::to_string(seed) + "/plain/Library";
@@ -311,7 +311,7 @@ TEST_F(StoreFileFaultTest, AFileReadLateMergesAsIfReadAtOnce) {
       EXPECT_EQ(loginsText(*lateLogins), loginsText(*plainLogins)) << when;
     };
     ::testing::internal::CaptureStderr();
-    for (int step = 0; step < 120; ++step) {
+    for (int step = 0; step < 100; ++step) {
       const int op = static_cast<int>(random() % Ops);
       const int i = static_cast<int>(random() % 6);
       const std::string value = "v" + std::to_string(random() % 4);
