@@ -112,7 +112,7 @@ void ios_kavroAppDelegate::noteStores() {
       note = "store " + db->name() + " could not be opened (" + db->getErrorMessage().value_or("") +
              "): running without it";
     if (note.empty()) continue;
-    std::fprintf(stderr, "kavro: %s\n", note.c_str());
+    if (!db->damageMoveSaid()) std::fprintf(stderr, "kavro: %s\n", note.c_str());
     storeNotes_.push_back(std::move(note));
   }
 }

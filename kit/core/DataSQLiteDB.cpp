@@ -140,6 +140,12 @@ std::string failureCause(int rc, int lastSystemError) {
   }
 }
 
+// A full disk or a read-only one refuses writes only: what failed while the store opened was a
+// write (its log's shared memory, or the log made anew), not a read.
+bool isWriteCause(const std::string& cause) {
+  return cause == "the disk is full" || cause == "the store is read-only";
+}
+
 // The system's error of the last call that failed on the store's file or its log through this
 // handle; 0 when none did.
 int fileError(sqlite3* db) {
@@ -156,6 +162,9 @@ int fileError(sqlite3* db) {
 // A store's journals, moved with it: the log first, whose commits the store lacks.
 constexpr const char* JournalSides[] = {"-wal", "-journal", "-shm"};
 constexpr int MaxAsideNames = 1000;
+// Beside a setting aside's target while its files move: journals found aside without their store
+// belong to the store in place only under this mark.
+constexpr const char* MovingMark = ".moving";
 
 // path + kind, then path + kind + "-1", "-2", ...
 std::string asideName(const std::string& path, std::string_view kind, int n) {
@@ -269,7 +278,7 @@ void DataSQLiteDB::open() {
       verdict = checkHeader(head, logged > 0);
       if (verdict == Verdict::Whole && unclean) verdict = checkPages(db_);
       if (verdict == Verdict::Whole) {
-        if (unreadable > 0) sayFailure(cause, false, "it was read again and kept");
+        if (unreadable > 0) sayFailure(cause, isWriteCause(cause), "it was read again and kept");
         configureHandle(head.inLogMode);
         return;
       }
@@ -277,7 +286,7 @@ void DataSQLiteDB::open() {
         cause = readFailureCause(head);
         if (unreadable == 2) {
           // Kept open as it is: every use tries again and says what fails.
-          sayFailure(cause, false, "it is kept as it is and tried again at each use");
+          sayFailure(cause, isWriteCause(cause), "it is kept as it is and tried again at each use");
           configureHandle(head.inLogMode);
           return;
         }
@@ -303,7 +312,7 @@ void DataSQLiteDB::open() {
   }
   errorMessage_ = "Open db " + name_ + " Error!";
   if (unreadable > 0 && !movedAside)
-    sayFailure(cause, false, "it is kept as it is, and the session runs without it");
+    sayFailure(cause, isWriteCause(cause), "it is kept as it is, and the session runs without it");
 }
 
 std::string DataSQLiteDB::readFailureCause(const FileHead& head) const {
@@ -473,15 +482,31 @@ void DataSQLiteDB::keepLoneJournals() {
     for (const char* side : JournalSides)
       if (FileManager::fileExistsAtPath(from + side)) FileManager::moveItemAtPath(from + side, to + side);
   };
-  // A setting aside moves the journals first: one whose journals went without the store stopped
-  // halfway, and the store still here is the damaged one they belong to.
+  // A setting aside marks its target, then moves the journals first: journals aside without their
+  // store, under a marked target, belong to the store still here, and the move is finished. Without
+  // the mark they are strays (a set-aside store removed by hand without its log, a tool that opened
+  // it): kept as they are, and the store in place opens with its own log.
   for (int n = 0; n < MaxAsideNames; ++n) {
     const std::string target = asideName(path_, ".damaged", n);
     const bool stored = FileManager::fileExistsAtPath(target);
-    if (!stored && !anySide(target)) break;
-    if (stored || !FileManager::fileExistsAtPath(path_)) continue;
+    const bool marked = FileManager::fileExistsAtPath(target + MovingMark);
+    if (!stored && !anySide(target)) {
+      if (marked) FileManager::removeItemAtPath(target + MovingMark);
+      break;
+    }
+    if (stored) {
+      if (marked) FileManager::removeItemAtPath(target + MovingMark);
+      continue;
+    }
+    if (!marked || !FileManager::fileExistsAtPath(path_)) {
+      say("store " + name_ + " found " + target +
+          "-wal (or its other journals) without the store set aside " +
+          "with them: kept as they are; the store in place opens with its own log");
+      continue;
+    }
     moveSides(path_, target);
     if (!FileManager::moveItemAtPath(path_, target)) break;
+    FileManager::removeItemAtPath(target + MovingMark);
     // Said as any store set aside at opening (damagedFileMovedTo).
     damagedFileMovedTo_ = target;
     errorMessage_ = "Damaged db " + name_ + " moved to " + target;
@@ -505,13 +530,17 @@ bool DataSQLiteDB::moveDamagedFileAside() {
   std::string target;
   for (int n = 0; n < MaxAsideNames && target.empty(); ++n) {
     std::string name = asideName(path_, ".damaged", n);
-    bool taken = FileManager::fileExistsAtPath(name);
+    bool taken = FileManager::fileExistsAtPath(name) || FileManager::fileExistsAtPath(name + MovingMark);
     for (const char* side : JournalSides) taken = taken || FileManager::fileExistsAtPath(name + side);
     if (!taken) target = std::move(name);
   }
   if (target.empty()) return false;
   // The journals first: a store never stands without the log that holds its last commits, and
-  // one left behind by a crash here is finished at the next opening (keepLoneJournals).
+  // one left behind by a crash here is finished at the next opening (keepLoneJournals), which the
+  // mark, made before the first rename, tells from a stray log.
+  const int mark = ::open((target + MovingMark).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (mark < 0) return false;
+  ::close(mark);
   std::vector<const char*> moved;
   bool ok = true;
   for (const char* side : JournalSides) {
@@ -524,12 +553,14 @@ bool DataSQLiteDB::moveDamagedFileAside() {
     moved.push_back(side);
   }
   if (ok && FileManager::moveItemAtPath(path_, target)) {
+    FileManager::removeItemAtPath(target + MovingMark);
     damagedFileMovedTo_ = target;
     errorMessage_ = "Damaged db " + name_ + " moved to " + target;
     return true;
   }
   // Left in place, whole with its journals.
   for (const char* side : moved) FileManager::moveItemAtPath(target + side, path_ + side);
+  FileManager::removeItemAtPath(target + MovingMark);
   return false;
 }
 
@@ -597,6 +628,7 @@ bool DataSQLiteDB::replaceIfDamaged() {
   ++rollbacks_;
   say("store " + name_ + " was damaged: moved aside to " + *damagedFileMovedTo_ +
       ", starting with an empty one");
+  damageMoveSaid_ = true;
   madeAnew();
   return isOpen();
 }

@@ -48,9 +48,11 @@ using SqlRow = std::shared_ptr<platform::MutableDictionary>;
 // whatever SQLite's code) is said on standard error too, once per store and cause; SQLite keeps the
 // store as it was before the write.
 //
-// A store set aside takes its journals along, the journals first: an opening that finds journals
-// set aside without their store finishes that move, and journals found without any store are kept
-// aside (".lone-wal") and said, rather than taken by a new store.
+// A store set aside takes its journals along, the journals first, under a mark made before the
+// first rename: an opening that finds journals set aside without their store under that mark
+// finishes the move; journals aside without the mark are strays, kept and said, and the store in
+// place opens with its own log. Journals found without any store are kept aside (".lone-wal") and
+// said, rather than taken by a new store.
 //
 // Stores keep a write-ahead log with synchronous NORMAL: a commit costs no disk sync, and power
 // loss can take back only the last commits, never the store's consistency (see README.md).
@@ -70,6 +72,8 @@ class DataSQLiteDB {
   // "" when the data folder could not be made.
   const std::string& path() const { return path_; }
   const std::optional<std::string>& damagedFileMovedTo() const { return damagedFileMovedTo_; }
+  // The store said that move itself (damage found by a statement, after opening): not to be said again.
+  bool damageMoveSaid() const { return damageMoveSaid_; }
 
   // One or more statements without results and without values.
   bool execSQL(std::string_view sql);
@@ -333,8 +337,9 @@ class DataSQLiteDB {
   std::unordered_map<std::string, std::unique_ptr<Kept>, Hash, std::equal_to<>> kept_;
   std::array<Kept, SlotCount> slots_;
   bool holdsHandle_ = false;
-  bool damaged_ = false;                   // damage confirmed: replaced before the next use
-  bool damageKept_ = false;                // damaged, but it could not be moved aside: not tried again
+  bool damaged_ = false;     // damage confirmed: replaced before the next use
+  bool damageKept_ = false;  // damaged, but it could not be moved aside: not tried again
+  bool damageMoveSaid_ = false;
   std::vector<std::string> failuresSaid_;  // "save: <cause>" or "read: <cause>"
   std::vector<std::string> schemaAtOpen_;
 };

@@ -31,6 +31,7 @@ int COLRecordMan::Init(const CVString& folder) {
   searchList_.SetFolder(folder);
   searchList_.SetHighDensity(highDensity_);
   updateList_.SetFolder(folder);
+  updateList_.SetSeedQueue(&downloadQueue_);
   wifilog_.SetFolder(folder);
   olrecord::FileRead versionRead = olrecord::FileRead::Done;
   version_.Read(folder + CVString(kVersionFile), &versionRead);
@@ -221,10 +222,7 @@ void COLRecordMan::ReadAgain() {
       versionUnread_ = false;
     }
   }
-  if (updateList_.Unread()) {
-    CVArray<COLUpdateRecord> seed;
-    if (updateList_.ReadAgain(&seed)) downloadQueue_.Append(seed);
-  }
+  updateList_.ReadAgain();
 }
 
 int COLRecordMan::Start(int id) {
@@ -261,7 +259,7 @@ int COLRecordMan::Remove(int id) {
   COLUpdateRecord record = updateList_.Records()[index];
   for (const CVString& name : record.local.packages) updateList_.RemoveName(name);
   removalQueue_.Add(record);
-  updateList_.Records().RemoveAt(index);
+  updateList_.RemoveRecord(index);
   olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 3, id);
   updateList_.Write();
   return 1;

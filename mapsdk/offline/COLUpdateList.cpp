@@ -110,21 +110,38 @@ int COLUpdateList::Read() {
   return 0;
 }
 
-int COLUpdateList::ReadAgain(CVArray<COLUpdateRecord>* seed) {
+int COLUpdateList::ReadAgain() {
   if (!unread_) return 1;
+  bool changed = false;
+  if (!Merge(changed)) return 0;
+  // The file still holds cities removed meanwhile, and lacks the ones added.
+  if (changed) olrecord::WriteTextFile(folder_ + CVString(kUpdateFileName), Compose());
+  return 1;
+}
+
+int COLUpdateList::Merge(bool& changed) {
   COLUpdateList stored;
   stored.SetFolder(folder_);
   if (!stored.Read() && stored.Unread()) return 0;
+  changed = records_.GetSize() > 0 || !removedUnread_.empty();
   CVArray<COLUpdateRecord>& older = stored.Records();
   for (int i = older.GetSize() - 1; i >= 0; --i) {
-    if (FindLocal(older[i].local.id) >= 0) older.RemoveAt(i);
+    const int id = older[i].local.id;
+    bool removed = false;
+    for (int gone : removedUnread_) removed = removed || gone == id;
+    if (removed || FindLocal(id) >= 0) older.RemoveAt(i);
   }
-  if (seed) stored.BuildQueueSeed(*seed);
+  CVArray<COLUpdateRecord> seed;
+  stored.BuildQueueSeed(seed);
+  if (seedQueue_) {
+    for (int i = seed.GetSize() - 1; i >= 0; --i) seedQueue_->InsertAt(0, seed[i]);
+  }
   for (const COLUpdateRecord& record : older) {
     for (const CVString& name : record.local.packages) AddName(name);
     records_.Add(record);
   }
   unread_ = false;
+  removedUnread_.clear();
   return 1;
 }
 
@@ -142,7 +159,8 @@ CVString COLUpdateList::Compose() const {
 }
 
 int COLUpdateList::Write() {
-  if (!ReadAgain()) return 0;
+  bool changed = false;
+  if (unread_ && !Merge(changed)) return 0;
   return olrecord::WriteTextFile(folder_ + CVString(kUpdateFileName), Compose());
 }
 
@@ -151,6 +169,12 @@ int COLUpdateList::FindLocal(int id) const {
     if (records_[i].local.id == id) return i;
   }
   return -1;
+}
+
+void COLUpdateList::RemoveRecord(int index) {
+  if (index < 0 || index >= records_.GetSize()) return;
+  if (unread_) removedUnread_.push_back(records_[index].local.id);
+  records_.RemoveAt(index);
 }
 
 void COLUpdateList::AddName(const CVString& name) {
@@ -175,6 +199,7 @@ void COLUpdateList::RemoveAll() {
   records_.RemoveAll();
   counts_.RemoveAll();
   unread_ = false;
+  removedUnread_.clear();
 }
 
 void COLUpdateList::BuildQueueSeed(CVArray<COLUpdateRecord>& seed) {

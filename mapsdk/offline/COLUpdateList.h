@@ -1,6 +1,8 @@
 #pragma once
 #include <cjson/cJSON.h>
 
+#include <vector>
+
 #include "mapsdk/engine/CVArray.h"
 #include "mapsdk/engine/CVMapStringToPtr.h"
 #include "mapsdk/engine/CVString.h"
@@ -21,9 +23,13 @@ class COLUpdateList {
   // The file's records are not all in memory: it could not be read.
   bool Unread() const { return unread_; }
   // When Unread, reads the file again and adds the records of cities not in memory after those
-  // (the ones in memory are newer); seed, when given, gets the added records to queue as
-  // BuildQueueSeed gives them. 1 when the list is whole, 0 when the file still cannot be read.
-  int ReadAgain(CVArray<COLUpdateRecord>* seed = nullptr);
+  // (the ones in memory are newer), leaving out the cities removed meanwhile; the added records to
+  // queue, as BuildQueueSeed gives them, go to the front of the seed queue (interrupted downloads
+  // resume first, as when the file was read at start); the list is written when it differs from
+  // the file. 1 when the list is whole, 0 when the file still cannot be read.
+  int ReadAgain();
+  // Where records read late that are to be downloaded are queued (not owned); none: not queued.
+  void SetSeedQueue(CVArray<COLUpdateRecord>* queue) { seedQueue_ = queue; }
   // Writes the whole list; 1 when the file could be written. While Unread the file is read again
   // first, and left alone (0) when that fails.
   int Write();
@@ -33,6 +39,8 @@ class COLUpdateList {
   const CVArray<COLUpdateRecord>& Records() const { return records_; }
   // The index of the record whose local id is id; -1 when none.
   int FindLocal(int id) const;
+  // Removes the record at index; while Unread the file's record of that city is not taken back.
+  void RemoveRecord(int index);
 
   void AddName(const CVString& name);
   void RemoveName(const CVString& name);
@@ -49,10 +57,16 @@ class COLUpdateList {
   static bool ParseRecord(const cJSON* object, COLUpdateRecord& record, bool packageForm = false);
 
  private:
+  // ReadAgain's merge, without the write; changed when memory held changes to make over the file.
+  int Merge(bool& changed);
+
   CVString folder_;
   CVArray<COLUpdateRecord> records_;
   CVMapStringToPtr counts_;
   bool unread_ = false;
+  // Cities removed while Unread: the file's records of them stay out when it is read.
+  std::vector<int> removedUnread_;
+  CVArray<COLUpdateRecord>* seedQueue_ = nullptr;
 };
 
 }  // namespace gmengine

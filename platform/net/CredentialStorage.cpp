@@ -55,8 +55,20 @@ void CredentialStorage::load() {
   // Unreadable is not empty: the next use reads again, and nothing is written meanwhile.
   if (result == storefile::ReadResult::Failed) return;
   loaded_ = true;
-  // What was set while the file could not be read is newer than the file.
-  for (auto& [key, credential] : read) credentials_.try_emplace(key, std::move(credential));
+  // What was set or removed while the file could not be read is newer than the file.
+  bool changed = !credentials_.empty() || !removedUnread_.empty();
+  for (auto& [key, credential] : read) {
+    if (credentials_.count(key) || removedUnread(key, credential)) continue;
+    credentials_.emplace(key, std::move(credential));
+  }
+  removedUnread_.clear();
+  // The file still holds what was removed or replaced meanwhile: a login ended then stays ended.
+  if (changed) save();
+}
+
+bool CredentialStorage::removedUnread(const std::string& key, const URLCredential& fromFile) const {
+  auto it = removedUnread_.find(key);
+  return it != removedUnread_.end() && (!it->second || it->second->count(fromFile.user));
 }
 
 void CredentialStorage::save() {
@@ -68,7 +80,11 @@ void CredentialStorage::save() {
   for (const auto& [key, c] : credentials_)
     if (c.persistence == URLCredential::Persistence::Permanent)
       text += key + "\t" + escapeField(c.user) + "\t" + escapeField(c.password) + "\n";
-  storefile::write(*filePath_, text, true);
+  int error = 0;
+  if (storefile::write(*filePath_, text, true, &error))
+    saveFailureSaid_.clear();
+  else
+    storefile::sayFailedSave("the saved logins", error, saveFailureSaid_);
 }
 
 std::optional<URLCredential> CredentialStorage::defaultCredentialForProtectionSpace(
@@ -88,16 +104,28 @@ void CredentialStorage::setDefaultCredential(const URLCredential& credential, co
   bool wasPermanent =
       it != credentials_.end() && it->second.persistence == URLCredential::Persistence::Permanent;
   credentials_[space.key()] = credential;
+  removedUnread_.erase(space.key());
   if (wasPermanent || credential.persistence == URLCredential::Persistence::Permanent) save();
 }
 
 void CredentialStorage::removeCredential(const URLCredential& credential, const ProtectionSpace& space) {
   platform::MutexLock lock(mutex_);
   load();
-  auto it = credentials_.find(space.key());
-  if (it == credentials_.end() || it->second.user != credential.user) return;
+  const std::string key = space.key();
+  auto it = credentials_.find(key);
+  if (it == credentials_.end()) {
+    // The file's credential, unknown until it reads, goes then if it is this one.
+    if (!loaded_ && filePath_) {
+      auto removed = removedUnread_.try_emplace(key, std::set<std::string>{}).first;
+      if (removed->second) removed->second->insert(credential.user);
+    }
+    return;
+  }
+  if (it->second.user != credential.user) return;
   bool wasPermanent = it->second.persistence == URLCredential::Persistence::Permanent;
   credentials_.erase(it);
+  // Whatever the file holds for the space was replaced by the one just removed.
+  if (!loaded_ && filePath_) removedUnread_[key] = std::nullopt;
   if (wasPermanent) save();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -54,7 +55,10 @@ struct URLCredential {
 // with permanent persistence are also kept in "Library/Credentials.txt" under the home root
 // (owner-only permissions), read on first use and rewritten atomically on each change (a file that
 // cannot be read is read again at the next use and is not rewritten until it has been); the others
-// live for the process. A credential of persistence None is not stored. Thread-safe.
+// live for the process. What changed while the file could not be read, removals included, is
+// merged in when it reads: the store then answers as if it had been read from the start. A save the
+// disk refused is said on standard error, once per cause. A credential of persistence None is not
+// stored. Thread-safe.
 class CredentialStorage {
  public:
   static CredentialStorage& sharedCredentialStorage();
@@ -71,11 +75,17 @@ class CredentialStorage {
  private:
   void load() REQUIRES(mutex_);
   void save() REQUIRES(mutex_);
+  // The file's credential under key, as far as it is known while the file cannot be read: a
+  // removal made meanwhile took it away when it had one of these users (none: whatever it had).
+  bool removedUnread(const std::string& key, const URLCredential& fromFile) const REQUIRES(mutex_);
 
   platform::Mutex mutex_;
   std::optional<std::string> filePath_ GUARDED_BY(mutex_);
   bool loaded_ GUARDED_BY(mutex_) = false;
   std::map<std::string, URLCredential> credentials_ GUARDED_BY(mutex_);
+  // While not loaded_: spaces whose credential in the file was removed, by user (none: any user).
+  std::map<std::string, std::optional<std::set<std::string>>> removedUnread_ GUARDED_BY(mutex_);
+  std::string saveFailureSaid_ GUARDED_BY(mutex_);
 };
 
 }  // namespace platform

@@ -65,17 +65,54 @@ void HTTPCookieStorage::load() {
   // Unreadable is not empty: the next use reads again, and nothing is written meanwhile.
   if (result == storefile::ReadResult::Failed) return;
   loaded_ = true;
-  // Cookies set while the file could not be read are newer: they replace the file's of the same
-  // identity and stay after the file's in the order set.
-  std::vector<HTTPCookie> older;
-  for (HTTPCookie& old : read) {
-    bool replaced = false;
-    for (const HTTPCookie& c : cookies_) replaced = replaced || c.sameIdentity(old);
-    if (!replaced) older.push_back(std::move(old));
-  }
-  cookies_.insert(cookies_.begin(), std::make_move_iterator(older.begin()),
-                  std::make_move_iterator(older.end()));
+  cookies_ = std::move(read);
   enforceBounds();
+  if (unreadChanges_.empty()) return;
+  // What was done meanwhile is done again over the file's cookies, in its order: a cookie deleted
+  // or expired by a logout stays gone, and one set stays newer than the file's.
+  std::vector<Change> changes = std::move(unreadChanges_);
+  unreadChanges_.clear();
+  for (const Change& change : changes) {
+    switch (change.kind) {
+      case Change::Kind::Set:
+        applySet(change.cookies, change.now);
+        break;
+      case Change::Kind::Delete:
+        applyDelete(change.cookies.front());
+        break;
+      case Change::Kind::DropExpired:
+        dropExpired(change.now);
+        break;
+    }
+  }
+  save();
+}
+
+void HTTPCookieStorage::noteUnread(Change change) {
+  if (loaded_ || !filePath_) return;
+  // Reads in a row: the last one's time drops all the earlier ones would.
+  if (change.kind == Change::Kind::DropExpired && !unreadChanges_.empty() &&
+      unreadChanges_.back().kind == Change::Kind::DropExpired) {
+    unreadChanges_.back().now = change.now;
+    return;
+  }
+  // Bounded: past the bound, the changes so far are taken as the cookies removed and then the jar
+  // as it stands, set in its order (the file's cookies the bounds would have pushed out then stay).
+  if (unreadChanges_.size() >= MaxCookies) {
+    Change jar{Change::Kind::Set, cookies_, change.now};
+    std::vector<Change> compacted;
+    for (const Change& earlier : unreadChanges_) {
+      for (const HTTPCookie& c : earlier.cookies) {
+        bool kept = false;
+        for (const HTTPCookie& held : cookies_) kept = kept || held.sameIdentity(c);
+        for (const Change& gone : compacted) kept = kept || gone.cookies.front().sameIdentity(c);
+        if (!kept) compacted.push_back({Change::Kind::Delete, {c}, earlier.now});
+      }
+    }
+    compacted.push_back(std::move(jar));
+    unreadChanges_ = std::move(compacted);
+  }
+  unreadChanges_.push_back(std::move(change));
 }
 
 bool HTTPCookieStorage::enforceBounds() {
@@ -120,7 +157,11 @@ void HTTPCookieStorage::save() {
             (c.isHTTPOnly() ? "1" : "0") + "\n";
   }
   // Cookies carry session tokens: only the owner may read them.
-  storefile::write(*filePath_, text, true);
+  int error = 0;
+  if (storefile::write(*filePath_, text, true, &error))
+    saveFailureSaid_.clear();
+  else
+    storefile::sayFailedSave("the cookies", error, saveFailureSaid_);
 }
 
 void HTTPCookieStorage::dropExpired(double now) {
@@ -132,8 +173,13 @@ void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) { setCookies({cookie
 void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
   platform::MutexLock lock(mutex_);
   load();
+  const double now = Date::now().timeIntervalSince1970();
+  noteUnread({Change::Kind::Set, cookies, now});
+  if (applySet(cookies, now)) save();
+}
+
+bool HTTPCookieStorage::applySet(const std::vector<HTTPCookie>& cookies, double now) {
   bool persistentChange = false;
-  double now = Date::now().timeIntervalSince1970();
   for (const auto& cookie : cookies) {
     auto it = std::find_if(cookies_.begin(), cookies_.end(),
                            [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
@@ -146,24 +192,31 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies) {
     cookies_.push_back(cookie);
   }
   persistentChange |= enforceBounds();
-  if (persistentChange) save();
+  return persistentChange;
 }
 
 void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
   platform::MutexLock lock(mutex_);
   load();
+  noteUnread({Change::Kind::Delete, {cookie}, 0});
+  if (applyDelete(cookie)) save();
+}
+
+bool HTTPCookieStorage::applyDelete(const HTTPCookie& cookie) {
   auto it = std::find_if(cookies_.begin(), cookies_.end(),
                          [&](const HTTPCookie& c) { return c.sameIdentity(cookie); });
-  if (it == cookies_.end()) return;
+  if (it == cookies_.end()) return false;
   bool persistent = !it->isSessionOnly();
   cookies_.erase(it);
-  if (persistent) save();
+  return persistent;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(const URL& url) {
   platform::MutexLock lock(mutex_);
   load();
-  dropExpired(Date::now().timeIntervalSince1970());
+  const double now = Date::now().timeIntervalSince1970();
+  noteUnread({Change::Kind::DropExpired, {}, now});
+  dropExpired(now);
   std::vector<HTTPCookie> out;
   for (const auto& c : cookies_)
     if (c.matchesURL(url)) out.push_back(c);
@@ -176,7 +229,9 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(const URL& url) {
 std::vector<HTTPCookie> HTTPCookieStorage::cookies() {
   platform::MutexLock lock(mutex_);
   load();
-  dropExpired(Date::now().timeIntervalSince1970());
+  const double now = Date::now().timeIntervalSince1970();
+  noteUnread({Change::Kind::DropExpired, {}, now});
+  dropExpired(now);
   return cookies_;
 }
 

@@ -13,8 +13,11 @@ namespace platform {
 // The process's cookie jar. Session cookies live in memory; cookies with an expiry date are also
 // kept in "Library/Cookies/Cookies.txt" under the home root (read on first use, rewritten
 // atomically on each change; a file that cannot be read is read again at the next use and is not
-// rewritten until it has been). The jar holds at most MaxCookiesPerDomain cookies of one domain and
-// MaxCookies in all; past either, the cookies set longest ago go first. Thread-safe.
+// rewritten until it has been: what was set, deleted or expired meanwhile is then made over the
+// file's cookies in the order it was, so that the jar holds what it would have held had the file
+// read at once. A save the disk refused is said on standard error, once per cause). The jar holds at most
+// MaxCookiesPerDomain cookies of one domain and MaxCookies in all; past either, the cookies set longest ago
+// go first. Thread-safe.
 class HTTPCookieStorage {
  public:
   static constexpr std::size_t MaxCookiesPerDomain = 50;
@@ -37,7 +40,17 @@ class HTTPCookieStorage {
  private:
   void load() REQUIRES(mutex_);
   void save() REQUIRES(mutex_);
+  // The changes, on cookies_; true when a cookie kept in the file changed.
+  bool applySet(const std::vector<HTTPCookie>& cookies, double now) REQUIRES(mutex_);
+  bool applyDelete(const HTTPCookie& cookie) REQUIRES(mutex_);
   void dropExpired(double now) REQUIRES(mutex_);
+  // While the file cannot be read, each change is noted to be made again over its cookies.
+  struct Change {
+    enum class Kind { Set, Delete, DropExpired } kind;
+    std::vector<HTTPCookie> cookies;
+    double now = 0;
+  };
+  void noteUnread(Change change) REQUIRES(mutex_);
   // Drops the oldest cookies past the bounds; true when any went.
   bool enforceBounds() REQUIRES(mutex_);
 
@@ -45,6 +58,8 @@ class HTTPCookieStorage {
   std::optional<std::string> filePath_ GUARDED_BY(mutex_);
   bool loaded_ GUARDED_BY(mutex_) = false;
   std::vector<HTTPCookie> cookies_ GUARDED_BY(mutex_);
+  std::vector<Change> unreadChanges_ GUARDED_BY(mutex_);
+  std::string saveFailureSaid_ GUARDED_BY(mutex_);
 };
 
 }  // namespace platform

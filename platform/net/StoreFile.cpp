@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "platform/foundation/Data.h"
@@ -36,7 +37,7 @@ ReadResult forEachLine(const std::string& path, const std::function<void(const s
   return ReadResult::Read;
 }
 
-bool write(const std::string& path, const std::string& text, bool ownerOnly) {
+bool write(const std::string& path, const std::string& text, bool ownerOnly, int* error) {
   std::string folder = path.substr(0, path.rfind('/'));
   FileManager::createDirectoryAtPath(folder, true);
   // Created owner-only first: the atomic replacement keeps an existing file's permissions.
@@ -44,7 +45,29 @@ bool write(const std::string& path, const std::string& text, bool ownerOnly) {
     FileManager::createFileAtPath(path, {});
     ::chmod(path.c_str(), 0600);
   }
-  return FileManager::createFileAtPath(path, dataFromString(text));
+  Error failure;
+  if (FileManager::createFileAtPath(path, dataFromString(text), &failure)) return true;
+  if (error)
+    *error = failure.domain == POSIXErrorDomain && failure.code ? static_cast<int>(failure.code) : EIO;
+  return false;
+}
+
+void sayFailedSave(std::string_view what, int error, std::string& said) {
+  std::string cause;
+  if (error == ENOSPC || error == EDQUOT)
+    cause = "the disk is full";
+  else if (error == EROFS || error == EACCES || error == EPERM)
+    cause = "the file is read-only";
+  else if (error == EIO)
+    cause = "an I/O error";
+  else
+    cause = std::strerror(error);
+  if (cause == said) return;
+  said = cause;
+  std::fprintf(stderr,
+               "kavro: %.*s could not be saved: %s; the file keeps what it held, and the change is kept for "
+               "this session and saved with the next one\n",
+               static_cast<int>(what.size()), what.data(), cause.c_str());
 }
 
 }  // namespace platform::storefile

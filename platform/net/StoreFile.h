@@ -19,8 +19,14 @@ enum class ReadResult {
 // Calls `line` for each line of the file; for none when it is absent or could not be read.
 ReadResult forEachLine(const std::string& path, const std::function<void(const std::string&)>& line);
 
-// Replaces the file with text, creating its folder; false when it could not be written. An
-// ownerOnly file is created readable by its owner alone.
-bool write(const std::string& path, const std::string& text, bool ownerOnly);
+// Replaces the file with text, creating its folder; false when it could not be written, with the
+// system's error in *error. An ownerOnly file is created readable by its owner alone.
+bool write(const std::string& path, const std::string& text, bool ownerOnly, int* error = nullptr);
+
+// Says on standard error that what (a person's name for the file's contents) could not be saved,
+// and why, once per cause: `said` keeps the cause said last (cleared when a save works, so that a
+// later failure is said again). The file keeps what it held; memory keeps the change, and the
+// next save writes it.
+void sayFailedSave(std::string_view what, int error, std::string& said);
 
 }  // namespace platform::storefile

@@ -81,6 +81,8 @@ TEST(DataKavroDBDamageTest, ACacheStoreDamagedOnInnerPagesIsSetAsideAtItsFirstUs
   const std::string said = testing::internal::GetCapturedStderr();
 
   ASSERT_EQ(db.damagedFileMovedTo(), path + ".damaged");
+  // Said here: the start that notes the stores does not say it again.
+  EXPECT_TRUE(db.damageMoveSaid());
   EXPECT_TRUE(platform::FileManager::fileExistsAtPath(path + ".damaged"));
   EXPECT_EQ(occurrences(said, "store KavroCacheData.db was damaged: moved aside to " + path +
                                   ".damaged, starting with an empty one"),

@@ -203,6 +203,7 @@ TEST(DataSQLiteDBOpenTest, FileThatIsNotADatabaseIsMovedAsideAndReplaced) {
   ASSERT_TRUE(db.isOpen());
   ASSERT_TRUE(db.damagedFileMovedTo().has_value());
   EXPECT_EQ(*db.damagedFileMovedTo(), path + ".damaged");
+  EXPECT_FALSE(db.damageMoveSaid());  // found at opening: the start says it
   EXPECT_TRUE(platform::FileManager::fileExistsAtPath(path + ".damaged"));
   EXPECT_NE(db.getErrorMessage().value_or("").find("Damaged db KavroCoreData.db"), std::string::npos);
   EXPECT_TRUE(db.hasTable("USER_TRACE"));

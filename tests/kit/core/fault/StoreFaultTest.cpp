@@ -375,5 +375,69 @@ TEST(StoreFaultTest, ALogFoundWithoutItsStoreIsKeptAndSaid) {
   EXPECT_EQ(db.get_cell("PRAGMA integrity_check"), "ok");
 }
 
+// A set-aside store's log found without its store (the store removed by hand and not its log, or a
+// tool that opened it) was taken for a setting aside cut short: the healthy store went aside, the
+// session started empty, and the store's own log was moved apart from it. Strays are kept and said
+// once, and the store in place opens with its own log, the commits it alone holds included.
+TEST(StoreFaultTest, StrayLogsBesideAStoreNeverSetItAside) {
+  for (const char* side : {"-wal", "-shm"}) {
+    SCOPED_TRACE(side);
+    test::TempHome home;
+    std::string path;
+    std::string log;
+    {
+      DataAppCacheDB db;
+      path = db.path();
+      for (int n = 0; n < 4; ++n) ASSERT_TRUE(stores()[1].write(db, n));
+      ASSERT_TRUE(db.execSQL("PRAGMA wal_checkpoint(TRUNCATE)"));
+      for (int n = 4; n < 8; ++n) ASSERT_TRUE(stores()[1].write(db, n));
+      log = readFile(path + "-wal");
+      // Left as a session that ended without closing: the last 4 searches in the log alone.
+      const std::string store = readFile(path);
+      db.close();
+      writeFile(path, store);
+      writeFile(path + "-wal", log);
+    }
+    ASSERT_FALSE(log.empty());
+    writeFile(path + ".damaged" + side, "stray");
+
+    testing::internal::CaptureStderr();
+    DataAppCacheDB db;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(db.damagedFileMovedTo().has_value());
+    EXPECT_EQ(said,
+              "kavro: store KavroCacheData.db found " + path +
+                  ".damaged-wal (or its other journals) without the store set aside with them: kept as they "
+                  "are; the store in place opens with its own log\n");
+    EXPECT_EQ(countHeld(stores()[1], db, 0, 8), 8);
+    EXPECT_EQ(readFile(path + ".damaged" + side), "stray");
+    EXPECT_FALSE(platform::FileManager::fileExistsAtPath(path + ".damaged"));
+    EXPECT_FALSE(platform::FileManager::fileExistsAtPath(path + ".lone-wal"));
+    EXPECT_EQ(db.get_cell("PRAGMA integrity_check"), "ok");
+  }
+}
+
+// A store that opens while the disk refuses every write is said as a write that failed, with the
+// disk's cause, not as a read.
+TEST(StoreFaultTest, AWriteRefusedWhileAStoreOpensIsSaidAsAWrite) {
+  ASSERT_TRUE(shimLoaded);
+  test::TempHome home;
+  {
+    DataAppCacheDB db;
+    ASSERT_TRUE(stores()[1].write(db, 1));
+  }
+  testing::internal::CaptureStderr();
+  FaultShim::arm({.path = "KavroCacheData.db", .calls = FaultShim::Writes, .times = 0, .error = ENOSPC});
+  {
+    DataAppCacheDB db;
+    stores()[1].write(db, 2);
+  }
+  FaultShim::disarm();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("store KavroCacheData.db could not save: the disk is full"), std::string::npos) << said;
+  EXPECT_EQ(said.find("could not read"), std::string::npos) << said;
+  EXPECT_EQ(said.find("damaged"), std::string::npos) << said;
+}
+
 }  // namespace
 }  // namespace kavro

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,15 @@ std::vector<int> Ids(const CVArray<COLUpdateRecord>& records) {
   std::vector<int> ids;
   for (const COLUpdateRecord& r : records) ids.push_back(r.local.id);
   return ids;
+}
+
+CVArray<COLUpdateRecord> IdsList(const CVString& folder) {
+  COLUpdateList list;
+  list.SetFolder(folder);
+  list.Read();
+  CVArray<COLUpdateRecord> copy;
+  copy.Copy(list.Records());
+  return copy;
 }
 
 std::vector<int> IdsOnDisk(const CVString& folder) {
@@ -101,6 +113,185 @@ TEST_F(OfflineRecordFaultTest, UpdateRecordsThatCouldNotBeReadAreNeitherLostNorR
   EXPECT_EQ(Ids(man->GetUpdateList()), (std::vector<int>{4, 3, 1, 2}));
   man.reset();
   EXPECT_EQ(IdsOnDisk(folder_), (std::vector<int>{4, 3, 1, 2}));
+}
+
+// The start's read and the command's both failed and the write's own read worked: the interrupted
+// download it found was never queued. And a city removed while the file could not be read came
+// back once it read, and was written back.
+TEST_F(OfflineRecordFaultTest, RecordsReadLateAreQueuedAndCitiesRemovedMeanwhileStayRemoved) {
+  {
+    COLUpdateList list;
+    list.SetFolder(folder_);
+    list.Records().Add(MakeRecord(1, {"1_1"}));
+    list.Records().Add(MakeRecord(2, {"2_2"}));
+    list.Records()[0].local.state = OfflineCityState::Finished;
+    list.Records()[1].local.state = OfflineCityState::Downloading;
+    ASSERT_EQ(list.Write(), 1);
+  }
+  FaultShim::arm({.path = "OfflineUpdate.dat$", .calls = FaultShim::Reads, .times = 2});
+  auto man = Open();
+  COLUpdateRecord third = MakeRecord(3, {"3_3"});
+  EXPECT_EQ(man->StoreRecord(third), 1);
+  EXPECT_EQ(FaultShim::failed(), 2);
+  EXPECT_EQ(Ids(man->GetUpdateList()), (std::vector<int>{3, 1, 2}));
+  std::vector<int> queue;
+  for (COLUpdateRecord next; man->TakeNextCity(next) == 1 && queue.size() < 5;) {
+    queue.push_back(next.local.id);
+    next = COLUpdateRecord{};
+  }
+  EXPECT_EQ(queue, (std::vector<int>{2, 3}));
+  man.reset();
+
+  // Removed while the file could not be read: the city stored again (finished) and then removed,
+  // and the one stored new and removed, stay removed; the others come back.
+  FaultShim::arm({.path = "OfflineUpdate.dat$", .calls = FaultShim::Reads, .times = 0});
+  man = Open();
+  COLUpdateRecord first = MakeRecord(1, {"1_1"});
+  first.local.state = first.server.state = OfflineCityState::Finished;
+  EXPECT_EQ(man->StoreRecord(first), 1);
+  EXPECT_EQ(man->RemoveCity(1), 1);
+  EXPECT_EQ(man->RemoveCity(3), 0);  // not known yet: nothing is said removed
+  COLUpdateRecord fourth = MakeRecord(4, {"4_4"});
+  EXPECT_EQ(man->StoreRecord(fourth), 1);
+  EXPECT_EQ(Ids(man->GetUpdateList()), (std::vector<int>{4}));
+  FaultShim::disarm();
+  EXPECT_EQ(Ids(man->GetUpdateList()), (std::vector<int>{4, 3, 2}));
+  EXPECT_EQ(man->PackageCount(CVString("1_1")), 0);
+  EXPECT_EQ(man->PackageCount(CVString("3_3")), 1);
+  EXPECT_EQ(IdsOnDisk(folder_), (std::vector<int>{4, 3, 2}));
+  man.reset();
+  EXPECT_EQ(IdsOnDisk(folder_), (std::vector<int>{4, 3, 2}));
+}
+
+// The merge of an update list read late with what changed in memory, against the plain path: a
+// record manager whose file always reads, given the same commands. Random sequences of cities
+// stored finished (over one of the file's or not) and stored new, removals of cities the store knows
+// and of ones nobody knows, reads that fail and work again, writes that fail on both sides, and
+// second uses (a new manager on the file): the same answers whenever the file reads, the same
+// records, package counts and queue heads, and the same file after each second use.
+TEST_F(OfflineRecordFaultTest, AnUpdateListReadLateMergesAsIfReadAtOnce) {
+  enum Op {
+    StoreFinished,
+    StoreNew,
+    Remove,
+    RemoveUnknown,
+    FailReads,
+    ReadsWork,
+    FailWrites,
+    WritesWork,
+    SecondUse,
+    Ops
+  };
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    const std::string root = dir_.path() + "/" + std::to_string(seed);
+    const CVString plainFolder = CVString::FromUtf8(root + "/plain/");
+    const CVString lateFolder = CVString::FromUtf8(root + "/late/");
+    auto open = [](const CVString& folder) {
+      auto man = std::make_unique<COLRecordMan>(nullptr, true);
+      man->Init(folder);
+      return man;
+    };
+    std::filesystem::create_directories(root + "/plain");
+    std::filesystem::create_directories(root + "/late");
+    // Both files start with the same cities, one of them an interrupted download.
+    for (const CVString& folder : {plainFolder, lateFolder}) {
+      COLUpdateList list;
+      list.SetFolder(folder);
+      for (int id = 1; id <= 3; ++id) list.Records().Add(MakeRecord(id, {std::to_string(id) + "_p"}));
+      list.Records()[1].local.state = OfflineCityState::Downloading;
+      ASSERT_EQ(list.Write(), 1);
+    }
+    bool readsFail = false, writesFail = false;
+    auto arm = [&] {
+      FaultShim::disarm();
+      if (readsFail)
+        FaultShim::arm({.path = root + "/late/OfflineUpdate.dat$", .calls = FaultShim::Reads, .times = 0});
+      else if (writesFail)
+        FaultShim::arm({.path = root + "/", .calls = FaultShim::Writes, .times = 0, .error = ENOSPC});
+    };
+    auto plain = open(plainFolder);
+    auto late = open(lateFolder);
+    std::vector<int> known;  // cities stored since the last second use: both sides hold them
+    std::vector<int> ever;   // cities stored at all: a new city is none of these
+    auto same = [&](const char* when) {
+      EXPECT_EQ(Ids(late->GetUpdateList()), Ids(plain->GetUpdateList())) << when;
+      for (int id = 1; id <= 20; ++id)
+        EXPECT_EQ(late->PackageCount(CVString::FromUtf8(std::to_string(id) + "_p")),
+                  plain->PackageCount(CVString::FromUtf8(std::to_string(id) + "_p")))
+            << when << " " << id;
+    };
+    for (int step = 0; step < 60; ++step) {
+      const int op = static_cast<int>(random() % Ops);
+      const int id = 1 + static_cast<int>(random() % 20);
+      switch (op) {
+        case StoreFinished:
+        case StoreNew: {
+          // A new city must be one neither side has: past the file's and not stored yet.
+          if (op == StoreNew && (id <= 3 || std::count(ever.begin(), ever.end(), id))) break;
+          COLUpdateRecord r = MakeRecord(id, {std::to_string(id) + "_p"});
+          if (op == StoreFinished) r.local.state = r.server.state = OfflineCityState::Finished;
+          COLUpdateRecord copy = r;
+          EXPECT_EQ(late->StoreRecord(r), plain->StoreRecord(copy));
+          known.push_back(id);
+          ever.push_back(id);
+          break;
+        }
+        case Remove:
+          if (!std::count(known.begin(), known.end(), id)) break;
+          EXPECT_EQ(late->RemoveCity(id), plain->RemoveCity(id));
+          std::erase(known, id);
+          break;
+        case RemoveUnknown:
+          EXPECT_EQ(late->RemoveCity(100 + id), 0);
+          EXPECT_EQ(plain->RemoveCity(100 + id), 0);
+          break;
+        case FailReads:
+          readsFail = true;
+          arm();
+          break;
+        case ReadsWork:
+          readsFail = false;
+          arm();
+          same("reads work");
+          break;
+        case FailWrites:
+          writesFail = !readsFail;
+          arm();
+          break;
+        case WritesWork:
+          writesFail = false;
+          arm();
+          break;
+        case SecondUse: {
+          readsFail = writesFail = false;
+          arm();
+          same("before the second use");
+          COLUpdateRecord head, plainHead;
+          EXPECT_EQ(late->TakeNextCity(head), plain->TakeNextCity(plainHead));
+          EXPECT_EQ(head.local.id, plainHead.local.id);
+          late.reset();
+          plain.reset();
+          EXPECT_EQ(Ids(IdsList(lateFolder)), Ids(IdsList(plainFolder)));
+          known.clear();
+          plain = open(plainFolder);
+          // Half the time the new manager's first read fails.
+          if (random() % 2) {
+            readsFail = true;
+            arm();
+          }
+          late = open(lateFolder);
+          break;
+        }
+        default:
+          break;
+      }
+    }
+    readsFail = writesFail = false;
+    arm();
+    same("at the end");
+  }
 }
 
 // The catalogue version that could not be read read as none, and a new one was written over it.
