@@ -263,11 +263,17 @@ void GMKMapView::updateMap() {
   if (Busy(*scrollView_) || !window) return;
   internal_->checkOverlayViews();
   internal_->checkAnnotationViews();
+  showPicture();
+  internal_->restoreScrollViewStatus();
+}
+
+void GMKMapView::showPicture() {
+  gmengine::CVWnd* window = engineWindow();
+  if (!window) return;
   if (std::optional<platform::Bitmap> bitmap = gmengine::BitmapToImage(window->GetBackBuffer())) {
     mapView_->setMapImage(
         platform::Image::imageWithBitmap(std::move(*bitmap), GMKScreenPointToPixel({1, 1}, screen()).x));
   }
-  internal_->restoreScrollViewStatus();
 }
 
 void GMKMapView::setMapType(unsigned type) {
@@ -497,20 +503,37 @@ void GMKMapViewInternal::setAnnotationViewFrame(GMKAnnotationView& v, platform::
               std::trunc(c.y - f.height() / 2 + v.centerOffset().y), f.width(), f.height()});
 }
 
+void GMKMapViewInternal::placeInScrolling(GMKAnnotationView& v) {
+  if (!v.superviewPointer() || !v.annotation()) return;
+  const platform::Point p =
+      transformScreenPoint2ScrollViewPoint(view_.convertCoordinateToPoint(v.annotation()->coordinate()));
+  const platform::Rect f = v.frame();
+  v.setFrame({p.x - f.width() / 2 + v.centerOffset().x, p.y - f.height() / 2 + v.centerOffset().y, f.width(),
+              f.height()});
+  if (!v.isSelected()) return;
+  if (auto* bubble = dynamic_cast<PaopaoBaseView*>(v.paopaoView().get()))
+    bubble->showAtPoint(v.calloutAnchor());
+}
+
 void GMKMapViewInternal::transformAnnotationViewInScrolling() {
-  auto place = [&](GMKAnnotationView& v) {
-    if (!v.superviewPointer() || !v.annotation()) return;
-    const platform::Point p =
-        transformScreenPoint2ScrollViewPoint(view_.convertCoordinateToPoint(v.annotation()->coordinate()));
-    const platform::Rect f = v.frame();
-    v.setFrame({p.x - f.width() / 2 + v.centerOffset().x, p.y - f.height() / 2 + v.centerOffset().y,
-                f.width(), f.height()});
-    if (!v.isSelected()) return;
-    if (auto* bubble = dynamic_cast<PaopaoBaseView*>(v.paopaoView().get()))
-      bubble->showAtPoint(v.calloutAnchor());
-  };
-  for (auto& [key, v] : annotationViews) place(*v);
-  if (locationView) place(*locationView);
+  for (auto& [key, v] : annotationViews) placeInScrolling(*v);
+  if (locationView) placeInScrolling(*locationView);
+}
+
+bool GMKMapViewInternal::scrollViewRestored() const {
+  const platform::ScrollView& sv = *view_.scrollView_;
+  double low = zoomEnabled ? kMinZoomScale : 1.0;
+  double high = zoomEnabled ? kMaxZoomScale : 1.0;
+  if (gmengine::CMapControlBlock* control = view_.control()) {
+    const int level = control->Status().level;
+    if (level <= CMapStatus::kMinLevel) low = 1.0;
+    if (level >= CMapStatus::kMaxLevel) high = 1.0;
+  }
+  const platform::View& content = *view_.content_;
+  return sv.isScrollEnabled() == scrollEnabled && sv.zoomScale() == 1.0 && sv.minimumZoomScale() == low &&
+         sv.maximumZoomScale() == high && sv.contentOffset() == homeOffset && sv.isUserInteractionEnabled() &&
+         sv.isMultipleTouchEnabled() && content.isUserInteractionEnabled() &&
+         content.isMultipleTouchEnabled();
 }
 
 void GMKMapViewInternal::forbiddenScrollViewFunction() {
@@ -794,6 +817,8 @@ void GMKMapViewInternal::setShowsUserLocation(bool shows) {
     locationView.reset();
   }
   showsUserLocation = shows;
+  // The next layout places the user location or takes it off.
+  laidOutFor_.reset();
 }
 
 }  // namespace mapsdk

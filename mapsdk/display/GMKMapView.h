@@ -1,8 +1,10 @@
 #pragma once
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mapsdk/display/GMKAnnotation.h"
@@ -87,6 +89,31 @@ class GeoMapView : public platform::ImageView {
   const std::shared_ptr<platform::Image>& getMapImage() const { return image(); }
 };
 
+// The annotations of a map in the order they came (one may come twice), kept so that one leaves
+// in a time that does not grow with the list: a removal leaves a hole that the next reading
+// closes. Main thread.
+class GMKAnnotationList {
+ public:
+  const std::vector<std::shared_ptr<GMKAnnotation>>& items() const;
+  void add(std::shared_ptr<GMKAnnotation> annotation);
+  // Takes every entry of the annotation out; false when it had none.
+  bool remove(const GMKAnnotation* annotation);
+  std::size_t count(const GMKAnnotation* annotation) const;
+  bool hasDuplicates() const { return duplicates_ > 0; }
+
+ private:
+  struct Entry {
+    std::size_t count = 0;
+    std::size_t at = 0;  // where the only entry stands (for one entry)
+  };
+  void compact() const;
+  void clear(std::size_t at);
+  mutable std::vector<std::shared_ptr<GMKAnnotation>> items_;
+  mutable std::unordered_map<const GMKAnnotation*, Entry> entries_;
+  mutable std::size_t holes_ = 0;
+  std::size_t duplicates_ = 0;  // entries beyond the first of their annotation
+};
+
 // Insets from the edges of the map view, in points.
 struct GMKEdgePadding {
   double top = 0;
@@ -166,8 +193,11 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
 
   // Annotations stand on the map as views the delegate gives (a red pin by default), laid out
   // on every repaint while their point lies within two view sizes of the visible map. Adding or
-  // removing annotations or overlays repaints once at the end of the run loop's turn: their views
-  // come (and a dropping pin falls) then.
+  // removing annotations lays them out within the call: the delegate is asked for the views and
+  // told of them, and a dropping pin falls, before it returns (nothing while a gesture runs: the
+  // repaint after it does that). The map's picture is drawn again once, when the run loop's turn
+  // ends, however many changes came in it. A coordinate changed behind the map's back shows at
+  // the next repaint.
   const std::vector<std::shared_ptr<GMKAnnotation>>& annotations() const;
   void addAnnotation(std::shared_ptr<GMKAnnotation> annotation);
   void addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations);
@@ -200,7 +230,8 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
                                  const std::shared_ptr<GMKOverlay>& sibling);
   std::shared_ptr<GMKOverlayView> viewForOverlay(const std::shared_ptr<GMKOverlay>& overlay) const;
 
-  // Shows the engine's back buffer; puts the canvas back home.
+  // Lays out the overlays and annotations, shows the engine's back buffer and puts the canvas back
+  // home.
   void updateMap();
   // A map view asked to redisplay repaints from the engine's picture at once.
   void setNeedsDisplay();
@@ -236,6 +267,8 @@ class GMKMapView : public platform::View, public platform::Coding, public gmengi
   const gmengine::CVScreenRecord& screen() const;
   GMKPixelPoint toPixel(double x, double y) const;
   void layoutParts();
+  // Shows the engine's back buffer as the map's picture.
+  void showPicture();
   void registerNotification();
   void registerAnnotationNotifications();
   void unRegisterNotification();
@@ -275,14 +308,23 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   // The repaint's passes: overlays over the map picture, then annotations and the user location.
   void checkOverlayViews();
   void checkAnnotationViews();
-  void showLocation();
+  // Places the user location's view when its point is on the canvas (and answers so); the layout
+  // puts it on the canvas.
+  bool showLocation();
   void removeAnnotationView(const GMKAnnotation* annotation);
   void removeOverlayView(const GMKOverlay* overlay);
-  // Changes to the annotations and overlays made in one turn of the run loop are shown by one
-  // repaint when the turn ends, however many there were.
-  void repaintAfterThisTurn();
-  // A pin added in this turn falls (when it animates its drop) after that repaint.
-  void dropAfterRepaint(std::shared_ptr<GMKAnnotation> annotation);
+  // What a repaint does after a change of the annotations or overlays (added: the annotations
+  // just appended), within the call; only the picture waits for the end of the run loop's turn.
+  // While the views stand as the last layout left them, only the annotations that came are laid
+  // out, to the same outcome.
+  void layOutChange(const std::vector<std::shared_ptr<GMKAnnotation>>& added);
+  // Every change lays out everything and draws the picture at once, as a repaint does (the
+  // reference the quicker way is checked against).
+  void setPlainLayout(bool plain) { plainLayout_ = plain; }
+  // The picture is drawn again when the turn of the run loop ends.
+  void pictureAfterThisTurn();
+  // Keeps a view taken off the map for reuse, up to the queue's limit.
+  void enqueueForReuse(const std::shared_ptr<GMKAnnotationView>& view);
   // A pin view that animates its drop falls from the top of the map onto its place.
   void dropPin(const GMKAnnotation* annotation);
   void selectAnnotationView(const std::shared_ptr<GMKAnnotationView>& view, bool needClear, bool needNotify);
@@ -306,6 +348,9 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   void restoreUserInputForMap();
   // Views keep their place on the map and their size while the canvas moves or zooms.
   void transformAnnotationViewInScrolling();
+  void placeInScrolling(GMKAnnotationView& view);
+  // Whether restoreScrollViewStatus would change nothing but the places of the views.
+  bool scrollViewRestored() const;
   // A map-view point, taken at home, in the scroll view's content under the current zoom.
   platform::Point transformScreenPoint2ScrollViewPoint(platform::Point p) const;
   platform::Point transformScrollViewPoint2SelfViewPoint(platform::Point p) const;
@@ -340,7 +385,7 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   void delegateRegionDidChangeAnimated(bool animated);
 
   GMKMapViewDelegate* delegate = nullptr;
-  std::vector<std::shared_ptr<GMKAnnotation>> annotations;
+  GMKAnnotationList annotations;
   std::map<const GMKAnnotation*, std::shared_ptr<GMKAnnotationView>> annotationViews;
   std::vector<std::shared_ptr<GMKAnnotationView>> reuseQueue;
   std::vector<std::shared_ptr<GMKOverlay>> overlays;
@@ -360,11 +405,30 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
   void setShowsUserLocation(bool shows);
 
  private:
-  void repaintNow();
+  // What the canvas points of the annotations depend on: the views stand where a layout put them
+  // while it stays the same.
+  struct LayoutBasis {
+    std::int64_t values[7] = {};
+    platform::Point home;
+    platform::Size canvas;
+    bool operator==(const LayoutBasis&) const = default;
+  };
+  LayoutBasis currentBasis() const;
+  // One entry of the list: its view laid out and answered (null when its point is off the
+  // canvas, its view then recycled); a view made is collected in added.
+  std::shared_ptr<GMKAnnotationView> layOutAnnotation(const std::shared_ptr<GMKAnnotation>& annotation,
+                                                      std::vector<std::shared_ptr<GMKAnnotationView>>& added);
+  // A selected view seen later in the list than the shown one takes its bubble.
+  void noteSelected(const std::shared_ptr<GMKAnnotationView>& view);
+  void showPictureNow();
 
   GMKMapView& view_;
-  bool repaintPosted_ = false;
-  std::vector<std::shared_ptr<GMKAnnotation>> pendingDrops_;
+  bool plainLayout_ = false;
+  bool picturePosted_ = false;
+  // The basis of the layout the views stand in; none when a full layout is due.
+  std::optional<LayoutBasis> laidOutFor_;
+  // The selected annotation view whose bubble the last layout showed.
+  std::shared_ptr<GMKAnnotationView> shownSelection_;
 };
 
 }  // namespace mapsdk

@@ -25,10 +25,6 @@ namespace {
 // The reuse queue keeps at most this many views.
 constexpr std::size_t kMaxReusableViews = 50;
 
-void PostMapPaint() {
-  platform::NotificationCenter::defaultCenter().post(gmengine::kNotificationMainMapPaint);
-}
-
 void RemoveWithBubble(GMKAnnotationView& view) {
   if (view.isSelected() && view.paopaoView()) view.paopaoView()->removeFromSuperview();
   view.removeFromSuperview();
@@ -88,48 +84,40 @@ void GMKMapView::registerAnnotationNotifications() {
 std::shared_ptr<GMKUserLocation> GMKMapView::userLocation() const { return internal_->userLocation; }
 
 const std::vector<std::shared_ptr<GMKAnnotation>>& GMKMapView::annotations() const {
-  return internal_->annotations;
+  return internal_->annotations.items();
 }
 
 void GMKMapView::addAnnotation(std::shared_ptr<GMKAnnotation> annotation) {
   if (!annotation) return;
-  internal_->annotations.push_back(annotation);
-  internal_->repaintAfterThisTurn();
-  internal_->dropAfterRepaint(std::move(annotation));
+  internal_->annotations.add(annotation);
+  internal_->layOutChange({annotation});
+  internal_->dropPin(annotation.get());
 }
 
 void GMKMapView::addAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations) {
+  // A copy: the list given may be annotations() itself.
+  std::vector<std::shared_ptr<GMKAnnotation>> added;
   for (const auto& a : annotations) {
-    if (a) internal_->annotations.push_back(a);
+    if (a) added.push_back(a);
   }
-  internal_->repaintAfterThisTurn();
-  for (const auto& a : annotations) {
-    if (a) internal_->dropAfterRepaint(a);
-  }
+  for (const auto& a : added) internal_->annotations.add(a);
+  internal_->layOutChange(added);
+  for (const auto& a : added) internal_->dropPin(a.get());
 }
 
 void GMKMapView::removeAnnotation(const std::shared_ptr<GMKAnnotation>& annotation) {
   if (!annotation) return;
-  auto& list = internal_->annotations;
-  list.erase(std::remove(list.begin(), list.end(), annotation), list.end());
-  internal_->removeAnnotationView(annotation.get());
-  internal_->repaintAfterThisTurn();
+  const std::shared_ptr<GMKAnnotation> leaving = annotation;  // it may stand in the list given
+  internal_->annotations.remove(leaving.get());
+  internal_->removeAnnotationView(leaving.get());
+  internal_->layOutChange({});
 }
 
 void GMKMapView::removeAnnotations(const std::vector<std::shared_ptr<GMKAnnotation>>& annotations) {
-  // One pass over the list for them all: many pins taken off at once cost what each of them does.
-  std::set<const GMKAnnotation*> leaving;
-  for (const auto& a : annotations) {
-    if (a) leaving.insert(a.get());
-  }
-  if (leaving.empty()) return;
-  auto& list = internal_->annotations;
-  std::erase_if(list, [&](const auto& a) { return leaving.count(a.get()) > 0; });
-  // A copy: the delegate told of a deselection may change the caller's list.
-  for (const auto& a : std::vector(annotations)) {
-    if (a) internal_->removeAnnotationView(a.get());
-  }
-  internal_->repaintAfterThisTurn();
+  // A copy: the list may be annotations() itself, and the delegate told of a deselection may change
+  // the caller's.
+  const std::vector<std::shared_ptr<GMKAnnotation>> leaving = annotations;
+  for (const auto& a : leaving) removeAnnotation(a);
 }
 
 std::shared_ptr<GMKAnnotationView> GMKMapView::viewForAnnotation(
@@ -167,28 +155,28 @@ const std::vector<std::shared_ptr<GMKOverlay>>& GMKMapView::overlays() const { r
 void GMKMapView::addOverlay(std::shared_ptr<GMKOverlay> overlay) {
   if (!overlay) return;
   internal_->overlays.push_back(std::move(overlay));
-  internal_->repaintAfterThisTurn();
+  internal_->layOutChange({});
 }
 
 void GMKMapView::addOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays) {
   for (const auto& o : overlays) {
     if (o) internal_->overlays.push_back(o);
   }
-  internal_->repaintAfterThisTurn();
+  internal_->layOutChange({});
 }
 
 void GMKMapView::insertOverlay(std::shared_ptr<GMKOverlay> overlay, std::size_t index) {
   if (!overlay) return;
   auto& list = internal_->overlays;
   list.insert(list.begin() + static_cast<std::ptrdiff_t>(std::min(index, list.size())), std::move(overlay));
-  internal_->repaintAfterThisTurn();
+  internal_->layOutChange({});
 }
 
 void GMKMapView::exchangeOverlayAtIndex(std::size_t index1, std::size_t index2) {
   auto& list = internal_->overlays;
   if (index1 >= list.size() || index2 >= list.size()) return;
   std::swap(list[index1], list[index2]);
-  internal_->repaintAfterThisTurn();
+  internal_->layOutChange({});
 }
 
 namespace {
@@ -200,7 +188,7 @@ void InsertBeside(GMKMapViewInternal& map, std::shared_ptr<GMKOverlay> overlay,
   auto& list = map.overlays;
   if (auto it = std::find(list.begin(), list.end(), sibling); it != list.end())
     list.insert(above ? it + 1 : it, std::move(overlay));
-  map.repaintAfterThisTurn();
+  map.layOutChange({});
 }
 
 }  // namespace
@@ -220,7 +208,7 @@ void GMKMapView::removeOverlay(const std::shared_ptr<GMKOverlay>& overlay) {
   internal_->removeOverlayView(overlay.get());
   auto& list = internal_->overlays;
   list.erase(std::remove(list.begin(), list.end(), overlay), list.end());
-  internal_->repaintAfterThisTurn();
+  internal_->layOutChange({});
 }
 
 void GMKMapView::removeOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& overlays) {
@@ -231,7 +219,7 @@ void GMKMapView::removeOverlays(const std::vector<std::shared_ptr<GMKOverlay>>& 
   if (leaving.empty()) return;
   for (const GMKOverlay* o : leaving) internal_->removeOverlayView(o);
   std::erase_if(internal_->overlays, [&](const auto& o) { return leaving.count(o.get()) > 0; });
-  internal_->repaintAfterThisTurn();
+  internal_->layOutChange({});
 }
 
 std::shared_ptr<GMKOverlayView> GMKMapView::viewForOverlay(const std::shared_ptr<GMKOverlay>& overlay) const {
@@ -240,28 +228,157 @@ std::shared_ptr<GMKOverlayView> GMKMapView::viewForOverlay(const std::shared_ptr
   return it == internal_->overlayViews.end() ? nullptr : it->second;
 }
 
-// --- The working half: the repaint after a turn -----------------------------------------------
+// --- The annotation list ---------------------------------------------------------------------------
 
-void GMKMapViewInternal::repaintAfterThisTurn() {
-  if (repaintPosted_) return;
-  repaintPosted_ = true;
+const std::vector<std::shared_ptr<GMKAnnotation>>& GMKAnnotationList::items() const {
+  if (holes_ != 0) compact();
+  return items_;
+}
+
+void GMKAnnotationList::add(std::shared_ptr<GMKAnnotation> annotation) {
+  Entry& e = entries_[annotation.get()];
+  if (e.count++ == 0) {
+    e.at = items_.size();
+  } else {
+    ++duplicates_;
+  }
+  items_.push_back(std::move(annotation));
+}
+
+void GMKAnnotationList::clear(std::size_t at) {
+  items_[at].reset();
+  ++holes_;
+}
+
+bool GMKAnnotationList::remove(const GMKAnnotation* annotation) {
+  auto it = entries_.find(annotation);
+  if (it == entries_.end()) return false;
+  if (it->second.count == 1) {
+    clear(it->second.at);
+  } else {
+    // One added more than once is looked for: the rare case.
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i].get() == annotation) clear(i);
+    }
+    duplicates_ -= it->second.count - 1;
+  }
+  entries_.erase(it);
+  while (!items_.empty() && !items_.back()) {
+    items_.pop_back();
+    --holes_;
+  }
+  // Closed once they outnumber the entries: each closing is paid for by as many removals.
+  if (holes_ * 2 > items_.size()) compact();
+  return true;
+}
+
+std::size_t GMKAnnotationList::count(const GMKAnnotation* annotation) const {
+  auto it = entries_.find(annotation);
+  return it == entries_.end() ? 0 : it->second.count;
+}
+
+void GMKAnnotationList::compact() const {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (!items_[i]) continue;
+    if (out != i) items_[out] = std::move(items_[i]);
+    Entry& e = entries_.find(items_[out].get())->second;
+    if (e.count == 1) e.at = out;
+    ++out;
+  }
+  items_.resize(out);
+  holes_ = 0;
+}
+
+// --- The working half: a change laid out --------------------------------------------------------
+
+namespace {
+
+bool Moving(const platform::ScrollView& sv) {
+  return sv.isZooming() || sv.isDragging() || sv.isDecelerating();
+}
+
+}  // namespace
+
+GMKMapViewInternal::LayoutBasis GMKMapViewInternal::currentBasis() const {
+  LayoutBasis b;
+  if (gmengine::CMapControlBlock* control = view_.control()) {
+    const CMapStatus& s = control->Status();
+    b.values[0] = s.tileBounds.left;
+    b.values[1] = s.tileBounds.top;
+    b.values[2] = s.upp;
+    b.values[3] = s.offsetX;
+    b.values[4] = s.offsetY;
+    b.values[5] = s.window.left;
+    b.values[6] = s.window.top;
+  }
+  b.home = homeOffset;
+  b.canvas = contentSize;
+  return b;
+}
+
+void GMKMapViewInternal::layOutChange(const std::vector<std::shared_ptr<GMKAnnotation>>& added) {
+  if (plainLayout_) {
+    view_.updateMap();
+    return;
+  }
+  auto keep = shared_from_this();
+  // A repaint does nothing during a gesture; the one after it lays everything out.
+  if (Moving(*view_.scrollView_) || !view_.engineWindow()) {
+    laidOutFor_.reset();
+    return;
+  }
+  checkOverlayViews();
+  if (!laidOutFor_ || !(*laidOutFor_ == currentBasis())) {
+    checkAnnotationViews();
+    restoreScrollViewStatus();
+  } else {
+    // The rest stand where the last layout put them, as a full one would leave them: only what
+    // came is laid out, after the list's last entry as a full layout adds it.
+    std::vector<std::shared_ptr<GMKAnnotationView>> made;
+    std::vector<std::shared_ptr<GMKAnnotationView>> placed;
+    for (const auto& a : added) {
+      if (auto v = layOutAnnotation(a, made)) {
+        view_.scrollView_->addSubview(v);
+        noteSelected(v);
+        placed.push_back(v);
+      }
+    }
+    if (shownSelection_ && shownSelection_->isSelected()) {
+      selectAnnotationView(shownSelection_, false, false);
+      // Its bubble stays on top of the views that came.
+      if (const auto& bubble = shownSelection_->paopaoView();
+          bubble && bubble->superviewPointer() == view_.scrollView_.get() && !placed.empty())
+        view_.scrollView_->bringSubviewToFront(bubble.get());
+      placed.push_back(shownSelection_);
+    }
+    if (!made.empty() && delegate) delegate->mapViewDidAddAnnotationViews(view_, made);
+    if (scrollViewRestored()) {
+      for (const auto& v : placed) placeInScrolling(*v);
+    } else {
+      restoreScrollViewStatus();
+    }
+  }
+  pictureAfterThisTurn();
+}
+
+void GMKMapViewInternal::pictureAfterThisTurn() {
+  if (picturePosted_) return;
+  picturePosted_ = true;
   platform::RunLoop::main().performOnMain([weak = weak_from_this()] {
-    if (auto self = weak.lock()) self->repaintNow();
+    if (auto self = weak.lock()) self->showPictureNow();
   });
 }
 
-void GMKMapViewInternal::dropAfterRepaint(std::shared_ptr<GMKAnnotation> annotation) {
-  pendingDrops_.push_back(std::move(annotation));
+void GMKMapViewInternal::showPictureNow() {
+  if (!picturePosted_) return;
+  picturePosted_ = false;
+  if (Moving(*view_.scrollView_)) return;
+  view_.showPicture();
 }
 
-void GMKMapViewInternal::repaintNow() {
-  auto keep = shared_from_this();
-  repaintPosted_ = false;
-  std::vector<std::shared_ptr<GMKAnnotation>> drops = std::move(pendingDrops_);
-  pendingDrops_.clear();
-  PostMapPaint();
-  // Pins taken off again in the same turn have no view and do not fall.
-  for (const auto& a : drops) dropPin(a.get());
+void GMKMapViewInternal::enqueueForReuse(const std::shared_ptr<GMKAnnotationView>& v) {
+  if (!v->reuseIdentifier().empty() && reuseQueue.size() < kMaxReusableViews) reuseQueue.push_back(v);
 }
 
 void GMKMapViewInternal::removeOverlayView(const GMKOverlay* overlay) {
@@ -340,54 +457,116 @@ void GMKMapViewInternal::checkOverlayViews() {
   if (!added.empty() && delegate) delegate->mapViewDidAddOverlayViews(view_, added);
 }
 
-void GMKMapViewInternal::checkAnnotationViews() {
-  for (auto& [key, v] : annotationViews) RemoveWithBubble(*v);
-  if (locationView) RemoveWithBubble(*locationView);
-  if (showsUserLocation && userLocation) showLocation();
+void GMKMapViewInternal::noteSelected(const std::shared_ptr<GMKAnnotationView>& v) {
+  if (!v->isSelected() || v == shownSelection_) return;
+  // Only the last selected view of the list shows its bubble.
+  if (shownSelection_ && shownSelection_->paopaoView()) shownSelection_->paopaoView()->removeFromSuperview();
+  shownSelection_ = v;
+}
 
+std::shared_ptr<GMKAnnotationView> GMKMapViewInternal::layOutAnnotation(
+    const std::shared_ptr<GMKAnnotation>& annotation,
+    std::vector<std::shared_ptr<GMKAnnotationView>>& added) {
+  const GMKAnnotation* key = annotation.get();
+  auto it = annotationViews.find(key);
+  const platform::Point c = canvasPoint(annotation->coordinate());
+  if (!OnCanvas(c, contentSize)) {
+    if (it == annotationViews.end()) return nullptr;
+    std::shared_ptr<GMKAnnotationView> v = it->second;
+    annotationViews.erase(it);
+    RemoveWithBubble(*v);
+    if (v == shownSelection_) shownSelection_.reset();
+    if (v->isSelected()) {
+      v->setSelected(false);
+      if (delegate) delegate->mapViewDidDeselectAnnotationView(view_, *v);
+    }
+    enqueueForReuse(v);
+    return nullptr;
+  }
+  std::shared_ptr<GMKAnnotationView> v;
+  if (it != annotationViews.end()) {
+    v = it->second;
+  } else {
+    if (delegate) v = delegate->mapViewViewForAnnotation(view_, annotation);
+    if (!v) v = std::make_shared<GMKPinAnnotationView>(annotation, "pin_red");
+    v->setMapView(weak_from_this());
+    annotationViews[key] = v;
+    added.push_back(v);
+  }
+  setAnnotationViewFrame(*v, c);
+  return v;
+}
+
+void GMKMapViewInternal::checkAnnotationViews() {
   platform::View& canvas = *view_.scrollView_;
+  // The views that stay are not taken off the canvas: only what leaves it goes, and the order
+  // (the user location, its bubble, the views in the list's order, the selected one's bubble on
+  // top) is put right when it is not.
+  std::vector<std::shared_ptr<platform::View>> order;
+  const bool located = showsUserLocation && userLocation && showLocation();
+  if (!located && locationView) RemoveWithBubble(*locationView);
+  if (located) {
+    order.push_back(locationView);
+    if (locationView->isSelected() && locationView->paopaoView() &&
+        locationView->paopaoView()->superviewPointer() == &canvas)
+      order.push_back(locationView->paopaoView());
+  }
+
+  if (shownSelection_ && !shownSelection_->isSelected()) shownSelection_.reset();
   std::shared_ptr<GMKAnnotationView> selected;
   std::vector<std::shared_ptr<GMKAnnotationView>> added;
-  const auto list = annotations;  // the delegate may change the list
+  const std::size_t firstPin = order.size();
+  const auto list = annotations.items();  // the delegate may change the list
   for (const auto& annotation : list) {
-    const GMKAnnotation* key = annotation.get();
-    auto it = annotationViews.find(key);
-    const platform::Point c = canvasPoint(annotation->coordinate());
-    if (!OnCanvas(c, contentSize)) {
-      if (it == annotationViews.end()) continue;
-      std::shared_ptr<GMKAnnotationView> v = it->second;
-      annotationViews.erase(it);
-      if (v->isSelected()) {
-        v->setSelected(false);
-        if (delegate) delegate->mapViewDidDeselectAnnotationView(view_, *v);
-      }
-      if (!v->reuseIdentifier().empty() && reuseQueue.size() < kMaxReusableViews) reuseQueue.push_back(v);
-      continue;
+    std::shared_ptr<GMKAnnotationView> v = layOutAnnotation(annotation, added);
+    if (!v) continue;
+    order.push_back(v);
+    if (v->isSelected()) {
+      // A view selected earlier in the list loses its bubble to this one.
+      if (selected && selected != v && selected->paopaoView()) selected->paopaoView()->removeFromSuperview();
+      selected = v;
     }
-    std::shared_ptr<GMKAnnotationView> v;
-    if (it != annotationViews.end()) {
-      v = it->second;
-    } else {
-      if (delegate) v = delegate->mapViewViewForAnnotation(view_, annotation);
-      if (!v) v = std::make_shared<GMKPinAnnotationView>(annotation, "pin_red");
-      v->setMapView(weak_from_this());
-      annotationViews[key] = v;
-      added.push_back(v);
-    }
-    setAnnotationViewFrame(*v, c);
-    canvas.addSubview(v);
-    if (v->isSelected()) selected = v;
   }
-  if (selected) selectAnnotationView(selected, false, false);
+  if (annotations.hasDuplicates()) {
+    // A view stands where its annotation's last entry does.
+    std::map<const platform::View*, std::size_t> last;
+    for (std::size_t i = firstPin; i < order.size(); ++i) last[order[i].get()] = i;
+    std::size_t out = firstPin;
+    for (std::size_t i = firstPin; i < order.size(); ++i) {
+      if (last[order[i].get()] == i) order[out++] = order[i];
+    }
+    order.resize(out);
+  }
+  if (shownSelection_ && shownSelection_ != selected && shownSelection_->paopaoView())
+    shownSelection_->paopaoView()->removeFromSuperview();
+  shownSelection_ = selected;
+  if (selected) {
+    selectAnnotationView(selected, false, false);
+    if (selected->paopaoView() && selected->paopaoView()->superviewPointer() == &canvas)
+      order.push_back(selected->paopaoView());
+  }
+  // Already in order on top of the canvas's other views: nothing moves.
+  const auto& now = canvas.subviews();
+  bool inOrder = now.size() >= order.size();
+  for (std::size_t i = 0; inOrder && i < order.size(); ++i) {
+    inOrder = now[now.size() - order.size() + i] == order[i];
+  }
+  if (!inOrder) {
+    for (const auto& v : order) canvas.addSubview(v);
+  }
+  laidOutFor_ = currentBasis();
   if (!added.empty() && delegate) delegate->mapViewDidAddAnnotationViews(view_, added);
 }
 
-void GMKMapViewInternal::showLocation() {
-  if (!userLocation->location()) return;
+bool GMKMapViewInternal::showLocation() {
+  if (!userLocation->location()) return false;
   const platform::Point c = canvasPoint(userLocation->coordinate());
   if (!OnCanvas(c, contentSize)) {
-    if (locationView) locationView->setSelected(false);
-    return;
+    if (locationView) {
+      RemoveWithBubble(*locationView);
+      locationView->setSelected(false);
+    }
+    return false;
   }
   if (!locationView) {
     locationView = std::make_shared<LocationView>(userLocation, "");
@@ -395,9 +574,9 @@ void GMKMapViewInternal::showLocation() {
   }
   locationView->needRect();
   setAnnotationViewFrame(*locationView, c);
-  view_.scrollView_->addSubview(locationView);
   locationView->setNeedsDisplay();
   if (locationView->isSelected()) selectAnnotationView(locationView, false, false);
+  return true;
 }
 
 void GMKMapViewInternal::dropPin(const GMKAnnotation* annotation) {
@@ -424,8 +603,11 @@ void GMKMapViewInternal::removeAnnotationView(const GMKAnnotation* annotation) {
   std::shared_ptr<GMKAnnotationView> v = it->second;
   annotationViews.erase(it);
   if (v->isSelected()) deselectAnnotationView(*v);
+  if (v == shownSelection_) shownSelection_.reset();
   v->setAnnotation(nullptr);
-  if (!v->reuseIdentifier().empty()) reuseQueue.push_back(v);
+  // The same queue as the layout's, under the same limit: a map whose pins are replaced page
+  // after page holds no more views than that.
+  enqueueForReuse(v);
   v->removeFromSuperview();
 }
 
@@ -433,6 +615,7 @@ void GMKMapViewInternal::selectAnnotationView(const std::shared_ptr<GMKAnnotatio
                                               bool needNotify) {
   if (needClear) clearPaopao();
   v->setSelected(true);
+  if (v != locationView) shownSelection_ = v;
   if (v->canShowCallout()) {
     const std::shared_ptr<GMKAnnotation>& annotation = v->annotation();
     std::optional<std::string> title = annotation ? annotation->title() : std::nullopt;
@@ -447,13 +630,15 @@ void GMKMapViewInternal::selectAnnotationView(const std::shared_ptr<GMKAnnotatio
     }
     bubble->setText(title, subtitle);
     bubble->showAtPoint(v->calloutAnchor());
-    view_.scrollView_->addSubview(bubble);
+    // One already shown keeps its place: the layout puts the canvas in order.
+    if (bubble->superviewPointer() != view_.scrollView_.get()) view_.scrollView_->addSubview(bubble);
   }
   if (needNotify && delegate) delegate->mapViewDidSelectAnnotationView(view_, *v);
 }
 
 void GMKMapViewInternal::deselectAnnotationView(GMKAnnotationView& v) {
   v.setSelected(false);
+  if (shownSelection_.get() == &v) shownSelection_.reset();
   if (v.paopaoView()) v.paopaoView()->removeFromSuperview();
   if (delegate) delegate->mapViewDidDeselectAnnotationView(view_, v);
 }
@@ -483,6 +668,8 @@ void GMKMapViewInternal::updateAnnotationCoordinate(GMKAnnotationView& v) {
                              f.y() - v.centerOffset().y + f.height() / 2};
   const platform::View* in = v.superviewPointer();
   if (!annotation->setCoordinate(convertPoint(foot, in ? in : view_.scrollView_.get()))) return;
+  // The next change lays everything out again, this view at its annotation's new point.
+  laidOutFor_.reset();
   if (delegate) {
     delegate->mapViewAnnotationViewDidChangeDragState(view_, v, GMKAnnotationViewDragState::Ending,
                                                       GMKAnnotationViewDragState::Dragging);
@@ -495,10 +682,8 @@ std::shared_ptr<GMKAnnotationView> GMKMapViewInternal::ownView(const platform::N
   auto v = value ? value->as<GMKAnnotationView>() : nullptr;
   if (!v) return nullptr;
   if (v == locationView) return v;
-  for (const auto& [key, mine] : annotationViews) {
-    if (mine == v) return v;
-  }
-  return nullptr;
+  auto it = v->annotation() ? annotationViews.find(v->annotation().get()) : annotationViews.end();
+  return it != annotationViews.end() && it->second == v ? v : nullptr;
 }
 
 }  // namespace mapsdk

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -234,13 +236,21 @@ TEST_F(MapAnnotationsTest, AnOverlayCircleIsDrawnOverTheMapAndLeavesWhenRemoved)
   EXPECT_NE(image->bitmap()->pixelAt(200, 200), (platform::Pixel{0, 0, 255, 255}));
 }
 
-TEST_F(MapAnnotationsTest, ChangesMadeInOneTurnAreShownByOneRepaintAsAFullRepaintShowsThem) {
+TEST_F(MapAnnotationsTest, EachChangeIsLaidOutWithinItsCallAndThePictureIsDrawnOncePerTurn) {
   ASSERT_TRUE(OpenMap());
   view->setDelegate(&log);
-  int paints = 0;  // the map view's own asks (the engine window's name the window)
+  // The pictures the map view drew for its own changes (not for the engine's draws, which the
+  // engine window announces in its own name).
+  int pictures = 0, engineDraws = 0, engineDrawsSeen = 0;
   platform::NotificationCenter::defaultCenter().addObserver(
       gmengine::kNotificationMainMapPaint, nullptr,
-      [&](const platform::Notification& note) { paints += note.object ? 0 : 1; }, this);
+      [&](const platform::Notification& note) { engineDraws += note.object ? 1 : 0; }, this);
+  std::shared_ptr<platform::Image> shown = view->mapImageView().getMapImage();
+  auto countPicture = [&] {
+    if (view->mapImageView().getMapImage() != shown && engineDraws == engineDrawsSeen) ++pictures;
+    shown = view->mapImageView().getMapImage();
+    engineDrawsSeen = engineDraws;
+  };
   centre = Place(view->centerCoordinate(), "centre");
   east = Place(view->convertPointToCoordinate({220, 140}), "east");
   auto gone = Place(view->convertPointToCoordinate({100, 300}), "gone");
@@ -248,60 +258,257 @@ TEST_F(MapAnnotationsTest, ChangesMadeInOneTurnAreShownByOneRepaintAsAFullRepain
   const mapsdk::CLLocationCoordinate2D at = view->convertPointToCoordinate({100, 100});
   auto circle = mapsdk::GMKCircle::circleWithCenterCoordinate(
       at, 40.0 * Status().upp * std::cos(at.latitude * M_PI / 180));
-  // Pins and a circle given one call at a time, two pins taken off again (one that drops): the
-  // map shows the outcome once, when the turn ends.
+  // Each call lays out what it changed before it returns, and the delegate hears of each view
+  // within the call that made it.
   view->addAnnotation(centre);
-  view->addAnnotation(gone);
-  view->addAnnotation(dropped);
-  view->addOverlay(circle);
-  view->addAnnotation(east);
-  view->removeAnnotations({gone, dropped});
-  EXPECT_EQ(paints, 0);
-  EXPECT_FALSE(view->viewForAnnotation(centre));
-  runFor(0);
-  EXPECT_EQ(paints, 1);
-  EXPECT_EQ(log.added, 2);
-  EXPECT_EQ(view->annotations(), (std::vector<std::shared_ptr<GMKAnnotation>>{centre, east}));
   auto pin = view->viewForAnnotation(centre);
-  ASSERT_TRUE(pin && view->viewForAnnotation(east) && view->viewForOverlay(circle));
-  EXPECT_FALSE(view->viewForAnnotation(gone));
-  EXPECT_FALSE(view->viewForAnnotation(dropped));
-  for (const auto& v : view->scrollView().subviews()) {
-    auto shown = std::dynamic_pointer_cast<GMKAnnotationView>(v);
-    EXPECT_FALSE(shown && shown->reuseIdentifier() == "drop");
-  }
+  ASSERT_TRUE(pin);
+  EXPECT_EQ(pin->superviewPointer(), &view->scrollView());
+  EXPECT_EQ(log.added, 1);
   const platform::Rect placed = OnMap(*pin);
   EXPECT_NEAR(placed.maxY(), 240, 1);
-  // What the turn drew is what a repaint of everything draws.
+  // A select right after an add selects.
+  view->selectAnnotation(centre);
+  EXPECT_TRUE(pin->isSelected());
+  EXPECT_EQ(log.selected, std::vector<std::string>{"centre"});
+  view->addAnnotation(gone);
+  EXPECT_EQ(log.added, 2);
+  view->addAnnotation(dropped);
+  EXPECT_EQ(log.added, 3);
+  auto falling = view->viewForAnnotation(dropped);
+  ASSERT_TRUE(falling);
+  view->addOverlay(circle);
+  EXPECT_TRUE(view->viewForOverlay(circle));
+  view->addAnnotation(east);
+  EXPECT_EQ(log.added, 4);
+  // The selected pin's bubble stays on top of the pins that came after it.
+  ASSERT_TRUE(pin->paopaoView());
+  EXPECT_EQ(view->scrollView().subviews().back(), pin->paopaoView());
+  auto goneView = view->viewForAnnotation(gone);
+  view->removeAnnotations({gone, dropped});
+  EXPECT_FALSE(view->viewForAnnotation(gone));
+  EXPECT_FALSE(goneView->superviewPointer());
+  EXPECT_FALSE(falling->superviewPointer());
+  EXPECT_EQ(view->annotations(), (std::vector<std::shared_ptr<GMKAnnotation>>{centre, east}));
+  countPicture();
+  EXPECT_EQ(pictures, 0);  // the picture waits for the end of the turn
+  runFor(0);
+  countPicture();
+  EXPECT_EQ(pictures, 1);
+  EXPECT_EQ(log.added, 4);
+  EXPECT_EQ(OnMap(*pin), placed);
+  // What the turn drew is what a repaint of everything draws, and that repaint makes nothing anew.
   auto once = platform::Snapshot::imageOfView(*view, 2);
+  const std::vector<std::shared_ptr<platform::View>> order = view->scrollView().subviews();
   view->setNeedsDisplay();
   auto again = platform::Snapshot::imageOfView(*view, 2);
   ASSERT_TRUE(once && again);
   EXPECT_TRUE(*once->bitmap() == *again->bitmap());
+  EXPECT_EQ(view->scrollView().subviews(), order);
   EXPECT_EQ(OnMap(*pin), placed);
-  EXPECT_EQ(log.added, 2);
+  EXPECT_EQ(log.added, 4);
+  EXPECT_EQ(log.selected, std::vector<std::string>{"centre"});
+  EXPECT_EQ(log.deselected, 0);
+  shown = view->mapImageView().getMapImage();  // that repaint's picture is not a turn's
+  engineDrawsSeen = engineDraws;
 
-  // Many taken off at once: one more repaint, and their views wait for reuse.
+  // Many taken off at once: their views wait for reuse at once, one picture for the turn.
   view->removeAnnotations({centre, east});
+  EXPECT_EQ(log.deselected, 1);
   view->removeOverlays({circle});
   EXPECT_FALSE(view->viewForOverlay(circle));
-  runFor(0);
-  EXPECT_EQ(paints, 2);
   EXPECT_TRUE(view->annotations().empty());
   EXPECT_TRUE(view->overlays().empty());
+  EXPECT_EQ(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"), goneView);
   EXPECT_TRUE(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"));
   EXPECT_TRUE(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"));
-  // A turn that changed nothing asks for nothing.
+  EXPECT_FALSE(view->dequeueReusableAnnotationViewWithIdentifier("pin_red"));
   runFor(0);
-  EXPECT_EQ(paints, 2);
-  // A pin added alone still drops onto its place after its turn.
+  countPicture();
+  EXPECT_EQ(pictures, 2);
+  // A turn that changed nothing draws nothing.
+  runFor(0);
+  countPicture();
+  EXPECT_EQ(pictures, 2);
+  // A pin added alone drops onto its place.
   view->addAnnotation(dropped);
-  runFor(0);
-  EXPECT_EQ(paints, 3);
-  auto falling = view->viewForAnnotation(dropped);
+  falling = view->viewForAnnotation(dropped);
   ASSERT_TRUE(falling);
   runFor(1.5);
   EXPECT_NEAR(OnMap(*falling).maxY(), 400, 1);
+}
+
+TEST_F(MapAnnotationsTest, TheReuseQueueHoldsAtMostFiftyViewsWhateverTakesThemOff) {
+  ASSERT_TRUE(OpenMap());
+  // Pages of 20 pins replaced one after another, as the job map does, none of their views taken
+  // back: the queue stops at 50.
+  for (int page = 0; page < 4; ++page) {
+    std::vector<std::shared_ptr<GMKAnnotation>> pins;
+    for (int i = 0; i < 20; ++i)
+      pins.push_back(Place(view->convertPointToCoordinate({10.0 + 15 * i, 20.0 + 100 * page}), "p"));
+    view->addAnnotations(pins);
+    view->removeAnnotations(std::vector(view->annotations()));
+    EXPECT_EQ(view->internal().reuseQueue.size(), std::min<std::size_t>(20 * (page + 1), 50)) << page;
+  }
+  int dequeued = 0;
+  while (view->dequeueReusableAnnotationViewWithIdentifier("pin_red")) ++dequeued;
+  EXPECT_EQ(dequeued, 50);
+}
+
+// What a map view told its delegate, in order, and the views it stood.
+class EventLog : public mapsdk::GMKMapViewDelegate {
+ public:
+  static std::string Name(const GMKAnnotationView& v) {
+    return v.annotation() ? v.annotation()->title().value_or("-") : "?";
+  }
+  std::shared_ptr<GMKAnnotationView> mapViewViewForAnnotation(
+      GMKMapView& map, const std::shared_ptr<GMKAnnotation>& a) override {
+    const std::string title = a->title().value_or("-");
+    events.push_back("view " + title);
+    // Some come from the reuse queue, some are the map's own pin.
+    if (title.size() % 2 == 0) return nullptr;
+    auto v = map.dequeueReusableAnnotationViewWithIdentifier("custom");
+    if (v) {
+      v->setAnnotation(a);
+      return v;
+    }
+    return std::make_shared<mapsdk::GMKPinAnnotationView>(a, "custom");
+  }
+  bool mapViewDidAddAnnotationViews(GMKMapView&,
+                                    const std::vector<std::shared_ptr<GMKAnnotationView>>& views) override {
+    std::string e = "added";
+    for (const auto& v : views) e += " " + Name(*v);
+    events.push_back(e);
+    return true;
+  }
+  bool mapViewDidSelectAnnotationView(GMKMapView&, GMKAnnotationView& v) override {
+    events.push_back("select " + Name(v));
+    return true;
+  }
+  bool mapViewDidDeselectAnnotationView(GMKMapView&, GMKAnnotationView& v) override {
+    events.push_back("deselect " + Name(v));
+    return true;
+  }
+  std::vector<std::string> events;
+};
+
+// The canvas's views from back to front: pins by their annotation's title, bubbles by their pin's.
+std::vector<std::string> Canvas(const GMKMapView& map) {
+  std::vector<std::string> out;
+  for (const auto& v : map.scrollView().subviews()) {
+    if (auto pin = std::dynamic_pointer_cast<GMKAnnotationView>(v)) {
+      const platform::Rect f = pin->frame();
+      out.push_back("pin " + EventLog::Name(*pin) + " " + std::to_string(f.x()) + "," +
+                    std::to_string(f.y()) + (pin->isSelected() ? " selected" : ""));
+    } else if (std::dynamic_pointer_cast<mapsdk::PaopaoBaseView>(v)) {
+      const platform::Rect f = v->frame();
+      out.push_back("bubble " + std::to_string(f.x()) + "," + std::to_string(f.y()));
+    } else {
+      out.push_back(v->className());
+    }
+  }
+  return out;
+}
+
+// The map lays out only what a change touched while the rest stand as the last layout left them;
+// checked against a map that lays out everything at every change, as a repaint does, over random
+// changes, invalid ones included (removing a pin never added, adding one twice, selecting one
+// without a view, second removals): the same answers, views, selections, order on the canvas,
+// reuse queue and delegate calls in the same order.
+TEST_F(MapAnnotationsTest, LayingOutWhatChangedAgreesWithLayingOutEverything) {
+  ASSERT_TRUE(OpenMap());
+  auto plain = GMKMapView::create({0, 0, 320, 480});
+  ASSERT_TRUE(plain);
+  plain->internal().setPlainLayout(true);
+  EventLog fastLog, plainLog;
+  view->setDelegate(&fastLog);
+  plain->setDelegate(&plainLog);
+  // Points on the map, two view sizes off it (still on the canvas) and far off the canvas; titles
+  // of odd and even length (the delegate's view or the map's pin), some without one.
+  std::vector<std::shared_ptr<GMKPointAnnotation>> pool;
+  const platform::Point places[] = {{160, 240}, {20, 30},   {300, 470},   {-500, 100},
+                                    {700, 900}, {160, 240}, {5000, 240},  {160, -4000},
+                                    {90, 400},  {250, 60},  {-620, -950}, {100, 100}};
+  for (std::size_t i = 0; i < std::size(places); ++i) {
+    auto a = Place(view->convertPointToCoordinate(places[i]), std::string(i % 3 + 1, char('a' + i)));
+    if (i == 11) a->setTitle(std::nullopt);
+    pool.push_back(a);
+  }
+  std::vector<std::shared_ptr<GMKAnnotation>> all(pool.begin(), pool.end());
+  auto both = [&](const auto& op) {
+    op(*view);
+    op(*plain);
+  };
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    std::srand(seed);
+    for (int step = 0; step < 250; ++step) {
+      const auto& a = all[static_cast<std::size_t>(std::rand()) % all.size()];
+      const auto& b = all[static_cast<std::size_t>(std::rand()) % all.size()];
+      const int op = std::rand() % 12;
+      std::string what;
+      switch (op) {
+        case 0:
+        case 1:
+        case 2:
+          what = "add";
+          both([&](GMKMapView& m) { m.addAnnotation(a); });
+          break;
+        case 3:
+          what = "add two";
+          both([&](GMKMapView& m) { m.addAnnotations({a, nullptr, b}); });
+          break;
+        case 4:
+        case 5:
+          what = "remove";
+          both([&](GMKMapView& m) { m.removeAnnotation(a); });
+          break;
+        case 6:
+          what = "remove two";
+          both([&](GMKMapView& m) { m.removeAnnotations({b, a}); });
+          break;
+        case 7:
+          what = "remove all";
+          if (std::rand() % 3 == 0) both([&](GMKMapView& m) { m.removeAnnotations(m.annotations()); });
+          break;
+        case 8:
+        case 9:
+          what = "select";
+          both([&](GMKMapView& m) { m.selectAnnotation(a); });
+          break;
+        case 10:
+          what = "deselect";
+          both([&](GMKMapView& m) { m.deselectAnnotation(a); });
+          break;
+        case 11:
+          what = std::rand() % 2 ? "repaint" : "turn";
+          if (what == "repaint")
+            both([&](GMKMapView& m) { m.setNeedsDisplay(); });
+          else
+            runFor(0);
+          break;
+      }
+      SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step) + " " + what);
+      ASSERT_EQ(view->annotations(), plain->annotations());
+      ASSERT_EQ(fastLog.events, plainLog.events);
+      ASSERT_EQ(Canvas(*view), Canvas(*plain));
+      ASSERT_EQ(view->internal().reuseQueue.size(), plain->internal().reuseQueue.size());
+      for (const auto& p : all) {
+        auto fast = view->viewForAnnotation(p), slow = plain->viewForAnnotation(p);
+        ASSERT_EQ(!fast, !slow);
+        if (!fast) continue;
+        ASSERT_EQ(fast->isSelected(), slow->isSelected());
+        ASSERT_EQ(fast->reuseIdentifier(), slow->reuseIdentifier());
+        ASSERT_EQ(fast->frame(), slow->frame());
+        ASSERT_EQ(!fast->paopaoView(), !slow->paopaoView());
+      }
+    }
+  }
+  // It went through every kind of event.
+  for (const char* kind : {"view ", "added ", "select ", "deselect "}) {
+    EXPECT_TRUE(std::any_of(fastLog.events.begin(), fastLog.events.end(), [&](const std::string& e) {
+      return e.rfind(kind, 0) == 0;
+    })) << kind;
+  }
 }
 
 TEST_F(MapAnnotationsTest, TheUserLocationIsShownWhereTheDeviceStands) {
