@@ -32,6 +32,34 @@ class DataItemResult::Watch final : public RecordWatcher {
 
 DataItemResult::DataItemResult() : detailInfo_(DataItemDetail::newDetail()) {}
 
+DataItemResult::DataItemResult(const DataItemResult& other)
+    : platform::Object(other),
+      platform::Coding(other),
+      maxCount_(other.maxCount_),
+      statusCode_(other.statusCode_),
+      hasError_(other.hasError_),
+      localError_(other.localError_),
+      message_(other.message_),
+      itemUniqueKeyName_(other.itemUniqueKeyName_),
+      detailInfo_(other.detailInfo_),
+      dataList_(other.dataList_),
+      edits_(other.edits_) {}
+
+DataItemResult& DataItemResult::operator=(const DataItemResult& other) {
+  if (this == &other) return *this;
+  stopWatching();
+  maxCount_ = other.maxCount_;
+  statusCode_ = other.statusCode_;
+  hasError_ = other.hasError_;
+  localError_ = other.localError_;
+  message_ = other.message_;
+  itemUniqueKeyName_ = other.itemUniqueKeyName_;
+  detailInfo_ = other.detailInfo_;
+  dataList_ = other.dataList_;
+  ++edits_;
+  return *this;
+}
+
 DataItemResult::~DataItemResult() {
   stopWatching();
   // An answer's thousands of rows are freed in one go, each from memory gone cold since it was

@@ -33,8 +33,9 @@ class DataItemResult : public platform::Object, public platform::Coding {
     return std::shared_ptr<DataItemResult>(new DataItemResult());
   }
   ~DataItemResult() override;
-  DataItemResult(const DataItemResult&) = delete;
-  DataItemResult& operator=(const DataItemResult&) = delete;
+  // A copy holds the same rows (and detail record) and counts them afresh when asked.
+  DataItemResult(const DataItemResult& other);
+  DataItemResult& operator=(const DataItemResult& other);
 
   // Appends the row unless the unique key refuses it; raises maxCount to the row count.
   bool addItem(Row item);

@@ -524,7 +524,9 @@ TEST(DataItemResultTest, KeptCountsAgreeWithThePlainReadingOverRandomOperations)
           PlainResult trial = plain;
           const bool taken = trial.addItem(probe);
           ASSERT_EQ(result->addItem(probe), taken) << "value '" << v << "' at step " << step;
-          if (taken) ASSERT_EQ(result->removeItem(probe.get()), 1u);
+          if (taken) {
+            ASSERT_EQ(result->removeItem(probe.get()), 1u);
+          }
           result->setMaxCount(plain.maxCount);
         }
       }
