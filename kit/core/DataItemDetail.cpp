@@ -71,6 +71,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   RecordMap(const RecordMap&) = delete;
   RecordMap& operator=(const RecordMap&) = delete;
   ~RecordMap() override {
+    delete moreWatchers_;
     // A loader's record holds its keys and text in the arena: nothing in its pairs needs undoing,
     // and they are not visited again (freeing thousands of records would wait on each one's memory).
     if (ownsNothing_ && entries_.data() == arenaBlock_) {
@@ -87,20 +88,26 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   // Text in the arena, which the map holds from then on; a map holds one arena at most, so text
   // for another goes to the heap.
   void setText(std::string_view value, std::string_view key, JBArena& arena) {
-    if (!arena_) {
-      arena.retain();
-      arena_ = &arena;
-    }
-    if (arena_ != &arena) return setObject(platform::Value(value), key);
-    const char* bytes = value.empty() ? "" : value.data();  // an empty view may hold no pointer
-    platform::Value text = platform::Value::borrowingText(arena, *arena.text(bytes, value.size()));
-    std::size_t hash;
-    if (const std::size_t i = find(key, hash); i != kMissing) {
-      entries_[i].value = std::move(text);
-      return;
-    }
-    // The arena outlives the map: the key can live there too.
-    add(arena.key(key), false, std::move(text), hash);
+    told(key, [&] { putText(value, key, arena); });
+  }
+  void setString(std::string_view value, std::string_view key) {
+    told(key, [&] { putString(value, key); });
+  }
+  void setObject(platform::Value value, std::string_view key) override {
+    told(key, [&] { put(std::move(value), key); });
+  }
+  void removeObjectForKey(std::string_view key) override {
+    told(key, [&] { erase(key); });
+  }
+  void removeAllObjects() override {
+    if (!firstWatcher_) [[likely]]
+      return eraseAll();
+    // What the watchers look at, as it was.
+    std::vector<std::pair<std::string, platform::Value>> watched;
+    for (const Entry& e : entries_)
+      if (e.live && watchesKey(*e.key)) watched.emplace_back(*e.key, e.value);
+    eraseAll();
+    for (const auto& [key, from] : watched) tell(key, from, platform::Value());
   }
 
   // A new map's pairs in one go: keys distinct and in the map's own arena, as is the text. Nothing
@@ -129,8 +136,81 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     }
   }
 
+  void watch(std::shared_ptr<RecordWatcher> watcher) {
+    // Those that stopped watching go first: a row outlives the results it was in.
+    if (firstWatcher_ && !firstWatcher_->watching()) firstWatcher_.reset();
+    if (moreWatchers_) std::erase_if(*moreWatchers_, [](const auto& w) { return !w->watching(); });
+    if (!firstWatcher_) {
+      firstWatcher_ = std::move(watcher);
+    } else {
+      if (!moreWatchers_) moreWatchers_ = new std::vector<std::shared_ptr<RecordWatcher>>();
+      moreWatchers_->push_back(std::move(watcher));
+    }
+    if (!firstWatcher_ && moreWatchers_ && !moreWatchers_->empty()) promoteWatcher();
+  }
+  void unwatch(const RecordWatcher* watcher) {
+    if (firstWatcher_.get() == watcher) {
+      firstWatcher_.reset();
+      promoteWatcher();
+      return;
+    }
+    if (!moreWatchers_) return;
+    auto it = std::find_if(moreWatchers_->begin(), moreWatchers_->end(),
+                           [&](const auto& w) { return w.get() == watcher; });
+    if (it != moreWatchers_->end()) moreWatchers_->erase(it);
+  }
+
+ private:
+  // The first watcher is held in the map itself: a row is in one result, now and then two.
+  void promoteWatcher() {
+    if (!moreWatchers_ || moreWatchers_->empty()) return;
+    firstWatcher_ = std::move(moreWatchers_->front());
+    moreWatchers_->erase(moreWatchers_->begin());
+  }
+  bool watchesKey(std::string_view key) const {
+    if (firstWatcher_ && firstWatcher_->watchesKey(key)) return true;
+    if (moreWatchers_)
+      for (const auto& w : *moreWatchers_)
+        if (w->watchesKey(key)) return true;
+    return false;
+  }
+  void tell(std::string_view key, const platform::Value& from, const platform::Value& to) {
+    if (firstWatcher_ && firstWatcher_->watchesKey(key)) firstWatcher_->recordChanged(key, from, to);
+    if (moreWatchers_)
+      for (const auto& w : *moreWatchers_)
+        if (w->watchesKey(key)) w->recordChanged(key, from, to);
+  }
+  // A change under key, told to the watchers looking at that key with the value before and after.
+  template <class Change>
+  void told(std::string_view key, Change&& change) {
+    if (!firstWatcher_ || !watchesKey(key)) [[likely]]
+      return change();
+    const platform::Value* before = objectForKey(key);
+    const platform::Value from = before ? *before : platform::Value();
+    change();
+    const platform::Value* after = objectForKey(key);
+    tell(key, from, after ? *after : platform::Value());
+  }
+
+  void putText(std::string_view value, std::string_view key, JBArena& arena) {
+    if (!arena_) {
+      arena.retain();
+      arena_ = &arena;
+    }
+    if (arena_ != &arena) return put(platform::Value(value), key);
+    const char* bytes = value.empty() ? "" : value.data();  // an empty view may hold no pointer
+    platform::Value text = platform::Value::borrowingText(arena, *arena.text(bytes, value.size()));
+    std::size_t hash;
+    if (const std::size_t i = find(key, hash); i != kMissing) {
+      entries_[i].value = std::move(text);
+      return;
+    }
+    // The arena outlives the map: the key can live there too.
+    add(arena.key(key), false, std::move(text), hash);
+  }
+
   // setObject() of text, its value made where it is kept.
-  void setString(std::string_view value, std::string_view key) {
+  void putString(std::string_view value, std::string_view key) {
     std::size_t hash;
     if (const std::size_t i = find(key, hash); i != kMissing) {
       entries_[i].value = platform::Value(value);
@@ -140,7 +220,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     add(ownKey(key), true, value, hash);
   }
 
-  void setObject(platform::Value value, std::string_view key) override {
+  void put(platform::Value value, std::string_view key) {
     std::size_t hash;
     if (const std::size_t i = find(key, hash); i != kMissing) {
       if (value.ownsSomething()) ownsNothing_ = false;
@@ -150,7 +230,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     add(ownKey(key), true, std::move(value), hash);
   }
 
-  void removeObjectForKey(std::string_view key) override {
+  void erase(std::string_view key) {
     const std::size_t i = find(key);
     if (i == kMissing) return;
     // The table's slot stays and is passed over until the map is compacted.
@@ -160,7 +240,7 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
     if (erased_ > 16 && erased_ * 2 > entries_.size()) compact();
   }
 
-  void removeAllObjects() override {
+  void eraseAll() {
     entries_.clear();
     index_.clear();
     shapes_ = 0;
@@ -302,6 +382,8 @@ class RecordMap final : public platform::MutableDictionary, private std::pmr::me
   platform::DictionaryIndex index_;
   std::uint64_t shapes_ = 0;  // of the keys added since the map was last emptied (shapeOf())
   bool indexed() const { return !index_.empty(); }
+  std::shared_ptr<RecordWatcher> firstWatcher_;
+  std::vector<std::shared_ptr<RecordWatcher>>* moreWatchers_ = nullptr;  // owned; made for a second
 };
 
 }  // namespace
@@ -434,6 +516,21 @@ bool DataItemDetail::hasKey(std::string_view key, std::string_view value) const 
   if (key.empty()) return false;
   const platform::Value* v = dictData_->objectForKey(key);
   return v && v->isString() && v->stringValue() == value;
+}
+
+bool DataItemDetail::tellsChanges() const {
+  const platform::MutableDictionary& map = *dictData_;
+  return typeid(map) == typeid(RecordMap);
+}
+
+bool DataItemDetail::watch(std::shared_ptr<RecordWatcher> watcher) {
+  if (!watcher || !tellsChanges()) return false;
+  static_cast<RecordMap&>(*dictData_).watch(std::move(watcher));
+  return true;
+}
+
+void DataItemDetail::unwatch(const RecordWatcher* watcher) {
+  if (tellsChanges()) static_cast<RecordMap&>(*dictData_).unwatch(watcher);
 }
 
 bool DataItemDetail::setString(std::string_view value, std::string_view key) {

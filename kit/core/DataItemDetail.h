@@ -34,6 +34,22 @@ namespace kavro {
 
 class JBArena;
 
+// Hears of the changes made in place to the records it watches, through the record or its map.
+class RecordWatcher {
+ public:
+  // False once it wants no more news: records let it go as others come.
+  virtual bool watching() const = 0;
+  // Whether it wants to hear of changes under key (asked before each change).
+  virtual bool watchesKey(std::string_view key) const = 0;
+  // The value under key went from `from` to `to` (a null value: none). It must not change the
+  // record, nor watch or unwatch it, while told.
+  virtual void recordChanged(std::string_view key, const platform::Value& from,
+                             const platform::Value& to) = 0;
+
+ protected:
+  ~RecordWatcher() = default;
+};
+
 // The record of the whole system: one server row, form row, cached object or set of screen
 // parameters. A map from text keys to values (almost always text) whose reads never fail: a missing
 // or unsuitable value reads as "", 0 or false. An empty key counts as no key: reads give the empty
@@ -85,6 +101,15 @@ class DataItemDetail : public platform::Object, public platform::Coding {
   void appendDict(const platform::Dictionary* dict);
   void clear();
   std::size_t count() const { return dictData_->count(); }
+
+  // Whether the record tells its watchers of its changes: one read back over an archive's own map
+  // does not.
+  bool tellsChanges() const;
+  // The watcher hears of each change once for each time it was added; false (nothing kept) for a
+  // record that does not tell.
+  bool watch(std::shared_ptr<RecordWatcher> watcher);
+  // Once fewer (nothing when it was not added).
+  void unwatch(const RecordWatcher* watcher);
 
   // Text values only; "" for anything else.
   std::string getString(std::string_view key) const;

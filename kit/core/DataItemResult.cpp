@@ -12,9 +12,56 @@
 
 namespace kavro {
 
+// What the rows tell, passed to the result while it watches them.
+class DataItemResult::Watch final : public RecordWatcher {
+ public:
+  explicit Watch(DataItemResult* result) : result_(result) {}
+  void letGo() { result_ = nullptr; }
+  bool watching() const override { return result_ != nullptr; }
+  bool watchesKey(std::string_view key) const override {
+    return result_ && ((result_->uniqueCounted_ && key == result_->uniqueKey_) ||
+                       (result_->flagCounted_ && key == result_->flagKey_));
+  }
+  void recordChanged(std::string_view key, const platform::Value& from, const platform::Value& to) override {
+    if (result_) result_->recordChanged(key, from, to);
+  }
+
+ private:
+  DataItemResult* result_;
+};
+
 DataItemResult::DataItemResult() : detailInfo_(DataItemDetail::newDetail()) {}
 
+DataItemResult::DataItemResult(const DataItemResult& other)
+    : platform::Object(other),
+      platform::Coding(other),
+      maxCount_(other.maxCount_),
+      statusCode_(other.statusCode_),
+      hasError_(other.hasError_),
+      localError_(other.localError_),
+      message_(other.message_),
+      itemUniqueKeyName_(other.itemUniqueKeyName_),
+      detailInfo_(other.detailInfo_),
+      dataList_(other.dataList_),
+      edits_(other.edits_) {}
+
+DataItemResult& DataItemResult::operator=(const DataItemResult& other) {
+  if (this == &other) return *this;
+  stopWatching();
+  maxCount_ = other.maxCount_;
+  statusCode_ = other.statusCode_;
+  hasError_ = other.hasError_;
+  localError_ = other.localError_;
+  message_ = other.message_;
+  itemUniqueKeyName_ = other.itemUniqueKeyName_;
+  detailInfo_ = other.detailInfo_;
+  dataList_ = other.dataList_;
+  ++edits_;
+  return *this;
+}
+
 DataItemResult::~DataItemResult() {
+  stopWatching();
   // An answer's thousands of rows are freed in one go, each from memory gone cold since it was
   // made: the rows a few places on, and their maps, are fetched while one is freed.
   constexpr std::size_t ahead = 16;
@@ -42,27 +89,92 @@ void DataItemResult::lowerMaxCount(std::size_t by) {
   maxCount_ = by >= maxCount_ ? 0 : maxCount_ - static_cast<std::uint32_t>(by);
 }
 
-void DataItemResult::countUniqueValues() {
-  const DataItemDetail* last = dataList_.empty() ? nullptr : dataList_.back().get();
-  if (uniqueCounted_ && uniqueKeyCounted_ == itemUniqueKeyName_ && countedRows_ == dataList_.size() &&
-      countedLast_ == last)
-    return;
-  uniqueCounts_.clear();
-  uniqueKeyCounted_ = itemUniqueKeyName_;
-  for (const auto& row : dataList_) uniqueCounts_.add(row->getString(uniqueKeyCounted_));
-  uniqueCounted_ = true;
-  countedRows_ = dataList_.size();
-  countedLast_ = last;
+void DataItemResult::startWatching() const {
+  if (watch_) return;
+  watch_ = std::make_shared<Watch>(const_cast<DataItemResult*>(this));
+  for (const auto& row : dataList_)
+    if (!row->watch(watch_)) unheard_.push_back(row);
 }
 
-void DataItemResult::uncount(const Row& row) {
-  if (!uniqueCounted_) return;
-  // A row whose value changed in place since it was counted: count them all again when next asked.
-  if (!uniqueCounts_.remove(row->getString(uniqueKeyCounted_))) {
-    uniqueCounted_ = false;
+void DataItemResult::stopWatching() const {
+  if (!watch_) return;
+  // The rows keep the watch until they are next watched, and it no longer hears anything: a large
+  // list is let go of at once.
+  watch_->letGo();
+  watch_.reset();
+  unheard_.clear();
+  auto* self = const_cast<DataItemResult*>(this);
+  self->uniqueCounts_.clear();
+  self->uniqueCounted_ = false;
+  flagCounted_ = false;
+}
+
+void DataItemResult::countUniqueValues() {
+  if (uniqueCounted_ && uniqueKey_ == itemUniqueKeyName_) return;
+  startWatching();
+  uniqueCounts_.clear();
+  uniqueKey_ = itemUniqueKeyName_;
+  for (const auto& row : dataList_)
+    if (row->tellsChanges()) uniqueCounts_.add(row->getString(uniqueKey_));
+  uniqueCounted_ = true;
+}
+
+void DataItemResult::countFlags(std::string_view key) const {
+  if (flagCounted_ && flagKey_ == key) return;
+  startWatching();
+  flagKey_ = key;
+  flagsTrue_ = 0;
+  for (const auto& row : dataList_)
+    if (row->tellsChanges() && row->getBool(key)) ++flagsTrue_;
+  flagCounted_ = true;
+}
+
+bool DataItemResult::heldByUnheard(std::string_view value) const {
+  return std::any_of(unheard_.begin(), unheard_.end(),
+                     [&](const Row& row) { return row->getString(uniqueKey_) == value; });
+}
+
+void DataItemResult::rowCame(const Row& row, bool uniqueCounted) {
+  if (!watch_) return;
+  if (!row->watch(watch_)) {
+    unheard_.push_back(row);
     return;
   }
-  --countedRows_;
+  if (uniqueCounted_ && !uniqueCounted) uniqueCounts_.add(row->getString(uniqueKey_));
+  if (flagCounted_ && row->getBool(flagKey_)) ++flagsTrue_;
+}
+
+void DataItemResult::rowLeft(const Row& row) {
+  if (!watch_) return;
+  if (!row->tellsChanges()) {
+    auto it = std::find(unheard_.begin(), unheard_.end(), row);
+    if (it != unheard_.end()) unheard_.erase(it);
+    return;
+  }
+  row->unwatch(watch_.get());
+  if (uniqueCounted_ && !uniqueCounts_.remove(row->getString(uniqueKey_))) {
+    // Never so while every change is heard; counted afresh when next asked if it were.
+    uniqueCounts_.clear();
+    uniqueCounted_ = false;
+  }
+  if (flagCounted_ && row->getBool(flagKey_)) --flagsTrue_;
+}
+
+void DataItemResult::recordChanged(std::string_view key, const platform::Value& from,
+                                   const platform::Value& to) {
+  if (uniqueCounted_ && key == uniqueKey_ && from.stringView() != to.stringView()) {
+    if (uniqueCounts_.remove(from.stringView())) {
+      uniqueCounts_.add(std::string(to.stringView()));
+    } else {
+      uniqueCounts_.clear();
+      uniqueCounted_ = false;
+    }
+  }
+  if (flagCounted_ && key == flagKey_) {
+    const bool was = boolValueOf(from), is = boolValueOf(to);
+    if (is && !was) ++flagsTrue_;
+    if (was && !is) --flagsTrue_;
+  }
 }
 
 template <typename Pred>
@@ -70,26 +182,30 @@ std::size_t DataItemResult::eraseRowsIf(Pred pred) {
   const std::size_t before = dataList_.size();
   std::erase_if(dataList_, [&](const Row& row) {
     if (!pred(row)) return false;
-    uncount(row);
+    rowLeft(row);
     return true;
   });
   const std::size_t removed = before - dataList_.size();
-  if (removed > 0) {
-    ++edits_;
-    countedLast_ = dataList_.empty() ? nullptr : dataList_.back().get();
-  }
+  if (removed > 0) ++edits_;
   return removed;
 }
 
 bool DataItemResult::addItem(Row item) {
   if (!item) return false;
+  bool counted = false;
   if (!itemUniqueKeyName_.empty()) {
     countUniqueValues();
-    if (!uniqueCounts_.addNew(item->getString(itemUniqueKeyName_))) return false;
-    ++countedRows_;
-    countedLast_ = item.get();
+    std::string value = item->getString(itemUniqueKeyName_);
+    if (!unheard_.empty() && heldByUnheard(value)) return false;
+    if (item->tellsChanges()) {
+      if (!uniqueCounts_.addNew(std::move(value))) return false;
+      counted = true;
+    } else if (uniqueCounts_.contains(value)) {
+      return false;
+    }
   }
   dataList_.push_back(std::move(item));
+  rowCame(dataList_.back(), counted);
   raiseMaxCountToRows();
   return true;
 }
@@ -125,10 +241,9 @@ DataItemResult::Row DataItemResult::getItem(std::size_t index) const {
 
 bool DataItemResult::removeByIndex(std::size_t index) {
   if (index >= dataList_.size()) return false;
-  uncount(dataList_[index]);
+  rowLeft(dataList_[index]);
   dataList_.erase(dataList_.begin() + static_cast<std::ptrdiff_t>(index));
   ++edits_;
-  countedLast_ = dataList_.empty() ? nullptr : dataList_.back().get();
   lowerMaxCount(1);
   return true;
 }
@@ -154,7 +269,6 @@ bool DataItemResult::removeItemsWithTrueValue(std::string_view key) {
 bool DataItemResult::setAllItemsKeyWithString(std::string_view key, std::string_view value) {
   if (dataList_.empty()) return true;
   ++edits_;
-  if (key == uniqueKeyCounted_) uniqueCounted_ = false;
   for (const auto& row : dataList_) row->setString(value, key);
   return true;
 }
@@ -162,7 +276,6 @@ bool DataItemResult::setAllItemsKeyWithString(std::string_view key, std::string_
 bool DataItemResult::setAllItemsKeyWithBool(std::string_view key, bool value) {
   if (dataList_.empty()) return true;
   ++edits_;
-  if (key == uniqueKeyCounted_) uniqueCounted_ = false;
   for (const auto& row : dataList_) row->setBool(value, key);
   return true;
 }
@@ -170,13 +283,17 @@ bool DataItemResult::setAllItemsKeyWithBool(std::string_view key, bool value) {
 void DataItemResult::syncSourceKey(std::string_view sourceKey, std::string_view targetKey) {
   if (sourceKey.empty() || targetKey.empty() || dataList_.empty()) return;
   ++edits_;
-  if (targetKey == uniqueKeyCounted_) uniqueCounted_ = false;
   for (const auto& row : dataList_) row->setString(row->getString(sourceKey), targetKey);
 }
 
 std::size_t DataItemResult::countItemsWithBoolKey(std::string_view key, bool value) const {
-  return static_cast<std::size_t>(std::count_if(dataList_.begin(), dataList_.end(),
-                                                [&](const Row& row) { return row->getBool(key) == value; }));
+  // No row reads true under no key.
+  if (key.empty()) return value ? 0 : dataList_.size();
+  countFlags(key);
+  const std::size_t trues =
+      flagsTrue_ + static_cast<std::size_t>(std::count_if(unheard_.begin(), unheard_.end(),
+                                                          [&](const Row& row) { return row->getBool(key); }));
+  return value ? trues : dataList_.size() - trues;
 }
 
 std::string DataItemResult::getItemsIDWithBoolKey(std::string_view key, bool value) const {
@@ -211,9 +328,8 @@ std::uint32_t DataItemResult::getTotalPage(std::uint32_t pageSize) const {
 void DataItemResult::clear() {
   detailInfo_->clear();
   if (!dataList_.empty()) ++edits_;
+  stopWatching();
   dataList_.clear();
-  uniqueCounts_.clear();
-  uniqueCounted_ = false;
   statusCode_ = 0;
   maxCount_ = 0;
   hasError_ = false;

@@ -20,10 +20,11 @@ namespace kavro {
 
 // What a server call or a store query produces: a header (status, server total, error flags,
 // message), one detail record and the rows in arrival order. With a unique-key name set, a second
-// row with the same value under that key is refused: the values held are counted by a hash, so
-// the check costs the same however many rows there are. A row's value is counted as it was when
-// the row came; one changed in place since (other than through this result) is not seen. Main
-// thread only.
+// row with the same value under that key is refused, the value each row holds now: the rows tell
+// the result of their changes in place (through the row, its map or another result holding it),
+// so the values are counted by a hash and the check costs the same however many rows there are.
+// Rows that cannot tell (read back over an archive's own map) are read afresh at each check. The
+// count of rows whose flag reads true is kept the same way. Main thread only.
 class DataItemResult : public platform::Object, public platform::Coding {
  public:
   using Row = std::shared_ptr<DataItemDetail>;
@@ -32,6 +33,9 @@ class DataItemResult : public platform::Object, public platform::Coding {
     return std::shared_ptr<DataItemResult>(new DataItemResult());
   }
   ~DataItemResult() override;
+  // A copy holds the same rows (and detail record) and counts them afresh when asked.
+  DataItemResult(const DataItemResult& other);
+  DataItemResult& operator=(const DataItemResult& other);
 
   // Appends the row unless the unique key refuses it; raises maxCount to the row count.
   bool addItem(Row item);
@@ -54,6 +58,7 @@ class DataItemResult : public platform::Object, public platform::Coding {
   bool setAllItemsKeyWithBool(std::string_view key, bool value);
   // Every row gets getString(sourceKey) under targetKey.
   void syncSourceKey(std::string_view sourceKey, std::string_view targetKey);
+  // Kept as rows come, go and change for the last key asked, so asking again costs nothing.
   std::size_t countItemsWithBoolKey(std::string_view key, bool value) const;
   // The non-empty unique-key values of the rows whose key reads as value, joined by ",".
   std::string getItemsIDWithBoolKey(std::string_view key, bool value) const;
@@ -75,11 +80,11 @@ class DataItemResult : public platform::Object, public platform::Coding {
   void setItemUniqueKeyName(std::string_view value) { itemUniqueKeyName_ = value; }
   const std::shared_ptr<DataItemDetail>& detailInfo() const { return detailInfo_; }
   const std::vector<Row>& dataList() const { return dataList_; }
-  // The rows to change in place: the unique values are counted again before the next check, and
-  // the change counts as an edit.
+  // The rows to change in place: the values are counted again when next asked, and the change
+  // counts as an edit.
   std::vector<Row>& dataList() {
     ++edits_;
-    uniqueCounted_ = false;
+    stopWatching();
     return dataList_;
   }
   // Grows with every change of the rows other than appending to them (removals, clearing, values
@@ -107,12 +112,26 @@ class DataItemResult : public platform::Object, public platform::Coding {
   static void registerCoding();
 
  private:
+  class Watch;
+  friend class Watch;
+
   void raiseMaxCountToRows();
   void lowerMaxCount(std::size_t by);
-  // The unique-key values of the rows, counted afresh unless the count is in step with the rows.
+  // Every row held is watched from then on (each row that tells once per place it holds), those
+  // that do not tell listed apart.
+  void startWatching() const;
+  // No row is watched and nothing is counted.
+  void stopWatching() const;
+  // The unique-key values of the rows that tell, counted unless they are.
   void countUniqueValues();
-  // A row leaves the list: its value is no longer held (once fewer).
-  void uncount(const Row& row);
+  // The rows that tell whose flag under key reads true, counted unless they are.
+  void countFlags(std::string_view key) const;
+  // Whether a row that does not tell holds the value under the unique key now.
+  bool heldByUnheard(std::string_view value) const;
+  // A row came into the list, or leaves it: watched and counted, or no longer.
+  void rowCame(const Row& row, bool uniqueCounted);
+  void rowLeft(const Row& row);
+  void recordChanged(std::string_view key, const platform::Value& from, const platform::Value& to);
   template <typename Pred>
   std::size_t eraseRowsIf(Pred pred);
 
@@ -125,13 +144,19 @@ class DataItemResult : public platform::Object, public platform::Coding {
   std::shared_ptr<DataItemDetail> detailInfo_;
   std::vector<Row> dataList_;
   std::uint64_t edits_ = 0;
-  // How many rows hold each value under uniqueKeyCounted_; in step while uniqueCounted_ and the
-  // row count and last row are those it was kept with (rows pushed through dataList() are seen).
+  // Set while the rows are watched: what the rows tell it, it tells this result. Let go (it then
+  // hears nothing) when the watching stops; rows drop it as they are watched again.
+  mutable std::shared_ptr<Watch> watch_;
+  // The rows held that do not tell their changes, once each per place, while watched.
+  mutable std::vector<Row> unheard_;
+  // How many rows that tell hold each value under uniqueKey_, while uniqueCounted_.
   ValueCounts uniqueCounts_;
-  std::string uniqueKeyCounted_;
+  std::string uniqueKey_;
   bool uniqueCounted_ = false;
-  std::size_t countedRows_ = 0;
-  const DataItemDetail* countedLast_ = nullptr;
+  // How many rows that tell read true under flagKey_, while flagCounted_.
+  mutable std::string flagKey_;
+  mutable std::size_t flagsTrue_ = 0;
+  mutable bool flagCounted_ = false;
 
  protected:
   DataItemResult();

@@ -70,6 +70,10 @@ bool ValueCounts::addNew(std::string value) {
   return true;
 }
 
+bool ValueCounts::contains(std::string_view value) const {
+  return !slots_.empty() && slots_[find(value, tagOf(value))].entry != 0;
+}
+
 bool ValueCounts::remove(std::string_view value) {
   if (slots_.empty()) return false;
   std::size_t hole = find(value, tagOf(value));

@@ -17,6 +17,7 @@ class ValueCounts {
   void add(std::string value);
   // Counts the value once if it is not held; false (nothing changed) when it is.
   bool addNew(std::string value);
+  bool contains(std::string_view value) const;
   // Counts the value once less, forgetting it at zero; false when it is not held.
   bool remove(std::string_view value);
   std::size_t size() const { return entries_.size(); }

@@ -94,7 +94,7 @@ std::shared_ptr<DataItemDetail> ListView::dataOfIndexPath(const IndexPath& ip) c
 
 std::shared_ptr<DataItemDetail> ListView::dataOfTableCellTag(std::int64_t tag) const {
   for (const auto& s : sections_)
-    for (const auto& row : s->listData()->dataList())
+    for (const auto& row : std::as_const(*s->listData()).dataList())
       if (row->getTableCellTag() == tag) return row;
   return nullptr;
 }
@@ -116,7 +116,7 @@ std::vector<IndexPath> ListView::indexPathsForKey(std::string_view key, std::str
   std::vector<IndexPath> paths;
   if (key.empty() || value.empty()) return paths;
   for (std::size_t s = 0; s < sections_.size(); ++s) {
-    const auto& rows = sections_[s]->listData()->dataList();
+    const auto& rows = std::as_const(*sections_[s]->listData()).dataList();
     for (std::size_t r = 0; r < rows.size(); ++r)
       if (rows[r]->getString(key) == value)
         paths.push_back(IndexPath::forRow(static_cast<int>(r), static_cast<int>(s)));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "kit/core/AppCoreInfo.h"
 #include "kit/ui/EmptyTableCell.h"
@@ -164,7 +165,7 @@ void ListViewData::scrollToIndex(int row, bool animated) {
 }
 
 int ListViewData::indexOfData(const DataItemDetail* item) const {
-  const auto& rows = listData_->dataList();
+  const auto& rows = std::as_const(*listData_).dataList();
   for (std::size_t i = 0; i < rows.size(); ++i)
     if (rows[i].get() == item) return static_cast<int>(i);
   return -1;
