@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
@@ -38,6 +39,15 @@ inline void reportRatio(std::string_view hotPath, std::string_view ours, std::st
               static_cast<int>(ours.size()), ours.data(), static_cast<int>(peer.size()), peer.data(), ratio,
               goalText, machineLoad().c_str());
   std::fflush(stdout);
+}
+
+// Ends the program (exit status 1) saying what differs when a side's output is not its peer's: a
+// row that does less than its peer must fail, not win. Checked before anything is timed.
+inline void requireSameOutput(bool same, const std::string& what) {
+  if (same) return;
+  std::fprintf(stderr, "OUTPUT CHECK FAILED: %s\n", what.c_str());
+  std::fflush(stdout);
+  std::exit(1);
 }
 
 // Whether this is a quick look (--quick, which ./bench.sh passes on): each row runs once, briefly.

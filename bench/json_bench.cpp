@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -298,10 +299,14 @@ std::string sizeName(std::size_t n) {
 
 // ---- Decoding ----
 
+// Each decoder hands the tree it made to `use` and then lets it go: the benchmarks keep the tree
+// from being optimised away, the check before them (checkOutputs()) compares it with the peers'.
+constexpr auto keep = [](const auto& tree) { benchmark::DoNotOptimize(tree); };
+
 template <class Parse>
 void decodeSized(benchmark::State& state, Parse parse) {
   const std::string& text = corpus().sized.at(static_cast<std::size_t>(state.range(0)));
-  for (auto _ : state) parse(text);
+  for (auto _ : state) parse(text, keep);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
@@ -309,61 +314,61 @@ template <class Parse>
 void decodeSmall(benchmark::State& state, Parse parse) {
   const auto& texts = corpus().small;
   for (auto _ : state)
-    for (const auto& t : texts) parse(t);
+    for (const auto& t : texts) parse(t, keep);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * corpus().smallBytes));
 }
 
 // The entry point the application uses: a fresh decoder per answer.
-auto oursParse = [](const std::string& text) {
+auto oursParse = [](const std::string& text, auto&& use) {
   platform::Value v = kavro::json::objectFromJSONString(text);
   if (v.isNull()) std::abort();
-  benchmark::DoNotOptimize(v);
+  use(v);
 };
 
 // The same without learning the dictionaries' layouts: what the learning must never be slower than.
-auto oursPlainParse = [](const std::string& text) {
+auto oursPlainParse = [](const std::string& text, auto&& use) {
   platform::Value v = kavro::JSONDecoder::parseOnce(text.data(), text.size(), kavro::JBParseOptionNone, false,
                                                     nullptr, kavro::JBLayoutLearning::Off);
   if (v.isNull()) std::abort();
-  benchmark::DoNotOptimize(v);
+  use(v);
 };
 
 // A decoder kept across answers (its value cache stays warm).
-auto oursDecoderParse = [](const std::string& text) {
+auto oursDecoderParse = [](const std::string& text, auto&& use) {
   thread_local const auto decoder = kavro::JSONDecoder::decoder();
   platform::Value v = decoder->objectWithUTF8String(text.data(), text.size());
   if (v.isNull()) std::abort();
-  benchmark::DoNotOptimize(v);
+  use(v);
 };
 
-auto cjsonParse = [](const std::string& text) {
+auto cjsonParse = [](const std::string& text, auto&& use) {
   cJSON* root = cJSON_ParseWithLength(text.data(), text.size());
   if (!root) std::abort();
-  benchmark::DoNotOptimize(root);
+  use(root);
   cJSON_Delete(root);
 };
 
-auto rapidParse = [](const std::string& text) {
+auto rapidParse = [](const std::string& text, auto&& use) {
   rapidjson::Document d;
   d.Parse(text.data(), text.size());
   if (d.HasParseError()) std::abort();
-  benchmark::DoNotOptimize(d);
+  use(static_cast<const rapidjson::Value&>(d));
 };
 
 // RapidJSON doing the checks ours does: UTF-8 validated, numbers parsed to full precision.
-auto rapidCheckedParse = [](const std::string& text) {
+auto rapidCheckedParse = [](const std::string& text, auto&& use) {
   rapidjson::Document d;
   d.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag>(text.data(),
                                                                                       text.size());
   if (d.HasParseError()) std::abort();
-  benchmark::DoNotOptimize(d);
+  use(static_cast<const rapidjson::Value&>(d));
 };
 
-auto simdParse = [](const std::string& text) {
+auto simdParse = [](const std::string& text, auto&& use) {
   thread_local simdjson::dom::parser parser;
   simdjson::dom::element root;
   if (parser.parse(text.data(), text.size()).get(root)) std::abort();
-  benchmark::DoNotOptimize(root);
+  use(root);
 };
 
 // Sides of a row whose goal is within a few percent of even take turns, one run each, the order
@@ -396,10 +401,10 @@ void inTurns(benchmark::State& state, std::size_t bytes, const std::vector<Side>
 void BM_DecodeDocumentInTurns(benchmark::State& state) {
   const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).text;
   inTurns(state, text.size(),
-          {{"ours", [&] { oursParse(text); }},
-           {"ours_plain", [&] { oursPlainParse(text); }},
-           {"rapidjson_checked", [&] { rapidCheckedParse(text); }},
-           {"simdjson", [&] { simdParse(text); }}});
+          {{"ours", [&] { oursParse(text, keep); }},
+           {"ours_plain", [&] { oursPlainParse(text, keep); }},
+           {"rapidjson_checked", [&] { rapidCheckedParse(text, keep); }},
+           {"simdjson", [&] { simdParse(text, keep); }}});
 }
 
 void BM_Decode_Ours(benchmark::State& s) { decodeSized(s, oursParse); }
@@ -421,37 +426,38 @@ const std::string& sizedText(const benchmark::State& state) {
   return corpus().sized.at(static_cast<std::size_t>(state.range(0)));
 }
 
+std::string oursEncode(const platform::Dictionary& d) {
+  std::optional<std::string> out = kavro::json::JSONString(d);
+  if (!out) std::abort();
+  return std::move(*out);
+}
+
 void BM_Encode_Ours(benchmark::State& state) {
   const std::string& text = sizedText(state);
   platform::Value root = kavro::json::objectFromJSONString(text);
   auto d = root.dictionaryValue();
-  for (auto _ : state) {
-    auto out = kavro::json::JSONString(*d);
-    if (!out) std::abort();
-    benchmark::DoNotOptimize(out);
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(oursEncode(*d));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
 // The peer writes into a buffer kept from one encoding to the next, as ours does, and hands out
 // a string of its text.
 template <unsigned Flags = rapidjson::kWriteDefaultFlags>
-void encodeRapid(const rapidjson::Document& d) {
+std::string encodeRapid(const rapidjson::Document& d) {
   thread_local rapidjson::StringBuffer buffer;
   buffer.Clear();
   rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::CrtAllocator,
                     Flags>
       writer(buffer);
   d.Accept(writer);
-  std::string out(buffer.GetString(), buffer.GetSize());
-  benchmark::DoNotOptimize(out);
+  return std::string(buffer.GetString(), buffer.GetSize());
 }
 
 void BM_Encode_RapidJSON(benchmark::State& state) {
   const std::string& text = sizedText(state);
   rapidjson::Document d;
   d.Parse(text.data(), text.size());
-  for (auto _ : state) encodeRapid(d);
+  for (auto _ : state) benchmark::DoNotOptimize(encodeRapid(d));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
@@ -483,30 +489,26 @@ void BM_EncodeBuiltInTurns(benchmark::State& state) {
   rapidjson::Document peer;
   peer.Parse(text.data(), text.size());
   inTurns(state, text.size(),
-          {{"ours",
-            [&] {
-              auto out = kavro::json::JSONString(*d);
-              if (!out) std::abort();
-              benchmark::DoNotOptimize(out);
-            }},
-           {"rapidjson_checked", [&] { encodeRapid<rapidjson::kWriteValidateEncodingFlag>(peer); }},
-           {"rapidjson", [&] { encodeRapid(peer); }}});
+          {{"ours", [&] { benchmark::DoNotOptimize(oursEncode(*d)); }},
+           {"rapidjson_checked",
+            [&] { benchmark::DoNotOptimize(encodeRapid<rapidjson::kWriteValidateEncodingFlag>(peer)); }},
+           {"rapidjson", [&] { benchmark::DoNotOptimize(encodeRapid(peer)); }}});
 }
 
 // The documents as given, decoded, encoded again.
-std::optional<std::string> encodeOurs(const platform::Value& root) {
-  if (auto a = root.arrayValue()) return kavro::json::JSONString(*a);
-  return kavro::json::JSONString(*root.dictionaryValue());
+std::string encodeOurs(const platform::Value& root) {
+  if (auto a = root.arrayValue()) {
+    std::optional<std::string> out = kavro::json::JSONString(*a);
+    if (!out) std::abort();
+    return std::move(*out);
+  }
+  return oursEncode(*root.dictionaryValue());
 }
 
 void BM_EncodeDocument_Ours(benchmark::State& state) {
   const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).text;
   platform::Value root = kavro::json::objectFromJSONString(text);
-  for (auto _ : state) {
-    auto out = encodeOurs(root);
-    if (!out) std::abort();
-    benchmark::DoNotOptimize(out);
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(encodeOurs(root));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
@@ -514,19 +516,22 @@ void BM_EncodeDocument_RapidJSON(benchmark::State& state) {
   const std::string& text = corpus().documents.at(static_cast<std::size_t>(state.range(0))).text;
   rapidjson::Document d;
   d.Parse(text.data(), text.size());
-  for (auto _ : state) encodeRapid(d);
+  for (auto _ : state) benchmark::DoNotOptimize(encodeRapid(d));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+template <class Use>
+void cjsonEncode(const cJSON* root, Use use) {
+  char* out = cJSON_PrintUnformatted(root);
+  if (!out) std::abort();
+  use(out);
+  cJSON_free(out);
 }
 
 void BM_Encode_cJSON(benchmark::State& state) {
   const std::string& text = sizedText(state);
   cJSON* root = cJSON_ParseWithLength(text.data(), text.size());
-  for (auto _ : state) {
-    char* out = cJSON_PrintUnformatted(root);
-    if (!out) std::abort();
-    benchmark::DoNotOptimize(out);
-    cJSON_free(out);
-  }
+  for (auto _ : state) cjsonEncode(root, keep);
   cJSON_Delete(root);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -564,6 +569,250 @@ BENCHMARK(BM_Encode_Ours)->Apply(sizes);
 BENCHMARK(BM_Encode_RapidJSON)->Apply(sizes);
 BENCHMARK(BM_EncodeBuiltInTurns)->Apply(sizes);
 BENCHMARK(BM_Encode_cJSON)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+
+// ---- The same output on both sides ----
+
+// A tree written out so that trees are compared by their text: members sorted by key, each text
+// led by its length, whole numbers exactly and other doubles to 17 digits; with `doubles`, every number as
+// the double it comes to (for a peer that keeps numbers as doubles only).
+class TreeText {
+ public:
+  explicit TreeText(bool doubles) : doubles_(doubles) {}
+  const std::string& text() const { return out_; }
+
+  void write(const platform::Value& v) {
+    switch (v.kind()) {
+      case platform::Value::Kind::Null:
+        out_ += 'n';
+        return;
+      case platform::Value::Kind::Bool:
+        out_ += v.boolValue() ? 't' : 'f';
+        return;
+      case platform::Value::Kind::Int:
+        return integer(v.intValue());
+      case platform::Value::Kind::UInt:
+        return integer(v.uintValue());
+      case platform::Value::Kind::Double:
+        return real(v.doubleValue());
+      case platform::Value::Kind::String:
+        return string(v.stringView());
+      default:
+        break;
+    }
+    if (auto a = v.arrayValue()) {
+      out_ += '[';
+      for (std::size_t i = 0; i < a->count(); ++i) write(a->objectAtIndex(i));
+      out_ += ']';
+    } else if (auto d = v.dictionaryValue()) {
+      Members members;
+      d->enumerate([&](const std::string& key, const platform::Value& value) {
+        members.emplace_back(key, written(value));
+        return true;
+      });
+      object(members);
+    } else {
+      out_ += '?';
+    }
+  }
+  void write(const rapidjson::Value& v) {
+    if (v.IsNull()) {
+      out_ += 'n';
+    } else if (v.IsBool()) {
+      out_ += v.GetBool() ? 't' : 'f';
+    } else if (v.IsDouble()) {
+      real(v.GetDouble());
+    } else if (v.IsInt64()) {
+      integer(v.GetInt64());
+    } else if (v.IsUint64()) {
+      integer(v.GetUint64());
+    } else if (v.IsString()) {
+      string({v.GetString(), v.GetStringLength()});
+    } else if (v.IsArray()) {
+      out_ += '[';
+      for (const auto& item : v.GetArray()) write(item);
+      out_ += ']';
+    } else {
+      Members members;
+      for (const auto& m : v.GetObject())
+        members.emplace_back(std::string(m.name.GetString(), m.name.GetStringLength()), written(m.value));
+      object(members);
+    }
+  }
+  void write(const simdjson::dom::element& v) {
+    using simdjson::dom::element_type;
+    switch (v.type()) {
+      case element_type::NULL_VALUE:
+        out_ += 'n';
+        return;
+      case element_type::BOOL:
+        out_ += v.get_bool().value_unsafe() ? 't' : 'f';
+        return;
+      case element_type::INT64:
+        return integer(v.get_int64().value_unsafe());
+      case element_type::UINT64:
+        return integer(v.get_uint64().value_unsafe());
+      case element_type::DOUBLE:
+        return real(v.get_double().value_unsafe());
+      case element_type::STRING:
+        return string(v.get_string().value_unsafe());
+      case element_type::ARRAY: {
+        // Held here: the results of the getters go at the end of their statement.
+        const simdjson::dom::array items = v.get_array().value_unsafe();
+        out_ += '[';
+        for (simdjson::dom::element item : items) write(item);
+        out_ += ']';
+        return;
+      }
+      case element_type::OBJECT: {
+        const simdjson::dom::object pairs = v.get_object().value_unsafe();
+        Members members;
+        for (simdjson::dom::key_value_pair m : pairs)
+          members.emplace_back(std::string(m.key), written(m.value));
+        return object(members);
+      }
+    }
+  }
+  void write(const cJSON* v) {
+    if (cJSON_IsNull(v)) {
+      out_ += 'n';
+    } else if (cJSON_IsBool(v)) {
+      out_ += cJSON_IsTrue(v) ? 't' : 'f';
+    } else if (cJSON_IsNumber(v)) {
+      real(v->valuedouble);
+    } else if (cJSON_IsString(v)) {
+      string(v->valuestring);
+    } else if (cJSON_IsArray(v)) {
+      out_ += '[';
+      for (const cJSON* item = v->child; item; item = item->next) write(item);
+      out_ += ']';
+    } else {
+      Members members;
+      for (const cJSON* m = v->child; m; m = m->next) members.emplace_back(m->string, written(m));
+      object(members);
+    }
+  }
+
+ private:
+  using Members = std::vector<std::pair<std::string, std::string>>;
+  template <class V>
+  std::string written(const V& v) const {
+    TreeText t(doubles_);
+    t.write(v);
+    return std::move(t.out_);
+  }
+  template <class I>
+  void integer(I i) {
+    if (doubles_) return real(static_cast<double>(i));
+    out_ += std::to_string(i);
+    out_ += ';';
+  }
+  void real(double d) {
+    // A whole number is written alike whichever kind holds it: an encoder may write 1.0 as 1.
+    if (!doubles_ && d == std::trunc(d) && std::fabs(d) < 9e18 && !(d == 0 && std::signbit(d)))
+      return integer(static_cast<long long>(d));
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g;", d);
+    out_ += 'd';
+    out_ += buf;
+  }
+  void string(std::string_view s) {
+    out_ += std::to_string(s.size());
+    out_ += '"';
+    out_.append(s);
+  }
+  void object(Members& members) {
+    std::sort(members.begin(), members.end());
+    out_ += '{';
+    for (const auto& [key, value] : members) {
+      string(key);
+      out_ += value;
+    }
+    out_ += '}';
+  }
+
+  bool doubles_;
+  std::string out_;
+};
+
+template <class Parse>
+std::string treeText(Parse parse, const std::string& text, bool doubles = false) {
+  TreeText t(doubles);
+  parse(text, [&t](const auto& tree) { t.write(tree); });
+  return t.text();
+}
+
+// Ends the run when a side's tree (written by TreeText) is not the one it must be, showing where
+// they part.
+void requireSameTree(const std::string& side, const std::string& tree, const std::string& wanted,
+                     const std::string& what) {
+  if (tree == wanted) return;
+  const std::size_t common = std::min(tree.size(), wanted.size());
+  std::size_t at = 0;
+  while (at < common && tree[at] == wanted[at]) ++at;
+  const std::size_t from = at > 40 ? at - 40 : 0;
+  kavro::bench::requireSameOutput(false, side + ", " + what + ": the tree differs from byte " +
+                                             std::to_string(at) + " of its written form:\n  " +
+                                             tree.substr(from, 100) + "\nwhere it must be\n  " +
+                                             wanted.substr(from, 100));
+}
+
+// Every decoder's tree of every text the bench decodes is RapidJSON's (checked, as the reference),
+// and every encoder's text decodes to the tree it was given: no row can win by doing less.
+void checkOutputs() {
+  const Corpus& c = corpus();
+  auto decodedAlike = [](const std::string& text, const std::string& what, bool sized) {
+    const std::string reference = treeText(rapidCheckedParse, text);
+    requireSameTree("ours", treeText(oursParse, text), reference, what);
+    requireSameTree("ours not learning", treeText(oursPlainParse, text), reference, what);
+    requireSameTree("ours, a kept decoder", treeText(oursDecoderParse, text), reference, what);
+    requireSameTree("simdjson", treeText(simdParse, text), reference, what);
+    if (sized) {
+      requireSameTree("RapidJSON", treeText(rapidParse, text), reference, what);
+      requireSameTree("cJSON", treeText(cjsonParse, text, true), treeText(rapidCheckedParse, text, true),
+                      what);
+    }
+  };
+  // An encoder's text, decoded again, against the tree it was given.
+  auto encodedAlike = [](const std::string& side, const std::string& encoded, const std::string& given,
+                         const std::string& what, bool doubles = false) {
+    requireSameTree(side + " encoding", treeText(rapidCheckedParse, encoded, doubles), given, what);
+  };
+  auto written = [](const auto& tree, bool doubles = false) {
+    TreeText t(doubles);
+    t.write(tree);
+    return t.text();
+  };
+  for (const auto& [size, text] : c.sized) {
+    const std::string what = sizeName(size) + " answer";
+    decodedAlike(text, what, true);
+    const platform::Value root = kavro::json::objectFromJSONString(text);
+    encodedAlike("ours", oursEncode(*root.dictionaryValue()), written(root), what);
+    const platform::Value built = builtByHand(root);
+    encodedAlike("ours (built by hand)", oursEncode(*built.dictionaryValue()), written(built), what);
+    rapidjson::Document peer;
+    peer.Parse(text.data(), text.size());
+    const rapidjson::Value& peerRoot = peer;
+    encodedAlike("RapidJSON", encodeRapid(peer), written(peerRoot), what);
+    encodedAlike("RapidJSON (checking)", encodeRapid<rapidjson::kWriteValidateEncodingFlag>(peer),
+                 written(peerRoot), what);
+    if (size != 1 << 20) continue;
+    cJSON* croot = cJSON_ParseWithLength(text.data(), text.size());
+    cjsonEncode(croot,
+                [&](const char* out) { encodedAlike("cJSON", out, written(croot, true), what, true); });
+    cJSON_Delete(croot);
+  }
+  for (std::size_t i = 0; i < c.small.size(); ++i)
+    decodedAlike(c.small[i], "small answer " + std::to_string(i), true);
+  for (const Document& d : c.documents) {
+    decodedAlike(d.text, d.name, false);
+    if (!d.encoded) continue;
+    const platform::Value root = kavro::json::objectFromJSONString(d.text);
+    encodedAlike("ours", encodeOurs(root), written(root), d.name);
+    rapidjson::Document peer;
+    peer.Parse(d.text.data(), d.text.size());
+    encodedAlike("RapidJSON", encodeRapid(peer), written(static_cast<const rapidjson::Value&>(peer)), d.name);
+  }
+}
 
 // The heap a decoded tree holds, in the allocator's bytes in use (its heap plus mapped blocks),
 // measured around one decoding whose tree is kept.
@@ -706,6 +955,7 @@ void printRatios(const kavro::bench::BestOfReporter& r) {
 
 int main(int argc, char** argv) {
   corpus();
+  checkOutputs();
   std::printf("Documents' members shuffled with seed %u (KAVRO_BENCH_SEED=%u repeats this run's order)\n",
               documentSeed(), documentSeed());
   kavro::bench::BestOfReporter reporter;

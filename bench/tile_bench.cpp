@@ -82,15 +82,29 @@ BENCHMARK(Layer_DecodeScreen)->Unit(benchmark::kMillisecond);
 void Layer_DecodePaletteScreen(benchmark::State& state) { DecodeWithLayer(state, palette); }
 BENCHMARK(Layer_DecodePaletteScreen)->Unit(benchmark::kMillisecond);
 
+// One tile by bare libpng into pixels (256 x 256, BGRA); false when it fails.
+bool DecodeTileWithLibpng(const std::string& bytes, std::vector<std::uint8_t>& pixels) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return false;
+  image.format = PNG_FORMAT_BGRA;
+  return png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
+}
+
+// One tile by libspng into pixels (256 x 256, RGBA); false when it fails.
+bool DecodeTileWithSpng(const std::string& bytes, std::vector<std::uint8_t>& pixels) {
+  spng_ctx* ctx = spng_ctx_new(0);
+  spng_set_png_buffer(ctx, bytes.data(), bytes.size());
+  const bool decoded = spng_decode_image(ctx, pixels.data(), pixels.size(), SPNG_FMT_RGBA8, 0) == 0;
+  spng_ctx_free(ctx);
+  return decoded;
+}
+
 void Bare_DecodeScreen(benchmark::State& state) {
   std::vector<std::uint8_t> pixels(256 * 256 * 4);
   for (auto _ : state) {
     for (const std::string& bytes : rgb.tiles) {
-      png_image image{};
-      image.version = PNG_IMAGE_VERSION;
-      if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) continue;
-      image.format = PNG_FORMAT_BGRA;
-      png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+      DecodeTileWithLibpng(bytes, pixels);
       benchmark::DoNotOptimize(pixels.data());
     }
   }
@@ -101,11 +115,7 @@ void DecodeWithSpng(benchmark::State& state, const Screen& screen) {
   std::vector<std::uint8_t> pixels(256 * 256 * 4);
   for (auto _ : state) {
     for (const std::string& bytes : screen.tiles) {
-      spng_ctx* ctx = spng_ctx_new(0);
-      spng_set_png_buffer(ctx, bytes.data(), bytes.size());
-      if (spng_decode_image(ctx, pixels.data(), pixels.size(), SPNG_FMT_RGBA8, 0) != 0)
-        state.SkipWithError("libspng failed");
-      spng_ctx_free(ctx);
+      if (!DecodeTileWithSpng(bytes, pixels)) state.SkipWithError("libspng failed");
       benchmark::DoNotOptimize(pixels.data());
     }
   }
@@ -114,6 +124,42 @@ void Spng_DecodeScreen(benchmark::State& state) { DecodeWithSpng(state, rgb); }
 BENCHMARK(Spng_DecodeScreen)->Unit(benchmark::kMillisecond);
 void Spng_DecodePaletteScreen(benchmark::State& state) { DecodeWithSpng(state, palette); }
 BENCHMARK(Spng_DecodePaletteScreen)->Unit(benchmark::kMillisecond);
+
+// The layer's pixels of every tile of the screen (0xAARRGGBB words) are libspng's (RGBA) and, when
+// asked, bare libpng's (BGRA), each pixel exactly: decoding a PNG has one answer, and a side that
+// decoded less must fail the run rather than win its row.
+void CheckScreen(Screen& screen, const char* name, bool withLibpng) {
+  screen.layer->Request()->FreeBuffers();
+  screen.layer->Update();
+  const auto& needed = screen.layer->Needed();
+  kavro::bench::requireSameOutput(needed.GetSize() == static_cast<int>(screen.tiles.size()),
+                                  std::string(name) + " screen: the layer lists another count of tiles");
+  std::vector<std::uint8_t> spngPixels(256 * 256 * 4), pngPixels(256 * 256 * 4);
+  for (std::size_t i = 0; i < screen.tiles.size(); ++i) {
+    const std::string tile = std::string(name) + " tile " + std::to_string(i);
+    const auto* words = static_cast<const std::uint32_t*>(needed[static_cast<int>(i)].data);
+    kavro::bench::requireSameOutput(words != nullptr, tile + ": the layer did not decode it");
+    kavro::bench::requireSameOutput(DecodeTileWithSpng(screen.tiles[i], spngPixels),
+                                    tile + ": libspng did not decode it");
+    if (withLibpng)
+      kavro::bench::requireSameOutput(DecodeTileWithLibpng(screen.tiles[i], pngPixels),
+                                      tile + ": libpng did not decode it");
+    for (std::size_t k = 0; k < 256 * 256; ++k) {
+      const std::uint8_t* q = &spngPixels[k * 4];
+      const std::uint32_t spng =
+          std::uint32_t{q[3]} << 24 | std::uint32_t{q[0]} << 16 | std::uint32_t{q[1]} << 8 | q[2];
+      const std::uint8_t* b = &pngPixels[k * 4];
+      const std::uint32_t png =
+          std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0];
+      if (words[k] == spng && (!withLibpng || words[k] == png)) continue;
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    ": pixel (%zu, %zu) is 0x%08X in the layer, 0x%08X by libspng, 0x%08X by libpng", k % 256,
+                    k / 256, words[k], spng, withLibpng ? png : 0u);
+      kavro::bench::requireSameOutput(false, tile + text);
+    }
+  }
+}
 
 // Average and largest size of a screen's tiles.
 std::pair<std::size_t, std::size_t> Sizes(const Screen& screen) {
@@ -143,6 +189,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+
+  CheckScreen(rgb, "RGB", true);
+  CheckScreen(palette, "palette", false);
 
   kavro::bench::BestOfReporter reporter;
   kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);

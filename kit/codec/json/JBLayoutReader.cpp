@@ -16,34 +16,38 @@ namespace kavro {
 namespace {
 using namespace jbdecode;
 
-// Whether a token starting with the byte (-1: the end of the text) is a value's.
-inline bool startsValue(int byte) { return byte >= 0 && kValueStarts[static_cast<unsigned>(byte)]; }
 }  // namespace
 
 struct JBLayoutReader::Record {
-  std::size_t depth = 0;
-  std::size_t start = 0;  // where the record's pairs start on the pair stack
+  // Only what every record reads is set here: a record is begun for every dictionary offered, and
+  // a whole one cleared costs more than the reading of a short one.
+  Record(std::size_t d, std::size_t first, const PredictedKey* predicted)
+      : depth(d), start(first), predictions(predicted) {}
+
+  std::size_t depth;
+  std::size_t start;  // where the record's pairs start on the pair stack
   // The keys found last at each position at this depth, when keys are predicted.
-  const PredictedKey* predictions = nullptr;
+  const PredictedKey* predictions;
   unsigned accepted = kAcceptValue | kAcceptEnd;
   // When the dictionary before at this depth had a table, this one is likely to have the same keys
   // in the same order: its pairs go straight into the document's memory (direct), as many as that
-  // one had, and move to the pair stack when a key is not one of the layout's or repeats.
+  // one had, and move to the pair stack when a key is not one of the layout's or repeats. The
+  // members from layoutKeys on are set by startRecord() when there is a layout.
   JBDictionary::Entry* direct = nullptr;
   std::size_t directCount = 0;
   std::size_t taken = 0;  // the direct pairs taken
   Layout* layout = nullptr;
-  const std::string* const* layoutKeys = nullptr;
-  // Whether a key came out of the layout's order, and then the places of the keys taken and the
-  // table of the pairs taken.
+  // Whether a key came out of the layout's order (then takenKeys holds the places of the keys
+  // taken and permutedSlots the table of the pairs taken), and whether a layout of another order
+  // took over after the first key.
   bool permuted = false;
-  std::uint64_t takenKeys = 0;
-  std::uint32_t* permutedSlots = nullptr;
-  // Whether a layout of another order took over after the first key.
   bool switched = false;
+  const std::string* const* layoutKeys;
+  std::uint64_t takenKeys;
+  std::uint32_t* permutedSlots;
   // Where the arena stood before the direct pairs' memory, for giving it back when an equal
   // dictionary was made before.
-  JBArena::Mark beforePairs{};
+  JBArena::Mark beforePairs;
 
   // The position of the next key in the record.
   std::size_t position(const std::vector<JBDictionary::Pair>& pairs) const {
@@ -59,10 +63,7 @@ struct JBLayoutReader::Record {
 };
 
 JBLayoutReader::Outcome JBLayoutReader::read(std::size_t depth, platform::Value& out, JBDictionaryPlace& at) {
-  Record r;
-  r.depth = depth;
-  r.start = pairs_.size();
-  r.predictions = predictedRow(depth);
+  Record r(depth, pairs_.size(), predictedRow(depth));
   // The layout is chosen by the first key's text.
   if (tokens_.nextByte() < 0) return Outcome::HandedBack;
   startRecord(r);
@@ -111,15 +112,17 @@ JBLayoutReader::Outcome JBLayoutReader::takePairsLikeBefore(Record& r, JBDiction
       JBLayouts::learnLead(p, from, tokens_.here(), tokens_.end());
       tokens_.pass(p.length + 3);
     }
-    if (!startsValue(tokens_.nextByte())) {
+    // The value's token is read as the grammar would; one that is no value's is the grammar's to
+    // judge.
+    if (!tokens_.nextToken()) return Outcome::Failed;
+    const Token t = tokens_.token();
+    if (!isValueToken(t)) {
       r.taken = taken;
       return handBack(r, at, Next::Value, p.key, p.keyHash);
     }
-    if (!tokens_.nextToken()) return Outcome::Failed;
     // The pair's value is made in its place: a container's is assigned, so it starts null.
     JBDictionary::Entry* const pair = r.direct + taken++;
     pair->key = p.key;
-    const Token t = tokens_.token();
     if (t == Token::ArrayBegin || t == Token::ObjectBegin) {
       if (!containers_.readContainer(t, *new (&pair->object) platform::Value())) return Outcome::Failed;
     } else if (!stores_.tokenValue(tokens_, pair->object)) {
@@ -161,8 +164,9 @@ inline JBLayoutReader::Outcome JBLayoutReader::readMembers(Record& r, platform::
     if (k == KeyRead::Failed) return Outcome::Failed;
     if (k == KeyRead::ColonMissing) return handBack(r, at, Next::Colon, key, keyHash);
     placeKey(r, key, place);
-    if (!startsValue(tokens_.nextByte())) return handBack(r, at, Next::Value, key, keyHash);
-    if (!tokens_.nextToken() || !readValue(r, key, keyHash)) return Outcome::Failed;
+    if (!tokens_.nextToken()) return Outcome::Failed;
+    if (!isValueToken(tokens_.token())) return handBack(r, at, Next::Value, key, keyHash);
+    if (!readValue(r, key, keyHash)) return Outcome::Failed;
     // A comma just after a value needs no look of its own.
     r.accepted = tokens_.passComma() ? kAcceptValue : kAcceptComma | kAcceptEnd;
   }

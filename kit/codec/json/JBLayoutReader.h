@@ -16,9 +16,9 @@
 namespace kavro {
 
 // Where the reading of a dictionary stands between the steps of its grammar: what comes next (a
-// member's key or the end, the ':' after a key, or the value after the ':'), what is accepted there
-// (jbdecode::kAccept...), and the key read when it stands after one. A dictionary starts with the
-// defaults.
+// member's key or the end, the ':' after a key, or the value after the ':', whose token is read and
+// is not a value's), what is accepted there (jbdecode::kAccept...), and the key read when it stands
+// after one. A dictionary starts with the defaults.
 struct JBDictionaryPlace {
   enum class Next : std::uint8_t { Member, Colon, Value };
   Next next = Next::Member;
@@ -42,9 +42,9 @@ class JBContainerReader {
 // the dictionaries before it at its depth, through the parser's token reader and stores, with the
 // results the general loop would give. It reads only what the grammar lets through (keys, each
 // followed by ':' and a value, separated by ',' up to '}'); at anything else it hands the record
-// back to the general loop where it stands, before the token that departs, with the pairs read so
-// far on the pair stack: every error is the grammar's own. The parser offers it every dictionary;
-// it declines where no layout is worth trying (or it is switched off). One thread.
+// back to the general loop where it stands, before the token that departs (after it, where a value
+// was due), with the pairs read so far on the pair stack: every error is the grammar's own. The parser offers
+// it every dictionary; it declines where no layout is worth trying (or it is switched off). One thread.
 class JBLayoutReader {
  public:
   enum class Outcome : std::uint8_t { Declined, Read, Failed, HandedBack };

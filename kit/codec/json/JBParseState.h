@@ -51,8 +51,8 @@ class JBParseState final : public JBContainerReader {
   // start.
   __attribute__((always_inline)) bool readMembers(std::size_t start, JBDictionaryPlace at,
                                                   platform::Value& out);
-  // A member after its key (at.key): the ':' unless it is read, then the value, its pair pushed.
-  __attribute__((always_inline)) bool readMemberRest(JBDictionaryPlace& at, bool colonRead);
+  // A member after its key (at.key): the ':', then the value, its pair pushed.
+  __attribute__((always_inline)) bool readMemberRest(JBDictionaryPlace& at);
   __attribute__((noinline)) bool readHandedBackMember(JBDictionaryPlace& at);
   // One level deeper, unless that is too deep (recorded).
   bool enterContainer() {

@@ -86,14 +86,6 @@ constexpr std::array<Token, 256> makeFirstByteTokens() {
 }
 constexpr std::array<Token, 256> kFirstByteTokens = makeFirstByteTokens();
 
-// Whether a token starting with the byte is a value's.
-constexpr std::array<bool, 256> makeValueStarts() {
-  std::array<bool, 256> t{};
-  for (std::size_t c = 0; c < 256; ++c) t[c] = isValueToken(kFirstByteTokens[c]);
-  return t;
-}
-constexpr std::array<bool, 256> kValueStarts = makeValueStarts();
-
 // Four bytes of text as the word a load of them gives.
 constexpr std::uint32_t word4(const char* text) {
   std::uint32_t w = 0;

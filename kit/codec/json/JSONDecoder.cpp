@@ -108,7 +108,11 @@ bool JBParseState::parseDictionary(platform::Value& out) {
 }
 
 bool JBParseState::readHandedBackMember(JBDictionaryPlace& at) {
-  return readMemberRest(at, at.next == JBDictionaryPlace::Next::Value);
+  if (at.next == JBDictionaryPlace::Next::Value) {
+    tokens_.recordExpectation(at.accepted, "a value", "a '}'");
+    return false;
+  }
+  return readMemberRest(at);
 }
 
 // The dictionary grammar: members (a string key, ':' and a value) separated by ',' up to '}'.
@@ -124,7 +128,7 @@ inline bool JBParseState::readMembers(std::size_t start, JBDictionaryPlace at, p
         tokens_.recordError("Unexpected string.");
         return false;
       }
-      if (!stores_.documentKey(tokens_, at.key, at.keyHash) || !readMemberRest(at, false)) return false;
+      if (!stores_.documentKey(tokens_, at.key, at.keyHash) || !readMemberRest(at)) return false;
     } else if (token == Token::ObjectEnd) {
       if (!(at.accepted & kAcceptEnd)) {
         tokens_.recordError("Unexpected '}'.");
@@ -149,14 +153,11 @@ inline bool JBParseState::readMembers(std::size_t start, JBDictionaryPlace at, p
 }
 
 // The value's pair is pushed, and what may come after it is noted.
-__attribute__((always_inline)) inline bool JBParseState::readMemberRest(JBDictionaryPlace& at,
-                                                                        bool colonRead) {
-  if (!colonRead) {
-    if (!tokens_.nextToken()) return false;
-    if (tokens_.token() != Token::Separator) {
-      tokens_.recordError("Expected ':'.");
-      return false;
-    }
+__attribute__((always_inline)) inline bool JBParseState::readMemberRest(JBDictionaryPlace& at) {
+  if (!tokens_.nextToken()) return false;
+  if (tokens_.token() != Token::Separator) {
+    tokens_.recordError("Expected ':'.");
+    return false;
   }
   if (!tokens_.nextToken() || !isValueToken(tokens_.token())) {
     tokens_.recordExpectation(at.accepted, "a value", "a '}'");
