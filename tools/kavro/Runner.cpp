@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/api/ApiDataDict.h"
 #include "app/api/ApiJob.h"
 #include "app/home/ios_kavroAppDelegate.h"
 #include "app/jobquery/JobSearchParam.h"
@@ -1407,6 +1408,26 @@ std::string answerProblem(const Wait& wait, const std::string& what) {
 
 }  // namespace
 
+std::optional<Outcome> Runner::checkArea(const std::string& code) {
+  // Area codes are six digits: a province or city XX0000, listed at the top of the area dictionary,
+  // its districts XXYY00 under it.
+  const bool digits = code.size() == 6 && code.find_first_not_of("0123456789") == std::string::npos;
+  const std::string refused = "search: --area " + platform::quoted(code) +
+                              " is no area code of the area dictionary (six digits, as 020000)";
+  if (!digits) return usage(refused);
+  const std::string level = code.ends_with("0000") ? "" : code.substr(0, 2) + "0000";
+  auto wait = std::make_shared<Wait>();
+  auto loader = ApiDataDict::get_jobarea("jobarea", level, wait);
+  const bool settled = waitUntilIdle();
+  loader->stopLoading();
+  if (!settled && (interrupted_ || !wait->result)) return fail(waitFailure("search"));
+  if (auto problem = answerProblem(*wait, "area dictionary"); !problem.empty())
+    return fail("search: " + problem);
+  for (std::size_t i = 0; i < wait->result->count(); ++i)
+    if (wait->result->getItem(i)->getString("code") == code) return std::nullopt;
+  return usage(refused);
+}
+
 Outcome Runner::search(const std::vector<std::string>& args) {
   auto param = JobSearchParam::create();
   std::string keywords;
@@ -1424,6 +1445,7 @@ Outcome Runner::search(const std::vector<std::string>& args) {
       if (value.empty())
         return usage("search [KEYWORDS] [--area CODE] [--page N]: " + name + " needs a value");
       if (name == "--area") {
+        if (auto refused = checkArea(value)) return *refused;
         param->setJobarea(value);
         param->setText_jobarea(value);
       } else if (auto page = pageNumber(value)) {

@@ -177,6 +177,8 @@ class Runner {
   Outcome scroll(std::string_view args);
   Outcome snap(std::string_view path);
   Outcome search(const std::vector<std::string>& args);
+  // nullopt when the area dictionary holds the code; else the refusal (or why it could not be asked).
+  std::optional<Outcome> checkArea(const std::string& code);
   Outcome job(const std::vector<std::string>& args);
   Outcome expect(std::string_view args);
   Outcome expectRequest(std::string_view args, bool wanted);

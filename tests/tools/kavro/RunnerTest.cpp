@@ -1029,6 +1029,15 @@ TEST(KavroProgram, SmallHabitsOfScriptsCommandsAndFiles) {
   EXPECT_EQ(joined.status(), runner::ExitStatus::Done) << joined.output;
   EXPECT_NE(joined.output.find("search \"java\" in "), std::string::npos) << joined.output;
   EXPECT_EQ(joined.output, spaced.output);
+  // An area the dictionary does not hold is refused, not searched for nothing.
+  for (const std::string area : {"北京", "999999", "019900"}) {
+    ProgramRun unknown = kavro(home + "search java --area " + area);
+    EXPECT_EQ(unknown.status(), runner::ExitStatus::Usage) << area << ": " << unknown.output;
+    EXPECT_EQ(unknown.output, "kavro: usage: search: --area \"" + area +
+                                  "\" is no area code of the area dictionary (six digits, as 020000)\n");
+  }
+  ProgramRun district = kavro(home + "search java --area 010100");
+  EXPECT_EQ(district.status(), runner::ExitStatus::Done) << district.output;
 
   std::ofstream(dir.path() + "/open.txt") << "show\nif 职位搜索\nshow\n";
   ProgramRun open = kavro(home + "--script " + dir.path() + "/open.txt");
