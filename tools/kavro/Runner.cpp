@@ -854,6 +854,7 @@ Outcome Runner::runLines(std::istream& stream, std::string_view name, bool tour)
     // The output that took nothing more: what follows would be lost as well.
     if (!out_.good()) {
       err_ << "kavro: " << where() << "cannot write to " << options_.outputName << "\n";
+      outputFailureSaid_ = true;
       return Outcome::Failed;
     }
     if (!picture.empty()) pictures.back().written = true;

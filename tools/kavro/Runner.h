@@ -98,6 +98,8 @@ class Runner {
   std::ostream& errors() { return err_; }
   // Why the last command failed.
   const std::string& lastMessage() const { return message_; }
+  // A script stopped because its output took no more, and said so.
+  bool outputFailureSaid() const { return outputFailureSaid_; }
   // Lines from the stream; stops at the first command that fails (misused ones too), naming the
   // line: Failed then. name labels the messages. A file (a stream that can seek) is read whole
   // before its first line runs, and fails without running when it is empty, ends inside a line (as
@@ -220,6 +222,7 @@ class Runner {
   std::string stillOpen_;
   // The last wait gave up because of interrupt().
   bool interrupted_ = false;
+  bool outputFailureSaid_ = false;
   // Real seconds the last wait took.
   double waitedSeconds_ = 0;
 };

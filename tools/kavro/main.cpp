@@ -469,7 +469,7 @@ int main(int argc, char** argv) {
           },
           false);
     }
-    if (!written(stdout)) outcome = Outcome::Failed;
+    if (runner.outputFailureSaid() || !written(stdout)) outcome = Outcome::Failed;
   }
   if (endingSignalCame && !endingSignal) {
     // Come after the last wait looked: the run still stops as interrupted.
@@ -481,6 +481,8 @@ int main(int argc, char** argv) {
   }
   // Closed as after "quit", the process ends as the signal that asked it to would have ended it.
   if (endingSignal) {
+    // The tour's home goes first: the signal ends the process before any destructor would.
+    temporaryHome.reset();
     std::signal(endingSignal, SIG_DFL);
     std::raise(endingSignal);
   }
