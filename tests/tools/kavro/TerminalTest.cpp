@@ -505,8 +505,9 @@ TEST(TerminalTest, BetweenLinesTheTerminalIsAsFoundAndCtrlCStopsAScript) {
     ASSERT_TRUE(terminal.interruptUntil("wait: interrupted")) << terminal.screen();
     ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
     EXPECT_TRUE(terminal.keysGoToTheEditor());
+    const std::size_t from = terminal.mark();
     ASSERT_TRUE(terminal.type("expect 职位搜索")) << terminal.screen();
-    EXPECT_EQ(terminal.screen().find("kavro: ", terminal.mark() - 8), std::string::npos) << terminal.screen();
+    EXPECT_EQ(terminal.since(from).find("kavro: "), std::string::npos) << terminal.since(from);
     ASSERT_TRUE(terminal.press("quit\r"));
     ASSERT_NE(terminal.waitForExit(), -1);
   }
