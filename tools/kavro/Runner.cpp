@@ -1410,22 +1410,27 @@ std::string answerProblem(const Wait& wait, const std::string& what) {
 }  // namespace
 
 std::optional<Outcome> Runner::checkArea(const std::string& code) {
-  // Area codes are six digits: a province or city XX0000, listed at the top of the area dictionary,
-  // its districts XXYY00 under it.
+  // Area codes are six digits, listed by the area dictionary at the top level (provinces and cities,
+  // XX0000) or under the province or city they belong to (XX0000, XXYY00).
   const bool digits = code.size() == 6 && code.find_first_not_of("0123456789") == std::string::npos;
   const std::string refused = "search: --area " + platform::quoted(code) +
                               " is no area code of the area dictionary (six digits, as 020000)";
   if (!digits) return usage(refused);
-  const std::string level = code.ends_with("0000") ? "" : code.substr(0, 2) + "0000";
-  auto wait = std::make_shared<Wait>();
-  auto loader = ApiDataDict::get_jobarea("jobarea", level, wait);
-  const bool settled = waitUntilIdle();
-  loader->stopLoading();
-  if (!settled && (interrupted_ || !wait->result)) return fail(waitFailure("search"));
-  if (auto problem = answerProblem(*wait, "area dictionary"); !problem.empty())
-    return fail("search: " + problem);
-  for (std::size_t i = 0; i < wait->result->count(); ++i)
-    if (wait->result->getItem(i)->getString("code") == code) return std::nullopt;
+  std::vector<std::string> levels = {""};
+  for (const std::string& parent : {code.substr(0, 2) + "0000", code.substr(0, 4) + "00"})
+    if (parent != levels.back() && (parent != code || parent == code.substr(0, 2) + "0000"))
+      levels.push_back(parent);
+  for (const std::string& level : levels) {
+    auto wait = std::make_shared<Wait>();
+    auto loader = ApiDataDict::get_jobarea("jobarea", level, wait);
+    const bool settled = waitUntilIdle();
+    loader->stopLoading();
+    if (!settled && (interrupted_ || !wait->result)) return fail(waitFailure("search"));
+    if (auto problem = answerProblem(*wait, "area dictionary"); !problem.empty())
+      return fail("search: " + problem);
+    for (std::size_t i = 0; i < wait->result->count(); ++i)
+      if (wait->result->getItem(i)->getString("code") == code) return std::nullopt;
+  }
   return usage(refused);
 }
 
