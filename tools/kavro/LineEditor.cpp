@@ -266,7 +266,7 @@ bool LineEditor::read(std::string& line) {
       if (!last || line != last->line) {
         add_history(line.c_str());
         unsaved_.push_back(line);
-        if (unsaved_.size() > HistoryLines) unsaved_.erase(unsaved_.begin());
+        if (unsaved_.size() > std::size_t(HistoryLines)) unsaved_.erase(unsaved_.begin());
         saveHistory();
       }
     }
