@@ -146,7 +146,7 @@ int die(ExitStatus status, const std::string& message) {
 // Standard output took everything written to it; else that is said (on the error stream) and the
 // run fails: a full disk or a closed pipe must not pass for a run that did its work.
 bool written(std::FILE* out) {
-  errno = 0;
+  // The reason is the failed write's: a long text failed inside its printing, before the flush.
   if (std::fflush(out) == 0 && !std::ferror(out)) return true;
   const int error = errno;
   std::fprintf(stderr, "kavro: cannot write to standard output%s%s\n", error ? ": " : "",
