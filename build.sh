@@ -39,14 +39,25 @@ if [ "${KAVRO_BUILD_LOCKED:-}" != "$dir" ]; then
 fi
 
 if [ "$quiet" = 1 ]; then
+  # The quiet build's own files go with it however it ends: a signal ends it through its exit.
+  log=""
+  trap 'if [ -n "$log" ]; then rm -f "$log" "$log.said"; fi' EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  trap 'exit 129' HUP
   # A configured tree rebuilds itself (ninja re-runs cmake when a CMakeLists.txt changed). A word
   # once something compiles or links; the files copied beside the binary on every build are none.
   if [ -f "$dir/build.ninja" ] && command -v ninja >/dev/null; then
     log=$(mktemp)
-    trap 'rm -f "$log"' EXIT
     said="$log.said"
-    if ninja -C "$dir" 2>&1 | tee "$log" |
-      awk -v said="$said" '/Building|Linking|Re-running CMake/ && !done { print "building '"$dir"' ..." > "/dev/stderr"; done = 1; printf "" > said }'; then
+    # The build's own status decides, not the filter's: with standard output closed the filter
+    # (which writes nothing there) must not pass for a failed build.
+    set +e +o pipefail
+    ninja -C "$dir" 2>&1 | tee "$log" |
+      awk -v said="$said" '/Building|Linking|Re-running CMake/ && !done { print "building '"$dir"' ..." > "/dev/stderr"; done = 1; printf "" > said }' >/dev/null
+    built=${PIPESTATUS[0]}
+    set -e -o pipefail
+    if [ "$built" = 0 ]; then
       rm -f "$said"
       exit 0
     fi
@@ -61,7 +72,6 @@ if [ "$quiet" = 1 ]; then
   fi
   echo "building $dir for the first time (several minutes) ..." >&2
   log=$(mktemp)
-  trap 'rm -f "$log"' EXIT
   if ! "$0" >"$log" 2>&1; then
     cat "$log" >&2
     exit 1

@@ -22,9 +22,30 @@ else()
 endif()
 
 # Two builds of a tree may still meet (a plain cmake --build beside ./build.sh): their temporary
-# names differ.
+# names differ. A name holds the process that writes it: a copy killed before its rename leaves a
+# file that a later copy finds and removes, once that process is gone.
+execute_process(COMMAND sh -c "echo $PPID" OUTPUT_VARIABLE writer OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT writer MATCHES "^[0-9]+$")
+  set(writer 0)
+endif()
 string(TIMESTAMP now "%s%f" UTC)
-string(RANDOM LENGTH 10 RANDOM_SEED "${now}" tag)
+string(RANDOM LENGTH 10 RANDOM_SEED "${now}" random)
+set(tag "${writer}-${random}")
+if(IS_DIRECTORY "${TO}")
+  file(GLOB_RECURSE leftovers LIST_DIRECTORIES false "${TO}/*.new-*")
+else()
+  file(GLOB leftovers LIST_DIRECTORIES false "${TO}.new-*")
+endif()
+foreach(leftover IN LISTS leftovers)
+  if(leftover MATCHES "\\.new-([0-9]+)-[A-Za-z0-9]+$")
+    if(NOT EXISTS "/proc/${CMAKE_MATCH_1}")
+      file(REMOVE "${leftover}")
+    endif()
+  elseif(leftover MATCHES "\\.new-[A-Za-z0-9]+$")
+    # Named before names held their writer.
+    file(REMOVE "${leftover}")
+  endif()
+endforeach()
 foreach(source target IN ZIP_LISTS sources targets)
   if(EXISTS "${target}" AND NOT IS_DIRECTORY "${target}")
     file(SIZE "${source}" source_size)

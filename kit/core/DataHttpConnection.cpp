@@ -1,5 +1,7 @@
 #include "kit/core/DataHttpConnection.h"
 
+#include <vector>
+
 #include "kit/core/AppUtil.h"
 #include "kit/core/DeviceUUID.h"
 #include "kit/core/StringMisc.h"
@@ -149,9 +151,36 @@ DataHttpConnection::DataHttpConnection(std::string_view url,
 
 DataHttpConnection::~DataHttpConnection() { stopLoading(); }
 
+namespace {
+// The connections started and maybe not finished (main thread only).
+std::vector<std::weak_ptr<DataHttpConnection>>& startedConnections() {
+  static std::vector<std::weak_ptr<DataHttpConnection>> started;
+  return started;
+}
+}  // namespace
+
+void DataHttpConnection::cancelOpenConnections() {
+  std::vector<std::weak_ptr<DataHttpConnection>> started;
+  started.swap(startedConnections());
+  for (const auto& weak : started) {
+    auto connection = weak.lock();
+    if (!connection || connection->finished_) continue;
+    if (connection->refusal_) connection->refusal_->invalidate();
+    if (connection->connection_) connection->connection_->cancel();
+    const platform::Error error = platform::makeURLError(platform::URLErrorCancelled, "cancelled");
+    connection->report(&error);
+  }
+}
+
 void DataHttpConnection::start(std::optional<platform::Data> postData, const std::string& userAgent) {
   AppUtil::showNetworkIndicator();
   indicatorRaised_ = true;
+  auto& started = startedConnections();
+  std::erase_if(started, [](const std::weak_ptr<DataHttpConnection>& weak) {
+    auto connection = weak.lock();
+    return !connection || connection->finished_;
+  });
+  started.push_back(weak_from_this());
 
   auto url = buildFullURL(requestURL_);
   if (!url) {

@@ -69,6 +69,9 @@ class DataHttpConnection : public std::enable_shared_from_this<DataHttpConnectio
 
   // Forgets the delegate, cancels the transfer and finishes without a callback.
   void stopLoading();
+  // Every connection still on its way fails as cancelled (URLErrorCancelled), its delegate told as
+  // of any failure: what a person sees of a request given up (the runner's Ctrl-C).
+  static void cancelOpenConnections();
 
   // The text the caller gave: a relative path or an absolute URL.
   const std::string& requestURL() const { return requestURL_; }

@@ -2,6 +2,7 @@
 
 #include <editline/readline.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -181,6 +182,17 @@ bool holdsWholeHistory(const std::string& path) {
 // home, whatever the permissions of the file it replaces. Written beside it and renamed over it, a
 // save is never found half done.
 void LineEditor::saveHistory() {
+  // Sessions on one home take turns at the file (a lock on its folder, which the renames leave in
+  // place): each reads what the others saved and adds its own lines to it.
+  const std::string folder = historyFile_.substr(0, historyFile_.find_last_of('/') + 1);
+  const int turn = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (turn >= 0) ::flock(turn, LOCK_EX);
+  clear_history();
+  loadHistory();
+  for (const std::string& line : unsaved_) {
+    HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
+    if (!last || line != last->line) add_history(line.c_str());
+  }
   std::string temporary = historyFile_ + ".XXXXXX";
   int fd = ::mkstemp(temporary.data());
   bool saved = fd >= 0;
@@ -199,6 +211,10 @@ void LineEditor::saveHistory() {
     if (!saved) ::unlink(temporary.c_str());
     errno = error;
   }
+  const int error = errno;
+  if (turn >= 0) ::close(turn);
+  errno = error;
+  if (saved) unsaved_.clear();
   if (!saved && !saveFailed_) {
     saveFailed_ = true;
     std::fprintf(stderr, "kavro: cannot keep the history in %s: %s\n", historyFile_.c_str(),
@@ -249,6 +265,8 @@ bool LineEditor::read(std::string& line) {
       HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
       if (!last || line != last->line) {
         add_history(line.c_str());
+        unsaved_.push_back(line);
+        if (unsaved_.size() > std::size_t(HistoryLines)) unsaved_.erase(unsaved_.begin());
         saveHistory();
       }
     }

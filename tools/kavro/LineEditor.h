@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kavro::runner {
 
@@ -36,13 +37,15 @@ class LineEditor {
 
  private:
   void loadHistory();
-  // The history file replaced whole by the history in memory; a failure is said once.
+  // The lines entered and not yet in the file go into it: read again first, so that another session
+  // on the same file keeps its lines too. A failure is said once; the lines wait for the next save.
   void saveHistory();
 
   std::string prompt_;
   std::string historyFile_;
   std::function<bool(const std::string&)> keep_;
   bool saveFailed_ = false;
+  std::vector<std::string> unsaved_;
   // The terminal's mode before the editor changed it.
   termios mode_{};
   bool haveMode_ = false;

@@ -252,7 +252,7 @@ bool EngineRuns() {
   return global && global->engine && global->engine->IsStarted();
 }
 
-std::string MapHost() { return platform::Environment::mapHostUrl(); }
+std::string MapHost() { return withoutUserInfo(platform::Environment::mapHostUrl()); }
 
 // The SDK map views a person sees, the topmost window's first, the largest first within one.
 std::shared_ptr<mapsdk::GMKMapView> MapOnScreen() {

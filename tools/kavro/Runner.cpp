@@ -14,11 +14,13 @@
 #include <set>
 #include <sstream>
 
+#include "app/api/ApiDataDict.h"
 #include "app/api/ApiJob.h"
 #include "app/home/ios_kavroAppDelegate.h"
 #include "app/jobquery/JobSearchParam.h"
 #include "demo/ApiFixtureServer.h"
 #include "kit/core/AppUtil.h"
+#include "kit/core/DataHttpConnection.h"
 #include "kit/core/DataLoadAndParser.h"
 #include "kit/ui/AppControllers.h"
 #include "platform/foundation/Clock.h"
@@ -31,6 +33,8 @@
 #include "platform/location/LocationManager.h"
 #include "platform/runtime/ClassRef.h"
 #include "platform/system/PushRegistration.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Control.h"
@@ -379,6 +383,16 @@ class Wait : public DataLoadAndParserDelegate {
 
 }  // namespace
 
+std::string withoutUserInfo(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return std::string(url);
+  const std::size_t host = scheme + 3;
+  const std::size_t end = std::min(url.find_first_of("/?#", host), url.size());
+  const std::size_t at = url.substr(host, end - host).rfind('@');
+  if (at == std::string_view::npos) return std::string(url);
+  return std::string(url.substr(0, host)) + std::string(url.substr(host + at + 1));
+}
+
 void Runner::giveToUser(const std::string& path) const {
   ::chmod(path.c_str(), static_cast<mode_t>(options_.pictureMode & 0666));
 }
@@ -435,12 +449,17 @@ namespace {
 double patience = 60;
 // Set by a signal handler: the waits of the command under way give up.
 std::atomic<bool> interruptFlag{false};
+// Set with it, and kept across commands: a script stops at the next line.
+std::atomic<bool> stopFlag{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 }  // namespace
 
 bool Runner::interruptRequested() { return interruptFlag.load(std::memory_order_relaxed); }
 
-void Runner::interrupt() { interruptFlag.store(true, std::memory_order_relaxed); }
+void Runner::interrupt() {
+  interruptFlag.store(true, std::memory_order_relaxed);
+  stopFlag.store(true, std::memory_order_relaxed);
+}
 
 namespace {
 
@@ -463,12 +482,6 @@ double Runner::requestPatience() { return patience; }
 
 void Runner::setRequestPatience(double seconds) { patience = seconds; }
 
-std::string Runner::patienceText() {
-  std::ostringstream text;
-  text << patience << " s";
-  return text.str();
-}
-
 std::vector<Runner::OpenRequestCheck>& Runner::OpenRequestChecks() {
   static std::vector<OpenRequestCheck> checks;
   return checks;
@@ -479,7 +492,7 @@ void Runner::addOpenRequestCheck(OpenRequestCheck check) { OpenRequestChecks().p
 std::string Runner::openRequests() {
   std::string open;
   if (AppUtil::isNetworkIndicatorVisible())
-    open = "requests to the API host at " + platform::Environment::apiHostUrl();
+    open = "requests to the API host at " + withoutUserInfo(platform::Environment::apiHostUrl());
   for (const OpenRequestCheck& check : OpenRequestChecks()) {
     std::string more = check();
     if (!more.empty()) open += (open.empty() ? "" : "; ") + more;
@@ -521,6 +534,9 @@ bool Runner::waitUntilIdle(double extraSeconds) {
   waitedSeconds_ = 0;
   const bool settled = settle(extraSeconds, begun);
   waitedSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  // What the interrupt stopped waiting for is given up, as a person leaving the wait would: the
+  // application hears its requests fail as cancelled, and the next command does not wait for them.
+  if (interrupted_ && AppUtil::isNetworkIndicatorVisible()) DataHttpConnection::cancelOpenConnections();
   return settled;
 }
 
@@ -587,6 +603,8 @@ Outcome Runner::afterAction(bool done, std::string_view what) {
 }
 
 Outcome Runner::execute(std::string_view line) {
+  // A Ctrl-C before the command began was meant for the line being typed.
+  interruptFlag.store(false, std::memory_order_relaxed);
   Outcome o = run(line);
   if (o != Outcome::Done)
     err_ << "kavro: " << (o == Outcome::Usage ? "usage: " : "") << escaped(cut(message_)) << "\n";
@@ -595,13 +613,12 @@ Outcome Runner::execute(std::string_view line) {
 
 Outcome Runner::run(std::string_view line) {
   message_.clear();
-  // A Ctrl-C before the command began was meant for the line being typed.
-  interruptFlag.store(false, std::memory_order_relaxed);
   line = withoutComment(line);
   auto [command, rest] = split(line);
   // "quit" ends a session or a script where those read it; given alone, there is nothing to end.
-  if (command.empty() || (command == "quit" && rest.empty())) return Outcome::Done;
-  if (command == "show") return show();
+  if (command.empty()) return Outcome::Done;
+  if (command == "quit") return rest.empty() ? Outcome::Done : usage("quit (it takes no words)");
+  if (command == "show") return rest.empty() ? show() : usage("show (it takes no words)");
   if (command == "tap") return rest.empty() ? usage("tap #ID | @X,Y | TEXT") : tap(unquote(rest));
   if (command == "type") return rest.empty() ? usage("type TEXT") : type(unquote(rest));
   if (command == "return") return afterAction(platform::UIDriver::pressReturn(), "return");
@@ -678,11 +695,26 @@ std::optional<Outcome> Runner::readScriptFile(std::istream& in, std::string_view
   const std::streamoff got = in.gcount();
   const bool more = in.peek() != std::char_traits<char>::eof();
   in.clear();
+  // A device that seeks but tells no size (/dev/zero) is read as a stream is.
+  if (length == 0 && more && buffer->pubseekpos(start, std::ios::in) == start) return std::nullopt;
   const std::streampos after = buffer->pubseekoff(0, std::ios::end, std::ios::in);
-  // Written while we read it (a build copying it in place): what we have may be any part of it.
-  if (got != length || more || after != size) {
-    err_ << "kavro: " << name << ": the file changed while it was read (" << length << " bytes, then "
-         << (more ? std::streamoff(after - start) : got) << "); run it again once it is written\n";
+  // Written while we read it (a build copying it in place): what we have may be any part of it. A
+  // rewrite of the same length shows only in the content: it is read a second time, and must read
+  // the same.
+  bool same = got == length && !more && after == size;
+  if (same && buffer->pubseekpos(start, std::ios::in) == start) {
+    std::string again(static_cast<std::size_t>(length), '\0');
+    in.read(again.data(), length);
+    same = in.gcount() == length && again == text;
+    in.clear();
+  }
+  if (!same) {
+    if (got != length || more || after != size)
+      err_ << "kavro: " << name << ": the file changed while it was read (" << length << " bytes, then "
+           << (more ? std::streamoff(after - start) : got) << "); run it again once it is written\n";
+    else
+      err_ << "kavro: " << name << ": the file changed while it was read (its content, at the same length of "
+           << length << " bytes); run it again once it is written\n";
     return Outcome::Failed;
   }
   if (blank(text)) {
@@ -711,6 +743,9 @@ Outcome Runner::runLines(std::istream& stream, std::string_view name, bool tour)
   if (file && *file != Outcome::Done) return *file;
   std::istringstream text(whole);
   std::istream& in = file ? static_cast<std::istream&>(text) : stream;
+  // A script's own signals count from its start; one during a line stops it at that line.
+  interruptFlag.store(false, std::memory_order_relaxed);
+  stopFlag.store(false, std::memory_order_relaxed);
 
   std::string line;
   int number = 0;
@@ -728,10 +763,28 @@ Outcome Runner::runLines(std::istream& stream, std::string_view name, bool tour)
   std::vector<Picture> pictures;
   std::string skippedBecause;  // the "if" that skips the lines now
   int quitAt = 0;              // the tour's "quit": the lines after it are only looked at
-  while (std::getline(in, line)) {
+  // A line of a stream is held to the limit of a whole file; a NUL byte is no text (/dev/zero).
+  auto nextLine = [&in, &line] {
+    line.clear();
+    for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+      if (c == '\n') return true;
+      line += static_cast<char>(c);
+      if (c == 0 || line.size() > std::size_t(ScriptLimit)) return true;
+    }
+    return !line.empty();
+  };
+  while (nextLine()) {
     ++number;
     // An editor's byte-order mark before the first command is not part of it.
     if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    if (line.find('\0') != std::string::npos || line.size() > std::size_t(ScriptLimit)) {
+      err_ << "kavro: " << name << ":" << number
+           << (line.size() > std::size_t(ScriptLimit)
+                   ? ": the line is longer than " + std::to_string(ScriptLimit >> 20) + " MiB"
+                   : std::string(": the line holds a NUL byte: the script is no text"))
+           << "\n";
+      return Outcome::Failed;
+    }
     anything = anything || !blank(line);
     auto [command, rest] = split(withoutComment(line));
     if (command.empty() || command.front() == '#') continue;
@@ -785,11 +838,23 @@ Outcome Runner::runLines(std::istream& stream, std::string_view name, bool tour)
       continue;
     }
     if (skipping > 0) continue;
+    // A signal between two commands, or during one that was waiting for nothing, stops the script.
+    if (stopFlag.load(std::memory_order_relaxed)) {
+      err_ << "kavro: " << where() << "interrupted before this line\n";
+      return Outcome::Failed;
+    }
     out_ << "> " << escaped(cut(trim(line))) << "\n" << std::flush;
     Outcome o = run(line);
+    out_ << std::flush;
     if (o != Outcome::Done) {
       err_ << "kavro: " << where() << (o == Outcome::Usage ? "usage: " : "") << escaped(cut(message_))
            << "\n";
+      return Outcome::Failed;
+    }
+    // The output that took nothing more: what follows would be lost as well.
+    if (!out_.good()) {
+      err_ << "kavro: " << where() << "cannot write to " << options_.outputName << "\n";
+      outputFailureSaid_ = true;
       return Outcome::Failed;
     }
     if (!picture.empty()) pictures.back().written = true;
@@ -961,6 +1026,33 @@ std::shared_ptr<platform::View> Runner::target(std::string_view argument, std::s
 
 namespace {
 
+// Why the finger found no point of a view: the platform names a modal alert or action sheet by the
+// window it stands in, a person by the alert itself.
+std::string touchFailure() {
+  std::string why = platform::UIDriver::lastError();
+  constexpr std::string_view window = " is covered by Window";
+  if (!why.ends_with(window)) return why;
+  const auto& windows = platform::Application::sharedApplication().windows();
+  for (auto w = windows.rbegin(); w != windows.rend(); ++w) {
+    if (!shown(**w)) continue;
+    std::vector<std::shared_ptr<platform::View>> inside;
+    collect(*w, inside);
+    for (const auto& v : inside) {
+      std::string title;
+      if (auto* alert = dynamic_cast<platform::AlertView*>(v.get()))
+        title = alert->title().empty() ? alert->message() : alert->title();
+      else if (auto* sheet = dynamic_cast<platform::ActionSheet*>(v.get()))
+        title = sheet->title();
+      else
+        continue;
+      why.resize(why.size() - std::string_view("Window").size());
+      return why + v->className() + (title.empty() ? "" : " " + platform::quoted(title));
+    }
+    break;
+  }
+  return why;
+}
+
 // The platform's views that do nothing with a tap of their own; a class of the application may.
 bool isInert(const platform::View& v) {
   static const std::set<std::string, std::less<>> inert = {
@@ -1013,13 +1105,26 @@ Outcome Runner::tap(std::string_view target) {
   // The finger goes where the view shows, not onto a control over it (a row's check box over the
   // start of a short title).
   auto point = platform::UIDriver::touchPoint(*v);
-  if (!point)
-    return fail("tap " + platform::quoted(unquote(target)) + ": " + platform::UIDriver::lastError());
+  if (!point) return fail("tap " + platform::quoted(unquote(target)) + ": " + touchFailure());
   if (auto hit = hitAt(*point)) {
     if (std::string why = whyTapDoesNothing(hit); !why.empty())
       return fail("tap " + platform::quoted(unquote(target)) + ": " + why);
   }
-  return afterAction(platform::UIDriver::tapAt(*point), "tap");
+  // A text names the view that shows it whole, else one whose text holds it: which one was tapped
+  // is said then, as the part may stand in several texts.
+  const std::string wanted = unquote(target);
+  std::string whole;
+  if (!wanted.starts_with('#') && v->displayedText() != wanted && v->accessibilityLabel() != wanted) {
+    if (v->displayedText().find(wanted) != std::string::npos)
+      whole = v->displayedText();
+    else if (v->accessibilityLabel().find(wanted) != std::string::npos)
+      whole = v->accessibilityLabel();
+  }
+  const Outcome tapped = afterAction(platform::UIDriver::tapAt(*point), "tap");
+  if (!whole.empty() && tapped == Outcome::Done)
+    out_ << "tap: " << escaped(cut(platform::quoted(wanted))) << " is part of "
+         << escaped(cut(platform::quoted(whole))) << ", which it tapped\n";
+  return tapped;
 }
 
 Outcome Runner::back() {
@@ -1056,7 +1161,7 @@ Outcome Runner::swipe(std::string_view args) {
     if (!v) return fail("swipe: nothing on screen");
   }
   // The finger goes down on it, not on what covers it.
-  if (!platform::UIDriver::touchPoint(*v)) return fail("swipe: " + platform::UIDriver::lastError());
+  if (!platform::UIDriver::touchPoint(*v)) return fail("swipe: " + touchFailure());
   bool sideways = *dir == platform::SwipeDirection::Left || *dir == platform::SwipeDirection::Right;
   if (auto pager = sideways ? sidewaysScrollView(v) : nullptr) {
     // A finger swiping left brings the next page in: one page width further.
@@ -1090,7 +1195,7 @@ Outcome Runner::scroll(std::string_view args) {
     if (!sv) return fail("scroll: " + nothingNamed("a scroll view"));
     at = sv;
   }
-  if (!platform::UIDriver::touchPoint(*at)) return fail("scroll: " + platform::UIDriver::lastError());
+  if (!platform::UIDriver::touchPoint(*at)) return fail("scroll: " + touchFailure());
   return afterAction(platform::UIDriver::scrollBy(*sv, {0, *dy}), "scroll");
 }
 
@@ -1100,8 +1205,13 @@ Outcome Runner::snap(std::string_view path) {
   auto image = platform::Snapshot::imageOfScreen();
   platform::Error error;
   if (!image) return fail("snap: the screen could not be drawn");
-  if (!platform::Snapshot::writePNG(*image, file.string(), &error))
-    return fail("snap: cannot write " + file.string() + ": " + error.localizedDescription);
+  if (!platform::Snapshot::writePNG(*image, file.string(), &error)) {
+    // The reason alone: the file's own words already name it.
+    std::string reason = error.localizedDescription;
+    const std::string named = "\"" + file.string() + "\": ";
+    if (auto at = reason.find(named); at != std::string::npos) reason.erase(0, at + named.size());
+    return fail("snap: cannot write " + file.string() + ": " + reason);
+  }
   giveToUser(file.string());
   out_ << "wrote " << file.string() << "\n";
   return Outcome::Done;
@@ -1151,7 +1261,7 @@ Outcome Runner::expect(std::string_view args) {
       // Enabled, but what covers it takes the finger.
       std::string covered;
       if (why.empty() && !platform::UIDriver::touchPoint(*v)) {
-        covered = platform::UIDriver::lastError();
+        covered = touchFailure();
         if (auto at = covered.find(" is covered by "); at != std::string::npos) covered.erase(0, at + 1);
       }
       if (first == "enabled" && !(why + covered).empty())
@@ -1299,6 +1409,31 @@ std::string answerProblem(const Wait& wait, const std::string& what) {
 
 }  // namespace
 
+std::optional<Outcome> Runner::checkArea(const std::string& code) {
+  // Area codes are six digits, listed by the area dictionary at the top level (provinces and cities,
+  // XX0000) or under the province or city they belong to (XX0000, XXYY00).
+  const bool digits = code.size() == 6 && code.find_first_not_of("0123456789") == std::string::npos;
+  const std::string refused = "search: --area " + platform::quoted(code) +
+                              " is no area code of the area dictionary (six digits, as 020000)";
+  if (!digits) return usage(refused);
+  std::vector<std::string> levels = {""};
+  for (const std::string& parent : {code.substr(0, 2) + "0000", code.substr(0, 4) + "00"})
+    if (parent != levels.back() && (parent != code || parent == code.substr(0, 2) + "0000"))
+      levels.push_back(parent);
+  for (const std::string& level : levels) {
+    auto wait = std::make_shared<Wait>();
+    auto loader = ApiDataDict::get_jobarea("jobarea", level, wait);
+    const bool settled = waitUntilIdle();
+    loader->stopLoading();
+    if (!settled && (interrupted_ || !wait->result)) return fail(waitFailure("search"));
+    if (auto problem = answerProblem(*wait, "area dictionary"); !problem.empty())
+      return fail("search: " + problem);
+    for (std::size_t i = 0; i < wait->result->count(); ++i)
+      if (wait->result->getItem(i)->getString("code") == code) return std::nullopt;
+  }
+  return usage(refused);
+}
+
 Outcome Runner::search(const std::vector<std::string>& args) {
   auto param = JobSearchParam::create();
   std::string keywords;
@@ -1316,6 +1451,7 @@ Outcome Runner::search(const std::vector<std::string>& args) {
       if (value.empty())
         return usage("search [KEYWORDS] [--area CODE] [--page N]: " + name + " needs a value");
       if (name == "--area") {
+        if (auto refused = checkArea(value)) return *refused;
         param->setJobarea(value);
         param->setText_jobarea(value);
       } else if (auto page = pageNumber(value)) {
@@ -1333,11 +1469,11 @@ Outcome Runner::search(const std::vector<std::string>& args) {
   auto loader = ApiJob::search_job_list(*param, wait);
   const bool settled = waitUntilIdle();
   loader->stopLoading();
-  if (!settled && !wait->result) return fail(waitFailure("search"));
+  if (!settled && (interrupted_ || !wait->result)) return fail(waitFailure("search"));
   if (auto problem = answerProblem(*wait, "search"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
   out_ << "search \"" << keywords << "\" in " << param->getText_jobarea() << ": " << r.maxCount()
-       << " jobs, page " << param->pageAt() << "\n";
+       << (r.maxCount() == 1 ? " job" : " jobs") << ", page " << param->pageAt() << "\n";
   for (std::size_t i = 0; i < r.count(); ++i) {
     auto row = r.getItem(i);
     out_ << "  " << i + 1 << ". " << row->getString("jobname") << " | " << row->getString("coname") << " | "
@@ -1353,7 +1489,7 @@ Outcome Runner::job(const std::vector<std::string>& args) {
   auto loader = ApiJob::get_job_info(args[0], wait);
   const bool settled = waitUntilIdle();
   loader->stopLoading();
-  if (!settled && !wait->result) return fail(waitFailure("job"));
+  if (!settled && (interrupted_ || !wait->result)) return fail(waitFailure("job"));
   if (auto problem = answerProblem(*wait, "job"); !problem.empty()) return fail(problem);
   const auto& r = *wait->result;
   out_ << "job " << args[0] << "\n";

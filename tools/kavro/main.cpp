@@ -65,7 +65,8 @@ void usage(std::FILE* to) {
       "commands:\n"
       "  show                       the screen as an indented tree (#ID class frame <controller> texts)\n"
       "  tap #ID | @X,Y | TEXT      tap a view by id, a point on screen, or its text, label, class or\n"
-      "                             picture name\n"
+      "                             picture name; a TEXT shown by no view whole taps one whose text\n"
+      "                             holds it, and says which text that was\n"
       "  type TEXT                  type into the focused field\n"
       "  clear                      empty the focused field\n"
       "  return                     the keyboard's return key\n"
@@ -112,6 +113,10 @@ void usage(std::FILE* to) {
       "\n"
       "A script holds one command a line; '#' starts a comment; \"if TARGET\" ... \"end\" runs its\n"
       "lines only when TARGET is on screen. A script stops at the first failed command (exit 1).\n"
+      "Standard input that is no terminal is a script too. A script file (at most 4 MiB) is read\n"
+      "whole first: empty, cut inside a line or changed while read, it runs nothing (exit 1).\n"
+      "Output the disk will not take fails the run (exit 1). Ctrl-C fails the command under way as\n"
+      "interrupted and stops a script; SIGTERM and SIGHUP do too, then end the process as they do.\n"
       "On a terminal, lines can be edited and earlier ones recalled (history in the home folder).\n"
       "\n"
       "environment:\n"
@@ -136,6 +141,17 @@ std::string exeDir() {
 int die(ExitStatus status, const std::string& message) {
   std::fprintf(stderr, "kavro: %s\n", message.c_str());
   return static_cast<int>(status);
+}
+
+// Standard output took everything written to it; else that is said (on the error stream) and the
+// run fails: a full disk or a closed pipe must not pass for a run that did its work.
+bool written(std::FILE* out) {
+  // The reason is the failed write's: a long text failed inside its printing, before the flush.
+  if (std::fflush(out) == 0 && !std::ferror(out)) return true;
+  const int error = errno;
+  std::fprintf(stderr, "kavro: cannot write to standard output%s%s\n", error ? ": " : "",
+               error ? std::strerror(error) : "");
+  return false;
 }
 
 // An http or https URL with a host.
@@ -195,6 +211,41 @@ std::string scriptProblem(const std::string& path) {
   return "";
 }
 
+// The resources folder the application reads its texts and pictures from, or why it cannot be one:
+// without it the screens would come up blank.
+std::string resourcesProblem() {
+  const std::string root = platform::Environment::resourceRoot();
+  const char* set = std::getenv("KAVRO_RESOURCES");
+  const std::string named = set && *set ? "$KAVRO_RESOURCES (" + root + ")" : "the resources folder " + root;
+  std::error_code ec;
+  const auto status = fs::status(root, ec);
+  if (!fs::exists(status)) return named + " is not there";
+  if (!fs::is_directory(status)) return named + " is not a folder";
+  if (fs::is_empty(root, ec) || ec)
+    return named + " is empty" + (ec ? " or unreadable: " + ec.message() : "");
+  return "";
+}
+
+// The signal that asked the run to end (SIGINT, SIGTERM or SIGHUP), 0 while none came. The command
+// under way gives up its waits and fails as interrupted, a script stops there, and the run closes
+// as after "quit" (its temporary home removed); a termination or hang-up then ends the process as
+// that signal ends it.
+volatile std::sig_atomic_t endingSignalCame = 0;
+
+extern "C" void takeEndingSignal(int signal) {
+  endingSignalCame = signal;
+  kavro::runner::Runner::interrupt();
+}
+
+// Taken from here on, until the line editor puts its own (and gives these back after it).
+void takeEndingSignals() {
+  struct sigaction take {};
+  take.sa_handler = takeEndingSignal;
+  sigemptyset(&take.sa_mask);
+  take.sa_flags = SA_RESTART;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &take, nullptr);
+}
+
 // A folder made for the run and removed with everything in it at the end.
 class TemporaryHome {
  public:
@@ -237,13 +288,18 @@ std::optional<Arguments> parse(int argc, char** argv, int& code) {
       commandOnly = true;
       continue;
     }
-    if (a == "--version") {
-      std::printf("kavro %s\n", kVersion);
-      return code = static_cast<int>(ExitStatus::Done), std::nullopt;
-    }
-    if (a == "--help" || a == "-h") {
-      usage(stdout);
-      return code = static_cast<int>(ExitStatus::Done), std::nullopt;
+    if (a == "--version" || a == "--help" || a == "-h") {
+      // Asked for a text, nothing else is done: a word beside it was meant for something.
+      if (argc > 2) {
+        const std::string other = i == 1 ? argv[2] : argv[1];
+        return code = die(ExitStatus::Usage, a + " stands alone, not with \"" + other + "\" (kavro --help)"),
+               std::nullopt;
+      }
+      if (a == "--version")
+        std::printf("kavro %s\n", kVersion);
+      else
+        usage(stdout);
+      return code = static_cast<int>(written(stdout) ? ExitStatus::Done : ExitStatus::Failed), std::nullopt;
     }
     std::string name = a, value;
     bool inlineValue = false;
@@ -325,17 +381,20 @@ int main(int argc, char** argv) {
     const char* env = std::getenv("KAVRO_API_URL");
     api = env ? env : "";
     if (!api.empty() && !isHostUrl(api))
-      return die(ExitStatus::Usage, "bad $KAVRO_API_URL \"" + api + "\": expected http://HOST[:PORT]");
+      return die(ExitStatus::Usage, "bad $KAVRO_API_URL \"" + kavro::runner::withoutUserInfo(api) +
+                                        "\": expected http://HOST[:PORT]");
   } else if (!isHostUrl(api)) {
-    return die(ExitStatus::Usage, "bad --api URL \"" + api + "\": expected http://HOST[:PORT]");
+    return die(ExitStatus::Usage,
+               "bad --api URL \"" + kavro::runner::withoutUserInfo(api) + "\": expected http://HOST[:PORT]");
   }
   if (const char* map = std::getenv("KAVRO_MAP_URL"); map && *map) {
     if (!isHostUrl(map))
-      return die(ExitStatus::Usage,
-                 std::string("bad $KAVRO_MAP_URL \"") + map + "\": expected http://HOST[:PORT]");
+      return die(ExitStatus::Usage, "bad $KAVRO_MAP_URL \"" + kavro::runner::withoutUserInfo(map) +
+                                        "\": expected http://HOST[:PORT]");
     // The map commands take their host from here.
     ::setenv("KAVRO_MAP_HOST", map, 1);
   }
+  if (auto problem = resourcesProblem(); !problem.empty()) return die(ExitStatus::Usage, problem);
   if (!args.script.empty() && !args.command.empty())
     return die(ExitStatus::Usage, "--script and a command do not go together");
   if (!args.script.empty() && args.script != "-") {
@@ -354,6 +413,7 @@ int main(int argc, char** argv) {
       return die(ExitStatus::Failed,
                  "cannot make the folder " + out + (ec ? ": " + ec.message() : ": a file is in the way"));
   }
+  takeEndingSignals();
   // The tour gives the same pictures every run: it starts on an empty home.
   std::optional<TemporaryHome> temporaryHome;
   if (args.home) {
@@ -382,7 +442,9 @@ int main(int argc, char** argv) {
       if (auto problem = scriptProblem(file); !problem.empty()) return die(ExitStatus::Failed, problem);
       std::ifstream in(file);
       outcome = runner.runTour(in, "tour.txt");
-    } else if (args.script == "-") {
+    } else if (args.script == "-" || (args.script.empty() && args.command.empty() && !isatty(0))) {
+      // Input that is no terminal is a script, whether named or not: a file redirected in is read
+      // whole and refused empty or cut, as with --script.
       outcome = runner.runScript(std::cin, "-");
     } else if (!args.script.empty()) {
       std::ifstream in(args.script);
@@ -399,12 +461,28 @@ int main(int argc, char** argv) {
       runner.interact([&](std::string& line) { return editor.read(line); }, true);
       endingSignal = editor.endingSignal();
     } else {
-      runner.interact(std::cin, false);
+      // Typed at a terminal whose answers go elsewhere: a line at a time, without editing.
+      runner.interact(
+          [](std::string& line) {
+            return endingSignalCame != SIGTERM && endingSignalCame != SIGHUP &&
+                   bool(std::getline(std::cin, line));
+          },
+          false);
     }
-    std::cout.flush();
+    if (runner.outputFailureSaid() || !written(stdout)) outcome = Outcome::Failed;
+  }
+  if (endingSignalCame && !endingSignal) {
+    // Come after the last wait looked: the run still stops as interrupted.
+    if (outcome == Outcome::Done && endingSignalCame == SIGINT) {
+      std::fprintf(stderr, "kavro: interrupted\n");
+      outcome = Outcome::Failed;
+    }
+    if (endingSignalCame != SIGINT) endingSignal = endingSignalCame;
   }
   // Closed as after "quit", the process ends as the signal that asked it to would have ended it.
   if (endingSignal) {
+    // The tour's home goes first: the signal ends the process before any destructor would.
+    temporaryHome.reset();
     std::signal(endingSignal, SIG_DFL);
     std::raise(endingSignal);
   }

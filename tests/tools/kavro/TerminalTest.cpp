@@ -290,6 +290,39 @@ TEST(TerminalTest, CtrlCDropsTheLineAndEveryWayOutKeepsTheHistory) {
 
 std::size_t linesOf(const std::string& history, const std::string& line);
 
+// Two sessions on one home at once, their lines typed in turn: the history keeps both sessions'
+// lines, in the order they were entered, whichever session ends last.
+TEST(TerminalTest, TwoSessionsOnOneHomeBothKeepTheirLines) {
+  kavro::test::TempDir home;
+  const std::string history = home.path() + "/kavro_history";
+  Terminal first(home.path(), "C.UTF-8");
+  Terminal second(home.path(), "C.UTF-8");
+  ASSERT_TRUE(first.started() && second.started());
+  ASSERT_TRUE(first.waitFor("kavro> ")) << first.screen();
+  ASSERT_TRUE(second.waitFor("kavro> ")) << second.screen();
+  for (int n = 1; n <= 3; ++n) {
+    ASSERT_TRUE(first.type("wait 0." + std::to_string(n))) << first.screen();
+    ASSERT_TRUE(second.type("wait 0.0" + std::to_string(n))) << second.screen();
+  }
+  // The up arrow in a session recalls its own line before, whatever the other saved since.
+  ASSERT_TRUE(first.press("\x1b[A\r"));
+  ASSERT_TRUE(first.waitFor("kavro> ")) << first.screen();
+  for (Terminal* session : {&second, &first}) {
+    ASSERT_TRUE(session->press("quit\r"));
+    const int status = session->waitForExit();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+  }
+  const std::string kept = historyText(history);
+  const auto at =
+      placesIn(kept, {"wait 0.1\n", "wait 0.01\n", "wait 0.2\n", "wait 0.02\n", "wait 0.3\n", "wait 0.03\n"});
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    EXPECT_NE(at[i], Missing) << i << ": " << kept;
+    if (i > 0) {
+      EXPECT_LT(at[i - 1], at[i]) << i << ": " << kept;
+    }
+  }
+}
+
 // A history file that is there already, written by something else and open to others: its lines
 // stay (and can be recalled) up to 4 KiB each, and from the first line typed the file is the user's
 // alone.
@@ -449,6 +482,46 @@ TEST(TerminalTest, EveryWayOutGivesTheTerminalBackAsItWasFound) {
     ASSERT_NE(status, -1) << terminal.screen();
     EXPECT_EQ(terminal.mode(), terminal.foundMode()) << terminal.screen();
   }
+}
+
+// While a command runs the terminal is in the mode it was found in (a key pressed then is the
+// terminal's, as under a shell); at the next prompt keys go to the editor again. A script run on a
+// terminal stops at Ctrl-C with the command it interrupted, as a failure (exit 1), not silently.
+TEST(TerminalTest, BetweenLinesTheTerminalIsAsFoundAndCtrlCStopsAScript) {
+  kavro::test::TempDir home;
+  {
+    Terminal terminal(home.path(), "C.UTF-8");
+    ASSERT_TRUE(terminal.started());
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    ASSERT_TRUE(terminal.keysGoToTheEditor());
+    ASSERT_TRUE(terminal.press("wait 86400\r"));
+    ASSERT_TRUE(terminal.waitFor("\n")) << terminal.screen();
+    // The editor gives the mode back as it hands the line over: looked at until it shows.
+    for (int look = 0; look < AnswerPatience * 100 && terminal.mode() != terminal.foundMode(); ++look)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(terminal.mode(), terminal.foundMode());
+    EXPECT_EQ(terminal.screen().find("kavro> ", terminal.mark()), std::string::npos)
+        << "the command still runs";
+    ASSERT_TRUE(terminal.interruptUntil("wait: interrupted")) << terminal.screen();
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    EXPECT_TRUE(terminal.keysGoToTheEditor());
+    const std::size_t from = terminal.mark();
+    ASSERT_TRUE(terminal.type("expect 职位搜索")) << terminal.screen();
+    EXPECT_EQ(terminal.since(from).find("kavro: "), std::string::npos) << terminal.since(from);
+    ASSERT_TRUE(terminal.press("quit\r"));
+    ASSERT_NE(terminal.waitForExit(), -1);
+  }
+  const std::string steps = home.path() + "/steps.txt";
+  std::ofstream(steps) << "expect 职位搜索\nwait 86400\nshow\n";
+  Terminal terminal(home.path(), "C.UTF-8", {"--script", steps});
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.waitFor("> wait 86400")) << terminal.screen();
+  ASSERT_TRUE(terminal.interruptUntil(steps + ":2: wait: interrupted")) << terminal.screen();
+  const int status = terminal.waitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status << terminal.screen();
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(terminal.screen().find("> show"), std::string::npos) << terminal.screen();
+  EXPECT_EQ(terminal.mode(), terminal.foundMode());
 }
 
 // A map host that takes connections and never answers (the kernel queues them; nobody reads).
