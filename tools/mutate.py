@@ -450,7 +450,7 @@ def _merge_complete_unit_moment(code, python, add, outside):
     indent = code[: len(code) - len(code.lstrip())]
     if python:
         m = _PY_MERGE_INDEX.match(code)
-        if m and "==" not in code and not code.lstrip().startswith(("return ", "yield ")):
+        if m and "==" not in code:
             add("merge", len(indent), f"{indent}{m.group(2)}.setdefault({m.group(3)}, {m.group(4)})")
         m = _PY_MERGE_DEFAULT.match(code)
         if m:
@@ -496,7 +496,7 @@ def _token_target_trylock(code, python, add, outside):
         return
     for m in _TOKEN_CALL.finditer(code):
         close = _matching_paren(code, m.end() - 1)
-        if outside(m) and close is not None and code[m.end() : close].strip() and "," not in code[m.end() : close]:
+        if outside(m) and close is not None and code[m.end() : close] and "," not in code[m.end() : close]:
             add("token", m.start(), code[: m.start()] + code[m.end() : close] + code[close + 1 :])
     for m in _CASELESS.finditer(code):
         if outside(m):
@@ -636,12 +636,12 @@ def source_files(root, folder, exclude=()):
     return sorted(out)
 
 
-def is_mutable(path, exclude=EXCLUDE):
+def is_mutable(path, exclude=()):
     """Whether the tool mutates this file: a .cpp file of platform, kit, mapsdk, app or the runner,
     a python tool or a shell script with tests."""
     if path in PY_TOOLS or path in SH_TOOLS:
         return True
-    if not path.endswith(".cpp") or any(path == e or path.startswith(e + "/") for e in exclude):
+    if not path.endswith(".cpp") or any(path == e or path.startswith(e + "/") for e in EXCLUDE + tuple(exclude)):
         return False
     return path.split("/")[0] in FOLDERS[:4] or any(path.startswith(t + "/") for t in CPP_TOOLS)
 

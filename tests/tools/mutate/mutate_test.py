@@ -214,7 +214,14 @@ class ReviewerKindsTest(Tree):
 
     def kind_in(self, path, text, kind):
         self.write(path, text)
-        return [(m.line, m.mutated.strip()) for m in mutate.mutations_of_file(self.root, path) if m.kind == kind]
+        out = []
+        for m in mutate.mutations_of_file(self.root, path):
+            if m.kind == kind:
+                # The line's own indent is kept.
+                indent = m.original[: len(m.original) - len(m.original.lstrip())]
+                self.assertTrue(m.mutated.startswith(indent) and not m.mutated[len(indent)].isspace(), m.mutated)
+                out.append((m.line, m.mutated.strip()))
+        return out
 
     def test_merge_lets_the_other_side_win(self):
         sample = ("void merge(Map& kept, const Map& read) {\n"
@@ -249,6 +256,7 @@ class ReviewerKindsTest(Tree):
                   "  auto d = std::chrono::milliseconds(50);\n"
                   "  return int(seconds * 1000);\n"
                   "  return n * 10;\n"
+                  "  log(\"ms = s * 1000\");\n"
                   "}\n")
         self.assertEqual(self.kind_in("kit/x/U.cpp", sample, "unit"),
                          [(2, "auto d = std::chrono::seconds(50);"), (3, "return int(seconds);"),
@@ -263,23 +271,31 @@ class ReviewerKindsTest(Tree):
                   "bool Reader::timedOut() const { return now() - lastByte_ > timeOut_; }\n"
                   "void Reader::f() {\n"
                   "  auto t = now();\n"
+                  "  // now() - lastByte_ in a comment\n"
                   "}\n")
         self.assertEqual(self.kind_in("kit/x/T.cpp", sample, "moment"),
                          [(2, ";"), (3, ";"),
                           (6, "bool Reader::timedOut() const { return now() - started_ > timeOut_; }"),
                           (6, "bool Reader::timedOut() const { return now() - t > timeOut_; }")])
+        # Two moments kept are enough for one to be read for the other.
+        two = ("void f() {\n  start_ = now();\n  last_ = now();\n  if (now() - last_ > t) stop();\n"
+               "  if (now() - other > t) stop();\n}\n")
+        self.assertEqual(self.kind_in("kit/x/T2.cpp", two, "moment"),
+                         [(2, ";"), (3, ";"), (4, "if (now() - start_ > t) stop();")])
 
     def test_token_refuses_a_variant_of_a_token(self):
         sample = ("bool isChunked(const std::string& v) {\n"
                   "  if (strcasecmp(v.c_str(), \"chunked\") == 0) return true;\n"
                   "  return netdetail::lowercase(trim(v)) == \"chunked\";\n"
+                  "  if (iequals(name, kChunked)) go();\n"
                   "}\n")
         self.assertEqual(self.kind_in("kit/x/K.cpp", sample, "token"),
                          [(2, 'if (strcmp(v.c_str(), "chunked") == 0) return true;'),
                           (3, 'return trim(v) == "chunked";'),
-                          (3, 'return netdetail::lowercase(v) == "chunked";')])
-        self.assertEqual(self.kind_in("tools/check-folders.py", "def f(s):\n    return s.strip().lower()\n", "token"),
-                         [(2, "return s.lower()"), (2, "return s.strip()")])
+                          (3, 'return netdetail::lowercase(v) == "chunked";'),
+                          (4, "if ((name == kChunked)) go();")])
+        self.assertEqual(self.kind_in("tools/check-folders.py", "def f(s):\n    return trim(s).strip().lower()\n", "token"),
+                         [(2, "return trim(s).lower()"), (2, "return trim(s).strip()")])
 
     def test_target_moves_a_driver_to_a_child_or_to_the_view_alone(self):
         sample = ("bool reaches(View& v, View& target) {\n"
@@ -296,6 +312,7 @@ class ReviewerKindsTest(Tree):
                   "  if (!mu_.tryLock()) return;\n"
                   "  if (lock.owns_lock()) go();\n"
                   "  if (!ready()) return;\n"
+                  "  log(\"if (!mu_.tryLock()) return;\");\n"
                   "}\n")
         self.assertEqual(self.kind_in("kit/x/L.cpp", sample, "trylock"),
                          [(2, "if (((void)(mu_.tryLock()), false)) return;"),
@@ -306,6 +323,7 @@ class ReviewerKindsTest(Tree):
                   "  if ! flock -w 2 9; then\n"
                   "    echo \"waiting for flock 9\" >&2\n"
                   "    flock 9\n"
+                  "    echo flock 9 is taken\n"
                   "  fi\n"
                   "fi\n"
                   "# flock 9 in a comment\n")
@@ -335,6 +353,7 @@ class SinceTest(Tree):
         self.write("kit/x/A.cpp", CODE)
         self.write("mapsdk/y/B.cpp", CODE)
         self.write("build.sh", "flock 9\n")
+        self.write("platform/net/duktape/d.cpp", CODE)
         self.git("add", ".")
         self.git("commit", "-q", "-m", "base")
         base = subprocess.run(["git", "rev-parse", "HEAD"], cwd=self.root, capture_output=True, text=True).stdout.strip()
@@ -346,22 +365,30 @@ class SinceTest(Tree):
         self.write("app/z/New.cpp", "void g(int a) {\n  if (a == 1) h(a);\n}\n")
         self.write("tests/kit/T.cpp", "void t() {\n  if (a < 1) f();\n}\n")
         self.write("demo/d.cpp", "void t() {\n  if (a < 1) f();\n}\n")
+        self.write("build.sh", "flock -n 9\n")
+        self.write("platform/net/duktape/d.cpp", CODE.replace("a < n", "a > n"))
+        self.write("kit/x/notes.txt", "if (a < n) go(a, n);\n")
         self.assertEqual(mutate.changed_lines(self.root, base),
                          {"kit/x/A.cpp": {3, 4}, "mapsdk/y/B.cpp": {2}, "app/z/New.cpp": {1, 2, 3, 4},
-                          "tests/kit/T.cpp": {1, 2, 3, 4}, "demo/d.cpp": {1, 2, 3, 4}})
+                          "tests/kit/T.cpp": {1, 2, 3, 4}, "demo/d.cpp": {1, 2, 3, 4}, "build.sh": {1},
+                          "platform/net/duktape/d.cpp": {2}, "kit/x/notes.txt": {1, 2}})
         every = mutate.sample(self.root, None, None, 1, lines=mutate.changed_lines(self.root, base))
         self.assertEqual(sorted({(m.path, m.line) for m in every}),
-                         [("app/z/New.cpp", 2), ("kit/x/A.cpp", 3), ("kit/x/A.cpp", 4), ("mapsdk/y/B.cpp", 2)])
+                         [("app/z/New.cpp", 2), ("build.sh", 1), ("kit/x/A.cpp", 3), ("kit/x/A.cpp", 4),
+                          ("mapsdk/y/B.cpp", 2)])
         # Every mutation of those lines, in order: the same as the folder's own on those lines.
         whole = [m for m in mutate.mutations_of_file(self.root, "mapsdk/y/B.cpp") if m.line == 2]
         self.assertEqual(sorted(m.key() for m in every if m.path == "mapsdk/y/B.cpp"), sorted(m.key() for m in whole))
         out = io.StringIO()
         with contextlib.redirect_stdout(out):
             self.assertEqual(mutate.main(["--since", base, "--list"], root=self.root), 0)
-        self.assertEqual(out.getvalue().count("\n  - "), len(every))
+        # Every one, in the order of the files and their lines.
+        listed = [line.split()[0] + " " + line.split()[1] for line in out.getvalue().splitlines()
+                  if line and not line.startswith((" ", "seed"))]
+        self.assertEqual(listed, [f"{m.path}:{m.line} {m.kind}" for m in every])
         out = io.StringIO()
         with contextlib.redirect_stdout(out):
-            self.assertEqual(mutate.main(["kit", "--since", base, "-n", "2", "--seed", "5", "--list"], root=self.root), 0)
+            self.assertEqual(mutate.main(["kit/", "--since", base, "-n", "2", "--seed", "5", "--list"], root=self.root), 0)
         self.assertEqual(out.getvalue().count("kit/x/A.cpp:"), 2)
         self.assertNotIn("B.cpp", out.getvalue())
         for argv in (["--list"], ["--since", "no-such-commit", "--list"]):
@@ -439,6 +466,14 @@ class SampleTest(Tree):
         # Views of two blocks are not siblings of one another.
         self.write("kit/part0/V.cpp", "  if (x) {\n    v->addSubview(a);\n  }\n  v->addSubview(b);\n")
         self.assertEqual([m for m in mutate.mutations_of_file(self.root, "kit/part0/V.cpp") if m.kind == "siblings"], [])
+
+    def test_a_shell_script_left_mutated_is_put_back(self):
+        self.write("build.sh", "flock 9\n")
+        m = [m for m in mutate.mutations_of_file(self.root, "build.sh")][0]
+        mutate.apply(self.root, m)
+        self.assertEqual(mutate.revert_leftovers(self.root), ["build.sh"])
+        self.assertEqual(self.read("build.sh"), "flock 9\n")
+        self.assertFalse(os.path.exists(os.path.join(self.root, "build.sh" + mutate.BACKUP_SUFFIX)))
 
     def test_a_file_left_mutated_by_a_killed_run_is_put_back_at_the_next(self):
         m = mutate.mutations_of_file(self.root, "kit/part2/F2.cpp")[0]
