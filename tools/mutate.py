@@ -18,6 +18,14 @@ reported as a class of its own:
   ignored a failed call's answer ignored                 (if (!f(x)) return; -> if (((void)(f(x)), false)) return;)
   branch  a limit moved by one on a branch's own path    (} else if (n > 16) -> } else if (n > 17))
   siblings two views added to one parent in the other order
+  merge   the other side of a merge wins                 (m.insert_or_assign(k, v) -> m.emplace(k, v), m[k] = v; -> m.emplace(k, v);)
+  complete a completeness check one entry short          (if (rows.size() != n) -> if (rows.size() + 1 != n))
+  unit    a unit factor dropped or doubled               (s * 1000 -> s, s * 1000 * 1000; seconds <-> milliseconds)
+  moment  a time counted from another moment             (last_ = now(); -> ;  now() - last_ -> now() - start_)
+  token   a variant of a token no longer taken           (lowercase(s) -> s, s.strip() -> s, strcasecmp -> strcmp)
+  target  a driver's target moved to a child or parent   (&v == &t || t.isDescendantOfView(&v) -> t.isDescendantOfView(&v))
+  trylock a lock's failure to take it ignored            (if (!m.tryLock()) -> if (((void)(m.tryLock()), false)),
+                                                          flock -w 2 9 -> { flock -w 2 9 || true; })
 The folders are platform, kit, mapsdk and app (their .cpp files) and tools: the runner in
 tools/kavro and the python tools that have tests.
 
@@ -33,6 +41,12 @@ The report gives the kill rate, the rate per class and each survivor.
   tools/mutate.py kit -n 40                      # seed from the clock, printed
   tools/mutate.py kit -n 40 --seed 7 --workers 2 # two copies of the tree, jobs shared among them
   tools/mutate.py mapsdk -n 20 --list            # the sample only, nothing built
+  tools/mutate.py --since 7fe58cc                # every mutation of the lines changed since that commit
+
+With --since BASE the sample is of the lines a change touched: those added or changed since BASE
+in the working tree (its commits and what is not committed yet, new files whole), in every folder
+above and in the shell scripts with tests (build.sh); -n then takes that many of them, all by
+default.
 """
 
 import argparse
@@ -53,7 +67,7 @@ from dataclasses import dataclass
 
 FOLDERS = ("platform", "kit", "mapsdk", "app", "tools")
 KINDS = ("flip", "bound", "swap", "drop", "return", "negate", "flag", "field", "lock", "reset", "erase", "ignored",
-         "branch", "siblings")
+         "branch", "siblings", "merge", "complete", "unit", "moment", "token", "target", "trylock")
 # The python tools with tests of their own, each with the CTest tests that run them (a check's
 # tests and the check over the tree). The generators beside them make files that are checked in
 # and read by tests of their own.
@@ -63,6 +77,10 @@ PY_TOOLS = {
     "tools/mutate.py": r"^tools\.mutate$",
 }
 CPP_TOOLS = ("tools/kavro",)
+# Shell scripts with tests of their own, each with the CTest tests that run it.
+SH_TOOLS = {
+    "build.sh": r"^tools\.build$",
+}
 # Vendored code: not ours to test.
 EXCLUDE = ("platform/net/duktape",)
 # All the jobs the machine lets a run have, shared among its workers.
@@ -122,6 +140,41 @@ _LIMIT = re.compile(r"(?:(?<=[^<>][<>] )|(?<=[^<>=!][<>]= ))(\d+|k[A-Z]\w*|[A-Z]
 _SUBVIEW = re.compile(r"^(\s*)(.*?)(?:->|\.)?(addSubview|addArrangedSubview)\((.+)\);\s*$")
 _NOT_A_CALL = {"if", "while", "for", "switch", "return", "sizeof", "static_assert", "catch", "assert",
                "elif", "print", "not", "and", "or", "def", "class", "lambda", "in", "is"}
+# A merge: the entry kept when both sides hold a key. insert_or_assign and m[k] = v let the new one
+# win, emplace and try_emplace the one already there.
+_MERGE_OVERWRITE = re.compile(r"\b(insert_or_assign)\(")
+_MERGE_KEEP = re.compile(r"\b(try_emplace|emplace)\((?=[^()]*,)")
+_MERGE_INDEX = re.compile(r"^(\s*)([A-Za-z_][\w.>-]*)\[([^\[\]]+)\] = (.+);\s*$")
+_PY_MERGE_INDEX = re.compile(r"^(\s*)([A-Za-z_][\w.]*)\[([^\[\]]+)\] = (.+?)\s*$")
+_PY_MERGE_DEFAULT = re.compile(r"^(\s*)([A-Za-z_][\w.]*)\.setdefault\(([^(),]+), (.+)\)\s*$")
+_PY_MERGE_SPREAD = re.compile(r"\{\*\*([\w.]+), \*\*([\w.]+)\}")
+# A count of entries compared for equality with what it should be.
+_SIZE_TERM = r"(?:[A-Za-z_][\w.>\[\]-]*(?:\.|->)(?:size|length|count)\(\)|len\([^()]+\)|std::size\([^()]+\))"
+_COMPLETE = re.compile(r"(" + _SIZE_TERM + r")(?= (?:==|!=) )|(?<=(?:==|!=) )(" + _SIZE_TERM + r")")
+# A factor between units of time or size.
+_UNIT = re.compile(r" ([*/]) (1000|1e3|1e6|1e9|1000000|1000000000|60|3600|1024|86400)(\.0)?(?![\w.])")
+_CHRONO_UNITS = {"seconds": "milliseconds", "milliseconds": "seconds", "microseconds": "milliseconds",
+                 "nanoseconds": "microseconds"}
+_CHRONO = re.compile(r"\bstd::chrono::(seconds|milliseconds|microseconds|nanoseconds)\b")
+# A reading of a clock, and a kept moment set from one.
+_CLOCK = r"(?:[\w:]*::now\(\)|\bnow\(\)|\bmonotonic\(\)|time\.monotonic\(\)|time\.time\(\)|\bnowSeconds\(\)|currentTime\(\))"
+_MOMENT_SET = re.compile(r"^(\s*)(?:this->|self\.)?([A-Za-z_][\w.>-]*)\s*=\s*" + _CLOCK + r";?\s*$")
+_MOMENT_DECLARED = re.compile(r"\b([A-Za-z_]\w*)\s*=\s*" + _CLOCK + r"\s*;?\s*$")
+_MOMENT_FROM = re.compile(_CLOCK + r" - (?:this->|self\.)?([A-Za-z_]\w*)\b(?![.(\[])")
+# A token taken in its variants: a case folded, spaces or quotes taken off, compared without case.
+_TOKEN_CALL = re.compile(r"(?<![\w.>])((?:[\w]+::)*(?:lowercase\w*|lowercased|toLower\w*|tolower|trim\w*|unquote\w*|"
+                         r"stripQuotes|stripped|strip\w*Space\w*))\(")
+_PY_TOKEN = re.compile(r"\.(?:lower|casefold|strip|lstrip|rstrip)\((?:[^()]*)\)")
+_TOKEN_CASELESS = {"strcasecmp": "strcmp", "strncasecmp": "strncmp"}
+_CASELESS = re.compile(r"\b(strcasecmp|strncasecmp)\(")
+_CASELESS_EQ = re.compile(r"\b(?:[\w]+::)*(iequals|equalsIgnoringCase|caseInsensitiveEquals?)\(([^(),]+), ([^(),]+)\)")
+# A driver's target: the view named, or a view inside it.
+_TARGET_DESCENDANT = re.compile(r"(&?[\w.>*-]+) == (&?[\w.>*-]+) \|\| ([\w.>*-]+(?:\.|->)isDescendantOfView\([^()]+\))")
+_TARGET_DESCENDANT_ALONE = re.compile(r"([\w.>*-]+(?:\.|->))isDescendantOfView\(([^()]+)\)")
+# A lock tried: its answer is whether it was taken.
+_TRY_LOCK = r"(?:[A-Za-z_][\w.>-]*(?:\.|->))?(?:tryLock\w*|try_lock\w*|owns_lock)\([^()]*\)"
+_TRY_LOCK_COND = re.compile(r"\bif \((!?)\s*(" + _TRY_LOCK + r")\)")
+_SH_FLOCK = re.compile(r"(?<![\w(])flock( -[nwsxeo]+(?: [\d.]+)?)* (\d+|\S+\.lock\S*|\"[^\"]*\")(?=$|;|\s|\))")
 BACKUP_SUFFIX = ".mutate-orig"
 # Held while a file is mutated or put back: a worker and an interrupted run's main thread both do.
 _FILES = threading.Lock()
@@ -225,10 +278,14 @@ def _same_kind(a, b):
     return kind is not None and kind == _arg_class(b)
 
 
+def _is_shell(path):
+    return path.endswith(".sh")
+
+
 def mutations_of_line(path, number, line):
     """Every mutation of every kind this line allows."""
     python = _is_python(path)
-    code = _code_part(line, python)
+    code = _code_part(line, python or _is_shell(path))
     if code is None:
         return []
     rest = line[len(code):]
@@ -240,6 +297,15 @@ def mutations_of_line(path, number, line):
 
     def outside(m):
         return not _in_string(code, m.start())
+
+    if _is_shell(path):
+        # A flock whose failure is taken for the lock: the script goes on unlocked.
+        for m in _SH_FLOCK.finditer(code):
+            if outside(m) and not code.lstrip().startswith(("echo ", "exec ")):
+                # A flock without -n or -w that fails at once, as one that timed out.
+                flock = m.group(0) if re.search(r" -\w*[nw]", m.group(0)) else "flock -n" + m.group(0)[5:]
+                add("trylock", m.start(), code[: m.start()] + "{ " + flock + " || true; }" + code[m.end():])
+        return found
 
     for m in _COMPARISON.finditer(code):
         if not outside(m):
@@ -314,6 +380,8 @@ def mutations_of_line(path, number, line):
         if lock:
             add("lock", len(lock.group(1)), lock.group(1) + ";" + code[len(code.rstrip()):])
     _reset_erase_ignored_branch(code, python, add, outside)
+    _merge_complete_unit_moment(code, python, add, outside)
+    _token_target_trylock(code, python, add, outside)
     for m in _FIELD.finditer(code):
         if outside(m):
             name = m.group(2)
@@ -375,6 +443,120 @@ def _reset_erase_ignored_branch(code, python, add, outside):
             add("branch", column, code[:start] + new + code[end:])
 
 
+def _merge_complete_unit_moment(code, python, add, outside):
+    """State merged the other way, a count that lets one entry short through, a factor between units
+    lost or taken twice, a moment no longer kept: the faults of a rare path that tests checking
+    only a lower bound, or the common case, let pass."""
+    indent = code[: len(code) - len(code.lstrip())]
+    if python:
+        m = _PY_MERGE_INDEX.match(code)
+        if m and "==" not in code:
+            add("merge", len(indent), f"{indent}{m.group(2)}.setdefault({m.group(3)}, {m.group(4)})")
+        m = _PY_MERGE_DEFAULT.match(code)
+        if m:
+            add("merge", len(indent), f"{indent}{m.group(2)}[{m.group(3)}] = {m.group(4)}")
+        for m in _PY_MERGE_SPREAD.finditer(code):
+            if outside(m):
+                add("merge", m.start(), code[: m.start()] + "{**" + m.group(2) + ", **" + m.group(1) + "}" + code[m.end():])
+    else:
+        for m in _MERGE_OVERWRITE.finditer(code):
+            if outside(m):
+                add("merge", m.start(), code[: m.start()] + "emplace(" + code[m.end():])
+        for m in _MERGE_KEEP.finditer(code):
+            if outside(m):
+                add("merge", m.start(), code[: m.start()] + "insert_or_assign(" + code[m.end():])
+        m = _MERGE_INDEX.match(code)
+        if m and not re.match(r"^\s*(?:auto|const|return)\b", code):
+            add("merge", len(indent), f"{indent}{m.group(2)}.emplace({m.group(3)}, {m.group(4)});")
+    for m in _COMPLETE.finditer(code):
+        if outside(m):
+            add("complete", m.start(), code[: m.end()] + " + 1" + code[m.end():] if m.group(1) else
+                code[: m.start()] + "(" + m.group(2) + " + 1)" + code[m.end():])
+    for m in _UNIT.finditer(code):
+        if not outside(m):
+            continue
+        add("unit", m.start(), code[: m.start()] + code[m.end():])
+        add("unit", m.end(), code[: m.end()] + m.group(0) + code[m.end():])
+    if not python:
+        for m in _CHRONO.finditer(code):
+            if outside(m):
+                unit = m.group(1)
+                add("unit", m.start(), code[: m.start(1)] + _CHRONO_UNITS[unit] + code[m.end(1):])
+    m = _MOMENT_SET.match(code)
+    if m:
+        add("moment", len(indent), indent + ("pass" if python else ";"))
+
+
+def _token_target_trylock(code, python, add, outside):
+    """A token's other spellings refused, a driver reaching the wrong view, a lock taken for held."""
+    if python:
+        for m in _PY_TOKEN.finditer(code):
+            if outside(m):
+                add("token", m.start(), code[: m.start()] + code[m.end():])
+        return
+    for m in _TOKEN_CALL.finditer(code):
+        close = _matching_paren(code, m.end() - 1)
+        if outside(m) and close is not None and code[m.end() : close] and "," not in code[m.end() : close]:
+            add("token", m.start(), code[: m.start()] + code[m.end() : close] + code[close + 1 :])
+    for m in _CASELESS.finditer(code):
+        if outside(m):
+            add("token", m.start(), code[: m.start()] + _TOKEN_CASELESS[m.group(1)] + "(" + code[m.end():])
+    for m in _CASELESS_EQ.finditer(code):
+        if outside(m):
+            add("token", m.start(), code[: m.start()] + f"({m.group(2)} == {m.group(3).strip()})" + code[m.end():])
+    for m in _TARGET_DESCENDANT.finditer(code):
+        if outside(m):
+            # Only a view inside the target counts, not the target itself: the reach moved to a child.
+            add("target", m.start(), code[: m.start()] + m.group(3) + code[m.end():])
+            # The target alone: a view inside it no longer counts.
+            add("target", m.start(3), code[: m.start()] + f"{m.group(1)} == {m.group(2)}" + code[m.end():])
+    if not _TARGET_DESCENDANT.search(code):
+        for m in _TARGET_DESCENDANT_ALONE.finditer(code):
+            if outside(m):
+                add("target", m.start(), code[: m.start()] + m.group(1) + "superviewPointer() == " + m.group(2) +
+                    code[m.end():])
+    for m in _TRY_LOCK_COND.finditer(code):
+        if not outside(m):
+            continue
+        start = m.start(2)
+        taken = "false" if m.group(1) else "true"
+        add("trylock", m.start(), code[: m.start(1)] + "((void)(" + m.group(2) + "), " + taken + ")" +
+            code[m.end(2):])
+
+
+def _moment_swaps(path, lines):
+    """A time taken since one kept moment read since another the file keeps: a time-out counted
+    from the start instead of the last byte, or the other way."""
+    python = _is_python(path)
+    moments = []
+    for line in lines:
+        code = _code_part(line, python)
+        if code is None:
+            continue
+        m = _MOMENT_SET.match(code) or _MOMENT_DECLARED.search(code)
+        if m:
+            name = re.split(r"\.|->", m.group(2) if m.re is _MOMENT_SET else m.group(1))[-1]
+            if name not in moments:
+                moments.append(name)
+    found = []
+    if len(moments) < 2:
+        return found
+    for i, line in enumerate(lines):
+        code = _code_part(line, python)
+        if code is None:
+            continue
+        for m in _MOMENT_FROM.finditer(code):
+            name = m.group(1)
+            if name not in moments or _in_string(code, m.start()):
+                continue
+            for other in moments:
+                if other != name:
+                    new = code[: m.start(1)] + other + code[m.end(1):]
+                    found.append(Mutation(path, i + 1, "moment", m.start(1) + moments.index(other), line,
+                                          new + line[len(code):]))
+    return found
+
+
 def _sibling_swaps(path, lines):
     """Two views added to one parent, the first moved to just after the second: each view still
     exists where it is added, and the parent holds them in the other order."""
@@ -417,8 +599,10 @@ def mutations_of_file(root, path):
             in_block_comment = True
             continue
         found.extend(mutations_of_line(path, i + 1, line))
-    if not python:
+    if not python and not _is_shell(path):
         found.extend(_sibling_swaps(path, lines))
+    if not _is_shell(path):
+        found.extend(_moment_swaps(path, lines))
     counts = {}
     for line in lines:
         counts[line.strip()] = counts.get(line.strip(), 0) + 1
@@ -452,20 +636,69 @@ def source_files(root, folder, exclude=()):
     return sorted(out)
 
 
-def sample(root, folder, count, seed, kinds=KINDS, exclude=()):
+def is_mutable(path, exclude=()):
+    """Whether the tool mutates this file: a .cpp file of platform, kit, mapsdk, app or the runner,
+    a python tool or a shell script with tests."""
+    if path in PY_TOOLS or path in SH_TOOLS:
+        return True
+    if not path.endswith(".cpp") or any(path == e or path.startswith(e + "/") for e in EXCLUDE + tuple(exclude)):
+        return False
+    return path.split("/")[0] in FOLDERS[:4] or any(path.startswith(t + "/") for t in CPP_TOOLS)
+
+
+_HUNK = re.compile(r"^@@ -\d+(?:,\d+)? \+(\d+)(?:,(\d+))? @@", re.M)
+
+
+def changed_lines(root, base):
+    """{path: the numbers of its lines added or changed since base}: the commits since base and what
+    is not committed yet, files git does not track yet whole."""
+    out = subprocess.run(["git", "diff", "-U0", "--no-color", "--no-ext-diff", "--no-renames", base, "--"],
+                         cwd=root, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True, text=True,
+                         errors="replace").stdout
+    lines = {}
+    path = None
+    for line in out.split("\n"):
+        if line.startswith("+++ "):
+            path = line[6:] if line.startswith("+++ b/") else None
+        elif line.startswith("@@") and path:
+            m = _HUNK.match(line)
+            start, count = int(m.group(1)), int(m.group(2) if m.group(2) is not None else 1)
+            lines.setdefault(path, set()).update(range(start, start + count))
+    untracked = subprocess.run(["git", "ls-files", "-o", "--exclude-standard", "-z"], cwd=root,
+                               stdout=subprocess.PIPE, check=True).stdout.decode()
+    for path in filter(None, untracked.split("\0")):
+        try:
+            with open(os.path.join(root, path), encoding="utf-8") as f:
+                lines[path] = set(range(1, f.read().count("\n") + 2))
+        except (OSError, UnicodeDecodeError):
+            continue
+    return {p: n for p, n in lines.items() if n}
+
+
+def sample(root, folder, count, seed, kinds=KINDS, exclude=(), lines=None):
     """count mutations spread over the folder: a random file, then a random kind that file allows,
     then a random mutation of that kind, none twice (so the rare kinds, a lock or a field, are
     drawn as often as a file offers them, not drowned by the comparisons). The same seed over the
-    same tree gives the same sample."""
+    same tree gives the same sample. With lines ({path: line numbers}), only mutations that touch
+    those lines of those files, from any folder; a count of None then takes every one, in order."""
     rng = random.Random(seed)
     by_file = {}
-    for path in source_files(root, folder, exclude):
+    if lines is not None:
+        paths = sorted(p for p in lines if is_mutable(p, exclude) and os.path.isfile(os.path.join(root, p)))
+    else:
+        paths = source_files(root, folder, exclude)
+    for path in paths:
         muts = {}
         for m in mutations_of_file(root, path):
+            if lines is not None and not lines[path].intersection(range(m.line, m.line + m.span)):
+                continue
             if m.kind in kinds:
                 muts.setdefault(m.kind, []).append(m)
         if muts:
             by_file[path] = muts
+    if count is None:
+        return [m for path in sorted(by_file) for m in sorted(
+            (m for ms in by_file[path].values() for m in ms), key=lambda m: (m.line, m.kind, m.column))]
     chosen = []
     files = sorted(by_file)
     while files and len(chosen) < count:
@@ -515,6 +748,10 @@ def revert(root, path):
 def revert_leftovers(root, folders=FOLDERS):
     """Puts back any file that a run killed outright left mutated."""
     restored = []
+    for path in SH_TOOLS:
+        if os.path.exists(os.path.join(root, path + BACKUP_SUFFIX)):
+            revert(root, path)
+            restored.append(path)
     for folder in folders:
         for dirpath, _, filenames in os.walk(os.path.join(root, folder)):
             for name in filenames:
@@ -641,6 +878,8 @@ class Runner:
         """(name, targets to build, what to run) for each stage of a mutation of path."""
         if _is_python(path):
             return [("own tests", [], ("ctest", ["-R", PY_TOOLS[path]]))]
+        if path in SH_TOOLS:
+            return [("own tests", [], ("ctest", ["-R", SH_TOOLS[path]]))]
         library = library_of(path)
         own = own_tests_of(path)
         tests = self.test_targets()
@@ -994,8 +1233,10 @@ def clock_seed():
 def main(argv=None, root=None):
     root = root or os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("folder", help="platform, kit, mapsdk, app, tools or a folder under one of them")
-    ap.add_argument("-n", "--count", type=int, default=40)
+    ap.add_argument("folder", nargs="?", help="platform, kit, mapsdk, app, tools or a folder under one of them")
+    ap.add_argument("--since", metavar="BASE", default=None,
+                    help="mutate only the lines changed since this commit (the folder then narrows it)")
+    ap.add_argument("-n", "--count", type=int, default=None, help="default: 40, or every one with --since")
     ap.add_argument("--seed", type=int, default=None, help="default: taken from the clock")
     ap.add_argument("--kinds", default=",".join(KINDS))
     ap.add_argument("--build-dir", default="build/mutate", help="where the copies of the tree go")
@@ -1016,8 +1257,20 @@ def main(argv=None, root=None):
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args(argv)
 
-    if args.folder.split("/")[0] not in FOLDERS:
+    if args.folder is None and args.since is None:
+        ap.error("name a folder, or --since BASE")
+    if args.folder is not None and args.folder.split("/")[0] not in FOLDERS:
         ap.error("the folder must be under one of " + ", ".join(FOLDERS))
+    lines = None
+    if args.since is not None:
+        try:
+            lines = changed_lines(root, args.since)
+        except subprocess.CalledProcessError:
+            ap.error(f"git cannot compare the tree with {args.since}")
+        if args.folder is not None:
+            lines = {p: n for p, n in lines.items() if p == args.folder or p.startswith(args.folder.rstrip("/") + "/")}
+    count = args.count if args.count is not None else (None if lines is not None else 40)
+    label = args.folder if lines is None else f"since {args.since}" + (f" in {args.folder}" if args.folder else "")
     kinds = tuple(k for k in args.kinds.split(",") if k)
     unknown = [k for k in kinds if k not in KINDS]
     if unknown:
@@ -1027,7 +1280,7 @@ def main(argv=None, root=None):
     for path in revert_leftovers(root):
         print(f"put back {path}, left mutated by an earlier run")
     equivalent = load_equivalent(args.equivalent or os.path.join(root, "tools", "mutate-equivalent.txt"))
-    mutations = sample(root, args.folder, args.count, seed, kinds, exclude=EXCLUDE)
+    mutations = sample(root, args.folder, count, seed, kinds, exclude=EXCLUDE, lines=lines)
     if args.only:
         with open(args.only, encoding="utf-8") as f:
             only = {line.split()[0] for line in f if line.strip()}
@@ -1035,7 +1288,7 @@ def main(argv=None, root=None):
         # otherwise be left out without a word and counted nowhere.
         missing = sorted(only - {m.key() for m in mutations})
         if missing:
-            ap.error(f"not in the sample of seed {seed} and -n {args.count}: " + ", ".join(missing))
+            ap.error(f"not in the sample of seed {seed} and -n {count}: " + ", ".join(missing))
         mutations = [m for m in mutations if m.key() in only]
     if args.list:
         for m in mutations:
@@ -1079,12 +1332,12 @@ def main(argv=None, root=None):
     except (KeyboardInterrupt, Terminated):
         print("stopped; every file is as it was", file=sys.stderr)
         return 130
-    text, _ = summary(args.folder, results, equivalent)
+    text, _ = summary(label, results, equivalent)
     print(text)
     print(f"seed {seed}, {len(results)} mutations ({time.monotonic() - started:.0f} s)")
     if args.json:
         with open(args.json, "w", encoding="utf-8") as f:
-            json.dump({"folder": args.folder, "seed": seed,
+            json.dump({"folder": label, "seed": seed,
                        "results": [{"key": m.key(), "where": f"{m.path}:{m.line}", "kind": m.kind, "outcome": o,
                                     "by": by, "original": m.original.strip(), "mutated": m.mutated.strip()}
                                    for m, o, by in results]},

@@ -199,8 +199,8 @@ void TableView::computeLayout() {
 
 bool TableView::computeLayoutAfter(const Update& u) {
   // Sections and rows that go away renumber the rest: those updates lay out everything again.
-  if (!u.insertedSections.empty() || !u.deletedSections.empty() || !u.reloadedSections.empty() ||
-      !u.deletedRows.empty())
+  if (!incrementalRowUpdates_ || !u.insertedSections.empty() || !u.deletedSections.empty() ||
+      !u.reloadedSections.empty() || !u.deletedRows.empty())
     return false;
   auto ds = dataSource_.lock();
   if (!ds || std::max(0, ds->numberOfSectionsInTableView(*this).value_or(1)) != int(sections_.size()))
@@ -211,6 +211,12 @@ bool TableView::computeLayoutAfter(const Update& u) {
     if (newRows.back() != sections_[std::size_t(s)].rows + int(rowsOf(u.insertedRows, s).size()))
       return false;
   }
+  // A row inserted where none can be (section or row out of range, -1 included) is refused by the
+  // checks after the full layout; the rows below must never be read or written at its place.
+  for (const auto& ip : u.insertedRows)
+    if (ip.section < 0 || ip.section >= int(sections_.size()) || ip.row < 0 ||
+        ip.row >= newRows[std::size_t(ip.section)])
+      return false;
   // Rows before the first inserted or reloaded one keep their heights; only the section ends, the
   // new and reloaded rows are asked for, and what lies below moves.
   auto d = tableDelegate();

@@ -169,6 +169,9 @@ class TableView : public ScrollView {
   std::shared_ptr<TableViewCell> dequeueReusableCellWithIdentifier(std::string_view identifier);
 
   // --- Updates --------------------------------------------------------------------------------
+  // An update that only inserts or reloads rows lays out just those rows and moves the rest (on by
+  // default); off, every update lays out the whole table, as a reload does, with the same result.
+  void setLaysOutRowUpdatesIncrementally(bool on) { incrementalRowUpdates_ = on; }
   void beginUpdates();
   void endUpdates();
   virtual void insertSections(const std::vector<int>& sections,
@@ -282,6 +285,7 @@ class TableView : public ScrollView {
   std::optional<IndexPath> confirming_;
   int updateDepth_ = 0;
   Update pending_;
+  bool incrementalRowUpdates_ = true;
 };
 
 }  // namespace platform

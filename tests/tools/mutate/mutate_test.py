@@ -208,6 +208,195 @@ class Tree(unittest.TestCase):
 CODE = "int f(int a, int n) {\n  if (a < n) return 1;\n  go(a, n);\n  return 0;\n}\n"
 
 
+class ReviewerKindsTest(Tree):
+    """Each kind over a small sample: it finds its sites there, and only them, and makes the fault it
+    names."""
+
+    def kind_in(self, path, text, kind):
+        self.write(path, text)
+        out = []
+        for m in mutate.mutations_of_file(self.root, path):
+            if m.kind == kind:
+                # The line's own indent is kept.
+                indent = m.original[: len(m.original) - len(m.original.lstrip())]
+                self.assertTrue(m.mutated.startswith(indent) and not m.mutated[len(indent)].isspace(), m.mutated)
+                out.append((m.line, m.mutated.strip()))
+        return out
+
+    def test_merge_lets_the_other_side_win(self):
+        sample = ("void merge(Map& kept, const Map& read) {\n"
+                  "  for (auto& [k, v] : read) kept.emplace(k, v);\n"
+                  "  kept.insert_or_assign(\"seen\", now);\n"
+                  "  memory_[key] = fromDisk;\n"
+                  "  auto n = kept.size();\n"
+                  "  if (kept[key] == v) go();\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("kit/x/M.cpp", sample, "merge"),
+                         [(2, "for (auto& [k, v] : read) kept.insert_or_assign(k, v);"),
+                          (3, 'kept.emplace("seen", now);'),
+                          (4, "memory_.emplace(key, fromDisk);")])
+        py = "def merge(disk, memory):\n    out = {**disk, **memory}\n    out[k] = v\n    out.setdefault(k, v)\n"
+        self.assertEqual(self.kind_in("tools/check-folders.py", py, "merge"),
+                         [(2, "out = {**memory, **disk}"), (3, "out.setdefault(k, v)"), (4, "out[k] = v")])
+
+    def test_complete_lets_a_count_one_short_through(self):
+        sample = ("bool whole(const std::vector<Entry>& entries, std::size_t expected) {\n"
+                  "  if (entries.size() != expected) return false;\n"
+                  "  if (expected == index_.count()) return true;\n"
+                  "  return entries.size() < expected;\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("kit/x/C.cpp", sample, "complete"),
+                         [(2, "if (entries.size() + 1 != expected) return false;"),
+                          (3, "if (expected == (index_.count() + 1)) return true;")])
+        self.assertEqual(self.kind_in("tools/check-folders.py", "def f(rows, n):\n    return len(rows) == n\n",
+                                      "complete"), [(2, "return len(rows) + 1 == n")])
+
+    def test_unit_drops_or_doubles_a_factor(self):
+        sample = ("int waitMs(double seconds) {\n"
+                  "  auto d = std::chrono::milliseconds(50);\n"
+                  "  return int(seconds * 1000);\n"
+                  "  return n * 10;\n"
+                  "  log(\"ms = s * 1000\");\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("kit/x/U.cpp", sample, "unit"),
+                         [(2, "auto d = std::chrono::seconds(50);"), (3, "return int(seconds);"),
+                          (3, "return int(seconds * 1000 * 1000);")])
+
+    def test_moment_counts_a_time_out_from_another_moment(self):
+        sample = ("void Reader::start() {\n"
+                  "  started_ = now();\n"
+                  "  lastByte_ = now();\n"
+                  "}\n"
+                  "void Reader::onBytes() { lastByte_ = now(); }\n"
+                  "bool Reader::timedOut() const { return now() - lastByte_ > timeOut_; }\n"
+                  "void Reader::f() {\n"
+                  "  auto t = now();\n"
+                  "  // now() - lastByte_ in a comment\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("kit/x/T.cpp", sample, "moment"),
+                         [(2, ";"), (3, ";"),
+                          (6, "bool Reader::timedOut() const { return now() - started_ > timeOut_; }"),
+                          (6, "bool Reader::timedOut() const { return now() - t > timeOut_; }")])
+        # Two moments kept are enough for one to be read for the other.
+        two = ("void f() {\n  start_ = now();\n  last_ = now();\n  if (now() - last_ > t) stop();\n"
+               "  if (now() - other > t) stop();\n}\n")
+        self.assertEqual(self.kind_in("kit/x/T2.cpp", two, "moment"),
+                         [(2, ";"), (3, ";"), (4, "if (now() - start_ > t) stop();")])
+
+    def test_token_refuses_a_variant_of_a_token(self):
+        sample = ("bool isChunked(const std::string& v) {\n"
+                  "  if (strcasecmp(v.c_str(), \"chunked\") == 0) return true;\n"
+                  "  return netdetail::lowercase(trim(v)) == \"chunked\";\n"
+                  "  if (iequals(name, kChunked)) go();\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("kit/x/K.cpp", sample, "token"),
+                         [(2, 'if (strcmp(v.c_str(), "chunked") == 0) return true;'),
+                          (3, 'return trim(v) == "chunked";'),
+                          (3, 'return netdetail::lowercase(v) == "chunked";'),
+                          (4, "if ((name == kChunked)) go();")])
+        self.assertEqual(self.kind_in("tools/check-folders.py", "def f(s):\n    return trim(s).strip().lower()\n", "token"),
+                         [(2, "return trim(s).lower()"), (2, "return trim(s).strip()")])
+
+    def test_target_moves_a_driver_to_a_child_or_to_the_view_alone(self):
+        sample = ("bool reaches(View& v, View& target) {\n"
+                  "  if (&v == &target || target.isDescendantOfView(&v)) return true;\n"
+                  "  return hit->isDescendantOfView(&target);\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("platform/ui/D.cpp", sample, "target"),
+                         [(2, "if (target.isDescendantOfView(&v)) return true;"),
+                          (2, "if (&v == &target) return true;"),
+                          (3, "return hit->superviewPointer() == &target;")])
+
+    def test_trylock_takes_a_lock_not_taken_for_held(self):
+        sample = ("void f() {\n"
+                  "  if (!mu_.tryLock()) return;\n"
+                  "  if (lock.owns_lock()) go();\n"
+                  "  if (!ready()) return;\n"
+                  "  log(\"if (!mu_.tryLock()) return;\");\n"
+                  "}\n")
+        self.assertEqual(self.kind_in("kit/x/L.cpp", sample, "trylock"),
+                         [(2, "if (((void)(mu_.tryLock()), false)) return;"),
+                          (3, "if (((void)(lock.owns_lock()), true)) go();")])
+        script = ("#!/usr/bin/env bash\n"
+                  "exec 9>\"$dir/.build.lock\"\n"
+                  "if ! flock -n 9; then\n"
+                  "  if ! flock -w 2 9; then\n"
+                  "    echo \"waiting for flock 9\" >&2\n"
+                  "    flock 9\n"
+                  "    echo flock 9 is taken\n"
+                  "  fi\n"
+                  "fi\n"
+                  "# flock 9 in a comment\n")
+        self.assertEqual(self.kind_in("build.sh", script, "trylock"),
+                         [(3, "if ! { flock -n 9 || true; }; then"),
+                          (4, "if ! { flock -w 2 9 || true; }; then"),
+                          (6, "{ flock -n 9 || true; }")])
+        # A shell script is mutated by this kind alone.
+        self.assertEqual({m.kind for m in mutate.mutations_of_file(self.root, "build.sh")}, {"trylock"})
+        self.assertEqual(mutate.Runner(self.root, "b").stages("build.sh"),
+                         [("own tests", [], ("ctest", ["-R", r"^tools\.build$"]))])
+
+
+class SinceTest(Tree):
+    def git(self, *args):
+        import subprocess
+        subprocess.run(["git", *args], cwd=self.root, check=True, capture_output=True,
+                       env=dict(os.environ, GIT_AUTHOR_NAME="t", GIT_AUTHOR_EMAIL="t@t", GIT_COMMITTER_NAME="t",
+                                GIT_COMMITTER_EMAIL="t@t"))
+
+    def test_only_the_lines_changed_since_a_commit_are_mutated_in_every_folder(self):
+        import contextlib
+        import io
+        import subprocess
+
+        self.git("init", "-q")
+        self.write("kit/x/A.cpp", CODE)
+        self.write("mapsdk/y/B.cpp", CODE)
+        self.write("build.sh", "flock 9\n")
+        self.write("platform/net/duktape/d.cpp", CODE)
+        self.git("add", ".")
+        self.git("commit", "-q", "-m", "base")
+        base = subprocess.run(["git", "rev-parse", "HEAD"], cwd=self.root, capture_output=True, text=True).stdout.strip()
+        # A commit changes A's third line, the working tree B's second, a new file is not yet known to
+        # git, and a test file and a file of no folder are changed too.
+        self.write("kit/x/A.cpp", CODE.replace("  go(a, n);", "  go(n, a);\n  if (a > n) stop();"))
+        self.git("commit", "-q", "-am", "change")
+        self.write("mapsdk/y/B.cpp", CODE.replace("a < n", "a <= n"))
+        self.write("app/z/New.cpp", "void g(int a) {\n  if (a == 1) h(a);\n}\n")
+        self.write("tests/kit/T.cpp", "void t() {\n  if (a < 1) f();\n}\n")
+        self.write("demo/d.cpp", "void t() {\n  if (a < 1) f();\n}\n")
+        self.write("build.sh", "flock -n 9\n")
+        self.write("platform/net/duktape/d.cpp", CODE.replace("a < n", "a > n"))
+        self.write("kit/x/notes.txt", "if (a < n) go(a, n);\n")
+        self.assertEqual(mutate.changed_lines(self.root, base),
+                         {"kit/x/A.cpp": {3, 4}, "mapsdk/y/B.cpp": {2}, "app/z/New.cpp": {1, 2, 3, 4},
+                          "tests/kit/T.cpp": {1, 2, 3, 4}, "demo/d.cpp": {1, 2, 3, 4}, "build.sh": {1},
+                          "platform/net/duktape/d.cpp": {2}, "kit/x/notes.txt": {1, 2}})
+        every = mutate.sample(self.root, None, None, 1, lines=mutate.changed_lines(self.root, base))
+        self.assertEqual(sorted({(m.path, m.line) for m in every}),
+                         [("app/z/New.cpp", 2), ("build.sh", 1), ("kit/x/A.cpp", 3), ("kit/x/A.cpp", 4),
+                          ("mapsdk/y/B.cpp", 2)])
+        # Every mutation of those lines, in order: the same as the folder's own on those lines.
+        whole = [m for m in mutate.mutations_of_file(self.root, "mapsdk/y/B.cpp") if m.line == 2]
+        self.assertEqual(sorted(m.key() for m in every if m.path == "mapsdk/y/B.cpp"), sorted(m.key() for m in whole))
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            self.assertEqual(mutate.main(["--since", base, "--list"], root=self.root), 0)
+        # Every one, in the order of the files and their lines.
+        listed = [line.split()[0] + " " + line.split()[1] for line in out.getvalue().splitlines()
+                  if line and not line.startswith((" ", "seed"))]
+        self.assertEqual(listed, [f"{m.path}:{m.line} {m.kind}" for m in every])
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            self.assertEqual(mutate.main(["kit/", "--since", base, "-n", "2", "--seed", "5", "--list"], root=self.root), 0)
+        self.assertEqual(out.getvalue().count("kit/x/A.cpp:"), 2)
+        self.assertNotIn("B.cpp", out.getvalue())
+        for argv in (["--list"], ["--since", "no-such-commit", "--list"]):
+            with self.assertRaises(SystemExit):
+                with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(io.StringIO()):
+                    mutate.main(argv, root=self.root)
+
+
 class SampleTest(Tree):
     def test_lines_of_one_text_have_keys_of_their_own_and_a_lone_line_keeps_its_key(self):
         self.write("kit/x/R.cpp", "int f(int a) {\n  if (a < 0) return;\n  g(a);\n  if (a < 0) return;\n}\n")
@@ -277,6 +466,14 @@ class SampleTest(Tree):
         # Views of two blocks are not siblings of one another.
         self.write("kit/part0/V.cpp", "  if (x) {\n    v->addSubview(a);\n  }\n  v->addSubview(b);\n")
         self.assertEqual([m for m in mutate.mutations_of_file(self.root, "kit/part0/V.cpp") if m.kind == "siblings"], [])
+
+    def test_a_shell_script_left_mutated_is_put_back(self):
+        self.write("build.sh", "flock 9\n")
+        m = [m for m in mutate.mutations_of_file(self.root, "build.sh")][0]
+        mutate.apply(self.root, m)
+        self.assertEqual(mutate.revert_leftovers(self.root), ["build.sh"])
+        self.assertEqual(self.read("build.sh"), "flock 9\n")
+        self.assertFalse(os.path.exists(os.path.join(self.root, "build.sh" + mutate.BACKUP_SUFFIX)))
 
     def test_a_file_left_mutated_by_a_killed_run_is_put_back_at_the_next(self):
         m = mutate.mutations_of_file(self.root, "kit/part2/F2.cpp")[0]
