@@ -8,7 +8,8 @@
 //   map search KEYWORD      a keyword search; its places are marked on the map
 //   map route               a driving route between two places of the demo map, drawn on the map
 //   map offline             downloads the demo city (the tiles around the default centre) and
-//                           waits until it is done
+//                           waits until it is done; refused while another run on the same home
+//                           downloads
 //   map status              level, centre and tiles of the map on screen
 //   map snap FILE           a PNG of the map on screen (relative paths under --out)
 //   map close               back from the map screen
