@@ -17,40 +17,38 @@
 
 namespace mapsdk {
 
-using namespace gmengine;
-
 namespace {
 
-CMapControlBlock* Control() { return MapControlOfEngine(); }
+gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
 
-MapLayerCode CodeOf(GMKMapLayer layer) {
+gmengine::MapLayerCode CodeOf(GMKMapLayer layer) {
   switch (layer) {
     case GMKMapLayer::Street:
-      return MapLayerCode::Street;
+      return gmengine::MapLayerCode::Street;
     case GMKMapLayer::Satellite:
-      return MapLayerCode::Satellite;
+      return gmengine::MapLayerCode::Satellite;
     case GMKMapLayer::Traffic:
-      return MapLayerCode::Traffic;
+      return gmengine::MapLayerCode::Traffic;
     case GMKMapLayer::SearchMarks:
-      return MapLayerCode::Poi;
+      return gmengine::MapLayerCode::Poi;
     case GMKMapLayer::Route:
-      return MapLayerCode::Route;
+      return gmengine::MapLayerCode::Route;
     case GMKMapLayer::SmallPlaces:
-      return MapLayerCode::BackgroundPoi;
+      return gmengine::MapLayerCode::BackgroundPoi;
   }
-  return MapLayerCode::Street;
+  return gmengine::MapLayerCode::Street;
 }
 
 // A point in hundredths of a map unit (as result shapes keep them), in the picture.
-GMKPicturePoint InPicture(const CMapStatus& status, const _VPoint& hundredths) {
-  const _VPoint p = status.MapToScreen(hundredths.x / 100, hundredths.y / 100);
+GMKPicturePoint InPicture(const CMapStatus& status, const gmengine::_VPoint& hundredths) {
+  const gmengine::_VPoint p = status.MapToScreen(hundredths.x / 100, hundredths.y / 100);
   return {p.x - status.window.left, p.y - status.window.top};
 }
 
-std::vector<GMKMapTile> TilesOf(const CMapControlBlock& control, const CGridLayer& layer) {
+std::vector<GMKMapTile> TilesOf(const gmengine::CMapControlBlock& control, const CGridLayer& layer) {
   const CMapStatus& status = control.Status();
   std::vector<GMKMapTile> tiles;
-  for (const tagGirdData& tile : layer.Needed()) {
+  for (const gmengine::tagGirdData& tile : layer.Needed()) {
     GMKMapTile t;
     t.level = tile.level;
     t.column = tile.x;
@@ -64,88 +62,90 @@ std::vector<GMKMapTile> TilesOf(const CMapControlBlock& control, const CGridLaye
 }
 
 // The home's offline data is held by one download at a time, across processes.
-CVString LockPath(const COfflineMapMan& man) { return man.DataFolder() + CVString("OfflineDownload.lock"); }
+gmengine::CVString LockPath(const gmengine::COfflineMapMan& man) {
+  return man.DataFolder() + gmengine::CVString("OfflineDownload.lock");
+}
 
 }  // namespace
 
-const std::uint32_t GMKMapProbe::kBlankFill = CMapControl::kBackground;
-const std::uint32_t GMKMapProbe::kBlankGrid = CMapControl::kGridColor;
+const std::uint32_t GMKMapProbe::kBlankFill = gmengine::CMapControl::kBackground;
+const std::uint32_t GMKMapProbe::kBlankGrid = gmengine::CMapControl::kGridColor;
 const std::uint32_t GMKMapProbe::kMarkColor = layerstyles::kPoiColor;
 const std::uint32_t GMKMapProbe::kSmallPlaceColor = layerstyles::kBackgroundPoiColor;
 const int GMKMapProbe::kTrafficMinLevel = CTrafficReq::kMinLevel;
 static_assert(GMKMapProbe::kTileSide == tileimage::kTileSide);
 
 CLLocationCoordinate2D GMKMapProbe::initialCenter() {
-  return coordinateOfMapUnits(kInitialCenterX, kInitialCenterY);
+  return coordinateOfMapUnits(gmengine::kInitialCenterX, gmengine::kInitialCenterY);
 }
 
-int GMKMapProbe::initialLevel() { return kInitialLevel; }
+int GMKMapProbe::initialLevel() { return gmengine::kInitialLevel; }
 
 CLLocationCoordinate2D GMKMapProbe::coordinateOfMapUnits(double x, double y) {
   CLLocationCoordinate2D c;
-  MercatorToGeo(x, y, &c.longitude, &c.latitude);
+  gmengine::MercatorToGeo(x, y, &c.longitude, &c.latitude);
   return c;
 }
 
 bool GMKMapProbe::engineRunning() { return GMKMapManager::engineRunning(); }
 
 GMKMapProbe::Status GMKMapProbe::status() {
-  const CMapControlBlock* control = Control();
+  const gmengine::CMapControlBlock* control = Control();
   if (!control) return {};
   const CMapStatus& s = control->Status();
   return {s.level, s.centerX, s.centerY, s.width, s.height};
 }
 
 bool GMKMapProbe::moving() {
-  const CMapControlBlock* control = Control();
+  const gmengine::CMapControlBlock* control = Control();
   return control && (control->IsSliding() || control->IsGliding());
 }
 
 bool GMKMapProbe::tilesOnTheirWay() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control && control->GridClient().IsBusy();
 }
 
 std::vector<GMKMapTile> GMKMapProbe::streetTiles() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? TilesOf(*control, control->StreetLayer()) : std::vector<GMKMapTile>();
 }
 
 std::vector<GMKMapTile> GMKMapProbe::trafficTiles() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? TilesOf(*control, control->TrafficLayer()) : std::vector<GMKMapTile>();
 }
 
 int GMKMapProbe::tileFailures() {
-  const CMapControlBlock* control = Control();
+  const gmengine::CMapControlBlock* control = Control();
   return control ? control->TileFailures() : 0;
 }
 
 bool GMKMapProbe::showLayer(GMKMapLayer layer, bool on) {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control && control->ShowLayer(CodeOf(layer), on ? 1 : 0) != 0;
 }
 
 bool GMKMapProbe::layerShown(GMKMapLayer layer) {
-  const CMapControlBlock* control = Control();
+  const gmengine::CMapControlBlock* control = Control();
   return control && control->IsLayerShown(CodeOf(layer));
 }
 
 void GMKMapProbe::repaint() {
-  if (CMapControlBlock* control = Control()) control->RequestRepaint();
+  if (gmengine::CMapControlBlock* control = Control()) control->RequestRepaint();
 }
 
 bool GMKMapProbe::searchMarksCame() {
-  CMapControlBlock* control = Control();
-  return control && control->PoiLayer().ResultType() != SearchType::None &&
+  gmengine::CMapControlBlock* control = Control();
+  return control && control->PoiLayer().ResultType() != gmengine::SearchType::None &&
          !control->PoiLayer().Elements().empty();
 }
 
 std::vector<GMKMapMark> GMKMapProbe::searchMarks() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   if (!control) return {};
   std::vector<GMKMapMark> marks;
-  for (const CGeoElement& element : control->PoiLayer().Elements()) {
+  for (const auto& element : control->PoiLayer().Elements()) {
     GMKMapMark mark;
     mark.style = element.attribute.styleId;
     mark.name = element.attribute.name.ToUtf8();
@@ -157,12 +157,12 @@ std::vector<GMKMapMark> GMKMapProbe::searchMarks() {
 }
 
 std::vector<GMKPicturePoint> GMKMapProbe::routePoints() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   if (!control) return {};
   std::vector<GMKPicturePoint> points;
-  for (const CGeoElement& element : control->RouteLayer().Elements()) {
+  for (const auto& element : control->RouteLayer().Elements()) {
     for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-      const CVArray<_VPoint>* line = element.shape.GetPart(part);
+      const gmengine::CVArray<gmengine::_VPoint>* line = element.shape.GetPart(part);
       for (int i = 0; line && i < line->GetSize(); ++i)
         points.push_back(InPicture(control->Status(), (*line)[i]));
     }
@@ -171,13 +171,13 @@ std::vector<GMKPicturePoint> GMKMapProbe::routePoints() {
 }
 
 std::vector<GMKPicturePoint> GMKMapProbe::smallPlaces() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   if (!control) return {};
   const CMapStatus& status = control->Status();
   std::vector<GMKPicturePoint> places;
   for (const auto& tile : control->BackgroundLayer().Tiles()) {
     for (const auto& poi : tile.pois) {
-      const _VPoint p =
+      const gmengine::_VPoint p =
           status.MapToScreen(static_cast<std::int32_t>(poi.x), static_cast<std::int32_t>(poi.y));
       places.push_back({p.x - status.window.left, p.y - status.window.top});
     }
@@ -186,14 +186,14 @@ std::vector<GMKPicturePoint> GMKMapProbe::smallPlaces() {
 }
 
 bool GMKMapProbe::searching() {
-  const CMapControlBlock* control = Control();
-  const CAppSearch* search = control ? control->Search() : nullptr;
+  const gmengine::CMapControlBlock* control = Control();
+  const gmengine::CAppSearch* search = control ? control->Search() : nullptr;
   return search && search->IsSearching();
 }
 
 bool GMKMapProbe::findingCity() {
-  const CMapControlBlock* control = Control();
-  const CAppSearch* search = control ? control->Search() : nullptr;
+  const gmengine::CMapControlBlock* control = Control();
+  const gmengine::CAppSearch* search = control ? control->Search() : nullptr;
   return search && search->IsFindingCity();
 }
 
@@ -206,30 +206,31 @@ std::vector<std::uint32_t> GMKMapProbe::decodeTile(const std::string& bytes) {
 
 // ---- Offline download ----------------------------------------------------------------------------
 
-std::unique_ptr<GMKOfflineDownload> GMKOfflineDownload::start(const COLUpdateRecord& city, Refusal& why) {
-  CMapControlBlock* control = Control();
-  COLRecordMan* records = control ? control->OfflineMan().RecordMan() : nullptr;
+std::unique_ptr<GMKOfflineDownload> GMKOfflineDownload::start(const gmengine::COLUpdateRecord& city,
+                                                              Refusal& why) {
+  gmengine::CMapControlBlock* control = Control();
+  gmengine::COLRecordMan* records = control ? control->OfflineMan().RecordMan() : nullptr;
   if (!records) {
     why = Refusal::NoEngine;
     return nullptr;
   }
-  COfflineMapMan& man = control->OfflineMan();
+  gmengine::COfflineMapMan& man = control->OfflineMan();
   std::unique_ptr<GMKOfflineDownload> download(new GMKOfflineDownload());
-  download->lock_ = std::make_unique<CVFileLock>();
+  download->lock_ = std::make_unique<gmengine::CVFileLock>();
   if (!download->lock_->TryLock(LockPath(man))) {
     why = Refusal::HeldElsewhere;
     return nullptr;
   }
   why = Refusal::None;
   download->cityId_ = city.local.id;
-  for (const CVString& package : city.local.packages)
+  for (const gmengine::CVString& package : city.local.packages)
     download->paths_.push_back(control->OfflineStore().PackagePath(package).ToUtf8());
   std::weak_ptr<bool> saveFailed = download->saveFailed_;
   download->observer_ = platform::NotificationCenter::defaultCenter().addObserver(
-      kNotificationOfflineSaveFailed, nullptr, [saveFailed](const platform::Notification&) {
+      gmengine::kNotificationOfflineSaveFailed, nullptr, [saveFailed](const platform::Notification&) {
         if (auto failed = saveFailed.lock()) *failed = true;
       });
-  COLUpdateRecord stored = city;
+  gmengine::COLUpdateRecord stored = city;
   records->StoreRecord(stored);
   download->batchesBefore_ = man.GetBatchSequence();
   download->failuresBefore_ = control->TileFailures();
@@ -237,47 +238,51 @@ std::unique_ptr<GMKOfflineDownload> GMKOfflineDownload::start(const COLUpdateRec
   return download;
 }
 
-std::string GMKOfflineDownload::nameOf(const COLUpdateRecord& city) { return city.local.name.ToUtf8(); }
+std::string GMKOfflineDownload::nameOf(const gmengine::COLUpdateRecord& city) {
+  return city.local.name.ToUtf8();
+}
 
 GMKOfflineDownload::~GMKOfflineDownload() {
   if (observer_) platform::NotificationCenter::defaultCenter().removeObserver(observer_);
 }
 
 int GMKOfflineDownload::received() const {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? control->OfflineMan().GetReceivedCount() : 0;
 }
 
 int GMKOfflineDownload::total() const {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? control->OfflineMan().GetTotalCount() : 0;
 }
 
 int GMKOfflineDownload::failed() const {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? control->OfflineMan().GetFailedCount() : 0;
 }
 
 std::vector<std::string> GMKOfflineDownload::failedTiles() const {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? control->OfflineMan().GetFailedTiles() : std::vector<std::string>();
 }
 
 int GMKOfflineDownload::batchesAsked() const {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? control->OfflineMan().GetBatchSequence() - batchesBefore_ : 0;
 }
 
 int GMKOfflineDownload::failuresSinceStart() const {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   return control ? control->TileFailures() - failuresBefore_ : 0;
 }
 
 bool GMKOfflineDownload::finished() const {
-  CMapControlBlock* control = Control();
-  COLRecordMan* records = control ? control->OfflineMan().RecordMan() : nullptr;
-  std::optional<COLUpdateRecord> record = records ? records->GetUpdateRecord(cityId_) : std::nullopt;
-  return record && record->local.state == OfflineCityState::Finished && record->local.ratio == 10000;
+  gmengine::CMapControlBlock* control = Control();
+  gmengine::COLRecordMan* records = control ? control->OfflineMan().RecordMan() : nullptr;
+  std::optional<gmengine::COLUpdateRecord> record =
+      records ? records->GetUpdateRecord(cityId_) : std::nullopt;
+  return record && record->local.state == gmengine::OfflineCityState::Finished &&
+         record->local.ratio == 10000;
 }
 
 std::string GMKOfflineDownload::packagePaths() const {
@@ -287,13 +292,14 @@ std::string GMKOfflineDownload::packagePaths() const {
 }
 
 bool GMKOfflineDownload::pause() {
-  CMapControlBlock* control = Control();
+  gmengine::CMapControlBlock* control = Control();
   if (!control) return false;
-  COfflineMapMan& man = control->OfflineMan();
+  gmengine::COfflineMapMan& man = control->OfflineMan();
   // Queued behind the commands that started the download, so none of them switches it on again.
-  if (CVMsgDispatcher* dispatcher = control->Services().Dispatcher())
-    dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, ToInt(EngineMsg::OfflineCommand),
-                            ToInt(OfflineCommand::SwitchDownload), 0);
+  if (gmengine::CVMsgDispatcher* dispatcher = control->Services().Dispatcher())
+    dispatcher->PostMessage(gmengine::CVMsgDispatcher::kEngineQueue,
+                            gmengine::ToInt(gmengine::EngineMsg::OfflineCommand),
+                            gmengine::ToInt(gmengine::OfflineCommand::SwitchDownload), 0);
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (man.IsDownloadOn() && std::chrono::steady_clock::now() < giveUp)
     platform::RunLoop::main().runOnceHoldingClock(0.002);
@@ -301,8 +307,8 @@ bool GMKOfflineDownload::pause() {
 }
 
 void GMKOfflineDownload::stop() {
-  CMapControlBlock* control = Control();
-  if (COLRecordMan* records = control ? control->OfflineMan().RecordMan() : nullptr)
+  gmengine::CMapControlBlock* control = Control();
+  if (gmengine::COLRecordMan* records = control ? control->OfflineMan().RecordMan() : nullptr)
     records->StopCity(cityId_);
 }
 
