@@ -14,7 +14,7 @@
 #include "kit/ui/AlertViewExt.h"
 #include "kit/ui/AppControllers.h"
 #include "kit/ui/ViewAdjustPosition.h"
-#include "mapsdk/engine/VGeoMath.h"
+#include "mapsdk/display/GMKGeometry.h"
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/Format.h"
@@ -116,9 +116,12 @@ bool JobMapController::showLocation() {
 // --- The coordinate -----------------------------------------------------------------------------
 
 std::optional<platform::Coordinate> JobMapController::toGeoMapSystem(const platform::Coordinate& c) {
+  const std::optional<mapsdk::CLLocationCoordinate2D> shifted =
+      mapsdk::GMKCoordinateToMapSystem({c.latitude, c.longitude});
+  if (!shifted) return std::nullopt;
   platform::Coordinate out;
-  if (!gmengine::CoordShiftToMapSystem(c.longitude, c.latitude, &out.longitude, &out.latitude))
-    return std::nullopt;
+  out.latitude = shifted->latitude;
+  out.longitude = shifted->longitude;
   return out;
 }
 

@@ -20,8 +20,9 @@ enum class LocMode : int { Off = 1, SatelliteAndNetwork = 2, NetworkOnly = 3, Mo
 
 // The engine's location: combines the satellite receiver with network location (cell and Wi-Fi
 // observations sent to the location endpoint), keeps the current record and tells the UI side of
-// changes with message 2004 (lParam 0; 201 when network location failed for a new cell), sent at
-// once on the UI queue. OnTimer runs on the engine's timer thread (timer 1000, every second),
+// changes with EngineMsg::LocationChanged (lParam 0; 201 when network location failed for a new
+// cell), sent at once on the UI queue. OnTimer runs on the engine's timer thread
+// (EngineTimer::Location, every second),
 // OnHttpMessage and GetLocation on the main thread. The network result is guarded by an engine
 // mutex; the rest of the shared state by a lock of its own. Nothing is announced while a lock is
 // held, so the announcement's handler may call GetLocation.
@@ -44,7 +45,8 @@ class CAppLocation {
                const gmengine::EngineServices& engine = {});
   ~CAppLocation();
 
-  // The cell source and the two clients (ids 2 and 5); 0 when the cell source fails.
+  // The cell source and the two clients (EngineClient::Location and LocationUpload); 0 when the
+  // cell source fails.
   int Init();
   int UnInit();
   void Reset();
@@ -58,7 +60,8 @@ class CAppLocation {
 
   // What the engine lent this object.
   const gmengine::EngineServices& Services() const { return engine_; }
-  // Where the announcements go; by default message 2004 sent at once on the engine's UI queue.
+  // Where the announcements go; by default EngineMsg::LocationChanged sent at once on the engine's
+  // UI queue.
   void SetNotify(std::function<void(int lParam)> notify) { notify_ = std::move(notify); }
   bool FindCell(const CellRecord& cell, double& x, double& y, int& radius);
   void AddCell(const CellRecord& cell, double x, double y, int radius);

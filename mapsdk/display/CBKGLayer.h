@@ -24,7 +24,7 @@ class CBKGLayer : public CMapLayer {
 
   void Draw(MapDrawTarget& target) override;
   void Update() override;
-  // Engine message 8010 (background POI data arrived, lParam the error): with data the request
+  // EngineMsg::PoiBkgData (background POI data arrived, lParam the error): with data the request
   // runs again and takes it from the cache. true when the layer changed.
   bool OnDataArrived(gmengine::SearchError error);
   // Window pixel (x, y): the first item of the tapped tile within 10 pixels on both axes (strictly).

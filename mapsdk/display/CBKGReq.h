@@ -22,7 +22,7 @@ using BkgTileList = gmengine::CVArray<gmengine::tag_PoiBkgDataElem>;
 
 // The background POI request: lists the window's tiles into the layer's tile list, fills them
 // from the search engine's background POI cache and asks the service for the tiles it lacks, all
-// in one request. The answer comes back as engine message 8010 (OnAnswer), after which the layer
+// in one request. The answer comes back as EngineMsg::PoiBkgData (OnAnswer), after which the layer
 // runs this request again and the new tiles come out of the cache. A tile is asked for in at most
 // two answered requests while it stays in the kept block, so a service that answers without it is
 // not asked again and again; a failed answer is not retried until the view changes or a search
@@ -42,7 +42,7 @@ class CBKGReq : public CReqBase {
   const gmengine::CVString& DataKey() const { return dataKey_; }
 
   void Request() override;
-  // Message 8010's error word: true when the layer should run the request again.
+  // EngineMsg::PoiBkgData's error word: true when the layer should run the request again.
   bool OnAnswer(gmengine::SearchError error);
   // Whether the request sent last still waits for its answer.
   bool Asking() const { return !pending_.empty(); }

@@ -40,7 +40,8 @@ class CLocHttpClient : public gmengine::CHttpClient {
 
   // Over the engine's network threads, dispatcher and URL builder; 0 without them.
   int Init(gmengine::EngineClient client, const gmengine::EngineServices& engine);
-  // 1 when the request started or a cached answer was posted (1003 on the engine queue).
+  // 1 when the request started or a cached answer was posted (EngineMsg::HttpComplete on the engine
+  // queue).
   int RequestLocation(const gmengine::CVString& cellKey, const std::string& wifiRequest,
                       const std::string& wifiKey, unsigned int tag, int coordType);
   int UploadLocations(const gmengine::CVArray<gmengine::CVString>& entries, unsigned int tag);

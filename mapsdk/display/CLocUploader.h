@@ -28,7 +28,6 @@ class CLocUploader {
 
   static int IntervalForSpeed(double speed);
   const gmengine::CVArray<gmengine::CVString>& Entries() const { return entries_; }
-  bool IsPending() const { return pending_; }
 
  private:
   CLocHttpClient* client_;

@@ -484,19 +484,6 @@ void CMapControl::MoveAlongPath(int packed, int direction) {
   path_.reset();
 }
 
-int CMapControl::OnUIMessage(EngineMsg message, int wParam, int lParam) {
-  switch (message) {
-    case EngineMsg::SlideStep:
-      SlideStep();
-      return 0;
-    case EngineMsg::PathStep:
-      MoveAlongPath(wParam, lParam);
-      return 0;
-    default:
-      return 0;
-  }
-}
-
 void CMapControl::ZoomFrames(int steps, bool in) {
   const int w = status_.width;
   const int h = status_.height;
@@ -775,7 +762,7 @@ int CMapControl::OnMessage(EngineMsg message, int wParam, int lParam) {
       ZoomStep();
       return -1;
     case EngineMsg::OfflineCommand:
-      offline_.OnCommand(wParam, lParam);
+      offline_.OnCommand(static_cast<OfflineCommand>(wParam), lParam);
       return -1;
     case EngineMsg::PoiBkgData:
       OnPoiBkgData(static_cast<SearchError>(lParam));

@@ -74,6 +74,7 @@ class CMapControl {
   CMapControl& operator=(const CMapControl&) = delete;
 
   void SetSearch(CAppSearch* search);
+  CAppSearch* Search() const { return search_; }
   void SetLocation(mapsdk::CAppLocation* location);
   // Centre (map units), window rectangle (pixels), level; builds the layers on the first call.
   int Init(int centerX, int centerY, int left, int top, int right, int bottom, int level);
@@ -115,8 +116,6 @@ class CMapControl {
   // EngineClient: Street, and traffic by its request numbers, OfflineBatch and Satellite),
   // SlideStep and ZoomStep, PoiBkgData, OfflineCommand, timers.
   int OnMessage(EngineMsg message, int wParam, int lParam);
-  // A UI-queue message for the map: SlideStep, PathStep.
-  int OnUIMessage(EngineMsg message, int wParam, int lParam);
   // One step of the slide after a fling: each drag-offset component of 6 pixels or more shrinks to
   // one less (17 at most), and the map moves by the offset; false when the slide has ended.
   bool SlideStep();
@@ -164,7 +163,6 @@ class CMapControl {
   // next attempt.
   int TileFailures() const { return tileFailures_; }
   double RetryDelay() const;
-  int LastBatchSequence() const { return street_ && street_->Request() ? street_->Request()->Sequence() : 0; }
 
  private:
   // The layer a result code names (null for the base maps and for layers not built).

@@ -186,6 +186,14 @@ GMKCoordinateRegion GMKCoordinateRegionForMapRect(const GMKMapRect& rect) {
   return {center, {c1.latitude - c2.latitude, c2.longitude - c1.longitude}};
 }
 
+std::optional<CLLocationCoordinate2D> GMKCoordinateToMapSystem(const CLLocationCoordinate2D& coordinate) {
+  CLLocationCoordinate2D shifted;
+  if (!gmengine::CoordShiftToMapSystem(coordinate.longitude, coordinate.latitude, &shifted.longitude,
+                                       &shifted.latitude))
+    return std::nullopt;
+  return shifted;
+}
+
 std::shared_ptr<platform::MutableDictionary> GMKEncodeMapCoordinate(
     const CLLocationCoordinate2D& coordinate) {
   double x = coordinate.longitude, y = coordinate.latitude;

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 
 #include "mapsdk/engine/CVGlobalMan.h"
 #include "mapsdk/engine/GMKTypes.h"
@@ -82,6 +83,10 @@ bool GMKMapRectContainsPoint(const GMKMapRect& rect, const GMKMapPoint& point);
 // A strictly positive overlap on both axes; touching is not intersecting.
 bool GMKMapRectIntersectsRect(const GMKMapRect& a, const GMKMapRect& b);
 GMKCoordinateRegion GMKCoordinateRegionForMapRect(const GMKMapRect& rect);
+
+// The coordinate in the SDK's own system (CoordShiftToMapSystem); none for a point that is not
+// finite or lies outside +-180 / +-90 degrees.
+std::optional<CLLocationCoordinate2D> GMKCoordinateToMapSystem(const CLLocationCoordinate2D& coordinate);
 
 // {"x": base64 of "%.5f" of the longitude, "y": the same of the latitude}, both first converted
 // into the SDK's own system (CoordShiftToMapSystem).

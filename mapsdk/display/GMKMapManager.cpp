@@ -321,6 +321,11 @@ bool GMKMapManager::start(GMKNotifier::NetworkStateHandler generalDelegate) {
   return true;
 }
 
+bool GMKMapManager::engineRunning() {
+  gmengine::CVMapEngine* engine = gmengine::Engine();
+  return engine && engine->IsStarted();
+}
+
 bool GMKMapManager::stop() {
   gmengine::CVMapEngine* engine = gmengine::Engine();
   return engine && engine->Stop();

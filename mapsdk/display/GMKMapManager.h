@@ -17,6 +17,8 @@ class GMKMapManager {
   // or when the start fails.
   bool start(GMKNotifier::NetworkStateHandler generalDelegate);
   bool stop();
+  // An engine is built and started (and not stopped since).
+  static bool engineRunning();
 };
 
 }  // namespace mapsdk

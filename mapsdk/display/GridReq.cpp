@@ -65,13 +65,6 @@ void GridReq::SetGridData(GridTileList* needed, GridShowList* drawList) {
   drawList_ = drawList;
 }
 
-void GridReq::AllocateBuffers() {
-  buffers_.resize(static_cast<std::size_t>(std::max(0, cols_ * rows_)));
-  for (auto& buffer : buffers_) {
-    if (buffer.empty()) buffer.assign(traffic_ ? tileimage::kTileWordsWithAlpha : tileimage::kTilePixels, 0);
-  }
-}
-
 void GridReq::FreeBuffers() {
   for (auto& buffer : buffers_) std::vector<std::uint32_t>().swap(buffer);
   if (needed_) {

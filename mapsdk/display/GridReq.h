@@ -84,10 +84,8 @@ class GridReq : public CReqBase {
   void SetSequence(int sequence) { sequence_ = sequence; }
   gmengine::CGridDataCache& Cache() { return cache_; }
   TileKeyMap& Keys() { return keys_; }
-  int Cols() const { return cols_; }
   int Rows() const { return rows_; }
   GridKind Kind() const { return kind_; }
-  void AllocateBuffers();
   void FreeBuffers();
   // Shown: buffers are made again as tiles are decoded. Hidden: the decoded pixels (tiles and
   // substitutes) are freed and none are made until shown; the memory cache keeps its records.

@@ -26,7 +26,6 @@ class CAppDataCache {
 
   // Entries kept; the next Add evicts down to below it (so at least the new entry stays).
   void SetCapacity(int count) { capacity_ = count; }
-  int GetCapacity() const { return capacity_; }
   int GetCount() const { return static_cast<int>(entries_.size()); }
 
   // Evicts from the end while the cache holds capacity entries or more, then puts the new entry in

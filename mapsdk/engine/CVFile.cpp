@@ -1,5 +1,7 @@
 #include "mapsdk/engine/CVFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <climits>
@@ -74,6 +76,25 @@ int CVFile::SetLength(int length) {
 int CVFile::Flush() {
   lastOp_ = LastOp::None;
   return file_ && std::fflush(file_) == 0 ? 1 : 0;
+}
+
+bool CVFileLock::TryLock(const CVString& path) {
+  if (fd_ >= 0) return true;
+  if (path.IsEmpty()) return false;
+  const int fd = ::open(path.ToUtf8().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void CVFileLock::Unlock() {
+  if (fd_ < 0) return;
+  ::close(fd_);  // closing lets the lock go
+  fd_ = -1;
 }
 
 }  // namespace gmengine

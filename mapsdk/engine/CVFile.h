@@ -49,4 +49,22 @@ class CVFile {
   LastOp lastOp_ = LastOp::None;
 };
 
+// An advisory lock on a file (made when missing) that other processes take too: one holder at a
+// time, from TryLock until Unlock or the object goes. A process that ends lets it go.
+class CVFileLock {
+ public:
+  CVFileLock() = default;
+  ~CVFileLock() { Unlock(); }
+  CVFileLock(const CVFileLock&) = delete;
+  CVFileLock& operator=(const CVFileLock&) = delete;
+
+  // True when this object holds the lock now; false when another holder has it or the file cannot
+  // be opened. Never waits.
+  bool TryLock(const CVString& path);
+  void Unlock();
+
+ private:
+  int fd_ = -1;
+};
+
 }  // namespace gmengine

@@ -60,8 +60,6 @@ void CVSocketMan::Stop() {
   lookups_.clear();
 }
 
-bool CVSocketMan::IsRunning() const { return socketThread_.joinable(); }
-
 void CVSocketMan::Perform(std::function<void()> fn) { loop_->performOnMain(std::move(fn)); }
 
 void CVSocketMan::Attach(std::shared_ptr<Job> job) {

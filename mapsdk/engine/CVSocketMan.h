@@ -39,7 +39,6 @@ class CVSocketMan {
   // Aborts every job (on the socket thread), then ends and joins both threads. Work performed
   // afterwards waits for the next Start.
   void Stop();
-  bool IsRunning() const;
 
   // fn on the socket thread, in order.
   void Perform(std::function<void()> fn);

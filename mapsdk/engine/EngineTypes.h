@@ -75,6 +75,18 @@ enum class EngineTimer : int {
 
 constexpr int ToInt(EngineTimer timer) { return static_cast<int>(timer); }
 
+// Commands of the offline map manager (wParam of EngineMsg::OfflineCommand; the argument in lParam).
+enum class OfflineCommand : int {
+  StartNext = 1,        // takes up the next queued city
+  CancelCity = 2,       // argument the city id: its download stops and the next city starts
+  RemoveCity = 3,       // the oldest removed city's unshared files go (and its download, if running)
+  SwitchDownload = 12,  // argument 1 on (the download goes on), 0 off (it pauses)
+  Scan = 14,            // argument 1 or more: the package scan starts on its own thread
+  Cancel = 21,          // the batch on its way (unless the map asks for tiles) and the packages dropped
+};
+
+constexpr int ToInt(OfflineCommand command) { return static_cast<int>(command); }
+
 // Result types of the search: the codes that travel in UI message 2000 and select the store slot.
 enum class SearchType : int {
   NetworkState = -1,

@@ -24,11 +24,4 @@ void VFree(void* block) {
   std::free(static_cast<unsigned char*>(block) - kHeader);
 }
 
-std::size_t VMallocSize(const void* block) {
-  if (!block) return 0;
-  std::size_t size = 0;
-  std::memcpy(&size, static_cast<const unsigned char*>(block) - kHeader, sizeof size);
-  return size;
-}
-
 }  // namespace gmengine

@@ -7,7 +7,5 @@ namespace gmengine {
 // does nothing. Blocks are zero-filled. Null when the size cannot be had.
 void* VMalloc(std::size_t size);
 void VFree(void* block);
-// The size VMalloc was asked for (0 for null).
-std::size_t VMallocSize(const void* block);
 
 }  // namespace gmengine

@@ -193,7 +193,7 @@ int COLRecordMan::ClearAllRecords() {
   }
   // The map manager is told after the record lock is let go: its own lock always comes first
   // (its timer reports progress into the records while holding it).
-  if (COfflineMapMan* mapMan = mapMan_) mapMan->OnCommand(21, 0);
+  if (COfflineMapMan* mapMan = mapMan_) mapMan->OnCommand(OfflineCommand::Cancel, 0);
   return result;
 }
 
@@ -231,9 +231,11 @@ int COLRecordMan::Start(int id) {
   COLUpdateRecord& record = updateList_.Records()[index];
   record.local.state = OfflineCityState::Queued;
   downloadQueue_.Add(record);
-  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 1, 0);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand,
+                              ToInt(OfflineCommand::StartNext), 0);
   // Asking for a download is what switches downloading on.
-  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 12, 1);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand,
+                              ToInt(OfflineCommand::SwitchDownload), 1);
   updateList_.Write();
   return 1;
 }
@@ -243,7 +245,8 @@ int COLRecordMan::Stop(int id) {
   if (index < 0) return 0;
   updateList_.Records()[index].local.state = OfflineCityState::Stopped;
   RemoveFromQueue(id);
-  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 2, id);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand,
+                              ToInt(OfflineCommand::CancelCity), id);
   updateList_.Write();
   return 1;
 }
@@ -260,7 +263,8 @@ int COLRecordMan::Remove(int id) {
   for (const CVString& name : record.local.packages) updateList_.RemoveName(name);
   removalQueue_.Add(record);
   updateList_.RemoveRecord(index);
-  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 3, id);
+  olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand,
+                              ToInt(OfflineCommand::RemoveCity), id);
   updateList_.Write();
   return 1;
 }
@@ -392,7 +396,8 @@ int COLRecordMan::MergeCityList(CVArray<COLUpdateRecord>& list) {
     olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kUIQueue, EngineMsg::OfflineState,
                                 ToInt(OfflineState::NewerVersion), 0);
   if (newCity)
-    olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand, 1, 0);
+    olrecord::PostEngineMessage(dispatcher_, CVMsgDispatcher::kEngineQueue, EngineMsg::OfflineCommand,
+                                ToInt(OfflineCommand::StartNext), 0);
   return 1;
 }
 

@@ -56,6 +56,11 @@ void COfflineMapMan::SetRecordMan(COLRecordMan* records) {
   if (records_) records_->AttachMapMan(this);
 }
 
+COLRecordMan* COfflineMapMan::RecordMan() const {
+  platform::MutexLock lock(mutex_);
+  return records_;
+}
+
 int COfflineMapMan::Init(CVGlobalMan* global) {
   dispatcher_ = global ? global->dispatcher.get() : nullptr;
   dataFolder_ = global ? global->sysInfo.dataPath : CVString();
@@ -74,25 +79,25 @@ void COfflineMapMan::SetMapRequesting(int pending) {
 
 int COfflineMapMan::IsMapRequesting() const { return client_ ? client_->IsMapRequesting() : 0; }
 
-int COfflineMapMan::OnCommand(int command, int argument) {
+int COfflineMapMan::OnCommand(OfflineCommand command, int argument) {
   platform::MutexLock lock(mutex_);
   const int result = RunCommand(command, argument);
   SyncStallTimer(false);
   return result;
 }
 
-int COfflineMapMan::RunCommand(int command, int argument) {
+int COfflineMapMan::RunCommand(OfflineCommand command, int argument) {
   switch (command) {
-    case 1:
+    case OfflineCommand::StartNext:
       return StartNextCity();
-    case 2:
+    case OfflineCommand::CancelCity:
       if (current_.local.id == argument) {
         if (client_) client_->CancelRequest();
         packages_.RemoveAll();
         StartNextCity();
       }
       return 1;
-    case 3: {
+    case OfflineCommand::RemoveCity: {
       COLUpdateRecord removed;
       if (!records_ || !records_->TakeNextRemoved(removed)) return 1;
       if (removed.local.id == current_.local.id) {
@@ -104,7 +109,7 @@ int COfflineMapMan::RunCommand(int command, int argument) {
       DeleteCityFiles(removed.local, true);
       return 1;
     }
-    case 12:
+    case OfflineCommand::SwitchDownload:
       if (argument == 1) {
         if (!downloadOn_) {
           downloadOn_ = 1;
@@ -114,9 +119,9 @@ int COfflineMapMan::RunCommand(int command, int argument) {
         downloadOn_ = 0;
       }
       return 1;
-    case 14:
+    case OfflineCommand::Scan:
       return StartScan(argument);
-    case 21:
+    case OfflineCommand::Cancel:
       if (!IsMapRequesting() && client_) client_->CancelRequest();
       packages_.RemoveAll();
       return 1;
@@ -409,10 +414,6 @@ void COfflineMapMan::DeleteCityFiles(const COLUpdateElement& city, bool keepShar
   }
 }
 
-COLUpdateRecord COfflineMapMan::CurrentRecord() const {
-  platform::MutexLock lock(mutex_);
-  return current_;
-}
 int COfflineMapMan::GetPackageCount() const {
   platform::MutexLock lock(mutex_);
   return packages_.GetSize();
@@ -444,10 +445,6 @@ int COfflineMapMan::GetBatchSequence() const {
 int COfflineMapMan::IsDownloadOn() const {
   platform::MutexLock lock(mutex_);
   return downloadOn_;
-}
-CVArray<tagGirdData> COfflineMapMan::GetBatch() const {
-  platform::MutexLock lock(mutex_);
-  return batch_;
 }
 
 }  // namespace gmengine

@@ -68,12 +68,15 @@ class COfflineMapMan {
   // The record manager whose queue it works through and whose records it reports into (not owned;
   // null when it goes); the manager attaches to it, to hear of a clearing.
   void SetRecordMan(COLRecordMan* records);
+  COLRecordMan* RecordMan() const;
+  // The engine's data folder, where the city files are kept.
+  const CVString& DataFolder() const { return dataFolder_; }
   void SetMapRequesting(int pending);
   int IsMapRequesting() const;
 
-  // EngineMsg::OfflineCommand (command, argument); 1 when handled, 0 when a command could not
-  // start.
-  int OnCommand(int command, int argument);
+  // EngineMsg::OfflineCommand (command, argument); 1 when handled (a command the manager does not
+  // know too), 0 when a command could not start.
+  int OnCommand(OfflineCommand command, int argument);
   // EngineTimer::OfflineDownload (message EngineMsg::Timer); 0 for another message, 1 for another
   // timer. The tick comes on the dispatcher's thread; the
   // stall check it asks for runs on the main thread, which owns the tile client.
@@ -103,7 +106,6 @@ class COfflineMapMan {
   COLUpdateRecord packageDesc GUARDED_BY(scanThread);
 
   // Inspection.
-  COLUpdateRecord CurrentRecord() const;
   int GetPackageCount() const;
   int GetReceivedCount() const;
   int GetTotalCount() const;
@@ -115,10 +117,9 @@ class COfflineMapMan {
   int GetHeadReceived() const;
   int GetBatchSequence() const;
   int IsDownloadOn() const;
-  CVArray<tagGirdData> GetBatch() const;
 
  private:
-  int RunCommand(int command, int argument) REQUIRES(mutex_);
+  int RunCommand(OfflineCommand command, int argument) REQUIRES(mutex_);
   void Continue(int receivedInHead, int flag) REQUIRES(mutex_);
   // The stall timer ticks while a city downloads (downloading on, packages left) and only then;
   // restart counts a new city's ticks from 0.

@@ -86,7 +86,8 @@ bool GMKOfflineMap::scan() {
   if (!man || man->scanRunning || !global->dispatcher) return false;
   // Marked at once, so a second call before the thread starts is refused too.
   man->scanRunning = 1;
-  if (!global->dispatcher->PostMessage(1, 8013, 14, 1)) {
+  if (!global->dispatcher->PostMessage(CVMsgDispatcher::kEngineQueue, ToInt(EngineMsg::OfflineCommand),
+                                       ToInt(OfflineCommand::Scan), 1)) {
     man->scanRunning = 0;
     return false;
   }

@@ -44,9 +44,10 @@ struct tagZipFileEntry {
 
 // The offline package scan: zip packages copied into the documents folder and loose city files
 // in "GeoMap/Mapdata/" of the SDK data folder are installed into the data folder. Runs on its own
-// thread (ScanThreadProc), started by the offline map manager's command 14; states go to the UI
-// as message 65289: 2 (installing package i), 6 (cities from "GeoMap/Mapdata/"), 5 (zip
-// packages done: 0 good, 1 otherwise), 3 (packages not installed).
+// thread (ScanThreadProc), started by the offline map manager's OfflineCommand::Scan; states go to
+// the UI as EngineMsg::OfflineState: Installing (package i), FolderInstalled (cities from
+// "GeoMap/Mapdata/"), PackagesDone (zip packages done: 0 good, 1 otherwise), NotInstalled
+// (packages not installed).
 //
 // Package entries whose names are absolute or climb out with ".." are refused, as are ".chk"
 // lines naming anything but a file in their folder: nothing is ever written outside the data

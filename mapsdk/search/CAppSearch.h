@@ -79,7 +79,6 @@ class CAppSearch : public EnginePart {
   SearchType GetExpectedType() const { return expectedType_; }
   unsigned GetSearchSeq() const { return searchSeq_; }
 
-  CSearchMan& SearchMan() { return man_; }
   // A request of the search client is on its way to the map service: the user's search or the
   // small places', which share it.
   bool IsSearching() const { return man_.SearchClient().IsBusy() != 0; }

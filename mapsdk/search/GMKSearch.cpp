@@ -119,16 +119,6 @@ void GMKSearch::setDrivingPolicy(GMKDrivingPolicy policy) {
 
 int GMKSearch::getPageCapacity() { return g_pageCapacity; }
 
-bool GMKSearch::isSearching() {
-  const CAppSearch* search = SearchOfEngine();
-  return search && search->IsSearching();
-}
-
-bool GMKSearch::isFindingCity() {
-  const CAppSearch* search = SearchOfEngine();
-  return search && search->IsFindingCity();
-}
-
 void GMKSearch::setPageCapacity(int capacity) {
   if (capacity >= 1 && capacity <= 50) g_pageCapacity = capacity;
 }

@@ -41,11 +41,6 @@ class GMKSearch {
   void setDrivingPolicy(GMKDrivingPolicy policy);  // a value outside the enumeration is ignored
   static int getPageCapacity();
   static void setPageCapacity(int capacity);  // 1..50, others ignored
-  // Whether the engine's search has a request on its way to the map service: a search (the user's,
-  // or the small places', which share its client), or the city at the map's centre. False without
-  // an engine or before the first search was made.
-  static bool isSearching();
-  static bool isFindingCity();
 
   bool poiSearchInCity(const Text& city, const Text& key, int pageIndex);
   bool poiSearchInbounds(const Text& key, CLLocationCoordinate2D leftBottom, CLLocationCoordinate2D rightTop,

@@ -8,7 +8,8 @@
 //   map search KEYWORD      a keyword search; its places are marked on the map
 //   map route               a driving route between two places of the demo map, drawn on the map
 //   map offline             downloads the demo city (the tiles around the default centre) and
-//                           waits until it is done
+//                           waits until it is done; refused while another run on the same home
+//                           downloads
 //   map status              level, centre and tiles of the map on screen
 //   map snap FILE           a PNG of the map on screen (relative paths under --out)
 //   map close               back from the map screen
@@ -52,23 +53,9 @@
 #include "kit/core/AppUtil.h"
 #include "kit/ui/UIBasicController.h"
 #include "kit/ui/ViewControllerExt.h"
-#include "mapsdk/display/CMapControl.h"
-#include "mapsdk/display/CTrafficReq.h"
-#include "mapsdk/display/GMKMapManager.h"
+#include "mapsdk/display/GMKMapProbe.h"
 #include "mapsdk/display/GMKMapView.h"
-#include "mapsdk/display/LayerStyles.h"
-#include "mapsdk/display/MapControlBlock.h"
-#include "mapsdk/display/TileImage.h"
-#include "mapsdk/engine/CVGlobalMan.h"
-#include "mapsdk/engine/CVMapEngine.h"
-#include "mapsdk/engine/CVMsgDispatcher.h"
-#include "mapsdk/engine/EngineTypes.h"
-#include "mapsdk/engine/VGeoMath.h"
-#include "mapsdk/offline/COLRecordMan.h"
-#include "mapsdk/offline/COfflineMapMan.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
-#include "mapsdk/offline/OLRecordFile.h"
-#include "mapsdk/raster/CVWnd.h"
 #include "mapsdk/search/GMKPlanNode.h"
 #include "mapsdk/search/GMKSearch.h"
 #include "platform/foundation/Clock.h"
@@ -109,8 +96,8 @@ constexpr double kBlackShare = 0.02;
 // differs (marks, routes and the location drawn over it stay well below).
 constexpr double kWrongTileShare = 0.1;
 // Where no tile is drawn: the back buffer's fill and its grid lines (RRGGBB).
-constexpr std::uint32_t kBlankFill = gmengine::CMapControl::kBackground & 0xFFFFFFu;
-constexpr std::uint32_t kBlankGrid = gmengine::CMapControl::kGridColor & 0xFFFFFFu;
+const std::uint32_t kBlankFill = mapsdk::GMKMapProbe::kBlankFill & 0xFFFFFFu;
+const std::uint32_t kBlankGrid = mapsdk::GMKMapProbe::kBlankGrid & 0xFFFFFFu;
 
 // The map screen of "map open": a screen like the application's own (its navigation bar and the
 // skinned status-bar area above it), with a map view below the bar.
@@ -245,12 +232,9 @@ std::string Interrupted(const Waited& waited) {
   return std::string(kInterrupted) + " after " + Seconds(waited.realSeconds) + " s";
 }
 
-gmengine::CMapControlBlock* Control() { return gmengine::MapControlOfEngine(); }
+using Probe = mapsdk::GMKMapProbe;
 
-bool EngineRuns() {
-  gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan();
-  return global && global->engine && global->engine->IsStarted();
-}
+bool EngineRuns() { return Probe::engineRunning(); }
 
 std::string MapHost() { return withoutUserInfo(platform::Environment::mapHostUrl()); }
 
@@ -287,20 +271,16 @@ struct TileCount {
 
 TileCount Tiles() {
   TileCount count;
-  if (gmengine::CMapControlBlock* control = Control()) {
-    for (const auto& tile : control->StreetLayer().Needed()) {
-      ++count.needed;
-      count.arrived += tile.data ? 1 : 0;
-    }
+  for (const mapsdk::GMKMapTile& tile : Probe::streetTiles()) {
+    ++count.needed;
+    count.arrived += tile.pixels ? 1 : 0;
   }
   return count;
 }
 
 // The map has stopped moving and every tile of its window has arrived.
 bool MapSettled() {
-  gmengine::CMapControlBlock* control = Control();
-  if (!control || control->IsSliding() || control->IsGliding() || control->GridClient().IsBusy())
-    return false;
+  if (!Probe::engineRunning() || Probe::moving() || Probe::tilesOnTheirWay()) return false;
   TileCount tiles = Tiles();
   return tiles.needed > 0 && tiles.arrived == tiles.needed;
 }
@@ -317,8 +297,7 @@ std::string WaitForMap() {
   std::size_t arrived = 0;
   double lastArrival = platform::RunLoop::main().now();
   auto stillWithoutHost = [&] {
-    gmengine::CMapControlBlock* control = Control();
-    if (!control || control->IsSliding() || control->IsGliding()) return false;
+    if (!Probe::engineRunning() || Probe::moving()) return false;
     const double now = platform::RunLoop::main().now();
     const std::size_t count = Tiles().arrived;
     if (count != arrived) {
@@ -341,7 +320,7 @@ std::string WaitForMap() {
   std::shared_ptr<mapsdk::GMKMapView> map = MapOnScreen();
   if (!map) return {};
   const std::shared_ptr<platform::Image> before = map->mapImageView().getMapImage();
-  Control()->RequestRepaint();
+  Probe::repaint();
   auto repainted = [&] {
     const std::shared_ptr<platform::Image>& now = map->mapImageView().getMapImage();
     return now && now != before;
@@ -391,11 +370,8 @@ std::optional<Outcome> Open(Runner& runner, std::string& message) {
   if (!s.screen->map) return Fail(message, "map open: no map view");
   // The engine keeps one map for every view: the screen starts where the runner says, not where
   // the last map (the job map, a location map) was left.
-  mapsdk::CLLocationCoordinate2D centre;
-  gmengine::MercatorToGeo(gmengine::kInitialCenterX, gmengine::kInitialCenterY, &centre.longitude,
-                          &centre.latitude);
-  s.screen->map->setZoomLevel(gmengine::kInitialLevel);
-  s.screen->map->setCenterCoordinate(centre);
+  s.screen->map->setZoomLevel(Probe::initialLevel());
+  s.screen->map->setCenterCoordinate(Probe::initialCenter());
   if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map open: " + failed);
   return Outcome::Done;
 }
@@ -458,62 +434,42 @@ mapsdk::GMKSearch& Search(MapSession& s) {
 std::optional<Outcome> SearchKeyword(Runner& runner, std::string_view rest, std::string& message,
                                      std::ostream& out) {
   if (rest.empty()) return Usage(message, "map search KEYWORD");
-  gmengine::CMapControlBlock* control = Control();
-  control->ShowLayer(gmengine::MapLayerCode::Poi, 1);
+  Probe::showLayer(mapsdk::GMKMapLayer::SearchMarks, true);
   if (!Search(SessionFor(runner)).poiSearchInCity(std::string("Demo"), std::string(rest), 0))
     return Fail(message, "map search: the search was refused");
-  const Waited waited = WaitForEngine(
-      [&] {
-        return control->PoiLayer().ResultType() != gmengine::SearchType::None &&
-               !control->PoiLayer().Elements().empty();
-      },
-      kMapPatience);
+  const Waited waited = WaitForEngine([] { return Probe::searchMarksCame(); }, kMapPatience);
   if (waited.interrupted) return Fail(message, "map search: " + Interrupted(waited));
   if (!waited)
     return Fail(message,
                 "map search: no places came from the map service at " + MapHost() + " " + Within(waited));
   if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map search: " + failed);
-  for (const auto& element : control->PoiLayer().Elements()) {
-    out << element.attribute.styleId << ". " << element.attribute.name.ToUtf8() << "\n";
-  }
+  for (const mapsdk::GMKMapMark& mark : Probe::searchMarks()) out << mark.style << ". " << mark.name << "\n";
   return Outcome::Done;
 }
 
 std::optional<Outcome> Route(Runner& runner, std::string& message, std::ostream& out) {
   auto node = [](const test::MapDemoService::Place& place) {
     auto n = std::make_shared<mapsdk::GMKPlanNode>();
-    mapsdk::CLLocationCoordinate2D c;
-    gmengine::MercatorToGeo(place.x, place.y, &c.longitude, &c.latitude);
-    n->setPt(c);
+    n->setPt(Probe::coordinateOfMapUnits(place.x, place.y));
     return n;
   };
-  gmengine::CMapControlBlock* control = Control();
-  control->ShowLayer(gmengine::MapLayerCode::Route, 1);
+  Probe::showLayer(mapsdk::GMKMapLayer::Route, true);
   if (!Search(SessionFor(runner))
            .drivingSearch(std::nullopt, node(test::MapDemoService::kPlaces[1]), std::nullopt,
                           node(test::MapDemoService::kPlaces[0])))
     return Fail(message, "map route: the route search was refused");
-  const Waited waited =
-      WaitForEngine([&] { return !control->RouteLayer().Elements().empty(); }, kMapPatience);
+  const Waited waited = WaitForEngine([] { return !Probe::routePoints().empty(); }, kMapPatience);
   if (waited.interrupted) return Fail(message, "map route: " + Interrupted(waited));
   if (!waited)
     return Fail(message,
                 "map route: no route came from the map service at " + MapHost() + " " + Within(waited));
   if (std::string failed = WaitForMap(); !failed.empty()) return Fail(message, "map route: " + failed);
   // What was drawn, and whether a person sees it where the map stands.
-  const mapsdk::CMapStatus& status = control->Status();
+  const Probe::Status status = Probe::status();
   int points = 0, inside = 0;
-  for (const auto& element : control->RouteLayer().Elements()) {
-    for (int part = 0; part < element.shape.GetPartSize(); ++part) {
-      const gmengine::CVArray<gmengine::_VPoint>* line = element.shape.GetPart(part);
-      for (int i = 0; line && i < line->GetSize(); ++i) {
-        const gmengine::_VPoint at = (*line)[i];
-        const gmengine::_VPoint p = status.MapToScreen(at.x / 100, at.y / 100);
-        ++points;
-        inside += p.x >= status.window.left && p.x < status.window.right && p.y >= status.window.top &&
-                  p.y < status.window.bottom;
-      }
-    }
+  for (const mapsdk::GMKPicturePoint& p : Probe::routePoints()) {
+    ++points;
+    inside += p.x >= 0 && p.x < status.width && p.y >= 0 && p.y < status.height;
   }
   out << "route from " << test::MapDemoService::kPlaces[1].name << " to "
       << test::MapDemoService::kPlaces[0].name << " drawn on the map, " << points << " points";
@@ -528,84 +484,54 @@ std::optional<Outcome> Route(Runner& runner, std::string& message, std::ostream&
 std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostream& out) {
   MapSession& s = SessionFor(runner);
   if (!s.offline) s.offline = mapsdk::GMKOfflineMap::create();
-  gmengine::COLRecordMan* records = gmengine::RecordManOfEngine();
-  gmengine::CMapControlBlock* control = Control();
-  if (!records || !control) return Fail(message, "map offline: no offline records");
-  gmengine::COfflineMapMan& offline = control->OfflineMan();
   std::ostream& progress = runner.errors();
-  const gmengine::COLUpdateRecord city = test::MapDemoService::DemoCity();
-  const std::string name = city.local.name.ToUtf8();
-  std::string where;
-  for (const gmengine::CVString& package : city.local.packages)
-    where += (where.empty() ? "" : ", ") + control->OfflineStore().PackagePath(package).ToUtf8();
-
-  // The engine says when the disk takes no more tiles; the download then stands stopped.
-  bool saveFailed = false;
-  platform::NotificationCenter& centre = platform::NotificationCenter::defaultCenter();
-  const platform::NotificationCenter::Token token =
-      centre.addObserver(gmengine::kNotificationOfflineSaveFailed, nullptr,
-                         [&](const platform::Notification&) { saveFailed = true; });
-  struct Unobserve {
-    platform::NotificationCenter& centre;
-    platform::NotificationCenter::Token token;
-    ~Unobserve() { centre.removeObserver(token); }
-  } unobserve{centre, token};
-
-  gmengine::COLUpdateRecord stored = city;
-  records->StoreRecord(stored);
-  // A batch asked of the map service moves the sequence on: none asked is nothing downloaded.
-  const int batchesBefore = offline.GetBatchSequence();
-  records->StartCity(test::MapDemoService::kDemoCityId);
+  const auto city = test::MapDemoService::DemoCity();
+  const std::string name = mapsdk::GMKOfflineDownload::nameOf(city);
+  mapsdk::GMKOfflineDownload::Refusal refused = mapsdk::GMKOfflineDownload::Refusal::None;
+  const std::unique_ptr<mapsdk::GMKOfflineDownload> download =
+      mapsdk::GMKOfflineDownload::start(city, refused);
+  if (refused == mapsdk::GMKOfflineDownload::Refusal::HeldElsewhere)
+    return Fail(message, "map offline: another run on this home is downloading its offline city; " + name +
+                             " was not asked for (map offline again once that run is done)");
+  if (!download) return Fail(message, "map offline: no offline records");
+  const std::string where = download->packagePaths();
   progress << "map offline: downloading " << name << " from the map service at " << MapHost() << "\n"
            << std::flush;
-  const int failuresBefore = control->TileFailures();
   int shown = -kOfflineStep;
   auto tiles = [&] {
-    return std::to_string(offline.GetReceivedCount()) + " of " + std::to_string(offline.GetTotalCount()) +
-           " tiles";
+    return std::to_string(download->received()) + " of " + std::to_string(download->total()) + " tiles";
   };
   auto percent = [&] {
-    const int total = offline.GetTotalCount();
-    return total > 0 ? int(100LL * offline.GetReceivedCount() / total) : 0;
-  };
-  auto record = [&] { return records->GetUpdateRecord(test::MapDemoService::kDemoCityId); };
-  auto finished = [&] {
-    auto r = record();
-    return r && r->local.state == gmengine::OfflineCityState::Finished && r->local.ratio == 10000;
+    const int total = download->total();
+    return total > 0 ? int(100LL * download->received() / total) : 0;
   };
   // The host keeps failing: the engine would go on asking it, ever more slowly.
-  auto failing = [&] { return control->TileFailures() >= failuresBefore + kOfflineFailures; };
+  auto failing = [&] { return download->failuresSinceStart() >= kOfflineFailures; };
   auto ended = [&] {
-    const bool done = finished();
-    if (offline.GetTotalCount() > 0) {
+    const bool done = download->finished();
+    if (download->total() > 0) {
       const int now = done ? 100 : percent();
       if (now >= shown + kOfflineStep || (done && shown < 100)) {
         shown = now;
         progress << "map offline: " << now << "% (" << tiles() << ")\n" << std::flush;
       }
     }
-    return done || saveFailed || failing();
+    return done || download->saveFailed() || failing();
   };
   const Waited waited = WaitForEngine(ended, kOfflinePatience, kOfflinePatience);
-  if (saveFailed)
+  if (download->saveFailed())
     return Fail(message, "map offline: " + name + " could not be stored in " + where +
                              ": the disk takes no more (" + tiles() + " stored); the download is stopped");
-  if (waited.interrupted && !finished()) {
+  if (waited.interrupted && !download->finished()) {
     // Paused, not given up: what is stored stays, and the next "map offline" goes on from there.
-    // Posted after the commands that started it, so none of them switches it on again.
-    if (gmengine::CVMainGlobalMan* global = gmengine::GetMainGlobalMan())
-      gmengine::olrecord::PostEngineMessage(global->dispatcher.get(), gmengine::CVMsgDispatcher::kEngineQueue,
-                                            gmengine::EngineMsg::OfflineCommand, 12, 0);
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (offline.IsDownloadOn() && std::chrono::steady_clock::now() < giveUp)
-      platform::RunLoop::main().runOnceHoldingClock(kRealSlice);
+    download->pause();
     return Fail(message, "map offline: " + Interrupted(waited) + " at " + std::to_string(percent()) + "% (" +
                              tiles() + " of " + name + " stored); the download is paused, and map offline " +
                              "takes it up from there");
   }
-  if (!finished()) {
+  if (!download->finished()) {
     // Not left asking a host that fails, or asking on after the command gave up.
-    records->StopCity(test::MapDemoService::kDemoCityId);
+    download->stop();
     if (waited && failing())
       return Fail(message, "map offline: the map service at " + MapHost() + " sent no tiles of " + name +
                                " (" + tiles() + " stored); the download is stopped");
@@ -613,18 +539,19 @@ std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostrea
                              " did not finish " + Within(waited) + " (" + tiles() + ")");
   }
   // Tiles that did not decode are not stored: said with the first of them by name.
-  const int total = offline.GetTotalCount();
-  const int failed = offline.GetFailedCount();
+  const int total = download->total();
+  const int failed = download->failed();
+  const std::vector<std::string> failedTiles = download->failedTiles();
   std::string named;
-  for (const std::string& tile : offline.GetFailedTiles()) named += (named.empty() ? "" : ", ") + tile;
-  if (failed > static_cast<int>(offline.GetFailedTiles().size())) named += ", ...";
+  for (const std::string& tile : failedTiles) named += (named.empty() ? "" : ", ") + tile;
+  if (failed > static_cast<int>(failedTiles.size())) named += ", ...";
   if (failed >= total)
     return Fail(message, "map offline: no tile of " + name + " was stored: all " + std::to_string(failed) +
                              " that came did not decode (" + named +
                              "); the next download fetches them again");
   progress << "map offline: " << name << " stored in " << where << "\n" << std::flush;
   out << name << ": " << total - failed << " tiles stored";
-  if (offline.GetBatchSequence() == batchesBefore) out << " before; nothing to download";
+  if (download->batchesAsked() == 0) out << " before; nothing to download";
   if (failed > 0)
     out << ", " << failed << " did not decode and are not stored (" << named
         << "); the next download fetches them again";
@@ -633,7 +560,7 @@ std::optional<Outcome> Offline(Runner& runner, std::string& message, std::ostrea
 }
 
 std::optional<Outcome> Status(std::ostream& out) {
-  const mapsdk::CMapStatus& status = Control()->Status();
+  const Probe::Status status = Probe::status();
   TileCount tiles = Tiles();
   out << "level " << status.level << " centre " << status.centerX << "," << status.centerY << " window "
       << status.width << "x" << status.height << " tiles " << tiles.arrived << "/" << tiles.needed << "\n";
@@ -706,53 +633,42 @@ std::vector<std::uint32_t> ServiceTile(std::string_view type, int level, int col
   MapSession& s = Session();
   if (!OwnService()) return {};
   const std::string bytes = s.server->tile(type, level, column, row);
-  std::vector<std::uint32_t> pixels(mapsdk::tileimage::kTilePixels);
-  if (!mapsdk::tileimage::Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                                 pixels.data()))
-    return {};
-  return pixels;
+  return Probe::decodeTile(bytes);
 }
 
 // The traffic layer's tile the map draws over a street tile: one of the level on screen, come.
-const gmengine::tagGirdData* TrafficTileOver(const gmengine::tagGirdData& street) {
-  gmengine::CMapControlBlock* control = Control();
-  if (!control || !control->IsLayerShown(gmengine::MapLayerCode::Traffic)) return nullptr;
-  for (const auto& tile : control->TrafficLayer().Needed()) {
-    if (tile.level == street.level && tile.x == street.x && tile.y == street.y && tile.data) return &tile;
+bool TrafficTileOver(const mapsdk::GMKMapTile& street) {
+  if (!Probe::layerShown(mapsdk::GMKMapLayer::Traffic)) return false;
+  for (const mapsdk::GMKMapTile& tile : Probe::trafficTiles()) {
+    if (tile.level == street.level && tile.column == street.column && tile.row == street.row && tile.pixels)
+      return true;
   }
-  return nullptr;
-}
-
-// Where a tile of the level on screen stands in the map's picture: its left and top pixel.
-std::pair<int, int> TileCorner(const gmengine::tagGirdData& tile) {
-  const mapsdk::CMapStatus& status = Control()->Status();
-  return {(tile.x - status.firstTileCol) * mapsdk::tileimage::kTileSide - status.offsetX,
-          (status.firstTileRow - tile.y) * mapsdk::tileimage::kTileSide - status.offsetY};
+  return false;
 }
 
 // The street tiles of the window whose place in the picture does not show the service's tile for
 // that place and level (with the service's traffic over it where traffic is shown), as
 // "level/column/row (share differing)"; empty when all do, or when the service is not the runner's.
 std::string WrongTiles(const platform::Bitmap& picture) {
-  gmengine::CMapControlBlock* control = Control();
-  if (!control || control->IsLayerShown(gmengine::MapLayerCode::Satellite)) return {};
-  const mapsdk::CMapStatus& status = control->Status();
+  if (!Probe::engineRunning() || Probe::layerShown(mapsdk::GMKMapLayer::Satellite)) return {};
+  const Probe::Status status = Probe::status();
+  const int side = Probe::kTileSide;
   std::ostringstream wrong;
   int count = 0;
-  for (const auto& tile : control->StreetLayer().Needed()) {
+  for (const mapsdk::GMKMapTile& tile : Probe::streetTiles()) {
     if (tile.level != status.level) continue;
-    const std::vector<std::uint32_t> street = ServiceTile("map", tile.level, tile.x, tile.y);
+    const std::vector<std::uint32_t> street = ServiceTile("map", tile.level, tile.column, tile.row);
     if (street.empty()) return {};
     // Traffic lies over the tile only where the map draws it: a tile of the traffic layer for this
     // place and level has come (none below its first level).
-    const std::vector<std::uint32_t> busy =
-        TrafficTileOver(tile) ? ServiceTile("tra", tile.level, tile.x, tile.y) : std::vector<std::uint32_t>();
-    const auto [left, top] = TileCorner(tile);
+    const std::vector<std::uint32_t> busy = TrafficTileOver(tile)
+                                                ? ServiceTile("tra", tile.level, tile.column, tile.row)
+                                                : std::vector<std::uint32_t>();
+    const int left = tile.left, top = tile.top;
     int compared = 0, differing = 0;
-    for (int y = std::max(0, top); y < std::min(picture.height(), top + mapsdk::tileimage::kTileSide); ++y) {
-      for (int x = std::max(0, left); x < std::min(picture.width(), left + mapsdk::tileimage::kTileSide);
-           ++x) {
-        const std::size_t i = static_cast<std::size_t>(y - top) * mapsdk::tileimage::kTileSide + (x - left);
+    for (int y = std::max(0, top); y < std::min(picture.height(), top + side); ++y) {
+      for (int x = std::max(0, left); x < std::min(picture.width(), left + side); ++x) {
+        const std::size_t i = static_cast<std::size_t>(y - top) * side + (x - left);
         std::uint32_t expected = street[i];
         if (!busy.empty() && (busy[i] >> 24) != 0) {
           // Traffic edges are blended: only its solid pixels are compared.
@@ -765,8 +681,8 @@ std::string WrongTiles(const platform::Bitmap& picture) {
     }
     if (compared == 0 || differing <= compared * kWrongTileShare) continue;
     if (++count <= 5) {
-      wrong << (count > 1 ? ", " : "") << tile.level << "/" << tile.x << "/" << tile.y << " ("
-            << Percent(double(differing) / compared) << " differ" << (tile.data ? "" : ", not come") << ")";
+      wrong << (count > 1 ? ", " : "") << tile.level << "/" << tile.column << "/" << tile.row << " ("
+            << Percent(double(differing) / compared) << " differ" << (tile.pixels ? "" : ", not come") << ")";
     }
   }
   if (count > 5) wrong << " and " << count - 5 << " more";
@@ -862,20 +778,14 @@ std::optional<Outcome> ExpectPins(const mapsdk::GMKMapView& map, std::string_vie
 
 // Small places: the background layer's items inside the map's picture whose dot is drawn there.
 std::optional<Outcome> ExpectPlaces(const mapsdk::GMKMapView& map, std::string& message) {
-  gmengine::CMapControlBlock* control = Control();
-  if (!control) return Fail(message, "map expect places: no map engine");
-  const mapsdk::CBKGLayer& layer = control->BackgroundLayer();
-  auto items = [&] {
-    int n = 0;
-    for (const auto& tile : layer.Tiles()) n += tile.pois.GetSize();
-    return n;
-  };
+  if (!Probe::engineRunning()) return Fail(message, "map expect places: no map engine");
+  auto items = [] { return Probe::smallPlaces().size(); };
   // The places come on the search client, after the tiles.
-  auto searching = [] { return mapsdk::GMKSearch::isSearching(); };
+  auto searching = [] { return Probe::searching(); };
   // A person looks again while the map is still moving or the places are on their way.
   bool came = false;
   int inside = 0, drawn = 0;
-  const std::uint32_t dot = mapsdk::layerstyles::kBackgroundPoiColor & 0xFFFFFFu;
+  const std::uint32_t dot = Probe::kSmallPlaceColor & 0xFFFFFFu;
   for (int look = 0; look < 3 && drawn == 0; ++look) {
     const Waited waited = WaitForEngine([&] { return items() > 0 && !searching(); }, kMapPatience);
     if (waited.interrupted) return Fail(message, "map expect places: " + Interrupted(waited));
@@ -886,18 +796,11 @@ std::optional<Outcome> ExpectPlaces(const mapsdk::GMKMapView& map, std::string& 
     std::shared_ptr<const platform::Bitmap> bitmap = image ? image->bitmap() : nullptr;
     if (!bitmap)
       return Fail(message, "map expect places: the map on screen (" + Where(map) + ") has no picture");
-    const mapsdk::CMapStatus& status = control->Status();
     inside = drawn = 0;
-    for (const auto& tile : layer.Tiles()) {
-      for (const auto& poi : tile.pois) {
-        gmengine::_VPoint p =
-            status.MapToScreen(static_cast<std::int32_t>(poi.x), static_cast<std::int32_t>(poi.y));
-        const int x = p.x - status.window.left, y = p.y - status.window.top;
-        if (x < 0 || y < 0 || x >= bitmap->width() || y >= bitmap->height()) continue;
-        ++inside;
-        platform::Pixel px = bitmap->pixelAt(x, y);
-        drawn += ((std::uint32_t(px.r) << 16) | (std::uint32_t(px.g) << 8) | px.b) == dot;
-      }
+    for (const mapsdk::GMKPicturePoint& p : Probe::smallPlaces()) {
+      if (p.x < 0 || p.y < 0 || p.x >= bitmap->width() || p.y >= bitmap->height()) continue;
+      ++inside;
+      drawn += Rgb(*bitmap, p.x, p.y) == dot;
     }
   }
   if (drawn > 0) return Outcome::Done;
@@ -917,20 +820,20 @@ std::shared_ptr<const platform::Bitmap> MapPicture(const mapsdk::GMKMapView& map
 // it the map shows no traffic); each shows in the picture where it is solid, and with the runner's
 // own map service each is the service's. Tiles without busy roads on them show nothing, rightly.
 std::optional<Outcome> ExpectTraffic(const mapsdk::GMKMapView& map, std::string& message) {
-  gmengine::CMapControlBlock* control = Control();
-  if (!control->IsLayerShown(gmengine::MapLayerCode::Traffic))
+  if (!Probe::layerShown(mapsdk::GMKMapLayer::Traffic))
     return Fail(message, "map expect traffic: the traffic is not shown (map traffic on)");
-  if (control->Status().level < mapsdk::CTrafficReq::kMinLevel)
-    return Fail(message, "map expect traffic: the map shows no traffic at level " +
-                             std::to_string(control->Status().level) + " (" + Where(map) +
-                             "); it shows traffic from level " +
-                             std::to_string(mapsdk::CTrafficReq::kMinLevel));
-  auto covered = [&] {
-    const auto& street = control->StreetLayer().Needed();
-    const auto& traffic = control->TrafficLayer().Needed();
-    if (street.IsEmpty() || traffic.GetSize() != street.GetSize()) return false;
-    for (int i = 0; i < street.GetSize(); ++i) {
-      if (!(traffic[i].Key() == street[i].Key()) || traffic[i].level != street[i].level || !traffic[i].data)
+  const int level = Probe::status().level;
+  if (level < Probe::kTrafficMinLevel)
+    return Fail(message, "map expect traffic: the map shows no traffic at level " + std::to_string(level) +
+                             " (" + Where(map) + "); it shows traffic from level " +
+                             std::to_string(Probe::kTrafficMinLevel));
+  auto covered = [] {
+    const std::vector<mapsdk::GMKMapTile> street = Probe::streetTiles();
+    const std::vector<mapsdk::GMKMapTile> traffic = Probe::trafficTiles();
+    if (street.empty() || traffic.size() != street.size()) return false;
+    for (std::size_t i = 0; i < street.size(); ++i) {
+      if (traffic[i].column != street[i].column || traffic[i].row != street[i].row ||
+          traffic[i].level != street[i].level || !traffic[i].pixels)
         return false;
     }
     return true;
@@ -942,13 +845,13 @@ std::optional<Outcome> ExpectTraffic(const mapsdk::GMKMapView& map, std::string&
   std::shared_ptr<const platform::Bitmap> bitmap = MapPicture(map);
   if (!bitmap)
     return Fail(message, "map expect traffic: the map on screen (" + Where(map) + ") has no picture");
-  const int side = mapsdk::tileimage::kTileSide;
+  const int side = Probe::kTileSide;
   int solid = 0, drawn = 0, wrongCount = 0;
   std::string wrong;
-  for (const auto& tile : control->TrafficLayer().Needed()) {
-    if (tile.level != control->Status().level || !tile.data) continue;
-    const auto* pixels = static_cast<const std::uint32_t*>(tile.data);
-    const std::vector<std::uint32_t> sent = ServiceTile("tra", tile.level, tile.x, tile.y);
+  for (const mapsdk::GMKMapTile& tile : Probe::trafficTiles()) {
+    if (tile.level != Probe::status().level || !tile.pixels) continue;
+    const std::uint32_t* pixels = tile.pixels;
+    const std::vector<std::uint32_t> sent = ServiceTile("tra", tile.level, tile.column, tile.row);
     if (!sent.empty()) {
       int differing = 0;
       for (std::size_t i = 0; i < sent.size(); ++i) {
@@ -956,10 +859,10 @@ std::optional<Outcome> ExpectTraffic(const mapsdk::GMKMapView& map, std::string&
         differing += solidHere != solidSent || (solidHere && pixels[i] != sent[i]);
       }
       if (differing > 0 && ++wrongCount <= 5)
-        wrong += (wrong.empty() ? "" : ", ") + std::to_string(tile.level) + "/" + std::to_string(tile.x) +
-                 "/" + std::to_string(tile.y);
+        wrong += (wrong.empty() ? "" : ", ") + std::to_string(tile.level) + "/" +
+                 std::to_string(tile.column) + "/" + std::to_string(tile.row);
     }
-    const auto [left, top] = TileCorner(tile);
+    const int left = tile.left, top = tile.top;
     for (int y = std::max(0, top); y < std::min(bitmap->height(), top + side); ++y) {
       for (int x = std::max(0, left); x < std::min(bitmap->width(), left + side); ++x) {
         const std::uint32_t pixel = pixels[static_cast<std::size_t>(y - top) * side + (x - left)];
@@ -973,12 +876,11 @@ std::optional<Outcome> ExpectTraffic(const mapsdk::GMKMapView& map, std::string&
   const bool shows = drawn >= solid - solid * kWrongTileShare;
   if (came && wrongCount == 0 && shows) return Outcome::Done;
   int arrived = 0;
-  for (const auto& tile : control->TrafficLayer().Needed()) arrived += tile.data ? 1 : 0;
+  for (const mapsdk::GMKMapTile& tile : Probe::trafficTiles()) arrived += tile.pixels ? 1 : 0;
   std::string text = "map expect traffic: " + std::to_string(arrived) + " of " +
-                     std::to_string(control->StreetLayer().Needed().GetSize()) +
-                     " traffic tiles came for the map (" + Where(map) + ") " + Within(came) + ", " +
-                     std::to_string(drawn) + " of their " + std::to_string(solid) +
-                     " pixels of traffic drawn";
+                     std::to_string(Probe::streetTiles().size()) + " traffic tiles came for the map (" +
+                     Where(map) + ") " + Within(came) + ", " + std::to_string(drawn) + " of their " +
+                     std::to_string(solid) + " pixels of traffic drawn";
   if (wrongCount > 0)
     text += "; not the map service's: " + wrong +
             (wrongCount > 5 ? " and " + std::to_string(wrongCount - 5) + " more" : "");
@@ -993,20 +895,15 @@ std::optional<Outcome> ExpectMarks(const mapsdk::GMKMapView& map, std::string_vi
   if (!ReadCount(args, wanted)) return Usage(message, "map expect marks [N]");
   std::string failed = WaitForMap();
   (void)failed;
-  gmengine::CMapControlBlock* control = Control();
   std::shared_ptr<const platform::Bitmap> bitmap = MapPicture(map);
   if (!bitmap)
     return Fail(message, "map expect marks: the map on screen (" + Where(map) + ") has no picture");
-  const mapsdk::CMapStatus& status = control->Status();
-  const std::uint32_t red = mapsdk::layerstyles::kPoiColor & 0xFFFFFFu;
+  const std::uint32_t red = Probe::kMarkColor & 0xFFFFFFu;
   int inside = 0, drawn = 0;
-  for (const auto& element : control->PoiLayer().Elements()) {
-    const int style = element.attribute.styleId;
-    if (!((style >= 1 && style <= 10) || style == 22) || element.shape.GetPartSize() == 0) continue;
-    // Shape points are kept in hundredths of a map unit.
-    const gmengine::_VPoint at = element.shape.GetPartPt(0, 0);
-    const gmengine::_VPoint p = status.MapToScreen(at.x / 100, at.y / 100);
-    const int x = p.x - status.window.left, y = p.y - status.window.top;
+  for (const mapsdk::GMKMapMark& mark : Probe::searchMarks()) {
+    const int style = mark.style;
+    if (!((style >= 1 && style <= 10) || style == 22) || !mark.placed) continue;
+    const int x = mark.at.x, y = mark.at.y;
     if (x < 15 || y < 40 || x >= bitmap->width() - 15 || y >= bitmap->height()) continue;
     ++inside;
     int marked = 0;
@@ -1016,13 +913,13 @@ std::optional<Outcome> ExpectMarks(const mapsdk::GMKMapView& map, std::string_vi
     // A pin fills about half its box; a 13 x 13 square at most 81 pixels.
     drawn += marked >= 300;
   }
-  if (control->IsLayerShown(gmengine::MapLayerCode::Poi) && (wanted ? drawn == *wanted : drawn > 0))
+  if (Probe::layerShown(mapsdk::GMKMapLayer::SearchMarks) && (wanted ? drawn == *wanted : drawn > 0))
     return Outcome::Done;
   return Fail(message,
               "map expect marks" + (wanted ? " " + std::to_string(*wanted) : std::string()) + ": " +
                   std::to_string(drawn) + " of " + std::to_string(inside) +
                   " search marks on the visible map (" + Where(map) + ") show as their pins" +
-                  (control->IsLayerShown(gmengine::MapLayerCode::Poi) ? "" : " (the marks are hidden)"));
+                  (Probe::layerShown(mapsdk::GMKMapLayer::SearchMarks) ? "" : " (the marks are hidden)"));
 }
 
 std::optional<Outcome> Expect(Runner& runner, mapsdk::GMKMapView& map, std::string_view args,
@@ -1055,9 +952,8 @@ constexpr const char* kMapUsage =
 // Shows or hides a layer of the map on screen: the traffic or the small places.
 std::optional<Outcome> Switch(std::string_view sub, std::string_view args, std::string& message) {
   if (args != "on" && args != "off") return Usage(message, "map " + std::string(sub) + " on|off");
-  const auto code =
-      sub == "traffic" ? gmengine::MapLayerCode::Traffic : gmengine::MapLayerCode::BackgroundPoi;
-  Control()->ShowLayer(code, args == "on" ? 1 : 0);
+  Probe::showLayer(sub == "traffic" ? mapsdk::GMKMapLayer::Traffic : mapsdk::GMKMapLayer::SmallPlaces,
+                   args == "on");
   if (std::string failed = WaitForMap(); !failed.empty())
     return Fail(message, "map " + std::string(sub) + ": " + failed);
   return Outcome::Done;
@@ -1136,9 +1032,9 @@ std::string MapRequests() {
   auto add = [&open](bool busy, const char* what) {
     if (busy) open += (open.empty() ? "" : ", ") + std::string(what);
   };
-  if (gmengine::CMapControlBlock* control = Control()) add(control->GridClient().IsBusy(), "tiles");
-  add(mapsdk::GMKSearch::isSearching(), "a search");
-  add(mapsdk::GMKSearch::isFindingCity(), "the city at the centre");
+  add(Probe::tilesOnTheirWay(), "tiles");
+  add(Probe::searching(), "a search");
+  add(Probe::findingCity(), "the city at the centre");
   return open.empty() ? open : "requests to the map service at " + MapHost() + " (" + open + ")";
 }
 

@@ -90,7 +90,7 @@ class LocationCombinerTest : public kavro::test::VirtualRunLoopTest {
         std::make_unique<CAppLocation>(std::move(g), std::move(c), std::move(w), dir.path() + "/loc.dat");
     location->SetNotify([this](int lParam) {
       notes.push_back(lParam);
-      location->GetLocation();  // as the map view does on 2004
+      location->GetLocation();  // as the map view does on EngineMsg::LocationChanged
     });
   }
   void TearDown() override {

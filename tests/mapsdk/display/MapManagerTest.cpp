@@ -56,7 +56,8 @@ TEST_F(MapManagerTest, ASlideStepOnTheUiQueueMovesTheMapOneStep) {
   gmengine::_VPoint from;
   gmengine::GetMapCenter(from);
   const int upp = control->Status().upp;
-  gmengine::GetGlobalMan()->dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue, 8008, 0, 0);
+  gmengine::GetGlobalMan()->dispatcher->SendMessage(gmengine::CVMsgDispatcher::kUIQueue,
+                                                    ToInt(gmengine::EngineMsg::SlideStep), 0, 0);
   gmengine::_VPoint now;
   gmengine::GetMapCenter(now);
   EXPECT_EQ(now.x, from.x - 17 * upp);

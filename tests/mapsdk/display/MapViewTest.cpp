@@ -303,7 +303,7 @@ TEST_F(MapServiceTest, AKeywordSearchShowsItsPlacesOnTheMap) {
 }
 
 // The background layer asks the service for the small places of the window's tiles once the search
-// engine exists; its answer (engine message 8010) brings them to the map as dots, and a tap on one
+// engine exists; its answer (EngineMsg::PoiBkgData) brings them to the map as dots, and a tap on one
 // answers it.
 TEST_F(MapServiceTest, SmallPlacesOfTheServiceShowAsDotsOnTheirTiles) {
   ASSERT_TRUE(OpenMap());

@@ -31,7 +31,7 @@ struct Message {
 std::string gzip(const std::string& text) { return gzipText(text); }
 
 // The engine running on the real clock (its threads answer in real time), with the search hook
-// recording what client 0 posts.
+// recording what EngineClient::Search posts.
 class CHttpClientTest : public ::testing::Test {
  protected:
   void SetUp() override {

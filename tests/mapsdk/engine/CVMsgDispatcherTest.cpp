@@ -143,10 +143,11 @@ TEST_F(CVMsgDispatcherTest, MessagesPostedBeforeStartWaitForIt) {
 
 TEST_F(CVMsgDispatcherTest, SendMessageRunsTheQueueProcedureAtOnce) {
   StartRecording();
-  std::thread other([this] { dispatcher.SendMessage(2, 2004, 0, 0); });
+  constexpr int kLocation = ToInt(EngineMsg::LocationChanged);
+  std::thread other([this] { dispatcher.SendMessage(kUI, kLocation, 0, 0); });
   other.join();
-  EXPECT_EQ(Recorded(), (std::vector<Seen>{{2, 2004, 0, 0}}));
-  EXPECT_EQ(dispatcher.GetQueueCount(2), 0);
+  EXPECT_EQ(Recorded(), (std::vector<Seen>{{kUI, kLocation, 0, 0}}));
+  EXPECT_EQ(dispatcher.GetQueueCount(kUI), 0);
 }
 
 TEST_F(CVMsgDispatcherTest, TimersCountTicksOfOneHundredMilliseconds) {

@@ -93,10 +93,10 @@ class COfflineMapManTest : public offline_test::OfflineEngineTest {
 
 TEST_F(COfflineMapManTest, DownloadsACityInBatchesIntoItsPackageFileAndFinishesIt) {
   // Downloading is off until switched on.
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   EXPECT_EQ(man->GetTotalCount(), 5461);
   EXPECT_TRUE(client.batches.empty());
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   ASSERT_EQ(client.batches.size(), 1u);
   EXPECT_EQ(client.batches[0].kind, OfflineGridClient::kOfflineKind);
   EXPECT_EQ(client.batches[0].level, 11);
@@ -154,8 +154,8 @@ TEST_F(COfflineMapManTest, TilesThatDoNotDecodeAreNotStoredButCountedAndFetchedA
       man->ContinueDownload(man->GetHeadReceived(), 1);
     }
   };
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   answerAll(true);
   ASSERT_EQ(man->GetPackageCount(), 0);
   EXPECT_EQ(man->GetFailedCount(), 5461);
@@ -189,8 +189,8 @@ TEST_F(COfflineMapManTest, TilesThatDoNotDecodeAreNotStoredButCountedAndFetchedA
 // The service answers a place without map data with an empty tile: it is stored as such, not
 // counted as broken, and the download goes on past it.
 TEST_F(COfflineMapManTest, AnEmptyTileIsStoredAndNotCountedAsBroken) {
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   ASSERT_EQ(client.batches.size(), 1u);
   const GridKey first = client.batches[0].keys[0];
   ASSERT_EQ(man->SaveGridData("", 0, first, 11), 1);
@@ -205,8 +205,8 @@ TEST_F(COfflineMapManTest, AnEmptyTileIsStoredAndNotCountedAsBroken) {
 // Some tiles broken among good ones: the good are stored, and the next download starts at the first
 // broken one.
 TEST_F(COfflineMapManTest, TheNextDownloadStartsAtTheFirstBrokenTile) {
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   int guard = 0;
   while (man->GetPackageCount() > 0 && ++guard < 1000) {
     const FakeGridClient::Batch batch = client.batches.back();
@@ -229,8 +229,8 @@ TEST_F(COfflineMapManTest, TheNextDownloadStartsAtTheFirstBrokenTile) {
 }
 
 TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) {
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   ASSERT_EQ(client.batches.size(), 1u);
   // A tick asks the main thread, which owns the tile client, for the check.
   auto tick = [&] {
@@ -260,8 +260,8 @@ TEST_F(COfflineMapManTest, StalledBatchesAreRequestedAgainAndMapTilesComeFirst) 
 // A tick on its way to the main thread when the download ends (switched off, or the city paused)
 // finds nothing to check: it cancels nothing the tile client does and asks for no batch.
 TEST_F(COfflineMapManTest, AStallCheckArrivingAfterTheDownloadEndedTouchesNothing) {
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   for (bool switchedOff : {false, true}) {
     SCOPED_TRACE(switchedOff ? "switched off" : "paused");
     ASSERT_EQ(man->GetPackageCount(), 1);
@@ -270,7 +270,7 @@ TEST_F(COfflineMapManTest, AStallCheckArrivingAfterTheDownloadEndedTouchesNothin
     platform::RunLoop::main().runOnce(0);  // the first check remembers the count
     EXPECT_EQ(man->OnTimer(ToInt(EngineMsg::Timer), ToInt(EngineTimer::OfflineDownload)), 1);
     if (switchedOff) {
-      ASSERT_EQ(man->OnCommand(12, 0), 1);
+      ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 0), 1);
     } else {
       ASSERT_EQ(records->StopCity(131), 1);
       Drain();
@@ -302,15 +302,15 @@ TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {
   const int id = 131;
   EXPECT_FALSE(fires());
   // A city taken while downloading is switched off does not download yet.
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   ASSERT_EQ(man->GetPackageCount(), 1);
   EXPECT_FALSE(fires());
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   EXPECT_TRUE(fires());
   EXPECT_TRUE(fires());
-  ASSERT_EQ(man->OnCommand(12, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 0), 1);
   EXPECT_FALSE(fires());
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   EXPECT_TRUE(fires());
 
   // Paused, resumed.
@@ -352,13 +352,13 @@ TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {
   // Stopped by a tile it could not write; the manager gone.
   ASSERT_EQ(records->StoreRecord(city), 1);
   ASSERT_EQ(records->StartCity(132), 1);
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   Drain();
   EXPECT_TRUE(fires());
   man->StopAfterFailedSave();
   EXPECT_FALSE(fires());
   ASSERT_EQ(records->StartCity(132), 1);
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
   Drain();
   EXPECT_TRUE(fires());
   mapMan = nullptr;
@@ -367,7 +367,7 @@ TEST_F(COfflineMapManTest, TheStallTimerTicksOnlyWhileACityDownloads) {
 }
 
 TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughThem) {
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   ASSERT_EQ(man->GetPackageCount(), 1);
   // A manager that let the records go is not told.
   man->SetRecordMan(nullptr);
@@ -383,7 +383,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsStopsOnlyTheManagerWorkingThroughTh
 }
 
 TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   CVString file = store.PackagePath(CVString("3_4"));
   ASSERT_EQ(FileExists(file), 1);
   int id = 131;
@@ -394,8 +394,8 @@ TEST_F(COfflineMapManTest, RemovingTheCurrentCityDeletesItsFiles) {
 }
 
 TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTheLocksInOneOrder) {
-  ASSERT_EQ(man->OnCommand(12, 1), 1);
-  ASSERT_EQ(man->OnCommand(1, 0), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::SwitchDownload, 1), 1);
+  ASSERT_EQ(man->OnCommand(OfflineCommand::StartNext, 0), 1);
   // When the clearing reaches the map manager the records are free again: a stall check, which
   // holds the manager's lock while it reports into the records, can always go on.
   bool recordsFreeWhenReached = false;
@@ -422,7 +422,7 @@ TEST_F(COfflineMapManTest, ClearingTheRecordsWhileTheTimerChecksForAStallTakesTh
     COLUpdateRecord city = MakeRecord(131, {"3_4"});
     records->StoreRecord(city);
     records->StartCity(131);
-    man->OnCommand(1, 0);
+    man->OnCommand(OfflineCommand::StartNext, 0);
     platform::RunLoop::main().runOnce(0);
     ASSERT_EQ(records->ClearAllRecords(), 1);
   }

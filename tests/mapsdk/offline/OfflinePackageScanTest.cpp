@@ -60,7 +60,7 @@ class OfflinePackageScanTest : public offline_test::OfflineEngineTest {
     map = mapsdk::GMKOfflineMap::create();
     ASSERT_NE(map, nullptr);
     man->SetRecordMan(engine->PartAs<COLRecordMan>(EngineSlot::RecordMan));
-    Dispatcher()->KillTimer(1004);
+    Dispatcher()->KillTimer(ToInt(gmengine::EngineTimer::OfflineTask));
     map->setDelegate(delegate);
     documents = GetDocumentsPath().ToUtf8();
   }

@@ -81,7 +81,7 @@ inline gmengine::COLUpdateRecord MakeRecord(int id, std::vector<std::string> nam
   return r;
 }
 
-// A running engine in a fresh home: UI messages 65289 go to the offline state relay, engine
+// A running engine in a fresh home: UI messages EngineMsg::OfflineState go to the offline state relay, engine
 // messages and timers to the offline map manager given to Attach. The timers are killed again
 // where a test drives them itself.
 class OfflineEngineTest : public ::testing::Test {
@@ -101,7 +101,8 @@ class OfflineEngineTest : public ::testing::Test {
     enginetest::Route(*engine, gmengine::EngineSlot::MapControl, [this](int message, int wParam, int lParam) {
       gmengine::COfflineMapMan* man = mapMan;
       if (!man) return 0;
-      if (message == ToInt(gmengine::EngineMsg::OfflineCommand)) return man->OnCommand(wParam, lParam);
+      if (message == ToInt(gmengine::EngineMsg::OfflineCommand))
+        return man->OnCommand(static_cast<gmengine::OfflineCommand>(wParam), lParam);
       if (message == ToInt(gmengine::EngineMsg::Timer)) {
         if (wParam == ToInt(gmengine::EngineTimer::OfflineDownload)) ++stallTicks;
         return man->OnTimer(message, wParam);

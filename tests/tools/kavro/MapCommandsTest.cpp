@@ -1,6 +1,8 @@
 // The runner's map commands as a person types them: on the map on screen, on virtual time, each
 // failure said once with what failed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include "demo/MapFixtureServer.h"
 #include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/MapControlBlock.h"
+#include "mapsdk/offline/GMKOfflineMap.h"
 #include "platform/foundation/Environment.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Bitmap.h"
@@ -188,6 +191,48 @@ TEST_F(MapCommandsTest, AnOfflineDownloadSaysHowFarItCameAndEndsOnAHostThatFails
             std::string::npos)
       << why;
   EXPECT_NE(why.find("the download is stopped"), std::string::npos) << why;
+  ASSERT_EQ(run("map close"), Outcome::Done);
+}
+
+// Another run on the same home is downloading (it holds the home's offline data): map offline says
+// so and asks for nothing, rather than racing it into the same files and blaming the map service.
+// Once that run has let go, the city is asked for.
+TEST_F(MapCommandsTest, ASecondOfflineDownloadOnOneHomeSaysAnotherRunHoldsIt) {
+  start();
+  ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
+  const std::string lockPath =
+      gmengine::GetMainGlobalMan()->sysInfo.dataPath.ToUtf8() + "OfflineDownload.lock";
+  fs::create_directories(fs::path(lockPath).parent_path());
+  const int other = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(other, 0) << lockPath;
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(run("map offline"), Outcome::Failed);
+    EXPECT_EQ(
+        runner_->lastMessage(),
+        "map offline: another run on this home is downloading its offline city; Demo City was not asked "
+        "for (map offline again once that run is done)");
+  }
+  EXPECT_EQ(err_.str().find("downloading Demo City"), std::string::npos) << err_.str();
+  auto offline = mapsdk::GMKOfflineMap::create();
+  ASSERT_NE(offline, nullptr);
+  EXPECT_EQ(offline->getUpdateInfo(test::MapDemoService::kDemoCityId), nullptr);
+  ::close(other);
+
+  // Let go: this run takes the download, and a host that fails makes it end soon.
+  test::LoopbackHttpServer missing;
+  missing.setHandler([](const test::RecordedRequest&) {
+    test::ScriptedResponse answer;
+    answer.status = 404;
+    return answer;
+  });
+  platform::Environment::setMapHostUrl(missing.url());
+  EXPECT_EQ(run("map offline"), Outcome::Failed);
+  EXPECT_NE(runner_->lastMessage().find("sent no tiles of Demo City"), std::string::npos)
+      << runner_->lastMessage();
+  auto city = offline->getUpdateInfo(test::MapDemoService::kDemoCityId);
+  ASSERT_NE(city, nullptr);
+  EXPECT_EQ(city->status(), gmengine::OfflineCityState::Stopped);
   ASSERT_EQ(run("map close"), Outcome::Done);
 }
 
