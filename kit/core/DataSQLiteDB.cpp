@@ -588,7 +588,11 @@ void DataSQLiteDB::noteFailure(int rc, bool writing) {
   int systemError = db_ ? sqlite3_system_errno(db_) : 0;
   // A failed step does not always pass the system's error on; the store's file keeps its last one.
   if (db_ && systemError == 0) sqlite3_file_control(db_, "main", SQLITE_FCNTL_LAST_ERRNO, &systemError);
-  sayFailure(failureCause(rc, systemError), writing, outcome);
+  // A read may have to write first (the log, its index): what the disk refused then was a write.
+  const bool wrote = writing || code == SQLITE_FULL || code == SQLITE_READONLY || rc == SQLITE_IOERR_WRITE ||
+                     rc == SQLITE_IOERR_FSYNC || rc == SQLITE_IOERR_TRUNCATE || systemError == ENOSPC ||
+                     systemError == EDQUOT || systemError == EROFS;
+  sayFailure(failureCause(rc, systemError), wrote, outcome);
 }
 
 void DataSQLiteDB::sayFailure(const std::string& cause, bool writing, std::string_view outcome) {

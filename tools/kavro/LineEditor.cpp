@@ -91,6 +91,19 @@ void keysAsTheEditorReadsThem() {
 
 }  // namespace
 
+namespace {
+
+// Which file stands at path and when it was last written ("" when none does).
+std::string fileStamp(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return "";
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
+         std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+         std::to_string(info.st_mtim.tv_nsec);
+}
+
+}  // namespace
+
 LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSignal)(int),
                        std::function<bool(const std::string&)> keep)
     : prompt_(std::move(prompt)), historyFile_(std::move(historyFile)), keep_(std::move(keep)) {
@@ -113,6 +126,7 @@ LineEditor::LineEditor(std::string prompt, std::string historyFile, void (*onSig
   using_history();
   stifle_history(HistoryLines);
   loadHistory();
+  seenStamp_ = fileStamp(historyFile_);
 }
 
 LineEditor::~LineEditor() {
@@ -139,7 +153,8 @@ void LineEditor::loadHistory() {
   if (!in) return;
   std::string first;
   const bool whole = info.st_size <= HistoryReadBytes;
-  if (whole && std::getline(in, first) && first == HistoryCookie) {
+  const bool ours = std::getline(in, first) && first == HistoryCookie;
+  if (whole && ours) {
     in.close();
     read_history(historyFile_.c_str());
     return;
@@ -156,6 +171,20 @@ void LineEditor::loadHistory() {
       continue;
     lines.push_back(std::move(text));
     if (lines.size() > HistoryLines) lines.pop_front();
+  }
+  if (ours) {
+    // The editor's own file cut to its tail: its lines are still in the editor's escaped form,
+    // which only the editor's own reading undoes.
+    std::string temporary = historyFile_ + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return;
+    std::string text = std::string(HistoryCookie) + "\n";
+    for (const std::string& line : lines) text += line + "\n";
+    const bool written = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    ::close(fd);
+    if (written) read_history(temporary.c_str());
+    ::unlink(temporary.c_str());
+    return;
   }
   for (const std::string& text : lines) add_history(text.c_str());
 }
@@ -187,11 +216,14 @@ void LineEditor::saveHistory() {
   const std::string folder = historyFile_.substr(0, historyFile_.find_last_of('/') + 1);
   const int turn = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (turn >= 0) ::flock(turn, LOCK_EX);
-  clear_history();
-  loadHistory();
-  for (const std::string& line : unsaved_) {
-    HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
-    if (!last || line != last->line) add_history(line.c_str());
+  // Read again only when another session saved since: the lines held are otherwise the file's.
+  if (fileStamp(historyFile_) != seenStamp_) {
+    clear_history();
+    loadHistory();
+    for (const std::string& line : unsaved_) {
+      HIST_ENTRY* last = history_length > 0 ? history_get(history_base + history_length - 1) : nullptr;
+      if (!last || line != last->line) add_history(line.c_str());
+    }
   }
   std::string temporary = historyFile_ + ".XXXXXX";
   int fd = ::mkstemp(temporary.data());
@@ -214,7 +246,10 @@ void LineEditor::saveHistory() {
   const int error = errno;
   if (turn >= 0) ::close(turn);
   errno = error;
-  if (saved) unsaved_.clear();
+  if (saved) {
+    unsaved_.clear();
+    seenStamp_ = fileStamp(historyFile_);
+  }
   if (!saved && !saveFailed_) {
     saveFailed_ = true;
     std::fprintf(stderr, "kavro: cannot keep the history in %s: %s\n", historyFile_.c_str(),

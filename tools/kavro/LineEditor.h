@@ -46,6 +46,8 @@ class LineEditor {
   std::function<bool(const std::string&)> keep_;
   bool saveFailed_ = false;
   std::vector<std::string> unsaved_;
+  // The history file as this session last read or wrote it: another session's save changes it.
+  std::string seenStamp_;
   // The terminal's mode before the editor changed it.
   termios mode_{};
   bool haveMode_ = false;

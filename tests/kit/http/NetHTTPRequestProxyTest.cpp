@@ -1,19 +1,11 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 
 #include "kit/http/NetHTTPRequestErrors.h"
 #include "platform/foundation/FileManager.h"
@@ -259,118 +251,6 @@ TEST_F(NetHTTPRequestProxyTest, CancelledWaitersLeaveTheSharedDownloadToTheOther
   alone->cancel();
   EXPECT_TRUE(queueIsBackToFour());
   release();
-}
-
-// A script host that sends its answer a few bytes at a time, pausing between them, and then goes
-// silent (the connection held open) before its last bytes when told to: one connection at a time.
-class TricklingScriptHost {
- public:
-  TricklingScriptHost() {
-    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(listen_, 8);
-    socklen_t n = sizeof a;
-    ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &n);
-    port_ = ntohs(a.sin_port);
-  }
-  ~TricklingScriptHost() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    ::close(listen_);
-  }
-  std::string url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
-  // Serves the next connection: the body in pieces of pieceBytes, pause seconds apart; with
-  // silentAfter, only that many bytes of the body, then nothing more.
-  void serve(std::string body, std::size_t pieceBytes, double pause, std::optional<std::size_t> silentAfter) {
-    if (thread_.joinable()) thread_.join();
-    lastSent_ = false;
-    thread_ = std::thread([this, body, pieceBytes, pause, silentAfter] {
-      int c = -1;
-      while (!stop_ && c < 0) {
-        pollfd p{listen_, POLLIN, 0};
-        if (::poll(&p, 1, 50) > 0) c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-      }
-      if (c < 0) return;
-      std::string request;
-      char buffer[4096];
-      while (!stop_ && request.find("\r\n\r\n") == std::string::npos) {
-        pollfd p{c, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        ssize_t n = ::read(c, buffer, sizeof buffer);
-        if (n <= 0) break;
-        request.append(buffer, std::size_t(n));
-      }
-      std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-      ::send(c, head.data(), head.size(), MSG_NOSIGNAL);
-      const std::size_t end = silentAfter.value_or(body.size());
-      for (std::size_t at = 0; at < end && !stop_; at += pieceBytes) {
-        std::this_thread::sleep_for(std::chrono::duration<double>(pause));
-        ::send(c, body.data() + at, std::min(pieceBytes, end - at), MSG_NOSIGNAL);
-      }
-      lastSent_ = true;
-      while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      ::close(c);
-    });
-  }
-  bool lastSent() const { return lastSent_; }
-
- private:
-  int listen_ = -1;
-  std::uint16_t port_ = 0;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> lastSent_{false};
-};
-
-// A waiter's time-out runs from the last byte its script's host sent, not from the start of the
-// wait: a script that keeps coming for longer than the time-out arrives and is used, and a host
-// that sends and then goes silent ends the wait a time-out after its last byte, the request going
-// direct; the wait is the request's own, in seconds.
-TEST_F(NetHTTPRequestProxyTest, AWaiterCountsItsTimeOutFromTheLastByteOfItsScript) {
-  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("via " + r.target); });
-  const std::string script =
-      "function FindProxyForURL(u, h) { return 'PROXY 127.0.0.1:" + std::to_string(server.port()) + "'; }";
-  TricklingScriptHost host;
-  const std::string proxied = "via " + server.url("");
-  // Twelve pieces a quarter of a second apart: three seconds of a download, each pause far short
-  // of the two seconds' time-out.
-  const std::size_t piece = script.size() / 12 + 1;
-  host.serve(script, piece, 0.25, std::nullopt);
-  auto slowRecorder = std::make_shared<Recorder>();
-  auto slow = make("/slow", slowRecorder);
-  slow->setPACurl(url(host.url("/slow.pac")));
-  slow->setTimeOutSeconds(2);
-  slow->startAsynchronous();
-  ASSERT_TRUE(wait([&] { return host.lastSent(); }));
-  EXPECT_FALSE(slowRecorder->done());
-  ASSERT_TRUE(wait([&] { return slowRecorder->done(); }));
-  EXPECT_EQ(slowRecorder->calls.back(), "finished");
-  if (auto error = slow->PACScriptError())
-    EXPECT_EQ(error->localizedDescription, "The script ran out of time");
-  else
-    EXPECT_EQ(slow->responseString(), proxied + "/slow");
-  EXPECT_TRUE(queueIsBackToFour());
-
-  // The same pieces, then silence before the script is whole: still waiting at the last byte, then
-  // on without the script.
-  host.serve(script, piece, 0.25, piece * 8);
-  auto cutRecorder = std::make_shared<Recorder>();
-  auto cut = make("/cut", cutRecorder);
-  cut->setPACurl(url(host.url("/cut.pac")));
-  cut->setTimeOutSeconds(2);
-  cut->startAsynchronous();
-  ASSERT_TRUE(wait([&] { return host.lastSent(); }));
-  EXPECT_FALSE(cutRecorder->done());
-  ASSERT_TRUE(wait([&] { return cutRecorder->done(); }));
-  EXPECT_EQ(cutRecorder->calls.back(), "finished");
-  EXPECT_EQ(cut->responseString(), "via /cut");
-  EXPECT_FALSE(cut->PACScriptError());
-  EXPECT_TRUE(queueIsBackToFour());
 }
 
 // A proxy script host that answers when the test lets it. Each request waiting for a shared script
