@@ -4,14 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <limits>
 #include <sstream>
+#include <thread>
 
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/ImageCodec.h"
@@ -729,34 +730,42 @@ std::string MapFixtureServer::buildBatch(const std::vector<std::optional<std::st
 
 std::string MapFixtureServer::batchAnswer(std::string_view type, int level,
                                           const std::vector<std::string>& keys) {
-  // The tiles of a batch are drawn side by side: a whole offline city passes through here.
-  std::vector<std::optional<std::future<std::string>>> drawn;
-  const std::string kind(type);
-  for (const std::string& key : keys) {
-    std::vector<std::string_view> parts = split(key, '_');
+  // The tiles of a batch are drawn side by side by a few threads (a whole offline city passes
+  // through here): a thread a tile would spend more on the threads than on the drawing.
+  struct Wanted {
     int column = 0, row = 0;
-    if (parts.size() != 2 || !readInt(parts[0], column) || !readInt(parts[1], row)) {
-      drawn.emplace_back(std::nullopt);
-      continue;
-    }
-    drawn.emplace_back(std::async(
-        std::launch::async, [this, kind, level, column, row] { return tile(kind, level, column, row); }));
+    bool reads = false;
+  };
+  std::vector<Wanted> wanted(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    std::vector<std::string_view> parts = split(keys[i], '_');
+    wanted[i].reads =
+        parts.size() == 2 && readInt(parts[0], wanted[i].column) && readInt(parts[1], wanted[i].row);
   }
+  std::vector<std::string> drawn(keys.size());
+  std::atomic<std::size_t> next{0};
+  const std::string kind(type);
+  auto draw = [&] {
+    for (std::size_t i = next++; i < wanted.size(); i = next++) {
+      if (wanted[i].reads) drawn[i] = tile(kind, level, wanted[i].column, wanted[i].row);
+    }
+  };
+  const std::size_t workers =
+      std::min<std::size_t>(std::max(1U, std::thread::hardware_concurrency()), keys.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(draw);
+  draw();
+  for (std::thread& thread : threads) thread.join();
   std::vector<std::optional<std::string>> tiles;
   std::size_t size = 8 + 8 * keys.size();
-  for (auto& pending : drawn) {
-    if (!pending) {
-      tiles.emplace_back(std::nullopt);
-      continue;
-    }
-    std::string bytes = pending->get();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
     // What does not fit the client's buffer is left out ("not here"): it asks again for it.
-    if (size + bytes.size() > kBatchBytes) {
+    if (!wanted[i].reads || size + drawn[i].size() > kBatchBytes) {
       tiles.emplace_back(std::nullopt);
       continue;
     }
-    size += bytes.size();
-    tiles.emplace_back(std::move(bytes));
+    size += drawn[i].size();
+    tiles.emplace_back(std::move(drawn[i]));
   }
   return buildBatch(tiles);
 }

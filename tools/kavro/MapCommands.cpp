@@ -123,7 +123,7 @@ struct MapSession {
   std::unique_ptr<test::MapFixtureServer> server;
   std::unique_ptr<test::MapDemoService> demo;
   // What the commands made for the runner they served (a new runner starts a new application).
-  const Runner* runner = nullptr;
+  std::uint64_t runner = 0;  // its serial
   std::unique_ptr<mapsdk::GMKSearch> search;
   std::shared_ptr<mapsdk::GMKOfflineMap> offline;
   std::shared_ptr<MapHostController> screen;
@@ -140,11 +140,11 @@ MapSession& Session() {
 // The session for this runner: what an earlier runner's commands made is dropped.
 MapSession& SessionFor(const Runner& runner) {
   MapSession& s = Session();
-  if (s.runner != &runner) {
+  if (s.runner != runner.serial()) {
     s.screen.reset();
     s.search.reset();
     s.offline.reset();
-    s.runner = &runner;
+    s.runner = runner.serial();
   }
   return s;
 }

@@ -398,7 +398,10 @@ void Runner::giveToUser(const std::string& path) const {
 }
 
 Runner::Runner(Options options, std::ostream& out, std::ostream& err)
-    : options_(std::move(options)), out_(out), err_(err) {}
+    : options_(std::move(options)), out_(out), err_(err) {
+  static std::atomic<std::uint64_t> made{0};
+  serial_ = ++made;
+}
 
 Runner::~Runner() {
   if (!started_) return;

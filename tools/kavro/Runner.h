@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -94,6 +95,9 @@ class Runner {
   // One command line; a failure's reason goes to the error stream.
   Outcome execute(std::string_view line);
   const Options& options() const { return options_; }
+  // Which runner of the process this is (the first is 1): a later runner may be made where an
+  // earlier one was, so its address does not tell them apart.
+  std::uint64_t serial() const { return serial_; }
   // Where commands say what they are doing while it takes long, and why they failed.
   std::ostream& errors() { return err_; }
   // Why the last command failed.
@@ -223,6 +227,7 @@ class Runner {
   // The last wait gave up because of interrupt().
   bool interrupted_ = false;
   bool outputFailureSaid_ = false;
+  std::uint64_t serial_;
   // Real seconds the last wait took.
   double waitedSeconds_ = 0;
 };
