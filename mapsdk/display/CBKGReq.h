@@ -39,7 +39,6 @@ class CBKGReq : public CReqBase {
   void SetSearch(gmengine::CAppSearch* search) { search_ = search; }
   // The data word of the requests; nothing is listed or asked while it is empty.
   void SetDataKey(const gmengine::CVString& key) { dataKey_ = key; }
-  const gmengine::CVString& DataKey() const { return dataKey_; }
 
   void Request() override;
   // EngineMsg::PoiBkgData's error word: true when the layer should run the request again.

@@ -74,8 +74,6 @@ class COLRecordMan : public EnginePart {
   int ClearAllRecords();
   bool HasCity(int id);
 
-  const CVString& Folder() const { return folder_; }
-
  private:
   int Start(int id) REQUIRES(mutex_);
   int Stop(int id) REQUIRES(mutex_);

@@ -48,12 +48,6 @@ JsonPtr ParseBytes(const char* data, int length) {
   return ParseUtf8(utf8.data(), static_cast<int>(utf8.size()));
 }
 
-JsonPtr ReadJsonFile(const CVString& path) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return nullptr;
-  return ParseBytes(bytes.data(), static_cast<int>(bytes.size()));
-}
-
 int WriteBytesFile(const CVString& path, const char* data, int length) {
   if (length < 0) return 0;
   // Written beside the record file and renamed over it, so that a write cut short leaves the old

@@ -34,8 +34,6 @@ bool ReadWholeFile(const CVString& path, std::string& bytes);
 JsonPtr ParseBytes(const char* data, int length);
 // JSON of UTF-8 bytes (an answer of the map service as it arrives).
 JsonPtr ParseUtf8(const char* data, int length);
-// The whole file parsed; null when missing, unreadable or not JSON.
-JsonPtr ReadJsonFile(const CVString& path);
 // Writes text in the double-byte code page and one zero byte, replacing the file. 1 when done; 0
 // when the file cannot be opened, the text cannot be converted or a write falls short.
 int WriteTextFile(const CVString& path, const CVString& text);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cerrno>
 #include <string>
+#include <utility>
 
 namespace kavro::test {
 
@@ -59,6 +60,33 @@ class FaultShim {
   // Calls that matched since the last arm, and how many of them were made to fail.
   static long matched();
   static long failed();
+};
+
+// The faults of a differential run of a store whose file is read late against one whose file
+// always reads: reads fail on the late side alone, writes on both sides alike (so that the plain
+// side's file is never read late meanwhile), and never both at once.
+class FaultTurns {
+ public:
+  FaultTurns(FaultShim::Fault lateReads, FaultShim::Fault bothWrites)
+      : lateReads_(std::move(lateReads)), bothWrites_(std::move(bothWrites)) {}
+  enum Turn { FailReads, ReadsWork, FailWrites, WritesWork, AllWork };
+  // Arms the shim for the turn.
+  void take(Turn turn) {
+    if (turn == FailReads) readsFail_ = true;
+    if (turn == ReadsWork || turn == AllWork) readsFail_ = false;
+    if (turn == FailWrites) writesFail_ = !readsFail_;
+    if (turn == WritesWork || turn == AllWork) writesFail_ = false;
+    FaultShim::disarm();
+    if (readsFail_)
+      FaultShim::arm(lateReads_);
+    else if (writesFail_)
+      FaultShim::arm(bothWrites_);
+  }
+  bool readsFail() const { return readsFail_; }
+
+ private:
+  FaultShim::Fault lateReads_, bothWrites_;
+  bool readsFail_ = false, writesFail_ = false;
 };
 
 }  // namespace kavro::test

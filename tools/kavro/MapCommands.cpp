@@ -981,6 +981,11 @@ std::optional<Outcome> RunMapCommand(Runner& runner, std::string_view command, s
   while (!args.empty() && args.front() == ' ') args.remove_prefix(1);
   while (!args.empty() && args.back() == ' ') args.remove_suffix(1);
   SessionFor(runner);
+  // A word after a command that takes none is a mistake the person made, not one to pass over.
+  for (std::string_view bare : {"open", "close", "engine", "wait", "route", "offline", "status"}) {
+    if (sub == bare && !args.empty())
+      return Usage(message, "map " + std::string(sub) + " (it takes no words)");
+  }
   if (sub == "open") return Open(runner, message);
   if (sub == "close") return Close(runner, message);
   // The application starts the engine; older scripts still say so.

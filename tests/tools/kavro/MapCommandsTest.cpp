@@ -304,12 +304,29 @@ TEST_F(MapCommandsTest, MisusedMapCommandsAreUsageErrorsAndNothingMoves) {
   ASSERT_EQ(run("map open"), Outcome::Done) << err_.str();
   ASSERT_EQ(run("map status"), Outcome::Done);
   const std::string before = out_.str();
-  for (const char* line :
-       {"map pan 1e308 1e308", "map pan nan 0", "map pan inf 1", "map pan 1", "map pan 1 2 3",
-        "map locate 91 0", "map locate 0 nan", "map locate", "map zoom 19", "map expect", "map expect pins x",
-        "map expect drawn now", "map snap"}) {
+  for (const char* line : {"map pan 1e308 1e308",
+                           "map pan nan 0",
+                           "map pan inf 1",
+                           "map pan 1",
+                           "map pan 1 2 3",
+                           "map locate 91 0",
+                           "map locate 0 nan",
+                           "map locate",
+                           "map zoom 19",
+                           "map expect",
+                           "map expect pins x",
+                           "map expect drawn now",
+                           "map snap",
+                           "map open again",
+                           "map close now",
+                           "map engine on",
+                           "map wait 5",
+                           "map route home",
+                           "map offline Demo",
+                           "map status now"}) {
     EXPECT_EQ(run(line), Outcome::Usage) << line;
   }
+  EXPECT_EQ(runner_->lastMessage(), "map status (it takes no words)");
   ASSERT_EQ(run("map status"), Outcome::Done);
   const std::string after = out_.str().substr(before.size());
   EXPECT_EQ(before.substr(before.rfind("level")), after) << "the map stayed where it was";

@@ -461,6 +461,13 @@ TEST_F(RunnerTest, SearchAndDetailCommandsPrintTheParsedRecords) {
   const std::size_t third = text.find("search \"java\" in 010000: ");
   ASSERT_NE(third, std::string::npos) << text;
   EXPECT_EQ(text.substr(text.find(" jobs, ", third), 14), " jobs, page 3\n") << text;
+
+  // One job is one, and none is none (the sample's answers, which the program serves).
+  start("", (fs::path(KAVRO_BINARY).parent_path() / "demo" / "api").string());
+  out_.str("");
+  ASSERT_EQ(script("search 运维\nsearch 产品\n"), Outcome::Done) << err_.str();
+  EXPECT_NE(out_.str().find("search \"运维\" in 上海: 1 job, page 1\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("search \"产品\" in 上海: 0 jobs, page 1\n"), std::string::npos) << out_.str();
 }
 
 TEST_F(RunnerTest, AnUnreachableServerFailsTheCallButNotTheStart) {

@@ -21,6 +21,7 @@ namespace gmengine {
 namespace {
 
 using kavro::test::FaultShim;
+using kavro::test::FaultTurns;
 using offline_test::MakeRecord;
 
 const bool shimLoaded = FaultShim::rerunWithShim(KAVRO_FAULT_SHIM);
@@ -203,14 +204,8 @@ TEST_F(OfflineRecordFaultTest, AnUpdateListReadLateMergesAsIfReadAtOnce) {
       list.Records()[1].local.state = OfflineCityState::Downloading;
       ASSERT_EQ(list.Write(), 1);
     }
-    bool readsFail = false, writesFail = false;
-    auto arm = [&] {
-      FaultShim::disarm();
-      if (readsFail)
-        FaultShim::arm({.path = root + "/late/OfflineUpdate.dat$", .calls = FaultShim::Reads, .times = 0});
-      else if (writesFail)
-        FaultShim::arm({.path = root + "/", .calls = FaultShim::Writes, .times = 0, .error = ENOSPC});
-    };
+    FaultTurns faults({.path = root + "/late/OfflineUpdate.dat$", .calls = FaultShim::Reads, .times = 0},
+                      {.path = root + "/", .calls = FaultShim::Writes, .times = 0, .error = ENOSPC});
     auto plain = open(plainFolder);
     auto late = open(lateFolder);
     std::vector<int> known;  // cities stored since the last second use: both sides hold them
@@ -248,25 +243,14 @@ TEST_F(OfflineRecordFaultTest, AnUpdateListReadLateMergesAsIfReadAtOnce) {
           EXPECT_EQ(plain->RemoveCity(100 + id), 0);
           break;
         case FailReads:
-          readsFail = true;
-          arm();
-          break;
         case ReadsWork:
-          readsFail = false;
-          arm();
-          same("reads work");
-          break;
         case FailWrites:
-          writesFail = !readsFail;
-          arm();
-          break;
         case WritesWork:
-          writesFail = false;
-          arm();
+          faults.take(FaultTurns::Turn(op - FailReads));
+          if (op == ReadsWork) same("reads work");
           break;
         case SecondUse: {
-          readsFail = writesFail = false;
-          arm();
+          faults.take(FaultTurns::AllWork);
           same("before the second use");
           COLUpdateRecord head, plainHead;
           EXPECT_EQ(late->TakeNextCity(head), plain->TakeNextCity(plainHead));
@@ -277,10 +261,7 @@ TEST_F(OfflineRecordFaultTest, AnUpdateListReadLateMergesAsIfReadAtOnce) {
           known.clear();
           plain = open(plainFolder);
           // Half the time the new manager's first read fails.
-          if (random() % 2) {
-            readsFail = true;
-            arm();
-          }
+          if (random() % 2) faults.take(FaultTurns::FailReads);
           late = open(lateFolder);
           break;
         }
@@ -288,8 +269,7 @@ TEST_F(OfflineRecordFaultTest, AnUpdateListReadLateMergesAsIfReadAtOnce) {
           break;
       }
     }
-    readsFail = writesFail = false;
-    arm();
+    faults.take(FaultTurns::AllWork);
     same("at the end");
   }
 }

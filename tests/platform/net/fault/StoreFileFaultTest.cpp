@@ -17,6 +17,7 @@ namespace platform {
 namespace {
 
 using kavro::test::FaultShim;
+using kavro::test::FaultTurns;
 
 const bool shimLoaded = FaultShim::rerunWithShim(KAVRO_FAULT_SHIM);
 
@@ -280,15 +281,9 @@ TEST_F(StoreFileFaultTest, AFileReadLateMergesAsIfReadAtOnce) {
     };
     auto plainJar = jarOf(plainDir), lateJar = jarOf(lateDir);
     auto plainLogins = loginsOf(plainDir), lateLogins = loginsOf(lateDir);
-    bool readsFail = false, writesFail = false;
-    auto arm = [&] {
-      FaultShim::disarm();
-      if (readsFail) FaultShim::arm({.path = "/late/Library/", .calls = FaultShim::Reads, .times = 0});
-      // Writes fail on both sides alike (the plain side's file must not be read late meanwhile).
-      else if (writesFail)
-        FaultShim::arm(
-            {.path = std::to_string(seed) + "/", .calls = FaultShim::Writes, .times = 0, .error = ENOSPC});
-    };
+    FaultTurns faults(
+        {.path = "/late/Library/", .calls = FaultShim::Reads, .times = 0},
+        {.path = std::to_string(seed) + "/", .calls = FaultShim::Writes, .times = 0, .error = ENOSPC});
     auto jarText = [](HTTPCookieStorage& jar) {
       std::string out;
       for (const HTTPCookie& c : jar.cookies())
@@ -337,28 +332,17 @@ TEST_F(StoreFileFaultTest, AFileReadLateMergesAsIfReadAtOnce) {
           for (auto* s : {plainLogins.get(), lateLogins.get()}) s->removeCredential({user, value}, space(i));
           break;
         case Query:
-          if (!readsFail) same("query");
+          if (!faults.readsFail()) same("query");
           break;
         case FailReads:
-          readsFail = true;
-          arm();
-          break;
         case ReadsWork:
-          readsFail = false;
-          arm();
-          same("reads work");
-          break;
         case FailWrites:
-          writesFail = !readsFail;
-          arm();
-          break;
         case WritesWork:
-          writesFail = false;
-          arm();
+          faults.take(FaultTurns::Turn(op - FailReads));
+          if (op == ReadsWork) same("reads work");
           break;
         case SecondUse: {
-          readsFail = writesFail = false;
-          arm();
+          faults.take(FaultTurns::AllWork);
           same("before the second use");
           // A last change that both save whole, then the files are read by new stores.
           for (auto* jar : {plainJar.get(), lateJar.get()})
@@ -371,8 +355,7 @@ TEST_F(StoreFileFaultTest, AFileReadLateMergesAsIfReadAtOnce) {
           plainLogins = loginsOf(plainDir), lateLogins = loginsOf(lateDir);
           // Half the time the new store's first read fails.
           if (random() % 2) {
-            readsFail = true;
-            arm();
+            faults.take(FaultTurns::FailReads);
           } else {
             same("after the second use");
           }
@@ -382,8 +365,7 @@ TEST_F(StoreFileFaultTest, AFileReadLateMergesAsIfReadAtOnce) {
           break;
       }
     }
-    readsFail = writesFail = false;
-    arm();
+    faults.take(FaultTurns::AllWork);
     same("at the end");
     ::testing::internal::GetCapturedStderr();
   }
