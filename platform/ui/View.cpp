@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -169,7 +170,8 @@ View::~View() {
     while (last != running.end() && last->first.first == this) ++last;
     running.erase(first, last);
   }
-  for (auto& sub : subviews_) sub->superview_ = nullptr;
+  for (auto& sub : subviews_)
+    if (sub) sub->superview_ = nullptr;
 }
 
 std::shared_ptr<View> View::superview() const {
@@ -212,8 +214,10 @@ void View::setTransform(const AffineTransform& t) {
 
 void View::boundsDidChange(const Rect& old) {
   if (old.size == bounds_.size) return;
-  if (autoresizesSubviews_)
+  if (autoresizesSubviews_) {
+    closeHoles();
     forEachHeld(subviews_, [&](View& sub) { sub.resizeWithOldSuperviewSize(old.size); });
+  }
   setNeedsLayout();
 }
 
@@ -287,11 +291,12 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   Window* oldWindow = windowOf(view.get());
   Window* newWindow = windowOf(this);
   if (view->superview_ == this) {
-    auto it = std::find(subviews_.begin(), subviews_.end(), view);
-    std::size_t at = std::size_t(it - subviews_.begin());
-    subviews_.erase(it);
+    closeHoles();
+    const std::size_t at = view->slot_;
+    subviews_.erase(subviews_.begin() + std::ptrdiff_t(at));
     if (index > at) --index;
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
+    renumberFrom(std::min(at, index));
     ++subviewsChanges_;
     return;
   }
@@ -302,14 +307,21 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   view->willMoveToSuperview(this);
   if (View* old = view->superview_) {
     old->willRemoveSubview(view.get());
-    auto& subs = old->subviews_;
-    subs.erase(std::find(subs.begin(), subs.end(), view));
+    old->leaveHole(view->slot_);
     ++old->subviewsChanges_;
   }
   view->superview_ = this;
   // Room for a few at once: a view that takes children mostly takes several.
   if (subviews_.capacity() == 0) subviews_.reserve(4);
-  subviews_.insert(subviews_.begin() + std::ptrdiff_t(std::min(index, subviews_.size())), view);
+  if (index >= subviews_.size() - holes_) {
+    // On top: the holes below stay where they are.
+    view->slot_ = subviews_.size();
+    subviews_.push_back(view);
+  } else {
+    closeHoles();
+    subviews_.insert(subviews_.begin() + std::ptrdiff_t(index), view);
+    renumberFrom(index);
+  }
   ++subviewsChanges_;
   if (oldWindow != newWindow) view->moveToWindow(oldWindow, newWindow);
   view->didMoveToSuperview();
@@ -321,13 +333,16 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
 void View::addSubview(const std::shared_ptr<View>& view) { insertSubview(view, subviews_.size()); }
 
 void View::insertSubviewBelow(const std::shared_ptr<View>& view, const View* sibling) {
+  closeHoles();
   auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& s) { return s.get() == sibling; });
   std::size_t at = it == subviews_.end() ? 0 : std::size_t(it - subviews_.begin());
   if (view && view->superview_ == this && it != subviews_.end()) {
     auto cur = std::find(subviews_.begin(), subviews_.end(), view);
     if (cur < it) --at;
+    const std::size_t from = std::min(at, std::size_t(cur - subviews_.begin()));
     subviews_.erase(cur);
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(at), view);
+    renumberFrom(from);
     ++subviewsChanges_;
     return;
   }
@@ -335,14 +350,17 @@ void View::insertSubviewBelow(const std::shared_ptr<View>& view, const View* sib
 }
 
 void View::insertSubviewAbove(const std::shared_ptr<View>& view, const View* sibling) {
+  closeHoles();
   auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& s) { return s.get() == sibling; });
   if (it == subviews_.end()) return addSubview(view);
   std::size_t at = std::size_t(it - subviews_.begin()) + 1;
   if (view && view->superview_ == this) {
     auto cur = std::find(subviews_.begin(), subviews_.end(), view);
     if (cur < it) --at;
+    const std::size_t from = std::min(at, std::size_t(cur - subviews_.begin()));
     subviews_.erase(cur);
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(at), view);
+    renumberFrom(from);
     ++subviewsChanges_;
     return;
   }
@@ -352,9 +370,7 @@ void View::insertSubviewAbove(const std::shared_ptr<View>& view, const View* sib
 void View::detachFromSuperview() {
   View* sup = superview_;
   if (!sup) return;
-  auto& subs = sup->subviews_;
-  auto it = std::find_if(subs.begin(), subs.end(), [&](auto& s) { return s.get() == this; });
-  std::shared_ptr<View> self = *it;  // alive until the hooks have run
+  std::shared_ptr<View> self = sup->subviews_[slot_];  // alive until the hooks have run
   Window* oldWindow = windowOf(this);
   if (oldWindow) {
     resignFirstResponderLeaving(oldWindow);
@@ -363,7 +379,8 @@ void View::detachFromSuperview() {
   }
   willMoveToSuperview(nullptr);
   sup->willRemoveSubview(this);
-  subs.erase(std::find(subs.begin(), subs.end(), self));
+  if (superview_ != sup) return;  // moved elsewhere meanwhile
+  sup->leaveHole(slot_);
   ++sup->subviewsChanges_;
   superview_ = nullptr;
   if (oldWindow) moveToWindow(oldWindow, nullptr);
@@ -371,6 +388,25 @@ void View::detachFromSuperview() {
 }
 
 void View::removeFromSuperview() { detachFromSuperview(); }
+
+void View::leaveHole(std::size_t slot) {
+  assert(slot < subviews_.size() && subviews_[slot]);
+  subviews_[slot].reset();
+  ++holes_;
+  // Holes never outnumber the children for long: the list stays within twice their count.
+  if (holes_ > 16 && holes_ * 2 > subviews_.size()) closeHoles();
+}
+
+void View::closeHoles() const {
+  if (holes_ == 0) return;
+  std::erase(subviews_, nullptr);
+  holes_ = 0;
+  renumberFrom(0);
+}
+
+void View::renumberFrom(std::size_t first) const {
+  for (std::size_t i = first; i < subviews_.size(); ++i) subviews_[i]->slot_ = i;
+}
 
 void View::resignFirstResponderLeaving(Window* oldWindow) {
   if (!oldWindow) return;
@@ -386,6 +422,7 @@ void View::resignFirstResponderLeaving(Window* oldWindow) {
 
 void View::moveToWindow(Window* oldWindow, Window* newWindow) {
   if (oldWindow && oldWindow->firstResponder_.lock().get() == this) oldWindow->firstResponder_.reset();
+  closeHoles();
   forEachHeld(subviews_, [&](View& sub) {
     sub.willMoveToWindow(newWindow);
     sub.moveToWindow(oldWindow, newWindow);
@@ -394,26 +431,31 @@ void View::moveToWindow(Window* oldWindow, Window* newWindow) {
 }
 
 void View::bringSubviewToFront(const View* view) {
-  auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& s) { return s.get() == view; });
-  if (it == subviews_.end()) return;
-  auto keep = *it;
-  subviews_.erase(it);
-  subviews_.push_back(keep);
+  if (!view || view->superview_ != this) return;
+  std::shared_ptr<View> keep = subviews_[view->slot_];
+  leaveHole(keep->slot_);
+  keep->slot_ = subviews_.size();
+  subviews_.push_back(std::move(keep));
   ++subviewsChanges_;
 }
 
 void View::sendSubviewToBack(const View* view) {
+  closeHoles();
   auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](auto& s) { return s.get() == view; });
   if (it == subviews_.end()) return;
   auto keep = *it;
   subviews_.erase(it);
   subviews_.insert(subviews_.begin(), keep);
+  renumberFrom(0);
   ++subviewsChanges_;
 }
 
 void View::exchangeSubview(std::size_t i, std::size_t j) {
+  closeHoles();
   if (i < subviews_.size() && j < subviews_.size()) {
     std::swap(subviews_[i], subviews_[j]);
+    subviews_[i]->slot_ = i;
+    subviews_[j]->slot_ = j;
     ++subviewsChanges_;
   }
 }
@@ -427,6 +469,7 @@ bool View::isDescendantOfView(const View* view) const {
 
 std::shared_ptr<View> View::viewWithTag(int tag) {
   if (tag_ == tag) return std::static_pointer_cast<View>(shared_from_this());
+  closeHoles();
   for (auto& sub : subviews_)
     if (auto v = sub->viewWithTag(tag)) return v;
   return nullptr;
@@ -454,6 +497,7 @@ void View::layoutIfNeeded() {
     if (vc) vc->viewDidLayoutSubviews();
   }
   // Only the children with layout to do are held, each while it lays out: most have none.
+  closeHoles();
   for (std::size_t i = 0; i < subviews_.size(); ++i) {
     if (!subviews_[i]->layoutBelow_) continue;
     const std::uint32_t changes = subviewsChanges_;
@@ -461,6 +505,7 @@ void View::layoutIfNeeded() {
     child->layoutIfNeeded();
     if (changes != subviewsChanges_) {
       // The child's layout changed this view's children: the rest are walked as they now stand.
+      closeHoles();
       forEachHeld(subviews_, [](View& sub) { sub.layoutIfNeeded(); });
       return;
     }
@@ -527,6 +572,7 @@ bool View::pointInside(Point p) const { return bounds_.containsPoint(p); }
 std::shared_ptr<View> View::hitTest(Point p) {
   if (hidden_ || !userInteractionEnabled_ || alpha_ < 0.01) return nullptr;
   if (!pointInside(p)) return nullptr;
+  closeHoles();
   for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
     const auto& sub = *it;
     Point bc = boundsCenter(sub->bounds_);

@@ -144,7 +144,10 @@ class View : public Responder {
   // Null also while the superview is still being constructed.
   std::shared_ptr<View> superview() const;
   View* superviewPointer() const { return superview_; }
-  const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+  const std::vector<std::shared_ptr<View>>& subviews() const {
+    closeHoles();
+    return subviews_;
+  }
   // The window the view is in (through its superviews), or null.
   std::shared_ptr<Window> window() const;
   // Adding a view that is somewhere else moves it; adding an ancestor or the view itself throws
@@ -243,6 +246,11 @@ class View : public Responder {
   void moveToWindow(Window* oldWindow, Window* newWindow);
   void resignFirstResponderLeaving(Window* oldWindow);
   void detachFromSuperview();
+  // Takes the child at slot off the list (its place a hole), in constant time.
+  void leaveHole(std::size_t slot);
+  // subviews_ without holes, each child's slot_ its place again.
+  void closeHoles() const;
+  void renumberFrom(std::size_t first) const;
   // The window at the root of v's tree, if the root is one.
   static Window* windowOf(const View* v);
 
@@ -251,7 +259,12 @@ class View : public Responder {
   AffineTransform transform_;
   View* superview_ = nullptr;   // owns this view; clears the link when it goes
   Window* asWindow_ = nullptr;  // this view, when it is a window (set by Window; no type lookup)
-  std::vector<std::shared_ptr<View>> subviews_;
+  // The children, back to front. A child taken off leaves a hole (null) in its place until the list
+  // is next read or holds more holes than children, so that taking children off one at a time
+  // costs the same with thousands of them as with a few.
+  mutable std::vector<std::shared_ptr<View>> subviews_;
+  mutable std::size_t holes_ = 0;
+  std::size_t slot_ = 0;               // this view's place in its superview's subviews_
   std::uint32_t subviewsChanges_ = 0;  // counts changes to subviews_ (adds, removals, order)
   std::weak_ptr<ViewController> controller_;
   std::vector<std::shared_ptr<GestureRecognizer>> gestures_;

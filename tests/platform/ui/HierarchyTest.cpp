@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
@@ -62,6 +63,115 @@ TEST_F(HierarchyTest, SubviewOrderTagsAndHooks) {
                                            "parent moved", "child from window", "child moved"}));
   EXPECT_FALSE(child->superview());
   EXPECT_EQ(b->convertPointToView({1, 1}, nullptr), (Point{1, 1}));
+}
+
+// The children list over random operations, invalid ones included (a view that is no child, an index
+// past the end, a view moved from another parent, removals of many in a row), against a plain list
+// kept beside it: the same children in the same order after every step, each knowing its parent, a
+// removed one none, and the hooks' order unchanged.
+TEST_F(HierarchyTest, TheChildrenListAgreesWithAPlainListOverRandomOperations) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    auto parent = std::make_shared<View>(), other = std::make_shared<View>();
+    window->addSubview(parent);
+    std::vector<std::shared_ptr<View>> plain, pool;
+    for (int i = 0; i < 60; ++i) pool.push_back(std::make_shared<View>());
+    auto any = [&] { return pool[random() % pool.size()]; };
+    auto at = [&](const std::shared_ptr<View>& v) { return std::find(plain.begin(), plain.end(), v); };
+    auto ids = [&](const std::vector<std::shared_ptr<View>>& views) {
+      std::vector<long> out;
+      for (const auto& v : views) out.push_back(std::find(pool.begin(), pool.end(), v) - pool.begin());
+      return out;
+    };
+    for (int step = 0; step < 400; ++step) {
+      const auto v = any();
+      const bool child = at(v) != plain.end();
+      const int op = int(random() % 9);
+      switch (op) {
+        case 0:
+        case 1:  // added on top, moved from wherever it was
+          if (child) plain.erase(at(v));
+          plain.push_back(v);
+          parent->addSubview(v);
+          break;
+        case 2: {  // inserted at an index, past the end too
+          const std::size_t index = random() % (plain.size() + 3);
+          std::size_t to = index;
+          if (child) {
+            const std::size_t was = std::size_t(at(v) - plain.begin());
+            plain.erase(at(v));
+            if (to > was) --to;
+          }
+          plain.insert(plain.begin() + std::ptrdiff_t(std::min(to, plain.size())), v);
+          parent->insertSubview(v, index);
+          break;
+        }
+        case 3:
+        case 4:  // taken off, several in a row now and then
+          for (int n = random() % 4 == 0 ? 12 : 1; n > 0 && !plain.empty(); --n) {
+            const auto gone = plain[random() % plain.size()];
+            plain.erase(at(gone));
+            gone->removeFromSuperview();
+            EXPECT_EQ(gone->superview(), nullptr);
+          }
+          v->removeFromSuperview();
+          if (at(v) != plain.end()) plain.erase(at(v));
+          break;
+        case 5:  // to the front or the back, a view that is no child too
+          if (random() % 2) {
+            parent->bringSubviewToFront(v.get());
+            if (child) {
+              plain.erase(at(v));
+              plain.push_back(v);
+            }
+          } else {
+            parent->sendSubviewToBack(v.get());
+            if (child) {
+              plain.erase(at(v));
+              plain.insert(plain.begin(), v);
+            }
+          }
+          break;
+        case 6: {  // below or above a sibling, or one that is no child
+          const auto sibling = any();
+          if (sibling == v) break;
+          const bool below = random() % 2;
+          const auto s = at(sibling);
+          if (s == plain.end()) {
+            if (child) plain.erase(at(v));
+            if (below)
+              plain.insert(plain.begin(), v);
+            else
+              plain.push_back(v);
+          } else {
+            if (child) plain.erase(at(v));
+            plain.insert(at(sibling) + (below ? 0 : 1), v);
+          }
+          if (below)
+            parent->insertSubviewBelow(v, sibling.get());
+          else
+            parent->insertSubviewAbove(v, sibling.get());
+          break;
+        }
+        case 7: {  // two exchanged, an index past the end too
+          const std::size_t i = random() % (plain.size() + 2), j = random() % (plain.size() + 2);
+          if (i < plain.size() && j < plain.size()) std::swap(plain[i], plain[j]);
+          parent->exchangeSubview(i, j);
+          break;
+        }
+        case 8:  // moved to another parent
+          if (child) plain.erase(at(v));
+          other->addSubview(v);
+          break;
+      }
+      // Read only now and then: the removals between two readings pile up unread.
+      if (random() % 3 == 0 || step == 399) {
+        ASSERT_EQ(ids(parent->subviews()), ids(plain)) << "step " << step;
+        for (const auto& c : plain) EXPECT_EQ(c->superview(), parent);
+      }
+    }
+  }
 }
 
 TEST_F(HierarchyTest, LayoutRunsTopDownOnTheRunLoopAndAroundTheController) {
