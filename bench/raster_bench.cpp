@@ -15,6 +15,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -72,9 +73,8 @@ const Scene& scene() {
 // Our context on a 1024 x 1024 bitmap.
 struct OurCanvas {
   gmengine::VDC* dc = gmengine::VCreateDC();
-  OurCanvas() {
-    gmengine::FreeBitmapData(gmengine::VSelectBitmap(dc, gmengine::VCreateBitmap(kSide, kSide, 32, nullptr)));
-  }
+  gmengine::VBitmap* bitmap = gmengine::VCreateBitmap(kSide, kSide, 32, nullptr);
+  OurCanvas() { gmengine::FreeBitmapData(gmengine::VSelectBitmap(dc, bitmap)); }
   ~OurCanvas() { gmengine::VFreeDC(dc); }
   void Pen(gmengine::PenStyle style, int width) {
     gmengine::VFreePen(gmengine::VSelectPen(dc, gmengine::VCreatePen(style, width, 0xFF2060A0u)));
@@ -107,26 +107,34 @@ struct AggCanvas {
   void draw() { agg::render_scanlines(rasterizer, scanline, solid); }
 };
 
-void BM_Polygons_Ours(benchmark::State& state) {
-  OurCanvas c;
+void SetUpPolygons(OurCanvas& c) {
   c.Pen(gmengine::PenStyle::None, 1);
   gmengine::VFreeBrush(
       gmengine::VSelectBrush(c.dc, gmengine::VCreateBrush(gmengine::BrushStyle::Solid, 0xFF2060A0u)));
-  for (auto _ : state)
-    for (const auto& p : scene().polygons)
-      gmengine::VPolygon(c.dc, p.data(), static_cast<int>(p.size()), 200);
+}
+void DrawPolygons(OurCanvas& c) {
+  for (const auto& p : scene().polygons) gmengine::VPolygon(c.dc, p.data(), static_cast<int>(p.size()), 200);
+}
+void SetUpPolygons(CairoCanvas& c) { cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_WINDING); }
+void DrawPolygons(CairoCanvas& c) {
+  for (const auto& p : scene().polygons) {
+    cairo_move_to(c.cr, p[0].x, p[0].y);
+    for (std::size_t k = 1; k < p.size(); ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
+    cairo_close_path(c.cr);
+    cairo_fill(c.cr);
+  }
+}
+
+void BM_Polygons_Ours(benchmark::State& state) {
+  OurCanvas c;
+  SetUpPolygons(c);
+  for (auto _ : state) DrawPolygons(c);
 }
 
 void BM_Polygons_Cairo(benchmark::State& state) {
   CairoCanvas c;
-  cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_WINDING);
-  for (auto _ : state)
-    for (const auto& p : scene().polygons) {
-      cairo_move_to(c.cr, p[0].x, p[0].y);
-      for (std::size_t k = 1; k < p.size(); ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
-      cairo_close_path(c.cr);
-      cairo_fill(c.cr);
-    }
+  SetUpPolygons(c);
+  for (auto _ : state) DrawPolygons(c);
   cairo_surface_flush(c.surface);
 }
 
@@ -144,25 +152,34 @@ void BM_Polygons_AGG(benchmark::State& state) {
   benchmark::DoNotOptimize(c.pixels.data());
 }
 
+void SetUpWideLines(OurCanvas& c) { c.Pen(gmengine::PenStyle::Solid, 6); }
+void DrawWideLines(OurCanvas& c) {
+  for (const auto& p : scene().polylines)
+    gmengine::VPolyline(c.dc, p.data(), static_cast<int>(p.size()), 200);
+}
+void SetUpWideLines(CairoCanvas& c) {
+  cairo_set_line_width(c.cr, 6);
+  cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_BEVEL);
+  cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
+}
+void DrawWideLines(CairoCanvas& c) {
+  for (const auto& p : scene().polylines) {
+    cairo_move_to(c.cr, p[0].x, p[0].y);
+    for (std::size_t k = 1; k < p.size(); ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
+    cairo_stroke(c.cr);
+  }
+}
+
 void BM_WideLines_Ours(benchmark::State& state) {
   OurCanvas c;
-  c.Pen(gmengine::PenStyle::Solid, 6);
-  for (auto _ : state)
-    for (const auto& p : scene().polylines)
-      gmengine::VPolyline(c.dc, p.data(), static_cast<int>(p.size()), 200);
+  SetUpWideLines(c);
+  for (auto _ : state) DrawWideLines(c);
 }
 
 void BM_WideLines_Cairo(benchmark::State& state) {
   CairoCanvas c;
-  cairo_set_line_width(c.cr, 6);
-  cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_BEVEL);
-  cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
-  for (auto _ : state)
-    for (const auto& p : scene().polylines) {
-      cairo_move_to(c.cr, p[0].x, p[0].y);
-      for (std::size_t k = 1; k < p.size(); ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
-      cairo_stroke(c.cr);
-    }
+  SetUpWideLines(c);
+  for (auto _ : state) DrawWideLines(c);
   cairo_surface_flush(c.surface);
 }
 
@@ -216,6 +233,56 @@ void BM_AlphaBlit_Cairo(benchmark::State& state) {
   cairo_surface_destroy(icon);
 }
 
+// The colour both sides put on a black canvas, summed over every pixel and channel: anti-aliasing
+// differs a little between rasterisers, what is covered may not.
+double OurInk(const OurCanvas& c) {
+  double sum = 0;
+  for (int y = 0; y < c.bitmap->height; ++y) {
+    const std::uint8_t* row = c.bitmap->pixels + static_cast<std::size_t>(y) * c.bitmap->stride;
+    for (int x = 0; x < c.bitmap->width; ++x) sum += row[4 * x] + row[4 * x + 1] + row[4 * x + 2];
+  }
+  return sum;
+}
+double CairoInk(CairoCanvas& c) {
+  cairo_surface_flush(c.surface);
+  const std::uint8_t* data = cairo_image_surface_get_data(c.surface);
+  const int stride = cairo_image_surface_get_stride(c.surface);
+  double sum = 0;
+  // Premultiplied: a pixel's colour over black, as ours keeps it.
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const std::uint8_t* px = data + static_cast<std::ptrdiff_t>(y) * stride + 4 * x;
+      sum += px[0] + px[1] + px[2];
+    }
+  return sum;
+}
+void CheckSameInk(const char* what, double ours, double cairo) {
+  std::printf("%s: ink %.0f ours, %.0f Cairo\n", what, ours, cairo);
+  kavro::bench::requireSameOutput(ours > 0 && std::abs(ours - cairo) <= 0.02 * cairo,
+                                  std::string(what) + ": ours and Cairo cover different areas");
+}
+// Each scene drawn once by both sides on a fresh canvas, before anything is timed.
+void CheckOutputs() {
+  {
+    OurCanvas ours;
+    CairoCanvas cairo;
+    SetUpPolygons(ours);
+    SetUpPolygons(cairo);
+    DrawPolygons(ours);
+    DrawPolygons(cairo);
+    CheckSameInk("polygons", OurInk(ours), CairoInk(cairo));
+  }
+  {
+    OurCanvas ours;
+    CairoCanvas cairo;
+    SetUpWideLines(ours);
+    SetUpWideLines(cairo);
+    DrawWideLines(ours);
+    DrawWideLines(cairo);
+    CheckSameInk("wide lines", OurInk(ours), CairoInk(cairo));
+  }
+}
+
 BENCHMARK(BM_Polygons_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Polygons_Cairo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WideLines_Ours)->Unit(benchmark::kMillisecond);
@@ -228,6 +295,7 @@ BENCHMARK(BM_AlphaBlit_Cairo)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+  CheckOutputs();
   kavro::bench::BestOfReporter reporter;
   kavro::bench::runBestOf(argc, argv, reporter, 5, kavro::bench::Order::Shuffled);
   // Also ends the console reporter's last coloured line, which a summary line must not share.
