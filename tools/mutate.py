@@ -897,7 +897,9 @@ class Runner:
             roads = ["-L", "road"]
             if self.road_exclude:
                 roads += ["-E", self.road_exclude]
-            out.append(("roads", ["kavro"], ("ctest", roads)))
+            # Some roads drive an executable of their own, beside the runner.
+            drivers = [t for t in self.all_targets() if t.endswith("_roads")]
+            out.append(("roads", ["kavro", *drivers], ("ctest", roads)))
         return out
 
     def build(self, targets):

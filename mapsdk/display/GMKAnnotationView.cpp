@@ -16,15 +16,15 @@ using platform::Point;
 using platform::Rect;
 
 GMKAnnotationView::GMKAnnotationView(std::shared_ptr<GMKAnnotation> annotation, std::string reuseIdentifier)
-    : platform::DrawingView(Rect()), internal_(std::make_unique<GMKAnnotationViewInternal>()) {
-  internal_->annotation = std::move(annotation);
-  internal_->reuseIdentifier = std::move(reuseIdentifier);
+    : platform::DrawingView(Rect()), internal_() {
+  internal_.annotation = std::move(annotation);
+  internal_.reuseIdentifier = std::move(reuseIdentifier);
   setBackgroundColor(platform::Color::grey(1.0, 0.0));
   setOpaque(false);
 }
 
 GMKAnnotationView::~GMKAnnotationView() {
-  internal_.reset();
+  internal_ = GMKAnnotationViewInternal();
   if (drag_) removeGestureRecognizer(drag_.get());
 }
 
@@ -36,11 +36,11 @@ void GMKAnnotationView::setImage(std::shared_ptr<platform::Image> image) {
   } else {
     setFrame(Rect(0, 0, 0, 0));
   }
-  internal_->image = std::move(image);
+  internal_.image = std::move(image);
 }
 
 void GMKAnnotationView::setDraggable(bool draggable) {
-  internal_->draggable = draggable;
+  internal_.draggable = draggable;
   if (draggable && !drag_) {
     std::weak_ptr<platform::Object> weak = weak_from_this();
     auto pan = std::make_shared<platform::PanGestureRecognizer>([weak](platform::GestureRecognizer& sender) {
@@ -59,42 +59,42 @@ void GMKAnnotationView::setDraggable(bool draggable) {
 }
 
 void GMKAnnotationView::prepareForReuse() {
-  internal_->annotation.reset();
-  internal_->selected = false;
-  internal_->paopaoView.reset();
+  internal_.annotation.reset();
+  internal_.selected = false;
+  internal_.paopaoView.reset();
 }
 
 Rect GMKAnnotationView::frameForCenter(Point c) const {
   Rect f = frame();
-  return Rect(c.x - f.width() / 2 + internal_->centerOffset.x,
-              c.y - f.height() / 2 + internal_->centerOffset.y, f.width(), f.height());
+  return Rect(c.x - f.width() / 2 + internal_.centerOffset.x, c.y - f.height() / 2 + internal_.centerOffset.y,
+              f.width(), f.height());
 }
 
 Point GMKAnnotationView::calloutAnchor() const {
   Rect f = frame();
-  return {f.x() + f.width() / 2 + internal_->calloutOffset.x, f.y() + internal_->calloutOffset.y};
+  return {f.x() + f.width() / 2 + internal_.calloutOffset.x, f.y() + internal_.calloutOffset.y};
 }
 
 void GMKAnnotationView::layoutInHost(const GMKAnnotationHost& host, const platform::View* container) {
-  if (!internal_->annotation) return;
-  setFrame(frameForCenter(host.convertCoordinate(internal_->annotation->coordinate(), container)));
-  if (!internal_->selected) return;
-  if (auto* bubble = dynamic_cast<PaopaoBaseView*>(internal_->paopaoView.get()))
+  if (!internal_.annotation) return;
+  setFrame(frameForCenter(host.convertCoordinate(internal_.annotation->coordinate(), container)));
+  if (!internal_.selected) return;
+  if (auto* bubble = dynamic_cast<PaopaoBaseView*>(internal_.paopaoView.get()))
     bubble->showAtPoint(calloutAnchor());
 }
 
 void GMKAnnotationView::touchesBegan(const platform::Touch&) {
-  if (internal_->enabled) internal_->singleTap = true;
+  if (internal_.enabled) internal_.singleTap = true;
 }
 
 void GMKAnnotationView::touchesEnded(const platform::Touch&) {
-  if (!internal_->enabled || !internal_->singleTap) return;
+  if (!internal_.enabled || !internal_.singleTap) return;
   handleSingleTap();
-  internal_->singleTap = false;
+  internal_.singleTap = false;
 }
 
 void GMKAnnotationView::touchesCancelled(const platform::Touch&) {
-  if (internal_->enabled) internal_->singleTap = false;
+  if (internal_.enabled) internal_.singleTap = false;
 }
 
 void GMKAnnotationView::postWithView(const char* name) {
@@ -104,16 +104,16 @@ void GMKAnnotationView::postWithView(const char* name) {
 }
 
 void GMKAnnotationView::handleSingleTap() {
-  if (!internal_->enabled || internal_->selected) return;
+  if (!internal_.enabled || internal_.selected) return;
   // Keeps the view alive while the map view reacts.
   auto self = weak_from_this().lock();
   postWithView(NotificationSelectAnnotationView);
   // The map view has opened the bubble while handling the notification.
-  if (internal_->paopaoView) GMKAddPaopaoAnimation(*internal_->paopaoView);
+  if (internal_.paopaoView) GMKAddPaopaoAnimation(*internal_.paopaoView);
 }
 
 void GMKAnnotationView::handleSingleDrag(platform::PanGestureRecognizer& recognizer) {
-  if (!internal_->enabled) return;
+  if (!internal_.enabled) return;
   auto self = weak_from_this().lock();
   const platform::View* in = superviewPointer();
   auto moveBy = [this](double dx, double dy) {
@@ -127,37 +127,37 @@ void GMKAnnotationView::handleSingleDrag(platform::PanGestureRecognizer& recogni
   };
   switch (recognizer.state()) {
     case GestureRecognizerState::Began:
-      internal_->dragState = GMKAnnotationViewDragState::Starting;
+      internal_.dragState = GMKAnnotationViewDragState::Starting;
       // Lifts the pin off the map so the finger does not hide it.
       View::animate(0.3, [&] { moveBy(0, -50); });
       platform::NotificationCenter::defaultCenter().post(NotificationClearPaopao);
       break;
     case GestureRecognizerState::Changed:
-      internal_->dragState = GMKAnnotationViewDragState::Dragging;
+      internal_.dragState = GMKAnnotationViewDragState::Dragging;
       followFinger();
       break;
     case GestureRecognizerState::Ended:
-      internal_->dragState = GMKAnnotationViewDragState::Ending;
+      internal_.dragState = GMKAnnotationViewDragState::Ending;
       followFinger();
       View::animate(0.3, [&] { moveBy(0, 20); });
       postWithView(NotificationUptateAnnotationCoordinate);
       break;
     default:
-      internal_->dragState = recognizer.state() == GestureRecognizerState::Cancelled
-                                 ? GMKAnnotationViewDragState::Canceling
-                                 : GMKAnnotationViewDragState::Ending;
+      internal_.dragState = recognizer.state() == GestureRecognizerState::Cancelled
+                                ? GMKAnnotationViewDragState::Canceling
+                                : GMKAnnotationViewDragState::Ending;
       break;
   }
 }
 
 void GMKAnnotationView::drawRect(platform::BitmapContext& context, const Rect& rect) {
-  if (internal_->image) context.drawImage(*internal_->image, rect);
+  if (internal_.image) context.drawImage(*internal_.image, rect);
 }
 
 void GMKAnnotationView::describeProperties(std::vector<std::string>& out) const {
   DrawingView::describeProperties(out);
-  if (!internal_->reuseIdentifier.empty()) out.push_back("reuse=" + internal_->reuseIdentifier);
-  if (internal_->selected) out.push_back("selected");
+  if (!internal_.reuseIdentifier.empty()) out.push_back("reuse=" + internal_.reuseIdentifier);
+  if (internal_.selected) out.push_back("selected");
 }
 
 void GMKAddPaopaoAnimation(platform::View& bubble) {

@@ -56,50 +56,50 @@ class GMKAnnotationView : public platform::DrawingView {
   GMKAnnotationView(std::shared_ptr<GMKAnnotation> annotation, std::string reuseIdentifier);
   ~GMKAnnotationView() override;
 
-  const GMKAnnotationViewInternal& internal() const { return *internal_; }
+  const GMKAnnotationViewInternal& internal() const { return internal_; }
 
-  const std::string& reuseIdentifier() const { return internal_->reuseIdentifier; }
-  const std::shared_ptr<GMKAnnotation>& annotation() const { return internal_->annotation; }
+  const std::string& reuseIdentifier() const { return internal_.reuseIdentifier; }
+  const std::shared_ptr<GMKAnnotation>& annotation() const { return internal_.annotation; }
   void setAnnotation(std::shared_ptr<GMKAnnotation> annotation) {
-    internal_->annotation = std::move(annotation);
+    internal_.annotation = std::move(annotation);
   }
-  const std::shared_ptr<platform::Image>& image() const { return internal_->image; }
+  const std::shared_ptr<platform::Image>& image() const { return internal_.image; }
   // Sizes the view to the picture: its pixels, halved on a retina screen; a zero frame without one.
   virtual void setImage(std::shared_ptr<platform::Image> image);
-  platform::Point centerOffset() const { return internal_->centerOffset; }
-  void setCenterOffset(platform::Point offset) { internal_->centerOffset = offset; }
-  platform::Point calloutOffset() const { return internal_->calloutOffset; }
-  void setCalloutOffset(platform::Point offset) { internal_->calloutOffset = offset; }
-  bool isEnabled() const { return internal_->enabled; }
-  void setEnabled(bool enabled) { internal_->enabled = enabled; }
-  bool isHighlighted() const { return internal_->highlighted; }
-  void setHighlighted(bool highlighted) { internal_->highlighted = highlighted; }
-  bool isSelected() const { return internal_->selected; }
-  void setSelected(bool selected, bool animated = false) { internal_->selected = selected; }
-  bool canShowCallout() const { return internal_->canShowCallout; }
-  void setCanShowCallout(bool can) { internal_->canShowCallout = can; }
+  platform::Point centerOffset() const { return internal_.centerOffset; }
+  void setCenterOffset(platform::Point offset) { internal_.centerOffset = offset; }
+  platform::Point calloutOffset() const { return internal_.calloutOffset; }
+  void setCalloutOffset(platform::Point offset) { internal_.calloutOffset = offset; }
+  bool isEnabled() const { return internal_.enabled; }
+  void setEnabled(bool enabled) { internal_.enabled = enabled; }
+  bool isHighlighted() const { return internal_.highlighted; }
+  void setHighlighted(bool highlighted) { internal_.highlighted = highlighted; }
+  bool isSelected() const { return internal_.selected; }
+  void setSelected(bool selected, bool animated = false) { internal_.selected = selected; }
+  bool canShowCallout() const { return internal_.canShowCallout; }
+  void setCanShowCallout(bool can) { internal_.canShowCallout = can; }
   const std::shared_ptr<platform::View>& leftCalloutAccessoryView() const {
-    return internal_->leftCalloutAccessoryView;
+    return internal_.leftCalloutAccessoryView;
   }
   void setLeftCalloutAccessoryView(std::shared_ptr<platform::View> view) {
-    internal_->leftCalloutAccessoryView = std::move(view);
+    internal_.leftCalloutAccessoryView = std::move(view);
   }
   const std::shared_ptr<platform::View>& rightCalloutAccessoryView() const {
-    return internal_->rightCalloutAccessoryView;
+    return internal_.rightCalloutAccessoryView;
   }
   void setRightCalloutAccessoryView(std::shared_ptr<platform::View> view) {
-    internal_->rightCalloutAccessoryView = std::move(view);
+    internal_.rightCalloutAccessoryView = std::move(view);
   }
-  bool isDraggable() const { return internal_->draggable; }
+  bool isDraggable() const { return internal_.draggable; }
   // On: a one-finger pan recognizer drives handleSingleDrag; off: it goes.
   void setDraggable(bool draggable);
-  GMKAnnotationViewDragState dragState() const { return internal_->dragState; }
-  void setDragState(GMKAnnotationViewDragState state, bool animated = false) { internal_->dragState = state; }
-  const std::shared_ptr<platform::View>& paopaoView() const { return internal_->paopaoView; }
-  void setPaopaoView(std::shared_ptr<platform::View> bubble) { internal_->paopaoView = std::move(bubble); }
+  GMKAnnotationViewDragState dragState() const { return internal_.dragState; }
+  void setDragState(GMKAnnotationViewDragState state, bool animated = false) { internal_.dragState = state; }
+  const std::shared_ptr<platform::View>& paopaoView() const { return internal_.paopaoView; }
+  void setPaopaoView(std::shared_ptr<platform::View> bubble) { internal_.paopaoView = std::move(bubble); }
   // The map view that placed the view (not owned).
-  std::shared_ptr<GMKAnnotationHost> mapView() const { return internal_->mapView.lock(); }
-  void setMapView(std::weak_ptr<GMKAnnotationHost> host) { internal_->mapView = std::move(host); }
+  std::shared_ptr<GMKAnnotationHost> mapView() const { return internal_.mapView.lock(); }
+  void setMapView(std::weak_ptr<GMKAnnotationHost> host) { internal_.mapView = std::move(host); }
 
   // Clears the annotation, the selection and the bubble of a view taken from the reuse queue.
   virtual void prepareForReuse();
@@ -124,11 +124,12 @@ class GMKAnnotationView : public platform::DrawingView {
   void describeProperties(std::vector<std::string>& out) const override;
 
  protected:
-  GMKAnnotationViewInternal& mutableInternal() { return *internal_; }
+  GMKAnnotationViewInternal& mutableInternal() { return internal_; }
   void postWithView(const char* name);
 
  private:
-  std::unique_ptr<GMKAnnotationViewInternal> internal_;
+  // Held in the view itself: one allocation a pin, and a pin taken off touches one block.
+  GMKAnnotationViewInternal internal_;
   std::shared_ptr<platform::GestureRecognizer> drag_;
 };
 

@@ -386,7 +386,8 @@ class GMKMapViewInternal : public TapDetectingViewDelegate,
 
   GMKMapViewDelegate* delegate = nullptr;
   GMKAnnotationList annotations;
-  std::map<const GMKAnnotation*, std::shared_ptr<GMKAnnotationView>> annotationViews;
+  // Looked up once for every pin added, moved or taken off: no order is needed.
+  std::unordered_map<const GMKAnnotation*, std::shared_ptr<GMKAnnotationView>> annotationViews;
   std::vector<std::shared_ptr<GMKAnnotationView>> reuseQueue;
   std::vector<std::shared_ptr<GMKOverlay>> overlays;
   std::map<const GMKOverlay*, std::shared_ptr<GMKOverlayView>> overlayViews;

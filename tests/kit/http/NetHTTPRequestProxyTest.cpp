@@ -1,13 +1,23 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "demo/LoopbackSocket.h"
 #include "kit/http/NetHTTPRequestErrors.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/FileManager.h"
 #include "tests/kit/http/HttpTestSupport.h"
 #include "tests/support/LoopbackSocksProxy.h"
@@ -15,6 +25,74 @@
 using namespace httptest;
 
 namespace {
+
+// Time that moves only when the test moves it. A VirtualClock would not do for the network thread:
+// its loop moves that one itself once the requests it runs are older than
+// RunLoop::OutsideWorkHold of real time, which a busy machine reaches.
+class HeldClock : public platform::Clock {
+ public:
+  explicit HeldClock(double start) : now_(start) {}
+  double now() const override { return now_.load(); }
+  void advance(double seconds) { now_.fetch_add(seconds); }
+
+ private:
+  std::atomic<double> now_;
+};
+
+// A host that writes its answer a piece at a time, each when the test says, from the test's own
+// thread: what a request hears from it, and when, is the test's to decide.
+class PieceByPieceHost {
+ public:
+  PieceByPieceHost() : listener_(kavro::test::listenOnLoopback(4, port_)) {}
+  ~PieceByPieceHost() {
+    hangUp();
+    ::close(listener_);
+  }
+  PieceByPieceHost(const PieceByPieceHost&) = delete;
+  PieceByPieceHost& operator=(const PieceByPieceHost&) = delete;
+
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  // Takes the next connection and reads its request up to the blank line: its first line, or none
+  // when nothing came in time.
+  std::optional<std::string> accept() {
+    hangUp();
+    if (!readable(listener_)) return std::nullopt;
+    connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    std::string head;
+    while (connection_ >= 0 && head.find("\r\n\r\n") == std::string::npos) {
+      char buffer[1024];
+      long n = readable(connection_) ? ::recv(connection_, buffer, sizeof buffer, 0) : 0;
+      if (n <= 0) return std::nullopt;
+      head.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (connection_ < 0) return std::nullopt;
+    return head.substr(0, head.find("\r\n"));
+  }
+  bool send(const std::string& bytes) {
+    return connection_ >= 0 &&
+           ::send(connection_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<long>(bytes.size());
+  }
+  void hangUp() {
+    if (connection_ >= 0) ::close(connection_);
+    connection_ = -1;
+  }
+
+ private:
+  // Twenty seconds at most: only a request that never comes waits that long.
+  static bool readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    int n;
+    do n = ::poll(&p, 1, 20000);
+    while (n < 0 && errno == EINTR);
+    return n == 1;
+  }
+
+  std::uint16_t port_ = 0;
+  int listener_;
+  int connection_ = -1;
+};
 
 class NetHTTPRequestProxyTest : public HttpTest {
  protected:
@@ -40,6 +118,19 @@ class NetHTTPRequestProxyTest : public HttpTest {
       auto error = r->PACScriptError();
       if (attempt == 5 || !error || error->localizedDescription != "The script ran out of time") return r;
     }
+  }
+  // A request of its own that waits for the script at pacURL, at most timeOut without a byte.
+  struct Waiter {
+    std::shared_ptr<NetHTTPRequest> request;
+    std::shared_ptr<Recorder> recorder;
+  };
+  Waiter startWaiter(const std::string& path, const std::string& pacURL, double timeOut) {
+    Waiter w{make(path), std::make_shared<Recorder>()};
+    w.request->setDelegate(w.recorder);
+    w.request->setPACurl(url(pacURL));
+    w.request->setTimeOutSeconds(timeOut);
+    w.request->startAsynchronous();
+    return w;
   }
 };
 
@@ -289,17 +380,8 @@ TEST_F(NetHTTPRequestProxyTest, EveryWaiterForASharedScriptKeepsItsOwnTimeOut) {
     auto all = server.requests();
     return std::any_of(all.begin(), all.end(), [&](const RecordedRequest& r) { return r.target == target; });
   };
-  struct Waiter {
-    std::shared_ptr<NetHTTPRequest> request;
-    std::shared_ptr<Recorder> recorder;
-  };
   auto start = [&](const std::string& path, const std::string& pac, double timeOut) {
-    Waiter w{make(path), std::make_shared<Recorder>()};
-    w.request->setDelegate(w.recorder);
-    w.request->setPACurl(url(pacHost.url(pac)));
-    w.request->setTimeOutSeconds(timeOut);
-    w.request->startAsynchronous();
-    return w;
+    return startWaiter(path, pacHost.url(pac), timeOut);
   };
   const std::string proxied = "via " + server.url("");
   // The script reached the request: it went through the proxy the script names, or the script
@@ -393,6 +475,116 @@ TEST_F(NetHTTPRequestProxyTest, EveryWaiterForASharedScriptKeepsItsOwnTimeOut) {
   ASSERT_TRUE(wait([&] { return afterFailure.recorder->done(); }));
   EXPECT_TRUE(gotScript(afterFailure, "/after-failure"));
   EXPECT_EQ(fetches("/four.pac"), failedFetches + 1);
+  EXPECT_TRUE(queueIsBackToFour());
+}
+
+// A request waiting for a shared script gives up when it heard nothing for its own time-out since
+// the later of its own start and the script's last byte. The network thread's clock moves only
+// when the test moves it, and the host writes each piece of the script when the test says: bytes
+// that keep coming keep a waiter past its time-out counted from its start, and a waiter that joins
+// a download quiet for longer than its time-out still has the whole of it.
+TEST_F(NetHTTPRequestProxyTest, AWaiterCountsItsTimeOutFromTheLaterOfItsStartAndTheLastByte) {
+  server.setHandler([](const RecordedRequest& r) { return ScriptedResponse::ok("via " + r.target); });
+  const std::string script =
+      "function FindProxyForURL(u, h) { return 'PROXY 127.0.0.1:" + std::to_string(server.port()) + "'; }";
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(script.size()) + "\r\nConnection: close\r\n\r\n";
+  const std::size_t half = script.size() / 2;
+  PieceByPieceHost pacHost;
+
+  // What fn answers on the network thread; none when the thread never got to it.
+  auto onNetworkThread = [&](auto fn) -> std::optional<decltype(fn())> {
+    auto answer = std::make_shared<std::promise<decltype(fn())>>();
+    auto future = answer->get_future();
+    NetHTTPRequest::threadForRequest().performOnMain([answer, fn] { answer->set_value(fn()); });
+    if (!wait([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }))
+      return std::nullopt;
+    return future.get();
+  };
+  // Two turns of the network thread: the first starts after what the test did, the second after
+  // the timers the first found due.
+  auto settle = [&] { return onNetworkThread([] { return true; }) && onNetworkThread([] { return true; }); };
+  auto clock = std::make_shared<HeldClock>(platform::Clock::realNow());
+  ASSERT_TRUE(onNetworkThread([clock] {
+    NetHTTPRequest::threadForRequest().setClock(clock);
+    return true;
+  }));
+  std::shared_ptr<void> realTimeAgain(nullptr, [&](void*) {
+    onNetworkThread([] {
+      NetHTTPRequest::threadForRequest().setClock(platform::Clock::real());
+      return true;
+    });
+  });
+  // The waiters look at their time-outs when the clock has moved.
+  auto moveClock = [&](double seconds) {
+    clock->advance(seconds);
+    return settle();
+  };
+  // The request that downloads a script for its waiters, on the shared queue as every request is.
+  auto downloadOf = [&](const std::string& pac) -> std::shared_ptr<NetHTTPRequest> {
+    for (auto& operation : NetHTTPRequest::sharedQueue()->operations()) {
+      auto request = std::dynamic_pointer_cast<NetHTTPRequest>(operation);
+      if (request && request->url() && request->url()->absoluteString() == pacHost.url(pac)) return request;
+    }
+    return nullptr;
+  };
+  // Asked on the network thread, where a request reads its answer as it comes.
+  auto hasRead = [&](const std::shared_ptr<NetHTTPRequest>& download, std::uint64_t bytes) {
+    return wait([&] {
+      return onNetworkThread([download] { return download->totalBytesRead(); }).value_or(0) >= bytes;
+    });
+  };
+  auto start = [&](const std::string& path, const std::string& pac, double timeOut) {
+    return startWaiter(path, pacHost.url(pac), timeOut);
+  };
+  // The script reached the request: it went through the proxy the script names, or the script
+  // ran out of its time (a machine too busy to run it sends the request direct).
+  auto gotScript = [&](const Waiter& w, const std::string& path) -> ::testing::AssertionResult {
+    const auto& r = *w.request;
+    const auto answer = r.responseString();
+    if (w.recorder->calls.back() != "finished")
+      return ::testing::AssertionFailure() << path << " ended with " << w.recorder->calls.back();
+    if (answer == "via " + server.url(path) && r.proxyHost() == "127.0.0.1" && r.proxyPort() == server.port())
+      return ::testing::AssertionSuccess();
+    auto error = r.PACScriptError();
+    if (error && error->localizedDescription == "The script ran out of time" && answer == "via " + path)
+      return ::testing::AssertionSuccess() << "the script ran out of time";
+    return ::testing::AssertionFailure() << path << " got no script, answer " << answer.value_or("none");
+  };
+
+  // Half the script eight seconds into a ten-second wait, the rest eight seconds later.
+  auto trickled = start("/trickled", "/trickle.pac", 10);
+  ASSERT_EQ(pacHost.accept(), "GET /trickle.pac HTTP/1.1");
+  auto download = downloadOf("/trickle.pac");
+  ASSERT_TRUE(download);
+  ASSERT_TRUE(moveClock(8));
+  ASSERT_TRUE(pacHost.send(head + script.substr(0, half)));
+  ASSERT_TRUE(hasRead(download, half));
+  ASSERT_TRUE(moveClock(8));
+  ASSERT_TRUE(pacHost.send(script.substr(half)));
+  pacHost.hangUp();
+  ASSERT_TRUE(wait([&] { return trickled.recorder->done(); }));
+  EXPECT_TRUE(gotScript(trickled, "/trickled"));
+
+  // A long wait's download hears half the script and goes quiet; fifty seconds later a ten-second
+  // wait joins it, and the rest comes eight seconds after that.
+  auto patient = start("/long", "/quiet.pac", 100);
+  ASSERT_EQ(pacHost.accept(), "GET /quiet.pac HTTP/1.1");
+  download = downloadOf("/quiet.pac");
+  ASSERT_TRUE(download);
+  ASSERT_TRUE(pacHost.send(head + script.substr(0, half)));
+  ASSERT_TRUE(hasRead(download, half));
+  ASSERT_TRUE(moveClock(50));
+  auto joins = start("/joins", "/quiet.pac", 10);
+  // Started, and so waiting from this time on once the network thread has turned.
+  ASSERT_TRUE(wait([&] { return joins.request->isExecuting(); }));
+  ASSERT_TRUE(settle());
+  ASSERT_TRUE(moveClock(8));
+  ASSERT_TRUE(pacHost.send(script.substr(half)));
+  pacHost.hangUp();
+  ASSERT_TRUE(wait([&] { return patient.recorder->done() && joins.recorder->done(); }));
+  EXPECT_TRUE(gotScript(joins, "/joins"));
+  EXPECT_TRUE(gotScript(patient, "/long"));
   EXPECT_TRUE(queueIsBackToFour());
 }
 

@@ -335,6 +335,11 @@ class ReviewerKindsTest(Tree):
         self.assertEqual({m.kind for m in mutate.mutations_of_file(self.root, "build.sh")}, {"trylock"})
         self.assertEqual(mutate.Runner(self.root, "b").stages("build.sh"),
                          [("own tests", [], ("ctest", ["-R", r"^tools\.build$"]))])
+        # The roads of C++ code run on the runner and on every road driver built beside it.
+        runner = mutate.Runner(self.root, "b", reach="own")
+        runner._targets = ["kavro", "auth_roads", "kit_core_tests", "kit_core"]
+        self.assertEqual(runner.stages("kit/core/A.cpp")[-1],
+                         ("roads", ["kavro", "auth_roads"], ("ctest", ["-L", "road"])))
 
 
 class SinceTest(Tree):
