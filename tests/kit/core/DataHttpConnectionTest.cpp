@@ -155,6 +155,28 @@ TEST_F(DataHttpConnectionTest, NetworkFailuresAndBadURLsAreReportedOnceFromTheLo
   EXPECT_FALSE(AppUtil::isNetworkIndicatorVisible());
 }
 
+TEST_F(DataHttpConnectionTest, CancellingTheOpenConnectionsEndsEachOnceAsCancelled) {
+  // One on its way to the host and one whose URL could not be built, both not yet told.
+  auto sent = std::make_shared<ConnectionRecorder>();
+  auto c = DataHttpConnection::GetUrl("job/search_job_list.php", sent);
+  auto refused = std::make_shared<ConnectionRecorder>();
+  auto bad = DataHttpConnection::GetUrl("http://bad host/x", refused);
+  DataHttpConnection::cancelOpenConnections();
+  for (const auto& rec : {sent, refused}) {
+    EXPECT_EQ(rec->calls, Calls{"error"});
+    ASSERT_TRUE(rec->error);
+    EXPECT_EQ(rec->error->code, platform::URLErrorCancelled);
+  }
+  EXPECT_FALSE(AppUtil::isNetworkIndicatorVisible());
+  // Neither the answer nor the refusal comes after.
+  loop().runFor(0.3);
+  EXPECT_EQ(sent->calls, Calls{"error"});
+  EXPECT_EQ(refused->calls, Calls{"error"});
+  // Cancelled once: a second cancel finds nothing open.
+  DataHttpConnection::cancelOpenConnections();
+  EXPECT_EQ(sent->calls, Calls{"error"});
+}
+
 TEST_F(DataHttpConnectionTest, StopLoadingAndDroppingAreSilent) {
   auto rec = std::make_shared<ConnectionRecorder>();
   auto c = DataHttpConnection::GetUrl("job/search_job_list.php", rec);

@@ -4,11 +4,13 @@
 #include <memory>
 #include <thread>
 
+#include "demo/MapDemoService.h"
 #include "mapsdk/display/CMapControl.h"
+#include "mapsdk/display/GMKMapProbe.h"
+#include "mapsdk/display/TileImage.h"
 #include "mapsdk/engine/CHttpClient.h"
 #include "mapsdk/engine/CVMapEngine.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "demo/MapDemoService.h"
 #include "tests/mapsdk/display/MapViewTestSupport.h"
 
 namespace kavro::test {
@@ -79,6 +81,13 @@ TEST_F(MapHostFailureTest, AnHtmlPageInPlaceOfTilesIsAFailureToo) {
   EXPECT_GE(server.requestCount(), 3u);
   EXPECT_LE(server.requestCount(), 16u);
   EXPECT_EQ(reports, 1);
+  // Read on its own the page is no tile either, nor is a tile cut short; a whole one is every pixel.
+  EXPECT_TRUE(mapsdk::GMKMapProbe::decodeTile("<html><body>Sign in to the network</body></html>").empty());
+  const std::string tile = server.tile("map", 15, 6400, 3000);
+  ASSERT_GT(tile.size(), 64u);
+  EXPECT_TRUE(mapsdk::GMKMapProbe::decodeTile(tile.substr(0, tile.size() / 2)).empty());
+  EXPECT_EQ(mapsdk::GMKMapProbe::decodeTile(tile).size(),
+            static_cast<std::size_t>(mapsdk::tileimage::kTilePixels));
 }
 
 }  // namespace

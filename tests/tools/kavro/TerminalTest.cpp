@@ -1,5 +1,6 @@
 // The runner as a person uses it at a terminal: started on a pseudo-terminal, typed at, its screen
 // read back.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -35,7 +36,8 @@ class Terminal {
   // The runner on a terminal of its own, in the locale a user's terminal has, with more words and
   // environment when given.
   Terminal(const std::string& home, const char* lang, const std::vector<std::string>& words = {},
-           const std::vector<std::pair<std::string, std::string>>& environment = {}) {
+           const std::vector<std::pair<std::string, std::string>>& environment = {},
+           const std::string& answersTo = "") {
     std::vector<std::string> argv = {"kavro", "--home", home};
     argv.insert(argv.end(), words.begin(), words.end());
     std::vector<char*> args;
@@ -48,6 +50,10 @@ class Terminal {
       ::setenv("LANG", lang, 1);
       ::setenv("TERM", "xterm", 1);
       for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+      if (!answersTo.empty()) {
+        const int out = ::open(answersTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (out < 0 || ::dup2(out, 1) < 0) ::_exit(126);
+      }
       ::execv(KAVRO_BINARY, args.data());
       ::_exit(127);
     }
@@ -487,6 +493,26 @@ TEST(TerminalTest, EveryWayOutGivesTheTerminalBackAsItWasFound) {
 // While a command runs the terminal is in the mode it was found in (a key pressed then is the
 // terminal's, as under a shell); at the next prompt keys go to the editor again. A script run on a
 // terminal stops at Ctrl-C with the command it interrupted, as a failure (exit 1), not silently.
+// Typed at a terminal whose answers go to a file: the file holds the answers alone, without the
+// screen and commands a person at the terminal is greeted with, or a prompt.
+TEST(TerminalTest, AnswersSentToAFileHoldNoGreetingOrPrompt) {
+  kavro::test::TempDir home;
+  const std::string answers = home.path() + "/answers.txt";
+  Terminal terminal(home.path(), "C.UTF-8", {}, {}, answers);
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.press("help\r"));
+  ASSERT_TRUE(terminal.press("quit\r"));
+  const int status = terminal.waitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status << terminal.screen();
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::ifstream in(answers);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_NE(text.find("tap "), std::string::npos) << text;
+  EXPECT_EQ(text.find("Commands: "), std::string::npos) << text;
+  EXPECT_EQ(text.find("kavro> "), std::string::npos) << text;
+  EXPECT_EQ(terminal.screen().find("kavro> "), std::string::npos) << terminal.screen();
+}
+
 TEST(TerminalTest, BetweenLinesTheTerminalIsAsFoundAndCtrlCStopsAScript) {
   kavro::test::TempDir home;
   {

@@ -162,6 +162,39 @@ TEST_F(OfflineRecordFaultTest, RecordsReadLateAreQueuedAndCitiesRemovedMeanwhile
   EXPECT_EQ(IdsOnDisk(folder_), (std::vector<int>{4, 3, 2}));
   man.reset();
   EXPECT_EQ(IdsOnDisk(folder_), (std::vector<int>{4, 3, 2}));
+
+  // One list used twice: a removal made while a read failed is spent by the merge or the whole read
+  // that follows, so when a later read fails too, a city another session stored since under that id
+  // is kept.
+  COLUpdateList list;
+  list.SetFolder(folder_);
+  auto failOneRead = [] {
+    FaultShim::arm({.path = "OfflineUpdate.dat$", .calls = FaultShim::Reads, .times = 1});
+  };
+  for (const bool merged : {true, false}) {
+    SCOPED_TRACE(merged);
+    const int id = merged ? 5 : 6;
+    const std::string package = std::to_string(id) + "_" + std::to_string(id);
+    failOneRead();
+    EXPECT_EQ(list.Read(), 0);
+    list.Records().Add(MakeRecord(id, {package}));
+    list.RemoveRecord(list.Records().GetSize() - 1);
+    EXPECT_EQ(merged ? list.ReadAgain() : list.Read(), 1);
+    EXPECT_EQ(Ids(list.Records()), merged ? (std::vector<int>{4, 3, 2}) : (std::vector<int>{4, 3, 2, 5}));
+    {
+      COLUpdateList other;
+      other.SetFolder(folder_);
+      ASSERT_EQ(other.Read(), 1);
+      other.Records().Add(MakeRecord(id, {package}));
+      ASSERT_EQ(other.Write(), 1);
+    }
+    failOneRead();
+    EXPECT_EQ(list.Read(), 0);
+    EXPECT_EQ(list.ReadAgain(), 1);
+    EXPECT_EQ(Ids(list.Records()),
+              merged ? (std::vector<int>{4, 3, 2, 5}) : (std::vector<int>{4, 3, 2, 5, 6}));
+    EXPECT_EQ(IdsOnDisk(folder_), Ids(list.Records()));
+  }
 }
 
 // The merge of an update list read late with what changed in memory, against the plain path: a
