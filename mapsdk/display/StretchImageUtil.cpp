@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "mapsdk/display/DeviceInfo.h"
-#include "mapsdk/raster/VImageDecode.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 
@@ -19,11 +18,10 @@ int clampedInt(double v) { return std::isfinite(v) ? static_cast<int>(std::clamp
 
 std::shared_ptr<platform::Image> StretchImageUtil::mapImageNamed(std::string_view name) {
   if (name.empty()) return nullptr;
-  if (auto path = gmengine::GetMapApiImagePath(name, DeviceInfo::isRetinaScreen()))
-    if (auto image = platform::Image::imageWithContentsOfFile(*path)) return image;
-  if (auto path = gmengine::GetMapApiImagePath(name, false))
-    return platform::Image::imageWithContentsOfFile(*path);
-  return nullptr;
+  // Decoded once and shared, as named pictures are: a map of ten thousand pins holds one pin
+  // picture, not one each.
+  return platform::Image::imageNamed("mapsdk.bundle/images/" + std::string(name),
+                                     DeviceInfo::isRetinaScreen() ? 2 : 1);
 }
 
 std::shared_ptr<platform::Image> StretchImageUtil::getStretchImage(std::string_view name,

@@ -73,8 +73,10 @@ class AnnotationViewTest : public kavro::test::VirtualRunLoopTest {
 TEST_F(AnnotationViewTest, PinsStandWithTheirFootOnTheConvertedCoordinate) {
   auto map = std::make_shared<kavro::test::FakeMapHost>(GMKMapPointFromCoordinate({39.91, 116.40}), 16);
   auto pin = std::make_shared<GMKPinAnnotationView>(annotation, "pin");
-  // The bundle's "@2x" pin of 32 x 78 pixels on the retina screen.
+  // The bundle's "@2x" pin of 32 x 78 pixels on the retina screen, decoded once for every pin.
   EXPECT_EQ(pin->frame().size, (platform::Size{16, 39}));
+  ASSERT_TRUE(pin->image());
+  EXPECT_EQ(std::make_shared<GMKPinAnnotationView>(annotation, "pin")->image(), pin->image());
   EXPECT_EQ(pin->centerOffset(), (Point{0, -19.5}));
   map->addSubview(pin);
   pin->layoutInHost(*map, map.get());
