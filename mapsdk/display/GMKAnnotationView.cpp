@@ -24,6 +24,7 @@ GMKAnnotationView::GMKAnnotationView(std::shared_ptr<GMKAnnotation> annotation, 
 }
 
 GMKAnnotationView::~GMKAnnotationView() {
+  // The annotation, picture and bubble are let go before the drag gesture is taken off.
   internal_ = GMKAnnotationViewInternal();
   if (drag_) removeGestureRecognizer(drag_.get());
 }
