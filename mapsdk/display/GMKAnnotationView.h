@@ -28,19 +28,19 @@ struct GMKAnnotationViewInternal {
   std::shared_ptr<GMKAnnotation> annotation;
   std::string reuseIdentifier;  // "" when there is none
   std::shared_ptr<platform::Image> image;
-  platform::Point centerOffset;
-  platform::Point calloutOffset;
+  std::shared_ptr<platform::View> leftCalloutAccessoryView;
+  std::shared_ptr<platform::View> rightCalloutAccessoryView;
+  std::shared_ptr<platform::View> paopaoView;  // the bubble shown while selected
+  std::weak_ptr<GMKAnnotationHost> mapView;
   bool enabled = true;
   bool highlighted = false;
   bool selected = false;
   bool canShowCallout = true;
-  std::shared_ptr<platform::View> leftCalloutAccessoryView;
-  std::shared_ptr<platform::View> rightCalloutAccessoryView;
-  std::shared_ptr<platform::View> paopaoView;  // the bubble shown while selected
-  bool singleTap = false;                      // a touch began and has not ended yet
+  bool singleTap = false;  // a touch began and has not ended yet
   bool draggable = false;
   GMKAnnotationViewDragState dragState = GMKAnnotationViewDragState::None;
-  std::weak_ptr<GMKAnnotationHost> mapView;
+  platform::Point centerOffset;
+  platform::Point calloutOffset;
 };
 
 // The view that stands on the map for one annotation: its image, where it stands relative to its
@@ -128,9 +128,10 @@ class GMKAnnotationView : public platform::DrawingView {
   void postWithView(const char* name);
 
  private:
-  // Held in the view itself: one allocation a pin, and a pin taken off touches one block.
-  GMKAnnotationViewInternal internal_;
+  // Held in the view itself, next to what a view's going reads of the view: one allocation a pin,
+  // and a pin taken off touches few lines of it.
   std::shared_ptr<platform::GestureRecognizer> drag_;
+  GMKAnnotationViewInternal internal_;
 };
 
 // Gives the bubble the pop animation: a 0.6 s key-frame "transform.scale" under "paopaoAnimation"

@@ -267,8 +267,9 @@ bool GMKAnnotationList::remove(const GMKAnnotation* annotation) {
     items_.pop_back();
     --holes_;
   }
-  // Closed once they outnumber the entries: each closing is paid for by as many removals.
-  if (holes_ * 2 > items_.size()) compact();
+  // Closed once they are three in four places: each closing is paid for by three removals for
+  // every entry it moves.
+  if (holes_ * 4 > items_.size() * 3) compact();
   return true;
 }
 
@@ -468,8 +469,8 @@ std::shared_ptr<GMKAnnotationView> GMKMapViewInternal::layOutAnnotation(
     const std::shared_ptr<GMKAnnotation>& annotation,
     std::vector<std::shared_ptr<GMKAnnotationView>>& added) {
   const GMKAnnotation* key = annotation.get();
-  auto it = annotationViews.find(key);
   const platform::Point c = canvasPoint(annotation->coordinate());
+  auto it = annotationViews.find(key);
   if (!OnCanvas(c, contentSize)) {
     if (it == annotationViews.end()) return nullptr;
     std::shared_ptr<GMKAnnotationView> v = it->second;

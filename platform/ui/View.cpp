@@ -393,8 +393,9 @@ void View::leaveHole(std::size_t slot) {
   assert(slot < subviews_.size() && subviews_[slot]);
   subviews_[slot].reset();
   ++holes_;
-  // Holes never outnumber the children for long: the list stays within twice their count.
-  if (holes_ > 16 && holes_ * 2 > subviews_.size()) closeHoles();
+  // The list stays within four times the children's count; each closing, which numbers every child
+  // again, is paid for by three removals a child.
+  if (holes_ > 16 && holes_ * 4 > subviews_.size() * 3) closeHoles();
 }
 
 void View::closeHoles() const {

@@ -249,8 +249,16 @@ TEST_F(StartSequenceTest, AStepAStoreFailsInKeepsItsFlagAndRunsAgainAtTheNextSta
 TEST_F(StartSequenceTest, ADamagedStoreIsMovedAsideSaidOnceAndTheStartReachesHome) {
   fs::create_directories(dataFolder());
   std::ofstream(dataFolder() + "/KavroCacheData.db") << std::string(4096, 'x');
+  testing::internal::CaptureStderr();
   launch();
+  const std::string said = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(homeOnScreen());
+  // Found at opening, before any store could say it: the start says it, once.
+  std::size_t times = 0;
+  for (auto at = said.find("KavroCacheData.db was damaged"); at != std::string::npos;
+       at = said.find("KavroCacheData.db was damaged", at + 1))
+    ++times;
+  EXPECT_EQ(times, 1u) << said;
   ASSERT_EQ(delegate_->storeNotes().size(), 1u);
   EXPECT_NE(delegate_->storeNotes()[0].find("KavroCacheData.db was damaged: moved aside"), std::string::npos)
       << delegate_->storeNotes()[0];

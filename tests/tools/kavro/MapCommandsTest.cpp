@@ -403,6 +403,10 @@ TEST_F(MapCommandsTest, ExpectDrawnComparesTheTrafficDrawnOverTheStreets) {
   ASSERT_EQ(run("map traffic on"), Outcome::Done) << err_.str();
   ASSERT_EQ(run("map expect traffic"), Outcome::Done) << err_.str();
   EXPECT_EQ(run("map expect drawn"), Outcome::Done) << err_.str();
+  // Taken off, the traffic leaves the streets alone in the picture, though its tiles are still held.
+  ASSERT_EQ(run("map traffic off"), Outcome::Done) << err_.str();
+  EXPECT_EQ(run("map expect drawn"), Outcome::Done) << runner_->lastMessage();
+  ASSERT_EQ(run("map traffic on"), Outcome::Done) << err_.str();
   // Close in, only small streets: the traffic tiles come with no busy road, and show none.
   ASSERT_EQ(run("map zoom 16"), Outcome::Done) << err_.str();
   ASSERT_EQ(run("map pan -250 -250"), Outcome::Done) << err_.str();

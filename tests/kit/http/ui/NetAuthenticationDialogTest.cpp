@@ -3,6 +3,7 @@
 #include "kit/base64/Base64.h"
 #include "kit/http/NetHTTPRequestErrors.h"
 #include "kit/http/ui/NetAuthenticationDialog.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Device.h"
@@ -131,6 +132,10 @@ TEST_F(NetAuthenticationDialogTest, LoginRetriesWithTheTypedCredentials) {
 
   // The user name field has the keyboard; the table leaves room for it.
   EXPECT_TRUE(dialog->usernameField()->isFirstResponder());
+  EXPECT_EQ(tv->contentInset().bottom, platform::Keyboard::Height);
+  EXPECT_EQ(tv->scrollIndicatorInsets().bottom, platform::Keyboard::Height);
+  // A keyboard that says nothing of its frame leaves the room as it is.
+  platform::NotificationCenter::defaultCenter().post(platform::KeyboardWillShowNotification);
   EXPECT_EQ(tv->contentInset().bottom, platform::Keyboard::Height);
   EXPECT_EQ(tv->scrollIndicatorInsets().bottom, platform::Keyboard::Height);
 

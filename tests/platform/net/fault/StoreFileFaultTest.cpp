@@ -130,14 +130,17 @@ TEST_F(StoreFileFaultTest, CookiesThatCouldNotBeReadAreNeitherLostNorRewritten) 
   failing.deleteCookie(cookie(3));
   failing.setCookie(cookie(3));
   EXPECT_EQ(names(failing), (std::vector<std::string>{"c3=v"}));
+  // Set after a reading, and read again: the reading does not swallow the change after it.
+  failing.setCookie(cookie(5));
+  EXPECT_EQ(names(failing), (std::vector<std::string>{"c3=v", "c5=v"}));
   EXPECT_GE(FaultShim::failed(), 4);
   FaultShim::disarm();
   EXPECT_EQ(bytesOf(file), before);
   failing.setCookie(cookie(4));
-  const std::vector<std::string> five = {"c0=v", "c1=new", "c2=v", "c3=v", "c4=v"};
-  EXPECT_EQ(names(failing), five);
+  const std::vector<std::string> six = {"c0=v", "c1=new", "c2=v", "c3=v", "c5=v", "c4=v"};
+  EXPECT_EQ(names(failing), six);
   HTTPCookieStorage last(file);
-  EXPECT_EQ(names(last), five);
+  EXPECT_EQ(names(last), six);
 }
 
 // A logout while the file could not be read: the cookie the server expired, the one deleted and the
