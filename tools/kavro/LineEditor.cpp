@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -33,10 +34,13 @@ constexpr std::string_view HistoryCookie = "_HiStOrY_V2_";
 // The signals the editor takes while it exists.
 constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-volatile std::sig_atomic_t interrupted = 0;
-volatile std::sig_atomic_t ending = 0;
+// Atomics, not volatile flags: a signal meant for the process runs its handler on whichever thread
+// does not block it, often one of the engine's, while the main thread reads them.
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler sets these");
+std::atomic<int> interrupted = 0;
+std::atomic<int> ending = 0;
 // Standard input is /dev/null since a signal came, until read() puts the terminal back.
-volatile std::sig_atomic_t inputSwapped = 0;
+std::atomic<int> inputSwapped = 0;
 int nullInput = -1;
 int terminalInput = -1;
 void (*signalHook)(int) = nullptr;

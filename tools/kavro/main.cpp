@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -230,7 +231,8 @@ std::string resourcesProblem() {
 // under way gives up its waits and fails as interrupted, a script stops there, and the run closes
 // as after "quit" (its temporary home removed); a termination or hang-up then ends the process as
 // that signal ends it.
-volatile std::sig_atomic_t endingSignalCame = 0;
+// An atomic: the handler may run on any thread that does not block the signal.
+std::atomic<int> endingSignalCame = 0;
 
 extern "C" void takeEndingSignal(int signal) {
   endingSignalCame = signal;
