@@ -531,6 +531,17 @@ TEST(TerminalTest, BetweenLinesTheTerminalIsAsFoundAndCtrlCStopsAScript) {
     ASSERT_TRUE(terminal.interruptUntil("wait: interrupted")) << terminal.screen();
     ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
     EXPECT_TRUE(terminal.keysGoToTheEditor());
+    // A Ctrl-C at the prompt takes the editor's input away; the line after it still hands the
+    // terminal back as found while its command runs.
+    ASSERT_TRUE(terminal.press("\x03"));
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
+    ASSERT_TRUE(terminal.press("wait 86400\r"));
+    ASSERT_TRUE(terminal.waitFor("\n")) << terminal.screen();
+    for (int look = 0; look < AnswerPatience * 100 && terminal.mode() != terminal.foundMode(); ++look)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(terminal.mode(), terminal.foundMode()) << "after a Ctrl-C at the prompt";
+    ASSERT_TRUE(terminal.interruptUntil("wait: interrupted")) << terminal.screen();
+    ASSERT_TRUE(terminal.waitFor("kavro> ")) << terminal.screen();
     const std::size_t from = terminal.mark();
     ASSERT_TRUE(terminal.type("expect 职位搜索")) << terminal.screen();
     EXPECT_EQ(terminal.since(from).find("kavro: "), std::string::npos) << terminal.since(from);
