@@ -254,7 +254,9 @@ void JBLayoutReader::spill(Record& r) {
     JBDictionary::Pair& p = pairs_[r.start + i];
     p.key = r.direct[i].key;
     p.object = std::move(r.direct[i].object);
-    p.keyHash = JBDictionary::hashKey(*p.key);
+    // The keys taken are the layout's, whose hashes it holds: in its order, its first ones.
+    const std::size_t place = r.permuted ? r.layout->placeOf(p.key) : i;
+    p.keyHash = place < kMaxLayoutKeys ? r.layout->details[place].keyHash : JBDictionary::hashKey(*p.key);
   }
   r.direct = nullptr;
 }

@@ -118,6 +118,19 @@ TEST(EngineUtilTest, FilesAndFolders) {
   EXPECT_EQ(DeleteFile(target), 1);
   EXPECT_EQ(DeleteFile(target), 0);
   EXPECT_EQ(DeleteFile(folder), 0);  // not a file
+
+  // A lock file has one holder at a time; the holder trying again still holds it, and a lock let go
+  // (twice over) is the next one's.
+  const CVString lockPath = folder + CVString("download.lock");
+  CVFileLock first, second;
+  EXPECT_TRUE(first.TryLock(lockPath));
+  EXPECT_TRUE(first.TryLock(lockPath));
+  EXPECT_FALSE(second.TryLock(lockPath));
+  first.Unlock();
+  first.Unlock();
+  EXPECT_TRUE(second.TryLock(lockPath));
+  EXPECT_FALSE(first.TryLock(lockPath));
+  EXPECT_FALSE(first.TryLock(CVString()));
 }
 
 // Between two file systems a rename cannot move a file: it is copied whole, then the source goes.

@@ -195,6 +195,21 @@ TEST_F(OfflineRecordFaultTest, RecordsReadLateAreQueuedAndCitiesRemovedMeanwhile
               merged ? (std::vector<int>{4, 3, 2, 5}) : (std::vector<int>{4, 3, 2, 5, 6}));
     EXPECT_EQ(IdsOnDisk(folder_), Ids(list.Records()));
   }
+  // A removal of a place the list does not have removes nothing, also while a read failed: a city
+  // another session stored meanwhile, under any id, is kept.
+  {
+    COLUpdateList other;
+    other.SetFolder(folder_);
+    ASSERT_EQ(other.Read(), 1);
+    other.Records().Add(MakeRecord(0, {"0_0"}));
+    ASSERT_EQ(other.Write(), 1);
+  }
+  failOneRead();
+  EXPECT_EQ(list.Read(), 0);
+  list.RemoveRecord(list.Records().GetSize());
+  list.RemoveRecord(-1);
+  EXPECT_EQ(list.ReadAgain(), 1);
+  EXPECT_EQ(Ids(list.Records()), (std::vector<int>{4, 3, 2, 5, 6, 0}));
 }
 
 // The merge of an update list read late with what changed in memory, against the plain path: a
