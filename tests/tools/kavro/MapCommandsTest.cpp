@@ -21,6 +21,7 @@
 #include "demo/LoopbackSocket.h"
 #include "demo/MapDemoService.h"
 #include "demo/MapFixtureServer.h"
+#include "mapsdk/display/GMKMapProbe.h"
 #include "mapsdk/display/LayerStyles.h"
 #include "mapsdk/display/MapControlBlock.h"
 #include "mapsdk/offline/GMKOfflineMap.h"
@@ -476,8 +477,8 @@ TEST_F(MapCommandsTest, MapStatusCountsTheTilesTheMapAskedForAndHolds) {
 }
 
 // "map expect places" reads the dots in the picture: before any place came it says so; switched
-// on, the places show; switched off again, the places that came stand inside the map but none
-// shows its dot, and it fails counting them.
+// on, the places show; switched off again, none shows its dot, and it fails counting exactly the
+// places that came and stand inside the picture.
 TEST_F(MapCommandsTest, ExpectPlacesLooksForTheirDotsInThePicture) {
   start();
   ASSERT_EQ(run("tap 地图找工作"), Outcome::Done) << err_.str();
@@ -493,19 +494,43 @@ TEST_F(MapCommandsTest, ExpectPlacesLooksForTheirDotsInThePicture) {
   ASSERT_EQ(run("map places on"), Outcome::Done) << err_.str();
   EXPECT_EQ(run("map expect places"), Outcome::Done) << runner_->lastMessage();
   ASSERT_EQ(run("map places off"), Outcome::Done) << err_.str();
-  EXPECT_EQ(run("map expect places"), Outcome::Failed);
-  said = runner_->lastMessage();
-  int drawn = -1, inside = -1;
-  ASSERT_EQ(std::sscanf(said.c_str(), "map expect places: %d of %d small places", &drawn, &inside), 2)
-      << said;
-  EXPECT_EQ(drawn, 0) << said;
-  gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
-  ASSERT_TRUE(control);
-  int came = 0;
-  for (const auto& tile : control->BackgroundLayer().Tiles()) came += tile.pois.GetSize();
-  EXPECT_GT(inside, 0) << said;
-  EXPECT_LE(inside, came) << said;
-  EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B")) << said;
+  // Where it stands and moved a little right and up, places lie past each edge of the picture: those
+  // within it, and only those, are counted.
+  int pastLeft = 0, pastRight = 0, pastTop = 0, pastBottom = 0;
+  for (const char* move : {"", "map pan 30 -10"}) {
+    if (*move) {
+      ASSERT_EQ(run(move), Outcome::Done) << err_.str();
+    }
+    EXPECT_EQ(run("map expect places"), Outcome::Failed) << move;
+    said = runner_->lastMessage();
+    int drawn = -1, inside = -1;
+    ASSERT_EQ(std::sscanf(said.c_str(), "map expect places: %d of %d small places", &drawn, &inside), 2)
+        << said;
+    EXPECT_EQ(drawn, 0) << said;
+    gmengine::CMapControlBlock* control = gmengine::MapControlOfEngine();
+    ASSERT_TRUE(control);
+    int came = 0;
+    for (const auto& tile : control->BackgroundLayer().Tiles()) came += tile.pois.GetSize();
+    const mapsdk::GMKMapProbe::Status picture = mapsdk::GMKMapProbe::status();
+    const std::vector<mapsdk::GMKPicturePoint> places = mapsdk::GMKMapProbe::smallPlaces();
+    EXPECT_EQ(static_cast<int>(places.size()), came) << said;
+    int within = 0;
+    for (const mapsdk::GMKPicturePoint& p : places) {
+      const bool across = p.x >= 0 && p.x < picture.width, down = p.y >= 0 && p.y < picture.height;
+      within += across && down;
+      pastLeft += down && p.x < 0;
+      pastRight += down && p.x >= picture.width;
+      pastTop += across && p.y < 0;
+      pastBottom += across && p.y >= picture.height;
+    }
+    EXPECT_GT(inside, 0) << said;
+    EXPECT_EQ(inside, within) << said;
+    EXPECT_TRUE(said.ends_with(") show their dot #8C5A2B")) << said;
+  }
+  EXPECT_GT(pastLeft, 0);
+  EXPECT_GT(pastRight, 0);
+  EXPECT_GT(pastTop, 0);
+  EXPECT_GT(pastBottom, 0);
 }
 
 // Pixels of the screen, drawn at the device's scale, in a colour (RRGGBB).
