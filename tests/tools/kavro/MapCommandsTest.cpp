@@ -404,7 +404,8 @@ TEST_F(MapCommandsTest, ExpectDrawnComparesTheTrafficDrawnOverTheStreets) {
   ASSERT_EQ(run("map traffic on"), Outcome::Done) << err_.str();
   ASSERT_EQ(run("map expect traffic"), Outcome::Done) << err_.str();
   EXPECT_EQ(run("map expect drawn"), Outcome::Done) << err_.str();
-  // Taken off, the traffic leaves the streets alone in the picture, though its tiles are still held.
+  // Taken off, the traffic leaves the streets alone in the picture (a hidden layer lets its tiles'
+  // pictures go).
   ASSERT_EQ(run("map traffic off"), Outcome::Done) << err_.str();
   EXPECT_EQ(run("map expect drawn"), Outcome::Done) << runner_->lastMessage();
   ASSERT_EQ(run("map traffic on"), Outcome::Done) << err_.str();
