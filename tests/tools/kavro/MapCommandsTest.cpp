@@ -495,8 +495,8 @@ TEST_F(MapCommandsTest, ExpectPlacesLooksForTheirDotsInThePicture) {
   ASSERT_EQ(run("map places on"), Outcome::Done) << err_.str();
   EXPECT_EQ(run("map expect places"), Outcome::Done) << runner_->lastMessage();
   ASSERT_EQ(run("map places off"), Outcome::Done) << err_.str();
-  // Where it stands and moved a little right and up, places lie past each edge of the picture: those
-  // within it, and only those, are counted.
+  // Where the map opened and dragged a little right and up, places lie past each edge of the picture:
+  // those within it, and only those, are counted.
   int pastLeft = 0, pastRight = 0, pastTop = 0, pastBottom = 0;
   for (const char* move : {"", "map pan 30 -10"}) {
     if (*move) {
