@@ -112,6 +112,17 @@ void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// Closes the store and puts its files back as a session that ended without closing left them: the
+// commits since the last checkpoint in the log alone. Answers the log.
+std::string closeAsACrashWould(DataSQLiteDB& db) {
+  const std::string path = db.path(), file = readFile(path), log = readFile(path + "-wal");
+  db.close();
+  writeFile(path, file);
+  writeFile(path + "-wal", log);
+  platform::FileManager::removeItemAtPath(path + "-shm");
+  return log;
+}
+
 // Counts the matching calls of one run of `use` with nothing failing.
 long callsOf(const std::string& file, unsigned calls, const std::function<void()>& use) {
   FaultShim::arm({.path = file, .calls = calls, .skip = 1L << 30});
@@ -144,12 +155,7 @@ TEST(StoreFaultTest, EveryReadOfEachStoreFailingIsAnIOErrorAndTheStoreIsKept) {
         }
         ASSERT_TRUE(db->commit());
         if (!inLog) return;
-        const std::string path = db->path(), file = readFile(path), log = readFile(path + "-wal");
-        ASSERT_FALSE(log.empty());
-        db.reset();
-        writeFile(path, file);
-        writeFile(path + "-wal", log);
-        platform::FileManager::removeItemAtPath(path + "-shm");
+        ASSERT_FALSE(closeAsACrashWould(*db).empty());
       };
       long reads = 0;
       {
@@ -425,12 +431,8 @@ TEST(StoreFaultTest, StrayLogsBesideAStoreNeverSetItAside) {
       for (int n = 0; n < 4; ++n) ASSERT_TRUE(stores()[1].write(db, n));
       ASSERT_TRUE(db.execSQL("PRAGMA wal_checkpoint(TRUNCATE)"));
       for (int n = 4; n < 8; ++n) ASSERT_TRUE(stores()[1].write(db, n));
-      log = readFile(path + "-wal");
       // Left as a session that ended without closing: the last 4 searches in the log alone.
-      const std::string store = readFile(path);
-      db.close();
-      writeFile(path, store);
-      writeFile(path + "-wal", log);
+      log = closeAsACrashWould(db);
     }
     ASSERT_FALSE(log.empty());
     writeFile(path + ".damaged" + side, "stray");
