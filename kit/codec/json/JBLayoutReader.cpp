@@ -318,7 +318,12 @@ inline platform::Value JBLayoutReader::makeDirectDictionary(Record& r) {
   if (madeHash && !madeByLayout) layouts_.rememberMade(layout, madeHash, d);
   // Keys out of the layout's order, or a turn to a layout of another order, mean the records here
   // are not written alike: taken straight in, they are still read no faster than by the general
-  // loop, whose cache and branches a guess that misses half the time only disturbs.
+  // loop, whose cache and branches a guess that misses half the time only disturbs. Records that
+  // all keep to one other order are written alike after all: the layout takes their order.
+  if (r.permuted)
+    layouts_.noteOtherOrder(r.depth, layout, *d);
+  else
+    layout.otherOrder = 0;
   layouts_.noteOutcome(r.depth, r.permuted || r.switched);
   return stores_.borrowed(d);
 }

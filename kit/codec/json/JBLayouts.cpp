@@ -1,5 +1,7 @@
 #include "kit/codec/json/JBLayouts.h"
 
+#include <array>
+
 namespace kavro {
 
 void JBLayouts::rememberKey(std::size_t depth, std::size_t position, std::uint64_t pool,
@@ -21,6 +23,7 @@ JBLayouts::Layout* JBLayouts::choose(std::size_t depth, std::uint64_t pool, cons
                                      std::size_t room) {
   // Most often the kind read last at this depth.
   Layout* const last = current_[depth];
+  before_[depth] = last;
   if (last && pool != 0 && firstKeyAt(*last, pool, at, room)) {
     last->worthIndexing = true;
     last->used = ++clock_;
@@ -68,7 +71,7 @@ JBLayouts::Layout* JBLayouts::matching(std::size_t depth, std::uint64_t pool, co
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
     if (i == count) {
       layout.used = ++clock_;
-      current_[depth] = &layout;
+      settle(depth, &layout);
       return &layout;
     }
   }
@@ -86,10 +89,37 @@ JBLayouts::Layout* JBLayouts::sameStart(std::size_t depth, const Layout& from, s
         !std::equal(from.keys.begin(), from.keys.begin() + taken, layout.keys.begin()))
       continue;
     layout.used = ++clock_;
-    current_[depth] = &layout;
+    settle(depth, &layout);
     return &layout;
   }
   return nullptr;
+}
+
+void JBLayouts::noteOtherOrder(std::size_t depth, Layout& layout, const JBDictionary& d) {
+  const std::size_t count = d.count_;
+  if (count != layout.keys.size() || count > kMaxKeys) return;
+  std::uint64_t order = count;
+  for (std::size_t k = 0; k < count; ++k)
+    order = (order + reinterpret_cast<std::uintptr_t>(d.pairs_[k].key)) * 0x9E3779B97F4A7C15ull;
+  order |= 1;
+  if (order != layout.otherOrder) {
+    layout.otherOrder = order;
+    return;
+  }
+  for (std::size_t w = 0; w < learnt_[depth]; ++w) {
+    Layout& other = ways_[depth][w];
+    if (&other == &layout || other.poolNumber != layout.poolNumber || other.keys.size() != count) continue;
+    std::size_t k = 0;
+    while (k < count && other.keys[k] == d.pairs_[k].key) ++k;
+    if (k < count) continue;
+    // Two layouts of one order would take the room of another kind: this one is free again.
+    layout.poolNumber = 0;
+    layout.otherOrder = 0;
+    other.used = ++clock_;
+    settle(depth, &other);
+    return;
+  }
+  layout.learnOrder(d);
 }
 
 bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d,
@@ -111,21 +141,23 @@ bool JBLayouts::learn(std::size_t depth, std::uint64_t pool, const JBDictionary&
   learner->poolNumber = pool;
   learner->learn(d, pairs);
   learner->used = ++clock_;
-  current_[depth] = learner;
+  settle(depth, learner);
   learnt_[depth] = std::max(learnt, static_cast<std::size_t>(learner - ways.data()) + 1);
   // A depth's first kinds are learnt once; only learning in place of another is a loss.
   return learner != ways.data() + learnt;
 }
 
-void JBLayouts::Layout::learn(const JBDictionary& d, const JBDictionary::Pair* pairs) {
+template <class KeyHashAt>
+void JBLayouts::Layout::learnKeys(const JBDictionary& d, KeyHashAt&& keyHashAt) {
   const std::size_t count = d.count_;
   worthIndexing = count == keys.size();
   keys.resize(count);
   details.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
     keys[k] = d.pairs_[k].key;
-    details[k].keyHash = pairs[k].keyHash;
+    details[k].keyHash = keyHashAt(k);
   }
+  otherOrder = 0;
   slots.assign(d.slots_, d.slots_ + d.capacity_);
   slotsDocument = 0;
   indexed = false;
@@ -133,6 +165,21 @@ void JBLayouts::Layout::learn(const JBDictionary& d, const JBDictionary::Pair* p
   // replaced before its dictionaries come again.
   if (patterns.size() < count) patterns.resize(count);
   patternsMade = 0;
+}
+
+void JBLayouts::Layout::learn(const JBDictionary& d, const JBDictionary::Pair* pairs) {
+  learnKeys(d, [pairs](std::size_t k) { return pairs[k].keyHash; });
+}
+
+void JBLayouts::Layout::learnOrder(const JBDictionary& d) {
+  // The hashes by key, before the details are rewritten in the new order.
+  const std::size_t count = d.count_;
+  std::array<std::size_t, kMaxKeys> hashes;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t place = placeOf(d.pairs_[k].key);
+    hashes[k] = place < keys.size() ? details[place].keyHash : JBDictionary::hashKey(*d.pairs_[k].key);
+  }
+  learnKeys(d, [&hashes](std::size_t k) { return hashes[k]; });
 }
 
 void JBLayouts::Layout::makePattern(std::size_t k) {

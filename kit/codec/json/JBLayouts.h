@@ -110,6 +110,8 @@ class JBLayouts {
     bool worthIndexing = false;
     // d was made of pairs, in their order (no key repeated).
     void learn(const JBDictionary& d, const JBDictionary::Pair* pairs);
+    // Takes the order of d, which holds this layout's keys, all of them, in another order.
+    void learnOrder(const JBDictionary& d);
     // False when the keys are not worth it.
     bool index();
     // The copy of slots in the document numbered slotsDocument, which its dictionaries with these
@@ -130,6 +132,9 @@ class JBLayouts {
     static constexpr unsigned kMadeBits = 8;
     std::vector<Made> made;  // 1 << kMadeBits of them once the layout looks for one
     std::uint64_t madeDocument = 0;
+    // The order of the dictionary read last by this layout when it had the layout's keys in another
+    // (0: it had them in the layout's order).
+    std::uint64_t otherOrder = 0;
     JBRepeatWatch madeWatch;
     // Each key as the document writes it (keyPattern), so that a dictionary in this layout's order
     // is read without predictions, which dictionaries of other kinds at this depth overwrite; the
@@ -161,6 +166,8 @@ class JBLayouts {
     }
 
    private:
+    template <class KeyHashAt>
+    void learnKeys(const JBDictionary& d, KeyHashAt&& keyHashAt);
     std::vector<Pattern> patterns;  // the first patternsMade are the keys'
     std::size_t patternsMade = 0;
     void makePattern(std::size_t k);
@@ -349,6 +356,13 @@ class JBLayouts {
   // next, made current; nullptr when there is none. Few keys in an order of their own are each
   // learnt as a layout: when the first key chose one of the wrong order, the next tells the right.
   Layout* sameStart(std::size_t depth, const Layout& from, std::size_t taken, const std::string* key);
+  // d, read by the layout at the depth, holds the layout's keys, all of them, in another order.
+  // When the dictionary read by this layout before it came in that same order, records keep to an
+  // order of their own (an answer of another kind than the one the layout was learnt from): the
+  // layout takes it, so that the next ones are read in order rather than out of order for good,
+  // or, where another layout has that order already, gives way to the other kinds. Orders that
+  // change from record to record are not learnt.
+  void noteOtherOrder(std::size_t depth, Layout& layout, const JBDictionary& d);
   // Learns d's keys (all of the pool) at the depth, in a free layout, else in place of the one
   // unused longest; answers whether another layout gave way.
   bool learn(std::size_t depth, std::uint64_t pool, const JBDictionary& d, const JBDictionary::Pair* pairs);
@@ -369,10 +383,19 @@ class JBLayouts {
   }
   __attribute__((noinline)) Layout* chooseAmongAll(std::size_t depth, std::uint64_t pool,
                                                    const std::uint8_t* at, std::size_t room);
+  // The dictionary being read at the depth turned out to be of the layout, whichever its first key
+  // chose: the layout becomes current, and the one before it expects it next. A guess that only
+  // the first key made (a kind of another answer beginning with the same key) is not made again.
+  void settle(std::size_t depth, Layout* layout) {
+    if (Layout* before = before_[depth]; before && before != layout) before->next = layout;
+    current_[depth] = layout;
+  }
 
   std::vector<PredictedKey> predictedKeys_ = std::vector<PredictedKey>(kDepths * kPredictedPositions);
   std::array<std::array<Layout, kWays>, kDepths> ways_;
   std::array<Layout*, kDepths> current_{};
+  // The layout that was current when the dictionary being read chose its own: the one before it.
+  std::array<Layout*, kDepths> before_{};
   std::uint64_t clock_ = 0;
   // How many of each depth's layouts were ever learnt (the first ones).
   std::array<std::size_t, kDepths> learnt_{};

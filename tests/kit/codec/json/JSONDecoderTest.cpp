@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <thread>
@@ -1903,6 +1904,46 @@ TEST(JSONDecoder, RecordsInOrderAfterAndBeforeRecordsInNone) {
     ASSERT_FALSE(decode(text).failed);
     for (int cut = 0; cut < 6; ++cut)
       ASSERT_NO_FATAL_FAILURE(expectAsALookingUpDecoderReads(text.substr(0, rng() % text.size())));
+  }
+}
+
+// Answers read one after another on one thread, their records keeping the same keys in an order
+// of the answer's own (the same as the answer before, another one for the whole answer, or one per
+// record), of one kind or of two that begin with the same key and take turns, one nested in the
+// other: each answer the same tree, every key found, as read without learning layouts.
+TEST(JSONDecoder, AnswersWhoseRecordsKeepAnOrderOfTheirOwn) {
+  const std::vector<std::string> keys = {"id", "name", "tags", "on", "score", "city", "url"};
+  std::mt19937 rng(31);
+  std::vector<std::size_t> order(keys.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  auto record = [&](bool full, bool perRecord, int depth, auto& self) -> std::string {
+    std::vector<std::size_t> places = order;
+    if (perRecord) std::shuffle(places.begin() + 1, places.end(), rng);
+    std::string text = "{";
+    for (const std::size_t k : places) {
+      // The shorter kind lacks a key: both begin with the same one.
+      if (!full && keys[k] == "url") continue;
+      std::string value = std::to_string(rng() % 100);
+      if (keys[k] == "tags" && depth < 2) value = "[" + self(full, perRecord, depth + 1, self) + "]";
+      text += (text.size() > 1 ? ",\"" : "\"") + keys[k] + "\":" + value;
+    }
+    return text + "}";
+  };
+  // First two orders in turn, the kinds of the second learnt while the first is still known.
+  const std::vector<std::size_t> first = order;
+  std::vector<std::size_t> second = order;
+  std::reverse(second.begin() + 1, second.end());
+  for (int answer = 0; answer < 90; ++answer) {
+    const int kind = answer < 8 ? 0 : static_cast<int>(rng() % 4);
+    if (answer < 8) order = answer % 2 ? second : first;
+    if (kind == 1) std::shuffle(order.begin() + 1, order.end(), rng);
+    if (kind == 2) std::shuffle(order.begin(), order.end(), rng);
+    const bool twoKinds = answer < 8 ? answer % 4 == 1 : rng() % 2 == 0;
+    std::string text = "[";
+    for (int r = 0, n = 20 + static_cast<int>(rng() % 200); r < n; ++r)
+      text += (r ? "," : "") + record(!twoKinds || r % 2 == 0, kind == 3, 1, record);
+    text += "]";
+    ASSERT_FALSE(decode(text).failed) << answer;
   }
 }
 
