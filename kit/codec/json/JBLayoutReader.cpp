@@ -322,7 +322,7 @@ inline platform::Value JBLayoutReader::makeDirectDictionary(Record& r) {
   // all keep to one other order are written alike after all: the layout takes their order.
   if (r.permuted)
     layouts_.noteOtherOrder(r.depth, layout, *d);
-  else
+  else if (layout.otherOrder != 0)
     layout.otherOrder = 0;
   layouts_.noteOutcome(r.depth, r.permuted || r.switched);
   return stores_.borrowed(d);

@@ -62,20 +62,27 @@ JBLayouts::Layout* JBLayouts::chooseAmongAll(std::size_t depth, std::uint64_t po
   return latest;
 }
 
-JBLayouts::Layout* JBLayouts::matching(std::size_t depth, std::uint64_t pool, const JBDictionary::Pair* pairs,
-                                       std::size_t count) {
+template <class P>
+JBLayouts::Layout* JBLayouts::withOrder(std::size_t depth, std::uint64_t pool, const P* pairs,
+                                        std::size_t count, const Layout* except) {
   for (std::size_t w = 0; w < learnt_[depth]; ++w) {
     Layout& layout = ways_[depth][w];
-    if (layout.poolNumber != pool || layout.keys.size() != count) continue;
+    if (&layout == except || layout.poolNumber != pool || layout.keys.size() != count) continue;
     std::size_t i = 0;
     while (i < count && layout.keys[i] == pairs[i].key) ++i;
-    if (i == count) {
-      layout.used = ++clock_;
-      settle(depth, &layout);
-      return &layout;
-    }
+    if (i == count) return &layout;
   }
   return nullptr;
+}
+
+JBLayouts::Layout* JBLayouts::matching(std::size_t depth, std::uint64_t pool, const JBDictionary::Pair* pairs,
+                                       std::size_t count) {
+  Layout* const layout = withOrder(depth, pool, pairs, count, nullptr);
+  if (layout) {
+    layout->used = ++clock_;
+    settle(depth, layout);
+  }
+  return layout;
 }
 
 JBLayouts::Layout* JBLayouts::sameStart(std::size_t depth, const Layout& from, std::size_t taken,
@@ -106,17 +113,12 @@ void JBLayouts::noteOtherOrder(std::size_t depth, Layout& layout, const JBDictio
     layout.otherOrder = order;
     return;
   }
-  for (std::size_t w = 0; w < learnt_[depth]; ++w) {
-    Layout& other = ways_[depth][w];
-    if (&other == &layout || other.poolNumber != layout.poolNumber || other.keys.size() != count) continue;
-    std::size_t k = 0;
-    while (k < count && other.keys[k] == d.pairs_[k].key) ++k;
-    if (k < count) continue;
+  if (Layout* other = withOrder(depth, layout.poolNumber, d.pairs_, count, &layout)) {
     // Two layouts of one order would take the room of another kind: this one is free again.
     layout.poolNumber = 0;
     layout.otherOrder = 0;
-    other.used = ++clock_;
-    settle(depth, &other);
+    other->used = ++clock_;
+    settle(depth, other);
     return;
   }
   layout.learnOrder(d);

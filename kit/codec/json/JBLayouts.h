@@ -383,6 +383,11 @@ class JBLayouts {
   }
   __attribute__((noinline)) Layout* chooseAmongAll(std::size_t depth, std::uint64_t pool,
                                                    const std::uint8_t* at, std::size_t room);
+  // The layout of the pool at the depth, other than `except`, with the keys of pairs (Pair or Entry)
+  // in their order; nullptr when none has them.
+  template <class P>
+  Layout* withOrder(std::size_t depth, std::uint64_t pool, const P* pairs, std::size_t count,
+                    const Layout* except);
   // The dictionary being read at the depth turned out to be of the layout, whichever its first key
   // chose: the layout becomes current, and the one before it expects it next. A guess that only
   // the first key made (a kind of another answer beginning with the same key) is not made again.
